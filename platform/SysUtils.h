@@ -1,0 +1,155 @@
+#pragma once
+// Exceptions, numbers, formatting and text helpers with the class library's rules.
+#include "AnsiString.h"
+
+#include <QString>
+#include <cstdint>
+#include <exception>
+#include <initializer_list>
+#include <string>
+#include <variant>
+
+// ---- exceptions -------------------------------------------------------------
+
+class Exception : public std::exception {
+public:
+    explicit Exception(AnsiString message) : Message(std::move(message)) {}
+    explicit Exception(const QString& message) : Message(toAnsi(message)) {}
+    const char* what() const noexcept override { return Message.c_str(); }
+    QString text() const { return fromAnsi(Message); }
+    AnsiString Message;
+};
+
+#define LUMI_EXCEPTION(Name, Base) \
+    class Name : public Base { public: using Base::Base; };
+
+LUMI_EXCEPTION(EAbort, Exception)
+LUMI_EXCEPTION(EConvertError, Exception)
+LUMI_EXCEPTION(EInvalidOperation, Exception)
+LUMI_EXCEPTION(EInvalidArgument, Exception)
+LUMI_EXCEPTION(EListError, Exception)
+LUMI_EXCEPTION(EOutOfMemory, Exception)
+LUMI_EXCEPTION(EStreamError, Exception)
+LUMI_EXCEPTION(EFCreateError, EStreamError)
+LUMI_EXCEPTION(EFOpenError, EStreamError)
+LUMI_EXCEPTION(EReadError, EStreamError)
+LUMI_EXCEPTION(EWriteError, EStreamError)
+LUMI_EXCEPTION(EPrinter, Exception)
+
+// Raises EAbort, the silent exception that the application handler ignores.
+[[noreturn]] void Abort();
+
+// ---- numbers ----------------------------------------------------------------
+
+// Rounds half to even (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
+int64_t Round(double x);
+// Cuts toward zero.
+int64_t Trunc(double x);
+// a*b/c with a 64-bit intermediate, rounded half away from zero; -1 when c is 0.
+int32_t MulDiv(int32_t a, int32_t b, int32_t c);
+
+// ---- formatting settings ------------------------------------------------------
+
+struct TFormatSettings {
+    char DecimalSeparator = ',';
+    char ThousandSeparator = '.';
+};
+// The program's current settings; first use takes them from the default QLocale.
+TFormatSettings& FormatSettings();
+// Settings of one locale (for the explicit conversions in dialogs and files).
+TFormatSettings FormatSettingsFor(const class QLocale& locale);
+
+// ---- Format ---------------------------------------------------------------------
+
+// One argument of Format: integer, floating point, text or pointer.
+class TVarRec {
+public:
+    TVarRec(int v) : v_(int64_t(v)) {}
+    TVarRec(unsigned v) : v_(int64_t(v)) {}
+    TVarRec(long v) : v_(int64_t(v)) {}
+    TVarRec(unsigned long v) : v_(int64_t(v)) {}
+    TVarRec(long long v) : v_(int64_t(v)) {}
+    TVarRec(unsigned long long v) : v_(int64_t(v)) {}
+    TVarRec(double v) : v_(v) {}
+    TVarRec(float v) : v_(double(v)) {}
+    TVarRec(char c) : v_(AnsiString(1, c)) {}
+    TVarRec(const char* s) : v_(AnsiString(s ? s : "")) {}
+    TVarRec(const AnsiString& s) : v_(s) {}
+    TVarRec(const void* p) : v_(p) {}
+    const std::variant<int64_t, double, AnsiString, const void*>& value() const { return v_; }
+private:
+    std::variant<int64_t, double, AnsiString, const void*> v_;
+};
+
+// The class library's Format: %d %u %e %f %g %n %m %p %s %x with index ("%1:s"),
+// left alignment ("-"), width and precision ("*" takes them from the arguments),
+// and "%%". %x is upper case; %f, %n and %m have 2 decimals unless a precision is
+// given. A format string that does not fit its arguments raises EConvertError
+// "Format '%s' invalid or incompatible with argument". Never pass a format
+// string that comes from a file or the user.
+AnsiString Format(const AnsiString& fmt, std::initializer_list<TVarRec> args);
+AnsiString Format(const AnsiString& fmt, std::initializer_list<TVarRec> args,
+                  const TFormatSettings& settings);
+
+// ---- conversions ---------------------------------------------------------------
+
+AnsiString IntToStr(int64_t v);
+AnsiString IntToHex(int64_t v, int digits);
+// Decimal or "$"-hex integer with optional sign and surrounding blanks;
+// EConvertError "'%s' is not a valid integer value" otherwise.
+int32_t StrToInt(const AnsiString& s);
+int32_t StrToIntDef(const AnsiString& s, int32_t def);
+bool TryStrToInt(const AnsiString& s, int32_t& v);
+int64_t StrToInt64(const AnsiString& s);
+int64_t StrToInt64Def(const AnsiString& s, int64_t def);
+bool TryStrToInt64(const AnsiString& s, int64_t& v);
+
+// Shortest form with up to 15 significant digits, like the class library.
+AnsiString FloatToStr(double v);
+AnsiString FloatToStr(double v, const TFormatSettings& settings);
+// Accepts the given decimal separator only; EConvertError
+// "'%s' is not a valid floating point value" otherwise.
+double StrToFloat(const AnsiString& s);
+double StrToFloat(const AnsiString& s, const TFormatSettings& settings);
+double StrToFloatDef(const AnsiString& s, double def);
+double StrToFloatDef(const AnsiString& s, double def, const TFormatSettings& settings);
+bool TryStrToFloat(const AnsiString& s, double& v);
+bool TryStrToFloat(const AnsiString& s, double& v, const TFormatSettings& settings);
+
+// ---- text -------------------------------------------------------------------------
+
+AnsiString UpperCase(const AnsiString& s);        // ASCII letters only
+AnsiString LowerCase(const AnsiString& s);        // ASCII letters only
+AnsiString AnsiUpperCase(const AnsiString& s);    // every letter of the code page
+AnsiString AnsiLowerCase(const AnsiString& s);
+int CompareText(const AnsiString& a, const AnsiString& b);     // ASCII case-insensitive
+bool SameText(const AnsiString& a, const AnsiString& b);
+int CompareStr(const AnsiString& a, const AnsiString& b);
+int AnsiCompareText(const AnsiString& a, const AnsiString& b); // locale-aware, ignoring case
+bool AnsiSameText(const AnsiString& a, const AnsiString& b);
+int AnsiCompareStr(const AnsiString& a, const AnsiString& b);  // locale-aware
+AnsiString Trim(const AnsiString& s);       // blanks and control characters
+AnsiString TrimLeft(const AnsiString& s);
+AnsiString TrimRight(const AnsiString& s);
+enum TReplaceFlag { rfReplaceAll = 1, rfIgnoreCase = 2 };
+AnsiString StringReplace(const AnsiString& s, const AnsiString& oldPattern,
+                         const AnsiString& newPattern, int flags);
+AnsiString QuotedStr(const AnsiString& s);
+// 1-based position of sub in s, 0 when absent.
+int Pos(const AnsiString& sub, const AnsiString& s);
+
+// ---- files --------------------------------------------------------------------------
+
+bool FileExists(const QString& fileName);
+bool DirectoryExists(const QString& dir);
+bool DeleteFile(const QString& fileName);
+QString ExtractFileName(const QString& fileName);
+QString ExtractFilePath(const QString& fileName);   // with trailing separator
+QString ExtractFileDir(const QString& fileName);    // without trailing separator
+QString ExtractFileExt(const QString& fileName);    // with the dot
+QString ChangeFileExt(const QString& fileName, const QString& ext);
+QString IncludeTrailingPathDelimiter(const QString& dir);
+QString ExcludeTrailingPathDelimiter(const QString& dir);
+
+// Milliseconds since an arbitrary start, wrapping like the platform's tick count.
+uint32_t GetTickCount();
