@@ -14,6 +14,7 @@
 class Exception : public std::exception {
 public:
     explicit Exception(AnsiString message) : Message(std::move(message)) {}
+    explicit Exception(const char* message) : Message(message ? message : "") {}
     explicit Exception(const QString& message) : Message(toAnsi(message)) {}
     const char* what() const noexcept override { return Message.c_str(); }
     QString text() const { return fromAnsi(Message); }

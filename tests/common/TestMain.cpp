@@ -1,10 +1,12 @@
 // Test main of every test executable: an offscreen QApplication, a German
 // locale, and a private home so no test touches the user's own files.
-#include <QApplication>
+#include "Application.h"
+
 #include <QLocale>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char** argv)
@@ -23,6 +25,9 @@ int main(int argc, char** argv)
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
 
     ::testing::InitGoogleTest(&argc, argv);
-    QApplication app(argc, argv);
+    TApplication app(argc, argv);
+    // A message box would block the run: exceptions that reach the event loop
+    // are reported on stderr unless a test installs its own handler.
+    app.OnShowException = [](const QString& msg) { fprintf(stderr, "exception: %s\n", qPrintable(msg)); };
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,52 @@
+#include "Application.h"
+#include "SysUtils.h"
+
+#include <QMessageBox>
+#include <QWidget>
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const EAbort&) {
+    } catch (const std::exception& e) {
+        ShowException(e);
+    } catch (...) {
+        ShowException(Exception("Unknown error"));
+    }
+    return false;
+}
+
+void TApplication::ShowException(const std::exception& e)
+{
+    if (dynamic_cast<const EAbort*>(&e))
+        return;
+    QString msg;
+    if (auto* ex = dynamic_cast<const Exception*>(&e))
+        msg = ex->text();
+    else
+        msg = QString::fromLocal8Bit(e.what());
+    // Like the class library, a message gets a closing full stop.
+    if (!msg.isEmpty() && msg.back() > QLatin1Char('.'))
+        msg += QLatin1Char('.');
+    if (OnShowException) {
+        OnShowException(msg);
+        return;
+    }
+    QMessageBox::critical(activeWindow(), Title.isEmpty() ? applicationName() : Title, msg);
+}
+
+void HandleExceptions(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const EAbort&) {
+    } catch (const std::exception& e) {
+        if (auto* app = qobject_cast<TApplication*>(QCoreApplication::instance()))
+            app->ShowException(e);
+        else
+            qWarning("%s", e.what());
+    }
+}

@@ -1,0 +1,848 @@
+#include "SysUtils.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <limits>
+
+void Abort()
+{
+    throw EAbort("Operation aborted");
+}
+
+// ---- numbers ------------------------------------------------------------------
+
+int64_t Round(double x)
+{
+    // The default floating-point environment rounds to nearest, ties to even.
+    return int64_t(std::nearbyint(x));
+}
+
+int64_t Trunc(double x)
+{
+    return int64_t(std::trunc(x));
+}
+
+int32_t MulDiv(int32_t a, int32_t b, int32_t c)
+{
+    if (c == 0)
+        return -1;
+    const int64_t p = int64_t(a) * int64_t(b);
+    const bool negative = (p < 0) != (c < 0);
+    const uint64_t up = uint64_t(p < 0 ? -p : p);
+    const uint64_t uc = uint64_t(c < 0 ? -int64_t(c) : int64_t(c));
+    const uint64_t q = (up + uc / 2) / uc;
+    if (q > uint64_t(std::numeric_limits<int32_t>::max()) + (negative ? 1 : 0))
+        return -1;
+    return negative ? int32_t(-int64_t(q)) : int32_t(q);
+}
+
+// ---- format settings --------------------------------------------------------------
+
+TFormatSettings FormatSettingsFor(const QLocale& locale)
+{
+    TFormatSettings s;
+    const int d = UnicodeToAnsiChar(locale.decimalPoint().at(0).unicode());
+    const int t = UnicodeToAnsiChar(locale.groupSeparator().at(0).unicode());
+    s.DecimalSeparator = d > 0 ? char(d) : '.';
+    s.ThousandSeparator = t > 0 ? char(t) : ',';
+    return s;
+}
+
+TFormatSettings& FormatSettings()
+{
+    static TFormatSettings settings = FormatSettingsFor(QLocale());
+    return settings;
+}
+
+// ---- decimal digits ---------------------------------------------------------------
+
+namespace {
+
+// A finite value as 18 significant decimal digits (correctly rounded from the
+// binary value) and the exponent e such that value = 0.d1d2... * 10^e.
+struct Decimal {
+    bool negative = false;
+    std::string digits;  // no leading zeros; "0" for zero
+    int exponent = 0;
+};
+
+Decimal ToDecimal(double v)
+{
+    Decimal d;
+    d.negative = std::signbit(v) && v != 0.0;
+    if (v == 0.0) {
+        d.digits = "0";
+        d.exponent = 0;
+        return d;
+    }
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::scientific, 17);
+    std::string s(buf, res.ptr);
+    const auto epos = s.find('e');
+    const int e10 = std::atoi(s.c_str() + epos + 1);
+    std::string mant = s.substr(0, epos);
+    mant.erase(std::remove(mant.begin(), mant.end(), '.'), mant.end());
+    d.digits = mant;
+    d.exponent = e10 + 1;
+    return d;
+}
+
+// Rounds the digits half away from zero so that only `keep` remain (keep may be
+// <= 0: the value then rounds to zero or to one unit of the first kept place).
+void RoundDigits(Decimal& d, int keep)
+{
+    if (d.digits == "0")
+        return;
+    if (keep >= int(d.digits.size()))
+        return;
+    if (keep < 0) {
+        d.digits = "0";
+        d.exponent = 0;
+        return;
+    }
+    const bool up = d.digits[size_t(keep)] >= '5';
+    d.digits.resize(size_t(keep));
+    if (up) {
+        int i = keep - 1;
+        while (i >= 0 && d.digits[size_t(i)] == '9') {
+            d.digits[size_t(i)] = '0';
+            --i;
+        }
+        if (i < 0) {
+            d.digits.insert(d.digits.begin(), '1');
+            d.exponent += 1;
+        } else {
+            d.digits[size_t(i)] += 1;
+        }
+    }
+    while (d.digits.size() > 1 && d.digits.back() == '0')
+        d.digits.pop_back();
+    if (d.digits.empty() || std::all_of(d.digits.begin(), d.digits.end(), [](char c) { return c == '0'; })) {
+        d.digits = "0";
+        d.exponent = 0;
+    }
+}
+
+char DigitAt(const Decimal& d, int i)
+{
+    return (i >= 0 && i < int(d.digits.size())) ? d.digits[size_t(i)] : '0';
+}
+
+bool IsZero(const Decimal& d) { return d.digits == "0"; }
+
+std::string FixedText(double v, int decimals, bool thousands, const TFormatSettings& fs)
+{
+    if (std::isnan(v))
+        return "NAN";
+    if (std::isinf(v))
+        return v < 0 ? "-INF" : "INF";
+    Decimal d = ToDecimal(v);
+    RoundDigits(d, d.exponent + decimals);
+    std::string intPart;
+    if (IsZero(d) || d.exponent <= 0) {
+        intPart = "0";
+    } else {
+        for (int i = 0; i < d.exponent; ++i)
+            intPart.push_back(DigitAt(d, i));
+    }
+    if (thousands && intPart.size() > 3) {
+        std::string g;
+        const int n = int(intPart.size());
+        for (int i = 0; i < n; ++i) {
+            if (i > 0 && (n - i) % 3 == 0)
+                g.push_back(fs.ThousandSeparator);
+            g.push_back(intPart[size_t(i)]);
+        }
+        intPart = g;
+    }
+    std::string r;
+    if (d.negative && !IsZero(d))
+        r.push_back('-');
+    r += intPart;
+    if (decimals > 0) {
+        r.push_back(fs.DecimalSeparator);
+        for (int i = 0; i < decimals; ++i)
+            r.push_back(IsZero(d) ? '0' : DigitAt(d, d.exponent + i));
+    }
+    return r;
+}
+
+std::string ExponentText(int e, bool forceSign, int minDigits)
+{
+    std::string r = "E";
+    if (e < 0)
+        r.push_back('-');
+    else if (forceSign)
+        r.push_back('+');
+    std::string n = std::to_string(e < 0 ? -e : e);
+    while (int(n.size()) < minDigits)
+        n.insert(n.begin(), '0');
+    return r + n;
+}
+
+std::string ScientificText(double v, int precision, const TFormatSettings& fs)
+{
+    if (std::isnan(v))
+        return "NAN";
+    if (std::isinf(v))
+        return v < 0 ? "-INF" : "INF";
+    precision = std::clamp(precision, 1, 18);
+    Decimal d = ToDecimal(v);
+    RoundDigits(d, precision);
+    std::string r;
+    if (d.negative && !IsZero(d))
+        r.push_back('-');
+    r.push_back(DigitAt(d, 0));
+    if (precision > 1) {
+        r.push_back(fs.DecimalSeparator);
+        for (int i = 1; i < precision; ++i)
+            r.push_back(DigitAt(d, i));
+    }
+    return r + ExponentText(IsZero(d) ? 0 : d.exponent - 1, true, 3);
+}
+
+std::string GeneralText(double v, int precision, const TFormatSettings& fs)
+{
+    if (std::isnan(v))
+        return "NAN";
+    if (std::isinf(v))
+        return v < 0 ? "-INF" : "INF";
+    precision = std::clamp(precision, 1, 18);
+    Decimal d = ToDecimal(v);
+    RoundDigits(d, precision);
+    if (IsZero(d))
+        return "0";
+    std::string r;
+    if (d.negative)
+        r.push_back('-');
+    const int nd = int(d.digits.size());
+    if (d.exponent > precision || d.exponent < -3) {
+        r.push_back(d.digits[0]);
+        if (nd > 1) {
+            r.push_back(fs.DecimalSeparator);
+            r.append(d.digits, 1, std::string::npos);
+        }
+        return r + ExponentText(d.exponent - 1, false, 0);
+    }
+    if (d.exponent <= 0) {
+        r += "0";
+        r.push_back(fs.DecimalSeparator);
+        r.append(size_t(-d.exponent), '0');
+        r += d.digits;
+        return r;
+    }
+    for (int i = 0; i < d.exponent; ++i)
+        r.push_back(DigitAt(d, i));
+    if (nd > d.exponent) {
+        r.push_back(fs.DecimalSeparator);
+        r.append(d.digits, size_t(d.exponent), std::string::npos);
+    }
+    return r;
+}
+
+[[noreturn]] void FormatError(const AnsiString& fmt)
+{
+    throw EConvertError("Format '" + fmt + "' invalid or incompatible with argument");
+}
+
+} // namespace
+
+// ---- Format ---------------------------------------------------------------------
+
+AnsiString Format(const AnsiString& fmt, std::initializer_list<TVarRec> args)
+{
+    return Format(fmt, args, FormatSettings());
+}
+
+AnsiString Format(const AnsiString& fmt, std::initializer_list<TVarRec> argList,
+                  const TFormatSettings& fs)
+{
+    const std::vector<TVarRec> args(argList);
+    AnsiString out;
+    size_t i = 0;
+    int next = 0;
+    const size_t n = fmt.size();
+
+    auto takeArg = [&](int index) -> const TVarRec& {
+        if (index < 0 || index >= int(args.size()))
+            throw EConvertError("No argument for format '" + fmt + "'");
+        return args[size_t(index)];
+    };
+    auto readNumber = [&](int& value) -> bool {
+        if (i < n && fmt[i] == '*') {
+            const auto& a = takeArg(next++);
+            if (!std::holds_alternative<int64_t>(a.value()))
+                FormatError(fmt);
+            value = int(std::get<int64_t>(a.value()));
+            ++i;
+            return true;
+        }
+        if (i < n && fmt[i] >= '0' && fmt[i] <= '9') {
+            value = 0;
+            while (i < n && fmt[i] >= '0' && fmt[i] <= '9') {
+                value = std::min(value * 10 + (fmt[i] - '0'), 1 << 20);
+                ++i;
+            }
+            return true;
+        }
+        return false;
+    };
+
+    while (i < n) {
+        const char c = fmt[i];
+        if (c != '%') {
+            out.push_back(c);
+            ++i;
+            continue;
+        }
+        ++i;
+        if (i < n && fmt[i] == '%') {
+            out.push_back('%');
+            ++i;
+            continue;
+        }
+        int index = -1, width = -1, prec = -1;
+        bool left = false;
+        // [index ":"] ["-"] [width] ["." prec] type
+        int num = 0;
+        const size_t save = i;
+        if (i < n && fmt[i] != '*' && readNumber(num) && i < n && fmt[i] == ':') {
+            index = num;
+            ++i;
+        } else {
+            i = save;
+        }
+        if (i < n && fmt[i] == '-') {
+            left = true;
+            ++i;
+        }
+        if (readNumber(num))
+            width = num;
+        if (i < n && fmt[i] == '.') {
+            ++i;
+            if (!readNumber(num))
+                num = 0;
+            prec = num;
+        }
+        if (i >= n)
+            FormatError(fmt);
+        const char type = char(std::tolower(uint8_t(fmt[i])));
+        ++i;
+        if (index >= 0)
+            next = index;
+        const TVarRec& arg = takeArg(next++);
+        const auto& v = arg.value();
+        std::string text;
+        switch (type) {
+        case 'd':
+        case 'u': {
+            if (!std::holds_alternative<int64_t>(v))
+                FormatError(fmt);
+            int64_t x = std::get<int64_t>(v);
+            if (type == 'u' && x < 0)
+                x = int64_t(uint32_t(x));
+            const bool neg = x < 0;
+            std::string digits = std::to_string(neg ? uint64_t(0) - uint64_t(x) : uint64_t(x));
+            while (prec > 0 && int(digits.size()) < prec)
+                digits.insert(digits.begin(), '0');
+            text = (neg ? "-" : "") + digits;
+            break;
+        }
+        case 'x': {
+            if (!std::holds_alternative<int64_t>(v))
+                FormatError(fmt);
+            const int64_t x = std::get<int64_t>(v);
+            const uint64_t ux = (x < 0 && x >= std::numeric_limits<int32_t>::min()) ? uint64_t(uint32_t(x)) : uint64_t(x);
+            char buf[32];
+            auto r = std::to_chars(buf, buf + sizeof buf, ux, 16);
+            text.assign(buf, r.ptr);
+            for (auto& ch : text)
+                ch = char(std::toupper(uint8_t(ch)));
+            while (prec > 0 && int(text.size()) < prec)
+                text.insert(text.begin(), '0');
+            break;
+        }
+        case 'e':
+        case 'f':
+        case 'g':
+        case 'n':
+        case 'm': {
+            double x;
+            if (std::holds_alternative<double>(v))
+                x = std::get<double>(v);
+            else
+                FormatError(fmt);
+            if (type == 'e')
+                text = ScientificText(x, prec < 0 ? 15 : prec, fs);
+            else if (type == 'g')
+                text = GeneralText(x, prec < 0 ? 15 : prec, fs);
+            else if (type == 'f')
+                text = FixedText(x, prec < 0 ? 2 : std::min(prec, 18), false, fs);
+            else if (type == 'n')
+                text = FixedText(x, prec < 0 ? 2 : std::min(prec, 18), true, fs);
+            else
+                text = FixedText(x, prec < 0 ? 2 : std::min(prec, 18), true, fs) + " \x80";
+            break;
+        }
+        case 's': {
+            if (!std::holds_alternative<AnsiString>(v))
+                FormatError(fmt);
+            text = std::get<AnsiString>(v);
+            if (prec >= 0 && int(text.size()) > prec)
+                text.resize(size_t(prec));
+            break;
+        }
+        case 'p': {
+            uint64_t p;
+            if (std::holds_alternative<const void*>(v))
+                p = uint64_t(reinterpret_cast<uintptr_t>(std::get<const void*>(v)));
+            else if (std::holds_alternative<int64_t>(v))
+                p = uint64_t(std::get<int64_t>(v));
+            else
+                FormatError(fmt);
+            char buf[32];
+            auto r = std::to_chars(buf, buf + sizeof buf, p, 16);
+            text.assign(buf, r.ptr);
+            for (auto& ch : text)
+                ch = char(std::toupper(uint8_t(ch)));
+            const size_t minDigits = sizeof(void*) * 2;
+            while (text.size() < minDigits)
+                text.insert(text.begin(), '0');
+            break;
+        }
+        default:
+            FormatError(fmt);
+        }
+        if (width > int(text.size())) {
+            const std::string pad(size_t(width) - text.size(), ' ');
+            text = left ? text + pad : pad + text;
+        }
+        out += text;
+    }
+    return out;
+}
+
+// ---- conversions -----------------------------------------------------------------
+
+AnsiString IntToStr(int64_t v)
+{
+    return std::to_string(v);
+}
+
+AnsiString IntToHex(int64_t v, int digits)
+{
+    char buf[32];
+    auto r = std::to_chars(buf, buf + sizeof buf, uint64_t(v), 16);
+    std::string s(buf, r.ptr);
+    for (auto& c : s)
+        c = char(std::toupper(uint8_t(c)));
+    while (int(s.size()) < digits)
+        s.insert(s.begin(), '0');
+    return s;
+}
+
+bool TryStrToInt64(const AnsiString& s, int64_t& v)
+{
+    size_t i = 0;
+    while (i < s.size() && s[i] == ' ')
+        ++i;
+    bool neg = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        neg = s[i] == '-';
+        ++i;
+    }
+    int base = 10;
+    if (i < s.size() && s[i] == '$') {
+        base = 16;
+        ++i;
+    } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i >= s.size())
+        return false;
+    uint64_t u = 0;
+    auto r = std::from_chars(s.data() + i, s.data() + s.size(), u, base);
+    if (r.ec != std::errc() || r.ptr != s.data() + s.size())
+        return false;
+    if (base == 16 && !neg) {
+        v = int64_t(u);
+        return true;
+    }
+    const uint64_t limit = neg ? uint64_t(std::numeric_limits<int64_t>::max()) + 1
+                               : uint64_t(std::numeric_limits<int64_t>::max());
+    if (u > limit)
+        return false;
+    v = neg ? int64_t(0 - u) : int64_t(u);
+    return true;
+}
+
+bool TryStrToInt(const AnsiString& s, int32_t& v)
+{
+    int64_t x;
+    if (!TryStrToInt64(s, x))
+        return false;
+    const bool hex = s.find('$') != std::string::npos || s.find("0x") != std::string::npos
+                     || s.find("0X") != std::string::npos;
+    if (hex && x >= 0 && x <= int64_t(std::numeric_limits<uint32_t>::max())) {
+        v = int32_t(uint32_t(x));
+        return true;
+    }
+    if (x < std::numeric_limits<int32_t>::min() || x > std::numeric_limits<int32_t>::max())
+        return false;
+    v = int32_t(x);
+    return true;
+}
+
+int32_t StrToInt(const AnsiString& s)
+{
+    int32_t v;
+    if (!TryStrToInt(s, v))
+        throw EConvertError("'" + s + "' is not a valid integer value");
+    return v;
+}
+
+int32_t StrToIntDef(const AnsiString& s, int32_t def)
+{
+    int32_t v;
+    return TryStrToInt(s, v) ? v : def;
+}
+
+int64_t StrToInt64(const AnsiString& s)
+{
+    int64_t v;
+    if (!TryStrToInt64(s, v))
+        throw EConvertError("'" + s + "' is not a valid integer value");
+    return v;
+}
+
+int64_t StrToInt64Def(const AnsiString& s, int64_t def)
+{
+    int64_t v;
+    return TryStrToInt64(s, v) ? v : def;
+}
+
+AnsiString FloatToStr(double v)
+{
+    return FloatToStr(v, FormatSettings());
+}
+
+AnsiString FloatToStr(double v, const TFormatSettings& settings)
+{
+    return GeneralText(v, 15, settings);
+}
+
+bool TryStrToFloat(const AnsiString& s, double& v)
+{
+    return TryStrToFloat(s, v, FormatSettings());
+}
+
+bool TryStrToFloat(const AnsiString& input, double& v, const TFormatSettings& fs)
+{
+    const AnsiString s = Trim(input);
+    if (s.empty())
+        return false;
+    // Rewrite into the plain form from_chars reads: sign, digits, '.', exponent.
+    std::string t;
+    size_t i = 0;
+    bool neg = false;
+    if (s[i] == '+' || s[i] == '-') {
+        neg = s[i] == '-';
+        ++i;
+    }
+    bool digits = false, point = false;
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c >= '0' && c <= '9') {
+            t.push_back(c);
+            digits = true;
+        } else if (c == fs.DecimalSeparator && !point) {
+            t.push_back('.');
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!digits)
+        return false;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        t.push_back('e');
+        ++i;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+            t.push_back(s[i++]);
+        bool expDigits = false;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+            t.push_back(s[i++]);
+            expDigits = true;
+        }
+        if (!expDigits)
+            return false;
+    }
+    if (i != s.size())
+        return false;
+    double x = 0;
+    auto r = std::from_chars(t.data(), t.data() + t.size(), x);
+    if (r.ec != std::errc() || r.ptr != t.data() + t.size())
+        return false;
+    v = neg ? -x : x;
+    return true;
+}
+
+double StrToFloat(const AnsiString& s)
+{
+    return StrToFloat(s, FormatSettings());
+}
+
+double StrToFloat(const AnsiString& s, const TFormatSettings& settings)
+{
+    double v;
+    if (!TryStrToFloat(s, v, settings))
+        throw EConvertError("'" + s + "' is not a valid floating point value");
+    return v;
+}
+
+double StrToFloatDef(const AnsiString& s, double def)
+{
+    return StrToFloatDef(s, def, FormatSettings());
+}
+
+double StrToFloatDef(const AnsiString& s, double def, const TFormatSettings& settings)
+{
+    double v;
+    return TryStrToFloat(s, v, settings) ? v : def;
+}
+
+// ---- text -----------------------------------------------------------------------------
+
+AnsiString UpperCase(const AnsiString& s)
+{
+    AnsiString r = s;
+    for (auto& c : r)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 32);
+    return r;
+}
+
+AnsiString LowerCase(const AnsiString& s)
+{
+    AnsiString r = s;
+    for (auto& c : r)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c + 32);
+    return r;
+}
+
+AnsiString AnsiUpperCase(const AnsiString& s)
+{
+    // Letters whose upper case the code page cannot hold (y with diaeresis
+    // has one, the sharp s has none) stay as they are.
+    AnsiString r = s;
+    for (auto& c : r) {
+        const QChar u = QChar(AnsiCharToUnicode(uint8_t(c))).toUpper();
+        const int b = UnicodeToAnsiChar(u.unicode());
+        if (b >= 0)
+            c = char(b);
+    }
+    return r;
+}
+
+AnsiString AnsiLowerCase(const AnsiString& s)
+{
+    AnsiString r = s;
+    for (auto& c : r) {
+        const QChar l = QChar(AnsiCharToUnicode(uint8_t(c))).toLower();
+        const int b = UnicodeToAnsiChar(l.unicode());
+        if (b >= 0)
+            c = char(b);
+    }
+    return r;
+}
+
+int CompareText(const AnsiString& a, const AnsiString& b)
+{
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        int ca = uint8_t(a[i]), cb = uint8_t(b[i]);
+        if (ca >= 'a' && ca <= 'z') ca -= 32;
+        if (cb >= 'a' && cb <= 'z') cb -= 32;
+        if (ca != cb)
+            return ca - cb;
+    }
+    return int(a.size()) - int(b.size());
+}
+
+bool SameText(const AnsiString& a, const AnsiString& b)
+{
+    return a.size() == b.size() && CompareText(a, b) == 0;
+}
+
+int CompareStr(const AnsiString& a, const AnsiString& b)
+{
+    const int r = std::memcmp(a.data(), b.data(), std::min(a.size(), b.size()));
+    return r != 0 ? r : int(a.size()) - int(b.size());
+}
+
+int AnsiCompareText(const AnsiString& a, const AnsiString& b)
+{
+    const QString qa = fromAnsi(a).toCaseFolded();
+    const QString qb = fromAnsi(b).toCaseFolded();
+    if (qa == qb)
+        return 0;
+    const int r = QString::localeAwareCompare(qa, qb);
+    return r != 0 ? r : qa.compare(qb);
+}
+
+bool AnsiSameText(const AnsiString& a, const AnsiString& b)
+{
+    return a == b || fromAnsi(a).compare(fromAnsi(b), Qt::CaseInsensitive) == 0;
+}
+
+int AnsiCompareStr(const AnsiString& a, const AnsiString& b)
+{
+    if (a == b)
+        return 0;
+    const QString qa = fromAnsi(a), qb = fromAnsi(b);
+    const int r = QString::localeAwareCompare(qa, qb);
+    return r != 0 ? r : qa.compare(qb);
+}
+
+AnsiString Trim(const AnsiString& s)
+{
+    return TrimLeft(TrimRight(s));
+}
+
+AnsiString TrimLeft(const AnsiString& s)
+{
+    size_t i = 0;
+    while (i < s.size() && uint8_t(s[i]) <= ' ')
+        ++i;
+    return s.substr(i);
+}
+
+AnsiString TrimRight(const AnsiString& s)
+{
+    size_t n = s.size();
+    while (n > 0 && uint8_t(s[n - 1]) <= ' ')
+        --n;
+    return s.substr(0, n);
+}
+
+AnsiString StringReplace(const AnsiString& s, const AnsiString& oldPattern,
+                         const AnsiString& newPattern, int flags)
+{
+    if (oldPattern.empty())
+        return s;
+    const bool ignoreCase = flags & rfIgnoreCase;
+    const AnsiString hay = ignoreCase ? AnsiUpperCase(s) : s;
+    const AnsiString pat = ignoreCase ? AnsiUpperCase(oldPattern) : oldPattern;
+    AnsiString r;
+    size_t pos = 0;
+    while (true) {
+        const size_t f = hay.find(pat, pos);
+        if (f == std::string::npos) {
+            r.append(s, pos, std::string::npos);
+            break;
+        }
+        r.append(s, pos, f - pos);
+        r += newPattern;
+        pos = f + pat.size();
+        if (!(flags & rfReplaceAll)) {
+            r.append(s, pos, std::string::npos);
+            break;
+        }
+    }
+    return r;
+}
+
+AnsiString QuotedStr(const AnsiString& s)
+{
+    return "'" + StringReplace(s, "'", "''", rfReplaceAll) + "'";
+}
+
+int Pos(const AnsiString& sub, const AnsiString& s)
+{
+    if (sub.empty())
+        return 0;
+    const size_t f = s.find(sub);
+    return f == std::string::npos ? 0 : int(f) + 1;
+}
+
+// ---- files --------------------------------------------------------------------------
+
+bool FileExists(const QString& fileName)
+{
+    const QFileInfo fi(fileName);
+    return fi.exists() && !fi.isDir();
+}
+
+bool DirectoryExists(const QString& dir)
+{
+    return QFileInfo(dir).isDir();
+}
+
+bool DeleteFile(const QString& fileName)
+{
+    return QFile::remove(fileName);
+}
+
+QString ExtractFileName(const QString& fileName)
+{
+    const qsizetype i = fileName.lastIndexOf(QLatin1Char('/'));
+    return fileName.mid(i + 1);
+}
+
+QString ExtractFilePath(const QString& fileName)
+{
+    const qsizetype i = fileName.lastIndexOf(QLatin1Char('/'));
+    return fileName.left(i + 1);
+}
+
+QString ExtractFileDir(const QString& fileName)
+{
+    const qsizetype i = fileName.lastIndexOf(QLatin1Char('/'));
+    if (i <= 0)
+        return i == 0 ? QStringLiteral("/") : QString();
+    return fileName.left(i);
+}
+
+QString ExtractFileExt(const QString& fileName)
+{
+    const QString name = ExtractFileName(fileName);
+    const qsizetype i = name.lastIndexOf(QLatin1Char('.'));
+    return i < 0 ? QString() : name.mid(i);
+}
+
+QString ChangeFileExt(const QString& fileName, const QString& ext)
+{
+    const QString cur = ExtractFileExt(fileName);
+    return fileName.left(fileName.size() - cur.size()) + ext;
+}
+
+QString IncludeTrailingPathDelimiter(const QString& dir)
+{
+    return dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+}
+
+QString ExcludeTrailingPathDelimiter(const QString& dir)
+{
+    QString r = dir;
+    while (r.size() > 1 && r.endsWith(QLatin1Char('/')))
+        r.chop(1);
+    return r;
+}
+
+uint32_t GetTickCount()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return uint32_t(uint64_t(ts.tv_sec) * 1000u + uint64_t(ts.tv_nsec) / 1000000u);
+}

@@ -1,0 +1,115 @@
+#include "Classes.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+TEST(MemoryStream, ReadWriteSeekAndSize)
+{
+    TMemoryStream s;
+    s.WriteI32(0x01020304);
+    s.WriteDouble(1.5);
+    EXPECT_EQ(s.Size(), 12);
+    EXPECT_EQ(s.Position(), 12);
+    EXPECT_EQ(s.Bytes()[0], 0x04);
+    EXPECT_EQ(s.Bytes()[3], 0x01);
+    s.SetPosition(0);
+    EXPECT_EQ(s.ReadI32(), 0x01020304);
+    EXPECT_EQ(s.ReadDouble(), 1.5);
+    uint8_t b;
+    EXPECT_EQ(s.Read(&b, 1), 0);
+    EXPECT_THROW(s.ReadBuffer(&b, 1), EReadError);
+    // Writing past the end fills the gap with zeros.
+    s.Seek(4, soEnd);
+    s.WriteU8(9);
+    EXPECT_EQ(s.Size(), 17);
+    EXPECT_EQ(s.Bytes()[13], 0);
+    s.SetSize(2);
+    EXPECT_EQ(s.Position(), 2);
+    EXPECT_EQ(s.Remaining(), 0);
+}
+
+TEST(MemoryStream, CopyFromWholeSourceStartsAtZero)
+{
+    TMemoryStream a, b;
+    a.WriteBuffer("hello", 5);
+    EXPECT_EQ(b.CopyFrom(a, 0), 5);
+    EXPECT_EQ(std::string(b.Bytes().begin(), b.Bytes().end()), "hello");
+    a.SetPosition(1);
+    TMemoryStream c;
+    EXPECT_EQ(c.CopyFrom(a, 3), 3);
+    EXPECT_EQ(std::string(c.Bytes().begin(), c.Bytes().end()), "ell");
+    EXPECT_THROW(c.CopyFrom(a, 5), EReadError);
+}
+
+TEST(FileStream, CreatesOpensAndReportsErrors)
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath("t.bin");
+    {
+        TFileStream f(name, fmCreate);
+        f.WriteI32(7);
+        f.WriteBuffer("ab", 2);
+        EXPECT_EQ(f.Size(), 6);
+    }
+    {
+        TFileStream f(name, fmOpenReadWrite | fmShareDenyNone);
+        EXPECT_EQ(f.ReadI32(), 7);
+        f.Seek(0, soEnd);
+        f.WriteU8(1);
+        f.SetSize(3);
+        EXPECT_EQ(f.Size(), 3);
+    }
+    EXPECT_EQ(QFile(name).size(), 3);
+    EXPECT_THROW(TFileStream(dir.filePath("missing"), fmOpenRead), EFOpenError);
+    EXPECT_THROW(TFileStream(dir.path(), fmOpenRead), EFOpenError);
+    EXPECT_THROW(TFileStream(dir.filePath("no/such/dir/x"), fmCreate), EFCreateError);
+    try {
+        TFileStream f(dir.filePath("missing"), fmOpenRead);
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"", 0), 0u);
+    }
+}
+
+TEST(StringList, SortedListsFindAndRefuseDuplicates)
+{
+    TStringList l;
+    l.SetSorted(true);
+    l.Add("beta");
+    l.Add("Alpha");
+    l.Add("gamma");
+    EXPECT_EQ(l.Add("BETA"), 1);  // ignored duplicate
+    EXPECT_EQ(l.Count(), 3);
+    EXPECT_EQ(l[0], "Alpha");
+    EXPECT_EQ(l.IndexOf("GAMMA"), 2);
+    l.Duplicates = dupError;
+    EXPECT_THROW(l.Add("alpha"), EListError);
+    EXPECT_THROW(l.Insert(0, "x"), EListError);
+    EXPECT_THROW(l.Strings(3), EListError);
+    try {
+        l.Delete(-1);
+    } catch (const EListError& e) {
+        EXPECT_STREQ(e.what(), "List index out of bounds (-1)");
+    }
+}
+
+TEST(StringList, TextNamesAndValues)
+{
+    TStringList l;
+    l.SetText("a=1\r\nb=2\nc\r\rlast");
+    ASSERT_EQ(l.Count(), 5);
+    EXPECT_EQ(l[3], "");
+    EXPECT_EQ(l.Values("B"), "2");
+    EXPECT_EQ(l.Names(0), "a");
+    l.SetValue("a", "");
+    EXPECT_EQ(l.IndexOfName("a"), -1);
+    l.SetValue("z", "9");
+    EXPECT_EQ(l.Text(), "b=2\r\nc\r\n\r\nlast\r\nz=9\r\n");
+    TStringList c;
+    c.SetCommaText("one, \"two words\",\"q\"\"x\"");
+    ASSERT_EQ(c.Count(), 3);
+    EXPECT_EQ(c[1], "two words");
+    EXPECT_EQ(c[2], "q\"x");
+    EXPECT_EQ(c.CommaText(), "one,\"two words\",\"q\"\"x\"");
+}

@@ -1,0 +1,141 @@
+#include "SysUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+TEST(SysUtils, RoundTiesToEven)
+{
+    const struct { double in; int64_t out; } cases[] = {
+        {0.5, 0}, {1.5, 2}, {2.5, 2}, {3.5, 4}, {-0.5, 0}, {-1.5, -2}, {-2.5, -2},
+        {2.4999, 2}, {2.5001, 3}, {1e12 + 0.5, 1000000000000},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Round(c.in), c.out) << c.in;
+    EXPECT_EQ(Trunc(-2.7), -2);
+    EXPECT_EQ(Trunc(2.7), 2);
+}
+
+TEST(SysUtils, MulDivRoundsHalfAwayFromZeroAndRefusesZeroDivisor)
+{
+    EXPECT_EQ(MulDiv(10, 96, 72), 13);      // 13.33
+    EXPECT_EQ(MulDiv(3, 1, 2), 2);          // 1.5 -> 2
+    EXPECT_EQ(MulDiv(-3, 1, 2), -2);        // -1.5 -> -2
+    EXPECT_EQ(MulDiv(5, 1, -2), -3);        // -2.5 -> -3
+    EXPECT_EQ(MulDiv(1 << 30, 8, 4), -1);   // does not fit
+    EXPECT_EQ(MulDiv(100000, 100000, 100000), 100000);  // 64-bit intermediate
+    EXPECT_EQ(MulDiv(7, 8, 0), -1);
+    EXPECT_EQ(MulDiv(12, 96, 72), 16);
+}
+
+TEST(SysUtils, FormatFollowsTheClassLibrary)
+{
+    TFormatSettings de;  // ',' and '.'
+    TFormatSettings en{'.', ','};
+    const struct { const char* fmt; std::initializer_list<TVarRec> args; const char* de; const char* en; } cases[] = {
+        {"%d", {42}, "42", "42"},
+        {"%5d|%-5d|", {7, 7}, "    7|7    |", "    7|7    |"},
+        {"%.4d %s", {12, "ab"}, "0012 ab", "0012 ab"},
+        {"%x %x %.4x", {255, -1, 10}, "FF FFFFFFFF 000A", "FF FFFFFFFF 000A"},
+        {"%f", {3.14159}, "3,14", "3.14"},
+        {"%.1f %.0f", {0.25, 2.5}, "0,3 3", "0.3 3"},
+        {"%.2f", {0.125}, "0,13", "0.13"},
+        {"%.2f", {-0.001}, "0,00", "0.00"},
+        {"%n", {1234567.891}, "1.234.567,89", "1,234,567.89"},
+        {"%e", {1000.0}, "1,00000000000000E+003", "1.00000000000000E+003"},
+        {"%.3e", {-0.000123456}, "-1,23E-004", "-1.23E-004"},
+        {"%g", {0.5}, "0,5", "0.5"},
+        {"%g", {1e20}, "1E20", "1E20"},
+        {"%1:s-%0:s-%s", {"a", "b"}, "b-a-b", "b-a-b"},
+        {"%*d|%.*f", {4, 3, 1, 2.25}, "   3|2,3", "   3|2.3"},
+        {"100%%", {}, "100%", "100%"},
+        {"%.2s", {"abcdef"}, "ab", "ab"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Format(c.fmt, c.args, de), c.de) << c.fmt;
+        EXPECT_EQ(Format(c.fmt, c.args, en), c.en) << c.fmt;
+    }
+}
+
+TEST(SysUtils, FormatRejectsMismatchedArguments)
+{
+    EXPECT_THROW(Format("%d", {1.5}), EConvertError);
+    EXPECT_THROW(Format("%s", {3}), EConvertError);
+    EXPECT_THROW(Format("%d %d", {3}), EConvertError);
+    EXPECT_THROW(Format("%q", {3}), EConvertError);
+    EXPECT_THROW(Format("%", {3}), EConvertError);
+    try {
+        Format("%f", {"x"});
+        FAIL();
+    } catch (const EConvertError& e) {
+        EXPECT_STREQ(e.what(), "Format '%f' invalid or incompatible with argument");
+    }
+}
+
+TEST(SysUtils, FloatTextUsesTheGivenSeparator)
+{
+    TFormatSettings de;
+    TFormatSettings en{'.', ','};
+    EXPECT_EQ(FloatToStr(0.1, de), "0,1");
+    EXPECT_EQ(FloatToStr(-12.5, en), "-12.5");
+    EXPECT_EQ(FloatToStr(0.0001, de), "0,0001");
+    EXPECT_EQ(FloatToStr(0.00001, de), "1E-5");
+    EXPECT_EQ(FloatToStr(1e15, de), "1E15");
+    EXPECT_EQ(FloatToStr(123456789012345.0, de), "123456789012345");
+    EXPECT_EQ(FloatToStr(1.0 / 3.0, de), "0,333333333333333");
+    EXPECT_DOUBLE_EQ(StrToFloat("1,5", de), 1.5);
+    EXPECT_DOUBLE_EQ(StrToFloat(" -2,5E2 ", de), -250.0);
+    EXPECT_THROW(StrToFloat("1.5", de), EConvertError);
+    EXPECT_THROW(StrToFloat("", de), EConvertError);
+    EXPECT_THROW(StrToFloat("1,5x", de), EConvertError);
+    EXPECT_DOUBLE_EQ(StrToFloatDef("abc", 7.0, de), 7.0);
+    for (double v : {0.1, 1.0 / 3.0, 2.675, -1e-300, 6.02e23}) {
+        double back = 0;
+        ASSERT_TRUE(TryStrToFloat(FloatToStr(v, de), back, de));
+        EXPECT_NEAR(back, v, std::fabs(v) * 1e-14);
+    }
+}
+
+TEST(SysUtils, IntegerConversions)
+{
+    EXPECT_EQ(StrToInt("  -17"), -17);
+    EXPECT_EQ(StrToInt("$FF"), 255);
+    EXPECT_EQ(StrToInt("0x10"), 16);
+    EXPECT_EQ(StrToInt("2147483647"), 2147483647);
+    EXPECT_THROW(StrToInt("2147483648"), EConvertError);
+    EXPECT_THROW(StrToInt("12 "), EConvertError);
+    EXPECT_THROW(StrToInt(""), EConvertError);
+    EXPECT_EQ(StrToIntDef("x", 5), 5);
+    EXPECT_EQ(IntToHex(255, 4), "00FF");
+    try {
+        StrToInt("abc");
+        FAIL();
+    } catch (const EConvertError& e) {
+        EXPECT_STREQ(e.what(), "'abc' is not a valid integer value");
+    }
+}
+
+TEST(SysUtils, TextHelpers)
+{
+    EXPECT_EQ(AnsiUpperCase("stra\xDF" "e \xE4\xF6\xFC"), "STRA\xDF" "E \xC4\xD6\xDC");
+    EXPECT_EQ(UpperCase("\xE4" "a"), "\xE4" "A");
+    EXPECT_TRUE(AnsiSameText("\xC4rger", "\xE4RGER"));
+    EXPECT_EQ(AnsiCompareText("abc", "ABC"), 0);
+    EXPECT_LT(AnsiCompareText("abc", "abd"), 0);
+    EXPECT_EQ(Trim("\t a b \r\n"), "a b");
+    EXPECT_EQ(StringReplace("aXbxc", "x", "-", rfReplaceAll | rfIgnoreCase), "a-b-c");
+    EXPECT_EQ(StringReplace("aXbxc", "x", "-", 0), "aXb-c");
+    EXPECT_EQ(Pos("lo", "hello"), 4);
+    EXPECT_EQ(Pos("z", "hello"), 0);
+}
+
+TEST(SysUtils, FileNameParts)
+{
+    EXPECT_EQ(ExtractFileName("/a/b/c.zpb"), "c.zpb");
+    EXPECT_EQ(ExtractFilePath("/a/b/c.zpb"), "/a/b/");
+    EXPECT_EQ(ExtractFileDir("/a/b/c.zpb"), "/a/b");
+    EXPECT_EQ(ExtractFileExt("/a.d/b"), "");
+    EXPECT_EQ(ExtractFileExt("/a/b.tar.gz"), ".gz");
+    EXPECT_EQ(ChangeFileExt("/a/b.exe", ".txt"), "/a/b.txt");
+    EXPECT_EQ(IncludeTrailingPathDelimiter("/a"), "/a/");
+}
