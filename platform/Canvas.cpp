@@ -1,0 +1,741 @@
+#include "Canvas.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QGlyphRun>
+#include <QHash>
+#include <QPainter>
+#include <QPaintDevice>
+#include <QTransform>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "SysUtils.h"
+
+// ---- fonts ---------------------------------------------------------------------------
+
+namespace {
+
+struct FaceKey {
+    AnsiString name;
+    TFontStyles style;
+    bool operator==(const FaceKey&) const = default;
+};
+
+size_t qHash(const FaceKey& k, size_t seed = 0)
+{
+    return ::qHash(QByteArray::fromStdString(k.name), seed) ^ k.style;
+}
+
+// The face of a name and style at its em square size (design units).
+QRawFont EmFace(const AnsiString& Name, TFontStyles Style)
+{
+    static QHash<FaceKey, QRawFont> faces;
+    const FaceKey key{Name, TFontStyles(Style & (fsBold | fsItalic))};
+    auto it = faces.find(key);
+    if (it != faces.end())
+        return it.value();
+    QFont f(fromAnsi(Name));
+    f.setBold(Style & fsBold);
+    f.setItalic(Style & fsItalic);
+    f.setHintingPreference(QFont::PreferNoHinting);
+    f.setPixelSize(100);
+    QRawFont raw = QRawFont::fromFont(f);
+    if (!raw.isValid()) {
+        QFont fallback;
+        fallback.setHintingPreference(QFont::PreferNoHinting);
+        fallback.setPixelSize(100);
+        raw = QRawFont::fromFont(fallback);
+    }
+    if (raw.isValid())
+        raw.setPixelSize(raw.unitsPerEm());
+    faces.insert(key, raw);
+    return raw;
+}
+
+int32_t RoundI(double v) { return int32_t(Round(v)); }
+
+}  // namespace
+
+QRawFont RawFontFor(const AnsiString& Name, TFontStyles Style, double PixelSize)
+{
+    QRawFont face = EmFace(Name, Style);
+    if (PixelSize > 0 && face.isValid() && face.pixelSize() != PixelSize)
+        face.setPixelSize(PixelSize);
+    return face;
+}
+
+bool IsFontInstalled(const AnsiString& Name)
+{
+    const QString name = fromAnsi(Name).trimmed();
+    if (name.isEmpty())
+        return false;
+    for (const QString& family : QFontDatabase::families())
+        if (family.compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    // A metric twin resolves to a family of its own; an unknown name to the fallback.
+    const QString resolved = EmFace(Name, 0).familyName();
+    const QString fallback = EmFace("Lumiseite-No-Such-Font", 0).familyName();
+    return !resolved.isEmpty() && resolved != fallback;
+}
+
+TTextMetric TextMetricFor(const QRawFont& Face, double PixelSize)
+{
+    TTextMetric tm;
+    if (!Face.isValid() || Face.pixelSize() <= 0)
+        return tm;
+    const double f = PixelSize / Face.pixelSize();
+    tm.tmAscent = RoundI(Face.ascent() * f);
+    tm.tmDescent = RoundI(Face.descent() * f);
+    tm.tmHeight = tm.tmAscent + tm.tmDescent;
+    tm.tmInternalLeading = tm.tmHeight - RoundI(PixelSize);
+    tm.tmExternalLeading = RoundI(Face.leading() * f);
+    tm.tmAveCharWidth = RoundI(Face.averageCharWidth() * f);
+    tm.tmMaxCharWidth = RoundI(Face.maxCharWidth() * f);
+    return tm;
+}
+
+bool LockBits(QImage& Image, BitmapData& Data)
+{
+    Data = BitmapData{};
+    if (Image.isNull() || Image.format() != QImage::Format_ARGB32)
+        return false;
+    Data.Width = Image.width();
+    Data.Height = Image.height();
+    Data.Stride = int32_t(Image.bytesPerLine());
+    Data.PixelFormat = PixelFormat32bppARGB;
+    Data.Scan0 = Image.bits();
+    return true;
+}
+
+// ---- canvas ---------------------------------------------------------------------------
+
+TCanvas::TCanvas()
+{
+    auto changed = [this](TObject* s) { StateChanged(s); };
+    pen_.OnChange = changed;
+    brush_.OnChange = changed;
+    font_.OnChange = changed;
+}
+
+TCanvas::TCanvas(QPaintDevice* Device) : TCanvas() { SetDevice(Device); }
+
+TCanvas::~TCanvas() { Flush(); }
+
+void TCanvas::StateChanged(TObject* Sender)
+{
+    stateDirty_ = true;
+    if (Sender == &font_)
+        fontDirty_ = true;
+}
+
+void TCanvas::SetDevice(QPaintDevice* Device)
+{
+    Flush();
+    device_ = Device;
+    if (device_ && device_->devType() != QInternal::Image) {
+        ppiX_ = device_->logicalDpiX();
+        ppiY_ = device_->logicalDpiY();
+    }
+}
+
+void TCanvas::SetPixelsPerInch(int X, int Y)
+{
+    ppiX_ = X;
+    ppiY_ = Y;
+}
+
+void TCanvas::SetFontEscapement(int Tenths)
+{
+    escapement_ = Tenths;
+}
+
+void TCanvas::Flush()
+{
+    if (painter_) {
+        painter_->end();
+        painter_.reset();
+    }
+}
+
+void TCanvas::Begin()
+{
+    if (painter_ || !device_)
+        return;
+    if (device_->devType() == QInternal::Image && static_cast<QImage*>(device_)->isNull())
+        return;
+    painter_ = std::make_unique<QPainter>();
+    if (!painter_->begin(device_)) {
+        painter_.reset();
+        return;
+    }
+    stateDirty_ = true;
+}
+
+static Qt::PenStyle QtPenStyle(TPenStyle s)
+{
+    switch (s) {
+    case psDash: return Qt::DashLine;
+    case psDot: return Qt::DotLine;
+    case psDashDot: return Qt::DashDotLine;
+    case psDashDotDot: return Qt::DashDotDotLine;
+    case psClear: return Qt::NoPen;
+    default: return Qt::SolidLine;
+    }
+}
+
+static Qt::BrushStyle QtBrushStyle(TBrushStyle s)
+{
+    switch (s) {
+    case bsClear: return Qt::NoBrush;
+    case bsHorizontal: return Qt::HorPattern;
+    case bsVertical: return Qt::VerPattern;
+    case bsFDiagonal: return Qt::FDiagPattern;
+    case bsBDiagonal: return Qt::BDiagPattern;
+    case bsCross: return Qt::CrossPattern;
+    case bsDiagCross: return Qt::DiagCrossPattern;
+    default: return Qt::SolidPattern;
+    }
+}
+
+void TCanvas::ApplyState()
+{
+    if (!painter_ || !stateDirty_)
+        return;
+    QPen pen(QtPenStyle(pen_.Style()));
+    pen.setColor(toQColor(pen_.Color()));
+    pen.setWidth(std::max(1, pen_.Width()));
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    painter_->setPen(pen);
+    painter_->setBrush(QBrush(toQColor(brush_.Color()), QtBrushStyle(brush_.Style())));
+    painter_->setRenderHint(QPainter::Antialiasing, false);
+    painter_->setRenderHint(QPainter::TextAntialiasing, true);
+    QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
+    if (device_->devType() == QInternal::Image) {
+        if (pen_.Mode() == pmXor)
+            mode = QPainter::RasterOp_SourceXorDestination;
+        else if (pen_.Mode() == pmNot)
+            mode = QPainter::RasterOp_NotDestination;
+        else if (pen_.Mode() == pmNotXor)
+            mode = QPainter::RasterOp_NotSourceXorDestination;
+    }
+    painter_->setCompositionMode(mode);
+    if (hasClip_)
+        painter_->setClipRegion(clip_);
+    else
+        painter_->setClipping(false);
+    stateDirty_ = false;
+}
+
+QPainter* TCanvas::Painter()
+{
+    Begin();
+    ApplyState();
+    return painter_.get();
+}
+
+// ---- lines, shapes and paths -----------------------------------------------------------
+
+void TCanvas::AddToPathOrDraw(const QPainterPath& P, bool Closed)
+{
+    if (recording_) {
+        // Append the figure's elements as they are (a new figure at its first point).
+        for (int i = 0; i < P.elementCount(); ++i) {
+            const QPainterPath::Element e = P.elementAt(i);
+            if (e.isMoveTo())
+                path_.moveTo(e);
+            else if (e.isLineTo())
+                path_.lineTo(e);
+            else if (e.isCurveTo() && i + 2 < P.elementCount()) {
+                path_.cubicTo(e, P.elementAt(i + 1), P.elementAt(i + 2));
+                i += 2;
+            }
+        }
+        return;
+    }
+    QPainter* p = Painter();
+    if (!p)
+        return;
+    if (Closed) {
+        QPainterPath filled = P;
+        filled.setFillRule(Qt::OddEvenFill);
+        p->drawPath(filled);
+    } else {
+        p->save();
+        p->setBrush(Qt::NoBrush);
+        p->drawPath(P);
+        p->restore();
+    }
+}
+
+void TCanvas::MoveTo(int X, int Y)
+{
+    penPos_ = TPoint{X, Y};
+    if (recording_)
+        path_.moveTo(X, Y);
+}
+
+void TCanvas::LineTo(int X, int Y)
+{
+    if (recording_) {
+        if (path_.elementCount() == 0)
+            path_.moveTo(penPos_.X, penPos_.Y);
+        path_.lineTo(X, Y);
+    } else if (QPainter* p = Painter()) {
+        p->drawLine(penPos_.X, penPos_.Y, X, Y);
+    }
+    penPos_ = TPoint{X, Y};
+}
+
+static QPolygon ToPolygon(const std::vector<TPoint>& Points)
+{
+    QPolygon poly;
+    poly.reserve(int(Points.size()));
+    for (const TPoint& pt : Points)
+        poly << QPoint(pt.X, pt.Y);
+    return poly;
+}
+
+void TCanvas::Polyline(const std::vector<TPoint>& Points)
+{
+    if (Points.size() < 2)
+        return;
+    QPainterPath p;
+    p.addPolygon(ToPolygon(Points));
+    AddToPathOrDraw(p, false);
+}
+
+void TCanvas::Polygon(const std::vector<TPoint>& Points)
+{
+    if (Points.size() < 2)
+        return;
+    QPainterPath p;
+    p.addPolygon(ToPolygon(Points));
+    p.closeSubpath();
+    AddToPathOrDraw(p, true);
+}
+
+void TCanvas::PolyBezier(const std::vector<TPoint>& Points)
+{
+    if (Points.size() < 4)
+        return;
+    QPainterPath p(QPointF(Points[0].X, Points[0].Y));
+    for (size_t i = 1; i + 2 < Points.size(); i += 3)
+        p.cubicTo(Points[i].X, Points[i].Y, Points[i + 1].X, Points[i + 1].Y, Points[i + 2].X,
+                  Points[i + 2].Y);
+    AddToPathOrDraw(p, false);
+}
+
+void TCanvas::PolyBezierTo(const std::vector<TPoint>& Points)
+{
+    if (Points.size() < 3)
+        return;
+    const size_t n = Points.size() / 3 * 3;
+    if (recording_) {
+        if (path_.elementCount() == 0)
+            path_.moveTo(penPos_.X, penPos_.Y);
+        for (size_t i = 0; i < n; i += 3)
+            path_.cubicTo(Points[i].X, Points[i].Y, Points[i + 1].X, Points[i + 1].Y, Points[i + 2].X,
+                          Points[i + 2].Y);
+    } else {
+        QPainterPath p(QPointF(penPos_.X, penPos_.Y));
+        for (size_t i = 0; i < n; i += 3)
+            p.cubicTo(Points[i].X, Points[i].Y, Points[i + 1].X, Points[i + 1].Y, Points[i + 2].X,
+                      Points[i + 2].Y);
+        AddToPathOrDraw(p, false);
+    }
+    penPos_ = Points[n - 1];
+}
+
+void TCanvas::Rectangle(int Left, int Top, int Right, int Bottom)
+{
+    Polygon({{Left, Top}, {Right, Top}, {Right, Bottom}, {Left, Bottom}});
+}
+
+void TCanvas::Ellipse(int Left, int Top, int Right, int Bottom)
+{
+    QPainterPath p;
+    p.addEllipse(QRectF(Left, Top, Right - Left, Bottom - Top));
+    AddToPathOrDraw(p, true);
+}
+
+void TCanvas::FillRect(const TRect& R)
+{
+    if (IsRectEmpty(R) || brush_.Style() == bsClear)
+        return;
+    if (QPainter* p = Painter())
+        p->fillRect(QRect(R.Left, R.Top, R.Width(), R.Height()), p->brush());
+}
+
+void TCanvas::BeginPath()
+{
+    recording_ = true;
+    pathReady_ = false;
+    path_ = QPainterPath();
+}
+
+void TCanvas::EndPath()
+{
+    if (!recording_)
+        return;
+    recording_ = false;
+    pathReady_ = true;
+}
+
+void TCanvas::AbortPath()
+{
+    recording_ = false;
+    pathReady_ = false;
+    path_ = QPainterPath();
+}
+
+void TCanvas::CloseFigure()
+{
+    if (recording_)
+        path_.closeSubpath();
+}
+
+static void DrawPath(TCanvas& C, const QPainterPath& Path, bool Stroke, bool Fill)
+{
+    QPainter* p = C.Painter();
+    if (!p)
+        return;
+    QPainterPath path = Path;
+    path.setFillRule(Qt::OddEvenFill);
+    p->save();
+    if (!Stroke)
+        p->setPen(Qt::NoPen);
+    if (!Fill)
+        p->setBrush(Qt::NoBrush);
+    p->drawPath(path);
+    p->restore();
+}
+
+void TCanvas::StrokePath()
+{
+    if (!pathReady_)
+        return;
+    DrawPath(*this, path_, true, false);
+    AbortPath();
+}
+
+void TCanvas::FillPath()
+{
+    if (!pathReady_)
+        return;
+    DrawPath(*this, path_, false, true);
+    AbortPath();
+}
+
+void TCanvas::StrokeAndFillPath()
+{
+    if (!pathReady_)
+        return;
+    DrawPath(*this, path_, true, true);
+    AbortPath();
+}
+
+bool TCanvas::SelectClipPath(int Mode)
+{
+    if (!pathReady_)
+        return false;
+    QRegion region;
+    for (const QPolygonF& poly : path_.toFillPolygons())
+        region ^= QRegion(poly.toPolygon(), Qt::OddEvenFill);
+    AbortPath();
+    ExtSelectClipRegion(region, Mode);
+    return true;
+}
+
+// ---- clipping ------------------------------------------------------------------------------
+
+QRegion TCanvas::DeviceRegion() const
+{
+    if (!device_)
+        return QRegion(-32000, -32000, 64000, 64000);
+    return QRegion(0, 0, device_->width(), device_->height());
+}
+
+QRegion TCanvas::CombineRegion(const QRegion& A, const QRegion& B, int Mode)
+{
+    switch (Mode) {
+    case RGN_AND: return A.intersected(B);
+    case RGN_OR: return A.united(B);
+    case RGN_XOR: return A.xored(B);
+    case RGN_DIFF: return A.subtracted(B);
+    default: return B;
+    }
+}
+
+void TCanvas::SelectClipRegion(const QRegion* Region)
+{
+    hasClip_ = Region != nullptr;
+    clip_ = Region ? *Region : QRegion();
+    stateDirty_ = true;
+}
+
+void TCanvas::ExtSelectClipRegion(const QRegion& Region, int Mode)
+{
+    const QRegion base = hasClip_ ? clip_ : DeviceRegion();
+    const QRegion combined = CombineRegion(base, Region, Mode);
+    SelectClipRegion(&combined);
+}
+
+// ---- text -------------------------------------------------------------------------------------
+
+double TCanvas::FontEmPixels()
+{
+    const int h = font_.Height();
+    if (h < 0)
+        return -h;
+    const QRawFont em = EmFace(font_.Name(), font_.Style());
+    if (h == 0 || !em.isValid())
+        return h == 0 ? 12 : h;
+    // A positive height is the cell (ascent + descent).
+    return double(h) * em.unitsPerEm() / (em.ascent() + em.descent());
+}
+
+const QRawFont& TCanvas::RawFont()
+{
+    if (fontDirty_) {
+        rawEm_ = FontEmPixels();
+        raw_ = RawFontFor(font_.Name(), font_.Style(), rawEm_);
+        fontDirty_ = false;
+    }
+    return raw_;
+}
+
+TTextMetric TCanvas::GetTextMetrics()
+{
+    const QRawFont& f = RawFont();
+    return TextMetricFor(f, rawEm_);
+}
+
+// Integer advances of the characters at the realised size (design widths scaled).
+static std::vector<int> Advances(const QRawFont& EmFace, double Em, const AnsiString& Text)
+{
+    std::vector<int> adv(Text.size());
+    if (!EmFace.isValid() || Text.empty())
+        return adv;
+    QString s;
+    s.reserve(int(Text.size()));
+    for (char c : Text)
+        s.append(QChar(AnsiCharToUnicode(uint8_t(c))));
+    const QList<quint32> glyphs = EmFace.glyphIndexesForString(s);
+    const QList<QPointF> a = EmFace.advancesForGlyphIndexes(glyphs);
+    const double scale = Em / EmFace.unitsPerEm();
+    for (size_t i = 0; i < adv.size() && i < size_t(a.size()); ++i)
+        adv[i] = RoundI(a[qsizetype(i)].x() * scale);
+    return adv;
+}
+
+TSize TCanvas::TextExtent(const AnsiString& Text)
+{
+    const QRawFont& f = RawFont();
+    (void)f;
+    const std::vector<int> adv = Advances(EmFace(font_.Name(), font_.Style()), rawEm_, Text);
+    int w = 0;
+    for (int a : adv)
+        w += a;
+    return TSize{w, GetTextMetrics().tmHeight};
+}
+
+void TCanvas::TextOut(int X, int Y, const AnsiString& Text)
+{
+    ExtTextOut(X, Y, Text, nullptr);
+    penPos_ = TPoint{X + TextWidth(Text), Y};
+}
+
+void TCanvas::ExtTextOut(int X, int Y, const AnsiString& Text, const int* Dx)
+{
+    if (Text.empty())
+        return;
+    QPainter* p = Painter();
+    if (!p)
+        return;
+    const QRawFont& face = RawFont();
+    if (!face.isValid())
+        return;
+    const TTextMetric tm = TextMetricFor(face, rawEm_);
+    std::vector<int> adv;
+    if (!Dx) {
+        adv = Advances(EmFace(font_.Name(), font_.Style()), rawEm_, Text);
+        Dx = adv.data();
+    }
+    QString s;
+    s.reserve(int(Text.size()));
+    for (char c : Text)
+        s.append(QChar(AnsiCharToUnicode(uint8_t(c))));
+    const QList<quint32> glyphs = face.glyphIndexesForString(s);
+    QList<QPointF> positions;
+    positions.reserve(glyphs.size());
+    double x = 0;
+    for (qsizetype i = 0; i < glyphs.size(); ++i) {
+        positions.append(QPointF(x, tm.tmAscent));
+        x += Dx[i];
+    }
+    QGlyphRun run;
+    run.setRawFont(face);
+    run.setGlyphIndexes(glyphs);
+    run.setPositions(positions);
+    run.setUnderline(font_.Style() & fsUnderline);
+    run.setStrikeOut(font_.Style() & fsStrikeOut);
+
+    p->save();
+    // The cell's top-left is the reference point; the escapement turns counter-clockwise.
+    p->translate(X, Y);
+    if (escapement_ != 0)
+        p->rotate(-escapement_ / 10.0);
+    if (brush_.Style() != bsClear)
+        p->fillRect(QRectF(0, 0, x, tm.tmHeight), toQColor(brush_.Color()));
+    p->setPen(toQColor(font_.Color()));
+    p->drawGlyphRun(QPointF(0, 0), run);
+    p->restore();
+}
+
+// ---- pixels and images -------------------------------------------------------------------------
+
+TColor TCanvas::Pixel(int X, int Y)
+{
+    if (!device_ || device_->devType() != QInternal::Image)
+        return clBlack;
+    Flush();
+    const QImage* img = static_cast<QImage*>(device_);
+    if (!img->valid(X, Y))
+        return clBlack;
+    return fromQColor(QColor(img->pixel(X, Y)));
+}
+
+void TCanvas::SetPixel(int X, int Y, TColor Color)
+{
+    if (!device_ || device_->devType() != QInternal::Image)
+        return;
+    Flush();
+    QImage* img = static_cast<QImage*>(device_);
+    if (img->valid(X, Y))
+        img->setPixel(X, Y, toQColor(Color).rgb());
+}
+
+void TCanvas::StretchDIBits(const TRect& Dest, const QImage& Source, const TRect& Src)
+{
+    if (Source.isNull() || Dest.Width() == 0 || Dest.Height() == 0)
+        return;
+    QPainter* p = Painter();
+    if (!p)
+        return;
+    const QRect src = IsRectEmpty(Src) ? Source.rect() : QRect(Src.Left, Src.Top, Src.Width(), Src.Height());
+    p->save();
+    p->setRenderHint(QPainter::SmoothPixmapTransform, false);
+    if (device_->devType() == QInternal::Image)
+        p->setCompositionMode(QPainter::CompositionMode_Source);
+    p->drawImage(QRect(Dest.Left, Dest.Top, Dest.Width(), Dest.Height()), Source, src);
+    p->restore();
+}
+
+void TCanvas::DrawImageParallelogram(const QImage& Image, const QPointF& P0, const QPointF& P1,
+                                     const QPointF& P2, const QRectF& Src)
+{
+    if (Image.isNull() || Src.width() <= 0 || Src.height() <= 0)
+        return;
+    QPainter* p = Painter();
+    if (!p)
+        return;
+    const double w = Src.width();
+    const double h = Src.height();
+    const QTransform t((P1.x() - P0.x()) / w, (P1.y() - P0.y()) / w, (P2.x() - P0.x()) / h,
+                       (P2.y() - P0.y()) / h, P0.x(), P0.y());
+    p->save();
+    p->setRenderHint(QPainter::SmoothPixmapTransform, true);
+    p->setTransform(t, true);
+    p->drawImage(QRectF(0, 0, w, h), Image, Src);
+    p->restore();
+}
+
+void TCanvas::Draw(int X, int Y, const QImage& Image)
+{
+    if (QPainter* p = Painter())
+        p->drawImage(X, Y, Image);
+}
+
+// ---- bitmap ----------------------------------------------------------------------------------------
+
+static QImage::Format QtFormat(TPixelFormat f)
+{
+    return f == pf24bit ? QImage::Format_BGR888 : QImage::Format_ARGB32;
+}
+
+TBitmap::TBitmap() : image_(0, 0, QImage::Format_ARGB32) {}
+
+TBitmap::~TBitmap()
+{
+    if (canvas_)
+        canvas_->Flush();
+}
+
+TCanvas& TBitmap::Canvas()
+{
+    if (!canvas_)
+        canvas_ = std::make_unique<TCanvas>(&image_);
+    return *canvas_;
+}
+
+void TBitmap::SetSize(int W, int H)
+{
+    W = std::max(0, W);
+    H = std::max(0, H);
+    if (W == Width() && H == Height())
+        return;
+    if (canvas_)
+        canvas_->Flush();
+    QImage img(W, H, QtFormat(format_));
+    img.fill(Qt::white);
+    const int rows = std::min(H, image_.height());
+    const int bytes = std::min(W, image_.width()) * (format_ == pf24bit ? 3 : 4);
+    for (int y = 0; y < rows; ++y)
+        std::memcpy(img.scanLine(y), image_.constScanLine(y), size_t(bytes));
+    image_ = img;
+}
+
+void TBitmap::SetPixelFormat(TPixelFormat Format)
+{
+    if (Format == format_)
+        return;
+    if (canvas_)
+        canvas_->Flush();
+    format_ = Format;
+    if (!image_.isNull())
+        image_ = image_.convertToFormat(QtFormat(format_));
+    else
+        image_ = QImage(0, 0, QtFormat(format_));
+}
+
+uint8_t* TBitmap::ScanLine(int Y)
+{
+    if (Y < 0 || Y >= Height())
+        throw EInvalidOperation("Scan line index out of range");
+    if (canvas_)
+        canvas_->Flush();
+    return image_.scanLine(Y);
+}
+
+QImage& TBitmap::Image()
+{
+    if (canvas_)
+        canvas_->Flush();
+    return image_;
+}
+
+void TBitmap::Assign(const TBitmap& Source)
+{
+    if (&Source == this)
+        return;
+    if (canvas_)
+        canvas_->Flush();
+    if (Source.canvas_)
+        Source.canvas_->Flush();
+    format_ = Source.format_;
+    image_ = Source.image_.copy();
+}
