@@ -1,0 +1,264 @@
+#include "SsBase.h"
+
+#include <QCoreApplication>
+#include <QHash>
+#include <QMutex>
+
+#include <algorithm>
+
+// ---- exceptions ----------------------------------------------------------------
+
+void SsMessageText(int32_t id, AnsiString& text)
+{
+    for (const TSsMessageEntry& e : SsMessageTable)
+        if (e.Id == id) {
+            text = e.Text;
+            return;
+        }
+}
+
+ESsException ESsException::CreateById(int32_t id)
+{
+    AnsiString text;
+    SsMessageText(id, text);
+    return ESsException(text);
+}
+
+ESsException ESsException::CreateByIdFmt(int32_t id, std::initializer_list<TVarRec> args)
+{
+    AnsiString text;
+    SsMessageText(id, text);
+    return ESsException(Format(text, args));
+}
+
+void RaiseContainerError(int32_t id)
+{
+    RaiseSsError<ESsContainerError>(id);
+}
+
+void RaiseContainerErrorFmt(int32_t id, std::initializer_list<TVarRec> args)
+{
+    ESsContainerError e(ESsException::CreateByIdFmt(id, args).Message);
+    e.ErrorCode = id;
+    throw e;
+}
+
+// ---- short strings -------------------------------------------------------------------
+
+AnsiString LeftPadChar(const AnsiString& s, char ch, int len)
+{
+    if (len <= int(s.size()) || s.size() >= 255)
+        return s;
+    const int n = std::min(len, 255);
+    return AnsiString(size_t(n) - s.size(), ch) + s;
+}
+
+AnsiString LeftPad(const AnsiString& s, int len)
+{
+    return LeftPadChar(s, ' ', len);
+}
+
+bool FindCharPos(const AnsiString& s, char ch, int& pos)
+{
+    const size_t i = s.find(ch);
+    pos = i == AnsiString::npos ? 0 : int(i) + 1;
+    return pos != 0;
+}
+
+AnsiString TrimBlanks(const AnsiString& s)
+{
+    size_t e = s.size();
+    while (e > 0 && uint8_t(s[e - 1]) <= 32)
+        --e;
+    size_t b = 0;
+    while (b < e && uint8_t(s[b]) <= 32)
+        ++b;
+    return s.substr(b, e - b);
+}
+
+AnsiString IntToShortStr(int32_t n)
+{
+    return IntToStr(n);
+}
+
+AnsiString GroupDigitsWith(int64_t n, char sep)
+{
+    // The magnitude as unsigned so that the smallest value is handled too.
+    uint64_t m = n < 0 ? uint64_t(0) - uint64_t(n) : uint64_t(n);
+    const AnsiString digits = std::to_string(m);
+    AnsiString out;
+    const size_t len = digits.size();
+    for (size_t i = 0; i < len; ++i) {
+        if (i > 0 && (len - i) % 3 == 0)
+            out += sep;
+        out += digits[i];
+    }
+    return n < 0 ? "-" + out : out;
+}
+
+AnsiString GroupDigits(int64_t n)
+{
+    return GroupDigitsWith(n, ',');
+}
+
+double SsVersionTextToNumber(const AnsiString& text)
+{
+    TFormatSettings point;
+    point.DecimalSeparator = '.';
+    point.ThousandSeparator = ',';
+    double v = 0;
+    if (TryStrToFloat(text, v, point))
+        return v;
+    const size_t first = text.find('.');
+    const size_t second = first == AnsiString::npos ? first : text.find('.', first + 1);
+    if (second == AnsiString::npos || second >= 6)
+        return 0;
+    return TryStrToFloat(text.substr(0, second), v, point) ? v : 0;
+}
+
+// ---- item identifier lists ----------------------------------------------------------
+
+QByteArray TSsIdList::Bytes() const
+{
+    QByteArray out;
+    for (const QByteArray& id : ids_) {
+        const uint16_t cb = uint16_t(id.size() + 2);
+        out.append(char(cb & 0xFF));
+        out.append(char(cb >> 8));
+        out.append(id);
+    }
+    out.append(2, '\0');
+    return out;
+}
+
+PSsIdList SsILClone(const TSsIdList* list)
+{
+    return list ? std::make_unique<TSsIdList>(*list) : nullptr;
+}
+
+PSsIdList SsILCloneFirst(const TSsIdList* list)
+{
+    if (!list)
+        return nullptr;
+    auto r = std::make_unique<TSsIdList>();
+    if (list->Count() > 0)
+        r->Append(list->Id(0));
+    return r;
+}
+
+PSsIdList SsILCombine(const TSsIdList* a, const TSsIdList* b)
+{
+    if (!a && !b)
+        return nullptr;
+    auto r = std::make_unique<TSsIdList>();
+    for (const TSsIdList* l : {a, b})
+        if (l)
+            for (const QByteArray& id : l->Ids())
+                r->Append(id);
+    return r;
+}
+
+PSsIdList SsILNext(const TSsIdList* list)
+{
+    if (!list || list->Count() == 0)
+        return nullptr;
+    return std::make_unique<TSsIdList>(
+        std::vector<QByteArray>(list->Ids().begin() + 1, list->Ids().end()));
+}
+
+PSsIdList SsILFindLast(const TSsIdList* list)
+{
+    if (!list || list->Count() == 0)
+        return nullptr;
+    return std::make_unique<TSsIdList>(std::vector<QByteArray>{list->Id(list->Count() - 1)});
+}
+
+bool SsILIsEqual(const TSsIdList* a, const TSsIdList* b)
+{
+    if (!a || !b)
+        return a == b;
+    return a->Ids() == b->Ids();
+}
+
+bool SsILRemoveLastID(TSsIdList* list)
+{
+    if (!list || list->Count() == 0)
+        return false;
+    std::vector<QByteArray> ids = list->Ids();
+    ids.pop_back();
+    *list = TSsIdList(std::move(ids));
+    return true;
+}
+
+uint32_t SsILGetSize(const TSsIdList* list)
+{
+    if (!list)
+        return 0;
+    uint32_t n = 2;
+    for (const QByteArray& id : list->Ids())
+        n += uint32_t(id.size()) + 2;
+    return n;
+}
+
+void SsILFree(PSsIdList& list)
+{
+    list.reset();
+}
+
+// ---- clipboard formats ---------------------------------------------------------------
+
+const char* const CFSTR_SHELLIDLIST = "Shell IDList Array";
+
+namespace {
+struct FormatRegistry {
+    QMutex lock;
+    QHash<QString, uint16_t> byName;
+    QHash<uint16_t, QString> byNumber;
+    uint16_t next = 0xC000;
+};
+FormatRegistry& Registry()
+{
+    static FormatRegistry r;
+    return r;
+}
+}  // namespace
+
+uint16_t SsRegisterClipboardFormat(const QString& name)
+{
+    FormatRegistry& r = Registry();
+    QMutexLocker guard(&r.lock);
+    const QString key = name.toLower();  // format names ignore case
+    auto it = r.byName.find(key);
+    if (it != r.byName.end())
+        return *it;
+    const uint16_t n = r.next++;
+    r.byName.insert(key, n);
+    r.byNumber.insert(n, name);
+    return n;
+}
+
+QString SsClipboardFormatMimeType(uint16_t format)
+{
+    if (format == 15)
+        return QStringLiteral("text/uri-list");
+    if (format == 1)
+        return QStringLiteral("text/plain");
+    FormatRegistry& r = Registry();
+    QMutexLocker guard(&r.lock);
+    const QString name = r.byNumber.value(format);
+    return name.isEmpty() ? QString()
+                          : QStringLiteral("application/x-qt-windows-mime;value=\"%1\"").arg(name);
+}
+
+uint16_t SsCFIdList()
+{
+    static const uint16_t format = SsRegisterClipboardFormat(QString::fromLatin1(CFSTR_SHELLIDLIST));
+    return format;
+}
+
+// ---- version ---------------------------------------------------------------
+
+double SsShellVersion()
+{
+    return SsVersionTextToNumber(qVersion());
+}

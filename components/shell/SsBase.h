@@ -1,0 +1,133 @@
+#pragma once
+// Base of the shell browsing library: the component base, the exception
+// family, short-string helpers, item identifier lists and version information.
+#include "AnsiString.h"
+#include "Object.h"
+#include "SsConst.h"
+#include "SysUtils.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <vector>
+
+// ---- component base --------------------------------------------------------
+
+class TSsComponent : public TObject {
+public:
+    LUMI_CLASSNAME(TSsComponent)
+    // Always "1.02"; writing is accepted and has no effect.
+    AnsiString Version() const { return "1.02"; }
+    void SetVersion(const AnsiString&) {}
+};
+
+// ---- exceptions -------------------------------------------------------------
+
+class ESsException : public Exception {
+public:
+    explicit ESsException(AnsiString message) : Exception(std::move(message)) {}
+    // Message := the table's text of Id (empty for an unknown id).
+    static ESsException CreateById(int32_t id);
+    static ESsException CreateByIdFmt(int32_t id, std::initializer_list<TVarRec> args);
+    int32_t ErrorCode = 0;
+};
+
+#define SS_EXCEPTION(Name) \
+    class Name : public ESsException { public: using ESsException::ESsException; };
+SS_EXCEPTION(ESsContainerError)
+SS_EXCEPTION(ESsVersionInfoError)
+SS_EXCEPTION(ESsShellError)
+SS_EXCEPTION(ESsInvalidFolder)
+SS_EXCEPTION(ESsInvalidSortDir)
+SS_EXCEPTION(ESsBufStreamError)
+SS_EXCEPTION(ESsRegExError)
+#undef SS_EXCEPTION
+
+// Text of a message id; Text stays as it was when the id is unknown.
+void SsMessageText(int32_t id, AnsiString& text);
+
+// Raises E with the text of Id and ErrorCode = Id.
+template <class E>
+[[noreturn]] void RaiseSsError(int32_t id)
+{
+    AnsiString text;
+    SsMessageText(id, text);
+    E e(text);
+    e.ErrorCode = id;
+    throw e;
+}
+[[noreturn]] void RaiseContainerError(int32_t id);
+[[noreturn]] void RaiseContainerErrorFmt(int32_t id, std::initializer_list<TVarRec> args);
+
+// ---- short strings (at most 255 characters) ------------------------------------
+
+AnsiString LeftPadChar(const AnsiString& s, char ch, int len);
+AnsiString LeftPad(const AnsiString& s, int len);
+bool FindCharPos(const AnsiString& s, char ch, int& pos);
+AnsiString TrimBlanks(const AnsiString& s);
+AnsiString IntToShortStr(int32_t n);
+// Sizes are 64-bit here, so the grouping takes 64-bit values.
+AnsiString GroupDigitsWith(int64_t n, char sep);
+AnsiString GroupDigits(int64_t n);
+
+// Version text to number: "5.0" -> 5; "4.72.3110.0" -> 4.72. Always read
+// with "." as the decimal point, whatever the locale.
+double SsVersionTextToNumber(const AnsiString& text);
+
+// ---- item identifier lists -------------------------------------------------------
+
+// The path of a namespace entry as a sequence of identifiers below the
+// desktop. The first identifier names a top-level entry by its absolute
+// file-system path, each further one a name in the folder before it; names
+// are the file system's bytes. The empty list is the desktop itself.
+class TSsIdList {
+public:
+    TSsIdList() = default;
+    explicit TSsIdList(std::vector<QByteArray> ids) : ids_(std::move(ids)) {}
+    int Count() const { return int(ids_.size()); }
+    const QByteArray& Id(int i) const { return ids_[size_t(i)]; }
+    const std::vector<QByteArray>& Ids() const { return ids_; }
+    void Append(const QByteArray& id) { ids_.push_back(id); }
+    // The list in the shell's layout: per identifier a 16-bit size (counting
+    // itself) and its bytes, ended by a zero size.
+    QByteArray Bytes() const;
+
+private:
+    std::vector<QByteArray> ids_;
+};
+using PSsIdList = std::unique_ptr<TSsIdList>;
+
+// The list operations the library relies on; nil stands for no list.
+PSsIdList SsILClone(const TSsIdList* list);
+PSsIdList SsILCloneFirst(const TSsIdList* list);
+PSsIdList SsILCombine(const TSsIdList* a, const TSsIdList* b);
+// The list after its first identifier (nil when there is none).
+PSsIdList SsILNext(const TSsIdList* list);
+// The last identifier as a one-identifier list (nil for an empty list).
+PSsIdList SsILFindLast(const TSsIdList* list);
+bool SsILIsEqual(const TSsIdList* a, const TSsIdList* b);
+// Removes the last identifier in place; false when there was none.
+bool SsILRemoveLastID(TSsIdList* list);
+// Bytes of the list in the shell's layout, with its terminating zero size.
+uint32_t SsILGetSize(const TSsIdList* list);
+void SsILFree(PSsIdList& list);
+
+// ---- clipboard format of dragged shell items -----------------------------------
+
+extern const char* const CFSTR_SHELLIDLIST;  // "Shell IDList Array"
+// Number of the registered "Shell IDList Array" format.
+uint16_t SsCFIdList();
+// Formats registered by name get numbers from 0xC000 on; the predefined
+// file-drop (15) and text (1) formats keep theirs.
+uint16_t SsRegisterClipboardFormat(const QString& name);
+// The MIME type a format travels as in a drag ("text/uri-list" for the
+// file drop, "text/plain" for text).
+QString SsClipboardFormatMimeType(uint16_t format);
+
+// ---- version ---------------------------------------------------------------------
+
+// Version of the installed shell: the namespace here is provided by the
+// installed Qt libraries, whose version text is read as a version number.
+double SsShellVersion();
