@@ -1,0 +1,21 @@
+#include "MainFormStatusBar.h"
+
+namespace {
+TMainFormStatusBar* MainForm = nullptr;
+}
+
+void RegisterMainForm(TMainFormStatusBar* Form)
+{
+    MainForm = Form;
+}
+
+void UnregisterMainForm(TMainFormStatusBar* Form)
+{
+    if (MainForm == Form)
+        MainForm = nullptr;
+}
+
+TMainFormStatusBar* ApplicationMainForm()
+{
+    return MainForm;
+}
