@@ -116,8 +116,9 @@ public:
     std::vector<QRegion> ClipStack;
 
 protected:
-    // Smallest n >= 1 with the vertical resolution div n at most Limit.
-    int ReductionFactor(int Limit) const;
+    // Smallest n >= 1 with the vertical resolution / n at most 360 dpi
+    // (integer or exact division).
+    int ReductionFactor(bool ExactDivision) const;
 
 private:
     void PrepareMeasureFont();

@@ -1,0 +1,19 @@
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+std::function<void(const QString&)> ShowMessageHandler;
+
+void ShowMessage(const QString& Text)
+{
+    if (ShowMessageHandler) {
+        ShowMessageHandler(Text);
+        return;
+    }
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        qWarning("%s", qPrintable(Text));
+        return;
+    }
+    QMessageBox::information(QApplication::activeWindow(), QApplication::applicationDisplayName(), Text);
+}
