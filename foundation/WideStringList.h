@@ -3,6 +3,7 @@
 #include "Classes.h"
 #include "Object.h"
 
+#include <QCollator>
 #include <QLocale>
 #include <QString>
 #include <functional>
@@ -33,7 +34,7 @@ public:
     // one break); a final break gives no empty line; a NUL ends the text.
     virtual void SetText(const QString& Value);
     virtual void SetUpdateState(bool Updating) {}
-    virtual void SetLanguage(const QLocale& Value) { FLanguage = Value; }
+    virtual void SetLanguage(const QLocale& Value);
     virtual int Add(const QString& S);
     virtual int AddObject(const QString& S, TObject* AObject);
     virtual void AddStrings(const TStringList& Strings);
@@ -69,6 +70,7 @@ public:
 protected:
     int FUpdateCount = 0;
     QLocale FLanguage;
+    QCollator FCollator;
     bool FSaved = false;
     bool FUnicode = false;
 };
@@ -87,7 +89,6 @@ public:
     void PutObject(int Index, TObject* AObject) override;
     void SetCapacity(int NewCapacity) override;
     void SetUpdateState(bool Updating) override;
-    void SetLanguage(const QLocale& Value) override;
     int Add(const QString& S) override;
     int AddObject(const QString& S, TObject* AObject) override;
     void Clear() override;
@@ -118,7 +119,6 @@ private:
     void Grow();
     void InsertItem(int Index, const QString& S, TObject* AObject);
     void CheckIndex(int Index) const;
-    void QuickSort(int L, int R);
 
     std::vector<TWideStringItem> FList;
     int FCapacity = 0;

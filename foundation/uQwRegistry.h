@@ -70,7 +70,7 @@ constexpr int CSIDL_APPDATA = 0x1A;
 constexpr int CSIDL_LOCAL_APPDATA = 0x1C;
 constexpr int CSIDL_MYPICTURES = 0x27;
 
-// The folder's path with a trailing "/", or "" when it cannot be located.
+// The folder's path (no trailing "/"), or "" when it cannot be located.
 QString GetSpecialFolderPath(int CSIDL);
 // The user data folder ("<XDG data dir>/Brenmoor/Lumiseite/"), created when
 // missing; the program's folder when it cannot be created.

@@ -60,14 +60,16 @@ public:
 
     void LocalizeForm(QWidget* Form);
     void ApplyChildren(QObject* Component);
-    // Sets Caption, Hint, Text, Title and string lists of a named component from
-    // the language: a Qt property of exactly that name when the class has one,
-    // otherwise Caption = window title of a form or dock, text of a button,
-    // label, action or tab page, title of a group box or menu; Hint = tool tip
-    // (and status tip of an action); Text = text of a line edit or editable
-    // combo box, plain text of a text edit; Title = window title of a file,
-    // colour or font dialog; lists: Items of combo and list widgets, Lines of
-    // text edits, Tabs of tab bars and tab widgets.
+    // Sets Caption, Hint, Text, Title and the string lists of a named component
+    // (object name not starting with "qt_") from the language. A Qt property of
+    // that name is used when the class has one (string lists: any QStringList
+    // property with a capitalised name). Otherwise: Caption = text of a button,
+    // label or action, title of a group box or menu, tab text of a tab page,
+    // window title of a form, dock or other window; Hint = tool tip (and status
+    // tip of an action); Text = text of a line edit or editable combo box;
+    // Title = window title of a dialog that is not a form (file, colour, font
+    // dialogs); lists: Items of combo boxes and list widgets, Lines of text
+    // edits, Tabs of tab bars.
     void ApplyComponent(QObject* Component);
     void CollectForm(QWidget* Form);
     void CollectChildren(QObject* Component);
@@ -78,12 +80,16 @@ public:
     static QString EscapeLineBreaks(const QString& Text);    // CR -> "#13#", LF -> "#10#"
     static QString UnescapeLineBreaks(const QString& Text);  // "#10#" -> LF, "#13#" -> CR
 
+    // Cuts the current language's glyphs out of the strip. They are drawn with
+    // the application's fonts, so before a QGuiApplication exists this only
+    // marks them for the first Get...Glyph call.
     void LoadGlyphs();
-    const QImage& GetBoldGlyph() const { return FBoldGlyph; }
-    const QImage& GetItalicGlyph() const { return FItalicGlyph; }
-    const QImage& GetUnderlineGlyph() const { return FUnderlineGlyph; }
-    // The 48 x 288 strip of all languages' glyphs (row n = language n).
-    static QImage GlyphStrip();
+    const QImage& GetBoldGlyph() const;
+    const QImage& GetItalicGlyph() const;
+    const QImage& GetUnderlineGlyph() const;
+    // The 48 x 288 strip of all languages' bold, italic and underline glyphs
+    // (row n = language n), drawn on first use.
+    static const QImage& GlyphStrip();
 
     // Hands the framework texts of the current language to Qt: key names and
     // modifiers of shortcuts (context "QShortcut"), the standard buttons
@@ -111,14 +117,15 @@ private:
     void Init(const QStringList& Arguments, const QString& ExeFileName);
     void ShowMessage(const QString& Text) const;
     QString LanguageText(const QString& Key) const;  // in CurrentSection; null when missing
-    void ApplyString(QObject* Component, const QString& Property);
+    void CutGlyphs() const;
 
     bool FResWriteMode = false;
     TMyMemIniFile FLanguageIni;
     TMyMemIniFile FDefaultsIni;
     QStringList FPropertyNames;
     QString FCurrentSection;
-    QImage FBoldGlyph, FItalicGlyph, FUnderlineGlyph;
+    mutable QImage FBoldGlyph, FItalicGlyph, FUnderlineGlyph;
+    mutable int FGlyphLanguage = -1;  // language the glyphs were cut for
     int FLanguageIndex = 0;
     uint16_t FSupportedLanguages = DefaultSupportedLanguages;
     QString FCollectedFileName;
@@ -172,12 +179,13 @@ public:
         return form;
     }
 
+    ~TLocalizerForm() override;
+
     // Every form names its class (LUMI_CLASSNAME).
     const char* ClassName() const override = 0;
 
 protected:
     explicit TLocalizerForm(TCreateKey Key, QWidget* Parent = nullptr, Qt::WindowFlags Flags = {});
-    ~TLocalizerForm() override;
 
     // Registers the texts the form's code asks for.
     virtual void BeforeLocalize() {}
