@@ -1,5 +1,6 @@
 #include "ulocalize.h"
 
+#include "Dialogs.h"
 #include "ParamStr.h"
 #include "SysUtils.h"
 #include "uQwRegistry.h"
@@ -13,11 +14,11 @@
 #include <QFont>
 #include <QGroupBox>
 #include <QHash>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMetaProperty>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -527,14 +528,6 @@ bool TLocalizer::LoadLanguage(int Index)
     }
 }
 
-void TLocalizer::ShowMessage(const QString& Text) const
-{
-    if (OnShowMessage)
-        OnShowMessage(Text);
-    else if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-        QMessageBox::information(nullptr, QGuiApplication::applicationDisplayName(), Text);
-}
-
 void TLocalizer::SetLanguage(int Index)
 {
     TWaitCursor wait;
@@ -848,6 +841,14 @@ TLocalizerForm::~TLocalizerForm()
 {
     auto& forms = LoadedForms();
     forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+}
+
+void TLocalizerForm::keyPressEvent(QKeyEvent* Event)
+{
+    if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier && !isModal())
+        QWidget::keyPressEvent(Event);
+    else
+        QDialog::keyPressEvent(Event);
 }
 
 void TLocalizerForm::Loaded()

@@ -49,8 +49,8 @@ public:
     QString GetString(const QString& Section, const QString& Key, const QString& Default) const;
     QString GetDefaultString(const QString& Key) const;  // section "Default"
 
-    // Loads the language and applies it to every form. Refusals are shown as
-    // messages; an unreadable language raises Exception.
+    // Loads the language and applies it to every form. Refusals are shown with
+    // ShowMessage; an unreadable language raises Exception.
     void SetLanguage(int Index);
     // The stored "Sprache", else the user's locale; nothing when neither fits.
     void ChooseStartLanguage();
@@ -110,12 +110,8 @@ public:
     // "deu", "eng", ... ; "" outside 0..15.
     static QString LanguageCode(int Index);
 
-    // Shows a refusal to the user (a message box unless replaced).
-    std::function<void(const QString&)> OnShowMessage;
-
 private:
     void Init(const QStringList& Arguments, const QString& ExeFileName);
-    void ShowMessage(const QString& Text) const;
     QString LanguageText(const QString& Key) const;  // in CurrentSection; null when missing
     void CutGlyphs() const;
 
@@ -191,6 +187,10 @@ protected:
     virtual void BeforeLocalize() {}
     // Refreshes texts the form's code sets; runs after every language switch.
     virtual void AfterLocalize() {}
+
+    // Esc closes a form only while it is shown modally; a main window or a
+    // panel ignores it.
+    void keyPressEvent(QKeyEvent* Event) override;
 
 private:
     friend class TLocalizer;

@@ -1,5 +1,6 @@
 #include "ulocalize.h"
 
+#include "Dialogs.h"
 #include "RegistryStore.h"
 #include "uQwRegistry.h"
 
@@ -8,6 +9,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
@@ -145,16 +147,22 @@ QStringList ItemsOf(const QListWidget* w)
     return l;
 }
 
-// A localizer of its own (not the global one), outside collecting mode,
-// that records its messages.
-struct TestLocalizer {
-    QTemporaryDir dir;
+// Records the messages shown while it lives.
+struct MessageRecorder {
     QStringList messages;
-    TLocalizer loc{QStringList{QStringLiteral("lumiseite")}, dir.filePath(QStringLiteral("lumiseite"))};
-    TestLocalizer()
+    MessageRecorder()
     {
-        loc.OnShowMessage = [this](const QString& m) { messages << m; };
+        ShowMessageHandler = [this](const QString& m) { messages << m; };
     }
+    ~MessageRecorder() { ShowMessageHandler = nullptr; }
+    MessageRecorder(const MessageRecorder&) = delete;
+    MessageRecorder& operator=(const MessageRecorder&) = delete;
+};
+
+// A localizer of its own (not the global one), outside collecting mode.
+struct TestLocalizer : MessageRecorder {
+    QTemporaryDir dir;
+    TLocalizer loc{QStringList{QStringLiteral("lumiseite")}, dir.filePath(QStringLiteral("lumiseite"))};
 };
 
 const QString cNotAvailable = QStringLiteral("Ausgewählte Sprache steht nicht zur Verfügung");
@@ -234,6 +242,23 @@ TEST(LocalizerForm, CreateRunsTheLocalizingStepsAfterConstruction)
               QStringLiteral("Seite %d wird gedruckt"));
     EXPECT_EQ(form->ClassName(), std::string("TTestForm"));
     EXPECT_EQ(form->Panel->ClassName(), std::string("TTestPanel"));
+}
+
+TEST(LocalizerForm, EscClosesOnlyAModalForm)
+{
+    std::unique_ptr<TTestForm> form(TLocalizerForm::create<TTestForm>());
+    auto pressEsc = [&] {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(form.get(), &press);
+    };
+    form->show();
+    pressEsc();
+    EXPECT_TRUE(form->isVisible());
+    form->hide();
+    form->setModal(true);
+    form->show();
+    pressEsc();
+    EXPECT_FALSE(form->isVisible());
 }
 
 TEST(Localizer, LocalizesFormsFromTheLanguageFile)
@@ -357,12 +382,11 @@ TEST(Localizer, CollectingModeWritesTheTextsOfEveryFormMet)
     }
     {
         TLocalizer loc({QStringLiteral("lumiseite"), QStringLiteral("/reswrite")}, exe);
-        QStringList messages;
-        loc.OnShowMessage = [&](const QString& m) { messages << m; };
+        MessageRecorder recorder;
         EXPECT_TRUE(loc.ResWriteMode());
         EXPECT_EQ(loc.CollectedFileName(), txt);
         loc.SetLanguage(1);
-        EXPECT_EQ(messages, QStringList{QStringLiteral(
+        EXPECT_EQ(recorder.messages, QStringList{QStringLiteral(
                                 "Sprachumschaltung nicht möglich, da Resourcenschreibmodus aktiviert ist")});
         loc.RegisterDefaultText(QStringLiteral("Dokument wird geladen"), QStringLiteral("Dokument wird geladen"));
         const int after = form->After;
