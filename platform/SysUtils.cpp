@@ -54,6 +54,15 @@ TFormatSettings FormatSettingsFor(const QLocale& locale)
     const int t = UnicodeToAnsiChar(locale.groupSeparator().at(0).unicode());
     s.DecimalSeparator = d > 0 ? char(d) : '.';
     s.ThousandSeparator = t > 0 ? char(t) : ',';
+    // The first character of the short date format that is not a field letter.
+    for (QChar c : locale.dateFormat(QLocale::ShortFormat)) {
+        if (!c.isLetter() && c != QLatin1Char('\'')) {
+            const int ds = UnicodeToAnsiChar(c.unicode());
+            if (ds > 0)
+                s.DateSeparator = char(ds);
+            break;
+        }
+    }
     return s;
 }
 

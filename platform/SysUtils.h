@@ -54,6 +54,7 @@ int32_t MulDiv(int32_t a, int32_t b, int32_t c);
 struct TFormatSettings {
     char DecimalSeparator = ',';
     char ThousandSeparator = '.';
+    char DateSeparator = '.';
 };
 // The program's current settings; first use takes them from the default QLocale.
 TFormatSettings& FormatSettings();

@@ -1,0 +1,32 @@
+#include "SystemMemory.h"
+
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+uint64_t TotalPhysicalMemory()
+{
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long size = sysconf(_SC_PAGESIZE);
+    return pages > 0 && size > 0 ? uint64_t(pages) * uint64_t(size) : 0;
+}
+
+uint64_t AvailablePhysicalMemory()
+{
+    FILE* f = std::fopen("/proc/meminfo", "r");
+    if (!f)
+        return TotalPhysicalMemory();
+    char line[256];
+    uint64_t kb = 0;
+    bool found = false;
+    while (std::fgets(line, sizeof line, f)) {
+        unsigned long long v;
+        if (std::sscanf(line, "MemAvailable: %llu kB", &v) == 1) {
+            kb = v;
+            found = true;
+            break;
+        }
+    }
+    std::fclose(f);
+    return found ? kb * 1024 : TotalPhysicalMemory();
+}
