@@ -1,0 +1,569 @@
+#include "uFotobuchBildManager.h"
+
+#include "SysUtils.h"
+#include "SystemMemory.h"
+#include "WaitCursor.h"
+#include "uDataFile.h"
+#include "uDebug.h"
+#include "uInfoAusgabe.h"
+#include "ulocalize.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+#include <QThread>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+const char* const kLoadingText = "Bild %d wird geladen";
+const char* const kSavingText = "Bild %d wird gespeichert";
+
+const bool kTextsRegistered = [] {
+    RegisterDefaultString(QString::fromLatin1(kLoadingText));
+    RegisterDefaultString(QString::fromLatin1(kSavingText));
+    return true;
+}();
+
+// Pictures above this many pixels are reduced once when first decoded.
+constexpr double kMaxPixels = 3873488.0;
+constexpr double kReducedPixels = 3871488.0;
+
+// The localized status text with its number filled in (never Format on a
+// text that comes from a language file).
+QString StatusText(const char* key, int number)
+{
+    return LocalizedDefaultString(QString::fromLatin1(key))
+        .replace(QLatin1String("%d"), QString::number(number));
+}
+
+QByteArray BytesOf(const TMemoryStream& s)
+{
+    return QByteArray::fromRawData(reinterpret_cast<const char*>(s.Memory()), qsizetype(s.Bytes().size()));
+}
+
+void AllowLargePictures()
+{
+    static const bool done = [] {
+        // Camera pictures above the default limit of 256 MB of pixels must load.
+        QImageReader::setAllocationLimit(2048);
+        return true;
+    }();
+    (void)done;
+}
+
+// Stored name: the 8-bit text, plus the exact name where the code page
+// cannot hold it (older readers ignore the extra key).
+const char* const kFileNameUtf8 = "FileNameUtf8";
+
+} // namespace
+
+// ---- TBildManagerListItem ------------------------------------------------------------
+
+bool TBildManagerListItem::LoadFromFile(const QString& AFileName)
+{
+    const QFileInfo fi(AFileName);
+    if (!fi.exists() || fi.isDir())
+        return false;
+    Bytes.LoadFromFile(AFileName);
+    FileName = AFileName;
+    FileSize = int32_t(std::min<qint64>(fi.size(), std::numeric_limits<int32_t>::max()));
+    FileDate = QDateTimeToDateTime(fi.lastModified());
+    LoadGPBitmap();
+    if (FullBitmap) {
+        PicWidth = FullBitmap->width();
+        PicHeight = FullBitmap->height();
+    }
+    return true;
+}
+
+bool TBildManagerListItem::IsSamePicture(const TBildManagerListItem& Other) const
+{
+    return FileName == Other.FileName && Age == Other.Age && FileDate == Other.FileDate
+           && PicWidth == Other.PicWidth && PicHeight == Other.PicHeight
+           && Bytes.Bytes() == Other.Bytes.Bytes();
+}
+
+void TBildManagerListItem::LoadGPBitmap()
+{
+    if (Bytes.Size() == 0)
+        return;
+    AllowLargePictures();
+    FullBitmap.reset();
+    int retries = 0;
+    QImage image;
+    while (true) {
+        QByteArray data = BytesOf(Bytes);
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer);
+        reader.setAutoTransform(false);
+        if (reader.read(&image))
+            break;
+        const int status = int(reader.error());
+        Debug().LogFmt("Status Fehler bei LoadGPBitmap: %d", {status});
+        // A picture whose header reads but whose pixels do not fit in memory.
+        const bool outOfMemory = reader.error() == QImageReader::UnknownError && reader.size().isValid();
+        if (!outOfMemory) {
+            // Undecodable: nothing is kept, the stored sizes stay.
+            return;
+        }
+        if (retries >= 3)
+            throw Exception(Format("Bild %s konnte nicht geladen werden.", {toAnsi(FileName)}));
+        ++retries;
+        owner_.ReduceMemory();
+    }
+    if (image.colorSpace().isValid() && image.colorSpace() != QColorSpace(QColorSpace::SRgb))
+        image.convertToColorSpace(QColorSpace(QColorSpace::SRgb));
+    if (image.format() != QImage::Format_ARGB32 && image.format() != QImage::Format_RGB32)
+        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    FullBitmap = std::make_unique<QImage>(std::move(image));
+    Debug().LogFmt("LoadGPBitmap %d", {RefIndex});
+    const double pixels = double(FullBitmap->width()) * double(FullBitmap->height());
+    if (pixels > kMaxPixels) {
+        Debug().Log("Resize in LoadGPBitmap");
+        const double f = std::sqrt(pixels / kReducedPixels);
+        const int w = int(Round(FullBitmap->width() / f));
+        const int h = int(Round(FullBitmap->height() / f));
+        QImage reduced = FullBitmap->scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (reduced.isNull()) {
+            Debug().LogFmt("Status Fehler LoadGPBitmap Resize: %d", {1});
+        } else {
+            if (reduced.format() != FullBitmap->format())
+                reduced = reduced.convertToFormat(FullBitmap->format());
+            *FullBitmap = std::move(reduced);
+            SaveGPBitmapToStream();
+        }
+    }
+    PicWidth = FullBitmap->width();
+    PicHeight = FullBitmap->height();
+}
+
+void TBildManagerListItem::MakePreview()
+{
+    PreviewBitmap.reset();
+    PreviewFromTemporary = false;
+    auto fit = [](int w, int h, int box, int& pw, int& ph) {
+        pw = box;
+        ph = MulDiv(h, box, w);
+        if (ph > box) {
+            ph = box;
+            pw = MulDiv(w, box, h);
+        }
+        pw = std::max(pw, 1);
+        ph = std::max(ph, 1);
+    };
+    int pw, ph;
+    if (FullBitmap) {
+        if (FullBitmap->width() <= 0 || FullBitmap->height() <= 0)
+            return;
+        fit(FullBitmap->width(), FullBitmap->height(), 192, pw, ph);
+        PreviewBitmap = std::make_unique<QImage>(
+            FullBitmap->scaled(pw, ph, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        return;
+    }
+    if (Bytes.Size() == 0)
+        return;
+    AllowLargePictures();
+    // A scaled read straight from the bytes: no full decode for a preview.
+    QByteArray data = BytesOf(Bytes);
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(false);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty())
+        return;
+    fit(size.width(), size.height(), 128, pw, ph);
+    reader.setScaledSize(QSize(pw, ph));
+    QImage image;
+    if (!reader.read(&image))
+        return;
+    if (image.size() != QSize(pw, ph))
+        image = image.scaled(pw, ph, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    PreviewBitmap = std::make_unique<QImage>(std::move(image));
+    PreviewFromTemporary = true;
+}
+
+void TBildManagerListItem::SaveGPBitmapToStream()
+{
+    if (!FullBitmap)
+        return;
+    TWaitCursor wait;
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    const bool alpha = FullBitmap->hasAlphaChannel();
+    if (alpha) {
+        FullBitmap->save(&buffer, "PNG");
+        Debug().LogFmt("SaveGPBitmapToStream %d -> PNG", {RefIndex});
+    } else {
+        FullBitmap->save(&buffer, "JPEG", 90);
+        Debug().LogFmt("SaveGPBitmapToStream %d -> JPG", {RefIndex});
+    }
+    Bytes.Clear();
+    Bytes.WriteBuffer(out.constData(), int32_t(out.size()));
+    Bytes.SetPosition(0);
+    PicWidth = FullBitmap->width();
+    PicHeight = FullBitmap->height();
+    MakePreview();
+}
+
+bool TBildManagerListItem::RemoveGPBitmap()
+{
+    if (!FullBitmap)
+        return false;
+    FullBitmap.reset();
+    Debug().LogFmt("RemoveGPBitmap %d", {RefIndex});
+    return true;
+}
+
+std::unique_ptr<TBildManagerListItem> TBildManagerListItem::Clone() const
+{
+    auto c = std::make_unique<TBildManagerListItem>(owner_);
+    c->FileName = QStringLiteral("Clone ") + FileName;
+    c->Age = Age;
+    c->FileSize = FileSize;
+    c->FileDate = FileDate;
+    c->PicWidth = PicWidth;
+    c->PicHeight = PicHeight;
+    c->Bytes.SetSize(0);
+    if (!Bytes.Bytes().empty())
+        c->Bytes.WriteBuffer(Bytes.Memory(), int32_t(Bytes.Bytes().size()));
+    c->Bytes.SetPosition(0);
+    c->LoadGPBitmap();
+    c->MakePreview();
+    return c;
+}
+
+void TBildManagerListItem::SaveCommon(TCustomDataFile& DataFile, const AnsiString& Section, bool Full) const
+{
+    bool lossless = true;
+    DataFile.WriteString(Section, "FileName", toAnsi(FileName, &lossless));
+    DataFile.WriteInteger(Section, "Age", Age);
+    DataFile.WriteInteger(Section, "FileSize", FileSize);
+    if (Full)
+        DataFile.WriteInteger(Section, "RefCount", RefCount);
+    DataFile.WriteDateTime(Section, "FileDate", FileDate);
+    if (Full)
+        DataFile.WriteInteger(Section, "RefIndex", RefIndex);
+    DataFile.WriteInteger(Section, "PicWidth", PicWidth);
+    DataFile.WriteInteger(Section, "PicHeight", PicHeight);
+    if (!Bytes.Bytes().empty())
+        DataFile.WriteBuffer(Section, "File", Bytes.Memory(), int32_t(Bytes.Bytes().size()));
+    if (!lossless) {
+        const QByteArray utf8 = FileName.toUtf8();
+        DataFile.WriteString(Section, kFileNameUtf8, AnsiString(utf8.constData(), size_t(utf8.size())));
+    }
+}
+
+void TBildManagerListItem::LoadCommon(TCustomDataFile& DataFile, const AnsiString& Section, bool Full)
+{
+    FileName = fromAnsi(DataFile.ReadString(Section, "FileName", ""));
+    const AnsiString exact = DataFile.ReadString(Section, kFileNameUtf8, "");
+    if (!exact.empty())
+        FileName = QString::fromUtf8(exact.data(), qsizetype(exact.size()));
+    Age = DataFile.ReadInteger(Section, "Age", 0);
+    FileSize = DataFile.ReadInteger(Section, "FileSize", 0);
+    FileDate = DataFile.ReadDateTime(Section, "FileDate", Now());
+    if (Full) {
+        RefCount = DataFile.ReadInteger(Section, "RefCount", 0);
+        RefIndex = DataFile.ReadInteger(Section, "RefIndex", 0);
+    } else {
+        RefCount = 1;
+        RefIndex = -1;
+    }
+    PicWidth = DataFile.ReadInteger(Section, "PicWidth", 0);
+    PicHeight = DataFile.ReadInteger(Section, "PicHeight", 0);
+    Bytes.SetSize(0);
+    DataFile.ReadStream(Section, "File", Bytes);
+    Bytes.SetPosition(0);
+}
+
+void TBildManagerListItem::SaveFull(TCustomDataFile& DataFile, const AnsiString& Section) const
+{
+    SaveCommon(DataFile, Section, true);
+}
+
+void TBildManagerListItem::LoadFull(TCustomDataFile& DataFile, const AnsiString& Section)
+{
+    LoadCommon(DataFile, Section, true);
+}
+
+void TBildManagerListItem::SaveCopy(TCustomDataFile& DataFile, const AnsiString& Section) const
+{
+    SaveCommon(DataFile, Section, false);
+}
+
+void TBildManagerListItem::LoadCopy(TCustomDataFile& DataFile, const AnsiString& Section)
+{
+    LoadCommon(DataFile, Section, false);
+}
+
+// ---- TBildmanager --------------------------------------------------------------------
+
+int32_t TBildmanager::MaxInMemoryFor(uint64_t TotalPhysicalBytes)
+{
+    return std::max<int32_t>(int32_t((TotalPhysicalBytes >> 20) / 25), 10);
+}
+
+TBildmanager::TBildmanager()
+    : AvailableMemory([] { return AvailablePhysicalMemory(); })
+    , Sleep([](int ms) { QThread::msleep(ulong(ms)); })
+{
+    MaxInMemory = MaxInMemoryFor(TotalPhysicalMemory());
+    Debug().LogFmt("%d Bilder maximal gleichzeitig im Speicher", {MaxInMemory});
+}
+
+TBildmanager::~TBildmanager() = default;
+
+void TBildmanager::Clear()
+{
+    if (!Items.empty())
+        Debug().LogFmt("Verwaiste Elemente: %d", {int(Items.size())});
+    Items.clear();
+}
+
+int TBildmanager::IndexOf(int32_t RefIndex) const
+{
+    for (size_t i = 0; i < Items.size(); ++i)
+        if (Items[i]->RefIndex == RefIndex)
+            return int(i);
+    return -1;
+}
+
+TBildManagerListItem* TBildmanager::FindItem(int32_t RefIndex) const
+{
+    const int i = IndexOf(RefIndex);
+    return i < 0 ? nullptr : Items[size_t(i)].get();
+}
+
+int32_t TBildmanager::GetNextRefIndex() const
+{
+    int32_t m = -1;
+    for (const auto& it : Items)
+        m = std::max(m, it->RefIndex);
+    return Items.empty() ? 0 : m + 1;
+}
+
+int32_t TBildmanager::AddFile(const QString& FileName)
+{
+    if (!FileName.isEmpty()) {
+        for (const auto& it : Items)
+            if (it->FileName == FileName) {
+                ++it->RefCount;
+                return it->RefIndex;
+            }
+    }
+    auto item = std::make_unique<TBildManagerListItem>(*this);
+    item->LoadFromFile(FileName);
+    item->RefIndex = GetNextRefIndex();
+    item->RefCount = 1;
+    const int32_t index = item->RefIndex;
+    Items.insert(Items.begin(), std::move(item));
+    TrimMemory();
+    return index;
+}
+
+int32_t TBildmanager::AddBitmap(std::unique_ptr<QImage> Bitmap)
+{
+    auto item = std::make_unique<TBildManagerListItem>(*this);
+    item->FileSize = 8192;
+    item->RefCount = 1;
+    item->FileDate = Now();
+    item->FullBitmap = std::move(Bitmap);
+    item->RefIndex = GetNextRefIndex();
+    item->SaveGPBitmapToStream();
+    const int32_t index = item->RefIndex;
+    Items.push_back(std::move(item));
+    return index;
+}
+
+void TBildmanager::IncRefCount(int32_t RefIndex)
+{
+    Debug().LogFmt("IncRefCount %d", {RefIndex});
+    if (auto* it = FindItem(RefIndex))
+        ++it->RefCount;
+}
+
+void TBildmanager::Release(int32_t RefIndex)
+{
+    if (RefIndex == -1)
+        return;
+    const int i = IndexOf(RefIndex);
+    if (i < 0)
+        return;
+    if (--Items[size_t(i)]->RefCount <= 0)
+        Items.erase(Items.begin() + i);
+}
+
+int32_t TBildmanager::MakePrivate(int32_t RefIndex)
+{
+    auto* it = FindItem(RefIndex);
+    if (!it)
+        return -1;
+    if (it->RefCount == 1)
+        return RefIndex;
+    --it->RefCount;
+    auto clone = it->Clone();
+    clone->RefIndex = GetNextRefIndex();
+    clone->RefCount = 1;
+    const int32_t index = clone->RefIndex;
+    Items.push_back(std::move(clone));
+    return index;
+}
+
+QImage* TBildmanager::GetFullBitmap(int32_t RefIndex)
+{
+    const int i = IndexOf(RefIndex);
+    if (i < 0)
+        return nullptr;
+    std::rotate(Items.begin(), Items.begin() + i, Items.begin() + i + 1);
+    TBildManagerListItem* it = Items.front().get();
+    if (!it->FullBitmap)
+        it->LoadGPBitmap();
+    TrimMemory();
+    return it->FullBitmap.get();
+}
+
+QImage* TBildmanager::GetPreviewBitmap(int32_t RefIndex)
+{
+    auto* it = FindItem(RefIndex);
+    if (!it)
+        return nullptr;
+    if (!it->PreviewBitmap || (it->PreviewFromTemporary && it->FullBitmap))
+        it->MakePreview();
+    return it->PreviewBitmap.get();
+}
+
+void TBildmanager::RotatePicture(int32_t RefIndex, int Direction)
+{
+    auto* it = FindItem(RefIndex);
+    if (!it || Direction < 0 || Direction > 2)
+        return;
+    TWaitCursor wait;
+    if (!it->FullBitmap)
+        it->LoadGPBitmap();
+    if (!it->FullBitmap)
+        return;
+    const QImage& src = *it->FullBitmap;
+    const bool swap = Direction != 1;
+    const int nw = swap ? src.height() : src.width();
+    const int nh = swap ? src.width() : src.height();
+    QImage rotated(nw, nh, QImage::Format_RGB32);
+    rotated.fill(Qt::white);
+    {
+        QPainter p(&rotated);
+        // The source's top-left, top-right and bottom-left corners go to
+        // (NW,0),(NW,NH),(0,0) / (NW,NH),(0,NH),(NW,0) / (0,NH),(0,0),(NW,NH).
+        QTransform t;
+        if (Direction == 0)
+            t = QTransform(0, 1, -1, 0, nw, 0);
+        else if (Direction == 1)
+            t = QTransform(-1, 0, 0, -1, nw, nh);
+        else
+            t = QTransform(0, -1, 1, 0, 0, nh);
+        p.setTransform(t);
+        p.drawImage(0, 0, src);
+    }
+    it->FullBitmap = std::make_unique<QImage>(std::move(rotated));
+    it->SaveGPBitmapToStream();
+}
+
+void TBildmanager::SaveToDataFile(TCustomDataFile& DataFile, const AnsiString& Section)
+{
+    DataFile.WriteInteger(Section, "Anzahl", int32_t(Items.size()));
+    for (size_t i = 0; i < Items.size(); ++i) {
+        InfoAusgabe().ShowInfo(StatusText(kSavingText, int(i) + 1));
+        Items[i]->SaveFull(DataFile, Section + "/Bild" + IntToStr(int64_t(i)));
+    }
+}
+
+void TBildmanager::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section)
+{
+    const int count = DataFile.ReadInteger(Section, "Anzahl", 0);
+    for (int i = 0; i < count; ++i) {
+        InfoAusgabe().ShowInfo(StatusText(kLoadingText, i + 1));
+        auto item = std::make_unique<TBildManagerListItem>(*this);
+        item->LoadFull(DataFile, Section + "/Bild" + IntToStr(i));
+        Items.push_back(std::move(item));
+        TrimMemory();
+    }
+}
+
+void TBildmanager::SaveItemToDataFile(TCustomDataFile& DataFile, const AnsiString& Section, int32_t RefIndex)
+{
+    if (auto* it = FindItem(RefIndex))
+        it->SaveFull(DataFile, Section);
+}
+
+int32_t TBildmanager::AddItemFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section)
+{
+    auto item = std::make_unique<TBildManagerListItem>(*this);
+    item->LoadFull(DataFile, Section);
+    for (const auto& held : Items)
+        if (held->IsSamePicture(*item))
+            return held->RefIndex;
+    TBildManagerListItem* added = item.get();
+    Items.push_back(std::move(item));
+    added->RefIndex = GetNextRefIndex();
+    added->RefCount = 0;
+    return added->RefIndex;
+}
+
+void TBildmanager::SaveItemCopy(TCustomDataFile& DataFile, const AnsiString& Section, int32_t RefIndex)
+{
+    if (auto* it = FindItem(RefIndex))
+        it->SaveCopy(DataFile, Section);
+}
+
+int32_t TBildmanager::AddCopyFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section)
+{
+    auto item = std::make_unique<TBildManagerListItem>(*this);
+    item->LoadCopy(DataFile, Section);
+    for (const auto& held : Items)
+        if (held->IsSamePicture(*item)) {
+            ++held->RefCount;
+            return held->RefIndex;
+        }
+    item->RefIndex = GetNextRefIndex();
+    item->RefCount = 1;
+    const int32_t index = item->RefIndex;
+    Items.push_back(std::move(item));
+    return index;
+}
+
+void TBildmanager::TrimMemory()
+{
+    auto dropFrom = [this](int32_t from) {
+        for (size_t i = size_t(std::max(from, 0)); i < Items.size(); ++i)
+            Items[i]->RemoveGPBitmap();
+    };
+    dropFrom(MaxInMemory);
+    while (AvailableMemory() < 10000000 && MaxInMemory > 2) {
+        --MaxInMemory;
+        dropFrom(MaxInMemory);
+        Sleep(10);
+    }
+    MaxInMemory = std::max(8, MaxInMemory);
+}
+
+void TBildmanager::ReduceMemory()
+{
+    if (MaxInMemory <= 3)
+        return;
+    MaxInMemory = int32_t(Trunc(MaxInMemory * 9.0 / 10.0));
+    TrimMemory();
+    Sleep(200);
+}
+
+TBildmanager& BildManager()
+{
+    static TBildmanager manager;
+    return manager;
+}

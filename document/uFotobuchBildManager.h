@@ -1,0 +1,105 @@
+#pragma once
+// The picture manager: every picture of the open document once, as encoded
+// bytes, a decoded bitmap held under a memory budget, and a small preview.
+#include "AnsiString.h"
+#include "Classes.h"
+#include "DateTime.h"
+#include "Object.h"
+
+#include <QImage>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TCustomDataFile;
+class TBildmanager;
+
+class TBildManagerListItem : public TObject {
+public:
+    LUMI_CLASSNAME(TBildManagerListItem)
+    explicit TBildManagerListItem(TBildmanager& Owner) : owner_(Owner) {}
+
+    int32_t RefCount = 0;
+    int32_t RefIndex = -1;
+    QString FileName;   // empty for generated pictures
+    int32_t Age = 0;
+    int32_t FileSize = 0;
+    TDateTime FileDate = 0;
+    int32_t PicHeight = 0;
+    int32_t PicWidth = 0;
+    TMemoryStream Bytes;                       // the encoded picture
+    std::unique_ptr<QImage> FullBitmap;        // decoded, or null
+    std::unique_ptr<QImage> PreviewBitmap;     // small preview, or null
+    bool PreviewFromTemporary = false;
+
+    // False when the file does not exist (the entry stays empty).
+    bool LoadFromFile(const QString& AFileName);
+    bool IsSamePicture(const TBildManagerListItem& Other) const;
+    // Decodes the bytes into FullBitmap, reducing pictures above 3,873,488 pixels.
+    void LoadGPBitmap();
+    void MakePreview();
+    // Encodes FullBitmap into new bytes: PNG with alpha, else JPEG of quality 90.
+    void SaveGPBitmapToStream();
+    bool RemoveGPBitmap();
+    std::unique_ptr<TBildManagerListItem> Clone() const;
+
+    void SaveFull(TCustomDataFile& DataFile, const AnsiString& Section) const;
+    void LoadFull(TCustomDataFile& DataFile, const AnsiString& Section);
+    void SaveCopy(TCustomDataFile& DataFile, const AnsiString& Section) const;
+    void LoadCopy(TCustomDataFile& DataFile, const AnsiString& Section);
+
+private:
+    void SaveCommon(TCustomDataFile& DataFile, const AnsiString& Section, bool Full) const;
+    void LoadCommon(TCustomDataFile& DataFile, const AnsiString& Section, bool Full);
+    TBildmanager& owner_;
+};
+
+class TBildmanager : public TObject {
+public:
+    LUMI_CLASSNAME(TBildmanager)
+    TBildmanager();
+    ~TBildmanager() override;
+
+    // How many decoded bitmaps a machine with this much memory keeps.
+    static int32_t MaxInMemoryFor(uint64_t TotalPhysicalBytes);
+
+    void Clear();
+    int32_t AddFile(const QString& FileName);
+    // Takes over the bitmap (plain colour areas); returns the new reference index.
+    int32_t AddBitmap(std::unique_ptr<QImage> Bitmap);
+    void IncRefCount(int32_t RefIndex);
+    void Release(int32_t RefIndex);
+    // Copy on write before a picture changes: the index to change.
+    int32_t MakePrivate(int32_t RefIndex);
+    QImage* GetFullBitmap(int32_t RefIndex);
+    QImage* GetPreviewBitmap(int32_t RefIndex);
+    int32_t GetNextRefIndex() const;
+    // 0 a quarter turn clockwise, 1 a half turn, 2 a quarter turn anticlockwise.
+    void RotatePicture(int32_t RefIndex, int Direction);
+
+    void SaveToDataFile(TCustomDataFile& DataFile, const AnsiString& Section);
+    void LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section);
+    void SaveItemToDataFile(TCustomDataFile& DataFile, const AnsiString& Section, int32_t RefIndex);
+    int32_t AddItemFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section);
+    void SaveItemCopy(TCustomDataFile& DataFile, const AnsiString& Section, int32_t RefIndex);
+    int32_t AddCopyFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section);
+
+    void TrimMemory();
+    void ReduceMemory();
+
+    TBildManagerListItem* FindItem(int32_t RefIndex) const;
+    int Count() const { return int(Items.size()); }
+
+    int32_t MaxInMemory = 10;
+    std::vector<std::unique_ptr<TBildManagerListItem>> Items;  // most recently used first
+
+    // Seams: the free memory figure and the pause of the memory loops.
+    std::function<uint64_t()> AvailableMemory;
+    std::function<void(int Milliseconds)> Sleep;
+
+private:
+    int IndexOf(int32_t RefIndex) const;
+};
+
+TBildmanager& BildManager();
