@@ -367,6 +367,10 @@ void TDrawContext::WrapText(const AnsiString& Text, TStringList& Lines, float Wi
             size_t end = stop;
             while (end > start + 1 && extent(start, end) > limit)
                 --end;
+            if (end >= len) {  // the last character: the text ends here
+                add(start, len, 1);
+                break;
+            }
             add(start, end, 0);
             start = end;
         }
