@@ -607,6 +607,8 @@ void TLocalizer::LocalizeForm(QWidget* Form)
 void TLocalizer::ApplyChildren(QObject* Component)
 {
     ApplyComponent(Component);
+    if (IsDialogObject(Component))
+        return;  // a framework dialog's own controls carry Qt's texts
     const QObjectList children = Component->children();
     for (QObject* child : children) {
         if (auto* form = dynamic_cast<TLocalizerForm*>(child))
@@ -655,6 +657,8 @@ void TLocalizer::CollectForm(QWidget* Form)
 void TLocalizer::CollectChildren(QObject* Component)
 {
     CollectComponent(Component);
+    if (IsDialogObject(Component))
+        return;
     const QObjectList children = Component->children();
     for (QObject* child : children)
         CollectChildren(child);

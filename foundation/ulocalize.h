@@ -59,6 +59,9 @@ public:
     bool LoadLanguage(int Index);
 
     void LocalizeForm(QWidget* Form);
+    // The component and everything it owns; an owned form is localized in its
+    // own section, and the controls inside a framework dialog (a QDialog that is
+    // not a form, such as a file dialog) are left to Qt.
     void ApplyChildren(QObject* Component);
     // Sets Caption, Hint, Text, Title and the string lists of a named component
     // (object name not starting with "qt_") from the language. A Qt property of

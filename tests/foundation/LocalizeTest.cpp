@@ -417,8 +417,11 @@ TEST(Localizer, CollectingModeWritesTheTextsOfEveryFormMet)
         EXPECT_EQ(out.ReadString(QStringLiteral("TTestForm"), QString::fromUtf8(key), QStringLiteral("<none>")),
                   QString::fromUtf8(value))
             << key;
-    EXPECT_EQ(out.ReadString(QStringLiteral("TTestForm"), QStringLiteral("EdName.Hint"), QStringLiteral("<none>")),
-              QStringLiteral("<none>"));
+    // Empty texts and the inner workings of framework dialogs are not collected.
+    for (const char* key : {"EdName.Hint", "fileNameLabel.Caption"})
+        EXPECT_EQ(out.ReadString(QStringLiteral("TTestForm"), QString::fromLatin1(key), QStringLiteral("<none>")),
+                  QStringLiteral("<none>"))
+            << key;
     EXPECT_EQ(out.ReadString(QStringLiteral("Old"), QStringLiteral("K"), QString()), QStringLiteral("V"));
     EXPECT_EQ(out.ReadString(QStringLiteral("Default"), QStringLiteral("XSmkcBkSp"), QString()), QStringLiteral("Rück"));
     EXPECT_EQ(out.ReadString(QStringLiteral("Default"), QStringLiteral("Dokument wird geladen"), QString()),
