@@ -1,0 +1,560 @@
+#include "DropTarget.h"
+
+#include "DragDropFormats.h"
+#include "DragDropMime.h"
+#include "DropSource.h"
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QDropEvent>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTimer>
+#include <QWidget>
+#include <algorithm>
+
+namespace {
+
+// Which target each registered widget belongs to.
+std::map<QWidget*, TCustomDropTarget*>& Registry()
+{
+    static std::map<QWidget*, TCustomDropTarget*> registry;
+    return registry;
+}
+
+// The widget whose co-ordinates are the client co-ordinates of control.
+QWidget* ClientWidget(QWidget* control)
+{
+    if (auto* area = dynamic_cast<QAbstractScrollArea*>(control))
+        return area->viewport();
+    return control;
+}
+
+int32_t EffectOfActions(Qt::DropActions actions)
+{
+    int32_t e = DROPEFFECT_NONE;
+    if (actions & Qt::CopyAction) e |= DROPEFFECT_COPY;
+    if (actions & Qt::MoveAction) e |= DROPEFFECT_MOVE;
+    if (actions & Qt::LinkAction) e |= DROPEFFECT_LINK;
+    return e;
+}
+
+// Accepts the Qt event with the action of the effect, or refuses it.
+void Answer(QDropEvent* event, HRESULT hr, int32_t effect)
+{
+    Qt::DropAction action = Qt::IgnoreAction;
+    if (Succeeded(hr)) {
+        if (effect & DROPEFFECT_COPY)
+            action = Qt::CopyAction;
+        else if (effect & DROPEFFECT_MOVE)
+            action = Qt::MoveAction;
+        else if (effect & DROPEFFECT_LINK)
+            action = Qt::LinkAction;
+    }
+    if (action == Qt::IgnoreAction) {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+    } else {
+        event->setDropAction(action);
+        event->accept();
+    }
+}
+
+// The program's own drop source behind mime data, if any.
+TCustomDropSource* OwnSource(const QMimeData* mime)
+{
+    auto* own = dynamic_cast<const TDataObjectMimeData*>(mime);
+    if (!own)
+        return nullptr;
+    auto* guarded = dynamic_cast<TGuardedDataObject*>(own->DataObject().get());
+    return guarded ? dynamic_cast<TCustomDropSource*>(guarded->Object()) : nullptr;
+}
+
+}  // namespace
+
+// ---- control list ---------------------------------------------------------------------
+
+int TControlList::Add(QWidget* control)
+{
+    items_.push_back(control);
+    return Count() - 1;
+}
+
+void TControlList::Insert(int index, QWidget* control)
+{
+    items_.insert(items_.begin() + index, control);
+}
+
+void TControlList::Delete(int index)
+{
+    items_.erase(items_.begin() + index);
+}
+
+int TControlList::IndexOf(const QWidget* control) const
+{
+    const auto it = std::find(items_.begin(), items_.end(), control);
+    return it == items_.end() ? -1 : int(it - items_.begin());
+}
+
+// ---- the target ------------------------------------------------------------------------------
+
+TCustomDropTarget::TCustomDropTarget(QObject* AOwner) : TDragDropComponent(AOwner)
+{
+    ScrollTimer = new QTimer(this);
+    ScrollTimer->setSingleShot(true);
+    ScrollTimer->setTimerType(Qt::PreciseTimer);
+    QObject::connect(ScrollTimer, &QTimer::timeout, this, [this] { AutoScrollTick(); });
+}
+
+TCustomDropTarget::~TCustomDropTarget()
+{
+    DataObject.reset();
+    Unregister(nullptr);
+}
+
+void TCustomDropTarget::Register(QWidget* control)
+{
+    if (control && Targets.IndexOf(control) >= 0)
+        return;
+    if (!MultiTarget)
+        Unregister(nullptr);
+    if (!control)
+        return;
+
+    int at = Targets.Count();
+    for (int i = Targets.Count() - 1; i >= 0; --i)
+        if (Targets.Controls(i)->isAncestorOf(control)) {
+            at = i + 1;
+            break;
+        }
+    Targets.Insert(at, control);
+
+    // One registration per widget: another target's goes.
+    auto it = Registry().find(control);
+    if (it != Registry().end() && it->second != this)
+        it->second->Unregister(control);
+    Registry()[control] = this;
+
+    QWidget* client = ClientWidget(control);
+    Registration r{control->acceptDrops(), client->acceptDrops(), {}};
+    r.Destroyed = QObject::connect(control, &QObject::destroyed, this, [this, control] { Forget(control); });
+    registrations_[control] = r;
+    control->installEventFilter(this);
+    control->setAcceptDrops(true);
+    if (client != control) {
+        client->installEventFilter(this);
+        client->setAcceptDrops(true);
+    }
+}
+
+void TCustomDropTarget::Unregister(QWidget* control)
+{
+    if (!control) {
+        while (Targets.Count() > 0)
+            Unregister(Targets.Controls(Targets.Count() - 1));
+        return;
+    }
+    const auto it = registrations_.find(control);
+    if (it == registrations_.end())
+        return;
+    const Registration r = it->second;
+    Forget(control);
+    QObject::disconnect(r.Destroyed);
+    control->removeEventFilter(this);
+    control->setAcceptDrops(r.AcceptedDrops);
+    QWidget* client = ClientWidget(control);
+    if (client != control) {
+        client->removeEventFilter(this);
+        client->setAcceptDrops(r.ViewportAcceptedDrops);
+    }
+}
+
+// Drops a widget from the lists (also when it is being destroyed).
+void TCustomDropTarget::Forget(QWidget* control)
+{
+    if (target_ == control)
+        target_ = nullptr;
+    const int i = Targets.IndexOf(control);
+    if (i >= 0)
+        Targets.Delete(i);
+    registrations_.erase(control);
+    auto it = Registry().find(control);
+    if (it != Registry().end() && it->second == this)
+        Registry().erase(it);
+}
+
+QWidget* TCustomDropTarget::Target() const
+{
+    if (target_)
+        return target_;
+    return Targets.Count() > 0 ? Targets.Controls(0) : nullptr;
+}
+
+void TCustomDropTarget::SetTarget(QWidget* control)
+{
+    if (control == Target())
+        return;
+    if (MultiTarget)
+        Unregister(nullptr);
+    Register(control);
+}
+
+QPoint TCustomDropTarget::ClientPoint(const QPoint& screenPoint) const
+{
+    return target_ ? ClientWidget(target_)->mapFromGlobal(screenPoint) : screenPoint;
+}
+
+HRESULT TCustomDropTarget::DragEnter(std::shared_ptr<IDataObject> dataObject, int32_t keyState,
+                                     const QPoint& screenPoint, int32_t& effect)
+{
+    ClearData();
+    DataObject = std::move(dataObject);
+    target_ = FindTarget(screenPoint);
+    if (target_)
+        LastPoint = ClientPoint(screenPoint);
+    else
+        AutoScroll = false;
+    const QPoint point = ClientPoint(screenPoint);
+
+    if (!DataObject || !HasValidFormats(*DataObject)) {
+        DataObject.reset();
+        effect = DROPEFFECT_NONE;
+        return S_OK;
+    }
+    ScrollBars = 0;
+    auto* area = dynamic_cast<QAbstractScrollArea*>(target_.data());
+    if (AutoScroll && area) {
+        if (area->horizontalScrollBar()->isVisibleTo(area))
+            ScrollBars |= sbHorizontalBar;
+        if (area->verticalScrollBar()->isVisibleTo(area))
+            ScrollBars |= sbVerticalBar;
+        if (ScrollBars) {
+            const int extent = area->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, area);
+            NoScrollZone = area->viewport()->rect();
+            if (ScrollBars & sbVerticalBar)
+                NoScrollZone.adjust(0, extent, 0, -extent);
+            if (ScrollBars & sbHorizontalBar)
+                NoScrollZone.adjust(extent, 0, -extent, 0);
+        }
+    }
+    if (GetDataOnEnter && !TransferData(effect)) {
+        DataObject.reset();
+        effect = DROPEFFECT_NONE;
+        return DV_E_CLIPFORMAT;
+    }
+    const TShiftState shift = KeyStateToShiftState(keyState);
+    effect = DoGetDropEffect(shift, point, effect);
+    DoEnter(shift, point, effect);
+    if (effect == DROPEFFECT_NONE)
+        DataObject.reset();
+    return S_OK;
+}
+
+HRESULT TCustomDropTarget::DragOver(int32_t keyState, const QPoint& screenPoint, int32_t& effect)
+{
+    if (!target_) {
+        effect = DROPEFFECT_NONE;
+        return E_UNEXPECTED;
+    }
+    const QPoint point = ClientPoint(screenPoint);
+    HRESULT hr = DV_E_CLIPFORMAT;
+    if (DataObject) {
+        const TShiftState shift = KeyStateToShiftState(keyState);
+        effect = DoGetDropEffect(shift, point, effect);
+        DoDragOver(shift, point, effect);
+        if ((effect & DROPEFFECT_SCROLL) && !ScrollTimer->isActive())
+            ScrollTimer->start(DragScrollDelay);
+        hr = S_OK;
+    }
+    LastPoint = point;
+    return hr;
+}
+
+HRESULT TCustomDropTarget::DragLeave()
+{
+    ClearData();
+    ScrollTimer->stop();
+    DataObject.reset();
+    DoLeave();
+    target_ = nullptr;
+    return S_OK;
+}
+
+HRESULT TCustomDropTarget::Drop(int32_t keyState, const QPoint& screenPoint, int32_t& effect)
+{
+    ScrollTimer->stop();
+    HRESULT hr = S_OK;
+    if (!DataObject) {
+        effect = DROPEFFECT_NONE;
+        hr = E_UNEXPECTED;
+    } else {
+        const TShiftState shift = KeyStateToShiftState(keyState);
+        const QPoint point = ClientPoint(screenPoint);
+        effect = DoGetDropEffect(shift, point, effect);
+        if (!GetDataOnEnter && !TransferData(effect))
+            effect = DROPEFFECT_NONE;
+        else
+            DoDrop(shift, point, effect);
+    }
+    ClearData();
+    DataObject.reset();
+    target_ = nullptr;
+    return hr;
+}
+
+void TCustomDropTarget::DoEnter(TShiftState shift, const QPoint& point, int32_t& effect)
+{
+    if (OnEnter)
+        OnEnter(this, shift, point, effect);
+}
+
+void TCustomDropTarget::DoDragOver(TShiftState shift, const QPoint& point, int32_t& effect)
+{
+    if (OnDragOver)
+        OnDragOver(this, shift, point, effect);
+}
+
+void TCustomDropTarget::DoDrop(TShiftState shift, const QPoint& point, int32_t& effect)
+{
+    if (OnDrop)
+        OnDrop(this, shift, point, effect);
+    if (effect != DROPEFFECT_NONE) {
+        if (OptimizedMove && effect == DROPEFFECT_MOVE)
+            effect = DROPEFFECT_COPY;
+        SetPerformedDropEffect(effect);
+    }
+}
+
+void TCustomDropTarget::DoLeave()
+{
+    if (OnLeave)
+        OnLeave(this);
+}
+
+void TCustomDropTarget::DoPaste(int32_t& effect)
+{
+    if (OnDrop)
+        OnDrop(this, 0, QPoint(0, 0), effect);
+    if (effect != DROPEFFECT_NONE)
+        SetPasteSucceeded(effect);
+}
+
+void TCustomDropTarget::DoScroll(const QPoint& point, TScrolDirections& scroll, int& interval)
+{
+    if (OnScroll)
+        OnScroll(this, point, scroll, interval);
+}
+
+bool TCustomDropTarget::TransferData(int32_t)
+{
+    ClearData();
+    return GetData();
+}
+
+int32_t TCustomDropTarget::DoGetDropEffect(TShiftState shift, const QPoint& point, int32_t effect)
+{
+    int32_t e = DragTypesToDropEffect(Dragtypes) & effect;
+    e = ShiftStateToDropEffect(shift, e, true);
+    if (AutoScroll && ScrollBars) {
+        if (NoScrollZone.contains(point))
+            e &= ~DROPEFFECT_SCROLL;
+        else
+            e |= DROPEFFECT_SCROLL;
+    }
+    if (OnGetDropEffect)
+        OnGetDropEffect(this, shift, point, e);
+    return e;
+}
+
+int32_t TCustomDropTarget::GetPreferredDropEffect()
+{
+    TPreferredDropEffectClipboardFormat format;
+    return DataObject && format.GetData(*DataObject) ? int32_t(format.Value) : 0;
+}
+
+namespace {
+
+bool WriteDWORD(IDataObject* dataObject, TCustomDWORDClipboardFormat& format, int32_t value)
+{
+    if (!dataObject)
+        return false;
+    format.Value = uint32_t(value);
+    STGMEDIUM medium;
+    return format.SetData(*dataObject, format.FormatEtc(), medium);
+}
+
+}  // namespace
+
+bool TCustomDropTarget::SetPerformedDropEffect(int32_t effect)
+{
+    TPerformedDropEffectClipboardFormat format;
+    return WriteDWORD(DataObject.get(), format, effect);
+}
+
+bool TCustomDropTarget::SetPasteSucceeded(int32_t effect)
+{
+    TPasteSuccededClipboardFormat format;
+    return WriteDWORD(DataObject.get(), format, effect);
+}
+
+QWidget* TCustomDropTarget::FindTarget(const QPoint& screenPoint)
+{
+    QWidget* w;
+    if (dropHost_) {
+        w = dropHost_->childAt(dropHost_->mapFromGlobal(screenPoint));
+        if (!w)
+            w = dropHost_;
+    } else {
+        w = QApplication::widgetAt(screenPoint);
+    }
+    for (; w; w = w->parentWidget())
+        if (Targets.IndexOf(w) >= 0)
+            return w;
+    return nullptr;
+}
+
+int32_t TCustomDropTarget::PasteFromClipboard()
+{
+    DataObject = OleGetClipboard();
+    int32_t effect = GetPreferredDropEffect();
+    if (!TransferData(effect))
+        effect = DROPEFFECT_NONE;
+    DoPaste(effect);
+    DataObject.reset();
+    return effect;
+}
+
+void TCustomDropTarget::AutoScrollTick()
+{
+    ScrollTimer->stop();
+    int interval = DragScrollInterval;
+    TScrolDirections scroll = 0;
+    if (!NoScrollZone.contains(LastPoint)) {
+        if (LastPoint.y() < NoScrollZone.top())
+            scroll |= ScrolDirectionSet(sdUp);
+        else if (LastPoint.y() > NoScrollZone.bottom())
+            scroll |= ScrolDirectionSet(sdDown);
+        if (LastPoint.x() < NoScrollZone.left())
+            scroll |= ScrolDirectionSet(sdLeft);
+        else if (LastPoint.x() > NoScrollZone.right())
+            scroll |= ScrolDirectionSet(sdRight);
+    }
+    DoScroll(LastPoint, scroll, interval);
+    if (!scroll)
+        return;
+    if (auto* area = dynamic_cast<QAbstractScrollArea*>(target_.data())) {
+        if (scroll & ScrolDirectionSet(sdUp))
+            area->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        else if (scroll & ScrolDirectionSet(sdDown))
+            area->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        if (scroll & ScrolDirectionSet(sdLeft))
+            area->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        else if (scroll & ScrolDirectionSet(sdRight))
+            area->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    }
+    ScrollTimer->start(interval);
+}
+
+bool TCustomDropTarget::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type == QEvent::DragLeave) {
+        DragLeave();
+        event->accept();
+        return true;
+    }
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return false;
+    auto* host = static_cast<QWidget*>(watched);
+    auto* de = static_cast<QDropEvent*>(event);
+    const QPoint screen = host->mapToGlobal(de->position().toPoint());
+    const int32_t keyState = KeyStateOf(de->modifiers(), de->buttons());
+    int32_t effect = EffectOfActions(de->possibleActions());
+    TCustomDropSource* source = OwnSource(de->mimeData());
+    HRESULT hr;
+    dropHost_ = host;
+    if (type == QEvent::DragEnter) {
+        hr = DragEnter(DataObjectOfMimeData(de->mimeData()), keyState, screen, effect);
+    } else if (type == QEvent::DragMove) {
+        hr = DragOver(keyState, screen, effect);
+    } else if (source && source->QueryContinueDrag(false, 0) != DRAGDROP_S_DROP) {
+        // The program's own source refuses to drop here.
+        DragLeave();
+        hr = S_OK;
+        effect = DROPEFFECT_NONE;
+    } else {
+        hr = Drop(keyState, screen, effect);
+    }
+    dropHost_ = nullptr;
+    if (source && type != QEvent::Drop)
+        source->GiveFeedback(Succeeded(hr) ? effect : DROPEFFECT_NONE);
+    Answer(de, hr, effect);
+    return true;
+}
+
+// ---- multi target ----------------------------------------------------------------------------
+
+TCustomDropMultiTarget::TCustomDropMultiTarget(QObject* AOwner) : TCustomDropTarget(AOwner)
+{
+    Dragtypes = DragTypeSet(dtCopy) | DragTypeSet(dtLink);
+    GetDataOnEnter = false;
+    DataFormats = std::make_unique<TDataFormats>();
+}
+
+TCustomDropMultiTarget::~TCustomDropMultiTarget()
+{
+    while (DataFormats->Count() > 0)
+        delete DataFormats->Formats(DataFormats->Count() - 1);
+    DataFormats.reset();
+}
+
+void TCustomDropMultiTarget::DoAcceptFormat(TCustomDataFormat* dataFormat, bool& accept)
+{
+    if (OnAcceptFormat)
+        OnAcceptFormat(this, dataFormat, accept);
+}
+
+bool TCustomDropMultiTarget::HasValidFormats(IDataObject& dataObject)
+{
+    std::unique_ptr<IEnumFORMATETC> e;
+    if (dataObject.EnumFormatEtc(DATADIR_GET, e) != S_OK || !e)
+        return false;
+    e->Reset();
+    FORMATETC f;
+    uint32_t fetched = 0;
+    while (e->Next(1, &f, &fetched) == S_OK && fetched == 1) {
+        for (int i = 0; i < DataFormats->Count(); ++i) {
+            TCustomDataFormat* df = DataFormats->Formats(i);
+            if (df->AcceptFormat(f) && df->HasValidFormats(dataObject)) {
+                bool accept = true;
+                DoAcceptFormat(df, accept);
+                if (accept)
+                    return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool TCustomDropMultiTarget::GetData()
+{
+    if (!DataObject)
+        return false;
+    bool result = false;
+    for (int i = 0; i < DataFormats->Count(); ++i) {
+        TCustomDataFormat* df = DataFormats->Formats(i);
+        if (!df->HasValidFormats(*DataObject))
+            continue;
+        bool accept = true;
+        DoAcceptFormat(df, accept);
+        if (accept && df->GetData(*DataObject))
+            result = true;
+    }
+    return result;
+}
+
+void TCustomDropMultiTarget::ClearData()
+{
+    for (int i = 0; i < DataFormats->Count(); ++i)
+        DataFormats->Formats(i)->Clear();
+}

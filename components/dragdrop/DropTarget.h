@@ -1,0 +1,151 @@
+#pragma once
+// Drop targets: components that make widgets accept drops and clipboard
+// pastes. A target watches its registered widgets' drag events (an event
+// filter), works out the drop effect from the keys and the allowed effects,
+// scrolls the widget under the cursor while it rests near the edge, fetches
+// the dropped data and reports through its events. The multi target fetches
+// into a list of data formats; the dummy refuses every drop.
+#include "DragDrop.h"
+
+#include <QPointer>
+#include <QRect>
+#include <functional>
+#include <map>
+
+class QTimer;
+class QWidget;
+
+enum TScrolDirection : uint8_t { sdUp, sdDown, sdLeft, sdRight };
+using TScrolDirections = uint8_t;  // bit n = ordinal n
+constexpr TScrolDirections ScrolDirectionSet(TScrolDirection d) { return TScrolDirections(1u << d); }
+
+using TScrollBarKinds = uint8_t;
+constexpr TScrollBarKinds sbHorizontalBar = 1;
+constexpr TScrollBarKinds sbVerticalBar = 2;
+
+// Point: client co-ordinates of the target widget (of its viewport for a scroll area).
+using TDropTargetEvent =
+    std::function<void(TObject* Sender, TShiftState ShiftState, QPoint APoint, int32_t& Effect)>;
+using TDropTargetScrollEvent =
+    std::function<void(TObject* Sender, QPoint Point, TScrolDirections& Scroll, int& Interval)>;
+using TAcceptFormatEvent = std::function<void(TObject* Sender, TCustomDataFormat* DataFormat, bool& Accept)>;
+
+// The registered widgets, each behind every registered widget that contains it.
+class TControlList {
+public:
+    int Add(QWidget* control);
+    void Insert(int index, QWidget* control);
+    void Delete(int index);
+    int IndexOf(const QWidget* control) const;
+    int Count() const { return int(items_.size()); }
+    QWidget* Controls(int index) const { return items_.at(size_t(index)); }
+
+private:
+    std::vector<QWidget*> items_;
+};
+
+class TCustomDropTarget : public TDragDropComponent {
+public:
+    LUMI_CLASSNAME(TCustomDropTarget)
+    explicit TCustomDropTarget(QObject* AOwner);
+    ~TCustomDropTarget() override;
+
+    // The data of the drag or paste in progress.
+    std::shared_ptr<IDataObject> DataObject;
+    TDragTypes Dragtypes = 0;
+    bool GetDataOnEnter = false;
+    TDropTargetEvent OnEnter;
+    TDropTargetEvent OnDragOver;
+    TNotifyEvent OnLeave;
+    TDropTargetEvent OnDrop;
+    TDropTargetEvent OnGetDropEffect;
+    TDropTargetScrollEvent OnScroll;
+    TControlList Targets;
+    bool MultiTarget = false;
+    bool OptimizedMove = false;
+    bool AutoScroll = true;
+    QPoint LastPoint;
+    TScrollBarKinds ScrollBars = 0;
+    QRect NoScrollZone;
+    QTimer* ScrollTimer;  // owned (child)
+
+    // Makes the widget accept drops through this target (a widget registered
+    // with another target leaves it); without MultiTarget the others go.
+    void Register(QWidget* control);
+    // One widget; null: every one.
+    void Unregister(QWidget* control);
+    // During a drag the widget under the cursor, else the first registered one.
+    QWidget* Target() const;
+    void SetTarget(QWidget* control);
+
+    // The drag calls, as the event filter makes them from Qt's events.
+    HRESULT DragEnter(std::shared_ptr<IDataObject> dataObject, int32_t keyState, const QPoint& screenPoint,
+                      int32_t& effect);
+    HRESULT DragOver(int32_t keyState, const QPoint& screenPoint, int32_t& effect);
+    HRESULT DragLeave();
+    HRESULT Drop(int32_t keyState, const QPoint& screenPoint, int32_t& effect);
+
+    virtual void DoEnter(TShiftState shift, const QPoint& point, int32_t& effect);
+    virtual void DoDragOver(TShiftState shift, const QPoint& point, int32_t& effect);
+    virtual void DoDrop(TShiftState shift, const QPoint& point, int32_t& effect);
+    virtual void DoLeave();
+    virtual void DoPaste(int32_t& effect);
+    virtual void DoScroll(const QPoint& point, TScrolDirections& scroll, int& interval);
+    virtual bool TransferData(int32_t effect);
+    virtual bool GetData() = 0;
+    virtual void ClearData() = 0;
+    virtual int32_t DoGetDropEffect(TShiftState shift, const QPoint& point, int32_t effect);
+    virtual int32_t GetPreferredDropEffect();
+    virtual bool SetPerformedDropEffect(int32_t effect);
+    virtual bool SetPasteSucceeded(int32_t effect);
+    virtual QWidget* FindTarget(const QPoint& screenPoint);
+    virtual bool HasValidFormats(IDataObject& dataObject) = 0;
+    // Takes the clipboard's data as a drop; returns the effect.
+    virtual int32_t PasteFromClipboard();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void AutoScrollTick();
+    void Forget(QWidget* control);
+    QPoint ClientPoint(const QPoint& screenPoint) const;
+
+    QPointer<QWidget> target_;
+    QWidget* dropHost_ = nullptr;  // receiver of the Qt event being handled
+    struct Registration {
+        bool AcceptedDrops;
+        bool ViewportAcceptedDrops;
+        QMetaObject::Connection Destroyed;
+    };
+    std::map<QWidget*, Registration> registrations_;
+};
+
+class TCustomDropMultiTarget : public TCustomDropTarget {
+public:
+    LUMI_CLASSNAME(TCustomDropMultiTarget)
+    explicit TCustomDropMultiTarget(QObject* AOwner);
+    ~TCustomDropMultiTarget() override;
+
+    TAcceptFormatEvent OnAcceptFormat;
+    bool GetData() override;
+    void ClearData() override;
+    bool HasValidFormats(IDataObject& dataObject) override;
+    virtual void DoAcceptFormat(TCustomDataFormat* dataFormat, bool& accept);
+};
+
+class TDropEmptyTarget : public TCustomDropMultiTarget {
+public:
+    LUMI_CLASSNAME(TDropEmptyTarget)
+    using TCustomDropMultiTarget::TCustomDropMultiTarget;
+};
+
+// Refuses every drop.
+class TDropDummy : public TCustomDropTarget {
+public:
+    LUMI_CLASSNAME(TDropDummy)
+    using TCustomDropTarget::TCustomDropTarget;
+    bool GetData() override { return false; }
+    void ClearData() override {}
+    bool HasValidFormats(IDataObject&) override { return false; }
+};
