@@ -17,7 +17,6 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <utility>
 
@@ -96,9 +95,10 @@ public:
 
     // Hands the framework texts of the current language to Qt: key names and
     // modifiers of shortcuts (context "QShortcut"), the standard buttons
-    // (context "QPlatformTheme"), message box captions (context "MsgDlg":
-    // "Warning", "Error", "Information", "Confirm") and the access violation
-    // format (context "SysConst", "SAccessViolation").
+    // (context "QPlatformTheme"), message box captions and the All button that
+    // Qt lacks (context "MsgDlg": "Warning", "Error", "Information", "Confirm",
+    // "All") and the access violation format (context "SysConst",
+    // "SAccessViolation").
     void LocalizeLibraryTexts();
     void RegisterLibraryDefaults();
 
