@@ -53,7 +53,9 @@ TRTFBasicDrawer::~TRTFBasicDrawer() = default;
 
 TRTFToken* TRTFBasicDrawer::GetToken(int Index) const
 {
-    return Tokens.at(size_t(Index)).get();
+    if (Index < 0 || size_t(Index) >= Tokens.size())
+        throw EListError(Format("List index out of bounds (%d)", {Index}));
+    return Tokens[size_t(Index)].get();
 }
 
 void TRTFBasicDrawer::Clear()
@@ -367,7 +369,9 @@ void TRTFDrawer::Clear()
 
 TRTFLine* TRTFDrawer::GetLine(int Index) const
 {
-    return Lines.at(size_t(Index)).get();
+    if (Index < 0 || size_t(Index) >= Lines.size())
+        throw EListError(Format("List index out of bounds (%d)", {Index}));
+    return Lines[size_t(Index)].get();
 }
 
 void TRTFDrawer::AddLine(int First, int Last, uint8_t Alignment)

@@ -134,6 +134,19 @@ TEST(RTFDrawer, TablesAndTokensOfADocument)
     EXPECT_EQ(d.GetToken(13)->FieldCode, "PAGE ");
 }
 
+TEST(RTFDrawer, PerCharacterMakesARunOfEveryCharacter)
+{
+    TRTFDrawer d;
+    d.PerCharacter = true;
+    d.SetRTFText(AnsiString(Header) + "\\plain ab -c}");
+    AnsiString runs;
+    for (int i = 0; i < d.TokenCount(); ++i)
+        runs += IntToStr(d.GetToken(i)->Kind) + "'" + d.GetToken(i)->Text + "' ";
+    EXPECT_EQ(runs, "0'a' 0'b' 1' ' 0'-' 1'' 0'c' ");
+    EXPECT_THROW(d.GetToken(6), EListError);
+    EXPECT_THROW(d.GetLine(0), EListError);
+}
+
 TEST(RTFDrawer, DamagedInputFallsBackOrFails)
 {
     TRTFDrawer d;
