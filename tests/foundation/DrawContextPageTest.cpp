@@ -125,6 +125,6 @@ TEST(DrawContextPage, MatchesReference)
             off += d > 24;
         }
     const int pixels = page.width() * page.height();
-    EXPECT_LE(off, pixels / 200) << "pixels off by more than 24";
-    EXPECT_LE(double(sum) / pixels, 1.0);
+    EXPECT_LE(off, pixels / 1000) << "pixels off by more than 24";
+    EXPECT_LE(double(sum) / pixels, 0.25);
 }
