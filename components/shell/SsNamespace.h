@@ -1,0 +1,182 @@
+#pragma once
+// The shell namespace on this platform: a virtual desktop whose children are
+// the desktop folder, the home folder, the root of the file system and the
+// mounted volumes, with the file system below them. TSsNamespaceFolder
+// stands in for the shell's folder objects: parsing, enumerating, binding,
+// comparing, attributes, display names, renaming and dropping.
+#include "SsBase.h"
+#include "DateTime.h"
+
+#include <QHash>
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QMimeData;
+
+// Attributes of namespace entries.
+constexpr uint32_t SFGAO_CANCOPY = 0x1;
+constexpr uint32_t SFGAO_CANMOVE = 0x2;
+constexpr uint32_t SFGAO_CANLINK = 0x4;
+constexpr uint32_t SFGAO_CANRENAME = 0x10;
+constexpr uint32_t SFGAO_CANDELETE = 0x20;
+constexpr uint32_t SFGAO_DROPTARGET = 0x100;
+constexpr uint32_t SFGAO_LINK = 0x10000;
+constexpr uint32_t SFGAO_SHARE = 0x20000;
+constexpr uint32_t SFGAO_READONLY = 0x40000;
+constexpr uint32_t SFGAO_GHOSTED = 0x80000;
+constexpr uint32_t SFGAO_REMOVABLE = 0x2000000;
+constexpr uint32_t SFGAO_COMPRESSED = 0x4000000;
+constexpr uint32_t SFGAO_FILESYSANCESTOR = 0x10000000;
+constexpr uint32_t SFGAO_FOLDER = 0x20000000;
+constexpr uint32_t SFGAO_FILESYSTEM = 0x40000000;
+constexpr uint32_t SFGAO_HASSUBFOLDER = 0x80000000;
+
+// Display name forms.
+constexpr uint32_t SHGDN_NORMAL = 0;
+constexpr uint32_t SHGDN_INFOLDER = 1;
+constexpr uint32_t SHGDN_FORPARSING = 0x8000;
+
+// Enumeration flags.
+constexpr uint32_t SHCONTF_FOLDERS = 0x20;
+constexpr uint32_t SHCONTF_NONFOLDERS = 0x40;
+constexpr uint32_t SHCONTF_INCLUDEHIDDEN = 0x80;
+
+// File attribute bits of the file data.
+constexpr uint32_t FILE_ATTRIBUTE_READONLY = 0x1;
+constexpr uint32_t FILE_ATTRIBUTE_HIDDEN = 0x2;
+constexpr uint32_t FILE_ATTRIBUTE_SYSTEM = 0x4;
+constexpr uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr uint32_t FILE_ATTRIBUTE_ARCHIVE = 0x20;
+constexpr uint32_t FILE_ATTRIBUTE_COMPRESSED = 0x800;
+
+// Drive types.
+constexpr int DRIVE_UNKNOWN = 0;
+constexpr int DRIVE_NO_ROOT_DIR = 1;
+constexpr int DRIVE_REMOVABLE = 2;
+constexpr int DRIVE_FIXED = 3;
+constexpr int DRIVE_REMOTE = 4;
+constexpr int DRIVE_CDROM = 5;
+
+// Drop effects and key-state bits of drag and drop.
+constexpr int32_t DROPEFFECT_NONE = 0;
+constexpr int32_t DROPEFFECT_COPY = 1;
+constexpr int32_t DROPEFFECT_MOVE = 2;
+constexpr int32_t DROPEFFECT_LINK = 4;
+constexpr int32_t MK_LBUTTON = 1;
+constexpr int32_t MK_RBUTTON = 2;
+constexpr int32_t MK_SHIFT = 4;
+constexpr int32_t MK_CONTROL = 8;
+constexpr int32_t MK_ALT = 32;
+
+// The find data of a file-system entry.
+struct TSsFindData {
+    int64_t Size = 0;
+    TDateTime LastWrite = 0;  // local time
+    uint32_t Attributes = 0;
+};
+
+// One entry below the desktop: its file-system path and name.
+struct TSsDesktopRoot {
+    QByteArray Path;
+    QString Name;
+};
+// The desktop's children in their display order: the desktop folder (when
+// it is not the home folder), the home folder, "/", then mounted volumes.
+std::vector<TSsDesktopRoot> SsDesktopRoots();
+
+// The absolute list of a path, whether or not the entry exists (nil for a
+// path outside every desktop root, or a relative one).
+PSsIdList SsPathToIdList(const QString& path);
+// The file-system path of an absolute list (empty for the desktop).
+QString SsIdListToPath(const TSsIdList* list);
+// The drive type of the volume that holds Path.
+int SsGetDriveType(const QString& path);
+
+class TSsFolderDropTarget;
+
+class TSsNamespaceFolder {
+public:
+    // The desktop folder, the root of the namespace.
+    static std::shared_ptr<TSsNamespaceFolder> Desktop();
+
+    const TSsIdList& AbsoluteList() const { return abs_; }
+    bool IsDesktop() const { return abs_.Count() == 0; }
+    // File-system path of this folder; empty for the desktop.
+    const QString& Path() const { return path_; }
+
+    // A path below this folder (an absolute path for the desktop) as a list
+    // relative to it; nil when it does not exist.
+    PSsIdList ParseDisplayName(const QString& path) const;
+    // The children that the flags ask for; nothing when the folder cannot be
+    // read.
+    std::optional<std::vector<QByteArray>> EnumObjects(uint32_t flags) const;
+    // The folder of a child list (nil when it is no folder or cannot be read).
+    std::shared_ptr<TSsNamespaceFolder> BindToObject(const TSsIdList& rel) const;
+    // Orders two child lists: folders first, then by name ignoring case.
+    int CompareIDs(const TSsIdList& a, const TSsIdList& b) const;
+    // The attributes of mask that hold for a child.
+    uint32_t GetAttributesOf(const TSsIdList& rel, uint32_t mask) const;
+    QString GetDisplayNameOf(const TSsIdList& rel, uint32_t flags) const;
+    // Renames a child; the new child list, nil when the file system refuses
+    // or the new name is taken.
+    PSsIdList SetNameOf(const TSsIdList& rel, const QString& newName) const;
+    bool GetFileData(const TSsIdList& rel, TSsFindData& data) const;
+    // The drop target of a child folder (nil for anything else).
+    std::unique_ptr<TSsFolderDropTarget> GetDropTarget(const TSsIdList& rel) const;
+
+    explicit TSsNamespaceFolder(const TSsIdList& abs);
+
+private:
+    QString ChildPath(const TSsIdList& rel) const;
+    bool IsDir(const QByteArray& id) const;
+    TSsIdList abs_;
+    QString path_;
+    // Whether the children seen by the last enumeration are folders.
+    mutable QHash<QByteArray, bool> dirs_;
+};
+using PSsNamespaceFolder = std::shared_ptr<TSsNamespaceFolder>;
+
+// The shell's drop target of a folder: dropped files are copied, moved or
+// linked into it. An existing file is never overwritten; the dropped entry
+// gets a free name "name (2).ext" instead.
+class TSsFolderDropTarget {
+public:
+    explicit TSsFolderDropTarget(const QString& folder) : folder_(folder) {}
+    int32_t DragEnter(const QMimeData* data, int32_t keyState, int32_t& effect);
+    int32_t DragOver(int32_t keyState, int32_t& effect);
+    void DragLeave() { data_ = nullptr; }
+    // Answers 0 (S_OK) or a failure code; effect tells what was done.
+    int32_t Drop(const QMimeData* data, int32_t keyState, int32_t& effect);
+    const QString& Folder() const { return folder_; }
+
+private:
+    int32_t Choose(int32_t keyState, int32_t allowed) const;
+    QString folder_;
+    const QMimeData* data_ = nullptr;
+};
+
+// A name in Folder that does not exist yet, made from Name.
+QString SsFreeFileName(const QString& folder, const QString& name);
+
+// The system image lists: icons of namespace entries by index, shared by
+// every controller.
+class TSsSystemImageList {
+public:
+    static TSsSystemImageList& Instance();
+    // Index of the icon of an entry; open asks for a folder's open icon.
+    int IndexOf(const QString& path, bool isDir, bool isRoot, bool isDesktop, bool open);
+    int Count() const { return int(icons_.size()); }
+    const QIcon& Icon(int index) const;
+    // The icon drawn at size, with the shortcut arrow for overlay 1.
+    QPixmap Pixmap(int index, int size, int overlay) const;
+
+private:
+    std::vector<QIcon> icons_;
+    QHash<QString, int> keys_;
+};
+constexpr int SsSmallIconSize = 16;
+constexpr int SsLargeIconSize = 32;

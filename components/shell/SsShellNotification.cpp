@@ -1,0 +1,423 @@
+#include "SsShellNotification.h"
+
+#include <QCoreApplication>
+#include <QDirIterator>
+#include <QEvent>
+#include <QFile>
+#include <QSocketNotifier>
+
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <map>
+
+namespace {
+// The posted request to work off the queue.
+const QEvent::Type DispatchEventType = QEvent::Type(QEvent::User + 1026);
+// A sub-folder watch walks at most this many folders.
+constexpr int MaxSubFolderWatches = 4096;
+
+struct EventBit {
+    uint32_t code;
+    TSsNotifyEvents event;
+};
+// The event codes in the order in which a notice is dispatched.
+constexpr EventBit DispatchOrder[] = {
+    {SHCNE_ASSOCCHANGED, neAssociationChange}, {SHCNE_UPDATEITEM, neFileChange},
+    {SHCNE_CREATE, neFileCreate},              {SHCNE_DELETE, neFileDelete},
+    {SHCNE_RENAMEITEM, neFileRename},          {SHCNE_DRIVEADD, neDriveAdd},
+    {SHCNE_DRIVEREMOVED, neDriveRemove},       {SHCNE_DRIVEADDGUI, neShellDriveAdd},
+    {SHCNE_MEDIAINSERTED, neMediaInsert},      {SHCNE_MEDIAREMOVED, neMediaRemove},
+    {SHCNE_MKDIR, neFolderCreate},             {SHCNE_RMDIR, neFolderDelete},
+    {SHCNE_RENAMEFOLDER, neFolderRename},      {SHCNE_UPDATEDIR, neFolderUpdate},
+    {SHCNE_NETSHARE, neNetShare},              {SHCNE_NETUNSHARE, neNetUnShare},
+    {SHCNE_SERVERDISCONNECT, neServerDisconnect}, {SHCNE_UPDATEIMAGE, neImageListChange},
+    {SHCNE_FREESPACE, neDriveSpaceChange},
+};
+
+std::unique_ptr<TSsShellItem> ItemOf(const PSsIdList& list)
+{
+    return list ? std::make_unique<TSsShellItem>(list.get(), nullptr) : nullptr;
+}
+
+QStringList VolumePaths()
+{
+    QStringList paths;
+    for (const TSsDesktopRoot& r : SsDesktopRoots())
+        paths << QFile::decodeName(r.Path);
+    return paths;
+}
+}  // namespace
+
+uint32_t SsNotifyEventMask(TSsNotifyEventsSet events)
+{
+    static const std::pair<TSsNotifyEvents, uint32_t> codes[] = {
+        {neAssociationChange, SHCNE_ASSOCCHANGED}, {neAttributesChange, SHCNE_ATTRIBUTES},
+        {neFileChange, SHCNE_UPDATEITEM},          {neFileCreate, SHCNE_CREATE},
+        {neFileDelete, SHCNE_DELETE},              {neFileRename, SHCNE_RENAMEITEM},
+        {neDriveAdd, SHCNE_DRIVEADD},              {neDriveRemove, SHCNE_DRIVEREMOVED},
+        {neShellDriveAdd, SHCNE_DRIVEADDGUI},      {neDriveSpaceChange, SHCNE_FREESPACE},
+        {neMediaInsert, SHCNE_MEDIAINSERTED},      {neMediaRemove, SHCNE_MEDIAREMOVED},
+        {neFolderCreate, SHCNE_MKDIR},             {neFolderDelete, SHCNE_RMDIR},
+        {neFolderRename, SHCNE_RENAMEFOLDER},      {neFolderUpdate, SHCNE_UPDATEDIR},
+        {neNetShare, SHCNE_NETSHARE},              {neNetUnShare, SHCNE_NETUNSHARE},
+        {neServerDisconnect, SHCNE_SERVERDISCONNECT}, {neImageListChange, SHCNE_UPDATEIMAGE}};
+    uint32_t mask = 0;
+    for (auto [e, code] : codes)
+        if (events & NE(e))
+            mask |= code;
+    return mask;
+}
+
+bool TSsNotifyWindow::event(QEvent* e)
+{
+    if (e->type() == DispatchEventType) {
+        owner_.Dispatch();
+        return true;
+    }
+    return QObject::event(e);
+}
+
+TSsCustomShellNotification::TSsCustomShellNotification()
+    : shellVersion_(SsShellVersion()), window_(std::make_unique<TSsNotifyWindow>(*this))
+{
+    queue_.DisposeData = [](void* d) { delete static_cast<TSsNotificationItem*>(d); };
+}
+
+TSsCustomShellNotification::~TSsCustomShellNotification()
+{
+    try {
+        Deregister();
+        queue_.Clear();
+    } catch (...) {
+        // Nothing may leave a destructor.
+    }
+}
+
+void TSsCustomShellNotification::SetActive(bool value)
+{
+    active_ = value;
+    if (value && !registered_)
+        Register();
+    else if (!value && registered_)
+        Deregister();
+}
+
+void TSsCustomShellNotification::Reregister()
+{
+    if (active_)
+        Register();
+}
+
+void TSsCustomShellNotification::SetNotifyEvents(TSsNotifyEventsSet value)
+{
+    events_ = value & SsAllNotifyEvents;
+    Reregister();
+}
+
+void TSsCustomShellNotification::SetWatchSubFolders(bool value)
+{
+    subFolders_ = value;
+    Reregister();
+}
+
+void TSsCustomShellNotification::SetWatchFolder(const QString& value)
+{
+    watchFolder_ = value;
+    if (watchFolder_.size() == 2 && watchFolder_.contains(':'))
+        watchFolder_ += '\\';
+    if (watchFolder_.isEmpty())
+        return;
+    special_ = sfNone;
+    PSsIdList list = TSsNamespaceFolder::Desktop()->ParseDisplayName(watchFolder_);
+    if (!list)
+        RaiseSsError<ESsInvalidFolder>(SsscInvalidFolder);
+    watchList_ = std::move(list);
+    Reregister();
+}
+
+void TSsCustomShellNotification::SetSpecialWatchFolder(TSsSpecialRootFolder value)
+{
+    SsCheckSpecialFolder(value, shellVersion_);
+    if (value == special_)
+        return;
+    PSsIdList list;
+    if (value != sfNone && value != sfDesktop) {
+        list = SHGetSpecialFolderLocation(value);
+        if (!list)  // a special folder without counterpart here
+            RaiseSsError<ESsShellError>(SsscShellVersionError);
+    }
+    special_ = value;
+    if (value == sfNone)
+        return;
+    watchFolder_.clear();
+    watchList_ = std::move(list);
+    Reregister();
+}
+
+void TSsCustomShellNotification::SetWatchPidl(PSsIdList list)
+{
+    watchList_ = std::move(list);
+    Reregister();
+}
+
+void TSsCustomShellNotification::WatchAlso(const QString& folder)
+{
+    if (folder.isEmpty() || extraFolders_.contains(folder))
+        return;
+    extraFolders_ << folder;
+    if (registered_ && subFolders_)
+        AddWatch(folder);
+}
+
+void TSsCustomShellNotification::UnwatchAll()
+{
+    extraFolders_.clear();
+    Reregister();
+}
+
+// ---- registration ------------------------------------------------------------------------
+
+void TSsCustomShellNotification::AddWatch(const QString& dir)
+{
+    if (fd_ < 0 || dir.isEmpty())
+        return;
+    const uint32_t mask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB |
+                          IN_CLOSE_WRITE | IN_ONLYDIR;
+    const int wd = inotify_add_watch(fd_, QFile::encodeName(dir).constData(), mask);
+    if (wd >= 0)
+        watches_.insert(wd, dir);
+}
+
+void TSsCustomShellNotification::Register()
+{
+    if (registered_)
+        Deregister();
+    fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd_ < 0)
+        return;  // a failed registration stays silent
+    const bool wholeNamespace = !watchList_ || watchList_->Count() == 0;
+    if (wholeNamespace) {
+        for (const QString& root : VolumePaths())
+            AddWatch(root);
+        mountsFd_ = ::open("/proc/self/mounts", O_RDONLY | O_CLOEXEC);
+        if (mountsFd_ >= 0) {
+            mounts_ = VolumePaths();
+            mountsNotifier_ = std::make_unique<QSocketNotifier>(mountsFd_, QSocketNotifier::Exception);
+            QObject::connect(mountsNotifier_.get(), &QSocketNotifier::activated, window_.get(),
+                             [this] { ReadMounts(); });
+        }
+    } else {
+        const QString path = SsIdListToPath(watchList_.get());
+        AddWatch(path);
+        if (subFolders_) {
+            QDirIterator it(path, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                            QDirIterator::Subdirectories);
+            for (int n = 0; it.hasNext() && n < MaxSubFolderWatches; ++n)
+                AddWatch(it.next());
+        }
+    }
+    if (subFolders_)
+        for (const QString& extra : extraFolders_)
+            AddWatch(extra);
+    notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, window_.get(), [this] { ReadEvents(); });
+    registered_ = true;
+}
+
+void TSsCustomShellNotification::Deregister()
+{
+    notifier_.reset();
+    mountsNotifier_.reset();
+    if (fd_ >= 0)
+        ::close(fd_);
+    if (mountsFd_ >= 0)
+        ::close(mountsFd_);
+    fd_ = mountsFd_ = -1;
+    watches_.clear();
+    registered_ = false;
+}
+
+// ---- reports of the system -----------------------------------------------------------------
+
+void TSsCustomShellNotification::ReadEvents()
+{
+    const uint32_t wanted = SsNotifyEventMask(events_);
+    const bool folderWatch = watchList_ && watchList_->Count() > 0;
+    std::map<uint32_t, std::pair<QString, bool>> movedFrom;
+    auto report = [&](const QString& first, const QString& second, uint32_t code) {
+        if (code & wanted)
+            Notify(SsPathToIdList(first), second.isEmpty() ? nullptr : SsPathToIdList(second), code);
+    };
+    alignas(inotify_event) char buffer[64 * 1024];
+    while (fd_ >= 0) {
+        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        for (ssize_t pos = 0; pos < n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(buffer + pos);
+            pos += ssize_t(sizeof(inotify_event) + e->len);
+            if (e->mask & IN_IGNORED) {
+                watches_.remove(e->wd);
+                continue;
+            }
+            const QString dir = watches_.value(e->wd);
+            if (dir.isEmpty() || e->len == 0)
+                continue;
+            const QString path =
+                (dir.endsWith('/') ? dir : dir + '/') + QFile::decodeName(QByteArray(e->name));
+            const bool isDir = e->mask & IN_ISDIR;
+            if (e->mask & IN_CREATE) {
+                report(path, QString(), isDir ? SHCNE_MKDIR : SHCNE_CREATE);
+                if (isDir && subFolders_ && folderWatch)
+                    AddWatch(path);
+            } else if (e->mask & IN_DELETE)
+                report(path, QString(), isDir ? SHCNE_RMDIR : SHCNE_DELETE);
+            else if (e->mask & IN_MOVED_FROM)
+                movedFrom[e->cookie] = {path, isDir};
+            else if (e->mask & IN_MOVED_TO) {
+                auto it = movedFrom.find(e->cookie);
+                if (it != movedFrom.end()) {
+                    report(it->second.first, path, isDir ? SHCNE_RENAMEFOLDER : SHCNE_RENAMEITEM);
+                    movedFrom.erase(it);
+                } else
+                    report(path, QString(), isDir ? SHCNE_MKDIR : SHCNE_CREATE);
+            } else if (e->mask & IN_ATTRIB)
+                report(path, QString(), SHCNE_ATTRIBUTES);
+            else if (e->mask & IN_CLOSE_WRITE)
+                report(path, QString(), SHCNE_UPDATEITEM);
+        }
+    }
+    // Entries moved out of sight are gone.
+    for (const auto& [cookie, entry] : movedFrom)
+        report(entry.first, QString(), entry.second ? SHCNE_RMDIR : SHCNE_DELETE);
+}
+
+void TSsCustomShellNotification::ReadMounts()
+{
+    // Reading the table again clears the pending change.
+    char buffer[4096];
+    ::lseek(mountsFd_, 0, SEEK_SET);
+    while (::read(mountsFd_, buffer, sizeof buffer) > 0) {
+    }
+    const QStringList now = VolumePaths();
+    const uint32_t wanted = SsNotifyEventMask(events_);
+    for (const QString& p : now)
+        if (!mounts_.contains(p)) {
+            AddWatch(p);
+            if (wanted & SHCNE_DRIVEADD)
+                Notify(SsPathToIdList(p), nullptr, SHCNE_DRIVEADD);
+        }
+    for (const QString& p : mounts_)
+        if (!now.contains(p) && (wanted & SHCNE_DRIVEREMOVED)) {
+            auto list = std::make_unique<TSsIdList>();
+            list->Append(QFile::encodeName(p));
+            Notify(std::move(list), nullptr, SHCNE_DRIVEREMOVED);
+        }
+    mounts_ = now;
+}
+
+// ---- queue and dispatch ---------------------------------------------------------------------
+
+void TSsCustomShellNotification::Notify(PSsIdList first, PSsIdList second, uint32_t eventCode)
+{
+    if (QueueLimit != 0 && queue_.Count() > QueueLimit)
+        return;
+    if (eventCode & SHCNE_ATTRIBUTES) {
+        currentEvents_ = NE(neAttributesChange);
+        auto a = ItemOf(first);
+        auto b = ItemOf(second);
+        DoAttributeChange(a.get(), b.get());
+        DoShellChangeNotify(a.get(), b.get(), currentEvents_);
+        return;
+    }
+    auto* item = new TSsNotificationItem;
+    item->First = std::move(first);
+    item->Second = std::move(second);
+    item->EventCode = eventCode;
+    queue_.Append(item);
+    if (queue_.Count() == 1)
+        QCoreApplication::postEvent(window_.get(), new QEvent(DispatchEventType));
+}
+
+void TSsCustomShellNotification::Dispatch()
+{
+    while (true) {
+        void* data = nullptr;
+        queue_.PeekHead(data);
+        if (!data)
+            break;
+        const auto* notice = static_cast<TSsNotificationItem*>(data);
+        currentEvents_ = 0;
+        auto first = ItemOf(notice->First);
+        auto second = ItemOf(notice->Second);
+        TSsShellItem* a = first.get();
+        TSsShellItem* b = second.get();
+        for (const EventBit& bit : DispatchOrder) {
+            if (!(notice->EventCode & bit.code))
+                continue;
+            currentEvents_ |= NE(bit.event);
+            switch (bit.event) {
+            case neAssociationChange: DoAssociationChange(); break;
+            case neFileChange: DoFileChange(a); break;
+            case neFileCreate: DoFileCreate(a); break;
+            case neFileDelete: DoFileDelete(a, b); break;
+            case neFileRename: DoFileRename(a, b); break;
+            case neDriveAdd: DoDriveAdd(a); break;
+            case neDriveRemove: DoDriveRemove(a); break;
+            case neShellDriveAdd: DoShellDriveAdd(a); break;
+            case neMediaInsert: DoMediaInsert(a); break;
+            case neMediaRemove: DoMediaRemove(a); break;
+            case neFolderCreate: DoFolderCreate(a); break;
+            case neFolderDelete: DoFolderDelete(a); break;
+            case neFolderRename: DoFolderRename(a, b); break;
+            case neFolderUpdate: DoFolderChange(a); break;
+            case neNetShare: DoNetShare(a); break;
+            case neNetUnShare: DoNetUnShare(a); break;
+            case neServerDisconnect: DoServerDisconnect(a); break;
+            case neImageListChange: DoImageListChange(); break;
+            case neDriveSpaceChange: {
+                // The drive mask follows the first identifier's size field.
+                uint32_t drives = 0;
+                if (notice->First && notice->First->Count() > 0 && notice->First->Id(0).size() >= 4) {
+                    const QByteArray& id = notice->First->Id(0);
+                    for (int i = 3; i >= 0; --i)
+                        drives = (drives << 8) | uint8_t(id[i]);
+                }
+                DoDriveSpaceChange(drives);
+                break;
+            }
+            default: break;
+            }
+        }
+        DoShellChangeNotify(a, b, currentEvents_);
+        queue_.PopHead();
+    }
+}
+
+void TSsCustomShellNotification::DoAssociationChange() { if (OnAssociationChange) OnAssociationChange(this); }
+void TSsCustomShellNotification::DoAttributeChange(TSsShellItem* o, TSsShellItem* n) { if (OnAttributeChange) OnAttributeChange(this, o, n); }
+void TSsCustomShellNotification::DoDriveAdd(TSsShellItem* i) { if (OnDriveAdd) OnDriveAdd(this, i); }
+void TSsCustomShellNotification::DoDriveRemove(TSsShellItem* i) { if (OnDriveRemove) OnDriveRemove(this, i); }
+void TSsCustomShellNotification::DoDriveSpaceChange(uint32_t d) { if (OnDriveSpaceChange) OnDriveSpaceChange(this, d); }
+void TSsCustomShellNotification::DoFileChange(TSsShellItem* i) { if (OnFileChange) OnFileChange(this, i); }
+void TSsCustomShellNotification::DoFileCreate(TSsShellItem* i) { if (OnFileCreate) OnFileCreate(this, i); }
+void TSsCustomShellNotification::DoFileDelete(TSsShellItem* o, TSsShellItem* n) { if (OnFileDelete) OnFileDelete(this, o, n); }
+void TSsCustomShellNotification::DoFileRename(TSsShellItem* o, TSsShellItem* n) { if (OnFileRename) OnFileRename(this, o, n); }
+void TSsCustomShellNotification::DoFolderChange(TSsShellItem* i) { if (OnFolderChange) OnFolderChange(this, i); }
+void TSsCustomShellNotification::DoFolderCreate(TSsShellItem* i) { if (OnFolderCreate) OnFolderCreate(this, i); }
+void TSsCustomShellNotification::DoFolderDelete(TSsShellItem* i) { if (OnFolderDelete) OnFolderDelete(this, i); }
+void TSsCustomShellNotification::DoFolderRename(TSsShellItem* o, TSsShellItem* n) { if (OnFolderRename) OnFolderRename(this, o, n); }
+void TSsCustomShellNotification::DoImageListChange() { if (OnImageListChange) OnImageListChange(this); }
+void TSsCustomShellNotification::DoMediaInsert(TSsShellItem* i) { if (OnMediaInsert) OnMediaInsert(this, i); }
+void TSsCustomShellNotification::DoMediaRemove(TSsShellItem* i) { if (OnMediaRemove) OnMediaRemove(this, i); }
+void TSsCustomShellNotification::DoNetShare(TSsShellItem* i) { if (OnNetShare) OnNetShare(this, i); }
+void TSsCustomShellNotification::DoNetUnShare(TSsShellItem* i) { if (OnNetUnShare) OnNetUnShare(this, i); }
+void TSsCustomShellNotification::DoServerDisconnect(TSsShellItem* i) { if (OnServerDisconnect) OnServerDisconnect(this, i); }
+void TSsCustomShellNotification::DoShellDriveAdd(TSsShellItem* i) { if (OnShellDriveAdd) OnShellDriveAdd(this, i); }
+void TSsCustomShellNotification::DoShellChangeNotify(TSsShellItem* o, TSsShellItem* n, TSsNotifyEventsSet e)
+{
+    if (OnShellChangeNotify)
+        OnShellChangeNotify(this, o, n, e);
+}

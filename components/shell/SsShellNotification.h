@@ -1,0 +1,189 @@
+#pragma once
+// Change notification: reports changes in a watched part of the namespace
+// as events carrying shell items. The file system reports through inotify,
+// volumes through the mount table.
+#include "SsContainer.h"
+#include "SsShellController.h"
+
+#include <QHash>
+#include <QObject>
+#include <functional>
+#include <memory>
+
+class QSocketNotifier;
+
+enum TSsNotifyEvents {
+    neAssociationChange, neAttributesChange, neFileChange, neFileCreate, neFileDelete,
+    neFileRename, neDriveAdd, neDriveRemove, neShellDriveAdd, neDriveSpaceChange,
+    neMediaInsert, neMediaRemove, neFolderCreate, neFolderDelete, neFolderRename,
+    neFolderUpdate, neNetShare, neNetUnShare, neServerDisconnect, neImageListChange
+};
+using TSsNotifyEventsSet = uint32_t;  // bit n = event n
+constexpr TSsNotifyEventsSet SsAllNotifyEvents = 0xFFFFF;
+constexpr TSsNotifyEventsSet NE(TSsNotifyEvents e) { return TSsNotifyEventsSet(1) << e; }
+
+// The system's event codes of a notice.
+constexpr uint32_t SHCNE_RENAMEITEM = 0x1;
+constexpr uint32_t SHCNE_CREATE = 0x2;
+constexpr uint32_t SHCNE_DELETE = 0x4;
+constexpr uint32_t SHCNE_MKDIR = 0x8;
+constexpr uint32_t SHCNE_RMDIR = 0x10;
+constexpr uint32_t SHCNE_MEDIAINSERTED = 0x20;
+constexpr uint32_t SHCNE_MEDIAREMOVED = 0x40;
+constexpr uint32_t SHCNE_DRIVEREMOVED = 0x80;
+constexpr uint32_t SHCNE_DRIVEADD = 0x100;
+constexpr uint32_t SHCNE_NETSHARE = 0x200;
+constexpr uint32_t SHCNE_NETUNSHARE = 0x400;
+constexpr uint32_t SHCNE_ATTRIBUTES = 0x800;
+constexpr uint32_t SHCNE_UPDATEDIR = 0x1000;
+constexpr uint32_t SHCNE_UPDATEITEM = 0x2000;
+constexpr uint32_t SHCNE_SERVERDISCONNECT = 0x4000;
+constexpr uint32_t SHCNE_UPDATEIMAGE = 0x8000;
+constexpr uint32_t SHCNE_DRIVEADDGUI = 0x10000;
+constexpr uint32_t SHCNE_RENAMEFOLDER = 0x20000;
+constexpr uint32_t SHCNE_FREESPACE = 0x40000;
+constexpr uint32_t SHCNE_ASSOCCHANGED = 0x08000000;
+
+// The event mask a set of notify events registers for.
+uint32_t SsNotifyEventMask(TSsNotifyEventsSet events);
+
+using TSsShellNotifyEvent1 = std::function<void(TObject* sender, TSsShellItem* item)>;
+using TSsShellNotifyEvent2 =
+    std::function<void(TObject* sender, TSsShellItem* oldItem, TSsShellItem* newItem)>;
+using TSsShellNotifyEvent3 = std::function<void(TObject* sender, TSsShellItem* oldItem,
+                                                TSsShellItem* newItem, TSsNotifyEventsSet events)>;
+using TSsShellNotifyEvent4 = std::function<void(TObject* sender, uint32_t drive)>;
+
+// One queued notice.
+class TSsNotificationItem {
+public:
+    PSsIdList First;
+    PSsIdList Second;
+    uint32_t EventCode = 0;
+};
+
+class TSsCustomShellNotification;
+
+// The hidden receiver of notices and of the posted dispatch request.
+class TSsNotifyWindow : public QObject {
+public:
+    explicit TSsNotifyWindow(TSsCustomShellNotification& owner) : owner_(owner) {}
+    bool event(QEvent* e) override;
+private:
+    TSsCustomShellNotification& owner_;
+};
+
+class TSsCustomShellNotification : public TSsComponent {
+public:
+    LUMI_CLASSNAME(TSsCustomShellNotification)
+    TSsCustomShellNotification();
+    ~TSsCustomShellNotification() override;
+
+    bool Active() const { return active_; }
+    void SetActive(bool value);
+    // A notice arriving while more than this many wait is dropped (0: no limit).
+    int32_t QueueLimit = 0;
+    TSsNotifyEventsSet NotifyEvents() const { return events_; }
+    void SetNotifyEvents(TSsNotifyEventsSet value);
+    TSsSpecialRootFolder SpecialWatchFolder() const { return special_; }
+    void SetSpecialWatchFolder(TSsSpecialRootFolder value);
+    const QString& WatchFolder() const { return watchFolder_; }
+    void SetWatchFolder(const QString& value);
+    // Nil watches the whole namespace.
+    const TSsIdList* WatchPidl() const { return watchList_.get(); }
+    void SetWatchPidl(PSsIdList list);
+    bool WatchSubFolders() const { return subFolders_; }
+    void SetWatchSubFolders(bool value);
+    // inotify cannot watch a whole tree of folders at once. A watch of the
+    // whole namespace with sub-folders covers the desktop's folders and,
+    // beyond them, the folders the owner names here (the tree: the folders
+    // it has opened); a folder watch with sub-folders walks its sub-folders.
+    void WatchAlso(const QString& folder);
+    void UnwatchAll();
+    bool Registered() const { return registered_; }
+    int QueueCount() const { return queue_.Count(); }
+
+    // A notice as the system delivers it.
+    void Notify(PSsIdList first, PSsIdList second, uint32_t eventCode);
+
+    TNotifyEvent OnAssociationChange;
+    TSsShellNotifyEvent2 OnAttributeChange;
+    TSsShellNotifyEvent1 OnDriveAdd;
+    TSsShellNotifyEvent1 OnDriveRemove;
+    TSsShellNotifyEvent4 OnDriveSpaceChange;
+    TSsShellNotifyEvent1 OnFileChange;
+    TSsShellNotifyEvent1 OnFileCreate;
+    TSsShellNotifyEvent2 OnFileDelete;
+    TSsShellNotifyEvent2 OnFileRename;
+    TSsShellNotifyEvent1 OnFolderChange;
+    TSsShellNotifyEvent1 OnFolderCreate;
+    TSsShellNotifyEvent1 OnFolderDelete;
+    TSsShellNotifyEvent2 OnFolderRename;
+    TNotifyEvent OnImageListChange;
+    TSsShellNotifyEvent1 OnMediaInsert;
+    TSsShellNotifyEvent1 OnMediaRemove;
+    TSsShellNotifyEvent1 OnNetShare;
+    TSsShellNotifyEvent1 OnNetUnShare;
+    TSsShellNotifyEvent1 OnServerDisconnect;
+    TSsShellNotifyEvent3 OnShellChangeNotify;
+    TSsShellNotifyEvent1 OnShellDriveAdd;
+
+protected:
+    virtual void DoAssociationChange();
+    virtual void DoAttributeChange(TSsShellItem* oldItem, TSsShellItem* newItem);
+    virtual void DoDriveAdd(TSsShellItem* item);
+    virtual void DoDriveRemove(TSsShellItem* item);
+    virtual void DoDriveSpaceChange(uint32_t drive);
+    virtual void DoFileChange(TSsShellItem* item);
+    virtual void DoFileCreate(TSsShellItem* item);
+    virtual void DoFileDelete(TSsShellItem* oldItem, TSsShellItem* newItem);
+    virtual void DoFileRename(TSsShellItem* oldItem, TSsShellItem* newItem);
+    virtual void DoFolderChange(TSsShellItem* item);
+    virtual void DoFolderCreate(TSsShellItem* item);
+    virtual void DoFolderDelete(TSsShellItem* item);
+    virtual void DoFolderRename(TSsShellItem* oldItem, TSsShellItem* newItem);
+    virtual void DoImageListChange();
+    virtual void DoMediaInsert(TSsShellItem* item);
+    virtual void DoMediaRemove(TSsShellItem* item);
+    virtual void DoNetShare(TSsShellItem* item);
+    virtual void DoNetUnShare(TSsShellItem* item);
+    virtual void DoServerDisconnect(TSsShellItem* item);
+    virtual void DoShellDriveAdd(TSsShellItem* item);
+    virtual void DoShellChangeNotify(TSsShellItem* oldItem, TSsShellItem* newItem,
+                                     TSsNotifyEventsSet events);
+
+private:
+    friend class TSsNotifyWindow;
+    void Register();
+    void Deregister();
+    void Reregister();
+    void Dispatch();
+    void AddWatch(const QString& dir);
+    void ReadEvents();
+    void ReadMounts();
+
+    bool active_ = false;
+    TSsNotifyEventsSet events_ = SsAllNotifyEvents;
+    double shellVersion_;
+    TSsSpecialRootFolder special_ = sfNone;
+    QString watchFolder_;
+    PSsIdList watchList_;
+    bool subFolders_ = false;
+    QStringList extraFolders_;
+    bool registered_ = false;
+    TSsNotifyEventsSet currentEvents_ = 0;
+    TSsDQue queue_;
+    std::unique_ptr<TSsNotifyWindow> window_;
+    // inotify registration
+    int fd_ = -1;
+    QHash<int, QString> watches_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    int mountsFd_ = -1;
+    std::unique_ptr<QSocketNotifier> mountsNotifier_;
+    QStringList mounts_;
+};
+
+class TSsShellNotification : public TSsCustomShellNotification {
+public:
+    LUMI_CLASSNAME(TSsShellNotification)
+};

@@ -1,0 +1,875 @@
+#include "SsShellTreeView.h"
+
+#include "SsDataObject.h"
+#include "SsShellListView.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QThread>
+#include <QTreeWidgetItemIterator>
+
+#include <algorithm>
+
+namespace {
+constexpr int NodeDataRole = Qt::UserRole;
+
+bool HasLocalFiles(const QMimeData* data)
+{
+    if (!data || !data->hasUrls())
+        return false;
+    for (const QUrl& u : data->urls())
+        if (u.isLocalFile())
+            return true;
+    return false;
+}
+
+QIcon NodeIcon(int image, int openImage, int overlay)
+{
+    const TSsSystemImageList& images = TSsSystemImageList::Instance();
+    QIcon icon(images.Pixmap(image, SsSmallIconSize, overlay));
+    icon.addPixmap(images.Pixmap(openImage, SsSmallIconSize, overlay), QIcon::Selected);
+    return icon;
+}
+}  // namespace
+
+TSsCustomShellTreeView::TSsCustomShellTreeView(QWidget* parent)
+    : QTreeWidget(parent), shellVersion_(SsShellVersion())
+{
+    setHeaderHidden(true);
+    setColumnCount(1);
+    resize(180, 270);
+    setSortingEnabled(false);
+    setRootIsDecorated(false);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    setDragDropMode(QAbstractItemView::DragDrop);
+
+    notification_ = std::make_unique<TSsShellNotification>();
+    notification_->SetWatchSubFolders(true);
+    notification_->SetWatchPidl(nullptr);
+    notification_->QueueLimit = NotifyQueueLimit;
+    notification_->OnShellChangeNotify = [this](TObject* s, TSsShellItem* o, TSsShellItem* n,
+                                                TSsNotifyEventsSet e) { ShellChangeNotify(s, o, n, e); };
+    notification_->SetActive(true);
+
+    connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* n) { NodeExpanding(n); });
+    connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* n) {
+        if (ChangeDelay > 0)
+            changeTimer_.start(ChangeDelay);
+        else
+            Change(n);
+    });
+    connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* n, int c) { ItemEdited(n, c); });
+    changeTimer_.setSingleShot(true);
+    connect(&changeTimer_, &QTimer::timeout, this, [this] { Change(currentItem()); });
+    expandTimer_.setSingleShot(true);
+    connect(&expandTimer_, &QTimer::timeout, this, [this] {
+        if (dropNode_ && !dropNode_->isExpanded() &&
+            (dropNode_->childCount() > 0 ||
+             dropNode_->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator))
+            dropNode_->setExpanded(true);
+    });
+    ApplyDropOptions();
+}
+
+TSsCustomShellTreeView::~TSsCustomShellTreeView()
+{
+    if (controller_ && controller_->TreeView == this)
+        controller_->TreeView = nullptr;
+    notification_.reset();
+    blockSignals(true);
+    clear();
+}
+
+TSsCustomShellListView* TSsCustomShellTreeView::ListView() const
+{
+    return listView_;
+}
+
+// ---- window and controller ------------------------------------------------------------------
+
+void TSsCustomShellTreeView::BindController()
+{
+    if (!controller_)
+        controller_ = listView_ && listView_->SharedController()
+                          ? listView_->SharedController()
+                          : std::make_shared<TSsCustomShellController>();
+    controller_->TreeView = this;
+}
+
+void TSsCustomShellTreeView::HandleNeeded()
+{
+    if (created_)
+        return;
+    created_ = true;
+    BindController();
+    FillTree();
+}
+
+void TSsCustomShellTreeView::showEvent(QShowEvent* e)
+{
+    HandleNeeded();
+    QTreeWidget::showEvent(e);
+}
+
+void TSsCustomShellTreeView::ApplyDropOptions()
+{
+    setDragEnabled(options_ & toAllowDrag);
+    setAcceptDrops(options_ & toAllowDrop);
+    viewport()->setAcceptDrops(options_ & toAllowDrop);
+}
+
+// ---- properties ----------------------------------------------------------------------------------
+
+void TSsCustomShellTreeView::SetCompressedColor(TColor value)
+{
+    compressedColor_ = value;
+    if (options_ & toColorCompressed)
+        viewport()->update();
+}
+
+void TSsCustomShellTreeView::SetOptions(TSsTreeOptionsSet value)
+{
+    const bool repaint = (value ^ options_) & toColorCompressed;
+    options_ = value;
+    ApplyDropOptions();
+    if (repaint)
+        viewport()->update();
+}
+
+void TSsCustomShellTreeView::SetFiltered(bool value)
+{
+    filtered_ = value;
+    if (!created_)
+        return;
+    FillTree();
+    if (QTreeWidgetItem* top = itemAt(0, 0))
+        Change(top);
+}
+
+void TSsCustomShellTreeView::SetListView(TSsCustomShellListView* value)
+{
+    listView_ = value;
+    if (!controller_ && value && value->SharedController())
+        controller_ = value->SharedController();
+}
+
+void TSsCustomShellTreeView::SetRootFolder(const QString& value)
+{
+    rootFolder_ = value;
+    if (rootFolder_.isEmpty()) {
+        ClearNodes();
+        return;
+    }
+    if (rootFolder_.size() == 2 && rootFolder_.contains(':'))
+        rootFolder_ += '\\';
+    specialRoot_ = sfNone;
+    if (!startFolder_.isEmpty() || specialStart_ != sfNone)
+        initialSelectionDone_ = false;
+    ClearNodes();
+    FillTree();
+}
+
+void TSsCustomShellTreeView::SetSpecialRootFolder(TSsSpecialRootFolder value)
+{
+    SsCheckSpecialFolder(value, shellVersion_);
+    if (value == specialRoot_)
+        return;
+    specialRoot_ = value;
+    if (value == sfNone)
+        return;
+    rootFolder_.clear();
+    if (!startFolder_.isEmpty() || specialStart_ != sfNone)
+        initialSelectionDone_ = false;
+    ClearNodes();
+    FillTree();
+}
+
+void TSsCustomShellTreeView::SetStartInFolder(const QString& value)
+{
+    startFolder_ = value;
+    if (startFolder_.isEmpty()) {
+        ClearNodes();
+        return;
+    }
+    if (startFolder_.size() == 2 && startFolder_.contains(':'))
+        startFolder_ += '\\';
+    specialStart_ = sfNone;
+}
+
+void TSsCustomShellTreeView::SetSpecialStartInFolder(TSsSpecialRootFolder value)
+{
+    SsCheckSpecialFolder(value, shellVersion_);
+    if (value == specialStart_)
+        return;
+    specialStart_ = value;
+    if (value != sfNone)
+        startFolder_.clear();
+}
+
+// ---- nodes ----------------------------------------------------------------------------------------
+
+TSsShellFolder* TSsCustomShellTreeView::FolderOf(const QTreeWidgetItem* node) const
+{
+    if (!node)
+        return nullptr;
+    const QVariant v = node->data(0, NodeDataRole);
+    return v.isValid() ? folders_.GetItem(v.toInt()) : nullptr;
+}
+
+void TSsCustomShellTreeView::ForEachNode(const std::function<bool(QTreeWidgetItem*)>& f) const
+{
+    for (QTreeWidgetItemIterator it(const_cast<TSsCustomShellTreeView*>(this)); *it; ++it)
+        if (!f(*it))
+            return;
+}
+
+QTreeWidgetItem* TSsCustomShellTreeView::AddFolderNode(QTreeWidgetItem* parent,
+                                                       std::unique_ptr<TSsShellFolder> folder,
+                                                       bool hasButton)
+{
+    auto* node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
+    const QSignalBlocker quiet(this);
+    node->setText(0, folder->DisplayName);
+    node->setIcon(0, NodeIcon(folder->GetImageIndex(), folder->GetOpenImageIndex(), folder->GetOverlayIndex()));
+    node->setChildIndicatorPolicy(hasButton ? QTreeWidgetItem::ShowIndicator
+                                            : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    node->setData(0, NodeDataRole, folders_.Add(std::move(folder)));
+    return node;
+}
+
+void TSsCustomShellTreeView::SetNodeImages(QTreeWidgetItem* node, const TSsIdList* idList, bool setText)
+{
+    const TSsShellItemInfo info = GetShellItemInfo(idList);
+    const QSignalBlocker quiet(this);
+    node->setIcon(0, NodeIcon(info.ImageIndex, info.OpenImageIndex, -1));
+    if (setText)
+        node->setText(0, info.DisplayName);
+}
+
+void TSsCustomShellTreeView::SortChildren(QTreeWidgetItem* node)
+{
+    if (!node || node->childCount() < 2)
+        return;
+    const QSignalBlocker quiet(this);
+    QTreeWidgetItem* current = currentItem();
+    QList<QTreeWidgetItem*> children = node->takeChildren();
+    std::stable_sort(children.begin(), children.end(), [this](QTreeWidgetItem* a, QTreeWidgetItem* b) {
+        TSsShellFolder* fa = FolderOf(a);
+        TSsShellFolder* fb = FolderOf(b);
+        if (!fa || !fb || !fa->ParentFolder)
+            return false;
+        return fa->ParentFolder->CompareIDs(*fa->RelativeList, *fb->RelativeList) < 0;
+    });
+    // Taking children out loses their expanded state.
+    std::vector<bool> expanded;
+    for (QTreeWidgetItem* c : children)
+        expanded.push_back(c->isExpanded());
+    node->addChildren(children);
+    for (int i = 0; i < children.size(); ++i)
+        if (expanded[size_t(i)])
+            children[i]->setExpanded(true);
+    if (current)
+        setCurrentItem(current);
+}
+
+void TSsCustomShellTreeView::DeleteNode(QTreeWidgetItem* node)
+{
+    std::function<void(QTreeWidgetItem*)> forget = [&](QTreeWidgetItem* n) {
+        for (int i = 0; i < n->childCount(); ++i)
+            forget(n->child(i));
+        if (n == lastNode_)
+            lastNode_ = nullptr;
+        if (n == dropNode_)
+            dropNode_ = nullptr;
+        if (n == editingNode_)
+            editingNode_ = nullptr;
+        TSsShellFolder* f = FolderOf(n);
+        if (f && f == selectedFolder_)
+            selectedFolder_ = nullptr;
+        if (f)
+            folders_.FreeSlot(n->data(0, NodeDataRole).toInt());
+    };
+    forget(node);
+    delete node;
+}
+
+void TSsCustomShellTreeView::ClearNodes()
+{
+    {
+        const QSignalBlocker quiet(this);
+        clear();
+    }
+    folders_.Clear();
+    selectedFolder_ = nullptr;
+    lastNode_ = dropNode_ = editingNode_ = nullptr;
+    rootIndex_ = -1;
+}
+
+QTreeWidgetItem* TSsCustomShellTreeView::FindNodeByPidl(const TSsIdList* idList) const
+{
+    QTreeWidgetItem* found = nullptr;
+    ForEachNode([&](QTreeWidgetItem* n) {
+        TSsShellFolder* f = FolderOf(n);
+        if (f && SsILIsEqual(f->AbsoluteList.get(), idList))
+            found = n;
+        return !found;
+    });
+    return found;
+}
+
+QTreeWidgetItem* TSsCustomShellTreeView::FindNodeByPath(const QString& path) const
+{
+    QTreeWidgetItem* found = nullptr;
+    ForEachNode([&](QTreeWidgetItem* n) {
+        TSsShellFolder* f = FolderOf(n);
+        if (f && f->Path == path)
+            found = n;
+        return !found;
+    });
+    return found;
+}
+
+QTreeWidgetItem* TSsCustomShellTreeView::FindParentNode(TSsShellItem* item) const
+{
+    if (!item || !item->AbsoluteList || item->AbsoluteList->Count() == 0)
+        return nullptr;
+    PSsIdList parent = SsILClone(item->AbsoluteList.get());
+    SsILRemoveLastID(parent.get());
+    return FindNodeByPidl(parent.get());
+}
+
+// ---- filling and expanding --------------------------------------------------------------------
+
+PSsIdList TSsCustomShellTreeView::StartFolderPidl() const
+{
+    if (!startFolder_.isEmpty())
+        return TSsNamespaceFolder::Desktop()->ParseDisplayName(startFolder_);
+    return SHGetSpecialFolderLocation(specialStart_);
+}
+
+void TSsCustomShellTreeView::ExpandPath(const TSsIdList* idList)
+{
+    std::vector<PSsIdList> chain;
+    for (PSsIdList l = SsILClone(idList); l; ) {
+        chain.push_back(SsILClone(l.get()));
+        if (!SsILRemoveLastID(l.get()))
+            break;
+    }
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        if (QTreeWidgetItem* n = FindNodeByPidl(it->get()); n && !n->isExpanded())
+            n->setExpanded(true);
+}
+
+void TSsCustomShellTreeView::FillTree()
+{
+    ClearNodes();
+    notification_->UnwatchAll();
+    if (!controller_ || !created_ || (specialRoot_ == sfNone && rootFolder_.isEmpty())) {
+        initialSelectionDone_ = true;
+        return;
+    }
+    PSsIdList rootList;
+    if (!rootFolder_.isEmpty()) {
+        rootList = TSsNamespaceFolder::Desktop()->ParseDisplayName(rootFolder_);
+        if (!rootList)
+            RaiseSsError<ESsInvalidFolder>(SsscInvalidFolder);
+    } else {
+        rootList = SHGetSpecialFolderLocation(specialRoot_);
+        if (!rootList)
+            RaiseSsError<ESsShellError>(SsscShellVersionError);
+    }
+    auto root = std::make_unique<TSsShellFolder>(rootList.get(), controller_.get());
+    root->OwnerList = &folders_;
+    const QString rootPath = root->Path;
+    QTreeWidgetItem* node = AddFolderNode(nullptr, std::move(root), false);
+    SetNodeImages(node, rootList.get(), true);
+    rootIndex_ = node->data(0, NodeDataRole).toInt();
+    filling_ = true;
+    controller_->TargetNode = node;
+    controller_->EnumerateFolder(rootList.get(), emTree);
+    controller_->TargetNode = nullptr;
+    notification_->WatchAlso(rootPath);
+    SortChildren(node);
+    if (options_ & toExpandTopNode)
+        node->setExpanded(true);
+    filling_ = false;
+    if (PSsIdList start = StartFolderPidl()) {
+        ExpandPath(start.get());
+        initialSelectionDone_ = false;
+    } else
+        initialSelectionDone_ = true;
+}
+
+void TSsCustomShellTreeView::NodeExpanding(QTreeWidgetItem* node)
+{
+    TSsShellFolder* folder = FolderOf(node);
+    if (!folder || !controller_)
+        return;
+    if (node->childCount() == 0) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        controller_->TargetNode = node;
+        try {
+            controller_->EnumerateFolder(folder->AbsoluteList.get(), emTree);
+        } catch (...) {
+            controller_->TargetNode = nullptr;
+            QApplication::restoreOverrideCursor();
+            throw;
+        }
+        controller_->TargetNode = nullptr;
+        QApplication::restoreOverrideCursor();
+        notification_->WatchAlso(folder->Path);
+        if (node->childCount() == 0) {
+            const QSignalBlocker quiet(this);
+            node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+            node->setExpanded(false);
+        }
+    }
+    if (!filling_) {
+        setUpdatesEnabled(false);
+        SortChildren(node);
+        setUpdatesEnabled(true);
+    }
+}
+
+void TSsCustomShellTreeView::RefreshNode(QTreeWidgetItem* node)
+{
+    if (!node)
+        node = topLevelItem(0);
+    if (!node)
+        return;
+    // Copies of the expanded descendants, to open them again afterwards.
+    std::vector<std::unique_ptr<TSsShellFolder>> reopen;
+    std::function<void(QTreeWidgetItem*)> collect = [&](QTreeWidgetItem* n) {
+        for (int i = 0; i < n->childCount(); ++i) {
+            QTreeWidgetItem* c = n->child(i);
+            if (c->isExpanded())
+                if (TSsShellFolder* f = FolderOf(c)) {
+                    auto copy = std::make_unique<TSsShellFolder>(controller_.get());
+                    copy->Assign(*f);
+                    reopen.push_back(std::move(copy));
+                }
+            collect(c);
+        }
+    };
+    collect(node);
+    setUpdatesEnabled(false);
+    while (node->childCount() > 0)
+        DeleteNode(node->child(0));
+    {
+        const QSignalBlocker quiet(this);
+        node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        node->setExpanded(false);
+    }
+    node->setExpanded(true);
+    for (const auto& f : reopen)
+        if (QTreeWidgetItem* n = FindNodeByPidl(f->AbsoluteList.get()))
+            n->setExpanded(true);
+    setUpdatesEnabled(true);
+}
+
+// ---- selection --------------------------------------------------------------------------------------
+
+void TSsCustomShellTreeView::Change(QTreeWidgetItem* node)
+{
+    if (!initialSelectionDone_ || !node)
+        return;
+    lastNode_ = node;
+    if (TSsShellFolder* folder = FolderOf(node)) {
+        selectedFolder_ = folder;
+        if (OnFolderSelected)
+            OnFolderSelected(this, folder);
+        if (!quietSelection_ && listView_ && (folder->IsFolder() || folder->IsDesktop))
+            listView_->TreeFolderSelected(folder);
+    }
+    quietSelection_ = false;
+}
+
+void TSsCustomShellTreeView::SelectFolderByPidl(const TSsIdList* idList)
+{
+    HandleNeeded();
+    if (!idList)
+        RaiseSsError<ESsInvalidFolder>(SsscInvalidFolder);
+    std::vector<PSsIdList> collected;
+    PSsIdList l = SsILClone(idList);
+    QTreeWidgetItem* node = FindNodeByPidl(l.get());
+    while (!node && l->Count() > 0) {
+        collected.push_back(SsILClone(l.get()));
+        SsILRemoveLastID(l.get());
+        node = FindNodeByPidl(l.get());
+    }
+    setUpdatesEnabled(false);
+    if (node)
+        node->setExpanded(true);
+    for (auto it = collected.rbegin(); it != collected.rend(); ++it)
+        if (QTreeWidgetItem* n = FindNodeByPidl(it->get()))
+            n->setExpanded(true);
+    QTreeWidgetItem* target = FindNodeByPidl(idList);
+    if (!target) {
+        setUpdatesEnabled(true);
+        RaiseSsError<ESsInvalidFolder>(SsscInvalidFolder);
+    }
+    scrollToItem(target);
+    setUpdatesEnabled(true);
+    setCurrentItem(target);
+    selectedFolder_ = FolderOf(target);
+}
+
+bool TSsCustomShellTreeView::SelectFolder(TSsShellItem* item, bool onlyIfPresent)
+{
+    if (!item || !item->AbsoluteList)
+        return false;
+    HandleNeeded();
+    quietSelection_ = true;
+    bool done = true;
+    try {
+        if (!onlyIfPresent)
+            SelectFolderByPidl(item->AbsoluteList.get());
+        else if (QTreeWidgetItem* n = FindNodeByPidl(item->AbsoluteList.get()))
+            setCurrentItem(n);
+        else
+            done = false;
+    } catch (...) {
+        quietSelection_ = false;
+        throw;
+    }
+    quietSelection_ = false;
+    return done;
+}
+
+void TSsCustomShellTreeView::FirstPaint()
+{
+    initialSelectionDone_ = true;
+    PSsIdList start = StartFolderPidl();
+    QTreeWidgetItem* node = start ? FindNodeByPidl(start.get()) : nullptr;
+    if (!start) {
+        if (listView_ && listView_->RowCount() == 0 && folders_.GetItem(0))
+            listView_->TreeFolderSelected(folders_.GetItem(0));
+        return;
+    }
+    if (!node)
+        node = topLevelItem(0);
+    if (!node)
+        return;
+    {
+        const QSignalBlocker quiet(this);
+        setCurrentItem(node);
+    }
+    Change(node);
+    scrollToItem(node);
+}
+
+bool TSsCustomShellTreeView::viewportEvent(QEvent* e)
+{
+    if (e->type() == QEvent::Paint && created_ && !initialSelectionDone_)
+        FirstPaint();
+    return QTreeWidget::viewportEvent(e);
+}
+
+void TSsCustomShellTreeView::mouseReleaseEvent(QMouseEvent* e)
+{
+    QTreeWidget::mouseReleaseEvent(e);
+    if (HotTrack && !AutoExpand && currentItem())
+        currentItem()->setExpanded(true);
+}
+
+// ---- renaming --------------------------------------------------------------------------------------------
+
+bool TSsCustomShellTreeView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+{
+    if (trigger == QAbstractItemView::NoEditTriggers || !index.isValid())
+        return QTreeWidget::edit(index, trigger, event);
+    QTreeWidgetItem* node = itemFromIndex(index);
+    TSsShellFolder* folder = FolderOf(node);
+    if (!folder || !(options_ & toAllowRename) || !folder->CanRename())
+        return false;
+    {
+        const QSignalBlocker quiet(this);
+        node->setFlags(node->flags() | Qt::ItemIsEditable);
+    }
+    editingNode_ = node;
+    editingText_ = node->text(0);
+    return QTreeWidget::edit(index, trigger, event);
+}
+
+void TSsCustomShellTreeView::ItemEdited(QTreeWidgetItem* node, int)
+{
+    if (!node || node != editingNode_)
+        return;
+    editingNode_ = nullptr;
+    const QString text = node->text(0);
+    if (text == editingText_)
+        return;
+    // The node goes away while the editor closes; rename once it has.
+    QMetaObject::invokeMethod(
+        this,
+        [this, index = node->data(0, NodeDataRole).toInt(), text, old = editingText_] {
+            TSsShellFolder* folder = folders_.GetItem(index);
+            QTreeWidgetItem* n = nullptr;
+            ForEachNode([&](QTreeWidgetItem* x) {
+                if (FolderOf(x) == folder)
+                    n = x;
+                return !n;
+            });
+            if (!folder || !n || !folder->CanRename())
+                return;
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            PSsIdList rel = folder->ParentFolder->SetNameOf(*folder->RelativeList, text);
+            if (!rel) {
+                const QSignalBlocker quiet(this);
+                n->setText(0, old);
+                QApplication::restoreOverrideCursor();
+                return;
+            }
+            PSsIdList parentList = SsILClone(folder->AbsoluteList.get());
+            SsILRemoveLastID(parentList.get());
+            PSsIdList renamed = SsILCombine(parentList.get(), rel.get());
+            RefreshNode(n->parent() ? n->parent() : n);
+            if (QTreeWidgetItem* again = FindNodeByPidl(renamed.get()))
+                setCurrentItem(again);
+            QApplication::restoreOverrideCursor();
+        },
+        Qt::QueuedConnection);
+}
+
+// ---- dragging out --------------------------------------------------------------------------------------
+
+void TSsCustomShellTreeView::startDrag(Qt::DropActions)
+{
+    if (!(options_ & toAllowDrag) || !controller_)
+        return;
+    QTreeWidgetItem* node = currentItem();
+    TSsShellFolder* folder = FolderOf(node);
+    if (!folder || !folder->RelativeList || folder->IsDesktop)
+        return;
+    const int32_t effects = folder->DropEffects();
+    if (!effects)
+        return;
+    controller_->DragSource = this;
+    PSsIdList rel = SsILClone(folder->RelativeList.get());
+    TSsDataObject data({rel.get()}, folder->AbsoluteList.get());
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data.CreateMimeData().release());
+    const QRect r = visualItemRect(node);
+    drag->setPixmap(viewport()->grab(r));
+    drag->setHotSpot(QPoint(0, 0));
+    drag->exec(SsActionsOfEffects(effects));
+    controller_->DragSource = nullptr;
+}
+
+// ---- dropping in -------------------------------------------------------------------------------------------
+
+std::unique_ptr<TSsFolderDropTarget> TSsCustomShellTreeView::DropTargetOf(QTreeWidgetItem* node) const
+{
+    TSsShellFolder* folder = FolderOf(node);
+    if (!folder || !folder->RelativeList)
+        return nullptr;
+    const PSsNamespaceFolder parent = folder->ParentFolder ? folder->ParentFolder : TSsNamespaceFolder::Desktop();
+    return parent->GetDropTarget(*folder->RelativeList);
+}
+
+void TSsCustomShellTreeView::SetDropNode(QTreeWidgetItem* node)
+{
+    const QSignalBlocker quiet(this);
+    if (dropNode_) {
+        dropNode_->setData(0, Qt::BackgroundRole, QVariant());
+        dropNode_->setData(0, Qt::ForegroundRole, QVariant());
+    }
+    dropNode_ = node;
+    if (node) {
+        node->setBackground(0, palette().highlight());
+        node->setForeground(0, palette().highlightedText());
+    }
+}
+
+void TSsCustomShellTreeView::dragEnterEvent(QDragEnterEvent* e)
+{
+    dragAccepted_ = HasLocalFiles(e->mimeData());
+    dragRepaint_ = false;
+    if (!dragAccepted_) {
+        e->ignore();
+        return;
+    }
+    e->acceptProposedAction();
+}
+
+void TSsCustomShellTreeView::dragMoveEvent(QDragMoveEvent* e)
+{
+    if (!dragAccepted_) {
+        e->ignore();
+        return;
+    }
+    dragging_ = true;
+    const QPoint pos = e->position().toPoint();
+    QTreeWidgetItem* node = itemAt(pos);
+    if (!node) {
+        e->ignore();
+        return;
+    }
+    // Scroll one node when the cursor is near the top or bottom edge.
+    QScrollBar* bar = verticalScrollBar();
+    if (pos.y() < 10 && node != topLevelItem(0) && itemAbove(node)) {
+        QThread::msleep(30);
+        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        dragRepaint_ = true;
+    } else if (pos.y() > viewport()->height() - 30 && itemBelow(node)) {
+        QThread::msleep(30);
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        dragRepaint_ = true;
+    }
+    int32_t effect = SsEffectsOfActions(e->possibleActions());
+    const int32_t keyState = SsKeyState(e->modifiers(), e->buttons());
+    if (auto target = DropTargetOf(node)) {
+        target->DragEnter(e->mimeData(), keyState, effect);
+        target->DragOver(keyState, effect);
+    } else
+        effect = DROPEFFECT_NONE;
+    if (node != dropNode_) {
+        SetDropNode(node);
+        viewport()->update();
+        dragRepaint_ = false;
+        if (ExpandInterval != 0)
+            expandTimer_.start(ExpandInterval);
+    }
+    if (effect == DROPEFFECT_NONE) {
+        e->ignore();
+        return;
+    }
+    e->setDropAction(SsActionOfEffect(effect));
+    e->accept();
+}
+
+void TSsCustomShellTreeView::dragLeaveEvent(QDragLeaveEvent* e)
+{
+    expandTimer_.stop();
+    dragAccepted_ = false;
+    dragging_ = false;
+    SetDropNode(nullptr);
+    e->accept();
+}
+
+void TSsCustomShellTreeView::dropEvent(QDropEvent* e)
+{
+    expandTimer_.stop();
+    if (!dragAccepted_) {
+        e->ignore();  // the drop fails
+        return;
+    }
+    dragAccepted_ = false;
+    dragging_ = false;
+    SetDropNode(nullptr);
+    const QPoint pos = e->position().toPoint();
+    int32_t effect = SsEffectsOfActions(e->possibleActions());
+    const int32_t keyState = SsKeyState(e->modifiers(), e->buttons()) | MK_LBUTTON;
+    auto target = DropTargetOf(itemAt(pos));
+    if (!target) {
+        e->ignore();
+        return;
+    }
+    target->DragEnter(e->mimeData(), keyState, effect);
+    const int32_t result = target->Drop(e->mimeData(), keyState, effect);
+    if (result != 0 || effect == DROPEFFECT_NONE) {
+        e->ignore();
+        return;
+    }
+    e->setDropAction(SsActionOfEffect(effect));
+    e->accept();
+}
+
+// ---- change notices -----------------------------------------------------------------------------------------
+
+void TSsCustomShellTreeView::DoFilterItem(TSsShellItem* item, bool& accept)
+{
+    if (OnFilterItem && filtered_)
+        OnFilterItem(this, item, accept);
+}
+
+void TSsCustomShellTreeView::DoShellChangeNotify(TSsShellItem* oldItem, TSsShellItem* newItem,
+                                                 TSsNotifyEventsSet events)
+{
+    if (OnShellChangeNotify)
+        OnShellChangeNotify(this, oldItem, newItem, events);
+}
+
+void TSsCustomShellTreeView::ShellChangeNotify(TObject*, TSsShellItem* oldItem, TSsShellItem* newItem,
+                                               TSsNotifyEventsSet events)
+{
+    DoShellChangeNotify(oldItem, newItem, events);
+    if (!oldItem)
+        return;
+    const bool files = options_ & toShowFiles;
+    if (events & (NE(neFolderCreate) | NE(neDriveAdd) | (files ? NE(neFileCreate) : 0))) {
+        QTreeWidgetItem* parent = FindParentNode(oldItem);
+        if (!parent || parent->childCount() == 0)
+            return;  // never expanded: the node comes when it is
+        auto folder = std::make_unique<TSsShellFolder>(controller_.get());
+        folder->Assign(*oldItem);
+        if (!folder->ParentFolder)
+            folder->ParentFolder = TSsNamespaceFolder::Desktop();
+        bool accept = true;
+        DoFilterItem(folder.get(), accept);
+        if (!accept)
+            return;
+        folder->OwnerList = &folders_;
+        QTreeWidgetItem* node = FindNodeByPath(folder->Path);
+        const bool drive = events & NE(neDriveAdd);
+        if (node) {
+            const QSignalBlocker quiet(this);
+            folders_.FreeSlot(node->data(0, NodeDataRole).toInt());
+            node->setIcon(0, NodeIcon(folder->GetImageIndex(), folder->GetOpenImageIndex(),
+                                      folder->GetOverlayIndex()));
+            node->setData(0, NodeDataRole, folders_.Add(std::move(folder)));
+        } else
+            node = AddFolderNode(parent, std::move(folder), drive);
+        SortChildren(parent);
+        return;
+    }
+    if (events & (NE(neFolderDelete) | NE(neDriveRemove) | (files ? NE(neFileDelete) : 0))) {
+        QTreeWidgetItem* node = FindNodeByPidl(oldItem->AbsoluteList.get());
+        if (!node)
+            node = FindNodeByPath(oldItem->Path);
+        if (!node)
+            return;
+        if (node == currentItem()) {
+            // The next node takes the selection: the next sibling, else the
+            // previous one, else the parent.
+            QTreeWidgetItem* parent = node->parent();
+            const int i = parent ? parent->indexOfChild(node) : indexOfTopLevelItem(node);
+            auto sibling = [&](int k) { return parent ? parent->child(k) : topLevelItem(k); };
+            QTreeWidgetItem* next = sibling(i + 1);
+            if (!next)
+                next = i > 0 ? sibling(i - 1) : parent;
+            setCurrentItem(next);
+        }
+        DeleteNode(node);
+        return;
+    }
+    if (newItem && (events & (NE(neFolderRename) | (files ? NE(neFileRename) : 0)))) {
+        if (newItem->IsDesktop) {
+            if (QTreeWidgetItem* node = FindNodeByPidl(oldItem->AbsoluteList.get()))
+                DeleteNode(node);
+            return;
+        }
+        // Names compare as the file system compares them: exactly.
+        for (int i = 0; i < folders_.GetCount(); ++i) {
+            TSsShellFolder* f = folders_.GetItem(i);
+            if (!f || f->Path != oldItem->Path)
+                continue;
+            f->Assign(*newItem);
+            break;
+        }
+        if (QTreeWidgetItem* node = FindNodeByPidl(newItem->AbsoluteList.get())) {
+            {
+                const QSignalBlocker quiet(this);
+                node->setText(0, newItem->DisplayName);
+            }
+            SortChildren(node->parent());
+            // The children still carry the old path: read them again.
+            if (node->childCount() > 0)
+                RefreshNode(node);
+        }
+    }
+}

@@ -1,0 +1,173 @@
+#pragma once
+// Folder tree of the shell namespace: a root (a special folder or a path)
+// filled lazily as nodes expand, kept in step with the file system, with
+// renaming, dragging out and dropping in.
+#include "Graphics.h"
+#include "SsShellController.h"
+#include "SsShellNotification.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QTreeWidget>
+#include <memory>
+
+class TSsCustomShellListView;
+class TSsFolderDropTarget;
+
+enum TSsTreeOption : uint16_t {
+    toAllowRename = 1 << 0,
+    toAllowDrag = 1 << 1,
+    toAllowDrop = 1 << 2,
+    toColorCompressed = 1 << 3,
+    toExpandTopNode = 1 << 4,
+    toExtendedMenu = 1 << 5,
+    toShellMenu = 1 << 6,
+    toShowFiles = 1 << 7,
+    toShowHidden = 1 << 8,
+};
+using TSsTreeOptionsSet = uint16_t;
+using TSsFolderSelectedEvent = std::function<void(TObject* sender, TSsShellFolder* folder)>;
+
+class TSsCustomShellTreeView : public QTreeWidget, public TObject {
+    Q_OBJECT
+public:
+    LUMI_CLASSNAME(TSsCustomShellTreeView)
+    explicit TSsCustomShellTreeView(QWidget* parent = nullptr);
+    ~TSsCustomShellTreeView() override;
+
+    AnsiString Version() const { return "1.02"; }
+    void SetVersion(const AnsiString&) {}
+
+    // Text colour of compressed folders. No file system here reports
+    // compression, so it shows only where one does.
+    TColor CompressedColor() const { return compressedColor_; }
+    void SetCompressedColor(TColor value);
+    // Hover time in ms over a node during a drop before it expands; 0 never.
+    int32_t ExpandInterval = 2000;
+    // Delay in ms between a selection and its report.
+    int32_t ChangeDelay = 0;
+    bool HotTrack = false;
+    bool AutoExpand = false;
+    bool Filtered() const { return filtered_; }
+    void SetFiltered(bool value);
+    TSsCustomShellListView* ListView() const;
+    void SetListView(TSsCustomShellListView* value);
+    TSsTreeOptionsSet Options() const { return options_; }
+    void SetOptions(TSsTreeOptionsSet value);
+    const QString& RootFolder() const { return rootFolder_; }
+    void SetRootFolder(const QString& value);
+    TSsSpecialRootFolder SpecialRootFolder() const { return specialRoot_; }
+    void SetSpecialRootFolder(TSsSpecialRootFolder value);
+    const QString& StartInFolder() const { return startFolder_; }
+    void SetStartInFolder(const QString& value);
+    TSsSpecialRootFolder SpecialStartInFolder() const { return specialStart_; }
+    void SetSpecialStartInFolder(TSsSpecialRootFolder value);
+
+    TSsEnumItemEvent OnFilterItem;
+    TSsFolderSelectedEvent OnFolderSelected;
+    TSsShellNotifyEvent3 OnShellChangeNotify;
+
+    TSsCustomShellController* Controller() const { return controller_.get(); }
+    const std::shared_ptr<TSsCustomShellController>& SharedController() const { return controller_; }
+    // Creates what the window needs (controller, nodes) when not done yet.
+    void HandleNeeded();
+    TSsShellFolderList& FolderList() { return folders_; }
+    // The folder of the last reported node.
+    TSsShellFolder* SelectedFolder() const { return selectedFolder_; }
+    QString SelectedPath() const { return selectedFolder_ ? selectedFolder_->Path : QString(); }
+    bool InitialSelectionDone() const { return initialSelectionDone_; }
+    TSsShellNotification* Notification() const { return notification_.get(); }
+
+    // Selects the node of an absolute list, expanding its ancestors; error
+    // 240 when it cannot be reached.
+    void SelectFolderByPidl(const TSsIdList* idList);
+    // Selects without telling the linked list.
+    bool SelectFolder(TSsShellItem* item, bool onlyIfPresent);
+    QTreeWidgetItem* FindNodeByPidl(const TSsIdList* idList) const;
+    QTreeWidgetItem* FindNodeByPath(const QString& path) const;
+    QTreeWidgetItem* FindParentNode(TSsShellItem* item) const;
+    // Reads a node's children again, keeping expanded descendants expanded.
+    void RefreshNode(QTreeWidgetItem* node);
+    void ClearNodes();
+    void SetNodeImages(QTreeWidgetItem* node, const TSsIdList* idList, bool setText);
+    TSsShellFolder* FolderOf(const QTreeWidgetItem* node) const;
+
+    // Adds a child node for a folder under parent (a top node for nil).
+    QTreeWidgetItem* AddFolderNode(QTreeWidgetItem* parent, std::unique_ptr<TSsShellFolder> folder,
+                                   bool hasButton);
+    void SortChildren(QTreeWidgetItem* node);
+
+    virtual void DoFilterItem(TSsShellItem* item, bool& accept);
+    virtual void DoShellChangeNotify(TSsShellItem* oldItem, TSsShellItem* newItem,
+                                     TSsNotifyEventsSet events);
+    virtual void FillTree();
+    // The handler of the notification's change notices.
+    void ShellChangeNotify(TObject* sender, TSsShellItem* oldItem, TSsShellItem* newItem,
+                           TSsNotifyEventsSet events);
+
+protected:
+    // The window comes into being at the first show: the controller is
+    // bound and the tree filled.
+    void showEvent(QShowEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dragLeaveEvent(QDragLeaveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+
+private:
+    void BindController();
+    void Change(QTreeWidgetItem* node);
+    void NodeExpanding(QTreeWidgetItem* node);
+    void ItemEdited(QTreeWidgetItem* node, int column);
+    void FirstPaint();
+    PSsIdList StartFolderPidl() const;
+    void ExpandPath(const TSsIdList* idList);
+    void SetDropNode(QTreeWidgetItem* node);
+    // The shell drop target of a node's folder.
+    std::unique_ptr<TSsFolderDropTarget> DropTargetOf(QTreeWidgetItem* node) const;
+    void DeleteNode(QTreeWidgetItem* node);
+    void ForEachNode(const std::function<bool(QTreeWidgetItem*)>& f) const;
+    void ApplyDropOptions();
+
+    TColor compressedColor_ = RGB(0, 0, 255);
+    bool filtered_ = false;
+    QPointer<TSsCustomShellListView> listView_;
+    TSsTreeOptionsSet options_ =
+        toAllowRename | toAllowDrag | toAllowDrop | toExpandTopNode | toShellMenu;
+    QString rootFolder_;
+    TSsSpecialRootFolder specialRoot_ = sfDesktop;
+    QString startFolder_;
+    TSsSpecialRootFolder specialStart_ = sfNone;
+
+    TSsShellFolderList folders_;
+    static constexpr int32_t NotifyQueueLimit = 5;
+    TSsShellFolder* selectedFolder_ = nullptr;
+    double shellVersion_;
+    std::shared_ptr<TSsCustomShellController> controller_;
+    bool dragging_ = false;
+    bool dragRepaint_ = false;
+    bool dragAccepted_ = false;
+    QTreeWidgetItem* dropNode_ = nullptr;
+    QTreeWidgetItem* lastNode_ = nullptr;
+    bool quietSelection_ = false;
+    int rootIndex_ = -1;
+    std::unique_ptr<TSsShellNotification> notification_;
+    bool created_ = false;
+    bool initialSelectionDone_ = false;
+    bool filling_ = false;
+    QTreeWidgetItem* editingNode_ = nullptr;
+    QString editingText_;
+    QTimer expandTimer_;
+    QTimer changeTimer_;
+};
+
+class TSsShellTreeView : public TSsCustomShellTreeView {
+    Q_OBJECT
+public:
+    LUMI_CLASSNAME(TSsShellTreeView)
+    using TSsCustomShellTreeView::TSsCustomShellTreeView;
+};
