@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <unordered_map>
 
 #include "SysUtils.h"
 
@@ -62,8 +64,26 @@ int32_t RoundI(double v) { return int32_t(Round(v)); }
 QRawFont RawFontFor(const AnsiString& Name, TFontStyles Style, double PixelSize)
 {
     QRawFont face = EmFace(Name, Style);
-    if (PixelSize > 0 && face.isValid() && face.pixelSize() != PixelSize)
-        face.setPixelSize(PixelSize);
+    if (PixelSize <= 0 || !face.isValid() || face.pixelSize() == PixelSize)
+        return face;
+    // Realised sizes are kept: text is drawn token by token in few sizes.
+    struct SizedKey {
+        FaceKey face;
+        double size;
+        bool operator==(const SizedKey&) const = default;
+    };
+    struct SizedHash {
+        size_t operator()(const SizedKey& k) const { return qHash(k.face) ^ std::hash<double>()(k.size); }
+    };
+    static std::unordered_map<SizedKey, QRawFont, SizedHash> sized;
+    const SizedKey key{FaceKey{Name, TFontStyles(Style & (fsBold | fsItalic))}, PixelSize};
+    auto it = sized.find(key);
+    if (it != sized.end())
+        return it->second;
+    if (sized.size() > 256)
+        sized.clear();
+    face.setPixelSize(PixelSize);
+    sized.emplace(key, face);
     return face;
 }
 

@@ -67,9 +67,11 @@ TEST(FontCache, DesignWidthsOfArial)
     other.SetSize(8);
     other.SetColor(clRed);
     EXPECT_EQ(&FontCache.GetFontInfo(other), &info);
-    other.SetStyle(fsBold);
+    other.SetStyle(fsBold | fsStrikeOut);
     TFontInfo& bold = FontCache.GetFontInfo(other);
     EXPECT_NE(&bold, &info);
+    EXPECT_EQ(FontCache.Count(), count + 1);
+    EXPECT_EQ(&FontCache.GetFontInfo(other), &bold);
     EXPECT_EQ(FontCache.Count(), count + 1);
     EXPECT_EQ(bold.Widths['a'], 1139);
     EXPECT_EQ(bold.Widths['b'], 1251);
