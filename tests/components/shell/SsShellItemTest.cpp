@@ -285,7 +285,9 @@ TEST(SsShellEnumerator, RootsAndErrors)
         paths << e.ItemList.GetItem(i)->Path;
     EXPECT_TRUE(paths.contains(QDir::homePath()));
     EXPECT_TRUE(paths.contains("/"));
-    // A folder that cannot be read is an error, not the desktop.
+    // A folder that cannot be opened is an error, not the desktop.
+    e.SetRootFolder(fx.Path("b.jpg"));
+    EXPECT_THROW(e.Execute(), ESsInvalidFolder);
     if (getuid() != 0) {
         QFile::setPermissions(fx.Path("alt"), QFile::Permissions());
         e.SetRootFolder(fx.Path("alt"));

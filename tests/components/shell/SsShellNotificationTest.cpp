@@ -1,0 +1,170 @@
+#include "ShellFixture.h"
+#include "SsShellNotification.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+namespace {
+struct Recorder {
+    std::vector<std::pair<QString, TSsNotifyEventsSet>> notices;
+    QStringList calls;
+    void Attach(TSsCustomShellNotification& n)
+    {
+        n.OnShellChangeNotify = [this](TObject*, TSsShellItem* a, TSsShellItem* b, TSsNotifyEventsSet e) {
+            QString text = a ? a->Path : QString("-");
+            if (b)
+                text += " -> " + b->Path;
+            notices.push_back({text, e});
+        };
+        n.OnFileChange = [this](TObject*, TSsShellItem*) { calls << "change"; };
+        n.OnFileCreate = [this](TObject*, TSsShellItem*) { calls << "create"; };
+        n.OnAttributeChange = [this](TObject*, TSsShellItem*, TSsShellItem*) { calls << "attributes"; };
+    }
+    bool Has(const QString& text, TSsNotifyEvents e) const
+    {
+        for (const auto& [t, events] : notices)
+            if (t == text && (events & NE(e)))
+                return true;
+        return false;
+    }
+};
+
+PSsIdList ListOf(const QString& path)
+{
+    return SsPathToIdList(path);
+}
+}  // namespace
+
+TEST(SsShellNotification, EventMask)
+{
+    EXPECT_EQ(SsNotifyEventMask(NE(neFileCreate) | NE(neFolderRename)), SHCNE_CREATE | SHCNE_RENAMEFOLDER);
+    EXPECT_EQ(SsNotifyEventMask(NE(neFolderUpdate)), SHCNE_UPDATEDIR);
+    EXPECT_EQ(SsNotifyEventMask(NE(neShellDriveAdd)), SHCNE_DRIVEADDGUI);
+    EXPECT_EQ(SsNotifyEventMask(SsAllNotifyEvents), 0x0807FFFFu);
+    TSsShellNotification n;
+    EXPECT_EQ(n.NotifyEvents(), 0xFFFFFu);
+    EXPECT_FALSE(n.Active());
+    EXPECT_FALSE(n.Registered());
+}
+
+TEST(SsShellNotification, QueueLimitAndBurstDispatch)
+{
+    TSsShellNotification n;
+    n.QueueLimit = 5;
+    Recorder r;
+    r.Attach(n);
+    for (int i = 0; i < 3; ++i)
+        n.Notify(ListOf("/tmp/f" + QString::number(i)), nullptr, SHCNE_CREATE);
+    // Attribute changes are reported at once, even with notices waiting.
+    n.Notify(ListOf("/tmp/attr"), nullptr, SHCNE_ATTRIBUTES);
+    ASSERT_EQ(r.notices.size(), 1u);
+    EXPECT_EQ(r.notices[0].second, NE(neAttributesChange));
+    EXPECT_EQ(r.calls, QStringList({"attributes"}));
+    for (int i = 3; i < 7; ++i)
+        n.Notify(ListOf("/tmp/f" + QString::number(i)), nullptr, SHCNE_CREATE);
+    EXPECT_EQ(n.QueueCount(), 6);  // the seventh arrived while six waited
+    n.Notify(ListOf("/tmp/attr"), nullptr, SHCNE_ATTRIBUTES);
+    EXPECT_EQ(r.notices.size(), 1u);  // so does any notice then
+    // One posted dispatch works off the whole burst.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(n.QueueCount(), 0);
+    ASSERT_EQ(r.notices.size(), 7u);
+    EXPECT_EQ(r.notices[1].first, "/tmp/f0");
+    EXPECT_EQ(r.notices[6].first, "/tmp/f5");
+}
+
+TEST(SsShellNotification, EventsOfOneNoticeFireInOrder)
+{
+    TSsShellNotification n;
+    Recorder r;
+    r.Attach(n);
+    n.Notify(ListOf("/tmp/both"), nullptr, SHCNE_CREATE | SHCNE_UPDATEITEM);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(r.calls, QStringList({"change", "create"}));
+    ASSERT_EQ(r.notices.size(), 1u);
+    EXPECT_EQ(r.notices[0].second, NE(neFileChange) | NE(neFileCreate));
+    // Drive added through the shell versus otherwise.
+    QStringList drives;
+    n.OnShellDriveAdd = [&](TObject*, TSsShellItem*) { drives << "shell"; };
+    n.OnDriveAdd = [&](TObject*, TSsShellItem*) { drives << "other"; };
+    n.Notify(ListOf("/"), nullptr, SHCNE_DRIVEADDGUI);
+    n.Notify(ListOf("/"), nullptr, SHCNE_DRIVEADD);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(drives, QStringList({"shell", "other"}));
+}
+
+TEST(SsShellNotification, WatchFolderSettings)
+{
+    ShellFixture fx;
+    TSsShellNotification n;
+    try {
+        n.SetWatchFolder("C:");
+        FAIL();
+    } catch (const ESsInvalidFolder& e) {
+        EXPECT_EQ(e.ErrorCode, 240);
+    }
+    EXPECT_EQ(n.WatchFolder(), "C:\\");
+    n.SetWatchFolder(fx.Path());
+    EXPECT_EQ(n.SpecialWatchFolder(), sfNone);
+    EXPECT_EQ(SsIdListToPath(n.WatchPidl()), fx.Path());
+    n.SetSpecialWatchFolder(sfDesktop);
+    EXPECT_EQ(n.WatchPidl(), nullptr);
+    EXPECT_EQ(n.WatchFolder(), "");
+    EXPECT_THROW(n.SetSpecialWatchFolder(sfPrinters), ESsShellError);
+    EXPECT_EQ(n.SpecialWatchFolder(), sfDesktop);
+    n.SetActive(true);
+    EXPECT_TRUE(n.Registered());
+    n.SetActive(false);
+    EXPECT_FALSE(n.Registered());
+}
+
+TEST(SsShellNotification, ReportsCreateRenameDeleteInAWatchedFolder)
+{
+    ShellFixture fx;
+    TSsShellNotification n;
+    Recorder r;
+    r.Attach(n);
+    n.SetWatchFolder(fx.Path());
+    n.SetActive(true);
+    ASSERT_TRUE(n.Registered());
+
+    fx.Write("neu.jpg", 4, 2024);
+    EXPECT_TRUE(WaitFor([&] { return r.Has(fx.Path("neu.jpg"), neFileCreate); }));
+    ASSERT_TRUE(QFile::rename(fx.Path("neu.jpg"), fx.Path("Neu.jpg")));
+    EXPECT_TRUE(WaitFor([&] { return r.Has(fx.Path("neu.jpg") + " -> " + fx.Path("Neu.jpg"), neFileRename); }));
+    ASSERT_TRUE(QFile::remove(fx.Path("Neu.jpg")));
+    EXPECT_TRUE(WaitFor([&] { return r.Has(fx.Path("Neu.jpg"), neFileDelete); }));
+    QDir().mkdir(fx.Path("ordner"));
+    EXPECT_TRUE(WaitFor([&] { return r.Has(fx.Path("ordner"), neFolderCreate); }));
+    // Without sub-folders nothing deeper is reported.
+    fx.Write("Bilder/tief.jpg", 1, 2024);
+    WaitFor([] { return false; }, 200);
+    EXPECT_FALSE(r.Has(fx.Path("Bilder/tief.jpg"), neFileCreate));
+
+    // Only the chosen events.
+    r.notices.clear();
+    n.SetNotifyEvents(NE(neFolderDelete));
+    fx.Write("x.gif", 1, 2024);
+    QDir().rmdir(fx.Path("ordner"));
+    EXPECT_TRUE(WaitFor([&] { return r.Has(fx.Path("ordner"), neFolderDelete); }));
+    EXPECT_EQ(r.notices.size(), 1u);
+}
+
+TEST(SsShellNotification, SubFoldersAreFollowed)
+{
+    ShellFixture fx;
+    TSsShellNotification n;
+    Recorder r;
+    r.Attach(n);
+    n.SetWatchFolder(fx.Path());
+    n.SetWatchSubFolders(true);
+    n.SetActive(true);
+    fx.Write("Bilder/Urlaub/Strand/meer.jpg", 1, 2024);
+    EXPECT_TRUE(WaitFor([&] { return r.Has(fx.Path("Bilder/Urlaub/Strand/meer.jpg"), neFileCreate); }));
+    // A folder made later is followed as well.
+    QDir().mkdir(fx.Path("spaeter"));
+    ASSERT_TRUE(WaitFor([&] { return r.Has(fx.Path("spaeter"), neFolderCreate); }));
+    fx.Write("spaeter/a.jpg", 1, 2024);
+    EXPECT_TRUE(WaitFor([&] { return r.Has(fx.Path("spaeter/a.jpg"), neFileCreate); }));
+}
