@@ -186,6 +186,26 @@ HRESULT TFixedStreamAdapter::CopyTo(IStream& dest, int64_t count, int64_t* read,
     return hr;
 }
 
+bool ReadStreamBytes(IStream& stream, uint64_t size, std::vector<uint8_t>& bytes)
+{
+    constexpr uint64_t Chunk = 65536;
+    bytes.clear();
+    if (stream.Seek(0, STREAM_SEEK_SET, nullptr) != S_OK)
+        return false;
+    while (bytes.size() < size) {
+        const size_t at = bytes.size();
+        const uint32_t want = uint32_t(std::min<uint64_t>(Chunk, size - at));
+        bytes.resize(at + want);
+        uint32_t got = 0;
+        if (stream.Read(bytes.data() + at, want, &got) != S_OK || got == 0) {
+            bytes.resize(at);
+            return false;
+        }
+        bytes.resize(at + std::min(got, want));
+    }
+    return true;
+}
+
 // ---- clipboard formats ---------------------------------------------------------------------
 
 DD_IMPLEMENT_CLASS(TCustomSimpleClipboardFormat, TClipboardFormat::StaticClass(), nullptr)
@@ -213,18 +233,9 @@ bool TCustomSimpleClipboardFormat::ReadDataInto(const STGMEDIUM& medium, int32_t
 {
     if (medium.tymed == TYMED_HGLOBAL)
         return ReadData(medium.hGlobal.data(), size);
-    if (medium.pstm->Seek(0, STREAM_SEEK_SET, nullptr) != S_OK)
-        return false;
-    std::vector<uint8_t> buffer(static_cast<size_t>(size));
-    uint32_t filled = 0;
-    while (filled < uint32_t(size)) {
-        uint32_t got = 0;
-        if (medium.pstm->Read(buffer.data() + filled, uint32_t(size) - filled, &got) != S_OK || got == 0)
-            break;
-        filled += got;
-    }
     // A stream shorter than its stated size is refused.
-    return filled == uint32_t(size) && ReadData(buffer.data(), size);
+    std::vector<uint8_t> buffer;
+    return ReadStreamBytes(*medium.pstm, uint64_t(size), buffer) && ReadData(buffer.data(), size);
 }
 
 bool TCustomSimpleClipboardFormat::DoSetData(const FORMATETC& format, STGMEDIUM& medium)

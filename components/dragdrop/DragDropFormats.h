@@ -89,6 +89,11 @@ private:
     std::unique_ptr<TStream> stream_;
 };
 
+// Reads a stream from its start as far as size says, in chunks, so that a
+// stated size larger than the contents costs no more memory than they do.
+// True when all size bytes arrived.
+bool ReadStreamBytes(IStream& stream, uint64_t size, std::vector<uint8_t>& bytes);
+
 // ---- clipboard formats -------------------------------------------------------------
 
 // Moves one block of bytes in global memory or a stream.

@@ -23,19 +23,8 @@ bool MediumBytes(const STGMEDIUM& medium, std::vector<uint8_t>& bytes)
     if (medium.tymed != TYMED_ISTREAM || !medium.pstm)
         return false;
     uint64_t size = 0;
-    if (medium.pstm->Stat(size) != S_OK || size > uint64_t(INT32_MAX) ||
-        medium.pstm->Seek(0, STREAM_SEEK_SET, nullptr) != S_OK)
-        return false;
-    bytes.assign(size_t(size), 0);
-    uint32_t filled = 0;
-    while (filled < size) {
-        uint32_t got = 0;
-        if (medium.pstm->Read(bytes.data() + filled, uint32_t(size) - filled, &got) != S_OK || got == 0)
-            break;
-        filled += got;
-    }
-    bytes.resize(filled);
-    return true;
+    return medium.pstm->Stat(size) == S_OK && size <= uint64_t(INT32_MAX) &&
+           ReadStreamBytes(*medium.pstm, size, bytes);
 }
 
 // Bytes of a clipboard format as its MIME type carries them.

@@ -87,6 +87,25 @@ TEST(DragDropFormats, TextFormatTrimsAndTerminates)
     Written(f, TYMED_HGLOBAL, &ok);
     EXPECT_FALSE(ok);
 
+    // A stream that claims more bytes than it holds is refused.
+    class TLyingStream : public TFixedStreamAdapter {
+    public:
+        using TFixedStreamAdapter::TFixedStreamAdapter;
+        HRESULT Stat(uint64_t& size) override
+        {
+            size = 1u << 30;
+            return S_OK;
+        }
+    };
+    auto five = std::make_unique<TMemoryStream>();
+    five->WriteBuffer("short", 5);
+    STGMEDIUM lying;
+    lying.tymed = TYMED_ISTREAM;
+    lying.pstm = std::make_shared<TLyingStream>(std::move(five));
+    f.Data = "kept";
+    EXPECT_FALSE(f.GetDataFromMedium(nullptr, lying));
+    EXPECT_EQ(f.Data, "");
+
     // Empty media and media of a type not asked for are refused.
     STGMEDIUM empty = Global({});
     EXPECT_FALSE(f.GetDataFromMedium(nullptr, empty));
