@@ -1,0 +1,133 @@
+#include "ShellFixture.h"
+#include "SsDataObject.h"
+#include "SsNamespace.h"
+
+#include <gtest/gtest.h>
+
+#include <QMimeData>
+#include <QUrl>
+
+namespace {
+uint32_t U32(const QByteArray& b, int at)
+{
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | uint8_t(b[at + i]);
+    return v;
+}
+}  // namespace
+
+TEST(SsDataObject, IdListArrayOfOneFolder)
+{
+    ShellFixture fx;
+    PSsIdList folder = SsPathToIdList(fx.Path("Bilder"));
+    PSsIdList rel = SsILFindLast(folder.get());
+    TSsDataObject data({rel.get()}, folder.get());
+    QByteArray block;
+    ASSERT_EQ(data.GetData({SsCFIdList()}, block), SS_S_OK);
+    EXPECT_EQ(U32(block, 0), 1u);
+    EXPECT_EQ(U32(block, 4), 12u);  // 4 * n + 8
+    PSsIdList parent = SsILClone(folder.get());
+    SsILRemoveLastID(parent.get());
+    EXPECT_EQ(U32(block, 8), 12 + SsILGetSize(parent.get()));
+    EXPECT_EQ(block.mid(12, int(SsILGetSize(parent.get()))), parent->Bytes());
+    EXPECT_EQ(block.mid(int(U32(block, 8))), rel->Bytes());
+    EXPECT_EQ(uint32_t(block.size()), 12 + SsILGetSize(parent.get()) + SsILGetSize(rel.get()));
+}
+
+TEST(SsDataObject, FileDropBlockAndFormats)
+{
+    ShellFixture fx;
+    PSsIdList first = SsPathToIdList(fx.Path("b.jpg"));
+    TSsIdList a({"b.jpg"}), b({"c.txt"});
+    TSsDataObject data({&a, &b}, first.get());
+    QByteArray drop;
+    ASSERT_EQ(data.GetData({CF_HDROP}, drop), SS_S_OK);
+    EXPECT_EQ(U32(drop, 0), 20u);
+    EXPECT_EQ(drop.mid(4, 16), QByteArray(16, '\0'));
+    const QByteArray names = QFile::encodeName(fx.Path("b.jpg")) + '\0' + QFile::encodeName(fx.Path("c.txt")) + '\0' + '\0';
+    EXPECT_EQ(drop.mid(20), names);
+
+    QByteArray none;
+    EXPECT_EQ(data.QueryGetData({CF_HDROP, DVASPECT_CONTENT, -1, TYMED_ISTREAM}), SS_DV_E_TYMED);
+    EXPECT_EQ(data.QueryGetData({CF_HDROP, 4, -1, TYMED_HGLOBAL}), SS_DV_E_FORMATETC);
+    EXPECT_EQ(data.GetData({999}, none), SS_DV_E_FORMATETC);
+    EXPECT_EQ(data.GetData({CF_TEXT}, none), SS_E_OUTOFMEMORY);  // offered, but carries nothing
+
+    std::unique_ptr<TSsEnumFormatEtc> formats;
+    EXPECT_EQ(data.EnumFormatEtc(DATADIR_SET, formats), SS_E_NOTIMPL);
+    EXPECT_EQ(formats, nullptr);
+    ASSERT_EQ(data.EnumFormatEtc(DATADIR_GET, formats), SS_S_OK);
+    std::vector<TSsFormatEtc> got;
+    uint32_t fetched = 0;
+    std::vector<uint16_t> seen;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(formats->Next(1, got, fetched), SS_S_OK) << i;
+        seen.push_back(got[0].cfFormat);
+    }
+    EXPECT_EQ(seen, (std::vector<uint16_t>{SsCFIdList(), CF_HDROP, CF_TEXT}));
+    EXPECT_EQ(formats->Next(1, got, fetched), SS_S_FALSE);
+    EXPECT_EQ(fetched, 0u);
+    formats->Reset();
+    EXPECT_EQ(formats->Skip(2), SS_S_OK);
+    auto clone = formats->Clone();
+    EXPECT_EQ(clone->Next(5, got, fetched), SS_S_FALSE);
+    EXPECT_EQ(fetched, 1u);
+    EXPECT_EQ(formats->Skip(5), SS_S_FALSE);
+
+    // The drag carries the array and the files.
+    auto mime = data.CreateMimeData();
+    ASSERT_TRUE(mime->hasUrls());
+    EXPECT_EQ(mime->urls().size(), 2);
+    EXPECT_EQ(mime->urls()[0].toLocalFile(), fx.Path("b.jpg"));
+    EXPECT_TRUE(mime->hasFormat(SsClipboardFormatMimeType(SsCFIdList())));
+}
+
+TEST(SsFolderDropTarget, CopiesMovesAndNeverOverwrites)
+{
+    ShellFixture fx;
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(fx.Path("b.jpg")), QUrl::fromLocalFile(fx.Path("Bilder/x.jpg"))});
+    TSsFolderDropTarget target(fx.Path("alt"));
+    int32_t effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    // Within one file system a plain drop moves; the control key copies.
+    target.DragEnter(&mime, MK_LBUTTON, effect);
+    EXPECT_EQ(effect, DROPEFFECT_MOVE);
+    effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    target.DragOver(MK_LBUTTON | MK_CONTROL, effect);
+    EXPECT_EQ(effect, DROPEFFECT_COPY);
+    effect = DROPEFFECT_COPY;
+    ASSERT_EQ(target.Drop(&mime, MK_LBUTTON | MK_CONTROL, effect), 0);
+    EXPECT_EQ(effect, DROPEFFECT_COPY);
+    EXPECT_TRUE(QFile::exists(fx.Path("alt/b.jpg")));
+    EXPECT_TRUE(QFile::exists(fx.Path("b.jpg")));
+    // A second copy gets a free name; the first stays as it was.
+    fx.Write("b.jpg", 7, 2024);
+    effect = DROPEFFECT_COPY;
+    ASSERT_EQ(target.Drop(&mime, MK_LBUTTON, effect), 0);
+    EXPECT_EQ(QFileInfo(fx.Path("alt/b.jpg")).size(), 3000);
+    EXPECT_EQ(QFileInfo(fx.Path("alt/b (2).jpg")).size(), 7);
+    EXPECT_TRUE(QFile::exists(fx.Path("alt/x (2).jpg")));
+    // Moving.
+    QMimeData one;
+    one.setUrls({QUrl::fromLocalFile(fx.Path("c.txt"))});
+    effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    ASSERT_EQ(target.Drop(&one, MK_LBUTTON | MK_SHIFT, effect), 0);
+    EXPECT_EQ(effect, DROPEFFECT_MOVE);
+    EXPECT_FALSE(QFile::exists(fx.Path("c.txt")));
+    EXPECT_TRUE(QFile::exists(fx.Path("alt/c.txt")));
+    // Moving into the folder the files are in does nothing.
+    QMimeData here;
+    here.setUrls({QUrl::fromLocalFile(fx.Path("alt/c.txt"))});
+    effect = DROPEFFECT_MOVE;
+    target.DragEnter(&here, MK_LBUTTON | MK_SHIFT, effect);
+    EXPECT_EQ(effect, DROPEFFECT_NONE);
+    // Data without files is refused.
+    QMimeData text;
+    text.setText("hello");
+    effect = DROPEFFECT_COPY;
+    target.DragEnter(&text, MK_LBUTTON, effect);
+    EXPECT_EQ(effect, DROPEFFECT_NONE);
+    EXPECT_EQ(SsFreeFileName(fx.Path(), "Bilder"), "Bilder (2)");
+    EXPECT_EQ(SsFreeFileName(fx.Path(), "neu.jpg"), "neu.jpg");
+}

@@ -1,0 +1,250 @@
+#include "ShellFixture.h"
+#include "SsShellTreeView.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QUrl>
+
+namespace {
+QStringList ChildTexts(QTreeWidgetItem* node)
+{
+    QStringList texts;
+    for (int i = 0; node && i < node->childCount(); ++i)
+        texts << node->child(i)->text(0);
+    return texts;
+}
+
+QTreeWidgetItem* Child(QTreeWidgetItem* node, const QString& text)
+{
+    for (int i = 0; node && i < node->childCount(); ++i)
+        if (node->child(i)->text(0) == text)
+            return node->child(i);
+    return nullptr;
+}
+
+struct TreeFixture : ShellFixture {
+    TreeFixture()
+    {
+        tree.resize(300, 400);
+        tree.SetRootFolder(Path());
+        tree.HandleNeeded();
+    }
+    QTreeWidgetItem* Root() { return tree.topLevelItem(0); }
+    PSsIdList List(const QString& rel) { return SsPathToIdList(Path(rel)); }
+    TSsShellTreeView tree;
+};
+}  // namespace
+
+TEST(SsShellTreeView, FillsRootWithSortedFolders)
+{
+    TreeFixture fx;
+    ASSERT_EQ(fx.tree.topLevelItemCount(), 1);
+    QTreeWidgetItem* root = fx.Root();
+    EXPECT_EQ(root->text(0), QFileInfo(fx.Path()).fileName());
+    EXPECT_TRUE(root->isExpanded());
+    EXPECT_EQ(ChildTexts(root), QStringList({"alt", "Bilder", "leer"}));
+    EXPECT_EQ(Child(root, "Bilder")->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    EXPECT_NE(Child(root, "leer")->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    EXPECT_EQ(Child(root, "Bilder")->childCount(), 0);  // filled when expanded
+    EXPECT_EQ(fx.tree.FolderOf(root)->Path, fx.Path());
+
+    // Files and hidden folders on request.
+    fx.tree.SetOptions(fx.tree.Options() | toShowFiles | toShowHidden);
+    fx.tree.FillTree();
+    EXPECT_EQ(ChildTexts(fx.Root()),
+              QStringList({".versteckt", "alt", "Bilder", "leer", ".hidden.jpg", "A.png", "b.jpg", "c.txt"}));
+}
+
+TEST(SsShellTreeView, NodeLosesButtonWhenItHasNothingToShow)
+{
+    TreeFixture fx;
+    fx.Mkdir("nurversteckt/.x");
+    fx.tree.FillTree();
+    QTreeWidgetItem* node = Child(fx.Root(), "nurversteckt");
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    node->setExpanded(true);
+    EXPECT_EQ(node->childCount(), 0);
+    EXPECT_EQ(node->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+    EXPECT_FALSE(node->isExpanded());
+}
+
+TEST(SsShellTreeView, SelectsFolderByListExpandingAncestors)
+{
+    TreeFixture fx;
+    PSsIdList strand = fx.List("Bilder/Urlaub/Strand");
+    fx.tree.SelectFolderByPidl(strand.get());
+    QTreeWidgetItem* node = fx.tree.currentItem();
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->text(0), "Strand");
+    EXPECT_TRUE(node->parent()->isExpanded());
+    EXPECT_TRUE(Child(fx.Root(), "Bilder")->isExpanded());
+    EXPECT_EQ(fx.tree.SelectedPath(), fx.Path("Bilder/Urlaub/Strand"));
+    EXPECT_EQ(fx.tree.FindNodeByPath(fx.Path("Bilder/Urlaub")), node->parent());
+    EXPECT_EQ(fx.tree.FindNodeByPidl(strand.get()), node);
+
+    // Outside the root, or gone: "Invalid folder".
+    PSsIdList home = SsPathToIdList(QDir::homePath());
+    try {
+        fx.tree.SelectFolderByPidl(home.get());
+        FAIL();
+    } catch (const ESsInvalidFolder& e) {
+        EXPECT_EQ(e.ErrorCode, 240);
+    }
+    TSsIdList missing = *fx.List("Bilder");
+    missing.Append("fehlt");
+    EXPECT_THROW(fx.tree.SelectFolderByPidl(&missing), ESsInvalidFolder);
+}
+
+TEST(SsShellTreeView, FirstPaintReportsTheStartFolder)
+{
+    ShellFixture fx;
+    TSsShellTreeView tree;
+    QStringList selected;
+    tree.OnFolderSelected = [&](TObject*, TSsShellFolder* f) { selected << f->Path; };
+    tree.SetStartInFolder("C:");
+    EXPECT_EQ(tree.StartInFolder(), "C:\\");
+    tree.SetRootFolder(fx.Path());
+    tree.SetStartInFolder(fx.Path("Bilder/Urlaub"));
+    tree.show();
+    ASSERT_TRUE(WaitFor([&] { return tree.InitialSelectionDone(); }));
+    EXPECT_EQ(selected, QStringList({fx.Path("Bilder/Urlaub")}));
+    EXPECT_EQ(tree.currentItem()->text(0), "Urlaub");
+
+    // Without a node of the start folder the first node is reported.
+    TSsShellTreeView other;
+    other.OnFolderSelected = [&](TObject*, TSsShellFolder* f) { selected << f->Path; };
+    other.SetRootFolder(fx.Path("Bilder"));
+    other.show();
+    ASSERT_TRUE(WaitFor([&] { return other.InitialSelectionDone(); }));
+    EXPECT_EQ(selected.last(), fx.Path("Bilder"));
+
+    // Changing the filter fills the tree again and reports the top node.
+    other.OnFilterItem = [](TObject*, TSsShellItem* item, bool& accept) { accept = item->DisplayName != "Urlaub"; };
+    selected.clear();
+    other.SetFiltered(true);
+    EXPECT_EQ(ChildTexts(other.topLevelItem(0)), QStringList());
+    ASSERT_TRUE(WaitFor([&] { return !selected.isEmpty(); }));
+    EXPECT_EQ(selected, QStringList({fx.Path("Bilder")}));
+}
+
+TEST(SsShellTreeView, FollowsChangesInTheFileSystem)
+{
+    TreeFixture fx;
+    QTreeWidgetItem* bilder = Child(fx.Root(), "Bilder");
+    bilder->setExpanded(true);
+    ASSERT_EQ(ChildTexts(bilder), QStringList({"Urlaub"}));
+
+    fx.Mkdir("Bilder/Neu");
+    ASSERT_TRUE(WaitFor([&] { return Child(bilder, "Neu") != nullptr; }));
+    EXPECT_EQ(ChildTexts(bilder), QStringList({"Neu", "Urlaub"}));
+
+    // A branch that was never expanded gets no node; expanding shows it.
+    fx.Mkdir("Bilder/Urlaub/Strand/Tief");
+    fx.Mkdir("Bilder/Zuletzt");
+    ASSERT_TRUE(WaitFor([&] { return Child(bilder, "Zuletzt") != nullptr; }));
+    QTreeWidgetItem* urlaub = Child(bilder, "Urlaub");
+    EXPECT_EQ(urlaub->childCount(), 0);
+    urlaub->setExpanded(true);
+    Child(urlaub, "Strand")->setExpanded(true);
+    EXPECT_EQ(ChildTexts(Child(urlaub, "Strand")), QStringList({"Tief"}));
+
+    // Renaming keeps the node and shows the new name; only the case changes.
+    QTreeWidgetItem* neu = Child(bilder, "Neu");
+    ASSERT_TRUE(QDir().rename(fx.Path("Bilder/Neu"), fx.Path("Bilder/neu")));
+    ASSERT_TRUE(WaitFor([&] { return neu->text(0) == "neu"; }));
+    EXPECT_EQ(fx.tree.FolderOf(neu)->Path, fx.Path("Bilder/neu"));
+
+    // Deleting the selected folder selects the next node first.
+    fx.tree.setCurrentItem(neu);
+    ASSERT_TRUE(QDir().rmdir(fx.Path("Bilder/neu")));
+    ASSERT_TRUE(WaitFor([&] { return Child(bilder, "neu") == nullptr; }));
+    ASSERT_NE(fx.tree.currentItem(), nullptr);
+    EXPECT_EQ(fx.tree.currentItem()->text(0), "Urlaub");
+}
+
+TEST(SsShellTreeView, RenamesInPlace)
+{
+    TreeFixture fx;
+    fx.tree.show();
+    ASSERT_TRUE(WaitFor([&] { return fx.tree.InitialSelectionDone(); }));
+    QTreeWidgetItem* alt = Child(fx.Root(), "alt");
+    fx.tree.setCurrentItem(alt);
+    fx.tree.editItem(alt);
+    auto* editor = fx.tree.findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText("Archiv");
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(editor, &enter);
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(fx.Path("Archiv")); }));
+    EXPECT_FALSE(QFileInfo::exists(fx.Path("alt")));
+    ASSERT_TRUE(WaitFor([&] { return fx.tree.currentItem() && fx.tree.currentItem()->text(0) == "Archiv"; }));
+    EXPECT_EQ(fx.tree.SelectedPath(), fx.Path("Archiv"));
+    // Renaming onto an existing name is refused and nothing is lost.
+    QTreeWidgetItem* archiv = fx.tree.currentItem();
+    fx.tree.editItem(archiv);
+    editor = fx.tree.findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText("leer");
+    QApplication::sendEvent(editor, &enter);
+    WaitFor([] { return false; }, 100);
+    EXPECT_TRUE(QFileInfo::exists(fx.Path("Archiv")));
+    EXPECT_TRUE(QFileInfo(fx.Path("leer")).isDir());
+    ASSERT_NE(Child(fx.Root(), "Archiv"), nullptr);
+}
+
+TEST(SsShellTreeView, DropOnNodeCopiesAndHoverExpands)
+{
+    TreeFixture fx;
+    fx.tree.ExpandInterval = 50;
+    fx.tree.show();
+    ASSERT_TRUE(WaitFor([&] { return fx.tree.InitialSelectionDone(); }));
+    QTreeWidgetItem* bilder = Child(fx.Root(), "Bilder");
+    const QPointF at = fx.tree.visualItemRect(bilder).center();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(fx.Path("b.jpg"))});
+    QWidget* vp = fx.tree.viewport();
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(vp, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDragMoveEvent move(at.toPoint(), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ControlModifier);
+    QApplication::sendEvent(vp, &move);
+    EXPECT_TRUE(move.isAccepted());
+    EXPECT_EQ(move.dropAction(), Qt::CopyAction);
+    EXPECT_EQ(bilder->background(0).color(), fx.tree.palette().highlight().color());
+    ASSERT_TRUE(WaitFor([&] { return bilder->isExpanded(); }, 1000));  // hovering expands
+
+    const QPointF again = fx.tree.visualItemRect(bilder).center();
+    QDropEvent drop(again, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ControlModifier);
+    QApplication::sendEvent(vp, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_TRUE(QFile::exists(fx.Path("Bilder/b.jpg")));
+    EXPECT_TRUE(QFile::exists(fx.Path("b.jpg")));
+    EXPECT_EQ(bilder->background(0).style(), Qt::NoBrush);
+
+    // Data without files is not accepted; a drop then fails.
+    QMimeData text;
+    text.setText("x");
+    QDragEnterEvent refused(at.toPoint(), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(vp, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+
+    // With an interval of 0 hovering never expands.
+    fx.tree.ExpandInterval = 0;
+    QTreeWidgetItem* leer = Child(fx.Root(), "alt");
+    fx.Mkdir("alt/unter");
+    fx.tree.RefreshNode(fx.Root());
+    leer = Child(fx.Root(), "alt");
+    ASSERT_EQ(leer->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    QDragEnterEvent enter2(fx.tree.visualItemRect(leer).center(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(vp, &enter2);
+    QDragMoveEvent move2(fx.tree.visualItemRect(leer).center(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(vp, &move2);
+    WaitFor([] { return false; }, 150);
+    EXPECT_FALSE(leer->isExpanded());
+}
