@@ -300,13 +300,6 @@ void TSsCustomShellListView::contextMenuEvent(QContextMenuEvent* e)
 
 void TSsCustomShellListView::ConfigureView()
 {
-    const bool drag = Options & loAllowDrag;
-    const bool drop = Options & loAllowDrop;
-    for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(listView_), static_cast<QAbstractItemView*>(reportView_)}) {
-        v->setDragEnabled(drag);
-        v->setAcceptDrops(drop);
-        v->viewport()->setAcceptDrops(drop);
-    }
     switch (viewStyle_) {
     case vsIcon:
         listView_->setViewMode(QListView::IconMode);
@@ -332,6 +325,14 @@ void TSsCustomShellListView::ConfigureView()
     }
     listView_->setWrapping(viewStyle_ != vsReport);
     listView_->setResizeMode(QListView::Adjust);
+    // After the modes: a static icon view switches dragging off.
+    const bool drag = Options & loAllowDrag;
+    const bool drop = Options & loAllowDrop;
+    for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(listView_), static_cast<QAbstractItemView*>(reportView_)}) {
+        v->setDragEnabled(drag);
+        v->setAcceptDrops(drop);
+        v->viewport()->setAcceptDrops(drop);
+    }
     stack_->setCurrentWidget(viewStyle_ == vsReport ? static_cast<QWidget*>(reportView_) : listView_);
     const QList<QAction*> actions = menu_->actions();
     if (viewStyle_ < actions.size())
