@@ -41,6 +41,13 @@ TRect Clip3(const TRect& R, const TRect& A, const TRect& B)
     return r;
 }
 
+// The device's surface: nothing outside it is drawn or rendered.
+TRect Surface(TCanvas* C)
+{
+    const QRect r = C->DeviceRegion().boundingRect();
+    return TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+}
+
 }  // namespace
 
 // ---- construction ------------------------------------------------------------------------
@@ -279,17 +286,10 @@ void TDrawContext::TextOut(const AnsiString& Text, int Align, float X, float Y)
     Canvas->Brush().SetStyle(bsSolid);
 }
 
-void TDrawContext::BeginMeasure()
-{
-    // Measuring needs no device here; the canvas measures from the font's outlines.
-    ++measureDepth_;
-}
+// The measuring canvas needs no device: it measures from the font's outlines.
+void TDrawContext::BeginMeasure() {}
 
-void TDrawContext::EndMeasure()
-{
-    if (measureDepth_ > 0)
-        --measureDepth_;
-}
+void TDrawContext::EndMeasure() {}
 
 void TDrawContext::PrepareMeasureFont()
 {
@@ -469,6 +469,8 @@ void TDrawContext::RenderOrthogonal(const BitmapData& Src, const TRect& Area, fl
     const int bw = (Area.Width() + n - 1) / n;
     const int bh = (Area.Height() + n - 1) / n;
     QImage bmp(bw, bh, QImage::Format_ARGB32);
+    if (bmp.isNull())
+        return;
     bmp.fill(Fill);
     if (Src.Scan0) {
         const auto& i = t.Inverse12();
@@ -490,8 +492,8 @@ void TDrawContext::RenderOrthogonal(const BitmapData& Src, const TRect& Area, fl
 
 void TDrawContext::DrawImageOrthogonalBlt(const QImage& Image, float X, float Y, float W, float H)
 {
-    TRect r;
-    if (!IntersectRect(r, Transformation->TransformBounds(X, Y, X + W, Y + H), ClipBounds))
+    const TRect r = Clip3(Transformation->TransformBounds(X, Y, X + W, Y + H), ClipBounds, Surface(Canvas));
+    if (IsRectEmpty(r))
         return;
     const QImage img = Image.format() == QImage::Format_ARGB32 ? Image : Image.convertToFormat(QImage::Format_ARGB32);
     BitmapData data;
@@ -517,7 +519,8 @@ void TDrawContext::DrawBitmapDataOrthogonalBlt(const BitmapData& Data, float X, 
 {
     if (!SourceInside(Data.Width, Data.Height, SrcX, SrcY, SrcW, SrcH))
         return;
-    const TRect r = Clip3(Transformation->TransformBounds(X, Y, X + W, Y + H), DeviceBounds, ClipBounds);
+    TRect r = Clip3(Transformation->TransformBounds(X, Y, X + W, Y + H), DeviceBounds, ClipBounds);
+    IntersectRect(r, r, Surface(Canvas));
     if (IsRectEmpty(r))
         return;
     // Source pixel centres span the rectangle; a one-pixel source covers all of it.
@@ -552,7 +555,8 @@ void TDrawContext::DrawBitmapData(const BitmapData& Data, float X, float Y, floa
         DrawBitmapDataOrthogonalBlt(Data, X, Y, W, H, SrcX, SrcY, SrcW, SrcH);
         return;
     }
-    const TRect r = Clip3(Transformation->TransformBounds(X, Y, X + W, Y + H), DeviceBounds, ClipBounds);
+    TRect r = Clip3(Transformation->TransformBounds(X, Y, X + W, Y + H), DeviceBounds, ClipBounds);
+    IntersectRect(r, r, Surface(Canvas));
     if (IsRectEmpty(r))
         return;
     TTransformation t;

@@ -85,6 +85,7 @@ public:
     void WrapText(const AnsiString& Text, TStringList& Lines, float Width);
     float TextWidth(const AnsiString& Text);
     float TextHeight(const AnsiString& Text);
+    // Bracket measuring on MeasureCanvas (kept for callers; no device is needed).
     void BeginMeasure();
     void EndMeasure();
 
@@ -125,5 +126,4 @@ private:
     void RenderOrthogonal(const BitmapData& Src, const TRect& Area, float X, float Y, float W,
                           float H, float ScaleW, float ScaleH, const TRect& SrcRect,
                           uint32_t Fill);
-    int measureDepth_ = 0;
 };

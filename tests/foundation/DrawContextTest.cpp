@@ -434,6 +434,12 @@ TEST(DrawContext, BaseImageOperations)
     // Red sits where the turned source pixel (1, 1) lands: page (12.25, 2.25) turned by 30.
     EXPECT_EQ(target.Image().pixel(9, 8), 0xFFFF0000u);
 
+    // A huge rectangle is rendered only where the device is.
+    target.Image().fill(0xFFFFFFFFu);
+    dc.DrawBitmapDataOrthogonalBlt(data, -1e6f, -1e6f, 3e6f, 3e6f, 0, 0, 3, 3);
+    turned.DrawBitmapData(data, -1e6f, -1e6f, 3e6f, 3e6f, 0, 0, 3, 3);
+    EXPECT_EQ(target.Image().pixel(10, 10), 0xFFFF0000u);
+
     EXPECT_THROW(dc.DrawImageAlpha(data, 0, 0, 1, 1, 0, 0, 1, 1), Exception);
     QString shown;
     ShowMessageHandler = [&](const QString& t) { shown = t; };
