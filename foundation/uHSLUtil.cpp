@@ -5,11 +5,26 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// Byte / 255, computed once for every byte.
+struct TUnitTable {
+    double v[256];
+    TUnitTable()
+    {
+        for (int i = 0; i < 256; ++i)
+            v[i] = i / 255.0;
+    }
+};
+const TUnitTable cUnit;
+
+}  // namespace
+
 void RGBToHSL(TColor Color, double& H, double& S, double& L)
 {
-    const double r = GetRValue(Color) / 255.0;
-    const double g = GetGValue(Color) / 255.0;
-    const double b = GetBValue(Color) / 255.0;
+    const double r = cUnit.v[GetRValue(Color)];
+    const double g = cUnit.v[GetGValue(Color)];
+    const double b = cUnit.v[GetBValue(Color)];
     const double mx = std::max({r, g, b});
     const double mn = std::min({r, g, b});
     L = (mx + mn) / 2;
@@ -77,9 +92,11 @@ float WrapSingle(float Value, float Min, float Max)
     const float range = Max - Min;
     if (!(range > 0) || !std::isfinite(Value))
         return Min;
-    // fmod is exact, so this equals stepping by whole periods; the loops only
-    // settle a value that rounding put onto the upper bound.
-    float v = Min + float(std::fmod(double(Value) - Min, double(range)));
+    float v = Value;
+    // Far away, step by many periods at once: fmod is exact, so this equals
+    // stepping one period at a time; the loops below settle the rest.
+    if (std::fabs(v - Min) > 64 * range)
+        v = Min + float(std::fmod(double(Value) - Min, double(range)));
     while (v < Min)
         v += range;
     while (v >= Max)
