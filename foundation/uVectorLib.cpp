@@ -42,7 +42,8 @@ float VectorAngle(float DX, float DY)
         a += 360;
     while (a >= 360)
         a -= 360;
-    return float(a);
+    const float r = float(a);
+    return r >= 360 ? 0.0f : r;  // just below 360 may round up in single precision
 }
 
 float RoundToStep(float Value, float Step)

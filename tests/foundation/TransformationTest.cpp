@@ -200,7 +200,7 @@ TEST(VectorLib, AnglesAndSteps)
 {
     const struct {
         float dx, dy, angle;
-    } angles[] = {{0, 0, 270}, {0, 5, 90}, {-1, 0, 180}, {1, -1, 315}, {1, 1, 45}, {0, -2, 270}};
+    } angles[] = {{0, 0, 270}, {0, 5, 90}, {-1, 0, 180}, {1, -1, 315}, {1, 1, 45}, {0, -2, 270}, {1, -1e-9f, 0}};
     for (const auto& a : angles)
         EXPECT_NEAR(VectorAngle(a.dx, a.dy), a.angle, 1e-4) << a.dx << "," << a.dy;
 
