@@ -11,6 +11,16 @@
 #include <vector>
 
 using HRESULT = int32_t;
+inline bool Succeeded(HRESULT hr) { return hr >= 0; }
+
+// Clipboard format identifiers: predefined ones below 0xC000, registered
+// names from 0xC000 on.
+using TClipFormat = uint16_t;
+
+// The platform's constants live in their own namespace: other stand-ins in
+// the program name some of them too.
+namespace Ole {
+
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
 constexpr HRESULT E_NOTIMPL = HRESULT(0x80004001u);
@@ -22,7 +32,6 @@ constexpr HRESULT DV_E_CLIPFORMAT = HRESULT(0x8004006Au);
 constexpr HRESULT DRAGDROP_S_DROP = 0x00040100;
 constexpr HRESULT DRAGDROP_S_CANCEL = 0x00040101;
 constexpr HRESULT DRAGDROP_S_USEDEFAULTCURSORS = 0x00040102;
-inline bool Succeeded(HRESULT hr) { return hr >= 0; }
 
 // Drop effects.
 constexpr int32_t DROPEFFECT_NONE = 0;
@@ -39,9 +48,6 @@ constexpr int32_t MK_CONTROL = 0x08;
 constexpr int32_t MK_MBUTTON = 0x10;
 constexpr int32_t MK_ALT = 0x20;
 
-// Clipboard format identifiers: predefined ones below 0xC000, registered
-// names from 0xC000 on.
-using TClipFormat = uint16_t;
 constexpr TClipFormat CF_TEXT = 1;
 constexpr TClipFormat CF_HDROP = 15;
 
@@ -55,6 +61,8 @@ constexpr uint32_t DVASPECT_CONTENT = 1;
 constexpr uint32_t DATADIR_GET = 1;
 constexpr uint32_t DATADIR_SET = 2;
 
+}  // namespace Ole
+
 // A class identifier, kept as its 16 stored bytes.
 struct TGUID {
     uint8_t Bytes[16] = {};
@@ -67,14 +75,16 @@ struct TGUID {
 struct FORMATETC {
     TClipFormat cfFormat = 0;
     const void* ptd = nullptr;
-    uint32_t dwAspect = DVASPECT_CONTENT;
+    uint32_t dwAspect = Ole::DVASPECT_CONTENT;
     int32_t lindex = -1;
-    uint32_t tymed = TYMED_NULL;
+    uint32_t tymed = Ole::TYMED_NULL;
 };
 
+namespace Ole {
 constexpr uint32_t STREAM_SEEK_SET = 0;
 constexpr uint32_t STREAM_SEEK_CUR = 1;
 constexpr uint32_t STREAM_SEEK_END = 2;
+}  // namespace Ole
 
 // A stream handed between data objects.
 class IStream {
@@ -91,7 +101,7 @@ public:
 
 // A storage medium: a memory block (the global block) or a stream.
 struct STGMEDIUM {
-    uint32_t tymed = TYMED_NULL;
+    uint32_t tymed = Ole::TYMED_NULL;
     std::vector<uint8_t> hGlobal;
     std::shared_ptr<IStream> pstm;
 };

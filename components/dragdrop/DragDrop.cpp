@@ -12,6 +12,8 @@
 #include <QWidget>
 #include <algorithm>
 
+using namespace Ole;
+
 int DragStartDelay = 200;
 int DragScrollDelay = 50;
 int DragScrollInterval = 50;

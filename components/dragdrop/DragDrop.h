@@ -118,7 +118,7 @@ public:
     static const TMetaClass* StaticClass();
     virtual const TMetaClass* ClassType() const { return StaticClass(); }
     // Identifier from GetClipboardFormat (taken on first use), medium types tymed.
-    explicit TClipboardFormat(uint32_t tymed = TYMED_NULL);
+    explicit TClipboardFormat(uint32_t tymed = Ole::TYMED_NULL);
     // Copies all of format.
     explicit TClipboardFormat(const FORMATETC& format);
 
@@ -274,7 +274,7 @@ public:
     bool Assign(TCustomDataFormat& dataFormat) override;
     bool AssignTo(TCustomDataFormat& dataFormat) override;
     void Clear() override {}
-    bool HasData() override { return Medium.tymed != TYMED_NULL; }
+    bool HasData() override { return Medium.tymed != Ole::TYMED_NULL; }
     void ClearData() { ReleaseStgMedium(Medium); }
 
     STGMEDIUM Medium;

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+using namespace Ole;
+
 namespace {
 
 uint32_t GetU32(const uint8_t* p)

@@ -100,7 +100,7 @@ bool ReadStreamBytes(IStream& stream, uint64_t size, std::vector<uint8_t>& bytes
 class TCustomSimpleClipboardFormat : public TClipboardFormat {
 public:
     DD_DECLARE_CLASS(TCustomSimpleClipboardFormat)
-    TCustomSimpleClipboardFormat() : TClipboardFormat(TYMED_HGLOBAL | TYMED_ISTREAM) {}
+    TCustomSimpleClipboardFormat() : TClipboardFormat(Ole::TYMED_HGLOBAL | Ole::TYMED_ISTREAM) {}
 
 protected:
     bool DoGetData(IDataObject* source, const STGMEDIUM& medium) override;
@@ -139,7 +139,7 @@ protected:
 class TTextClipboardFormat : public TCustomTextClipboardFormat {
 public:
     DD_DECLARE_CLASS(TTextClipboardFormat)
-    TClipFormat GetClipboardFormat() override { return CF_TEXT; }
+    TClipFormat GetClipboardFormat() override { return Ole::CF_TEXT; }
 };
 
 // The contents of the first virtual file, as a byte string.
@@ -255,7 +255,7 @@ public:
 class TFileContentsStreamClipboardFormat : public TClipboardFormat {
 public:
     DD_DECLARE_CLASS(TFileContentsStreamClipboardFormat)
-    TFileContentsStreamClipboardFormat() : TClipboardFormat(TYMED_ISTREAM) {}
+    TFileContentsStreamClipboardFormat() : TClipboardFormat(Ole::TYMED_ISTREAM) {}
     TClipFormat GetClipboardFormat() override;
     bool GetData(IDataObject& dataObject) override;
     bool AssignTo(TCustomDataFormat& dataFormat) override;
@@ -270,7 +270,7 @@ using TGetStreamEvent = std::function<void(TObject* Sender, int32_t Index, std::
 class TFileContentsStreamOnDemandClipboardFormat : public TClipboardFormat {
 public:
     DD_DECLARE_CLASS(TFileContentsStreamOnDemandClipboardFormat)
-    TFileContentsStreamOnDemandClipboardFormat() : TClipboardFormat(TYMED_ISTREAM) {}
+    TFileContentsStreamOnDemandClipboardFormat() : TClipboardFormat(Ole::TYMED_ISTREAM) {}
     TClipFormat GetClipboardFormat() override;
     // Only notes that the data are there: the program fetches them later.
     bool GetData(IDataObject& dataObject) override;

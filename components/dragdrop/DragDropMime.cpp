@@ -8,6 +8,8 @@
 #include <QUrl>
 #include <algorithm>
 
+using namespace Ole;
+
 namespace {
 
 const QString TextMime = QStringLiteral("text/plain");

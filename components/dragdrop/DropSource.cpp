@@ -6,6 +6,8 @@
 #include <QDrag>
 #include <QPointer>
 
+using namespace Ole;
+
 namespace {
 
 Qt::DropActions DropActionsOf(int32_t effect)

@@ -13,6 +13,8 @@
 #include <QWidget>
 #include <algorithm>
 
+using namespace Ole;
+
 namespace {
 
 // Which target each registered widget belongs to.

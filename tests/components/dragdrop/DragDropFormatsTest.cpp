@@ -7,6 +7,8 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
+using namespace Ole;
+
 namespace {
 
 std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }

@@ -10,6 +10,8 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+using namespace Ole;
+
 // ---- drag vocabulary ------------------------------------------------------------------
 
 TEST(DragDrop, DragTypesAndEffects)

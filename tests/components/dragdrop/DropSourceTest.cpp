@@ -8,6 +8,8 @@
 #include <QMimeData>
 #include <gtest/gtest.h>
 
+using namespace Ole;
+
 namespace {
 
 TGenericDataFormat* AddGeneric(TCustomDropMultiSource& source, const char* name, const AnsiString& data)

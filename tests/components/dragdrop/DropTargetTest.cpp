@@ -15,6 +15,8 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+using namespace Ole;
+
 namespace {
 
 struct Answer {
