@@ -372,8 +372,11 @@ void TKvSpinEdit::keyPressEvent(QKeyEvent* e)
         DownClick();
     if ((e->matches(QKeySequence::Paste) || e->matches(QKeySequence::Cut)) && !EditAllowed())
         return;
+    // Enter, Esc and Tab are the dialog's keys.
+    const bool dialogKey = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter
+        || e->key() == Qt::Key_Escape || e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab;
     const QString t = e->text();
-    if (t.size() == 1 && t[0].unicode() != 0x7F) {
+    if (!dialogKey && t.size() == 1 && t[0].unicode() != 0x7F) {
         const int c = UnicodeToAnsiChar(t[0].unicode());
         if (c < 0 || !IsValidChar(char(c))) {
             QApplication::beep();

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTimer>
 
 namespace {
@@ -78,6 +79,18 @@ TEST(KvSpinEdit, LeavingTheFieldLimitsTheValue)
 
     f.spin->setText("zehn");
     EXPECT_EQ(f.spin->Value(), 1);  // not a number: MinValue
+}
+
+TEST(KvSpinEdit, EnterReachesTheDialog)
+{
+    Form f;
+    auto* ok = new QPushButton("OK", &f.dlg);
+    ok->setDefault(true);
+    ok->show();
+    int clicks = 0;
+    QObject::connect(ok, &QPushButton::clicked, [&] { ++clicks; });
+    Key(f.spin, Qt::Key_Return, "\r");
+    EXPECT_EQ(clicks, 1);
 }
 
 TEST(KvSpinEdit, StepsAndLimits)
