@@ -11,6 +11,17 @@
 
 class QMimeData;
 
+// Drop effects and key-state bits of drag and drop.
+constexpr int32_t DROPEFFECT_NONE = 0;
+constexpr int32_t DROPEFFECT_COPY = 1;
+constexpr int32_t DROPEFFECT_MOVE = 2;
+constexpr int32_t DROPEFFECT_LINK = 4;
+constexpr int32_t MK_LBUTTON = 1;
+constexpr int32_t MK_RBUTTON = 2;
+constexpr int32_t MK_SHIFT = 4;
+constexpr int32_t MK_CONTROL = 8;
+constexpr int32_t MK_ALT = 32;
+
 constexpr uint16_t CF_TEXT = 1;
 constexpr uint16_t CF_HDROP = 15;
 constexpr uint32_t DVASPECT_CONTENT = 1;

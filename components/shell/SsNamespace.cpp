@@ -1,5 +1,7 @@
 #include "SsNamespace.h"
 
+#include "SsDataObject.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>

@@ -61,17 +61,6 @@ constexpr int DRIVE_FIXED = 3;
 constexpr int DRIVE_REMOTE = 4;
 constexpr int DRIVE_CDROM = 5;
 
-// Drop effects and key-state bits of drag and drop.
-constexpr int32_t DROPEFFECT_NONE = 0;
-constexpr int32_t DROPEFFECT_COPY = 1;
-constexpr int32_t DROPEFFECT_MOVE = 2;
-constexpr int32_t DROPEFFECT_LINK = 4;
-constexpr int32_t MK_LBUTTON = 1;
-constexpr int32_t MK_RBUTTON = 2;
-constexpr int32_t MK_SHIFT = 4;
-constexpr int32_t MK_CONTROL = 8;
-constexpr int32_t MK_ALT = 32;
-
 // The find data of a file-system entry.
 struct TSsFindData {
     int64_t Size = 0;

@@ -1,5 +1,7 @@
 #include "SsShellItem.h"
 
+#include "SsDataObject.h"
+
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QUrl>

@@ -1,4 +1,5 @@
 #include "ShellFixture.h"
+#include "SsDataObject.h"
 #include "SsShellController.h"
 
 #include <gtest/gtest.h>
