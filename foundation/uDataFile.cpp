@@ -4,14 +4,17 @@
 
 #include <QFile>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace {
 
 constexpr char kSignature[] = "Qw DataFile";
 constexpr char kAnyKey[] = "$$test";
+const AnsiString kNoKey;
 constexpr int32_t kNameOffset = 4;
 constexpr int32_t kKeyOffset = kNameOffset + DataFileNameSize;
 constexpr int32_t kLengthOffset = kKeyOffset + DataFileKeySize;
@@ -50,19 +53,47 @@ AnsiString UpToNul(const AnsiString& s)
     return s.substr(0, std::min(s.size(), s.find('\0')));
 }
 
-// Sections and keys match ignoring case: equal after folding to upper case
-// with the code page's letters. The index hashes the same folded form.
-AnsiString Fold(const AnsiString& s)
+// Sections and keys match ignoring case: equal after folding every byte to
+// its upper case in the code page. The index hashes the same folded bytes.
+char FoldChar(char c)
 {
-    return AnsiUpperCase(s);
+    static const auto table = [] {
+        std::array<char, 256> t{};
+        for (int b = 0; b < 256; ++b)
+            t[size_t(b)] = AnsiUpperCase(AnsiString(1, char(b)))[0];
+        return t;
+    }();
+    return table[uint8_t(c)];
 }
 
-AnsiString EntryLookupKey(const AnsiString& foldedSection, const AnsiString& foldedKey)
+bool SameName(const AnsiString& a, const AnsiString& b)
 {
-    AnsiString k = foldedSection;
-    k.push_back('\0');  // names never hold a NUL, so the pair is unambiguous
-    k += foldedKey;
-    return k;
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (FoldChar(a[i]) != FoldChar(b[i]))
+            return false;
+    return true;
+}
+
+// Hashes of the folded section and of the folded section, a NUL and the
+// folded key (names never hold a NUL). False when the names are longer than
+// any stored name can be.
+bool HashNames(const AnsiString& section, const AnsiString& key, uint64_t& sectionHash,
+               uint64_t& entryHash)
+{
+    char buf[DataFileNameSize + 1 + DataFileKeySize];
+    if (section.size() > size_t(DataFileNameSize) || key.size() > size_t(DataFileKeySize))
+        return false;
+    size_t n = 0;
+    for (char c : section)
+        buf[n++] = FoldChar(c);
+    sectionHash = std::hash<std::string_view>()(std::string_view(buf, n));
+    buf[n++] = '\0';
+    for (char c : key)
+        buf[n++] = FoldChar(c);
+    entryHash = std::hash<std::string_view>()(std::string_view(buf, n));
+    return true;
 }
 
 void CheckName(const AnsiString& name, int32_t fieldSize, const char* what)
@@ -114,84 +145,166 @@ bool TCustomDataFile::ReadHeader(TDataFileHeader& Header)
     uint8_t buf[DataFileRecordHeaderSize];
     if (Stream->Read(buf, DataFileRecordHeaderSize) < DataFileRecordHeaderSize)
         return false;
-    Scramble(buf, DataFileRecordHeaderSize);
-    Header.Marker = GetI32(buf);
-    Header.Name = FieldText(buf + kNameOffset, DataFileNameSize);
-    Header.Key = FieldText(buf + kKeyOffset, DataFileKeySize);
-    Header.Length = GetI32(buf + kLengthOffset);
+    DecodeHeader(buf, Header);
     return true;
 }
 
-void TCustomDataFile::CheckHeader(const TDataFileHeader& Header, int64_t StreamSize)
+void TCustomDataFile::DecodeHeader(uint8_t* Buffer, TDataFileHeader& Header)
+{
+    Scramble(Buffer, DataFileRecordHeaderSize);
+    Header.Marker = GetI32(Buffer);
+    Header.Name = FieldText(Buffer + kNameOffset, DataFileNameSize);
+    Header.Key = FieldText(Buffer + kKeyOffset, DataFileKeySize);
+    Header.Length = GetI32(Buffer + kLengthOffset);
+}
+
+void TCustomDataFile::CheckHeader(const TDataFileHeader& Header, int64_t DataStart,
+                                  int64_t StreamSize)
 {
     // A length that is negative or runs past the end would send the scan
     // backwards or have a reader allocate more than the file holds.
-    if (Header.Marker != 1 || Header.Length < 0 ||
-        Header.Length > StreamSize - Stream->Position())
+    if (Header.Marker != 1 || Header.Length < 0 || Header.Length > StreamSize - DataStart)
         InvalidFormat();
+}
+
+// ---- index and lookup --------------------------------------------------------------------
+
+size_t TCustomDataFile::FindSlot(const std::vector<TIndexSlot>& Slots, uint64_t Hash,
+                                 const AnsiString& Section, const AnsiString* Key) const
+{
+    const size_t mask = Slots.size() - 1;
+    for (size_t i = size_t(Hash) & mask;; i = (i + 1) & mask) {
+        const TIndexSlot& slot = Slots[i];
+        if (slot.item == 0)
+            return i;
+        if (slot.hash != Hash)
+            continue;
+        const TDataFileCacheItem& item = Index[slot.item - 1];
+        if (SameName(item.Name, Section) && (!Key || SameName(item.Key, *Key)))
+            return i;
+    }
+}
+
+void TCustomDataFile::AddToIndex(std::vector<TIndexSlot>& Slots, size_t& Used, uint64_t Hash,
+                                 const AnsiString* Key)
+{
+    const TDataFileCacheItem& item = Index.back();
+    if ((Used + 1) * 2 > Slots.size()) {
+        // At most half of the slots in use keeps the probes short.
+        std::vector<TIndexSlot> old(std::max<size_t>(64, Slots.size() * 2));
+        old.swap(Slots);
+        const size_t mask = Slots.size() - 1;
+        for (const TIndexSlot& slot : old) {
+            if (slot.item == 0)
+                continue;
+            size_t i = size_t(slot.hash) & mask;
+            while (Slots[i].item != 0)
+                i = (i + 1) & mask;
+            Slots[i] = slot;
+        }
+    }
+    TIndexSlot& slot = Slots[FindSlot(Slots, Hash, item.Name, Key)];
+    if (slot.item != 0)
+        return;  // the first record wins
+    slot = {Hash, uint32_t(Index.size())};
+    ++Used;
 }
 
 void TCustomDataFile::BuildIndex()
 {
     Index.clear();
-    entryLookup_.clear();
-    sectionLookup_.clear();
+    entrySlots_.clear();
+    sectionSlots_.clear();
+    entryCount_ = sectionCount_ = 0;
     const int64_t size = Stream->Size();
-    Stream->Seek(DataFileHeaderSize, soBeginning);
+    // Headers are copied out of a window read ahead, so that a run of small
+    // records costs one read for many headers.
+    constexpr int32_t kWindow = 8192;
+    std::vector<uint8_t> window(kWindow);
+    int64_t windowStart = 0;
+    int32_t windowLength = 0;
+    int64_t position = DataFileHeaderSize;
     TDataFileHeader header;
     for (;;) {
-        const int64_t position = Stream->Position();
-        if (!ReadHeader(header))
-            break;
-        CheckHeader(header, size);
-        auto item = std::make_unique<TDataFileCacheItem>();
-        item->Position = position;
-        item->Name = header.Name;
-        item->Key = header.Key;
-        const AnsiString section = Fold(header.Name);
-        // emplace keeps an existing entry: the first record wins.
-        entryLookup_.emplace(EntryLookupKey(section, Fold(header.Key)), Index.size());
-        sectionLookup_.emplace(section, Index.size());
-        Index.push_back(std::move(item));
-        Stream->Seek(header.Length, soCurrent);
+        if (position + DataFileRecordHeaderSize > windowStart + windowLength) {
+            Stream->Seek(position, soBeginning);
+            windowStart = position;
+            windowLength = std::max(Stream->Read(window.data(), kWindow), 0);
+            if (windowLength < DataFileRecordHeaderSize)
+                break;  // a trailing partial header ends the records
+        }
+        uint8_t buf[DataFileRecordHeaderSize];
+        std::memcpy(buf, window.data() + (position - windowStart), DataFileRecordHeaderSize);
+        DecodeHeader(buf, header);
+        const int64_t dataStart = position + DataFileRecordHeaderSize;
+        CheckHeader(header, dataStart, size);
+        TDataFileCacheItem& item = Index.emplace_back();
+        item.Position = position;
+        item.Name = header.Name;
+        item.Key = header.Key;
+        uint64_t sectionHash, entryHash;
+        HashNames(item.Name, item.Key, sectionHash, entryHash);  // fields bound the lengths
+        AddToIndex(sectionSlots_, sectionCount_, sectionHash, nullptr);
+        AddToIndex(entrySlots_, entryCount_, entryHash, &item.Key);
+        position = dataStart + header.Length;
     }
+}
+
+const TCustomDataFile::TIndexSlot* TCustomDataFile::LookupIndex(const AnsiString& Section,
+                                                                const AnsiString& Key) const
+{
+    const bool anyKey = Key == kAnyKey;
+    uint64_t sectionHash, entryHash;
+    if (!HashNames(Section, anyKey ? kNoKey : Key, sectionHash, entryHash))
+        return nullptr;
+    const auto& table = anyKey ? sectionSlots_ : entrySlots_;
+    const TIndexSlot& slot = table[FindSlot(table, anyKey ? sectionHash : entryHash, Section,
+                                            anyKey ? nullptr : &Key)];
+    return slot.item != 0 ? &slot : nullptr;
 }
 
 bool TCustomDataFile::FindEntry(const AnsiString& Section, const AnsiString& Key,
                                 TDataFileHeader& Header)
 {
-    const bool anyKey = Key == kAnyKey;
-    const AnsiString section = Fold(Section);
-    const AnsiString key = anyKey ? AnsiString() : Fold(Key);
-
     if (!Index.empty()) {
-        const auto& lookup = anyKey ? sectionLookup_ : entryLookup_;
-        const auto it = lookup.find(anyKey ? section : EntryLookupKey(section, key));
-        if (it == lookup.end())
+        const TIndexSlot* slot = LookupIndex(Section, Key);
+        if (!slot)
             return false;
-        Stream->Seek(Index[it->second]->Position, soBeginning);
+        Stream->Seek(Index[slot->item - 1].Position, soBeginning);
         return ReadHeader(Header);
     }
 
+    const bool anyKey = Key == kAnyKey;
     const int64_t size = Stream->Size();
-    Stream->Seek(DataFileHeaderSize, soBeginning);
-    while (ReadHeader(Header)) {
-        CheckHeader(Header, size);
-        if (Fold(Header.Name) == section && (anyKey || Fold(Header.Key) == key))
+    int64_t position = DataFileHeaderSize;
+    for (;;) {
+        Stream->Seek(position, soBeginning);
+        if (!ReadHeader(Header))
+            return false;
+        const int64_t dataStart = position + DataFileRecordHeaderSize;
+        CheckHeader(Header, dataStart, size);
+        if (SameName(Header.Name, Section) && (anyKey || SameName(Header.Key, Key)))
             return true;
-        Stream->Seek(Header.Length, soCurrent);
+        position = dataStart + Header.Length;
     }
-    return false;
 }
 
 std::vector<uint8_t> TCustomDataFile::ReadData(const TDataFileHeader& Header, int64_t MaxCount)
 {
-    // Bounded by the record, the caller's limit and what the stream still holds.
-    const int64_t count = std::max<int64_t>(
-        0, std::min({int64_t(Header.Length), MaxCount, Stream->Size() - Stream->Position()}));
-    std::vector<uint8_t> data(static_cast<size_t>(count));
-    const int32_t got = count > 0 ? Stream->Read(data.data(), int32_t(count)) : 0;
-    data.resize(size_t(std::max(got, 0)));
+    // Bounded by the record and the caller's limit, and read in chunks so that
+    // a length the stream no longer holds allocates no more than it does hold.
+    constexpr int64_t kChunk = 1 << 20;
+    const int64_t wanted = std::max<int64_t>(0, std::min(int64_t(Header.Length), MaxCount));
+    std::vector<uint8_t> data;
+    while (int64_t(data.size()) < wanted) {
+        const size_t done = data.size();
+        const int32_t chunk = int32_t(std::min(wanted - int64_t(done), kChunk));
+        data.resize(done + size_t(chunk));
+        const int32_t got = std::max(Stream->Read(data.data() + done, chunk), 0);
+        data.resize(done + size_t(got));
+        if (got < chunk)
+            break;
+    }
     Scramble(data.data(), int32_t(data.size()));
     return data;
 }
@@ -309,7 +422,7 @@ int32_t TCustomDataFile::WriteBuffer(const AnsiString& Section, const AnsiString
         throw Exception(AnsiString("Die Datei ist schreibgesch\xFCtzt"));
     CheckName(Section, DataFileNameSize, "Section name");
     CheckName(Key, DataFileKeySize, "Key");
-    if (Count < 0)
+    if (Count < 0 || Count > std::numeric_limits<int32_t>::max() - DataFileRecordHeaderSize)
         throw EInvalidArgument(Format("Invalid record length %d", {Count}));
 
     uint8_t header[DataFileRecordHeaderSize] = {};
@@ -317,16 +430,17 @@ int32_t TCustomDataFile::WriteBuffer(const AnsiString& Section, const AnsiString
     std::memcpy(header + kNameOffset, Section.data(), Section.size());
     std::memcpy(header + kKeyOffset, Key.data(), Key.size());
     PutI32(header + kLengthOffset, Count);
-    Encode(header, DataFileRecordHeaderSize);
+
+    // Header and data are encoded as separate blocks and written in one go.
+    std::vector<uint8_t> record(size_t(DataFileRecordHeaderSize) + size_t(Count));
+    std::memcpy(record.data(), header, DataFileRecordHeaderSize);
+    if (Count > 0)
+        std::memcpy(record.data() + DataFileRecordHeaderSize, Buffer, size_t(Count));
+    Encode(record.data(), DataFileRecordHeaderSize);
+    Encode(record.data() + DataFileRecordHeaderSize, Count);
 
     Stream->Seek(0, soEnd);
-    Stream->WriteBuffer(header, DataFileRecordHeaderSize);
-    if (Count > 0) {
-        const auto* src = static_cast<const uint8_t*>(Buffer);
-        std::vector<uint8_t> copy(src, src + Count);
-        Encode(copy.data(), Count);
-        Stream->WriteBuffer(copy.data(), Count);
-    }
+    Stream->WriteBuffer(record.data(), int32_t(record.size()));
     return Count;
 }
 

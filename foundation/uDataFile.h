@@ -11,7 +11,6 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 // Sizes of the on-disk layout.
@@ -32,6 +31,9 @@ struct TDataFileHeader {
 class TDataFileCacheItem : public TObject {
 public:
     LUMI_CLASSNAME(TDataFileCacheItem)
+    TDataFileCacheItem() = default;
+    TDataFileCacheItem(TDataFileCacheItem&&) noexcept = default;
+    TDataFileCacheItem& operator=(TDataFileCacheItem&&) noexcept = default;
     int64_t Position = 0;  // stream offset of the record's header
     AnsiString Name;
     AnsiString Key;
@@ -92,7 +94,7 @@ public:
     TStream* Stream = nullptr;
     AnsiString Key;
     // The records present when the file was opened, in file order.
-    std::vector<std::unique_ptr<TDataFileCacheItem>> Index;
+    std::vector<TDataFileCacheItem> Index;
 
 protected:
     TCustomDataFile();
@@ -103,17 +105,34 @@ private:
     // Reads and decodes the header at the stream's position; false when fewer
     // than 168 bytes are left.
     bool ReadHeader(TDataFileHeader& Header);
+    // Decodes a 168-byte header block in place and parses it.
+    void DecodeHeader(uint8_t* Buffer, TDataFileHeader& Header);
     // Raises "Invalid file format." unless the header is a record header whose
-    // data fits in a stream of StreamSize bytes.
-    void CheckHeader(const TDataFileHeader& Header, int64_t StreamSize);
+    // data, starting at DataStart, fits in a stream of StreamSize bytes.
+    void CheckHeader(const TDataFileHeader& Header, int64_t DataStart, int64_t StreamSize);
     // Reads the data of the record found last, at most MaxCount bytes, decoded.
     std::vector<uint8_t> ReadData(const TDataFileHeader& Header, int64_t MaxCount);
     bool ReadRecord(const AnsiString& Section, const AnsiString& Key, int64_t MaxCount,
                     std::vector<uint8_t>& Data);
 
-    // Hash of the case-folded names onto the first index item that carries them.
-    std::unordered_map<AnsiString, size_t> entryLookup_;    // section + NUL + key
-    std::unordered_map<AnsiString, size_t> sectionLookup_;  // section, for "$$test"
+    // Open-addressing hash over Index: each slot names the first item of one
+    // section (sectionSlots_) or one section and key (entrySlots_).
+    struct TIndexSlot {
+        uint64_t hash = 0;
+        uint32_t item = 0;  // Index position + 1; 0: empty
+    };
+    // The slot of the first record with that section and key, nullptr when
+    // there is none.
+    const TIndexSlot* LookupIndex(const AnsiString& Section, const AnsiString& Key) const;
+    size_t FindSlot(const std::vector<TIndexSlot>& Slots, uint64_t Hash,
+                    const AnsiString& Section, const AnsiString* Key) const;
+    void AddToIndex(std::vector<TIndexSlot>& Slots, size_t& Used, uint64_t Hash,
+                    const AnsiString* Key);
+
+    std::vector<TIndexSlot> entrySlots_;
+    std::vector<TIndexSlot> sectionSlots_;
+    size_t entryCount_ = 0;
+    size_t sectionCount_ = 0;
 };
 
 // A keyed data file on disk. A file whose write permission bits are all clear

@@ -196,8 +196,8 @@ TEST_F(DataFile, RoundTripThroughScanAndIndex)
     {
         TDataFile f(name);
         EXPECT_EQ(f.Index.size(), 7u);
-        EXPECT_EQ(f.Index[0]->Position, 20);
-        EXPECT_EQ(f.Index[6]->Name, "Doc/Pages/Page1/Piclist/Pic0");
+        EXPECT_EQ(f.Index[0].Position, 20);
+        EXPECT_EQ(f.Index[6].Name, "Doc/Pages/Page1/Piclist/Pic0");
         CheckSample(f);  // a reopened file reads through its index
     }
     TMemoryStream ms;
@@ -233,6 +233,35 @@ TEST_F(DataFile, FirstMatchWinsIgnoringCaseAndAnyKey)
     f.WriteInteger("Late", "X", 9);
     EXPECT_EQ(f.ReadInteger("Late", "X", -1), -1);
     EXPECT_EQ(TDataFile(name).ReadInteger("Late", "X", -1), 9);
+}
+
+// Records of many sizes, some far larger than the stretch of file the index
+// reads at once, so that headers fall across every kind of boundary.
+TEST_F(DataFile, IndexesRecordsOfEverySize)
+{
+    const QString name = Path("sizes.zpb");
+    auto payload = [](int i) {
+        Bytes b(size_t(i % 3 == 0 ? i * 997 % 20000 : i * 13 % 300), 0);
+        for (size_t j = 0; j < b.size(); ++j)
+            b[j] = uint8_t(i + j);
+        return b;
+    };
+    {
+        TDataFile f(name);
+        for (int i = 0; i < 200; ++i) {
+            const Bytes b = payload(i);
+            f.WriteBuffer("Sec" + IntToStr(i % 7), "K" + IntToStr(i), b.data(), int32_t(b.size()));
+        }
+    }
+    TDataFile f(name);
+    ASSERT_EQ(f.Index.size(), 200u);
+    for (int i = 0; i < 200; ++i) {
+        TMemoryStream ms;
+        EXPECT_EQ(f.ReadStream("sec" + IntToStr(i % 7), "k" + IntToStr(i), ms),
+                  int32_t(payload(i).size()));
+        EXPECT_EQ(ms.Bytes(), payload(i)) << i;
+    }
+    EXPECT_EQ(f.ReadInteger("Sec3", "$$test", 0), f.ReadInteger("Sec3", "K3", 1));
 }
 
 // Every pair of single characters matches exactly when the locale-aware
