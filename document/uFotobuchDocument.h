@@ -456,5 +456,5 @@ public:
     std::unique_ptr<TKalenderPainter> Painter;  // null without a document
 
 private:
-    void MakePainter();
+    void MakePainter(uint8_t Typ);
 };
