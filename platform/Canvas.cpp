@@ -601,8 +601,6 @@ void TCanvas::ExtTextOut(int X, int Y, const AnsiString& Text, const int* Dx)
     run.setRawFont(face);
     run.setGlyphIndexes(glyphs);
     run.setPositions(positions);
-    run.setUnderline(font_.Style() & fsUnderline);
-    run.setStrikeOut(font_.Style() & fsStrikeOut);
 
     p->save();
     // The cell's top-left is the reference point; the escapement turns counter-clockwise.
@@ -613,6 +611,16 @@ void TCanvas::ExtTextOut(int X, int Y, const AnsiString& Text, const int* Dx)
         p->fillRect(QRectF(0, 0, x, tm.tmHeight), toQColor(brush_.Color()));
     p->setPen(toQColor(font_.Color()));
     p->drawGlyphRun(QPointF(0, 0), run);
+    // Decorations are drawn here: Qt offsets those of a glyph run by the
+    // painter's translation a second time.
+    if (font_.Style() & (fsUnderline | fsStrikeOut)) {
+        const double thickness = std::max(1.0, face.lineThickness());
+        const QColor color = toQColor(font_.Color());
+        if (font_.Style() & fsUnderline)
+            p->fillRect(QRectF(0, tm.tmAscent + face.underlinePosition() - thickness / 2, x, thickness), color);
+        if (font_.Style() & fsStrikeOut)
+            p->fillRect(QRectF(0, tm.tmAscent - face.xHeight() / 2 - thickness / 2, x, thickness), color);
+    }
     p->restore();
 }
 

@@ -154,3 +154,35 @@ TEST(Canvas, BitmapPixelsAndScanLines)
     EXPECT_FALSE(LockBits(bmp.Image(), data));
     EXPECT_EQ(data.Scan0, nullptr);
 }
+
+TEST(Canvas, UnderlineAndStrikeOutStayWithTheText)
+{
+    for (TFontStyles style : {TFontStyles(fsUnderline), TFontStyles(fsStrikeOut)}) {
+        QImage img(300, 300, QImage::Format_ARGB32);
+        img.fill(0xFFFFFFFFu);
+        {
+            TCanvas c(&img);
+            c.Font().SetName("Arial");
+            c.Font().SetHeight(-40);
+            c.Font().SetColor(clBlack);
+            c.Font().SetStyle(style);
+            c.Brush().SetStyle(bsClear);
+            c.TextOut(100, 120, "....");  // dots leave the decoration as the only wide ink
+        }
+        const QRect ink = Ink(img);
+        // Everything lies within the text cell at (100,120), 46 pixels high.
+        EXPECT_GE(ink.top(), 120) << int(style);
+        EXPECT_LE(ink.bottom(), 120 + 46) << int(style);
+        EXPECT_GE(ink.left(), 100) << int(style);
+        // The decoration is one unbroken line across the dots.
+        int longest = 0;
+        for (int y = ink.top(); y <= ink.bottom(); ++y) {
+            int run = 0;
+            for (int x = ink.left(); x <= ink.right(); ++x) {
+                run = qRed(img.pixel(x, y)) < 128 ? run + 1 : 0;
+                longest = std::max(longest, run);
+            }
+        }
+        EXPECT_GT(longest, 40) << int(style);
+    }
+}
