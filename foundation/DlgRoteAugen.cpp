@@ -144,8 +144,7 @@ TDlgRoteAugen::TDlgRoteAugen(TCreateKey Key, QWidget* Parent) : TLocalizerForm(K
     auto* brushes = new QButtonGroup(this);
     for (int i = 0; i < 3; ++i) {
         FBtnPinsel[i] = SpeedButton(this, names[i], BrushGlyph(sizes[i]), QRect(84 + 30 * i, 8, 28, 28));
-        FBtnPinsel[i]->setProperty("Tag", sizes[i]);
-        brushes->addButton(FBtnPinsel[i], sizes[i]);
+        brushes->addButton(FBtnPinsel[i], sizes[i]);  // the id is the tag: the brush size
     }
     FBtnPinsel[1]->setChecked(true);
     connect(brushes, &QButtonGroup::idClicked, this, [this](int size) { SetBrushSize(size); });

@@ -267,3 +267,40 @@ TEST(DlgRoteAugen, BrushOutlineAndScreenshot)
     dlg->BtnDrag()->click();
     EXPECT_FALSE(dlg->OutlineRect().isValid());
 }
+
+TEST(DlgRoteAugen, DraggingScrollsAndAClickZooms)
+{
+    auto dlg = Create<TDlgRoteAugen>();
+    QImage wide(2000, 300, QImage::Format_ARGB32);
+    wide.fill(qRgb(90, 120, 150));
+    dlg->SetPicture(wide, 0);
+    dlg->show();
+    QApplication::processEvents();
+    QWidget* pb = dlg->PaintBox();
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button) {
+        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+        QMouseEvent e(type, QPointF(at), pb->mapToGlobal(QPointF(at)), type == QEvent::MouseMove ? Qt::NoButton : button,
+                      held, Qt::NoModifier);
+        QApplication::sendEvent(pb, &e);
+    };
+    QScrollBar* h = dlg->ScrollBox()->horizontalScrollBar();
+    send(QEvent::MouseButtonPress, QPoint(300, 100), Qt::LeftButton);
+    send(QEvent::MouseMove, QPoint(260, 100), Qt::LeftButton);
+    EXPECT_EQ(h->value(), 40);  // the picture moves with the pointer
+    send(QEvent::MouseButtonRelease, pb->mapFromGlobal(pb->mapToGlobal(QPoint(260, 100))), Qt::LeftButton);
+    EXPECT_FLOAT_EQ(dlg->Zoom(), 1);  // moved too far for a click
+
+    const QPoint at(500, 100);
+    send(QEvent::MouseButtonPress, at, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, at + QPoint(2, -2), Qt::LeftButton);
+    EXPECT_FLOAT_EQ(dlg->Zoom(), 1.5f);
+    send(QEvent::MouseButtonPress, at, Qt::RightButton);
+    send(QEvent::MouseButtonRelease, at, Qt::RightButton);
+    EXPECT_FLOAT_EQ(dlg->Zoom(), 1);
+
+    // With Ctrl the wheel zooms: towards the user (negative delta) zooms in.
+    QWheelEvent wheel(QPointF(at), pb->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(pb, &wheel);
+    EXPECT_FLOAT_EQ(dlg->Zoom(), 1.5f);
+}
