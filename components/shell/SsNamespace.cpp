@@ -253,8 +253,12 @@ int TSsNamespaceFolder::CompareIDs(const TSsIdList& a, const TSsIdList& b) const
             if (dx != dy)
                 return dx ? -1 : 1;
         }
-        const QString nx = QFile::decodeName(x), ny = QFile::decodeName(y);
-        int c = nx.compare(ny, Qt::CaseInsensitive);
+        auto ascii = [](const QByteArray& b) {
+            return std::all_of(b.begin(), b.end(), [](char ch) { return uchar(ch) < 0x80; });
+        };
+        int c = ascii(x) && ascii(y)
+                    ? qstricmp(x.constData(), y.constData())
+                    : QFile::decodeName(x).compare(QFile::decodeName(y), Qt::CaseInsensitive);
         if (c == 0)
             c = x < y ? -1 : 1;
         return c < 0 ? -1 : 1;
@@ -266,6 +270,13 @@ uint32_t TSsNamespaceFolder::GetAttributesOf(const TSsIdList& rel, uint32_t mask
 {
     if (rel.Count() == 0)
         return 0;
+    // Kind questions about an enumerated child need no file-system call.
+    constexpr uint32_t kind = SFGAO_FILESYSTEM | SFGAO_FOLDER | SFGAO_FILESYSANCESTOR;
+    if (!(mask & ~kind) && rel.Count() == 1) {
+        auto it = dirs_.constFind(rel.Id(0));
+        if (it != dirs_.constEnd())
+            return (*it ? kind : SFGAO_FILESYSTEM) & mask;
+    }
     const QString path = ChildPath(rel);
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
@@ -278,14 +289,17 @@ uint32_t TSsNamespaceFolder::GetAttributesOf(const TSsIdList& rel, uint32_t mask
         a |= SFGAO_LINK;
     if (!root && info.fileName().startsWith('.'))
         a |= SFGAO_GHOSTED;
-    if (info.isReadable())
+    if ((mask & (SFGAO_CANCOPY | SFGAO_CANLINK)) && info.isReadable())
         a |= SFGAO_CANCOPY | SFGAO_CANLINK;
-    if (!root && QFileInfo(info.absolutePath()).isWritable())
+    if ((mask & (SFGAO_CANMOVE | SFGAO_CANRENAME | SFGAO_CANDELETE)) && !root &&
+        QFileInfo(info.absolutePath()).isWritable())
         a |= SFGAO_CANMOVE | SFGAO_CANRENAME | SFGAO_CANDELETE;
-    if (!info.isWritable())
-        a |= SFGAO_READONLY;
-    else if (info.isDir())
-        a |= SFGAO_DROPTARGET;
+    if (mask & (SFGAO_READONLY | SFGAO_DROPTARGET)) {
+        if (!info.isWritable())
+            a |= SFGAO_READONLY;
+        else if (info.isDir())
+            a |= SFGAO_DROPTARGET;
+    }
     if ((mask & SFGAO_REMOVABLE) && root && SsGetDriveType(path) == DRIVE_REMOVABLE)
         a |= SFGAO_REMOVABLE;
     if ((mask & SFGAO_HASSUBFOLDER) && info.isDir() && HasSubFolder(path))

@@ -281,8 +281,6 @@ void TSsCustomShellTreeView::DeleteNode(QTreeWidgetItem* node)
     std::function<void(QTreeWidgetItem*)> forget = [&](QTreeWidgetItem* n) {
         for (int i = 0; i < n->childCount(); ++i)
             forget(n->child(i));
-        if (n == lastNode_)
-            lastNode_ = nullptr;
         if (n == dropNode_)
             dropNode_ = nullptr;
         if (n == editingNode_)
@@ -305,8 +303,7 @@ void TSsCustomShellTreeView::ClearNodes()
     }
     folders_.Clear();
     selectedFolder_ = nullptr;
-    lastNode_ = dropNode_ = editingNode_ = nullptr;
-    rootIndex_ = -1;
+    dropNode_ = editingNode_ = nullptr;
 }
 
 QTreeWidgetItem* TSsCustomShellTreeView::FindNodeByPidl(const TSsIdList* idList) const
@@ -387,7 +384,6 @@ void TSsCustomShellTreeView::FillTree()
     const QString rootPath = root->Path;
     QTreeWidgetItem* node = AddFolderNode(nullptr, std::move(root), false);
     SetNodeImages(node, rootList.get(), true);
-    rootIndex_ = node->data(0, NodeDataRole).toInt();
     filling_ = true;
     controller_->TargetNode = node;
     controller_->EnumerateFolder(rootList.get(), emTree);
@@ -477,7 +473,6 @@ void TSsCustomShellTreeView::Change(QTreeWidgetItem* node)
 {
     if (!initialSelectionDone_ || !node)
         return;
-    lastNode_ = node;
     if (TSsShellFolder* folder = FolderOf(node)) {
         selectedFolder_ = folder;
         if (OnFolderSelected)
@@ -688,7 +683,6 @@ void TSsCustomShellTreeView::SetDropNode(QTreeWidgetItem* node)
 void TSsCustomShellTreeView::dragEnterEvent(QDragEnterEvent* e)
 {
     dragAccepted_ = HasLocalFiles(e->mimeData());
-    dragRepaint_ = false;
     if (!dragAccepted_) {
         e->ignore();
         return;
@@ -702,7 +696,6 @@ void TSsCustomShellTreeView::dragMoveEvent(QDragMoveEvent* e)
         e->ignore();
         return;
     }
-    dragging_ = true;
     const QPoint pos = e->position().toPoint();
     QTreeWidgetItem* node = itemAt(pos);
     if (!node) {
@@ -714,11 +707,9 @@ void TSsCustomShellTreeView::dragMoveEvent(QDragMoveEvent* e)
     if (pos.y() < 10 && node != topLevelItem(0) && itemAbove(node)) {
         QThread::msleep(30);
         bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
-        dragRepaint_ = true;
     } else if (pos.y() > viewport()->height() - 30 && itemBelow(node)) {
         QThread::msleep(30);
         bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-        dragRepaint_ = true;
     }
     int32_t effect = SsEffectsOfActions(e->possibleActions());
     const int32_t keyState = SsKeyState(e->modifiers(), e->buttons());
@@ -730,7 +721,6 @@ void TSsCustomShellTreeView::dragMoveEvent(QDragMoveEvent* e)
     if (node != dropNode_) {
         SetDropNode(node);
         viewport()->update();
-        dragRepaint_ = false;
         if (ExpandInterval != 0)
             expandTimer_.start(ExpandInterval);
     }
@@ -746,7 +736,6 @@ void TSsCustomShellTreeView::dragLeaveEvent(QDragLeaveEvent* e)
 {
     expandTimer_.stop();
     dragAccepted_ = false;
-    dragging_ = false;
     SetDropNode(nullptr);
     e->accept();
 }
@@ -759,7 +748,6 @@ void TSsCustomShellTreeView::dropEvent(QDropEvent* e)
         return;
     }
     dragAccepted_ = false;
-    dragging_ = false;
     SetDropNode(nullptr);
     const QPoint pos = e->position().toPoint();
     int32_t effect = SsEffectsOfActions(e->possibleActions());

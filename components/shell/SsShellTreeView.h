@@ -148,13 +148,9 @@ private:
     TSsShellFolder* selectedFolder_ = nullptr;
     double shellVersion_;
     std::shared_ptr<TSsCustomShellController> controller_;
-    bool dragging_ = false;
-    bool dragRepaint_ = false;
     bool dragAccepted_ = false;
     QTreeWidgetItem* dropNode_ = nullptr;
-    QTreeWidgetItem* lastNode_ = nullptr;
     bool quietSelection_ = false;
-    int rootIndex_ = -1;
     std::unique_ptr<TSsShellNotification> notification_;
     bool created_ = false;
     bool initialSelectionDone_ = false;

@@ -105,8 +105,9 @@ TEST(SsShellItem, FileAndFolderData)
     QFile(fx.Path("b.jpg")).setPermissions(QFile::ReadOwner);
     auto readOnly = ItemOf(fx.Path("b.jpg"));
     readOnly->LoadFileData();
-    if (getuid() != 0)  // root may write anything
+    if (getuid() != 0) {  // root may write anything
         EXPECT_EQ(readOnly->AttributeText, "R");
+    }
 }
 
 TEST(SsShellItem, DatesBefore1980AndLargeSizes)
