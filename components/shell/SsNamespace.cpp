@@ -352,6 +352,7 @@ bool TSsNamespaceFolder::GetFileData(const TSsIdList& rel, TSsFindData& data) co
     const bool dir = S_ISDIR(st.st_mode);
     data.Size = dir ? 0 : int64_t(st.st_size);
     data.LastWrite = QDateTimeToDateTime(QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec));
+    // The file systems here keep no archive or compression bit.
     data.Attributes = 0;
     if (dir)
         data.Attributes |= FILE_ATTRIBUTE_DIRECTORY;

@@ -263,3 +263,21 @@ TEST(SsShellFolderComboBox, InsertsAndRemovesTheChainOfFolders)
     EXPECT_EQ(combo.count(), fixed);
     EXPECT_EQ(combo.currentIndex(), homeEntry);
 }
+
+TEST(SsShellListView, RenamesInPlaceWithoutReplacingAnotherFile)
+{
+    ListFixture fx;
+    QAbstractItemModel* model = fx.list.ActiveView()->model();
+    const int row = int(Rows(fx.list).indexOf("c.txt"));
+    ASSERT_TRUE(fx.list.CanEditRow(row));
+    model->setData(model->index(row, 0), "d.txt");
+    EXPECT_EQ(fx.list.RowItem(row)->DisplayName, "d.txt");
+    EXPECT_EQ(fx.list.RowItem(row)->Path, fx.Path("d.txt"));
+    EXPECT_TRUE(QFile::exists(fx.Path("d.txt")));
+    // The name of another entry is refused.
+    model->setData(model->index(row, 0), "b.jpg");
+    EXPECT_EQ(fx.list.RowItem(row)->DisplayName, "d.txt");
+    EXPECT_EQ(QFileInfo(fx.Path("b.jpg")).size(), 3000);
+    fx.list.Options &= uint8_t(~loAllowRename);
+    EXPECT_FALSE(fx.list.CanEditRow(row));
+}
