@@ -421,3 +421,456 @@ TEST(FotobuchDocument, RoundTripOfEveryElementKindCalendarsAndSpecialDays)
     EXPECT_EQ(doc.GetScreenCaption(1), GetMonthName(2));
     EXPECT_EQ(doc.GetScreenCaption(5), GetMonthName(6));
 }
+
+TEST(FotobuchDocument, ScreenArithmeticByMode)
+{
+    struct {
+        int Mode, Pages, Screens;
+        float W, H;
+        std::vector<int> Left, Right;   // per screen
+        std::vector<int> ScreenOfPage;  // per page
+        std::vector<bool> LeftPage;     // per page
+    } cases[] = {
+        {0, 3, 3, 148.5f, 210, {0, 1, 2}, {0, 1, 2}, {0, 1, 2}, {false, false, false}},
+        {1, 4, 3, 2 * 148.5f + 2 + 8, 218, {-1, 1, 3}, {0, 2, 4}, {0, 1, 1, 2}, {false, true, false, true}},
+        {1, 0, 1, 2 * 148.5f + 2 + 8, 218, {-1}, {0}, {}, {}},
+        {2, 5, 2, 297, 210, {0, 2}, {1, 3}, {0, 0, 1, 1, 2}, {true, false, true, false, true}},
+        {3, 4, 0, 10, 10, {}, {}, {0, 0, 0, 0}, {false, false, false, false}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "mode " << c.Mode << ", " << c.Pages << " pages");
+        TFBDocument doc;
+        doc.ScreenMode = uint8_t(c.Mode);
+        doc.PageWidth = 148.5f;
+        doc.PageHeight = 210;
+        AddPages(doc, c.Pages);
+        EXPECT_EQ(doc.GetScreenCount(), c.Screens);
+        float w, h;
+        doc.GetScreenSize(w, h);
+        EXPECT_EQ(w, c.W);
+        EXPECT_EQ(h, c.H);
+        for (size_t s = 0; s < c.Left.size(); ++s) {
+            EXPECT_EQ(doc.GetLeftPageIndex(int(s)), c.Left[s]);
+            EXPECT_EQ(doc.GetRightPageIndex(int(s)), c.Right[s]);
+            const int l = c.Left[s], r = c.Right[s];
+            EXPECT_EQ(doc.GetLeftPage(int(s)), l >= 0 && l < c.Pages ? doc.Pages.GetPage(l) : nullptr);
+            EXPECT_EQ(doc.GetRightPage(int(s)), r < c.Pages ? doc.Pages.GetPage(r) : nullptr);
+        }
+        for (int i = 0; i < c.Pages; ++i) {
+            EXPECT_EQ(doc.ScreenIndexOfPage(i), c.ScreenOfPage[size_t(i)]);
+            EXPECT_EQ(doc.Pages.GetPage(i)->GetScreenIndex(), c.ScreenOfPage[size_t(i)]);
+            EXPECT_EQ(doc.Pages.GetPage(i)->IsLeftPage(), c.LeftPage[size_t(i)]);
+        }
+    }
+}
+
+TEST(FotobuchDocument, TranslateToPagePlacesPagesOnTheirScreen)
+{
+    TFBDocument doc;
+    doc.PageWidth = 100;
+    doc.Stegbreite = 2;
+    doc.Umschlagbreite = 4;
+    AddPages(doc, 3);
+    TFBPage detached(&doc);
+    struct {
+        int Mode;
+        const TFBPage* Page;
+        float X, Y;  // where the page origin lands
+    } cases[] = {
+        {0, doc.Pages.GetPage(1), 0, 0},
+        {1, doc.Pages.GetPage(0), 106, 4},  // cover: right page
+        {1, doc.Pages.GetPage(1), 4, 4},
+        {1, doc.Pages.GetPage(2), 106, 4},
+        {1, &detached, 106, 4},  // not in the list: not a left page
+        {1, nullptr, 0, 0},
+        {2, doc.Pages.GetPage(0), 0, 0},
+        {2, doc.Pages.GetPage(1), 100, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "mode " << c.Mode << " page " << (c.Page ? c.Page->GetIndex() : -9));
+        doc.ScreenMode = uint8_t(c.Mode);
+        TTransformation t;
+        doc.TranslateToPage(t, c.Page);
+        float x, y;
+        t.Transform(0, 0, x, y);
+        EXPECT_FLOAT_EQ(x, c.X);
+        EXPECT_FLOAT_EQ(y, c.Y);
+    }
+}
+
+TEST(FotobuchDocument, ScreenCaptionsAndPaperCaptions)
+{
+    TFBDocument doc;
+    doc.ScreenMode = 1;
+    AddPages(doc, 1);
+    EXPECT_EQ(doc.GetScreenCaption(0), "Seite 1");
+    AddPages(doc, 3);
+    EXPECT_EQ(doc.GetScreenCaption(1), "Seite 2 - 3");
+    EXPECT_EQ(doc.GetScreenCaption(2), "Seite 4");
+    doc.ScreenMode = 2;
+    EXPECT_EQ(doc.GetScreenCaption(0), "Seite 1 - 2");
+    doc.ScreenMode = 0;
+    EXPECT_EQ(doc.GetScreenCaption(3), "Seite 4");
+
+    EXPECT_EQ(doc.GetPrintPaperCaption(), "DIN A4");
+    EXPECT_EQ(doc.GetPrintPaperTypeCaption(), "Photopapier gl\xE4nzend");
+    doc.PrintPaperType = "Matt";
+    EXPECT_EQ(doc.GetPrintPaperTypeCaption(), "Matt");
+
+    EXPECT_EQ(GetPrintSettingName(0), "");
+    EXPECT_EQ(GetPrintSettingName(7), "KalenderA4Randlos");
+    EXPECT_EQ(GetPrintSettingName(14), "PhotobookProRandlos");
+    EXPECT_EQ(GetPrintSettingName(15), "");
+    EXPECT_EQ(GetLayoutStilName(5), "Tradition R");
+    EXPECT_EQ(GetLayoutStilName(10), "");
+}
+
+TEST(FotobuchDocument, LayoutTypesAsSetText)
+{
+    EXPECT_EQ(LayoutTypenToString(0), "[]");
+    EXPECT_EQ(LayoutTypenToString(AllLayoutTypen),
+              "[ltPhotoBook86,ltPhotoBook85,ltPhotoBook46,ltPhotoBooklet43,ltSingles10x15,"
+              "ltPhotoBook88,ltPhotoBook85Randlos,ltDINA4,ltDINA4Randlos,ltSingles13x18,"
+              "ltPhotoBookPro,ltPhotoBookProRandlos]");
+    EXPECT_EQ(StringToLayoutTypen("[ltSingles13x18,ltPhotoBook86]"),
+              LayoutTypSet(ltSingles13x18) | LayoutTypSet(ltPhotoBook86));
+    EXPECT_EQ(StringToLayoutTypen(LayoutTypenToString(0x0A5A)), 0x0A5A);
+
+    // A stored set replaces the default; an empty text keeps all twelve.
+    for (const auto& [text, expected] : {std::pair<const char*, int>{"[ltDINA4]", 1 << 7},
+                                         {"[]", 0}, {"", AllLayoutTypen}}) {
+        TMemoryStream stream;
+        TMemoryDataFile file(stream);
+        file.WriteString("Doc", "Layouttypen", text);
+        TFBDocument doc;
+        doc.LoadFromDataFile(file);
+        EXPECT_EQ(doc.Layouttypen, expected) << text;
+    }
+}
+
+TEST(FotobuchDocument, InsertDeleteAndMoveScreens)
+{
+    TFBDocument doc;
+    doc.ScreenMode = 1;
+    AddPages(doc, 6);  // screens: [-,0] [1,2] [3,4] [5,-]
+    TFBPage* like = doc.Pages.GetPage(2);
+    like->Orientation = 1;
+    AddTo<TFBPictureElement>(like->Pictures, like, 10, 20, 30, 40, 15)->FillWithColor(0xFF);
+    AddTo<TFBTextElement>(like->Elements, like, 1, 1, 1, 1);
+
+    EXPECT_FALSE(doc.CanInsertScreen(0));
+    EXPECT_TRUE(doc.CanInsertScreen(1));
+    EXPECT_TRUE(doc.CanInsertScreen(2));
+    EXPECT_FALSE(doc.CanInsertScreen(3));
+    EXPECT_FALSE(doc.CanDeleteScreen(0));
+    EXPECT_TRUE(doc.CanDeleteScreen(2));
+    EXPECT_FALSE(doc.CanDeleteScreen(3));
+
+    doc.InsertScreen(2, 1);  // two pages like screen 1 before pages 3 and 4
+    ASSERT_EQ(doc.Pages.Count(), 8);
+    TFBPage* newLeft = doc.Pages.GetPage(3);
+    TFBPage* newRight = doc.Pages.GetPage(4);
+    EXPECT_EQ(newLeft->PageColor, 0xFFFFFF);
+    EXPECT_EQ(newLeft->Orientation, 0);
+    EXPECT_EQ(newRight->Orientation, 1);
+    ASSERT_EQ(newRight->Pictures.Count(), 1);
+    const TFBElement* frame = newRight->Pictures.GetItem(0);
+    EXPECT_EQ(frame->Width, 30.0f);
+    EXPECT_EQ(frame->Angle, 0.0f);
+    EXPECT_FALSE(static_cast<const TFBPictureElement*>(frame)->HasPicture());
+    EXPECT_EQ(newRight->Elements.Count(), 0);
+    newLeft->PageColor = 10;
+    newRight->PageColor = 11;
+    EXPECT_EQ(PageColors(doc), (std::vector<int>{0, 1, 2, 10, 11, 3, 4, 5}));
+
+    doc.MoveScreen(2, 1);
+    EXPECT_EQ(PageColors(doc), (std::vector<int>{0, 10, 11, 1, 2, 3, 4, 5}));
+    doc.MoveScreen(1, 3);
+    EXPECT_EQ(PageColors(doc), (std::vector<int>{0, 1, 2, 3, 4, 10, 11, 5}));
+
+    doc.Modified = false;
+    doc.DeleteScreen(3);
+    EXPECT_EQ(PageColors(doc), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    EXPECT_TRUE(doc.Modified);
+
+    // Single pages: one page like another, and never the last page deleted.
+    doc.ScreenMode = 0;
+    doc.InsertScreen(0, 2);
+    EXPECT_EQ(doc.Pages.GetPage(0)->Orientation, 1);
+    EXPECT_EQ(doc.Pages.GetPage(0)->Pictures.Count(), 1);
+    doc.MoveScreen(0, 6);
+    EXPECT_EQ(doc.Pages.GetPage(6)->Pictures.Count(), 1);
+    EXPECT_TRUE(doc.CanInsertScreen(0));
+    EXPECT_TRUE(doc.CanDeleteScreen(0));
+    while (doc.Pages.Count() > 1)
+        doc.DeleteScreen(0);
+    EXPECT_FALSE(doc.CanDeleteScreen(0));
+
+    // Calendar products keep their pages.
+    for (uint8_t setting : {7, 8}) {
+        doc.PrintSetting = setting;
+        AddPages(doc, 2);
+        EXPECT_FALSE(doc.CanInsertScreen(1));
+        EXPECT_FALSE(doc.CanDeleteScreen(1));
+    }
+}
+
+TEST(FotobuchDocument, ScreenOrientationContentAndFrameCopies)
+{
+    TFBDocument doc;
+    doc.ScreenMode = 1;
+    AddPages(doc, 4);
+    EXPECT_EQ(doc.GetLastUsedPageIndex(), -1);
+    doc.SetScreenOrientation(1, 1);
+    EXPECT_EQ(doc.Pages.GetPage(1)->Orientation, 1);
+    EXPECT_EQ(doc.Pages.GetPage(2)->Orientation, 1);
+    EXPECT_EQ(doc.GetScreenOrientation(1), 1);
+    doc.Pages.GetPage(0)->Orientation = 1;
+    EXPECT_EQ(doc.GetScreenOrientation(0), 1);  // the right page when there is no left one
+    EXPECT_EQ(doc.GetScreenOrientation(9), 0);
+
+    TFBPage* src = doc.Pages.GetPage(1);
+    AddTo<TFBPictureElement>(src->Pictures, src, 1, 2, 3, 4, 45);  // empty: no content
+    EXPECT_FALSE(src->HasContent());
+    AddTo<TFBKalenderElement>(src->Calendars, src, 5, 6, 7, 8);
+    AddTo<TFBKalenderElement>(src->Calendars, src, 9, 10, 11, 12);
+    EXPECT_TRUE(src->HasContent());
+    EXPECT_EQ(doc.GetLastUsedPageIndex(), 1);
+    TFBPage* p3 = doc.Pages.GetPage(3);
+    AddTo<TFBPictureElement>(p3->Pictures, p3, 1, 1, 1, 1)->FillWithColor(0);
+    EXPECT_EQ(doc.GetLastUsedPageIndex(), 3);
+
+    static_cast<TFBKalenderElement*>(src->Calendars.GetItem(1))->KalenderData->Typ = 1;
+    TFBPage copy(&doc);
+    AddTo<TFBTextElement>(copy.Elements, &copy, 0, 0, 5, 5);
+    copy.CopyFramesFrom(*src);
+    ASSERT_EQ(copy.Pictures.Count(), 1);
+    ASSERT_EQ(copy.Calendars.Count(), 2);
+    EXPECT_EQ(copy.Elements.Count(), 0);
+    EXPECT_EQ(copy.Calendars.GetItem(1)->CenterX, 9.0f);
+    EXPECT_EQ(copy.Calendars.GetItem(1)->Height, 12.0f);
+    EXPECT_EQ(static_cast<TFBKalenderElement*>(copy.Calendars.GetItem(1))->KalenderData->Typ, 0);
+    EXPECT_EQ(copy.Pictures.GetItem(0)->Angle, 0.0f);
+    EXPECT_EQ(copy.Pictures.GetItem(0)->Page, &copy);
+}
+
+TEST(FotobuchDocument, CalendarYearAndSettingsForAllCalendars)
+{
+    TFBDocument doc;
+    AddPages(doc, 2);
+    std::vector<TFBKalenderElement*> cals;
+    for (int m = 1; m <= 3; ++m) {
+        TFBPage* p = doc.Pages.GetPage(m % 2);
+        cals.push_back(AddTo<TFBKalenderElement>(p->Calendars, p, 0, 0, 10, 10));
+        cals.back()->KalenderData->SetMonat(m);
+    }
+    doc.SetKalenderJahr(2015);
+    doc.SetKalenderJahr(3000);  // clamped by the settings
+    TKalenderData look;
+    look.SetMonat(11);
+    look.SetJahr(1999);
+    look.Typ = 1;
+    look.Color = 0x00AA00;
+    look.WochentagFont.SetName("Liberation Mono");
+    doc.AssignKalenderDataToAll(look);
+    for (int m = 1; m <= 3; ++m) {
+        const TKalenderData& d = *cals[size_t(m - 1)]->KalenderData;
+        EXPECT_EQ(d.Monat(), m);
+        EXPECT_EQ(d.Jahr(), 2500);
+        EXPECT_EQ(d.Typ, 1);
+        EXPECT_EQ(d.Color, 0x00AA00);
+        EXPECT_EQ(d.WochentagFont.Name(), "Liberation Mono");
+    }
+}
+
+TEST(FotobuchDocument, MoveElementToPageTakesTheListOfItsKind)
+{
+    TFBDocument doc;
+    AddPages(doc, 2);
+    TFBPage* from = doc.Pages.GetPage(0);
+    TFBPage* to = doc.Pages.GetPage(1);
+    auto* pic = AddTo<TFBPictureElement>(from->Pictures, from, 0, 0, 1, 1);
+    auto* cal = AddTo<TFBKalenderElement>(from->Calendars, from, 0, 0, 1, 1);
+    auto* art = AddTo<TFBClipartElement>(from->Elements, from, 0, 0, 1, 1);
+    AddTo<TFBTextElement>(to->Elements, to, 0, 0, 1, 1);
+    for (TFBElement* e : std::initializer_list<TFBElement*>{pic, cal, art})
+        doc.MoveElementToPage(e, to);
+    EXPECT_TRUE(doc.Modified);
+    EXPECT_EQ(from->Pictures.Count() + from->Calendars.Count() + from->Elements.Count(), 0);
+    EXPECT_EQ(to->Pictures.GetItem(0), pic);
+    EXPECT_EQ(to->Calendars.GetItem(0), cal);
+    EXPECT_EQ(to->Elements.GetItem(1), art);
+    EXPECT_EQ(art->Page, to);
+    EXPECT_EQ(art->IndexInPage(), 1);
+    EXPECT_EQ(cal->IndexInPage(), 0);
+
+    auto* plain = AddTo<TFBElement>(from->Elements, from, 0, 0, 1, 1);
+    EXPECT_EQ(plain->IndexInPage(), -1);
+    try {
+        doc.MoveElementToPage(plain, to);
+        FAIL() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "MoveElementToPage: el ist nicht zuordbar");
+    }
+    EXPECT_EQ(from->Elements.Count(), 1);
+}
+
+TEST(FotobuchPage, FindElementAtSearchesElementsCalendarsThenPicturesTopmostFirst)
+{
+    TFBDocument doc;
+    AddPages(doc, 1);
+    TFBPage* p = doc.Pages.GetPage(0);
+    auto* under = AddTo<TFBPictureElement>(p->Pictures, p, 50, 50, 100, 100);
+    auto* over = AddTo<TFBPictureElement>(p->Pictures, p, 50, 50, 20, 20);
+    auto* cal = AddTo<TFBKalenderElement>(p->Calendars, p, 80, 80, 20, 20);
+    // A long thin element turned by 90 degrees: hit along y, missed along x.
+    auto* bar = AddTo<TFBTextElement>(p->Elements, p, 20, 50, 60, 4, 90);
+
+    EXPECT_EQ(p->FindElementAt(50, 50, 7), over);
+    EXPECT_EQ(p->FindElementAt(30, 30, 7), under);
+    EXPECT_EQ(p->FindElementAt(80, 80, 7), cal);
+    EXPECT_EQ(p->FindElementAt(80, 80, feaPictures), under);
+    EXPECT_EQ(p->FindElementAt(20, 25, 7), bar);
+    EXPECT_EQ(p->FindElementAt(20, 25, feaPictures | feaCalendars), under);
+    EXPECT_EQ(p->FindElementAt(45, 50, 7), over);  // outside the turned bar
+    EXPECT_EQ(p->FindElementAt(150, 50, 7), nullptr);
+    EXPECT_EQ(p->FindElementAt(50, 50, 0), nullptr);
+}
+
+TEST(FotobuchPage, LoadKeepsOnlyElementsOfTheListsKind)
+{
+    TMemoryStream stream;
+    TMemoryDataFile file(stream);
+    const AnsiString p = "Doc/Pages/Page0";
+    file.WriteInteger("Doc/Pages", "Anzahl", 1);
+    file.WriteInteger(p + "/Piclist", "Anzahl", 3);
+    file.WriteString(p + "/Piclist/Pic0", "Classname", "TFBTextElement");
+    file.WriteString(p + "/Piclist/Pic1", "Classname", "TFBPictureElement");
+    file.WriteInteger(p + "/Piclist/Pic1", "RefIndex", 7);
+    file.WriteString(p + "/Piclist/Pic2", "Classname", "tfbpictureelement");
+    file.WriteInteger(p + "/Kalenderlist", "Anzahl", 2);
+    file.WriteString(p + "/Kalenderlist/Kalender0", "Classname", "TFBPictureElement");
+    file.WriteInteger(p + "/Kalenderlist/Kalender0", "RefIndex", 7);
+    file.WriteString(p + "/Kalenderlist/Kalender1", "Classname", "TFBKalenderElement");
+    file.WriteInteger(p + "/Elementlist", "Anzahl", 5);
+    file.WriteString(p + "/Elementlist/Element0", "Classname", "TFBElement");
+    file.WriteString(p + "/Elementlist/Element1", "Classname", "TFBKalenderElement");
+    file.WriteString(p + "/Elementlist/Element2", "Classname", "TFBClipartElement");
+    file.WriteInteger(p + "/Elementlist/Element2", "RefIndex", 7);
+    // Element3 has no class name; Element4 names no element class.
+    file.WriteString(p + "/Elementlist/Element4", "Classname", "TFBPage");
+    // One picture, held by the two elements that keep it.
+    file.WriteInteger("BildManager", "Anzahl", 1);
+    file.WriteInteger("BildManager/Bild0", "RefIndex", 7);
+    file.WriteInteger("BildManager/Bild0", "RefCount", 2);
+
+    TFBDocument doc;
+    doc.LoadFromDataFile(file);
+    const TFBPage* page = doc.Pages.GetPage(0);
+    ASSERT_EQ(page->Pictures.Count(), 1);
+    EXPECT_EQ(static_cast<TFBPictureElement*>(page->Pictures.GetItem(0))->RefIndex, 7);
+    ASSERT_EQ(page->Calendars.Count(), 1);
+    EXPECT_STREQ(page->Calendars.GetItem(0)->ClassName(), "TFBKalenderElement");
+    ASSERT_EQ(page->Elements.Count(), 1);
+    EXPECT_STREQ(page->Elements.GetItem(0)->ClassName(), "TFBClipartElement");
+    // Dropped elements released nothing.
+    ASSERT_NE(BildManager().FindItem(7), nullptr);
+    EXPECT_EQ(BildManager().FindItem(7)->RefCount, 2);
+
+    // LoadElement itself creates whatever the section names.
+    TFBPage other(&doc);
+    EXPECT_STREQ(other.LoadElement(file, p + "/Kalenderlist/Kalender0")->ClassName(), "TFBPictureElement");
+    EXPECT_EQ(other.LoadElement(file, p + "/Elementlist/Element3"), nullptr);
+}
+
+TEST(FotobuchPage, DamagedCountsAndLinksAreRefused)
+{
+    {
+        TMemoryStream stream;
+        TMemoryDataFile file(stream);
+        file.WriteInteger("Doc/Pages", "Anzahl", 2000000000);
+        TFBDocument doc;
+        EXPECT_THROW(doc.LoadFromDataFile(file), EInvalidOperation);
+    }
+    {
+        TMemoryStream stream;
+        TMemoryDataFile file(stream);
+        file.WriteInteger("Doc/Pages/Page0/Elementlist", "Anzahl", 1 << 30);
+        TFBDocument doc;
+        EXPECT_THROW(doc.LoadFromDataFile(file), EInvalidOperation);
+    }
+    // Link entries that point nowhere are dropped.
+    TMemoryStream stream;
+    TMemoryDataFile file(stream);
+    file.WriteInteger("Doc/Pages", "Anzahl", 2);
+    for (int i = 0; i < 2; ++i) {
+        const AnsiString s = "Doc/Pages/Page" + IntToStr(i) + "/Piclist";
+        file.WriteInteger(s, "Anzahl", 1);
+        file.WriteString(s + "/Pic0", "Classname", "TFBPictureElement");
+    }
+    file.WriteInteger("Doc/PictureLinkList", "Anzahl", 1);
+    const int entries[][2] = {{0, 0}, {1, 0}, {2, 0}, {1, 1}, {-1, 0}, {-5, 0}, {0, -2}, {1, 0}};
+    file.WriteInteger("Doc/PictureLinkList/Link0/List", "Anzahl", int(std::size(entries)));
+    for (size_t i = 0; i < std::size(entries); ++i) {
+        const AnsiString s = "Doc/PictureLinkList/Link0/List/Pic" + IntToStr(int(i));
+        file.WriteInteger(s, "PageIndex", entries[i][0]);
+        file.WriteInteger(s, "PicIndex", entries[i][1]);
+    }
+    TFBDocument doc;
+    doc.LoadFromDataFile(file);
+    ASSERT_EQ(doc.PictureLinkCount(), 1);
+    const TFBPictureLink* link = doc.GetPictureLink(0);
+    ASSERT_EQ(link->Count(), 2);
+    EXPECT_EQ(link->GetItem(0), doc.Pages.GetPage(0)->Pictures.GetItem(0));
+    EXPECT_EQ(link->GetItem(1), doc.Pages.GetPage(1)->Pictures.GetItem(0));
+}
+
+TEST(FotobuchElement, FactoryAndGeometry)
+{
+    TFBDocument doc;
+    AddPages(doc, 1);
+    TFBPage* p = doc.Pages.GetPage(0);
+    for (const char* name : {"TFBElement", "TFBPictureElement", "TFBSizeableElement",
+                             "TFBKalenderElement", "TFBTextElement", "TFBClipartElement"}) {
+        std::unique_ptr<TFBElement> e = CreateElementByClassName(name, p);
+        ASSERT_NE(e, nullptr) << name;
+        EXPECT_STREQ(e->ClassName(), name);
+        EXPECT_EQ(e->Page, p);
+        EXPECT_EQ(e->GetDocument(), &doc);
+    }
+    for (const char* name : {"TFBTEXTELEMENT", "TFBPage", "", "##gg##"})
+        EXPECT_EQ(CreateElementByClassName(name, p), nullptr) << name;
+
+    TFBElement e(nullptr);
+    e.CenterX = 10;
+    e.CenterY = 20;
+    e.Width = 8;
+    e.Height = 4;
+    EXPECT_EQ(e.GetLeft(), 6.0f);
+    EXPECT_EQ(e.GetBottom(), 22.0f);
+    EXPECT_EQ(e.GetDocument(), nullptr);
+    struct {
+        float Angle, L, T, R, B;
+    } cases[] = {
+        {0, 6, 18, 14, 22},
+        {180, 6, 18, 14, 22},
+        {90, 8, 16, 12, 24},
+        {-90, 8, 16, 12, 24},
+        {45, 10 - 4.2426405f, 20 - 4.2426405f, 10 + 4.2426405f, 20 + 4.2426405f},
+    };
+    for (const auto& c : cases) {
+        e.Angle = c.Angle;
+        const TRectF r = e.GetBoundingRect();
+        EXPECT_NEAR(r.Left, c.L, 1e-4) << c.Angle;
+        EXPECT_NEAR(r.Top, c.T, 1e-4) << c.Angle;
+        EXPECT_NEAR(r.Right, c.R, 1e-4) << c.Angle;
+        EXPECT_NEAR(r.Bottom, c.B, 1e-4) << c.Angle;
+        float w, h;
+        e.GetBoundingSize(w, h);
+        EXPECT_NEAR(w, c.R - c.L, 1e-4);
+        EXPECT_NEAR(h, c.B - c.T, 1e-4);
+    }
+    EXPECT_TRUE(e.ContainsPoint(4, -2));
+    EXPECT_FALSE(e.ContainsPoint(4.01f, 0));
+    EXPECT_FALSE(e.HasShadow());
+}
