@@ -56,6 +56,38 @@ TEST(SsDictionary, AddFindIsCaseInsensitiveAndRejectsDuplicates)
     EXPECT_EQ(ErrorOf([&] { d.SetHashSize(0); }), 53);
 }
 
+TEST(SsDictionary, AssignCopiesDictionariesAndStringLists)
+{
+    TSsDictionary source(3);
+    int a = 1, b = 2;
+    source.Add("a", &a);
+    source.Add("b", &b);
+    TSsDictionary copy(7);
+    copy.Add("old", nullptr);
+    copy.Assign(source);
+    EXPECT_EQ(copy.Count(), 2);
+    void* data = nullptr;
+    ASSERT_TRUE(copy.Find("B", data));
+    EXPECT_EQ(data, &b);
+    EXPECT_FALSE(copy.Find("old", data));
+
+    TStringList lines;
+    lines.AddObject(".jpg", &a);
+    lines.AddObject(".png", &b);
+    copy.AssignStrings(lines);
+    ASSERT_TRUE(copy.Find(".PNG", data));
+    EXPECT_EQ(data, &b);
+    TSsList list;
+    EXPECT_EQ(ErrorOf([&] { copy.Assign(list); }), 52);
+    // A custom equality decides what counts as the same name.
+    TSsDictionary exact(5);
+    exact.OnEqual = [](TSsContainer*, const AnsiString& x, const AnsiString& y, int& r) { r = x == y ? 0 : 1; };
+    exact.Hash = [](const AnsiString&, int32_t) { return 0u; };
+    exact.Add("Name", nullptr);
+    exact.Add("NAME", nullptr);
+    EXPECT_EQ(exact.Count(), 2);
+}
+
 TEST(SsDictionary, DefaultHashRotatesUpperCasedCharacters)
 {
     // "ab" -> 'A' ^ ('B' rotated left by 1)
