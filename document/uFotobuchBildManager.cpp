@@ -1,11 +1,15 @@
 #include "uFotobuchBildManager.h"
 
+#include "DlgFilter.h"
+#include "DlgRoteAugen.h"
+#include "MainFormStatusBar.h"
 #include "SysUtils.h"
 #include "SystemMemory.h"
 #include "WaitCursor.h"
 #include "uDataFile.h"
 #include "uDebug.h"
 #include "uInfoAusgabe.h"
+#include "uPictureFilter.h"
 #include "ulocalize.h"
 
 #include <QBuffer>
@@ -315,6 +319,7 @@ int32_t TBildmanager::MaxInMemoryFor(uint64_t TotalPhysicalBytes)
 TBildmanager::TBildmanager()
     : AvailableMemory([] { return AvailablePhysicalMemory(); })
     , Sleep([](int ms) { QThread::msleep(ulong(ms)); })
+    , ExecuteDialog([](QDialog& d) { return d.exec() == QDialog::Accepted; })
 {
     MaxInMemory = MaxInMemoryFor(TotalPhysicalMemory());
     Debug().LogFmt("%d Bilder maximal gleichzeitig im Speicher", {MaxInMemory});
@@ -473,6 +478,73 @@ void TBildmanager::RotatePicture(int32_t RefIndex, int Direction)
     }
     it->FullBitmap = std::make_unique<QImage>(std::move(rotated));
     it->SaveGPBitmapToStream();
+}
+
+namespace {
+QWidget* DialogParent()
+{
+    TMainFormStatusBar* main = ApplicationMainForm();
+    return main ? main->MainFormWidget() : nullptr;
+}
+} // namespace
+
+void TBildmanager::ReplaceBitmap(TBildManagerListItem& Item, std::unique_ptr<QImage> Bitmap,
+                                 const QString& Prefix)
+{
+    Item.FullBitmap = std::move(Bitmap);
+    Item.FileName = Prefix + Item.FileName;
+    Item.SaveGPBitmapToStream();
+}
+
+bool TBildmanager::RunSliderDialog(TDlgFilterBase* Dialog, int32_t RefIndex, int Angle,
+                                   const QString& Prefix)
+{
+    std::unique_ptr<TDlgFilterBase> dlg(Dialog);
+    auto* item = FindItem(RefIndex);
+    const QImage* full = GetFullBitmap(RefIndex);
+    if (!item || !full)
+        return false;
+    // The dialog filters an unturned copy in place on OK.
+    auto copy = std::make_unique<QImage>(full->copy());
+    dlg->SetPicture(copy.get(), Angle);
+    if (!ExecuteDialog(*dlg))
+        return false;
+    ReplaceBitmap(*item, std::move(copy), Prefix);
+    return true;
+}
+
+bool TBildmanager::ShowHKIGDlg(int32_t RefIndex, int Angle)
+{
+    Debug().LogFmt("TBildmanager.ShowHKIGDlg Bildwinkel: %d", {Angle});
+    return RunSliderDialog(TLocalizerForm::create<TDlgFilterHKIG>(DialogParent()), RefIndex, Angle,
+                           QStringLiteral("A "));
+}
+
+bool TBildmanager::ShowHSLDlg(int32_t RefIndex, int Angle)
+{
+    return RunSliderDialog(TLocalizerForm::create<TDlgFilterHSL>(DialogParent()), RefIndex, Angle,
+                           QStringLiteral("B "));
+}
+
+bool TBildmanager::ShowSWColDlg(int32_t RefIndex, int Angle)
+{
+    return RunSliderDialog(TLocalizerForm::create<TDlgFilterSWCol>(DialogParent()), RefIndex, Angle,
+                           QStringLiteral("C "));
+}
+
+bool TBildmanager::ShowRedEyeDlg(int32_t RefIndex, int Angle)
+{
+    std::unique_ptr<TDlgRoteAugen> dlg(TLocalizerForm::create<TDlgRoteAugen>(DialogParent()));
+    auto* item = FindItem(RefIndex);
+    const QImage* full = GetFullBitmap(RefIndex);
+    if (!item || !full)
+        return false;
+    // The brush works on the picture as the user sees it, turned.
+    dlg->SetPicture(*CreateCloneCopy(full, Angle), Angle);
+    if (!ExecuteDialog(*dlg) || !dlg->Picture())
+        return false;
+    ReplaceBitmap(*item, CreateCloneCopy(dlg->Picture(), -Angle), QStringLiteral("C "));
+    return true;
 }
 
 void TBildmanager::SaveToDataFile(TCustomDataFile& DataFile, const AnsiString& Section)

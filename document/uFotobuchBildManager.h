@@ -12,8 +12,11 @@
 #include <memory>
 #include <vector>
 
+class QDialog;
+class QWidget;
 class TCustomDataFile;
 class TBildmanager;
+class TDlgFilterBase;
 
 class TBildManagerListItem : public TObject {
 public:
@@ -78,6 +81,15 @@ public:
     // 0 a quarter turn clockwise, 1 a half turn, 2 a quarter turn anticlockwise.
     void RotatePicture(int32_t RefIndex, int Direction);
 
+    // The filter dialogs on a picture shown turned by Angle (a multiple of 90):
+    // brightness/contrast/intensity/gamma, hue/saturation/lightness, red eyes,
+    // black-and-white/tint. On OK the filtered picture replaces the held one;
+    // the answer is whether OK was chosen.
+    bool ShowHKIGDlg(int32_t RefIndex, int Angle);
+    bool ShowHSLDlg(int32_t RefIndex, int Angle);
+    bool ShowRedEyeDlg(int32_t RefIndex, int Angle);
+    bool ShowSWColDlg(int32_t RefIndex, int Angle);
+
     void SaveToDataFile(TCustomDataFile& DataFile, const AnsiString& Section);
     void LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section);
     void SaveItemToDataFile(TCustomDataFile& DataFile, const AnsiString& Section, int32_t RefIndex);
@@ -97,9 +109,13 @@ public:
     // Seams: the free memory figure and the pause of the memory loops.
     std::function<uint64_t()> AvailableMemory;
     std::function<void(int Milliseconds)> Sleep;
+    // Runs a filter dialog modally; true on OK.
+    std::function<bool(QDialog& Dialog)> ExecuteDialog;
 
 private:
     int IndexOf(int32_t RefIndex) const;
+    bool RunSliderDialog(TDlgFilterBase* Dialog, int32_t RefIndex, int Angle, const QString& Prefix);
+    void ReplaceBitmap(TBildManagerListItem& Item, std::unique_ptr<QImage> Bitmap, const QString& Prefix);
 };
 
 TBildmanager& BildManager();

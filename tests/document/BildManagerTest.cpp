@@ -246,3 +246,47 @@ TEST(BildManager, RotatesThroughTheCornerMapping)
         EXPECT_EQ(bmp->format(), QImage::Format_RGB32);
     }
 }
+
+#include "DlgFilter.h"
+#include "DlgRoteAugen.h"
+
+TEST(BildManager, FilterDialogsReplaceThePictureOnlyOnOk)
+{
+    QTemporaryDir dir;
+    Manager m;
+    const QString path = SavePicture(dir, "f.png", 60, 40);
+    const int32_t r = m.AddFile(path);
+    const QRgb before = m.GetFullBitmap(r)->pixel(50, 30);
+
+    m.ExecuteDialog = [](QDialog&) { return false; };
+    EXPECT_FALSE(m.ShowHKIGDlg(r, 90));
+    EXPECT_EQ(m.FindItem(r)->FileName, path);
+    EXPECT_EQ(m.GetFullBitmap(r)->pixel(50, 30), before);
+
+    QSize shown;
+    m.ExecuteDialog = [&](QDialog& d) {
+        auto& dlg = dynamic_cast<TDlgFilterHKIG&>(d);
+        dlg.Slider(0)->SetPosition(40);  // brighter
+        dlg.BtnOKClick();
+        return true;
+    };
+    EXPECT_TRUE(m.ShowHKIGDlg(r, 90));
+    auto* it = m.FindItem(r);
+    EXPECT_EQ(it->FileName, "A " + path);
+    EXPECT_EQ(it->FullBitmap->size(), QSize(60, 40));  // not turned
+    EXPECT_GT(qGreen(it->FullBitmap->pixel(50, 30)), qGreen(before));
+    // The bytes hold the filtered picture.
+    const QImage stored = QImage::fromData(it->Bytes.Memory(), int(it->Bytes.Size()));
+    EXPECT_GT(qGreen(stored.pixel(50, 30)), qGreen(before) + 20);
+
+    m.ExecuteDialog = [&](QDialog& d) {
+        auto& dlg = dynamic_cast<TDlgRoteAugen&>(d);
+        shown = dlg.Picture()->size();
+        return true;
+    };
+    EXPECT_TRUE(m.ShowRedEyeDlg(r, 90));
+    EXPECT_EQ(shown, QSize(40, 60));                          // the dialog sees it turned
+    EXPECT_EQ(m.FindItem(r)->FullBitmap->size(), QSize(60, 40));  // turned back
+    EXPECT_EQ(m.FindItem(r)->FileName, "C A " + path);
+    EXPECT_FALSE(m.ShowHSLDlg(12345, 0));
+}
