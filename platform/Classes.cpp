@@ -462,10 +462,15 @@ bool TStringList::Find(const AnsiString& s, int& index) const
     return found;
 }
 
-void TStringList::Sort()
+void TStringList::SortItems()
 {
     std::stable_sort(items_.begin(), items_.end(),
                      [this](const Item& a, const Item& b) { return Compare(a.s, b.s) < 0; });
+}
+
+void TStringList::Sort()
+{
+    SortItems();
     Changed();
 }
 
@@ -475,8 +480,7 @@ void TStringList::Assign(const TStringList& other)
         return;
     items_ = other.items_;
     if (sorted_)
-        std::stable_sort(items_.begin(), items_.end(),
-                         [this](const Item& a, const Item& b) { return Compare(a.s, b.s) < 0; });
+        SortItems();
     Changed();
 }
 
@@ -572,8 +576,7 @@ void TStringList::SetText(const AnsiString& text)
         i = j;
     }
     if (sorted_)
-        std::stable_sort(items_.begin(), items_.end(),
-                         [this](const Item& a, const Item& b) { return Compare(a.s, b.s) < 0; });
+        SortItems();
     Changed();
 }
 

@@ -171,6 +171,7 @@ public:
 
 private:
     int Compare(const AnsiString& a, const AnsiString& b) const;
+    void SortItems();
     void Changed();
     struct Item {
         AnsiString s;

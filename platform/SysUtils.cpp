@@ -650,30 +650,30 @@ AnsiString LowerCase(const AnsiString& s)
     return r;
 }
 
-AnsiString AnsiUpperCase(const AnsiString& s)
+namespace {
+// Maps each character through a Unicode case mapping; letters whose other
+// case the code page cannot hold (the sharp s has no upper case) stay.
+template <typename Map>
+AnsiString MapAnsiCase(const AnsiString& s, Map map)
 {
-    // Letters whose upper case the code page cannot hold (y with diaeresis
-    // has one, the sharp s has none) stay as they are.
     AnsiString r = s;
     for (auto& c : r) {
-        const QChar u = QChar(AnsiCharToUnicode(uint8_t(c))).toUpper();
-        const int b = UnicodeToAnsiChar(u.unicode());
+        const int b = UnicodeToAnsiChar(map(QChar(AnsiCharToUnicode(uint8_t(c)))).unicode());
         if (b >= 0)
             c = char(b);
     }
     return r;
 }
+} // namespace
+
+AnsiString AnsiUpperCase(const AnsiString& s)
+{
+    return MapAnsiCase(s, [](QChar c) { return c.toUpper(); });
+}
 
 AnsiString AnsiLowerCase(const AnsiString& s)
 {
-    AnsiString r = s;
-    for (auto& c : r) {
-        const QChar l = QChar(AnsiCharToUnicode(uint8_t(c))).toLower();
-        const int b = UnicodeToAnsiChar(l.unicode());
-        if (b >= 0)
-            c = char(b);
-    }
-    return r;
+    return MapAnsiCase(s, [](QChar c) { return c.toLower(); });
 }
 
 int CompareText(const AnsiString& a, const AnsiString& b)
