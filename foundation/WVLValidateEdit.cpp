@@ -1,6 +1,5 @@
 #include "WVLValidateEdit.h"
-
-#include <QDialog>
+#include "ulocalize.h"
 #include <QEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -149,7 +148,10 @@ bool TFormCloseQuery::CloseQuery()
 
 bool TFormCloseQuery::eventFilter(QObject* Watched, QEvent* Event)
 {
-    if (Watched == parent() && Event->type() == QEvent::Close && !CloseQuery()) {
+    // A form asks its close query when it is done (accept, reject and the
+    // close button all end there); other windows ask it on their close event.
+    if (Watched == parent() && Event->type() == QEvent::Close
+        && !dynamic_cast<TLocalizerForm*>(parent()) && !CloseQuery()) {
         Event->ignore();
         return true;
     }

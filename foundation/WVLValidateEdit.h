@@ -39,9 +39,8 @@ using TCharValidationEvent = std::function<void(QObject* Sender, char& Key)>;
 using TCloseQueryEvent = std::function<void(QObject* Sender, bool& CanClose)>;
 
 // The close query of a form: one handler, which validating fields chain
-// themselves into. It runs when the form gets a close event (a refusal keeps
-// the form open); code that closes a dialog by accept()/reject() asks
-// FormCloseQuery first.
+// themselves into. A form asks it when it is done (TLocalizerForm::done),
+// another window when it gets a close event; a refusal keeps the form open.
 class TFormCloseQuery : public QObject {
 public:
     // The form's close query, created on first use (a child of the form).

@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "ParamStr.h"
 #include "SysUtils.h"
+#include "WVLValidateEdit.h"
 #include "uQwRegistry.h"
 
 #include <QAbstractButton>
@@ -845,6 +846,14 @@ TLocalizerForm::~TLocalizerForm()
 {
     auto& forms = LoadedForms();
     forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+}
+
+void TLocalizerForm::done(int Result)
+{
+    if (auto* query = findChild<TFormCloseQuery*>(QStringLiteral("TFormCloseQuery"), Qt::FindDirectChildrenOnly))
+        if (!query->CloseQuery())
+            return;
+    QDialog::done(Result);
 }
 
 void TLocalizerForm::keyPressEvent(QKeyEvent* Event)

@@ -195,6 +195,11 @@ protected:
     // panel ignores it.
     void keyPressEvent(QKeyEvent* Event) override;
 
+public:
+    // Closing a form (OK, Cancel, the close button) first asks its close
+    // query (the validating fields); a refusal keeps the form open.
+    void done(int Result) override;
+
 private:
     friend class TLocalizer;
     void Loaded();

@@ -233,3 +233,36 @@ TEST(WVLValidateEdit, OwnerMustBeAForm)
     EXPECT_THROW(TWVLIntegerEdit e(&panel), EInvalidOperation);
     EXPECT_THROW(TWVLIntegerEdit e(nullptr), EInvalidOperation);
 }
+
+#include "ulocalize.h"
+
+namespace {
+class TCloseQueryTestForm : public TLocalizerForm {
+public:
+    LUMI_CLASSNAME(TCloseQueryTestForm)
+    TCloseQueryTestForm(TCreateKey Key, QWidget* Parent) : TLocalizerForm(Key, Parent)
+    {
+        Field = new TWVLIntegerEdit(this);
+    }
+    TWVLIntegerEdit* Field;
+};
+} // namespace
+
+TEST(WVLValidateEdit, FormStaysOpenOnOkWhileAFieldIsBad)
+{
+    std::unique_ptr<TCloseQueryTestForm> form(TLocalizerForm::create<TCloseQueryTestForm>(nullptr));
+    int asked = 0;
+    form->Field->SetOnOwnerCloseQuery([&](QObject*, bool&) { ++asked; });
+    form->show();
+    form->Field->SetText("zwei");
+    form->setResult(0);
+    form->accept();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->result(), 0);
+    EXPECT_FALSE(form->close());  // the close button is asked once, too
+    EXPECT_EQ(asked, 2);
+    form->Field->SetText("2");
+    form->accept();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->result(), QDialog::Accepted);
+}
