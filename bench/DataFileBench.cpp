@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <string>
 
 namespace {
 
@@ -73,7 +74,7 @@ BENCHMARK(BM_DataFileWriteReopenRead)
                         })
     ->DisplayAggregatesOnly(true);
 
-// Console output plus the fastest time per iteration of each benchmark.
+// Console output plus the fastest time per iteration (milliseconds) of each size.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
@@ -82,9 +83,9 @@ public:
         for (const Run& run : runs)
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "min" &&
                 !run.error_occurred)
-                seconds[run.run_name.args] = run.GetAdjustedRealTime();
+                milliseconds[std::stoi(run.run_name.args)] = run.GetAdjustedRealTime();
     }
-    std::map<std::string, double> seconds;
+    std::map<int, double> milliseconds;
 };
 
 }  // namespace
@@ -98,9 +99,12 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    const auto small = reporter.seconds.find("1000");
-    const auto large = reporter.seconds.find("20000");
-    if (small == reporter.seconds.end() || large == reporter.seconds.end())
+    for (const auto& [records, ms] : reporter.milliseconds)
+        std::printf("fastest run of %d records: %.2f ms, %.0f records/s\n", records, ms,
+                    records / ms * 1000.0);
+    const auto small = reporter.milliseconds.find(1000);
+    const auto large = reporter.milliseconds.find(20000);
+    if (small == reporter.milliseconds.end() || large == reporter.milliseconds.end())
         return 0;
     const double ratio = large->second / small->second;
     std::printf("time for 20000 records / time for 1000 records: %.2f (must stay below 20)\n",

@@ -55,23 +55,26 @@ AnsiString UpToNul(const AnsiString& s)
 
 // Sections and keys match ignoring case: equal after folding every byte to
 // its upper case in the code page. The index hashes the same folded bytes.
-char FoldChar(char c)
+using TFoldTable = std::array<char, 256>;
+
+const TFoldTable& FoldTable()
 {
-    static const auto table = [] {
-        std::array<char, 256> t{};
+    static const TFoldTable table = [] {
+        TFoldTable t{};
         for (int b = 0; b < 256; ++b)
             t[size_t(b)] = AnsiUpperCase(AnsiString(1, char(b)))[0];
         return t;
     }();
-    return table[uint8_t(c)];
+    return table;
 }
 
 bool SameName(const AnsiString& a, const AnsiString& b)
 {
     if (a.size() != b.size())
         return false;
+    const TFoldTable& fold = FoldTable();
     for (size_t i = 0; i < a.size(); ++i)
-        if (FoldChar(a[i]) != FoldChar(b[i]))
+        if (fold[uint8_t(a[i])] != fold[uint8_t(b[i])])
             return false;
     return true;
 }
@@ -85,13 +88,14 @@ bool HashNames(const AnsiString& section, const AnsiString& key, uint64_t& secti
     char buf[DataFileNameSize + 1 + DataFileKeySize];
     if (section.size() > size_t(DataFileNameSize) || key.size() > size_t(DataFileKeySize))
         return false;
+    const TFoldTable& fold = FoldTable();
     size_t n = 0;
     for (char c : section)
-        buf[n++] = FoldChar(c);
+        buf[n++] = fold[uint8_t(c)];
     sectionHash = std::hash<std::string_view>()(std::string_view(buf, n));
     buf[n++] = '\0';
     for (char c : key)
-        buf[n++] = FoldChar(c);
+        buf[n++] = fold[uint8_t(c)];
     entryHash = std::hash<std::string_view>()(std::string_view(buf, n));
     return true;
 }
@@ -169,15 +173,16 @@ void TCustomDataFile::CheckHeader(const TDataFileHeader& Header, int64_t DataSta
 
 // ---- index and lookup --------------------------------------------------------------------
 
-size_t TCustomDataFile::FindSlot(const std::vector<TIndexSlot>& Slots, uint64_t Hash,
+size_t TCustomDataFile::FindSlot(const TIndexTable& Table, uint64_t Hash,
                                  const AnsiString& Section, const AnsiString* Key) const
 {
-    const size_t mask = Slots.size() - 1;
+    const size_t mask = Table.cells.size() - 1;
+    const auto tag = uint32_t(Hash >> 32);
     for (size_t i = size_t(Hash) & mask;; i = (i + 1) & mask) {
-        const TIndexSlot& slot = Slots[i];
+        const TIndexSlot& slot = Table.cells[i];
         if (slot.item == 0)
             return i;
-        if (slot.hash != Hash)
+        if (slot.tag != tag)
             continue;
         const TDataFileCacheItem& item = Index[slot.item - 1];
         if (SameName(item.Name, Section) && (!Key || SameName(item.Key, *Key)))
@@ -185,37 +190,35 @@ size_t TCustomDataFile::FindSlot(const std::vector<TIndexSlot>& Slots, uint64_t 
     }
 }
 
-void TCustomDataFile::AddToIndex(std::vector<TIndexSlot>& Slots, size_t& Used, uint64_t Hash,
-                                 const AnsiString* Key)
+void TCustomDataFile::AddToIndex(TIndexTable& Table, uint64_t Hash, const AnsiString* Key)
 {
-    const TDataFileCacheItem& item = Index.back();
-    if ((Used + 1) * 2 > Slots.size()) {
+    Table.hashes.push_back(Hash);
+    if ((Table.used + 1) * 2 > Table.cells.size()) {
         // At most half of the slots in use keeps the probes short.
-        std::vector<TIndexSlot> old(std::max<size_t>(64, Slots.size() * 2));
-        old.swap(Slots);
-        const size_t mask = Slots.size() - 1;
+        std::vector<TIndexSlot> old(std::max<size_t>(64, Table.cells.size() * 2));
+        old.swap(Table.cells);
+        const size_t mask = Table.cells.size() - 1;
         for (const TIndexSlot& slot : old) {
             if (slot.item == 0)
                 continue;
-            size_t i = size_t(slot.hash) & mask;
-            while (Slots[i].item != 0)
+            size_t i = size_t(Table.hashes[slot.item - 1]) & mask;
+            while (Table.cells[i].item != 0)
                 i = (i + 1) & mask;
-            Slots[i] = slot;
+            Table.cells[i] = slot;
         }
     }
-    TIndexSlot& slot = Slots[FindSlot(Slots, Hash, item.Name, Key)];
+    TIndexSlot& slot = Table.cells[FindSlot(Table, Hash, Index.back().Name, Key)];
     if (slot.item != 0)
         return;  // the first record wins
-    slot = {Hash, uint32_t(Index.size())};
-    ++Used;
+    slot = {uint32_t(Hash >> 32), uint32_t(Index.size())};
+    ++Table.used;
 }
 
 void TCustomDataFile::BuildIndex()
 {
     Index.clear();
-    entrySlots_.clear();
-    sectionSlots_.clear();
-    entryCount_ = sectionCount_ = 0;
+    entries_ = {};
+    sections_ = {};
     const int64_t size = Stream->Size();
     // Headers are copied out of a window read ahead, so that a run of small
     // records costs one read for many headers.
@@ -244,33 +247,32 @@ void TCustomDataFile::BuildIndex()
         item.Key = header.Key;
         uint64_t sectionHash, entryHash;
         HashNames(item.Name, item.Key, sectionHash, entryHash);  // fields bound the lengths
-        AddToIndex(sectionSlots_, sectionCount_, sectionHash, nullptr);
-        AddToIndex(entrySlots_, entryCount_, entryHash, &item.Key);
+        AddToIndex(sections_, sectionHash, nullptr);
+        AddToIndex(entries_, entryHash, &item.Key);
         position = dataStart + header.Length;
     }
 }
 
-const TCustomDataFile::TIndexSlot* TCustomDataFile::LookupIndex(const AnsiString& Section,
-                                                                const AnsiString& Key) const
+int64_t TCustomDataFile::LookupIndex(const AnsiString& Section, const AnsiString& Key) const
 {
     const bool anyKey = Key == kAnyKey;
     uint64_t sectionHash, entryHash;
     if (!HashNames(Section, anyKey ? kNoKey : Key, sectionHash, entryHash))
-        return nullptr;
-    const auto& table = anyKey ? sectionSlots_ : entrySlots_;
-    const TIndexSlot& slot = table[FindSlot(table, anyKey ? sectionHash : entryHash, Section,
-                                            anyKey ? nullptr : &Key)];
-    return slot.item != 0 ? &slot : nullptr;
+        return -1;
+    const TIndexTable& table = anyKey ? sections_ : entries_;
+    const TIndexSlot& slot = table.cells[FindSlot(table, anyKey ? sectionHash : entryHash,
+                                                  Section, anyKey ? nullptr : &Key)];
+    return int64_t(slot.item) - 1;
 }
 
 bool TCustomDataFile::FindEntry(const AnsiString& Section, const AnsiString& Key,
                                 TDataFileHeader& Header)
 {
     if (!Index.empty()) {
-        const TIndexSlot* slot = LookupIndex(Section, Key);
-        if (!slot)
+        const int64_t item = LookupIndex(Section, Key);
+        if (item < 0)
             return false;
-        Stream->Seek(Index[slot->item - 1].Position, soBeginning);
+        Stream->Seek(Index[size_t(item)].Position, soBeginning);
         return ReadHeader(Header);
     }
 

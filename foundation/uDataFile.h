@@ -115,24 +115,27 @@ private:
     bool ReadRecord(const AnsiString& Section, const AnsiString& Key, int64_t MaxCount,
                     std::vector<uint8_t>& Data);
 
-    // Open-addressing hash over Index: each slot names the first item of one
-    // section (sectionSlots_) or one section and key (entrySlots_).
+    // Open-addressing hash over Index: a slot names the first item of one
+    // section (sections_) or of one section and key (entries_).
     struct TIndexSlot {
-        uint64_t hash = 0;
+        uint32_t tag = 0;   // high half of the name's hash
         uint32_t item = 0;  // Index position + 1; 0: empty
     };
-    // The slot of the first record with that section and key, nullptr when
-    // there is none.
-    const TIndexSlot* LookupIndex(const AnsiString& Section, const AnsiString& Key) const;
-    size_t FindSlot(const std::vector<TIndexSlot>& Slots, uint64_t Hash,
-                    const AnsiString& Section, const AnsiString* Key) const;
-    void AddToIndex(std::vector<TIndexSlot>& Slots, size_t& Used, uint64_t Hash,
-                    const AnsiString* Key);
+    struct TIndexTable {
+        std::vector<TIndexSlot> cells;
+        std::vector<uint64_t> hashes;  // of every Index item, for growing
+        size_t used = 0;
+    };
+    // The Index position of the first record with that section and key, -1
+    // when there is none.
+    int64_t LookupIndex(const AnsiString& Section, const AnsiString& Key) const;
+    size_t FindSlot(const TIndexTable& Table, uint64_t Hash, const AnsiString& Section,
+                    const AnsiString* Key) const;
+    // Enters the last Index item unless an earlier one has the same name.
+    void AddToIndex(TIndexTable& Table, uint64_t Hash, const AnsiString* Key);
 
-    std::vector<TIndexSlot> entrySlots_;
-    std::vector<TIndexSlot> sectionSlots_;
-    size_t entryCount_ = 0;
-    size_t sectionCount_ = 0;
+    TIndexTable entries_;   // section + key
+    TIndexTable sections_;  // section alone, for "$$test"
 };
 
 // A keyed data file on disk. A file whose write permission bits are all clear
