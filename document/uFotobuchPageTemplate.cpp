@@ -155,8 +155,9 @@ void LoadFrames(TStream& Stream, TFBElementList& List)
 {
     List.Clear();
     const int32_t count = ReadIntFromStream(Stream);
-    // Only as many frames as the bytes left can hold.
-    const int64_t n = std::clamp<int64_t>(count, 0, Stream.Remaining() / kFrameBytes);
+    // No more frames than the bytes left begin; a cut-off last frame reads zeros.
+    const int64_t n =
+        std::clamp<int64_t>(count, 0, (Stream.Remaining() + kFrameBytes - 1) / kFrameBytes);
     for (int64_t i = 0; i < n; ++i) {
         const float cx = ReadSingleFromStream(Stream);
         const float cy = ReadSingleFromStream(Stream);

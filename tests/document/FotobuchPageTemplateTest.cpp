@@ -219,6 +219,14 @@ TEST(FBPageTemplate, DamagedStreamsGiveBoundedResults)
     EXPECT_EQ(t.Frames.Count(), 1);
     EXPECT_EQ(t.LeftFrames.Count(), 0);
 
+    // Four bytes more: a second frame begins and reads zeros where it is cut off.
+    bytes.insert(bytes.end(), {0, 0, 0x80, 0x3F});
+    TMemoryStream s2 = StreamOf(bytes);
+    t.LoadFromStream(s2);
+    ASSERT_EQ(t.Frames.Count(), 2);
+    EXPECT_EQ(t.Frames.GetItem(1)->CenterX, 1.0f);
+    EXPECT_EQ(t.Frames.GetItem(1)->Width, 0.0f);
+
     // Truncated in the middle: what is missing reads as zero.
     TFBPageTemplate full;
     full.TemplateWidth = 10;

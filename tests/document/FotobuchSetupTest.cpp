@@ -160,8 +160,9 @@ TEST(ProductCatalogue, EveryProductBuildsItsDocument)
                     EXPECT_NEAR(e->Width, expected[k].Width, 1e-3);
                     EXPECT_NEAR(e->Height, expected[k].Height, 1e-3);
                     EXPECT_NEAR(e->GetTop(), expected[k].Top, 1e-3);
-                    if (!page->IsLeftPage())
+                    if (!page->IsLeftPage()) {
                         EXPECT_NEAR(e->GetLeft(), expected[k].Left, 1e-3);
+                    }
                 }
             } else {
                 ExpectFrames(page, c.Frames);
