@@ -1347,6 +1347,36 @@ TFBPictureElement* TFBPictureElement::GetNextPictureElement() const
     return nullptr;
 }
 
+bool TFBPictureElement::RunFilterDialog(bool (TBildmanager::*Dialog)(int32_t, int))
+{
+    if (!HasPicture())
+        return false;
+    RefIndex = BildManager().MakePrivate(RefIndex);
+    const bool ok = (BildManager().*Dialog)(RefIndex, GetPictureAngle());
+    UpdateLink();
+    return ok;
+}
+
+bool TFBPictureElement::ShowHKIGDlg()
+{
+    return RunFilterDialog(&TBildmanager::ShowHKIGDlg);
+}
+
+bool TFBPictureElement::ShowHSLDlg()
+{
+    return RunFilterDialog(&TBildmanager::ShowHSLDlg);
+}
+
+bool TFBPictureElement::ShowRedEyeDlg()
+{
+    return RunFilterDialog(&TBildmanager::ShowRedEyeDlg);
+}
+
+bool TFBPictureElement::ShowSWColDlg()
+{
+    return RunFilterDialog(&TBildmanager::ShowSWColDlg);
+}
+
 void TFBPictureElement::Draw(TDrawContext& DC, uint8_t Mode)
 {
     if (!HasPicture())

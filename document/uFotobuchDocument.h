@@ -20,6 +20,7 @@ class TDrawContext;
 class TTransformation;
 class TRTFDrawer;
 class TShadowBitmap;
+class TBildmanager;
 class TKalenderPainter;  // calendar painters: uKalenderPainter.h
 
 class TFBDocument;
@@ -324,6 +325,12 @@ public:
     int GetResolutionDpi() const;
     int GetPictureAngle() const;
     TFBPictureElement* GetNextPictureElement() const;
+    // The filter dialogs on the frame's own copy of its picture; false for an
+    // empty frame or when the dialog is cancelled.
+    bool ShowHKIGDlg();
+    bool ShowHSLDlg();
+    bool ShowRedEyeDlg();
+    bool ShowSWColDlg();
 
     bool CanZoomAndTrack = false;
     TFBPictureLink* Link = nullptr;  // not owned
@@ -336,6 +343,7 @@ public:
 
 private:
     void UpdateLink();
+    bool RunFilterDialog(bool (TBildmanager::*Dialog)(int32_t, int));
     void DrawBorder(TDrawContext& DC);
     void SavePictureKeys(TCustomDataFile& DataFile, const AnsiString& Section) const;
 };

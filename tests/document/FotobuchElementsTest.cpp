@@ -10,6 +10,7 @@
 #include "uRTFDrawer.h"
 #include "uShadowBitmap.h"
 
+#include <QDialog>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -777,4 +778,51 @@ TEST(FotobuchKalenderElement, ClipboardCarriesSettingsNotGeometry)
     EXPECT_EQ(b->KalenderData->Monat(), 5);
     EXPECT_EQ(b->KalenderData->Jahr(), 2020);
     EXPECT_EQ(b->KalenderData->ColorZellen, 0x00FF00);
+}
+
+TEST(FotobuchPictureElement, FilterDialogsWorkOnTheFramesOwnCopy)
+{
+    QTemporaryDir dir;
+    const QString file = SavePicture(dir, "bild.jpg", 40, 30);
+    TDoc d(1);
+    TFBPage* p = d.Page(0);
+    p->SetOrientation(1);
+    d.doc.ScreenQuerformatWinkel = 270;
+    auto* a = AddTo<TFBPictureElement>(p->Pictures, p, 50, 50, 40, 30);
+    auto* b = AddTo<TFBPictureElement>(p->Pictures, p, 50, 50, 40, 30);
+    auto* empty = AddTo<TFBPictureElement>(p->Pictures, p, 50, 50, 40, 30);
+    a->LoadPictureFromFile(file);
+    b->AssignPicture(*a);
+    const int32_t shared = a->RefIndex;
+
+    struct TRestore {
+        ~TRestore() { BildManager().ExecuteDialog = Saved; }
+        decltype(BildManager().ExecuteDialog) Saved = BildManager().ExecuteDialog;
+    } restore;
+    std::vector<QString> shown;
+    bool accept = false;
+    BildManager().ExecuteDialog = [&](QDialog& dlg) {
+        shown.push_back(QString::fromLatin1(dynamic_cast<TObject&>(dlg).ClassName()));
+        return accept;
+    };
+
+    EXPECT_FALSE(empty->ShowHSLDlg());
+    EXPECT_TRUE(shown.empty());
+
+    EXPECT_FALSE(a->ShowHSLDlg());  // cancelled: the frame keeps its own copy
+    EXPECT_NE(a->RefIndex, shared);
+    EXPECT_EQ(b->RefIndex, shared);
+    EXPECT_EQ(RefCountOf(shared), 1);
+    EXPECT_EQ(BildManager().FindItem(a->RefIndex)->FileName, "Clone " + file);
+
+    accept = true;
+    EXPECT_TRUE(a->ShowHKIGDlg());
+    EXPECT_EQ(BildManager().FindItem(a->RefIndex)->FileName, "A Clone " + file);
+    EXPECT_TRUE(b->ShowSWColDlg());
+    EXPECT_EQ(b->RefIndex, shared);  // the only reference: no copy
+    EXPECT_EQ(BildManager().FindItem(shared)->FileName, "C " + file);
+    EXPECT_TRUE(b->ShowRedEyeDlg());
+    EXPECT_EQ(shown, (std::vector<QString>{"TDlgFilterHSL", "TDlgFilterHKIG", "TDlgFilterSWCol",
+                                           "TDlgRoteAugen"}));
+    EXPECT_EQ(BildManager().Count(), 2);
 }
