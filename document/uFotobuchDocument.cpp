@@ -108,15 +108,16 @@ void WriteSingle(TCustomDataFile& DataFile, const AnsiString& Section, const cha
     DataFile.WriteFloat(Section, Key, double(Value));
 }
 
-// A stored number of entries. Every stored entry takes at least one record, so
-// a count the stream cannot hold is damage and must not drive a loop.
+// A stored number of entries ("Anzahl"; Default when missing). Every stored
+// entry takes at least one record, so a count beyond what the stream can hold
+// is damage and must not drive a loop or an allocation.
 int32_t ReadCount(TCustomDataFile& DataFile, const AnsiString& Section, int32_t Default)
 {
     const int32_t n = DataFile.ReadInteger(Section, "Anzahl", Default);
-    if (n <= 0)
-        return 0;
+    if (n <= Default)
+        return std::max(n, 0);
     const int64_t size = DataFile.Stream ? DataFile.Stream->Size() : 0;
-    if (n > Default && int64_t(n) * DataFileRecordHeaderSize > size)
+    if (int64_t(n) * DataFileRecordHeaderSize > size)
         throw EInvalidOperation(AnsiString("Invalid file format."));
     return n;
 }
@@ -1132,12 +1133,12 @@ TFBPictureElement::TFBPictureElement(TFBPage* APage) : TFBElement(APage) {}
 
 TFBPictureElement::~TFBPictureElement()
 {
+    // The link goes with any of its frames.
     if (Link) {
-        TFBPictureLink* link = Link;
-        if (link->Document)
-            link->Document->RemovePictureLink(link);
+        if (Link->Document)
+            Link->Document->RemovePictureLink(Link);
         else
-            link->Clear();
+            Link->Clear();
     }
     if (RefIndex != -1)
         BildManager().Release(RefIndex);
