@@ -1,10 +1,11 @@
 #pragma once
 // The OLE data-transfer vocabulary that the drag-and-drop code speaks: result
 // codes, drop effects, key states, clipboard format identifiers, format
-// descriptions, storage media, streams and the data object interface. Qt's
-// drag and clipboard objects are bridged to these by the drag-and-drop library.
+// descriptions, storage media, streams and the data object interface, with
+// their counterparts in Qt's drag vocabulary (actions, modifiers, MIME types).
 #include "AnsiString.h"
 
+#include <QtCore/qnamespace.h>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -28,6 +29,7 @@ constexpr HRESULT E_FAIL = HRESULT(0x80004005u);
 constexpr HRESULT E_UNEXPECTED = HRESULT(0x8000FFFFu);
 constexpr HRESULT E_OUTOFMEMORY = HRESULT(0x8007000Eu);
 constexpr HRESULT DV_E_FORMATETC = HRESULT(0x80040064u);
+constexpr HRESULT DV_E_TYMED = HRESULT(0x80040069u);
 constexpr HRESULT DV_E_CLIPFORMAT = HRESULT(0x8004006Au);
 constexpr HRESULT DRAGDROP_S_DROP = 0x00040100;
 constexpr HRESULT DRAGDROP_S_CANCEL = 0x00040101;
@@ -50,6 +52,8 @@ constexpr int32_t MK_ALT = 0x20;
 
 constexpr TClipFormat CF_TEXT = 1;
 constexpr TClipFormat CF_HDROP = 15;
+// The shell's array of item identifier lists.
+constexpr char CFSTR_SHELLIDLIST[] = "Shell IDList Array";
 
 // Medium types (bits).
 constexpr uint32_t TYMED_NULL = 0;
@@ -118,6 +122,23 @@ public:
     virtual HRESULT Clone(std::unique_ptr<IEnumFORMATETC>& clone) = 0;
 };
 
+// The standard enumerator over a list of format descriptions and a cursor.
+// Next answers S_FALSE when fewer than count came; Skip past the end puts the
+// cursor at the end and answers S_FALSE; a clone has the same list and cursor.
+class TStdEnumFormatEtc : public IEnumFORMATETC {
+public:
+    explicit TStdEnumFormatEtc(std::vector<FORMATETC> formats, size_t cursor = 0)
+        : formats_(std::move(formats)), cursor_(cursor) {}
+    HRESULT Next(uint32_t count, FORMATETC* formats, uint32_t* fetched) override;
+    HRESULT Skip(uint32_t count) override;
+    HRESULT Reset() override;
+    HRESULT Clone(std::unique_ptr<IEnumFORMATETC>& clone) override;
+
+private:
+    std::vector<FORMATETC> formats_;
+    size_t cursor_ = 0;
+};
+
 // The data of a drag or of the clipboard.
 class IDataObject {
 public:
@@ -134,3 +155,18 @@ public:
 TClipFormat RegisterClipboardFormatA(const AnsiString& name);
 // The registered name of an identifier; empty for predefined and unknown ones.
 AnsiString GetClipboardFormatNameA(TClipFormat format);
+
+// A clipboard format travels in Qt's drags and clipboard as one MIME type:
+// text as "text/plain", the file drop as "text/uri-list", the shell's own
+// formats under the name Qt gives a native format of the Windows clipboard
+// ("application/x-qt-windows-mime;value=\"Shell IDList Array\""), and every
+// other registered format under its own name. Empty for an unknown format.
+QString MimeTypeOfFormat(TClipFormat format);
+// The format of a MIME type (registered when new); 0 for an empty one.
+TClipFormat FormatOfMimeType(const QString& mimeType);
+
+// Drop effects (copy, move, link) and Qt's drop actions.
+int32_t DropEffectsOfActions(Qt::DropActions actions);
+Qt::DropActions DropActionsOfEffects(int32_t effects);
+// The key state (MK_ bits) of Qt's modifier and button flags.
+int32_t KeyStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);

@@ -68,18 +68,6 @@ TShiftState KeyStateToShiftState(int32_t keyState)
     return s;
 }
 
-int32_t KeyStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons)
-{
-    int32_t k = 0;
-    if (buttons & Qt::LeftButton) k |= MK_LBUTTON;
-    if (buttons & Qt::RightButton) k |= MK_RBUTTON;
-    if (modifiers & Qt::ShiftModifier) k |= MK_SHIFT;
-    if (modifiers & Qt::ControlModifier) k |= MK_CONTROL;
-    if (buttons & Qt::MiddleButton) k |= MK_MBUTTON;
-    if (modifiers & Qt::AltModifier) k |= MK_ALT;
-    return k;
-}
-
 int32_t ShiftStateToDropEffect(TShiftState shift, int32_t allowed, bool fallback)
 {
     int32_t wanted;

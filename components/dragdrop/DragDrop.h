@@ -36,8 +36,6 @@ int32_t DragTypesToDropEffect(TDragTypes dragTypes);
 bool DropEffectToDragType(int32_t effect, TDragType& dragType);
 TDragResult DropEffectToDragResult(int32_t effect);
 TShiftState KeyStateToShiftState(int32_t keyState);
-// The key state (MK_ bits) of Qt's modifier and button flags.
-int32_t KeyStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
 // Shift+Ctrl asks for link, Ctrl for copy, no key or Shift for move, each if
 // allowed; with fallback the first allowed of copy, move, link replaces 0.
 int32_t ShiftStateToDropEffect(TShiftState shift, int32_t allowed, bool fallback);

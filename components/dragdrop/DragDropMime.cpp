@@ -74,24 +74,6 @@ QByteArray FromMime(TClipFormat format, const QMimeData& mime)
 
 }  // namespace
 
-QString MimeTypeOfFormat(TClipFormat format)
-{
-    if (format == CF_TEXT)
-        return TextMime;
-    if (format == CF_HDROP)
-        return UriListMime;
-    return fromAnsi(GetClipboardFormatNameA(format));
-}
-
-TClipFormat FormatOfMimeType(const QString& mimeType)
-{
-    if (mimeType == TextMime)
-        return CF_TEXT;
-    if (mimeType == UriListMime)
-        return CF_HDROP;
-    return RegisterClipboardFormatA(toAnsi(mimeType));
-}
-
 // ---- guarded data object -----------------------------------------------------------
 
 HRESULT TGuardedDataObject::GetData(const FORMATETC& format, STGMEDIUM& medium)
@@ -248,7 +230,7 @@ HRESULT TMimeDataObject::EnumFormatEtc(uint32_t direction, std::unique_ptr<IEnum
         fe.tymed = TYMED_HGLOBAL | TYMED_ISTREAM;
         list.push_back(fe);
     }
-    enumerator = std::make_unique<TEnumFormatEtc>(std::move(list));
+    enumerator = std::make_unique<TStdEnumFormatEtc>(std::move(list));
     return S_OK;
 }
 

@@ -1,9 +1,8 @@
 #pragma once
 // Where the library meets Qt's drag and clipboard objects. A clipboard format
-// maps to one MIME type: text to "text/plain" (converted between the code page
-// and UTF-8), the file-drop format to "text/uri-list", and every registered
-// format to its own name ("QwFileList" stays "QwFileList"). The file-drop
-// format carries local file names in UTF-8, each followed by CR LF.
+// travels as its MIME type (MimeTypeOfFormat); text is converted between the
+// code page and UTF-8, and the file-drop format carries local file names in
+// UTF-8, each followed by CR LF.
 #include "Ole.h"
 
 #include <QMimeData>
@@ -11,9 +10,6 @@
 #include <memory>
 
 class QObject;
-
-QString MimeTypeOfFormat(TClipFormat format);
-TClipFormat FormatOfMimeType(const QString& mimeType);
 
 // A data object that lives inside a QObject (a drop source): calls reach it
 // while that object exists and fail with E_UNEXPECTED afterwards.

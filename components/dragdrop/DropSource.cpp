@@ -10,15 +10,6 @@ using namespace Ole;
 
 namespace {
 
-Qt::DropActions DropActionsOf(int32_t effect)
-{
-    Qt::DropActions a;
-    if (effect & DROPEFFECT_COPY) a |= Qt::CopyAction;
-    if (effect & DROPEFFECT_MOVE) a |= Qt::MoveAction;
-    if (effect & DROPEFFECT_LINK) a |= Qt::LinkAction;
-    return a;
-}
-
 int32_t DropEffectOf(Qt::DropAction action)
 {
     switch (action) {
@@ -169,7 +160,7 @@ TDragResult TCustomDropSource::Execute()
     SetInShellDragLoop(true);
     Qt::DropAction action = Qt::IgnoreAction;
     try {
-        action = ExecDrag(*drag, DropActionsOf(allowed));
+        action = ExecDrag(*drag, DropActionsOfEffects(allowed));
     } catch (...) {
         SetInShellDragLoop(false);
         if (drag)
@@ -226,8 +217,9 @@ void TCustomDropSource::EmptyClipboard()
 
 // ---- format enumerator ------------------------------------------------------------------
 
-TEnumFormatEtc::TEnumFormatEtc(const TDataFormats& formats, TDataDirections direction)
+std::vector<FORMATETC> TEnumFormatEtc::FormatsOf(const TDataFormats& formats, TDataDirections direction)
 {
+    std::vector<FORMATETC> list;
     std::vector<TClipboardFormat*> listed;
     for (int i = 0; i < formats.Count(); ++i) {
         TClipboardFormats& cfs = *formats.Formats(i)->CompatibleFormats;
@@ -242,41 +234,10 @@ TEnumFormatEtc::TEnumFormatEtc(const TDataFormats& formats, TDataDirections dire
             if (known)
                 continue;
             listed.push_back(f);
-            formats_.push_back(f->FormatEtc());
+            list.push_back(f->FormatEtc());
         }
     }
-}
-
-HRESULT TEnumFormatEtc::Next(uint32_t count, FORMATETC* formats, uint32_t* fetched)
-{
-    uint32_t n = 0;
-    while (n < count && cursor_ < formats_.size())
-        formats[n++] = formats_[cursor_++];
-    if (fetched)
-        *fetched = n;
-    return n == count ? S_OK : S_FALSE;
-}
-
-HRESULT TEnumFormatEtc::Skip(uint32_t count)
-{
-    if (cursor_ + count > formats_.size()) {
-        cursor_ = formats_.size();
-        return S_FALSE;
-    }
-    cursor_ += count;
-    return S_OK;
-}
-
-HRESULT TEnumFormatEtc::Reset()
-{
-    cursor_ = 0;
-    return S_OK;
-}
-
-HRESULT TEnumFormatEtc::Clone(std::unique_ptr<IEnumFORMATETC>& clone)
-{
-    clone = std::make_unique<TEnumFormatEtc>(formats_, cursor_);
-    return S_OK;
+    return list;
 }
 
 // ---- multi source ------------------------------------------------------------------------

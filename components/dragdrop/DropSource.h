@@ -86,24 +86,18 @@ private:
     bool showImage_ = false;
 };
 
-// Enumerates format descriptions; a snapshot, so it never refers to the
-// lists it was made from.
-class TEnumFormatEtc : public IEnumFORMATETC {
+// Enumerates the format descriptions of data formats; a snapshot, so it
+// never refers to the lists it was made from.
+class TEnumFormatEtc : public TStdEnumFormatEtc {
 public:
     // Every clipboard format of the data formats whose directions contain
     // direction, in list order; a format of the same class (or a derived one)
     // and the same identifier as one already listed is left out.
-    TEnumFormatEtc(const TDataFormats& formats, TDataDirections direction);
-    explicit TEnumFormatEtc(std::vector<FORMATETC> formats, size_t cursor = 0)
-        : formats_(std::move(formats)), cursor_(cursor) {}
-    HRESULT Next(uint32_t count, FORMATETC* formats, uint32_t* fetched) override;
-    HRESULT Skip(uint32_t count) override;
-    HRESULT Reset() override;
-    HRESULT Clone(std::unique_ptr<IEnumFORMATETC>& clone) override;
+    TEnumFormatEtc(const TDataFormats& formats, TDataDirections direction)
+        : TStdEnumFormatEtc(FormatsOf(formats, direction)) {}
 
 private:
-    std::vector<FORMATETC> formats_;
-    size_t cursor_ = 0;
+    static std::vector<FORMATETC> FormatsOf(const TDataFormats& formats, TDataDirections direction);
 };
 
 class TCustomDropMultiSource;

@@ -32,15 +32,6 @@ QWidget* ClientWidget(QWidget* control)
     return control;
 }
 
-int32_t EffectOfActions(Qt::DropActions actions)
-{
-    int32_t e = DROPEFFECT_NONE;
-    if (actions & Qt::CopyAction) e |= DROPEFFECT_COPY;
-    if (actions & Qt::MoveAction) e |= DROPEFFECT_MOVE;
-    if (actions & Qt::LinkAction) e |= DROPEFFECT_LINK;
-    return e;
-}
-
 // Accepts the Qt event with the action of the effect, or refuses it.
 void Answer(QDropEvent* event, HRESULT hr, int32_t effect)
 {
@@ -471,7 +462,7 @@ bool TCustomDropTarget::eventFilter(QObject* watched, QEvent* event)
     auto* de = static_cast<QDropEvent*>(event);
     const QPoint screen = host->mapToGlobal(de->position().toPoint());
     const int32_t keyState = KeyStateOf(de->modifiers(), de->buttons());
-    int32_t effect = EffectOfActions(de->possibleActions());
+    int32_t effect = DropEffectsOfActions(de->possibleActions());
     TCustomDropSource* source = OwnSource(de->mimeData());
     HRESULT hr;
     dropHost_ = host;

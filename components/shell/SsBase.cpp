@@ -1,8 +1,6 @@
 #include "SsBase.h"
 
 #include <QCoreApplication>
-#include <QHash>
-#include <QMutex>
 
 #include <algorithm>
 
@@ -207,52 +205,9 @@ void SsILFree(PSsIdList& list)
 
 // ---- clipboard formats ---------------------------------------------------------------
 
-const char* const CFSTR_SHELLIDLIST = "Shell IDList Array";
-
-namespace {
-struct FormatRegistry {
-    QMutex lock;
-    QHash<QString, uint16_t> byName;
-    QHash<uint16_t, QString> byNumber;
-    uint16_t next = 0xC000;
-};
-FormatRegistry& Registry()
+TClipFormat SsCFIdList()
 {
-    static FormatRegistry r;
-    return r;
-}
-}  // namespace
-
-uint16_t SsRegisterClipboardFormat(const QString& name)
-{
-    FormatRegistry& r = Registry();
-    QMutexLocker guard(&r.lock);
-    const QString key = name.toLower();  // format names ignore case
-    auto it = r.byName.find(key);
-    if (it != r.byName.end())
-        return *it;
-    const uint16_t n = r.next++;
-    r.byName.insert(key, n);
-    r.byNumber.insert(n, name);
-    return n;
-}
-
-QString SsClipboardFormatMimeType(uint16_t format)
-{
-    if (format == 15)
-        return QStringLiteral("text/uri-list");
-    if (format == 1)
-        return QStringLiteral("text/plain");
-    FormatRegistry& r = Registry();
-    QMutexLocker guard(&r.lock);
-    const QString name = r.byNumber.value(format);
-    return name.isEmpty() ? QString()
-                          : QStringLiteral("application/x-qt-windows-mime;value=\"%1\"").arg(name);
-}
-
-uint16_t SsCFIdList()
-{
-    static const uint16_t format = SsRegisterClipboardFormat(QString::fromLatin1(CFSTR_SHELLIDLIST));
+    static const TClipFormat format = RegisterClipboardFormatA(Ole::CFSTR_SHELLIDLIST);
     return format;
 }
 

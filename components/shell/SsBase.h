@@ -3,6 +3,7 @@
 // family, short-string helpers, item identifier lists and version information.
 #include "AnsiString.h"
 #include "Object.h"
+#include "Ole.h"
 #include "SsConst.h"
 #include "SysUtils.h"
 
@@ -116,15 +117,8 @@ void SsILFree(PSsIdList& list);
 
 // ---- clipboard format of dragged shell items -----------------------------------
 
-extern const char* const CFSTR_SHELLIDLIST;  // "Shell IDList Array"
 // Number of the registered "Shell IDList Array" format.
-uint16_t SsCFIdList();
-// Formats registered by name get numbers from 0xC000 on; the predefined
-// file-drop (15) and text (1) formats keep theirs.
-uint16_t SsRegisterClipboardFormat(const QString& name);
-// The MIME type a format travels as in a drag ("text/uri-list" for the
-// file drop, "text/plain" for text).
-QString SsClipboardFormatMimeType(uint16_t format);
+TClipFormat SsCFIdList();
 
 // ---- version ---------------------------------------------------------------------
 

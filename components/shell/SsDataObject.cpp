@@ -6,6 +6,8 @@
 #include <QMimeData>
 #include <QUrl>
 
+using namespace Ole;
+
 namespace {
 void PutU32(QByteArray& b, uint32_t v)
 {
@@ -13,34 +15,6 @@ void PutU32(QByteArray& b, uint32_t v)
         b.append(char((v >> (8 * i)) & 0xFF));
 }
 }  // namespace
-
-// ---- format enumerator --------------------------------------------------------------------
-
-int32_t TSsEnumFormatEtc::Next(uint32_t count, std::vector<TSsFormatEtc>& out, uint32_t& fetched)
-{
-    fetched = 0;
-    out.clear();
-    while (fetched < count && position_ < formats_.size()) {
-        out.push_back(formats_[position_++]);
-        ++fetched;
-    }
-    return fetched == count ? SS_S_OK : SS_S_FALSE;
-}
-
-int32_t TSsEnumFormatEtc::Skip(uint32_t count)
-{
-    if (position_ + count > formats_.size()) {
-        position_ = formats_.size();
-        return SS_S_FALSE;
-    }
-    position_ += count;
-    return SS_S_OK;
-}
-
-std::unique_ptr<TSsEnumFormatEtc> TSsEnumFormatEtc::Clone() const
-{
-    return std::make_unique<TSsEnumFormatEtc>(formats_, position_);
-}
 
 // ---- data object --------------------------------------------------------------------------------
 
@@ -52,52 +26,64 @@ TSsDataObject::TSsDataObject(std::vector<const TSsIdList*> itemLists, const TSsI
     if (!parent_)
         parent_ = std::make_unique<TSsIdList>();
     SsILRemoveLastID(parent_.get());
-    for (uint16_t f : {SsCFIdList(), CF_HDROP, CF_TEXT})
-        formats_.push_back(TSsFormatEtc{f, DVASPECT_CONTENT, -1, TYMED_HGLOBAL});
+    for (TClipFormat f : {SsCFIdList(), CF_HDROP, CF_TEXT})
+        formats_.push_back(FORMATETC{f, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL});
 }
 
-int32_t TSsDataObject::QueryGetData(const TSsFormatEtc& format) const
+HRESULT TSsDataObject::QueryGetData(const FORMATETC& format)
 {
     if (format.dwAspect != DVASPECT_CONTENT)
-        return SS_DV_E_FORMATETC;
+        return DV_E_FORMATETC;
     bool known = false;
-    for (const TSsFormatEtc& f : formats_)
+    for (const FORMATETC& f : formats_)
         if (f.cfFormat == format.cfFormat) {
             known = true;
             if (f.tymed & format.tymed)
-                return SS_S_OK;
+                return S_OK;
         }
-    return known ? SS_DV_E_TYMED : SS_DV_E_FORMATETC;
+    return known ? DV_E_TYMED : DV_E_FORMATETC;
 }
 
-int32_t TSsDataObject::GetData(const TSsFormatEtc& format, QByteArray& medium)
+HRESULT TSsDataObject::GetData(const FORMATETC& format, STGMEDIUM& medium)
 {
-    const int32_t query = QueryGetData(format);
-    if (query != SS_S_OK)
+    const HRESULT query = QueryGetData(format);
+    if (query != S_OK)
         return query;
-    medium.clear();
+    medium = STGMEDIUM{};
+    medium.tymed = TYMED_HGLOBAL;
+    const QByteArray* block = nullptr;
     if (format.cfFormat == SsCFIdList()) {
         if (idListCache_.isEmpty())
             idListCache_ = IdListArray();
-        medium = idListCache_;
+        block = &idListCache_;
     } else if (format.cfFormat == CF_HDROP) {
         if (fileDropCache_.isEmpty())
             fileDropCache_ = FileDropBlock();
-        medium = fileDropCache_;
+        block = &fileDropCache_;
     } else if (format.cfFormat != CF_TEXT)
-        return SS_DV_E_FORMATETC;
+        return DV_E_FORMATETC;
     // Text is offered but carries nothing.
-    return medium.isEmpty() ? SS_E_OUTOFMEMORY : SS_S_OK;
+    if (!block || block->isEmpty())
+        return E_OUTOFMEMORY;
+    medium.hGlobal.assign(block->begin(), block->end());
+    return S_OK;
 }
 
-int32_t TSsDataObject::EnumFormatEtc(uint32_t direction, std::unique_ptr<TSsEnumFormatEtc>& out) const
+HRESULT TSsDataObject::SetData(const FORMATETC&, STGMEDIUM& medium, bool release)
+{
+    if (release)
+        ReleaseStgMedium(medium);
+    return E_NOTIMPL;
+}
+
+HRESULT TSsDataObject::EnumFormatEtc(uint32_t direction, std::unique_ptr<IEnumFORMATETC>& enumerator)
 {
     if (direction != DATADIR_GET) {
-        out.reset();
-        return SS_E_NOTIMPL;
+        enumerator.reset();
+        return E_NOTIMPL;
     }
-    out = std::make_unique<TSsEnumFormatEtc>(formats_);
-    return SS_S_OK;
+    enumerator = std::make_unique<TSsEnumFormatEtc>(formats_);
+    return S_OK;
 }
 
 QByteArray TSsDataObject::IdListArray() const
@@ -146,47 +132,24 @@ QByteArray TSsDataObject::FileDropBlock() const
 std::unique_ptr<QMimeData> TSsDataObject::CreateMimeData()
 {
     auto mime = std::make_unique<QMimeData>();
-    std::unique_ptr<TSsEnumFormatEtc> formats;
+    std::unique_ptr<IEnumFORMATETC> formats;
     EnumFormatEtc(DATADIR_GET, formats);
-    std::vector<TSsFormatEtc> one;
-    uint32_t fetched = 0;
-    while (formats->Next(1, one, fetched) == SS_S_OK) {
-        QByteArray data;
-        if (GetData(one[0], data) != SS_S_OK)
+    FORMATETC one;
+    while (formats->Next(1, &one, nullptr) == S_OK) {
+        STGMEDIUM medium;
+        if (GetData(one, medium) != S_OK)
             continue;
-        if (one[0].cfFormat == CF_HDROP) {
+        if (one.cfFormat == CF_HDROP) {
             QList<QUrl> urls;
             for (const QString& p : Paths())
                 urls << QUrl::fromLocalFile(p);
             mime->setUrls(urls);
         } else
-            mime->setData(SsClipboardFormatMimeType(one[0].cfFormat), data);
+            mime->setData(MimeTypeOfFormat(one.cfFormat),
+                          QByteArray(reinterpret_cast<const char*>(medium.hGlobal.data()),
+                                     qsizetype(medium.hGlobal.size())));
     }
     return mime;
-}
-
-int32_t SsEffectsOfActions(Qt::DropActions actions)
-{
-    int32_t e = 0;
-    if (actions & Qt::CopyAction)
-        e |= DROPEFFECT_COPY;
-    if (actions & Qt::MoveAction)
-        e |= DROPEFFECT_MOVE;
-    if (actions & Qt::LinkAction)
-        e |= DROPEFFECT_LINK;
-    return e;
-}
-
-Qt::DropActions SsActionsOfEffects(int32_t effects)
-{
-    Qt::DropActions a;
-    if (effects & DROPEFFECT_COPY)
-        a |= Qt::CopyAction;
-    if (effects & DROPEFFECT_MOVE)
-        a |= Qt::MoveAction;
-    if (effects & DROPEFFECT_LINK)
-        a |= Qt::LinkAction;
-    return a;
 }
 
 Qt::DropAction SsActionOfEffect(int32_t effect)
@@ -198,20 +161,4 @@ Qt::DropAction SsActionOfEffect(int32_t effect)
     if (effect & DROPEFFECT_LINK)
         return Qt::LinkAction;
     return Qt::IgnoreAction;
-}
-
-int32_t SsKeyState(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons)
-{
-    int32_t k = 0;
-    if (buttons & Qt::LeftButton)
-        k |= MK_LBUTTON;
-    if (buttons & Qt::RightButton)
-        k |= MK_RBUTTON;
-    if (mods & Qt::ShiftModifier)
-        k |= MK_SHIFT;
-    if (mods & Qt::ControlModifier)
-        k |= MK_CONTROL;
-    if (mods & Qt::AltModifier)
-        k |= MK_ALT;
-    return k;
 }

@@ -19,9 +19,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Ole;
+
 namespace {
-constexpr int32_t S_OK = 0;
-constexpr int32_t E_FAIL = int32_t(0x80004005);
 
 QByteArray Join(const QByteArray& dir, const QByteArray& name)
 {

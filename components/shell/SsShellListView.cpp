@@ -50,6 +50,8 @@ AnsiString SsSizeText(int64_t bytes)
     return GroupDigits(kb) + "KB";
 }
 
+using namespace Ole;
+
 namespace {
 QString Message(int32_t id)
 {
@@ -890,7 +892,7 @@ void TSsCustomShellListView::BeginDrag(int row)
         drag->setPixmap(pm);
     }
     drag->setHotSpot(QPoint(0, 0));
-    drag->exec(SsActionsOfEffects(effects));
+    drag->exec(DropActionsOfEffects(effects));
     if (controller_)
         controller_->DragSource = nullptr;
 }
@@ -969,8 +971,8 @@ void TSsCustomShellListView::DragMove(QDragMoveEvent* e)
             QThread::msleep(pause);
         }
     }
-    int32_t effect = SsEffectsOfActions(e->possibleActions());
-    const int32_t keyState = SsKeyState(e->modifiers(), e->buttons());
+    int32_t effect = DropEffectsOfActions(e->possibleActions());
+    const int32_t keyState = KeyStateOf(e->modifiers(), e->buttons());
     std::unique_ptr<TSsFolderDropTarget> target;
     if (row >= 0)
         target = DropTargetOf(RowItem(row));
@@ -1021,8 +1023,8 @@ void TSsCustomShellListView::Drop(QDropEvent* e)
         return;
     }
     DragLeave(nullptr);
-    int32_t keyState = SsKeyState(e->modifiers(), e->buttons()) | MK_LBUTTON;
-    int32_t effect = SsEffectsOfActions(e->possibleActions());
+    int32_t keyState = KeyStateOf(e->modifiers(), e->buttons()) | MK_LBUTTON;
+    int32_t effect = DropEffectsOfActions(e->possibleActions());
     if (keyState & MK_CONTROL)
         effect = DROPEFFECT_COPY;
     const int row = RowAt(e->position().toPoint());

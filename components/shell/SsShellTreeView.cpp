@@ -13,6 +13,8 @@
 
 #include <algorithm>
 
+using namespace Ole;
+
 namespace {
 constexpr int NodeDataRole = Qt::UserRole;
 
@@ -651,7 +653,7 @@ void TSsCustomShellTreeView::startDrag(Qt::DropActions)
     const QRect r = visualItemRect(node);
     drag->setPixmap(viewport()->grab(r));
     drag->setHotSpot(QPoint(0, 0));
-    drag->exec(SsActionsOfEffects(effects));
+    drag->exec(DropActionsOfEffects(effects));
     controller_->DragSource = nullptr;
 }
 
@@ -711,8 +713,8 @@ void TSsCustomShellTreeView::dragMoveEvent(QDragMoveEvent* e)
         QThread::msleep(30);
         bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     }
-    int32_t effect = SsEffectsOfActions(e->possibleActions());
-    const int32_t keyState = SsKeyState(e->modifiers(), e->buttons());
+    int32_t effect = DropEffectsOfActions(e->possibleActions());
+    const int32_t keyState = KeyStateOf(e->modifiers(), e->buttons());
     if (auto target = DropTargetOf(node)) {
         target->DragEnter(e->mimeData(), keyState, effect);
         target->DragOver(keyState, effect);
@@ -750,8 +752,8 @@ void TSsCustomShellTreeView::dropEvent(QDropEvent* e)
     dragAccepted_ = false;
     SetDropNode(nullptr);
     const QPoint pos = e->position().toPoint();
-    int32_t effect = SsEffectsOfActions(e->possibleActions());
-    const int32_t keyState = SsKeyState(e->modifiers(), e->buttons()) | MK_LBUTTON;
+    int32_t effect = DropEffectsOfActions(e->possibleActions());
+    const int32_t keyState = KeyStateOf(e->modifiers(), e->buttons()) | MK_LBUTTON;
     auto target = DropTargetOf(itemAt(pos));
     if (!target) {
         e->ignore();

@@ -122,10 +122,13 @@ TEST(SsBase, IdListOperations)
 
 TEST(SsBase, ClipboardFormats)
 {
-    const uint16_t f = SsCFIdList();
+    const TClipFormat f = SsCFIdList();
     EXPECT_GE(f, 0xC000);
-    EXPECT_EQ(SsRegisterClipboardFormat("shell idlist array"), f);
-    EXPECT_EQ(SsClipboardFormatMimeType(f),
-              "application/x-qt-windows-mime;value=\"Shell IDList Array\"");
-    EXPECT_EQ(SsClipboardFormatMimeType(15), "text/uri-list");
+    EXPECT_EQ(RegisterClipboardFormatA("shell idlist array"), f);
+    EXPECT_EQ(GetClipboardFormatNameA(f), "Shell IDList Array");
+    // The shell's format travels as a native one of the Windows clipboard, both ways.
+    const QString mime = "application/x-qt-windows-mime;value=\"Shell IDList Array\"";
+    EXPECT_EQ(MimeTypeOfFormat(f), mime);
+    EXPECT_EQ(FormatOfMimeType(mime), f);
+    EXPECT_EQ(MimeTypeOfFormat(15), "text/uri-list");
 }

@@ -7,6 +7,8 @@
 #include <QMimeData>
 #include <QUrl>
 
+using namespace Ole;
+
 namespace {
 uint32_t U32(const QByteArray& b, int at)
 {
@@ -14,6 +16,23 @@ uint32_t U32(const QByteArray& b, int at)
     for (int i = 3; i >= 0; --i)
         v = (v << 8) | uint8_t(b[at + i]);
     return v;
+}
+
+FORMATETC Request(TClipFormat format, uint32_t tymed = TYMED_HGLOBAL, uint32_t aspect = DVASPECT_CONTENT)
+{
+    return FORMATETC{format, nullptr, aspect, -1, tymed};
+}
+
+// The block of a format, asked for in global memory.
+HRESULT Get(TSsDataObject& data, TClipFormat format, QByteArray& block)
+{
+    STGMEDIUM medium;
+    const HRESULT hr = data.GetData(Request(format), medium);
+    if (hr == S_OK) {
+        EXPECT_EQ(medium.tymed, TYMED_HGLOBAL);
+    }
+    block = QByteArray(reinterpret_cast<const char*>(medium.hGlobal.data()), qsizetype(medium.hGlobal.size()));
+    return hr;
 }
 }  // namespace
 
@@ -24,7 +43,7 @@ TEST(SsDataObject, IdListArrayOfOneFolder)
     PSsIdList rel = SsILFindLast(folder.get());
     TSsDataObject data({rel.get()}, folder.get());
     QByteArray block;
-    ASSERT_EQ(data.GetData({SsCFIdList()}, block), SS_S_OK);
+    ASSERT_EQ(Get(data, SsCFIdList(), block), S_OK);
     EXPECT_EQ(U32(block, 0), 1u);
     EXPECT_EQ(U32(block, 4), 12u);  // 4 * n + 8
     PSsIdList parent = SsILClone(folder.get());
@@ -42,45 +61,51 @@ TEST(SsDataObject, FileDropBlockAndFormats)
     TSsIdList a({"b.jpg"}), b({"c.txt"});
     TSsDataObject data({&a, &b}, first.get());
     QByteArray drop;
-    ASSERT_EQ(data.GetData({CF_HDROP}, drop), SS_S_OK);
+    ASSERT_EQ(Get(data, CF_HDROP, drop), S_OK);
     EXPECT_EQ(U32(drop, 0), 20u);
     EXPECT_EQ(drop.mid(4, 16), QByteArray(16, '\0'));
     const QByteArray names = QFile::encodeName(fx.Path("b.jpg")) + '\0' + QFile::encodeName(fx.Path("c.txt")) + '\0' + '\0';
     EXPECT_EQ(drop.mid(20), names);
 
     QByteArray none;
-    EXPECT_EQ(data.QueryGetData({CF_HDROP, DVASPECT_CONTENT, -1, TYMED_ISTREAM}), SS_DV_E_TYMED);
-    EXPECT_EQ(data.QueryGetData({CF_HDROP, 4, -1, TYMED_HGLOBAL}), SS_DV_E_FORMATETC);
-    EXPECT_EQ(data.GetData({999}, none), SS_DV_E_FORMATETC);
-    EXPECT_EQ(data.GetData({CF_TEXT}, none), SS_E_OUTOFMEMORY);  // offered, but carries nothing
+    EXPECT_EQ(data.QueryGetData(Request(CF_HDROP, TYMED_ISTREAM)), DV_E_TYMED);
+    EXPECT_EQ(data.QueryGetData(Request(CF_HDROP, TYMED_HGLOBAL, 4)), DV_E_FORMATETC);
+    EXPECT_EQ(Get(data, 999, none), DV_E_FORMATETC);
+    EXPECT_EQ(Get(data, CF_TEXT, none), E_OUTOFMEMORY);  // offered, but carries nothing
+    STGMEDIUM written;
+    EXPECT_EQ(data.SetData(Request(CF_TEXT), written, true), E_NOTIMPL);
 
-    std::unique_ptr<TSsEnumFormatEtc> formats;
-    EXPECT_EQ(data.EnumFormatEtc(DATADIR_SET, formats), SS_E_NOTIMPL);
+    std::unique_ptr<IEnumFORMATETC> formats;
+    EXPECT_EQ(data.EnumFormatEtc(DATADIR_SET, formats), E_NOTIMPL);
     EXPECT_EQ(formats, nullptr);
-    ASSERT_EQ(data.EnumFormatEtc(DATADIR_GET, formats), SS_S_OK);
-    std::vector<TSsFormatEtc> got;
+    ASSERT_EQ(data.EnumFormatEtc(DATADIR_GET, formats), S_OK);
+    FORMATETC got[5];
     uint32_t fetched = 0;
-    std::vector<uint16_t> seen;
+    std::vector<TClipFormat> seen;
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(formats->Next(1, got, fetched), SS_S_OK) << i;
+        EXPECT_EQ(formats->Next(1, got, &fetched), S_OK) << i;
         seen.push_back(got[0].cfFormat);
+        EXPECT_EQ(got[0].tymed, TYMED_HGLOBAL);
+        EXPECT_EQ(got[0].lindex, -1);
     }
-    EXPECT_EQ(seen, (std::vector<uint16_t>{SsCFIdList(), CF_HDROP, CF_TEXT}));
-    EXPECT_EQ(formats->Next(1, got, fetched), SS_S_FALSE);
+    EXPECT_EQ(seen, (std::vector<TClipFormat>{SsCFIdList(), CF_HDROP, CF_TEXT}));
+    EXPECT_EQ(formats->Next(1, got, &fetched), S_FALSE);
     EXPECT_EQ(fetched, 0u);
     formats->Reset();
-    EXPECT_EQ(formats->Skip(2), SS_S_OK);
-    auto clone = formats->Clone();
-    EXPECT_EQ(clone->Next(5, got, fetched), SS_S_FALSE);
+    EXPECT_EQ(formats->Skip(2), S_OK);
+    std::unique_ptr<IEnumFORMATETC> clone;
+    ASSERT_EQ(formats->Clone(clone), S_OK);
+    EXPECT_EQ(clone->Next(5, got, &fetched), S_FALSE);
     EXPECT_EQ(fetched, 1u);
-    EXPECT_EQ(formats->Skip(5), SS_S_FALSE);
+    EXPECT_EQ(got[0].cfFormat, CF_TEXT);
+    EXPECT_EQ(formats->Skip(5), S_FALSE);
 
     // The drag carries the array and the files.
     auto mime = data.CreateMimeData();
     ASSERT_TRUE(mime->hasUrls());
     EXPECT_EQ(mime->urls().size(), 2);
     EXPECT_EQ(mime->urls()[0].toLocalFile(), fx.Path("b.jpg"));
-    EXPECT_TRUE(mime->hasFormat(SsClipboardFormatMimeType(SsCFIdList())));
+    EXPECT_TRUE(mime->hasFormat(MimeTypeOfFormat(SsCFIdList())));
 }
 
 TEST(SsFolderDropTarget, CopiesMovesAndNeverOverwrites)

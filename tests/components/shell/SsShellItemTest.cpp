@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+using namespace Ole;
+
 namespace {
 PSsIdList Parse(const QString& path)
 {
