@@ -1,0 +1,164 @@
+#pragma once
+// The class library's printer object over QPrinter: the printer list (the
+// CUPS printers and the pseudo-printer "PDF-Datei", which writes a PDF file),
+// the current printer with its device settings, and the print job with its
+// canvas.
+//
+// The device settings stand in for the platform's device mode. They travel as
+// one versioned block (little-endian):
+//   13     "QwDEVMODE0001"
+//   4 + n  printer name (UTF-8, int32 byte count first)
+//   4 + n  printer model, the same form
+//   4      page size id (QPageSize::PageSizeId)
+//   4 + n  page size key, the same form
+//   8, 8   paper width and height in millimetres (doubles, portrait)
+//   4      orientation (0 portrait, 1 landscape)
+//   4      duplex (QPrinter::DuplexMode)
+//   4      colour (0 grey scale, 1 colour)
+//   4      resolution in dots per inch
+//   4      copies
+//   1      full page (1: borderless, no margins)
+#include "Canvas.h"
+#include "Classes.h"
+#include "Object.h"
+
+#include <QPageSize>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QPrinter;
+
+// The name under which the PDF pseudo-printer is listed.
+extern const char* const PdfPrinterName;  // "PDF-Datei"
+// Its model in the device settings.
+extern const char* const PdfPrinterModel;  // "PDF"
+// Its resolution.
+constexpr int PdfPrinterResolution = 1200;
+
+struct TDeviceMode {
+    static constexpr const char* Marker = "QwDEVMODE0001";
+    static constexpr int MarkerLength = 13;
+
+    QString PrinterName;
+    QString Model;
+    int32_t PageSizeId = QPageSize::A4;
+    QString PageSizeKey;
+    double PaperWidth = 210.0;   // mm
+    double PaperHeight = 297.0;  // mm
+    int32_t Orientation = 0;
+    int32_t Duplex = 0;
+    int32_t ColorMode = 1;
+    int32_t Resolution = 300;
+    int32_t Copies = 1;
+    bool FullPage = false;
+
+    bool operator==(const TDeviceMode&) const = default;
+
+    std::vector<uint8_t> ToBytes() const;
+    // False (and this unchanged) for a block of another version, a damaged or
+    // truncated one, or one whose values are out of range.
+    bool FromBytes(const uint8_t* Data, size_t Size);
+};
+
+// A paper the current printer offers.
+struct TPrinterPaper {
+    QPageSize Size;
+    bool Borderless = false;  // a borderless variant of a paper size
+};
+
+class TPrinter : public TObject {
+public:
+    LUMI_CLASSNAME(TPrinter)
+    TPrinter();
+    ~TPrinter() override;
+    TPrinter(const TPrinter&) = delete;
+    TPrinter& operator=(const TPrinter&) = delete;
+
+    // The printer list: the system's printers, then "PDF-Datei".
+    const QStringList& Printers() const { return FPrinters; }
+    // Reads the system's printers again and selects the default printer.
+    void Refresh();
+    int PrinterIndex() const { return FIndex; }
+    // -1 selects the default printer. The device settings become the
+    // printer's defaults. Raises EPrinter while a job is open.
+    void SetPrinterIndex(int Index);
+    int DefaultPrinterIndex() const;
+    QString PrinterName() const;
+    bool IsPdfPrinter() const;
+    bool IsDefaultPrinter() const;
+    // Model, description and location of the current printer.
+    QString Model() const;
+    QString Description() const;
+    QString Location() const;
+
+    // The papers of the current printer.
+    std::vector<TPrinterPaper> Papers() const;
+    bool SupportsCustomPaper() const;
+    bool SupportsColorMode(int32_t ColorMode) const;
+    bool SupportsDuplex(int32_t Duplex) const;
+    bool SupportsResolution(int32_t Resolution) const;
+    // How many copies the printer makes itself (1: it cannot).
+    int MaxCopies() const;
+
+    // The current device settings, the printer's defaults, and selecting
+    // settings (which the printer applies as one page layout).
+    const TDeviceMode& DevMode() const { return FDevMode; }
+    TDeviceMode DefaultDevMode() const;
+    void SetDevMode(const TDeviceMode& Mode);
+    // True when the settings were made for this printer (name and model).
+    bool Fits(const TDeviceMode& Mode) const;
+    // The page size the settings describe (a custom size where no id fits).
+    static QPageSize PageSizeOf(const TDeviceMode& Mode);
+
+    // The printer device with the current settings applied.
+    QPrinter& Device();
+
+    // The PDF printer writes to this file; when it is empty, BeginDoc asks
+    // through AskPdfFileName (a save dialog unless replaced) and raises EAbort
+    // when no name is given.
+    QString OutputFileName;
+    std::function<QString(const QString& Suggested)> AskPdfFileName;
+
+    // The job.
+    QString Title;
+    bool Printing() const { return FPrinting; }
+    bool Aborted() const { return FAborted; }
+    void BeginDoc();
+    void NewPage();
+    void EndDoc();
+    // Ends the job so that nothing of it is kept (the PDF file is not written).
+    void Abort();
+    int PageNumber() const { return FPageNumber; }
+    TCanvas& Canvas();
+
+    // Metrics of the printable area in device pixels.
+    int PageWidth();
+    int PageHeight();
+    int PhysicalOffsetX();
+    int PhysicalOffsetY();
+    int LogPixelsX();
+    int LogPixelsY();
+
+private:
+    void CreateDevice();
+    void ApplyDevMode();
+    QString SuggestedPdfName() const;
+
+    QStringList FPrinters;
+    QString FDefaultName;
+    int FIndex = -1;
+    TDeviceMode FDevMode;
+    std::unique_ptr<QPrinter> FDevice;
+    bool FDeviceDirty = true;
+    std::unique_ptr<TCanvas> FCanvas;
+    bool FPrinting = false;
+    bool FAborted = false;
+    int FPageNumber = 0;
+    QString FPdfTarget;  // the file the PDF job ends in
+};
+
+// The global printer object, created on first use.
+TPrinter& Printer();
