@@ -1,0 +1,391 @@
+#include "uPrinterSupport.h"
+
+#include "Application.h"
+#include "Printers.h"
+#include "SysUtils.h"
+#include "ulocalize.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QPageLayout>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+std::function<int(QDialog& Dialog)> ExecModalHook;
+std::function<void(QMessageBox::Icon Icon, const QString& Text)> PrintMessageHook;
+
+QString ApplicationTitle()
+{
+    if (auto* app = qobject_cast<TApplication*>(QCoreApplication::instance()))
+        if (!app->Title.isEmpty())
+            return app->Title;
+    return QApplication::applicationDisplayName();
+}
+
+int ExecModal(QDialog& Dialog)
+{
+    if (ExecModalHook)
+        return ExecModalHook(Dialog);
+    return Dialog.exec();
+}
+
+void PrintMessage(QMessageBox::Icon Icon, const QString& Text)
+{
+    if (PrintMessageHook) {
+        PrintMessageHook(Icon, Text);
+        return;
+    }
+    QMessageBox box(Icon, QApplication::applicationDisplayName(), Text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+}
+
+// ---- paper codes -----------------------------------------------------------------------
+
+namespace {
+
+struct TPaperCodeEntry {
+    int32_t Code;
+    QPageSize::PageSizeId Id;
+};
+
+constexpr TPaperCodeEntry PaperCodes[] = {
+    {1, QPageSize::Letter},     {3, QPageSize::Tabloid}, {5, QPageSize::Legal},
+    {7, QPageSize::Executive},  {8, QPageSize::A3},      {9, QPageSize::A4},
+    {11, QPageSize::A5},        {12, QPageSize::B4},     {13, QPageSize::B5},
+    {20, QPageSize::Envelope10}, {27, QPageSize::EnvelopeDL}, {70, QPageSize::A6},
+};
+
+int32_t Tenths(double Millimetres) { return int32_t(Round(Millimetres * 10.0)); }
+
+void WriteName(TStream& Stream, const QString& Name)
+{
+    const QByteArray b = Name.toUtf8();
+    Stream.WriteI32(int32_t(b.size()));
+    if (!b.isEmpty())
+        Stream.WriteBuffer(b.constData(), int32_t(b.size()));
+}
+
+// False when the stated length outgrows the bytes left.
+bool ReadName(TStream& Stream, QString& Name)
+{
+    if (Stream.Remaining() < 4)
+        return false;
+    const int32_t n = Stream.ReadI32();
+    if (n < 0 || n > Stream.Remaining())
+        return false;
+    QByteArray b(n, '\0');
+    if (n > 0)
+        Stream.ReadBuffer(b.data(), n);
+    Name = QString::fromUtf8(b);
+    return true;
+}
+
+void SetPaperSize(TDeviceMode& Mode, const QPageSize& Size)
+{
+    Mode.PageSizeId = int32_t(Size.id());
+    Mode.PageSizeKey = Size.key();
+    const QSizeF mm = Size.size(QPageSize::Millimeter);
+    Mode.PaperWidth = mm.width();
+    Mode.PaperHeight = mm.height();
+}
+
+bool SameSize(const QPageSize& A, const QPageSize& B)
+{
+    const QSizeF a = A.size(QPageSize::Millimeter);
+    const QSizeF b = B.size(QPageSize::Millimeter);
+    return std::abs(a.width() - b.width()) < 2.0 && std::abs(a.height() - b.height()) < 2.0;
+}
+
+} // namespace
+
+int32_t PaperCodeOf(int PageSizeId)
+{
+    for (const TPaperCodeEntry& e : PaperCodes)
+        if (e.Id == PageSizeId)
+            return e.Code;
+    return 0;
+}
+
+int PageSizeIdOf(int32_t PaperCode)
+{
+    for (const TPaperCodeEntry& e : PaperCodes)
+        if (e.Code == PaperCode)
+            return e.Id;
+    return -1;
+}
+
+// ---- printer support --------------------------------------------------------------------
+
+TPrinterSupport::TPrinterSupport() { RegisterLocalizedString(this, QStringLiteral("Standarddrucker")); }
+
+void TPrinterSupport::GetPrinterInfo(TPrinterInfo& Info)
+{
+    TPrinter& p = Printer();
+    if (p.PrinterIndex() < 0)
+        return;
+    Info = TPrinterInfo();
+    Info.PrinterName = p.PrinterName();
+    Info.PortName = GetPortName();
+    Info.DriverName = p.Model();
+    Info.Comment = p.Description();
+    Info.Location = p.Location();
+    if (p.IsDefaultPrinter())
+        Info.Status = QStringLiteral(" ") + LocalizedString(this, QStringLiteral("Standarddrucker"));
+}
+
+QString TPrinterSupport::GetDeviceName() { return Printer().PrinterName().left(80); }
+
+QString TPrinterSupport::GetPortName()
+{
+    TPrinter& p = Printer();
+    const QString port = p.IsPdfPrinter() ? QStringLiteral("FILE:")
+                                          : QStringLiteral("ipp://localhost/printers/") + p.PrinterName();
+    return port.left(80);
+}
+
+bool TPrinterSupport::ShowPrinterProperties(QWidget* ParentWindow)
+{
+    QPrinter& device = Printer().Device();
+    QPageSetupDialog dialog(&device, ParentWindow);
+    if (ExecModal(dialog) != QDialog::Accepted)
+        return false;
+    TDeviceMode mode = Printer().DevMode();
+    const QPageLayout layout = device.pageLayout();
+    SetPaperSize(mode, layout.pageSize());
+    mode.Orientation = layout.orientation() == QPageLayout::Landscape ? 1 : 0;
+    Printer().SetDevMode(mode);
+    return true;
+}
+
+void TPrinterSupport::ResetDevModeKeepingChoices()
+{
+    TPrinter& p = Printer();
+    const TDeviceMode kept = p.DevMode();
+    TDeviceMode mode = p.DefaultDevMode();
+    mode.Orientation = kept.Orientation;
+    mode.Copies = kept.Copies;
+    mode.FullPage = kept.FullPage;
+    if (p.SupportsColorMode(kept.ColorMode))
+        mode.ColorMode = kept.ColorMode;
+    if (p.SupportsDuplex(kept.Duplex))
+        mode.Duplex = kept.Duplex;
+    if (p.SupportsResolution(kept.Resolution))
+        mode.Resolution = kept.Resolution;
+
+    // The same paper: by its key, else one of the same size, else a custom one.
+    const QPageSize keptSize = TPrinter::PageSizeOf(kept);
+    const std::vector<TPrinterPaper> papers = p.Papers();
+    const TPrinterPaper* found = nullptr;
+    for (const TPrinterPaper& paper : papers)
+        if (paper.Size.key() == kept.PageSizeKey) {
+            found = &paper;
+            break;
+        }
+    for (size_t i = 0; !found && i < papers.size(); ++i)
+        if (papers[i].Borderless == kept.FullPage && SameSize(papers[i].Size, keptSize))
+            found = &papers[i];
+    if (found)
+        SetPaperSize(mode, found->Size);
+    else if (p.SupportsCustomPaper())
+        SetPaperSize(mode, keptSize);
+    p.SetDevMode(mode);
+}
+
+void TPrinterSupport::SaveToStream(TStream& Stream)
+{
+    TPrinter& p = Printer();
+    Stream.WriteBuffer(TDeviceMode::Marker, TDeviceMode::MarkerLength);
+    WriteName(Stream, p.PrinterName());
+    WriteName(Stream, GetDeviceName());
+    WriteName(Stream, p.Model());
+    WriteName(Stream, GetPortName());
+    const std::vector<uint8_t> block = p.DevMode().ToBytes();
+    Stream.WriteI32(int32_t(block.size()));
+    Stream.WriteBuffer(block.data(), int32_t(block.size()));
+}
+
+bool TPrinterSupport::LoadFromStream(TStream& Stream)
+{
+    const QString notRight = QStringLiteral("Stream ist nicht richtig");
+    char marker[TDeviceMode::MarkerLength];
+    if (Stream.Remaining() < TDeviceMode::MarkerLength) {
+        PrintMessage(QMessageBox::Warning, notRight);
+        return false;
+    }
+    Stream.ReadBuffer(marker, TDeviceMode::MarkerLength);
+    if (std::memcmp(marker, TDeviceMode::Marker, TDeviceMode::MarkerLength) != 0) {
+        PrintMessage(QMessageBox::Warning, notRight);
+        return false;
+    }
+    QString printerName, deviceName, driverName, portName;
+    if (!ReadName(Stream, printerName) || !ReadName(Stream, deviceName) ||
+        !ReadName(Stream, driverName) || !ReadName(Stream, portName) || Stream.Remaining() < 4) {
+        PrintMessage(QMessageBox::Warning, notRight);
+        return false;
+    }
+    const int32_t size = Stream.ReadI32();
+    if (size < 0 || size > Stream.Remaining()) {
+        PrintMessage(QMessageBox::Warning, notRight);
+        return false;
+    }
+    if (size == 0)
+        return true;
+    std::vector<uint8_t> block(size_t(size), 0);
+    Stream.ReadBuffer(block.data(), size);
+
+    TPrinter& p = Printer();
+    const int index = int(p.Printers().indexOf(printerName));
+    if (index < 0) {
+        PrintMessage(QMessageBox::Warning,
+                     fromAnsi(Format("Der gespeicherte Drucker \"%s\" wurde nicht gefunden. Der "
+                                     "Standarddrucker wird geladen",
+                                     {toAnsi(printerName)})));
+        p.SetPrinterIndex(-1);
+        ResetDevModeKeepingChoices();
+        return false;
+    }
+    p.SetPrinterIndex(index);
+    TDeviceMode mode;
+    if (!mode.FromBytes(block.data(), block.size()) || !p.Fits(mode)) {
+        PrintMessage(QMessageBox::Warning,
+                     fromAnsi(Format("Die gespeicherte Druckereinstellung passt nicht zum Drucker: "
+                                     "%s. Die Standardeinstellungen werden geladen.",
+                                     {toAnsi(printerName)})));
+        return false;
+    }
+    p.SetDevMode(mode);
+    return true;
+}
+
+int TPrinterSupport::GetMaxCopies() { return Printer().MaxCopies(); }
+
+void TPrinterSupport::SetCopies(int Count)
+{
+    TPrinter& p = Printer();
+    if (p.Printing())
+        throw Exception("Kopien können nicht während eines Druckauftrags gesetzt werden");
+    TDeviceMode mode = p.DevMode();
+    mode.Copies = std::clamp(Count, 1, 9999);
+    p.SetDevMode(mode);
+}
+
+void TPrinterSupport::RefreshPaperList()
+{
+    Papers.clear();
+    int next = DMPAPER_USER;
+    for (const TPrinterPaper& paper : Printer().Papers()) {
+        TPaperInfo info;
+        info.Name = toAnsi(paper.Size.name()).substr(0, 64);
+        const QSizeF mm = paper.Size.size(QPageSize::Millimeter);
+        info.Width = Tenths(mm.width());
+        info.Height = Tenths(mm.height());
+        // Borderless variants and sizes without a standard code get codes of their own.
+        info.PaperCode = paper.Borderless ? 0 : PaperCodeOf(paper.Size.id());
+        if (info.PaperCode == 0)
+            info.PaperCode = ++next;
+        Papers.push_back(info);
+    }
+}
+
+int TPrinterSupport::FindPaperBySize(int32_t Width, int32_t Height) const
+{
+    for (size_t i = 0; i < Papers.size(); ++i)
+        if (std::abs(Papers[i].Width - Width) < 20 && std::abs(Papers[i].Height - Height) < 20)
+            return int(i);
+    return -1;
+}
+
+void TPrinterSupport::SelectPaper(int Index)
+{
+    TPrinter& p = Printer();
+    const std::vector<TPrinterPaper> papers = p.Papers();
+    if (Index < 0 || size_t(Index) >= papers.size())
+        return;
+    TDeviceMode mode = p.DevMode();
+    SetPaperSize(mode, papers[size_t(Index)].Size);
+    p.SetDevMode(mode);
+}
+
+bool TPrinterSupport::SetPaperCode(int32_t Code)
+{
+    RefreshPaperList();
+    for (size_t i = 0; i < Papers.size(); ++i)
+        if (Papers[i].PaperCode == Code) {
+            SelectPaper(int(i));
+            return true;
+        }
+    return false;
+}
+
+bool TPrinterSupport::SetCustomPaper(float Width, float Height)
+{
+    SetCustomPaperOnce(Width, Height, true);
+    return true;
+}
+
+bool TPrinterSupport::SetCustomPaperOnce(float Width, float Height, bool FallBack)
+{
+    RefreshPaperList();
+    const int i = FindPaperBySize(int32_t(Round(Width * 10.0)), int32_t(Round(Height * 10.0)));
+    if (i >= 0) {
+        SelectPaper(i);
+        return true;
+    }
+    TPrinter& p = Printer();
+    if (p.SupportsCustomPaper()) {
+        TDeviceMode mode = p.DevMode();
+        mode.PageSizeId = QPageSize::Custom;
+        mode.PaperWidth = Width;
+        mode.PaperHeight = Height;
+        mode.PageSizeKey = TPrinter::PageSizeOf(mode).key();
+        p.SetDevMode(mode);
+        return true;
+    }
+    // A4 once; when even that cannot be met, the paper stays as it is.
+    return FallBack && SetCustomPaperOnce(210.0f, 297.0f, false);
+}
+
+void TPrinterSupport::SetBorderless(bool Value)
+{
+    TPrinter& p = Printer();
+    TDeviceMode mode = p.DevMode();
+    const QPageSize current = TPrinter::PageSizeOf(mode);
+    const std::vector<TPrinterPaper> papers = p.Papers();
+    bool currentIsBorderless = false;
+    for (const TPrinterPaper& paper : papers)
+        if (paper.Size.key() == mode.PageSizeKey)
+            currentIsBorderless = paper.Borderless;
+    if (currentIsBorderless != Value)
+        for (const TPrinterPaper& paper : papers)
+            if (paper.Borderless == Value && SameSize(paper.Size, current)) {
+                SetPaperSize(mode, paper.Size);
+                break;
+            }
+    mode.FullPage = Value;
+    p.SetDevMode(mode);
+}
+
+TPrinterSupport& PrinterSupport()
+{
+    static TPrinterSupport instance;
+    return instance;
+}
+
+// ---- printer draw context --------------------------------------------------------------
+
+TPrinterDrawContext::TPrinterDrawContext() : TDrawContext(&Printer().Canvas())
+{
+    DeviceBounds = TRect{0, 0, Printer().PageWidth(), Printer().PageHeight()};
+}
+
+void TPrinterDrawContext::DrawBitmap(TBitmap& Bitmap, int32_t Left, int32_t Top, int32_t Right,
+                                     int32_t Bottom)
+{
+    if (Bitmap.PixelFormat() != pf32bit)
+        Bitmap.SetPixelFormat(pf32bit);
+    Canvas->StretchDIBits(TRect{Left, Top, Right, Bottom}, Bitmap.Image());
+}

@@ -1,0 +1,110 @@
+#pragma once
+// What printing needs beyond the printer object: printer information for the
+// print dialog, copies and paper on the current device settings, custom paper,
+// borderless paper, resetting to the printer's defaults while keeping the
+// user's choices, the printer's property dialog, and the whole printer choice
+// as a stream. Also the draw context on the printer, and the seams through
+// which the print dialogs run modally and show their messages.
+#include "AnsiString.h"
+#include "Canvas.h"
+#include "Classes.h"
+#include "Object.h"
+#include "uDrawContext.h"
+
+#include <QMessageBox>
+#include <QString>
+#include <functional>
+#include <vector>
+
+class QDialog;
+class QWidget;
+struct TDeviceMode;
+
+struct TPaperInfo {
+    AnsiString Name;
+    int32_t Width = 0;   // tenths of a millimetre
+    int32_t Height = 0;  // tenths of a millimetre
+    int32_t PaperCode = 0;
+};
+
+struct TPrinterInfo {
+    QString ServerName;
+    QString PrinterName;
+    QString ShareName;
+    QString PortName;
+    QString DriverName;
+    QString Comment;
+    QString Location;
+    QString SepFile;
+    QString PrintProcessor;
+    QString Datatype;
+    QString Parameters;
+    QString Status;
+};
+
+// Paper codes of the document and the catalogue.
+constexpr int32_t DMPAPER_A4 = 9;
+constexpr int32_t DMPAPER_USER = 256;
+
+class TPrinterSupport : public TObject {
+public:
+    LUMI_CLASSNAME(TPrinterSupport)
+    TPrinterSupport();
+
+    void GetPrinterInfo(TPrinterInfo& Info);
+    QString GetDeviceName();
+    QString GetPortName();
+    // The page setup dialog on the current settings; true when the user chose OK.
+    bool ShowPrinterProperties(QWidget* ParentWindow);
+    // The printer's defaults, keeping paper, orientation, copies, and colour,
+    // duplex and resolution where the printer offers them, and full page.
+    void ResetDevModeKeepingChoices();
+    void SaveToStream(TStream& Stream);
+    bool LoadFromStream(TStream& Stream);
+    int GetMaxCopies();
+    void SetCopies(int Count);
+    bool SetPaperCode(int32_t Code);
+    // Millimetres; a paper of the printer within 2 mm, else a custom paper,
+    // else A4 (once); always true.
+    bool SetCustomPaper(float Width, float Height);
+    void RefreshPaperList();
+    // Index of the first paper within 2 mm (tenths of mm) in both sides; -1 when none.
+    int FindPaperBySize(int32_t Width, int32_t Height) const;
+    // Borderless: the printer's own borderless variant of the paper when it
+    // has one, full page, no margins. Off: the plain variant with margins.
+    void SetBorderless(bool Value);
+
+    std::vector<TPaperInfo> Papers;
+
+private:
+    void SelectPaper(int Index);
+    bool SetCustomPaperOnce(float Width, float Height, bool FallBack);
+};
+
+// The global printer support, created on first use.
+TPrinterSupport& PrinterSupport();
+
+// The Windows paper code of a page size (0 when it has none).
+int32_t PaperCodeOf(int PageSizeId);
+// The page size id of a Windows paper code (-1 when it has none).
+int PageSizeIdOf(int32_t PaperCode);
+
+// The draw context on the printer's page: device pixels of the printable area.
+class TPrinterDrawContext : public TDrawContext {
+public:
+    LUMI_CLASSNAME(TPrinterDrawContext)
+    TPrinterDrawContext();
+    // Sends the bitmap (made 32-bit when it is not) stretched to the rectangle
+    // in printer pixels.
+    void DrawBitmap(TBitmap& Bitmap, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom);
+};
+
+// The application's title (its display name when no title is set).
+QString ApplicationTitle();
+
+// Runs a print dialog modally (QDialog::exec unless replaced, e.g. by tests).
+extern std::function<int(QDialog& Dialog)> ExecModalHook;
+int ExecModal(QDialog& Dialog);
+// Shows a message box with one OK button (unless replaced).
+extern std::function<void(QMessageBox::Icon Icon, const QString& Text)> PrintMessageHook;
+void PrintMessage(QMessageBox::Icon Icon, const QString& Text);
