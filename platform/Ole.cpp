@@ -2,6 +2,8 @@
 
 #include "SysUtils.h"
 
+#include <QMimeData>
+#include <QUrl>
 #include <mutex>
 
 namespace {
@@ -121,6 +123,16 @@ TClipFormat FormatOfMimeType(const QString& mimeType)
             return RegisterClipboardFormatA(name);
     }
     return RegisterClipboardFormatA(toAnsi(mimeType));
+}
+
+QStringList LocalFilesOf(const QMimeData* data)
+{
+    QStringList files;
+    if (data && data->hasUrls())
+        for (const QUrl& url : data->urls())
+            if (url.isLocalFile())
+                files << url.toLocalFile();
+    return files;
 }
 
 int32_t DropEffectsOfActions(Qt::DropActions actions)

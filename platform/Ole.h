@@ -5,11 +5,14 @@
 // their counterparts in Qt's drag vocabulary (actions, modifiers, MIME types).
 #include "AnsiString.h"
 
+#include <QStringList>
 #include <QtCore/qnamespace.h>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
+
+class QMimeData;
 
 using HRESULT = int32_t;
 inline bool Succeeded(HRESULT hr) { return hr >= 0; }
@@ -164,6 +167,8 @@ AnsiString GetClipboardFormatNameA(TClipFormat format);
 QString MimeTypeOfFormat(TClipFormat format);
 // The format of a MIME type (registered when new); 0 for an empty one.
 TClipFormat FormatOfMimeType(const QString& mimeType);
+// The local files of the URI list that mime data carries (none for nil).
+QStringList LocalFilesOf(const QMimeData* data);
 
 // Drop effects (copy, move, link) and Qt's drop actions.
 int32_t DropEffectsOfActions(Qt::DropActions actions);

@@ -53,9 +53,8 @@ QByteArray ToMime(TClipFormat format, const std::vector<uint8_t>& bytes)
 QByteArray FileDropBytes(const QMimeData& mime)
 {
     QByteArray bytes;
-    for (const QUrl& url : mime.urls())
-        if (url.isLocalFile())
-            bytes += url.toLocalFile().toUtf8() + "\r\n";
+    for (const QString& file : LocalFilesOf(&mime))
+        bytes += file.toUtf8() + "\r\n";
     return bytes;
 }
 

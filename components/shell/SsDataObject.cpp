@@ -2,6 +2,7 @@
 
 #include "SsNamespace.h"
 
+#include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
 #include <QUrl>
@@ -152,13 +153,19 @@ std::unique_ptr<QMimeData> TSsDataObject::CreateMimeData()
     return mime;
 }
 
-Qt::DropAction SsActionOfEffect(int32_t effect)
+void SsAnswerDrag(QDropEvent* e, int32_t effect)
 {
+    if (effect == DROPEFFECT_NONE) {
+        e->ignore();
+        return;
+    }
     if (effect & DROPEFFECT_MOVE)
-        return Qt::MoveAction;
-    if (effect & DROPEFFECT_COPY)
-        return Qt::CopyAction;
-    if (effect & DROPEFFECT_LINK)
-        return Qt::LinkAction;
-    return Qt::IgnoreAction;
+        e->setDropAction(Qt::MoveAction);
+    else if (effect & DROPEFFECT_COPY)
+        e->setDropAction(Qt::CopyAction);
+    else if (effect & DROPEFFECT_LINK)
+        e->setDropAction(Qt::LinkAction);
+    else
+        e->setDropAction(Qt::IgnoreAction);
+    e->accept();
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+class QDropEvent;
 class QMimeData;
 
 // The enumerator of the data object's formats.
@@ -46,5 +47,6 @@ private:
     QByteArray fileDropCache_;
 };
 
-// The action of one effect (move before copy before link).
-Qt::DropAction SsActionOfEffect(int32_t effect);
+// Answers a drag or drop event: accepted with the action of the effect (move
+// before copy before link), refused when the effect is none.
+void SsAnswerDrag(QDropEvent* e, int32_t effect);

@@ -1,6 +1,5 @@
 #include "SsNamespace.h"
 
-#include "SsDataObject.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -13,7 +12,6 @@
 #include <QPainterPath>
 #include <QStandardPaths>
 #include <QStorageInfo>
-#include <QUrl>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -376,16 +374,6 @@ std::unique_ptr<TSsFolderDropTarget> TSsNamespaceFolder::GetDropTarget(const TSs
 // ---- dropping into a folder --------------------------------------------------------------
 
 namespace {
-QStringList LocalFiles(const QMimeData* data)
-{
-    QStringList files;
-    if (data && data->hasUrls())
-        for (const QUrl& u : data->urls())
-            if (u.isLocalFile())
-                files << u.toLocalFile();
-    return files;
-}
-
 bool CopyEntry(const QString& from, const QString& to)
 {
     const QFileInfo info(from);
@@ -423,7 +411,7 @@ QString SsFreeFileName(const QString& folder, const QString& name)
 
 int32_t TSsFolderDropTarget::Choose(int32_t keyState, int32_t allowed) const
 {
-    const QStringList files = LocalFiles(data_);
+    const QStringList files = LocalFilesOf(data_);
     if (files.isEmpty())
         return DROPEFFECT_NONE;
     int32_t wanted;
@@ -459,24 +447,24 @@ int32_t TSsFolderDropTarget::Choose(int32_t keyState, int32_t allowed) const
     return DROPEFFECT_NONE;
 }
 
-int32_t TSsFolderDropTarget::DragEnter(const QMimeData* data, int32_t keyState, int32_t& effect)
+HRESULT TSsFolderDropTarget::DragEnter(const QMimeData* data, int32_t keyState, int32_t& effect)
 {
     data_ = data;
     effect = Choose(keyState, effect);
     return S_OK;
 }
 
-int32_t TSsFolderDropTarget::DragOver(int32_t keyState, int32_t& effect)
+HRESULT TSsFolderDropTarget::DragOver(int32_t keyState, int32_t& effect)
 {
     effect = Choose(keyState, effect);
     return S_OK;
 }
 
-int32_t TSsFolderDropTarget::Drop(const QMimeData* data, int32_t keyState, int32_t& effect)
+HRESULT TSsFolderDropTarget::Drop(const QMimeData* data, int32_t keyState, int32_t& effect)
 {
     data_ = data;
     effect = Choose(keyState, effect);
-    const QStringList files = LocalFiles(data);
+    const QStringList files = LocalFilesOf(data);
     data_ = nullptr;
     if (effect == DROPEFFECT_NONE)
         return S_OK;

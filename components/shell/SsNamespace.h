@@ -135,11 +135,12 @@ using PSsNamespaceFolder = std::shared_ptr<TSsNamespaceFolder>;
 class TSsFolderDropTarget {
 public:
     explicit TSsFolderDropTarget(const QString& folder) : folder_(folder) {}
-    int32_t DragEnter(const QMimeData* data, int32_t keyState, int32_t& effect);
-    int32_t DragOver(int32_t keyState, int32_t& effect);
+    HRESULT DragEnter(const QMimeData* data, int32_t keyState, int32_t& effect);
+    HRESULT DragOver(int32_t keyState, int32_t& effect);
     void DragLeave() { data_ = nullptr; }
-    // Answers 0 (S_OK) or a failure code; effect tells what was done.
-    int32_t Drop(const QMimeData* data, int32_t keyState, int32_t& effect);
+    // Answers S_OK or E_FAIL when an entry could not be placed; effect tells
+    // what was done.
+    HRESULT Drop(const QMimeData* data, int32_t keyState, int32_t& effect);
     const QString& Folder() const { return folder_; }
 
 private:

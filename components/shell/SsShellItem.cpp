@@ -1,6 +1,5 @@
 #include "SsShellItem.h"
 
-#include "SsDataObject.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -232,6 +231,14 @@ int32_t TSsShellItem::DropEffects() const
     if (!ParentFolder || !RelativeList)
         return 0;
     return int32_t(ParentFolder->GetAttributesOf(*RelativeList, SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK));
+}
+
+std::unique_ptr<TSsFolderDropTarget> TSsShellItem::DropTarget() const
+{
+    if (!RelativeList)
+        return nullptr;
+    const PSsNamespaceFolder parent = ParentFolder ? ParentFolder : TSsNamespaceFolder::Desktop();
+    return parent->GetDropTarget(*RelativeList);
 }
 
 bool TSsShellItem::Open()

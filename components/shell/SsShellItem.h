@@ -69,6 +69,9 @@ public:
     bool IsFolder() const;
     // The drop effects (copy, move, link) the parent folder allows.
     int32_t DropEffects() const;
+    // The drop target of the item when it is a folder (nil otherwise); an
+    // item without parent folder is a child of the desktop.
+    std::unique_ptr<TSsFolderDropTarget> DropTarget() const;
 
     // Runs the default action of the item (opens it with its program).
     bool Open();

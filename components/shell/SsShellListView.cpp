@@ -901,10 +901,7 @@ void TSsCustomShellListView::BeginDrag(int row)
 
 std::unique_ptr<TSsFolderDropTarget> TSsCustomShellListView::DropTargetOf(TSsShellItem* item) const
 {
-    if (!item || !item->RelativeList)
-        return nullptr;
-    const PSsNamespaceFolder parent = item->ParentFolder ? item->ParentFolder : TSsNamespaceFolder::Desktop();
-    return parent->GetDropTarget(*item->RelativeList);
+    return item ? item->DropTarget() : nullptr;
 }
 
 int TSsCustomShellListView::RowAt(const QPoint& pos) const
@@ -917,12 +914,8 @@ void TSsCustomShellListView::DragEnter(QDragEnterEvent* e)
 {
     dragData_ = nullptr;
     const QMimeData* data = e->mimeData();
-    bool files = false;
-    if (data && data->hasUrls())
-        for (const QUrl& u : data->urls())
-            files = files || u.isLocalFile();
-    dragAccepted_ = files;
-    if (!files) {
+    dragAccepted_ = !LocalFilesOf(data).isEmpty();
+    if (!dragAccepted_) {
         e->ignore();
         return;
     }
@@ -994,12 +987,7 @@ void TSsCustomShellListView::DragMove(QDragMoveEvent* e)
         model_->RowChanged(old);
         model_->RowChanged(row);
     }
-    if (effect == DROPEFFECT_NONE) {
-        e->ignore();
-        return;
-    }
-    e->setDropAction(SsActionOfEffect(effect));
-    e->accept();
+    SsAnswerDrag(e, effect);
 }
 
 void TSsCustomShellListView::DragLeave(QDragLeaveEvent* e)
@@ -1035,12 +1023,8 @@ void TSsCustomShellListView::Drop(QDropEvent* e)
         return;
     }
     target->DragEnter(e->mimeData(), keyState, effect);
-    if (target->Drop(e->mimeData(), keyState, effect) != 0 || effect == DROPEFFECT_NONE) {
-        e->ignore();
-        return;
-    }
-    e->setDropAction(SsActionOfEffect(effect));
-    e->accept();
+    const HRESULT result = target->Drop(e->mimeData(), keyState, effect);
+    SsAnswerDrag(e, result == S_OK ? effect : DROPEFFECT_NONE);
 }
 
 // ---- folder combo box ------------------------------------------------------------------------------------------

@@ -18,16 +18,6 @@ using namespace Ole;
 namespace {
 constexpr int NodeDataRole = Qt::UserRole;
 
-bool HasLocalFiles(const QMimeData* data)
-{
-    if (!data || !data->hasUrls())
-        return false;
-    for (const QUrl& u : data->urls())
-        if (u.isLocalFile())
-            return true;
-    return false;
-}
-
 QIcon NodeIcon(int image, int openImage, int overlay)
 {
     const TSsSystemImageList& images = TSsSystemImageList::Instance();
@@ -662,10 +652,7 @@ void TSsCustomShellTreeView::startDrag(Qt::DropActions)
 std::unique_ptr<TSsFolderDropTarget> TSsCustomShellTreeView::DropTargetOf(QTreeWidgetItem* node) const
 {
     TSsShellFolder* folder = FolderOf(node);
-    if (!folder || !folder->RelativeList)
-        return nullptr;
-    const PSsNamespaceFolder parent = folder->ParentFolder ? folder->ParentFolder : TSsNamespaceFolder::Desktop();
-    return parent->GetDropTarget(*folder->RelativeList);
+    return folder ? folder->DropTarget() : nullptr;
 }
 
 void TSsCustomShellTreeView::SetDropNode(QTreeWidgetItem* node)
@@ -684,7 +671,7 @@ void TSsCustomShellTreeView::SetDropNode(QTreeWidgetItem* node)
 
 void TSsCustomShellTreeView::dragEnterEvent(QDragEnterEvent* e)
 {
-    dragAccepted_ = HasLocalFiles(e->mimeData());
+    dragAccepted_ = !LocalFilesOf(e->mimeData()).isEmpty();
     if (!dragAccepted_) {
         e->ignore();
         return;
@@ -726,12 +713,7 @@ void TSsCustomShellTreeView::dragMoveEvent(QDragMoveEvent* e)
         if (ExpandInterval != 0)
             expandTimer_.start(ExpandInterval);
     }
-    if (effect == DROPEFFECT_NONE) {
-        e->ignore();
-        return;
-    }
-    e->setDropAction(SsActionOfEffect(effect));
-    e->accept();
+    SsAnswerDrag(e, effect);
 }
 
 void TSsCustomShellTreeView::dragLeaveEvent(QDragLeaveEvent* e)
@@ -760,13 +742,8 @@ void TSsCustomShellTreeView::dropEvent(QDropEvent* e)
         return;
     }
     target->DragEnter(e->mimeData(), keyState, effect);
-    const int32_t result = target->Drop(e->mimeData(), keyState, effect);
-    if (result != 0 || effect == DROPEFFECT_NONE) {
-        e->ignore();
-        return;
-    }
-    e->setDropAction(SsActionOfEffect(effect));
-    e->accept();
+    const HRESULT result = target->Drop(e->mimeData(), keyState, effect);
+    SsAnswerDrag(e, result == S_OK ? effect : DROPEFFECT_NONE);
 }
 
 // ---- change notices -----------------------------------------------------------------------------------------
