@@ -311,6 +311,14 @@ void BM_DrawPage(benchmark::State& state)
     bitmap.SetSize(int(Round(doc->PageWidth * scale)), int(Round(doc->PageHeight * scale)));
     if (dpi > 0)
         bitmap.Canvas().SetPixelsPerInch(dpi, dpi);
+    // The decoded pictures the manager holds; drawing again must not replace them.
+    auto decoded = [] {
+        std::vector<const QImage*> held;
+        for (const auto& item : BildManager().Items)
+            held.push_back(item->FullBitmap.get());
+        return held;
+    };
+    const auto before = decoded();
     for (auto _ : state) {
         bitmap.Image().fill(0xFFFFFFFFu);
         TBitmapDrawContext dc(bitmap);
@@ -318,6 +326,8 @@ void BM_DrawPage(benchmark::State& state)
         DocumentDrawer().DrawPage(page, dc, 0, false);
         benchmark::DoNotOptimize(bitmap.Image().constBits());
     }
+    if (decoded() != before || std::count(before.begin(), before.end(), nullptr) > 0)
+        state.SkipWithError("pictures were decoded again while drawing");
     state.counters["width_px"] = bitmap.Width();
     state.counters["height_px"] = bitmap.Height();
 }
