@@ -27,6 +27,13 @@ void SsCheckSpecialFolder(TSsSpecialRootFolder folder, double shellVersion)
         RaiseSsError<ESsShellError>(SsscShellVersionError);
 }
 
+QString SsFolderWithDriveRoot(const QString& folder)
+{
+    if (folder.size() == 2 && folder.contains(':'))
+        return folder + '\\';
+    return folder;
+}
+
 PSsIdList SHGetSpecialFolderLocation(TSsSpecialRootFolder folder)
 {
     QString path;
@@ -133,9 +140,7 @@ TSsShellEnumerator::~TSsShellEnumerator() = default;
 
 void TSsShellEnumerator::SetRootFolder(const QString& folder)
 {
-    rootFolder_ = folder;
-    if (rootFolder_.size() == 2 && rootFolder_.contains(':'))
-        rootFolder_ += '\\';
+    rootFolder_ = SsFolderWithDriveRoot(folder);
     if (!rootFolder_.isEmpty()) {
         special_ = sfNone;
         rootList_.reset();

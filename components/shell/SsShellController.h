@@ -25,6 +25,9 @@ int SsSpecialFolderCSIDL(TSsSpecialRootFolder folder);
 bool SsNeedsShell47(TSsSpecialRootFolder folder);
 // Raises error 110 when the shell is too old for the folder.
 void SsCheckSpecialFolder(TSsSpecialRootFolder folder, double shellVersion);
+// A folder name as the controls keep it: a bare drive ("C:") gets its
+// backslash ("C:\").
+QString SsFolderWithDriveRoot(const QString& folder);
 // The absolute list of a special folder; nil for the folders that have no
 // counterpart here.
 PSsIdList SHGetSpecialFolderLocation(TSsSpecialRootFolder folder);

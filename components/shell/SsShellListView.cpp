@@ -374,9 +374,7 @@ void TSsCustomShellListView::SetFiltered(bool value)
 
 void TSsCustomShellListView::SetRootFolder(const QString& value)
 {
-    rootFolder_ = value;
-    if (rootFolder_.size() == 2 && rootFolder_.contains(':'))
-        rootFolder_ += '\\';
+    rootFolder_ = SsFolderWithDriveRoot(value);
     if (rootFolder_.isEmpty()) {
         full_.Clear();
         filteredItems_.clear();

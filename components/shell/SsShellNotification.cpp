@@ -124,9 +124,7 @@ void TSsCustomShellNotification::SetWatchSubFolders(bool value)
 
 void TSsCustomShellNotification::SetWatchFolder(const QString& value)
 {
-    watchFolder_ = value;
-    if (watchFolder_.size() == 2 && watchFolder_.contains(':'))
-        watchFolder_ += '\\';
+    watchFolder_ = SsFolderWithDriveRoot(value);
     if (watchFolder_.isEmpty())
         return;
     special_ = sfNone;

@@ -156,8 +156,7 @@ void TSsCustomShellTreeView::SetRootFolder(const QString& value)
         ClearNodes();
         return;
     }
-    if (rootFolder_.size() == 2 && rootFolder_.contains(':'))
-        rootFolder_ += '\\';
+    rootFolder_ = SsFolderWithDriveRoot(rootFolder_);
     specialRoot_ = sfNone;
     if (!startFolder_.isEmpty() || specialStart_ != sfNone)
         initialSelectionDone_ = false;
@@ -187,8 +186,7 @@ void TSsCustomShellTreeView::SetStartInFolder(const QString& value)
         ClearNodes();
         return;
     }
-    if (startFolder_.size() == 2 && startFolder_.contains(':'))
-        startFolder_ += '\\';
+    startFolder_ = SsFolderWithDriveRoot(startFolder_);
     specialStart_ = sfNone;
 }
 
