@@ -223,6 +223,43 @@ TEST(KalenderPainter, SpecialDayTextsStackHolidaysFirst)
     const QImage centred = Render(cal, 100, 60);
     EXPECT_EQ(CountNear(centred, 30, 36, qRgb(255, 0, 0)), 0);
     EXPECT_GT(CountNear(centred, 36, 46, qRgb(255, 0, 0)), 200);
+
+    // A bottom-aligned block taller than its strip starts at the strip's top.
+    d.SonderTagTextAlign = kaBottom;
+    const QImage low = Render(cal, 100, 60, kPaper, [](TKalenderPainter& P, TDrawContext& DC) {
+        dynamic_cast<TKalenderPainter4x7&>(P).DrawSondertage(DC, 0, 30, 100, 3);
+    });
+    EXPECT_EQ(CountNear(low, 0, 30, qRgb(255, 0, 0)), 0);
+    EXPECT_GT(CountNear(low, 30, 38, qRgb(255, 0, 0)), 200);
+}
+
+// Weekday names of the horizontal strip keep their font's colour and align
+// like the day numbers; the vertical strip shows weekends in their colours.
+TEST(KalenderPainter, StripWeekdayNames)
+{
+    for (uint8_t typ : {1, 2}) {
+        SCOPED_TRACE(int(typ));
+        Calendar cal(2026, 11);
+        TKalenderData& d = cal.Data;
+        d.Typ = typ;
+        d.TextColorSamstag = RGB(255, 0, 0);
+        d.TextColorSonntag = RGB(255, 0, 0);
+        d.WochentagFont.SetColor(clBlack);
+        d.FTextAlign = 0;          // top left
+        d.WochentagTextAlign = kaRight | kaBottom;
+        const bool horizontal = typ == 1;
+        const float W = horizontal ? 300 : 20, H = horizontal ? 10 : 300;
+        const QImage img = Render(cal, W, H, kPaper, [&](TKalenderPainter& P, TDrawContext& DC) {
+            dynamic_cast<TKalenderPainter4x7&>(P).DrawWochentage(DC, 0, 0, W, H);
+        });
+        EXPECT_EQ(CountNear(img, 0, H, qRgb(255, 0, 0)) > 0, !horizontal);
+        // the top left corner of the first cell (1 November, "So", 10 mm high)
+        int leftTop = 0;
+        for (int y = 0; y < int(5 * kScale); ++y)
+            for (int x = 0; x < int(5 * kScale); ++x)
+                leftTop += qGray(img.pixel(x, y)) < 160;
+        EXPECT_EQ(leftTop > 0, horizontal);
+    }
 }
 
 // A cell whose padding crosses its edges draws its number in the unpadded cell.
@@ -379,6 +416,7 @@ TEST(KalenderPainter, HorizontalMonthMatchesReference)
     cal.Data.SondertagSize = 22;
     cal.Data.MonatJahrZweizeilig = true;
     cal.Data.MonatJahrTextAlign = kaRight | kaCenterVert;
+    cal.Data.WochentagTextAlign = 0;  // the names follow the numbers' alignment
     cal.Data.FontHeight = 40;
     cal.Data.CellPadding.Clear();
     cal.Data.CellSpacing.SetValues(5, 5, 5, 5);
