@@ -9,7 +9,6 @@
 #include <memory>
 
 class TDrawContext;
-class TFont;
 
 class TKalenderPainter {
 public:
