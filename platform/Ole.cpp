@@ -90,7 +90,8 @@ const QString TextMime = QStringLiteral("text/plain");
 const QString UriListMime = QStringLiteral("text/uri-list");
 const QString NativeMimePrefix = QStringLiteral("application/x-qt-windows-mime;value=\"");
 
-// Whether a format name is the shell's own, which travels as a native format.
+// Whether a format name is the shell's identifier-list array, which travels
+// as a native format.
 bool IsShellFormatName(const AnsiString& name)
 {
     return SameText(name, Ole::CFSTR_SHELLIDLIST);

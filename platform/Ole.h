@@ -21,8 +21,8 @@ inline bool Succeeded(HRESULT hr) { return hr >= 0; }
 // names from 0xC000 on.
 using TClipFormat = uint16_t;
 
-// The platform's constants live in their own namespace: other stand-ins in
-// the program name some of them too.
+// The platform's constants live in their own namespace, which keeps their
+// short names (S_OK, CF_TEXT) out of the global scope.
 namespace Ole {
 
 constexpr HRESULT S_OK = 0;
@@ -160,10 +160,11 @@ TClipFormat RegisterClipboardFormatA(const AnsiString& name);
 AnsiString GetClipboardFormatNameA(TClipFormat format);
 
 // A clipboard format travels in Qt's drags and clipboard as one MIME type:
-// text as "text/plain", the file drop as "text/uri-list", the shell's own
-// formats under the name Qt gives a native format of the Windows clipboard
-// ("application/x-qt-windows-mime;value=\"Shell IDList Array\""), and every
-// other registered format under its own name. Empty for an unknown format.
+// text as "text/plain", the file drop as "text/uri-list", the shell's
+// identifier-list array under the name Qt gives a native format of the
+// Windows clipboard ("application/x-qt-windows-mime;value=\"Shell IDList
+// Array\""), and every other registered format under its own name. Empty for
+// an unknown format.
 QString MimeTypeOfFormat(TClipFormat format);
 // The format of a MIME type (registered when new); 0 for an empty one.
 TClipFormat FormatOfMimeType(const QString& mimeType);

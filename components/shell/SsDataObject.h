@@ -6,7 +6,6 @@
 #include "SsBase.h"
 
 #include <QByteArray>
-#include <Qt>
 #include <memory>
 #include <vector>
 
