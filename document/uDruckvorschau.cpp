@@ -115,7 +115,9 @@ void TDruckvorschau::LayoutItems()
     sb->setGeometry(8, 8, w - 16, h - 57);
     BtnOK->setGeometry(w - 170, h - 37, 75, 25);
     BtnAbbrechen->setGeometry(w - 87, h - 37, 75, 25);
-    const int itemHeight = std::max(60, sb->viewport()->height());
+    // The viewport follows the scroll box only when it is laid out: derive it.
+    const int itemHeight = std::max(
+        60, sb->height() - 2 * sb->frameWidth() - sb->horizontalScrollBar()->sizeHint().height());
     pb->resize(std::max(1, ItemCount()) * ItemWidth, itemHeight);
     const int indicator = style()->pixelMetric(QStyle::PM_IndicatorWidth);
     for (int i = 0; i < ItemCount(); ++i) {

@@ -45,19 +45,19 @@ TQwDruckDlg::TQwDruckDlg(TCreateKey Key, QWidget* Owner)
     gbDrucker = new QGroupBox(QStringLiteral("Drucker"), this);
     gbDrucker->setObjectName(QStringLiteral("gbDrucker"));
     gbDrucker->setGeometry(8, 8, 414, 105);
-    MakeLabel(QStringLiteral("Label1"), QStringLiteral("Name:"), gbDrucker, 10, 24, 70);
+    MakeLabel(QStringLiteral("Label1"), QStringLiteral("Name:"), gbDrucker, 10, 24, 80);
     cbDrucker = new QComboBox(gbDrucker);
     cbDrucker->setObjectName(QStringLiteral("cbDrucker"));
-    cbDrucker->setGeometry(84, 21, 220, 24);
+    cbDrucker->setGeometry(92, 21, 212, 24);
     BtnEigenschaften = new QPushButton(QStringLiteral("&Eigenschaften"), gbDrucker);
     BtnEigenschaften->setObjectName(QStringLiteral("BtnEigenschaften"));
     BtnEigenschaften->setGeometry(312, 21, 92, 25);
-    MakeLabel(QStringLiteral("Label2"), QStringLiteral("Typ:"), gbDrucker, 10, 52, 70);
-    lblTyp = MakeLabel(QStringLiteral("lblTyp"), QString(), gbDrucker, 84, 52, 320);
-    MakeLabel(QStringLiteral("Label3"), QStringLiteral("Ort:"), gbDrucker, 10, 66, 70);
-    lblOrt = MakeLabel(QStringLiteral("lblOrt"), QString(), gbDrucker, 84, 66, 320);
-    MakeLabel(QStringLiteral("Label4"), QStringLiteral("Kommentar:"), gbDrucker, 10, 80, 70);
-    lblKommentar = MakeLabel(QStringLiteral("lblKommentar"), QString(), gbDrucker, 84, 80, 320);
+    MakeLabel(QStringLiteral("Label2"), QStringLiteral("Typ:"), gbDrucker, 10, 52, 80);
+    lblTyp = MakeLabel(QStringLiteral("lblTyp"), QString(), gbDrucker, 92, 52, 312);
+    MakeLabel(QStringLiteral("Label3"), QStringLiteral("Ort:"), gbDrucker, 10, 66, 80);
+    lblOrt = MakeLabel(QStringLiteral("lblOrt"), QString(), gbDrucker, 92, 66, 312);
+    MakeLabel(QStringLiteral("Label4"), QStringLiteral("Kommentar:"), gbDrucker, 10, 80, 80);
+    lblKommentar = MakeLabel(QStringLiteral("lblKommentar"), QString(), gbDrucker, 92, 80, 312);
 
     gbHinweis = new QGroupBox(QStringLiteral("Hinweis"), this);
     gbHinweis->setObjectName(QStringLiteral("gbHinweis"));
