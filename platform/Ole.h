@@ -114,6 +114,14 @@ struct STGMEDIUM {
 };
 
 inline void ReleaseStgMedium(STGMEDIUM& medium) { medium = STGMEDIUM{}; }
+// Ends a SetData call with answer hr: the medium is released when the caller
+// handed it over (release).
+inline HRESULT FinishSetData(STGMEDIUM& medium, bool release, HRESULT hr)
+{
+    if (release)
+        ReleaseStgMedium(medium);
+    return hr;
+}
 
 class IEnumFORMATETC {
 public:

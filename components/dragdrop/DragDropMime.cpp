@@ -92,9 +92,7 @@ HRESULT TGuardedDataObject::SetData(const FORMATETC& format, STGMEDIUM& medium, 
     IDataObject* o = Object();
     if (o)
         return o->SetData(format, medium, release);
-    if (release)
-        ReleaseStgMedium(medium);
-    return E_UNEXPECTED;
+    return FinishSetData(medium, release, E_UNEXPECTED);
 }
 
 HRESULT TGuardedDataObject::EnumFormatEtc(uint32_t direction, std::unique_ptr<IEnumFORMATETC>& enumerator)
@@ -212,9 +210,7 @@ HRESULT TMimeDataObject::GetData(const FORMATETC& format, STGMEDIUM& medium)
 
 HRESULT TMimeDataObject::SetData(const FORMATETC&, STGMEDIUM& medium, bool release)
 {
-    if (release)
-        ReleaseStgMedium(medium);
-    return E_NOTIMPL;
+    return FinishSetData(medium, release, E_NOTIMPL);
 }
 
 HRESULT TMimeDataObject::EnumFormatEtc(uint32_t direction, std::unique_ptr<IEnumFORMATETC>& enumerator)

@@ -83,10 +83,7 @@ HRESULT TCustomDropSource::QueryGetData(const FORMATETC& format)
 
 HRESULT TCustomDropSource::SetData(const FORMATETC& format, STGMEDIUM& medium, bool release)
 {
-    const HRESULT hr = SetData(format, medium);
-    if (release)
-        ReleaseStgMedium(medium);
-    return hr;
+    return FinishSetData(medium, release, SetData(format, medium));
 }
 
 HRESULT TCustomDropSource::SetData(const FORMATETC& format, STGMEDIUM& medium)

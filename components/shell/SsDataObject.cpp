@@ -72,9 +72,7 @@ HRESULT TSsDataObject::GetData(const FORMATETC& format, STGMEDIUM& medium)
 
 HRESULT TSsDataObject::SetData(const FORMATETC&, STGMEDIUM& medium, bool release)
 {
-    if (release)
-        ReleaseStgMedium(medium);
-    return E_NOTIMPL;
+    return FinishSetData(medium, release, E_NOTIMPL);
 }
 
 HRESULT TSsDataObject::EnumFormatEtc(uint32_t direction, std::unique_ptr<IEnumFORMATETC>& enumerator)
