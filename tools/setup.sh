@@ -9,6 +9,7 @@ LUMI_PACKAGES=(
   libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core
+  poppler-utils
 )
 
 lumi_install_packages() {
