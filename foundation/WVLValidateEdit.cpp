@@ -101,7 +101,9 @@ bool gFocusingBack = false;
 char KeyOf(const QKeyEvent* e)
 {
     const QString t = e->text();
-    if (t.size() != 1)
+    // The Delete key comes with the text DEL, but it edits like the cursor
+    // keys and is no typed character.
+    if (t.size() != 1 || t[0].unicode() == 0x7F)
         return 0;
     const int c = UnicodeToAnsiChar(t[0].unicode());
     return c < 0 ? '?' : char(c);

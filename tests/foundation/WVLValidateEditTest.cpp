@@ -62,6 +62,22 @@ TEST(WVLValidateEdit, IntegerEditSwallowsBadKeysAndNormalizes)
     EXPECT_EQ(e.Value(), 0);  // the lower limit when it does not convert
 }
 
+TEST(WVLValidateEdit, DeleteKeyIsNoTypedCharacter)
+{
+    // The desktop sends the Delete key with the text DEL (0x7F); it edits the
+    // text like the cursor keys and is never checked as a typed character.
+    QDialog dlg;
+    TWVLIntegerEdit i(&dlg);
+    TWVLFloatEdit f(&dlg);
+    for (TWVLValidateEdit* e : {static_cast<TWVLValidateEdit*>(&i), static_cast<TWVLValidateEdit*>(&f)}) {
+        e->SetText("123");
+        e->setCursorPosition(0);
+        QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7F)));
+        QApplication::sendEvent(e, &del);
+        EXPECT_EQ(e->Text(), "23");
+    }
+}
+
 TEST(WVLValidateEdit, LeavingWithBadTextReturnsTheFocusAndSelectsFromTheBadChar)
 {
     Form f;
