@@ -1,15 +1,21 @@
 #include "Application.h"
+#include "FMainform.h"
+#include "ParamStr.h"
+#include "uProgramStart.h"
 
-#include <QMessageBox>
-#include <cstdio>
+#include <memory>
 
 int main(int argc, char** argv)
 {
     TApplication app(argc, argv);
-    app.Title = QStringLiteral("Lumiseite");
-    const char* text = "Lumiseite: the main window is not built yet; "
-                       "this build contains the foundation libraries only.";
-    std::fprintf(stderr, "%s\n", text);
-    QMessageBox::information(nullptr, app.Title, QString::fromUtf8(text));
-    return 0;
+    app.setApplicationName(QStringLiteral("lumiseite"));
+    app.Title = QStringLiteral("Brenmoor Vantoria");
+    QStringList arguments;
+    for (int i = 1; i <= ParamCount(); ++i)
+        arguments.append(ParamStr(i));
+    std::unique_ptr<TMaster> master;
+    HandleExceptions([&] { master.reset(StartProgram(arguments)); });
+    if (!master)
+        return 1;
+    return app.exec();
 }

@@ -1,0 +1,394 @@
+#include "FDateiNeuDlg.h"
+
+#include "Graphics.h"
+#include "SysUtils.h"
+#include "uFotobuchDocument.h"
+#include "uFotobuchSetup.h"
+#include "uHSLUtil.h"
+#include "uJpegResource.h"
+#include "uModalDialog.h"
+
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+
+namespace {
+
+// Texts of the section "Default" the wizard names its products with.
+const char* const sPocketBooklet = "PocketBooklet";
+const char* const sPhotobook46 = "Photobook 4:6";
+const char* const sSingles = "10x15 Singles";
+const char* const sSinglesName = "10x15 singles";
+const char* const sPhotoBook85 = "PhotoBook 8:5";
+const char* const sPhotobook85Name = "Photobook 8:5";
+
+// Texts of the form's own section; the key is the German text.
+const char* const sFormat = "Wählen Sie Ihr Format";
+const char* const sGrundlayout = "Wählen Sie Ihr Grundlayout";
+const char* const sWeiter = "Weiter";
+const char* const sOK = "OK";
+const char* const sStandard = "Standard";
+const char* const sFullsize = "Fullsize";
+const char* const sTradition = "Tradition";
+const char* const sHorizon = "Horizon";
+const char* const sVerticon = "Verticon";
+const char* const sBorder = "Border";
+const char* const sRandlos = "Randlos";
+
+[[maybe_unused]] const int RegisterTexts = [] {
+    for (const char* t : {sPocketBooklet, sPhotobook46, sSingles, sSinglesName, sPhotoBook85, sPhotobook85Name})
+        RegisterDefaultString(QString::fromUtf8(t));
+    return 0;
+}();
+
+constexpr int ItemHeight = 30;
+
+// The list's items: a vertical gradient around the base colour, a shadow
+// line along the bottom, the text right-aligned.
+class TStepDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& Option, const QModelIndex&) const override
+    {
+        return QSize(Option.rect.width(), ItemHeight);
+    }
+
+    void paint(QPainter* P, const QStyleOptionViewItem& Option, const QModelIndex& Index) const override
+    {
+        const QRect r = Option.rect;
+        const bool selected = Option.state & QStyle::State_Selected;
+        const QPalette& pal = Option.palette;
+        if (!Index.isValid()) {
+            P->fillRect(r, selected ? pal.highlight() : pal.button());
+            return;
+        }
+        const TColor base = fromQColor(selected ? pal.highlight().color() : pal.button().color());
+        QLinearGradient gradient(r.topLeft(), r.bottomLeft());
+        gradient.setColorAt(0, toQColor(ShiftColorHSL(base, 0, 0, 0.07f)));
+        gradient.setColorAt(1, toQColor(ShiftColorHSL(base, 0, 0, -0.07f)));
+        P->fillRect(r, gradient);
+        P->setPen(pal.dark().color());
+        P->drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+        P->setPen(selected ? pal.highlightedText().color() : pal.buttonText().color());
+        P->setFont(Option.font);
+        P->drawText(r.adjusted(0, 0, -10, 0), Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
+                    Index.data(Qt::DisplayRole).toString());
+    }
+};
+
+QFrame* Line(QWidget* Parent, const char* Name, QRect Geometry)
+{
+    auto* line = new QFrame(Parent);
+    line->setObjectName(QString::fromLatin1(Name));
+    line->setGeometry(Geometry);
+    line->setAutoFillBackground(true);
+    line->setBackgroundRole(QPalette::Dark);
+    return line;
+}
+
+}  // namespace
+
+// ---- TWizzardStep ---------------------------------------------------------------------------
+
+TWizzardStep::TWizzardStep(TWizzardStep* AParent) : Parent(AParent) {}
+
+TWizzardStep* TWizzardStep::AddChild()
+{
+    Children.push_back(std::make_unique<TWizzardStep>(this));
+    return Children.back().get();
+}
+
+TWizzardStep* TWizzardStep::Child(int Index) const
+{
+    if (Index < 0 || Index >= ChildCount())
+        throw EListError(Format("List index out of bounds (%d)", {Index}));
+    return Children[size_t(Index)].get();
+}
+
+int TWizzardStep::IndexOfChild(const TWizzardStep* Step) const
+{
+    for (int i = 0; i < ChildCount(); ++i)
+        if (Children[size_t(i)].get() == Step)
+            return i;
+    return -1;
+}
+
+// ---- TDateiNeuDlg ---------------------------------------------------------------------------
+
+TDateiNeuDlg::TDateiNeuDlg(TCreateKey Key, QWidget* Parent)
+    : TLocalizerForm(Key, Parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("DateiNeuDlg"));
+    setWindowTitle(QStringLiteral("Neues Projekt anlegen"));
+    setFixedSize(580, 386);
+
+    panCaption = new QWidget(this);
+    panCaption->setObjectName(QStringLiteral("panCaption"));
+    panCaption->setGeometry(0, 0, 580, 40);
+    panCaption->setAutoFillBackground(true);
+    panCaption->setBackgroundRole(QPalette::Dark);
+    lblCaption = new QLabel(panCaption);
+    lblCaption->setObjectName(QStringLiteral("lblCaption"));
+    lblCaption->setGeometry(12, 0, 560, 38);
+    QFont captionFont(QStringLiteral("Arial"));
+    captionFont.setPixelSize(19);
+    lblCaption->setFont(captionFont);
+    QPalette captionPalette = lblCaption->palette();
+    captionPalette.setColor(QPalette::WindowText, Qt::white);
+    lblCaption->setPalette(captionPalette);
+    lblCaption->setText(QString::fromUtf8(sFormat));
+    Line(panCaption, "Shape3", QRect(0, 39, 580, 1));
+
+    lbSteps = new QListWidget(this);
+    lbSteps->setObjectName(QStringLiteral("lbSteps"));
+    lbSteps->setGeometry(0, 40, 180, 300);
+    lbSteps->setFrameShape(QFrame::NoFrame);
+    lbSteps->setUniformItemSizes(true);
+    lbSteps->setItemDelegate(new TStepDelegate(lbSteps));
+    lbSteps->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QPalette listPalette = lbSteps->palette();
+    listPalette.setColor(QPalette::Base, listPalette.color(QPalette::Button));
+    lbSteps->setPalette(listPalette);
+    lbSteps->installEventFilter(this);
+    connect(lbSteps, &QListWidget::itemSelectionChanged, this, [this] { lbStepsClick(); });
+    connect(lbSteps, &QListWidget::itemDoubleClicked, this, [this] { lbStepsDblClick(); });
+
+    imgWizzard = new QLabel(this);
+    imgWizzard->setObjectName(QStringLiteral("imgWizzard"));
+    imgWizzard->setGeometry(180, 40, 400, 300);
+    imgWizzard->setScaledContents(true);
+    Line(this, "Shape2", QRect(180, 40, 1, 300));
+    Line(this, "Shape1", QRect(0, 340, 580, 1));
+
+    auto button = [this](const char* Name, const QString& Caption, QRect Geometry) {
+        auto* b = new QPushButton(Caption, this);
+        b->setObjectName(QString::fromLatin1(Name));
+        b->setGeometry(Geometry);
+        b->setAutoDefault(false);
+        return b;
+    };
+    BtnDateiOeffnen = button("BtnDateiOeffnen", QString::fromUtf8("Projekt öffnen..."), QRect(8, 352, 130, 26));
+    BtnZurueck = button("BtnZurueck", QString::fromUtf8("<< Zurück"), QRect(250, 352, 100, 26));
+    BtnWeiter = button("BtnWeiter", QStringLiteral("Weiter >>"), QRect(356, 352, 100, 26));
+    BtnWeiter->setDefault(true);
+    BtnAbbrechen = button("BtnAbbrechen", QStringLiteral("Abbrechen"), QRect(472, 352, 100, 26));
+    connect(BtnDateiOeffnen, &QPushButton::clicked, this, [this] { BtnDateiOeffnenClick(); });
+    connect(BtnZurueck, &QPushButton::clicked, this, [this] { BtnZurueckClick(); });
+    connect(BtnWeiter, &QPushButton::clicked, this, [this] { BtnWeiterClick(); });
+    connect(BtnAbbrechen, &QPushButton::clicked, this, [this] { done(2); });
+
+    if (parentWidget())
+        move(parentWidget()->window()->geometry().center() - rect().center());
+}
+
+TDateiNeuDlg::~TDateiNeuDlg() = default;
+
+QString TDateiNeuDlg::Text(const char* Key) const
+{
+    return LocalizedString(this, QString::fromUtf8(Key));
+}
+
+void TDateiNeuDlg::BeforeLocalize()
+{
+    for (const char* t : {sOK, sWeiter, sFormat, sGrundlayout, sStandard, sFullsize, sTradition, sHorizon,
+                          sVerticon, sBorder, sRandlos})
+        RegisterLocalizedString(this, QString::fromUtf8(t));
+}
+
+void TDateiNeuDlg::AfterLocalize()
+{
+    // The tree takes its texts from the localizer, so it is built once the
+    // form's texts are registered.
+    if (!FRoot)
+        FormCreate();
+}
+
+void TDateiNeuDlg::FormCreate()
+{
+    const QString grundlayout = QStringLiteral(" - ") + Text(sGrundlayout);
+    FRoot = std::make_unique<TWizzardStep>(nullptr);
+    FRoot->Caption = Text(sFormat);
+
+    auto add = [](TWizzardStep* Parent, const QString& Name, int Code, const char* Picture) {
+        TWizzardStep* step = Parent->AddChild();
+        step->Name = Name;
+        step->ProductCode = Code;
+        step->PictureName = QString::fromLatin1(Picture);
+        return step;
+    };
+
+    TWizzardStep* booklet = add(FRoot.get(), LocalizedDefaultString(QString::fromUtf8(sPocketBooklet)), 0,
+                                "WIZ_PHOTOBOOKLET");
+    booklet->Caption = booklet->Name + grundlayout;
+    add(booklet, Text(sFullsize), 1, "WIZ_PHOTOBOOKLET");
+    add(booklet, Text(sBorder), 2, "WIZ_PHOTOBOOKLETBORDER");
+
+    add(FRoot.get(), LocalizedDefaultString(QString::fromUtf8(sPhotobook46)), 11, "WIZ_PHOTOBOOK_4_6");
+    add(FRoot.get(), LocalizedDefaultString(QString::fromUtf8(sSingles)), 21, "WIZ_10X15_SINGLES");
+
+    const QString photobook85 = LocalizedDefaultString(QString::fromUtf8(sPhotoBook85));
+    TWizzardStep* book85 = add(FRoot.get(), photobook85, 0, "WIZ_PHOTOBOOK_8_5_TRADITION");
+    book85->Caption = book85->Name + grundlayout;
+    add(book85, Text(sTradition), 31, "WIZ_PHOTOBOOK_8_5_TRADITION");
+    add(book85, Text(sHorizon), 32, "WIZ_PHOTOBOOK_8_5_HORIZON");
+    add(book85, Text(sVerticon), 33, "WIZ_PHOTOBOOK_8_5_VERTICON");
+
+    TWizzardStep* randlos =
+        add(FRoot.get(), photobook85 + QLatin1Char(' ') + Text(sRandlos), 0, "WIZ_PHOTOBOOK_8_5_FULLSIZE_R");
+    randlos->Caption = randlos->Name + grundlayout;
+    add(randlos, Text(sFullsize), 44, "WIZ_PHOTOBOOK_8_5_FULLSIZE_R");
+    add(randlos, Text(sTradition), 41, "WIZ_PHOTOBOOK_8_5_TRADITION_R");
+    add(randlos, Text(sHorizon), 42, "WIZ_PHOTOBOOK_8_5_HORIZON_R");
+    add(randlos, Text(sVerticon), 43, "WIZ_PHOTOBOOK_8_5_VERTICON_R");
+
+    ShowStep(FRoot.get());
+}
+
+int TDateiNeuDlg::Execute(TFBDocument* Document)
+{
+    FDocument = Document;
+    return ShowModalDialog(*this);
+}
+
+void TDateiNeuDlg::ShowStep(TWizzardStep* Step)
+{
+    FCurrentStep = Step;
+    lblCaption->setText(Step->Caption);
+    {
+        const QSignalBlocker block(lbSteps);
+        lbSteps->clearSelection();
+        lbSteps->setUpdatesEnabled(false);
+        lbSteps->clear();
+        for (const auto& child : Step->Children)
+            lbSteps->addItem(child->Name);
+        lbSteps->setUpdatesEnabled(true);
+        if (lbSteps->count() > 0)
+            lbSteps->setCurrentRow(0);
+    }
+    if (lbSteps->count() > 0)
+        ShowChoice(Step->Child(0));
+    lbSteps->viewport()->update();
+    BtnZurueck->setEnabled(Step->Parent != nullptr);
+}
+
+void TDateiNeuDlg::ShowChoice(TWizzardStep* Step)
+{
+    FChosenStep = Step;
+    const QString picture = Step->PictureName.isEmpty() ? QStringLiteral("WIZ_START") : Step->PictureName;
+    QImage image;
+    try {
+        image = LoadJpegResource(picture);
+    } catch (const Exception&) {
+        // A missing preview leaves the picture empty; the choice still works.
+    }
+    imgWizzard->setPixmap(QPixmap::fromImage(image));
+    BtnWeiter->setText(Step->ChildCount() > 0 ? Text(sWeiter) + QStringLiteral(" >>") : Text(sOK));
+}
+
+void TDateiNeuDlg::lbStepsClick()
+{
+    const int row = lbSteps->currentRow();
+    if (FCurrentStep && row >= 0 && row < FCurrentStep->ChildCount() && lbSteps->currentItem()
+        && lbSteps->currentItem()->isSelected())
+        ShowChoice(FCurrentStep->Child(row));
+}
+
+void TDateiNeuDlg::BtnWeiterClick()
+{
+    if (!FChosenStep)
+        return;
+    if (FChosenStep->ChildCount() > 0)
+        ShowStep(FChosenStep);
+    else
+        Build(FChosenStep->ProductCode);
+}
+
+void TDateiNeuDlg::lbStepsDblClick()
+{
+    BtnWeiterClick();
+}
+
+void TDateiNeuDlg::BtnZurueckClick()
+{
+    if (!FCurrentStep || !FCurrentStep->Parent)
+        return;
+    TWizzardStep* left = FCurrentStep;
+    ShowStep(FCurrentStep->Parent);
+    ShowChoice(left);
+    const QSignalBlocker block(lbSteps);
+    lbSteps->setCurrentRow(FCurrentStep->IndexOfChild(left));
+}
+
+void TDateiNeuDlg::BtnDateiOeffnenClick()
+{
+    done(mrDateiOeffnen);
+}
+
+void TDateiNeuDlg::reject()
+{
+    done(2);
+}
+
+bool TDateiNeuDlg::eventFilter(QObject* Watched, QEvent* Event)
+{
+    if (Watched == lbSteps && Event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(Event)->key() == Qt::Key_Backspace) {
+        if (FCurrentStep && FCurrentStep->Parent)
+            BtnZurueckClick();
+        return true;
+    }
+    return TLocalizerForm::eventFilter(Watched, Event);
+}
+
+void TDateiNeuDlg::Build(int ProductCode)
+{
+    if (ProductCode <= 0 || ProductCode > 121 || !FDocument)
+        return;
+    TFBDocument* doc = FDocument;
+    const int year = (ProductCode >= 61 && ProductCode <= 73 && FChosenStep) ? StrToInt(toAnsi(FChosenStep->Value)) : 0;
+    auto name = [](const char* Key) { return toAnsi(LocalizedDefaultString(QString::fromUtf8(Key))); };
+    const AnsiString book85 = name(sPhotobook85Name);
+    AnsiString docName;
+    switch (ProductCode) {
+    case 1: SetupPocketBookletFullsize(doc, 32); docName = name(sPocketBooklet); break;
+    case 2: SetupPocketBookletBorder(doc, 32); docName = name(sPocketBooklet); break;
+    case 11: SetupPhotobook46(doc, 32); break;
+    case 21: SetupSingles10x15(doc, 50); docName = name(sSinglesName); break;
+    case 22: SetupSingles13x18(doc, 50); break;
+    case 31: SetupPhotobook85Tradition(doc, 24); docName = book85 + " - Tradition"; break;
+    case 32: SetupPhotobook85Horizon(doc, 24); docName = book85 + " - Horizon"; break;
+    case 33: SetupPhotobook85Verticon(doc, 24); docName = book85 + " - Verticon"; break;
+    case 41: SetupPhotobook85RandlosTradition(doc, 24); docName = book85 + " - Tradition"; break;
+    case 42: SetupPhotobook85RandlosHorizon(doc, 24); docName = book85 + " - Horizon"; break;
+    case 43: SetupPhotobook85RandlosVerticon(doc, 24); docName = book85 + " - Verticon"; break;
+    case 44: SetupPhotobook85RandlosFullpage(doc, 24); docName = book85 + " \x96 " + toAnsi(Text(sFullsize)); break;
+    case 51: SetupPhotobook86Tradition(doc, 24); break;
+    case 52: SetupPhotobook86Horizon(doc, 24); break;
+    case 53: SetupPhotobook86Verticon(doc, 24); break;
+    case 61: SetupKalenderA4PictureBottom(doc, year); break;
+    case 62: SetupKalenderA4PictureTop(doc, year); break;
+    case 63: SetupKalenderA4StripBottom(doc, year); break;
+    case 64: SetupKalenderA4StripRight(doc, year); break;
+    case 71: SetupKalenderA5PictureLeft(doc, year); break;
+    case 72: SetupKalenderA5SevenPictures(doc, year); break;
+    case 73: SetupKalenderA5StripBottom(doc, year); break;
+    case 81: SetupDINA4(doc, 30); break;
+    case 82: SetupDINA4Randlos(doc, 30); break;
+    case 101: SetupPhotobinding10x15(doc, 30); break;
+    case 102: SetupLabels3C10x15(doc, 20); break;
+    case 103: SetupLabels3C9x13(doc, 20); break;
+    case 104: SetupOrvaneFlaschenetikett(doc, 20); break;
+    case 120: SetupPhotobookProHorizon(doc, 40); break;
+    case 121: SetupPhotobookProRandlosHorizon(doc, 40); break;
+    default: return;
+    }
+    if (!docName.empty())
+        doc->Dokumentname = docName;
+    done(1);
+}

@@ -1,0 +1,993 @@
+#include "FMainform.h"
+
+#include "Application.h"
+#include "DropSource.h"
+#include "DropTarget.h"
+#include "DragDropFormats.h"
+#include "FDateiNeuDlg.h"
+#include "FDlgInfo.h"
+#include "Printers.h"
+#include "QwColorPopupButton.h"
+#include "ShellExec.h"
+#include "SysUtils.h"
+#include "WaitCursor.h"
+#include "uCursors.h"
+#include "uDataFile.h"
+#include "uFotobuchDocument.h"
+#include "uFotobuchPageTemplate.h"
+#include "uFotobuchPresets.h"
+#include "uFotobuchPrinter.h"
+#include "uFotobuchSetup.h"
+#include "uFotobuchMainview.h"
+#include "uInfoAusgabe.h"
+#include "uMulticaster.h"
+#include "uQwRegistry.h"
+#include "uQwUtils.h"
+#include "uUndo.h"
+#include "Dialogs.h"
+
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QScreen>
+#include <QSlider>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+TMaster* theMaster = nullptr;
+
+const char* const sNichtGespeichert = "Das aktuelle Album ist noch nicht gespeichert.";
+const char* const sJetztSpeichern = "Soll es jetzt gespeichert werden?";
+const char* const sUnbenannt = "Unbenannt";
+const char* const sFertig = "Fertig";
+const char* const sSeiteWirdGeladen = "Seite wird geladen";
+const char* const sDateien = "Dateien";
+const char* const sNichtGeschrieben = "Das Album konnte nicht gespeichert werden:";
+const char* const sBrowserFehler = "Der Internet-Browser konnte nicht geöffnet werden";
+
+const char* const ProductTitle = "Brenmoor Vantoria";
+const char* const ProjectExtension = "zpb";
+const char* const ShopAddress = "https://shop.brenmoor.example/vantoria";
+const char* const RetailAddress = "https://www.orvane.example";
+const char* const LeafletFileName = "KreativerPhotospass.pdf";
+
+constexpr int ToolButtonWidth = 74;
+constexpr int ToolButtonHeight = 52;
+
+// The original texts of the colour button's captions: the defaults of their keys.
+struct TColorCaption {
+    const char* Key;
+    AnsiString* Caption;
+    AnsiString Default;
+};
+std::array<TColorCaption, 4>& ColorCaptions()
+{
+    static std::array<TColorCaption, 4> captions{{
+        {"cCaptionNoColor", &cCaptionNoColor, cCaptionNoColor},
+        {"cCaptionMoreColor", &cCaptionMoreColor, cCaptionMoreColor},
+        {"cCaptionGradient", &cCaptionGradient, cCaptionGradient},
+        {"cCaptionStruktur", &cCaptionStruktur, cCaptionStruktur},
+    }};
+    return captions;
+}
+
+QIcon Glyph(const char* Name)
+{
+    return QIcon(QStringLiteral(":/images/") + QString::fromLatin1(Name));
+}
+
+QWidget* Panel(QWidget* Parent, const char* Name)
+{
+    auto* w = new QWidget(Parent);
+    w->setObjectName(QString::fromLatin1(Name));
+    return w;
+}
+
+QWidget* TabSheet(QTabWidget* Control, const char* Name, const QString& Caption)
+{
+    auto* sheet = new QWidget(Control);
+    sheet->setObjectName(QString::fromLatin1(Name));
+    Control->addTab(sheet, Caption);
+    return sheet;
+}
+
+}  // namespace
+
+TMaster* Master()
+{
+    return theMaster;
+}
+
+TMaster::TMaster(TCreateKey Key, QWidget* Parent) : TLocalizerForm(Key, Parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("Master"));
+    setMinimumSize(700, 500);
+    setSizeGripEnabled(false);
+    theMaster = this;
+    RegisterMainForm(this);
+
+    CreateMenus();
+    CreateToolbar();
+
+    // Left tool panel.
+    panWerkzeug = Panel(this, "panWerkzeug");
+    panWerkzeug->setFixedWidth(250);
+    PageControlLeft = new QTabWidget(panWerkzeug);
+    PageControlLeft->setObjectName(QStringLiteral("PageControlLeft"));
+    tsBilder = TabSheet(PageControlLeft, "tsBilder", QStringLiteral("Bilder"));
+    tsLayouts = TabSheet(PageControlLeft, "tsLayouts", QStringLiteral("Layouts"));
+    tsFarben = TabSheet(PageControlLeft, "tsFarben", QStringLiteral("Farben"));
+    tsClipart = TabSheet(PageControlLeft, "tsClipart", QStringLiteral("Clipart"));
+    panMarlowen = Panel(panWerkzeug, "panMarlowen");
+    panMarlowen->setFixedHeight(60);
+    imgMarlowen = new QLabel(panMarlowen);
+    imgMarlowen->setObjectName(QStringLiteral("imgMarlowen"));
+    imgMarlowen->setPixmap(QPixmap(QStringLiteral(":/images/MARLOWEN")));
+    imgMarlowen->adjustSize();
+    lblMarlowen = new QLabel(QStringLiteral("Jetzt online bestellen"), panMarlowen);
+    lblMarlowen->setObjectName(QStringLiteral("lblMarlowen"));
+    lblMarlowen->setCursor(Qt::PointingHandCursor);
+    imgMarlowen->setCursor(Qt::PointingHandCursor);
+    for (QWidget* w : {static_cast<QWidget*>(imgMarlowen), static_cast<QWidget*>(lblMarlowen), panMarlowen})
+        w->installEventFilter(this);
+    panMarlowen->hide();
+    auto* leftLayout = new QVBoxLayout(panWerkzeug);
+    leftLayout->setContentsMargins(4, 4, 0, 4);
+    leftLayout->addWidget(PageControlLeft, 1);
+    leftLayout->addWidget(panMarlowen);
+
+    // Centre: title, page-view header, page view; below it the side panels.
+    panMain = Panel(this, "panMain");
+    panTitel = new QLabel(panMain);
+    panTitel->setObjectName(QStringLiteral("panTitel"));
+    panTitel->setAlignment(Qt::AlignCenter);
+    QFont titleFont = panTitel->font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.2);
+    panTitel->setFont(titleFont);
+    panTitel->setFixedHeight(24);
+    panMainviewTop = Panel(panMain, "panMainviewTop");
+    panMainviewTop->setFixedHeight(30);
+    panMainviewTop->installEventFilter(this);
+    BtnSeiteZurueck = new QToolButton(panMainviewTop);
+    BtnSeiteZurueck->setObjectName(QStringLiteral("BtnSeiteZurueck"));
+    BtnSeiteZurueck->setIcon(Glyph("TB_ZURUECK"));
+    BtnSeiteZurueck->setToolTip(QString::fromUtf8("Vorherige Seite"));
+    BtnSeiteZurueck->setAutoRaise(true);
+    BtnSeiteZurueck->setFixedSize(26, 24);
+    lblSeitenzahl = new QLabel(panMainviewTop);
+    lblSeitenzahl->setObjectName(QStringLiteral("lblSeitenzahl"));
+    lblSeitenzahl->setAlignment(Qt::AlignCenter);
+    lblSeitenzahl->setFixedSize(142, 24);
+    BtnSeiteVor = new QToolButton(panMainviewTop);
+    BtnSeiteVor->setObjectName(QStringLiteral("BtnSeiteVor"));
+    BtnSeiteVor->setIcon(Glyph("TB_VOR"));
+    BtnSeiteVor->setToolTip(QString::fromUtf8("Nächste Seite"));
+    BtnSeiteVor->setAutoRaise(true);
+    BtnSeiteVor->setFixedSize(26, 24);
+    imgZoom = new QLabel(panMainviewTop);
+    imgZoom->setObjectName(QStringLiteral("imgZoom"));
+    imgZoom->setPixmap(QPixmap(QStringLiteral(":/images/ZOOM")));
+    imgZoom->setFixedSize(16, 16);
+    tbMainViewZoom = new QSlider(Qt::Horizontal, panMainviewTop);
+    tbMainViewZoom->setObjectName(QStringLiteral("tbMainViewZoom"));
+    tbMainViewZoom->setRange(100, 800);
+    tbMainViewZoom->setValue(100);
+    tbMainViewZoom->setFixedSize(100, 20);
+    tbMainViewZoom->setToolTip(QStringLiteral("Zoom"));
+    connect(BtnSeiteZurueck, &QToolButton::clicked, this, [this] { BtnSeiteZurueckClick(); });
+    connect(BtnSeiteVor, &QToolButton::clicked, this, [this] { BtnSeiteVorClick(); });
+    connect(tbMainViewZoom, &QSlider::valueChanged, this, [this] { tbMainViewZoomChange(); });
+    auto* mainLayout = new QVBoxLayout(panMain);
+    mainLayout->setContentsMargins(0, 0, 0, 0);
+    mainLayout->setSpacing(0);
+    mainLayout->addWidget(panTitel);
+    mainLayout->addWidget(panMainviewTop);
+
+    panSeitenliste = Panel(this, "panSeitenliste");
+    panSeitenliste->setMinimumHeight(168);
+    pagecontrolBottom = new QTabWidget(panSeitenliste);
+    pagecontrolBottom->setObjectName(QStringLiteral("pagecontrolBottom"));
+    tsSeiten = TabSheet(pagecontrolBottom, "tsSeiten", QStringLiteral("Seiten"));
+    tsText = TabSheet(pagecontrolBottom, "tsText", QStringLiteral("Text"));
+    tsBild = TabSheet(pagecontrolBottom, "tsBild", QStringLiteral("Bild"));
+    tsFarbflaeche = TabSheet(pagecontrolBottom, "tsFarbflaeche", QString::fromUtf8("Farbfläche"));
+    tsKalender = TabSheet(pagecontrolBottom, "tsKalender", QStringLiteral("Kalender"));
+    auto* bottomLayout = new QVBoxLayout(panSeitenliste);
+    bottomLayout->setContentsMargins(0, 0, 4, 0);
+    bottomLayout->addWidget(pagecontrolBottom);
+
+    Splitter2 = new QSplitter(Qt::Vertical, this);
+    Splitter2->setObjectName(QStringLiteral("Splitter2"));
+    Splitter2->addWidget(panMain);
+    Splitter2->addWidget(panSeitenliste);
+    Splitter2->setStretchFactor(0, 1);
+    Splitter2->setStretchFactor(1, 0);
+    Splitter2->setChildrenCollapsible(false);
+    Splitter2->setSizes({600, 200});
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(true);
+
+    auto* body = new QHBoxLayout;
+    body->setContentsMargins(0, 0, 0, 0);
+    body->setSpacing(4);
+    body->addWidget(panWerkzeug);
+    body->addWidget(Splitter2, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setMenuBar(MainMenu);
+    layout->addWidget(panToolbar);
+    layout->addLayout(body, 1);
+    layout->addWidget(StatusBar1);
+
+    FormCreate();
+}
+
+TMaster::~TMaster()
+{
+    // Leaves the document for no one: the multicaster, the undo stack and the
+    // status bar forget this window first.
+    TMulticaster& mc = GetMulticaster();
+    mc.OnContentChanged = nullptr;
+    mc.OnCurrentPageChanged = nullptr;
+    mc.OnPageListChanged = nullptr;
+    QObject::disconnect(FIdleConnection);
+    SaveFormPosition(this, "Master");
+    GetUndoManager().Clear();
+    UnregisterMainForm(this);
+    if (theMaster == this)
+        theMaster = nullptr;
+    delete FMainView;
+    FMainView = nullptr;
+}
+
+void TMaster::CreateMenus()
+{
+    MainMenu = new QMenuBar(this);
+    MainMenu->setObjectName(QStringLiteral("MainMenu"));
+    auto menu = [this](const char* Name, const QString& Title) {
+        QMenu* m = MainMenu->addMenu(Title);
+        m->setObjectName(QString::fromLatin1(Name));
+        return m;
+    };
+    auto item = [this](QMenu* Menu, const char* Name, const QString& Caption, const QKeySequence& Shortcut,
+                       std::function<void()> Handler) {
+        QAction* a = Menu->addAction(Caption);
+        a->setObjectName(QString::fromLatin1(Name));
+        a->setParent(Menu);
+        if (!Shortcut.isEmpty())
+            a->setShortcut(Shortcut);
+        connect(a, &QAction::triggered, this, [Handler] { Handler(); });
+        return a;
+    };
+
+    mnuDatei = menu("mnuDatei", QStringLiteral("&Datei"));
+    mnuDateiNeu = item(mnuDatei, "mnuDateiNeu", QStringLiteral("&Neu..."), QKeySequence(Qt::CTRL | Qt::Key_N),
+                       [this] { BtnAlbumNeuClick(); });
+    mnuDateiOeffnen = item(mnuDatei, "mnuDateiOeffnen", QString::fromUtf8("Ö&ffnen..."),
+                           QKeySequence(Qt::CTRL | Qt::Key_O), [this] { BtnAlbumOeffnenClick(); });
+    mnuDateiSpeichern = item(mnuDatei, "mnuDateiSpeichern", QStringLiteral("&Speichern"),
+                             QKeySequence(Qt::CTRL | Qt::Key_S), [this] { BtnAlbumSpeichernClick(); });
+    mnuDateiSpeichernUnter = item(mnuDatei, "mnuDateiSpeichernUnter", QStringLiteral("Speichern &unter..."),
+                                  QKeySequence(), [this] { mnuDateiSpeichernUnterClick(); });
+    mnuDatei->addSeparator();
+    mnuDrucken = item(mnuDatei, "mnuDrucken", QStringLiteral("&Drucken..."), QKeySequence(Qt::CTRL | Qt::Key_P),
+                      [this] { BtnAlbumDruckenClick(); });
+    mnuDruckereinrichtung = item(mnuDatei, "mnuDruckereinrichtung", QStringLiteral("Drucker&einrichtung..."),
+                                 QKeySequence(), [this] { mnuDruckereinrichtungClick(); });
+    mnuDatei->addSeparator();
+    mnuBeenden = item(mnuDatei, "mnuBeenden", QStringLiteral("&Beenden"), QKeySequence(Qt::ALT | Qt::Key_F4),
+                      [this] { mnuBeendenClick(); });
+
+    mnuBearbeiten = menu("mnuBearbeiten", QStringLiteral("&Bearbeiten"));
+    mnuRueckgaengig = item(mnuBearbeiten, "mnuRueckgaengig", QString::fromUtf8("&Rückgängig"),
+                           QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { mnuRueckgaengigClick(); });
+    connect(mnuBearbeiten, &QMenu::aboutToShow, this, [this] { mnuBearbeitenClick(); });
+
+    mnuSprache = menu("mnuSprache", QStringLiteral("&Sprache"));
+    SpracheGroup = new QActionGroup(mnuSprache);
+    SpracheGroup->setExclusive(true);
+    auto language = [this](const char* Name, const QString& Caption, int Index) {
+        QAction* a = mnuSprache->addAction(Caption);
+        a->setObjectName(QString::fromLatin1(Name));
+        a->setParent(mnuSprache);
+        a->setCheckable(true);
+        a->setData(Index);
+        SpracheGroup->addAction(a);
+        connect(a, &QAction::triggered, this, [this, a] { mnuSpracheClick(a); });
+        return a;
+    };
+    mnuSpracheDeutsch = language("mnuSpracheDeutsch", QStringLiteral("Deutsch"), 0);
+    mnuSpracheEnglisch = language("mnuSpracheEnglisch", QStringLiteral("English"), 1);
+    mnuSpracheFranzoesisch = language("mnuSpracheFranzoesisch", QString::fromUtf8("Français"), 2);
+    mnuSpracheItalienisch = language("mnuSpracheItalienisch", QStringLiteral("Italiano"), 3);
+    mnuSpracheSpanisch = language("mnuSpracheSpanisch", QString::fromUtf8("Español"), 4);
+    mnuSpracheHollaendisch = language("mnuSpracheHollaendisch", QStringLiteral("Nederlands"), 9);
+    connect(mnuSprache, &QMenu::aboutToShow, this, [this] { mnuSpracheClick(mnuSprache); });
+
+    mnuFenster = menu("mnuFenster", QString::fromUtf8("&Fenstergröße"));
+    N800x6001 = item(mnuFenster, "N800x6001", QStringLiteral("800 x 600"), QKeySequence(),
+                     [this] { resize(800, 600); });
+    N1024x7681 = item(mnuFenster, "N1024x7681", QStringLiteral("1024 x 768"), QKeySequence(),
+                      [this] { resize(1024, 768); });
+    mnuFenster->menuAction()->setVisible(false);
+
+    mnuHilfe = menu("mnuHilfe", QStringLiteral("&Hilfe"));
+    mnuOrvaneHomepage = item(mnuHilfe, "mnuOrvaneHomepage", QStringLiteral("Orvane im Internet"), QKeySequence(),
+                             [this] { mnuOrvaneHomepageClick(); });
+    mnuOrvaneHomepage->setVisible(false);
+    mnuOrvaneKreativerPhotospass =
+        item(mnuHilfe, "mnuOrvaneKreativerPhotospass", QString::fromUtf8("Kreativer Photospaß"), QKeySequence(),
+             [this] { mnuOrvaneKreativerPhotospassClick(); });
+    mnuOrvaneKreativerPhotospass->setVisible(false);
+    mnuHilfeUeber = item(mnuHilfe, "mnuHilfeUeber", QString::fromUtf8("&Info über Brenmoor Vantoria..."),
+                         QKeySequence(), [this] { mnuHilfeUeberClick(); });
+}
+
+void TMaster::CreateToolbar()
+{
+    panToolbar = Panel(this, "panToolbar");
+    panToolbar->setFixedHeight(ToolButtonHeight + 6);
+    panToolbar->installEventFilter(this);
+    auto button = [this](const char* Name, const char* Glyph_, const QString& Caption, const QString& Hint,
+                         std::function<void()> Handler) {
+        auto* b = new QToolButton(panToolbar);
+        b->setObjectName(QString::fromLatin1(Name));
+        b->setIcon(Glyph(Glyph_));
+        b->setIconSize(QSize(24, 24));
+        b->setText(Caption);
+        b->setToolTip(Hint);
+        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        b->setAutoRaise(true);
+        b->setFixedSize(ToolButtonWidth, ToolButtonHeight);
+        connect(b, &QToolButton::clicked, this, [Handler] { Handler(); });
+        return b;
+    };
+    BtnAlbumNeu = button("BtnAlbumNeu", "TB_NEU", QStringLiteral("Neu"), QStringLiteral("Neues Album anlegen"),
+                         [this] { BtnAlbumNeuClick(); });
+    BtnAlbumOeffnen = button("BtnAlbumOeffnen", "TB_OEFFNEN", QString::fromUtf8("Öffnen"),
+                             QString::fromUtf8("Album öffnen"), [this] { BtnAlbumOeffnenClick(); });
+    BtnAlbumSpeichern = button("BtnAlbumSpeichern", "TB_SPEICHERN", QStringLiteral("Speichern"),
+                               QStringLiteral("Album speichern"), [this] { BtnAlbumSpeichernClick(); });
+    BtnAlbumDrucken = button("BtnAlbumDrucken", "TB_DRUCKEN", QStringLiteral("Drucken"),
+                             QStringLiteral("Album drucken"), [this] { BtnAlbumDruckenClick(); });
+    BtnRueckgaengig = button("BtnRueckgaengig", "TB_RUECKGAENGIG", QString::fromUtf8("Rückgängig"),
+                             QString::fromUtf8("Letzte Änderung rückgängig machen"),
+                             [this] { mnuRueckgaengigClick(); });
+    BtnEntfernen = button("BtnEntfernen", "TB_ENTFERNEN", QStringLiteral("Entfernen"),
+                          QStringLiteral("Markiertes Element entfernen"), [this] { BtnEntfernenClick(); });
+    BtnBilderschatten = button("BtnBilderschatten", "TB_SCHATTEN", QStringLiteral("Schatten"),
+                               QStringLiteral("Bilder mit Schatten"), [this] { BtnBilderschattenClick(); });
+    BtnBilderschatten->setCheckable(true);
+    BtnSchliessen = button("BtnSchliessen", "TB_SCHLIESSEN", QString::fromUtf8("Schließen"),
+                           QString::fromUtf8("Album schließen"), [this] { BtnSchliessenClick(); });
+    int x = 4;
+    for (QToolButton* b : {BtnAlbumNeu, BtnAlbumOeffnen, BtnAlbumSpeichern, BtnAlbumDrucken}) {
+        b->move(x, 3);
+        x += ToolButtonWidth + 2;
+    }
+    x += 12;
+    for (QToolButton* b : {BtnRueckgaengig, BtnEntfernen, BtnBilderschatten}) {
+        b->move(x, 3);
+        x += ToolButtonWidth + 2;
+    }
+}
+
+void TMaster::FormCreate()
+{
+    RegisterFileExtension(QString::fromLatin1(ProjectExtension));
+    resize(1100, 780);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    RestoreFormPosition(this, "Master");
+    PageControlLeft->setTabVisible(PageControlLeft->indexOf(tsClipart), false);
+    PageControlLeft->setCurrentIndex(0);
+
+    FDoc = std::make_unique<TFBDocument>();
+    SetupDefaultDocument(FDoc.get());
+    FDoc->FileName.clear();
+    UpdateCaption();
+
+    TMulticaster& mc = GetMulticaster();
+    mc.OnContentChanged = [this](TMulticaster* M, TObject* S, TFBPage* P, TFBElement* E) {
+        OnContentChanged(M, S, P, E);
+    };
+    mc.OnCurrentPageChanged = [this](TMulticaster* M, TObject* S, int I) { OnPageChanged(M, S, I); };
+    mc.OnPageListChanged = [this](TMulticaster* M, TObject* S) { OnPageListChanged(M, S); };
+
+    BuildLeftPanel();
+    SetupDragSources();
+    LoadViewCursors();
+
+    FMainView->SetScreen(0);
+    pagecontrolBottom->setCurrentWidget(tsSeiten);
+
+    for (QWidget* w : {panToolbar, panMain, panWerkzeug}) {
+        w->setAutoFillBackground(true);
+        w->setBackgroundRole(QPalette::Button);
+    }
+    panTitel->clear();
+
+    FocusChanged();
+    UpdatePageLabel();
+    RefreshPageTemplates();
+
+    LoadColorListFromRegistry("CustomColors");
+    BtnSchliessen->hide();
+
+    Localizer().SetSupportedLanguages(0x217);
+    FIdleConnection = connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                              this, [this] { AppIdle(); });
+    Localizer().ChooseStartLanguage();
+}
+
+void TMaster::BuildLeftPanel()
+{
+    FMainView = new TFBMainView(panMain, FDoc.get());
+    FMainView->setObjectName(QStringLiteral("MainView"));
+    panMain->layout()->addWidget(FMainView);
+    FMainView->SetScreen(0);
+    FMainView->OnFocusChanged = [this](TObject*) { FocusChanged(); };
+    FMainView->OnZoomChanged = [this](TObject*) { ViewZoomChanged(); };
+}
+
+void TMaster::SetupDragSources()
+{
+    DropDummy = new TDropDummy(this);
+    DropDummy->Register(this);
+    int i = 0;
+    for (auto [source, name] : {std::pair{&dropsrcPicFiles, "QwFileList"}, std::pair{&dropsrcPageTemplate, "QwPageTemplate"},
+                                std::pair{&dropsrcColor, "QwColor"}, std::pair{&dropsrcClipart, "QwClipart"}}) {
+        *source = new TDropEmptySource(this);
+        (*source)->DragTypes = DragTypeSet(dtCopy);
+        (*source)->SetImages(&imglistDrag);
+        (*source)->ImageHotSpotX = 16;
+        (*source)->ImageHotSpotY = 16;
+        DragFormats[size_t(i)] = new TGenericDataFormat(*source);
+        DragFormats[size_t(i)]->AddFormat(name);
+        ++i;
+    }
+}
+
+// ---- status, caption, labels ----------------------------------------------------------------
+
+void TMaster::SetStatusBarText(const QString& Text)
+{
+    StatusBar1->showMessage(Text);
+}
+
+QString TMaster::Text(const char* Key) const
+{
+    return LocalizedString(this, QString::fromUtf8(Key));
+}
+
+void TMaster::UpdateCaption()
+{
+    const QString name = FDoc->FileName.isEmpty() ? Text(sUnbenannt) : QFileInfo(FDoc->FileName).fileName();
+    const QString caption = name + QStringLiteral(" - ") + QString::fromLatin1(ProductTitle);
+    setWindowTitle(caption);
+    if (auto* app = qobject_cast<TApplication*>(QCoreApplication::instance()))
+        app->Title = caption;
+}
+
+void TMaster::UpdatePageLabel()
+{
+    lblSeitenzahl->setText(fromAnsi(FDoc->GetScreenCaption(FMainView->ScreenIndex())));
+}
+
+bool TMaster::CanDeleteFocused() const
+{
+    TFBElement* e = FMainView->FocusedElement();
+    if (!e || dynamic_cast<TFBKalenderElement*>(e))
+        return false;
+    if (auto* pic = dynamic_cast<TFBPictureElement*>(e))
+        return pic->HasPicture();
+    return true;
+}
+
+void TMaster::FocusChanged()
+{
+    TFBElement* e = FMainView->FocusedElement();
+    if (auto* pic = dynamic_cast<TFBPictureElement*>(e))
+        ShowSidePanel(pic->HasPicture() && !pic->CanZoomAndTrack ? tsFarbflaeche : tsBild);
+    else if (dynamic_cast<TFBTextElement*>(e))
+        ShowSidePanel(tsText);
+    else if (dynamic_cast<TFBKalenderElement*>(e))
+        ShowSidePanel(tsKalender);
+    else
+        ShowSidePanel(tsSeiten);
+    BtnBilderschatten->setEnabled(FDoc->PictureShadowsAllowed);
+    if (BtnBilderschatten->isEnabled())
+        BtnBilderschatten->setChecked(FDoc->PicturesHaveShadows);
+    BtnEntfernen->setEnabled(CanDeleteFocused());
+}
+
+void TMaster::ShowSidePanel(QWidget* TabSheet)
+{
+    for (QWidget* sheet : {tsBild, tsText, tsFarbflaeche, tsKalender})
+        pagecontrolBottom->setTabVisible(pagecontrolBottom->indexOf(sheet), sheet == TabSheet);
+    pagecontrolBottom->setCurrentWidget(TabSheet);
+}
+
+void TMaster::RefreshPageTemplates()
+{
+    TFBPageTemplateList templates;
+    FillPageTemplateList(templates, FDoc->Layouttypen, FDoc->LayoutStil);
+    PageControlLeft->setTabVisible(PageControlLeft->indexOf(tsLayouts), !templates.empty());
+}
+
+void TMaster::AppIdle()
+{
+    BtnRueckgaengig->setEnabled(GetUndoManager().CanUndo());
+}
+
+// ---- multicaster ---------------------------------------------------------------------------
+
+void TMaster::OnContentChanged(TMulticaster*, TObject* Sender, TFBPage* Page, TFBElement* Element)
+{
+    // Every change of the document reaches this point, so nothing is lost on close.
+    FDoc->Modified = true;
+    if (Sender != FMainView)
+        FMainView->ContentChanged(Page, Element);
+}
+
+void TMaster::OnPageChanged(TMulticaster*, TObject* Sender, int ScreenIndex)
+{
+    if (ScreenIndex < 0)
+        return;
+    {
+        TWaitCursor wait;
+        InfoAusgabe().SetStatusText(Text(sSeiteWirdGeladen));
+        if (Sender != FMainView) {
+            FMainView->SetScreen(ScreenIndex);
+            FMainView->repaint();
+        }
+        InfoAusgabe().SetStatusText(QString());
+    }
+    UpdatePageLabel();
+}
+
+void TMaster::OnPageListChanged(TMulticaster*, TObject*)
+{
+    FDoc->Modified = true;
+    UpdatePageLabel();
+}
+
+// ---- page-view header and tool bar layout -------------------------------------------------------
+
+bool TMaster::eventFilter(QObject* Watched, QEvent* Event)
+{
+    if (Event->type() == QEvent::Resize) {
+        if (Watched == panMainviewTop)
+            panMainviewTopResize();
+        else if (Watched == panToolbar)
+            panToolbarResize();
+        else if (Watched == panMarlowen)
+            panMarlowenResize();
+    } else if (Event->type() == QEvent::MouseButtonRelease && (Watched == lblMarlowen || Watched == imgMarlowen)
+               && static_cast<QMouseEvent*>(Event)->button() == Qt::LeftButton) {
+        lblMarlowenClick();
+        return true;
+    }
+    return TLocalizerForm::eventFilter(Watched, Event);
+}
+
+void TMaster::panMainviewTopResize()
+{
+    const int w = panMainviewTop->width();
+    const int h = panMainviewTop->height();
+    tbMainViewZoom->move(w - 5 - tbMainViewZoom->width(), (h - tbMainViewZoom->height()) / 2 - 1);
+    imgZoom->move(tbMainViewZoom->x() - 3 - imgZoom->width(), (h - imgZoom->height()) / 2);
+    BtnSeiteZurueck->move(w / 2 - 97, (h - BtnSeiteZurueck->height()) / 2);
+    lblSeitenzahl->move(BtnSeiteZurueck->x() + BtnSeiteZurueck->width(), (h - lblSeitenzahl->height()) / 2);
+    BtnSeiteVor->move(lblSeitenzahl->x() + lblSeitenzahl->width(), (h - BtnSeiteVor->height()) / 2);
+}
+
+void TMaster::panToolbarResize()
+{
+    const int lastEnd = BtnBilderschatten->x() + BtnBilderschatten->width();
+    BtnSchliessen->move(std::max(lastEnd, panToolbar->width() - 5 - BtnSchliessen->width()), 3);
+}
+
+void TMaster::panMarlowenResize()
+{
+    const int w = imgMarlowen->width() + 6 + lblMarlowen->sizeHint().width();
+    const int x = (panMarlowen->width() - w) / 2;
+    imgMarlowen->move(x, (panMarlowen->height() - imgMarlowen->height()) / 2);
+    lblMarlowen->adjustSize();
+    lblMarlowen->move(x + imgMarlowen->width() + 6, (panMarlowen->height() - lblMarlowen->height()) / 2);
+}
+
+// ---- zoom ------------------------------------------------------------------------------------
+
+void TMaster::tbMainViewZoomChange()
+{
+    FMainView->SetZoom(float(tbMainViewZoom->value()) / 100.0f);
+}
+
+void TMaster::ViewZoomChanged()
+{
+    const QSignalBlocker block(tbMainViewZoom);
+    tbMainViewZoom->setValue(Round(double(FMainView->Zoom()) * 100.0));
+}
+
+// ---- localisation ------------------------------------------------------------------------------
+
+void TMaster::BeforeLocalize()
+{
+    for (const char* t : {sNichtGespeichert, sJetztSpeichern, sUnbenannt, sFertig, sSeiteWirdGeladen, sDateien,
+                          sNichtGeschrieben, sBrowserFehler})
+        RegisterLocalizedString(this, QString::fromUtf8(t));
+    for (const TColorCaption& c : ColorCaptions())
+        RegisterDefaultStringKey(QString::fromLatin1(c.Key), fromAnsi(c.Default));
+}
+
+void TMaster::AfterLocalize()
+{
+    if (FDoc) {
+        UpdatePageLabel();
+        UpdateCaption();
+    }
+    if (FMainView)
+        FMainView->Invalidate();
+    for (const TColorCaption& c : ColorCaptions())
+        *c.Caption = toAnsi(LocalizedDefaultString(QString::fromLatin1(c.Key)));
+}
+
+// ---- album commands ------------------------------------------------------------------------------
+
+bool TMaster::QuerySaveAlbum()
+{
+    if (!FDoc->Modified)
+        return true;
+    const QString text = Text(sNichtGespeichert) + QStringLiteral("\r\n") + Text(sJetztSpeichern);
+    int answer;
+    if (AskSaveHook) {
+        answer = AskSaveHook(text);
+    } else {
+        QString shown = text;
+        shown.remove(QLatin1Char('\r'));
+        answer = QMessageBox::question(this, windowTitle(), shown,
+                                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    }
+    if (answer == QMessageBox::Yes)
+        return BtnAlbumSpeichernClick();  // a given-up or failed save stops the command
+    return answer == QMessageBox::No;
+}
+
+QString TMaster::ExecuteFileDialog(bool Save)
+{
+    if (Save && SaveDialogHook)
+        return SaveDialogHook();
+    if (!Save && OpenDialogHook)
+        return OpenDialogHook();
+    const QString filter = QString::fromLatin1(ProjectExtension).toUpper() + QLatin1Char('-') + Text(sDateien)
+                           + QStringLiteral(" (*.") + QString::fromLatin1(ProjectExtension) + QLatin1Char(')');
+    QFileDialog dialog(this);
+    dialog.setNameFilter(filter);
+    dialog.setDefaultSuffix(QString::fromLatin1(ProjectExtension));
+    if (Save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        if (!FDoc->FileName.isEmpty())
+            dialog.selectFile(FDoc->FileName);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+void TMaster::BtnAlbumNeuClick()
+{
+    if (QuerySaveAlbum())
+        NewAlbum();
+}
+
+void TMaster::NewAlbum()
+{
+    std::unique_ptr<TDateiNeuDlg> wizard(TLocalizerForm::create<TDateiNeuDlg>(this));
+    TFBElement* focused = FMainView->FocusedElement();
+    FMainView->SetFocusedElement(nullptr);
+    const int result = wizard->Execute(FDoc.get());
+    wizard.reset();
+    if (result == 1) {
+        FDoc->FileName.clear();
+        DocumentReplaced();
+        FDoc->Modified = false;
+    } else if (result == TDateiNeuDlg::mrDateiOeffnen) {
+        OpenAlbum();
+    } else {
+        FMainView->SetFocusedElement(focused);
+    }
+}
+
+void TMaster::BtnAlbumOeffnenClick()
+{
+    if (QuerySaveAlbum())
+        OpenAlbum();
+}
+
+void TMaster::OpenAlbum()
+{
+    const QString name = ExecuteFileDialog(false);
+    if (!name.isEmpty())
+        OpenDocument(name);
+}
+
+void TMaster::DocumentReplaced()
+{
+    GetUndoManager().Clear();
+    FMainView->SetFocusedElement(nullptr);
+    FMainView->SetScreen(0);
+    FMainView->UpdateVirtualSize();
+    FMainView->SetupTransformation();
+    FMainView->Invalidate();
+    RefreshPageTemplates();
+    UpdateCaption();
+    UpdatePageLabel();
+    panTitel->setText(fromAnsi(FDoc->Dokumentname));
+    FocusChanged();
+}
+
+void TMaster::OpenDocument(const QString& FileName)
+{
+    FMainView->SetFocusedElement(nullptr);
+    TWaitCursor wait;
+    TDataFile dataFile(FileName);
+    // The current document is kept until the new one has loaded in full.
+    TMemoryStream saved;
+    const bool wasModified = FDoc->Modified;
+    const QString oldName = FDoc->FileName;
+    {
+        TMemoryDataFile savedFile(saved);
+        FDoc->SaveToDataFile(savedFile);
+    }
+    try {
+        FDoc->Clear();
+        FDoc->LoadFromDataFile(dataFile);
+    } catch (...) {
+        FDoc->Clear();
+        saved.SetPosition(0);
+        TMemoryDataFile savedFile(saved);
+        FDoc->LoadFromDataFile(savedFile);
+        FDoc->FileName = oldName;
+        FDoc->Modified = wasModified;
+        FMainView->SetScreen(0);
+        FMainView->Invalidate();
+        UpdatePageLabel();
+        throw;
+    }
+    FDoc->FileName = FileName;
+    DocumentReplaced();
+    BtnBilderschatten->setEnabled(FDoc->PictureShadowsAllowed);
+    if (BtnBilderschatten->isEnabled())
+        BtnBilderschatten->setChecked(FDoc->PicturesHaveShadows);
+    InfoAusgabe().ShowInfo(Text(sFertig));
+    InfoAusgabe().ShowInfo(QString());
+    FDoc->Modified = false;
+}
+
+bool TMaster::BtnAlbumSpeichernClick()
+{
+    QString name = FDoc->FileName;
+    if (name.isEmpty()) {
+        name = ExecuteFileDialog(true);
+        if (name.isEmpty())
+            return false;
+    }
+    return SaveAlbumAs(name);
+}
+
+bool TMaster::mnuDateiSpeichernUnterClick()
+{
+    const QString name = ExecuteFileDialog(true);
+    return !name.isEmpty() && SaveAlbumAs(name);
+}
+
+bool TMaster::SaveAlbumAs(const QString& FileName)
+{
+    // The album goes to a temporary file that replaces the old one only when
+    // it was written in full.
+    QString error;
+    {
+        TWaitCursor wait;
+        try {
+            TMemoryStream stream;
+            {
+                TMemoryDataFile dataFile(stream);
+                FDoc->SaveToDataFile(dataFile);
+            }
+            QSaveFile file(FileName);
+            if (!file.open(QIODevice::WriteOnly)
+                || file.write(reinterpret_cast<const char*>(stream.Memory()), qint64(stream.Size())) != stream.Size()
+                || !file.commit())
+                error = file.errorString();
+        } catch (const Exception& e) {
+            error = e.text();
+        } catch (const std::exception& e) {
+            error = QString::fromLocal8Bit(e.what());
+        }
+    }
+    if (!error.isEmpty()) {
+        ShowMessage(Text(sNichtGeschrieben) + QStringLiteral("\n") + FileName + QStringLiteral("\n") + error);
+        return false;
+    }
+    FDoc->FileName = FileName;
+    UpdateCaption();
+    GetUndoManager().Clear();
+    FDoc->Modified = false;
+    return true;
+}
+
+void TMaster::BtnSchliessenClick()
+{
+    if (!QuerySaveAlbum())
+        return;
+    FMainView->SetFocusedElement(nullptr);
+    SetupDefaultDocument(FDoc.get());
+    FDoc->FileName.clear();
+    DocumentReplaced();
+    FDoc->Modified = false;
+    update();
+    NewAlbum();
+}
+
+void TMaster::BtnAlbumDruckenClick()
+{
+    if (PrintHook) {
+        PrintHook(*FDoc);
+        return;
+    }
+    TFotobuchPrinter printer(FDoc.get());
+    printer.Print();
+}
+
+void TMaster::mnuDruckereinrichtungClick()
+{
+    if (PrinterSetupHook) {
+        PrinterSetupHook();
+        return;
+    }
+    TPrinter& printer = Printer();
+    QPrintDialog dialog(&printer.Device(), this);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const int index = printer.Printers().indexOf(printer.Device().printerName());
+    if (index >= 0 && index != printer.PrinterIndex())
+        printer.SetPrinterIndex(index);
+}
+
+void TMaster::mnuBeendenClick()
+{
+    close();
+}
+
+void TMaster::closeEvent(QCloseEvent* Event)
+{
+    bool close = false;
+    HandleExceptions([&] { close = QuerySaveAlbum(); });
+    if (close)
+        Event->accept();
+    else
+        Event->ignore();
+}
+
+// ---- edit menu ------------------------------------------------------------------------------------
+
+void TMaster::mnuBearbeitenClick()
+{
+    mnuRueckgaengig->setEnabled(GetUndoManager().CanUndo());
+}
+
+void TMaster::mnuRueckgaengigClick()
+{
+    TUndoManager& undo = GetUndoManager();
+    if (!undo.CanUndo()) {
+        QApplication::beep();
+        return;
+    }
+    FMainView->SetFocusedElement(nullptr);
+    undo.Undo(*FDoc);
+    FDoc->Modified = true;
+    FMainView->Invalidate();
+    UpdatePageLabel();
+}
+
+void TMaster::BtnEntfernenClick()
+{
+    FMainView->DeleteFocused();
+}
+
+// ---- pages and shadows ---------------------------------------------------------------------------
+
+void TMaster::BtnSeiteZurueckClick()
+{
+    GetMulticaster().FireCurrentPageChanged(this, std::max(0, FMainView->ScreenIndex() - 1));
+}
+
+void TMaster::BtnSeiteVorClick()
+{
+    GetMulticaster().FireCurrentPageChanged(
+        this, std::min(FMainView->ScreenIndex() + 1, std::max(0, FDoc->GetScreenCount() - 1)));
+}
+
+void TMaster::BtnBilderschattenClick()
+{
+    FDoc->PicturesHaveShadows = !FDoc->PicturesHaveShadows;
+    FDoc->Modified = true;
+    BtnBilderschatten->setChecked(FDoc->PicturesHaveShadows);
+    FMainView->Invalidate();
+}
+
+// ---- language ------------------------------------------------------------------------------------
+
+void TMaster::mnuSpracheClick(QObject* Sender)
+{
+    if (Sender == mnuSprache) {
+        for (QAction* a : SpracheGroup->actions()) {
+            a->setVisible(Localizer().IsLanguageAvailable(a->data().toInt()));
+            a->setChecked(a->data().toInt() == Localizer().LanguageIndex());
+        }
+        return;
+    }
+    auto* entry = qobject_cast<QAction*>(Sender);
+    if (!entry)
+        return;
+    const int index = entry->data().toInt();
+    Localizer().SetLanguage(index);
+    entry->setChecked(Localizer().LanguageIndex() == index);
+    if (Localizer().LanguageIndex() == index)
+        TQwRegIniFile::Instance().WriteInteger("", "Sprache", index);
+}
+
+// ---- help and web pages --------------------------------------------------------------------------
+
+void TMaster::mnuHilfeUeberClick()
+{
+    ShowInfoDialog();
+}
+
+void TMaster::lblMarlowenClick()
+{
+    if (!ShellOpen(QString::fromLatin1(ShopAddress)))
+        ShowMessage(Text(sBrowserFehler));
+}
+
+void TMaster::mnuOrvaneHomepageClick()
+{
+    ShellOpenFile(this, QString::fromLatin1(RetailAddress));
+}
+
+void TMaster::mnuOrvaneKreativerPhotospassClick()
+{
+    ShellOpenDocument(this, QCoreApplication::applicationDirPath() + QLatin1Char('/')
+                                + QString::fromLatin1(LeafletFileName));
+}

@@ -1,0 +1,208 @@
+#pragma once
+// The main window: owner of the one current document, with the tool bar, the
+// left tool panel, the page view, the side-panel tabs, the status bar and the
+// menus, and the album commands new, open, save, save as, close and print.
+#include "AnsiString.h"
+#include "MainFormStatusBar.h"
+#include "ulocalize.h"
+
+#include <QList>
+#include <QPixmap>
+#include <QString>
+#include <array>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QSlider;
+class QSplitter;
+class QStatusBar;
+class QTabWidget;
+class QToolButton;
+class TDropDummy;
+class TDropEmptySource;
+class TFBDocument;
+class TFBElement;
+class TFBMainView;
+class TFBPage;
+class TGenericDataFormat;
+class TMulticaster;
+
+class TMaster : public TLocalizerForm, public TMainFormStatusBar {
+public:
+    LUMI_CLASSNAME(TMaster)
+    TMaster(TCreateKey Key, QWidget* Parent);
+    ~TMaster() override;
+
+    // ---- seams: tests stand in for the user here; empty means the real dialog
+    // The unsaved-album question; returns QMessageBox::Yes, No or Cancel.
+    std::function<int(const QString& Text)> AskSaveHook;
+    // The open and save file dialogs; the chosen name, or empty when given up.
+    std::function<QString()> OpenDialogHook;
+    std::function<QString()> SaveDialogHook;
+    // Printing the document and the printer set-up.
+    std::function<void(TFBDocument& Document)> PrintHook;
+    std::function<void()> PrinterSetupHook;
+
+    TFBDocument* Document() const { return FDoc.get(); }
+    TFBMainView* MainView() const { return FMainView; }
+
+    // TMainFormStatusBar
+    QWidget* MainFormWidget() override { return this; }
+    void SetStatusBarText(const QString& Text) override;
+
+    // ---- commands
+    void BtnAlbumNeuClick();
+    void BtnAlbumOeffnenClick();
+    // True when the album was written; false when the dialog was given up
+    // or the file could not be written (which is shown).
+    bool BtnAlbumSpeichernClick();
+    bool mnuDateiSpeichernUnterClick();
+    void BtnSchliessenClick();
+    void BtnAlbumDruckenClick();
+    void mnuDruckereinrichtungClick();
+    void mnuBeendenClick();
+    void mnuBearbeitenClick();
+    void mnuRueckgaengigClick();
+    void BtnSeiteZurueckClick();
+    void BtnSeiteVorClick();
+    void BtnBilderschattenClick();
+    void BtnEntfernenClick();
+    void tbMainViewZoomChange();
+    void mnuSpracheClick(QObject* Sender);
+    void mnuHilfeUeberClick();
+    void lblMarlowenClick();
+    void mnuOrvaneHomepageClick();
+    void mnuOrvaneKreativerPhotospassClick();
+
+    // Opens the project; a file that cannot be read leaves the current
+    // document as it was and raises the error.
+    void OpenDocument(const QString& FileName);
+
+    void UpdateCaption();
+    void UpdatePageLabel();
+    void FocusChanged();
+    void ShowSidePanel(QWidget* TabSheet);
+    void RefreshPageTemplates();
+    void AppIdle();
+
+    // ---- components
+    QMenuBar* MainMenu;
+    QMenu* mnuDatei;
+    QAction* mnuDateiNeu;
+    QAction* mnuDateiOeffnen;
+    QAction* mnuDateiSpeichern;
+    QAction* mnuDateiSpeichernUnter;
+    QAction* mnuDrucken;
+    QAction* mnuDruckereinrichtung;
+    QAction* mnuBeenden;
+    QMenu* mnuBearbeiten;
+    QAction* mnuRueckgaengig;
+    QMenu* mnuSprache;
+    QActionGroup* SpracheGroup;
+    QAction* mnuSpracheDeutsch;
+    QAction* mnuSpracheEnglisch;
+    QAction* mnuSpracheFranzoesisch;
+    QAction* mnuSpracheItalienisch;
+    QAction* mnuSpracheSpanisch;
+    QAction* mnuSpracheHollaendisch;
+    QMenu* mnuFenster;  // hidden: window sizes
+    QAction* N800x6001;
+    QAction* N1024x7681;
+    QMenu* mnuHilfe;
+    QAction* mnuOrvaneHomepage;                 // hidden
+    QAction* mnuOrvaneKreativerPhotospass;      // hidden
+    QAction* mnuHilfeUeber;
+
+    QWidget* panToolbar;
+    QToolButton* BtnAlbumNeu;
+    QToolButton* BtnAlbumOeffnen;
+    QToolButton* BtnAlbumSpeichern;
+    QToolButton* BtnAlbumDrucken;
+    QToolButton* BtnRueckgaengig;
+    QToolButton* BtnEntfernen;
+    QToolButton* BtnBilderschatten;
+    QToolButton* BtnSchliessen;
+
+    QWidget* panWerkzeug;
+    QTabWidget* PageControlLeft;
+    QWidget* tsBilder;
+    QWidget* tsLayouts;
+    QWidget* tsFarben;
+    QWidget* tsClipart;
+    QWidget* panMarlowen;
+    QLabel* imgMarlowen;
+    QLabel* lblMarlowen;
+
+    QStatusBar* StatusBar1;
+    QSplitter* Splitter2;
+    QWidget* panMain;
+    QLabel* panTitel;
+    QWidget* panMainviewTop;
+    QLabel* lblSeitenzahl;
+    QToolButton* BtnSeiteZurueck;
+    QToolButton* BtnSeiteVor;
+    QLabel* imgZoom;
+    QSlider* tbMainViewZoom;
+    QWidget* panSeitenliste;
+    QTabWidget* pagecontrolBottom;
+    QWidget* tsSeiten;
+    QWidget* tsText;
+    QWidget* tsBild;
+    QWidget* tsFarbflaeche;
+    QWidget* tsKalender;
+
+    TDropDummy* DropDummy;
+    TDropEmptySource* dropsrcPicFiles;
+    TDropEmptySource* dropsrcPageTemplate;
+    TDropEmptySource* dropsrcColor;
+    TDropEmptySource* dropsrcClipart;
+    QList<QPixmap> imglistDrag;
+    // The data formats of the four drag sources, in the order above.
+    std::array<TGenericDataFormat*, 4> DragFormats{};
+
+protected:
+    void BeforeLocalize() override;
+    void AfterLocalize() override;
+    void closeEvent(QCloseEvent* Event) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+private:
+    void FormCreate();
+    void CreateMenus();
+    void CreateToolbar();
+    void BuildLeftPanel();
+    void SetupDragSources();
+    void panMainviewTopResize();
+    void panToolbarResize();
+    void panMarlowenResize();
+    void ViewZoomChanged();
+
+    void OnContentChanged(TMulticaster* Multicaster, TObject* Sender, TFBPage* Page, TFBElement* Element);
+    void OnPageChanged(TMulticaster* Multicaster, TObject* Sender, int ScreenIndex);
+    void OnPageListChanged(TMulticaster* Multicaster, TObject* Sender);
+
+    // The unsaved-album question; false when the command must stop.
+    bool QuerySaveAlbum();
+    // Runs the wizard; the album question has been asked.
+    void NewAlbum();
+    // The open dialog and opening; the album question has been asked.
+    void OpenAlbum();
+    bool SaveAlbumAs(const QString& FileName);
+    QString ExecuteFileDialog(bool Save);
+    // After the document was built, opened or reset: view, lists, caption.
+    void DocumentReplaced();
+    bool CanDeleteFocused() const;
+    QString Text(const char* Key) const;
+
+    std::unique_ptr<TFBDocument> FDoc;
+    TFBMainView* FMainView = nullptr;
+    QMetaObject::Connection FIdleConnection;
+};
+
+// The application's main window while it exists, else null.
+TMaster* Master();
