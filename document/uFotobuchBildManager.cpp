@@ -9,6 +9,7 @@
 #include "uDataFile.h"
 #include "uDebug.h"
 #include "uInfoAusgabe.h"
+#include "uKalender.h"
 #include "uPictureFilter.h"
 #include "ulocalize.h"
 
@@ -558,7 +559,7 @@ void TBildmanager::SaveToDataFile(TCustomDataFile& DataFile, const AnsiString& S
 
 void TBildmanager::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section)
 {
-    const int count = DataFile.ReadInteger(Section, "Anzahl", 0);
+    const int count = ReadStoredCount(DataFile, Section, 0);
     for (int i = 0; i < count; ++i) {
         InfoAusgabe().ShowInfo(StatusText(kLoadingText, i + 1));
         auto item = std::make_unique<TBildManagerListItem>(*this);

@@ -108,20 +108,6 @@ void WriteSingle(TCustomDataFile& DataFile, const AnsiString& Section, const cha
     DataFile.WriteFloat(Section, Key, double(Value));
 }
 
-// A stored number of entries ("Anzahl"; Default when missing). Every stored
-// entry takes at least one record, so a count beyond what the stream can hold
-// is damage and must not drive a loop or an allocation.
-int32_t ReadCount(TCustomDataFile& DataFile, const AnsiString& Section, int32_t Default)
-{
-    const int32_t n = DataFile.ReadInteger(Section, "Anzahl", Default);
-    if (n <= Default)
-        return std::max(n, 0);
-    const int64_t size = DataFile.Stream ? DataFile.Stream->Size() : 0;
-    if (int64_t(n) * DataFileRecordHeaderSize > size)
-        throw EInvalidOperation(AnsiString("Invalid file format."));
-    return n;
-}
-
 // True when the section holds a picture manager copy entry.
 bool HasPictureCopy(TCustomDataFile& DataFile, const AnsiString& Section)
 {
@@ -417,7 +403,7 @@ void TFBDocument::LoadFromDataFile(TCustomDataFile& DataFile)
     LayoutStil = uint8_t(DataFile.ReadInteger(doc, "LayoutStil", 0));
     ScreenQuerformatWinkel = ReadSingle(DataFile, doc, "ScreenQuerformatWinkel", 90.0f);
 
-    const int pageCount = ReadCount(DataFile, "Doc/Pages", 1);
+    const int pageCount = ReadStoredCount(DataFile, "Doc/Pages", 1);
     for (int i = 0; i < pageCount; ++i) {
         ShowStatus(LocalizedWithNumber(kPageLoading, i + 1));
         auto page = std::make_unique<TFBPage>(this);
@@ -427,7 +413,7 @@ void TFBDocument::LoadFromDataFile(TCustomDataFile& DataFile)
     }
 
     ShowStatus(QStringLiteral("Picturelinks werden geladen"));
-    const int linkCount = ReadCount(DataFile, "Doc/PictureLinkList", 0);
+    const int linkCount = ReadStoredCount(DataFile, "Doc/PictureLinkList", 0);
     for (int i = 0; i < linkCount; ++i) {
         auto link = std::make_unique<TFBPictureLink>(this);
         link->LoadFromDataFile(DataFile, "Doc/PictureLinkList/Link" + Num(i));
@@ -873,7 +859,7 @@ void TFBPage::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Sect
     PageColor = DataFile.ReadInteger(Section, "Seitenfarbe", 0xFFFFFF);
     for (const TPageListKeys& k : kPageLists) {
         TFBElementList& list = this->*k.List;
-        const int n = ReadCount(DataFile, Section + k.Section, 0);
+        const int n = ReadStoredCount(DataFile, Section + k.Section, 0);
         for (int i = 0; i < n; ++i) {
             const AnsiString s = Section + k.Item + Num(i);
             std::unique_ptr<TFBElement> e = CreateStoredElement(DataFile, s, this);
@@ -1595,7 +1581,7 @@ void TFBPictureLink::SaveToDataFile(TCustomDataFile& DataFile, const AnsiString&
 
 void TFBPictureLink::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section)
 {
-    const int n = ReadCount(DataFile, Section + "/List", 0);
+    const int n = ReadStoredCount(DataFile, Section + "/List", 0);
     for (int i = 0; i < n; ++i) {
         const AnsiString s = Section + "/List/Pic" + Num(i);
         const int pageIndex = DataFile.ReadInteger(s, "PageIndex", -1);

@@ -7,6 +7,17 @@
 #include <algorithm>
 #include <variant>
 
+int32_t ReadStoredCount(TCustomDataFile& DataFile, const AnsiString& Section, int32_t Default)
+{
+    const int32_t n = DataFile.ReadInteger(Section, "Anzahl", Default);
+    if (n <= Default)
+        return std::max(n, 0);
+    const int64_t size = DataFile.Stream ? DataFile.Stream->Size() : 0;
+    if (int64_t(n) * DataFileRecordHeaderSize > size)
+        throw EInvalidOperation(AnsiString("Invalid file format."));
+    return n;
+}
+
 // ---- special days ------------------------------------------------------------------
 
 void TKalenderTageListe::AddDay(const AnsiString& Text, const AnsiString& Separator, TDateTime Date)
@@ -95,7 +106,7 @@ void TKalenderTageListe::GetMonthText(int Year, int Month, const AnsiString& Sep
 
 void TKalenderTageListe::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section)
 {
-    const int count = DataFile.ReadInteger(Section, "Anzahl", 0);
+    const int count = ReadStoredCount(DataFile, Section, 0);
     for (int i = 0; i < count; ++i) {
         const AnsiString s = Section + "/Item" + IntToStr(i);
         auto day = std::make_unique<TKalendertagSpezial>();

@@ -11,6 +11,12 @@
 
 class TCustomDataFile;
 
+// A stored number of entries (key "Anzahl" of Section; Default when missing).
+// Every stored entry takes at least one record, so a count above Default that
+// the stream cannot hold is damage: it raises "Invalid file format." instead
+// of driving a loop or an allocation. Negative counts give 0.
+int32_t ReadStoredCount(TCustomDataFile& DataFile, const AnsiString& Section, int32_t Default);
+
 // ---- special days ------------------------------------------------------------------
 
 class TKalendertagSpezial {

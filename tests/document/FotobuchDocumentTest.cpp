@@ -785,17 +785,22 @@ TEST(FotobuchPage, LoadKeepsOnlyElementsOfTheListsKind)
 
 TEST(FotobuchPage, DamagedCountsAndLinksAreRefused)
 {
-    {
+    // Counts no stream of that size can hold are refused, in every stored list.
+    const struct {
+        const char* Section;
+        int32_t Count;
+    } damaged[] = {
+        {"Doc/Pages", 2000000000},
+        {"Doc/Pages/Page0/Elementlist", 1 << 30},
+        {"BildManager", 1 << 30},
+        {"Feiertage", 2000000000},
+        {"Geburtstage", 1 << 30},
+    };
+    for (const auto& d : damaged) {
+        SCOPED_TRACE(d.Section);
         TMemoryStream stream;
         TMemoryDataFile file(stream);
-        file.WriteInteger("Doc/Pages", "Anzahl", 2000000000);
-        TFBDocument doc;
-        EXPECT_THROW(doc.LoadFromDataFile(file), EInvalidOperation);
-    }
-    {
-        TMemoryStream stream;
-        TMemoryDataFile file(stream);
-        file.WriteInteger("Doc/Pages/Page0/Elementlist", "Anzahl", 1 << 30);
+        file.WriteInteger(d.Section, "Anzahl", d.Count);
         TFBDocument doc;
         EXPECT_THROW(doc.LoadFromDataFile(file), EInvalidOperation);
     }
