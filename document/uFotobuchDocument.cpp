@@ -108,6 +108,12 @@ void WriteSingle(TCustomDataFile& DataFile, const AnsiString& Section, const cha
     DataFile.WriteFloat(Section, Key, double(Value));
 }
 
+// Value kept within Low..High; NaN (a damaged file) gives Low.
+float ClampSingle(float Value, float Low, float High)
+{
+    return std::isnan(Value) ? Low : std::clamp(Value, Low, High);
+}
+
 // True when the section holds a picture manager copy entry.
 bool HasPictureCopy(TCustomDataFile& DataFile, const AnsiString& Section)
 {
@@ -1146,19 +1152,19 @@ void TFBPictureElement::SetRefIndex(int32_t Value)
 
 void TFBPictureElement::SetZoom(float Value)
 {
-    Zoom = std::clamp(Value, 1.0f, 4.0f);
+    Zoom = ClampSingle(Value, 1.0f, 4.0f);
     UpdateLink();
 }
 
 void TFBPictureElement::SetOffsetX(float Value)
 {
-    OffsetX = std::clamp(Value, 0.0f, 1.0f);
+    OffsetX = ClampSingle(Value, 0.0f, 1.0f);
     UpdateLink();
 }
 
 void TFBPictureElement::SetOffsetY(float Value)
 {
-    OffsetY = std::clamp(Value, 0.0f, 1.0f);
+    OffsetY = ClampSingle(Value, 0.0f, 1.0f);
     UpdateLink();
 }
 
@@ -1463,9 +1469,9 @@ void TFBPictureElement::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiSt
     TFBElement::LoadFromDataFile(DataFile, Section);
     // Read without passing the values on to linked frames.
     CanZoomAndTrack = DataFile.ReadBool(Section, "CanZoomAndTrack", true);
-    Zoom = std::clamp(ReadSingle(DataFile, Section, "Zoom", 1.0f), 1.0f, 4.0f);
-    OffsetX = std::clamp(ReadSingle(DataFile, Section, "OffsetX", 0.5f), 0.0f, 1.0f);
-    OffsetY = std::clamp(ReadSingle(DataFile, Section, "OffsetY", 0.5f), 0.0f, 1.0f);
+    Zoom = ClampSingle(ReadSingle(DataFile, Section, "Zoom", 1.0f), 1.0f, 4.0f);
+    OffsetX = ClampSingle(ReadSingle(DataFile, Section, "OffsetX", 0.5f), 0.0f, 1.0f);
+    OffsetY = ClampSingle(ReadSingle(DataFile, Section, "OffsetY", 0.5f), 0.0f, 1.0f);
     RefIndex = DataFile.ReadInteger(Section, "RefIndex", -1);
     BorderWidth = ReadSingle(DataFile, Section, "BorderWidth", 0);
     BorderColor = DataFile.ReadInteger(Section, "BorderColor", 0);
@@ -1483,9 +1489,9 @@ void TFBPictureElement::LoadClipboardData(TCustomDataFile& DataFile, const AnsiS
 {
     SetRefIndex(-1);
     CanZoomAndTrack = DataFile.ReadBool(Section, "CanZoomAndTrack", true);
-    Zoom = std::clamp(ReadSingle(DataFile, Section, "Zoom", 1.0f), 1.0f, 4.0f);
-    OffsetX = std::clamp(ReadSingle(DataFile, Section, "OffsetX", 0.5f), 0.0f, 1.0f);
-    OffsetY = std::clamp(ReadSingle(DataFile, Section, "OffsetY", 0.5f), 0.0f, 1.0f);
+    Zoom = ClampSingle(ReadSingle(DataFile, Section, "Zoom", 1.0f), 1.0f, 4.0f);
+    OffsetX = ClampSingle(ReadSingle(DataFile, Section, "OffsetX", 0.5f), 0.0f, 1.0f);
+    OffsetY = ClampSingle(ReadSingle(DataFile, Section, "OffsetY", 0.5f), 0.0f, 1.0f);
     // A copied empty frame carries no picture entry and stays empty.
     if (HasPictureCopy(DataFile, Section))
         RefIndex = BildManager().AddCopyFromDataFile(DataFile, Section);

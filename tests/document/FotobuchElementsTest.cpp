@@ -13,6 +13,7 @@
 #include <QDialog>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <limits>
 
 #include <cstdio>
 #include <string>
@@ -182,6 +183,11 @@ TEST(FotobuchPictureElement, SettersAndLoadingKeepZoomAndOffsetsInRange)
     EXPECT_EQ(e.OffsetX, 0.0f);
     e.SetOffsetY(2);
     EXPECT_EQ(e.OffsetY, 1.0f);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    e.SetZoom(nan);
+    EXPECT_EQ(e.Zoom, 1.0f);
+    e.SetOffsetY(nan);
+    EXPECT_EQ(e.OffsetY, 0.0f);
 
     TMemoryStream stream;
     TMemoryDataFile file(stream);
@@ -193,6 +199,13 @@ TEST(FotobuchPictureElement, SettersAndLoadingKeepZoomAndOffsetsInRange)
     EXPECT_EQ(r.Zoom, 4.0f);
     EXPECT_EQ(r.OffsetX, 0.0f);
     EXPECT_EQ(r.OffsetY, 0.75f);
+    // A damaged file's NaN does not get through either.
+    file.WriteFloat("Q", "Zoom", double(nan));
+    file.WriteFloat("Q", "OffsetX", double(nan));
+    TFBPictureElement q(nullptr);
+    q.LoadFromDataFile(file, "Q");
+    EXPECT_EQ(q.Zoom, 1.0f);
+    EXPECT_EQ(q.OffsetX, 0.0f);
     EXPECT_TRUE(r.CanZoomAndTrack);  // read default, unlike a new frame
     EXPECT_FALSE(TFBPictureElement(nullptr).CanZoomAndTrack);
     EXPECT_EQ(r.RefIndex, -1);
