@@ -329,6 +329,11 @@ bool TPrinterSupport::SetCustomPaper(float Width, float Height)
 
 bool TPrinterSupport::SetCustomPaperOnce(float Width, float Height, bool FallBack)
 {
+    // Sizes no paper can have (from a damaged document) go the way of a paper
+    // the printer cannot take.
+    const bool possible = Width >= 1 && Width <= 5000 && Height >= 1 && Height <= 5000;
+    if (!possible)
+        return FallBack && SetCustomPaperOnce(210.0f, 297.0f, false);
     RefreshPaperList();
     const int i = FindPaperBySize(int32_t(Round(Width * 10.0)), int32_t(Round(Height * 10.0)));
     if (i >= 0) {

@@ -145,8 +145,10 @@ TEST(PrinterSupport, PaperByCodeSizeAndCustomSize)
         QString name;
     } cases[] = {
         {148.0f, 210.0f, QPageSize::A5, QString()},
-        {209.0f, 298.5f, QPageSize::A4, QString()},
+        {1e9f, 1e9f, QPageSize::A4, QString()},  // impossible sizes: A4
         {101.6f, 152.4f, QPageSize::Custom, QStringLiteral("QN 101,60 x 152,40")},
+        {-5.0f, 297.0f, QPageSize::A4, QString()},
+        {209.0f, 298.5f, QPageSize::A4, QString()},
         {207.9f, 297.0f, QPageSize::Custom, QStringLiteral("QN 207,90 x 297,00")},
     };
     for (const Case& c : cases) {
