@@ -518,6 +518,10 @@ TDataFile::TDataFile(const QString& AFileName) : FileName(AFileName)
         fileStream_ = std::make_unique<TFileStream>(
             FileName, uint16_t((ReadOnly ? fmOpenRead : fmOpenReadWrite) | fmShareDenyNone));
         Stream = fileStream_.get();
+        // An empty file has no header yet; records written without one would
+        // lie where no reader looks for them.
+        if (!ReadOnly && Stream->Size() == 0)
+            WriteFileHeader();
         BuildIndex();
     } else {
         fileStream_ = std::make_unique<TFileStream>(FileName, fmCreate);

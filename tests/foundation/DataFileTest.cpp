@@ -126,6 +126,15 @@ TEST_F(DataFile, NewFileAndEmptyMemoryContainerAreExactlyTheHeader)
     // A stream that already holds a container gets no second header.
     { TMemoryDataFile f(ms); }
     EXPECT_EQ(ms.Size(), 20);
+
+    // An existing empty file gets the header before its first record, so the
+    // record is where a reader looks for it.
+    const QString empty = Path("empty.zpb");
+    WriteFileBytes(empty, {});
+    { TDataFile f(empty); f.WriteInteger("Doc", "Width", 7); }
+    EXPECT_EQ(FileBytes(empty), Concat({FileHeader(), Record("Doc", "Width", {7, 0, 0, 0})}));
+    TDataFile f(empty);
+    EXPECT_EQ(f.ReadInteger("Doc", "Width", 0), 7);
 }
 
 TEST_F(DataFile, IntegerRecordBytes)
