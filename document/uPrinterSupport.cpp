@@ -61,29 +61,6 @@ constexpr TPaperCodeEntry PaperCodes[] = {
 
 int32_t Tenths(double Millimetres) { return int32_t(Round(Millimetres * 10.0)); }
 
-void WriteName(TStream& Stream, const QString& Name)
-{
-    const QByteArray b = Name.toUtf8();
-    Stream.WriteI32(int32_t(b.size()));
-    if (!b.isEmpty())
-        Stream.WriteBuffer(b.constData(), int32_t(b.size()));
-}
-
-// False when the stated length outgrows the bytes left.
-bool ReadName(TStream& Stream, QString& Name)
-{
-    if (Stream.Remaining() < 4)
-        return false;
-    const int32_t n = Stream.ReadI32();
-    if (n < 0 || n > Stream.Remaining())
-        return false;
-    QByteArray b(n, '\0');
-    if (n > 0)
-        Stream.ReadBuffer(b.data(), n);
-    Name = QString::fromUtf8(b);
-    return true;
-}
-
 void SetPaperSize(TDeviceMode& Mode, const QPageSize& Size)
 {
     Mode.PageSizeId = int32_t(Size.id());
@@ -199,10 +176,10 @@ void TPrinterSupport::SaveToStream(TStream& Stream)
 {
     TPrinter& p = Printer();
     Stream.WriteBuffer(TDeviceMode::Marker, TDeviceMode::MarkerLength);
-    WriteName(Stream, p.PrinterName());
-    WriteName(Stream, GetDeviceName());
-    WriteName(Stream, p.Model());
-    WriteName(Stream, GetPortName());
+    WriteSizedText(Stream, p.PrinterName());
+    WriteSizedText(Stream, GetDeviceName());
+    WriteSizedText(Stream, p.Model());
+    WriteSizedText(Stream, GetPortName());
     const std::vector<uint8_t> block = p.DevMode().ToBytes();
     Stream.WriteI32(int32_t(block.size()));
     Stream.WriteBuffer(block.data(), int32_t(block.size()));
@@ -210,28 +187,26 @@ void TPrinterSupport::SaveToStream(TStream& Stream)
 
 bool TPrinterSupport::LoadFromStream(TStream& Stream)
 {
-    const QString notRight = QStringLiteral("Stream ist nicht richtig");
+    auto notRight = [] {
+        PrintMessage(QMessageBox::Warning, QStringLiteral("Stream ist nicht richtig"));
+        return false;
+    };
     char marker[TDeviceMode::MarkerLength];
-    if (Stream.Remaining() < TDeviceMode::MarkerLength) {
-        PrintMessage(QMessageBox::Warning, notRight);
-        return false;
-    }
+    if (Stream.Remaining() < TDeviceMode::MarkerLength)
+        return notRight();
     Stream.ReadBuffer(marker, TDeviceMode::MarkerLength);
-    if (std::memcmp(marker, TDeviceMode::Marker, TDeviceMode::MarkerLength) != 0) {
-        PrintMessage(QMessageBox::Warning, notRight);
-        return false;
-    }
+    if (std::memcmp(marker, TDeviceMode::Marker, TDeviceMode::MarkerLength) != 0)
+        return notRight();
+    // Every count is bounded by the bytes left.
+    const int32_t limit = int32_t(std::min<int64_t>(Stream.Remaining(), INT32_MAX));
     QString printerName, deviceName, driverName, portName;
-    if (!ReadName(Stream, printerName) || !ReadName(Stream, deviceName) ||
-        !ReadName(Stream, driverName) || !ReadName(Stream, portName) || Stream.Remaining() < 4) {
-        PrintMessage(QMessageBox::Warning, notRight);
-        return false;
-    }
+    if (!ReadSizedText(Stream, printerName, limit) || !ReadSizedText(Stream, deviceName, limit) ||
+        !ReadSizedText(Stream, driverName, limit) || !ReadSizedText(Stream, portName, limit) ||
+        Stream.Remaining() < 4)
+        return notRight();
     const int32_t size = Stream.ReadI32();
-    if (size < 0 || size > Stream.Remaining()) {
-        PrintMessage(QMessageBox::Warning, notRight);
-        return false;
-    }
+    if (size < 0 || size > Stream.Remaining())
+        return notRight();
     if (size == 0)
         return true;
     std::vector<uint8_t> block(size_t(size), 0);

@@ -21,30 +21,6 @@ const char* const PdfPrinterModel = "PDF";
 
 namespace {
 
-constexpr int32_t MaxTextBytes = 4096;
-
-void WriteText(TMemoryStream& S, const QString& Text)
-{
-    const QByteArray b = Text.toUtf8();
-    S.WriteI32(int32_t(b.size()));
-    if (!b.isEmpty())
-        S.WriteBuffer(b.constData(), int32_t(b.size()));
-}
-
-bool ReadText(TMemoryStream& S, QString& Text)
-{
-    if (S.Remaining() < 4)
-        return false;
-    const int32_t n = S.ReadI32();
-    if (n < 0 || n > MaxTextBytes || n > S.Remaining())
-        return false;
-    QByteArray b(n, '\0');
-    if (n > 0)
-        S.ReadBuffer(b.data(), n);
-    Text = QString::fromUtf8(b);
-    return true;
-}
-
 bool ReadInt(TMemoryStream& S, int32_t& V, int32_t Min, int32_t Max)
 {
     if (S.Remaining() < 4)
@@ -71,14 +47,36 @@ bool ContainsBorderlessWord(const QString& Text)
 
 } // namespace
 
+void WriteSizedText(TStream& Stream, const QString& Text)
+{
+    const QByteArray b = Text.toUtf8();
+    Stream.WriteI32(int32_t(b.size()));
+    if (!b.isEmpty())
+        Stream.WriteBuffer(b.constData(), int32_t(b.size()));
+}
+
+bool ReadSizedText(TStream& Stream, QString& Text, int32_t MaxBytes)
+{
+    if (Stream.Remaining() < 4)
+        return false;
+    const int32_t n = Stream.ReadI32();
+    if (n < 0 || n > MaxBytes || n > Stream.Remaining())
+        return false;
+    QByteArray b(n, '\0');
+    if (n > 0)
+        Stream.ReadBuffer(b.data(), n);
+    Text = QString::fromUtf8(b);
+    return true;
+}
+
 std::vector<uint8_t> TDeviceMode::ToBytes() const
 {
     TMemoryStream s;
     s.WriteBuffer(Marker, MarkerLength);
-    WriteText(s, PrinterName);
-    WriteText(s, Model);
+    WriteSizedText(s, PrinterName);
+    WriteSizedText(s, Model);
     s.WriteI32(PageSizeId);
-    WriteText(s, PageSizeKey);
+    WriteSizedText(s, PageSizeKey);
     s.WriteDouble(PaperWidth);
     s.WriteDouble(PaperHeight);
     s.WriteI32(Orientation);
@@ -103,9 +101,9 @@ bool TDeviceMode::FromBytes(const uint8_t* Data, size_t Size)
         return false;
     TDeviceMode m;
     int32_t fullPage = 0;
-    const bool ok = ReadText(s, m.PrinterName) && ReadText(s, m.Model) &&
+    const bool ok = ReadSizedText(s, m.PrinterName) && ReadSizedText(s, m.Model) &&
                     ReadInt(s, m.PageSizeId, 0, QPageSize::LastPageSize) &&
-                    ReadText(s, m.PageSizeKey) && ReadMillimetres(s, m.PaperWidth) &&
+                    ReadSizedText(s, m.PageSizeKey) && ReadMillimetres(s, m.PaperWidth) &&
                     ReadMillimetres(s, m.PaperHeight) && ReadInt(s, m.Orientation, 0, 1) &&
                     ReadInt(s, m.Duplex, QPrinter::DuplexNone, QPrinter::DuplexShortSide) &&
                     ReadInt(s, m.ColorMode, 0, 1) && ReadInt(s, m.Resolution, 1, 9600) &&

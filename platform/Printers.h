@@ -63,6 +63,12 @@ struct TDeviceMode {
     bool FromBytes(const uint8_t* Data, size_t Size);
 };
 
+// A text as int32 byte count and UTF-8 bytes, as the settings block and the
+// printer choice stream hold their names. Reading refuses a count below 0,
+// above MaxBytes or beyond the bytes left.
+void WriteSizedText(TStream& Stream, const QString& Text);
+bool ReadSizedText(TStream& Stream, QString& Text, int32_t MaxBytes = 4096);
+
 // A paper the current printer offers.
 struct TPrinterPaper {
     QPageSize Size;
