@@ -14,6 +14,10 @@
 #include <QStyleOptionButton>
 #include <QTimer>
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
 namespace {
 
 const int cInitRepeatPause = 400;
@@ -348,20 +352,27 @@ bool TKvSpinEdit::IsValidChar(char Key) const
     return result;
 }
 
+void TKvSpinEdit::Step(int64_t Delta)
+{
+    if (isReadOnly()) {
+        QApplication::beep();
+        return;
+    }
+    // A step past the end of the integer range stops there.
+    const int64_t v = std::clamp<int64_t>(int64_t(Value()) + Delta,
+                                          std::numeric_limits<int32_t>::min(),
+                                          std::numeric_limits<int32_t>::max());
+    SetValue(int(v));
+}
+
 void TKvSpinEdit::UpClick()
 {
-    if (isReadOnly())
-        QApplication::beep();
-    else
-        SetValue(Value() + FIncrement);
+    Step(FIncrement);
 }
 
 void TKvSpinEdit::DownClick()
 {
-    if (isReadOnly())
-        QApplication::beep();
-    else
-        SetValue(Value() - FIncrement);
+    Step(-int64_t(FIncrement));
 }
 
 void TKvSpinEdit::keyPressEvent(QKeyEvent* e)

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 
 class QTimer;
@@ -124,6 +125,8 @@ protected:
 
 private:
     int CheckValue(int NewValue) const;
+    // Adds Delta to the value (a beep in a read-only field).
+    void Step(int64_t Delta);
     bool EditAllowed() const { return FEditorEnabled && !isReadOnly(); }
     void SetEditRect();
 

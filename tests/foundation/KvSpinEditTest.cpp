@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -112,6 +114,17 @@ TEST(KvSpinEdit, StepsAndLimits)
     spin.setReadOnly(true);
     spin.DownClick();
     EXPECT_EQ(spin.Value(), 6);
+
+    // Without limits a step stops at the ends of the integer range instead of
+    // wrapping around to the other end.
+    TKvSpinEdit open(&parent);
+    open.SetIncrement(10);
+    open.setText("2147483640");
+    open.UpClick();
+    EXPECT_EQ(open.Value(), std::numeric_limits<int32_t>::max());
+    open.setText("-2147483640");
+    open.DownClick();
+    EXPECT_EQ(open.Value(), std::numeric_limits<int32_t>::min());
 }
 
 TEST(KvSpinEdit, EditorDisabledRefusesTypingButKeepsTheButtons)
