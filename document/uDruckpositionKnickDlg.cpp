@@ -115,9 +115,11 @@ void TDruckpositionKnickDlg::SetVerschiebung(float Value)
     if (Round(d * 10.0) == 0)
         text = QStringLiteral("0,0 mm");
     else if (d > 0)
-        text = fromAnsi(Format(toAnsi(LocalizedString(this, QStringLiteral("%.1f mm nach links"))), {d}));
+        text = FillPlaceholders(LocalizedString(this, QStringLiteral("%.1f mm nach links")),
+                                {fromAnsi(Format("%.1f", {d}))});
     else
-        text = fromAnsi(Format(toAnsi(LocalizedString(this, QStringLiteral("%.1f mm nach rechts"))), {-d}));
+        text = FillPlaceholders(LocalizedString(this, QStringLiteral("%.1f mm nach rechts")),
+                                {fromAnsi(Format("%.1f", {-d}))});
     lblVerschiebung->setText(text);
 }
 

@@ -24,6 +24,15 @@ const char* const TextPrintingPage = "Drucke Seite %d von %d";
 const char* const TextTwoSided = "Beidseitiges Drucken ist noch nicht implementiert";
 const char* const TextSettings = "Bitte stellen Sie folgende Eigenschaften für den ausgewählten Drucker ein:";
 
+[[maybe_unused]] const bool TextsRegistered = [] {
+    for (const char* text : {TextNoElements, TextPreparing, TextPrintingPage, TextTwoSided,
+                             TextSettings, "Papierformat", "Papierart", "Randlosdruck",
+                             "kein Randlosdruck"})
+        Localizer().RegisterDefault(QStringLiteral("TFotobuchPrinter"), QString::fromUtf8(text),
+                                    QString::fromUtf8(text));
+    return true;
+}();
+
 QString Text(const TObject* Obj, const char* Key) { return LocalizedString(Obj, QString::fromUtf8(Key)); }
 
 } // namespace
@@ -34,13 +43,7 @@ AnsiString PrintSettingsKey(int PrintSetting)
     return name.empty() ? AnsiString() : "Druckeinstellung\\" + name;
 }
 
-TFotobuchPrinter::TFotobuchPrinter(TFBDocument* ADocument) : Document(ADocument)
-{
-    for (const char* text : {TextNoElements, TextPreparing, TextPrintingPage, TextTwoSided,
-                             TextSettings, "Papierformat", "Papierart", "Randlosdruck",
-                             "kein Randlosdruck"})
-        RegisterLocalizedString(this, QString::fromUtf8(text));
-}
+TFotobuchPrinter::TFotobuchPrinter(TFBDocument* ADocument) : Document(ADocument) {}
 
 TFotobuchPrinter::~TFotobuchPrinter() = default;
 
@@ -293,7 +296,8 @@ void TFotobuchPrinter::PrintNormal()
             if (Cancelled())
                 break;
             TPrinterDrawContext& DC = StartPage();
-            ShowPrintProgress(fromAnsi(Format(toAnsi(Text(this, TextPrintingPage)), {i + 1, total})));
+            ShowPrintProgress(FillPlaceholders(Text(this, TextPrintingPage),
+                                               {QString::number(i + 1), QString::number(total)}));
             DC.Transformation->Push();
             SetupPageTransform(DC);
             if (Document->PrintSetting == 7)
@@ -327,7 +331,8 @@ void TFotobuchPrinter::PrintFolded()
             if (Cancelled())
                 break;
             TPrinterDrawContext& DC = StartPage();
-            ShowPrintProgress(fromAnsi(Format(toAnsi(Text(this, TextPrintingPage)), {counter, total})));
+            ShowPrintProgress(FillPlaceholders(Text(this, TextPrintingPage),
+                                               {QString::number(counter), QString::number(total)}));
             ++counter;
             TTransformation& t = *DC.Transformation;
             t.Push();

@@ -10,12 +10,28 @@
 #include <QPageLayout>
 #include <QPageSetupDialog>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 std::function<int(QDialog& Dialog)> ExecModalHook;
 std::function<void(QMessageBox::Icon Icon, const QString& Text)> PrintMessageHook;
+
+QString FillPlaceholders(const QString& Text, const QStringList& Values)
+{
+    static const QRegularExpression placeholder(QStringLiteral("%(\\.\\d+)?[dsf]"));
+    QString result;
+    qsizetype from = 0;
+    int next = 0;
+    for (auto it = placeholder.globalMatch(Text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        result += Text.mid(from, m.capturedStart() - from);
+        result += next < Values.size() ? Values[next++] : m.captured();
+        from = m.capturedEnd();
+    }
+    return result + Text.mid(from);
+}
 
 QString ApplicationTitle()
 {

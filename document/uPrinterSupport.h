@@ -13,6 +13,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <vector>
 
@@ -98,6 +99,10 @@ public:
     // in printer pixels.
     void DrawBitmap(TBitmap& Bitmap, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom);
 };
+
+// Text with its placeholders ("%d", "%s", "%.1f") replaced in order by
+// Values, so that a text from a language file never goes through Format.
+QString FillPlaceholders(const QString& Text, const QStringList& Values);
 
 // The application's title (its display name when no title is set).
 QString ApplicationTitle();

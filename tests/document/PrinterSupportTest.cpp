@@ -266,3 +266,21 @@ TEST(PrinterDrawContext, BitmapStretchedToPrinterPixels)
     EXPECT_TRUE(Near(PixelAtMm(img, 100, 15, 40), Qt::white));
     EXPECT_TRUE(Near(PixelAtMm(img, 100, 30, 55), Qt::white));
 }
+
+TEST(PrinterSupport, PlaceholdersOfLanguageTextsFilledWithoutFormat)
+{
+    struct Case {
+        QString text;
+        QStringList values;
+        QString result;
+    } cases[] = {
+        {QStringLiteral("Drucke Seite %d von %d"), {QStringLiteral("2"), QStringLiteral("5")},
+         QStringLiteral("Drucke Seite 2 von 5")},
+        {QStringLiteral("%.1f mm nach links"), {QStringLiteral("0,6")}, QStringLiteral("0,6 mm nach links")},
+        {QStringLiteral("Seite %d"), {}, QStringLiteral("Seite %d")},
+        {QStringLiteral("%s und %d und %x"), {QStringLiteral("a"), QStringLiteral("b")},
+         QStringLiteral("a und b und %x")},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FillPlaceholders(c.text, c.values), c.result) << qPrintable(c.text);
+}
