@@ -442,6 +442,10 @@ int32_t TCustomDataFile::WriteBuffer(const AnsiString& Section, const AnsiString
     Encode(record.data() + DataFileRecordHeaderSize, Count);
 
     Stream->Seek(0, soEnd);
+    // An empty existing file has no header yet; a record written without one
+    // would lie where no reader looks for it.
+    if (Stream->Position() == 0)
+        WriteFileHeader();
     Stream->WriteBuffer(record.data(), int32_t(record.size()));
     return Count;
 }
@@ -518,10 +522,6 @@ TDataFile::TDataFile(const QString& AFileName) : FileName(AFileName)
         fileStream_ = std::make_unique<TFileStream>(
             FileName, uint16_t((ReadOnly ? fmOpenRead : fmOpenReadWrite) | fmShareDenyNone));
         Stream = fileStream_.get();
-        // An empty file has no header yet; records written without one would
-        // lie where no reader looks for them.
-        if (!ReadOnly && Stream->Size() == 0)
-            WriteFileHeader();
         BuildIndex();
     } else {
         fileStream_ = std::make_unique<TFileStream>(FileName, fmCreate);

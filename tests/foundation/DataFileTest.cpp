@@ -131,6 +131,8 @@ TEST_F(DataFile, NewFileAndEmptyMemoryContainerAreExactlyTheHeader)
     // record is where a reader looks for it.
     const QString empty = Path("empty.zpb");
     WriteFileBytes(empty, {});
+    { TDataFile f(empty); }
+    EXPECT_TRUE(FileBytes(empty).empty());  // opening alone changes nothing
     { TDataFile f(empty); f.WriteInteger("Doc", "Width", 7); }
     EXPECT_EQ(FileBytes(empty), Concat({FileHeader(), Record("Doc", "Width", {7, 0, 0, 0})}));
     TDataFile f(empty);
