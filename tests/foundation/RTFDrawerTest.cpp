@@ -416,6 +416,34 @@ TEST(RTFDrawer, HorizontalAlignmentsAndJustify)
                   InkColumns(left, band.first, band.second));
 }
 
+TEST(RTFDrawer, RightAlignedTextInATurnedBoxEndsAtItsEdge)
+{
+    TRTFDrawer d;
+    d.SetRTFText(AnsiString(Header) + "\\plain\\fs28 Gedreht um zwanzig Grad, rechtsb\\'fcndig.}");
+    const float cx = 30, cy = 20, w = 45, h = 30;
+    const float boxRight = (cx + w / 2) * PxPerMm;
+    const QImage straight = Render(d, 600, 400, 2, cx, cy, w, h, 1);
+    const float straightRight = float(InkColumns(straight, 0, straight.height()).second);
+    EXPECT_LE(straightRight, boxRight + 1);
+    EXPECT_GT(straightRight, boxRight - 6);
+
+    // Turned by 20 degrees about the box centre: in the box's own coordinates
+    // the ink ends where it ends unturned, not past the edge.
+    for (const float angle : {20.0f, -20.0f}) {
+        const QImage turned = Render(d, 600, 400, 2, cx, cy, w, h, 1, angle);
+        const double a = angle * M_PI / 180, c = std::cos(a), s = std::sin(a);
+        double right = 0;
+        for (int y = 0; y < turned.height(); ++y)
+            for (int x = 0; x < turned.width(); ++x)
+                if (IsInk(turned.pixel(x, y))) {
+                    const double dx = x + 0.5 - cx * PxPerMm, dy = y + 0.5 - cy * PxPerMm;
+                    right = std::max(right, cx * PxPerMm + c * dx + s * dy + 0.5);
+                }
+        EXPECT_NEAR(right, straightRight, 1.5) << angle;
+        EXPECT_LE(right, boxRight + 1) << angle;
+    }
+}
+
 TEST(RTFDrawer, BaselinesOfDifferentSizesLineUp)
 {
     TRTFDrawer d;
