@@ -62,6 +62,18 @@ void AllowLargePictures()
     (void)done;
 }
 
+// True when the pixels of a picture of this size cannot be held: more than a
+// decode may allocate, or more than the memory gives.
+bool ExceedsMemory(const QSize& Size)
+{
+    if (!Size.isValid() || Size.isEmpty())
+        return false;
+    const qint64 bytes = qint64(Size.width()) * Size.height() * 4;
+    if (bytes > qint64(QImageReader::allocationLimit()) << 20)
+        return true;
+    return QImage(Size, QImage::Format_ARGB32).isNull();
+}
+
 // Stored name: the 8-bit text, plus the exact name where the code page
 // cannot hold it (older readers ignore the extra key).
 const char* const kFileNameUtf8 = "FileNameUtf8";
@@ -108,13 +120,13 @@ void TBildManagerListItem::LoadGPBitmap()
         buffer.open(QIODevice::ReadOnly);
         QImageReader reader(&buffer);
         reader.setAutoTransform(false);
+        // The size from the header: once a read has failed the reader no longer knows it.
+        const QSize size = reader.size();
         if (reader.read(&image))
             break;
         const int status = int(reader.error());
         Debug().LogFmt("Status Fehler bei LoadGPBitmap: %d", {status});
-        // A picture whose header reads but whose pixels do not fit in memory.
-        const bool outOfMemory = reader.error() == QImageReader::UnknownError && reader.size().isValid();
-        if (!outOfMemory) {
+        if (!ExceedsMemory(size)) {
             // Undecodable: nothing is kept, the stored sizes stay.
             return;
         }

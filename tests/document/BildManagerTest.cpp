@@ -1,7 +1,9 @@
 #include "uFotobuchBildManager.h"
 
+#include "SysUtils.h"
 #include "uDataFile.h"
 
+#include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -161,6 +163,61 @@ TEST(BildManager, UndecodablePictureDrawsNothingAndKeepsItsSizes)
     // A missing file gives an empty entry.
     const int32_t missing = m.AddFile(dir.filePath("nope.jpg"));
     EXPECT_EQ(m.FindItem(missing)->Bytes.Size(), 0);
+}
+
+namespace {
+
+uint32_t Crc32(const QByteArray& Data)
+{
+    uint32_t c = 0xFFFFFFFFu;
+    for (const char ch : Data) {
+        c ^= uint8_t(ch);
+        for (int k = 0; k < 8; ++k)
+            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+    }
+    return ~c;
+}
+
+// A PNG whose header announces W x H pixels of 8-bit RGBA, with an empty data stream.
+QByteArray PngHeaderOnly(uint32_t W, uint32_t H)
+{
+    auto be = [](uint32_t v) {
+        const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+        return QByteArray(b, 4);
+    };
+    auto chunk = [&](const char* Type, const QByteArray& Data) {
+        const QByteArray typed = QByteArray(Type) + Data;
+        return be(uint32_t(Data.size())) + typed + be(Crc32(typed));
+    };
+    QByteArray ihdr = be(W) + be(H);
+    ihdr += QByteArray("\x08\x06\x00\x00\x00", 5);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", ihdr) +
+           chunk("IDAT", QByteArray("\x78\x9c\x03\x00\x00\x00\x00\x01", 8)) +
+           chunk("IEND", QByteArray());
+}
+
+} // namespace
+
+TEST(BildManager, PictureBeyondTheMemoryIsRetriedThenRefused)
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath("huge.png"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(PngHeaderOnly(30000, 30000));  // 3.6 GB of pixels
+    f.close();
+    Manager m;
+    int pauses = 0;
+    m.Sleep = [&](int ms) { pauses += ms == 200; };
+    m.MaxInMemory = 40;
+    try {
+        m.AddFile(f.fileName());
+        ADD_FAILURE() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message, "Bild " + toAnsi(f.fileName()) + " konnte nicht geladen werden.");
+    }
+    EXPECT_EQ(pauses, 3);  // three retries, each after lowering the budget
+    EXPECT_EQ(m.MaxInMemory, 28);
+    EXPECT_EQ(m.Count(), 0);
 }
 
 TEST(BildManager, CopiesAndUndoEntriesFindEqualPictures)

@@ -33,6 +33,10 @@ TEST(KalenderTageListe, MonthTextIsSortedAndUsesTheLocaleSeparator)
     EXPECT_EQ(text, "24.12. Hl. Abend | 26.12. 2. Weihnachtstag");
     l.GetMonthText(2009, 11, " | ", text);
     EXPECT_EQ(text, "");
+    // Day and month always take two digits.
+    l.AddDay("Tag der Arbeit", ", ", EncodeDate(2009, 5, 1));
+    l.GetMonthText(2009, 5, " | ", text);
+    EXPECT_EQ(text, "01.05. Tag der Arbeit");
 }
 
 TEST(KalenderTageListe, DeleteYearKeepsOtherYears)
