@@ -10,6 +10,7 @@
 #include "uPrinterSupport.h"
 #include "uQwDruckDlg.h"
 #include "uQwRegistry.h"
+#include "uRTFDrawer.h"
 
 #include <QFile>
 #include <QPushButton>
@@ -304,8 +305,9 @@ TEST(FotobuchPrinter, TurnedProducts)
         EXPECT_NEAR(info.PageSize.height(), c.h, 0.4) << int(c.setting);
         const QImage img = RenderPdfPage(run.File, 1, 50);
         EXPECT_TRUE(Near(PixelAtMm(img, 50, c.markX, c.markY), Qt::black)) << int(c.setting);
-        if (c.setting != 9)
+        if (c.setting != 9) {
             EXPECT_TRUE(Near(PixelAtMm(img, 50, 20, 20), Qt::white)) << int(c.setting);
+        }
     }
 }
 
@@ -399,4 +401,33 @@ TEST(FotobuchPrinter, TextsAndArithmetic)
 
     EXPECT_EQ(PrintSettingsKey(0), "");
     EXPECT_EQ(PrintSettingsKey(12), "Druckeinstellung\\Photobinding10x15");
+}
+
+// A shadowed text is printed from a bitmap of its rectangle: on a coloured
+// page that bitmap carries the page colour, not a white box.
+TEST(FotobuchPrinter, ShadowedTextOnAColouredPage)
+{
+    auto doc = MakeDocument(0, 210, 297, {None});
+    doc->PrintPaperSize = 9;
+    TFBPage& page = *doc->Pages.GetPage(0);
+    page.PageColor = 0x00FF00;
+    auto text = std::make_unique<TFBTextElement>(&page);
+    text->CenterX = 70;
+    text->CenterY = 35;
+    text->Width = 100;
+    text->Height = 30;
+    text->Drawer->SetRTFText("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs48 Hallo\\par}");
+    text->SetHasShadow(true);
+    page.Elements.Add(std::move(text));
+    TPrintRun run;
+    run.Print(*doc);
+    const QImage img = RenderPdfPage(run.File, 1, 100);
+    ASSERT_FALSE(img.isNull());
+    EXPECT_TRUE(Near(PixelAtMm(img, 100, 115, 45), Qt::green)) << "inside the text box, beside the text";
+    EXPECT_TRUE(Near(PixelAtMm(img, 100, 150, 150), Qt::green));
+    bool dark = false;  // the text itself
+    for (double x = 21; x < 60 && !dark; x += 0.3)
+        for (double y = 21; y < 32 && !dark; y += 0.3)
+            dark = PixelAtMm(img, 100, x, y).lightness() < 80;
+    EXPECT_TRUE(dark);
 }
