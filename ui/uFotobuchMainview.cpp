@@ -735,7 +735,7 @@ void TFBMainView::TrackerDragMove(int X, int Y, TShiftState)
     e->Height = std::fabs(FTracker.Height);
     e->Angle = FTracker.Angle;
     InvalidateElement(e);
-    repaint();
+    UpdateNow();
     Changed(e);
 }
 
@@ -797,7 +797,7 @@ void TFBMainView::PicturePanMove(int X, int Y, TShiftState)
     pic->SetOffsetY(std::clamp(oy, 0.0f, 1.0f));
     InvalidateElement(pic);
     Changed(pic);
-    repaint();
+    UpdateNow();
 }
 
 void TFBMainView::PicturePanUp(int, int, TShiftState)
@@ -837,7 +837,7 @@ void TFBMainView::ElementMove(int X, int Y, TShiftState)
     FTracker.CenterX = e->CenterX;
     FTracker.CenterY = e->CenterY;
     InvalidateElement(e);
-    repaint();
+    UpdateNow();
     Changed(e);
 }
 
@@ -974,7 +974,7 @@ bool TFBMainView::MouseWheel(int Delta, TShiftState Shift, int X, int Y)
         const float step = float(std::abs(Delta)) / 4000.0f;
         pic->SetZoom(Delta > 0 ? pic->Zoom - step : pic->Zoom + step);
         InvalidateElement(pic);
-        repaint();
+        UpdateNow();
         Changed(pic);
         return true;
     }

@@ -172,13 +172,23 @@ void TPaintWindow::ScrollAction(QScrollBar* Bar, const TBar& State, int Action)
 
 void TPaintWindow::InvalidateRect(const TRect& R)
 {
-    if (!IsRectEmpty(R))
-        update(R.Left, R.Top, R.Width(), R.Height());
+    if (IsRectEmpty(R))
+        return;
+    const QRect r(R.Left, R.Top, R.Width(), R.Height());
+    FInvalid += r & rect();
+    update(r);
 }
 
 void TPaintWindow::Invalidate()
 {
+    FInvalid = QRegion(rect());
     update();
+}
+
+void TPaintWindow::UpdateNow()
+{
+    if (!FInvalid.isEmpty())
+        repaint(FInvalid);
 }
 
 void TPaintWindow::SetRedraw(bool On)
@@ -194,6 +204,7 @@ void TPaintWindow::Paint()
 
 void TPaintWindow::paintEvent(QPaintEvent* Event)
 {
+    FInvalid -= Event->region();
     const QRect r = Event->rect();
     UpdateRect = Rect(r.left(), r.top(), r.right() + 1, r.bottom() + 1);
     FPaintCanvas = std::make_unique<TCanvas>(this);

@@ -8,6 +8,7 @@
 #include "Object.h"
 #include "Types.h"
 
+#include <QRegion>
 #include <QWidget>
 #include <memory>
 
@@ -42,6 +43,8 @@ public:
     // Invalidates without erasing; an empty rectangle does nothing.
     void InvalidateRect(const TRect& R);
     void Invalidate();
+    // Paints what is invalid at once.
+    void UpdateNow();
     // Switches redrawing of the window off and on (on repaints it).
     void SetRedraw(bool On);
     // The window's canvas, only during a paint (null otherwise).
@@ -91,6 +94,7 @@ private:
     bool FInResize = false;
     bool FResizePending = false;
     std::unique_ptr<TCanvas> FPaintCanvas;
+    QRegion FInvalid;  // invalidated and not yet painted
 };
 
 // The whole plane: the update rectangle outside a paint.

@@ -3,9 +3,9 @@
 #include "SysUtils.h"
 #include "uCursors.h"
 #include "uDrawContext.h"
+#include "uPaintWindow.h"
 #include "uTransformation.h"
 
-#include <QWidget>
 #include <cmath>
 
 namespace {
@@ -91,7 +91,7 @@ void TTracker::Draw(TDrawContext& DC)
     T.Pop();
 }
 
-void TTracker::InvalidateHandles(QWidget* Window, TTransformation& T)
+void TTracker::InvalidateHandles(TPaintWindow* Window, TTransformation& T)
 {
     if (!Window)
         return;
@@ -100,7 +100,7 @@ void TTracker::InvalidateHandles(QWidget* Window, TTransformation& T)
         TRect r{int32_t(Round(p.X - 4)), int32_t(Round(p.Y - 4)), int32_t(Round(p.X + 4)),
                 int32_t(Round(p.Y + 4))};
         InflateRect(r, 2, 2);
-        Window->update(r.Left, r.Top, r.Width(), r.Height());
+        Window->InvalidateRect(r);
     }
 }
 

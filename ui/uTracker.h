@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-class QWidget;
+class TPaintWindow;
 class TDrawContext;
 class TTransformation;
 
@@ -22,7 +22,7 @@ public:
     // Draws the nine handles, each 6 pixels wide at every zoom and angle.
     void Draw(TDrawContext& DC);
     // Invalidates the areas of the nine handles in the window.
-    void InvalidateHandles(QWidget* Window, TTransformation& T);
+    void InvalidateHandles(TPaintWindow* Window, TTransformation& T);
     // The handle under a device point (1..8 resize, 9 rotation), 0 for none.
     int HitTest(TTransformation& T, int X, int Y);
     // Starts dragging the handle under the point; false when there is none.

@@ -1,0 +1,186 @@
+// What the page view paints: backdrop, pages, the focus frame of a picture,
+// the selection frame's handles, text box marks; and a screenshot of a
+// photo-book spread with a selected, turned picture.
+#include "PageViewFixture.h"
+#include "uFotobuchMainview.h"
+#include "uRTFDrawer.h"
+#include "uTransformation.h"
+#include "uUndo.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QImage>
+#include <gtest/gtest.h>
+#include <cmath>
+
+using namespace pvtest;
+
+namespace {
+
+// A photo-book spread with cover: three framed photos on each inner page, a
+// text box, and the second picture of the left page turned by 8 degrees.
+struct Spread {
+    TFBDocument Doc;
+    TFBPictureElement* Turned = nullptr;
+    TFBTextElement* Text = nullptr;
+    Spread()
+    {
+        MakeDocument(Doc, 1, 4);
+        int seed = 0;
+        for (int p : {1, 2}) {
+            TFBPage* page = Doc.Pages.GetPage(p);
+            GivePicture(AddFrame(page, 100, 45, 170, 70), seed++, 800, 500);
+            TFBPictureElement* a = AddFrame(page, 55, 110, 80, 50);
+            TFBPictureElement* b = AddFrame(page, 145, 110, 80, 50);
+            GivePicture(a, seed++, 600, 450);
+            GivePicture(b, seed++, 600, 400);
+            if (p == 1)
+                Turned = b;
+        }
+        Turned->Angle = 8;
+        Text = AddText(Doc.Pages.GetPage(2), 100, 143, 120, 10);
+        Text->Drawer->SetRTFText("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs40 Sommer am See\\par}");
+        Doc.Pages.GetPage(2)->PageColor = RGB(255, 250, 235);
+    }
+};
+
+QRgb PixelAt(const QImage& Img, QPointF P)
+{
+    return Img.pixel(int(std::floor(P.x())), int(std::floor(P.y())));
+}
+
+// Whether a neutral grey line (not white, not the backdrop) passes within a
+// pixel of P.
+bool GreyNear(const QImage& Img, QPointF P)
+{
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+            const QColor c(Img.pixel(int(std::floor(P.x())) + dx, int(std::floor(P.y())) + dy));
+            if (c.red() == c.green() && c.green() == c.blue() && c.red() < 240)
+                return true;
+        }
+    return false;
+}
+
+QPointF Device(TFBMainView& V, TFBDocument& Doc, TFBPage* Page, float X, float Y)
+{
+    V.SetupTransformation();
+    TTransformation& T = V.Transformation();
+    T.Push();
+    Doc.TranslateToPage(T, Page);
+    float dx, dy;
+    T.Transform(X, Y, dx, dy);
+    T.Pop();
+    return QPointF(dx, dy);
+}
+
+}  // namespace
+
+TEST(MainViewPaint, SpreadWithSelectedTurnedPicture)
+{
+    Spread s;
+    TFBMainView view(nullptr, &s.Doc);
+    view.resize(1000, 520);
+    view.show();
+    QCoreApplication::processEvents();
+    view.SetScreen(1);
+    view.SetFocusedElement(s.Turned);
+    const QImage img = view.grab().toImage();
+    const QString file = QDir::temp().filePath("pageview_spread.png");
+    ASSERT_TRUE(img.save(file));
+    ASSERT_EQ(img.size(), QSize(1000, 520));
+
+    // The backdrop gradient in the top-left corner.
+    const QColor corner(img.pixel(1, 1));
+    EXPECT_NEAR(corner.red(), 252, 2);
+    EXPECT_NEAR(corner.blue(), 254, 2);
+    // The cover's grey outside the pages.
+    TFBPage* left = s.Doc.Pages.GetPage(1);
+    EXPECT_EQ(QColor(PixelAt(img, Device(view, s.Doc, left, -2, 75))), QColor(240, 240, 240));
+    // The right page's own colour between its pictures.
+    TFBPage* right = s.Doc.Pages.GetPage(2);
+    EXPECT_EQ(QColor(PixelAt(img, Device(view, s.Doc, right, 100, 84))), QColor(255, 250, 235));
+    // The blue focus frame along the turned picture's outline: the middle of
+    // its top edge, turned with the frame.
+    const float a = 8 * float(M_PI) / 180;
+    const float ex = 145 + 25 * std::sin(a), ey = 110 - 25 * std::cos(a);
+    bool blue = false;
+    const QPointF edge = Device(view, s.Doc, left, ex, ey);
+    for (int dy = -2; dy <= 2 && !blue; ++dy)
+        for (int dx = -2; dx <= 2 && !blue; ++dx) {
+            const QColor c(img.pixel(int(edge.x()) + dx, int(edge.y()) + dy));
+            blue = c.blue() > 200 && c.red() < 60 && c.green() < 60;
+        }
+    EXPECT_TRUE(blue);
+    // A picture that is not focused has no blue frame.
+    const QPointF other = Device(view, s.Doc, left, 55, 110 - 25);
+    const QColor o(PixelAt(img, other));
+    EXPECT_FALSE(o.blue() > 200 && o.red() < 60 && o.green() < 60);
+}
+
+TEST(MainViewPaint, SelectionFrameHandlesAndTextMarks)
+{
+    Spread s;
+    TFBMainView view(nullptr, &s.Doc);
+    view.resize(1000, 520);
+    view.show();
+    QCoreApplication::processEvents();
+    view.SetScreen(1);
+    TFBPage* page = s.Doc.Pages.GetPage(2);
+    const QImage plain = view.grab().toImage();
+    // Not focused: corner marks only, 2 mm along each edge.
+    EXPECT_TRUE(GreyNear(plain, Device(view, s.Doc, page, 41, 138)));
+    EXPECT_TRUE(GreyNear(plain, Device(view, s.Doc, page, 40, 139)));
+    EXPECT_FALSE(GreyNear(plain, Device(view, s.Doc, page, 100, 138)));
+    view.SetFocusedElement(s.Text);
+    const QImage img = view.grab().toImage();
+    img.save(QDir::temp().filePath("pageview_text.png"));
+    for (int code = 1; code <= 8; ++code) {
+        view.SetupTransformation();
+        TTransformation& T = view.Transformation();
+        T.Push();
+        s.Doc.TranslateToPage(T, page);
+        const TPointF h = view.Tracker().HandlePoint(T, code);
+        T.Pop();
+        EXPECT_EQ(QColor(img.pixel(int(h.X), int(h.Y))), QColor(0, 255, 0)) << "handle " << code;
+    }
+    view.SetupTransformation();
+    TTransformation& T = view.Transformation();
+    T.Push();
+    s.Doc.TranslateToPage(T, page);
+    const TPointF r = view.Tracker().HandlePoint(T, 9);
+    T.Pop();
+    EXPECT_EQ(QColor(img.pixel(int(r.X), int(r.Y))), QColor(255, 0, 0));
+}
+
+TEST(MainViewPaint, PunchedPagesAndMarkedArea)
+{
+    TFBDocument doc;
+    MakeDocument(doc, 0, 1);
+    doc.PrintSetting = 4;  // pages with three punched notches
+    TFBMainView view(nullptr, &doc);
+    view.resize(800, 600);
+    view.show();
+    QCoreApplication::processEvents();
+    const QImage img = view.grab().toImage();
+    TFBPage* page = doc.Pages.GetPage(0);
+    // Inside the hole of the middle notch lies the backdrop, beside it the page.
+    const QColor hole(PixelAt(img, Device(view, doc, page, 100, 5.5f)));
+    const QColor paper(PixelAt(img, Device(view, doc, page, 90, 5.5f)));
+    EXPECT_EQ(paper, QColor(255, 255, 255));
+    EXPECT_NE(hole, QColor(255, 255, 255));
+    EXPECT_GT(hole.red(), 230);
+    // Print setting 12 marks an area on the first screen with a dotted grey line.
+    doc.PrintSetting = 12;
+    const QImage marked = view.grab().toImage();
+    int grey = 0, white = 0;
+    const QPointF top = Device(view, doc, page, 19, 45);
+    const QPointF end = Device(view, doc, page, 73, 45);
+    for (int x = int(top.x()) + 2; x < int(end.x()) - 2; ++x) {
+        const QColor c(marked.pixel(x, int(std::lround(top.y()))));
+        grey += c.red() == c.blue() && c.red() < 240;
+        white += c == QColor(255, 255, 255);
+    }
+    EXPECT_GT(grey, 10);
+    EXPECT_GT(white, 10);  // dotted, not solid
+}
