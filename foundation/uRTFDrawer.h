@@ -83,7 +83,7 @@ public:
     ~TRTFBasicDrawer() override;
 
     // Replaces the text: parses it into measured runs and fires OnChange.
-    // Malformed RTF raises the parser's exceptions; the runs read so far stay.
+    // Malformed RTF raises the parser's exceptions and leaves no runs behind.
     virtual void SetRTFText(const AnsiString& Text);
     virtual void Clear();
     virtual void MeasureTokens(int PixelsPerInch);
