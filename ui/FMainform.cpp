@@ -27,6 +27,7 @@
 #include "Dialogs.h"
 
 #include <QAbstractEventDispatcher>
+#include <cstring>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -62,6 +63,9 @@ const char* const sSeiteWirdGeladen = "Seite wird geladen";
 const char* const sDateien = "Dateien";
 const char* const sNichtGeschrieben = "Das Album konnte nicht gespeichert werden:";
 const char* const sBrowserFehler = "Der Internet-Browser konnte nicht geöffnet werden";
+const char* const sKeinProjekt = "Die Datei ist keine Projektdatei:";
+
+const char ProjectSignature[] = "Qw DataFile";
 
 const char* const ProductTitle = "Brenmoor Vantoria";
 const char* const ProjectExtension = "zpb";
@@ -637,7 +641,7 @@ void TMaster::ViewZoomChanged()
 void TMaster::BeforeLocalize()
 {
     for (const char* t : {sNichtGespeichert, sJetztSpeichern, sUnbenannt, sFertig, sSeiteWirdGeladen, sDateien,
-                          sNichtGeschrieben, sBrowserFehler})
+                          sNichtGeschrieben, sBrowserFehler, sKeinProjekt})
         RegisterLocalizedString(this, QString::fromUtf8(t));
     for (const TColorCaption& c : ColorCaptions())
         RegisterDefaultStringKey(QString::fromLatin1(c.Key), fromAnsi(c.Default));
@@ -757,6 +761,14 @@ void TMaster::OpenDocument(const QString& FileName)
 {
     FMainView->SetFocusedElement(nullptr);
     TWaitCursor wait;
+    {
+        // Only a project file is opened; TDataFile would make a missing one.
+        TFileStream probe(FileName, fmOpenRead | fmShareDenyNone);
+        char signature[sizeof(ProjectSignature) - 1] = {};
+        if (probe.Read(signature, int32_t(sizeof(signature))) != int32_t(sizeof(signature))
+            || std::memcmp(signature, ProjectSignature, sizeof(signature)) != 0)
+            throw Exception(Text(sKeinProjekt) + QLatin1Char(' ') + FileName);
+    }
     TDataFile dataFile(FileName);
     // The current document is kept until the new one has loaded in full.
     TMemoryStream saved;
@@ -813,6 +825,7 @@ bool TMaster::SaveAlbumAs(const QString& FileName)
     // The album goes to a temporary file that replaces the old one only when
     // it was written in full.
     QString error;
+    const bool wasModified = FDoc->Modified;
     {
         TWaitCursor wait;
         try {
@@ -833,6 +846,7 @@ bool TMaster::SaveAlbumAs(const QString& FileName)
         }
     }
     if (!error.isEmpty()) {
+        FDoc->Modified = wasModified;
         ShowMessage(Text(sNichtGeschrieben) + QStringLiteral("\n") + FileName + QStringLiteral("\n") + error);
         return false;
     }

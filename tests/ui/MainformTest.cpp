@@ -1,0 +1,472 @@
+#include <gtest/gtest.h>
+
+#include "Application.h"
+#include "Classes.h"
+#include "Dialogs.h"
+#include "uDataFile.h"
+#include "FDateiNeuDlg.h"
+#include "FMainform.h"
+#include "uFotobuchDocument.h"
+#include "uFotobuchMainview.h"
+#include "uFotobuchSetup.h"
+#include "uInfoAusgabe.h"
+#include "uModalDialog.h"
+#include "uMulticaster.h"
+#include "uQwRegistry.h"
+#include "uUndo.h"
+
+#include "DragDropFormats.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QListWidget>
+#include <QCloseEvent>
+#include <QFile>
+#include <QMenu>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include <memory>
+
+namespace {
+
+// A main window with every dialog stood in for: the save question answers
+// Answer, the file dialogs give the names set here, the wizard is cancelled
+// unless Wizard drives it.
+struct Window {
+    std::unique_ptr<TMaster> M;
+    QTemporaryDir Dir;
+    int Answer = QMessageBox::No;
+    QStringList Asked;
+    QString SaveName, OpenName;
+    int SaveDialogs = 0, OpenDialogs = 0, WizardRuns = 0;
+    std::function<void(TDateiNeuDlg&)> Wizard;
+    QStringList Messages;
+
+    Window()
+    {
+        M.reset(TLocalizerForm::create<TMaster>(nullptr));
+        M->AskSaveHook = [this](const QString& Text) {
+            Asked.append(Text);
+            return Answer;
+        };
+        M->SaveDialogHook = [this] {
+            ++SaveDialogs;
+            return SaveName;
+        };
+        M->OpenDialogHook = [this] {
+            ++OpenDialogs;
+            return OpenName;
+        };
+        ShowModalHook = [this](QDialog& D) {
+            ++WizardRuns;
+            D.setResult(2);
+            if (Wizard)
+                Wizard(static_cast<TDateiNeuDlg&>(D));
+            return D.result();
+        };
+        ShowMessageHandler = [this](const QString& Text) { Messages.append(Text); };
+    }
+    ~Window()
+    {
+        M.reset();
+        ShowModalHook = nullptr;
+        ShowMessageHandler = nullptr;
+    }
+    QString Path(const char* Name) const { return Dir.filePath(QString::fromLatin1(Name)); }
+    TFBDocument& Doc() const { return *M->Document(); }
+    bool Close()
+    {
+        QCloseEvent e;
+        QApplication::sendEvent(M.get(), &e);
+        return e.isAccepted();
+    }
+    // Records an undo item so that clearing the stack shows.
+    void RecordUndo() const { GetUndoManager().AddSeiteEinfuegen(0); }
+};
+
+QByteArray FileBytes(const QString& Name)
+{
+    QFile f(Name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+const QString Product = QStringLiteral(" - Brenmoor Vantoria");
+
+}  // namespace
+
+TEST(Master, CreationBuildsTheWindowForTheDefaultDocument)
+{
+    Window w;
+    TMaster& m = *w.M;
+    EXPECT_EQ(m.windowTitle(), QStringLiteral("Unbenannt") + Product);
+    EXPECT_EQ(static_cast<TApplication*>(QCoreApplication::instance())->Title, m.windowTitle());
+    EXPECT_EQ(w.Doc().Pages.Count(), 32);
+    EXPECT_TRUE(w.Doc().FileName.isEmpty());
+    EXPECT_FALSE(w.Doc().Modified);
+    EXPECT_EQ(m.MainView()->ScreenIndex(), 0);
+    EXPECT_EQ(m.lblSeitenzahl->text(), fromAnsi(w.Doc().GetScreenCaption(0)));
+    EXPECT_GE(m.minimumWidth(), 700);
+    EXPECT_GE(m.minimumHeight(), 500);
+    // Tabs: clip-art hidden, the first left tab shown; only the pages tab below.
+    EXPECT_FALSE(m.PageControlLeft->isTabVisible(m.PageControlLeft->indexOf(m.tsClipart)));
+    EXPECT_EQ(m.PageControlLeft->currentWidget(), m.tsBilder);
+    EXPECT_EQ(m.pagecontrolBottom->currentWidget(), m.tsSeiten);
+    for (QWidget* t : {m.tsBild, m.tsText, m.tsFarbflaeche, m.tsKalender})
+        EXPECT_FALSE(m.pagecontrolBottom->isTabVisible(m.pagecontrolBottom->indexOf(t)));
+    EXPECT_TRUE(m.BtnSchliessen->isHidden());
+    EXPECT_TRUE(m.panMarlowen->isHidden());
+    EXPECT_EQ(Localizer().SupportedLanguages(), 0x217);
+    // The drag sources carry their private formats.
+    const char* formats[] = {"QwFileList", "QwPageTemplate", "QwColor", "QwClipart"};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(m.DragFormats[size_t(i)]->CompatibleFormats->Count(), 1) << formats[i];
+    // The main window is the status output's main form.
+    InfoAusgabe().SetStatusText(QStringLiteral("Seite 3 wird gespeichert"));
+    EXPECT_EQ(m.StatusBar1->currentMessage(), QStringLiteral("Seite 3 wird gespeichert"));
+    EXPECT_EQ(Master(), &m);
+}
+
+TEST(Master, SideTabFollowsTheFocusedElement)
+{
+    Window w;
+    TMaster& m = *w.M;
+    TFBPage* page = w.Doc().Pages.GetPage(1);
+    auto* frame = static_cast<TFBPictureElement*>(page->Pictures.GetItem(0));
+    auto shown = [&] {
+        QWidget* only = nullptr;
+        for (QWidget* t : {m.tsBild, m.tsText, m.tsFarbflaeche, m.tsKalender})
+            if (m.pagecontrolBottom->isTabVisible(m.pagecontrolBottom->indexOf(t)))
+                only = only ? m.tsSeiten : t;  // two visible would be wrong
+        EXPECT_TRUE(m.pagecontrolBottom->isTabVisible(m.pagecontrolBottom->indexOf(m.tsSeiten)));
+        return m.pagecontrolBottom->currentWidget() == (only ? only : m.tsSeiten) ? m.pagecontrolBottom->currentWidget()
+                                                                                 : nullptr;
+    };
+    m.MainView()->SetScreen(page->GetScreenIndex());
+    m.MainView()->SetFocusedElement(frame);  // an empty frame: the picture panel
+    EXPECT_EQ(shown(), m.tsBild);
+    EXPECT_FALSE(m.BtnEntfernen->isEnabled());
+    frame->FillWithColor(0x3366CC);  // a colour area
+    m.FocusChanged();
+    EXPECT_EQ(shown(), m.tsFarbflaeche);
+    EXPECT_TRUE(m.BtnEntfernen->isEnabled());
+    auto text = std::make_unique<TFBTextElement>(page);
+    text->CenterX = 50;
+    text->CenterY = 50;
+    text->Width = 40;
+    text->Height = 20;
+    TFBElement* textElement = text.get();
+    page->Elements.Add(std::move(text));
+    m.MainView()->SetFocusedElement(textElement);
+    EXPECT_EQ(shown(), m.tsText);
+    m.MainView()->SetFocusedElement(nullptr);
+    EXPECT_EQ(shown(), m.tsSeiten);
+}
+
+TEST(Master, LayoutsTabOnlyWithTemplates)
+{
+    Window w;
+    TMaster& m = *w.M;
+    const int layouts = m.PageControlLeft->indexOf(m.tsLayouts);
+    EXPECT_TRUE(m.PageControlLeft->isTabVisible(layouts));
+    w.Doc().Layouttypen = 0;
+    m.RefreshPageTemplates();
+    EXPECT_FALSE(m.PageControlLeft->isTabVisible(layouts));
+}
+
+TEST(Master, SaveReopenAndSaveAs)
+{
+    Window w;
+    TMaster& m = *w.M;
+    w.SaveName = w.Path("album.zpb");
+    w.Doc().Dokumentname = "Urlaub";
+    w.Doc().Modified = true;
+    w.RecordUndo();
+    ASSERT_TRUE(m.BtnAlbumSpeichernClick());
+    EXPECT_EQ(w.SaveDialogs, 1);
+    EXPECT_EQ(w.Doc().FileName, w.SaveName);
+    EXPECT_EQ(m.windowTitle(), QStringLiteral("album.zpb") + Product);
+    EXPECT_FALSE(w.Doc().Modified);
+    EXPECT_FALSE(GetUndoManager().CanUndo());
+    const QByteArray saved = FileBytes(w.SaveName);
+    EXPECT_TRUE(saved.startsWith("Qw DataFile"));
+
+    // A second save needs no dialog and replaces the file in full.
+    w.Doc().Pages.Delete(5);
+    ASSERT_TRUE(m.BtnAlbumSpeichernClick());
+    EXPECT_EQ(w.SaveDialogs, 1);
+    const QByteArray shorter = FileBytes(w.SaveName);
+    EXPECT_LT(shorter.size(), saved.size());
+
+    // Reopen: the pages and name come back; undo is cleared.
+    SetupPhotobook46(&w.Doc(), 8);
+    w.RecordUndo();
+    m.OpenDocument(w.SaveName);
+    EXPECT_EQ(w.Doc().Pages.Count(), 31);
+    EXPECT_EQ(w.Doc().Dokumentname, "Urlaub");
+    EXPECT_EQ(m.panTitel->text(), QStringLiteral("Urlaub"));
+    EXPECT_FALSE(GetUndoManager().CanUndo());
+    EXPECT_FALSE(w.Doc().Modified);
+
+    // Save as writes a new file and renames the album.
+    w.SaveName = w.Path("kopie.zpb");
+    ASSERT_TRUE(m.mnuDateiSpeichernUnterClick());
+    EXPECT_EQ(m.windowTitle(), QStringLiteral("kopie.zpb") + Product);
+    EXPECT_EQ(FileBytes(w.Path("kopie.zpb")), FileBytes(w.Path("album.zpb")));
+    // Given up: nothing changes.
+    w.SaveName.clear();
+    EXPECT_FALSE(m.mnuDateiSpeichernUnterClick());
+    EXPECT_EQ(w.Doc().FileName, w.Path("kopie.zpb"));
+}
+
+TEST(Master, FailedSaveKeepsTheOldFileAndSaysSo)
+{
+    Window w;
+    TMaster& m = *w.M;
+    w.SaveName = w.Path("album.zpb");
+    ASSERT_TRUE(m.BtnAlbumSpeichernClick());
+    const QByteArray before = FileBytes(w.SaveName);
+    // A folder that cannot take the temporary file: the save fails.
+    w.SaveName = QStringLiteral("/proc/lumiseite-test/album.zpb");
+    w.Doc().Modified = true;
+    w.RecordUndo();
+    EXPECT_FALSE(m.mnuDateiSpeichernUnterClick());
+    ASSERT_EQ(w.Messages.size(), 1);
+    EXPECT_TRUE(w.Messages[0].startsWith(QStringLiteral("Das Album konnte nicht gespeichert werden:")));
+    EXPECT_EQ(w.Doc().FileName, w.Path("album.zpb"));
+    EXPECT_TRUE(w.Doc().Modified);
+    EXPECT_TRUE(GetUndoManager().CanUndo());
+    EXPECT_EQ(FileBytes(w.Path("album.zpb")), before);
+    GetUndoManager().Clear();
+}
+
+TEST(Master, DamagedProjectLeavesTheDocument)
+{
+    Window w;
+    TMaster& m = *w.M;
+    SetupPhotobook46(&w.Doc(), 8);
+    w.Doc().Dokumentname = "Alt";
+    w.Doc().Modified = true;
+    // A project whose records are overwritten in the middle.
+    const QString bad = w.Path("kaputt.zpb");
+    {
+        TFBDocument other;
+        SetupPhotobook85Tradition(&other, 24);
+        TMemoryStream stream;
+        {
+            TMemoryDataFile file(stream);
+            other.SaveToDataFile(file);
+        }
+        QFile f(bad);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        QByteArray bytes(reinterpret_cast<const char*>(stream.Memory()), int(stream.Size()));
+        bytes.replace(bytes.size() / 2, 4096, QByteArray(4096, '\xff'));
+        f.write(bytes);
+    }
+    EXPECT_THROW(m.OpenDocument(bad), std::exception);
+    EXPECT_THROW(m.OpenDocument(w.Path("fehlt.zpb")), std::exception);
+    EXPECT_FALSE(QFile::exists(w.Path("fehlt.zpb")));
+    {
+        QFile f(w.Path("text.zpb"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("Dies ist kein Album, sondern eine Textdatei.");
+    }
+    EXPECT_THROW(m.OpenDocument(w.Path("text.zpb")), Exception);
+    EXPECT_EQ(w.Doc().Pages.Count(), 8);
+    EXPECT_EQ(w.Doc().Dokumentname, "Alt");
+    EXPECT_TRUE(w.Doc().FileName.isEmpty());
+    EXPECT_TRUE(w.Doc().Modified);
+    EXPECT_EQ(m.windowTitle(), QStringLiteral("Unbenannt") + Product);
+}
+
+// Closing asks only for a modified album; Yes saves first, and a save
+// given up in its dialog keeps the window open.
+TEST(Master, CloseAsksToSave)
+{
+    struct Case {
+        int Answer;
+        const char* SaveName;
+        bool Closes;
+        bool Saved;
+    };
+    const Case cases[] = {{QMessageBox::Cancel, "a.zpb", false, false},
+                          {QMessageBox::No, "a.zpb", true, false},
+                          {QMessageBox::Yes, "a.zpb", true, true},
+                          {QMessageBox::Yes, "", false, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.Answer << " " << c.SaveName);
+        Window w;
+        w.Answer = c.Answer;
+        w.SaveName = *c.SaveName ? w.Path(c.SaveName) : QString();
+        EXPECT_TRUE(w.Close());  // unmodified: no question
+        EXPECT_TRUE(w.Asked.isEmpty());
+        w.Doc().Modified = true;
+        EXPECT_EQ(w.Close(), c.Closes);
+        ASSERT_EQ(w.Asked.size(), 1);
+        EXPECT_EQ(w.Asked[0], QStringLiteral("Das aktuelle Album ist noch nicht gespeichert.\r\n"
+                                             "Soll es jetzt gespeichert werden?"));
+        EXPECT_EQ(QFile::exists(w.Path("a.zpb")), c.Saved);
+        EXPECT_EQ(w.Doc().Modified, !c.Saved);
+    }
+}
+
+TEST(Master, NewAlbumRunsTheWizard)
+{
+    Window w;
+    TMaster& m = *w.M;
+    w.SaveName = w.Path("alt.zpb");
+    ASSERT_TRUE(m.BtnAlbumSpeichernClick());
+    w.RecordUndo();
+    m.MainView()->SetScreen(3);
+    // The wizard builds a photo book 8:5 Horizon.
+    w.Wizard = [](TDateiNeuDlg& D) {
+        D.lbSteps->setCurrentRow(3);
+        D.BtnWeiterClick();
+        D.lbSteps->setCurrentRow(1);
+        D.BtnWeiterClick();
+    };
+    m.BtnAlbumNeuClick();
+    EXPECT_EQ(w.WizardRuns, 1);
+    EXPECT_EQ(w.Doc().Pages.Count(), 24);
+    EXPECT_TRUE(w.Doc().FileName.isEmpty());  // a new album never writes over the old file
+    EXPECT_EQ(m.windowTitle(), QStringLiteral("Unbenannt") + Product);
+    EXPECT_EQ(m.MainView()->ScreenIndex(), 0);
+    EXPECT_EQ(m.panTitel->text(), fromAnsi(w.Doc().Dokumentname));
+    EXPECT_FALSE(w.Doc().Modified);
+    EXPECT_FALSE(GetUndoManager().CanUndo());
+
+    // Cancelled: the document stays.
+    w.Wizard = nullptr;
+    m.BtnAlbumNeuClick();
+    EXPECT_EQ(w.WizardRuns, 2);
+    EXPECT_EQ(w.Doc().Pages.Count(), 24);
+
+    // "Projekt öffnen..." goes on to the open dialog.
+    w.Wizard = [](TDateiNeuDlg& D) { D.BtnDateiOeffnenClick(); };
+    w.OpenName = w.Path("alt.zpb");
+    m.BtnAlbumNeuClick();
+    EXPECT_EQ(w.OpenDialogs, 1);
+    EXPECT_EQ(w.Doc().FileName, w.Path("alt.zpb"));
+    EXPECT_EQ(w.Doc().Pages.Count(), 32);
+}
+
+TEST(Master, YesWithTheSaveGivenUpCancelsNewAndOpen)
+{
+    Window w;
+    TMaster& m = *w.M;
+    w.Doc().Modified = true;
+    w.Answer = QMessageBox::Yes;
+    m.BtnAlbumNeuClick();
+    m.BtnAlbumOeffnenClick();
+    EXPECT_EQ(w.Asked.size(), 2);
+    EXPECT_EQ(w.SaveDialogs, 2);
+    EXPECT_EQ(w.WizardRuns, 0);
+    EXPECT_EQ(w.OpenDialogs, 0);
+    EXPECT_TRUE(w.Doc().Modified);
+    // No goes on without saving.
+    w.Answer = QMessageBox::No;
+    m.BtnAlbumOeffnenClick();
+    EXPECT_EQ(w.OpenDialogs, 1);
+}
+
+TEST(Master, PagesBackAndForwardStayInRange)
+{
+    Window w;
+    TMaster& m = *w.M;
+    int notices = 0;
+    const auto handler = GetMulticaster().OnCurrentPageChanged;
+    GetMulticaster().OnCurrentPageChanged = [&](TMulticaster* M, TObject* S, int I) {
+        ++notices;
+        handler(M, S, I);
+    };
+    m.BtnSeiteZurueckClick();
+    EXPECT_EQ(m.MainView()->ScreenIndex(), 0);
+    m.BtnSeiteVorClick();
+    EXPECT_EQ(m.MainView()->ScreenIndex(), 1);
+    EXPECT_EQ(m.lblSeitenzahl->text(), fromAnsi(w.Doc().GetScreenCaption(1)));
+    const int last = w.Doc().GetScreenCount() - 1;
+    GetMulticaster().FireCurrentPageChanged(nullptr, last);
+    m.BtnSeiteVorClick();
+    EXPECT_EQ(m.MainView()->ScreenIndex(), last);
+    EXPECT_EQ(notices, 4);
+    EXPECT_TRUE(m.StatusBar1->currentMessage().isEmpty());
+    GetMulticaster().OnCurrentPageChanged = handler;
+}
+
+TEST(Master, ChangesAndUndoMarkTheAlbumModified)
+{
+    Window w;
+    TMaster& m = *w.M;
+    // A content notice from any view or panel.
+    GetMulticaster().PageContentChanged(nullptr, w.Doc().Pages.GetPage(0));
+    EXPECT_TRUE(w.Doc().Modified);
+    w.Doc().Modified = false;
+    GetMulticaster().FirePageListChanged(nullptr);
+    EXPECT_TRUE(w.Doc().Modified);
+    w.Doc().Modified = false;
+    // Picture shadows from the tool bar.
+    const bool shadows = w.Doc().PicturesHaveShadows;
+    m.BtnBilderschattenClick();
+    EXPECT_NE(w.Doc().PicturesHaveShadows, shadows);
+    EXPECT_EQ(m.BtnBilderschatten->isChecked(), w.Doc().PicturesHaveShadows);
+    EXPECT_TRUE(w.Doc().Modified);
+    // Undo of an inserted screen.
+    w.Doc().Modified = false;
+    const int pages = w.Doc().Pages.Count();
+    GetUndoManager().AddSeiteEinfuegen(2);
+    w.Doc().InsertScreen(2, 2);
+    m.AppIdle();
+    EXPECT_TRUE(m.BtnRueckgaengig->isEnabled());
+    m.mnuRueckgaengigClick();
+    EXPECT_EQ(w.Doc().Pages.Count(), pages);
+    EXPECT_TRUE(w.Doc().Modified);
+    m.AppIdle();
+    EXPECT_FALSE(m.BtnRueckgaengig->isEnabled());
+    m.mnuRueckgaengigClick();  // empty stack: only a beep
+    EXPECT_EQ(w.Doc().Pages.Count(), pages);
+}
+
+TEST(Master, LanguageSwitchIsStored)
+{
+    Window w;
+    TMaster& m = *w.M;
+    emit m.mnuSprache->aboutToShow();
+    EXPECT_TRUE(m.mnuSpracheDeutsch->isVisible());
+    EXPECT_TRUE(m.mnuSpracheEnglisch->isVisible());
+    EXPECT_TRUE(m.mnuSpracheFranzoesisch->isVisible());
+    EXPECT_TRUE(m.mnuSpracheSpanisch->isVisible());
+    EXPECT_TRUE(m.mnuSpracheHollaendisch->isVisible());
+    EXPECT_FALSE(m.mnuSpracheItalienisch->isVisible());  // not offered
+    EXPECT_TRUE(m.mnuSpracheDeutsch->isChecked());
+
+    m.mnuSpracheEnglisch->trigger();
+    EXPECT_EQ(Localizer().LanguageIndex(), 1);
+    EXPECT_EQ(TQwRegIniFile::Instance().ReadInteger("", "Sprache", -1), 1);
+    EXPECT_TRUE(m.mnuSpracheEnglisch->isChecked());
+    EXPECT_EQ(m.mnuDatei->title(), QStringLiteral("&File"));
+    EXPECT_EQ(m.BtnAlbumNeu->text(), QStringLiteral("New"));
+    EXPECT_EQ(m.tsSeiten->objectName(), QStringLiteral("tsSeiten"));
+    EXPECT_EQ(m.pagecontrolBottom->tabText(m.pagecontrolBottom->indexOf(m.tsSeiten)), QStringLiteral("Pages"));
+    EXPECT_EQ(m.windowTitle(), QStringLiteral("Untitled") + Product);
+
+    m.mnuSpracheDeutsch->trigger();
+    EXPECT_EQ(Localizer().LanguageIndex(), 0);
+    EXPECT_EQ(TQwRegIniFile::Instance().ReadInteger("", "Sprache", -1), 0);
+    EXPECT_EQ(m.mnuDatei->title(), QStringLiteral("&Datei"));
+    EXPECT_EQ(m.BtnAlbumNeu->text(), QStringLiteral("Neu"));
+    EXPECT_EQ(m.windowTitle(), QStringLiteral("Unbenannt") + Product);
+}
+
+TEST(Master, WindowPositionPersists)
+{
+    {
+        Window w;
+        w.M->setGeometry(40, 50, 720, 520);
+    }
+    EXPECT_EQ(TQwRegIniFile::Instance().ReadInteger("Master", "Width", 0), 720);
+    Window w;
+    EXPECT_EQ(w.M->size(), QSize(720, 520));
+}
