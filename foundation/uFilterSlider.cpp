@@ -234,10 +234,12 @@ bool TFilterSlider::eventFilter(QObject* Watched, QEvent* e)
             setFocus(Qt::OtherFocusReason);
             return true;
         }
+        // Only typed characters are filtered; keys that type none (delete,
+        // tab, escape, shortcuts) keep their usual meaning.
         const QString t = k->text();
-        if (t.size() == 1) {
+        if (t.size() == 1 && t[0].isPrint()) {
             const QChar c = t[0];
-            const bool pass = (c >= '0' && c <= '9') || c == '-' || c == '\b'
+            const bool pass = (c >= '0' && c <= '9') || c == '-'
                 || c == QChar(FormatSettings().DecimalSeparator);
             if (!pass)
                 return true;

@@ -145,6 +145,27 @@ TEST(FilterSlider, TypingIntoTheEditBox)
     EXPECT_EQ(f.slider->Edit()->text(), "-4");  // rewritten when the box is left
 }
 
+TEST(FilterSlider, EditBoxKeepsItsEditingAndNavigationKeys)
+{
+    // Keys that type no character reach the edit box and the dialog even
+    // though the platform delivers them with a control character as text.
+    Fixture f;
+    QLineEdit& edit = *f.slider->Edit();
+    edit.setFocus();
+    edit.setText("45");
+    edit.setCursorPosition(0);
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7F)));
+    QApplication::sendEvent(&edit, &del);
+    EXPECT_EQ(edit.text(), "5");
+    QKeyEvent selectAll(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier, QString(QChar(0x01)));
+    QApplication::sendEvent(&edit, &selectAll);
+    EXPECT_EQ(edit.selectedText(), "5");
+    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, "\t");
+    QApplication::sendEvent(&edit, &tab);
+    EXPECT_FALSE(edit.hasFocus());
+    EXPECT_EQ(edit.text(), "5");
+}
+
 TEST(FilterSlider, KeysStepInBothModes)
 {
     Fixture f;
