@@ -97,25 +97,27 @@ void TFBMainView::CheckScreen()
         FScreenIndex = index;
         Invalidate();
     }
-    if (FFocused) {
-        // Compare by address only: an element that left the screen may be gone.
-        bool present = false;
-        for (TFBPage* page : {FDoc->GetLeftPage(FScreenIndex), FDoc->GetRightPage(FScreenIndex)}) {
-            if (!page)
-                continue;
-            for (TFBElementList* list : {&page->Pictures, &page->Calendars, &page->Elements})
-                if (list->IndexOf(FFocused) >= 0)
-                    present = true;
-        }
-        if (!present) {
-            FFocused = nullptr;
-            FTracker.Shown = false;
-            FMoveHandler = FUpHandler = nullptr;
-            Invalidate();
-            if (OnFocusChanged)
-                OnFocusChanged(this);
-        }
+    ValidateFocus();
+}
+
+void TFBMainView::ValidateFocus()
+{
+    if (!FFocused || !FDoc)
+        return;
+    // Compare by address only: an element that left the screen may be gone.
+    for (TFBPage* page : {FDoc->GetLeftPage(FScreenIndex), FDoc->GetRightPage(FScreenIndex)}) {
+        if (!page)
+            continue;
+        for (TFBElementList* list : {&page->Pictures, &page->Calendars, &page->Elements})
+            if (list->IndexOf(FFocused) >= 0)
+                return;
     }
+    FFocused = nullptr;
+    FTracker.Shown = false;
+    FMoveHandler = FUpHandler = nullptr;
+    Invalidate();
+    if (OnFocusChanged)
+        OnFocusChanged(this);
 }
 
 void TFBMainView::SetScreen(int Index)
@@ -329,6 +331,7 @@ void TFBMainView::LoadTrackerFrom(TFBElement* Element)
 
 void TFBMainView::SetFocusedElement(TFBElement* Element)
 {
+    ValidateFocus();
     if (Element != FFocused) {
         FTracker.Shown = false;
         InvalidateElement(FFocused);

@@ -124,6 +124,8 @@ private:
     // Keeps the screen index within the document and drops a focus whose
     // element is no longer on the screen.
     void CheckScreen();
+    // Drops the focus when its element no longer lies on the screen.
+    void ValidateFocus();
     void LoadTrackerFrom(TFBElement* Element);
     void Changed(TFBElement* Element);
 

@@ -633,6 +633,25 @@ TEST(MainView, ScreenIndexNeverPassesTheEnd)
     EXPECT_EQ(v.ScreenIndex(), 1);
 }
 
+TEST(MainView, UndoRemovingTheFocusedElementDropsTheFocus)
+{
+    ViewFixture f(0, 2);
+    TFBMainView& v = f.Show();
+    v.SetScreen(1);
+    TFBTextElement* text = AddText(f.Page(1), 100, 75, 40, 20);
+    GetUndoManager().AddElementEinfuegen(text);  // recorded with the view on screen 1
+    v.SetFocusedElement(text);
+    const int changes = f.FocusChanges;
+    GetUndoManager().Undo(f.Doc);  // frees the focused element
+    EXPECT_EQ(f.Page(1)->Elements.Count(), 0);
+    EXPECT_EQ(v.FocusedElement(), nullptr);
+    EXPECT_FALSE(v.Tracker().Shown);
+    EXPECT_GT(f.FocusChanges, changes);
+    (void)v.grab();
+    Key(v, Qt::Key_Delete);  // nothing focused: nothing happens
+    EXPECT_EQ(GetUndoManager().Count(), 0);
+}
+
 TEST(MainView, FocusStateTravelsWithTheUndoItem)
 {
     ViewFixture f(2, 4);
