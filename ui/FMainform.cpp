@@ -308,6 +308,9 @@ void TMaster::CreateMenus()
     mnuRueckgaengig = item(mnuBearbeiten, "mnuRueckgaengig", QString::fromUtf8("&Rückgängig"),
                            QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { mnuRueckgaengigClick(); });
     connect(mnuBearbeiten, &QMenu::aboutToShow, this, [this] { mnuBearbeitenClick(); });
+    // Outside the open menu the shortcut stays live, so undo with nothing to
+    // undo still beeps.
+    connect(mnuBearbeiten, &QMenu::aboutToHide, this, [this] { mnuRueckgaengig->setEnabled(true); });
 
     mnuSprache = menu("mnuSprache", QStringLiteral("&Sprache"));
     SpracheGroup = new QActionGroup(mnuSprache);
