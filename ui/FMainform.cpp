@@ -282,7 +282,7 @@ void TMaster::CreateMenus()
         a->setParent(Menu);
         if (!Shortcut.isEmpty())
             a->setShortcut(Shortcut);
-        connect(a, &QAction::triggered, this, [Handler] { Handler(); });
+        connect(a, &QAction::triggered, this, [Handler] { HandleExceptions(Handler); });
         return a;
     };
 
@@ -368,7 +368,7 @@ void TMaster::CreateToolbar()
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         b->setAutoRaise(true);
         b->setFixedSize(ToolButtonWidth, ToolButtonHeight);
-        connect(b, &QToolButton::clicked, this, [Handler] { Handler(); });
+        connect(b, &QToolButton::clicked, this, [Handler] { HandleExceptions(Handler); });
         return b;
     };
     BtnAlbumNeu = button("BtnAlbumNeu", "TB_NEU", QStringLiteral("Neu"), QStringLiteral("Neues Album anlegen"),

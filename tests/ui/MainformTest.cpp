@@ -275,6 +275,16 @@ TEST(Master, DamagedProjectLeavesTheDocument)
         f.write("Dies ist kein Album, sondern eine Textdatei.");
     }
     EXPECT_THROW(m.OpenDocument(w.Path("text.zpb")), Exception);
+    // From the menu the error is shown.
+    auto* app = static_cast<TApplication*>(QCoreApplication::instance());
+    const auto shown = app->OnShowException;
+    QStringList errors;
+    app->OnShowException = [&](const QString& Text) { errors.append(Text); };
+    w.OpenName = w.Path("text.zpb");
+    m.mnuDateiOeffnen->trigger();
+    app->OnShowException = shown;
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].startsWith(QStringLiteral("Die Datei ist keine Projektdatei:"))) << errors[0].toStdString();
     EXPECT_EQ(w.Doc().Pages.Count(), 8);
     EXPECT_EQ(w.Doc().Dokumentname, "Alt");
     EXPECT_TRUE(w.Doc().FileName.isEmpty());
