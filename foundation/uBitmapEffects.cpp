@@ -25,8 +25,10 @@ void BuildGaussKernel()
     if (k.Radius == k.BuiltRadius)
         return;
     const double r = k.Radius;
+    // A radius of zero or less (or not a number) blurs nothing: all weight in the centre.
+    const bool none = !(r > 0);
     for (int j = -100; j <= 100; ++j)
-        k.Weights[size_t(j + 100)] = std::exp(-(j / r) * (j / r) / 2);
+        k.Weights[size_t(j + 100)] = none ? (j == 0 ? 1.0 : 0.0) : std::exp(-(j / r) * (j / r) / 2);
     NormalizeKernel(-100, 100);
     // Drop tails while what is dropped stays below 1/256.
     double dropped = 0;

@@ -2,6 +2,7 @@
 
 #include <QImage>
 
+#include <cmath>
 #include <numeric>
 
 #include "Canvas.h"
@@ -299,6 +300,14 @@ TEST(BitmapEffects, GaussKernelWeights)
         sum += GaussKernel.K(j);
     EXPECT_EQ(sum, 256);
     EXPECT_EQ(GaussKernel.K(0), 56);
+    // No radius: the kernel keeps each pixel as it is.
+    for (const double radius : {0.0, -3.0, std::nan("")}) {
+        GaussKernel.Radius = radius;
+        ASSERT_EQ(GaussKernelRadius(), 1) << radius;
+        EXPECT_EQ(std::vector<int>({GaussKernel.K(-1), GaussKernel.K(0), GaussKernel.K(1)}),
+                  std::vector<int>({0, 256, 0}))
+            << radius;
+    }
 }
 
 TEST(BitmapEffects, BlurLineAndBlurToAlpha)
