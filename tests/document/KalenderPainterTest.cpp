@@ -379,7 +379,7 @@ void Style(Calendar& Cal)
 
 void ExpectMatchesReference(const QImage& Page, const char* Name)
 {
-    const QString out = QDir::current().filePath(QString::fromLatin1(Name));
+    const QString out = QDir(QDir::tempPath()).filePath(QString::fromLatin1(Name));
     ASSERT_TRUE(Page.save(out));
     QImage ref(QStringLiteral(LUMI_TEST_DATA "/") + QString::fromLatin1(Name));
     ASSERT_FALSE(ref.isNull()) << "missing reference; this run's picture: " << out.toStdString();

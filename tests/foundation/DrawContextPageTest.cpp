@@ -105,8 +105,8 @@ TEST(DrawContextPage, MatchesReference)
 {
     const QImage page = RenderPage();
     ASSERT_EQ(page.size(), QSize(480, 360));
-    // Saved for inspection next to the test run.
-    const QString out = QDir::current().filePath("DrawContextPage.png");
+    // Saved for inspection in the temporary folder.
+    const QString out = QDir(QDir::tempPath()).filePath("DrawContextPage.png");
     ASSERT_TRUE(page.save(out)) << out.toStdString();
 
     QImage ref(QStringLiteral(LUMI_TEST_DATA "/DrawContextPage.png"));
