@@ -480,3 +480,25 @@ TEST(Master, WindowPositionPersists)
     Window w;
     EXPECT_EQ(w.M->size(), QSize(720, 520));
 }
+
+TEST(Master, PageHeaderLayoutAndZoom)
+{
+    Window w;
+    TMaster& m = *w.M;
+    m.show();
+    m.resize(760, 540);
+    QApplication::processEvents();
+    const int width = m.panMainviewTop->width();
+    ASSERT_EQ(m.panMainviewTop->height(), 30);
+    EXPECT_EQ(m.tbMainViewZoom->geometry(), QRect(width - 5 - 100, (30 - 20) / 2 - 1, 100, 20));
+    EXPECT_EQ(m.imgZoom->x() + m.imgZoom->width(), m.tbMainViewZoom->x() - 3);
+    EXPECT_EQ(m.BtnSeiteZurueck->x(), width / 2 - 97);
+    EXPECT_EQ(m.lblSeitenzahl->x(), m.BtnSeiteZurueck->x() + m.BtnSeiteZurueck->width());
+    EXPECT_EQ(m.BtnSeiteVor->x(), m.lblSeitenzahl->x() + m.lblSeitenzahl->width());
+
+    m.tbMainViewZoom->setValue(250);
+    EXPECT_FLOAT_EQ(m.MainView()->Zoom(), 2.5f);
+    m.MainView()->SetZoom(3.456f);
+    EXPECT_EQ(m.tbMainViewZoom->value(), 346);
+    EXPECT_FLOAT_EQ(m.MainView()->Zoom(), 3.456f);  // the bar follows without zooming again
+}
