@@ -126,8 +126,7 @@ void TBitmapDrawContext::DrawImageGDIPlus(const QImage& Image, float CX, float C
     const std::vector<TRect> rects = WalkRects(Clip3(r, DeviceBounds, ClipBounds));
     if (rects.empty())
         return;
-    const QImage img =
-        Image.format() == QImage::Format_ARGB32 ? Image : Image.convertToFormat(QImage::Format_ARGB32);
+    const QImage img = AsARGB32(Image);
     if (img.isNull())
         return;
     TTransformation t;

@@ -50,6 +50,16 @@ TRect Surface(TCanvas* C)
 
 }  // namespace
 
+QImage AsARGB32(const QImage& Image)
+{
+    if (Image.format() == QImage::Format_ARGB32)
+        return Image;
+    if (Image.format() == QImage::Format_RGB32)
+        return QImage(Image.constBits(), Image.width(), Image.height(), Image.bytesPerLine(),
+                      QImage::Format_ARGB32);
+    return Image.convertToFormat(QImage::Format_ARGB32);
+}
+
 // ---- construction ------------------------------------------------------------------------
 
 TDrawContext::TDrawContext(TCanvas* ACanvas)
@@ -495,7 +505,7 @@ void TDrawContext::DrawImageOrthogonalBlt(const QImage& Image, float X, float Y,
     const TRect r = Clip3(Transformation->TransformBounds(X, Y, X + W, Y + H), ClipBounds, Surface(Canvas));
     if (IsRectEmpty(r))
         return;
-    const QImage img = Image.format() == QImage::Format_ARGB32 ? Image : Image.convertToFormat(QImage::Format_ARGB32);
+    const QImage img = AsARGB32(Image);
     BitmapData data;
     if (!ViewBits(img, data))
         Debug().LogFmt("DrawImageOrthogonalBlt: Lockbits failed %d", {int(Image.isNull() ? 2 : 3)});

@@ -26,6 +26,11 @@ constexpr uint32_t DT_VBOTTOM = 8;
 constexpr uint32_t DT_WORDWRAP = 16;
 constexpr uint32_t DT_MEASUREONLY = 0x400;
 
+// The picture as 32-bit ARGB pixels. An RGB32 picture (alpha always 255) is
+// viewed in place without a copy; other formats are converted. The result may
+// share Image's pixels: use it only while Image lives.
+QImage AsARGB32(const QImage& Image);
+
 class TDrawContext : public TObject {
 public:
     LUMI_CLASSNAME(TDrawContext)

@@ -373,3 +373,19 @@ TEST(ShadowBitmap, ForcesGreyAndBlursIntoAlpha)
     EXPECT_GT(sb.Image().pixel(4, 10) >> 24, 0u);  // the blur spreads past the edge
     EXPECT_LT(sb.Image().pixel(5, 10) >> 24, 102u);
 }
+
+TEST(BitmapDrawContext, OpaquePicturesDrawAlikeInBothFormats)
+{
+    QImage rgb(5, 4, QImage::Format_RGB32);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 5; ++x)
+            rgb.setPixel(x, y, qRgb(40 * x, 60 * y, 200));
+    const QImage view = AsARGB32(rgb);
+    EXPECT_EQ(view.constBits(), rgb.constBits());  // no copy
+    EXPECT_EQ(view.pixel(4, 3), rgb.pixel(4, 3));
+    Target a(12), b(12);
+    a.dc->DrawImageGDIPlus(rgb, 6, 6, 9, 7, 30, 0, 0, 5, 4);
+    b.dc->DrawImageGDIPlus(rgb.convertToFormat(QImage::Format_ARGB32), 6, 6, 9, 7, 30, 0, 0, 5, 4);
+    EXPECT_EQ(a.bmp.Image(), b.bmp.Image());
+    EXPECT_NE(a.At(6, 6), White);
+}
