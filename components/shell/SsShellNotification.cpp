@@ -346,52 +346,66 @@ void TSsCustomShellNotification::Dispatch()
         queue_.PeekHead(data);
         if (!data)
             break;
-        const auto* notice = static_cast<TSsNotificationItem*>(data);
-        currentEvents_ = 0;
-        auto first = ItemOf(notice->First);
-        auto second = ItemOf(notice->Second);
-        TSsShellItem* a = first.get();
-        TSsShellItem* b = second.get();
-        for (const EventBit& bit : DispatchOrder) {
-            if (!(notice->EventCode & bit.code))
-                continue;
-            currentEvents_ |= NE(bit.event);
-            switch (bit.event) {
-            case neAssociationChange: DoAssociationChange(); break;
-            case neFileChange: DoFileChange(a); break;
-            case neFileCreate: DoFileCreate(a); break;
-            case neFileDelete: DoFileDelete(a, b); break;
-            case neFileRename: DoFileRename(a, b); break;
-            case neDriveAdd: DoDriveAdd(a); break;
-            case neDriveRemove: DoDriveRemove(a); break;
-            case neShellDriveAdd: DoShellDriveAdd(a); break;
-            case neMediaInsert: DoMediaInsert(a); break;
-            case neMediaRemove: DoMediaRemove(a); break;
-            case neFolderCreate: DoFolderCreate(a); break;
-            case neFolderDelete: DoFolderDelete(a); break;
-            case neFolderRename: DoFolderRename(a, b); break;
-            case neFolderUpdate: DoFolderChange(a); break;
-            case neNetShare: DoNetShare(a); break;
-            case neNetUnShare: DoNetUnShare(a); break;
-            case neServerDisconnect: DoServerDisconnect(a); break;
-            case neImageListChange: DoImageListChange(); break;
-            case neDriveSpaceChange: {
-                // The drive mask follows the first identifier's size field.
-                uint32_t drives = 0;
-                if (notice->First && notice->First->Count() > 0 && notice->First->Id(0).size() >= 4) {
-                    const QByteArray& id = notice->First->Id(0);
-                    for (int i = 3; i >= 0; --i)
-                        drives = (drives << 8) | uint8_t(id[i]);
-                }
-                DoDriveSpaceChange(drives);
-                break;
-            }
-            default: break;
-            }
+        try {
+            DispatchNotice(*static_cast<TSsNotificationItem*>(data));
+        } catch (...) {
+            // A failing handler ends this notice only: the ones behind it
+            // are still worked off, and later notices post again.
+            queue_.PopHead();
+            if (queue_.Count() > 0)
+                QCoreApplication::postEvent(window_.get(), new QEvent(DispatchEventType));
+            throw;
         }
-        DoShellChangeNotify(a, b, currentEvents_);
         queue_.PopHead();
     }
+}
+
+void TSsCustomShellNotification::DispatchNotice(const TSsNotificationItem& item)
+{
+    const TSsNotificationItem* notice = &item;
+    currentEvents_ = 0;
+    auto first = ItemOf(notice->First);
+    auto second = ItemOf(notice->Second);
+    TSsShellItem* a = first.get();
+    TSsShellItem* b = second.get();
+    for (const EventBit& bit : DispatchOrder) {
+        if (!(notice->EventCode & bit.code))
+            continue;
+        currentEvents_ |= NE(bit.event);
+        switch (bit.event) {
+        case neAssociationChange: DoAssociationChange(); break;
+        case neFileChange: DoFileChange(a); break;
+        case neFileCreate: DoFileCreate(a); break;
+        case neFileDelete: DoFileDelete(a, b); break;
+        case neFileRename: DoFileRename(a, b); break;
+        case neDriveAdd: DoDriveAdd(a); break;
+        case neDriveRemove: DoDriveRemove(a); break;
+        case neShellDriveAdd: DoShellDriveAdd(a); break;
+        case neMediaInsert: DoMediaInsert(a); break;
+        case neMediaRemove: DoMediaRemove(a); break;
+        case neFolderCreate: DoFolderCreate(a); break;
+        case neFolderDelete: DoFolderDelete(a); break;
+        case neFolderRename: DoFolderRename(a, b); break;
+        case neFolderUpdate: DoFolderChange(a); break;
+        case neNetShare: DoNetShare(a); break;
+        case neNetUnShare: DoNetUnShare(a); break;
+        case neServerDisconnect: DoServerDisconnect(a); break;
+        case neImageListChange: DoImageListChange(); break;
+        case neDriveSpaceChange: {
+            // The drive mask follows the first identifier's size field.
+            uint32_t drives = 0;
+            if (notice->First && notice->First->Count() > 0 && notice->First->Id(0).size() >= 4) {
+                const QByteArray& id = notice->First->Id(0);
+                for (int i = 3; i >= 0; --i)
+                    drives = (drives << 8) | uint8_t(id[i]);
+            }
+            DoDriveSpaceChange(drives);
+            break;
+        }
+        default: break;
+        }
+    }
+    DoShellChangeNotify(a, b, currentEvents_);
 }
 
 void TSsCustomShellNotification::DoAssociationChange() { if (OnAssociationChange) OnAssociationChange(this); }

@@ -158,6 +158,7 @@ private:
     void Deregister();
     void Reregister();
     void Dispatch();
+    void DispatchNotice(const TSsNotificationItem& item);
     void AddWatch(const QString& dir);
     void ReadEvents();
     void ReadMounts();

@@ -94,6 +94,27 @@ TEST(SsShellNotification, EventsOfOneNoticeFireInOrder)
     EXPECT_EQ(drives, QStringList({"shell", "other"}));
 }
 
+TEST(SsShellNotification, AFailingHandlerDoesNotStopLaterNotices)
+{
+    TSsShellNotification n;
+    QStringList seen;
+    n.OnFileCreate = [&](TObject*, TSsShellItem* item) {
+        seen << item->Path;
+        if (item->Path == "/tmp/bad")
+            throw Exception("handler failed");
+    };
+    n.Notify(ListOf("/tmp/bad"), nullptr, SHCNE_CREATE);
+    n.Notify(ListOf("/tmp/next"), nullptr, SHCNE_CREATE);
+    // The application object reports what a handler throws; the event loop goes on.
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(seen, QStringList({"/tmp/bad", "/tmp/next"}));
+    EXPECT_EQ(n.QueueCount(), 0);
+    n.Notify(ListOf("/tmp/later"), nullptr, SHCNE_CREATE);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(seen.last(), "/tmp/later");
+}
+
 TEST(SsShellNotification, WatchFolderSettings)
 {
     ShellFixture fx;
