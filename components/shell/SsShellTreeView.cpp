@@ -8,7 +8,6 @@
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QScrollBar>
-#include <QThread>
 #include <QTreeWidgetItemIterator>
 
 #include <algorithm>
@@ -57,6 +56,8 @@ TSsCustomShellTreeView::TSsCustomShellTreeView(QWidget* parent)
     connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* n, int c) { ItemEdited(n, c); });
     changeTimer_.setSingleShot(true);
     connect(&changeTimer_, &QTimer::timeout, this, [this] { Change(currentItem()); });
+    scrollTimer_.setSingleShot(true);
+    connect(&scrollTimer_, &QTimer::timeout, this, [this] { DragScrollStep(); });
     expandTimer_.setSingleShot(true);
     connect(&expandTimer_, &QTimer::timeout, this, [this] {
         if (dropNode_ && !dropNode_->isExpanded() &&
@@ -689,15 +690,11 @@ void TSsCustomShellTreeView::dragMoveEvent(QDragMoveEvent* e)
         e->ignore();
         return;
     }
-    // Scroll one node when the cursor is near the top or bottom edge.
-    QScrollBar* bar = verticalScrollBar();
-    if (pos.y() < 10 && node != topLevelItem(0) && itemAbove(node)) {
-        QThread::msleep(30);
-        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    } else if (pos.y() > viewport()->height() - 30 && itemBelow(node)) {
-        QThread::msleep(30);
-        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    }
+    // Near the top or bottom edge the tree scrolls one node every 30 ms
+    // while the cursor stays there (no drag-over repeats while it rests).
+    dragPos_ = pos;
+    if (ScrollDirectionAt(pos) != 0 && !scrollTimer_.isActive())
+        scrollTimer_.start(DragScrollPause);
     int32_t effect = DropEffectsOfActions(e->possibleActions());
     const int32_t keyState = KeyStateOf(e->modifiers(), e->buttons());
     if (auto target = DropTargetOf(node)) {
@@ -714,8 +711,39 @@ void TSsCustomShellTreeView::dragMoveEvent(QDragMoveEvent* e)
     SsAnswerDrag(e, effect);
 }
 
+int TSsCustomShellTreeView::ScrollDirectionAt(const QPoint& pos) const
+{
+    QTreeWidgetItem* node = itemAt(pos);
+    if (!node)
+        return 0;
+    if (pos.y() < 10 && node != topLevelItem(0) && itemAbove(node))
+        return -1;
+    if (pos.y() > viewport()->height() - 30 && itemBelow(node))
+        return 1;
+    return 0;
+}
+
+void TSsCustomShellTreeView::DragScrollStep()
+{
+    const int direction = dragAccepted_ ? ScrollDirectionAt(dragPos_) : 0;
+    if (direction == 0)
+        return;
+    verticalScrollBar()->triggerAction(direction < 0 ? QAbstractSlider::SliderSingleStepSub
+                                                     : QAbstractSlider::SliderSingleStepAdd);
+    // Another node is now under the resting cursor.
+    QTreeWidgetItem* node = itemAt(dragPos_);
+    if (node && node != dropNode_) {
+        SetDropNode(node);
+        if (ExpandInterval != 0)
+            expandTimer_.start(ExpandInterval);
+    }
+    viewport()->update();
+    scrollTimer_.start(DragScrollPause);
+}
+
 void TSsCustomShellTreeView::dragLeaveEvent(QDragLeaveEvent* e)
 {
+    scrollTimer_.stop();
     expandTimer_.stop();
     dragAccepted_ = false;
     SetDropNode(nullptr);
@@ -724,6 +752,7 @@ void TSsCustomShellTreeView::dragLeaveEvent(QDragLeaveEvent* e)
 
 void TSsCustomShellTreeView::dropEvent(QDropEvent* e)
 {
+    scrollTimer_.stop();
     expandTimer_.stop();
     if (!dragAccepted_) {
         e->ignore();  // the drop fails

@@ -127,6 +127,9 @@ private:
     PSsIdList StartFolderPidl() const;
     void ExpandPath(const TSsIdList* idList);
     void SetDropNode(QTreeWidgetItem* node);
+    // -1 up, 1 down, 0 none: the auto-scroll of a drag resting at pos.
+    int ScrollDirectionAt(const QPoint& pos) const;
+    void DragScrollStep();
     // The shell drop target of a node's folder.
     std::unique_ptr<TSsFolderDropTarget> DropTargetOf(QTreeWidgetItem* node) const;
     void DeleteNode(QTreeWidgetItem* node);
@@ -158,6 +161,9 @@ private:
     QTreeWidgetItem* editingNode_ = nullptr;
     QString editingText_;
     QTimer expandTimer_;
+    QTimer scrollTimer_;
+    QPoint dragPos_;
+    static constexpr int DragScrollPause = 30;
     QTimer changeTimer_;
 };
 

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QUrl>
 
 namespace {
@@ -247,4 +248,40 @@ TEST(SsShellTreeView, DropOnNodeCopiesAndHoverExpands)
     QApplication::sendEvent(vp, &move2);
     WaitFor([] { return false; }, 150);
     EXPECT_FALSE(leer->isExpanded());
+}
+
+TEST(SsShellTreeView, DragRestingNearTheEdgeKeepsScrolling)
+{
+    TreeFixture fx;
+    for (int i = 0; i < 40; ++i)
+        fx.Mkdir(QString("viele/o%1").arg(i, 2, 10, QChar('0')));
+    fx.tree.resize(300, 150);
+    fx.tree.show();
+    ASSERT_TRUE(WaitFor([&] { return fx.tree.InitialSelectionDone(); }));
+    fx.tree.RefreshNode(fx.Root());
+    QTreeWidgetItem* viele = Child(fx.Root(), "viele");
+    ASSERT_NE(viele, nullptr);
+    viele->setExpanded(true);
+    QScrollBar* bar = fx.tree.verticalScrollBar();
+    ASSERT_TRUE(WaitFor([&] { return bar->maximum() > 3; }));
+    bar->setValue(bar->maximum());
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(fx.Path("b.jpg"))});
+    QWidget* vp = fx.tree.viewport();
+    const QPoint top(20, 5);
+    QDragEnterEvent enter(top, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(vp, &enter);
+    QDragMoveEvent move(top, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(vp, &move);
+    // No further drag-over arrives while the cursor rests; it scrolls on.
+    const int start = bar->value();
+    EXPECT_TRUE(WaitFor([&] { return bar->value() <= start - 3; }, 1000));
+
+    // Away from the edge, and after leaving, it stops.
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(vp, &leave);
+    const int stopped = bar->value();
+    WaitFor([] { return false; }, 120);
+    EXPECT_EQ(bar->value(), stopped);
 }
