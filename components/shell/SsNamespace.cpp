@@ -414,6 +414,16 @@ int32_t TSsFolderDropTarget::Choose(int32_t keyState, int32_t allowed) const
     const QStringList files = LocalFilesOf(data_);
     if (files.isEmpty())
         return DROPEFFECT_NONE;
+    // A folder never goes into itself or one of its own sub-folders.
+    const QString here = QFileInfo(folder_).canonicalFilePath();
+    for (const QString& f : files) {
+        const QFileInfo info(f);
+        if (!info.isDir() || info.isSymLink())
+            continue;
+        const QString dir = info.canonicalFilePath();
+        if (!dir.isEmpty() && (here == dir || here.startsWith(dir.endsWith('/') ? dir : dir + '/')))
+            return DROPEFFECT_NONE;
+    }
     int32_t wanted;
     if ((keyState & MK_CONTROL) && (keyState & MK_SHIFT))
         wanted = DROPEFFECT_LINK;

@@ -156,3 +156,27 @@ TEST(SsFolderDropTarget, CopiesMovesAndNeverOverwrites)
     EXPECT_EQ(SsFreeFileName(fx.Path(), "Bilder"), "Bilder (2)");
     EXPECT_EQ(SsFreeFileName(fx.Path(), "neu.jpg"), "neu.jpg");
 }
+
+TEST(SsFolderDropTarget, RefusesAFolderDroppedIntoItselfOrBelowIt)
+{
+    ShellFixture fx;
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(fx.Path("Bilder"))});
+    for (const QString& into : {QString("Bilder"), QString("Bilder/Urlaub/Strand")})
+        for (int32_t keys : {MK_LBUTTON | MK_CONTROL, MK_LBUTTON | MK_SHIFT}) {
+            TSsFolderDropTarget target(fx.Path(into));
+            int32_t effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+            EXPECT_EQ(target.Drop(&mime, keys, effect), 0);
+            EXPECT_EQ(effect, DROPEFFECT_NONE) << into.toStdString();
+        }
+    EXPECT_TRUE(QFileInfo(fx.Path("Bilder/Urlaub/Strand")).isDir());
+    EXPECT_FALSE(QFileInfo::exists(fx.Path("Bilder/Urlaub/Strand/Bilder")));
+    EXPECT_FALSE(QFileInfo::exists(fx.Path("Bilder/Bilder (2)")));
+    // A folder beside it with a name that starts the same still takes it.
+    fx.Mkdir("Bilder2");
+    TSsFolderDropTarget beside(fx.Path("Bilder2"));
+    int32_t effect = DROPEFFECT_COPY;
+    EXPECT_EQ(beside.Drop(&mime, MK_LBUTTON | MK_CONTROL, effect), 0);
+    EXPECT_EQ(effect, DROPEFFECT_COPY);
+    EXPECT_TRUE(QFileInfo::exists(fx.Path("Bilder2/Bilder/Urlaub/Strand")));
+}
