@@ -1,6 +1,9 @@
 #include "SsBase.h"
 
+#include "Version.h"
+
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -203,6 +206,14 @@ void SsILFree(PSsIdList& list)
     list.reset();
 }
 
+PSsIdList GetParentLastID(const TSsIdList* list)
+{
+    PSsIdList parent = SsILClone(list);
+    if (!SsILRemoveLastID(parent.get()))
+        return nullptr;
+    return SsILFindLast(parent.get());
+}
+
 // ---- clipboard formats ---------------------------------------------------------------
 
 TClipFormat SsCFIdList()
@@ -216,4 +227,106 @@ TClipFormat SsCFIdList()
 double SsShellVersion()
 {
     return SsVersionTextToNumber(qVersion());
+}
+
+// ---- version information -------------------------------------------------------
+
+namespace {
+const AnsiString StringTableRoot = "\\StringFileInfo\\";
+
+// The first string table of the block ("040704E4"): its language and code page.
+bool FirstTranslation(const TFileVersionBlock& block, AnsiString& table)
+{
+    for (const auto& [path, value] : block.Strings) {
+        if (path.size() <= StringTableRoot.size() ||
+            AnsiCompareText(path.substr(0, StringTableRoot.size()), StringTableRoot) != 0)
+            continue;
+        const size_t end = path.find('\\', StringTableRoot.size());
+        if (end == AnsiString::npos)
+            continue;
+        table = path.substr(StringTableRoot.size(), end - StringTableRoot.size());
+        return true;
+    }
+    return false;
+}
+
+// A string value by its sub-block path; names compare without case.
+bool QueryString(const TFileVersionBlock& block, const AnsiString& path, AnsiString& value)
+{
+    for (const auto& [p, v] : block.Strings)
+        if (AnsiCompareText(p, path) == 0) {
+            value = v;
+            return true;
+        }
+    return false;
+}
+}  // namespace
+
+TSsCustomVersionInfo::TSsCustomVersionInfo()
+{
+    SetFileName(QString());
+}
+
+void TSsCustomVersionInfo::SetFileName(const QString& name)
+{
+    if (!name.isEmpty() && !QFileInfo(name).isFile())
+        RaiseSsError<ESsVersionInfoError>(SsscFileOpen);
+    QString full = name;
+    if (full.isEmpty() && QCoreApplication::instance())
+        full = QCoreApplication::applicationFilePath();
+    if (full != fileName_)
+        loaded_ = false;
+    fileName_ = full;
+}
+
+void TSsCustomVersionInfo::EnsureLoaded()
+{
+    if (!loaded_) {
+        AnsiString unused;
+        LoadVersionInfo(AnsiString(), unused);
+    }
+}
+
+double TSsCustomVersionInfo::GetFileVersion()
+{
+    EnsureLoaded();
+    return FileVersionNumber;
+}
+
+double TSsCustomVersionInfo::GetProductVersion()
+{
+    EnsureLoaded();
+    return ProductVersionNumber;
+}
+
+void TSsCustomVersionInfo::LoadVersionInfo(const AnsiString& key, AnsiString& value)
+{
+    const std::optional<TFileVersionBlock> block = GetFileVersionBlock(fileName_);
+    if (!block)
+        RaiseSsError<ESsVersionInfoError>(SsscNoVersionInfo);
+    AnsiString table;
+    if (!FirstTranslation(*block, table))
+        RaiseSsError<ESsVersionInfoError>(SsscVersionInfoRead);
+    loaded_ = true;
+    const AnsiString prefix = StringTableRoot + table + "\\";
+    if (!key.empty()) {
+        if (!QueryString(*block, prefix + key, value)) {
+            value.clear();
+            RaiseSsError<ESsVersionInfoError>(SsscVerInfoKeyNotFound);
+        }
+        return;
+    }
+    FileVersionMS = block->FileVersionMS;
+    FileVersionLS = block->FileVersionLS;
+    ProductVersionMS = block->ProductVersionMS;
+    ProductVersionLS = block->ProductVersionLS;
+    auto text = [&](const char* name, AnsiString& out, double& number) {
+        if (!QueryString(*block, prefix + name, out) || out.empty()) {
+            out.clear();
+            number = 0;
+        } else
+            number = SsVersionTextToNumber(out);
+    };
+    text("FileVersion", FileVersion, FileVersionNumber);
+    text("ProductVersion", ProductVersion, ProductVersionNumber);
 }

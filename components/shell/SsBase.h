@@ -115,12 +115,58 @@ bool SsILRemoveLastID(TSsIdList* list);
 uint32_t SsILGetSize(const TSsIdList* list);
 void SsILFree(PSsIdList& list);
 
+// The parent's own identifier of an absolute list: the last identifier of
+// the list without its last one (nil for the desktop and its direct children).
+PSsIdList GetParentLastID(const TSsIdList* list);
+
 // ---- clipboard format of dragged shell items -----------------------------------
 
 // Number of the registered "Shell IDList Array" format.
 TClipFormat SsCFIdList();
 
 // ---- version ---------------------------------------------------------------------
+
+// The version block of a file. Only the running program carries one here
+// (the version set in the build); any other file has none.
+class TSsCustomVersionInfo : public TObject {
+public:
+    LUMI_CLASSNAME(TSsCustomVersionInfo)
+    // The program's own file, not loaded yet.
+    TSsCustomVersionInfo();
+
+    const QString& FileName() const { return fileName_; }
+    // Error 73 for a name of a file that does not exist; an empty name stands
+    // for the running program.
+    void SetFileName(const QString& name);
+    bool Loaded() const { return loaded_; }
+    // Loads the block when needed.
+    double GetFileVersion();
+    double GetProductVersion();
+    // With a key: Value := that string value (error 134 when absent, Value
+    // cleared). Without: the fixed block and the two version texts.
+    // Error 100 when the file has no version block.
+    void LoadVersionInfo(const AnsiString& key, AnsiString& value);
+
+    uint32_t FileVersionMS = 0;
+    uint32_t FileVersionLS = 0;
+    uint32_t ProductVersionMS = 0;
+    uint32_t ProductVersionLS = 0;
+    uint32_t FileOS = 0;
+    AnsiString FileVersion;
+    double FileVersionNumber = 0;
+    AnsiString ProductVersion;
+    double ProductVersionNumber = 0;
+
+private:
+    void EnsureLoaded();
+    QString fileName_;
+    bool loaded_ = false;
+};
+
+class TSsVersionInfo : public TSsCustomVersionInfo {
+public:
+    LUMI_CLASSNAME(TSsVersionInfo)
+};
 
 // Version of the installed shell: the namespace here is provided by the
 // installed Qt libraries, whose version text is read as a version number.

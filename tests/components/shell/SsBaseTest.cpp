@@ -1,4 +1,9 @@
 #include "SsBase.h"
+#include "Version.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -118,6 +123,11 @@ TEST(SsBase, IdListOperations)
     EXPECT_EQ(bytes.right(2), QByteArray(2, '\0'));
     SsILFree(clone);
     EXPECT_EQ(clone, nullptr);
+    // The parent's own identifier; none above the desktop's children.
+    EXPECT_EQ(GetParentLastID(&abs)->Ids(), std::vector<QByteArray>{"Pictures"});
+    const TSsIdList top({"/home/u"});
+    EXPECT_EQ(GetParentLastID(&top), nullptr);
+    EXPECT_EQ(GetParentLastID(&desktop), nullptr);
 }
 
 TEST(SsBase, ClipboardFormats)
@@ -131,4 +141,51 @@ TEST(SsBase, ClipboardFormats)
     EXPECT_EQ(MimeTypeOfFormat(f), mime);
     EXPECT_EQ(FormatOfMimeType(mime), f);
     EXPECT_EQ(MimeTypeOfFormat(15), "text/uri-list");
+}
+
+TEST(SsVersionInfo, ReadsTheProgramsOwnVersionAndRefusesOtherFiles)
+{
+    TSsVersionInfo info;
+    EXPECT_EQ(info.FileName(), QCoreApplication::applicationFilePath());
+    EXPECT_FALSE(info.Loaded());
+    const TBuildVersion v = BuildVersion();
+    const double expected = std::stod(std::to_string(v.Major) + "." + std::to_string(v.Minor));
+    EXPECT_DOUBLE_EQ(info.GetFileVersion(), expected);
+    EXPECT_TRUE(info.Loaded());
+    EXPECT_EQ(info.FileVersionMS, (v.Major << 16) | v.Minor);
+    EXPECT_DOUBLE_EQ(info.GetProductVersion(), expected);
+    AnsiString value;
+    info.LoadVersionInfo("ProductName", value);
+    EXPECT_EQ(value, "Lumiseite");
+    value = "old";
+    try {
+        info.LoadVersionInfo("NoSuchKey", value);
+        ADD_FAILURE() << "no error";
+    } catch (const ESsVersionInfoError& e) {
+        EXPECT_EQ(e.ErrorCode, 134);
+        EXPECT_EQ(value, "");
+    }
+
+    // Another existing file has no version block; a missing one cannot be named.
+    QTemporaryDir dir;
+    const QString other = dir.path() + "/other.bin";
+    QFile f(other);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    info.SetFileName(other);
+    EXPECT_FALSE(info.Loaded());
+    try {
+        info.GetFileVersion();
+        ADD_FAILURE() << "no error";
+    } catch (const ESsVersionInfoError& e) {
+        EXPECT_EQ(e.ErrorCode, 100);
+        EXPECT_EQ(e.Message, "File does not contain version info");
+    }
+    try {
+        info.SetFileName(dir.path() + "/missing.bin");
+        ADD_FAILURE() << "no error";
+    } catch (const ESsVersionInfoError& e) {
+        EXPECT_EQ(e.ErrorCode, 73);
+    }
+    EXPECT_EQ(info.FileName(), other);
 }
