@@ -6,16 +6,22 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLibrary>
 #include <QPageLayout>
 #include <QPainter>
+#include <QPrintEngine>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include <cstring>
 
 const char* const PdfPrinterName = "PDF-Datei";
 const char* const PdfPrinterModel = "PDF";
+
+std::function<void(const TSpoolJob& Job)> SpoolJobHook;
+std::function<QStringList()> SystemPrintersHook;
 
 // ---- device settings block ------------------------------------------------------------
 
@@ -118,6 +124,84 @@ bool TDeviceMode::FromBytes(const uint8_t* Data, size_t Size)
     return true;
 }
 
+// ---- spooler ----------------------------------------------------------------------
+
+namespace {
+
+// Qt's CUPS support keeps the options chosen in its print dialog (name, value,
+// name, value, ...) under this engine property.
+constexpr auto PPK_CupsOptions = QPrintEngine::PrintEnginePropertyKey(0xfe00);
+
+// The options Qt's CUPS engine would send with the job of Device.
+std::vector<std::pair<QByteArray, QByteArray>> SpoolOptions(QPrinter& Device)
+{
+    std::vector<std::pair<QByteArray, QByteArray>> options;
+    const QPageLayout layout = Device.pageLayout();
+    options.push_back({"media", layout.pageSize().key().toUtf8()});
+    const int copies = Device.copyCount();
+    if (copies > 1) {
+        options.push_back({"copies", QByteArray::number(copies)});
+        if (Device.collateCopies())
+            options.push_back({"Collate", "True"});
+    }
+    switch (Device.duplex()) {
+    case QPrinter::DuplexNone:
+        options.push_back({"sides", "one-sided"});
+        break;
+    case QPrinter::DuplexAuto:
+        options.push_back({"sides", layout.orientation() == QPageLayout::Portrait ? "two-sided-long-edge"
+                                                                               : "two-sided-short-edge"});
+        break;
+    case QPrinter::DuplexLongSide:
+        options.push_back({"sides", "two-sided-long-edge"});
+        break;
+    case QPrinter::DuplexShortSide:
+        options.push_back({"sides", "two-sided-short-edge"});
+        break;
+    }
+    if (layout.orientation() == QPageLayout::Landscape)
+        options.push_back({"landscape", ""});
+    if (QPrintEngine* engine = Device.printEngine()) {
+        const QStringList chosen = engine->property(PPK_CupsOptions).toStringList();
+        for (qsizetype i = 0; i + 1 < chosen.size(); i += 2)
+            options.push_back({chosen[i].toUtf8(), chosen[i + 1].toUtf8()});
+    }
+    return options;
+}
+
+// cupsPrintFile of the CUPS library, which Qt's print support loads anyway.
+void SpoolWithCups(const TSpoolJob& Job)
+{
+    struct TCupsOption {
+        char* Name;
+        char* Value;
+    };
+    using TPrintFile = int (*)(const char*, const char*, const char*, int, TCupsOption*);
+    using TLastErrorString = const char* (*)();
+    static QLibrary cups(QStringLiteral("cups"), 2);
+    auto printFile = reinterpret_cast<TPrintFile>(cups.resolve("cupsPrintFile"));
+    auto lastError = reinterpret_cast<TLastErrorString>(cups.resolve("cupsLastErrorString"));
+    if (!printFile)
+        throw EPrinter("The printing system cannot be reached");
+    std::vector<std::pair<QByteArray, QByteArray>> options = Job.Options;  // held while cups reads them
+    std::vector<TCupsOption> list;
+    for (auto& o : options)
+        list.push_back({o.first.data(), o.second.data()});
+    // The queue without its instance ("printer/instance").
+    const QByteArray queue = Job.PrinterName.section(QLatin1Char('/'), 0, 0).toLocal8Bit();
+    const int id = printFile(queue.constData(), QFile::encodeName(Job.FileName).constData(),
+                             Job.Title.toUtf8().constData(), int(list.size()),
+                             list.empty() ? nullptr : list.data());
+    if (id == 0) {
+        AnsiString message = "The print job could not be sent to the printer";
+        if (lastError && lastError())
+            message += AnsiString(": ") + toAnsi(QString::fromUtf8(lastError()));
+        throw EPrinter(message);
+    }
+}
+
+} // namespace
+
 // ---- printer ----------------------------------------------------------------------
 
 TPrinter::TPrinter() { Refresh(); }
@@ -132,7 +216,7 @@ void TPrinter::Refresh()
 {
     if (FPrinting)
         throw EPrinter("Printing in progress");
-    FPrinters = QPrinterInfo::availablePrinterNames();
+    FPrinters = SystemPrintersHook ? SystemPrintersHook() : QPrinterInfo::availablePrinterNames();
     FPrinters.removeAll(QString::fromLatin1(PdfPrinterName));
     FPrinters.append(QString::fromLatin1(PdfPrinterName));
     FDefaultName = QPrinterInfo::defaultPrinterName();
@@ -363,15 +447,24 @@ void TPrinter::BeginDoc()
                 ::Abort();
         }
         // Written beside the target and renamed over it when the job ends.
-        p.setOutputFileName(FPdfTarget + QStringLiteral(".part"));
+        FJobFile = FPdfTarget + QStringLiteral(".part");
+    } else {
+        // Written to a file of our own and spooled when the job ends, so that
+        // an aborted job sends nothing. Not named *.pdf: the printer keeps its
+        // own engine and metrics and only writes to the file.
+        QTemporaryFile reserve(QDir::tempPath() + QStringLiteral("/lumiseite-XXXXXX.spool"));
+        reserve.setAutoRemove(false);
+        if (!reserve.open())
+            throw EPrinter("Printer selected is not valid");
+        FJobFile = reserve.fileName();
     }
+    p.setOutputFileName(FJobFile);
     p.setDocName(Title);
     FCanvas = std::make_unique<TCanvas>(&p);
     QPainter* painter = FCanvas->Painter();
     if (!painter || !painter->isActive()) {
         FCanvas.reset();
-        if (IsPdfPrinter())
-            QFile::remove(FPdfTarget + QStringLiteral(".part"));
+        DropJobFile();
         throw EPrinter("Printer selected is not valid");
     }
     FPrinting = true;
@@ -386,20 +479,41 @@ void TPrinter::NewPage()
     ++FPageNumber;
 }
 
+void TPrinter::DropJobFile()
+{
+    if (!FJobFile.isEmpty())
+        QFile::remove(FJobFile);
+    FJobFile.clear();
+    if (!IsPdfPrinter())
+        FDevice->setOutputFileName(QString());  // back to the spooler
+}
+
 void TPrinter::EndDoc()
 {
     if (!FPrinting)
         throw EPrinter("Printer is not currently printing");
-    FCanvas.reset();  // ends the painter and with it the job
+    FCanvas.reset();  // ends the painter and with it the job file
     FPrinting = false;
     if (IsPdfPrinter()) {
-        const QString part = FPdfTarget + QStringLiteral(".part");
         QFile::remove(FPdfTarget);
-        if (!QFile::rename(part, FPdfTarget)) {
-            QFile::remove(part);
+        if (!QFile::rename(FJobFile, FPdfTarget)) {
+            DropJobFile();
             throw EFCreateError(toAnsi(QStringLiteral("Cannot create file \"%1\"").arg(FPdfTarget)));
         }
+        FJobFile.clear();
+        return;
     }
+    const TSpoolJob job{PrinterName(), FJobFile, Title, SpoolOptions(*FDevice)};
+    try {
+        if (SpoolJobHook)
+            SpoolJobHook(job);
+        else
+            SpoolWithCups(job);
+    } catch (...) {
+        DropJobFile();
+        throw;
+    }
+    DropJobFile();
 }
 
 void TPrinter::Abort()
@@ -408,8 +522,7 @@ void TPrinter::Abort()
         FDevice->abort();
         FCanvas.reset();
         FPrinting = false;
-        if (IsPdfPrinter())
-            QFile::remove(FPdfTarget + QStringLiteral(".part"));
+        DropJobFile();
     }
     FAborted = true;
 }

@@ -22,11 +22,13 @@
 #include "Classes.h"
 #include "Object.h"
 
+#include <QByteArray>
 #include <QPageSize>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QPrinter;
@@ -68,6 +70,21 @@ struct TDeviceMode {
 // above MaxBytes or beyond the bytes left.
 void WriteSizedText(TStream& Stream, const QString& Text);
 bool ReadSizedText(TStream& Stream, QString& Text, int32_t MaxBytes = 4096);
+
+// A finished job of a system printer on its way to the spooler: the PDF file
+// the job was written to, and the spooler's options for it.
+struct TSpoolJob {
+    QString PrinterName;
+    QString FileName;
+    QString Title;
+    std::vector<std::pair<QByteArray, QByteArray>> Options;
+};
+
+// Hands a finished job to the system's spooler (CUPS unless replaced, e.g. by
+// tests); raises EPrinter when the spooler does not take it.
+extern std::function<void(const TSpoolJob& Job)> SpoolJobHook;
+// The system's printers (QPrinterInfo unless replaced, e.g. by tests).
+extern std::function<QStringList()> SystemPrintersHook;
 
 // A paper the current printer offers.
 struct TPrinterPaper {
@@ -135,7 +152,9 @@ public:
     void BeginDoc();
     void NewPage();
     void EndDoc();
-    // Ends the job so that nothing of it is kept (the PDF file is not written).
+    // Ends the job so that nothing of it is kept: the PDF file is not written
+    // and nothing goes to the spooler. A system printer's job is written to a
+    // temporary file and spooled only when it ends.
     void Abort();
     int PageNumber() const { return FPageNumber; }
     TCanvas& Canvas();
@@ -152,6 +171,8 @@ private:
     void CreateDevice();
     void ApplyDevMode();
     QString SuggestedPdfName() const;
+    // Removes the running job's file.
+    void DropJobFile();
 
     QStringList FPrinters;
     QString FDefaultName;
@@ -164,6 +185,7 @@ private:
     bool FAborted = false;
     int FPageNumber = 0;
     QString FPdfTarget;  // the file the PDF job ends in
+    QString FJobFile;    // the file the running job is written to
 };
 
 // The global printer object, created on first use.

@@ -194,3 +194,75 @@ TEST(Printer, PdfJobWritesTheFileOnlyWhenItEnds)
     p.AskPdfFileName = nullptr;
     EXPECT_THROW(p.NewPage(), EPrinter);
 }
+
+// A system printer's job is written to a file of its own and handed to the
+// spooler only when it ends: an aborted job sends nothing and leaves no file.
+TEST(Printer, SystemPrinterSpoolsOnlyAFinishedJob)
+{
+    QTemporaryDir temp;
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    SystemPrintersHook = [] { return QStringList{QStringLiteral("Testdrucker")}; };
+    std::vector<TSpoolJob> jobs;
+    std::vector<QByteArray> heads;
+    bool refuse = false;
+    SpoolJobHook = [&](const TSpoolJob& Job) {
+        QFile f(Job.FileName);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << "the file is there while it is spooled";
+        heads.push_back(f.read(5));
+        jobs.push_back(Job);
+        if (refuse)
+            throw EPrinter("refused");
+    };
+    TPrinter& p = Printer();
+    p.Refresh();
+    ASSERT_EQ(p.Printers(), QStringList({QStringLiteral("Testdrucker"), QStringLiteral("PDF-Datei")}));
+    p.SetPrinterIndex(0);
+    EXPECT_FALSE(p.IsPdfPrinter());
+    TDeviceMode m = p.DevMode();
+    m.PageSizeId = QPageSize::A5;
+    m.PageSizeKey = QStringLiteral("A5");
+    m.PaperWidth = 148;
+    m.PaperHeight = 210;
+    m.Copies = 3;
+    p.SetDevMode(m);
+    p.Title = QStringLiteral("Album");
+    auto job = [&](void (TPrinter::*Finish)()) {
+        p.BeginDoc();
+        p.Canvas().Painter()->fillRect(0, 0, 100, 100, Qt::black);
+        p.NewPage();
+        p.Canvas().Painter()->fillRect(0, 0, 100, 100, Qt::black);
+        (p.*Finish)();
+    };
+
+    job(&TPrinter::Abort);
+    EXPECT_TRUE(jobs.empty()) << "an aborted job is not spooled";
+    EXPECT_FALSE(p.Printing());
+
+    job(&TPrinter::EndDoc);
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(heads[0], QByteArray("%PDF-"));
+    EXPECT_EQ(jobs[0].PrinterName, QStringLiteral("Testdrucker"));
+    EXPECT_EQ(jobs[0].Title, QStringLiteral("Album"));
+    auto option = [&](const char* Name) -> QByteArray {
+        for (const auto& o : jobs[0].Options)
+            if (o.first == Name)
+                return o.second;
+        return "(none)";
+    };
+    EXPECT_EQ(option("media"), QByteArray("A5"));
+    EXPECT_EQ(option("copies"), QByteArray("3"));
+    EXPECT_EQ(option("sides"), QByteArray("one-sided"));
+    EXPECT_EQ(option("landscape"), QByteArray("(none)"));
+
+    refuse = true;
+    EXPECT_THROW(job(&TPrinter::EndDoc), EPrinter);
+    EXPECT_EQ(jobs.size(), 2u);
+    EXPECT_FALSE(p.Printing());
+    EXPECT_TRUE(QDir(temp.path()).entryList(QDir::Files).isEmpty()) << "no job file is left behind";
+
+    SpoolJobHook = nullptr;
+    SystemPrintersHook = nullptr;
+    qputenv("TMPDIR", oldTemp);
+    p.Refresh();
+}
