@@ -313,6 +313,13 @@ void TUndoElementSizePos::Undo(TFBDocument& Document)
         if (elemIndex >= 0 && elemIndex < page->Elements.Count())
             page->Elements.Move(now, elemIndex);
     } else {
+        // An element dragged onto the facing page and back again comes home
+        // at the end of its list: it goes back to its place first, so that
+        // the copy is loaded into it and not into the one now at that place.
+        if (destPage == pageIndex && destElem != elemIndex && destElem >= 0 &&
+            destElem < page->Elements.Count() && elemIndex >= 0 &&
+            elemIndex < page->Elements.Count())
+            page->Elements.Move(destElem, elemIndex);
         e = ElementAt(Document, pageIndex, &TFBPage::Elements, elemIndex);
         if (!e)
             return;

@@ -283,6 +283,31 @@ TEST(MainView, DragAcrossTheSpineMovesToTheFacingPageAndUndoesBack)
     EXPECT_SAME_DOCUMENT(SavedBytes(f.Doc), before);
 }
 
+TEST(MainView, DragOverTheSpineAndBackUndoesOnlyTheDraggedElement)
+{
+    ViewFixture f(2, 4);
+    TFBTextElement* first = AddText(f.Page(2), 150, 75, 40, 20);
+    TFBTextElement* second = AddText(f.Page(2), 50, 20, 30, 10);
+    TFBMainView& v = f.Show();
+    v.SetScreen(1);
+    const std::vector<uint8_t> before = SavedBytes(f.Doc);
+    const QPoint start = f.Px(f.Page(2), 150, 75);
+    Press(v, start);
+    MoveTo(v, f.Px(f.Page(3), 30, 80));
+    ASSERT_EQ(first->Page, f.Page(3));
+    MoveTo(v, f.Px(f.Page(2), 120, 90));
+    Release(v, f.Px(f.Page(2), 120, 90));
+    // Back on its own page, but now behind the other element.
+    ASSERT_EQ(first->Page, f.Page(2));
+    EXPECT_EQ(f.Page(2)->Elements.IndexOf(first), 1);
+    GetUndoManager().Undo(f.Doc);
+    EXPECT_EQ(f.Page(2)->Elements.IndexOf(first), 0);
+    EXPECT_FLOAT_EQ(first->CenterX, 150);
+    EXPECT_FLOAT_EQ(second->CenterX, 50);
+    EXPECT_FLOAT_EQ(second->Width, 30);
+    EXPECT_SAME_DOCUMENT(SavedBytes(f.Doc), before);
+}
+
 TEST(MainView, TrackerResizesAndRotatesTheFocusedElement)
 {
     ViewFixture f(0, 1);
