@@ -99,10 +99,18 @@ TSsToken* TSsNodeHeap::Copy(const TSsToken* token)
 
 AnsiString MaskToPattern(const AnsiString& mask)
 {
+    // Characters of a file name that the pattern syntax would take as
+    // operators are escaped, so that every mask compiles and matches them
+    // literally; inside the first character's class the same holds for the
+    // characters a class treats specially.
+    static const AnsiString operators = ".\\[]()|{}+^$";
+    static const AnsiString classSpecials = "\\]^-";
     AnsiString p = "(";
     size_t i = 0;
     if (!mask.empty() && mask[0] != '*' && mask[0] != '?') {
         p += "(^[";
+        if (classSpecials.find(mask[0]) != AnsiString::npos)
+            p += '\\';
         p += mask[0];
         p += "])";
         i = 1;
@@ -113,7 +121,7 @@ AnsiString MaskToPattern(const AnsiString& mask)
             p += ".*";
         else if (c == '?')
             p += i == 0 ? "(^.)" : ".?";
-        else if (c == '.' || c == '\\') {
+        else if (operators.find(c) != AnsiString::npos) {
             p += '\\';
             p += c;
         } else

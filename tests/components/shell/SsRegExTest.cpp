@@ -68,6 +68,16 @@ TEST(SsRegEx, FileMasks)
         {"?x", "yx", true, true},
         {"img*", "IMG_0001.JPG", true, true},
         {"*", "", true, true},
+        // Characters of file names that are pattern operators match themselves.
+        {"a[1].jpg", "a[1].jpg", true, true},
+        {"a[1].jpg", "a1.jpg", true, false},
+        {"foto (1*", "foto (12).jpg", true, true},
+        {"a+b|c{d}$", "a+b|c{d}$", true, true},
+        {"a+b|c{d}$", "aab", true, false},
+        {"^x*", "^xy", true, true},
+        {"]*", "]z", true, true},
+        {"-*", "-z", true, true},
+        {"\\*", "\\z", true, true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Masks(c.masks, c.name, c.ignoreCase), c.match) << c.masks << " / " << c.name;
