@@ -72,6 +72,9 @@ TFBMainView::TFBMainView(QWidget* Owner, TFBDocument* Document)
     FDC = std::make_unique<TBitmapDrawContext>(*FBitmap);
     UpdateVirtualSize();
     SetupTransformation();
+    // The page view holds the focus state that every undo item records.
+    if (!GetUndoManager().UIStateHost())
+        GetUndoManager().SetUIStateHost(this);
 }
 
 TFBMainView::~TFBMainView()

@@ -705,6 +705,17 @@ TEST(MainView, FocusStateTravelsWithTheUndoItem)
     EXPECT_EQ(v.FocusedElement(), text);
     EXPECT_EQ(pageNotices, 1);
     GetMulticaster().OnCurrentPageChanged = nullptr;
+    // A page view made while no other records the focus state takes that
+    // part by itself, and gives it up when it goes.
+    GetUndoManager().SetUIStateHost(nullptr);
+    {
+        TFBMainView second(nullptr, &f.Doc);
+        EXPECT_EQ(GetUndoManager().UIStateHost(), static_cast<TUndoUIStateHost*>(&second));
+        TFBMainView third(nullptr, &f.Doc);
+        EXPECT_EQ(GetUndoManager().UIStateHost(), static_cast<TUndoUIStateHost*>(&second));
+    }
+    EXPECT_EQ(GetUndoManager().UIStateHost(), nullptr);
+    GetUndoManager().SetUIStateHost(&v);
     // A state without a focused element leaves none focused.
     TUndoItem item;
     item.Data().WriteInteger("UIState", "ViewIndex", 0);
