@@ -165,7 +165,9 @@ void TFotobuchPrinter::LoadPrintSettings()
     const int index = name.isEmpty() ? -1 : int(p.Printers().indexOf(name));
     if (index < 0)
         return;
-    p.SetPrinterIndex(index);
+    // The paper prepared for the document stays unless fitting stored settings
+    // replace it.
+    PrinterSupport().SelectPrinterKeepingChoices(index);
     const int32_t size = reg.GetDataSize(key, "DeviceMode");
     if (size > 0) {
         // Settings that do not fit this printer, or damaged ones, leave its defaults.

@@ -188,6 +188,18 @@ void TPrinterSupport::ResetDevModeKeepingChoices()
     p.SetDevMode(mode);
 }
 
+void TPrinterSupport::SelectPrinterKeepingChoices(int Index)
+{
+    TPrinter& p = Printer();
+    const TDeviceMode kept = p.DevMode();
+    p.SetPrinterIndex(Index);
+    TDeviceMode mode = kept;
+    mode.PrinterName = p.PrinterName();
+    mode.Model = p.Model();
+    p.SetDevMode(mode);
+    ResetDevModeKeepingChoices();
+}
+
 void TPrinterSupport::SaveToStream(TStream& Stream)
 {
     TPrinter& p = Printer();

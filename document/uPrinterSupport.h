@@ -60,6 +60,9 @@ public:
     // The printer's defaults, keeping paper, orientation, copies, and colour,
     // duplex and resolution where the printer offers them, and full page.
     void ResetDevModeKeepingChoices();
+    // Makes the printer at Index the current one; the choices made so far go
+    // over to it where it offers them.
+    void SelectPrinterKeepingChoices(int Index);
     void SaveToStream(TStream& Stream);
     bool LoadFromStream(TStream& Stream);
     int GetMaxCopies();

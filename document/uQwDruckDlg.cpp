@@ -215,14 +215,7 @@ void TQwDruckDlg::cbDruckerChange()
     const int index = cbDrucker->currentIndex();
     if (index < 0)
         return;
-    // The choices made so far go over to the new printer where it offers them.
-    const TDeviceMode kept = p.DevMode();
-    p.SetPrinterIndex(index);
-    TDeviceMode mode = kept;
-    mode.PrinterName = p.PrinterName();
-    mode.Model = p.Model();
-    p.SetDevMode(mode);
-    PrinterSupport().ResetDevModeKeepingChoices();
+    PrinterSupport().SelectPrinterKeepingChoices(index);
     ShowPrinterInfo();
     RandlosverschiebungY = float(TQwRegIniFile::Instance().ReadFloat(
         SettingsKey + "\\" + toAnsi(p.PrinterName()), "RandlosverschiebungY", RandlosverschiebungY));

@@ -350,21 +350,28 @@ TEST(FotobuchPrinter, StoredSettingsAreCheckedBeforeUse)
     std::vector<uint8_t> damaged = a3.ToBytes();
     damaged.resize(damaged.size() - 3);
 
+    // Refused settings leave the paper prepared for the document (A5 here).
     struct Case {
         const char* what;
+        const char* printer;
         std::vector<uint8_t> block;
         int id;
     } cases[] = {
-        {"fitting", a3.ToBytes(), QPageSize::A3},
-        {"another printer model", foreign.ToBytes(), QPageSize::A4},
-        {"damaged", damaged, QPageSize::A4},
+        {"fitting", "PDF-Datei", a3.ToBytes(), QPageSize::A3},
+        {"another printer model", "PDF-Datei", foreign.ToBytes(), QPageSize::A5},
+        {"damaged", "PDF-Datei", damaged, QPageSize::A5},
+        {"unknown printer", "Buero Laser", a3.ToBytes(), QPageSize::A5},
     };
     for (const Case& c : cases) {
-        reg.WriteWideString(key, "Drucker", QStringLiteral("PDF-Datei"));
+        reg.WriteWideString(key, "Drucker", QString::fromLatin1(c.printer));
         reg.WriteBinaryData(key, "DeviceMode", c.block.data(), int32_t(c.block.size()));
         PrinterSupport().SetPaperCode(11);
+        PrinterSupport().SetCopies(3);
         printer.LoadPrintSettings();
         EXPECT_EQ(Printer().DevMode().PageSizeId, c.id) << c.what;
+        EXPECT_EQ(Printer().PrinterName(), QStringLiteral("PDF-Datei")) << c.what;
+        const bool known = QString::fromLatin1(c.printer) == QStringLiteral("PDF-Datei");
+        EXPECT_EQ(Printer().DevMode().Copies, known ? 1 : 3) << c.what << ": an unknown printer changes nothing";
     }
 
     // Written back as the block of the current settings.
