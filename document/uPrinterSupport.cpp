@@ -251,7 +251,9 @@ bool TPrinterSupport::LoadFromStream(TStream& Stream)
         ResetDevModeKeepingChoices();
         return false;
     }
-    p.SetPrinterIndex(index);
+    // A refused block leaves the found printer with the settings it had.
+    if (index != p.PrinterIndex())
+        p.SetPrinterIndex(index);
     TDeviceMode mode;
     if (!mode.FromBytes(block.data(), block.size()) || !p.Fits(mode)) {
         PrintMessage(QMessageBox::Warning,
