@@ -86,6 +86,8 @@ int TMemoryList::Add(std::vector<uint8_t> block)
 
 void TMemoryList::Delete(int index)
 {
+    if (index < 0 || index >= Count())
+        throw EListError(Format("List index out of bounds (%d)", {index}));
     blocks_.erase(blocks_.begin() + index);
 }
 

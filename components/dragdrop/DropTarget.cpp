@@ -75,11 +75,15 @@ int TControlList::Add(QWidget* control)
 
 void TControlList::Insert(int index, QWidget* control)
 {
+    if (index < 0 || index > Count())
+        throw EListError(Format("List index out of bounds (%d)", {index}));
     items_.insert(items_.begin() + index, control);
 }
 
 void TControlList::Delete(int index)
 {
+    if (index < 0 || index >= Count())
+        throw EListError(Format("List index out of bounds (%d)", {index}));
     items_.erase(items_.begin() + index);
 }
 

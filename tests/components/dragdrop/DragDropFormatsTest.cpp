@@ -200,6 +200,10 @@ TEST(DragDropFormats, FileNamesAreBoundedByTheDescriptor)
     names.Assign(other);
     EXPECT_EQ(names.Count(), 1);
     EXPECT_EQ(names.Strings(0), "c");
+    // An index outside the list is an error, not a stray write.
+    EXPECT_THROW(names.Delete(1), EListError);
+    EXPECT_THROW(list.Delete(-1), EListError);
+    EXPECT_EQ(names.Count(), 1);
 }
 
 TEST(DragDropFormats, TextDataFormatConversions)

@@ -111,6 +111,9 @@ TEST(DropTarget, RegistersEachControlBehindItsContainers)
         order.push_back(target.Targets.Controls(i));
     EXPECT_EQ(order, (std::vector<QWidget*>{&parent, child, other, grandchild}));
     EXPECT_TRUE(child->acceptDrops());
+    EXPECT_THROW(target.Targets.Delete(4), EListError);
+    EXPECT_THROW(target.Targets.Insert(5, child), EListError);
+    EXPECT_EQ(target.Targets.Count(), 4);
 
     // Setting Target leaves only that control registered.
     target.SetTarget(other);
