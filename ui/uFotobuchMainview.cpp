@@ -336,6 +336,9 @@ void TFBMainView::SetFocusedElement(TFBElement* Element)
 {
     ValidateFocus();
     if (Element != FFocused) {
+        // A drag belongs to the element it started on (and to its undo item).
+        FMoveHandler = FUpHandler = nullptr;
+        FMoving = false;
         FTracker.Shown = false;
         InvalidateElement(FFocused);
         FFocused = Element;

@@ -308,6 +308,25 @@ TEST(MainView, DragOverTheSpineAndBackUndoesOnlyTheDraggedElement)
     EXPECT_SAME_DOCUMENT(SavedBytes(f.Doc), before);
 }
 
+TEST(MainView, UndoDuringADragEndsTheDrag)
+{
+    ViewFixture f(0, 1);
+    TFBTextElement* text = AddText(f.Page(0), 100, 40, 80, 20);
+    TFBMainView& v = f.Show();
+    const QPoint start = f.Px(f.Page(0), 100, 40);
+    Press(v, start);
+    MoveTo(v, start + QPoint(36, 0));
+    ASSERT_NEAR(text->CenterX, 110, 0.01f);
+    // The edit menu's undo while the button is still held.
+    v.SetFocusedElement(nullptr);
+    GetUndoManager().Undo(f.Doc);
+    EXPECT_EQ(v.FocusedElement(), text);
+    MoveTo(v, start + QPoint(72, 0));
+    Release(v, start + QPoint(72, 0));
+    EXPECT_FLOAT_EQ(text->CenterX, 100);  // no change without its undo item
+    EXPECT_EQ(GetUndoManager().Count(), 0);
+}
+
 TEST(MainView, TrackerResizesAndRotatesTheFocusedElement)
 {
     ViewFixture f(0, 1);
