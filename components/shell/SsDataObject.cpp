@@ -22,8 +22,6 @@ void PutU32(QByteArray& b, uint32_t v)
 TSsDataObject::TSsDataObject(std::vector<const TSsIdList*> itemLists, const TSsIdList* folderList)
     : parent_(SsILClone(folderList)), items_(std::move(itemLists))
 {
-    if (items_.size() > MaxItems)
-        items_.resize(MaxItems);
     if (!parent_)
         parent_ = std::make_unique<TSsIdList>();
     SsILRemoveLastID(parent_.get());

@@ -17,9 +17,9 @@ using TSsEnumFormatEtc = TStdEnumFormatEtc;
 
 class TSsDataObject : public IDataObject {
 public:
-    static constexpr size_t MaxItems = 16384;
     // Item lists are relative to the parent of folderList (the caller keeps
-    // them alive for the object's life).
+    // them alive for the object's life). Their number has no limit: a drag of
+    // many items carries every one of them.
     TSsDataObject(std::vector<const TSsIdList*> itemLists, const TSsIdList* folderList);
 
     HRESULT QueryGetData(const FORMATETC& format) override;

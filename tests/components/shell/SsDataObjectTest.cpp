@@ -54,6 +54,24 @@ TEST(SsDataObject, IdListArrayOfOneFolder)
     EXPECT_EQ(uint32_t(block.size()), 12 + SsILGetSize(parent.get()) + SsILGetSize(rel.get()));
 }
 
+TEST(SsDataObject, CarriesEveryItemOfALargeDrag)
+{
+    ShellFixture fx;
+    PSsIdList folder = SsPathToIdList(fx.Path("b.jpg"));
+    std::vector<PSsIdList> items;
+    std::vector<const TSsIdList*> refs;
+    for (int i = 0; i < 16385; ++i) {
+        items.push_back(std::make_unique<TSsIdList>(std::vector<QByteArray>{"f" + QByteArray::number(i)}));
+        refs.push_back(items.back().get());
+    }
+    TSsDataObject data(refs, folder.get());
+    EXPECT_EQ(data.Paths().size(), 16385);
+    EXPECT_EQ(data.Paths().last(), fx.Path("f16384"));
+    QByteArray block;
+    ASSERT_EQ(Get(data, SsCFIdList(), block), S_OK);
+    EXPECT_EQ(U32(block, 0), 16385u);
+}
+
 TEST(SsDataObject, FileDropBlockAndFormats)
 {
     ShellFixture fx;
