@@ -266,8 +266,13 @@ void TUndoScreenCopy::RestoreScreen(TFBDocument& Document, bool Insert)
         }
     }
     const int links = d.ReadInteger(Root, "PictureLinkCount", 0);
-    for (int k = 0; k < links; ++k)
-        Document.AddPictureLink()->LoadFromDataFile(d, "PicLink" + IntToStr(k));
+    for (int k = 0; k < links; ++k) {
+        TFBPictureLink* link = Document.AddPictureLink();
+        link->LoadFromDataFile(d, "PicLink" + IntToStr(k));
+        // None of its frames is there (their pages did not fit the document).
+        if (link->Count() == 0)
+            Document.RemovePictureLink(link);
+    }
 }
 
 void TUndoSeiteLoeschen::Undo(TFBDocument& Document)

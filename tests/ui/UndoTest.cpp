@@ -353,6 +353,14 @@ TEST(UndoItems, IndicesThatNoLongerFitDoNothing)
         item->Undo(small);
         EXPECT_SAME_DOCUMENT(SavedBytes(small), before);
     }
+    // A deleted spread whose place lies beyond the pages: neither its pages
+    // nor its picture links come back, not even as empty links.
+    TUndoSeiteLoeschen spread(&big.Doc, 1);
+    TFBDocument none;
+    none.ScreenMode = 2;
+    spread.Undo(none);
+    EXPECT_EQ(none.Pages.Count(), 0);
+    EXPECT_EQ(none.PictureLinkCount(), 0);
 }
 
 TEST(UndoItems, ElementDeleteWithoutClassNameUndoesNothing)
