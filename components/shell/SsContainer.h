@@ -97,7 +97,11 @@ public:
     std::function<void(TSsContainer* sender, TSsValueReader& reader, void*& data)> OnLoadData;
     std::function<void(TSsContainer* sender, TSsValueWriter& writer, void* data)> OnStoreData;
 
-    int32_t Count() const { return count_; }
+    int32_t Count() const
+    {
+        std::lock_guard<std::recursive_mutex> guard(lock_);
+        return count_;
+    }
     const TSsNodeClass* NodeClass() const { return nodeClass_; }
 
     // Calls action for each datum until it answers false.
