@@ -12,6 +12,7 @@
 #include "ulocalize.h"
 
 #include <QPushButton>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -407,10 +408,34 @@ void TFotobuchPrinter::PrintAsBitmap(TPrinterDrawContext& DC, TFBPage& Page, con
         t.Pop();
         return r;
     };
-    const TRect R = mapped();
+    // Where the page origin lies on the printer: scaling by 1/d in page units
+    // maps a printer pixel p to (p - o) / d + o of the reduced bitmap.
+    const float ox = t.Matrix()[2];
+    const float oy = t.Matrix()[5];
+    TRect R = mapped();
     t.Push();
     t.ScaleUniform(1.0f / float(FDivisor));
-    const TRect r = mapped();
+    TRect r = mapped();
+    // Only the part on the paper is rendered, so that an element reaching far
+    // beyond it (a damaged document) gets no bitmap of its whole size.
+    const TRect& paper = DC.DeviceBounds;
+    if (R.Left < paper.Left || R.Top < paper.Top || R.Right > paper.Right || R.Bottom > paper.Bottom) {
+        const double d = FDivisor;
+        auto reduced = [d](double P, double O) { return (P - O) / d + O; };
+        auto full = [d](double Q, double O) { return int32_t(Round((Q - O) * d + O)); };
+        TRect visible;
+        if (IntersectRect(visible, R, paper))
+            r = TRect{std::max(r.Left, int32_t(std::floor(reduced(visible.Left, ox)))),
+                      std::max(r.Top, int32_t(std::floor(reduced(visible.Top, oy)))),
+                      std::min(r.Right, int32_t(std::ceil(reduced(visible.Right, ox)))),
+                      std::min(r.Bottom, int32_t(std::ceil(reduced(visible.Bottom, oy))))};
+        if (IsRectEmpty(visible) || IsRectEmpty(r)) {
+            t.Pop();
+            return;
+        }
+        // Each bitmap pixel covers d x d printer pixels.
+        R = TRect{full(r.Left, ox), full(r.Top, oy), full(r.Right + 1, ox), full(r.Bottom + 1, oy)};
+    }
     TBitmap bitmap;
     bitmap.SetPixelFormat(pf32bit);
     bitmap.SetSize(r.Right - r.Left + 1, r.Bottom - r.Top + 1);

@@ -438,3 +438,32 @@ TEST(FotobuchPrinter, ShadowedTextOnAColouredPage)
             dark = PixelAtMm(img, 100, x, y).lightness() < 80;
     EXPECT_TRUE(dark);
 }
+
+// Pictures reaching beyond the paper are rendered for the part on it: one
+// hanging over the left edge ends where it should, and one of absurd size
+// (a damaged document) still fills the page.
+TEST(FotobuchPrinter, PicturesBeyondThePaper)
+{
+    struct Case {
+        const char* what;
+        float left, top, w, h;
+        double redX, whiteX;  // mm on the paper, at y = 100
+    } cases[] = {
+        {"over the left edge", -30, 50, 80, 100, 49, 51},
+        {"absurdly large", -50000, -50000, 100000, 100000, 209, -1},
+    };
+    for (const Case& c : cases) {
+        auto doc = MakeDocument(0, 210, 297, {None});
+        doc->PrintPaperSize = 9;
+        AddPicture(*doc->Pages.GetPage(0), c.left, c.top, c.w, c.h, Red);
+        TPrintRun run;
+        run.Print(*doc);
+        const QImage img = RenderPdfPage(run.File, 1, 100);
+        ASSERT_FALSE(img.isNull()) << c.what;
+        EXPECT_TRUE(Near(PixelAtMm(img, 100, 1, 100), Qt::red)) << c.what;
+        EXPECT_TRUE(Near(PixelAtMm(img, 100, c.redX, 100), Qt::red)) << c.what;
+        if (c.whiteX > 0) {
+            EXPECT_TRUE(Near(PixelAtMm(img, 100, c.whiteX, 100), Qt::white)) << c.what;
+        }
+    }
+}
