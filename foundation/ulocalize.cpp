@@ -4,6 +4,7 @@
 #include "ParamStr.h"
 #include "SysUtils.h"
 #include "WVLValidateEdit.h"
+#include "WaitCursor.h"
 #include "uQwRegistry.h"
 
 #include <QAbstractButton>
@@ -183,25 +184,6 @@ bool HasFormAncestor(const QObject* o)
             return true;
     return false;
 }
-
-class TWaitCursor {
-public:
-    TWaitCursor() : active_(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr)
-    {
-        if (active_)
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~TWaitCursor()
-    {
-        if (active_)
-            QGuiApplication::restoreOverrideCursor();
-    }
-    TWaitCursor(const TWaitCursor&) = delete;
-    TWaitCursor& operator=(const TWaitCursor&) = delete;
-
-private:
-    bool active_;
-};
 
 // ---- component properties ----------------------------------------------------------------
 
