@@ -470,6 +470,51 @@ TEST(Master, LanguageSwitchIsStored)
     EXPECT_EQ(m.windowTitle(), QStringLiteral("Unbenannt") + Product);
 }
 
+// Every offered language names the message-box buttons and the page in its
+// own words, and its file has every text of the German one.
+TEST(Master, EveryLanguageFileIsComplete)
+{
+    Window w;
+    TMaster& m = *w.M;
+    auto keysOf = [] {
+        QStringList sections, keys, result;
+        Localizer().LanguageIni().ReadSections(sections);
+        for (const QString& s : sections) {
+            Localizer().LanguageIni().ReadSection(s, keys);
+            for (const QString& k : keys)
+                result.append(s + QLatin1Char('/') + k);
+        }
+        return result;
+    };
+    m.mnuSpracheDeutsch->trigger();
+    const QStringList german = keysOf();
+    ASSERT_TRUE(german.contains(QStringLiteral("Default/IDS_mbYes")));
+
+    struct Case {
+        QAction* Entry;
+        const char *Yes, *Cancel, *Page, *Warning;
+    };
+    const Case cases[] = {
+        {m.mnuSpracheDeutsch, "&Ja", "Abbrechen", "Seite 1", "Warnung"},
+        {m.mnuSpracheEnglisch, "&Yes", "Cancel", "Page 1", "Warning"},
+        {m.mnuSpracheFranzoesisch, "&Oui", "Annuler", "Page 1", "Avertissement"},
+        {m.mnuSpracheSpanisch, "&Sí", "Cancelar", "Página 1", "Advertencia"},
+        {m.mnuSpracheHollaendisch, "&Ja", "Annuleren", "Pagina 1", "Waarschuwing"},
+    };
+    for (const Case& c : cases) {
+        c.Entry->trigger();
+        SCOPED_TRACE(Localizer().LanguageIndex());
+        EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QString::fromUtf8(c.Yes));
+        EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString::fromUtf8(c.Cancel));
+        EXPECT_EQ(QCoreApplication::translate("MsgDlg", "Warning"), QString::fromUtf8(c.Warning));
+        EXPECT_EQ(m.lblSeitenzahl->text(), QString::fromUtf8(c.Page));
+        const QStringList keys = keysOf();
+        for (const QString& k : german)
+            EXPECT_TRUE(keys.contains(k)) << k.toStdString();
+    }
+    m.mnuSpracheDeutsch->trigger();
+}
+
 TEST(Master, WindowPositionPersists)
 {
     {
