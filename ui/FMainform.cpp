@@ -36,6 +36,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -49,6 +50,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QTranslator>
 #include <QVBoxLayout>
 
 namespace {
@@ -447,6 +449,17 @@ void TMaster::FormCreate()
     FIdleConnection = connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
                               this, [this] { AppIdle(); });
     Localizer().ChooseStartLanguage();
+    // Neither a stored language nor an offered one of the user's: the
+    // designed German stays, and its file names the framework's buttons and keys.
+    QStringList loaded;
+    Localizer().LanguageIni().ReadSections(loaded);
+    if (loaded.isEmpty() && !Localizer().ResWriteMode()) {
+        try {
+            Localizer().SetLanguage(Localizer().LanguageIndex());
+        } catch (const Exception&) {
+            // An unreadable language file leaves the designed texts.
+        }
+    }
 }
 
 void TMaster::BuildLeftPanel()
@@ -650,8 +663,35 @@ void TMaster::BeforeLocalize()
         RegisterDefaultStringKey(QString::fromLatin1(c.Key), fromAnsi(c.Default));
 }
 
+void TMaster::LoadFrameworkTranslation()
+{
+    QLocale::Language language;
+    switch (Localizer().LanguageIndex()) {
+    case 0: language = QLocale::German; break;
+    case 1: language = QLocale::English; break;
+    case 2: language = QLocale::French; break;
+    case 3: language = QLocale::Italian; break;
+    case 4: language = QLocale::Spanish; break;
+    case 9: language = QLocale::Dutch; break;
+    default: return;
+    }
+    if (!FFrameworkTexts)
+        FFrameworkTexts = std::make_unique<QTranslator>();
+    QCoreApplication::removeTranslator(FFrameworkTexts.get());
+    if (!FFrameworkTexts->load(QLocale(language), QStringLiteral("qtbase"), QStringLiteral("_"),
+                               QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return;
+    QCoreApplication::installTranslator(FFrameworkTexts.get());
+    // The language file's own framework texts are asked first.
+    QStringList loaded;
+    Localizer().LanguageIni().ReadSections(loaded);
+    if (!loaded.isEmpty())
+        Localizer().LocalizeLibraryTexts();
+}
+
 void TMaster::AfterLocalize()
 {
+    LoadFrameworkTranslation();
     if (FDoc) {
         UpdatePageLabel();
         UpdateCaption();

@@ -23,6 +23,7 @@ class QSplitter;
 class QStatusBar;
 class QTabWidget;
 class QToolButton;
+class QTranslator;
 class TDropDummy;
 class TDropEmptySource;
 class TFBDocument;
@@ -197,11 +198,14 @@ private:
     // After the document was built, opened or reset: view, lists, caption.
     void DocumentReplaced();
     bool CanDeleteFocused() const;
+    // Qt's own texts (file and print dialogs) in the current language.
+    void LoadFrameworkTranslation();
     QString Text(const char* Key) const;
 
     std::unique_ptr<TFBDocument> FDoc;
     TFBMainView* FMainView = nullptr;
     QMetaObject::Connection FIdleConnection;
+    std::unique_ptr<QTranslator> FFrameworkTexts;
 };
 
 // The application's main window while it exists, else null.

@@ -22,6 +22,8 @@
 #include <QListWidget>
 #include <QCloseEvent>
 #include <QFile>
+#include <QKeySequence>
+#include <QLibraryInfo>
 #include <QMenu>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -513,6 +515,44 @@ TEST(Master, EveryLanguageFileIsComplete)
             EXPECT_TRUE(keys.contains(k)) << k.toStdString();
     }
     m.mnuSpracheDeutsch->trigger();
+}
+
+// A user whose locale the program does not offer and who never chose a
+// language gets the German buttons and key names with the German texts.
+TEST(Master, UnofferedLocaleKeepsGermanThrough)
+{
+    QLocale::setDefault(QLocale::c());
+    TQwRegIniFile::Instance().WriteString("", "Sprache", "");  // no language stored
+    {
+        Window w;
+        EXPECT_EQ(Localizer().LanguageIndex(), 0);
+        EXPECT_EQ(w.M->BtnAlbumNeu->text(), QStringLiteral("Neu"));
+        EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Ja"));
+        EXPECT_EQ(QKeySequence(Qt::CTRL | Qt::Key_N).toString(QKeySequence::NativeText), QStringLiteral("Strg+N"));
+    }
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+}
+
+// Qt's own dialogs (file and print) follow the chosen language where the
+// system carries Qt's translations.
+TEST(Master, FrameworkDialogsFollowTheLanguage)
+{
+    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!QFile::exists(dir + QStringLiteral("/qtbase_fr.qm")) || !QFile::exists(dir + QStringLiteral("/qtbase_de.qm")))
+        GTEST_SKIP() << "Qt's translations are not installed";
+    Window w;
+    const auto lookIn = [] { return QCoreApplication::translate("QFileDialog", "Look in:"); };
+    w.M->mnuSpracheEnglisch->trigger();
+    EXPECT_EQ(lookIn(), QStringLiteral("Look in:"));
+    w.M->mnuSpracheDeutsch->trigger();
+    const QString german = lookIn();
+    EXPECT_NE(german, QStringLiteral("Look in:"));
+    w.M->mnuSpracheFranzoesisch->trigger();
+    EXPECT_NE(lookIn(), QStringLiteral("Look in:"));
+    EXPECT_NE(lookIn(), german);
+    // The language file's own button texts still come first.
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Oui"));
+    w.M->mnuSpracheDeutsch->trigger();
 }
 
 TEST(Master, WindowPositionPersists)
