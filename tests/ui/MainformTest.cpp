@@ -27,6 +27,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -503,9 +504,13 @@ TEST(Master, EveryLanguageFileIsComplete)
         {m.mnuSpracheSpanisch, "&Sí", "Cancelar", "Página 1", "Advertencia"},
         {m.mnuSpracheHollaendisch, "&Ja", "Annuleren", "Pagina 1", "Waarschuwing"},
     };
+    m.show();
     for (const Case& c : cases) {
         c.Entry->trigger();
         SCOPED_TRACE(Localizer().LanguageIndex());
+        QApplication::processEvents();
+        // The left panel's tabs all fit beside each other.
+        EXPECT_LE(m.PageControlLeft->tabBar()->sizeHint().width(), m.PageControlLeft->width());
         EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QString::fromUtf8(c.Yes));
         EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString::fromUtf8(c.Cancel));
         EXPECT_EQ(QCoreApplication::translate("MsgDlg", "Warning"), QString::fromUtf8(c.Warning));
