@@ -101,7 +101,9 @@ void TDocumentDrawer::DrawPictureElement(TFBElement& Element, TDrawContext& DC, 
     }
     if (Bare)
         return;
+    // The outline must not depend on the pen style a caller left behind.
     DC.SetPenColor(0xC0C0C0);
+    DC.SetPenStyle(psSolid);
     DC.GetBrush().SetStyle(bsClear);
     DC.RotatedRectangle(Element.CenterX, Element.CenterY, Element.Width, Element.Height,
                         Element.Angle);

@@ -143,6 +143,7 @@ TEST(DocumentDrawer, EmptyFramesOutlinedOnlyWhenNotBare)
         auto* turned = Place(page->Pictures, std::make_unique<TFBPictureElement>(page), 85, 25, 10, 30);
         turned->Angle = 90;  // lies across: 30 x 10 mm
         Surface s(100, 50);
+        s.DC->SetPenStyle(psClear);  // as a caller may leave it
         DocumentDrawer().DrawPage(*page, *s.DC, 0, bare);
         const QRgb grey = qRgb(0xC0, 0xC0, 0xC0);
         EXPECT_EQ(s.Near(30, 25, grey), !bare);
