@@ -2,17 +2,15 @@
 // record back through the index. Reports records per second and the time of the
 // large file against the small one: with lookups of constant cost the ratio
 // stays near 20 (20,000 / 1,000 records) and must stay below it.
+#include "BenchSupport.h"
 #include "uDataFile.h"
 
 #include "SysUtils.h"
 
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <map>
-#include <string>
+#include <utility>
 
 namespace {
 
@@ -62,52 +60,30 @@ void BM_DataFileWriteReopenRead(benchmark::State& state)
         benchmark::Counter(double(records) * double(state.iterations()),
                            benchmark::Counter::kIsRate);
 }
-// The fastest of several repetitions is the least disturbed by the machine.
 BENCHMARK(BM_DataFileWriteReopenRead)
     ->Arg(1000)
     ->Arg(20000)
     ->Unit(benchmark::kMillisecond)
-    ->Repetitions(7)
-    ->ComputeStatistics("min",
-                        [](const std::vector<double>& v) {
-                            return *std::min_element(v.begin(), v.end());
-                        })
-    ->DisplayAggregatesOnly(true);
+    ->Apply(FastestOf<7>);
 
-// Console output plus the fastest time per iteration (milliseconds) of each size.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "min" &&
-                !run.error_occurred)
-                milliseconds[std::stoi(run.run_name.args)] = run.GetAdjustedRealTime();
-    }
-    std::map<int, double> milliseconds;
-};
-
-}  // namespace
-
-int main(int argc, char** argv)
+// Records per second of each size and the time of the large file against the small
+// one; the exit code is 1 when that ratio reaches 20.
+int PrintRecordsPerSecond(const TFastestRunReporter& Runs)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    for (const auto& [records, ms] : reporter.milliseconds)
-        std::printf("fastest run of %d records: %.2f ms, %.0f records/s\n", records, ms,
-                    records / ms * 1000.0);
-    const auto small = reporter.milliseconds.find(1000);
-    const auto large = reporter.milliseconds.find(20000);
-    if (small == reporter.milliseconds.end() || large == reporter.milliseconds.end())
+    const auto small = Runs.Time("BM_DataFileWriteReopenRead/1000");
+    const auto large = Runs.Time("BM_DataFileWriteReopenRead/20000");
+    for (const auto& [records, ms] : {std::pair{1000, small}, std::pair{20000, large}})
+        if (ms)
+            std::printf("fastest run of %d records: %.2f ms, %.0f records/s\n", records, *ms,
+                        records / *ms * 1000.0);
+    if (!small || !large)
         return 0;
-    const double ratio = large->second / small->second;
+    const double ratio = *large / *small;
     std::printf("time for 20000 records / time for 1000 records: %.2f (must stay below 20)\n",
                 ratio);
     return ratio < 20.0 ? 0 : 1;
 }
+
+}  // namespace
+
+LUMI_BENCHMARK_MAIN(PrintRecordsPerSecond)

@@ -10,6 +10,7 @@
 //     decodes nothing.
 //
 // The pictures are made once per run in a temporary folder (this takes a while).
+#include "BenchSupport.h"
 #include "uDataFile.h"
 #include "uDocDrawer.h"
 #include "uFotobuchBildManager.h"
@@ -20,22 +21,15 @@
 #include "uBitmapDrawContext.h"
 #include "uRTFDrawer.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QLocale>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <map>
 #include <memory>
-#include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -45,85 +39,9 @@ constexpr int kPages = 48;
 constexpr int kPictureWidth = 4000;   // 12 megapixels
 constexpr int kPictureHeight = 3000;
 
-// ---- memory figures --------------------------------------------------------------------
-
-// A value in kB from /proc/self/status ("VmHWM", "VmRSS").
-double StatusMegabytes(const char* Key)
+TPhotoFolder& Pictures()
 {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const std::string key = std::string(Key) + ":";
-    while (std::getline(in, line))
-        if (line.compare(0, key.size(), key) == 0)
-            return std::stod(line.substr(key.size())) / 1024.0;
-    return 0;
-}
-
-// Starts a new peak of the resident memory.
-void ResetPeakMemory()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-
-// ---- pictures ------------------------------------------------------------------------------
-
-// A camera-like picture: soft gradients, bands that differ per picture and fine
-// grain, so that every picture is distinct and compresses like a photo.
-QImage MakePicture(int Index)
-{
-    QImage img(kPictureWidth, kPictureHeight, QImage::Format_RGB32);
-    uint32_t seed = 2654435761u * uint32_t(Index + 1);
-    for (int y = 0; y < kPictureHeight; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(img.scanLine(y));
-        for (int x = 0; x < kPictureWidth; ++x) {
-            seed = seed * 1664525u + 1013904223u;
-            const int grain = int(seed >> 26) - 32;
-            const int band = ((x / (40 + Index)) + (y / (30 + 2 * Index))) % 3 * 24;
-            const int r = std::clamp(x * 200 / kPictureWidth + band + grain, 0, 255);
-            const int g = std::clamp(y * 180 / kPictureHeight + (Index * 37) % 60 + grain, 0, 255);
-            const int b = std::clamp(120 + band - grain + (x ^ y) % 17, 0, 255);
-            row[x] = 0xFF000000u | uint32_t(r << 16) | uint32_t(g << 8) | uint32_t(b);
-        }
-    }
-    return img;
-}
-
-class TPictureFolder {
-public:
-    TPictureFolder()
-    {
-        std::fprintf(stderr, "making %d pictures of %d x %d in %s ...\n", kPictures,
-                     kPictureWidth, kPictureHeight, qPrintable(dir_.path()));
-        std::vector<std::thread> workers;
-        const int n = int(std::max(1u, std::thread::hardware_concurrency()));
-        for (int t = 0; t < n; ++t)
-            workers.emplace_back([this, t, n] {
-                for (int i = t; i < kPictures; i += n)
-                    MakePicture(i).save(File(i), "JPG", 90);
-            });
-        for (auto& w : workers)
-            w.join();
-    }
-    QString File(int Index) const
-    {
-        return dir_.filePath(QStringLiteral("Bild%1.jpg").arg(Index, 3, 10, QLatin1Char('0')));
-    }
-    QString Path(const QString& Name) const { return dir_.filePath(Name); }
-    double Megabytes() const
-    {
-        qint64 sum = 0;
-        for (int i = 0; i < kPictures; ++i)
-            sum += QFileInfo(File(i)).size();
-        return double(sum) / (1024.0 * 1024.0);
-    }
-
-private:
-    QTemporaryDir dir_;
-};
-
-TPictureFolder& Pictures()
-{
-    static TPictureFolder folder;
+    static TPhotoFolder folder(kPictures, kPictureWidth, kPictureHeight);
     return folder;
 }
 
@@ -134,18 +52,6 @@ const char* const kCaption =
     "\\blue120;}\\pard\\qc\\f0\\fs32\\cf1 Sommer an der K\\'fcste\\par\\pard\\f1\\fs22\\cf0 "
     "Drei Wochen mit Wind, Watt und langen Abenden am Strand; die Bilder zeigen den Hafen, "
     "die D\\'fcnen und das Leuchtfeuer bei Nacht.\\par}";
-
-template <class T>
-T* Place(TFBElementList& List, std::unique_ptr<T> E, float L, float T0, float W, float H)
-{
-    E->CenterX = L + W / 2;
-    E->CenterY = T0 + H / 2;
-    E->Width = W;
-    E->Height = H;
-    T* raw = E.get();
-    List.Add(std::move(E));
-    return raw;
-}
 
 std::unique_ptr<TFBDocument> NewDocument()
 {
@@ -168,11 +74,12 @@ std::unique_ptr<TFBDocument> MakePhotoBook()
         const int frames = p < 4 ? 3 : 2;
         const float h = 230.0f / frames;
         for (int f = 0; f < frames; ++f) {
-            auto* e = Place(pg->Pictures, std::make_unique<TFBPictureElement>(pg), 15, 15 + f * h,
-                            180, h - 5);
+            auto* e = AddElement(pg->Pictures, std::make_unique<TFBPictureElement>(pg), 105,
+                                 15 + f * h + (h - 5) / 2, 180, h - 5);
             e->LoadPictureFromFile(Pictures().File(picture++));
         }
-        auto* text = Place(pg->Elements, std::make_unique<TFBTextElement>(pg), 15, 250, 180, 35);
+        auto* text =
+            AddElement(pg->Elements, std::make_unique<TFBTextElement>(pg), 105, 267.5f, 180, 35);
         text->Drawer->SetRTFText(kCaption);
     }
     return doc;
@@ -186,15 +93,16 @@ std::unique_ptr<TFBDocument> MakeDrawPage()
     TFBPage* pg = page.get();
     doc->Pages.Add(std::move(page));
     for (int i = 0; i < 6; ++i) {
-        auto* e = Place(pg->Pictures, std::make_unique<TFBPictureElement>(pg),
-                        10 + (i % 2) * 97.5f, 10 + (i / 2) * 62.0f, 92.5f, 58);
+        auto* e = AddElement(pg->Pictures, std::make_unique<TFBPictureElement>(pg),
+                             56.25f + (i % 2) * 97.5f, 39 + (i / 2) * 62.0f, 92.5f, 58);
         e->LoadPictureFromFile(Pictures().File(i));
         e->SetBorderWidth(0.5f);
     }
-    auto* text = Place(pg->Elements, std::make_unique<TFBTextElement>(pg), 10, 198, 90, 88);
+    auto* text = AddElement(pg->Elements, std::make_unique<TFBTextElement>(pg), 55, 242, 90, 88);
     text->Drawer->SetRTFText(kCaption);
     text->SetHasShadow(true);
-    auto* cal = Place(pg->Calendars, std::make_unique<TFBKalenderElement>(pg), 107.5f, 198, 92.5f, 88);
+    auto* cal = AddElement(pg->Calendars, std::make_unique<TFBKalenderElement>(pg), 153.75f, 242,
+                           92.5f, 88);
     cal->KalenderData->SetJahr(2026);
     cal->KalenderData->SetMonat(12);
     cal->KalenderData->ShowSondertage = true;
@@ -288,15 +196,12 @@ void BM_LoadPhotoBook(benchmark::State& state)
     state.counters["before_MB"] = before;
 }
 
-// The fastest of three runs is the least disturbed by the machine.
-double Fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
-
-BENCHMARK(BM_SavePhotoBook)->Iterations(1)->Repetitions(3)->ComputeStatistics("min", Fastest)
-    ->DisplayAggregatesOnly(true)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_CopySavedFile)->Iterations(1)->Repetitions(3)->ComputeStatistics("min", Fastest)
-    ->DisplayAggregatesOnly(true)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_LoadPhotoBook)->Iterations(1)->Repetitions(3)->ComputeStatistics("min", Fastest)
-    ->DisplayAggregatesOnly(true)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SavePhotoBook)->Iterations(1)->Apply(FastestOf<3>)->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_CopySavedFile)->Iterations(1)->Apply(FastestOf<3>)->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_LoadPhotoBook)->Iterations(1)->Apply(FastestOf<3>)->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // ---- (2) drawing a page -----------------------------------------------------------------
 
@@ -334,44 +239,19 @@ void BM_DrawPage(benchmark::State& state)
 BENCHMARK(BM_DrawPage)->ArgName("dpi")->Arg(0)->Arg(300)->Unit(benchmark::kMillisecond)
     ->UseRealTime()->MinTime(2.0);
 
-// Console output plus the fastest save, copy and load times.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "min" &&
-                !run.error_occurred)
-                milliseconds[run.run_name.function_name] = run.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> milliseconds;
-};
+// The save and load times against copying the saved file.
+int PrintRatiosToCopy(const TFastestRunReporter& Runs)
+{
+    const auto copy = Runs.Time("BM_CopySavedFile");
+    if (!copy)
+        return 0;
+    std::printf("cp of the saved file: %.1f ms\n", *copy);
+    for (const char* name : {"BM_SavePhotoBook", "BM_LoadPhotoBook"})
+        if (const auto ms = Runs.Time(name))
+            std::printf("%s: %.1f ms = %.1f x cp\n", name, *ms, *ms / *copy);
+    return 0;
+}
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));  // the program's own texts
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    const auto& ms = reporter.milliseconds;
-    const auto copy = ms.find("BM_CopySavedFile");
-    if (copy == ms.end())
-        return 0;
-    std::printf("cp of the saved file: %.1f ms\n", copy->second);
-    for (const char* name : {"BM_SavePhotoBook", "BM_LoadPhotoBook"}) {
-        const auto it = ms.find(name);
-        if (it != ms.end())
-            std::printf("%s: %.1f ms = %.1f x cp\n", name, it->second, it->second / copy->second);
-    }
-    return 0;
-}
+LUMI_BENCHMARK_MAIN(PrintRatiosToCopy)

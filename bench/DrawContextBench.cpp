@@ -2,10 +2,10 @@
 // bitmap draw context, at 300 dpi (2480 x 3508 pixels) and at screen size
 // (96 dpi, 794 x 1123), by each of its picture operations. Milliseconds per
 // call; the "turned" variants rotate the picture by 5 degrees.
+#include "BenchSupport.h"
 #include "Canvas.h"
 #include "uBitmapDrawContext.h"
 
-#include <QGuiApplication>
 #include <QImage>
 #include <benchmark/benchmark.h>
 
@@ -15,21 +15,6 @@ namespace {
 
 constexpr float kPageW = 210;
 constexpr float kPageH = 297;
-
-const QImage& Picture()
-{
-    static const QImage picture = [] {
-        QImage img(6000, 4000, QImage::Format_ARGB32);
-        for (int y = 0; y < img.height(); ++y) {
-            auto* row = reinterpret_cast<uint32_t*>(img.scanLine(y));
-            for (int x = 0; x < img.width(); ++x)
-                row[x] = 0xFF000000u | uint32_t((x * 255 / 6000) << 16) | uint32_t((y * 255 / 4000) << 8) |
-                         uint32_t((x ^ y) & 0xFF);
-        }
-        return img;
-    }();
-    return picture;
-}
 
 // An A4 page at Dpi with a draw context in millimetres.
 struct Page {
@@ -51,37 +36,42 @@ void BM_DrawImageGDIPlus(benchmark::State& state)
 {
     Page page(int(state.range(0)));
     const float angle = float(state.range(1));
+    const QImage& photo = LargePhoto();
     for (auto _ : state)
-        page.dc->DrawImageGDIPlus(Picture(), kCX, kCY, kW, kH, angle, 0, 0, 6000, 4000);
+        page.dc->DrawImageGDIPlus(photo, kCX, kCY, kW, kH, angle, 0, 0, 6000, 4000);
 }
 BENCHMARK(BM_DrawImageGDIPlus)->ArgNames({"dpi", "angle"})->Args({300, 0})->Args({300, 5})
     ->Args({96, 0})->Args({96, 5})->Unit(benchmark::kMillisecond);
 
-void BM_DrawBitmapData(benchmark::State& state)
+// The photo locked as bitmap data, drawn by Draw(dc, data) on a page of range(0) dpi
+// turned by range(1) degrees about the picture's centre.
+template <class FDraw>
+void DrawLockedPhoto(benchmark::State& state, FDraw Draw)
 {
     Page page(int(state.range(0)));
-    QImage pic = Picture();
+    QImage pic = LargePhoto();
     BitmapData data;
     LockBits(pic, data);
-    if (state.range(1) != 0) {
+    if (state.range(1) != 0)
         page.dc->Transformation->RotateAt(kCX, kCY, float(state.range(1)));
-    }
     for (auto _ : state)
-        page.dc->DrawBitmapData(data, kCX - kW / 2, kCY - kH / 2, kW, kH, 0, 0, 6000, 4000);
+        Draw(*page.dc, data);
+}
+
+void BM_DrawBitmapData(benchmark::State& state)
+{
+    DrawLockedPhoto(state, [](TBitmapDrawContext& dc, const BitmapData& data) {
+        dc.DrawBitmapData(data, kCX - kW / 2, kCY - kH / 2, kW, kH, 0, 0, 6000, 4000);
+    });
 }
 BENCHMARK(BM_DrawBitmapData)->ArgNames({"dpi", "angle"})->Args({300, 0})->Args({300, 5})
     ->Args({96, 0})->Unit(benchmark::kMillisecond);
 
 void BM_DrawImageAlpha(benchmark::State& state)
 {
-    Page page(int(state.range(0)));
-    QImage pic = Picture();
-    BitmapData data;
-    LockBits(pic, data);
-    if (state.range(1) != 0)
-        page.dc->Transformation->RotateAt(kCX, kCY, float(state.range(1)));
-    for (auto _ : state)
-        page.dc->DrawImageAlpha(data, kCX - kW / 2, kCY - kH / 2, kW, kH, 0, 0, 6000, 4000);
+    DrawLockedPhoto(state, [](TBitmapDrawContext& dc, const BitmapData& data) {
+        dc.DrawImageAlpha(data, kCX - kW / 2, kCY - kH / 2, kW, kH, 0, 0, 6000, 4000);
+    });
 }
 BENCHMARK(BM_DrawImageAlpha)->ArgNames({"dpi", "angle"})->Args({300, 0})->Args({300, 5})
     ->Args({96, 0})->Unit(benchmark::kMillisecond);
@@ -96,16 +86,4 @@ BENCHMARK(BM_DrawShadowRect)->ArgNames({"dpi"})->Arg(300)->Arg(96)->Unit(benchma
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    Picture();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+LUMI_BENCHMARK_MAIN()

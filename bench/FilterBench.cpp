@@ -1,5 +1,6 @@
 // The picture filters on a 24-megapixel picture (6000 x 4000), in megapixels
 // per second.
+#include "BenchSupport.h"
 #include "uPictureFilter.h"
 
 #include <benchmark/benchmark.h>
@@ -8,42 +9,20 @@
 
 namespace {
 
-constexpr int cWidth = 6000;
-constexpr int cHeight = 4000;
-
-// A photo-like picture: colour gradients with some noise.
-const QImage& Picture()
-{
-    static const QImage img = [] {
-        QImage i(cWidth, cHeight, QImage::Format_ARGB32);
-        uint32_t seed = 12345;
-        for (int y = 0; y < cHeight; ++y) {
-            QRgb* line = reinterpret_cast<QRgb*>(i.scanLine(y));
-            for (int x = 0; x < cWidth; ++x) {
-                seed = seed * 1664525u + 1013904223u;
-                const int n = int(seed >> 28);
-                line[x] = qRgb((x * 255 / cWidth + n) & 255, (y * 255 / cHeight + n) & 255,
-                               ((x + y) * 255 / (cWidth + cHeight)) & 255);
-            }
-        }
-        return i;
-    }();
-    return img;
-}
-
 template <typename F>
 void RunFilter(benchmark::State& state, F&& filter)
 {
-    QImage img = Picture().copy();
+    QImage img = LargePhoto().copy();
     for (auto _ : state) {
         state.PauseTiming();
-        img = Picture().copy();
+        img = LargePhoto().copy();
         state.ResumeTiming();
         filter(img);
         benchmark::DoNotOptimize(img.constBits());
     }
-    state.counters["MP/s"] = benchmark::Counter(double(cWidth) * cHeight / 1e6,
-                                                benchmark::Counter::kIsIterationInvariantRate);
+    const double megapixels = double(LargePhoto().width()) * LargePhoto().height() / 1e6;
+    state.counters["MP/s"] =
+        benchmark::Counter(megapixels, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void BM_HKIGFilter(benchmark::State& state)
@@ -73,4 +52,4 @@ BENCHMARK(BM_HSLFilter)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SWColFilter)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CreateCloneCopy90)->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+LUMI_BENCHMARK_MAIN()

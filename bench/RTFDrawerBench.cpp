@@ -3,14 +3,14 @@
 // drawing it into a 100 x 160 mm box at screen resolution and at 300 dpi.
 // Drawing the same words as plain wrapped text through the draw context is the
 // baseline; the ratio against it is printed at the end. Milliseconds per call.
+#include "BenchSupport.h"
 #include "uBitmapDrawContext.h"
 #include "uRTFDrawer.h"
 
-#include <QGuiApplication>
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
+#include <string>
 
 namespace {
 
@@ -119,37 +119,19 @@ void BM_PlainDrawText(benchmark::State& state)
 }
 BENCHMARK(BM_PlainDrawText)->Arg(96)->Arg(300)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0)
-                seconds[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> seconds;
-};
-
-}  // namespace
-
-int main(int argc, char** argv)
+// Drawing rich text against plain wrapped text at each resolution.
+int PrintRatiosToPlainText(const TFastestRunReporter& Runs)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    for (const char* dpi : {"96", "300"}) {
-        const auto rich = reporter.seconds.find(std::string("BM_RTFDraw/") + dpi);
-        const auto plain = reporter.seconds.find(std::string("BM_PlainDrawText/") + dpi);
-        if (rich != reporter.seconds.end() && plain != reporter.seconds.end())
-            std::printf("%s dpi: rich text draw / plain wrapped text draw: %.2f\n", dpi,
-                        rich->second / plain->second);
+    for (const std::string dpi : {"96", "300"}) {
+        const auto rich = Runs.Time("BM_RTFDraw/" + dpi);
+        const auto plain = Runs.Time("BM_PlainDrawText/" + dpi);
+        if (rich && plain)
+            std::printf("%s dpi: rich text draw / plain wrapped text draw: %.2f\n", dpi.c_str(),
+                        *rich / *plain);
     }
     return 0;
 }
+
+}  // namespace
+
+LUMI_BENCHMARK_MAIN(PrintRatiosToPlainText)

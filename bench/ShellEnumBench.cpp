@@ -1,16 +1,14 @@
 // Enumerating a folder of 10,000 files with their sizes and dates through
 // the shell enumerator, against a plain directory listing as the baseline.
+#include "BenchSupport.h"
 #include "SsShellController.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-
-#include <cstdio>
 
 namespace {
 constexpr int FileCount = 10000;
@@ -81,13 +79,4 @@ BENCHMARK(ShellEnumerator)->Unit(benchmark::kMillisecond);
 BENCHMARK(PlainListing)->Unit(benchmark::kMillisecond);
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+LUMI_BENCHMARK_MAIN()

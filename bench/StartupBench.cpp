@@ -3,7 +3,7 @@
 // shown and painted, and the new-project command reached (the wizard is
 // answered at once). The first start of the process is reported apart, as it
 // also pays for loading the language and the fonts.
-#include "Application.h"
+#include "BenchSupport.h"
 #include "FDateiNeuDlg.h"
 #include "FMainform.h"
 #include "FStartbild.h"
@@ -13,7 +13,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QElapsedTimer>
-#include <QLocale>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <memory>
@@ -47,18 +46,10 @@ int main(int argc, char** argv)
     qputenv("HOME", root);
     qputenv("XDG_CONFIG_HOME", root + "/config");
     qputenv("XDG_DATA_HOME", root + "/data");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication app(argc, argv);
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    TBenchProgram program(argc, argv);
     StartImageMinimumTime = 0;
     ShowModalHook = [](QDialog&) { return 2; };
 
     std::printf("first start of the process: %.1f ms to the main window\n", StartOnce());
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return program.Run();
 }
