@@ -58,7 +58,7 @@ void BM_PrintPhotoBookToPdf(benchmark::State& state)
     TPrinter& p = Printer();
     p.SetPrinterIndex(int(p.Printers().indexOf(QString::fromLatin1(PdfPrinterName))));
     p.OutputFileName = out.filePath(QStringLiteral("fotobuch.pdf"));
-    ExecModalHook = [](QDialog& D) { return int(dynamic_cast<TQwDruckDlg*>(&D) ? QDialog::Accepted : QDialog::Rejected); };
+    ShowModalHook = [](QDialog& D) { return int(dynamic_cast<TQwDruckDlg*>(&D) ? QDialog::Accepted : QDialog::Rejected); };
     double seconds = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
@@ -67,7 +67,7 @@ void BM_PrintPhotoBookToPdf(benchmark::State& state)
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.SetIterationTime(seconds);
     }
-    ExecModalHook = nullptr;
+    ShowModalHook = nullptr;
     const QFileInfo pdf(p.OutputFileName);
     if (!pdf.exists())
         state.SkipWithError("no PDF written");

@@ -133,7 +133,7 @@ void TDruckpositionKnickDlg::BtnJustageClick()
     PrinterSupport().SaveToStream(saved);
     {
         std::unique_ptr<TKalibrierung> dlg(TLocalizerForm::create<TKalibrierung>(this));
-        if (ExecModal(*dlg) == QDialog::Accepted)
+        if (ShowModalDialog(*dlg) == QDialog::Accepted)
             SetVerschiebung(-dlg->GetResult());
     }
     saved.SetPosition(0);

@@ -80,7 +80,7 @@ bool TDruckvorschau::Execute(TFBDocument& Document, TPageSelection& Selection)
     std::unique_ptr<TDruckvorschau> form(
         TLocalizerForm::create<TDruckvorschau>(main ? main->MainFormWidget() : nullptr));
     form->Setup(Document, Selection);
-    return ExecModal(*form) == QDialog::Accepted;
+    return ShowModalDialog(*form) == QDialog::Accepted;
 }
 
 void TDruckvorschau::Setup(TFBDocument& Document, TPageSelection& Selection)

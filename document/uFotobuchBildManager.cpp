@@ -9,6 +9,7 @@
 #include "uDataFile.h"
 #include "uDebug.h"
 #include "uInfoAusgabe.h"
+#include "uModalDialog.h"
 #include "uKalender.h"
 #include "uPictureFilter.h"
 #include "ulocalize.h"
@@ -332,7 +333,6 @@ int32_t TBildmanager::MaxInMemoryFor(uint64_t TotalPhysicalBytes)
 TBildmanager::TBildmanager()
     : AvailableMemory([] { return AvailablePhysicalMemory(); })
     , Sleep([](int ms) { QThread::msleep(ulong(ms)); })
-    , ExecuteDialog([](QDialog& d) { return d.exec() == QDialog::Accepted; })
 {
     MaxInMemory = MaxInMemoryFor(TotalPhysicalMemory());
     Debug().LogFmt("%d Bilder maximal gleichzeitig im Speicher", {MaxInMemory});
@@ -520,7 +520,7 @@ bool TBildmanager::RunSliderDialog(TDlgFilterBase* Dialog, int32_t RefIndex, int
     // The dialog filters an unturned copy in place on OK.
     auto copy = std::make_unique<QImage>(full->copy());
     dlg->SetPicture(copy.get(), Angle);
-    if (!ExecuteDialog(*dlg))
+    if (ShowModalDialog(*dlg) != QDialog::Accepted)
         return false;
     ReplaceBitmap(*item, std::move(copy), Prefix);
     return true;
@@ -554,7 +554,7 @@ bool TBildmanager::ShowRedEyeDlg(int32_t RefIndex, int Angle)
         return false;
     // The brush works on the picture as the user sees it, turned.
     dlg->SetPicture(*CreateCloneCopy(full, Angle), Angle);
-    if (!ExecuteDialog(*dlg) || !dlg->Picture())
+    if (ShowModalDialog(*dlg) != QDialog::Accepted || !dlg->Picture())
         return false;
     ReplaceBitmap(*item, CreateCloneCopy(dlg->Picture(), -Angle), QStringLiteral("C "));
     return true;

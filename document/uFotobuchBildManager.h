@@ -12,7 +12,6 @@
 #include <memory>
 #include <vector>
 
-class QDialog;
 class QWidget;
 class TCustomDataFile;
 class TBildmanager;
@@ -109,8 +108,6 @@ public:
     // Seams: the free memory figure and the pause of the memory loops.
     std::function<uint64_t()> AvailableMemory;
     std::function<void(int Milliseconds)> Sleep;
-    // Runs a filter dialog modally; true on OK.
-    std::function<bool(QDialog& Dialog)> ExecuteDialog;
 
 private:
     int IndexOf(int32_t RefIndex) const;

@@ -15,7 +15,6 @@
 #include <cmath>
 #include <cstring>
 
-std::function<int(QDialog& Dialog)> ExecModalHook;
 std::function<void(QMessageBox::Icon Icon, const QString& Text)> PrintMessageHook;
 
 QString FillPlaceholders(const QString& Text, const QStringList& Values)
@@ -39,13 +38,6 @@ QString ApplicationTitle()
         if (!app->Title.isEmpty())
             return app->Title;
     return QApplication::applicationDisplayName();
-}
-
-int ExecModal(QDialog& Dialog)
-{
-    if (ExecModalHook)
-        return ExecModalHook(Dialog);
-    return Dialog.exec();
 }
 
 void PrintMessage(QMessageBox::Icon Icon, const QString& Text)
@@ -144,7 +136,7 @@ bool TPrinterSupport::ShowPrinterProperties(QWidget* ParentWindow)
 {
     QPrinter& device = Printer().Device();
     QPageSetupDialog dialog(&device, ParentWindow);
-    if (ExecModal(dialog) != QDialog::Accepted)
+    if (ShowModalDialog(dialog) != QDialog::Accepted)
         return false;
     TDeviceMode mode = Printer().DevMode();
     const QPageLayout layout = device.pageLayout();

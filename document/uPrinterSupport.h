@@ -5,6 +5,7 @@
 // user's choices, the printer's property dialog, and the whole printer choice
 // as a stream. Also the draw context on the printer, and the seams through
 // which the print dialogs run modally and show their messages.
+#include "uModalDialog.h"
 #include "AnsiString.h"
 #include "Canvas.h"
 #include "Classes.h"
@@ -110,9 +111,6 @@ QString FillPlaceholders(const QString& Text, const QStringList& Values);
 // The application's title (its display name when no title is set).
 QString ApplicationTitle();
 
-// Runs a print dialog modally (QDialog::exec unless replaced, e.g. by tests).
-extern std::function<int(QDialog& Dialog)> ExecModalHook;
-int ExecModal(QDialog& Dialog);
 // Shows a message box with one OK button (unless replaced).
 extern std::function<void(QMessageBox::Icon Icon, const QString& Text)> PrintMessageHook;
 void PrintMessage(QMessageBox::Icon Icon, const QString& Text);

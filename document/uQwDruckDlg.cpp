@@ -198,7 +198,7 @@ int TQwDruckDlg::Execute()
     shDruckposition->setGeometry(b.adjusted(-2, -2, 2, 2));
     shDruckposition->setVisible(!BtnDruckposition->isHidden());
 
-    const int result = ExecModal(*this);
+    const int result = ShowModalDialog(*this);
     if (result == QDialog::Accepted) {
         PrinterSupport().SetCopies(edAnzahl->Value());
     } else {
@@ -250,7 +250,7 @@ void TQwDruckDlg::BtnDruckpositionClick()
 {
     std::unique_ptr<TDruckpositionKnickDlg> dlg(TLocalizerForm::create<TDruckpositionKnickDlg>(MainForm()));
     dlg->SetVerschiebung(RandlosverschiebungY);
-    if (ExecModal(*dlg) == QDialog::Accepted)
+    if (ShowModalDialog(*dlg) == QDialog::Accepted)
         RandlosverschiebungY = dlg->Verschiebung;
 }
 

@@ -306,6 +306,7 @@ TEST(BildManager, RotatesThroughTheCornerMapping)
 
 #include "DlgFilter.h"
 #include "DlgRoteAugen.h"
+#include "uModalDialog.h"
 
 TEST(BildManager, FilterDialogsReplaceThePictureOnlyOnOk)
 {
@@ -315,17 +316,21 @@ TEST(BildManager, FilterDialogsReplaceThePictureOnlyOnOk)
     const int32_t r = m.AddFile(path);
     const QRgb before = m.GetFullBitmap(r)->pixel(50, 30);
 
-    m.ExecuteDialog = [](QDialog&) { return false; };
+    struct TRestore {
+        ~TRestore() { ShowModalHook = Saved; }
+        decltype(ShowModalHook) Saved = ShowModalHook;
+    } restore;
+    ShowModalHook = [](QDialog&) { return int(QDialog::Rejected); };
     EXPECT_FALSE(m.ShowHKIGDlg(r, 90));
     EXPECT_EQ(m.FindItem(r)->FileName, path);
     EXPECT_EQ(m.GetFullBitmap(r)->pixel(50, 30), before);
 
     QSize shown;
-    m.ExecuteDialog = [&](QDialog& d) {
+    ShowModalHook = [&](QDialog& d) {
         auto& dlg = dynamic_cast<TDlgFilterHKIG&>(d);
         dlg.Slider(0)->SetPosition(40);  // brighter
         dlg.BtnOKClick();
-        return true;
+        return int(QDialog::Accepted);
     };
     EXPECT_TRUE(m.ShowHKIGDlg(r, 90));
     auto* it = m.FindItem(r);
@@ -336,10 +341,10 @@ TEST(BildManager, FilterDialogsReplaceThePictureOnlyOnOk)
     const QImage stored = QImage::fromData(it->Bytes.Memory(), int(it->Bytes.Size()));
     EXPECT_GT(qGreen(stored.pixel(50, 30)), qGreen(before) + 20);
 
-    m.ExecuteDialog = [&](QDialog& d) {
+    ShowModalHook = [&](QDialog& d) {
         auto& dlg = dynamic_cast<TDlgRoteAugen&>(d);
         shown = dlg.Picture()->size();
-        return true;
+        return int(QDialog::Accepted);
     };
     EXPECT_TRUE(m.ShowRedEyeDlg(r, 90));
     EXPECT_EQ(shown, QSize(40, 60));                          // the dialog sees it turned

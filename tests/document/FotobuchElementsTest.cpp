@@ -1,3 +1,4 @@
+#include "uModalDialog.h"
 #include "uFotobuchDocument.h"
 
 #include "Canvas.h"
@@ -809,14 +810,14 @@ TEST(FotobuchPictureElement, FilterDialogsWorkOnTheFramesOwnCopy)
     const int32_t shared = a->RefIndex;
 
     struct TRestore {
-        ~TRestore() { BildManager().ExecuteDialog = Saved; }
-        decltype(BildManager().ExecuteDialog) Saved = BildManager().ExecuteDialog;
+        ~TRestore() { ShowModalHook = Saved; }
+        decltype(ShowModalHook) Saved = ShowModalHook;
     } restore;
     std::vector<QString> shown;
     bool accept = false;
-    BildManager().ExecuteDialog = [&](QDialog& dlg) {
+    ShowModalHook = [&](QDialog& dlg) {
         shown.push_back(QString::fromLatin1(dynamic_cast<TObject&>(dlg).ClassName()));
-        return accept;
+        return int(accept ? QDialog::Accepted : QDialog::Rejected);
     };
 
     EXPECT_FALSE(empty->ShowHSLDlg());

@@ -71,7 +71,7 @@ struct TPrintRun {
     TPrintRun()
     {
         File = UsePdfPrinter(Dir);
-        ExecModalHook = [this](QDialog& D) {
+        ShowModalHook = [this](QDialog& D) {
             auto* dlg = dynamic_cast<TQwDruckDlg*>(&D);
             if (!dlg)
                 return int(QDialog::Rejected);
@@ -85,7 +85,7 @@ struct TPrintRun {
     }
     ~TPrintRun()
     {
-        ExecModalHook = nullptr;
+        ShowModalHook = nullptr;
         PrintProgressHook = nullptr;
         PrintMessageHook = nullptr;
     }

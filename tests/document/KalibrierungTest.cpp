@@ -21,12 +21,12 @@ struct TNoPageSetup {
     int Shown = 0;
     TNoPageSetup()
     {
-        ExecModalHook = [this](QDialog&) {
+        ShowModalHook = [this](QDialog&) {
             ++Shown;
             return int(QDialog::Rejected);
         };
     }
-    ~TNoPageSetup() { ExecModalHook = nullptr; }
+    ~TNoPageSetup() { ShowModalHook = nullptr; }
 };
 
 // Whether any pixel in the rectangle (mm) satisfies Test.

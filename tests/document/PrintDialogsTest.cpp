@@ -39,9 +39,9 @@ struct TModal {
     std::function<int(QDialog&)> Answer;
     explicit TModal(std::function<int(QDialog&)> A) : Answer(std::move(A))
     {
-        ExecModalHook = [this](QDialog& D) { return Answer(D); };
+        ShowModalHook = [this](QDialog& D) { return Answer(D); };
     }
-    ~TModal() { ExecModalHook = nullptr; }
+    ~TModal() { ShowModalHook = nullptr; }
 };
 
 void SaveScreenshot(QWidget& W, const QString& Name)
