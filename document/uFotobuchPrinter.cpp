@@ -287,20 +287,26 @@ void TFotobuchPrinter::RunJob()
 
 void TFotobuchPrinter::PrintNormal()
 {
+    // The progress counts the pages this pass prints ("Drucke Seite 2 von 2"),
+    // never a page number against the count ("Seite 5 von 2").
+    auto printed = [this](int i) {
+        return PageSelection[size_t(i)] && Document->Pages.GetPage(i)->HasContent();
+    };
     int total = 0;
     for (int i = FirstPage; i <= LastPage; ++i)
-        if (PageSelection[size_t(i)])
+        if (printed(i))
             ++total;
     for (int pass = 0; pass < Copies; ++pass) {
+        int counter = 1;
         for (int i = FirstPage; i <= LastPage; ++i) {
-            TFBPage& page = *Document->Pages.GetPage(i);
-            if (!PageSelection[size_t(i)] || !page.HasContent())
+            if (!printed(i))
                 continue;
+            TFBPage& page = *Document->Pages.GetPage(i);
             if (Cancelled())
                 break;
             TPrinterDrawContext& DC = StartPage();
             ShowPrintProgress(FillPlaceholders(Text(this, TextPrintingPage),
-                                               {QString::number(i + 1), QString::number(total)}));
+                                               {QString::number(counter++), QString::number(total)}));
             DC.Transformation->Push();
             SetupPageTransform(DC);
             if (Document->PrintSetting == 7)

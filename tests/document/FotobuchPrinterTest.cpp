@@ -197,11 +197,11 @@ TEST(FotobuchPrinter, PageRanges)
     };
     Case cases[] = {
         {"chosen pages 2 and 5", choose({2, 5}),
-         {QStringLiteral("Drucke Seite 2 von 2"), QStringLiteral("Drucke Seite 5 von 2")},
+         {QStringLiteral("Drucke Seite 1 von 2"), QStringLiteral("Drucke Seite 2 von 2")},
          {Qt::blue, Qt::red}},
         {"from 2 to 9, clamped to the last page with content", range(2, 9),
-         {QStringLiteral("Drucke Seite 2 von 4"), QStringLiteral("Drucke Seite 4 von 4"),
-          QStringLiteral("Drucke Seite 5 von 4")},
+         {QStringLiteral("Drucke Seite 1 von 3"), QStringLiteral("Drucke Seite 2 von 3"),
+          QStringLiteral("Drucke Seite 3 von 3")},  // the empty page 3 is neither printed nor counted
          {Qt::blue, Qt::yellow, Qt::red}},
         {"from greater than to", range(3, 2), {}, {}},
     };
