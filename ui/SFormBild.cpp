@@ -1,0 +1,344 @@
+#include "SFormBild.h"
+
+#include "PaintBox.h"
+#include "SysUtils.h"
+#include "uFotobuchDocument.h"
+#include "uMulticaster.h"
+#include "uUndo.h"
+
+#include <QBitmap>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainterPath>
+#include <QSlider>
+#include <QToolButton>
+
+namespace {
+
+const QRgb kTransparent = 0xFFFF00FF;  // magenta
+
+// The four lights: red lit, yellow lit, green lit, all grey.
+QImage DrawAmpelStrip()
+{
+    QImage strip(64, 32, QImage::Format_RGB32);
+    strip.fill(kTransparent);
+    QPainter p(&strip);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor lit[3] = {QColor(230, 30, 30), QColor(250, 200, 20), QColor(40, 200, 50)};
+    const QColor off(90, 90, 90);
+    for (int cell = 0; cell < 4; ++cell) {
+        const int x = cell * 16;
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(40, 40, 40));
+        p.drawRoundedRect(QRectF(x + 2, 0.5, 12, 31), 3, 3);
+        for (int lamp = 0; lamp < 3; ++lamp) {
+            p.setBrush(lamp == cell ? lit[lamp] : off);
+            p.drawEllipse(QPointF(x + 8, 6 + lamp * 10), 4, 4);
+        }
+    }
+    return strip;
+}
+
+// A quarter-turn arrow; Clockwise for turning right.
+QIcon RotateGlyph(bool Clockwise)
+{
+    QPixmap pm(32, 32);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(30, 70, 160), 3, Qt::SolidLine, Qt::RoundCap));
+    const QRectF arc(6, 6, 20, 20);
+    p.drawArc(arc, Clockwise ? 180 * 16 : 0, Clockwise ? -270 * 16 : 270 * 16);
+    // The head at the arc's end (top right for clockwise, top left otherwise).
+    QPainterPath head;
+    if (Clockwise) {
+        head.moveTo(16, 1);
+        head.lineTo(22, 6);
+        head.lineTo(16, 11);
+    } else {
+        head.moveTo(16, 1);
+        head.lineTo(10, 6);
+        head.lineTo(16, 11);
+    }
+    head.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(30, 70, 160));
+    p.drawPath(head);
+    return QIcon(pm);
+}
+
+QIcon FilterGlyph()
+{
+    QPixmap pm(32, 32);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    const QColor colors[3] = {QColor(230, 40, 40, 170), QColor(40, 180, 40, 170), QColor(40, 80, 230, 170)};
+    const QPointF centres[3] = {{16, 11}, {11, 20}, {21, 20}};
+    for (int i = 0; i < 3; ++i) {
+        p.setBrush(colors[i]);
+        p.drawEllipse(centres[i], 8, 8);
+    }
+    return QIcon(pm);
+}
+
+QToolButton* SpeedButton(QWidget* Parent, const char* Name, const QString& Caption, const QIcon& Glyph,
+                         int X, int Y)
+{
+    auto* b = new QToolButton(Parent);
+    b->setObjectName(QString::fromLatin1(Name));
+    b->setText(Caption);
+    b->setIcon(Glyph);
+    b->setIconSize(QSize(32, 32));
+    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setGeometry(X, Y, 85, 60);
+    return b;
+}
+
+}  // namespace
+
+TSFormBild::TSFormBild(TCreateKey Key, QWidget* Parent) : TSubForm(Key, Parent)
+{
+    setObjectName(QStringLiteral("SFormBild"));
+
+    BtnBildDrehenRechts = SpeedButton(this, "BtnBildDrehenRechts", QStringLiteral("Rechts drehen"),
+                                      RotateGlyph(true), 98, 8);
+    BtnBildDrehenLinks = SpeedButton(this, "BtnBildDrehenLinks", QStringLiteral("Links drehen"),
+                                     RotateGlyph(false), 8, 8);
+    BtnBildFilter = SpeedButton(this, "BtnBildFilter", QStringLiteral("Filter"), FilterGlyph(), 188, 8);
+
+    ZoomTrackbar = new QSlider(Qt::Horizontal, this);
+    ZoomTrackbar->setObjectName(QStringLiteral("ZoomTrackbar"));
+    ZoomTrackbar->setGeometry(290, 36, 253, 32);
+    Label1 = new QLabel(QStringLiteral("Zoom"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(314, 14, 120, 16);
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(QPixmap(QStringLiteral(":/images/ZOOM")));
+    Image1->setGeometry(294, 14, 16, 16);
+
+    imgAmpel = DrawAmpelStrip();
+    pbAmpel = new TPaintBox(this);
+    pbAmpel->setObjectName(QStringLiteral("pbAmpel"));
+    pbAmpel->setGeometry(576, 12, 16, 32);
+    pbAmpel->OnPaint = [this](QPainter& Canvas) { pbAmpelPaint(Canvas); };
+    lbldpi = new QLabel(this);
+    lbldpi->setObjectName(QStringLiteral("lbldpi"));
+    lbldpi->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    lbldpi->setGeometry(549, 48, 70, 16);
+
+    pmBildFilter = new QMenu(this);
+    pmBildFilter->setObjectName(QStringLiteral("pmBildFilter"));
+    auto item = [this](const char* Name, const QString& Caption, void (TSFormBild::*Handler)()) {
+        QAction* a = pmBildFilter->addAction(Caption);
+        a->setObjectName(QString::fromLatin1(Name));
+        connect(a, &QAction::triggered, this, [this, Handler] { (this->*Handler)(); });
+        return a;
+    };
+    mnuHKIG = item("mnuHKIG", QString::fromUtf8("Helligkeit, Kontrast, Intensität, Gamma..."),
+                   &TSFormBild::mnuHKIGClick);
+    mnuHSL = item("mnuHSL", QString::fromUtf8("Farbton, Sättigung, Helligkeit..."), &TSFormBild::mnuHSLClick);
+    mnuSWCol = item("mnuSWCol", QString::fromUtf8("Schwarz-Weiß, Kolorieren..."), &TSFormBild::mnuSWColClick);
+    mnuRedEye = item("mnuRedEye", QStringLiteral("Rote Augen entfernen..."), &TSFormBild::mnuRedEyeClick);
+
+    connect(BtnBildDrehenRechts, &QToolButton::clicked, this, [this] { BtnBildDrehenRechtsClick(); });
+    connect(BtnBildDrehenLinks, &QToolButton::clicked, this, [this] { BtnBildDrehenLinksClick(); });
+    connect(BtnBildFilter, &QToolButton::clicked, this, [this] { BtnBildFilterClick(); });
+
+    // FormCreate
+    ZoomTrackbar->setMaximum(400);
+    ZoomTrackbar->setMinimum(100);
+    SetTrackbarPosition(100);
+    ZoomTrackbar->setPageStep(10);
+    ZoomTrackbar->setTickPosition(QSlider::NoTicks);
+    ZoomTrackbar->setFocusPolicy(Qt::NoFocus);
+    ZoomTrackbar->installEventFilter(this);
+    connect(ZoomTrackbar, &QSlider::valueChanged, this, [this] { ZoomTrackbarChange(); });
+    lbldpi->clear();
+    UpdateControls();
+}
+
+void TSFormBild::BeforeLocalize()
+{
+    RegisterLocalizedString(this, QStringLiteral("%d dpi"));
+}
+
+void TSFormBild::AfterLocalize()
+{
+    RefreshPanel();
+}
+
+int TSFormBild::AmpelIndex(int Dpi)
+{
+    if (Dpi <= 0)
+        return 3;
+    if (Dpi < 100)
+        return 0;
+    if (Dpi < 200)
+        return 1;
+    return 2;
+}
+
+void TSFormBild::SetElement(TFBElement* Element)
+{
+    FElement = dynamic_cast<TFBPictureElement*>(Element);
+    // The controls follow the newly bound frame at once, so a frame without a
+    // picture never offers the previous frame's tools or resolution.
+    UpdateControls();
+}
+
+void TSFormBild::ContentChanged(TFBPage*, TFBElement* Element)
+{
+    if (!FElement || Element != FElement)
+        return;
+    UpdateControls();
+}
+
+void TSFormBild::UpdateControls()
+{
+    const bool hasPicture = FElement && FElement->HasPicture();
+    for (QWidget* w : {static_cast<QWidget*>(ZoomTrackbar), static_cast<QWidget*>(BtnBildDrehenRechts),
+                       static_cast<QWidget*>(BtnBildDrehenLinks), static_cast<QWidget*>(BtnBildFilter)})
+        w->setEnabled(hasPicture);
+    if (FElement)
+        SetTrackbarPosition(int(Round(double(FElement->Zoom) * 100)));
+    RefreshPanel();
+}
+
+void TSFormBild::SetTrackbarPosition(int Position)
+{
+    FSettingPosition = true;
+    ZoomTrackbar->setValue(Position);
+    FSettingPosition = false;
+}
+
+void TSFormBild::RefreshPanel()
+{
+    if (FElement && FElement->HasPicture())
+        lbldpi->setText(LocalizedString(this, QStringLiteral("%d dpi"))
+                            .replace(QLatin1String("%d"), QString::number(FElement->GetResolutionDpi())));
+    else
+        lbldpi->clear();
+    lbldpi->update();
+    pbAmpel->update();
+}
+
+void TSFormBild::pbAmpelPaint(QPainter& Canvas)
+{
+    if (!FElement)
+        return;
+    const int x = AmpelIndex(FElement->HasPicture() ? FElement->GetResolutionDpi() : 0) * 16;
+    const QImage cell = imgAmpel.copy(x, 0, 16, 32);
+    QPixmap light = QPixmap::fromImage(cell);
+    light.setMask(QBitmap::fromImage(cell.createMaskFromColor(kTransparent, Qt::MaskInColor)));
+    Canvas.drawPixmap(0, 0, light);
+}
+
+void TSFormBild::Changed()
+{
+    GetMulticaster().ElementChanged(this, FElement);
+    RefreshPanel();
+}
+
+void TSFormBild::Rotate(int Direction)
+{
+    if (!FElement)
+        return;
+    GetUndoManager().AddBildDrehen(FElement);
+    FElement->RotatePicture(Direction);
+    Changed();
+}
+
+void TSFormBild::BtnBildDrehenLinksClick()
+{
+    Rotate(2);
+}
+
+void TSFormBild::BtnBildDrehenRechtsClick()
+{
+    Rotate(0);
+}
+
+bool TSFormBild::eventFilter(QObject* Watched, QEvent* Event)
+{
+    if (Watched == ZoomTrackbar) {
+        // Before the track bar moves on a press, after it settled on a release.
+        if (Event->type() == QEvent::MouseButtonPress)
+            ZoomTrackbarMouseDown();
+        else if (Event->type() == QEvent::MouseButtonRelease)
+            ZoomTrackbarMouseUp();
+    }
+    return TSubForm::eventFilter(Watched, Event);
+}
+
+void TSFormBild::ZoomTrackbarMouseDown()
+{
+    FZoomItemRecorded = false;
+    if (!FElement)
+        return;
+    FZoomAtMouseDown = ZoomTrackbar->value();
+    GetUndoManager().AddBildZoomPan(FElement, false);
+    FZoomItemRecorded = true;
+}
+
+void TSFormBild::ZoomTrackbarMouseUp()
+{
+    // Only the item this press recorded is dropped, never an older one.
+    if (FZoomItemRecorded && ZoomTrackbar->value() == FZoomAtMouseDown)
+        GetUndoManager().DropLast();
+    FZoomItemRecorded = false;
+}
+
+void TSFormBild::ZoomTrackbarChange()
+{
+    if (FSettingPosition || !FElement)
+        return;
+    // A change without a press (the wheel) records its own step; a run of
+    // such steps undoes at once.
+    if (!FZoomItemRecorded)
+        GetUndoManager().AddBildZoomPan(FElement, true);
+    FElement->SetZoom(float(ZoomTrackbar->value() / 100.0));
+    Changed();
+}
+
+void TSFormBild::BtnBildFilterClick()
+{
+    const QPoint at(BtnBildFilter->x(), BtnBildFilter->y() + BtnBildFilter->height());
+    pmBildFilter->popup(mapToGlobal(at));
+}
+
+void TSFormBild::RunFilter(bool (TFBPictureElement::*Dialog)())
+{
+    if (!FElement)
+        return;
+    GetUndoManager().AddBildFilter(FElement);
+    if ((FElement->*Dialog)())
+        Changed();
+    else
+        GetUndoManager().DropLast();
+}
+
+void TSFormBild::mnuHKIGClick()
+{
+    RunFilter(&TFBPictureElement::ShowHKIGDlg);
+}
+
+void TSFormBild::mnuHSLClick()
+{
+    RunFilter(&TFBPictureElement::ShowHSLDlg);
+}
+
+void TSFormBild::mnuSWColClick()
+{
+    RunFilter(&TFBPictureElement::ShowSWColDlg);
+}
+
+void TSFormBild::mnuRedEyeClick()
+{
+    RunFilter(&TFBPictureElement::ShowRedEyeDlg);
+}
