@@ -8,7 +8,10 @@
 #include "FDlgInfo.h"
 #include "Printers.h"
 #include "QwColorPopupButton.h"
+#include "SFormBild.h"
+#include "SFormFarbFlaeche.h"
 #include "ShellExec.h"
+#include "SplitterGrip.h"
 #include "SysUtils.h"
 #include "WaitCursor.h"
 #include "uCursors.h"
@@ -221,7 +224,7 @@ TMaster::TMaster(TCreateKey Key, QWidget* Parent) : TLocalizerForm(Key, Parent, 
     bottomLayout->setContentsMargins(0, 0, 4, 0);
     bottomLayout->addWidget(pagecontrolBottom);
 
-    Splitter2 = new QSplitter(Qt::Vertical, this);
+    Splitter2 = new TGripSplitter(Qt::Vertical, this);
     Splitter2->setObjectName(QStringLiteral("Splitter2"));
     Splitter2->addWidget(panMain);
     Splitter2->addWidget(panSeitenliste);
@@ -470,6 +473,8 @@ void TMaster::BuildLeftPanel()
     FMainView->SetScreen(0);
     FMainView->OnFocusChanged = [this](TObject*) { FocusChanged(); };
     FMainView->OnZoomChanged = [this](TObject*) { ViewZoomChanged(); };
+    SFormBild = TSubForm::CreateOn<TSFormBild>(tsBild);
+    SFormFarbFlaeche = TSubForm::CreateOn<TSFormFarbFlaeche>(tsFarbflaeche);
 }
 
 void TMaster::SetupDragSources()
@@ -529,9 +534,17 @@ bool TMaster::CanDeleteFocused() const
 void TMaster::FocusChanged()
 {
     TFBElement* e = FMainView->FocusedElement();
-    if (auto* pic = dynamic_cast<TFBPictureElement*>(e))
-        ShowSidePanel(pic->HasPicture() && !pic->CanZoomAndTrack ? tsFarbflaeche : tsBild);
-    else if (dynamic_cast<TFBTextElement*>(e))
+    SFormBild->SetElement(nullptr);
+    SFormFarbFlaeche->SetElement(nullptr);
+    if (auto* pic = dynamic_cast<TFBPictureElement*>(e)) {
+        if (pic->HasPicture() && !pic->CanZoomAndTrack) {
+            SFormFarbFlaeche->SetElement(pic);
+            ShowSidePanel(tsFarbflaeche);
+        } else {
+            SFormBild->SetElement(pic);
+            ShowSidePanel(tsBild);
+        }
+    } else if (dynamic_cast<TFBTextElement*>(e))
         ShowSidePanel(tsText);
     else if (dynamic_cast<TFBKalenderElement*>(e))
         ShowSidePanel(tsKalender);
@@ -570,6 +583,9 @@ void TMaster::OnContentChanged(TMulticaster*, TObject* Sender, TFBPage* Page, TF
     FDoc->Modified = true;
     if (Sender != FMainView)
         FMainView->ContentChanged(Page, Element);
+    for (TSubForm* panel : std::initializer_list<TSubForm*>{SFormBild, SFormFarbFlaeche})
+        if (panel && Sender != panel)
+            panel->ContentChanged(Page, Element);
 }
 
 void TMaster::OnPageChanged(TMulticaster*, TObject* Sender, int ScreenIndex)

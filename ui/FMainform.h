@@ -31,6 +31,8 @@ class TFBElement;
 class TFBMainView;
 class TFBPage;
 class TGenericDataFormat;
+class TSFormBild;
+class TSFormFarbFlaeche;
 class TMulticaster;
 
 class TMaster : public TLocalizerForm, public TMainFormStatusBar {
@@ -156,6 +158,8 @@ public:
     QWidget* tsBild;
     QWidget* tsFarbflaeche;
     QWidget* tsKalender;
+    TSFormBild* SFormBild = nullptr;                // on tsBild
+    TSFormFarbFlaeche* SFormFarbFlaeche = nullptr;  // on tsFarbflaeche
 
     TDropDummy* DropDummy;
     TDropEmptySource* dropsrcPicFiles;

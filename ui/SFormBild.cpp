@@ -7,6 +7,8 @@
 #include "uUndo.h"
 
 #include <QBitmap>
+#include <algorithm>
+#include <QIcon>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -40,32 +42,28 @@ QImage DrawAmpelStrip()
     return strip;
 }
 
-// A quarter-turn arrow; Clockwise for turning right.
+// A quarter-turn arrow; the left one is the right one mirrored.
 QIcon RotateGlyph(bool Clockwise)
 {
-    QPixmap pm(32, 32);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(30, 70, 160), 3, Qt::SolidLine, Qt::RoundCap));
-    const QRectF arc(6, 6, 20, 20);
-    p.drawArc(arc, Clockwise ? 180 * 16 : 0, Clockwise ? -270 * 16 : 270 * 16);
-    // The head at the arc's end (top right for clockwise, top left otherwise).
-    QPainterPath head;
-    if (Clockwise) {
-        head.moveTo(16, 1);
-        head.lineTo(22, 6);
-        head.lineTo(16, 11);
-    } else {
-        head.moveTo(16, 1);
-        head.lineTo(10, 6);
-        head.lineTo(16, 11);
+    QImage img(32, 32, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    {
+        QPainter p(&img);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QColor blue(30, 70, 160);
+        p.setPen(QPen(blue, 3, Qt::SolidLine, Qt::RoundCap));
+        // From six o'clock over nine and twelve to three.
+        p.drawArc(QRectF(6, 6, 20, 20), 270 * 16, -270 * 16);
+        QPainterPath head;
+        head.moveTo(20.5, 14);
+        head.lineTo(31.5, 14);
+        head.lineTo(26, 21);
+        head.closeSubpath();
+        p.setPen(Qt::NoPen);
+        p.setBrush(blue);
+        p.drawPath(head);
     }
-    head.closeSubpath();
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(30, 70, 160));
-    p.drawPath(head);
-    return QIcon(pm);
+    return QIcon(QPixmap::fromImage(Clockwise ? img : img.mirrored(true, false)));
 }
 
 QIcon FilterGlyph()
@@ -84,8 +82,7 @@ QIcon FilterGlyph()
     return QIcon(pm);
 }
 
-QToolButton* SpeedButton(QWidget* Parent, const char* Name, const QString& Caption, const QIcon& Glyph,
-                         int X, int Y)
+QToolButton* SpeedButton(QWidget* Parent, const char* Name, const QString& Caption, const QIcon& Glyph)
 {
     auto* b = new QToolButton(Parent);
     b->setObjectName(QString::fromLatin1(Name));
@@ -95,7 +92,6 @@ QToolButton* SpeedButton(QWidget* Parent, const char* Name, const QString& Capti
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     b->setAutoRaise(true);
     b->setFocusPolicy(Qt::NoFocus);
-    b->setGeometry(X, Y, 85, 60);
     return b;
 }
 
@@ -106,31 +102,26 @@ TSFormBild::TSFormBild(TCreateKey Key, QWidget* Parent) : TSubForm(Key, Parent)
     setObjectName(QStringLiteral("SFormBild"));
 
     BtnBildDrehenRechts = SpeedButton(this, "BtnBildDrehenRechts", QStringLiteral("Rechts drehen"),
-                                      RotateGlyph(true), 98, 8);
+                                      RotateGlyph(true));
     BtnBildDrehenLinks = SpeedButton(this, "BtnBildDrehenLinks", QStringLiteral("Links drehen"),
-                                     RotateGlyph(false), 8, 8);
-    BtnBildFilter = SpeedButton(this, "BtnBildFilter", QStringLiteral("Filter"), FilterGlyph(), 188, 8);
+                                     RotateGlyph(false));
+    BtnBildFilter = SpeedButton(this, "BtnBildFilter", QStringLiteral("Filter"), FilterGlyph());
 
     ZoomTrackbar = new QSlider(Qt::Horizontal, this);
     ZoomTrackbar->setObjectName(QStringLiteral("ZoomTrackbar"));
-    ZoomTrackbar->setGeometry(290, 36, 253, 32);
     Label1 = new QLabel(QStringLiteral("Zoom"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(314, 14, 120, 16);
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(QPixmap(QStringLiteral(":/images/ZOOM")));
-    Image1->setGeometry(294, 14, 16, 16);
 
     imgAmpel = DrawAmpelStrip();
     pbAmpel = new TPaintBox(this);
     pbAmpel->setObjectName(QStringLiteral("pbAmpel"));
-    pbAmpel->setGeometry(576, 12, 16, 32);
     pbAmpel->OnPaint = [this](QPainter& Canvas) { pbAmpelPaint(Canvas); };
     lbldpi = new QLabel(this);
     lbldpi->setObjectName(QStringLiteral("lbldpi"));
     lbldpi->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    lbldpi->setGeometry(549, 48, 70, 16);
 
     pmBildFilter = new QMenu(this);
     pmBildFilter->setObjectName(QStringLiteral("pmBildFilter"));
@@ -160,7 +151,26 @@ TSFormBild::TSFormBild(TCreateKey Key, QWidget* Parent) : TSubForm(Key, Parent)
     ZoomTrackbar->installEventFilter(this);
     connect(ZoomTrackbar, &QSlider::valueChanged, this, [this] { ZoomTrackbarChange(); });
     lbldpi->clear();
+    ArrangeControls();
     UpdateControls();
+}
+
+void TSFormBild::ArrangeControls()
+{
+    // The buttons are at least 85 x 60, wider where a caption needs it; the
+    // zoom bar and the light follow them in a row.
+    int x = 8;
+    for (QToolButton* b : {BtnBildDrehenLinks, BtnBildDrehenRechts, BtnBildFilter}) {
+        b->setGeometry(x, 8, std::max(85, b->sizeHint().width()), 60);
+        x = b->geometry().right() + 5;
+    }
+    x += 12;
+    Image1->setGeometry(x + 4, 14, 16, 16);
+    Label1->setGeometry(x + 24, 14, 200, 16);
+    ZoomTrackbar->setGeometry(x, 36, 253, 32);
+    x = ZoomTrackbar->geometry().right() + 24;
+    pbAmpel->setGeometry(x + 27, 12, 16, 32);
+    lbldpi->setGeometry(x, 48, 70, 16);
 }
 
 void TSFormBild::BeforeLocalize()
@@ -170,6 +180,7 @@ void TSFormBild::BeforeLocalize()
 
 void TSFormBild::AfterLocalize()
 {
+    ArrangeControls();
     RefreshPanel();
 }
 

@@ -55,6 +55,7 @@ protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
+    void ArrangeControls();
     void ZoomTrackbarMouseDown();
     void ZoomTrackbarMouseUp();
     void ZoomTrackbarChange();
