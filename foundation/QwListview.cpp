@@ -104,6 +104,18 @@ void TQwListview::InvalidateItem(int Index)
         viewport()->update(r);
 }
 
+QRect TQwListview::IconRect() const
+{
+    const QSize bounds = FIconSpacing - QSize(10, 10);
+    return QRect(0, 0, bounds.width(), FThumbSize + 2);
+}
+
+QRect TQwListview::LabelRect() const
+{
+    const QSize bounds = FIconSpacing - QSize(10, 10);
+    return QRect(0, FThumbSize + 2, bounds.width(), bounds.height() - FThumbSize - 2);
+}
+
 void TQwListview::DrawItem(QListWidgetItem*, QImage&, TCustomDrawState)
 {
 }

@@ -41,6 +41,10 @@ public:
     int Columns() const { return FColumns; }
     // Repaints one item when it is visible.
     void InvalidateItem(int Index);
+    // Parts of an item, relative to its bounds: the icon (full width, the
+    // thumbnail size + 2 high) and the caption below it.
+    QRect IconRect() const;
+    QRect LabelRect() const;
 
     // Paints one item into Bitmap, which has the size of the item's bounds.
     virtual void DrawItem(QListWidgetItem* Item, QImage& Bitmap, TCustomDrawState State);

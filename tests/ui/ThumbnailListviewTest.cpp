@@ -1,0 +1,371 @@
+#include "Graphics.h"
+#include "SsNamespace.h"
+#include "SsShellItem.h"
+#include "SysUtils.h"
+#include "uShellTreeViewEx.h"
+#include "uThumbnailListview.h"
+#include "ulocalize.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
+
+namespace {
+
+void WritePicture(const QString& Path, int W, int H, QColor Colour, const char* Format = nullptr)
+{
+    QImage img(W, H, QImage::Format_RGB32);
+    img.fill(Colour);
+    ASSERT_TRUE(img.save(Path, Format));
+}
+
+void WriteFile(const QString& Path, const QByteArray& Bytes)
+{
+    QFile f(Path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(Bytes);
+}
+
+// Records the item index of every finished-thumbnail notice the list gets.
+class TDoneSpy : public QObject {
+public:
+    std::vector<int> Indices;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == ThumbnailDoneEventType)
+            Indices.push_back(static_cast<TThumbnailDoneEvent*>(e)->WParam);
+        return false;
+    }
+};
+
+struct ListFixture {
+    QWidget window;
+    TThumbnailListview* list;
+    TDoneSpy spy;
+    ListFixture()
+    {
+        list = new TThumbnailListview(&window);
+        list->installEventFilter(&spy);
+        list->resize(240, 400);
+        window.resize(260, 420);
+        window.show();
+        QApplication::processEvents();
+    }
+    void Show(const QString& Folder)
+    {
+        PSsIdList pidl = SsPathToIdList(Folder);
+        ASSERT_TRUE(pidl);
+        list->ShowFolder(pidl.get());
+    }
+    // Lets the worker finish and delivers its notices.
+    void Finish()
+    {
+        if (list->Thread())
+            list->Thread()->wait();
+        QApplication::processEvents();
+    }
+    QStringList Names() const
+    {
+        QStringList names;
+        for (int i = 0; i < list->PicList().Count(); ++i)
+            names << list->PicList().Items(i)->ShellItem->DisplayName;
+        return names;
+    }
+    TPicData* Pic(const QString& Name) const
+    {
+        for (int i = 0; i < list->PicList().Count(); ++i)
+            if (list->PicList().Items(i)->ShellItem->DisplayName == Name)
+                return list->PicList().Items(i);
+        return nullptr;
+    }
+};
+
+}  // namespace
+
+TEST(ThumbnailListview, FitSizeKeepsProportionsAndSmallPictures)
+{
+    struct Case {
+        int w, h, boxW, boxH, fitW, fitH;
+    } cases[] = {
+        {200, 100, 92, 92, 92, 46},   // wider than the box
+        {100, 200, 92, 92, 46, 92},   // taller: the height is limited second
+        {300, 93, 92, 92, 92, 29},    // 93 * 92 / 300 = 28.52 rounds up
+        {200, 200, 92, 50, 50, 50},   // the box's height rules
+        {50, 60, 92, 92, 50, 60},     // smaller than the box: own size
+        {92, 92, 92, 92, 92, 92},
+        {93, 10, 92, 92, 92, 10},
+    };
+    for (const Case& c : cases) {
+        int32_t w = c.w, h = c.h;
+        FitSize(w, h, c.boxW, c.boxH);
+        EXPECT_EQ(w, c.fitW) << c.w << "x" << c.h;
+        EXPECT_EQ(h, c.fitH) << c.w << "x" << c.h;
+    }
+}
+
+TEST(ThumbnailListview, ListsSupportedPicturesSortedByName)
+{
+    QTemporaryDir dir;
+    const QString d = dir.path() + "/";
+    WritePicture(d + "c.Png", 10, 10, Qt::red);
+    WritePicture(d + "a.JPG", 10, 10, Qt::red, "JPG");
+    WritePicture(d + "B.jpeg", 10, 10, Qt::red, "JPG");
+    WritePicture(d + "e.bmp", 10, 10, Qt::red);
+    WritePicture(d + "f.gif", 10, 10, Qt::red, "PNG");
+    WritePicture(d + "g.tif", 10, 10, Qt::red, "PNG");
+    WriteFile(d + "d.psd", "8BPS");
+    WriteFile(d + "h.tiff", "x");
+    WriteFile(d + "readme.txt", "x");
+    WriteFile(d + "noext", "x");
+    ASSERT_TRUE(QDir(d).mkdir("sub.png"));  // a folder is never listed
+
+    ListFixture f;
+    f.Show(dir.path());
+    EXPECT_EQ(f.Names(), QStringList({"a.JPG", "B.jpeg", "c.Png", "e.bmp", "f.gif", "g.tif"}));
+    ASSERT_EQ(f.list->count(), 6);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(f.list->PicList().Items(i)->Index, i);
+        EXPECT_EQ(f.list->PicDataOf(f.list->item(i)), f.list->PicList().Items(i));
+    }
+    EXPECT_EQ(f.list->item(1)->text(), "B.jpeg");
+
+    // Ctrl+A selects everything; the paths come in list order.
+    QKeyEvent ctrlA(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier);
+    QApplication::sendEvent(f.list, &ctrlA);
+    QStringList paths;
+    f.list->GetSelectedPaths(paths);
+    EXPECT_EQ(paths.size(), 6);
+    f.list->clearSelection();
+    f.list->item(4)->setSelected(true);
+    f.list->item(1)->setSelected(true);
+    paths = QStringList{"kept"};
+    f.list->GetSelectedPaths(paths);
+    EXPECT_EQ(paths, QStringList({"kept", d + "B.jpeg", d + "f.gif"}));
+    f.Finish();
+}
+
+TEST(ThumbnailListview, LongNamesAreCutToTheThumbnailWidth)
+{
+    QTemporaryDir dir;
+    const QString name = "ein sehr langer Dateiname eines Urlaubsbildes.png";
+    WritePicture(dir.path() + "/" + name, 10, 10, Qt::red);
+    ListFixture f;
+    f.Show(dir.path());
+    ASSERT_EQ(f.list->count(), 1);
+    const QString caption = f.list->item(0)->text();
+    EXPECT_NE(caption, name);
+    EXPECT_TRUE(name.startsWith(caption.left(caption.size() - 1)));
+    EXPECT_LE(f.list->fontMetrics().horizontalAdvance(caption), f.list->ThumbSize());
+    f.Finish();
+}
+
+TEST(ThumbnailListview, EmptyFolderShowsItsText)
+{
+    QTemporaryDir dir;
+    WriteFile(dir.path() + "/notes.txt", "x");
+    ListFixture f;
+    f.Show(dir.path());
+    EXPECT_EQ(f.list->count(), 0);
+    EXPECT_EQ(LocalizedDefaultString(QString::fromUtf8(sKeinBild)),
+              QString::fromUtf8("Kein Bild im ausgewählten Verzeichnis"));
+    const QImage shot = f.list->viewport()->grab().toImage();
+    int dark = 0;
+    for (int y = 10; y < 30; ++y)
+        for (int x = 10; x < 200; ++x)
+            dark += qGray(shot.pixel(x, y)) < 128;
+    EXPECT_GT(dark, 50);  // the text is written at (10, 10)
+    int elsewhere = 0;
+    for (int y = 60; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            elsewhere += qGray(shot.pixel(x, y)) < 128;
+    EXPECT_EQ(elsewhere, 0);
+    f.Finish();
+}
+
+TEST(ThumbnailListview, WorkerMakesThumbnailsAndReportsEach)
+{
+    QTemporaryDir dir;
+    const QString d = dir.path() + "/";
+    WritePicture(d + "a_wide.png", 400, 200, QColor(200, 0, 0));
+    WritePicture(d + "b_small.jpg", 50, 60, QColor(0, 0, 200), "JPG");
+    WriteFile(d + "c_broken.jpg", QByteArray(300, 'x'));
+
+    ListFixture f;
+    f.Show(dir.path());
+    f.Finish();
+
+    TPicData* wide = f.Pic("a_wide.png");
+    TPicData* small = f.Pic("b_small.jpg");
+    TPicData* broken = f.Pic("c_broken.jpg");
+    ASSERT_TRUE(wide && small && broken);
+    ASSERT_TRUE(wide->Thumbnail());
+    EXPECT_EQ(wide->Thumbnail()->size(), QSize(92, 46));
+    EXPECT_EQ(wide->Width.load(), 400);
+    EXPECT_EQ(wide->Height.load(), 200);
+    ASSERT_TRUE(small->Thumbnail());
+    EXPECT_EQ(small->Thumbnail()->size(), QSize(50, 60));  // smaller than the box: own size
+    EXPECT_EQ(small->PixelFormat.load(), 0x21808);
+    // A damaged file is done with, without thumbnail, and keeps its 0 x 0.
+    EXPECT_TRUE(broken->ThumbnailDone());
+    EXPECT_EQ(broken->Thumbnail(), nullptr);
+    EXPECT_EQ(broken->Width.load(), 0);
+
+    std::vector<int> reported = f.spy.Indices;
+    std::sort(reported.begin(), reported.end());
+    EXPECT_EQ(reported, std::vector<int>({0, 1, 2}));
+
+    // Painting: the thumbnail centred in the square, framed in the shadow colour.
+    const QImage shot = f.list->viewport()->grab().toImage();
+    const QRect item0 = f.list->visualItemRect(f.list->item(0));
+    const QRect icon = f.list->IconRect().translated(item0.topLeft());
+    const QPoint centre = icon.center();
+    EXPECT_EQ(QColor(shot.pixel(centre)).red(), 200);
+    const QPoint topLeft(item0.left() + (icon.width() - 92) / 2, icon.top() + (icon.height() - 46) / 2);
+    EXPECT_EQ(shot.pixel(topLeft + QPoint(-1, 10)), toQColor(clBtnShadow).rgb());
+    EXPECT_EQ(shot.pixel(topLeft + QPoint(-1, -3)), qRgb(255, 255, 255));
+
+    // The hint: name, size in bytes, date, picture size.
+    const QStringList hint = f.list->HintText(0).split('\n');
+    ASSERT_EQ(hint.size(), 4);
+    EXPECT_EQ(hint[0], "a_wide.png");
+    EXPECT_EQ(hint[1], fromAnsi(Format("%.0n", {double(QFileInfo(d + "a_wide.png").size())})) + " Bytes");
+    EXPECT_FALSE(hint[2].isEmpty());
+    EXPECT_EQ(hint[3], "400x200");
+    EXPECT_EQ(f.list->HintText(2).split('\n').value(3), "0x0");
+}
+
+TEST(ThumbnailListview, MakeThumbnailOfALargeBoxIsArgb)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/p.png";
+    WritePicture(path, 600, 300, Qt::green);
+    TSsShellEnumerator enumerator;
+    enumerator.SetRootFolder(dir.path());
+    enumerator.Execute();
+    ASSERT_EQ(enumerator.ItemList.GetCount(), 1);
+    TPicData big, small;
+    big.ShellItem = small.ShellItem = enumerator.ItemList.GetItem(0);
+    TThumbLoadThread::MakeThumbnail(big, 200, 200);
+    TThumbLoadThread::MakeThumbnail(small, 128, 128);
+    ASSERT_TRUE(big.Thumbnail() && small.Thumbnail());
+    EXPECT_EQ(big.Thumbnail()->size(), QSize(200, 100));
+    EXPECT_EQ(big.Thumbnail()->format(), QImage::Format_ARGB32);
+    EXPECT_EQ(small.Thumbnail()->size(), QSize(128, 64));
+    EXPECT_EQ(big.PixelFormat.load(), 0x21808);
+}
+
+namespace {
+
+// A folder of many pictures that each take a while to decode.
+struct ManyPictures {
+    QTemporaryDir dir;
+    int count;
+    explicit ManyPictures(int Count) : count(Count)
+    {
+        const QString first = dir.path() + "/p0000.jpg";
+        QImage img(1600, 1200, QImage::Format_RGB32);
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                img.setPixel(x, y, qRgb((x * 7) & 255, (y * 3) & 255, (x ^ y) & 255));
+        img.save(first, "JPG", 95);
+        for (int i = 1; i < Count; ++i)
+            QFile::copy(first, dir.path() + QString::asprintf("/p%04d.jpg", i));
+    }
+};
+
+}  // namespace
+
+TEST(ThumbnailListview, VisibleItemsAreMadeFirst)
+{
+    ManyPictures pics(300);
+    ListFixture f;
+    f.Show(pics.dir.path());
+    ASSERT_EQ(f.list->count(), 300);
+    // Scroll to the end and paint: the items in view go to the front.
+    f.list->verticalScrollBar()->setValue(f.list->verticalScrollBar()->maximum());
+    f.list->viewport()->grab();
+    std::vector<int> visible;
+    for (int i = 0; i < f.list->count(); ++i)
+        if (f.list->visualItemRect(f.list->item(i)).intersects(f.list->viewport()->rect()))
+            visible.push_back(i);
+    ASSERT_FALSE(visible.empty());
+    ASSERT_GT(visible.front(), 150);
+    f.Finish();
+
+    const std::vector<int>& order = f.spy.Indices;
+    ASSERT_EQ(order.size(), 300u);
+    const auto position = [&](int index) {
+        return std::find(order.begin(), order.end(), index) - order.begin();
+    };
+    for (int v : visible)
+        EXPECT_LT(position(v), position(150)) << "item " << v;
+}
+
+TEST(ThumbnailListview, AnotherFolderStopsTheWorkerFirst)
+{
+    ManyPictures pics(200);
+    QTemporaryDir other;
+    WritePicture(other.path() + "/x.png", 30, 20, Qt::blue);
+
+    ListFixture f;
+    f.Show(pics.dir.path());
+    TThumbLoadThread* first = f.list->Thread();
+    ASSERT_TRUE(first && first->isRunning());
+    std::atomic<bool> firstEnded{false};
+    QObject::connect(first, &QThread::finished, first, [&] { firstEnded = true; }, Qt::DirectConnection);
+    f.Show(other.path());
+    EXPECT_TRUE(firstEnded);  // waited for before the list was refilled
+    EXPECT_NE(f.list->Thread(), nullptr);
+    // Notices of the old worker still queued refer to indices the new list
+    // does not have; they are ignored.
+    f.Finish();
+    ASSERT_EQ(f.list->count(), 1);
+    ASSERT_TRUE(f.list->PicList().Items(0)->Thumbnail());
+    EXPECT_EQ(f.list->PicList().Items(0)->Thumbnail()->size(), QSize(30, 20));
+}
+
+TEST(ThumbnailListview, UnreadableFolderLeavesTheListEmpty)
+{
+    QTemporaryDir dir;
+    WritePicture(dir.path() + "/a.png", 10, 10, Qt::red);
+    ListFixture f;
+    f.Show(dir.path());
+    f.Finish();
+    ASSERT_EQ(f.list->count(), 1);
+    PSsIdList gone = SsPathToIdList(dir.path() + "/missing");
+    ASSERT_TRUE(gone);
+    EXPECT_THROW(f.list->ShowFolder(gone.get()), ESsInvalidFolder);
+    EXPECT_EQ(f.list->count(), 0);
+    EXPECT_EQ(f.list->PicList().Count(), 0);
+    f.list->viewport()->grab();  // paints without touching freed items
+    f.list->ShowFolder(nullptr);
+    EXPECT_EQ(f.list->count(), 0);
+}
+
+TEST(ShellTreeViewEx, SelectsFoldersByListAndSpecialFolder)
+{
+    const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    ASSERT_TRUE(QDir().mkpath(docs + "/Urlaub"));
+    QWidget window;
+    auto* tree = new TShellTreeViewEx(&window);
+    window.show();
+    tree->SelectSpecialFolder(sfPersonal);
+    EXPECT_EQ(QDir(tree->SelectedPath()).canonicalPath(), QDir(docs).canonicalPath());
+    PSsIdList sub = SsPathToIdList(docs + "/Urlaub");
+    EXPECT_TRUE(tree->SelectPidl(sub.get()));
+    EXPECT_EQ(tree->currentItem()->text(0), "Urlaub");
+    EXPECT_EQ(QDir(tree->SelectedPath()).canonicalPath(), QDir(docs + "/Urlaub").canonicalPath());
+    // A special folder without counterpart here selects nothing new.
+    tree->SelectSpecialFolder(sfPrinters);
+    EXPECT_EQ(tree->currentItem()->text(0), "Urlaub");
+}

@@ -1,0 +1,383 @@
+#include "uThumbnailListview.h"
+
+#include "Canvas.h"
+#include "DateTime.h"
+#include "Graphics.h"
+#include "SsShellItem.h"
+#include "SysUtils.h"
+#include "WaitCursor.h"
+#include "ulocalize.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHelpEvent>
+#include <QImageReader>
+#include <QLocale>
+#include <QMutexLocker>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QToolTip>
+#include <qdrawutil.h>
+
+const char* const sKeinBild = "Kein Bild im ausgewählten Verzeichnis";
+
+namespace {
+
+[[maybe_unused]] const bool TextsRegistered = [] {
+    RegisterDefaultString(QString::fromUtf8(sKeinBild));
+    return true;
+}();
+
+// The boxes up to this size get the quick thumbnail read; larger ones the
+// high-quality one.
+constexpr int SmallBoxLimit = 128;
+// Height of the mouse cursor: a hint is shown this far below the pointer.
+constexpr int CursorHeight = 32;
+
+QRgb QRgbOf(TColor Color)
+{
+    return toQColor(Color).rgb();
+}
+
+}  // namespace
+
+// ---- picture records ---------------------------------------------------------------------
+
+void TPicData::SetThumbnail(std::unique_ptr<QImage> Thumbnail)
+{
+    if (ThumbnailDone())
+        return;
+    FThumbnail = std::move(Thumbnail);
+    FDone.store(true, std::memory_order_release);
+}
+
+TPicData* TPicList::Add()
+{
+    FItems.push_back(std::make_unique<TPicData>());
+    return FItems.back().get();
+}
+
+int32_t PixelFormatOf(QImage::Format Format)
+{
+    switch (Format) {
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB: return 0x30101;         // 1bpp indexed
+    case QImage::Format_Indexed8:
+    case QImage::Format_Grayscale8: return 0x30803;      // 8bpp indexed
+    case QImage::Format_Grayscale16: return 0x101004;    // 16bpp grey scale
+    case QImage::Format_RGB32:
+    case QImage::Format_RGB888:
+    case QImage::Format_BGR888: return 0x21808;          // 24bpp RGB
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+    case QImage::Format_RGBA8888: return PixelFormat32bppARGB;
+    case QImage::Format_RGBX64: return 0x10300C;         // 48bpp RGB
+    case QImage::Format_RGBA64:
+    case QImage::Format_RGBA64_Premultiplied: return 0x34400D;  // 64bpp ARGB
+    default: return 0;
+    }
+}
+
+void FitSize(int32_t& Width, int32_t& Height, int32_t BoxWidth, int32_t BoxHeight)
+{
+    if (Width <= BoxWidth && Height <= BoxHeight)
+        return;
+    int32_t w = BoxWidth;
+    int32_t h = MulDiv(Height, BoxWidth, Width);
+    if (h > BoxHeight) {
+        h = BoxHeight;
+        w = MulDiv(Width, BoxHeight, Height);
+    }
+    Width = w;
+    Height = h;
+}
+
+// ---- worker ------------------------------------------------------------------------------
+
+TThumbLoadThread::TThumbLoadThread(TPicList& PicList, int BoxWidth, int BoxHeight, QObject* Window)
+    : Window(Window), BoxWidth(BoxWidth), BoxHeight(BoxHeight)
+{
+    FStack.reserve(size_t(PicList.Count()));
+    for (int i = PicList.Count() - 1; i >= 0; --i)
+        FStack.push_back(PicList.Items(i));
+    start();
+}
+
+TThumbLoadThread::~TThumbLoadThread()
+{
+    requestInterruption();
+    wait();
+}
+
+void TThumbLoadThread::Push(TPicData* Data)
+{
+    QMutexLocker lock(&FLock);
+    FStack.push_back(Data);
+}
+
+TPicData* TThumbLoadThread::Pop()
+{
+    QMutexLocker lock(&FLock);
+    if (FStack.empty())
+        return nullptr;
+    TPicData* data = FStack.back();
+    FStack.pop_back();
+    return data;
+}
+
+int TThumbLoadThread::Count()
+{
+    QMutexLocker lock(&FLock);
+    return int(FStack.size());
+}
+
+void TThumbLoadThread::Prioritize(TPicData* Data)
+{
+    // A finished record would only be skipped again.
+    if (Data && Data->ShellItem && Data->ShellItem->IsFile && !Data->ThumbnailDone())
+        Push(Data);
+}
+
+void TThumbLoadThread::run()
+{
+    QObject* window = Window.data();
+    while (!isInterruptionRequested()) {
+        TPicData* data = Pop();
+        if (!data)
+            break;
+        // A prioritised record can be on the stack twice.
+        if (!data->ShellItem || !data->ShellItem->IsFile || data->ThumbnailDone())
+            continue;
+        MakeThumbnail(*data, BoxWidth, BoxHeight);
+        if (isInterruptionRequested())
+            break;
+        if (window)
+            QCoreApplication::postEvent(window, new TThumbnailDoneEvent(data->Index, 0));
+    }
+}
+
+void TThumbLoadThread::MakeThumbnail(TPicData& Data, int BoxWidth, int BoxHeight)
+{
+    if (Data.ThumbnailDone() || !Data.ShellItem)
+        return;
+    QImageReader reader(Data.ShellItem->Path);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty()) {
+        // Not a picture (or a damaged one): done, without thumbnail, so it is
+        // not tried again at every paint.
+        Data.SetThumbnail(nullptr);
+        return;
+    }
+    Data.Width.store(size.width());
+    Data.Height.store(size.height());
+    Data.PixelFormat.store(PixelFormatOf(reader.imageFormat()));
+
+    int32_t w = size.width();
+    int32_t h = size.height();
+    FitSize(w, h, BoxWidth, BoxHeight);
+    // The picture is decoded at the target size, never whole.
+    reader.setScaledSize(QSize(std::max(1, w), std::max(1, h)));
+    const bool smallBox = BoxWidth <= SmallBoxLimit && BoxHeight <= SmallBoxLimit;
+    if (!smallBox)
+        reader.setQuality(100);
+    QImage image = reader.read();
+    if (image.isNull()) {
+        Data.SetThumbnail(nullptr);
+        return;
+    }
+    if (!smallBox)
+        image = image.convertToFormat(QImage::Format_ARGB32);
+    Data.SetThumbnail(std::make_unique<QImage>(std::move(image)));
+}
+
+// ---- list --------------------------------------------------------------------------------
+
+TThumbnailListview::TThumbnailListview(QWidget* Parent)
+    : TQwListview(Parent), FPicList(std::make_unique<TPicList>()),
+      FEnumerator(std::make_unique<TSsShellEnumerator>())
+{
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    FEnumerator->Options = eoIncludeNonFolders;
+    FEnumerator->SetSorted(true);
+    FEnumerator->SetSortDirection(sdAscending);
+    FEnumerator->OnEnumItem = [this](TObject*, TSsShellItem* Item, bool& Accept) { EnumItem(Item, Accept); };
+}
+
+TThumbnailListview::~TThumbnailListview()
+{
+    StopThread();
+}
+
+void TThumbnailListview::EnumItem(TSsShellItem* Item, bool& Accept)
+{
+    static const QStringList extensions = {"BMP", "JPG", "JPEG", "TIF", "GIF", "PNG"};
+    Accept = Item->IsFile && extensions.contains(QFileInfo(Item->Path).suffix().toUpper());
+}
+
+void TThumbnailListview::StopThread()
+{
+    FThread.reset();
+}
+
+void TThumbnailListview::ShowFolder(const TSsIdList* IdList)
+{
+    StopThread();
+    TWaitCursor wait;
+    if (!IdList) {
+        FEnumerator->ItemList.Clear();
+        Fill();
+        return;
+    }
+    FEnumerator->SetRootPidl(SsILClone(IdList));
+    try {
+        FEnumerator->Execute();
+    } catch (...) {
+        // The enumerator has dropped its items: the list must not keep them.
+        Fill();
+        throw;
+    }
+    Fill();
+}
+
+void TThumbnailListview::Fill()
+{
+    TWaitCursor wait;
+    StopThread();
+    setUpdatesEnabled(false);
+    clear();
+    FPicList->Clear();
+    const QFontMetrics metrics(font());
+    const TSsShellItemList& items = FEnumerator->ItemList;
+    for (int i = 0; i < items.GetCount(); ++i) {
+        TSsShellItem* shellItem = items.GetItem(i);
+        auto* item = new QListWidgetItem(
+            metrics.elidedText(shellItem->DisplayName, Qt::ElideRight, ThumbSize(), Qt::TextSingleLine),
+            this);
+        TPicData* data = FPicList->Add();
+        data->ShellItem = shellItem;
+        data->Index = row(item);
+        item->setData(Qt::UserRole, QVariant::fromValue<quintptr>(quintptr(data)));
+    }
+    if (count() > 0)
+        UpdateIconSpacing();
+    ArrangeItems(true);
+    setUpdatesEnabled(true);
+    viewport()->update();
+    FThread = std::make_unique<TThumbLoadThread>(*FPicList, ThumbSize(), ThumbSize(), this);
+}
+
+TPicData* TThumbnailListview::PicDataOf(const QListWidgetItem* Item) const
+{
+    return Item ? reinterpret_cast<TPicData*>(Item->data(Qt::UserRole).value<quintptr>()) : nullptr;
+}
+
+void TThumbnailListview::GetSelectedPaths(QStringList& Paths) const
+{
+    for (int i = 0; i < count(); ++i) {
+        QListWidgetItem* it = item(i);
+        if (!it->isSelected())
+            continue;
+        if (TPicData* data = PicDataOf(it); data && data->ShellItem)
+            Paths.append(data->ShellItem->Path);
+    }
+}
+
+QString TThumbnailListview::HintText(int Index) const
+{
+    TPicData* data = PicDataOf(item(Index));
+    if (!data || !data->ShellItem)
+        return QString();
+    TSsShellItem* shellItem = data->ShellItem;
+    if (!shellItem->IsFile)
+        return shellItem->DisplayName;
+    const QDateTime date = DateTimeToQDateTime(shellItem->GetDate());
+    return shellItem->DisplayName + QLatin1Char('\n')
+           + fromAnsi(Format("%.0n", {double(shellItem->GetSize())})) + QStringLiteral(" Bytes")
+           + QLatin1Char('\n') + QLocale().toString(date, QLocale::ShortFormat) + QLatin1Char('\n')
+           + fromAnsi(Format("%dx%d", {int(data->Width.load()), int(data->Height.load())}));
+}
+
+void TThumbnailListview::DrawItem(QListWidgetItem* Item, QImage& Bitmap, TCustomDrawState State)
+{
+    TPicData* data = PicDataOf(Item);
+    if (FThread && data)
+        FThread->Prioritize(data);
+
+    const bool selected = State & cdsSelected;
+    Bitmap.fill(Qt::white);
+    QPainter p(&Bitmap);
+    const QRect icon = IconRect();
+    p.fillRect(icon, selected ? QColor(QRgbOf(clHighlight)) : QColor(Qt::white));
+    const QRect square(icon.left() + (icon.width() - ThumbSize()) / 2,
+                       icon.top() + (icon.height() - ThumbSize()) / 2, ThumbSize(), ThumbSize());
+    if (const QImage* thumb = data ? data->Thumbnail() : nullptr) {
+        const QPoint at(square.left() + (square.width() - thumb->width()) / 2,
+                        square.top() + (square.height() - thumb->height()) / 2);
+        p.drawImage(at, *thumb);
+        p.setPen(QColor(QRgbOf(clBtnShadow)));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(at.x() - 1, at.y() - 1, thumb->width() + 1, thumb->height() + 1);
+    } else if (data && data->ShellItem) {
+        const QPixmap icon32 = data->ShellItem->GetLargeIcon().pixmap(32, 32);
+        p.drawPixmap(square.left() + (square.width() - icon32.width()) / 2,
+                     square.top() + (square.height() - icon32.height()) / 2, icon32);
+    } else {
+        qDrawShadePanel(&p, square, palette(), true, 2);
+    }
+
+    const QRect label = LabelRect();
+    p.setFont(font());
+    const QString caption = Item->text();
+    if (selected) {
+        QRect text = p.fontMetrics().boundingRect(label, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, caption);
+        text = text.adjusted(-2, 0, 2, 0).intersected(label);
+        p.fillRect(text, QColor(QRgbOf(clHighlight)));
+        p.setPen(QColor(QRgbOf(clHighlightText)));
+        p.drawText(label, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, caption);
+        p.setPen(QPen(QColor(QRgbOf(clHighlightText)), 1, Qt::DotLine));
+        p.drawRect(text.adjusted(0, 0, -1, -1));
+    } else {
+        p.setPen(QColor(QRgbOf(clWindowText)));
+        p.drawText(label, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, caption);
+    }
+}
+
+void TThumbnailListview::paintEvent(QPaintEvent* e)
+{
+    TQwListview::paintEvent(e);
+    if (count() == 0) {
+        QPainter p(viewport());
+        p.setFont(font());
+        p.setPen(QColor(QRgbOf(clWindowText)));
+        p.drawText(QPoint(10, 10 + p.fontMetrics().ascent()), LocalizedDefaultString(QString::fromUtf8(sKeinBild)));
+    }
+}
+
+bool TThumbnailListview::event(QEvent* e)
+{
+    if (e->type() == ThumbnailDoneEventType) {
+        const int index = static_cast<TThumbnailDoneEvent*>(e)->WParam;
+        if (index >= 0 && index < count())
+            InvalidateItem(index);
+        return true;
+    }
+    return TQwListview::event(e);
+}
+
+bool TThumbnailListview::viewportEvent(QEvent* e)
+{
+    if (e->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(e);
+        QListWidgetItem* it = itemAt(help->pos());
+        if (!it) {
+            QToolTip::hideText();
+            e->ignore();
+            return true;
+        }
+        const QRect bounds = visualItemRect(it);
+        QString text = HintText(row(it));
+        QToolTip::showText(help->globalPos() + QPoint(0, CursorHeight), text, viewport(), bounds);
+        return true;
+    }
+    return TQwListview::viewportEvent(e);
+}

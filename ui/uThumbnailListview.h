@@ -1,0 +1,143 @@
+#pragma once
+// The picture list of the browser: the pictures of one folder as thumbnails,
+// made by a worker thread in the order the list paints them.
+#include "QwListview.h"
+#include "SsShellController.h"
+
+#include <QEvent>
+#include <QImage>
+#include <QMutex>
+#include <QPointer>
+#include <QStringList>
+#include <QThread>
+#include <atomic>
+#include <memory>
+#include <vector>
+
+class TSsShellItem;
+
+// The worker's notice of a finished thumbnail; WParam is the item index.
+constexpr int WM_THUMBNAILDONE = 1034;  // WM_USER + 10
+const QEvent::Type ThumbnailDoneEventType = QEvent::Type(QEvent::User + WM_THUMBNAILDONE);
+
+class TThumbnailDoneEvent : public QEvent {
+public:
+    TThumbnailDoneEvent(int WParam, int LParam)
+        : QEvent(ThumbnailDoneEventType), WParam(WParam), LParam(LParam) {}
+    const int WParam;
+    const int LParam;
+};
+
+// One picture of the list. The worker writes the size fields and then the
+// thumbnail, in one store; the user interface reads them at any time.
+class TPicData {
+public:
+    int Index = -1;
+    std::atomic<int32_t> Width{0};
+    std::atomic<int32_t> Height{0};
+    std::atomic<int32_t> PixelFormat{0};
+    TSsShellItem* ShellItem = nullptr;  // owned by the enumerator
+
+    // True once the worker is done with the picture; Thumbnail() is then the
+    // thumbnail, or null when the file could not be read as a picture.
+    bool ThumbnailDone() const { return FDone.load(std::memory_order_acquire); }
+    const QImage* Thumbnail() const { return ThumbnailDone() ? FThumbnail.get() : nullptr; }
+    void SetThumbnail(std::unique_ptr<QImage> Thumbnail);
+
+private:
+    std::unique_ptr<QImage> FThumbnail;
+    std::atomic<bool> FDone{false};
+};
+
+class TPicList {
+public:
+    TPicData* Add();
+    void Clear() { FItems.clear(); }
+    int Count() const { return int(FItems.size()); }
+    TPicData* Items(int Index) const { return FItems.at(size_t(Index)).get(); }
+
+private:
+    std::vector<std::unique_ptr<TPicData>> FItems;
+};
+
+// The picture library's number of the pixel format a file is read in
+// (PixelFormat24bppRGB and so on; 0 when unknown).
+int32_t PixelFormatOf(QImage::Format Format);
+
+// The size (Width, Height) fitted into a box keeping its proportions when it
+// is larger than the box in either direction; otherwise unchanged.
+void FitSize(int32_t& Width, int32_t& Height, int32_t BoxWidth, int32_t BoxHeight);
+
+class TThumbLoadThread : public QThread {
+public:
+    // Pushes every record from the last to the first and starts at once.
+    TThumbLoadThread(TPicList& PicList, int BoxWidth, int BoxHeight, QObject* Window);
+    // Tells the worker to stop and waits for it.
+    ~TThumbLoadThread() override;
+
+    // Puts the record first in line (files only).
+    void Prioritize(TPicData* Data);
+    // Records still waiting.
+    int Count();
+
+    // Makes the record's thumbnail when it has none: a scaled read of the
+    // file, fitted into the box.
+    static void MakeThumbnail(TPicData& Data, int BoxWidth, int BoxHeight);
+
+    QPointer<QObject> Window;
+    const int BoxWidth;
+    const int BoxHeight;
+
+protected:
+    void run() override;
+
+private:
+    void Push(TPicData* Data);
+    TPicData* Pop();
+
+    QMutex FLock;
+    std::vector<TPicData*> FStack;
+};
+
+class TThumbnailListview : public TQwListview {
+    Q_OBJECT
+public:
+    explicit TThumbnailListview(QWidget* Parent = nullptr);
+    ~TThumbnailListview() override;
+
+    // Shows the pictures of the folder; the worker of the last filling is
+    // stopped first. An unreadable folder leaves the list empty and raises
+    // the enumerator's error.
+    void ShowFolder(const TSsIdList* IdList);
+    // Fills the list from the enumerator's items and starts a new worker.
+    void Fill();
+    // Appends the path of every selected item, in list order.
+    void GetSelectedPaths(QStringList& Paths) const;
+    // Stops the worker and waits for it.
+    void StopThread();
+
+    // The hint of an item: name, size, date and picture size for files.
+    QString HintText(int Index) const;
+
+    TPicList& PicList() { return *FPicList; }
+    TSsShellEnumerator& Enumerator() { return *FEnumerator; }
+    TThumbLoadThread* Thread() const { return FThread.get(); }
+    TPicData* PicDataOf(const QListWidgetItem* Item) const;
+
+    void DrawItem(QListWidgetItem* Item, QImage& Bitmap, TCustomDrawState State) override;
+
+protected:
+    bool event(QEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    void EnumItem(TSsShellItem* Item, bool& Accept);
+
+    std::unique_ptr<TPicList> FPicList;
+    std::unique_ptr<TSsShellEnumerator> FEnumerator;
+    std::unique_ptr<TThumbLoadThread> FThread;
+};
+
+// The text an empty picture list shows.
+extern const char* const sKeinBild;
