@@ -163,6 +163,9 @@ TSFormSeiten::TSFormSeiten(TCreateKey Key, QWidget* Parent)
     connect(mnuSeiteNachAktuellerEinfuegen, &QAction::triggered, this, [this] { mnuSeiteNachAktuellerEinfuegenClick(); });
     connect(mnuSeiteloeschen, &QAction::triggered, this, [this] { mnuSeiteloeschenClick(); });
 
+    // The overview's two cursors: a picture or a screen can be dragged.
+    RegisterScreenCursor(crOverviewPicture, QCursor(Qt::OpenHandCursor));
+    RegisterScreenCursor(crOverviewScreen, QCursor(Qt::SizeHorCursor));
     DetectDrag = DetectDragStart;
     ShowProgressText = ShowProgress;
 }

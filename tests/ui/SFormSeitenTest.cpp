@@ -523,6 +523,14 @@ TEST(SFormSeiten, DragsCarryTheScreenOrTheFrame)
     o.SetDocument();
     TFBPictureElement* frame = AddFrame(o.doc.Pages.GetPage(2), 100, 75, 80, 60);
     GivePicture(frame);
+    // The cursor tells what a press would drag.
+    MoveTo(*o.form->pb, o.form->CellRect(1, TSFormSeiten::cpCaption).center(), Qt::NoButton);
+    EXPECT_EQ(o.form->pb->cursor().shape(), Qt::SizeHorCursor);
+    MoveTo(*o.form->pb, o.PixelOf(2, 100, 75), Qt::NoButton);
+    EXPECT_EQ(o.form->pb->cursor().shape(), Qt::OpenHandCursor);
+    MoveTo(*o.form->pb, o.PixelOf(2, 10, 10), Qt::NoButton);
+    EXPECT_EQ(o.form->pb->cursor().shape(), Qt::ArrowCursor);
+
     o.dragDetected = true;
     QByteArray carried;
     QString format;
