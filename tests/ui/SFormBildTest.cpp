@@ -273,3 +273,22 @@ TEST(SFormBild, FilterButtonPopsUpTheMenuBelowIt)
     EXPECT_EQ(panel->pmBildFilter->pos(), panel->mapToGlobal(QPoint(button.left(), button.bottom() + 1)));
     panel->pmBildFilter->hide();
 }
+
+TEST(SFormBild, TextsFollowTheLanguage)
+{
+    PanelBook b;
+    auto panel = MakePanel();
+    pvtest::GivePicture(b.Frame, 0, 150, 150);
+    panel->SetElement(b.Frame);
+    Localizer().SetLanguage(2);
+    EXPECT_EQ(panel->BtnBildDrehenRechts->text(), QString::fromUtf8("Tourner à droite"));
+    EXPECT_EQ(panel->mnuRedEye->text(), "Supprimer les yeux rouges...");
+    EXPECT_EQ(panel->lbldpi->text(), "150 ppp");
+    // The longer captions push the following controls along.
+    EXPECT_GE(panel->BtnBildDrehenRechts->width(), panel->BtnBildDrehenRechts->sizeHint().width());
+    EXPECT_GT(panel->BtnBildFilter->x(), panel->BtnBildDrehenRechts->geometry().right());
+    EXPECT_GT(panel->ZoomTrackbar->x(), panel->BtnBildFilter->geometry().right());
+    Localizer().SetLanguage(0);
+    EXPECT_EQ(panel->BtnBildDrehenRechts->text(), "Rechts drehen");
+    EXPECT_EQ(panel->lbldpi->text(), "150 dpi");
+}
