@@ -6,6 +6,7 @@
 // first, then changes the document, repaints, fires the multicaster's notice
 // and sets the modified flag.
 #include "Canvas.h"
+#include "Ole.h"
 #include "ShiftState.h"
 #include "uPaintWindow.h"
 #include "uTracker.h"
@@ -13,10 +14,17 @@
 #include "uVectorLib.h"
 
 #include <QPoint>
+#include <QStringList>
+#include <array>
 #include <functional>
 #include <memory>
 
+class QAction;
+class QLabel;
+class QMenu;
 class TBitmapDrawContext;
+class TDropEmptyTarget;
+class TGenericDataFormat;
 class TDrawContext;
 class TTransformation;
 class TFBDocument;
@@ -29,6 +37,18 @@ constexpr int eaPictures = 1;
 constexpr int eaElements = 2;
 constexpr int eaCalendars = 4;
 constexpr int eaAll = 7;
+
+// The clipboard formats of copied elements: text and clip-art, pictures,
+// calendars. Each carries the bytes of a memory data file whose section
+// "Clipboard" the element saved itself into.
+TClipFormat CF_QN_FotobuchData();
+TClipFormat CF_QN_FotobuchPic();
+TClipFormat CF_QN_FotobuchKalender();
+
+// The "QwPic" drag data of a picture element: its identity in the running
+// program as decimal text. The view takes only an identity that names a
+// picture element of its own document.
+AnsiString PictureDragData(const TFBPictureElement* Element);
 
 class TFBMainView : public TPaintWindow, public TUndoUIStateHost {
     Q_OBJECT
@@ -77,10 +97,53 @@ public:
     // The cursor number last set on the window.
     int CurrentCursor() const { return FCursor; }
 
+    // ---- context menu, clipboard and page commands
+    // Sets up the context menu for the page and element under the mouse
+    // (either may be null): what is visible and enabled, and the captions.
+    void BuildContextMenu(TFBPage* Page, TFBElement* Element);
+    QMenu* ContextMenu() const { return FContextMenu; }
+
+    bool CanCopy() const;
+    bool CanDelete() const { return CanCopy(); }
+    bool CanPaste() const;
+    bool CanDuplicate() const;
+    void CopyElement();
+    void CutElement();
+    void PasteElement();
+    // Duplicating is offered by no command yet; it changes nothing.
+    void DuplicateElement() {}
+    void InsertTextElement();
+    // Turns the current screen between portrait and landscape.
+    void ToggleOrientation();
+
+    // Turns the focused picture: 2 left, 0 right.
+    void TurnPicture(int Direction);
+    // Runs one of the filter dialogs on the focused picture.
+    enum TPictureFilter { pfHKIG, pfHSL, pfSWCol, pfRedEye };
+    void FilterPicture(TPictureFilter Filter);
+    // The colour dialog for the focused colour area.
+    void ChangeAreaColor();
+    // The page colour of Page: chosen in the colour dialog, or white (Remove).
+    void SetPageBackground(TFBPage* Page, bool Remove);
+    // Inserts a screen like the current one before or after it.
+    void InsertScreen(bool After);
+    // Deletes the current screen after the question.
+    void DeleteScreen();
+    void PreviousScreen();
+    void NextScreen();
+
+    // Loads the files into the picture frames from Frame on, in document order;
+    // surplus files are ignored.
+    void FillFramesWithFiles(const QStringList& Files, TFBPictureElement* Frame);
+    void ShowMessagePanel(const QString& Text);
+    void HideMessagePanel();
+    QLabel* MessagePanel() const { return FMessagePanel; }
+
     TNotifyEvent OnFocusChanged;
     TNotifyEvent OnZoomChanged;
     // A right click: the page and element under the mouse (either may be
-    // null) and the screen point where the context menu belongs.
+    // null) and the screen point where the context menu belongs. Unset, the
+    // view pops its own context menu up there.
     std::function<void(TFBPage* Page, TFBElement* Element, const QPoint& ScreenPos)> OnContextMenu;
 
 protected:
@@ -129,6 +192,19 @@ private:
     void LoadTrackerFrom(TFBElement* Element);
     void Changed(TFBElement* Element);
 
+    void CreateContextMenu();
+    void CreateDropTarget();
+    // The drop rules: DragOver refuses what no format accepts at the point.
+    void DropDragOver(const QPoint& Point, int32_t& Effect);
+    void DropDrop(const QPoint& Point, int32_t& Effect);
+    // The picture element a "QwPic" drag carries, null when it names none.
+    TFBPictureElement* DraggedPicture() const;
+    TFBPictureElement* FocusedPicture() const;
+    // Repaints the element, tells the others and marks the document modified.
+    void ElementDone(TFBElement* Element);
+    // Reads the clipboard's data of the format into Stream.
+    void ReadClipboard(TClipFormat Format, TMemoryStream& Stream);
+
     void PaintScreen(TDrawContext& DC);
     void PaintPageOutline(TDrawContext& DC, TFBPage* Page);
     void PaintMarkedArea(TDrawContext& DC);
@@ -154,4 +230,13 @@ private:
     TPoint FPanStart;
     TPoint FPanStartPos;
     TPoint FPanStartMax;
+
+    // context menu, message panel and drop target (children of the view)
+    QMenu* FContextMenu = nullptr;
+    std::array<QAction*, 20> FMenuItems{};
+    TFBPage* FContextPage = nullptr;
+    QLabel* FMessagePanel = nullptr;
+    TDropEmptyTarget* FDropTarget = nullptr;
+    enum TDropFormat { dfFileList, dfPageTemplate, dfColor, dfPic, dfClipart };
+    std::array<TGenericDataFormat*, 5> FDropFormats{};
 };

@@ -1,0 +1,646 @@
+// The page view's context menu, clipboard commands, page commands and its
+// drop target, driven offscreen with synthetic drag events.
+#include "DragDropMime.h"
+#include "PageViewFixture.h"
+#include "uFotobuchMainview.h"
+#include "uFotobuchPageTemplate.h"
+#include "uModalDialog.h"
+#include "uMulticaster.h"
+#include "uTransformation.h"
+#include "uUndo.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <gtest/gtest.h>
+#include <cmath>
+
+using namespace pvtest;
+
+namespace {
+
+struct CommandFixture {
+    TFBDocument Doc;
+    std::unique_ptr<TFBMainView> View;
+    int PageListNotices = 0;
+    std::vector<int> CurrentPageNotices;
+
+    CommandFixture(uint8_t Mode, int Pages)
+    {
+        MakeDocument(Doc, Mode, Pages);
+        GetUndoManager().Clear();
+        QGuiApplication::clipboard()->clear();
+        TMulticaster& mc = GetMulticaster();
+        mc.OnPageListChanged = [this](TMulticaster*, TObject*) { ++PageListNotices; };
+        mc.OnCurrentPageChanged = [this](TMulticaster*, TObject*, int I) { CurrentPageNotices.push_back(I); };
+    }
+    ~CommandFixture()
+    {
+        GetMulticaster().OnPageListChanged = nullptr;
+        GetMulticaster().OnCurrentPageChanged = nullptr;
+        ShowModalHook = nullptr;
+        GetUndoManager().Clear();
+        View.reset();
+    }
+    TFBMainView& Show()
+    {
+        View = std::make_unique<TFBMainView>(nullptr, &Doc);
+        View->OnContextMenu = [](TFBPage*, TFBElement*, const QPoint&) {};
+        View->resize(800, 600);
+        View->show();
+        QCoreApplication::processEvents();
+        GetUndoManager().SetUIStateHost(View.get());
+        return *View;
+    }
+    QPoint Px(const TFBPage* Page, float X, float Y)
+    {
+        View->SetupTransformation();
+        TTransformation& T = View->Transformation();
+        T.Push();
+        Doc.TranslateToPage(T, Page);
+        float dx, dy;
+        T.Transform(X, Y, dx, dy);
+        T.Pop();
+        return QPoint(int(std::lround(dx)), int(std::lround(dy)));
+    }
+    TFBPage* Page(int I) { return Doc.Pages.GetPage(I); }
+    QAction* Item(const char* Name) { return View->ContextMenu()->findChild<QAction*>(QString::fromLatin1(Name)); }
+    // Right click, which focuses and builds the menu.
+    void RightClick(QPoint P)
+    {
+        Press(*View, P, Qt::RightButton);
+        Release(*View, P, Qt::RightButton);
+    }
+};
+
+// One synthetic drag (enter, move) and, with Drop, the drop; returns whether
+// the last event was accepted.
+bool DragTo(QWidget& W, const QMimeData& Mime, QPoint P, bool Drop,
+            Qt::DropActions Actions = Qt::CopyAction | Qt::MoveAction)
+{
+    QDragEnterEvent enter(P, Actions, &Mime, Qt::LeftButton, Qt::NoModifier);
+    enter.ignore();
+    QCoreApplication::sendEvent(&W, &enter);
+    QDragMoveEvent move(P, Actions, &Mime, Qt::LeftButton, Qt::NoModifier);
+    move.ignore();
+    QCoreApplication::sendEvent(&W, &move);
+    if (!Drop) {
+        QDragLeaveEvent leave;
+        QCoreApplication::sendEvent(&W, &leave);
+        return move.isAccepted() && move.dropAction() != Qt::IgnoreAction;
+    }
+    QDropEvent drop(QPointF(P), Actions, &Mime, Qt::NoButton, Qt::NoModifier);
+    drop.ignore();
+    QCoreApplication::sendEvent(&W, &drop);
+    return drop.isAccepted();
+}
+
+std::unique_ptr<QMimeData> Payload(const char* Format, const QByteArray& Bytes)
+{
+    auto m = std::make_unique<QMimeData>();
+    m->setData(QString::fromLatin1(Format), Bytes);
+    return m;
+}
+
+// Pictures written to a temporary folder: Count files of W x H pixels.
+QStringList PictureFiles(const QTemporaryDir& Dir, int Count, int W = 60, int H = 40)
+{
+    QStringList files;
+    for (int i = 0; i < Count; ++i) {
+        const QString name = Dir.filePath(QStringLiteral("bild%1.png").arg(i));
+        Photo(W, H, i)->save(name);
+        files << name;
+    }
+    return files;
+}
+
+QByteArray FileList(const QStringList& Files)
+{
+    return Files.join(QStringLiteral("\r\n")).toUtf8();
+}
+
+bool Same(const QImage* A, const QImage* B)
+{
+    return A && B && *A == *B;
+}
+
+}  // namespace
+
+// ---- context menu ----------------------------------------------------------------------------------
+
+TEST(MainViewContextMenu, EntriesFollowWhatLiesUnderTheMouse)
+{
+    CommandFixture f(0, 3);
+    TFBPictureElement* photo = AddFrame(f.Page(1), 50, 50, 60, 40);
+    GivePicture(photo);
+    TFBPictureElement* area = AddFrame(f.Page(1), 150, 50, 60, 40);
+    GivePicture(area, 1);
+    area->CanZoomAndTrack = false;
+    TFBPictureElement* empty = AddFrame(f.Page(1), 50, 120, 60, 20);
+    AddText(f.Page(1), 150, 120, 60, 20);
+    f.Page(1)->PageColor = RGB(10, 20, 30);
+    TFBMainView& v = f.Show();
+    v.SetScreen(1);
+
+    const char* pictureItems[] = {"popBildLinksDrehen", "popBildRechtsDrehen", "popFilterHKIG", "popFilterHSL",
+                                  "popFilterSWCol", "popRoteAugen", "popFarbeAendern"};
+    const char* pageItems[] = {"popAusrichtung", "popSeiteDavor", "popSeiteDahinter", "popSeiteLoeschen",
+                               "popVorherigeSeite", "popNaechsteSeite"};
+    const char* editItems[] = {"popAusschneiden", "popKopieren", "popEinfuegen", "popLoeschen"};
+    struct Case {
+        const char* What;
+        QPoint At;
+        bool Picture, Page, Edit, Turn, Color;
+    } cases[] = {
+        {"empty page area", f.Px(f.Page(1), 190, 145), false, true, false, false, false},
+        {"photo frame", f.Px(f.Page(1), 50, 50), true, false, true, true, false},
+        {"colour area", f.Px(f.Page(1), 150, 50), true, false, true, false, true},
+        {"empty frame", f.Px(f.Page(1), 50, 120), true, false, true, false, false},
+        {"text box", f.Px(f.Page(1), 150, 120), false, false, true, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        f.RightClick(c.At);
+        for (const char* name : pictureItems)
+            EXPECT_EQ(f.Item(name)->isVisible(), c.Picture) << name;
+        for (int i = 0; i < 6; ++i)
+            EXPECT_EQ(f.Item(pictureItems[i])->isEnabled(), c.Turn) << pictureItems[i];
+        EXPECT_EQ(f.Item("popFarbeAendern")->isEnabled(), c.Color);
+        for (const char* name : pageItems)
+            EXPECT_EQ(f.Item(name)->isVisible(), c.Page) << name;
+        for (const char* name : editItems)
+            EXPECT_EQ(f.Item(name)->isVisible(), c.Edit) << name;
+        for (const char* name : {"popSeitenhintergrund", "popSeitenhintergrundEntfernen", "popRahmen"})
+            EXPECT_FALSE(f.Item(name)->isVisible()) << name;
+    }
+    (void)empty;
+    // The middle screen of three: both directions and insert/delete allowed.
+    f.RightClick(f.Px(f.Page(1), 190, 145));
+    for (const char* name : pageItems)
+        EXPECT_TRUE(f.Item(name)->isEnabled()) << name;
+    EXPECT_EQ(f.Item("popSeiteDavor")->text(), QStringLiteral("Seite davor einfuegen"));
+    EXPECT_EQ(f.Item("popNaechsteSeite")->text(), QString::fromUtf8("Nächste Seite"));
+    v.SetScreen(2);
+    f.RightClick(f.Px(f.Page(2), 190, 145));
+    EXPECT_FALSE(f.Item("popNaechsteSeite")->isEnabled());
+    EXPECT_TRUE(f.Item("popVorherigeSeite")->isEnabled());
+}
+
+TEST(MainViewContextMenu, TurnCommandRecordsUndoAndTurnsThePicture)
+{
+    CommandFixture f(0, 1);
+    TFBPictureElement* photo = AddFrame(f.Page(0), 100, 75, 80, 60);
+    GivePicture(photo, 0, 40, 20);
+    TFBMainView& v = f.Show();
+    f.RightClick(f.Px(f.Page(0), 100, 75));
+    f.Item("popBildLinksDrehen")->trigger();
+    ASSERT_NE(photo->GetBitmap(), nullptr);
+    EXPECT_EQ(photo->GetBitmap()->width(), 20);
+    EXPECT_EQ(GetUndoManager().Count(), 1);
+    EXPECT_TRUE(f.Doc.Modified);
+    GetUndoManager().Undo(f.Doc);
+    EXPECT_EQ(photo->GetBitmap()->width(), 40);
+    (void)v;
+}
+
+TEST(MainViewContextMenu, CancelledFilterLeavesNoUndoItem)
+{
+    CommandFixture f(0, 1);
+    TFBPictureElement* photo = AddFrame(f.Page(0), 100, 75, 80, 60);
+    GivePicture(photo);
+    TFBMainView& v = f.Show();
+    f.RightClick(f.Px(f.Page(0), 100, 75));
+    int notices = 0;
+    GetMulticaster().OnContentChanged = [&](TMulticaster*, TObject*, TFBPage*, TFBElement*) { ++notices; };
+    for (const char* name : {"popFilterHKIG", "popFilterHSL", "popFilterSWCol", "popRoteAugen"}) {
+        ShowModalHook = [](QDialog&) { return int(QDialog::Rejected); };
+        f.Item(name)->trigger();
+        EXPECT_EQ(GetUndoManager().Count(), 0) << name;
+        ShowModalHook = [](QDialog& D) {
+            D.accept();
+            return int(QDialog::Accepted);
+        };
+        f.Item(name)->trigger();
+        EXPECT_EQ(GetUndoManager().Count(), 1) << name;
+        GetUndoManager().Clear();
+    }
+    GetMulticaster().OnContentChanged = nullptr;
+    EXPECT_EQ(notices, 4);
+}
+
+// ---- clipboard ---------------------------------------------------------------------------------------
+
+TEST(MainViewClipboard, TextFromALeftPagePastesOntoTheLeftPageOfTheCurrentSpread)
+{
+    CommandFixture f(2, 6);  // spreads without cover: pages 0|1, 2|3, 4|5
+    TFBTextElement* text = AddText(f.Page(0), 40, 30, 50, 20, 15);
+    TFBMainView& v = f.Show();
+    v.SetFocusedElement(text);
+    ASSERT_TRUE(v.CanCopy());
+    v.CopyElement();
+    EXPECT_TRUE(QGuiApplication::clipboard()->mimeData()->hasFormat(QStringLiteral("CF_QN_FotobuchData")));
+    v.SetScreen(2);
+    ASSERT_TRUE(v.CanPaste());
+    v.PasteElement();
+    ASSERT_EQ(f.Page(4)->Elements.Count(), 1);
+    EXPECT_EQ(f.Page(5)->Elements.Count(), 0);
+    auto* copy = dynamic_cast<TFBTextElement*>(f.Page(4)->Elements.GetItem(0));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(v.FocusedElement(), copy);
+    EXPECT_FLOAT_EQ(copy->CenterX, 40);
+    EXPECT_FLOAT_EQ(copy->Width, 50);
+    EXPECT_FLOAT_EQ(copy->Angle, 15);
+    EXPECT_EQ(GetUndoManager().Count(), 1);
+    v.SetFocusedElement(nullptr);
+    GetUndoManager().Undo(f.Doc);
+    EXPECT_EQ(f.Page(4)->Elements.Count(), 0);
+}
+
+TEST(MainViewClipboard, CuttingAPictureLeavesTheFrameAndPastesIntoAnother)
+{
+    CommandFixture f(0, 1);
+    TFBPictureElement* a = AddFrame(f.Page(0), 50, 75, 60, 40);
+    TFBPictureElement* b = AddFrame(f.Page(0), 150, 75, 60, 40);
+    GivePicture(a, 3);
+    a->SetZoom(2);
+    const QImage original = *a->GetBitmap();
+    TFBMainView& v = f.Show();
+    v.SetFocusedElement(b);
+    EXPECT_FALSE(v.CanCopy());  // an empty frame
+    v.SetFocusedElement(a);
+    v.CutElement();
+    EXPECT_FALSE(a->HasPicture());
+    EXPECT_EQ(f.Page(0)->Pictures.Count(), 2);
+    EXPECT_TRUE(QGuiApplication::clipboard()->mimeData()->hasFormat(QStringLiteral("CF_QN_FotobuchPic")));
+    v.SetFocusedElement(b);
+    ASSERT_TRUE(v.CanPaste());
+    v.PasteElement();
+    ASSERT_TRUE(b->HasPicture());
+    EXPECT_EQ(b->GetBitmap()->size(), original.size());
+    EXPECT_FLOAT_EQ(b->Zoom, 2);
+    EXPECT_FLOAT_EQ(b->CenterX, 150);  // the frame keeps its place
+    EXPECT_EQ(GetUndoManager().Count(), 2);
+    v.SetFocusedElement(nullptr);
+    GetUndoManager().Undo(f.Doc);
+    EXPECT_FALSE(b->HasPicture());
+    GetUndoManager().Undo(f.Doc);
+    EXPECT_TRUE(a->HasPicture());
+}
+
+TEST(MainViewClipboard, CalendarFocusAllowsOnlyThePasteOfElements)
+{
+    CommandFixture f(0, 1);
+    TFBKalenderElement* cal = AddCalendar(f.Page(0), 100, 100, 80, 40);
+    TFBMainView& v = f.Show();
+    v.SetFocusedElement(cal);
+    EXPECT_FALSE(v.CanCopy());
+    EXPECT_FALSE(v.CanDelete());
+    EXPECT_FALSE(v.CanDuplicate());
+    EXPECT_FALSE(v.CanPaste());
+    v.CutElement();
+    EXPECT_EQ(f.Page(0)->Calendars.Count(), 1);
+
+    // A text element on the clipboard, and a calendar entry beside it.
+    TFBTextElement* text = AddText(f.Page(0), 40, 30, 50, 20);
+    v.SetFocusedElement(text);
+    EXPECT_TRUE(v.CanDuplicate());
+    v.CopyElement();
+    auto* both = new QMimeData;
+    both->setData(QStringLiteral("CF_QN_FotobuchData"),
+                  QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("CF_QN_FotobuchData")));
+    QGuiApplication::clipboard()->setMimeData(both);
+    v.SetFocusedElement(cal);
+    EXPECT_TRUE(v.CanPaste());
+    both = new QMimeData;
+    both->setData(QStringLiteral("CF_QN_FotobuchKalender"), QByteArray("x"));
+    both->setData(QStringLiteral("CF_QN_FotobuchData"), QByteArray("y"));
+    QGuiApplication::clipboard()->setMimeData(both);
+    v.PasteElement();
+    EXPECT_EQ(f.Page(0)->Elements.Count(), 1);
+    EXPECT_EQ(GetUndoManager().Count(), 0);
+}
+
+TEST(MainViewClipboard, ForeignOrDamagedClipboardDataChangesNothing)
+{
+    CommandFixture f(0, 1);
+    TFBPictureElement* frame = AddFrame(f.Page(0), 50, 75, 60, 40);
+    TFBMainView& v = f.Show();
+    // A copied picture pasted with no picture frame focused is no element.
+    GivePicture(frame);
+    v.SetFocusedElement(frame);
+    v.CopyElement();
+    auto* mime = new QMimeData;
+    mime->setData(QStringLiteral("CF_QN_FotobuchData"),
+                  QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("CF_QN_FotobuchPic")));
+    QGuiApplication::clipboard()->setMimeData(mime);
+    v.SetFocusedElement(nullptr);
+    v.PasteElement();
+    EXPECT_EQ(f.Page(0)->Elements.Count(), 0);
+    EXPECT_EQ(GetUndoManager().Count(), 0);
+    // Bytes that are no data file make no element.
+    mime = new QMimeData;
+    mime->setData(QStringLiteral("CF_QN_FotobuchData"), QByteArray("no data file at all"));
+    QGuiApplication::clipboard()->setMimeData(mime);
+    try {
+        v.PasteElement();
+    } catch (const Exception&) {
+        // a clear error is as good
+    }
+    EXPECT_EQ(f.Page(0)->Elements.Count(), 0);
+    EXPECT_EQ(GetUndoManager().Count(), 0);
+}
+
+// ---- page and element commands -----------------------------------------------------------------------
+
+TEST(MainViewCommands, InsertedTextBoxFollowsTheLandscapePage)
+{
+    CommandFixture f(0, 2);
+    f.Page(1)->SetOrientation(1);
+    f.Doc.ScreenQuerformatWinkel = 90;
+    TFBMainView& v = f.Show();
+    struct Case {
+        int Screen;
+        float Width, Angle;
+    } cases[] = {{0, 120, 0}, {1, 90, -90}};
+    for (const Case& c : cases) {
+        v.SetScreen(c.Screen);
+        v.InsertTextElement();
+        ASSERT_EQ(f.Page(c.Screen)->Elements.Count(), 1);
+        auto* text = static_cast<TFBTextElement*>(f.Page(c.Screen)->Elements.GetItem(0));
+        EXPECT_FLOAT_EQ(text->Width, c.Width);
+        EXPECT_FLOAT_EQ(text->Height, 20);
+        EXPECT_FLOAT_EQ(text->CenterX, 100);
+        EXPECT_FLOAT_EQ(text->CenterY, 75);
+        EXPECT_FLOAT_EQ(text->Angle, c.Angle);
+        EXPECT_TRUE(text->HasShadow());
+        EXPECT_TRUE(text->NewText);
+        EXPECT_EQ(v.FocusedElement(), text);
+    }
+    EXPECT_EQ(GetUndoManager().Count(), 2);
+}
+
+TEST(MainViewCommands, OrientationTogglesWithoutAnUndoItem)
+{
+    CommandFixture f(0, 1);
+    TFBMainView& v = f.Show();
+    v.ToggleOrientation();
+    EXPECT_NE(f.Doc.GetScreenOrientation(0), 0);
+    EXPECT_TRUE(f.Doc.Modified);
+    v.ToggleOrientation();
+    EXPECT_EQ(f.Doc.GetScreenOrientation(0), 0);
+    EXPECT_EQ(GetUndoManager().Count(), 0);
+}
+
+TEST(MainViewCommands, InsertAndDeleteScreens)
+{
+    CommandFixture f(0, 3);
+    AddText(f.Page(1), 40, 30, 50, 20);
+    TFBMainView& v = f.Show();
+    v.SetScreen(1);
+    v.InsertScreen(false);
+    EXPECT_EQ(f.Doc.Pages.Count(), 4);
+    EXPECT_EQ(v.ScreenIndex(), 1);
+    EXPECT_EQ(f.Page(1)->Elements.Count(), 0);  // the new screen
+    v.InsertScreen(true);
+    EXPECT_EQ(f.Doc.Pages.Count(), 5);
+    EXPECT_EQ(v.ScreenIndex(), 2);
+    EXPECT_EQ(f.PageListNotices, 2);
+    EXPECT_EQ(f.CurrentPageNotices, (std::vector<int>{1, 2}));
+
+    // The question: No keeps the screen, Yes deletes it.
+    QString asked;
+    int answer = QMessageBox::No;
+    ShowModalHook = [&](QDialog& D) {
+        asked = static_cast<QMessageBox&>(D).text();
+        return answer;
+    };
+    v.SetScreen(3);
+    TFBElement* text = f.Page(3)->Elements.GetItem(0);
+    v.SetFocusedElement(text);
+    v.DeleteScreen();
+    EXPECT_EQ(asked, QStringLiteral("Soll die Seite wirklich gelöscht werden?"));
+    EXPECT_EQ(f.Doc.Pages.Count(), 5);
+    answer = QMessageBox::Yes;
+    v.DeleteScreen();
+    EXPECT_EQ(f.Doc.Pages.Count(), 4);
+    EXPECT_EQ(v.FocusedElement(), nullptr);
+    EXPECT_EQ(GetUndoManager().Count(), 3);
+    GetUndoManager().Undo(f.Doc);
+    EXPECT_EQ(f.Doc.Pages.Count(), 5);
+    EXPECT_EQ(f.Page(3)->Elements.Count(), 1);
+}
+
+TEST(MainViewCommands, PageBackgroundRemovalIsWhiteAndUndoable)
+{
+    CommandFixture f(0, 1);
+    f.Page(0)->PageColor = RGB(200, 0, 0);
+    TFBMainView& v = f.Show();
+    v.SetPageBackground(f.Page(0), true);
+    EXPECT_EQ(f.Page(0)->PageColor, RGB(255, 255, 255));
+    GetUndoManager().Undo(f.Doc);
+    EXPECT_EQ(f.Page(0)->PageColor, RGB(200, 0, 0));
+}
+
+// ---- drop target -----------------------------------------------------------------------------------
+
+TEST(MainViewDrop, TenPicturesFillTheFramesFromTheThirdOnAndTheRestIsIgnored)
+{
+    CommandFixture f(0, 3);
+    std::vector<TFBPictureElement*> frames;
+    for (int p = 0; p < 3; ++p) {
+        frames.push_back(AddFrame(f.Page(p), 50, 75, 80, 60));
+        frames.push_back(AddFrame(f.Page(p), 150, 75, 80, 60));
+    }
+    QTemporaryDir dir;
+    const QStringList files = PictureFiles(dir, 10);
+    TFBMainView& v = f.Show();
+    v.SetScreen(1);
+    int focusNotices = 0;
+    v.OnFocusChanged = [&](TObject*) { ++focusNotices; };
+    auto mime = Payload("QwFileList", FileList(files));
+    EXPECT_TRUE(DragTo(v, *mime, f.Px(f.Page(1), 50, 75), true));
+    EXPECT_FALSE(frames[0]->HasPicture());
+    EXPECT_FALSE(frames[1]->HasPicture());
+    for (int i = 2; i < 6; ++i) {
+        ASSERT_TRUE(frames[size_t(i)]->HasPicture()) << i;
+        QImage expected(files[i - 2]);
+        EXPECT_EQ(frames[size_t(i)]->GetBitmap()->size(), expected.size());
+    }
+    EXPECT_FALSE(Same(frames[2]->GetBitmap(), frames[3]->GetBitmap()));
+    EXPECT_EQ(GetUndoManager().Count(), 4);
+    EXPECT_TRUE(f.Doc.Modified);
+    EXPECT_EQ(focusNotices, 1);
+    EXPECT_FALSE(v.MessagePanel()->isVisible());
+}
+
+TEST(MainViewDrop, APictureTurnsItsSingleFramePage)
+{
+    CommandFixture f(0, 2);
+    TFBPictureElement* a = AddFrame(f.Page(0), 100, 75, 100, 100);
+    TFBPictureElement* b = AddFrame(f.Page(1), 100, 75, 100, 100);
+    f.Doc.ScreenQuerformatWinkel = 90;
+    QTemporaryDir dir;
+    const QString wide = PictureFiles(dir, 1, 60, 40).first();
+    const QString tall = dir.filePath(QStringLiteral("tall.png"));
+    Photo(40, 60)->save(tall);
+    TFBMainView& v = f.Show();
+    v.FillFramesWithFiles({wide, tall}, a);
+    EXPECT_NE(f.Page(0)->Orientation, 0);
+    EXPECT_EQ(f.Page(1)->Orientation, 0);
+    // On the landscape page the picture is turned left.
+    EXPECT_EQ(a->GetBitmap()->size(), QSize(40, 60));
+    EXPECT_EQ(b->GetBitmap()->size(), QSize(40, 60));
+}
+
+TEST(MainViewDrop, FilesFromOtherProgramsFillFramesToo)
+{
+    CommandFixture f(0, 1);
+    TFBPictureElement* frame = AddFrame(f.Page(0), 50, 75, 80, 60);
+    AddFrame(f.Page(0), 150, 75, 80, 60);
+    QTemporaryDir dir;
+    const QStringList files = PictureFiles(dir, 1);
+    TFBMainView& v = f.Show();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(files.first())});
+    EXPECT_FALSE(DragTo(v, mime, f.Px(f.Page(0), 100, 140), false));  // no frame there
+    EXPECT_TRUE(DragTo(v, mime, f.Px(f.Page(0), 50, 75), true));
+    EXPECT_TRUE(frame->HasPicture());
+}
+
+TEST(MainViewDrop, DragOverAcceptsByFormatAndPoint)
+{
+    CommandFixture f(0, 1);
+    TFBPictureElement* frame = AddFrame(f.Page(0), 50, 75, 80, 60);
+    TFBMainView& v = f.Show();
+    const QPoint onFrame = f.Px(f.Page(0), 50, 75);
+    const QPoint onPage = f.Px(f.Page(0), 170, 140);
+    const QPoint outside(2, 2);
+    auto files = Payload("QwFileList", "/x.png");
+    auto color = Payload("QwColor", QByteArray(8, '\0'));
+    auto layout = Payload("QwPageTemplate", QByteArray(4, '\0'));
+    auto clipart = Payload("QwClipart", "/c.png");
+    auto own = Payload("QwPic", QByteArray(PictureDragData(frame).c_str()));
+    auto bogus = Payload("QwPic", "12345");
+    auto other = Payload("text/plain", "hallo");
+    QMimeData mixed;
+    mixed.setData(QStringLiteral("QwPageTemplate"), QByteArray(4, '\0'));
+    mixed.setData(QStringLiteral("QwColor"), QByteArray(8, '\0'));
+    struct Case {
+        const char* What;
+        const QMimeData* Mime;
+        QPoint At;
+        bool Accepted;
+    } cases[] = {
+        {"files on a frame", files.get(), onFrame, true},
+        {"files beside it", files.get(), onPage, false},
+        {"colour on a frame", color.get(), onFrame, true},
+        {"colour beside it", color.get(), onPage, false},
+        {"layout on the page", layout.get(), onPage, true},
+        {"layout outside", layout.get(), outside, false},
+        {"clip-art on the page", clipart.get(), onPage, true},
+        {"picture onto itself", own.get(), onFrame, false},
+        {"picture of no element", bogus.get(), onFrame, false},
+        {"layout and colour beside a frame", &mixed, onPage, false},
+        {"layout and colour on a frame", &mixed, onFrame, true},
+        {"foreign text", other.get(), onFrame, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DragTo(v, *c.Mime, c.At, false), c.Accepted) << c.What;
+}
+
+TEST(MainViewDrop, MovedPictureExchangesAndUndoExchangesBack)
+{
+    CommandFixture f(0, 2);
+    TFBPictureElement* a = AddFrame(f.Page(0), 50, 75, 80, 60);
+    TFBPictureElement* b = AddFrame(f.Page(1), 50, 75, 80, 60);
+    GivePicture(a, 1);
+    GivePicture(b, 2);
+    const QImage pa = *a->GetBitmap(), pb = *b->GetBitmap();
+    TFBMainView& v = f.Show();
+    v.SetScreen(1);
+    auto mime = Payload("QwPic", QByteArray(PictureDragData(a).c_str()));
+    EXPECT_TRUE(DragTo(v, *mime, f.Px(f.Page(1), 50, 75), true, Qt::MoveAction));
+    EXPECT_EQ(*a->GetBitmap(), pb);
+    EXPECT_EQ(*b->GetBitmap(), pa);
+    ASSERT_EQ(GetUndoManager().Count(), 1);
+    GetUndoManager().Undo(f.Doc);
+    EXPECT_EQ(*a->GetBitmap(), pa);
+    EXPECT_EQ(*b->GetBitmap(), pb);
+
+    // Copy: the target gets the source's picture, the source keeps it.
+    EXPECT_TRUE(DragTo(v, *mime, f.Px(f.Page(1), 50, 75), true, Qt::CopyAction));
+    EXPECT_EQ(*a->GetBitmap(), pa);
+    EXPECT_EQ(*b->GetBitmap(), pa);
+}
+
+TEST(MainViewDrop, PageTemplateColourAndClipartDrops)
+{
+    CommandFixture f(0, 1);
+    TFBPictureElement* frame = AddFrame(f.Page(0), 50, 75, 80, 60);
+    TFBMainView& v = f.Show();
+
+    TMemoryStream colorStream;
+    TFBColor(AnsiString("Rot"), RGB(255, 0, 0)).SaveToStream(colorStream);
+    auto color = Payload("QwColor", QByteArray(reinterpret_cast<const char*>(colorStream.Memory()),
+                                               qsizetype(colorStream.Size())));
+    EXPECT_TRUE(DragTo(v, *color, f.Px(f.Page(0), 50, 75), true));
+    ASSERT_TRUE(frame->HasPicture());
+    EXPECT_FALSE(frame->CanZoomAndTrack);
+    EXPECT_EQ(QColor(frame->GetBitmap()->pixel(0, 0)), QColor(255, 0, 0));
+
+    TFBPageTemplate layout;
+    layout.TemplateWidth = 200;
+    layout.TemplateHeight = 150;
+    layout.AddFrame(10, 10, 80, 60);
+    layout.AddFrame(110, 10, 80, 60);
+    layout.AddFrame(60, 80, 80, 60);
+    TMemoryStream layoutStream;
+    layout.SaveToStream(layoutStream);
+    auto layoutMime = Payload("QwPageTemplate", QByteArray(reinterpret_cast<const char*>(layoutStream.Memory()),
+                                                           qsizetype(layoutStream.Size())));
+    EXPECT_TRUE(DragTo(v, *layoutMime, f.Px(f.Page(0), 170, 140), true));
+    EXPECT_EQ(f.Page(0)->Pictures.Count(), 3);
+    EXPECT_EQ(v.FocusedElement(), nullptr);
+
+    QTemporaryDir dir;
+    const QString art = dir.filePath(QStringLiteral("art.png"));
+    QImage png(50, 50, QImage::Format_ARGB32);
+    png.fill(QColor(0, 0, 255, 128));
+    png.save(art);
+    auto clipart = Payload("QwClipart", art.toUtf8());
+    const QPoint at = f.Px(f.Page(0), 120, 100);
+    EXPECT_TRUE(DragTo(v, *clipart, at, true));
+    ASSERT_EQ(f.Page(0)->Elements.Count(), 1);
+    TFBElement* e = f.Page(0)->Elements.GetItem(0);
+    EXPECT_NE(dynamic_cast<TFBClipartElement*>(e), nullptr);
+    EXPECT_NEAR(e->CenterX, 120, 1);
+    EXPECT_NEAR(e->CenterY, 100, 1);
+    EXPECT_EQ(v.FocusedElement(), e);
+    EXPECT_EQ(GetUndoManager().Count(), 3);
+    v.SetFocusedElement(nullptr);
+    GetUndoManager().Undo(f.Doc);
+    GetUndoManager().Undo(f.Doc);
+    EXPECT_EQ(f.Page(0)->Elements.Count(), 0);
+    EXPECT_EQ(f.Page(0)->Pictures.Count(), 1);
+}
+
+TEST(MainViewCommands, MessagePanelIsCentredHalfTheWidth)
+{
+    CommandFixture f(0, 1);
+    TFBMainView& v = f.Show();
+    v.ShowMessagePanel(QStringLiteral("Bild 1 von 3 wird geladen"));
+    QLabel* panel = v.MessagePanel();
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->geometry(), QRect(200, 275, 400, 50));
+    EXPECT_EQ(panel->text(), QStringLiteral("Bild 1 von 3 wird geladen"));
+    v.HideMessagePanel();
+    EXPECT_FALSE(panel->isVisible());
+}
