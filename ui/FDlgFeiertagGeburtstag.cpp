@@ -190,9 +190,22 @@ void TDlgFeiertagGeburtstag::FormShow()
     sg->setColumnWidth(1, textWidth);
     sg->setColumnWidth(2, textWidth);
 
-    const int row = RowOfDay(int(EncodeDate(Year, std::clamp(Month, 1, 12), 1) - first) + 1);
-    sg->setCurrentCell(row, 1);
-    sg->scrollToItem(sg->item(row, 1), QAbstractItemView::PositionAtTop);
+    FMonthRow = RowOfDay(int(EncodeDate(Year, std::clamp(Month, 1, 12), 1) - first) + 1);
+    sg->setCurrentCell(FMonthRow, 1);
+    ScrollToMonth();
+}
+
+void TDlgFeiertagGeburtstag::ScrollToMonth()
+{
+    if (QTableWidgetItem* item = sg->item(FMonthRow, 1))
+        sg->scrollToItem(item, QAbstractItemView::PositionAtTop);
+}
+
+void TDlgFeiertagGeburtstag::showEvent(QShowEvent* Event)
+{
+    TLocalizerForm::showEvent(Event);
+    // The grid knows its visible rows only once it is laid out.
+    ScrollToMonth();
 }
 
 void TDlgFeiertagGeburtstag::FillColumn(int Column, const TKalenderTageListe& List)

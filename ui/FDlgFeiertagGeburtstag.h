@@ -46,10 +46,14 @@ protected:
     void BeforeLocalize() override;
     void AfterLocalize() override;
     void reject() override;
+    void showEvent(QShowEvent* Event) override;
 
 private:
     void FormCreate();
     int DaysInYear() const;
     void FillColumn(int Column, const TKalenderTageListe& List);
     void StoreColumn(int Column, TKalenderTageListe& List);
+    void ScrollToMonth();
+
+    int FMonthRow = 0;
 };

@@ -150,6 +150,8 @@ TEST(DlgFeiertagGeburtstag, GridShowsTheYearAndItsEntries)
         EXPECT_EQ(sg->item(365, 2)->text(), QStringLiteral("Ben"));
         EXPECT_EQ(sg->currentRow(), 60);  // 1 March
         EXPECT_EQ(sg->currentColumn(), 1);
+        dlg.show();
+        EXPECT_EQ(sg->rowAt(0), 60);  // and the top row
         // The dates can be neither selected nor edited.
         const Qt::ItemFlags flags = sg->item(10, 0)->flags();
         EXPECT_FALSE(flags & Qt::ItemIsSelectable);
