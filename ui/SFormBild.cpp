@@ -243,7 +243,7 @@ void TSFormBild::pbAmpelPaint(QPainter& Canvas)
 {
     if (!FElement)
         return;
-    const int x = AmpelIndex(FElement->HasPicture() ? FElement->GetResolutionDpi() : 0) * 16;
+    const int x = AmpelIndex(FElement->GetResolutionDpi()) * 16;  // 0 without a picture
     const QImage cell = imgAmpel.copy(x, 0, 16, 32);
     QPixmap light = QPixmap::fromImage(cell);
     light.setMask(QBitmap::fromImage(cell.createMaskFromColor(kTransparent, Qt::MaskInColor)));
