@@ -312,6 +312,15 @@ void TMaster::CreateMenus()
     mnuBearbeiten = menu("mnuBearbeiten", QStringLiteral("&Bearbeiten"));
     mnuRueckgaengig = item(mnuBearbeiten, "mnuRueckgaengig", QString::fromUtf8("&Rückgängig"),
                            QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { mnuRueckgaengigClick(); });
+    mnuBearbeiten->addSeparator();
+    mnuBearbeitenAusschneiden = item(mnuBearbeiten, "mnuBearbeitenAusschneiden", QStringLiteral("&Ausschneiden"),
+                                     QKeySequence(Qt::CTRL | Qt::Key_X), [this] { mnuBearbeitenAusschneidenClick(); });
+    mnuBearbeitenKopieren = item(mnuBearbeiten, "mnuBearbeitenKopieren", QStringLiteral("&Kopieren"),
+                                 QKeySequence(Qt::CTRL | Qt::Key_C), [this] { mnuBearbeitenKopierenClick(); });
+    mnuBearbeitenEinfuegen = item(mnuBearbeiten, "mnuBearbeitenEinfuegen", QString::fromUtf8("&Einfügen"),
+                                  QKeySequence(Qt::CTRL | Qt::Key_V), [this] { mnuBearbeitenEinfuegenClick(); });
+    mnuBearbeitenDuplizieren = item(mnuBearbeiten, "mnuBearbeitenDuplizieren", QStringLiteral("&Duplizieren"),
+                                    QKeySequence(Qt::CTRL | Qt::Key_D), [this] { mnuBearbeitenDuplizierenClick(); });
     connect(mnuBearbeiten, &QMenu::aboutToShow, this, [this] { mnuBearbeitenClick(); });
     // Outside the open menu the shortcut stays live, so undo with nothing to
     // undo still beeps.
@@ -389,6 +398,10 @@ void TMaster::CreateToolbar()
                              [this] { mnuRueckgaengigClick(); });
     BtnEntfernen = button("BtnEntfernen", "TB_ENTFERNEN", QStringLiteral("Entfernen"),
                           QStringLiteral("Markiertes Element entfernen"), [this] { BtnEntfernenClick(); });
+    BtnBlattausrichtung = button("BtnBlattausrichtung", "TB_AUSRICHTUNG", QStringLiteral("Ausrichtung"),
+                                 QStringLiteral("Ausrichtung der Seite wechseln"), [this] { BtnBlattausrichtungClick(); });
+    BtnTextEinfuegen = button("BtnTextEinfuegen", "TB_TEXT", QStringLiteral("Text"),
+                              QString::fromUtf8("Textfeld einfügen"), [this] { BtnTextEinfuegenClick(); });
     BtnBilderschatten = button("BtnBilderschatten", "TB_SCHATTEN", QStringLiteral("Schatten"),
                                QStringLiteral("Bilder mit Schatten"), [this] { BtnBilderschattenClick(); });
     BtnBilderschatten->setCheckable(true);
@@ -400,7 +413,7 @@ void TMaster::CreateToolbar()
         x += ToolButtonWidth + 2;
     }
     x += 12;
-    for (QToolButton* b : {BtnRueckgaengig, BtnEntfernen, BtnBilderschatten}) {
+    for (QToolButton* b : {BtnRueckgaengig, BtnEntfernen, BtnBlattausrichtung, BtnTextEinfuegen, BtnBilderschatten}) {
         b->move(x, 3);
         x += ToolButtonWidth + 2;
     }
@@ -446,6 +459,7 @@ void TMaster::FormCreate()
     RefreshPageTemplates();
 
     LoadColorListFromRegistry("CustomColors");
+    mnuBearbeitenDuplizieren->setVisible(false);
     BtnSchliessen->hide();
 
     Localizer().SetSupportedLanguages(0x217);
@@ -521,14 +535,12 @@ void TMaster::UpdatePageLabel()
     lblSeitenzahl->setText(fromAnsi(FDoc->GetScreenCaption(FMainView->ScreenIndex())));
 }
 
-bool TMaster::CanDeleteFocused() const
+void TMaster::UpdateEditCommands()
 {
-    TFBElement* e = FMainView->FocusedElement();
-    if (!e || dynamic_cast<TFBKalenderElement*>(e))
-        return false;
-    if (auto* pic = dynamic_cast<TFBPictureElement*>(e))
-        return pic->HasPicture();
-    return true;
+    mnuBearbeitenAusschneiden->setEnabled(FMainView->CanCopy());
+    mnuBearbeitenKopieren->setEnabled(FMainView->CanCopy());
+    mnuBearbeitenEinfuegen->setEnabled(FMainView->CanPaste());
+    mnuBearbeitenDuplizieren->setEnabled(FMainView->CanDuplicate());
 }
 
 void TMaster::FocusChanged()
@@ -553,7 +565,8 @@ void TMaster::FocusChanged()
     BtnBilderschatten->setEnabled(FDoc->PictureShadowsAllowed);
     if (BtnBilderschatten->isEnabled())
         BtnBilderschatten->setChecked(FDoc->PicturesHaveShadows);
-    BtnEntfernen->setEnabled(CanDeleteFocused());
+    BtnEntfernen->setEnabled(FMainView->CanDelete());
+    UpdateEditCommands();
 }
 
 void TMaster::ShowSidePanel(QWidget* TabSheet)
@@ -978,6 +991,30 @@ void TMaster::closeEvent(QCloseEvent* Event)
 void TMaster::mnuBearbeitenClick()
 {
     mnuRueckgaengig->setEnabled(GetUndoManager().CanUndo());
+    // The clipboard may have changed since the focus did.
+    UpdateEditCommands();
+}
+
+void TMaster::mnuBearbeitenAusschneidenClick()
+{
+    FMainView->CutElement();
+    UpdateEditCommands();
+}
+
+void TMaster::mnuBearbeitenKopierenClick()
+{
+    FMainView->CopyElement();
+    UpdateEditCommands();
+}
+
+void TMaster::mnuBearbeitenEinfuegenClick()
+{
+    FMainView->PasteElement();
+}
+
+void TMaster::mnuBearbeitenDuplizierenClick()
+{
+    FMainView->DuplicateElement();
 }
 
 void TMaster::mnuRueckgaengigClick()
@@ -997,6 +1034,17 @@ void TMaster::mnuRueckgaengigClick()
 void TMaster::BtnEntfernenClick()
 {
     FMainView->DeleteFocused();
+}
+
+void TMaster::BtnBlattausrichtungClick()
+{
+    FMainView->ToggleOrientation();
+    GetMulticaster().ScreenContentChanged(FMainView, FDoc.get(), FMainView->ScreenIndex());
+}
+
+void TMaster::BtnTextEinfuegenClick()
+{
+    FMainView->InsertTextElement();
 }
 
 // ---- pages and shadows ---------------------------------------------------------------------------

@@ -70,11 +70,17 @@ public:
     void mnuDruckereinrichtungClick();
     void mnuBeendenClick();
     void mnuBearbeitenClick();
+    void mnuBearbeitenAusschneidenClick();
+    void mnuBearbeitenKopierenClick();
+    void mnuBearbeitenEinfuegenClick();
+    void mnuBearbeitenDuplizierenClick();
     void mnuRueckgaengigClick();
     void BtnSeiteZurueckClick();
     void BtnSeiteVorClick();
     void BtnBilderschattenClick();
     void BtnEntfernenClick();
+    void BtnBlattausrichtungClick();
+    void BtnTextEinfuegenClick();
     void tbMainViewZoomChange();
     void mnuSpracheClick(QObject* Sender);
     void mnuHilfeUeberClick();
@@ -105,6 +111,10 @@ public:
     QAction* mnuBeenden;
     QMenu* mnuBearbeiten;
     QAction* mnuRueckgaengig;
+    QAction* mnuBearbeitenAusschneiden;
+    QAction* mnuBearbeitenKopieren;
+    QAction* mnuBearbeitenEinfuegen;
+    QAction* mnuBearbeitenDuplizieren;  // hidden
     QMenu* mnuSprache;
     QActionGroup* SpracheGroup;
     QAction* mnuSpracheDeutsch;
@@ -128,6 +138,8 @@ public:
     QToolButton* BtnAlbumDrucken;
     QToolButton* BtnRueckgaengig;
     QToolButton* BtnEntfernen;
+    QToolButton* BtnBlattausrichtung;
+    QToolButton* BtnTextEinfuegen;
     QToolButton* BtnBilderschatten;
     QToolButton* BtnSchliessen;
 
@@ -201,7 +213,8 @@ private:
     QString ExecuteFileDialog(bool Save);
     // After the document was built, opened or reset: view, lists, caption.
     void DocumentReplaced();
-    bool CanDeleteFocused() const;
+    // Cut, copy, paste and duplicate enabled as the page view can.
+    void UpdateEditCommands();
     // Qt's own texts (file and print dialogs) in the current language.
     void LoadFrameworkTranslation();
     QString Text(const char* Key) const;
