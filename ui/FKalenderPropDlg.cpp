@@ -3,6 +3,7 @@
 #include "FDlgFeiertagGeburtstag.h"
 #include "MainFormStatusBar.h"
 #include "QwColorPopupButton.h"
+#include "WVLTBComboBox.h"
 #include "WVLValidateEdit.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchPageTemplate.h"
@@ -14,8 +15,6 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QComboBox>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -135,29 +134,6 @@ QIcon AlignIcon(int Index)
     return QIcon(pm);
 }
 
-// The installed font families, sorted, each once.
-const QStringList& FontNames()
-{
-    static const QStringList names = [] {
-        QStringList list = QFontDatabase::families();
-        list.sort(Qt::CaseInsensitive);
-        list.removeDuplicates();
-        return list;
-    }();
-    return names;
-}
-
-void SelectFontName(QComboBox* Combo, const AnsiString& Name)
-{
-    Combo->setCurrentIndex(Combo->findText(fromAnsi(Name), Qt::MatchFixedString));
-}
-
-// The selected name; empty when nothing is selected.
-AnsiString GetSelectedFontName(const QComboBox* Combo)
-{
-    return Combo->currentIndex() < 0 ? AnsiString() : toAnsi(Combo->currentText());
-}
-
 QToolButton* SpeedButton(QWidget* Parent, const QString& Name, const QString& Hint)
 {
     auto* b = new QToolButton(Parent);
@@ -213,9 +189,8 @@ TKalenderPropDlg::TKalenderPropDlg(TCreateKey Key, QWidget* Parent)
 
         // Font name, colour and style.
         auto* fontRow = new QHBoxLayout;
-        b.FontName = new QComboBox(tab);
+        b.FontName = new TWVLTBFontComboBox(tab);
         b.FontName->setObjectName(QStringLiteral("cbFont") + suffix);
-        b.FontName->addItems(FontNames());
         b.FontName->setMinimumWidth(180);
         fontRow->addWidget(b.FontName);
         b.FontColor = new TQwColorPopupButton(tab);
@@ -383,7 +358,7 @@ void TKalenderPropDlg::PropertiesToControls()
     TKalenderData& data = *FElement->KalenderData;
     for (TBereich& b : Bereiche) {
         const TFont& font = data.*b.Font;
-        SelectFontName(b.FontName, font.Name());
+        b.FontName->SelectFontName(fromAnsi(font.Name()));
         b.FontColor->SetColor(font.Color());
         b.BtnBold->setChecked(font.Style() & fsBold);
         b.BtnItalic->setChecked(font.Style() & fsItalic);
@@ -415,7 +390,7 @@ void TKalenderPropDlg::ControlsToProperties()
     for (TBereich& b : Bereiche) {
         TFont& font = data.*b.Font;
         // A font that is not installed shows no name; it is kept, not erased.
-        const AnsiString name = GetSelectedFontName(b.FontName);
+        const AnsiString name = toAnsi(b.FontName->GetSelectedFontName());
         if (!name.empty())
             font.SetName(name);
         font.SetColor(b.FontColor->Color());

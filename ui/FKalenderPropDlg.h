@@ -9,7 +9,6 @@
 #include <vector>
 
 class QCheckBox;
-class QComboBox;
 class QPushButton;
 class QTabWidget;
 class QToolButton;
@@ -18,6 +17,7 @@ class TKalenderData;
 class TPaddingData;
 class TQwColorPopupButton;
 class TWVLFloatEdit;
+class TWVLTBFontComboBox;
 
 class TKalenderPropDlg : public TLocalizerForm {
 public:
@@ -60,7 +60,7 @@ public:
         float TKalenderData::*FontHeight;
         int32_t TKalenderData::*TextAlign;
         float TKalenderData::*Size;  // null: the day grid has no size of its own
-        QComboBox* FontName;
+        TWVLTBFontComboBox* FontName;
         TQwColorPopupButton* FontColor;
         QToolButton* BtnBold;
         QToolButton* BtnItalic;

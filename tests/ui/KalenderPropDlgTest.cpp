@@ -6,6 +6,7 @@
 #include "FSFormKalender.h"
 #include "PageViewFixture.h"
 #include "QwColorPopupButton.h"
+#include "WVLTBComboBox.h"
 #include "WVLValidateEdit.h"
 #include "uModalDialog.h"
 #include "uMulticaster.h"
@@ -13,8 +14,6 @@
 #include "uUndoItems.h"
 
 #include <QCheckBox>
-#include <QComboBox>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
@@ -91,9 +90,8 @@ int ExecuteSheet(TFBKalenderElement* Element, const std::function<void(TKalender
 
 QString FirstFont()
 {
-    QComboBox probe;
-    probe.addItems(QFontDatabase::families());
-    return probe.count() > 0 ? probe.itemText(0) : QString();
+    const QStringList fonts = TWVLTBFontComboBox::BuildFontList(TWVLTBFontComboBox::ScreenFontFamilies());
+    return fonts.isEmpty() ? QString() : fonts.front();
 }
 
 }  // namespace
