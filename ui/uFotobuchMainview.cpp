@@ -1,6 +1,7 @@
 #include "uFotobuchMainview.h"
 
 #include "Application.h"
+#include "FBildRahmen.h"
 #include "SysUtils.h"
 #include "uBitmapDrawContext.h"
 #include "uCursors.h"
@@ -1274,6 +1275,7 @@ void TFBMainView::CreateContextMenu()
     });
     on(miBackground, [this] { SetPageBackground(FContextPage, false); });
     on(miBackgroundRemove, [this] { SetPageBackground(FContextPage, true); });
+    on(miFrame, [this] { PictureBorder(); });
     on(miInsertBefore, [this] { InsertScreen(false); });
     on(miInsertAfter, [this] { InsertScreen(true); });
     on(miDeleteScreen, [this] { DeleteScreen(); });
@@ -1283,7 +1285,6 @@ void TFBMainView::CreateContextMenu()
     on(miCopy, [this] { CopyElement(); });
     on(miPaste, [this] { PasteElement(); });
     on(miDelete, [this] { DeleteFocused(); });
-    // The frame entry is never offered (below); its dialog is not part of the view.
     for (const char* text : {sSeiteLoeschen, sDoppelseiteLoeschen, sBildWirdGeladen})
         RegisterLocalizedString(this, QString::fromUtf8(text));
 }
@@ -1523,6 +1524,22 @@ void TFBMainView::ChangeAreaColor()
         return;
     GetUndoManager().AddFarbeEinfuegen(pic);
     pic->FillWithColor(color);
+    ElementDone(pic);
+}
+
+void TFBMainView::PictureBorder()
+{
+    TFBPictureElement* pic = FocusedPicture();
+    if (!pic)
+        return;
+    std::unique_ptr<TBildRahmen> dialog(TLocalizerForm::create<TBildRahmen>(this));
+    dialog->SetColor(pic->BorderColor);
+    dialog->SetWidth(pic->BorderWidth);
+    if (ShowModalDialog(*dialog) != QDialog::Accepted)
+        return;
+    GetUndoManager().AddBildRahmen(pic);
+    pic->SetBorderWidth(float(dialog->GetWidth()));
+    pic->SetBorderColor(dialog->GetColor());
     ElementDone(pic);
 }
 

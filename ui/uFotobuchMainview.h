@@ -123,6 +123,8 @@ public:
     void FilterPicture(TPictureFilter Filter);
     // The colour dialog for the focused colour area.
     void ChangeAreaColor();
+    // The frame dialog for the focused picture's border.
+    void PictureBorder();
     // The page colour of Page: chosen in the colour dialog, or white (Remove).
     void SetPageBackground(TFBPage* Page, bool Remove);
     // Inserts a screen like the current one before or after it.

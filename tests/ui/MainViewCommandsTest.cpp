@@ -1,6 +1,7 @@
 // The page view's context menu, clipboard commands, page commands and its
 // drop target, driven offscreen with synthetic drag events.
 #include "DragDropMime.h"
+#include "FBildRahmen.h"
 #include "PageViewFixture.h"
 #include "uFotobuchMainview.h"
 #include "uFotobuchPageTemplate.h"
@@ -436,6 +437,29 @@ TEST(MainViewCommands, InsertAndDeleteScreens)
     GetUndoManager().Undo(f.Doc);
     EXPECT_EQ(f.Doc.Pages.Count(), 5);
     EXPECT_EQ(f.Page(3)->Elements.Count(), 1);
+}
+
+TEST(MainViewCommands, FrameDialogSetsTheBorderOnlyOnOk)
+{
+    CommandFixture f(0, 1);
+    TFBPictureElement* photo = AddFrame(f.Page(0), 100, 75, 80, 60);
+    GivePicture(photo);
+    TFBMainView& v = f.Show();
+    v.SetFocusedElement(photo);
+    ShowModalHook = [](QDialog&) { return int(QDialog::Rejected); };
+    v.PictureBorder();
+    EXPECT_EQ(GetUndoManager().Count(), 0);
+    ShowModalHook = [](QDialog& D) {
+        auto& frame = static_cast<TBildRahmen&>(D);
+        frame.SetColor(RGB(0, 128, 0));
+        frame.SetWidth(BildRahmenWidths[3]);
+        return int(QDialog::Accepted);
+    };
+    v.PictureBorder();
+    EXPECT_FLOAT_EQ(photo->BorderWidth, float(BildRahmenWidths[3]));
+    EXPECT_EQ(photo->BorderColor, RGB(0, 128, 0));
+    GetUndoManager().Undo(f.Doc);
+    EXPECT_FLOAT_EQ(photo->BorderWidth, 0);
 }
 
 TEST(MainViewCommands, PageBackgroundRemovalIsWhiteAndUndoable)
