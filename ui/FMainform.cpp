@@ -10,6 +10,7 @@
 #include "QwColorPopupButton.h"
 #include "SFormBild.h"
 #include "SFormFarbFlaeche.h"
+#include "SFormSeiten.h"
 #include "ShellExec.h"
 #include "SplitterGrip.h"
 #include "SysUtils.h"
@@ -446,6 +447,7 @@ void TMaster::FormCreate()
     LoadViewCursors();
 
     FMainView->SetScreen(0);
+    SFormSeiten->SetCurrentScreen(0);
     pagecontrolBottom->setCurrentWidget(tsSeiten);
 
     for (QWidget* w : {panToolbar, panMain, panWerkzeug}) {
@@ -489,6 +491,12 @@ void TMaster::BuildLeftPanel()
     FMainView->OnZoomChanged = [this](TObject*) { ViewZoomChanged(); };
     SFormBild = TSubForm::CreateOn<TSFormBild>(tsBild);
     SFormFarbFlaeche = TSubForm::CreateOn<TSFormFarbFlaeche>(tsFarbflaeche);
+    SFormSeiten = TSubForm::CreateOn<TSFormSeiten>(tsSeiten);
+    SFormSeiten->OnReleaseFocusOnPage = [this](TFBPage* Page) {
+        if (FMainView->FocusedElement() && FMainView->FocusedElement()->Page == Page)
+            FMainView->SetFocusedElement(nullptr);
+    };
+    SFormSeiten->SetDocument(FDoc.get());
 }
 
 void TMaster::SetupDragSources()
@@ -596,7 +604,7 @@ void TMaster::OnContentChanged(TMulticaster*, TObject* Sender, TFBPage* Page, TF
     FDoc->Modified = true;
     if (Sender != FMainView)
         FMainView->ContentChanged(Page, Element);
-    for (TSubForm* panel : std::initializer_list<TSubForm*>{SFormBild, SFormFarbFlaeche})
+    for (TSubForm* panel : std::initializer_list<TSubForm*>{SFormSeiten, SFormBild, SFormFarbFlaeche})
         if (panel && Sender != panel)
             panel->ContentChanged(Page, Element);
 }
@@ -612,14 +620,18 @@ void TMaster::OnPageChanged(TMulticaster*, TObject* Sender, int ScreenIndex)
             FMainView->SetScreen(ScreenIndex);
             FMainView->repaint();
         }
+        if (Sender != SFormSeiten)
+            SFormSeiten->SetCurrentScreen(ScreenIndex);
         InfoAusgabe().SetStatusText(QString());
     }
     UpdatePageLabel();
 }
 
-void TMaster::OnPageListChanged(TMulticaster*, TObject*)
+void TMaster::OnPageListChanged(TMulticaster*, TObject* Sender)
 {
     FDoc->Modified = true;
+    if (Sender != SFormSeiten)
+        SFormSeiten->Refresh();
     UpdatePageLabel();
 }
 
@@ -725,6 +737,8 @@ void TMaster::AfterLocalize()
         UpdatePageLabel();
         UpdateCaption();
     }
+    if (SFormSeiten)
+        SFormSeiten->pb->update();
     if (FMainView)
         FMainView->Invalidate();
     for (const TColorCaption& c : ColorCaptions())
@@ -822,6 +836,8 @@ void TMaster::DocumentReplaced()
     FMainView->UpdateVirtualSize();
     FMainView->SetupTransformation();
     FMainView->Invalidate();
+    SFormSeiten->Refresh();
+    SFormSeiten->SetCurrentScreen(0);
     RefreshPageTemplates();
     UpdateCaption();
     UpdatePageLabel();

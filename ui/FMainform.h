@@ -33,6 +33,7 @@ class TFBPage;
 class TGenericDataFormat;
 class TSFormBild;
 class TSFormFarbFlaeche;
+class TSFormSeiten;
 class TMulticaster;
 
 class TMaster : public TLocalizerForm, public TMainFormStatusBar {
@@ -172,6 +173,7 @@ public:
     QWidget* tsKalender;
     TSFormBild* SFormBild = nullptr;                // on tsBild
     TSFormFarbFlaeche* SFormFarbFlaeche = nullptr;  // on tsFarbflaeche
+    TSFormSeiten* SFormSeiten = nullptr;            // on tsSeiten
 
     TDropDummy* DropDummy;
     TDropEmptySource* dropsrcPicFiles;

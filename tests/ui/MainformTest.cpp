@@ -6,6 +6,7 @@
 #include "uDataFile.h"
 #include "FDateiNeuDlg.h"
 #include "FMainform.h"
+#include "SFormSeiten.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchMainview.h"
 #include "uFotobuchSetup.h"
@@ -392,7 +393,9 @@ TEST(Master, PagesBackAndForwardStayInRange)
     int notices = 0;
     const auto handler = GetMulticaster().OnCurrentPageChanged;
     GetMulticaster().OnCurrentPageChanged = [&](TMulticaster* M, TObject* S, int I) {
-        ++notices;
+        // The page overview answers each new page with a notice of its own.
+        if (S != m.SFormSeiten)
+            ++notices;
         handler(M, S, I);
     };
     m.BtnSeiteZurueckClick();
