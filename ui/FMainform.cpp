@@ -10,6 +10,7 @@
 #include "QwColorPopupButton.h"
 #include "SFormBild.h"
 #include "SFormFarbFlaeche.h"
+#include "FSFormKalender.h"
 #include "SFormSeiten.h"
 #include "ShellExec.h"
 #include "SplitterGrip.h"
@@ -491,6 +492,7 @@ void TMaster::BuildLeftPanel()
     FMainView->OnZoomChanged = [this](TObject*) { ViewZoomChanged(); };
     SFormBild = TSubForm::CreateOn<TSFormBild>(tsBild);
     SFormFarbFlaeche = TSubForm::CreateOn<TSFormFarbFlaeche>(tsFarbflaeche);
+    SFormKalender = TSubForm::CreateOn<TSFormKalender>(tsKalender);
     SFormSeiten = TSubForm::CreateOn<TSFormSeiten>(tsSeiten);
     SFormSeiten->OnReleaseFocusOnPage = [this](TFBPage* Page) {
         if (FMainView->FocusedElement() && FMainView->FocusedElement()->Page == Page)
@@ -556,6 +558,7 @@ void TMaster::FocusChanged()
     TFBElement* e = FMainView->FocusedElement();
     SFormBild->SetElement(nullptr);
     SFormFarbFlaeche->SetElement(nullptr);
+    SFormKalender->SetElement(nullptr);
     if (auto* pic = dynamic_cast<TFBPictureElement*>(e)) {
         if (pic->HasPicture() && !pic->CanZoomAndTrack) {
             SFormFarbFlaeche->SetElement(pic);
@@ -566,8 +569,10 @@ void TMaster::FocusChanged()
         }
     } else if (dynamic_cast<TFBTextElement*>(e))
         ShowSidePanel(tsText);
-    else if (dynamic_cast<TFBKalenderElement*>(e))
+    else if (auto* cal = dynamic_cast<TFBKalenderElement*>(e)) {
+        SFormKalender->SetElement(cal);
         ShowSidePanel(tsKalender);
+    }
     else
         ShowSidePanel(tsSeiten);
     BtnBilderschatten->setEnabled(FDoc->PictureShadowsAllowed);
@@ -604,7 +609,7 @@ void TMaster::OnContentChanged(TMulticaster*, TObject* Sender, TFBPage* Page, TF
     FDoc->Modified = true;
     if (Sender != FMainView)
         FMainView->ContentChanged(Page, Element);
-    for (TSubForm* panel : std::initializer_list<TSubForm*>{SFormSeiten, SFormBild, SFormFarbFlaeche})
+    for (TSubForm* panel : std::initializer_list<TSubForm*>{SFormSeiten, SFormBild, SFormFarbFlaeche, SFormKalender})
         if (panel && Sender != panel)
             panel->ContentChanged(Page, Element);
 }

@@ -33,6 +33,7 @@ class TFBPage;
 class TGenericDataFormat;
 class TSFormBild;
 class TSFormFarbFlaeche;
+class TSFormKalender;
 class TSFormSeiten;
 class TMulticaster;
 
@@ -173,6 +174,7 @@ public:
     QWidget* tsKalender;
     TSFormBild* SFormBild = nullptr;                // on tsBild
     TSFormFarbFlaeche* SFormFarbFlaeche = nullptr;  // on tsFarbflaeche
+    TSFormKalender* SFormKalender = nullptr;        // on tsKalender
     TSFormSeiten* SFormSeiten = nullptr;            // on tsSeiten
 
     TDropDummy* DropDummy;

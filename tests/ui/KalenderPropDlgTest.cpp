@@ -2,12 +2,14 @@
 // written back, the three apply buttons with their undo items and notices,
 // and the year buttons of the panel.
 #include "FDlgFeiertagGeburtstag.h"
+#include "FMainform.h"
 #include "FKalenderPropDlg.h"
 #include "FSFormKalender.h"
 #include "PageViewFixture.h"
 #include "QwColorPopupButton.h"
 #include "WVLTBComboBox.h"
 #include "WVLValidateEdit.h"
+#include "uFotobuchMainview.h"
 #include "uModalDialog.h"
 #include "uMulticaster.h"
 #include "uUndo.h"
@@ -390,4 +392,39 @@ TEST(SFormKalender, OpensTheSheetAndTheHolidaysDialogOfItsElement)
     // The holidays dialog is followed by a content notice, whatever it returned.
     ASSERT_EQ(c.Notices.size(), 1u);
     EXPECT_EQ(std::get<2>(c.Notices[0]), c.Feb);
+}
+
+// ---- in the main window ---------------------------------------------------------------------------
+
+TEST(Master, CalendarPanelFollowsTheFocusedCalendar)
+{
+    ShowModalHook = [](QDialog& D) {
+        D.setResult(QDialog::Rejected);
+        return D.result();
+    };
+    std::unique_ptr<TMaster> m(TLocalizerForm::create<TMaster>(nullptr));
+    m->resize(1000, 700);
+    m->show();
+    TFBKalenderElement* cal = AddCalendar(m->Document()->Pages.GetPage(0), 80, 60, 100, 40);
+    cal->KalenderData->SetJahr(2026);
+
+    m->MainView()->SetFocusedElement(cal);
+    ASSERT_TRUE(m->SFormKalender);
+    EXPECT_EQ(m->SFormKalender->Element(), cal);
+    EXPECT_EQ(m->pagecontrolBottom->currentWidget(), m->tsKalender);
+    EXPECT_EQ(m->SFormKalender->parentWidget(), m->tsKalender);
+    EXPECT_EQ(m->SFormKalender->lblJahr->text(), QStringLiteral("2026"));
+
+    m->Document()->Modified = false;
+    m->SFormKalender->BtnPlus->click();
+    EXPECT_EQ(cal->KalenderData->Jahr(), 2027);
+    EXPECT_TRUE(m->Document()->Modified);
+
+    m->MainView()->SetFocusedElement(nullptr);
+    EXPECT_EQ(m->pagecontrolBottom->currentWidget(), m->tsSeiten);
+    EXPECT_EQ(m->SFormKalender->Element(), nullptr);  // no calendar left bound
+    EXPECT_FALSE(m->pagecontrolBottom->isTabVisible(m->pagecontrolBottom->indexOf(m->tsKalender)));
+    m.reset();
+    GetUndoManager().Clear();
+    ShowModalHook = nullptr;
 }
