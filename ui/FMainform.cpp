@@ -24,6 +24,11 @@
 #include "uFotobuchPrinter.h"
 #include "uFotobuchSetup.h"
 #include "uFotobuchMainview.h"
+#include "uLeftPanelLists.h"
+#include "uShellTreeViewEx.h"
+#include "uThumbnailListview.h"
+#include "SsNamespace.h"
+#include "DragDrop.h"
 #include "uInfoAusgabe.h"
 #include "uMulticaster.h"
 #include "uQwRegistry.h"
@@ -257,6 +262,8 @@ TMaster::TMaster(TCreateKey Key, QWidget* Parent) : TLocalizerForm(Key, Parent, 
 
 TMaster::~TMaster()
 {
+    if (ShellTreeBilder && ShellTreeBilder->SelectedFolder())
+        TQwRegIniFile::Instance().WriteWideString("", "BaseDir", ShellTreeBilder->SelectedPath());
     // Leaves the document for no one: the multicaster, the undo stack and the
     // status bar forget this window first.
     TMulticaster& mc = GetMulticaster();
@@ -484,6 +491,7 @@ void TMaster::FormCreate()
 
 void TMaster::BuildLeftPanel()
 {
+    BuildLeftLists();
     FMainView = new TFBMainView(panMain, FDoc.get());
     FMainView->setObjectName(QStringLiteral("MainView"));
     panMain->layout()->addWidget(FMainView);
@@ -499,6 +507,121 @@ void TMaster::BuildLeftPanel()
             FMainView->SetFocusedElement(nullptr);
     };
     SFormSeiten->SetDocument(FDoc.get());
+}
+
+void TMaster::BuildLeftLists()
+{
+    // Pictures: the folder tree above the thumbnails of the chosen folder.
+    auto* splitter = new TGripSplitter(Qt::Vertical, tsBilder);
+    splitter->setObjectName(QStringLiteral("SplitterBilder"));
+    splitter->setHandleWidth(5);
+    ShellTreeBilder = new TShellTreeViewEx(splitter);
+    ShellTreeBilder->setObjectName(QStringLiteral("ShellTreeBilder"));
+    ShellTreeBilder->ChangeDelay = 500;
+    ShellTreeBilder->SetFiltered(true);
+    // Only folders of the file system and their ancestors.
+    ShellTreeBilder->OnFilterItem = [](TObject*, TSsShellItem* Item, bool& Accept) {
+        Accept = Item->IsFileSystemAncestor() || Item->IsLink() || Item->IsDesktop || Item->IsFileSystem
+                 || Item->IsFileFolder;
+    };
+    ThumbnailsBilder = new TThumbnailListview(splitter);
+    ThumbnailsBilder->setObjectName(QStringLiteral("ThumbnailsBilder"));
+    splitter->addWidget(ShellTreeBilder);
+    splitter->addWidget(ThumbnailsBilder);
+    splitter->setChildrenCollapsible(false);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({200, 400});
+    auto* picLayout = new QVBoxLayout(tsBilder);
+    picLayout->setContentsMargins(0, 0, 0, 0);
+    picLayout->addWidget(splitter);
+    ShellTreeBilder->OnFolderSelected = [this](TObject*, TSsShellFolder* Folder) {
+        HandleExceptions([&] { ThumbnailsBilder->ShowFolder(Folder->AbsoluteList.get()); });
+    };
+
+    PageTemplateList = new TPageTemplateListview(tsLayouts);
+    ColorList = new TColorListView(tsFarben);
+    for (auto [sheet, list] : {std::pair<QWidget*, TQwListview*>{tsLayouts, PageTemplateList},
+                               std::pair<QWidget*, TQwListview*>{tsFarben, ColorList}}) {
+        auto* l = new QVBoxLayout(sheet);
+        l->setContentsMargins(0, 0, 0, 0);
+        l->addWidget(list);
+    }
+    for (TQwListview* list : std::initializer_list<TQwListview*>{ThumbnailsBilder, PageTemplateList, ColorList})
+        connect(list, &QAbstractItemView::pressed, this, [this, list] { HandleExceptions([&] { LeftListPressed(list); }); });
+
+    // The picture tree starts in the folder of the last session, else in the
+    // personal documents folder (also when that folder has gone since).
+    const QString baseDir = TQwRegIniFile::Instance().ReadWideString("", "BaseDir", QStringLiteral("xyxy"));
+    bool selected = false;
+    if (baseDir != QLatin1String("xyxy")) {
+        if (PSsIdList list = SsPathToIdList(baseDir)) {
+            try {
+                selected = ShellTreeBilder->SelectPidl(list.get());
+            } catch (const Exception&) {
+            }
+        }
+    }
+    if (!selected)
+        ShellTreeBilder->SelectSpecialFolder(sfPersonal);
+    if (TSsShellFolder* folder = ShellTreeBilder->SelectedFolder())
+        HandleExceptions([&] { ThumbnailsBilder->ShowFolder(folder->AbsoluteList.get()); });
+}
+
+void TMaster::LeftListPressed(TQwListview* List)
+{
+    const QPoint p = List->viewport()->mapFromGlobal(QCursor::pos());
+    QListWidgetItem* item = List->itemAt(p);
+    if (!item || !(QApplication::mouseButtons() & Qt::LeftButton) || !DetectDragStart(List->viewport(), p))
+        return;
+    TDropEmptySource* source;
+    TGenericDataFormat* format;
+    if (List == ThumbnailsBilder) {
+        QStringList paths;
+        ThumbnailsBilder->GetSelectedPaths(paths);
+        if (paths.isEmpty())
+            return;
+        AnsiString text;
+        for (const QString& path : paths)
+            text += path.toUtf8().toStdString() + "\r\n";
+        source = dropsrcPicFiles;
+        format = DragFormats[0];
+        format->SetData(text);
+    } else {
+        TMemoryStream stream;
+        if (List == PageTemplateList) {
+            PageTemplateList->TemplateOf(item)->SaveToStream(stream);
+            source = dropsrcPageTemplate;
+            format = DragFormats[1];
+        } else {
+            ColorList->ColorOf(item)->SaveToStream(stream);
+            source = dropsrcColor;
+            format = DragFormats[2];
+        }
+        format->SetDataHere(stream.Memory(), int32_t(stream.Size()));
+    }
+    QPixmap image;
+    QPoint hotSpot;
+    imglistDrag.clear();
+    if (List->MakeDragImage(image, p.x(), p.y(), hotSpot)) {
+        imglistDrag.append(image);
+        source->SetImageIndex(0);
+        source->ImageHotSpotX = hotSpot.x();
+        source->ImageHotSpotY = hotSpot.y();
+    }
+    source->SetShowImage(true);
+    const TDragResult result = source->Execute();
+    imglistDrag.clear();
+    format->Clear();
+    // After pictures were dropped, only the first of them stays selected.
+    if (List == ThumbnailsBilder && result == drDropCopy) {
+        const QList<QListWidgetItem*> chosen = ThumbnailsBilder->selectedItems();
+        QListWidgetItem* first = nullptr;
+        for (QListWidgetItem* it : chosen)
+            if (!first || ThumbnailsBilder->row(it) < ThumbnailsBilder->row(first))
+                first = it;
+        for (QListWidgetItem* it : chosen)
+            it->setSelected(it == first);
+    }
 }
 
 void TMaster::SetupDragSources()
@@ -591,9 +714,9 @@ void TMaster::ShowSidePanel(QWidget* TabSheet)
 
 void TMaster::RefreshPageTemplates()
 {
-    TFBPageTemplateList templates;
-    FillPageTemplateList(templates, FDoc->Layouttypen, FDoc->LayoutStil);
-    PageControlLeft->setTabVisible(PageControlLeft->indexOf(tsLayouts), !templates.empty());
+    FillPageTemplateList(PageTemplateList->Templates, FDoc->Layouttypen, FDoc->LayoutStil);
+    PageTemplateList->Fill();
+    PageControlLeft->setTabVisible(PageControlLeft->indexOf(tsLayouts), !PageTemplateList->Templates.empty());
 }
 
 void TMaster::AppIdle()
@@ -738,6 +861,10 @@ void TMaster::LoadFrameworkTranslation()
 void TMaster::AfterLocalize()
 {
     LoadFrameworkTranslation();
+    if (ColorList) {
+        FillColorList(ColorList->Colors);
+        ColorList->SyncListviewItems();
+    }
     if (FDoc) {
         UpdatePageLabel();
         UpdateCaption();

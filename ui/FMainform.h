@@ -36,6 +36,11 @@ class TSFormFarbFlaeche;
 class TSFormKalender;
 class TSFormSeiten;
 class TMulticaster;
+class TColorListView;
+class TPageTemplateListview;
+class TShellTreeViewEx;
+class TThumbnailListview;
+class TQwListview;
 
 class TMaster : public TLocalizerForm, public TMainFormStatusBar {
 public:
@@ -151,6 +156,10 @@ public:
     QWidget* tsLayouts;
     QWidget* tsFarben;
     QWidget* tsClipart;
+    TShellTreeViewEx* ShellTreeBilder = nullptr;        // on tsBilder
+    TThumbnailListview* ThumbnailsBilder = nullptr;     // on tsBilder
+    TPageTemplateListview* PageTemplateList = nullptr;  // on tsLayouts
+    TColorListView* ColorList = nullptr;                // on tsFarben
     QWidget* panMarlowen;
     QLabel* imgMarlowen;
     QLabel* lblMarlowen;
@@ -198,6 +207,10 @@ private:
     void CreateToolbar();
     void BuildLeftPanel();
     void SetupDragSources();
+    // The picture browser, the page-template list and the colour list.
+    void BuildLeftLists();
+    // A press on a left-panel list: starts the drag of what is under the mouse.
+    void LeftListPressed(TQwListview* List);
     void panMainviewTopResize();
     void panToolbarResize();
     void panMarlowenResize();

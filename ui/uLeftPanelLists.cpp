@@ -68,6 +68,8 @@ TPageTemplateListview::TPageTemplateListview(QWidget* Parent)
     : TQwListview(Parent), FBitmap(std::make_unique<TBitmap>())
 {
     setObjectName(QStringLiteral("PageTemplateListview"));
+    // The items are always arranged to the width of the list.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     FillPageTemplateList(Templates, AllLayoutTypen, 0);
     Fill();
 }
@@ -114,6 +116,8 @@ void TPageTemplateListview::DrawItem(QListWidgetItem* Item, QImage& Bitmap, TCus
 TColorListView::TColorListView(QWidget* Parent) : TQwListview(Parent)
 {
     setObjectName(QStringLiteral("ColorListView"));
+    // The items are always arranged to the width of the list.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     SetThumbSize(48);
     FillColorList(Colors);
     SyncListviewItems();

@@ -197,6 +197,8 @@ TThumbnailListview::TThumbnailListview(QWidget* Parent)
       FEnumerator(std::make_unique<TSsShellEnumerator>())
 {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // The items are always arranged to the width of the list.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     FEnumerator->Options = eoIncludeNonFolders;
     FEnumerator->SetSorted(true);
     FEnumerator->SetSortDirection(sdAscending);
