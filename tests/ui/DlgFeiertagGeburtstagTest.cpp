@@ -253,6 +253,9 @@ TEST(DlgFeiertagGeburtstag, ComputeButtonOnlyInGerman)
     DialogRun run;
     run.Execute(1, 2026, [](TDlgFeiertagGeburtstag& dlg) {
         EXPECT_TRUE(dlg.BtnFeiertageBerechnen->isHidden());
+        EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Holidays and birthdays"));
+        EXPECT_EQ(dlg.sg->horizontalHeaderItem(2)->text(), QStringLiteral("Birthdays"));
+        EXPECT_EQ(dlg.BtnAbbrechen->text(), QStringLiteral("Cancel"));
         dlg.BtnAbbrechen->click();
     });
     Localizer().SetLanguage(0);

@@ -16,6 +16,7 @@
 #include "uUndoItems.h"
 
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
@@ -303,6 +304,27 @@ TEST(KalenderPropDlg, FontThatIsNotInstalledIsKept)
     dlg->Bereiche[2].FontName->setCurrentIndex(0);
     dlg->ControlsToProperties();
     EXPECT_EQ(fromAnsi(c.Jan->KalenderData->MonatJahrFont.Name()), font);
+}
+
+TEST(KalenderPropDlg, TextsFollowTheLanguage)
+{
+    CalendarDoc c;
+    Localizer().SetLanguage(1);
+    {
+        auto dlg = Sheet(c.Jan);
+        std::unique_ptr<TSFormKalender> panel(TLocalizerForm::create<TSFormKalender>(nullptr));
+        EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Calendar properties"));
+        EXPECT_EQ(dlg->pcKalender->tabText(1), QStringLiteral("Weekdays"));
+        EXPECT_EQ(dlg->Bereiche[2].Switches[2].Box->text(), QStringLiteral("Month and year on two lines"));
+        EXPECT_EQ(dlg->Bereiche[0].Colors[4].Button->objectName(), QStringLiteral("BtnFarbe4Kalender"));
+        EXPECT_EQ(dlg->Bereiche[3].BtnItalic->toolTip(), QStringLiteral("Italic"));
+        EXPECT_EQ(dlg->BtnUebernehmen->text(), QStringLiteral("Apply"));
+        EXPECT_EQ(dlg->findChild<QLabel*>("lbledGroesseWochentage")->text(), QStringLiteral("Size of the area"));
+        EXPECT_EQ(dlg->findChild<QLabel*>("lbled3Kalender")->text(), QStringLiteral("Padding"));
+        EXPECT_EQ(dlg->findChild<QGroupBox*>("gb1Kalender")->title(), QStringLiteral("Cell spacing"));
+        EXPECT_EQ(panel->BtnBearbeiten->text(), QStringLiteral("Edit calendar settings"));
+    }
+    Localizer().SetLanguage(0);
 }
 
 // ---- side panel ---------------------------------------------------------------------------------
