@@ -563,8 +563,12 @@ void TMaster::BuildLeftLists()
     }
     if (!selected)
         ShellTreeBilder->SelectSpecialFolder(sfPersonal);
-    if (TSsShellFolder* folder = ShellTreeBilder->SelectedFolder())
+    if (TSsShellFolder* folder = ShellTreeBilder->SelectedFolder()) {
+        // The tree selects its start folder again when it is first shown.
+        if (!folder->Path.isEmpty())
+            ShellTreeBilder->SetStartInFolder(folder->Path);
         HandleExceptions([&] { ThumbnailsBilder->ShowFolder(folder->AbsoluteList.get()); });
+    }
 }
 
 void TMaster::LeftListPressed(TQwListview* List)

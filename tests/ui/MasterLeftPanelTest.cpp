@@ -45,6 +45,8 @@ TEST(Master, LeftPanelHostsThePictureBrowserAndTheLists)
     TQwRegIniFile::Instance().WriteWideString("", "BaseDir", pictures.path());
 
     auto m = NewMaster();
+    m->show();
+    QApplication::processEvents();  // the tree's first paint keeps the folder
     EXPECT_TRUE(IsInside(m->ShellTreeBilder, m->tsBilder));
     EXPECT_TRUE(IsInside(m->ThumbnailsBilder, m->tsBilder));
     EXPECT_TRUE(IsInside(m->PageTemplateList, m->tsLayouts));
@@ -85,5 +87,7 @@ TEST(Master, StoredPictureFolderThatIsGoneFallsBackToDocuments)
     ASSERT_TRUE(QDir().mkpath(docs));
     TQwRegIniFile::Instance().WriteWideString("", "BaseDir", "/no/such/folder/anywhere");
     auto m = NewMaster();
+    m->show();
+    QApplication::processEvents();
     EXPECT_EQ(QDir(m->ShellTreeBilder->SelectedPath()).canonicalPath(), QDir(docs).canonicalPath());
 }
