@@ -59,6 +59,9 @@ TEST(MasterEditCommands, MenuAndButtonsReachThePageView)
     EXPECT_FALSE(m.mnuBearbeitenDuplizieren->isVisible());
     EXPECT_FALSE(m.mnuBearbeitenKopieren->isEnabled());
 
+    for (QToolButton* b : {m.BtnTextEinfuegen, m.BtnBlattausrichtung})
+        EXPECT_FALSE(b->icon().pixmap(24, 24).isNull()) << b->objectName().toStdString();
+
     // The text button inserts a focused text box, which the menu can copy.
     m.BtnTextEinfuegen->click();
     TFBElement* text = view.FocusedElement();
