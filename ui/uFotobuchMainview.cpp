@@ -1701,15 +1701,15 @@ void TFBMainView::CreateDropTarget()
 TFBPictureElement* TFBMainView::DraggedPicture() const
 {
     const AnsiString& data = FDropFormats[dfPic]->Data();
-    if (!FDoc || data.empty() || data.size() > 20 ||
-        !std::all_of(data.begin(), data.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    bool ok = false;
+    const qulonglong identity = QByteArray(data.data(), qsizetype(data.size())).toULongLong(&ok);
+    if (!FDoc || !ok)
         return nullptr;
-    const uintptr_t identity = uintptr_t(std::stoull(data));
     // Only an element of this document counts: the number may come from anywhere.
     for (int p = 0; p < FDoc->Pages.Count(); ++p) {
         TFBPage* page = FDoc->Pages.GetPage(p);
         for (int i = 0; i < page->Pictures.Count(); ++i)
-            if (reinterpret_cast<uintptr_t>(page->Pictures.GetItem(i)) == identity)
+            if (qulonglong(reinterpret_cast<uintptr_t>(page->Pictures.GetItem(i))) == identity)
                 return static_cast<TFBPictureElement*>(page->Pictures.GetItem(i));
     }
     return nullptr;

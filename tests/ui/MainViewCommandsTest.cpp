@@ -553,6 +553,7 @@ TEST(MainViewDrop, DragOverAcceptsByFormatAndPoint)
     auto clipart = Payload("QwClipart", "/c.png");
     auto own = Payload("QwPic", QByteArray(PictureDragData(frame).c_str()));
     auto bogus = Payload("QwPic", "12345");
+    auto huge = Payload("QwPic", "999999999999999999999999");
     auto other = Payload("text/plain", "hallo");
     QMimeData mixed;
     mixed.setData(QStringLiteral("QwPageTemplate"), QByteArray(4, '\0'));
@@ -572,6 +573,7 @@ TEST(MainViewDrop, DragOverAcceptsByFormatAndPoint)
         {"clip-art on the page", clipart.get(), onPage, true},
         {"picture onto itself", own.get(), onFrame, false},
         {"picture of no element", bogus.get(), onFrame, false},
+        {"picture of a number too large", huge.get(), onFrame, false},
         {"layout and colour beside a frame", &mixed, onPage, false},
         {"layout and colour on a frame", &mixed, onFrame, true},
         {"foreign text", other.get(), onFrame, false},

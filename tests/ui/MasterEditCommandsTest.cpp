@@ -3,11 +3,16 @@
 #include "FMainform.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchMainview.h"
+#include "uFotobuchPageTemplate.h"
 #include "uModalDialog.h"
+#include "uTransformation.h"
 #include "uUndo.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QToolButton>
@@ -82,4 +87,47 @@ TEST(MasterEditCommands, MenuAndButtonsReachThePageView)
     const uint8_t before = m.Document()->GetScreenOrientation(view.ScreenIndex());
     m.BtnBlattausrichtung->click();
     EXPECT_NE(m.Document()->GetScreenOrientation(view.ScreenIndex()) != 0, before != 0);
+}
+
+TEST(MasterEditCommands, PageViewTakesDropsInsideTheMainWindow)
+{
+    EditWindow w;
+    TMaster& m = *w.M;
+    m.resize(1100, 780);
+    m.show();
+    QApplication::processEvents();
+    TFBMainView& view = *m.MainView();
+    TFBPage* page = m.Document()->GetLeftPage(view.ScreenIndex());
+    if (!page)
+        page = m.Document()->GetRightPage(view.ScreenIndex());
+    ASSERT_NE(page, nullptr);
+    ASSERT_GT(page->Pictures.Count(), 0);
+    auto* frame = static_cast<TFBPictureElement*>(page->Pictures.GetItem(0));
+    // The frame's centre on the view.
+    view.SetupTransformation();
+    TTransformation& t = view.Transformation();
+    t.Push();
+    m.Document()->TranslateToPage(t, page);
+    float x, y;
+    t.Transform(frame->CenterX, frame->CenterY, x, y);
+    t.Pop();
+    const QPoint at{int(x), int(y)};
+
+    TMemoryStream stream;
+    TFBColor(AnsiString("Blau"), RGB(0, 0, 255)).SaveToStream(stream);
+    QMimeData mime;
+    mime.setData(QStringLiteral("QwColor"),
+                 QByteArray(reinterpret_cast<const char*>(stream.Memory()), qsizetype(stream.Size())));
+    const Qt::DropActions actions = Qt::CopyAction;
+    QDragEnterEvent enter(at, actions, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &enter);
+    QDragMoveEvent move(at, actions, &mime, Qt::LeftButton, Qt::NoModifier);
+    move.ignore();
+    QApplication::sendEvent(&view, &move);
+    EXPECT_TRUE(move.isAccepted());
+    QDropEvent drop(QPointF(at), actions, &mime, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &drop);
+    ASSERT_TRUE(frame->HasPicture());
+    EXPECT_EQ(QColor(frame->GetBitmap()->pixel(0, 0)), QColor(0, 0, 255));
+    EXPECT_TRUE(m.Document()->Modified);
 }
