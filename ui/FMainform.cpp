@@ -547,7 +547,10 @@ void TMaster::BuildLeftLists()
         l->addWidget(list);
     }
     for (TQwListview* list : std::initializer_list<TQwListview*>{ThumbnailsBilder, PageTemplateList, ColorList})
-        connect(list, &QAbstractItemView::pressed, this, [this, list] { HandleExceptions([&] { LeftListPressed(list); }); });
+        connect(list, &QAbstractItemView::pressed, this, [this, list] {
+            if (QApplication::mouseButtons() & Qt::LeftButton)
+                HandleExceptions([&] { LeftListMouseDown(list, list->viewport()->mapFromGlobal(QCursor::pos())); });
+        });
 
     // The picture tree starts in the folder of the last session, else in the
     // personal documents folder (also when that folder has gone since).
@@ -571,11 +574,10 @@ void TMaster::BuildLeftLists()
     }
 }
 
-void TMaster::LeftListPressed(TQwListview* List)
+void TMaster::LeftListMouseDown(TQwListview* List, const QPoint& p)
 {
-    const QPoint p = List->viewport()->mapFromGlobal(QCursor::pos());
     QListWidgetItem* item = List->itemAt(p);
-    if (!item || !(QApplication::mouseButtons() & Qt::LeftButton) || !DetectDragStart(List->viewport(), p))
+    if (!item || !DetectDragStart(List->viewport(), p))
         return;
     TDropEmptySource* source;
     TGenericDataFormat* format;

@@ -104,6 +104,10 @@ public:
     void FocusChanged();
     void ShowSidePanel(QWidget* TabSheet);
     void RefreshPageTemplates();
+    // A left-button press at Pos on a list of the left panel: once the mouse
+    // leaves the drag box, drags the selected pictures, or the template or
+    // colour under the mouse.
+    void LeftListMouseDown(TQwListview* List, const QPoint& Pos);
     void AppIdle();
 
     // ---- components
@@ -209,8 +213,6 @@ private:
     void SetupDragSources();
     // The picture browser, the page-template list and the colour list.
     void BuildLeftLists();
-    // A press on a left-panel list: starts the drag of what is under the mouse.
-    void LeftListPressed(TQwListview* List);
     void panMainviewTopResize();
     void panToolbarResize();
     void panMarlowenResize();

@@ -1,4 +1,7 @@
+#include "DragDrop.h"
+#include "DropSource.h"
 #include "FMainform.h"
+#include "Classes.h"
 #include "SsShellItem.h"
 #include "SsNamespace.h"
 #include "uFotobuchDocument.h"
@@ -12,7 +15,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDrag>
 #include <QImage>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QTimer>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -31,6 +38,20 @@ bool IsInside(const QWidget* W, const QWidget* Sheet)
         if (p == Sheet)
             return true;
     return false;
+}
+
+// Presses on the item of List at Row and moves out of the drag box after
+// the drag delay.
+void DragItem(TMaster& M, TQwListview* List, int Row)
+{
+    QWidget* view = List->viewport();
+    const QPoint p = List->visualItemRect(List->item(Row)).center();
+    const QPoint far = p + QPoint(QApplication::startDragDistance() + 5, 0);
+    QTimer::singleShot(DragStartDelay + 30, view, [view, far] {
+        QCoreApplication::postEvent(view, new QMouseEvent(QEvent::MouseMove, QPointF(far), QPointF(view->mapToGlobal(far)),
+                                                          Qt::NoButton, Qt::LeftButton, Qt::NoModifier));
+    });
+    M.LeftListMouseDown(List, p);
 }
 
 }  // namespace
@@ -90,4 +111,83 @@ TEST(Master, StoredPictureFolderThatIsGoneFallsBackToDocuments)
     m->show();
     QApplication::processEvents();
     EXPECT_EQ(QDir(m->ShellTreeBilder->SelectedPath()).canonicalPath(), QDir(docs).canonicalPath());
+}
+
+TEST(Master, DragsFromTheLeftPanelCarryTheirFormats)
+{
+    QTemporaryDir pictures;
+    const QString names[] = {"a.png", QString::fromUtf8("b-\xC3\x9C" "ber.png"), "c.png"};
+    QImage img(20, 20, QImage::Format_RGB32);
+    img.fill(Qt::green);
+    for (const QString& n : names)
+        ASSERT_TRUE(img.save(pictures.path() + "/" + n, "PNG"));
+    TQwRegIniFile::Instance().WriteWideString("", "BaseDir", pictures.path());
+    auto m = NewMaster();
+    m->show();
+    QApplication::processEvents();
+    TThumbnailListview* thumbs = m->ThumbnailsBilder;
+    ASSERT_EQ(thumbs->count(), 3);
+
+    // Pictures: the selected files, UTF-8, one per line; after a copy drop
+    // only the first of them stays selected.
+    int drags = 0;
+    QByteArray files;
+    m->dropsrcPicFiles->ExecDrag = [&](QDrag& Drag, Qt::DropActions) {
+        ++drags;
+        files = Drag.mimeData()->data("QwFileList");
+        EXPECT_FALSE(Drag.mimeData()->hasUrls());
+        return Qt::CopyAction;
+    };
+    thumbs->item(1)->setSelected(true);
+    thumbs->item(2)->setSelected(true);
+    DragItem(*m, thumbs, 2);
+    EXPECT_EQ(drags, 1);
+    EXPECT_EQ(QString::fromUtf8(files),
+              pictures.path() + "/" + names[1] + "\r\n" + pictures.path() + "/" + names[2] + "\r\n");
+    EXPECT_TRUE(thumbs->item(1)->isSelected());
+    EXPECT_FALSE(thumbs->item(2)->isSelected());
+
+    // Colours and templates: the entry under the mouse, streamed.
+    QByteArray colour, layout;
+    m->dropsrcColor->ExecDrag = [&](QDrag& Drag, Qt::DropActions) {
+        colour = Drag.mimeData()->data("QwColor");
+        return Qt::CopyAction;
+    };
+    m->dropsrcPageTemplate->ExecDrag = [&](QDrag& Drag, Qt::DropActions) {
+        layout = Drag.mimeData()->data("QwPageTemplate");
+        return Qt::CopyAction;
+    };
+    m->PageControlLeft->setCurrentWidget(m->tsFarben);
+    QApplication::processEvents();
+    DragItem(*m, m->ColorList, 3);
+    TMemoryStream cs;
+    cs.Write(colour.constData(), colour.size());
+    cs.SetPosition(0);
+    TFBColor dropped;
+    dropped.LoadFromStream(cs);
+    EXPECT_EQ(dropped.Name, m->ColorList->Colors[3]->Name);
+    EXPECT_EQ(dropped.Color, m->ColorList->Colors[3]->Color);
+
+    m->PageControlLeft->setCurrentWidget(m->tsLayouts);
+    QApplication::processEvents();
+    ASSERT_GE(m->PageTemplateList->count(), 2);
+    DragItem(*m, m->PageTemplateList, 1);
+    TMemoryStream ts;
+    ts.Write(layout.constData(), layout.size());
+    ts.SetPosition(0);
+    TFBPageTemplate droppedLayout;
+    droppedLayout.LoadFromStream(ts);
+    EXPECT_EQ(droppedLayout.Name, m->PageTemplateList->Templates[1]->Name);
+    EXPECT_EQ(droppedLayout.Frames.Count(), m->PageTemplateList->Templates[1]->Frames.Count());
+
+    // Released inside the drag box: no drag.
+    QWidget* view = thumbs->viewport();
+    const QPoint p = thumbs->visualItemRect(thumbs->item(0)).center();
+    QTimer::singleShot(20, view, [view, p] {
+        QCoreApplication::postEvent(view, new QMouseEvent(QEvent::MouseButtonRelease, QPointF(p), QPointF(view->mapToGlobal(p)),
+                                                          Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+    });
+    m->PageControlLeft->setCurrentWidget(m->tsBilder);
+    m->LeftListMouseDown(thumbs, p);
+    EXPECT_EQ(drags, 1);
 }
