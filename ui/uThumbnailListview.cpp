@@ -190,6 +190,27 @@ void TThumbLoadThread::MakeThumbnail(TPicData& Data, int BoxWidth, int BoxHeight
     Data.SetThumbnail(std::make_unique<QImage>(std::move(image)));
 }
 
+QString WrapTextToWidth(const QString& Text, const QFontMetrics& Metrics, int MaxWidth)
+{
+    QStringList lines;
+    for (const QString& line : Text.split(QLatin1Char('\n'))) {
+        QString rest = line;
+        while (Metrics.horizontalAdvance(rest) > MaxWidth && rest.size() > 1) {
+            // The longest start that fits, ended at a blank when there is one.
+            int n = 1;
+            while (n < rest.size() && Metrics.horizontalAdvance(rest.left(n + 1)) <= MaxWidth)
+                ++n;
+            const int blank = rest.lastIndexOf(QLatin1Char(' '), n);
+            if (blank > 0 && blank < n)
+                n = blank + 1;
+            lines << rest.left(n).trimmed();
+            rest = rest.mid(n);
+        }
+        lines << rest;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 // ---- list --------------------------------------------------------------------------------
 
 TThumbnailListview::TThumbnailListview(QWidget* Parent)
@@ -377,7 +398,9 @@ bool TThumbnailListview::viewportEvent(QEvent* e)
             return true;
         }
         const QRect bounds = visualItemRect(it);
-        QString text = HintText(row(it));
+        // At most as wide as the list, shown while the mouse stays on the item.
+        const QString text = WrapTextToWidth(HintText(row(it)), QFontMetrics(QToolTip::font()),
+                                             std::max(1, viewport()->width() - 10));
         QToolTip::showText(help->globalPos() + QPoint(0, CursorHeight), text, viewport(), bounds);
         return true;
     }

@@ -5,6 +5,7 @@
 #include "SsShellController.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QImage>
 #include <QMutex>
 #include <QPointer>
@@ -138,6 +139,10 @@ private:
     std::unique_ptr<TSsShellEnumerator> FEnumerator;
     std::unique_ptr<TThumbLoadThread> FThread;
 };
+
+// Text broken into lines no wider than MaxWidth pixels in Metrics (a word
+// that does not fit is broken inside); existing line breaks are kept.
+QString WrapTextToWidth(const QString& Text, const QFontMetrics& Metrics, int MaxWidth);
 
 // The text an empty picture list shows.
 extern const char* const sKeinBild;

@@ -13,7 +13,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QHelpEvent>
 #include <QKeyEvent>
+#include <QToolTip>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -242,6 +244,17 @@ TEST(ThumbnailListview, WorkerMakesThumbnailsAndReportsEach)
     EXPECT_FALSE(hint[2].isEmpty());
     EXPECT_EQ(hint[3], "400x200");
     EXPECT_EQ(f.list->HintText(2).split('\n').value(3), "0x0");
+
+    // The hint is shown over an item; over empty space none is prepared.
+    const auto help = [&](QPoint At) {
+        QHelpEvent e(QEvent::ToolTip, At, f.list->viewport()->mapToGlobal(At));
+        QApplication::sendEvent(f.list->viewport(), &e);
+        return e.isAccepted();
+    };
+    EXPECT_TRUE(help(item0.center()));
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_TRUE(QToolTip::text().startsWith("a_wide.png\n"));
+    EXPECT_FALSE(help(QPoint(f.list->viewport()->width() - 3, f.list->viewport()->height() - 3)));
 }
 
 TEST(ThumbnailListview, MakeThumbnailOfALargeBoxIsArgb)
@@ -368,4 +381,22 @@ TEST(ShellTreeViewEx, SelectsFoldersByListAndSpecialFolder)
     // A special folder without counterpart here selects nothing new.
     tree->SelectSpecialFolder(sfPrinters);
     EXPECT_EQ(tree->currentItem()->text(0), "Urlaub");
+}
+
+TEST(ThumbnailListview, HintLinesAreWrappedToTheListWidth)
+{
+    const QFontMetrics metrics(QApplication::font());
+    const QString name = "Sommerurlaub am Meer mit der ganzen Familie.jpg";
+    const int width = metrics.horizontalAdvance("Sommerurlaub am") + 2;
+    const QString wrapped = WrapTextToWidth(name + "\n12.345 Bytes", metrics, width);
+    const QStringList lines = wrapped.split('\n');
+    ASSERT_GT(lines.size(), 3);
+    EXPECT_EQ(lines.front(), "Sommerurlaub am");
+    EXPECT_EQ(lines.back(), "12.345 Bytes");
+    for (const QString& line : lines)
+        EXPECT_LE(metrics.horizontalAdvance(line), width) << line.toStdString();
+    EXPECT_EQ(QString(wrapped).remove('\n').remove(' '), QString(name + "12.345 Bytes").remove(' '));
+    // A name without blanks is broken inside; a narrow width still makes progress.
+    EXPECT_EQ(WrapTextToWidth("abcdef", metrics, 1), "a\nb\nc\nd\ne\nf");
+    EXPECT_EQ(WrapTextToWidth("kurz", metrics, 500), "kurz");
 }
