@@ -183,3 +183,17 @@ TEST(BildRahmen, OkAndCancelReturnTheirResults)
         EXPECT_DOUBLE_EQ(dlg->GetWidth(), 0.7);
     }
 }
+
+TEST(BildRahmen, FollowsTheLanguageAndKeepsTheChosenWidth)
+{
+    std::unique_ptr<TBildRahmen> dlg(TLocalizerForm::create<TBildRahmen>(nullptr));
+    dlg->SetWidth(0.5);
+    Localizer().SetLanguage(1);
+    EXPECT_EQ(dlg->windowTitle(), "Picture frame");
+    EXPECT_EQ(dlg->BtnAbbrechen->text(), "Cancel");
+    EXPECT_EQ(dlg->cbDicke->itemText(0), "-none-");
+    EXPECT_DOUBLE_EQ(dlg->GetWidth(), 0.5);
+    Localizer().SetLanguage(0);
+    EXPECT_EQ(dlg->cbDicke->itemText(0), "-ohne-");
+    EXPECT_EQ(dlg->BtnAbbrechen->text(), "Abbrechen");
+}
