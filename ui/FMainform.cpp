@@ -535,6 +535,9 @@ void TMaster::BuildLeftLists()
     picLayout->setContentsMargins(0, 0, 0, 0);
     picLayout->addWidget(splitter);
     ShellTreeBilder->OnFolderSelected = [this](TObject*, TSsShellFolder* Folder) {
+        // The tree's first paint reports the folder that is shown already.
+        if (SsILIsEqual(ThumbnailsBilder->Enumerator().RootPidl(), Folder->AbsoluteList.get()))
+            return;
         HandleExceptions([&] { ThumbnailsBilder->ShowFolder(Folder->AbsoluteList.get()); });
     };
 

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QDrag>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -66,8 +67,11 @@ TEST(Master, LeftPanelHostsThePictureBrowserAndTheLists)
     TQwRegIniFile::Instance().WriteWideString("", "BaseDir", pictures.path());
 
     auto m = NewMaster();
+    ASSERT_EQ(m->ThumbnailsBilder->PicList().Count(), 2);
+    TPicData* first = m->ThumbnailsBilder->PicList().Items(0);
     m->show();
     QApplication::processEvents();  // the tree's first paint keeps the folder
+    EXPECT_EQ(m->ThumbnailsBilder->PicList().Items(0), first);  // not listed anew
     EXPECT_TRUE(IsInside(m->ShellTreeBilder, m->tsBilder));
     EXPECT_TRUE(IsInside(m->ThumbnailsBilder, m->tsBilder));
     EXPECT_TRUE(IsInside(m->PageTemplateList, m->tsLayouts));
@@ -94,9 +98,18 @@ TEST(Master, LeftPanelHostsThePictureBrowserAndTheLists)
     EXPECT_EQ(m->PageTemplateList->count(), 0);
     EXPECT_FALSE(m->PageControlLeft->isTabVisible(m->PageControlLeft->indexOf(m->tsLayouts)));
 
-    // The folder chosen last is stored for the next start.
+    // Another folder chosen in the tree is shown after the tree's delay, and
+    // it is stored for the next start.
+    ASSERT_TRUE(img.save(other.path() + "/x.png"));
     PSsIdList list = SsPathToIdList(other.path());
     m->ShellTreeBilder->SelectPidl(list.get());
+    QElapsedTimer clock;
+    clock.start();
+    while (m->ThumbnailsBilder->count() != 1 && clock.elapsed() < 3000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_EQ(m->ThumbnailsBilder->count(), 1);
+    EXPECT_GE(clock.elapsed(), 400);
+    EXPECT_EQ(m->ThumbnailsBilder->PicList().Items(0)->ShellItem->DisplayName, "x.png");
     m.reset();
     EXPECT_EQ(QDir(TQwRegIniFile::Instance().ReadWideString("", "BaseDir", "")).canonicalPath(),
               QDir(other.path()).canonicalPath());
