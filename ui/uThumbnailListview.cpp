@@ -140,7 +140,6 @@ void TThumbLoadThread::Prioritize(TPicData* Data)
 
 void TThumbLoadThread::run()
 {
-    QObject* window = Window.data();
     while (!isInterruptionRequested()) {
         TPicData* data = Pop();
         if (!data)
@@ -151,8 +150,8 @@ void TThumbLoadThread::run()
         MakeThumbnail(*data, BoxWidth, BoxHeight);
         if (isInterruptionRequested())
             break;
-        if (window)
-            QCoreApplication::postEvent(window, new TThumbnailDoneEvent(data->Index, 0));
+        if (Window)
+            QCoreApplication::postEvent(Window, new TThumbnailDoneEvent(data->Index, 0));
     }
 }
 

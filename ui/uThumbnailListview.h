@@ -8,7 +8,6 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QMutex>
-#include <QPointer>
 #include <QStringList>
 #include <QThread>
 #include <atomic>
@@ -85,7 +84,8 @@ public:
     // file, fitted into the box.
     static void MakeThumbnail(TPicData& Data, int BoxWidth, int BoxHeight);
 
-    QPointer<QObject> Window;
+    // The list that gets the notices; it stops the worker before it goes.
+    QObject* const Window;
     const int BoxWidth;
     const int BoxHeight;
 
