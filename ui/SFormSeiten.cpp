@@ -11,6 +11,7 @@
 #include "uCursors.h"
 #include "uDocDrawer.h"
 #include "uFotobuchDocument.h"
+#include "uFotobuchMainview.h"
 #include "uFotobuchPageTemplate.h"
 #include "uModalDialog.h"
 #include "uMulticaster.h"
@@ -444,29 +445,6 @@ TFBPage* TSFormSeiten::PageAt(int X, int Y) const
     }
 }
 
-AnsiString TSFormSeiten::FrameReference(const TFBPictureElement* Frame)
-{
-    return IntToStr(int64_t(reinterpret_cast<uintptr_t>(Frame)));
-}
-
-TFBPictureElement* TSFormSeiten::FrameOfReference(const AnsiString& Reference) const
-{
-    // The number is only compared with the frames of the document, never
-    // used as an address, so a stale or foreign reference finds nothing.
-    int64_t value = 0;
-    if (!FDocument || !TryStrToInt64(Reference, value))
-        return nullptr;
-    for (int p = 0; p < FDocument->Pages.Count(); ++p) {
-        TFBPage* page = FDocument->Pages.GetPage(p);
-        for (int i = 0; i < page->Pictures.Count(); ++i) {
-            auto* frame = static_cast<TFBPictureElement*>(page->Pictures.GetItem(i));
-            if (int64_t(reinterpret_cast<uintptr_t>(frame)) == value)
-                return frame;
-        }
-    }
-    return nullptr;
-}
-
 QPoint TSFormSeiten::PaintBoxPoint(QPoint TargetPoint) const
 {
     return pb->mapFrom(sb->viewport(), TargetPoint);
@@ -585,7 +563,7 @@ void TSFormSeiten::pbMouseDown(Qt::MouseButton Button, int X, int Y)
             FFormatView->SetData(IntToStr(ClickedScreen));
             DropSrcView->Execute();
         } else {
-            FFormatPic->SetData(FrameReference(frame));
+            FFormatPic->SetData(PictureDragData(frame));
             if (MakeDragImage(frame)) {
                 dropsrcPics->SetImageIndex(int(ImgList.size()) - 1);
                 dropsrcPics->SetShowImage(true);
@@ -683,7 +661,7 @@ void TSFormSeiten::droptargetDragOver(QPoint Point, int32_t& Effect)
         return;
     }
     if (FTargetPic->HasData()) {
-        TFBPictureElement* source = FrameOfReference(FTargetPic->Data());
+        TFBPictureElement* source = PictureOfDragData(FDocument, FTargetPic->Data());
         TFBPictureElement* target = FrameAt(p.x(), p.y());
         if (source && target && target != source)
             Effect = offered;
@@ -704,7 +682,7 @@ void TSFormSeiten::droptargetDrop(QPoint Point, int32_t& Effect)
     TMulticaster& mc = GetMulticaster();
     TUndoManager& undo = GetUndoManager();
     if (FTargetPic->HasData()) {
-        TFBPictureElement* source = FrameOfReference(FTargetPic->Data());
+        TFBPictureElement* source = PictureOfDragData(FDocument, FTargetPic->Data());
         TFBPictureElement* target = FrameAt(p.x(), p.y());
         if (source && target && target != source) {
             if (Effect & Ole::DROPEFFECT_MOVE) {

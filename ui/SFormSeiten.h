@@ -74,10 +74,6 @@ public:
     TFBPictureElement* FrameAt(int X, int Y) const;
     // The page under the point, null for none.
     TFBPage* PageAt(int X, int Y) const;
-    // The picture frame of the document with that reference ("QwPic"), null
-    // when the reference names none.
-    TFBPictureElement* FrameOfReference(const AnsiString& Reference) const;
-    static AnsiString FrameReference(const TFBPictureElement* Frame);
 
     // Loads the files one after another into First and the frames after it.
     void LoadFilesIntoFrames(const QStringList& Files, TFBPictureElement* First);

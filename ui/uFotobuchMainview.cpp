@@ -1243,6 +1243,23 @@ AnsiString PictureDragData(const TFBPictureElement* Element)
     return AnsiString(std::to_string(reinterpret_cast<uintptr_t>(Element)));
 }
 
+TFBPictureElement* PictureOfDragData(const TFBDocument* Document, const AnsiString& Data)
+{
+    bool ok = false;
+    const qulonglong identity = QByteArray(Data.data(), qsizetype(Data.size())).toULongLong(&ok);
+    if (!Document || !ok)
+        return nullptr;
+    // The number is only compared with the document's frames, never used as an
+    // address: a stale or foreign identity finds nothing.
+    for (int p = 0; p < Document->Pages.Count(); ++p) {
+        TFBPage* page = Document->Pages.GetPage(p);
+        for (int i = 0; i < page->Pictures.Count(); ++i)
+            if (qulonglong(reinterpret_cast<uintptr_t>(page->Pictures.GetItem(i))) == identity)
+                return static_cast<TFBPictureElement*>(page->Pictures.GetItem(i));
+    }
+    return nullptr;
+}
+
 // ---- context menu -------------------------------------------------------------------------------
 
 void TFBMainView::CreateContextMenu()
@@ -1700,19 +1717,7 @@ void TFBMainView::CreateDropTarget()
 
 TFBPictureElement* TFBMainView::DraggedPicture() const
 {
-    const AnsiString& data = FDropFormats[dfPic]->Data();
-    bool ok = false;
-    const qulonglong identity = QByteArray(data.data(), qsizetype(data.size())).toULongLong(&ok);
-    if (!FDoc || !ok)
-        return nullptr;
-    // Only an element of this document counts: the number may come from anywhere.
-    for (int p = 0; p < FDoc->Pages.Count(); ++p) {
-        TFBPage* page = FDoc->Pages.GetPage(p);
-        for (int i = 0; i < page->Pictures.Count(); ++i)
-            if (qulonglong(reinterpret_cast<uintptr_t>(page->Pictures.GetItem(i))) == identity)
-                return static_cast<TFBPictureElement*>(page->Pictures.GetItem(i));
-    }
-    return nullptr;
+    return PictureOfDragData(FDoc, FDropFormats[dfPic]->Data());
 }
 
 void TFBMainView::DropDragOver(const QPoint& Point, int32_t& Effect)
@@ -1747,6 +1752,7 @@ void TFBMainView::DropDragOver(const QPoint& Point, int32_t& Effect)
     });
     if (!present || refused)
         Effect = Ole::DROPEFFECT_NONE;
+    fprintf(stderr,"QADBG over %d %d pic %p present %d refused %d\n",x,y,(void*)pic,present,refused);
 }
 
 void TFBMainView::DropDrop(const QPoint& Point, int32_t& Effect)

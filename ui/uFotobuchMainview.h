@@ -46,9 +46,11 @@ TClipFormat CF_QN_FotobuchPic();
 TClipFormat CF_QN_FotobuchKalender();
 
 // The "QwPic" drag data of a picture element: its identity in the running
-// program as decimal text. The view takes only an identity that names a
-// picture element of its own document.
+// program as decimal text. Every drop target takes only an identity that names
+// a picture element of its own document.
 AnsiString PictureDragData(const TFBPictureElement* Element);
+// The picture element of Document that Data names, null when it names none.
+TFBPictureElement* PictureOfDragData(const TFBDocument* Document, const AnsiString& Data);
 
 class TFBMainView : public TPaintWindow, public TUndoUIStateHost {
     Q_OBJECT

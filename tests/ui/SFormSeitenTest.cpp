@@ -7,6 +7,7 @@
 #include "DropTarget.h"
 #include "Graphics.h"
 #include "SFormSeiten.h"
+#include "uFotobuchMainview.h"
 #include "uFotobuchPageTemplate.h"
 #include "uModalDialog.h"
 #include "uMulticaster.h"
@@ -272,7 +273,7 @@ TEST(SFormSeiten, DroppedPictureIsCopiedOrSwappedAndForeignReferencesAreRefused)
     GivePicture(target, 2);
     const int sourceRef = source->RefIndex, targetRef = target->RefIndex;
     const QPoint onTarget = o.PixelOf(1, 100, 75);
-    const QByteArray ref = QByteArray::fromStdString(TSFormSeiten::FrameReference(source));
+    const QByteArray ref = QByteArray::fromStdString(PictureDragData(source));
 
     // Onto itself: refused.
     EXPECT_FALSE(o.Drop("QwPic", ref, o.PixelOf(0, 100, 75)).second);
@@ -552,7 +553,7 @@ TEST(SFormSeiten, DragsCarryTheScreenOrTheFrame)
 
     Press(*o.form->pb, o.PixelOf(2, 100, 75));
     EXPECT_EQ(format, QStringLiteral("QwPic"));
-    EXPECT_EQ(o.form->FrameOfReference(carried.toStdString()), frame);
+    EXPECT_EQ(PictureOfDragData(&o.doc, carried.toStdString()), frame);
     EXPECT_EQ(images, 1);
     EXPECT_TRUE(o.form->ImgList.isEmpty());
 }
