@@ -79,22 +79,6 @@ private:
     TSFormSeiten* owner_;
 };
 
-// The text with each "%d" replaced in turn by the next number; the text may
-// come from a language file, so it is never used as a format string.
-QString FillNumbers(QString Text, std::initializer_list<int> Numbers)
-{
-    int from = 0;
-    for (int n : Numbers) {
-        const int at = Text.indexOf(QLatin1String("%d"), from);
-        if (at < 0)
-            break;
-        const QString s = QString::number(n);
-        Text.replace(at, 2, s);
-        from = at + int(s.size());
-    }
-    return Text;
-}
-
 }  // namespace
 
 TSFormSeiten::TSFormSeiten(TCreateKey Key, QWidget* Parent)
@@ -781,17 +765,9 @@ void TSFormSeiten::LoadFilesIntoFrames(const QStringList& Files, TFBPictureEleme
             ShowProgressText(FillNumbers(FormText(sBildLaden), {i + 1, count}));
             hide.shown = true;
         }
-        GetUndoManager().AddBildEinfuegen(frame);
-        frame->LoadPictureFromFile(Files[i]);
-        TFBPage* page = frame->Page;
-        if (FDocument->DocType == 0 && page->Pictures.Count() == 1 && page->Calendars.Count() == 0) {
-            if (const QImage* picture = frame->GetBitmap())
-                page->SetOrientation(picture->width() < picture->height() ? 0 : 1);
-            if (page->Orientation == 1)
-                frame->RotatePicture(FDocument->ScreenQuerformatWinkel == -90 ? 0 : 2);
-        }
+        LoadFileIntoFrame(*FDocument, *frame, Files[i]);
         MarkModified();
-        InvalidateScreen(page->GetScreenIndex());
+        InvalidateScreen(frame->Page->GetScreenIndex());
         GetMulticaster().ElementChanged(this, frame);
         frame = frame->GetNextPictureElement();
     }

@@ -1661,21 +1661,13 @@ void TFBMainView::FillFramesWithFiles(const QStringList& Files, TFBPictureElemen
     const int count = int(Files.size());
     for (int i = 0; i < count && Frame; ++i) {
         if (count > 1)
-            ShowMessagePanel(fromAnsi(Format(toAnsi(LocalizedString(this, QString::fromUtf8(sBildWirdGeladen))),
-                                             {i + 1, count})));
+            ShowMessagePanel(FillNumbers(LocalizedString(this, QString::fromUtf8(sBildWirdGeladen)), {i + 1, count}));
         FDoc->Modified = true;
-        GetUndoManager().AddBildEinfuegen(Frame);
-        Frame->LoadPictureFromFile(Files[i]);
-        TFBPage* page = Frame->Page;
-        if (FDoc->DocType == 0 && page && page->Pictures.Count() == 1 && page->Calendars.Count() == 0) {
-            if (const QImage* bmp = Frame->GetBitmap()) {
-                page->SetOrientation(bmp->width() < bmp->height() ? 0 : 1);
-                SetupTransformation();
-                Invalidate();
-            }
+        if (LoadFileIntoFrame(*FDoc, *Frame, Files[i])) {
+            SetupTransformation();
+            Invalidate();
         }
-        if (page && page->Orientation != 0)
-            Frame->RotatePicture(FDoc->ScreenQuerformatWinkel == -90 ? 0 : 2);
+        TFBPage* page = Frame->Page;
         GetMulticaster().ElementChanged(this, Frame);
         if (QWidget* main = window(); main != this)
             main->repaint();
@@ -1685,6 +1677,37 @@ void TFBMainView::FillFramesWithFiles(const QStringList& Files, TFBPictureElemen
         }
         Frame = Frame->GetNextPictureElement();
     }
+}
+
+QString FillNumbers(QString Text, std::initializer_list<int> Numbers)
+{
+    int from = 0;
+    for (int n : Numbers) {
+        const int at = Text.indexOf(QLatin1String("%d"), from);
+        if (at < 0)
+            break;
+        const QString s = QString::number(n);
+        Text.replace(at, 2, s);
+        from = at + int(s.size());
+    }
+    return Text;
+}
+
+bool LoadFileIntoFrame(TFBDocument& Document, TFBPictureElement& Frame, const QString& File)
+{
+    GetUndoManager().AddBildEinfuegen(&Frame);
+    Frame.LoadPictureFromFile(File);
+    TFBPage* page = Frame.Page;
+    bool oriented = false;
+    if (Document.DocType == 0 && page && page->Pictures.Count() == 1 && page->Calendars.Count() == 0) {
+        if (const QImage* bmp = Frame.GetBitmap()) {
+            page->SetOrientation(bmp->width() < bmp->height() ? 0 : 1);
+            oriented = true;
+        }
+    }
+    if (page && page->Orientation != 0)
+        Frame.RotatePicture(Document.ScreenQuerformatWinkel == -90 ? 0 : 2);
+    return oriented;
 }
 
 // ---- drop target --------------------------------------------------------------------------------

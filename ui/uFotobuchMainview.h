@@ -17,6 +17,7 @@
 #include <QStringList>
 #include <array>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 
 class QAction;
@@ -51,6 +52,16 @@ TClipFormat CF_QN_FotobuchKalender();
 AnsiString PictureDragData(const TFBPictureElement* Element);
 // The picture element of Document that Data names, null when it names none.
 TFBPictureElement* PictureOfDragData(const TFBDocument* Document, const AnsiString& Data);
+
+// The text with each "%d" replaced in turn by the next number. The text may
+// come from a language file, so it is never used as a format string.
+QString FillNumbers(QString Text, std::initializer_list<int> Numbers);
+
+// Loads File into Frame (zoom 1, centred), recorded for undo first. The only
+// picture frame of a photo page without a calendar turns its page to the
+// picture's orientation; on a landscape page the picture is turned to stand
+// upright. True when the page's orientation was set.
+bool LoadFileIntoFrame(TFBDocument& Document, TFBPictureElement& Frame, const QString& File);
 
 class TFBMainView : public TPaintWindow, public TUndoUIStateHost {
     Q_OBJECT

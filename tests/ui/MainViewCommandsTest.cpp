@@ -505,6 +505,24 @@ TEST(MainViewDrop, TenPicturesFillTheFramesFromTheThirdOnAndTheRestIsIgnored)
     EXPECT_FALSE(v.MessagePanel()->isVisible());
 }
 
+TEST(MainViewDrop, ProgressTextTakesItsNumbersWithoutFormatting)
+{
+    // The text comes from a language file: only "%d" is filled, in order,
+    // and anything else stays as it is.
+    const struct {
+        const char* Text;
+        const char* Expected;
+    } cases[] = {
+        {"Bild %d von %d wird geladen", "Bild 3 von 12 wird geladen"},
+        {"%d/%d", "3/12"},
+        {"Bild %s von %d", "Bild %s von 3"},
+        {"%d %d %d", "3 12 %d"},
+        {"ohne Zahl", "ohne Zahl"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FillNumbers(QString::fromUtf8(c.Text), {3, 12}), QString::fromUtf8(c.Expected)) << c.Text;
+}
+
 TEST(MainViewDrop, APictureTurnsItsSingleFramePage)
 {
     CommandFixture f(0, 2);

@@ -358,6 +358,14 @@ TEST(SFormSeiten, SinglePictureTurnsItsPageToThePicture)
     AddFrame(o.doc.Pages.GetPage(0), 20, 20, 10, 10);
     o.form->LoadFilesIntoFrames({wide}, frame);
     EXPECT_EQ(o.doc.Pages.GetPage(0)->Orientation, 0);
+
+    // On a landscape page the picture is turned, whatever the document type,
+    // as when it is dropped on the page view.
+    o.doc.DocType = 1;
+    o.doc.Pages.GetPage(0)->SetOrientation(1);
+    o.form->LoadFilesIntoFrames({wide}, frame);
+    EXPECT_EQ(o.doc.Pages.GetPage(0)->Orientation, 1);
+    EXPECT_EQ(frame->GetBitmap()->size(), QSize(30, 60));
 }
 
 TEST(SFormSeiten, DroppedColourAndTemplate)
