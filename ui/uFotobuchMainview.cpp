@@ -1775,7 +1775,6 @@ void TFBMainView::DropDragOver(const QPoint& Point, int32_t& Effect)
     });
     if (!present || refused)
         Effect = Ole::DROPEFFECT_NONE;
-    fprintf(stderr,"QADBG over %d %d pic %p present %d refused %d\n",x,y,(void*)pic,present,refused);
 }
 
 void TFBMainView::DropDrop(const QPoint& Point, int32_t& Effect)
