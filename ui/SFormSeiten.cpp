@@ -121,7 +121,9 @@ TSFormSeiten::TSFormSeiten(TCreateKey Key, QWidget* Parent)
     FTargetPageTemplate = targetFormat("QwPageTemplate");
     droptarget->Register(sb);
     droptarget->OnDragOver = [this](TObject*, TShiftState, QPoint P, int32_t& Effect) { droptargetDragOver(P, Effect); };
-    droptarget->OnEnter = droptarget->OnDragOver;
+    // The enter is not judged: a refused enter would end the whole visit, so a
+    // drag entering beside a frame or a boundary could never reach one. The
+    // move that follows every enter judges the point.
     droptarget->OnDrop = [this](TObject*, TShiftState, QPoint P, int32_t& Effect) { droptargetDrop(P, Effect); };
     droptarget->OnLeave = [this](TObject*) { SetMarker(-3); };
 

@@ -22,6 +22,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <optional>
 
 using namespace pvtest;
 
@@ -59,20 +60,34 @@ struct Overview {
         QApplication::processEvents();
     }
     // A drop of one private format at a paint-box point; the drag answer and the drop answer.
+    // A drag that enters at EnterAt (else at P), moves to P and is dropped
+    // there, with the system's rules: no move after a refused enter, no drop
+    // after a refused move. Gives whether the move and the drop were accepted.
     std::pair<bool, bool> Drop(const char* Format, const QByteArray& Data, QPoint P,
-                               Qt::KeyboardModifiers Mods = Qt::NoModifier)
+                               Qt::KeyboardModifiers Mods = Qt::NoModifier, std::optional<QPoint> EnterAt = {})
     {
         QMimeData mime;
         mime.setData(QString::fromLatin1(Format), Data);
         QWidget* vp = form->sb->viewport();
         const QPoint at = form->pb->mapTo(vp, P);
-        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Mods);
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+        QDragEnterEvent enter(form->pb->mapTo(vp, EnterAt.value_or(P)), actions, &mime, Qt::LeftButton, Mods);
         enter.ignore();
         QApplication::sendEvent(vp, &enter);
-        QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, &mime, Qt::NoButton, Mods);
+        if (!enter.isAccepted())
+            return {false, false};
+        QDragMoveEvent move(at, actions, &mime, Qt::LeftButton, Mods);
+        move.ignore();
+        QApplication::sendEvent(vp, &move);
+        if (!move.isAccepted()) {
+            QDragLeaveEvent leave;
+            QApplication::sendEvent(vp, &leave);
+            return {false, false};
+        }
+        QDropEvent drop(QPointF(at), actions, &mime, Qt::NoButton, Mods);
         drop.ignore();
         QApplication::sendEvent(vp, &drop);
-        return {enter.isAccepted(), drop.isAccepted()};
+        return {true, drop.isAccepted()};
     }
     // The paint-box pixel of a page millimetre point of a screen (single
     // pages or mode 2, upright screens).
@@ -223,10 +238,13 @@ TEST(SFormSeiten, DraggingOverShowsTheMarkerAtTheBoundary)
     QMimeData mime;
     mime.setData(QStringLiteral("QwView"), "0");
     QWidget* vp = o.form->sb->viewport();
-    QDragEnterEvent enter(o.form->pb->mapTo(vp, QPoint(3 * o.form->CellWidth, 5)), Qt::MoveAction, &mime,
-                          Qt::LeftButton, Qt::NoModifier);
+    const QPoint at = o.form->pb->mapTo(vp, QPoint(3 * o.form->CellWidth, 5));
+    QDragEnterEvent enter(at, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(vp, &enter);
     EXPECT_TRUE(enter.isAccepted());
+    QDragMoveEvent move(at, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(vp, &move);
+    EXPECT_TRUE(move.isAccepted());
     EXPECT_EQ(o.form->InsertMarker, 3);
     QDragLeaveEvent leave;
     QApplication::sendEvent(vp, &leave);
@@ -378,7 +396,8 @@ TEST(SFormSeiten, DroppedColourAndTemplate)
     TFBColor("Rot", 0x0000FF).SaveToStream(colour);
     const QByteArray colourBytes(reinterpret_cast<const char*>(colour.Memory()), int(colour.GetSize()));
     EXPECT_FALSE(o.Drop("QwColor", colourBytes, o.PixelOf(1, 5, 5)).second);  // no frame there
-    ASSERT_TRUE(o.Drop("QwColor", colourBytes, o.PixelOf(1, 100, 75)).second);
+    // A drag that enters beside the frame reaches it.
+    ASSERT_TRUE(o.Drop("QwColor", colourBytes, o.PixelOf(1, 100, 75), Qt::NoModifier, o.PixelOf(1, 5, 5)).second);
     ASSERT_TRUE(frame->HasPicture());
     EXPECT_EQ(frame->GetBitmap()->pixelColor(1, 1), QColor(255, 0, 0));
     EXPECT_EQ(GetUndoManager().Count(), 1);
