@@ -1727,11 +1727,11 @@ void TFBMainView::CreateDropTarget()
     files->DataDirections = ddRead;
     FDropFormats[dfFileList]->CompatibleFormats->Add(std::move(files));
 
-    auto over = [this](TObject*, TShiftState, QPoint Point, int32_t& Effect) {
+    // Only moves are judged: a refused enter would drop the data for the whole visit,
+    // so a drag entering beside a frame could never reach one.
+    FDropTarget->OnDragOver = [this](TObject*, TShiftState, QPoint Point, int32_t& Effect) {
         HandleExceptions([&] { DropDragOver(Point, Effect); });
     };
-    FDropTarget->OnEnter = over;
-    FDropTarget->OnDragOver = over;
     FDropTarget->OnDrop = [this](TObject*, TShiftState, QPoint Point, int32_t& Effect) {
         HandleExceptions([&] { DropDrop(Point, Effect); });
     };

@@ -557,6 +557,38 @@ TEST(MainViewDrop, FilesFromOtherProgramsFillFramesToo)
     EXPECT_TRUE(frame->HasPicture());
 }
 
+TEST(MainViewDrop, DragEnteringBesideAFrameStillDropsOnIt)
+{
+    // A drag from the left panel enters the view over the empty border first.
+    CommandFixture f(0, 1);
+    TFBPictureElement* frame = AddFrame(f.Page(0), 50, 75, 80, 60);
+    QTemporaryDir dir;
+    const QStringList files = PictureFiles(dir, 1);
+    TFBMainView& v = f.Show();
+    auto mime = Payload("QwFileList", FileList(files));
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+    const QPoint beside(2, 2), onFrame = f.Px(f.Page(0), 50, 75);
+
+    QDragEnterEvent enter(beside, actions, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    enter.ignore();
+    QCoreApplication::sendEvent(&v, &enter);
+    // Refusing the enter would end the visit: no further moves or drop arrive.
+    EXPECT_TRUE(enter.isAccepted());
+    QDragMoveEvent away(beside, actions, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    away.ignore();
+    QCoreApplication::sendEvent(&v, &away);
+    EXPECT_FALSE(away.isAccepted() && away.dropAction() != Qt::IgnoreAction);
+    QDragMoveEvent over(onFrame, actions, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    over.ignore();
+    QCoreApplication::sendEvent(&v, &over);
+    EXPECT_TRUE(over.isAccepted());
+    QDropEvent drop(QPointF(onFrame), actions, mime.get(), Qt::NoButton, Qt::NoModifier);
+    drop.ignore();
+    QCoreApplication::sendEvent(&v, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_TRUE(frame->HasPicture());
+}
+
 TEST(MainViewDrop, DragOverAcceptsByFormatAndPoint)
 {
     CommandFixture f(0, 1);
