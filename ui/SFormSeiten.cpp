@@ -705,22 +705,13 @@ void TSFormSeiten::droptargetDrop(QPoint Point, int32_t& Effect)
     }
     if (FTargetFileList->HasData()) {
         if (TFBPictureElement* frame = FrameAt(p.x(), p.y())) {
-            QStringList files;
-            for (const QString& line : QString::fromUtf8(FTargetFileList->Data()).split(QLatin1Char('\n'))) {
-                const QString name = line.trimmed();
-                if (!name.isEmpty())
-                    files.append(name);
-            }
-            LoadFilesIntoFrames(files, frame);
+            LoadFilesIntoFrames(FileNamesOf(FTargetFileList->Data()), frame);
         }
     }
     if (FTargetColor->HasData()) {
         if (TFBPictureElement* frame = FrameAt(p.x(), p.y())) {
-            TMemoryStream stream;
-            stream.Write(FTargetColor->Data().data(), FTargetColor->GetSize());
-            stream.SetPosition(0);
             TFBColor color;
-            color.LoadFromStream(stream);
+            color.LoadFromStream(*StreamOf(FTargetColor->Data()));
             TColor value = 0;
             if (color.GetColor(value)) {
                 undo.AddFarbeEinfuegen(frame);
@@ -733,11 +724,8 @@ void TSFormSeiten::droptargetDrop(QPoint Point, int32_t& Effect)
     }
     if (FTargetPageTemplate->HasData()) {
         if (TFBPage* page = PageAt(p.x(), p.y())) {
-            TMemoryStream stream;
-            stream.Write(FTargetPageTemplate->Data().data(), FTargetPageTemplate->GetSize());
-            stream.SetPosition(0);
             TFBPageTemplate layout;
-            layout.LoadFromStream(stream);
+            layout.LoadFromStream(*StreamOf(FTargetPageTemplate->Data()));
             if (OnReleaseFocusOnPage)
                 OnReleaseFocusOnPage(page);
             undo.AddLayoutEinfuegen(FDocument, page->GetScreenIndex());

@@ -1215,7 +1215,8 @@ bool ClipboardHas(TClipFormat Format)
     return mime && mime->hasFormat(MimeTypeOfFormat(Format));
 }
 
-// File names, one a line (UTF-8).
+}  // namespace
+
 QStringList FileNamesOf(const AnsiString& Data)
 {
     QStringList files;
@@ -1235,8 +1236,6 @@ std::unique_ptr<TMemoryStream> StreamOf(const AnsiString& Data)
     stream->SetPosition(0);
     return stream;
 }
-
-}  // namespace
 
 AnsiString PictureDragData(const TFBPictureElement* Element)
 {

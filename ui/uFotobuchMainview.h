@@ -26,6 +26,7 @@ class QMenu;
 class TBitmapDrawContext;
 class TDropEmptyTarget;
 class TGenericDataFormat;
+class TMemoryStream;
 class TDrawContext;
 class TTransformation;
 class TFBDocument;
@@ -45,6 +46,12 @@ constexpr int eaAll = 7;
 TClipFormat CF_QN_FotobuchData();
 TClipFormat CF_QN_FotobuchPic();
 TClipFormat CF_QN_FotobuchKalender();
+
+// The file names of a "QwFileList" or "QwClipart" drag: one a line, UTF-8,
+// each kept as it is but for the line end.
+QStringList FileNamesOf(const AnsiString& Data);
+// The bytes of a drag format as a stream at its start.
+std::unique_ptr<TMemoryStream> StreamOf(const AnsiString& Data);
 
 // The "QwPic" drag data of a picture element: its identity in the running
 // program as decimal text. Every drop target takes only an identity that names

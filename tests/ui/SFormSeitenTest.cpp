@@ -333,14 +333,19 @@ TEST(SFormSeiten, DroppedFilesFillFramesFromTheHitOneOn)
     QTemporaryDir dir;
     QStringList files;
     for (int i = 0; i < 4; ++i) {
-        files << dir.filePath(QStringLiteral("bild%1.png").arg(i));
-        ASSERT_TRUE(Photo(40, 30, i)->save(files.back()));
+        // A name may end in a blank.
+        files << dir.filePath(QStringLiteral("bild%1.png").arg(i) + (i == 3 ? QStringLiteral(" ") : QString()));
+        ASSERT_TRUE(Photo(40, 30, i)->save(files.back(), "PNG"));
     }
     // The second frame of the first page.
     ASSERT_TRUE(o.Drop("QwFileList", files.join(QStringLiteral("\r\n")).toUtf8() + "\r\n", o.PixelOf(0, 150, 75)).second);
     EXPECT_FALSE(frames[0]->HasPicture());
-    for (int i = 1; i <= 4; ++i)
-        EXPECT_TRUE(frames[size_t(i)]->HasPicture()) << i;
+    for (int i = 1; i <= 4; ++i) {
+        ASSERT_TRUE(frames[size_t(i)]->HasPicture()) << i;
+        const QImage* picture = frames[size_t(i)]->GetBitmap();
+        ASSERT_NE(picture, nullptr) << i;
+        EXPECT_EQ(picture->size(), QSize(40, 30)) << i;
+    }
     EXPECT_FALSE(frames[5]->HasPicture());
     EXPECT_EQ(o.progress, (std::vector<QString>{"Bild 1 von 4 wird geladen", "Bild 2 von 4 wird geladen",
                                                 "Bild 3 von 4 wird geladen", "Bild 4 von 4 wird geladen"}));
