@@ -811,6 +811,11 @@ void TSFormSeiten::mnuSeiteloeschenClick()
         return;
     if (ClickedScreen < 0 || ClickedScreen >= ScreenCount() || !FDocument->CanDeleteScreen(ClickedScreen))
         return;
+    // The page view must not keep an element of the pages that go.
+    if (OnReleaseFocusOnPage)
+        for (TFBPage* page : {FDocument->GetLeftPage(ClickedScreen), FDocument->GetRightPage(ClickedScreen)})
+            if (page)
+                OnReleaseFocusOnPage(page);
     GetUndoManager().AddSeiteLoeschen(FDocument, ClickedScreen);
     FDocument->DeleteScreen(ClickedScreen);
     MarkModified();

@@ -113,7 +113,8 @@ public:
     // Shows the loading progress text (the progress window).
     std::function<void(const QString& Text)> ShowProgressText;
     // Set by the main window: clears the page view's focus when its focused
-    // element lies on the page.
+    // element lies on the page (before a layout replaces the page's elements
+    // or the page is deleted).
     std::function<void(TFBPage* Page)> OnReleaseFocusOnPage;
 
     // Event handlers (paint box, scroll box, drop target).

@@ -489,6 +489,15 @@ TEST(SFormSeiten, ContextMenuInsertsAndDeletesScreens)
     o.form->ClickedScreen = 1;
     o.form->UpdateMenu();
     EXPECT_TRUE(o.form->mnuSeiteloeschen->isEnabled());
+
+    // The page view lets go of an element on the pages before they go.
+    std::vector<int> released;
+    o.form->OnReleaseFocusOnPage = [&](TFBPage* P) { released.push_back(o.doc.Pages.IndexOf(P)); };
+    const std::vector<int> pages = {o.doc.Pages.IndexOf(o.doc.GetLeftPage(1)), o.doc.Pages.IndexOf(o.doc.GetRightPage(1))};
+    o.form->mnuSeiteloeschenClick();
+    EXPECT_EQ(o.doc.Pages.Count(), 8);
+    std::sort(released.begin(), released.end());
+    EXPECT_EQ(released, pages);
 }
 
 TEST(SFormSeiten, ClicksKeysAndCurrentScreen)
