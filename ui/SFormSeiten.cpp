@@ -693,6 +693,10 @@ void TSFormSeiten::droptargetDrop(QPoint Point, int32_t& Effect)
         const int boundary = InsertPosition(p.x());
         if (TryStrToInt(FTargetView->Data(), screen) && MoveAllowed(screen, boundary)) {
             const int dest = boundary > screen ? boundary - 1 : boundary;
+            // Every screen from the moved one to its target changes its place:
+            // the page view must not keep an element that leaves the screen it shows.
+            for (int i = std::min(screen, dest); i <= std::max(screen, dest); ++i)
+                ReleaseFocusOnScreen(i);
             undo.AddSeiteVerschieben(screen, dest);
             FDocument->MoveScreen(screen, dest);
             MarkModified();
@@ -800,6 +804,18 @@ void TSFormSeiten::mnuSeiteNachAktuellerEinfuegenClick()
     MakeCurrent(ClickedScreen + 1);
 }
 
+void TSFormSeiten::ReleaseFocusOnScreen(int Screen)
+{
+    if (!OnReleaseFocusOnPage)
+        return;
+    TFBPage* left = FDocument->GetLeftPage(Screen);
+    TFBPage* right = FDocument->GetRightPage(Screen);
+    if (left)
+        OnReleaseFocusOnPage(left);
+    if (right && right != left)
+        OnReleaseFocusOnPage(right);
+}
+
 void TSFormSeiten::mnuSeiteloeschenClick()
 {
     if (!FDocument)
@@ -812,10 +828,7 @@ void TSFormSeiten::mnuSeiteloeschenClick()
     if (ClickedScreen < 0 || ClickedScreen >= ScreenCount() || !FDocument->CanDeleteScreen(ClickedScreen))
         return;
     // The page view must not keep an element of the pages that go.
-    if (OnReleaseFocusOnPage)
-        for (TFBPage* page : {FDocument->GetLeftPage(ClickedScreen), FDocument->GetRightPage(ClickedScreen)})
-            if (page)
-                OnReleaseFocusOnPage(page);
+    ReleaseFocusOnScreen(ClickedScreen);
     GetUndoManager().AddSeiteLoeschen(FDocument, ClickedScreen);
     FDocument->DeleteScreen(ClickedScreen);
     MarkModified();

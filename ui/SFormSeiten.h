@@ -90,6 +90,8 @@ public:
     void mnuSeiteloeschenClick();
     // Enables and names the menu items for ClickedScreen.
     void UpdateMenu();
+    // Lets the page view release a focused element on the screen's pages.
+    void ReleaseFocusOnScreen(int Screen);
 
     QScrollArea* sb;
     QWidget* pb;

@@ -206,8 +206,12 @@ TEST(SFormSeiten, DroppedScreenMovesBehindTheBoundaryAndUndoes)
     EXPECT_EQ(PageOrder(o.doc), before);
     EXPECT_EQ(GetUndoManager().Count(), 0);
 
+    std::vector<int> released;
+    o.form->OnReleaseFocusOnPage = [&](TFBPage* P) { released.push_back(o.doc.Pages.IndexOf(P)); };
     const auto [entered, dropped] = o.Drop("QwView", "2", QPoint(5 * cw, 20));
     ASSERT_TRUE(dropped);
+    // The page view let go of elements on every screen that changed its place.
+    EXPECT_EQ(released, (std::vector<int>{2, 3, 4}));
     auto expected = before;
     std::rotate(expected.begin() + 2, expected.begin() + 3, expected.begin() + 5);
     EXPECT_EQ(PageOrder(o.doc), expected);
