@@ -14,12 +14,6 @@ namespace {
 QPointer<TDlgDruckAbbrechen> Window;
 QPointer<QWidget> DisabledOwner;
 
-QWidget* MainFormWidget()
-{
-    TMainFormStatusBar* form = ApplicationMainForm();
-    return form ? form->MainFormWidget() : nullptr;
-}
-
 } // namespace
 
 std::function<void(const QString& Text)> PrintProgressHook;
@@ -52,7 +46,7 @@ void TDlgDruckAbbrechen::cmdAbbrechenClick() { Cancelled = true; }
 void ShowPrintProgress(const QString& Text)
 {
     if (!Window) {
-        QWidget* owner = MainFormWidget();
+        QWidget* owner = ApplicationMainWidget();
         Window = TLocalizerForm::create<TDlgDruckAbbrechen>(owner);
         Window->show();
         if (owner) {

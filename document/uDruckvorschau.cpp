@@ -76,9 +76,8 @@ void TDruckvorschau::AfterLocalize()
 
 bool TDruckvorschau::Execute(TFBDocument& Document, TPageSelection& Selection)
 {
-    TMainFormStatusBar* main = ApplicationMainForm();
     std::unique_ptr<TDruckvorschau> form(
-        TLocalizerForm::create<TDruckvorschau>(main ? main->MainFormWidget() : nullptr));
+        TLocalizerForm::create<TDruckvorschau>(ApplicationMainWidget()));
     form->Setup(Document, Selection);
     return ShowModalDialog(*form) == QDialog::Accepted;
 }

@@ -493,14 +493,6 @@ void TBildmanager::RotatePicture(int32_t RefIndex, int Direction)
     it->SaveGPBitmapToStream();
 }
 
-namespace {
-QWidget* DialogParent()
-{
-    TMainFormStatusBar* main = ApplicationMainForm();
-    return main ? main->MainFormWidget() : nullptr;
-}
-} // namespace
-
 void TBildmanager::ReplaceBitmap(TBildManagerListItem& Item, std::unique_ptr<QImage> Bitmap,
                                  const QString& Prefix)
 {
@@ -529,25 +521,25 @@ bool TBildmanager::RunSliderDialog(TDlgFilterBase* Dialog, int32_t RefIndex, int
 bool TBildmanager::ShowHKIGDlg(int32_t RefIndex, int Angle)
 {
     Debug().LogFmt("TBildmanager.ShowHKIGDlg Bildwinkel: %d", {Angle});
-    return RunSliderDialog(TLocalizerForm::create<TDlgFilterHKIG>(DialogParent()), RefIndex, Angle,
+    return RunSliderDialog(TLocalizerForm::create<TDlgFilterHKIG>(ApplicationMainWidget()), RefIndex, Angle,
                            QStringLiteral("A "));
 }
 
 bool TBildmanager::ShowHSLDlg(int32_t RefIndex, int Angle)
 {
-    return RunSliderDialog(TLocalizerForm::create<TDlgFilterHSL>(DialogParent()), RefIndex, Angle,
+    return RunSliderDialog(TLocalizerForm::create<TDlgFilterHSL>(ApplicationMainWidget()), RefIndex, Angle,
                            QStringLiteral("B "));
 }
 
 bool TBildmanager::ShowSWColDlg(int32_t RefIndex, int Angle)
 {
-    return RunSliderDialog(TLocalizerForm::create<TDlgFilterSWCol>(DialogParent()), RefIndex, Angle,
+    return RunSliderDialog(TLocalizerForm::create<TDlgFilterSWCol>(ApplicationMainWidget()), RefIndex, Angle,
                            QStringLiteral("C "));
 }
 
 bool TBildmanager::ShowRedEyeDlg(int32_t RefIndex, int Angle)
 {
-    std::unique_ptr<TDlgRoteAugen> dlg(TLocalizerForm::create<TDlgRoteAugen>(DialogParent()));
+    std::unique_ptr<TDlgRoteAugen> dlg(TLocalizerForm::create<TDlgRoteAugen>(ApplicationMainWidget()));
     auto* item = FindItem(RefIndex);
     const QImage* full = GetFullBitmap(RefIndex);
     if (!item || !full)

@@ -75,9 +75,8 @@ void TFotobuchPrinter::Print()
     PrinterSupport().SetBorderless(Document->PrintBorderless);
     PageSelection.assign(size_t(Document->Pages.Count()), false);
 
-    TMainFormStatusBar* main = ApplicationMainForm();
     std::unique_ptr<TQwDruckDlg> dlg(
-        TLocalizerForm::create<TQwDruckDlg>(main ? main->MainFormWidget() : nullptr));
+        TLocalizerForm::create<TQwDruckDlg>(ApplicationMainWidget()));
     dlg->SetFromPage(1);
     dlg->SetToPage(n);
     dlg->PageSelection = &PageSelection;

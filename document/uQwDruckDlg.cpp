@@ -27,12 +27,6 @@ QLabel* MakeLabel(const QString& Name, const QString& Text, QWidget* Parent, int
     return label;
 }
 
-QWidget* MainForm()
-{
-    TMainFormStatusBar* form = ApplicationMainForm();
-    return form ? form->MainFormWidget() : nullptr;
-}
-
 } // namespace
 
 TQwDruckDlg::TQwDruckDlg(TCreateKey Key, QWidget* Owner)
@@ -248,7 +242,7 @@ void TQwDruckDlg::edBisChange()
 
 void TQwDruckDlg::BtnDruckpositionClick()
 {
-    std::unique_ptr<TDruckpositionKnickDlg> dlg(TLocalizerForm::create<TDruckpositionKnickDlg>(MainForm()));
+    std::unique_ptr<TDruckpositionKnickDlg> dlg(TLocalizerForm::create<TDruckpositionKnickDlg>(ApplicationMainWidget()));
     dlg->SetVerschiebung(RandlosverschiebungY);
     if (ShowModalDialog(*dlg) == QDialog::Accepted)
         RandlosverschiebungY = dlg->Verschiebung;

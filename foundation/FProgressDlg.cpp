@@ -47,8 +47,7 @@ QString TProgressDlg::Text() const
 
 void ShowProgress(const QString& Text)
 {
-    TMainFormStatusBar* form = ApplicationMainForm();
-    ShowProgressDlg(form ? form->MainFormWidget() : nullptr, Text);
+    ShowProgressDlg(ApplicationMainWidget(), Text);
 }
 
 void ShowProgressDlg(QWidget* Owner, const QString& Text)

@@ -19,3 +19,9 @@ TMainFormStatusBar* ApplicationMainForm()
 {
     return MainForm;
 }
+
+QWidget* ApplicationMainWidget()
+{
+    TMainFormStatusBar* form = ApplicationMainForm();
+    return form ? form->MainFormWidget() : nullptr;
+}

@@ -21,3 +21,5 @@ void RegisterMainForm(TMainFormStatusBar* Form);
 void UnregisterMainForm(TMainFormStatusBar* Form);
 // The registered main form, or nullptr.
 TMainFormStatusBar* ApplicationMainForm();
+// The registered main form's widget (the owner of dialogs), or nullptr.
+QWidget* ApplicationMainWidget();

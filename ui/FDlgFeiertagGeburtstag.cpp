@@ -31,12 +31,6 @@ int IsoWeekday(TDateTime Date)
     return (DayOfWeek(Date) + 5) % 7 + 1;  // DayOfWeek: 1 = Sunday
 }
 
-QWidget* MainFormWidget()
-{
-    TMainFormStatusBar* main = ApplicationMainForm();
-    return main ? main->MainFormWidget() : QApplication::activeWindow();
-}
-
 }  // namespace
 
 TDateTime EasterSunday(int Year)
@@ -260,7 +254,7 @@ void TDlgFeiertagGeburtstag::BtnFeiertageBerechnenClick()
 int TDlgFeiertagGeburtstag::Execute(int Month, int Year, TKalenderTageListe* Holidays,
                                      TKalenderTageListe* Birthdays)
 {
-    std::unique_ptr<TDlgFeiertagGeburtstag> dlg(TLocalizerForm::create<TDlgFeiertagGeburtstag>(MainFormWidget()));
+    std::unique_ptr<TDlgFeiertagGeburtstag> dlg(TLocalizerForm::create<TDlgFeiertagGeburtstag>(ApplicationMainWidget()));
     dlg->Month = Month;
     dlg->Year = Year;
     dlg->Holidays = Holidays;

@@ -105,12 +105,6 @@ QString U(const char* Text)
     return QString::fromUtf8(Text);
 }
 
-QWidget* MainFormWidget()
-{
-    TMainFormStatusBar* main = ApplicationMainForm();
-    return main ? main->MainFormWidget() : QApplication::activeWindow();
-}
-
 // Lines of text of the alignment: 0..2 horizontal, 3..5 vertical.
 QIcon AlignIcon(int Index)
 {
@@ -490,7 +484,7 @@ void TKalenderPropDlg::BtnFeiertageGeburtstageClick()
 
 int TKalenderPropDlg::Execute(TFBKalenderElement* Element)
 {
-    std::unique_ptr<TKalenderPropDlg> dlg(TLocalizerForm::create<TKalenderPropDlg>(MainFormWidget()));
+    std::unique_ptr<TKalenderPropDlg> dlg(TLocalizerForm::create<TKalenderPropDlg>(ApplicationMainWidget()));
     dlg->SetElement(Element);
     return ShowModalDialog(*dlg);
 }
