@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
@@ -280,9 +281,15 @@ TWVLTBFontComboBox::~TWVLTBFontComboBox() = default;
 
 std::vector<TFontFamilyEntry> TWVLTBFontComboBox::ScreenFontFamilies()
 {
+    // A family installed by several foundries is listed once per foundry as
+    // "Name [Foundry]"; the user chooses by name, and documents store the name.
+    static const QRegularExpression foundry(QStringLiteral("\\s*\\[[^\\]]*\\]$"));
     std::vector<TFontFamilyEntry> families;
-    for (const QString& name : QFontDatabase::families())
-        families.push_back({name, !QFontDatabase::isScalable(name)});
+    for (const QString& name : QFontDatabase::families()) {
+        QString plain = name;
+        plain.remove(foundry);
+        families.push_back({plain, !QFontDatabase::isScalable(name)});
+    }
     return families;
 }
 

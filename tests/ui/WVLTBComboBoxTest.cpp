@@ -41,8 +41,12 @@ TEST(WVLTBComboBox, FontListSkipsRasterFontsAndRepeatsOfTheLastName)
 
     const QStringList screen = TWVLTBFontComboBox::BuildFontList(TWVLTBFontComboBox::ScreenFontFamilies());
     EXPECT_EQ(screen.count(QStringLiteral("Liberation Sans")), 1);
-    for (const QString& name : screen)
+    for (const QString& name : screen) {
         EXPECT_TRUE(QFontDatabase::isScalable(name)) << name.toStdString();
+        // Families of several foundries appear once, under their plain name.
+        EXPECT_FALSE(name.endsWith(QLatin1Char(']'))) << name.toStdString();
+        EXPECT_EQ(screen.count(name), 1) << name.toStdString();
+    }
 }
 
 TEST(WVLTBComboBox, StateFollowsMouseFocusAndList)
