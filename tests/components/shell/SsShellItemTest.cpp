@@ -212,6 +212,12 @@ TEST(SsSpecialFolders, NumbersAndLocations)
         EXPECT_EQ(e.ErrorCode, 110);
     }
     const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // Without a documents folder the home is the personal folder.
+    ASSERT_TRUE(docs.startsWith(QDir::homePath() + QLatin1Char('/')));
+    QDir(docs).removeRecursively();
+    PSsIdList home = SHGetSpecialFolderLocation(sfPersonal);
+    ASSERT_NE(home, nullptr);
+    EXPECT_EQ(SsIdListToPath(home.get()), QDir::cleanPath(QDir::homePath()));
     ASSERT_TRUE(QDir().mkpath(docs));
     PSsIdList personal = SHGetSpecialFolderLocation(sfPersonal);
     ASSERT_NE(personal, nullptr);
