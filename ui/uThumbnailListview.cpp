@@ -371,7 +371,9 @@ void TThumbnailListview::paintEvent(QPaintEvent* e)
         QPainter p(viewport());
         p.setFont(font());
         p.setPen(QColor(QRgbOf(clWindowText)));
-        p.drawText(QPoint(10, 10 + p.fontMetrics().ascent()), LocalizedDefaultString(QString::fromUtf8(sKeinBild)));
+        // Wrapped at the list's right edge so that a narrow panel shows all of it.
+        const QRect box(10, 10, std::max(1, viewport()->width() - 20), std::max(1, viewport()->height() - 20));
+        p.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, LocalizedDefaultString(QString::fromUtf8(sKeinBild)));
     }
 }
 

@@ -191,6 +191,19 @@ TEST(ThumbnailListview, EmptyFolderShowsItsText)
         for (int x = 0; x < shot.width(); ++x)
             elsewhere += qGray(shot.pixel(x, y)) < 128;
     EXPECT_EQ(elsewhere, 0);
+    // In a narrow list the text is wrapped instead of running past the edge.
+    f.list->resize(120, f.list->height());
+    QCoreApplication::processEvents();
+    const QImage narrow = f.list->viewport()->grab().toImage();
+    int beyond = 0, below = 0;
+    for (int y = 0; y < narrow.height(); ++y)
+        for (int x = 0; x < narrow.width(); ++x) {
+            const bool ink = qGray(narrow.pixel(x, y)) < 128;
+            beyond += ink && x >= narrow.width() - 8;
+            below += ink && y >= 30;
+        }
+    EXPECT_EQ(beyond, 0);
+    EXPECT_GT(below, 20);
     f.Finish();
 }
 
