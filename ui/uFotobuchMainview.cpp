@@ -423,10 +423,13 @@ void TFBMainView::Paint()
     PaintScreen(*FDC);
     canvas.SelectClipRegion(nullptr);
 
+    // Blending (shadows) leaves partial alpha in the bitmap's pixels; the window
+    // takes the bitmap as it is instead of mixing it with what it showed before.
     const QImage& image = FBitmap->Image();
+    const QImage opaque(image.constBits(), image.width(), image.height(), image.bytesPerLine(), QImage::Format_RGB32);
     if (TCanvas* window = PaintCanvas())
         if (QPainter* p = window->Painter())
-            p->drawImage(rect.topLeft(), image, rect);
+            p->drawImage(rect.topLeft(), opaque, rect);
 }
 
 void TFBMainView::PaintPageOutline(TDrawContext& DC, TFBPage* Page)

@@ -118,6 +118,32 @@ TEST(MainViewPaint, SpreadWithSelectedTurnedPicture)
     EXPECT_FALSE(o.blue() > 200 && o.red() < 60 && o.green() < 60);
 }
 
+TEST(MainViewPaint, EveryPixelIsReplacedNotMixedWithTheOldContent)
+{
+    // Shadows blend into the bitmap; what lay in the window before (here red,
+    // as a hidden progress panel leaves it) must not shine through them.
+    TFBDocument doc;
+    MakeDocument(doc, 1, 4);
+    doc.PicturesHaveShadows = true;
+    for (int p : {1, 2})
+        AddFrame(doc.Pages.GetPage(p), 100, 75, 150, 100)->FillWithColor(RGB(0, 128, 255));
+    TFBMainView view(nullptr, &doc);
+    view.resize(800, 420);
+    view.show();
+    QCoreApplication::processEvents();
+    view.SetScreen(1);
+    QImage img(view.size(), QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::red);
+    view.render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
+    int red = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QColor c(img.pixel(x, y));
+            red += c.red() > c.green() + 30 && c.red() > c.blue() + 30;
+        }
+    EXPECT_EQ(red, 0);
+}
+
 TEST(MainViewPaint, SelectionFrameHandlesAndTextMarks)
 {
     Spread s;
