@@ -655,11 +655,19 @@ void TCanvas::StretchDIBits(const TRect& Dest, const QImage& Source, const TRect
     if (!p)
         return;
     const QRect src = IsRectEmpty(Src) ? Source.rect() : QRect(Src.Left, Src.Top, Src.Width(), Src.Height());
+    // Device-independent bits carry no transparency: the alpha byte of a
+    // 32-bit pixel is copied into a bitmap, and ignored on any other device.
+    QImage bits = Source;
+    const bool toImage = device_->devType() == QInternal::Image;
+    if (!toImage && (Source.format() == QImage::Format_ARGB32
+                     || Source.format() == QImage::Format_ARGB32_Premultiplied))
+        bits = QImage(Source.constBits(), Source.width(), Source.height(), Source.bytesPerLine(),
+                      QImage::Format_RGB32);
     p->save();
     p->setRenderHint(QPainter::SmoothPixmapTransform, false);
-    if (device_->devType() == QInternal::Image)
+    if (toImage)
         p->setCompositionMode(QPainter::CompositionMode_Source);
-    p->drawImage(QRect(Dest.Left, Dest.Top, Dest.Width(), Dest.Height()), Source, src);
+    p->drawImage(QRect(Dest.Left, Dest.Top, Dest.Width(), Dest.Height()), bits, src);
     p->restore();
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPixmap>
 
 #include "Canvas.h"
 #include "SysUtils.h"
@@ -185,4 +186,18 @@ TEST(Canvas, UnderlineAndStrikeOutStayWithTheText)
         }
         EXPECT_GT(longest, 40) << int(style);
     }
+}
+
+TEST(Canvas, StretchDIBitsIgnoresAlphaOnOtherDevices)
+{
+    QImage src(2, 2, QImage::Format_ARGB32);
+    src.fill(qRgba(0, 0, 255, 0x40));  // blue with a stray alpha byte
+    QPixmap device(4, 4);
+    device.fill(Qt::red);
+    {
+        TCanvas c(&device);
+        c.StretchDIBits(TRect{0, 0, 4, 4}, src, TRect{});
+    }
+    const QImage out = device.toImage();
+    EXPECT_EQ(out.pixel(1, 1) & 0xFFFFFFu, 0x0000FFu);  // not mixed with the red beneath
 }
