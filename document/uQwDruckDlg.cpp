@@ -9,6 +9,7 @@
 #include "uQwRegistry.h"
 
 #include <QComboBox>
+#include <algorithm>
 #include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
@@ -64,7 +65,7 @@ TQwDruckDlg::TQwDruckDlg(TCreateKey Key, QWidget* Owner)
     gbAnzahl = new QGroupBox(QStringLiteral("Anzahl"), this);
     gbAnzahl->setObjectName(QStringLiteral("gbAnzahl"));
     gbAnzahl->setGeometry(8, 218, 150, 95);
-    MakeLabel(QStringLiteral("Label5"), QStringLiteral("Exemplare:"), gbAnzahl, 10, 32, 70);
+    lblAnzahl = MakeLabel(QStringLiteral("Label5"), QStringLiteral("Exemplare:"), gbAnzahl, 10, 32, 70);
     edAnzahl = new TKvSpinEdit(gbAnzahl);
     edAnzahl->setObjectName(QStringLiteral("edAnzahl"));
     edAnzahl->SetMinValue(1);
@@ -155,6 +156,37 @@ void TQwDruckDlg::FormCreate()
     cbDrucker->addItems(Printer().Printers());
     cbDrucker->setCurrentIndex(Printer().PrinterIndex());
     ShowPrinterInfo();
+}
+
+void TQwDruckDlg::AfterLocalize()
+{
+    const auto textWidth = [](const QLabel* L) { return L->fontMetrics().horizontalAdvance(L->text()) + 4; };
+
+    // The copies label goes above its field when it does not fit beside it.
+    const int besideWidth = gbAnzahl->width() - 10 - 2 - edAnzahl->width() - 8;
+    if (textWidth(lblAnzahl) <= besideWidth) {
+        const int w = std::max(70, textWidth(lblAnzahl));
+        lblAnzahl->setGeometry(10, 32, w, 18);
+        edAnzahl->move(10 + w + 2, 29);
+    } else {
+        lblAnzahl->setGeometry(10, 22, gbAnzahl->width() - 20, 18);
+        edAnzahl->move(10, 44);
+    }
+
+    // The page range row: each label as wide as its text, the edits narrowed
+    // (never below three digits) when the row would leave the group.
+    const int radioRight = 10 + std::max(66, rbSeiten->sizeHint().width());
+    const int vonWidth = std::max(30, textWidth(lblVon));
+    const int bisWidth = std::max(30, textWidth(lblBis));
+    const int vonX = std::max(80, radioRight + 2);
+    const int fixedRight = vonX + vonWidth + 8 + bisWidth;
+    const int editWidth = std::clamp((gbDruckbereich->width() - 10 - fixedRight) / 2,
+                                     edVon->fontMetrics().horizontalAdvance(QStringLiteral("999")) + 10, 44);
+    rbSeiten->setGeometry(10, 48, std::max(66, vonX - 2 - 10), 20);
+    lblVon->setGeometry(vonX, 49, vonWidth, 18);
+    edVon->setGeometry(vonX + vonWidth, 46, editWidth, 23);
+    lblBis->setGeometry(edVon->geometry().right() + 1 + 8, 49, bisWidth, 18);
+    edBis->setGeometry(lblBis->geometry().right() + 1, 46, editWidth, 23);
 }
 
 void TQwDruckDlg::ShowPrinterInfo()

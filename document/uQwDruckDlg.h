@@ -85,9 +85,12 @@ public:
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
+    // Makes room for translated labels that are longer than the German ones.
+    void AfterLocalize() override;
 
 private:
     void ShowPrinterInfo();
+    QLabel* lblAnzahl;
 
     bool FVonEntered = false;
     bool FBisEntered = false;
