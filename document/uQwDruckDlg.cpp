@@ -187,6 +187,10 @@ void TQwDruckDlg::AfterLocalize()
     edVon->setGeometry(vonX + vonWidth, 46, editWidth, 23);
     lblBis->setGeometry(edVon->geometry().right() + 1 + 8, 49, bisWidth, 18);
     edBis->setGeometry(lblBis->geometry().right() + 1, 46, editWidth, 23);
+
+    // The print position button may grow up to the OK button.
+    BtnDruckposition->resize(std::clamp(BtnDruckposition->sizeHint().width(), 170, BtnOK->x() - 8 - BtnDruckposition->x()),
+                             BtnDruckposition->height());
 }
 
 void TQwDruckDlg::ShowPrinterInfo()

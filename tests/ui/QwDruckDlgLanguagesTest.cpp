@@ -6,6 +6,7 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
 #include <gtest/gtest.h>
 
@@ -47,10 +48,13 @@ TEST(QwDruckDlg, TranslatedLabelsFitBesideTheirFields)
         EXPECT_LT(dlg->edVon->geometry().right(), dlg->lblBis->x());
         EXPECT_LT(dlg->lblBis->geometry().right(), dlg->edBis->x());
         EXPECT_LE(dlg->edBis->geometry().right(), dlg->gbDruckbereich->width() - 8);
+        EXPECT_LE(dlg->BtnDruckposition->sizeHint().width(), dlg->BtnDruckposition->width());
+        EXPECT_LT(dlg->BtnDruckposition->geometry().right(), dlg->BtnOK->x());
         if (language == 0) {
             // the German row keeps its places
             EXPECT_EQ(dlg->edVon->geometry(), QRect(110, 46, 44, 23));
             EXPECT_EQ(dlg->edBis->geometry(), QRect(192, 46, 44, 23));
+            EXPECT_EQ(dlg->BtnDruckposition->width(), 170);
             if (textWidth(copies) + 4 <= 70)
                 EXPECT_EQ(copies->geometry(), QRect(10, 32, 70, 18));
         }
