@@ -276,6 +276,10 @@ void RegisterCatalogueTexts()
         "13x18 Singles", "Photobook Pro", "Kalender"};
     for (const char* t : texts)
         RegisterDefaultString(fromAnsi(t));
+    // The paper keys the products store; without these a paper shows as
+    // "kein Defaultwert definiert" in the print dialog.
+    RegisterDefaultStringKey(QString::fromLatin1(kID10x15), QStringLiteral("10x15 cm (4x6 Zoll)"));
+    RegisterDefaultStringKey(QStringLiteral("ID_Legal"), QStringLiteral("Legal"));
     RegisterColorPresetNames();
 }
 

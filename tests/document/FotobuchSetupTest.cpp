@@ -371,3 +371,21 @@ TEST(ProductCatalogue, FontNamesFallBackToArial)
     SetFontNameFirstInstalled(font, {});
     EXPECT_EQ(font.Name(), "Arial");
 }
+
+TEST(ProductCatalogue, EveryPaperOfTheProductsHasACaption)
+{
+    const struct {
+        void (*Setup)(TFBDocument*, int);
+        const char* Caption;
+    } cases[] = {
+        {SetupPocketBookletFullsize, "10x15 cm (4x6 Zoll)"},
+        {SetupSingles10x15, "10x15 cm (4x6 Zoll)"},
+        {SetupPhotobook86, "Legal"},
+        {SetupDINA4, "DIN A4"},
+    };
+    for (const auto& c : cases) {
+        TFBDocument doc;
+        c.Setup(&doc, 2);
+        EXPECT_EQ(doc.GetPrintPaperCaption(), c.Caption);
+    }
+}
