@@ -169,170 +169,99 @@ AnsiString GetLayoutStilName(int Stil)
     return kLayoutStilNames[Stil];
 }
 
-// ---- element list -----------------------------------------------------------------------
+// ---- owning lists ----------------------------------------------------------------------
 
-TFBElementList::~TFBElementList()
+template <class T>
+TFBOwningList<T>::~TFBOwningList()
 {
     Clear();
 }
 
-void TFBElementList::CheckIndex(int Index, int Limit) const
+template <class T>
+void TFBOwningList<T>::CheckIndex(int Index, int Limit) const
 {
     if (Index < 0 || Index >= Limit)
         throw EListError(Format("List index out of bounds (%d)", {Index}));
 }
 
-int TFBElementList::Add(std::unique_ptr<TFBElement> Element)
+template <class T>
+int TFBOwningList<T>::Add(std::unique_ptr<T> Item)
 {
-    items_.push_back(std::move(Element));
+    items_.push_back(std::move(Item));
     return Count() - 1;
 }
 
-void TFBElementList::Clear()
+template <class T>
+void TFBOwningList<T>::Clear()
 {
-    // Freed one by one from the end, so an element's destructor sees the others.
+    // Freed one by one from the end, so an item's destructor sees the others.
     while (!items_.empty()) {
-        std::unique_ptr<TFBElement> last = std::move(items_.back());
+        std::unique_ptr<T> last = std::move(items_.back());
         items_.pop_back();
     }
 }
 
-void TFBElementList::Delete(int Index)
+template <class T>
+void TFBOwningList<T>::Delete(int Index)
 {
     CheckIndex(Index, Count());
-    std::unique_ptr<TFBElement> e = std::move(items_[size_t(Index)]);
+    std::unique_ptr<T> item = std::move(items_[size_t(Index)]);
     items_.erase(items_.begin() + Index);
 }
 
-std::unique_ptr<TFBElement> TFBElementList::Extract(TFBElement* Element)
+template <class T>
+std::unique_ptr<T> TFBOwningList<T>::Extract(T* Item)
 {
-    const int i = IndexOf(Element);
+    const int i = IndexOf(Item);
     if (i < 0)
         return nullptr;
-    std::unique_ptr<TFBElement> e = std::move(items_[size_t(i)]);
+    std::unique_ptr<T> item = std::move(items_[size_t(i)]);
     items_.erase(items_.begin() + i);
-    return e;
+    return item;
 }
 
-TFBElement* TFBElementList::GetItem(int Index) const
+template <class T>
+T* TFBOwningList<T>::Get(int Index) const
 {
     CheckIndex(Index, Count());
     return items_[size_t(Index)].get();
 }
 
-int TFBElementList::IndexOf(const TFBElement* Element) const
+template <class T>
+int TFBOwningList<T>::IndexOf(const T* Item) const
 {
     for (size_t i = 0; i < items_.size(); ++i)
-        if (items_[i].get() == Element)
+        if (items_[i].get() == Item)
             return int(i);
     return -1;
 }
 
-void TFBElementList::Insert(int Index, std::unique_ptr<TFBElement> Element)
+template <class T>
+void TFBOwningList<T>::Insert(int Index, std::unique_ptr<T> Item)
 {
     CheckIndex(Index, Count() + 1);
-    items_.insert(items_.begin() + Index, std::move(Element));
+    items_.insert(items_.begin() + Index, std::move(Item));
 }
 
-void TFBElementList::Move(int CurIndex, int NewIndex)
+template <class T>
+void TFBOwningList<T>::Move(int CurIndex, int NewIndex)
 {
     if (CurIndex == NewIndex)
         return;
     CheckIndex(CurIndex, Count());
     CheckIndex(NewIndex, Count());
-    std::unique_ptr<TFBElement> e = std::move(items_[size_t(CurIndex)]);
+    std::unique_ptr<T> item = std::move(items_[size_t(CurIndex)]);
     items_.erase(items_.begin() + CurIndex);
-    items_.insert(items_.begin() + NewIndex, std::move(e));
+    items_.insert(items_.begin() + NewIndex, std::move(item));
 }
 
-int TFBElementList::Remove(TFBElement* Element)
+template <class T>
+int TFBOwningList<T>::Remove(T* Item)
 {
-    const int i = IndexOf(Element);
+    const int i = IndexOf(Item);
     if (i >= 0)
         Delete(i);
     return i;
-}
-
-// ---- page list --------------------------------------------------------------------------
-
-TFBPageList::~TFBPageList()
-{
-    Clear();
-}
-
-void TFBPageList::CheckIndex(int Index, int Limit) const
-{
-    if (Index < 0 || Index >= Limit)
-        throw EListError(Format("List index out of bounds (%d)", {Index}));
-}
-
-int TFBPageList::Add(std::unique_ptr<TFBPage> Page)
-{
-    items_.push_back(std::move(Page));
-    return Count() - 1;
-}
-
-void TFBPageList::Clear()
-{
-    while (!items_.empty()) {
-        std::unique_ptr<TFBPage> last = std::move(items_.back());
-        items_.pop_back();
-    }
-}
-
-void TFBPageList::Delete(int Index)
-{
-    CheckIndex(Index, Count());
-    std::unique_ptr<TFBPage> p = std::move(items_[size_t(Index)]);
-    items_.erase(items_.begin() + Index);
-}
-
-std::unique_ptr<TFBPage> TFBPageList::Extract(TFBPage* Page)
-{
-    const int i = IndexOf(Page);
-    if (i < 0)
-        return nullptr;
-    std::unique_ptr<TFBPage> p = std::move(items_[size_t(i)]);
-    items_.erase(items_.begin() + i);
-    return p;
-}
-
-TFBPage* TFBPageList::GetPage(int Index) const
-{
-    CheckIndex(Index, Count());
-    return items_[size_t(Index)].get();
-}
-
-int TFBPageList::IndexOf(const TFBPage* Page) const
-{
-    for (size_t i = 0; i < items_.size(); ++i)
-        if (items_[i].get() == Page)
-            return int(i);
-    return -1;
-}
-
-void TFBPageList::Insert(int Index, std::unique_ptr<TFBPage> Page)
-{
-    CheckIndex(Index, Count() + 1);
-    items_.insert(items_.begin() + Index, std::move(Page));
-}
-
-void TFBPageList::Move(int CurIndex, int NewIndex)
-{
-    if (CurIndex == NewIndex)
-        return;
-    CheckIndex(CurIndex, Count());
-    CheckIndex(NewIndex, Count());
-    std::unique_ptr<TFBPage> p = std::move(items_[size_t(CurIndex)]);
-    items_.erase(items_.begin() + CurIndex);
-    items_.insert(items_.begin() + NewIndex, std::move(p));
-}
-
-void TFBPageList::Remove(TFBPage* Page)
-{
-    const int i = IndexOf(Page);
-    if (i >= 0)
-        Delete(i);
 }
 
 // ---- document ---------------------------------------------------------------------------
@@ -1902,3 +1831,6 @@ void TFBKalenderElement::LoadClipboardData(TCustomDataFile& DataFile, const Ansi
 {
     KalenderData->LoadFromDataFile(DataFile, Section + "/KalenderData");
 }
+
+template class TFBOwningList<TFBElement>;
+template class TFBOwningList<TFBPage>;

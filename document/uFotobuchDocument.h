@@ -64,54 +64,40 @@ constexpr int LayoutStilCount = 10;
 
 // ---- lists -------------------------------------------------------------------------
 
-// An owning list of elements; its order is the drawing order.
-class TFBElementList {
+// An owning list; its order is the drawing order (elements) or book order (pages).
+template <class T>
+class TFBOwningList {
 public:
-    TFBElementList() = default;
-    ~TFBElementList();
-    TFBElementList(const TFBElementList&) = delete;
-    TFBElementList& operator=(const TFBElementList&) = delete;
+    TFBOwningList() = default;
+    ~TFBOwningList();
+    TFBOwningList(const TFBOwningList&) = delete;
+    TFBOwningList& operator=(const TFBOwningList&) = delete;
 
-    int Add(std::unique_ptr<TFBElement> Element);  // the new index
+    int Add(std::unique_ptr<T> Item);  // the new index
     void Clear();
     int Count() const { return int(items_.size()); }
     int GetCount() const { return Count(); }
-    void Delete(int Index);                                  // frees
-    std::unique_ptr<TFBElement> Extract(TFBElement* Element);  // null when absent
-    TFBElement* GetItem(int Index) const;
-    int IndexOf(const TFBElement* Element) const;  // -1 when absent
-    void Insert(int Index, std::unique_ptr<TFBElement> Element);
+    void Delete(int Index);                      // frees
+    std::unique_ptr<T> Extract(T* Item);         // null when absent
+    T* Get(int Index) const;                     // EListError out of range
+    int IndexOf(const T* Item) const;            // -1 when absent
+    void Insert(int Index, std::unique_ptr<T> Item);
     void Move(int CurIndex, int NewIndex);
-    int Remove(TFBElement* Element);  // frees; the former index, -1 when absent
+    int Remove(T* Item);  // frees; the former index, -1 when absent
 
 private:
     void CheckIndex(int Index, int Limit) const;
-    std::vector<std::unique_ptr<TFBElement>> items_;
+    std::vector<std::unique_ptr<T>> items_;
 };
 
-// An owning list of pages in book order.
-class TFBPageList {
+class TFBElementList : public TFBOwningList<TFBElement> {
 public:
-    TFBPageList() = default;
-    ~TFBPageList();
-    TFBPageList(const TFBPageList&) = delete;
-    TFBPageList& operator=(const TFBPageList&) = delete;
+    TFBElement* GetItem(int Index) const { return Get(Index); }
+};
 
-    int Add(std::unique_ptr<TFBPage> Page);
-    void Clear();
-    int Count() const { return int(items_.size()); }
-    int GetCount() const { return Count(); }
-    void Delete(int Index);
-    std::unique_ptr<TFBPage> Extract(TFBPage* Page);
-    TFBPage* GetPage(int Index) const;
-    int IndexOf(const TFBPage* Page) const;
-    void Insert(int Index, std::unique_ptr<TFBPage> Page);
-    void Move(int CurIndex, int NewIndex);
-    void Remove(TFBPage* Page);
-
-private:
-    void CheckIndex(int Index, int Limit) const;
-    std::vector<std::unique_ptr<TFBPage>> items_;
+class TFBPageList : public TFBOwningList<TFBPage> {
+public:
+    TFBPage* GetPage(int Index) const { return Get(Index); }
 };
 
 // ---- document ----------------------------------------------------------------------
