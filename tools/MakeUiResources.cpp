@@ -205,26 +205,36 @@ QImage RenderStart(const QStringList& Photos, bool Background)
 
 // ---- start image and about picture -------------------------------------------------------------
 
+// The dark blue backdrop of the start image and the about picture, with the
+// product fan drawn into FanRect; the painter is left smooth.
+void PaintBackdrop(QPainter& P, const QImage& Img, const QImage& Fan, const QRectF& FanRect)
+{
+    P.setRenderHint(QPainter::Antialiasing);
+    P.setRenderHint(QPainter::SmoothPixmapTransform);
+    QLinearGradient bg(0, 0, 0, Img.height());
+    bg.setColorAt(0, QColor(34, 58, 94));
+    bg.setColorAt(1, QColor(18, 30, 52));
+    P.fillRect(Img.rect(), bg);
+    P.drawImage(FanRect, Fan, QRectF(0, 0, 400, 300));
+}
+
+QFont BrandFont(int PixelSize, bool Bold)
+{
+    QFont f(QStringLiteral("Liberation Sans"));
+    f.setPixelSize(PixelSize);
+    f.setBold(Bold);
+    return f;
+}
+
 QImage RenderStartImage(const QImage& Fan)
 {
     QImage img(400, 300, QImage::Format_RGB32);
     QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    QLinearGradient bg(0, 0, 0, 300);
-    bg.setColorAt(0, QColor(34, 58, 94));
-    bg.setColorAt(1, QColor(18, 30, 52));
-    p.fillRect(img.rect(), bg);
-    p.drawImage(QRectF(50, 90, 300, 225), Fan, QRectF(0, 0, 400, 300));
-    QFont title(QStringLiteral("Liberation Sans"));
-    title.setPixelSize(34);
-    title.setBold(true);
-    p.setFont(title);
+    PaintBackdrop(p, img, Fan, QRectF(50, 90, 300, 225));
+    p.setFont(BrandFont(34, true));
     p.setPen(QColor(255, 255, 255));
     p.drawText(QRectF(0, 22, 400, 44), Qt::AlignCenter, QStringLiteral("Brenmoor Vantoria"));
-    QFont sub(QStringLiteral("Liberation Sans"));
-    sub.setPixelSize(14);
-    p.setFont(sub);
+    p.setFont(BrandFont(14, false));
     p.setPen(QColor(200, 215, 235));
     p.drawText(QRectF(0, 64, 400, 24), Qt::AlignCenter,
                QString::fromUtf8("Fotobücher, Kalender und Fotos gestalten"));
@@ -235,17 +245,8 @@ QImage RenderAboutPicture(const QImage& Fan)
 {
     QImage img(120, 160, QImage::Format_RGB32);
     QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    QLinearGradient bg(0, 0, 0, 160);
-    bg.setColorAt(0, QColor(34, 58, 94));
-    bg.setColorAt(1, QColor(18, 30, 52));
-    p.fillRect(img.rect(), bg);
-    p.drawImage(QRectF(-20, 40, 160, 120), Fan, QRectF(0, 0, 400, 300));
-    QFont f(QStringLiteral("Liberation Sans"));
-    f.setPixelSize(15);
-    f.setBold(true);
-    p.setFont(f);
+    PaintBackdrop(p, img, Fan, QRectF(-20, 40, 160, 120));
+    p.setFont(BrandFont(15, true));
     p.setPen(Qt::white);
     p.drawText(QRectF(0, 6, 120, 36), Qt::AlignCenter, QStringLiteral("Vantoria"));
     return img;
