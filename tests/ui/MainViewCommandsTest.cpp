@@ -61,17 +61,8 @@ struct CommandFixture {
         GetUndoManager().SetUIStateHost(View.get());
         return *View;
     }
-    QPoint Px(const TFBPage* Page, float X, float Y)
-    {
-        View->SetupTransformation();
-        TTransformation& T = View->Transformation();
-        T.Push();
-        Doc.TranslateToPage(T, Page);
-        float dx, dy;
-        T.Transform(X, Y, dx, dy);
-        T.Pop();
-        return QPoint(int(std::lround(dx)), int(std::lround(dy)));
-    }
+    // The client pixel of a page point.
+    QPoint Px(const TFBPage* Page, float X, float Y) { return PagePixel(*View, Doc, Page, X, Y); }
     TFBPage* Page(int I) { return Doc.Pages.GetPage(I); }
     QAction* Item(const char* Name) { return View->ContextMenu()->findChild<QAction*>(QString::fromLatin1(Name)); }
     // Right click, which focuses and builds the menu.

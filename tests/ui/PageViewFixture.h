@@ -6,6 +6,8 @@
 #include "uDataFile.h"
 #include "uFotobuchBildManager.h"
 #include "uFotobuchDocument.h"
+#include "uFotobuchMainview.h"
+#include "uTransformation.h"
 #include "uKalender.h"
 
 #include <QApplication>
@@ -16,6 +18,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <string>
@@ -50,42 +53,49 @@ inline void GivePicture(TFBPictureElement* Frame, int Seed = 0, int W = 400, int
     Frame->CanZoomAndTrack = true;
 }
 
-inline TFBPictureElement* AddFrame(TFBPage* Page, float CX, float CY, float W, float H)
+// Places a new element of class E in List with the given geometry.
+template <class E>
+E* Place(TFBPage* Page, TFBElementList& List, float CX, float CY, float W, float H, float Angle = 0)
 {
-    auto e = std::make_unique<TFBPictureElement>(Page);
-    e->CenterX = CX;
-    e->CenterY = CY;
-    e->Width = W;
-    e->Height = H;
-    e->CanZoomAndTrack = true;
-    TFBPictureElement* raw = e.get();
-    Page->Pictures.Add(std::move(e));
-    return raw;
-}
-
-inline TFBTextElement* AddText(TFBPage* Page, float CX, float CY, float W, float H, float Angle = 0)
-{
-    auto e = std::make_unique<TFBTextElement>(Page);
+    auto e = std::make_unique<E>(Page);
     e->CenterX = CX;
     e->CenterY = CY;
     e->Width = W;
     e->Height = H;
     e->Angle = Angle;
-    TFBTextElement* raw = e.get();
-    Page->Elements.Add(std::move(e));
+    E* raw = e.get();
+    List.Add(std::move(e));
     return raw;
+}
+
+inline TFBPictureElement* AddFrame(TFBPage* Page, float CX, float CY, float W, float H)
+{
+    TFBPictureElement* frame = Place<TFBPictureElement>(Page, Page->Pictures, CX, CY, W, H);
+    frame->CanZoomAndTrack = true;
+    return frame;
+}
+
+inline TFBTextElement* AddText(TFBPage* Page, float CX, float CY, float W, float H, float Angle = 0)
+{
+    return Place<TFBTextElement>(Page, Page->Elements, CX, CY, W, H, Angle);
 }
 
 inline TFBKalenderElement* AddCalendar(TFBPage* Page, float CX, float CY, float W, float H)
 {
-    auto e = std::make_unique<TFBKalenderElement>(Page);
-    e->CenterX = CX;
-    e->CenterY = CY;
-    e->Width = W;
-    e->Height = H;
-    TFBKalenderElement* raw = e.get();
-    Page->Calendars.Add(std::move(e));
-    return raw;
+    return Place<TFBKalenderElement>(Page, Page->Calendars, CX, CY, W, H);
+}
+
+// The client pixel of the view where a point of Page (millimetres) appears.
+inline QPoint PagePixel(TFBMainView& View, TFBDocument& Doc, const TFBPage* Page, float X, float Y)
+{
+    View.SetupTransformation();
+    TTransformation& T = View.Transformation();
+    T.Push();
+    Doc.TranslateToPage(T, Page);
+    float dx, dy;
+    T.Transform(X, Y, dx, dy);
+    T.Pop();
+    return QPoint(int(std::lround(dx)), int(std::lround(dy)));
 }
 
 // A document of Pages empty pages of 200 x 150 mm in the screen mode.
