@@ -1,3 +1,4 @@
+#include "../common/PlaceElement.h"
 #include "uFotobuchDocument.h"
 
 #include "FotobuchTestUtil.h"
@@ -53,19 +54,6 @@ std::vector<int> PageColors(const TFBDocument& Doc)
     return out;
 }
 
-template <class T>
-T* AddTo(TFBElementList& List, TFBPage* Page, float CX, float CY, float W, float H, float Angle = 0)
-{
-    auto e = std::make_unique<T>(Page);
-    e->CenterX = CX;
-    e->CenterY = CY;
-    e->Width = W;
-    e->Height = H;
-    e->Angle = Angle;
-    T* raw = e.get();
-    List.Add(std::move(e));
-    return raw;
-}
 
 } // namespace
 
@@ -79,7 +67,7 @@ TEST(FotobuchDocument, SavesOnePageDocumentRecordByRecord)
     auto page = std::make_unique<TFBPage>(&doc);
     page->Orientation = 1;
     page->PageColor = 0x00FF00;
-    AddTo<TFBPictureElement>(page->Pictures, page.get(), 74.25f, 0.1f, 100, 50, 12.5f);
+    PlaceElement<TFBPictureElement>(page->Pictures, page.get(), 74.25f, 0.1f, 100, 50, 12.5f);
     doc.Pages.Add(std::move(page));
 
     TMemoryStream stream;
@@ -278,10 +266,10 @@ TEST(FotobuchDocument, RoundTripOfEveryElementKindCalendarsAndSpecialDays)
         TFBPage* p2 = doc.Pages.GetPage(2);
         p1->Orientation = 1;
 
-        auto* a = AddTo<TFBPictureElement>(p1->Pictures, p1, 105, 100, 210, 150);
-        auto* b = AddTo<TFBPictureElement>(p2->Pictures, p2, 105, 100, 210, 150);
-        AddTo<TFBPictureElement>(p2->Pictures, p2, 50, 250, 40, 30, 90);  // stays empty
-        auto* colour = AddTo<TFBPictureElement>(p0->Pictures, p0, 20, 20, 10, 10);
+        auto* a = PlaceElement<TFBPictureElement>(p1->Pictures, p1, 105, 100, 210, 150);
+        auto* b = PlaceElement<TFBPictureElement>(p2->Pictures, p2, 105, 100, 210, 150);
+        PlaceElement<TFBPictureElement>(p2->Pictures, p2, 50, 250, 40, 30, 90);  // stays empty
+        auto* colour = PlaceElement<TFBPictureElement>(p0->Pictures, p0, 20, 20, 10, 10);
         colour->FillWithColor(0x3366CC);
         colour->SetBorderWidth(1.5f);
         colour->SetBorderColor(0x0000FF);
@@ -292,18 +280,18 @@ TEST(FotobuchDocument, RoundTripOfEveryElementKindCalendarsAndSpecialDays)
         a->SetZoom(2.5f);
         a->SetOffsetX(0.25f);
 
-        auto* text = AddTo<TFBTextElement>(p1->Elements, p1, 60, 40, 80, 20, -90);
+        auto* text = PlaceElement<TFBTextElement>(p1->Elements, p1, 60, 40, 80, 20, -90);
         text->Drawer->SetRTFText("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 Gr\\'fc\\'dfe\\par}");
         text->SetHasShadow(true);
         text->SetHorzAlign(1);
         text->SetVertAlign(2);
-        auto* art = AddTo<TFBClipartElement>(p2->Elements, p2, 0, 0, 0, 0, 30);
+        auto* art = PlaceElement<TFBClipartElement>(p2->Elements, p2, 0, 0, 0, 0, 30);
         art->LoadFromFile(clip);
         art->CenterX = 70;
         art->CenterY = 80;
-        AddTo<TFBSizeableElement>(p2->Elements, p2, 1, 2, 3, 4);
+        PlaceElement<TFBSizeableElement>(p2->Elements, p2, 1, 2, 3, 4);
 
-        auto* cal = AddTo<TFBKalenderElement>(p0->Calendars, p0, 105, 250, 200, 80);
+        auto* cal = PlaceElement<TFBKalenderElement>(p0->Calendars, p0, 105, 250, 200, 80);
         cal->KalenderData->Typ = 2;
         cal->KalenderData->SetMonat(2);
         cal->KalenderData->SetJahr(2012);
@@ -311,7 +299,7 @@ TEST(FotobuchDocument, RoundTripOfEveryElementKindCalendarsAndSpecialDays)
         cal->KalenderData->Color = 0x123456;
         cal->KalenderData->Font.SetName("Liberation Serif");
         cal->KalenderData->CellPadding.SetValues(1, 2, 3, 4);
-        AddTo<TFBKalenderElement>(p2->Calendars, p2, 10, 20, 30, 40);
+        PlaceElement<TFBKalenderElement>(p2->Calendars, p2, 10, 20, 30, 40);
 
         doc.Holidays.AddDay("Neujahr", ", ", EncodeDate(2012, 1, 1));
         doc.Holidays.AddDay("Rosenmontag", ", ", EncodeDate(2012, 2, 20));
@@ -555,8 +543,8 @@ TEST(FotobuchDocument, InsertDeleteAndMoveScreens)
     AddPages(doc, 6);  // screens: [-,0] [1,2] [3,4] [5,-]
     TFBPage* like = doc.Pages.GetPage(2);
     like->Orientation = 1;
-    AddTo<TFBPictureElement>(like->Pictures, like, 10, 20, 30, 40, 15)->FillWithColor(0xFF);
-    AddTo<TFBTextElement>(like->Elements, like, 1, 1, 1, 1);
+    PlaceElement<TFBPictureElement>(like->Pictures, like, 10, 20, 30, 40, 15)->FillWithColor(0xFF);
+    PlaceElement<TFBTextElement>(like->Elements, like, 1, 1, 1, 1);
 
     EXPECT_FALSE(doc.CanInsertScreen(0));
     EXPECT_TRUE(doc.CanInsertScreen(1));
@@ -630,19 +618,19 @@ TEST(FotobuchDocument, ScreenOrientationContentAndFrameCopies)
     EXPECT_EQ(doc.GetScreenOrientation(9), 0);
 
     TFBPage* src = doc.Pages.GetPage(1);
-    AddTo<TFBPictureElement>(src->Pictures, src, 1, 2, 3, 4, 45);  // empty: no content
+    PlaceElement<TFBPictureElement>(src->Pictures, src, 1, 2, 3, 4, 45);  // empty: no content
     EXPECT_FALSE(src->HasContent());
-    AddTo<TFBKalenderElement>(src->Calendars, src, 5, 6, 7, 8);
-    AddTo<TFBKalenderElement>(src->Calendars, src, 9, 10, 11, 12);
+    PlaceElement<TFBKalenderElement>(src->Calendars, src, 5, 6, 7, 8);
+    PlaceElement<TFBKalenderElement>(src->Calendars, src, 9, 10, 11, 12);
     EXPECT_TRUE(src->HasContent());
     EXPECT_EQ(doc.GetLastUsedPageIndex(), 1);
     TFBPage* p3 = doc.Pages.GetPage(3);
-    AddTo<TFBPictureElement>(p3->Pictures, p3, 1, 1, 1, 1)->FillWithColor(0);
+    PlaceElement<TFBPictureElement>(p3->Pictures, p3, 1, 1, 1, 1)->FillWithColor(0);
     EXPECT_EQ(doc.GetLastUsedPageIndex(), 3);
 
     static_cast<TFBKalenderElement*>(src->Calendars.GetItem(1))->KalenderData->Typ = 1;
     TFBPage copy(&doc);
-    AddTo<TFBTextElement>(copy.Elements, &copy, 0, 0, 5, 5);
+    PlaceElement<TFBTextElement>(copy.Elements, &copy, 0, 0, 5, 5);
     copy.CopyFramesFrom(*src);
     ASSERT_EQ(copy.Pictures.Count(), 1);
     ASSERT_EQ(copy.Calendars.Count(), 2);
@@ -661,7 +649,7 @@ TEST(FotobuchDocument, CalendarYearAndSettingsForAllCalendars)
     std::vector<TFBKalenderElement*> cals;
     for (int m = 1; m <= 3; ++m) {
         TFBPage* p = doc.Pages.GetPage(m % 2);
-        cals.push_back(AddTo<TFBKalenderElement>(p->Calendars, p, 0, 0, 10, 10));
+        cals.push_back(PlaceElement<TFBKalenderElement>(p->Calendars, p, 0, 0, 10, 10));
         cals.back()->KalenderData->SetMonat(m);
     }
     doc.SetKalenderJahr(2015);
@@ -689,10 +677,10 @@ TEST(FotobuchDocument, MoveElementToPageTakesTheListOfItsKind)
     AddPages(doc, 2);
     TFBPage* from = doc.Pages.GetPage(0);
     TFBPage* to = doc.Pages.GetPage(1);
-    auto* pic = AddTo<TFBPictureElement>(from->Pictures, from, 0, 0, 1, 1);
-    auto* cal = AddTo<TFBKalenderElement>(from->Calendars, from, 0, 0, 1, 1);
-    auto* art = AddTo<TFBClipartElement>(from->Elements, from, 0, 0, 1, 1);
-    AddTo<TFBTextElement>(to->Elements, to, 0, 0, 1, 1);
+    auto* pic = PlaceElement<TFBPictureElement>(from->Pictures, from, 0, 0, 1, 1);
+    auto* cal = PlaceElement<TFBKalenderElement>(from->Calendars, from, 0, 0, 1, 1);
+    auto* art = PlaceElement<TFBClipartElement>(from->Elements, from, 0, 0, 1, 1);
+    PlaceElement<TFBTextElement>(to->Elements, to, 0, 0, 1, 1);
     for (TFBElement* e : std::initializer_list<TFBElement*>{pic, cal, art})
         doc.MoveElementToPage(e, to);
     EXPECT_TRUE(doc.Modified);
@@ -704,7 +692,7 @@ TEST(FotobuchDocument, MoveElementToPageTakesTheListOfItsKind)
     EXPECT_EQ(art->IndexInPage(), 1);
     EXPECT_EQ(cal->IndexInPage(), 0);
 
-    auto* plain = AddTo<TFBElement>(from->Elements, from, 0, 0, 1, 1);
+    auto* plain = PlaceElement<TFBElement>(from->Elements, from, 0, 0, 1, 1);
     EXPECT_EQ(plain->IndexInPage(), -1);
     try {
         doc.MoveElementToPage(plain, to);
@@ -720,11 +708,11 @@ TEST(FotobuchPage, FindElementAtSearchesElementsCalendarsThenPicturesTopmostFirs
     TFBDocument doc;
     AddPages(doc, 1);
     TFBPage* p = doc.Pages.GetPage(0);
-    auto* under = AddTo<TFBPictureElement>(p->Pictures, p, 50, 50, 100, 100);
-    auto* over = AddTo<TFBPictureElement>(p->Pictures, p, 50, 50, 20, 20);
-    auto* cal = AddTo<TFBKalenderElement>(p->Calendars, p, 80, 80, 20, 20);
+    auto* under = PlaceElement<TFBPictureElement>(p->Pictures, p, 50, 50, 100, 100);
+    auto* over = PlaceElement<TFBPictureElement>(p->Pictures, p, 50, 50, 20, 20);
+    auto* cal = PlaceElement<TFBKalenderElement>(p->Calendars, p, 80, 80, 20, 20);
     // A long thin element turned by 90 degrees: hit along y, missed along x.
-    auto* bar = AddTo<TFBTextElement>(p->Elements, p, 20, 50, 60, 4, 90);
+    auto* bar = PlaceElement<TFBTextElement>(p->Elements, p, 20, 50, 60, 4, 90);
 
     EXPECT_EQ(p->FindElementAt(50, 50, 7), over);
     EXPECT_EQ(p->FindElementAt(30, 30, 7), under);

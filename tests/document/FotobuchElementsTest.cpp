@@ -1,3 +1,4 @@
+#include "../common/PlaceElement.h"
 #include "uModalDialog.h"
 #include "uFotobuchDocument.h"
 
@@ -65,19 +66,6 @@ struct TDoc {
     TFBDocument doc;
 };
 
-template <class T>
-T* AddTo(TFBElementList& List, TFBPage* Page, float CX, float CY, float W, float H, float Angle = 0)
-{
-    auto e = std::make_unique<T>(Page);
-    e->CenterX = CX;
-    e->CenterY = CY;
-    e->Width = W;
-    e->Height = H;
-    e->Angle = Angle;
-    T* raw = e.get();
-    List.Add(std::move(e));
-    return raw;
-}
 
 int32_t AddPicture(int W, int H)
 {
@@ -120,7 +108,7 @@ TEST(FotobuchPictureElement, SourceRectAndResolution)
 {
     TDoc d(1);
     TFBPage* p = d.Page(0);
-    auto* e = AddTo<TFBPictureElement>(p->Pictures, p, 100, 100, 50, 50);
+    auto* e = PlaceElement<TFBPictureElement>(p->Pictures, p, 100, 100, 50, 50);
     EXPECT_EQ(RectOf(*e), (std::vector<int>{0, 0, 0, 0}));
     EXPECT_EQ(e->GetResolutionDpi(), 0);
     EXPECT_EQ(e->GetBitmap(), nullptr);
@@ -219,9 +207,9 @@ TEST(FotobuchPictureElement, PictureOperationsCountReferences)
     const QString file = SavePicture(dir, "bild.jpg", 300, 200);
     TDoc d(1);
     TFBPage* p = d.Page(0);
-    auto* a = AddTo<TFBPictureElement>(p->Pictures, p, 50, 50, 40, 40);
-    auto* b = AddTo<TFBPictureElement>(p->Pictures, p, 50, 50, 40, 40);
-    auto* c = AddTo<TFBPictureElement>(p->Pictures, p, 50, 50, 40, 40);
+    auto* a = PlaceElement<TFBPictureElement>(p->Pictures, p, 50, 50, 40, 40);
+    auto* b = PlaceElement<TFBPictureElement>(p->Pictures, p, 50, 50, 40, 40);
+    auto* c = PlaceElement<TFBPictureElement>(p->Pictures, p, 50, 50, 40, 40);
 
     a->SetZoom(3);
     a->LoadPictureFromFile(file);
@@ -277,9 +265,9 @@ TEST(FotobuchPictureElement, PictureOperationsCountReferences)
 TEST(FotobuchPictureElement, NextPictureAndPictureAngle)
 {
     TDoc d(4);
-    auto* a = AddTo<TFBPictureElement>(d.Page(0)->Pictures, d.Page(0), 1, 1, 1, 1);
-    auto* b = AddTo<TFBPictureElement>(d.Page(0)->Pictures, d.Page(0), 1, 1, 1, 1);
-    auto* c = AddTo<TFBPictureElement>(d.Page(2)->Pictures, d.Page(2), 1, 1, 1, 1);
+    auto* a = PlaceElement<TFBPictureElement>(d.Page(0)->Pictures, d.Page(0), 1, 1, 1, 1);
+    auto* b = PlaceElement<TFBPictureElement>(d.Page(0)->Pictures, d.Page(0), 1, 1, 1, 1);
+    auto* c = PlaceElement<TFBPictureElement>(d.Page(2)->Pictures, d.Page(2), 1, 1, 1, 1);
     EXPECT_EQ(a->GetNextPictureElement(), b);
     EXPECT_EQ(b->GetNextPictureElement(), c);  // page 1 has no frames
     EXPECT_EQ(c->GetNextPictureElement(), nullptr);
@@ -298,8 +286,8 @@ TEST(FotobuchPictureLink, FramesAcrossASpreadShareOnePicture)
     QTemporaryDir dir;
     const QString file = SavePicture(dir, "panorama.png", 422, 297);
     TDoc d(3, 210, 297, 1);  // page 1 left, page 2 right
-    auto* left = AddTo<TFBPictureElement>(d.Page(1)->Pictures, d.Page(1), 105, 148.5f, 210, 297);
-    auto* right = AddTo<TFBPictureElement>(d.Page(2)->Pictures, d.Page(2), 105, 148.5f, 210, 297);
+    auto* left = PlaceElement<TFBPictureElement>(d.Page(1)->Pictures, d.Page(1), 105, 148.5f, 210, 297);
+    auto* right = PlaceElement<TFBPictureElement>(d.Page(2)->Pictures, d.Page(2), 105, 148.5f, 210, 297);
     TFBPictureLink* link = d.doc.AddPictureLink();
     link->AddElement(left);
     link->AddElement(right);
@@ -338,7 +326,7 @@ TEST(FotobuchPictureLink, FramesAcrossASpreadShareOnePicture)
     EXPECT_EQ(right->Link, nullptr);
 
     // A frame joins one link at most.
-    auto* x = AddTo<TFBPictureElement>(d.Page(0)->Pictures, d.Page(0), 1, 1, 1, 1);
+    auto* x = PlaceElement<TFBPictureElement>(d.Page(0)->Pictures, d.Page(0), 1, 1, 1, 1);
     TFBPictureLink* l1 = d.doc.AddPictureLink();
     TFBPictureLink* l2 = d.doc.AddPictureLink();
     l1->AddElement(x);
@@ -362,12 +350,12 @@ TEST(FotobuchPictureElement, ClipboardCopyReusesAHeldPicture)
     const QString file = SavePicture(dir, "bild.jpg", 64, 48);
     TDoc d(1);
     TFBPage* p = d.Page(0);
-    auto* a = AddTo<TFBPictureElement>(p->Pictures, p, 50, 50, 40, 30);
+    auto* a = PlaceElement<TFBPictureElement>(p->Pictures, p, 50, 50, 40, 30);
     a->LoadPictureFromFile(file);
     a->SetZoom(1.5f);
     a->SetBorderWidth(2);
     a->SetBorderColor(0x123456);
-    auto* empty = AddTo<TFBPictureElement>(p->Pictures, p, 5, 5, 4, 3);
+    auto* empty = PlaceElement<TFBPictureElement>(p->Pictures, p, 5, 5, 4, 3);
 
     TMemoryStream clip;
     TMemoryDataFile cf(clip);
@@ -379,7 +367,7 @@ TEST(FotobuchPictureElement, ClipboardCopyReusesAHeldPicture)
     empty->SaveClipboardData(ef, "Clipboard");
     EXPECT_FALSE(HasRecord(emptyClip, "FileName"));
 
-    auto* b = AddTo<TFBPictureElement>(p->Pictures, p, 150, 60, 80, 20);
+    auto* b = PlaceElement<TFBPictureElement>(p->Pictures, p, 150, 60, 80, 20);
     b->FillWithColor(0xFF0000);
     b->LoadClipboardData(cf, "Clipboard");
     EXPECT_EQ(BildManager().Count(), 1);  // the colour is released, the picture re-used
@@ -413,7 +401,7 @@ TEST(FotobuchPictureElement, DrawsShadowUnlessItCoversThePage)
     bmp.SetSize(50, 50);
     TDoc d(1, 100, 80);
     TFBPage* p = d.Page(0);
-    auto* e = AddTo<TFBPictureElement>(p->Pictures, p, 50, 40, 100, 80);
+    auto* e = PlaceElement<TFBPictureElement>(p->Pictures, p, 50, 40, 100, 80);
     {
         TRecorder dc(bmp);
         e->Draw(dc, 0);  // an empty frame draws nothing
@@ -451,9 +439,9 @@ TEST(FotobuchPictureElement, LinkedBorderStaysOpenTowardsTheGutter)
 {
     TDoc d(3, 100, 50, 1);
     d.doc.PicturesHaveShadows = false;
-    auto* left = AddTo<TFBPictureElement>(d.Page(1)->Pictures, d.Page(1), 80, 25, 40, 20);
-    auto* right = AddTo<TFBPictureElement>(d.Page(2)->Pictures, d.Page(2), 20, 25, 40, 20);
-    auto* single = AddTo<TFBPictureElement>(d.Page(1)->Pictures, d.Page(1), 30, 25, 20, 20);
+    auto* left = PlaceElement<TFBPictureElement>(d.Page(1)->Pictures, d.Page(1), 80, 25, 40, 20);
+    auto* right = PlaceElement<TFBPictureElement>(d.Page(2)->Pictures, d.Page(2), 20, 25, 40, 20);
+    auto* single = PlaceElement<TFBPictureElement>(d.Page(1)->Pictures, d.Page(1), 30, 25, 20, 20);
     for (TFBPictureElement* e : {left, right, single}) {
         e->FillWithColor(0xFFFFFF);
         e->SetBorderWidth(2);
@@ -497,7 +485,7 @@ const char* const kRtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Sans;}}\\f0\\f
 TEST(FotobuchTextElement, ShadowIsMadeAgainOnlyWhenItChanges)
 {
     TDoc d(1);
-    auto* t = AddTo<TFBTextElement>(d.Page(0)->Elements, d.Page(0), 60, 40, 50, 20);
+    auto* t = PlaceElement<TFBTextElement>(d.Page(0)->Elements, d.Page(0), 60, 40, 50, 20);
     t->Drawer->SetRTFText(kRtf);
     EXPECT_EQ(t->Shadow, nullptr);
     t->SetHasShadow(true);
@@ -558,7 +546,7 @@ TEST(FotobuchTextElement, ShadowIsMadeAgainOnlyWhenItChanges)
 TEST(FotobuchTextElement, TextIsDrawnInsideItsBoxOnly)
 {
     TDoc d(1);
-    auto* t = AddTo<TFBTextElement>(d.Page(0)->Elements, d.Page(0), 50, 25, 30, 6);
+    auto* t = PlaceElement<TFBTextElement>(d.Page(0)->Elements, d.Page(0), 50, 25, 30, 6);
     t->Drawer->SetRTFText(
         "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Sans;}}\\f0\\fs72 WWWWWWWWWWWWWWWWWWWW WWWW\\par}");
     TBitmap page;
@@ -604,7 +592,7 @@ TEST(FotobuchTextElement, ShadowOnAContextWithoutAlphaDrawingLeavesTheStackBalan
 TEST(FotobuchTextElement, KeysAndClipboardCopy)
 {
     TDoc d(3, 210, 297, 1);
-    auto* t = AddTo<TFBTextElement>(d.Page(1)->Elements, d.Page(1), 60, 40, 50, 20, 15);
+    auto* t = PlaceElement<TFBTextElement>(d.Page(1)->Elements, d.Page(1), 60, 40, 50, 20, 15);
     t->Drawer->SetRTFText(kRtf);
     t->SetHasShadow(true);
     t->SetHorzAlign(3);
@@ -626,7 +614,7 @@ TEST(FotobuchTextElement, KeysAndClipboardCopy)
     EXPECT_EQ(keys[9], (std::pair<AnsiString, std::vector<uint8_t>>{"HorzAlign", I32(3)}));
     EXPECT_EQ(keys[10], (std::pair<AnsiString, std::vector<uint8_t>>{"VertAlign", I32(1)}));
 
-    auto* u = AddTo<TFBTextElement>(d.Page(2)->Elements, d.Page(2), 1, 1, 1, 1);
+    auto* u = PlaceElement<TFBTextElement>(d.Page(2)->Elements, d.Page(2), 1, 1, 1, 1);
     u->LoadClipboardData(cf, "Clipboard");
     EXPECT_EQ(u->CenterX, 60.0f);
     EXPECT_EQ(u->Angle, 15.0f);
@@ -659,14 +647,14 @@ TEST(FotobuchClipartElement, LoadFromFileFitsHalfThePage)
         {300, 300, 105, 105},
     };
     for (const auto& c : cases) {
-        auto* e = AddTo<TFBClipartElement>(p->Elements, p, 0, 0, 0, 0);
+        auto* e = PlaceElement<TFBClipartElement>(p->Elements, p, 0, 0, 0, 0);
         e->LoadFromFile(SavePicture(dir, QString("c%1x%2.png").arg(c.W).arg(c.H), c.W, c.H));
         EXPECT_EQ(e->Width, c.Width) << c.W << "x" << c.H;
         EXPECT_EQ(e->Height, c.Height) << c.W << "x" << c.H;
         EXPECT_EQ(RefCountOf(e->RefIndex), 1);
     }
     // Without a picture size the element keeps its size.
-    auto* missing = AddTo<TFBClipartElement>(p->Elements, p, 0, 0, 7, 8);
+    auto* missing = PlaceElement<TFBClipartElement>(p->Elements, p, 0, 0, 7, 8);
     missing->LoadFromFile(dir.filePath("fehlt.png"));
     EXPECT_EQ(missing->Width, 7.0f);
     EXPECT_EQ(missing->Height, 8.0f);
@@ -681,8 +669,8 @@ TEST(FotobuchClipartElement, HitOnlyOnOpaquePixels)
     QTemporaryDir dir;
     TDoc d(1);
     TFBPage* p = d.Page(0);
-    auto* under = AddTo<TFBPictureElement>(p->Pictures, p, 50, 25, 100, 50);
-    auto* art = AddTo<TFBClipartElement>(p->Elements, p, 50, 25, 0, 0);
+    auto* under = PlaceElement<TFBPictureElement>(p->Pictures, p, 50, 25, 100, 50);
+    auto* art = PlaceElement<TFBClipartElement>(p->Elements, p, 50, 25, 0, 0);
     art->LoadFromFile(SavePicture(dir, "halb.png", 40, 20, true));
     art->Width = 100;
     art->Height = 50;
@@ -700,7 +688,7 @@ TEST(FotobuchClipartElement, HitOnlyOnOpaquePixels)
     EXPECT_FALSE(art->ContainsPoint(1, 0));
 
     // Without alpha the box alone decides.
-    auto* opaque = AddTo<TFBClipartElement>(p->Elements, p, 50, 25, 0, 0);
+    auto* opaque = PlaceElement<TFBClipartElement>(p->Elements, p, 50, 25, 0, 0);
     opaque->LoadFromFile(SavePicture(dir, "voll.jpg", 40, 20));
     opaque->Width = 100;
     opaque->Height = 50;
@@ -721,7 +709,7 @@ TEST(FotobuchClipartElement, ClipboardCopy)
     QTemporaryDir dir;
     TDoc d(1);
     TFBPage* p = d.Page(0);
-    auto* a = AddTo<TFBClipartElement>(p->Elements, p, 0, 0, 0, 0);
+    auto* a = PlaceElement<TFBClipartElement>(p->Elements, p, 0, 0, 0, 0);
     a->LoadFromFile(SavePicture(dir, "c.png", 30, 30, true));
     a->CenterX = 33;
     TMemoryStream clip;
@@ -730,7 +718,7 @@ TEST(FotobuchClipartElement, ClipboardCopy)
     EXPECT_TRUE(HasRecord(clip, "IsLeftPage"));
     EXPECT_FALSE(HasRecord(clip, "RefIndex"));
 
-    auto* b = AddTo<TFBClipartElement>(p->Elements, p, 0, 0, 0, 0);
+    auto* b = PlaceElement<TFBClipartElement>(p->Elements, p, 0, 0, 0, 0);
     b->LoadClipboardData(cf, "Clipboard");
     EXPECT_EQ(b->RefIndex, a->RefIndex);
     EXPECT_EQ(b->CenterX, 33.0f);
@@ -743,7 +731,7 @@ TEST(FotobuchClipartElement, ClipboardCopy)
 TEST(FotobuchKalenderElement, PainterFollowsTheTypeAtEachDraw)
 {
     TDoc d(1);
-    auto* k = AddTo<TFBKalenderElement>(d.Page(0)->Calendars, d.Page(0), 50, 40, 80, 60, 30);
+    auto* k = PlaceElement<TFBKalenderElement>(d.Page(0)->Calendars, d.Page(0), 50, 40, 80, 60, 30);
     ASSERT_NE(k->Painter, nullptr);
     EXPECT_NE(dynamic_cast<TKalenderPainter4x7*>(k->Painter.get()), nullptr);
     EXPECT_EQ(&k->Painter->Holidays, &d.doc.Holidays);
@@ -773,7 +761,7 @@ TEST(FotobuchKalenderElement, PainterFollowsTheTypeAtEachDraw)
 TEST(FotobuchKalenderElement, ClipboardCarriesSettingsNotGeometry)
 {
     TDoc d(1);
-    auto* a = AddTo<TFBKalenderElement>(d.Page(0)->Calendars, d.Page(0), 50, 40, 80, 60);
+    auto* a = PlaceElement<TFBKalenderElement>(d.Page(0)->Calendars, d.Page(0), 50, 40, 80, 60);
     a->KalenderData->SetMonat(5);
     a->KalenderData->SetJahr(2020);
     a->KalenderData->ColorZellen = 0x00FF00;
@@ -786,7 +774,7 @@ TEST(FotobuchKalenderElement, ClipboardCarriesSettingsNotGeometry)
     EXPECT_EQ(recs[1].Section, "Clipboard/KalenderData");
     EXPECT_FALSE(HasRecord(clip, "CenterX"));
 
-    auto* b = AddTo<TFBKalenderElement>(d.Page(0)->Calendars, d.Page(0), 10, 20, 30, 40);
+    auto* b = PlaceElement<TFBKalenderElement>(d.Page(0)->Calendars, d.Page(0), 10, 20, 30, 40);
     b->LoadClipboardData(cf, "Clipboard");
     EXPECT_EQ(b->CenterX, 10.0f);
     EXPECT_EQ(b->KalenderData->Monat(), 5);
@@ -802,9 +790,9 @@ TEST(FotobuchPictureElement, FilterDialogsWorkOnTheFramesOwnCopy)
     TFBPage* p = d.Page(0);
     p->SetOrientation(1);
     d.doc.ScreenQuerformatWinkel = 270;
-    auto* a = AddTo<TFBPictureElement>(p->Pictures, p, 50, 50, 40, 30);
-    auto* b = AddTo<TFBPictureElement>(p->Pictures, p, 50, 50, 40, 30);
-    auto* empty = AddTo<TFBPictureElement>(p->Pictures, p, 50, 50, 40, 30);
+    auto* a = PlaceElement<TFBPictureElement>(p->Pictures, p, 50, 50, 40, 30);
+    auto* b = PlaceElement<TFBPictureElement>(p->Pictures, p, 50, 50, 40, 30);
+    auto* empty = PlaceElement<TFBPictureElement>(p->Pictures, p, 50, 50, 40, 30);
     a->LoadPictureFromFile(file);
     b->AssignPicture(*a);
     const int32_t shared = a->RefIndex;

@@ -2,6 +2,7 @@
 // Fixtures of the page view tests: small documents built by hand, pictures
 // painted in memory, the saved bytes of a document, and synthetic input
 // events sent to a widget.
+#include "../common/PlaceElement.h"
 #include "Classes.h"
 #include "uDataFile.h"
 #include "uFotobuchBildManager.h"
@@ -53,36 +54,21 @@ inline void GivePicture(TFBPictureElement* Frame, int Seed = 0, int W = 400, int
     Frame->CanZoomAndTrack = true;
 }
 
-// Places a new element of class E in List with the given geometry.
-template <class E>
-E* Place(TFBPage* Page, TFBElementList& List, float CX, float CY, float W, float H, float Angle = 0)
-{
-    auto e = std::make_unique<E>(Page);
-    e->CenterX = CX;
-    e->CenterY = CY;
-    e->Width = W;
-    e->Height = H;
-    e->Angle = Angle;
-    E* raw = e.get();
-    List.Add(std::move(e));
-    return raw;
-}
-
 inline TFBPictureElement* AddFrame(TFBPage* Page, float CX, float CY, float W, float H)
 {
-    TFBPictureElement* frame = Place<TFBPictureElement>(Page, Page->Pictures, CX, CY, W, H);
+    TFBPictureElement* frame = PlaceElement<TFBPictureElement>(Page->Pictures, Page, CX, CY, W, H);
     frame->CanZoomAndTrack = true;
     return frame;
 }
 
 inline TFBTextElement* AddText(TFBPage* Page, float CX, float CY, float W, float H, float Angle = 0)
 {
-    return Place<TFBTextElement>(Page, Page->Elements, CX, CY, W, H, Angle);
+    return PlaceElement<TFBTextElement>(Page->Elements, Page, CX, CY, W, H, Angle);
 }
 
 inline TFBKalenderElement* AddCalendar(TFBPage* Page, float CX, float CY, float W, float H)
 {
-    return Place<TFBKalenderElement>(Page, Page->Calendars, CX, CY, W, H);
+    return PlaceElement<TFBKalenderElement>(Page->Calendars, Page, CX, CY, W, H);
 }
 
 // The client pixel of the view where a point of Page (millimetres) appears.
