@@ -19,7 +19,6 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
-#include <QThread>
 
 #include <algorithm>
 #include <cmath>
@@ -63,15 +62,43 @@ void AllowLargePictures()
     (void)done;
 }
 
-// True when the pixels of a picture of this size cannot be held: more than a
-// decode may allocate, or more than the memory gives.
+// The size Size is reduced to: a picture above kMaxPixels becomes one of
+// about kReducedPixels.
+QSize ReducedSize(const QSize& Size)
+{
+    const double pixels = double(Size.width()) * double(Size.height());
+    if (pixels <= kMaxPixels)
+        return Size;
+    const double f = std::sqrt(pixels / kReducedPixels);
+    return QSize(int(Round(Size.width() / f)), int(Round(Size.height() / f)));
+}
+
+// The size to decode a picture of Size at: a JPEG above the limit is decoded
+// at the smallest of libjpeg's scales (1/8, 1/4, 1/2) that still reaches the
+// reduced size; any other picture at its own size.
+QSize DecodeSize(const QImageReader& Reader, const QSize& Size)
+{
+    const QSize target = ReducedSize(Size);
+    if (target == Size || Reader.format() != "jpeg")
+        return Size;
+    for (int d = 8; d >= 2; d /= 2) {
+        const QSize scaled((Size.width() + d - 1) / d, (Size.height() + d - 1) / d);
+        if (scaled.width() >= target.width() && scaled.height() >= target.height())
+            return scaled;
+    }
+    return Size;
+}
+
+// True when a decode of this size may not allocate its pixels: such a
+// picture can never be decoded.
+bool BeyondDecoding(const QSize& Size)
+{
+    return qint64(Size.width()) * Size.height() * 4 > qint64(QImageReader::allocationLimit()) << 20;
+}
+
+// True when the pixels of a picture of this size do not fit the free memory.
 bool ExceedsMemory(const QSize& Size)
 {
-    if (!Size.isValid() || Size.isEmpty())
-        return false;
-    const qint64 bytes = qint64(Size.width()) * Size.height() * 4;
-    if (bytes > qint64(QImageReader::allocationLimit()) << 20)
-        return true;
     return QImage(Size, QImage::Format_ARGB32).isNull();
 }
 
@@ -92,11 +119,9 @@ bool TBildManagerListItem::LoadFromFile(const QString& AFileName)
     FileName = AFileName;
     FileSize = int32_t(std::min<qint64>(fi.size(), std::numeric_limits<int32_t>::max()));
     FileDate = QDateTimeToDateTime(fi.lastModified());
-    LoadGPBitmap();
-    if (FullBitmap) {
-        PicWidth = FullBitmap->width();
-        PicHeight = FullBitmap->height();
-    }
+    Decode(true);
+    if (!FullBitmap)
+        throw Exception(Format("Bild %s konnte nicht geladen werden.", {toAnsi(FileName)}));
     return true;
 }
 
@@ -109,26 +134,48 @@ bool TBildManagerListItem::IsSamePicture(const TBildManagerListItem& Other) cons
 
 void TBildManagerListItem::LoadGPBitmap()
 {
-    if (Bytes.Size() == 0)
+    Decode(false);
+}
+
+void TBildManagerListItem::Decode(bool Upright)
+{
+    if (Bytes.Size() == 0 || Undecodable)
         return;
     AllowLargePictures();
     FullBitmap.reset();
     int retries = 0;
     QImage image;
+    bool turned = false;
+    QSize reduced;
     while (true) {
         QByteArray data = BytesOf(Bytes);
         QBuffer buffer(&data);
         buffer.open(QIODevice::ReadOnly);
         QImageReader reader(&buffer);
-        reader.setAutoTransform(false);
-        // The size from the header: once a read has failed the reader no longer knows it.
+        // Size and orientation come from the header; the reader turns the
+        // pixels after decoding them once.
         const QSize size = reader.size();
+        const QImageIOHandler::Transformations orientation =
+            Upright ? reader.transformation() : QImageIOHandler::TransformationNone;
+        reader.setAutoTransform(Upright);
+        turned = orientation != QImageIOHandler::TransformationNone;
+        reduced = ReducedSize(size);
+        if (orientation & QImageIOHandler::TransformationRotate90)
+            reduced.transpose();
+        const QSize decoded = size.isValid() ? DecodeSize(reader, size) : size;
+        if (decoded != size)
+            reader.setScaledSize(decoded);
         if (reader.read(&image))
             break;
-        const int status = int(reader.error());
-        Debug().LogFmt("Status Fehler bei LoadGPBitmap: %d", {status});
-        if (!ExceedsMemory(size)) {
-            // Undecodable: nothing is kept, the stored sizes stay.
+        Debug().LogFmt("Status Fehler bei LoadGPBitmap: %d", {int(reader.error())});
+        const bool beyond = size.isValid() && BeyondDecoding(decoded);
+        if (beyond || !size.isValid() || size.isEmpty() || !ExceedsMemory(decoded)) {
+            // A data error: nothing is kept, the stored sizes stay, and it is
+            // not tried again. A picture that claims more pixels than can ever
+            // be decoded says so once.
+            Undecodable = true;
+            if (beyond)
+                throw Exception(Format("Bild %s konnte nicht geladen werden.", {toAnsi(FileName)}));
             return;
         }
         if (retries >= 3)
@@ -142,22 +189,22 @@ void TBildManagerListItem::LoadGPBitmap()
         image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     FullBitmap = std::make_unique<QImage>(std::move(image));
     Debug().LogFmt("LoadGPBitmap %d", {RefIndex});
-    const double pixels = double(FullBitmap->width()) * double(FullBitmap->height());
-    if (pixels > kMaxPixels) {
+    bool encode = turned;
+    if (reduced.isValid() && reduced != FullBitmap->size()
+        && double(FullBitmap->width()) * double(FullBitmap->height()) > kMaxPixels) {
         Debug().Log("Resize in LoadGPBitmap");
-        const double f = std::sqrt(pixels / kReducedPixels);
-        const int w = int(Round(FullBitmap->width() / f));
-        const int h = int(Round(FullBitmap->height() / f));
-        QImage reduced = FullBitmap->scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        if (reduced.isNull()) {
+        QImage small = FullBitmap->scaled(reduced, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (small.isNull()) {
             Debug().LogFmt("Status Fehler LoadGPBitmap Resize: %d", {1});
         } else {
-            if (reduced.format() != FullBitmap->format())
-                reduced = reduced.convertToFormat(FullBitmap->format());
-            *FullBitmap = std::move(reduced);
-            SaveGPBitmapToStream();
+            if (small.format() != FullBitmap->format())
+                small = small.convertToFormat(FullBitmap->format());
+            *FullBitmap = std::move(small);
+            encode = true;
         }
     }
+    if (encode)
+        SaveGPBitmapToStream();
     PicWidth = FullBitmap->width();
     PicHeight = FullBitmap->height();
 }
@@ -227,6 +274,7 @@ void TBildManagerListItem::SaveGPBitmapToStream()
     Bytes.Clear();
     Bytes.WriteBuffer(out.constData(), int32_t(out.size()));
     Bytes.SetPosition(0);
+    Undecodable = false;
     PicWidth = FullBitmap->width();
     PicHeight = FullBitmap->height();
     MakePreview();
@@ -254,6 +302,7 @@ std::unique_ptr<TBildManagerListItem> TBildManagerListItem::Clone() const
     if (!Bytes.Bytes().empty())
         c->Bytes.WriteBuffer(Bytes.Memory(), int32_t(Bytes.Bytes().size()));
     c->Bytes.SetPosition(0);
+    c->Undecodable = Undecodable;
     c->LoadGPBitmap();
     c->MakePreview();
     return c;
@@ -330,11 +379,18 @@ int32_t TBildmanager::MaxInMemoryFor(uint64_t TotalPhysicalBytes)
     return std::max<int32_t>(int32_t((TotalPhysicalBytes >> 20) / 25), 10);
 }
 
+uint64_t TBildmanager::MaxBytesInMemoryFor(uint64_t TotalPhysicalBytes)
+{
+    // An eighth of the memory, within 64 MB (four reduced pictures) and
+    // 384 MB (two dozen), whatever the machine.
+    return std::clamp<uint64_t>(TotalPhysicalBytes / 8, uint64_t(64) << 20, uint64_t(384) << 20);
+}
+
 TBildmanager::TBildmanager()
     : AvailableMemory([] { return AvailablePhysicalMemory(); })
-    , Sleep([](int ms) { QThread::msleep(ulong(ms)); })
 {
     MaxInMemory = MaxInMemoryFor(TotalPhysicalMemory());
+    MaxBytesInMemory = MaxBytesInMemoryFor(TotalPhysicalMemory());
     Debug().LogFmt("%d Bilder maximal gleichzeitig im Speicher", {MaxInMemory});
 }
 
@@ -622,10 +678,23 @@ void TBildmanager::TrimMemory()
             Items[i]->RemoveGPBitmap();
     };
     dropFrom(MaxInMemory);
+    // The byte bound: the most recently used bitmaps stay while they fit (the
+    // one used last always), the older ones are decoded again when drawn.
+    uint64_t held = 0;
+    for (size_t i = 0; i < Items.size(); ++i) {
+        const QImage* bitmap = Items[i]->FullBitmap.get();
+        if (!bitmap)
+            continue;
+        held += uint64_t(bitmap->sizeInBytes());
+        if (i > 0 && held > MaxBytesInMemory) {
+            dropFrom(int32_t(i));
+            break;
+        }
+    }
+    // Freed bitmaps return their memory at once: measured again without a pause.
     while (AvailableMemory() < 10000000 && MaxInMemory > 2) {
         --MaxInMemory;
         dropFrom(MaxInMemory);
-        Sleep(10);
     }
     MaxInMemory = std::max(8, MaxInMemory);
 }
@@ -636,7 +705,6 @@ void TBildmanager::ReduceMemory()
         return;
     MaxInMemory = int32_t(Trunc(MaxInMemory * 9.0 / 10.0));
     TrimMemory();
-    Sleep(200);
 }
 
 TBildmanager& BildManager()

@@ -34,11 +34,19 @@ public:
     std::unique_ptr<QImage> FullBitmap;        // decoded, or null
     std::unique_ptr<QImage> PreviewBitmap;     // small preview, or null
     bool PreviewFromTemporary = false;
+    // The bytes hold no picture that can be decoded: they are not tried again.
+    bool Undecodable = false;
 
-    // False when the file does not exist (the entry stays empty).
+    // False when the file does not exist (the entry stays empty). A picture
+    // is stored upright: the orientation a camera records is applied to its
+    // pixels. Raises "Bild %s konnte nicht geladen werden." for a file that
+    // holds no picture.
     bool LoadFromFile(const QString& AFileName);
     bool IsSamePicture(const TBildManagerListItem& Other) const;
-    // Decodes the bytes into FullBitmap, reducing pictures above 3,873,488 pixels.
+    // Decodes the bytes as stored into FullBitmap, reducing pictures above
+    // 3,873,488 pixels. Raises "Bild %s konnte nicht geladen werden." once for
+    // a picture too large to ever be decoded, and after three retries for
+    // one that does not fit the free memory.
     void LoadGPBitmap();
     void MakePreview();
     // Encodes FullBitmap into new bytes: PNG with alpha, else JPEG of quality 90.
@@ -52,6 +60,7 @@ public:
     void LoadCopy(TCustomDataFile& DataFile, const AnsiString& Section);
 
 private:
+    void Decode(bool Upright);
     void SaveCommon(TCustomDataFile& DataFile, const AnsiString& Section, bool Full) const;
     void LoadCommon(TCustomDataFile& DataFile, const AnsiString& Section, bool Full);
     TBildmanager& owner_;
@@ -65,8 +74,12 @@ public:
 
     // How many decoded bitmaps a machine with this much memory keeps.
     static int32_t MaxInMemoryFor(uint64_t TotalPhysicalBytes);
+    // How many bytes of decoded bitmaps it keeps at most.
+    static uint64_t MaxBytesInMemoryFor(uint64_t TotalPhysicalBytes);
 
     void Clear();
+    // Raises "Bild %s konnte nicht geladen werden." for a file that holds no
+    // picture; nothing is added then.
     int32_t AddFile(const QString& FileName);
     // Takes over the bitmap (plain colour areas); returns the new reference index.
     int32_t AddBitmap(std::unique_ptr<QImage> Bitmap);
@@ -103,11 +116,11 @@ public:
     int Count() const { return int(Items.size()); }
 
     int32_t MaxInMemory = 10;
+    uint64_t MaxBytesInMemory = uint64_t(384) << 20;
     std::vector<std::unique_ptr<TBildManagerListItem>> Items;  // most recently used first
 
-    // Seams: the free memory figure and the pause of the memory loops.
+    // Seam: the free memory figure.
     std::function<uint64_t()> AvailableMemory;
-    std::function<void(int Milliseconds)> Sleep;
 
 private:
     int IndexOf(int32_t RefIndex) const;

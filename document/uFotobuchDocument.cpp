@@ -1111,11 +1111,13 @@ void TFBPictureElement::SetBorderColor(TColor Value)
 
 void TFBPictureElement::LoadPictureFromFile(const QString& FileName)
 {
+    // Read first: a file that holds no picture leaves the frame as it was.
+    const int32_t added = BildManager().AddFile(FileName);
     OffsetX = 0.5f;
     OffsetY = 0.5f;
     Zoom = 1.0f;
     SetRefIndex(-1);
-    RefIndex = BildManager().AddFile(FileName);
+    RefIndex = added;
     CanZoomAndTrack = true;
     UpdateLink();
 }

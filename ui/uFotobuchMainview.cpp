@@ -1664,8 +1664,9 @@ void TFBMainView::FillFramesWithFiles(const QStringList& Files, TFBPictureElemen
     for (int i = 0; i < count && Frame; ++i) {
         if (count > 1)
             ShowMessagePanel(FillNumbers(LocalizedString(this, QString::fromUtf8(sBildWirdGeladen)), {i + 1, count}));
+        const bool oriented = LoadFileIntoFrame(*FDoc, *Frame, Files[i]);
         FDoc->Modified = true;
-        if (LoadFileIntoFrame(*FDoc, *Frame, Files[i])) {
+        if (oriented) {
             SetupTransformation();
             Invalidate();
         }
@@ -1698,7 +1699,12 @@ QString FillNumbers(QString Text, std::initializer_list<int> Numbers)
 bool LoadFileIntoFrame(TFBDocument& Document, TFBPictureElement& Frame, const QString& File)
 {
     GetUndoManager().AddBildEinfuegen(&Frame);
-    Frame.LoadPictureFromFile(File);
+    try {
+        Frame.LoadPictureFromFile(File);
+    } catch (...) {
+        GetUndoManager().DropLast();  // the frame is unchanged
+        throw;
+    }
     TFBPage* page = Frame.Page;
     bool oriented = false;
     if (Document.DocType == 0 && page && page->Pictures.Count() == 1 && page->Calendars.Count() == 0) {

@@ -67,7 +67,8 @@ QString FillNumbers(QString Text, std::initializer_list<int> Numbers);
 // Loads File into Frame (zoom 1, centred), recorded for undo first. The only
 // picture frame of a photo page without a calendar turns its page to the
 // picture's orientation; on a landscape page the picture is turned to stand
-// upright. True when the page's orientation was set.
+// upright. True when the page's orientation was set. A file that holds no
+// picture raises the picture manager's message and records nothing.
 bool LoadFileIntoFrame(TFBDocument& Document, TFBPictureElement& Frame, const QString& File);
 
 class TFBMainView : public TPaintWindow, public TUndoUIStateHost {

@@ -26,9 +26,32 @@ struct Manager : TBildmanager {
     Manager()
     {
         AvailableMemory = [] { return uint64_t(1) << 32; };
-        Sleep = [](int) {};
     }
 };
+
+// An entry as a project file stores it: Bytes as "File", with the sizes given.
+int32_t AddStored(TBildmanager& M, const QByteArray& Bytes, const QString& Name, int W = 0, int H = 0)
+{
+    TMemoryStream s;
+    {
+        TMemoryDataFile f(s);
+        f.WriteString("Bild", "FileName", toAnsi(Name));
+        f.WriteInteger("Bild", "PicWidth", W);
+        f.WriteInteger("Bild", "PicHeight", H);
+        f.WriteBuffer("Bild", "File", Bytes.constData(), int32_t(Bytes.size()));
+    }
+    s.SetPosition(0);
+    TMemoryDataFile f(s);
+    return M.AddItemFromDataFile(f, "Bild");
+}
+
+int DecodedCount(const TBildmanager& M)
+{
+    int decoded = 0;
+    for (const auto& it : M.Items)
+        decoded += it->FullBitmap ? 1 : 0;
+    return decoded;
+}
 
 } // namespace
 
@@ -126,43 +149,81 @@ TEST(BildManager, TrimMemoryKeepsOnlyTheMostRecentDecoded)
     std::vector<int32_t> refs;
     for (int i = 0; i < 10; ++i)
         refs.push_back(m.AddFile(SavePicture(dir, QString("p%1.png").arg(i), 8, 8)));
-    int decoded = 0;
-    for (const auto& it : m.Items)
-        decoded += it->FullBitmap ? 1 : 0;
-    EXPECT_EQ(decoded, 8);
+    EXPECT_EQ(DecodedCount(m), 8);
     EXPECT_EQ(m.Items.back()->FullBitmap, nullptr);  // the oldest lost its bitmap
 
-    // Little free memory: the budget sinks to 2, then is reset to at least 8.
-    int sleeps = 0;
-    m.AvailableMemory = [] { return uint64_t(1000); };
-    m.Sleep = [&](int) { ++sleeps; };
+    // Little free memory: the budget sinks to 2 at once, then is reset to at least 8.
+    int measured = 0;
+    m.AvailableMemory = [&] {
+        ++measured;
+        return uint64_t(1000);
+    };
     m.TrimMemory();
-    EXPECT_EQ(sleeps, 6);
+    EXPECT_EQ(measured, 7);
     EXPECT_EQ(m.MaxInMemory, 8);
-    decoded = 0;
-    for (const auto& it : m.Items)
-        decoded += it->FullBitmap ? 1 : 0;
-    EXPECT_EQ(decoded, 2);
+    EXPECT_EQ(DecodedCount(m), 2);
 }
 
-TEST(BildManager, UndecodablePictureDrawsNothingAndKeepsItsSizes)
+// Whatever the count allows, the decoded bitmaps stay within the byte bound:
+// the least recently used go first and are decoded again when asked for.
+TEST(BildManager, DecodedBitmapsStayWithinTheByteBound)
+{
+    EXPECT_EQ(TBildmanager::MaxBytesInMemoryFor(uint64_t(64) << 30), uint64_t(384) << 20);
+    EXPECT_EQ(TBildmanager::MaxBytesInMemoryFor(uint64_t(1) << 30), uint64_t(128) << 20);
+    EXPECT_EQ(TBildmanager::MaxBytesInMemoryFor(uint64_t(256) << 20), uint64_t(64) << 20);
+
+    QTemporaryDir dir;
+    Manager m;
+    m.MaxInMemory = 100;
+    m.MaxBytesInMemory = 3 * 100 * 100 * 4;  // three pictures of 100 x 100
+    std::vector<int32_t> refs;
+    for (int i = 0; i < 6; ++i)
+        refs.push_back(m.AddFile(SavePicture(dir, QString("p%1.png").arg(i), 100, 100)));
+    EXPECT_EQ(DecodedCount(m), 3);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_NE(m.FindItem(refs[5 - i])->FullBitmap, nullptr) << i;  // the last three added
+
+    // Drawing the oldest decodes it again and drops the least recently used.
+    ASSERT_NE(m.GetFullBitmap(refs[0]), nullptr);
+    EXPECT_EQ(DecodedCount(m), 3);
+    EXPECT_EQ(m.FindItem(refs[3])->FullBitmap, nullptr);
+    EXPECT_NE(m.FindItem(refs[4])->FullBitmap, nullptr);
+
+    // One picture larger than the bound stays while it is the one drawn.
+    const int32_t big = m.AddFile(SavePicture(dir, "big.png", 400, 400));
+    ASSERT_NE(m.GetFullBitmap(big), nullptr);
+    EXPECT_EQ(DecodedCount(m), 1);
+}
+
+TEST(BildManager, UndecodablePictureIsRefusedWhenAddedAndDrawsNothingWhenStored)
 {
     QTemporaryDir dir;
-    QFile f(dir.filePath("broken.jpg"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("this is not a picture");
-    f.close();
     Manager m;
-    const int32_t r = m.AddFile(f.fileName());
-    auto* it = m.FindItem(r);
-    it->PicWidth = 640;
-    it->PicHeight = 480;
+    const QString missing = dir.filePath("nope.jpg");
+    for (const QByteArray& content : {QByteArray("this is not a picture"), QByteArray()}) {
+        QFile f(dir.filePath("broken.jpg"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        f.close();
+        try {
+            m.AddFile(f.fileName());
+            ADD_FAILURE() << "no exception for " << content.constData();
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message, "Bild " + toAnsi(f.fileName()) + " konnte nicht geladen werden.");
+        }
+        EXPECT_EQ(m.Count(), 0);
+    }
+
+    // Stored in a project file: no message, nothing drawn, the sizes kept.
+    const int32_t r = AddStored(m, "this is not a picture", "stored.jpg", 640, 480);
     EXPECT_EQ(m.GetFullBitmap(r), nullptr);
     EXPECT_EQ(m.GetPreviewBitmap(r), nullptr);
-    EXPECT_EQ(it->PicWidth, 640);
+    EXPECT_TRUE(m.FindItem(r)->Undecodable);
+    EXPECT_EQ(m.FindItem(r)->PicWidth, 640);
+
     // A missing file gives an empty entry.
-    const int32_t missing = m.AddFile(dir.filePath("nope.jpg"));
-    EXPECT_EQ(m.FindItem(missing)->Bytes.Size(), 0);
+    const int32_t gone = m.AddFile(missing);
+    EXPECT_EQ(m.FindItem(gone)->Bytes.Size(), 0);
 }
 
 namespace {
@@ -198,26 +259,41 @@ QByteArray PngHeaderOnly(uint32_t W, uint32_t H)
 
 } // namespace
 
-TEST(BildManager, PictureBeyondTheMemoryIsRetriedThenRefused)
+// A header claiming more pixels than can ever be decoded is a data error:
+// one message, no retries, the budget unchanged, nothing drawn afterwards.
+TEST(BildManager, PictureBeyondDecodingIsADataError)
 {
     QTemporaryDir dir;
+    const QByteArray huge = PngHeaderOnly(65500, 65500);
     QFile f(dir.filePath("huge.png"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(PngHeaderOnly(30000, 30000));  // 3.6 GB of pixels
+    f.write(huge);
     f.close();
     Manager m;
-    int pauses = 0;
-    m.Sleep = [&](int ms) { pauses += ms == 200; };
     m.MaxInMemory = 40;
+    const AnsiString message = "Bild " + toAnsi(f.fileName()) + " konnte nicht geladen werden.";
     try {
         m.AddFile(f.fileName());
         ADD_FAILURE() << "no exception";
     } catch (const Exception& e) {
-        EXPECT_EQ(e.Message, "Bild " + toAnsi(f.fileName()) + " konnte nicht geladen werden.");
+        EXPECT_EQ(e.Message, message);
     }
-    EXPECT_EQ(pauses, 3);  // three retries, each after lowering the budget
-    EXPECT_EQ(m.MaxInMemory, 28);
     EXPECT_EQ(m.Count(), 0);
+    EXPECT_EQ(m.MaxInMemory, 40);
+
+    const int32_t r = AddStored(m, huge, "stored.png", 65500, 65500);
+    int messages = 0;
+    for (int draw = 0; draw < 3; ++draw) {
+        try {
+            EXPECT_EQ(m.GetFullBitmap(r), nullptr);
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message, "Bild stored.png konnte nicht geladen werden.");
+            ++messages;
+        }
+    }
+    EXPECT_EQ(messages, 1);
+    EXPECT_EQ(m.MaxInMemory, 40);
+    EXPECT_EQ(m.GetPreviewBitmap(r), nullptr);
 }
 
 TEST(BildManager, CopiesAndUndoEntriesFindEqualPictures)
