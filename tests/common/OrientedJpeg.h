@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
+#include <QPainter>
 #include <QPoint>
 #include <QSize>
 
@@ -21,11 +22,11 @@ inline const QColor kTopLeft{220, 30, 30}, kTopRight{30, 200, 30}, kBottomLeft{3
 inline QImage Upright(int W, int H)
 {
     QImage img(W, H, QImage::Format_RGB32);
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
-            const bool right = x >= W / 2, bottom = y >= H / 2;
-            img.setPixelColor(x, y, bottom ? (right ? kBottomRight : kBottomLeft) : (right ? kTopRight : kTopLeft));
-        }
+    QPainter p(&img);
+    p.fillRect(0, 0, W / 2, H / 2, kTopLeft);
+    p.fillRect(W / 2, 0, W - W / 2, H / 2, kTopRight);
+    p.fillRect(0, H / 2, W / 2, H - H / 2, kBottomLeft);
+    p.fillRect(W / 2, H / 2, W - W / 2, H - H / 2, kBottomRight);
     return img;
 }
 
@@ -53,9 +54,13 @@ inline QByteArray Make(const QImage& Shown, int Orientation)
     const bool swapped = Orientation >= 5;
     QImage stored(swapped ? Shown.height() : Shown.width(), swapped ? Shown.width() : Shown.height(),
                   QImage::Format_RGB32);
-    for (int y = 0; y < Shown.height(); ++y)
-        for (int x = 0; x < Shown.width(); ++x)
-            stored.setPixel(StoredPoint(Orientation, Shown.size(), x, y), Shown.pixel(x, y));
+    for (int y = 0; y < Shown.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(Shown.constScanLine(y));
+        for (int x = 0; x < Shown.width(); ++x) {
+            const QPoint at = StoredPoint(Orientation, Shown.size(), x, y);
+            reinterpret_cast<QRgb*>(stored.scanLine(at.y()))[at.x()] = row[x];
+        }
+    }
     QByteArray jpeg;
     QBuffer buffer(&jpeg);
     buffer.open(QIODevice::WriteOnly);

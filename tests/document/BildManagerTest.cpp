@@ -428,3 +428,85 @@ TEST(BildManager, FilterDialogsReplaceThePictureOnlyOnOk)
     EXPECT_EQ(m.FindItem(r)->FileName, "C A " + path);
     EXPECT_FALSE(m.ShowHSLDlg(12345, 0));
 }
+
+#include "../common/OrientedJpeg.h"
+#include "../common/PlaceElement.h"
+#include "Canvas.h"
+#include "uBitmapDrawContext.h"
+#include "uDocDrawer.h"
+#include "uFotobuchDocument.h"
+
+// A camera's orientation is applied when a picture is added: the stored
+// picture, its preview and the drawn frame are upright, width and height
+// exchanged where the camera turned; a picture needing no turn keeps its own
+// bytes. Large pictures are decoded scaled, reduced and turned alike.
+TEST(BildManager, CameraOrientationIsAppliedWhenAPictureIsAdded)
+{
+    using namespace orientedjpeg;
+    QTemporaryDir dir;
+    Manager m;
+    struct Case {
+        int orientation;
+        QSize shown, stored;
+    } cases[] = {
+        {1, {64, 48}, {64, 48}}, {2, {64, 48}, {64, 48}}, {3, {64, 48}, {64, 48}},
+        {4, {64, 48}, {64, 48}}, {5, {64, 48}, {64, 48}}, {6, {64, 48}, {64, 48}},
+        {7, {64, 48}, {64, 48}}, {8, {64, 48}, {64, 48}},
+        {6, {5000, 3500}, {2352, 1646}},  // 17.5 MP: decoded at half size, reduced and turned
+        {3, {5000, 3500}, {2352, 1646}},
+    };
+    for (const Case& c : cases) {
+        const QString what = QString("orientation %1, %2 x %3").arg(c.orientation).arg(c.shown.width()).arg(c.shown.height());
+        const QByteArray jpeg = Make(Upright(c.shown.width(), c.shown.height()), c.orientation);
+        const QString path = dir.filePath(QString("o%1_%2.jpg").arg(c.orientation).arg(c.shown.width()));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(jpeg);
+        f.close();
+
+        const int32_t r = m.AddFile(path);
+        auto* it = m.FindItem(r);
+        ASSERT_NE(it, nullptr) << qPrintable(what);
+        EXPECT_EQ(QSize(it->PicWidth, it->PicHeight), c.stored) << qPrintable(what);
+        const QByteArray stored(reinterpret_cast<const char*>(it->Bytes.Memory()), qsizetype(it->Bytes.Size()));
+        const QImage bytes = QImage::fromData(stored);  // as any reader shows it, orientation ignored
+        EXPECT_EQ(bytes.size(), c.stored) << qPrintable(what);
+        EXPECT_TRUE(IsUpright(bytes)) << qPrintable(what);
+        EXPECT_EQ(stored == jpeg, c.orientation == 1 && c.shown == c.stored) << qPrintable(what);
+        EXPECT_TRUE(IsUpright(*m.GetPreviewBitmap(r))) << qPrintable(what);
+        it->RemoveGPBitmap();
+        EXPECT_TRUE(IsUpright(*m.GetFullBitmap(r))) << qPrintable(what);  // decoded again as stored
+
+        // The frame of the picture's proportions, drawn at 2 pixels per millimetre.
+        TFBDocument doc;
+        doc.PageWidth = 100;
+        doc.PageHeight = 100;
+        doc.SetPictureShadows(false);
+        doc.Pages.Add(std::make_unique<TFBPage>(&doc));
+        TFBPage* page = doc.Pages.GetPage(0);
+        auto* frame = PlaceElement<TFBPictureElement>(page->Pictures, page, 50, 50, 64, 48);
+        frame->LoadPictureFromFile(path);
+        TBitmap bitmap;
+        bitmap.SetSize(200, 200);
+        TBitmapDrawContext dc(bitmap);
+        dc.Transformation->ScaleUniform(2);
+        DocumentDrawer().DrawPage(*page, dc, 0, false);
+        EXPECT_TRUE(IsUpright(bitmap.Image().copy(38, 54, 124, 92))) << qPrintable(what);
+        m.Release(r);
+    }
+}
+
+// Pictures stored in a project file are read as their bytes are, whatever
+// orientation they record.
+TEST(BildManager, StoredPicturesIgnoreTheOrientationTheyRecord)
+{
+    using namespace orientedjpeg;
+    Manager m;
+    const QByteArray sideways = Make(Upright(64, 48), 6);
+    const int32_t r = AddStored(m, sideways, "alt.jpg", 48, 64);
+    const QImage* bmp = m.GetFullBitmap(r);
+    ASSERT_NE(bmp, nullptr);
+    EXPECT_EQ(bmp->size(), QSize(48, 64));
+    EXPECT_FALSE(IsUpright(*bmp));
+    EXPECT_EQ(m.FindItem(r)->Bytes.Size(), sideways.size());
+}

@@ -467,3 +467,49 @@ TEST(FotobuchPrinter, PicturesBeyondThePaper)
         }
     }
 }
+
+#include "../common/OrientedJpeg.h"
+#include "uDataFile.h"
+
+// A picture a camera stored turned stands upright in the printed PDF after
+// the project was saved and opened again.
+TEST(FotobuchPrinter, CameraPictureIsUprightAfterSavingAndReopening)
+{
+    using namespace orientedjpeg;
+    QTemporaryDir dir;
+    const QString photo = dir.filePath("portrait.jpg");
+    {
+        QFile f(photo);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(Make(Upright(300, 400), 6));  // a portrait from a camera held upright
+    }
+    const QString project = dir.filePath("book.zpb");
+    {
+        auto doc = MakeDocument(0, 210, 297, {None});
+        doc->PrintPaperSize = 9;
+        TFBPage* page = doc->Pages.GetPage(0);
+        auto e = std::make_unique<TFBPictureElement>(page);
+        e->CenterX = 105;
+        e->CenterY = 148.5f;
+        e->Width = 150;
+        e->Height = 200;
+        e->LoadPictureFromFile(photo);
+        page->Pictures.Add(std::move(e));
+        TDataFile file(project);
+        doc->SaveToDataFile(file);
+    }
+    TFBDocument doc;
+    {
+        TDataFile file(project);
+        doc.LoadFromDataFile(file);
+    }
+    TPrintRun run;
+    run.Print(doc);
+    const QImage img = RenderPdfPage(run.File, 1, 50);
+    ASSERT_FALSE(img.isNull());
+    // The frame spans 30..180 x 48.5..248.5 mm; the centre of each quarter.
+    EXPECT_TRUE(Near(PixelAtMm(img, 50, 67.5, 98.5), kTopLeft));
+    EXPECT_TRUE(Near(PixelAtMm(img, 50, 142.5, 98.5), kTopRight));
+    EXPECT_TRUE(Near(PixelAtMm(img, 50, 67.5, 198.5), kBottomLeft));
+    EXPECT_TRUE(Near(PixelAtMm(img, 50, 142.5, 198.5), kBottomRight));
+}
