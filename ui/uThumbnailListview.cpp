@@ -160,7 +160,11 @@ void TThumbLoadThread::MakeThumbnail(TPicData& Data, int BoxWidth, int BoxHeight
     if (Data.ThumbnailDone() || !Data.ShellItem)
         return;
     QImageReader reader(Data.ShellItem->Path);
-    const QSize size = reader.size();
+    // Shown as a camera recorded it: the reader turns the decoded pixels, so
+    // sizes are upright and the scaled size is given as stored.
+    reader.setAutoTransform(true);
+    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    const QSize size = turned ? reader.size().transposed() : reader.size();
     if (!size.isValid() || size.isEmpty()) {
         // Not a picture (or a damaged one): done, without thumbnail, so it is
         // not tried again at every paint.
@@ -175,7 +179,8 @@ void TThumbLoadThread::MakeThumbnail(TPicData& Data, int BoxWidth, int BoxHeight
     int32_t h = size.height();
     FitSize(w, h, BoxWidth, BoxHeight);
     // The picture is decoded at the target size, never whole.
-    reader.setScaledSize(QSize(std::max(1, w), std::max(1, h)));
+    const QSize scaled(std::max(1, w), std::max(1, h));
+    reader.setScaledSize(turned ? scaled.transposed() : scaled);
     const bool smallBox = BoxWidth <= SmallBoxLimit && BoxHeight <= SmallBoxLimit;
     if (!smallBox)
         reader.setQuality(100);

@@ -413,3 +413,28 @@ TEST(ThumbnailListview, HintLinesAreWrappedToTheListWidth)
     EXPECT_EQ(WrapTextToWidth("abcdef", metrics, 1), "a\nb\nc\nd\ne\nf");
     EXPECT_EQ(WrapTextToWidth("kurz", metrics, 500), "kurz");
 }
+
+#include "../common/OrientedJpeg.h"
+
+// Thumbnails and the sizes of the hint follow the orientation a camera recorded.
+TEST(ThumbnailListview, ThumbnailsAndSizesFollowTheCameraOrientation)
+{
+    using namespace orientedjpeg;
+    QTemporaryDir dir;
+    for (int o = 1; o <= 8; ++o)
+        WriteFile(dir.path() + QString("/o%1.jpg").arg(o), Make(Upright(160, 120), o));
+    TSsShellEnumerator enumerator;
+    enumerator.SetRootFolder(dir.path());
+    enumerator.Execute();
+    ASSERT_EQ(enumerator.ItemList.GetCount(), 8);
+    for (int i = 0; i < 8; ++i) {
+        TPicData data;
+        data.ShellItem = enumerator.ItemList.GetItem(i);
+        TThumbLoadThread::MakeThumbnail(data, 100, 60);
+        const QString what = data.ShellItem->DisplayName;
+        ASSERT_TRUE(data.Thumbnail()) << qPrintable(what);
+        EXPECT_EQ(data.Thumbnail()->size(), QSize(80, 60)) << qPrintable(what);
+        EXPECT_TRUE(IsUpright(*data.Thumbnail())) << qPrintable(what);
+        EXPECT_EQ(QSize(data.Width.load(), data.Height.load()), QSize(160, 120)) << qPrintable(what);
+    }
+}
