@@ -1,8 +1,10 @@
 // The page view's context menu, clipboard commands, page commands and its
 // drop target, driven offscreen with synthetic drag events.
+#include "Application.h"
 #include "DragDropMime.h"
 #include "FBildRahmen.h"
 #include "PageViewFixture.h"
+#include "uFotobuchBildManager.h"
 #include "uFotobuchMainview.h"
 #include "uFotobuchPageTemplate.h"
 #include "uModalDialog.h"
@@ -14,6 +16,7 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDropEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -494,6 +497,40 @@ TEST(MainViewDrop, TenPicturesFillTheFramesFromTheThirdOnAndTheRestIsIgnored)
     EXPECT_TRUE(f.Doc.Modified);
     EXPECT_EQ(focusNotices, 1);
     EXPECT_FALSE(v.MessagePanel()->isVisible());
+}
+
+// A file that holds no picture is named in the picture manager's message;
+// the frame, the document and the undo list stay as they were.
+TEST(MainViewDrop, AFileThatIsNoPictureChangesNothing)
+{
+    CommandFixture f(0, 1);
+    TFBPictureElement* frame = AddFrame(f.Page(0), 50, 75, 80, 60);
+    QTemporaryDir dir;
+    frame->LoadPictureFromFile(PictureFiles(dir, 1).first());
+    const int32_t held = frame->RefIndex;
+    TFBMainView& v = f.Show();
+    auto* app = static_cast<TApplication*>(QCoreApplication::instance());
+    const auto saved = app->OnShowException;
+    QStringList shown;
+    app->OnShowException = [&](const QString& m) { shown << m; };
+    for (const QByteArray& content : {QByteArray("kein Bild"), QByteArray()}) {
+        const QString file = dir.filePath(content.isEmpty() ? "leer.jpg" : "text.png");
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(content);
+        out.close();
+        f.Doc.Modified = false;
+        shown.clear();
+        auto mime = Payload("QwFileList", FileList({file}));
+        DragTo(v, *mime, f.Px(f.Page(0), 50, 75), true);
+        EXPECT_EQ(shown, QStringList("Bild " + file + " konnte nicht geladen werden."));
+        EXPECT_EQ(frame->RefIndex, held);
+        EXPECT_EQ(BildManager().FindItem(held)->RefCount, 1);
+        EXPECT_EQ(BildManager().Count(), 1);
+        EXPECT_FALSE(f.Doc.Modified);
+        EXPECT_EQ(GetUndoManager().Count(), 0);
+    }
+    app->OnShowException = saved;
 }
 
 TEST(MainViewDrop, ProgressTextTakesItsNumbersWithoutFormatting)
