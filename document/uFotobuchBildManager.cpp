@@ -146,6 +146,7 @@ void TBildManagerListItem::Decode(bool Upright)
     int retries = 0;
     QImage image;
     bool turned = false;
+    bool scaled = false;
     QSize reduced;
     while (true) {
         QByteArray data = BytesOf(Bytes);
@@ -163,7 +164,8 @@ void TBildManagerListItem::Decode(bool Upright)
         if (orientation & QImageIOHandler::TransformationRotate90)
             reduced.transpose();
         const QSize decoded = size.isValid() ? DecodeSize(reader, size) : size;
-        if (decoded != size)
+        scaled = decoded != size;
+        if (scaled)
             reader.setScaledSize(decoded);
         if (reader.read(&image))
             break;
@@ -189,7 +191,8 @@ void TBildManagerListItem::Decode(bool Upright)
         image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     FullBitmap = std::make_unique<QImage>(std::move(image));
     Debug().LogFmt("LoadGPBitmap %d", {RefIndex});
-    bool encode = turned;
+    // The bytes must hold what was decoded: encoded again when turned or scaled.
+    bool encode = turned || scaled;
     if (reduced.isValid() && reduced != FullBitmap->size()
         && double(FullBitmap->width()) * double(FullBitmap->height()) > kMaxPixels) {
         Debug().Log("Resize in LoadGPBitmap");
