@@ -402,6 +402,8 @@ void TRtRTFText::SetMemoryFormat(int32_t Value)
             CurrentAttr.Size = uint16_t(RtDefaultFontSize);
         for (TParagraph* p = FirstPar; p; p = p->Next) {
             for (TLine* l = p->Lines; l; l = l->Next) {
+                if (!l->Chars)
+                    continue;
                 AllocLineAttrs(l, l->Capacity);
                 if (!l->Attrs)
                     throw std::bad_alloc();
