@@ -1,4 +1,4 @@
-#include "RtUndoStack.h"
+#include "RtUndo.h"
 
 #include <QGuiApplication>
 #include <gtest/gtest.h>
