@@ -19,6 +19,42 @@ class TRtRTFNumberingStyleCollection;
 class TRtHeaderFooterCollection;
 class TRtRTFExtraDataCollection;
 class TRtObjectBase;
+class TRtRTFNumberingStyle;
+class TRtSpecialTextProperty;
+enum TRtPagePropertyKind : uint8_t;
+
+// A paragraph property record: the fields selected by Mask (bit n as below).
+struct TParProps {
+    uint32_t Mask = 0;  // bit 0: apply by mask, else copy whole
+    int16_t IndentFirst = 0, IndentLeft = 0, IndentRight = 0;      // bits 1, 2, 3
+    int16_t SpaceBefore = 0, SpaceAfter = 0, SpaceBetween = 0;     // bits 4, 5, 6 (7: multiple)
+    uint16_t BrdLines = 0;                                         // bit 8: borders
+    uint8_t BrdWidth = 0;
+    std::array<uint8_t, 4> BrdColor{};
+    uint8_t BrdSpace = 0;
+    uint64_t Tabs = 0;                                             // bit 9 (10: new page)
+    uint8_t Color = 0, Shading = 0, Align = 0;                     // bits 11, 12, 13
+    struct TTabStop {
+        int32_t Pos = 0;
+        int32_t Kind = 0;
+    };
+    std::array<TTabStop, 6> TabStops{};                            // bit 15
+    bool Protected = false;                                        // bit 16
+    int32_t StyleField2 = 0;                                       // bit 17
+    bool VCenter = false, VBottom = false;                         // bit 18
+};
+
+// One cell of a row built by ApplyParProps.
+struct TRtCellDescriptor {
+    TParProps Props;
+    AnsiString Text;
+    const TAttr* Attrs = nullptr;   // one entry per character, or none
+    const TAttr* Attr = nullptr;    // one entry for all characters, or none
+    TRtObjectBase* Object = nullptr;  // the cell holds this object instead of text
+    int32_t Width = 0;              // share of 255; 0 = an even share
+    int32_t Value = 0;
+    AnsiString Str1, Str2;
+};
 
 // The ten width blocks of the width cache: 257 entries each.
 struct TRtWidthEntry {
@@ -326,7 +362,62 @@ public:
     TNotifyEvent OnChangeUndoStack;
     TNotifyEvent OnNumbering, OnObjectLoad, OnHeaderChange, OnLayerChange;
 
+    // ---- embedded objects: the text's object services -------------------------------------------
+    // Set when the owner paints objects itself (PaintObject is then asked).
+    std::function<void(TRtRTFText* Text, TRtObjectBase* Obj, TCanvas* Canvas)> OnPaintObject;
+
+    // ---- numbering, headers and footers --------------------------------------------------------
+    void UpdateNumbering();
+    void GetParNumberText(TParagraph* Par, TRtRTFNumberingStyle*& Style, AnsiString& Text);
+    TRtSpecialTextProperty* GetHeaderFooter(int32_t Index) const;
+    int32_t HeaderFooterCount() const;
+    TRtSpecialTextProperty* FindHeaderFooter(TRtPagePropertyRange Range, TRtPagePropertyKind Kind) const;
+    TRtSpecialTextProperty* GetOrAddHeaderFooter(TRtPagePropertyRange Range, TRtPagePropertyKind Kind);
+    TRtSpecialTextProperty* GetHeaderFooterForPage(int32_t PageIndex, TRtPagePropertyKind Kind, bool IsLastPage);
+    bool HasHeaderFooter() const;
+    // Edits the body (0), the header (1) or the footer (2) of HeaderFooterRange.
+    void SetLayer(int32_t NewLayer);
+    bool SelectHeaderFooterById(uint32_t Id);
+    uint32_t EditedHeaderFooterId() const;
+    uint32_t NumberingOptions = 0;          // bit 0: a paragraph without number keeps the count
+    TParagraph* PendingInputPar = nullptr;  // an empty paragraph that counts for numbering
+    TRtSpecialTextProperty* EditedSpecialText = nullptr;
+    // The body while a header or footer is edited.
+    TParagraph* BodyFirstPar = nullptr;
+    TParagraph* BodyCursorPar = nullptr;
+    TLine* BodyCursorLine = nullptr;
+    int32_t BodyCursorPos = 0;
+
+    // ---- table cells, rows, property records and outline levels ---------------------------------
+    TRtCell* GetParCell(TParagraph* Par);
+    void ClearCellMarks();
+    bool MarkCellBlock(TParagraph* A, TParagraph* B);
+    void SplitMarkedCells();
+    void CombineMarkedCells();
+    void DeleteMarkedCells();
+    // Splits a cell in two halves; returns the new cell.
+    TParagraph* SplitCell(TParagraph* Par, bool MoveText);
+    void CombineCell(TParagraph* Par);
+    void ApplyParPropsToPar(TParagraph* Par, const TParProps& Props);
+    void ApplyParProps(TParagraph*& Par, int32_t Count, const TRtCellDescriptor* Cells);
+    int32_t AddTable(const AnsiString& Name, const AnsiString& Text, int32_t Value3, int32_t Right, int32_t Left);
+    void SetTable(int32_t Id, const AnsiString& Name, int32_t Left, int32_t Right, int32_t Value3,
+                  const AnsiString& Text);
+    bool MarkParsWithStyles(WrtStyle Mask);
+    bool HasSingleKind3Tab(const TParagraph* Par, const TLine* Line) const;
+    void PurgeUnusedTabs();
+    void IncOutlineLevel() { ChangeOutlineLevel(1); }
+    void DecOutlineLevel() { ChangeOutlineLevel(-1); }
+    void UpdateOutlineVisibility();
+    TRtCell* CurrentCell = nullptr;
+    bool FixedCellWidths = false;   // rows keep the given widths short of 255
+    int32_t ObjectIdFilter = 0;     // MarkParsWithStyles matches only this object id when set
+
 private:
+    void ChangeOutlineLevel(int32_t Delta);
+    void EmptyParLines(TParagraph* Par);
+    void CopyParPropsWhole(TParagraph* Par, const TParProps& Props);
+
     TAttr ProtectEntryAt(TLine* Line, int32_t Pos) const;
     bool EntryProtected(TParagraph* Par, TLine* Line, int32_t Pos);
     TLine* LineAtParPos(TParagraph* Par, int32_t& Pos) const;
