@@ -15,6 +15,8 @@
 #include <vector>
 
 class TRtUndoStack;
+class TRtUndoObject;
+struct TRtParObject;
 class TRtRTFNumberingStyleCollection;
 class TRtHeaderFooterCollection;
 class TRtRTFExtraDataCollection;
@@ -365,6 +367,56 @@ public:
     // ---- embedded objects: the text's object services -------------------------------------------
     // Set when the owner paints objects itself (PaintObject is then asked).
     std::function<void(TRtRTFText* Text, TRtObjectBase* Obj, TCanvas* Canvas)> OnPaintObject;
+    TRtParObject* FindParObject(TParagraph* Par) const;
+    void ReleaseChainObjects(TLine* First);
+    void AddRefChainObjects(TLine* First);
+    void ResizeObject(TTextObj* Ref, int32_t Width, int32_t Height);
+    void PrepareObjects();
+    void GetReferenceText(TTextObj* Ref, AnsiString& Text);
+    // The page number (1-based) of a line, by the layout's page marks.
+    virtual int32_t GetLinePageNr(TParagraph* Par, TLine* Line) { return Line ? Line->PageNr + 1 : 1; }
+    // Answers the object-load question: Obj may be replaced; True: loaded by the handler.
+    std::function<void(TObject* Sender, TRtObjectBase*& Obj, bool& Answer)> OnObjectLoadQuery;
+    // Gives the display text of a reference: Sender, name, format, reference, text, done.
+    std::function<void(TObject* Sender, const AnsiString& Name, const AnsiString& Fmt, TTextObj* Ref,
+                       AnsiString& Text, bool& Done)> OnReferenceGetText;
+    // Field texts and field sizes asked by field objects.
+    std::function<AnsiString(TObject* Sender, TRtObjectBase* Field, bool& Done)> OnGetFieldText;
+    std::function<void(TObject* Sender, TRtObjectBase* Field, int32_t& Width, int32_t& Height, int32_t& Base)>
+        OnGetFieldBounds;
+    int32_t PageNumberOffset = 0;
+    int32_t PaintingPage = 0;    // 0-based page being painted
+    int32_t PrintingPage = 0;    // 0-based page being printed
+    int32_t PrintedPageCount = 0;
+    bool Printing = false;
+    bool SuppressObjectActivation = false;
+
+    // ---- undo recording ----------------------------------------------------------------------
+    // Records a step of kind 1-14 for Par (see TRtStoreUndoObject).
+    void SaveUndo(TParagraph* Par, int32_t Kind, int32_t Level);
+    // Records a step of kind 15-17 for an object.
+    void AddObjectUndo(TRtObjectBase* Obj, int32_t Kind, int32_t Level);
+    // Callbacks of the own undo stack.
+    TRtUndoObject* CreateUndoObject();
+    void UndoClearSelection();
+    void UndoFinish();
+    bool Undo();
+    bool Redo();
+    void NewUndoLevel();
+    void ForceNewUndoLevel();
+    void BeginUndoGroup();
+    bool EndUndoGroup();
+    TRtUndoStack* GetUndoStack();
+    // The whole text as RTF, and loading it back (kind-14 steps; the format layer fills these).
+    virtual void SaveSnapshot(TStream* Stream) {}
+    virtual void LoadSnapshot(TStream* Stream) {}
+    int32_t UndoSuspended = 0;    // no recording while above 0
+    bool NoUndo = false;          // the text's no-undo state
+    bool NoUndoCursor = false;    // steps do not keep the cursor
+    bool UndoApplying = false;    // a step is being undone or redone
+    bool PendingReformat = false;
+    int32_t UndoMaxCount = 100;
+    int32_t CursorExtra = 0;      // the further cursor value steps keep
 
     // ---- numbering, headers and footers --------------------------------------------------------
     void UpdateNumbering();
