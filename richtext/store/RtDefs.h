@@ -277,7 +277,14 @@ struct TRtCell {
     bool Locked() const { return (Combine >> 4) == 15; }
 };
 
-struct TRtParObject;  // an object anchored in a paragraph (layout and object layers)
+// An object anchored in a paragraph; the paragraph owns the chain. Layout
+// gives it the Top of the paragraph's first line and the y below the paragraph.
+struct TRtParObject {
+    TRtParObject* Next = nullptr;
+    int32_t RefId = 0;     // id in the text's object-reference list
+    int32_t Top = 0;
+    int32_t Bottom = 0;
+};
 
 // Paragraph flags (the 32-bit word).
 constexpr uint32_t parfNewPage = 1u << 0;
@@ -609,6 +616,8 @@ extern int32_t RtDefaultUnitFlag;       // 2 at start; 1 inch, 2 cm after loadin
 LUMI_EXCEPTION(ERtIOClassError, Exception)
 LUMI_EXCEPTION(ERtEngineError, Exception)
 LUMI_EXCEPTION(ERtEngineModeError, Exception)
+// The class library's error for an operation a class leaves to its descendants.
+LUMI_EXCEPTION(EAbstractError, Exception)
 
 // ---- display-attribute sets ---------------------------------------------------------------------
 

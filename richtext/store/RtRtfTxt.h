@@ -10,6 +10,8 @@
 #include "RtDefs.h"
 #include "RtList.h"
 
+#include <QString>
+
 #include <array>
 #include <memory>
 #include <vector>
@@ -332,7 +334,7 @@ public:
     int32_t DefaultNumberIndent = -360;
     TRtPagePropertyRange HeaderFooterRange = rtraOnAllPages;
     int32_t Layer = 0;            // 0 body, 1 header, 2 footer
-    AnsiString FileName;
+    QString FileName;
 
     // ---- state flags ---------------------------------------------------------------------------------
     bool Busy = false;
@@ -465,17 +467,27 @@ public:
     bool FixedCellWidths = false;   // rows keep the given widths short of 255
     int32_t ObjectIdFilter = 0;     // MarkParsWithStyles matches only this object id when set
 
+    // Flags a paragraph for reformatting (and forgets the page count).
+    void MarkChanged(TParagraph* Par);
+    bool RichText() const { return memoryFormat_ == fmRichText; }
+    // The line that holds a paragraph position; Pos becomes the offset in it.
+    static TLine* LineAtParPos(TParagraph* Par, int32_t& Pos);
+    // Splits a line at Pos: a new line after it receives the rest. Returns it.
+    TLine* SplitLineAt(TLine* Line, int32_t Pos);
+    // New lines after After (or at the paragraph's start when nil) holding the
+    // characters, each line at most as long as a line can be. Returns the last.
+    TLine* InsertLinesWith(TParagraph* Par, TLine* After, const uint8_t* Chars, int32_t Count, const TAttr* Attr);
+    // Replaces the text of a paragraph's only line by the characters, going on
+    // in new lines when they do not fit one.
+    void SetParChars(TParagraph* Par, const uint8_t* Chars, int32_t Count, const TAttr* Attr);
+
 private:
     void ChangeOutlineLevel(int32_t Delta);
     void EmptyParLines(TParagraph* Par);
     void CopyParPropsWhole(TParagraph* Par, const TParProps& Props);
-
-    TAttr ProtectEntryAt(TLine* Line, int32_t Pos) const;
-    bool EntryProtected(TParagraph* Par, TLine* Line, int32_t Pos);
-    TLine* LineAtParPos(TParagraph* Par, int32_t& Pos) const;
-    void FillLine(TLine* Line, const TAttr* Attr, const uint8_t* Chars, int32_t Count);
-    void CopyParPropsFrom(TParagraph* Dest, const TParagraph* Src);
+    bool EntryProtected(TParagraph* Par, TLine* Line, int32_t Pos, bool FireEvent);
     void JoinNextPar(TParagraph* Par, TLine* Line, int32_t Pos);
+    void MoveCursorOff(TParagraph* Par, TParagraph* To);
     void FirePercent(int32_t Percent);
     bool OwnerLoading() const;
 

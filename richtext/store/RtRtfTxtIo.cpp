@@ -123,7 +123,7 @@ void TRtRTFTextIo::LoadWithReader(TStream* Stream, TRtCustomTextReader* Reader)
 {
     TRtReaderSetup setup;
     setup.Header = Header();
-    setup.DocName = FileName;
+    setup.DocName = toAnsi(FileName);
     setup.StoreOptions = Header()->StoreOptions;
     setup.CurrentAttr = CurrentAttr;
     setup.ParTemplate = CursorPar;
@@ -246,7 +246,7 @@ int32_t TRtRTFTextIo::ReadRTFWithReader(TStream* Stream, TRtCustomTextReader* Re
     TRtReaderSetup setup;
     setup.Text = this;
     setup.Header = Header();
-    setup.DocName = FileName;
+    setup.DocName = toAnsi(FileName);
     setup.StoreOptions = Header()->StoreOptions;
     setup.CurrentAttr = CurrentAttr;
     setup.ParTemplate = FirstPar;
@@ -385,7 +385,7 @@ TRtWriterSetup TRtRTFTextIo::MakeWriterSetup(TRtCustomTextWriter* Writer)
     TRtWriterSetup s;
     s.Text = this;
     s.StoreOptions = Header()->StoreOptions;
-    s.DocName = FileName;
+    s.DocName = toAnsi(FileName);
     s.BasePath = toAnsi(BasePath);
     s.Saving = Saving != 0;
     s.WriteHeaderFooter = HasHeaderFooter();
