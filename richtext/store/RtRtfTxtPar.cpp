@@ -379,6 +379,16 @@ TLine* TRtRTFText::SplitLineAt(TLine* Line, int32_t Pos)
         MoveAttrs(n->Attrs, 0, Line->Attrs, rest + 1, Pos);
     SetLength(n, rest);
     SetLength(Line, Pos);
+    // Cursor and selection follow their characters into the new line.
+    auto follow = [&](TLine*& L, int32_t& P) {
+        if (L == Line && P > Pos) {
+            L = n;
+            P -= Pos;
+        }
+    };
+    follow(CursorLine, CursorPos);
+    follow(SelStartLine, SelStartPos);
+    follow(SelEndLine, SelEndPos);
     return n;
 }
 
@@ -754,6 +764,14 @@ void TRtRTFText::DeleteTextRange(TParagraph* FromPar, TParagraph* ToPar, int32_t
         ToLine = ToPar->Lines;
     if (!FromLine || !ToLine)
         return;
+    // The end must follow the start in the chain.
+    {
+        TParagraph* p = FromPar;
+        while (p && p != ToPar)
+            p = p->Next;
+        if (!p)
+            return;
+    }
     FromPos = std::clamp<int32_t>(FromPos, 0, FromLine->Length);
     ToPos = std::clamp<int32_t>(ToPos, 0, ToLine->Length);
     const int32_t cursor = GetCursorCharPos();
