@@ -59,7 +59,12 @@ TRtRTFTextIo::TRtRTFTextIo()
     CellPadding = 25;
 }
 
-TRtRTFTextIo::~TRtRTFTextIo() = default;
+TRtRTFTextIo::~TRtRTFTextIo()
+{
+    // A header or footer being edited goes back to its item, the body to the text.
+    ConstructionFlag = false;
+    SetLayer(0);
+}
 
 void TRtRTFTextIo::Clear()
 {
@@ -916,8 +921,12 @@ void TRtRTFTextIo::Assign(TRtRTFTextIo& Source)
         to->Name = from->Name;
         to->Kind = from->Kind;
         to->Range = from->Range;
-        if (from->Paragraphs())
-            to->SetParagraphs(DuplicateChain(from->Paragraphs(), nullptr, &Source));
+        if (from->Paragraphs()) {
+            TParagraph* chain = DuplicateChain(from->Paragraphs(), nullptr, &Source);
+            for (TParagraph* p = chain; p; p = p->Next)
+                p->Owner = to;
+            to->SetParagraphs(chain);
+        }
     }
     TParagraph* old = FirstPar;
     FirstPar = DuplicateChain(Source.FirstPar, nullptr, &Source);
@@ -930,6 +939,43 @@ void TRtRTFTextIo::Assign(TRtRTFTextIo& Source)
     CursorLine = FirstPar->Lines;
     CursorPos = 0;
     UpdateAfterChange(true);
+}
+
+// ---- header and footer texts as RTF ------------------------------------------------------------
+
+void RtSaveSpecialText(TRtSpecialTextProperty* Item, TStream* Stream)
+{
+    auto* owner = dynamic_cast<TRtRTFTextIo*>(Item ? Item->Owner() : nullptr);
+    if (!owner)
+        return;
+    TRtRTFTextIo temp;
+    temp.Header()->Assign(*owner->Header());
+    temp.PrepareCopyMaps(owner);
+    if (TParagraph* chain = Item->Paragraphs() ? temp.DuplicateChain(Item->Paragraphs(), nullptr, owner) : nullptr) {
+        TParagraph* old = temp.FirstPar;
+        temp.FirstPar = chain;
+        temp.FreeParChain(old);
+        temp.RenumberFrom(chain);
+        temp.CursorPar = chain;
+        temp.CursorLine = chain->Lines;
+        temp.CursorPos = 0;
+    }
+    temp.SaveRTFToStream(Stream);
+}
+
+void RtLoadSpecialText(TRtSpecialTextProperty* Item, TStream* Stream)
+{
+    auto* owner = dynamic_cast<TRtRTFTextIo*>(Item ? Item->Owner() : nullptr);
+    if (!owner)
+        return;
+    TRtRTFTextIo temp;
+    temp.Header()->Assign(*owner->Header());
+    temp.ReadData(Stream);
+    owner->PrepareCopyMaps(&temp);
+    TParagraph* chain = owner->DuplicateChain(temp.FirstPar, nullptr, &temp);
+    for (TParagraph* p = chain; p; p = p->Next)
+        p->Owner = Item;
+    Item->SetParagraphs(chain);
 }
 
 // ---- TRtRtfStrings ------------------------------------------------------------------------------

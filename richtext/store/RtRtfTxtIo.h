@@ -119,6 +119,9 @@ public:
     // before Start (nil: to the end), mapping fonts, colours, tabs and list items.
     void CopyParagraphsFrom(TParagraph* SourceFirstPar, TParagraph* Start, TRtRTFText* SourceText = nullptr);
     void PrepareCopyMaps(TRtRTFText* Source);
+    // A detached copy of First..Last (nil: to the end) of Source with the maps of
+    // PrepareCopyMaps applied and the list items it refers to duplicated.
+    TParagraph* DuplicateChain(TParagraph* First, TParagraph* Last, TRtRTFText* Source);
     void Assign(TRtRTFTextIo& Source);
 
     AnsiString TextSaveFormat = "AUTO";
@@ -235,7 +238,6 @@ private:
     AnsiString ChooseWriterName(const AnsiString& Format, bool UseExt, bool UseStyles);
     int32_t LineSpacingGrowth(TParagraph* Par, int32_t Height);
     int32_t AvailableHeight(int32_t PageIndex);
-    TParagraph* DuplicateChain(TParagraph* First, TParagraph* Last, TRtRTFText* Source);
 
     // Maps of CopyParagraphsFrom.
     std::array<int32_t, 256> fontMap_{};
@@ -271,6 +273,11 @@ public:
 
     TRtRTFTextIo* Text;
 };
+
+// The text of a header or footer item as RTF followed by four 0 bytes (the
+// "Data" of its RtfText property); the item's owner must be a TRtRTFTextIo.
+void RtSaveSpecialText(TRtSpecialTextProperty* Item, TStream* Stream);
+void RtLoadSpecialText(TRtSpecialTextProperty* Item, TStream* Stream);
 
 // What a mail-merge handler supplies for an insert point.
 class TRtMMInsertTextContents : public TObject {

@@ -1,5 +1,6 @@
 // Loading and saving a text through filters created by name, the filters'
 // character interface, copying between texts and the string-list view.
+#include "RtHeaderFooter.h"
 #include "RtList.h"
 #include "RtRtfTxtIo.h"
 #include "RtTestSupport.h"
@@ -399,4 +400,30 @@ TEST_F(RtRTFTextIo, StringListViewReadsAndChangesParagraphs)
     s.LoadFromStream(&m);
     EXPECT_EQ(t.TextLoadFormat, "ANSI");
     EXPECT_EQ(s.Count(), 3);
+}
+
+TEST_F(RtRTFTextIo, HeaderTextsTravelAsData)
+{
+    RtDefaultReaderWriter.RTFReader = "TTestReader";
+    TRtRTFTextIo t;
+    TRtSpecialTextProperty* item = t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsFooter);
+    TRtRTFTextIo source;
+    FillText(source, {"page", "foot"});
+    TMemoryStream m;
+    source.SaveRTFToStream(&m);
+    m.SetPosition(0);
+    RtLoadSpecialText(item, &m);
+    ASSERT_NE(item->Paragraphs(), nullptr);
+    EXPECT_EQ(ParString(item->Paragraphs()), "page");
+    EXPECT_EQ(ParString(item->Paragraphs()->Next), "foot");
+    EXPECT_EQ(item->Paragraphs()->Owner, item);
+    TMemoryStream out;
+    RtSaveSpecialText(item, &out);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(out.Memory()), size_t(out.Size())),
+              std::string("page\r\nfoot\0\0\0\0", 14));
+    // Editing the footer when the text goes keeps nothing behind.
+    t.ConstructionFlag = false;
+    t.HeaderFooterRange = rtraOnAllPages;
+    t.SetLayer(2);
+    EXPECT_EQ(ParString(t.FirstPar), "page");
 }
