@@ -62,12 +62,14 @@ TRtRTFTextIo::TRtRTFTextIo()
 TRtRTFTextIo::~TRtRTFTextIo()
 {
     // A header or footer being edited goes back to its item, the body to the text.
-    ConstructionFlag = false;
     SetLayer(0);
 }
 
 void TRtRTFTextIo::Clear()
 {
+    if (Busy)
+        return;
+    SetLayer(0);
     HiddenCursor = -1;
     const bool wasLocked = SelectionLocked;
     SelectionLocked = true;

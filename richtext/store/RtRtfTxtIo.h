@@ -195,7 +195,6 @@ public:
     int32_t TableIndent = 0;
     bool ShiftLeft = false;
     bool NoAttrFontSelect = false;
-    bool UseLayoutWords = false;
     uint8_t CurrentTabKind = 0;
     bool AlignedTab = false;
     bool LastPageHeader = false;        // set by ReformatText when a last-page text exists

@@ -422,7 +422,6 @@ TEST_F(RtRTFTextIo, HeaderTextsTravelAsData)
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(out.Memory()), size_t(out.Size())),
               std::string("page\r\nfoot\0\0\0\0", 14));
     // Editing the footer when the text goes keeps nothing behind.
-    t.ConstructionFlag = false;
     t.HeaderFooterRange = rtraOnAllPages;
     t.SetLayer(2);
     EXPECT_EQ(ParString(t.FirstPar), "page");

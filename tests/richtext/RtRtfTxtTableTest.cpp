@@ -202,7 +202,6 @@ TEST(RtTable, EditingAHeaderParksTheBodyAndUndoFindsIt)
     TRtRTFTextIo t;
     t.EditOptions = TRtEditOptions{rtActivateUndo, rtActivateRedo};
     FillText(t, {"body"});
-    t.ConstructionFlag = false;
     TParagraph* body = t.FirstPar;
     t.HeaderFooterRange = rtraOnAllPages;
     t.SetLayer(1);
