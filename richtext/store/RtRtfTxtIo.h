@@ -122,7 +122,10 @@ public:
     // A detached copy of First..Last (nil: to the end) of Source with the maps of
     // PrepareCopyMaps applied and the list items it refers to duplicated.
     TParagraph* DuplicateChain(TParagraph* First, TParagraph* Last, TRtRTFText* Source);
+    // The header, numbering styles, header and footer texts and paragraphs of another text.
     void Assign(TRtRTFTextIo& Source);
+    // The text of a header or footer item, with its text's page header.
+    void Assign(TRtSpecialTextProperty& Item);
 
     AnsiString TextSaveFormat = "AUTO";
     AnsiString TextLoadFormat = "AUTO";
@@ -236,6 +239,8 @@ private:
     int32_t RunWriter(TStream* Stream, TRtCustomTextWriter* Writer, const TRtWriterSetup& Setup);
     AnsiString ChooseWriterName(const AnsiString& Format, bool UseExt, bool UseStyles);
     int32_t LineSpacingGrowth(TParagraph* Par, int32_t Height);
+    // Replaces the paragraphs by a copy of the chain from First.
+    void TakeChainCopy(TParagraph* First, TRtRTFText* Source);
     int32_t AvailableHeight(int32_t PageIndex);
 
     // Maps of CopyParagraphsFrom.

@@ -2,6 +2,8 @@
 // character interface, copying between texts and the string-list view.
 #include "RtHeaderFooter.h"
 #include "RtList.h"
+#include "RtNumbering.h"
+#include "RtObject.h"
 #include "RtRtfTxtIo.h"
 #include "RtTestSupport.h"
 #include "RtUndo.h"
@@ -425,4 +427,44 @@ TEST_F(RtRTFTextIo, HeaderTextsTravelAsData)
     t.HeaderFooterRange = rtraOnAllPages;
     t.SetLayer(2);
     EXPECT_EQ(ParString(t.FirstPar), "page");
+}
+
+TEST_F(RtRTFTextIo, AssignCopiesTextsHeadersAndListItems)
+{
+    TRtRTFTextIo src;
+    FillText(src, {"body", "more"});
+    src.Header()->SetLeftMargin(999);
+    auto* obj = new TRtObject;
+    obj->ObjNameValue = "pic";
+    src.ObjRefList()->AddObject(obj);
+    TAttr a = src.CurrentAttr;
+    a.Style.Include(afsIsObject);
+    a.Tag = uint32_t(src.ObjRefList()->CurrentId);
+    const uint8_t code = 1;
+    src.ReplaceChars(src.FirstPar, src.FirstPar->Lines, &a, 1, &code, 0, 0);
+    TRtSpecialTextProperty* footer = src.GetOrAddHeaderFooter(rtraOnAllPages, rtIsFooter);
+    TParagraph* fp = nullptr;
+    src.InsertPar(fp, 8);
+    footer->SetParagraphs(fp);
+
+    TRtRTFTextIo dst;
+    dst.Assign(src);
+    ASSERT_EQ(Pars(dst).size(), 2u);
+    EXPECT_EQ(ParString(dst.GetParByIndex(1)), "more");
+    EXPECT_EQ(dst.Header()->LeftMargin(), 999);
+    EXPECT_EQ(dst.HeaderFooterCount(), 1);
+    EXPECT_EQ(dst.NumberingStyles()->Count(), src.NumberingStyles()->Count());
+    // The object character refers to a copy of the object in the new text.
+    const TAttr& copied = dst.FirstPar->Lines->Attrs[0];
+    ASSERT_TRUE(copied.Style.Has(afsIsObject));
+    TTextObj* ref = dst.ObjRefList()->GetTextObj(int32_t(copied.Tag));
+    ASSERT_NE(ref, nullptr);
+    ASSERT_NE(ref->Object, nullptr);
+    EXPECT_NE(ref->Object, obj);
+    EXPECT_EQ(ref->Object->ObjName(), "pic");
+
+    TRtRTFTextIo fromItem;
+    fromItem.Assign(*footer);
+    EXPECT_EQ(Pars(fromItem), (std::vector<std::string>{""}));
+    EXPECT_EQ(fromItem.Header()->LeftMargin(), 999);
 }
