@@ -204,12 +204,12 @@ private:
             const std::string s(size_t(Pick(5)), char('A' + Pick(26)));
             source.AddParText(i, reinterpret_cast<const uint8_t*>(s.data()), &a, int32_t(s.size()));
         }
-        TParagraph* chain = source.FirstPar;
-        source.FirstPar = nullptr;
         const int p = Pick(Count());
         TParagraph* par = t_.GetParByIndex(p);
         if (InTable(par))
             return;
+        TParagraph* chain = source.FirstPar;
+        source.FirstPar = nullptr;
         TParagraph* after = par->Next;
         t_.SaveUndo(par, 1, 12);
         int32_t off = Pick(Len(p) + 1);
