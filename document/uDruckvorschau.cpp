@@ -1,4 +1,5 @@
 #include "uDruckvorschau.h"
+#include "Application.h"
 
 #include "MainFormStatusBar.h"
 #include "uBitmapDrawContext.h"
@@ -60,8 +61,8 @@ TDruckvorschau::TDruckvorschau(TCreateKey Key, QWidget* Owner) : TLocalizerForm(
     BtnOK->setDefault(true);
     BtnAbbrechen = new QPushButton(QStringLiteral("Abbrechen"), this);
     BtnAbbrechen->setObjectName(QStringLiteral("BtnAbbrechen"));
-    QObject::connect(BtnOK, &QPushButton::clicked, this, [this] { BtnOKClick(); });
-    QObject::connect(BtnAbbrechen, &QPushButton::clicked, this, [this] { done(QDialog::Rejected); });
+    QObject::connect(BtnOK, &QPushButton::clicked, this, Guarded([this] { BtnOKClick(); }));
+    QObject::connect(BtnAbbrechen, &QPushButton::clicked, this, Guarded([this] { done(QDialog::Rejected); }));
     FWorkBitmap.SetPixelFormat(pf32bit);
 }
 

@@ -2,7 +2,10 @@
 // The application object: it keeps exceptions from crossing the event loop
 // and shows their message as the class library's handler did.
 #include <QApplication>
+#include <concepts>
 #include <functional>
+#include <type_traits>
+#include <utility>
 
 class Exception;
 
@@ -23,3 +26,27 @@ public:
 
 // Runs f and shows any exception it throws; for code paths outside notify().
 void HandleExceptions(const std::function<void()>& f);
+
+// A slot for QObject::connect that runs its function through HandleExceptions:
+// Qt's signal machinery must never see an exception. It takes the leading
+// signal arguments the function accepts, as a plain lambda slot would.
+template <class F>
+class TGuardedSlot {
+public:
+    explicit TGuardedSlot(F Function) : FFunction(std::move(Function)) {}
+    template <class... Args>
+        requires std::invocable<F&, Args...>
+    void operator()(Args&&... A)
+    {
+        HandleExceptions([&] { std::invoke(FFunction, std::forward<Args>(A)...); });
+    }
+
+private:
+    F FFunction;
+};
+
+template <class F>
+TGuardedSlot<std::decay_t<F>> Guarded(F&& Function)
+{
+    return TGuardedSlot<std::decay_t<F>>(std::forward<F>(Function));
+}

@@ -1279,7 +1279,7 @@ void TFBMainView::CreateContextMenu()
         RegisterLocalizedString(this, QString::fromUtf8(entry.Caption));
     }
     auto on = [this](int Item, std::function<void()> Command) {
-        connect(FMenuItems[size_t(Item)], &QAction::triggered, this, [Command] { HandleExceptions(Command); });
+        connect(FMenuItems[size_t(Item)], &QAction::triggered, this, Guarded(Command));
     };
     on(miTurnLeft, [this] { TurnPicture(2); });
     on(miTurnRight, [this] { TurnPicture(0); });
@@ -1509,24 +1509,17 @@ void TFBMainView::FilterPicture(TPictureFilter Filter)
     TFBPictureElement* pic = FocusedPicture();
     if (!pic || !pic->HasPicture())
         return;
-    GetUndoManager().AddBildFilter(pic);
-    bool ok = false;
-    try {
+    const bool changed = GetUndoManager().AddBildFilter(pic, [pic, Filter] {
         switch (Filter) {
-        case pfHKIG: ok = pic->ShowHKIGDlg(); break;
-        case pfHSL: ok = pic->ShowHSLDlg(); break;
-        case pfSWCol: ok = pic->ShowSWColDlg(); break;
-        case pfRedEye: ok = pic->ShowRedEyeDlg(); break;
+        case pfHKIG: return pic->ShowHKIGDlg();
+        case pfHSL: return pic->ShowHSLDlg();
+        case pfSWCol: return pic->ShowSWColDlg();
+        case pfRedEye: return pic->ShowRedEyeDlg();
         }
-    } catch (...) {
-        GetUndoManager().DropLast();
-        throw;
-    }
-    if (!ok) {
-        GetUndoManager().DropLast();
-        return;
-    }
-    ElementDone(pic);
+        return false;
+    });
+    if (changed)
+        ElementDone(pic);
 }
 
 void TFBMainView::ChangeAreaColor()

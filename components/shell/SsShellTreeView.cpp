@@ -1,4 +1,5 @@
 #include "SsShellTreeView.h"
+#include "Application.h"
 
 #include "SsDataObject.h"
 #include "SsShellListView.h"
@@ -46,25 +47,25 @@ TSsCustomShellTreeView::TSsCustomShellTreeView(QWidget* parent)
                                                 TSsNotifyEventsSet e) { ShellChangeNotify(s, o, n, e); };
     notification_->SetActive(true);
 
-    connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* n) { NodeExpanding(n); });
-    connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* n) {
+    connect(this, &QTreeWidget::itemExpanded, this, Guarded([this](QTreeWidgetItem* n) { NodeExpanding(n); }));
+    connect(this, &QTreeWidget::currentItemChanged, this, Guarded([this](QTreeWidgetItem* n) {
         if (ChangeDelay > 0)
             changeTimer_.start(ChangeDelay);
         else
             Change(n);
-    });
-    connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* n, int c) { ItemEdited(n, c); });
+    }));
+    connect(this, &QTreeWidget::itemChanged, this, Guarded([this](QTreeWidgetItem* n, int c) { ItemEdited(n, c); }));
     changeTimer_.setSingleShot(true);
-    connect(&changeTimer_, &QTimer::timeout, this, [this] { Change(currentItem()); });
+    connect(&changeTimer_, &QTimer::timeout, this, Guarded([this] { Change(currentItem()); }));
     scrollTimer_.setSingleShot(true);
-    connect(&scrollTimer_, &QTimer::timeout, this, [this] { DragScrollStep(); });
+    connect(&scrollTimer_, &QTimer::timeout, this, Guarded([this] { DragScrollStep(); }));
     expandTimer_.setSingleShot(true);
-    connect(&expandTimer_, &QTimer::timeout, this, [this] {
+    connect(&expandTimer_, &QTimer::timeout, this, Guarded([this] {
         if (dropNode_ && !dropNode_->isExpanded() &&
             (dropNode_->childCount() > 0 ||
              dropNode_->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator))
             dropNode_->setExpanded(true);
-    });
+    }));
     ApplyDropOptions();
 }
 

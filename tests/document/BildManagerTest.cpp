@@ -313,7 +313,7 @@ TEST(BildManager, FilterDialogsReplaceThePictureOnlyOnOk)
     QTemporaryDir dir;
     Manager m;
     const QString path = SavePicture(dir, "f.png", 60, 40);
-    const int32_t r = m.AddFile(path);
+    int32_t r = m.AddFile(path);
     const QRgb before = m.GetFullBitmap(r)->pixel(50, 30);
 
     struct TRestore {
@@ -350,5 +350,6 @@ TEST(BildManager, FilterDialogsReplaceThePictureOnlyOnOk)
     EXPECT_EQ(shown, QSize(40, 60));                          // the dialog sees it turned
     EXPECT_EQ(m.FindItem(r)->FullBitmap->size(), QSize(60, 40));  // turned back
     EXPECT_EQ(m.FindItem(r)->FileName, "C A " + path);
-    EXPECT_FALSE(m.ShowHSLDlg(12345, 0));
+    int32_t missing = 12345;
+    EXPECT_FALSE(m.ShowHSLDlg(missing, 0));
 }
