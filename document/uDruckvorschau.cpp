@@ -25,12 +25,14 @@ TDruckvorschauPaintBox::TDruckvorschauPaintBox(TDruckvorschau* Form, QWidget* Pa
 void TDruckvorschauPaintBox::paintEvent(QPaintEvent* Event)
 {
     QPainter painter(this);
-    const int first = std::max(0, Event->rect().left() / TDruckvorschau::ItemWidth);
-    const int last = std::min(FForm->ItemCount() - 1, Event->rect().right() / TDruckvorschau::ItemWidth);
-    for (int i = first; i <= last; ++i) {
-        FForm->PaintItem(i, FForm->FWorkBitmap);
-        painter.drawImage(i * TDruckvorschau::ItemWidth, 0, FForm->FWorkBitmap.Image());
-    }
+    FPaintGuard.Run(this, [&] {
+        const int first = std::max(0, Event->rect().left() / TDruckvorschau::ItemWidth);
+        const int last = std::min(FForm->ItemCount() - 1, Event->rect().right() / TDruckvorschau::ItemWidth);
+        for (int i = first; i <= last; ++i) {
+            FForm->PaintItem(i, FForm->FWorkBitmap);
+            painter.drawImage(i * TDruckvorschau::ItemWidth, 0, FForm->FWorkBitmap.Image());
+        }
+    });
 }
 
 void TDruckvorschauPaintBox::mousePressEvent(QMouseEvent* Event)

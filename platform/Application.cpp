@@ -50,3 +50,22 @@ void HandleExceptions(const std::function<void()>& f)
             qWarning("%s", e.what());
     }
 }
+
+void TPaintGuard::Run(QObject* Context, const std::function<void()>& Paint)
+{
+    std::exception_ptr error;
+    try {
+        Paint();
+        FReported.reset();
+        return;
+    } catch (const EAbort&) {
+        return;
+    } catch (const std::exception& e) {
+        if (FReported == e.what())
+            return;
+        FReported = e.what();
+        error = std::current_exception();
+    }
+    QMetaObject::invokeMethod(
+        Context, [error] { HandleExceptions([&] { std::rethrow_exception(error); }); }, Qt::QueuedConnection);
+}

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <concepts>
 #include <functional>
+#include <optional>
+#include <string>
 #include <type_traits>
 #include <utility>
 
@@ -50,3 +52,15 @@ TGuardedSlot<std::decay_t<F>> Guarded(F&& Function)
 {
     return TGuardedSlot<std::decay_t<F>>(std::forward<F>(Function));
 }
+
+// Runs the drawing of a paint event, keeping what it throws out of the paint:
+// a message box opened there would paint again and fail again. The failure is
+// reported after the event through a queued call, and the same failure is not
+// reported again until a paint succeeds. One guard per painting widget.
+class TPaintGuard {
+public:
+    void Run(QObject* Context, const std::function<void()>& Paint);
+
+private:
+    std::optional<std::string> FReported;  // what failed since the last good paint
+};

@@ -59,7 +59,10 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent* e) override { owner_->pbPaint(e->rect()); }
+    void paintEvent(QPaintEvent* e) override
+    {
+        paintGuard_.Run(this, [&] { owner_->pbPaint(e->rect()); });
+    }
     void mousePressEvent(QMouseEvent* e) override
     {
         const QPoint p = e->position().toPoint();
@@ -78,6 +81,7 @@ protected:
 
 private:
     TSFormSeiten* owner_;
+    TPaintGuard paintGuard_;
 };
 
 }  // namespace

@@ -216,7 +216,7 @@ void TPaintWindow::paintEvent(QPaintEvent* Event)
             w->UpdateRect = PaintWindowWholePlane;
         }
     } endPaint{this};
-    HandleExceptions([this] { Paint(); });
+    FPaintGuard.Run(this, [this] { Paint(); });
 }
 
 void TPaintWindow::resizeEvent(QResizeEvent*)
