@@ -3,6 +3,7 @@
 
 #include "SsDataObject.h"
 #include "SsShellListView.h"
+#include "WaitCursor.h"
 
 #include <QApplication>
 #include <QDrag>
@@ -590,25 +591,25 @@ void TSsCustomShellTreeView::ItemEdited(QTreeWidgetItem* node, int)
     const QString text = node->text(0);
     if (text == editingText_)
         return;
-    // The node goes away while the editor closes; rename once it has.
+    const TSsShellFolder* edited = FolderOf(node);
+    if (!edited || !edited->AbsoluteList)
+        return;
+    // The node goes away while the editor closes; rename once it has. The folder
+    // is found again by its own id list: a change notice in between may have
+    // given its node or slot to another folder.
+    std::shared_ptr<const TSsIdList> list = SsILClone(edited->AbsoluteList.get());
     QMetaObject::invokeMethod(
         this,
-        [this, index = node->data(0, NodeDataRole).toInt(), text, old = editingText_] {
-            TSsShellFolder* folder = folders_.GetItem(index);
-            QTreeWidgetItem* n = nullptr;
-            ForEachNode([&](QTreeWidgetItem* x) {
-                if (FolderOf(x) == folder)
-                    n = x;
-                return !n;
-            });
-            if (!folder || !n || !folder->CanRename())
+        [this, list, text, old = editingText_] {
+            QTreeWidgetItem* n = FindNodeByPidl(list.get());
+            TSsShellFolder* folder = FolderOf(n);
+            if (!folder || !folder->ParentFolder || !folder->CanRename())
                 return;
-            QApplication::setOverrideCursor(Qt::WaitCursor);
+            const TWaitCursor wait;
             PSsIdList rel = folder->ParentFolder->SetNameOf(*folder->RelativeList, text);
             if (!rel) {
                 const QSignalBlocker quiet(this);
                 n->setText(0, old);
-                QApplication::restoreOverrideCursor();
                 return;
             }
             PSsIdList parentList = SsILClone(folder->AbsoluteList.get());
@@ -617,7 +618,6 @@ void TSsCustomShellTreeView::ItemEdited(QTreeWidgetItem* node, int)
             RefreshNode(n->parent() ? n->parent() : n);
             if (QTreeWidgetItem* again = FindNodeByPidl(renamed.get()))
                 setCurrentItem(again);
-            QApplication::restoreOverrideCursor();
         },
         Qt::QueuedConnection);
 }
