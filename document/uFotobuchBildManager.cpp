@@ -3,6 +3,7 @@
 #include "DlgFilter.h"
 #include "DlgRoteAugen.h"
 #include "MainFormStatusBar.h"
+#include "Application.h"
 #include "SysUtils.h"
 #include "SystemMemory.h"
 #include "WaitCursor.h"
@@ -642,5 +643,6 @@ void TBildmanager::ReduceMemory()
 TBildmanager& BildManager()
 {
     static TBildmanager manager;
+    static const TStaticCleanup cleanup([] { manager.Clear(); });
     return manager;
 }

@@ -4,7 +4,49 @@
 #include <QMessageBox>
 #include <QWidget>
 
+#include <mutex>
+#include <vector>
+
+namespace {
+
+struct TStaticCleanups {
+    std::mutex Lock;
+    std::vector<std::function<void()>> List;
+};
+
+TStaticCleanups& StaticCleanups()
+{
+    static TStaticCleanups cleanups;
+    return cleanups;
+}
+
+}  // namespace
+
+void AddStaticCleanup(std::function<void()> Cleanup)
+{
+    TStaticCleanups& c = StaticCleanups();
+    const std::lock_guard<std::mutex> guard(c.Lock);
+    c.List.push_back(std::move(Cleanup));
+}
+
+void RunStaticCleanups()
+{
+    std::vector<std::function<void()>> list;
+    {
+        TStaticCleanups& c = StaticCleanups();
+        const std::lock_guard<std::mutex> guard(c.Lock);
+        list = c.List;
+    }
+    for (auto it = list.rbegin(); it != list.rend(); ++it)
+        HandleExceptions(*it);
+}
+
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+TApplication::~TApplication()
+{
+    RunStaticCleanups();
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {

@@ -15,6 +15,8 @@ class TApplication : public QApplication {
     Q_OBJECT
 public:
     TApplication(int& argc, char** argv);
+    // Runs the static cleanups while Qt still lives.
+    ~TApplication() override;
     bool notify(QObject* receiver, QEvent* event) override;
 
     // Shows the message of an exception in a message box (EAbort is silent).
@@ -24,6 +26,21 @@ public:
 
     // The application's title, used as the caption of its message boxes.
     QString Title;
+};
+
+// Static objects that hold Qt resources (fonts, cursors, icons, pictures, the
+// printer device) would be destroyed after the application object, when Qt can
+// no longer free them. Each registers a function that empties it; the
+// application object runs them, newest first, as it is destroyed. An object
+// used again afterwards simply fills up anew.
+void AddStaticCleanup(std::function<void()> Cleanup);
+void RunStaticCleanups();
+
+// Registers a cleanup where the static object is made:
+//   static TFoo foo; static const TStaticCleanup cleanup([] { foo.Clear(); });
+class TStaticCleanup {
+public:
+    explicit TStaticCleanup(std::function<void()> Cleanup) { AddStaticCleanup(std::move(Cleanup)); }
 };
 
 // Runs f and shows any exception it throws; for code paths outside notify().

@@ -353,3 +353,24 @@ TEST(BildManager, FilterDialogsReplaceThePictureOnlyOnOk)
     int32_t missing = 12345;
     EXPECT_FALSE(m.ShowHSLDlg(missing, 0));
 }
+
+#include "Application.h"
+#include "Printers.h"
+
+#include <QPrinter>
+
+TEST(BildManager, StaticCleanupsEmptyTheGlobalManagerAndFreeThePrinter)
+{
+    BildManager().Clear();
+    auto picture = std::make_unique<QImage>(8, 8, QImage::Format_RGB32);
+    picture->fill(Qt::red);
+    BildManager().AddBitmap(std::move(picture));
+    ASSERT_EQ(BildManager().Count(), 1);
+    const TDeviceMode mode = Printer().DevMode();
+    Printer().Device();
+    RunStaticCleanups();
+    EXPECT_EQ(BildManager().Count(), 0);
+    // The printer keeps its settings and makes its device again on use.
+    EXPECT_TRUE(Printer().DevMode().ToBytes() == mode.ToBytes());
+    EXPECT_GT(Printer().Device().resolution(), 0);
+}
