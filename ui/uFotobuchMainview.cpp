@@ -420,7 +420,14 @@ void TFBMainView::Paint()
     FDC->ClipStack.clear();
     const QRegion clip(rect);
     canvas.SelectClipRegion(&clip);
-    PaintScreen(*FDC);
+    // What was drawn before a failure is shown all the same; the failure goes
+    // on to the window's paint guard afterwards.
+    std::exception_ptr failure;
+    try {
+        PaintScreen(*FDC);
+    } catch (...) {
+        failure = std::current_exception();
+    }
     canvas.SelectClipRegion(nullptr);
 
     // Blending (shadows) leaves partial alpha in the bitmap's pixels; the window
@@ -430,6 +437,8 @@ void TFBMainView::Paint()
     if (TCanvas* window = PaintCanvas())
         if (QPainter* p = window->Painter())
             p->drawImage(rect.topLeft(), opaque, rect);
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void TFBMainView::PaintPageOutline(TDrawContext& DC, TFBPage* Page)
