@@ -1,4 +1,5 @@
 #include "uDlgDruckAbbrechen.h"
+#include "Application.h"
 
 #include "MainFormStatusBar.h"
 
@@ -33,7 +34,7 @@ TDlgDruckAbbrechen::TDlgDruckAbbrechen(TCreateKey Key, QWidget* Owner)
     cmdAbbrechen = new QPushButton(QStringLiteral("Abbrechen"), this);
     cmdAbbrechen->setObjectName(QStringLiteral("cmdAbbrechen"));
     cmdAbbrechen->setGeometry(103, 72, 75, 25);
-    QObject::connect(cmdAbbrechen, &QPushButton::clicked, this, [this] { cmdAbbrechenClick(); });
+    QObject::connect(cmdAbbrechen, &QPushButton::clicked, this, Guarded([this] { cmdAbbrechenClick(); }));
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - rect().center());
     FormCreate();

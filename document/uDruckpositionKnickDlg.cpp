@@ -1,4 +1,5 @@
 #include "uDruckpositionKnickDlg.h"
+#include "Application.h"
 
 #include "SysUtils.h"
 #include "uKalibrierung.h"
@@ -90,11 +91,11 @@ TDruckpositionKnickDlg::TDruckpositionKnickDlg(TCreateKey Key, QWidget* Owner)
     BtnAbbrechen->setObjectName(QStringLiteral("BtnAbbrechen"));
     BtnAbbrechen->setGeometry(358, 262, 75, 25);
 
-    QObject::connect(BtnNachLinks, &QToolButton::clicked, this, [this] { BtnNachLinksClick(); });
-    QObject::connect(BtnNachRechts, &QToolButton::clicked, this, [this] { BtnNachRechtsClick(); });
-    QObject::connect(BtnJustage, &QPushButton::clicked, this, [this] { BtnJustageClick(); });
-    QObject::connect(BtnOK, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
-    QObject::connect(BtnAbbrechen, &QPushButton::clicked, this, [this] { done(QDialog::Rejected); });
+    QObject::connect(BtnNachLinks, &QToolButton::clicked, this, Guarded([this] { BtnNachLinksClick(); }));
+    QObject::connect(BtnNachRechts, &QToolButton::clicked, this, Guarded([this] { BtnNachRechtsClick(); }));
+    QObject::connect(BtnJustage, &QPushButton::clicked, this, Guarded([this] { BtnJustageClick(); }));
+    QObject::connect(BtnOK, &QPushButton::clicked, this, Guarded([this] { done(QDialog::Accepted); }));
+    QObject::connect(BtnAbbrechen, &QPushButton::clicked, this, Guarded([this] { done(QDialog::Rejected); }));
 }
 
 void TDruckpositionKnickDlg::BeforeLocalize()

@@ -1,4 +1,5 @@
 #include "uDruckvorschau.h"
+#include "Application.h"
 
 #include "MainFormStatusBar.h"
 #include "uBitmapDrawContext.h"
@@ -24,12 +25,14 @@ TDruckvorschauPaintBox::TDruckvorschauPaintBox(TDruckvorschau* Form, QWidget* Pa
 void TDruckvorschauPaintBox::paintEvent(QPaintEvent* Event)
 {
     QPainter painter(this);
-    const int first = std::max(0, Event->rect().left() / TDruckvorschau::ItemWidth);
-    const int last = std::min(FForm->ItemCount() - 1, Event->rect().right() / TDruckvorschau::ItemWidth);
-    for (int i = first; i <= last; ++i) {
-        FForm->PaintItem(i, FForm->FWorkBitmap);
-        painter.drawImage(i * TDruckvorschau::ItemWidth, 0, FForm->FWorkBitmap.Image());
-    }
+    FPaintGuard.Run(this, [&] {
+        const int first = std::max(0, Event->rect().left() / TDruckvorschau::ItemWidth);
+        const int last = std::min(FForm->ItemCount() - 1, Event->rect().right() / TDruckvorschau::ItemWidth);
+        for (int i = first; i <= last; ++i) {
+            FForm->PaintItem(i, FForm->FWorkBitmap);
+            painter.drawImage(i * TDruckvorschau::ItemWidth, 0, FForm->FWorkBitmap.Image());
+        }
+    });
 }
 
 void TDruckvorschauPaintBox::mousePressEvent(QMouseEvent* Event)
@@ -60,8 +63,8 @@ TDruckvorschau::TDruckvorschau(TCreateKey Key, QWidget* Owner) : TLocalizerForm(
     BtnOK->setDefault(true);
     BtnAbbrechen = new QPushButton(QStringLiteral("Abbrechen"), this);
     BtnAbbrechen->setObjectName(QStringLiteral("BtnAbbrechen"));
-    QObject::connect(BtnOK, &QPushButton::clicked, this, [this] { BtnOKClick(); });
-    QObject::connect(BtnAbbrechen, &QPushButton::clicked, this, [this] { done(QDialog::Rejected); });
+    QObject::connect(BtnOK, &QPushButton::clicked, this, Guarded([this] { BtnOKClick(); }));
+    QObject::connect(BtnAbbrechen, &QPushButton::clicked, this, Guarded([this] { done(QDialog::Rejected); }));
     FWorkBitmap.SetPixelFormat(pf32bit);
 }
 

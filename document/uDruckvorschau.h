@@ -1,6 +1,7 @@
 #pragma once
 // The page selection: a miniature of every page (or folded sheet) with a
 // check box that says whether it is printed.
+#include "Application.h"
 #include "Canvas.h"
 #include "ulocalize.h"
 
@@ -27,6 +28,7 @@ protected:
 
 private:
     TDruckvorschau* FForm;
+    TPaintGuard FPaintGuard;
 };
 
 class TDruckvorschau : public TLocalizerForm {

@@ -3,6 +3,7 @@
 #include "DlgFilter.h"
 #include "DlgRoteAugen.h"
 #include "MainFormStatusBar.h"
+#include "Application.h"
 #include "SysUtils.h"
 #include "SystemMemory.h"
 #include "WaitCursor.h"
@@ -552,62 +553,62 @@ void TBildmanager::RotatePicture(int32_t RefIndex, int Direction)
     it->SaveGPBitmapToStream();
 }
 
-void TBildmanager::ReplaceBitmap(TBildManagerListItem& Item, std::unique_ptr<QImage> Bitmap,
-                                 const QString& Prefix)
+void TBildmanager::ReplaceBitmap(int32_t& RefIndex, std::unique_ptr<QImage> Bitmap, const QString& Prefix)
 {
+    // Copy on write only now: a cancelled dialog leaves a shared picture shared.
+    RefIndex = MakePrivate(RefIndex);
+    TBildManagerListItem& Item = *FindItem(RefIndex);
     Item.FullBitmap = std::move(Bitmap);
     Item.FileName = Prefix + Item.FileName;
     Item.SaveGPBitmapToStream();
 }
 
-bool TBildmanager::RunSliderDialog(TDlgFilterBase* Dialog, int32_t RefIndex, int Angle,
+bool TBildmanager::RunSliderDialog(TDlgFilterBase* Dialog, int32_t& RefIndex, int Angle,
                                    const QString& Prefix)
 {
     std::unique_ptr<TDlgFilterBase> dlg(Dialog);
-    auto* item = FindItem(RefIndex);
     const QImage* full = GetFullBitmap(RefIndex);
-    if (!item || !full)
+    if (!full)
         return false;
     // The dialog filters an unturned copy in place on OK.
     auto copy = std::make_unique<QImage>(full->copy());
     dlg->SetPicture(copy.get(), Angle);
     if (ShowModalDialog(*dlg) != QDialog::Accepted)
         return false;
-    ReplaceBitmap(*item, std::move(copy), Prefix);
+    ReplaceBitmap(RefIndex, std::move(copy), Prefix);
     return true;
 }
 
-bool TBildmanager::ShowHKIGDlg(int32_t RefIndex, int Angle)
+bool TBildmanager::ShowHKIGDlg(int32_t& RefIndex, int Angle)
 {
     Debug().LogFmt("TBildmanager.ShowHKIGDlg Bildwinkel: %d", {Angle});
     return RunSliderDialog(TLocalizerForm::create<TDlgFilterHKIG>(ApplicationMainWidget()), RefIndex, Angle,
                            QStringLiteral("A "));
 }
 
-bool TBildmanager::ShowHSLDlg(int32_t RefIndex, int Angle)
+bool TBildmanager::ShowHSLDlg(int32_t& RefIndex, int Angle)
 {
     return RunSliderDialog(TLocalizerForm::create<TDlgFilterHSL>(ApplicationMainWidget()), RefIndex, Angle,
                            QStringLiteral("B "));
 }
 
-bool TBildmanager::ShowSWColDlg(int32_t RefIndex, int Angle)
+bool TBildmanager::ShowSWColDlg(int32_t& RefIndex, int Angle)
 {
     return RunSliderDialog(TLocalizerForm::create<TDlgFilterSWCol>(ApplicationMainWidget()), RefIndex, Angle,
                            QStringLiteral("C "));
 }
 
-bool TBildmanager::ShowRedEyeDlg(int32_t RefIndex, int Angle)
+bool TBildmanager::ShowRedEyeDlg(int32_t& RefIndex, int Angle)
 {
     std::unique_ptr<TDlgRoteAugen> dlg(TLocalizerForm::create<TDlgRoteAugen>(ApplicationMainWidget()));
-    auto* item = FindItem(RefIndex);
     const QImage* full = GetFullBitmap(RefIndex);
-    if (!item || !full)
+    if (!full)
         return false;
     // The brush works on the picture as the user sees it, turned.
     dlg->SetPicture(*CreateCloneCopy(full, Angle), Angle);
     if (ShowModalDialog(*dlg) != QDialog::Accepted || !dlg->Picture())
         return false;
-    ReplaceBitmap(*item, CreateCloneCopy(dlg->Picture(), -Angle), QStringLiteral("C "));
+    ReplaceBitmap(RefIndex, CreateCloneCopy(dlg->Picture(), -Angle), QStringLiteral("C "));
     return true;
 }
 
@@ -713,5 +714,6 @@ void TBildmanager::ReduceMemory()
 TBildmanager& BildManager()
 {
     static TBildmanager manager;
+    static const TStaticCleanup cleanup([] { manager.Clear(); });
     return manager;
 }

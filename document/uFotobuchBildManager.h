@@ -95,12 +95,13 @@ public:
 
     // The filter dialogs on a picture shown turned by Angle (a multiple of 90):
     // brightness/contrast/intensity/gamma, hue/saturation/lightness, red eyes,
-    // black-and-white/tint. On OK the filtered picture replaces the held one;
-    // the answer is whether OK was chosen.
-    bool ShowHKIGDlg(int32_t RefIndex, int Angle);
-    bool ShowHSLDlg(int32_t RefIndex, int Angle);
-    bool ShowRedEyeDlg(int32_t RefIndex, int Angle);
-    bool ShowSWColDlg(int32_t RefIndex, int Angle);
+    // black-and-white/tint. On OK the filtered picture replaces the held one,
+    // in a copy of its own when others share it (RefIndex then names the
+    // copy); the answer is whether OK was chosen.
+    bool ShowHKIGDlg(int32_t& RefIndex, int Angle);
+    bool ShowHSLDlg(int32_t& RefIndex, int Angle);
+    bool ShowRedEyeDlg(int32_t& RefIndex, int Angle);
+    bool ShowSWColDlg(int32_t& RefIndex, int Angle);
 
     void SaveToDataFile(TCustomDataFile& DataFile, const AnsiString& Section);
     void LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section);
@@ -124,8 +125,8 @@ public:
 
 private:
     int IndexOf(int32_t RefIndex) const;
-    bool RunSliderDialog(TDlgFilterBase* Dialog, int32_t RefIndex, int Angle, const QString& Prefix);
-    void ReplaceBitmap(TBildManagerListItem& Item, std::unique_ptr<QImage> Bitmap, const QString& Prefix);
+    bool RunSliderDialog(TDlgFilterBase* Dialog, int32_t& RefIndex, int Angle, const QString& Prefix);
+    void ReplaceBitmap(int32_t& RefIndex, std::unique_ptr<QImage> Bitmap, const QString& Prefix);
 };
 
 TBildmanager& BildManager();

@@ -1271,11 +1271,10 @@ TFBPictureElement* TFBPictureElement::GetNextPictureElement() const
     return nullptr;
 }
 
-bool TFBPictureElement::RunFilterDialog(bool (TBildmanager::*Dialog)(int32_t, int))
+bool TFBPictureElement::RunFilterDialog(bool (TBildmanager::*Dialog)(int32_t&, int))
 {
     if (!HasPicture())
         return false;
-    RefIndex = BildManager().MakePrivate(RefIndex);
     const bool ok = (BildManager().*Dialog)(RefIndex, GetPictureAngle());
     UpdateLink();
     return ok;

@@ -329,7 +329,7 @@ public:
 
 private:
     void UpdateLink();
-    bool RunFilterDialog(bool (TBildmanager::*Dialog)(int32_t, int));
+    bool RunFilterDialog(bool (TBildmanager::*Dialog)(int32_t&, int));
     void DrawBorder(TDrawContext& DC);
     void SavePictureKeys(TCustomDataFile& DataFile, const AnsiString& Section) const;
 };

@@ -1,4 +1,5 @@
 #include "uKalibrierung.h"
+#include "Application.h"
 
 #include "Printers.h"
 #include "SysUtils.h"
@@ -105,14 +106,14 @@ TKalibrierung::TKalibrierung(TCreateKey Key, QWidget* Owner)
     Timer1->setSingleShot(false);
 
     QObject::connect(BtnDruckerEinstellungNormal, &QPushButton::clicked, this,
-                     [this] { BtnDruckerEinstellungNormalClick(); });
-    QObject::connect(BtnDruckenNormal, &QPushButton::clicked, this, [this] { BtnDruckenNormalClick(); });
+                     Guarded([this] { BtnDruckerEinstellungNormalClick(); }));
+    QObject::connect(BtnDruckenNormal, &QPushButton::clicked, this, Guarded([this] { BtnDruckenNormalClick(); }));
     QObject::connect(BtnDruckerEinstellungRandlos, &QPushButton::clicked, this,
-                     [this] { BtnDruckerEinstellungRandlosClick(); });
-    QObject::connect(BtnDruckenRandlos, &QPushButton::clicked, this, [this] { BtnDruckenRandlosClick(); });
-    QObject::connect(BtnFertig, &QPushButton::clicked, this, [this] { BtnFertigClick(); });
-    QObject::connect(edKalibrierung, &QLineEdit::textChanged, this, [this] { edKalibrierungChange(); });
-    QObject::connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+                     Guarded([this] { BtnDruckerEinstellungRandlosClick(); }));
+    QObject::connect(BtnDruckenRandlos, &QPushButton::clicked, this, Guarded([this] { BtnDruckenRandlosClick(); }));
+    QObject::connect(BtnFertig, &QPushButton::clicked, this, Guarded([this] { BtnFertigClick(); }));
+    QObject::connect(edKalibrierung, &QLineEdit::textChanged, this, Guarded([this] { edKalibrierungChange(); }));
+    QObject::connect(Timer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
     FormCreate();
 }
 

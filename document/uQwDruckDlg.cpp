@@ -1,4 +1,5 @@
 #include "uQwDruckDlg.h"
+#include "Application.h"
 
 #include "KvSpinEdit.h"
 #include "MainFormStatusBar.h"
@@ -125,18 +126,18 @@ TQwDruckDlg::TQwDruckDlg(TCreateKey Key, QWidget* Owner)
         };
         edit->installEventFilter(this);
     }
-    QObject::connect(cbDrucker, &QComboBox::activated, this, [this] { cbDruckerChange(); });
-    QObject::connect(BtnEigenschaften, &QPushButton::clicked, this, [this] { BtnEigenschaftenClick(); });
-    QObject::connect(edVon, &QLineEdit::textChanged, this, [this] { edVonChange(); });
-    QObject::connect(edBis, &QLineEdit::textChanged, this, [this] { edBisChange(); });
-    QObject::connect(BtnDruckposition, &QPushButton::clicked, this, [this] { BtnDruckpositionClick(); });
-    QObject::connect(BtnSeitenauswahl, &QPushButton::clicked, this, [this] { BtnSeitenauswahlClick(); });
-    QObject::connect(rbSeitenauswahl, &QRadioButton::clicked, this, [this] { rbSeitenauswahlClick(); });
-    QObject::connect(BtnOK, &QPushButton::clicked, this, [this] {
+    QObject::connect(cbDrucker, &QComboBox::activated, this, Guarded([this] { cbDruckerChange(); }));
+    QObject::connect(BtnEigenschaften, &QPushButton::clicked, this, Guarded([this] { BtnEigenschaftenClick(); }));
+    QObject::connect(edVon, &QLineEdit::textChanged, this, Guarded([this] { edVonChange(); }));
+    QObject::connect(edBis, &QLineEdit::textChanged, this, Guarded([this] { edBisChange(); }));
+    QObject::connect(BtnDruckposition, &QPushButton::clicked, this, Guarded([this] { BtnDruckpositionClick(); }));
+    QObject::connect(BtnSeitenauswahl, &QPushButton::clicked, this, Guarded([this] { BtnSeitenauswahlClick(); }));
+    QObject::connect(rbSeitenauswahl, &QRadioButton::clicked, this, Guarded([this] { rbSeitenauswahlClick(); }));
+    QObject::connect(BtnOK, &QPushButton::clicked, this, Guarded([this] {
         if (FormCloseQuery(this))
             done(QDialog::Accepted);
-    });
-    QObject::connect(BtnAbbrechen, &QPushButton::clicked, this, [this] { done(QDialog::Rejected); });
+    }));
+    QObject::connect(BtnAbbrechen, &QPushButton::clicked, this, Guarded([this] { done(QDialog::Rejected); }));
     FormCreate();
 }
 

@@ -1,4 +1,5 @@
 #include "DlgFilter.h"
+#include "Application.h"
 
 #include "WaitCursor.h"
 #include "uFilterPic.h"
@@ -50,9 +51,9 @@ TDlgFilterBase::TDlgFilterBase(TCreateKey Key, QWidget* Parent) : TLocalizerForm
     FBtnAbbrechen = MakeButton(this, "BtnAbbrechen", "Abbrechen", QRect(405, 385, 95, 25));
     FBtnZuruecksetzen = MakeButton(this, "BtnZuruecksetzen", QString::fromUtf8("Zurücksetzen"),
                                    QRect(505, 385, 95, 25));
-    connect(FBtnOK, &QPushButton::clicked, this, [this] { BtnOKClick(); });
-    connect(FBtnAbbrechen, &QPushButton::clicked, this, [this] { reject(); });
-    connect(FBtnZuruecksetzen, &QPushButton::clicked, this, [this] { BtnZuruecksetzenClick(); });
+    connect(FBtnOK, &QPushButton::clicked, this, Guarded([this] { BtnOKClick(); }));
+    connect(FBtnAbbrechen, &QPushButton::clicked, this, Guarded([this] { reject(); }));
+    connect(FBtnZuruecksetzen, &QPushButton::clicked, this, Guarded([this] { BtnZuruecksetzenClick(); }));
 
     FProgressBar = new QProgressBar(this);
     FProgressBar->setObjectName("ProgressBar1");
@@ -177,7 +178,7 @@ TDlgFilterSWCol::TDlgFilterSWCol(TCreateKey Key, QWidget* Parent) : TDlgFilterBa
     AddSlider("Saettigung", QString::fromUtf8("Sättigung"), smLinear)->SetPosition(-40);
     FBtnSchwarzWeiss = MakeButton(this, "BtnSchwarzWeiss", QString::fromUtf8("Schwarz/Weiß"),
                                   QRect(90, 320, 110, 25));
-    connect(FBtnSchwarzWeiss, &QPushButton::clicked, this, [this] { BtnSchwarzWeissClick(); });
+    connect(FBtnSchwarzWeiss, &QPushButton::clicked, this, Guarded([this] { BtnSchwarzWeissClick(); }));
 }
 
 void TDlgFilterSWCol::ApplyFilter(QImage& Bitmap, const TFilterProgress& Progress)

@@ -1,4 +1,5 @@
 #include "DlgRoteAugen.h"
+#include "Application.h"
 
 #include "Canvas.h"
 #include "SysUtils.h"
@@ -137,7 +138,7 @@ TDlgRoteAugen::TDlgRoteAugen(TCreateKey Key, QWidget* Parent) : TLocalizerForm(K
     modes->addButton(FBtnDrag, 0);
     modes->addButton(FBtnRedEye, 1);
     FBtnDrag->setChecked(true);
-    connect(modes, &QButtonGroup::idClicked, this, [this](int id) { SetMode(id); });
+    connect(modes, &QButtonGroup::idClicked, this, Guarded([this](int id) { SetMode(id); }));
 
     const char* names[3] = {"BtnPinsel1", "BtnPinsel3", "BtnPinsel5"};
     const int sizes[3] = {3, 5, 9};
@@ -147,7 +148,7 @@ TDlgRoteAugen::TDlgRoteAugen(TCreateKey Key, QWidget* Parent) : TLocalizerForm(K
         brushes->addButton(FBtnPinsel[i], sizes[i]);  // the id is the tag: the brush size
     }
     FBtnPinsel[1]->setChecked(true);
-    connect(brushes, &QButtonGroup::idClicked, this, [this](int size) { SetBrushSize(size); });
+    connect(brushes, &QButtonGroup::idClicked, this, Guarded([this](int size) { SetBrushSize(size); }));
 
     FScrollBox = new QScrollArea(this);
     FScrollBox->setObjectName("sb");
@@ -162,11 +163,11 @@ TDlgRoteAugen::TDlgRoteAugen(TCreateKey Key, QWidget* Parent) : TLocalizerForm(K
     FBtnOK->setObjectName("BtnOK");
     FBtnOK->setGeometry(432, 472, 95, 25);
     FBtnOK->setDefault(true);
-    connect(FBtnOK, &QPushButton::clicked, this, [this] { BtnOKClick(); });
+    connect(FBtnOK, &QPushButton::clicked, this, Guarded([this] { BtnOKClick(); }));
     FBtnAbbrechen = new QPushButton("Abbrechen", this);
     FBtnAbbrechen->setObjectName("BtnAbbrechen");
     FBtnAbbrechen->setGeometry(537, 472, 95, 25);
-    connect(FBtnAbbrechen, &QPushButton::clicked, this, [this] { reject(); });
+    connect(FBtnAbbrechen, &QPushButton::clicked, this, Guarded([this] { reject(); }));
 
     FProgressBar = new QProgressBar(this);
     FProgressBar->setObjectName("ProgressBar1");
@@ -176,7 +177,7 @@ TDlgRoteAugen::TDlgRoteAugen(TCreateKey Key, QWidget* Parent) : TLocalizerForm(K
     FTimer1 = new QTimer(this);
     FTimer1->setObjectName("Timer1");
     FTimer1->setInterval(250);
-    connect(FTimer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    connect(FTimer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
     FTimer1->start();
 
     SetBrushSize(5);

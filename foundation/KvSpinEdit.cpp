@@ -1,4 +1,5 @@
 #include "KvSpinEdit.h"
+#include "Application.h"
 
 #include "SysUtils.h"
 
@@ -42,7 +43,7 @@ const QCursor& SpinCursor()
 TKvTimerSpeedButton::TKvTimerSpeedButton(QWidget* Parent) : QAbstractButton(Parent)
 {
     setFocusPolicy(Qt::NoFocus);
-    connect(this, &QAbstractButton::clicked, this, [this] { Click(); });
+    connect(this, &QAbstractButton::clicked, this, Guarded([this] { Click(); }));
 }
 
 void TKvTimerSpeedButton::SetAllowTimer(bool Value)
@@ -80,7 +81,7 @@ void TKvTimerSpeedButton::mousePressEvent(QMouseEvent* e)
         if (!FRepeatTimer) {
             FRepeatTimer = new QTimer(this);
             FRepeatTimer->setTimerType(Qt::PreciseTimer);
-            connect(FRepeatTimer, &QTimer::timeout, this, [this] { TimerExpired(); });
+            connect(FRepeatTimer, &QTimer::timeout, this, Guarded([this] { TimerExpired(); }));
         }
         FRepeatTimer->setInterval(cInitRepeatPause);
         FRepeatTimer->start();
@@ -314,10 +315,10 @@ TKvSpinEdit::TKvSpinEdit(QWidget* Parent) : QLineEdit(Parent)
     FButton->OnUpClick = [this] { UpClick(); };
     FButton->OnDownClick = [this] { DownClick(); };
     setText("0");
-    connect(this, &QLineEdit::textChanged, this, [this] {
+    connect(this, &QLineEdit::textChanged, this, Guarded([this] {
         if (OnChange)
             OnChange();
-    });
+    }));
     SetEditRect();
 }
 

@@ -1,4 +1,5 @@
 #include "QwColorPopupButton.h"
+#include "Application.h"
 
 #include "uQwUtils.h"
 
@@ -334,7 +335,7 @@ TQwColorPopupButton::TQwColorPopupButton(QWidget* Parent) : QWidget(Parent)
     FColorButton = new QToolButton(this);
     FColorButton->setAutoRaise(true);
     FColorButton->setFocusPolicy(Qt::NoFocus);
-    connect(FColorButton, &QToolButton::pressed, this, [this] { SwatchMouseDown(); });
+    connect(FColorButton, &QToolButton::pressed, this, Guarded([this] { SwatchMouseDown(); }));
 
     FArrowButton = new QToolButton(this);
     FArrowButton->setAutoRaise(true);
@@ -342,7 +343,7 @@ TQwColorPopupButton::TQwColorPopupButton(QWidget* Parent) : QWidget(Parent)
     const QImage arrow = ArrowGlyph();
     FArrowButton->setIcon(QIcon(QPixmap::fromImage(arrow)));
     FArrowButton->setIconSize(arrow.size());
-    connect(FArrowButton, &QToolButton::pressed, this, [this] { DropDown(); });
+    connect(FArrowButton, &QToolButton::pressed, this, Guarded([this] { DropDown(); }));
 
     FPopupForm = new TQwColorPopupForm(this);
     setFixedSize(36, 22);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "Dialogs.h"
 #include "SysUtils.h"
 #include "uDebug.h"
 #include "uFontcache.h"
@@ -547,12 +546,16 @@ void TDrawContext::DrawImageGDIPlus(const QImage& Image, float CX, float CY, flo
     Transformation->Push();
     Transformation->Translate(CX, CY);
     Transformation->Rotate(Angle);
-    const TPoint p0 = PageToDevice(-W / 2, -H / 2);
-    const TPoint p1 = PageToDevice(W / 2, -H / 2);
-    const TPoint p2 = PageToDevice(-W / 2, H / 2);
-    Canvas->DrawImageParallelogram(Image, QPointF(p0.X, p0.Y), QPointF(p1.X, p1.Y), QPointF(p2.X, p2.Y),
-                                   QRectF(SrcX, SrcY, SrcW, SrcH));
+    DrawImageOnCanvas(Image, -W / 2, -H / 2, W, H, QRectF(SrcX, SrcY, SrcW, SrcH));
     Transformation->Pop();
+}
+
+void TDrawContext::DrawImageOnCanvas(const QImage& Image, float X, float Y, float W, float H, const QRectF& Src)
+{
+    const TPoint p0 = PageToDevice(X, Y);
+    const TPoint p1 = PageToDevice(X + W, Y);
+    const TPoint p2 = PageToDevice(X, Y + H);
+    Canvas->DrawImageParallelogram(Image, QPointF(p0.X, p0.Y), QPointF(p1.X, p1.Y), QPointF(p2.X, p2.Y), Src);
 }
 
 void TDrawContext::DrawBitmapData(const BitmapData& Data, float X, float Y, float W, float H,
@@ -617,14 +620,18 @@ void TDrawContext::DrawBitmapData(const BitmapData& Data, float X, float Y, floa
     }
 }
 
-void TDrawContext::DrawImageAlpha(const BitmapData&, float, float, float, float, int32_t, int32_t,
-                                  int32_t, int32_t)
+void TDrawContext::DrawImageAlpha(const BitmapData& Data, float X, float Y, float W, float H, int32_t SrcX,
+                                  int32_t SrcY, int32_t SrcW, int32_t SrcH)
 {
-    throw Exception("TDrawContext.DrawImageAlpha ist nicht implementiert");
+    // Here through the canvas, which blends by the alpha channel itself.
+    if (!Data.Scan0 || Data.Stride < Data.Width * 4 ||
+        !SourceInside(Data.Width, Data.Height, SrcX, SrcY, SrcW, SrcH))
+        return;
+    const QImage view(Data.Scan0, Data.Width, Data.Height, Data.Stride, QImage::Format_ARGB32);
+    DrawImageOnCanvas(view, X, Y, W, H, QRectF(SrcX, SrcY, SrcW, SrcH));
 }
 
 void TDrawContext::DrawShadowRect(float, float, float, float, float, float)
 {
-    ShowMessage(QStringLiteral("DrawShadowRect(cxDest, cyDest, wDest, hDest, angle, BlurWidth: single) "
-                               "in TDrawContext noch nicht implementiert"));
+    // Soft shadows need pixel access: only the bitmap draw context paints them.
 }

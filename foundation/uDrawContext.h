@@ -108,6 +108,7 @@ public:
                                 int32_t SrcX, int32_t SrcY, int32_t SrcW, int32_t SrcH);
     virtual void DrawImageAlpha(const BitmapData& Data, float X, float Y, float W, float H,
                                 int32_t SrcX, int32_t SrcY, int32_t SrcW, int32_t SrcH);
+    // The base draws no shadow; the bitmap draw context paints it.
     virtual void DrawShadowRect(float cxDest, float cyDest, float wDest, float hDest, float angle,
                                 float BlurWidth);
 
@@ -128,6 +129,8 @@ protected:
 
 private:
     void PrepareMeasureFont();
+    // Src of Image onto the page rectangle (X, Y, W, H) under the transformation.
+    void DrawImageOnCanvas(const QImage& Image, float X, float Y, float W, float H, const QRectF& Src);
     void RenderOrthogonal(const BitmapData& Src, const TRect& Area, float X, float Y, float W,
                           float H, float ScaleW, float ScaleH, const TRect& SrcRect,
                           uint32_t Fill);

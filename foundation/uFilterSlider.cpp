@@ -1,4 +1,5 @@
 #include "uFilterSlider.h"
+#include "Application.h"
 
 #include "SysUtils.h"
 
@@ -14,13 +15,13 @@ TFilterSlider::TFilterSlider(QWidget* Parent) : QWidget(Parent)
 {
     FEdit = new QLineEdit(this);
     FEdit->installEventFilter(this);
-    connect(FEdit, &QLineEdit::textChanged, this, [this] { EditChanged(); });
-    connect(FEdit, &QLineEdit::editingFinished, this, [this] { UpdateEditText(); });
+    connect(FEdit, &QLineEdit::textChanged, this, Guarded([this] { EditChanged(); }));
+    connect(FEdit, &QLineEdit::editingFinished, this, Guarded([this] { UpdateEditText(); }));
     FTimer = new QTimer(this);
     FTimer->setSingleShot(false);
     FTimer->setInterval(0);
     FTimer->setTimerType(Qt::PreciseTimer);
-    connect(FTimer, &QTimer::timeout, this, [this] { FireChange(); });
+    connect(FTimer, &QTimer::timeout, this, Guarded([this] { FireChange(); }));
     setFocusPolicy(Qt::StrongFocus);
     resize(300, 40);
     UpdateEditText();

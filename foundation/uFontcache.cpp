@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "AnsiString.h"
+#include "Application.h"
 #include "SysUtils.h"
 
 TFontCache FontCache;
@@ -40,6 +41,7 @@ float TFontInfo::CharWidth(uint8_t Ch, float Size) const
 
 TFontInfo& TFontCache::GetFontInfo(const TFont& Font)
 {
+    static const TStaticCleanup cleanup([] { FontCache.List.clear(); });
     for (auto& info : List)
         if (info->Font.Name() == Font.Name() && info->Font.Style() == Font.Style())
             return *info;

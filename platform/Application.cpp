@@ -4,7 +4,49 @@
 #include <QMessageBox>
 #include <QWidget>
 
+#include <mutex>
+#include <vector>
+
+namespace {
+
+struct TStaticCleanups {
+    std::mutex Lock;
+    std::vector<std::function<void()>> List;
+};
+
+TStaticCleanups& StaticCleanups()
+{
+    static TStaticCleanups cleanups;
+    return cleanups;
+}
+
+}  // namespace
+
+void AddStaticCleanup(std::function<void()> Cleanup)
+{
+    TStaticCleanups& c = StaticCleanups();
+    const std::lock_guard<std::mutex> guard(c.Lock);
+    c.List.push_back(std::move(Cleanup));
+}
+
+void RunStaticCleanups()
+{
+    std::vector<std::function<void()>> list;
+    {
+        TStaticCleanups& c = StaticCleanups();
+        const std::lock_guard<std::mutex> guard(c.Lock);
+        list = c.List;
+    }
+    for (auto it = list.rbegin(); it != list.rend(); ++it)
+        HandleExceptions(*it);
+}
+
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+TApplication::~TApplication()
+{
+    RunStaticCleanups();
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {
@@ -49,4 +91,23 @@ void HandleExceptions(const std::function<void()>& f)
         else
             qWarning("%s", e.what());
     }
+}
+
+void TPaintGuard::Run(QObject* Context, const std::function<void()>& Paint)
+{
+    std::exception_ptr error;
+    try {
+        Paint();
+        FReported.reset();
+        return;
+    } catch (const EAbort&) {
+        return;
+    } catch (const std::exception& e) {
+        if (FReported == e.what())
+            return;
+        FReported = e.what();
+        error = std::current_exception();
+    }
+    QMetaObject::invokeMethod(
+        Context, [error] { HandleExceptions([&] { std::rethrow_exception(error); }); }, Qt::QueuedConnection);
 }

@@ -2,7 +2,12 @@
 // The application object: it keeps exceptions from crossing the event loop
 // and shows their message as the class library's handler did.
 #include <QApplication>
+#include <concepts>
 #include <functional>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
 
 class Exception;
 
@@ -10,6 +15,8 @@ class TApplication : public QApplication {
     Q_OBJECT
 public:
     TApplication(int& argc, char** argv);
+    // Runs the static cleanups while Qt still lives.
+    ~TApplication() override;
     bool notify(QObject* receiver, QEvent* event) override;
 
     // Shows the message of an exception in a message box (EAbort is silent).
@@ -21,5 +28,56 @@ public:
     QString Title;
 };
 
+// Static objects that hold Qt resources (fonts, cursors, icons, pictures, the
+// printer device) would be destroyed after the application object, when Qt can
+// no longer free them. Each registers a function that empties it; the
+// application object runs them, newest first, as it is destroyed. An object
+// used again afterwards simply fills up anew.
+void AddStaticCleanup(std::function<void()> Cleanup);
+void RunStaticCleanups();
+
+// Registers a cleanup where the static object is made:
+//   static TFoo foo; static const TStaticCleanup cleanup([] { foo.Clear(); });
+class TStaticCleanup {
+public:
+    explicit TStaticCleanup(std::function<void()> Cleanup) { AddStaticCleanup(std::move(Cleanup)); }
+};
+
 // Runs f and shows any exception it throws; for code paths outside notify().
 void HandleExceptions(const std::function<void()>& f);
+
+// A slot for QObject::connect that runs its function through HandleExceptions:
+// Qt's signal machinery must never see an exception. It takes the leading
+// signal arguments the function accepts, as a plain lambda slot would.
+template <class F>
+class TGuardedSlot {
+public:
+    explicit TGuardedSlot(F Function) : FFunction(std::move(Function)) {}
+    template <class... Args>
+        requires std::invocable<F&, Args...>
+    void operator()(Args&&... A)
+    {
+        HandleExceptions([&] { std::invoke(FFunction, std::forward<Args>(A)...); });
+    }
+
+private:
+    F FFunction;
+};
+
+template <class F>
+TGuardedSlot<std::decay_t<F>> Guarded(F&& Function)
+{
+    return TGuardedSlot<std::decay_t<F>>(std::forward<F>(Function));
+}
+
+// Runs the drawing of a paint event, keeping what it throws out of the paint:
+// a message box opened there would paint again and fail again. The failure is
+// reported after the event through a queued call, and the same failure is not
+// reported again until a paint succeeds. One guard per painting widget.
+class TPaintGuard {
+public:
+    void Run(QObject* Context, const std::function<void()>& Paint);
+
+private:
+    std::optional<std::string> FReported;  // what failed since the last good paint
+};

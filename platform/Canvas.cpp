@@ -14,6 +14,7 @@
 #include <functional>
 #include <unordered_map>
 
+#include "Application.h"
 #include "SysUtils.h"
 
 // ---- fonts ---------------------------------------------------------------------------
@@ -35,6 +36,7 @@ size_t qHash(const FaceKey& k, size_t seed = 0)
 QRawFont EmFace(const AnsiString& Name, TFontStyles Style)
 {
     static QHash<FaceKey, QRawFont> faces;
+    static const TStaticCleanup cleanup([] { faces.clear(); });
     const FaceKey key{Name, TFontStyles(Style & (fsBold | fsItalic))};
     auto it = faces.find(key);
     if (it != faces.end())
@@ -76,6 +78,7 @@ QRawFont RawFontFor(const AnsiString& Name, TFontStyles Style, double PixelSize)
         size_t operator()(const SizedKey& k) const { return qHash(k.face) ^ std::hash<double>()(k.size); }
     };
     static std::unordered_map<SizedKey, QRawFont, SizedHash> sized;
+    static const TStaticCleanup cleanup([] { sized.clear(); });
     const SizedKey key{FaceKey{Name, TFontStyles(Style & (fsBold | fsItalic))}, PixelSize};
     auto it = sized.find(key);
     if (it != sized.end())

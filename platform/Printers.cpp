@@ -1,5 +1,6 @@
 #include "Printers.h"
 
+#include "Application.h"
 #include "SysUtils.h"
 
 #include <QApplication>
@@ -552,8 +553,17 @@ int TPrinter::LogPixelsX() { return Device().logicalDpiX(); }
 
 int TPrinter::LogPixelsY() { return Device().logicalDpiY(); }
 
+void TPrinter::ReleaseDevice()
+{
+    if (FPrinting)
+        Abort();
+    FDevice.reset();
+    FDeviceDirty = true;
+}
+
 TPrinter& Printer()
 {
     static TPrinter instance;
+    static const TStaticCleanup cleanup([] { instance.ReleaseDevice(); });
     return instance;
 }

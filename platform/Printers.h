@@ -138,6 +138,8 @@ public:
 
     // The printer device with the current settings applied.
     QPrinter& Device();
+    // Aborts a running job and frees the device; the next use makes it anew.
+    void ReleaseDevice();
 
     // The PDF printer writes to this file; when it is empty, BeginDoc asks
     // through AskPdfFileName (a save dialog unless replaced) and raises EAbort

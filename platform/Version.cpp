@@ -11,7 +11,7 @@ namespace {
 
 // CMake leaves an unset version component empty; it counts as 0.
 constexpr uint32_t Part(uint32_t v) { return v; }
-constexpr uint32_t Part() { return 0; }
+[[maybe_unused]] constexpr uint32_t Part() { return 0; }
 
 bool IsRunningProgram(const QString& fileName)
 {

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 LUMI_PACKAGES=(
-  cmake ninja-build g++ pkg-config ccache
+  cmake ninja-build g++ clang pkg-config ccache
   qt6-base-dev qt6-image-formats-plugins libgl-dev
   libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev

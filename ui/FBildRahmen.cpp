@@ -1,4 +1,5 @@
 #include "FBildRahmen.h"
+#include "Application.h"
 
 #include "QwColorPopupButton.h"
 #include "SysUtils.h"
@@ -39,11 +40,11 @@ TBildRahmen::TBildRahmen(TCreateKey Key, QWidget* Parent)
     BtnOK->setObjectName(QStringLiteral("BtnOK"));
     BtnOK->setDefault(true);
     BtnOK->setGeometry(48, 112, 89, 27);
-    connect(BtnOK, &QPushButton::clicked, this, [this] { done(1); });
+    connect(BtnOK, &QPushButton::clicked, this, Guarded([this] { done(1); }));
     BtnAbbrechen = new QPushButton(QStringLiteral("Abbrechen"), this);
     BtnAbbrechen->setObjectName(QStringLiteral("BtnAbbrechen"));
     BtnAbbrechen->setGeometry(152, 112, 89, 27);
-    connect(BtnAbbrechen, &QPushButton::clicked, this, [this] { done(2); });
+    connect(BtnAbbrechen, &QPushButton::clicked, this, Guarded([this] { done(2); }));
 
     // The colour button takes the placeholder's place.
     ColorButton = new TQwColorPopupButton(this);

@@ -1,4 +1,5 @@
 #include "FDateiNeuDlg.h"
+#include "Application.h"
 
 #include "Graphics.h"
 #include "SysUtils.h"
@@ -156,8 +157,8 @@ TDateiNeuDlg::TDateiNeuDlg(TCreateKey Key, QWidget* Parent)
     listPalette.setColor(QPalette::Base, listPalette.color(QPalette::Button));
     lbSteps->setPalette(listPalette);
     lbSteps->installEventFilter(this);
-    connect(lbSteps, &QListWidget::itemSelectionChanged, this, [this] { lbStepsClick(); });
-    connect(lbSteps, &QListWidget::itemDoubleClicked, this, [this] { lbStepsDblClick(); });
+    connect(lbSteps, &QListWidget::itemSelectionChanged, this, Guarded([this] { lbStepsClick(); }));
+    connect(lbSteps, &QListWidget::itemDoubleClicked, this, Guarded([this] { lbStepsDblClick(); }));
 
     imgWizzard = new QLabel(this);
     imgWizzard->setObjectName(QStringLiteral("imgWizzard"));
@@ -178,10 +179,10 @@ TDateiNeuDlg::TDateiNeuDlg(TCreateKey Key, QWidget* Parent)
     BtnWeiter = button("BtnWeiter", QStringLiteral("Weiter >>"), QRect(356, 352, 100, 26));
     BtnWeiter->setDefault(true);
     BtnAbbrechen = button("BtnAbbrechen", QStringLiteral("Abbrechen"), QRect(472, 352, 100, 26));
-    connect(BtnDateiOeffnen, &QPushButton::clicked, this, [this] { BtnDateiOeffnenClick(); });
-    connect(BtnZurueck, &QPushButton::clicked, this, [this] { BtnZurueckClick(); });
-    connect(BtnWeiter, &QPushButton::clicked, this, [this] { BtnWeiterClick(); });
-    connect(BtnAbbrechen, &QPushButton::clicked, this, [this] { done(2); });
+    connect(BtnDateiOeffnen, &QPushButton::clicked, this, Guarded([this] { BtnDateiOeffnenClick(); }));
+    connect(BtnZurueck, &QPushButton::clicked, this, Guarded([this] { BtnZurueckClick(); }));
+    connect(BtnWeiter, &QPushButton::clicked, this, Guarded([this] { BtnWeiterClick(); }));
+    connect(BtnAbbrechen, &QPushButton::clicked, this, Guarded([this] { done(2); }));
 
     if (parentWidget())
         move(parentWidget()->window()->geometry().center() - rect().center());

@@ -1,4 +1,5 @@
 #include "FDlgFeiertagGeburtstag.h"
+#include "Application.h"
 
 #include "MainFormStatusBar.h"
 #include "SysUtils.h"
@@ -124,9 +125,9 @@ TDlgFeiertagGeburtstag::TDlgFeiertagGeburtstag(TCreateKey Key, QWidget* Parent)
     BtnAbbrechen->setObjectName(QStringLiteral("BtnAbbrechen"));
     BtnAbbrechen->setGeometry(401, 449, 85, 25);
 
-    connect(BtnOK, &QPushButton::clicked, this, [this] { BtnOKClick(); });
-    connect(BtnAbbrechen, &QPushButton::clicked, this, [this] { reject(); });
-    connect(BtnFeiertageBerechnen, &QPushButton::clicked, this, [this] { BtnFeiertageBerechnenClick(); });
+    connect(BtnOK, &QPushButton::clicked, this, Guarded([this] { BtnOKClick(); }));
+    connect(BtnAbbrechen, &QPushButton::clicked, this, Guarded([this] { reject(); }));
+    connect(BtnFeiertageBerechnen, &QPushButton::clicked, this, Guarded([this] { BtnFeiertageBerechnenClick(); }));
     FormCreate();
 }
 

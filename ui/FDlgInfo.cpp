@@ -1,4 +1,5 @@
 #include "FDlgInfo.h"
+#include "Application.h"
 
 #include "Dialogs.h"
 #include "ShellExec.h"
@@ -63,7 +64,7 @@ TDlgInfo::TDlgInfo(TCreateKey Key, QWidget* Parent)
     BtnOK = new QPushButton(QStringLiteral("OK"), this);
     BtnOK->setObjectName(QStringLiteral("BtnOK"));
     BtnOK->setDefault(true);
-    connect(BtnOK, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
+    connect(BtnOK, &QPushButton::clicked, this, Guarded([this] { done(QDialog::Accepted); }));
 
     auto* grid = new QGridLayout;
     grid->addWidget(ProductName, 0, 0, 1, 2);

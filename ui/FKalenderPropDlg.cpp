@@ -1,4 +1,5 @@
 #include "FKalenderPropDlg.h"
+#include "Application.h"
 
 #include "FDlgFeiertagGeburtstag.h"
 #include "MainFormStatusBar.h"
@@ -291,7 +292,7 @@ TKalenderPropDlg::TKalenderPropDlg(TCreateKey Key, QWidget* Parent)
             button->SetColorButtonStyle(cbsColor);
             button->SetColorPopupOptions(noColor ? cpDefColor | cpCustColor | cpNoColor | cpMoreColor
                                                  : cpDefColor | cpCustColor | cpMoreColor);
-            button->OnMenuButtonClick = [button](QObject*, int Code) {
+            button->OnMenuButtonClick = [button = button](QObject*, int Code) {
                 if (Code != crMoreColor)
                     return;
                 TColor color = button->Color();
@@ -310,11 +311,11 @@ TKalenderPropDlg::TKalenderPropDlg(TCreateKey Key, QWidget* Parent)
     BtnUebernehmen->setObjectName(QStringLiteral("BtnUebernehmen"));
     BtnOKfuerAlle = new QPushButton(U("OK für alle"), this);
     BtnOKfuerAlle->setObjectName(QStringLiteral("BtnOKfuerAlle"));
-    connect(BtnOK, &QPushButton::clicked, this, [this] { BtnOKClick(); });
-    connect(BtnAbbrechen, &QPushButton::clicked, this, [this] { reject(); });
-    connect(BtnUebernehmen, &QPushButton::clicked, this, [this] { BtnUebernehmenClick(); });
-    connect(BtnOKfuerAlle, &QPushButton::clicked, this, [this] { BtnOKfuerAlleClick(); });
-    connect(BtnFeiertageGeburtstage, &QPushButton::clicked, this, [this] { BtnFeiertageGeburtstageClick(); });
+    connect(BtnOK, &QPushButton::clicked, this, Guarded([this] { BtnOKClick(); }));
+    connect(BtnAbbrechen, &QPushButton::clicked, this, Guarded([this] { reject(); }));
+    connect(BtnUebernehmen, &QPushButton::clicked, this, Guarded([this] { BtnUebernehmenClick(); }));
+    connect(BtnOKfuerAlle, &QPushButton::clicked, this, Guarded([this] { BtnOKfuerAlleClick(); }));
+    connect(BtnFeiertageGeburtstage, &QPushButton::clicked, this, Guarded([this] { BtnFeiertageGeburtstageClick(); }));
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);

@@ -209,9 +209,9 @@ TMaster::TMaster(TCreateKey Key, QWidget* Parent) : TLocalizerForm(Key, Parent, 
     tbMainViewZoom->setValue(100);
     tbMainViewZoom->setFixedSize(100, 20);
     tbMainViewZoom->setToolTip(QStringLiteral("Zoom"));
-    connect(BtnSeiteZurueck, &QToolButton::clicked, this, [this] { BtnSeiteZurueckClick(); });
-    connect(BtnSeiteVor, &QToolButton::clicked, this, [this] { BtnSeiteVorClick(); });
-    connect(tbMainViewZoom, &QSlider::valueChanged, this, [this] { tbMainViewZoomChange(); });
+    connect(BtnSeiteZurueck, &QToolButton::clicked, this, Guarded([this] { BtnSeiteZurueckClick(); }));
+    connect(BtnSeiteVor, &QToolButton::clicked, this, Guarded([this] { BtnSeiteVorClick(); }));
+    connect(tbMainViewZoom, &QSlider::valueChanged, this, Guarded([this] { tbMainViewZoomChange(); }));
     auto* mainLayout = new QVBoxLayout(panMain);
     mainLayout->setContentsMargins(0, 0, 0, 0);
     mainLayout->setSpacing(0);
@@ -296,7 +296,7 @@ void TMaster::CreateMenus()
         a->setParent(Menu);
         if (!Shortcut.isEmpty())
             a->setShortcut(Shortcut);
-        connect(a, &QAction::triggered, this, [Handler] { HandleExceptions(Handler); });
+        connect(a, &QAction::triggered, this, Guarded(Handler));
         return a;
     };
 
@@ -330,10 +330,10 @@ void TMaster::CreateMenus()
                                   QKeySequence(Qt::CTRL | Qt::Key_V), [this] { mnuBearbeitenEinfuegenClick(); });
     mnuBearbeitenDuplizieren = item(mnuBearbeiten, "mnuBearbeitenDuplizieren", QStringLiteral("&Duplizieren"),
                                     QKeySequence(Qt::CTRL | Qt::Key_D), [this] { mnuBearbeitenDuplizierenClick(); });
-    connect(mnuBearbeiten, &QMenu::aboutToShow, this, [this] { mnuBearbeitenClick(); });
+    connect(mnuBearbeiten, &QMenu::aboutToShow, this, Guarded([this] { mnuBearbeitenClick(); }));
     // Outside the open menu the shortcut stays live, so undo with nothing to
     // undo still beeps.
-    connect(mnuBearbeiten, &QMenu::aboutToHide, this, [this] { mnuRueckgaengig->setEnabled(true); });
+    connect(mnuBearbeiten, &QMenu::aboutToHide, this, Guarded([this] { mnuRueckgaengig->setEnabled(true); }));
 
     mnuSprache = menu("mnuSprache", QStringLiteral("&Sprache"));
     SpracheGroup = new QActionGroup(mnuSprache);
@@ -345,7 +345,7 @@ void TMaster::CreateMenus()
         a->setCheckable(true);
         a->setData(Index);
         SpracheGroup->addAction(a);
-        connect(a, &QAction::triggered, this, [this, a] { mnuSpracheClick(a); });
+        connect(a, &QAction::triggered, this, Guarded([this, a] { mnuSpracheClick(a); }));
         return a;
     };
     mnuSpracheDeutsch = language("mnuSpracheDeutsch", QStringLiteral("Deutsch"), 0);
@@ -354,7 +354,7 @@ void TMaster::CreateMenus()
     mnuSpracheItalienisch = language("mnuSpracheItalienisch", QStringLiteral("Italiano"), 3);
     mnuSpracheSpanisch = language("mnuSpracheSpanisch", QString::fromUtf8("Español"), 4);
     mnuSpracheHollaendisch = language("mnuSpracheHollaendisch", QStringLiteral("Nederlands"), 9);
-    connect(mnuSprache, &QMenu::aboutToShow, this, [this] { mnuSpracheClick(mnuSprache); });
+    connect(mnuSprache, &QMenu::aboutToShow, this, Guarded([this] { mnuSpracheClick(mnuSprache); }));
 
     mnuFenster = menu("mnuFenster", QString::fromUtf8("&Fenstergröße"));
     N800x6001 = item(mnuFenster, "N800x6001", QStringLiteral("800 x 600"), QKeySequence(),
@@ -391,7 +391,7 @@ void TMaster::CreateToolbar()
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         b->setAutoRaise(true);
         b->setFixedSize(ToolButtonWidth, ToolButtonHeight);
-        connect(b, &QToolButton::clicked, this, [Handler] { HandleExceptions(Handler); });
+        connect(b, &QToolButton::clicked, this, Guarded(Handler));
         return b;
     };
     BtnAlbumNeu = button("BtnAlbumNeu", "TB_NEU", QStringLiteral("Neu"), QStringLiteral("Neues Album anlegen"),
@@ -474,7 +474,7 @@ void TMaster::FormCreate()
 
     Localizer().SetSupportedLanguages(0x217);
     FIdleConnection = connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
-                              this, [this] { AppIdle(); });
+                              this, Guarded([this] { AppIdle(); }));
     Localizer().ChooseStartLanguage();
     // Neither a stored language nor an offered one of the user's: the
     // designed German stays, and its file names the framework's buttons and keys.
@@ -550,10 +550,10 @@ void TMaster::BuildLeftLists()
         l->addWidget(list);
     }
     for (TQwListview* list : std::initializer_list<TQwListview*>{ThumbnailsBilder, PageTemplateList, ColorList})
-        connect(list, &QAbstractItemView::pressed, this, [this, list] {
+        connect(list, &QAbstractItemView::pressed, this, Guarded([this, list] {
             if (QApplication::mouseButtons() & Qt::LeftButton)
                 HandleExceptions([&] { LeftListMouseDown(list, list->viewport()->mapFromGlobal(QCursor::pos())); });
-        });
+        }));
 
     // The picture tree starts in the folder of the last session, else in the
     // personal documents folder (also when that folder has gone since).

@@ -1,4 +1,5 @@
 #include "FSFormKalender.h"
+#include "Application.h"
 
 #include "FDlgFeiertagGeburtstag.h"
 #include "FKalenderPropDlg.h"
@@ -41,10 +42,10 @@ TSFormKalender::TSFormKalender(TCreateKey Key, QWidget* Parent) : TSubForm(Key, 
     BtnFeiertageGeburtstage = new QPushButton(QStringLiteral("Feiertage und Geburtstage"), this);
     BtnFeiertageGeburtstage->setObjectName(QStringLiteral("BtnFeiertageGeburtstage"));
 
-    connect(BtnPlus, &QPushButton::clicked, this, [this] { BtnPlusClick(); });
-    connect(BtnMinus, &QPushButton::clicked, this, [this] { BtnMinusClick(); });
-    connect(BtnBearbeiten, &QPushButton::clicked, this, [this] { BtnBearbeitenClick(); });
-    connect(BtnFeiertageGeburtstage, &QPushButton::clicked, this, [this] { BtnFeiertageGeburtstageClick(); });
+    connect(BtnPlus, &QPushButton::clicked, this, Guarded([this] { BtnPlusClick(); }));
+    connect(BtnMinus, &QPushButton::clicked, this, Guarded([this] { BtnMinusClick(); }));
+    connect(BtnBearbeiten, &QPushButton::clicked, this, Guarded([this] { BtnBearbeitenClick(); }));
+    connect(BtnFeiertageGeburtstage, &QPushButton::clicked, this, Guarded([this] { BtnFeiertageGeburtstageClick(); }));
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(Label1, 0, 0);

@@ -1,4 +1,5 @@
 #include "SFormBild.h"
+#include "Application.h"
 
 #include "PaintBox.h"
 #include "SysUtils.h"
@@ -128,7 +129,7 @@ TSFormBild::TSFormBild(TCreateKey Key, QWidget* Parent) : TSubForm(Key, Parent)
     auto item = [this](const char* Name, const QString& Caption, void (TSFormBild::*Handler)()) {
         QAction* a = pmBildFilter->addAction(Caption);
         a->setObjectName(QString::fromLatin1(Name));
-        connect(a, &QAction::triggered, this, [this, Handler] { (this->*Handler)(); });
+        connect(a, &QAction::triggered, this, Guarded([this, Handler] { (this->*Handler)(); }));
         return a;
     };
     mnuHKIG = item("mnuHKIG", QString::fromUtf8("Helligkeit, Kontrast, Intensität, Gamma..."),
@@ -137,9 +138,9 @@ TSFormBild::TSFormBild(TCreateKey Key, QWidget* Parent) : TSubForm(Key, Parent)
     mnuSWCol = item("mnuSWCol", QString::fromUtf8("Schwarz-Weiß, Kolorieren..."), &TSFormBild::mnuSWColClick);
     mnuRedEye = item("mnuRedEye", QStringLiteral("Rote Augen entfernen..."), &TSFormBild::mnuRedEyeClick);
 
-    connect(BtnBildDrehenRechts, &QToolButton::clicked, this, [this] { BtnBildDrehenRechtsClick(); });
-    connect(BtnBildDrehenLinks, &QToolButton::clicked, this, [this] { BtnBildDrehenLinksClick(); });
-    connect(BtnBildFilter, &QToolButton::clicked, this, [this] { BtnBildFilterClick(); });
+    connect(BtnBildDrehenRechts, &QToolButton::clicked, this, Guarded([this] { BtnBildDrehenRechtsClick(); }));
+    connect(BtnBildDrehenLinks, &QToolButton::clicked, this, Guarded([this] { BtnBildDrehenLinksClick(); }));
+    connect(BtnBildFilter, &QToolButton::clicked, this, Guarded([this] { BtnBildFilterClick(); }));
 
     // FormCreate
     ZoomTrackbar->setMaximum(400);
@@ -149,7 +150,7 @@ TSFormBild::TSFormBild(TCreateKey Key, QWidget* Parent) : TSubForm(Key, Parent)
     ZoomTrackbar->setTickPosition(QSlider::NoTicks);
     ZoomTrackbar->setFocusPolicy(Qt::NoFocus);
     ZoomTrackbar->installEventFilter(this);
-    connect(ZoomTrackbar, &QSlider::valueChanged, this, [this] { ZoomTrackbarChange(); });
+    connect(ZoomTrackbar, &QSlider::valueChanged, this, Guarded([this] { ZoomTrackbarChange(); }));
     lbldpi->clear();
     ArrangeControls();
     UpdateControls();
@@ -325,13 +326,8 @@ void TSFormBild::BtnBildFilterClick()
 
 void TSFormBild::RunFilter(bool (TFBPictureElement::*Dialog)())
 {
-    if (!FElement)
-        return;
-    GetUndoManager().AddBildFilter(FElement);
-    if ((FElement->*Dialog)())
+    if (FElement && GetUndoManager().AddBildFilter(FElement, [this, Dialog] { return (FElement->*Dialog)(); }))
         Changed();
-    else
-        GetUndoManager().DropLast();
 }
 
 void TSFormBild::mnuHKIGClick()

@@ -1,4 +1,5 @@
 #include "SFormFarbFlaeche.h"
+#include "Application.h"
 
 #include "PaintBox.h"
 #include "uFotobuchDocument.h"
@@ -49,7 +50,7 @@ TSFormFarbFlaeche::TSFormFarbFlaeche(TCreateKey Key, QWidget* Parent) : TSubForm
     BtnFarbeAendern = new QPushButton(QString::fromUtf8("Farbe ändern"), this);
     BtnFarbeAendern->setObjectName(QStringLiteral("BtnFarbeAendern"));
     BtnFarbeAendern->setGeometry(176, 8, 110, 25);
-    connect(BtnFarbeAendern, &QPushButton::clicked, this, [this] { BtnFarbeAendernClick(); });
+    connect(BtnFarbeAendern, &QPushButton::clicked, this, Guarded([this] { BtnFarbeAendernClick(); }));
     UpdateLabels();
 }
 

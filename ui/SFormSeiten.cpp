@@ -1,4 +1,5 @@
 #include "SFormSeiten.h"
+#include "Application.h"
 
 #include "DragDropFormats.h"
 #include "DropSource.h"
@@ -58,7 +59,10 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent* e) override { owner_->pbPaint(e->rect()); }
+    void paintEvent(QPaintEvent* e) override
+    {
+        paintGuard_.Run(this, [&] { owner_->pbPaint(e->rect()); });
+    }
     void mousePressEvent(QMouseEvent* e) override
     {
         const QPoint p = e->position().toPoint();
@@ -77,6 +81,7 @@ protected:
 
 private:
     TSFormSeiten* owner_;
+    TPaintGuard paintGuard_;
 };
 
 }  // namespace
@@ -101,7 +106,7 @@ TSFormSeiten::TSFormSeiten(TCreateKey Key, QWidget* Parent)
     sb->setWidget(pb);
     sb->installEventFilter(this);
     sb->viewport()->installEventFilter(this);
-    connect(sb->horizontalScrollBar(), &QScrollBar::valueChanged, pb, [this] { pb->update(); });
+    connect(sb->horizontalScrollBar(), &QScrollBar::valueChanged, pb, Guarded([this] { pb->update(); }));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(sb);
@@ -146,9 +151,9 @@ TSFormSeiten::TSFormSeiten(TCreateKey Key, QWidget* Parent)
     mnuSeiteNachAktuellerEinfuegen = pmSeiten->addAction(QString());
     pmSeiten->addSeparator();
     mnuSeiteloeschen = pmSeiten->addAction(QString());
-    connect(mnuSeiteVorAktuellerEinfuegen, &QAction::triggered, this, [this] { mnuSeiteVorAktuellerEinfuegenClick(); });
-    connect(mnuSeiteNachAktuellerEinfuegen, &QAction::triggered, this, [this] { mnuSeiteNachAktuellerEinfuegenClick(); });
-    connect(mnuSeiteloeschen, &QAction::triggered, this, [this] { mnuSeiteloeschenClick(); });
+    connect(mnuSeiteVorAktuellerEinfuegen, &QAction::triggered, this, Guarded([this] { mnuSeiteVorAktuellerEinfuegenClick(); }));
+    connect(mnuSeiteNachAktuellerEinfuegen, &QAction::triggered, this, Guarded([this] { mnuSeiteNachAktuellerEinfuegenClick(); }));
+    connect(mnuSeiteloeschen, &QAction::triggered, this, Guarded([this] { mnuSeiteloeschenClick(); }));
 
     // The overview's two cursors: a picture or a screen can be dragged.
     RegisterScreenCursor(crOverviewPicture, QCursor(Qt::OpenHandCursor));

@@ -1,4 +1,5 @@
 #include "WVLTBComboBox.h"
+#include "Application.h"
 
 #include "Graphics.h"
 #include "uSubForm.h"
@@ -83,11 +84,11 @@ TWVLTBComboBox::TWVLTBComboBox(QWidget* Parent) : QComboBox(Parent)
     setFrame(false);
     ApplyEnabledColors();
     AdjustHeight();
-    connect(this, &QComboBox::currentIndexChanged, this, [this] { SetStateBits(0, stPressed); });
-    connect(this, &QComboBox::activated, this, [this] {
+    connect(this, &QComboBox::currentIndexChanged, this, Guarded([this] { SetStateBits(0, stPressed); }));
+    connect(this, &QComboBox::activated, this, Guarded([this] {
         if (OnChange)
             OnChange(this);
-    });
+    }));
 }
 
 void TWVLTBComboBox::AdjustHeight()
@@ -273,8 +274,8 @@ TWVLTBFontComboBox::TWVLTBFontComboBox(QWidget* Parent) : TWVLTBComboBox(Parent)
     FontWindow = new TWVLTBFontWindow(this);
     FontWindow->hide();
     SetItems();
-    connect(this, &QComboBox::highlighted, this, [this](int Index) { PreviewItem(Index); });
-    connect(qGuiApp, &QGuiApplication::fontDatabaseChanged, this, [this] { FontsChanged(); });
+    connect(this, &QComboBox::highlighted, this, Guarded([this](int Index) { PreviewItem(Index); }));
+    connect(qGuiApp, &QGuiApplication::fontDatabaseChanged, this, Guarded([this] { FontsChanged(); }));
 }
 
 TWVLTBFontComboBox::~TWVLTBFontComboBox() = default;

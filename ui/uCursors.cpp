@@ -1,4 +1,5 @@
 #include "uCursors.h"
+#include "Application.h"
 
 #include <QPixmap>
 #include <map>
@@ -13,6 +14,7 @@ struct TCursorTable {
 TCursorTable& Table()
 {
     static TCursorTable table;
+    static const TStaticCleanup cleanup([] { table = TCursorTable(); });
     return table;
 }
 

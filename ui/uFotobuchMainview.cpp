@@ -420,7 +420,14 @@ void TFBMainView::Paint()
     FDC->ClipStack.clear();
     const QRegion clip(rect);
     canvas.SelectClipRegion(&clip);
-    PaintScreen(*FDC);
+    // What was drawn before a failure is shown all the same; the failure goes
+    // on to the window's paint guard afterwards.
+    std::exception_ptr failure;
+    try {
+        PaintScreen(*FDC);
+    } catch (...) {
+        failure = std::current_exception();
+    }
     canvas.SelectClipRegion(nullptr);
 
     // Blending (shadows) leaves partial alpha in the bitmap's pixels; the window
@@ -430,6 +437,8 @@ void TFBMainView::Paint()
     if (TCanvas* window = PaintCanvas())
         if (QPainter* p = window->Painter())
             p->drawImage(rect.topLeft(), opaque, rect);
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void TFBMainView::PaintPageOutline(TDrawContext& DC, TFBPage* Page)
@@ -1279,7 +1288,7 @@ void TFBMainView::CreateContextMenu()
         RegisterLocalizedString(this, QString::fromUtf8(entry.Caption));
     }
     auto on = [this](int Item, std::function<void()> Command) {
-        connect(FMenuItems[size_t(Item)], &QAction::triggered, this, [Command] { HandleExceptions(Command); });
+        connect(FMenuItems[size_t(Item)], &QAction::triggered, this, Guarded(Command));
     };
     on(miTurnLeft, [this] { TurnPicture(2); });
     on(miTurnRight, [this] { TurnPicture(0); });
@@ -1509,24 +1518,17 @@ void TFBMainView::FilterPicture(TPictureFilter Filter)
     TFBPictureElement* pic = FocusedPicture();
     if (!pic || !pic->HasPicture())
         return;
-    GetUndoManager().AddBildFilter(pic);
-    bool ok = false;
-    try {
+    const bool changed = GetUndoManager().AddBildFilter(pic, [pic, Filter] {
         switch (Filter) {
-        case pfHKIG: ok = pic->ShowHKIGDlg(); break;
-        case pfHSL: ok = pic->ShowHSLDlg(); break;
-        case pfSWCol: ok = pic->ShowSWColDlg(); break;
-        case pfRedEye: ok = pic->ShowRedEyeDlg(); break;
+        case pfHKIG: return pic->ShowHKIGDlg();
+        case pfHSL: return pic->ShowHSLDlg();
+        case pfSWCol: return pic->ShowSWColDlg();
+        case pfRedEye: return pic->ShowRedEyeDlg();
         }
-    } catch (...) {
-        GetUndoManager().DropLast();
-        throw;
-    }
-    if (!ok) {
-        GetUndoManager().DropLast();
-        return;
-    }
-    ElementDone(pic);
+        return false;
+    });
+    if (changed)
+        ElementDone(pic);
 }
 
 void TFBMainView::ChangeAreaColor()

@@ -20,9 +20,9 @@ TPaintWindow::TPaintWindow(QWidget* Parent)
     for (QScrollBar* bar : {FHorz, FVert}) {
         bar->hide();
         bar->setRange(0, 0);
-        connect(bar, &QScrollBar::actionTriggered, this, [this, bar](int Action) {
+        connect(bar, &QScrollBar::actionTriggered, this, Guarded([this, bar](int Action) {
             ScrollAction(bar, bar == FHorz ? FBarX : FBarY, Action);
-        });
+        }));
     }
     FCorner->hide();
 }
@@ -216,7 +216,7 @@ void TPaintWindow::paintEvent(QPaintEvent* Event)
             w->UpdateRect = PaintWindowWholePlane;
         }
     } endPaint{this};
-    HandleExceptions([this] { Paint(); });
+    FPaintGuard.Run(this, [this] { Paint(); });
 }
 
 void TPaintWindow::resizeEvent(QResizeEvent*)

@@ -4,6 +4,7 @@
 // virtual extent, the page is the client extent and the position runs from 0
 // to maximum - page; lines move 10 pixels and page clicks 50. Every update
 // of the bars centres the view.
+#include "Application.h"
 #include "Canvas.h"
 #include "Object.h"
 #include "Types.h"
@@ -95,6 +96,7 @@ private:
     bool FResizePending = false;
     std::unique_ptr<TCanvas> FPaintCanvas;
     QRegion FInvalid;  // invalidated and not yet painted
+    TPaintGuard FPaintGuard;
 };
 
 // The whole plane: the update rectangle outside a paint.

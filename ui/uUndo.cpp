@@ -42,9 +42,14 @@ void TUndoManager::AddBildEinfuegen(TFBPictureElement* Element)
     Push(std::make_unique<TUndoBildEinfuegen>(Element));
 }
 
-void TUndoManager::AddBildFilter(TFBPictureElement* Element)
+bool TUndoManager::AddBildFilter(TFBPictureElement* Element, const std::function<bool()>& Filter)
 {
-    Push(std::make_unique<TUndoBildFilter>(Element));
+    auto item = std::make_unique<TUndoBildFilter>(Element);
+    SaveUIState(*item);
+    if (!Filter())
+        return false;
+    FItems.push_back(std::move(item));
+    return true;
 }
 
 void TUndoManager::AddBildLoeschen(TFBPictureElement* Element)

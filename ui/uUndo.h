@@ -8,6 +8,7 @@
 #include "Object.h"
 #include "uDataFile.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -54,7 +55,10 @@ public:
     void AddBildAustauschen(TFBPictureElement* Source, TFBPictureElement* Dest);
     void AddBildDrehen(TFBPictureElement* Element);
     void AddBildEinfuegen(TFBPictureElement* Element);
-    void AddBildFilter(TFBPictureElement* Element);
+    // Runs Filter (a filter dialog on the element's picture) and records the
+    // item only when it answers that the picture changed; what Filter throws
+    // passes on with nothing recorded.
+    bool AddBildFilter(TFBPictureElement* Element, const std::function<bool()>& Filter);
     void AddBildLoeschen(TFBPictureElement* Element);
     void AddBildRahmen(TFBPictureElement* Element);
     // With Merge, a zoom or pan step on the picture of the newest zoom-and-pan

@@ -1,4 +1,5 @@
 #include "DropSource.h"
+#include "Application.h"
 
 #include "DragDropFormats.h"
 #include "DragDropMime.h"
@@ -152,7 +153,7 @@ TDragResult TCustomDropSource::Execute()
         drag->setHotSpot(QPoint(ImageHotSpotX, ImageHotSpotY));
     }
     QObject::connect(drag, &QDrag::actionChanged, this,
-                     [this](Qt::DropAction action) { GiveFeedback(DropEffectOf(action)); });
+                     Guarded([this](Qt::DropAction action) { GiveFeedback(DropEffectOf(action)); }));
 
     SetInShellDragLoop(true);
     Qt::DropAction action = Qt::IgnoreAction;

@@ -1,4 +1,5 @@
 #include "DropTarget.h"
+#include "Application.h"
 
 #include "DragDropFormats.h"
 #include "DragDropMime.h"
@@ -100,7 +101,7 @@ TCustomDropTarget::TCustomDropTarget(QObject* AOwner) : TDragDropComponent(AOwne
     ScrollTimer = new QTimer(this);
     ScrollTimer->setSingleShot(true);
     ScrollTimer->setTimerType(Qt::PreciseTimer);
-    QObject::connect(ScrollTimer, &QTimer::timeout, this, [this] { AutoScrollTick(); });
+    QObject::connect(ScrollTimer, &QTimer::timeout, this, Guarded([this] { AutoScrollTick(); }));
 }
 
 TCustomDropTarget::~TCustomDropTarget()
@@ -134,7 +135,7 @@ void TCustomDropTarget::Register(QWidget* control)
 
     QWidget* client = ClientWidget(control);
     Registration r{control->acceptDrops(), client->acceptDrops(), {}};
-    r.Destroyed = QObject::connect(control, &QObject::destroyed, this, [this, control] { Forget(control); });
+    r.Destroyed = QObject::connect(control, &QObject::destroyed, this, Guarded([this, control] { Forget(control); }));
     registrations_[control] = r;
     control->installEventFilter(this);
     control->setAcceptDrops(true);

@@ -1,4 +1,5 @@
 #include "SsNamespace.h"
+#include "Application.h"
 
 
 #include <QDir>
@@ -504,12 +505,19 @@ HRESULT TSsFolderDropTarget::Drop(const QMimeData* data, int32_t keyState, int32
 TSsSystemImageList& TSsSystemImageList::Instance()
 {
     static TSsSystemImageList list;
+    static const TStaticCleanup cleanup([] {
+        list.icons_.clear();
+        list.keys_.clear();
+        list.provider_.reset();
+    });
     return list;
 }
 
 int TSsSystemImageList::IndexOf(const QString& path, bool isDir, bool isRoot, bool isDesktop, bool open)
 {
-    static const QFileIconProvider provider;
+    if (!provider_)
+        provider_ = std::make_unique<QFileIconProvider>();
+    const QFileIconProvider& provider = *provider_;
     QString key;
     QIcon icon;
     if (isDesktop) {

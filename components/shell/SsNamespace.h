@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+class QFileIconProvider;
 class QMimeData;
 
 // Attributes of namespace entries.
@@ -167,6 +168,7 @@ public:
 private:
     std::vector<QIcon> icons_;
     QHash<QString, int> keys_;
+    std::unique_ptr<QFileIconProvider> provider_;
 };
 constexpr int SsSmallIconSize = 16;
 constexpr int SsLargeIconSize = 32;

@@ -1,4 +1,5 @@
 #include "SsShellListView.h"
+#include "Application.h"
 
 #include "SsDataObject.h"
 #include "SsShellTreeView.h"
@@ -193,25 +194,25 @@ TSsCustomShellListView::TSsCustomShellListView(QWidget* parent)
     reportView_->setUniformRowHeights(true);
     reportView_->header()->setSectionsClickable(true);
     reportView_->header()->setSortIndicatorShown(false);
-    connect(reportView_->header(), &QHeaderView::sectionClicked, this, [this](int c) { ColumnClick(c); });
+    connect(reportView_->header(), &QHeaderView::sectionClicked, this, Guarded([this](int c) { ColumnClick(c); }));
     for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(listView_), static_cast<QAbstractItemView*>(reportView_)}) {
         v->setSelectionMode(QAbstractItemView::ExtendedSelection);
         v->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
         v->setDragDropMode(QAbstractItemView::DragDrop);
         stack_->addWidget(v);
-        connect(v, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& i) { RowDoubleClicked(i.row()); });
-        connect(v, &QAbstractItemView::clicked, this, [this](const QModelIndex&) {
+        connect(v, &QAbstractItemView::doubleClicked, this, Guarded([this](const QModelIndex& i) { RowDoubleClicked(i.row()); }));
+        connect(v, &QAbstractItemView::clicked, this, Guarded([this](const QModelIndex&) {
             RebuildSelection();
             if (OnItemSelected)
                 DoItemSelected(RowItem(FocusedRow()));
-        });
+        }));
     }
-    connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this, Guarded([this] {
         RebuildSelection();
         const int row = FocusedRow();
         if (row >= 0 && listView_->selectionModel()->isRowSelected(row, QModelIndex()) && OnItemSelected)
             DoItemSelected(RowItem(row));
-    });
+    }));
 
     menu_ = new QMenu(this);
     auto* group = new QActionGroup(menu_);
@@ -221,7 +222,7 @@ TSsCustomShellListView::TSsCustomShellListView(QWidget* parent)
         a->setCheckable(true);
         a->setChecked(style == vsIcon);
         group->addAction(a);
-        connect(a, &QAction::triggered, this, [this, style] { SetViewStyle(TViewStyle(style)); });
+        connect(a, &QAction::triggered, this, Guarded([this, style] { SetViewStyle(TViewStyle(style)); }));
     }
     captions_ << Message(SsscName);
     FillTypeDictionary();

@@ -1,4 +1,5 @@
 #include "SsShellNotification.h"
+#include "Application.h"
 
 #include <QCoreApplication>
 #include <QDirIterator>
@@ -204,7 +205,7 @@ void TSsCustomShellNotification::Register()
             mounts_ = VolumePaths();
             mountsNotifier_ = std::make_unique<QSocketNotifier>(mountsFd_, QSocketNotifier::Exception);
             QObject::connect(mountsNotifier_.get(), &QSocketNotifier::activated, window_.get(),
-                             [this] { ReadMounts(); });
+                             Guarded([this] { ReadMounts(); }));
         }
     } else {
         const QString path = SsIdListToPath(watchList_.get());
@@ -220,7 +221,7 @@ void TSsCustomShellNotification::Register()
         for (const QString& extra : extraFolders_)
             AddWatch(extra);
     notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
-    QObject::connect(notifier_.get(), &QSocketNotifier::activated, window_.get(), [this] { ReadEvents(); });
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, window_.get(), Guarded([this] { ReadEvents(); }));
     registered_ = true;
 }
 

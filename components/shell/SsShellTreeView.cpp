@@ -1,7 +1,9 @@
 #include "SsShellTreeView.h"
+#include "Application.h"
 
 #include "SsDataObject.h"
 #include "SsShellListView.h"
+#include "WaitCursor.h"
 
 #include <QApplication>
 #include <QDrag>
@@ -46,25 +48,25 @@ TSsCustomShellTreeView::TSsCustomShellTreeView(QWidget* parent)
                                                 TSsNotifyEventsSet e) { ShellChangeNotify(s, o, n, e); };
     notification_->SetActive(true);
 
-    connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* n) { NodeExpanding(n); });
-    connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* n) {
+    connect(this, &QTreeWidget::itemExpanded, this, Guarded([this](QTreeWidgetItem* n) { NodeExpanding(n); }));
+    connect(this, &QTreeWidget::currentItemChanged, this, Guarded([this](QTreeWidgetItem* n) {
         if (ChangeDelay > 0)
             changeTimer_.start(ChangeDelay);
         else
             Change(n);
-    });
-    connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* n, int c) { ItemEdited(n, c); });
+    }));
+    connect(this, &QTreeWidget::itemChanged, this, Guarded([this](QTreeWidgetItem* n, int c) { ItemEdited(n, c); }));
     changeTimer_.setSingleShot(true);
-    connect(&changeTimer_, &QTimer::timeout, this, [this] { Change(currentItem()); });
+    connect(&changeTimer_, &QTimer::timeout, this, Guarded([this] { Change(currentItem()); }));
     scrollTimer_.setSingleShot(true);
-    connect(&scrollTimer_, &QTimer::timeout, this, [this] { DragScrollStep(); });
+    connect(&scrollTimer_, &QTimer::timeout, this, Guarded([this] { DragScrollStep(); }));
     expandTimer_.setSingleShot(true);
-    connect(&expandTimer_, &QTimer::timeout, this, [this] {
+    connect(&expandTimer_, &QTimer::timeout, this, Guarded([this] {
         if (dropNode_ && !dropNode_->isExpanded() &&
             (dropNode_->childCount() > 0 ||
              dropNode_->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator))
             dropNode_->setExpanded(true);
-    });
+    }));
     ApplyDropOptions();
 }
 
@@ -589,25 +591,25 @@ void TSsCustomShellTreeView::ItemEdited(QTreeWidgetItem* node, int)
     const QString text = node->text(0);
     if (text == editingText_)
         return;
-    // The node goes away while the editor closes; rename once it has.
+    const TSsShellFolder* edited = FolderOf(node);
+    if (!edited || !edited->AbsoluteList)
+        return;
+    // The node goes away while the editor closes; rename once it has. The folder
+    // is found again by its own id list: a change notice in between may have
+    // given its node or slot to another folder.
+    std::shared_ptr<const TSsIdList> list = SsILClone(edited->AbsoluteList.get());
     QMetaObject::invokeMethod(
         this,
-        [this, index = node->data(0, NodeDataRole).toInt(), text, old = editingText_] {
-            TSsShellFolder* folder = folders_.GetItem(index);
-            QTreeWidgetItem* n = nullptr;
-            ForEachNode([&](QTreeWidgetItem* x) {
-                if (FolderOf(x) == folder)
-                    n = x;
-                return !n;
-            });
-            if (!folder || !n || !folder->CanRename())
+        [this, list, text, old = editingText_] {
+            QTreeWidgetItem* n = FindNodeByPidl(list.get());
+            TSsShellFolder* folder = FolderOf(n);
+            if (!folder || !folder->ParentFolder || !folder->CanRename())
                 return;
-            QApplication::setOverrideCursor(Qt::WaitCursor);
+            const TWaitCursor wait;
             PSsIdList rel = folder->ParentFolder->SetNameOf(*folder->RelativeList, text);
             if (!rel) {
                 const QSignalBlocker quiet(this);
                 n->setText(0, old);
-                QApplication::restoreOverrideCursor();
                 return;
             }
             PSsIdList parentList = SsILClone(folder->AbsoluteList.get());
@@ -616,7 +618,6 @@ void TSsCustomShellTreeView::ItemEdited(QTreeWidgetItem* node, int)
             RefreshNode(n->parent() ? n->parent() : n);
             if (QTreeWidgetItem* again = FindNodeByPidl(renamed.get()))
                 setCurrentItem(again);
-            QApplication::restoreOverrideCursor();
         },
         Qt::QueuedConnection);
 }

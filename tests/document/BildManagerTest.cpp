@@ -389,7 +389,7 @@ TEST(BildManager, FilterDialogsReplaceThePictureOnlyOnOk)
     QTemporaryDir dir;
     Manager m;
     const QString path = SavePicture(dir, "f.png", 60, 40);
-    const int32_t r = m.AddFile(path);
+    int32_t r = m.AddFile(path);
     const QRgb before = m.GetFullBitmap(r)->pixel(50, 30);
 
     struct TRestore {
@@ -426,7 +426,29 @@ TEST(BildManager, FilterDialogsReplaceThePictureOnlyOnOk)
     EXPECT_EQ(shown, QSize(40, 60));                          // the dialog sees it turned
     EXPECT_EQ(m.FindItem(r)->FullBitmap->size(), QSize(60, 40));  // turned back
     EXPECT_EQ(m.FindItem(r)->FileName, "C A " + path);
-    EXPECT_FALSE(m.ShowHSLDlg(12345, 0));
+    int32_t missing = 12345;
+    EXPECT_FALSE(m.ShowHSLDlg(missing, 0));
+}
+
+#include "Application.h"
+#include "Printers.h"
+
+#include <QPrinter>
+
+TEST(BildManager, StaticCleanupsEmptyTheGlobalManagerAndFreeThePrinter)
+{
+    BildManager().Clear();
+    auto picture = std::make_unique<QImage>(8, 8, QImage::Format_RGB32);
+    picture->fill(Qt::red);
+    BildManager().AddBitmap(std::move(picture));
+    ASSERT_EQ(BildManager().Count(), 1);
+    const TDeviceMode mode = Printer().DevMode();
+    Printer().Device();
+    RunStaticCleanups();
+    EXPECT_EQ(BildManager().Count(), 0);
+    // The printer keeps its settings and makes its device again on use.
+    EXPECT_TRUE(Printer().DevMode().ToBytes() == mode.ToBytes());
+    EXPECT_GT(Printer().Device().resolution(), 0);
 }
 
 #include "../common/OrientedJpeg.h"

@@ -88,7 +88,7 @@ TEST(FilterSlider, LinearAndExponentialMappings)
     struct Case {
         float pos;
         double offset;
-    } linear[] = {{-100, 0}, {0, w / 2.0}, {100, w}, {50, 0.75 * w}};
+    } linear[] = {{-100, 0}, {0, w / 2.0}, {100, double(w)}, {50, 0.75 * w}};
     for (const Case& c : linear) {
         f.slider->SetPosition(c.pos);
         EXPECT_EQ(f.slider->ThumbRect(), QRect(t.left() - 3 + int(std::nearbyint(c.offset)), t.top(), 6, t.height()))

@@ -172,7 +172,7 @@ TEST(BildRahmen, OkAndCancelReturnTheirResults)
         std::unique_ptr<TBildRahmen> dlg(TLocalizerForm::create<TBildRahmen>(nullptr));
         dlg->SetColor(0x0000FF);
         dlg->SetWidth(0.7);
-        ShowModalHook = [&](QDialog& D) {
+        ShowModalHook = [button = button](QDialog& D) {
             auto& frame = static_cast<TBildRahmen&>(D);
             (button == 0 ? frame.BtnOK : frame.BtnAbbrechen)->click();
             return D.result();

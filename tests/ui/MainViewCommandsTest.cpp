@@ -211,7 +211,7 @@ TEST(MainViewContextMenu, CancelledFilterLeavesNoUndoItem)
     CommandFixture f(0, 1);
     TFBPictureElement* photo = AddFrame(f.Page(0), 100, 75, 80, 60);
     GivePicture(photo);
-    TFBMainView& v = f.Show();
+    f.Show();
     f.RightClick(f.Px(f.Page(0), 100, 75));
     int notices = 0;
     GetMulticaster().OnContentChanged = [&](TMulticaster*, TObject*, TFBPage*, TFBElement*) { ++notices; };

@@ -1,7 +1,9 @@
 // What the page view paints: backdrop, pages, the focus frame of a picture,
 // the selection frame's handles, text box marks; and a screenshot of a
 // photo-book spread with a selected, turned picture.
+#include "Application.h"
 #include "PageViewFixture.h"
+#include "SysUtils.h"
 #include "uFotobuchMainview.h"
 #include "uRTFDrawer.h"
 #include "uTransformation.h"
@@ -209,4 +211,48 @@ TEST(MainViewPaint, PunchedPagesAndMarkedArea)
     }
     EXPECT_GT(grey, 10);
     EXPECT_GT(white, 10);  // dotted, not solid
+}
+
+namespace {
+// A frame whose drawing fails, as a damaged element's would.
+class TBrokenFrame : public TFBPictureElement {
+public:
+    using TFBPictureElement::TFBPictureElement;
+    void Draw(TDrawContext&, uint8_t) override { throw Exception("frame broken"); }
+};
+}  // namespace
+
+TEST(MainViewPaint, AFailingElementLeavesTheRestDrawnAndIsReportedOnceAfterwards)
+{
+    auto* app = qobject_cast<TApplication*>(QCoreApplication::instance());
+    ASSERT_NE(app, nullptr);
+    const auto saved = app->OnShowException;
+    TFBDocument doc;
+    MakeDocument(doc, 1, 4);
+    GivePicture(PlaceElement<TBrokenFrame>(doc.Pages.GetPage(1)->Pictures, doc.Pages.GetPage(1), 100, 75, 50, 40));
+    TFBMainView view(nullptr, &doc);
+    view.resize(800, 420);
+    QStringList shown;
+    QStringList shownWhilePainting;
+    app->OnShowException = [&](const QString& m) { (view.PaintCanvas() ? shownWhilePainting : shown) << m; };
+    view.show();
+    QCoreApplication::processEvents();
+    view.SetScreen(1);
+    QImage img(view.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int i = 0; i < 2; ++i) {
+        img.fill(Qt::red);
+        view.render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
+    }
+    QCoreApplication::processEvents();
+    app->OnShowException = saved;
+    EXPECT_TRUE(shownWhilePainting.isEmpty());
+    EXPECT_EQ(shown, QStringList({"frame broken."}));
+    // The backdrop and the pages drawn before the failure reach the window.
+    int red = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QColor c(img.pixel(x, y));
+            red += c.red() > c.green() + 30 && c.red() > c.blue() + 30;
+        }
+    EXPECT_EQ(red, 0);
 }

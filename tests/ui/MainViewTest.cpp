@@ -502,14 +502,18 @@ TEST(MainView, ArrowKeysMoveInScreenDirections)
         // On screen the element went the way of the arrow.
         const QPoint after = f.Px(f.Page(0), text->CenterX, text->CenterY);
         const QPoint d = after - before;
-        if (c.Key == Qt::Key_Right)
+        if (c.Key == Qt::Key_Right) {
             EXPECT_GE(d.x(), 2);
-        if (c.Key == Qt::Key_Left)
+        }
+        if (c.Key == Qt::Key_Left) {
             EXPECT_LE(d.x(), -2);
-        if (c.Key == Qt::Key_Up)
+        }
+        if (c.Key == Qt::Key_Up) {
             EXPECT_LE(d.y(), -2);
-        if (c.Key == Qt::Key_Down)
+        }
+        if (c.Key == Qt::Key_Down) {
             EXPECT_GE(d.y(), 2);
+        }
         EXPECT_LE(std::abs(c.Key == Qt::Key_Right || c.Key == Qt::Key_Left ? d.y() : d.x()), 1);
         EXPECT_NEAR(v.Tracker().CenterX, text->CenterX, 1e-4);
         EXPECT_EQ(GetUndoManager().Count(), 1);

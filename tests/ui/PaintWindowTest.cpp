@@ -3,6 +3,9 @@
 // page clicks 50, and every move is clamped to 0 .. maximum - page.
 #include "uPaintWindow.h"
 
+#include "Application.h"
+#include "SysUtils.h"
+
 #include <QCoreApplication>
 #include <QScrollBar>
 #include <gtest/gtest.h>
@@ -145,4 +148,35 @@ TEST(PaintWindow, PaintCallsOnPaintWithTheUpdateRectangle)
     EXPECT_TRUE(canvas);
     EXPECT_EQ(w.W.UpdateRect, PaintWindowWholePlane);
     EXPECT_EQ(w.W.PaintCanvas(), nullptr);
+}
+
+TEST(PaintWindow, AFailedPaintIsReportedOnceAfterThePaint)
+{
+    auto* app = qobject_cast<TApplication*>(QCoreApplication::instance());
+    ASSERT_NE(app, nullptr);
+    const auto saved = app->OnShowException;
+    Window w(300, 200);
+    bool fail = true;
+    w.W.OnPaint = [&](TObject*) {
+        if (fail)
+            throw Exception("page broken");
+    };
+    QStringList shown;
+    QStringList shownWhilePainting;
+    app->OnShowException = [&](const QString& m) { (w.W.PaintCanvas() ? shownWhilePainting : shown) << m; };
+    for (int i = 0; i < 3; ++i) {
+        w.W.repaint();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(shown, QStringList({"page broken."}));
+    EXPECT_EQ(w.W.PaintCanvas(), nullptr);
+    // After a good paint the same failure is news again.
+    fail = false;
+    w.W.repaint();
+    fail = true;
+    w.W.repaint();
+    QCoreApplication::processEvents();
+    app->OnShowException = saved;
+    EXPECT_EQ(shown, QStringList({"page broken.", "page broken."}));
+    EXPECT_TRUE(shownWhilePainting.isEmpty());
 }

@@ -55,8 +55,9 @@ TEST(QwDruckDlg, TranslatedLabelsFitBesideTheirFields)
             EXPECT_EQ(dlg->edVon->geometry(), QRect(110, 46, 44, 23));
             EXPECT_EQ(dlg->edBis->geometry(), QRect(192, 46, 44, 23));
             EXPECT_EQ(dlg->BtnDruckposition->width(), 170);
-            if (textWidth(copies) + 4 <= 70)
+            if (textWidth(copies) + 4 <= 70) {
                 EXPECT_EQ(copies->geometry(), QRect(10, 32, 70, 18));
+            }
         }
     }
 }

@@ -248,6 +248,12 @@ TEST(SFormBild, FilterDialogsRecordOnlyWhenConfirmed)
         }
         EXPECT_EQ(GetUndoManager().Count(), 0) << which;
         EXPECT_TRUE(b.Notices.empty()) << which;
+        // A dialog that fails is reported and leaves no item behind.
+        ShowModalHook = [](QDialog&) -> int { throw Exception("failed"); };
+        item[which]->trigger();
+        ShowModalHook = nullptr;
+        EXPECT_EQ(GetUndoManager().Count(), 0) << which;
+        EXPECT_TRUE(b.Notices.empty()) << which;
         {
             ModalResult ok(QDialog::Accepted);
             item[which]->trigger();

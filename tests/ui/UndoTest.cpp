@@ -89,9 +89,11 @@ TEST(UndoManager, EveryItemKindRestoresTheSavedBytes)
          }},
         {"filter picture", "TUndoBildFilter",
          [&](Book& b) {
-             u.AddBildFilter(b.Pic[0][0]);
-             b.Pic[0][0]->RotatePicture(1);
-             b.Pic[0][0]->SetZoom(1.5f);
+             u.AddBildFilter(b.Pic[0][0], [&] {
+                 b.Pic[0][0]->RotatePicture(1);
+                 b.Pic[0][0]->SetZoom(1.5f);
+                 return true;
+             });
          }},
         {"zoom and pan", "TUndoBildZoomPan",
          [&](Book& b) {
@@ -273,11 +275,15 @@ TEST(UndoManager, EmptyStackAndDropLast)
     EXPECT_FALSE(u.CanUndo());
     u.Undo(b.Doc);
     EXPECT_SAME_DOCUMENT(SavedBytes(b.Doc), before);
-    u.AddBildFilter(b.Pic[0][0]);
+    u.AddSeitenhintergrund(b.Doc.Pages.GetPage(0));
     EXPECT_TRUE(u.CanUndo());
-    u.DropLast();  // a cancelled dialog
+    u.DropLast();
     EXPECT_FALSE(u.CanUndo());
     u.DropLast();
+    // A filter that was cancelled or failed records nothing.
+    EXPECT_FALSE(u.AddBildFilter(b.Pic[0][0], [] { return false; }));
+    EXPECT_THROW(u.AddBildFilter(b.Pic[0][0], []() -> bool { throw Exception("failed"); }), Exception);
+    EXPECT_FALSE(u.CanUndo());
     u.AddSeitenhintergrund(b.Doc.Pages.GetPage(0));
     u.AddSeitenhintergrund(b.Doc.Pages.GetPage(1));
     u.Clear();

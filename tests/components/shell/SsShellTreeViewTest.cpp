@@ -199,6 +199,61 @@ TEST(SsShellTreeView, RenamesInPlace)
     ASSERT_NE(Child(fx.Root(), "Archiv"), nullptr);
 }
 
+namespace {
+// Renames the root's child From to To in the editor; Between runs once the edit
+// is committed and before the queued rename does.
+void RenameWithChangeBetween(TreeFixture& fx, const QString& From, const QString& To,
+                             const std::function<void()>& Between)
+{
+    struct TBetween : QObject {
+        std::function<void()> Run;
+        bool Armed = false;
+        bool eventFilter(QObject*, QEvent* Event) override
+        {
+            if (Armed && Event->type() == QEvent::MetaCall) {
+                Armed = false;
+                Run();
+            }
+            return false;
+        }
+    } between;
+    between.Run = Between;
+    fx.tree.installEventFilter(&between);
+    QObject::connect(&fx.tree, &QTreeWidget::itemChanged, &between, [&] { between.Armed = true; });
+    fx.tree.editItem(Child(fx.Root(), From));
+    auto* editor = fx.tree.findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(To);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(editor, &enter);
+    WaitFor([&] { return !between.Armed && !fx.tree.findChild<QLineEdit*>(); }, 300);
+    QCoreApplication::processEvents();
+    fx.tree.removeEventFilter(&between);
+}
+}  // namespace
+
+TEST(SsShellTreeView, RenameFindsItsFolderAfterAChangeNotice)
+{
+    TreeFixture fx;
+    fx.tree.show();
+    ASSERT_TRUE(WaitFor([&] { return fx.tree.InitialSelectionDone(); }));
+    // The root is read again: its folders get new nodes and slots.
+    RenameWithChangeBetween(fx, "leer", "voll", [&] { fx.tree.RefreshNode(fx.Root()); });
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(fx.Path("voll")); }));
+    EXPECT_FALSE(QFileInfo::exists(fx.Path("leer")));
+    EXPECT_TRUE(QFileInfo(fx.Path("alt")).isDir());
+    EXPECT_TRUE(QFileInfo(fx.Path("Bilder")).isDir());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    // The tree shows another folder now: the old slots name other folders,
+    // none of which may be renamed.
+    RenameWithChangeBetween(fx, "alt", "neu", [&] { fx.tree.SetRootFolder(fx.Path("Bilder")); });
+    EXPECT_EQ(QDir(fx.Path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+              QStringList({"alt", "Bilder", "voll"}));
+    EXPECT_EQ(QDir(fx.Path("Bilder")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).count("neu"), 0);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
 TEST(SsShellTreeView, DropOnNodeCopiesAndHoverExpands)
 {
     TreeFixture fx;

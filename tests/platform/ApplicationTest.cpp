@@ -1,0 +1,60 @@
+#include "Application.h"
+#include "SysUtils.h"
+
+#include <QPushButton>
+#include <QSpinBox>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+TEST(Application, GuardedSlotsReportWhatTheyThrowInsteadOfPassingItToQt)
+{
+    auto* app = qobject_cast<TApplication*>(QCoreApplication::instance());
+    ASSERT_NE(app, nullptr);
+    const auto saved = app->OnShowException;
+    QStringList shown;
+    app->OnShowException = [&](const QString& m) { shown << m; };
+
+    // Both signals run their slots at once, outside any event handler.
+    QPushButton button;
+    QObject::connect(&button, &QPushButton::clicked, &button, Guarded([] { throw EConvertError("bad value"); }));
+    QSpinBox spin;
+    int got = -1;
+    QObject::connect(&spin, &QSpinBox::valueChanged, &spin, Guarded([&](int Value) {
+        got = Value;
+        throw Exception("changed");
+    }));
+    QObject::connect(&spin, &QSpinBox::valueChanged, &spin, Guarded([] { Abort(); }));
+    button.click();
+    spin.setValue(5);
+    app->OnShowException = saved;
+    EXPECT_EQ(shown, QStringList({"bad value.", "changed."}));
+    EXPECT_EQ(got, 5);
+}
+
+namespace {
+std::vector<int> CleanupOrder;
+bool CleanupThrew = false;
+}  // namespace
+
+TEST(Application, StaticCleanupsRunNewestFirstEvenWhenOneFails)
+{
+    auto* app = qobject_cast<TApplication*>(QCoreApplication::instance());
+    ASSERT_NE(app, nullptr);
+    const auto saved = app->OnShowException;
+    QStringList shown;
+    app->OnShowException = [&](const QString& m) { shown << m; };
+    static const TStaticCleanup first([] { CleanupOrder.push_back(1); });
+    static const TStaticCleanup failing([] {
+        if (!CleanupThrew) {
+            CleanupThrew = true;
+            throw Exception("cannot free");
+        }
+    });
+    static const TStaticCleanup last([] { CleanupOrder.push_back(3); });
+    CleanupOrder.clear();
+    RunStaticCleanups();
+    app->OnShowException = saved;
+    EXPECT_EQ(CleanupOrder, (std::vector<int>{3, 1}));
+    EXPECT_EQ(shown, QStringList({"cannot free."}));
+}
