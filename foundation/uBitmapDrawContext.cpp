@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ParallelRows.h"
 #include "SysUtils.h"
 #include "uAlphablend.h"
 
@@ -37,20 +38,40 @@ inline int32_t PullIn(int32_t v, int32_t Lo, int32_t Hi)
     return v;
 }
 
+// Rows of a walk are shared out over the cores from this many pixels on.
+constexpr int32_t cParallelPixels = 65536;
+
+// Calls Row(y, Left, Right) for every row of Rects, the rows of a large
+// rectangle spread over the cores (each row on one thread).
+template <class F>
+void ForEachRow(const std::vector<TRect>& Rects, F Row)
+{
+    for (const TRect& r : Rects) {
+        const int32_t w = r.Width();
+        if (w <= 0 || r.Height() <= 0)
+            continue;
+        ParallelRows(r.Height(), std::max<int32_t>(1, cParallelPixels / w), [&](int First, int Last) {
+            for (int32_t y = r.Top + First; y < r.Top + Last; ++y)
+                Row(y, r.Left, r.Right);
+        });
+    }
+}
+
 // Walks the device pixels of Rects, mapping each back with the truncated 20.12
-// inverse of T (stepped along the row); Visit(x, y, sx, sy, row) per pixel.
+// inverse of T (stepped along the row); Visit(dst, sx, sy) per pixel.
 template <class F>
 void WalkFixed12(const std::vector<TRect>& Rects, const TTransformation& T, QImage& Target, F Visit)
 {
-    const auto& i = T.Inverse12();
-    for (const TRect& r : Rects)
-        for (int32_t y = r.Top; y < r.Bottom; ++y) {
-            auto* row = reinterpret_cast<uint32_t*>(Target.scanLine(y));
-            uint32_t ax = uint32_t(r.Left) * uint32_t(i[0]) + uint32_t(y) * uint32_t(i[1]) + uint32_t(i[2]);
-            uint32_t ay = uint32_t(r.Left) * uint32_t(i[3]) + uint32_t(y) * uint32_t(i[4]) + uint32_t(i[5]);
-            for (int32_t x = r.Left; x < r.Right; ++x, ax += uint32_t(i[0]), ay += uint32_t(i[3]))
-                Visit(row[x], int32_t(ax) >> 12, int32_t(ay) >> 12);
-        }
+    const auto i = T.Inverse12();
+    uint8_t* const bits = Target.bits();
+    const qsizetype stride = Target.bytesPerLine();
+    ForEachRow(Rects, [&](int32_t y, int32_t Left, int32_t Right) {
+        auto* row = reinterpret_cast<uint32_t*>(bits + y * stride);
+        uint32_t ax = uint32_t(Left) * uint32_t(i[0]) + uint32_t(y) * uint32_t(i[1]) + uint32_t(i[2]);
+        uint32_t ay = uint32_t(Left) * uint32_t(i[3]) + uint32_t(y) * uint32_t(i[4]) + uint32_t(i[5]);
+        for (int32_t x = Left; x < Right; ++x, ax += uint32_t(i[0]), ay += uint32_t(i[3]))
+            Visit(row[x], int32_t(ax) >> 12, int32_t(ay) >> 12);
+    });
 }
 
 // Copies opaque, skips transparent and blends the rest.
@@ -61,6 +82,32 @@ inline void PutAlpha(uint32_t& Dst, uint32_t Px)
         Dst = Px;
     else if (a != 0)
         BlendLinePixelAlpha(&Px, &Dst, 1);
+}
+
+// The bilinear sample of SampleBilinear, inlined into the walks.
+inline uint32_t Bilinear(const BitmapData& Data, int32_t FX, int32_t FY)
+{
+    int32_t x = std::clamp(FX >> 16, 0, std::max(Data.Width - 1, 0));
+    int32_t y = std::clamp(FY >> 16, 0, std::max(Data.Height - 1, 0));
+    if (Data.Width == 1 || Data.Height == 1)
+        return Data.Row(y)[x];
+    if (x == Data.Width - 1)
+        --x;
+    if (y == Data.Height - 1)
+        --y;
+    const int32_t wx = 255 - ((FX & 0xFFFF) >> 8);
+    const int32_t wy = 255 - ((FY & 0xFFFF) >> 8);
+    const uint32_t* upper = Data.Row(y) + x;
+    const uint32_t* lower = Data.Row(y + 1) + x;
+    uint32_t result = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        auto ch = [shift](uint32_t p) { return int32_t((p >> shift) & 0xFF); };
+        const int32_t top = ch(upper[1]) + (((ch(upper[0]) - ch(upper[1])) * wx) >> 8);
+        const int32_t bottom = ch(lower[1]) + (((ch(lower[0]) - ch(lower[1])) * wx) >> 8);
+        const int32_t v = std::min(255, bottom + (((top - bottom) * wy) >> 8));
+        result |= uint32_t(std::max(v, 0)) << shift;
+    }
+    return result;
 }
 
 }  // namespace
@@ -137,37 +184,30 @@ void TBitmapDrawContext::DrawImageGDIPlus(const QImage& Image, float CX, float C
     t.Translate(float(-SrcX), float(-SrcY));
     t.UpdateCache();
     const int32_t x1 = SrcX + SrcW, y1 = SrcY + SrcH;
-    WalkFixed12(rects, t, Bitmap.Image(), [&](uint32_t& dst, int32_t sx, int32_t sy) {
-        sx = PullIn(sx, SrcX, x1);
-        sy = PullIn(sy, SrcY, y1);
-        if (sx >= SrcX && sx < x1 && sy >= SrcY && sy < y1)
-            PutAlpha(dst, reinterpret_cast<const uint32_t*>(img.constScanLine(sy))[sx]);
-    });
+    const uint8_t* const bits = img.constBits();
+    const qsizetype stride = img.bytesPerLine();
+    auto pixel = [&](int32_t sx, int32_t sy) {
+        return reinterpret_cast<const uint32_t*>(bits + sy * stride)[sx];
+    };
+    if (Image.hasAlphaChannel())
+        WalkFixed12(rects, t, Bitmap.Image(), [&](uint32_t& dst, int32_t sx, int32_t sy) {
+            sx = PullIn(sx, SrcX, x1);
+            sy = PullIn(sy, SrcY, y1);
+            if (sx >= SrcX && sx < x1 && sy >= SrcY && sy < y1)
+                PutAlpha(dst, pixel(sx, sy));
+        });
+    else  // every pixel opaque: copied
+        WalkFixed12(rects, t, Bitmap.Image(), [&](uint32_t& dst, int32_t sx, int32_t sy) {
+            sx = PullIn(sx, SrcX, x1);
+            sy = PullIn(sy, SrcY, y1);
+            if (sx >= SrcX && sx < x1 && sy >= SrcY && sy < y1)
+                dst = pixel(sx, sy);
+        });
 }
 
 uint32_t SampleBilinear(const BitmapData& Data, int32_t FX, int32_t FY)
 {
-    int32_t x = std::clamp(FX >> 16, 0, std::max(Data.Width - 1, 0));
-    int32_t y = std::clamp(FY >> 16, 0, std::max(Data.Height - 1, 0));
-    if (Data.Width == 1 || Data.Height == 1)
-        return Data.Row(y)[x];
-    if (x == Data.Width - 1)
-        --x;
-    if (y == Data.Height - 1)
-        --y;
-    const int32_t wx = 255 - ((FX & 0xFFFF) >> 8);
-    const int32_t wy = 255 - ((FY & 0xFFFF) >> 8);
-    const uint32_t* upper = Data.Row(y) + x;
-    const uint32_t* lower = Data.Row(y + 1) + x;
-    uint32_t result = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        auto ch = [shift](uint32_t p) { return int32_t((p >> shift) & 0xFF); };
-        const int32_t top = ch(upper[1]) + (((ch(upper[0]) - ch(upper[1])) * wx) >> 8);
-        const int32_t bottom = ch(lower[1]) + (((ch(lower[0]) - ch(lower[1])) * wx) >> 8);
-        const int32_t v = std::min(255, bottom + (((top - bottom) * wy) >> 8));
-        result |= uint32_t(std::max(v, 0)) << shift;
-    }
-    return result;
+    return Bilinear(Data, FX, FY);
 }
 
 void TBitmapDrawContext::DrawImageAlpha(const BitmapData& Data, float X, float Y, float W, float H,
@@ -185,20 +225,23 @@ void TBitmapDrawContext::DrawImageAlpha(const BitmapData& Data, float X, float Y
     t.UpdateCache();
     const int32_t x0 = SrcX * 65536, x1 = (SrcX + SrcW) * 65536;
     const int32_t y0 = SrcY * 65536, y1 = (SrcY + SrcH) * 65536;
+    // The 16.16 inverse of a pixel's top-left corner, (x, y) x 65536, is
+    // exactly x j0 + y j1 + j2 (modulo 2^32): stepped along the row.
+    const auto j = t.Inverse16();
     QImage& target = Bitmap.Image();
-    for (const TRect& rect : WalkRects(r))
-        for (int32_t y = rect.Top; y < rect.Bottom; ++y) {
-            auto* row = reinterpret_cast<uint32_t*>(target.scanLine(y));
-            for (int32_t x = rect.Left; x < rect.Right; ++x) {
-                int32_t fx, fy;
-                // The pixel's top-left corner.
-                t.InverseTransformFixed16(x * 65536, y * 65536, fx, fy);
-                fx = PullIn(fx, x0, x1);
-                fy = PullIn(fy, y0, y1);
-                if (fx >= x0 && fx < x1 && fy >= y0 && fy < y1)
-                    PutAlpha(row[x], SampleBilinear(Data, fx, fy));
-            }
+    uint8_t* const bits = target.bits();
+    const qsizetype stride = target.bytesPerLine();
+    ForEachRow(WalkRects(r), [&](int32_t y, int32_t Left, int32_t Right) {
+        auto* row = reinterpret_cast<uint32_t*>(bits + y * stride);
+        uint32_t ax = uint32_t(Left) * uint32_t(j[0]) + uint32_t(y) * uint32_t(j[1]) + uint32_t(j[2]);
+        uint32_t ay = uint32_t(Left) * uint32_t(j[3]) + uint32_t(y) * uint32_t(j[4]) + uint32_t(j[5]);
+        for (int32_t x = Left; x < Right; ++x, ax += uint32_t(j[0]), ay += uint32_t(j[3])) {
+            const int32_t fx = PullIn(int32_t(ax), x0, x1);
+            const int32_t fy = PullIn(int32_t(ay), y0, y1);
+            if (fx >= x0 && fx < x1 && fy >= y0 && fy < y1)
+                PutAlpha(row[x], Bilinear(Data, fx, fy));
         }
+    });
 }
 
 void TBitmapDrawContext::DrawShadowRect(float cxDest, float cyDest, float wDest, float hDest, float angle,
