@@ -66,11 +66,55 @@ void WalkFixed12(const std::vector<TRect>& Rects, const TTransformation& T, QIma
     uint8_t* const bits = Target.bits();
     const qsizetype stride = Target.bytesPerLine();
     ForEachRow(Rects, [&](int32_t y, int32_t Left, int32_t Right) {
+        // Locals: the stores to the row cannot change them.
+        const uint32_t i0 = uint32_t(i[0]), i3 = uint32_t(i[3]);
         auto* row = reinterpret_cast<uint32_t*>(bits + y * stride);
-        uint32_t ax = uint32_t(Left) * uint32_t(i[0]) + uint32_t(y) * uint32_t(i[1]) + uint32_t(i[2]);
-        uint32_t ay = uint32_t(Left) * uint32_t(i[3]) + uint32_t(y) * uint32_t(i[4]) + uint32_t(i[5]);
-        for (int32_t x = Left; x < Right; ++x, ax += uint32_t(i[0]), ay += uint32_t(i[3]))
+        uint32_t ax = uint32_t(Left) * i0 + uint32_t(y) * uint32_t(i[1]) + uint32_t(i[2]);
+        uint32_t ay = uint32_t(Left) * i3 + uint32_t(y) * uint32_t(i[4]) + uint32_t(i[5]);
+        for (int32_t x = Left; x < Right; ++x, ax += i0, ay += i3)
             Visit(row[x], int32_t(ax) >> 12, int32_t(ay) >> 12);
+    });
+}
+
+// Source pixels for the device pixels of Rects, nearest neighbour through
+// T's truncated 20.12 inverse, as WalkFixed12 with PullIn at the edges of the
+// source rectangle [X0, X1) x [Y0, Y1) of the rows at Bits: Put(dst, src) for
+// each device pixel whose source pixel lies inside. A row that stays on one
+// source row (no turn) reads that row straight.
+template <class FPut>
+void MapNearest(const std::vector<TRect>& Rects, const TTransformation& T, QImage& Target,
+                const uint8_t* Bits, qsizetype Stride, int32_t X0, int32_t Y0, int32_t X1, int32_t Y1,
+                FPut Put)
+{
+    const auto i = T.Inverse12();
+    uint8_t* const bits = Target.bits();
+    const qsizetype stride = Target.bytesPerLine();
+    ForEachRow(Rects, [&](int32_t y, int32_t Left, int32_t Right) {
+        const uint32_t i0 = uint32_t(i[0]), i3 = uint32_t(i[3]);
+        const int32_t x0 = X0, y0 = Y0, x1 = X1, y1 = Y1;
+        const uint8_t* const src = Bits;
+        const qsizetype srcStride = Stride;
+        auto* row = reinterpret_cast<uint32_t*>(bits + y * stride);
+        uint32_t ax = uint32_t(Left) * i0 + uint32_t(y) * uint32_t(i[1]) + uint32_t(i[2]);
+        uint32_t ay = uint32_t(Left) * i3 + uint32_t(y) * uint32_t(i[4]) + uint32_t(i[5]);
+        if (i3 == 0) {
+            const int32_t sy = PullIn(int32_t(ay) >> 12, y0, y1);
+            if (sy < y0 || sy >= y1)
+                return;
+            const auto* line = reinterpret_cast<const uint32_t*>(src + sy * srcStride);
+            for (int32_t x = Left; x < Right; ++x, ax += i0) {
+                const int32_t sx = PullIn(int32_t(ax) >> 12, x0, x1);
+                if (sx >= x0 && sx < x1)
+                    Put(row[x], line[sx]);
+            }
+            return;
+        }
+        for (int32_t x = Left; x < Right; ++x, ax += i0, ay += i3) {
+            const int32_t sx = PullIn(int32_t(ax) >> 12, x0, x1);
+            const int32_t sy = PullIn(int32_t(ay) >> 12, y0, y1);
+            if (sx >= x0 && sx < x1 && sy >= y0 && sy < y1)
+                Put(row[x], reinterpret_cast<const uint32_t*>(src + sy * srcStride)[sx]);
+        }
     });
 }
 
@@ -150,13 +194,8 @@ void TBitmapDrawContext::DrawBitmapData(const BitmapData& Data, float X, float Y
     t.Scale(W / float(SrcW), H / float(SrcH));
     t.Translate(float(-SrcX), float(-SrcY));
     t.UpdateCache();
-    const int32_t x1 = SrcX + SrcW, y1 = SrcY + SrcH;
-    WalkFixed12({r}, t, Bitmap.Image(), [&](uint32_t& dst, int32_t sx, int32_t sy) {
-        sx = PullIn(sx, SrcX, x1);
-        sy = PullIn(sy, SrcY, y1);
-        if (sx >= SrcX && sx < x1 && sy >= SrcY && sy < y1)
-            dst = Data.Row(sy)[sx];
-    });
+    MapNearest({r}, t, Bitmap.Image(), Data.Scan0, Data.Stride, SrcX, SrcY, SrcX + SrcW, SrcY + SrcH,
+               [](uint32_t& Dst, uint32_t Src) { Dst = Src; });
 }
 
 void TBitmapDrawContext::DrawImageGDIPlus(const QImage& Image, float CX, float CY, float W, float H,
@@ -184,25 +223,12 @@ void TBitmapDrawContext::DrawImageGDIPlus(const QImage& Image, float CX, float C
     t.Translate(float(-SrcX), float(-SrcY));
     t.UpdateCache();
     const int32_t x1 = SrcX + SrcW, y1 = SrcY + SrcH;
-    const uint8_t* const bits = img.constBits();
-    const qsizetype stride = img.bytesPerLine();
-    auto pixel = [&](int32_t sx, int32_t sy) {
-        return reinterpret_cast<const uint32_t*>(bits + sy * stride)[sx];
-    };
     if (Image.hasAlphaChannel())
-        WalkFixed12(rects, t, Bitmap.Image(), [&](uint32_t& dst, int32_t sx, int32_t sy) {
-            sx = PullIn(sx, SrcX, x1);
-            sy = PullIn(sy, SrcY, y1);
-            if (sx >= SrcX && sx < x1 && sy >= SrcY && sy < y1)
-                PutAlpha(dst, pixel(sx, sy));
-        });
+        MapNearest(rects, t, Bitmap.Image(), img.constBits(), img.bytesPerLine(), SrcX, SrcY, x1, y1,
+                   [](uint32_t& Dst, uint32_t Src) { PutAlpha(Dst, Src); });
     else  // every pixel opaque: copied
-        WalkFixed12(rects, t, Bitmap.Image(), [&](uint32_t& dst, int32_t sx, int32_t sy) {
-            sx = PullIn(sx, SrcX, x1);
-            sy = PullIn(sy, SrcY, y1);
-            if (sx >= SrcX && sx < x1 && sy >= SrcY && sy < y1)
-                dst = pixel(sx, sy);
-        });
+        MapNearest(rects, t, Bitmap.Image(), img.constBits(), img.bytesPerLine(), SrcX, SrcY, x1, y1,
+                   [](uint32_t& Dst, uint32_t Src) { Dst = Src; });
 }
 
 uint32_t SampleBilinear(const BitmapData& Data, int32_t FX, int32_t FY)
