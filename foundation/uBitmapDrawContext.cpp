@@ -236,6 +236,49 @@ uint32_t SampleBilinear(const BitmapData& Data, int32_t FX, int32_t FY)
     return Bilinear(Data, FX, FY);
 }
 
+namespace {
+
+// The bilinear samples of the source rectangle for the device pixels of
+// Rects: the 16.16 inverse of a pixel's top-left corner, (x, y) x 65536, is
+// exactly x j0 + y j1 + j2 (modulo 2^32), so it is stepped along the row.
+// Put(row of Target at y - OriginY, x - OriginX, sample) for each pixel the
+// source reaches.
+template <class FPut>
+void SampleBilinearRows(const std::vector<TRect>& Rects, const TTransformation& T, const BitmapData& Data,
+                        int32_t SrcX, int32_t SrcY, int32_t SrcW, int32_t SrcH, QImage& Target,
+                        int32_t OriginX, int32_t OriginY, FPut Put)
+{
+    const int32_t x0 = SrcX * 65536, x1 = (SrcX + SrcW) * 65536;
+    const int32_t y0 = SrcY * 65536, y1 = (SrcY + SrcH) * 65536;
+    const auto j = T.Inverse16();
+    uint8_t* const bits = Target.bits();
+    const qsizetype stride = Target.bytesPerLine();
+    ForEachRow(Rects, [&](int32_t y, int32_t Left, int32_t Right) {
+        const uint32_t j0 = uint32_t(j[0]), j3 = uint32_t(j[3]);
+        auto* row = reinterpret_cast<uint32_t*>(bits + (y - OriginY) * stride) - OriginX;
+        uint32_t ax = uint32_t(Left) * j0 + uint32_t(y) * uint32_t(j[1]) + uint32_t(j[2]);
+        uint32_t ay = uint32_t(Left) * j3 + uint32_t(y) * uint32_t(j[4]) + uint32_t(j[5]);
+        for (int32_t x = Left; x < Right; ++x, ax += j0, ay += j3) {
+            const int32_t fx = PullIn(int32_t(ax), x0, x1);
+            const int32_t fy = PullIn(int32_t(ay), y0, y1);
+            if (fx >= x0 && fx < x1 && fy >= y0 && fy < y1)
+                Put(row[x], Bilinear(Data, fx, fy));
+        }
+    });
+}
+
+}  // namespace
+
+void TBitmapDrawContext::AlphaTransformation(TTransformation& T, float X, float Y, float W, float H,
+                                             int32_t SrcX, int32_t SrcY, int32_t SrcW, int32_t SrcH) const
+{
+    T.Assign(*Transformation);
+    T.Translate(X, Y);
+    T.Scale(W / float(SrcW), H / float(SrcH));
+    T.Translate(float(-SrcX), float(-SrcY));
+    T.UpdateCache();
+}
+
 void TBitmapDrawContext::DrawImageAlpha(const BitmapData& Data, float X, float Y, float W, float H,
                                         int32_t SrcX, int32_t SrcY, int32_t SrcW, int32_t SrcH)
 {
@@ -244,29 +287,44 @@ void TBitmapDrawContext::DrawImageAlpha(const BitmapData& Data, float X, float Y
     DeviceBounds = TRect{0, 0, Bitmap.Width(), Bitmap.Height()};
     const TRect r = Clip3(Transformation->TransformBounds(X, Y, X + W, Y + H), DeviceBounds, ClipBounds);
     TTransformation t;
-    t.Assign(*Transformation);
-    t.Translate(X, Y);
-    t.Scale(W / float(SrcW), H / float(SrcH));
-    t.Translate(float(-SrcX), float(-SrcY));
-    t.UpdateCache();
-    const int32_t x0 = SrcX * 65536, x1 = (SrcX + SrcW) * 65536;
-    const int32_t y0 = SrcY * 65536, y1 = (SrcY + SrcH) * 65536;
-    // The 16.16 inverse of a pixel's top-left corner, (x, y) x 65536, is
-    // exactly x j0 + y j1 + j2 (modulo 2^32): stepped along the row.
-    const auto j = t.Inverse16();
+    AlphaTransformation(t, X, Y, W, H, SrcX, SrcY, SrcW, SrcH);
+    SampleBilinearRows(WalkRects(r), t, Data, SrcX, SrcY, SrcW, SrcH, Bitmap.Image(), 0, 0,
+                       [](uint32_t& Dst, uint32_t Sample) { PutAlpha(Dst, Sample); });
+}
+
+QImage TBitmapDrawContext::SampleImageAlpha(const BitmapData& Data, float X, float Y, float W, float H,
+                                            int32_t SrcX, int32_t SrcY, int32_t SrcW, int32_t SrcH,
+                                            const TRect& Area)
+{
+    if (IsRectEmpty(Area) || !SourceInside(Data.Width, Data.Height, SrcX, SrcY, SrcW, SrcH))
+        return QImage();
+    QImage samples(Area.Width(), Area.Height(), QImage::Format_ARGB32);
+    if (samples.isNull())
+        return samples;
+    samples.fill(0);
+    TTransformation t;
+    AlphaTransformation(t, X, Y, W, H, SrcX, SrcY, SrcW, SrcH);
+    SampleBilinearRows({Area}, t, Data, SrcX, SrcY, SrcW, SrcH, samples, Area.Left, Area.Top,
+                       [](uint32_t& Dst, uint32_t Sample) { Dst = Sample; });
+    return samples;
+}
+
+void TBitmapDrawContext::PutSamples(const QImage& Samples, int32_t Left, int32_t Top)
+{
+    if (Samples.format() != QImage::Format_ARGB32 || Bitmap.PixelFormat() != pf32bit)
+        return;
+    DeviceBounds = TRect{0, 0, Bitmap.Width(), Bitmap.Height()};
+    const TRect area{Left, Top, Left + Samples.width(), Top + Samples.height()};
+    const uint8_t* const from = Samples.constBits();
+    const qsizetype fromStride = Samples.bytesPerLine();
     QImage& target = Bitmap.Image();
     uint8_t* const bits = target.bits();
     const qsizetype stride = target.bytesPerLine();
-    ForEachRow(WalkRects(r), [&](int32_t y, int32_t Left, int32_t Right) {
+    ForEachRow(WalkRects(Clip3(area, DeviceBounds, ClipBounds)), [&](int32_t y, int32_t L, int32_t R) {
         auto* row = reinterpret_cast<uint32_t*>(bits + y * stride);
-        uint32_t ax = uint32_t(Left) * uint32_t(j[0]) + uint32_t(y) * uint32_t(j[1]) + uint32_t(j[2]);
-        uint32_t ay = uint32_t(Left) * uint32_t(j[3]) + uint32_t(y) * uint32_t(j[4]) + uint32_t(j[5]);
-        for (int32_t x = Left; x < Right; ++x, ax += uint32_t(j[0]), ay += uint32_t(j[3])) {
-            const int32_t fx = PullIn(int32_t(ax), x0, x1);
-            const int32_t fy = PullIn(int32_t(ay), y0, y1);
-            if (fx >= x0 && fx < x1 && fy >= y0 && fy < y1)
-                PutAlpha(row[x], Bilinear(Data, fx, fy));
-        }
+        const auto* sample = reinterpret_cast<const uint32_t*>(from + (y - Top) * fromStride) - Left;
+        for (int32_t x = L; x < R; ++x)
+            PutAlpha(row[x], sample[x]);
     });
 }
 
