@@ -343,7 +343,7 @@ void TThumbnailListview::Fill()
     ArrangeItems(true);
     setUpdatesEnabled(true);
     viewport()->update();
-    FThread = std::make_unique<TThumbLoadThread>(*FPicList, ThumbSize(), ThumbSize(), this);
+    FThread = std::make_unique<TThumbLoadThread>(*FPicList, ThumbSize(), ThumbSize(), this, ThumbnailWorkers);
 }
 
 TPicData* TThumbnailListview::PicDataOf(const QListWidgetItem* Item) const

@@ -129,6 +129,9 @@ public:
     // Stops the worker and waits for it.
     void StopThread();
 
+    // Workers of each filling (0: one per core).
+    int ThumbnailWorkers = 0;
+
     // The hint of an item: name, size, date and picture size for files.
     QString HintText(int Index) const;
 
