@@ -1,7 +1,5 @@
 #include "SFormSeiten.h"
 
-#include "uFotobuchBildManager.h"
-
 #include "DragDropFormats.h"
 #include "DropSource.h"
 #include "DropTarget.h"
@@ -12,6 +10,7 @@
 #include "uBitmapDrawContext.h"
 #include "uCursors.h"
 #include "uDocDrawer.h"
+#include "uFotobuchBildManager.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchMainview.h"
 #include "uFotobuchPageTemplate.h"
