@@ -192,40 +192,105 @@ TColor ShiftColorHSL(TColor Color, float dH, float dS, float dL)
     return RGB(r, g, b);
 }
 
-// The terms of every pair of largest and smallest component, made once: a
-// picture has far more pixels than there are pairs.
-struct THSLShifter::TPair {
-    double D = 0;
-    TSLTerms Terms;
-};
+namespace {
 
-THSLShifter::THSLShifter(float dH, float dS, float dL)
-    : FdH(dH), FPairs(std::make_unique<TPair[]>(256 * 257 / 2))
+// Four lanes of the same conversions, each lane computed with the same
+// operations in the same order as ShiftPixel, so that the bytes are the same.
+using TV4d = double __attribute__((vector_size(32)));
+using TV4f = float __attribute__((vector_size(16)));
+using TV4i = int32_t __attribute__((vector_size(16)));
+
+// Four pixels; false (and nothing written) when a lane's hue needs more than
+// two turns to come back into 0..1, which ShiftPixel then handles. Only for
+// processors with AVX2 (without, pixel by pixel is faster). Vectors go to the
+// lambdas by reference only: passing a four-double vector by value depends on
+// the instruction set.
+__attribute__((target("avx2")))
+bool ShiftFourPixels(uint8_t* P, float dH, float dS, float dL)
 {
-    for (int mx = 0; mx < 256; ++mx)
-        for (int mn = 0; mn <= mx; ++mn) {
-            TPair& p = FPairs[size_t(mx * (mx + 1) / 2 + mn)];
-            double s, l;
-            SaturationLightnessOf(uint8_t(mx), uint8_t(mn), p.D, s, l);
-            p.Terms = ShiftedSLTerms(s, l, dS, dL);
-        }
+    const auto UnitToBytes = [](const TV4d& V, TV4i& Bytes) {
+        constexpr double cRoundBias = 6755399441055744.0;
+        TV4d x = 255 * V;
+        x = 0.0 < x ? x : TV4d{} + 0.0;        // std::max(0.0, x)
+        x = 255.0 < x ? TV4d{} + 255.0 : x;    // std::min(x, 255.0)
+        Bytes = __builtin_convertvector((x + cRoundBias) - cRoundBias, TV4i);
+    };
+    const auto HueToBytes = [&](const TV4d& m1, const TV4d& m2, const TV4d& Hue, TV4i& Bytes) {
+        TV4d h = Hue < 0 ? Hue + 1 : (Hue > 1 ? Hue - 1 : Hue);
+        const TV4d rising = m1 + (m2 - m1) * 6 * h;
+        const TV4d falling = m1 + (m2 - m1) * (2.0 / 3 - h) * 6;
+        TV4d v = 3 * h < 2 ? falling : m1;
+        v = 2 * h < 1 ? m2 : v;
+        v = 6 * h < 1 ? rising : v;
+        UnitToBytes(v, Bytes);
+    };
+    const auto ClampUnit = [](const TV4f& V) { return V < 0 ? TV4f{} : (V > 1 ? TV4f{} + 1.0f : V); };
+
+    TV4d r, g, b;
+    for (int i = 0; i < 4; ++i) {
+        r[i] = cUnit.v[P[4 * i + 2]];
+        g[i] = cUnit.v[P[4 * i + 1]];
+        b[i] = cUnit.v[P[4 * i]];
+    }
+    const TV4d mx = r > g ? (r > b ? r : b) : (g > b ? g : b);
+    const TV4d mn = r < g ? (r < b ? r : b) : (g < b ? g : b);
+    const auto grey = mx == mn;
+    const TV4d L = (mx + mn) / 2;
+    const TV4d d = mx - mn;
+    const TV4d S = grey ? TV4d{} : d / (L < 0.5 ? mx + mn : 2 - mx - mn);
+    const auto redMax = r == mx;
+    const auto greenMax = ~redMax & (g == mx);
+    const TV4d num = redMax ? g - b : (greenMax ? b - r : r - g);
+    const TV4d q = num / (grey ? TV4d{} + 1 : d);
+    TV4d H = (redMax ? q : (greenMax ? 2 + q : 4 + q)) / 6;
+    H = H < 0 ? H + 1 : H;
+    H = grey ? TV4d{} : H;
+
+    TV4f h = __builtin_convertvector(H + dH, TV4f);
+    // WrapUnit: the two loops of WrapFar, each step at most twice.
+    const auto near = (h >= -2.0f) & (h < 3.0f);
+    for (int i = 0; i < 4; ++i)
+        if (!near[i])
+            return false;
+    h = h < 0.0f ? h + 1.0f : h;
+    h = h < 0.0f ? h + 1.0f : h;
+    h = h >= 1.0f ? h - 1.0f : h;
+    h = h >= 1.0f ? h - 1.0f : h;
+    const TV4d hue = __builtin_convertvector(h, TV4d);
+    const TV4d sat = __builtin_convertvector(ClampUnit(__builtin_convertvector(S + dS, TV4f)), TV4d);
+    const TV4d light = __builtin_convertvector(ClampUnit(__builtin_convertvector(L + dL, TV4f)), TV4d);
+
+    const TV4d m2 = light <= 0.5 ? light * (1 + sat) : light + sat - light * sat;
+    const TV4d m1 = 2 * light - m2;
+    const auto greyOut = sat == 0;
+    TV4i greyBytes, red, green, blue;
+    UnitToBytes(light, greyBytes);
+    HueToBytes(m1, m2, hue + 1.0 / 3, red);
+    HueToBytes(m1, m2, hue, green);
+    HueToBytes(m1, m2, hue - 1.0 / 3, blue);
+    for (int i = 0; i < 4; ++i) {
+        const bool flat = greyOut[i] != 0;
+        P[4 * i + 2] = uint8_t(flat ? greyBytes[i] : red[i]);
+        P[4 * i + 1] = uint8_t(flat ? greyBytes[i] : green[i]);
+        P[4 * i] = uint8_t(flat ? greyBytes[i] : blue[i]);
+    }
+    return true;
 }
 
-THSLShifter::~THSLShifter() = default;
+}  // namespace
+
+THSLShifter::THSLShifter(float dH, float dS, float dL) : FdH(dH), FdS(dS), FdL(dL) {}
 
 void THSLShifter::ApplyRow(uint8_t* Pixels, int Count) const
 {
-    for (int i = 0; i < Count; ++i, Pixels += 4) {
-        const uint8_t r = Pixels[2], g = Pixels[1], b = Pixels[0];
-        const uint8_t mx = std::max({r, g, b});
-        const uint8_t mn = std::min({r, g, b});
-        const TPair& p = FPairs[size_t(mx * (mx + 1) / 2 + mn)];
-        const double h = mx == mn ? 0 : HueOf(r, g, b, mx, p.D);
-        const TColor c = HSLTermsToBytes(WrapUnit(float(h + FdH)), p.Terms);
-        Pixels[2] = GetRValue(c);
-        Pixels[1] = GetGValue(c);
-        Pixels[0] = GetBValue(c);
-    }
+    static const bool fourAtATime = __builtin_cpu_supports("avx2");
+    int i = 0;
+    for (; fourAtATime && i + 4 <= Count; i += 4, Pixels += 16)
+        if (!ShiftFourPixels(Pixels, FdH, FdS, FdL))
+            for (int k = 0; k < 4; ++k)
+                ShiftPixel(Pixels[4 * k + 2], Pixels[4 * k + 1], Pixels[4 * k], FdH, FdS, FdL);
+    for (; i < Count; ++i, Pixels += 4)
+        ShiftPixel(Pixels[2], Pixels[1], Pixels[0], FdH, FdS, FdL);
 }
 
 TRGBHSL::TRGBHSL(TColor Color)

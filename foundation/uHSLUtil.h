@@ -5,7 +5,6 @@
 #include "Object.h"
 
 #include <cstdint>
-#include <memory>
 
 void RGBToHSL(TColor Color, double& H, double& S, double& L);
 TColor HSLToRGB(double H, double S, double L);
@@ -19,20 +18,16 @@ float WrapSingle(float Value, float Min, float Max);
 void AdjustPixelHSL(uint8_t& R, uint8_t& G, uint8_t& B, float dH, float dS, float dL);
 TColor ShiftColorHSL(TColor Color, float dH, float dS, float dL);
 
-// One shift of hue, saturation and lightness for many pixels: AdjustPixelHSL
-// with what depends on saturation and lightness alone worked out in advance.
-// Const, so threads may share it.
+// One shift of hue, saturation and lightness for many pixels: AdjustPixelHSL,
+// four pixels at a time.
 class THSLShifter {
 public:
     THSLShifter(float dH, float dS, float dL);
-    ~THSLShifter();
     // Count pixels of 4 bytes (blue, green, red, alpha; alpha is kept).
     void ApplyRow(uint8_t* Pixels, int Count) const;
 
 private:
-    struct TPair;
-    float FdH;
-    std::unique_ptr<TPair[]> FPairs;
+    float FdH, FdS, FdL;
 };
 
 // A colour held both as bytes and as hue, saturation and lightness.

@@ -341,8 +341,9 @@ TEST(PictureFilter, HSLFilterMatchesThePixelByPixelConversion)
 {
     // 4 M colours: every grey and every pure and mixed hue at the edges of the
     // cube, the rest scattered over the whole cube; large enough to be shared
-    // out over threads.
-    QImage varied(2048, 2048, QImage::Format_ARGB32);
+    // out over threads, and rows whose width is no multiple of four, so that
+    // pixels are also shifted one by one.
+    QImage varied(2047, 2048, QImage::Format_ARGB32);
     uint32_t seed = 12345;
     for (int y = 0; y < varied.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(varied.scanLine(y));
