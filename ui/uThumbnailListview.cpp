@@ -195,7 +195,12 @@ void TThumbLoadThread::Work()
             break;
         if (!data->ShellItem || !data->ShellItem->IsFile || data->ThumbnailDone())
             continue;
-        MakeThumbnail(*data, BoxWidth, BoxHeight, &FStop);
+        try {
+            MakeThumbnail(*data, BoxWidth, BoxHeight, &FStop);
+        } catch (...) {
+            // Out of memory for this picture: shown without thumbnail.
+            data->SetThumbnail(nullptr);
+        }
         if (FStop.load())
             break;
         if (Window)
