@@ -2,7 +2,9 @@
 // of 24 megapixels by the picture list's workers, against vipsthumbnail run
 // on the same folder by xargs on as many processes as there are cores
 // (package libvips-tools; without it the comparison is skipped). Both read the
-// files from the page cache: the folder is read once before.
+// files from the page cache: the folder is read once before. The repetitions
+// of all runs are interleaved at random, so that a change in the machine's
+// load falls on both sides alike.
 #include "BenchSupport.h"
 #include "SsShellController.h"
 #include "uThumbnailListview.h"
@@ -125,4 +127,13 @@ int Summary(const TFastestRunReporter& Runs)
 
 }  // namespace
 
-LUMI_BENCHMARK_MAIN(Summary)
+int main(int argc, char** argv)
+{
+    std::vector<char*> args(argv, argv + argc);
+    char interleave[] = "--benchmark_enable_random_interleaving=true";
+    args.insert(args.begin() + 1, interleave);
+    int count = int(args.size());
+    args.push_back(nullptr);
+    TBenchProgram program(count, args.data());
+    return program.Run(Summary);
+}
