@@ -2,6 +2,7 @@
 
 #include "DlgFilter.h"
 #include "DlgRoteAugen.h"
+#include "ParallelRows.h"
 #include "MainFormStatusBar.h"
 #include "Application.h"
 #include "SysUtils.h"
@@ -509,14 +510,42 @@ QImage* TBildmanager::GetFullBitmap(int32_t RefIndex)
     return it->FullBitmap.get();
 }
 
+namespace {
+
+bool NeedsPreview(const TBildManagerListItem& Item)
+{
+    return !Item.PreviewBitmap || (Item.PreviewFromTemporary && Item.FullBitmap);
+}
+
+}  // namespace
+
 QImage* TBildmanager::GetPreviewBitmap(int32_t RefIndex)
 {
     auto* it = FindItem(RefIndex);
     if (!it)
         return nullptr;
-    if (!it->PreviewBitmap || (it->PreviewFromTemporary && it->FullBitmap))
+    if (NeedsPreview(*it))
         it->MakePreview();
     return it->PreviewBitmap.get();
+}
+
+void TBildmanager::PreparePreviews(const std::vector<int32_t>& RefIndexes)
+{
+    std::vector<TBildManagerListItem*> items;
+    for (int32_t ref : RefIndexes)
+        if (auto* it = FindItem(ref); it && NeedsPreview(*it)
+            && std::find(items.begin(), items.end(), it) == items.end())
+            items.push_back(it);
+    // Each preview is read from its own picture's bytes or bitmap alone.
+    ParallelRows(int(items.size()), 1, [&](int First, int Last) {
+        for (int i = First; i < Last; ++i) {
+            try {
+                items[size_t(i)]->MakePreview();
+            } catch (...) {
+                // Left without preview: drawing makes it again and reports.
+            }
+        }
+    });
 }
 
 void TBildmanager::RotatePicture(int32_t RefIndex, int Direction)

@@ -89,6 +89,9 @@ public:
     int32_t MakePrivate(int32_t RefIndex);
     QImage* GetFullBitmap(int32_t RefIndex);
     QImage* GetPreviewBitmap(int32_t RefIndex);
+    // Makes the previews GetPreviewBitmap would make for these pictures, on
+    // every core; unknown numbers are skipped.
+    void PreparePreviews(const std::vector<int32_t>& RefIndexes);
     int32_t GetNextRefIndex() const;
     // 0 a quarter turn clockwise, 1 a half turn, 2 a quarter turn anticlockwise.
     void RotatePicture(int32_t RefIndex, int Direction);

@@ -1625,10 +1625,7 @@ void TFBTextElement::Draw(TDrawContext& DC, uint8_t)
         TTransformationScope scope(*DC.Transformation);
         DC.Transformation->Translate(CenterX + 0.5f, CenterY + 0.5f);
         DC.Transformation->Rotate(Angle);
-        BitmapData data;
-        TDrawContext::GetBitmapData(*Shadow, data);
-        DC.DrawImageAlpha(data, -ShadowAreaWidth / 2, -ShadowAreaHeight / 2, ShadowAreaWidth,
-                          ShadowAreaHeight, 0, 0, data.Width, data.Height);
+        Shadow->Draw(DC, -ShadowAreaWidth / 2, -ShadowAreaHeight / 2, ShadowAreaWidth, ShadowAreaHeight);
     }
     DC.GetBrush().SetStyle(bsClear);
     {

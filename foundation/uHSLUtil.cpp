@@ -1,7 +1,5 @@
 #include "uHSLUtil.h"
 
-#include "SysUtils.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -18,67 +16,100 @@ struct TUnitTable {
 };
 const TUnitTable cUnit;
 
-}  // namespace
-
-void RGBToHSL(TColor Color, double& H, double& S, double& L)
+// Hue of a colour whose largest and smallest components are Mx and Mn, with
+// D = Mx - Mn > 0; the components are compared as bytes, which orders them
+// as their fractions do.
+inline double HueOf(uint8_t R, uint8_t G, uint8_t B, uint8_t Mx, double D)
 {
-    const double r = cUnit.v[GetRValue(Color)];
-    const double g = cUnit.v[GetGValue(Color)];
-    const double b = cUnit.v[GetBValue(Color)];
-    const double mx = std::max({r, g, b});
-    const double mn = std::min({r, g, b});
-    L = (mx + mn) / 2;
-    if (mx == mn) {
-        H = 0;
-        S = 0;
-        return;
-    }
-    const double d = mx - mn;
-    S = L < 0.5 ? d / (mx + mn) : d / (2 - mx - mn);
-    if (r == mx)
-        H = (g - b) / d;
-    else if (g == mx)
-        H = 2 + (b - r) / d;
+    double h;
+    if (R == Mx)
+        h = (cUnit.v[G] - cUnit.v[B]) / D;
+    else if (G == Mx)
+        h = 2 + (cUnit.v[B] - cUnit.v[R]) / D;
     else
-        H = 4 + (r - g) / d;
-    H = H / 6;
-    if (H < 0)
-        H = H + 1;
+        h = 4 + (cUnit.v[R] - cUnit.v[G]) / D;
+    h = h / 6;
+    if (h < 0)
+        h = h + 1;
+    return h;
 }
 
-static uint8_t UnitToByte(double v)
+// Saturation and lightness of a colour with the largest and smallest
+// components Mx and Mn; D as above (0 for a grey).
+inline void SaturationLightnessOf(uint8_t Mx, uint8_t Mn, double& D, double& S, double& L)
 {
-    return uint8_t(std::clamp<int64_t>(Round(255 * v), 0, 255));
+    const double mx = cUnit.v[Mx];
+    const double mn = cUnit.v[Mn];
+    L = (mx + mn) / 2;
+    D = mx - mn;
+    if (Mx == Mn)
+        S = 0;
+    else
+        S = L < 0.5 ? D / (mx + mn) : D / (2 - mx - mn);
 }
 
-TColor HSLToRGB(double H, double S, double L)
+inline void BytesToHSL(uint8_t R, uint8_t G, uint8_t B, double& H, double& S, double& L)
 {
+    const uint8_t mx = std::max({R, G, B});
+    const uint8_t mn = std::min({R, G, B});
+    double d;
+    SaturationLightnessOf(mx, mn, d, S, L);
+    H = mx == mn ? 0 : HueOf(R, G, B, mx, d);
+}
+
+// 255 v rounded half to even and limited to a byte. Adding and taking away
+// 1.5 x 2^52 rounds to an integer in the default rounding mode (ties to even)
+// without a library call.
+inline uint8_t UnitToByte(double v)
+{
+    constexpr double cRoundBias = 6755399441055744.0;
+    const double x = std::min(std::max(0.0, 255 * v), 255.0);
+    return uint8_t(int((x + cRoundBias) - cRoundBias));
+}
+
+// What the conversion to RGB takes from saturation and lightness alone.
+struct TSLTerms {
+    double m1 = 0, m2 = 0;
+    bool Grey = false;
+    uint8_t GreyByte = 0;
+};
+
+inline TSLTerms SLTermsOf(double S, double L)
+{
+    TSLTerms t;
     if (S == 0) {
-        const uint8_t v = UnitToByte(L);
-        return RGB(v, v, v);
+        t.Grey = true;
+        t.GreyByte = UnitToByte(L);
+        return t;
     }
-    const double m2 = L <= 0.5 ? L * (1 + S) : L + S - L * S;
-    const double m1 = 2 * L - m2;
-    auto HueToRGB = [m1, m2](double h) {
-        if (h < 0)
-            h = h + 1;
-        else if (h > 1)
-            h = h - 1;
-        double v;
-        if (6 * h < 1)
-            v = m1 + (m2 - m1) * 6 * h;
-        else if (2 * h < 1)
-            v = m2;
-        else if (3 * h < 2)
-            v = m1 + (m2 - m1) * (2.0 / 3 - h) * 6;
-        else
-            v = m1;
-        return UnitToByte(v);
-    };
-    return RGB(HueToRGB(H + 1.0 / 3), HueToRGB(H), HueToRGB(H - 1.0 / 3));
+    t.m2 = L <= 0.5 ? L * (1 + S) : L + S - L * S;
+    t.m1 = 2 * L - t.m2;
+    return t;
 }
 
-float ClampSingle(float Value, float Min, float Max)
+// One channel: the piecewise-linear ramp of the hue H (within one turn of
+// 0..1). Every piece is worked out and one taken, so that no branch depends
+// on the pixel.
+inline uint8_t HueToByte(double m1, double m2, double h)
+{
+    h = h < 0 ? h + 1 : h > 1 ? h - 1 : h;
+    const double rising = m1 + (m2 - m1) * 6 * h;
+    const double falling = m1 + (m2 - m1) * (2.0 / 3 - h) * 6;
+    double v = 3 * h < 2 ? falling : m1;
+    v = 2 * h < 1 ? m2 : v;
+    v = 6 * h < 1 ? rising : v;
+    return UnitToByte(v);
+}
+
+inline TColor HSLTermsToBytes(double H, const TSLTerms& T)
+{
+    if (T.Grey)
+        return RGB(T.GreyByte, T.GreyByte, T.GreyByte);
+    return RGB(HueToByte(T.m1, T.m2, H + 1.0 / 3), HueToByte(T.m1, T.m2, H),
+               HueToByte(T.m1, T.m2, H - 1.0 / 3));
+}
+
+inline float Clamp(float Value, float Min, float Max)
 {
     if (Value < Min)
         return Min;
@@ -87,14 +118,14 @@ float ClampSingle(float Value, float Min, float Max)
     return Value;
 }
 
-float WrapSingle(float Value, float Min, float Max)
+// Min <= v < Max by whole periods; far away values step by many periods at
+// once (fmod is exact, so this equals stepping one period at a time).
+float WrapFar(float Value, float Min, float Max)
 {
     const float range = Max - Min;
     if (!(range > 0) || !std::isfinite(Value))
         return Min;
     float v = Value;
-    // Far away, step by many periods at once: fmod is exact, so this equals
-    // stepping one period at a time; the loops below settle the rest.
     if (std::fabs(v - Min) > 64 * range)
         v = Min + float(std::fmod(double(Value) - Min, double(range)));
     while (v < Min)
@@ -104,24 +135,162 @@ float WrapSingle(float Value, float Min, float Max)
     return v;
 }
 
-void AdjustPixelHSL(uint8_t& R, uint8_t& G, uint8_t& B, float dH, float dS, float dL)
+// A hue already in 0..1 stays as it is; anything else goes through WrapFar.
+inline float WrapUnit(float Value)
+{
+    return Value >= 0 && Value < 1 ? Value : WrapFar(Value, 0, 1);
+}
+
+// The shifted saturation and lightness of a colour, as the conversion to RGB
+// takes them.
+inline TSLTerms ShiftedSLTerms(double S, double L, float dS, float dL)
+{
+    return SLTermsOf(Clamp(float(S + dS), 0, 1), Clamp(float(L + dL), 0, 1));
+}
+
+inline void ShiftPixel(uint8_t& R, uint8_t& G, uint8_t& B, float dH, float dS, float dL)
 {
     double h, s, l;
-    RGBToHSL(RGB(R, G, B), h, s, l);
-    const float H = WrapSingle(float(h + dH), 0, 1);
-    const float S = ClampSingle(float(s + dS), 0, 1);
-    const float L = ClampSingle(float(l + dL), 0, 1);
-    const TColor c = HSLToRGB(H, S, L);
+    BytesToHSL(R, G, B, h, s, l);
+    const TColor c = HSLTermsToBytes(WrapUnit(float(h + dH)), ShiftedSLTerms(s, l, dS, dL));
     R = GetRValue(c);
     G = GetGValue(c);
     B = GetBValue(c);
 }
 
+}  // namespace
+
+void RGBToHSL(TColor Color, double& H, double& S, double& L)
+{
+    BytesToHSL(GetRValue(Color), GetGValue(Color), GetBValue(Color), H, S, L);
+}
+
+TColor HSLToRGB(double H, double S, double L)
+{
+    return HSLTermsToBytes(H, SLTermsOf(S, L));
+}
+
+float ClampSingle(float Value, float Min, float Max)
+{
+    return Clamp(Value, Min, Max);
+}
+
+float WrapSingle(float Value, float Min, float Max)
+{
+    return WrapFar(Value, Min, Max);
+}
+
+void AdjustPixelHSL(uint8_t& R, uint8_t& G, uint8_t& B, float dH, float dS, float dL)
+{
+    ShiftPixel(R, G, B, dH, dS, dL);
+}
+
 TColor ShiftColorHSL(TColor Color, float dH, float dS, float dL)
 {
     uint8_t r = GetRValue(Color), g = GetGValue(Color), b = GetBValue(Color);
-    AdjustPixelHSL(r, g, b, dH, dS, dL);
+    ShiftPixel(r, g, b, dH, dS, dL);
     return RGB(r, g, b);
+}
+
+namespace {
+
+// Four lanes of the same conversions, each lane computed with the same
+// operations in the same order as ShiftPixel, so that the bytes are the same.
+using TV4d = double __attribute__((vector_size(32)));
+using TV4f = float __attribute__((vector_size(16)));
+using TV4i = int32_t __attribute__((vector_size(16)));
+
+// Four pixels; false (and nothing written) when a lane's hue needs more than
+// two turns to come back into 0..1, which ShiftPixel then handles. Only for
+// processors with AVX2 (without, pixel by pixel is faster). Vectors go to the
+// lambdas by reference only: passing a four-double vector by value depends on
+// the instruction set.
+__attribute__((target("avx2")))
+bool ShiftFourPixels(uint8_t* P, float dH, float dS, float dL)
+{
+    const auto UnitToBytes = [](const TV4d& V, TV4i& Bytes) {
+        constexpr double cRoundBias = 6755399441055744.0;
+        TV4d x = 255 * V;
+        x = 0.0 < x ? x : TV4d{} + 0.0;        // std::max(0.0, x)
+        x = 255.0 < x ? TV4d{} + 255.0 : x;    // std::min(x, 255.0)
+        Bytes = __builtin_convertvector((x + cRoundBias) - cRoundBias, TV4i);
+    };
+    const auto HueToBytes = [&](const TV4d& m1, const TV4d& m2, const TV4d& Hue, TV4i& Bytes) {
+        TV4d h = Hue < 0 ? Hue + 1 : (Hue > 1 ? Hue - 1 : Hue);
+        const TV4d rising = m1 + (m2 - m1) * 6 * h;
+        const TV4d falling = m1 + (m2 - m1) * (2.0 / 3 - h) * 6;
+        TV4d v = 3 * h < 2 ? falling : m1;
+        v = 2 * h < 1 ? m2 : v;
+        v = 6 * h < 1 ? rising : v;
+        UnitToBytes(v, Bytes);
+    };
+    const auto ClampUnit = [](const TV4f& V) { return V < 0 ? TV4f{} : (V > 1 ? TV4f{} + 1.0f : V); };
+
+    TV4d r, g, b;
+    for (int i = 0; i < 4; ++i) {
+        r[i] = cUnit.v[P[4 * i + 2]];
+        g[i] = cUnit.v[P[4 * i + 1]];
+        b[i] = cUnit.v[P[4 * i]];
+    }
+    const TV4d mx = r > g ? (r > b ? r : b) : (g > b ? g : b);
+    const TV4d mn = r < g ? (r < b ? r : b) : (g < b ? g : b);
+    const auto grey = mx == mn;
+    const TV4d L = (mx + mn) / 2;
+    const TV4d d = mx - mn;
+    const TV4d S = grey ? TV4d{} : d / (L < 0.5 ? mx + mn : 2 - mx - mn);
+    const auto redMax = r == mx;
+    const auto greenMax = ~redMax & (g == mx);
+    const TV4d num = redMax ? g - b : (greenMax ? b - r : r - g);
+    const TV4d q = num / (grey ? TV4d{} + 1 : d);
+    TV4d H = (redMax ? q : (greenMax ? 2 + q : 4 + q)) / 6;
+    H = H < 0 ? H + 1 : H;
+    H = grey ? TV4d{} : H;
+
+    TV4f h = __builtin_convertvector(H + dH, TV4f);
+    // WrapUnit: the two loops of WrapFar, each step at most twice.
+    const auto near = (h >= -2.0f) & (h < 3.0f);
+    for (int i = 0; i < 4; ++i)
+        if (!near[i])
+            return false;
+    h = h < 0.0f ? h + 1.0f : h;
+    h = h < 0.0f ? h + 1.0f : h;
+    h = h >= 1.0f ? h - 1.0f : h;
+    h = h >= 1.0f ? h - 1.0f : h;
+    const TV4d hue = __builtin_convertvector(h, TV4d);
+    const TV4d sat = __builtin_convertvector(ClampUnit(__builtin_convertvector(S + dS, TV4f)), TV4d);
+    const TV4d light = __builtin_convertvector(ClampUnit(__builtin_convertvector(L + dL, TV4f)), TV4d);
+
+    const TV4d m2 = light <= 0.5 ? light * (1 + sat) : light + sat - light * sat;
+    const TV4d m1 = 2 * light - m2;
+    const auto greyOut = sat == 0;
+    TV4i greyBytes, red, green, blue;
+    UnitToBytes(light, greyBytes);
+    HueToBytes(m1, m2, hue + 1.0 / 3, red);
+    HueToBytes(m1, m2, hue, green);
+    HueToBytes(m1, m2, hue - 1.0 / 3, blue);
+    for (int i = 0; i < 4; ++i) {
+        const bool flat = greyOut[i] != 0;
+        P[4 * i + 2] = uint8_t(flat ? greyBytes[i] : red[i]);
+        P[4 * i + 1] = uint8_t(flat ? greyBytes[i] : green[i]);
+        P[4 * i] = uint8_t(flat ? greyBytes[i] : blue[i]);
+    }
+    return true;
+}
+
+}  // namespace
+
+THSLShifter::THSLShifter(float dH, float dS, float dL) : FdH(dH), FdS(dS), FdL(dL) {}
+
+void THSLShifter::ApplyRow(uint8_t* Pixels, int Count) const
+{
+    static const bool fourAtATime = __builtin_cpu_supports("avx2");
+    int i = 0;
+    for (; fourAtATime && i + 4 <= Count; i += 4, Pixels += 16)
+        if (!ShiftFourPixels(Pixels, FdH, FdS, FdL))
+            for (int k = 0; k < 4; ++k)
+                ShiftPixel(Pixels[4 * k + 2], Pixels[4 * k + 1], Pixels[4 * k], FdH, FdS, FdL);
+    for (; i < Count; ++i, Pixels += 4)
+        ShiftPixel(Pixels[2], Pixels[1], Pixels[0], FdH, FdS, FdL);
 }
 
 TRGBHSL::TRGBHSL(TColor Color)

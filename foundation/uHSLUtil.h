@@ -18,6 +18,18 @@ float WrapSingle(float Value, float Min, float Max);
 void AdjustPixelHSL(uint8_t& R, uint8_t& G, uint8_t& B, float dH, float dS, float dL);
 TColor ShiftColorHSL(TColor Color, float dH, float dS, float dL);
 
+// One shift of hue, saturation and lightness for many pixels: AdjustPixelHSL,
+// four pixels at a time.
+class THSLShifter {
+public:
+    THSLShifter(float dH, float dS, float dL);
+    // Count pixels of 4 bytes (blue, green, red, alpha; alpha is kept).
+    void ApplyRow(uint8_t* Pixels, int Count) const;
+
+private:
+    float FdH, FdS, FdL;
+};
+
 // A colour held both as bytes and as hue, saturation and lightness.
 class TRGBHSL : public TObject {
 public:

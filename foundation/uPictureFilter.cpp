@@ -1,10 +1,12 @@
 #include "uPictureFilter.h"
 
+#include "ParallelRows.h"
 #include "SysUtils.h"
 #include "uDebug.h"
 #include "uHSLUtil.h"
 
 #include <QTransform>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -29,17 +31,33 @@ void ReportRow(const TFilterProgress& Progress, int Row, int Height)
         Progress(Height > 1 ? MulDiv(100, Row, Height - 1) : 100);
 }
 
+// Runs a function on every row (its first pixel and its width), rows spread
+// over the cores when the picture is large; progress on the calling thread.
+template <typename F>
+void ForEachRow(BitmapData& Data, const TFilterProgress& Progress, F&& f)
+{
+    const int w = int(Data.Width), h = int(Data.Height);
+    if (w <= 0)
+        return;
+    // A band of rows is worth a thread from about 64 K pixels on.
+    const int minRows = std::max(1, 65536 / w);
+    ParallelRows(
+        h, minRows,
+        [&](int First, int Last) {
+            for (int y = First; y < Last; ++y)
+                f(ScanLine(Data, y), w);
+        },
+        [&](int Done) { ReportRow(Progress, Done - 1, h); });
+}
+
 // Runs a per-pixel function over every row.
 template <typename F>
 void ForEachPixel(BitmapData& Data, const TFilterProgress& Progress, F&& f)
 {
-    const int w = int(Data.Width), h = int(Data.Height);
-    for (int y = 0; y < h; ++y) {
-        uint8_t* p = ScanLine(Data, y);
+    ForEachRow(Data, Progress, [&](uint8_t* p, int w) {
         for (int x = 0; x < w; ++x, p += 4)
             f(p);
-        ReportRow(Progress, y, h);
-    }
+    });
 }
 
 // Locks the whole picture as 32-bit ARGB, runs the data filter, and writes
@@ -124,7 +142,8 @@ void HKIGFilterData(BitmapData& Data, const TFilterProgress& Progress, float Bri
 void HSLFilterData(BitmapData& Data, const TFilterProgress& Progress, float dH, float dS, float dL)
 {
     Check32Bit(Data);
-    ForEachPixel(Data, Progress, [=](uint8_t* p) { AdjustPixelHSL(p[2], p[1], p[0], dH, dS, dL); });
+    const THSLShifter shift(dH, dS, dL);
+    ForEachRow(Data, Progress, [&](uint8_t* p, int w) { shift.ApplyRow(p, w); });
 }
 
 void SWColFilterData(BitmapData& Data, const TFilterProgress& Progress, float Hue,

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "SysUtils.h"
+#include "uBitmapDrawContext.h"
 #include "uBitmapEffects.h"
 
 TShadowBitmap::TShadowBitmap()
@@ -27,6 +28,7 @@ TShadowBitmap::~TShadowBitmap()
 
 void TShadowBitmap::Clear()
 {
+    Samples = QImage();
     ForceBrush = false;
     TCanvas& c = Canvas();
     c.Brush().SetColor(clBlack);
@@ -54,7 +56,38 @@ void TShadowBitmap::ForceColors()
         c.Font().SetColor(g);
 }
 
-void TShadowBitmap::Blur(TColor Color, float Radius) { GaussianBlurToAlpha(*this, Color, Radius); }
+void TShadowBitmap::Blur(TColor Color, float Radius)
+{
+    Samples = QImage();
+    GaussianBlurToAlpha(*this, Color, Radius);
+}
+
+void TShadowBitmap::Draw(TDrawContext& DC, float X, float Y, float W, float H)
+{
+    // Larger than this, the samples are not worth their memory: drawn directly.
+    constexpr int64_t cMaxSamples = 4 << 20;
+    BitmapData data;
+    auto* bitmapDC = dynamic_cast<TBitmapDrawContext*>(&DC);
+    TRect area{};
+    if (bitmapDC)
+        IntersectRect(area, DC.Transformation->TransformBounds(X, Y, X + W, Y + H),
+                      TRect{0, 0, bitmapDC->Bitmap.Width(), bitmapDC->Bitmap.Height()});
+    if (!bitmapDC || int64_t(area.Width()) * area.Height() > cMaxSamples) {
+        TDrawContext::GetBitmapData(*this, data);
+        DC.DrawImageAlpha(data, X, Y, W, H, 0, 0, data.Width, data.Height);
+        return;
+    }
+    const float rect[4] = {X, Y, W, H};
+    if (Samples.isNull() || area != SamplesArea || DC.Transformation->Matrix() != SamplesMatrix
+        || !std::equal(rect, rect + 4, SamplesRect)) {
+        TDrawContext::GetBitmapData(*this, data);
+        Samples = bitmapDC->SampleImageAlpha(data, X, Y, W, H, 0, 0, data.Width, data.Height, area);
+        SamplesArea = area;
+        SamplesMatrix = DC.Transformation->Matrix();
+        std::copy(rect, rect + 4, SamplesRect);
+    }
+    bitmapDC->PutSamples(Samples, area.Left, area.Top);
+}
 
 void TShadowBitmap::PenChanged(TObject* Sender)
 {

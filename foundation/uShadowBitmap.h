@@ -5,6 +5,11 @@
 
 #include "Canvas.h"
 #include "Graphics.h"
+#include "uTransformation.h"
+
+#include <QImage>
+
+class TDrawContext;
 
 class TShadowBitmap : public TBitmap {
 public:
@@ -17,6 +22,13 @@ public:
     // Grey level := (100 - Percent) / 100 * 255.
     void SetTransparency(float Percent);
     void Blur(TColor Color, float Radius);
+
+    // Draws the whole shadow into the page rectangle (X, Y, W, H) as
+    // DC.DrawImageAlpha does. On a bitmap draw context the samples for its
+    // device pixels are made once and kept while the shadow, the rectangle
+    // and the context's transformation and size stay the same; Clear and
+    // Blur (which end and begin every new shadow) drop them.
+    void Draw(TDrawContext& DC, float X, float Y, float W, float H);
 
     uint8_t GrayLevel() const { return Gray; }
     bool ForcePen = true;
@@ -34,4 +46,11 @@ private:
     TNotifyEvent OldPenChange;
     uint8_t Gray = 128;
     bool InHook = false;
+
+    // The kept samples and what they were made for.
+    QImage Samples;
+    TRect SamplesArea{};
+    TMatrix SamplesMatrix{};
+    float SamplesRect[4] = {};
+
 };

@@ -11,6 +11,7 @@
 #include "uBitmapDrawContext.h"
 #include "uCursors.h"
 #include "uDocDrawer.h"
+#include "uFotobuchBildManager.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchMainview.h"
 #include "uFotobuchPageTemplate.h"
@@ -499,6 +500,23 @@ void TSFormSeiten::DrawCell(int Screen)
     p.drawText(caption, Qt::AlignCenter | Qt::TextSingleLine, fromAnsi(FDocument->GetScreenCaption(Screen)));
 }
 
+void TSFormSeiten::PreparePreviews(int Left, int Right)
+{
+    std::vector<int32_t> refs;
+    for (int i = std::max(0, Left / std::max(1, CellWidth)); i < ScreenCount(); ++i) {
+        if (CellRect(i, cpCell).x() > Right)
+            break;
+        for (TFBPage* page : {FDocument->GetLeftPage(i), FDocument->GetRightPage(i)}) {
+            if (!page)
+                continue;
+            for (int k = 0; k < page->Pictures.Count(); ++k)
+                if (auto* e = dynamic_cast<TFBPictureElement*>(page->Pictures.GetItem(k)); e && e->HasPicture())
+                    refs.push_back(e->RefIndex);
+        }
+    }
+    BildManager().PreparePreviews(refs);
+}
+
 void TSFormSeiten::pbPaint(const QRect& Update)
 {
     QPainter p(pb);
@@ -508,6 +526,7 @@ void TSFormSeiten::pbPaint(const QRect& Update)
     LastUsedPage = FDocument->GetLastUsedPageIndex();
     const int left = sb->horizontalScrollBar()->value();
     const int right = left + sb->viewport()->width();
+    PreparePreviews(left, right);
     for (int i = 0; i < ScreenCount(); ++i) {
         const QRect cell = CellRect(i, cpCell);
         if (cell.x() > right)

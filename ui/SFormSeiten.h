@@ -120,6 +120,9 @@ public:
     std::function<void(TFBPage* Page)> OnReleaseFocusOnPage;
 
     // Event handlers (paint box, scroll box, drop target).
+    // Makes the previews of the pictures on the screens whose cells lie
+    // between Left and Right, all at once on every core.
+    void PreparePreviews(int Left, int Right);
     void pbPaint(const QRect& Update);
     void pbMouseDown(Qt::MouseButton Button, int X, int Y);
     void pbMouseMove(int X, int Y);

@@ -9,6 +9,7 @@
 #include "ulocalize.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QHelpEvent>
 #include <QImageReader>
@@ -18,6 +19,9 @@
 #include <QPainter>
 #include <QToolTip>
 #include <qdrawutil.h>
+
+#include <system_error>
+#include <thread>
 
 const char* const sKeinBild = "Kein Bild im ausgewählten Verzeichnis";
 
@@ -94,25 +98,51 @@ void FitSize(int32_t& Width, int32_t& Height, int32_t BoxWidth, int32_t BoxHeigh
 
 // ---- worker ------------------------------------------------------------------------------
 
-TThumbLoadThread::TThumbLoadThread(TPicList& PicList, int BoxWidth, int BoxHeight, QObject* Window)
-    : Window(Window), BoxWidth(BoxWidth), BoxHeight(BoxHeight)
+namespace {
+
+// A file whose reads fail once Stop is set, so that a decoder reading it
+// gives up in the middle of a large picture.
+class TStoppableFile : public QFile {
+public:
+    TStoppableFile(const QString& Path, const std::atomic<bool>* Stop) : QFile(Path), FStop(Stop) {}
+
+protected:
+    qint64 readData(char* Data, qint64 MaxSize) override
+    {
+        if (FStop && FStop->load(std::memory_order_relaxed))
+            return -1;
+        return QFile::readData(Data, MaxSize);
+    }
+
+private:
+    const std::atomic<bool>* FStop;
+};
+
+bool Stopped(const std::atomic<bool>* Stop)
 {
-    FStack.reserve(size_t(PicList.Count()));
-    for (int i = PicList.Count() - 1; i >= 0; --i)
-        FStack.push_back(PicList.Items(i));
+    return Stop && Stop->load(std::memory_order_relaxed);
+}
+
+}  // namespace
+
+TThumbLoadThread::TThumbLoadThread(TPicList& PicList, int BoxWidth, int BoxHeight, QObject* Window,
+                                   int Workers)
+    : Window(Window), BoxWidth(BoxWidth), BoxHeight(BoxHeight),
+      FWorkers(Workers > 0 ? Workers : std::max(1, QThread::idealThreadCount()))
+{
+    FWaiting.reserve(size_t(PicList.Count()));
+    for (int i = PicList.Count() - 1; i >= 0; --i) {
+        TPicData* data = PicList.Items(i);
+        FWaiting.emplace(data, FStack.insert(FStack.end(), data));
+    }
     start();
 }
 
 TThumbLoadThread::~TThumbLoadThread()
 {
+    FStop.store(true);
     requestInterruption();
     wait();
-}
-
-void TThumbLoadThread::Push(TPicData* Data)
-{
-    QMutexLocker lock(&FLock);
-    FStack.push_back(Data);
 }
 
 TPicData* TThumbLoadThread::Pop()
@@ -122,6 +152,7 @@ TPicData* TThumbLoadThread::Pop()
         return nullptr;
     TPicData* data = FStack.back();
     FStack.pop_back();
+    FWaiting.erase(data);
     return data;
 }
 
@@ -133,38 +164,68 @@ int TThumbLoadThread::Count()
 
 void TThumbLoadThread::Prioritize(TPicData* Data)
 {
-    // A finished record would only be skipped again.
-    if (Data && Data->ShellItem && Data->ShellItem->IsFile && !Data->ThumbnailDone())
-        Push(Data);
+    if (!Data || !Data->ShellItem || !Data->ShellItem->IsFile || Data->ThumbnailDone())
+        return;
+    QMutexLocker lock(&FLock);
+    // A record being made or already made is not waiting: nothing to move.
+    const auto it = FWaiting.find(Data);
+    if (it != FWaiting.end())
+        FStack.splice(FStack.end(), FStack, it->second);
 }
 
 void TThumbLoadThread::run()
 {
-    while (!isInterruptionRequested()) {
+    const int helpers = std::min(FWorkers, Count()) - 1;
+    std::vector<std::jthread> others;
+    for (int i = 0; i < helpers; ++i) {
+        try {
+            others.emplace_back([this] { Work(); });
+        } catch (const std::system_error&) {
+            break;  // no more threads: the ones there are do the work
+        }
+    }
+    Work();
+}
+
+void TThumbLoadThread::Work()
+{
+    while (!FStop.load()) {
         TPicData* data = Pop();
         if (!data)
             break;
-        // A prioritised record can be on the stack twice.
         if (!data->ShellItem || !data->ShellItem->IsFile || data->ThumbnailDone())
             continue;
-        MakeThumbnail(*data, BoxWidth, BoxHeight);
-        if (isInterruptionRequested())
+        try {
+            MakeThumbnail(*data, BoxWidth, BoxHeight, &FStop);
+        } catch (...) {
+            // Out of memory for this picture: shown without thumbnail.
+            data->SetThumbnail(nullptr);
+        }
+        if (FStop.load())
             break;
         if (Window)
             QCoreApplication::postEvent(Window, new TThumbnailDoneEvent(data->Index, 0));
     }
 }
 
-void TThumbLoadThread::MakeThumbnail(TPicData& Data, int BoxWidth, int BoxHeight)
+void TThumbLoadThread::MakeThumbnail(TPicData& Data, int BoxWidth, int BoxHeight,
+                                     const std::atomic<bool>* Stop)
 {
     if (Data.ThumbnailDone() || !Data.ShellItem)
         return;
-    QImageReader reader(Data.ShellItem->Path);
+    TStoppableFile file(Data.ShellItem->Path, Stop);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Data.SetThumbnail(nullptr);
+        return;
+    }
+    QImageReader reader(&file);
     // Shown as a camera recorded it: the reader turns the decoded pixels, so
     // sizes are upright and the scaled size is given as stored.
     reader.setAutoTransform(true);
     const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
     const QSize size = turned ? reader.size().transposed() : reader.size();
+    if (Stopped(Stop))
+        return;
     if (!size.isValid() || size.isEmpty()) {
         // Not a picture (or a damaged one): done, without thumbnail, so it is
         // not tried again at every paint.
@@ -185,6 +246,8 @@ void TThumbLoadThread::MakeThumbnail(TPicData& Data, int BoxWidth, int BoxHeight
     if (!smallBox)
         reader.setQuality(100);
     QImage image = reader.read();
+    if (Stopped(Stop))
+        return;  // cut short: neither a thumbnail nor a damaged file
     if (image.isNull()) {
         Data.SetThumbnail(nullptr);
         return;
@@ -290,7 +353,7 @@ void TThumbnailListview::Fill()
     ArrangeItems(true);
     setUpdatesEnabled(true);
     viewport()->update();
-    FThread = std::make_unique<TThumbLoadThread>(*FPicList, ThumbSize(), ThumbSize(), this);
+    FThread = std::make_unique<TThumbLoadThread>(*FPicList, ThumbSize(), ThumbSize(), this, ThumbnailWorkers);
 }
 
 TPicData* TThumbnailListview::PicDataOf(const QListWidgetItem* Item) const

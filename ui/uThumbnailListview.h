@@ -11,7 +11,9 @@
 #include <QStringList>
 #include <QThread>
 #include <atomic>
+#include <list>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class TSsShellItem;
@@ -68,23 +70,30 @@ int32_t PixelFormatOf(QImage::Format Format);
 // is larger than the box in either direction; otherwise unchanged.
 void FitSize(int32_t& Width, int32_t& Height, int32_t BoxWidth, int32_t BoxHeight);
 
+// The thumbnail workers of one filling of the list. The thread object runs
+// one worker itself and helpers beside it, all serving one stack: the record
+// pushed last is made next. Each waiting record is on the stack once;
+// prioritising a waiting record moves it to the top.
 class TThumbLoadThread : public QThread {
 public:
-    // Pushes every record from the last to the first and starts at once.
-    TThumbLoadThread(TPicList& PicList, int BoxWidth, int BoxHeight, QObject* Window);
-    // Tells the worker to stop and waits for it.
+    // Pushes every record from the last to the first and starts at once with
+    // Workers workers (0: one per core).
+    TThumbLoadThread(TPicList& PicList, int BoxWidth, int BoxHeight, QObject* Window, int Workers = 0);
+    // Tells the workers to stop (also inside a decode) and waits for them.
     ~TThumbLoadThread() override;
 
-    // Puts the record first in line (files only).
+    // Puts a waiting record first in line (files only).
     void Prioritize(TPicData* Data);
     // Records still waiting.
     int Count();
 
     // Makes the record's thumbnail when it has none: a scaled read of the
-    // file, fitted into the box.
-    static void MakeThumbnail(TPicData& Data, int BoxWidth, int BoxHeight);
+    // file, fitted into the box. Once Stop is set the file's reads fail, the
+    // decode ends early and the record is left as it was (not done).
+    static void MakeThumbnail(TPicData& Data, int BoxWidth, int BoxHeight,
+                              const std::atomic<bool>* Stop = nullptr);
 
-    // The list that gets the notices; it stops the worker before it goes.
+    // The list that gets the notices; it stops the workers before it goes.
     QObject* const Window;
     const int BoxWidth;
     const int BoxHeight;
@@ -93,11 +102,14 @@ protected:
     void run() override;
 
 private:
-    void Push(TPicData* Data);
+    void Work();
     TPicData* Pop();
 
+    const int FWorkers;
+    std::atomic<bool> FStop{false};
     QMutex FLock;
-    std::vector<TPicData*> FStack;
+    std::list<TPicData*> FStack;  // top at the back
+    std::unordered_map<TPicData*, std::list<TPicData*>::iterator> FWaiting;
 };
 
 class TThumbnailListview : public TQwListview {
@@ -116,6 +128,9 @@ public:
     void GetSelectedPaths(QStringList& Paths) const;
     // Stops the worker and waits for it.
     void StopThread();
+
+    // Workers of each filling (0: one per core).
+    int ThumbnailWorkers = 0;
 
     // The hint of an item: name, size, date and picture size for files.
     QString HintText(int Index) const;

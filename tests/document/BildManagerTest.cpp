@@ -141,6 +141,33 @@ TEST(BildManager, PreviewSizesDependOnWhetherThePictureIsDecoded)
     EXPECT_EQ(m.GetPreviewBitmap(tall)->size(), QSize(48, 192));
 }
 
+TEST(BildManager, PreparedPreviewsAreThoseDrawingWouldMake)
+{
+    QTemporaryDir dir;
+    Manager m;
+    std::vector<int32_t> refs;
+    for (int i = 0; i < 6; ++i) {
+        refs.push_back(m.AddFile(SavePicture(dir, QString("p%1.jpg").arg(i), 300 + 40 * i, 200)));
+        m.FindItem(refs.back())->RemoveGPBitmap();  // as after loading: bytes only
+        m.FindItem(refs.back())->PreviewBitmap.reset();
+    }
+    const int32_t untouched = refs.back();
+    refs.pop_back();
+    std::vector<int32_t> asked = refs;
+    asked.push_back(refs.front());  // twice
+    asked.push_back(9999);          // unknown
+    m.PreparePreviews(asked);
+    for (int32_t r : refs) {
+        auto* it = m.FindItem(r);
+        ASSERT_TRUE(it->PreviewBitmap) << r;
+        const QImage prepared = *it->PreviewBitmap;
+        it->PreviewBitmap.reset();
+        EXPECT_EQ(*m.GetPreviewBitmap(r), prepared) << r;
+        EXPECT_EQ(it->FullBitmap, nullptr);  // a preview decodes nothing in full
+    }
+    EXPECT_EQ(m.FindItem(untouched)->PreviewBitmap, nullptr);
+}
+
 TEST(BildManager, TrimMemoryKeepsOnlyTheMostRecentDecoded)
 {
     QTemporaryDir dir;

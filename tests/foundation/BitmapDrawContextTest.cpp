@@ -389,3 +389,73 @@ TEST(BitmapDrawContext, OpaquePicturesDrawAlikeInBothFormats)
     EXPECT_EQ(a.bmp.Image(), b.bmp.Image());
     EXPECT_NE(a.At(6, 6), White);
 }
+
+namespace {
+
+// A blurred shadow of a rectangle and a second one of a disc.
+void PaintShadow(TShadowBitmap& S, bool Disc)
+{
+    S.SetSize(60, 40);
+    S.Clear();
+    S.SetTransparency(30);
+    S.Canvas().Brush().SetStyle(bsSolid);
+    if (Disc)
+        S.Canvas().Ellipse(10, 5, 50, 35);
+    else
+        S.Canvas().FillRect(TRect{8, 6, 52, 30});
+    S.Blur(0, 2);
+}
+
+// The page as DrawImageAlpha of the whole shadow draws it.
+QImage DrawnDirectly(TShadowBitmap& S, const TMatrix& M, const TRect* Clip)
+{
+    Target t(160, 120);
+    t.dc->Transformation->SetMatrix(M);
+    if (Clip)
+        t.dc->ClipRect(Clip->Left, Clip->Top, Clip->Right, Clip->Bottom, 5);
+    BitmapData data;
+    TDrawContext::GetBitmapData(S, data);
+    t.dc->DrawImageAlpha(data, 10, 8, 30, 20, 0, 0, data.Width, data.Height);
+    return t.bmp.Image().copy();
+}
+
+QImage DrawnByShadow(TShadowBitmap& S, const TMatrix& M, const TRect* Clip)
+{
+    Target t(160, 120);
+    t.dc->Transformation->SetMatrix(M);
+    if (Clip)
+        t.dc->ClipRect(Clip->Left, Clip->Top, Clip->Right, Clip->Bottom, 5);
+    S.Draw(*t.dc, 10, 8, 30, 20);
+    return t.bmp.Image().copy();
+}
+
+}  // namespace
+
+TEST(ShadowBitmap, DrawsAsDrawImageAlphaAndKeepsItsSamplesOnlyWhileValid)
+{
+    TShadowBitmap shadow;
+    PaintShadow(shadow, false);
+    TTransformation turned;
+    turned.ScaleUniform(3);
+    turned.RotateAt(25, 18, 12);
+    const TMatrix m1 = turned.Matrix();
+    TTransformation plain;
+    plain.ScaleUniform(2.5f);
+    plain.Translate(3, 1);
+    const TMatrix m2 = plain.Matrix();
+    const TRect clip{15, 10, 30, 25};
+
+    const QImage first = DrawnByShadow(shadow, m1, nullptr);
+    EXPECT_EQ(first, DrawnDirectly(shadow, m1, nullptr));
+    EXPECT_NE(first, QImage(first.size(), first.format()));
+    // Drawn again from the kept samples, also clipped and in another matrix.
+    EXPECT_EQ(DrawnByShadow(shadow, m1, nullptr), first);
+    EXPECT_EQ(DrawnByShadow(shadow, m1, &clip), DrawnDirectly(shadow, m1, &clip));
+    EXPECT_EQ(DrawnByShadow(shadow, m2, nullptr), DrawnDirectly(shadow, m2, nullptr));
+    // A new shadow (cleared and blurred again) is drawn, not the kept one.
+    PaintShadow(shadow, true);
+    const QImage disc = DrawnByShadow(shadow, m2, nullptr);
+    EXPECT_EQ(disc, DrawnDirectly(shadow, m2, nullptr));
+    PaintShadow(shadow, false);
+    EXPECT_NE(DrawnByShadow(shadow, m2, nullptr), disc);
+}

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -245,4 +247,154 @@ TEST(PictureFilter, CreateCloneCopyTurnsClockwise)
     EXPECT_EQ(CreateCloneCopy(&src, 90)->format(), QImage::Format_ARGB32);
     EXPECT_EQ(CreateCloneCopy(nullptr, 90), nullptr);
     EXPECT_THROW(CreateCloneCopy(&src, 45), EInvalidArgument);
+}
+
+namespace {
+
+// The filter's pixel as it was first written, one conversion after the other
+// through the library's rounding: the reference the faster filter must match.
+namespace reference {
+
+void RGBToHSL(uint8_t R, uint8_t G, uint8_t B, double& H, double& S, double& L)
+{
+    const double r = R / 255.0, g = G / 255.0, b = B / 255.0;
+    const double mx = std::max({r, g, b});
+    const double mn = std::min({r, g, b});
+    L = (mx + mn) / 2;
+    if (mx == mn) {
+        H = 0;
+        S = 0;
+        return;
+    }
+    const double d = mx - mn;
+    S = L < 0.5 ? d / (mx + mn) : d / (2 - mx - mn);
+    if (r == mx)
+        H = (g - b) / d;
+    else if (g == mx)
+        H = 2 + (b - r) / d;
+    else
+        H = 4 + (r - g) / d;
+    H = H / 6;
+    if (H < 0)
+        H = H + 1;
+}
+
+uint8_t UnitToByte(double v)
+{
+    return uint8_t(std::clamp<int64_t>(Round(255 * v), 0, 255));
+}
+
+QRgb HSLToRGB(double H, double S, double L, int Alpha)
+{
+    if (S == 0) {
+        const uint8_t v = UnitToByte(L);
+        return qRgba(v, v, v, Alpha);
+    }
+    const double m2 = L <= 0.5 ? L * (1 + S) : L + S - L * S;
+    const double m1 = 2 * L - m2;
+    auto HueToRGB = [m1, m2](double h) {
+        if (h < 0)
+            h = h + 1;
+        else if (h > 1)
+            h = h - 1;
+        double v;
+        if (6 * h < 1)
+            v = m1 + (m2 - m1) * 6 * h;
+        else if (2 * h < 1)
+            v = m2;
+        else if (3 * h < 2)
+            v = m1 + (m2 - m1) * (2.0 / 3 - h) * 6;
+        else
+            v = m1;
+        return UnitToByte(v);
+    };
+    return qRgba(HueToRGB(H + 1.0 / 3), HueToRGB(H), HueToRGB(H - 1.0 / 3), Alpha);
+}
+
+float Wrap(float Value)
+{
+    if (!std::isfinite(Value))
+        return 0;
+    float v = Value;
+    if (std::fabs(v) > 64)
+        v = float(std::fmod(double(Value), 1.0));
+    while (v < 0)
+        v += 1;
+    while (v >= 1)
+        v -= 1;
+    return v;
+}
+
+QRgb Shift(QRgb Pixel, float dH, float dS, float dL)
+{
+    double h, s, l;
+    RGBToHSL(uint8_t(qRed(Pixel)), uint8_t(qGreen(Pixel)), uint8_t(qBlue(Pixel)), h, s, l);
+    return HSLToRGB(Wrap(float(h + dH)), std::clamp(float(s + dS), 0.0f, 1.0f),
+                    std::clamp(float(l + dL), 0.0f, 1.0f), qAlpha(Pixel));
+}
+
+}  // namespace reference
+
+}  // namespace
+
+TEST(PictureFilter, HSLFilterMatchesThePixelByPixelConversion)
+{
+    // 4 M colours: every grey and every pure and mixed hue at the edges of the
+    // cube, the rest scattered over the whole cube; large enough to be shared
+    // out over threads, and rows whose width is no multiple of four, so that
+    // pixels are also shifted one by one.
+    QImage varied(2047, 2048, QImage::Format_ARGB32);
+    uint32_t seed = 12345;
+    for (int y = 0; y < varied.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(varied.scanLine(y));
+        for (int x = 0; x < varied.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int i = y * varied.width() + x;
+            const int v = i & 255;
+            switch (y) {
+            case 0: row[x] = qRgba(v, v, v, 255); break;
+            case 1: row[x] = qRgba(255, v, (i >> 8) & 255, 255); break;
+            case 2: row[x] = qRgba(v, 0, 255, 128); break;
+            default: row[x] = seed;
+            }
+        }
+    }
+    struct Case {
+        float dH, dS, dL;
+    };
+    const Case cases[] = {
+        {0.25f, -0.2f, 0.1f},   // the benchmark's
+        {-0.7f, 0.5f, -0.3f},   // hue wraps below 0
+        {0.9f, 1, 1},           // wraps above 1, saturation and lightness clamped
+        {0, -1, 0},             // all grey
+        {70.3f, 0, 0},          // far outside one turn
+        {-1e-9f, 0.01f, -0.01f},
+    };
+    for (const Case& c : cases) {
+        QImage filtered = varied;
+        ASSERT_EQ(HSLFilter(filtered, nullptr, c.dH, c.dS, c.dL), GpOk);
+        int differing = 0;
+        for (int y = 0; y < varied.height(); ++y) {
+            const auto* in = reinterpret_cast<const QRgb*>(varied.constScanLine(y));
+            const auto* out = reinterpret_cast<const QRgb*>(filtered.constScanLine(y));
+            for (int x = 0; x < varied.width(); ++x)
+                if (out[x] != reference::Shift(in[x], c.dH, c.dS, c.dL) && ++differing <= 3)
+                    ADD_FAILURE() << "shift " << c.dH << " " << c.dS << " " << c.dL << ": pixel "
+                                  << x << "," << y << " " << std::hex << in[x] << " gives "
+                                  << out[x] << ", expected "
+                                  << reference::Shift(in[x], c.dH, c.dS, c.dL);
+        }
+        EXPECT_EQ(differing, 0);
+    }
+}
+
+TEST(PictureFilter, LargePictureReportsRisingProgressEndingAt100)
+{
+    std::vector<int> seen;
+    QImage img = Filled(1000, 700, qRgba(10, 200, 30, 255));
+    HSLFilter(img, [&](int p) { seen.push_back(p); }, 0.5f, 0, 0);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_EQ(seen.back(), 100);
+    EXPECT_EQ(img.pixel(999, 699), reference::Shift(qRgba(10, 200, 30, 255), 0.5f, 0, 0));
 }

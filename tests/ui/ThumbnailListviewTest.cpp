@@ -313,8 +313,10 @@ struct ManyPictures {
 
 TEST(ThumbnailListview, VisibleItemsAreMadeFirst)
 {
+    // One worker, so that the order of the notices is the order of the stack.
     ManyPictures pics(300);
     ListFixture f;
+    f.list->ThumbnailWorkers = 1;
     f.Show(pics.dir.path());
     ASSERT_EQ(f.list->count(), 300);
     // Scroll to the end and paint: the items in view go to the front.
@@ -358,6 +360,53 @@ TEST(ThumbnailListview, AnotherFolderStopsTheWorkerFirst)
     ASSERT_EQ(f.list->count(), 1);
     ASSERT_TRUE(f.list->PicList().Items(0)->Thumbnail());
     EXPECT_EQ(f.list->PicList().Items(0)->Thumbnail()->size(), QSize(30, 20));
+}
+
+TEST(ThumbnailListview, PrioritisingAWaitingItemMovesItWithoutCopies)
+{
+    ManyPictures pics(300);
+    ListFixture f;
+    f.Show(pics.dir.path());
+    TThumbLoadThread* worker = f.list->Thread();
+    ASSERT_TRUE(worker);
+    TPicData* last = f.list->PicList().Items(299);
+    // Every paint prioritises the items in view: the stack never grows.
+    int before = worker->Count();
+    for (int i = 0; i < 100; ++i) {
+        worker->Prioritize(last);
+        worker->Prioritize(f.list->PicList().Items(298));
+        const int now = worker->Count();
+        EXPECT_LE(now, before);
+        before = now;
+    }
+    f.Finish();
+    EXPECT_EQ(worker->Count(), 0);
+    // Each item was made and reported once.
+    std::vector<int> reported = f.spy.Indices;
+    std::sort(reported.begin(), reported.end());
+    EXPECT_EQ(std::adjacent_find(reported.begin(), reported.end()), reported.end());
+    EXPECT_EQ(reported.size(), 300u);
+}
+
+TEST(ThumbnailListview, StoppedReadLeavesTheItemUntried)
+{
+    QTemporaryDir dir;
+    WritePicture(dir.path() + "/big.png", 3000, 2000, Qt::red);
+    TSsShellEnumerator enumerator;
+    enumerator.SetRootFolder(dir.path());
+    enumerator.Execute();
+    ASSERT_EQ(enumerator.ItemList.GetCount(), 1);
+    TPicData data;
+    data.ShellItem = enumerator.ItemList.GetItem(0);
+    // A stop request makes the file's reads fail: the decode is cut short and
+    // the item is neither given a thumbnail nor taken for a damaged file.
+    const std::atomic<bool> stop{true};
+    TThumbLoadThread::MakeThumbnail(data, 92, 92, &stop);
+    EXPECT_FALSE(data.ThumbnailDone());
+    const std::atomic<bool> go{false};
+    TThumbLoadThread::MakeThumbnail(data, 92, 92, &go);
+    ASSERT_TRUE(data.Thumbnail());
+    EXPECT_EQ(data.Thumbnail()->size(), QSize(92, 61));
 }
 
 TEST(ThumbnailListview, UnreadableFolderLeavesTheListEmpty)
