@@ -753,9 +753,16 @@ public:
 
 // ---- filter bases -----------------------------------------------------------------------------------
 
+struct TRtReaderSetup;
+struct TRtWriterSetup;
+
 class TRtCustomTextReader : public TObject {
 public:
     LUMI_CLASSNAME(TRtCustomTextReader)
+    // The target text, its header and options, given before reading (RtRtfTxtIo.h).
+    virtual void Setup(const TRtReaderSetup& Setup) {}
+    // rtlfKeepText, rtlfKeepCursor (RtRtfTxtIo.h).
+    virtual uint32_t LoadFlags() const { return 0; }
     virtual bool HandleEscapeChar() = 0;
     virtual bool ProcessChar(uint8_t Ch) = 0;
     virtual bool AddTextChar(uint8_t Ch) = 0;
@@ -768,6 +775,10 @@ public:
 class TRtCustomTextWriter : public TObject {
 public:
     LUMI_CLASSNAME(TRtCustomTextWriter)
+    // The text, range and options, given before writing (RtRtfTxtIo.h).
+    virtual void Setup(const TRtWriterSetup& Setup) {}
+    // Asks for the text's most used font, size and colour as defaults.
+    virtual bool WantsUsedAttributes() const { return false; }
     virtual void Reset() { State = 0; }
     virtual int32_t WriteStart() { return 0; }
     virtual int32_t WriteBody() { return 0; }
