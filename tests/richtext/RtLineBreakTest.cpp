@@ -1,4 +1,5 @@
 #include "RtEngineTestSupport.h"
+#include "RtObject.h"
 
 #include <map>
 
@@ -166,4 +167,52 @@ TEST_F(RtLineBreak, HyphenationBreaksAtTheLastPointBeforeTheOverflow)
     EXPECT_TRUE(Line(0, 0)->Flags & linfHyphenated);
     ASSERT_FALSE(asked.empty());
     EXPECT_EQ(asked.front(), "hyphenation");
+}
+
+TEST_F(RtLineBreak, ObjectsAndFieldsAreMeasuredByTheirReferences)
+{
+    Layout({"ab"}, 300);
+    auto addObject = [&](TRtObjectBase* Obj, uint8_t Kind, int32_t Pos) {
+        E->Objects().push_back(Obj);
+        TTextObj* ref = E->ObjRefList()->AddObject(Obj);
+        ref->Kind = Kind;
+        TAttr a = Line(0, 0)->Attrs[0];
+        a.Style.Include(afsIsObject);
+        a.Tag = uint32_t(E->ObjRefList()->IndexOfObject(ref));
+        TLine* line = Line(0, 0);
+        E->InsertChar(Par(0), line, &a, 1, Pos);
+    };
+    auto* picture = new TRtObject;   // 1440 x 720 twips
+    addObject(picture, 0, 1);
+    auto* field = new TRtObjectField;
+    field->FieldName = "PAGE";
+    addObject(field, 0, 3);
+    addObject(new TRtObject, 1, 4);   // positioned: only its anchor stands in the text
+    Par(0)->Flags |= parfReformat;
+    E->FormatAll(true);
+    const TLine* l = Line(0, 0);
+    ASSERT_EQ(l->Length, 5);
+    EXPECT_EQ(l->Attrs[1].Width, 96);
+    EXPECT_EQ(l->Attrs[1].Height, 48);
+    EXPECT_EQ(l->Attrs[1].Base, 48);
+    EXPECT_EQ(l->Height, 48);
+    // Without a natural width a field is as wide as its text.
+    AnsiString text;
+    field->GetFieldText(true, text);
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(l->Attrs[3].Width, 10 * int32_t(text.size()));
+    EXPECT_EQ(l->Attrs[4].Width, 1);
+    EXPECT_TRUE(Par(0)->Flags & parfHasFields);
+    EXPECT_TRUE(Par(0)->Flags & parfHasFloating);
+    // A field's text that changes is measured again.
+    E->OnGetFieldText = [](TObject*, TRtObjectBase*, bool& Done) {
+        Done = true;
+        return AnsiString("12");
+    };
+    E->UpdateFieldWidths(Par(0), nullptr);
+    EXPECT_EQ(Line(0, 0)->Attrs[3].Width, 20);
+    // With a natural width in twips that width counts.
+    E->OnGetFieldBounds = [](TObject*, TRtObjectBase*, int32_t& W, int32_t&, int32_t&) { W = 720; };
+    E->UpdateFieldWidths(Par(0), Line(0, 0));
+    EXPECT_EQ(Line(0, 0)->Attrs[3].Width, 48);
 }
