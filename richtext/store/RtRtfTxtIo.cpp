@@ -941,8 +941,8 @@ AnsiString TRtRtfStrings::Get(int32_t Index) const
     const int32_t n = Text->GetParLengthByIndex(Index);
     if (n <= 0)
         return AnsiString();
-    std::vector<char> buf(size_t(n) + 1);
-    const int32_t got = Text->GetParText(Index, buf.data(), n + 1);
+    std::vector<char> buf(size_t(n) + 2);
+    const int32_t got = Text->GetParText(Index, buf.data(), n + 2);
     return AnsiString(buf.data(), size_t(std::clamp(got, 0, n)));
 }
 
@@ -955,10 +955,17 @@ void TRtRtfStrings::Put(int32_t Index, const AnsiString& S)
 void TRtRtfStrings::Insert(int32_t Index, const AnsiString& S)
 {
     const auto* chars = reinterpret_cast<const uint8_t*>(S.data());
-    if (Index >= Count())
-        Text->AddParText(Index, chars, &Text->CurrentAttr, int32_t(S.size()));
-    else
+    const int32_t count = Count();
+    if (Index < count) {
         Text->InsertParText(Index, chars, &Text->CurrentAttr, int32_t(S.size()));
+        return;
+    }
+    // At the end: a new last paragraph, or the first one of an empty text.
+    if (!Text->IsEmpty()) {
+        TParagraph* last = Text->GetParByIndex(count - 1);
+        Text->InsertPar(last, int32_t(S.size()) + 4);
+    }
+    Text->AddParText(Text->IsEmpty() ? 0 : count, chars, &Text->CurrentAttr, int32_t(S.size()));
 }
 
 void TRtRtfStrings::Delete(int32_t Index) { Text->DeleteParIndex(Index); }
