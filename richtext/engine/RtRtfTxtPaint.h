@@ -319,7 +319,6 @@ public:
     bool HasScreenMargins = false;
     int32_t LeftScreenOffset = 0, RightScreenOffset = 0;
     int32_t WrapWidth = 0, WrapWidthTwips = 0, WrapWidthScreen = 0;
-    bool NoCursorTracking = false;      // breaking does not carry cursor and selection over
     int32_t MaxLineChars = 0;           // characters per line, 0 = no limit
     bool InsertPointsHidden = false;    // the text hides insert points
     bool AutomaticTextHidden = false;

@@ -216,3 +216,61 @@ TEST_F(RtLineBreak, ObjectsAndFieldsAreMeasuredByTheirReferences)
     E->UpdateFieldWidths(Par(0), Line(0, 0));
     EXPECT_EQ(Line(0, 0)->Attrs[3].Width, 48);
 }
+
+TEST_F(RtLineBreak, HiddenTextTakesNoRoomUnlessShown)
+{
+    Layout({"abcdefgXXXXij"});
+    ASSERT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"abcdefgXX", "XXij"}));
+    // Characters 7 to 10 become hidden text.
+    int32_t offset = 0;
+    for (TLine* l = Par(0)->Lines; l; l = l->Next)
+        for (int32_t i = 0; i < l->Length; ++i, ++offset)
+            l->Attrs[i].Style.Set(afsHidden, offset >= 7 && offset < 11);
+    Par(0)->Flags |= parfReformat;
+    E->FormatAll(true);
+    ASSERT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"abcdefgXXXXij"}));
+    EXPECT_EQ(Line(0, 0)->Attrs[9].Width, 0);
+    EXPECT_EQ(E->GetCharX(Par(0), Line(0, 0), 12) - E->GetCharX(Par(0), Line(0, 0), 0), 80);
+    E->EngineOptions |= eoHiddenShown;
+    Par(0)->Flags |= parfReformat;
+    E->FormatAll(true);
+    EXPECT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"abcdefgXX", "XXij"}));
+}
+
+TEST_F(RtLineBreak, KeptLineBreaksRepeatTheStoredLineLengths)
+{
+    Layout({"aaa bbb ccc ddd"});
+    ASSERT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"aaa bbb ", "ccc ddd"}));
+    E->FrozenPageBreaks = true;   // the page layout leaves the marks alone
+    Line(0, 1)->Flags |= linfPageStart;
+    Par(0)->ExtFlags |= parxKeepLineBreaks;
+    SetTextWidth(300);   // room for everything on one line
+    EXPECT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"aaa bbb ", "ccc ddd"}));
+    EXPECT_TRUE(Line(0, 1)->Flags & linfPageStart);
+    Par(0)->ExtFlags &= ~parxKeepLineBreaks;
+    E->UpdateLayout();
+    EXPECT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"aaa bbb ccc ddd"}));
+}
+
+TEST_F(RtLineBreak, BookmarkRangesMarkTheCharactersBetweenTheirCodes)
+{
+    Layout({"ab", "cd"});
+    TTextObj* ref = E->ObjRefList()->AddObject(nullptr);
+    ref->Kind = 3;
+    ref->SubKind = 1;
+    TAttr code = Line(0, 0)->Attrs[0];
+    code.Style.Include(afsIsObject);
+    code.Tag = uint32_t(E->ObjRefList()->IndexOfObject(ref));
+    E->InsertChar(Par(0), Line(0, 0), &code, 2, 1);   // a<start>b
+    E->InsertChar(Par(1), Line(1, 0), &code, 3, 1);   // c<end>d
+    EXPECT_EQ(E->MarkBookmarkRanges(E->FirstPar, 0), 0);
+    const bool expected[2][3] = {{false, true, true}, {true, true, false}};
+    for (int p = 0; p < 2; ++p)
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(Line(p, 0)->Attrs[i].Style.Has(afsBookmark), expected[p][i]) << p << "," << i;
+    // Measuring keeps the marks and hides the codes.
+    E->UpdateLayout();
+    EXPECT_TRUE(Line(0, 0)->Attrs[2].Style.Has(afsBookmark));
+    EXPECT_EQ(Line(0, 0)->Attrs[1].Width, 0);
+    EXPECT_FALSE(Line(1, 0)->Attrs[2].Style.Has(afsBookmark));
+}
