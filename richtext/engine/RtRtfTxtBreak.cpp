@@ -432,9 +432,9 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
     do {
         TNewLine nl;
         nl.Start = pos;
-        TLine* firstSrc = pos < total ? flat.SrcLine[size_t(pos)] : Par->Lines;
+        TLine* indentLine = lines.empty() ? Par->Lines : nullptr;
         const int32_t start = (lines.empty() ? GetNumberWidth(Par, Par->Lines) : 0) +
-                              GetIndentLeftPix(Par, lines.empty() ? Par->Lines : firstSrc) + left;
+                              GetIndentLeftPix(Par, indentLine) + left;
         int32_t avail = right - start;
         if (cell)
             avail -= ScreenToDoc(2);
@@ -551,6 +551,12 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
             --count;
         nl.Count = count;
         nl.Flags = hyphenated ? linfHyphenated : 0;
+        if (askObjects && rich) {
+            int32_t lineHeight = 0;
+            for (int32_t k = pos; k < pos + count; ++k)
+                lineHeight = std::max<int32_t>(lineHeight, flat.Attrs[size_t(k)].Height);
+            y += lineHeight;
+        }
 
         // Justification: the blanks after the last tab, the trailing run left out.
         const bool lastLine = pos + count >= total;

@@ -4,6 +4,7 @@
 #include "RtRtfTxtPaint.h"
 
 #include "RtHeaderFooter.h"
+#include "RtList.h"
 #include "SysUtils.h"
 
 #include <algorithm>
@@ -83,13 +84,8 @@ void TRtRTFTextPaint::UpdateLayout()
     }
     ComputeHiddenStyleMask();
     DeferPending = false;
-    if (!MarginsChanging) {
-        std::vector<TTextObj*> refs;
-        for (uint8_t kind = 0; kind < 4; ++kind)
-            ObjRefList()->GetObjectsOfMode(refs, kind);
-        for (TTextObj* r : refs)
-            r->Placed = 0;
-    }
+    if (!MarginsChanging)
+        ObjRefList()->ResetPlaced();
     FormatHeadersFooters();
     if (Suspended() || PaintLocked || InFormatting || PassRunning || !referenceCanvas_)
         return;
@@ -145,7 +141,6 @@ void TRtRTFTextPaint::FormatAll(bool Remeasure)
         if (pass == 1 && !second)
             break;
         int32_t y = 0, number = 0;
-        bool restart = false;
         for (TParagraph* p = FirstPar; p; p = p->Next) {
             ++number;
             if (progress)
@@ -175,12 +170,10 @@ void TRtRTFTextPaint::FormatAll(bool Remeasure)
                 ScreenTextHeight = ScreenHeightOf(y);
                 if (OnVertScrolled(this)) {
                     second = true;
-                    restart = true;
                     break;
                 }
             }
         }
-        (void)restart;
     }
     if (Remeasure && floating) {
         InFormatting = false;

@@ -274,3 +274,14 @@ TEST_F(RtLineBreak, BookmarkRangesMarkTheCharactersBetweenTheirCodes)
     EXPECT_EQ(Line(0, 0)->Attrs[1].Width, 0);
     EXPECT_FALSE(Line(1, 0)->Attrs[2].Style.Has(afsBookmark));
 }
+
+TEST_F(RtLineBreak, FirstLineIndentNarrowsOnlyTheFirstLine)
+{
+    Layout({"aaaaaaa bbbbbbbbb"});
+    Par(0)->IndentFirst = 300;   // 20 units
+    Par(0)->Flags |= parfReformat;
+    E->FormatAll(false);
+    EXPECT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"aaaaaaa ", "bbbbbbbbb"}));
+    EXPECT_EQ(E->GetCharX(Par(0), Line(0, 0), 0), Left() + 20);
+    EXPECT_EQ(E->GetCharX(Par(0), Line(0, 1), 0), Left());
+}
