@@ -381,12 +381,12 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
                 selEndOff = off;
             if (i == l->Length)
                 break;
-            if (rich && l->Attrs[i].Style.Has(afsDelete))
+            if (l->Attrs && l->Attrs[i].Style.Has(afsDelete))
                 continue;
             if (l->Chars[i] == 0)
                 break;
             flat.Chars.push_back(l->Chars[i]);
-            flat.Attrs.push_back(rich ? l->Attrs[i] : CurrentAttr);
+            flat.Attrs.push_back(l->Attrs ? l->Attrs[i] : CurrentAttr);
             flat.SrcLine.push_back(l);
             flat.SrcPos.push_back(i);
         }
@@ -461,6 +461,9 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
             if (keepBreaks && count >= keepCount && count > 0)
                 break;
             if (MaxLineChars > 0 && count >= MaxLineChars)
+                break;
+            // A line record holds at most its 16-bit capacity with the terminating entry.
+            if (count >= RtMaxLineCapacity - 1)
                 break;
             const uint8_t c = flat.Chars[size_t(i)];
             TAttr& a = flat.Attrs[size_t(i)];

@@ -285,3 +285,18 @@ TEST_F(RtLineBreak, FirstLineIndentNarrowsOnlyTheFirstLine)
     EXPECT_EQ(E->GetCharX(Par(0), Line(0, 0), 0), Left() + 20);
     EXPECT_EQ(E->GetCharX(Par(0), Line(0, 1), 0), Left());
 }
+
+TEST_F(RtLineBreak, NoWrapParagraphLongerThanALineRecordContinuesInANewLine)
+{
+    Layout({"x"});
+    const std::string text(70000, 'a');
+    E->SetParChars(Par(0), reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()), nullptr);
+    Par(0)->Flags |= parfNoWrap | parfReformat;
+    E->FormatAll(true);
+    ASSERT_EQ(ParString(Par(0)), text);
+    for (TLine* l = Par(0)->Lines; l; l = l->Next) {
+        EXPECT_LT(l->Length, l->Capacity);
+        EXPECT_LE(l->Capacity, RtMaxLineCapacity);
+    }
+    EXPECT_EQ(LinesOf(Par(0)).size(), 2u);
+}
