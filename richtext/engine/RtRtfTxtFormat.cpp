@@ -93,6 +93,8 @@ void TRtRTFTextPaint::UpdateLayout()
     LastLayoutWidth = WrapWidth;
     PassRunning = true;
     Header()->RescaleTabs();
+    if (WrapAtWindow)
+        Header()->PixTextWidth = Header()->LayoutTextWidth = std::max(1, WrapWidth);
     int32_t y = 0;
     for (TParagraph* p = FirstPar; p; p = p->Next) {
         p->Flags |= parfReformat;
