@@ -328,11 +328,10 @@ public:
     std::unique_ptr<TRtFont> CurrentFont;   // bound to this engine
 
 protected:
-    // Width of character Index of Line in the walk of GetCharX (justification applied).
+    // The x where a line's first character starts: indents, numbering, border and alignment.
     int32_t LineStartX(TParagraph* Par, TLine* Line);
 
 private:
-    struct TBreakState;
     int32_t CharWidth(uint8_t Ch) const { return currentTable_ ? currentTable_->Widths[Ch] : 0; }
     void MeasureObject(TParagraph* Par, TLine* Line, int32_t Index, int32_t& OpenBookmarks, bool& EndCodeSeen);
     // A field's width: its natural width, or its text's when that is negative.

@@ -167,6 +167,22 @@ TEST_F(RtLineBreak, HyphenationBreaksAtTheLastPointBeforeTheOverflow)
     EXPECT_TRUE(Line(0, 0)->Flags & linfHyphenated);
     ASSERT_FALSE(asked.empty());
     EXPECT_EQ(asked.front(), "hyphenation");
+    // Without the event a soft hyphen mark is the candidate.
+    E->OnHyphenate = nullptr;
+    FillText(*E, {"ab hyphenation"});
+    SetTextWidth(100);
+    int32_t offset = 0;
+    for (TLine* l = Par(0)->Lines; l; l = l->Next)
+        for (int32_t i = 0; i < l->Length; ++i, ++offset)
+            l->Attrs[i].Style.Set(afsHyphen, offset == 5);   // after "hyp"
+    Par(0)->Flags |= parfReformat;
+    E->FormatAll(false);
+    EXPECT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"ab hyp", "henation"}));
+    // Without hyphenation in the edit options the word moves whole.
+    E->EditOptions.Exclude(rtUseHyphenation);
+    Par(0)->Flags |= parfReformat;
+    E->FormatAll(false);
+    EXPECT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"ab ", "hyphenati", "on"}));
 }
 
 TEST_F(RtLineBreak, ObjectsAndFieldsAreMeasuredByTheirReferences)
