@@ -419,13 +419,21 @@ void TRtRTFTextPaint::ScrollSurface(int32_t Dx, int32_t Dy, const TRect& Clip)
     if (surface_.isNull())
         return;
     const QRect clip = QRect(Clip.Left, Clip.Top, Clip.Width(), Clip.Height()) & surface_.rect();
-    if (clip.isEmpty())
+    const QRect target = clip.translated(Dx, Dy) & clip;
+    if (target.isEmpty())
         return;
-    const QRect source = clip.translated(-Dx, -Dy) & clip;
-    if (source.isEmpty())
-        return;
-    const QImage moved = surface_.copy(source);
-    QPainter p(&surface_);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.drawImage(source.topLeft() + QPoint(Dx, Dy), moved);
+    // Rows move in the direction that never reads a row already overwritten; the
+    // pixels are moved directly, so a painter open on the surface does not matter.
+    const size_t bytes = size_t(target.width()) * 4;
+    auto moveRow = [&](int32_t Y) {
+        const uchar* from = surface_.constScanLine(Y - Dy) + size_t(target.left() - Dx) * 4;
+        uchar* to = surface_.scanLine(Y) + size_t(target.left()) * 4;
+        std::memmove(to, from, bytes);
+    };
+    if (Dy > 0)
+        for (int32_t y = target.bottom(); y >= target.top(); --y)
+            moveRow(y);
+    else
+        for (int32_t y = target.top(); y <= target.bottom(); ++y)
+            moveRow(y);
 }

@@ -134,6 +134,13 @@ TEST_F(RtPaintSetup, SurfaceScrollsItsPixelsWithinTheClip)
     E->ScrollSurface(-7, 0, TRect{10, 0, 20, 10});
     EXPECT_EQ(s.pixel(0, 3), 0xFFFFFFFFu);
     EXPECT_EQ(s.pixel(7, 3), 0xFF000000u);
+    // Downwards the rows are copied from the bottom up; the uncovered band keeps its pixels.
+    s.setPixel(7, 1, 0xFF00FF00);
+    E->ScrollSurface(0, 3, TRect{0, 0, 20, 10});
+    EXPECT_EQ(s.pixel(7, 6), 0xFF000000u);
+    EXPECT_EQ(s.pixel(7, 4), 0xFF00FF00u);
+    EXPECT_EQ(s.pixel(7, 3), 0xFFFFFFFFu);
+    EXPECT_EQ(s.pixel(7, 1), 0xFF00FF00u);
 }
 
 TEST_F(RtPaintSetup, PageMetricsGiveTheScreenOffsetsAndTheWrapWidth)
