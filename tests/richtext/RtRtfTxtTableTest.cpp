@@ -247,3 +247,35 @@ TEST(RtTable, StylesFlagParagraphsAndUnusedTabsGo)
     EXPECT_NE(h->Tabs[size_t(used)].Pos, 0);
     EXPECT_EQ(h->Tabs[size_t(unused)].Pos, 0);
 }
+
+TEST(RtTable, HeaderItemsTakeTheEditorOneAtATime)
+{
+    TestPlatform();
+    TRtRTFTextIo t;
+    FillText(t, {"body"});
+    TParagraph* body = t.FirstPar;
+    TRtSpecialTextProperty* header = t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsHeader);
+    TRtSpecialTextProperty* footer = t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsFooter);
+    EXPECT_TRUE(header->IsEmpty());
+    EXPECT_EQ(header->CalcHeight(), 0);
+    header->SetEditing(true);
+    EXPECT_NE(t.FirstPar, body);
+    EXPECT_EQ(t.CursorPar, t.FirstPar);
+    try {
+        footer->SetEditing(true);
+        FAIL();
+    } catch (const ERtEngineModeError& e) {
+        EXPECT_EQ(AnsiString(e.what()), "Editor is already locked!");
+    }
+    const uint8_t ch = 'h';
+    t.ReplaceChars(t.FirstPar, t.FirstPar->Lines, nullptr, 1, &ch, 0, 0);
+    t.FirstPar->Lines->Height = 17;
+    EXPECT_FALSE(header->IsEmpty());
+    header->SetEditing(false);
+    EXPECT_EQ(t.FirstPar, body);
+    EXPECT_EQ(ParString(header->Paragraphs()), "h");
+    EXPECT_EQ(header->CalcHeight(), 17);
+    footer->SetEditing(true);
+    footer->SetEditing(false);
+    EXPECT_TRUE(footer->IsEmpty());
+}
