@@ -1,0 +1,169 @@
+#include "RtEngineTestSupport.h"
+
+#include <map>
+
+namespace {
+
+struct BreakCase {
+    const char* Name;
+    std::string Text;
+    std::vector<std::string> Lines;
+    uint8_t Align = paralLeft;
+    std::map<uint8_t, int32_t> Widths = {};
+    TRtDBCSMode Dbcs = {};
+};
+
+class RtLineBreak : public RtEngineTest {};
+
+}  // namespace
+
+TEST_F(RtLineBreak, BreaksParagraphsAtTheLimitOfFixedWidths)
+{
+    // Every character 10 wide unless given, 100 units of room.
+    const BreakCase cases[] = {
+        {"nine characters fit", "abcdefghi", {"abcdefghi"}},
+        {"a character ending exactly at the limit starts the next line", "abcdefghij", {"abcdefghi", "j"}},
+        {"a word longer than the line breaks inside it", "abcdefghijklmnop", {"abcdefghi", "jklmnop"}},
+        {"words wrap after the last blank", "aaa bbb ccc ddd", {"aaa bbb ", "ccc ddd"}},
+        {"trailing blanks hang in the margin", "abcdefgh   ij", {"abcdefgh   ", "ij"}},
+        {"a blank at index 0 is no break opportunity", " abcdefghijklmn", {" abcdefgh", "ijklmn"}},
+        {"a blank at index 1 is one", "a abcdefghijklmn", {"a ", "abcdefghi", "jklmn"}},
+        {"a line feed ends the line after it", "ab\ncd", {"ab\n", "cd"}},
+        {"without word wrap at blanks any character breaks", "aaa bbb ccc", {"aaa bbb c", "cc"}, paralLeft, {},
+         TRtDBCSMode{rtdb_NoWordWrapAtSpace}},
+        {"a wide character stays alone", "aW", {"a", "W"}, paralLeft, {{'W', 200}}},
+        {"a tab is a break opportunity", "aaaa\tbbbbbbbbb", {"aaaa\t", "bbbbbbbbb"}},
+    };
+    for (const BreakCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Widths.fill(10);
+        for (const auto& [ch, w] : c.Widths)
+            Widths[ch] = w;
+        E = std::make_unique<TTestEngine>();
+        E->DBCSMode = c.Dbcs;
+        Layout({c.Text});
+        EXPECT_EQ(LinesOf(Par(0)), c.Lines);
+    }
+}
+
+TEST_F(RtLineBreak, TabsAdvanceToTheNextStopOnlyInLeftAndBlockParagraphs)
+{
+    // Default stops every 720 twips = 48 units at 96 dpi.
+    Layout({"a\tb", "a\tb"});
+    EXPECT_EQ(Line(0, 0)->Attrs[1].Width, 38);
+    Par(1)->Align = paralCenter;
+    Par(1)->Flags |= parfReformat;
+    E->FormatAll(false);
+    EXPECT_EQ(Line(1, 0)->Attrs[1].Width, 10);
+}
+
+TEST_F(RtLineBreak, JustifiesBlanksAfterTheLastTabButNotTheLastLine)
+{
+    // 3 blanks of 5 and 7 units of free room: each widened blank is 22 div 3, the first gets one more.
+    Widths[32] = 5;
+    Widths['d'] = 18;
+    UseFixedWidths();
+    Attach();
+    FillText(*E, {"aa bb cc d eeeeeeee"});
+    SetTextWidth(100);
+    Par(0)->Align = paralBlock;
+    E->UpdateLayout();
+    ASSERT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"aa bb cc d ", "eeeeeeee"}));
+    const TLine* first = Line(0, 0);
+    EXPECT_EQ(first->JustifyFrom, 0);
+    EXPECT_EQ(first->JustifyExtra, 7);
+    EXPECT_EQ(first->JustifyRest, 1);
+    const TLine* last = Line(0, 1);
+    EXPECT_EQ(last->JustifyExtra, 0);
+    EXPECT_EQ(last->JustifyRest, 0);
+    // The widened blanks end the last word at the right edge: 20 + 8 + 20 + 7 + 20 + 7 = 82, "d" ends at 100.
+    EXPECT_EQ(E->GetCharX(Par(0), Line(0, 0), 9) - E->GetCharX(Par(0), Line(0, 0), 0), 82);
+    // With the last line justified too, it gets no blanks to widen (none in it).
+    Par(0)->Flags |= parfJustifyLastLine | parfReformat;
+    E->FormatAll(false);
+    EXPECT_EQ(Line(0, 1)->JustifyExtra, 0);
+}
+
+TEST_F(RtLineBreak, NoWrapParagraphKeepsOneLineAndHidesWhatLiesBeyond)
+{
+    UseFixedWidths();
+    Attach();
+    FillText(*E, {"abcdefghijklmno"});
+    SetTextWidth(100);
+    Par(0)->Flags |= parfNoWrap;
+    E->UpdateLayout();
+    ASSERT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"abcdefghijklmno"}));
+    for (int i = 0; i < 15; ++i)
+        EXPECT_EQ(Line(0, 0)->Attrs[i].Width, i < 10 ? 10 : 0) << i;
+}
+
+TEST_F(RtLineBreak, CursorAndSelectionFollowTheirCharactersToTheNewLines)
+{
+    Layout({"aaa bbb ccc ddd"});
+    // The cursor after "bbb " (offset 8 = the first line's end) goes to the start of the next line.
+    E->CursorPar = Par(0);
+    E->CursorLine = Line(0, 1);
+    E->CursorPos = 0;
+    E->SetSelection(5, 6);   // "bb ccc"
+    EXPECT_EQ(E->CursorLine, Line(0, 1));
+    Par(0)->Flags |= parfReformat;
+    E->CursorLine = Line(0, 0);
+    E->CursorPos = 8;
+    E->FormatAll(false);
+    EXPECT_EQ(E->CursorLine, Line(0, 1));
+    EXPECT_EQ(E->CursorPos, 0);
+    EXPECT_EQ(E->SelStartLine, Line(0, 0));
+    EXPECT_EQ(E->SelStartPos, 5);
+    EXPECT_EQ(E->SelEndLine, Line(0, 1));
+    EXPECT_EQ(E->SelEndPos, 3);
+    EXPECT_TRUE(Line(0, 0)->Flags & linfSelected);
+    EXPECT_TRUE(Line(0, 1)->Flags & linfSelected);
+}
+
+TEST_F(RtLineBreak, DeletedCharactersDisappearAtTheNextBreak)
+{
+    Layout({"abcdef"});
+    Line(0, 0)->Attrs[1].Style.Include(afsDelete);
+    Line(0, 0)->Attrs[2].Style.Include(afsDelete);
+    E->BreakParagraph(Par(0), false);
+    EXPECT_EQ(ParString(Par(0)), "adef");
+}
+
+TEST_F(RtLineBreak, ChangeResultTellsWhatARebreakChanged)
+{
+    Layout({"aaa bbb ccc ddd", "x"});
+    TParagraph* p = Par(0);
+    EXPECT_EQ(E->BreakParagraph(p, true), 0);
+    // Narrower letters move a word up: both lines change, the paragraph keeps its height.
+    for (int i = 0; i < 3; ++i)
+        Line(0, 0)->Attrs[i].Width = 1;
+    EXPECT_EQ(E->BreakParagraph(p, true), 1);
+    EXPECT_EQ(LinesOf(p), (std::vector<std::string>{"aaa bbb ccc ", "ddd"}));
+    EXPECT_TRUE(Line(0, 0)->Flags & linfChanged);
+    EXPECT_TRUE(Line(0, 1)->Flags & linfChanged);
+    // Narrow characters join the lines: the paragraph's height changes.
+    for (TLine* l = p->Lines; l; l = l->Next)
+        for (int i = 0; i < l->Length; ++i)
+            l->Attrs[i].Width = 1;
+    EXPECT_EQ(E->BreakParagraph(p, true), 3);
+    EXPECT_EQ(LinesOf(p).size(), 1u);
+}
+
+TEST_F(RtLineBreak, HyphenationBreaksAtTheLastPointBeforeTheOverflow)
+{
+    UseFixedWidths();
+    Attach();
+    E->EditOptions.Include(rtUseHyphenation);
+    std::vector<AnsiString> asked;
+    E->OnHyphenate = [&](TObject*, const AnsiString& Word, std::vector<int32_t>& Positions) {
+        asked.push_back(Word);
+        Positions = {2, 5, 11};
+    };
+    FillText(*E, {"ab hyphenation"});
+    SetTextWidth(100);
+    E->UpdateLayout();
+    EXPECT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"ab hyphe", "nation"}));
+    EXPECT_TRUE(Line(0, 0)->Flags & linfHyphenated);
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.front(), "hyphenation");
+}
