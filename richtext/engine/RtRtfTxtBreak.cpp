@@ -306,6 +306,8 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
         CalcLineHeight(Par, Par->Lines);
         return 0;
     }
+    if (Displays())
+        SpellCheckParagraph(Par, false);
     const bool keepBreaks = KeepStoredLineBreaks || (Par->ExtFlags & parxKeepLineBreaks);
     const bool rich = Par->Lines->Attrs != nullptr;
 

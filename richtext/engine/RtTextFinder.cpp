@@ -120,7 +120,7 @@ bool TRtTextFinder::CharMatches(uint8_t PatternChar, uint8_t TextChar, const TAt
             styleMissing(fmHidden, afsHidden) || styleMissing(fmItalic, afsItalic) ||
             styleMissing(fmHyperlink, afsHyperLink) || styleMissing(fmBookmark, afsBookmark))
             return false;
-        const bool wide = !Text || Text->Use256Colors;
+        const bool wide = !Text || !Text->Header()->Colors16;
         if ((AttrMask & fmSameColor) &&
             (wide ? TextAttr->TextColor != PatternAttr->TextColor
                   : (TextAttr->TextColor & 0x0F) != (PatternAttr->TextColor & 0x0F)))
