@@ -6,6 +6,7 @@
 
 #include "RtList.h"
 #include "RtObjBase.h"
+#include "RtObject.h"
 #include "SysUtils.h"
 
 #include <algorithm>
@@ -88,13 +89,33 @@ void TRtRTFTextPaint::MeasureObject(TParagraph* Par, TLine* Line, int32_t Index,
         Par->Flags |= parfHasFloating;
         break;
     case 0: {
-        const int32_t w = MulDiv(ref->Width, h->LayoutXRes, 1440);
-        const int32_t ht = MulDiv(ref->Height, h->LayoutYRes, 1440);
-        a.Width = uint16_t(std::clamp(w, 0, 65535));
-        a.Height = a.Base = uint16_t(std::clamp(ht, 0, 65535));
         ref->AnchorPar = Par;
         ref->AnchorLine = Line;
         ref->AnchorPos = Index;
+        auto* object = dynamic_cast<TRtObject*>(ref->Object);
+        if (auto* field = dynamic_cast<TRtObjectField*>(object)) {
+            a.Width = uint16_t(std::clamp(FieldWidth(field, runAttr), 0, 65535));
+            Par->Flags |= parfHasFields;
+            UpdateCharWidths(&runAttr);
+            break;
+        }
+        int32_t w, ht;
+        if (object) {
+            w = object->UsePageWidth ? VisibleWidthPx : MulDiv(object->GetWidthTW(), h->LayoutXRes, 1440);
+            ht = MulDiv(object->GetHeightTW(), h->LayoutYRes, 1440);
+            if (object->UseTextFont && PaintCanvas()) {
+                SelectCharFont(&runAttr, Par, Line, Index);
+                object->Font.Assign(PaintCanvas()->Font());
+                if (object->UseTextColor)
+                    object->Color = GetPaperColor();
+                object->Font.SetPixelsPerInch(ScreenResolution);
+            }
+        } else {
+            w = MulDiv(ref->Width, h->LayoutXRes, 1440);
+            ht = MulDiv(ref->Height, h->LayoutYRes, 1440);
+        }
+        a.Width = uint16_t(std::clamp(w, 0, 65535));
+        a.Height = a.Base = uint16_t(std::clamp(ht, 0, 65535));
         if (ref->Object)
             ref->Object->ObjRect = TRect{0, 0, a.Width, a.Height};
         break;
@@ -125,6 +146,37 @@ void TRtRTFTextPaint::MeasureObject(TParagraph* Par, TLine* Line, int32_t Index,
         UpdateCharWidths(&runAttr);
         break;
     }
+}
+
+int32_t TRtRTFTextPaint::FieldWidth(TRtObjectField* Field, const TAttr& Attr)
+{
+    if (!Field->Owner)
+        Field->Owner = this;
+    AnsiString text;
+    Field->GetFieldText(true, text);
+    const int32_t natural = Field->GetNaturalWidth();
+    return natural < 0 ? TextWidth(&Attr, text) : MulDiv(natural, Header()->LayoutXRes, 1440);
+}
+
+void TRtRTFTextPaint::UpdateFieldWidths(TParagraph* Par, TLine* Line)
+{
+    if (!Par || !(Par->Flags & parfHasFields))
+        return;
+    for (TLine* l = Line ? Line : Par->Lines; l; l = Line ? nullptr : l->Next) {
+        if (!l->Attrs)
+            continue;
+        for (int32_t i = 0; i < l->Length; ++i) {
+            TAttr& a = l->Attrs[i];
+            if (!IsObjectCode(l->Chars[i], a))
+                continue;
+            const TTextObj* ref = ObjRefList()->GetTextObj(int32_t(a.Tag));
+            if (auto* field = ref ? dynamic_cast<TRtObjectField*>(ref->Object) : nullptr) {
+                a.Width = uint16_t(std::clamp(FieldWidth(field, a), 0, 65535));
+                Par->Flags |= parfHasFields;
+            }
+        }
+    }
+    AlignLines(Par);
 }
 
 int32_t TRtRTFTextPaint::MeasureParagraph(TParagraph* Par)
@@ -331,12 +383,12 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
                 selEndOff = off;
             if (i == l->Length)
                 break;
-            if (rich && l->Attrs[i].Style.Has(afsDelete))
+            if (l->Attrs && l->Attrs[i].Style.Has(afsDelete))
                 continue;
             if (l->Chars[i] == 0)
                 break;
             flat.Chars.push_back(l->Chars[i]);
-            flat.Attrs.push_back(rich ? l->Attrs[i] : CurrentAttr);
+            flat.Attrs.push_back(l->Attrs ? l->Attrs[i] : CurrentAttr);
             flat.SrcLine.push_back(l);
             flat.SrcPos.push_back(i);
         }
@@ -382,9 +434,9 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
     do {
         TNewLine nl;
         nl.Start = pos;
-        TLine* firstSrc = pos < total ? flat.SrcLine[size_t(pos)] : Par->Lines;
+        TLine* indentLine = lines.empty() ? Par->Lines : nullptr;
         const int32_t start = (lines.empty() ? GetNumberWidth(Par, Par->Lines) : 0) +
-                              GetIndentLeftPix(Par, lines.empty() ? Par->Lines : firstSrc) + left;
+                              GetIndentLeftPix(Par, indentLine) + left;
         int32_t avail = right - start;
         if (cell)
             avail -= ScreenToDoc(2);
@@ -411,6 +463,9 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
             if (keepBreaks && count >= keepCount && count > 0)
                 break;
             if (MaxLineChars > 0 && count >= MaxLineChars)
+                break;
+            // A line record holds at most its 16-bit capacity with the terminating entry.
+            if (count >= RtMaxLineCapacity - 1)
                 break;
             const uint8_t c = flat.Chars[size_t(i)];
             TAttr& a = flat.Attrs[size_t(i)];
@@ -501,6 +556,12 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
             --count;
         nl.Count = count;
         nl.Flags = hyphenated ? linfHyphenated : 0;
+        if (askObjects && rich) {
+            int32_t lineHeight = 0;
+            for (int32_t k = pos; k < pos + count; ++k)
+                lineHeight = std::max<int32_t>(lineHeight, flat.Attrs[size_t(k)].Height);
+            y += lineHeight;
+        }
 
         // Justification: the blanks after the last tab, the trailing run left out.
         const bool lastLine = pos + count >= total;

@@ -4,6 +4,7 @@
 #include "RtRtfTxtPaint.h"
 
 #include "RtHeaderFooter.h"
+#include "RtList.h"
 #include "SysUtils.h"
 
 #include <algorithm>
@@ -83,13 +84,8 @@ void TRtRTFTextPaint::UpdateLayout()
     }
     ComputeHiddenStyleMask();
     DeferPending = false;
-    if (!MarginsChanging) {
-        std::vector<TTextObj*> refs;
-        for (uint8_t kind = 0; kind < 4; ++kind)
-            ObjRefList()->GetObjectsOfMode(refs, kind);
-        for (TTextObj* r : refs)
-            r->Placed = 0;
-    }
+    if (!MarginsChanging)
+        ObjRefList()->ResetPlaced();
     FormatHeadersFooters();
     if (Suspended() || PaintLocked || InFormatting || PassRunning || !referenceCanvas_)
         return;
@@ -97,6 +93,8 @@ void TRtRTFTextPaint::UpdateLayout()
     LastLayoutWidth = WrapWidth;
     PassRunning = true;
     Header()->RescaleTabs();
+    if (WrapAtWindow)
+        Header()->PixTextWidth = Header()->LayoutTextWidth = std::max(1, WrapWidth);
     int32_t y = 0;
     for (TParagraph* p = FirstPar; p; p = p->Next) {
         p->Flags |= parfReformat;
@@ -145,7 +143,6 @@ void TRtRTFTextPaint::FormatAll(bool Remeasure)
         if (pass == 1 && !second)
             break;
         int32_t y = 0, number = 0;
-        bool restart = false;
         for (TParagraph* p = FirstPar; p; p = p->Next) {
             ++number;
             if (progress)
@@ -177,12 +174,10 @@ void TRtRTFTextPaint::FormatAll(bool Remeasure)
                 ScreenTextHeight = ScreenHeightOf(y);
                 if (OnVertScrolled(this)) {
                     second = true;
-                    restart = true;
                     break;
                 }
             }
         }
-        (void)restart;
     }
     if (Remeasure && floating) {
         InFormatting = false;

@@ -198,6 +198,8 @@ TColor TRtRTFTextPaint::GetPaperColor() const { return Displays() ? PaperColor :
 void TRtRTFTextPaint::UpdatePageMetrics(bool Repaint)
 {
     TTextHeader* h = Header();
+    if (!WrapAtWindow)
+        h->UpdatePixelSizes();   // the page's text width, also after wrapping at the window
     h->LayoutTextWidth = h->PixTextWidth;
     const int32_t ppi = RtPlatform().ScreenPixelsPerInch();
     auto offset = [&](bool Show, int32_t Gap, int32_t MarginTwips) {
@@ -220,6 +222,9 @@ void TRtRTFTextPaint::UpdatePageMetrics(bool Repaint)
         w = h->LayoutTextWidth - ScreenToDoc(2);
     }
     const int32_t screen = FixedResMode ? DocToScreen(twips) : w;
+    // Wrapping at the window: the window's width is the text width the lines break at.
+    if (WrapAtWindow)
+        h->PixTextWidth = h->LayoutTextWidth = std::max(1, w);
     if (w != WrapWidth || screen != WrapWidthScreen) {
         WrapWidth = w;
         WrapWidthTwips = twips;

@@ -91,6 +91,7 @@ struct TRtMapMode {
 
 class TRtRTFTextPaint;
 class TRtFont;
+class TRtObjectField;
 
 using TRtMeasureCharEvent = std::function<void(TRtRTFTextPaint* Sender, const TAttr& Attr, int32_t& Charset,
                                                int32_t& LineHeight, int32_t& Ascent,
@@ -190,6 +191,8 @@ public:
     bool IsLeadByte(uint8_t Ch, const TAttr* Attr);
     int32_t TextWidth(const TAttr* Attr, const AnsiString& Text);
     int32_t MarkBookmarkRanges(TParagraph* Par, int32_t Count);
+    // Measures the field objects of a paragraph again (of Line only when given).
+    void UpdateFieldWidths(TParagraph* Par, TLine* Line);
     // The width of a paragraph's numbering on its first line (painting layer).
     virtual int32_t GetNumberWidth(TParagraph* Par, TLine* Line) { return 0; }
 
@@ -319,7 +322,6 @@ public:
     bool HasScreenMargins = false;
     int32_t LeftScreenOffset = 0, RightScreenOffset = 0;
     int32_t WrapWidth = 0, WrapWidthTwips = 0, WrapWidthScreen = 0;
-    bool NoCursorTracking = false;      // breaking does not carry cursor and selection over
     int32_t MaxLineChars = 0;           // characters per line, 0 = no limit
     bool InsertPointsHidden = false;    // the text hides insert points
     bool AutomaticTextHidden = false;
@@ -336,6 +338,8 @@ private:
     struct TBreakState;
     int32_t CharWidth(uint8_t Ch) const { return currentTable_ ? currentTable_->Widths[Ch] : 0; }
     void MeasureObject(TParagraph* Par, TLine* Line, int32_t Index, int32_t& OpenBookmarks, bool& EndCodeSeen);
+    // A field's width: its natural width, or its text's when that is negative.
+    int32_t FieldWidth(TRtObjectField* Field, const TAttr& Attr);
     void BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr);
     int32_t FontPixelHeight(const TAttr& Attr, bool ForSubSuper) const;
     void ApplyAttrToLine(TLine* Line, int32_t From, int32_t To, const TAttr& Attr, uint32_t Mask);

@@ -1,4 +1,5 @@
 #include "RtEngineTestSupport.h"
+#include "RtObject.h"
 
 #include <map>
 
@@ -166,4 +167,136 @@ TEST_F(RtLineBreak, HyphenationBreaksAtTheLastPointBeforeTheOverflow)
     EXPECT_TRUE(Line(0, 0)->Flags & linfHyphenated);
     ASSERT_FALSE(asked.empty());
     EXPECT_EQ(asked.front(), "hyphenation");
+}
+
+TEST_F(RtLineBreak, ObjectsAndFieldsAreMeasuredByTheirReferences)
+{
+    Layout({"ab"}, 300);
+    auto addObject = [&](TRtObjectBase* Obj, uint8_t Kind, int32_t Pos) {
+        E->Objects().push_back(Obj);
+        TTextObj* ref = E->ObjRefList()->AddObject(Obj);
+        ref->Kind = Kind;
+        TAttr a = Line(0, 0)->Attrs[0];
+        a.Style.Include(afsIsObject);
+        a.Tag = uint32_t(E->ObjRefList()->IndexOfObject(ref));
+        TLine* line = Line(0, 0);
+        E->InsertChar(Par(0), line, &a, 1, Pos);
+    };
+    auto* picture = new TRtObject;   // 1440 x 720 twips
+    addObject(picture, 0, 1);
+    auto* field = new TRtObjectField;
+    field->FieldName = "PAGE";
+    addObject(field, 0, 3);
+    addObject(new TRtObject, 1, 4);   // positioned: only its anchor stands in the text
+    Par(0)->Flags |= parfReformat;
+    E->FormatAll(true);
+    const TLine* l = Line(0, 0);
+    ASSERT_EQ(l->Length, 5);
+    EXPECT_EQ(l->Attrs[1].Width, 96);
+    EXPECT_EQ(l->Attrs[1].Height, 48);
+    EXPECT_EQ(l->Attrs[1].Base, 48);
+    EXPECT_EQ(l->Height, 48);
+    // Without a natural width a field is as wide as its text.
+    AnsiString text;
+    field->GetFieldText(true, text);
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(l->Attrs[3].Width, 10 * int32_t(text.size()));
+    EXPECT_EQ(l->Attrs[4].Width, 1);
+    EXPECT_TRUE(Par(0)->Flags & parfHasFields);
+    EXPECT_TRUE(Par(0)->Flags & parfHasFloating);
+    // A field's text that changes is measured again.
+    E->OnGetFieldText = [](TObject*, TRtObjectBase*, bool& Done) {
+        Done = true;
+        return AnsiString("12");
+    };
+    E->UpdateFieldWidths(Par(0), nullptr);
+    EXPECT_EQ(Line(0, 0)->Attrs[3].Width, 20);
+    // With a natural width in twips that width counts.
+    E->OnGetFieldBounds = [](TObject*, TRtObjectBase*, int32_t& W, int32_t&, int32_t&) { W = 720; };
+    E->UpdateFieldWidths(Par(0), Line(0, 0));
+    EXPECT_EQ(Line(0, 0)->Attrs[3].Width, 48);
+}
+
+TEST_F(RtLineBreak, HiddenTextTakesNoRoomUnlessShown)
+{
+    Layout({"abcdefgXXXXij"});
+    ASSERT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"abcdefgXX", "XXij"}));
+    // Characters 7 to 10 become hidden text.
+    int32_t offset = 0;
+    for (TLine* l = Par(0)->Lines; l; l = l->Next)
+        for (int32_t i = 0; i < l->Length; ++i, ++offset)
+            l->Attrs[i].Style.Set(afsHidden, offset >= 7 && offset < 11);
+    Par(0)->Flags |= parfReformat;
+    E->FormatAll(true);
+    ASSERT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"abcdefgXXXXij"}));
+    EXPECT_EQ(Line(0, 0)->Attrs[9].Width, 0);
+    EXPECT_EQ(E->GetCharX(Par(0), Line(0, 0), 12) - E->GetCharX(Par(0), Line(0, 0), 0), 80);
+    E->EngineOptions |= eoHiddenShown;
+    Par(0)->Flags |= parfReformat;
+    E->FormatAll(true);
+    EXPECT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"abcdefgXX", "XXij"}));
+}
+
+TEST_F(RtLineBreak, KeptLineBreaksRepeatTheStoredLineLengths)
+{
+    Layout({"aaa bbb ccc ddd"});
+    ASSERT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"aaa bbb ", "ccc ddd"}));
+    E->FrozenPageBreaks = true;   // the page layout leaves the marks alone
+    Line(0, 1)->Flags |= linfPageStart;
+    Par(0)->ExtFlags |= parxKeepLineBreaks;
+    SetTextWidth(300);   // room for everything on one line
+    EXPECT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"aaa bbb ", "ccc ddd"}));
+    EXPECT_TRUE(Line(0, 1)->Flags & linfPageStart);
+    Par(0)->ExtFlags &= ~parxKeepLineBreaks;
+    E->UpdateLayout();
+    EXPECT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"aaa bbb ccc ddd"}));
+}
+
+TEST_F(RtLineBreak, BookmarkRangesMarkTheCharactersBetweenTheirCodes)
+{
+    Layout({"ab", "cd"});
+    TTextObj* ref = E->ObjRefList()->AddObject(nullptr);
+    ref->Kind = 3;
+    ref->SubKind = 1;
+    TAttr code = Line(0, 0)->Attrs[0];
+    code.Style.Include(afsIsObject);
+    code.Tag = uint32_t(E->ObjRefList()->IndexOfObject(ref));
+    E->InsertChar(Par(0), Line(0, 0), &code, 2, 1);   // a<start>b
+    E->InsertChar(Par(1), Line(1, 0), &code, 3, 1);   // c<end>d
+    EXPECT_EQ(E->MarkBookmarkRanges(E->FirstPar, 0), 0);
+    const bool expected[2][3] = {{false, true, true}, {true, true, false}};
+    for (int p = 0; p < 2; ++p)
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(Line(p, 0)->Attrs[i].Style.Has(afsBookmark), expected[p][i]) << p << "," << i;
+    // Measuring keeps the marks and hides the codes.
+    E->UpdateLayout();
+    EXPECT_TRUE(Line(0, 0)->Attrs[2].Style.Has(afsBookmark));
+    EXPECT_EQ(Line(0, 0)->Attrs[1].Width, 0);
+    EXPECT_FALSE(Line(1, 0)->Attrs[2].Style.Has(afsBookmark));
+}
+
+TEST_F(RtLineBreak, FirstLineIndentNarrowsOnlyTheFirstLine)
+{
+    Layout({"aaaaaaa bbbbbbbbb"});
+    Par(0)->IndentFirst = 300;   // 20 units
+    Par(0)->Flags |= parfReformat;
+    E->FormatAll(false);
+    EXPECT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"aaaaaaa ", "bbbbbbbbb"}));
+    EXPECT_EQ(E->GetCharX(Par(0), Line(0, 0), 0), Left() + 20);
+    EXPECT_EQ(E->GetCharX(Par(0), Line(0, 1), 0), Left());
+}
+
+TEST_F(RtLineBreak, NoWrapParagraphLongerThanALineRecordContinuesInANewLine)
+{
+    Layout({"x"});
+    const std::string text(70000, 'a');
+    E->SetParChars(Par(0), reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()), nullptr);
+    Par(0)->Flags |= parfNoWrap | parfReformat;
+    E->FormatAll(true);
+    ASSERT_EQ(ParString(Par(0)), text);
+    for (TLine* l = Par(0)->Lines; l; l = l->Next) {
+        EXPECT_LT(l->Length, l->Capacity);
+        EXPECT_LE(l->Capacity, RtMaxLineCapacity);
+    }
+    EXPECT_EQ(LinesOf(Par(0)).size(), 2u);
 }

@@ -135,3 +135,37 @@ TEST_F(RtPaintSetup, SurfaceScrollsItsPixelsWithinTheClip)
     EXPECT_EQ(s.pixel(0, 3), 0xFFFFFFFFu);
     EXPECT_EQ(s.pixel(7, 3), 0xFF000000u);
 }
+
+TEST_F(RtPaintSetup, PageMetricsGiveTheScreenOffsetsAndTheWrapWidth)
+{
+    Layout({std::string(50, 'a')}, 1000);
+    EXPECT_EQ(LinesOf(Par(0)).size(), 1u);
+    E->GapWidth = 5;
+    E->UpdatePageMetrics(false);
+    EXPECT_EQ(E->LeftScreenOffset, 5);
+    E->ShowLeftMargin = true;
+    E->UpdatePageMetrics(false);
+    EXPECT_EQ(E->LeftScreenOffset, 96 + 5);   // a 1-inch margin at 96 dpi
+    E->EngineOptions |= eoNoDisplay;
+    E->UpdatePageMetrics(false);
+    EXPECT_EQ(E->LeftScreenOffset, 0);
+    E->EngineOptions = 0;
+    // Wrapping at the window: lines break at the window's width less both offsets.
+    E->WrapAtWindow = true;
+    E->UpdatePageMetrics(true);
+    EXPECT_EQ(E->LeftScreenOffset, 10);
+    EXPECT_EQ(E->WrapWidth, 400 - 10);
+    EXPECT_EQ(LinesOf(Par(0)), (std::vector<std::string>{std::string(38, 'a'), std::string(12, 'a')}));
+}
+
+TEST_F(RtPaintSetup, WrappingAtThePageAgainRestoresThePageWidth)
+{
+    Layout({std::string(50, 'a')}, 1000);
+    E->WrapAtWindow = true;
+    E->UpdatePageMetrics(true);
+    ASSERT_EQ(LinesOf(Par(0)).size(), 2u);
+    E->WrapAtWindow = false;
+    E->UpdatePageMetrics(true);
+    EXPECT_EQ(LinesOf(Par(0)).size(), 1u);
+    EXPECT_EQ(E->Header()->PixTextWidth, 1000);
+}
