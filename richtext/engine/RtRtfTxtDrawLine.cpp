@@ -211,22 +211,27 @@ void TRtRTFTextInput::PaintLine(TLine* Line, TParagraph* Par)
     const int32_t top = rec.Text.Top, bottom = rec.Text.Bottom;
     rec.ParLeft = TRect{rec.LeftX, top, rec.Text.Left, bottom};
     rec.ParRight = TRect{rec.Text.Right, top, rec.RightX, bottom};
+    // The page margins beside the paragraph; cells of a row leave their neighbours alone.
     const int32_t pageLeft = LeftX + CanvasLeft;
     const int32_t pageRight = pageLeft + std::max(Header()->PixPageWidth, VisibleWidth);
-    if (rec.LeftX > pageLeft) {
+    const bool cellBefore = (Par->Flags & parfNotFirstCell) != 0;
+    const bool cellAfter = (Par->Flags & parfNotLastCell) != 0;
+    const int32_t areaLeft = cellBefore ? rec.LeftX : pageLeft;
+    const int32_t areaRight = cellAfter ? rec.RightX : pageRight;
+    if (rec.LeftX > pageLeft && !cellBefore) {
         rec.MarginLeft = TRect{pageLeft, top, rec.LeftX, bottom};
         rec.AreaFlags |= afMarginLeft;
     }
-    if (rec.RightX < pageRight) {
+    if (rec.RightX < pageRight && !cellAfter) {
         rec.MarginRight = TRect{rec.RightX, top, pageRight, bottom};
         rec.AreaFlags |= afMarginRight;
     }
     if (Line->SpaceAbove > 0) {
-        rec.SpaceBefore = TRect{pageLeft, top - Line->SpaceAbove, pageRight, top};
+        rec.SpaceBefore = TRect{areaLeft, top - Line->SpaceAbove, areaRight, top};
         rec.AreaFlags |= afSpaceBefore;
     }
     if (Line->SpaceBelow > 0) {
-        rec.SpaceAfter = TRect{pageLeft, bottom, pageRight, bottom + Line->SpaceBelow};
+        rec.SpaceAfter = TRect{areaLeft, bottom, areaRight, bottom + Line->SpaceBelow};
         rec.AreaFlags |= afSpaceAfter;
         if (LayoutFlags & lfPageGap) {
             TParagraph* next = Par->Next;
@@ -350,7 +355,17 @@ void TRtRTFTextInput::WriteRun(TCanvas* C, int32_t X, int32_t Baseline, const ui
     QPainter* p = C->Painter();
     if (!p)
         return;
-    const QRawFont& face = C->RawFont();
+    // A symbol font has no face here: its marks come from a face that has them.
+    const AnsiString fontName = C->Font().Name();
+    int32_t charset = C->Font().Charset();
+    const bool symbol = SameText(fontName, "WingDings") || SameText(fontName, "Symbol");
+    if (symbol) {
+        charset = SYMBOL_CHARSET;
+        C->Font().SetName("DejaVu Sans");
+    }
+    const QRawFont face = C->RawFont();
+    if (symbol)
+        C->Font().SetName(fontName);
     int32_t total = 0;
     for (int32_t i = 0; i < N; ++i)
         total += Dx[i];
@@ -362,8 +377,6 @@ void TRtRTFTextInput::WriteRun(TCanvas* C, int32_t X, int32_t Baseline, const ui
     if (!face.isValid())
         return;
     // Characters by the font's charset; those below 32 are drawn as blanks.
-    const AnsiString fontName = C->Font().Name();
-    const int32_t charset = C->Font().Charset();
     QString s;
     s.reserve(N);
     for (int32_t i = 0; i < N; ++i) {
@@ -504,8 +517,10 @@ void TRtRTFTextInput::PaintContent(TRtLinePaintRecord& Rec)
                 FillBrushRect(c, *rects[k], GapColor);
     }
 
-    // Numbering.
+    // The text area before the first character, then the numbering in it.
     int32_t x = Rec.RunStart;
+    SelectRunBackground(Rec, nullptr, false);
+    FillArea(c, TRect{Rec.Text.Left, Rec.Text.Top, x, Rec.Text.Bottom});
     const bool numberLine = line == par->Lines && (Numbered(par) || (par == CursorPar && line->Length == 0 && Numbered(par)));
     if (numberLine) {
         TRtRTFNumberingStyle* style = nullptr;
@@ -532,12 +547,7 @@ void TRtRTFTextInput::PaintContent(TRtLinePaintRecord& Rec)
     bool visible = false;
     for (int32_t i = 0; i < line->Length && !visible; ++i)
         visible = Rec.Attrs[i].Width > 0 && line->Chars[i] != 10;
-    SelectRunBackground(Rec, nullptr, false);
-    if (!visible) {
-        if (!(numberLine && par == CursorPar))
-            FillArea(c, TRect{Rec.Text.Left, Rec.Text.Top, x, Rec.Text.Bottom});
-    } else {
-        FillArea(c, TRect{Rec.Text.Left, Rec.Text.Top, x, Rec.Text.Bottom});
+    if (visible) {
         PaintRuns(Rec);
         x = Rec.RunStart;
         for (int32_t i = 0; i < line->Length; ++i)
@@ -571,7 +581,7 @@ void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
     };
     auto same = [&](const TAttr& A, const TAttr& B) {
         return A.Font == B.Font && A.Size == B.Size && A.TextColor == B.TextColor && A.BGColor == B.BGColor &&
-               A.Charset == B.Charset && (A.Style - ignored) == (B.Style - ignored);
+               A.Charset == B.Charset && A.StyleNr == B.StyleNr && (A.Style - ignored) == (B.Style - ignored);
     };
     std::vector<int32_t> dx;
     std::vector<uint8_t> chars;
