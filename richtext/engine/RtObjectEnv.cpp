@@ -478,5 +478,14 @@ void TRtObjectEnv::ApplySize(TTextObj* Entry, int32_t WidthTW, int32_t HeightTW)
         obj->SetWidthTW(WidthTW);
         obj->SetHeightTW(HeightTW);
     }
+    // The paragraphs that hold the object measure it at its new size.
+    Entry->Width = WidthTW;
+    Entry->Height = HeightTW;
+    const int32_t id = Engine->ObjRefList()->IndexOfObject(Entry);
+    for (TParagraph* p = Engine->FirstPar; p && id > 0; p = p->Next)
+        if (FindObjectChar(id, p) >= 0) {
+            Engine->MeasureParagraph(p);
+            p->Flags |= parfReformat;
+        }
     Engine->ResizeObject(Entry, WidthTW, HeightTW);
 }
