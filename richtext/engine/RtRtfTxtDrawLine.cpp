@@ -556,7 +556,7 @@ void TRtRTFTextInput::PaintContent(TRtLinePaintRecord& Rec)
 
     // Line end marks, then the rest of the text area.
     if (screen && !Rec.Grey && !(par->ExtFlags & parxDrawnWhole))
-        PaintLineEndMarks(Rec, x);
+        x = PaintLineEndMarks(Rec, x);
     SelectRunBackground(Rec, nullptr, Rec.ExtendsPastEnd && Rec.PartSelected);
     FillArea(c, TRect{x, Rec.Text.Top, Rec.Text.Right, Rec.Text.Bottom});
     PaintBorders(Rec);
@@ -741,7 +741,7 @@ void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
     }
 }
 
-void TRtRTFTextInput::PaintLineEndMarks(TRtLinePaintRecord& Rec, int32_t X)
+int32_t TRtRTFTextInput::PaintLineEndMarks(TRtLinePaintRecord& Rec, int32_t X)
 {
     TLine* line = Rec.Line;
     TParagraph* par = Rec.Par;
@@ -767,7 +767,7 @@ void TRtRTFTextInput::PaintLineEndMarks(TRtLinePaintRecord& Rec, int32_t X)
         mark = "-";
     }
     if (mark.empty())
-        return;
+        return X;
     TAttr a = line->Length > 0 && Rec.Attrs ? Rec.Attrs[line->Length - 1] : par->ParAttr;
     SelectCharFont(&a, nullptr, nullptr, 0);
     TCanvas* c = PaintingCanvas;
@@ -780,8 +780,12 @@ void TRtRTFTextInput::PaintLineEndMarks(TRtLinePaintRecord& Rec, int32_t X)
     c->Font().SetColor(DefaultTextColor);
     c->Brush().SetStyle(bsSolid);
     c->Brush().SetColor(GetPaperColor());
-    const int32_t at = line->Length == 0 ? X + Rec.AlignOffset * 0 : X;
+    // After a line feed the mark takes its place.
+    int32_t at = X;
+    if (lineBreak && Rec.Attrs)
+        at -= Rec.Attrs[line->Length - 1].Width;
     DrawTextAt(c, at, mark, Rec.Text, Rec.Baseline);
+    return std::max(X, at + c->TextWidth(mark));
 }
 
 // ---- borders -------------------------------------------------------------------------------------------------------

@@ -976,6 +976,7 @@ bool TRtRTFTextInput::MoveCursorToPoint(int32_t X, int32_t Y, bool Select, bool 
     else if (HasCompleteSelection())
         ClearSelection(Repaint);
     NotifyCursorMove();
+    RecheckCursorWord(false);
     UpdateCaret();
     if (OnPositionChanged)
         OnPositionChanged(OwnerControl);

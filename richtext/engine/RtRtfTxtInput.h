@@ -337,6 +337,7 @@ public:
 
 private:
     // Cursor helpers.
+    void MoveCursorCommand(uint8_t Code, bool Select);
     bool AtTextStart() const;
     bool AtTextEnd() const;
     TLine* LastTextLine() const;
@@ -379,7 +380,7 @@ private:
     void PaintRuns(TRtLinePaintRecord& Rec);
     void WriteRun(TCanvas* Canvas, int32_t X, int32_t Baseline, const uint8_t* Chars, const int32_t* Dx, int32_t N,
                   const TAttr& Attr, bool Opaque, int32_t Height);
-    void PaintLineEndMarks(TRtLinePaintRecord& Rec, int32_t X);
+    int32_t PaintLineEndMarks(TRtLinePaintRecord& Rec, int32_t X);
     void PaintBorders(TRtLinePaintRecord& Rec);
     void ComputeLineSelection(TRtLinePaintRecord& Rec);
     void FindCellNeighbours(TRtLinePaintRecord& Rec);
