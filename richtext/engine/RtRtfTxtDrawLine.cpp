@@ -985,8 +985,7 @@ void TRtRTFTextInput::PaintHeaderFooter(TLine* Line, TParagraph* Par, TRtLinePai
     int32_t top = 0;
     const TTextHeader* h = Header();
     if (IsHeader) {
-        top = Line->Top - Line->SpaceAbove - TopY + CanvasTop - height;
-        top = std::max(top, Line->Top - Line->SpaceAbove - TopY + CanvasTop);
+        top = Line->Top - TopY + CanvasTop - height;
     } else {
         const int32_t pageBottom = Line->Top + Line->Height + Line->SpaceBelow;
         const int32_t footer = MulDiv(h->MarginFooter(), h->LayoutYRes, 1440);

@@ -177,3 +177,54 @@ TEST_F(Borders, GridLinesShowOnScreenOnly)
 }
 
 } // namespace
+
+#include "RtHeaderFooter.h"
+
+namespace {
+
+class HeaderFooterInGap : public PaintArea {};
+
+TEST_F(HeaderFooterInGap, NotOnTheFirstPage)
+{
+    E->PaperColor = 0xFFFFFF;
+    TRtSpecialTextProperty* header = E->GetOrAddHeaderFooter(rtraOnAllPages, rtIsHeader);
+    TParagraph* hp = nullptr;
+    E->InsertPar(hp, 40);
+    header->SetParagraphs(hp);
+    hp->Owner = header;
+    E->InsertTextAt(hp, 0, nullptr, "Head");
+    E->FormatParagraphChain(hp);
+    E->PrintHeaderFooter = rtrNotOnFirstPage;
+    TLine* body = Par(0)->Lines;
+    body->Top = 60;   // the header's 22 pixels end where the line starts
+    auto greyPixels = [&](uint16_t Page) {
+        body->PageNr = Page;
+        E->Surface().fill(Qt::white);
+        TCanvas c(&E->Surface());
+        E->PaintingCanvas = &c;
+        E->Canvas = &c;
+        TRtLinePaintRecord rec;
+        rec.Par = Par(0);
+        rec.Line = body;
+        E->PaintHeaderFooter(body, Par(0), rec, true);
+        E->PaintingCanvas = nullptr;
+        E->Canvas = nullptr;
+        c.Flush();
+        int n = 0;
+        for (int y = 38; y < 60; ++y)
+            for (int x = 0; x < 300; ++x) {
+                const int g = qGray(E->Surface().pixel(x, y));
+                n += g > 60 && g < 200;
+            }
+        return n;
+    };
+    EXPECT_EQ(greyPixels(0), 0);
+    EXPECT_GT(greyPixels(1), 10);
+    E->PrintHeaderFooter = rtrOnlyOnFirstPage;
+    EXPECT_GT(greyPixels(0), 10);
+    EXPECT_EQ(greyPixels(1), 0);
+    E->PrintHeaderFooter = rtrNever;
+    EXPECT_EQ(greyPixels(1), 0);
+}
+
+} // namespace
