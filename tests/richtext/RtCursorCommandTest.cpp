@@ -273,3 +273,34 @@ TEST_F(CursorCommands, HotStyleSpansTheLinkUnderTheMouse)
 }
 
 } // namespace
+
+namespace {
+
+class EngineSetters : public RtInputTest {};
+
+TEST_F(EngineSetters, ZoomResizingAndVisibleSizes)
+{
+    Layout({"hello world foo"}, 100);
+    E->SetZooming(0);
+    EXPECT_EQ(E->Zooming, 100);
+    E->SetZooming(200);
+    EXPECT_EQ(E->Zooming, 200);
+    EXPECT_EQ(E->ScreenToDoc(400), 200);
+    E->SetZooming(100);
+    E->SetResizing(0);
+    EXPECT_EQ(E->Resizing, 100);
+    EXPECT_EQ(E->SetVisibleHeight(150), 150);
+    EXPECT_EQ(E->VisibleHeightPx, 150);
+    // Wrapping at the window: a narrower window re-breaks the text.
+    E->SetWordWrap(true);
+    E->SetVisibleWidth(60);
+    EXPECT_EQ(E->VisibleWidthPx, 60);
+    EXPECT_GT(LinesOf(Par(0)).size(), 2u);
+    // Suspending and resuming formatting re-measures every paragraph.
+    E->SetEngineOptions(E->EngineOptions | eoSuspended);
+    Par(0)->Lines->Attrs[0].Width = 0;
+    E->SetEngineOptions(E->EngineOptions & ~eoSuspended);
+    EXPECT_EQ(Par(0)->Lines->Attrs[0].Width, 10);
+}
+
+} // namespace
