@@ -228,3 +228,29 @@ TEST_F(HeaderFooterInGap, NotOnTheFirstPage)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PaintArea, AParagraphObjectPaintsItselfInPlaceOfTheText)
+{
+    auto obj = std::make_unique<TRtOImageObject>();
+    QImage red(8, 8, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QByteArray bytes;
+    QBuffer b(&bytes);
+    b.open(QIODevice::WriteOnly);
+    red.save(&b, "PNG");
+    obj->SetPicture(bytes, "PNG");
+    TTextObj* ref = E->ObjRefList()->AddObject(obj.release());
+    auto* po = new TRtParObject;
+    po->RefId = E->ObjRefList()->IndexOfObject(ref);
+    Par(1)->Objects = po;
+    Par(1)->Flags |= parfObjectPar;
+    E->Refresh();
+    // The second line's text area shows the picture stretched over it, not the letters.
+    EXPECT_EQ(At(100, 30), 0x0000FF);
+    EXPECT_EQ(At(180, 35), 0x0000FF);
+    EXPECT_NE(At(100, 10), 0x0000FF);
+}
+
+} // namespace
