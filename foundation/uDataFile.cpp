@@ -302,9 +302,15 @@ int64_t TCustomDataFile::LookupItem(const TLookup& Lookup, const AnsiString& Sec
 
 bool TCustomDataFile::SeekRecord(int64_t Position, TDataFileHeader& Header)
 {
+    // The record's length was checked when it was indexed or scanned, and a
+    // read never takes more than the stream holds; a header that no longer
+    // reads as one (Key changed) is damage.
     Stream->Seek(Position, soBeginning);
-    return ReadHeader(Header) &&
-           CheckHeader(Header, Position + DataFileRecordHeaderSize, Stream->Size());
+    if (!ReadHeader(Header))
+        return false;
+    if (Header.Marker != 1 || Header.Length < 0)
+        InvalidFormat();
+    return true;
 }
 
 void TCustomDataFile::ResetScan()
