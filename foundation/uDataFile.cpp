@@ -229,6 +229,7 @@ void TCustomDataFile::AddItem(TLookup& Lookup, int64_t Position, const TDataFile
     item.Position = Position;
     item.Name = Header.Name;
     item.Key = Header.Key;
+    item.Length = Header.Length;
     uint64_t sectionHash, entryHash;
     HashNames(item.Name, item.Key, sectionHash, entryHash);  // fields bound the lengths
     AddToTable(Lookup, Lookup.sections, sectionHash, nullptr);
@@ -241,6 +242,7 @@ void TCustomDataFile::BuildIndex()
     index_.entries = {};
     index_.sections = {};
     ResetScan();
+    indexKey_ = Key;
     Incomplete = false;
     const int64_t size = Stream->Size();
     // Headers are copied out of a window read ahead, so that a run of small
@@ -300,12 +302,22 @@ int64_t TCustomDataFile::LookupItem(const TLookup& Lookup, const AnsiString& Sec
     return int64_t(slot.item) - 1;
 }
 
-bool TCustomDataFile::SeekRecord(int64_t Position, TDataFileHeader& Header)
+bool TCustomDataFile::SeekRecord(const TDataFileCacheItem& Item, TDataFileHeader& Header)
 {
-    // The record's length was checked when it was indexed or scanned, and a
-    // read never takes more than the stream holds; a header that no longer
-    // reads as one (Key changed) is damage.
-    Stream->Seek(Position, soBeginning);
+    const int64_t dataStart = Item.Position + DataFileRecordHeaderSize;
+    const AnsiString& decodedWith = Index.empty() ? scanKey_ : indexKey_;
+    if (decodedWith == Key) {
+        // The header was read and checked when the record was indexed or
+        // scanned: only its data is read again, and a read never takes more
+        // than the stream holds.
+        Header.Marker = 1;
+        Header.Name = Item.Name;
+        Header.Key = Item.Key;
+        Header.Length = Item.Length;
+        return Stream->Seek(dataStart, soBeginning) == dataStart;
+    }
+    // Key changed: the header must read as one under the new key.
+    Stream->Seek(Item.Position, soBeginning);
     if (!ReadHeader(Header))
         return false;
     if (Header.Marker != 1 || Header.Length < 0)
@@ -354,7 +366,7 @@ bool TCustomDataFile::FindEntry(const AnsiString& Section, const AnsiString& Key
 {
     if (!Index.empty()) {
         const int64_t item = LookupItem(index_, Section, Key);
-        return item >= 0 && SeekRecord(Index[size_t(item)].Position, Header);
+        return item >= 0 && SeekRecord(Index[size_t(item)], Header);
     }
 
     // Without an index the stream is scanned, but every record only once: the
@@ -363,7 +375,7 @@ bool TCustomDataFile::FindEntry(const AnsiString& Section, const AnsiString& Key
     PrepareScan();
     const int64_t item = LookupItem(scan_, Section, Key);
     if (item >= 0)
-        return SeekRecord(scanned_[size_t(item)].Position, Header);
+        return SeekRecord(scanned_[size_t(item)], Header);
     return ScanFor(Section, Key, Header);
 }
 

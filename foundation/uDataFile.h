@@ -37,6 +37,7 @@ public:
     int64_t Position = 0;  // stream offset of the record's header
     AnsiString Name;
     AnsiString Key;
+    int32_t Length = 0;  // of the record's data
 };
 
 class TCustomDataFile : public TObject {
@@ -158,11 +159,12 @@ private:
     static void AddItem(TLookup& Lookup, int64_t Position, const TDataFileHeader& Header);
     static void AddToTable(TLookup& Lookup, TIndexTable& Table, uint64_t Hash,
                            const AnsiString* Key);
-    // Positions the stream at the data of the record at Position; false when
-    // its header can no longer be read.
-    bool SeekRecord(int64_t Position, TDataFileHeader& Header);
+    // Positions the stream at the data of an indexed or scanned record and
+    // gives its header; false when the header can no longer be read.
+    bool SeekRecord(const TDataFileCacheItem& Item, TDataFileHeader& Header);
 
     TLookup index_{&Index, {}, {}};
+    AnsiString indexKey_;  // the Key the index was built with
     // Without an index, the records a scan has passed so far, so that no
     // record is decoded twice however many lookups there are.
     std::vector<TDataFileCacheItem> scanned_;
