@@ -347,9 +347,8 @@ void TFBDocument::LoadFromDataFile(TCustomDataFile& DataFile)
 
     // The document's lists share the file's records, and each ends at its
     // first entry that is not stored, so that loading stays linear in the
-    // file's size whatever its counts say.
-    // A document keeps at least one page, as a file without pages opens as one
-    // empty page.
+    // file's size whatever its counts say. A document keeps at least one page,
+    // as a file without pages opens as one empty page.
     int64_t budget = DataFile.RecordCount();
     const int pageCount = std::max(ReadStoredCount(DataFile, "Doc/Pages", 1, &budget), 1);
     for (int i = 0; i < pageCount; ++i) {
@@ -1234,16 +1233,16 @@ void TFBPictureElement::GetSourceRect(uint8_t Mode, TRect& Rect) const
     const double lw = double(linked.Right) - linked.Left, lh = double(linked.Bottom) - linked.Top;
     if (!Link || lw <= 0 || lh <= 0) {
         VisiblePart(bw, bh, Width, Height, zoom, vw, vh);
-        Rect.Left = int32_t(Round((bw - vw) * OffsetX));
-        Rect.Top = int32_t(Round((bh - vh) * OffsetY));
-        Rect.Right = Rect.Left + int32_t(Round(vw));
-        Rect.Bottom = Rect.Top + int32_t(Round(vh));
+        Rect.Left = Round32((bw - vw) * OffsetX);
+        Rect.Top = Round32((bh - vh) * OffsetY);
+        Rect.Right = Rect.Left + Round32(vw);
+        Rect.Bottom = Rect.Top + Round32(vh);
     } else {
         VisiblePart(bw, bh, lw, lh, zoom, vw, vh);
         const double sl = (bw - vw) * OffsetX, st = (bh - vh) * OffsetY;
         const double sr = sl + vw, sb = st + vh;
-        auto mapX = [&](float x) { return int32_t(Round((x - linked.Left) / lw * (sr - sl) + sl)); };
-        auto mapY = [&](float y) { return int32_t(Round((y - linked.Top) / lh * (sb - st) + st)); };
+        auto mapX = [&](float x) { return Round32((x - linked.Left) / lw * (sr - sl) + sl); };
+        auto mapY = [&](float y) { return Round32((y - linked.Top) / lh * (sb - st) + st); };
         Rect.Left = mapX(GetLeft());
         Rect.Top = mapY(GetTop());
         Rect.Right = mapX(GetRight());
@@ -1262,15 +1261,15 @@ int TFBPictureElement::GetResolutionDpi() const
     TRect r;
     GetSourceRect(0, r);
     if (Width > Height)
-        return int(Round(r.Width() / (Width / 25.4)));
-    return int(Round(r.Height() / (Height / 25.4)));
+        return Round32(r.Width() / (Width / 25.4));
+    return Round32(r.Height() / (Height / 25.4));
 }
 
 int TFBPictureElement::GetPictureAngle() const
 {
     if (!Page || Page->Orientation == 0 || !Page->Document)
         return 0;
-    return int(Round(Page->Document->ScreenQuerformatWinkel));
+    return Round32(Page->Document->ScreenQuerformatWinkel);
 }
 
 TFBPictureElement* TFBPictureElement::GetNextPictureElement() const
@@ -1625,8 +1624,8 @@ void TFBTextElement::MakeShadow()
     ShadowHeight = Height;
     ShadowAreaWidth = Width + 2;
     ShadowAreaHeight = Height + 2;
-    Shadow->SetSize(std::max<int>(10, int(Round(ShadowAreaWidth * kShadowPixelsPerMM))),
-                    std::max<int>(10, int(Round(ShadowAreaHeight * kShadowPixelsPerMM))));
+    Shadow->SetSize(std::max<int>(10, Round32(ShadowAreaWidth * kShadowPixelsPerMM)),
+                    std::max<int>(10, Round32(ShadowAreaHeight * kShadowPixelsPerMM)));
     {
         TBitmapDrawContext dc(*Shadow);
         dc.Transformation->ScaleUniform(kShadowPixelsPerMM);
@@ -1778,8 +1777,8 @@ bool TFBClipartElement::ContainsPoint(float X, float Y)
         return true;
     const int bw = bmp->width(), bh = bmp->height();
     // A point on the right or bottom edge addresses the last column or row.
-    const int px = std::clamp(int(Round(bw * (Width / 2 + X) / Width)), 0, bw - 1);
-    const int py = std::clamp(int(Round(bh * (Height / 2 + Y) / Height)), 0, bh - 1);
+    const int px = std::clamp(Round32(bw * (Width / 2 + X) / Width), 0, bw - 1);
+    const int py = std::clamp(Round32(bh * (Height / 2 + Y) / Height), 0, bh - 1);
     return qAlpha(bmp->pixel(px, py)) >= 129;
 }
 

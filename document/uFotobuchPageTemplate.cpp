@@ -260,8 +260,8 @@ void TFBPageTemplate::ApplyFrames(TFBPage* Page, const TFBElementList& FrameList
 void TFBPageTemplate::DrawPreview(TBitmap& Bitmap, const TRect& Rect) const
 {
     const int pages = IsDoublePage ? 2 : 1;
-    int32_t w = int32_t(Round(double(pages) * TemplateWidth * 1000));
-    int32_t h = int32_t(Round(double(TemplateHeight) * 1000));
+    int32_t w = Round32(double(pages) * TemplateWidth * 1000);
+    int32_t h = Round32(double(TemplateHeight) * 1000);
     FitSizeInt(w, h, Rect.Width(), Rect.Height());
     if (w <= 0 || h <= 0 || TemplateWidth <= 0 || TemplateHeight <= 0)
         return;
