@@ -25,9 +25,11 @@ int32_t ReadStoredCount(TCustomDataFile& DataFile, const AnsiString& Section, in
 // first entry without a section of its own.
 bool StoredSectionExists(TCustomDataFile& DataFile, const AnsiString& Section);
 
-// Millimetres far beyond any page, yet small enough that positions, sizes and
-// their sums stay well within integer pixels at print resolution and zoom.
-constexpr float MaxStoredMM = 10000.0f;
+// Millimetres beyond any page, spread or paper of the products (the largest
+// sheet is DIN A3), yet small enough that positions, sizes and their sums stay well
+// within integer pixels at print resolution and zoom, and that what is drawn
+// for one element (a text's shadow) stays a bitmap of bounded size.
+constexpr float MaxStoredMM = 1000.0f;
 // Percentages of the calendar's settings (insets, font heights, row sizes).
 constexpr float MaxStoredPercent = 1000.0f;
 // A stored number: Default when it is not finite, else kept within Low..High.
