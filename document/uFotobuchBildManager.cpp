@@ -654,9 +654,12 @@ void TBildmanager::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString&
 {
     const int count = ReadStoredCount(DataFile, Section, 0);
     for (int i = 0; i < count; ++i) {
+        const AnsiString itemSection = Section + "/Bild" + IntToStr(i);
+        if (!StoredSectionExists(DataFile, itemSection))
+            break;  // a list ends at its first entry that is not stored
         InfoAusgabe().ShowInfo(StatusText(kLoadingText, i + 1));
         auto item = std::make_unique<TBildManagerListItem>(*this);
-        item->LoadFull(DataFile, Section + "/Bild" + IntToStr(i));
+        item->LoadFull(DataFile, itemSection);
         Items.push_back(std::move(item));
         TrimMemory();
     }

@@ -98,9 +98,16 @@ const TTypeInfo& LayoutTypenInfo()
 
 // ---- data file helpers -------------------------------------------------------------------
 
-float ReadSingle(TCustomDataFile& DataFile, const AnsiString& Section, const char* Key, float Default)
+// A stored length or position in millimetres.
+float ReadMM(TCustomDataFile& DataFile, const AnsiString& Section, const char* Key, float Default,
+             float Low = -MaxStoredMM)
 {
-    return float(DataFile.ReadFloat(Section, Key, Default));
+    return ReadCheckedSingle(DataFile, Section, Key, Default, Low, MaxStoredMM);
+}
+
+float ReadAngle(TCustomDataFile& DataFile, const AnsiString& Section, const char* Key, float Default)
+{
+    return CheckedAngle(DataFile.ReadFloat(Section, Key, Default), Default);
 }
 
 void WriteSingle(TCustomDataFile& DataFile, const AnsiString& Section, const char* Key, float Value)
@@ -315,14 +322,14 @@ void TFBDocument::LoadFromDataFile(TCustomDataFile& DataFile)
     const AnsiString doc = "Doc";
     const int32_t storedVersion = DataFile.ReadInteger(doc, "DocVersion", 0);
     DocVersion = storedVersion;
-    PageWidth = ReadSingle(DataFile, doc, "PageWidth", 148.5f);
-    PageHeight = ReadSingle(DataFile, doc, "PageHeight", 210.0f);
-    Stegbreite = ReadSingle(DataFile, doc, "Stegbreite", 2.0f);
-    Umschlagbreite = ReadSingle(DataFile, doc, "Umschlagbreite", 4.0f);
+    PageWidth = ReadMM(DataFile, doc, "PageWidth", 148.5f, 1);
+    PageHeight = ReadMM(DataFile, doc, "PageHeight", 210.0f, 1);
+    Stegbreite = ReadMM(DataFile, doc, "Stegbreite", 2.0f, 0);
+    Umschlagbreite = ReadMM(DataFile, doc, "Umschlagbreite", 4.0f, 0);
     PrintPaperName = DataFile.ReadString(doc, "PrintPaperName", kPaperNameKey);
     PrintPaperSize = DataFile.ReadInteger(doc, "PrintPaperSize", 9);
-    PrintPaperWidth = ReadSingle(DataFile, doc, "PrintPaperWidth", 210.0f);
-    PrintPaperHeight = ReadSingle(DataFile, doc, "PrintPaperHeight", 297.0f);
+    PrintPaperWidth = ReadMM(DataFile, doc, "PrintPaperWidth", 210.0f, 1);
+    PrintPaperHeight = ReadMM(DataFile, doc, "PrintPaperHeight", 297.0f, 1);
     PrintPaperType = DataFile.ReadString(doc, "PrintPaperType", GetPrintPaperTypeCaption());
     Dokumentname = DataFile.ReadString(doc, "Dokumentname", "");
     PicturesHaveShadows = DataFile.ReadBool(doc, "PicturesHaveShadows", true);
@@ -336,22 +343,33 @@ void TFBDocument::LoadFromDataFile(TCustomDataFile& DataFile)
         Layouttypen = StringToLayoutTypen(layouts);
     LayoutSubTyp = DataFile.ReadString(doc, "LayoutSubTyp", "");
     LayoutStil = uint8_t(DataFile.ReadInteger(doc, "LayoutStil", 0));
-    ScreenQuerformatWinkel = ReadSingle(DataFile, doc, "ScreenQuerformatWinkel", 90.0f);
+    ScreenQuerformatWinkel = ReadAngle(DataFile, doc, "ScreenQuerformatWinkel", 90.0f);
 
-    const int pageCount = ReadStoredCount(DataFile, "Doc/Pages", 1);
+    // The document's lists share the file's records, and each ends at its
+    // first entry that is not stored, so that loading stays linear in the
+    // file's size whatever its counts say. A document keeps at least one page,
+    // as a file without pages opens as one empty page.
+    int64_t budget = DataFile.RecordCount();
+    const int pageCount = std::max(ReadStoredCount(DataFile, "Doc/Pages", 1, &budget), 1);
     for (int i = 0; i < pageCount; ++i) {
+        const AnsiString section = "Doc/Pages/Page" + Num(i);
+        if (i > 0 && !StoredSectionExists(DataFile, section))
+            break;
         ShowStatus(LocalizedWithNumber(kPageLoading, i + 1));
         auto page = std::make_unique<TFBPage>(this);
         TFBPage* p = page.get();
         Pages.Add(std::move(page));
-        p->LoadFromDataFile(DataFile, "Doc/Pages/Page" + Num(i));
+        p->LoadFromDataFile(DataFile, section, &budget);
     }
 
     ShowStatus(QStringLiteral("Picturelinks werden geladen"));
-    const int linkCount = ReadStoredCount(DataFile, "Doc/PictureLinkList", 0);
+    const int linkCount = ReadStoredCount(DataFile, "Doc/PictureLinkList", 0, &budget);
     for (int i = 0; i < linkCount; ++i) {
+        const AnsiString section = "Doc/PictureLinkList/Link" + Num(i);
+        if (!StoredSectionExists(DataFile, section + "/List"))
+            break;
         auto link = std::make_unique<TFBPictureLink>(this);
-        link->LoadFromDataFile(DataFile, "Doc/PictureLinkList/Link" + Num(i));
+        link->LoadFromDataFile(DataFile, section, &budget);
         PictureLinks.push_back(std::move(link));
     }
 
@@ -785,7 +803,8 @@ const TPageListKeys kPageLists[3] = {
 
 } // namespace
 
-void TFBPage::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section)
+void TFBPage::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section,
+                               int64_t* CountBudget)
 {
     Pictures.Clear();
     Calendars.Clear();
@@ -794,9 +813,11 @@ void TFBPage::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Sect
     PageColor = DataFile.ReadInteger(Section, "Seitenfarbe", 0xFFFFFF);
     for (const TPageListKeys& k : kPageLists) {
         TFBElementList& list = this->*k.List;
-        const int n = ReadStoredCount(DataFile, Section + k.Section, 0);
+        const int n = ReadStoredCount(DataFile, Section + k.Section, 0, CountBudget);
         for (int i = 0; i < n; ++i) {
             const AnsiString s = Section + k.Item + Num(i);
+            if (!StoredSectionExists(DataFile, s))
+                break;
             std::unique_ptr<TFBElement> e = CreateStoredElement(DataFile, s, this);
             // Only an element of the list's own kind is kept, so that every
             // element of a list is of the class its users expect.
@@ -939,11 +960,11 @@ void TFBElement::SaveGeometry(TCustomDataFile& DataFile, const AnsiString& Secti
 
 void TFBElement::LoadGeometry(TCustomDataFile& DataFile, const AnsiString& Section)
 {
-    CenterX = ReadSingle(DataFile, Section, "CenterX", 10);
-    CenterY = ReadSingle(DataFile, Section, "CenterY", 10);
-    Width = ReadSingle(DataFile, Section, "Width", 10);
-    Height = ReadSingle(DataFile, Section, "Height", 10);
-    Angle = ReadSingle(DataFile, Section, "Angle", 0);
+    CenterX = ReadMM(DataFile, Section, "CenterX", 10);
+    CenterY = ReadMM(DataFile, Section, "CenterY", 10);
+    Width = ReadMM(DataFile, Section, "Width", 10, 0);
+    Height = ReadMM(DataFile, Section, "Height", 10, 0);
+    Angle = ReadAngle(DataFile, Section, "Angle", 0);
 }
 
 void TFBElement::SaveToDataFile(TCustomDataFile& DataFile, const AnsiString& Section)
@@ -1214,16 +1235,16 @@ void TFBPictureElement::GetSourceRect(uint8_t Mode, TRect& Rect) const
     const double lw = double(linked.Right) - linked.Left, lh = double(linked.Bottom) - linked.Top;
     if (!Link || lw <= 0 || lh <= 0) {
         VisiblePart(bw, bh, Width, Height, zoom, vw, vh);
-        Rect.Left = int32_t(Round((bw - vw) * OffsetX));
-        Rect.Top = int32_t(Round((bh - vh) * OffsetY));
-        Rect.Right = Rect.Left + int32_t(Round(vw));
-        Rect.Bottom = Rect.Top + int32_t(Round(vh));
+        Rect.Left = Round32((bw - vw) * OffsetX);
+        Rect.Top = Round32((bh - vh) * OffsetY);
+        Rect.Right = Rect.Left + Round32(vw);
+        Rect.Bottom = Rect.Top + Round32(vh);
     } else {
         VisiblePart(bw, bh, lw, lh, zoom, vw, vh);
         const double sl = (bw - vw) * OffsetX, st = (bh - vh) * OffsetY;
         const double sr = sl + vw, sb = st + vh;
-        auto mapX = [&](float x) { return int32_t(Round((x - linked.Left) / lw * (sr - sl) + sl)); };
-        auto mapY = [&](float y) { return int32_t(Round((y - linked.Top) / lh * (sb - st) + st)); };
+        auto mapX = [&](float x) { return Round32((x - linked.Left) / lw * (sr - sl) + sl); };
+        auto mapY = [&](float y) { return Round32((y - linked.Top) / lh * (sb - st) + st); };
         Rect.Left = mapX(GetLeft());
         Rect.Top = mapY(GetTop());
         Rect.Right = mapX(GetRight());
@@ -1242,15 +1263,15 @@ int TFBPictureElement::GetResolutionDpi() const
     TRect r;
     GetSourceRect(0, r);
     if (Width > Height)
-        return int(Round(r.Width() / (Width / 25.4)));
-    return int(Round(r.Height() / (Height / 25.4)));
+        return Round32(r.Width() / (Width / 25.4));
+    return Round32(r.Height() / (Height / 25.4));
 }
 
 int TFBPictureElement::GetPictureAngle() const
 {
     if (!Page || Page->Orientation == 0 || !Page->Document)
         return 0;
-    return int(Round(Page->Document->ScreenQuerformatWinkel));
+    return Round32(Page->Document->ScreenQuerformatWinkel);
 }
 
 TFBPictureElement* TFBPictureElement::GetNextPictureElement() const
@@ -1399,11 +1420,11 @@ void TFBPictureElement::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiSt
     TFBElement::LoadFromDataFile(DataFile, Section);
     // Read without passing the values on to linked frames.
     CanZoomAndTrack = DataFile.ReadBool(Section, "CanZoomAndTrack", true);
-    Zoom = ClampSingle(ReadSingle(DataFile, Section, "Zoom", 1.0f), 1.0f, 4.0f);
-    OffsetX = ClampSingle(ReadSingle(DataFile, Section, "OffsetX", 0.5f), 0.0f, 1.0f);
-    OffsetY = ClampSingle(ReadSingle(DataFile, Section, "OffsetY", 0.5f), 0.0f, 1.0f);
+    Zoom = ReadCheckedSingle(DataFile, Section, "Zoom", 1.0f, 1.0f, 4.0f);
+    OffsetX = ReadCheckedSingle(DataFile, Section, "OffsetX", 0.5f, 0.0f, 1.0f);
+    OffsetY = ReadCheckedSingle(DataFile, Section, "OffsetY", 0.5f, 0.0f, 1.0f);
     RefIndex = DataFile.ReadInteger(Section, "RefIndex", -1);
-    BorderWidth = ReadSingle(DataFile, Section, "BorderWidth", 0);
+    BorderWidth = ReadMM(DataFile, Section, "BorderWidth", 0, 0);
     BorderColor = DataFile.ReadInteger(Section, "BorderColor", 0);
 }
 
@@ -1419,13 +1440,13 @@ void TFBPictureElement::LoadClipboardData(TCustomDataFile& DataFile, const AnsiS
 {
     SetRefIndex(-1);
     CanZoomAndTrack = DataFile.ReadBool(Section, "CanZoomAndTrack", true);
-    Zoom = ClampSingle(ReadSingle(DataFile, Section, "Zoom", 1.0f), 1.0f, 4.0f);
-    OffsetX = ClampSingle(ReadSingle(DataFile, Section, "OffsetX", 0.5f), 0.0f, 1.0f);
-    OffsetY = ClampSingle(ReadSingle(DataFile, Section, "OffsetY", 0.5f), 0.0f, 1.0f);
+    Zoom = ReadCheckedSingle(DataFile, Section, "Zoom", 1.0f, 1.0f, 4.0f);
+    OffsetX = ReadCheckedSingle(DataFile, Section, "OffsetX", 0.5f, 0.0f, 1.0f);
+    OffsetY = ReadCheckedSingle(DataFile, Section, "OffsetY", 0.5f, 0.0f, 1.0f);
     // A copied empty frame carries no picture entry and stays empty.
     if (HasPictureCopy(DataFile, Section))
         RefIndex = BildManager().AddCopyFromDataFile(DataFile, Section);
-    BorderWidth = ReadSingle(DataFile, Section, "BorderWidth", 0);
+    BorderWidth = ReadMM(DataFile, Section, "BorderWidth", 0, 0);
     BorderColor = DataFile.ReadInteger(Section, "BorderColor", 0);
     UpdateLink();
 }
@@ -1441,7 +1462,7 @@ TFBPictureLink::~TFBPictureLink()
 
 void TFBPictureLink::AddElement(TFBPictureElement* Element)
 {
-    if (!Element || std::find(Elements.begin(), Elements.end(), Element) != Elements.end())
+    if (!Element || Element->Link == this)
         return;
     // An element belongs to one link at most.
     if (Element->Link && Element->Link != this)
@@ -1515,11 +1536,14 @@ void TFBPictureLink::SaveToDataFile(TCustomDataFile& DataFile, const AnsiString&
     }
 }
 
-void TFBPictureLink::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section)
+void TFBPictureLink::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section,
+                                     int64_t* CountBudget)
 {
-    const int n = ReadStoredCount(DataFile, Section + "/List", 0);
+    const int n = ReadStoredCount(DataFile, Section + "/List", 0, CountBudget);
     for (int i = 0; i < n; ++i) {
         const AnsiString s = Section + "/List/Pic" + Num(i);
+        if (!StoredSectionExists(DataFile, s))
+            break;
         const int pageIndex = DataFile.ReadInteger(s, "PageIndex", -1);
         const int picIndex = DataFile.ReadInteger(s, "PicIndex", -1);
         if (!Document || pageIndex < 0 || picIndex < 0 || pageIndex >= Document->Pages.Count())
@@ -1601,8 +1625,8 @@ void TFBTextElement::MakeShadow()
     ShadowHeight = Height;
     ShadowAreaWidth = Width + 2;
     ShadowAreaHeight = Height + 2;
-    Shadow->SetSize(std::max<int>(10, int(Round(ShadowAreaWidth * kShadowPixelsPerMM))),
-                    std::max<int>(10, int(Round(ShadowAreaHeight * kShadowPixelsPerMM))));
+    Shadow->SetSize(std::max<int>(10, Round32(ShadowAreaWidth * kShadowPixelsPerMM)),
+                    std::max<int>(10, Round32(ShadowAreaHeight * kShadowPixelsPerMM)));
     {
         TBitmapDrawContext dc(*Shadow);
         dc.Transformation->ScaleUniform(kShadowPixelsPerMM);
@@ -1751,8 +1775,8 @@ bool TFBClipartElement::ContainsPoint(float X, float Y)
         return true;
     const int bw = bmp->width(), bh = bmp->height();
     // A point on the right or bottom edge addresses the last column or row.
-    const int px = std::clamp(int(Round(bw * (Width / 2 + X) / Width)), 0, bw - 1);
-    const int py = std::clamp(int(Round(bh * (Height / 2 + Y) / Height)), 0, bh - 1);
+    const int px = std::clamp(Round32(bw * (Width / 2 + X) / Width), 0, bw - 1);
+    const int py = std::clamp(Round32(bh * (Height / 2 + Y) / Height), 0, bh - 1);
     return qAlpha(bmp->pixel(px, py)) >= 129;
 }
 

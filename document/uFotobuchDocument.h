@@ -51,7 +51,8 @@ using TFBLayoutTypen = uint16_t;
 constexpr TFBLayoutTypen AllLayoutTypen = 0x0FFF;
 constexpr TFBLayoutTypen LayoutTypSet(TFBLayoutTyp T) { return TFBLayoutTypen(1u << T); }
 
-// "[ltPhotoBook86,ltDINA4]" and back; unknown names in the text are ignored.
+// "[ltPhotoBook86,ltDINA4]" and back; a name in the text that names no layout
+// type raises EConvertError.
 AnsiString LayoutTypenToString(TFBLayoutTypen Value);
 TFBLayoutTypen StringToLayoutTypen(const AnsiString& Text);
 
@@ -202,7 +203,9 @@ public:
     TFBPage(const TFBPage&) = delete;
     TFBPage& operator=(const TFBPage&) = delete;
 
-    void LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section);
+    // With CountBudget, the page's lists take their counts from it (see ReadStoredCount).
+    void LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section,
+                          int64_t* CountBudget = nullptr);
     void SaveToDataFile(TCustomDataFile& DataFile, const AnsiString& Section) const;
     // The element stored in Section, or null when it names no element class.
     std::unique_ptr<TFBElement> LoadElement(TCustomDataFile& DataFile, const AnsiString& Section);
@@ -351,7 +354,8 @@ public:
     // The united rectangles of all members, in the page coordinates of Element's page.
     void GetLinkedRect(const TFBPictureElement* Element, TRectF& Rect) const;
     void UpdateLinkedElements(const TFBPictureElement* Source);
-    void LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section);
+    void LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section,
+                          int64_t* CountBudget = nullptr);
     void SaveToDataFile(TCustomDataFile& DataFile, const AnsiString& Section) const;
 
     std::vector<TFBPictureElement*> Elements;  // not owned

@@ -10,6 +10,7 @@
 #include <QApplication>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 // ---- stream routines -----------------------------------------------------------------
@@ -159,11 +160,11 @@ void LoadFrames(TStream& Stream, TFBElementList& List)
     const int64_t n =
         std::clamp<int64_t>(count, 0, (Stream.Remaining() + kFrameBytes - 1) / kFrameBytes);
     for (int64_t i = 0; i < n; ++i) {
-        const float cx = ReadSingleFromStream(Stream);
-        const float cy = ReadSingleFromStream(Stream);
-        const float w = ReadSingleFromStream(Stream);
-        const float h = ReadSingleFromStream(Stream);
-        const float a = ReadSingleFromStream(Stream);
+        const float cx = CheckedSingle(ReadSingleFromStream(Stream), 0, -MaxStoredMM, MaxStoredMM);
+        const float cy = CheckedSingle(ReadSingleFromStream(Stream), 0, -MaxStoredMM, MaxStoredMM);
+        const float w = CheckedSingle(ReadSingleFromStream(Stream), 0, 0, MaxStoredMM);
+        const float h = CheckedSingle(ReadSingleFromStream(Stream), 0, 0, MaxStoredMM);
+        const float a = CheckedAngle(ReadSingleFromStream(Stream), 0);
         List.Add(NewFrame(cx, cy, w, h, a));
     }
 }
@@ -259,8 +260,8 @@ void TFBPageTemplate::ApplyFrames(TFBPage* Page, const TFBElementList& FrameList
 void TFBPageTemplate::DrawPreview(TBitmap& Bitmap, const TRect& Rect) const
 {
     const int pages = IsDoublePage ? 2 : 1;
-    int32_t w = int32_t(Round(double(pages) * TemplateWidth * 1000));
-    int32_t h = int32_t(Round(double(TemplateHeight) * 1000));
+    int32_t w = Round32(double(pages) * TemplateWidth * 1000);
+    int32_t h = Round32(double(TemplateHeight) * 1000);
     FitSizeInt(w, h, Rect.Width(), Rect.Height());
     if (w <= 0 || h <= 0 || TemplateWidth <= 0 || TemplateHeight <= 0)
         return;
@@ -298,8 +299,14 @@ TColor TFBPageTemplate::GetStyleColor() const
 
 void TFBPageTemplate::LoadFromStream(TStream& Stream)
 {
-    TemplateWidth = ReadSingleFromStream(Stream);
-    TemplateHeight = ReadSingleFromStream(Stream);
+    // A size that is not a page's (not finite, under 1 mm or beyond any page)
+    // reads as none: the frames are then taken as they are.
+    auto pageSize = [&Stream] {
+        const float v = ReadSingleFromStream(Stream);
+        return std::isfinite(v) && v >= 1.0f && v <= MaxStoredMM ? v : 0.0f;
+    };
+    TemplateWidth = pageSize();
+    TemplateHeight = pageSize();
     Name = ReadStringFromStream(Stream);
     IsDoublePage = ReadByteFromStream(Stream) != 0;
     LayoutTypes = 0;

@@ -5,17 +5,44 @@
 #include "ulocalize.h"
 
 #include <algorithm>
+#include <cmath>
 #include <variant>
 
-int32_t ReadStoredCount(TCustomDataFile& DataFile, const AnsiString& Section, int32_t Default)
+int32_t ReadStoredCount(TCustomDataFile& DataFile, const AnsiString& Section, int32_t Default,
+                        int64_t* Budget)
 {
-    const int32_t n = DataFile.ReadInteger(Section, "Anzahl", Default);
-    if (n <= Default)
-        return std::max(n, 0);
-    const int64_t size = DataFile.Stream ? DataFile.Stream->Size() : 0;
-    if (int64_t(n) * DataFileRecordHeaderSize > size)
-        throw EInvalidOperation(AnsiString("Invalid file format."));
-    return n;
+    int64_t n = std::max(DataFile.ReadInteger(Section, "Anzahl", Default), 0);
+    if (n > Default)
+        n = std::min(n, DataFile.RecordCount());
+    if (Budget) {
+        n = std::min(n, std::max<int64_t>(*Budget, 0));
+        *Budget -= n;
+    }
+    return int32_t(n);
+}
+
+bool StoredSectionExists(TCustomDataFile& DataFile, const AnsiString& Section)
+{
+    TDataFileHeader header;
+    return DataFile.FindEntry(Section, "$$test", header);
+}
+
+float CheckedSingle(double Value, float Default, float Low, float High)
+{
+    if (!std::isfinite(Value))
+        return Default;
+    return float(std::clamp(Value, double(Low), double(High)));
+}
+
+float CheckedAngle(double Value, float Default)
+{
+    return std::isfinite(Value) ? float(std::fmod(Value, 360.0)) : Default;
+}
+
+float ReadCheckedSingle(TCustomDataFile& DataFile, const AnsiString& Section, const AnsiString& Key,
+                        float Default, float Low, float High)
+{
+    return CheckedSingle(DataFile.ReadFloat(Section, Key, Default), Default, Low, High);
 }
 
 // ---- special days ------------------------------------------------------------------
@@ -109,6 +136,8 @@ void TKalenderTageListe::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiS
     const int count = ReadStoredCount(DataFile, Section, 0);
     for (int i = 0; i < count; ++i) {
         const AnsiString s = Section + "/Item" + IntToStr(i);
+        if (!StoredSectionExists(DataFile, s))
+            break;
         auto day = std::make_unique<TKalendertagSpezial>();
         day->Datum = DataFile.ReadDateTime(s, "Datum", Date());
         day->Text = DataFile.ReadString(s, "Text", "");
@@ -149,10 +178,10 @@ void TPaddingData::SetValues(float ALeft, float ATop, float ARight, float ABotto
 
 void TPaddingData::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section)
 {
-    Left = float(DataFile.ReadFloat(Section, "Left", 0));
-    Top = float(DataFile.ReadFloat(Section, "Top", 0));
-    Right = float(DataFile.ReadFloat(Section, "Right", 0));
-    Bottom = float(DataFile.ReadFloat(Section, "Bottom", 0));
+    Left = ReadCheckedSingle(DataFile, Section, "Left", 0, -MaxStoredPercent, MaxStoredPercent);
+    Top = ReadCheckedSingle(DataFile, Section, "Top", 0, -MaxStoredPercent, MaxStoredPercent);
+    Right = ReadCheckedSingle(DataFile, Section, "Right", 0, -MaxStoredPercent, MaxStoredPercent);
+    Bottom = ReadCheckedSingle(DataFile, Section, "Bottom", 0, -MaxStoredPercent, MaxStoredPercent);
 }
 
 void TPaddingData::SaveToDataFile(TCustomDataFile& DataFile, const AnsiString& Section) const
@@ -307,7 +336,10 @@ void TKalenderData::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString
     for (const auto& f : kFields)
         std::visit(Overload{
                        [&](TColor KD::*m) { this->*m = DataFile.ReadInteger(Section, f.key, this->*m); },
-                       [&](float KD::*m) { this->*m = float(DataFile.ReadFloat(Section, f.key, this->*m)); },
+                       [&](float KD::*m) {
+                           this->*m = ReadCheckedSingle(DataFile, Section, f.key, this->*m, 0,
+                                                        MaxStoredPercent);
+                       },
                        [&](bool KD::*m) { this->*m = DataFile.ReadBool(Section, f.key, this->*m); },
                        [&](TFont KD::*m) { DataFile.ReadFont(Section, f.key, this->*m); },
                        [&](TPaddingData KD::*m) { (this->*m).LoadFromDataFile(DataFile, Section + f.key); },

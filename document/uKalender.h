@@ -11,11 +11,33 @@
 
 class TCustomDataFile;
 
+// ---- reading stored values ----------------------------------------------------------
+// Values from files, streams and the clipboard are checked where they are read.
+
 // A stored number of entries (key "Anzahl" of Section; Default when missing).
-// Every stored entry takes at least one record, so a count above Default that
-// the stream cannot hold is damage: it raises "Invalid file format." instead
-// of driving a loop or an allocation. Negative counts give 0.
-int32_t ReadStoredCount(TCustomDataFile& DataFile, const AnsiString& Section, int32_t Default);
+// Every stored entry takes at least one record, so the count is kept within
+// the records the file holds (a file cut short keeps what it has); negative
+// counts give 0. With Budget, the lists read through it share those records:
+// the count is also kept within *Budget, which it is reduced by.
+int32_t ReadStoredCount(TCustomDataFile& DataFile, const AnsiString& Section, int32_t Default,
+                        int64_t* Budget = nullptr);
+// True when the file holds a record of Section. A stored list ends at the
+// first entry without a section of its own.
+bool StoredSectionExists(TCustomDataFile& DataFile, const AnsiString& Section);
+
+// Millimetres beyond any page, spread or paper of the products (the largest
+// sheet is DIN A3), yet small enough that positions, sizes and their sums stay well
+// within integer pixels at print resolution and zoom, and that what is drawn
+// for one element (a text's shadow) stays a bitmap of bounded size.
+constexpr float MaxStoredMM = 1000.0f;
+// Percentages of the calendar's settings (insets, font heights, row sizes).
+constexpr float MaxStoredPercent = 1000.0f;
+// A stored number: Default when it is not finite, else kept within Low..High.
+float CheckedSingle(double Value, float Default, float Low, float High);
+// A stored angle in degrees: Default when not finite, else brought into -360..360.
+float CheckedAngle(double Value, float Default);
+float ReadCheckedSingle(TCustomDataFile& DataFile, const AnsiString& Section, const AnsiString& Key,
+                        float Default, float Low, float High);
 
 // ---- special days ------------------------------------------------------------------
 

@@ -82,7 +82,7 @@ void TKalenderPainter::SelectFont(TDrawContext& DC, const TFont& Font, float Per
 {
     DC.SetFont(Font);
     if (Percent > 0)
-        DC.Font->SetSize(int(Round(double(std::max(Height, 0.0f)) * Percent / 100 / 25.4 * 72)));
+        DC.Font->SetSize(Round32(double(std::max(Height, 0.0f)) * Percent / 100 / 25.4 * 72));
 }
 
 // ---- grid ----------------------------------------------------------------------------
@@ -141,7 +141,7 @@ void TKalenderPainter4x7::DrawMonatJahr(TDrawContext& DC, float Left, float Top,
     }
     const AnsiString year = IntToStr(Data.Jahr());
     const int h0 = DC.Font->Height();
-    const int h1 = int(Round(h0 * 0.66));
+    const int h1 = Round32(h0 * 0.66);
     const float monthW = DC.TextWidth(month), monthH = DC.TextHeight(month);
     DC.Font->SetHeight(h1);
     const float yearW = DC.TextWidth(year), yearH = DC.TextHeight(year);

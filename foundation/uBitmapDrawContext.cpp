@@ -25,7 +25,11 @@ bool SourceInside(int32_t Width, int32_t Height, int32_t SrcX, int32_t SrcY, int
 {
     SrcW = std::max(SrcW, 1);
     SrcH = std::max(SrcH, 1);
-    return SrcX >= 0 && SrcY >= 0 && int64_t(SrcX) + SrcW <= Width && int64_t(SrcY) + SrcH <= Height;
+    // Source pixels are addressed in 16.16 fixed point: a part beyond 32767
+    // pixels cannot be drawn.
+    constexpr int64_t kFixedLimit = 32767;
+    return SrcX >= 0 && SrcY >= 0 && int64_t(SrcX) + SrcW <= std::min<int64_t>(Width, kFixedLimit) &&
+           int64_t(SrcY) + SrcH <= std::min<int64_t>(Height, kFixedLimit);
 }
 
 // A position one step outside [Lo, Hi) is moved onto the nearest edge.

@@ -147,8 +147,12 @@ void TCustomDataFile::Scramble(uint8_t* Buffer, int32_t Count)
 bool TCustomDataFile::ReadHeader(TDataFileHeader& Header)
 {
     uint8_t buf[DataFileRecordHeaderSize];
-    if (Stream->Read(buf, DataFileRecordHeaderSize) < DataFileRecordHeaderSize)
+    const int32_t got = Stream->Read(buf, DataFileRecordHeaderSize);
+    if (got < DataFileRecordHeaderSize) {
+        if (got > 0)
+            Incomplete = true;
         return false;
+    }
     DecodeHeader(buf, Header);
     return true;
 }
@@ -162,19 +166,23 @@ void TCustomDataFile::DecodeHeader(uint8_t* Buffer, TDataFileHeader& Header)
     Header.Length = GetI32(Buffer + kLengthOffset);
 }
 
-void TCustomDataFile::CheckHeader(const TDataFileHeader& Header, int64_t DataStart,
+bool TCustomDataFile::CheckHeader(const TDataFileHeader& Header, int64_t DataStart,
                                   int64_t StreamSize)
 {
-    // A length that is negative or runs past the end would send the scan
-    // backwards or have a reader allocate more than the file holds.
-    if (Header.Marker != 1 || Header.Length < 0 || Header.Length > StreamSize - DataStart)
+    // A negative length would send the scan backwards.
+    if (Header.Marker != 1 || Header.Length < 0)
         InvalidFormat();
+    if (Header.Length > StreamSize - DataStart) {
+        Incomplete = true;
+        return false;
+    }
+    return true;
 }
 
 // ---- index and lookup --------------------------------------------------------------------
 
-size_t TCustomDataFile::FindSlot(const TIndexTable& Table, uint64_t Hash,
-                                 const AnsiString& Section, const AnsiString* Key) const
+size_t TCustomDataFile::FindSlot(const TLookup& Lookup, const TIndexTable& Table, uint64_t Hash,
+                                 const AnsiString& Section, const AnsiString* Key)
 {
     const size_t mask = Table.cells.size() - 1;
     const auto tag = uint32_t(Hash >> 32);
@@ -184,13 +192,14 @@ size_t TCustomDataFile::FindSlot(const TIndexTable& Table, uint64_t Hash,
             return i;
         if (slot.tag != tag)
             continue;
-        const TDataFileCacheItem& item = Index[slot.item - 1];
+        const TDataFileCacheItem& item = (*Lookup.items)[slot.item - 1];
         if (SameName(item.Name, Section) && (!Key || SameName(item.Key, *Key)))
             return i;
     }
 }
 
-void TCustomDataFile::AddToIndex(TIndexTable& Table, uint64_t Hash, const AnsiString* Key)
+void TCustomDataFile::AddToTable(TLookup& Lookup, TIndexTable& Table, uint64_t Hash,
+                                 const AnsiString* Key)
 {
     Table.hashes.push_back(Hash);
     if ((Table.used + 1) * 2 > Table.cells.size()) {
@@ -207,18 +216,34 @@ void TCustomDataFile::AddToIndex(TIndexTable& Table, uint64_t Hash, const AnsiSt
             Table.cells[i] = slot;
         }
     }
-    TIndexSlot& slot = Table.cells[FindSlot(Table, Hash, Index.back().Name, Key)];
+    TIndexSlot& slot = Table.cells[FindSlot(Lookup, Table, Hash, Lookup.items->back().Name, Key)];
     if (slot.item != 0)
         return;  // the first record wins
-    slot = {uint32_t(Hash >> 32), uint32_t(Index.size())};
+    slot = {uint32_t(Hash >> 32), uint32_t(Lookup.items->size())};
     ++Table.used;
+}
+
+void TCustomDataFile::AddItem(TLookup& Lookup, int64_t Position, const TDataFileHeader& Header)
+{
+    TDataFileCacheItem& item = Lookup.items->emplace_back();
+    item.Position = Position;
+    item.Name = Header.Name;
+    item.Key = Header.Key;
+    item.Length = Header.Length;
+    uint64_t sectionHash, entryHash;
+    HashNames(item.Name, item.Key, sectionHash, entryHash);  // fields bound the lengths
+    AddToTable(Lookup, Lookup.sections, sectionHash, nullptr);
+    AddToTable(Lookup, Lookup.entries, entryHash, &item.Key);
 }
 
 void TCustomDataFile::BuildIndex()
 {
     Index.clear();
-    entries_ = {};
-    sections_ = {};
+    index_.entries = {};
+    index_.sections = {};
+    ResetScan();
+    indexKey_ = Key;
+    Incomplete = false;
     const int64_t size = Stream->Size();
     // Headers are copied out of a window read ahead, so that a run of small
     // records costs one read for many headers.
@@ -233,82 +258,135 @@ void TCustomDataFile::BuildIndex()
             Stream->Seek(position, soBeginning);
             windowStart = position;
             windowLength = std::max(Stream->Read(window.data(), kWindow), 0);
-            if (windowLength < DataFileRecordHeaderSize)
-                break;  // a trailing partial header ends the records
+            if (windowLength < DataFileRecordHeaderSize) {
+                // A header cut short ends the records.
+                Incomplete = Incomplete || windowLength > 0;
+                break;
+            }
         }
         uint8_t buf[DataFileRecordHeaderSize];
         std::memcpy(buf, window.data() + (position - windowStart), DataFileRecordHeaderSize);
         DecodeHeader(buf, header);
         const int64_t dataStart = position + DataFileRecordHeaderSize;
-        CheckHeader(header, dataStart, size);
-        TDataFileCacheItem& item = Index.emplace_back();
-        item.Position = position;
-        item.Name = header.Name;
-        item.Key = header.Key;
-        uint64_t sectionHash, entryHash;
-        HashNames(item.Name, item.Key, sectionHash, entryHash);  // fields bound the lengths
-        AddToIndex(sections_, sectionHash, nullptr);
-        AddToIndex(entries_, entryHash, &item.Key);
+        if (!CheckHeader(header, dataStart, size))
+            break;  // the data is cut short: the record is not offered
+        AddItem(index_, position, header);
         position = dataStart + header.Length;
     }
 }
 
-int64_t TCustomDataFile::LookupIndex(const AnsiString& Section, const AnsiString& Key) const
+int64_t TCustomDataFile::RecordCount()
 {
+    if (!Index.empty())
+        return int64_t(Index.size());
+    PrepareScan();
+    TDataFileHeader header;
+    while (ScanFor(AnsiString(), AnsiString(), header)) {
+        // Scans to the end; a record without names only pauses it.
+    }
+    return int64_t(scanned_.size());
+}
+
+int64_t TCustomDataFile::LookupItem(const TLookup& Lookup, const AnsiString& Section,
+                                    const AnsiString& Key)
+{
+    if (Lookup.items->empty())
+        return -1;
     const bool anyKey = Key == kAnyKey;
     uint64_t sectionHash, entryHash;
     if (!HashNames(Section, anyKey ? kNoKey : Key, sectionHash, entryHash))
         return -1;
-    const TIndexTable& table = anyKey ? sections_ : entries_;
-    const TIndexSlot& slot = table.cells[FindSlot(table, anyKey ? sectionHash : entryHash,
+    const TIndexTable& table = anyKey ? Lookup.sections : Lookup.entries;
+    const TIndexSlot& slot = table.cells[FindSlot(Lookup, table, anyKey ? sectionHash : entryHash,
                                                   Section, anyKey ? nullptr : &Key)];
     return int64_t(slot.item) - 1;
+}
+
+bool TCustomDataFile::SeekRecord(const TDataFileCacheItem& Item, TDataFileHeader& Header)
+{
+    const int64_t dataStart = Item.Position + DataFileRecordHeaderSize;
+    const AnsiString& decodedWith = Index.empty() ? scanKey_ : indexKey_;
+    if (decodedWith == Key) {
+        // The header was read and checked when the record was indexed or
+        // scanned: only its data is read again, and a read never takes more
+        // than the stream holds.
+        Header.Marker = 1;
+        Header.Name = Item.Name;
+        Header.Key = Item.Key;
+        Header.Length = Item.Length;
+        return Stream->Seek(dataStart, soBeginning) == dataStart;
+    }
+    // Key changed: the header must read as one under the new key.
+    Stream->Seek(Item.Position, soBeginning);
+    if (!ReadHeader(Header))
+        return false;
+    if (Header.Marker != 1 || Header.Length < 0)
+        InvalidFormat();
+    return true;
+}
+
+void TCustomDataFile::ResetScan()
+{
+    scanned_.clear();
+    scan_.entries = {};
+    scan_.sections = {};
+    scanEnd_ = DataFileHeaderSize;
+    scanKey_ = Key;
+}
+
+void TCustomDataFile::PrepareScan()
+{
+    // What was scanned is forgotten when the stream shrank or the key changed.
+    if (Stream->Size() < scanEnd_ || scanKey_ != Key)
+        ResetScan();
+}
+
+bool TCustomDataFile::ScanFor(const AnsiString& Section, const AnsiString& Key,
+                              TDataFileHeader& Header)
+{
+    const bool anyKey = Key == kAnyKey;
+    const int64_t size = Stream->Size();
+    for (;;) {
+        const int64_t position = scanEnd_;
+        Stream->Seek(position, soBeginning);
+        if (!ReadHeader(Header))
+            return false;
+        const int64_t dataStart = position + DataFileRecordHeaderSize;
+        if (!CheckHeader(Header, dataStart, size))
+            return false;
+        AddItem(scan_, position, Header);
+        scanEnd_ = dataStart + Header.Length;
+        if (SameName(Header.Name, Section) && (anyKey || SameName(Header.Key, Key)))
+            return true;
+    }
 }
 
 bool TCustomDataFile::FindEntry(const AnsiString& Section, const AnsiString& Key,
                                 TDataFileHeader& Header)
 {
     if (!Index.empty()) {
-        const int64_t item = LookupIndex(Section, Key);
-        if (item < 0)
-            return false;
-        Stream->Seek(Index[size_t(item)].Position, soBeginning);
-        return ReadHeader(Header);
+        const int64_t item = LookupItem(index_, Section, Key);
+        return item >= 0 && SeekRecord(Index[size_t(item)], Header);
     }
 
-    const bool anyKey = Key == kAnyKey;
-    const int64_t size = Stream->Size();
-    int64_t position = DataFileHeaderSize;
-    for (;;) {
-        Stream->Seek(position, soBeginning);
-        if (!ReadHeader(Header))
-            return false;
-        const int64_t dataStart = position + DataFileRecordHeaderSize;
-        CheckHeader(Header, dataStart, size);
-        if (SameName(Header.Name, Section) && (anyKey || SameName(Header.Key, Key)))
-            return true;
-        position = dataStart + Header.Length;
-    }
+    // Without an index the stream is scanned, but every record only once: the
+    // records passed are looked up in the scan tables, the scan goes on from
+    // where it stopped, and so it also finds records appended meanwhile.
+    PrepareScan();
+    const int64_t item = LookupItem(scan_, Section, Key);
+    if (item >= 0)
+        return SeekRecord(scanned_[size_t(item)], Header);
+    return ScanFor(Section, Key, Header);
 }
 
-std::vector<uint8_t> TCustomDataFile::ReadData(const TDataFileHeader& Header, int64_t MaxCount)
+int32_t TCustomDataFile::ReadData(const TDataFileHeader& Header, uint8_t* Buffer,
+                                  int64_t MaxCount)
 {
-    // Bounded by the record and the caller's limit, and read in chunks so that
-    // a length the stream no longer holds allocates no more than it does hold.
-    constexpr int64_t kChunk = 1 << 20;
-    const int64_t wanted = std::max<int64_t>(0, std::min(int64_t(Header.Length), MaxCount));
-    std::vector<uint8_t> data;
-    while (int64_t(data.size()) < wanted) {
-        const size_t done = data.size();
-        const int32_t chunk = int32_t(std::min(wanted - int64_t(done), kChunk));
-        data.resize(done + size_t(chunk));
-        const int32_t got = std::max(Stream->Read(data.data() + done, chunk), 0);
-        data.resize(done + size_t(got));
-        if (got < chunk)
-            break;
-    }
-    Scramble(data.data(), int32_t(data.size()));
-    return data;
+    // The header was checked: its data lies within the stream.
+    const auto wanted = int32_t(std::clamp<int64_t>(Header.Length, 0, MaxCount));
+    const int32_t got = wanted > 0 ? std::max(Stream->Read(Buffer, wanted), 0) : 0;
+    Scramble(Buffer, got);
+    return got;
 }
 
 bool TCustomDataFile::ReadRecord(const AnsiString& Section, const AnsiString& Key,
@@ -317,32 +395,39 @@ bool TCustomDataFile::ReadRecord(const AnsiString& Section, const AnsiString& Ke
     TDataFileHeader header;
     if (!FindEntry(Section, Key, header))
         return false;
-    Data = ReadData(header, MaxCount);
+    Data.resize(size_t(std::clamp<int64_t>(header.Length, 0, MaxCount)));
+    Data.resize(size_t(ReadData(header, Data.data(), int64_t(Data.size()))));
     return true;
 }
 
 int32_t TCustomDataFile::ReadBuffer(const AnsiString& Section, const AnsiString& Key,
                                     void* Buffer, int32_t BufferSize)
 {
-    std::vector<uint8_t> data;
-    if (!ReadRecord(Section, Key, std::max(BufferSize, 0), data))
+    TDataFileHeader header;
+    if (!FindEntry(Section, Key, header))
         return -1;
-    if (!data.empty())
-        std::memcpy(Buffer, data.data(), data.size());
-    return int32_t(data.size());
+    return ReadData(header, static_cast<uint8_t*>(Buffer), std::max(BufferSize, 0));
 }
 
 int32_t TCustomDataFile::ReadStream(const AnsiString& Section, const AnsiString& Key,
                                     TStream& Dest)
 {
-    std::vector<uint8_t> data;
-    if (!ReadRecord(Section, Key, std::numeric_limits<int64_t>::max(), data))
+    TDataFileHeader header;
+    if (!FindEntry(Section, Key, header))
         return -1;
     Dest.SetSize(0);
     Dest.Seek(0, soBeginning);
-    Dest.WriteBuffer(data.data(), int32_t(data.size()));
+    if (auto* memory = dynamic_cast<TMemoryStream*>(&Dest)) {
+        // Read straight into the destination's memory.
+        memory->SetSize(header.Length);
+        memory->SetSize(ReadData(header, memory->Memory(), header.Length));
+    } else {
+        std::vector<uint8_t> data(size_t(header.Length));
+        data.resize(size_t(ReadData(header, data.data(), header.Length)));
+        Dest.WriteBuffer(data.data(), int32_t(data.size()));
+    }
     Dest.Seek(0, soBeginning);
-    return int32_t(data.size());
+    return int32_t(Dest.Size());
 }
 
 AnsiString TCustomDataFile::ReadString(const AnsiString& Section, const AnsiString& Key,

@@ -37,6 +37,7 @@ public:
     int64_t Position = 0;  // stream offset of the record's header
     AnsiString Name;
     AnsiString Key;
+    int32_t Length = 0;  // of the record's data
 };
 
 class TCustomDataFile : public TObject {
@@ -51,8 +52,8 @@ public:
     // at its first data byte.
     bool FindEntry(const AnsiString& Section, const AnsiString& Key, TDataFileHeader& Header);
 
-    // Reads the record's data, at most BufferSize bytes, into Buffer; returns
-    // the bytes read, -1 when there is no such record.
+    // Reads the record's data, at most BufferSize bytes, straight into Buffer;
+    // returns the bytes read, -1 when there is no such record.
     int32_t ReadBuffer(const AnsiString& Section, const AnsiString& Key, void* Buffer,
                        int32_t BufferSize);
     // Replaces the destination's contents by the record's data and leaves it at
@@ -84,6 +85,9 @@ public:
 
     // Rebuilds the index from the records in the stream.
     void BuildIndex();
+    // The number of complete records, counting those a scan has not reached
+    // yet; an upper bound for how many records a reader can ever find.
+    int64_t RecordCount();
 
     // Block transforms: Encode runs on every block before it is written,
     // Scramble on every block after it is read. Both XOR with Key.
@@ -95,6 +99,10 @@ public:
     AnsiString Key;
     // The records present when the file was opened, in file order.
     std::vector<TDataFileCacheItem> Index;
+    // Set once the stream is found to end inside a record (a header cut short
+    // or data running past the end): every record before it is read, that one
+    // and anything after it is not.
+    bool Incomplete = false;
 
 protected:
     TCustomDataFile();
@@ -103,39 +111,66 @@ protected:
 
 private:
     // Reads and decodes the header at the stream's position; false when fewer
-    // than 168 bytes are left.
+    // than 168 bytes are left (Incomplete is set when some were).
     bool ReadHeader(TDataFileHeader& Header);
     // Decodes a 168-byte header block in place and parses it.
     void DecodeHeader(uint8_t* Buffer, TDataFileHeader& Header);
-    // Raises "Invalid file format." unless the header is a record header whose
-    // data, starting at DataStart, fits in a stream of StreamSize bytes.
-    void CheckHeader(const TDataFileHeader& Header, int64_t DataStart, int64_t StreamSize);
-    // Reads the data of the record found last, at most MaxCount bytes, decoded.
-    std::vector<uint8_t> ReadData(const TDataFileHeader& Header, int64_t MaxCount);
+    // Raises "Invalid file format." unless the header is a record header.
+    // False (and Incomplete set) when its data, starting at DataStart, runs
+    // past the end of a stream of StreamSize bytes.
+    bool CheckHeader(const TDataFileHeader& Header, int64_t DataStart, int64_t StreamSize);
+    // Reads the data of the record found last, at most MaxCount bytes, into
+    // Buffer and decodes it there; the bytes read.
+    int32_t ReadData(const TDataFileHeader& Header, uint8_t* Buffer, int64_t MaxCount);
     bool ReadRecord(const AnsiString& Section, const AnsiString& Key, int64_t MaxCount,
                     std::vector<uint8_t>& Data);
+    // Scans on from scanEnd_, entering every record into the scan tables, up
+    // to the first one with that section and key; true when it was found (the
+    // stream then stands at its data).
+    bool ScanFor(const AnsiString& Section, const AnsiString& Key, TDataFileHeader& Header);
+    void ResetScan();
+    // Forgets the scanned records when the stream shrank or Key changed.
+    void PrepareScan();
 
-    // Open-addressing hash over Index: a slot names the first item of one
-    // section (sections_) or of one section and key (entries_).
+    // Open-addressing hash over a list of items (Index, or the records a scan
+    // has passed): a slot names the first item of one section (sections) or of
+    // one section and key (entries).
     struct TIndexSlot {
         uint32_t tag = 0;   // high half of the name's hash
         uint32_t item = 0;  // Index position + 1; 0: empty
     };
     struct TIndexTable {
         std::vector<TIndexSlot> cells;
-        std::vector<uint64_t> hashes;  // of every Index item, for growing
+        std::vector<uint64_t> hashes;  // of every item, for growing
         size_t used = 0;
     };
-    // The Index position of the first record with that section and key, -1
+    struct TLookup {
+        std::vector<TDataFileCacheItem>* items = nullptr;
+        TIndexTable entries;   // section + key
+        TIndexTable sections;  // section alone, for "$$test"
+    };
+    // The item position of the first record with that section and key, -1
     // when there is none.
-    int64_t LookupIndex(const AnsiString& Section, const AnsiString& Key) const;
-    size_t FindSlot(const TIndexTable& Table, uint64_t Hash, const AnsiString& Section,
-                    const AnsiString* Key) const;
-    // Enters the last Index item unless an earlier one has the same name.
-    void AddToIndex(TIndexTable& Table, uint64_t Hash, const AnsiString* Key);
+    static int64_t LookupItem(const TLookup& Lookup, const AnsiString& Section,
+                              const AnsiString& Key);
+    static size_t FindSlot(const TLookup& Lookup, const TIndexTable& Table, uint64_t Hash,
+                           const AnsiString& Section, const AnsiString* Key);
+    // Enters a record as the last item unless an earlier one has the same names.
+    static void AddItem(TLookup& Lookup, int64_t Position, const TDataFileHeader& Header);
+    static void AddToTable(TLookup& Lookup, TIndexTable& Table, uint64_t Hash,
+                           const AnsiString* Key);
+    // Positions the stream at the data of an indexed or scanned record and
+    // gives its header; false when the header can no longer be read.
+    bool SeekRecord(const TDataFileCacheItem& Item, TDataFileHeader& Header);
 
-    TIndexTable entries_;   // section + key
-    TIndexTable sections_;  // section alone, for "$$test"
+    TLookup index_{&Index, {}, {}};
+    AnsiString indexKey_;  // the Key the index was built with
+    // Without an index, the records a scan has passed so far, so that no
+    // record is decoded twice however many lookups there are.
+    std::vector<TDataFileCacheItem> scanned_;
+    TLookup scan_{&scanned_, {}, {}};
+    int64_t scanEnd_ = DataFileHeaderSize;  // where the next scan starts
+    AnsiString scanKey_;                    // the Key the scanned names were decoded with
 };
 
 // A keyed data file on disk. A file whose write permission bits are all clear

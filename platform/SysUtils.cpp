@@ -20,15 +20,45 @@ void Abort()
 
 // ---- numbers ------------------------------------------------------------------
 
+namespace {
+
+// An integral double as an integer of type T, saturated at T's limits; NaN is 0.
+template <class T>
+T SaturatedInteger(double integral)
+{
+    if (std::isnan(integral))
+        return 0;
+    // The limits as doubles: min is exact, max + 1 is a power of two.
+    constexpr double kMin = double(std::numeric_limits<T>::min());
+    constexpr double kEnd = -kMin;
+    if (integral < kMin)
+        return std::numeric_limits<T>::min();
+    if (integral >= kEnd)
+        return std::numeric_limits<T>::max();
+    return T(integral);
+}
+
+} // namespace
+
 int64_t Round(double x)
 {
     // The default floating-point environment rounds to nearest, ties to even.
-    return int64_t(std::nearbyint(x));
+    return SaturatedInteger<int64_t>(std::nearbyint(x));
 }
 
 int64_t Trunc(double x)
 {
-    return int64_t(std::trunc(x));
+    return SaturatedInteger<int64_t>(std::trunc(x));
+}
+
+int32_t Round32(double x)
+{
+    return SaturatedInteger<int32_t>(std::nearbyint(x));
+}
+
+int32_t Trunc32(double x)
+{
+    return SaturatedInteger<int32_t>(std::trunc(x));
 }
 
 int32_t MulDiv(int32_t a, int32_t b, int32_t c)

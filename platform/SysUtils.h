@@ -42,10 +42,14 @@ LUMI_EXCEPTION(EPrinter, Exception)
 
 // ---- numbers ----------------------------------------------------------------
 
-// Rounds half to even (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
+// Rounds half to even (2.5 -> 2, 3.5 -> 4, -2.5 -> -2). Defined for any
+// double: NaN gives 0, a value beyond the int64 range its nearest limit.
 int64_t Round(double x);
-// Cuts toward zero.
+// Cuts toward zero; NaN and values beyond the int64 range as Round.
 int64_t Trunc(double x);
+// Round and Trunc kept within the int32 range, for pixel and point values.
+int32_t Round32(double x);
+int32_t Trunc32(double x);
 // a*b/c with a 64-bit intermediate, rounded half away from zero; -1 when c is 0.
 int32_t MulDiv(int32_t a, int32_t b, int32_t c);
 

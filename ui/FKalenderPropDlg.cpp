@@ -288,7 +288,8 @@ TKalenderPropDlg::TKalenderPropDlg(TCreateKey Key, QWidget* Parent)
         std::vector<std::pair<TQwColorPopupButton*, bool>> buttons{{b.FontColor, false}};
         for (const TColorControl& c : b.Colors)
             buttons.push_back({c.Button, c.NoColor});
-        for (auto [button, noColor] : buttons) {
+        for (const auto& [entry, noColor] : buttons) {
+            TQwColorPopupButton* button = entry;
             button->SetColorButtonStyle(cbsColor);
             button->SetColorPopupOptions(noColor ? cpDefColor | cpCustColor | cpNoColor | cpMoreColor
                                                  : cpDefColor | cpCustColor | cpMoreColor);

@@ -76,6 +76,8 @@ const char* const sDateien = "Dateien";
 const char* const sNichtGeschrieben = "Das Album konnte nicht gespeichert werden:";
 const char* const sBrowserFehler = "Der Internet-Browser konnte nicht geöffnet werden";
 const char* const sKeinProjekt = "Die Datei ist keine Projektdatei:";
+const char* const sUnvollstaendig = "Die Datei ist beschädigt und unvollständig. Geöffnet wurde, was sich lesen "
+                                    "ließ; zum Speichern wählen Sie einen neuen Dateinamen:";
 
 const char ProjectSignature[] = "Qw DataFile";
 
@@ -835,7 +837,7 @@ void TMaster::ViewZoomChanged()
 void TMaster::BeforeLocalize()
 {
     for (const char* t : {sNichtGespeichert, sJetztSpeichern, sUnbenannt, sFertig, sSeiteWirdGeladen, sDateien,
-                          sNichtGeschrieben, sBrowserFehler, sKeinProjekt})
+                          sNichtGeschrieben, sBrowserFehler, sKeinProjekt, sUnvollstaendig})
         RegisterLocalizedString(this, QString::fromUtf8(t));
     for (const TColorCaption& c : ColorCaptions())
         RegisterDefaultStringKey(QString::fromLatin1(c.Key), fromAnsi(c.Default));
@@ -1022,7 +1024,10 @@ void TMaster::OpenDocument(const QString& FileName)
         UpdatePageLabel();
         throw;
     }
-    FDoc->FileName = FileName;
+    // A file that ends inside a record shows what could be read, and keeps no
+    // name, so that saving never overwrites what is left of the original.
+    const bool incomplete = dataFile.Incomplete;
+    FDoc->FileName = incomplete ? QString() : FileName;
     DocumentReplaced();
     BtnBilderschatten->setEnabled(FDoc->PictureShadowsAllowed);
     if (BtnBilderschatten->isEnabled())
@@ -1030,6 +1035,8 @@ void TMaster::OpenDocument(const QString& FileName)
     InfoAusgabe().ShowInfo(Text(sFertig));
     InfoAusgabe().ShowInfo(QString());
     FDoc->Modified = false;
+    if (incomplete)
+        ShowMessage(Text(sUnvollstaendig) + QStringLiteral("\n") + FileName);
 }
 
 bool TMaster::BtnAlbumSpeichernClick()

@@ -188,13 +188,13 @@ TEST(FotobuchPictureElement, SettersAndLoadingKeepZoomAndOffsetsInRange)
     EXPECT_EQ(r.Zoom, 4.0f);
     EXPECT_EQ(r.OffsetX, 0.0f);
     EXPECT_EQ(r.OffsetY, 0.75f);
-    // A damaged file's NaN does not get through either.
+    // A damaged file's NaN does not get through either: it gives the default.
     file.WriteFloat("Q", "Zoom", double(nan));
     file.WriteFloat("Q", "OffsetX", double(nan));
     TFBPictureElement q(nullptr);
     q.LoadFromDataFile(file, "Q");
     EXPECT_EQ(q.Zoom, 1.0f);
-    EXPECT_EQ(q.OffsetX, 0.0f);
+    EXPECT_EQ(q.OffsetX, 0.5f);
     EXPECT_TRUE(r.CanZoomAndTrack);  // read default, unlike a new frame
     EXPECT_FALSE(TFBPictureElement(nullptr).CanZoomAndTrack);
     EXPECT_EQ(r.RefIndex, -1);

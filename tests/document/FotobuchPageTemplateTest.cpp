@@ -10,6 +10,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include <vector>
 
 namespace {
@@ -241,6 +244,47 @@ TEST(FBPageTemplate, DamagedStreamsGiveBoundedResults)
     EXPECT_EQ(r.TemplateHeight, 20.0f);
     EXPECT_EQ(r.Name, "");
     EXPECT_EQ(r.Frames.Count(), 0);
+
+    // Floats that are not finite or beyond any page: a size reads as none, a
+    // frame's values as 0 or kept within a page, its angle within a turn.
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const struct {
+        float Size, Value, Angle;
+        float ExpectedSize, ExpectedPosition, ExpectedExtent, ExpectedAngle;
+    } cases[] = {
+        {nan, nan, nan, 0, 0, 0, 0},
+        {inf, -inf, inf, 0, 0, 0, 0},
+        {1e-30f, 1e20f, 3e38f, 0, MaxStoredMM, MaxStoredMM, std::fmod(3e38f, 360.0f)},
+        {3e38f, -1e31f, -725, 0, -MaxStoredMM, 0, -5},
+        {210, 40, 30, 210, 40, 40, 30},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Value);
+        TMemoryStream d;
+        WriteSingleToStream(d, c.Size);
+        WriteSingleToStream(d, c.Size);
+        WriteStringToStream(d, "");
+        WriteByteToStream(d, 0);
+        WriteStringToStream(d, "");
+        WriteIntToStream(d, 0);
+        WriteIntToStream(d, 1);
+        for (int i = 0; i < 4; ++i)
+            WriteSingleToStream(d, c.Value);
+        WriteSingleToStream(d, c.Angle);
+        d.SetPosition(0);
+        TFBPageTemplate u;
+        u.LoadFromStream(d);
+        EXPECT_EQ(u.TemplateWidth, c.ExpectedSize);
+        EXPECT_EQ(u.TemplateHeight, c.ExpectedSize);
+        ASSERT_EQ(u.Frames.Count(), 1);
+        const TFBElement* f = u.Frames.GetItem(0);
+        EXPECT_EQ(f->CenterX, c.ExpectedPosition);
+        EXPECT_EQ(f->CenterY, c.ExpectedPosition);
+        EXPECT_EQ(f->Width, c.ExpectedExtent);
+        EXPECT_EQ(f->Height, c.ExpectedExtent);
+        EXPECT_EQ(f->Angle, c.ExpectedAngle);
+    }
 }
 
 TEST(FBPageTemplate, ApplyScalesTheFramesToThePage)

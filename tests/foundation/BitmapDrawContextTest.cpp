@@ -231,6 +231,18 @@ TEST(BitmapDrawContext, DrawImageAlphaSamplesBilinear)
     h.dc->DrawImageAlpha(data, 2, 2, 2, 2, 1, 0, 2, 2);
     h.dc->DrawImageAlpha(data, 2, 2, 2, 2, 0, 0, 3, 2);
     EXPECT_EQ(h.At(3, 3), White);
+
+    // Source pixels are addressed in 16.16 fixed point: a part of a picture
+    // beyond 32767 pixels draws nothing instead of overflowing.
+    QImage wide(40000, 1, QImage::Format_ARGB32);
+    wide.fill(0xFF0000C8u);
+    ASSERT_TRUE(LockBits(wide, data));
+    Target w(4);
+    w.dc->DrawImageAlpha(data, 0, 0, 2, 2, 39000, 0, 2, 1);
+    w.dc->DrawBitmapData(data, 0, 0, 2, 2, 39000, 0, 2, 1);
+    EXPECT_EQ(w.At(0, 0), White);
+    w.dc->DrawImageAlpha(data, 0, 0, 2, 2, 100, 0, 2, 1);
+    EXPECT_EQ(w.At(0, 0), 0xFF0000C8u);
 }
 
 TEST(BitmapDrawContext, ShadowRectPixels)

@@ -345,18 +345,28 @@ TEST_F(DataFile, DamagedFiles)
 {
     const Bytes good = Record("Doc", "A", {1, 0, 0, 0});
     const Bytes head = FileHeader();
+    const Bytes second = Record("Doc", "B", {2, 0, 0, 0});
+    const Bytes third = Record("Doc", "C", {3, 0, 0, 0});
+    enum Outcome { Refused, Complete, Cut };
     struct Case {
         const char* what;
         Bytes file;
-        bool valid;
+        Outcome outcome;
     };
     const Case cases[] = {
-        {"marker 2", Concat({head, good, Record("Doc", "B", {2, 0, 0, 0}, 2)}), false},
-        {"negative length", Concat({head, good, Record("Doc", "B", {}, 1, -168)}), false},
+        {"marker 2", Concat({head, good, Record("Doc", "B", {2, 0, 0, 0}, 2)}), Refused},
+        {"negative length", Concat({head, good, Record("Doc", "B", {}, 1, -168)}), Refused},
+        {"complete", Concat({head, good}), Complete},
         {"length past the end", Concat({head, good, Record("Doc", "B", {1, 2}, 1, 0x7FFFFFFF)}),
-         false},
-        {"truncated header", Concat({head, good, Bytes(good.begin(), good.begin() + 100)}), true},
-        {"truncated file header", Bytes(head.begin(), head.begin() + 12), true},
+         Cut},
+        {"cut inside the data", Concat({head, good, Bytes(second.begin(), second.end() - 1)}),
+         Cut},
+        {"cut after the header", Concat({head, good, Bytes(second.begin(), second.begin() + 168)}),
+         Cut},
+        {"truncated header", Concat({head, good, Bytes(good.begin(), good.begin() + 100)}), Cut},
+        {"cut record before a whole one",
+         Concat({head, good, Record("Doc", "B", {2, 0, 0, 0}, 1, 200), third}), Cut},
+        {"truncated file header", Bytes(head.begin(), head.begin() + 12), Complete},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -365,13 +375,18 @@ TEST_F(DataFile, DamagedFiles)
         TMemoryStream ms;
         ms.LoadFromFile(name);
         TMemoryDataFile scanned(ms);
-        if (c.valid) {
+        if (c.outcome != Refused) {
             TDataFile f(name);
             const int expected = c.file.size() > 20 ? 1 : -1;
-            EXPECT_EQ(f.ReadInteger("Doc", "A", -1), expected);
-            EXPECT_EQ(scanned.ReadInteger("Doc", "A", -1), expected);
-            EXPECT_EQ(f.ReadInteger("Doc", "B", -1), -1);
-            EXPECT_EQ(scanned.ReadInteger("Doc", "B", -1), -1);
+            for (TCustomDataFile* file : {static_cast<TCustomDataFile*>(&f),
+                                          static_cast<TCustomDataFile*>(&scanned)}) {
+                EXPECT_EQ(file->ReadInteger("Doc", "A", -1), expected);
+                // The cut record and whatever its length covers are not offered.
+                EXPECT_EQ(file->ReadInteger("Doc", "B", -1), -1);
+                EXPECT_EQ(file->ReadInteger("Doc", "C", -1), -1);
+                EXPECT_EQ(file->Incomplete, c.outcome == Cut);
+                EXPECT_EQ(file->RecordCount(), expected == 1 ? 1 : 0);
+            }
             continue;
         }
         try {
@@ -384,6 +399,36 @@ TEST_F(DataFile, DamagedFiles)
         EXPECT_EQ(scanned.ReadInteger("Doc", "A", -1), 1);
         EXPECT_THROW(scanned.ReadInteger("Doc", "B", -1), EInvalidOperation);
     }
+}
+
+// A memory container decodes each header once however many lookups miss, and
+// still finds records appended after a lookup.
+TEST_F(DataFile, ScanVisitsEveryRecordOnce)
+{
+    class TCountingStream : public TMemoryStream {
+    public:
+        int32_t Read(void* buffer, int32_t count) override
+        {
+            ++reads;
+            return TMemoryStream::Read(buffer, count);
+        }
+        int reads = 0;
+    };
+    TCountingStream ms;
+    TMemoryDataFile f(ms);
+    constexpr int kRecords = 2000;
+    for (int i = 0; i < kRecords; ++i)
+        f.WriteInteger("S" + IntToStr(i), "K", i);
+    EXPECT_EQ(f.RecordCount(), kRecords);
+    ms.reads = 0;
+    for (int i = 0; i < kRecords; ++i) {
+        EXPECT_EQ(f.ReadInteger("Missing" + IntToStr(i), "K", -1), -1);
+        EXPECT_EQ(f.ReadInteger("s" + IntToStr(i), "k", -1), i);
+    }
+    EXPECT_LE(ms.reads, 3 * kRecords);  // a header and the data per hit, nothing per miss
+    f.WriteInteger("Late", "K", 7);
+    EXPECT_EQ(f.ReadInteger("Late", "$$test", -1), 7);
+    EXPECT_EQ(f.RecordCount(), kRecords + 1);
 }
 
 TEST_F(DataFile, ReadOnlyFileReadsButRefusesWrites)

@@ -5,6 +5,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 TEST(MemoryStream, ReadWriteSeekAndSize)
 {
     TMemoryStream s;
@@ -28,6 +31,34 @@ TEST(MemoryStream, ReadWriteSeekAndSize)
     s.SetSize(2);
     EXPECT_EQ(s.Position(), 2);
     EXPECT_EQ(s.Remaining(), 0);
+}
+
+// Large blocks are prepared for filling; growth stays geometric and new bytes zero.
+TEST(MemoryStream, LargeStreamGrownPieceByPiece)
+{
+    TMemoryStream s;
+    std::vector<uint8_t> piece(1000);
+    int moves = 0;
+    const uint8_t* memory = s.Memory();
+    for (int i = 0; i < 6000; ++i) {
+        std::fill(piece.begin(), piece.end(), uint8_t(i));
+        s.WriteBuffer(piece.data(), int32_t(piece.size()));
+        if (s.Memory() != memory) {
+            ++moves;
+            memory = s.Memory();
+        }
+    }
+    EXPECT_LE(moves, 40);
+    ASSERT_EQ(s.Size(), 6000000);
+    for (int i = 0; i < 6000; i += 599)
+        EXPECT_EQ(s.Bytes()[size_t(i) * 1000 + 999], uint8_t(i)) << i;
+    s.SetSize(9000000);
+    EXPECT_EQ(s.Bytes()[5999999], uint8_t(5999));
+    EXPECT_EQ(std::count(s.Bytes().begin() + 6000000, s.Bytes().end(), 0), 3000000);
+
+    TMemoryStream fresh;
+    fresh.SetSize(3 << 20);
+    EXPECT_EQ(std::count(fresh.Bytes().begin(), fresh.Bytes().end(), 0), 3 << 20);
 }
 
 TEST(MemoryStream, CopyFromWholeSourceStartsAtZero)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 TEST(SysUtils, RoundTiesToEven)
 {
@@ -14,6 +15,37 @@ TEST(SysUtils, RoundTiesToEven)
         EXPECT_EQ(Round(c.in), c.out) << c.in;
     EXPECT_EQ(Trunc(-2.7), -2);
     EXPECT_EQ(Trunc(2.7), 2);
+}
+
+TEST(SysUtils, RoundAndTruncAreDefinedForEveryDouble)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    constexpr int64_t max64 = std::numeric_limits<int64_t>::max();
+    constexpr int64_t min64 = std::numeric_limits<int64_t>::min();
+    constexpr int32_t max32 = std::numeric_limits<int32_t>::max();
+    constexpr int32_t min32 = std::numeric_limits<int32_t>::min();
+    const struct { double in; int64_t round, trunc; int32_t round32, trunc32; } cases[] = {
+        {nan, 0, 0, 0, 0},
+        {-nan, 0, 0, 0, 0},
+        {inf, max64, max64, max32, max32},
+        {-inf, min64, min64, min32, min32},
+        {1e20, max64, max64, max32, max32},
+        {-3e38, min64, min64, min32, min32},
+        {9223372036854775808.0, max64, max64, max32, max32},
+        {-9223372036854775808.0, min64, min64, min32, min32},
+        {2147483647.4, 2147483647, 2147483647, max32, max32},
+        {2147483647.5, 2147483648, 2147483647, max32, max32},
+        {-2147483648.5, -2147483648, -2147483648, min32, min32},
+        {-2147483649.0, -2147483649, -2147483649, min32, min32},
+        {-7.5, -8, -7, -8, -7},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Round(c.in), c.round) << c.in;
+        EXPECT_EQ(Trunc(c.in), c.trunc) << c.in;
+        EXPECT_EQ(Round32(c.in), c.round32) << c.in;
+        EXPECT_EQ(Trunc32(c.in), c.trunc32) << c.in;
+    }
 }
 
 TEST(SysUtils, MulDivRoundsHalfAwayFromZeroAndRefusesZeroDivisor)

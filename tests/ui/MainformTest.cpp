@@ -296,6 +296,63 @@ TEST(Master, DamagedProjectLeavesTheDocument)
     EXPECT_EQ(m.windowTitle(), QStringLiteral("Unbenannt") + Product);
 }
 
+// A project cut short opens with what it holds, says that it is damaged and
+// incomplete, and keeps no name, so that saving asks for a new one and the
+// rest of the original stays as it is.
+TEST(Master, CutProjectOpensWithWhatItHoldsUnderNoName)
+{
+    Window w;
+    TMaster& m = *w.M;
+    const QString cut = w.Path("abgeschnitten.zpb");
+    QByteArray whole;
+    {
+        TFBDocument other;
+        SetupPhotobook85Tradition(&other, 24);
+        other.Dokumentname = "Urlaub";
+        TMemoryStream stream;
+        {
+            TMemoryDataFile file(stream);
+            other.SaveToDataFile(file);
+        }
+        whole = QByteArray(reinterpret_cast<const char*>(stream.Memory()), int(stream.Size()));
+    }
+    const struct {
+        qsizetype Size;
+        bool Incomplete;
+    } cases[] = {{whole.size() / 2 + 5, true}, {whole.size() - 1, true}, {whole.size(), false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Size);
+        {
+            QFile f(cut);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(whole.left(c.Size));
+        }
+        w.Messages.clear();
+        m.OpenDocument(cut);
+        EXPECT_EQ(w.Doc().Dokumentname, "Urlaub");
+        EXPECT_GT(w.Doc().Pages.Count(), 1);
+        EXPECT_FALSE(w.Doc().Modified);
+        if (!c.Incomplete) {
+            EXPECT_TRUE(w.Messages.isEmpty());
+            EXPECT_EQ(w.Doc().FileName, cut);
+            continue;
+        }
+        EXPECT_LE(w.Doc().Pages.Count(), 24);
+        ASSERT_EQ(w.Messages.size(), 1);
+        EXPECT_TRUE(w.Messages[0].startsWith(QStringLiteral("Die Datei ist besch\u00e4digt und unvollst\u00e4ndig.")))
+            << w.Messages[0].toStdString();
+        EXPECT_TRUE(w.Messages[0].endsWith(cut));
+        EXPECT_TRUE(w.Doc().FileName.isEmpty());
+        EXPECT_EQ(m.windowTitle(), QStringLiteral("Unbenannt") + Product);
+        // Saving asks for a name; given up, the damaged file is left alone.
+        const int dialogs = w.SaveDialogs;
+        w.SaveName.clear();
+        EXPECT_FALSE(m.BtnAlbumSpeichernClick());
+        EXPECT_EQ(w.SaveDialogs, dialogs + 1);
+        EXPECT_EQ(FileBytes(cut), whole.left(c.Size));
+    }
+}
+
 // Closing asks only for a modified album; Yes saves first, and a save
 // given up in its dialog keeps the window open.
 TEST(Master, CloseAsksToSave)

@@ -1,0 +1,190 @@
+// Writes the seed corpora of the fuzz targets, made by the program itself:
+// project files of the products (with a picture, texts, clip-art, calendars,
+// a picture link and special days), the built-in page templates and colour
+// presets as streams, the rich text of text boxes, and drag and clipboard
+// data as the program hands them out.
+//   FuzzSeeds DIR  ->  DIR/project, DIR/templates, DIR/rtf, DIR/drop
+#include "FuzzSupport.h"
+
+#include "SysUtils.h"
+#include "uDataFile.h"
+#include "uFotobuchBildManager.h"
+#include "uFotobuchDocument.h"
+#include "uFotobuchMainview.h"
+#include "uFotobuchPageTemplate.h"
+#include "uFotobuchPresets.h"
+#include "uFotobuchSetup.h"
+#include "uRTFDrawer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+QString g_root;
+
+void WriteSeed(const char* Corpus, const QString& Name, const QByteArray& Bytes)
+{
+    const QString dir = g_root + QLatin1Char('/') + QLatin1String(Corpus);
+    QDir().mkpath(dir);
+    QFile file(dir + QLatin1Char('/') + Name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(Bytes) != Bytes.size())
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
+}
+
+QByteArray BytesOf(const TMemoryStream& Stream)
+{
+    return QByteArray(reinterpret_cast<const char*>(Stream.Bytes().data()), qsizetype(Stream.Bytes().size()));
+}
+
+QByteArray Prefixed(int Kind, const QByteArray& Bytes)
+{
+    return QByteArray(1, char(Kind)) + Bytes;
+}
+
+const char* const kTexts[] = {
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman Times New Roman;}}"
+    "{\\colortbl;\\red200\\green0\\blue0;}\\pard\\qc\\f0\\fs28 Unser {\\b Sommer} "
+    "{\\i\\cf1 am Meer}\\par\\pard\\qj\\f1\\fs20 Gr\\'fc\\'dfe aus dem Urlaub\\par}",
+    "{\\rtf1\\ansi{\\fonttbl{\\f0 Courier New;}}\\f0\\fs48\\ul Titel\\ulnone\\par\\tab 2024\\par}",
+};
+
+// The products' documents, one with every kind of element and a picture.
+void WriteProjects(const QString& Photo)
+{
+    const std::pair<const char*, std::function<void(TFBDocument*)>> products[] = {
+        {"default", [](TFBDocument* d) { SetupDefaultDocument(d); }},
+        {"photobook86", [](TFBDocument* d) { SetupPhotobook86Tradition(d, 6); }},
+        {"photobook85", [](TFBDocument* d) { SetupPhotobook85Randlos(d, 4); }},
+        {"pocketbooklet", [](TFBDocument* d) { SetupPocketBookletBorder(d, 4); }},
+        {"singles", [](TFBDocument* d) { SetupSingles10x15(d, 2); }},
+        {"calendar", [](TFBDocument* d) { SetupKalenderA4PictureTop(d, 2024); }},
+        {"calendar-a5", [](TFBDocument* d) { SetupKalenderA5SevenPictures(d, 2024); }},
+        {"labels", [](TFBDocument* d) { SetupOrvaneFlaschenetikett(d, 2); }},
+    };
+    for (const auto& [name, setup] : products) {
+        TFBDocument doc;
+        setup(&doc);
+        TFBPage* page = doc.Pages.GetPage(std::min(1, doc.Pages.Count() - 1));
+        if (page->Pictures.Count() > 0) {
+            auto* frame = static_cast<TFBPictureElement*>(page->Pictures.GetItem(0));
+            frame->LoadPictureFromFile(Photo);
+            frame->SetZoom(1.5f);
+            if (page->Pictures.Count() > 1) {
+                TFBPictureLink* link = doc.AddPictureLink();
+                link->AddElement(frame);
+                link->AddElement(static_cast<TFBPictureElement*>(page->Pictures.GetItem(1)));
+            }
+        }
+        auto text = std::make_unique<TFBTextElement>(page);
+        text->CenterX = 40;
+        text->CenterY = 30;
+        text->Width = 60;
+        text->Height = 20;
+        text->Angle = -15;
+        text->Drawer->SetRTFText(kTexts[0]);
+        text->SetHasShadow(true);
+        page->Elements.Add(std::move(text));
+        auto clipart = std::make_unique<TFBClipartElement>(page);
+        clipart->LoadFromFile(Photo);
+        page->Elements.Add(std::move(clipart));
+        doc.Holidays.AddDay("Neujahr", ", ", EncodeDate(2024, 1, 1));
+        doc.Birthdays.AddDay("Anna", ", ", EncodeDate(2024, 3, 5));
+        TMemoryStream stream;
+        {
+            TMemoryDataFile file(stream);
+            doc.SaveToDataFile(file);
+        }
+        WriteSeed("project", QLatin1String(name) + QLatin1String(".zpb"), BytesOf(stream));
+
+        // The same book's elements as the clipboard and drags carry them.
+        for (int i = 0; i < page->Elements.Count(); ++i) {
+            TMemoryStream copy;
+            {
+                TMemoryDataFile file(copy);
+                page->Elements.GetItem(i)->SaveClipboardData(file, "Clipboard");
+            }
+            WriteSeed("drop", QStringLiteral("%1-element%2").arg(QLatin1String(name)).arg(i),
+                      Prefixed(7, BytesOf(copy)));
+        }
+        if (page->Pictures.Count() > 0) {
+            TMemoryStream copy;
+            {
+                TMemoryDataFile file(copy);
+                page->Pictures.GetItem(0)->SaveClipboardData(file, "Clipboard");
+            }
+            WriteSeed("drop", QStringLiteral("%1-picture").arg(QLatin1String(name)),
+                      Prefixed(6, BytesOf(copy)));
+        }
+        doc.Clear();
+        BildManager().Clear();
+    }
+}
+
+void WriteTemplates()
+{
+    TFBPageTemplateList templates;
+    FillPageTemplateList(templates, AllLayoutTypen, 0);
+    AddPhotobookProTemplates(templates);
+    // Every template is short; a spread of each kind and a sample of the rest suffice.
+    for (size_t i = 0; i < templates.size(); i += 7) {
+        TMemoryStream stream;
+        templates[i]->SaveToStream(stream);
+        WriteSeed("templates", QStringLiteral("template%1").arg(i), Prefixed(0, BytesOf(stream)));
+        WriteSeed("drop", QStringLiteral("template%1").arg(i), Prefixed(1, BytesOf(stream)));
+    }
+    TFBColorList colors;
+    FillColorList(colors);
+    for (size_t i = 0; i < colors.size(); ++i) {
+        TMemoryStream stream;
+        colors[i]->SaveToStream(stream);
+        WriteSeed("templates", QStringLiteral("color%1").arg(i), Prefixed(1, BytesOf(stream)));
+        WriteSeed("drop", QStringLiteral("color%1").arg(i), Prefixed(2, BytesOf(stream)));
+    }
+}
+
+void WriteTexts(const QString& Photo)
+{
+    for (size_t i = 0; i < std::size(kTexts); ++i) {
+        TRTFDrawer drawer;
+        drawer.SetRTFText(kTexts[i]);
+        const AnsiString& rtf = drawer.RTFText();
+        WriteSeed("rtf", QStringLiteral("text%1.rtf").arg(i),
+                  QByteArray(rtf.data(), qsizetype(rtf.size())));
+    }
+    const QByteArray files = Photo.toUtf8() + "\r\n" + Photo.toUtf8() + "\r\n";
+    WriteSeed("drop", QStringLiteral("filelist"), Prefixed(0, files));
+    WriteSeed("drop", QStringLiteral("clipart"), Prefixed(4, files));
+    WriteSeed("drop", QStringLiteral("hdrop"), Prefixed(5, files));
+    WriteSeed("drop", QStringLiteral("picture"), Prefixed(3, QByteArray("12345678")));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s DIR\n", argv[0]);
+        return 2;
+    }
+    FuzzStartApplication();
+    g_root = QString::fromLocal8Bit(argv[1]);
+    QTemporaryDir dir;
+    // A small photo that the seeds carry inside them.
+    const QString photo = dir.filePath(QStringLiteral("foto.jpg"));
+    QImage image(48, 32, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb(x * 5, y * 7, 128));
+    if (!image.save(photo))
+        return 1;
+    WriteProjects(photo);
+    WriteTemplates();
+    WriteTexts(photo);
+    return 0;
+}
