@@ -228,6 +228,7 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
             FieldInst.clear();
             FieldHyperlink = false;
             FieldTarget.clear();
+            FieldResult.clear();
         }
         break;
     case 17: // fldinst
@@ -269,6 +270,7 @@ void TRtRtfReader::HandleCharacter(int32_t Ch)
     case rdField: {
         // The visible result of a field.
         if (FieldHyperlink) {
+            FieldResult += char(Ch);
             const TAttr keep = CurrentAttr;
             CurrentAttr.Style.Include(afsHyperLink);
             AddChar(Ch);
@@ -338,10 +340,12 @@ void TRtRtfReader::EndDestination(TRtfDestination D)
         ParseFieldInstruction();
         break;
     case rdField:
-        if (FieldHyperlink && !FieldTarget.empty())
+        // The target follows as hidden text unless it is the visible text itself.
+        if (FieldHyperlink && !FieldTarget.empty() && FieldTarget != FieldResult)
             AddHiddenText(FieldTarget);
         FieldHyperlink = false;
         FieldTarget.clear();
+        FieldResult.clear();
         break;
     default:
         break;
@@ -762,7 +766,7 @@ void TRtRtfReader::EndParagraph(int32_t Code)
         ++PageCount;
         return;
     }
-    if (Code == 25 && InRow && (RowDefined || CellIndex > 0)) {
+    if (Code == 25 && InRow) {
         AddChar(1010); // a paragraph inside a cell is a line break
         return;
     }

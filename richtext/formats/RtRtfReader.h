@@ -113,7 +113,7 @@ private:
     TAttr FieldAttr;
     bool FieldHyperlink = false;
     AnsiString FieldTarget;
-    int32_t FieldDepth = 0;
+    AnsiString FieldResult;
 
     // Row definition.
     std::vector<TCellDef> Cells;
