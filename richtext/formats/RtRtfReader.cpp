@@ -243,6 +243,8 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
         In.Pass(count, Dest == rdPicture ? Picture.get() : nullptr);
         break;
     }
+    case rtfdFieldResult: // the result keeps the field's destination
+        break;
     case 43: // shprslt
         Dest = rdShapeResult;
         break;

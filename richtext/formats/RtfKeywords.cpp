@@ -342,6 +342,8 @@ struct TKeywordTable {
         Add("chdpa", 3, F, P, 146);
         Add("chtime", 4, F, P, 146);
         Add("chpgn", 5, F, P, 146);
+        // A field's result, also when written as an ignorable destination.
+        Add("fldrslt", 0, N, D, rtfdFieldResult);
         // Unicode characters: "\u" with its fallback count "\uc".
         Add("u", 0, N, P, rtfpUnicode);
         Add("uc", 1, N, P, rtfpUnicodeSkip);

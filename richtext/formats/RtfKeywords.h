@@ -18,6 +18,9 @@ enum TRtfKeywordKind : int32_t {
 constexpr int32_t rtfpUnicode = 200;     // "\u": one UTF-16 unit, then fallback characters
 constexpr int32_t rtfpUnicodeSkip = 201; // "\uc": fallback characters after each "\u"
 
+// Destination code beyond the table of the program's own RTF: a field result.
+constexpr int32_t rtfdFieldResult = 46;
+
 struct TRtfKeyword {
     char Name[41];        // without the backslash, cut at 40 characters
     int32_t Default;      // parameter used without a number (always when UseDefault)
