@@ -347,7 +347,8 @@ bool TTextHeader::GetColorIndex(TColor Color, bool Use256, int32_t& Index)
     for (int i = 0; i < n; ++i) {
         const TRtColorEntry& e = Colors[size_t(i)];
         if (!e.Used) {
-            if (!Use256 || i > 15)
+            // Free slots are counted where they are handed out below.
+            if (i >= (Use256 ? 17 : 1))
                 ++freeCount;
             continue;
         }
@@ -364,7 +365,6 @@ bool TTextHeader::GetColorIndex(TColor Color, bool Use256, int32_t& Index)
         Index = best;
         return true;
     }
-    // Free slots are counted from 17 on in 256-colour mode, so assign from 17 too.
     const int from = Use256 ? 17 : 1;
     const int to = Use256 ? 255 : 15;
     for (int i = from; i <= to; ++i) {
@@ -482,10 +482,10 @@ void TTextHeader::UpdatePixelSizes()
 {
     const int32_t hRes = landscape_ ? YRes : XRes;
     const int32_t vRes = landscape_ ? XRes : YRes;
-    PixPageWidth = MulDiv(PageWidth(), hRes, 1440);
+    PixPageWidth = MulDiv(pageWidth_, hRes, 1440);
     PixLeftMargin = MulDiv(leftMargin_, hRes, 1440);
     PixRightMargin = MulDiv(rightMargin_, hRes, 1440);
-    PixPageHeight = MulDiv(PageHeight(), vRes, 1440);
+    PixPageHeight = MulDiv(pageHeight_, vRes, 1440);
     PixTopMargin = MulDiv(topMargin_, vRes, 1440);
     PixBottomMargin = MulDiv(bottomMargin_, vRes, 1440);
     marginHeader_ = std::max(marginHeader_, 254);

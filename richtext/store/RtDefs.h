@@ -277,7 +277,14 @@ struct TRtCell {
     bool Locked() const { return (Combine >> 4) == 15; }
 };
 
-struct TRtParObject;  // an object anchored in a paragraph (layout and object layers)
+// An object anchored in a paragraph; the paragraph owns the chain. Layout
+// gives it the Top of the paragraph's first line and the y below the paragraph.
+struct TRtParObject {
+    TRtParObject* Next = nullptr;
+    int32_t RefId = 0;     // id in the text's object-reference list
+    int32_t Top = 0;
+    int32_t Bottom = 0;
+};
 
 // Paragraph flags (the 32-bit word).
 constexpr uint32_t parfNewPage = 1u << 0;
@@ -609,6 +616,8 @@ extern int32_t RtDefaultUnitFlag;       // 2 at start; 1 inch, 2 cm after loadin
 LUMI_EXCEPTION(ERtIOClassError, Exception)
 LUMI_EXCEPTION(ERtEngineError, Exception)
 LUMI_EXCEPTION(ERtEngineModeError, Exception)
+// The class library's error for an operation a class leaves to its descendants.
+LUMI_EXCEPTION(EAbstractError, Exception)
 
 // ---- display-attribute sets ---------------------------------------------------------------------
 
@@ -744,9 +753,16 @@ public:
 
 // ---- filter bases -----------------------------------------------------------------------------------
 
+struct TRtReaderSetup;
+struct TRtWriterSetup;
+
 class TRtCustomTextReader : public TObject {
 public:
     LUMI_CLASSNAME(TRtCustomTextReader)
+    // The target text, its header and options, given before reading (RtRtfTxtIo.h).
+    virtual void Setup(const TRtReaderSetup& Setup) {}
+    // rtlfKeepText, rtlfKeepCursor (RtRtfTxtIo.h).
+    virtual uint32_t LoadFlags() const { return 0; }
     virtual bool HandleEscapeChar() = 0;
     virtual bool ProcessChar(uint8_t Ch) = 0;
     virtual bool AddTextChar(uint8_t Ch) = 0;
@@ -759,6 +775,10 @@ public:
 class TRtCustomTextWriter : public TObject {
 public:
     LUMI_CLASSNAME(TRtCustomTextWriter)
+    // The text, range and options, given before writing (RtRtfTxtIo.h).
+    virtual void Setup(const TRtWriterSetup& Setup) {}
+    // Asks for the text's most used font, size and colour as defaults.
+    virtual bool WantsUsedAttributes() const { return false; }
     virtual void Reset() { State = 0; }
     virtual int32_t WriteStart() { return 0; }
     virtual int32_t WriteBody() { return 0; }

@@ -21,6 +21,17 @@ struct TRtListItem {
     int32_t Group = 0;
 };
 
+// Zero-fills an item's header and data, keeping its links.
+template <class T>
+void ResetItem(TRtListItem* Item)
+{
+    TRtListItem* next = Item->Next;
+    TRtListItem* prior = Item->Prior;
+    *static_cast<T*>(Item) = T{};
+    Item->Next = next;
+    Item->Prior = prior;
+}
+
 class TRtCustomList : public TObject {
 public:
     LUMI_CLASSNAME(TRtCustomList)
@@ -104,6 +115,7 @@ class TRtInsertpointList : public TRtCustomList {
 public:
     LUMI_CLASSNAME(TRtInsertpointList)
     TRtInsertpointList();
+    void ClearItem(TRtListItem* Item) override;
     TRtListItem* CloneItem(const TRtListItem* Source) override;
     void GetItemName(const TRtListItem* Item, AnsiString& Name) const override;
     void SetItemName(TRtListItem* Item, const AnsiString& Name) override;
@@ -131,6 +143,7 @@ class TRtTableList : public TRtCustomList {
 public:
     LUMI_CLASSNAME(TRtTableList)
     TRtTableList();
+    void ClearItem(TRtListItem* Item) override;
     TRtListItem* CloneItem(const TRtListItem* Source) override;
     void GetItemName(const TRtListItem* Item, AnsiString& Name) const override;
     void SetItemName(TRtListItem* Item, const AnsiString& Name) override;
@@ -161,6 +174,7 @@ class TRtFootnoteList : public TRtCustomList {
 public:
     LUMI_CLASSNAME(TRtFootnoteList)
     TRtFootnoteList();
+    void ClearItem(TRtListItem* Item) override;
     TRtListItem* CloneItem(const TRtListItem* Source) override;
     void GetItemName(const TRtListItem* Item, AnsiString& Name) const override;
     void SetItemName(TRtListItem* Item, const AnsiString& Name) override;
@@ -217,6 +231,7 @@ class TRtObjReferenceList : public TRtCustomList {
 public:
     LUMI_CLASSNAME(TRtObjReferenceList)
     explicit TRtObjReferenceList(TRtRTFText* Owner = nullptr);
+    void ClearItem(TRtListItem* Item) override;
     void FreeItem(TRtListItem* Item) override;
     TRtListItem* CloneItem(const TRtListItem* Source) override;
     void GetItemName(const TRtListItem* Item, AnsiString& Name) const override;

@@ -10,15 +10,55 @@
 #include "RtDefs.h"
 #include "RtList.h"
 
+#include <QString>
+
 #include <array>
 #include <memory>
 #include <vector>
 
 class TRtUndoStack;
+class TRtUndoObject;
+struct TRtParObject;
 class TRtRTFNumberingStyleCollection;
 class TRtHeaderFooterCollection;
 class TRtRTFExtraDataCollection;
 class TRtObjectBase;
+class TRtRTFNumberingStyle;
+class TRtSpecialTextProperty;
+enum TRtPagePropertyKind : uint8_t;
+
+// A paragraph property record: the fields selected by Mask (bit n as below).
+struct TParProps {
+    uint32_t Mask = 0;  // bit 0: apply by mask, else copy whole
+    int16_t IndentFirst = 0, IndentLeft = 0, IndentRight = 0;      // bits 1, 2, 3
+    int16_t SpaceBefore = 0, SpaceAfter = 0, SpaceBetween = 0;     // bits 4, 5, 6 (7: multiple)
+    uint16_t BrdLines = 0;                                         // bit 8: borders
+    uint8_t BrdWidth = 0;
+    std::array<uint8_t, 4> BrdColor{};
+    uint8_t BrdSpace = 0;
+    uint64_t Tabs = 0;                                             // bit 9 (10: new page)
+    uint8_t Color = 0, Shading = 0, Align = 0;                     // bits 11, 12, 13
+    struct TTabStop {
+        int32_t Pos = 0;
+        int32_t Kind = 0;
+    };
+    std::array<TTabStop, 6> TabStops{};                            // bit 15
+    bool Protected = false;                                        // bit 16
+    int32_t StyleField2 = 0;                                       // bit 17
+    bool VCenter = false, VBottom = false;                         // bit 18
+};
+
+// One cell of a row built by ApplyParProps.
+struct TRtCellDescriptor {
+    TParProps Props;
+    AnsiString Text;
+    const TAttr* Attrs = nullptr;   // one entry per character, or none
+    const TAttr* Attr = nullptr;    // one entry for all characters, or none
+    TRtObjectBase* Object = nullptr;  // the cell holds this object instead of text
+    int32_t Width = 0;              // share of 255; 0 = an even share
+    int32_t Value = 0;
+    AnsiString Str1, Str2;
+};
 
 // The ten width blocks of the width cache: 257 entries each.
 struct TRtWidthEntry {
@@ -294,7 +334,7 @@ public:
     int32_t DefaultNumberIndent = -360;
     TRtPagePropertyRange HeaderFooterRange = rtraOnAllPages;
     int32_t Layer = 0;            // 0 body, 1 header, 2 footer
-    AnsiString FileName;
+    QString FileName;
 
     // ---- state flags ---------------------------------------------------------------------------------
     bool Busy = false;
@@ -326,13 +366,128 @@ public:
     TNotifyEvent OnChangeUndoStack;
     TNotifyEvent OnNumbering, OnObjectLoad, OnHeaderChange, OnLayerChange;
 
+    // ---- embedded objects: the text's object services -------------------------------------------
+    // Set when the owner paints objects itself (PaintObject is then asked).
+    std::function<void(TRtRTFText* Text, TRtObjectBase* Obj, TCanvas* Canvas)> OnPaintObject;
+    TRtParObject* FindParObject(TParagraph* Par) const;
+    void ReleaseChainObjects(TLine* First);
+    void AddRefChainObjects(TLine* First);
+    void ResizeObject(TTextObj* Ref, int32_t Width, int32_t Height);
+    void PrepareObjects();
+    void GetReferenceText(TTextObj* Ref, AnsiString& Text);
+    // The page number (1-based) of a line, by the layout's page marks.
+    virtual int32_t GetLinePageNr(TParagraph* Par, TLine* Line) { return Line ? Line->PageNr + 1 : 1; }
+    // Answers the object-load question: Obj may be replaced; True: loaded by the handler.
+    std::function<void(TObject* Sender, TRtObjectBase*& Obj, bool& Answer)> OnObjectLoadQuery;
+    // Gives the display text of a reference: Sender, name, format, reference, text, done.
+    std::function<void(TObject* Sender, const AnsiString& Name, const AnsiString& Fmt, TTextObj* Ref,
+                       AnsiString& Text, bool& Done)> OnReferenceGetText;
+    // Field texts and field sizes asked by field objects.
+    std::function<AnsiString(TObject* Sender, TRtObjectBase* Field, bool& Done)> OnGetFieldText;
+    std::function<void(TObject* Sender, TRtObjectBase* Field, int32_t& Width, int32_t& Height, int32_t& Base)>
+        OnGetFieldBounds;
+    int32_t PageNumberOffset = 0;
+    int32_t PaintingPage = 0;    // 0-based page being painted
+    int32_t PrintingPage = 0;    // 0-based page being printed
+    int32_t PrintedPageCount = 0;
+    bool Printing = false;
+    bool SuppressObjectActivation = false;
+
+    // ---- undo recording ----------------------------------------------------------------------
+    // Records a step of kind 1-14 for Par (see TRtStoreUndoObject).
+    void SaveUndo(TParagraph* Par, int32_t Kind, int32_t Level);
+    // Records a step of kind 15-17 for an object.
+    void AddObjectUndo(TRtObjectBase* Obj, int32_t Kind, int32_t Level);
+    // Callbacks of the own undo stack.
+    TRtUndoObject* CreateUndoObject();
+    void UndoClearSelection();
+    void UndoFinish();
+    bool Undo();
+    bool Redo();
+    void NewUndoLevel();
+    void ForceNewUndoLevel();
+    void BeginUndoGroup();
+    bool EndUndoGroup();
+    TRtUndoStack* GetUndoStack();
+    // The whole text as RTF, and loading it back (kind-14 steps; the format layer fills these).
+    virtual void SaveSnapshot(TStream* Stream) {}
+    virtual void LoadSnapshot(TStream* Stream) {}
+    int32_t UndoSuspended = 0;    // no recording while above 0
+    bool NoUndo = false;          // the text's no-undo state
+    bool NoUndoCursor = false;    // steps do not keep the cursor
+    bool UndoApplying = false;    // a step is being undone or redone
+    bool PendingReformat = false;
+    int32_t UndoMaxCount = 100;
+    int32_t CursorExtra = 0;      // the further cursor value steps keep
+
+    // ---- numbering, headers and footers --------------------------------------------------------
+    void UpdateNumbering();
+    void GetParNumberText(TParagraph* Par, TRtRTFNumberingStyle*& Style, AnsiString& Text);
+    TRtSpecialTextProperty* GetHeaderFooter(int32_t Index) const;
+    int32_t HeaderFooterCount() const;
+    TRtSpecialTextProperty* FindHeaderFooter(TRtPagePropertyRange Range, TRtPagePropertyKind Kind) const;
+    TRtSpecialTextProperty* GetOrAddHeaderFooter(TRtPagePropertyRange Range, TRtPagePropertyKind Kind);
+    TRtSpecialTextProperty* GetHeaderFooterForPage(int32_t PageIndex, TRtPagePropertyKind Kind, bool IsLastPage);
+    bool HasHeaderFooter() const;
+    // Edits the body (0), the header (1) or the footer (2) of HeaderFooterRange.
+    void SetLayer(int32_t NewLayer);
+    bool SelectHeaderFooterById(uint32_t Id);
+    uint32_t EditedHeaderFooterId() const;
+    uint32_t NumberingOptions = 0;          // bit 0: a paragraph without number keeps the count
+    TParagraph* PendingInputPar = nullptr;  // an empty paragraph that counts for numbering
+    TRtSpecialTextProperty* EditedSpecialText = nullptr;
+    // The body while a header or footer is edited.
+    TParagraph* BodyFirstPar = nullptr;
+    TParagraph* BodyCursorPar = nullptr;
+    TLine* BodyCursorLine = nullptr;
+    int32_t BodyCursorPos = 0;
+
+    // ---- table cells, rows, property records and outline levels ---------------------------------
+    TRtCell* GetParCell(TParagraph* Par);
+    void ClearCellMarks();
+    bool MarkCellBlock(TParagraph* A, TParagraph* B);
+    void SplitMarkedCells();
+    void CombineMarkedCells();
+    void DeleteMarkedCells();
+    // Splits a cell in two halves; returns the new cell.
+    TParagraph* SplitCell(TParagraph* Par, bool MoveText);
+    void CombineCell(TParagraph* Par);
+    void ApplyParPropsToPar(TParagraph* Par, const TParProps& Props);
+    void ApplyParProps(TParagraph*& Par, int32_t Count, const TRtCellDescriptor* Cells);
+    int32_t AddTable(const AnsiString& Name, const AnsiString& Text, int32_t Value3, int32_t Right, int32_t Left);
+    void SetTable(int32_t Id, const AnsiString& Name, int32_t Left, int32_t Right, int32_t Value3,
+                  const AnsiString& Text);
+    bool MarkParsWithStyles(WrtStyle Mask);
+    bool HasSingleKind3Tab(const TParagraph* Par, const TLine* Line) const;
+    void PurgeUnusedTabs();
+    void IncOutlineLevel() { ChangeOutlineLevel(1); }
+    void DecOutlineLevel() { ChangeOutlineLevel(-1); }
+    void UpdateOutlineVisibility();
+    TRtCell* CurrentCell = nullptr;
+    bool FixedCellWidths = false;   // rows keep the given widths short of 255
+    int32_t ObjectIdFilter = 0;     // MarkParsWithStyles matches only this object id when set
+
+    // Flags a paragraph for reformatting (and forgets the page count).
+    void MarkChanged(TParagraph* Par);
+    bool RichText() const { return memoryFormat_ == fmRichText; }
+    // The line that holds a paragraph position; Pos becomes the offset in it.
+    static TLine* LineAtParPos(TParagraph* Par, int32_t& Pos);
+    // Splits a line at Pos: a new line after it receives the rest. Returns it.
+    TLine* SplitLineAt(TLine* Line, int32_t Pos);
+    // New lines after After (or at the paragraph's start when nil) holding the
+    // characters, each line at most as long as a line can be. Returns the last.
+    TLine* InsertLinesWith(TParagraph* Par, TLine* After, const uint8_t* Chars, int32_t Count, const TAttr* Attr);
+    // Replaces the text of a paragraph's only line by the characters, going on
+    // in new lines when they do not fit one.
+    void SetParChars(TParagraph* Par, const uint8_t* Chars, int32_t Count, const TAttr* Attr);
+
 private:
-    TAttr ProtectEntryAt(TLine* Line, int32_t Pos) const;
-    bool EntryProtected(TParagraph* Par, TLine* Line, int32_t Pos);
-    TLine* LineAtParPos(TParagraph* Par, int32_t& Pos) const;
-    void FillLine(TLine* Line, const TAttr* Attr, const uint8_t* Chars, int32_t Count);
-    void CopyParPropsFrom(TParagraph* Dest, const TParagraph* Src);
+    void ChangeOutlineLevel(int32_t Delta);
+    void EmptyParLines(TParagraph* Par);
+    void CopyParPropsWhole(TParagraph* Par, const TParProps& Props);
+    bool EntryProtected(TParagraph* Par, TLine* Line, int32_t Pos, bool FireEvent);
     void JoinNextPar(TParagraph* Par, TLine* Line, int32_t Pos);
+    void MoveCursorOff(TParagraph* Par, TParagraph* To);
     void FirePercent(int32_t Percent);
     bool OwnerLoading() const;
 

@@ -1,0 +1,129 @@
+#include "RtHeaderFooter.h"
+
+#include "RtRtfTxt.h"
+
+namespace {
+uint32_t NextSpecialTextId = 0;
+}
+
+TRtSpecialTextProperty::TRtSpecialTextProperty(TRtRTFText* Owner)
+    : owner_(Owner), id_(++NextSpecialTextId)
+{
+}
+
+TRtSpecialTextProperty::~TRtSpecialTextProperty()
+{
+    if (editing_)
+        SetEditing(false);
+    ClearText();
+}
+
+void TRtSpecialTextProperty::ClearText()
+{
+    if (pars_ && owner_)
+        owner_->FreeParChain(pars_);
+    pars_ = nullptr;
+}
+
+void TRtSpecialTextProperty::SetParagraphs(TParagraph* Chain)
+{
+    if (Chain == pars_)
+        return;
+    ClearText();
+    pars_ = Chain;
+}
+
+TParagraph* TRtSpecialTextProperty::TakeParagraphs()
+{
+    TParagraph* chain = pars_;
+    pars_ = nullptr;
+    return chain;
+}
+
+bool TRtSpecialTextProperty::IsEmpty() const
+{
+    if (editing_ && owner_)
+        return !owner_->FirstPar
+            || (!owner_->FirstPar->Next && owner_->FirstPar->Lines && !owner_->FirstPar->Lines->Next
+                && owner_->FirstPar->Lines->Length == 0);
+    return !pars_ || (!pars_->Next && (!pars_->Lines || (!pars_->Lines->Next && pars_->Lines->Length == 0)));
+}
+
+int32_t TRtSpecialTextProperty::CalcHeight()
+{
+    Height = 0;
+    if (IsEmpty())
+        return 0;
+    for (TParagraph* p = editing_ && owner_ ? owner_->FirstPar : pars_; p; p = p->Next) {
+        if (p->Flags & parfNotFirstCell)
+            continue;
+        for (TLine* l = p->Lines; l; l = l->Next)
+            Height += l->Height;
+    }
+    return Height;
+}
+
+void TRtSpecialTextProperty::EnsureParagraph()
+{
+    if (pars_ || !owner_)
+        return;
+    owner_->InsertPar(pars_, 0);
+    pars_->Owner = this;
+}
+
+void TRtSpecialTextProperty::SetEditing(bool Value)
+{
+    if (Value == editing_ || !owner_)
+        return;
+    TRtRTFText& t = *owner_;
+    if (Value) {
+        if (t.EditedSpecialText && t.EditedSpecialText != this)
+            throw ERtEngineModeError("Editor is already locked!");
+        saved_ = {t.SelStartPar, t.SelStartLine, t.SelStartPos, t.SelEndPar, t.SelEndLine, t.SelEndPos,
+                  t.CursorPar,   t.CursorLine,   t.CursorPos,   t.MarkedCells, t.FirstPar};
+        EnsureParagraph();
+        t.FirstPar = pars_;
+        t.CursorPar = pars_;
+        t.CursorLine = pars_->Lines;
+        t.CursorPos = 0;
+        t.SelStartPar = t.SelEndPar = nullptr;
+        t.SelStartLine = t.SelEndLine = nullptr;
+        t.SelStartPos = t.SelEndPos = 0;
+        t.MarkedCells = 0;
+        t.EditedSpecialText = this;
+        editing_ = true;
+    } else {
+        // The chain may have a new first paragraph after editing.
+        pars_ = t.FirstPar;
+        t.FirstPar = saved_.FirstPar;
+        t.SelStartPar = saved_.SelStartPar;
+        t.SelStartLine = saved_.SelStartLine;
+        t.SelStartPos = saved_.SelStartPos;
+        t.SelEndPar = saved_.SelEndPar;
+        t.SelEndLine = saved_.SelEndLine;
+        t.SelEndPos = saved_.SelEndPos;
+        t.CursorPar = saved_.CursorPar;
+        t.CursorLine = saved_.CursorLine;
+        t.CursorPos = saved_.CursorPos;
+        t.MarkedCells = saved_.MarkedCells;
+        t.EditedSpecialText = nullptr;
+        editing_ = false;
+    }
+}
+
+TRtSpecialTextProperty* TRtHeaderFooterCollection::GetItem(int32_t Index) const
+{
+    return Index >= 0 && Index < Count() ? items_[size_t(Index)].get() : nullptr;
+}
+
+TRtSpecialTextProperty* TRtHeaderFooterCollection::Add()
+{
+    items_.push_back(std::make_unique<TRtSpecialTextProperty>(Owner));
+    return items_.back().get();
+}
+
+void TRtHeaderFooterCollection::Delete(int32_t Index)
+{
+    if (Index >= 0 && Index < Count())
+        items_.erase(items_.begin() + Index);
+}

@@ -1,0 +1,951 @@
+#include "RtRtfTxtIo.h"
+
+#include "RtHeaderFooter.h"
+#include "RtNumbering.h"
+#include "RtTextIo.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <vector>
+
+namespace {
+
+// Frees a filter the text created for one call.
+template <class T>
+struct TOwnedFilter {
+    T* Filter = nullptr;
+    bool Owned = false;
+    ~TOwnedFilter()
+    {
+        if (Owned)
+            delete Filter;
+    }
+};
+
+bool IsCell(const TParagraph* Par) { return Par && (Par->Flags & parfTableCell); }
+
+// Runs a cleanup when leaving the scope, also on exceptions.
+template <class F>
+struct TScopeExit {
+    F Fn;
+    ~TScopeExit() { Fn(); }
+};
+template <class F>
+TScopeExit<F> OnExit(F Fn)
+{
+    return TScopeExit<F>{std::move(Fn)};
+}
+
+} // namespace
+
+TRtRTFTextIo::TRtRTFTextIo()
+{
+    CursorPar = FirstPar;
+    CursorLine = FirstPar ? FirstPar->Lines : nullptr;
+    CursorPos = 0;
+    Inserting = 0;
+    CellPadding = 25;
+}
+
+TRtRTFTextIo::~TRtRTFTextIo() = default;
+
+void TRtRTFTextIo::Clear()
+{
+    HiddenCursor = -1;
+    const bool wasLocked = SelectionLocked;
+    SelectionLocked = true;
+    Printing = false;
+    CursorPar = nullptr;
+    CursorLine = nullptr;
+    CursorPos = 0;
+    SelStartPar = SelEndPar = nullptr;
+    SelStartLine = SelEndLine = nullptr;
+    SelStartPos = SelEndPos = 0;
+    TRtRTFText::Clear();
+    SelectionLocked = wasLocked;
+    CursorPar = FirstPar;
+    CursorLine = FirstPar ? FirstPar->Lines : nullptr;
+    CursorPos = 0;
+    CurrentAttr = TAttr();
+    if (FirstPar) {
+        FirstPar->SpaceBefore = 0;
+        FirstPar->SpaceAfter = 0;
+        FirstPar->Flags |= parfReformat;
+    }
+}
+
+// ---- filters by class name -------------------------------------------------------------------
+
+TRtCustomTextReader* TRtRTFTextIo::CreateReader(const AnsiString& Name)
+{
+    const TRtClassFactory* factory = FindRtClass(Name);
+    if (!factory)
+        throw ERtIOClassError(GetRtUIString(meReaderClassNotFound) + Name);
+    std::unique_ptr<TObject> obj((*factory)());
+    auto* reader = dynamic_cast<TRtCustomTextReader*>(obj.get());
+    if (!reader)
+        throw ERtIOClassError(GetRtUIString(meIOClassError) + Name);
+    obj.release();
+    return reader;
+}
+
+TRtCustomTextWriter* TRtRTFTextIo::CreateWriter(const AnsiString& Name)
+{
+    const TRtClassFactory* factory = FindRtClass(Name);
+    if (!factory)
+        throw ERtIOClassError(GetRtUIString(meWriterClassNotFound) + Name);
+    std::unique_ptr<TObject> obj((*factory)());
+    auto* writer = dynamic_cast<TRtCustomTextWriter*>(obj.get());
+    if (!writer)
+        throw ERtIOClassError(GetRtUIString(meIOClassError) + Name);
+    obj.release();
+    return writer;
+}
+
+// ---- loading -------------------------------------------------------------------------------------
+
+AnsiString TRtRTFTextIo::LoadFromStream(TStream* Stream, const AnsiString& Format)
+{
+    IOResult = 5;
+    if (CustomReader && MemoryFormat() != fmPlainText) {
+        LoadWithReader(Stream, CustomReader);
+        return CustomReader->ClassName();
+    }
+    const AnsiString name = RtChooseReaderClass(FileExt, Format, *Stream);
+    std::unique_ptr<TRtCustomTextReader> reader(CreateReader(name));
+    LoadWithReader(Stream, reader.get());
+    return name;
+}
+
+void TRtRTFTextIo::LoadWithReader(TStream* Stream, TRtCustomTextReader* Reader)
+{
+    TRtReaderSetup setup;
+    setup.Header = Header();
+    setup.DocName = toAnsi(FileName);
+    setup.StoreOptions = Header()->StoreOptions;
+    setup.CurrentAttr = CurrentAttr;
+    setup.ParTemplate = CursorPar;
+    IOResult = 6;
+    ResetProgress();
+    BeginProgress(100);
+    SetProgressShare(50);
+    auto progressEnd = OnExit([this] { EndProgress(); });
+
+    const int32_t oldCursor = GetCursorCharPos();
+    const bool insert = !IsEmpty() || InsertRequested;
+    if (insert) {
+        if (!NoDeleteSelection)
+            DeleteSelection();
+        // The reader fills a separate text; its paragraphs are then copied with
+        // their fonts, colours, tabs and list items mapped into this text.
+        TRtRTFTextIo temp;
+        temp.Header()->Assign(*Header());
+        temp.Use256Colors = Use256Colors;
+        setup.Text = &temp;
+        setup.Header = temp.Header();
+        setup.StartPar = temp.FirstPar;
+        Reader->Setup(setup);
+        IOResult = uint8_t(Reader->ReadStream(Stream));
+        PrepareCopyMaps(&temp);
+        TParagraph* chain = temp.IsEmpty() ? nullptr : DuplicateChain(temp.FirstPar, nullptr, &temp);
+        if (chain) {
+            bool doIt = !IsProtected(CursorPar, CursorLine, CursorPos);
+            if (doIt && OnBeforePaste)
+                OnBeforePaste(this, doIt, chain);
+            if (!doIt) {
+                for (TParagraph* p = chain; p; p = p->Next)
+                    for (TLine* l = p->Lines; l; l = l->Next)
+                        ReleaseChainObjects(l);
+                FreeParChain(chain);
+            } else {
+                for (TParagraph* p = chain; p; p = p->Next) {
+                    if (PasteBorders) {
+                        p->BrdLines = CursorPar->BrdLines;
+                        p->BrdWidth = CursorPar->BrdWidth;
+                        p->BrdColor = CursorPar->BrdColor;
+                        p->BrdSpace = CursorPar->BrdSpace;
+                    }
+                    if (PasteShading) {
+                        p->Color = CursorPar->Color;
+                        p->Shading = CursorPar->Shading;
+                    }
+                    if (PasteIndents) {
+                        p->IndentLeft = CursorPar->IndentLeft;
+                        p->IndentRight = CursorPar->IndentRight;
+                        p->IndentFirst = CursorPar->IndentFirst;
+                    }
+                }
+                const bool recordUndo = EditOptions.Has(rtActivateUndo) && !IsCell(CursorPar) && UndoSuspended == 0;
+                TParagraph* before = CursorPar;
+                TParagraph* after = CursorPar ? CursorPar->Next : nullptr;
+                if (recordUndo)
+                    SaveUndo(CursorPar, 1, 12);
+                InsertParagraphs(CursorPar, CursorLine, CursorPos, chain);
+                if (recordUndo) {
+                    RenumberFrom(FirstPar);
+                    for (TParagraph* p = before ? before->Next : nullptr; p && p != after; p = p->Next)
+                        SaveUndo(p, 9, 12);
+                }
+            }
+        }
+    } else {
+        if (!Use256Colors)
+            for (int i = 1; i <= 15; ++i)
+                Header()->Colors[size_t(i)].Used = 0;
+        if (!(Reader->LoadFlags() & rtlfKeepText))
+            Clear();
+        setup.Text = this;
+        setup.StartPar = FirstPar;
+        setup.ParTemplate = FirstPar;
+        Reader->Setup(setup);
+        IOResult = uint8_t(Reader->ReadStream(Stream));
+        bool doIt = true;
+        if (OnBeforePaste)
+            OnBeforePaste(this, doIt, FirstPar);
+        if (!doIt)
+            TRtRTFText::Clear();
+        Header()->UpdatePixelSizes();
+        if (!(Reader->LoadFlags() & rtlfKeepCursor) || !CursorPar) {
+            TParagraph* last = FirstPar;
+            while (last && last->Next)
+                last = last->Next;
+            CursorPar = last;
+            CursorLine = last ? GetLastLine(last) : nullptr;
+            CursorPos = CursorLine ? CursorLine->Length : 0;
+        }
+        Header()->Changed();
+    }
+    if (KeepCursorOnLoad)
+        SetCursorCharPos(oldCursor);
+    StepProgress(50);
+    PrepareObjects();
+    UpdateNumbering();
+    if (insert)
+        UpdateAfterChange(true);
+    else
+        UpdateLayout();
+    ReformatText(nullptr);
+}
+
+int32_t TRtRTFTextIo::ReadRTFWithReader(TStream* Stream, TRtCustomTextReader* Reader)
+{
+    TOwnedFilter<TRtCustomTextReader> r{Reader, false};
+    if (!r.Filter) {
+        const TRtClassFactory* factory = FindRtClass(RtDefaultReaderWriter.RTFReader);
+        if (!factory)
+            return 6;
+        std::unique_ptr<TObject> obj((*factory)());
+        r.Filter = dynamic_cast<TRtCustomTextReader*>(obj.get());
+        if (!r.Filter)
+            return 6;
+        obj.release();
+        r.Owned = true;
+    }
+    TRtReaderSetup setup;
+    setup.Text = this;
+    setup.Header = Header();
+    setup.DocName = toAnsi(FileName);
+    setup.StoreOptions = Header()->StoreOptions;
+    setup.CurrentAttr = CurrentAttr;
+    setup.ParTemplate = FirstPar;
+    setup.StartPar = IsEmpty() ? FirstPar : nullptr;
+    r.Filter->Setup(setup);
+    const int32_t result = r.Filter->ReadStream(Stream);
+    UpdateAfterChange(true);
+    return result;
+}
+
+void TRtRTFTextIo::LoadFromStreamWithName(TStream* Stream, const QString& Name)
+{
+    const bool ownBase = BasePath.isEmpty();
+    if (ownBase)
+        BasePath = QFileInfo(Name).absolutePath();
+    FileExt = toAnsi(ExtractFileExt(Name).toUpper());
+    FileFolder = QFileInfo(Name).absolutePath();
+    auto reset = OnExit([&] {
+        FileExt.clear();
+        if (ownBase)
+            BasePath.clear();
+    });
+    Header()->FormatName = LoadFromStream(Stream, TextLoadFormat);
+    ShowCursor();
+}
+
+void TRtRTFTextIo::LoadFromFile(const QString& Name)
+{
+    TFileStream stream(Name, fmOpenRead | fmShareDenyWrite);
+    LoadFromStreamWithName(&stream, Name);
+}
+
+void TRtRTFTextIo::ReadData(TStream* Stream)
+{
+    const TRtClassFactory* factory = FindRtClass(RtDefaultReaderWriter.RTFReader);
+    if (!factory)
+        return;
+    Loading = true;
+    auto reset = OnExit([this] { Loading = false; });
+    Clear();
+    std::unique_ptr<TObject> obj((*factory)());
+    if (auto* reader = dynamic_cast<TRtCustomTextReader*>(obj.get()))
+        LoadWithReader(Stream, reader);
+}
+
+void TRtRTFTextIo::InsertFromStream(int32_t Pos, bool Flag, TStream* Stream)
+{
+    TRtRTFTextIo temp;
+    temp.Header()->Assign(*Header());
+    temp.TextLoadFormat = TextLoadFormat;
+    temp.LoadFromStream(Stream, TextLoadFormat);
+    IOResult = temp.IOResult;
+    if (temp.IsEmpty() && !Flag)
+        return;
+    TParagraph* at = Pos >= 0 ? GetParByIndex(Pos) : nullptr;
+    if (Pos < 0) {
+        PrepareCopyMaps(&temp);
+        TParagraph* chain = DuplicateChain(temp.FirstPar, nullptr, &temp);
+        InsertParagraphs(CursorPar, CursorLine, CursorPos, chain);
+    } else {
+        CopyParagraphsFrom(temp.FirstPar, at, &temp);
+    }
+    RenumberFrom(FirstPar);
+    UpdateAfterChange(true);
+}
+
+// ---- saving ------------------------------------------------------------------------------------
+
+AnsiString TRtRTFTextIo::ChooseWriterName(const AnsiString& Format, bool UseExt, bool UseStyles)
+{
+    const bool hasContent = !IsEmpty() || HasHeaderFooter();
+    bool keepsStyles = false;
+    if (UseStyles) {
+        const TStoreOptions o = Header()->StoreOptions;
+        keepsStyles = o.Has(soAllStylesInCollection) && !o.Has(soNoStyleTable) && OwnerControl
+            && OwnerControl->RtStyleCollection();
+    }
+    return RtChooseWriterClass(UseExt ? FileExt : AnsiString(), Format, hasContent, keepsStyles);
+}
+
+void TRtRTFTextIo::SaveToStream(TStream* Stream)
+{
+    IOResult = 5;
+    if (CustomWriter && MemoryFormat() != fmPlainText) {
+        IOResult = uint8_t(WriteWithWriter(Stream, CustomWriter));
+        return;
+    }
+    std::unique_ptr<TRtCustomTextWriter> writer(CreateWriter(ChooseWriterName(TextSaveFormat, true, true)));
+    writer->Reset();
+    IOResult = uint8_t(WriteWithWriter(Stream, writer.get()));
+}
+
+void TRtRTFTextIo::SaveSelectionToStream(TStream* Stream)
+{
+    IOResult = 5;
+    // A selected object alone is written as its character.
+    bool objectBlock = false;
+    if (!SelStartPar && SelectedObjEntry && SelectedObjId > 0) {
+        TParagraph* par = FirstPar;
+        TLine* line = par ? par->Lines : nullptr;
+        int32_t pos = 0;
+        if (FindNextObjectMarker(par, line, pos, {SelectedObjId}) >= 0 && par && line) {
+            SelStartPar = SelEndPar = par;
+            SelStartLine = SelEndLine = line;
+            SelStartPos = pos;
+            SelEndPos = pos + 1;
+            objectBlock = true;
+        }
+    }
+    auto reset = OnExit([&] {
+        if (objectBlock) {
+            SelStartPar = SelEndPar = nullptr;
+            SelStartLine = SelEndLine = nullptr;
+        }
+    });
+    if (CustomWriter && MemoryFormat() != fmPlainText) {
+        IOResult = uint8_t(WriteSelection(Stream, CustomWriter));
+        return;
+    }
+    std::unique_ptr<TRtCustomTextWriter> writer(CreateWriter(ChooseWriterName(TextSaveFormat, true, true)));
+    writer->Reset();
+    IOResult = uint8_t(WriteSelection(Stream, writer.get()));
+}
+
+int32_t TRtRTFTextIo::WriteWithFormat(const AnsiString& FormatName, TParagraph* First, TParagraph* Last,
+                                      TStream* Stream, TLine* FirstLine, int32_t FirstPos, TLine* LastLine,
+                                      int32_t LastPos)
+{
+    std::unique_ptr<TRtCustomTextWriter> writer(CreateWriter(ChooseWriterName(FormatName, false, false)));
+    writer->Reset();
+    return WriteRange(First, Last, writer.get(), Stream, FirstLine, FirstPos, LastLine, LastPos);
+}
+
+TRtWriterSetup TRtRTFTextIo::MakeWriterSetup(TRtCustomTextWriter* Writer)
+{
+    TRtWriterSetup s;
+    s.Text = this;
+    s.StoreOptions = Header()->StoreOptions;
+    s.DocName = toAnsi(FileName);
+    s.BasePath = toAnsi(BasePath);
+    s.Saving = Saving != 0;
+    s.WriteHeaderFooter = HasHeaderFooter();
+    s.TextEmpty = IsEmpty();
+    s.FirstPar = FirstPar;
+    s.FirstLine = FirstPar ? FirstPar->Lines : nullptr;
+    if (Writer->WantsUsedAttributes() || Use256Colors) {
+        s.HasDefaults = true;
+        CountUsedAttributes(s.DefaultFont, s.DefaultSize, s.DefaultColor);
+    }
+    return s;
+}
+
+int32_t TRtRTFTextIo::RunWriter(TStream* Stream, TRtCustomTextWriter* Writer, const TRtWriterSetup& Setup)
+{
+    Writer->Setup(Setup);
+    Writer->Stream = Stream;
+    auto* memory = dynamic_cast<TMemoryStream*>(Stream);
+    if (memory) {
+        const int64_t pos = memory->Position();
+        memory->SetSize(memory->Size() + 10000);
+        memory->SetPosition(pos);
+    }
+    int32_t result = Writer->WriteStart();
+    if (result == 0)
+        result = Writer->WriteBody();
+    if (result == 0)
+        result = Writer->WriteEnd();
+    if (memory)
+        memory->SetSize(memory->Position());
+    return result;
+}
+
+int32_t TRtRTFTextIo::WriteWithWriter(TStream* Stream, TRtCustomTextWriter* Writer)
+{
+    if (!Writer)
+        return 5;
+    Writer->Reset();
+    return RunWriter(Stream, Writer, MakeWriterSetup(Writer));
+}
+
+int32_t TRtRTFTextIo::WriteRange(TParagraph* First, TParagraph* Last, TRtCustomTextWriter* Writer, TStream* Stream,
+                                 TLine* FirstLine, int32_t FirstPos, TLine* LastLine, int32_t LastPos)
+{
+    TOwnedFilter<TRtCustomTextWriter> w{Writer, false};
+    if (!w.Filter) {
+        const TRtClassFactory* factory = FindRtClass(RtDefaultReaderWriter.RTFWriter);
+        if (!factory)
+            return 6;
+        std::unique_ptr<TObject> obj((*factory)());
+        w.Filter = dynamic_cast<TRtCustomTextWriter*>(obj.get());
+        if (!w.Filter)
+            return 6;
+        obj.release();
+        w.Owned = true;
+        w.Filter->Reset();
+    }
+    TRtWriterSetup s = MakeWriterSetup(w.Filter);
+    s.Selection = true;
+    s.FirstPar = First ? First : FirstPar;
+    s.FirstLine = FirstLine ? FirstLine : (s.FirstPar ? s.FirstPar->Lines : nullptr);
+    s.FirstPos = FirstPos;
+    if (Last) {
+        s.LastPar = Last;
+        s.LastLine = LastLine ? LastLine : GetLastLine(Last);
+        s.LastPos = LastLine ? LastPos : (s.LastLine ? s.LastLine->Length : 0);
+    } else {
+        TParagraph* last = s.FirstPar;
+        while (last && last->Next)
+            last = last->Next;
+        s.LastPar = last;
+        s.LastLine = last ? GetLastLine(last) : nullptr;
+        s.LastPos = s.LastLine ? s.LastLine->Length : 0;
+    }
+    return RunWriter(Stream, w.Filter, s);
+}
+
+int32_t TRtRTFTextIo::WriteSelection(TStream* Stream, TRtCustomTextWriter* Writer)
+{
+    bool anyMarked = false;
+    for (TParagraph* p = FirstPar; p && !anyMarked; p = p->Next)
+        anyMarked = (p->Flags & parfMarked) != 0;
+    if (!anyMarked) {
+        if (!SelStartPar || !SelEndPar)
+            return 0;
+        TParagraph *a = SelStartPar, *b = SelEndPar;
+        TLine *la = SelStartLine, *lb = SelEndLine;
+        int32_t pa = SelStartPos, pb = SelEndPos;
+        if (CharPosOf(a, la, pa) > CharPosOf(b, lb, pb)) {
+            std::swap(a, b);
+            std::swap(la, lb);
+            std::swap(pa, pb);
+        }
+        return WriteRange(a, b, Writer, Stream, la, pa, lb, pb);
+    }
+    // The marked paragraphs as a chain of record copies sharing lines and cells.
+    std::vector<std::unique_ptr<TParagraph>> copies;
+    std::vector<TParagraph*> originals;
+    for (TParagraph* p = FirstPar; p; p = p->Next)
+        if (p->Flags & parfMarked) {
+            copies.push_back(std::make_unique<TParagraph>(*p));
+            originals.push_back(p);
+        }
+    for (size_t i = 0; i < copies.size(); ++i) {
+        TParagraph* c = copies[i].get();
+        c->Prior = i > 0 ? copies[i - 1].get() : nullptr;
+        c->Next = i + 1 < copies.size() ? copies[i + 1].get() : nullptr;
+        const bool continuesRow = i > 0 && originals[i - 1]->Next == originals[i];
+        if ((c->Flags & parfNotFirstCell) && !continuesRow)
+            c->Flags &= ~parfNotFirstCell;
+        const bool seamAfter = i + 1 == copies.size() || originals[i]->Next != originals[i + 1];
+        if (seamAfter && (c->Flags & parfNotLastCell)) {
+            c->Flags &= ~parfNotLastCell;
+            if (originals[i]->Next && originals[i]->Next->BrdLines)
+                c->BrdLines |= brdRight;
+        }
+    }
+    TParagraph* last = copies.back().get();
+    if (last->BrdLines & brdTop) {
+        for (TParagraph* c = last; c; c = c->Prior) {
+            c->BrdLines |= brdBottom;
+            if (!(c->Flags & parfNotFirstCell))
+                break;
+        }
+    }
+    // Renumber the copied cells' left positions to the running sum of their widths.
+    std::vector<std::pair<TRtCell*, uint8_t>> savedLeft;
+    int32_t left = 0;
+    for (auto& c : copies) {
+        if (!c->Cell)
+            continue;
+        if (!(c->Flags & parfNotFirstCell))
+            left = 0;
+        savedLeft.emplace_back(c->Cell, c->Cell->Left);
+        c->Cell->Left = uint8_t(std::min(left, 255));
+        left += c->Cell->Width;
+    }
+    auto restore = OnExit([&] {
+        for (auto it = savedLeft.rbegin(); it != savedLeft.rend(); ++it)
+            it->first->Left = it->second;
+    });
+    TParagraph* first = copies.front().get();
+    return WriteRange(first, last, Writer, Stream, first->Lines, 0, GetLastLine(last),
+                      GetLastLine(last) ? GetLastLine(last)->Length : 0);
+}
+
+void TRtRTFTextIo::SaveRTFToStream(TStream* Stream)
+{
+    std::unique_ptr<TRtCustomTextWriter> writer(CreateWriter(RtDefaultReaderWriter.RTFWriter));
+    WriteWithWriter(Stream, writer.get());
+    const uint32_t zero = 0;
+    Stream->WriteBuffer(&zero, 4);
+}
+
+void TRtRTFTextIo::SaveRangeToStream(int32_t From, int32_t To, TStream* Stream)
+{
+    TParagraph* first = GetParByIndex(From);
+    TParagraph* last = GetParByIndex(To);
+    if (!first)
+        return;
+    TRtRTFTextIo temp;
+    temp.Header()->Assign(*Header());
+    temp.TextSaveFormat = TextSaveFormat;
+    temp.PrepareCopyMaps(this);
+    TParagraph* chain = temp.DuplicateChain(first, last, this);
+    TParagraph* old = temp.FirstPar;
+    temp.FirstPar = chain;
+    temp.FreeParChain(old);
+    temp.RenumberFrom(temp.FirstPar);
+    temp.CursorPar = temp.FirstPar;
+    temp.CursorLine = temp.FirstPar->Lines;
+    temp.CursorPos = 0;
+    temp.SaveToStream(Stream);
+    IOResult = temp.IOResult;
+}
+
+void TRtRTFTextIo::SaveToFile(const QString& Name)
+{
+    const bool ownBase = BasePath.isEmpty();
+    if (ownBase)
+        BasePath = QFileInfo(Name).absolutePath();
+    Saving = 1;
+    FileExt = toAnsi(ExtractFileExt(Name).toUpper());
+    SaveFileName = Name;
+    auto reset = OnExit([&] {
+        Saving = 0;
+        FileExt.clear();
+        SaveFileName.clear();
+        if (ownBase)
+            BasePath.clear();
+    });
+    RtSaveFileWithBackup(Name, Header()->StoreOptions, [this](TStream& S) {
+        SaveToStream(&S);
+        return int32_t(IOResult);
+    });
+}
+
+// ---- the filters' character interface ---------------------------------------------------------
+
+int32_t TRtRTFTextIo::ReadChar(uint8_t& Ch, TAttr& Attr)
+{
+    TParagraph props;
+    return ReadChar(Attr, Ch, props) ? 1 : 0;
+}
+
+bool TRtRTFTextIo::ReadChar(TAttr& Attr, uint8_t& Ch, TParagraph& ParProps)
+{
+    if (!CursorPar) {
+        Ch = 0;
+        return false;
+    }
+    if (!CursorLine)
+        CursorLine = CursorPar->Lines;
+    if (CursorPar == FirstPar && CursorLine == FirstPar->Lines && CursorPos == 0)
+        ParProps = *CursorPar;
+    while (CursorLine && CursorPos >= CursorLine->Length && CursorLine->Next) {
+        CursorLine = CursorLine->Next;
+        CursorPos = 0;
+    }
+    if (CursorLine && CursorPos < CursorLine->Length) {
+        Ch = CursorLine->Chars[CursorPos];
+        Attr = CursorLine->Attrs ? CursorLine->Attrs[CursorPos] : CurrentAttr;
+        ++CursorPos;
+        return true;
+    }
+    TParagraph* next = CursorPar->Next;
+    if (next == CursorPar) {
+        CursorPar->Next = nullptr;
+        throw ERtEngineError("Next paragraph error");
+    }
+    if (!next) {
+        Ch = 0;
+        return false;
+    }
+    CursorPar = next;
+    CursorLine = next->Lines;
+    CursorPos = 0;
+    ParProps = *next;
+    Ch = (next->Flags & parfNewPage) ? 12 : 13;
+    Attr = next->ParAttr;
+    return true;
+}
+
+bool TRtRTFTextIo::AppendChar(uint8_t Ch, const TAttr* Attr)
+{
+    TParagraph* last = FirstPar;
+    while (last && last->Next)
+        last = last->Next;
+    AppendChar(Attr ? *Attr : CurrentAttr, Ch, last ? *last : TParagraph());
+    return true;
+}
+
+void TRtRTFTextIo::AppendChar(const TAttr& Attr, uint8_t Ch, const TParagraph& ParProps)
+{
+    TParagraph* last = FirstPar;
+    while (last && last->Next)
+        last = last->Next;
+    CursorPar = last;
+    CursorLine = last ? GetLastLine(last) : nullptr;
+    CursorPos = CursorLine ? CursorLine->Length : 0;
+    if (Ch == 0 || !last)
+        return;
+    if (Ch == 13 || Ch == 12) {
+        const TParagraph props = ParProps;
+        TParagraph* par = last;
+        InsertPar(par, 30);
+        CopyParProps(*par, 0, props, true, 0xFFFFF);
+        par->Flags = (props.Flags & ~(parfNewPage | parfMarked)) | parfReformat;
+        if (Ch == 12)
+            par->Flags |= parfNewPage;
+        par->ParAttr = Attr;
+        CursorPar = par;
+        CursorLine = par->Lines;
+        CursorPos = 0;
+        return;
+    }
+    TLine* line = CursorLine;
+    if (line->Length + 3 >= line->Capacity) {
+        if (line->Length + 30 > RtMaxLineCapacity || !ResizeLine(line, line->Length + 30)) {
+            InsertLine(line, 30);
+            CursorLine = line;
+        }
+    }
+    const bool rich = Header()->RichText != 0;
+    if (rich && !line->Attrs && !(Attr == CurrentAttr)) {
+        AllocLineAttrs(line, line->Capacity);
+        for (int32_t i = 0; i <= line->Length && line->Attrs; ++i)
+            line->Attrs[i] = CurrentAttr;
+    }
+    const int32_t n = line->Length;
+    line->Chars[n] = Ch;
+    line->Chars[n + 1] = 0;
+    if (line->Attrs) {
+        line->Attrs[n] = Attr;
+        line->Attrs[n + 1] = Attr;
+    }
+    line->Length = uint16_t(n + 1);
+    CursorPos = n + 1;
+    last->Flags |= parfReformat;
+}
+
+// ---- copying paragraphs between texts --------------------------------------------------------
+
+void TRtRTFTextIo::PrepareCopyMaps(TRtRTFText* Source)
+{
+    for (int i = 0; i < 256; ++i) {
+        fontMap_[size_t(i)] = i;
+        colorMap_[size_t(i)] = i;
+    }
+    for (int i = 0; i < 64; ++i)
+        tabMap_[size_t(i)] = i;
+    if (!Source || Source == this)
+        return;
+    TTextHeader* src = Source->Header();
+    TTextHeader* dst = Header();
+    for (int i = 0; i < 256; ++i) {
+        const TRtFontEntry& f = src->Fonts[size_t(i)];
+        if (!f.Name.empty())
+            fontMap_[size_t(i)] = dst->GetFontIndexCharset(f.Name, f.Charset);
+    }
+    for (int i = 0; i < 64; ++i) {
+        const TRtTabEntry& t = src->Tabs[size_t(i)];
+        if (t.Pos > 0) {
+            const int32_t index = dst->AddTab(t.Pos, t.Kind);
+            tabMap_[size_t(i)] = index >= 0 ? index : i;
+        }
+    }
+    dst->CurrentTabs = 0;
+    for (int i = 0; i < 256; ++i) {
+        const TRtColorEntry& c = src->Colors[size_t(i)];
+        const TRtColorEntry& d = dst->Colors[size_t(i)];
+        const bool differs = c.Red != d.Red || c.Green != d.Green || c.Blue != d.Blue;
+        if (c.Used && differs) {
+            int32_t index = i;
+            if (dst->GetColorIndex(src->GetColor(i), Use256Colors, index) && index >= 0)
+                colorMap_[size_t(i)] = index;
+        }
+    }
+}
+
+TParagraph* TRtRTFTextIo::DuplicateChain(TParagraph* First, TParagraph* Last, TRtRTFText* Source)
+{
+    const bool foreign = Source && Source != this;
+    std::map<int32_t, int32_t> tableIds;
+    auto mapListId = [&](TRtCustomList* own, TRtCustomList* theirs, int32_t id) -> int32_t {
+        if (!foreign) {
+            own->AddRef(id);
+            return id;
+        }
+        TRtListItem* item = theirs->FindItem(id);
+        if (!item)
+            return 0;
+        const int32_t existing = own->FindCopyId(item);
+        if (existing > 0) {
+            own->AddRef(existing);
+            return existing;
+        }
+        return own->AddCopy(item);
+    };
+    auto mapAttr = [&](TAttr& a) {
+        a.Font = uint16_t(fontMap_[a.Font & 0xFF]);
+        if (Header()->Colors16 && !Use256Colors) {
+            a.TextColor = uint8_t((colorMap_[a.TextColor & 0x0F] & 0x0F) | ((colorMap_[a.TextColor >> 4] & 0x0F) << 4));
+        } else {
+            a.TextColor = uint8_t(colorMap_[a.TextColor]);
+            a.BGColor = uint8_t(colorMap_[a.BGColor]);
+        }
+        if (!Source)
+            return;
+        if (a.Style.Has(afsIsObject) && a.Tag)
+            a.Tag = uint32_t(mapListId(ObjRefList(), Source->ObjRefList(), int32_t(a.Tag)));
+        else if (a.Style.Has(afsIsFootnote) && a.Tag)
+            a.Tag = uint32_t(mapListId(FootnoteList(), Source->FootnoteList(), int32_t(a.Tag)));
+        else if ((a.Style.Has(afsIsInsertpoint) || a.Style.Has(afsAutomatic)) && (a.Tag & 0xFFFF)) {
+            const int32_t id = mapListId(InsertpointList(), Source->InsertpointList(), int32_t(a.Tag & 0xFFFF));
+            a.Tag = (a.Tag & 0xFFFF0000u) | uint32_t(id & 0xFFFF);
+        }
+    };
+    TParagraph* head = nullptr;
+    TParagraph* tail = nullptr;
+    for (TParagraph* p = First; p; p = p->Next) {
+        TParagraph* q = tail;
+        InsertPar(q, 8);
+        if (!head) {
+            head = q;
+            q->Prior = nullptr;
+        }
+        // Take every property, keep the new record's own links and store fields.
+        TParagraph* next = q->Next;
+        TParagraph* prior = q->Prior;
+        TLine* lines = q->Lines;
+        const uint32_t serial = q->Serial;
+        const int32_t index = q->Index;
+        FreeParExtras(q);
+        *q = *p;
+        q->Next = next;
+        q->Prior = prior;
+        q->Lines = lines;
+        q->Serial = serial;
+        q->Index = index;
+        q->Objects = nullptr;
+        q->Owner = nullptr;
+        q->Cell = nullptr;
+        q->Flags &= ~parfMarked;
+        uint64_t tabs = 0;
+        for (int i = 0; i < 64; ++i)
+            if (p->Tabs & (uint64_t(1) << i))
+                tabs |= uint64_t(1) << tabMap_[size_t(i)];
+        q->Tabs = tabs;
+        mapAttr(q->ParAttr);
+        if (p->Cell) {
+            q->Cell = new TRtCell(*p->Cell);
+            if (foreign && q->Cell->TableId > 0) {
+                auto it = tableIds.find(q->Cell->TableId);
+                if (it == tableIds.end()) {
+                    TRtListItem* item = Source->TableList()->FindItem(q->Cell->TableId);
+                    const int32_t id = item ? TableList()->AddCopy(item) : 0;
+                    it = tableIds.emplace(q->Cell->TableId, id).first;
+                }
+                q->Cell->TableId = it->second;
+            }
+        }
+        // Lines: the first reuses the new record's line.
+        TLine* dst = q->Lines;
+        bool firstLine = true;
+        for (TLine* l = p->Lines; l; l = l->Next) {
+            if (!firstLine)
+                InsertLine(dst, l->Length);
+            else if (dst->Capacity <= l->Length)
+                ResizeLine(dst, l->Length + 1);
+            firstLine = false;
+            std::memcpy(dst->Chars, l->Chars, l->Length);
+            dst->Chars[l->Length] = 0;
+            dst->Length = l->Length;
+            dst->Flags = uint16_t(l->Flags & ~(linfSelected | linfSelBoundary));
+            if (l->Attrs) {
+                if (!dst->Attrs || dst->Capacity < l->Length + 1)
+                    AllocLineAttrs(dst, dst->Capacity);
+                if (dst->Attrs)
+                    for (int32_t i = 0; i <= l->Length; ++i) {
+                        dst->Attrs[i] = l->Attrs[i];
+                        mapAttr(dst->Attrs[i]);
+                    }
+            }
+        }
+        tail = q;
+        if (p == Last)
+            break;
+    }
+    return head;
+}
+
+void TRtRTFTextIo::CopyParagraphsFrom(TParagraph* SourceFirstPar, TParagraph* Start, TRtRTFText* Source)
+{
+    if (!SourceFirstPar)
+        return;
+    if (Source && Source != this)
+        PrepareCopyMaps(Source);
+    else
+        PrepareCopyMaps(nullptr);
+    TParagraph* chain = DuplicateChain(SourceFirstPar, nullptr, Source ? Source : this);
+    if (!chain)
+        return;
+    TParagraph* chainLast = chain;
+    while (chainLast->Next)
+        chainLast = chainLast->Next;
+    TParagraph* before = Start ? Start->Prior : nullptr;
+    if (!Start) {
+        before = FirstPar;
+        while (before && before->Next)
+            before = before->Next;
+    }
+    chain->Prior = before;
+    chainLast->Next = Start;
+    if (before)
+        before->Next = chain;
+    else
+        FirstPar = chain;
+    if (Start)
+        Start->Prior = chainLast;
+    RenumberFrom(FirstPar);
+}
+
+void TRtRTFTextIo::Assign(TRtRTFTextIo& Source)
+{
+    TRtRTFText::Clear();
+    ClearHeaderFooters();
+    Header()->Assign(*Source.Header());
+    PrepareCopyMaps(nullptr);
+    for (int32_t i = 0; i < Source.HeaderFooterCount(); ++i) {
+        TRtSpecialTextProperty* from = Source.GetHeaderFooter(i);
+        TRtSpecialTextProperty* to = HeaderFooters()->Add();
+        to->Name = from->Name;
+        to->Kind = from->Kind;
+        to->Range = from->Range;
+        if (from->Paragraphs())
+            to->SetParagraphs(DuplicateChain(from->Paragraphs(), nullptr, &Source));
+    }
+    TParagraph* old = FirstPar;
+    FirstPar = DuplicateChain(Source.FirstPar, nullptr, &Source);
+    if (FirstPar)
+        FreeParChain(old);
+    else
+        FirstPar = old;
+    RenumberFrom(FirstPar);
+    CursorPar = FirstPar;
+    CursorLine = FirstPar->Lines;
+    CursorPos = 0;
+    UpdateAfterChange(true);
+}
+
+// ---- TRtRtfStrings ------------------------------------------------------------------------------
+
+int32_t TRtRtfStrings::Count() const { return Text->CountPars(); }
+
+AnsiString TRtRtfStrings::Get(int32_t Index) const
+{
+    const int32_t n = Text->GetParLengthByIndex(Index);
+    if (n <= 0)
+        return AnsiString();
+    std::vector<char> buf(size_t(n) + 1);
+    const int32_t got = Text->GetParText(Index, buf.data(), n + 1);
+    return AnsiString(buf.data(), size_t(std::clamp(got, 0, n)));
+}
+
+void TRtRtfStrings::Put(int32_t Index, const AnsiString& S)
+{
+    Text->InsertParText(Index, reinterpret_cast<const uint8_t*>(S.data()), &Text->CurrentAttr, int32_t(S.size()));
+    Text->DeleteParIndex(Index + 1);
+}
+
+void TRtRtfStrings::Insert(int32_t Index, const AnsiString& S)
+{
+    const auto* chars = reinterpret_cast<const uint8_t*>(S.data());
+    if (Index >= Count())
+        Text->AddParText(Index, chars, &Text->CurrentAttr, int32_t(S.size()));
+    else
+        Text->InsertParText(Index, chars, &Text->CurrentAttr, int32_t(S.size()));
+}
+
+void TRtRtfStrings::Delete(int32_t Index) { Text->DeleteParIndex(Index); }
+
+void TRtRtfStrings::Clear() { Text->Clear(); }
+
+void TRtRtfStrings::SetUpdateState(bool Updating)
+{
+    if (!Updating)
+        Text->Refresh();
+}
+
+void TRtRtfStrings::LoadFromStream(TStream* Stream)
+{
+    const AnsiString old = Text->TextLoadFormat;
+    Text->TextLoadFormat = "AUTO";
+    auto restore = OnExit([&] { Text->TextLoadFormat = old; });
+    Text->Clear();
+    Text->LoadFromStream(Stream, "AUTO");
+}
+
+void TRtRtfStrings::SaveToStream(TStream* Stream)
+{
+    Text->WriteWithFormat(RtDefaultReaderWriter.TextWriter, Text->FirstPar, nullptr, Stream);
+}

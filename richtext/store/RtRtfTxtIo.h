@@ -1,0 +1,269 @@
+#pragma once
+// TRtRTFTextIo: the text store with loading and saving through format
+// filters created by class name, the character interface the filters use,
+// copying paragraphs between texts, page layout and line metrics, cursor
+// positions and table navigation.
+#include "RtRtfTxt.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+class TRtRTFTextIo;
+
+// What a writer receives before it writes (TRtCustomTextWriter::Setup).
+struct TRtWriterSetup {
+    TRtRTFTextIo* Text = nullptr;
+    TStoreOptions StoreOptions;
+    AnsiString DocName;
+    AnsiString BasePath;
+    bool Saving = false;            // the text is being saved to a file
+    bool WriteHeaderFooter = false; // header and footer texts are written
+    bool Selection = false;         // a range, not the whole text
+    bool TextEmpty = false;         // TRtRTFText::IsEmpty of the text
+    // The range: from FirstPar/FirstLine/FirstPos to LastPar/LastLine/LastPos;
+    // the last values are the end of the text when the whole text is written.
+    TParagraph* FirstPar = nullptr;
+    TLine* FirstLine = nullptr;
+    int32_t FirstPos = 0;
+    TParagraph* LastPar = nullptr;
+    TLine* LastLine = nullptr;
+    int32_t LastPos = 0;
+    // The most used font index, size and colour index (HasDefaults only).
+    bool HasDefaults = false;
+    int32_t DefaultFont = 0;
+    int32_t DefaultSize = 0;
+    int32_t DefaultColor = 0;
+};
+
+// What a reader receives before it reads (TRtCustomTextReader::Setup).
+struct TRtReaderSetup {
+    TRtRTFTextIo* Text = nullptr;   // the text read into
+    TTextHeader* Header = nullptr;
+    AnsiString DocName;
+    TStoreOptions StoreOptions;
+    TAttr CurrentAttr;
+    const TParagraph* ParTemplate = nullptr;  // properties new paragraphs start with
+    TParagraph* StartPar = nullptr;           // paragraph to read into first; nil: a new one
+};
+
+// Reader flags (TRtCustomTextReader::LoadFlags).
+constexpr uint32_t rtlfKeepText = 1;    // the text is not cleared before a replacing read
+constexpr uint32_t rtlfKeepCursor = 2;  // the cursor stays where the reader left it
+
+using TBeforePasteEvent = std::function<void(TObject* Sender, bool& DoIt, TParagraph* Par)>;
+using TMeasurePageEvent = std::function<void(TObject* Sender, int32_t PageNr, int32_t& PageH, int32_t& MargT,
+                                             int32_t& MargB)>;
+using TRtReformatEvent = std::function<void(TRtRTFTextIo* Text, bool Starting)>;
+using TRtTextObjectSelectEvent = std::function<void(TObject* Sender, TRtObjectBase* Obj, bool Selected)>;
+
+// Layout-mode bits.
+constexpr uint16_t rtlmPageView = 1 << 0;      // page starts get top spacing
+constexpr uint16_t rtlmPageEnds = 1 << 1;      // page ends get bottom spacing
+constexpr uint16_t rtlmGapOnly = 1 << 6;       // page ends get only the full page gap
+constexpr uint16_t rtlmNoLineBreaks = 1 << 8;  // page-start marks of lines are not counted
+
+class TRtRTFTextIo : public TRtRTFText {
+public:
+    LUMI_CLASSNAME(TRtRTFTextIo)
+    TRtRTFTextIo();
+    ~TRtRTFTextIo() override;
+
+    // ---- input and output by format ------------------------------------------------------------
+    void Clear() override;
+    // Reads with the detected or configured reader; returns the format (class) name used.
+    AnsiString LoadFromStream(TStream* Stream, const AnsiString& Format) override;
+    void LoadFromStream(TStream* Stream) { LoadFromStream(Stream, TextLoadFormat); }
+    void SaveToStream(TStream* Stream) override;
+    void SaveSelectionToStream(TStream* Stream) override;
+    void SelectObject(TRtObjectBase* Obj) override;
+    int32_t ReadChar(uint8_t& Ch, TAttr& Attr) override;
+    bool AppendChar(uint8_t Ch, const TAttr* Attr) override;
+    // Sequential reading from the cursor for writers: False after the last paragraph.
+    virtual bool ReadChar(TAttr& Attr, uint8_t& Ch, TParagraph& ParProps);
+    // Appending at the end of the text for readers: 13 and 12 start paragraphs.
+    virtual void AppendChar(const TAttr& Attr, uint8_t Ch, const TParagraph& ParProps);
+
+    virtual void Redraw() {}
+    // The binary property "Data": RTF followed by four 0 bytes.
+    virtual void ReadData(TStream* Stream);
+    virtual void SaveRTFToStream(TStream* Stream);
+    virtual int32_t GetLineStartOffset(TParagraph* Par, TLine* Line) { return 0; }
+    virtual void SelectAttrFont(const TAttr& Attr) {}
+    virtual void InputHook() {}
+    virtual void SetObjectMark(TLine* Line, int32_t Pos, bool On) {}
+    virtual int32_t WriteWithWriter(TStream* Stream, TRtCustomTextWriter* Writer);
+    virtual int32_t WriteSelection(TStream* Stream, TRtCustomTextWriter* Writer);
+    virtual void LoadWithReader(TStream* Stream, TRtCustomTextReader* Reader);
+    // Writes the paragraphs From..To (0-based indices) through a copy.
+    virtual void SaveRangeToStream(int32_t From, int32_t To, TStream* Stream);
+    // Reads Stream into a separate text and inserts it before paragraph Pos
+    // (-1: at the cursor); Flag True inserts even into an empty text.
+    virtual void InsertFromStream(int32_t Pos, bool Flag, TStream* Stream);
+    virtual void SaveToFile(const QString& FileName);
+
+    int32_t WriteWithFormat(const AnsiString& FormatName, TParagraph* FirstPar, TParagraph* LastPar,
+                            TStream* Stream, TLine* FirstLine = nullptr, int32_t FirstPos = 0,
+                            TLine* LastLine = nullptr, int32_t LastPos = 0);
+    int32_t WriteRange(TParagraph* FirstPar, TParagraph* LastPar, TRtCustomTextWriter* Writer, TStream* Stream,
+                       TLine* FirstLine = nullptr, int32_t FirstPos = 0, TLine* LastLine = nullptr,
+                       int32_t LastPos = 0);
+    int32_t ReadRTFWithReader(TStream* Stream, TRtCustomTextReader* Reader);
+    void LoadFromStreamWithName(TStream* Stream, const QString& FileName);
+    void LoadFromFile(const QString& FileName);
+    // Copies the chain from SourceFirstPar (of SourceText, or of this text)
+    // before Start (nil: to the end), mapping fonts, colours, tabs and list items.
+    void CopyParagraphsFrom(TParagraph* SourceFirstPar, TParagraph* Start, TRtRTFText* SourceText = nullptr);
+    void PrepareCopyMaps(TRtRTFText* Source);
+    void Assign(TRtRTFTextIo& Source);
+
+    AnsiString TextSaveFormat = "AUTO";
+    AnsiString TextLoadFormat = "AUTO";
+    TRtCustomTextWriter* CustomWriter = nullptr;
+    TRtCustomTextReader* CustomReader = nullptr;
+    QString BasePath;
+    QString SaveFileName;
+    QString FileFolder;
+    AnsiString FileExt;          // upper case with its dot, during a file load or save
+    uint8_t Saving = 0;
+    uint8_t IOResult = 5;
+    TRtRTFText* SourceText = nullptr;
+    bool InsertRequested = false;     // LoadWithReader inserts even into an empty text
+    bool NoDeleteSelection = false;   // LoadWithReader keeps the selection when inserting
+    bool KeepCursorOnLoad = false;
+    bool PasteBorders = false, PasteShading = false, PasteIndents = false;
+    bool Loading = false;
+    int32_t HiddenCursor = 0;
+    TBeforePasteEvent OnBeforePaste;
+
+    // ---- page layout and line metrics -------------------------------------------------------
+    virtual int32_t ReformatText(TParagraph* StartPar);
+    void AlignLines(TParagraph* Par);
+    bool CalcLineHeight(TParagraph* Par, TLine* Line);
+    int32_t GetTabWidth(TParagraph* Par, TLine* Line, int32_t Pos, int32_t X);
+    int32_t GetParLeftPix(TParagraph* Par, bool NoNumbering);
+    int32_t GetParRightPix(TParagraph* Par, bool Raw);
+    int32_t GetIndentLeftPix(TParagraph* Par, TLine* Line);
+    int32_t GetIndentRightPix(TParagraph* Par);
+    int32_t GetLineObjectIndent(TParagraph* Par, TLine* Line);
+    bool GetObjectWrapSpace(TParagraph* Par, int32_t Y, int32_t& RightX, int32_t& LeftIndent, int32_t Height);
+    void GetCellPosition(TParagraph* Par, int32_t& X, int32_t& W);
+    int32_t GetTextHeight();
+    int32_t FindPageStart(int32_t PageNr, TParagraph*& Par, int32_t& Pos, TLine*& Line);
+    int32_t GetCursorPageNr();
+    TColor GetShadedColor(int32_t ColorIndex, int32_t Percent);
+    // The most used font index, size and colour index of the body and the header/footer texts.
+    void CountUsedAttributes(int32_t& Font, int32_t& Size, int32_t& Color);
+    // Metrics of the font selected for measuring (the painting layer sets them).
+    virtual void GetFontMetrics(int32_t& Height, int32_t& Base)
+    {
+        Height = DefaultLineHeight;
+        Base = DefaultLineHeight * 4 / 5;
+    }
+
+    int32_t PageCount = 1;
+    uint16_t LayoutMode = 0;
+    bool NoPageBreaks = false;
+    bool FrozenPageBreaks = false;
+    bool KeepTableRowsTogether = false;
+    bool NoPages = false;
+    bool SkipNumbering = false;
+    bool KeepCellLineHeights = false;
+    bool LayoutLocked = false;
+    int32_t WidowLines = 0;
+    bool InReformat = false;
+    TRtReformatEvent OnReformat;
+    TMeasurePageEvent OnMeasurePage;
+    int32_t CellPadding = 25;          // twips
+    int32_t FixedLineHeight = 240;     // twips, for paragraphs hosting a paragraph object
+    int32_t DefaultCellLineHeight = -1;
+    int32_t WrapSearchDistance = 2000; // pixels
+    int32_t TextLeftOffset = 0;
+    int32_t TextTopOffset = 0;
+    bool IgnoreIndents = false;
+    bool InfiniteWidth = false;
+    bool NoBorderDistance = false;
+    bool NoHangingTabs = false;
+    bool TablesWithoutMargin = false;
+    int32_t TableIndent = 0;
+    bool ShiftLeft = false;
+    bool NoAttrFontSelect = false;
+    bool UseLayoutWords = false;
+    uint8_t CurrentTabKind = 0;
+    bool AlignedTab = false;
+    bool LastPageHeader = false;        // set by ReformatText when a last-page text exists
+
+    // ---- cursor positions and table navigation ------------------------------------------------
+    void GetPositionCounts(int32_t& AbsPos, int32_t& LineCount, int32_t Column, TLine* Line, TParagraph* Par,
+                           int32_t& PosInPar, int32_t& ParNr);
+    virtual void GetCursorPositionCounts(int32_t& AbsPos, int32_t& LineCount, int32_t& PosInPar, int32_t& ParNr);
+    bool FindAbsPos(int32_t AbsPos, int32_t LineNr, int32_t& Column, TLine*& Line, TParagraph*& Par,
+                    int32_t Column0 = 0, int32_t ParNr = -1);
+    virtual void SetCursorAbsPos(int32_t AbsPos, int32_t LineNr = 0, int32_t Column0 = 0, int32_t ParNr = -1);
+    TParagraph* GetPrevRow(TParagraph* Cell);
+    TParagraph* GetNextRow(TParagraph* Cell);
+    TParagraph* GetCellInRow(TParagraph* Cell, int32_t Index);
+    int32_t GetCellIndex(TParagraph* Cell);
+    TParagraph* GetTableRow(TParagraph* Cell, int32_t Index);
+    bool MoveToCellVert(bool Up);
+    int32_t InsertRowCopy(TParagraph* Cell);
+    bool HasSelection() const;
+    bool UnmarkParagraphs();
+    void ClearMarkedParagraphs();
+    // 0 keeps, 1 sets, 2 clears the edge.
+    void SetMarkedCellBorders(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t Inner);
+    void MarkObjectChars(TTextObj* Ref, bool First, bool Second);
+    // Mode bits: 1 font, 2/4/8 size set/add/subtract, 16/32 colours, 64/1024 set/clear
+    // styles, 128/256/512 replace style groups. Ch < 0: no remeasuring.
+    void ModifyAttr(TLine* Line, TAttr& Attr, uint32_t Mode, const TAttr& Source, int32_t Ch);
+    // Remeasures an attribute entry for a character (the painting layer).
+    virtual void MeasureAttr(TAttr& Attr, int32_t Ch) {}
+    TRtTextObjectSelectEvent OnObjectSelect;
+    bool HotInsertMode = false;
+    TAttr HotAttr;
+    int32_t MarkedParCount = 0;
+
+private:
+    TRtCustomTextWriter* CreateWriter(const AnsiString& Name);
+    TRtCustomTextReader* CreateReader(const AnsiString& Name);
+    TRtWriterSetup MakeWriterSetup(TRtCustomTextWriter* Writer);
+    int32_t RunWriter(TStream* Stream, TRtCustomTextWriter* Writer, const TRtWriterSetup& Setup);
+    AnsiString ChooseWriterName(const AnsiString& Format, bool UseExt, bool UseStyles);
+    int32_t LineSpacingGrowth(TParagraph* Par, int32_t Height);
+    int32_t AvailableHeight(int32_t PageIndex);
+    TParagraph* DuplicateChain(TParagraph* First, TParagraph* Last, TRtRTFText* Source);
+
+    // Maps of CopyParagraphsFrom.
+    std::array<int32_t, 256> fontMap_{};
+    std::array<int32_t, 256> colorMap_{};
+    std::array<int32_t, 64> tabMap_{};
+    // Header and footer heights of the first, odd/last and even/middle pages.
+    struct THFRecord {
+        TRtSpecialTextProperty* Header = nullptr;
+        TRtSpecialTextProperty* Footer = nullptr;
+        int32_t HeaderHeight = 0;
+        int32_t FooterHeight = 0;
+    };
+    std::array<THFRecord, 3> hf_{};
+};
+
+// The paragraphs of a text as a list of strings.
+class TRtRtfStrings : public TObject {
+public:
+    LUMI_CLASSNAME(TRtRtfStrings)
+    explicit TRtRtfStrings(TRtRTFTextIo* Text) : Text(Text) {}
+    int32_t Count() const;
+    AnsiString Get(int32_t Index) const;
+    void Put(int32_t Index, const AnsiString& S);
+    void Insert(int32_t Index, const AnsiString& S);
+    void Add(const AnsiString& S) { Insert(Count(), S); }
+    void Delete(int32_t Index);
+    void Clear();
+    void SetUpdateState(bool Updating);
+    // Loads with the format detected from the bytes, after clearing the text.
+    void LoadFromStream(TStream* Stream);
+    // Always plain text.
+    void SaveToStream(TStream* Stream);
+
+    TRtRTFTextIo* Text;
+};

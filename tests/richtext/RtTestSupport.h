@@ -1,0 +1,78 @@
+#pragma once
+// What the store's tests share: a headless platform at 96 dpi that counts
+// beeps and has no printer, and helpers that build and read texts.
+#include "RtPlatform.h"
+#include "RtRtfTxt.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+class TTestRtPlatform : public TRtPlatform {
+public:
+    int32_t ScreenPixelsPerInch() override { return 96; }
+    TColor SysColor(TColor Color) override { return Color < 0 ? 0xC0C0C0 : Color & 0xFFFFFF; }
+    void Beep() override { ++Beeps; }
+    void BeginWait() override {}
+    void EndWait() override {}
+    bool NoPrinters() override { return true; }
+    int Beeps = 0;
+};
+
+inline TTestRtPlatform& TestPlatform()
+{
+    static TTestRtPlatform platform;
+    static const bool installed = (SetRtPlatform(&platform), true);
+    (void)installed;
+    return platform;
+}
+
+// Clears a text and fills it with paragraphs, each one line.
+inline void FillText(TRtRTFText& Text, const std::vector<std::string>& Pars)
+{
+    Text.Clear();
+    TParagraph* last = Text.FirstPar;
+    for (size_t i = 0; i < Pars.size(); ++i) {
+        if (i > 0)
+            Text.InsertPar(last, 8);
+        Text.AddParText(int32_t(i), reinterpret_cast<const uint8_t*>(Pars[i].data()), nullptr,
+                        int32_t(Pars[i].size()));
+    }
+}
+
+// The text of a paragraph, its lines joined.
+inline std::string ParString(const TParagraph* Par)
+{
+    std::string s;
+    for (const TLine* l = Par ? Par->Lines : nullptr; l; l = l->Next)
+        s.append(reinterpret_cast<const char*>(l->Chars), l->Length);
+    return s;
+}
+
+inline std::vector<std::string> Pars(const TRtRTFText& Text)
+{
+    std::vector<std::string> v;
+    for (const TParagraph* p = Text.FirstPar; p; p = p->Next)
+        v.push_back(ParString(p));
+    return v;
+}
+
+// The lines of a paragraph.
+inline std::vector<std::string> LinesOf(const TParagraph* Par)
+{
+    std::vector<std::string> v;
+    for (const TLine* l = Par ? Par->Lines : nullptr; l; l = l->Next)
+        v.emplace_back(reinterpret_cast<const char*>(l->Chars), l->Length);
+    return v;
+}
+
+struct TUseTestPlatform {
+    TUseTestPlatform() { TestPlatform(); }
+};
+
+// A text on the test platform.
+class RtTextTest : public ::testing::Test, protected TUseTestPlatform {
+protected:
+    TRtRTFText Text;
+};
