@@ -379,6 +379,16 @@ TLine* TRtRTFText::SplitLineAt(TLine* Line, int32_t Pos)
         MoveAttrs(n->Attrs, 0, Line->Attrs, rest + 1, Pos);
     SetLength(n, rest);
     SetLength(Line, Pos);
+    // Cursor and selection follow their characters into the new line.
+    auto follow = [&](TLine*& L, int32_t& P) {
+        if (L == Line && P > Pos) {
+            L = n;
+            P -= Pos;
+        }
+    };
+    follow(CursorLine, CursorPos);
+    follow(SelStartLine, SelStartPos);
+    follow(SelEndLine, SelEndPos);
     return n;
 }
 
