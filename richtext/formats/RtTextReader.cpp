@@ -21,6 +21,20 @@ void AssignParFormat(TParagraph& Dest, const TParagraph& Source)
     Dest.TextField = std::move(keep.TextField);
 }
 
+void TRtTextReader::Setup(const TRtReaderSetup& S)
+{
+    Text = S.Text;
+    Header = S.Header;
+    CurrentAttr = S.CurrentAttr;
+    CurrentPar = S.StartPar;
+    if (S.ParTemplate) {
+        AssignParFormat(ParTemplate, *S.ParTemplate);
+        // Read paragraphs do not join the table of the paragraph given as template.
+        ParTemplate.Flags &= ~(parfTableCell | parfNotFirstCell | parfNotLastCell | parfNewPage);
+        ParTemplate.TableLevel = 0;
+    }
+}
+
 bool TRtTextReader::HandleEscapeChar() { return AddTextChar(EscapeChar); }
 
 bool TRtTextReader::ProcessChar(uint8_t Ch)

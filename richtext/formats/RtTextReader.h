@@ -2,7 +2,7 @@
 // TRtTextReader: reads plain 8-bit text into a text store as paragraphs,
 // lines and character attributes; the base of the RTF reader.
 #include "RtReadBuffer.h"
-#include "RtRtfTxt.h"
+#include "RtRtfTxtIo.h"
 
 #include <array>
 
@@ -11,6 +11,9 @@ public:
     LUMI_CLASSNAME(TRtTextReader)
     TRtTextReader() = default;
 
+    // Takes the target text, its header, the attribute and the paragraph to
+    // read into from the loader.
+    void Setup(const TRtReaderSetup& S) override;
     bool HandleEscapeChar() override;
     bool ProcessChar(uint8_t Ch) override;
     bool AddTextChar(uint8_t Ch) override;

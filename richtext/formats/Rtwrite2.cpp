@@ -2,8 +2,6 @@
 
 namespace {
 
-const bool registered = (RegisterRtClasses({{"TRtTextWriter", [] { return static_cast<TObject*>(new TRtTextWriter); }}}), true);
-
 // Style bits that do not split a run.
 const WrtStyle RunNeutral{afsMisSpelled, afsWasChecked};
 
@@ -14,6 +12,24 @@ bool SameRun(const TAttr& a, const TAttr& b)
 }
 
 } // namespace
+
+void TRtTextWriter::Setup(const TRtWriterSetup& S)
+{
+    Text = S.Text;
+    FirstPar = S.FirstPar;
+    StartLine = S.FirstLine;
+    StartPos = S.FirstPos;
+    if (S.Selection) {
+        LastPar = S.LastPar;
+        EndLine = S.LastLine;
+        EndPos = S.LastPos;
+    } else {
+        LastPar = nullptr;
+        EndLine = nullptr;
+        EndPos = 0;
+    }
+    NoTerminator = S.StoreOptions.Has(soNoNULLChar);
+}
 
 TStoreOptions TRtTextWriter::Options() const { return Text->Header()->StoreOptions; }
 

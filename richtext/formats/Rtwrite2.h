@@ -2,7 +2,7 @@
 // TRtTextWriter: walks a range of a text paragraph by paragraph, line by line
 // and run by run, calling a hook at each point; its own hooks write plain
 // 8-bit text (the "ANSI" format).
-#include "RtRtfTxt.h"
+#include "RtRtfTxtIo.h"
 
 #include <string>
 
@@ -11,6 +11,8 @@ public:
     LUMI_CLASSNAME(TRtTextWriter)
     TRtTextWriter() = default;
 
+    // Takes the text, the range and the options from the store.
+    void Setup(const TRtWriterSetup& S) override;
     // The store's steps: start (stream), body (walk), end (trailer).
     int32_t WriteStart() override { return SetStream(Stream); }
     int32_t WriteBody() override { return WriteDocument(); }

@@ -4,8 +4,6 @@
 
 namespace {
 
-const bool registered = (RegisterRtClasses({{"TRtRTFWriter", [] { return static_cast<TObject*>(new TRtRTFWriter); }}}), true);
-
 uint8_t Hi(uint8_t v) { return uint8_t(v >> 4); }
 uint8_t Lo(uint8_t v) { return uint8_t(v & 15); }
 
