@@ -1,5 +1,6 @@
 #include "RtRtfReader.h"
 
+#include "RtNumbering.h"
 #include "RtfKeywords.h"
 
 #include <algorithm>
@@ -12,6 +13,11 @@ constexpr TRtSet<TOneWrtStyle> ClearedByPlain{};
 bool SameTextAscii(const AnsiString& a, const char* b) { return SameText(a, AnsiString(b)); }
 
 int16_t Clamp16(int32_t v) { return int16_t(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX)); }
+
+// Page measures and tab positions in twips: 0 up to about 700 inches, so that
+// sums of them never overflow.
+constexpr int32_t MaxTwips = 1000000;
+int32_t Twips(int32_t v) { return std::clamp(v, 0, MaxTwips); }
 
 } // namespace
 
@@ -83,6 +89,8 @@ void TRtRtfReader::HandleToken(const TRtfToken& t)
         }
         if (!t.Escaped && Dest == rdPicture) {
             const int d = RtfHexDigit(t.Char);
+            if (!Picture)
+                return;
             if (d < 0)
                 return; // blanks between the hexadecimal digits
             if (PicNibble < 0)
@@ -119,6 +127,8 @@ void TRtRtfReader::OpenGroup()
     g.InRow = InRow;
     Groups.push_back(std::move(g));
     ++Depth;
+    if (Dest == rdStylesheet && Depth == StylesheetDepth + 1)
+        BeginStyle();
 }
 
 void TRtRtfReader::CloseGroup()
@@ -134,6 +144,8 @@ void TRtRtfReader::CloseGroup()
         return;
     }
     TGroup& g = Groups.back();
+    if (Dest == rdStylesheet && Depth == StylesheetDepth + 1)
+        EndStyle();
     if (Dest != g.Dest) {
         if (Dest == rdPicture) {
             ReadPictureData();
@@ -146,8 +158,15 @@ void TRtRtfReader::CloseGroup()
     Dest = g.Dest;
     UnicodeSkip = g.UnicodeSkip;
     InRow = g.InRow;
+    const bool numbering = g.NumberingDef;
     Groups.pop_back();
     --Depth;
+    if (numbering)
+        CompleteNumbering();
+    if (CurLine && CurLine->Length == 0 && CharsAdded == 0 && CurLine == CurrentPar->Lines) {
+        CurrentPar->Number = ParTemplate.Number;
+        CurrentPar->NumLevel = ParTemplate.NumLevel;
+    }
 }
 
 void TRtRtfReader::HandleControlWord(const TRtfToken& Word)
@@ -203,7 +222,7 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
         Dest = rdText;
         break;
     case 3: // pict
-        if (Dest == rdShapeResult)
+        if (Dest == rdShapeResult || Picture) // a picture inside a picture is dropped
             Dest = rdSkip;
         else {
             Picture = std::make_unique<TMemoryStream>();
@@ -244,6 +263,60 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
         break;
     }
     case rtfdFieldResult: // the result keeps the field's destination
+        break;
+    case 19: // pn
+    case 23: // pnseclvl
+        if (!Groups.empty())
+            Groups.back().NumberingDef = true;
+        Level = TLevelDef();
+        Level.Level = 0;
+        Dest = rdText;
+        break;
+    case 21: // pntxta
+        Dest = rdNumTextAfter;
+        break;
+    case 22: // pntxtb
+        Dest = rdNumTextBefore;
+        break;
+    case 36: // listtable
+        Dest = rdListTable;
+        break;
+    case 37: // list
+        if (Dest != rdListTable) {
+            Dest = rdSkip;
+            break;
+        }
+        Dest = rdList;
+        ListGroup = 1;
+        for (int32_t i = 0; i < Text->NumberingStyles()->Count(); ++i)
+            ListGroup = std::max(ListGroup, Text->NumberingStyles()->GetItem(i)->Group + 1);
+        ListLevel = 0;
+        break;
+    case 38: // listlevel
+        if (Dest != rdList) {
+            Dest = rdSkip;
+            break;
+        }
+        Dest = rdListLevel;
+        Level = TLevelDef();
+        Level.Level = ++ListLevel;
+        break;
+    case 39: // listoverridetable
+        Dest = rdListOverrideTable;
+        break;
+    case 40: // leveltext
+    case 41: // levelnumbers
+        if (Dest != rdListLevel) {
+            Dest = rdSkip;
+            break;
+        }
+        Dest = Code == 40 ? rdLevelText : rdLevelNumbers;
+        break;
+    case 18: // stylesheet
+        Dest = rdStylesheet;
+        Styles.clear();
+        StyleByNumber.clear();
+        StylesheetDepth = Depth;
         break;
     case 43: // shprslt
         Dest = rdShapeResult;
@@ -290,6 +363,23 @@ void TRtRtfReader::HandleCharacter(int32_t Ch)
     case rdColorTable:
         if (Ch == ';')
             EndColorEntry();
+        break;
+    case rdLevelText:
+        if (Level.Text.size() < 99)
+            Level.Text += char(Ch);
+        break;
+    case rdNumTextBefore:
+    case rdNumTextAfter: {
+        AnsiString& t = Dest == rdNumTextBefore ? Level.Text : Level.TextA;
+        if (t.size() < 99)
+            t += char(Ch);
+        break;
+    }
+    case rdStylesheet:
+        if (Ch == ';')
+            NewStyle.NameDone = true;
+        else if (!NewStyle.NameDone && (Ch != ' ' || !NewStyle.Name.empty()) && NewStyle.Name.size() < 255)
+            NewStyle.Name += char(Ch);
         break;
     case rdPicture:
         if (Picture) {
@@ -340,6 +430,13 @@ void TRtRtfReader::EndDestination(TRtfDestination D)
     switch (D) {
     case rdFieldInst:
         ParseFieldInstruction();
+        break;
+    case rdListLevel:
+        EndListLevel();
+        break;
+    case rdStylesheet:
+        ResolveStyles();
+        StylesheetDepth = -1;
         break;
     case rdField:
         // The target follows as hidden text unless it is the visible text itself.
@@ -403,8 +500,15 @@ void TRtRtfReader::ReadPictureData()
 void TRtRtfReader::SetStyleBit(TOneWrtStyle Bit, bool On)
 {
     CurrentAttr.Style.Set(Bit, On);
-    if (CurLine && CurLine->Length == 0 && CharsAdded == 0)
+    if (Dest == rdStylesheet)
+        NewStyle.StyleBits.Include(Bit);
+    else if (AtParStart())
         CurrentPar->ParAttr.Style.Set(Bit, On);
+}
+
+bool TRtRtfReader::AtParStart() const
+{
+    return Dest != rdStylesheet && CurLine && CurLine->Length == 0 && CharsAdded == 0;
 }
 
 uint8_t TRtRtfReader::MapColor(int32_t Value) const
@@ -442,6 +546,11 @@ void TRtRtfReader::HandleProperty(std::string_view Name, int32_t Code, int32_t V
         else if (Code == 40)
             Blue = v;
         ColorSet = true;
+        return;
+    }
+    if (Dest == rdListLevel || Dest == rdList || Dest == rdListOverrideTable
+        || (Code >= 103 && Code <= 108) || (Code >= 148 && Code <= 158)) {
+        SetListProperty(Code, Value);
         return;
     }
     switch (Code) {
@@ -508,7 +617,8 @@ void TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
         if (Value >= 0 && Value < 255 && FontMap[size_t(Value)] >= 0) {
             CurrentAttr.Font = uint16_t(FontMap[size_t(Value)]);
             CurrentAttr.Charset = FontCharset(CurrentAttr.Font);
-            if (CurLine && CurLine->Length == 0 && CharsAdded == 0) {
+            NewStyle.CharMask |= Dest == rdStylesheet ? scFont : 0;
+            if (AtParStart()) {
                 CurrentPar->ParAttr.Font = CurrentAttr.Font;
                 CurrentPar->ParAttr.Charset = CurrentAttr.Charset;
             }
@@ -517,17 +627,20 @@ void TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
     case 27:
         if (!Header->KeepSizesFixed) {
             CurrentAttr.Size = uint16_t(std::clamp(Value / 2, 0, 1638));
-            if (CurLine && CurLine->Length == 0 && CharsAdded == 0)
+            NewStyle.CharMask |= Dest == rdStylesheet ? scSize : 0;
+            if (AtParStart())
                 CurrentPar->ParAttr.Size = CurrentAttr.Size;
         }
         break;
     case 28:
+        NewStyle.CharMask |= Dest == rdStylesheet ? scColor : 0;
         if (Text->Use256Colors)
             CurrentAttr.TextColor = MapColor(Value);
         else
             CurrentAttr.TextColor = uint8_t((CurrentAttr.TextColor & 0xF0) | (MapColor(Value) & 0x0F));
         break;
     case 29:
+        NewStyle.CharMask |= Dest == rdStylesheet ? scBGColor : 0;
         if (Text->Use256Colors)
             CurrentAttr.BGColor = MapColor(Value);
         else
@@ -613,7 +726,7 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
         PendingTabKind = (Value >= 1 && Value <= 3) ? Value : 0;
         break;
     case 32: {
-        const int32_t idx = Header->AddTab(std::max(0, Value), PendingTabKind);
+        const int32_t idx = Header->AddTab(Twips(Value), PendingTabKind);
         if (idx >= 0 && idx < 64)
             t.Tabs |= uint64_t(1) << idx;
         PendingTabKind = 0;
@@ -626,6 +739,26 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
         t.Color = MapColor(Value);
         if (t.Shading == 0)
             t.Shading = 100;
+        break;
+    case 90: // s
+        if (Dest == rdStylesheet)
+            NewStyle.Number = Value;
+        else
+            ApplyStyle(Value);
+        break;
+    case 98: // cs
+        if (Dest == rdStylesheet) {
+            NewStyle.Number = Value;
+            NewStyle.CharStyle = true;
+        }
+        break;
+    case 94:
+        if (Dest == rdStylesheet)
+            NewStyle.BasedOn = Value;
+        break;
+    case 95:
+        if (Dest == rdStylesheet)
+            NewStyle.Next = Value;
         break;
     case 113: t.ParId = uint32_t(Value); break;
     case 143: t.OutlineLevel = uint8_t(std::clamp(Value, 0, 255)); break;
@@ -642,33 +775,33 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
     case 46:
         if (Cells.size() < 255) {
             TCellDef c;
-            c.Right = std::max(0, Value);
+            c.Right = Twips(Value);
             Cells.push_back(c);
         }
         break;
     case 47: FinishRow(); break;
     case 49: InRow = true; break;
-    case 72: RowGap = std::max(0, Value); break;
-    case 73: RowLeft = Value; break;
+    case 72: RowGap = Twips(Value); break;
+    case 73: RowLeft = std::clamp(Value, -MaxTwips, MaxTwips); break;
     case 147: RowAlign = Value; break;
     case 130:
         if (!Cells.empty())
             Cells.back().VertAlign = uint8_t(Value);
         break;
     // Page layout.
-    case 10: if (Value > 0) Header->SetPageWidth(Value); break;
-    case 11: if (Value > 0) Header->SetPageHeight(Value); break;
-    case 12: Header->SetLeftMargin(std::max(0, Value)); break;
-    case 13: Header->SetRightMargin(std::max(0, Value)); break;
-    case 14: Header->SetTopMargin(std::max(0, Value)); break;
-    case 15: Header->SetBottomMargin(std::max(0, Value)); break;
-    case 127: Header->SetMarginHeader(std::max(0, Value)); break;
-    case 128: Header->SetMarginFooter(std::max(0, Value)); break;
+    case 10: if (Value > 0) Header->SetPageWidth(Twips(Value)); break;
+    case 11: if (Value > 0) Header->SetPageHeight(Twips(Value)); break;
+    case 12: Header->SetLeftMargin(Twips(Value)); break;
+    case 13: Header->SetRightMargin(Twips(Value)); break;
+    case 14: Header->SetTopMargin(Twips(Value)); break;
+    case 15: Header->SetBottomMargin(Twips(Value)); break;
+    case 127: Header->SetMarginHeader(Twips(Value)); break;
+    case 128: Header->SetMarginFooter(Twips(Value)); break;
     case 145: Header->SetMarginMirror(true); break;
     case 20: Header->SetLandscape(true); break;
     case 105:
         if (Value > 0)
-            Header->SetDefaultTabstop(Value);
+            Header->SetDefaultTabstop(Twips(Value));
         break;
     case 82: {
         static const int32_t chars[7] = {0, 0, 0, 39, 39, 0x96, 0xA0};
@@ -856,4 +989,277 @@ void TRtRtfReader::EndColorEntry()
     ++ColorCount;
     Red = Green = Blue = 0;
     ColorSet = false;
+}
+
+// ---- stylesheet ---------------------------------------------------------------------------------
+
+void TRtRtfReader::BeginStyle()
+{
+    NewStyle = TStyleDef();
+    CurrentAttr = TAttr();
+    if (FontMap[0] >= 0)
+        CurrentAttr.Font = uint16_t(FontMap[0]);
+    AssignParFormat(ParTemplate, TParagraph());
+}
+
+uint32_t TRtRtfReader::ParMaskOf(const TParagraph& P)
+{
+    const TParagraph d;
+    uint32_t m = 0;
+    m |= P.IndentLeft != d.IndentLeft ? spIndentLeft : 0;
+    m |= P.IndentRight != d.IndentRight ? spIndentRight : 0;
+    m |= P.IndentFirst != d.IndentFirst ? spIndentFirst : 0;
+    m |= P.SpaceBefore != d.SpaceBefore ? spSpaceBefore : 0;
+    m |= P.SpaceAfter != d.SpaceAfter ? spSpaceAfter : 0;
+    m |= (P.SpaceBetween != d.SpaceBetween || (P.Flags & parfMultSpaceBetween)) ? spSpaceBetween : 0;
+    m |= P.Align != d.Align ? spAlign : 0;
+    m |= (P.Shading != d.Shading || P.Color != d.Color) ? spShading : 0;
+    m |= P.Tabs != d.Tabs ? spTabs : 0;
+    m |= (P.Flags & (parfKeepTogether | parfKeepWithNext)) ? spKeep : 0;
+    m |= (P.BrdLines != d.BrdLines) ? spBorders : 0;
+    return m;
+}
+
+void TRtRtfReader::EndStyle()
+{
+    NewStyle.Attr = CurrentAttr;
+    AssignParFormat(NewStyle.Template, ParTemplate);
+    NewStyle.ParMask = ParMaskOf(ParTemplate);
+    if (!NewStyle.CharStyle)
+        StyleByNumber.emplace(NewStyle.Number, Styles.size());
+    Styles.push_back(std::move(NewStyle));
+    NewStyle = TStyleDef();
+}
+
+namespace {
+
+// Copies the properties that Mask names from Source.
+void MergePar(TParagraph& Dest, const TParagraph& Source, uint32_t Mask)
+{
+    if (Mask & 1) Dest.IndentLeft = Source.IndentLeft;
+    if (Mask & 2) Dest.IndentRight = Source.IndentRight;
+    if (Mask & 4) Dest.IndentFirst = Source.IndentFirst;
+    if (Mask & 8) Dest.SpaceBefore = Source.SpaceBefore;
+    if (Mask & 16) Dest.SpaceAfter = Source.SpaceAfter;
+    if (Mask & 32) {
+        Dest.SpaceBetween = Source.SpaceBetween;
+        Dest.Flags = (Dest.Flags & ~parfMultSpaceBetween) | (Source.Flags & parfMultSpaceBetween);
+    }
+    if (Mask & 64) Dest.Align = Source.Align;
+    if (Mask & 128) {
+        Dest.Shading = Source.Shading;
+        Dest.Color = Source.Color;
+    }
+    if (Mask & 256) Dest.Tabs = Source.Tabs;
+    if (Mask & 512) {
+        const uint32_t keep = parfKeepTogether | parfKeepWithNext;
+        Dest.Flags = (Dest.Flags & ~keep) | (Source.Flags & keep);
+    }
+    if (Mask & 1024) {
+        Dest.BrdLines = Source.BrdLines;
+        Dest.BrdWidth = Source.BrdWidth;
+        Dest.BrdColor = Source.BrdColor;
+        Dest.BrdSpace = Source.BrdSpace;
+    }
+}
+
+void MergeAttr(TAttr& Dest, const TAttr& Source, WrtStyle Bits, uint32_t Mask)
+{
+    Dest.Style = (Dest.Style - Bits) | (Source.Style & Bits);
+    if (Mask & 1) {
+        Dest.Font = Source.Font;
+        Dest.Charset = Source.Charset;
+    }
+    if (Mask & 2) Dest.Size = Source.Size;
+    if (Mask & 4) Dest.TextColor = Source.TextColor;
+    if (Mask & 8) Dest.BGColor = Source.BGColor;
+}
+
+} // namespace
+
+void TRtRtfReader::ResolveStyles()
+{
+    // 0 not visited, 1 being resolved, 2 done: a style based on itself,
+    // directly or through others, ends the chain.
+    std::vector<uint8_t> state(Styles.size(), 0);
+    std::vector<size_t> chain;
+    for (size_t i = 0; i < Styles.size(); ++i) {
+        chain.clear();
+        size_t k = i;
+        while (state[k] == 0) {
+            state[k] = 1;
+            chain.push_back(k);
+            const auto base = StyleByNumber.find(Styles[k].BasedOn);
+            if (Styles[k].BasedOn < 0 || base == StyleByNumber.end())
+                break;
+            k = base->second;
+        }
+        // From the oldest ancestor down: each takes what its base sets and
+        // keeps its own settings.
+        for (size_t j = chain.size(); j-- > 0;) {
+            TStyleDef& d = Styles[chain[j]];
+            const auto base = StyleByNumber.find(d.BasedOn);
+            if (d.BasedOn >= 0 && base != StyleByNumber.end() && base->second != chain[j]
+                && state[base->second] == 2) {
+                const TStyleDef& b = Styles[base->second];
+                TParagraph merged;
+                MergePar(merged, b.Template, b.ParMask);
+                MergePar(merged, d.Template, d.ParMask);
+                AssignParFormat(d.Template, merged);
+                TAttr attr;
+                MergeAttr(attr, b.Attr, b.StyleBits, b.CharMask);
+                MergeAttr(attr, d.Attr, d.StyleBits, d.CharMask);
+                d.Attr = attr;
+                d.ParMask |= b.ParMask;
+                d.CharMask |= b.CharMask;
+                d.StyleBits = d.StyleBits | b.StyleBits;
+            }
+            state[chain[j]] = 2;
+        }
+    }
+}
+
+void TRtRtfReader::ApplyStyle(int32_t Number)
+{
+    const auto it = StyleByNumber.find(Number);
+    if (it == StyleByNumber.end())
+        return;
+    const TStyleDef& d = Styles[it->second];
+    MergePar(ParTemplate, d.Template, d.ParMask);
+    MergeAttr(CurrentAttr, d.Attr, d.StyleBits, d.CharMask);
+    if (AtParStart())
+        MergeAttr(CurrentPar->ParAttr, d.Attr, d.StyleBits, d.CharMask);
+}
+
+// ---- lists and numbering ------------------------------------------------------------------------
+
+AnsiString TRtRtfReader::FontNameOf(int32_t Index) const
+{
+    return Index >= 0 && Index < 256 ? Header->Fonts[size_t(Index)].Name : AnsiString();
+}
+
+void TRtRtfReader::SetListProperty(int32_t Code, int32_t Value)
+{
+    switch (Code) {
+    case 151: { // levelnfc
+        static const std::pair<int32_t, TRtNumberStyle> map[] = {
+            {0, rt_1}, {1, rt_lg_i}, {2, rt_i}, {3, rt_lg_a}, {4, rt_a}, {23, rt_bullet}};
+        Level.Style = rt_1;
+        for (const auto& m : map)
+            if (m.first == Value)
+                Level.Style = m.second;
+        break;
+    }
+    case 104: { // pnlvlblt, pndec, pnucltr, pnlcltr, pnucrm, pnlcrm
+        static const TRtNumberStyle map[7] = {rt_1, rt_bullet, rt_1, rt_lg_a, rt_a, rt_lg_i, rt_i};
+        Level.Style = map[std::clamp(Value, 0, 6)];
+        break;
+    }
+    case 103: Level.Level = std::clamp(Value, 0, 9); break;     // pnlvl
+    case 107: case 156: Level.Indent = std::clamp(Value, -32767, 32767); break;
+    case 108: // pnf
+        if (Value >= 0 && Value < 255)
+            Level.Font = FontMap[size_t(Value)];
+        break;
+    case 148: Level.Size = std::clamp(Value, 0, 1638); break;  // pnfs
+    case 149: Level.UsePrev = Value != 0; break;               // pnprev
+    case 150: Level.Start = std::max(Value, 0); break;         // pnstart
+    case 153: // listid
+        if (Dest == rdList)
+            GroupOfList[Value] = ListGroup;
+        else if (Dest == rdListOverrideTable && Overrides.size() < 10000)
+            Overrides.push_back(Value);
+        break;
+    case 157: // ls
+        if (Dest != rdListOverrideTable)
+            SelectList(Value, ParListLevel);
+        break;
+    case 158: // ilvl
+        SelectList(ParOverride, std::clamp(Value, 0, 8) + 1);
+        break;
+    case 26: // f
+        if (Dest == rdListLevel && Value >= 0 && Value < 255)
+            Level.Font = FontMap[size_t(Value)];
+        break;
+    case 27: // fs
+        if (Dest == rdListLevel)
+            Level.Size = std::clamp(Value / 2, 0, 1638);
+        break;
+    case 4: Level.IndentLeft = std::clamp(Value, 0, 32767); break;
+    case 6: Level.IndentFirst = std::clamp(Value, -32767, 32767); break;
+    default:
+        break;
+    }
+}
+
+void TRtRtfReader::EndListLevel()
+{
+    // The level text starts with its length; bytes below 10 stand for the
+    // numbers of the levels. Before the last of them is the text before the
+    // number, after it the text after.
+    AnsiString t = Level.Text;
+    if (!t.empty() && uint8_t(t[0]) < 100)
+        t = t.substr(1, std::min<size_t>(uint8_t(t[0]), t.size() - 1));
+    const size_t semi = t.find(';');
+    if (semi != AnsiString::npos)
+        t.resize(semi);
+    AnsiString before = t, after;
+    size_t at = AnsiString::npos;
+    for (size_t i = 0; i < t.size(); ++i)
+        if (uint8_t(t[i]) < 10)
+            at = i;
+    if (Level.Style != rt_bullet && at != AnsiString::npos) {
+        before = t.substr(0, at);
+        // Numbers of the levels above are not shown separately.
+        AnsiString clean;
+        for (char c : before)
+            if (uint8_t(c) >= 10)
+                clean += c;
+        before = clean;
+        after = t.substr(at + 1);
+    }
+    TRtRTFNumberingStyleCollection* styles = Text->NumberingStyles();
+    const int32_t nr = styles->FindOrAddStyle(Level.Style, before, Level.Level, ListGroup, Level.UsePrev,
+                                              Level.Size, Level.Indent, FontNameOf(Level.Font), after);
+    if (TRtRTFNumberingStyle* st = styles->FindStyle(nr, -1)) {
+        st->IndentLeft = Level.IndentLeft;
+        st->IndentFirst = Level.IndentFirst;
+    }
+    Level = TLevelDef();
+}
+
+void TRtRtfReader::SelectList(int32_t Override, int32_t LevelNr)
+{
+    ParOverride = Override;
+    ParListLevel = LevelNr;
+    if (Override < 1 || Override > int32_t(Overrides.size()))
+        return;
+    const auto group = GroupOfList.find(Overrides[size_t(Override - 1)]);
+    if (group == GroupOfList.end())
+        return;
+    TRtRTFNumberingStyleCollection* styles = Text->NumberingStyles();
+    TRtRTFNumberingStyle* st = nullptr;
+    for (int32_t i = 0; i < styles->Count() && !st; ++i) {
+        TRtRTFNumberingStyle* s = styles->GetItem(i);
+        if (s->Group == group->second && s->LevelInGroup == LevelNr)
+            st = s;
+    }
+    if (!st)
+        return;
+    ParTemplate.Number = int16_t(st->Number);
+    ParTemplate.NumLevel = uint8_t(LevelNr);
+    if (st->IndentLeft || st->IndentFirst) {
+        ParTemplate.IndentLeft = int16_t(st->IndentLeft);
+        ParTemplate.IndentFirst = int16_t(st->IndentFirst);
+    }
+}
+
+void TRtRtfReader::CompleteNumbering()
+{
+    const int32_t nr = Text->NumberingStyles()->FindOrAddStyle(
+        Level.Style, Level.Text, Level.Level, 0, Level.UsePrev, Level.Size, Level.Indent, FontNameOf(Level.Font),
+        Level.TextA);
+    ParTemplate.Number = int16_t(std::clamp(nr, 0, 32767));
+    ParTemplate.NumLevel = uint8_t(Level.Level);
+    Level = TLevelDef();
 }

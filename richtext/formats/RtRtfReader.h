@@ -5,6 +5,7 @@
 
 #include <array>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 // Where characters go.
@@ -51,6 +52,20 @@ private:
         uint8_t UnicodeSkip = 1;
         bool InRow = false;
         bool FieldResult = false;
+        bool NumberingDef = false;  // the group holds a "\pn" definition
+    };
+    // A level of a list or a "\pn" definition being read.
+    struct TLevelDef {
+        TRtNumberStyle Style = rt_1;
+        int32_t Level = 1;
+        int32_t Indent = 0;
+        int32_t IndentLeft = 0, IndentFirst = 0;
+        int32_t Font = -1;  // index in the text's fonts
+        int32_t Size = 0;
+        int32_t Start = 1;
+        bool UsePrev = false;
+        AnsiString Text;     // leveltext, or pntxtb
+        AnsiString TextA;    // pntxta
     };
     struct TCellDef {
         int32_t Right = 0; // twips
@@ -62,6 +77,38 @@ private:
         uint8_t BGColor = 0;
         int32_t Skip = 0;  // merged cells that follow
     };
+
+    // A style of the stylesheet: the properties it sets, over those of the
+    // style it is based on once the stylesheet is resolved.
+    struct TStyleDef {
+        int32_t Number = 0;
+        bool CharStyle = false;
+        AnsiString Name;
+        bool NameDone = false;
+        int32_t BasedOn = -1;
+        int32_t Next = -1;
+        TAttr Attr;
+        TParagraph Template;
+        WrtStyle StyleBits;     // style bits it sets (on or off)
+        uint32_t CharMask = 0;  // scFont, scSize, scColor, scBGColor
+        uint32_t ParMask = 0;   // spIndentLeft ...
+    };
+    static constexpr uint32_t scFont = 1, scSize = 2, scColor = 4, scBGColor = 8;
+    static constexpr uint32_t spIndentLeft = 1, spIndentRight = 2, spIndentFirst = 4, spSpaceBefore = 8,
+                              spSpaceAfter = 16, spSpaceBetween = 32, spAlign = 64, spShading = 128,
+                              spTabs = 256, spKeep = 512, spBorders = 1024;
+    static uint32_t ParMaskOf(const TParagraph& Par);
+    void BeginStyle();
+    void EndStyle();
+    void ResolveStyles();
+    void ApplyStyle(int32_t Number);
+    bool AtParStart() const;
+
+    void EndListLevel();
+    void CompleteNumbering();
+    void SelectList(int32_t Override, int32_t Level);
+    void SetListProperty(int32_t Code, int32_t Value);
+    AnsiString FontNameOf(int32_t Index) const;
 
     void Run();
     void FinishRead();
@@ -126,5 +173,20 @@ private:
     int32_t RowAlign = 0;
     int32_t TableId = 0;
     TParagraph* LastCellPar = nullptr;
+
+    // Lists: each list of the list table becomes a numbering group.
+    std::unordered_map<int32_t, int32_t> GroupOfList;  // list id -> group
+    std::vector<int32_t> Overrides;                     // list ids by "\ls" number - 1
+    int32_t ListGroup = 0;        // group of the list being read
+    int32_t ListLevel = 0;        // levels read in that list
+    TLevelDef Level;              // the list level or "\pn" definition being read
+    int32_t ParOverride = 0;      // "\ls" of the paragraph template
+    int32_t ParListLevel = 1;     // "\ilvl" + 1
+
+    // Stylesheet.
+    std::vector<TStyleDef> Styles;
+    std::unordered_map<int32_t, size_t> StyleByNumber;  // paragraph styles
+    TStyleDef NewStyle;
+    int32_t StylesheetDepth = -1;  // group depth of the stylesheet; -1 outside
     int32_t PendingTabKind = 0;
 };

@@ -127,7 +127,10 @@ TParagraph* TRtTextReader::StartParse(TStream* Stream, int32_t Capacity)
     if (Automatic)
         CurrentAttr.Style.Include(afsAutomatic);
     if (!CurrentPar) {
-        TParagraph* par = nullptr;
+        // A new paragraph at the end of the text, so that the chain read stays owned by it.
+        TParagraph* par = Text->FirstPar;
+        while (par && par->Next)
+            par = par->Next;
         Text->InsertPar(par, Capacity);
         AssignParFormat(*par, ParTemplate);
         CurrentPar = par;

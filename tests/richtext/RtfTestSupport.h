@@ -1,10 +1,12 @@
 #pragma once
 // What the RTF reader and writer tests share: loading bytes into a text by
 // format name and saving a text as RTF.
+#include "RtNumbering.h"
 #include "RtRtfReader.h"
 #include "RtwrtRTF.h"
 #include "RtTestSupport.h"
 
+#include <cstdio>
 #include <string>
 
 inline TMemoryStream RtfStreamOf(const std::string& Bytes)
@@ -56,4 +58,76 @@ inline const TParagraph* ParAt(const TRtRTFText& Text, int Index)
     for (int i = 0; p && i < Index; ++i)
         p = p->Next;
     return p;
+}
+
+// A text as canonical lines, fonts by name and colours by value, so that two
+// stores can be compared whatever their table indices: one line per
+// paragraph with its properties, then its runs of equal attributes.
+inline std::string ColorName(const TRtRTFText& Text, int32_t Index)
+{
+    if (Index <= 0 || Index > 255)
+        return "auto";
+    const TRtColorEntry& c = Text.Header()->Colors[size_t(Index)];
+    char buf[8];
+    snprintf(buf, sizeof buf, "%02x%02x%02x", c.Red, c.Green, c.Blue);
+    return buf;
+}
+
+inline std::string RunName(const TRtRTFText& Text, const TAttr& A)
+{
+    std::string s = "[";
+    static const char* bits[] = {"b", "i", "link", "sup", "sub", "prot", "fn", "ins", "auto", "u", "s", "v",
+                                 "code", "del", "user", "bm", "", "obj", "hy"};
+    for (int i = 0; i < int(std::size(bits)); ++i)
+        if (bits[i][0] && A.Style.Has(TOneWrtStyle(i)))
+            s += std::string(bits[i]) + ",";
+    const TRtFontEntry& f = Text.Header()->Fonts[A.Font & 0xFF];
+    s += f.Name + "," + std::to_string(A.Size);
+    const bool use256 = Text.Use256Colors;
+    s += ",c=" + ColorName(Text, use256 ? A.TextColor : A.TextColor & 15);
+    const int32_t bg = use256 ? A.BGColor : A.TextColor >> 4;
+    if (bg)
+        s += ",bg=" + ColorName(Text, bg);
+    return s + "]";
+}
+
+inline std::string DumpPar(const TRtRTFText& Text, const TParagraph* P)
+{
+    constexpr uint32_t kept = parfNewPage | parfProtected | parfMultSpaceBetween | parfKeepTogether
+        | parfKeepWithNext | parfNoWrap | parfNotFirstCell | parfNotLastCell | parfTableCell | parfNoLines
+        | parfObjectPar | parfObjectPar2 | parfSkip1 | parfCellVCenter | parfCellVBottom;
+    char buf[256];
+    snprintf(buf, sizeof buf, "fl=%x al=%d li=%d ri=%d fi=%d sb=%d sa=%d sl=%d sh=%d/%s ol=%d id=%u brd=%x/%d/%d",
+             P->Flags & kept, P->Align, P->IndentLeft, P->IndentRight, P->IndentFirst, P->SpaceBefore,
+             P->SpaceAfter, P->SpaceBetween, P->Shading, ColorName(Text, P->Color).c_str(), P->OutlineLevel, P->ParId, P->BrdLines, P->BrdWidth, P->BrdSpace);
+    std::string s = buf;
+    if (const TRtRTFNumberingStyle* n = Text.NumberingStyles()->FindForPar(P))
+        s += " num=" + std::to_string(n->Style) + ":" + n->TextB + "#" + n->TextA + "/" + std::to_string(P->NumLevel);
+    for (int i = 0; i < 64; ++i)
+        if (P->Tabs & (uint64_t(1) << i)) {
+            const TRtTabEntry& t = Text.Header()->Tabs[size_t(i)];
+            s += " tab" + std::to_string(t.Kind) + "@" + std::to_string(t.Pos);
+        }
+    if (P->Cell)
+        s += " cell=" + std::to_string(P->Cell->Left) + "+" + std::to_string(P->Cell->Width);
+    s += " |";
+    std::string runs;
+    const TAttr* last = nullptr;
+    for (const TLine* l = P->Lines; l; l = l->Next)
+        for (int32_t i = 0; i < l->Length; ++i) {
+            const TAttr& a = l->Attrs ? l->Attrs[i] : Text.CurrentAttr;
+            if (!last || RunName(Text, a) != RunName(Text, *last))
+                runs += RunName(Text, a);
+            last = &a;
+            runs += char(l->Chars[i]);
+        }
+    return s + runs;
+}
+
+inline std::string DumpText(const TRtRTFText& Text)
+{
+    std::string s;
+    for (const TParagraph* p = Text.FirstPar; p; p = p->Next)
+        s += DumpPar(Text, p) + "\n";
+    return s;
 }
