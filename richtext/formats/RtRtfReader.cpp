@@ -33,7 +33,7 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
     Dest = rdText;
     Ignorable = false;
     Depth = SkippedDepth = 0;
-    Started = Stop = false;
+    Started = Stop = LastParDone = false;
     Groups.clear();
     UnicodeSkip = 1;
     SkipChars = 0;
@@ -144,6 +144,9 @@ void TRtRtfReader::CloseGroup()
         return;
     }
     TGroup& g = Groups.back();
+    // The outermost group: the last paragraph keeps the properties read for it.
+    if (Groups.size() == 1)
+        FinishLastParagraph();
     if (Dest == rdStylesheet && Depth == StylesheetDepth + 1)
         EndStyle();
     if (Dest != g.Dest) {
@@ -772,22 +775,19 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
     case 125: t.ExtFlags |= parxTableOfContents; break;
     // Tables.
     case 45: BeginRowDef(); break;
-    case 46:
+    case 46: // cellx: the properties read since the last boundary belong to this cell
         if (Cells.size() < 255) {
-            TCellDef c;
-            c.Right = Twips(Value);
-            Cells.push_back(c);
+            PendingCell.Right = Twips(Value);
+            Cells.push_back(PendingCell);
         }
+        PendingCell = TCellDef();
         break;
     case 47: FinishRow(); break;
     case 49: InRow = true; break;
     case 72: RowGap = Twips(Value); break;
     case 73: RowLeft = std::clamp(Value, -MaxTwips, MaxTwips); break;
     case 147: RowAlign = Value; break;
-    case 130:
-        if (!Cells.empty())
-            Cells.back().VertAlign = uint8_t(Value);
-        break;
+    case 130: PendingCell.VertAlign = uint8_t(std::clamp(Value, 0, 2)); break;
     // Page layout.
     case 10: if (Value > 0) Header->SetPageWidth(Twips(Value)); break;
     case 11: if (Value > 0) Header->SetPageHeight(Twips(Value)); break;
@@ -834,6 +834,7 @@ void TRtRtfReader::BeginRowDef()
     if (CellIndex > 0)
         FinishRow();
     Cells.clear();
+    PendingCell = TCellDef();
     RowDefined = true;
     RowLeft = RowGap = RowAlign = 0;
     CellIndex = 0;
@@ -933,13 +934,21 @@ void TRtRtfReader::EndParagraph(int32_t Code)
     }
 }
 
+void TRtRtfReader::FinishLastParagraph()
+{
+    if (LastParDone)
+        return;
+    LastParDone = true;
+    AssignParFormat(*CurrentPar, ParTemplate);
+    if (CharsAdded > 0 || CurLine->Length > 0)
+        CurrentPar->ParAttr = CurrentAttr;
+}
+
 void TRtRtfReader::FinishRead()
 {
     if (CellIndex > 0)
         FinishRow();
-    AssignParFormat(*CurrentPar, ParTemplate);
-    if (CharsAdded > 0 || CurLine->Length > 0)
-        CurrentPar->ParAttr = CurrentAttr;
+    FinishLastParagraph();
     for (TParagraph* p = CurrentPar; p; p = p->Prior) {
         if (p->IndentRight < 0)
             p->IndentRight = 0;
@@ -1095,12 +1104,13 @@ void TRtRtfReader::ResolveStyles()
             k = base->second;
         }
         // From the oldest ancestor down: each takes what its base sets and
-        // keeps its own settings.
+        // keeps its own settings; where the chain closes a cycle, the base
+        // met again gives its own settings only.
         for (size_t j = chain.size(); j-- > 0;) {
             TStyleDef& d = Styles[chain[j]];
             const auto base = StyleByNumber.find(d.BasedOn);
             if (d.BasedOn >= 0 && base != StyleByNumber.end() && base->second != chain[j]
-                && state[base->second] == 2) {
+                && state[base->second] != 0) {
                 const TStyleDef& b = Styles[base->second];
                 TParagraph merged;
                 MergePar(merged, b.Template, b.ParMask);

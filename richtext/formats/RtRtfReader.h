@@ -112,6 +112,7 @@ private:
 
     void Run();
     void FinishRead();
+    void FinishLastParagraph();
     void HandleToken(const TRtfToken& t);
     void EndParagraph(int32_t Code);
     void FinishCell();
@@ -135,6 +136,7 @@ private:
     int32_t SkippedDepth = 0; // groups beyond MaxGroupDepth still open
     bool Started = false;
     bool Stop = false;
+    bool LastParDone = false;
     std::vector<TGroup> Groups;
     uint8_t UnicodeSkip = 1;  // fallback characters after "\u"
     int32_t SkipChars = 0;    // fallback characters still to drop
@@ -164,6 +166,7 @@ private:
 
     // Row definition.
     std::vector<TCellDef> Cells;
+    TCellDef PendingCell;  // properties for the next "\cellx"
     bool RowDefined = false;
     bool InRow = false;
     int32_t CellIndex = 0;

@@ -254,7 +254,9 @@ int32_t TRtRTFWriter::WriteAttr()
     if (a.Style.Has(afsHyphen))
         Add("\\-");
     AddWord("\\f", FontMap[a.Font & 0xFF]);
-    AddWord("\\fs", a.Size ? a.Size * 2 : 20);
+    // Size 0 is the default size: no "\fs", so that it reads back as 0.
+    if (a.Size)
+        AddWord("\\fs", a.Size * 2);
     const bool use256 = Text->Use256Colors;
     const uint8_t fg = use256 ? a.TextColor : Lo(a.TextColor);
     const uint8_t bg = use256 ? a.BGColor : Hi(a.TextColor);
