@@ -1,5 +1,8 @@
 #include "RtRtfReader.h"
 
+#include "RtExtraData.h"
+#include "RtHeaderFooter.h"
+#include "RtList.h"
 #include "RtNumbering.h"
 #include "RtfKeywords.h"
 
@@ -144,9 +147,6 @@ void TRtRtfReader::CloseGroup()
         return;
     }
     TGroup& g = Groups.back();
-    // The outermost group: the last paragraph keeps the properties read for it.
-    if (Groups.size() == 1)
-        FinishLastParagraph();
     if (Dest == rdStylesheet && Depth == StylesheetDepth + 1)
         EndStyle();
     if (Dest != g.Dest) {
@@ -156,6 +156,9 @@ void TRtRtfReader::CloseGroup()
         }
         EndDestination(Dest);
     }
+    // The outermost group: the last paragraph keeps the properties read for it.
+    if (Groups.size() == 1)
+        FinishLastParagraph();
     CurrentAttr = g.Attr;
     ParTemplate = std::move(g.Template);
     Dest = g.Dest;
@@ -186,7 +189,13 @@ void TRtRtfReader::HandleControlWord(const TRtfToken& Word)
     }
     const TRtfKeyword* k = FindRtfKeyword(name);
     if (!k) {
-        if (Ignorable)
+        if (Ignorable && Dest == rdInfo) {
+            // "{\*\company ...}": an information item of that name.
+            InfoIndex = -1;
+            InfoName = AnsiString(name);
+            InfoText.clear();
+            Dest = rdInfoItem;
+        } else if (Ignorable)
             Dest = rdSkip;
         Ignorable = false;
         return;
@@ -315,6 +324,52 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
         }
         Dest = Code == 40 ? rdLevelText : rdLevelNumbers;
         break;
+    case 6: // info, userprops
+        Dest = Value ? rdUserProps : rdInfo;
+        break;
+    case 7: // an information item, or a user property's value
+        InfoIndex = Value;
+        InfoName = Value >= 0 && Value < int32_t(RtInfoFieldNames.size()) ? AnsiString(RtInfoFieldNames[size_t(Value)])
+                                                                            : PropName;
+        InfoText.clear();
+        Dest = rdInfoItem;
+        break;
+    case 8: // propname
+        PropName.clear();
+        Dest = rdPropName;
+        break;
+    case 9: // footnote
+        if (CurLine->Attrs && !HFChain && FootnoteId == 0)
+            BeginFootnote();
+        else
+            Dest = rdSkip;
+        break;
+    case 13: // bkmkstart
+    case 14: // bkmkend
+        Dest = rdBookmark;
+        BookmarkName.clear();
+        BookmarkEnd = Code == 14;
+        break;
+    case 15: // header
+    case 16: // footer
+        if (!HFChain && !(Code == 15 ? HeaderRead : FooterRead))
+            BeginHeaderFooter(Code == 16, Value);
+        else
+            Dest = rdSkip;
+        break;
+    case 24: // rttable
+        Dest = rdTableDef;
+        TableDefText.clear();
+        TableDefLeft = TableDefRight = 0;
+        break;
+    case 25: // rtmergepar
+        Dest = rdMergePar;
+        CurrentPar->TextField.clear();
+        break;
+    case 33: // rtcellname
+    case 34: // rtcellcom
+        Dest = Code == 33 ? rdCellName : rdCellCommand;
+        break;
     case 18: // stylesheet
         Dest = rdStylesheet;
         Styles.clear();
@@ -367,6 +422,37 @@ void TRtRtfReader::HandleCharacter(int32_t Ch)
         if (Ch == ';')
             EndColorEntry();
         break;
+    case rdInfoItem:
+        if ((Ch != ' ' || !InfoText.empty()) && InfoText.size() < 65535)
+            InfoText += char(Ch);
+        break;
+    case rdPropName:
+        if ((Ch != ' ' || !PropName.empty()) && PropName.size() < 255)
+            PropName += char(Ch);
+        break;
+    case rdBookmark:
+        if (BookmarkName.size() < 255)
+            BookmarkName += char(Ch);
+        break;
+    case rdFootnote:
+        AddFootnoteChar(Ch);
+        break;
+    case rdTableDef:
+        if ((Ch != ' ' || !TableDefText.empty()) && TableDefText.size() < 255)
+            TableDefText += char(Ch);
+        break;
+    case rdMergePar:
+        if (CurrentPar->TextField.size() < 65535)
+            CurrentPar->TextField += char(Ch);
+        break;
+    case rdCellName:
+    case rdCellCommand: {
+        AnsiString& t = Dest == rdCellName ? CellOf(CurrentPar)->Name : CellOf(CurrentPar)->Command;
+        CurrentPar->Flags |= parfTableCell;
+        if (t.size() < 255)
+            t += char(Ch);
+        break;
+    }
     case rdLevelText:
         if (Level.Text.size() < 99)
             Level.Text += char(Ch);
@@ -436,6 +522,28 @@ void TRtRtfReader::EndDestination(TRtfDestination D)
         break;
     case rdListLevel:
         EndListLevel();
+        break;
+    case rdHeader:
+    case rdFooter:
+        EndHeaderFooter();
+        break;
+    case rdInfoItem:
+        EndInfoItem();
+        break;
+    case rdFootnote:
+        EndFootnote();
+        break;
+    case rdBookmark:
+        if (!BookmarkName.empty() && CurLine->Attrs) {
+            const int32_t id = InsertTextObject(3, 0, true, BookmarkEnd, BookmarkName, AnsiString());
+            if (TTextObj* ref = Text->ObjRefList()->GetTextObj(id))
+                ref->Type = 1;
+            CurrentPar->Flags |= parfHasFields;
+        }
+        break;
+    case rdTableDef:
+        TableId = Text->TableList()->AddTable(TableDefText, AnsiString(), 0, TableDefRight, TableDefLeft);
+        TableFromDef = true;
         break;
     case rdStylesheet:
         ResolveStyles();
@@ -549,6 +657,20 @@ void TRtRtfReader::HandleProperty(std::string_view Name, int32_t Code, int32_t V
         else if (Code == 40)
             Blue = v;
         ColorSet = true;
+        return;
+    }
+    if (Dest == rdFootnote || Dest == rdInfo || Dest == rdUserProps || Dest == rdInfoItem || Dest == rdPropName) {
+        if (Code == 142)
+            PropType = Value;
+        else if (Code == 70 && Dest == rdFootnote)
+            FootnoteNr = Value;
+        return;
+    }
+    if (Dest == rdTableDef) {
+        if (Code == 109)
+            TableDefLeft = std::clamp(Value, -MaxTwips, MaxTwips);
+        else if (Code == 110)
+            TableDefRight = std::clamp(Value, -MaxTwips, MaxTwips);
         return;
     }
     if (Dest == rdListLevel || Dest == rdList || Dest == rdListOverrideTable
@@ -725,6 +847,19 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
         if (!RowDefined)
             t.Flags |= parfKeepTogether;
         break;
+    case 78: // keepn, rtkeepn
+        if (Dest != rdStylesheet && Value)
+            t.Flags |= parfKeepWithNext;
+        break;
+    case 34: case 35: case 36: case 37:
+        SetBorder(Code, Value);
+        break;
+    case 102: BordersBetween = true; break;
+    case 76: PendingCell.Merged = true; break;
+    case 121: CellOf(CurrentPar)->FrameValue = Value; break;
+    case 19: FacingPages = Value != 0; break;
+    case 144: TitlePage = Value != 0; break;
+    case 126: SpecialHF = true; break;
     case 71:
         PendingTabKind = (Value >= 1 && Value <= 3) ? Value : 0;
         break;
@@ -735,14 +870,16 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
         PendingTabKind = 0;
         break;
     }
-    case 79:
-        t.Shading = uint8_t(std::clamp(100 - Value / 100, 0, 100));
+    case 79: // shading, clshdng
+        (RowDefining ? PendingCell.Shading : t.Shading) = uint8_t(std::clamp(100 - Value / 100, 0, 100));
         break;
-    case 80:
-        t.Color = MapColor(Value);
-        if (t.Shading == 0)
-            t.Shading = 100;
+    case 80: { // cbpat, clcbpat
+        uint8_t& shading = RowDefining ? PendingCell.Shading : t.Shading;
+        (RowDefining ? PendingCell.BGColor : t.Color) = MapColor(Value);
+        if (shading == 0)
+            shading = 100;
         break;
+    }
     case 90: // s
         if (Dest == rdStylesheet)
             NewStyle.Number = Value;
@@ -776,14 +913,17 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
     // Tables.
     case 45: BeginRowDef(); break;
     case 46: // cellx: the properties read since the last boundary belong to this cell
-        if (Cells.size() < 255) {
+        if (PendingCell.Merged && !Cells.empty()) {
+            Cells.back().Right = std::max(Cells.back().Right, Twips(Value));
+            ++Cells.back().Skip;
+        } else if (Cells.size() < 255) {
             PendingCell.Right = Twips(Value);
             Cells.push_back(PendingCell);
         }
         PendingCell = TCellDef();
         break;
     case 47: FinishRow(); break;
-    case 49: InRow = true; break;
+    case 49: InRow = true; RowDefining = false; break;
     case 72: RowGap = Twips(Value); break;
     case 73: RowLeft = std::clamp(Value, -MaxTwips, MaxTwips); break;
     case 147: RowAlign = Value; break;
@@ -839,8 +979,12 @@ void TRtRtfReader::BeginRowDef()
     RowLeft = RowGap = RowAlign = 0;
     CellIndex = 0;
     SharesUsed = 0;
-    // Rows that follow each other form one table.
-    if (!(LastCellPar && LastCellPar->Next == CurrentPar && CurLine->Length == 0))
+    RowDefining = true;
+    // Rows that follow each other form one table; a program table definition
+    // names the table of the row that follows it.
+    if (TableFromDef)
+        TableFromDef = false;
+    else if (!(LastCellPar && LastCellPar->Next == CurrentPar && CurLine->Length == 0))
         TableId = 0;
 }
 
@@ -874,7 +1018,22 @@ void TRtRtfReader::FinishCell()
         par->Flags |= parfNotFirstCell;
     par->TableLevel = 1;
     if (CellIndex < int32_t(Cells.size())) {
-        const uint8_t va = Cells[size_t(CellIndex)].VertAlign;
+        const TCellDef& def = Cells[size_t(CellIndex)];
+        if (def.BrdLines) {
+            par->BrdLines = def.BrdLines;
+            par->BrdColor = def.BrdColor;
+            par->BrdWidth = def.BorderWidth;
+            par->BrdSpace = def.BrdSpace;
+            cell->BrdFlags = uint8_t(def.BrdLines);
+            cell->BrdColor = def.BrdColor;
+            cell->BrdWidth = def.BorderWidth;
+            cell->BrdSpace = def.BrdSpace;
+        }
+        if (def.Shading || def.BGColor) {
+            par->Shading = def.Shading ? def.Shading : 100;
+            par->Color = def.BGColor;
+        }
+        const uint8_t va = def.VertAlign;
         if (va == 1)
             par->Flags |= parfCellVCenter;
         else if (va == 2)
@@ -900,6 +1059,10 @@ void TRtRtfReader::EndParagraph(int32_t Code)
         ParTemplate.Flags |= parfNewPage;
         CurrentPar->Flags |= parfNewPage;
         ++PageCount;
+        return;
+    }
+    if (Code == 48 && CellIndex > 0 && CellIndex <= int32_t(Cells.size()) && Cells[size_t(CellIndex - 1)].Skip > 0) {
+        --Cells[size_t(CellIndex - 1)].Skip; // a merged cell: its text joins the cell before
         return;
     }
     if (Code == 25 && InRow) {
@@ -946,6 +1109,10 @@ void TRtRtfReader::FinishLastParagraph()
 
 void TRtRtfReader::FinishRead()
 {
+    if (HFChain)
+        EndHeaderFooter();
+    if (FootnoteId)
+        EndFootnote();
     if (CellIndex > 0)
         FinishRow();
     FinishLastParagraph();
@@ -1272,4 +1439,196 @@ void TRtRtfReader::CompleteNumbering()
     ParTemplate.Number = int16_t(std::clamp(nr, 0, 32767));
     ParTemplate.NumLevel = uint8_t(Level.Level);
     Level = TLevelDef();
+}
+
+// ---- borders -----------------------------------------------------------------------------------
+
+TRtRtfReader::TBorderTarget TRtRtfReader::Borders()
+{
+    if (RowDefining)
+        return {&PendingCell.BrdLines, &PendingCell.BorderWidth, &PendingCell.BrdColor, &PendingCell.BrdSpace};
+    return {&ParTemplate.BrdLines, &ParTemplate.BrdWidth, &ParTemplate.BrdColor, &ParTemplate.BrdSpace};
+}
+
+void TRtRtfReader::SetBorder(int32_t Code, int32_t Value)
+{
+    TBorderTarget b = Borders();
+    switch (Code) {
+    case 34: {
+        // box, top, left, bottom, right, double, dotted, -, -, table lines, hairline, none
+        static const uint16_t bits[12] = {0x3D, 0x05, 0x11, 0x09, 0x21, 0x81, 0x101, 0, 0, 0x4001, 0x4201, 0};
+        static const int8_t sides[12] = {-1, 1, 0, 3, 2, -2, -2, -2, -2, -2, -2, -2};
+        const int32_t v = std::clamp(Value, 0, 11);
+        if (v == 11)
+            *b.Lines = 0;
+        else if (v == 0 && BordersBetween)
+            *b.Lines |= 0x41;
+        else
+            *b.Lines |= bits[v];
+        if (sides[v] != -2)
+            BorderSide = sides[v];
+        break;
+    }
+    case 35: *b.Width = uint8_t(std::clamp(Value, 0, 255)); break;
+    case 36: *b.Space = uint8_t(std::clamp(Value / 20, 0, 255)); break;
+    case 37: {
+        const uint8_t c = MapColor(Value);
+        if (BorderSide < 0)
+            b.Color->fill(c);
+        else
+            (*b.Color)[size_t(BorderSide)] = c;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// ---- headers and footers ------------------------------------------------------------------------
+
+void TRtRtfReader::BeginHeaderFooter(bool Footer, int32_t Letter)
+{
+    // The page range: first page, left, right or all pages.
+    uint8_t kind = 0;
+    if (Letter == 'f')
+        kind = TitlePage ? 3 : 0;
+    else if (Letter == 'l')
+        kind = SpecialHF ? 5 : FacingPages ? 2 : 0;
+    else if (Letter == 'r')
+        kind = SpecialHF ? 4 : FacingPages ? 1 : 0;
+    (Footer ? FooterRead : HeaderRead) = true;
+    MainPosition = {CurrentPar, CurLine, CharsAdded, ParNumber};
+    TParagraph* chain = nullptr;
+    Text->InsertPar(chain, LineCapacity);
+    AssignParFormat(*chain, TParagraph());
+    chain->ParAttr = CurrentAttr;
+    HFChain = chain;
+    HFKind = kind;
+    BeginParagraph(chain);
+    CurLine = chain->Lines;
+    Dest = Footer ? rdFooter : rdHeader;
+    HFFooter = Footer;
+}
+
+void TRtRtfReader::EndHeaderFooter()
+{
+    if (!HFChain)
+        return;
+    AssignParFormat(*CurrentPar, ParTemplate);
+    // A trailing empty paragraph is dropped.
+    TParagraph* last = CurrentPar;
+    if (last != HFChain && last->Lines && !last->Lines->Next && last->Lines->Length == 0) {
+        last->Prior->Next = nullptr;
+        last->Prior = nullptr;
+        Text->FreeParChain(last);
+    }
+    TRtSpecialTextProperty* item = Text->HeaderFooters()->Add();
+    item->Kind = HFFooter ? rtIsFooter : rtIsHeader;
+    item->Range = TRtPagePropertyRange(HFKind);
+    for (TParagraph* p = HFChain; p; p = p->Next) {
+        p->Owner = item;
+        if (p->IndentRight < 0)
+            p->IndentRight = 0;
+    }
+    item->SetParagraphs(HFChain);
+    HFChain = nullptr;
+    CurrentPar = MainPosition.Par;
+    CurLine = MainPosition.Line;
+    CharsAdded = MainPosition.CharsAdded;
+    ParNumber = MainPosition.ParNumber;
+    Pending = 0;
+}
+
+// ---- document information -----------------------------------------------------------------------
+
+void TRtRtfReader::EndInfoItem()
+{
+    if (InfoName.empty())
+        return;
+    TRtRTFExtraDataCollection* data = Text->ExtraData();
+    TRtRTFExtraDataItem* item = data->Find(InfoName, 0);
+    if (!item) {
+        item = data->Add();
+        item->Name = InfoName;
+    } else if (!item->HasOption(rtxLoadFromRTF))
+        return;
+    item->Text = InfoText;
+    if (InfoIndex >= 1000 || InfoIndex < 0) {
+        switch (PropType) {
+        case 30: item->SubType = rtxString; break;
+        case 3: item->SubType = rtxNumber; break;
+        case 11: item->SubType = rtxBoolean; break;
+        case 64: item->SubType = rtxDate; break;
+        default: item->SubType = rtxDefault; break;
+        }
+    }
+    InfoText.clear();
+}
+
+// ---- footnotes ----------------------------------------------------------------------------------
+
+void TRtRtfReader::BeginFootnote()
+{
+    // A superscript character before the footnote is its mark; without one
+    // the footnote gets an automatic mark of its own.
+    TLine* line = CurLine;
+    TAttr* markAttr = nullptr;
+    if (line->Length > 0 && line->Attrs[line->Length - 1].Style.Has(afsSuper)
+        && !line->Attrs[line->Length - 1].Style.Has(afsIsObject))
+        markAttr = &line->Attrs[line->Length - 1];
+    FootnoteText.clear();
+    FootnoteNr = 0;
+    FootnoteStarted = false;
+    FootnoteId = Text->FootnoteList()->AddFootnote(AnsiString(), markAttr ? 0 : 1, 0);
+    if (!markAttr) {
+        TAttr a = CurrentAttr;
+        a.Style.Exclude(afsSuper);
+        PutChar('*', a);
+        markAttr = &CurLine->Attrs[CurLine->Length - 1];
+    }
+    FootnoteMark = CurLine->Chars[CurLine->Length - 1];
+    markAttr->Style.Include(afsIsFootnote);
+    markAttr->Style.Exclude(afsSuper);
+    markAttr->Tag = uint32_t(FootnoteId);
+    Dest = rdFootnote;
+}
+
+void TRtRtfReader::AddFootnoteChar(int32_t Ch)
+{
+    if (!FootnoteStarted) {
+        // The mark repeated at the start of the note, blanks and a tab.
+        if (Ch == FootnoteMark) {
+            FootnoteMark = 0;
+            return;
+        }
+        if (Ch == ' ' || Ch == 9)
+            return;
+        FootnoteStarted = true;
+    }
+    if (FootnoteText.size() > 65535 || Ch < 1 || Ch > 255)
+        return;
+    // Kept as RTF text, as the writer puts it out.
+    const uint8_t c = uint8_t(Ch);
+    if (c == '\\' || c == '{' || c == '}') {
+        FootnoteText += '\\';
+        FootnoteText += char(c);
+    } else if (c == 9)
+        FootnoteText += "\\tab ";
+    else if (c >= 0x20 && c < 0x7F)
+        FootnoteText += char(c);
+    else {
+        static const char hex[] = "0123456789abcdef";
+        FootnoteText += "\\'";
+        FootnoteText += hex[c >> 4];
+        FootnoteText += hex[c & 15];
+    }
+}
+
+void TRtRtfReader::EndFootnote()
+{
+    if (auto* item = static_cast<TRtFootnoteItem*>(Text->FootnoteList()->FindItem(FootnoteId))) {
+        item->Text = FootnoteText;
+        item->Value = FootnoteNr;
+    }
+    FootnoteId = 0;
 }

@@ -76,7 +76,21 @@ private:
         uint8_t PatColor = 0;
         uint8_t BGColor = 0;
         int32_t Skip = 0;  // merged cells that follow
+        uint16_t BrdLines = 0;
+        std::array<uint8_t, 4> BrdColor{};
+        uint8_t BrdSpace = 0;
+        bool Merged = false;  // "\clmrg": joins the cell before
     };
+    // The borders being read: of the paragraph template, or of the next cell
+    // while a row is defined.
+    struct TBorderTarget {
+        uint16_t* Lines;
+        uint8_t* Width;
+        std::array<uint8_t, 4>* Color;
+        uint8_t* Space;
+    };
+    TBorderTarget Borders();
+    void SetBorder(int32_t Code, int32_t Value);
 
     // A style of the stylesheet: the properties it sets, over those of the
     // style it is based on once the stylesheet is resolved.
@@ -104,6 +118,12 @@ private:
     void ApplyStyle(int32_t Number);
     bool AtParStart() const;
 
+    void BeginHeaderFooter(bool Footer, int32_t Letter);
+    void EndHeaderFooter();
+    void EndInfoItem();
+    void BeginFootnote();
+    void EndFootnote();
+    void AddFootnoteChar(int32_t Ch);
     void EndListLevel();
     void CompleteNumbering();
     void SelectList(int32_t Override, int32_t Level);
@@ -185,6 +205,39 @@ private:
     TLevelDef Level;              // the list level or "\pn" definition being read
     int32_t ParOverride = 0;      // "\ls" of the paragraph template
     int32_t ParListLevel = 1;     // "\ilvl" + 1
+
+    // Headers and footers: the main text's write position while one is read.
+    struct TSavedPosition {
+        TParagraph* Par = nullptr;
+        TLine* Line = nullptr;
+        int32_t CharsAdded = 0;
+        int32_t ParNumber = 0;
+    };
+    TSavedPosition MainPosition;
+    TParagraph* HFChain = nullptr;     // first paragraph of the header or footer being read
+    uint8_t HFKind = 0;                // page range of it
+    bool HFFooter = false;
+    bool HeaderRead = false, FooterRead = false;
+    bool FacingPages = false, TitlePage = false, SpecialHF = false;
+    // Document information and user properties.
+    int32_t InfoIndex = 0;
+    AnsiString InfoName, InfoText, PropName;
+    int32_t PropType = 0;
+    // Bookmarks and footnotes.
+    AnsiString BookmarkName;
+    bool BookmarkEnd = false;
+    int32_t FootnoteId = 0;
+    int32_t FootnoteNr = 0;
+    AnsiString FootnoteText;
+    uint8_t FootnoteMark = 0;
+    bool FootnoteStarted = false;
+    // Program table definitions.
+    AnsiString TableDefText;
+    int32_t TableDefLeft = 0, TableDefRight = 0;
+    bool TableFromDef = false;
+    bool RowDefining = false;  // between "\trowd" and "\intbl": border words are the cell's
+    bool BordersBetween = false;
+    int32_t BorderSide = -1;   // side of the last border word: 0 left, 1 top, 2 right, 3 bottom, -1 all
 
     // Stylesheet.
     std::vector<TStyleDef> Styles;

@@ -1,6 +1,9 @@
 #include "RtfTestSupport.h"
 
+#include "RtExtraData.h"
 #include "RtFormats.h"
+#include "RtHeaderFooter.h"
+#include "RtList.h"
 #include "RtTextIo.h"
 
 #include <memory>
@@ -166,4 +169,124 @@ TEST(RtfReader, ListOverridesGiveParagraphsTheirNumbering)
     EXPECT_EQ(roman->Group, letter->Group);
     EXPECT_EQ(roman->TextB, "(");
     EXPECT_EQ(n.FindForPar(ParAt(text, 3)), nullptr);
+}
+
+TEST(RtfReader, FirstHeaderAndFooterOnlyByPageRange)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1\\facingp\\titlepg{\\headerf first head\\par}{\\footerl left foot}{\\header second}"
+                  "{\\footer second}body\\par end}");
+    EXPECT_EQ(Pars(text), (std::vector<std::string>{"body", "end"}));
+    TRtHeaderFooterCollection& hf = *text.HeaderFooters();
+    ASSERT_EQ(hf.Count(), 2);
+    EXPECT_EQ(hf.GetItem(0)->Kind, rtIsHeader);
+    EXPECT_EQ(hf.GetItem(0)->Range, rtraOnFirstPage);
+    EXPECT_EQ(ParString(hf.GetItem(0)->Paragraphs()), "first head");
+    EXPECT_EQ(hf.GetItem(0)->Paragraphs()->Next, nullptr);   // the trailing empty paragraph is dropped
+    EXPECT_EQ(hf.GetItem(1)->Kind, rtIsFooter);
+    EXPECT_EQ(hf.GetItem(1)->Range, rtraOnEvenPages);
+    EXPECT_EQ(ParString(hf.GetItem(1)->Paragraphs()), "left foot");
+}
+
+TEST(RtfReader, InformationAndUserProperties)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1{\\info{\\title The title}{\\author Ann}{\\*\\company ACME}{\\creatim\\yr2020}}"
+                  "{\\*\\userprops{\\propname Count}\\proptype3{\\staticval 42}{\\propname Flag}\\proptype11{\\staticval 1}}x}");
+    const TRtRTFExtraDataCollection& d = *text.ExtraData();
+    struct Case {
+        const char* name;
+        const char* text;
+        TRtRTFExtraSubType type;
+    };
+    for (const Case& c : {Case{"Title", "The title", rtxDefault}, Case{"Author", "Ann", rtxDefault},
+                          Case{"company", "ACME", rtxDefault}, Case{"Count", "42", rtxNumber},
+                          Case{"Flag", "1", rtxBoolean}}) {
+        const TRtRTFExtraDataItem* item = d.Find(c.name, 0);
+        ASSERT_NE(item, nullptr) << c.name;
+        EXPECT_EQ(item->Text, c.text) << c.name;
+        EXPECT_EQ(item->SubType, c.type) << c.name;
+    }
+    EXPECT_EQ(Pars(text), (std::vector<std::string>{"x"}));
+}
+
+TEST(RtfReader, BookmarksBecomeNamedStartAndEndMarks)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 a{\\*\\bkmkstart mark}b{\\*\\bkmkend mark}c}");
+    const TParagraph* p = text.FirstPar;
+    ASSERT_EQ(ParString(p), std::string("a\x02" "b\x03" "c"));
+    const TAttr& start = AttrAt(p, 1);
+    const TAttr& end = AttrAt(p, 3);
+    EXPECT_TRUE(start.Style.Has(afsIsObject));
+    EXPECT_EQ(start.Tag, end.Tag);
+    const TTextObj* ref = text.ObjRefList()->GetTextObj(int32_t(start.Tag));
+    ASSERT_NE(ref, nullptr);
+    EXPECT_EQ(ref->RefName, "mark");
+    EXPECT_EQ(ref->Type, 1);
+}
+
+TEST(RtfReader, FootnoteMarksAreSuperscriptCharactersOrAutomatic)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 a{\\super 1}{\\*\\footnote\\pard\\plain{\\super 1} Note \\{one\\}\\par}b"
+                  "{\\*\\footnote\\rtfnnr7 Second}c}");
+    const TParagraph* p = text.FirstPar;
+    ASSERT_EQ(ParString(p), "a1b*c");
+    const TAttr& first = AttrAt(p, 1);
+    EXPECT_TRUE(first.Style.Has(afsIsFootnote));
+    EXPECT_FALSE(first.Style.Has(afsSuper));
+    const auto* one = static_cast<TRtFootnoteItem*>(text.FootnoteList()->FindItem(int32_t(first.Tag)));
+    ASSERT_NE(one, nullptr);
+    EXPECT_EQ(one->Text, "Note \\{one\\}");
+    EXPECT_EQ(one->Kind, 0);
+    EXPECT_FALSE(AttrAt(p, 2).Style.Has(afsIsFootnote));   // "b" after the note is text
+    const TAttr& second = AttrAt(p, 3);
+    EXPECT_TRUE(second.Style.Has(afsIsFootnote));
+    const auto* two = static_cast<TRtFootnoteItem*>(text.FootnoteList()->FindItem(int32_t(second.Tag)));
+    ASSERT_NE(two, nullptr);
+    EXPECT_EQ(two->Text, "Second");
+    EXPECT_EQ(two->Kind, 1);
+    EXPECT_EQ(two->Value, 7);
+}
+
+TEST(RtfReader, BordersOfParagraphsAndCells)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
+                  "\\pard\\box\\brdrs\\brdrw15\\brsp40\\brdrcf1 boxed\\par"
+                  "\\pard\\brdrt\\brdrdb\\brdrcf2\\brdrb\\brdrs lines\\par"
+                  "\\pard\\trowd\\clbrdrl\\brdrs\\brdrcf1\\clshdng2000\\clcbpat2\\cellx1000\\cellx2000\\intbl a\\cell b\\cell\\row"
+                  "\\pard\\brdrbtw\\box x}");
+    const TParagraph* boxed = ParAt(text, 0);
+    EXPECT_EQ(boxed->BrdLines, 0x3D);
+    EXPECT_EQ(boxed->BrdWidth, 15);
+    EXPECT_EQ(boxed->BrdSpace, 2);
+    EXPECT_EQ(ColorName(text, boxed->BrdColor[0]), "ff0000");
+    EXPECT_EQ(ColorName(text, boxed->BrdColor[3]), "ff0000");
+    const TParagraph* lines = ParAt(text, 1);
+    EXPECT_EQ(lines->BrdLines, 0x05 | 0x81 | 0x09);
+    EXPECT_EQ(ColorName(text, lines->BrdColor[1]), "0000ff");
+    const TParagraph* a = ParAt(text, 2);
+    EXPECT_EQ(a->BrdLines, 0x11);
+    EXPECT_EQ(ColorName(text, a->BrdColor[0]), "ff0000");
+    EXPECT_EQ(a->Shading, 80);
+    EXPECT_EQ(ColorName(text, a->Color), "0000ff");
+    EXPECT_EQ(ParAt(text, 3)->BrdLines, 0);
+    EXPECT_EQ(ParAt(text, 4)->BrdLines, 0x41);
+}
+
+TEST(RtfReader, MergedCellsJoinTheCellBeforeAndCellExtrasAreKept)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1\\margl0\\margr0\\paperw2550\\trowd\\cellx500\\clmrg\\cellx1000\\cellx2550"
+                  "\\intbl a{\\*\\rtcellname{Name}}{\\*\\rtcellcom{Cmd}}\\rtcellfrm3\\cell\\cell b\\cell\\row}");
+    EXPECT_EQ(Pars(text), (std::vector<std::string>{"a", "b", ""}));
+    const TParagraph* a = ParAt(text, 0);
+    ASSERT_NE(a->Cell, nullptr);
+    EXPECT_EQ(a->Cell->Width, 100);
+    EXPECT_EQ(a->Cell->Name, "Name");
+    EXPECT_EQ(a->Cell->Command, "Cmd");
+    EXPECT_EQ(a->Cell->FrameValue, 3);
+    EXPECT_EQ(ParAt(text, 1)->Cell->Left, 100);
 }
