@@ -610,6 +610,7 @@ extern std::function<void(const AnsiString& Key, const AnsiString& Text)> RtWrit
 extern std::function<bool(const AnsiString& Key, AnsiString& Text)> RtReadTextCallback;
 extern AnsiString RtDefaultLanguage;   // "EN"
 extern int32_t RtDefaultUnitFlag;       // 2 at start; 1 inch, 2 cm after loading texts
+extern TRtLocalizeProc RtLanguageChanged;
 
 // ---- exceptions ------------------------------------------------------------------------------
 
@@ -770,6 +771,24 @@ public:
     virtual void SetStream(TStream* Stream) = 0;
     virtual int32_t ReadStream(TStream* Stream) = 0;
     virtual int32_t Query() { return 0; }
+
+    // The state all readers share.
+    TStream* Source = nullptr;
+    std::array<uint8_t, 8192> Buffer{};
+    int32_t BufCount = 0;
+    int32_t BufPos = 0;
+    int64_t BufOrigin = 0;
+    std::function<void(TParagraph* Par)> OnParagraph;
+    int32_t ParCount = 0;
+    TAttr Attr;
+    TTextHeader* Header = nullptr;
+    TRtRTFText* Text = nullptr;
+    TParagraph* Par = nullptr;
+    int32_t ParNumber = 0;
+    uint8_t EscapeChar = 0;
+    bool Automatic = false;
+    AnsiString Options;
+    std::array<uint8_t, 8> OptionBytes{};
 };
 
 class TRtCustomTextWriter : public TObject {

@@ -142,6 +142,7 @@ std::function<void(const AnsiString&, const AnsiString&)> RtWriteTextCallback;
 std::function<bool(const AnsiString&, AnsiString&)> RtReadTextCallback;
 AnsiString RtDefaultLanguage = "EN";
 int32_t RtDefaultUnitFlag = 2;
+TRtLocalizeProc RtLanguageChanged = nullptr;
 static TLocalizeChain LocalizeChain;
 
 const AnsiString& GetRtUIString(TRtUIString Id) { return UIStrings()[std::min<size_t>(Id, RtUIStringCount - 1)]; }

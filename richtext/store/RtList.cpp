@@ -666,6 +666,13 @@ int32_t TRtObjReferenceList::FindObjectAt(int32_t X, int32_t Y)
     return 0;
 }
 
+void TRtObjReferenceList::ResetPlaced()
+{
+    for (TRtListItem* item = first_; item; item = item->Next)
+        if (InGroup(item))
+            Data(item).Placed = 0;
+}
+
 TTextObj* TRtObjReferenceList::GetTextObj(int32_t Id)
 {
     TRtListItem* item = FindItem(Id);

@@ -247,6 +247,8 @@ public:
     TTextObj* FindByObjectName(const AnsiString& Name);
     int32_t IndexOfObject(const void* ObjOrRef);
     int32_t FindObjectAt(int32_t X, int32_t Y);
+    // Forgets the computed rectangles of all references (of the group filter).
+    void ResetPlaced();
     TTextObj* GetRef(int32_t Id) { return GetTextObj(Id); }
     TTextObj* GetTextObj(int32_t Id);
     const std::vector<void*>& FoundRefs() const { return internal_; }

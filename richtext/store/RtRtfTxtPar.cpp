@@ -764,6 +764,14 @@ void TRtRTFText::DeleteTextRange(TParagraph* FromPar, TParagraph* ToPar, int32_t
         ToLine = ToPar->Lines;
     if (!FromLine || !ToLine)
         return;
+    // The end must follow the start in the chain.
+    {
+        TParagraph* p = FromPar;
+        while (p && p != ToPar)
+            p = p->Next;
+        if (!p)
+            return;
+    }
     FromPos = std::clamp<int32_t>(FromPos, 0, FromLine->Length);
     ToPos = std::clamp<int32_t>(ToPos, 0, ToLine->Length);
     const int32_t cursor = GetCursorCharPos();

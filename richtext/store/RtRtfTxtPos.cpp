@@ -402,6 +402,8 @@ void TRtRTFText::SetMemoryFormat(int32_t Value)
             CurrentAttr.Size = uint16_t(RtDefaultFontSize);
         for (TParagraph* p = FirstPar; p; p = p->Next) {
             for (TLine* l = p->Lines; l; l = l->Next) {
+                if (!l->Chars)
+                    continue;
                 AllocLineAttrs(l, l->Capacity);
                 if (!l->Attrs)
                     throw std::bad_alloc();
@@ -603,7 +605,11 @@ bool TRtRTFText::InsertParagraphs(TParagraph*& Par, TLine*& Line, int32_t& Pos, 
     }
 
     if (cCell && !(P->Lines == Line && !Line->Next && Line->Length == 0)) {
-        SplitPar(P, Line, Pos);
+        if (!SplitPar(P, Line, Pos)) {
+            // A protected position takes no table.
+            FreeParChain(Chain);
+            return false;
+        }
         P = P->Next;
         Line = P->Lines;
         Pos = 0;
@@ -676,6 +682,21 @@ bool TRtRTFText::InsertParagraphs(TParagraph*& Par, TLine*& Line, int32_t& Pos, 
     }
     Chain->Next = nullptr;
     FreePar(Chain);
+    // Cursor and selection in the lines that moved on belong to the last paragraph now.
+    if (endPar != P) {
+        auto rehome = [&](TParagraph*& CP, TLine* CL) {
+            if (CP != P)
+                return;
+            for (TLine* l = endPar->Lines; l; l = l->Next)
+                if (l == CL) {
+                    CP = endPar;
+                    return;
+                }
+        };
+        rehome(CursorPar, CursorLine);
+        rehome(SelStartPar, SelStartLine);
+        rehome(SelEndPar, SelEndLine);
+    }
     RenumberFrom(P);
     Par = endPar;
     Line = end ? end : endPar->Lines;

@@ -195,7 +195,7 @@ TEST(RtObjReferenceList, HitTestIgnoresUnplacedReferences)
     b->Placed = 1;
     EXPECT_EQ(refs.FindObjectAt(15, 15), 2);
     EXPECT_EQ(refs.FindObjectAt(30, 15), 0);  // right edge is outside
-    b->Placed = 0;
+    refs.ResetPlaced();
     EXPECT_EQ(refs.FindObjectAt(15, 15), 0);
 }
 

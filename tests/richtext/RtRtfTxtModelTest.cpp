@@ -70,8 +70,10 @@ public:
             DeleteRange(what);
         else if (op < 90)
             ChangeAttr(what);
-        else if (op < 96)
+        else if (op < 94)
             Replace(what);
+        else if (op < 96)
+            Paste(what);
         else if (op < 98)
             Cursor(what);
         else
@@ -250,6 +252,48 @@ private:
         par.erase(par.begin() + pos, par.begin() + pos + oldCount);
         for (int i = 0; i < newCount; ++i)
             par.insert(par.begin() + pos + i, TModelChar{s[size_t(i)], k});
+    }
+
+    // A detached chain of paragraphs merged in, as readers insert loaded text.
+    void Paste(std::ostringstream& What)
+    {
+        const int p = Pick(int(model_.size()));
+        const int pos = Pick(ParLen(p) + 1);
+        const int k = Pick(8);
+        const TAttr a = AttrOf(k);
+        TRtRTFText source;
+        std::vector<TModelPar> pasted;
+        const int count = 1 + Pick(3);
+        TParagraph* last = source.FirstPar;
+        What << "paste";
+        for (int i = 0; i < count; ++i) {
+            std::string s;
+            for (int n = Pick(5); n > 0; --n)
+                s += RandomChar();
+            What << " '" << s << "'";
+            if (i > 0)
+                source.InsertPar(last, 8);
+            source.AddParText(i, reinterpret_cast<const uint8_t*>(s.data()), &a, int32_t(s.size()));
+            TModelPar mp;
+            for (char c : s)
+                mp.push_back(TModelChar{c, k});
+            pasted.push_back(mp);
+        }
+        What << " at " << p << ":" << pos;
+        TParagraph* chain = source.FirstPar;
+        source.FirstPar = nullptr;
+        TParagraph* par = Par(p);
+        int off = 0;
+        TLine* line = MaybeLineEnd(LineOf(par, pos, off), off);
+        int32_t off32 = off;
+        text_.InsertParagraphs(par, line, off32, chain);
+        TModelPar right(model_[size_t(p)].begin() + pos, model_[size_t(p)].end());
+        model_[size_t(p)].resize(size_t(pos));
+        model_[size_t(p)].insert(model_[size_t(p)].end(), pasted[0].begin(), pasted[0].end());
+        for (size_t i = 1; i < pasted.size(); ++i)
+            model_.insert(model_.begin() + p + int(i), pasted[i]);
+        auto& end = model_[size_t(p) + pasted.size() - 1];
+        end.insert(end.end(), right.begin(), right.end());
     }
 
     void Cursor(std::ostringstream& What)

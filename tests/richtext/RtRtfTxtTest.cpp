@@ -320,10 +320,14 @@ TEST_F(RtRTFText, DeleteRangeAcrossParagraphs)
 
 TEST_F(RtRTFText, DeleteRangeInOneLine)
 {
-    FillText(Text, {"abcdef"});
+    FillText(Text, {"abcdef", "gh"});
     TParagraph* p = Text.FirstPar;
     Text.DeleteTextRange(p, p, 4, 1, p->Lines, p->Lines);
     EXPECT_EQ(ParString(p), "aef");
+    // A range whose end lies before its start deletes nothing.
+    TParagraph* q = p->Next;
+    Text.DeleteTextRange(q, p, 1, 0, q->Lines, p->Lines);
+    EXPECT_EQ(Pars(Text), (std::vector<std::string>{"aef", "gh"}));
 }
 
 TEST_F(RtRTFText, DeletingAStartMarkerRemovesItsEndMarkerInALaterParagraph)
