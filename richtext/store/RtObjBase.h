@@ -54,6 +54,8 @@ public:
     // The reference field that holds this object; cleared when the object goes.
     TRtObjectBase** RefField = nullptr;
     AnsiString SourceName;
+    // The object's data is loaded (or the owner's load handler took care of it).
+    bool LoadedMark = false;
 
 private:
     bool painting_ = false;

@@ -38,6 +38,16 @@ TScopeExit<F> OnExit(F Fn)
     return TScopeExit<F>{std::move(Fn)};
 }
 
+// Hands a reader its target through the shared reader fields and its own Setup.
+void SetupReader(TRtCustomTextReader* Reader, const TRtReaderSetup& Setup)
+{
+    Reader->Text = Setup.Text;
+    Reader->Header = Setup.Header;
+    Reader->Attr = Setup.CurrentAttr;
+    Reader->Par = Setup.StartPar;
+    Reader->Setup(Setup);
+}
+
 } // namespace
 
 TRtRTFTextIo::TRtRTFTextIo()
@@ -146,7 +156,7 @@ void TRtRTFTextIo::LoadWithReader(TStream* Stream, TRtCustomTextReader* Reader)
         setup.Text = &temp;
         setup.Header = temp.Header();
         setup.StartPar = temp.FirstPar;
-        Reader->Setup(setup);
+        SetupReader(Reader, setup);
         IOResult = uint8_t(Reader->ReadStream(Stream));
         PrepareCopyMaps(&temp);
         TParagraph* chain = temp.IsEmpty() ? nullptr : DuplicateChain(temp.FirstPar, nullptr, &temp);
@@ -199,7 +209,7 @@ void TRtRTFTextIo::LoadWithReader(TStream* Stream, TRtCustomTextReader* Reader)
         setup.Text = this;
         setup.StartPar = FirstPar;
         setup.ParTemplate = FirstPar;
-        Reader->Setup(setup);
+        SetupReader(Reader, setup);
         IOResult = uint8_t(Reader->ReadStream(Stream));
         bool doIt = true;
         if (OnBeforePaste)
@@ -251,7 +261,7 @@ int32_t TRtRTFTextIo::ReadRTFWithReader(TStream* Stream, TRtCustomTextReader* Re
     setup.CurrentAttr = CurrentAttr;
     setup.ParTemplate = FirstPar;
     setup.StartPar = IsEmpty() ? FirstPar : nullptr;
-    r.Filter->Setup(setup);
+    SetupReader(r.Filter, setup);
     const int32_t result = r.Filter->ReadStream(Stream);
     UpdateAfterChange(true);
     return result;
@@ -345,10 +355,10 @@ void TRtRTFTextIo::SaveSelectionToStream(TStream* Stream)
     // A selected object alone is written as its character.
     bool objectBlock = false;
     if (!SelStartPar && SelectedObjEntry && SelectedObjId > 0) {
-        TParagraph* par = FirstPar;
-        TLine* line = par ? par->Lines : nullptr;
+        TParagraph* par = nullptr;
+        TLine* line = nullptr;
         int32_t pos = 0;
-        if (FindNextObjectMarker(par, line, pos, {SelectedObjId}) >= 0 && par && line) {
+        if (FindNextObjectMarker(par, line, pos, {SelectedObjId}) > 0 && par && line) {
             SelStartPar = SelEndPar = par;
             SelStartLine = SelEndLine = line;
             SelStartPos = pos;
@@ -538,6 +548,31 @@ void TRtRTFTextIo::SaveRTFToStream(TStream* Stream)
     WriteWithWriter(Stream, writer.get());
     const uint32_t zero = 0;
     Stream->WriteBuffer(&zero, 4);
+}
+
+void TRtRTFTextIo::SaveSnapshot(TStream* Stream)
+{
+    if (!FindRtClass(RtDefaultReaderWriter.RTFWriter))
+        return;
+    std::unique_ptr<TRtCustomTextWriter> writer(CreateWriter(RtDefaultReaderWriter.RTFWriter));
+    WriteWithWriter(Stream, writer.get());
+}
+
+void TRtRTFTextIo::LoadSnapshot(TStream* Stream)
+{
+    if (Stream->Size() == 0 || !FindRtClass(RtDefaultReaderWriter.RTFReader))
+        return;
+    std::unique_ptr<TRtCustomTextReader> reader(CreateReader(RtDefaultReaderWriter.RTFReader));
+    // Reloading keeps the undo stack that is applying the snapshot.
+    const bool keep = KeepSettings;
+    KeepSettings = true;
+    ++UndoSuspended;
+    auto reset = OnExit([&] {
+        KeepSettings = keep;
+        --UndoSuspended;
+    });
+    Clear();
+    LoadWithReader(Stream, reader.get());
 }
 
 void TRtRTFTextIo::SaveRangeToStream(int32_t From, int32_t To, TStream* Stream)
@@ -906,8 +941,8 @@ AnsiString TRtRtfStrings::Get(int32_t Index) const
     const int32_t n = Text->GetParLengthByIndex(Index);
     if (n <= 0)
         return AnsiString();
-    std::vector<char> buf(size_t(n) + 1);
-    const int32_t got = Text->GetParText(Index, buf.data(), n + 1);
+    std::vector<char> buf(size_t(n) + 2);
+    const int32_t got = Text->GetParText(Index, buf.data(), n + 2);
     return AnsiString(buf.data(), size_t(std::clamp(got, 0, n)));
 }
 
@@ -920,10 +955,17 @@ void TRtRtfStrings::Put(int32_t Index, const AnsiString& S)
 void TRtRtfStrings::Insert(int32_t Index, const AnsiString& S)
 {
     const auto* chars = reinterpret_cast<const uint8_t*>(S.data());
-    if (Index >= Count())
-        Text->AddParText(Index, chars, &Text->CurrentAttr, int32_t(S.size()));
-    else
+    const int32_t count = Count();
+    if (Index < count) {
         Text->InsertParText(Index, chars, &Text->CurrentAttr, int32_t(S.size()));
+        return;
+    }
+    // At the end: a new last paragraph, or the first one of an empty text.
+    if (!Text->IsEmpty()) {
+        TParagraph* last = Text->GetParByIndex(count - 1);
+        Text->InsertPar(last, int32_t(S.size()) + 4);
+    }
+    Text->AddParText(Text->IsEmpty() ? 0 : count, chars, &Text->CurrentAttr, int32_t(S.size()));
 }
 
 void TRtRtfStrings::Delete(int32_t Index) { Text->DeleteParIndex(Index); }

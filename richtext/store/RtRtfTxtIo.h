@@ -84,6 +84,10 @@ public:
     // Appending at the end of the text for readers: 13 and 12 start paragraphs.
     virtual void AppendChar(const TAttr& Attr, uint8_t Ch, const TParagraph& ParProps);
 
+    // The whole text as RTF for undo snapshots, and reloading it.
+    void SaveSnapshot(TStream* Stream) override;
+    void LoadSnapshot(TStream* Stream) override;
+
     virtual void Redraw() {}
     // The binary property "Data": RTF followed by four 0 bytes.
     virtual void ReadData(TStream* Stream);
@@ -267,3 +271,25 @@ public:
 
     TRtRTFTextIo* Text;
 };
+
+// What a mail-merge handler supplies for an insert point.
+class TRtMMInsertTextContents : public TObject {
+public:
+    LUMI_CLASSNAME(TRtMMInsertTextContents)
+    virtual void Clear()
+    {
+        Text.clear();
+        Value = 0;
+        Stream.reset();
+        List.reset();
+        Value2 = Value3 = 0;
+    }
+    AnsiString Text;
+    int32_t Value = 0;
+    std::unique_ptr<TMemoryStream> Stream;
+    std::unique_ptr<TStringList> List;
+    int32_t Value2 = 0;
+    int32_t Value3 = 0;
+};
+using TRtMailMergeGetTextEvent =
+    std::function<void(TObject* Sender, const AnsiString& InsertPointName, TRtMMInsertTextContents& Contents)>;

@@ -82,6 +82,7 @@ TParagraph* TRtRTFText::SplitCell(TParagraph* P, bool MoveText)
 {
     if (!P)
         return nullptr;
+    SaveUndo(P, MoveText ? 1 : 11, 16);
     if (!IsCell(P)) {
         P->Flags |= parfTableCell;
         P->BrdLines = brdPresent | brdBox;
@@ -104,6 +105,7 @@ TParagraph* TRtRTFText::SplitCell(TParagraph* P, bool MoveText)
         --c->Combine;
     TParagraph* n = P;
     InsertPar(n, 40);
+    SaveUndo(n, 9, 16);
     TRtCell* nc = GetParCell(n);
     nc->Width = uint8_t(w - w / 2);
     nc->Left = uint8_t(left + w / 2);
@@ -138,6 +140,8 @@ void TRtRTFText::CombineCell(TParagraph* C)
     }
     TParagraph* n = C->Next;
     if ((C->Flags & parfNotLastCell) && IsCell(n)) {
+        SaveUndo(C, 1, 16);
+        SaveUndo(n, 10, 16);
         TRtCell* c = GetParCell(C);
         c->Width = uint8_t(std::min(255, c->Width + GetParCell(n)->Width));
         TLine* last = GetLastLine(C);
@@ -169,6 +173,7 @@ void TRtRTFText::CombineCell(TParagraph* C)
         RenumberFrom(FirstPar);
         return;
     }
+    SaveUndo(C, 11, 16);
     C->BrdLines &= uint16_t(~brdPresent);
     if (!(C->Flags & (parfNotFirstCell | parfNotLastCell))) {
         C->Flags &= ~parfTableCell;
@@ -251,12 +256,14 @@ void TRtRTFText::DeleteMarkedCells()
     TParagraph* p = FirstMarked(FirstPar);
     if (!p) {
         if (IsCell(CursorPar)) {
+            SaveUndo(CursorPar, 2, 16);
             EmptyParLines(CursorPar);
             CombineCell(CursorPar);
         }
     }
     while (p) {
         p->Flags &= ~parfMarked;
+        SaveUndo(p, 2, 16);
         EmptyParLines(p);
         CombineCell(p);
         p = FirstMarked(FirstPar);
@@ -356,8 +363,12 @@ void TRtRTFText::ApplyParProps(TParagraph*& Par, int32_t Count, const TRtCellDes
         const TRtCellDescriptor& d = Cells[i];
         TParagraph* p = Par;
         const bool reuse = i == 0 && p && !IsCell(p) && p->Lines && !p->Lines->Next && p->Lines->Length == 0;
-        if (!reuse)
+        if (reuse) {
+            SaveUndo(p, 1, 2);
+        } else {
             InsertPar(p, 40);
+            SaveUndo(p, 9, 2);
+        }
         Par = p;
         p->Flags &= ~(parfNotFirstCell | parfNotLastCell);
         p->Flags |= parfTableCell | parfReformat;

@@ -1,0 +1,228 @@
+#pragma once
+// Objects that sit in a text as one character: the object base with its
+// persistent stream format, pictures, horizontal rules, computed fields and
+// tag fields; object classes by name and by file extension.
+#include "Classes.h"
+#include "Graphics.h"
+#include "RtDefs.h"
+#include "RtObjBase.h"
+
+#include <QImage>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TCanvas;
+
+using TRtTextObjectLoadStreamEvent =
+    std::function<void(TObject* Sender, const AnsiString& Name, TRtOCurrState State, bool& Done)>;
+
+// One published property value as the binary component format holds it.
+struct TRtPropValue {
+    enum TType : uint8_t { vtInt, vtString, vtBool, vtIdent, vtSet } Type = vtInt;
+    int64_t Int = 0;
+    AnsiString Str;
+    std::vector<AnsiString> Items;
+};
+
+// Writes published properties in the class library's binary component format.
+class TRtPropWriter {
+public:
+    explicit TRtPropWriter(TStream& Stream) : S(Stream) {}
+    void Int(const char* Name, int64_t Value);
+    void Str(const char* Name, const AnsiString& Value);
+    void Bool(const char* Name, bool Value);
+    void Ident(const char* Name, const char* Value);
+    void Set(const char* Name, const std::vector<AnsiString>& Items);
+    void ShortString(const AnsiString& Value);
+
+private:
+    void Name(const char* Name) { ShortString(Name); }
+    TStream& S;
+};
+
+class TRtObject : public TRtObjectBase {
+public:
+    LUMI_CLASSNAME(TRtObject)
+    TRtObject();
+    ~TRtObject() override;
+
+    // ---- published properties ----
+    bool UsePageWidth = false;
+    int32_t GetWidthTW() const;
+    void SetWidthTW(int32_t Value);
+    int32_t GetHeightTW() const { return heightTW_; }
+    void SetHeightTW(int32_t Value);
+    AnsiString ObjNameValue;
+    int32_t ObjTag = 0;
+    TRtObjectWriteRTFMode WriteRTFMode = wobOnlyStandard;
+    AnsiString StreamName;
+    AnsiString Extra;
+
+    AnsiString ObjName() const override { return ObjNameValue; }
+
+    // ---- operations ----
+    virtual void Changed(int32_t Arg);
+    void Changed() override { Changed(0); }
+    virtual void CanSelect(bool& Allowed) { Allowed = true; }
+    virtual void BeginRead() {}
+    virtual void BeginWrite() {}
+    virtual void EndWrite() {}
+    virtual void GetCaption(AnsiString& S) { S = caption_; }
+    virtual void SetCaption(const AnsiString& S) { caption_ = S; }
+    virtual std::unique_ptr<TRtObject> Clone(TObject* NewOwner);
+    virtual int32_t GetHotSpot(int16_t& A, int16_t& B)
+    {
+        A = B = 0;
+        return 0;
+    }
+    virtual void PrepareHTML(const QString& Folder) {}
+    virtual void WriteHTML(TStream* Stream) {}
+    // A 24-bit picture of the object at 96 dots per inch.
+    virtual QImage GetBitmap();
+    virtual void PaintTo(TCanvas* Canvas, const TRect& R);
+    virtual void WriteProperties(TStream* Stream);
+    virtual bool ReadProperties(TStream* Stream);
+    virtual void SetText(const AnsiString& S) { SetCaption(S); }
+    virtual void ReadData(TStream* Stream) {}
+    virtual void WriteData(TStream* Stream) {}
+    virtual void GetDataName(AnsiString& S) { S.clear(); }
+    virtual void GetDataType(AnsiString& S) { S = "???"; }
+    virtual void SaveToFile(const QString& FileName);
+    virtual void LoadFromFile(const QString& FileName);
+    virtual void DblClick();
+    virtual void Click();
+    void Deactivate() override { active_ = false; }
+    void Select(bool Value) override;
+
+    void WriteToStream(TStream* Stream);
+    void ReadFromStream(TStream* Stream);
+    void EnsureLoaded();
+    bool GetActive() const { return active_; }
+    void SetActive(bool Value) { active_ = Value; }
+    void SetUseTextFont(bool Value) { UseTextFont = Value; }
+    void SetUseTextColor(bool Value) { UseTextColor = Value; }
+    bool SizeSet() const { return sizeSet_; }
+    void ClearSizeSet() { sizeSet_ = false; }
+    bool Loaded() const { return LoadedMark; }
+    void SetLoaded(bool Value) { LoadedMark = Value; }
+    const AnsiString& DataType() const { return dataType_; }
+
+    TFont Font;
+    bool UseTextFont = false;
+    bool UseTextColor = false;
+    int16_t Value16 = 0;
+    TColor Color = clWindow;
+    TRtTextObjectLoadStreamEvent OnLoadStream;
+    std::function<void(TRtObject* Sender, int32_t Arg)> OnChange;
+
+protected:
+    // The published properties, each class adding its own after its base's.
+    virtual void WriteProps(TRtPropWriter& W);
+    virtual void ReadProp(const AnsiString& Name, const TRtPropValue& Value);
+    int32_t widthTW_ = 1440;
+    int32_t heightTW_ = 720;
+    bool sizeSet_ = false;
+    bool active_ = false;
+    bool busy_ = false;
+    bool preparing_ = false;
+    bool paintingTo_ = false;
+    AnsiString dataType_;
+    AnsiString caption_;
+};
+
+// A picture: its file bytes are the object's data; every format but the
+// metafiles is drawn through QImage.
+class TRtOImageObject : public TRtObject {
+public:
+    LUMI_CLASSNAME(TRtOImageObject)
+    virtual const QImage* GetPicture() const { return image_.isNull() ? nullptr : &image_; }
+    // Takes picture bytes of the given type ("PNG", "JPG", "BMP", "WMF", ...).
+    virtual void SetPicture(const QByteArray& Bytes, const AnsiString& Type);
+    virtual QString GetImageFileName() const { return imageFileName_; }
+    int32_t GetNaturalWidth() override;
+    int32_t GetNaturalHeight() override;
+    void ReadData(TStream* Stream) override;
+    void WriteData(TStream* Stream) override;
+    void GetDataType(AnsiString& S) override { S = dataType_.empty() ? AnsiString("???") : dataType_; }
+    void PaintTo(TCanvas* Canvas, const TRect& R) override;
+    void PrepareHTML(const QString& Folder) override;
+    // A metafile cannot be drawn here.
+    bool IsMetafile() const;
+
+private:
+    QByteArray bytes_;
+    QImage image_;
+    QString imageFileName_;
+};
+
+// A horizontal rule across the page width.
+class TRtOHorzLine : public TRtObject {
+public:
+    LUMI_CLASSNAME(TRtOHorzLine)
+    TRtOHorzLine();
+    int32_t GetNaturalHeight() override { return 10; }
+    void PaintTo(TCanvas* Canvas, const TRect& R) override;
+    void WriteHTML(TStream* Stream) override;
+};
+
+// A field whose text the owning text computes (page numbers, dates, ...).
+class TRtObjectField : public TRtObject {
+public:
+    LUMI_CLASSNAME(TRtObjectField)
+    virtual void GetFieldText(bool Measuring, AnsiString& Text);
+    int32_t GetNaturalWidth() override;
+    int32_t GetNaturalHeight() override;
+
+    AnsiString FieldName;
+    AnsiString FieldMask;
+    bool PageDependent = false;
+
+protected:
+    void WriteProps(TRtPropWriter& W) override;
+    void ReadProp(const AnsiString& Name, const TRtPropValue& Value) override;
+};
+
+// A mail-merge code shown as its tag in a box.
+class TRtTagField : public TRtObjectField {
+public:
+    LUMI_CLASSNAME(TRtTagField)
+    TRtTagField();
+    virtual void SetCode(const AnsiString& S) { code_ = S; }
+    virtual void SetTag(const AnsiString& S) { tag_ = S; }
+    virtual AnsiString GetCode() const { return code_; }
+    virtual AnsiString GetTag() const { return tag_; }
+    void GetFieldText(bool Measuring, AnsiString& Text) override;
+    void WriteHTML(TStream* Stream) override;
+
+    TRtObjectFieldFrameOpt BoxOpt{rtfoCornersLeft, rtfoCornersRight, rtfoBackColor, rtfoFrameColor};
+    TColor BackColor = clBtnFace;
+    TColor FrameColor = 0;
+
+protected:
+    void WriteProps(TRtPropWriter& W) override;
+    void ReadProp(const AnsiString& Name, const TRtPropValue& Value) override;
+
+private:
+    AnsiString code_;
+    AnsiString tag_;
+};
+
+// The text of a field by its name; the owning text's event is asked first.
+AnsiString GetDefaultFieldText(TRtObjectField* Field, bool Measuring);
+extern AnsiString (*RtFieldTextProc)(TRtObjectField* Field, bool Measuring);
+
+std::unique_ptr<TRtObject> CreateRtObjectByClassName(const AnsiString& ClassName);
+// Reads one object record; nil for a damaged or unknown record.
+std::unique_ptr<TRtObject> ReadRtObjectFromStream(TRtRTFText* Text, TStream* Stream, int32_t& Height,
+                                                  int32_t& Width, AnsiString& Name, int32_t& Tag);
+// Entries "extension=class name"; the last matching entry counts.
+extern TStringList RtObjectClassesForExt;
+AnsiString GetRtObjectClassForExt(const AnsiString& Ext);
+std::unique_ptr<TRtObject> CreateRtObjectForExt(const AnsiString& Ext);
+std::unique_ptr<TRtObject> CreateRtObjectForFile(const QString& FileName, bool LinkOnly);
+// Called by the RTF reader after it has read an object.
+inline void AfterObjectRead(TRtObject*) {}
+// Data is written with the object even when it is linked.
+extern bool RtStoreLinkedData;

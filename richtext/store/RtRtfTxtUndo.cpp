@@ -1,0 +1,585 @@
+#include "RtStoreUndo.h"
+
+#include "RtObject.h"
+#include "RtPlatform.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Steps merge into an earlier whole-text snapshot within this time.
+constexpr uint32_t SnapshotMergeMs = 500;
+
+
+TObject* UndoSourceOf(TRtRTFText* Text) { return Text->OwnerComponent ? Text->OwnerComponent : Text; }
+
+} // namespace
+
+// ---- TRtStoreUndoObject ---------------------------------------------------------------------------
+
+TRtStoreUndoObject::TRtStoreUndoObject(TRtRTFText* Text) : Text(Text)
+{
+    Source = UndoSourceOf(Text);
+    Created = RtPlatform().TickCount();
+}
+
+TRtStoreUndoObject::~TRtStoreUndoObject() { FreeSavedPar(); }
+
+void TRtStoreUndoObject::GetKindName(AnsiString& Name) { Name = GetUndoKindText(Level); }
+
+void TRtStoreUndoObject::FreeSavedPar()
+{
+    if (!SavedPar)
+        return;
+    Text->ReleaseChainObjects(SavedPar->Lines);
+    Text->FreeParChain(SavedPar);
+    SavedPar = nullptr;
+}
+
+TParagraph* TRtStoreUndoObject::CopyPar(TParagraph* Par)
+{
+    // Every character in one line; a paragraph longer than a line can hold
+    // goes on in further lines.
+    constexpr int32_t chunk = RtMaxLineCapacity - 1;
+    int32_t total = 0;
+    bool rich = false;
+    for (const TLine* l = Par->Lines; l; l = l->Next) {
+        for (int32_t i = 0; i < l->Length; ++i)
+            total += l->Chars[i] != 0;
+        rich = rich || l->Attrs;
+    }
+    auto* copy = new TParagraph(*Par);
+    copy->Next = copy->Prior = nullptr;
+    copy->Lines = nullptr;
+    copy->Objects = nullptr;
+    copy->Cell = Par->Cell ? new TRtCell(*Par->Cell) : nullptr;
+    TLine* line = nullptr;
+    TAttr last = Par->ParAttr;
+    auto newLine = [&](int32_t count) {
+        TLine* l = TRtRTFText::NewLineRecord();
+        Text->AllocLineText(l, count + 1);
+        if (rich)
+            Text->AllocLineAttrs(l, count + 1);
+        if (line) {
+            line->Next = l;
+            l->Prior = line;
+        } else {
+            copy->Lines = l;
+        }
+        line = l;
+    };
+    newLine(std::min(total, chunk));
+    int32_t left = total;
+    for (const TLine* l = Par->Lines; l; l = l->Next)
+        for (int32_t i = 0; i < l->Length; ++i) {
+            if (l->Chars[i] == 0)
+                continue;
+            if (line->Length >= chunk) {
+                left -= line->Length;
+                newLine(std::min(left, chunk));
+            }
+            const int32_t n = line->Length;
+            line->Chars[n] = l->Chars[i];
+            if (line->Attrs) {
+                TAttr a = l->Attrs ? l->Attrs[i] : Text->CurrentAttr;
+                a.Style.Exclude(afsDelete);
+                line->Attrs[n] = a;
+                last = a;
+            }
+            line->Length = uint16_t(n + 1);
+        }
+    for (TLine* l = copy->Lines; l; l = l->Next) {
+        l->Chars[l->Length] = 0;
+        if (l->Attrs)
+            l->Attrs[l->Length] = l->Length > 0 ? l->Attrs[l->Length - 1] : last;
+    }
+    Text->AddRefChainObjects(copy->Lines);
+    return copy;
+}
+
+void TRtStoreUndoObject::SaveParData(TParagraph* Par)
+{
+    Props = *Par;
+    Props.Next = Props.Prior = nullptr;
+    Props.Lines = nullptr;
+    Props.Objects = nullptr;
+    Props.Cell = nullptr;
+    if (Par->Cell)
+        SavedCell = *Par->Cell;
+    switch (UndoKind) {
+    case 1:
+    case 2:
+        SavedPar = CopyPar(Par);
+        break;
+    case 10:
+        PrevIndex = Par->Prior ? ParIndex - 1 : -1;
+        SavedPar = CopyPar(Par);
+        break;
+    case 13:
+        if (SavedCell && SavedCell->TableId > 0) {
+            TRtTableList* tables = Text->TableList();
+            TableLeft = tables->GetTableLeft(SavedCell->TableId);
+            TableRight = tables->GetTableRight(SavedCell->TableId);
+            TableValue3 = tables->GetTableValue3(SavedCell->TableId);
+        }
+        break;
+    case 14:
+        Text->SaveSnapshot(GetStream());
+        break;
+    case 18: {
+        TTextHeader* h = Text->Header();
+        SavedPage = {h->PageWidth(), h->PageHeight(), h->LeftMargin(), h->RightMargin(),   h->TopMargin(),
+                     h->BottomMargin(), h->MarginHeader(), h->MarginFooter(), h->Landscape(), h->MarginMirror()};
+        break;
+    }
+    case 19:
+        SavedAttr = Text->CurrentAttr;
+        break;
+    default:
+        break;
+    }
+}
+
+void TRtStoreUndoObject::SaveObjectData(TTextObj* Ref)
+{
+    if (Ref)
+        SavedRef = *Ref;
+    if (UndoKind == 17)
+        if (auto* obj = dynamic_cast<TRtObject*>(Object))
+            obj->WriteToStream(GetStream());
+}
+
+void TRtStoreUndoObject::RestoreLines(TParagraph* Par, bool WithProps)
+{
+    if (!SavedPar)
+        return;
+    Text->ReleaseChainObjects(Par->Lines);
+    for (TLine* l = Par->Lines; l;) {
+        TLine* next = l->Next;
+        TRtRTFText::FreeLine(l);
+        l = next;
+    }
+    Par->Lines = nullptr;
+    if (WithProps) {
+        TParagraph keep = *Par;
+        *Par = *SavedPar;
+        Par->Next = keep.Next;
+        Par->Prior = keep.Prior;
+        Par->Objects = keep.Objects;
+        Par->Serial = keep.Serial;
+        Par->Index = keep.Index;
+        Par->Cell = keep.Cell;
+        Par->Owner = keep.Owner;
+        if (SavedPar->Cell) {
+            if (!Par->Cell)
+                Par->Cell = new TRtCell;
+            *Par->Cell = *SavedPar->Cell;
+        } else if (Par->Cell) {
+            if (Text->CurrentCell == Par->Cell)
+                Text->CurrentCell = nullptr;
+            delete Par->Cell;
+            Par->Cell = nullptr;
+        }
+    }
+    // The copy's lines and the object references they hold move into the paragraph.
+    Par->Lines = SavedPar->Lines;
+    SavedPar->Lines = nullptr;
+    if (!Par->Lines) {
+        TLine* line = nullptr;
+        Text->InsertLine(line, 8);
+        Par->Lines = line;
+    }
+    Par->Flags |= parfReformat;
+    FreeSavedPar();
+}
+
+void TRtStoreUndoObject::Apply()
+{
+    TRtRTFText* text = Text;
+    TRtUndoStack* stack = Stack;
+    const bool wasApplying = text->UndoApplying;
+    text->UndoApplying = true;
+    struct TRestore {
+        TRtRTFText* T;
+        bool Old;
+        ~TRestore() { T->UndoApplying = Old; }
+    } restore{text, wasApplying};
+
+    if (HeaderFooterId != text->EditedHeaderFooterId())
+        text->SelectHeaderFooterById(HeaderFooterId);
+    // The cursor and the selection may point into paragraphs that go away.
+    text->SelStartPar = text->SelEndPar = nullptr;
+    text->SelStartLine = text->SelEndLine = nullptr;
+    text->CursorPar = text->FirstPar;
+    text->CursorLine = text->FirstPar ? text->FirstPar->Lines : nullptr;
+    text->CursorPos = 0;
+
+    TParagraph* par = text->GetParByIndex(ParIndex);
+    const bool needsPar = UndoKind >= 1 && UndoKind <= 13 && UndoKind != 10;
+    if (needsPar && !par)
+        return;
+    if (UndoKind == 10 && PrevIndex >= 0 && !text->GetParByIndex(PrevIndex))
+        return;
+
+    // The opposite step for redo: an inserted paragraph is undone by deleting
+    // it, so its redo step is a deletion, and the other way round.
+    if (stack && text->EditOptions.Has(rtActivateRedo)) {
+        const bool toRedo = stack->Undoing();
+        auto redo = std::make_unique<TRtStoreUndoObject>(text);
+        redo->HeaderFooterId = HeaderFooterId;
+        redo->Level = Level;
+        redo->CursorParIndex = CursorParIndex;
+        redo->CursorOffset = CursorOffset;
+        redo->CursorExtra = CursorExtra;
+        redo->Object = Object;
+        if (UndoKind == 9) {
+            redo->UndoKind = 10;
+            redo->ParIndex = ParIndex;
+            redo->SaveParData(par);
+        } else if (UndoKind == 10) {
+            redo->UndoKind = 9;
+            redo->ParIndex = PrevIndex + 1;
+        } else if (UndoKind >= 15 && UndoKind <= 17) {
+            redo->UndoKind = UndoKind;
+            TRtObjReferenceList* refs = text->ObjRefList();
+            redo->SaveObjectData(refs->FindObject(Object));
+        } else {
+            redo->UndoKind = UndoKind;
+            redo->ParIndex = ParIndex;
+            if (par || UndoKind == 14 || UndoKind >= 18)
+                redo->SaveParData(par ? par : text->FirstPar);
+        }
+        stack->AddUndoObject(toRedo, std::move(redo));
+    }
+
+    switch (UndoKind) {
+    case 1:
+        RestoreLines(par, true);
+        break;
+    case 2:
+        RestoreLines(par, false);
+        break;
+    case 3:
+        par->IndentFirst = Props.IndentFirst;
+        par->IndentLeft = Props.IndentLeft;
+        par->IndentRight = Props.IndentRight;
+        par->Flags |= parfReformat;
+        break;
+    case 4:
+        par->SpaceBefore = Props.SpaceBefore;
+        par->SpaceAfter = Props.SpaceAfter;
+        par->SpaceBetween = Props.SpaceBetween;
+        par->Flags |= parfReformat;
+        break;
+    case 5:
+        par->StyleFields = Props.StyleFields;
+        break;
+    case 6:
+        par->Align = Props.Align;
+        par->Flags |= parfReformat;
+        break;
+    case 7: {
+        const bool spaceDiffers = par->BrdSpace != Props.BrdSpace;
+        par->BrdLines = Props.BrdLines;
+        par->BrdWidth = Props.BrdWidth;
+        par->BrdColor = Props.BrdColor;
+        par->BrdSpace = Props.BrdSpace;
+        if (spaceDiffers)
+            par->Flags |= parfReformat;
+        break;
+    }
+    case 8:
+        par->Tabs = Props.Tabs;
+        par->Flags |= parfReformat;
+        break;
+    case 9:
+        text->ReleaseParRefs(par);
+        if (!par->Prior && !par->Next) {
+            for (TLine* l = par->Lines->Next; l;) {
+                TLine* next = l->Next;
+                TRtRTFText::FreeLine(l);
+                l = next;
+            }
+            par->Lines->Next = nullptr;
+            par->Lines->Length = 0;
+            par->Lines->Chars[0] = 0;
+            par->Flags = parfReformat;
+            par->BrdLines = 0;
+        } else {
+            TParagraph* p = par;
+            text->DeletePar(p);
+            text->RenumberFrom(text->FirstPar);
+        }
+        break;
+    case 10: {
+        TParagraph* prev = PrevIndex >= 0 ? text->GetParByIndex(PrevIndex) : nullptr;
+        TParagraph* p = prev;
+        text->InsertPar(p, 8);
+        if (!prev) {
+            // InsertPar leaves a paragraph without predecessor unlinked: it becomes the first.
+            if (p != text->FirstPar) {
+                p->Next = text->FirstPar;
+                if (p->Next)
+                    p->Next->Prior = p;
+                text->FirstPar = p;
+            }
+        }
+        text->RenumberFrom(text->FirstPar);
+        RestoreLines(p, true);
+        break;
+    }
+    case 11:
+    case 12:
+    case 13:
+        if (UndoKind == 11) {
+            const TParagraph keep = *par;
+            CopyParProps(*par, 0, Props, true, 0xFFFFF);
+            par->StyleFields = Props.StyleFields;
+            par->NumberExtra = Props.NumberExtra;
+            par->Flags = Props.Flags;
+            par->Lines = keep.Lines;
+        }
+        if (SavedCell) {
+            if (!par->Cell)
+                par->Cell = new TRtCell;
+            *par->Cell = *SavedCell;
+        } else if (UndoKind == 11 && par->Cell) {
+            if (text->CurrentCell == par->Cell)
+                text->CurrentCell = nullptr;
+            delete par->Cell;
+            par->Cell = nullptr;
+        }
+        if (UndoKind == 13 && SavedCell && SavedCell->TableId > 0) {
+            TRtTableList* tables = text->TableList();
+            tables->SetTableLeft(SavedCell->TableId, TableLeft);
+            tables->SetTableRight(SavedCell->TableId, TableRight);
+            tables->SetTableValue3(SavedCell->TableId, TableValue3);
+        }
+        if (UndoKind != 13)
+            par->Flags |= parfReformat;
+        break;
+    case 14:
+        if (HasStream()) {
+            const bool loading = text->Busy;
+            GetStream()->SetPosition(0);
+            text->LoadSnapshot(GetStream());
+            text->Busy = loading;
+        }
+        break;
+    case 15:
+    case 16: {
+        TTextObj* ref = text->ObjRefList()->FindObject(Object);
+        if (!ref)
+            break;
+        if (UndoKind == 16) {
+            ref->Kind = SavedRef.Kind;
+            ref->Tag = SavedRef.Tag;
+            ref->LayoutByte = SavedRef.LayoutByte;
+            ref->WrapMode = SavedRef.WrapMode;
+            ref->X = SavedRef.X;
+            ref->Y = SavedRef.Y;
+        }
+        text->ResizeObject(ref, SavedRef.Width, SavedRef.Height);
+        break;
+    }
+    case 17:
+        if (auto* obj = dynamic_cast<TRtObject*>(Object); obj && HasStream()) {
+            GetStream()->SetPosition(0);
+            obj->ReadFromStream(GetStream());
+            obj->Changed();
+        }
+        break;
+    case 18: {
+        TTextHeader* h = text->Header();
+        h->BeginUpdate();
+        h->SetLandscape(SavedPage.Landscape);
+        h->SetPageWidth(SavedPage.Width);
+        h->SetPageHeight(SavedPage.Height);
+        h->SetLeftMargin(SavedPage.Left);
+        h->SetRightMargin(SavedPage.Right);
+        h->SetTopMargin(SavedPage.Top);
+        h->SetBottomMargin(SavedPage.Bottom);
+        h->SetMarginHeader(SavedPage.Header);
+        h->SetMarginFooter(SavedPage.Footer);
+        h->SetMarginMirror(SavedPage.Mirror);
+        h->EndUpdate();
+        break;
+    }
+    case 19:
+        text->CurrentAttr = SavedAttr;
+        break;
+    default:
+        break;
+    }
+    text->InvalidatePageCount();
+    text->PendingReformat = true;
+    // The cursor returns to where it was when the step was recorded.
+    TParagraph* cur = text->GetParByIndex(CursorParIndex);
+    if (!cur) {
+        cur = text->FirstPar;
+        while (cur && cur->Next)
+            cur = cur->Next;
+    }
+    if (cur) {
+        int32_t pos = std::clamp(CursorOffset, 0, TRtRTFText::GetParLength(cur));
+        text->CursorLine = TRtRTFText::LineAtParPos(cur, pos);
+        text->CursorPar = cur;
+        text->CursorPos = pos;
+    }
+}
+
+// ---- recording -------------------------------------------------------------------------------
+
+TRtUndoStack* TRtRTFText::GetUndoStack()
+{
+    if (UndoStack)
+        return UndoStack;
+    OwnUndoStack = std::make_unique<TRtUndoStack>();
+    UndoStack = OwnUndoStack.get();
+    UndoStack->SetMaxCount(UndoMaxCount);
+    UndoStack->OnTakeSnapshot = [this](TRtUndoStack*, TObject*, TRtUndoObject*& Obj) { Obj = CreateUndoObject(); };
+    TRtUndoManagerLink* link = UndoStack->AddManagerLink(UndoSourceOf(this));
+    link->BeforeApply = [this](TRtUndoStack*, TObject*) { UndoClearSelection(); };
+    link->AfterApply = [this](TRtUndoStack*, TObject*) { UndoFinish(); };
+    UndoStack->OnChange = [this](TObject*) {
+        if (OnChangeUndoStack)
+            OnChangeUndoStack(this);
+    };
+    return UndoStack;
+}
+
+TRtUndoObject* TRtRTFText::CreateUndoObject()
+{
+    auto* obj = new TRtStoreUndoObject(this);
+    obj->UndoKind = 14;
+    obj->HeaderFooterId = EditedHeaderFooterId();
+    obj->CursorParIndex = CursorPar ? (CountParsTo(FirstPar, CursorPar) - 1) : 0;
+    obj->CursorOffset = CursorPar ? CharPosOf(CursorPar, CursorLine, CursorPos) : 0;
+    obj->SaveParData(FirstPar);
+    return obj;
+}
+
+void TRtRTFText::UndoClearSelection()
+{
+    for (TParagraph* p = FirstPar; p; p = p->Next) {
+        p->Flags &= ~parfMarked;
+        for (TLine* l = p->Lines; l; l = l->Next)
+            l->Flags &= uint16_t(~(linfSelected | linfSelBoundary));
+    }
+    SelStartPar = SelEndPar = nullptr;
+    SelStartLine = SelEndLine = nullptr;
+    SelStartPos = SelEndPos = 0;
+}
+
+void TRtRTFText::UndoFinish()
+{
+    if (PendingReformat) {
+        PendingReformat = false;
+        UpdateAfterChange(true);
+    }
+}
+
+void TRtRTFText::SaveUndo(TParagraph* Par, int32_t Kind, int32_t Level)
+{
+    if (NoUndo)
+        return;
+    TRtUndoStack* stack = GetUndoStack();
+    if (stack->IsDisabledFor(OwnerComponent))
+        return;
+    if (EditOptions.Has(rtStreamUndoOperation)) {
+        if (Kind != 2 && Kind != 3 && Kind != 6 && Kind != 18)
+            Kind = 14;
+    } else if (Kind == 14) {
+        return;
+    }
+    if (Kind <= 0 || Kind > 19 || !Par || UndoSuspended > 0 || !EditOptions.Has(rtActivateUndo))
+        return;
+    const int32_t index = CountParsTo(FirstPar, Par) - 1;
+    const uint32_t hf = EditedHeaderFooterId();
+    if (auto* last = dynamic_cast<TRtStoreUndoObject*>(stack->GetLastObject(false));
+        last && !UndoApplying && last->Source == UndoSourceOf(this) && last->HeaderFooterId == hf) {
+        const bool snapshotWindow = last->UndoKind == 14 && !stack->NewStepRequested()
+            && RtPlatform().TickCount() - last->Created <= SnapshotMergeMs;
+        const bool samePar = last->UndoKind == Kind && last->ParIndex == index && Kind != 9 && Kind != 10;
+        if (snapshotWindow || samePar)
+            return;
+    }
+    auto obj = std::make_unique<TRtStoreUndoObject>(this);
+    obj->HeaderFooterId = hf;
+    obj->UndoKind = uint8_t(Kind);
+    obj->Level = uint8_t(Level);
+    obj->ParIndex = index;
+    if (!NoUndoCursor && CursorPar) {
+        obj->CursorParIndex = (CountParsTo(FirstPar, CursorPar) - 1);
+        obj->CursorOffset = CharPosOf(CursorPar, CursorLine, CursorPos);
+        obj->CursorExtra = CursorExtra;
+    }
+    obj->SaveParData(Par);
+    stack->AddUndoObject(stack->Undoing(), std::move(obj));
+}
+
+void TRtRTFText::AddObjectUndo(TRtObjectBase* Obj, int32_t Kind, int32_t Level)
+{
+    if (NoUndo || !Obj || Kind < 15 || Kind > 17 || UndoSuspended > 0 || !EditOptions.Has(rtActivateUndo))
+        return;
+    TRtUndoStack* stack = GetUndoStack();
+    if (stack->IsDisabledFor(OwnerComponent))
+        return;
+    auto obj = std::make_unique<TRtStoreUndoObject>(this);
+    obj->HeaderFooterId = EditedHeaderFooterId();
+    obj->UndoKind = uint8_t(Kind);
+    obj->Level = uint8_t(Level);
+    obj->Object = Obj;
+    if (!NoUndoCursor && CursorPar) {
+        obj->CursorParIndex = (CountParsTo(FirstPar, CursorPar) - 1);
+        obj->CursorOffset = CharPosOf(CursorPar, CursorLine, CursorPos);
+    }
+    obj->SaveObjectData(ObjRefList()->FindObject(Obj));
+    stack->AddUndoObject(stack->Undoing(), std::move(obj));
+}
+
+bool TRtRTFText::Undo()
+{
+    TRtUndoStack* stack = GetUndoStack();
+    if (stack->IsDisabledFor(OwnerComponent))
+        return false;
+    const bool more = stack->Undo();
+    UndoFinish();
+    return more;
+}
+
+bool TRtRTFText::Redo()
+{
+    TRtUndoStack* stack = GetUndoStack();
+    if (stack->IsDisabledFor(OwnerComponent))
+        return false;
+    const bool more = stack->Redo();
+    UndoFinish();
+    return more;
+}
+
+void TRtRTFText::NewUndoLevel()
+{
+    if (EditOptions.Has(rtActivateUndo) && !GetUndoStack()->IsDisabledFor(OwnerComponent))
+        GetUndoStack()->NewStep();
+}
+
+void TRtRTFText::ForceNewUndoLevel()
+{
+    if (EditOptions.Has(rtActivateUndo) && !GetUndoStack()->IsDisabledFor(OwnerComponent))
+        GetUndoStack()->ForceNewStep();
+}
+
+void TRtRTFText::BeginUndoGroup()
+{
+    if (EditOptions.Has(rtActivateUndo) && !GetUndoStack()->IsDisabledFor(OwnerComponent))
+        GetUndoStack()->BeginGroup();
+}
+
+bool TRtRTFText::EndUndoGroup()
+{
+    if (EditOptions.Has(rtActivateUndo) && !GetUndoStack()->IsDisabledFor(OwnerComponent))
+        return GetUndoStack()->EndGroup();
+    return false;
+}

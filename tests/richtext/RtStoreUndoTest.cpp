@@ -1,0 +1,368 @@
+// The text's undo records: recording, merging, applying and redoing, and a
+// seeded random edit sequence that undoes back to the first text and redoes
+// to the last, byte for byte with the attributes.
+#include "RtRtfTxtIo.h"
+#include "RtStoreUndo.h"
+#include "RtTestSupport.h"
+#include "RtUndo.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+TAttr AttrOf(int K)
+{
+    TAttr a;
+    a.Font = uint16_t(K);
+    a.TextColor = uint8_t(K % 3);
+    a.Size = uint16_t(10 + K);
+    if (K & 1)
+        a.Style.Include(afsBold);
+    return a;
+}
+
+// Characters and their attribute entries, paragraph by paragraph.
+struct TSnapshot {
+    std::vector<std::string> Chars;
+    std::vector<std::vector<TAttr>> Attrs;
+    bool operator==(const TSnapshot&) const = default;
+};
+
+void PrintTo(const TSnapshot& S, std::ostream* Os)
+{
+    for (const std::string& c : S.Chars)
+        *Os << "[" << c << "]";
+}
+
+TSnapshot Snap(const TRtRTFText& T)
+{
+    TSnapshot s;
+    for (const TParagraph* p = T.FirstPar; p; p = p->Next) {
+        s.Chars.push_back(ParString(p));
+        std::vector<TAttr> a;
+        for (const TLine* l = p->Lines; l; l = l->Next)
+            for (int i = 0; i < l->Length; ++i)
+                a.push_back(l->Attrs[i]);
+        s.Attrs.push_back(a);
+    }
+    return s;
+}
+
+class TUndoText : public TRtRTFTextIo {
+public:
+    TUndoText()
+    {
+        TestPlatform();
+        EditOptions = TRtEditOptions{rtActivateUndo, rtActivateRedo};
+    }
+};
+
+// One random edit, recorded for undo as the input layer records it.
+class TUndoRun {
+public:
+    TUndoRun(TUndoText& T, uint32_t Seed) : t_(T), rng_(Seed) {}
+
+    void Step()
+    {
+        t_.ForceNewUndoLevel();
+        t_.BeginUndoGroup();
+        switch (Pick(8)) {
+        case 0:
+        case 1:
+            InsertChar();
+            break;
+        case 2:
+            DeleteChar();
+            break;
+        case 3:
+            Split();
+            break;
+        case 4:
+            DeleteRange();
+            break;
+        case 5:
+            ChangeAttr();
+            break;
+        case 6:
+            Paste();
+            break;
+        default:
+            Props();
+            break;
+        }
+        t_.EndUndoGroup();
+    }
+
+private:
+    int Pick(int N) { return int(rng_() % uint32_t(N)); }
+    int Count() const { return t_.CountPars(); }
+    int Len(int P) const { return TRtRTFText::GetParLength(t_.GetParByIndex(P)); }
+
+    void InsertChar()
+    {
+        const int p = Pick(Count());
+        TParagraph* par = t_.GetParByIndex(p);
+        t_.SaveUndo(par, 1, 2);
+        const TAttr a = AttrOf(Pick(8));
+        t_.InsertChar(par, nullptr, &a, uint8_t('a' + Pick(26)), Pick(Len(p) + 1));
+    }
+
+    // A character, or the paragraph end that joins the next paragraph.
+    void DeleteChar()
+    {
+        const int p = Pick(Count());
+        TParagraph* par = t_.GetParByIndex(p);
+        const int pos = Pick(Len(p) + 1);
+        if (pos == Len(p) && (Len(p) == 0 || !par->Next))
+            return;
+        t_.SaveUndo(par, 1, 3);
+        if (pos == Len(p))
+            t_.SaveUndo(par->Next, 10, 3);
+        int32_t off = pos;
+        TLine* l = TRtRTFText::LineAtParPos(par, off);
+        if (pos == Len(p)) {
+            l = TRtRTFText::GetLastLine(par);
+            off = l->Length;
+        }
+        t_.DeleteChar(par, l, off);
+    }
+
+    void Split()
+    {
+        const int p = Pick(Count());
+        TParagraph* par = t_.GetParByIndex(p);
+        t_.SaveUndo(par, 1, 2);
+        int32_t off = Pick(Len(p) + 1);
+        TLine* l = TRtRTFText::LineAtParPos(par, off);
+        t_.SplitPar(par, l, off);
+        t_.SaveUndo(par->Next, 9, 2);
+    }
+
+    void DeleteRange()
+    {
+        const int p1 = Pick(Count());
+        const int p2 = std::min(Count() - 1, p1 + Pick(3));
+        TParagraph* from = t_.GetParByIndex(p1);
+        TParagraph* to = t_.GetParByIndex(p2);
+        int32_t a = Pick(Len(p1) + 1), b = Pick(Len(p2) + 1);
+        if (p1 == p2 && b < a)
+            std::swap(a, b);
+        // The removed paragraphs last to first, then the one that stays.
+        for (TParagraph* q = to; q != from; q = q->Prior)
+            t_.SaveUndo(q, 10, 10);
+        t_.SaveUndo(from, 1, 10);
+        if (p1 == p2) {
+            t_.DeleteTextAt(from, a, b - a);
+            return;
+        }
+        TLine* la = TRtRTFText::LineAtParPos(from, a);
+        TLine* lb = TRtRTFText::LineAtParPos(to, b);
+        t_.DeleteTextRange(from, to, b, a, la, lb);
+    }
+
+    void ChangeAttr()
+    {
+        const int p = Pick(Count());
+        if (Len(p) == 0)
+            return;
+        TParagraph* par = t_.GetParByIndex(p);
+        t_.SaveUndo(par, 1, 4);
+        int32_t off = Pick(Len(p));
+        TLine* l = TRtRTFText::LineAtParPos(par, off);
+        if (off >= l->Length)
+            return;
+        t_.SetCharAttr(l, off, AttrOf(Pick(8)));
+    }
+
+    void Paste()
+    {
+        TRtRTFText source;
+        const TAttr a = AttrOf(Pick(8));
+        TParagraph* last = source.FirstPar;
+        const int n = 1 + Pick(3);
+        for (int i = 0; i < n; ++i) {
+            if (i > 0)
+                source.InsertPar(last, 8);
+            const std::string s(size_t(Pick(5)), char('A' + Pick(26)));
+            source.AddParText(i, reinterpret_cast<const uint8_t*>(s.data()), &a, int32_t(s.size()));
+        }
+        TParagraph* chain = source.FirstPar;
+        source.FirstPar = nullptr;
+        const int p = Pick(Count());
+        TParagraph* par = t_.GetParByIndex(p);
+        TParagraph* after = par->Next;
+        t_.SaveUndo(par, 1, 12);
+        int32_t off = Pick(Len(p) + 1);
+        TLine* line = TRtRTFText::LineAtParPos(par, off);
+        TParagraph* at = par;
+        t_.InsertParagraphs(at, line, off, chain);
+        for (TParagraph* q = par->Next; q && q != after; q = q->Next)
+            t_.SaveUndo(q, 9, 12);
+    }
+
+    void Props()
+    {
+        TParagraph* par = t_.GetParByIndex(Pick(Count()));
+        const int kind = 3 + Pick(6);
+        t_.SaveUndo(par, kind, kind + 2);
+        par->IndentLeft = int16_t(Pick(1000));
+        par->SpaceAfter = int16_t(Pick(200));
+        par->Align = uint8_t(Pick(4));
+        par->Tabs = uint64_t(Pick(16));
+        par->BrdLines = uint16_t(Pick(2) ? brdPresent | brdBox : 0);
+    }
+
+    TUndoText& t_;
+    std::mt19937 rng_;
+};
+
+} // namespace
+
+TEST(RtStoreUndo, RandomEditsUndoToTheFirstTextAndRedoToTheLast)
+{
+    for (uint32_t seed : {7u, 8u, 9u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        TUndoText t;
+        t.UndoMaxCount = 0;
+        FillText(t, {"alpha", "beta gamma", "", "delta"});
+        const TSnapshot first = Snap(t);
+        TUndoRun run(t, seed);
+        for (int i = 0; i < 1500; ++i)
+            run.Step();
+        const TSnapshot last = Snap(t);
+        ASSERT_NE(first, last);
+        int guard = 0;
+        while (t.GetUndoStack()->CanUndo() && ++guard < 10000)
+            t.Undo();
+        EXPECT_EQ(Snap(t), first);
+        while (t.GetUndoStack()->CanRedo() && ++guard < 20000)
+            t.Redo();
+        EXPECT_EQ(Snap(t), last);
+    }
+}
+
+TEST(RtStoreUndo, PropertyChangesOfOneKindAndParagraphMerge)
+{
+    TUndoText t;
+    FillText(t, {"a", "b"});
+    TParagraph* p0 = t.FirstPar;
+    TRtUndoStack* stack = t.GetUndoStack();
+    t.SaveUndo(p0, 3, 5);
+    p0->IndentLeft = 100;
+    t.SaveUndo(p0, 3, 5);
+    p0->IndentLeft = 200;
+    EXPECT_EQ(stack->UndoCount(), 1);
+    t.SaveUndo(p0->Next, 3, 5);
+    EXPECT_EQ(stack->UndoCount(), 2);
+    // Deletions never merge.
+    t.SaveUndo(p0->Next, 10, 3);
+    t.SaveUndo(p0->Next, 10, 3);
+    EXPECT_EQ(stack->UndoCount(), 4);
+    stack->Clear();
+    t.SaveUndo(p0->Next, 3, 5);
+    t.Undo();
+    t.Undo();
+    EXPECT_EQ(p0->IndentLeft, 200);
+    t.SaveUndo(p0, 3, 5);
+    p0->IndentLeft = 300;
+    t.Undo();
+    EXPECT_EQ(p0->IndentLeft, 200);
+    t.Redo();
+    EXPECT_EQ(p0->IndentLeft, 300);
+}
+
+TEST(RtStoreUndo, SnapshotsMergeWithinTheirWindowOnly)
+{
+    TUndoText t;
+    t.EditOptions.Include(rtStreamUndoOperation);
+    FillText(t, {"a", "b"});
+    TRtUndoStack* stack = t.GetUndoStack();
+    t.SaveUndo(t.FirstPar, 1, 2);
+    t.SaveUndo(t.FirstPar->Next, 9, 2);
+    t.SaveUndo(t.FirstPar, 6, 7);
+    ASSERT_EQ(stack->UndoCount(), 1);
+    EXPECT_EQ(static_cast<TRtStoreUndoObject*>(stack->UndoItem(0))->UndoKind, 14);
+    // After a forced new group an alignment change stays a paragraph step.
+    t.ForceNewUndoLevel();
+    t.SaveUndo(t.FirstPar, 6, 7);
+    ASSERT_EQ(stack->UndoCount(), 2);
+    EXPECT_EQ(static_cast<TRtStoreUndoObject*>(stack->UndoItem(1))->UndoKind, 6);
+    t.SaveUndo(t.FirstPar, 1, 2);
+    EXPECT_EQ(stack->UndoCount(), 3);
+    // A snapshot older than the window starts a new step.
+    static_cast<TRtStoreUndoObject*>(stack->UndoItem(2))->Created -= 501;
+    t.SaveUndo(t.FirstPar->Next, 1, 2);
+    EXPECT_EQ(stack->UndoCount(), 4);
+    // Without the option whole-text steps are not recorded.
+    t.EditOptions.Exclude(rtStreamUndoOperation);
+    t.ForceNewUndoLevel();
+    t.SaveUndo(t.FirstPar, 14, 1);
+    EXPECT_EQ(stack->UndoCount(), 4);
+}
+
+TEST(RtStoreUndo, StepsOfVanishedParagraphsChangeNothingAndNamesComeFromTheLevel)
+{
+    TUndoText t;
+    FillText(t, {"one", "two", "three"});
+    t.SaveUndo(t.GetParByIndex(2), 3, 5);
+    t.GetParByIndex(2)->IndentLeft = 99;
+    TParagraph* p = t.GetParByIndex(1);
+    t.DeletePar(p);
+    p = t.GetParByIndex(1);
+    t.DeletePar(p);
+    const TSnapshot before = Snap(t);
+    t.Undo();
+    EXPECT_EQ(Snap(t), before);
+    auto obj = std::make_unique<TRtStoreUndoObject>(&t);
+    obj->Level = 16;
+    AnsiString name;
+    obj->GetKindName(name);
+    EXPECT_EQ(name, GetUndoKindText(16));
+}
+
+TEST(RtStoreUndo, NothingIsRecordedWithoutUndoOrWhileSuspended)
+{
+    TUndoText t;
+    FillText(t, {"x"});
+    t.UndoSuspended = 1;
+    t.SaveUndo(t.FirstPar, 1, 2);
+    t.UndoSuspended = 0;
+    t.SaveUndo(nullptr, 1, 2);
+    t.SaveUndo(t.FirstPar, 0, 2);
+    t.EditOptions.Exclude(rtActivateUndo);
+    t.SaveUndo(t.FirstPar, 1, 2);
+    EXPECT_EQ(t.GetUndoStack()->UndoCount(), 0);
+}
+
+TEST(RtStoreUndo, TableOperationsUndoAndRedo)
+{
+    TUndoText t;
+    FillText(t, {"before", "cell", "after"});
+    const TSnapshot first = Snap(t);
+    TParagraph* cell = t.GetParByIndex(1);
+    t.BeginUndoGroup();
+    TParagraph* second = t.SplitCell(cell, false);
+    t.EndUndoGroup();
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(t.CountPars(), 4);
+    EXPECT_EQ(cell->Cell->Width + second->Cell->Width, 255);
+    t.ForceNewUndoLevel();
+    t.BeginUndoGroup();
+    t.CombineCell(cell);
+    t.EndUndoGroup();
+    EXPECT_EQ(t.CountPars(), 3);
+    t.Undo();
+    ASSERT_EQ(t.CountPars(), 4);
+    EXPECT_EQ(t.GetParByIndex(1)->Cell->Width, 127);
+    EXPECT_TRUE(t.GetParByIndex(2)->Flags & parfNotFirstCell);
+    t.Undo();
+    EXPECT_EQ(Snap(t), first);
+    EXPECT_FALSE(t.GetParByIndex(1)->Flags & parfTableCell);
+    EXPECT_EQ(t.GetParByIndex(1)->Cell, nullptr);
+    t.Redo();
+    EXPECT_EQ(t.CountPars(), 4);
+    t.Redo();
+    EXPECT_EQ(t.CountPars(), 3);
+}
