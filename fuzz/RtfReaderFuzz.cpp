@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TRtRtfReader reader;
     reader.Text = &text;
     reader.Header = text.Header();
-    reader.CurrentPar = text.FirstPar;
+    reader.Par = text.FirstPar;
     TParagraph* first = nullptr;
     reader.Parse(&input, first);
     return 0;

@@ -41,7 +41,7 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
     UnicodeSkip = 1;
     SkipChars = 0;
     FirstPar = StartParse(Stream, 400);
-    CurrentPar->Flags &= ~(parfNoLines | parfProtected | parfObjectPar | parfObjectPar2);
+    Par->Flags &= ~(parfNoLines | parfProtected | parfObjectPar | parfObjectPar2);
     LineCapacity = 60;
     Text->BeginProgress(int32_t(std::min<int64_t>(Stream->Remaining(), INT32_MAX)));
     Run();
@@ -123,7 +123,7 @@ void TRtRtfReader::OpenGroup()
         return;
     }
     TGroup g;
-    g.Attr = CurrentAttr;
+    g.Attr = Attr;
     g.Template = ParTemplate;
     g.Dest = Dest;
     g.UnicodeSkip = UnicodeSkip;
@@ -159,7 +159,7 @@ void TRtRtfReader::CloseGroup()
     // The outermost group: the last paragraph keeps the properties read for it.
     if (Groups.size() == 1)
         FinishLastParagraph();
-    CurrentAttr = g.Attr;
+    Attr = g.Attr;
     ParTemplate = std::move(g.Template);
     Dest = g.Dest;
     UnicodeSkip = g.UnicodeSkip;
@@ -169,9 +169,9 @@ void TRtRtfReader::CloseGroup()
     --Depth;
     if (numbering)
         CompleteNumbering();
-    if (CurLine && CurLine->Length == 0 && CharsAdded == 0 && CurLine == CurrentPar->Lines) {
-        CurrentPar->Number = ParTemplate.Number;
-        CurrentPar->NumLevel = ParTemplate.NumLevel;
+    if (CurLine && CurLine->Length == 0 && CharsAdded == 0 && CurLine == Par->Lines) {
+        Par->Number = ParTemplate.Number;
+        Par->NumLevel = ParTemplate.NumLevel;
     }
 }
 
@@ -265,7 +265,7 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
     case 17: // fldinst
         if (Text->Header()->RichText) {
             Dest = rdFieldInst;
-            FieldAttr = CurrentAttr;
+            FieldAttr = Attr;
             FieldInst.clear();
         }
         break;
@@ -364,7 +364,7 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
         break;
     case 25: // rtmergepar
         Dest = rdMergePar;
-        CurrentPar->TextField.clear();
+        Par->TextField.clear();
         break;
     case 33: // rtcellname
     case 34: // rtcellcom
@@ -404,10 +404,10 @@ void TRtRtfReader::HandleCharacter(int32_t Ch)
         // The visible result of a field.
         if (FieldHyperlink) {
             FieldResult += char(Ch);
-            const TAttr keep = CurrentAttr;
-            CurrentAttr.Style.Include(afsHyperLink);
+            const TAttr keep = Attr;
+            Attr.Style.Include(afsHyperLink);
             AddChar(Ch);
-            CurrentAttr = keep;
+            Attr = keep;
         } else
             AddChar(Ch);
         break;
@@ -442,13 +442,13 @@ void TRtRtfReader::HandleCharacter(int32_t Ch)
             TableDefText += char(Ch);
         break;
     case rdMergePar:
-        if (CurrentPar->TextField.size() < 65535)
-            CurrentPar->TextField += char(Ch);
+        if (Par->TextField.size() < 65535)
+            Par->TextField += char(Ch);
         break;
     case rdCellName:
     case rdCellCommand: {
-        AnsiString& t = Dest == rdCellName ? CellOf(CurrentPar)->Name : CellOf(CurrentPar)->Command;
-        CurrentPar->Flags |= parfTableCell;
+        AnsiString& t = Dest == rdCellName ? CellOf(Par)->Name : CellOf(Par)->Command;
+        Par->Flags |= parfTableCell;
         if (t.size() < 255)
             t += char(Ch);
         break;
@@ -492,7 +492,7 @@ void TRtRtfReader::AddChar(int32_t Ch)
         Ch = 10;
     else if (Ch == 13 || Ch == 10 || Ch < 1 || Ch > 255)
         return;
-    TAttr a = CurrentAttr;
+    TAttr a = Attr;
     if (Ch == 1)
         a.Style.Include(afsIsObject);
     if (Automatic)
@@ -506,12 +506,12 @@ void TRtRtfReader::AddChar(int32_t Ch)
 
 void TRtRtfReader::AddHiddenText(const AnsiString& S)
 {
-    const TAttr keep = CurrentAttr;
-    CurrentAttr.Style.Include(afsHidden);
-    CurrentAttr.Style.Exclude(afsHyperLink);
+    const TAttr keep = Attr;
+    Attr.Style.Include(afsHidden);
+    Attr.Style.Exclude(afsHyperLink);
     for (char c : S)
         AddChar(uint8_t(c));
-    CurrentAttr = keep;
+    Attr = keep;
 }
 
 void TRtRtfReader::EndDestination(TRtfDestination D)
@@ -538,7 +538,7 @@ void TRtRtfReader::EndDestination(TRtfDestination D)
             const int32_t id = InsertTextObject(3, 0, true, BookmarkEnd, BookmarkName, AnsiString());
             if (TTextObj* ref = Text->ObjRefList()->GetTextObj(id))
                 ref->Type = 1;
-            CurrentPar->Flags |= parfHasFields;
+            Par->Flags |= parfHasFields;
         }
         break;
     case rdTableDef:
@@ -580,23 +580,23 @@ void TRtRtfReader::ParseFieldInstruction()
         FieldTarget = argument(inst.substr(10));
     } else if (inst.rfind("SYMBOL ", 0) == 0) {
         const int32_t code = StrToIntDef(argument(inst.substr(7)), 0);
-        const TAttr keep = CurrentAttr;
+        const TAttr keep = Attr;
         const size_t f = inst.find("\\f ");
         if (f != AnsiString::npos) {
             const AnsiString font = argument(inst.substr(f + 3));
             if (!font.empty() && !Header->KeepFontsFixed)
-                CurrentAttr.Font = uint16_t(Header->GetFontIndexCharset(font, 2));
+                Attr.Font = uint16_t(Header->GetFontIndexCharset(font, 2));
         }
         const size_t s = inst.find("\\s ");
         if (s != AnsiString::npos)
-            CurrentAttr.Size = uint16_t(std::clamp(StrToIntDef(argument(inst.substr(s + 3)), 0), 0, 1638));
+            Attr.Size = uint16_t(std::clamp(StrToIntDef(argument(inst.substr(s + 3)), 0), 0, 1638));
         if (code > 0 && code < 256) {
             const TRtfDestination d = Dest;
             Dest = rdText;
             AddChar(code);
             Dest = d;
         }
-        CurrentAttr = keep;
+        Attr = keep;
     }
 }
 
@@ -610,11 +610,11 @@ void TRtRtfReader::ReadPictureData()
 
 void TRtRtfReader::SetStyleBit(TOneWrtStyle Bit, bool On)
 {
-    CurrentAttr.Style.Set(Bit, On);
+    Attr.Style.Set(Bit, On);
     if (Dest == rdStylesheet)
         NewStyle.StyleBits.Include(Bit);
     else if (AtParStart())
-        CurrentPar->ParAttr.Style.Set(Bit, On);
+        Par->ParAttr.Style.Set(Bit, On);
 }
 
 bool TRtRtfReader::AtParStart() const
@@ -702,9 +702,9 @@ void TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
     case 44: SetStyleBit(afsStrikeOut, on); break;
     case 52: SetStyleBit(afsHidden, on); break;
     case 51:
-        CurrentAttr.Style.Set(afsAutomatic, on);
+        Attr.Style.Set(afsAutomatic, on);
         if (on)
-            CurrentAttr.Style.Exclude(afsIsInsertpoint);
+            Attr.Style.Exclude(afsIsInsertpoint);
         break;
     case 53:
         SetStyleBit(afsSuper, false);
@@ -716,60 +716,60 @@ void TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
     case 160:
         SetStyleBit(Code == 159 ? afsSuper : afsSub, on);
         if (on && CurLine && CurLine->Length > 0 && CurLine->Attrs)
-            CurrentAttr.Size = CurLine->Attrs[CurLine->Length - 1].Size;
+            Attr.Size = CurLine->Attrs[CurLine->Length - 1].Size;
         break;
     case 161:
         Hyphen = true;
         break;
     case 23: { // plain
-        const bool bookmark = CurrentAttr.Style.Has(afsBookmark);
-        const uint32_t tag = CurrentAttr.Tag;
-        CurrentAttr.Style = ClearedByPlain;
-        CurrentAttr.Size = 0;
-        CurrentAttr.TextColor = CurrentAttr.BGColor = 0;
-        CurrentAttr.Tag = 0;
+        const bool bookmark = Attr.Style.Has(afsBookmark);
+        const uint32_t tag = Attr.Tag;
+        Attr.Style = ClearedByPlain;
+        Attr.Size = 0;
+        Attr.TextColor = Attr.BGColor = 0;
+        Attr.Tag = 0;
         if (bookmark) {
-            CurrentAttr.Style.Include(afsBookmark);
-            CurrentAttr.Tag = tag;
+            Attr.Style.Include(afsBookmark);
+            Attr.Tag = tag;
         }
         if (FontMap[0] >= 0) {
-            CurrentAttr.Font = uint16_t(FontMap[0]);
-            CurrentAttr.Charset = FontCharset(FontMap[0]);
+            Attr.Font = uint16_t(FontMap[0]);
+            Attr.Charset = FontCharset(FontMap[0]);
         }
         break;
     }
     case 26:
         if (Value >= 0 && Value < 255 && FontMap[size_t(Value)] >= 0) {
-            CurrentAttr.Font = uint16_t(FontMap[size_t(Value)]);
-            CurrentAttr.Charset = FontCharset(CurrentAttr.Font);
+            Attr.Font = uint16_t(FontMap[size_t(Value)]);
+            Attr.Charset = FontCharset(Attr.Font);
             NewStyle.CharMask |= Dest == rdStylesheet ? scFont : 0;
             if (AtParStart()) {
-                CurrentPar->ParAttr.Font = CurrentAttr.Font;
-                CurrentPar->ParAttr.Charset = CurrentAttr.Charset;
+                Par->ParAttr.Font = Attr.Font;
+                Par->ParAttr.Charset = Attr.Charset;
             }
         }
         break;
     case 27:
         if (!Header->KeepSizesFixed) {
-            CurrentAttr.Size = uint16_t(std::clamp(Value / 2, 0, 1638));
+            Attr.Size = uint16_t(std::clamp(Value / 2, 0, 1638));
             NewStyle.CharMask |= Dest == rdStylesheet ? scSize : 0;
             if (AtParStart())
-                CurrentPar->ParAttr.Size = CurrentAttr.Size;
+                Par->ParAttr.Size = Attr.Size;
         }
         break;
     case 28:
         NewStyle.CharMask |= Dest == rdStylesheet ? scColor : 0;
         if (Text->Use256Colors)
-            CurrentAttr.TextColor = MapColor(Value);
+            Attr.TextColor = MapColor(Value);
         else
-            CurrentAttr.TextColor = uint8_t((CurrentAttr.TextColor & 0xF0) | (MapColor(Value) & 0x0F));
+            Attr.TextColor = uint8_t((Attr.TextColor & 0xF0) | (MapColor(Value) & 0x0F));
         break;
     case 29:
         NewStyle.CharMask |= Dest == rdStylesheet ? scBGColor : 0;
         if (Text->Use256Colors)
-            CurrentAttr.BGColor = MapColor(Value);
+            Attr.BGColor = MapColor(Value);
         else
-            CurrentAttr.TextColor = uint8_t((CurrentAttr.TextColor & 0x0F) | ((MapColor(Value) & 0x0F) << 4));
+            Attr.TextColor = uint8_t((Attr.TextColor & 0x0F) | ((MapColor(Value) & 0x0F) << 4));
         break;
     case rtfpUnicode:
         AddUnicode(Value);
@@ -797,7 +797,7 @@ void TRtRtfReader::AddUnicode(int32_t Value)
         SkipChars = UnicodeSkip;
         return;
     }
-    const uint8_t charset = CurrentAttr.Charset;
+    const uint8_t charset = Attr.Charset;
     const bool ansiFont = charset == 0 || charset == 1;
     const int ansi = (highSurrogate || lowSurrogate) ? -1 : UnicodeToAnsiChar(unit);
     if (ansi > 0 && (ansiFont || UnicodeSkip == 0)) {
@@ -856,7 +856,7 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
         break;
     case 102: BordersBetween = true; break;
     case 76: PendingCell.Merged = true; break;
-    case 121: CellOf(CurrentPar)->FrameValue = Value; break;
+    case 121: CellOf(Par)->FrameValue = Value; break;
     case 19: FacingPages = Value != 0; break;
     case 144: TitlePage = Value != 0; break;
     case 126: SpecialHF = true; break;
@@ -962,11 +962,11 @@ int32_t TRtRtfReader::TextWidth() const
     return Header->PageWidth() - Header->LeftMargin() - Header->RightMargin();
 }
 
-TRtCell* TRtRtfReader::CellOf(TParagraph* Par)
+TRtCell* TRtRtfReader::CellOf(TParagraph* P)
 {
-    if (!Par->Cell)
-        Par->Cell = new TRtCell;
-    return Par->Cell;
+    if (!P->Cell)
+        P->Cell = new TRtCell;
+    return P->Cell;
 }
 
 void TRtRtfReader::BeginRowDef()
@@ -984,13 +984,13 @@ void TRtRtfReader::BeginRowDef()
     // names the table of the row that follows it.
     if (TableFromDef)
         TableFromDef = false;
-    else if (!(LastCellPar && LastCellPar->Next == CurrentPar && CurLine->Length == 0))
+    else if (!(LastCellPar && LastCellPar->Next == Par && CurLine->Length == 0))
         TableId = 0;
 }
 
 void TRtRtfReader::FinishCell()
 {
-    TParagraph* par = CurrentPar;
+    TParagraph* par = Par;
     AssignParFormat(*par, ParTemplate);
     int32_t maxRight = 0;
     for (const TCellDef& c : Cells)
@@ -1054,10 +1054,10 @@ void TRtRtfReader::FinishRow()
 
 void TRtRtfReader::EndParagraph(int32_t Code)
 {
-    const bool empty = CurLine->Length == 0 && CurLine == CurrentPar->Lines && CharsAdded == 0;
+    const bool empty = CurLine->Length == 0 && CurLine == Par->Lines && CharsAdded == 0;
     if (Code == 33 && empty) {
         ParTemplate.Flags |= parfNewPage;
-        CurrentPar->Flags |= parfNewPage;
+        Par->Flags |= parfNewPage;
         ++PageCount;
         return;
     }
@@ -1072,21 +1072,21 @@ void TRtRtfReader::EndParagraph(int32_t Code)
     if (Code == 48)
         FinishCell();
     else
-        AssignParFormat(*CurrentPar, ParTemplate);
-    CurrentPar->ParAttr = CurrentAttr;
-    CurrentPar->Flags |= parfReformat;
+        AssignParFormat(*Par, ParTemplate);
+    Par->ParAttr = Attr;
+    Par->Flags |= parfReformat;
     const uint32_t newPage = ParTemplate.Flags & parfNewPage;
     ParTemplate.Flags &= ~parfNewPage;
     if (Code != 48)
-        CurrentPar->Flags = (CurrentPar->Flags & ~parfNewPage) | (CurrentPar->Flags & parfNewPage) | newPage;
+        Par->Flags = (Par->Flags & ~parfNewPage) | (Par->Flags & parfNewPage) | newPage;
     TrimLines();
     if (!InRow)
         CountParagraph();
-    TParagraph* par = CurrentPar;
+    TParagraph* par = Par;
     Text->InsertPar(par, LineCapacity);
     AssignParFormat(*par, ParTemplate);
     par->Flags &= ~(parfTableCell | parfNotLastCell | parfNotFirstCell | parfNewPage);
-    par->ParAttr = CurrentAttr;
+    par->ParAttr = Attr;
     par->RunNumber = uint16_t(++ParNumber);
     par->Flags |= parfReformat;
     BeginParagraph(par);
@@ -1102,9 +1102,9 @@ void TRtRtfReader::FinishLastParagraph()
     if (LastParDone)
         return;
     LastParDone = true;
-    AssignParFormat(*CurrentPar, ParTemplate);
+    AssignParFormat(*Par, ParTemplate);
     if (CharsAdded > 0 || CurLine->Length > 0)
-        CurrentPar->ParAttr = CurrentAttr;
+        Par->ParAttr = Attr;
 }
 
 void TRtRtfReader::FinishRead()
@@ -1116,7 +1116,7 @@ void TRtRtfReader::FinishRead()
     if (CellIndex > 0)
         FinishRow();
     FinishLastParagraph();
-    for (TParagraph* p = CurrentPar; p; p = p->Prior) {
+    for (TParagraph* p = Par; p; p = p->Prior) {
         if (p->IndentRight < 0)
             p->IndentRight = 0;
         p->Flags |= parfReformat;
@@ -1142,8 +1142,8 @@ void TRtRtfReader::EndFontEntry()
         if (Header->Fonts[size_t(idx)].Charset < 0)
             Header->Fonts[size_t(idx)].Charset = charset;
         if (FontNr == 0) {
-            CurrentAttr.Font = uint16_t(idx);
-            CurrentAttr.Charset = uint8_t(charset);
+            Attr.Font = uint16_t(idx);
+            Attr.Charset = uint8_t(charset);
         }
     }
     FontNr = -1;
@@ -1172,9 +1172,9 @@ void TRtRtfReader::EndColorEntry()
 void TRtRtfReader::BeginStyle()
 {
     NewStyle = TStyleDef();
-    CurrentAttr = TAttr();
+    Attr = TAttr();
     if (FontMap[0] >= 0)
-        CurrentAttr.Font = uint16_t(FontMap[0]);
+        Attr.Font = uint16_t(FontMap[0]);
     AssignParFormat(ParTemplate, TParagraph());
 }
 
@@ -1198,7 +1198,7 @@ uint32_t TRtRtfReader::ParMaskOf(const TParagraph& P)
 
 void TRtRtfReader::EndStyle()
 {
-    NewStyle.Attr = CurrentAttr;
+    NewStyle.Attr = Attr;
     AssignParFormat(NewStyle.Template, ParTemplate);
     NewStyle.ParMask = ParMaskOf(ParTemplate);
     if (!NewStyle.CharStyle)
@@ -1303,9 +1303,9 @@ void TRtRtfReader::ApplyStyle(int32_t Number)
         return;
     const TStyleDef& d = Styles[it->second];
     MergePar(ParTemplate, d.Template, d.ParMask);
-    MergeAttr(CurrentAttr, d.Attr, d.StyleBits, d.CharMask);
+    MergeAttr(Attr, d.Attr, d.StyleBits, d.CharMask);
     if (AtParStart())
-        MergeAttr(CurrentPar->ParAttr, d.Attr, d.StyleBits, d.CharMask);
+        MergeAttr(Par->ParAttr, d.Attr, d.StyleBits, d.CharMask);
 }
 
 // ---- lists and numbering ------------------------------------------------------------------------
@@ -1497,11 +1497,11 @@ void TRtRtfReader::BeginHeaderFooter(bool Footer, int32_t Letter)
     else if (Letter == 'r')
         kind = SpecialHF ? 4 : FacingPages ? 1 : 0;
     (Footer ? FooterRead : HeaderRead) = true;
-    MainPosition = {CurrentPar, CurLine, CharsAdded, ParNumber};
+    MainPosition = {Par, CurLine, CharsAdded, ParNumber};
     TParagraph* chain = nullptr;
     Text->InsertPar(chain, LineCapacity);
     AssignParFormat(*chain, TParagraph());
-    chain->ParAttr = CurrentAttr;
+    chain->ParAttr = Attr;
     HFChain = chain;
     HFKind = kind;
     BeginParagraph(chain);
@@ -1514,9 +1514,9 @@ void TRtRtfReader::EndHeaderFooter()
 {
     if (!HFChain)
         return;
-    AssignParFormat(*CurrentPar, ParTemplate);
+    AssignParFormat(*Par, ParTemplate);
     // A trailing empty paragraph is dropped.
-    TParagraph* last = CurrentPar;
+    TParagraph* last = Par;
     if (last != HFChain && last->Lines && !last->Lines->Next && last->Lines->Length == 0) {
         last->Prior->Next = nullptr;
         last->Prior = nullptr;
@@ -1532,7 +1532,7 @@ void TRtRtfReader::EndHeaderFooter()
     }
     item->SetParagraphs(HFChain);
     HFChain = nullptr;
-    CurrentPar = MainPosition.Par;
+    Par = MainPosition.Paragraph;
     CurLine = MainPosition.Line;
     CharsAdded = MainPosition.CharsAdded;
     ParNumber = MainPosition.ParNumber;
@@ -1581,7 +1581,7 @@ void TRtRtfReader::BeginFootnote()
     FootnoteStarted = false;
     FootnoteId = Text->FootnoteList()->AddFootnote(AnsiString(), markAttr ? 0 : 1, 0);
     if (!markAttr) {
-        TAttr a = CurrentAttr;
+        TAttr a = Attr;
         a.Style.Exclude(afsSuper);
         PutChar('*', a);
         markAttr = &CurLine->Attrs[CurLine->Length - 1];

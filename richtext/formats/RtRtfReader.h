@@ -145,7 +145,7 @@ private:
     void EndColorEntry();
     void AddUnicode(int32_t Value);
     void AddHiddenText(const AnsiString& S);
-    TRtCell* CellOf(TParagraph* Par);
+    TRtCell* CellOf(TParagraph* P);
     int32_t TextWidth() const;
     uint8_t MapColor(int32_t Value) const;
     uint8_t FontCharset(int32_t FontIndex) const;
@@ -208,7 +208,7 @@ private:
 
     // Headers and footers: the main text's write position while one is read.
     struct TSavedPosition {
-        TParagraph* Par = nullptr;
+        TParagraph* Paragraph = nullptr;
         TLine* Line = nullptr;
         int32_t CharsAdded = 0;
         int32_t ParNumber = 0;

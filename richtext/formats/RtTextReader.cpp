@@ -25,8 +25,8 @@ void TRtTextReader::Setup(const TRtReaderSetup& S)
 {
     Text = S.Text;
     Header = S.Header;
-    CurrentAttr = S.CurrentAttr;
-    CurrentPar = S.StartPar;
+    Attr = S.CurrentAttr;
+    Par = S.StartPar;
     if (S.ParTemplate) {
         AssignParFormat(ParTemplate, *S.ParTemplate);
         // Read paragraphs do not join the table of the paragraph given as template.
@@ -43,7 +43,7 @@ bool TRtTextReader::ProcessChar(uint8_t Ch)
         if (Header->PageBreakOnFormFeed) {
             if ((CurLine && CurLine->Length > 0) || CharsAdded > 0)
                 NewParagraph();
-            CurrentPar->Flags |= parfNewPage;
+            Par->Flags |= parfNewPage;
         }
     } else if (Ch == 13)
         NewParagraph();
@@ -74,7 +74,7 @@ bool TRtTextReader::AppendChar(uint8_t Ch)
     }
     if (Ch == 0)
         return false;
-    TAttr a = CurrentAttr;
+    TAttr a = Attr;
     if (Hyphen) {
         a.Style.Include(afsHyphen);
         Hyphen = false;
@@ -91,7 +91,7 @@ void TRtTextReader::PutChar(uint8_t Ch, const TAttr& Attr)
         if (grown > RtMaxLineCapacity || !Text->ResizeLine(CurLine, grown)
             || CurLine->Length + 2 >= CurLine->Capacity)
             Text->InsertLine(CurLine, 200);
-        CurrentPar->Flags |= parfReformat;
+        Par->Flags |= parfReformat;
     }
     const int32_t n = CurLine->Length;
     CurLine->Chars[n] = Ch;
@@ -125,27 +125,27 @@ TParagraph* TRtTextReader::StartParse(TStream* Stream, int32_t Capacity)
     if (In.Stream() != Stream)
         SetStream(Stream);
     if (Automatic)
-        CurrentAttr.Style.Include(afsAutomatic);
-    if (!CurrentPar) {
+        Attr.Style.Include(afsAutomatic);
+    if (!Par) {
         // A new paragraph at the end of the text, so that the chain read stays owned by it.
         TParagraph* par = Text->FirstPar;
         while (par && par->Next)
             par = par->Next;
         Text->InsertPar(par, Capacity);
         AssignParFormat(*par, ParTemplate);
-        CurrentPar = par;
+        Par = par;
         ParNumber = 0;
     }
-    BeginParagraph(CurrentPar);
-    CurLine = TRtRTFText::GetLastLine(CurrentPar);
-    CurrentPar->Flags |= parfReformat;
-    return CurrentPar;
+    BeginParagraph(Par);
+    CurLine = TRtRTFText::GetLastLine(Par);
+    Par->Flags |= parfReformat;
+    return Par;
 }
 
-void TRtTextReader::BeginParagraph(TParagraph* Par)
+void TRtTextReader::BeginParagraph(TParagraph* P)
 {
-    CurrentPar = Par;
-    CurLine = Par->Lines;
+    Par = P;
+    CurLine = P->Lines;
     CharsAdded = 0;
     Pending = 0;
 }
@@ -174,12 +174,12 @@ int32_t TRtTextReader::Parse(TStream* Stream, TParagraph*& FirstPar)
 void TRtTextReader::CountParagraph()
 {
     if (++ParCount == 50 && OnParagraph)
-        OnParagraph(this);
+        OnParagraph(Par);
 }
 
 void TRtTextReader::TrimLines()
 {
-    for (TLine* l = CurrentPar->Lines; l; l = l->Next)
+    for (TLine* l = Par->Lines; l; l = l->Next)
         Text->ResizeLine(l, l->Length + 2);
 }
 
@@ -187,10 +187,10 @@ void TRtTextReader::NewParagraph()
 {
     CountParagraph();
     TrimLines();
-    TParagraph* par = CurrentPar;
+    TParagraph* par = Par;
     Text->InsertPar(par, LineCapacity > 0 ? LineCapacity : 6);
-    AssignParFormat(*par, *CurrentPar);
-    par->ParAttr = CurrentPar->ParAttr;
+    AssignParFormat(*par, *Par);
+    par->ParAttr = Par->ParAttr;
     par->RunNumber = uint16_t(++ParNumber);
     par->Flags = (par->Flags | parfReformat) & ~parfNewPage;
     BeginParagraph(par);
@@ -218,7 +218,7 @@ int32_t TRtTextReader::InsertTextObject(uint8_t Kind, uint32_t Tag, bool WithEnd
         obj->StartFlag = WithEnd && !IsEnd;
         obj->EndFlag = IsEnd;
     }
-    TAttr a = CurrentAttr;
+    TAttr a = Attr;
     a.Tag = uint32_t(id);
     a.Style.Include(afsIsObject);
     PutChar(IsEnd ? 3 : (WithEnd ? 2 : 1), a);

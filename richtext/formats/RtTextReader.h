@@ -9,7 +9,7 @@
 class TRtTextReader : public TRtCustomTextReader {
 public:
     LUMI_CLASSNAME(TRtTextReader)
-    TRtTextReader() = default;
+    TRtTextReader() { EscapeChar = '\\'; }
 
     // Takes the target text, its header, the attribute and the paragraph to
     // read into from the loader.
@@ -24,18 +24,12 @@ public:
     // Reads the whole stream; returns 0 and the first paragraph read into.
     virtual int32_t Parse(TStream* Stream, TParagraph*& FirstPar);
 
-    // The target, set by the loader before Parse.
-    TRtRTFText* Text = nullptr;
-    TTextHeader* Header = nullptr;
-    TParagraph* CurrentPar = nullptr; // none: a new paragraph is inserted first
-    int32_t ParNumber = 0;
-    TAttr CurrentAttr;
-    uint8_t EscapeChar = '\\';
-    bool Automatic = false;  // characters get afsAutomatic
+    // The target (Text, Header), the paragraph read into (Par; none: a new
+    // one is inserted first), the attribute of new characters (Attr) and the
+    // paragraph event are the base's, set by the loader before Parse.
     bool Collapse = false;   // runs of white space become one blank
     int32_t LineCapacity = 60;
     TParagraph ParTemplate;  // properties every new paragraph starts with
-    TNotifyEvent OnParagraph; // fired once, when the 50th paragraph starts
 
 protected:
     int ReadChar() { return In.ReadChar(); }
@@ -46,7 +40,7 @@ protected:
     void NewParagraph();
     void TrimLines();
     // Points the write cursor at the paragraph's first line.
-    void BeginParagraph(TParagraph* Par);
+    void BeginParagraph(TParagraph* P);
     // Adds one character with the attribute at the write cursor; a full line
     // continues in a new line of the same paragraph.
     void PutChar(uint8_t Ch, const TAttr& Attr);
@@ -61,7 +55,6 @@ protected:
     uint8_t Pending = 0;
     bool Hyphen = false;
     bool TextAdded = false;
-    int32_t ParCount = 0;
     int32_t CharsAdded = 0;
     std::array<uint8_t, 255> ColorMap{};
 };

@@ -290,3 +290,21 @@ TEST(RtfReader, MergedCellsJoinTheCellBeforeAndCellExtrasAreKept)
     EXPECT_EQ(a->Cell->FrameValue, 3);
     EXPECT_EQ(ParAt(text, 1)->Cell->Left, 100);
 }
+
+TEST(RtfReader, TheStoreLoadsAndSavesRtfByFormatName)
+{
+    TestPlatform();
+    TRtRTFTextIo text;
+    TMemoryStream in = RtfStreamOf("{\\rtf1\\ansi {\\b bold} plain\\par second}");
+    EXPECT_EQ(text.LoadFromStream(&in, "AUTO"), "TRtRTFReader");
+    EXPECT_EQ(Pars(text), (std::vector<std::string>{"bold plain", "second"}));
+    EXPECT_TRUE(AttrAt(text.FirstPar, 0).Style.Has(afsBold));
+    TMemoryStream out;
+    text.TextSaveFormat = "RTF";
+    text.SaveToStream(&out);
+    const std::string rtf(reinterpret_cast<const char*>(out.Memory()), size_t(out.Size()));
+    EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u) << rtf;
+    TRtRTFText back;
+    ReadRtf(back, rtf);
+    EXPECT_EQ(DumpText(back), DumpText(text));
+}

@@ -28,7 +28,7 @@ inline void ReadRtf(TRtRTFText& Text, const std::string& Bytes, TRtTextReader* R
     Text.Clear();
     r.Text = &Text;
     r.Header = Text.Header();
-    r.CurrentPar = Text.FirstPar;
+    r.Par = Text.FirstPar;
     TMemoryStream m = RtfStreamOf(Bytes);
     r.ReadStream(&m);
 }
