@@ -15,6 +15,17 @@ constexpr TRtSet<TOneWrtStyle> ClearedByPlain{};
 
 bool SameTextAscii(const AnsiString& a, const char* b) { return SameText(a, AnsiString(b)); }
 
+// Paragraph records alike in every property a paragraph takes from the template.
+bool SameParFormat(const TParagraph& A, const TParagraph& B)
+{
+    return A.IndentFirst == B.IndentFirst && A.IndentLeft == B.IndentLeft && A.IndentRight == B.IndentRight
+        && A.SpaceBefore == B.SpaceBefore && A.SpaceAfter == B.SpaceAfter && A.SpaceBetween == B.SpaceBetween
+        && A.Number == B.Number && A.NumLevel == B.NumLevel && A.Color == B.Color && A.Shading == B.Shading
+        && A.Align == B.Align && A.Tabs == B.Tabs && A.BrdLines == B.BrdLines && A.BrdWidth == B.BrdWidth
+        && A.BrdColor == B.BrdColor && A.BrdSpace == B.BrdSpace && A.Flags == B.Flags
+        && A.OutlineLevel == B.OutlineLevel && A.ParId == B.ParId && A.ExtFlags == B.ExtFlags;
+}
+
 int16_t Clamp16(int32_t v) { return int16_t(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX)); }
 
 // Page measures and tab positions in twips: 0 up to about 700 inches, so that
@@ -37,6 +48,7 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
     Ignorable = false;
     Depth = SkippedDepth = 0;
     Started = Stop = LastParDone = false;
+    FormatTakenBy = nullptr;
     Groups.clear();
     UnicodeSkip = 1;
     SkipChars = 0;
@@ -147,6 +159,14 @@ void TRtRtfReader::CloseGroup()
         return;
     }
     TGroup& g = Groups.back();
+    // A paragraph with text takes the paragraph properties changed in the
+    // group before the group forgets them; a later paragraph end sets them
+    // again from the state then.
+    if ((Dest == rdText || Dest == rdHeader || Dest == rdFooter) && !SameParFormat(ParTemplate, g.Template)
+        && (CharsAdded > 0 || CurLine->Length > 0 || CurLine != Par->Lines)) {
+        AssignParFormat(*Par, ParTemplate);
+        FormatTakenBy = Par;
+    }
     if (Dest == rdStylesheet && Depth == StylesheetDepth + 1)
         EndStyle();
     if (Dest != g.Dest) {
@@ -1102,7 +1122,8 @@ void TRtRtfReader::FinishLastParagraph()
     if (LastParDone)
         return;
     LastParDone = true;
-    AssignParFormat(*Par, ParTemplate);
+    if (FormatTakenBy != Par)
+        AssignParFormat(*Par, ParTemplate);
     if (CharsAdded > 0 || CurLine->Length > 0)
         Par->ParAttr = Attr;
 }

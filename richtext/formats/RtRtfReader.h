@@ -157,6 +157,7 @@ private:
     bool Started = false;
     bool Stop = false;
     bool LastParDone = false;
+    TParagraph* FormatTakenBy = nullptr;  // the paragraph that took its format at a group end
     std::vector<TGroup> Groups;
     uint8_t UnicodeSkip = 1;  // fallback characters after "\u"
     int32_t SkipChars = 0;    // fallback characters still to drop

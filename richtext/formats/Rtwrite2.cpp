@@ -1,5 +1,9 @@
 #include "Rtwrite2.h"
 
+#include "RtList.h"
+
+#include <algorithm>
+
 namespace {
 
 // Style bits that do not split a run.
@@ -73,6 +77,7 @@ int32_t TRtTextWriter::WriteDocument()
     Text->BeginProgress(int32_t(std::min<int64_t>(total, INT32_MAX)));
     int32_t r = 0;
     CharsWritten = 0;
+    OpenBookmarks.clear();
     while (par && r == 0) {
         CurPar = par;
         CurLine = line;
@@ -104,8 +109,32 @@ int32_t TRtTextWriter::WriteDocument()
         line = par ? par->Lines : nullptr;
         Text->StepProgress(int32_t(std::min<int64_t>(CharsWritten, INT32_MAX)));
     }
+    // Bookmarks that end outside the range end here.
+    for (auto it = OpenBookmarks.rbegin(); it != OpenBookmarks.rend() && r == 0; ++it)
+        if (TTextObj* ref = Text->ObjRefList()->GetTextObj(*it))
+            r = WriteReference(3, ref);
+    OpenBookmarks.clear();
     Text->EndProgress();
     return r;
+}
+
+int32_t TRtTextWriter::WriteMarker(uint8_t Ch)
+{
+    TTextObj* ref = Text->ObjRefList()->GetTextObj(int32_t(CurAttr.Tag));
+    if (!ref)
+        return 0;
+    if (ref->Type != 1)
+        return WriteObject(ref);
+    const int32_t id = int32_t(CurAttr.Tag);
+    if (Ch == 2)
+        OpenBookmarks.push_back(id);
+    else if (Ch == 3) {
+        const auto it = std::find(OpenBookmarks.begin(), OpenBookmarks.end(), id);
+        if (it == OpenBookmarks.end())
+            return 0; // its start lies outside the range
+        OpenBookmarks.erase(it);
+    }
+    return WriteReference(Ch, ref);
 }
 
 int32_t TRtTextWriter::WriteLine(int32_t End, int32_t Start)
@@ -131,6 +160,19 @@ int32_t TRtTextWriter::WriteLine(int32_t End, int32_t Start)
         CurPos = i;
         if (int32_t r = WriteAttr())
             return r;
+        const uint8_t ch = l->Chars[i];
+        if (CurAttr.Style.Has(afsIsObject) && ch >= 1 && ch <= 3) {
+            if (WriteMarker(ch) != 0)
+                return 5;
+            ++i;
+            continue;
+        }
+        if (CurAttr.Style.Has(afsIsFootnote)) {
+            if (WriteFootnote() != 0)
+                return 5;
+            ++i;
+            continue;
+        }
         int32_t n = 1;
         if (!(CurAttr.Style.Has(afsIsObject) || CurAttr.Style.Has(afsIsInsertpoint)))
             while (i + n < End && SameRun(l->Attrs[i + n], CurAttr))

@@ -5,6 +5,7 @@
 #include "RtRtfTxtIo.h"
 
 #include <string>
+#include <vector>
 
 class TRtTextWriter : public TRtCustomTextWriter {
 public:
@@ -43,6 +44,11 @@ protected:
     virtual int32_t WriteParEnd();
     virtual int32_t WriteLineStart() { return 0; }
     virtual int32_t WriteParStart();
+    // A reference marker: Kind 1 point, 2 start, 3 end.
+    virtual int32_t WriteReference(int32_t Kind, TTextObj* Ref) { return 0; }
+    virtual int32_t WriteObject(TTextObj* Ref) { return 0; }
+    // The footnote mark at CurPos.
+    virtual int32_t WriteFootnote() { return 0; }
 
     // Writes the bytes; 0, or 5 (and the status set) on a short write.
     int32_t Put(const void* Data, size_t Count);
@@ -59,4 +65,8 @@ protected:
     bool NextParFollows = false;
     bool SingleCell = false;
     int64_t CharsWritten = 0;
+    std::vector<int32_t> OpenBookmarks;  // bookmarks started and not yet ended
+
+private:
+    int32_t WriteMarker(uint8_t Ch);
 };

@@ -23,6 +23,8 @@ protected:
     int32_t WriteLineEnd() override { return 0; }
     int32_t WriteParEnd() override;
     int32_t WriteParStart() override;
+    int32_t WriteReference(int32_t Kind, TTextObj* Ref) override;
+    int32_t WriteFootnote() override;
 
 private:
     // Appends to the buffer; Flush writes it out.
@@ -32,6 +34,15 @@ private:
     int32_t Flush();
     void AddEscaped(const AnsiString& S);
     void WriteRowDefinition(TParagraph* FirstCell);
+    // Border words of a border record; Cell selects the "\clbrdr" forms.
+    void AddBorders(uint16_t Lines, uint8_t Width, const std::array<uint8_t, 4>& Colors, uint8_t Space, bool Cell);
+    void AddInfo();
+    void AddListTable();
+    void AddNumbering(TParagraph* P);
+    int32_t WriteHeadersAndFooters();
+    // Information values: "\", "{" and "}" escaped, bytes below 33 as "\'hh".
+    void AddInfoValue(const AnsiString& S);
+    uint8_t FontNr(const AnsiString& Name);
     int32_t CloseHyperlink();
 
     std::string Buf;
@@ -41,4 +52,6 @@ private:
     bool HyperlinkOpen = false;
     bool SuppressHidden = false;
     bool PlainWritten = false;
+    bool ListTableWritten = false;
+    int32_t LastTableId = 0;
 };

@@ -11,7 +11,7 @@ void ExpectRoundTrip(const std::string& Rtf)
     const std::string written = WriteRtf(first);
     TRtRTFText second;
     ReadRtf(second, written);
-    EXPECT_EQ(DumpText(second), DumpText(first)) << written;
+    EXPECT_EQ(DumpStore(second), DumpStore(first)) << written;
 }
 
 } // namespace
@@ -72,4 +72,50 @@ TEST(RtfRoundTrip, PageLayout)
     EXPECT_EQ(b.MarginFooter(), a.MarginFooter());
     EXPECT_EQ(b.Landscape(), a.Landscape());
     EXPECT_EQ(b.DefaultTabstop(), a.DefaultTabstop());
+}
+
+TEST(RtfRoundTrip, BordersListsAndCells)
+{
+    ExpectRoundTrip(std::string("{\\rtf1") + Tables
+                    + "{\\*\\listtable{\\list{\\listlevel\\levelnfc23{\\leveltext\\'01\\'b7;}{\\levelnumbers;}\\f2\\fi-360\\li720}"
+                      "{\\listlevel\\levelnfc4\\levelprev1{\\leveltext\\'03(\\'01);}{\\levelnumbers\\'02;}\\fs28}\\listid5}"
+                      "{\\list{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}}\\listid8}}"
+                      "{\\*\\listoverridetable{\\listoverride\\listid5\\ls1}{\\listoverride\\listid8\\ls2}}"
+                      "\\pard\\ls1 dot\\par\\pard\\ilvl1\\ls1 sub\\par\\pard\\ls2 one\\par\\pard\\ls2 two\\par"
+                      "\\pard{\\*\\pn\\pnlvlblt\\pnf2\\pnindent300{\\pntxtb\\'b7}}old bullet\\par"
+                      "\\pard{\\*\\pn\\pnlvl3\\pnucrm\\pnprev{\\pntxtb [}{\\pntxta ]}}old roman\\par"
+                      "\\pard\\box\\brdrs\\brdrw15\\brsp40\\brdrcf1 boxed\\par"
+                      "\\pard\\brdrbtw\\box\\brdrdb between\\par"
+                      "\\pard\\brdrt\\brdrdb\\brdrcf2\\brdrb\\brdrs\\brdrcf3\\brdrl\\brdrdot\\brdrhair lines\\par"
+                      "\\pard\\keepn\\keep{\\*\\rtmergepar{merge text}}\\rtmergestart kept\\par"
+                      "\\pard\\trowd\\clbrdrl\\brdrs\\brdrcf1\\clbrdrb\\brdrdb\\clshdng2000\\clcbpat2\\cellx1000"
+                      "\\clvertalc\\cellx2000\\intbl\\sa120\\sb60 a{\\*\\rtcellname{Name}}{\\*\\rtcellcom{Cmd}}\\rtcellfrm3\\cell"
+                      "\\rtkeepn b\\cell\\row"
+                      "\\pard\\trowd\\cellx3000\\intbl second table\\cell\\row"
+                      "\\pard end}");
+}
+
+TEST(RtfRoundTrip, HeadersFootersInformationBookmarksAndFootnotes)
+{
+    ExpectRoundTrip(std::string("{\\rtf1") + Tables
+                    + "{\\info{\\title The {title}}{\\author Ann\\'e9}{\\*\\company ACME}}"
+                      "{\\*\\userprops{\\propname Count}\\proptype3{\\staticval 42}{\\propname Plain}{\\staticval text}}"
+                      "\\facingp\\titlepg{\\headerf\\pard\\qc {\\b first} head\\par second line}{\\headerr odd head}"
+                      "{\\footerl\\pard\\qr even foot}"
+                      "\\pard a{\\*\\bkmkstart mark}b{\\*\\bkmkend mark}cd\\par"
+                      "\\pard x{\\super 1}{\\*\\footnote{\\super 1} Note \\{one\\} \\'e4}y{\\*\\footnote\\rtfnnr7 Auto}z}");
+}
+
+TEST(RtfRoundTrip, SpecialHeaderRanges)
+{
+    TRtRTFText first;
+    ReadRtf(first, "{\\rtf1\\rtspecialhf{\\headerl not first and last}{\\footerr last} x}");
+    ASSERT_EQ(first.HeaderFooters()->Count(), 2);
+    EXPECT_EQ(first.HeaderFooters()->GetItem(0)->Range, rtraNotOnFirstAndLastPages);
+    EXPECT_EQ(first.HeaderFooters()->GetItem(1)->Range, rtraOnLastPage);
+    const std::string written = WriteRtf(first);
+    EXPECT_NE(written.find("\\rtspecialhf"), std::string::npos);
+    TRtRTFText second;
+    ReadRtf(second, written);
+    EXPECT_EQ(DumpStore(second), DumpStore(first)) << written;
 }

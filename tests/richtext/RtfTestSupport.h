@@ -1,6 +1,9 @@
 #pragma once
 // What the RTF reader and writer tests share: loading bytes into a text by
 // format name and saving a text as RTF.
+#include "RtExtraData.h"
+#include "RtHeaderFooter.h"
+#include "RtList.h"
 #include "RtNumbering.h"
 #include "RtRtfReader.h"
 #include "RtwrtRTF.h"
@@ -108,8 +111,14 @@ inline std::string DumpPar(const TRtRTFText& Text, const TParagraph* P)
             const TRtTabEntry& t = Text.Header()->Tabs[size_t(i)];
             s += " tab" + std::to_string(t.Kind) + "@" + std::to_string(t.Pos);
         }
+    if (P->BrdLines)
+        for (uint8_t c : P->BrdColor)
+            s += "/" + ColorName(Text, c);
     if (P->Cell)
-        s += " cell=" + std::to_string(P->Cell->Left) + "+" + std::to_string(P->Cell->Width);
+        s += " cell=" + std::to_string(P->Cell->Left) + "+" + std::to_string(P->Cell->Width) + ":" + P->Cell->Name
+            + ":" + P->Cell->Command + ":" + std::to_string(P->Cell->FrameValue);
+    if (!P->TextField.empty())
+        s += " field=" + P->TextField;
     s += " |";
     std::string runs;
     const TAttr* last = nullptr;
@@ -120,6 +129,12 @@ inline std::string DumpPar(const TRtRTFText& Text, const TParagraph* P)
                 runs += RunName(Text, a);
             last = &a;
             runs += char(l->Chars[i]);
+            if (a.Style.Has(afsIsObject) && l->Chars[i] <= 3)
+                if (TTextObj* ref = Text.ObjRefList()->GetTextObj(int32_t(a.Tag)))
+                    runs += "<" + ref->RefName + ":" + std::to_string(ref->Type) + ">";
+            if (a.Style.Has(afsIsFootnote))
+                if (auto* note = static_cast<TRtFootnoteItem*>(Text.FootnoteList()->FindItem(int32_t(a.Tag))))
+                    runs += "<" + note->Text + ":" + std::to_string(note->Kind) + ":" + std::to_string(note->Value) + ">";
         }
     return s + runs;
 }
@@ -129,5 +144,22 @@ inline std::string DumpText(const TRtRTFText& Text)
     std::string s;
     for (const TParagraph* p = Text.FirstPar; p; p = p->Next)
         s += DumpPar(Text, p) + "\n";
+    return s;
+}
+
+// The text with its headers and footers and its information items.
+inline std::string DumpStore(const TRtRTFText& Text)
+{
+    std::string s = DumpText(Text);
+    for (int32_t i = 0; i < Text.HeaderFooters()->Count(); ++i) {
+        const TRtSpecialTextProperty* hf = Text.HeaderFooters()->GetItem(i);
+        s += "hf kind=" + std::to_string(hf->Kind) + " range=" + std::to_string(hf->Range) + "\n";
+        for (const TParagraph* p = hf->Paragraphs(); p; p = p->Next)
+            s += "  " + DumpPar(Text, p) + "\n";
+    }
+    for (int32_t i = 0; i < Text.ExtraData()->Count(); ++i) {
+        const TRtRTFExtraDataItem* d = Text.ExtraData()->GetItem(i);
+        s += "data " + LowerCase(d->Name) + "=" + d->Text + " type=" + std::to_string(d->SubType) + "\n";
+    }
     return s;
 }
