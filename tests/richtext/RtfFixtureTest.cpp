@@ -2,6 +2,9 @@
 // (tests/data/rtf/make-fixtures.sh) is read with its text and attributes.
 #include "RtfTestSupport.h"
 
+#include "RtHeaderFooter.h"
+#include "RtList.h"
+
 #include <QFile>
 #include <algorithm>
 
@@ -109,3 +112,40 @@ TEST_P(RtfFixture, ReadsTextAttributesTablesLinksAndLists)
 
 INSTANTIATE_TEST_SUITE_P(Writers, RtfFixture, ::testing::Values("libreoffice.rtf", "abiword.rtf"),
                          [](const auto& Info) { return std::string(Info.param).substr(0, 3); });
+
+TEST(RtfFixturePages, ReadsHeaderFooterBookmarkFootnoteAndFieldResults)
+{
+    TRtRTFText text;
+    ReadRtf(text, Fixture("libreoffice-pages.rtf"));
+    SCOPED_TRACE(DumpStore(text));
+    TRtHeaderFooterCollection& hf = *text.HeaderFooters();
+    ASSERT_EQ(hf.Count(), 2);
+    EXPECT_EQ(hf.GetItem(0)->Kind, rtIsHeader);
+    EXPECT_EQ(hf.GetItem(0)->Range, rtraOnAllPages);
+    // The page number field keeps its result.
+    EXPECT_EQ(ParString(hf.GetItem(0)->Paragraphs()), "Head \xe4 1");
+    EXPECT_EQ(hf.GetItem(1)->Kind, rtIsFooter);
+    EXPECT_EQ(ParString(hf.GetItem(1)->Paragraphs()), "Foot text");
+
+    const TParagraph* marked = FindPar(text, "marked");
+    ASSERT_NE(marked, nullptr);
+    EXPECT_EQ(ParString(marked), std::string("Before \x02marked\x03 after."));
+    const TTextObj* mark = text.ObjRefList()->GetTextObj(int32_t(WordAttr(marked, "\x02")->Tag));
+    ASSERT_NE(mark, nullptr);
+    EXPECT_EQ(mark->RefName, "mark");
+
+    // LibreOffice numbers its footnotes itself: the note gets an automatic mark.
+    const TParagraph* note = FindPar(text, "Note here");
+    ASSERT_NE(note, nullptr);
+    const TAttr* anchor = WordAttr(note, "*");
+    ASSERT_NE(anchor, nullptr);
+    EXPECT_TRUE(anchor->Style.Has(afsIsFootnote));
+    const auto* item = static_cast<TRtFootnoteItem*>(text.FootnoteList()->FindItem(int32_t(anchor->Tag)));
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->Text, "The footnote.");
+    EXPECT_EQ(item->Kind, 1);
+
+    // The JPEG picture has no object class to go to; the text around it stays.
+    EXPECT_NE(FindPar(text, " picture"), nullptr);
+    EXPECT_NE(FindPar(text, "last"), nullptr);
+}
