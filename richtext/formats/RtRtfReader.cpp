@@ -422,7 +422,16 @@ void TRtRtfReader::HandleCharacter(int32_t Ch)
         break;
     case rdField: {
         // The visible result of a field.
-        if (FieldHyperlink) {
+        if (FieldMergeId) {
+            // A merge field: its first character is the insert point, the rest its automatic text.
+            const TAttr keep = Attr;
+            Attr.Style.Include(FieldMergeFirst ? afsIsInsertpoint : afsAutomatic);
+            Attr.Style.Exclude(FieldMergeFirst ? afsAutomatic : afsIsInsertpoint);
+            Attr.Tag = uint32_t(FieldMergeId);
+            FieldMergeFirst = false;
+            AddChar(Ch);
+            Attr = keep;
+        } else if (FieldHyperlink) {
             FieldResult += char(Ch);
             const TAttr keep = Attr;
             Attr.Style.Include(afsHyperLink);
@@ -576,6 +585,7 @@ void TRtRtfReader::EndDestination(TRtfDestination D)
         FieldHyperlink = false;
         FieldTarget.clear();
         FieldResult.clear();
+        FieldMergeId = 0;
         break;
     default:
         break;
@@ -598,6 +608,14 @@ void TRtRtfReader::ParseFieldInstruction()
     if (inst.rfind("HYPERLINK ", 0) == 0) {
         FieldHyperlink = true;
         FieldTarget = argument(inst.substr(10));
+    } else if (inst.rfind("MERGEFIELD ", 0) == 0) {
+        const AnsiString name = argument(inst.substr(11)).substr(0, 255);
+        TRtInsertpointList* points = Text->InsertpointList();
+        int32_t id = name.empty() ? 0 : points->FindByName(name);
+        if (id <= 0 && !name.empty())
+            id = points->AddInsertpoint(name, AnsiString(), 0, AnsiString());
+        FieldMergeId = id & 0xFFFF;
+        FieldMergeFirst = true;
     } else if (inst.rfind("SYMBOL ", 0) == 0) {
         const int32_t code = StrToIntDef(argument(inst.substr(7)), 0);
         const TAttr keep = Attr;
@@ -700,7 +718,7 @@ void TRtRtfReader::HandleProperty(std::string_view Name, int32_t Code, int32_t V
     }
     switch (Code) {
     case 1: case 2: case 3: case 23: case 26: case 27: case 28: case 29: case 30: case 31:
-    case 44: case 51: case 52: case 53: case 54: case 55: case 159: case 160: case 161:
+    case 44: case 50: case 51: case 52: case 53: case 54: case 55: case 159: case 160: case 161:
     case rtfpUnicode: case rtfpUnicodeSkip:
         SetCharProperty(Code, Value);
         break;
@@ -721,10 +739,32 @@ void TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
     case 31: SetStyleBit(afsProtected, on); break;
     case 44: SetStyleBit(afsStrikeOut, on); break;
     case 52: SetStyleBit(afsHidden, on); break;
-    case 51:
-        Attr.Style.Set(afsAutomatic, on);
-        if (on)
+    case 50: // inspnt: the text that follows is the insert point of that number
+        if (on) {
+            TRtInsertpointList* points = Text->InsertpointList();
+            int32_t id = Value;
+            if (Value < 0 || Value > 0xFFFF || !points->FindItem(Value))
+                id = points->AddInsertpoint(AnsiString(), AnsiString(), 0, AnsiString());
+            Attr.Style.Include(afsIsInsertpoint);
+            Attr.Style.Exclude(afsAutomatic);
+            Attr.Tag = uint32_t(id & 0xFFFF);
+            LastInsertPoint = Attr.Tag;
+        } else {
             Attr.Style.Exclude(afsIsInsertpoint);
+            Attr.Tag = 0;
+            LastInsertPoint = 0;
+        }
+        break;
+    case 51: // inaut: automatic text of the insert point before it
+        Attr.Style.Set(afsAutomatic, on);
+        if (on) {
+            Attr.Style.Exclude(afsIsInsertpoint);
+            if (Attr.Tag == 0)
+                Attr.Tag = LastInsertPoint;
+        } else if (!Attr.Style.Has(afsIsInsertpoint)) {
+            Attr.Tag = 0;
+            LastInsertPoint = 0;
+        }
         break;
     case 53:
         SetStyleBit(afsSuper, false);

@@ -184,6 +184,9 @@ private:
     bool FieldHyperlink = false;
     AnsiString FieldTarget;
     AnsiString FieldResult;
+    int32_t FieldMergeId = 0;     // insert point of a merge field being read
+    bool FieldMergeFirst = false; // its next character is the insert point itself
+    uint32_t LastInsertPoint = 0; // the insert point that automatic text belongs to
 
     // Row definition.
     std::vector<TCellDef> Cells;

@@ -20,6 +20,7 @@ void TRtRTFWriter::Reset()
     Buf.clear();
     OpenGroups = 0;
     HyperlinkOpen = SuppressHidden = PlainWritten = ListTableWritten = false;
+    MergeFieldOpen = InsertPointPending = AutomaticOn = InHeaderFooter = false;
     LastTableId = 0;
 }
 
@@ -386,10 +387,13 @@ int32_t TRtRTFWriter::WriteHeadersAndFooters()
         StartPos = EndPos = 0;
         const int32_t groups = OpenGroups;
         OpenGroups = 1; // "\pard" without a group of its own
+        InHeaderFooter = true;
         if ((r = Flush()) != 0 || (r = TRtTextWriter::WriteDocument()) != 0)
             break;
         if (HyperlinkOpen)
             CloseHyperlink();
+        CloseMergeField();
+        InHeaderFooter = false;
         Add("\\par}\r\n");
         OpenGroups = groups;
         if ((r = Flush()) != 0)
@@ -517,6 +521,7 @@ int32_t TRtRTFWriter::WriteTrailer()
 {
     if (HyperlinkOpen)
         CloseHyperlink();
+    CloseMergeField();
     for (; OpenGroups > 0; --OpenGroups)
         Add("}");
     Add("\r\n}");
@@ -666,6 +671,10 @@ int32_t TRtRTFWriter::WriteAttr()
         CloseHyperlink();
     if (!hidden)
         SuppressHidden = false;
+    const bool insertPoint = a.Style.Has(afsIsInsertpoint) && !InHeaderFooter;
+    const bool automatic = a.Style.Has(afsAutomatic);
+    if (!automatic || insertPoint)
+        CloseMergeField();
     if (!PlainWritten)
         Add("\\plain");
     PlainWritten = false;
@@ -713,9 +722,43 @@ int32_t TRtRTFWriter::WriteAttr()
         Add("\\strike");
     if (a.Style.Has(afsProtected))
         Add("\\shad");
+    if (insertPoint) {
+        // Named insert points are merge fields; the others go by number.
+        const int32_t id = int32_t(a.Tag & 0xFFFF);
+        const AnsiString name = Text->InsertpointList()->GetNameById(id);
+        if (name.empty()) {
+            AddWord("\\inspnt", id);
+            InsertPointPending = true;
+        } else {
+            Add("{\\field{\\*\\fldinst{MERGEFIELD ");
+            const bool quoted = name.find(' ') != AnsiString::npos;
+            if (quoted)
+                Add("\"");
+            AddEscaped(name);
+            Add(quoted ? "\" }}" : " }}");
+        }
+        MergeFieldOpen = true;
+    } else if (automatic && !AutomaticOn) {
+        // Automatic text of an insert point by number, or free automatic text;
+        // a merge field's automatic text is its result.
+        if (!MergeFieldOpen)
+            Add("\\inaut1");
+        else if (InsertPointPending)
+            Add("\\inaut");
+        AutomaticOn = true;
+    }
     if (!Buf.empty() && uint8_t(Buf.back()) > ' ' && Buf.back() != '{' && Buf.back() != '}')
         Add(" ");
     return Flush();
+}
+
+void TRtRTFWriter::CloseMergeField()
+{
+    if (MergeFieldOpen)
+        Add(InsertPointPending ? "\\inaut0 " : "}");
+    else if (AutomaticOn)
+        Add("\\inaut0 ");
+    MergeFieldOpen = InsertPointPending = AutomaticOn = false;
 }
 
 int32_t TRtRTFWriter::WriteChars(int32_t Count)
@@ -756,6 +799,7 @@ int32_t TRtRTFWriter::WriteParEnd()
 {
     if (HyperlinkOpen)
         CloseHyperlink();
+    CloseMergeField();
     if (CurPar->Flags & parfTableCell) {
         if (const TRtCell* c = CurPar->Cell) {
             if (!c->Name.empty()) {

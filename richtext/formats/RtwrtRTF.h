@@ -44,6 +44,8 @@ private:
     void AddInfoValue(const AnsiString& S);
     uint8_t FontNr(const AnsiString& Name);
     int32_t CloseHyperlink();
+    // Ends a merge field, an insert point's automatic text or free automatic text.
+    void CloseMergeField();
 
     std::string Buf;
     std::array<uint8_t, 256> FontMap{};
@@ -53,5 +55,9 @@ private:
     bool SuppressHidden = false;
     bool PlainWritten = false;
     bool ListTableWritten = false;
+    bool MergeFieldOpen = false;      // a merge field or numbered insert point is being written
+    bool InsertPointPending = false;  // ... a numbered one ("\\inspnt")
+    bool AutomaticOn = false;         // automatic text is being written
+    bool InHeaderFooter = false;
     int32_t LastTableId = 0;
 };

@@ -308,3 +308,21 @@ TEST(RtfReader, TheStoreLoadsAndSavesRtfByFormatName)
     ReadRtf(back, rtf);
     EXPECT_EQ(DumpText(back), DumpText(text));
 }
+
+TEST(RtfReader, MergeFieldResultsBecomeInsertPointsWithAutomaticText)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 a{\\field{\\*\\fldinst MERGEFIELD Name \\\\* MERGEFORMAT}{\\fldrslt <Name>}}b"
+                  "{\\field{\\*\\fldinst PAGE}{\\fldrslt 12}}c}");
+    const TParagraph* p = text.FirstPar;
+    ASSERT_EQ(ParString(p), "a<Name>b12c");
+    const TAttr& point = AttrAt(p, 1);
+    EXPECT_TRUE(point.Style.Has(afsIsInsertpoint));
+    EXPECT_EQ(text.InsertpointList()->GetNameById(int32_t(point.Tag & 0xFFFF)), "Name");
+    for (int i = 2; i <= 6; ++i) {
+        EXPECT_TRUE(AttrAt(p, i).Style.Has(afsAutomatic)) << i;
+        EXPECT_EQ(AttrAt(p, i).Tag, point.Tag) << i;
+    }
+    // The result of a field that becomes no object stays as text.
+    EXPECT_EQ(AttrAt(p, 8).Style, AttrAt(p, 0).Style);
+}

@@ -119,3 +119,11 @@ TEST(RtfRoundTrip, SpecialHeaderRanges)
     ReadRtf(second, written);
     EXPECT_EQ(DumpStore(second), DumpStore(first)) << written;
 }
+
+TEST(RtfRoundTrip, MergeFieldsAndInsertPoints)
+{
+    ExpectRoundTrip(std::string("{\\rtf1") + Tables
+                    + "x {\\field{\\*\\fldinst MERGEFIELD Name}{\\fldrslt \\'abName\\'bb}} y "
+                      "{\\field{\\*\\fldinst MERGEFIELD \"Two words\"}{\\fldrslt <Two>}}\\par"
+                      "\\inspnt7 P\\inaut1 auto text\\inaut0  z {\\inaut1 free} end}");
+}

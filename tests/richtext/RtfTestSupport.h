@@ -84,6 +84,10 @@ inline std::string RunName(const TRtRTFText& Text, const TAttr& A)
     for (int i = 0; i < int(std::size(bits)); ++i)
         if (bits[i][0] && A.Style.Has(TOneWrtStyle(i)))
             s += std::string(bits[i]) + ",";
+    if ((A.Style.Has(afsIsInsertpoint) || A.Style.Has(afsAutomatic)) && (A.Tag & 0xFFFF)) {
+        const AnsiString name = Text.InsertpointList()->GetNameById(int32_t(A.Tag & 0xFFFF));
+        s += "ip=" + (name.empty() ? std::string("#") : name) + ",";
+    }
     const TRtFontEntry& f = Text.Header()->Fonts[A.Font & 0xFF];
     s += f.Name + "," + std::to_string(A.Size);
     const bool use256 = Text.Use256Colors;
