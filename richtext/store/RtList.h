@@ -231,6 +231,8 @@ class TRtObjReferenceList : public TRtCustomList {
 public:
     LUMI_CLASSNAME(TRtObjReferenceList)
     explicit TRtObjReferenceList(TRtRTFText* Owner = nullptr);
+    // Frees the objects: the base's destructor no longer reaches this list's FreeItem.
+    ~TRtObjReferenceList() override { Clear(); }
     void ClearItem(TRtListItem* Item) override;
     void FreeItem(TRtListItem* Item) override;
     TRtListItem* CloneItem(const TRtListItem* Source) override;

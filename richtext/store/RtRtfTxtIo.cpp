@@ -2,6 +2,7 @@
 
 #include "RtHeaderFooter.h"
 #include "RtNumbering.h"
+#include "RtObject.h"
 #include "RtTextIo.h"
 
 #include <QFileInfo>
@@ -59,10 +60,17 @@ TRtRTFTextIo::TRtRTFTextIo()
     CellPadding = 25;
 }
 
-TRtRTFTextIo::~TRtRTFTextIo() = default;
+TRtRTFTextIo::~TRtRTFTextIo()
+{
+    // A header or footer being edited goes back to its item, the body to the text.
+    SetLayer(0);
+}
 
 void TRtRTFTextIo::Clear()
 {
+    if (Busy)
+        return;
+    SetLayer(0);
     HiddenCursor = -1;
     const bool wasLocked = SelectionLocked;
     SelectionLocked = true;
@@ -778,7 +786,16 @@ TParagraph* TRtRTFTextIo::DuplicateChain(TParagraph* First, TParagraph* Last, TR
             own->AddRef(existing);
             return existing;
         }
-        return own->AddCopy(item);
+        const int32_t copyId = own->AddCopy(item);
+        // A copied object reference gets its own copy of the object: each text frees its own.
+        if (own == ObjRefList())
+            if (TTextObj* ref = ObjRefList()->GetTextObj(copyId); ref && ref->Object) {
+                auto* obj = dynamic_cast<TRtObject*>(ref->Object);
+                ref->Object = obj ? obj->Clone(nullptr).release() : nullptr;
+                if (ref->Object)
+                    ref->Object->Owner = this;
+            }
+        return copyId;
     };
     auto mapAttr = [&](TAttr& a) {
         a.Font = uint16_t(fontMap_[a.Font & 0xFF]);
@@ -904,32 +921,99 @@ void TRtRTFTextIo::CopyParagraphsFrom(TParagraph* SourceFirstPar, TParagraph* St
     RenumberFrom(FirstPar);
 }
 
+void TRtRTFTextIo::TakeChainCopy(TParagraph* First, TRtRTFText* Source)
+{
+    TParagraph* old = FirstPar;
+    FirstPar = First ? DuplicateChain(First, nullptr, Source) : nullptr;
+    if (FirstPar)
+        FreeParChain(old);
+    else
+        FirstPar = old;
+    for (TParagraph* p = FirstPar; p; p = p->Next)
+        p->Owner = nullptr;
+    RenumberFrom(FirstPar);
+    CursorPar = FirstPar;
+    CursorLine = FirstPar->Lines;
+    CursorPos = 0;
+    UpdateAfterChange(true);
+}
+
 void TRtRTFTextIo::Assign(TRtRTFTextIo& Source)
 {
-    TRtRTFText::Clear();
+    Clear();
     ClearHeaderFooters();
     Header()->Assign(*Source.Header());
     PrepareCopyMaps(nullptr);
+    TRtRTFNumberingStyleCollection* styles = NumberingStyles();
+    styles->Clear();
+    for (int32_t i = 0; i < Source.NumberingStyles()->Count(); ++i) {
+        const TRtRTFNumberingStyle* from = Source.NumberingStyles()->GetItem(i);
+        TRtRTFNumberingStyle* to = styles->Add();
+        to->Assign(*from);
+        to->IndentLeft = from->IndentLeft;
+        to->IndentFirst = from->IndentFirst;
+    }
     for (int32_t i = 0; i < Source.HeaderFooterCount(); ++i) {
         TRtSpecialTextProperty* from = Source.GetHeaderFooter(i);
         TRtSpecialTextProperty* to = HeaderFooters()->Add();
         to->Name = from->Name;
         to->Kind = from->Kind;
         to->Range = from->Range;
-        if (from->Paragraphs())
-            to->SetParagraphs(DuplicateChain(from->Paragraphs(), nullptr, &Source));
+        if (from->Paragraphs()) {
+            TParagraph* chain = DuplicateChain(from->Paragraphs(), nullptr, &Source);
+            for (TParagraph* p = chain; p; p = p->Next)
+                p->Owner = to;
+            to->SetParagraphs(chain);
+        }
     }
-    TParagraph* old = FirstPar;
-    FirstPar = DuplicateChain(Source.FirstPar, nullptr, &Source);
-    if (FirstPar)
-        FreeParChain(old);
-    else
-        FirstPar = old;
-    RenumberFrom(FirstPar);
-    CursorPar = FirstPar;
-    CursorLine = FirstPar->Lines;
-    CursorPos = 0;
-    UpdateAfterChange(true);
+    TakeChainCopy(Source.FirstPar, &Source);
+}
+
+void TRtRTFTextIo::Assign(TRtSpecialTextProperty& Item)
+{
+    Clear();
+    TRtRTFText* source = Item.Owner();
+    if (source)
+        Header()->Assign(*source->Header());
+    PrepareCopyMaps(nullptr);
+    TakeChainCopy(Item.Paragraphs(), source);
+}
+
+// ---- header and footer texts as RTF ------------------------------------------------------------
+
+void RtSaveSpecialText(TRtSpecialTextProperty* Item, TStream* Stream)
+{
+    auto* owner = dynamic_cast<TRtRTFTextIo*>(Item ? Item->Owner() : nullptr);
+    if (!owner)
+        return;
+    TRtRTFTextIo temp;
+    temp.Header()->Assign(*owner->Header());
+    temp.PrepareCopyMaps(owner);
+    if (TParagraph* chain = Item->Paragraphs() ? temp.DuplicateChain(Item->Paragraphs(), nullptr, owner) : nullptr) {
+        TParagraph* old = temp.FirstPar;
+        temp.FirstPar = chain;
+        temp.FreeParChain(old);
+        temp.RenumberFrom(chain);
+        temp.CursorPar = chain;
+        temp.CursorLine = chain->Lines;
+        temp.CursorPos = 0;
+    }
+    temp.SaveRTFToStream(Stream);
+}
+
+void RtLoadSpecialText(TRtSpecialTextProperty* Item, TStream* Stream)
+{
+    auto* owner = dynamic_cast<TRtRTFTextIo*>(Item ? Item->Owner() : nullptr);
+    if (!owner)
+        return;
+    TRtRTFTextIo temp;
+    temp.Header()->Assign(*owner->Header());
+    temp.ReadData(Stream);
+    owner->PrepareCopyMaps(&temp);
+    TParagraph* chain = owner->DuplicateChain(temp.FirstPar, nullptr, &temp);
+    for (TParagraph* p = chain; p; p = p->Next)
+        p->Owner = Item;
+    Item->SetParagraphs(chain);
 }
 
 // ---- TRtRtfStrings ------------------------------------------------------------------------------

@@ -119,7 +119,13 @@ public:
     // before Start (nil: to the end), mapping fonts, colours, tabs and list items.
     void CopyParagraphsFrom(TParagraph* SourceFirstPar, TParagraph* Start, TRtRTFText* SourceText = nullptr);
     void PrepareCopyMaps(TRtRTFText* Source);
+    // A detached copy of First..Last (nil: to the end) of Source with the maps of
+    // PrepareCopyMaps applied and the list items it refers to duplicated.
+    TParagraph* DuplicateChain(TParagraph* First, TParagraph* Last, TRtRTFText* Source);
+    // The header, numbering styles, header and footer texts and paragraphs of another text.
     void Assign(TRtRTFTextIo& Source);
+    // The text of a header or footer item, with its text's page header.
+    void Assign(TRtSpecialTextProperty& Item);
 
     AnsiString TextSaveFormat = "AUTO";
     AnsiString TextLoadFormat = "AUTO";
@@ -192,7 +198,6 @@ public:
     int32_t TableIndent = 0;
     bool ShiftLeft = false;
     bool NoAttrFontSelect = false;
-    bool UseLayoutWords = false;
     uint8_t CurrentTabKind = 0;
     bool AlignedTab = false;
     bool LastPageHeader = false;        // set by ReformatText when a last-page text exists
@@ -234,8 +239,9 @@ private:
     int32_t RunWriter(TStream* Stream, TRtCustomTextWriter* Writer, const TRtWriterSetup& Setup);
     AnsiString ChooseWriterName(const AnsiString& Format, bool UseExt, bool UseStyles);
     int32_t LineSpacingGrowth(TParagraph* Par, int32_t Height);
+    // Replaces the paragraphs by a copy of the chain from First.
+    void TakeChainCopy(TParagraph* First, TRtRTFText* Source);
     int32_t AvailableHeight(int32_t PageIndex);
-    TParagraph* DuplicateChain(TParagraph* First, TParagraph* Last, TRtRTFText* Source);
 
     // Maps of CopyParagraphsFrom.
     std::array<int32_t, 256> fontMap_{};
@@ -271,6 +277,11 @@ public:
 
     TRtRTFTextIo* Text;
 };
+
+// The text of a header or footer item as RTF followed by four 0 bytes (the
+// "Data" of its RtfText property); the item's owner must be a TRtRTFTextIo.
+void RtSaveSpecialText(TRtSpecialTextProperty* Item, TStream* Stream);
+void RtLoadSpecialText(TRtSpecialTextProperty* Item, TStream* Stream);
 
 // What a mail-merge handler supplies for an insert point.
 class TRtMMInsertTextContents : public TObject {

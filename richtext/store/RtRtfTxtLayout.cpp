@@ -446,7 +446,21 @@ int32_t TRtRTFTextIo::ReformatText(TParagraph* StartPar)
 
     TTextHeader* hd = Header();
     const bool body = StartPar == nullptr;
-    // Header and footer records of the first, odd (or last) and even (or middle) pages.
+    // Header and footer records of the first, odd (or last) and even (or middle) pages;
+    // a separate chain is laid out without them and leaves the body's records alone.
+    struct TKeepRecords {
+        TRtRTFTextIo* T;
+        std::array<THFRecord, 3> Records;
+        bool LastPage;
+        bool Active;
+        ~TKeepRecords()
+        {
+            if (Active) {
+                T->hf_ = Records;
+                T->LastPageHeader = LastPage;
+            }
+        }
+    } keep{this, hf_, LastPageHeader, !body};
     hf_ = {};
     LastPageHeader = false;
     if (body && PrintHeaderFooter != rtrNever && !NoPages) {

@@ -172,7 +172,7 @@ bool TRtRTFText::HasHeaderFooter() const
 
 void TRtRTFText::SetLayer(int32_t NewLayer)
 {
-    if (ConstructionFlag || NewLayer == Layer || NewLayer < 0 || NewLayer > 2)
+    if (!ConstructionFlag || NewLayer == Layer || NewLayer < 0 || NewLayer > 2)
         return;
     for (TRtListItem* it = ObjRefList()->FirstItem(); it; it = it->Next)
         static_cast<TRtObjRefItem*>(it)->Obj.Placed = 0;

@@ -135,6 +135,15 @@ AnsiString RtChooseWriterClass(const AnsiString& Ext, const AnsiString& Format, 
     return HasContent || KeepsStyles ? d.RTFWriter : d.TextWriter;
 }
 
+QString RtFreeBackupName(const QString& FileName)
+{
+    const QString base = ChangeFileExt(FileName, ".BAK");
+    QString name = base;
+    for (int n = 1; QFileInfo::exists(name); ++n)
+        name = base + QString::number(n);
+    return name;
+}
+
 void RtSaveFileWithBackup(const QString& FileName, TStoreOptions Options,
                           const std::function<int32_t(TStream& Stream)>& Write)
 {
@@ -154,20 +163,25 @@ void RtSaveFileWithBackup(const QString& FileName, TStoreOptions Options,
         QFile::remove(temp);
         throw Exception(FileMessage(meErrorWriteToFile, FileName));
     }
-    const bool keepBackup = info.exists() && !Options.Has(soDontRenameToBAKFile) && Options.Has(soDontDeleteBAKFile);
-    const QString backup = ChangeFileExt(FileName, ".BAK");
-    if (keepBackup) {
-        QFile::remove(backup);
+    // The old file steps aside under a backup name until the new one is in place.
+    QString backup;
+    if (info.exists() && !Options.Has(soDontRenameToBAKFile)) {
+        const bool keep = Options.Has(soDontDeleteBAKFile);
+        backup = keep ? ChangeFileExt(FileName, ".BAK") : RtFreeBackupName(FileName);
+        if (keep)
+            QFile::remove(backup);
         if (!QFile::rename(FileName, backup)) {
             QFile::remove(temp);
             throw Exception(FileMessage(meCannotRenameFile, FileName));
         }
     }
-    // rename() replaces the old file in one step.
+    // rename() puts the new file in place in one step.
     if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(FileName).constData()) != 0) {
         QFile::remove(temp);
-        if (keepBackup)
+        if (!backup.isEmpty())
             QFile::rename(backup, FileName);
         throw Exception(FileMessage(meErrorWriteToFile, FileName));
     }
+    if (!backup.isEmpty() && !Options.Has(soDontDeleteBAKFile))
+        QFile::remove(backup);
 }

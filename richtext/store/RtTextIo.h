@@ -23,10 +23,15 @@ AnsiString RtChooseReaderClass(const AnsiString& Ext, const AnsiString& Format, 
 // the text or a header/footer has content or the text keeps styles, else text.
 AnsiString RtChooseWriterClass(const AnsiString& Ext, const AnsiString& Format, bool HasContent, bool KeepsStyles);
 
+// FileName with ".BAK" in place of its extension, or, while such a file
+// exists, with ".BAK1", ".BAK2", ...
+QString RtFreeBackupName(const QString& FileName);
+
 // Writes FileName through Write (which returns the writer's result code, 0 on
-// success). The data goes to a temporary file first and is renamed over the
-// old file only when complete; with soDontDeleteBAKFile (and without
-// soDontRenameToBAKFile) the old file becomes FileName with ".BAK", replacing
-// an older one. Errors raise with the editor's messages and leave the old file.
+// success). The data goes to a temporary file first; when it is complete the
+// old file moves to a free backup name, the new one takes its place and the
+// backup is deleted. With soDontDeleteBAKFile the old file stays as ".BAK",
+// replacing an older one; soDontRenameToBAKFile keeps no backup. Errors raise
+// with the editor's messages and leave (or restore) the old file.
 void RtSaveFileWithBackup(const QString& FileName, TStoreOptions Options,
                           const std::function<int32_t(TStream& Stream)>& Write);

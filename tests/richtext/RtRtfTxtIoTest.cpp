@@ -1,6 +1,9 @@
 // Loading and saving a text through filters created by name, the filters'
 // character interface, copying between texts and the string-list view.
+#include "RtHeaderFooter.h"
 #include "RtList.h"
+#include "RtNumbering.h"
+#include "RtObject.h"
 #include "RtRtfTxtIo.h"
 #include "RtTestSupport.h"
 #include "RtUndo.h"
@@ -399,4 +402,69 @@ TEST_F(RtRTFTextIo, StringListViewReadsAndChangesParagraphs)
     s.LoadFromStream(&m);
     EXPECT_EQ(t.TextLoadFormat, "ANSI");
     EXPECT_EQ(s.Count(), 3);
+}
+
+TEST_F(RtRTFTextIo, HeaderTextsTravelAsData)
+{
+    RtDefaultReaderWriter.RTFReader = "TTestReader";
+    TRtRTFTextIo t;
+    TRtSpecialTextProperty* item = t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsFooter);
+    TRtRTFTextIo source;
+    FillText(source, {"page", "foot"});
+    TMemoryStream m;
+    source.SaveRTFToStream(&m);
+    m.SetPosition(0);
+    RtLoadSpecialText(item, &m);
+    ASSERT_NE(item->Paragraphs(), nullptr);
+    EXPECT_EQ(ParString(item->Paragraphs()), "page");
+    EXPECT_EQ(ParString(item->Paragraphs()->Next), "foot");
+    EXPECT_EQ(item->Paragraphs()->Owner, item);
+    TMemoryStream out;
+    RtSaveSpecialText(item, &out);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(out.Memory()), size_t(out.Size())),
+              std::string("page\r\nfoot\0\0\0\0", 14));
+    // Editing the footer when the text goes keeps nothing behind.
+    t.HeaderFooterRange = rtraOnAllPages;
+    t.SetLayer(2);
+    EXPECT_EQ(ParString(t.FirstPar), "page");
+}
+
+TEST_F(RtRTFTextIo, AssignCopiesTextsHeadersAndListItems)
+{
+    TRtRTFTextIo src;
+    FillText(src, {"body", "more"});
+    src.Header()->SetLeftMargin(999);
+    auto* obj = new TRtObject;
+    obj->ObjNameValue = "pic";
+    src.ObjRefList()->AddObject(obj);
+    TAttr a = src.CurrentAttr;
+    a.Style.Include(afsIsObject);
+    a.Tag = uint32_t(src.ObjRefList()->CurrentId);
+    const uint8_t code = 1;
+    src.ReplaceChars(src.FirstPar, src.FirstPar->Lines, &a, 1, &code, 0, 0);
+    TRtSpecialTextProperty* footer = src.GetOrAddHeaderFooter(rtraOnAllPages, rtIsFooter);
+    TParagraph* fp = nullptr;
+    src.InsertPar(fp, 8);
+    footer->SetParagraphs(fp);
+
+    TRtRTFTextIo dst;
+    dst.Assign(src);
+    ASSERT_EQ(Pars(dst).size(), 2u);
+    EXPECT_EQ(ParString(dst.GetParByIndex(1)), "more");
+    EXPECT_EQ(dst.Header()->LeftMargin(), 999);
+    EXPECT_EQ(dst.HeaderFooterCount(), 1);
+    EXPECT_EQ(dst.NumberingStyles()->Count(), src.NumberingStyles()->Count());
+    // The object character refers to a copy of the object in the new text.
+    const TAttr& copied = dst.FirstPar->Lines->Attrs[0];
+    ASSERT_TRUE(copied.Style.Has(afsIsObject));
+    TTextObj* ref = dst.ObjRefList()->GetTextObj(int32_t(copied.Tag));
+    ASSERT_NE(ref, nullptr);
+    ASSERT_NE(ref->Object, nullptr);
+    EXPECT_NE(ref->Object, obj);
+    EXPECT_EQ(ref->Object->ObjName(), "pic");
+
+    TRtRTFTextIo fromItem;
+    fromItem.Assign(*footer);
+    EXPECT_EQ(Pars(fromItem), (std::vector<std::string>{""}));
+    EXPECT_EQ(fromItem.Header()->LeftMargin(), 999);
 }

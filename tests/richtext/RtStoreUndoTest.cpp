@@ -173,7 +173,7 @@ private:
         TLine* l = TRtRTFText::LineAtParPos(par, off);
         if (off >= l->Length)
             return;
-        t_.SetCharAttr(l, off, AttrOf(Pick(8)));
+        l->Attrs[off] = AttrOf(Pick(8));
     }
 
     void Paste()

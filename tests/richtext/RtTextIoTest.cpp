@@ -98,6 +98,12 @@ TEST(RtTextIo, SavesThroughATemporaryFileAndKeepsBackups)
     WriteFile(file, "old");
     WriteFile(bak, "older");
 
+    // A free backup name follows a.BAK.
+    EXPECT_EQ(RtFreeBackupName(file), dir.filePath("a.BAK1"));
+    WriteFile(dir.filePath("a.BAK1"), "x");
+    EXPECT_EQ(RtFreeBackupName(file), dir.filePath("a.BAK2"));
+    QFile::remove(dir.filePath("a.BAK1"));
+
     // Default options: the old file is replaced, a.BAK untouched, nothing left over.
     RtSaveFileWithBackup(file, TStoreOptions{}, writer("new"));
     EXPECT_EQ(ReadFile(file), "new");

@@ -1,0 +1,281 @@
+// Table cells and rows, outline collapse, paragraph numbers and header and
+// footer texts of the text store.
+#include "RtHeaderFooter.h"
+#include "RtList.h"
+#include "RtNumbering.h"
+#include "RtRtfTxtIo.h"
+#include "RtTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<int> MarkedIndices(TRtRTFText& T)
+{
+    std::vector<int> v;
+    int i = 0;
+    for (TParagraph* p = T.FirstPar; p; p = p->Next, ++i)
+        if (p->Flags & parfMarked)
+            v.push_back(i);
+    return v;
+}
+
+// A table of Rows x Cols cells of text "rc" after an opening paragraph.
+void BuildGrid(TRtRTFTextIo& T, int Rows, int Cols)
+{
+    FillText(T, {"top"});
+    TParagraph* at = T.FirstPar;
+    for (int r = 0; r < Rows; ++r) {
+        std::vector<TRtCellDescriptor> cells{size_t(Cols)};
+        for (int c = 0; c < Cols; ++c)
+            cells[size_t(c)].Text = std::to_string(r) + std::to_string(c);
+        T.ApplyParProps(at, Cols, cells.data());
+    }
+}
+
+} // namespace
+
+TEST(RtTable, RowsAreBuiltWithEvenShares)
+{
+    TestPlatform();
+    TRtRTFTextIo t;
+    BuildGrid(t, 2, 3);
+    EXPECT_EQ(Pars(t), (std::vector<std::string>{"top", "00", "01", "02", "10", "11", "12"}));
+    TParagraph* c0 = t.GetParByIndex(1);
+    EXPECT_EQ(c0->Cell->Width, 85);
+    EXPECT_EQ(t.GetParByIndex(3)->Cell->Left, 170);
+    EXPECT_EQ(t.GetParByIndex(3)->Cell->Width, 85);
+    EXPECT_FALSE(c0->Flags & parfNotFirstCell);
+    EXPECT_TRUE(t.GetParByIndex(3)->Flags & parfNotFirstCell);
+    EXPECT_FALSE(t.GetParByIndex(3)->Flags & parfNotLastCell);
+    // An empty row text becomes one blank; an empty paragraph is reused for the first cell.
+    FillText(t, {""});
+    TParagraph* at = t.FirstPar;
+    TRtCellDescriptor two[2];
+    two[0].Width = 100;
+    t.ApplyParProps(at, 2, two);
+    EXPECT_EQ(Pars(t), (std::vector<std::string>{" ", " "}));
+    EXPECT_EQ(t.FirstPar->Cell->Width, 100);
+    EXPECT_EQ(t.FirstPar->Next->Cell->Width, 155);
+}
+
+TEST(RtTable, MarksSplitsCombinesAndDeletesCells)
+{
+    TestPlatform();
+    TRtRTFTextIo t;
+    BuildGrid(t, 2, 3);
+    // A block from the second cell of the first row to the third of the second.
+    EXPECT_TRUE(t.MarkCellBlock(t.GetParByIndex(2), t.GetParByIndex(6)));
+    EXPECT_EQ(MarkedIndices(t), (std::vector<int>{2, 3, 5, 6}));
+    EXPECT_EQ(t.MarkedCells, 4);
+    EXPECT_FALSE(t.MarkCellBlock(t.FirstPar, t.GetParByIndex(2)));
+    EXPECT_TRUE(MarkedIndices(t).empty());
+    // Combining the marked cells of each row.
+    t.MarkCellBlock(t.GetParByIndex(2), t.GetParByIndex(6));
+    t.CombineMarkedCells();
+    EXPECT_EQ(Pars(t), (std::vector<std::string>{"top", "00", "0102", "10", "1112"}));
+    EXPECT_EQ(t.GetParByIndex(2)->Cell->Width, 170);
+    EXPECT_EQ(t.GetParByIndex(2)->Cell->Combine & 0x0F, 1);
+    EXPECT_FALSE(t.GetParByIndex(2)->Flags & parfNotLastCell);
+    // Splitting halves the width again.
+    TParagraph* n = t.SplitCell(t.GetParByIndex(2), false);
+    EXPECT_EQ(t.GetParByIndex(2)->Cell->Width, 85);
+    EXPECT_EQ(n->Cell->Width, 85);
+    EXPECT_EQ(n->Cell->Left, t.GetParByIndex(2)->Cell->Left + 85);
+    EXPECT_TRUE(n->Flags & parfNotFirstCell);
+    EXPECT_EQ(ParString(n), "");
+    // Deleting a cell empties it and joins it to its neighbour.
+    t.GetParByIndex(4)->Flags |= parfMarked;
+    t.DeleteMarkedCells();
+    EXPECT_EQ(Pars(t), (std::vector<std::string>{"top", "00", "0102", "", "1112"}));
+}
+
+TEST(RtTable, OutlineCollapseHidesDeeperParagraphs)
+{
+    TestPlatform();
+    TRtRTFTextIo t;
+    FillText(t, {"h1", "h2", "h3", "h2b", "h1b"});
+    const uint8_t levels[] = {0, 1, 2, 1, 0};
+    int i = 0;
+    for (TParagraph* p = t.FirstPar; p; p = p->Next)
+        p->OutlineLevel = levels[i++];
+    t.FirstPar->Flags |= parfCollapsed;
+    t.UpdateOutlineVisibility();
+    std::vector<bool> hidden;
+    for (TParagraph* p = t.FirstPar; p; p = p->Next)
+        hidden.push_back(p->Flags & parfSkip2);
+    EXPECT_EQ(hidden, (std::vector<bool>{false, true, true, true, false}));
+    // A collapsed second level hides only its own deeper paragraphs.
+    t.FirstPar->Flags &= ~parfCollapsed;
+    t.GetParByIndex(1)->Flags |= parfCollapsed;
+    t.UpdateOutlineVisibility();
+    hidden.clear();
+    for (TParagraph* p = t.FirstPar; p; p = p->Next)
+        hidden.push_back(p->Flags & parfSkip2);
+    EXPECT_EQ(hidden, (std::vector<bool>{false, false, true, false, false}));
+    // Raising a level stops at the top.
+    t.CursorPar = t.GetParByIndex(2);
+    t.IncOutlineLevel();
+    EXPECT_EQ(t.GetParByIndex(2)->OutlineLevel, 1);
+    t.IncOutlineLevel();
+    t.IncOutlineLevel();
+    EXPECT_EQ(t.GetParByIndex(2)->OutlineLevel, 0);
+    t.DecOutlineLevel();
+    EXPECT_EQ(t.GetParByIndex(2)->OutlineLevel, 1);
+}
+
+TEST(RtTable, ParagraphNumbersForEveryStyle)
+{
+    TestPlatform();
+    TRtRTFTextIo t;
+    FillText(t, {"a", "b", "", "c", "plain", "d"});
+    TRtRTFNumberingStyleCollection& styles = *t.NumberingStyles();
+    struct TCase {
+        int32_t Style;
+        std::vector<std::string> Texts;
+    };
+    // Empty paragraphs do not count; a paragraph without number restarts the count.
+    for (int32_t number = 1; number <= 6; ++number) {
+        TRtRTFNumberingStyle* st = styles.FindStyle(number, 0);
+        ASSERT_NE(st, nullptr) << number;
+        int k = 0;
+        for (TParagraph* p = t.FirstPar; p; p = p->Next, ++k)
+            p->Number = int16_t(k == 4 ? 0 : number);
+        t.UpdateNumbering();
+        std::vector<std::string> texts;
+        for (TParagraph* p = t.FirstPar; p; p = p->Next) {
+            TRtRTFNumberingStyle* used = nullptr;
+            AnsiString text;
+            t.GetParNumberText(p, used, text);
+            texts.push_back(p->Lines->Length ? text : "-");
+        }
+        const std::vector<std::string> expected = {
+            st->NumberText(1), st->NumberText(2), "-", st->NumberText(3), "", st->NumberText(1)};
+        EXPECT_EQ(texts, expected) << number;
+    }
+    // Outline levels continue the numbers of the levels above.
+    TRtRTFNumberingStyle* l1 = styles.FindStyle(-1, 1);
+    ASSERT_NE(l1, nullptr);
+    TRtRTFNumberingStyle* l2 = styles.FindStyle(l1->Number, 2);
+    ASSERT_NE(l2, nullptr);
+    l2->UsePrev = true;
+    const int levels[] = {1, 2, 2, 1, 2, 0};
+    int k = 0;
+    for (TParagraph* p = t.FirstPar; p; p = p->Next, ++k) {
+        p->NumLevel = uint8_t(levels[k]);
+        p->Number = int16_t(levels[k] == 1 ? l1->Number : levels[k] == 2 ? l2->Number : 0);
+    }
+    t.UpdateNumbering();
+    AnsiString text;
+    TRtRTFNumberingStyle* used = nullptr;
+    t.GetParNumberText(t.GetParByIndex(2), used, text);
+    EXPECT_EQ(used, l2);
+    EXPECT_EQ(text, l1->NumberText(1) + l2->NumberText(2));
+    t.GetParNumberText(t.GetParByIndex(4), used, text);
+    EXPECT_EQ(text, l1->NumberText(2) + l2->NumberText(1));
+}
+
+TEST(RtTable, HeadersAndFootersAreChosenByPage)
+{
+    TestPlatform();
+    TRtRTFTextIo t;
+    FillText(t, {"a", "b", "c"});
+    t.GetParByIndex(1)->Flags |= parfNewPage;
+    t.GetParByIndex(2)->Flags |= parfNewPage;
+    TRtSpecialTextProperty* all = t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsHeader);
+    EXPECT_EQ(t.GetHeaderFooterForPage(0, rtIsHeader, false), all);
+    EXPECT_EQ(t.GetHeaderFooterForPage(1, rtIsFooter, false), nullptr);
+    TRtSpecialTextProperty* first = t.GetOrAddHeaderFooter(rtraOnFirstPage, rtIsHeader);
+    TRtSpecialTextProperty* even = t.GetOrAddHeaderFooter(rtraOnEvenPages, rtIsHeader);
+    EXPECT_EQ(t.GetHeaderFooterForPage(0, rtIsHeader, false), first);
+    EXPECT_EQ(t.GetHeaderFooterForPage(1, rtIsHeader, false), even);
+    EXPECT_EQ(t.GetHeaderFooterForPage(2, rtIsHeader, false), all);
+    TRtSpecialTextProperty* last = t.GetOrAddHeaderFooter(rtraOnLastPage, rtIsHeader);
+    EXPECT_EQ(t.GetHeaderFooterForPage(2, rtIsHeader, true), last);
+    EXPECT_EQ(t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsHeader), all);
+    EXPECT_FALSE(t.HasHeaderFooter());
+}
+
+TEST(RtTable, EditingAHeaderParksTheBodyAndUndoFindsIt)
+{
+    TestPlatform();
+    TRtRTFTextIo t;
+    t.EditOptions = TRtEditOptions{rtActivateUndo, rtActivateRedo};
+    FillText(t, {"body"});
+    TParagraph* body = t.FirstPar;
+    t.HeaderFooterRange = rtraOnAllPages;
+    t.SetLayer(1);
+    ASSERT_NE(t.FirstPar, body);
+    EXPECT_EQ(t.BodyFirstPar, body);
+    const uint32_t id = t.EditedHeaderFooterId();
+    EXPECT_NE(id, 0u);
+    t.SaveUndo(t.FirstPar, 1, 2);
+    const uint8_t ch = 'H';
+    t.ReplaceChars(t.FirstPar, t.FirstPar->Lines, nullptr, 1, &ch, 0, 0);
+    t.SetLayer(0);
+    EXPECT_EQ(t.FirstPar, body);
+    TRtSpecialTextProperty* header = t.FindHeaderFooter(rtraOnAllPages, rtIsHeader);
+    ASSERT_NE(header, nullptr);
+    EXPECT_EQ(ParString(header->Paragraphs()), "H");
+    EXPECT_TRUE(t.HasHeaderFooter());
+    // Undoing the header change selects the header first.
+    t.Undo();
+    EXPECT_EQ(t.EditedHeaderFooterId(), id);
+    EXPECT_EQ(ParString(t.FirstPar), "");
+    EXPECT_TRUE(t.SelectHeaderFooterById(0));
+    EXPECT_EQ(Pars(t), (std::vector<std::string>{"body"}));
+}
+
+TEST(RtTable, StylesFlagParagraphsAndUnusedTabsGo)
+{
+    TestPlatform();
+    TRtRTFTextIo t;
+    FillText(t, {"a", "b"});
+    for (TParagraph* p = t.FirstPar; p; p = p->Next)
+        p->Flags &= ~parfReformat;
+    t.GetParByIndex(1)->Lines->Attrs[0].Style.Include(afsHidden);
+    EXPECT_FALSE(t.MarkParsWithStyles(WrtStyle{afsBold}));
+    EXPECT_TRUE(t.MarkParsWithStyles(WrtStyle{afsHidden}));
+    EXPECT_FALSE(t.FirstPar->Flags & parfReformat);
+    EXPECT_TRUE(t.GetParByIndex(1)->Flags & parfReformat);
+    TTextHeader* h = t.Header();
+    const int32_t used = h->AddTab(1440, 3);
+    const int32_t unused = h->AddTab(2880, 0);
+    t.FirstPar->Tabs = uint64_t(1) << used;
+    EXPECT_TRUE(t.HasSingleKind3Tab(t.FirstPar, t.FirstPar->Lines));
+    t.PurgeUnusedTabs();
+    EXPECT_NE(h->Tabs[size_t(used)].Pos, 0);
+    EXPECT_EQ(h->Tabs[size_t(unused)].Pos, 0);
+}
+
+TEST(RtTable, HeaderItemsTakeTheEditorOneAtATime)
+{
+    TestPlatform();
+    TRtRTFTextIo t;
+    FillText(t, {"body"});
+    TParagraph* body = t.FirstPar;
+    TRtSpecialTextProperty* header = t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsHeader);
+    TRtSpecialTextProperty* footer = t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsFooter);
+    EXPECT_TRUE(header->IsEmpty());
+    EXPECT_EQ(header->CalcHeight(), 0);
+    header->SetEditing(true);
+    EXPECT_NE(t.FirstPar, body);
+    EXPECT_EQ(t.CursorPar, t.FirstPar);
+    try {
+        footer->SetEditing(true);
+        FAIL();
+    } catch (const ERtEngineModeError& e) {
+        EXPECT_EQ(AnsiString(e.what()), "Editor is already locked!");
+    }
+    const uint8_t ch = 'h';
+    t.ReplaceChars(t.FirstPar, t.FirstPar->Lines, nullptr, 1, &ch, 0, 0);
+    t.FirstPar->Lines->Height = 17;
+    EXPECT_FALSE(header->IsEmpty());
+    header->SetEditing(false);
+    EXPECT_EQ(t.FirstPar, body);
+    EXPECT_EQ(ParString(header->Paragraphs()), "h");
+    EXPECT_EQ(header->CalcHeight(), 17);
+    footer->SetEditing(true);
+    footer->SetEditing(false);
+    EXPECT_TRUE(footer->IsEmpty());
+}
