@@ -4,6 +4,7 @@
 #include "RtHeaderFooter.h"
 #include "RtList.h"
 #include "RtNumbering.h"
+#include "RtObject.h"
 #include "RtfKeywords.h"
 
 #include <algorithm>
@@ -47,7 +48,7 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
     Dest = rdText;
     Ignorable = false;
     Depth = SkippedDepth = 0;
-    Started = Stop = LastParDone = false;
+    Started = Stop = LastParDone = SkipNextPicture = false;
     FormatTakenBy = nullptr;
     Groups.clear();
     UnicodeSkip = 1;
@@ -171,7 +172,8 @@ void TRtRtfReader::CloseGroup()
         EndStyle();
     if (Dest != g.Dest) {
         if (Dest == rdPicture) {
-            ReadPictureData();
+            ReadPictureData(g.Dest == rdText || g.Dest == rdHeader || g.Dest == rdFooter || g.Dest == rdField
+                            || g.Dest == rdShapeResult);
             Picture.reset();
         }
         EndDestination(Dest);
@@ -253,12 +255,17 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
     case 1: // fldedit
         Dest = rdText;
         break;
-    case 3: // pict
+    case 3:  // pict
+    case 12: // rtobject: an object in the program's own format
+    case 28: // rtbackbmp: the background picture
         if (Dest == rdShapeResult || Picture) // a picture inside a picture is dropped
             Dest = rdSkip;
         else {
             Picture = std::make_unique<TMemoryStream>();
             PicNibble = -1;
+            Pic = TPictureDef();
+            Pic.Program = Code == 12;
+            Pic.Background = Code == 28;
             Dest = rdPicture;
         }
         break;
@@ -638,10 +645,94 @@ void TRtRtfReader::ParseFieldInstruction()
     }
 }
 
-void TRtRtfReader::ReadPictureData()
+void TRtRtfReader::SetPictureProperty(int32_t Code, int32_t Value)
 {
-    // Embedded pictures become objects of the text only where an image object
-    // class is registered; without one the picture is dropped.
+    const int32_t v = std::clamp(Value, -MaxTwips, MaxTwips);
+    switch (Code) {
+    case 56: Pic.Kind = 3; break;                    // wbitmap
+    case 57: Pic.Kind = 0; break;                    // wmetafile
+    case 84: Pic.Kind = 4; break;                    // wbmpfile
+    case 58: {                                       // dibitmap, pngblip, jpegblip, emfblip
+        static const uint8_t kinds[4] = {2, 5, 6, 1};
+        Pic.Kind = kinds[std::clamp(Value, 0, 3)];
+        break;
+    }
+    case 59: Pic.Width = std::max(v, 0); break;      // picw
+    case 60: Pic.Height = std::max(v, 0); break;     // pich
+    case 61: Pic.GoalWidth = std::max(v, 0); break;  // picwgoal
+    case 62: Pic.GoalHeight = std::max(v, 0); break; // pichgoal
+    case 74: Pic.ScaleX = std::clamp(Value, 1, 10000); break;
+    case 75: Pic.ScaleY = std::clamp(Value, 1, 10000); break;
+    case 85: Pic.Placement = uint8_t(std::clamp(Value, 0, 2)); break; // ppar, ppag
+    case 86: Pic.X = v; break;                       // relx
+    case 87: Pic.Y = v; break;                       // rely
+    case 115: Pic.Wrap = uint8_t(std::clamp(Value, 0, 3)); break;
+    default: break;
+    }
+}
+
+void TRtRtfReader::ReadPictureData(bool IntoText)
+{
+    if (!Picture || Picture->Size() == 0)
+        return;
+    Picture->SetPosition(0);
+    if (Pic.Background) {
+        Text->Background = std::move(Picture);
+        Text->HasBackground = true;
+        return;
+    }
+    std::unique_ptr<TRtObject> obj;
+    int32_t width = 0, height = 0;
+    if (Pic.Program) {
+        AnsiString name;
+        int32_t tag = 0;
+        obj = ReadRtObjectFromStream(Text, Picture.get(), height, width, name, tag);
+        if (!obj)
+            return;
+        // The standard picture written after it shows the same object.
+        SkipNextPicture = true;
+        width = obj->GetWidthTW();
+        height = obj->GetHeightTW();
+    } else {
+        if (SkipNextPicture) {
+            SkipNextPicture = false;
+            return;
+        }
+        static const char* const types[7] = {"WMF", "EMF", "BMP", "BMP", "BMP", "PNG", "JPG"};
+        const AnsiString type = types[Pic.Kind <= 6 ? Pic.Kind : 2];
+        obj = CreateRtObjectForExt("." + type);
+        if (!obj)
+            return;
+        if (auto* image = dynamic_cast<TRtOImageObject*>(obj.get())) {
+            const std::vector<uint8_t>& bytes = Picture->Bytes();
+            image->SetPicture(QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(Picture->Size())),
+                              type);
+        } else
+            obj->ReadData(Picture.get());
+        // The size asked for, else the picture's own, each scaled.
+        width = Pic.GoalWidth ? Pic.GoalWidth : obj->GetNaturalWidth();
+        height = Pic.GoalHeight ? Pic.GoalHeight : obj->GetNaturalHeight();
+        width = int32_t(std::min<int64_t>(int64_t(width) * Pic.ScaleX / 100, MaxTwips));
+        height = int32_t(std::min<int64_t>(int64_t(height) * Pic.ScaleY / 100, MaxTwips));
+        obj->SetWidthTW(width);
+        obj->SetHeightTW(height);
+    }
+    if (!IntoText || !CurLine->Attrs)
+        return;
+    obj->Owner = Text;
+    TRtObject* raw = obj.release();
+    Text->Objects().push_back(raw);
+    TTextObj* ref = Text->ObjRefList()->AddObject(raw);
+    ref->Width = width;
+    ref->Height = height;
+    ref->Kind = Pic.Placement;
+    ref->X = Pic.X;
+    ref->Y = Pic.Y;
+    ref->WrapMode = Pic.Wrap;
+    TAttr a = Attr;
+    a.Style.Include(afsIsObject);
+    a.Tag = uint32_t(Text->ObjRefList()->CurrentId);
+    PutChar(1, a);
 }
 
 // ---- properties ---------------------------------------------------------------------------
@@ -702,6 +793,10 @@ void TRtRtfReader::HandleProperty(std::string_view Name, int32_t Code, int32_t V
             PropType = Value;
         else if (Code == 70 && Dest == rdFootnote)
             FootnoteNr = Value;
+        return;
+    }
+    if ((Code >= 56 && Code <= 62) || Code == 74 || Code == 75 || (Code >= 84 && Code <= 87) || Code == 115) {
+        SetPictureProperty(Code, Value);
         return;
     }
     if (Dest == rdTableDef) {

@@ -41,7 +41,9 @@ protected:
     virtual void EndDestination(TRtfDestination Dest);
     virtual void HandleDestination(int32_t Code, int32_t Value);
     virtual void HandleSpecial(int32_t Code);
-    virtual void ReadPictureData();
+    // Completes a picture, program object or background picture; IntoText:
+    // its group lies in the text, which gets the object's character.
+    virtual void ReadPictureData(bool IntoText);
     virtual void ParseFieldInstruction();
 
 private:
@@ -124,6 +126,7 @@ private:
     void BeginFootnote();
     void EndFootnote();
     void AddFootnoteChar(int32_t Ch);
+    void SetPictureProperty(int32_t Code, int32_t Value);
     void EndListLevel();
     void CompleteNumbering();
     void SelectList(int32_t Override, int32_t Level);
@@ -178,6 +181,18 @@ private:
     // Pictures and binary data.
     std::unique_ptr<TMemoryStream> Picture;
     int32_t PicNibble = -1;
+    struct TPictureDef {
+        uint8_t Kind = 0;       // 0 WMF, 1 EMF, 2 DIB, 3 bitmap, 4 bitmap file, 5 PNG, 6 JPEG
+        bool Program = false;   // "\\rtobject": the program's own object format
+        bool Background = false;
+        int32_t Width = 0, Height = 0, GoalWidth = 0, GoalHeight = 0;
+        int32_t ScaleX = 100, ScaleY = 100;
+        uint8_t Placement = 0;  // 0 in the text, 1 at the paragraph, 2 on the page
+        int32_t X = 0, Y = 0;
+        uint8_t Wrap = 0;
+    };
+    TPictureDef Pic;
+    bool SkipNextPicture = false;
     // Fields.
     AnsiString FieldInst;
     TAttr FieldAttr;

@@ -4,6 +4,7 @@
 #include "RtHeaderFooter.h"
 #include "RtList.h"
 #include "RtNumbering.h"
+#include "RtObject.h"
 
 #include <cstdio>
 
@@ -128,6 +129,11 @@ int32_t TRtRTFWriter::WriteHeader(TStream* S)
         AddWord(sxn ? "\\margfsxn" : "\\margf", h->MarginFooter());
     }
     Add("\r\n");
+    if (Text->HasBackground && Text->Background && Text->Background->Size() > 0) {
+        Add("{\\*\\rtbackbmp{");
+        AddData(*Text->Background, false);
+        Add("}}");
+    }
     if (!opt.Has(soNoRTFVariables))
         AddInfo();
     AddListTable();
@@ -473,6 +479,76 @@ void TRtRTFWriter::AddBorders(uint16_t Lines, uint8_t Width, const std::array<ui
         AddWord("\\brdrw", Width);
     if (Space)
         AddWord("\\brsp", Space * 20);
+}
+
+void TRtRTFWriter::AddData(const TMemoryStream& Data, bool Binary)
+{
+    const int32_t n = int32_t(Data.Bytes().size());
+    if (Binary) {
+        AddWord("\\bin", n);
+        Add(" ");
+        Buf.append(reinterpret_cast<const char*>(Data.Memory()), size_t(n));
+        return;
+    }
+    static const char hex[] = "0123456789abcdef";
+    const uint8_t* p = Data.Memory();
+    for (int32_t i = 0; i < n; ++i) {
+        Buf += hex[p[i] >> 4];
+        Buf += hex[p[i] & 15];
+        if (i % 64 == 63)
+            Buf += "\r\n";
+    }
+}
+
+int32_t TRtRTFWriter::WriteObject(TTextObj* Ref)
+{
+    auto* obj = dynamic_cast<TRtObject*>(Ref->Object);
+    if (!obj)
+        return 0;
+    bool own, standard;
+    switch (Text->ObjectWriteMode) {
+    case wobStandard: own = false, standard = true; break;
+    case wobRTF: own = true, standard = false; break;
+    case wobStandardAndRTF: own = standard = true; break;
+    default:
+        own = obj->WriteRTFMode != wobOnlyStandard;
+        standard = obj->WriteRTFMode != wobOnlyRTF;
+        break;
+    }
+    auto* image = dynamic_cast<TRtOImageObject*>(obj);
+    const AnsiString type = image ? image->DataType() : AnsiString();
+    // Only pictures have a standard form here; other objects go in the own form.
+    if (!(type == "PNG" || type == "JPG" || type == "JPE")) {
+        standard = false;
+        own = true;
+    }
+    if (own) {
+        Add("{\\*\\rtobject");
+        if (Ref->Kind == 1) {
+            AddWord("\\ppar\\relx", Ref->X);
+            AddWord("\\rely", Ref->Y);
+            AddWord("\\picwrap", Ref->WrapMode);
+        } else if (Ref->Kind == 2) {
+            AddWord("\\ppag\\relx", Ref->X);
+            AddWord("\\rely", Ref->Y);
+        }
+        Add("{");
+        TMemoryStream data;
+        obj->WriteToStream(&data);
+        AddData(data, Options().Has(soWriteObjectsAsRTFBinary) && !InHeaderFooter);
+        Add("}}");
+    }
+    if (standard) {
+        Add(type == "PNG" ? "{\\pict\\pngblip" : "{\\pict\\jpegblip");
+        AddWord("\\picwgoal", obj->GetWidthTW());
+        AddWord("\\pichgoal", obj->GetHeightTW());
+        Add("\r\n");
+        TMemoryStream data;
+        obj->WriteData(&data);
+        AddData(data, false);
+        Add("}");
+    }
+    return Flush();
 }
 
 int32_t TRtRTFWriter::WriteReference(int32_t Kind, TTextObj* Ref)

@@ -25,6 +25,7 @@ protected:
     int32_t WriteParStart() override;
     int32_t WriteReference(int32_t Kind, TTextObj* Ref) override;
     int32_t WriteFootnote() override;
+    int32_t WriteObject(TTextObj* Ref) override;
 
 private:
     // Appends to the buffer; Flush writes it out.
@@ -37,6 +38,8 @@ private:
     // Border words of a border record; Cell selects the "\clbrdr" forms.
     void AddBorders(uint16_t Lines, uint8_t Width, const std::array<uint8_t, 4>& Colors, uint8_t Space, bool Cell);
     void AddInfo();
+    // Bytes as "\\bin" and the raw bytes, or as lower-case hexadecimal.
+    void AddData(const TMemoryStream& Data, bool Binary);
     void AddListTable();
     void AddNumbering(TParagraph* P);
     int32_t WriteHeadersAndFooters();

@@ -1,6 +1,11 @@
 // A text written as RTF and read back gives the same store.
 #include "RtfTestSupport.h"
 
+#include "RtObject.h"
+
+#include <QBuffer>
+#include <QImage>
+
 namespace {
 
 // Reads Rtf, writes it, reads the result: both stores must dump alike.
@@ -126,4 +131,94 @@ TEST(RtfRoundTrip, MergeFieldsAndInsertPoints)
                     + "x {\\field{\\*\\fldinst MERGEFIELD Name}{\\fldrslt \\'abName\\'bb}} y "
                       "{\\field{\\*\\fldinst MERGEFIELD \"Two words\"}{\\fldrslt <Two>}}\\par"
                       "\\inspnt7 P\\inaut1 auto text\\inaut0  z {\\inaut1 free} end}");
+}
+
+namespace {
+
+// Registers the picture object class for PNG and JPEG files while it lives.
+struct TPictureClasses {
+    TPictureClasses()
+    {
+        RtObjectClassesForExt.Add(".PNG=TRtOImageObject");
+        RtObjectClassesForExt.Add(".JPG=TRtOImageObject");
+    }
+    ~TPictureClasses() { RtObjectClassesForExt.Clear(); }
+};
+
+std::string PictureHex(const char* Format)
+{
+    QImage image(4, 3, QImage::Format_RGB32);
+    image.fill(QColor(30, 100, 200));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, Format);
+    return bytes.toHex().toStdString();
+}
+
+} // namespace
+
+TEST(RtfRoundTrip, PicturesObjectsAndTheBackground)
+{
+    TPictureClasses classes;
+    const std::string png = PictureHex("PNG");
+    const std::string rtf = "{\\rtf1{\\*\\rtbackbmp{0102ff}}a{\\pict\\pngblip\\picw4\\pich3\\picwgoal600\\pichgoal450 "
+                            + png + "}b{\\pict\\jpegblip\\picscalex50\\picscaley200\\picwgoal400\\pichgoal300 "
+                            + PictureHex("JPG") + "}c{\\pict\\wmetafile8 0102}d}";
+    TRtRTFText first;
+    ReadRtf(first, rtf);
+    const TParagraph* p = first.FirstPar;
+    ASSERT_EQ(ParString(p), "a\x01" "b\x01" "cd");   // no class for metafiles: dropped
+    const TTextObj* ref = first.ObjRefList()->GetTextObj(int32_t(AttrAt(p, 1).Tag));
+    ASSERT_TRUE(ref && ref->Object);
+    auto* image = dynamic_cast<TRtOImageObject*>(ref->Object);
+    ASSERT_NE(image, nullptr);
+    ASSERT_NE(image->GetPicture(), nullptr);
+    EXPECT_EQ(image->GetPicture()->size(), QSize(4, 3));
+    EXPECT_EQ(image->GetWidthTW(), 600);
+    EXPECT_EQ(ref->Height, 450);
+    const TTextObj* scaled = first.ObjRefList()->GetTextObj(int32_t(AttrAt(p, 3).Tag));
+    ASSERT_TRUE(scaled && scaled->Object);
+    EXPECT_EQ(scaled->Width, 200);
+    EXPECT_EQ(scaled->Height, 600);
+    ASSERT_TRUE(first.HasBackground && first.Background);
+    EXPECT_EQ(first.Background->Size(), 3);
+
+    // The standard form, the program's own form (both forms written: read once), in hex and binary.
+    for (TRtObjectWriteRTFMode mode : {wobOnlyStandard, wobOnlyRTF, wobBoth})
+        for (bool binary : {false, true}) {
+            for (TRtObjectBase* o : first.Objects())
+                static_cast<TRtObject*>(o)->WriteRTFMode = mode;
+            first.Header()->StoreOptions.Set(soWriteObjectsAsRTFBinary, binary);
+            const std::string written = WriteRtf(first);
+            EXPECT_EQ(written.find("\\rtobject") != std::string::npos, mode != wobOnlyStandard);
+            EXPECT_EQ(written.find("\\pngblip") != std::string::npos, mode != wobOnlyRTF);
+            TRtRTFText second;
+            ReadRtf(second, written);
+            EXPECT_EQ(DumpStore(second), DumpStore(first)) << mode << binary;
+            const TTextObj* back = second.ObjRefList()->GetTextObj(int32_t(AttrAt(second.FirstPar, 1).Tag));
+            ASSERT_TRUE(back && back->Object);
+            auto* backImage = dynamic_cast<TRtOImageObject*>(back->Object);
+            ASSERT_TRUE(backImage && backImage->GetPicture());
+            EXPECT_EQ(backImage->GetPicture()->size(), QSize(4, 3));
+            ASSERT_TRUE(second.Background);
+            EXPECT_EQ(second.Background->Bytes(), first.Background->Bytes());
+        }
+}
+
+TEST(RtfRoundTrip, PositionedObjectsKeepTheirPlace)
+{
+    TPictureClasses classes;
+    const std::string png = PictureHex("PNG");
+    TRtRTFText first;
+    ReadRtf(first, "{\\rtf1 a{\\pict\\pngblip\\ppar\\relx100\\rely200\\picwrap1 " + png + "}b"
+                   "{\\pict\\pngblip\\ppag\\relx300\\rely400 " + png + "}}");
+    for (TRtObjectBase* o : first.Objects())
+        static_cast<TRtObject*>(o)->WriteRTFMode = wobBoth;
+    const std::string written = WriteRtf(first);
+    TRtRTFText second;
+    ReadRtf(second, written);
+    EXPECT_EQ(DumpStore(second), DumpStore(first)) << written;
+    EXPECT_NE(DumpStore(first).find(":1@100,200/1"), std::string::npos) << DumpStore(first);
+    EXPECT_NE(DumpStore(first).find(":2@300,400/0"), std::string::npos);
 }

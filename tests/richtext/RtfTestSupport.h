@@ -5,6 +5,7 @@
 #include "RtHeaderFooter.h"
 #include "RtList.h"
 #include "RtNumbering.h"
+#include "RtObjBase.h"
 #include "RtRtfReader.h"
 #include "RtwrtRTF.h"
 #include "RtTestSupport.h"
@@ -134,8 +135,14 @@ inline std::string DumpPar(const TRtRTFText& Text, const TParagraph* P)
             last = &a;
             runs += char(l->Chars[i]);
             if (a.Style.Has(afsIsObject) && l->Chars[i] <= 3)
-                if (TTextObj* ref = Text.ObjRefList()->GetTextObj(int32_t(a.Tag)))
-                    runs += "<" + ref->RefName + ":" + std::to_string(ref->Type) + ">";
+                if (TTextObj* ref = Text.ObjRefList()->GetTextObj(int32_t(a.Tag))) {
+                    runs += "<" + ref->RefName + ":" + std::to_string(ref->Type);
+                    if (ref->Object)
+                        runs += std::string(":") + ref->Object->ClassName() + ":" + std::to_string(ref->Width) + "x"
+                            + std::to_string(ref->Height) + ":" + std::to_string(ref->Kind) + "@"
+                            + std::to_string(ref->X) + "," + std::to_string(ref->Y) + "/" + std::to_string(ref->WrapMode);
+                    runs += ">";
+                }
             if (a.Style.Has(afsIsFootnote))
                 if (auto* note = static_cast<TRtFootnoteItem*>(Text.FootnoteList()->FindItem(int32_t(a.Tag))))
                     runs += "<" + note->Text + ":" + std::to_string(note->Kind) + ":" + std::to_string(note->Value) + ">";
