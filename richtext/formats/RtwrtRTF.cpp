@@ -505,6 +505,20 @@ int32_t TRtRTFWriter::WriteObject(TTextObj* Ref)
     auto* obj = dynamic_cast<TRtObject*>(Ref->Object);
     if (!obj)
         return 0;
+    if (auto* field = dynamic_cast<TRtObjectField*>(obj); field && !Text->WriteFieldsAsObjects) {
+        // A field: its name and mask as the instruction, its name as the result.
+        Add("{\\field{\\*\\fldinst{");
+        AddEscaped(field->FieldName);
+        const AnsiString mask = Trim(field->FieldMask);
+        if (!mask.empty()) {
+            Add(" ");
+            AddEscaped(mask);
+        }
+        Add("}}{\\*\\fldrslt{");
+        AddEscaped(field->FieldName);
+        Add("}}}");
+        return Flush();
+    }
     bool own, standard;
     switch (Text->ObjectWriteMode) {
     case wobStandard: own = false, standard = true; break;
