@@ -117,6 +117,12 @@ void TRtRtfReader::HandleToken(const TRtfToken& t)
         CloseGroup();
         return;
     case rttWord:
+        // Binary data is passed over in skipped groups too, so that its bytes
+        // are never read as braces.
+        if ((SkippedDepth > 0 || Dest == rdSkip) && t.WordName() == "bin") {
+            In.Pass(std::max<int32_t>(0, t.Value), nullptr);
+            return;
+        }
         if (SkippedDepth > 0)
             return;
         if (SkipChars > 0) {
