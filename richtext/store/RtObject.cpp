@@ -411,7 +411,6 @@ void TRtObject::EnsureLoaded()
 
 void TRtObject::PaintTo(TCanvas* Canvas, const TRect& R)
 {
-    paintingTo_ = true;
     const TRect old = ObjRect;
     ObjRect = R;
     LockedCanvas = Canvas;
@@ -420,7 +419,6 @@ void TRtObject::PaintTo(TCanvas* Canvas, const TRect& R)
     Locked = false;
     LockedCanvas = nullptr;
     ObjRect = old;
-    paintingTo_ = false;
 }
 
 QImage TRtObject::GetBitmap()

@@ -127,7 +127,6 @@ protected:
     bool active_ = false;
     bool busy_ = false;
     bool preparing_ = false;
-    bool paintingTo_ = false;
     AnsiString dataType_;
     AnsiString caption_;
 };

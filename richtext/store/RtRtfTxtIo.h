@@ -137,7 +137,6 @@ public:
     AnsiString FileExt;          // upper case with its dot, during a file load or save
     uint8_t Saving = 0;
     uint8_t IOResult = 5;
-    TRtRTFText* SourceText = nullptr;
     bool InsertRequested = false;     // LoadWithReader inserts even into an empty text
     bool NoDeleteSelection = false;   // LoadWithReader keeps the selection when inserting
     bool KeepCursorOnLoad = false;

@@ -167,6 +167,12 @@ TEST(RtObject, RulesWriteTheirHtmlAndFollowThePageWidth)
     EXPECT_EQ(rule.GetWidthTW(), h->PageWidth() - h->LeftMargin() - h->RightMargin() - 10);
     rule.SetWidthTW(5);
     EXPECT_EQ(rule.GetWidthTW(), h->PageWidth() - h->LeftMargin() - h->RightMargin() - 10);
+    // Its picture at 96 dots per inch is black.
+    rule.SetHeightTW(150);
+    const QImage bitmap = rule.GetBitmap();
+    EXPECT_EQ(bitmap.width(), MulDiv(rule.GetWidthTW(), 96, 1440));
+    EXPECT_EQ(bitmap.height(), 10);
+    EXPECT_EQ(QColor(bitmap.pixel(5, 5)), QColor(Qt::black));
     for (const auto& [height, html] : {std::pair{30, "<hr SIZE=2/>\r\n"}, std::pair{29, "<hr/>\r\n"},
                                        std::pair{40, "<hr SIZE=2/>\r\n"}, std::pair{70, "<hr SIZE=4/>\r\n"}}) {
         rule.SetHeightTW(height);

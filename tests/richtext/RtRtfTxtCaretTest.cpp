@@ -6,6 +6,8 @@
 #include "RtRtfTxtIo.h"
 #include "RtTestSupport.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -91,6 +93,24 @@ TEST(RtCaret, FollowsTheCursorAndShowsOnlyWithFocus)
     caret.SetVisible(true);
     EXPECT_FALSE(caret.GetShown());
     EXPECT_FALSE(caret.Created);
+}
+
+TEST(RtCaret, BlinksWhileShown)
+{
+    TestPlatform();
+    TTestEdit edit;
+    TRtRTFTextIo t;
+    TCaret caret(&edit, &t);
+    caret.SetActive(true);
+    caret.SetVisible(true);
+    ASSERT_TRUE(caret.BlinkOn());
+    const int before = edit.Invalidated;
+    QElapsedTimer clock;
+    clock.start();
+    while (caret.BlinkOn() && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_FALSE(caret.BlinkOn());
+    EXPECT_GT(edit.Invalidated, before);
 }
 
 TEST(RtPositions, AbsolutePositionsCountParagraphEndsAsOne)

@@ -68,7 +68,7 @@ public:
     {
         t_.ForceNewUndoLevel();
         t_.BeginUndoGroup();
-        switch (Pick(8)) {
+        switch (Pick(10)) {
         case 0:
         case 1:
             InsertChar();
@@ -88,6 +88,12 @@ public:
         case 6:
             Paste();
             break;
+        case 8:
+            t_.SplitCell(t_.GetParByIndex(Pick(Count())), Pick(2) == 0);
+            break;
+        case 9:
+            t_.CombineCell(t_.GetParByIndex(Pick(Count())));
+            break;
         default:
             Props();
             break;
@@ -98,6 +104,8 @@ public:
 private:
     int Pick(int N) { return int(rng_() % uint32_t(N)); }
     int Count() const { return t_.CountPars(); }
+    // Joins, splits and ranges of the text layer leave table cells to the table operations.
+    static bool InTable(const TParagraph* P) { return P && (P->Flags & parfTableCell); }
     int Len(int P) const { return TRtRTFText::GetParLength(t_.GetParByIndex(P)); }
 
     void InsertChar()
@@ -115,7 +123,7 @@ private:
         const int p = Pick(Count());
         TParagraph* par = t_.GetParByIndex(p);
         const int pos = Pick(Len(p) + 1);
-        if (pos == Len(p) && (Len(p) == 0 || !par->Next))
+        if (pos == Len(p) && (Len(p) == 0 || !par->Next || InTable(par) || InTable(par->Next)))
             return;
         t_.SaveUndo(par, 1, 3);
         if (pos == Len(p))
@@ -133,6 +141,8 @@ private:
     {
         const int p = Pick(Count());
         TParagraph* par = t_.GetParByIndex(p);
+        if (InTable(par))
+            return;
         t_.SaveUndo(par, 1, 2);
         int32_t off = Pick(Len(p) + 1);
         TLine* l = TRtRTFText::LineAtParPos(par, off);
@@ -149,6 +159,12 @@ private:
         int32_t a = Pick(Len(p1) + 1), b = Pick(Len(p2) + 1);
         if (p1 == p2 && b < a)
             std::swap(a, b);
+        for (TParagraph* q = from; q; q = q->Next) {
+            if (InTable(q) && p1 != p2)
+                return;
+            if (q == to)
+                break;
+        }
         // The removed paragraphs last to first, then the one that stays.
         for (TParagraph* q = to; q != from; q = q->Prior)
             t_.SaveUndo(q, 10, 10);
@@ -188,10 +204,12 @@ private:
             const std::string s(size_t(Pick(5)), char('A' + Pick(26)));
             source.AddParText(i, reinterpret_cast<const uint8_t*>(s.data()), &a, int32_t(s.size()));
         }
-        TParagraph* chain = source.FirstPar;
-        source.FirstPar = nullptr;
         const int p = Pick(Count());
         TParagraph* par = t_.GetParByIndex(p);
+        if (InTable(par))
+            return;
+        TParagraph* chain = source.FirstPar;
+        source.FirstPar = nullptr;
         TParagraph* after = par->Next;
         t_.SaveUndo(par, 1, 12);
         int32_t off = Pick(Len(p) + 1);
