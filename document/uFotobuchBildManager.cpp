@@ -11,6 +11,7 @@
 #include "uDataFile.h"
 #include "uDebug.h"
 #include "uInfoAusgabe.h"
+#include "uJpegDecode.h"
 #include "uModalDialog.h"
 #include "uKalender.h"
 #include "uPictureFilter.h"
@@ -91,6 +92,22 @@ QSize DecodeSize(const QImageReader& Reader, const QSize& Size)
     return Size;
 }
 
+// The picture as a reader with automatic transformation gives it: mirrored
+// and flipped first, then turned a quarter clockwise.
+QImage Transformed(QImage Image, QImageIOHandler::Transformations Orientation)
+{
+    if (Orientation == QImageIOHandler::TransformationNone)
+        return Image;
+    if (Orientation == QImageIOHandler::TransformationRotate270)
+        return Image.transformed(QTransform().rotate(270));
+    if (Orientation & (QImageIOHandler::TransformationMirror | QImageIOHandler::TransformationFlip))
+        Image = std::move(Image).mirrored(Orientation & QImageIOHandler::TransformationMirror,
+                                          Orientation & QImageIOHandler::TransformationFlip);
+    if (Orientation & QImageIOHandler::TransformationRotate90)
+        Image = Image.transformed(QTransform().rotate(90));
+    return Image;
+}
+
 // True when a decode of this size may not allocate its pixels: such a
 // picture can never be decoded.
 bool BeyondDecoding(const QSize& Size)
@@ -150,19 +167,34 @@ void TBildManagerListItem::Decode(bool Upright)
     bool turned = false;
     bool scaled = false;
     QSize reduced;
+    bool direct = true;
     while (true) {
         QByteArray data = BytesOf(Bytes);
         QBuffer buffer(&data);
         buffer.open(QIODevice::ReadOnly);
         QImageReader reader(&buffer);
-        // Size and orientation come from the header; the reader turns the
-        // pixels after decoding them once.
+        // Size and orientation come from the header; the pixels are turned
+        // after decoding them once.
         const QSize size = reader.size();
         const QImageIOHandler::Transformations orientation =
             Upright ? reader.transformation() : QImageIOHandler::TransformationNone;
-        reader.setAutoTransform(Upright);
         turned = orientation != QImageIOHandler::TransformationNone;
         reduced = ReducedSize(size);
+        // A JPEG goes to libjpeg, scaled by its inverse DCT where the result
+        // still reaches the reduced size; anything it cannot take, and every
+        // retry, goes through the reader.
+        std::string message;
+        if (direct && size.isValid() && reader.format() == "jpeg"
+            && DecodeJpegBytes(Bytes.Memory(), size_t(Bytes.Size()), reduced == size ? QSize() : reduced,
+                               image, message)) {
+            scaled = image.size() != size;
+            image = Transformed(std::move(image), orientation);
+            if (orientation & QImageIOHandler::TransformationRotate90)
+                reduced.transpose();
+            break;
+        }
+        direct = false;
+        reader.setAutoTransform(Upright);
         if (orientation & QImageIOHandler::TransformationRotate90)
             reduced.transpose();
         const QSize decoded = size.isValid() ? DecodeSize(reader, size) : size;
