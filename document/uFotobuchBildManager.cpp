@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <system_error>
 
 namespace {
 
@@ -76,17 +77,27 @@ QSize ReducedSize(const QSize& Size)
     return QSize(int(Round(Size.width() / f)), int(Round(Size.height() / f)));
 }
 
-// The size to decode a picture of Size at: a JPEG above the limit is decoded
-// at the smallest of libjpeg's scales (1/8, 1/4, 1/2) that still reaches the
-// reduced size; any other picture at its own size.
+// The least size a picture reduced to Reduced may be decoded at by libjpeg's
+// scaling: half as large again, so that the smooth reduction still does most
+// of the filtering and the stored picture stays within a grey level of a
+// full decode's.
+QSize ScaledDecodeMinimum(const QSize& Reduced)
+{
+    return QSize(Reduced.width() + (Reduced.width() + 1) / 2, Reduced.height() + (Reduced.height() + 1) / 2);
+}
+
+// The size the reader decodes a picture of Size at: a JPEG above the limit at
+// the smallest of libjpeg's scales (1/8, 1/4, 1/2) that still reaches
+// ScaledDecodeMinimum; any other picture at its own size.
 QSize DecodeSize(const QImageReader& Reader, const QSize& Size)
 {
     const QSize target = ReducedSize(Size);
     if (target == Size || Reader.format() != "jpeg")
         return Size;
+    const QSize least = ScaledDecodeMinimum(target);
     for (int d = 8; d >= 2; d /= 2) {
         const QSize scaled((Size.width() + d - 1) / d, (Size.height() + d - 1) / d);
-        if (scaled.width() >= target.width() && scaled.height() >= target.height())
+        if (scaled.width() >= least.width() && scaled.height() >= least.height())
             return scaled;
     }
     return Size;
@@ -134,7 +145,7 @@ bool TBildManagerListItem::LoadFromFile(const QString& AFileName)
     const QFileInfo fi(AFileName);
     if (!fi.exists() || fi.isDir())
         return false;
-    Bytes.LoadFromFile(AFileName);
+    Bytes().LoadFromFile(AFileName);
     FileName = AFileName;
     FileSize = int32_t(std::min<qint64>(fi.size(), std::numeric_limits<int32_t>::max()));
     FileDate = QDateTimeToDateTime(fi.lastModified());
@@ -148,7 +159,7 @@ bool TBildManagerListItem::IsSamePicture(const TBildManagerListItem& Other) cons
 {
     return FileName == Other.FileName && Age == Other.Age && FileDate == Other.FileDate
            && PicWidth == Other.PicWidth && PicHeight == Other.PicHeight
-           && Bytes.Bytes() == Other.Bytes.Bytes();
+           && Bytes().Bytes() == Other.Bytes().Bytes();
 }
 
 void TBildManagerListItem::LoadGPBitmap()
@@ -158,7 +169,7 @@ void TBildManagerListItem::LoadGPBitmap()
 
 void TBildManagerListItem::Decode(bool Upright)
 {
-    if (Bytes.Size() == 0 || Undecodable)
+    if (Bytes().Size() == 0 || Undecodable)
         return;
     AllowLargePictures();
     FullBitmap.reset();
@@ -169,7 +180,7 @@ void TBildManagerListItem::Decode(bool Upright)
     QSize reduced;
     bool direct = true;
     while (true) {
-        QByteArray data = BytesOf(Bytes);
+        QByteArray data = BytesOf(Bytes());
         QBuffer buffer(&data);
         buffer.open(QIODevice::ReadOnly);
         QImageReader reader(&buffer);
@@ -180,13 +191,13 @@ void TBildManagerListItem::Decode(bool Upright)
             Upright ? reader.transformation() : QImageIOHandler::TransformationNone;
         turned = orientation != QImageIOHandler::TransformationNone;
         reduced = ReducedSize(size);
-        // A JPEG goes to libjpeg, scaled by its inverse DCT where the result
-        // still reaches the reduced size; anything it cannot take, and every
-        // retry, goes through the reader.
+        // A JPEG goes to libjpeg, scaled by its inverse DCT as the reader
+        // would be; anything libjpeg cannot take, and every retry, goes
+        // through the reader.
         std::string message;
         if (direct && size.isValid() && reader.format() == "jpeg"
-            && DecodeJpegBytes(Bytes.Memory(), size_t(Bytes.Size()), reduced == size ? QSize() : reduced,
-                               image, message)) {
+            && DecodeJpegBytes(Bytes().Memory(), size_t(Bytes().Size()),
+                               reduced == size ? QSize() : ScaledDecodeMinimum(reduced), image, message)) {
             scaled = image.size() != size;
             image = Transformed(std::move(image), orientation);
             if (orientation & QImageIOHandler::TransformationRotate90)
@@ -269,11 +280,11 @@ void TBildManagerListItem::MakePreview()
             FullBitmap->scaled(pw, ph, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
         return;
     }
-    if (Bytes.Size() == 0)
+    if (Bytes().Size() == 0)
         return;
     AllowLargePictures();
     // A scaled read straight from the bytes: no full decode for a preview.
-    QByteArray data = BytesOf(Bytes);
+    QByteArray data = BytesOf(Bytes());
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
@@ -292,25 +303,52 @@ void TBildManagerListItem::MakePreview()
     PreviewFromTemporary = true;
 }
 
+TMemoryStream& TBildManagerListItem::Bytes()
+{
+    FinishEncoding();
+    return bytes_;
+}
+
+const TMemoryStream& TBildManagerListItem::Bytes() const
+{
+    FinishEncoding();
+    return bytes_;
+}
+
+void TBildManagerListItem::FinishEncoding() const
+{
+    if (!encoding_.valid())
+        return;
+    const QByteArray out = encoding_.get();
+    bytes_.Clear();
+    bytes_.WriteBuffer(out.constData(), int32_t(out.size()));
+    bytes_.SetPosition(0);
+}
+
 void TBildManagerListItem::SaveGPBitmapToStream()
 {
     if (!FullBitmap)
         return;
-    TWaitCursor wait;
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
     const bool alpha = FullBitmap->hasAlphaChannel();
-    if (alpha) {
-        FullBitmap->save(&buffer, "PNG");
-        Debug().LogFmt("SaveGPBitmapToStream %d -> PNG", {RefIndex});
-    } else {
-        FullBitmap->save(&buffer, "JPEG", 90);
-        Debug().LogFmt("SaveGPBitmapToStream %d -> JPG", {RefIndex});
+    // Encoded on a thread of its own from a shared copy of the pixels, while
+    // the picture is already shown; Bytes() waits for the result.
+    auto encode = [image = *FullBitmap, alpha] {
+        QByteArray out;
+        QBuffer buffer(&out);
+        buffer.open(QIODevice::WriteOnly);
+        if (alpha)
+            image.save(&buffer, "PNG");
+        else
+            image.save(&buffer, "JPEG", 90);
+        return out;
+    };
+    try {
+        encoding_ = std::async(std::launch::async, std::move(encode));
+    } catch (const std::system_error&) {
+        // No thread to be had: encoded when the bytes are asked for.
+        encoding_ = std::async(std::launch::deferred, std::move(encode));
     }
-    Bytes.Clear();
-    Bytes.WriteBuffer(out.constData(), int32_t(out.size()));
-    Bytes.SetPosition(0);
+    Debug().LogFmt(alpha ? "SaveGPBitmapToStream %d -> PNG" : "SaveGPBitmapToStream %d -> JPG", {RefIndex});
     Undecodable = false;
     PicWidth = FullBitmap->width();
     PicHeight = FullBitmap->height();
@@ -335,10 +373,10 @@ std::unique_ptr<TBildManagerListItem> TBildManagerListItem::Clone() const
     c->FileDate = FileDate;
     c->PicWidth = PicWidth;
     c->PicHeight = PicHeight;
-    c->Bytes.SetSize(0);
-    if (!Bytes.Bytes().empty())
-        c->Bytes.WriteBuffer(Bytes.Memory(), int32_t(Bytes.Bytes().size()));
-    c->Bytes.SetPosition(0);
+    c->Bytes().SetSize(0);
+    if (!Bytes().Bytes().empty())
+        c->Bytes().WriteBuffer(Bytes().Memory(), int32_t(Bytes().Bytes().size()));
+    c->Bytes().SetPosition(0);
     c->Undecodable = Undecodable;
     c->LoadGPBitmap();
     c->MakePreview();
@@ -358,8 +396,8 @@ void TBildManagerListItem::SaveCommon(TCustomDataFile& DataFile, const AnsiStrin
         DataFile.WriteInteger(Section, "RefIndex", RefIndex);
     DataFile.WriteInteger(Section, "PicWidth", PicWidth);
     DataFile.WriteInteger(Section, "PicHeight", PicHeight);
-    if (!Bytes.Bytes().empty())
-        DataFile.WriteBuffer(Section, "File", Bytes.Memory(), int32_t(Bytes.Bytes().size()));
+    if (!Bytes().Bytes().empty())
+        DataFile.WriteBuffer(Section, "File", Bytes().Memory(), int32_t(Bytes().Bytes().size()));
     if (!lossless) {
         const QByteArray utf8 = FileName.toUtf8();
         DataFile.WriteString(Section, kFileNameUtf8, AnsiString(utf8.constData(), size_t(utf8.size())));
@@ -384,9 +422,9 @@ void TBildManagerListItem::LoadCommon(TCustomDataFile& DataFile, const AnsiStrin
     }
     PicWidth = DataFile.ReadInteger(Section, "PicWidth", 0);
     PicHeight = DataFile.ReadInteger(Section, "PicHeight", 0);
-    Bytes.SetSize(0);
-    DataFile.ReadStream(Section, "File", Bytes);
-    Bytes.SetPosition(0);
+    Bytes().SetSize(0);
+    DataFile.ReadStream(Section, "File", Bytes());
+    Bytes().SetPosition(0);
 }
 
 void TBildManagerListItem::SaveFull(TCustomDataFile& DataFile, const AnsiString& Section) const

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QString>
 #include <functional>
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -30,12 +31,15 @@ public:
     TDateTime FileDate = 0;
     int32_t PicHeight = 0;
     int32_t PicWidth = 0;
-    TMemoryStream Bytes;                       // the encoded picture
     std::unique_ptr<QImage> FullBitmap;        // decoded, or null
     std::unique_ptr<QImage> PreviewBitmap;     // small preview, or null
     bool PreviewFromTemporary = false;
     // The bytes hold no picture that can be decoded: they are not tried again.
     bool Undecodable = false;
+
+    // The encoded picture; an encoding still under way is finished first.
+    TMemoryStream& Bytes();
+    const TMemoryStream& Bytes() const;
 
     // False when the file does not exist (the entry stays empty). A picture
     // is stored upright: the orientation a camera records is applied to its
@@ -49,7 +53,9 @@ public:
     // one that does not fit the free memory.
     void LoadGPBitmap();
     void MakePreview();
-    // Encodes FullBitmap into new bytes: PNG with alpha, else JPEG of quality 90.
+    // Encodes FullBitmap into new bytes: PNG with alpha, else JPEG of quality
+    // 90, on a thread of its own (Bytes() has them when asked for); the sizes
+    // and the preview follow the bitmap at once.
     void SaveGPBitmapToStream();
     bool RemoveGPBitmap();
     std::unique_ptr<TBildManagerListItem> Clone() const;
@@ -61,9 +67,12 @@ public:
 
 private:
     void Decode(bool Upright);
+    void FinishEncoding() const;
     void SaveCommon(TCustomDataFile& DataFile, const AnsiString& Section, bool Full) const;
     void LoadCommon(TCustomDataFile& DataFile, const AnsiString& Section, bool Full);
     TBildmanager& owner_;
+    mutable TMemoryStream bytes_;
+    mutable std::future<QByteArray> encoding_;
 };
 
 class TBildmanager : public TObject {

@@ -23,20 +23,20 @@ void ErrorExit(j_common_ptr Info)
 
 void SilentOutput(j_common_ptr) {}
 
-// The eighths to decode at: the fewest whose output reaches MinSize.
+// The scale to decode at: the smallest of 1/8, 1/4 and 1/2 whose output
+// reaches MinSize, else full size. The other eighths take the library as
+// long as a full decode or longer.
 void ChooseScale(jpeg_decompress_struct& Info, const QSize& MinSize)
 {
+    Info.scale_num = 1;
     Info.scale_denom = 8;
-    Info.scale_num = 8;
-    if (!MinSize.isValid())
-        return;
-    for (unsigned m = 1; m < 8; ++m) {
-        Info.scale_num = m;
-        jpeg_calc_output_dimensions(&Info);
-        if (int(Info.output_width) >= MinSize.width() && int(Info.output_height) >= MinSize.height())
-            return;
-    }
-    Info.scale_num = 8;
+    if (MinSize.isValid())
+        for (; Info.scale_denom > 1; Info.scale_denom /= 2) {
+            jpeg_calc_output_dimensions(&Info);
+            if (int(Info.output_width) >= MinSize.width() && int(Info.output_height) >= MinSize.height())
+                return;
+        }
+    Info.scale_denom = 1;
 }
 
 // Only plain C objects live across the jump; the picture and the profile
