@@ -149,7 +149,7 @@ bool TBildManagerListItem::LoadFromFile(const QString& AFileName)
     FileName = AFileName;
     FileSize = int32_t(std::min<qint64>(fi.size(), std::numeric_limits<int32_t>::max()));
     FileDate = QDateTimeToDateTime(fi.lastModified());
-    Decode(true);
+    Decode(true, false);
     if (!FullBitmap)
         throw Exception(Format("Bild %s konnte nicht geladen werden.", {toAnsi(FileName)}));
     return true;
@@ -164,10 +164,16 @@ bool TBildManagerListItem::IsSamePicture(const TBildManagerListItem& Other) cons
 
 void TBildManagerListItem::LoadGPBitmap()
 {
-    Decode(false);
+    Decode(false, false);
 }
 
-void TBildManagerListItem::Decode(bool Upright)
+bool TBildManagerListItem::TryLoadGPBitmap()
+{
+    Decode(false, true);
+    return FullBitmap != nullptr;
+}
+
+void TBildManagerListItem::Decode(bool Upright, bool Once)
 {
     if (Bytes().Size() == 0 || Undecodable)
         return;
@@ -214,6 +220,8 @@ void TBildManagerListItem::Decode(bool Upright)
             reader.setScaledSize(decoded);
         if (reader.read(&image))
             break;
+        if (Once)
+            return;
         Debug().LogFmt("Status Fehler bei LoadGPBitmap: %d", {int(reader.error())});
         const bool beyond = size.isValid() && BeyondDecoding(decoded);
         if (beyond || !size.isValid() || size.isEmpty() || !ExceedsMemory(decoded)) {
@@ -616,6 +624,38 @@ void TBildmanager::PreparePreviews(const std::vector<int32_t>& RefIndexes)
             }
         }
     });
+}
+
+void TBildmanager::PrepareFullBitmaps(const std::vector<int32_t>& RefIndexes)
+{
+    // Only as many as the memory rules keep: more would be dropped at once.
+    std::vector<TBildManagerListItem*> items;
+    uint64_t bytes = 0;
+    for (int32_t ref : RefIndexes) {
+        auto* it = FindItem(ref);
+        if (!it || it->FullBitmap || it->Undecodable || std::find(items.begin(), items.end(), it) != items.end())
+            continue;
+        bytes += uint64_t(std::max(it->PicWidth, 1)) * uint64_t(std::max(it->PicHeight, 1)) * 4;
+        if (int32_t(items.size()) >= MaxInMemory || (!items.empty() && bytes > MaxBytesInMemory))
+            break;
+        items.push_back(it);
+    }
+    if (items.empty())
+        return;
+    // Each picture is decoded from its own bytes alone; one that fails stays
+    // undecoded for GetFullBitmap, which retries and reports.
+    ParallelRows(int(items.size()), 1, [&](int First, int Last) {
+        for (int i = First; i < Last; ++i) {
+            try {
+                items[size_t(i)]->TryLoadGPBitmap();
+            } catch (...) {
+            }
+        }
+    });
+    std::stable_partition(Items.begin(), Items.end(), [&](const auto& It) {
+        return std::find(items.begin(), items.end(), It.get()) != items.end();
+    });
+    TrimMemory();
 }
 
 void TBildmanager::RotatePicture(int32_t RefIndex, int Direction)

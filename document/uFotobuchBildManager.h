@@ -52,6 +52,9 @@ public:
     // a picture too large to ever be decoded, and after three retries for
     // one that does not fit the free memory.
     void LoadGPBitmap();
+    // One decode as LoadGPBitmap, safe on any thread for distinct items: no
+    // retry, no message; false leaves the entry as it was.
+    bool TryLoadGPBitmap();
     void MakePreview();
     // Encodes FullBitmap into new bytes: PNG with alpha, else JPEG of quality
     // 90, on a thread of its own (Bytes() has them when asked for); the sizes
@@ -66,7 +69,8 @@ public:
     void LoadCopy(TCustomDataFile& DataFile, const AnsiString& Section);
 
 private:
-    void Decode(bool Upright);
+    // Once: a failed decode changes nothing and is not retried.
+    void Decode(bool Upright, bool Once);
     void FinishEncoding() const;
     void SaveCommon(TCustomDataFile& DataFile, const AnsiString& Section, bool Full) const;
     void LoadCommon(TCustomDataFile& DataFile, const AnsiString& Section, bool Full);
@@ -101,6 +105,9 @@ public:
     // Makes the previews GetPreviewBitmap would make for these pictures, on
     // every core; unknown numbers are skipped.
     void PreparePreviews(const std::vector<int32_t>& RefIndexes);
+    // Decodes those of these pictures that are not decoded, as many as the
+    // memory rules keep, on every core; they become the most recently used.
+    void PrepareFullBitmaps(const std::vector<int32_t>& RefIndexes);
     int32_t GetNextRefIndex() const;
     // 0 a quarter turn clockwise, 1 a half turn, 2 a quarter turn anticlockwise.
     void RotatePicture(int32_t RefIndex, int Direction);

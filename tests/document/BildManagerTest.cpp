@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -166,6 +167,42 @@ TEST(BildManager, PreparedPreviewsAreThoseDrawingWouldMake)
         EXPECT_EQ(it->FullBitmap, nullptr);  // a preview decodes nothing in full
     }
     EXPECT_EQ(m.FindItem(untouched)->PreviewBitmap, nullptr);
+}
+
+// Decoded together as drawing would decode them one by one, the prepared
+// pictures first in the list; a damaged one is left to GetFullBitmap, and no
+// more are decoded than the count rule keeps.
+TEST(BildManager, PreparedFullBitmapsAreThoseDrawingWouldDecode)
+{
+    QTemporaryDir dir;
+    Manager m;
+    m.MaxInMemory = 8;
+    std::vector<int32_t> refs;
+    for (int i = 0; i < 10; ++i) {
+        refs.push_back(m.AddFile(SavePicture(dir, QString("p%1.jpg").arg(i), 300 + 40 * i, 200)));
+        m.FindItem(refs.back())->RemoveGPBitmap();
+    }
+    const int32_t damaged = AddStored(m, QByteArray("\xFF\xD8\xFF\xE0 not a picture", 20), "kaputt.jpg", 30, 20);
+    std::vector<int32_t> asked = {refs[3], damaged, refs[5], refs[3], 9999};
+    m.PrepareFullBitmaps(asked);
+    EXPECT_EQ(DecodedCount(m), 2);
+    std::vector<int32_t> first;
+    for (size_t i = 0; i < 3; ++i)
+        first.push_back(m.Items[i]->RefIndex);
+    std::sort(first.begin(), first.end());
+    EXPECT_EQ(first, (std::vector<int32_t>{refs[3], refs[5], damaged}));
+    EXPECT_FALSE(m.FindItem(damaged)->Undecodable);  // not tried for good yet
+    for (int32_t r : {refs[3], refs[5]}) {
+        auto* it = m.FindItem(r);
+        const QImage prepared = *it->FullBitmap;
+        it->RemoveGPBitmap();
+        EXPECT_EQ(*m.GetFullBitmap(r), prepared) << r;
+    }
+    EXPECT_EQ(m.GetFullBitmap(damaged), nullptr);
+    EXPECT_TRUE(m.FindItem(damaged)->Undecodable);
+
+    m.PrepareFullBitmaps(refs);
+    EXPECT_EQ(DecodedCount(m), 8);
 }
 
 TEST(BildManager, TrimMemoryKeepsOnlyTheMostRecentDecoded)
