@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -270,11 +271,11 @@ bool ShiftFourPixels(uint8_t* P, const THSLShifter::TTerms* Terms, float dH)
     HueToBytes(m1, m2, hue + 1.0 / 3, red);
     HueToBytes(m1, m2, hue, green);
     HueToBytes(m1, m2, hue - 1.0 / 3, blue);
-    for (int i = 0; i < 4; ++i) {
-        P[4 * i + 2] = uint8_t(red[i]);
-        P[4 * i + 1] = uint8_t(green[i]);
-        P[4 * i] = uint8_t(blue[i]);
-    }
+    // Alpha kept, the colour bytes (each 0..255) put in.
+    TV4i pixels;
+    std::memcpy(&pixels, P, sizeof pixels);
+    pixels = (pixels & int32_t(0xFF000000u)) | (red << 16) | (green << 8) | blue;
+    std::memcpy(P, &pixels, sizeof pixels);
     return true;
 }
 
