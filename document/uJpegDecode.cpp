@@ -90,6 +90,7 @@ bool DecodeJpegBytes(const uint8_t* Data, size_t Size, const QSize& MinSize, QIm
                      std::string& Message)
 {
     char message[JMSG_LENGTH_MAX];
+    Image = QImage();
     if (Size == 0) {
         Message = "no data";
         return false;
@@ -100,7 +101,7 @@ bool DecodeJpegBytes(const uint8_t* Data, size_t Size, const QSize& MinSize, QIm
             Image.setColorSpace(QColorSpace::fromIccProfile(icc));
         return true;
     }
-    Image = QImage();
+    Image = QImage();  // rows decoded before the error
     Message = message;
     return false;
 }
