@@ -351,7 +351,7 @@ void TBildManagerListItem::SaveGPBitmapToStream()
         return out;
     };
     try {
-        encoding_ = std::async(std::launch::async, std::move(encode));
+        encoding_ = std::async(std::launch::async, encode);
     } catch (const std::system_error&) {
         // No thread to be had: encoded when the bytes are asked for.
         encoding_ = std::async(std::launch::deferred, std::move(encode));
@@ -628,17 +628,20 @@ void TBildmanager::PreparePreviews(const std::vector<int32_t>& RefIndexes)
 
 void TBildmanager::PrepareFullBitmaps(const std::vector<int32_t>& RefIndexes)
 {
-    // Only as many as the memory rules keep: more would be dropped at once.
-    std::vector<TBildManagerListItem*> items;
+    // The pictures asked for, as many as the memory rules keep (more would be
+    // dropped at once), and those of them still to be decoded.
+    std::vector<TBildManagerListItem*> asked, items;
     uint64_t bytes = 0;
     for (int32_t ref : RefIndexes) {
         auto* it = FindItem(ref);
-        if (!it || it->FullBitmap || it->Undecodable || std::find(items.begin(), items.end(), it) != items.end())
+        if (!it || std::find(asked.begin(), asked.end(), it) != asked.end())
             continue;
         bytes += uint64_t(std::max(it->PicWidth, 1)) * uint64_t(std::max(it->PicHeight, 1)) * 4;
-        if (int32_t(items.size()) >= MaxInMemory || (!items.empty() && bytes > MaxBytesInMemory))
+        if (int32_t(asked.size()) >= MaxInMemory || (!asked.empty() && bytes > MaxBytesInMemory))
             break;
-        items.push_back(it);
+        asked.push_back(it);
+        if (!it->FullBitmap && !it->Undecodable)
+            items.push_back(it);
     }
     if (items.empty())
         return;
@@ -653,7 +656,7 @@ void TBildmanager::PrepareFullBitmaps(const std::vector<int32_t>& RefIndexes)
         }
     });
     std::stable_partition(Items.begin(), Items.end(), [&](const auto& It) {
-        return std::find(items.begin(), items.end(), It.get()) != items.end();
+        return std::find(asked.begin(), asked.end(), It.get()) != asked.end();
     });
     TrimMemory();
 }

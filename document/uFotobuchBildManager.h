@@ -105,8 +105,8 @@ public:
     // Makes the previews GetPreviewBitmap would make for these pictures, on
     // every core; unknown numbers are skipped.
     void PreparePreviews(const std::vector<int32_t>& RefIndexes);
-    // Decodes those of these pictures that are not decoded, as many as the
-    // memory rules keep, on every core; they become the most recently used.
+    // These pictures, as many as the memory rules keep, become the most
+    // recently used; those not decoded yet are decoded on every core.
     void PrepareFullBitmaps(const std::vector<int32_t>& RefIndexes);
     int32_t GetNextRefIndex() const;
     // 0 a quarter turn clockwise, 1 a half turn, 2 a quarter turn anticlockwise.
