@@ -47,22 +47,17 @@ public:
             if (run.error_occurred || run.iterations == 0 ||
                 (run.run_type == Run::RT_Aggregate && run.aggregate_name != "min"))
                 continue;
-            const double time = run.GetAdjustedRealTime();
-            const auto [it, added] = fastest_.emplace(Name(run.run_name), time);
-            if (!added)
-                it->second = std::min(it->second, time);
+            Keep(fastest_, Name(run.run_name), run.GetAdjustedRealTime());
+            Keep(fastestCpu_, Name(run.run_name), run.GetAdjustedCPUTime());
         }
     }
 
     // The time of "Function" or "Function/Args" ("BM_Draw/96", "BM_Draw/dpi:96");
     // none when it did not run or failed.
-    std::optional<double> Time(const std::string& Name) const
-    {
-        const auto it = fastest_.find(Name);
-        if (it == fastest_.end())
-            return std::nullopt;
-        return it->second;
-    }
+    std::optional<double> Time(const std::string& Name) const { return Find(fastest_, Name); }
+    // The same for the CPU time of the benchmark's thread: what the machine's
+    // other work disturbs least, but blind to work left to other threads.
+    std::optional<double> CpuTime(const std::string& Name) const { return Find(fastestCpu_, Name); }
 
 private:
     static std::string Name(const benchmark::BenchmarkName& N)
@@ -70,7 +65,21 @@ private:
         return N.args.empty() ? N.function_name : N.function_name + "/" + N.args;
     }
 
-    std::map<std::string, double> fastest_;
+    static void Keep(std::map<std::string, double>& Times, const std::string& Name, double Time)
+    {
+        const auto [it, added] = Times.emplace(Name, Time);
+        if (!added)
+            it->second = std::min(it->second, Time);
+    }
+    static std::optional<double> Find(const std::map<std::string, double>& Times, const std::string& Name)
+    {
+        const auto it = Times.find(Name);
+        if (it == Times.end())
+            return std::nullopt;
+        return it->second;
+    }
+
+    std::map<std::string, double> fastest_, fastestCpu_;
 };
 
 // ---- the program ----------------------------------------------------------------------

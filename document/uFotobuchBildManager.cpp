@@ -11,6 +11,7 @@
 #include "uDataFile.h"
 #include "uDebug.h"
 #include "uInfoAusgabe.h"
+#include "uJpegDecode.h"
 #include "uModalDialog.h"
 #include "uKalender.h"
 #include "uPictureFilter.h"
@@ -25,6 +26,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <system_error>
 
 namespace {
 
@@ -75,20 +77,46 @@ QSize ReducedSize(const QSize& Size)
     return QSize(int(Round(Size.width() / f)), int(Round(Size.height() / f)));
 }
 
-// The size to decode a picture of Size at: a JPEG above the limit is decoded
-// at the smallest of libjpeg's scales (1/8, 1/4, 1/2) that still reaches the
-// reduced size; any other picture at its own size.
+// The least size a picture reduced to Reduced may be decoded at by libjpeg's
+// scaling: half as large again, so that the smooth reduction still does most
+// of the filtering and the stored picture stays within a grey level of a
+// full decode's.
+QSize ScaledDecodeMinimum(const QSize& Reduced)
+{
+    return QSize(Reduced.width() + (Reduced.width() + 1) / 2, Reduced.height() + (Reduced.height() + 1) / 2);
+}
+
+// The size the reader decodes a picture of Size at: a JPEG above the limit at
+// the smallest of libjpeg's scales (1/8, 1/4, 1/2) that still reaches
+// ScaledDecodeMinimum; any other picture at its own size.
 QSize DecodeSize(const QImageReader& Reader, const QSize& Size)
 {
     const QSize target = ReducedSize(Size);
     if (target == Size || Reader.format() != "jpeg")
         return Size;
+    const QSize least = ScaledDecodeMinimum(target);
     for (int d = 8; d >= 2; d /= 2) {
         const QSize scaled((Size.width() + d - 1) / d, (Size.height() + d - 1) / d);
-        if (scaled.width() >= target.width() && scaled.height() >= target.height())
+        if (scaled.width() >= least.width() && scaled.height() >= least.height())
             return scaled;
     }
     return Size;
+}
+
+// The picture as a reader with automatic transformation gives it: mirrored
+// and flipped first, then turned a quarter clockwise.
+QImage Transformed(QImage Image, QImageIOHandler::Transformations Orientation)
+{
+    if (Orientation == QImageIOHandler::TransformationNone)
+        return Image;
+    if (Orientation == QImageIOHandler::TransformationRotate270)
+        return Image.transformed(QTransform().rotate(270));
+    if (Orientation & (QImageIOHandler::TransformationMirror | QImageIOHandler::TransformationFlip))
+        Image = std::move(Image).mirrored(Orientation & QImageIOHandler::TransformationMirror,
+                                          Orientation & QImageIOHandler::TransformationFlip);
+    if (Orientation & QImageIOHandler::TransformationRotate90)
+        Image = Image.transformed(QTransform().rotate(90));
+    return Image;
 }
 
 // True when a decode of this size may not allocate its pixels: such a
@@ -117,11 +145,11 @@ bool TBildManagerListItem::LoadFromFile(const QString& AFileName)
     const QFileInfo fi(AFileName);
     if (!fi.exists() || fi.isDir())
         return false;
-    Bytes.LoadFromFile(AFileName);
+    Bytes().LoadFromFile(AFileName);
     FileName = AFileName;
     FileSize = int32_t(std::min<qint64>(fi.size(), std::numeric_limits<int32_t>::max()));
     FileDate = QDateTimeToDateTime(fi.lastModified());
-    Decode(true);
+    Decode(true, false);
     if (!FullBitmap)
         throw Exception(Format("Bild %s konnte nicht geladen werden.", {toAnsi(FileName)}));
     return true;
@@ -131,17 +159,23 @@ bool TBildManagerListItem::IsSamePicture(const TBildManagerListItem& Other) cons
 {
     return FileName == Other.FileName && Age == Other.Age && FileDate == Other.FileDate
            && PicWidth == Other.PicWidth && PicHeight == Other.PicHeight
-           && Bytes.Bytes() == Other.Bytes.Bytes();
+           && Bytes().Bytes() == Other.Bytes().Bytes();
 }
 
 void TBildManagerListItem::LoadGPBitmap()
 {
-    Decode(false);
+    Decode(false, false);
 }
 
-void TBildManagerListItem::Decode(bool Upright)
+bool TBildManagerListItem::TryLoadGPBitmap()
 {
-    if (Bytes.Size() == 0 || Undecodable)
+    Decode(false, true);
+    return FullBitmap != nullptr;
+}
+
+void TBildManagerListItem::Decode(bool Upright, bool Once)
+{
+    if (Bytes().Size() == 0 || Undecodable)
         return;
     AllowLargePictures();
     FullBitmap.reset();
@@ -150,19 +184,34 @@ void TBildManagerListItem::Decode(bool Upright)
     bool turned = false;
     bool scaled = false;
     QSize reduced;
+    bool direct = true;
     while (true) {
-        QByteArray data = BytesOf(Bytes);
+        QByteArray data = BytesOf(Bytes());
         QBuffer buffer(&data);
         buffer.open(QIODevice::ReadOnly);
         QImageReader reader(&buffer);
-        // Size and orientation come from the header; the reader turns the
-        // pixels after decoding them once.
+        // Size and orientation come from the header; the pixels are turned
+        // after decoding them once.
         const QSize size = reader.size();
         const QImageIOHandler::Transformations orientation =
             Upright ? reader.transformation() : QImageIOHandler::TransformationNone;
-        reader.setAutoTransform(Upright);
         turned = orientation != QImageIOHandler::TransformationNone;
         reduced = ReducedSize(size);
+        // A JPEG goes to libjpeg, scaled by its inverse DCT as the reader
+        // would be; anything libjpeg cannot take, and every retry, goes
+        // through the reader.
+        std::string message;
+        if (direct && size.isValid() && reader.format() == "jpeg"
+            && DecodeJpegBytes(Bytes().Memory(), size_t(Bytes().Size()),
+                               reduced == size ? QSize() : ScaledDecodeMinimum(reduced), image, message)) {
+            scaled = image.size() != size;
+            image = Transformed(std::move(image), orientation);
+            if (orientation & QImageIOHandler::TransformationRotate90)
+                reduced.transpose();
+            break;
+        }
+        direct = false;
+        reader.setAutoTransform(Upright);
         if (orientation & QImageIOHandler::TransformationRotate90)
             reduced.transpose();
         const QSize decoded = size.isValid() ? DecodeSize(reader, size) : size;
@@ -171,6 +220,8 @@ void TBildManagerListItem::Decode(bool Upright)
             reader.setScaledSize(decoded);
         if (reader.read(&image))
             break;
+        if (Once)
+            return;
         Debug().LogFmt("Status Fehler bei LoadGPBitmap: %d", {int(reader.error())});
         const bool beyond = size.isValid() && BeyondDecoding(decoded);
         if (beyond || !size.isValid() || size.isEmpty() || !ExceedsMemory(decoded)) {
@@ -237,11 +288,11 @@ void TBildManagerListItem::MakePreview()
             FullBitmap->scaled(pw, ph, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
         return;
     }
-    if (Bytes.Size() == 0)
+    if (Bytes().Size() == 0)
         return;
     AllowLargePictures();
     // A scaled read straight from the bytes: no full decode for a preview.
-    QByteArray data = BytesOf(Bytes);
+    QByteArray data = BytesOf(Bytes());
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
@@ -260,25 +311,52 @@ void TBildManagerListItem::MakePreview()
     PreviewFromTemporary = true;
 }
 
+TMemoryStream& TBildManagerListItem::Bytes()
+{
+    FinishEncoding();
+    return bytes_;
+}
+
+const TMemoryStream& TBildManagerListItem::Bytes() const
+{
+    FinishEncoding();
+    return bytes_;
+}
+
+void TBildManagerListItem::FinishEncoding() const
+{
+    if (!encoding_.valid())
+        return;
+    const QByteArray out = encoding_.get();
+    bytes_.Clear();
+    bytes_.WriteBuffer(out.constData(), int32_t(out.size()));
+    bytes_.SetPosition(0);
+}
+
 void TBildManagerListItem::SaveGPBitmapToStream()
 {
     if (!FullBitmap)
         return;
-    TWaitCursor wait;
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
     const bool alpha = FullBitmap->hasAlphaChannel();
-    if (alpha) {
-        FullBitmap->save(&buffer, "PNG");
-        Debug().LogFmt("SaveGPBitmapToStream %d -> PNG", {RefIndex});
-    } else {
-        FullBitmap->save(&buffer, "JPEG", 90);
-        Debug().LogFmt("SaveGPBitmapToStream %d -> JPG", {RefIndex});
+    // Encoded on a thread of its own from a shared copy of the pixels, while
+    // the picture is already shown; Bytes() waits for the result.
+    auto encode = [image = *FullBitmap, alpha] {
+        QByteArray out;
+        QBuffer buffer(&out);
+        buffer.open(QIODevice::WriteOnly);
+        if (alpha)
+            image.save(&buffer, "PNG");
+        else
+            image.save(&buffer, "JPEG", 90);
+        return out;
+    };
+    try {
+        encoding_ = std::async(std::launch::async, encode);
+    } catch (const std::system_error&) {
+        // No thread to be had: encoded when the bytes are asked for.
+        encoding_ = std::async(std::launch::deferred, std::move(encode));
     }
-    Bytes.Clear();
-    Bytes.WriteBuffer(out.constData(), int32_t(out.size()));
-    Bytes.SetPosition(0);
+    Debug().LogFmt(alpha ? "SaveGPBitmapToStream %d -> PNG" : "SaveGPBitmapToStream %d -> JPG", {RefIndex});
     Undecodable = false;
     PicWidth = FullBitmap->width();
     PicHeight = FullBitmap->height();
@@ -303,10 +381,10 @@ std::unique_ptr<TBildManagerListItem> TBildManagerListItem::Clone() const
     c->FileDate = FileDate;
     c->PicWidth = PicWidth;
     c->PicHeight = PicHeight;
-    c->Bytes.SetSize(0);
-    if (!Bytes.Bytes().empty())
-        c->Bytes.WriteBuffer(Bytes.Memory(), int32_t(Bytes.Bytes().size()));
-    c->Bytes.SetPosition(0);
+    c->Bytes().SetSize(0);
+    if (!Bytes().Bytes().empty())
+        c->Bytes().WriteBuffer(Bytes().Memory(), int32_t(Bytes().Bytes().size()));
+    c->Bytes().SetPosition(0);
     c->Undecodable = Undecodable;
     c->LoadGPBitmap();
     c->MakePreview();
@@ -326,8 +404,8 @@ void TBildManagerListItem::SaveCommon(TCustomDataFile& DataFile, const AnsiStrin
         DataFile.WriteInteger(Section, "RefIndex", RefIndex);
     DataFile.WriteInteger(Section, "PicWidth", PicWidth);
     DataFile.WriteInteger(Section, "PicHeight", PicHeight);
-    if (!Bytes.Bytes().empty())
-        DataFile.WriteBuffer(Section, "File", Bytes.Memory(), int32_t(Bytes.Bytes().size()));
+    if (!Bytes().Bytes().empty())
+        DataFile.WriteBuffer(Section, "File", Bytes().Memory(), int32_t(Bytes().Bytes().size()));
     if (!lossless) {
         const QByteArray utf8 = FileName.toUtf8();
         DataFile.WriteString(Section, kFileNameUtf8, AnsiString(utf8.constData(), size_t(utf8.size())));
@@ -352,9 +430,9 @@ void TBildManagerListItem::LoadCommon(TCustomDataFile& DataFile, const AnsiStrin
     }
     PicWidth = DataFile.ReadInteger(Section, "PicWidth", 0);
     PicHeight = DataFile.ReadInteger(Section, "PicHeight", 0);
-    Bytes.SetSize(0);
-    DataFile.ReadStream(Section, "File", Bytes);
-    Bytes.SetPosition(0);
+    Bytes().SetSize(0);
+    DataFile.ReadStream(Section, "File", Bytes());
+    Bytes().SetPosition(0);
 }
 
 void TBildManagerListItem::SaveFull(TCustomDataFile& DataFile, const AnsiString& Section) const
@@ -546,6 +624,41 @@ void TBildmanager::PreparePreviews(const std::vector<int32_t>& RefIndexes)
             }
         }
     });
+}
+
+void TBildmanager::PrepareFullBitmaps(const std::vector<int32_t>& RefIndexes)
+{
+    // The pictures asked for, as many as the memory rules keep (more would be
+    // dropped at once), and those of them still to be decoded.
+    std::vector<TBildManagerListItem*> asked, items;
+    uint64_t bytes = 0;
+    for (int32_t ref : RefIndexes) {
+        auto* it = FindItem(ref);
+        if (!it || std::find(asked.begin(), asked.end(), it) != asked.end())
+            continue;
+        bytes += uint64_t(std::max(it->PicWidth, 1)) * uint64_t(std::max(it->PicHeight, 1)) * 4;
+        if (int32_t(asked.size()) >= MaxInMemory || (!asked.empty() && bytes > MaxBytesInMemory))
+            break;
+        asked.push_back(it);
+        if (!it->FullBitmap && !it->Undecodable)
+            items.push_back(it);
+    }
+    if (items.empty())
+        return;
+    // Each picture is decoded from its own bytes alone; one that fails stays
+    // undecoded for GetFullBitmap, which retries and reports.
+    ParallelRows(int(items.size()), 1, [&](int First, int Last) {
+        for (int i = First; i < Last; ++i) {
+            try {
+                items[size_t(i)]->TryLoadGPBitmap();
+            } catch (...) {
+            }
+        }
+    });
+    std::stable_partition(Items.begin(), Items.end(), [&](const auto& It) {
+        return std::find(asked.begin(), asked.end(), It.get()) != asked.end();
+    });
+    TrimMemory();
 }
 
 void TBildmanager::RotatePicture(int32_t RefIndex, int Direction)

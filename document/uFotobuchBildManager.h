@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QString>
 #include <functional>
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -30,12 +31,15 @@ public:
     TDateTime FileDate = 0;
     int32_t PicHeight = 0;
     int32_t PicWidth = 0;
-    TMemoryStream Bytes;                       // the encoded picture
     std::unique_ptr<QImage> FullBitmap;        // decoded, or null
     std::unique_ptr<QImage> PreviewBitmap;     // small preview, or null
     bool PreviewFromTemporary = false;
     // The bytes hold no picture that can be decoded: they are not tried again.
     bool Undecodable = false;
+
+    // The encoded picture; an encoding still under way is finished first.
+    TMemoryStream& Bytes();
+    const TMemoryStream& Bytes() const;
 
     // False when the file does not exist (the entry stays empty). A picture
     // is stored upright: the orientation a camera records is applied to its
@@ -48,8 +52,13 @@ public:
     // a picture too large to ever be decoded, and after three retries for
     // one that does not fit the free memory.
     void LoadGPBitmap();
+    // One decode as LoadGPBitmap, safe on any thread for distinct items: no
+    // retry, no message; false leaves the entry as it was.
+    bool TryLoadGPBitmap();
     void MakePreview();
-    // Encodes FullBitmap into new bytes: PNG with alpha, else JPEG of quality 90.
+    // Encodes FullBitmap into new bytes: PNG with alpha, else JPEG of quality
+    // 90, on a thread of its own (Bytes() has them when asked for); the sizes
+    // and the preview follow the bitmap at once.
     void SaveGPBitmapToStream();
     bool RemoveGPBitmap();
     std::unique_ptr<TBildManagerListItem> Clone() const;
@@ -60,10 +69,14 @@ public:
     void LoadCopy(TCustomDataFile& DataFile, const AnsiString& Section);
 
 private:
-    void Decode(bool Upright);
+    // Once: a failed decode changes nothing and is not retried.
+    void Decode(bool Upright, bool Once);
+    void FinishEncoding() const;
     void SaveCommon(TCustomDataFile& DataFile, const AnsiString& Section, bool Full) const;
     void LoadCommon(TCustomDataFile& DataFile, const AnsiString& Section, bool Full);
     TBildmanager& owner_;
+    mutable TMemoryStream bytes_;
+    mutable std::future<QByteArray> encoding_;
 };
 
 class TBildmanager : public TObject {
@@ -92,6 +105,9 @@ public:
     // Makes the previews GetPreviewBitmap would make for these pictures, on
     // every core; unknown numbers are skipped.
     void PreparePreviews(const std::vector<int32_t>& RefIndexes);
+    // These pictures, as many as the memory rules keep, become the most
+    // recently used; those not decoded yet are decoded on every core.
+    void PrepareFullBitmaps(const std::vector<int32_t>& RefIndexes);
     int32_t GetNextRefIndex() const;
     // 0 a quarter turn clockwise, 1 a half turn, 2 a quarter turn anticlockwise.
     void RotatePicture(int32_t RefIndex, int Direction);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -67,7 +68,8 @@ inline uint8_t UnitToByte(double v)
     return uint8_t(int((x + cRoundBias) - cRoundBias));
 }
 
-// What the conversion to RGB takes from saturation and lightness alone.
+// What the conversion to RGB takes from saturation and lightness alone. For a
+// grey (S = 0) the terms are both L, which the ramps turn into L's byte.
 struct TSLTerms {
     double m1 = 0, m2 = 0;
     bool Grey = false;
@@ -77,13 +79,12 @@ struct TSLTerms {
 inline TSLTerms SLTermsOf(double S, double L)
 {
     TSLTerms t;
+    t.m2 = L <= 0.5 ? L * (1 + S) : L + S - L * S;
+    t.m1 = 2 * L - t.m2;
     if (S == 0) {
         t.Grey = true;
         t.GreyByte = UnitToByte(L);
-        return t;
     }
-    t.m2 = L <= 0.5 ? L * (1 + S) : L + S - L * S;
-    t.m1 = 2 * L - t.m2;
     return t;
 }
 
@@ -194,50 +195,58 @@ TColor ShiftColorHSL(TColor Color, float dH, float dS, float dL)
 
 namespace {
 
-// Four lanes of the same conversions, each lane computed with the same
-// operations in the same order as ShiftPixel, so that the bytes are the same.
+// Index of the pair of largest and smallest byte (Mn <= Mx) in the table of
+// terms: row Mx holds Mx + 1 entries.
+inline int PairIndex(int Mx, int Mn)
+{
+    return Mx * (Mx + 1) / 2 + Mn;
+}
+
+// Eight lanes of the same conversions, each lane computed with the same
+// operations in the same order as ShiftPixel, so that the bytes are the same;
+// the terms m1 and m2 come from the shifter's table, as they depend on the
+// largest and smallest byte alone.
 using TV4d = double __attribute__((vector_size(32)));
 using TV4f = float __attribute__((vector_size(16)));
 using TV4i = int32_t __attribute__((vector_size(16)));
 
-// Four pixels; false (and nothing written) when a lane's hue needs more than
+// Eight pixels; false (and nothing written) when a lane's hue needs more than
 // two turns to come back into 0..1, which ShiftPixel then handles. Only for
 // processors with AVX2 (without, pixel by pixel is faster). Vectors go to the
-// lambdas by reference only: passing a four-double vector by value depends on
-// the instruction set.
+// lambdas by reference only: passing a vector by value depends on the
+// instruction set.
 __attribute__((target("avx2")))
-bool ShiftFourPixels(uint8_t* P, float dH, float dS, float dL)
+bool ShiftFourPixels(uint8_t* P, const THSLShifter::TTerms* Terms, float dH)
 {
-    const auto UnitToBytes = [](const TV4d& V, TV4i& Bytes) {
+    const auto HueToBytes = [](const TV4d& m1, const TV4d& m2, const TV4d& Hue, TV4i& Bytes) {
         constexpr double cRoundBias = 6755399441055744.0;
-        TV4d x = 255 * V;
-        x = 0.0 < x ? x : TV4d{} + 0.0;        // std::max(0.0, x)
-        x = 255.0 < x ? TV4d{} + 255.0 : x;    // std::min(x, 255.0)
-        Bytes = __builtin_convertvector((x + cRoundBias) - cRoundBias, TV4i);
-    };
-    const auto HueToBytes = [&](const TV4d& m1, const TV4d& m2, const TV4d& Hue, TV4i& Bytes) {
-        TV4d h = Hue < 0 ? Hue + 1 : (Hue > 1 ? Hue - 1 : Hue);
+        const TV4d h = Hue < 0 ? Hue + 1 : (Hue > 1 ? Hue - 1 : Hue);
         const TV4d rising = m1 + (m2 - m1) * 6 * h;
         const TV4d falling = m1 + (m2 - m1) * (2.0 / 3 - h) * 6;
         TV4d v = 3 * h < 2 ? falling : m1;
         v = 2 * h < 1 ? m2 : v;
         v = 6 * h < 1 ? rising : v;
-        UnitToBytes(v, Bytes);
+        // UnitToByte
+        TV4d x = 255 * v;
+        x = 0.0 < x ? x : TV4d{} + 0.0;        // std::max(0.0, x)
+        x = 255.0 < x ? TV4d{} + 255.0 : x;    // std::min(x, 255.0)
+        Bytes = __builtin_convertvector((x + cRoundBias) - cRoundBias, TV4i);
     };
-    const auto ClampUnit = [](const TV4f& V) { return V < 0 ? TV4f{} : (V > 1 ? TV4f{} + 1.0f : V); };
 
-    TV4d r, g, b;
+    TV4d r, g, b, m1, m2;
     for (int i = 0; i < 4; ++i) {
-        r[i] = cUnit.v[P[4 * i + 2]];
-        g[i] = cUnit.v[P[4 * i + 1]];
-        b[i] = cUnit.v[P[4 * i]];
+        const uint8_t B = P[4 * i], G = P[4 * i + 1], R = P[4 * i + 2];
+        r[i] = cUnit.v[R];
+        g[i] = cUnit.v[G];
+        b[i] = cUnit.v[B];
+        const THSLShifter::TTerms& t = Terms[PairIndex(std::max({R, G, B}), std::min({R, G, B}))];
+        m1[i] = t.m1;
+        m2[i] = t.m2;
     }
     const TV4d mx = r > g ? (r > b ? r : b) : (g > b ? g : b);
     const TV4d mn = r < g ? (r < b ? r : b) : (g < b ? g : b);
     const auto grey = mx == mn;
-    const TV4d L = (mx + mn) / 2;
     const TV4d d = mx - mn;
-    const TV4d S = grey ? TV4d{} : d / (L < 0.5 ? mx + mn : 2 - mx - mn);
     const auto redMax = r == mx;
     const auto greenMax = ~redMax & (g == mx);
     const TV4d num = redMax ? g - b : (greenMax ? b - r : r - g);
@@ -257,36 +266,39 @@ bool ShiftFourPixels(uint8_t* P, float dH, float dS, float dL)
     h = h >= 1.0f ? h - 1.0f : h;
     h = h >= 1.0f ? h - 1.0f : h;
     const TV4d hue = __builtin_convertvector(h, TV4d);
-    const TV4d sat = __builtin_convertvector(ClampUnit(__builtin_convertvector(S + dS, TV4f)), TV4d);
-    const TV4d light = __builtin_convertvector(ClampUnit(__builtin_convertvector(L + dL, TV4f)), TV4d);
 
-    const TV4d m2 = light <= 0.5 ? light * (1 + sat) : light + sat - light * sat;
-    const TV4d m1 = 2 * light - m2;
-    const auto greyOut = sat == 0;
-    TV4i greyBytes, red, green, blue;
-    UnitToBytes(light, greyBytes);
+    TV4i red, green, blue;
     HueToBytes(m1, m2, hue + 1.0 / 3, red);
     HueToBytes(m1, m2, hue, green);
     HueToBytes(m1, m2, hue - 1.0 / 3, blue);
-    for (int i = 0; i < 4; ++i) {
-        const bool flat = greyOut[i] != 0;
-        P[4 * i + 2] = uint8_t(flat ? greyBytes[i] : red[i]);
-        P[4 * i + 1] = uint8_t(flat ? greyBytes[i] : green[i]);
-        P[4 * i] = uint8_t(flat ? greyBytes[i] : blue[i]);
-    }
+    // Alpha kept, the colour bytes (each 0..255) put in.
+    TV4i pixels;
+    std::memcpy(&pixels, P, sizeof pixels);
+    pixels = (pixels & int32_t(0xFF000000u)) | (red << 16) | (green << 8) | blue;
+    std::memcpy(P, &pixels, sizeof pixels);
     return true;
 }
 
 }  // namespace
 
-THSLShifter::THSLShifter(float dH, float dS, float dL) : FdH(dH), FdS(dS), FdL(dL) {}
+THSLShifter::THSLShifter(float dH, float dS, float dL)
+    : FdH(dH), FdS(dS), FdL(dL), FTerms(size_t(PairIndex(255, 255) + 1))
+{
+    for (int mx = 0; mx < 256; ++mx)
+        for (int mn = 0; mn <= mx; ++mn) {
+            double d, s, l;
+            SaturationLightnessOf(uint8_t(mx), uint8_t(mn), d, s, l);
+            const TSLTerms t = ShiftedSLTerms(s, l, dS, dL);
+            FTerms[size_t(PairIndex(mx, mn))] = {t.m1, t.m2};
+        }
+}
 
 void THSLShifter::ApplyRow(uint8_t* Pixels, int Count) const
 {
     static const bool fourAtATime = __builtin_cpu_supports("avx2");
     int i = 0;
     for (; fourAtATime && i + 4 <= Count; i += 4, Pixels += 16)
-        if (!ShiftFourPixels(Pixels, FdH, FdS, FdL))
+        if (!ShiftFourPixels(Pixels, FTerms.data(), FdH))
             for (int k = 0; k < 4; ++k)
                 ShiftPixel(Pixels[4 * k + 2], Pixels[4 * k + 1], Pixels[4 * k], FdH, FdS, FdL);
     for (; i < Count; ++i, Pixels += 4)

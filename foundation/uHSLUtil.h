@@ -5,6 +5,7 @@
 #include "Object.h"
 
 #include <cstdint>
+#include <vector>
 
 void RGBToHSL(TColor Color, double& H, double& S, double& L);
 TColor HSLToRGB(double H, double S, double L);
@@ -19,15 +20,23 @@ void AdjustPixelHSL(uint8_t& R, uint8_t& G, uint8_t& B, float dH, float dS, floa
 TColor ShiftColorHSL(TColor Color, float dH, float dS, float dL);
 
 // One shift of hue, saturation and lightness for many pixels: AdjustPixelHSL,
-// four pixels at a time.
+// eight pixels at a time.
 class THSLShifter {
 public:
     THSLShifter(float dH, float dS, float dL);
     // Count pixels of 4 bytes (blue, green, red, alpha; alpha is kept).
     void ApplyRow(uint8_t* Pixels, int Count) const;
 
+    // What the conversion back takes from the shifted saturation and lightness.
+    struct TTerms {
+        double m1, m2;
+    };
+
 private:
     float FdH, FdS, FdL;
+    // For every largest and smallest byte of a pixel (the only bytes
+    // saturation and lightness depend on).
+    std::vector<TTerms> FTerms;
 };
 
 // A colour held both as bytes and as hue, saturation and lightness.

@@ -7,6 +7,7 @@
 #include "uCursors.h"
 #include "uDebug.h"
 #include "uDocDrawer.h"
+#include "uFotobuchBildManager.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchPageTemplate.h"
 #include "uModalDialog.h"
@@ -566,6 +567,14 @@ void TFBMainView::PaintScreen(TDrawContext& DC)
         OutlineElement(DC, E);
         DC.SetPenWidthPixels(1);
     };
+    // The screen's pictures are decoded together, on every core.
+    std::vector<int32_t> refs;
+    for (TFBPage* page : pages)
+        for (int i = 0; i < page->Pictures.Count(); ++i)
+            if (auto* pic = dynamic_cast<TFBPictureElement*>(page->Pictures.GetItem(i)); pic && pic->HasPicture())
+                refs.push_back(pic->RefIndex);
+    BildManager().PrepareFullBitmaps(refs);
+
     auto* focusedPic = dynamic_cast<TFBPictureElement*>(FFocused);
     for (TFBPage* page : pages) {
         TPushed pushed(T);

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -72,12 +73,12 @@ TEST(BildManager, LargePicturesAreReducedOnceAndStoredAgain)
     ASSERT_TRUE(a && b);
     EXPECT_EQ(a->PicWidth, 2410);
     EXPECT_EQ(a->PicHeight, 1607);
-    EXPECT_EQ(a->Bytes.Memory()[0], 0xFF);  // JPEG
-    EXPECT_EQ(a->Bytes.Memory()[1], 0xD8);
+    EXPECT_EQ(a->Bytes().Memory()[0], 0xFF);  // JPEG
+    EXPECT_EQ(a->Bytes().Memory()[1], 0xD8);
     EXPECT_EQ(b->PicWidth, 2410);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(b->Bytes.Memory()) + 1, 3), "PNG");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(b->Bytes().Memory()) + 1, 3), "PNG");
     // The stored bytes are the reduced picture now.
-    EXPECT_EQ(QImage::fromData(a->Bytes.Memory(), int(a->Bytes.Size())).size(), QSize(2410, 1607));
+    EXPECT_EQ(QImage::fromData(a->Bytes().Memory(), int(a->Bytes().Size())).size(), QSize(2410, 1607));
 }
 
 TEST(BildManager, SameFileIsHeldOnceAndReleasedByCount)
@@ -168,6 +169,42 @@ TEST(BildManager, PreparedPreviewsAreThoseDrawingWouldMake)
     EXPECT_EQ(m.FindItem(untouched)->PreviewBitmap, nullptr);
 }
 
+// Decoded together as drawing would decode them one by one, the prepared
+// pictures first in the list; a damaged one is left to GetFullBitmap, and no
+// more are decoded than the count rule keeps.
+TEST(BildManager, PreparedFullBitmapsAreThoseDrawingWouldDecode)
+{
+    QTemporaryDir dir;
+    Manager m;
+    m.MaxInMemory = 8;
+    std::vector<int32_t> refs;
+    for (int i = 0; i < 10; ++i) {
+        refs.push_back(m.AddFile(SavePicture(dir, QString("p%1.jpg").arg(i), 300 + 40 * i, 200)));
+        m.FindItem(refs.back())->RemoveGPBitmap();
+    }
+    const int32_t damaged = AddStored(m, QByteArray("\xFF\xD8\xFF\xE0 not a picture", 20), "kaputt.jpg", 30, 20);
+    std::vector<int32_t> asked = {refs[3], damaged, refs[5], refs[3], 9999};
+    m.PrepareFullBitmaps(asked);
+    EXPECT_EQ(DecodedCount(m), 2);
+    std::vector<int32_t> first;
+    for (size_t i = 0; i < 3; ++i)
+        first.push_back(m.Items[i]->RefIndex);
+    std::sort(first.begin(), first.end());
+    EXPECT_EQ(first, (std::vector<int32_t>{refs[3], refs[5], damaged}));
+    EXPECT_FALSE(m.FindItem(damaged)->Undecodable);  // not tried for good yet
+    for (int32_t r : {refs[3], refs[5]}) {
+        auto* it = m.FindItem(r);
+        const QImage prepared = *it->FullBitmap;
+        it->RemoveGPBitmap();
+        EXPECT_EQ(*m.GetFullBitmap(r), prepared) << r;
+    }
+    EXPECT_EQ(m.GetFullBitmap(damaged), nullptr);
+    EXPECT_TRUE(m.FindItem(damaged)->Undecodable);
+
+    m.PrepareFullBitmaps(refs);
+    EXPECT_EQ(DecodedCount(m), 8);
+}
+
 TEST(BildManager, TrimMemoryKeepsOnlyTheMostRecentDecoded)
 {
     QTemporaryDir dir;
@@ -250,7 +287,7 @@ TEST(BildManager, UndecodablePictureIsRefusedWhenAddedAndDrawsNothingWhenStored)
 
     // A missing file gives an empty entry.
     const int32_t gone = m.AddFile(missing);
-    EXPECT_EQ(m.FindItem(gone)->Bytes.Size(), 0);
+    EXPECT_EQ(m.FindItem(gone)->Bytes().Size(), 0);
 }
 
 namespace {
@@ -350,7 +387,7 @@ TEST(BildManager, CopiesAndUndoEntriesFindEqualPictures)
     TMemoryStream s2;
     {
         TMemoryDataFile w(s2);
-        other.FindItem(o)->Bytes.Memory()[40] ^= 0xFF;
+        other.FindItem(o)->Bytes().Memory()[40] ^= 0xFF;
         other.SaveItemCopy(w, "C", o);
     }
     s2.SetPosition(0);
@@ -441,7 +478,7 @@ TEST(BildManager, FilterDialogsReplaceThePictureOnlyOnOk)
     EXPECT_EQ(it->FullBitmap->size(), QSize(60, 40));  // not turned
     EXPECT_GT(qGreen(it->FullBitmap->pixel(50, 30)), qGreen(before));
     // The bytes hold the filtered picture.
-    const QImage stored = QImage::fromData(it->Bytes.Memory(), int(it->Bytes.Size()));
+    const QImage stored = QImage::fromData(it->Bytes().Memory(), int(it->Bytes().Size()));
     EXPECT_GT(qGreen(stored.pixel(50, 30)), qGreen(before) + 20);
 
     ShowModalHook = [&](QDialog& d) {
@@ -501,7 +538,7 @@ TEST(BildManager, CameraOrientationIsAppliedWhenAPictureIsAdded)
         {1, {64, 48}, {64, 48}}, {2, {64, 48}, {64, 48}}, {3, {64, 48}, {64, 48}},
         {4, {64, 48}, {64, 48}}, {5, {64, 48}, {64, 48}}, {6, {64, 48}, {64, 48}},
         {7, {64, 48}, {64, 48}}, {8, {64, 48}, {64, 48}},
-        {6, {5000, 3500}, {2352, 1646}},  // 17.5 MP: decoded at half size, reduced and turned
+        {6, {5000, 3500}, {2352, 1646}},  // 17.5 MP: reduced and turned
         {3, {5000, 3500}, {2352, 1646}},
     };
     for (const Case& c : cases) {
@@ -517,7 +554,7 @@ TEST(BildManager, CameraOrientationIsAppliedWhenAPictureIsAdded)
         auto* it = m.FindItem(r);
         ASSERT_NE(it, nullptr) << qPrintable(what);
         EXPECT_EQ(QSize(it->PicWidth, it->PicHeight), c.stored) << qPrintable(what);
-        const QByteArray stored(reinterpret_cast<const char*>(it->Bytes.Memory()), qsizetype(it->Bytes.Size()));
+        const QByteArray stored(reinterpret_cast<const char*>(it->Bytes().Memory()), qsizetype(it->Bytes().Size()));
         const QImage bytes = QImage::fromData(stored);  // as any reader shows it, orientation ignored
         EXPECT_EQ(bytes.size(), c.stored) << qPrintable(what);
         EXPECT_TRUE(IsUpright(bytes)) << qPrintable(what);
@@ -557,5 +594,5 @@ TEST(BildManager, StoredPicturesIgnoreTheOrientationTheyRecord)
     ASSERT_NE(bmp, nullptr);
     EXPECT_EQ(bmp->size(), QSize(48, 64));
     EXPECT_FALSE(IsUpright(*bmp));
-    EXPECT_EQ(m.FindItem(r)->Bytes.Size(), sideways.size());
+    EXPECT_EQ(m.FindItem(r)->Bytes().Size(), sideways.size());
 }

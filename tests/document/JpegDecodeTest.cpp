@@ -1,0 +1,99 @@
+#include "uJpegDecode.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QImage>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray Jpeg(const QImage& Image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(Image.save(&buffer, "JPEG", 95));
+    return bytes;
+}
+
+// Left half red, right half blue.
+QImage Halves(int W, int H, QImage::Format Format = QImage::Format_RGB32)
+{
+    QImage img(W, H, QImage::Format_RGB32);
+    img.fill(QColor(220, 20, 20));
+    for (int y = 0; y < H; ++y)
+        for (int x = W / 2; x < W; ++x)
+            img.setPixel(x, y, qRgb(20, 20, 220));
+    return img.convertToFormat(Format);
+}
+
+bool Decode(const QByteArray& Bytes, const QSize& MinSize, QImage& Image, std::string& Message)
+{
+    return DecodeJpegBytes(reinterpret_cast<const uint8_t*>(Bytes.constData()), size_t(Bytes.size()), MinSize,
+                           Image, Message);
+}
+
+bool Near(QRgb A, QRgb B)
+{
+    return std::abs(qRed(A) - qRed(B)) <= 8 && std::abs(qGreen(A) - qGreen(B)) <= 8
+           && std::abs(qBlue(A) - qBlue(B)) <= 8 && qAlpha(A) == 255;
+}
+
+}  // namespace
+
+// The smallest of 1/8, 1/4 and 1/2 that reaches the size asked for, else all.
+TEST(JpegDecode, ScaleIsTheSmallestFastOneReachingTheSize)
+{
+    const QByteArray bytes = Jpeg(Halves(1000, 800));
+    const struct {
+        QSize least, decoded;
+    } cases[] = {
+        {QSize(), {1000, 800}},      {{125, 100}, {125, 100}}, {{126, 100}, {250, 200}},
+        {{250, 201}, {500, 400}},    {{500, 400}, {500, 400}}, {{501, 10}, {1000, 800}},
+        {{2000, 2000}, {1000, 800}},
+    };
+    for (const auto& c : cases) {
+        QImage img;
+        std::string message;
+        ASSERT_TRUE(Decode(bytes, c.least, img, message)) << message;
+        EXPECT_EQ(img.size(), c.decoded) << c.least.width() << "x" << c.least.height();
+        EXPECT_EQ(img.format(), QImage::Format_RGB32);
+        EXPECT_TRUE(Near(img.pixel(img.width() / 4, img.height() / 2), qRgb(220, 20, 20)));
+        EXPECT_TRUE(Near(img.pixel(img.width() * 3 / 4, img.height() / 2), qRgb(20, 20, 220)));
+    }
+}
+
+TEST(JpegDecode, GreyPicturesAndColourProfilesAreKept)
+{
+    QImage img;
+    std::string message;
+    ASSERT_TRUE(Decode(Jpeg(Halves(64, 48, QImage::Format_Grayscale8)), QSize(), img, message)) << message;
+    EXPECT_EQ(img.format(), QImage::Format_RGB32);
+    const QRgb grey = img.pixel(10, 10);
+    EXPECT_TRUE(qRed(grey) == qGreen(grey) && qGreen(grey) == qBlue(grey) && qAlpha(grey) == 255);
+
+    QImage wide = Halves(64, 48);
+    wide.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+    ASSERT_TRUE(Decode(Jpeg(wide), QSize(), img, message)) << message;
+    EXPECT_EQ(img.colorSpace(), QColorSpace(QColorSpace::DisplayP3));
+    ASSERT_TRUE(Decode(Jpeg(Halves(64, 48)), QSize(), img, message)) << message;
+    EXPECT_FALSE(img.colorSpace().isValid());
+}
+
+// Unreadable bytes fail with the library's message and leave no picture; a
+// picture cut short in its data decodes as far as it goes.
+TEST(JpegDecode, UnreadableBytesFail)
+{
+    const QByteArray good = Jpeg(Halves(200, 100));
+    for (const QByteArray& bad : {QByteArray(), QByteArray("no picture at all"), good.left(100)}) {
+        QImage img(4, 4, QImage::Format_RGB32);
+        std::string message;
+        EXPECT_FALSE(Decode(bad, QSize(), img, message));
+        EXPECT_TRUE(img.isNull());
+        EXPECT_FALSE(message.empty());
+    }
+    QImage img;
+    std::string message;
+    ASSERT_TRUE(Decode(good.left(good.size() * 3 / 4), QSize(), img, message)) << message;
+    EXPECT_EQ(img.size(), QSize(200, 100));
+}
