@@ -1,0 +1,779 @@
+// Paragraph measuring and line breaking: every attribute entry gets the width,
+// height and base of its character; a paragraph's characters are then
+// distributed over new lines that fit the available width, block-aligned lines
+// get their justification, and the cursor and selection move to the new lines.
+#include "RtRtfTxtPaint.h"
+
+#include "RtList.h"
+#include "RtObjBase.h"
+#include "RtObject.h"
+#include "SysUtils.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+bool IsObjectCode(uint8_t Ch, const TAttr& A) { return Ch >= 1 && Ch <= 3 && A.Style.Has(afsIsObject); }
+
+}  // namespace
+
+void TRtRTFTextPaint::ComputeHiddenStyleMask()
+{
+    WrtStyle m;
+    if (!ViewOptions.Has(rtShowInvisibleText)) {
+        if (RtHideInsertPoints || InsertPointsHidden || InsertPointAttr()->Hidden())
+            m.Include(afsIsInsertpoint);
+        if (AutomaticTextHidden || AutomaticTextAttr()->Hidden())
+            m.Include(afsAutomatic);
+        if (HyperlinkTextAttr()->Hidden())
+            m.Include(afsHyperLink);
+        if (ProtectedTextAttr()->Hidden())
+            m.Include(afsProtected);
+        if (BookmarkTextAttr()->Hidden())
+            m.Include(afsBookmark);
+        if (HiddenTextAttr()->Hidden() && !(EngineOptions & eoHiddenShown))
+            m.Include(afsHidden);
+    }
+    m.Include(afsDelete);
+    HiddenStyleMask = m;
+}
+
+bool TRtRTFTextPaint::IsLeadByte(uint8_t Ch, const TAttr* /*Attr*/)
+{
+    if (DBCSMode.Has(rtdb_Test))
+        return Ch == 'a';
+    if (OnIsLeadByte)
+        return OnIsLeadByte(this, Ch);
+    // The code pages of this platform have no lead bytes.
+    return false;
+}
+
+int32_t TRtRTFTextPaint::TextWidth(const TAttr* Attr, const AnsiString& Text)
+{
+    if (!Attr)
+        Attr = CursorLine && CursorLine->Attrs && CursorPos < CursorLine->Capacity ? &CursorLine->Attrs[CursorPos]
+                                                                                    : &CurrentAttr;
+    UpdateCharWidths(Attr);
+    int32_t w = 0;
+    for (char c : Text)
+        w += CharWidth(uint8_t(c));
+    return w;
+}
+
+void TRtRTFTextPaint::MeasureObject(TParagraph* Par, TLine* Line, int32_t Index, int32_t& OpenBookmarks,
+                                    bool& EndCodeSeen)
+{
+    TAttr& a = Line->Attrs[Index];
+    const uint8_t code = Line->Chars[Index];
+    const int32_t fontHeight = currentTable_ ? currentTable_->LineHeight : 0;
+    const int32_t fontBase = currentTable_ ? currentTable_->Ascent : 0;
+    const TTextHeader* h = Header();
+    TTextObj* ref = ObjRefList()->GetTextObj(int32_t(a.Tag));
+    a.Height = uint16_t(fontHeight);
+    a.Base = uint16_t(fontBase);
+    if (!ref) {
+        a.Width = 0;
+        return;
+    }
+    const TAttr runAttr = a;
+    switch (ref->Kind) {
+    case 1:
+    case 2:
+        if (ViewOptions.Has(rtShowObjectAnchors)) {
+            a.Width = uint16_t(MulDiv(10, h->LayoutXRes, 96));
+            a.Height = uint16_t(MulDiv(16, h->LayoutYRes, 96));
+        } else {
+            a.Width = 1;
+        }
+        Par->Flags |= parfHasFloating;
+        break;
+    case 0: {
+        ref->AnchorPar = Par;
+        ref->AnchorLine = Line;
+        ref->AnchorPos = Index;
+        auto* object = dynamic_cast<TRtObject*>(ref->Object);
+        if (auto* field = dynamic_cast<TRtObjectField*>(object)) {
+            a.Width = uint16_t(std::clamp(FieldWidth(field, runAttr), 0, 65535));
+            Par->Flags |= parfHasFields;
+            UpdateCharWidths(&runAttr);
+            break;
+        }
+        int32_t w, ht;
+        if (object) {
+            w = object->UsePageWidth ? VisibleWidthPx : MulDiv(object->GetWidthTW(), h->LayoutXRes, 1440);
+            ht = MulDiv(object->GetHeightTW(), h->LayoutYRes, 1440);
+            if (object->UseTextFont && PaintCanvas()) {
+                SelectCharFont(&runAttr, Par, Line, Index);
+                object->Font.Assign(PaintCanvas()->Font());
+                if (object->UseTextColor)
+                    object->Color = GetPaperColor();
+                object->Font.SetPixelsPerInch(ScreenResolution);
+            }
+        } else {
+            w = MulDiv(ref->Width, h->LayoutXRes, 1440);
+            ht = MulDiv(ref->Height, h->LayoutYRes, 1440);
+        }
+        a.Width = uint16_t(std::clamp(w, 0, 65535));
+        a.Height = a.Base = uint16_t(std::clamp(ht, 0, 65535));
+        if (ref->Object)
+            ref->Object->ObjRect = TRect{0, 0, a.Width, a.Height};
+        break;
+    }
+    default:
+        if (ref->SubKind == 3) {
+            a.Width = uint16_t(std::clamp(TextWidth(&runAttr, ref->ItemName), 1, 65535));
+        } else if (ref->SubKind == 1) {
+            if (code == 2)
+                ++OpenBookmarks;
+            else if (code == 3) {
+                OpenBookmarks = std::max(0, OpenBookmarks - 1);
+                EndCodeSeen = true;
+            }
+            if (ViewOptions.Has(rtShowBookmarkCodes)) {
+                a.Width = uint16_t(std::clamp(TextWidth(&runAttr, ref->ItemName) + 14, 0, 65535));
+                if (code == 2)
+                    Par->Flags |= parfOpensBookmark;
+            } else {
+                a.Width = 0;
+            }
+        } else {
+            a.Width = ViewOptions.Has(rtShowEmbeddedCodes)
+                          ? uint16_t(std::clamp(TextWidth(&runAttr, ref->ItemName) + 14, 0, 65535))
+                          : 0;
+        }
+        // Measuring a text selected its font: the run's table comes back.
+        UpdateCharWidths(&runAttr);
+        break;
+    }
+}
+
+int32_t TRtRTFTextPaint::FieldWidth(TRtObjectField* Field, const TAttr& Attr)
+{
+    if (!Field->Owner)
+        Field->Owner = this;
+    AnsiString text;
+    Field->GetFieldText(true, text);
+    const int32_t natural = Field->GetNaturalWidth();
+    return natural < 0 ? TextWidth(&Attr, text) : MulDiv(natural, Header()->LayoutXRes, 1440);
+}
+
+void TRtRTFTextPaint::UpdateFieldWidths(TParagraph* Par, TLine* Line)
+{
+    if (!Par || !(Par->Flags & parfHasFields))
+        return;
+    for (TLine* l = Line ? Line : Par->Lines; l; l = Line ? nullptr : l->Next) {
+        if (!l->Attrs)
+            continue;
+        for (int32_t i = 0; i < l->Length; ++i) {
+            TAttr& a = l->Attrs[i];
+            if (!IsObjectCode(l->Chars[i], a))
+                continue;
+            const TTextObj* ref = ObjRefList()->GetTextObj(int32_t(a.Tag));
+            if (auto* field = ref ? dynamic_cast<TRtObjectField*>(ref->Object) : nullptr) {
+                a.Width = uint16_t(std::clamp(FieldWidth(field, a), 0, 65535));
+                Par->Flags |= parfHasFields;
+            }
+        }
+    }
+    AlignLines(Par);
+}
+
+int32_t TRtRTFTextPaint::MeasureParagraph(TParagraph* Par)
+{
+    if (Measuring || FormatLock || !referenceCanvas_ || !Par || (Par->ExtFlags & (parxNotMeasured | parxNotFormatted)) ||
+        Suspended() || PaintLocked)
+        return 0;
+    Measuring = true;
+    int32_t open = Par->OpenBookmarks;
+    Par->Flags &= ~(parfOpensBookmark | parfHasFields | parfHasFloating);
+    const bool oneAttr = (Par->ExtFlags & parxOneAttr) != 0;
+    const TAttr parFirst = Par->Lines && Par->Lines->Attrs && Par->Lines->Length > 0 ? Par->Lines->Attrs[0] : Par->ParAttr;
+    const uint32_t hidden = HiddenStyleMask.Bits;
+    for (TLine* l = Par->Lines; l; l = l->Next) {
+        int32_t lh = 0, lb = 0;
+        if (l->Attrs) {
+            TAttr* at = l->Attrs;
+            const uint8_t* ch = l->Chars;
+            const int32_t n = l->Length;
+            if (oneAttr)
+                for (int32_t i = 0; i < n; ++i)
+                    if (!IsObjectCode(ch[i], at[i]))
+                        at[i] = parFirst;
+            bool endCode = false;
+            int32_t i = 0;
+            while (i < n) {
+                int32_t j = i + 1;
+                if (oneAttr)
+                    j = n;
+                else
+                    while (j < n && at[j].Font == at[i].Font && at[j].Size == at[i].Size &&
+                           at[j].Style.Bits == at[i].Style.Bits)
+                        ++j;
+                TAttr runAttr = at[i];
+                if (runAttr.Size == 0)
+                    runAttr.Size = uint16_t(RtDefaultFontSize);
+                UpdateCharWidths(&runAttr);
+                const int32_t fh = std::max(1, currentTable_->LineHeight);
+                const int32_t fb = std::max(1, currentTable_->Ascent);
+                bool lineEnd = false;
+                for (int32_t k = i; k < j; ++k) {
+                    TAttr& a = at[k];
+                    const uint8_t c = ch[k];
+                    if (a.Size == 0)
+                        a.Size = uint16_t(RtDefaultFontSize);
+                    if (a.Style.Bits & hidden) {
+                        a.Width = a.Base = a.Height = 0;
+                    } else if (IsObjectCode(c, a)) {
+                        MeasureObject(Par, l, k, open, endCode);
+                    } else if (c == 0) {
+                        lineEnd = true;
+                        break;
+                    } else {
+                        const int32_t w = currentTable_->Widths[c == 9 ? 32 : c];
+                        a.Width = uint16_t(std::clamp(w, 1, 65535));
+                        a.Height = uint16_t(fh);
+                        a.Base = uint16_t(fb);
+                    }
+                    lh = std::max<int32_t>(lh, a.Height);
+                    lb = std::max<int32_t>(lb, a.Base);
+                    if (open > 0 || endCode)
+                        a.Style.Include(afsBookmark);
+                    else
+                        a.Style.Exclude(afsBookmark);
+                    endCode = false;
+                    if (DBCSMode.Has(rtdb_Enabled)) {
+                        if (k > i && at[k - 1].Style.Has(afsDBCSOne))
+                            a.Style.Include(afsDBCSTwo);
+                        else if (IsLeadByte(c, &a))
+                            a.Style.Include(afsDBCSOne);
+                    }
+                }
+                if (lineEnd)
+                    break;
+                i = j;
+            }
+        }
+        if (l->Attrs && l->Length == 0 && !l->Next && Par->ParAttr.Font != 0) {
+            UpdateCharWidths(&Par->ParAttr);
+            lh = currentTable_->LineHeight;
+            lb = currentTable_->Ascent;
+        } else {
+            if (!currentTable_ || !l->Attrs)
+                UpdateCharWidths(&CurrentAttr);
+            if (l->Length == 0 || !l->Attrs) {
+                lh = std::max(lh, currentTable_->LineHeight);
+                lb = std::max(lb, currentTable_->Ascent);
+            }
+        }
+        l->Height = uint16_t(std::clamp(lh, 0, 65535));
+        l->Base = uint16_t(std::clamp(lb, 0, 65535));
+        CalcLineHeight(Par, l);
+    }
+    Par->Flags |= parfReformat;
+    if (Par->Next)
+        Par->Next->OpenBookmarks = open;
+    Measuring = false;
+    return 0;
+}
+
+int32_t TRtRTFTextPaint::MarkBookmarkRanges(TParagraph* Par, int32_t Count)
+{
+    for (TParagraph* p = Par; p; p = p->Next)
+        for (TLine* l = p->Lines; l; l = l->Next) {
+            if (!l->Attrs)
+                continue;
+            for (int32_t i = 0; i < l->Length; ++i) {
+                TAttr& a = l->Attrs[i];
+                bool endCode = false;
+                if (IsObjectCode(l->Chars[i], a)) {
+                    const TTextObj* ref = ObjRefList()->GetTextObj(int32_t(a.Tag));
+                    if (ref && ref->Kind == 3 && ref->SubKind == 1) {
+                        if (l->Chars[i] == 2)
+                            ++Count;
+                        else if (l->Chars[i] == 3) {
+                            Count = std::max(0, Count - 1);
+                            endCode = true;
+                        }
+                    }
+                }
+                a.Style.Set(afsBookmark, Count > 0 || endCode);
+            }
+        }
+    return Count;
+}
+
+// ---- line breaking --------------------------------------------------------------------------------
+
+namespace {
+
+// The paragraph's characters in one run, with where each came from.
+struct TFlatPar {
+    std::vector<uint8_t> Chars;
+    std::vector<TAttr> Attrs;
+    std::vector<TLine*> SrcLine;
+    std::vector<int32_t> SrcPos;
+    std::vector<int32_t> OldCounts;
+    std::vector<int32_t> Widths;
+    void Clear()
+    {
+        Chars.clear();
+        Attrs.clear();
+        SrcLine.clear();
+        SrcPos.clear();
+        OldCounts.clear();
+    }
+};
+
+// One finished line of the new layout.
+struct TNewLine {
+    int32_t Start = 0;
+    int32_t Count = 0;
+    int32_t JustifyFrom = 0;
+    int32_t JustifyExtra = 0;
+    int32_t JustifyRest = 0;
+    uint16_t Flags = 0;
+    int32_t Avail = 0;
+};
+
+TFlatPar& Scratch()
+{
+    static TFlatPar flat;
+    return flat;
+}
+
+}  // namespace
+
+int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
+{
+    if (!Par || FormatLock || Suspended() || PaintLocked)
+        return 0;
+    Par->Flags &= ~parfReformat;
+    if (!Par->Lines) {
+        TLine* l = nullptr;
+        InsertLine(l, 8);
+        Par->Lines = l;
+    }
+    if (Par->Lines->Length == 0 && !Par->Lines->Next) {
+        CalcLineHeight(Par, Par->Lines);
+        return 0;
+    }
+    if (Displays())
+        SpellCheckParagraph(Par, false);
+    const bool keepBreaks = KeepStoredLineBreaks || (Par->ExtFlags & parxKeepLineBreaks);
+    const bool rich = Par->Lines->Attrs != nullptr;
+
+    // Flatten the paragraph: deleted characters go; the cursor and selection marks become offsets.
+    TFlatPar& flat = Scratch();
+    flat.Clear();
+    int32_t cursorOff = -1, selStartOff = -1, selEndOff = -1;
+    std::vector<std::pair<int32_t, uint16_t>> pageStarts;
+    int32_t lineNo = 0;
+    for (TLine* l = Par->Lines; l; l = l->Next, ++lineNo) {
+        flat.OldCounts.push_back(l->Length);
+        if (keepBreaks && (l->Flags & linfPageStart) && pageStarts.size() < 10)
+            pageStarts.emplace_back(lineNo, linfPageStart);
+        for (int32_t i = 0; i <= l->Length; ++i) {
+            const int32_t off = int32_t(flat.Chars.size());
+            if (Par == CursorPar && l == CursorLine && i == CursorPos)
+                cursorOff = off;
+            if (Par == SelStartPar && l == SelStartLine && i == SelStartPos)
+                selStartOff = off;
+            if (Par == SelEndPar && l == SelEndLine && i == SelEndPos)
+                selEndOff = off;
+            if (i == l->Length)
+                break;
+            if (l->Attrs && l->Attrs[i].Style.Has(afsDelete))
+                continue;
+            if (l->Chars[i] == 0)
+                break;
+            flat.Chars.push_back(l->Chars[i]);
+            flat.Attrs.push_back(l->Attrs ? l->Attrs[i] : CurrentAttr);
+            flat.SrcLine.push_back(l);
+            flat.SrcPos.push_back(i);
+        }
+    }
+    // Marks beyond the line ends they were clipped to.
+    const int32_t total = int32_t(flat.Chars.size());
+    auto clipMark = [&](TLine* MarkLine, int32_t MarkPos, int32_t& Off) {
+        if (Off >= 0 || !MarkLine)
+            return;
+        int32_t before = 0;
+        for (TLine* l = Par->Lines; l; l = l->Next) {
+            if (l == MarkLine) {
+                Off = std::min(total, before + std::max(0, MarkPos));
+                return;
+            }
+            before += l->Length;
+        }
+    };
+    if (Par == CursorPar)
+        clipMark(CursorLine, CursorPos, cursorOff);
+    if (Par == SelStartPar)
+        clipMark(SelStartLine, SelStartPos, selStartOff);
+    if (Par == SelEndPar)
+        clipMark(SelEndLine, SelEndPos, selEndOff);
+
+    // Widths.
+    const int32_t left = GetParLeftPix(Par, false);
+    const int32_t right = GetParRightPix(Par, false) - GetIndentRightPix(Par);
+    const bool cell = (Par->Flags & parfTableCell) != 0;
+    const bool noWrap = (Par->Flags & parfNoWrap) != 0;
+    const uint8_t align = Par->Align;
+    const bool tabsAdvance = align == paralLeft || align == paralBlock;
+    const bool noWrapAtSpace = DBCSMode.Has(rtdb_NoWordWrapAtSpace);
+    const bool askObjects = ObjRefList()->Count() > 0;
+    const uint32_t hidden = HiddenStyleMask.Bits;
+    const int32_t blankWidth = rich ? 0 : CharWidth(32);
+
+    std::vector<TNewLine> lines;
+    flat.Widths.assign(size_t(total), 0);
+    int32_t pos = 0;
+    int32_t y = Par->Lines->Top;
+    int32_t oldLineIndex = 0;
+    do {
+        TNewLine nl;
+        nl.Start = pos;
+        TLine* indentLine = lines.empty() ? Par->Lines : nullptr;
+        const int32_t start = (lines.empty() ? GetNumberWidth(Par, Par->Lines) : 0) +
+                              GetIndentLeftPix(Par, indentLine) + left;
+        int32_t avail = right - start;
+        if (cell)
+            avail -= ScreenToDoc(2);
+        if (avail < 1)
+            avail = 16;
+        const int32_t extra = noWrap ? 0x7FFFFFFF - avail : 0;
+        int32_t narrow = 0;
+        if (askObjects) {
+            int32_t rx = 0, li = 0;
+            if (GetObjectWrapSpace(Par, y, rx, li, Par->Lines->Height))
+                narrow = std::max(0, li) + (rx > 0 ? std::max(0, right - rx) : 0);
+        }
+        const int64_t limit = int64_t(avail) + extra - narrow;
+        nl.Avail = avail - narrow;
+
+        int32_t x = 0, count = 0;
+        int32_t lastBlank = -1, lastTab = -1, hyphenAt = -1, overflow = -1;
+        bool lineFeed = false;
+        const int32_t keepCount = keepBreaks && oldLineIndex < int32_t(flat.OldCounts.size())
+                                      ? flat.OldCounts[size_t(oldLineIndex)] +
+                                            (oldLineIndex + 1 == int32_t(flat.OldCounts.size()) ? 10 : 0)
+                                      : 0;
+        for (int32_t i = pos; i < total; ++i) {
+            if (keepBreaks && count >= keepCount && count > 0)
+                break;
+            if (MaxLineChars > 0 && count >= MaxLineChars)
+                break;
+            // A line record holds at most its 16-bit capacity with the terminating entry.
+            if (count >= RtMaxLineCapacity - 1)
+                break;
+            const uint8_t c = flat.Chars[size_t(i)];
+            TAttr& a = flat.Attrs[size_t(i)];
+            if (rich && (a.Style.Bits & hidden)) {
+                ++count;
+                continue;
+            }
+            const bool dbcs = rich && (a.Style.Has(afsDBCSOne) || a.Style.Has(afsDBCSTwo));
+            const bool isTab = c == 9 && !dbcs;
+            const bool isBlank = (c == 32 || c == 160) && !dbcs;
+            int32_t w;
+            if (isTab && tabsAdvance) {
+                const int32_t from = start - left + x;
+                w = std::max(0, GetTabWidth(Par, flat.SrcLine[size_t(i)], flat.SrcPos[size_t(i)], from) - from);
+                if (w == 0)
+                    w = 1;
+                if (rich)
+                    a.Width = uint16_t(std::min(w, 65535));
+            } else if (isTab && rich) {
+                // As wide as a blank of its font, whatever an earlier break stored.
+                UpdateCharWidths(&a);
+                w = CharWidth(32);
+                a.Width = uint16_t(std::clamp(w, 0, 65535));
+            } else if (isTab || isBlank) {
+                w = rich ? a.Width : blankWidth;
+            } else {
+                w = rich ? a.Width : CharWidth(c);
+            }
+            if (!keepBreaks && count > 0 && !((isBlank || isTab) && !noWrapAtSpace)) {
+                const bool over = CenterMeasure ? int64_t(x) + w / 2 >= limit : limit <= int64_t(x) + w;
+                if (over) {
+                    overflow = i;
+                    break;
+                }
+            }
+            flat.Widths[size_t(i)] = w;
+            if (c == 32 && !dbcs)
+                lastBlank = count + 1;
+            else if (isTab && tabsAdvance)
+                lastTab = count + 1;
+            if (rich && a.Style.Has(afsHyphen) && int64_t(x) + w < limit)
+                hyphenAt = count + 1;
+            x += w;
+            ++count;
+            if (c == 10) {
+                lineFeed = true;
+                break;
+            }
+        }
+
+        bool hyphenated = false;
+        if (overflow >= 0) {
+            const int32_t overCount = overflow - pos;
+            int32_t hyphenBreak = -1;
+            if (EditOptions.Has(rtUseHyphenation)) {
+                const int32_t wordStart = std::max({lastBlank, lastTab, 0});
+                std::vector<int32_t> candidates;
+                if (hyphenAt > wordStart)
+                    candidates.push_back(hyphenAt - wordStart);
+                if (OnHyphenate) {
+                    AnsiString word;
+                    for (int32_t k = pos + wordStart; k < total && flat.Chars[size_t(k)] > 32; ++k)
+                        word.push_back(char(flat.Chars[size_t(k)]));
+                    OnHyphenate(this, word, candidates);
+                }
+                for (int32_t cand : candidates)
+                    if (cand > 0 && wordStart + cand < overCount && wordStart + cand > hyphenBreak)
+                        hyphenBreak = wordStart + cand;
+            }
+            if (hyphenBreak > 0) {
+                count = hyphenBreak;
+                hyphenated = true;
+            } else if (!CenterMeasure && lastBlank >= 2 && !noWrapAtSpace) {
+                count = lastBlank;
+            } else if (!CenterMeasure && lastTab >= 2) {
+                count = lastTab;
+            } else {
+                count = overCount;
+            }
+            if (count < 1)
+                count = 1;
+            if (DBCSMode.Has(rtdb_Enabled) && !DBCSMode.Has(rtdb_PairsMaySplit) && rich && count < 2 &&
+                flat.Attrs[size_t(pos)].Style.Has(afsDBCSOne) && pos + 1 < total)
+                count = 2;
+        }
+        // A DBCS lead byte never ends a line.
+        if (rich && count > 1 && pos + count < total && flat.Attrs[size_t(pos + count - 1)].Style.Has(afsDBCSOne))
+            --count;
+        nl.Count = count;
+        nl.Flags = hyphenated ? linfHyphenated : 0;
+        if (askObjects && rich) {
+            int32_t lineHeight = 0;
+            for (int32_t k = pos; k < pos + count; ++k)
+                lineHeight = std::max<int32_t>(lineHeight, flat.Attrs[size_t(k)].Height);
+            y += lineHeight;
+        }
+
+        // Justification: the blanks after the last tab, the trailing run left out.
+        const bool lastLine = pos + count >= total;
+        if (align == paralBlock && !lineFeed && (!lastLine || (Par->Flags & parfJustifyLastLine))) {
+            int32_t from = 0, blanks = 0, sum = 0, run = 0, runSum = 0, xx = 0, endX = 0;
+            for (int32_t k = 0; k < count; ++k) {
+                const uint8_t c = flat.Chars[size_t(pos + k)];
+                const int32_t w = flat.Widths[size_t(pos + k)];
+                xx += w;
+                if (c == 9 && tabsAdvance) {
+                    from = k + 1;
+                    blanks = sum = run = runSum = 0;
+                } else if (c == 32) {
+                    ++blanks;
+                    sum += w;
+                    ++run;
+                    runSum += w;
+                    continue;
+                } else if (w > 0) {
+                    run = runSum = 0;
+                }
+                endX = xx;
+            }
+            const int32_t n = blanks - run;
+            if (n > 0) {
+                const int32_t d = std::max(0, sum - runSum + nl.Avail - endX);
+                nl.JustifyFrom = from;
+                nl.JustifyExtra = d / n;
+                nl.JustifyRest = d % n;
+            }
+        }
+        lines.push_back(nl);
+        pos += count;
+        ++oldLineIndex;
+    } while (pos < total);
+
+    // Build the new line records.
+    TLine* oldFirst = Par->Lines;
+    TLine* newFirst = nullptr;
+    TLine* prev = nullptr;
+    const int32_t firstTop = oldFirst->Top;
+    for (size_t li = 0; li < lines.size(); ++li) {
+        const TNewLine& nl = lines[li];
+        TLine* l = NewLineRecord();
+        const int32_t capacity = std::min(nl.Count + 4, RtMaxLineCapacity);
+        AllocLineText(l, capacity);
+        if (rich) {
+            AllocLineAttrs(l, capacity);
+            if (!l->Attrs) {
+                FreeLine(l);
+                throw std::bad_alloc();
+            }
+        }
+        l->Length = uint16_t(nl.Count);
+        l->JustifyFrom = uint16_t(nl.JustifyFrom);
+        l->JustifyExtra = uint16_t(std::min(nl.JustifyExtra, 65535));
+        l->JustifyRest = uint16_t(std::min(nl.JustifyRest, 65535));
+        l->Flags = nl.Flags;
+        int32_t x = 0;
+        for (int32_t k = 0; k < nl.Count; ++k) {
+            const size_t s = size_t(nl.Start + k);
+            l->Chars[k] = flat.Chars[s];
+            if (!rich)
+                continue;
+            TAttr& a = l->Attrs[k];
+            a = flat.Attrs[s];
+            if (IsObjectCode(l->Chars[k], a)) {
+                if (TTextObj* ref = ObjRefList()->GetTextObj(int32_t(a.Tag))) {
+                    ref->RectLeft = x;
+                    ref->AnchorPar = Par;
+                    ref->AnchorLine = l;
+                    ref->AnchorPos = k;
+                    l->Flags |= linfHasObject;
+                }
+            }
+            if (noWrap && x >= nl.Avail)
+                a.Width = 0;
+            x += a.Width;
+        }
+        if (rich)
+            l->Attrs[nl.Count] = nl.Count > 0 ? l->Attrs[nl.Count - 1] : (oldFirst->Attrs ? oldFirst->Attrs[0] : CurrentAttr);
+        l->Prior = prev;
+        if (prev)
+            prev->Next = l;
+        else
+            newFirst = l;
+        prev = l;
+    }
+    for (const auto& ps : pageStarts) {
+        TLine* l = newFirst;
+        for (int32_t k = 0; l && k < ps.first; ++k)
+            l = l->Next;
+        if (l)
+            l->Flags |= ps.second;
+    }
+
+    // Cursor and selection onto the new lines.
+    auto lineOf = [&](int32_t Off, bool Cursor, int32_t& Pos) {
+        TLine* l = newFirst;
+        int32_t start = 0;
+        while (l) {
+            const bool inside = Off <= start + l->Length;
+            if (inside && !(Cursor && Off == start + l->Length && l->Next && l->Length > 0))
+                break;
+            if (!l->Next)
+                break;
+            start += l->Length;
+            l = l->Next;
+        }
+        Pos = std::clamp(Off - start, 0, int32_t(l->Length));
+        return l;
+    };
+    if (cursorOff >= 0)
+        CursorLine = lineOf(cursorOff, true, CursorPos);
+    else if (Par == CursorPar)
+        CursorLine = lineOf(0, true, CursorPos);
+    if (selStartOff >= 0)
+        SelStartLine = lineOf(selStartOff, false, SelStartPos);
+    else if (Par == SelStartPar)
+        SelStartLine = lineOf(0, false, SelStartPos);
+    if (selEndOff >= 0)
+        SelEndLine = lineOf(selEndOff, false, SelEndPos);
+    else if (Par == SelEndPar)
+        SelEndLine = lineOf(total, false, SelEndPos);
+    const bool hasStart = Par == SelStartPar && SelStartLine, hasEnd = Par == SelEndPar && SelEndLine;
+    if (hasStart || hasEnd) {
+        int32_t lo, hi;
+        if (hasStart && hasEnd) {
+            lo = std::min(selStartOff, selEndOff);
+            hi = std::max(selStartOff, selEndOff);
+        } else {
+            const int32_t off = hasStart ? selStartOff : selEndOff;
+            const bool markFirst = hasStart != SelReversed;
+            lo = markFirst ? off : 0;
+            hi = markFirst ? total : off;
+        }
+        int32_t s = 0;
+        for (TLine* l = newFirst; l; l = l->Next) {
+            if (s + l->Length >= lo && s <= hi && lo < hi)
+                l->Flags |= linfSelected;
+            s += l->Length;
+        }
+    } else if (oldFirst->Flags & linfSelected) {
+        for (TLine* l = newFirst; l; l = l->Next)
+            l->Flags |= linfSelected;
+    }
+
+    // Heights and vertical positions.
+    Par->Lines = newFirst;
+    int32_t yy = firstTop;
+    for (TLine* l = newFirst; l; l = l->Next) {
+        int32_t lh = 0, lb = 0;
+        if (l->Attrs)
+            for (int32_t k = 0; k < l->Length; ++k) {
+                lh = std::max<int32_t>(lh, l->Attrs[k].Height);
+                lb = std::max<int32_t>(lb, l->Attrs[k].Base);
+            }
+        if (lh == 0) {
+            int32_t fh = 0, fb = 0;
+            GetFontMetrics(fh, fb);
+            lh = fh;
+            lb = fb;
+        }
+        l->Height = uint16_t(lh);
+        l->Base = uint16_t(lb);
+        CalcLineHeight(Par, l);
+        l->Top = yy;
+        yy += l->Height;
+    }
+
+    // What changed.
+    int32_t result = 0;
+    if (FullWrap) {
+        TLine* o = oldFirst;
+        int32_t oldHeight = 0, newHeight = 0;
+        for (TLine* l = oldFirst; l; l = l->Next)
+            oldHeight += l->Height;
+        for (TLine* l = newFirst; l; l = l->Next)
+            newHeight += l->Height;
+        for (TLine* l = newFirst; l; l = l->Next) {
+            if (!o) {
+                l->Flags |= linfChanged;
+                result = std::max(result, 1);
+                continue;
+            }
+            l->PageNr = o->PageNr;
+            l->SpaceAbove = o->SpaceAbove;
+            l->SpaceBelow = o->SpaceBelow;
+            bool differs = l->Length != o->Length || l->JustifyExtra != o->JustifyExtra ||
+                           std::memcmp(l->Chars, o->Chars, l->Length) != 0;
+            if (!differs && l->Attrs && o->Attrs)
+                for (int32_t k = 0; k < l->Length && !differs; ++k)
+                    differs = l->Attrs[k].Width != o->Attrs[k].Width;
+            if (differs) {
+                l->Flags |= linfChanged;
+                result = std::max(result, 1);
+            }
+            if (l->Height != o->Height) {
+                result = 2;
+                break;
+            }
+            o = o->Next;
+        }
+        if (oldHeight != newHeight || newFirst->Height != oldFirst->Height)
+            result = 3;
+    }
+    for (TLine* l = oldFirst; l;) {
+        TLine* next = l->Next;
+        FreeLine(l);
+        l = next;
+    }
+    if (FullWrap && cell && result > 0)
+        ReformatText(nullptr);
+    return result;
+}

@@ -1,0 +1,353 @@
+// Character fonts, colours and width tables: selecting an attribute's font,
+// brush and pen into the engine's canvas, and the cache of the widths and
+// metrics of each font look, measured from the font's own advances per byte
+// through its charset.
+#include "RtRtfTxtPaint.h"
+
+#include "SysUtils.h"
+
+#include <QRawFont>
+#include <QString>
+
+#include <algorithm>
+
+namespace {
+
+// One process-wide lookup counter shared by all engines.
+uint32_t RtWidthStampCounter = 0;
+
+bool IsSymbolFontName(const AnsiString& Name)
+{
+    static const char* const names[] = {"wingdings", "wingdings 2", "wingdings 3", "webdings", "symbol", "marlett"};
+    const AnsiString n = LowerCase(Name);
+    for (const char* s : names)
+        if (n == s)
+            return true;
+    return false;
+}
+
+TFontStyles FontStylesOf(WrtStyle Style, const TCharacterAttr* Set)
+{
+    bool bold = Style.Has(afsBold), italic = Style.Has(afsItalic), strike = Style.Has(afsStrikeOut);
+    if (Set) {
+        if (Set->Bold() != tsIgnore)
+            bold = Set->Bold() == tsTRUE;
+        if (Set->Italic() != tsIgnore)
+            italic = Set->Italic() == tsTRUE;
+        if (Set->StrikeOut() != tsIgnore)
+            strike = Set->StrikeOut() == tsTRUE;
+    }
+    return TFontStyles((bold ? fsBold : 0) | (italic ? fsItalic : 0) | (strike ? fsStrikeOut : 0));
+}
+
+}  // namespace
+
+TCharacterAttr* TRtRTFTextPaint::PickCharAttr(const TAttr& Attr) const
+{
+    const WrtStyle s = Attr.Style;
+    if (s.Has(afsHidden))
+        return HiddenTextAttr();
+    if (s.Has(afsIsInsertpoint))
+        return InsertPointAttr();
+    if (s.Has(afsHyperLink))
+        return HyperlinkTextAttr();
+    if (s.Has(afsAutomatic))
+        return AutomaticTextAttr();
+    if (s.Has(afsProtected))
+        return ProtectedTextAttr();
+    if (s.Has(afsBookmark))
+        return BookmarkTextAttr();
+    return nullptr;
+}
+
+int32_t TRtRTFTextPaint::FontPixelHeight(const TAttr& Attr, bool ForSubSuper) const
+{
+    const int32_t size = Attr.Size ? Attr.Size : RtDefaultFontSize;
+    int32_t h = MulDiv(size, std::max(1, Header()->LayoutYRes), 72);
+    if (ForSubSuper && h > 1)
+        h = h * 2 / 3;
+    if (Resizing != 100 && Resizing > 0)
+        h = MulDiv(h, Resizing, 100);
+    return std::max(1, h);
+}
+
+void TRtRTFTextPaint::SelectCharFont(const TAttr* Attr, TParagraph* Par, TLine* Line, int32_t Pos)
+{
+    TCanvas* c = PaintCanvas();
+    if (!c)
+        return;
+    if (FixedResMode)
+        SelectMapMode(false);
+    const TAttr& a = Attr ? *Attr : CurrentAttr;
+    TTextHeader* h = Header();
+    TCharacterAttr* set = PaintingNumber ? nullptr : PickCharAttr(a);
+    if (set && !Displays() && !set->AlsoUseForPrintout)
+        set = nullptr;
+    HotStyleActive = Par && Par == HotParagraph && set && set->HotStyleIsActive && a.Style.Has(afsHotStyle);
+    HotEffect = HotStyleActive ? set->HotEffect() : rteffNone;
+    HotEffectColor = HotStyleActive ? set->HotEffectColor : 0;
+
+    // Colours.
+    const int32_t textIndex = h->Colors16 ? (a.TextColor & 15) : a.TextColor;
+    const int32_t backIndex = h->Colors16 ? (a.TextColor >> 4) : a.BGColor;
+    TColor text = textIndex == 0 && !PlainColorMode ? DefaultTextColor : GetColorEntry(textIndex);
+    h->Colors[size_t(textIndex)].Used = 1;
+    if (set && HotStyleActive && set->UseHotTextColor)
+        text = set->HotTextColor();
+    else if (set && set->UseTextColor())
+        text = set->TextColor();
+    AttrBackgroundUsed = false;
+    TBrush& brush = c->Brush();
+    if (set && HotStyleActive && set->UseHotBackgroundColor) {
+        brush.SetStyle(bsSolid);
+        brush.SetColor(set->HotBackgroundColor());
+        AttrBackgroundUsed = true;
+    } else if (set && set->UseBackgroundColor()) {
+        brush.SetStyle(bsSolid);
+        brush.SetColor(set->BackgroundColor());
+        AttrBackgroundUsed = true;
+    } else if (backIndex != 0) {
+        brush.SetStyle(bsSolid);
+        brush.SetColor(GetColorEntry(backIndex));
+        h->Colors[size_t(backIndex)].Used = 1;
+    } else if (Displays() && !(EngineOptions & eoNoBackground)) {
+        brush.SetStyle(bsSolid);
+        brush.SetColor((EngineOptions & eoWhiteFills) ? clWhite : FillColor != clNone ? FillColor : GetPaperColor());
+    } else {
+        brush.SetStyle(bsClear);
+    }
+
+    // Name and charset.
+    TFont& f = c->Font();
+    const TRtFontEntry& entry = h->Fonts[size_t(a.Font & 255)];
+    if (!entry.Name.empty() && CompareText(entry.Name, f.Name()) != 0)
+        f.SetName(entry.Name);
+    if (entry.Charset >= 0) {
+        const TFontCharset cs = entry.Charset < 2 ? DEFAULT_CHARSET : TFontCharset(entry.Charset);
+        if (cs != f.Charset())
+            f.SetCharset(cs);
+    }
+
+    // Style and size.
+    TAttr sized = a;
+    TFontStyles styles = 0;
+    const bool hiding = Par && (Par->Flags & (parfSkip1 | parfSkip2));
+    if (Par && (Par->ExtFlags & (parxMarker1 | parxMarker2))) {
+        FontUnderline = FontDoubleUnderline = FontSub = FontSuper = FontMisSpelled = false;
+        sized.Size = uint16_t(RtDefaultFontSize);
+    } else {
+        FontUnderline = a.Style.Has(afsUnderline) && !hiding;
+        FontDoubleUnderline = false;
+        FontSuper = a.Style.Has(afsSuper) || a.Style.Has(afsIsFootnote);
+        FontSub = a.Style.Has(afsSub);
+        FontMisSpelled = a.Style.Has(afsMisSpelled) && Displays() && !PlainColorMode && !hiding;
+        if (set) {
+            const TThreeState u = HotStyleActive && set->HotUnderline != tsIgnore ? set->HotUnderline : set->Underline();
+            if (u == tsTRUE) {
+                FontUnderline = true;
+                FontDoubleUnderline = set->DoubleUnderline();
+            } else if (u == tsFALSE) {
+                FontUnderline = false;
+            }
+            if (set->SuperScript() != tsIgnore)
+                FontSuper = set->SuperScript() == tsTRUE;
+            if (set->SubScript() != tsIgnore)
+                FontSub = set->SubScript() == tsTRUE;
+        }
+        if (FontSub && FontSuper)
+            FontSub = false;
+        styles = FontStylesOf(a.Style, set);
+    }
+    if (f.Style() != styles)
+        f.SetStyle(styles);
+    FontSizePt = sized.Size ? sized.Size : RtDefaultFontSize;
+    FontHeightPx = FontPixelHeight(sized, FontSub || FontSuper);
+    if (f.Height() != -FontHeightPx || ForceFontReset) {
+        f.SetHeight(-FontHeightPx);
+        ForceFontReset = false;
+    }
+    if (HighlightedStyleNr >= 0 && a.StyleNr == HighlightedStyleNr)
+        text = HighlightColor;
+    f.SetColor(text);
+    TColor underline = text;
+    if (set && HotStyleActive && set->UseHotUnderlineColor)
+        underline = set->HotUnderlineColor();
+    else if (set && set->UseUnderlineColor())
+        underline = set->UnderlineColor();
+    c->Pen().SetColor(underline);
+    if (OnGetAttrColor && Par && Line && (set ? set->UseOnGetAttrColorEvent : true)) {
+        bool background = AttrBackgroundUsed;
+        OnGetAttrColor(this, a.Style, c, FontUnderline, FontDoubleUnderline, background, HotStyleActive, Par, Line,
+                       Pos);
+        AttrBackgroundUsed = background;
+    }
+    UnderlineColor = c->Pen().Color();
+    if (OnFontChanged)
+        OnFontChanged(this);
+}
+
+void TRtRTFTextPaint::InvalidateWidthTables()
+{
+    for (TRtWidthTable& t : widthTables_)
+        t.Dirty = true;
+}
+
+void TRtRTFTextPaint::UpdateCharWidths(const TAttr* Attr)
+{
+    if (!Attr) {
+        if (currentTable_) {
+            TAttr a;
+            a.Font = currentTable_->Font;
+            a.Size = currentTable_->Size;
+            a.Style = WrtStyle::FromBits(currentTable_->Style);
+            BuildWidthTable(*currentTable_, a);
+        }
+        return;
+    }
+    const uint32_t stamp = ++RtWidthStampCounter;
+    const uint8_t font = uint8_t(Attr->Font & 255);
+    const uint8_t size = uint8_t(std::min<int32_t>(Attr->Size, 255));
+    const uint32_t style = Attr->Style.Bits & RtWidthStyleMask;
+    const int32_t res = Header()->LayoutYRes;
+    // A font slot may be named anew (slots are reused after clearing): the name is part of the key.
+    const AnsiString& name = Header()->Fonts[font].Name;
+    auto matches = [&](const TRtWidthTable& t) {
+        return t.Font == font && t.Size == size && t.Style == style && t.Resolution == res && !t.Dirty &&
+               t.FontName == name;
+    };
+    if (currentTable_ && matches(*currentTable_)) {
+        currentTable_->Stamp = stamp;
+        return;
+    }
+    for (TRtWidthTable& t : widthTables_)
+        if (matches(t)) {
+            t.Stamp = stamp;
+            currentTable_ = &t;
+            return;
+        }
+    TRtWidthTable* table;
+    if (widthTables_.empty() || int32_t(widthTables_.size()) < std::max(1, MaxWidthTables)) {
+        // Tables stay where they are: the cache never grows past its reserve.
+        widthTables_.reserve(size_t(std::max(1, MaxWidthTables)));
+        widthTables_.emplace_back();
+        table = &widthTables_.back();
+    } else {
+        table = &widthTables_.front();
+        for (TRtWidthTable& t : widthTables_)
+            if (t.Stamp < table->Stamp)
+                table = &t;
+    }
+    table->Font = font;
+    table->Size = size;
+    table->Style = style;
+    table->Resolution = res;
+    table->FontName = name;
+    table->Stamp = stamp;
+    currentTable_ = table;
+    BuildWidthTable(*table, *Attr);
+}
+
+void TRtRTFTextPaint::BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr)
+{
+    ++WidthTablesBuilt;
+    TTextHeader* h = Header();
+    TRtFontEntry& entry = h->Fonts[size_t(Attr.Font & 255)];
+    // A font without a known charset gets it from its kind; the table is built all the same.
+    if (entry.Charset < 0 && !entry.Name.empty())
+        entry.Charset = IsSymbolFontName(entry.Name) ? SYMBOL_CHARSET : ANSI_CHARSET;
+    Table.Charset = entry.Charset < 0 ? ANSI_CHARSET : entry.Charset;
+    SelectCharFont(&Attr, nullptr, nullptr, 0);
+
+    const TCharacterAttr* set = PickCharAttr(Attr);
+    const bool subSuper = Attr.Style.Has(afsSuper) || Attr.Style.Has(afsSub) || Attr.Style.Has(afsIsFootnote);
+    const int32_t em = FontPixelHeight(Attr, subSuper);
+    Table.FontHeight = em;
+    const AnsiString name = entry.Name.empty() ? AnsiString("Arial") : entry.Name;
+    const TFontStyles styles = FontStylesOf(Attr.Style, set);
+    const QRawFont face = RawFontFor(name, styles, 0);
+    Table.Widths.fill(0);
+    if (face.isValid()) {
+        QString chars;
+        chars.reserve(256);
+        for (int ch = 0; ch < 256; ++ch) {
+            const char32_t u = RtCharToUnicode(uint8_t(ch), Table.Charset, name);
+            // Characters the charset lacks measure like a blank.
+            chars.append(QChar(char16_t(u && u < 0x10000 ? u : 0x20)));
+        }
+        const QList<quint32> glyphs = face.glyphIndexesForString(chars);
+        const QList<QPointF> advances = face.advancesForGlyphIndexes(glyphs);
+        const double scale = double(em) / face.unitsPerEm();
+        for (qsizetype i = 0; i < 256 && i < advances.size(); ++i)
+            Table.Widths[size_t(i)] = int32_t(Round(advances[i].x() * scale));
+        const TTextMetric tm = TextMetricFor(face, em);
+        Table.LineHeight = tm.tmHeight + tm.tmExternalLeading;
+        Table.Ascent = tm.tmAscent + tm.tmExternalLeading;
+    } else {
+        Table.LineHeight = em;
+        Table.Ascent = em * 4 / 5;
+    }
+    if (ViewOptions.Has(rtUseAbsoluteFontHeight))
+        Table.LineHeight = (Attr.Size ? Attr.Size : RtDefaultFontSize) * 24 * h->LayoutYRes / 1440;
+    if (styles & fsItalic)
+        Table.Widths[39] = Table.Widths[39] * 5 / 4;
+    Table.Widths[160] = Table.Widths[32];
+    if (!KeepEuroWidth)
+        Table.Widths[128] = Table.Widths[67];
+    if (OnMeasureChar)
+        OnMeasureChar(this, Attr, Table.Charset, Table.LineHeight, Table.Ascent, Table.Widths);
+    Table.Dirty = false;
+}
+
+void TRtRTFTextPaint::GetFontMetrics(int32_t& Height, int32_t& Base)
+{
+    if (!currentTable_) {
+        TRtRTFTextIo::GetFontMetrics(Height, Base);
+        return;
+    }
+    Height = currentTable_->LineHeight;
+    Base = currentTable_->Ascent;
+}
+
+void TRtRTFTextPaint::MeasureAttr(TAttr& Attr, int32_t Ch)
+{
+    UpdateCharWidths(&Attr);
+    if (!currentTable_)
+        return;
+    Attr.Base = uint16_t(std::max(1, currentTable_->Ascent));
+    Attr.Height = uint16_t(std::max(1, currentTable_->LineHeight));
+    if (Ch < 0)
+        return;
+    if (Attr.Style.Has(afsHidden) && !(EngineOptions & eoHiddenShown) && !ViewOptions.Has(rtShowInvisibleText))
+        Attr.Width = 0;
+    else if (Ch == 9)
+        Attr.Width = uint16_t(std::max(1, currentTable_->Widths[32]));
+    else
+        Attr.Width = uint16_t(std::max(1, currentTable_->Widths[uint8_t(Ch)]));
+}
+
+void TRtRTFTextPaint::SetCharAttr(TLine* Line, int32_t Pos, const TAttr& Attr)
+{
+    if (!Line)
+        return;
+    if (!Line->Attrs) {
+        CurrentAttr = Attr;
+        return;
+    }
+    if (Pos < 0 || Pos >= Line->Capacity)
+        return;
+    TAttr& a = Line->Attrs[Pos];
+    const bool object = a.Style.Has(afsIsObject);
+    const TAttr old = a;
+    a = Attr;
+    if (object) {
+        // An object's metrics are its own.
+        a.Width = old.Width;
+        a.Height = old.Height;
+        a.Base = old.Base;
+        a.Tag = old.Tag;
+        a.Style.Include(afsIsObject);
+        return;
+    }
+    if (Pos < Line->Length && referenceCanvas_ && !Suspended())
+        MeasureAttr(a, Line->Chars[Pos]);
+}

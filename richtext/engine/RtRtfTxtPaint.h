@@ -1,0 +1,354 @@
+#pragma once
+// TRtRTFTextPaint: the editor engine's layer that turns the text store into
+// lines and pages that can be seen: resolution and zoom, the mapping of layout
+// units to device pixels, character fonts and width tables, measuring and line
+// breaking, the formatting passes, position geometry, scrolling, the caret,
+// the selection by position and the change notification to the owner.
+//
+// Layout units are pixels of the reference canvas at zoom 100, or twips in the
+// fixed-resolution mode. The engine paints through the platform canvas into
+// its own surface image; the owner control copies the surface in its paint
+// event and draws the caret on top.
+#include "Canvas.h"
+#include "RtRtfTxtIo.h"
+
+#include <QImage>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// Engine option bits (EngineOptions).
+constexpr uint32_t eoNoDisplay = 1u << 1;         // printing or measuring only
+constexpr uint32_t eoKeepHorzOffset = 1u << 2;    // a wrap-mode change keeps LeftX
+constexpr uint32_t eoNoZoomScaling = 1u << 3;     // resolutions are not scaled by the zoom
+constexpr uint32_t eoNoCursorMoves = 1u << 4;
+constexpr uint32_t eoNoScrolling = 1u << 5;
+constexpr uint32_t eoNoScrollDC = 1u << 6;        // scrolling always repaints
+constexpr uint32_t eoHiddenShown = 1u << 9;       // hidden text counts as shown
+constexpr uint32_t eoSuspended = 1u << 10;        // formatting suspended
+constexpr uint32_t eoPaintAllLines = 1u << 14;
+constexpr uint32_t eoWhiteFills = 1u << 15;
+constexpr uint32_t eoNoAreaFills = 1u << 16;
+constexpr uint32_t eoNoLengthCheck = 1u << 20;
+constexpr uint32_t eoNoBackground = 1u << 24;
+constexpr uint32_t eoNoShading = 1u << 25;
+
+// Change kinds of the change notification (ChangeFlags).
+constexpr uint32_t rtchCharAttr = 1, rtchParAttr = 2, rtchCursor = 4, rtchHorzScroll = 8, rtchAll = 255;
+// The message the change notification posts to the owner control.
+constexpr int32_t WM_RTCHANGE = 1024 + 5;
+
+// Scroll-bar codes of VScroll and HScroll.
+constexpr int32_t SB_LINEUP = 0, SB_LINEDOWN = 1, SB_PAGEUP = 2, SB_PAGEDOWN = 3, SB_THUMBPOSITION = 4,
+                  SB_THUMBTRACK = 5, SB_TOP = 6, SB_BOTTOM = 7;
+constexpr int32_t SB_LINELEFT = 0, SB_LINERIGHT = 1, SB_PAGELEFT = 2, SB_PAGERIGHT = 3, SB_LEFT = 6,
+                  SB_RIGHT = 7;
+
+// Device technology of a canvas.
+constexpr int32_t DT_RASDISPLAY = 1, DT_RASPRINTER = 2;
+// Mapping modes.
+constexpr int32_t MM_TEXT = 1, MM_ANISOTROPIC = 7;
+
+// The widths and metrics of one font look at one layout resolution.
+struct TRtWidthTable {
+    std::array<int32_t, 256> Widths{};
+    int32_t LineHeight = 0;   // height plus external leading
+    int32_t Ascent = 0;       // ascent plus external leading
+    int32_t FontHeight = 0;   // em height the font was made with
+    int32_t Charset = -1;
+    int32_t Resolution = 0;
+    // Key.
+    uint8_t Font = 0;
+    uint8_t Size = 0;
+    uint32_t Style = 0;       // WrtStyle bits masked with RtWidthStyleMask
+    AnsiString FontName;      // the slot's name when the table was made
+    uint32_t Stamp = 0;       // lookup counter at the last use
+    bool Dirty = false;
+};
+// The style bits that change a font look's widths.
+constexpr uint32_t RtWidthStyleMask = 0xCFF081FF;
+
+// One cached page background.
+class TRtPageBackgroundBuffer : public TObject {
+public:
+    LUMI_CLASSNAME(TRtPageBackgroundBuffer)
+    std::unique_ptr<TBitmap> Bitmap;
+    int32_t LastUse = 0;
+    int32_t FirstPage = 0;    // page index + 1; 0 = free
+    int32_t LastPage = 0;
+    bool NeedsPaint = false;
+};
+
+// The mapping a canvas gets for zoomed or fixed-resolution painting: layout
+// units in the window extent cover the viewport extent in device pixels.
+struct TRtMapMode {
+    int32_t Mode = MM_TEXT;
+    TSize WindowExt;
+    TSize ViewportExt;
+};
+
+class TRtRTFTextPaint;
+class TRtFont;
+class TRtObjectField;
+
+using TRtMeasureCharEvent = std::function<void(TRtRTFTextPaint* Sender, const TAttr& Attr, int32_t& Charset,
+                                               int32_t& LineHeight, int32_t& Ascent,
+                                               std::array<int32_t, 256>& Widths)>;
+// Fills the offsets of the hyphenation points of Word (after which it may break).
+using TRtHyphenateEvent = std::function<void(TObject* Sender, const AnsiString& Word, std::vector<int32_t>& Positions)>;
+using TRtPaintPageEvent = std::function<void(TObject* Sender, TCanvas* Canvas, const TRect& R, int32_t XRes,
+                                             int32_t YRes, int32_t PageIndex, TParagraph* Par, TLine* Line,
+                                             TRtPageBackgroundBuffer* Buffer)>;
+using TRtGetAttrColorEvent = std::function<void(TObject* Sender, WrtStyle CharStyle, TCanvas* Canvas, bool& Underline,
+                                                bool& DoubleUnderline, bool& Background, bool HotStyleIsActive,
+                                                TParagraph* Par, TLine* Line, int32_t Pos)>;
+using TRtIsLeadByteEvent = std::function<bool(TObject* Sender, uint8_t Ch)>;
+using TRtEngineEvent = std::function<void(TObject* Sender)>;
+// Returns True when the window's text width changed.
+using TRtVertScrolledEvent = std::function<bool(TObject* Sender)>;
+
+class TRtRTFTextPaint : public TRtRTFTextIo {
+public:
+    LUMI_CLASSNAME(TRtRTFTextPaint)
+    TRtRTFTextPaint();
+    ~TRtRTFTextPaint() override;
+
+    // ---- set-up, resolution and mapping ---------------------------------------------------
+    void SetReferenceCanvas(TCanvas* Canvas);
+    TCanvas* ReferenceCanvas() const { return referenceCanvas_; }
+    void UpdateDeviceMetrics();
+    void UpdateResolution();
+    void SetResolution(int32_t ResX, int32_t ResY);
+    void SelectMapMode(bool Force);
+    void ApplyMapMode(TCanvas* Canvas);
+    void ResetMapMode(TCanvas* Canvas);
+    // The mapping last applied to a canvas (MM_TEXT when none).
+    TRtMapMode MapModeOf(const TCanvas* Canvas) const;
+    TColor GetPaperColor() const;
+    virtual void UpdatePageMetrics(bool Repaint);
+    void UpdateScreenMargins();
+    void Clear() override;
+    bool Suspended() const { return (EngineOptions & eoSuspended) != 0; }
+    bool Displays() const { return (EngineOptions & eoNoDisplay) == 0; }
+
+    // ---- page-background cache ---------------------------------------------------------------
+    TRtPageBackgroundBuffer* GetPageBuffer(int32_t PageIndex);
+    bool IsPageBufferValid(int32_t PageIndex) const;
+    void InvalidatePageBuffer(int32_t PageIndex);
+    void FreePageBuffers();
+    void RenderPageBuffer(bool Force, int32_t PageIndex);
+    const std::vector<std::unique_ptr<TRtPageBackgroundBuffer>>* PageBuffers() const { return pageBuffers_.get(); }
+    // Paints the page background (picture) into R of Canvas; painting layer.
+    virtual void PaintBackground(TCanvas* Canvas, const TRect& R) {}
+
+    // ---- character fonts and width tables ------------------------------------------------------
+    void SelectCharFont(const TAttr* Attr, TParagraph* Par, TLine* Line, int32_t Pos);
+    TCharacterAttr* PickCharAttr(const TAttr& Attr) const;
+    void UpdateCharWidths(const TAttr* Attr);
+    void UpdateCharWidths() override { UpdateCharWidths(&CurrentAttr); }
+    void SelectAttrFont(const TAttr& Attr) override { UpdateCharWidths(&Attr); }
+    void GetFontMetrics(int32_t& Height, int32_t& Base) override;
+    void MeasureAttr(TAttr& Attr, int32_t Ch) override;
+    const TRtWidthTable* CurrentWidths() const { return currentTable_; }
+    int32_t WidthTableCount() const { return int32_t(widthTables_.size()); }
+    const TRtWidthTable& WidthTable(int32_t Number) const { return widthTables_[size_t(Number - 1)]; }
+    // Marks every cached table for rebuilding (fonts or resolution changed).
+    void InvalidateWidthTables();
+    // How many tables were built from the font (not found in the cache).
+    int32_t WidthTablesBuilt = 0;
+    int32_t MaxWidthTables = 16;
+    bool KeepEuroWidth = false;     // code 128 keeps its own width instead of that of "C"
+
+    // Font state left by SelectCharFont for the painter.
+    bool FontUnderline = false, FontDoubleUnderline = false, FontSub = false, FontSuper = false;
+    bool FontMisSpelled = false, AttrBackgroundUsed = false, HotStyleActive = false;
+    TRtTextEffect HotEffect = rteffNone;
+    TColor HotEffectColor = 0;
+    int32_t FontSizePt = 0;
+    int32_t FontHeightPx = 0;
+    TColor UnderlineColor = 0;
+    TColor DefaultTextColor = clWindowText;
+    TColor FillColor = clNone;          // fixed fill colour of solid backgrounds, clNone: paper
+    int32_t HighlightedStyleNr = -1;
+    TParagraph* HotParagraph = nullptr;
+    bool PaintingNumber = false;
+    bool PlainColorMode = false;
+    bool ForceFontReset = false;
+    // The canvas fonts are selected into (the reference canvas when not set).
+    TCanvas* Canvas = nullptr;
+    TCanvas* PaintCanvas() const { return Canvas ? Canvas : referenceCanvas_; }
+    TRtGetAttrColorEvent OnGetAttrColor;
+    TNotifyEvent OnFontChanged;
+
+    // ---- measuring and line breaking ------------------------------------------------------------
+    void ComputeHiddenStyleMask();
+    int32_t MeasureParagraph(TParagraph* Par);
+    // Result: 0 unchanged, 1 lines changed (flagged), 2 a line's height changed, 3 the paragraph's height.
+    int32_t BreakParagraph(TParagraph* Par, bool FullWrap);
+    void WrapParagraph(TParagraph* Par) { BreakParagraph(Par, true); }
+    bool IsLeadByte(uint8_t Ch, const TAttr* Attr);
+    int32_t TextWidth(const TAttr* Attr, const AnsiString& Text);
+    int32_t MarkBookmarkRanges(TParagraph* Par, int32_t Count);
+    // Measures the field objects of a paragraph again (of Line only when given).
+    void UpdateFieldWidths(TParagraph* Par, TLine* Line);
+    // The width of a paragraph's numbering on its first line (painting layer).
+    virtual int32_t GetNumberWidth(TParagraph* Par, TLine* Line) { return 0; }
+
+    // ---- formatting passes ----------------------------------------------------------------------------
+    void UpdateAfterChange(bool Remeasure) override;
+    void UpdateLayout() override;
+    void FormatAll(bool Remeasure);
+    void ReformatAll() override;
+    int32_t ReformatText(TParagraph* Chain) override;
+    void FormatHeadersFooters();
+    int32_t FormatParagraphChain(TParagraph* FirstPar);
+    void InvalidateVisibleParagraphs();
+    bool CheckMaxLength(int32_t Key, int32_t Count);
+    // Checks the edit-box modes after formatting (edit-box layer).
+    virtual void CheckEditBox() {}
+    // Spell checks a paragraph's words as they are typed (input layer); True
+    // when a misspelling mark changed.
+    virtual bool SpellCheckParagraph(TParagraph* /*Par*/, bool /*Force*/) { return false; }
+    int32_t LastLayoutWidth = 0;
+
+    // ---- position geometry and table columns ----------------------------------------------------------
+    bool FindLineAtPosition(TParagraph*& Par, TLine*& Line, int32_t X, int32_t Y);
+    static int32_t GetLineTop(const TLine* Line) { return Line ? Line->Top : 0; }
+    int32_t GetCharX(TParagraph* Par, TLine* Line, int32_t Pos);
+    int32_t GetCharScreenX(TParagraph* Par, TLine* Line, int32_t Pos) { return DocToScreen(GetCharX(Par, Line, Pos)); }
+    int32_t GetCharIndexAtX(TParagraph* Par, TLine* Line, int32_t X);
+    int32_t GetLineFreeSpace(TParagraph* Par, TLine* Line);
+    int32_t GetLineTextWidth(TParagraph* Par, TLine* Line);
+    int32_t GetHeightToPageStart(TParagraph* Par, TLine* Line, bool WithOffset);
+    void SelectTableColumn(TParagraph* Par);
+    void SelectTableRows(TParagraph* Par, int32_t Count);
+    int32_t MoveCellBorder(TParagraph* Par, int32_t NewX, bool AllRows);
+    bool BalanceCellBorder(TParagraph* Par, int32_t Delta);
+
+    // ---- scrolling, caret, selection and change notification ------------------------------------------
+    void NotifyChange(uint32_t Flags);
+    void NotifySelectionChange() { NotifyChange(rtchCursor); }
+    void VScroll(int32_t Code, int32_t Pos);
+    void HScroll(int32_t Code, int32_t Pos);
+    void ScrollDown(int32_t Dy);
+    void ScrollUp(int32_t Dy);
+    void ScrollRight(int32_t Dx);
+    void ScrollLeft(int32_t Dx);
+    void ShowCursor() override;
+    void UpdateCaretMetrics();
+    void UpdateCaret();
+    virtual bool MoveCursorToPoint(int32_t X, int32_t Y, bool KeepVisible, bool DeselectObject);
+    void SetCaretRect(TParagraph* Par, TLine* Line, int32_t Kind, int32_t Pos);
+    void SkipHiddenAtCursor();
+    bool GetSelection(int32_t& Start, int32_t& Length);
+    void SetSelStart(int32_t Start);
+    void SetSelLength(int32_t Length);
+    void SetSelection(int32_t Start, int32_t Length);
+    void SetCurrentAttr(const TAttr& Attr) override { SetCurrentAttr(Attr, 0x01 | 0x02 | 0x10 | 0x20 | 0x80); }
+    // Mask: 1 font, 2 size, 16 text colour, 32 background colour, 64 add styles, 128 set styles, 0x400 remove styles.
+    void SetCurrentAttr(const TAttr& Attr, uint32_t Mask);
+    void ChangeStyle(WrtStyle Style, int32_t Mode);
+    void SetCharAttr(TLine* Line, int32_t Pos, const TAttr& Attr) override;
+    // Moves the object frame with a scroll (input layer).
+    virtual void ScrollObjectFrame(int32_t Dx, int32_t Dy) {}
+    // Repaints a rectangle of the text area, window pixels (painting layer).
+    virtual void PaintRect(const TRect& R) {}
+
+    // The surface the engine paints into: window pixels of the text area.
+    QImage& Surface() { return surface_; }
+    void SetSurfaceSize(int32_t Width, int32_t Height);
+    // Shifts the surface's pixels inside Clip by (Dx, Dy); the uncovered band keeps its old pixels.
+    void ScrollSurface(int32_t Dx, int32_t Dy, const TRect& Clip);
+
+    // ---- fields ------------------------------------------------------------------------------------------
+    WrtStyle HiddenStyleMask;
+    TParagraph* LastStyleParagraph = nullptr;
+    bool SkipWordAtCursor = false;
+    int32_t PageBufferClock = 0;
+    int32_t MaxPageBuffers = 3;
+    int32_t DeviceTechnology = DT_RASDISPLAY;
+    uint8_t HeaderFooterPass = 0;
+    bool EditBoxResizing = false;
+    std::unique_ptr<TBitmap> WorkBitmap;
+    bool RenderingPageBuffer = false;
+    bool CursorWordPending = false;
+    TRect CaretRect;
+    bool CaretRectValid = false;
+    int32_t CaretRectKind = 0;
+    bool ScrollingVertically = false;
+    TRtIsLeadByteEvent OnIsLeadByte;
+    bool PaintLocked = false;
+    bool PageBuffersActive = false;
+    bool MonochromePageBuffers = false;
+    TRtPaintPageEvent OnPaintPage;
+    bool CursorLineToTop = false;
+    TAttr* ObjectAttr = nullptr;
+    TColor GapColor = clBtnShadow;
+    bool NoVertScroll = false, NoHorzScroll = false;
+    bool PostEveryChange = false;
+    bool TextFlowPending = false;
+    bool CheckHyperlinkWords = false;
+    int32_t CaretWidthSetting = 0;
+    bool SpellCheckPaused = false;
+    bool FormatAtZoom100 = false;
+    TColor HighlightColor = clHighlight, HighlightTextColor = clHighlightText;
+    int32_t EffectiveResolution = 96;
+    TRtMeasureCharEvent OnMeasureChar;
+    int32_t LastYPos = 0, LastXPos = 0;
+    TNotifyEvent OnYPosChanged, OnXPosChanged;
+    TRtEngineEvent OnHideCaret, OnShowCaret, OnCaretMoved, OnHorzScrolled;
+    TRtVertScrolledEvent OnVertScrolled;
+    TRtHyphenateEvent OnHyphenate;
+    int32_t TextHeight = 0;
+    bool EditBoxCheckRequested = false;
+    bool ScrollBusy = false;
+    bool MarginsChanging = false;
+    bool SelStartGiven = false, SelLengthGiven = false;
+    int32_t SelStartValue = 0, SelLengthValue = 0;
+    uint32_t ChangeFlags = 0;
+    bool PostPending = false;
+    // Posts the change message (WM_RTCHANGE) to the owner control's window.
+    std::function<void()> OnPostChange;
+    // Further view state of the owner.
+    bool PageView = false;              // the page-view flag
+    bool ShowLeftMargin = false, ShowRightMargin = false;
+    int32_t GapWidth = 0, GapWidth2 = 0;  // gaps beside the text, window pixels
+    bool SuppressMapMode1 = false, SuppressMapMode2 = false, SuppressFixedMapMode = false;
+    TCanvas* TargetCanvas = nullptr;    // alternative target of the mapping mode
+    TRect TextRectPx;                   // the owner's text rectangle (margins), window pixels
+    TRect ScreenMargins;                // the same in layout units
+    bool HasScreenMargins = false;
+    int32_t LeftScreenOffset = 0, RightScreenOffset = 0;
+    int32_t WrapWidth = 0, WrapWidthTwips = 0, WrapWidthScreen = 0;
+    int32_t MaxLineChars = 0;           // characters per line, 0 = no limit
+    bool InsertPointsHidden = false;    // the text hides insert points
+    bool AutomaticTextHidden = false;
+    bool FormatAllRunning = false;
+    bool Measuring = false;
+    std::function<void()> OnLayoutChanged;  // the owner control's layout-changed operation
+    std::unique_ptr<TRtFont> CurrentFont;   // bound to this engine
+
+protected:
+    // The x where a line's first character starts: indents, numbering, border and alignment.
+    int32_t LineStartX(TParagraph* Par, TLine* Line);
+
+private:
+    int32_t CharWidth(uint8_t Ch) const { return currentTable_ ? currentTable_->Widths[Ch] : 0; }
+    void MeasureObject(TParagraph* Par, TLine* Line, int32_t Index, int32_t& OpenBookmarks, bool& EndCodeSeen);
+    // A field's width: its natural width, or its text's when that is negative.
+    int32_t FieldWidth(TRtObjectField* Field, const TAttr& Attr);
+    void BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr);
+    int32_t FontPixelHeight(const TAttr& Attr, bool ForSubSuper) const;
+    void ApplyAttrToLine(TLine* Line, int32_t From, int32_t To, const TAttr& Attr, uint32_t Mask);
+    int32_t ScreenHeightOf(int32_t Height) const;
+    bool ScrollDCAllowed() const;
+
+    TCanvas* referenceCanvas_ = nullptr;
+    std::unique_ptr<std::vector<std::unique_ptr<TRtPageBackgroundBuffer>>> pageBuffers_;
+    std::vector<TRtWidthTable> widthTables_;
+    TRtWidthTable* currentTable_ = nullptr;
+    std::vector<std::pair<const TCanvas*, TRtMapMode>> mapModes_;
+    QImage surface_;
+};

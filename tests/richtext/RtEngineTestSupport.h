@@ -1,0 +1,100 @@
+#pragma once
+// What the engine's tests share: an engine that counts refreshes and band
+// repaints, measured either by a hook of fixed widths or by real fonts, on a
+// measuring canvas at 96 dpi with a text area of a chosen width.
+#include "RtRtfTxtPaint.h"
+#include "RtTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class TTestEngine : public TRtRTFTextPaint {
+public:
+    void Refresh() override { ++Refreshes; }
+    void PaintRect(const TRect& R) override { Painted.push_back(R); }
+    int Refreshes = 0;
+    std::vector<TRect> Painted;
+};
+
+class RtEngineTest : public ::testing::Test, protected TUseTestPlatform {
+protected:
+    void SetUp() override
+    {
+        Widths.fill(10);
+        E = std::make_unique<TTestEngine>();
+    }
+
+    // Every character Widths[code] wide, lines LineHeight high.
+    void UseFixedWidths()
+    {
+        E->OnMeasureChar = [this](TRtRTFTextPaint*, const TAttr& A, int32_t&, int32_t& LineHeight, int32_t& Ascent,
+                                  std::array<int32_t, 256>& W) {
+            W = Widths;
+            const int32_t scale = A.Size ? A.Size : RtDefaultFontSize;
+            LineHeight = FixedLineHeight * scale / RtDefaultFontSize;
+            Ascent = LineHeight * 4 / 5;
+        };
+        E->InvalidateWidthTables();
+    }
+
+    // A text area of Px pixels between 1-inch margins (96 dpi: 15 twips a pixel);
+    // clearing the text resets the page, so this follows filling it.
+    void SetTextWidth(int32_t Px)
+    {
+        TTextHeader* h = E->Header();
+        h->BeginUpdate();
+        h->SetLeftMargin(1440);
+        h->SetRightMargin(1440);
+        h->SetPageWidth(2880 + Px * 15);
+        h->EndUpdate();
+    }
+
+    void Attach()
+    {
+        E->SetReferenceCanvas(&Canvas);
+        E->SetSurfaceSize(400, 300);
+    }
+
+    // A fixed-width engine with a text area Px wide holding Pars, laid out.
+    void Layout(const std::vector<std::string>& Pars, int32_t Px = 100)
+    {
+        UseFixedWidths();
+        Attach();
+        FillText(*E, Pars);
+        SetTextWidth(Px);
+        E->UpdateLayout();
+    }
+
+    TParagraph* Par(int32_t Index) const { return E->GetParByIndex(Index); }
+    TLine* Line(int32_t ParIndex, int32_t LineIndex) const
+    {
+        TLine* l = Par(ParIndex)->Lines;
+        for (int32_t i = 0; l && i < LineIndex; ++i)
+            l = l->Next;
+        return l;
+    }
+    int32_t Left() { return E->GetParLeftPix(Par(0), false); }
+
+    std::array<int32_t, 256> Widths{};
+    int32_t FixedLineHeight = 20;
+    TCanvas Canvas;
+    std::unique_ptr<TTestEngine> E;
+};
+
+// An owner control for the engine's notifications.
+class TTestOwnerControl : public TRtCustomRtfEditClass {
+public:
+    bool IsLoading() const override { return false; }
+    bool IsDestroying() const override { return false; }
+    bool HasWindow() const override { return true; }
+    TProtectProp ProtectedProp() const override { return {}; }
+    TRtEditOptions EditOptions() const override { return {}; }
+    TRtViewOptions ViewOptions() const override { return {}; }
+    void ObjectResized() override {}
+    void Invalidate() override {}
+    bool Focused() const override { return true; }
+    AnsiString Name() const override { return "RtfEdit1"; }
+};

@@ -1,0 +1,143 @@
+#include "RtEngineTestSupport.h"
+
+namespace {
+
+class RtWidthTables : public RtEngineTest {
+protected:
+    TAttr AttrOf(const char* Font, uint16_t Size, WrtStyle Style = {})
+    {
+        TAttr a;
+        a.Font = uint16_t(E->Header()->GetFontIndex(Font));
+        a.Size = Size;
+        a.Style = Style;
+        return a;
+    }
+};
+
+}  // namespace
+
+TEST_F(RtWidthTables, LiberationSansAt96DpiMeasuresItsOwnAdvances)
+{
+    Attach();
+    const TAttr a = AttrOf("Liberation Sans", 11);   // em 15 pixels
+    E->UpdateCharWidths(&a);
+    const TRtWidthTable* t = E->CurrentWidths();
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->FontHeight, 15);
+    EXPECT_EQ(t->Widths['A'], 10);
+    EXPECT_EQ(t->Widths[' '], 4);
+    EXPECT_EQ(t->Widths['W'], 14);
+    EXPECT_EQ(t->Widths['i'], 3);
+    EXPECT_EQ(t->Widths['m'], 12);
+    EXPECT_EQ(t->Widths[160], t->Widths[32]);
+    EXPECT_EQ(t->Widths[128], t->Widths['C']);
+    EXPECT_GT(t->LineHeight, 15);
+    EXPECT_GT(t->Ascent, 10);
+    EXPECT_LT(t->Ascent, t->LineHeight);
+}
+
+TEST_F(RtWidthTables, LiberationSansLinesBreakAfterTheLastFittingWord)
+{
+    Attach();
+    FillText(*E, {"Wim Wim Wim Wim"});
+    const TAttr a = AttrOf("Liberation Sans", 11);
+    E->CurrentAttr = a;
+    SetTextWidth(100);
+    for (int i = 0; i < Line(0, 0)->Length; ++i)
+        Line(0, 0)->Attrs[i] = a;
+    E->UpdateLayout();
+    // "Wim " is 14 + 3 + 12 + 4 = 33: three fit into 100 with the last blank hanging.
+    EXPECT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"Wim Wim Wim ", "Wim"}));
+    EXPECT_EQ(E->GetLineTextWidth(Par(0), Line(0, 0)), 95);
+}
+
+TEST_F(RtWidthTables, CacheFindsLooksAgainAndReplacesTheLeastRecentlyUsed)
+{
+    Attach();
+    E->MaxWidthTables = 3;
+    const TAttr a = AttrOf("Liberation Sans", 10), b = AttrOf("Liberation Sans", 12),
+                c = AttrOf("Liberation Serif", 10), d = AttrOf("Liberation Sans", 10, {afsBold});
+    const int32_t before = E->WidthTablesBuilt;
+    E->UpdateCharWidths(&a);
+    E->UpdateCharWidths(&b);
+    E->UpdateCharWidths(&c);
+    EXPECT_EQ(E->WidthTablesBuilt - before, 3);
+    E->UpdateCharWidths(&a);   // found: no device query
+    E->UpdateCharWidths(&b);
+    EXPECT_EQ(E->WidthTablesBuilt - before, 3);
+    EXPECT_EQ(E->CurrentWidths()->Size, 12);
+    E->UpdateCharWidths(&d);   // full: c was used longest ago
+    EXPECT_EQ(E->WidthTablesBuilt - before, 4);
+    EXPECT_EQ(E->WidthTableCount(), 3);
+    E->UpdateCharWidths(&a);
+    E->UpdateCharWidths(&b);
+    EXPECT_EQ(E->WidthTablesBuilt - before, 4);
+    E->UpdateCharWidths(&c);
+    EXPECT_EQ(E->WidthTablesBuilt - before, 5);
+    // Bold is wider than plain.
+    E->UpdateCharWidths(&d);
+    const int32_t boldM = E->CurrentWidths()->Widths['m'];
+    E->UpdateCharWidths(&a);
+    EXPECT_GT(boldM, E->CurrentWidths()->Widths['m']);
+}
+
+TEST_F(RtWidthTables, ATableIsNeverCurrentWithoutItsWidths)
+{
+    Attach();
+    // A font entry without a known charset: the first lookup still measures.
+    TAttr a = AttrOf("Liberation Serif", 12);
+    E->Header()->Fonts[a.Font].Charset = -1;
+    E->UpdateCharWidths(&a);
+    EXPECT_GT(E->CurrentWidths()->Widths['x'], 0);
+    EXPECT_EQ(E->Header()->Fonts[a.Font].Charset, ANSI_CHARSET);
+    // A symbol font measures its bullets through the symbol table.
+    TAttr s = AttrOf("WingDings", 12);
+    E->Header()->Fonts[s.Font].Charset = -1;
+    E->UpdateCharWidths(&s);
+    EXPECT_EQ(E->Header()->Fonts[s.Font].Charset, SYMBOL_CHARSET);
+    EXPECT_GT(E->CurrentWidths()->Widths['l'], 0);
+}
+
+TEST_F(RtWidthTables, SizeZeroUsesTheDefaultSize)
+{
+    Attach();
+    TAttr zero = AttrOf("Liberation Sans", 0);
+    E->UpdateCharWidths(&zero);
+    const int32_t w = E->CurrentWidths()->Widths['M'];
+    TAttr def = AttrOf("Liberation Sans", uint16_t(RtDefaultFontSize));
+    E->UpdateCharWidths(&def);
+    EXPECT_EQ(E->CurrentWidths()->Widths['M'], w);
+    EXPECT_EQ(E->CurrentWidths()->FontHeight, MulDiv(RtDefaultFontSize, 96, 72));
+}
+
+TEST_F(RtWidthTables, SelectCharFontAppliesStylesColoursAndAttributeSets)
+{
+    Attach();
+    TAttr a = AttrOf("Liberation Sans", 12, {afsSub, afsHidden, afsBold, afsUnderline});
+    E->HiddenTextAttr()->SetSuperScript(tsTRUE);
+    E->SelectCharFont(&a, nullptr, nullptr, 0);
+    EXPECT_TRUE(E->FontSuper);
+    EXPECT_FALSE(E->FontSub);
+    EXPECT_TRUE(E->FontUnderline);
+    EXPECT_EQ(E->FontHeightPx, MulDiv(12, 96, 72) * 2 / 3);
+    EXPECT_EQ(Canvas.Font().Height(), -E->FontHeightPx);
+    EXPECT_EQ(Canvas.Font().Style(), fsBold);   // the canvas font is never underlined
+    EXPECT_EQ(Canvas.Font().Name(), "Liberation Sans");
+
+    int32_t red = 0;
+    ASSERT_TRUE(E->Header()->GetColorIndex(clRed, true, red));
+    TAttr c = AttrOf("Liberation Serif", 10);
+    c.TextColor = uint8_t(red);
+    E->SelectCharFont(&c, nullptr, nullptr, 0);
+    EXPECT_EQ(Canvas.Font().Color(), clRed);
+    EXPECT_EQ(Canvas.Brush().Style(), bsSolid);
+    E->HyperlinkTextAttr()->SetUseTextColor(true);
+    E->HyperlinkTextAttr()->SetTextColor(clBlue);
+    c.Style.Include(afsHyperLink);
+    E->SelectCharFont(&c, nullptr, nullptr, 0);
+    EXPECT_EQ(Canvas.Font().Color(), clBlue);
+    // Not displaying: a clear brush for characters without a background colour.
+    E->EngineOptions |= eoNoDisplay;
+    E->SelectCharFont(&c, nullptr, nullptr, 0);
+    EXPECT_EQ(Canvas.Brush().Style(), bsClear);
+}
