@@ -81,8 +81,8 @@ void TRtRTFTextPaint::MeasureObject(TParagraph* Par, TLine* Line, int32_t Index,
     case 1:
     case 2:
         if (ViewOptions.Has(rtShowObjectAnchors)) {
-            a.Width = uint16_t(MulDiv(10, h->LayoutXRes, 96));
-            a.Height = uint16_t(MulDiv(16, h->LayoutYRes, 96));
+            a.Width = uint16_t(MulDiv(RtAnchorIconWidth, h->LayoutXRes, 96));
+            a.Height = uint16_t(MulDiv(RtAnchorIconHeight, h->LayoutYRes, 96));
         } else {
             a.Width = 1;
         }
@@ -230,8 +230,10 @@ int32_t TRtRTFTextPaint::MeasureParagraph(TParagraph* Par)
                         lineEnd = true;
                         break;
                     } else {
-                        const int32_t w = currentTable_->Widths[c == 9 ? 32 : c];
-                        a.Width = uint16_t(std::clamp(w, 1, 65535));
+                        uint8_t code = c == 9 ? 32 : c;
+                        if (a.Style.Has(afsIsInsertpoint))
+                            code = RtInsertPointChar(code);
+                        a.Width = uint16_t(std::clamp(currentTable_->Widths[code], 1, 65535));
                         a.Height = uint16_t(fh);
                         a.Base = uint16_t(fb);
                     }
@@ -243,10 +245,15 @@ int32_t TRtRTFTextPaint::MeasureParagraph(TParagraph* Par)
                         a.Style.Exclude(afsBookmark);
                     endCode = false;
                     if (DBCSMode.Has(rtdb_Enabled)) {
-                        if (k > i && at[k - 1].Style.Has(afsDBCSOne))
+                        a.Style.Exclude(afsDBCSOne);
+                        a.Style.Exclude(afsDBCSTwo);
+                        if (k > 0 && at[k - 1].Style.Has(afsDBCSOne)) {
                             a.Style.Include(afsDBCSTwo);
-                        else if (IsLeadByte(c, &a))
+                            if (DBCSMode.Has(rtdb_CalcCharWidth) && !DBCSMode.Has(rtdb_PairsMaySplit))
+                                MeasureDBCSPair(at[k - 1], a, ch[k - 1], c);
+                        } else if (IsLeadByte(c, &a)) {
                             a.Style.Include(afsDBCSOne);
+                        }
                     }
                 }
                 if (lineEnd)
@@ -275,6 +282,18 @@ int32_t TRtRTFTextPaint::MeasureParagraph(TParagraph* Par)
         Par->Next->OpenBookmarks = open;
     Measuring = false;
     return 0;
+}
+
+void TRtRTFTextPaint::MeasureDBCSPair(TAttr& Lead, TAttr& Trail, uint8_t LeadCh, uint8_t TrailCh)
+{
+    TCanvas* c = PaintCanvas();
+    if (!c)
+        return;
+    // The pair is one glyph: the lead byte takes its width but one unit, the trail byte that unit.
+    SelectCharFont(&Lead, nullptr, nullptr, 0);
+    const int32_t extent = c->TextWidth(AnsiString{char(LeadCh), char(TrailCh)});
+    Lead.Width = uint16_t(std::clamp(extent - 1, 1, 65535));
+    Trail.Width = 1;
 }
 
 int32_t TRtRTFTextPaint::MarkBookmarkRanges(TParagraph* Par, int32_t Count)
@@ -356,10 +375,17 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
     }
     if (Par->Lines->Length == 0 && !Par->Lines->Next) {
         CalcLineHeight(Par, Par->Lines);
+        UpdateObjectPositions(Par);
+        return 0;
+    }
+    if (PlainNoWrap && Par->Lines->Attrs) {
+        // The store keeps the lines as they are and only aligns them.
+        AlignLines(Par);
         return 0;
     }
     if (Displays())
         SpellCheckParagraph(Par, false);
+    const bool tracking = !CursorTrackingOff;
     const bool keepBreaks = KeepStoredLineBreaks || (Par->ExtFlags & parxKeepLineBreaks);
     const bool rich = Par->Lines->Attrs != nullptr;
 
@@ -375,12 +401,14 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
             pageStarts.emplace_back(lineNo, linfPageStart);
         for (int32_t i = 0; i <= l->Length; ++i) {
             const int32_t off = int32_t(flat.Chars.size());
-            if (Par == CursorPar && l == CursorLine && i == CursorPos)
-                cursorOff = off;
-            if (Par == SelStartPar && l == SelStartLine && i == SelStartPos)
-                selStartOff = off;
-            if (Par == SelEndPar && l == SelEndLine && i == SelEndPos)
-                selEndOff = off;
+            if (tracking) {
+                if (Par == CursorPar && l == CursorLine && i == CursorPos)
+                    cursorOff = off;
+                if (Par == SelStartPar && l == SelStartLine && i == SelStartPos)
+                    selStartOff = off;
+                if (Par == SelEndPar && l == SelEndLine && i == SelEndPos)
+                    selEndOff = off;
+            }
             if (i == l->Length)
                 break;
             if (l->Attrs && l->Attrs[i].Style.Has(afsDelete))
@@ -407,11 +435,11 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
             before += l->Length;
         }
     };
-    if (Par == CursorPar)
+    if (tracking && Par == CursorPar)
         clipMark(CursorLine, CursorPos, cursorOff);
-    if (Par == SelStartPar)
+    if (tracking && Par == SelStartPar)
         clipMark(SelStartLine, SelStartPos, selStartOff);
-    if (Par == SelEndPar)
+    if (tracking && Par == SelEndPar)
         clipMark(SelEndLine, SelEndPos, selEndOff);
 
     // Widths.
@@ -628,15 +656,6 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
                 continue;
             TAttr& a = l->Attrs[k];
             a = flat.Attrs[s];
-            if (IsObjectCode(l->Chars[k], a)) {
-                if (TTextObj* ref = ObjRefList()->GetTextObj(int32_t(a.Tag))) {
-                    ref->RectLeft = x;
-                    ref->AnchorPar = Par;
-                    ref->AnchorLine = l;
-                    ref->AnchorPos = k;
-                    l->Flags |= linfHasObject;
-                }
-            }
             if (noWrap && x >= nl.Avail)
                 a.Width = 0;
             x += a.Width;
@@ -674,19 +693,36 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
         Pos = std::clamp(Off - start, 0, int32_t(l->Length));
         return l;
     };
-    if (cursorOff >= 0)
+    if (!tracking) {
+        // The caller places the marks; none may be left on the freed lines.
+        if (Par == CursorPar) {
+            CursorLine = newFirst;
+            CursorPos = 0;
+        }
+        if (Par == SelStartPar) {
+            SelStartLine = newFirst;
+            SelStartPos = 0;
+        }
+        if (Par == SelEndPar) {
+            SelEndLine = newFirst;
+            SelEndPos = 0;
+        }
+    } else if (cursorOff >= 0)
         CursorLine = lineOf(cursorOff, true, CursorPos);
     else if (Par == CursorPar)
         CursorLine = lineOf(0, true, CursorPos);
-    if (selStartOff >= 0)
-        SelStartLine = lineOf(selStartOff, false, SelStartPos);
-    else if (Par == SelStartPar)
-        SelStartLine = lineOf(0, false, SelStartPos);
-    if (selEndOff >= 0)
-        SelEndLine = lineOf(selEndOff, false, SelEndPos);
-    else if (Par == SelEndPar)
-        SelEndLine = lineOf(total, false, SelEndPos);
-    const bool hasStart = Par == SelStartPar && SelStartLine, hasEnd = Par == SelEndPar && SelEndLine;
+    if (tracking) {
+        if (selStartOff >= 0)
+            SelStartLine = lineOf(selStartOff, false, SelStartPos);
+        else if (Par == SelStartPar)
+            SelStartLine = lineOf(0, false, SelStartPos);
+        if (selEndOff >= 0)
+            SelEndLine = lineOf(selEndOff, false, SelEndPos);
+        else if (Par == SelEndPar)
+            SelEndLine = lineOf(total, false, SelEndPos);
+    }
+    const bool hasStart = tracking && Par == SelStartPar && SelStartLine,
+               hasEnd = tracking && Par == SelEndPar && SelEndLine;
     if (hasStart || hasEnd) {
         int32_t lo, hi;
         if (hasStart && hasEnd) {
@@ -734,7 +770,7 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
 
     // What changed.
     int32_t result = 0;
-    if (FullWrap) {
+    if (FullWrap && tracking) {
         TLine* o = oldFirst;
         int32_t oldHeight = 0, newHeight = 0;
         for (TLine* l = oldFirst; l; l = l->Next)
@@ -773,7 +809,33 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
         FreeLine(l);
         l = next;
     }
+    UpdateObjectPositions(Par);
     if (FullWrap && cell && result > 0)
         ReformatText(nullptr);
     return result;
+}
+
+void TRtRTFTextPaint::UpdateObjectPositions(TParagraph* Par)
+{
+    if (ObjRefList()->Count() == 0)
+        return;
+    for (TParagraph* p = Par ? Par : FirstPar; p; p = Par ? nullptr : p->Next)
+        for (TLine* l = p->Lines; l; l = l->Next) {
+            if (!l->Attrs)
+                continue;
+            l->Flags &= ~linfHasObject;
+            int32_t x = 0;
+            for (int32_t k = 0; k < l->Length; ++k) {
+                const TAttr& a = l->Attrs[k];
+                if (IsObjectCode(l->Chars[k], a))
+                    if (TTextObj* ref = ObjRefList()->GetTextObj(int32_t(a.Tag))) {
+                        ref->RectLeft = x;
+                        ref->AnchorPar = p;
+                        ref->AnchorLine = l;
+                        ref->AnchorPos = k;
+                        l->Flags |= linfHasObject;
+                    }
+                x += a.Width;
+            }
+        }
 }

@@ -60,10 +60,10 @@ TCharacterAttr* TRtRTFTextPaint::PickCharAttr(const TAttr& Attr) const
     return nullptr;
 }
 
-int32_t TRtRTFTextPaint::FontPixelHeight(const TAttr& Attr, bool ForSubSuper) const
+int32_t TRtRTFTextPaint::FontPixelHeight(const TAttr& Attr, bool ForSubSuper, int32_t Resolution) const
 {
     const int32_t size = Attr.Size ? Attr.Size : RtDefaultFontSize;
-    int32_t h = MulDiv(size, std::max(1, Header()->LayoutYRes), 72);
+    int32_t h = MulDiv(size, std::max(1, Resolution > 0 ? Resolution : Header()->LayoutYRes), 72);
     if (ForSubSuper && h > 1)
         h = h * 2 / 3;
     if (Resizing != 100 && Resizing > 0)
@@ -168,6 +168,12 @@ void TRtRTFTextPaint::SelectCharFont(const TAttr* Attr, TParagraph* Par, TLine* 
     }
     if (HighlightedStyleNr >= 0 && a.StyleNr == HighlightedStyleNr)
         text = HighlightColor;
+    if (ViewOptions.Has(rtShowEmbeddedCodes) || ViewOptions.Has(rtShowBookmarkCodes)) {
+        if (a.Style.Has(afsDBCSOne))
+            text = DBCSLeadColor;
+        else if (a.Style.Has(afsDBCSTwo))
+            text = DBCSTrailColor;
+    }
     f.SetColor(text);
     TColor underline = text;
     if (set && HotStyleActive && set->UseHotUnderlineColor)
@@ -209,11 +215,12 @@ void TRtRTFTextPaint::UpdateCharWidths(const TAttr* Attr)
     const uint8_t size = uint8_t(std::min<int32_t>(Attr->Size, 255));
     const uint32_t style = Attr->Style.Bits & RtWidthStyleMask;
     const int32_t res = Header()->LayoutYRes;
+    const int32_t refRes = ReferenceResolutionY();
     // A font slot may be named anew (slots are reused after clearing): the name is part of the key.
     const AnsiString& name = Header()->Fonts[font].Name;
     auto matches = [&](const TRtWidthTable& t) {
-        return t.Font == font && t.Size == size && t.Style == style && t.Resolution == res && !t.Dirty &&
-               t.FontName == name;
+        return t.Font == font && t.Size == size && t.Style == style && t.Resolution == res &&
+               t.RefResolution == refRes && !t.Dirty && t.FontName == name;
     };
     if (currentTable_ && matches(*currentTable_)) {
         currentTable_->Stamp = stamp;
@@ -241,10 +248,20 @@ void TRtRTFTextPaint::UpdateCharWidths(const TAttr* Attr)
     table->Size = size;
     table->Style = style;
     table->Resolution = res;
+    table->RefResolution = refRes;
     table->FontName = name;
     table->Stamp = stamp;
     currentTable_ = table;
     BuildWidthTable(*table, *Attr);
+}
+
+int32_t TRtRTFTextPaint::ReferenceResolutionY() const
+{
+    // An attached font mapper measures on the canvas.
+    return UseReferencePrinter && !FontMapper && RtRefPrinter.HasContext && RtRefPrinter.XRes > 0 &&
+                   RtRefPrinter.YRes > 0
+               ? RtRefPrinter.YRes
+               : 0;
 }
 
 void TRtRTFTextPaint::BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr)
@@ -264,6 +281,11 @@ void TRtRTFTextPaint::BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr)
     Table.FontHeight = em;
     const AnsiString name = entry.Name.empty() ? AnsiString("Arial") : entry.Name;
     const TFontStyles styles = FontStylesOf(Attr.Style, set);
+    // Widths and metrics in whole units of the measuring device: the reference
+    // printer, scaled to the layout resolution afterwards, or the layout itself.
+    const int32_t refY = ReferenceResolutionY();
+    const int32_t refX = refY > 0 ? RtRefPrinter.XRes : 0;
+    const int32_t deviceEm = refY > 0 ? FontPixelHeight(Attr, subSuper, refY) : em;
     const QRawFont face = RawFontFor(name, styles, 0);
     Table.Widths.fill(0);
     if (face.isValid()) {
@@ -276,20 +298,35 @@ void TRtRTFTextPaint::BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr)
         }
         const QList<quint32> glyphs = face.glyphIndexesForString(chars);
         const QList<QPointF> advances = face.advancesForGlyphIndexes(glyphs);
-        const double scale = double(em) / face.unitsPerEm();
+        const double scale = double(deviceEm) / face.unitsPerEm();
         for (qsizetype i = 0; i < 256 && i < advances.size(); ++i)
             Table.Widths[size_t(i)] = int32_t(Round(advances[i].x() * scale));
-        const TTextMetric tm = TextMetricFor(face, em);
+        const TTextMetric tm = TextMetricFor(face, deviceEm);
         Table.LineHeight = tm.tmHeight + tm.tmExternalLeading;
         Table.Ascent = tm.tmAscent + tm.tmExternalLeading;
     } else {
-        Table.LineHeight = em;
-        Table.Ascent = em * 4 / 5;
+        Table.LineHeight = deviceEm;
+        Table.Ascent = deviceEm * 4 / 5;
+    }
+    if (refY > 0) {
+        for (int32_t& w : Table.Widths)
+            w = MulDiv(w, h->LayoutXRes, refX);
+        Table.LineHeight = MulDiv(Table.LineHeight, h->LayoutYRes, refY);
+        Table.Ascent = MulDiv(Table.Ascent, h->LayoutYRes, refY);
+    } else if (FontMapper && WidthFactor > 0 && WidthFactor != 1.0f) {
+        for (int32_t& w : Table.Widths)
+            w = int32_t(Round(w * double(WidthFactor)));
     }
     if (ViewOptions.Has(rtUseAbsoluteFontHeight))
         Table.LineHeight = (Attr.Size ? Attr.Size : RtDefaultFontSize) * 24 * h->LayoutYRes / 1440;
     if (styles & fsItalic)
         Table.Widths[39] = Table.Widths[39] * 5 / 4;
+    if (ScaleLineHeights && LineHeightFactor > 0 && Table.LineHeight > 0) {
+        // The ascent keeps its share of the line.
+        const int32_t height = int32_t(Round(Table.LineHeight * double(LineHeightFactor)));
+        Table.Ascent = MulDiv(Table.Ascent, height, Table.LineHeight);
+        Table.LineHeight = height;
+    }
     Table.Widths[160] = Table.Widths[32];
     if (!KeepEuroWidth)
         Table.Widths[128] = Table.Widths[67];

@@ -16,6 +16,59 @@
 #include <algorithm>
 #include <cstring>
 
+// ---- unit start and end -----------------------------------------------------------------------
+
+std::unique_ptr<TBitmap> RtEngineIcons;
+int32_t RtAnchorIconWidth = 0;
+int32_t RtAnchorIconHeight = 0;
+AnsiString RtEngineVersion;
+int32_t RtEngineVersionNr = 0;
+std::array<uint8_t, 2> RtInsertPointDisplay{};
+
+uint8_t RtInsertPointChar(uint8_t Ch)
+{
+    const uint8_t display = Ch == RtFieldStart ? RtInsertPointDisplay[0] : Ch == RtFieldEnd ? RtInsertPointDisplay[1] : 0;
+    return display ? display : Ch;
+}
+
+namespace {
+
+int32_t engineUnitUses = 0;
+
+// Starts the unit with the program and ends it after main returns.
+struct TEngineUnit {
+    TEngineUnit() { RtEngineUnitStart(); }
+    ~TEngineUnit() { RtEngineUnitEnd(); }
+} engineUnit;
+
+}  // namespace
+
+void RtEngineUnitStart()
+{
+    if (engineUnitUses++ > 0)
+        return;
+    // The resources may not be registered yet while static objects are made.
+    Q_INIT_RESOURCE(rtengine);
+    RtEngineIcons = std::make_unique<TBitmap>();
+    RtEngineIcons->Image() = QImage(QStringLiteral(":/richtext/RIDIRUZOZAV1610")).convertToFormat(QImage::Format_ARGB32);
+    RtAnchorIconWidth = 10;
+    RtAnchorIconHeight = 16;
+    RtEngineVersion = "4.09";
+    RtEngineVersionNr = 307;
+}
+
+void RtEngineUnitEnd()
+{
+    if (engineUnitUses == 0 || --engineUnitUses > 0)
+        return;
+    RtEngineIcons.reset();
+    RtEngineVersion.clear();
+}
+
+int32_t RtEngineUnitUses() { return engineUnitUses; }
+
+// ---- the engine ------------------------------------------------------------------------------------
+
 TRtRTFTextPaint::TRtRTFTextPaint()
 {
     PaperColor = clWindow;
@@ -89,6 +142,7 @@ void TRtRTFTextPaint::UpdateResolution()
     VisibleHeight = ScreenToDoc(VisibleHeightPx);
     VisibleWidth = ScreenToDoc(VisibleWidthPx);
     EffectiveResolution = Zooming < 1 ? ScreenResolution : MulDiv(ScreenResolution, Zooming, 100);
+    UpdateObjectPositions();
 }
 
 void TRtRTFTextPaint::SetResolution(int32_t ResX, int32_t ResY)
@@ -299,7 +353,8 @@ TRtPageBackgroundBuffer* TRtRTFTextPaint::GetPageBuffer(int32_t PageIndex)
     }
     if (!b->Bitmap)
         b->Bitmap = std::make_unique<TBitmap>();
-    // Monochrome buffers hold black and white only; the pixel format stays 32-bit.
+    if (MonochromePageBuffers)
+        b->Monochrome = true;
     b->LastUse = PageBufferClock;
     b->FirstPage = b->LastPage = p;
     b->NeedsPaint = true;
@@ -389,6 +444,11 @@ void TRtRTFTextPaint::RenderPageBuffer(bool Force, int32_t PageIndex)
         const int32_t x = MulDiv(o->X, ppi, 1440), y = MulDiv(o->Y, ppi, 1440);
         o->Object->ObjRect = TRect{x, y, x + MulDiv(o->Width, ppi, 1440), y + MulDiv(o->Height, ppi, 1440)};
         o->Object->Paint(&c);
+    }
+    if (b->Monochrome) {
+        // Every pixel becomes black or white by its brightness; the pixel format stays 32-bit.
+        QImage& image = b->Bitmap->Image();
+        image = image.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither).convertToFormat(QImage::Format_ARGB32);
     }
     PageBuffersActive = true;
 }

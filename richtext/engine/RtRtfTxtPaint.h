@@ -51,6 +51,21 @@ constexpr int32_t DT_RASDISPLAY = 1, DT_RASPRINTER = 2;
 // Mapping modes.
 constexpr int32_t MM_TEXT = 1, MM_ANISOTROPIC = 7;
 
+// Globals of the engine unit, set up once when the unit starts (a use counter
+// lets every module that uses the unit start and end it).
+extern std::unique_ptr<TBitmap> RtEngineIcons;   // the anchor and object icons, each 10 x 16
+extern int32_t RtAnchorIconWidth;                // pixels at 96 dpi
+extern int32_t RtAnchorIconHeight;
+extern AnsiString RtEngineVersion;               // "4.09"
+extern int32_t RtEngineVersionNr;                // 307
+// The characters drawn and measured for the field start and end markers (RtFieldStart,
+// RtFieldEnd) in insert points; 0 keeps the marker itself.
+extern std::array<uint8_t, 2> RtInsertPointDisplay;
+uint8_t RtInsertPointChar(uint8_t Ch);
+void RtEngineUnitStart();
+void RtEngineUnitEnd();
+int32_t RtEngineUnitUses();
+
 // The widths and metrics of one font look at one layout resolution.
 struct TRtWidthTable {
     std::array<int32_t, 256> Widths{};
@@ -59,6 +74,7 @@ struct TRtWidthTable {
     int32_t FontHeight = 0;   // em height the font was made with
     int32_t Charset = -1;
     int32_t Resolution = 0;
+    int32_t RefResolution = 0;  // resolution of the reference printer measured at, 0 = none
     // Key.
     uint8_t Font = 0;
     uint8_t Size = 0;
@@ -79,6 +95,8 @@ public:
     int32_t FirstPage = 0;    // page index + 1; 0 = free
     int32_t LastPage = 0;
     bool NeedsPaint = false;
+    // The bitmap holds black and white only (reduced after each painting).
+    bool Monochrome = false;
 };
 
 // The mapping a canvas gets for zoomed or fixed-resolution painting: layout
@@ -160,6 +178,19 @@ public:
     int32_t WidthTablesBuilt = 0;
     int32_t MaxWidthTables = 16;
     bool KeepEuroWidth = false;     // code 128 keeps its own width instead of that of "C"
+    // Widths and line metrics come from the reference printer (RtRefPrinter) when it
+    // has a context, measured at its resolution and scaled to the layout's.
+    bool UseReferencePrinter = false;
+    // An attached font mapper (the owner's): widths are measured on the canvas and
+    // multiplied by WidthFactor when that is above 0 and not 1.
+    TObject* FontMapper = nullptr;
+    float WidthFactor = 1.0f;
+    // Line heights and ascents scaled by LineHeightFactor.
+    bool ScaleLineHeights = false;
+    float LineHeightFactor = 1.0f;
+    // Changes of the five settings above take effect after InvalidateWidthTables.
+    // Text colours of DBCS lead and trail bytes while embedded or bookmark codes are shown.
+    TColor DBCSLeadColor = clRed, DBCSTrailColor = clBlue;
 
     // Font state left by SelectCharFont for the painter.
     bool FontUnderline = false, FontDoubleUnderline = false, FontSub = false, FontSuper = false;
@@ -191,6 +222,13 @@ public:
     bool IsLeadByte(uint8_t Ch, const TAttr* Attr);
     int32_t TextWidth(const TAttr* Attr, const AnsiString& Text);
     int32_t MarkBookmarkRanges(TParagraph* Par, int32_t Count);
+    // Every object character of Par (of every paragraph when null) records its
+    // paragraph, line, index and x from its line's start in its reference; lines
+    // holding one get linfHasObject.
+    void UpdateObjectPositions(TParagraph* Par = nullptr);
+    // Set by a caller that places the cursor and the selection itself: line breaking
+    // then puts the marks of the broken paragraph at its start and reports no changes.
+    bool CursorTrackingOff = false;
     // Measures the field objects of a paragraph again (of Line only when given).
     void UpdateFieldWidths(TParagraph* Par, TLine* Line);
     // The width of a paragraph's numbering on its first line (painting layer).
@@ -337,10 +375,14 @@ protected:
 private:
     int32_t CharWidth(uint8_t Ch) const { return currentTable_ ? currentTable_->Widths[Ch] : 0; }
     void MeasureObject(TParagraph* Par, TLine* Line, int32_t Index, int32_t& OpenBookmarks, bool& EndCodeSeen);
+    void MeasureDBCSPair(TAttr& Lead, TAttr& Trail, uint8_t LeadCh, uint8_t TrailCh);
     // A field's width: its natural width, or its text's when that is negative.
     int32_t FieldWidth(TRtObjectField* Field, const TAttr& Attr);
     void BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr);
-    int32_t FontPixelHeight(const TAttr& Attr, bool ForSubSuper) const;
+    // The em height in pixels at Resolution (the layout's when 0).
+    int32_t FontPixelHeight(const TAttr& Attr, bool ForSubSuper, int32_t Resolution = 0) const;
+    // The y resolution widths are measured at on the reference printer; 0 = on the layout itself.
+    int32_t ReferenceResolutionY() const;
     void ApplyAttrToLine(TLine* Line, int32_t From, int32_t To, const TAttr& Attr, uint32_t Mask);
     int32_t ScreenHeightOf(int32_t Height) const;
     bool ScrollDCAllowed() const;

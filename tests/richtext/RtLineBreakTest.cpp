@@ -316,3 +316,171 @@ TEST_F(RtLineBreak, NoWrapParagraphLongerThanALineRecordContinuesInANewLine)
     }
     EXPECT_EQ(LinesOf(Par(0)).size(), 2u);
 }
+
+TEST_F(RtLineBreak, PlainNoWrapModeKeepsTheStoredLines)
+{
+    Layout({"aa bb cc dd ee"});
+    ASSERT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"aa bb cc ", "dd ee"}));
+    E->PlainNoWrap = true;
+    SetTextWidth(300);
+    Par(0)->Flags |= parfReformat;
+    Par(0)->Align = paralBlock;
+    EXPECT_EQ(E->BreakParagraph(Par(0), true), 0);
+    EXPECT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"aa bb cc ", "dd ee"}));
+    EXPECT_FALSE(Par(0)->Flags & parfReformat);
+    // The store aligned them: the first line's inner blanks share the free room.
+    const int32_t avail = E->GetParRightPix(Par(0), false) - Left();
+    EXPECT_EQ(Line(0, 0)->JustifyExtra, (20 + avail - 90) / 2);
+    E->PlainNoWrap = false;
+    E->BreakParagraph(Par(0), true);
+    EXPECT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"aa bb cc dd ee"}));
+}
+
+TEST_F(RtLineBreak, InsertPointMarkersMeasureAsTheirDisplayCharacters)
+{
+    Widths[RtFieldStart] = 12;
+    Widths[RtFieldEnd] = 14;
+    Widths['W'] = 30;
+    Layout({"a\xAB\xBB" "b"});
+    TLine* l = Line(0, 0);
+    for (int i = 1; i <= 2; ++i)
+        l->Attrs[i].Style.Include(afsIsInsertpoint);
+    auto measured = [&] {
+        E->MeasureParagraph(Par(0));
+        return std::pair{int32_t(Line(0, 0)->Attrs[1].Width), int32_t(Line(0, 0)->Attrs[2].Width)};
+    };
+    EXPECT_EQ(measured(), std::pair(12, 14));   // no display characters: the markers themselves
+    RtInsertPointDisplay = {'W', 0};
+    EXPECT_EQ(measured(), std::pair(30, 14));
+    l->Attrs[1].Style.Exclude(afsIsInsertpoint);
+    EXPECT_EQ(measured(), std::pair(12, 14));   // only insert points are substituted
+    RtInsertPointDisplay = {0, 0};
+    EXPECT_EQ(RtInsertPointChar(RtFieldEnd), RtFieldEnd);
+}
+
+TEST_F(RtLineBreak, DBCSPairsAreMeasuredAsOneExtent)
+{
+    // The test flag makes "a" a lead byte.
+    E->DBCSMode = TRtDBCSMode{rtdb_Enabled, rtdb_Test, rtdb_CalcCharWidth};
+    Layout({"xabyab"});
+    const TAttr* at = Line(0, 0)->Attrs;
+    E->SelectCharFont(&at[1], nullptr, nullptr, 0);
+    const int32_t extent = Canvas.TextWidth("ab");
+    ASSERT_GT(extent, 2);
+    for (int i : {1, 4}) {
+        EXPECT_TRUE(at[i].Style.Has(afsDBCSOne)) << i;
+        EXPECT_TRUE(at[i + 1].Style.Has(afsDBCSTwo)) << i;
+        EXPECT_EQ(at[i].Width, extent - 1) << i;
+        EXPECT_EQ(at[i + 1].Width, 1) << i;
+    }
+    EXPECT_EQ(at[0].Width, 10);
+    // A byte that no longer follows a lead byte loses its mark.
+    Line(0, 0)->Chars[1] = 'x';
+    E->MeasureParagraph(Par(0));
+    EXPECT_FALSE(at[2].Style.Has(afsDBCSTwo));
+    EXPECT_EQ(at[2].Width, 10);
+    // Pairs that may split keep the table's widths.
+    E->DBCSMode.Include(rtdb_PairsMaySplit);
+    E->MeasureParagraph(Par(0));
+    EXPECT_TRUE(at[5].Style.Has(afsDBCSTwo));
+    EXPECT_EQ(at[4].Width, 10);
+    EXPECT_EQ(at[5].Width, 10);
+}
+
+TEST_F(RtLineBreak, WithoutTrackingTheMarksGoToTheParagraphStart)
+{
+    Layout({"aaa bbb ccc ddd", "x"});
+    E->CursorPar = Par(0);
+    E->CursorLine = Line(0, 1);
+    E->CursorPos = 2;
+    E->SelStartPar = E->SelEndPar = Par(0);
+    E->SelStartLine = Line(0, 0);
+    E->SelStartPos = 1;
+    E->SelEndLine = Line(0, 1);
+    E->SelEndPos = 3;
+    E->CursorTrackingOff = true;
+    // Wider characters: the old lines are freed by the break, and no change is reported.
+    for (TLine* l = Par(0)->Lines; l; l = l->Next)
+        for (int i = 0; i < l->Length; ++i)
+            l->Attrs[i].Width = 20;
+    EXPECT_EQ(E->BreakParagraph(Par(0), true), 0);
+    ASSERT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"aaa ", "bbb ", "ccc ", "ddd"}));
+    EXPECT_EQ(E->CursorLine, Line(0, 0));
+    EXPECT_EQ(E->CursorPos, 0);
+    EXPECT_EQ(E->SelStartLine, Line(0, 0));
+    EXPECT_EQ(E->SelEndLine, Line(0, 0));
+    EXPECT_EQ(E->SelEndPos, 0);
+    // Marks in other paragraphs stay where they are.
+    E->CursorPar = Par(1);
+    E->CursorLine = Line(1, 0);
+    E->CursorPos = 1;
+    E->BreakParagraph(Par(0), true);
+    EXPECT_EQ(E->CursorLine, Line(1, 0));
+    EXPECT_EQ(E->CursorPos, 1);
+    // Tracking again: the cursor keeps its character.
+    E->CursorTrackingOff = false;
+    E->CursorPar = Par(0);
+    E->CursorLine = Line(0, 2);
+    E->CursorPos = 1;   // "c|cc"
+    E->MeasureParagraph(Par(0));
+    EXPECT_GT(E->BreakParagraph(Par(0), true), 0);
+    ASSERT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"aaa bbb ", "ccc ddd"}));
+    EXPECT_EQ(E->CursorLine, Line(0, 1));
+    EXPECT_EQ(E->CursorPos, 1);
+}
+
+TEST_F(RtLineBreak, ObjectsRecordTheirPlaceInTheText)
+{
+    Layout({"ab", "c"}, 300);
+    auto* picture = new TRtObject;   // 1440 twips wide: 96 units
+    E->Objects().push_back(picture);
+    TTextObj* ref = E->ObjRefList()->AddObject(picture);
+    TAttr a = Line(0, 0)->Attrs[0];
+    a.Style.Include(afsIsObject);
+    a.Tag = uint32_t(E->ObjRefList()->IndexOfObject(ref));
+    TLine* line = Line(0, 0);
+    E->InsertChar(Par(0), line, &a, 1, 1);
+    Par(0)->Flags |= parfReformat;
+    E->FormatAll(true);
+    EXPECT_EQ(ref->AnchorPar, Par(0));
+    EXPECT_EQ(ref->AnchorLine, Line(0, 0));
+    EXPECT_EQ(ref->AnchorPos, 1);
+    EXPECT_EQ(ref->RectLeft, 10);
+    EXPECT_TRUE(Line(0, 0)->Flags & linfHasObject);
+    // Wrapped onto a line of its own, the object follows.
+    SetTextWidth(100);
+    ASSERT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"a", "\x01", "b"}));
+    EXPECT_EQ(ref->AnchorLine, Line(0, 1));
+    EXPECT_EQ(ref->AnchorPos, 0);
+    EXPECT_EQ(ref->RectLeft, 0);
+    EXPECT_FALSE(Line(0, 0)->Flags & linfHasObject);
+    // A new resolution recomputes the positions of every paragraph.
+    SetTextWidth(300);
+    ASSERT_EQ(ref->RectLeft, 10);
+    Line(0, 0)->Attrs[0].Width = 25;
+    E->UpdateResolution();
+    EXPECT_EQ(ref->RectLeft, 25);
+}
+
+TEST_F(RtLineBreak, AnchorIconsTakeTheUnitsIconSize)
+{
+    Layout({"ab"}, 300);
+    auto* floating = new TRtObject;
+    E->Objects().push_back(floating);
+    TTextObj* ref = E->ObjRefList()->AddObject(floating);
+    ref->Kind = 1;
+    TAttr a = Line(0, 0)->Attrs[0];
+    a.Style.Include(afsIsObject);
+    a.Tag = uint32_t(E->ObjRefList()->IndexOfObject(ref));
+    TLine* line = Line(0, 0);
+    E->InsertChar(Par(0), line, &a, 1, 1);
+    E->ViewOptions.Include(rtShowObjectAnchors);
+    E->MeasureParagraph(Par(0));
+    EXPECT_EQ(Line(0, 0)->Attrs[1].Width, 10);
+    EXPECT_EQ(Line(0, 0)->Attrs[1].Height, 16);
+    const int32_t saved = RtAnchorIconWidth;
+    RtAnchorIconWidth = 12;
+    E->MeasureParagraph(Par(0));
+    RtAnchorIconWidth = saved;
+    EXPECT_EQ(Line(0, 0)->Attrs[1].Width, 12);
+}

@@ -176,3 +176,60 @@ TEST_F(RtPaintSetup, WrappingAtThePageAgainRestoresThePageWidth)
     EXPECT_EQ(LinesOf(Par(0)).size(), 1u);
     EXPECT_EQ(E->Header()->PixTextWidth, 1000);
 }
+
+TEST(RtEngineUnit, StartsOnceWithTheIconsAndTheVersion)
+{
+    ASSERT_GE(RtEngineUnitUses(), 1);
+    ASSERT_NE(RtEngineIcons, nullptr);
+    EXPECT_EQ(RtEngineVersion, "4.09");
+    EXPECT_EQ(RtEngineVersionNr, 307);
+    EXPECT_EQ(RtAnchorIconWidth, 10);
+    EXPECT_EQ(RtAnchorIconHeight, 16);
+    // The anchor and the object icon side by side, each with pixels drawn.
+    QImage& icons = RtEngineIcons->Image();
+    ASSERT_EQ(icons.size(), QSize(2 * RtAnchorIconWidth, RtAnchorIconHeight));
+    for (int32_t icon = 0; icon < 2; ++icon) {
+        int32_t drawn = 0;
+        for (int32_t y = 0; y < RtAnchorIconHeight; ++y)
+            for (int32_t x = 0; x < RtAnchorIconWidth; ++x)
+                drawn += qAlpha(icons.pixel(icon * RtAnchorIconWidth + x, y)) == 255;
+        EXPECT_GT(drawn, 10) << icon;
+    }
+    // A further start and end leave the unit as it is.
+    TBitmap* before = RtEngineIcons.get();
+    const int32_t uses = RtEngineUnitUses();
+    RtEngineUnitStart();
+    EXPECT_EQ(RtEngineUnitUses(), uses + 1);
+    RtEngineUnitEnd();
+    EXPECT_EQ(RtEngineUnitUses(), uses);
+    EXPECT_EQ(RtEngineIcons.get(), before);
+    EXPECT_EQ(RtEngineVersion, "4.09");
+}
+
+TEST_F(RtPaintSetup, MonochromePageBuffersHoldBlackAndWhiteOnly)
+{
+    Attach();
+    E->ViewOptions.Include(rtUseWatermark);
+    E->PageView = true;
+    // Dark red and light yellow halves.
+    E->OnPaintPage = [](TObject*, TCanvas* C, const TRect& R, int32_t, int32_t, int32_t, TParagraph*, TLine*,
+                        TRtPageBackgroundBuffer*) {
+        C->Brush().SetStyle(bsSolid);
+        C->Brush().SetColor(0x000080);
+        C->FillRect(TRect{0, 0, R.Right / 2, R.Bottom});
+        C->Brush().SetColor(0x80FFFF);
+        C->FillRect(TRect{R.Right / 2, 0, R.Right, R.Bottom});
+    };
+    auto pixelsOf = [&](int32_t Page) {
+        QImage& image = E->GetPageBuffer(Page)->Bitmap->Image();
+        return std::pair{image.pixel(2, 2) & 0xFFFFFF, image.pixel(image.width() - 2, 2) & 0xFFFFFF};
+    };
+    E->RenderPageBuffer(true, 0);
+    EXPECT_FALSE(E->GetPageBuffer(0)->Monochrome);
+    EXPECT_EQ(pixelsOf(0), std::pair(0x800000u, 0xFFFF80u));   // QRgb: red high
+    E->MonochromePageBuffers = true;
+    E->RenderPageBuffer(true, 1);
+    EXPECT_TRUE(E->GetPageBuffer(1)->Monochrome);
+    EXPECT_EQ(pixelsOf(1), std::pair(0x000000u, 0xFFFFFFu));
+    EXPECT_TRUE(E->IsPageBufferValid(1));
+}

@@ -141,3 +141,107 @@ TEST_F(RtWidthTables, SelectCharFontAppliesStylesColoursAndAttributeSets)
     E->SelectCharFont(&c, nullptr, nullptr, 0);
     EXPECT_EQ(Canvas.Brush().Style(), bsClear);
 }
+
+namespace {
+
+// Sets the reference printer for one test and restores it afterwards.
+struct TReferencePrinterScope {
+    explicit TReferencePrinterScope(int32_t Res) : Saved(RtRefPrinter)
+    {
+        RtRefPrinter.HasContext = true;
+        RtRefPrinter.XRes = RtRefPrinter.YRes = Res;
+    }
+    ~TReferencePrinterScope() { RtRefPrinter = Saved; }
+    TRtReferencePrinter Saved;
+};
+
+}  // namespace
+
+TEST_F(RtWidthTables, ReferencePrinterWidthsAreMeasuredAtItsResolutionAndScaled)
+{
+    Attach();
+    const TAttr a = AttrOf("Liberation Sans", 9);
+    E->UpdateCharWidths(&a);
+    const TRtWidthTable direct = *E->CurrentWidths();
+
+    TReferencePrinterScope printer(300);
+    E->UseReferencePrinter = true;
+    E->UpdateCharWidths(&a);
+    const TRtWidthTable* t = E->CurrentWidths();
+    EXPECT_EQ(t->RefResolution, 300);
+    // Whole printer pixels of the 38-pixel em (9 pt at 300 dpi), scaled to 96 dpi.
+    const QRawFont face = RawFontFor("Liberation Sans", 0, 0);
+    const double em = MulDiv(9, 300, 72);
+    int32_t differing = 0;
+    for (char32_t ch = 33; ch < 127; ++ch) {
+        const quint32 glyph = face.glyphIndexesForString(QString(QChar(char16_t(ch)))).value(0);
+        const double advance = face.advancesForGlyphIndexes(QList<quint32>{glyph}).value(0).x();
+        const int32_t expected = MulDiv(int32_t(Round(advance * em / face.unitsPerEm())), 96, 300);
+        EXPECT_EQ(t->Widths[ch], expected) << char(ch);
+        differing += t->Widths[ch] != direct.Widths[ch];
+    }
+    EXPECT_GT(differing, 0);   // the printer's rounding shows
+    const TTextMetric tm = TextMetricFor(face, em);
+    EXPECT_EQ(t->LineHeight, MulDiv(tm.tmHeight + tm.tmExternalLeading, 96, 300));
+
+    // Without a printer context, or with a font mapper attached, the layout measures itself.
+    RtRefPrinter.HasContext = false;
+    E->UpdateCharWidths(&a);
+    EXPECT_EQ(E->CurrentWidths()->RefResolution, 0);
+    EXPECT_EQ(E->CurrentWidths()->Widths, direct.Widths);
+    RtRefPrinter.HasContext = true;
+    TObject mapper;
+    E->FontMapper = &mapper;
+    E->InvalidateWidthTables();
+    E->UpdateCharWidths(&a);
+    EXPECT_EQ(E->CurrentWidths()->Widths, direct.Widths);
+}
+
+TEST_F(RtWidthTables, FontMapperFactorAndLineHeightScaling)
+{
+    Attach();
+    const TAttr a = AttrOf("Liberation Sans", 11);
+    E->UpdateCharWidths(&a);
+    const TRtWidthTable direct = *E->CurrentWidths();
+    ASSERT_EQ(direct.Widths['i'], 3);
+
+    // The factor alone changes nothing; with a mapper every width is scaled, rounded half to even.
+    E->WidthFactor = 1.5f;
+    E->InvalidateWidthTables();
+    E->UpdateCharWidths(&a);
+    EXPECT_EQ(E->CurrentWidths()->Widths, direct.Widths);
+    TObject mapper;
+    E->FontMapper = &mapper;
+    E->InvalidateWidthTables();
+    E->UpdateCharWidths(&a);
+    EXPECT_EQ(E->CurrentWidths()->Widths['A'], 15);
+    EXPECT_EQ(E->CurrentWidths()->Widths['i'], 4);   // 4.5
+    EXPECT_EQ(E->CurrentWidths()->Widths[160], E->CurrentWidths()->Widths[32]);
+    EXPECT_EQ(E->CurrentWidths()->LineHeight, direct.LineHeight);
+
+    E->FontMapper = nullptr;
+    E->ScaleLineHeights = true;
+    E->LineHeightFactor = 1.5f;
+    E->InvalidateWidthTables();
+    E->UpdateCharWidths(&a);
+    const int32_t height = int32_t(Round(direct.LineHeight * 1.5));
+    EXPECT_EQ(E->CurrentWidths()->LineHeight, height);
+    EXPECT_EQ(E->CurrentWidths()->Ascent, MulDiv(direct.Ascent, height, direct.LineHeight));
+    EXPECT_EQ(E->CurrentWidths()->Widths, direct.Widths);
+}
+
+TEST_F(RtWidthTables, DBCSBytesTakeTheirMarkColoursWhileCodesAreShown)
+{
+    Attach();
+    TAttr lead = AttrOf("Liberation Sans", 10, {afsDBCSOne});
+    TAttr trail = AttrOf("Liberation Sans", 10, {afsDBCSTwo});
+    E->SelectCharFont(&lead, nullptr, nullptr, 0);
+    EXPECT_EQ(Canvas.Font().Color(), E->DefaultTextColor);
+    for (TRtViewOption mode : {rtShowEmbeddedCodes, rtShowBookmarkCodes}) {
+        E->ViewOptions = TRtViewOptions{mode};
+        E->SelectCharFont(&lead, nullptr, nullptr, 0);
+        EXPECT_EQ(Canvas.Font().Color(), E->DBCSLeadColor);
+        E->SelectCharFont(&trail, nullptr, nullptr, 0);
+        EXPECT_EQ(Canvas.Font().Color(), E->DBCSTrailColor);
+    }
+}
