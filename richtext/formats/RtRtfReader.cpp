@@ -48,7 +48,7 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
     Dest = rdText;
     Ignorable = false;
     Depth = SkippedDepth = 0;
-    Started = Stop = LastParDone = SkipNextPicture = false;
+    Started = Stop = LastParDone = SkipNextPicture = RawCode = false;
     FormatTakenBy = nullptr;
     Groups.clear();
     UnicodeSkip = 1;
@@ -70,8 +70,37 @@ void TRtRtfReader::Run()
     TRtfToken t;
     while (!Stop && lex.Next(t) != rttEnd) {
         HandleToken(t);
+        if (RawCode)
+            ReadRawCode(lex);
         if (Started && Depth == 0)
             break;
+    }
+}
+
+// Raw RTF code: the bytes up to the marker "\rtrtf0" are characters.
+void TRtRtfReader::ReadRawCode(TRtfLexer& Lex)
+{
+    static constexpr char marker[] = "\\rtrtf0";
+    constexpr size_t length = sizeof marker - 1;
+    size_t matched = 0;
+    while (RawCode) {
+        const int c = Lex.ReadRaw();
+        if (c < 1) {
+            Stop = true;
+            return;
+        }
+        if (c == marker[matched]) {
+            if (++matched == length) {
+                RawCode = false;
+                Attr.Style.Exclude(afsIsRTFCode);
+            }
+            continue;
+        }
+        for (size_t i = 0; i < matched; ++i)
+            HandleCharacter(uint8_t(marker[i]));
+        matched = c == marker[0] ? 1 : 0;
+        if (!matched)
+            HandleCharacter(c);
     }
 }
 
@@ -88,6 +117,12 @@ void TRtRtfReader::HandleToken(const TRtfToken& t)
         CloseGroup();
         return;
     case rttWord:
+        // Binary data is passed over in skipped groups too, so that its bytes
+        // are never read as braces.
+        if ((SkippedDepth > 0 || Dest == rdSkip) && t.WordName() == "bin") {
+            In.Pass(std::max<int32_t>(0, t.Value), nullptr);
+            return;
+        }
         if (SkippedDepth > 0)
             return;
         if (SkipChars > 0) {
@@ -294,7 +329,11 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
             Dest = rdFieldInst;
             FieldAttr = Attr;
             FieldInst.clear();
+            FieldFrame.clear();
         }
+        break;
+    case 45: // rtfldfrm: the format text of a page reference
+        Dest = rdFieldFrame;
         break;
     case 35: { // bin: raw bytes, never passed through the tokenizer
         const int64_t count = std::max<int32_t>(0, Value);
@@ -429,6 +468,8 @@ void TRtRtfReader::HandleCharacter(int32_t Ch)
         break;
     case rdField: {
         // The visible result of a field.
+        if (FieldDropResult)
+            break;
         if (FieldMergeId) {
             // A merge field: its first character is the insert point, the rest its automatic text.
             const TAttr keep = Attr;
@@ -472,6 +513,10 @@ void TRtRtfReader::HandleCharacter(int32_t Ch)
         break;
     case rdFootnote:
         AddFootnoteChar(Ch);
+        break;
+    case rdFieldFrame:
+        if (FieldFrame.size() < 255)
+            FieldFrame += char(Ch);
         break;
     case rdTableDef:
         if ((Ch != ' ' || !TableDefText.empty()) && TableDefText.size() < 255)
@@ -593,6 +638,7 @@ void TRtRtfReader::EndDestination(TRtfDestination D)
         FieldTarget.clear();
         FieldResult.clear();
         FieldMergeId = 0;
+        FieldDropResult = false;
         break;
     default:
         break;
@@ -615,6 +661,22 @@ void TRtRtfReader::ParseFieldInstruction()
     if (inst.rfind("HYPERLINK ", 0) == 0) {
         FieldHyperlink = true;
         FieldTarget = argument(inst.substr(10));
+    } else if (inst.rfind("PAGEREF ", 0) == 0) {
+        // A page reference: its mark stands for the page number, which is
+        // shown from the reference; the result written with it is dropped.
+        const AnsiString name = argument(inst.substr(8)).substr(0, 255);
+        if (!name.empty() && CurLine->Attrs) {
+            const TAttr keep = Attr;
+            Attr = FieldAttr;
+            const int32_t id = InsertTextObject(3, 0, false, false, name, AnsiString());
+            Attr = keep;
+            if (TTextObj* ref = Text->ObjRefList()->GetTextObj(id)) {
+                ref->Type = 3;
+                ref->FormatText = FieldFrame;
+            }
+            Par->Flags |= parfHasFields;
+            FieldDropResult = true;
+        }
     } else if (inst.rfind("MERGEFIELD ", 0) == 0) {
         const AnsiString name = argument(inst.substr(11)).substr(0, 255);
         TRtInsertpointList* points = Text->InsertpointList();
@@ -813,7 +875,7 @@ void TRtRtfReader::HandleProperty(std::string_view Name, int32_t Code, int32_t V
     }
     switch (Code) {
     case 1: case 2: case 3: case 23: case 26: case 27: case 28: case 29: case 30: case 31:
-    case 44: case 50: case 51: case 52: case 53: case 54: case 55: case 159: case 160: case 161:
+    case 44: case 50: case 51: case 69: case 52: case 53: case 54: case 55: case 159: case 160: case 161:
     case rtfpUnicode: case rtfpUnicodeSkip:
         SetCharProperty(Code, Value);
         break;
@@ -834,6 +896,13 @@ void TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
     case 31: SetStyleBit(afsProtected, on); break;
     case 44: SetStyleBit(afsStrikeOut, on); break;
     case 52: SetStyleBit(afsHidden, on); break;
+    case 69: // rtrtf: raw RTF code follows, up to "\\rtrtf0"
+        if (on) {
+            Attr.Style.Include(afsIsRTFCode);
+            RawCode = Dest == rdText || Dest == rdHeader || Dest == rdFooter;
+        } else
+            Attr.Style.Exclude(afsIsRTFCode);
+        break;
     case 50: // inspnt: the text that follows is the insert point of that number
         if (on) {
             TRtInsertpointList* points = Text->InsertpointList();

@@ -134,6 +134,7 @@ private:
     AnsiString FontNameOf(int32_t Index) const;
 
     void Run();
+    void ReadRawCode(TRtfLexer& Lex);
     void FinishRead();
     void FinishLastParagraph();
     void HandleToken(const TRtfToken& t);
@@ -199,6 +200,9 @@ private:
     bool FieldHyperlink = false;
     AnsiString FieldTarget;
     AnsiString FieldResult;
+    AnsiString FieldFrame;        // "\\rtfldfrm" of the field instruction
+    bool FieldDropResult = false; // the field's result is not added (page references)
+    bool RawCode = false;         // raw RTF code is being read
     int32_t FieldMergeId = 0;     // insert point of a merge field being read
     bool FieldMergeFirst = false; // its next character is the insert point itself
     uint32_t LastInsertPoint = 0; // the insert point that automatic text belongs to

@@ -347,6 +347,9 @@ struct TKeywordTable {
         // Unicode characters: "\u" with its fallback count "\uc".
         Add("u", 0, N, P, rtfpUnicode);
         Add("uc", 1, N, P, rtfpUnicodeSkip);
+        // Nested tables are flattened: their cells become tabs, their rows line breaks.
+        Add("nestcell", 0, N, C, 9);
+        Add("nestrow", 0, N, C, 1010);
     }
 };
 

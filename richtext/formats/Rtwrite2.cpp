@@ -123,8 +123,10 @@ int32_t TRtTextWriter::WriteMarker(uint8_t Ch)
     TTextObj* ref = Text->ObjRefList()->GetTextObj(int32_t(CurAttr.Tag));
     if (!ref)
         return 0;
-    if (ref->Type != 1)
+    if (ref->Object)
         return WriteObject(ref);
+    if (ref->Type != 1)
+        return WriteReference(Ch, ref);
     const int32_t id = int32_t(CurAttr.Tag);
     if (Ch == 2)
         OpenBookmarks.push_back(id);

@@ -21,7 +21,7 @@ void TRtRTFWriter::Reset()
     Buf.clear();
     OpenGroups = 0;
     HyperlinkOpen = SuppressHidden = PlainWritten = ListTableWritten = false;
-    MergeFieldOpen = InsertPointPending = AutomaticOn = InHeaderFooter = false;
+    MergeFieldOpen = InsertPointPending = AutomaticOn = InHeaderFooter = RtfCodeOpen = false;
     LastTableId = 0;
 }
 
@@ -396,6 +396,7 @@ int32_t TRtRTFWriter::WriteHeadersAndFooters()
         InHeaderFooter = true;
         if ((r = Flush()) != 0 || (r = TRtTextWriter::WriteDocument()) != 0)
             break;
+        CloseRtfCode();
         if (HyperlinkOpen)
             CloseHyperlink();
         CloseMergeField();
@@ -505,6 +506,20 @@ int32_t TRtRTFWriter::WriteObject(TTextObj* Ref)
     auto* obj = dynamic_cast<TRtObject*>(Ref->Object);
     if (!obj)
         return 0;
+    if (auto* field = dynamic_cast<TRtObjectField*>(obj); field && !Text->WriteFieldsAsObjects) {
+        // A field: its name and mask as the instruction, its name as the result.
+        Add("{\\field{\\*\\fldinst{");
+        AddEscaped(field->FieldName);
+        const AnsiString mask = Trim(field->FieldMask);
+        if (!mask.empty()) {
+            Add(" ");
+            AddEscaped(mask);
+        }
+        Add("}}{\\*\\fldrslt{");
+        AddEscaped(field->FieldName);
+        Add("}}}");
+        return Flush();
+    }
     bool own, standard;
     switch (Text->ObjectWriteMode) {
     case wobStandard: own = false, standard = true; break;
@@ -553,6 +568,18 @@ int32_t TRtRTFWriter::WriteObject(TTextObj* Ref)
 
 int32_t TRtRTFWriter::WriteReference(int32_t Kind, TTextObj* Ref)
 {
+    if (Ref->Type == 3 && Kind == 1) {
+        AnsiString page;
+        Text->GetReferenceText(Ref, page);
+        Add("{\\field{\\*\\fldinst{PAGEREF ");
+        AddEscaped(Ref->RefName);
+        Add(" \\\\h}{\\*\\rtfldfrm{");
+        AddEscaped(Ref->FormatText);
+        Add("}}}{\\fldrslt{");
+        AddEscaped(page);
+        Add("}}}");
+        return Flush();
+    }
     if (Ref->Type != 1)
         return 0;
     if (Kind == 1 || Kind == 2) {
@@ -595,6 +622,7 @@ int32_t TRtRTFWriter::WriteFootnote()
 
 int32_t TRtRTFWriter::WriteTrailer()
 {
+    CloseRtfCode();
     if (HyperlinkOpen)
         CloseHyperlink();
     CloseMergeField();
@@ -747,6 +775,11 @@ int32_t TRtRTFWriter::WriteAttr()
         CloseHyperlink();
     if (!hidden)
         SuppressHidden = false;
+    // Raw RTF code goes out unchanged between "\\rtrtf1" and "\\rtrtf0".
+    const bool code = a.Style.Has(afsIsRTFCode);
+    if (code && RtfCodeOpen)
+        return 0;
+    CloseRtfCode();
     const bool insertPoint = a.Style.Has(afsIsInsertpoint) && !InHeaderFooter;
     const bool automatic = a.Style.Has(afsAutomatic);
     if (!automatic || insertPoint)
@@ -823,9 +856,20 @@ int32_t TRtRTFWriter::WriteAttr()
             Add("\\inaut");
         AutomaticOn = true;
     }
+    if (code) {
+        Add("\\rtrtf1");
+        RtfCodeOpen = true;
+    }
     if (!Buf.empty() && uint8_t(Buf.back()) > ' ' && Buf.back() != '{' && Buf.back() != '}')
         Add(" ");
     return Flush();
+}
+
+void TRtRTFWriter::CloseRtfCode()
+{
+    if (RtfCodeOpen)
+        Add("\\rtrtf0");
+    RtfCodeOpen = false;
 }
 
 void TRtRTFWriter::CloseMergeField()
@@ -842,6 +886,10 @@ int32_t TRtRTFWriter::WriteChars(int32_t Count)
     if (SuppressHidden)
         return 0;
     const uint8_t* s = CurLine->Chars + CurPos;
+    if (RtfCodeOpen) {
+        Buf.append(reinterpret_cast<const char*>(s), size_t(Count));
+        return Flush();
+    }
     const bool cell = CurPar->Flags & parfTableCell;
     for (int32_t i = 0; i < Count; ++i) {
         const uint8_t c = s[i];
@@ -873,6 +921,7 @@ int32_t TRtRTFWriter::WriteChars(int32_t Count)
 
 int32_t TRtRTFWriter::WriteParEnd()
 {
+    CloseRtfCode();
     if (HyperlinkOpen)
         CloseHyperlink();
     CloseMergeField();

@@ -49,6 +49,7 @@ private:
     int32_t CloseHyperlink();
     // Ends a merge field, an insert point's automatic text or free automatic text.
     void CloseMergeField();
+    void CloseRtfCode();
 
     std::string Buf;
     std::array<uint8_t, 256> FontMap{};
@@ -62,5 +63,6 @@ private:
     bool InsertPointPending = false;  // ... a numbered one ("\\inspnt")
     bool AutomaticOn = false;         // automatic text is being written
     bool InHeaderFooter = false;
+    bool RtfCodeOpen = false;         // a run of raw RTF code is being written
     int32_t LastTableId = 0;
 };

@@ -95,7 +95,7 @@ TEST_P(RtfFixture, ReadsTextAttributesTablesLinksAndLists)
     const TParagraph* nested = FindPar(text, "n1");
     ASSERT_NE(nested, nullptr);
     EXPECT_TRUE(nested->Flags & parfTableCell);
-    EXPECT_NE(ParString(nested).find("n2"), std::string::npos);
+    EXPECT_NE(ParString(nested).find("n1\tn2"), std::string::npos);
 
     // Bullets and numbers.
     const TRtRTFNumberingStyle* bullet = NumberingOf(text, FindPar(text, "first bullet"));

@@ -52,6 +52,7 @@ TEST(RtfReader, GroupsEscapesAndTheEndOfTheDocument)
         {"{\\rtf1 {\\b x}{\\i y}}", "xy"},
         {"{\\rtf1 a\\bin3 {}\\b b}", "ab b"},
         {"{\\rtf1 a\\bin-5 b}", "ab"},
+        {"{\\rtf1 a{\\*\\unknown \\bin3 }}{x}b}", "ab"},   // binary data in a skipped group
         {"{\\rtf1 a\\bin99999999999 b}", "a"},
         {"{\\rtf1 a{\\*\\pntext 1.\\tab}b}", "ab"},
         {"{\\rtf1 \\lquote x\\rquote\\emdash\\endash\\emspace\\ldblquote}", "'x'\x96\x96\xa0\""},

@@ -222,3 +222,20 @@ TEST(RtfRoundTrip, PositionedObjectsKeepTheirPlace)
     EXPECT_NE(DumpStore(first).find(":1@100,200/1"), std::string::npos) << DumpStore(first);
     EXPECT_NE(DumpStore(first).find(":2@300,400/0"), std::string::npos);
 }
+
+TEST(RtfRoundTrip, RawCodeAndPageReferences)
+{
+    ExpectRoundTrip(std::string("{\\rtf1") + Tables
+                    + "a\\rtrtf1 {\\raw \\rtrtf code} \\\\rtrt\\rtrtf0 b {\\field{\\*\\fldinst{PAGEREF mark \\\\h"
+                      "{\\*\\rtfldfrm{Page %d}}}}{\\fldrslt{7}}} c\\par next}");
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 a\\rtrtf1 {\\x} \\rtrtf0 b{\\field{\\*\\fldinst{PAGEREF mark \\\\h}}{\\fldrslt{7}}}c}");
+    const TParagraph* p = text.FirstPar;
+    ASSERT_EQ(ParString(p), "a{\\x}  b\x01" "c");
+    EXPECT_TRUE(AttrAt(p, 1).Style.Has(afsIsRTFCode));
+    EXPECT_FALSE(AttrAt(p, 6).Style.Has(afsIsRTFCode));
+    const TTextObj* ref = text.ObjRefList()->GetTextObj(int32_t(AttrAt(p, 8).Tag));
+    ASSERT_NE(ref, nullptr);
+    EXPECT_EQ(ref->Type, 3);
+    EXPECT_EQ(ref->RefName, "mark");
+}

@@ -136,7 +136,7 @@ inline std::string DumpPar(const TRtRTFText& Text, const TParagraph* P)
             runs += char(l->Chars[i]);
             if (a.Style.Has(afsIsObject) && l->Chars[i] <= 3)
                 if (TTextObj* ref = Text.ObjRefList()->GetTextObj(int32_t(a.Tag))) {
-                    runs += "<" + ref->RefName + ":" + std::to_string(ref->Type);
+                    runs += "<" + ref->RefName + ":" + std::to_string(ref->Type) + ":" + ref->FormatText;
                     if (ref->Object)
                         runs += std::string(":") + ref->Object->ClassName() + ":" + std::to_string(ref->Width) + "x"
                             + std::to_string(ref->Height) + ":" + std::to_string(ref->Kind) + "@"

@@ -1,6 +1,7 @@
 #include "RtfTestSupport.h"
 
 #include "RtNumbering.h"
+#include "RtObject.h"
 
 #include <algorithm>
 #include <sstream>
@@ -162,4 +163,28 @@ TEST(RtfWriter, ShortWritesFail)
         r = w.WriteBody();
     EXPECT_EQ(r, 5);
     EXPECT_EQ(w.State, 5);
+}
+
+TEST(RtfWriter, FieldObjectsAreWrittenAsFieldsWithTheirMask)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 a\\'01b\\'01c}");
+    TParagraph* p = text.FirstPar;
+    const char* masks[2] = {"\\@ dd.MM.yyyy", " 3 "};
+    for (int i = 0; i < 2; ++i) {
+        auto* field = new TRtObjectField;
+        field->FieldName = i == 0 ? "DATE" : "PAGE";
+        field->FieldMask = masks[i];
+        field->Owner = &text;
+        text.Objects().push_back(field);
+        text.ObjRefList()->AddObject(field);
+        TAttr& a = p->Lines->Attrs[1 + 2 * i];
+        a.Style.Include(afsIsObject);
+        a.Tag = uint32_t(text.ObjRefList()->CurrentId);
+    }
+    const std::string rtf = WriteRtf(text);
+    EXPECT_NE(rtf.find("{\\field{\\*\\fldinst{DATE \\\\@ dd.MM.yyyy}}{\\*\\fldrslt{DATE}}}"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("{\\field{\\*\\fldinst{PAGE 3}}{\\*\\fldrslt{PAGE}}}"), std::string::npos) << rtf;
+    text.WriteFieldsAsObjects = true;
+    EXPECT_EQ(WriteRtf(text).find("\\fldinst{DATE"), std::string::npos);
 }
