@@ -192,6 +192,7 @@ void TRtCustomRichText::Execute(int32_t Group, int32_t Id, uint8_t& State, const
         click = true;
         State = rtcmdClick;
     }
+    RtfText()->NewUndoLevel();
     if (RunCommand(Group, Id, click, Text)) {
         State = 0;
         RtfText()->NotifyChange(rtchCharAttr | rtchParAttr);
@@ -608,6 +609,7 @@ void TRtCustomRichText::InsertTable(int32_t Columns, int32_t Rows, bool Borders)
     Rows = std::clamp(Rows, 1, 1000);
     if (!e->CursorPar)
         return;
+    e->NewUndoLevel();
     e->BeginUndoGroup();
     DropSelection();
     if (e->CursorLine && (e->CursorLine->Length > 0 || e->CursorPar->Lines != e->CursorLine))

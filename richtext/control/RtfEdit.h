@@ -144,6 +144,7 @@ public:
     void KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift);
     void KeyPress(char32_t Key, Qt::KeyboardModifiers Shift);
     void UpdateScrollRanges();
+    QVariant inputMethodQuery(Qt::InputMethodQuery Query) const override;
 
 protected:
     // Hooks of the rich-text component.
@@ -171,7 +172,6 @@ protected:
     void resizeEvent(QResizeEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
     void inputMethodEvent(QInputMethodEvent* Event) override;
-    QVariant inputMethodQuery(Qt::InputMethodQuery Query) const override;
     void focusInEvent(QFocusEvent* Event) override;
     void focusOutEvent(QFocusEvent* Event) override;
     void mousePressEvent(QMouseEvent* Event) override;

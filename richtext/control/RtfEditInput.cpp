@@ -349,7 +349,12 @@ QMimeData* TRtCustomRtfEdit::CreateMimeData(bool WholeText)
         else
             e->SaveSelectionToStream(&stream);
         e->TextSaveFormat = saved;
-        return QByteArray(reinterpret_cast<const char*>(stream.Memory()), int(stream.Size()));
+        QByteArray bytes(reinterpret_cast<const char*>(stream.Memory()), int(stream.Size()));
+        // The writers end the text with a zero byte; the clipboard data ends before it.
+        const int zero = bytes.indexOf('\0');
+        if (zero >= 0)
+            bytes.truncate(zero);
+        return bytes;
     };
     auto* data = new QMimeData;
     if (WholeText || !ClipboardOptions.Has(rtcoDontCopyRTF)) {
@@ -397,6 +402,7 @@ void TRtCustomRtfEdit::CutToClipboard()
     } else if (engine_->HasCompleteSelection()) {
         Copy(false);
         if (proceed_ && CanType() && !ReadOnly && BeginChange()) {
+            engine_->NewUndoLevel();
             engine_->DeleteSelection(!engine_->EditOptions.Has(rtDontDeleteExtraSpace));
             engine_->ReformatText(nullptr);
             engine_->Refresh();
@@ -430,8 +436,9 @@ bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data)
                 break;
             }
     }
-    if (!format && !ClipboardOptions.Has(rtcoDontPasteANSI) && Data->hasText()) {
-        const AnsiString text = toAnsi(Data->text());
+    if (!format && !ClipboardOptions.Has(rtcoDontPasteANSI) && (Data->hasFormat(RtMimeText) || Data->hasText())) {
+        const AnsiString text =
+            toAnsi(Data->hasFormat(RtMimeText) ? QString::fromUtf8(Data->data(RtMimeText)) : Data->text());
         bytes = QByteArray(text.data(), int(text.size()));
         format = "ANSI";
     }
@@ -444,6 +451,7 @@ bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data)
     if (bytes.isEmpty())
         return false;
     TRtRTFTextInput* e = engine_.get();
+    e->NewUndoLevel();
     if (e->OnBeforeChange)
         e->OnBeforeChange(this);
     if (e->HasCompleteSelection())
@@ -580,6 +588,7 @@ bool TRtCustomRtfEdit::MoveSelectionTo(int32_t X, int32_t Y)
     if (!doIt)
         return false;
     std::unique_ptr<QMimeData> data(CreateMimeData(false));
+    e->NewUndoLevel();
     e->MoveCursorToPoint(X, Y, true, false);
     int32_t target = e->GetCursorCharPos();
     if (target >= start && target <= start + length)
