@@ -351,3 +351,25 @@ void TRtCustomRichText::Close()
         SetLastFileName(QString());
     }
 }
+
+bool TRtCustomRichText::PrinterSetup()
+{
+    TTextHeader* h = RtfText()->Header();
+    // The page is kept unrotated; the orientation says how it lies.
+    const bool landscape = h->Landscape();
+    int32_t width = landscape ? h->PageHeight() : h->PageWidth();
+    int32_t height = landscape ? h->PageWidth() : h->PageHeight();
+    bool chosen = landscape;
+    if (!RtCommandDialogs().PrinterSetup || !RtCommandDialogs().PrinterSetup(this, width, height, chosen))
+        return false;
+    h->BeginUpdate();
+    h->SetLandscape(false);
+    h->SetPageWidth(width);
+    h->SetPageHeight(height);
+    h->SetLandscape(chosen);
+    h->EndUpdate();
+    RtfText()->UpdatePageMetrics(false);
+    RtfText()->UpdateLayout();
+    RefreshView();
+    return true;
+}

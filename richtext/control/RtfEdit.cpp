@@ -59,6 +59,7 @@ TRtCustomRtfEdit::TRtCustomRtfEdit(QWidget* Parent) : QAbstractScrollArea(Parent
     e->OnHorzScrolled = [this](TObject*) { UpdateScrollRanges(); };
     e->OnRefresh = [this](TObject*) { viewport()->update(); };
     e->OnLayoutChanged = [this] { UpdateScrollRanges(); };
+    e->OnCursorMove = [this](TObject*) { TakeCursorAttr(); };
     ControlList().push_back(this);
 }
 
@@ -74,6 +75,7 @@ TRtCustomRtfEdit::~TRtCustomRtfEdit()
     e->OnHorzScrolled = nullptr;
     e->OnRefresh = nullptr;
     e->OnLayoutChanged = nullptr;
+    e->OnCursorMove = nullptr;
     caret_.reset();
     strings_.reset();
     e->ObjectEnv = nullptr;
@@ -82,6 +84,45 @@ TRtCustomRtfEdit::~TRtCustomRtfEdit()
 }
 
 const std::vector<TRtCustomRtfEdit*>& TRtCustomRtfEdit::Controls() { return ControlList(); }
+
+// The attribute of new text follows the cursor: the selection's first
+// character, else the character before the cursor (at a line's start the one
+// at it), or an empty paragraph's own attribute. Marks of objects, fields and
+// checking are not taken over.
+void TRtCustomRtfEdit::TakeCursorAttr()
+{
+    TRtRTFTextInput* e = engine_.get();
+    const TAttr* source = nullptr;
+    if (e->SelStartPar && e->SelEndPar) {
+        int32_t start = 0, length = 0;
+        TParagraph* par = nullptr;
+        TLine* line = nullptr;
+        int32_t col = 0;
+        if (e->GetSelection(start, length) && e->FindAbsPos(start, 0, col, line, par) && line && line->Attrs &&
+            col < line->Length)
+            source = &line->Attrs[col];
+    } else if (TLine* l = e->CursorLine; l && l->Attrs && e->CursorPar) {
+        if (e->CursorPos > 0 && e->CursorPos <= l->Length)
+            source = &l->Attrs[e->CursorPos - 1];
+        else if (e->CursorPos < l->Length)
+            source = &l->Attrs[e->CursorPos];
+        else if (TRtRTFText::GetParLength(e->CursorPar) == 0)
+            source = &e->CursorPar->ParAttr;
+    }
+    if (!source)
+        return;
+    TAttr a = *source;
+    for (TOneWrtStyle bit : {afsIsObject, afsIsInsertpoint, afsAutomatic, afsMisSpelled, afsWasChecked, afsHotStyle,
+                             afsHyphen, afsIsFootnote, afsBookmark, afsDelete, afsDBCSOne, afsDBCSTwo})
+        a.Style.Exclude(bit);
+    a.Tag = 0;
+    if (a.Style == e->CurrentAttr.Style && a.Font == e->CurrentAttr.Font && a.Size == e->CurrentAttr.Size &&
+        a.TextColor == e->CurrentAttr.TextColor && a.BGColor == e->CurrentAttr.BGColor)
+        return;
+    e->CurrentAttr = a;
+    e->UpdateCharWidths();
+    e->NotifyChange(rtchCharAttr);
+}
 
 // ---- painting, caret and scrolling -------------------------------------------------------------------
 
@@ -410,6 +451,7 @@ void TRtCustomRtfEdit::SelectAll()
     e->CursorPar = last;
     e->CursorLine = lastLine;
     e->CursorPos = lastLine->Length;
+    TakeCursorAttr();
     e->Refresh();
     UpdateCaret();
     e->NotifyChange(rtchCursor);

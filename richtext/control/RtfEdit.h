@@ -157,6 +157,7 @@ protected:
     virtual void ResizeStep();
     virtual void Activated() {}
     void ZoomToPage();
+    void TakeCursorAttr();
     bool CanType() const;
     void Copy(bool WholeText);
     void UpdateCaret();
