@@ -611,7 +611,10 @@ bool TRtCustomRichText::KeyDownFirst(int32_t& Key, Qt::KeyboardModifiers Shift)
 
 void TRtCustomRichText::WordCompleted(char32_t Ch)
 {
-    if (RtfText()->EditOptions.Has(rtAutoDetectHyperlinks))
+    // A web or mail address is complete when a character that ends it is typed.
+    const bool endsLink = Ch < 32 || Ch == ' ' || Ch == '(' || Ch == ')' || Ch == ',' || Ch == ';' || Ch == '?' ||
+                          Ch == '[' || Ch == ']' || Ch == '{' || Ch == '}';
+    if (endsLink && RtfText()->EditOptions.Has(rtAutoDetectHyperlinks))
         DetectHyperlinks(RtfText()->CursorPar, RtfText()->CursorLine, false);
     TRtCustomRtfEdit::WordCompleted(Ch);
 }

@@ -26,7 +26,7 @@ TRtCustomRtfEdit::TRtCustomRtfEdit(QWidget* Parent) : QAbstractScrollArea(Parent
 {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
-    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     resize(100, 100);

@@ -117,6 +117,8 @@ public:
     bool InsertMimeData(const QMimeData* Data);
     // Loads a dropped file at the cursor: RTF, HTM(L) and TXT files as text, others as pictures.
     bool InsertFile(const QString& FileName);
+    // A drop at a window point: the first of dropped files, or text (moved when it comes from here).
+    bool DropData(const QMimeData* Data, QPoint Point, bool FromSelf);
     // Moves the selected text to a point (layout units), as a drop of it there does.
     bool MoveSelectionTo(int32_t X, int32_t Y);
     void RefreshView();

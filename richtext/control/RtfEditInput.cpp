@@ -306,10 +306,10 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift)
         return;
     if (!BeginChange())
         return;
-    if (RtWordDelimiter[ch] && ch != 13 && !(ch >= '0' && ch <= '9'))
-        WordCompleted(Key);
     if (ch == 13 && shift)
         ch = 10;
+    if (RtWordDelimiter[ch])
+        WordCompleted(ch);
     e->InsertTextAndPaint(AnsiString(1, char(ch)), true);
     if (ch == 13 || ch == 10)
         e->ShowCursor();
@@ -506,8 +506,14 @@ bool TRtCustomRtfEdit::InsertFile(const QString& FileName)
         }
         e->InsertRequested = false;
     } else {
-        std::unique_ptr<TRtObject> obj = CreateRtObjectForFile(FileName, false);
-        if (!obj || !objectEnv_->InsertObject(std::move(obj), AnsiString()))
+        auto obj = std::make_unique<TRtOImageObject>();
+        obj->WriteRTFMode = wobOnlyRTF;
+        obj->LoadFromFile(FileName);
+        if (!obj->GetPicture())
+            return false;
+        obj->SetWidthTW(obj->GetNaturalWidth());
+        obj->SetHeightTW(obj->GetNaturalHeight());
+        if (!objectEnv_->InsertObject(std::move(obj), AnsiString()))
             return false;
     }
     e->ReformatText(nullptr);
@@ -545,35 +551,38 @@ void TRtCustomRtfEdit::dragMoveEvent(QDragMoveEvent* Event)
 
 void TRtCustomRtfEdit::dropEvent(QDropEvent* Event)
 {
-    const QMimeData* d = Event->mimeData();
-    TRtRTFTextInput* e = engine_.get();
-    const QPoint p = Event->position().toPoint();
-    const int32_t x = e->ScreenToDoc(p.x()), y = e->ScreenToDoc(p.y());
-    if (AcceptFiles && d->hasUrls()) {
-        // Only the first file of a drop is taken; its path is not cut short.
-        const QList<QUrl> urls = d->urls();
-        if (!urls.isEmpty() && urls.first().isLocalFile() && BeginChange()) {
-            e->ShowCursor();
-            e->MoveCursorToPoint(x, y, false, false);
-            InsertFile(urls.first().toLocalFile());
-            EndChange();
-        }
-        Event->acceptProposedAction();
-        return;
-    }
-    if (!DragAndDropSupport || !BeginChange()) {
+    if (DropData(Event->mimeData(), Event->position().toPoint(), Event->source() == this)) {
+        Event->setDropAction(Qt::CopyAction);
+        Event->accept();
+    } else
         Event->ignore();
-        return;
+}
+
+bool TRtCustomRtfEdit::DropData(const QMimeData* Data, QPoint Point, bool FromSelf)
+{
+    TRtRTFTextInput* e = engine_.get();
+    const int32_t x = e->ScreenToDoc(Point.x()), y = e->ScreenToDoc(Point.y());
+    if (AcceptFiles && Data->hasUrls()) {
+        // Only the first file of a drop is taken; its path is not cut short.
+        const QList<QUrl> urls = Data->urls();
+        if (urls.isEmpty() || !urls.first().isLocalFile() || !BeginChange())
+            return false;
+        e->ShowCursor();
+        e->MoveCursorToPoint(x, y, false, false);
+        InsertFile(urls.first().toLocalFile());
+        EndChange();
+        return true;
     }
-    if (Event->source() == this)
+    if (!DragAndDropSupport || !BeginChange())
+        return false;
+    if (FromSelf)
         MoveSelectionTo(x, y);
     else {
         e->MoveCursorToPoint(x, y, false, false);
-        InsertMimeData(d);
+        InsertMimeData(Data);
     }
     EndChange();
-    Event->setDropAction(Qt::CopyAction);
-    Event->accept();
+    return true;
 }
 
 bool TRtCustomRtfEdit::MoveSelectionTo(int32_t X, int32_t Y)
