@@ -492,7 +492,7 @@ void TRtCustomRtfEditPrint::PaintSpecial(int32_t PageIndex, bool IsHeader, int32
 }
 
 void TRtCustomRtfEditPrint::PaintPageContent(TCanvas* Canvas, int32_t PageIndex, int32_t OriginX, int32_t OriginY,
-                                             bool MarginsIncluded, int32_t Flags, bool LiftOverflow)
+                                             int32_t Flags, bool LiftOverflow)
 {
     const TPageStart start = FindPage(PageIndex);
     if (!start.Line)
@@ -509,15 +509,14 @@ void TRtCustomRtfEditPrint::PaintPageContent(TCanvas* Canvas, int32_t PageIndex,
     e.PaintingCanvas = Canvas;
     e.Canvas = Canvas;
     e.PaintingPage = PageIndex;
-    // Mirrored margins: pages 1, 3, ... start at the left margin, the others at the right one.
-    int32_t left = h->PixLeftMargin;
-    if (MarginsIncluded && print_.PageMirror != h->MarginMirror() && PageIndex % 2 == 1)
-        left = h->PixRightMargin;
-    if (!MarginsIncluded)
-        left = 0;
+    // Line positions hold the left margin. Mirrored margins: pages 1, 3, ...
+    // start at the left margin, the others at the right one.
+    int32_t left = 0;
+    if (print_.PageMirror != h->MarginMirror() && PageIndex % 2 == 1)
+        left = h->PixRightMargin - h->PixLeftMargin;
     PaintSpecial(PageIndex, true, OriginX + left, OriginY);
     // The body starts below the top margin and any header that reaches past it.
-    int32_t bodyTop = MarginsIncluded ? h->PixTopMargin : 0;
+    int32_t bodyTop = h->PixTopMargin;
     if (TRtSpecialTextProperty* hd = SpecialFor(PageIndex, true)) {
         const int32_t needed = MulDiv(h->MarginHeader(), h->LayoutYRes, 1440) + hd->CalcHeight();
         bodyTop += h->PrintHeaderFooterInPageMargins ? std::max(needed - h->PixTopMargin, 0) : needed;
@@ -691,7 +690,7 @@ void TRtCustomRtfEditPrint::PrintAtPrinterResolution(int32_t FromPage, int32_t T
                 TCanvas* c = p.GetCanvas();
                 if (QPainter* painter = c ? c->Painter() : nullptr)
                     painter->resetTransform();
-                PaintPageContent(c, Page - 1, originX, originY, true, 0, true);
+                PaintPageContent(c, Page - 1, originX, originY, 0, true);
                 ++pageCounter_;
             });
         } catch (...) {
@@ -788,7 +787,7 @@ int32_t TRtCustomRtfEditPrint::PaintPageOnCanvas(int32_t PageNo, TCanvas* Canvas
     const uint32_t savedOptions = e.EngineOptions;
     e.EngineOptions |= eoNoDisplay | eoPaintAllLines | ((Flags & ppPaintOption1) ? eoNoBackground : 0) |
                        ((Flags & ppPaintOption2) ? eoNoShading : 0);
-    PaintPageContent(Canvas, PageNo, ox, oy, true, Flags, false);
+    PaintPageContent(Canvas, PageNo, ox, oy, Flags, false);
     e.EngineOptions = savedOptions;
     if (Flags & ppFrame) {
         Canvas->Brush().SetStyle(bsClear);

@@ -234,8 +234,8 @@ private:
     TPageStart FindPage(int32_t PageIndex) const;
     // Paints one page's header, body and footer; layout units at the page's
     // top-left are at (OriginX, OriginY). Overflow lifts the body lines.
-    void PaintPageContent(TCanvas* Canvas, int32_t PageIndex, int32_t OriginX, int32_t OriginY, bool MarginsIncluded,
-                          int32_t Flags, bool LiftOverflow);
+    void PaintPageContent(TCanvas* Canvas, int32_t PageIndex, int32_t OriginX, int32_t OriginY, int32_t Flags,
+                          bool LiftOverflow);
     // The header or footer page PageIndex shows (null: none).
     TRtSpecialTextProperty* SpecialFor(int32_t PageIndex, bool IsHeader) const;
     void PaintSpecial(int32_t PageIndex, bool IsHeader, int32_t OriginX, int32_t OriginY);

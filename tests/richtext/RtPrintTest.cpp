@@ -8,6 +8,7 @@
 #include "../document/PrintTestUtil.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
@@ -230,6 +231,119 @@ TEST_F(RtCustomRtfEditPrint, CopiesAreRepeatedWhenThePrinterCannotMakeThem)
     P->PrintText(1, 2);
     EXPECT_EQ(r->Pages, (std::vector<int32_t>{1, 1, 2, 2}));
     EXPECT_EQ(r->NewPages, 3);
+}
+
+// ---- a three-page text to "PDF-Datei" ------------------------------------------------------------------
+
+QString PdfText(const QString& File, int Page)
+{
+    QProcess proc;
+    proc.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(Page),
+                                             QStringLiteral("-l"), QString::number(Page), File, QStringLiteral("-")});
+    EXPECT_TRUE(proc.waitForFinished(30000));
+    return QString::fromUtf8(proc.readAllStandardOutput());
+}
+
+// The first row (from the top) with a dark pixel inside x0..x1, -1 when none.
+int FirstInkRow(const QImage& Img, int X0, int X1, int FromY = 0)
+{
+    for (int y = FromY; y < Img.height(); ++y)
+        for (int x = X0; x < std::min(X1, Img.width()); ++x)
+            if (qGray(Img.pixel(x, y)) < 200)
+                return y;
+    return -1;
+}
+
+TEST_F(RtCustomRtfEditPrint, ThreePagesToPdfWithRangesHeadersAndPaper)
+{
+    QTemporaryDir dir;
+    Fill({"Seite eins", "Seite zwei", "Seite drei"}, true);
+    AddSpecial(rtIsHeader, "Kopfzeile");
+    AddSpecial(rtIsFooter, "Fu\xDFzeile");
+    ASSERT_EQ(E->CountPages(), 3);
+
+    const QString all = printtest::UsePdfPrinter(dir, QStringLiteral("all.pdf"));
+    P->PrintText(0, 0);
+    const printtest::TPdfInfo info = printtest::PdfInfo(all);
+    EXPECT_EQ(info.Pages, 3);
+    EXPECT_NEAR(info.PageSize.width(), 210.0, 1.0);
+    EXPECT_NEAR(info.PageSize.height(), 297.0, 1.0);
+    const char* bodies[] = {"Seite eins", "Seite zwei", "Seite drei"};
+    for (int page = 1; page <= 3; ++page) {
+        const QString text = PdfText(all, page);
+        EXPECT_TRUE(text.contains(QLatin1String(bodies[page - 1]))) << page << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Kopfzeile"))) << page;
+        EXPECT_TRUE(text.contains(QStringLiteral("Fußzeile"))) << page;
+        for (int other = 0; other < 3; ++other) {
+            if (other != page - 1) {
+                EXPECT_FALSE(text.contains(QLatin1String(bodies[other]))) << page;
+            }
+        }
+        // Header above the body above the footer.
+        const qsizetype head = text.indexOf(QStringLiteral("Kopfzeile")), body = text.indexOf(QLatin1String(bodies[page - 1])),
+                        foot = text.indexOf(QStringLiteral("Fußzeile"));
+        EXPECT_LT(head, body);
+        EXPECT_LT(body, foot);
+    }
+    // The body's first line stands at the top margin (1 inch), the header at 0.5 inch, the footer near the bottom.
+    const int dpi = 100;
+    const QImage first = printtest::RenderPdfPage(all, 1, dpi);
+    ASSERT_FALSE(first.isNull());
+    first.save(dir.filePath(QStringLiteral("page1.png")));
+    const int left = dpi, right = first.width() - dpi;
+    const int headRow = FirstInkRow(first, left, right);
+    const int bodyRow = FirstInkRow(first, left, right, dpi * 9 / 10);
+    EXPECT_NEAR(headRow, dpi / 2, 4);
+    EXPECT_NEAR(bodyRow, dpi, 4);
+    int lastInk = -1;
+    for (int y = first.height() - 1; y >= 0 && lastInk < 0; --y)
+        for (int x = left; x < right; ++x)
+            if (qGray(first.pixel(x, y)) < 200) {
+                lastInk = y;
+                break;
+            }
+    EXPECT_GT(lastInk, first.height() - dpi);
+    EXPECT_LT(lastInk, first.height() - dpi / 4);
+    // Text starts at the left margin.
+    int firstCol = -1;
+    for (int x = 0; x < first.width() && firstCol < 0; ++x)
+        for (int y = bodyRow; y < bodyRow + dpi / 4; ++y)
+            if (qGray(first.pixel(x, y)) < 200) {
+                firstCol = x;
+                break;
+            }
+    EXPECT_NEAR(firstCol, dpi, 3);
+
+    // A page list, and the last page only: page 2 is left out.
+    const QString list = printtest::UsePdfPrinter(dir, QStringLiteral("list.pdf"));
+    P->PrintParameter().PageRange = rtrPageList;
+    P->PrintParameter().PageList = "3,1";
+    P->PrintText(0, 0);
+    EXPECT_EQ(printtest::PdfInfo(list).Pages, 2);
+    EXPECT_TRUE(PdfText(list, 1).contains(QStringLiteral("Seite drei")));
+    EXPECT_TRUE(PdfText(list, 2).contains(QStringLiteral("Seite eins")));
+
+    // Headers only on the first page; a landscape A5 page.
+    P->PrintParameter().PageRange = rtrAllPages;
+    P->PrintParameter().SetPrintHeaderFooter(rtrOnlyOnFirstPage);
+    TTextHeader* h = E->Header();
+    h->BeginUpdate();
+    h->SetLandscape(true);
+    h->SetPageWidth(11906);
+    h->SetPageHeight(8391);
+    h->EndUpdate();
+    E->UpdateLayout();
+    const QString landscape = printtest::UsePdfPrinter(dir, QStringLiteral("landscape.pdf"));
+    P->PrintText(2, 3);
+    const printtest::TPdfInfo a5 = printtest::PdfInfo(landscape);
+    EXPECT_EQ(a5.Pages, 2);
+    EXPECT_NEAR(a5.PageSize.width(), 210.0, 1.0);
+    EXPECT_NEAR(a5.PageSize.height(), 148.0, 1.0);
+    EXPECT_FALSE(PdfText(landscape, 1).contains(QStringLiteral("Kopfzeile")));
+    EXPECT_TRUE(PdfText(landscape, 1).contains(QStringLiteral("Seite zwei")));
+    if (qEnvironmentVariableIsSet("RT_PRINT_KEEP"))
+        for (const QString& f : {all, list, landscape})
+            QFile::copy(f, QString::fromLocal8Bit(qgetenv("RT_PRINT_KEEP")) + QLatin1Char('/') + QFileInfo(f).fileName());
 }
 
 // ---- cursor helpers ----------------------------------------------------------------------------------
