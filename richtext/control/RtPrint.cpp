@@ -921,7 +921,7 @@ int32_t TRtCustomRtfEditPrint::PaintToRect(TCanvas* Canvas, int32_t X, int32_t Y
         e.SetEngineOptions(eoSuspended);
         e.SetReferenceCanvas(Canvas);
         SetWordWrapState(true);
-        e.CanvasLeft = X;
+        e.CanvasLeft = X - e.Header()->PixLeftMargin;
         e.CanvasTop = Y;
         e.VisibleHeight = e.VisibleHeightPx = Height;
         e.VisibleWidth = e.VisibleWidthPx = Width;
@@ -964,7 +964,7 @@ int32_t TRtCustomRtfEditPrint::PaintToRect(TCanvas* Canvas, int32_t X, int32_t Y
         e.EngineOptions |= eoSuspended;    // the canvas is taken as it is, without measuring again
         e.SetReferenceCanvas(Canvas);
     }
-    e.CanvasLeft = X;
+    e.CanvasLeft = X - e.Header()->PixLeftMargin;   // line positions hold the left margin
     e.CanvasTop = Y;
     e.VisibleHeight = e.VisibleHeightPx = Height;
     e.VisibleWidth = e.VisibleWidthPx = Width;

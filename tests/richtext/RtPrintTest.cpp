@@ -346,6 +346,71 @@ TEST_F(RtCustomRtfEditPrint, ThreePagesToPdfWithRangesHeadersAndPaper)
             QFile::copy(f, QString::fromLocal8Bit(qgetenv("RT_PRINT_KEEP")) + QLatin1Char('/') + QFileInfo(f).fileName());
 }
 
+// ---- painting into rectangles -------------------------------------------------------------------------
+
+TEST_F(RtCustomRtfEditPrint, PaintsIntoRectanglesStepByStep)
+{
+    Fill({"Erste Zeile", "Zweite Zeile", "Dritte Zeile", "Vierte Zeile", "Fuenfte Zeile"}, false);
+    QImage img(360, 120, QImage::Format_ARGB32);
+    img.fill(Qt::white);
+    TCanvas c(&img);
+    const int32_t lineH = E->FirstPar->Lines->Height;
+    ASSERT_GT(lineH, 0);
+    P->RectPaintOptions = 0;
+    EXPECT_EQ(P->PaintToRect(&c, 0, 0, 160, 2 * lineH, 0, rpBegin), 0);
+    // Two lines a step; each step goes on where the last one ended.
+    const int32_t first = P->PaintToRect(&c, 10, 10, 160, 2 * lineH, 0, rpPaint);
+    EXPECT_EQ(first, 2);
+    EXPECT_EQ(P->RectPaintBottom, 10 + 2 * lineH);
+    const int32_t second = P->PaintToRect(&c, 190, 10, 160, 2 * lineH, first, rpPaint);
+    EXPECT_EQ(second, 4);
+    const int32_t third = P->PaintToRect(&c, 10, 70, 160, 2 * lineH, second, rpPaint);
+    EXPECT_EQ(third, 0);   // the last line was painted
+    EXPECT_EQ(P->RectPaintBottom, 70 + lineH);
+    EXPECT_EQ(P->PaintToRect(nullptr, 0, 0, 0, 0, 0, rpEnd), 0);
+    c.Flush();
+    // The engine is the screen's again.
+    EXPECT_EQ(E->ReferenceCanvas(), &Screen);
+    EXPECT_EQ(E->CanvasLeft, 0);
+
+    const QString reference = QStringLiteral(LUMI_TEST_DATA "/richtext/PaintToRectSteps.png");
+    if (qEnvironmentVariableIsSet("LUMI_MAKE_REFERENCE"))
+        img.save(reference);
+    const QImage expected = QImage(reference).convertToFormat(QImage::Format_ARGB32);
+    ASSERT_FALSE(expected.isNull());
+    int differing = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (std::abs(qGray(img.pixel(x, y)) - qGray(expected.pixel(x, y))) > 64)
+                ++differing;
+    EXPECT_LT(differing, 40);
+}
+
+TEST_F(RtCustomRtfEditPrint, RectanglePaintingEdgeCases)
+{
+    Fill({"eins", "zwei", "drei"}, false);
+    QImage img(200, 200, QImage::Format_ARGB32);
+    img.fill(Qt::white);
+    TCanvas c(&img);
+    // A single step: all three lines fit; the bottom is Y plus the first top to the third bottom.
+    EXPECT_EQ(P->PaintToRect(&c, 0, 5, 200, 200, 0, rpPaint), 0);
+    const TLine* l0 = E->FirstPar->Lines;
+    const TLine* l2 = E->FirstPar->Next->Next->Lines;
+    EXPECT_EQ(P->RectPaintBottom, 5 + l2->Top + l2->Height - l0->Top);
+    // A line taller than the rectangle is painted anyway and counted.
+    EXPECT_EQ(P->PaintToRect(&c, 0, 0, 200, 3, 0, rpPaint), 1);
+    // Negative starts paint nothing.
+    EXPECT_EQ(P->PaintToRect(&c, 0, 0, 200, 200, -1, rpPaint), 0);
+    // Characters: a start inside a line paints from that character; the text keeps its characters.
+    P->RectPaintOptions = 128;
+    EXPECT_EQ(P->PaintToRect(&c, 0, 0, 200, 200, 7, rpMeasure), 14);
+    EXPECT_EQ(Pars(*E), (std::vector<std::string>{"eins", "zwei", "drei"}));
+    P->RectPaintOptions = 0;
+    // A fixed-resolution engine refuses.
+    E->SetScreenResMode(rm1440);
+    EXPECT_THROW(P->PaintToRect(&c, 0, 0, 10, 10, 0, rpPaint), ERtEngineModeError);
+}
+
 // ---- cursor helpers ----------------------------------------------------------------------------------
 
 TEST_F(RtCustomRtfEditPrint, CharacterCursorWalksLinesAndParagraphs)
