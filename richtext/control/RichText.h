@@ -131,6 +131,7 @@ private:
     void AttributeChange(WrtStyle Style, bool On);
     void SetBorders(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t Inner);
     void SelectCurrentRow();
+    void SyncCellBorders(TParagraph* Cell);
     void StartSpellCheck(int32_t Mode);
     void Renumber();
 

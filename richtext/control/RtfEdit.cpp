@@ -138,9 +138,12 @@ void TRtCustomRtfEdit::paintEvent(QPaintEvent* Event)
     const QSize size = viewport()->size();
     if (e->Surface().size() != size)
         ResizeStep();
+    // The engine keeps its surface current as the text changes; it paints
+    // the whole area only when the surface is new or its contents are unknown.
     const bool idle = !e->LayoutBusy && !e->InFormatting && !e->UpdatesLocked;
-    if (idle) {
-        const QRect r = Event->rect();
+    if (idle && surfaceStale_) {
+        surfaceStale_ = false;
+        const QRect r = QRect(QPoint(0, 0), size);
         e->PaintRect(TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1});
     }
     QPainter p(viewport());
@@ -190,6 +193,7 @@ void TRtCustomRtfEdit::ResizeStep()
     e->ClientWidthPx = size.width();
     e->ClientHeightPx = size.height();
     e->SetSurfaceSize(size.width(), size.height());
+    surfaceStale_ = true;
     e->SetVisibleHeight(size.height());
     e->SetVisibleWidth(size.width());
     e->ReformatText(nullptr);
@@ -236,6 +240,7 @@ void TRtCustomRtfEdit::SetZooming(int32_t Value)
     if (Value == engine_->Zooming)
         return;
     engine_->SetZooming(Value);
+    surfaceStale_ = true;
     UpdateScrollRanges();
     viewport()->update();
 }
@@ -246,8 +251,15 @@ void TRtCustomRtfEdit::SetWordWrap(bool Value)
     RefreshView();
 }
 
+void TRtCustomRtfEdit::showEvent(QShowEvent* Event)
+{
+    QAbstractScrollArea::showEvent(Event);
+    surfaceStale_ = true;
+}
+
 void TRtCustomRtfEdit::RefreshView()
 {
+    surfaceStale_ = true;
     engine_->ReformatText(nullptr);
     UpdateScrollRanges();
     engine_->Refresh();
@@ -493,6 +505,7 @@ void TRtCustomRtfEdit::LoadFromStream(TStream* Stream, const AnsiString& FormatN
     e->TopY = 0;
     e->UpdateLayout();
     e->Refresh();
+    surfaceStale_ = true;
     UpdateScrollRanges();
     UpdateCaret();
 }

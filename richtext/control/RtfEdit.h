@@ -173,6 +173,7 @@ protected:
     bool event(QEvent* Event) override;
     void paintEvent(QPaintEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
     void inputMethodEvent(QInputMethodEvent* Event) override;
     void focusInEvent(QFocusEvent* Event) override;
@@ -201,6 +202,7 @@ protected:
     bool cutting_ = false;
     bool proceed_ = true;
     bool settingScroll_ = false;
+    bool surfaceStale_ = true;
     // Mouse state.
     QPoint downPoint_;
     bool buttonDown_ = false;
