@@ -210,6 +210,7 @@ void TRtCustomRichText::Execute(int32_t Group, int32_t Id, uint8_t& State, const
     RtfText()->NewUndoLevel();
     if (RunCommand(Group, Id, click, Text)) {
         State = 0;
+        RepaintAll();
         RtfText()->NotifyChange(rtchCharAttr | rtchParAttr);
         UpdateState();
     }

@@ -141,8 +141,12 @@ void TRtCustomRtfEdit::paintEvent(QPaintEvent* Event)
     // The engine keeps its surface current as the text changes; it paints
     // the whole area only when the surface is new or its contents are unknown.
     const bool idle = !e->LayoutBusy && !e->InFormatting && !e->UpdatesLocked;
+    if (e->TopY != paintedTop_ || e->LeftX != paintedLeft_)
+        surfaceStale_ = true;
     if (idle && surfaceStale_) {
         surfaceStale_ = false;
+        paintedTop_ = e->TopY;
+        paintedLeft_ = e->LeftX;
         const QRect r = QRect(QPoint(0, 0), size);
         e->PaintRect(TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1});
     }
@@ -274,8 +278,15 @@ void TRtCustomRtfEdit::UpdateScrollRanges()
     const TRtRTFTextInput* e = engine_.get();
     const int32_t extent = e->DocToScreen(std::max(e->TextHeight, const_cast<TRtRTFTextInput*>(e)->GetTextHeight()));
     const int32_t visible = viewport()->height();
+    // A view scrolled below the text's end (the text got shorter) comes back to it.
+    const int32_t maxTop = std::max(0, extent - visible);
+    if (e->DocToScreen(e->TopY) > maxTop) {
+        engine_->TopY = e->ScreenToDoc(maxTop);
+        surfaceStale_ = true;
+        viewport()->update();
+    }
     QScrollBar* v = verticalScrollBar();
-    v->setRange(0, std::max(0, extent - visible));
+    v->setRange(0, maxTop);
     v->setPageStep(std::max(1, visible));
     v->setSingleStep(16);
     v->setValue(e->DocToScreen(e->TopY));
@@ -431,6 +442,7 @@ void TRtCustomRtfEdit::Undo()
 {
     objectEnv_->HideFrame();
     engine_->Undo();
+    surfaceStale_ = true;
     engine_->ReformatText(nullptr);
     engine_->ShowCursor();
     engine_->Refresh();
@@ -442,6 +454,7 @@ void TRtCustomRtfEdit::Redo()
 {
     objectEnv_->HideFrame();
     engine_->Redo();
+    surfaceStale_ = true;
     engine_->ReformatText(nullptr);
     engine_->ShowCursor();
     engine_->Refresh();

@@ -202,7 +202,15 @@ protected:
     bool cutting_ = false;
     bool proceed_ = true;
     bool settingScroll_ = false;
+    // The surface is painted anew when its contents are unknown, after large
+    // changes and after the view scrolled.
     bool surfaceStale_ = true;
+    int32_t paintedTop_ = 0, paintedLeft_ = 0;
+    void RepaintAll()
+    {
+        surfaceStale_ = true;
+        viewport()->update();
+    }
     // Mouse state.
     QPoint downPoint_;
     bool buttonDown_ = false;

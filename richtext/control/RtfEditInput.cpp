@@ -476,6 +476,7 @@ bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data)
     e->EndUndoGroup();
     e->OnBeforePaste = nullptr;
     e->PasteBorders = e->PasteShading = e->PasteIndents = false;
+    surfaceStale_ = true;
     e->ReformatText(nullptr);
     e->ShowCursor();
     e->Refresh();
