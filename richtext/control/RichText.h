@@ -115,7 +115,6 @@ public:
     TRtButtonStateEvent OnButtonState;
     TNotifyEvent OnChangeLastFilename;
     int32_t CommandLock = 0;
-    bool TableLayoutChanged = false;
 
 protected:
     void EngineChanged() override;

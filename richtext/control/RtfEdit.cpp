@@ -29,6 +29,7 @@ TRtCustomRtfEdit::TRtCustomRtfEdit(QWidget* Parent) : QAbstractScrollArea(Parent
     viewport()->setAcceptDrops(true);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setMouseTracking(true);
     resize(100, 100);
 
     engine_ = std::make_unique<TRtRTFTextInput>();
