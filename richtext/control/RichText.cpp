@@ -210,6 +210,7 @@ void TRtCustomRichText::Execute(int32_t Group, int32_t Id, uint8_t& State, const
     RtfText()->NewUndoLevel();
     if (RunCommand(Group, Id, click, Text)) {
         State = 0;
+        RepaintAll();
         RtfText()->NotifyChange(rtchCharAttr | rtchParAttr);
         UpdateState();
     }
@@ -232,6 +233,10 @@ void TRtCustomRichText::SetBorders(int32_t Left, int32_t Top, int32_t Right, int
     if (e->MarkedCells == 0)
         e->MarkCellBlock(e->CursorPar, e->CursorPar);
     e->SetMarkedCellBorders(Left, Top, Right, Bottom, Inner);
+    // Cells are painted by their cell record's edges: they follow the paragraph's.
+    for (TParagraph* p = e->FirstPar; p; p = p->Next)
+        if ((p->Flags & parfMarked) && (p->Flags & parfTableCell))
+            SyncCellBorders(p);
     e->ReformatText(nullptr);
     e->Refresh();
 }
@@ -653,10 +658,11 @@ void TRtCustomRichText::InsertTable(int32_t Columns, int32_t Rows, bool Borders)
     TParagraph* first = nullptr;
     for (int32_t r = 0; r < Rows; ++r) {
         e->ApplyParProps(par, Columns, cells.data());
-        if (r == 0) {
-            first = par;
-            for (int32_t i = 1; i < Columns && first->Prior; ++i)
-                first = first->Prior;
+        TParagraph* cell = par;
+        for (int32_t i = 0; i < Columns && cell; ++i, cell = cell->Prior) {
+            SyncCellBorders(cell);
+            if (r == 0 && i == Columns - 1)
+                first = cell;
         }
     }
     e->EndUndoGroup();
@@ -668,6 +674,12 @@ void TRtCustomRichText::InsertTable(int32_t Columns, int32_t Rows, bool Borders)
     e->Refresh();
     UpdateScrollRanges();
     UpdateCaret();
+}
+
+void TRtCustomRichText::SyncCellBorders(TParagraph* Cell)
+{
+    if (TRtCell* c = RtfText()->GetParCell(Cell))
+        c->BrdFlags = uint8_t((c->BrdFlags & (celbHairline | celbDotted)) | (Cell->BrdLines & 0xFC));
 }
 
 void TRtCustomRichText::InsertRow()

@@ -115,7 +115,6 @@ public:
     TRtButtonStateEvent OnButtonState;
     TNotifyEvent OnChangeLastFilename;
     int32_t CommandLock = 0;
-    bool TableLayoutChanged = false;
 
 protected:
     void EngineChanged() override;
@@ -131,6 +130,7 @@ private:
     void AttributeChange(WrtStyle Style, bool On);
     void SetBorders(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t Inner);
     void SelectCurrentRow();
+    void SyncCellBorders(TParagraph* Cell);
     void StartSpellCheck(int32_t Mode);
     void Renumber();
 

@@ -29,6 +29,7 @@ TRtCustomRtfEdit::TRtCustomRtfEdit(QWidget* Parent) : QAbstractScrollArea(Parent
     viewport()->setAcceptDrops(true);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setMouseTracking(true);
     resize(100, 100);
 
     engine_ = std::make_unique<TRtRTFTextInput>();
@@ -138,9 +139,16 @@ void TRtCustomRtfEdit::paintEvent(QPaintEvent* Event)
     const QSize size = viewport()->size();
     if (e->Surface().size() != size)
         ResizeStep();
+    // The engine keeps its surface current as the text changes; it paints
+    // the whole area only when the surface is new or its contents are unknown.
     const bool idle = !e->LayoutBusy && !e->InFormatting && !e->UpdatesLocked;
-    if (idle) {
-        const QRect r = Event->rect();
+    if (e->TopY != paintedTop_ || e->LeftX != paintedLeft_)
+        surfaceStale_ = true;
+    if (idle && surfaceStale_) {
+        surfaceStale_ = false;
+        paintedTop_ = e->TopY;
+        paintedLeft_ = e->LeftX;
+        const QRect r = QRect(QPoint(0, 0), size);
         e->PaintRect(TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1});
     }
     QPainter p(viewport());
@@ -190,6 +198,7 @@ void TRtCustomRtfEdit::ResizeStep()
     e->ClientWidthPx = size.width();
     e->ClientHeightPx = size.height();
     e->SetSurfaceSize(size.width(), size.height());
+    surfaceStale_ = true;
     e->SetVisibleHeight(size.height());
     e->SetVisibleWidth(size.width());
     e->ReformatText(nullptr);
@@ -236,6 +245,7 @@ void TRtCustomRtfEdit::SetZooming(int32_t Value)
     if (Value == engine_->Zooming)
         return;
     engine_->SetZooming(Value);
+    surfaceStale_ = true;
     UpdateScrollRanges();
     viewport()->update();
 }
@@ -246,8 +256,15 @@ void TRtCustomRtfEdit::SetWordWrap(bool Value)
     RefreshView();
 }
 
+void TRtCustomRtfEdit::showEvent(QShowEvent* Event)
+{
+    QAbstractScrollArea::showEvent(Event);
+    surfaceStale_ = true;
+}
+
 void TRtCustomRtfEdit::RefreshView()
 {
+    surfaceStale_ = true;
     engine_->ReformatText(nullptr);
     UpdateScrollRanges();
     engine_->Refresh();
@@ -262,8 +279,15 @@ void TRtCustomRtfEdit::UpdateScrollRanges()
     const TRtRTFTextInput* e = engine_.get();
     const int32_t extent = e->DocToScreen(std::max(e->TextHeight, const_cast<TRtRTFTextInput*>(e)->GetTextHeight()));
     const int32_t visible = viewport()->height();
+    // A view scrolled below the text's end (the text got shorter) comes back to it.
+    const int32_t maxTop = std::max(0, extent - visible);
+    if (e->DocToScreen(e->TopY) > maxTop) {
+        engine_->TopY = e->ScreenToDoc(maxTop);
+        surfaceStale_ = true;
+        viewport()->update();
+    }
     QScrollBar* v = verticalScrollBar();
-    v->setRange(0, std::max(0, extent - visible));
+    v->setRange(0, maxTop);
     v->setPageStep(std::max(1, visible));
     v->setSingleStep(16);
     v->setValue(e->DocToScreen(e->TopY));
@@ -419,6 +443,7 @@ void TRtCustomRtfEdit::Undo()
 {
     objectEnv_->HideFrame();
     engine_->Undo();
+    surfaceStale_ = true;
     engine_->ReformatText(nullptr);
     engine_->ShowCursor();
     engine_->Refresh();
@@ -430,6 +455,7 @@ void TRtCustomRtfEdit::Redo()
 {
     objectEnv_->HideFrame();
     engine_->Redo();
+    surfaceStale_ = true;
     engine_->ReformatText(nullptr);
     engine_->ShowCursor();
     engine_->Refresh();
@@ -493,6 +519,7 @@ void TRtCustomRtfEdit::LoadFromStream(TStream* Stream, const AnsiString& FormatN
     e->TopY = 0;
     e->UpdateLayout();
     e->Refresh();
+    surfaceStale_ = true;
     UpdateScrollRanges();
     UpdateCaret();
 }

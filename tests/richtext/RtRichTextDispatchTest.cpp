@@ -422,6 +422,8 @@ TEST_F(RichTextDispatch, EveryCommandReachesItsAction)
             EXPECT_TRUE(T.Run(8, id));
             const uint16_t lines = T.FirstCell()->BrdLines;
             EXPECT_EQ((lines & bit) != 0, on) << lines;
+            // The cell is painted by its cell record: it has the same edges.
+            EXPECT_EQ(T.E()->GetParCell(T.FirstCell())->BrdFlags & 0xFC, lines & 0xFC);
         };
     // The database navigator: captions only.
     for (int32_t id = 1; id <= 9; ++id)
