@@ -556,9 +556,9 @@ void TRtCustomRtfEditPrint::ReadPhysicalOffset()
         return;
     TRtPrinterWrapper& p = RtPrinter();
     print_.PhysicalOffsetX = MulDiv(p.PhysicalOffsetX(), 1440, std::max(1, p.LogPixelsX()));
+    // The device reports the offsets of the oriented page already: a landscape
+    // page takes them as they are.
     print_.PhysicalOffsetY = MulDiv(p.PhysicalOffsetY(), 1440, std::max(1, p.LogPixelsY()));
-    if (engine_.Header()->Landscape())
-        std::swap(print_.PhysicalOffsetX, print_.PhysicalOffsetY);
 }
 
 void TRtCustomRtfEditPrint::ForEachSelectedPage(int32_t First, int32_t Last,

@@ -90,11 +90,13 @@ public:
     virtual void BeginDoc();
     virtual void EndDoc();
 
-    // What the job needs of the device beyond the operations above.
-    int32_t LogPixelsX();
-    int32_t LogPixelsY();
-    int32_t PhysicalOffsetX();
-    int32_t PhysicalOffsetY();
+    // What the job needs of the device beyond the operations above: its
+    // resolution, and the offset of the printable area on the paper in
+    // device pixels, both for the page's own orientation.
+    virtual int32_t LogPixelsX();
+    virtual int32_t LogPixelsY();
+    virtual int32_t PhysicalOffsetX();
+    virtual int32_t PhysicalOffsetY();
     // The printer makes copies itself.
     bool DriverHandlesCopies();
     bool SupportsDuplex(int32_t Duplex);

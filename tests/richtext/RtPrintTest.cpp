@@ -163,6 +163,8 @@ public:
     bool GetAborted() override { return false; }
     int32_t GetPageWidth() override { return Page.width(); }
     int32_t GetPageHeight() override { return Page.height(); }
+    int32_t PhysicalOffsetX() override { return OffsetX; }
+    int32_t PhysicalOffsetY() override { return OffsetY; }
     void NewPage() override { ++NewPages; }
     void BeginDoc() override
     {
@@ -177,6 +179,7 @@ public:
         printing_ = false;
     }
     QImage Page;
+    int32_t OffsetX = 0, OffsetY = 0;   // device pixels
     std::vector<int32_t> Pages;
     int NewPages = 0, Docs = 0;
 
@@ -231,6 +234,45 @@ TEST_F(RtCustomRtfEditPrint, CopiesAreRepeatedWhenThePrinterCannotMakeThem)
     P->PrintText(1, 2);
     EXPECT_EQ(r->Pages, (std::vector<int32_t>{1, 1, 2, 2}));
     EXPECT_EQ(r->NewPages, 3);
+}
+
+// The leftmost and topmost dark pixel of an image.
+QPoint FirstInk(const QImage& Img)
+{
+    int left = Img.width(), top = Img.height();
+    for (int y = 0; y < Img.height(); ++y)
+        for (int x = 0; x < Img.width(); ++x)
+            if (qGray(Img.pixel(x, y)) < 200) {
+                left = std::min(left, x);
+                top = std::min(top, y);
+            }
+    return {left, top};
+}
+
+TEST_F(RtCustomRtfEditPrint, PhysicalOffsetsMoveThePageInEitherOrientation)
+{
+    Fill({"Text"}, false);
+    E->PrintOptions.Include(rtDoNotChangePrinterDefaults);
+    auto inkAt = [&](int32_t OffsetX, int32_t OffsetY, bool Respect) {
+        auto rec = std::make_unique<TRecordingPrinter>(*P);
+        TRecordingPrinter* r = rec.get();
+        r->OffsetX = OffsetX;
+        r->OffsetY = OffsetY;
+        SetRtPrinter(std::move(rec));
+        P->PrintParameter().RespectPhysicalMargins = Respect;
+        P->PrintText(0, 0);
+        return FirstInk(r->Page);
+    };
+    for (bool landscape : {false, true}) {
+        E->Header()->SetLandscape(landscape);
+        E->UpdateLayout();
+        const QPoint plain = inkAt(0, 0, true);
+        // 100 dpi: the 1-inch margin lies 100 pixels in, less the ink's own lead.
+        EXPECT_NEAR(plain.x(), 100, 6) << landscape;
+        EXPECT_NEAR(plain.y(), 100, 8) << landscape;
+        EXPECT_EQ(inkAt(20, 8, true), plain - QPoint(20, 8)) << landscape;
+        EXPECT_EQ(inkAt(20, 8, false), plain) << landscape;
+    }
 }
 
 // ---- a three-page text to "PDF-Datei" ------------------------------------------------------------------
@@ -357,7 +399,11 @@ TEST_F(RtCustomRtfEditPrint, PaintsIntoRectanglesStepByStep)
     const int32_t lineH = E->FirstPar->Lines->Height;
     ASSERT_GT(lineH, 0);
     P->RectPaintOptions = 0;
+    int layouts = 0;
+    E->OnCaretMoved = [&](TObject*) { ++layouts; };
     EXPECT_EQ(P->PaintToRect(&c, 0, 0, 160, 2 * lineH, 0, rpBegin), 0);
+    const int afterBegin = layouts;
+    EXPECT_GT(afterBegin, 0);
     // Two lines a step; each step goes on where the last one ended.
     const int32_t first = P->PaintToRect(&c, 10, 10, 160, 2 * lineH, 0, rpPaint);
     EXPECT_EQ(first, 2);
@@ -366,8 +412,10 @@ TEST_F(RtCustomRtfEditPrint, PaintsIntoRectanglesStepByStep)
     EXPECT_EQ(second, 4);
     const int32_t third = P->PaintToRect(&c, 10, 70, 160, 2 * lineH, second, rpPaint);
     EXPECT_EQ(third, 0);   // the last line was painted
+    E->OnCaretMoved = nullptr;
     EXPECT_EQ(P->RectPaintBottom, 70 + lineH);
     EXPECT_EQ(P->PaintToRect(nullptr, 0, 0, 0, 0, 0, rpEnd), 0);
+    EXPECT_EQ(layouts, afterBegin);   // laid out at the begin call only: the steps kept the width
     c.Flush();
     // The engine is the screen's again.
     EXPECT_EQ(E->ReferenceCanvas(), &Screen);
@@ -392,6 +440,7 @@ TEST_F(RtCustomRtfEditPrint, RectanglePaintingEdgeCases)
     QImage img(200, 200, QImage::Format_ARGB32);
     img.fill(Qt::white);
     TCanvas c(&img);
+    const int32_t lineH = E->FirstPar->Lines->Height;
     // A single step: all three lines fit; the bottom is Y plus the first top to the third bottom.
     EXPECT_EQ(P->PaintToRect(&c, 0, 5, 200, 200, 0, rpPaint), 0);
     const TLine* l0 = E->FirstPar->Lines;
@@ -405,6 +454,20 @@ TEST_F(RtCustomRtfEditPrint, RectanglePaintingEdgeCases)
     P->RectPaintOptions = 128;
     EXPECT_EQ(P->PaintToRect(&c, 0, 0, 200, 200, 7, rpMeasure), 14);
     EXPECT_EQ(Pars(*E), (std::vector<std::string>{"eins", "zwei", "drei"}));
+    // Paragraphs: from the second one on; beyond the text nothing is painted and the count comes back.
+    P->RectPaintOptions = 64;
+    EXPECT_EQ(P->PaintToRect(&c, 0, 0, 200, 200, 1, rpMeasure), 0);
+    EXPECT_EQ(P->PaintToRect(&c, 0, 0, 200, lineH, 1, rpMeasure), 2);
+    EXPECT_EQ(P->PaintToRect(&c, 0, 0, 200, 200, 9, rpMeasure), 3);
+    EXPECT_EQ(P->PaintToRect(&c, 0, 0, 200, 200, -1, rpMeasure), 0);
+    // Lines beyond the text: from the last line on.
+    P->RectPaintOptions = 0;
+    EXPECT_EQ(P->PaintToRect(&c, 0, 0, 200, 200, 9, rpMeasure), 0);
+    // Page mode stops at the next page start, whatever the height.
+    E->FirstPar->Next->Next->Flags |= parfNewPage;
+    P->RectPaintOptions = 32;
+    EXPECT_EQ(P->PaintToRect(&c, 0, 0, 200, 200, 0, rpMeasure), 2);
+    EXPECT_EQ(P->PaintToRect(&c, 0, 0, 200, 200, 2, rpMeasure), 0);
     P->RectPaintOptions = 0;
     // A fixed-resolution engine refuses.
     E->SetScreenResMode(rm1440);
