@@ -236,13 +236,23 @@ TEST_F(RtCustomRtfEditPrint, CopiesAreRepeatedWhenThePrinterCannotMakeThem)
     EXPECT_EQ(r->NewPages, 3);
 }
 
+// The first row (from the top) with a dark pixel inside x0..x1, -1 when none.
+int FirstInkRow(const QImage& Img, int X0, int X1, int FromY = 0, int Threshold = 200)
+{
+    for (int y = FromY; y < Img.height(); ++y)
+        for (int x = X0; x < std::min(X1, Img.width()); ++x)
+            if (qGray(Img.pixel(x, y)) < Threshold)
+                return y;
+    return -1;
+}
+
 // The leftmost and topmost dark pixel of an image.
-QPoint FirstInk(const QImage& Img)
+QPoint FirstInk(const QImage& Img, int Threshold = 200)
 {
     int left = Img.width(), top = Img.height();
     for (int y = 0; y < Img.height(); ++y)
         for (int x = 0; x < Img.width(); ++x)
-            if (qGray(Img.pixel(x, y)) < 200) {
+            if (qGray(Img.pixel(x, y)) < Threshold) {
                 left = std::min(left, x);
                 top = std::min(top, y);
             }
@@ -275,6 +285,32 @@ TEST_F(RtCustomRtfEditPrint, PhysicalOffsetsMoveThePageInEitherOrientation)
     }
 }
 
+TEST_F(RtCustomRtfEditPrint, PaintsAPageIntoACanvasFittingItsWidth)
+{
+    Fill({"Seite eins", "Seite zwei"}, true);
+    AddSpecial(rtIsHeader, "Kopf");
+    // A4 fitted into 210 pixels: one pixel a millimetre.
+    QImage img(212, 300, QImage::Format_ARGB32);
+    img.fill(Qt::white);
+    TCanvas c(&img);
+    const int32_t zoom = P->PaintPageOnCanvas(1, &c, 0, ppMargins | ppFitWidth | ppFrame, 1, 1, 210, 297);
+    EXPECT_EQ(zoom, MulDiv(210, 100, MulDiv(11906, 96, 1440)));
+    EXPECT_EQ(P->PaintPageOnCanvas(1, &c, 0, ppMargins | ppFitWidth | ppMeasureOnly, 0, 0, 210, 297), zoom);
+    c.Flush();
+    if (qEnvironmentVariableIsSet("RT_PRINT_KEEP"))
+        img.save(QString::fromLocal8Bit(qgetenv("RT_PRINT_KEEP")) + QStringLiteral("/preview.png"));
+    // The frame one pixel outside the page; inside it the header at 12.7 mm and the body at 25.4 mm
+    // (the zoom is a whole per cent: 26 of 794 pixels).
+    EXPECT_LT(qGray(img.pixel(0, 100)), 128);
+    EXPECT_LT(qGray(img.pixel(100, 0)), 128);
+    const double mm = 26 / 100.0 * 96 / 25.4;
+    const QImage inner = img.copy(2, 2, 150, 150);
+    const QPoint ink = FirstInk(inner, 245);
+    EXPECT_NEAR(ink.x() + 1, 25.4 * mm, 3);
+    EXPECT_NEAR(ink.y() + 1, 12.7 * mm, 4);
+    EXPECT_NEAR(FirstInkRow(inner, 0, 150, ink.y() + 6, 245) + 1, 25.4 * mm, 4);
+}
+
 // ---- a three-page text to "PDF-Datei" ------------------------------------------------------------------
 
 QString PdfText(const QString& File, int Page)
@@ -284,16 +320,6 @@ QString PdfText(const QString& File, int Page)
                                              QStringLiteral("-l"), QString::number(Page), File, QStringLiteral("-")});
     EXPECT_TRUE(proc.waitForFinished(30000));
     return QString::fromUtf8(proc.readAllStandardOutput());
-}
-
-// The first row (from the top) with a dark pixel inside x0..x1, -1 when none.
-int FirstInkRow(const QImage& Img, int X0, int X1, int FromY = 0)
-{
-    for (int y = FromY; y < Img.height(); ++y)
-        for (int x = X0; x < std::min(X1, Img.width()); ++x)
-            if (qGray(Img.pixel(x, y)) < 200)
-                return y;
-    return -1;
 }
 
 TEST_F(RtCustomRtfEditPrint, ThreePagesToPdfWithRangesHeadersAndPaper)
