@@ -7,6 +7,7 @@
 #include <QPrinter>
 
 #include <algorithm>
+#include <cstring>
 
 // ---- paper sizes -------------------------------------------------------------------------------------
 
@@ -999,29 +1000,40 @@ int32_t TRtCustomRtfEditPrint::PaintToRect(TCanvas* Canvas, int32_t X, int32_t Y
     bool nothing = false;
     if (o & 128) {
         // Start counts characters.
-        while (line && Start > 0) {
+        while (line) {
             const int32_t rest = Start - chars;
+            if (rest <= 0)
+                break;   // this line begins at Start
             if (rest < line->Length) {
-                // Start falls inside this line: break the line there for the time of the painting.
-                TLine* after = e.SplitLineAt(line, rest);
+                // Start falls inside this line: a line feed breaks it there for
+                // the time of the painting and goes again after the new layout.
+                int32_t offset = rest;   // of the break in the paragraph
+                for (TLine* l = par->Lines; l && l != line; l = l->Next)
+                    offset += l->Length;
+                e.SplitLineAt(line, rest);
                 line->Chars[rest] = 10;
-                if (line->Attrs && rest > 0)
-                    line->Attrs[rest] = line->Attrs[rest - 1];
+                if (line->Attrs)
+                    line->Attrs[rest] = line->Attrs[rest > 0 ? rest - 1 : rest];
                 line->Length = uint16_t(rest + 1);
                 line->Chars[rest + 1] = 0;
-                (void)after;
                 e.WrapParagraph(par);
                 e.ReformatText(nullptr);
-                for (TLine* l = par->Lines; l; l = l->Next)
-                    if (l->Length > 0 && l->Chars[l->Length - 1] == 10) {
-                        --l->Length;
-                        l->Chars[l->Length] = 0;
-                        line = l;
-                        break;
+                for (TLine* l = par->Lines; l; l = l->Next) {
+                    if (offset >= l->Length) {
+                        offset -= l->Length;
+                        continue;
                     }
+                    // The line feed ends its line: remove it.
+                    std::memmove(l->Chars + offset, l->Chars + offset + 1, size_t(l->Length - offset));
+                    if (l->Attrs)
+                        std::memmove(static_cast<void*>(l->Attrs + offset), l->Attrs + offset + 1,
+                                     sizeof(TAttr) * size_t(l->Length - offset - 1));
+                    --l->Length;
+                    line = l->Next ? l->Next : l;
+                    break;
+                }
                 chars += rest;
                 ++lines;
-                line = line->Next ? line->Next : line;
                 break;
             }
             chars += line->Length;
@@ -1038,8 +1050,6 @@ int32_t TRtCustomRtfEditPrint::PaintToRect(TCanvas* Canvas, int32_t X, int32_t Y
                 next = np->Lines;
             }
             line = next;
-            if (chars >= Start)
-                break;
         }
     } else if (o & 64) {
         // Start counts paragraphs.

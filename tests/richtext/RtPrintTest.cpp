@@ -479,7 +479,15 @@ TEST_F(RtCustomRtfEditPrint, RectanglePaintingEdgeCases)
     // Characters: a start inside a line paints from that character; the text keeps its characters.
     P->RectPaintOptions = 128;
     EXPECT_EQ(P->PaintToRect(&c, 0, 0, 200, 200, 7, rpMeasure), 14);
+    EXPECT_EQ(P->PaintToRect(&c, 0, 0, 200, lineH, 7, rpPaint), 10);   // one line, "ei": on at "drei"
+    EXPECT_EQ(P->PaintToRect(&c, 0, 0, 200, lineH, 5, rpPaint), 10);   // "zwei" from its start
+    EXPECT_EQ(P->PaintToRect(&c, 0, 0, 200, lineH, 4, rpPaint), 10);   // at the end of "eins": the next line
     EXPECT_EQ(Pars(*E), (std::vector<std::string>{"eins", "zwei", "drei"}));
+    // A line feed of the text itself stays where it is.
+    Fill({"ab\ncdef", "gh"}, false);
+    EXPECT_EQ(P->PaintToRect(&c, 0, 0, 200, lineH, 5, rpPaint), 8);   // "ef", then on at "gh"
+    EXPECT_EQ(Pars(*E), (std::vector<std::string>{"ab\ncdef", "gh"}));
+    Fill({"eins", "zwei", "drei"}, false);
     // Paragraphs: from the second one on; beyond the text nothing is painted and the count comes back.
     P->RectPaintOptions = 64;
     EXPECT_EQ(P->PaintToRect(&c, 0, 0, 200, 200, 1, rpMeasure), 0);
