@@ -147,11 +147,13 @@ TEST_F(RtCustomRtfEditPrint, PageListIsOrderedAndClipped)
 // A printer whose pages are images; records each page painted and its copies.
 class TRecordingPrinter : public TRtPrinterWrapper {
 public:
-    explicit TRecordingPrinter(TRtCustomRtfEditPrint& Owner) : owner_(Owner)
+    // Pages of 600 x 800 pixels at 100 dpi unless given.
+    explicit TRecordingPrinter(TRtCustomRtfEditPrint& Owner, int W = 600, int H = 800, int DotsPerMeter = 3937)
+        : owner_(Owner)
     {
-        Page = QImage(600, 800, QImage::Format_ARGB32);
-        Page.setDotsPerMeterX(3937);   // 100 dpi
-        Page.setDotsPerMeterY(3937);
+        Page = QImage(W, H, QImage::Format_ARGB32);
+        Page.setDotsPerMeterX(DotsPerMeter);
+        Page.setDotsPerMeterY(DotsPerMeter);
     }
     TCanvas* GetCanvas() override
     {
@@ -244,6 +246,62 @@ int FirstInkRow(const QImage& Img, int X0, int X1, int FromY = 0, int Threshold 
             if (qGray(Img.pixel(x, y)) < Threshold)
                 return y;
     return -1;
+}
+
+// The top rows of the runs of rows with ink, from the top.
+std::vector<int> InkRunTops(const QImage& Img)
+{
+    std::vector<int> tops;
+    bool inRun = false;
+    for (int y = 0; y < Img.height(); ++y) {
+        bool ink = false;
+        for (int x = 0; x < Img.width() && !ink; ++x)
+            ink = qGray(Img.pixel(x, y)) < 200;
+        if (ink && !inRun)
+            tops.push_back(y);
+        inRun = ink;
+    }
+    return tops;
+}
+
+TEST_F(RtCustomRtfEditPrint, OverflowLiftsTheBodyLinesAtPrinterResolution)
+{
+    // Lines 20 units high; at 144 dpi one unit is 10 twips. The body is 97
+    // units high, but the layout lets five lines (100 units) stand on page 1.
+    E->OnMeasureChar = [](TRtRTFTextPaint*, const TAttr&, int32_t&, int32_t& LineHeight, int32_t& Ascent,
+                          std::array<int32_t, 256>& W) {
+        W.fill(12);
+        LineHeight = 20;
+        Ascent = 16;
+    };
+    E->OnMeasurePage = [](TObject*, int32_t, int32_t& PageHeight, int32_t&, int32_t&) { PageHeight += 30; };
+    Fill({"X", "X", "X", "X", "X", "X"}, false);
+    E->Header()->SetPageHeight(2880 + 970);
+    E->UpdateLayout();
+    E->PrintOptions.Include(rtDoNotChangePrinterDefaults);
+    auto rec = std::make_unique<TRecordingPrinter>(*P, 400, 400, 5669);   // 144 dpi
+    TRecordingPrinter* r = rec.get();
+    SetRtPrinter(std::move(rec));
+    P->PrintText(1, 1);
+    const std::vector<int> tops = InkRunTops(r->Page);
+    ASSERT_EQ(tops.size(), 5u);
+    // The k-th line stands min(k, 3) units higher than its place in the layout.
+    EXPECT_EQ(tops[1] - tops[0], 19);
+    EXPECT_EQ(tops[2] - tops[1], 19);
+    EXPECT_EQ(tops[3] - tops[2], 20);
+    EXPECT_EQ(tops[4] - tops[3], 20);
+
+    // A page that fits is drawn unchanged.
+    E->OnMeasurePage = nullptr;
+    E->UpdateLayout();
+    auto plain = std::make_unique<TRecordingPrinter>(*P, 400, 400, 5669);
+    r = plain.get();
+    SetRtPrinter(std::move(plain));
+    P->PrintText(1, 1);
+    const std::vector<int> fitting = InkRunTops(r->Page);
+    ASSERT_EQ(fitting.size(), 4u);
+    for (size_t i = 1; i < fitting.size(); ++i)
+        EXPECT_EQ(fitting[i] - fitting[i - 1], 20);
 }
 
 // The leftmost and topmost dark pixel of an image.
