@@ -289,7 +289,6 @@ bool TRtPrinterEngine::BuildRanges(int32_t First, int32_t Last, AnsiString& Erro
 
 int32_t TRtCustomRtfEditPrint::jobNesting_ = 0;
 int32_t TRtCustomRtfEditPrint::jobCounter_ = 1;
-int32_t TRtCustomRtfEditPrint::pageCounter_ = 0;
 bool TRtCustomRtfEditPrint::newPageNeeded_ = false;
 
 TRtCustomRtfEditPrint::TRtCustomRtfEditPrint(TRtRTFTextInput& Engine)
@@ -333,7 +332,6 @@ void TRtCustomRtfEditPrint::BeginJob(int32_t FirstPage)
             throw;
         }
     }
-    pageCounter_ = 0;
     newPageNeeded_ = false;
 }
 
@@ -692,7 +690,6 @@ void TRtCustomRtfEditPrint::PrintAtPrinterResolution(int32_t FromPage, int32_t T
                 if (QPainter* painter = c ? c->Painter() : nullptr)
                     painter->resetTransform();
                 PaintPageContent(c, Page - 1, originX, originY, 0, true);
-                ++pageCounter_;
             });
         } catch (...) {
             EndJob();
@@ -745,7 +742,6 @@ void TRtCustomRtfEditPrint::PrintPage(int32_t PageIndex)
             p.NewPage();
         TCanvas* c = p.GetCanvas();
         PaintPageOnCanvas(PageIndex, c, 0, ppMargins, 0, 0, w, h);
-        ++pageCounter_;
         newPageNeeded_ = true;
     }
 }

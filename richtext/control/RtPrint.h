@@ -189,8 +189,6 @@ public:
     virtual void UpdateBackgroundImage() {}
     virtual AnsiString ControlName() const { return AnsiString(); }
     virtual QString ControlTitle() const { return QString(); }
-    // The control's text rectangle margins (twips) handed to the engine for printing.
-    TRect TextMargins;
     TRtWatermarkEvent OnPrintWatermark;
     TRtPageEvent OnPageBegin, OnPageEnd;
 
@@ -224,9 +222,6 @@ public:
     uint8_t RectPaintOptions = 0;
     uint8_t RectPaintSkipEmptyLines = 0;
     int32_t RectPaintBottom = 0;
-
-    // The page (0-based) and the count of the running job (process-wide).
-    static int32_t JobPageCounter() { return pageCounter_; }
 
 private:
     struct TPageStart {
@@ -265,6 +260,5 @@ private:
 
     static int32_t jobNesting_;
     static int32_t jobCounter_;
-    static int32_t pageCounter_;
     static bool newPageNeeded_;
 };
