@@ -186,7 +186,7 @@ public:
                               const AnsiString& Str1, const AnsiString& Str2);
 
     // ---- spell checking as you type ---------------------------------------------------------------
-    bool SpellCheckParagraph(TParagraph* Par, bool Force);
+    bool SpellCheckParagraph(TParagraph* Par, bool Force) override;
     void RecheckCursorWord(bool Force);
 
     // ---- painting the visible area and the object layer -----------------------------------------------
