@@ -502,6 +502,26 @@ void TRtCustomRtfEdit::DropSelection()
         engine_->ClearSelection(true);
 }
 
+void TRtCustomRtfEdit::Assign(TRtCustomRtfEdit& Source)
+{
+    TRtRTFTextInput* e = engine_.get();
+    const TRtRTFTextInput* s = Source.engine_.get();
+    e->ViewOptions = s->ViewOptions;
+    e->PrintHeaderFooter = s->PrintHeaderFooter;
+    const AnsiString savedOut = Source.engine_->TextSaveFormat, savedIn = e->TextLoadFormat;
+    const bool selectionOnly = Source.SelectionOnlyText;
+    Source.engine_->TextSaveFormat = "RTF";
+    Source.SelectionOnlyText = false;
+    const AnsiString text = Source.GetTextAsString();
+    Source.engine_->TextSaveFormat = savedOut;
+    Source.SelectionOnlyText = selectionOnly;
+    e->TextLoadFormat = "RTF";
+    SetTextAsString(text);
+    e->TextLoadFormat = savedIn;
+    e->UpdateNumbering();
+    RefreshView();
+}
+
 // ---- text as a string and streams --------------------------------------------------------------------
 
 void TRtCustomRtfEdit::SaveToStream(TStream* Stream) { engine_->SaveToStream(Stream); }

@@ -133,6 +133,8 @@ public:
     // Moves the selected text to a point (layout units), as a drop of it there does.
     bool MoveSelectionTo(int32_t X, int32_t Y);
     void RefreshView();
+    // Takes another control's display switches, header and footer printing and whole text.
+    void Assign(TRtCustomRtfEdit& Source);
 
     // ---- events -------------------------------------------------------------------------------------
     TNotifyEvent OnChange;

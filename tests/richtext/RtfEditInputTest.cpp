@@ -306,3 +306,53 @@ TEST_F(RtfEditInput, ClickOnAnEmbeddedObjectGoesToItsEvents)
 }
 
 }  // namespace
+
+namespace {
+
+// Counts the control's posted automatic-zoom messages.
+struct TZoomCounter : QObject {
+    bool eventFilter(QObject*, QEvent* Event) override
+    {
+        if (Event->type() == QEvent::Type(QEvent::User + RtEventAutoZoom))
+            ++Count;
+        return false;
+    }
+    int Count = 0;
+};
+
+TEST_F(RtfEditInput, ResizesWithAutomaticZoomPostOneZoom)
+{
+    Rtf->SetWordWrap(false);
+    Rtf->SetAutoZoom(rtAutoZoomWidth);
+    const int32_t first = Rtf->Zooming();
+    TZoomCounter counter;
+    Rtf->installEventFilter(&counter);
+    for (int w = 300; w <= 700; w += 100)
+        Rtf->resize(w, 300);
+    QApplication::processEvents();
+    EXPECT_EQ(counter.Count, 1);
+    EXPECT_GT(Rtf->Zooming(), first);
+    // The page width fills the client width: zoom = width x 100 / (page pixels + 10).
+    const TTextHeader* h = E()->Header();
+    const int32_t page = (h->PageWidth() - h->LeftMargin() - h->RightMargin()) * 96 / 1440;
+    EXPECT_EQ(Rtf->Zooming(), std::clamp(Rtf->viewport()->width() * 100 / (page + 10), 10, 1000));
+    Rtf->removeEventFilter(&counter);
+}
+
+TEST_F(RtfEditInput, AssignCopiesTheWholeText)
+{
+    Type(QString::fromUtf8("Grüße"));
+    uint8_t state = rtcmdClick;
+    E()->SetSelection(0, 2);
+    Rtf->Execute(256, 2, state);
+    TRtRichText copy;
+    copy.Assign(*Rtf);
+    TRtRTFTextInput* c = copy.RtfText();
+    ASSERT_NE(c->FirstPar, nullptr);
+    EXPECT_EQ(fromAnsi(AnsiString(reinterpret_cast<const char*>(c->FirstPar->Lines->Chars), c->FirstPar->Lines->Length)),
+              QString::fromUtf8("Grüße"));
+    EXPECT_TRUE(c->FirstPar->Lines->Attrs[0].Style.Has(afsBold));
+    EXPECT_FALSE(c->FirstPar->Lines->Attrs[3].Style.Has(afsBold));
+}
+
+}  // namespace
