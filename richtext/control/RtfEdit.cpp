@@ -586,9 +586,23 @@ void TRtCustomRtfEdit::SetText(const AnsiString& Text)
 
 void TRtCustomRtfEdit::InsertString(const AnsiString& Text)
 {
+    TRtRTFTextInput* e = engine_.get();
+    if (MaxLength() > 0) {
+        // Only as much as still fits goes in.
+        if (e->HasCompleteSelection())
+            e->DeleteSelection(false);
+        size_t fits = 0;
+        while (fits < Text.size() && e->CheckMaxLength(uint8_t(Text[fits]), int32_t(fits) + 1))
+            ++fits;
+        if (fits == 0 || !BeginChange())
+            return;
+        e->InsertTextAndPaint(Text.substr(0, fits), true);
+        EndChange();
+        return;
+    }
     if (!BeginChange())
         return;
-    engine_->InsertTextAndPaint(Text, true);
+    e->InsertTextAndPaint(Text, true);
     EndChange();
 }
 

@@ -99,7 +99,9 @@ public:
     bool Loading = false;
     int32_t PaintLock = 0;
     bool TypeAheadDisabled = true;
-    int32_t MaxLength = 0;
+    // The most characters the text may hold (paragraph ends count 2); 0: no limit.
+    int32_t MaxLength() const { return engine_->MaxTextLength; }
+    void SetMaxLength(int32_t Value) { engine_->MaxTextLength = std::max(0, Value); }
 
     // ---- editing ---------------------------------------------------------------------------------
     virtual bool BeginChange();

@@ -356,3 +356,24 @@ TEST_F(RtfEditInput, AssignCopiesTheWholeText)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RtfEditInput, MaximumLengthStopsTyping)
+{
+    Rtf->SetMaxLength(8);
+    Type("abcdefghijk");
+    const std::string typed = Text();
+    EXPECT_LT(typed.size(), 8u);
+    EXPECT_GT(typed.size(), 3u);
+    Rtf->SelectAll();
+    Key(Qt::Key_Delete);
+    Rtf->InsertString("0123456789");
+    // A string takes as much room as typing it would.
+    EXPECT_EQ(Text(), std::string("0123456789").substr(0, typed.size()));
+    Rtf->SetMaxLength(0);
+    Type("xyz");
+    EXPECT_EQ(Text().size(), typed.size() + 3);
+}
+
+}  // namespace
