@@ -353,13 +353,10 @@ bool TRtCustomRtfEdit::event(QEvent* Event)
         engine_->ChangeFlags = 0;
         return true;
     }
-    if (Event->type() == QEvent::ShortcutOverride) {
+    if (Event->type() == QEvent::ShortcutOverride && ClaimsShortcut(*static_cast<QKeyEvent*>(Event))) {
         // The editor's keys win over the main window's shortcuts while it has the focus.
-        auto* key = static_cast<QKeyEvent*>(Event);
-        if (!(key->modifiers() & Qt::AltModifier) || key->key() == Qt::Key_Backspace) {
-            Event->accept();
-            return true;
-        }
+        Event->accept();
+        return true;
     }
     if (Event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(Event);
@@ -371,6 +368,28 @@ bool TRtCustomRtfEdit::event(QEvent* Event)
         }
     }
     return QAbstractScrollArea::event(Event);
+}
+
+bool TRtCustomRtfEdit::ClaimsShortcut(const QKeyEvent& Key)
+{
+    const Qt::KeyboardModifiers mods = Key.modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    const int key = Key.key();
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F35)
+        return false;
+    if (mods == Qt::NoModifier)
+        return true;   // typing and moving
+    if (mods == Qt::AltModifier)
+        return key == Qt::Key_Backspace;
+    if (mods != Qt::ControlModifier)
+        return false;
+    switch (key) {
+    case Qt::Key_A: case Qt::Key_C: case Qt::Key_V: case Qt::Key_X: case Qt::Key_Y: case Qt::Key_Z:
+    case Qt::Key_Left: case Qt::Key_Right: case Qt::Key_Up: case Qt::Key_Down: case Qt::Key_Home: case Qt::Key_End:
+    case Qt::Key_PageUp: case Qt::Key_PageDown: case Qt::Key_Backspace: case Qt::Key_Delete: case Qt::Key_Insert:
+    case Qt::Key_Return: case Qt::Key_Enter: case Qt::Key_Tab: case Qt::Key_Minus:
+        return true;
+    default: return false;
+    }
 }
 
 bool TRtCustomRtfEdit::focusNextPrevChild(bool Next)

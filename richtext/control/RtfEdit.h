@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+class QKeyEvent;
 class QMimeData;
 
 enum TRtClipboardOption : uint8_t {
@@ -174,6 +175,8 @@ public:
     void KeyPress(char32_t Key, Qt::KeyboardModifiers Shift);
     void UpdateScrollRanges();
     QVariant inputMethodQuery(Qt::InputMethodQuery Query) const override;
+    // The keys the editor takes before the window's shortcuts while it has the focus.
+    static bool ClaimsShortcut(const QKeyEvent& Key);
 
 protected:
     // Hooks of the rich-text component.

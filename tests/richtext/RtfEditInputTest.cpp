@@ -377,3 +377,73 @@ TEST_F(RtfEditInput, MaximumLengthStopsTyping)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RtfEditInput, ClaimsItsOwnShortcutsOnly)
+{
+    auto claims = [](int Key, Qt::KeyboardModifiers Mods) {
+        QKeyEvent e(QEvent::ShortcutOverride, Key, Mods);
+        return TRtCustomRtfEdit::ClaimsShortcut(e);
+    };
+    for (int key : {Qt::Key_Z, Qt::Key_Y, Qt::Key_C, Qt::Key_V, Qt::Key_X, Qt::Key_A, Qt::Key_Left})
+        EXPECT_TRUE(claims(key, Qt::ControlModifier)) << key;
+    EXPECT_TRUE(claims(Qt::Key_A, Qt::NoModifier));
+    EXPECT_TRUE(claims(Qt::Key_Delete, Qt::ShiftModifier));
+    EXPECT_TRUE(claims(Qt::Key_Backspace, Qt::AltModifier));
+    EXPECT_FALSE(claims(Qt::Key_S, Qt::ControlModifier));
+    EXPECT_FALSE(claims(Qt::Key_P, Qt::ControlModifier));
+    EXPECT_FALSE(claims(Qt::Key_F5, Qt::NoModifier));
+    EXPECT_FALSE(claims(Qt::Key_F, Qt::AltModifier));
+    // A window shortcut on Ctrl+Z does not fire while the editor has the focus; Ctrl+S does.
+    QWidget window;
+    auto* edit = new TRtRichText(&window);
+    int undoShortcut = 0, saveShortcut = 0;
+    auto* undo = new QAction(&window);
+    undo->setShortcut(QKeySequence("Ctrl+Z"));
+    QObject::connect(undo, &QAction::triggered, [&] { ++undoShortcut; });
+    auto* save = new QAction(&window);
+    save->setShortcut(QKeySequence("Ctrl+S"));
+    QObject::connect(save, &QAction::triggered, [&] { ++saveShortcut; });
+    window.addAction(undo);
+    window.addAction(save);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    edit->setFocus();
+    QApplication::processEvents();
+    QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(undoShortcut, 0);
+    EXPECT_EQ(saveShortcut, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RtfEditInput, AClickInsideTheSelectionWaitsForADrag)
+{
+    Type("alpha beta gamma");
+    E()->SetSelection(6, 4);
+    E()->Refresh();
+    std::vector<std::string> events;
+    Rtf->OnMouseDown = [&](TObject*, Qt::MouseButton, Qt::KeyboardModifiers, int32_t, int32_t) {
+        events.push_back("down");
+    };
+    Rtf->OnMouseUp = [&](TObject*, Qt::MouseButton, Qt::KeyboardModifiers, int32_t, int32_t) {
+        events.push_back("up");
+    };
+    const QPoint p = PointOf(7);
+    QTest::mousePress(Rtf->viewport(), Qt::LeftButton, {}, p);
+    EXPECT_EQ(events, std::vector<std::string>{"down"});
+    EXPECT_EQ(Selection(), std::make_pair(6, 4));   // still selected: a drag may follow
+    // Three pixels right and three down are 6 units: no drag starts.
+    QMouseEvent move(QEvent::MouseMove, QPointF(p.x() + 3, p.y() + 3), Rtf->viewport()->mapToGlobal(QPointF(p + QPoint(3, 3))),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Rtf->viewport(), &move);
+    QTest::mouseRelease(Rtf->viewport(), Qt::LeftButton, {}, p + QPoint(3, 3));
+    EXPECT_EQ(events, (std::vector<std::string>{"down", "down", "up"}));
+    EXPECT_EQ(Selection().second, 0);   // the click placed the cursor after all
+}
+
+}  // namespace
