@@ -91,7 +91,7 @@ public:
     virtual void ShowReplaceDialog();
     virtual bool FindNext();
     // One search from the cursor; a hit is selected and the cursor goes to its end (down) or start (up).
-    bool Find(const AnsiString& Text, bool Down, bool WholeWord, bool MatchCase);
+    bool Find(const AnsiString& Text, bool Down, bool WholeWord, bool MatchCase, char Wildcard = 0);
     bool Replace(const AnsiString& Text, const AnsiString& With, bool Down, bool WholeWord, bool MatchCase);
     int32_t ReplaceAll(const AnsiString& Text, const AnsiString& With, bool WholeWord, bool MatchCase);
     void EditHyperlink();
