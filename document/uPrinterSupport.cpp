@@ -55,18 +55,6 @@ void PrintMessage(QMessageBox::Icon Icon, const QString& Text)
 
 namespace {
 
-struct TPaperCodeEntry {
-    int32_t Code;
-    QPageSize::PageSizeId Id;
-};
-
-constexpr TPaperCodeEntry PaperCodes[] = {
-    {1, QPageSize::Letter},     {3, QPageSize::Tabloid}, {5, QPageSize::Legal},
-    {7, QPageSize::Executive},  {8, QPageSize::A3},      {9, QPageSize::A4},
-    {11, QPageSize::A5},        {12, QPageSize::B4},     {13, QPageSize::B5},
-    {20, QPageSize::Envelope10}, {27, QPageSize::EnvelopeDL}, {70, QPageSize::A6},
-};
-
 int32_t Tenths(double Millimetres) { return int32_t(Round(Millimetres * 10.0)); }
 
 void SetPaperSize(TDeviceMode& Mode, const QPageSize& Size)
@@ -86,22 +74,6 @@ bool SameSize(const QPageSize& A, const QPageSize& B)
 }
 
 } // namespace
-
-int32_t PaperCodeOf(int PageSizeId)
-{
-    for (const TPaperCodeEntry& e : PaperCodes)
-        if (e.Id == PageSizeId)
-            return e.Code;
-    return 0;
-}
-
-int PageSizeIdOf(int32_t PaperCode)
-{
-    for (const TPaperCodeEntry& e : PaperCodes)
-        if (e.Code == PaperCode)
-            return e.Id;
-    return -1;
-}
 
 // ---- printer support --------------------------------------------------------------------
 

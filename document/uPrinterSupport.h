@@ -10,6 +10,7 @@
 #include "Canvas.h"
 #include "Classes.h"
 #include "Object.h"
+#include "Printers.h"
 #include "uDrawContext.h"
 
 #include <QMessageBox>
@@ -43,10 +44,6 @@ struct TPrinterInfo {
     QString Parameters;
     QString Status;
 };
-
-// Paper codes of the document and the catalogue.
-constexpr int32_t DMPAPER_A4 = 9;
-constexpr int32_t DMPAPER_USER = 256;
 
 class TPrinterSupport : public TObject {
 public:
@@ -88,11 +85,6 @@ private:
 
 // The global printer support, created on first use.
 TPrinterSupport& PrinterSupport();
-
-// The Windows paper code of a page size (0 when it has none).
-int32_t PaperCodeOf(int PageSizeId);
-// The page size id of a Windows paper code (-1 when it has none).
-int PageSizeIdOf(int32_t PaperCode);
 
 // The draw context on the printer's page: device pixels of the printable area.
 class TPrinterDrawContext : public TDrawContext {

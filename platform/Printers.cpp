@@ -125,6 +125,40 @@ bool TDeviceMode::FromBytes(const uint8_t* Data, size_t Size)
     return true;
 }
 
+// ---- paper codes ---------------------------------------------------------------------------
+
+namespace {
+
+struct TPaperCodeEntry {
+    int32_t Code;
+    QPageSize::PageSizeId Id;
+};
+
+constexpr TPaperCodeEntry PaperCodes[] = {
+    {1, QPageSize::Letter},     {3, QPageSize::Tabloid}, {5, QPageSize::Legal},
+    {7, QPageSize::Executive},  {8, QPageSize::A3},      {9, QPageSize::A4},
+    {11, QPageSize::A5},        {12, QPageSize::B4},     {13, QPageSize::B5},
+    {20, QPageSize::Envelope10}, {27, QPageSize::EnvelopeDL}, {70, QPageSize::A6},
+};
+
+} // namespace
+
+int32_t PaperCodeOf(int PageSizeId)
+{
+    for (const TPaperCodeEntry& e : PaperCodes)
+        if (e.Id == PageSizeId)
+            return e.Code;
+    return 0;
+}
+
+int PageSizeIdOf(int32_t PaperCode)
+{
+    for (const TPaperCodeEntry& e : PaperCodes)
+        if (e.Code == PaperCode)
+            return e.Id;
+    return -1;
+}
+
 // ---- spooler ----------------------------------------------------------------------
 
 namespace {

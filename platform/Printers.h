@@ -86,6 +86,14 @@ extern std::function<void(const TSpoolJob& Job)> SpoolJobHook;
 // The system's printers (QPrinterInfo unless replaced, e.g. by tests).
 extern std::function<QStringList()> SystemPrintersHook;
 
+// Windows paper codes (DEVMODE paper sizes) as documents and settings keep them.
+constexpr int32_t DMPAPER_A4 = 9;
+constexpr int32_t DMPAPER_USER = 256;
+// The Windows paper code of a page size (0 when it has none).
+int32_t PaperCodeOf(int PageSizeId);
+// The page size id of a Windows paper code (-1 when it has none).
+int PageSizeIdOf(int32_t PaperCode);
+
 // A paper the current printer offers.
 struct TPrinterPaper {
     QPageSize Size;

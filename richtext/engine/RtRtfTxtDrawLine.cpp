@@ -1038,18 +1038,33 @@ void TRtRTFTextInput::PaintHeaderFooter(TLine* Line, TParagraph* Par, TRtLinePai
         gap.SpaceAfter.Bottom = std::min(gap.SpaceAfter.Bottom, top);
         PaintContent(gap);
     }
-    int32_t y = top;
-    for (TParagraph* p = item->Paragraphs(); p; p = p->Next) {
+    const int32_t savedLeft = CanvasLeft;
+    PaintSpecialText(item, LeftX + CanvasLeft, top, page, true);
+    CanvasLeft = savedLeft;
+    Rec = saved;
+    Rec.Grey = false;
+    if (!IsHeader)
+        Rec.SpaceAfter.Top = top + height;
+    (void)Par;
+}
+
+void TRtRTFTextInput::PaintSpecialText(TRtSpecialTextProperty* Item, int32_t X, int32_t Y, int32_t Page, bool Grey)
+{
+    const int32_t savedLeftX = LeftX, savedCanvasLeft = CanvasLeft;
+    LeftX = 0;
+    CanvasLeft = X;
+    int32_t y = Y;
+    for (TParagraph* p = Item->Paragraphs(); p; p = p->Next) {
         for (TLine* l = p->Lines; l; l = l->Next) {
             TRtLinePaintRecord r;
             r.Par = p;
             r.Line = l;
-            r.Grey = true;
-            r.PageNr = page;
-            l->PageNr = uint16_t(page);
+            r.Grey = Grey;
+            r.PageNr = Page;
+            l->PageNr = uint16_t(std::clamp(Page, 0, 65535));
             l->SpaceAbove = l->SpaceBelow = 0;
             CalcLineRects(r, l, p, y);
-            r.RunStart = LineStartX(p, l) + LeftX + CanvasLeft;
+            r.RunStart = LineStartX(p, l) + CanvasLeft;
             r.Baseline = y + l->Base;
             r.Attrs = l->Attrs;
             if (!r.Attrs) {
@@ -1060,9 +1075,6 @@ void TRtRTFTextInput::PaintHeaderFooter(TLine* Line, TParagraph* Par, TRtLinePai
             y += l->Height;
         }
     }
-    Rec = saved;
-    Rec.Grey = false;
-    if (!IsHeader)
-        Rec.SpaceAfter.Top = top + height;
-    (void)Par;
+    LeftX = savedLeftX;
+    CanvasLeft = savedCanvasLeft;
 }

@@ -186,7 +186,7 @@ public:
                               const AnsiString& Str1, const AnsiString& Str2);
 
     // ---- spell checking as you type ---------------------------------------------------------------
-    bool SpellCheckParagraph(TParagraph* Par, bool Force);
+    bool SpellCheckParagraph(TParagraph* Par, bool Force) override;
     void RecheckCursorWord(bool Force);
 
     // ---- painting the visible area and the object layer -----------------------------------------------
@@ -223,6 +223,8 @@ public:
     void FillArea(TCanvas* Canvas, const TRect& R);
     void DrawTextAt(TCanvas* Canvas, int32_t X, const AnsiString& Text, const TRect& R, int32_t Baseline);
     void PaintHeaderFooter(TLine* Line, TParagraph* Par, TRtLinePaintRecord& Rec, bool IsHeader);
+    // Paints the lines of a header or footer text from (X, Y) down; Grey as in the page gap.
+    void PaintSpecialText(TRtSpecialTextProperty* Item, int32_t X, int32_t Y, int32_t Page, bool Grey);
 
     // ---- edit-box modes ------------------------------------------------------------------------------
     void UpdateEditBoxMode();

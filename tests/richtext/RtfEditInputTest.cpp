@@ -1,0 +1,449 @@
+// Keys, characters, the input method and the mouse of the edit control,
+// driven with QTest on the offscreen platform.
+#include "RtControlTestSupport.h"
+
+#include "RtUndo.h"
+
+#include <QInputMethodEvent>
+#include <QTemporaryDir>
+
+namespace {
+
+using RtfEditInput = RtControlTest;
+
+TEST_F(RtfEditInput, TypesUmlautsAndTheEuroSignAndUndoesAndRedoesThem)
+{
+    Type(QString::fromUtf8("Grüße €5"));
+    EXPECT_EQ(Text(), "Grüße €5");
+    Key(Qt::Key_Return);
+    Type("ab");
+    EXPECT_EQ(Text(), "Grüße €5\nab");
+    Key(Qt::Key_Backspace);
+    EXPECT_EQ(Text(), "Grüße €5\na");
+    // A character Windows-1252 cannot hold is refused, not mangled.
+    Type(QString::fromUtf8("Ж"));
+    EXPECT_EQ(Text(), "Grüße €5\na");
+    for (int i = 0; i < 20 && !Text().empty(); ++i)
+        Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Text(), "");
+    // Redo needs the redo recording and its hot key.
+    Key(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(Text(), "");
+    Rtf->SetEditOptions(E()->EditOptions | TRtEditOptions{rtActivateRedo, rtActivateRedoHotkey});
+    Type(QString::fromUtf8("Grüße"));
+    Key(Qt::Key_Return);
+    Type("a");
+    for (int i = 0; i < 20 && !Text().empty(); ++i)
+        Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Text(), "");
+    for (int i = 0; i < 20; ++i)
+        Key(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(Text(), "Grüße\na");
+    // Alt+Backspace undoes too.
+    Key(Qt::Key_Backspace, Qt::AltModifier);
+    EXPECT_NE(Text(), "Grüße\na");
+}
+
+TEST_F(RtfEditInput, DeadKeysArriveThroughTheInputMethod)
+{
+    Type("caf");
+    QInputMethodEvent preedit(QString::fromUtf8("´"), {});
+    QApplication::sendEvent(Rtf.get(), &preedit);
+    EXPECT_EQ(Text(), "caf");
+    QInputMethodEvent commit;
+    commit.setCommitString(QString::fromUtf8("é"));
+    QApplication::sendEvent(Rtf.get(), &commit);
+    EXPECT_EQ(Text(), "café");
+    // The input method is told where the caret is.
+    const QRect caret = Rtf->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    EXPECT_GT(caret.height(), 4);
+    EXPECT_GT(caret.x(), PointOf(0).x());
+}
+
+TEST_F(RtfEditInput, ShiftReturnBreaksTheLineAndCtrlShortcutsNeedShiftUp)
+{
+    Type("ab");
+    QTest::keyClick(Rtf.get(), Qt::Key_Return, Qt::ShiftModifier);
+    Type("c");
+    ASSERT_NE(E()->FirstPar, nullptr);
+    EXPECT_EQ(E()->FirstPar->Next, nullptr);
+    EXPECT_EQ(Text(), "ab\nc");   // one paragraph holding a line feed
+    // Ctrl+A selects everything; Shift+Ctrl+A does not.
+    Key(Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Selection().second, 0);
+    Key(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(Selection(), std::make_pair(0, 4));
+    // Escape drops the selection.
+    Key(Qt::Key_Escape);
+    EXPECT_EQ(Selection().second, 0);
+}
+
+TEST_F(RtfEditInput, KeysMoveAndSelect)
+{
+    Type("one two three");
+    Key(Qt::Key_Home);
+    EXPECT_EQ(E()->GetCursorCharPos(), 0);
+    Key(Qt::Key_Right, Qt::ShiftModifier);
+    Key(Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(Selection(), std::make_pair(0, 2));
+    Key(Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Selection().first, 0);
+    EXPECT_EQ(Selection().second, 4);
+    Key(Qt::Key_End, Qt::ShiftModifier);
+    EXPECT_EQ(Selection(), std::make_pair(0, 13));
+    // A move without Shift drops the selection.
+    Key(Qt::Key_Left);
+    EXPECT_EQ(Selection().second, 0);
+    // Ctrl+Backspace deletes the word before the cursor.
+    Key(Qt::Key_End);
+    Key(Qt::Key_Backspace, Qt::ControlModifier);
+    EXPECT_EQ(Text(), "one two ");
+    // Typing over a selection replaces it.
+    Key(Qt::Key_Home);
+    Key(Qt::Key_End, Qt::ShiftModifier);
+    Type("x");
+    EXPECT_EQ(Text(), "x");
+}
+
+TEST_F(RtfEditInput, TabMovesBetweenCellsAndAutoInsertsARow)
+{
+    Rtf->InsertTable(2, 1, true);
+    SCOPED_TRACE(Text());
+    Type("a");
+    Key(Qt::Key_Tab);
+    Type("b");
+    TParagraph* first = E()->FirstPar;
+    ASSERT_TRUE(first->Flags & parfTableCell);
+    EXPECT_EQ(first->Lines->Chars[0], 'a');
+    ASSERT_TRUE(first->Next && (first->Next->Flags & parfTableCell));
+    EXPECT_EQ(first->Next->Lines->Chars[0], 'b');
+    Key(Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(E()->CursorPos, 0);
+    EXPECT_EQ(E()->CursorLine->Chars[0], 'a');
+    int32_t cells = 0;
+    for (TParagraph* p = E()->FirstPar; p; p = p->Next)
+        cells += (p->Flags & parfTableCell) ? 1 : 0;
+    EXPECT_EQ(cells, 2);
+    Rtf->SetEditOptions(E()->EditOptions | TRtEditOptions{rtAutoInsertRow});
+    Key(Qt::Key_Tab);
+    Key(Qt::Key_Tab);
+    cells = 0;
+    for (TParagraph* p = E()->FirstPar; p; p = p->Next)
+        cells += (p->Flags & parfTableCell) ? 1 : 0;
+    EXPECT_EQ(cells, 4);
+}
+
+TEST_F(RtfEditInput, MouseClickDoubleClickAndShiftClickSelect)
+{
+    Type("alpha beta gamma");
+    QTest::mouseClick(Rtf->viewport(), Qt::LeftButton, {}, PointOf(7));
+    EXPECT_EQ(E()->GetCursorCharPos(), 7);
+    EXPECT_EQ(Selection().second, 0);
+    QTest::mouseClick(Rtf->viewport(), Qt::LeftButton, Qt::ShiftModifier, PointOf(14));
+    EXPECT_EQ(Selection(), std::make_pair(7, 7));
+    QTest::mouseDClick(Rtf->viewport(), Qt::LeftButton, {}, PointOf(12));
+    EXPECT_EQ(Selection(), std::make_pair(11, 5));   // "gamma"
+    // Dragging with the button down selects from the press point.
+    QTest::mouseClick(Rtf->viewport(), Qt::LeftButton, {}, PointOf(0));
+    QTest::mousePress(Rtf->viewport(), Qt::LeftButton, {}, PointOf(1));
+    QMouseEvent move(QEvent::MouseMove, PointOf(5), Rtf->viewport()->mapToGlobal(PointOf(5)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Rtf->viewport(), &move);
+    QTest::mouseRelease(Rtf->viewport(), Qt::LeftButton, {}, PointOf(5));
+    EXPECT_EQ(Selection(), std::make_pair(1, 4));
+}
+
+TEST_F(RtfEditInput, DraggedTextMovesWithinTheControl)
+{
+    Type("one two three");
+    E()->SetSelection(3, 4);   // " two"
+    const QPoint end = PointOf(13);
+    EXPECT_TRUE(Rtf->MoveSelectionTo(E()->ScreenToDoc(end.x() + 2), E()->ScreenToDoc(end.y())));
+    EXPECT_EQ(Text(), "one three two");
+    // Dropped in front of a word, a space keeps the two apart.
+    E()->SetSelection(9, 4);   // " two"
+    const QPoint start = PointOf(0);
+    EXPECT_TRUE(Rtf->MoveSelectionTo(E()->ScreenToDoc(start.x()), E()->ScreenToDoc(start.y())));
+    EXPECT_EQ(Text(), " two one three");
+    // A drop inside the selection does nothing.
+    E()->SetSelection(1, 3);
+    const QPoint inside = PointOf(2);
+    EXPECT_FALSE(Rtf->MoveSelectionTo(E()->ScreenToDoc(inside.x()), E()->ScreenToDoc(inside.y())));
+    EXPECT_EQ(Text(), " two one three");
+    // Undo takes the moves back.
+    for (int i = 0; i < 6 && Text() != "one two three"; ++i)
+        Rtf->Undo();
+    EXPECT_EQ(Text(), "one two three");
+}
+
+TEST_F(RtfEditInput, ReadOnlyTextTakesNoKeysAndAPaintLockDrawsNothing)
+{
+    Type("ab");
+    Rtf->ReadOnly = true;
+    Type("cd");
+    Key(Qt::Key_Backspace);
+    EXPECT_EQ(Text(), "ab");
+    Rtf->ReadOnly = false;
+    const QImage before = Rtf->viewport()->grab().toImage();
+    Rtf->PaintLock = 1;
+    Type("X");
+    QApplication::processEvents();
+    EXPECT_EQ(Text(), "abX");
+    Rtf->PaintLock = 0;
+    EXPECT_NE(Rtf->viewport()->grab().toImage(), before);
+}
+
+TEST_F(RtfEditInput, LimitedTextHeightRefusesFurtherChanges)
+{
+    E()->EditBoxModes.Include(rtemLimitTextHeight);
+    for (int i = 0; i < 40; ++i)
+        Key(Qt::Key_Return);
+    const std::string full = Text();
+    EXPECT_LT(std::count(full.begin(), full.end(), '\n'), 40);
+    Type("x");
+    EXPECT_EQ(Text(), full);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RtfEditInput, DraggingATableBorderResizesTheColumn)
+{
+    Rtf->InsertTable(2, 2, true);
+    QApplication::processEvents();
+    TParagraph* cell = E()->FirstPar;
+    while (cell && !(cell->Flags & parfTableCell))
+        cell = cell->Next;
+    ASSERT_NE(cell, nullptr);
+    const int32_t width = cell->Cell->Width;
+    int32_t left = 0, w = 0;
+    E()->GetCellPosition(cell, left, w);
+    const int32_t x = E()->DocToScreen(left + w + E()->LeftX) + 1;
+    const int32_t y = E()->DocToScreen(cell->Lines->Top - E()->TopY + 5);
+    int moves = 0;
+    Rtf->OnMouseMove = [&](TObject*, Qt::MouseButton, Qt::KeyboardModifiers, int32_t, int32_t) { ++moves; };
+    QMouseEvent hover(QEvent::MouseMove, QPointF(x, y), Rtf->viewport()->mapToGlobal(QPointF(x, y)), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(Rtf->viewport(), &hover);
+    EXPECT_EQ(Rtf->viewport()->cursor().shape(), Qt::SplitHCursor);
+    QTest::mousePress(Rtf->viewport(), Qt::LeftButton, {}, QPoint(x, y));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(x + 60, y), Rtf->viewport()->mapToGlobal(QPointF(x + 60, y)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Rtf->viewport(), &drag);
+    QTest::mouseRelease(Rtf->viewport(), Qt::LeftButton, {}, QPoint(x + 60, y));
+    EXPECT_GT(int32_t(cell->Cell->Width), width);
+    EXPECT_TRUE(Rtf->TableLayoutChanged);
+    EXPECT_EQ(moves, 0);   // no OnMouseMove while over or dragging a border
+    // Both rows' cells moved together.
+    TParagraph* below = cell->Next->Next;
+    ASSERT_TRUE(below && below->Cell);
+    EXPECT_EQ(below->Cell->Width, cell->Cell->Width);
+    // One undo step takes the drag back (the cells are restored as new records).
+    Rtf->Undo();
+    cell = E()->FirstPar;
+    while (cell && !(cell->Flags & parfTableCell))
+        cell = cell->Next;
+    ASSERT_TRUE(cell && cell->Cell);
+    EXPECT_EQ(int32_t(cell->Cell->Width), width);
+}
+
+TEST_F(RtfEditInput, RightButtonHandsTheWordToItsHandler)
+{
+    Type("one speling two");
+    Rtf->OnMouseDownRight = [](TObject*, Qt::MouseButton, Qt::KeyboardModifiers, int32_t, int32_t, int32_t Pos,
+                               int32_t Len, AnsiString& Text, TAttr& Attr) {
+        EXPECT_EQ(Pos, 4);
+        EXPECT_EQ(Len, 7);
+        EXPECT_EQ(Text, "speling");
+        Text = "spelling";
+        Attr.Style.Include(afsBold);
+    };
+    QTest::mouseClick(Rtf->viewport(), Qt::RightButton, {}, PointOf(6));
+    EXPECT_EQ(Text(), "one spelling two");
+    TParagraph* par = nullptr;
+    TLine* line = nullptr;
+    int32_t col = 0;
+    E()->FindAbsPos(6, 0, col, line, par);
+    EXPECT_TRUE(line->Attrs[col].Style.Has(afsBold));
+    EXPECT_FALSE(line->Attrs[1].Style.Has(afsBold));
+}
+
+TEST_F(RtfEditInput, ClickOnAnEmbeddedObjectGoesToItsEvents)
+{
+    QImage img(40, 40, QImage::Format_RGB32);
+    img.fill(Qt::blue);
+    QTemporaryDir dir;
+    ASSERT_TRUE(img.save(dir.filePath("p.png")));
+    Type("ab");
+    ASSERT_TRUE(Rtf->InsertFile(dir.filePath("p.png")));
+    Type("cd");
+    QApplication::processEvents();
+    int downs = 0, objectDowns = 0, clicks = 0, selects = 0;
+    Rtf->OnMouseDown = [&](TObject*, Qt::MouseButton, Qt::KeyboardModifiers, int32_t, int32_t) { ++downs; };
+    Rtf->OnTextObjectMouseDown = [&](TObject*, TTextObj* Entry, TRtObjectBase* Obj, Qt::MouseButton,
+                                     Qt::KeyboardModifiers, int32_t, int32_t) {
+        EXPECT_EQ(Entry->Object, Obj);
+        ++objectDowns;
+    };
+    Rtf->OnTextObjectClick = [&](TObject*, TTextObj*, TRtObjectBase*, bool&) { ++clicks; };
+    Rtf->OnTextObjectSelect = [&](TObject*, TTextObj*, TRtObjectBase*, bool) { ++selects; };
+    const QPoint at = PointOf(2);
+    const QPoint inside(at.x() + E()->DocToScreen(10), at.y());
+    ASSERT_NE(Rtf->FindTextObjectAt(inside.x(), inside.y()), nullptr);
+    const int32_t cursor = E()->GetCursorCharPos();
+    QTest::mouseClick(Rtf->viewport(), Qt::LeftButton, {}, inside);
+    EXPECT_EQ(objectDowns, 1);
+    EXPECT_EQ(downs, 0);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(selects, 1);
+    EXPECT_EQ(E()->GetCursorCharPos(), cursor);   // no cursor placement
+    // Without object selecting the click places the cursor.
+    Rtf->SetEditOptions(E()->EditOptions - TRtEditOptions{rtObjectSelecting});
+    QTest::mouseClick(Rtf->viewport(), Qt::LeftButton, {}, PointOf(1));
+    EXPECT_EQ(downs, 1);
+    EXPECT_EQ(objectDowns, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Counts the control's posted automatic-zoom messages.
+struct TZoomCounter : QObject {
+    bool eventFilter(QObject*, QEvent* Event) override
+    {
+        if (Event->type() == QEvent::Type(QEvent::User + RtEventAutoZoom))
+            ++Count;
+        return false;
+    }
+    int Count = 0;
+};
+
+TEST_F(RtfEditInput, ResizesWithAutomaticZoomPostOneZoom)
+{
+    Rtf->SetWordWrap(false);
+    Rtf->SetAutoZoom(rtAutoZoomWidth);
+    const int32_t first = Rtf->Zooming();
+    TZoomCounter counter;
+    Rtf->installEventFilter(&counter);
+    for (int w = 300; w <= 700; w += 100)
+        Rtf->resize(w, 300);
+    QApplication::processEvents();
+    EXPECT_EQ(counter.Count, 1);
+    EXPECT_GT(Rtf->Zooming(), first);
+    // The page width fills the client width: zoom = width x 100 / (page pixels + 10).
+    const TTextHeader* h = E()->Header();
+    const int32_t page = (h->PageWidth() - h->LeftMargin() - h->RightMargin()) * 96 / 1440;
+    EXPECT_EQ(Rtf->Zooming(), std::clamp(Rtf->viewport()->width() * 100 / (page + 10), 10, 1000));
+    Rtf->removeEventFilter(&counter);
+}
+
+TEST_F(RtfEditInput, AssignCopiesTheWholeText)
+{
+    Type(QString::fromUtf8("Grüße"));
+    uint8_t state = rtcmdClick;
+    E()->SetSelection(0, 2);
+    Rtf->Execute(256, 2, state);
+    TRtRichText copy;
+    copy.Assign(*Rtf);
+    TRtRTFTextInput* c = copy.RtfText();
+    ASSERT_NE(c->FirstPar, nullptr);
+    EXPECT_EQ(fromAnsi(AnsiString(reinterpret_cast<const char*>(c->FirstPar->Lines->Chars), c->FirstPar->Lines->Length)),
+              QString::fromUtf8("Grüße"));
+    EXPECT_TRUE(c->FirstPar->Lines->Attrs[0].Style.Has(afsBold));
+    EXPECT_FALSE(c->FirstPar->Lines->Attrs[3].Style.Has(afsBold));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RtfEditInput, MaximumLengthStopsTyping)
+{
+    Rtf->SetMaxLength(8);
+    Type("abcdefghijk");
+    const std::string typed = Text();
+    EXPECT_LT(typed.size(), 8u);
+    EXPECT_GT(typed.size(), 3u);
+    Rtf->SelectAll();
+    Key(Qt::Key_Delete);
+    Rtf->InsertString("0123456789");
+    // A string takes as much room as typing it would.
+    EXPECT_EQ(Text(), std::string("0123456789").substr(0, typed.size()));
+    Rtf->SetMaxLength(0);
+    Type("xyz");
+    EXPECT_EQ(Text().size(), typed.size() + 3);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RtfEditInput, ClaimsItsOwnShortcutsOnly)
+{
+    auto claims = [](int Key, Qt::KeyboardModifiers Mods) {
+        QKeyEvent e(QEvent::ShortcutOverride, Key, Mods);
+        return TRtCustomRtfEdit::ClaimsShortcut(e);
+    };
+    for (int key : {Qt::Key_Z, Qt::Key_Y, Qt::Key_C, Qt::Key_V, Qt::Key_X, Qt::Key_A, Qt::Key_Left})
+        EXPECT_TRUE(claims(key, Qt::ControlModifier)) << key;
+    EXPECT_TRUE(claims(Qt::Key_A, Qt::NoModifier));
+    EXPECT_TRUE(claims(Qt::Key_Delete, Qt::ShiftModifier));
+    EXPECT_TRUE(claims(Qt::Key_Backspace, Qt::AltModifier));
+    EXPECT_FALSE(claims(Qt::Key_S, Qt::ControlModifier));
+    EXPECT_FALSE(claims(Qt::Key_P, Qt::ControlModifier));
+    EXPECT_FALSE(claims(Qt::Key_F5, Qt::NoModifier));
+    EXPECT_FALSE(claims(Qt::Key_F, Qt::AltModifier));
+    // A window shortcut on Ctrl+Z does not fire while the editor has the focus; Ctrl+S does.
+    QWidget window;
+    auto* edit = new TRtRichText(&window);
+    int undoShortcut = 0, saveShortcut = 0;
+    auto* undo = new QAction(&window);
+    undo->setShortcut(QKeySequence("Ctrl+Z"));
+    QObject::connect(undo, &QAction::triggered, [&] { ++undoShortcut; });
+    auto* save = new QAction(&window);
+    save->setShortcut(QKeySequence("Ctrl+S"));
+    QObject::connect(save, &QAction::triggered, [&] { ++saveShortcut; });
+    window.addAction(undo);
+    window.addAction(save);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    edit->setFocus();
+    QApplication::processEvents();
+    QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(undoShortcut, 0);
+    EXPECT_EQ(saveShortcut, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RtfEditInput, AClickInsideTheSelectionWaitsForADrag)
+{
+    Type("alpha beta gamma");
+    E()->SetSelection(6, 4);
+    E()->Refresh();
+    std::vector<std::string> events;
+    Rtf->OnMouseDown = [&](TObject*, Qt::MouseButton, Qt::KeyboardModifiers, int32_t, int32_t) {
+        events.push_back("down");
+    };
+    Rtf->OnMouseUp = [&](TObject*, Qt::MouseButton, Qt::KeyboardModifiers, int32_t, int32_t) {
+        events.push_back("up");
+    };
+    const QPoint p = PointOf(7);
+    QTest::mousePress(Rtf->viewport(), Qt::LeftButton, {}, p);
+    EXPECT_EQ(events, std::vector<std::string>{"down"});
+    EXPECT_EQ(Selection(), std::make_pair(6, 4));   // still selected: a drag may follow
+    // Three pixels right and three down are 6 units: no drag starts.
+    QMouseEvent move(QEvent::MouseMove, QPointF(p.x() + 3, p.y() + 3), Rtf->viewport()->mapToGlobal(QPointF(p + QPoint(3, 3))),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Rtf->viewport(), &move);
+    QTest::mouseRelease(Rtf->viewport(), Qt::LeftButton, {}, p + QPoint(3, 3));
+    EXPECT_EQ(events, (std::vector<std::string>{"down", "down", "up"}));
+    EXPECT_EQ(Selection().second, 0);   // the click placed the cursor after all
+}
+
+}  // namespace
