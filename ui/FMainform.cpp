@@ -1183,9 +1183,13 @@ void TMaster::mnuRueckgaengigClick()
     }
     FMainView->SetFocusedElement(nullptr);
     undo.Undo(*FDoc);
-    FDoc->Modified = true;
+    // An undo may have put back pages as well as their content: every view and
+    // panel renews itself through the usual notices (which also mark the album modified).
+    FMainView->SetScreen(FMainView->ScreenIndex());  // kept within the screens left
+    TMulticaster& mc = GetMulticaster();
+    mc.FirePageListChanged(this);
+    mc.ScreenContentChanged(this, FDoc.get(), FMainView->ScreenIndex());
     FMainView->Invalidate();
-    UpdatePageLabel();
 }
 
 void TMaster::BtnEntfernenClick()

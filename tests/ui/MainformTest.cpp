@@ -445,6 +445,40 @@ TEST(Master, ChangesAndUndoMarkTheAlbumModified)
     EXPECT_EQ(w.Doc().Pages.Count(), pages);
 }
 
+TEST(Master, UndoRenewsThePageOverview)
+{
+    Window w;
+    TMaster& m = *w.M;
+    TSFormSeiten& overview = *m.SFormSeiten;
+    // Content notices reaching the overview, counted on their way.
+    TMulticaster& mc = GetMulticaster();
+    int notices = 0;
+    const auto forward = mc.OnContentChanged;
+    mc.OnContentChanged = [&](TMulticaster* M, TObject* S, TFBPage* P, TFBElement* E) {
+        ++notices;
+        forward(M, S, P, E);
+    };
+    const int cells = overview.pb->width() / overview.CellWidth;
+    GetUndoManager().AddSeiteEinfuegen(1);
+    w.Doc().InsertScreen(1, 2);
+    overview.Refresh();
+    ASSERT_EQ(overview.pb->width() / overview.CellWidth, cells + 1);
+
+    m.mnuRueckgaengigClick();
+    EXPECT_EQ(overview.pb->width() / overview.CellWidth, cells);
+    EXPECT_GT(notices, 0);
+
+    // An undone change of a page's content is announced too.
+    notices = 0;
+    TFBPage* page = w.Doc().Pages.GetPage(0);
+    GetUndoManager().AddSeitenhintergrund(page);
+    page->PageColor = 0x123456;
+    m.mnuRueckgaengigClick();
+    EXPECT_NE(page->PageColor, 0x123456);
+    EXPECT_GT(notices, 0);
+    mc.OnContentChanged = forward;
+}
+
 TEST(Master, LanguageSwitchIsStored)
 {
     Window w;
