@@ -30,6 +30,7 @@
 #include "SsNamespace.h"
 #include "DragDrop.h"
 #include "uInfoAusgabe.h"
+#include "uModalDialog.h"
 #include "uMulticaster.h"
 #include "uQwRegistry.h"
 #include "uQwUtils.h"
@@ -918,6 +919,8 @@ QString TMaster::ExecuteFileDialog(bool Save)
     QFileDialog dialog(this);
     dialog.setNameFilter(filter);
     dialog.setDefaultSuffix(QString::fromLatin1(ProjectExtension));
+    // The documents folder at first, then the folder of the last file chosen.
+    dialog.setDirectory(FLastFileFolder.isEmpty() ? UserDocumentsFolder() : FLastFileFolder);
     if (Save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
@@ -927,9 +930,11 @@ QString TMaster::ExecuteFileDialog(bool Save)
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (ShowModalDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
-    return dialog.selectedFiles().constFirst();
+    const QString chosen = dialog.selectedFiles().constFirst();
+    FLastFileFolder = QFileInfo(chosen).absolutePath();
+    return chosen;
 }
 
 void TMaster::BtnAlbumNeuClick()

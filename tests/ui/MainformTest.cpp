@@ -28,6 +28,9 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QFileDialog>
+#include <QDir>
+#include <QStandardPaths>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -224,6 +227,37 @@ TEST(Master, SaveReopenAndSaveAs)
     w.SaveName.clear();
     EXPECT_FALSE(m.mnuDateiSpeichernUnterClick());
     EXPECT_EQ(w.Doc().FileName, w.Path("kopie.zpb"));
+}
+
+TEST(Master, FileDialogsStartInDocumentsThenInTheLastFolder)
+{
+    Window w;
+    TMaster& m = *w.M;
+    m.SaveDialogHook = nullptr;
+    m.OpenDialogHook = nullptr;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    ASSERT_TRUE(QDir().mkpath(documents));
+    QStringList started;
+    QString choose;  // empty: the dialog is cancelled
+    ShowModalHook = [&](QDialog& D) {
+        auto& dialog = dynamic_cast<QFileDialog&>(D);
+        started << dialog.directory().absolutePath();
+        if (choose.isEmpty())
+            return int(QDialog::Rejected);
+        dialog.selectFile(choose);
+        return int(QDialog::Accepted);
+    };
+    m.BtnAlbumOeffnenClick();
+    choose = w.Path("album.zpb");
+    ASSERT_TRUE(m.BtnAlbumSpeichernClick());
+    EXPECT_EQ(w.Doc().FileName, choose);
+    choose.clear();
+    m.BtnAlbumOeffnenClick();
+    ASSERT_EQ(started.size(), 3);
+    EXPECT_EQ(started[0], QDir(documents).absolutePath());
+    EXPECT_EQ(started[1], QDir(documents).absolutePath());
+    EXPECT_EQ(started[2], QDir(w.Dir.path()).absolutePath());
+    ShowModalHook = nullptr;
 }
 
 TEST(Master, FailedSaveKeepsTheOldFileAndSaysSo)
