@@ -58,6 +58,10 @@ public:
     QString GetPortName();
     // The page setup dialog on the current settings; true when the user chose OK.
     bool ShowPrinterProperties(QWidget* ParentWindow);
+    // The printer set-up: the printers of the print dialog ("PDF-Datei"
+    // included) with the chosen one's page setup; cancel keeps the printer and
+    // settings as they were. True when the user chose OK.
+    bool ExecutePrinterSetup(QWidget* ParentWindow, const QString& Title);
     // The printer's defaults, keeping paper, orientation, copies, and colour,
     // duplex and resolution where the printer offers them, and full page.
     void ResetDevModeKeepingChoices();

@@ -32,6 +32,7 @@
 #include "uInfoAusgabe.h"
 #include "uModalDialog.h"
 #include "uMulticaster.h"
+#include "uPrinterSupport.h"
 #include "uQwRegistry.h"
 #include "uQwUtils.h"
 #include "uUndo.h"
@@ -52,7 +53,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QSaveFile>
 #include <QScreen>
@@ -1120,17 +1120,10 @@ void TMaster::mnuDruckereinrichtungClick()
         PrinterSetupHook();
         return;
     }
-    TPrinter& printer = Printer();
-    QPrintDialog dialog(&printer.Device(), this);
-    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
-    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const int index = printer.Printers().indexOf(printer.Device().printerName());
-    if (index >= 0 && index != printer.PrinterIndex())
-        printer.SetPrinterIndex(index);
+    QString title = mnuDruckereinrichtung->text().remove(QLatin1Char('&'));
+    if (title.endsWith(QStringLiteral("...")))
+        title.chop(3);
+    PrinterSupport().ExecutePrinterSetup(this, title);
 }
 
 void TMaster::mnuBeendenClick()
