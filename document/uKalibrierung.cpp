@@ -1,5 +1,6 @@
 #include "uKalibrierung.h"
 
+#include "Application.h"
 #include "Printers.h"
 #include "SysUtils.h"
 #include "uPrinterSupport.h"

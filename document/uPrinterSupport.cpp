@@ -38,21 +38,13 @@ QString FillPlaceholders(const QString& Text, const QStringList& Values)
     return result + Text.mid(from);
 }
 
-QString ApplicationTitle()
-{
-    if (auto* app = qobject_cast<TApplication*>(QCoreApplication::instance()))
-        if (!app->Title.isEmpty())
-            return app->Title;
-    return QApplication::applicationDisplayName();
-}
-
 void PrintMessage(QMessageBox::Icon Icon, const QString& Text)
 {
     if (PrintMessageHook) {
         PrintMessageHook(Icon, Text);
         return;
     }
-    QMessageBox box(Icon, QApplication::applicationDisplayName(), Text, QMessageBox::Ok,
+    QMessageBox box(Icon, ApplicationTitle(), Text, QMessageBox::Ok,
                     QApplication::activeWindow());
     box.exec();
 }

@@ -112,9 +112,6 @@ public:
 // Values, so that a text from a language file never goes through Format.
 QString FillPlaceholders(const QString& Text, const QStringList& Values);
 
-// The application's title (its display name when no title is set).
-QString ApplicationTitle();
-
 // Shows a message box with one OK button (unless replaced).
 extern std::function<void(QMessageBox::Icon Icon, const QString& Text)> PrintMessageHook;
 void PrintMessage(QMessageBox::Icon Icon, const QString& Text);

@@ -21,5 +21,9 @@ public:
     QString Title;
 };
 
+// The application's title (the caption of its message boxes): TApplication's
+// Title when set, else the display name.
+QString ApplicationTitle();
+
 // Runs f and shows any exception it throws; for code paths outside notify().
 void HandleExceptions(const std::function<void()>& f);

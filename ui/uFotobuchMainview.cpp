@@ -1619,7 +1619,7 @@ void TFBMainView::DeleteScreen()
 {
     if (!FDoc || !FDoc->CanDeleteScreen(FScreenIndex))
         return;
-    QMessageBox question(QMessageBox::Question, QApplication::applicationName(),
+    QMessageBox question(QMessageBox::Question, ApplicationTitle(),
                          LocalizedString(this, QString::fromUtf8(FDoc->ScreenMode == 0 ? sSeiteLoeschen
                                                                                          : sDoppelseiteLoeschen)),
                          QMessageBox::Yes | QMessageBox::No, this);

@@ -260,6 +260,22 @@ TEST(Master, FileDialogsStartInDocumentsThenInTheLastFolder)
     ShowModalHook = nullptr;
 }
 
+TEST(Master, MessageBoxesCarryTheProgramsTitle)
+{
+    Window w;
+    TMaster& m = *w.M;
+    EXPECT_EQ(ApplicationTitle(), m.windowTitle());
+    QString asked;
+    ShowModalHook = [&](QDialog& D) {
+        asked = D.windowTitle();
+        return int(QMessageBox::No);
+    };
+    m.MainView()->SetScreen(1);
+    m.MainView()->DeleteScreen();
+    EXPECT_EQ(asked, QStringLiteral("Unbenannt") + Product);
+    ShowModalHook = nullptr;
+}
+
 TEST(Master, FailedSaveKeepsTheOldFileAndSaysSo)
 {
     Window w;
