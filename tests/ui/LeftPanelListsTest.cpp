@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <memory>
 
 namespace {
@@ -196,4 +197,21 @@ TEST(BildRahmen, FollowsTheLanguageAndKeepsTheChosenWidth)
     Localizer().SetLanguage(0);
     EXPECT_EQ(dlg->cbDicke->itemText(0), "-ohne-");
     EXPECT_EQ(dlg->BtnAbbrechen->text(), "Abbrechen");
+}
+TEST(PageTemplateListview, ScrollsNoFurtherThanItsItems)
+{
+    ListFixture<TPageTemplateListview> f;
+    f.list->resize(240, 300);
+    QApplication::processEvents();
+    f.list->ArrangeItems(true);
+    QApplication::processEvents();
+    const int count = f.list->count();
+    ASSERT_GT(count, 4);
+    QRect items;
+    for (int i = 0; i < count; ++i)
+        items |= f.Bounds(i).translated(0, f.list->verticalScrollBar()->value());
+    const int needed = items.bottom() + 1 + 10 - f.list->viewport()->height();
+    EXPECT_GT(f.list->Columns(), 1);
+    EXPECT_LE(f.list->verticalScrollBar()->maximum(), std::max(0, needed));
+    EXPECT_GE(f.list->verticalScrollBar()->maximum(), needed - 10);
 }
