@@ -69,9 +69,16 @@ void TQwListview::SetThumbSize(int Size)
     viewport()->update();
 }
 
+void TQwListview::SetLabelWidth(int Width)
+{
+    FLabelWidth = Width;
+    UpdateIconSpacing();
+    viewport()->update();
+}
+
 void TQwListview::UpdateIconSpacing()
 {
-    FIconSpacing = QSize(FThumbSize + 18, FThumbSize + 26);
+    FIconSpacing = QSize(LabelWidth() + 18, FThumbSize + 26);
     scheduleDelayedItemsLayout();
 }
 

@@ -134,6 +134,24 @@ TEST(ColorListView, SwatchesOfPresetAndOwnColour)
     EXPECT_EQ(f.list->count(), int(presets.size()) - 1);
 }
 
+TEST(ColorListView, CaptionsShowTheWholeNames)
+{
+    ListFixture<TColorListView> f;
+    const QFontMetrics metrics(f.list->font());
+    int widest = 0;
+    for (int i = 0; i < f.list->count(); ++i) {
+        EXPECT_EQ(f.list->item(i)->text(), fromAnsi(f.list->Colors[size_t(i)]->Name)) << i;
+        widest = std::max(widest, metrics.horizontalAdvance(f.list->item(i)->text()));
+    }
+    EXPECT_GE(f.list->LabelRect().width(), widest);
+    EXPECT_EQ(f.list->LabelRect().width(), f.Bounds(0).width());
+    // A name beyond twice the thumbnail size is still cut.
+    f.list->Colors[0]->Name = "ein sehr langer Name einer Farbe";
+    f.list->SyncListviewItems();
+    EXPECT_TRUE(f.list->item(0)->text().endsWith("..."));
+    EXPECT_LE(f.list->LabelWidth(), 2 * f.list->ThumbSize());
+}
+
 TEST(BildRahmen, OffersTheBorderWidths)
 {
     std::unique_ptr<TBildRahmen> dlg(TLocalizerForm::create<TBildRahmen>(nullptr));
