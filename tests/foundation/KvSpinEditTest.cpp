@@ -165,7 +165,7 @@ TEST(KvSpinEdit, HoldingTheUpButtonRepeatsAfter400ThenEvery100Ms)
     EXPECT_EQ(up->RepeatTimer()->interval(), 400);
     // Only lower bounds of time are checked: a busy machine may be late, never early.
     const auto waitForValue = [&](int Value) {
-        while (f.spin->Value() < Value && clock.elapsed() < 10000)
+        while (f.spin->Value() < Value && clock.elapsed() < 15000)
             QApplication::processEvents(QEventLoop::AllEvents, 5);
         return f.spin->Value() >= Value;
     };

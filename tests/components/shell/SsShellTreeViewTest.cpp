@@ -222,7 +222,7 @@ TEST(SsShellTreeView, DropOnNodeCopiesAndHoverExpands)
     EXPECT_TRUE(move.isAccepted());
     EXPECT_EQ(move.dropAction(), Qt::CopyAction);
     EXPECT_EQ(bilder->background(0).color(), fx.tree.palette().highlight().color());
-    ASSERT_TRUE(WaitFor([&] { return bilder->isExpanded(); }, 1000));  // hovering expands
+    ASSERT_TRUE(WaitFor([&] { return bilder->isExpanded(); }));  // hovering expands
 
     const QPointF again = fx.tree.visualItemRect(bilder).center();
     QDropEvent drop(again, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ControlModifier);
@@ -280,7 +280,7 @@ TEST(SsShellTreeView, DragRestingNearTheEdgeKeepsScrolling)
     QApplication::sendEvent(vp, &move);
     // No further drag-over arrives while the cursor rests; it scrolls on.
     const int start = bar->value();
-    EXPECT_TRUE(WaitFor([&] { return bar->value() <= start - 3; }, 1000));
+    EXPECT_TRUE(WaitFor([&] { return bar->value() <= start - 3; }));
 
     // Away from the edge, and after leaving, it stops.
     QDragLeaveEvent leave;
