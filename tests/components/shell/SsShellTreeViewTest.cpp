@@ -262,13 +262,15 @@ TEST(SsShellTreeView, DragRestingNearTheEdgeKeepsScrolling)
     fx.tree.resize(300, 150);
     fx.tree.show();
     ASSERT_TRUE(WaitFor([&] { return fx.tree.InitialSelectionDone(); }));
-    fx.tree.RefreshNode(fx.Root());
+    // The folder's node comes with its change notice; expanded before the
+    // notice came, a refresh would replace the expanded node.
+    ASSERT_TRUE(WaitFor([&] { return Child(fx.Root(), "viele") != nullptr; }));
     QTreeWidgetItem* viele = Child(fx.Root(), "viele");
-    ASSERT_NE(viele, nullptr);
     viele->setExpanded(true);
     QScrollBar* bar = fx.tree.verticalScrollBar();
     ASSERT_TRUE(WaitFor([&] { return bar->maximum() > 3; }));
     bar->setValue(bar->maximum());
+    ASSERT_TRUE(WaitFor([&] { return bar->value() == bar->maximum(); }));
 
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(fx.Path("b.jpg"))});
@@ -280,7 +282,9 @@ TEST(SsShellTreeView, DragRestingNearTheEdgeKeepsScrolling)
     QApplication::sendEvent(vp, &move);
     // No further drag-over arrives while the cursor rests; it scrolls on.
     const int start = bar->value();
-    EXPECT_TRUE(WaitFor([&] { return bar->value() <= start - 3; }));
+    ASSERT_GT(start, 3);
+    EXPECT_TRUE(WaitFor([&] { return bar->value() <= start - 3; }))
+        << "from " << start << " to " << bar->value() << " of " << bar->maximum();
 
     // Away from the edge, and after leaving, it stops.
     QDragLeaveEvent leave;
