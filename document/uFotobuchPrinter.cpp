@@ -1,5 +1,6 @@
 #include "uFotobuchPrinter.h"
 
+#include "Application.h"
 #include "MainFormStatusBar.h"
 #include "Printers.h"
 #include "SysUtils.h"

@@ -1,6 +1,7 @@
 #include "uKalibrierung.h"
 #include "Application.h"
 
+#include "Application.h"
 #include "Printers.h"
 #include "SysUtils.h"
 #include "uPrinterSupport.h"

@@ -6,11 +6,17 @@
 #include "ulocalize.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPageLayout>
 #include <QPageSetupDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -32,21 +38,13 @@ QString FillPlaceholders(const QString& Text, const QStringList& Values)
     return result + Text.mid(from);
 }
 
-QString ApplicationTitle()
-{
-    if (auto* app = qobject_cast<TApplication*>(QCoreApplication::instance()))
-        if (!app->Title.isEmpty())
-            return app->Title;
-    return QApplication::applicationDisplayName();
-}
-
 void PrintMessage(QMessageBox::Icon Icon, const QString& Text)
 {
     if (PrintMessageHook) {
         PrintMessageHook(Icon, Text);
         return;
     }
-    QMessageBox box(Icon, QApplication::applicationDisplayName(), Text, QMessageBox::Ok,
+    QMessageBox box(Icon, ApplicationTitle(), Text, QMessageBox::Ok,
                     QApplication::activeWindow());
     box.exec();
 }
@@ -116,6 +114,53 @@ bool TPrinterSupport::ShowPrinterProperties(QWidget* ParentWindow)
     mode.Orientation = layout.orientation() == QPageLayout::Landscape ? 1 : 0;
     Printer().SetDevMode(mode);
     return true;
+}
+
+bool TPrinterSupport::ExecutePrinterSetup(QWidget* ParentWindow, const QString& Title)
+{
+    TPrinter& p = Printer();
+    const int keptPrinter = p.PrinterIndex();
+    const TDeviceMode keptMode = p.DevMode();
+
+    QDialog dialog(ParentWindow);
+    dialog.setObjectName(QStringLiteral("PrinterSetupDialog1"));
+    dialog.setWindowTitle(Title);
+    const TLocalizer& texts = Localizer();
+    const QString section = QStringLiteral("TQwDruckDlg");
+    auto* printers = new QComboBox(&dialog);
+    printers->setObjectName(QStringLiteral("cbDrucker"));
+    printers->addItems(p.Printers());
+    printers->setCurrentIndex(p.PrinterIndex());
+    printers->setMinimumWidth(260);
+    auto* label = new QLabel(texts.GetString(section, QStringLiteral("gbDrucker.Caption"), QStringLiteral("Drucker"))
+                                 + QLatin1Char(':'),
+                             &dialog);
+    label->setBuddy(printers);
+    auto* properties = new QPushButton(
+        texts.GetString(section, QStringLiteral("BtnEigenschaften.Caption"), QStringLiteral("&Eigenschaften")), &dialog);
+    properties->setObjectName(QStringLiteral("BtnEigenschaften"));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    auto* row = new QHBoxLayout;
+    row->addWidget(label);
+    row->addWidget(printers, 1);
+    row->addWidget(properties);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addLayout(row);
+    layout->addWidget(buttons);
+    QObject::connect(printers, &QComboBox::activated, &dialog, [this](int Index) {
+        HandleExceptions([&] { SelectPrinterKeepingChoices(Index); });
+    });
+    QObject::connect(properties, &QPushButton::clicked, &dialog,
+                     [this, &dialog] { HandleExceptions([&] { ShowPrinterProperties(&dialog); }); });
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+
+    if (ShowModalDialog(dialog) == QDialog::Accepted)
+        return true;
+    if (p.PrinterIndex() != keptPrinter)
+        p.SetPrinterIndex(keptPrinter);
+    p.SetDevMode(keptMode);
+    return false;
 }
 
 void TPrinterSupport::ResetDevModeKeepingChoices()

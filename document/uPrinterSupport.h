@@ -55,6 +55,10 @@ public:
     QString GetPortName();
     // The page setup dialog on the current settings; true when the user chose OK.
     bool ShowPrinterProperties(QWidget* ParentWindow);
+    // The printer set-up: the printers of the print dialog ("PDF-Datei"
+    // included) with the chosen one's page setup; cancel keeps the printer and
+    // settings as they were. True when the user chose OK.
+    bool ExecutePrinterSetup(QWidget* ParentWindow, const QString& Title);
     // The printer's defaults, keeping paper, orientation, copies, and colour,
     // duplex and resolution where the printer offers them, and full page.
     void ResetDevModeKeepingChoices();
@@ -99,9 +103,6 @@ public:
 // Text with its placeholders ("%d", "%s", "%.1f") replaced in order by
 // Values, so that a text from a language file never goes through Format.
 QString FillPlaceholders(const QString& Text, const QStringList& Values);
-
-// The application's title (its display name when no title is set).
-QString ApplicationTitle();
 
 // Shows a message box with one OK button (unless replaced).
 extern std::function<void(QMessageBox::Icon Icon, const QString& Text)> PrintMessageHook;

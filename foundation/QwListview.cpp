@@ -69,9 +69,16 @@ void TQwListview::SetThumbSize(int Size)
     viewport()->update();
 }
 
+void TQwListview::SetLabelWidth(int Width)
+{
+    FLabelWidth = Width;
+    UpdateIconSpacing();
+    viewport()->update();
+}
+
 void TQwListview::UpdateIconSpacing()
 {
-    FIconSpacing = QSize(FThumbSize + 18, FThumbSize + 26);
+    FIconSpacing = QSize(LabelWidth() + 18, FThumbSize + 26);
     scheduleDelayedItemsLayout();
 }
 
@@ -89,6 +96,9 @@ void TQwListview::ArrangeItems(bool Force)
     for (int i = 0; i < count(); ++i)
         setPositionForIndex(QPoint(cell.width() * (i % columns), cell.height() * (i / columns)),
                             indexFromItem(item(i)));
+    // Moving items only ever grows the scrolled area: it becomes the grid's own extent.
+    const int rows = (count() + columns - 1) / columns;
+    resizeContents(cell.width() * std::min(columns, count()) - 10, cell.height() * rows - 10);
     setUpdatesEnabled(true);
     if (currentItem())
         scrollToItem(currentItem());

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QRect>
+#include <algorithm>
 #include <cstdint>
 
 class TCanvas;
@@ -33,7 +34,11 @@ public:
 
     int ThumbSize() const { return FThumbSize; }
     void SetThumbSize(int Size);
-    // The distance between cells: thumbnail size + 18 across, + 26 down.
+    // The width of the captions below the icons: the thumbnail size, or more
+    // where a list widens its cells to show its captions whole.
+    int LabelWidth() const { return std::max(FThumbSize, FLabelWidth); }
+    void SetLabelWidth(int Width);
+    // The distance between cells: label width + 18 across, thumbnail size + 26 down.
     void UpdateIconSpacing();
     QSize IconSpacing() const { return FIconSpacing; }
     // Places the items in a grid; without Force only when the column count changed.
@@ -65,6 +70,7 @@ private:
     void MoveFocusTo(int Index, bool KeepSelection);
 
     int FThumbSize = 92;
+    int FLabelWidth = 0;
     QRect FUpdateRect;
     QImage FItemBitmap;
     int FColumns = 0;

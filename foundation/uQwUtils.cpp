@@ -186,13 +186,6 @@ void SaveCustomColors(TColorDialog& ColorDialog, const AnsiString& Section)
 
 namespace {
 
-QString ApplicationTitle()
-{
-    if (auto* app = qobject_cast<TApplication*>(QCoreApplication::instance()); app && !app->Title.isEmpty())
-        return app->Title;
-    return QCoreApplication::applicationName();
-}
-
 // The executable as a quoted argument of a desktop entry's Exec key: the
 // quoting of the Exec key, then the escaping of a string value.
 QString DesktopExecArgument(const QString& path)

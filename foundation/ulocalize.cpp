@@ -49,15 +49,18 @@ struct TLanguageEntry {
     int PrimaryLanguage;  // the operating system's primary language identifier
     // Letters of the bold, italic and underline glyphs.
     const char16_t* Glyphs;
+    QLocale::Language Language;  // gives the number separators
 };
 
 const TLanguageEntry cLanguages[TLocalizer::LanguageCount] = {
-    {"deu", 0x07, u"FKU"}, {"eng", 0x09, u"BIU"}, {"fra", 0x0C, u"GIS"},
-    {"ita", 0x10, u"GCS"}, {"spa", 0x0A, u"NKS"}, {"por", 0x16, u"NIS"},
-    {"pol", 0x15, u"BIU"}, {"ung", 0x0E, u"FDA"}, {"cze", 0x05, u"BIU"},
-    {"ned", 0x13, u"VCO"}, {"fin", 0x0B, u"LKA"}, {"cro", 0x1A, u"BIU"},
-    {"ser", 0x1A, u"BIU"}, {"rum", 0x18, u"BIU"}, {"gre", 0x08, u"BIU"},
-    {"rus", 0x19, u"\u0416\u041A\u0427"},
+    {"deu", 0x07, u"FKU", QLocale::German},     {"eng", 0x09, u"BIU", QLocale::English},
+    {"fra", 0x0C, u"GIS", QLocale::French},     {"ita", 0x10, u"GCS", QLocale::Italian},
+    {"spa", 0x0A, u"NKS", QLocale::Spanish},    {"por", 0x16, u"NIS", QLocale::Portuguese},
+    {"pol", 0x15, u"BIU", QLocale::Polish},     {"ung", 0x0E, u"FDA", QLocale::Hungarian},
+    {"cze", 0x05, u"BIU", QLocale::Czech},      {"ned", 0x13, u"VCO", QLocale::Dutch},
+    {"fin", 0x0B, u"LKA", QLocale::Finnish},    {"cro", 0x1A, u"BIU", QLocale::Croatian},
+    {"ser", 0x1A, u"BIU", QLocale::Serbian},    {"rum", 0x18, u"BIU", QLocale::Romanian},
+    {"gre", 0x08, u"BIU", QLocale::Greek},      {"rus", 0x19, u"\u0416\u041A\u0427", QLocale::Russian},
 };
 
 // The primary language identifier of a locale, 0 when the table knows none.
@@ -527,6 +530,7 @@ void TLocalizer::SetLanguage(int Index)
     if (!LoadLanguage(Index))
         throw Exception(GetString(QStringLiteral("Localizer"), QStringLiteral("NoLanguageFile"), NoDefault())
                         + QStringLiteral(": ") + LanguageCode(Index));
+    ApplyNumberFormat();
     LoadGlyphs();
     LocalizeLibraryTexts();
     const std::vector<TLocalizerForm*> forms = LoadedForms();
@@ -548,15 +552,28 @@ void TLocalizer::ChooseStartLanguage()
         if (index != -99 && !IsLanguageAvailable(index))
             index = -99;
     }
-    if (index == -99)
-        return;
-    if (!InMask(FSupportedLanguages, index))
-        index = 0;
-    try {
-        SetLanguage(index);
-    } catch (...) {
-        // A language that cannot be read leaves the designed texts.
+    if (index != -99) {
+        if (!InMask(FSupportedLanguages, index))
+            index = 0;
+        try {
+            SetLanguage(index);
+        } catch (...) {
+            // A language that cannot be read leaves the designed texts.
+        }
     }
+    ApplyNumberFormat();
+}
+
+void TLocalizer::ApplyNumberFormat() const
+{
+    // Test localizers of their own leave the process's settings alone.
+    if (this != &Localizer())
+        return;
+    const TFormatSettings language =
+        FormatSettingsFor(QLocale(cLanguages[std::clamp(FLanguageIndex, 0, LanguageCount - 1)].Language));
+    TFormatSettings& numbers = FormatSettings();
+    numbers.DecimalSeparator = language.DecimalSeparator;
+    numbers.ThousandSeparator = language.ThousandSeparator;
 }
 
 void TLocalizer::SetSupportedLanguages(uint16_t Mask)

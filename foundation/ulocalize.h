@@ -51,7 +51,8 @@ public:
     // Loads the language and applies it to every form. Refusals are shown with
     // ShowMessage; an unreadable language raises Exception.
     void SetLanguage(int Index);
-    // The stored "Sprache", else the user's locale; nothing when neither fits.
+    // The stored "Sprache", else the user's locale; nothing when neither fits
+    // (numbers then follow the designed language).
     void ChooseStartLanguage();
     void SetSupportedLanguages(uint16_t Mask);
     bool IsLanguageAvailable(int Index) const;
@@ -115,6 +116,9 @@ public:
 
 private:
     void Init(const QStringList& Arguments, const QString& ExeFileName);
+    // The program's language sets the decimal and thousands separators of
+    // numbers read and shown (the application's own localizer only).
+    void ApplyNumberFormat() const;
     QString LanguageText(const QString& Key) const;  // in CurrentSection; null when missing
     void CutGlyphs() const;
 

@@ -77,7 +77,14 @@ void TApplication::ShowException(const std::exception& e)
         OnShowException(msg);
         return;
     }
-    QMessageBox::critical(activeWindow(), Title.isEmpty() ? applicationName() : Title, msg);
+    QMessageBox::critical(activeWindow(), ApplicationTitle(), msg);
+}
+
+QString ApplicationTitle()
+{
+    if (auto* app = qobject_cast<TApplication*>(QCoreApplication::instance()); app && !app->Title.isEmpty())
+        return app->Title;
+    return QGuiApplication::applicationDisplayName();
 }
 
 void HandleExceptions(const std::function<void()>& f)

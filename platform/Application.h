@@ -43,6 +43,10 @@ public:
     explicit TStaticCleanup(std::function<void()> Cleanup) { AddStaticCleanup(std::move(Cleanup)); }
 };
 
+// The application's title (the caption of its message boxes): TApplication's
+// Title when set, else the display name.
+QString ApplicationTitle();
+
 // Runs f and shows any exception it throws; for code paths outside notify().
 void HandleExceptions(const std::function<void()>& f);
 

@@ -1,5 +1,7 @@
 #include "Dialogs.h"
 
+#include "Application.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -15,5 +17,5 @@ void ShowMessage(const QString& Text)
         qWarning("%s", qPrintable(Text));
         return;
     }
-    QMessageBox::information(QApplication::activeWindow(), QApplication::applicationDisplayName(), Text);
+    QMessageBox::information(QApplication::activeWindow(), ApplicationTitle(), Text);
 }

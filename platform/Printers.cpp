@@ -7,13 +7,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLibrary>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrintEngine>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QStandardPaths>
 #include <QTemporaryFile>
 
 #include <cstring>
@@ -450,9 +450,7 @@ QPrinter& TPrinter::Device()
 
 QString TPrinter::SuggestedPdfName() const
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty())
-        folder = QDir::homePath();
+    const QString folder = FLastPdfFolder.isEmpty() ? UserDocumentsFolder() : FLastPdfFolder;
     QString name = Title.trimmed();
     name.replace(QLatin1Char('/'), QLatin1Char(' '));
     if (name.isEmpty())
@@ -480,6 +478,9 @@ void TPrinter::BeginDoc()
                                                             suggested, QStringLiteral("PDF (*.pdf)"));
             if (FPdfTarget.isEmpty())
                 ::Abort();
+            if (QFileInfo(FPdfTarget).suffix().isEmpty())
+                FPdfTarget += QStringLiteral(".pdf");
+            FLastPdfFolder = QFileInfo(FPdfTarget).absolutePath();
         }
         // Written beside the target and renamed over it when the job ends.
         FJobFile = FPdfTarget + QStringLiteral(".part");

@@ -194,8 +194,9 @@ private:
     bool FPrinting = false;
     bool FAborted = false;
     int FPageNumber = 0;
-    QString FPdfTarget;  // the file the PDF job ends in
-    QString FJobFile;    // the file the running job is written to
+    QString FPdfTarget;      // the file the PDF job ends in
+    QString FLastPdfFolder;  // of the last PDF file chosen; the next suggestion starts there
+    QString FJobFile;        // the file the running job is written to
 };
 
 // The global printer object, created on first use.

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <charconv>
@@ -877,6 +878,12 @@ QString ExcludeTrailingPathDelimiter(const QString& dir)
     while (r.size() > 1 && r.endsWith(QLatin1Char('/')))
         r.chop(1);
     return r;
+}
+
+QString UserDocumentsFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
 }
 
 uint32_t GetTickCount()

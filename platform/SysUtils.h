@@ -156,6 +156,8 @@ QString ExtractFileExt(const QString& fileName);    // with the dot
 QString ChangeFileExt(const QString& fileName, const QString& ext);
 QString IncludeTrailingPathDelimiter(const QString& dir);
 QString ExcludeTrailingPathDelimiter(const QString& dir);
+// Where file dialogs start: the user's documents folder, else the home folder.
+QString UserDocumentsFolder();
 
 // Milliseconds since an arbitrary start, wrapping like the platform's tick count.
 uint32_t GetTickCount();

@@ -56,9 +56,10 @@ TDateTime EasterSunday(int Year)
 void EnterGermanHolidays(int Year, TKalenderTageListe& Holidays)
 {
     const TDateTime easter = EasterSunday(Year);
-    TDateTime bussUndBettag = EncodeDate(Year, 11, 17);
+    // The Wednesday before 23 November: 16 to 22 November.
+    TDateTime bussUndBettag = EncodeDate(Year, 11, 22);
     while (IsoWeekday(bussUndBettag) != 3)
-        bussUndBettag += 1;
+        bussUndBettag -= 1;
 
     const struct {
         const char* Text;
@@ -241,10 +242,10 @@ void TDlgFeiertagGeburtstag::BtnOKClick()
 
 void TDlgFeiertagGeburtstag::BtnFeiertageBerechnenClick()
 {
-    if (!Holidays)
-        return;
-    EnterGermanHolidays(Year, *Holidays);
-    FillColumn(1, *Holidays);
+    // Into the grid only: OK stores the shown year, cancel leaves the document as it was.
+    TKalenderTageListe computed;
+    EnterGermanHolidays(Year, computed);
+    FillColumn(1, computed);
     QMessageBox box(QMessageBox::Information, QCoreApplication::translate("MsgDlg", "Information"),
                     LocalizedString(this, QString::fromUtf8(TextEingetragen)) + QStringLiteral("\r\n\r\n")
                         + LocalizedString(this, QString::fromUtf8(TextHerausloeschen)),

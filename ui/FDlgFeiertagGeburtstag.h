@@ -21,7 +21,7 @@ public:
     TDlgFeiertagGeburtstag(TCreateKey Key, QWidget* Parent);
 
     // Shows the dialog for the year, scrolled to the month; the lists are the
-    // document's and are changed on OK (and by the holiday computation).
+    // document's and only OK changes them (the entries of the year alone).
     // Returns 1 after OK, 2 after cancel.
     static int Execute(int Month, int Year, TKalenderTageListe* Holidays, TKalenderTageListe* Birthdays);
 

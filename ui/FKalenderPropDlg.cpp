@@ -1,9 +1,11 @@
 #include "FKalenderPropDlg.h"
 #include "Application.h"
 
+#include "Application.h"
 #include "FDlgFeiertagGeburtstag.h"
 #include "MainFormStatusBar.h"
 #include "QwColorPopupButton.h"
+#include "SysUtils.h"
 #include "WVLTBComboBox.h"
 #include "WVLValidateEdit.h"
 #include "uFotobuchDocument.h"
@@ -30,6 +32,26 @@
 namespace {
 
 using KD = TKalenderData;
+
+// A percentage field (0 to 100): a value out of range, and a text that is no
+// number at all, keep the focus and are refused with the range message.
+class TPercentEdit : public TWVLFloatEdit {
+public:
+    explicit TPercentEdit(QWidget* Owner) : TWVLFloatEdit(Owner)
+    {
+        LowerLimit = 0;
+        UpperLimit = 100;
+        InvalidAction |= vaOutOfRangeException;
+    }
+
+protected:
+    bool IsValidEntry() override { return TWVLValidateEdit::IsValidEntry(); }
+    bool IsInRange() override
+    {
+        double value;
+        return TryStrToFloat(Text(), value) && TWVLFloatEdit::IsInRange();
+    }
+};
 
 struct TColorSpec {
     const char* Caption;
@@ -213,10 +235,8 @@ TKalenderPropDlg::TKalenderPropDlg(TCreateKey Key, QWidget* Parent)
 
         auto* numbers = new QGridLayout;
         auto percentEdit = [&](const QString& Name, const QString& Caption, int Row) {
-            auto* edit = new TWVLFloatEdit(this);
+            auto* edit = new TPercentEdit(this);
             edit->setObjectName(Name);
-            edit->LowerLimit = 0;
-            edit->UpperLimit = 100;
             edit->setFixedWidth(60);
             auto* label = new QLabel(Caption, tab);
             label->setObjectName(QStringLiteral("lbl") + Name);
@@ -255,10 +275,8 @@ TKalenderPropDlg::TKalenderPropDlg(TCreateKey Key, QWidget* Parent)
                 label->setObjectName(QStringLiteral("lbl") + base);
                 grid->addWidget(label, line, 0);
                 for (int i = 0; i < 4; ++i) {
-                    auto* edit = new TWVLFloatEdit(this);
+                    auto* edit = new TPercentEdit(this);
                     edit->setObjectName(base + QString::number(i));
-                    edit->LowerLimit = 0;
-                    edit->UpperLimit = 100;
                     edit->setFixedWidth(50);
                     grid->addWidget(edit, line, 1 + i);
                     edits.Edits[i] = edit;
@@ -429,7 +447,9 @@ bool TKalenderPropDlg::ControlsValid()
             edits.insert(edits.end(), std::begin(inset.Edits), std::end(inset.Edits));
         for (TWVLFloatEdit* edit : edits) {
             char key = 0;
-            if (!edit->DoValidate(key)) {
+            bool valid = false;
+            HandleExceptions([&] { valid = edit->DoValidate(key); });  // shows the range message
+            if (!valid) {
                 pcKalender->setCurrentWidget(b.Tab);
                 edit->setFocus();
                 return false;

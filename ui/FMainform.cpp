@@ -30,7 +30,9 @@
 #include "SsNamespace.h"
 #include "DragDrop.h"
 #include "uInfoAusgabe.h"
+#include "uModalDialog.h"
 #include "uMulticaster.h"
+#include "uPrinterSupport.h"
 #include "uQwRegistry.h"
 #include "uQwUtils.h"
 #include "uUndo.h"
@@ -51,7 +53,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QSaveFile>
 #include <QScreen>
@@ -920,6 +921,8 @@ QString TMaster::ExecuteFileDialog(bool Save)
     QFileDialog dialog(this);
     dialog.setNameFilter(filter);
     dialog.setDefaultSuffix(QString::fromLatin1(ProjectExtension));
+    // The documents folder at first, then the folder of the last file chosen.
+    dialog.setDirectory(FLastFileFolder.isEmpty() ? UserDocumentsFolder() : FLastFileFolder);
     if (Save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
@@ -929,9 +932,11 @@ QString TMaster::ExecuteFileDialog(bool Save)
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (ShowModalDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
-    return dialog.selectedFiles().constFirst();
+    const QString chosen = dialog.selectedFiles().constFirst();
+    FLastFileFolder = QFileInfo(chosen).absolutePath();
+    return chosen;
 }
 
 void TMaster::BtnAlbumNeuClick()
@@ -1122,17 +1127,10 @@ void TMaster::mnuDruckereinrichtungClick()
         PrinterSetupHook();
         return;
     }
-    TPrinter& printer = Printer();
-    QPrintDialog dialog(&printer.Device(), this);
-    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
-    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const int index = printer.Printers().indexOf(printer.Device().printerName());
-    if (index >= 0 && index != printer.PrinterIndex())
-        printer.SetPrinterIndex(index);
+    QString title = mnuDruckereinrichtung->text().remove(QLatin1Char('&'));
+    if (title.endsWith(QStringLiteral("...")))
+        title.chop(3);
+    PrinterSupport().ExecutePrinterSetup(this, title);
 }
 
 void TMaster::mnuBeendenClick()
@@ -1190,9 +1188,13 @@ void TMaster::mnuRueckgaengigClick()
     }
     FMainView->SetFocusedElement(nullptr);
     undo.Undo(*FDoc);
-    FDoc->Modified = true;
+    // An undo may have put back pages as well as their content: every view and
+    // panel renews itself through the usual notices (which also mark the album modified).
+    FMainView->SetScreen(FMainView->ScreenIndex());  // kept within the screens left
+    TMulticaster& mc = GetMulticaster();
+    mc.FirePageListChanged(this);
+    mc.ScreenContentChanged(this, FDoc.get(), FMainView->ScreenIndex());
     FMainView->Invalidate();
-    UpdatePageLabel();
 }
 
 void TMaster::BtnEntfernenClick()

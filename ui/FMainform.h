@@ -240,6 +240,7 @@ private:
 
     std::unique_ptr<TFBDocument> FDoc;
     TFBMainView* FMainView = nullptr;
+    QString FLastFileFolder;  // of the last file chosen in the open or save dialog
     QMetaObject::Connection FIdleConnection;
     std::unique_ptr<QTranslator> FFrameworkTexts;
 };

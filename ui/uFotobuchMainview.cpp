@@ -688,7 +688,9 @@ void TFBMainView::MouseDown(Qt::MouseButton Button, TShiftState Shift, int X, in
             hit = FTracker.BeginDrag(T, X, Y);
         }
         if (hit) {
-            GetUndoManager().AddElementSizePos(FFocused);
+            FMouseDown = Point(X, Y);
+            FDragChanged = false;
+            FDragUndo = [e = FFocused] { GetUndoManager().AddElementSizePos(e); };
             FMoveHandler = &TFBMainView::TrackerDragMove;
             FUpHandler = &TFBMainView::TrackerDragUp;
             return;
@@ -697,15 +699,16 @@ void TFBMainView::MouseDown(Qt::MouseButton Button, TShiftState Shift, int X, in
     TFBElement* e = ElementAt(X, Y, eaAll);
     SetFocusedElement(e);
     FMouseDown = FLastMouse = Point(X, Y);
+    FDragChanged = false;
     if (auto* pic = dynamic_cast<TFBPictureElement*>(e)) {
         if (pic->HasPicture()) {
-            GetUndoManager().AddBildZoomPan(pic, false);
+            FDragUndo = [pic] { GetUndoManager().AddBildZoomPan(pic, false); };
             ComputePictureRect(pic);
             FMoveHandler = &TFBMainView::PicturePanMove;
             FUpHandler = &TFBMainView::PicturePanUp;
         }
     } else if (IsSizeable(e)) {
-        GetUndoManager().AddElementSizePos(e);
+        FDragUndo = [e] { GetUndoManager().AddElementSizePos(e); };
         FMoving = true;
         FMoveStartCenter = PointF(e->CenterX, e->CenterY);
         FTracker.Shown = false;
@@ -756,6 +759,19 @@ void TFBMainView::MouseUp(TShiftState Shift, int X, int Y)
         SetupTransformation();
         (this->*up)(X, Y, Shift);
     }
+    FDragUndo = nullptr;
+}
+
+bool TFBMainView::DragStep(int X, int Y)
+{
+    if (!FDragChanged) {
+        if (X == FMouseDown.X && Y == FMouseDown.Y)
+            return false;
+        FDragChanged = true;
+        if (FDragUndo)
+            FDragUndo();
+    }
+    return true;
 }
 
 void TFBMainView::ViewPanMove(int X, int Y, TShiftState)
@@ -771,7 +787,7 @@ void TFBMainView::ViewPanMove(int X, int Y, TShiftState)
 void TFBMainView::TrackerDragMove(int X, int Y, TShiftState)
 {
     TFBElement* e = FFocused;
-    if (!e)
+    if (!e || !DragStep(X, Y))
         return;
     FTracker.Shown = false;
     InvalidateElement(e);
@@ -833,7 +849,7 @@ void TFBMainView::ComputePictureRect(TFBPictureElement* E)
 void TFBMainView::PicturePanMove(int X, int Y, TShiftState)
 {
     auto* pic = dynamic_cast<TFBPictureElement*>(FFocused);
-    if (!pic || !pic->HasPicture())
+    if (!pic || !pic->HasPicture() || !DragStep(X, Y))
         return;
     TTransformation& T = Transformation();
     TPointF a, b;
@@ -857,13 +873,14 @@ void TFBMainView::PicturePanMove(int X, int Y, TShiftState)
 
 void TFBMainView::PicturePanUp(int, int, TShiftState)
 {
-    GetMulticaster().ElementChanged(this, FFocused);
+    if (FDragChanged)
+        GetMulticaster().ElementChanged(this, FFocused);
 }
 
 void TFBMainView::ElementMove(int X, int Y, TShiftState)
 {
     TFBElement* e = FFocused;
-    if (!FMoving || !e)
+    if (!FMoving || !e || !DragStep(X, Y))
         return;
     TTransformation& T = Transformation();
     TFBPage* target = PageAt(X, Y);
@@ -900,7 +917,8 @@ void TFBMainView::ElementMoveUp(int, int, TShiftState)
 {
     if (!FFocused)
         return;
-    GetUndoManager().SetElementSizePosDest(FFocused);
+    if (FDragChanged)
+        GetUndoManager().SetElementSizePosDest(FFocused);
     FMoving = false;
     FTracker.Shown = true;
     TTransformation& T = Transformation();
@@ -1612,7 +1630,7 @@ void TFBMainView::DeleteScreen()
 {
     if (!FDoc || !FDoc->CanDeleteScreen(FScreenIndex))
         return;
-    QMessageBox question(QMessageBox::Question, QApplication::applicationName(),
+    QMessageBox question(QMessageBox::Question, ApplicationTitle(),
                          LocalizedString(this, QString::fromUtf8(FDoc->ScreenMode == 0 ? sSeiteLoeschen
                                                                                          : sDoppelseiteLoeschen)),
                          QMessageBox::Yes | QMessageBox::No, this);

@@ -200,6 +200,9 @@ private:
     void ElementMoveUp(int X, int Y, TShiftState Shift);
     void ComputePictureRect(TFBPictureElement* Element);
     void SetCursorNumber(int Cursor);
+    // Whether a drag step at the point changes anything; the first step away
+    // from the mouse-down point records the drag's undo item, so a click records nothing.
+    bool DragStep(int X, int Y);
 
     // The page point of the screen under a client pixel, and whether the
     // pixel lies on the screen's rectangle.
@@ -253,6 +256,8 @@ private:
     TPoint FPanStart;
     TPoint FPanStartPos;
     TPoint FPanStartMax;
+    std::function<void()> FDragUndo;  // records the undo item of the drag in progress
+    bool FDragChanged = false;        // the drag in progress changed the document
 
     // context menu, message panel and drop target (children of the view)
     QMenu* FContextMenu = nullptr;

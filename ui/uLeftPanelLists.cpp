@@ -8,6 +8,7 @@
 
 #include <QFontInfo>
 #include <QPainter>
+#include <algorithm>
 
 namespace {
 
@@ -17,9 +18,11 @@ QColor Colour(TColor Color)
 }
 
 // Rebuilds the items of List from Entries (each with a Name); an item's
-// caption is the name cut to the thumbnail width, its data the entry.
+// caption is the name cut to the label width, its data the entry. With
+// FitCaptions the cells widen (up to twice the thumbnail size) so that the
+// names show whole.
 template <class TEntries>
-void FillNamedItems(TQwListview& List, const TEntries& Entries)
+void FillNamedItems(TQwListview& List, const TEntries& Entries, bool FitCaptions)
 {
     TWaitCursor wait;
     TBitmap measure;
@@ -28,8 +31,14 @@ void FillNamedItems(TQwListview& List, const TEntries& Entries)
     canvas.Font().SetHeight(-QFontInfo(List.font()).pixelSize());
     List.setUpdatesEnabled(false);
     List.clear();
+    if (FitCaptions) {
+        int widest = 0;
+        for (const auto& entry : Entries)
+            widest = std::max(widest, canvas.TextWidth(entry->Name));
+        List.SetLabelWidth(std::min(widest, 2 * List.ThumbSize()));
+    }
     for (const auto& entry : Entries) {
-        auto* item = new QListWidgetItem(fromAnsi(ShortenTextToWidth(entry->Name, canvas, List.ThumbSize())), &List);
+        auto* item = new QListWidgetItem(fromAnsi(ShortenTextToWidth(entry->Name, canvas, List.LabelWidth())), &List);
         item->setData(Qt::UserRole, QVariant::fromValue<quintptr>(quintptr(entry.get())));
     }
     if (List.count() > 0)
@@ -78,7 +87,7 @@ TPageTemplateListview::~TPageTemplateListview() = default;
 
 void TPageTemplateListview::Fill()
 {
-    FillNamedItems(*this, Templates);
+    FillNamedItems(*this, Templates, false);
 }
 
 TFBPageTemplate* TPageTemplateListview::TemplateOf(const QListWidgetItem* Item) const
@@ -126,7 +135,7 @@ TColorListView::TColorListView(QWidget* Parent) : TQwListview(Parent)
 void TColorListView::SyncListviewItems()
 {
     Debug().Log("TColorListView.SyncListviewItems");
-    FillNamedItems(*this, Colors);
+    FillNamedItems(*this, Colors, true);
 }
 
 TFBColor* TColorListView::ColorOf(const QListWidgetItem* Item) const

@@ -3,11 +3,21 @@
 #include "Application.h"
 #include "FMainform.h"
 #include "FStartbild.h"
+#include "SysUtils.h"
+#include "uFileInfo.h"
+#include "uQwRegistry.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 TMaster* StartProgram(const QStringList& Arguments)
 {
+    // The settings name the running program's version and folder.
+    TQwRegIniFile& settings = TQwRegIniFile::Instance();
+    const TProjVersion& version = FileInfo().FileVersion();
+    settings.WriteString("", "Version", Format("%d.%.2d.%.4d.%.4d", {int(version.vv), int(version.rr), int(version.mm), int(version.pp)}));
+    settings.WriteWideString("", "InstallDir", QCoreApplication::applicationDirPath());
+
     TMaster* master = TLocalizerForm::create<TMaster>(nullptr);
     master->setEnabled(false);
     ShowStartImage();

@@ -210,8 +210,8 @@ HRESULT TCustomDropTarget::DragEnter(std::shared_ptr<IDataObject> dataObject, in
     target_ = FindTarget(screenPoint);
     if (target_)
         LastPoint = ClientPoint(screenPoint);
-    else
-        AutoScroll = false;
+    // Without a target nothing scrolls (no scroll bars are found); the
+    // AutoScroll setting itself stays for the drags to come.
     const QPoint point = ClientPoint(screenPoint);
 
     if (!DataObject || !HasValidFormats(*DataObject)) {

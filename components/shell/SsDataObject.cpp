@@ -59,9 +59,12 @@ HRESULT TSsDataObject::GetData(const FORMATETC& format, STGMEDIUM& medium)
         if (fileDropCache_.isEmpty())
             fileDropCache_ = FileDropBlock();
         block = &fileDropCache_;
-    } else if (format.cfFormat != CF_TEXT)
+    } else if (format.cfFormat == CF_TEXT) {
+        if (textCache_.isEmpty())
+            textCache_ = TextBlock();
+        block = &textCache_;
+    } else
         return DV_E_FORMATETC;
-    // Text is offered but carries nothing.
     if (!block || block->isEmpty())
         return E_OUTOFMEMORY;
     medium.hGlobal.assign(block->begin(), block->end());
@@ -126,6 +129,13 @@ QByteArray TSsDataObject::FileDropBlock() const
     return block;
 }
 
+QByteArray TSsDataObject::TextBlock() const
+{
+    AnsiString text = toAnsi(Paths().join(QStringLiteral("\r\n")));
+    text.push_back('\0');
+    return QByteArray(text.data(), qsizetype(text.size()));
+}
+
 std::unique_ptr<QMimeData> TSsDataObject::CreateMimeData()
 {
     auto mime = std::make_unique<QMimeData>();
@@ -141,6 +151,8 @@ std::unique_ptr<QMimeData> TSsDataObject::CreateMimeData()
             for (const QString& p : Paths())
                 urls << QUrl::fromLocalFile(p);
             mime->setUrls(urls);
+        } else if (one.cfFormat == CF_TEXT) {
+            mime->setText(Paths().join(QStringLiteral("\r\n")));
         } else
             mime->setData(MimeTypeOfFormat(one.cfFormat),
                           QByteArray(reinterpret_cast<const char*>(medium.hGlobal.data()),

@@ -1,6 +1,6 @@
 #pragma once
 // The data of shell items dragged to other programs: the identifier-list
-// array of the shell, a file-drop list and (nominally) text, with an
+// array of the shell, a file-drop list and the paths as text, with an
 // enumerator of these formats.
 #include "Ole.h"
 #include "SsBase.h"
@@ -23,7 +23,8 @@ public:
     TSsDataObject(std::vector<const TSsIdList*> itemLists, const TSsIdList* folderList);
 
     HRESULT QueryGetData(const FORMATETC& format) override;
-    // The block of a format in global memory; text gives no data.
+    // The block of a format in global memory; text is the items' paths, one a
+    // line (8-bit, closed by a zero).
     HRESULT GetData(const FORMATETC& format, STGMEDIUM& medium) override;
     // The data is read only: E_NOTIMPL.
     HRESULT SetData(const FORMATETC& format, STGMEDIUM& medium, bool release) override;
@@ -33,17 +34,20 @@ public:
     // The paths of the items.
     QStringList Paths() const;
     // The data as a drag carries it: each format the object renders under
-    // its MIME type, the file drop as a list of file URLs.
+    // its MIME type, the file drop as a list of file URLs, the text as the
+    // paths themselves (no character lost to the 8-bit code page).
     std::unique_ptr<QMimeData> CreateMimeData();
 
 private:
     QByteArray IdListArray() const;
     QByteArray FileDropBlock() const;
+    QByteArray TextBlock() const;
     PSsIdList parent_;
     std::vector<const TSsIdList*> items_;
     std::vector<FORMATETC> formats_;
     QByteArray idListCache_;
     QByteArray fileDropCache_;
+    QByteArray textCache_;
 };
 
 // Answers a drag or drop event: accepted with the action of the effect (move

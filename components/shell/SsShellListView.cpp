@@ -240,6 +240,12 @@ TSsCustomShellListView::~TSsCustomShellListView()
     if (controller_ && controller_->ListView == this)
         controller_->ListView = nullptr;
     notification_.reset();
+    // The views (the report header above all) ask this list for captions and
+    // rows while they go: they go while it is whole.
+    delete reportView_;
+    delete listView_;
+    reportView_ = nullptr;
+    listView_ = nullptr;
 }
 
 TSsCustomShellTreeView* TSsCustomShellListView::TreeView() const { return treeView_; }

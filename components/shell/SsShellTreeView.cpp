@@ -800,6 +800,8 @@ void TSsCustomShellTreeView::ShellChangeNotify(TObject*, TSsShellItem* oldItem, 
         QTreeWidgetItem* parent = FindParentNode(oldItem);
         if (!parent || parent->childCount() == 0)
             return;  // never expanded: the node comes when it is
+        if (!(options_ & toShowHidden) && oldItem->IsHidden())
+            return;  // as the enumeration leaves it out
         auto folder = std::make_unique<TSsShellFolder>(controller_.get());
         folder->Assign(*oldItem);
         if (!folder->ParentFolder)

@@ -4,8 +4,11 @@
 #include "PrintTestUtil.h"
 
 #include "SysUtils.h"
+#include "uModalDialog.h"
 #include "uPrinterSupport.h"
 
+#include <QComboBox>
+#include <QDialog>
 #include <QPrinter>
 #include <gtest/gtest.h>
 
@@ -236,6 +239,42 @@ TEST(PrinterSupport, ResetKeepsChoicesTheNewPrinterOffers)
     EXPECT_EQ(r.PageSizeId, QPageSize::A5);
     EXPECT_EQ(r.Duplex, QPrinter::DuplexNone);
     EXPECT_EQ(r.Resolution, 1200);
+}
+
+TEST(PrinterSupport, PrinterSetupListsThePrintersOfThePrintDialog)
+{
+    SystemPrintersHook = [] { return QStringList{QStringLiteral("Testdrucker")}; };
+    TPrinter& p = Printer();
+    p.Refresh();
+    p.SetPrinterIndex(0);
+    const TDeviceMode before = p.DevMode();
+    QStringList listed;
+    bool accept = false;
+    ShowModalHook = [&](QDialog& D) {
+        EXPECT_EQ(D.windowTitle(), QStringLiteral("Druckereinrichtung"));
+        auto* printers = D.findChild<QComboBox*>(QStringLiteral("cbDrucker"));
+        EXPECT_NE(printers, nullptr);
+        if (!printers)
+            return int(QDialog::Rejected);
+        listed.clear();
+        for (int i = 0; i < printers->count(); ++i)
+            listed << printers->itemText(i);
+        EXPECT_EQ(printers->currentIndex(), 0);
+        printers->setCurrentIndex(1);
+        emit printers->activated(1);  // the user picks "PDF-Datei"
+        EXPECT_TRUE(p.IsPdfPrinter());
+        return int(accept ? QDialog::Accepted : QDialog::Rejected);
+    };
+    EXPECT_FALSE(PrinterSupport().ExecutePrinterSetup(nullptr, QStringLiteral("Druckereinrichtung")));
+    EXPECT_EQ(listed, QStringList({QStringLiteral("Testdrucker"), QStringLiteral("PDF-Datei")}));
+    EXPECT_EQ(p.PrinterIndex(), 0);  // cancelled: as before
+    EXPECT_EQ(p.DevMode(), before);
+    accept = true;
+    EXPECT_TRUE(PrinterSupport().ExecutePrinterSetup(nullptr, QStringLiteral("Druckereinrichtung")));
+    EXPECT_TRUE(p.IsPdfPrinter());
+    ShowModalHook = nullptr;
+    SystemPrintersHook = nullptr;
+    p.Refresh();
 }
 
 TEST(PrinterDrawContext, BitmapStretchedToPrinterPixels)

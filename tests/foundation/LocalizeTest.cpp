@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "RegistryStore.h"
+#include "SysUtils.h"
 #include "uQwRegistry.h"
 
 #include <QAction>
@@ -367,6 +368,33 @@ TEST(Localizer, ChoosesTheStartLanguage)
     }
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     ForgetStoredLanguage();
+}
+
+TEST(Localizer, NumbersFollowTheProgramsLanguage)
+{
+    TFormatSettings& numbers = FormatSettings();
+    const TFormatSettings saved = numbers;
+    // A system whose locale writes a decimal point; the program speaks German.
+    ForgetStoredLanguage();
+    QLocale::setDefault(QLocale::c());
+    numbers.DecimalSeparator = '.';
+    numbers.ThousandSeparator = ',';
+    Localizer().ChooseStartLanguage();
+    ASSERT_EQ(Localizer().LanguageIndex(), 0);
+    EXPECT_EQ(numbers.DecimalSeparator, ',');
+    EXPECT_EQ(numbers.ThousandSeparator, '.');
+    double value = 0;
+    EXPECT_TRUE(TryStrToFloat("1,5", value));
+    EXPECT_EQ(value, 1.5);
+    EXPECT_EQ(Format("%.2f", {1.0}), "1,00");
+
+    {
+        TestLocalizer t;  // a localizer of its own changes nothing
+        t.loc.SetLanguage(1);
+        EXPECT_EQ(numbers.DecimalSeparator, ',');
+    }
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    numbers = saved;
 }
 
 TEST(Localizer, CollectingModeWritesTheTextsOfEveryFormMet)

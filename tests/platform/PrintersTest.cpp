@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QPainter>
 #include <QPrinter>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -193,6 +194,33 @@ TEST(Printer, PdfJobWritesTheFileOnlyWhenItEnds)
     EXPECT_FALSE(p.Printing());
     p.AskPdfFileName = nullptr;
     EXPECT_THROW(p.NewPage(), EPrinter);
+}
+
+TEST(Printer, AskedPdfNameStartsInDocumentsAndGetsItsExtension)
+{
+    QTemporaryDir dir;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    ASSERT_TRUE(QDir().mkpath(documents));
+    TPrinter& p = Printer();
+    p.SetPrinterIndex(int(p.Printers().indexOf(QStringLiteral("PDF-Datei"))));
+    p.OutputFileName.clear();
+    p.Title = QStringLiteral("Urlaub");
+    QStringList suggested;
+    QString typed = dir.filePath(QStringLiteral("ohne Endung"));
+    p.AskPdfFileName = [&](const QString& Suggested) {
+        suggested << Suggested;
+        return typed;
+    };
+    for (int run = 0; run < 2; ++run) {
+        p.BeginDoc();
+        p.EndDoc();
+    }
+    p.AskPdfFileName = nullptr;
+    ASSERT_EQ(suggested.size(), 2);
+    EXPECT_EQ(suggested[0], documents + QStringLiteral("/Urlaub.pdf"));  // not the working folder
+    EXPECT_EQ(suggested[1], dir.filePath(QStringLiteral("Urlaub.pdf")));  // the last one chosen
+    EXPECT_TRUE(QFile::exists(typed + QStringLiteral(".pdf")));
+    EXPECT_FALSE(QFile::exists(typed));
 }
 
 // A system printer's job is written to a file of its own and handed to the

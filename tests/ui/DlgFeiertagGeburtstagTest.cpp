@@ -106,8 +106,13 @@ TEST(DlgFeiertagGeburtstag, GermanHolidaysOfYears)
         {2026, "2026-11-18", "Buß- und Bettag"},
         {2026, "2026-12-24", "Hl. Abend"},
         {2026, "2026-12-31", "Silvester"},
-        {2027, "2027-11-17", "Buß- und Bettag"},  // on the first day of the range
-        {2022, "2022-11-23", "Buß- und Bettag"},  // on the last day
+        // The Wednesday before 23 November: 16 to 22 November.
+        {2022, "2022-11-16", "Buß- und Bettag"},  // 23 November is a Wednesday itself
+        {2005, "2005-11-16", "Buß- und Bettag"},
+        {2033, "2033-11-16", "Buß- und Bettag"},
+        {2039, "2039-11-16", "Buß- und Bettag"},
+        {2027, "2027-11-17", "Buß- und Bettag"},
+        {2023, "2023-11-22", "Buß- und Bettag"},  // on the last day of the range
         {2008, "2008-05-01", "Maifeiertag, Christi Himmelfahrt"},
         {2008, "2008-03-21", "Karfreitag"},
         {2024, "2024-02-12", "Rosenmontag"},  // leap day before Easter
@@ -220,31 +225,49 @@ TEST(DlgFeiertagGeburtstag, TextInAnOpenCellEditorIsTakenOnOk)
     EXPECT_EQ(Entries(run.Birthdays), (std::map<QString, QString>{{"2026-01-05", "Dora"}}));
 }
 
-TEST(DlgFeiertagGeburtstag, ComputationReplacesEveryHolidayAndKeepsBirthdays)
+TEST(DlgFeiertagGeburtstag, ComputationFillsTheGridAndOnlyOkStoresIt)
 {
     DialogRun run;
     Add(run.Holidays, "Eigener Tag", 2026, 3, 3);
     Add(run.Holidays, "Neujahr", 2027, 1, 1);
     Add(run.Birthdays, "Anna", 2026, 2, 2);
     Add(run.Birthdays, "Ben", 2027, 2, 2);
-    run.Execute(5, 2026, [](TDlgFeiertagGeburtstag& dlg) {
+    const auto holidaysBefore = Entries(run.Holidays);
+    const auto birthdaysBefore = Entries(run.Birthdays);
+    const auto compute = [](TDlgFeiertagGeburtstag& dlg) {
         ASSERT_FALSE(dlg.BtnFeiertageBerechnen->isHidden());
         dlg.BtnFeiertageBerechnen->click();
-        EXPECT_EQ(dlg.sg->item(61, 1)->text(), QString());  // 3 March: own entry gone
+        EXPECT_EQ(dlg.sg->item(61, 1)->text(), QString());  // 3 March: own entry replaced
         EXPECT_EQ(dlg.sg->item(321, 1)->text(), QString::fromUtf8("Buß- und Bettag"));
-        dlg.BtnAbbrechen->click();  // does not take the computation back
+        EXPECT_EQ(dlg.sg->item(32, 2)->text(), QStringLiteral("Anna"));  // birthdays untouched
+    };
+
+    // Cancel takes the computation back with everything else.
+    run.Execute(5, 2026, [&](TDlgFeiertagGeburtstag& dlg) {
+        compute(dlg);
+        EXPECT_EQ(Entries(run.Holidays), holidaysBefore);  // nothing stored before OK
+        dlg.BtnAbbrechen->click();
     });
     EXPECT_EQ(run.Result, 2);
     ASSERT_EQ(run.Messages.size(), 1);
     EXPECT_EQ(run.Messages[0],
               QString::fromUtf8("Die deutschen Feiertage wurden eingetragen.\r\n\r\nSie können die Feiertage, "
                                 "die für Ihr Bundesland nicht zutreffen, herauslöschen."));
+    EXPECT_EQ(Entries(run.Holidays), holidaysBefore);
+    EXPECT_EQ(Entries(run.Birthdays), birthdaysBefore);
+
+    // OK replaces the shown year and keeps every other one.
+    run.Execute(5, 2026, [&](TDlgFeiertagGeburtstag& dlg) {
+        compute(dlg);
+        dlg.BtnOK->click();
+    });
+    EXPECT_EQ(run.Result, 1);
     const auto holidays = Entries(run.Holidays);
-    EXPECT_EQ(holidays.size(), 22u);
-    for (const auto& [date, text] : holidays)
-        EXPECT_TRUE(date.startsWith(QStringLiteral("2026-"))) << date.toStdString();
-    EXPECT_EQ(Entries(run.Birthdays),
-              (std::map<QString, QString>{{"2026-02-02", "Anna"}, {"2027-02-02", "Ben"}}));
+    EXPECT_EQ(holidays.size(), 23u);
+    EXPECT_EQ(holidays.count(QStringLiteral("2026-03-03")), 0u);
+    EXPECT_EQ(holidays.at(QStringLiteral("2026-11-18")), QString::fromUtf8("Buß- und Bettag"));
+    EXPECT_EQ(holidays.at(QStringLiteral("2027-01-01")), QStringLiteral("Neujahr"));
+    EXPECT_EQ(Entries(run.Birthdays), birthdaysBefore);
 }
 
 TEST(DlgFeiertagGeburtstag, ComputeButtonOnlyInGerman)

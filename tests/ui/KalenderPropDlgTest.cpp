@@ -1,6 +1,7 @@
 // The calendar property sheet and the calendar side panel: settings shown and
 // written back, the three apply buttons with their undo items and notices,
 // and the year buttons of the panel.
+#include "Application.h"
 #include "FDlgFeiertagGeburtstag.h"
 #include "FMainform.h"
 #include "FKalenderPropDlg.h"
@@ -90,6 +91,21 @@ int ExecuteSheet(TFBKalenderElement* Element, const std::function<void(TKalender
     ShowModalHook = nullptr;
     return result;
 }
+
+// Collects the messages the application shows for exceptions while it lives.
+struct ShownMessages {
+    QStringList Texts;
+    std::function<void(const QString&)> Saved;
+    TApplication* App = qobject_cast<TApplication*>(QCoreApplication::instance());
+    ShownMessages()
+    {
+        Saved = App->OnShowException;
+        App->OnShowException = [this](const QString& Text) { Texts << Text; };
+    }
+    ~ShownMessages() { App->OnShowException = Saved; }
+};
+
+const QString RangeMessage = QString::fromUtf8("Wert muß zwischen 0,00 und 100,00 liegen.");
 
 QString FirstFont()
 {
@@ -275,7 +291,8 @@ TEST(KalenderPropDlg, BadNumberAppliesNothing)
 {
     CalendarDoc c;
     const auto before = Saved(c.Jan);
-    for (const char* text : {"150", "abc", "-1"}) {
+    for (const char* text : {"150", "abc", "-1", "", "1,2,3"}) {
+        ShownMessages shown;
         const int result = ExecuteSheet(c.Jan, [&](TKalenderPropDlg& dlg) {
             dlg.Bereiche[0].EdFontHeight->setText(QStringLiteral("40"));
             dlg.Bereiche[1].Insets[0].Edits[3]->setText(QString::fromLatin1(text));
@@ -285,10 +302,49 @@ TEST(KalenderPropDlg, BadNumberAppliesNothing)
             dlg.BtnAbbrechen->click();
         });
         EXPECT_EQ(result, 2);
+        EXPECT_EQ(shown.Texts, QStringList{RangeMessage}) << text;
     }
     EXPECT_EQ(Saved(c.Jan), before);
     EXPECT_EQ(GetUndoManager().Count(), 0);
     EXPECT_TRUE(c.Notices.empty());
+}
+
+TEST(KalenderPropDlg, NumbersUseTheLanguagesDecimalSeparator)
+{
+    CalendarDoc c;
+    c.Jan->KalenderData->FontHeight = 12.5f;
+    {
+        auto dlg = Sheet(c.Jan);
+        TWVLFloatEdit* height = dlg->Bereiche[0].EdFontHeight;
+        EXPECT_EQ(height->text(), QStringLiteral("12,5"));
+        height->setText(QStringLiteral("33,25"));
+        dlg->ControlsToProperties();
+        EXPECT_FLOAT_EQ(c.Jan->KalenderData->FontHeight, 33.25f);
+    }
+    Localizer().SetLanguage(1);
+    {
+        auto dlg = Sheet(c.Jan);
+        EXPECT_EQ(dlg->Bereiche[0].EdFontHeight->text(), QStringLiteral("33.25"));
+        dlg->Bereiche[0].EdFontHeight->setText(QStringLiteral("7.5"));
+        dlg->ControlsToProperties();
+        EXPECT_FLOAT_EQ(c.Jan->KalenderData->FontHeight, 7.5f);
+    }
+    Localizer().SetLanguage(0);
+
+    // Leaving a field out of range keeps the focus and says why.
+    auto dlg = Sheet(c.Jan);
+    dlg->show();
+    QApplication::setActiveWindow(dlg.get());
+    TWVLFloatEdit* height = dlg->Bereiche[0].EdFontHeight;
+    height->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    ASSERT_TRUE(height->hasFocus());
+    height->setText(QStringLiteral("250"));
+    ShownMessages shown;
+    dlg->Bereiche[0].Insets[0].Edits[0]->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    EXPECT_TRUE(height->hasFocus());
+    EXPECT_EQ(shown.Texts, QStringList{RangeMessage});
 }
 
 TEST(KalenderPropDlg, FontThatIsNotInstalledIsKept)

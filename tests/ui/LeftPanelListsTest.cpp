@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <memory>
 
 namespace {
@@ -133,6 +134,24 @@ TEST(ColorListView, SwatchesOfPresetAndOwnColour)
     EXPECT_EQ(f.list->count(), int(presets.size()) - 1);
 }
 
+TEST(ColorListView, CaptionsShowTheWholeNames)
+{
+    ListFixture<TColorListView> f;
+    const QFontMetrics metrics(f.list->font());
+    int widest = 0;
+    for (int i = 0; i < f.list->count(); ++i) {
+        EXPECT_EQ(f.list->item(i)->text(), fromAnsi(f.list->Colors[size_t(i)]->Name)) << i;
+        widest = std::max(widest, metrics.horizontalAdvance(f.list->item(i)->text()));
+    }
+    EXPECT_GE(f.list->LabelRect().width(), widest);
+    EXPECT_EQ(f.list->LabelRect().width(), f.Bounds(0).width());
+    // A name beyond twice the thumbnail size is still cut.
+    f.list->Colors[0]->Name = "ein sehr langer Name einer Farbe";
+    f.list->SyncListviewItems();
+    EXPECT_TRUE(f.list->item(0)->text().endsWith("..."));
+    EXPECT_LE(f.list->LabelWidth(), 2 * f.list->ThumbSize());
+}
+
 TEST(BildRahmen, OffersTheBorderWidths)
 {
     std::unique_ptr<TBildRahmen> dlg(TLocalizerForm::create<TBildRahmen>(nullptr));
@@ -196,4 +215,21 @@ TEST(BildRahmen, FollowsTheLanguageAndKeepsTheChosenWidth)
     Localizer().SetLanguage(0);
     EXPECT_EQ(dlg->cbDicke->itemText(0), "-ohne-");
     EXPECT_EQ(dlg->BtnAbbrechen->text(), "Abbrechen");
+}
+TEST(PageTemplateListview, ScrollsNoFurtherThanItsItems)
+{
+    ListFixture<TPageTemplateListview> f;
+    f.list->resize(240, 300);
+    QApplication::processEvents();
+    f.list->ArrangeItems(true);
+    QApplication::processEvents();
+    const int count = f.list->count();
+    ASSERT_GT(count, 4);
+    QRect items;
+    for (int i = 0; i < count; ++i)
+        items |= f.Bounds(i).translated(0, f.list->verticalScrollBar()->value());
+    const int needed = items.bottom() + 1 + 10 - f.list->viewport()->height();
+    EXPECT_GT(f.list->Columns(), 1);
+    EXPECT_LE(f.list->verticalScrollBar()->maximum(), std::max(0, needed));
+    EXPECT_GE(f.list->verticalScrollBar()->maximum(), needed - 10);
 }

@@ -250,6 +250,34 @@ TEST(MainView, ClickSelectsAndDragMovesWithUndo)
     EXPECT_EQ(v.FocusedElement(), nullptr);
 }
 
+TEST(MainView, ClickWithoutMovingChangesNothing)
+{
+    ViewFixture f(0, 1);
+    TFBPictureElement* pic = AddFrame(f.Page(0), 60, 75, 80, 80);
+    GivePicture(pic);
+    TFBTextElement* text = AddText(f.Page(0), 150, 40, 60, 20);
+    TFBMainView& v = f.Show();
+    const std::vector<uint8_t> before = SavedBytes(f.Doc);
+    const QPoint onPicture = f.Px(f.Page(0), 60, 75);
+    const QPoint onText = f.Px(f.Page(0), 150, 40);
+    const QPoint onHandle = f.Px(f.Page(0), 180, 40);  // right edge handle once focused
+    for (const QPoint p : {onPicture, onText, onHandle}) {
+        Drag(v, p, p);  // pressed, moved on the spot, released
+        EXPECT_EQ(GetUndoManager().Count(), 0) << p.x();
+        EXPECT_TRUE(f.NoticeSenders.empty()) << p.x();
+        EXPECT_FALSE(f.Doc.Modified) << p.x();
+    }
+    EXPECT_EQ(v.FocusedElement(), text);
+    EXPECT_TRUE(v.Tracker().Shown);
+    EXPECT_SAME_DOCUMENT(SavedBytes(f.Doc), before);
+    // The first real step records the one undo item of the drag.
+    Drag(v, onPicture, onPicture + QPoint(-20, 0));
+    ASSERT_EQ(GetUndoManager().Count(), 1);
+    EXPECT_STREQ(GetUndoManager().Last()->ClassName(), "TUndoBildZoomPan");
+    GetUndoManager().Undo(f.Doc);
+    EXPECT_SAME_DOCUMENT(SavedBytes(f.Doc), before);
+}
+
 TEST(MainView, DragAcrossTheSpineMovesToTheFacingPageAndUndoesBack)
 {
     ViewFixture f(2, 4);
@@ -405,7 +433,7 @@ TEST(MainView, ShiftDragPansTheViewOnlyWhenItCanScroll)
     Release(v, QPoint(5000, 5000), Qt::MiddleButton);
     EXPECT_EQ(v.GetScrollPosX(), 0);
     EXPECT_EQ(v.GetScrollPosY(), 0);
-    EXPECT_EQ(GetUndoManager().Count(), 1);  // only the first click on the element
+    EXPECT_EQ(GetUndoManager().Count(), 0);  // neither the click nor the panning changed the album
 }
 
 TEST(MainView, DraggingAPicturePansItInsideItsFrame)

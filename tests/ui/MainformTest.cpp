@@ -22,11 +22,14 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QKeySequence>
 #include <QLibraryInfo>
 #include <QMenu>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -224,6 +227,53 @@ TEST(Master, SaveReopenAndSaveAs)
     w.SaveName.clear();
     EXPECT_FALSE(m.mnuDateiSpeichernUnterClick());
     EXPECT_EQ(w.Doc().FileName, w.Path("kopie.zpb"));
+}
+
+TEST(Master, FileDialogsStartInDocumentsThenInTheLastFolder)
+{
+    Window w;
+    TMaster& m = *w.M;
+    m.SaveDialogHook = nullptr;
+    m.OpenDialogHook = nullptr;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    ASSERT_TRUE(QDir().mkpath(documents));
+    QStringList started;
+    QString choose;  // empty: the dialog is cancelled
+    ShowModalHook = [&](QDialog& D) {
+        auto& dialog = dynamic_cast<QFileDialog&>(D);
+        started << dialog.directory().absolutePath();
+        if (choose.isEmpty())
+            return int(QDialog::Rejected);
+        dialog.selectFile(choose);
+        return int(QDialog::Accepted);
+    };
+    m.BtnAlbumOeffnenClick();
+    choose = w.Path("album.zpb");
+    ASSERT_TRUE(m.BtnAlbumSpeichernClick());
+    EXPECT_EQ(w.Doc().FileName, choose);
+    choose.clear();
+    m.BtnAlbumOeffnenClick();
+    ASSERT_EQ(started.size(), 3);
+    EXPECT_EQ(started[0], QDir(documents).absolutePath());
+    EXPECT_EQ(started[1], QDir(documents).absolutePath());
+    EXPECT_EQ(started[2], QDir(w.Dir.path()).absolutePath());
+    ShowModalHook = nullptr;
+}
+
+TEST(Master, MessageBoxesCarryTheProgramsTitle)
+{
+    Window w;
+    TMaster& m = *w.M;
+    EXPECT_EQ(ApplicationTitle(), m.windowTitle());
+    QString asked;
+    ShowModalHook = [&](QDialog& D) {
+        asked = D.windowTitle();
+        return int(QMessageBox::No);
+    };
+    m.MainView()->SetScreen(1);
+    m.MainView()->DeleteScreen();
+    EXPECT_EQ(asked, QStringLiteral("Unbenannt") + Product);
+    ShowModalHook = nullptr;
 }
 
 TEST(Master, FailedSaveKeepsTheOldFileAndSaysSo)
@@ -500,6 +550,40 @@ TEST(Master, ChangesAndUndoMarkTheAlbumModified)
     EXPECT_FALSE(m.BtnRueckgaengig->isEnabled());
     m.mnuRueckgaengigClick();  // empty stack: only a beep
     EXPECT_EQ(w.Doc().Pages.Count(), pages);
+}
+
+TEST(Master, UndoRenewsThePageOverview)
+{
+    Window w;
+    TMaster& m = *w.M;
+    TSFormSeiten& overview = *m.SFormSeiten;
+    // Content notices reaching the overview, counted on their way.
+    TMulticaster& mc = GetMulticaster();
+    int notices = 0;
+    const auto forward = mc.OnContentChanged;
+    mc.OnContentChanged = [&](TMulticaster* M, TObject* S, TFBPage* P, TFBElement* E) {
+        ++notices;
+        forward(M, S, P, E);
+    };
+    const int cells = overview.pb->width() / overview.CellWidth;
+    GetUndoManager().AddSeiteEinfuegen(1);
+    w.Doc().InsertScreen(1, 2);
+    overview.Refresh();
+    ASSERT_EQ(overview.pb->width() / overview.CellWidth, cells + 1);
+
+    m.mnuRueckgaengigClick();
+    EXPECT_EQ(overview.pb->width() / overview.CellWidth, cells);
+    EXPECT_GT(notices, 0);
+
+    // An undone change of a page's content is announced too.
+    notices = 0;
+    TFBPage* page = w.Doc().Pages.GetPage(0);
+    GetUndoManager().AddSeitenhintergrund(page);
+    page->PageColor = 0x123456;
+    m.mnuRueckgaengigClick();
+    EXPECT_NE(page->PageColor, 0x123456);
+    EXPECT_GT(notices, 0);
+    mc.OnContentChanged = forward;
 }
 
 TEST(Master, LanguageSwitchIsStored)

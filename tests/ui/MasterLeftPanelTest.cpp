@@ -105,7 +105,7 @@ TEST(Master, LeftPanelHostsThePictureBrowserAndTheLists)
     m->ShellTreeBilder->SelectPidl(list.get());
     QElapsedTimer clock;
     clock.start();
-    while (m->ThumbnailsBilder->count() != 1 && clock.elapsed() < 3000)
+    while (m->ThumbnailsBilder->count() != 1 && clock.elapsed() < 15000)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
     ASSERT_EQ(m->ThumbnailsBilder->count(), 1);
     EXPECT_GE(clock.elapsed(), 400);

@@ -14,6 +14,7 @@
 #include "uJpegResource.h"
 #include "uModalDialog.h"
 #include "uProgramStart.h"
+#include "uQwRegistry.h"
 #include "uSubForm.h"
 
 #include <QApplication>
@@ -26,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -92,6 +94,20 @@ TEST(ProgramStart, OneExistingProjectIsOpened)
     EXPECT_TRUE(m->isVisible());
     EXPECT_TRUE(m->isEnabled());
     EXPECT_EQ(StartImage(), nullptr);
+}
+
+TEST(ProgramStart, StoresVersionAndInstallFolder)
+{
+    StartUp s;
+    TQwRegIniFile& settings = TQwRegIniFile::Instance();
+    settings.WriteString("", "Version", "alt");
+    settings.WriteString("", "InstallDir", "alt");
+    std::unique_ptr<TMaster> m(StartProgram({s.Project}));
+    const TProjVersion& v = FileInfo().FileVersion();
+    const AnsiString version = settings.ReadString("", "Version", "");
+    EXPECT_EQ(version, Format("%d.%.2d.%.4d.%.4d", {int(v.vv), int(v.rr), int(v.mm), int(v.pp)}));
+    EXPECT_EQ(std::count(version.begin(), version.end(), '.'), 3) << version;
+    EXPECT_EQ(settings.ReadWideString("", "InstallDir", QString()), QCoreApplication::applicationDirPath());
 }
 
 // Anything but one existing file runs the new-project command, silently.

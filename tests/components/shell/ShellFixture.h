@@ -49,8 +49,9 @@ public:
     QTemporaryDir dir;
 };
 
-// Runs the event loop until done() holds or the time is up.
-inline bool WaitFor(const std::function<bool()>& done, int ms = 3000)
+// Runs the event loop until done() holds or the time is up; the limit is
+// generous, so that a busy machine only makes a test slower.
+inline bool WaitFor(const std::function<bool()>& done, int ms = 15000)
 {
     QElapsedTimer t;
     t.start();

@@ -89,7 +89,10 @@ TEST(SsDataObject, FileDropBlockAndFormats)
     EXPECT_EQ(data.QueryGetData(Request(CF_HDROP, TYMED_ISTREAM)), DV_E_TYMED);
     EXPECT_EQ(data.QueryGetData(Request(CF_HDROP, TYMED_HGLOBAL, 4)), DV_E_FORMATETC);
     EXPECT_EQ(Get(data, 999, none), DV_E_FORMATETC);
-    EXPECT_EQ(Get(data, CF_TEXT, none), E_OUTOFMEMORY);  // offered, but carries nothing
+    QByteArray text;
+    ASSERT_EQ(Get(data, CF_TEXT, text), S_OK);  // the text offered is given: the paths
+    EXPECT_EQ(std::string(text.constData(), size_t(text.size())),
+              toAnsi(fx.Path("b.jpg") + "\r\n" + fx.Path("c.txt")) + '\0');
     STGMEDIUM written;
     EXPECT_EQ(data.SetData(Request(CF_TEXT), written, true), E_NOTIMPL);
 
@@ -124,6 +127,7 @@ TEST(SsDataObject, FileDropBlockAndFormats)
     EXPECT_EQ(mime->urls().size(), 2);
     EXPECT_EQ(mime->urls()[0].toLocalFile(), fx.Path("b.jpg"));
     EXPECT_TRUE(mime->hasFormat(MimeTypeOfFormat(SsCFIdList())));
+    EXPECT_EQ(mime->text(), fx.Path("b.jpg") + "\r\n" + fx.Path("c.txt"));
 }
 
 TEST(SsFolderDropTarget, CopiesMovesAndNeverOverwrites)

@@ -10,6 +10,8 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <memory>
+
 namespace {
 // Counts what the report style loads.
 class CountingList : public TSsShellListView {
@@ -90,6 +92,26 @@ TEST(SsShellListView, ShowsFolderSortedAndFlipsDirection)
         EXPECT_EQ(e.ErrorCode, 240);
     }
     EXPECT_EQ(fx.list.RootFolder(), "");
+}
+
+TEST(SsShellListView, ShownReportStyleIsDestroyedCleanly)
+{
+    ShellFixture fx;
+    for (bool shown : {false, true}) {
+        auto list = std::make_unique<TSsShellListView>();
+        list->resize(400, 300);
+        list->SetRootFolder(fx.Path());
+        list->HandleNeeded();
+        list->SetViewStyle(vsReport);
+        if (shown) {
+            list->show();
+            QApplication::processEvents();
+        }
+        ASSERT_EQ(list->ColumnCaptions().size(), 5);
+        // Its header asks the model for captions while the view goes away.
+        list.reset();
+        QApplication::processEvents();
+    }
 }
 
 TEST(SsShellListView, ReportStyleLoadsColumnsAndDetailsOncePerFolder)
