@@ -46,6 +46,8 @@ TRtRTFText::TRtRTFText()
 
     header_->RichText = 1;
     header_->Owner = this;
+    // A full tab table frees the stops no paragraph uses.
+    header_->OnTabsFull = [this](TTextHeader*) { PurgeUnusedTabs(); };
     CurrentAttr.Size = uint16_t(RtDefaultFontSize);
     memoryFormat_ = fmRichText;
     DefaultLineHeight = 16;

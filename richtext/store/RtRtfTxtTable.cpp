@@ -2,9 +2,11 @@
 // style, the tab clean-up hook and outline levels.
 #include "RtRtfTxt.h"
 
+#include "RtHeaderFooter.h"
 #include "RtObjBase.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -489,15 +491,25 @@ void TRtRTFText::PurgeUnusedTabs()
     for (int32_t i = 0; i < 64; ++i)
         if (h.Tabs[size_t(i)].Pos != 0)
             defined |= uint64_t(1) << i;
+    // Every chain of the text uses the table: the edited one, the body while a
+    // header or footer is edited, and the header and footer texts.
+    std::vector<TParagraph*> chains{FirstPar};
+    if (Layer != 0)
+        chains.push_back(BodyFirstPar);
+    if (EditedSpecialText)
+        chains.push_back(EditedSpecialText->SavedFirstPar());
+    for (int32_t i = 0; i < HeaderFooterCount(); ++i)
+        chains.push_back(GetHeaderFooter(i)->Paragraphs());
     uint64_t used = 0;
-    for (TParagraph* p = FirstPar; p; p = p->Next) {
-        used |= p->Tabs & defined;
-        if (used == defined) {
-            if (OnHeaderChange)
-                OnHeaderChange(this);
-            return;
+    for (TParagraph* first : chains)
+        for (TParagraph* p = first; p; p = p->Next) {
+            used |= p->Tabs & defined;
+            if (used == defined) {
+                if (OnHeaderChange)
+                    OnHeaderChange(this);
+                return;
+            }
         }
-    }
     for (int32_t i = 0; i < 64; ++i)
         if ((defined & ~used) & (uint64_t(1) << i)) {
             h.Tabs[size_t(i)].Pos = 0;

@@ -279,3 +279,35 @@ TEST(RtTable, HeaderItemsTakeTheEditorOneAtATime)
     footer->SetEditing(false);
     EXPECT_TRUE(footer->IsEmpty());
 }
+
+TEST(RtTable, AFullTabTableFreesStopsNoChainUses)
+{
+    TestPlatform();
+    TRtRTFTextIo t;
+    FillText(t, {"body"});
+    TTextHeader* h = t.Header();
+    h->RoundTabs = false;
+    for (size_t i = 0; i < h->Tabs.size(); ++i) {
+        h->Tabs[i].Pos = int32_t(100 + 10 * i);
+        h->Tabs[i].Kind = 0;
+    }
+    // Stop 0 serves the body, stop 1 a footer, stop 2 the header being edited.
+    t.FirstPar->Tabs = uint64_t(1) << 0;
+    TRtSpecialTextProperty* footer = t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsFooter);
+    TParagraph* fp = nullptr;
+    t.InsertPar(fp, 8);  // a chain of its own
+    fp->Tabs = uint64_t(1) << 1;
+    footer->SetParagraphs(fp);
+    t.HeaderFooterRange = rtraOnAllPages;
+    t.SetLayer(1);
+    t.FirstPar->Tabs = uint64_t(1) << 2;
+    const int32_t added = h->AddTab(5000, 0);
+    ASSERT_GE(added, 3);
+    EXPECT_EQ(h->Tabs[size_t(added)].Pos, 5000);
+    for (size_t i : {0u, 1u, 2u})
+        EXPECT_EQ(h->Tabs[i].Pos, int32_t(100 + 10 * i)) << "stop " << i;
+    size_t freed = 0;
+    for (const TRtTabEntry& e : h->Tabs)
+        freed += e.Pos == 0;
+    EXPECT_EQ(freed, h->Tabs.size() - 4);
+}
