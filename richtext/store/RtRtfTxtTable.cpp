@@ -119,8 +119,13 @@ TParagraph* TRtRTFText::SplitCell(TParagraph* P, bool MoveText)
     else
         P->Flags |= parfNotLastCell;
     P->Flags |= parfReformat;
-    if (MoveText)
+    if (MoveText) {
         std::swap(P->Lines, n->Lines);
+        // Cursor and selection go with their lines into the new cell.
+        for (TParagraph** par : {&CursorPar, &SelStartPar, &SelEndPar})
+            if (*par == P)
+                *par = n;
+    }
     RenumberFrom(FirstPar);
     return n;
 }
@@ -129,17 +134,11 @@ void TRtRTFText::CombineCell(TParagraph* C)
 {
     if (!C)
         return;
-    if ((C->Flags & parfNotFirstCell) && !(C->Flags & parfNotLastCell) && C->Prior) {
-        TParagraph* prev = C->Prior;
-        // The lines of C stay valid: they move into the previous cell below.
-        if (CursorPar == C)
-            CursorPar = prev;
-        if (SelStartPar == C)
-            SelStartPar = prev;
-        if (SelEndPar == C)
-            SelEndPar = prev;
-        C = prev;
-    }
+    // The last cell of a row is combined into the cell before it; the cursor
+    // then keeps its place in the lines that move.
+    const bool intoPrior = (C->Flags & parfNotFirstCell) && !(C->Flags & parfNotLastCell) && C->Prior;
+    if (intoPrior)
+        C = C->Prior;
     TParagraph* n = C->Next;
     if ((C->Flags & parfNotLastCell) && IsCell(n)) {
         SaveUndo(C, 1, 16);
@@ -157,8 +156,10 @@ void TRtRTFText::CombineCell(TParagraph* C)
         n->Lines = nullptr;
         C->BrdLines = uint16_t((C->BrdLines & ~brdRight) | (n->BrdLines & brdRight));
         auto moveToStart = [&](TParagraph*& par, TLine*& line, int32_t& pos) {
-            if (par == n) {
-                par = C;
+            if (par != n)
+                return;
+            par = C;
+            if (!intoPrior) {
                 line = C->Lines;
                 pos = 0;
             }
@@ -187,10 +188,11 @@ void TRtRTFText::CombineCell(TParagraph* C)
 }
 
 namespace {
+// The first marked cell from P on; marked paragraphs outside tables are not cells.
 TParagraph* FirstMarked(TParagraph* P)
 {
     for (; P; P = P->Next)
-        if (P->Flags & parfMarked)
+        if ((P->Flags & parfMarked) && IsCell(P))
             return P;
     return nullptr;
 }
@@ -219,7 +221,7 @@ void TRtRTFText::CombineMarkedCells()
     if (TParagraph* p = FirstMarked(FirstPar)) {
         for (; p; p = FirstMarked(p->Next)) {
             p->Flags &= ~parfMarked;
-            while ((p->Flags & parfNotLastCell) && p->Next && (p->Next->Flags & parfMarked))
+            while ((p->Flags & parfNotLastCell) && IsCell(p->Next) && (p->Next->Flags & parfMarked))
                 CombineCell(p);
         }
         MarkedCells = 0;

@@ -311,3 +311,57 @@ TEST(RtTable, AFullTabTableFreesStopsNoChainUses)
         freed += e.Pos == 0;
     EXPECT_EQ(freed, h->Tabs.size() - 4);
 }
+
+TEST(RtTable, TheCursorStaysWithItsLinesWhenCellsSplitOrCombine)
+{
+    TestPlatform();
+    TRtRTFTextIo t;
+    BuildGrid(t, 1, 2);
+    TParagraph* first = t.GetParByIndex(1);
+    // Splitting with the text moving: the cursor goes into the new cell with its line.
+    t.CursorPar = first;
+    t.CursorLine = first->Lines;
+    t.CursorPos = 1;
+    TParagraph* moved = t.SplitCell(first, true);
+    EXPECT_EQ(ParString(moved), "00");
+    EXPECT_EQ(t.CursorPar, moved);
+    EXPECT_EQ(t.CursorLine, moved->Lines);
+    EXPECT_EQ(t.GetCursorCharPos(), 4 + 1 + 1);
+    // A last cell whose predecessor does not continue into it has nothing to
+    // combine with: the cursor stays in it.
+    TParagraph* last = t.GetParByIndex(3);
+    ASSERT_EQ(ParString(last), "01");
+    moved->Flags &= ~parfNotLastCell;
+    t.CursorPar = last;
+    t.CursorLine = last->Lines;
+    t.CursorPos = 2;
+    t.CombineCell(last);
+    EXPECT_EQ(Pars(t), (std::vector<std::string>{"top", "", "00", "01"}));
+    EXPECT_EQ(t.CursorPar, last);
+    EXPECT_EQ(t.CursorLine, last->Lines);
+}
+
+TEST(RtTable, MarkedCellOperationsLeaveMarkedParagraphsOutsideTables)
+{
+    TestPlatform();
+    TRtRTFTextIo t;
+    BuildGrid(t, 1, 2);
+    TParagraph* top = t.FirstPar;
+    TParagraph* cell = t.GetParByIndex(1);
+    // A whole paragraph marked beside a marked cell: only the cell is emptied.
+    top->Flags |= parfMarked;
+    t.GetParByIndex(2)->Flags |= parfMarked;
+    t.DeleteMarkedCells();
+    EXPECT_EQ(Pars(t), (std::vector<std::string>{"top", "00"}));
+    EXPECT_TRUE(top->Flags & parfMarked);
+    // A cell that claims a next cell before a marked plain paragraph combines nothing and ends.
+    TParagraph* plain = t.FirstPar;
+    t.InsertPar(cell, 8);
+    cell = t.GetParByIndex(1);
+    cell->Flags |= parfMarked | parfNotLastCell;
+    cell->Next->Flags &= ~(parfTableCell | parfNotFirstCell);
+    cell->Next->Flags |= parfMarked;
+    t.CombineMarkedCells();
+    EXPECT_EQ(t.CountPars(), 3);
+    EXPECT_EQ(plain, t.FirstPar);
+}
