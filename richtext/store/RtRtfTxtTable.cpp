@@ -486,7 +486,9 @@ bool TRtRTFText::HasSingleKind3Tab(const TParagraph* P, const TLine* Line) const
     return found == 1 && kind3;
 }
 
-void TRtRTFText::PurgeUnusedTabs()
+void TRtRTFText::PurgeUnusedTabs() { PurgeUnusedTabsKeeping(0); }
+
+void TRtRTFText::PurgeUnusedTabsKeeping(uint64_t Keep)
 {
     TTextHeader& h = *Header();
     uint64_t defined = 0;
@@ -502,15 +504,21 @@ void TRtRTFText::PurgeUnusedTabs()
         chains.push_back(EditedSpecialText->SavedFirstPar());
     for (int32_t i = 0; i < HeaderFooterCount(); ++i)
         chains.push_back(GetHeaderFooter(i)->Paragraphs());
-    uint64_t used = 0;
+    uint64_t used = Keep & defined;
+    auto allUsed = [&] {
+        if (used != defined)
+            return false;
+        if (OnHeaderChange)
+            OnHeaderChange(this);
+        return true;
+    };
+    if (allUsed())
+        return;
     for (TParagraph* first : chains)
         for (TParagraph* p = first; p; p = p->Next) {
             used |= p->Tabs & defined;
-            if (used == defined) {
-                if (OnHeaderChange)
-                    OnHeaderChange(this);
+            if (allUsed())
                 return;
-            }
         }
     for (int32_t i = 0; i < 64; ++i)
         if ((defined & ~used) & (uint64_t(1) << i)) {

@@ -310,6 +310,18 @@ TEST(RtTable, AFullTabTableFreesStopsNoChainUses)
     for (const TRtTabEntry& e : h->Tabs)
         freed += e.Pos == 0;
     EXPECT_EQ(freed, h->Tabs.size() - 4);
+    // A stop just collected for a paragraph is in no chain yet, and stays.
+    for (size_t i = 0; i < h->Tabs.size(); ++i)
+        if (h->Tabs[i].Pos == 0)
+            h->Tabs[i].Pos = int32_t(9000 + 10 * i);
+    h->Tabs[10].Pos = 0;
+    const int32_t first = h->AddTab(20000, 0);
+    ASSERT_EQ(first, 10);
+    const int32_t second = h->AddTabTo(21000, 0);
+    ASSERT_GE(second, 0);
+    EXPECT_EQ(h->Tabs[10].Pos, 20000);
+    EXPECT_EQ(h->Tabs[size_t(second)].Pos, 21000);
+    EXPECT_EQ(h->CurrentTabs, (uint64_t(1) << 10) | (uint64_t(1) << second));
 }
 
 TEST(RtTable, TheCursorStaysWithItsLinesWhenCellsSplitOrCombine)
