@@ -3,8 +3,10 @@
 // then deleted again one by one (the text ends as it began). The same edits go
 // through QTextCursor::insertText and deleteChar on a QTextDocument holding the
 // same text. Characters per second of both and their ratio are printed.
+// Besides, texts of 20,000 and 80,000 paragraphs are built through the readers'
+// character sink; the ratio of their time per character shows it stays linear.
 #include "BenchSupport.h"
-#include "RtRtfTxt.h"
+#include "RtRtfTxtIo.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
@@ -132,6 +134,29 @@ void BM_QTextDocumentTypeAndDelete(benchmark::State& State)
 }
 BENCHMARK(BM_QTextDocumentTypeAndDelete)->Unit(benchmark::kMillisecond)->Apply(FastestOf<3>);
 
+// A reader's sink: a text of Pars paragraphs of 60 characters appended one
+// character at a time. Per character a long text should cost what a short one does.
+void BM_RtStoreAppendChars(benchmark::State& State)
+{
+    const int pars = int(State.range(0));
+    std::string all;
+    for (int i = 0; i < pars; ++i) {
+        if (i > 0)
+            all += '\r';
+        all += ParText(i);
+    }
+    for (auto _ : State) {
+        TRtRTFTextIo text;
+        const TParagraph props;
+        for (char ch : all)
+            text.AppendChar(text.CurrentAttr, uint8_t(ch), props);
+        if (text.CountPars() != pars)
+            State.SkipWithError("the paragraphs did not come out");
+    }
+    State.SetItemsProcessed(State.iterations() * int64_t(all.size()));
+}
+BENCHMARK(BM_RtStoreAppendChars)->Arg(20000)->Arg(80000)->Unit(benchmark::kMillisecond)->Apply(FastestOf<3>);
+
 int PrintRatio(const TFastestRunReporter& Runs)
 {
     const auto store = Runs.Time("BM_RtStoreTypeAndDelete");
@@ -142,6 +167,11 @@ int PrintRatio(const TFastestRunReporter& Runs)
                     chars / (*store / 1000.0), chars / (*doc / 1000.0));
         std::printf("characters per second, text store / QTextDocument: %.2f\n", *doc / *store);
     }
+    const auto small = Runs.Time("BM_RtStoreAppendChars/20000");
+    const auto large = Runs.Time("BM_RtStoreAppendChars/80000");
+    if (small && large)
+        std::printf("appending, time per character of 80,000 paragraphs / of 20,000 paragraphs: %.2f\n",
+                    (*large / 4.0) / *small);
     return 0;
 }
 

@@ -35,6 +35,8 @@ public:
     TParagraph* Paragraphs() const { return pars_; }
     // Hands the chain over without freeing it.
     TParagraph* TakeParagraphs();
+    // The text's own first paragraph while this item is edited in its place, else nil.
+    TParagraph* SavedFirstPar() const { return editing_ ? saved_.FirstPar : nullptr; }
     uint32_t Id() const { return id_; }
     TRtRTFText* Owner() const { return owner_; }
 

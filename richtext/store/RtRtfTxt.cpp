@@ -46,6 +46,9 @@ TRtRTFText::TRtRTFText()
 
     header_->RichText = 1;
     header_->Owner = this;
+    // A full tab table frees the stops no paragraph uses; those the caller is
+    // collecting for a paragraph (the current tabs) stay.
+    header_->OnTabsFull = [this](TTextHeader* H) { PurgeUnusedTabsKeeping(H->CurrentTabs); };
     CurrentAttr.Size = uint16_t(RtDefaultFontSize);
     memoryFormat_ = fmRichText;
     DefaultLineHeight = 16;

@@ -482,6 +482,8 @@ public:
     void SetParChars(TParagraph* Par, const uint8_t* Chars, int32_t Count, const TAttr* Attr);
 
 private:
+    // PurgeUnusedTabs that also keeps the stops in Keep.
+    void PurgeUnusedTabsKeeping(uint64_t Keep);
     void ChangeOutlineLevel(int32_t Delta);
     void EmptyParLines(TParagraph* Par);
     void CopyParPropsWhole(TParagraph* Par, const TParProps& Props);

@@ -672,20 +672,25 @@ bool TRtRTFTextIo::ReadChar(TAttr& Attr, uint8_t& Ch, TParagraph& ParProps)
     return true;
 }
 
-bool TRtRTFTextIo::AppendChar(uint8_t Ch, const TAttr* Attr)
+TParagraph* TRtRTFTextIo::LastParFromCursor() const
 {
-    TParagraph* last = FirstPar;
+    // Appending keeps the cursor at the end, so a reader's appends walk no paragraph twice.
+    TParagraph* last = CursorPar ? CursorPar : FirstPar;
     while (last && last->Next)
         last = last->Next;
+    return last;
+}
+
+bool TRtRTFTextIo::AppendChar(uint8_t Ch, const TAttr* Attr)
+{
+    TParagraph* last = LastParFromCursor();
     AppendChar(Attr ? *Attr : CurrentAttr, Ch, last ? *last : TParagraph());
     return true;
 }
 
 void TRtRTFTextIo::AppendChar(const TAttr& Attr, uint8_t Ch, const TParagraph& ParProps)
 {
-    TParagraph* last = FirstPar;
-    while (last && last->Next)
-        last = last->Next;
+    TParagraph* last = LastParFromCursor();
     CursorPar = last;
     CursorLine = last ? GetLastLine(last) : nullptr;
     CursorPos = CursorLine ? CursorLine->Length : 0;

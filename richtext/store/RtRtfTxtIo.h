@@ -232,6 +232,8 @@ public:
     int32_t MarkedParCount = 0;
 
 private:
+    // The text's last paragraph, walked to from the cursor.
+    TParagraph* LastParFromCursor() const;
     TRtCustomTextWriter* CreateWriter(const AnsiString& Name);
     TRtCustomTextReader* CreateReader(const AnsiString& Name);
     TRtWriterSetup MakeWriterSetup(TRtCustomTextWriter* Writer);

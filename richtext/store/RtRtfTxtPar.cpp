@@ -818,6 +818,16 @@ void TRtRTFText::PurgeDeletedChars(TParagraph* Par)
 {
     if (!Par || !RichText())
         return;
+    if (!NoUndo) {
+        // The paragraph goes into the undo step as it was, marked characters included.
+        bool marked = false;
+        for (const TLine* l = Par->Lines; l && !marked; l = l->Next)
+            for (int32_t i = 0; l->Attrs && i < l->Length && !marked; ++i)
+                marked = l->Attrs[i].Style.Has(afsDelete);
+        if (!marked)
+            return;
+        SaveUndo(Par, 2, 3);
+    }
     bool dropped = false;
     for (TLine* l = Par->Lines; l; l = l->Next) {
         if (!l->Attrs)

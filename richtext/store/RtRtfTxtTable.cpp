@@ -2,9 +2,11 @@
 // style, the tab clean-up hook and outline levels.
 #include "RtRtfTxt.h"
 
+#include "RtHeaderFooter.h"
 #include "RtObjBase.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -117,8 +119,13 @@ TParagraph* TRtRTFText::SplitCell(TParagraph* P, bool MoveText)
     else
         P->Flags |= parfNotLastCell;
     P->Flags |= parfReformat;
-    if (MoveText)
+    if (MoveText) {
         std::swap(P->Lines, n->Lines);
+        // Cursor and selection go with their lines into the new cell.
+        for (TParagraph** par : {&CursorPar, &SelStartPar, &SelEndPar})
+            if (*par == P)
+                *par = n;
+    }
     RenumberFrom(FirstPar);
     return n;
 }
@@ -127,17 +134,11 @@ void TRtRTFText::CombineCell(TParagraph* C)
 {
     if (!C)
         return;
-    if ((C->Flags & parfNotFirstCell) && !(C->Flags & parfNotLastCell) && C->Prior) {
-        TParagraph* prev = C->Prior;
-        // The lines of C stay valid: they move into the previous cell below.
-        if (CursorPar == C)
-            CursorPar = prev;
-        if (SelStartPar == C)
-            SelStartPar = prev;
-        if (SelEndPar == C)
-            SelEndPar = prev;
-        C = prev;
-    }
+    // The last cell of a row is combined into the cell before it; the cursor
+    // then keeps its place in the lines that move.
+    const bool intoPrior = (C->Flags & parfNotFirstCell) && !(C->Flags & parfNotLastCell) && C->Prior;
+    if (intoPrior)
+        C = C->Prior;
     TParagraph* n = C->Next;
     if ((C->Flags & parfNotLastCell) && IsCell(n)) {
         SaveUndo(C, 1, 16);
@@ -155,8 +156,10 @@ void TRtRTFText::CombineCell(TParagraph* C)
         n->Lines = nullptr;
         C->BrdLines = uint16_t((C->BrdLines & ~brdRight) | (n->BrdLines & brdRight));
         auto moveToStart = [&](TParagraph*& par, TLine*& line, int32_t& pos) {
-            if (par == n) {
-                par = C;
+            if (par != n)
+                return;
+            par = C;
+            if (!intoPrior) {
                 line = C->Lines;
                 pos = 0;
             }
@@ -185,10 +188,11 @@ void TRtRTFText::CombineCell(TParagraph* C)
 }
 
 namespace {
+// The first marked cell from P on; marked paragraphs outside tables are not cells.
 TParagraph* FirstMarked(TParagraph* P)
 {
     for (; P; P = P->Next)
-        if (P->Flags & parfMarked)
+        if ((P->Flags & parfMarked) && IsCell(P))
             return P;
     return nullptr;
 }
@@ -217,7 +221,7 @@ void TRtRTFText::CombineMarkedCells()
     if (TParagraph* p = FirstMarked(FirstPar)) {
         for (; p; p = FirstMarked(p->Next)) {
             p->Flags &= ~parfMarked;
-            while ((p->Flags & parfNotLastCell) && p->Next && (p->Next->Flags & parfMarked))
+            while ((p->Flags & parfNotLastCell) && IsCell(p->Next) && (p->Next->Flags & parfMarked))
                 CombineCell(p);
         }
         MarkedCells = 0;
@@ -482,22 +486,40 @@ bool TRtRTFText::HasSingleKind3Tab(const TParagraph* P, const TLine* Line) const
     return found == 1 && kind3;
 }
 
-void TRtRTFText::PurgeUnusedTabs()
+void TRtRTFText::PurgeUnusedTabs() { PurgeUnusedTabsKeeping(0); }
+
+void TRtRTFText::PurgeUnusedTabsKeeping(uint64_t Keep)
 {
     TTextHeader& h = *Header();
     uint64_t defined = 0;
     for (int32_t i = 0; i < 64; ++i)
         if (h.Tabs[size_t(i)].Pos != 0)
             defined |= uint64_t(1) << i;
-    uint64_t used = 0;
-    for (TParagraph* p = FirstPar; p; p = p->Next) {
-        used |= p->Tabs & defined;
-        if (used == defined) {
-            if (OnHeaderChange)
-                OnHeaderChange(this);
-            return;
+    // Every chain of the text uses the table: the edited one, the body while a
+    // header or footer is edited, and the header and footer texts.
+    std::vector<TParagraph*> chains{FirstPar};
+    if (Layer != 0)
+        chains.push_back(BodyFirstPar);
+    if (EditedSpecialText)
+        chains.push_back(EditedSpecialText->SavedFirstPar());
+    for (int32_t i = 0; i < HeaderFooterCount(); ++i)
+        chains.push_back(GetHeaderFooter(i)->Paragraphs());
+    uint64_t used = Keep & defined;
+    auto allUsed = [&] {
+        if (used != defined)
+            return false;
+        if (OnHeaderChange)
+            OnHeaderChange(this);
+        return true;
+    };
+    if (allUsed())
+        return;
+    for (TParagraph* first : chains)
+        for (TParagraph* p = first; p; p = p->Next) {
+            used |= p->Tabs & defined;
+            if (allUsed())
+                return;
         }
-    }
     for (int32_t i = 0; i < 64; ++i)
         if ((defined & ~used) & (uint64_t(1) << i)) {
             h.Tabs[size_t(i)].Pos = 0;

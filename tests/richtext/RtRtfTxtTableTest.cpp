@@ -279,3 +279,101 @@ TEST(RtTable, HeaderItemsTakeTheEditorOneAtATime)
     footer->SetEditing(false);
     EXPECT_TRUE(footer->IsEmpty());
 }
+
+TEST(RtTable, AFullTabTableFreesStopsNoChainUses)
+{
+    TestPlatform();
+    TRtRTFTextIo t;
+    FillText(t, {"body"});
+    TTextHeader* h = t.Header();
+    h->RoundTabs = false;
+    for (size_t i = 0; i < h->Tabs.size(); ++i) {
+        h->Tabs[i].Pos = int32_t(100 + 10 * i);
+        h->Tabs[i].Kind = 0;
+    }
+    // Stop 0 serves the body, stop 1 a footer, stop 2 the header being edited.
+    t.FirstPar->Tabs = uint64_t(1) << 0;
+    TRtSpecialTextProperty* footer = t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsFooter);
+    TParagraph* fp = nullptr;
+    t.InsertPar(fp, 8);  // a chain of its own
+    fp->Tabs = uint64_t(1) << 1;
+    footer->SetParagraphs(fp);
+    t.HeaderFooterRange = rtraOnAllPages;
+    t.SetLayer(1);
+    t.FirstPar->Tabs = uint64_t(1) << 2;
+    const int32_t added = h->AddTab(5000, 0);
+    ASSERT_GE(added, 3);
+    EXPECT_EQ(h->Tabs[size_t(added)].Pos, 5000);
+    for (size_t i : {0u, 1u, 2u})
+        EXPECT_EQ(h->Tabs[i].Pos, int32_t(100 + 10 * i)) << "stop " << i;
+    size_t freed = 0;
+    for (const TRtTabEntry& e : h->Tabs)
+        freed += e.Pos == 0;
+    EXPECT_EQ(freed, h->Tabs.size() - 4);
+    // A stop just collected for a paragraph is in no chain yet, and stays.
+    for (size_t i = 0; i < h->Tabs.size(); ++i)
+        if (h->Tabs[i].Pos == 0)
+            h->Tabs[i].Pos = int32_t(9000 + 10 * i);
+    h->Tabs[10].Pos = 0;
+    const int32_t first = h->AddTab(20000, 0);
+    ASSERT_EQ(first, 10);
+    const int32_t second = h->AddTabTo(21000, 0);
+    ASSERT_GE(second, 0);
+    EXPECT_EQ(h->Tabs[10].Pos, 20000);
+    EXPECT_EQ(h->Tabs[size_t(second)].Pos, 21000);
+    EXPECT_EQ(h->CurrentTabs, (uint64_t(1) << 10) | (uint64_t(1) << second));
+}
+
+TEST(RtTable, TheCursorStaysWithItsLinesWhenCellsSplitOrCombine)
+{
+    TestPlatform();
+    TRtRTFTextIo t;
+    BuildGrid(t, 1, 2);
+    TParagraph* first = t.GetParByIndex(1);
+    // Splitting with the text moving: the cursor goes into the new cell with its line.
+    t.CursorPar = first;
+    t.CursorLine = first->Lines;
+    t.CursorPos = 1;
+    TParagraph* moved = t.SplitCell(first, true);
+    EXPECT_EQ(ParString(moved), "00");
+    EXPECT_EQ(t.CursorPar, moved);
+    EXPECT_EQ(t.CursorLine, moved->Lines);
+    EXPECT_EQ(t.GetCursorCharPos(), 4 + 1 + 1);
+    // A last cell whose predecessor does not continue into it has nothing to
+    // combine with: the cursor stays in it.
+    TParagraph* last = t.GetParByIndex(3);
+    ASSERT_EQ(ParString(last), "01");
+    moved->Flags &= ~parfNotLastCell;
+    t.CursorPar = last;
+    t.CursorLine = last->Lines;
+    t.CursorPos = 2;
+    t.CombineCell(last);
+    EXPECT_EQ(Pars(t), (std::vector<std::string>{"top", "", "00", "01"}));
+    EXPECT_EQ(t.CursorPar, last);
+    EXPECT_EQ(t.CursorLine, last->Lines);
+}
+
+TEST(RtTable, MarkedCellOperationsLeaveMarkedParagraphsOutsideTables)
+{
+    TestPlatform();
+    TRtRTFTextIo t;
+    BuildGrid(t, 1, 2);
+    TParagraph* top = t.FirstPar;
+    TParagraph* cell = t.GetParByIndex(1);
+    // A whole paragraph marked beside a marked cell: only the cell is emptied.
+    top->Flags |= parfMarked;
+    t.GetParByIndex(2)->Flags |= parfMarked;
+    t.DeleteMarkedCells();
+    EXPECT_EQ(Pars(t), (std::vector<std::string>{"top", "00"}));
+    EXPECT_TRUE(top->Flags & parfMarked);
+    // A cell that claims a next cell before a marked plain paragraph combines nothing and ends.
+    TParagraph* plain = t.FirstPar;
+    t.InsertPar(cell, 8);
+    cell = t.GetParByIndex(1);
+    cell->Flags |= parfMarked | parfNotLastCell;
+    cell->Next->Flags &= ~(parfTableCell | parfNotFirstCell);
+    cell->Next->Flags |= parfMarked;
+    t.CombineMarkedCells();
+    EXPECT_EQ(t.CountPars(), 3);
+    EXPECT_EQ(plain, t.FirstPar);
+}

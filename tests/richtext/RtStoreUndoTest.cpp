@@ -384,3 +384,58 @@ TEST(RtStoreUndo, TableOperationsUndoAndRedo)
     t.Redo();
     EXPECT_EQ(t.CountPars(), 3);
 }
+
+TEST(RtStoreUndo, APartnerMarkerPurgedInAnotherParagraphComesBack)
+{
+    TUndoText t;
+    t.EditOptions.Include(rtObjectDeletion);
+    FillText(t, {"a<b", "c>d"});
+    TParagraph* p0 = t.FirstPar;
+    TParagraph* p1 = p0->Next;
+    p0->Lines->Chars[1] = 2;
+    p1->Lines->Chars[1] = 3;
+    for (TParagraph* p : {p0, p1}) {
+        p->Lines->Attrs[1].Style.Include(afsIsObject);
+        p->Lines->Attrs[1].Tag = 5;
+    }
+    const TSnapshot first = Snap(t);
+    t.BeginUndoGroup();
+    t.SaveUndo(p0, 1, 3);
+    t.DeleteChar(p0, p0->Lines, 1);
+    t.EndUndoGroup();
+    EXPECT_EQ(Pars(t), (std::vector<std::string>{"ab", "cd"}));
+    const TSnapshot last = Snap(t);
+    t.Undo();
+    EXPECT_EQ(Snap(t), first);
+    t.Redo();
+    EXPECT_EQ(Snap(t), last);
+}
+
+TEST(RtStoreUndo, CellsPastedIntoATableComeBack)
+{
+    TUndoText t;
+    FillText(t, {"a1", "a2"});
+    TParagraph* a = t.FirstPar;
+    for (TParagraph* p = a; p; p = p->Next)
+        p->Flags |= parfTableCell;
+    a->Flags |= parfNotLastCell;
+    a->Next->Flags |= parfNotFirstCell;
+    a->Next->IndentLeft = 40;
+    const TSnapshot first = Snap(t);
+    TRtRTFText source;
+    FillText(source, {"X", "Y"});
+    TParagraph* chain = source.FirstPar;
+    source.FirstPar = nullptr;
+    chain->Flags |= parfTableCell | parfNotLastCell;
+    chain->Next->Flags |= parfTableCell | parfNotFirstCell;
+    TLine* line = a->Lines;
+    int32_t pos = 0;
+    t.BeginUndoGroup();
+    t.InsertParagraphs(a, line, pos, chain);
+    t.EndUndoGroup();
+    ASSERT_EQ(Pars(t), (std::vector<std::string>{"X", "Y"}));
+    EXPECT_EQ(t.GetParByIndex(1)->IndentLeft, 0);
+    t.Undo();
+    EXPECT_EQ(Snap(t), first);
+    EXPECT_EQ(t.GetParByIndex(1)->IndentLeft, 40);
+}
