@@ -101,7 +101,6 @@ TRtCustomRichText::~TRtCustomRichText()
 {
     if (CurrentRichText == this)
         CurrentRichText = nullptr;
-    Deactivate();
 }
 
 TRtCustomRichText* TRtCustomRichText::Current() { return CurrentRichText; }
@@ -113,7 +112,6 @@ void TRtCustomRichText::Activate()
     setMode_.Reload();
 }
 
-void TRtCustomRichText::Deactivate() {}
 
 void TRtCustomRichText::Clear()
 {
@@ -160,7 +158,8 @@ void TRtCustomRichText::UpdateState()
     ++CommandLock;
     SetButtonState(5 * 256, 3, AutoZoom() == rtAutoZoomWidth);
     SetButtonState(5 * 256, 4, AutoZoom() == rtAutoZoomFullPage);
-    if (mask & (rtchCharAttr | rtchParAttr | rtchCursor))
+    // The attribute control reloads on a change or when it was told to.
+    if ((mask & (rtchCharAttr | rtchParAttr | rtchCursor)) || setMode_.ReloadChar || setMode_.ReloadPar)
         setMode_.Reload();
     if (mask & (rtchCharAttr | rtchCursor)) {
         const WrtStyle s = e->CurrentAttr.Style;
