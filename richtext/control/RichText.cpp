@@ -1,6 +1,7 @@
 #include "RichText.h"
 
 #include "RtActionTexts.h"
+#include "RtFindDialog.h"
 #include "RtNumbering.h"
 #include "RtObject.h"
 #include "RtTableSelect.h"
@@ -101,6 +102,11 @@ TRtCustomRichText::~TRtCustomRichText()
 {
     if (CurrentRichText == this)
         CurrentRichText = nullptr;
+    // The shared find and replace dialogs go with the last rich text.
+    const auto& controls = Controls();
+    if (std::none_of(controls.begin(), controls.end(),
+                     [this](TRtCustomRtfEdit* C) { return C != this && dynamic_cast<TRtCustomRichText*>(C); }))
+        TRtFindDialog::FreeShared();
 }
 
 TRtCustomRichText* TRtCustomRichText::Current() { return CurrentRichText; }
