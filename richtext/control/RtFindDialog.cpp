@@ -51,7 +51,8 @@ TRtFindDialog::TRtFindDialog(bool Replace)
     MatchCase = new QCheckBox("Match case");
     grid->addWidget(WholeWord, row++, 0, 1, 2);
     grid->addWidget(MatchCase, row++, 0, 1, 2);
-    auto* direction = new QGroupBox("Direction");
+    // The replace dialog always searches downwards.
+    auto* direction = new QGroupBox("Direction", this);
     auto* dirLayout = new QHBoxLayout(direction);
     auto* up = new QRadioButton("Up");
     Down = new QRadioButton("Down");
