@@ -4,7 +4,9 @@
 
 #include "RtUndo.h"
 
+#include <QClipboard>
 #include <QInputMethodEvent>
+#include <QMimeData>
 #include <QTemporaryDir>
 
 namespace {
@@ -298,6 +300,16 @@ TEST_F(RtfEditInput, ClickOnAnEmbeddedObjectGoesToItsEvents)
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(selects, 1);
     EXPECT_EQ(E()->GetCursorCharPos(), cursor);   // no cursor placement
+    // The selected object copies as its picture and cuts away.
+    ASSERT_NE(E()->SelectedObject, nullptr);
+    Rtf->CopyToClipboard();
+    const QImage copied = qvariant_cast<QImage>(QGuiApplication::clipboard()->mimeData()->imageData());
+    ASSERT_FALSE(copied.isNull());
+    EXPECT_EQ(copied.pixelColor(copied.width() / 2, copied.height() / 2), QColor(Qt::blue));
+    Rtf->CutToClipboard();
+    EXPECT_EQ(Text(), "abcd");
+    Rtf->Undo();
+    EXPECT_EQ(Text().size(), 5u);
     // Without object selecting the click places the cursor.
     Rtf->SetEditOptions(E()->EditOptions - TRtEditOptions{rtObjectSelecting});
     QTest::mouseClick(Rtf->viewport(), Qt::LeftButton, {}, PointOf(1));
