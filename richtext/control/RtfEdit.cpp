@@ -562,8 +562,6 @@ void TRtCustomRtfEdit::LoadFromStream(TStream* Stream, const AnsiString& FormatN
 
 AnsiString TRtCustomRtfEdit::GetTextAsString()
 {
-    if (engine_->ProtectOptions.Has(ppProtected) && engine_->ProtectOptions.Has(ppProtectSelectedTextToo))
-        return AnsiString();
     if (SelectionOnlyText && !engine_->HasCompleteSelection())
         return AnsiString();
     TMemoryStream stream;
