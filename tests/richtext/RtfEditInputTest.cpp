@@ -100,6 +100,14 @@ TEST_F(RtfEditInput, KeysMoveAndSelect)
     Key(Qt::Key_End);
     Key(Qt::Key_Backspace, Qt::ControlModifier);
     EXPECT_EQ(Text(), "one two ");
+    // Shift+Up on the text's first line and Shift+Down on its last extend to the text's ends.
+    Key(Qt::Key_Left);
+    Key(Qt::Key_Left);
+    Key(Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(Selection(), std::make_pair(0, 6));
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(Selection(), std::make_pair(1, 7));
     // Typing over a selection replaces it.
     Key(Qt::Key_Home);
     Key(Qt::Key_End, Qt::ShiftModifier);
