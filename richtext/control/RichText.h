@@ -71,7 +71,6 @@ public:
     bool ButtonDown(int32_t Group, int32_t Id) const;
     virtual void UpdateState();
     virtual void Activate();
-    virtual void Deactivate();
     virtual void Clear();
     void LoadFromStream(TStream* Stream, const AnsiString& FormatName) override;
     void SetZooming(int32_t Value) override;
@@ -121,7 +120,6 @@ protected:
     void WordCompleted(char32_t Ch) override;
     bool KeyDownFirst(int32_t& Key, Qt::KeyboardModifiers Shift) override;
     void Activated() override { Activate(); }
-    void FocusLost() override {}
     void SaveToFile(const QString& FileName);
     void LoadFile(const QString& FileName);
 

@@ -222,6 +222,7 @@ void ApplyToolBarTexts(TRtTextToolBar* ToolBar)
 TRtAction::TRtAction(int32_t Group, int32_t Id, QObject* Parent) : QAction(Parent), Group(Group), Id(Id)
 {
     Actions().push_back(this);
+    setProperty("Category", QString(RtActionCategory));
     setIcon(RtActionIcon(Group, Id));
     RefreshTexts();
 }

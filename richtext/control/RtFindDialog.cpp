@@ -10,19 +10,27 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <memory>
+
+namespace {
+
+// Parentless, so that no form takes them along.
+std::unique_ptr<TRtFindDialog> SharedFind, SharedReplace;
+
+}  // namespace
+
 TRtFindDialog* TRtFindDialog::Shared(bool Replace)
 {
-    // Alive to the end of the program; parentless so no form takes them along.
-    static TRtFindDialog* find = nullptr;
-    static TRtReplaceDialog* replace = nullptr;
-    if (Replace) {
-        if (!replace)
-            replace = new TRtReplaceDialog;
-        return replace;
-    }
-    if (!find)
-        find = new TRtFindDialog(false);
-    return find;
+    std::unique_ptr<TRtFindDialog>& d = Replace ? SharedReplace : SharedFind;
+    if (!d)
+        d.reset(Replace ? new TRtReplaceDialog : new TRtFindDialog(false));
+    return d.get();
+}
+
+void TRtFindDialog::FreeShared()
+{
+    SharedFind.reset();
+    SharedReplace.reset();
 }
 
 TRtFindDialog::TRtFindDialog(bool Replace)
@@ -43,7 +51,8 @@ TRtFindDialog::TRtFindDialog(bool Replace)
     MatchCase = new QCheckBox("Match case");
     grid->addWidget(WholeWord, row++, 0, 1, 2);
     grid->addWidget(MatchCase, row++, 0, 1, 2);
-    auto* direction = new QGroupBox("Direction");
+    // The replace dialog always searches downwards.
+    auto* direction = new QGroupBox("Direction", this);
     auto* dirLayout = new QHBoxLayout(direction);
     auto* up = new QRadioButton("Up");
     Down = new QRadioButton("Down");

@@ -316,7 +316,6 @@ void TRtCustomRtfEdit::scrollContentsBy(int Dx, int Dy)
         if (OnXPosChanged)
             OnXPosChanged(this);
     }
-    ScrollUpdate();
     viewport()->update();
 }
 
@@ -329,7 +328,6 @@ void TRtCustomRtfEdit::wheelEvent(QWheelEvent* Event)
     }
     for (int i = 0; i < std::abs(steps); ++i)
         engine_->VScroll(steps < 0 ? SB_LINEDOWN : SB_LINEUP, 0);
-    ScrollUpdate();
     if (OnYPosChanged)
         OnYPosChanged(this);
     UpdateScrollRanges();
@@ -411,7 +409,6 @@ void TRtCustomRtfEdit::focusInEvent(QFocusEvent* Event)
 void TRtCustomRtfEdit::focusOutEvent(QFocusEvent* Event)
 {
     caret_->SetVisible(false);
-    FocusLost();
     QAbstractScrollArea::focusOutEvent(Event);
     viewport()->update();
 }
@@ -565,8 +562,6 @@ void TRtCustomRtfEdit::LoadFromStream(TStream* Stream, const AnsiString& FormatN
 
 AnsiString TRtCustomRtfEdit::GetTextAsString()
 {
-    if (engine_->ProtectOptions.Has(ppProtected) && engine_->ProtectOptions.Has(ppProtectSelectedTextToo))
-        return AnsiString();
     if (SelectionOnlyText && !engine_->HasCompleteSelection())
         return AnsiString();
     TMemoryStream stream;

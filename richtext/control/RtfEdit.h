@@ -99,7 +99,6 @@ public:
     int32_t XOffset = 0, YOffset = 0;
     bool Loading = false;
     int32_t PaintLock = 0;
-    bool TypeAheadDisabled = true;
     // The most characters the text may hold (paragraph ends count 2); 0: no limit.
     int32_t MaxLength() const { return engine_->MaxTextLength; }
     void SetMaxLength(int32_t Value) { engine_->MaxTextLength = std::max(0, Value); }
@@ -180,13 +179,11 @@ public:
 
 protected:
     // Hooks of the rich-text component.
-    virtual void FocusLost() {}
-    virtual void ScrollUpdate() {}
     virtual void EngineChanged() {}
     virtual void WordCompleted(char32_t Ch);
     // The rule the component puts before the key table; True when it took the key.
     virtual bool KeyDownFirst(int32_t& /*Key*/, Qt::KeyboardModifiers /*Shift*/) { return false; }
-    virtual void ResizeStep();
+    void ResizeStep();
     virtual void Activated() {}
     void ZoomToPage();
     void TakeCursorAttr();

@@ -201,6 +201,7 @@ void TRtCustomRtfEdit::KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift)
     case Qt::Key_Delete:
         if (e->SelectedObject && e->EditOptions.Has(rtObjectDeletion)) {
             if (BeginChange()) {
+                e->NewUndoLevel();
                 objectEnv_->DeleteSelectedObject();
                 EndChange();
             }
@@ -393,7 +394,18 @@ void TRtCustomRtfEdit::Copy(bool WholeText)
         OnBeforeCopyEvent(this, proceed_);
     if (!proceed_)
         return;
-    if (WholeText || engine_->HasCompleteSelection()) {
+    if (!WholeText && engine_->SelectedObject) {
+        // A selected embedded object goes to the clipboard as its picture.
+        auto* data = new QMimeData;
+        if (auto* obj = dynamic_cast<TRtObject*>(engine_->SelectedObject))
+            data->setImageData(obj->GetBitmap());
+        QGuiApplication::clipboard()->setMimeData(data);
+        if (cutting_ && CanType() && BeginChange()) {
+            engine_->NewUndoLevel();
+            objectEnv_->DeleteSelectedObject();
+            EndChange();
+        }
+    } else if (WholeText || engine_->HasCompleteSelection()) {
         QMimeData* data = CreateMimeData(WholeText);
         QGuiApplication::clipboard()->setMimeData(data);
     }
@@ -403,12 +415,9 @@ void TRtCustomRtfEdit::Copy(bool WholeText)
 void TRtCustomRtfEdit::CutToClipboard()
 {
     cutting_ = true;
-    if (engine_->SelectedObject) {
-        if (CanType() && BeginChange()) {
-            objectEnv_->DeleteSelectedObject();
-            EndChange();
-        }
-    } else if (engine_->HasCompleteSelection()) {
+    if (engine_->SelectedObject)
+        Copy(false);
+    else if (engine_->HasCompleteSelection()) {
         Copy(false);
         if (proceed_ && CanType() && !ReadOnly && BeginChange()) {
             engine_->NewUndoLevel();

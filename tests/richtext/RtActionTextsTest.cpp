@@ -110,6 +110,7 @@ TEST_F(RtActionTextsTest, LanguageChangeRefreshesToolBarsAndActions)
     TTestToolBar bar;
     TRtAction undo(3 * 256, 9);
     EXPECT_EQ(undo.text(), QString("Undo"));
+    EXPECT_EQ(undo.property("Category").toString(), QString("RichText/Actions"));
     EXPECT_FALSE(undo.icon().isNull());
     RtActionHint(44) = "R\xfc" "ckg\xe4ngig";
     RtActionCaption(44) = "R\xfc" "ckg\xe4ngig machen";

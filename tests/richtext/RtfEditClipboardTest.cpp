@@ -154,3 +154,28 @@ TEST_F(RtfEditClipboard, TextAsStringLoadsRtfAndPlainText)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RtfEditClipboard, EditStateTellsSelectionAndClipboard)
+{
+    QWidget parent;
+    Rtf->setParent(&parent);
+    parent.show();
+    Rtf->show();
+    std::vector<std::pair<bool, bool>> states;
+    Rtf->EditStateEvent = [&](TObject*, bool Marked, bool NotEmpty) { states.emplace_back(Marked, NotEmpty); };
+    QGuiApplication::clipboard()->clear();
+    Type("abc");
+    E()->SetSelection(0, 2);
+    Rtf->CopyToClipboard();
+    ASSERT_FALSE(states.empty());
+    EXPECT_EQ(states.back(), std::make_pair(true, true));
+    QGuiApplication::clipboard()->clear();
+    E()->ClearSelection(false);
+    QTest::mouseClick(Rtf->viewport(), Qt::LeftButton, {}, PointOf(1));
+    EXPECT_EQ(states.back(), std::make_pair(false, false));
+    Rtf->setParent(nullptr);
+}
+
+}  // namespace

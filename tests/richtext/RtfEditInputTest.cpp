@@ -4,7 +4,9 @@
 
 #include "RtUndo.h"
 
+#include <QClipboard>
 #include <QInputMethodEvent>
+#include <QMimeData>
 #include <QTemporaryDir>
 
 namespace {
@@ -98,6 +100,14 @@ TEST_F(RtfEditInput, KeysMoveAndSelect)
     Key(Qt::Key_End);
     Key(Qt::Key_Backspace, Qt::ControlModifier);
     EXPECT_EQ(Text(), "one two ");
+    // Shift+Up on the text's first line and Shift+Down on its last extend to the text's ends.
+    Key(Qt::Key_Left);
+    Key(Qt::Key_Left);
+    Key(Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(Selection(), std::make_pair(0, 6));
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(Selection(), std::make_pair(1, 7));
     // Typing over a selection replaces it.
     Key(Qt::Key_Home);
     Key(Qt::Key_End, Qt::ShiftModifier);
@@ -298,6 +308,16 @@ TEST_F(RtfEditInput, ClickOnAnEmbeddedObjectGoesToItsEvents)
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(selects, 1);
     EXPECT_EQ(E()->GetCursorCharPos(), cursor);   // no cursor placement
+    // The selected object copies as its picture and cuts away.
+    ASSERT_NE(E()->SelectedObject, nullptr);
+    Rtf->CopyToClipboard();
+    const QImage copied = qvariant_cast<QImage>(QGuiApplication::clipboard()->mimeData()->imageData());
+    ASSERT_FALSE(copied.isNull());
+    EXPECT_EQ(copied.pixelColor(copied.width() / 2, copied.height() / 2), QColor(Qt::blue));
+    Rtf->CutToClipboard();
+    EXPECT_EQ(Text(), "abcd");
+    Rtf->Undo();
+    EXPECT_EQ(Text().size(), 5u);
     // Without object selecting the click places the cursor.
     Rtf->SetEditOptions(E()->EditOptions - TRtEditOptions{rtObjectSelecting});
     QTest::mouseClick(Rtf->viewport(), Qt::LeftButton, {}, PointOf(1));
