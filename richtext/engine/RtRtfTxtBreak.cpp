@@ -383,6 +383,8 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
         AlignLines(Par);
         return 0;
     }
+    if (Displays())
+        SpellCheckParagraph(Par, false);
     const bool tracking = !CursorTrackingOff;
     const bool keepBreaks = KeepStoredLineBreaks || (Par->ExtFlags & parxKeepLineBreaks);
     const bool rich = Par->Lines->Attrs != nullptr;

@@ -155,6 +155,8 @@ void TRtRTFTextPaint::FormatAll(bool Remeasure)
                     MeasureParagraph(p);
                 BreakParagraph(p, false);
             }
+            if (!SpellCheckPaused)
+                SpellCheckParagraph(p, true);
             if (WrapAtWindow || ScreenLayout || floating) {
                 int32_t ly = y;
                 for (TLine* l = p->Lines; l; l = l->Next) {

@@ -246,6 +246,9 @@ public:
     bool CheckMaxLength(int32_t Key, int32_t Count);
     // Checks the edit-box modes after formatting (edit-box layer).
     virtual void CheckEditBox() {}
+    // Spell checks a paragraph's words as they are typed (input layer); True
+    // when a misspelling mark changed.
+    virtual bool SpellCheckParagraph(TParagraph* /*Par*/, bool /*Force*/) { return false; }
     int32_t LastLayoutWidth = 0;
 
     // ---- position geometry and table columns ----------------------------------------------------------

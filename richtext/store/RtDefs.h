@@ -857,6 +857,9 @@ extern char RtDefaultBulletChar;        // 'l'
 extern AnsiString RtDefaultBulletFont;  // "WingDings"
 extern int32_t RtDefaultFontSize;       // 10
 extern int32_t RtDefaultWidthCacheCount;
+// 0: the program's current decimal separator. Not read at start-up, so that
+// linking the editor does not fix the format settings before the program's
+// locale is set.
 extern char RtDecimalSeparator;
 extern int32_t RtPaintDefault1;         // 50
 extern int32_t RtPaintDefault2;         // 255

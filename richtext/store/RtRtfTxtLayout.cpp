@@ -164,7 +164,9 @@ int32_t TRtRTFTextIo::GetTabWidth(TParagraph* Par, TLine* Line, int32_t Pos, int
             hang = -1;
     }
     const int32_t rightEdge = GetParRightPix(Par, false) - GetIndentRightPix(Par) - GetParLeftPix(Par, false);
-    const char decimal = h->DecimalTabChar ? h->DecimalTabChar : RtDecimalSeparator;
+    const char decimal = h->DecimalTabChar ? h->DecimalTabChar
+                       : RtDecimalSeparator                  ? RtDecimalSeparator
+                                                             : FormatSettings().DecimalSeparator;
 
     // Sums the widths after the tab until a stop character or Limit is passed.
     auto sumAfter = [&](bool decimalStop, bool centre, int32_t Limit) {

@@ -147,6 +147,7 @@ TEST(RtLayout, TabStopsOfEveryKind)
 {
     TLayoutText t;
     TTextHeader* h = t.Header();
+    h->DecimalTabChar = '.'; // whatever the locale's decimal separator
     struct TCase {
         int Kind;
         const char* Text;

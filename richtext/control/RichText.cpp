@@ -1,0 +1,692 @@
+#include "RichText.h"
+
+#include "RtActionTexts.h"
+#include "RtNumbering.h"
+#include "RtObject.h"
+#include "RtTableSelect.h"
+
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+
+TRtEditorRegistry RtEditorRegistry;
+
+namespace {
+
+TRtCustomRichText* CurrentRichText = nullptr;
+
+// Bit of an id in a group's button state set.
+uint32_t IdBit(int32_t Id) { return Id >= 0 && Id < 32 ? RtBitMask[size_t(Id)] : 0; }
+size_t GroupIndex(int32_t Group) { return size_t(std::clamp(Group / 256, 0, 11)); }
+
+}  // namespace
+
+TRtCommandDialogs& RtCommandDialogs()
+{
+    static TRtCommandDialogs dialogs{
+        [](QWidget* Parent, const QString& Text) {
+            return int(QMessageBox::question(Parent, QGuiApplication::applicationDisplayName(), Text,
+                                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel));
+        },
+        [](QWidget* Parent, const QString& Text) {
+            QMessageBox::information(Parent, QGuiApplication::applicationDisplayName(), Text);
+        },
+        [](QWidget* Parent, const QString& Filter, const QString& Dir, const QString& Name, int& FilterIndex) {
+            QFileDialog dialog(Parent, QString(), Dir, Filter);
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            const QStringList filters = dialog.nameFilters();
+            if (FilterIndex >= 1 && FilterIndex <= filters.size())
+                dialog.selectNameFilter(filters[FilterIndex - 1]);
+            if (!Name.isEmpty())
+                dialog.selectFile(Name);
+            if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+                return QString();
+            FilterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
+            return dialog.selectedFiles().first();
+        },
+        [](QWidget* Parent, const QString& Filter, const QString& Dir, int& FilterIndex) {
+            QFileDialog dialog(Parent, QString(), Dir, Filter);
+            dialog.setFileMode(QFileDialog::ExistingFile);
+            const QStringList filters = dialog.nameFilters();
+            if (FilterIndex >= 1 && FilterIndex <= filters.size())
+                dialog.selectNameFilter(filters[FilterIndex - 1]);
+            if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+                return QString();
+            return dialog.selectedFiles().first();
+        },
+        [](QWidget* Parent, const QString& Caption, const QString& Prompt, QString& Value) {
+            bool ok = false;
+            const QString s = QInputDialog::getText(Parent, Caption, Prompt, QLineEdit::Normal, Value, &ok);
+            if (ok)
+                Value = s;
+            return ok;
+        },
+        [](QWidget* Parent, QWidget* Anchor, int32_t& Columns, int32_t& Rows, bool& Borders) {
+            return ShowTableSelect(Parent, Anchor, Columns, Rows, Borders);
+        },
+    };
+    return dialogs;
+}
+
+TRtCustomRichText::TRtCustomRichText(QWidget* Parent) : TRtCustomRtfEdit(Parent), setMode_(RtfText())
+{
+    RtfText()->Inserting = 1;
+    setMode_.OnApplied = [this](TObject*) {
+        if (OnCharacterAttrChange)
+            OnCharacterAttrChange(this, &setMode_);
+        if (OnParagraphAttrChange)
+            OnParagraphAttrChange(this, &setMode_);
+    };
+    if (RtEditorRegistry.RichTextCreated)
+        RtEditorRegistry.RichTextCreated(this);
+}
+
+TRtCustomRichText::~TRtCustomRichText()
+{
+    if (CurrentRichText == this)
+        CurrentRichText = nullptr;
+    Deactivate();
+}
+
+TRtCustomRichText* TRtCustomRichText::Current() { return CurrentRichText; }
+
+void TRtCustomRichText::Activate()
+{
+    CurrentRichText = this;
+    setMode_.ReloadChar = setMode_.ReloadPar = true;
+    setMode_.Reload();
+}
+
+void TRtCustomRichText::Deactivate() {}
+
+void TRtCustomRichText::Clear()
+{
+    RtfText()->Clear();
+    hiddenText_ = false;
+    SetModified(false);
+    setMode_.Reload();
+    RefreshView();
+}
+
+void TRtCustomRichText::LoadFromStream(TStream* Stream, const AnsiString& FormatName)
+{
+    TRtCustomRtfEdit::LoadFromStream(Stream, FormatName);
+    Activate();
+    EndChange();
+    UpdateScrollRanges();
+}
+
+// ---- state --------------------------------------------------------------------------------------------------
+
+void TRtCustomRichText::SetButtonState(int32_t Group, int32_t Id, bool Down)
+{
+    uint32_t& set = buttonsDown_[GroupIndex(Group)];
+    set = Down ? set | IdBit(Id) : set & ~IdBit(Id);
+    for (TRtAction* a : actions_)
+        if (a->Group == Group && a->Id == Id && a->isCheckable())
+            a->setChecked(Down);
+    if (OnButtonState)
+        OnButtonState(this, Group, Id, Down);
+}
+
+bool TRtCustomRichText::ButtonDown(int32_t Group, int32_t Id) const
+{
+    return (buttonsDown_[GroupIndex(Group)] & IdBit(Id)) != 0;
+}
+
+void TRtCustomRichText::EngineChanged() { UpdateState(); }
+
+void TRtCustomRichText::UpdateState()
+{
+    TRtRTFTextInput* e = RtfText();
+    const uint32_t mask = e->ChangeFlags;
+    e->ChangeFlags = 0;
+    ++CommandLock;
+    SetButtonState(5 * 256, 3, AutoZoom() == rtAutoZoomWidth);
+    SetButtonState(5 * 256, 4, AutoZoom() == rtAutoZoomFullPage);
+    if (mask & (rtchCharAttr | rtchParAttr | rtchCursor))
+        setMode_.Reload();
+    if (mask & (rtchCharAttr | rtchCursor)) {
+        const WrtStyle s = e->CurrentAttr.Style;
+        const std::pair<int32_t, TOneWrtStyle> styles[] = {{2, afsBold},       {3, afsItalic},   {4, afsUnderline},
+                                                           {5, afsHyperLink},  {6, afsStrikeOut}, {7, afsSuper},
+                                                           {8, afsSub},        {9, afsHidden},    {10, afsIsRTFCode},
+                                                           {11, afsProtected}};
+        for (const auto& [id, bit] : styles)
+            SetButtonState(256, id, s.Has(bit));
+        if (OnCharacterAttrChange)
+            OnCharacterAttrChange(this, &setMode_);
+    }
+    if (mask & (rtchParAttr | rtchCursor)) {
+        const TParAlign align = setMode_.Alignment();
+        SetButtonState(512, 1, align == paralLeft);
+        SetButtonState(512, 2, align == paralRight);
+        SetButtonState(512, 3, align == paralBlock);
+        SetButtonState(512, 4, align == paralCenter);
+        SetButtonState(7 * 256, 1, setMode_.ParProtect());
+        SetButtonState(7 * 256, 2, setMode_.ParKeep());
+        const TRtNumberStyle n = setMode_.OutlineStyle();
+        SetButtonState(9 * 256, 1, n == rt_bullet);
+        SetButtonState(9 * 256, 2, n != rt_none && n != rt_bullet);
+        if (OnParagraphAttrChange)
+            OnParagraphAttrChange(this, &setMode_);
+    }
+    if (mask & rtchCursor)
+        SendEditState();
+    --CommandLock;
+    UpdateScrollRanges();
+}
+
+// ---- the dispatcher -------------------------------------------------------------------------------------------
+
+void TRtCustomRichText::Execute(int32_t Group, int32_t Id, uint8_t& State, const AnsiString& Text)
+{
+    if (CommandLock > 0 || State == 0)
+        return;
+    bool click = State == rtcmdClick;
+    if (click)
+        buttonsDown_[GroupIndex(Group)] ^= IdBit(Id);
+    if (Group == 8 * 256) {
+        // Table commands always run as clicks.
+        click = true;
+        State = rtcmdClick;
+    }
+    RtfText()->NewUndoLevel();
+    if (RunCommand(Group, Id, click, Text)) {
+        State = 0;
+        RtfText()->NotifyChange(rtchCharAttr | rtchParAttr);
+        UpdateState();
+    }
+}
+
+void TRtCustomRichText::AttributeChange(WrtStyle Style, bool On)
+{
+    TAttr a;
+    a.Style = Style;
+    RtfText()->ChangeSelCharAttr(a, Style.Empty() ? cmStyle : On ? cmAddStyle : 0x400);
+    RtfText()->ReformatText(nullptr);
+    RtfText()->Refresh();
+}
+
+void TRtCustomRichText::SetBorders(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t Inner)
+{
+    TRtRTFTextInput* e = RtfText();
+    if (!e->CursorPar || !(e->CursorPar->Flags & parfTableCell))
+        return;
+    if (e->MarkedCells == 0)
+        e->MarkCellBlock(e->CursorPar, e->CursorPar);
+    e->SetMarkedCellBorders(Left, Top, Right, Bottom, Inner);
+    e->ReformatText(nullptr);
+    e->Refresh();
+}
+
+void TRtCustomRichText::StartSpellCheck(int32_t Mode)
+{
+    TRtRTFTextInput* e = RtfText();
+    if (Mode == 3) {
+        for (TParagraph* p = e->FirstPar; p; p = p->Next)
+            for (TLine* l = p->Lines; l; l = l->Next)
+                if (l->Attrs)
+                    for (int32_t i = 0; i < l->Length; ++i) {
+                        l->Attrs[i].Style.Exclude(afsMisSpelled);
+                        l->Attrs[i].Style.Exclude(afsWasChecked);
+                    }
+        e->Refresh();
+    }
+    if (OnStartSpellCheck)
+        OnStartSpellCheck(this, Mode);
+    if (Mode == 2)
+        for (TParagraph* p = e->FirstPar; p; p = p->Next)
+            e->SpellCheckParagraph(p, true);
+}
+
+void TRtCustomRichText::Renumber()
+{
+    RtfText()->UpdateNumbering();
+    RtfText()->ReformatText(nullptr);
+    RtfText()->Refresh();
+}
+
+bool TRtCustomRichText::RunCommand(int32_t Group, int32_t Id, bool Click, const AnsiString& Text)
+{
+    TRtRTFTextInput* e = RtfText();
+    const int32_t group = Group / 256;
+    // Runs a changing command inside BeginChange / EndChange.
+    auto change = [this](const std::function<void()>& Fn) {
+        if (!BeginChange())
+            return false;
+        Fn();
+        EndChange();
+        return true;
+    };
+    if (!Click) {
+        switch (group) {
+        case 1:
+            if (Id >= 2 && Id <= 11) {
+                static const TOneWrtStyle bits[] = {afsBold,   afsItalic,  afsUnderline,  afsHyperLink, afsStrikeOut,
+                                                    afsSuper,  afsSub,     afsHidden,     afsIsRTFCode, afsProtected};
+                return change([&] {
+                    if (Id == 9)
+                        AttributeChange({afsHidden}, hiddenText_);
+                    else
+                        AttributeChange({bits[Id - 2]}, false);
+                });
+            }
+            return false;
+        case 3:
+            if (Id == 4 || Id == 5) {
+                DropSelection();
+                viewport()->update();
+                return true;
+            }
+            if (Id == 13) {
+                StartSpellCheck(3);
+                return true;
+            }
+            return false;
+        case 5:
+            if (Id == 3 || Id == 4) {
+                SetAutoZoom(rtAutoZoomOff);
+                return true;
+            }
+            return false;
+        case 7:
+            return change([&] { Id == 1 ? setMode_.SetParProtect(!setMode_.ParProtect()) : setMode_.SetParKeep(!setMode_.ParKeep()); });
+        case 9:
+            if (Id >= 1 && Id <= 4)
+                return change([&] { setMode_.SetNumberStyle(0); });
+            if (Id == 5) {
+                setMode_.SetOutlineMode(false);
+                return true;
+            }
+            return false;
+        default: return false;
+        }
+    }
+    switch (group) {
+    case 1: {
+        static const TOneWrtStyle bits[] = {afsBold,  afsItalic, afsUnderline, afsHyperLink, afsStrikeOut,
+                                            afsSuper, afsSub,    afsHidden,    afsIsRTFCode, afsProtected};
+        if (Id < 1 || Id > 11)
+            return false;
+        return change([&] {
+            if (Id == 1)
+                AttributeChange({}, true);
+            else if (Id == 7) {
+                AttributeChange({afsSub}, false);
+                AttributeChange({afsSuper}, true);
+            } else if (Id == 8) {
+                AttributeChange({afsSuper}, false);
+                AttributeChange({afsSub}, true);
+            } else if (Id == 9) {
+                AttributeChange({afsHidden}, !hiddenText_);
+                hiddenText_ = !hiddenText_;
+            } else
+                AttributeChange({bits[Id - 2]}, true);
+        });
+    }
+    case 2: {
+        static const TParAlign aligns[] = {paralLeft, paralRight, paralBlock, paralCenter};
+        if (Id < 1 || Id > 4)
+            return false;
+        return change([&] { setMode_.SetAlignment(aligns[Id - 1]); });
+    }
+    case 3:
+        switch (Id) {
+        case 1: CopyToClipboard(); return true;
+        case 2: return change([&] { CutToClipboard(); });
+        case 3: return change([&] { PasteFromClipboard(); });
+        case 4: SelectAll(); return true;
+        case 5:
+            DropSelection();
+            viewport()->update();
+            return true;
+        case 6: ShowFindDialog(); return true;
+        case 7:
+            if (!ReadOnly)
+                ShowReplaceDialog();
+            return true;
+        case 8: StartSpellCheck(0); return true;
+        case 9: Undo(); return true;
+        case 10: return true;
+        case 11:
+            if (e->HasCompleteSelection())
+                return change([&] { ClearSelection(); });
+            return true;
+        case 12: Redo(); return true;
+        case 13: StartSpellCheck(1); return true;
+        case 14: StartSpellCheck(2); return true;
+        default: return false;
+        }
+    case 4:
+        switch (Id) {
+        case 2:
+            if (AskForSave())
+                Clear();
+            return true;
+        case 3: Open(); return true;
+        case 4: Save(); return true;
+        case 5: Close(); return true;
+        default: return false;   // Exit belongs to the application
+        }
+    case 5:
+        switch (Id) {
+        case 1:
+        case 9:
+            if (RtEditorRegistry.Print)
+                RtEditorRegistry.Print(this);
+            return true;
+        case 3:
+            SetAutoZoom(AutoZoom() == rtAutoZoomWidth ? rtAutoZoomOff : rtAutoZoomWidth);
+            return true;
+        case 4:
+            SetAutoZoom(AutoZoom() == rtAutoZoomFullPage ? rtAutoZoomOff : rtAutoZoomFullPage);
+            return true;
+        case 5: ZoomIn(); return true;
+        case 6: ZoomOut(); return true;
+        case 7:
+        case 8: {
+            TParagraph* par = nullptr;
+            TLine* line = nullptr;
+            int32_t pos = 0;
+            const int32_t page = e->GetCursorPageNr() + (Id == 7 ? 1 : -1);
+            if (page < 0)
+                return true;
+            e->FindPageStart(page, par, pos, line);
+            if (par && line) {
+                DropSelection();
+                e->CursorPar = par;
+                e->CursorLine = line;
+                e->CursorPos = 0;
+                e->CursorLineToTop = true;
+                e->ShowCursor();
+                e->CursorLineToTop = false;
+                e->Refresh();
+                UpdateCaret();
+            }
+            return true;
+        }
+        default: return false;
+        }
+    case 7:
+        return change([&] { Id == 1 ? setMode_.SetParProtect(!setMode_.ParProtect()) : setMode_.SetParKeep(!setMode_.ParKeep()); });
+    case 8:
+        switch (Id) {
+        case 1: {
+            int32_t columns = 0, rows = 0;
+            bool borders = true;
+            if (RtCommandDialogs().PickTable && RtCommandDialogs().PickTable(this, nullptr, columns, rows, borders))
+                change([&] { InsertTable(columns, rows, borders); });
+            viewport()->update();
+            return true;
+        }
+        case 2: return change([&] { SetBorders(2, 2, 2, 2, 2); });
+        case 3: return change([&] { SetBorders(1, 0, 0, 0, 0); });
+        case 4: return change([&] { SetBorders(0, 1, 0, 0, 0); });
+        case 5: return change([&] { SetBorders(0, 0, 0, 1, 0); });
+        case 6: return change([&] { SetBorders(0, 0, 1, 0, 0); });
+        case 7: SelectCurrentRow(); return true;
+        case 8: return change([&] { InsertRow(); });
+        case 9: return change([&] { DeleteRow(); });
+        case 10:
+        case 11:
+        case 12:
+            if (!e->CursorPar || !(e->CursorPar->Flags & parfTableCell))
+                return true;
+            if (Id == 12) {
+                e->SelectTableColumn(e->CursorPar);
+                e->Refresh();
+                return true;
+            }
+            return change([&] {
+                e->SelectTableColumn(e->CursorPar);
+                Id == 10 ? e->DeleteMarkedCells() : e->SplitMarkedCells();
+                e->ReformatText(nullptr);
+                e->Refresh();
+            });
+        case 13:
+        case 14:
+            if (!e->CursorPar || !(e->CursorPar->Flags & parfTableCell))
+                return true;
+            return change([&] {
+                if (e->MarkedCells == 0)
+                    e->MarkCellBlock(e->CursorPar, e->CursorPar);
+                Id == 13 ? e->SplitMarkedCells() : e->CombineMarkedCells();
+                e->ReformatText(nullptr);
+                e->Refresh();
+            });
+        case 15: return change([&] { SetBorders(1, 1, 1, 1, 1); });
+        case 16: return change([&] { SetBorders(0, 0, 0, 0, 1); });
+        case 17: return change([&] { SetBorders(1, 1, 1, 1, 0); });
+        default: return false;
+        }
+    case 9:
+        switch (Id) {
+        case 1: return change([&] { setMode_.SetOutlineStyle(rt_bullet); });
+        case 2:
+            return change([&] {
+                // Continue the nearest numbering before (or after) the cursor.
+                auto numbered = [&](TParagraph* p) {
+                    const TRtRTFNumberingStyle* s = p->Number ? e->NumberingStyles()->FindStyle(p->Number, p->NumLevel) : nullptr;
+                    return s && s->Style != rt_bullet && s->Style != rt_none ? p->Number : 0;
+                };
+                int32_t number = 0;
+                for (TParagraph* p = e->CursorPar ? e->CursorPar->Prior : nullptr; p && !number; p = p->Prior)
+                    number = numbered(p);
+                for (TParagraph* p = e->CursorPar ? e->CursorPar->Next : nullptr; p && !number; p = p->Next)
+                    number = numbered(p);
+                if (number)
+                    setMode_.SetNumberStyle(number);
+                else
+                    setMode_.SetOutlineStyle(rt_1);
+            });
+        case 3: return change([&] { setMode_.IncLevel(); });
+        case 4: return change([&] { setMode_.DecLevel(); });
+        case 5: setMode_.SetOutlineMode(true); Renumber(); return true;
+        case 6: return change([&] { e->DecOutlineLevel(); Renumber(); });
+        case 7: return change([&] { e->IncOutlineLevel(); Renumber(); });
+        default: return false;
+        }
+    case 10:
+        switch (Id) {
+        case 1: return change([&] { InsertNumberField("PAGE"); });
+        case 2: return change([&] { InsertField(Text, Text); });
+        case 3: EditHyperlink(); return true;
+        default: return false;
+        }
+    default: return false;
+    }
+}
+
+void TRtCustomRichText::ExecuteValue(int32_t Group, int32_t Id, int32_t Number, const AnsiString& Text)
+{
+    if (CommandLock > 0 || Group != 11 * 256 || !BeginChange())
+        return;
+    TRtRTFTextInput* e = RtfText();
+    switch (Id) {
+    case 1: {
+        int32_t charset = e->Header()->Fonts[size_t(std::min<int32_t>(e->CurrentAttr.Font, 255))].Charset;
+        if (charset == 2)
+            charset = 0;
+        setMode_.SetFontNr(e->Header()->GetFontIndexCharset(Text, charset));
+        break;
+    }
+    case 2: setMode_.SetSize(Number); break;
+    case 3: setMode_.SetColor(Number); break;
+    case 4: setMode_.SetBKColor(Number); break;
+    case 10:
+        if (Number != setMode_.ParColor()) {
+            setMode_.BeginUpdate();
+            setMode_.SetParColor(Number);
+            if (setMode_.ParShading() == 0)
+                setMode_.SetParShading(100);
+            setMode_.EndUpdate();
+        }
+        break;
+    default: break;
+    }
+    EndChange();
+}
+
+// ---- zoom --------------------------------------------------------------------------------------------------
+
+void TRtCustomRichText::SetZooming(int32_t Value)
+{
+    TRtCustomRtfEdit::SetZooming(Value);
+    if (OnChangeZooming)
+        OnChangeZooming(this);
+}
+
+void TRtCustomRichText::ZoomIn()
+{
+    const int32_t z = Zooming();
+    const int32_t step = z > 200 ? 50 : z >= 100 ? 20 : 10;
+    SetZooming(z < 999 ? (z + step + 1) / step * step : 1000);
+}
+
+void TRtCustomRichText::ZoomOut()
+{
+    const int32_t z = Zooming();
+    const int32_t step = z > 200 ? 50 : z >= 100 ? 20 : 10;
+    SetZooming(z > 10 ? (z - step) / step * step : 10);
+}
+
+// ---- actions, tabs, keys --------------------------------------------------------------------------------------
+
+void TRtCustomRichText::BindAction(TRtAction* Action)
+{
+    if (!Action)
+        return;
+    actions_.push_back(Action);
+    connect(Action, &QObject::destroyed, this, [this, Action] { std::erase(actions_, Action); });
+    connect(Action, &QAction::triggered, this, [this, Action](bool Checked) {
+        uint8_t state = !Action->isCheckable() || Checked ? rtcmdClick : rtcmdRelease;
+        Execute(Action->Group, Action->Id, state);
+    });
+}
+
+void TRtCustomRichText::ChangeParTabMask(bool ClearTabs, uint64_t Mask)
+{
+    if (!hasFocus() && isVisible())
+        TakeFocus();
+    if (!hasFocus() || !BeginChange())
+        return;
+    RtfText()->ChangeParTabMask(Mask, ClearTabs);
+    RtfText()->ShowCursor();
+    EndChange();
+}
+
+bool TRtCustomRichText::KeyDownFirst(int32_t& Key, Qt::KeyboardModifiers Shift)
+{
+    TRtRTFTextInput* e = RtfText();
+    if (Key != Qt::Key_Tab || Shift != Qt::NoModifier || !e->EditOptions.Has(rtAutoInsertRow) || !e->CursorPar ||
+        !(e->CursorPar->Flags & parfTableCell) || (e->CursorPar->Flags & parfNotLastCell))
+        return false;
+    if (e->CursorPar->Next && (e->CursorPar->Next->Flags & parfTableCell))
+        return false;
+    if (BeginChange()) {
+        InsertRow();
+        EndChange();
+    }
+    Key = 0;
+    return true;
+}
+
+void TRtCustomRichText::WordCompleted(char32_t Ch)
+{
+    if (RtfText()->EditOptions.Has(rtAutoDetectHyperlinks))
+        DetectHyperlinks(RtfText()->CursorPar, RtfText()->CursorLine, false);
+    TRtCustomRtfEdit::WordCompleted(Ch);
+}
+
+// ---- tables ---------------------------------------------------------------------------------------------------
+
+void TRtCustomRichText::InsertTable(int32_t Columns, int32_t Rows, bool Borders)
+{
+    TRtRTFTextInput* e = RtfText();
+    Columns = std::clamp(Columns, 1, 63);
+    Rows = std::clamp(Rows, 1, 1000);
+    if (!e->CursorPar)
+        return;
+    e->NewUndoLevel();
+    e->BeginUndoGroup();
+    DropSelection();
+    if (e->CursorLine && (e->CursorLine->Length > 0 || e->CursorPar->Lines != e->CursorLine))
+        e->InsertTextAndPaint("\r", false);
+    const TParagraph state = *e->CursorPar;
+    e->InsertTextAndPaint("\r", false);
+    // The table goes into the empty paragraph before the cursor.
+    TParagraph* par = e->CursorPar->Prior;
+    if (!par)
+        return;
+    par->Align = state.Align;
+    e->AddTable("", "", 0, 0, 0);
+    std::vector<TRtCellDescriptor> cells;
+    cells.resize(size_t(Columns));
+    for (TRtCellDescriptor& c : cells)
+        c.Props.Mask = 1;
+    TParagraph* first = nullptr;
+    for (int32_t r = 0; r < Rows; ++r) {
+        e->ApplyParProps(par, Columns, cells.data());
+        TParagraph* rowLast = par;
+        for (int32_t i = 0; i < Columns; ++i, rowLast = rowLast->Prior) {
+            if (Borders) {
+                TRtCell* cell = e->GetParCell(rowLast);
+                cell->BrdFlags = celbAll;
+                cell->BrdWidth = 1;
+            }
+            if (r == 0 && i == Columns - 1)
+                first = rowLast;
+        }
+    }
+    e->EndUndoGroup();
+    e->CursorPar = first ? first : par;
+    e->CursorLine = e->CursorPar->Lines;
+    e->CursorPos = 0;
+    e->UpdateLayout();
+    e->ShowCursor();
+    e->Refresh();
+    UpdateScrollRanges();
+    UpdateCaret();
+}
+
+void TRtCustomRichText::InsertRow()
+{
+    TRtRTFTextInput* e = RtfText();
+    if (!e->CursorPar || !(e->CursorPar->Flags & parfTableCell))
+        return;
+    TParagraph* cell = e->CursorPar;
+    while (cell->Next && (cell->Flags & parfNotLastCell))
+        cell = cell->Next;
+    e->InsertRowCopy(cell);
+    if (cell->Next && (cell->Next->Flags & parfTableCell)) {
+        e->CursorPar = cell->Next;
+        e->CursorLine = e->CursorPar->Lines;
+        e->CursorPos = 0;
+    }
+    e->ReformatText(nullptr);
+    e->Refresh();
+    UpdateCaret();
+}
+
+void TRtCustomRichText::DeleteRow()
+{
+    TRtRTFTextInput* e = RtfText();
+    if (!e->CursorPar || !(e->CursorPar->Flags & parfTableCell))
+        return;
+    e->SelectTableRows(e->CursorPar, 1);
+    e->DeleteMarkedCells();
+    e->ReformatText(nullptr);
+    e->Refresh();
+    UpdateCaret();
+}
+
+void TRtCustomRichText::SelectCurrentRow()
+{
+    TRtRTFTextInput* e = RtfText();
+    if (e->CursorPar && (e->CursorPar->Flags & parfTableCell)) {
+        e->SelectTableRows(e->CursorPar, 1);
+        e->Refresh();
+    }
+}

@@ -1,0 +1,353 @@
+// The rich-text component's commands beyond the cursor: hyperlink detection,
+// the shared find and replace dialogs, hyperlinks and fields, and the file commands.
+#include "RichText.h"
+
+#include "RtFindDialog.h"
+#include "RtObject.h"
+
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace {
+
+bool IsLinkDelimiter(uint8_t Ch)
+{
+    return Ch < 32 || Ch == ' ' || Ch == '(' || Ch == ')' || Ch == ',' || Ch == ';' || Ch == '?' || Ch == '[' ||
+           Ch == ']' || Ch == '{' || Ch == '}';
+}
+
+// "RTF files (*.rtf)|*.RTF|..." as a file dialog's filters; HTML is left out: there is no HTML filter.
+QString DialogFilter()
+{
+    QStringList out;
+    const QStringList parts = fromAnsi(GetRtUIString(meFilter)).split('|');
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].contains("HTML", Qt::CaseInsensitive))
+            continue;
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        out << QString("%1 (%2)").arg(parts[i].section(" (", 0, 0), patterns.toLower());
+    }
+    return out.join(";;");
+}
+
+// The filter index of a format name: 2 plain text, else 1 (RTF).
+int FilterIndexOf(const AnsiString& Format) { return SameText(Format, "ANSI") ? 2 : 1; }
+
+}  // namespace
+
+// ---- hyperlinks while typing ----------------------------------------------------------------------------
+
+void TRtCustomRichText::DetectHyperlinks(TParagraph* Par, TLine* Line, bool WholePar)
+{
+    if (!Par || !Line)
+        return;
+    TRtRTFTextInput* e = RtfText();
+    bool changed = false;
+    for (TLine* l = WholePar ? Par->Lines : Line; l; l = WholePar ? l->Next : nullptr) {
+        if (!l->Attrs)
+            continue;
+        const std::string_view text(reinterpret_cast<const char*>(l->Chars), l->Length);
+        for (const char* key : {"http://", "www.", "mailto:", "@"}) {
+            for (size_t at = text.find(key); at != std::string_view::npos; at = text.find(key, at + 1)) {
+                size_t from = at, to = at;
+                while (from > 0 && !IsLinkDelimiter(uint8_t(text[from - 1])))
+                    --from;
+                while (to < text.size() && !IsLinkDelimiter(uint8_t(text[to])))
+                    ++to;
+                if (key[0] == '@' && text.substr(at, to - at).find('.') == std::string_view::npos)
+                    continue;
+                // Only a word that ends before the cursor is complete.
+                if (l == e->CursorLine && to > size_t(e->CursorPos))
+                    continue;
+                for (size_t i = from; i < to; ++i)
+                    if (!l->Attrs[i].Style.Has(afsHyperLink)) {
+                        l->Attrs[i].Style.Include(afsHyperLink);
+                        changed = true;
+                    }
+            }
+        }
+        if (!WholePar)
+            break;
+    }
+    if (changed) {
+        Par->Flags |= parfReformat;
+        e->ReformatText(nullptr);
+        e->Refresh();
+    }
+}
+
+// ---- find and replace --------------------------------------------------------------------------------------
+
+bool TRtCustomRichText::Find(const AnsiString& Text, bool Down, bool WholeWord, bool MatchCase)
+{
+    TRtRTFTextInput* e = RtfText();
+    if (Text.empty())
+        return false;
+    searchText_ = Text;
+    finder_.SetText(e);
+    finder_.WholeWord = WholeWord;
+    finder_.MatchCase = MatchCase;
+    finder_.Wildcard = 0;
+    int32_t start = 0, length = 0;
+    int32_t pos = e->GetCursorCharPos();
+    if (e->GetSelection(start, length) && length > 0)
+        pos = Down ? start + length : start;
+    finder_.SetStartPosition(Down ? pos : pos - 1);
+    const bool found = Down ? finder_.FindNext(Text) : finder_.FindPrior(Text);
+    if (!found)
+        return false;
+    e->SetSelection(finder_.FoundPosition, finder_.FoundLength);
+    e->SetCursorCharPos(Down ? finder_.FoundPosition + finder_.FoundLength : finder_.FoundPosition);
+    e->ShowCursor();
+    e->Refresh();
+    UpdateCaret();
+    return true;
+}
+
+bool TRtCustomRichText::Replace(const AnsiString& Text, const AnsiString& With, bool Down, bool WholeWord,
+                                bool MatchCase)
+{
+    TRtRTFTextInput* e = RtfText();
+    int32_t start = 0, length = 0;
+    if (!(e->GetSelection(start, length) && length > 0 && finder_.Found && finder_.FoundPosition == start &&
+          finder_.FoundLength == length)) {
+        if (!Find(Text, Down, WholeWord, MatchCase)) {
+            RtCommandDialogs().Message(this, fromAnsi(GetRtUIString(meTextNotFound)));
+            return false;
+        }
+        return true;
+    }
+    if (!BeginChange())
+        return false;
+    e->DeleteSelection(false);
+    e->SetCursorCharPos(start);
+    e->InsertTextAndPaint(With, false);
+    e->SetSelection(start, int32_t(With.size()));
+    e->SetCursorCharPos(start + int32_t(With.size()));
+    e->ReformatText(nullptr);
+    e->Refresh();
+    EndChange();
+    return true;
+}
+
+int32_t TRtCustomRichText::ReplaceAll(const AnsiString& Text, const AnsiString& With, bool WholeWord, bool MatchCase)
+{
+    TRtRTFTextInput* e = RtfText();
+    if (Text.empty() || !BeginChange())
+        return 0;
+    finder_.SetText(e);
+    finder_.WholeWord = WholeWord;
+    finder_.MatchCase = MatchCase;
+    finder_.Wildcard = 0;
+    finder_.SetStartPosition(e->GetCursorCharPos());
+    e->BeginUndoGroup();
+    for (TParagraph* p = e->FirstPar; p; p = p->Next)
+        e->SaveUndo(p, 2, 4);
+    const int32_t count = finder_.ReplaceAll(Text, With);
+    e->EndUndoGroup();
+    e->ClearSelection(false);
+    for (TParagraph* p = e->FirstPar; p; p = p->Next)
+        p->Flags |= parfReformat;
+    e->ReformatText(nullptr);
+    e->Refresh();
+    EndChange();
+    return count;
+}
+
+void TRtCustomRichText::ShowFindDialog()
+{
+    TRtReplaceDialog::Shared(true)->hide();
+    TRtFindDialog* d = TRtFindDialog::Shared(false);
+    d->Bind(this);
+    d->show();
+    d->raise();
+}
+
+void TRtCustomRichText::ShowReplaceDialog()
+{
+    if (ReadOnly)
+        return;
+    TRtFindDialog::Shared(false)->hide();
+    TRtFindDialog* d = TRtReplaceDialog::Shared(true);
+    d->Bind(this);
+    d->show();
+    d->raise();
+}
+
+bool TRtCustomRichText::FindNext()
+{
+    if (searchText_.empty())
+        return false;
+    finder_.Wildcard = '*';
+    return Find(searchText_, true, finder_.WholeWord, finder_.MatchCase);
+}
+
+// ---- hyperlinks and fields ------------------------------------------------------------------------------------
+
+void TRtCustomRichText::EditHyperlink()
+{
+    TRtRTFTextInput* e = RtfText();
+    TLine* l = e->CursorLine;
+    if (!l || !l->Attrs)
+        return;
+    int32_t pos = std::min<int32_t>(e->CursorPos, l->Length - 1);
+    int32_t from = pos, to = pos;
+    const bool onLink = pos >= 0 && l->Attrs[pos].Style.Has(afsHyperLink);
+    QString text;
+    if (onLink) {
+        while (from > 0 && l->Attrs[from - 1].Style.Has(afsHyperLink))
+            --from;
+        while (to < l->Length && l->Attrs[to].Style.Has(afsHyperLink))
+            ++to;
+        text = fromAnsi(AnsiString(reinterpret_cast<const char*>(l->Chars) + from, size_t(to - from)));
+    }
+    if (!RtCommandDialogs().InputQuery(this, "Hyperlink", "URL", text) || !BeginChange())
+        return;
+    const AnsiString link = toAnsi(text);
+    e->BeginUndoGroup();
+    if (onLink) {
+        e->SetSelection(e->CharPosOf(e->CursorPar, l, from), to - from);
+        e->DeleteSelection(false);
+    }
+    const TAttr saved = e->CurrentAttr;
+    e->CurrentAttr.Style.Include(afsHyperLink);
+    e->InsertTextAndPaint(link, true);
+    e->CurrentAttr = saved;
+    e->EndUndoGroup();
+    EndChange();
+}
+
+void TRtCustomRichText::InsertNumberField(const AnsiString& FieldName)
+{
+    auto field = std::make_unique<TRtObjectField>();
+    field->FieldName = FieldName;
+    field->FieldMask = "0";
+    const bool saved = RtfText()->SuppressObjectActivation;
+    RtfText()->SuppressObjectActivation = true;
+    ObjectEnv()->InsertObject(std::move(field), FieldName);
+    RtfText()->SuppressObjectActivation = saved;
+    RtfText()->ReformatText(nullptr);
+    RtfText()->Refresh();
+}
+
+void TRtCustomRichText::InsertField(const AnsiString& Name, const AnsiString& Text)
+{
+    if (Name.empty())
+        return;
+    RtfText()->InsertInsertpoint(uint8_t(RtFieldStart), Text, Name, 0, "", "");
+}
+
+// ---- file commands ----------------------------------------------------------------------------------------------
+
+void TRtCustomRichText::SetLastFileName(const QString& Name)
+{
+    RtfText()->FileName = Name;
+    if (OnChangeLastFilename)
+        OnChangeLastFilename(this);
+}
+
+bool TRtCustomRichText::AskForSave()
+{
+    Cancelled = false;
+    if (!Modified())
+        return true;
+    switch (RtCommandDialogs().AskSave(this, fromAnsi(GetRtUIString(meSaveChangedText)))) {
+    case QMessageBox::Yes:
+        Save();
+        return !Cancelled;
+    case QMessageBox::No:
+        SetModified(false);
+        return true;
+    default:
+        Cancelled = true;
+        return false;
+    }
+}
+
+void TRtCustomRichText::SaveToFile(const QString& FileName)
+{
+    TRtRTFTextInput* e = RtfText();
+    const AnsiString saved = e->TextSaveFormat;
+    e->TextSaveFormat = QFileInfo(FileName).suffix().compare("txt", Qt::CaseInsensitive) == 0 ? "ANSI" : "RTF";
+    e->SaveToFile(FileName);
+    e->TextSaveFormat = saved;
+    if (e->IOResult == 0)
+        SetModified(false);
+}
+
+void TRtCustomRichText::Save()
+{
+    Cancelled = false;
+    if (RtEditorRegistry.Save && RtEditorRegistry.Save(this))
+        return;
+    if (LastFileName().isEmpty()) {
+        SaveAs();
+        return;
+    }
+    SaveToFile(LastFileName());
+}
+
+void TRtCustomRichText::SaveAs()
+{
+    Cancelled = false;
+    int index = FilterIndexOf(RtfText()->TextSaveFormat);
+    QString name = RtCommandDialogs().SaveFileName(this, DialogFilter(), InitialDir, LastFileName(), index);
+    if (name.isEmpty()) {
+        Cancelled = true;
+        return;
+    }
+    if (QFileInfo(name).suffix().isEmpty())
+        name += index == 2 ? ".TXT" : ".RTF";
+    SaveToFile(name);
+    SetLastFileName(name);
+}
+
+void TRtCustomRichText::LoadFile(const QString& FileName)
+{
+    TRtRTFTextInput* e = RtfText();
+    e->Clear();
+    e->LoadFromFile(FileName);
+    e->CursorPar = e->FirstPar;
+    e->CursorLine = e->FirstPar ? e->FirstPar->Lines : nullptr;
+    e->CursorPos = 0;
+    e->TopY = 0;
+    e->UpdateLayout();
+    RefreshView();
+    Activate();
+    SetModified(false);
+    SetLastFileName(FileName);
+    if (RtEditorRegistry.RichTextLoaded)
+        RtEditorRegistry.RichTextLoaded(this);
+}
+
+void TRtCustomRichText::Open()
+{
+    Cancelled = false;
+    if (ReadOnly || !AskForSave())
+        return;
+    if (RtEditorRegistry.Open && RtEditorRegistry.Open(this))
+        return;
+    int index = FilterIndexOf(RtfText()->TextLoadFormat);
+    const QString name = RtCommandDialogs().OpenFileName(this, DialogFilter(), InitialDir, index);
+    if (name.isEmpty()) {
+        Cancelled = true;
+        return;
+    }
+    LoadFile(name);
+}
+
+void TRtCustomRichText::Close()
+{
+    Cancelled = false;
+    if (RtEditorRegistry.Close && RtEditorRegistry.Close(this))
+        return;
+    if (!LastFileName().isEmpty())
+        Save();
+    else
+        SaveAs();
+    if (!Cancelled) {
+        Clear();
+        SetLastFileName(QString());
+    }
+}

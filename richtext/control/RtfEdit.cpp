@@ -1,0 +1,513 @@
+#include "RtfEdit.h"
+
+#include "RtUndo.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+namespace {
+
+std::vector<TRtCustomRtfEdit*>& ControlList()
+{
+    static std::vector<TRtCustomRtfEdit*> list;
+    return list;
+}
+
+QEvent::Type EventType(int Message) { return QEvent::Type(QEvent::User + Message); }
+
+}  // namespace
+
+TRtCustomRtfEdit::TRtCustomRtfEdit(QWidget* Parent) : QAbstractScrollArea(Parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setAcceptDrops(true);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    resize(100, 100);
+
+    engine_ = std::make_unique<TRtRTFTextInput>();
+    TRtRTFTextInput* e = engine_.get();
+    e->OwnerControl = this;
+    e->OwnerComponent = this;
+    e->SetReferenceCanvas(&referenceCanvas_);
+    e->EditOptions = {rtTableResizing,        rtTableColumnResizing,     rtObjectMoving,
+                      rtObjectResizingWidth,  rtObjectResizingHeight,    rtObjectResizingKeepRatio,
+                      rtObjectSelecting,      rtObjectDeletion,          rtSpreadsheetCursorMovement,
+                      rtActivateUndo,         rtActivateUndoHotkey,      rtMoveCPOnPageUpDown};
+    e->PrintHeaderFooter = rtrOnAllPages;
+    e->DefaultTextColor = clWindowText;
+    objectEnv_ = std::make_unique<TRtObjectEnv>(e, viewport());
+    e->ObjectEnv = objectEnv_.get();
+    caret_ = std::make_unique<TCaret>(this, e);
+    caret_->SetActive(true);
+    strings_ = std::make_unique<TRtRtfStrings>(e);
+
+    e->OnPostChange = [this] { QCoreApplication::postEvent(this, new QEvent(EventType(RtEventChange))); };
+    e->OnShowCaret = [this](TObject*) { UpdateCaret(); };
+    e->OnHideCaret = [this](TObject*) { viewport()->update(); };
+    e->OnCaretMoved = [this](TObject*) { UpdateCaret(); };
+    e->OnVertScrolled = [this](TObject*) {
+        UpdateScrollRanges();
+        return false;
+    };
+    e->OnHorzScrolled = [this](TObject*) { UpdateScrollRanges(); };
+    e->OnRefresh = [this](TObject*) { viewport()->update(); };
+    e->OnLayoutChanged = [this] { UpdateScrollRanges(); };
+    ControlList().push_back(this);
+}
+
+TRtCustomRtfEdit::~TRtCustomRtfEdit()
+{
+    destroying_ = true;
+    std::erase(ControlList(), this);
+    TRtRTFTextInput* e = engine_.get();
+    e->UndoStack = e->OwnUndoStack.get();
+    e->OnPostChange = nullptr;
+    e->OnShowCaret = e->OnHideCaret = e->OnCaretMoved = nullptr;
+    e->OnVertScrolled = nullptr;
+    e->OnHorzScrolled = nullptr;
+    e->OnRefresh = nullptr;
+    e->OnLayoutChanged = nullptr;
+    caret_.reset();
+    strings_.reset();
+    e->ObjectEnv = nullptr;
+    objectEnv_.reset();
+    e->OwnerControl = nullptr;
+}
+
+const std::vector<TRtCustomRtfEdit*>& TRtCustomRtfEdit::Controls() { return ControlList(); }
+
+// ---- painting, caret and scrolling -------------------------------------------------------------------
+
+void TRtCustomRtfEdit::paintEvent(QPaintEvent* Event)
+{
+    if (PaintLock > 0)
+        return;
+    TRtRTFTextInput* e = engine_.get();
+    if (e->PendingReformat) {
+        e->PendingReformat = false;
+        e->ReformatText(nullptr);
+    }
+    const QSize size = viewport()->size();
+    if (e->Surface().size() != size)
+        ResizeStep();
+    const bool idle = !e->LayoutBusy && !e->InFormatting && !e->UpdatesLocked;
+    if (idle) {
+        const QRect r = Event->rect();
+        e->PaintRect(TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1});
+    }
+    QPainter p(viewport());
+    p.drawImage(Event->rect(), e->Surface(), Event->rect());
+    if (hasFocus() && caret_->BlinkOn() && !CaretDisabled)
+        p.fillRect(CaretRect(), QColor(0, 0, 0));
+}
+
+QRect TRtCustomRtfEdit::CaretRect() const
+{
+    const TRtRTFTextInput* e = engine_.get();
+    const int x = e->DocToScreen(e->CaretX + e->LeftX + e->TextLeftOffset);
+    const int y = e->DocToScreen(e->CaretY - e->TopY + e->TextTopOffset);
+    return QRect(x, y, std::max(1, e->DocToScreen(e->CaretWidth)), std::max(4, e->DocToScreen(e->CaretHeight)));
+}
+
+void TRtCustomRtfEdit::UpdateCaret()
+{
+    if (!hasFocus() || engine_->InFormatting)
+        return;
+    caret_->UpdatePosition();
+    caret_->SetVisible(true);
+    viewport()->update();
+    QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
+}
+
+void TRtCustomRtfEdit::resizeEvent(QResizeEvent* Event)
+{
+    QAbstractScrollArea::resizeEvent(Event);
+    if (autoZoom_ != rtAutoZoomOff && !WordWrap()) {
+        if (!autoZoomPending_) {
+            autoZoomPending_ = true;
+            QCoreApplication::postEvent(this, new QEvent(EventType(RtEventAutoZoom)));
+        }
+        return;
+    }
+    ResizeStep();
+}
+
+void TRtCustomRtfEdit::ResizeStep()
+{
+    if (resizing_)
+        return;
+    resizing_ = true;
+    TRtRTFTextInput* e = engine_.get();
+    const QSize size = viewport()->size();
+    e->ClientWidthPx = size.width();
+    e->ClientHeightPx = size.height();
+    e->SetSurfaceSize(size.width(), size.height());
+    e->SetVisibleHeight(size.height());
+    e->SetVisibleWidth(size.width());
+    e->ReformatText(nullptr);
+    UpdateScrollRanges();
+    viewport()->update();
+    resizing_ = false;
+}
+
+void TRtCustomRtfEdit::ZoomToPage()
+{
+    TRtRTFTextInput* e = engine_.get();
+    TTextHeader* h = e->Header();
+    const int32_t dpi = e->ScreenResolution > 0 ? e->ScreenResolution : 96;
+    const bool layout = e->PageView;
+    const int32_t pageW = h->PageWidth() - (layout ? 0 : h->LeftMargin() + h->RightMargin());
+    const int32_t pageH = h->PageHeight() - (layout ? 0 : h->TopMargin() + h->BottomMargin());
+    const int32_t pxW = std::max(1, pageW * dpi / 1440), pxH = std::max(1, pageH * dpi / 1440);
+    const int32_t zoomW = viewport()->width() * 100 / (pxW + 2 * XOffset + 10);
+    const int32_t zoomH = viewport()->height() * 100 / (pxH + 2 * XOffset + 10);
+    if (autoZoom_ == rtAutoZoomFullPage)
+        SetZooming(std::min(zoomW, zoomH));
+    else if (autoZoom_ == rtAutoZoomWidth) {
+        e->LeftX = 0;
+        SetZooming(zoomW);
+    }
+    e->ShowCursor();
+    RefreshView();
+}
+
+void TRtCustomRtfEdit::SetAutoZoom(TRtAutoZoom Value)
+{
+    if (Value == autoZoom_)
+        return;
+    autoZoom_ = Value;
+    ZoomToPage();
+    EngineChanged();
+    if (OnChangeZooming)
+        OnChangeZooming(this);
+}
+
+void TRtCustomRtfEdit::SetZooming(int32_t Value)
+{
+    Value = std::clamp(Value, 10, 1000);
+    if (Value == engine_->Zooming)
+        return;
+    engine_->SetZooming(Value);
+    UpdateScrollRanges();
+    viewport()->update();
+}
+
+void TRtCustomRtfEdit::SetWordWrap(bool Value)
+{
+    engine_->SetWordWrap(Value);
+    RefreshView();
+}
+
+void TRtCustomRtfEdit::RefreshView()
+{
+    engine_->ReformatText(nullptr);
+    UpdateScrollRanges();
+    engine_->Refresh();
+    viewport()->update();
+}
+
+void TRtCustomRtfEdit::UpdateScrollRanges()
+{
+    if (settingScroll_ || engine_->LayoutBusy)
+        return;
+    settingScroll_ = true;
+    const TRtRTFTextInput* e = engine_.get();
+    const int32_t extent = e->DocToScreen(std::max(e->TextHeight, const_cast<TRtRTFTextInput*>(e)->GetTextHeight()));
+    const int32_t visible = viewport()->height();
+    QScrollBar* v = verticalScrollBar();
+    v->setRange(0, std::max(0, extent - visible));
+    v->setPageStep(std::max(1, visible));
+    v->setSingleStep(16);
+    v->setValue(e->DocToScreen(e->TopY));
+    QScrollBar* h = horizontalScrollBar();
+    const int32_t width = e->DocToScreen(e->WrapWidth) + e->LeftScreenOffset + e->RightScreenOffset;
+    h->setRange(0, WordWrap() ? 0 : std::max(0, width - viewport()->width()));
+    h->setPageStep(std::max(1, viewport()->width()));
+    h->setValue(std::max(0, e->DocToScreen(-e->LeftX)));
+    settingScroll_ = false;
+}
+
+void TRtCustomRtfEdit::scrollContentsBy(int Dx, int Dy)
+{
+    if (settingScroll_)
+        return;
+    TRtRTFTextInput* e = engine_.get();
+    if (RtEditorBusy)
+        return;
+    if (Dy != 0) {
+        e->VScroll(SB_THUMBPOSITION, e->ScreenToDoc(verticalScrollBar()->value()));
+        if (OnYPosChanged)
+            OnYPosChanged(this);
+    }
+    if (Dx != 0) {
+        e->HScroll(SB_THUMBPOSITION, horizontalScrollBar()->value());
+        if (OnXPosChanged)
+            OnXPosChanged(this);
+    }
+    ScrollUpdate();
+    viewport()->update();
+}
+
+void TRtCustomRtfEdit::wheelEvent(QWheelEvent* Event)
+{
+    const int steps = Event->angleDelta().y() / 40;
+    if (steps == 0 || RtEditorBusy) {
+        QAbstractScrollArea::wheelEvent(Event);
+        return;
+    }
+    for (int i = 0; i < std::abs(steps); ++i)
+        engine_->VScroll(steps < 0 ? SB_LINEDOWN : SB_LINEUP, 0);
+    ScrollUpdate();
+    if (OnYPosChanged)
+        OnYPosChanged(this);
+    UpdateScrollRanges();
+    UpdateCaret();
+    viewport()->update();
+    Event->accept();
+}
+
+// ---- messages and focus -----------------------------------------------------------------------------
+
+bool TRtCustomRtfEdit::event(QEvent* Event)
+{
+    if (Event->type() == EventType(RtEventAutoZoom)) {
+        autoZoomPending_ = false;
+        ResizeStep();
+        ZoomToPage();
+        return true;
+    }
+    if (Event->type() == EventType(RtEventChange)) {
+        EngineChanged();
+        engine_->ChangeFlags = 0;
+        return true;
+    }
+    if (Event->type() == QEvent::ShortcutOverride) {
+        // The editor's keys win over the main window's shortcuts while it has the focus.
+        auto* key = static_cast<QKeyEvent*>(Event);
+        if (!(key->modifiers() & Qt::AltModifier) || key->key() == Qt::Key_Backspace) {
+            Event->accept();
+            return true;
+        }
+    }
+    if (Event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(Event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            if (WantTabs) {
+                keyPressEvent(key);
+                return true;
+            }
+        }
+    }
+    return QAbstractScrollArea::event(Event);
+}
+
+bool TRtCustomRtfEdit::focusNextPrevChild(bool Next)
+{
+    return WantTabs ? false : QAbstractScrollArea::focusNextPrevChild(Next);
+}
+
+void TRtCustomRtfEdit::focusInEvent(QFocusEvent* Event)
+{
+    QAbstractScrollArea::focusInEvent(Event);
+    if (SelectAllOnEntry)
+        SelectAll();
+    engine_->ShowCursor();
+    UpdateCaret();
+    SendEditState();
+    Activated();
+}
+
+void TRtCustomRtfEdit::focusOutEvent(QFocusEvent* Event)
+{
+    caret_->SetVisible(false);
+    FocusLost();
+    QAbstractScrollArea::focusOutEvent(Event);
+    viewport()->update();
+}
+
+void TRtCustomRtfEdit::SendEditState()
+{
+    if (Loading || !parentWidget() || !EditStateEvent)
+        return;
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    const bool notEmpty = data && (data->hasImage() || data->hasText() || data->hasFormat(RtMimeRtf) ||
+                                   data->hasFormat(RtMimeRichText));
+    const bool marked = engine_->HasCompleteSelection() || engine_->SelectedObject;
+    EditStateEvent(this, marked, notEmpty);
+}
+
+// ---- begin and end of a change, undo -----------------------------------------------------------------
+
+bool TRtCustomRtfEdit::BeginChange()
+{
+    if (RtEditorBusy || ReadOnly)
+        return false;
+    objectEnv_->HideFrame();
+    if (engine_->EditBoxModes.Has(rtemLimitTextHeight) &&
+        engine_->DocToScreen(engine_->GetTextHeight()) > viewport()->height() + 4)
+        return false;
+    SetModified(true);
+    return true;
+}
+
+void TRtCustomRtfEdit::EndChange()
+{
+    UpdateScrollRanges();
+    viewport()->update();
+    if (OnChange)
+        OnChange(this);
+}
+
+void TRtCustomRtfEdit::SetModified(bool Value)
+{
+    if (Value == modified_)
+        return;
+    modified_ = Value;
+    if (OnChangeModified)
+        OnChangeModified(this);
+}
+
+void TRtCustomRtfEdit::Undo()
+{
+    objectEnv_->HideFrame();
+    engine_->Undo();
+    engine_->ReformatText(nullptr);
+    engine_->ShowCursor();
+    engine_->Refresh();
+    UpdateCaret();
+    EndChange();
+}
+
+void TRtCustomRtfEdit::Redo()
+{
+    objectEnv_->HideFrame();
+    engine_->Redo();
+    engine_->ReformatText(nullptr);
+    engine_->ShowCursor();
+    engine_->Refresh();
+    UpdateCaret();
+    EndChange();
+}
+
+void TRtCustomRtfEdit::SelectAll()
+{
+    TRtRTFTextInput* e = engine_.get();
+    if (!e->FirstPar)
+        return;
+    TParagraph* last = e->FirstPar;
+    while (last->Next)
+        last = last->Next;
+    TLine* lastLine = TRtRTFText::GetLastLine(last);
+    e->SetSelectionPoint(e->FirstPar, e->FirstPar->Lines, 0, false, false);
+    e->SetSelectionPoint(last, lastLine, lastLine->Length, true, false);
+    e->CursorPar = last;
+    e->CursorLine = lastLine;
+    e->CursorPos = lastLine->Length;
+    e->Refresh();
+    UpdateCaret();
+    e->NotifyChange(rtchCursor);
+}
+
+void TRtCustomRtfEdit::ClearSelection()
+{
+    objectEnv_->HideFrame();
+    if (engine_->HasCompleteSelection()) {
+        engine_->DeleteSelection(!engine_->EditOptions.Has(rtDontDeleteExtraSpace));
+        engine_->ReformatText(nullptr);
+        engine_->Refresh();
+    }
+    UpdateCaret();
+}
+
+void TRtCustomRtfEdit::DropSelection()
+{
+    if (engine_->SelectedObject)
+        objectEnv_->HideFrame();
+    if (engine_->HasCompleteSelection() || engine_->SelStartPar)
+        engine_->ClearSelection(true);
+}
+
+// ---- text as a string and streams --------------------------------------------------------------------
+
+void TRtCustomRtfEdit::SaveToStream(TStream* Stream) { engine_->SaveToStream(Stream); }
+
+void TRtCustomRtfEdit::LoadFromStream(TStream* Stream, const AnsiString& FormatName)
+{
+    TRtRTFTextInput* e = engine_.get();
+    e->Clear();
+    e->LoadFromStream(Stream, FormatName);
+    if (!e->CursorPar) {
+        e->CursorPar = e->FirstPar;
+        e->CursorLine = e->FirstPar ? e->FirstPar->Lines : nullptr;
+        e->CursorPos = 0;
+    }
+    e->TopY = 0;
+    e->UpdateLayout();
+    e->Refresh();
+    UpdateScrollRanges();
+    UpdateCaret();
+}
+
+AnsiString TRtCustomRtfEdit::GetTextAsString()
+{
+    if (engine_->ProtectOptions.Has(ppProtected) && engine_->ProtectOptions.Has(ppProtectSelectedTextToo))
+        return AnsiString();
+    if (SelectionOnlyText && !engine_->HasCompleteSelection())
+        return AnsiString();
+    TMemoryStream stream;
+    if (SelectionOnlyText)
+        engine_->SaveSelectionToStream(&stream);
+    else
+        engine_->SaveToStream(&stream);
+    return AnsiString(reinterpret_cast<const char*>(stream.Memory()), size_t(stream.Size()));
+}
+
+void TRtCustomRtfEdit::SetTextAsString(const AnsiString& Text)
+{
+    ++PaintLock;
+    TMemoryStream stream;
+    stream.WriteBuffer(Text.data(), int32_t(Text.size()));
+    stream.SetPosition(0);
+    LoadFromStream(&stream, engine_->TextLoadFormat);
+    --PaintLock;
+    viewport()->update();
+}
+
+void TRtCustomRtfEdit::SetText(const AnsiString& Text)
+{
+    if (Text.empty()) {
+        engine_->Clear();
+        RefreshView();
+        EndChange();
+        return;
+    }
+    const AnsiString saved = engine_->TextLoadFormat;
+    engine_->TextLoadFormat = "AUTO";
+    SetTextAsString(Text);
+    engine_->TextLoadFormat = saved;
+    EndChange();
+}
+
+void TRtCustomRtfEdit::InsertString(const AnsiString& Text)
+{
+    if (!BeginChange())
+        return;
+    engine_->InsertTextAndPaint(Text, true);
+    EndChange();
+}
+
+void TRtCustomRtfEdit::ModifyMode(const std::function<void()>& Fn)
+{
+    Fn();
+    engine_->ReformatText(nullptr);
+    engine_->ShowCursor();
+    engine_->Refresh();
+    UpdateCaret();
+}

@@ -1,0 +1,206 @@
+#pragma once
+// TRtCustomRtfEdit: the windowed control that shows and edits one rich text.
+// A scroll area whose viewport shows the engine's surface with the caret on
+// top; it forwards keys, characters (also from input methods), the mouse,
+// scrolling, dropped files and the clipboard to its engine, and wires the
+// engine's callbacks back to itself.
+#include "RtCaret.h"
+#include "RtObjectEnv.h"
+#include "RtRtfTxtInput.h"
+
+#include <QAbstractScrollArea>
+#include <QPoint>
+
+#include <memory>
+#include <vector>
+
+class QMimeData;
+
+enum TRtClipboardOption : uint8_t {
+    rtcoDontPasteRTF, rtcoDontPasteANSI, rtcoPasteHTMLWhenAvailable, rtcoDontPasteGraphics, rtcoDontCopyRTF,
+    rtcoDontCopyANSI, rtcoPreserveBorders, rtcoPreserveShading, rtcoPreserveIndents, rtcoDontAutoAppendSpace
+};
+using TRtClipboardOptions = TRtSet<TRtClipboardOption, uint16_t>;
+
+// The MIME types of the clipboard formats: RTF under the names other Linux
+// programs use (the first is offered and read first), plain text as UTF-8.
+extern const char* const RtMimeRtf;        // "text/rtf"
+extern const char* const RtMimeRichText;   // "text/richtext"
+extern const char* const RtMimeText;       // "text/plain;charset=utf-8"
+
+using TEditStateEvent = std::function<void(TObject* Sender, bool SelectionMarked, bool ClipboardNotEmpty)>;
+using TBeforeCopyEvent = std::function<void(TObject* Sender, bool& DoIt)>;
+using TRtOnDropFileEvent = std::function<void(TObject* Sender, const QString& FileName, bool& Proceed)>;
+using TRtKeyEvent = std::function<void(TObject* Sender, int32_t& Key, Qt::KeyboardModifiers Shift)>;
+using TRtKeyPressEvent = std::function<void(TObject* Sender, char32_t& Key)>;
+using TRtMouseEvent = std::function<void(TObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
+                                         int32_t X, int32_t Y)>;
+using THyperLinkEvent = std::function<void(TObject* Sender, const AnsiString& Text, int32_t LineNumber)>;
+
+// The posted messages of the control.
+constexpr int RtEventChange = 1024 + 5;      // the engine's change notification
+constexpr int RtEventAutoZoom = 1024 + 6;    // the automatic zoom after a resize
+
+class TRtCustomRtfEdit : public QAbstractScrollArea, public TRtCustomRtfEditClass {
+    Q_OBJECT
+public:
+    explicit TRtCustomRtfEdit(QWidget* Parent = nullptr);
+    ~TRtCustomRtfEdit() override;
+
+    // ---- the engine's owner ----------------------------------------------------------------------
+    bool IsLoading() const override { return Loading; }
+    bool IsDestroying() const override { return destroying_; }
+    bool HasWindow() const override { return true; }
+    TProtectProp ProtectedProp() const override { return engine_->ProtectOptions; }
+    TRtEditOptions EditOptions() const override { return engine_->EditOptions; }
+    TRtViewOptions ViewOptions() const override { return engine_->ViewOptions; }
+    void ObjectResized() override { RefreshView(); }
+    void Invalidate() override { viewport()->update(); }
+    bool Focused() const override { return hasFocus(); }
+    AnsiString Name() const override { return toAnsi(objectName()); }
+
+    TRtRTFTextInput* RtfText() const { return engine_.get(); }
+    TRtObjectEnv* ObjectEnv() const { return objectEnv_.get(); }
+    TCaret* Caret() const { return caret_.get(); }
+    TRtRtfStrings* Lines() const { return strings_.get(); }
+    static const std::vector<TRtCustomRtfEdit*>& Controls();
+
+    // ---- properties ----------------------------------------------------------------------------------
+    void SetEditOptions(TRtEditOptions Value) { engine_->EditOptions = Value; }
+    bool ReadOnly = false;
+    bool WantTabs = true;
+    bool AcceptFiles = false;
+    bool DragAndDropSupport = true;
+    bool OneClickHyperlink = false;
+    bool NoBlockMarking = false;
+    bool CaretDisabled = false;
+    bool SelectAllOnEntry = false;
+    TRtClipboardOptions ClipboardOptions;
+    TRtEditBoxModes EditBoxModes() const { return engine_->EditBoxModes; }
+    TRtAutoZoom AutoZoom() const { return autoZoom_; }
+    virtual void SetAutoZoom(TRtAutoZoom Value);
+    bool WordWrap() const { return engine_->WrapAtWindow; }
+    void SetWordWrap(bool Value);
+    int32_t Zooming() const { return engine_->Zooming; }
+    // Clamped to 10..1000 per cent.
+    virtual void SetZooming(int32_t Value);
+    int32_t XOffset = 0, YOffset = 0;
+    bool Loading = false;
+    int32_t PaintLock = 0;
+    bool TypeAheadDisabled = true;
+    int32_t MaxLength = 0;
+
+    // ---- editing ---------------------------------------------------------------------------------
+    virtual bool BeginChange();
+    virtual void EndChange();
+    virtual void CopyToClipboard() { Copy(false); }
+    virtual void CutToClipboard();
+    virtual void PasteFromClipboard();
+    virtual void ClearSelection();
+    virtual void Undo();
+    virtual void Redo();
+    void SelectAll();
+    bool Modified() const { return modified_; }
+    void SetModified(bool Value);
+    // The whole text (or the selection when SelectionOnlyText) in TextSaveFormat.
+    AnsiString GetTextAsString();
+    void SetTextAsString(const AnsiString& Text);
+    // Replaces the text, read as "AUTO" (RTF or plain text by its bytes).
+    void SetText(const AnsiString& Text);
+    bool SelectionOnlyText = false;
+    virtual void SaveToStream(TStream* Stream);
+    virtual void LoadFromStream(TStream* Stream, const AnsiString& FormatName);
+    // Inserts a string at the cursor as typed text.
+    void InsertString(const AnsiString& Text);
+    // Copy and paste through any MIME data (the clipboard and drops).
+    QMimeData* CreateMimeData(bool WholeText);
+    bool InsertMimeData(const QMimeData* Data);
+    // Loads a dropped file at the cursor: RTF, HTM(L) and TXT files as text, others as pictures.
+    bool InsertFile(const QString& FileName);
+    // Moves the selected text to a point (layout units), as a drop of it there does.
+    bool MoveSelectionTo(int32_t X, int32_t Y);
+    void RefreshView();
+
+    // ---- events -------------------------------------------------------------------------------------
+    TNotifyEvent OnChange;
+    TNotifyEvent OnChangeZooming;
+    TNotifyEvent OnChangeModified;
+    TNotifyEvent OnXPosChanged, OnYPosChanged;
+    TEditStateEvent EditStateEvent;
+    TBeforeCopyEvent OnBeforeCopyEvent, OnBeforeCutEvent;
+    TBeforePasteEvent OnBeforePasteEvent;
+    TRtOnDropFileEvent OnDropFile;
+    TRtKeyEvent OnKeyDown;
+    TRtKeyPressEvent OnKeyPress;
+    TRtMouseEvent OnMouseDown, OnMouseMove, OnMouseUp;
+    TNotifyEvent OnClick, OnDblClick;
+    TNotifyEvent CtrlTabPressed, ShiftTabPressed;
+    std::function<void(TObject* Sender, char32_t Ch)> AfterCompleteWordEvent;
+    THyperLinkEvent HyperLinkEvent;
+
+    // The edit-state notification.
+    void SendEditState();
+    // Runs the key table and the character handling of one key (the tests and QKeyEvent).
+    void KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift);
+    void KeyPress(char32_t Key, Qt::KeyboardModifiers Shift);
+    void UpdateScrollRanges();
+    QVariant inputMethodQuery(Qt::InputMethodQuery Query) const override;
+
+protected:
+    // Hooks of the rich-text component.
+    virtual void FocusLost() {}
+    virtual void ScrollUpdate() {}
+    virtual void EngineChanged() {}
+    virtual void WordCompleted(char32_t Ch);
+    // The rule the component puts before the key table; True when it took the key.
+    virtual bool KeyDownFirst(int32_t& /*Key*/, Qt::KeyboardModifiers /*Shift*/) { return false; }
+    virtual void ResizeStep();
+    virtual void Activated() {}
+    void ZoomToPage();
+    bool CanType() const;
+    void Copy(bool WholeText);
+    void UpdateCaret();
+    QRect CaretRect() const;
+    void DropSelection();
+    bool PointInSelection(int32_t X, int32_t Y);
+    bool DoubleClickAt(int32_t X, int32_t Y);
+    void TakeFocus();
+    void ModifyMode(const std::function<void()>& Fn);
+
+    bool event(QEvent* Event) override;
+    void paintEvent(QPaintEvent* Event) override;
+    void resizeEvent(QResizeEvent* Event) override;
+    void keyPressEvent(QKeyEvent* Event) override;
+    void inputMethodEvent(QInputMethodEvent* Event) override;
+    void focusInEvent(QFocusEvent* Event) override;
+    void focusOutEvent(QFocusEvent* Event) override;
+    void mousePressEvent(QMouseEvent* Event) override;
+    void mouseMoveEvent(QMouseEvent* Event) override;
+    void mouseReleaseEvent(QMouseEvent* Event) override;
+    void mouseDoubleClickEvent(QMouseEvent* Event) override;
+    void wheelEvent(QWheelEvent* Event) override;
+    void scrollContentsBy(int Dx, int Dy) override;
+    void dragEnterEvent(QDragEnterEvent* Event) override;
+    void dragMoveEvent(QDragMoveEvent* Event) override;
+    void dropEvent(QDropEvent* Event) override;
+    bool focusNextPrevChild(bool Next) override;
+
+    std::unique_ptr<TRtRTFTextInput> engine_;
+    TCanvas referenceCanvas_;
+    std::unique_ptr<TRtObjectEnv> objectEnv_;
+    std::unique_ptr<TCaret> caret_;
+    std::unique_ptr<TRtRtfStrings> strings_;
+    TRtAutoZoom autoZoom_ = rtAutoZoomOff;
+    bool autoZoomPending_ = false;
+    bool resizing_ = false;
+    bool destroying_ = false;
+    bool modified_ = false;
+    bool cutting_ = false;
+    bool proceed_ = true;
+    bool settingScroll_ = false;
+    // Mouse state.
+    QPoint downPoint_;
+    bool buttonDown_ = false;
+    bool possibleDrag_ = false;
+    QPoint dragStart_;
+};

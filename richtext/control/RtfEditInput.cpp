@@ -1,0 +1,792 @@
+// The edit control's keys, characters, input method, mouse, clipboard, drag
+// and drop and dropped files.
+#include "RtfEdit.h"
+
+#include "RtObject.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDrag>
+#include <QFileInfo>
+#include <QInputMethodEvent>
+#include <QMimeData>
+#include <QScrollBar>
+
+const char* const RtMimeRtf = "text/rtf";
+const char* const RtMimeRichText = "text/richtext";
+const char* const RtMimeText = "text/plain;charset=utf-8";
+
+namespace {
+
+// The five blanks that keep pasted text apart from the following word.
+bool IsBlank(uint8_t Ch) { return Ch == 9 || Ch == 10 || Ch == 13 || Ch == 32 || Ch == 0xA0; }
+
+uint8_t CharAtCursor(const TRtRTFTextInput* E, int32_t Offset)
+{
+    const TLine* l = E->CursorLine;
+    const int32_t pos = E->CursorPos + Offset;
+    if (!l || pos < 0 || pos >= l->Length)
+        return 13;
+    return l->Chars[pos];
+}
+
+// The Windows-1252 byte of a character, 0 when it has none.
+uint8_t AnsiChar(char32_t Ch)
+{
+    if (Ch < 128)
+        return uint8_t(Ch);
+    const QString s = QString::fromUcs4(&Ch, 1);
+    const AnsiString a = toAnsi(s);
+    return a.size() == 1 && fromAnsi(a) == s ? uint8_t(a[0]) : 0;
+}
+
+}  // namespace
+
+bool TRtCustomRtfEdit::CanType() const
+{
+    return !(engine_->EditOptions.Has(rtNoEditOutsideTable) && !(engine_->CursorPar && (engine_->CursorPar->Flags & parfTableCell)));
+}
+
+// ---- keys ----------------------------------------------------------------------------------------------
+
+void TRtCustomRtfEdit::keyPressEvent(QKeyEvent* Event)
+{
+    int32_t key = Event->key();
+    const Qt::KeyboardModifiers mods = Event->modifiers();
+    if (key == Qt::Key_Backtab)
+        key = Qt::Key_Tab;
+    KeyDown(key, mods);
+    if (key == 0) {
+        Event->accept();
+        return;
+    }
+    // Ctrl with a letter gives its control character; AltGr (Ctrl+Alt) types text.
+    const bool ctrl = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
+    if (ctrl && key >= Qt::Key_A && key <= Qt::Key_Z) {
+        KeyPress(char32_t(key - Qt::Key_A + 1), mods);
+        Event->accept();
+        return;
+    }
+    const QString text = Event->text();
+    if (text.isEmpty() || ctrl) {
+        QAbstractScrollArea::keyPressEvent(Event);
+        return;
+    }
+    for (char32_t ch : text.toUcs4())
+        KeyPress(ch, mods);
+    Event->accept();
+}
+
+void TRtCustomRtfEdit::KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift)
+{
+    if (OnKeyDown)
+        OnKeyDown(this, Key, Shift);
+    if (RtEditorBusy || !isVisible() || Key == 0)
+        return;
+    if (KeyDownFirst(Key, Shift) || Key == 0)
+        return;
+    TRtRTFTextInput* e = engine_.get();
+    const bool shift = Shift & Qt::ShiftModifier, ctrl = Shift & Qt::ControlModifier, alt = Shift & Qt::AltModifier;
+    const bool inCell = e->CursorPar && (e->CursorPar->Flags & parfTableCell);
+    const bool tableOnly = e->EditOptions.Has(rtNoEditOutsideTable) && !inCell;
+    auto edit = [&](const char* Chars) {
+        if (tableOnly || !BeginChange())
+            return;
+        e->InsertTextAndPaint(Chars, true);
+        EndChange();
+    };
+    auto move = [&](const std::function<void()>& Fn) {
+        if (!shift) {
+            DropSelection();
+            objectEnv_->HideFrame();
+        }
+        Fn();
+    };
+    bool handled = true;
+    switch (Key) {
+    case Qt::Key_Backspace:
+        if (alt && shift && e->EditOptions.Has(rtActivateRedoHotkey))
+            Redo();
+        else if (alt && e->EditOptions.Has(rtActivateUndoHotkey))
+            Undo();
+        else if (ctrl && !shift) {
+            if (!tableOnly && BeginChange()) {
+                e->MoveWordLeft(1, true, false);
+                e->DeleteSelection(false);
+                e->Refresh();
+                EndChange();
+            }
+        } else if (e->HasCompleteSelection()) {
+            if (BeginChange()) {
+                e->DeleteSelection(!e->EditOptions.Has(rtDontDeleteExtraSpace));
+                e->ReformatText(nullptr);
+                e->Refresh();
+                EndChange();
+            }
+        } else
+            edit("\b");
+        break;
+    case Qt::Key_Tab:
+        if (inCell && e->EditOptions.Has(rtSpreadsheetCursorMovement)) {
+            if (ctrl)
+                edit("\t");
+            else {
+                // To the start of the next or previous cell.
+                TParagraph* cell = shift ? e->CursorPar->Prior : e->CursorPar->Next;
+                if (cell && (cell->Flags & parfTableCell)) {
+                    DropSelection();
+                    e->CursorPar = cell;
+                    e->CursorLine = cell->Lines;
+                    e->CursorPos = 0;
+                    e->ShowCursor();
+                    e->NotifyChange(rtchCursor);
+                }
+            }
+        } else if (ctrl && CtrlTabPressed)
+            CtrlTabPressed(this);
+        else if (shift && ShiftTabPressed)
+            ShiftTabPressed(this);
+        else if (!ctrl && !shift)
+            edit("\t");
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (ctrl)
+            edit("\x0c");
+        else
+            handled = false;
+        break;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        if (ctrl)
+            e->VScroll(Key == Qt::Key_PageUp ? SB_PAGEUP : SB_PAGEDOWN, 0);
+        else
+            move([&] { e->MoveCursor(Key == Qt::Key_PageUp ? 2 : 3, shift); });
+        break;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        move([&] { e->MoveCursor(uint8_t((ctrl ? 4 : 0) + (Key == Qt::Key_End ? 1 : 0)), shift); });
+        break;
+    case Qt::Key_Left:
+        move([&] { ctrl ? e->MoveWordLeft(1, shift, true) : e->MoveLeft(1, shift, true); });
+        break;
+    case Qt::Key_Right:
+        move([&] { ctrl ? e->MoveWordRight(1, shift, true) : e->MoveRight(1, shift, true); });
+        break;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        move([&] {
+            const bool up = Key == Qt::Key_Up;
+            const bool edge = up ? e->CursorPar == e->FirstPar && e->CursorLine == e->FirstPar->Lines
+                                 : !e->CursorPar->Next && !e->CursorLine->Next;
+            if (shift && edge)
+                e->MoveCursor(up ? 4 : 5, true);
+            else if (up)
+                e->MoveUp(1, shift, true, false);
+            else
+                e->MoveDown(1, shift, true, false);
+        });
+        break;
+    case Qt::Key_Insert:
+        if (shift)
+            PasteFromClipboard();
+        else if (ctrl)
+            CopyToClipboard();
+        else {
+            e->InsertMode = e->EditOptions.Has(rtAlwaysInsert) || !e->InsertMode;
+            e->Inserting = e->InsertMode ? 1 : 0;
+            e->UpdateCaretMetrics();
+        }
+        break;
+    case Qt::Key_Delete:
+        if (e->SelectedObject && e->EditOptions.Has(rtObjectDeletion)) {
+            if (BeginChange()) {
+                objectEnv_->DeleteSelectedObject();
+                EndChange();
+            }
+        } else if (ctrl && !shift) {
+            if (!tableOnly && BeginChange()) {
+                e->MoveWordRight(1, true, false);
+                e->DeleteSelection(false);
+                e->Refresh();
+                EndChange();
+            }
+        } else if (shift)
+            CutToClipboard();
+        else if (e->HasCompleteSelection()) {
+            if (!tableOnly && BeginChange()) {
+                e->DeleteSelection(!e->EditOptions.Has(rtDontDeleteExtraSpace));
+                e->ReformatText(nullptr);
+                e->Refresh();
+                EndChange();
+            }
+        } else
+            edit("\x7f");
+        break;
+    case Qt::Key_Minus:
+        if (ctrl && !shift && !alt && e->EditOptions.Has(rtUseHyphenation) && e->CursorLine && e->CursorLine->Attrs &&
+            e->CursorPos < e->CursorLine->Length && !RtWordDelimiter[e->CursorLine->Chars[e->CursorPos]]) {
+            TAttr& a = e->CursorLine->Attrs[e->CursorPos];
+            a.Style.Set(afsHyphen, !a.Style.Has(afsHyphen));
+            e->MarkChanged(e->CursorPar);
+            e->ReformatText(nullptr);
+            e->Refresh();
+        } else
+            handled = false;
+        break;
+    default:
+        handled = false;
+    }
+    if (handled) {
+        if (Key == Qt::Key_Home || Key == Qt::Key_End)
+            UpdateScrollRanges();
+        Key = 0;
+        UpdateCaret();
+        viewport()->update();
+    }
+}
+
+void TRtCustomRtfEdit::WordCompleted(char32_t Ch)
+{
+    if (AfterCompleteWordEvent)
+        AfterCompleteWordEvent(this, Ch);
+}
+
+void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift)
+{
+    if (OnKeyPress)
+        OnKeyPress(this, Key);
+    if (RtEditorBusy || !isVisible() || Key == 0 || !CanType())
+        return;
+    TRtRTFTextInput* e = engine_.get();
+    const bool shift = Shift & Qt::ShiftModifier;
+    switch (Key) {
+    case 1:
+        if (!shift)
+            SelectAll();
+        return;
+    case 3:
+        if (!shift)
+            CopyToClipboard();
+        return;
+    case 22:
+        if (!shift && BeginChange()) {
+            PasteFromClipboard();
+            EndChange();
+        }
+        return;
+    case 24:
+        if (!shift && BeginChange()) {
+            CutToClipboard();
+            e->Refresh();
+            EndChange();
+        }
+        return;
+    case 25:
+        if (e->EditOptions.Has(rtActivateRedoHotkey))
+            Redo();
+        return;
+    case 26:
+        if (e->EditOptions.Has(rtActivateUndoHotkey))
+            Undo();
+        return;
+    case 27:
+        objectEnv_->HideFrame();
+        DropSelection();
+        viewport()->update();
+        return;
+    default: break;
+    }
+    if (Key != 13 && (Key < 32 || Key == 127))
+        return;
+    uint8_t ch = Key == 13 ? 13 : AnsiChar(Key);
+    if (ch == 0)
+        return;
+    if (e->IsProtected(e->CursorPar, e->CursorLine, e->CursorPos) && !e->HasCompleteSelection())
+        return;
+    if (!BeginChange())
+        return;
+    if (RtWordDelimiter[ch] && ch != 13 && !(ch >= '0' && ch <= '9'))
+        WordCompleted(Key);
+    if (ch == 13 && shift)
+        ch = 10;
+    e->InsertTextAndPaint(AnsiString(1, char(ch)), true);
+    if (ch == 13 || ch == 10)
+        e->ShowCursor();
+    EndChange();
+    UpdateCaret();
+}
+
+void TRtCustomRtfEdit::inputMethodEvent(QInputMethodEvent* Event)
+{
+    // Dead keys and composed characters arrive as committed text.
+    for (char32_t ch : Event->commitString().toUcs4())
+        KeyPress(ch, Qt::NoModifier);
+    Event->accept();
+}
+
+QVariant TRtCustomRtfEdit::inputMethodQuery(Qt::InputMethodQuery Query) const
+{
+    switch (Query) {
+    case Qt::ImCursorRectangle: return QRectF(CaretRect().translated(viewport()->pos()));
+    case Qt::ImEnabled: return !ReadOnly;
+    case Qt::ImHints: return int(Qt::ImhMultiLine);
+    default: return QAbstractScrollArea::inputMethodQuery(Query);
+    }
+}
+
+// ---- clipboard -----------------------------------------------------------------------------------------
+
+QMimeData* TRtCustomRtfEdit::CreateMimeData(bool WholeText)
+{
+    TRtRTFTextInput* e = engine_.get();
+    auto write = [&](const char* Format) {
+        TMemoryStream stream;
+        const AnsiString saved = e->TextSaveFormat;
+        e->TextSaveFormat = Format;
+        if (WholeText)
+            e->SaveToStream(&stream);
+        else
+            e->SaveSelectionToStream(&stream);
+        e->TextSaveFormat = saved;
+        QByteArray bytes(reinterpret_cast<const char*>(stream.Memory()), int(stream.Size()));
+        // The writers end the text with a zero byte; the clipboard data ends before it.
+        const int zero = bytes.indexOf('\0');
+        if (zero >= 0)
+            bytes.truncate(zero);
+        return bytes;
+    };
+    auto* data = new QMimeData;
+    if (WholeText || !ClipboardOptions.Has(rtcoDontCopyRTF)) {
+        const QByteArray rtf = write("RTF");
+        if (!rtf.isEmpty()) {
+            data->setData(RtMimeRtf, rtf);
+            data->setData(RtMimeRichText, rtf);
+        }
+    }
+    if (!ClipboardOptions.Has(rtcoDontCopyANSI)) {
+        const QByteArray ansi = write("ANSI");
+        if (!ansi.isEmpty()) {
+            const QString text = fromAnsi(AnsiString(ansi.constData(), size_t(ansi.size())));
+            data->setText(text);
+            data->setData(RtMimeText, text.toUtf8());
+        }
+    }
+    return data;
+}
+
+void TRtCustomRtfEdit::Copy(bool WholeText)
+{
+    proceed_ = true;
+    if (cutting_ && OnBeforeCutEvent)
+        OnBeforeCutEvent(this, proceed_);
+    else if (!cutting_ && OnBeforeCopyEvent)
+        OnBeforeCopyEvent(this, proceed_);
+    if (!proceed_)
+        return;
+    if (WholeText || engine_->HasCompleteSelection()) {
+        QMimeData* data = CreateMimeData(WholeText);
+        QGuiApplication::clipboard()->setMimeData(data);
+    }
+    SendEditState();
+}
+
+void TRtCustomRtfEdit::CutToClipboard()
+{
+    cutting_ = true;
+    if (engine_->SelectedObject) {
+        if (CanType() && BeginChange()) {
+            objectEnv_->DeleteSelectedObject();
+            EndChange();
+        }
+    } else if (engine_->HasCompleteSelection()) {
+        Copy(false);
+        if (proceed_ && CanType() && !ReadOnly && BeginChange()) {
+            engine_->NewUndoLevel();
+            engine_->DeleteSelection(!engine_->EditOptions.Has(rtDontDeleteExtraSpace));
+            engine_->ReformatText(nullptr);
+            engine_->Refresh();
+            UpdateScrollRanges();
+            EndChange();
+        }
+    }
+    cutting_ = false;
+}
+
+void TRtCustomRtfEdit::PasteFromClipboard()
+{
+    if (ReadOnly || !CanType() || !BeginChange())
+        return;
+    InsertMimeData(QGuiApplication::clipboard()->mimeData());
+    EndChange();
+}
+
+bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data)
+{
+    if (!Data)
+        return false;
+    // HTML is never read: there is no HTML reader.
+    QByteArray bytes;
+    const char* format = nullptr;
+    if (!ClipboardOptions.Has(rtcoDontPasteRTF)) {
+        for (const char* mime : {RtMimeRtf, RtMimeRichText, "application/rtf"})
+            if (Data->hasFormat(mime)) {
+                bytes = Data->data(mime);
+                format = "RTF";
+                break;
+            }
+    }
+    if (!format && !ClipboardOptions.Has(rtcoDontPasteANSI) && (Data->hasFormat(RtMimeText) || Data->hasText())) {
+        const AnsiString text =
+            toAnsi(Data->hasFormat(RtMimeText) ? QString::fromUtf8(Data->data(RtMimeText)) : Data->text());
+        bytes = QByteArray(text.data(), int(text.size()));
+        format = "ANSI";
+    }
+    if (!format)
+        return false;
+    // The data ends at its first zero byte.
+    const int zero = bytes.indexOf('\0');
+    if (zero >= 0)
+        bytes.truncate(zero);
+    if (bytes.isEmpty())
+        return false;
+    TRtRTFTextInput* e = engine_.get();
+    e->NewUndoLevel();
+    if (e->OnBeforeChange)
+        e->OnBeforeChange(this);
+    if (e->HasCompleteSelection())
+        e->DeleteSelection(false);
+    e->OnBeforePaste = OnBeforePasteEvent;
+    e->PasteBorders = ClipboardOptions.Has(rtcoPreserveBorders);
+    e->PasteShading = ClipboardOptions.Has(rtcoPreserveShading);
+    e->PasteIndents = ClipboardOptions.Has(rtcoPreserveIndents);
+    const bool wordAtCursor = !ClipboardOptions.Has(rtcoDontAutoAppendSpace) && !IsBlank(CharAtCursor(e, 0));
+    TMemoryStream stream;
+    stream.WriteBuffer(bytes.constData(), bytes.size());
+    stream.SetPosition(0);
+    e->InsertRequested = true;
+    e->BeginUndoGroup();
+    e->LoadFromStream(&stream, format);
+    e->InsertRequested = false;
+    if (wordAtCursor && !IsBlank(CharAtCursor(e, -1)) && !IsBlank(CharAtCursor(e, 0))) {
+        const int32_t pos = e->GetCursorCharPos();
+        e->InsertTextAndPaint(" ", false);
+        e->SetCursorCharPos(pos);
+    }
+    e->EndUndoGroup();
+    e->OnBeforePaste = nullptr;
+    e->PasteBorders = e->PasteShading = e->PasteIndents = false;
+    e->ReformatText(nullptr);
+    e->ShowCursor();
+    e->Refresh();
+    UpdateScrollRanges();
+    UpdateCaret();
+    return true;
+}
+
+// ---- dropped files ---------------------------------------------------------------------------------------
+
+bool TRtCustomRtfEdit::InsertFile(const QString& FileName)
+{
+    bool proceed = true;
+    if (OnDropFile)
+        OnDropFile(this, FileName, proceed);
+    if (!proceed)
+        return false;
+    const QString ext = QFileInfo(FileName).suffix().toUpper();
+    TRtRTFTextInput* e = engine_.get();
+    if (ext == "RTF" || ext == "TXT") {
+        e->InsertRequested = true;
+        try {
+            TFileStream stream(FileName, fmOpenRead);
+            e->LoadFromStream(&stream, "AUTO");
+        } catch (const Exception&) {
+            e->InsertRequested = false;
+            return false;
+        }
+        e->InsertRequested = false;
+    } else {
+        std::unique_ptr<TRtObject> obj = CreateRtObjectForFile(FileName, false);
+        if (!obj || !objectEnv_->InsertObject(std::move(obj), AnsiString()))
+            return false;
+    }
+    e->ReformatText(nullptr);
+    e->Refresh();
+    UpdateScrollRanges();
+    return true;
+}
+
+// ---- drag and drop ---------------------------------------------------------------------------------------
+
+void TRtCustomRtfEdit::dragEnterEvent(QDragEnterEvent* Event)
+{
+    const QMimeData* d = Event->mimeData();
+    const bool files = AcceptFiles && d->hasUrls();
+    const bool text = DragAndDropSupport && (d->hasText() || d->hasFormat(RtMimeRtf));
+    if (!ReadOnly && (files || text))
+        Event->acceptProposedAction();
+    else
+        Event->ignore();
+}
+
+void TRtCustomRtfEdit::dragMoveEvent(QDragMoveEvent* Event)
+{
+    const QPoint p = Event->position().toPoint();
+    TRtRTFTextInput* e = engine_.get();
+    const bool inside = Event->source() == this && PointInSelection(e->ScreenToDoc(p.x()), e->ScreenToDoc(p.y()));
+    if (ReadOnly || inside) {
+        Event->ignore();
+        return;
+    }
+    e->MoveCursorToPoint(e->ScreenToDoc(p.x()), e->ScreenToDoc(p.y()), false, false);
+    UpdateCaret();
+    Event->acceptProposedAction();
+}
+
+void TRtCustomRtfEdit::dropEvent(QDropEvent* Event)
+{
+    const QMimeData* d = Event->mimeData();
+    TRtRTFTextInput* e = engine_.get();
+    const QPoint p = Event->position().toPoint();
+    const int32_t x = e->ScreenToDoc(p.x()), y = e->ScreenToDoc(p.y());
+    if (AcceptFiles && d->hasUrls()) {
+        // Only the first file of a drop is taken; its path is not cut short.
+        const QList<QUrl> urls = d->urls();
+        if (!urls.isEmpty() && urls.first().isLocalFile() && BeginChange()) {
+            e->ShowCursor();
+            e->MoveCursorToPoint(x, y, false, false);
+            InsertFile(urls.first().toLocalFile());
+            EndChange();
+        }
+        Event->acceptProposedAction();
+        return;
+    }
+    if (!DragAndDropSupport || !BeginChange()) {
+        Event->ignore();
+        return;
+    }
+    if (Event->source() == this)
+        MoveSelectionTo(x, y);
+    else {
+        e->MoveCursorToPoint(x, y, false, false);
+        InsertMimeData(d);
+    }
+    EndChange();
+    Event->setDropAction(Qt::CopyAction);
+    Event->accept();
+}
+
+bool TRtCustomRtfEdit::MoveSelectionTo(int32_t X, int32_t Y)
+{
+    TRtRTFTextInput* e = engine_.get();
+    int32_t start = 0, length = 0;
+    if (!e->GetSelection(start, length) || length <= 0 || PointInSelection(X, Y))
+        return false;
+    bool doIt = true;
+    if (OnBeforeCopyEvent)
+        OnBeforeCopyEvent(this, doIt);
+    if (!doIt)
+        return false;
+    std::unique_ptr<QMimeData> data(CreateMimeData(false));
+    e->NewUndoLevel();
+    e->MoveCursorToPoint(X, Y, true, false);
+    int32_t target = e->GetCursorCharPos();
+    if (target >= start && target <= start + length)
+        return false;
+    e->ClearSelection(false);
+    e->SetSelection(start, length);
+    e->BeginUndoGroup();
+    e->DeleteSelection(false);
+    if (target > start)
+        target -= length;
+    e->SetCursorCharPos(target);
+    InsertMimeData(data.get());
+    e->EndUndoGroup();
+    return true;
+}
+
+// ---- mouse -------------------------------------------------------------------------------------------------
+
+bool TRtCustomRtfEdit::PointInSelection(int32_t X, int32_t Y)
+{
+    TRtRTFTextInput* e = engine_.get();
+    int32_t start = 0, length = 0;
+    if (!DragAndDropSupport || !e->GetSelection(start, length) || length <= 0)
+        return false;
+    TParagraph* par = nullptr;
+    TLine* line = nullptr;
+    if (!e->FindLineAtPosition(par, line, X - e->LeftX, Y - 1 + e->TopY) || !par || !line ||
+        !(line->Flags & (linfSelected | linfSelBoundary)))
+        return false;
+    const int32_t pos = e->CharPosOf(par, line, e->GetCharIndexAtX(par, line, X - e->LeftX));
+    return pos >= start && pos < start + length;
+}
+
+void TRtCustomRtfEdit::TakeFocus()
+{
+    if (PaintLock <= 0 && !destroying_ && isVisible() && focusPolicy() != Qt::NoFocus)
+        setFocus(Qt::MouseFocusReason);
+}
+
+bool TRtCustomRtfEdit::DoubleClickAt(int32_t X, int32_t Y)
+{
+    TRtRTFTextInput* e = engine_.get();
+    TParagraph* par = nullptr;
+    TLine* line = nullptr;
+    if (!e->FindLineAtPosition(par, line, X - e->LeftX, Y + e->TopY) || !par || !line)
+        return false;
+    const int32_t pos = e->GetCharIndexAtX(par, line, X - e->LeftX);
+    if (pos >= line->Length)
+        return false;
+    if (line->Attrs && line->Attrs[pos].Style.Has(afsHyperLink) && HyperLinkEvent) {
+        int32_t from = pos, to = pos;
+        while (from > 0 && line->Attrs[from - 1].Style.Has(afsHyperLink))
+            --from;
+        while (to < line->Length && line->Attrs[to].Style.Has(afsHyperLink))
+            ++to;
+        HyperLinkEvent(this, AnsiString(reinterpret_cast<const char*>(line->Chars) + from, size_t(to - from)), 0);
+        return true;
+    }
+    if (NoBlockMarking)
+        return false;
+    int32_t from = pos, to = pos + 1;
+    const uint8_t ch = line->Chars[pos];
+    if (line->Attrs && line->Attrs[pos].Style.Has(afsIsObject)) {
+    } else if (ch >= '0' && ch <= '9') {
+        auto stop = [](uint8_t c) { return c == ' ' || c == 9 || c == '"' || c == ';' || c == '!' || c == '?' || c == ':'; };
+        while (from > 0 && !(line->Chars[from - 1] == ' ' || line->Chars[from - 1] == 9))
+            --from;
+        while (to < line->Length && !stop(line->Chars[to]))
+            ++to;
+    } else if (!RtWordDelimiter[ch]) {
+        while (from > 0 && !RtWordDelimiter[line->Chars[from - 1]])
+            --from;
+        while (to < line->Length && !RtWordDelimiter[line->Chars[to]])
+            ++to;
+    }
+    e->SetSelectionPoint(par, line, from, false, false);
+    e->SetSelectionPoint(par, line, to, true, true);
+    e->CursorPar = par;
+    e->CursorLine = line;
+    e->CursorPos = to;
+    e->UpdateCaret();
+    return false;
+}
+
+void TRtCustomRtfEdit::mousePressEvent(QMouseEvent* Event)
+{
+    TRtRTFTextInput* e = engine_.get();
+    const QPoint p = Event->position().toPoint();
+    const Qt::MouseButton button = Event->button();
+    const Qt::KeyboardModifiers mods = Event->modifiers();
+    e->SelectionPointSet = false;
+    downPoint_ = p;
+    const int32_t x = e->ScreenToDoc(p.x()), y = e->ScreenToDoc(p.y());
+    if (button == Qt::LeftButton && !ReadOnly && PointInSelection(x, y)) {
+        possibleDrag_ = true;
+        dragStart_ = QPoint(x, y);
+        if (OnMouseDown)
+            OnMouseDown(this, button, mods, x, y);
+        return;
+    }
+    if (button != Qt::LeftButton) {
+        if (OnMouseDown)
+            OnMouseDown(this, button, mods, p.x(), p.y());
+        e->MoveCursorToPoint(x, y, false, false);
+        UpdateCaret();
+        return;
+    }
+    if (OnMouseDown)
+        OnMouseDown(this, button, mods, x, y);
+    TakeFocus();
+    if (!e->FirstPar || CaretDisabled)
+        return;
+    if (mods & Qt::ShiftModifier) {
+        objectEnv_->HideFrame();
+        buttonDown_ = true;
+        e->MoveCursorToPoint(x, y, true, true);
+    } else {
+        if (OneClickHyperlink && DoubleClickAt(x, y))
+            return;
+        DropSelection();
+        e->Selecting = false;
+        e->MoveCursorToPoint(x, y, false, true);
+        buttonDown_ = true;
+    }
+    e->UpdateCaret();
+    e->NewUndoLevel();
+    UpdateCaret();
+    viewport()->update();
+}
+
+void TRtCustomRtfEdit::mouseDoubleClickEvent(QMouseEvent* Event)
+{
+    if (Event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mouseDoubleClickEvent(Event);
+        return;
+    }
+    TRtRTFTextInput* e = engine_.get();
+    const QPoint p = Event->position().toPoint();
+    buttonDown_ = false;
+    if (OnDblClick)
+        OnDblClick(this);
+    DoubleClickAt(e->ScreenToDoc(p.x()), e->ScreenToDoc(p.y()));
+    e->SelectionPointSet = true;
+    UpdateCaret();
+    viewport()->update();
+}
+
+void TRtCustomRtfEdit::mouseMoveEvent(QMouseEvent* Event)
+{
+    TRtRTFTextInput* e = engine_.get();
+    const QPoint p = Event->position().toPoint();
+    const int32_t x = e->ScreenToDoc(p.x()), y = e->ScreenToDoc(p.y());
+    if (possibleDrag_ && DragAndDropSupport) {
+        if (std::abs(dragStart_.x() - x) + std::abs(dragStart_.y() - y) > 6) {
+            possibleDrag_ = false;
+            auto* drag = new QDrag(this);
+            drag->setMimeData(CreateMimeData(false));
+            drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
+        }
+        return;
+    }
+    if (OnMouseMove)
+        OnMouseMove(this, Qt::NoButton, Event->modifiers(), p.x(), p.y());
+    if (buttonDown_ && e->FirstPar && (Event->buttons() & Qt::LeftButton)) {
+        e->MoveCursorToPoint(x, y, true, true);
+        UpdateScrollRanges();
+        UpdateCaret();
+        viewport()->update();
+    }
+    viewport()->setCursor(PointInSelection(x, y) ? Qt::ArrowCursor : Qt::IBeamCursor);
+}
+
+void TRtCustomRtfEdit::mouseReleaseEvent(QMouseEvent* Event)
+{
+    TRtRTFTextInput* e = engine_.get();
+    const QPoint p = Event->position().toPoint();
+    const int32_t x = e->ScreenToDoc(p.x()), y = e->ScreenToDoc(p.y());
+    if (possibleDrag_ && Event->button() == Qt::LeftButton) {
+        // No drag started: the click places the cursor after all.
+        possibleDrag_ = false;
+        if (OnMouseDown)
+            OnMouseDown(this, Qt::LeftButton, Event->modifiers(), dragStart_.x(), dragStart_.y());
+        DropSelection();
+        e->MoveCursorToPoint(x, y, false, true);
+    }
+    if (OnMouseUp)
+        OnMouseUp(this, Event->button(), Event->modifiers(), p.x(), p.y());
+    if (e->FirstPar && Event->button() == Qt::LeftButton) {
+        buttonDown_ = false;
+        const bool shift = Event->modifiers() & Qt::ShiftModifier;
+        if (p == downPoint_ && !shift && !e->SelectionPointSet) {
+            DropSelection();
+        }
+        UpdateCaret();
+        if (OnClick)
+            OnClick(this);
+    }
+    SendEditState();
+    e->SelectionPointSet = false;
+    viewport()->update();
+}

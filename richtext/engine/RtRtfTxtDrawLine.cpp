@@ -1,0 +1,1023 @@
+// Painting one line: its areas, numbering, character runs with colours,
+// underlines and selection, objects in the text, formatting marks, and the
+// paragraph decorations (borders, shading, table cells, header and footer
+// texts in the page gap).
+#include "RtRtfTxtInput.h"
+
+#include "RtHeaderFooter.h"
+#include "RtNumbering.h"
+#include "RtObject.h"
+#include "RtPlatform.h"
+
+#include <QGlyphRun>
+#include <QPainter>
+#include <QRawFont>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int32_t MaxRun = 300;
+constexpr TColor Grey = 0x808080;
+constexpr uint32_t eoHideSelection = 1u << 12;
+
+bool Empty(const TRect& R) { return R.Right <= R.Left || R.Bottom <= R.Top; }
+
+QColor ToQColor(TColor C)
+{
+    const TColor rgb = C < 0 ? RtPlatform().SysColor(C) : C;
+    return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
+}
+
+bool IsObjectChar(const TLine* L, int32_t I)
+{
+    const uint8_t c = L->Chars[I];
+    return L->Attrs && L->Attrs[I].Style.Has(afsIsObject) && c >= 1 && c <= 3;
+}
+
+bool Numbered(const TParagraph* Par) { return Par->Number != 0 || Par->NumLevel != 0; }
+
+} // namespace
+
+// ---- geometry ----------------------------------------------------------------------------------------------
+
+void TRtRTFTextInput::CalcLineRects(TRtLinePaintRecord& Rec, TLine* Line, TParagraph* Par, int32_t Y)
+{
+    const int32_t offset = LeftX + CanvasLeft;
+    Rec.LeftX = GetParLeftPix(Par, false) + offset;
+    int32_t textLeft = Rec.LeftX + GetLineObjectIndent(Par, Line) + GetIndentLeftPix(Par, Line);
+    if (Par->BrdLines & brdPresent)
+        textLeft += MulDiv(BorderDistance, Header()->LayoutXRes, 1440);
+    Rec.RightX = GetParRightPix(Par, false) + offset;
+    Rec.Text = TRect{textLeft, Y, Rec.RightX - GetIndentRightPix(Par), Y + Line->Height};
+}
+
+int32_t TRtRTFTextInput::GetNumberWidth(TParagraph* Par, TLine* Line)
+{
+    if (!Par || !Line || !Numbered(Par) || Line != Par->Lines || Measuring)
+        return 0;
+    if (Line->Length == 0 && Line != CursorLine)
+        return 0;
+    TRtRTFNumberingStyle* style = nullptr;
+    AnsiString text;
+    GetParNumberText(Par, style, text);
+    if (!style)
+        return 0;
+    int32_t base = 0;
+    if (Par->Align != paralCenter && Par->Align != paralRight) {
+        int32_t twips = style->Indent;
+        if (Par->IndentFirst < 0 && -Par->IndentFirst > twips)
+            twips = -Par->IndentFirst;
+        base = MulDiv(twips, Header()->LayoutXRes, 1440);
+    }
+    if (Line->Attrs && !text.empty()) {
+        const TRtWidthTable* before = CurrentWidths();
+        TAttr key;
+        if (before) {
+            key.Font = before->Font;
+            key.Size = before->Size;
+            key.Style = WrtStyle::FromBits(before->Style);
+        }
+        TAttr a = Line->Attrs[0];
+        const bool painting = PaintingNumber;
+        PaintingNumber = true;
+        base = std::max(base, TextWidth(&a, text));
+        PaintingNumber = painting;
+        // The measuring pass that asked goes on with its own font.
+        if (before)
+            UpdateCharWidths(&key);
+    }
+    return base;
+}
+
+void TRtRTFTextInput::GetParPlainText(TParagraph* Par, AnsiString& Text)
+{
+    Text.clear();
+    if (!Par)
+        return;
+    if (Numbered(Par)) {
+        TRtRTFNumberingStyle* style = nullptr;
+        GetParNumberText(Par, style, Text);
+    }
+    for (const TLine* l = Par->Lines; l; l = l->Next)
+        Text.append(reinterpret_cast<const char*>(l->Chars), l->Length);
+    Text.erase(std::remove_if(Text.begin(), Text.end(), [](char c) { return uint8_t(c) < 32; }), Text.end());
+}
+
+// ---- the paint record ---------------------------------------------------------------------------------------
+
+void TRtRTFTextInput::ComputeLineSelection(TRtLinePaintRecord& Rec)
+{
+    TLine* l = Rec.Line;
+    Rec.WholeSelected = Rec.PartSelected = Rec.ExtendsPastEnd = false;
+    Rec.SelFrom = Rec.SelTo = 0;
+    if (EngineOptions & eoHideSelection)
+        return;
+    if (MarkedCells > 0) {
+        if (Rec.Par->Flags & parfMarked) {
+            Rec.WholeSelected = Rec.PartSelected = true;
+            Rec.SelTo = l->Length;
+        }
+        return;
+    }
+    if (!SelStartPar || !SelEndPar || !(l->Flags & (linfSelected | linfSelBoundary)))
+        return;
+    Rec.WholeSelected = Rec.PartSelected = Rec.ExtendsPastEnd = true;
+    Rec.SelFrom = 0;
+    Rec.SelTo = l->Length;
+    TLine* firstLine = SelReversed ? SelEndLine : SelStartLine;
+    const int32_t firstPos = SelReversed ? SelEndPos : SelStartPos;
+    TLine* lastLine = SelReversed ? SelStartLine : SelEndLine;
+    TParagraph* lastPar = SelReversed ? SelStartPar : SelEndPar;
+    const int32_t lastPos = SelReversed ? SelStartPos : SelEndPos;
+    if (l == firstLine) {
+        Rec.SelFrom = std::min<int32_t>(firstPos, l->Length);
+        if (firstPos > 0)
+            Rec.WholeSelected = false;
+    }
+    if (l == lastLine) {
+        Rec.SelTo = std::min<int32_t>(lastPos, l->Length);
+        Rec.ExtendsPastEnd = false;
+        if (lastPos == 0) {
+            Rec.WholeSelected = Rec.PartSelected = false;
+        } else {
+            const bool cellEnd = (lastPar->Flags & parfTableCell) && !l->Next && lastPos >= l->Length;
+            if (!cellEnd)
+                Rec.WholeSelected = false;
+        }
+    }
+    if (Rec.SelTo <= Rec.SelFrom && !Rec.ExtendsPastEnd)
+        Rec.PartSelected = Rec.WholeSelected = false;
+    if (Rec.WholeSelected)
+        l->Flags |= linfSelected;
+}
+
+void TRtRTFTextInput::FindCellNeighbours(TRtLinePaintRecord& Rec)
+{
+    TParagraph* p = Rec.Par;
+    Rec.CellAbove = Rec.CellBelow = nullptr;
+    Rec.RowBelowNewPage = false;
+    if (!(p->Flags & parfTableCell) || !p->Cell)
+        return;
+    auto agrees = [&](TParagraph* Other) {
+        if (!Other || !Other->Cell)
+            return false;
+        const TRtCell& a = *p->Cell;
+        const TRtCell& b = *Other->Cell;
+        return std::abs(a.Width - b.Width) <= 5 && std::abs(a.Left - b.Left) <= 5 && a.BrdFlags == b.BrdFlags &&
+               Other->BrdOptions == p->BrdOptions;
+    };
+    const int32_t index = GetCellIndex(p);
+    if (Rec.Line == p->Lines)
+        if (TParagraph* row = GetPrevRow(p)) {
+            TParagraph* c = GetCellInRow(row, index);
+            if (agrees(c) && c->Cell->BrdColor[1] <= p->Cell->BrdColor[0])
+                Rec.CellAbove = c;
+        }
+    if (!Rec.Line->Next)
+        if (TParagraph* row = GetNextRow(p)) {
+            TParagraph* c = GetCellInRow(row, index);
+            if (agrees(c) && c->Cell->BrdColor[0] == p->Cell->BrdColor[1])
+                Rec.CellBelow = c;
+            Rec.RowBelowNewPage = (row->Flags & parfNewPage) || (row->Lines && (row->Lines->Flags & linfPageStart));
+        }
+}
+
+void TRtRTFTextInput::PaintLine(TLine* Line, TParagraph* Par)
+{
+    if (!Line || !Par || Suspended() || PaintLocked || SkipLinePaint || !PaintingCanvas)
+        return;
+    if (RepaintLocked && Displays())
+        return;
+    if ((Par->Flags & (parfSkip1 | parfSkip2)) && Line->SpaceBelow == 0 && Par != FirstPar)
+        return;
+    const bool screen = Displays() && !(EngineOptions & eoPaintAllLines);
+    if (screen) {
+        const int32_t top = Line->Top - Line->SpaceAbove - TopY;
+        const int32_t bottom = Line->Top + Line->Height + Line->SpaceBelow - TopY;
+        if (bottom <= 0 || top >= std::max(VisibleHeight, ScreenToDoc(Surface().height())))
+            return;
+    }
+    TRtLinePaintRecord rec;
+    rec.Par = Par;
+    rec.Line = Line;
+    CalcLineRects(rec, Line, Par, Line->Top - TopY + CanvasTop);
+    rec.RunStart = LineStartX(Par, Line) + LeftX + CanvasLeft;
+    if (Par->Align == paralRight || Par->Align == paralCenter)
+        rec.AlignOffset = rec.RunStart - (rec.Text.Left + GetNumberWidth(Par, Line));
+    rec.Baseline = rec.Text.Top + Line->Base;
+    rec.PageNr = Line->PageNr;
+    const int32_t top = rec.Text.Top, bottom = rec.Text.Bottom;
+    rec.ParLeft = TRect{rec.LeftX, top, rec.Text.Left, bottom};
+    rec.ParRight = TRect{rec.Text.Right, top, rec.RightX, bottom};
+    // The page margins beside the paragraph; cells of a row leave their neighbours alone.
+    const int32_t pageLeft = LeftX + CanvasLeft;
+    const int32_t pageRight = pageLeft + std::max(Header()->PixPageWidth, VisibleWidth);
+    const bool cellBefore = (Par->Flags & parfNotFirstCell) != 0;
+    const bool cellAfter = (Par->Flags & parfNotLastCell) != 0;
+    const int32_t areaLeft = cellBefore ? rec.LeftX : pageLeft;
+    const int32_t areaRight = cellAfter ? rec.RightX : pageRight;
+    if (rec.LeftX > pageLeft && !cellBefore) {
+        rec.MarginLeft = TRect{pageLeft, top, rec.LeftX, bottom};
+        rec.AreaFlags |= afMarginLeft;
+    }
+    if (rec.RightX < pageRight && !cellAfter) {
+        rec.MarginRight = TRect{rec.RightX, top, pageRight, bottom};
+        rec.AreaFlags |= afMarginRight;
+    }
+    if (Line->SpaceAbove > 0) {
+        rec.SpaceBefore = TRect{areaLeft, top - Line->SpaceAbove, areaRight, top};
+        rec.AreaFlags |= afSpaceBefore;
+    }
+    if (Line->SpaceBelow > 0) {
+        rec.SpaceAfter = TRect{areaLeft, bottom, areaRight, bottom + Line->SpaceBelow};
+        rec.AreaFlags |= afSpaceAfter;
+        if (LayoutFlags & lfPageGap) {
+            TParagraph* next = Par->Next;
+            const TLine* nextLine = Line->Next ? Line->Next : next ? next->Lines : nullptr;
+            if (nextLine && (nextLine->Flags & linfPageStart))
+                rec.GapKind = 1;
+            else if (next && (next->Flags & parfNewPage))
+                rec.GapKind = 2;
+            else if (!Line->Next && !next)
+                rec.GapKind = ViewOptions.Has(rtNoEndOfDocumentLine) ? 5 : 3;
+        }
+    }
+    const bool ignoreShading = !Displays() && PrintOptions.Has(rtIgnoreShading);
+    if (!(EngineOptions & eoNoShading) && !ignoreShading) {
+        if (Par->ExtFlags & (parxMarker1 | parxMarker2)) {
+            rec.Shading = RtPlatform().SysColor(clBtnFace);
+            rec.AreaFlags |= afShading;
+        } else if (Par->Shading > 0) {
+            rec.Shading = GetShadedColor(Par->Color, Par->Shading);
+            rec.AreaFlags |= afShading;
+        }
+    }
+    ComputeLineSelection(rec);
+    if (Line->Attrs) {
+        rec.Attrs = Line->Attrs;
+    } else {
+        rec.TempAttrs.assign(size_t(Line->Length) + 1, CurrentAttr);
+        UpdateCharWidths(&CurrentAttr);
+        const TRtWidthTable* t = CurrentWidths();
+        for (int32_t i = 0; i < Line->Length; ++i) {
+            const uint8_t c = Line->Chars[i];
+            rec.TempAttrs[size_t(i)].Width = uint16_t(t ? t->Widths[c] : 0);
+        }
+        rec.Attrs = rec.TempAttrs.data();
+    }
+    PaintContent(rec);
+}
+
+// ---- backgrounds ----------------------------------------------------------------------------------------------
+
+void TRtRTFTextInput::SelectRunBackground(TRtLinePaintRecord& Rec, const TAttr* Attr, bool Selected)
+{
+    TCanvas* c = PaintingCanvas;
+    TBrush& b = c->Brush();
+    if (Selected && !ViewOptions.Has(rtHideSelection) && !Rec.Grey && Displays()) {
+        b.SetStyle(bsSolid);
+        b.SetColor(HighlightColor);
+        c->Font().SetColor(HighlightTextColor);
+        c->Pen().SetColor(HighlightTextColor);
+        UnderlineColor = HighlightTextColor;
+        return;
+    }
+    const TTextHeader* h = Header();
+    const int32_t backIndex = !Attr ? 0 : h->Colors16 ? (Attr->TextColor >> 4) : Attr->BGColor;
+    const bool ignoreShading = !Displays() && PrintOptions.Has(rtIgnoreShading);
+    if (Attr && AttrBackgroundUsed)
+        return;  // the attribute set's background stays
+    if (backIndex != 0 && !(EngineOptions & eoNoShading) && !ignoreShading) {
+        b.SetStyle(bsSolid);
+        b.SetColor(GetColorEntry(backIndex));
+    } else if (Rec.AreaFlags & afShading) {
+        b.SetStyle(bsSolid);
+        b.SetColor(Rec.Shading);
+    } else if ((HasBackground() && Displays()) || !Displays() || (EngineOptions & (eoNoScrollDC | eoNoAreaFills))) {
+        b.SetStyle(bsClear);
+    } else {
+        b.SetStyle(bsSolid);
+        b.SetColor((EngineOptions & eoWhiteFills) ? clWhite : GetPaperColor());
+    }
+}
+
+void TRtRTFTextInput::FillArea(TCanvas* C, const TRect& R)
+{
+    if (!C || Empty(R))
+        return;
+    if (C->Brush().Style() == bsClear) {
+        if (HasBackground())
+            PaintBackground(C, R, nullptr, 0, 0, 0);
+        return;
+    }
+    C->FillRect(R);
+}
+
+void TRtRTFTextInput::DrawTextAt(TCanvas* C, int32_t X, const AnsiString& Text, const TRect& R, int32_t Baseline)
+{
+    if (!C || Text.empty())
+        return;
+    std::vector<int32_t> dx;
+    const int32_t charset = C->Font().Charset();
+    const AnsiString name = C->Font().Name();
+    TTextMetric tm = C->GetTextMetrics();
+    for (char ch : Text)
+        dx.push_back(C->TextWidth(AnsiString(1, ch)));
+    QPainter* p = C->Painter();
+    if (!p)
+        return;
+    p->save();
+    p->setClipRect(QRect(R.Left, R.Top, R.Right - R.Left, R.Bottom - R.Top), Qt::IntersectClip);
+    const bool clear = C->Brush().Style() == bsClear;
+    if (clear && HasBackground()) {
+        int32_t w = 0;
+        for (int32_t d : dx)
+            w += d;
+        PaintBackground(C, TRect{X, Baseline - tm.tmAscent, X + w, Baseline + tm.tmDescent}, nullptr, 0, 0, 0);
+    }
+    TAttr plain;
+    WriteRun(C, X, Baseline, reinterpret_cast<const uint8_t*>(Text.data()), dx.data(), int32_t(Text.size()), plain,
+             !clear, tm.tmHeight);
+    (void)charset;
+    (void)name;
+    p->restore();
+}
+
+// ---- text output ---------------------------------------------------------------------------------------------
+
+void TRtRTFTextInput::WriteRun(TCanvas* C, int32_t X, int32_t Baseline, const uint8_t* Chars, const int32_t* Dx,
+                               int32_t N, const TAttr& /*Attr*/, bool Opaque, int32_t Height)
+{
+    if (!C || N <= 0)
+        return;
+    QPainter* p = C->Painter();
+    if (!p)
+        return;
+    // A symbol font has no face here: its marks come from a face that has them.
+    const AnsiString fontName = C->Font().Name();
+    int32_t charset = C->Font().Charset();
+    const bool symbol = SameText(fontName, "WingDings") || SameText(fontName, "Symbol");
+    if (symbol) {
+        charset = SYMBOL_CHARSET;
+        C->Font().SetName("DejaVu Sans");
+    }
+    const QRawFont face = C->RawFont();
+    if (symbol)
+        C->Font().SetName(fontName);
+    int32_t total = 0;
+    for (int32_t i = 0; i < N; ++i)
+        total += Dx[i];
+    if (Opaque) {
+        const double ascent = face.isValid() ? face.ascent() : Height * 0.8;
+        p->fillRect(QRectF(X, Baseline - ascent, total, std::max<double>(Height, ascent)),
+                    ToQColor(C->Brush().Color()));
+    }
+    if (!face.isValid())
+        return;
+    // Characters by the font's charset; those below 32 are drawn as blanks.
+    QString s;
+    s.reserve(N);
+    for (int32_t i = 0; i < N; ++i) {
+        const uint8_t ch = Chars[i] < 32 ? uint8_t(' ') : Chars[i];
+        const char32_t u = RtCharToUnicode(ch, charset, fontName);
+        s.append(QChar(char16_t(u ? u : U' ')));
+    }
+    const QList<quint32> glyphs = face.glyphIndexesForString(s);
+    QList<QPointF> positions;
+    positions.reserve(glyphs.size());
+    double x = X;
+    for (qsizetype i = 0; i < glyphs.size() && i < N; ++i) {
+        positions.append(QPointF(x, Baseline));
+        x += Dx[i];
+    }
+    QGlyphRun run;
+    run.setRawFont(face);
+    run.setGlyphIndexes(glyphs.mid(0, positions.size()));
+    run.setPositions(positions);
+    p->setPen(ToQColor(C->Font().Color()));
+    p->drawGlyphRun(QPointF(0, 0), run);
+    if (C->Font().Style() & fsStrikeOut) {
+        const double t = std::max(1.0 / PaintScale(), face.lineThickness());
+        p->fillRect(QRectF(X, Baseline - face.xHeight() / 2 - t / 2, total, t), ToQColor(C->Font().Color()));
+    }
+}
+
+// ---- the content of one line -------------------------------------------------------------------------------------
+
+void TRtRTFTextInput::PaintContent(TRtLinePaintRecord& Rec)
+{
+    TCanvas* c = PaintingCanvas;
+    if (!c)
+        return;
+    TParagraph* par = Rec.Par;
+    TLine* line = Rec.Line;
+    const bool screen = Displays();
+    c->Brush().SetStyle(bsSolid);
+    c->Brush().SetColor(GetPaperColor());
+    c->Pen().SetStyle(psSolid);
+    FindCellNeighbours(Rec);
+
+    // Areas.
+    SelectRunBackground(Rec, nullptr, false);
+    if (Rec.AreaFlags & afFooter) {
+        if (screen)
+            FillArea(c, Rec.SpaceAfter);
+        return;
+    }
+    if (par->ExtFlags & parxLabel) {
+        const int32_t lw = MulDiv(par->LabelWidth, Header()->LayoutXRes, 1440);
+        if (lw > 0 && line == par->Lines) {
+            AnsiString name;
+            GetParName(par, name);
+            TAttr a = par->ParAttr;
+            SelectCharFont(&a, nullptr, nullptr, 0);
+            DrawTextAt(c, Rec.LeftX, name, TRect{Rec.LeftX, Rec.Text.Top, Rec.LeftX + lw, Rec.Text.Bottom},
+                       Rec.Baseline);
+            SelectRunBackground(Rec, nullptr, false);
+        }
+    }
+    FillArea(c, Rec.ParLeft);
+    FillArea(c, Rec.ParRight);
+    if (screen) {
+        c->Brush().SetStyle(bsSolid);
+        c->Brush().SetColor((EngineOptions & eoWhiteFills) ? clWhite : GetPaperColor());
+        if (HasBackground())
+            c->Brush().SetStyle(bsClear);
+        if (Rec.AreaFlags & afMarginLeft)
+            FillArea(c, Rec.MarginLeft);
+        if (Rec.AreaFlags & afMarginRight)
+            FillArea(c, Rec.MarginRight);
+        const bool firstLine = line == par->Lines;
+        const bool lastLine = !line->Next;
+        // Shading covers the space before and after the paragraph too.
+        SelectRunBackground(Rec, nullptr, false);
+        if (Rec.AreaFlags & afSpaceBefore) {
+            TRect r = Rec.SpaceBefore;
+            if ((Rec.AreaFlags & afShading) && firstLine) {
+                TRect outside = r;
+                FillArea(c, TRect{r.Left, r.Top, Rec.LeftX, r.Bottom});
+                FillArea(c, TRect{Rec.RightX, r.Top, r.Right, r.Bottom});
+                r = TRect{Rec.LeftX, outside.Top, Rec.RightX, outside.Bottom};
+            }
+            FillArea(c, r);
+        }
+        if ((Rec.AreaFlags & afSpaceAfter) && !(par->Flags & parfNotFirstCell)) {
+            TRect r = Rec.SpaceAfter;
+            if (!((Rec.AreaFlags & afShading) && lastLine)) {
+                c->Brush().SetStyle(HasBackground() ? bsClear : bsSolid);
+                c->Brush().SetColor(GetPaperColor());
+            }
+            FillArea(c, r);
+        }
+        // Page gap line.
+        if (Rec.GapKind != 0 && !(par->Flags & parfNotFirstCell) && !Rec.Grey) {
+            const TRect g = Rec.SpaceAfter;
+            const int32_t mid = (g.Top + g.Bottom) / 2;
+            int32_t right = g.Right;
+            if (ViewOptions.Has(rtShowPageNRinGap) && Rec.GapKind != 5) {
+                AnsiString label;
+                if (OnGetPageGapText)
+                    OnGetPageGapText(OwnerControl, Rec.PageNr + 1, label);
+                else if (!NoPageNumber)
+                    label = " " + IntToStr(Rec.PageNr + 1);
+                if (!label.empty()) {
+                    c->Font().SetName("Arial");
+                    c->Font().SetCharset(DEFAULT_CHARSET);
+                    c->Font().SetStyle(0);
+                    c->Font().SetHeight(-std::min((g.Bottom - g.Top) * 2 / 3, ScreenToDoc(20)));
+                    c->Font().SetColor(DefaultTextColor);
+                    const int32_t w = c->TextWidth(label);
+                    right = g.Right - w;
+                    c->Brush().SetStyle(bsClear);
+                    DrawTextAt(c, right, label, g, mid + c->GetTextMetrics().tmAscent / 2);
+                }
+            }
+            if (QPainter* p = c->Painter()) {
+                const Qt::PenStyle style = Rec.GapKind == 1   ? Qt::DotLine
+                                           : Rec.GapKind == 2 ? Qt::DashLine
+                                           : Rec.GapKind == 5 ? Qt::NoPen
+                                                              : Qt::SolidLine;
+                p->setPen(QPen(ToQColor(DefaultTextColor), 1.0 / PaintScale(), style));
+                p->drawLine(QPointF(g.Left, mid), QPointF(right, mid));
+            }
+        }
+        if (!Rec.Grey && !CompactView) {
+            if (HeadersInGap && line->SpaceAbove > 0 && (line->Flags & linfPageStart))
+                PaintHeaderFooter(line, par, Rec, true);
+            if (FootersInGap && Rec.GapKind == 1)
+                PaintHeaderFooter(line, par, Rec, false);
+        }
+        // Desktop strips and page-gap strips.
+        const uint16_t strips[] = {afDeskLeft, afDeskRight, afGapAbove, afGapBelow};
+        const TRect* rects[] = {&Rec.DeskLeft, &Rec.DeskRight, &Rec.GapAbove, &Rec.GapBelow};
+        for (int k = 0; k < 4; ++k)
+            if ((Rec.AreaFlags & strips[k]) && !(k == 3 && Rec.GapKind != 0))
+                FillBrushRect(c, *rects[k], GapColor);
+    }
+
+    // The text area before the first character, then the numbering in it.
+    int32_t x = Rec.RunStart;
+    SelectRunBackground(Rec, nullptr, false);
+    FillArea(c, TRect{Rec.Text.Left, Rec.Text.Top, x, Rec.Text.Bottom});
+    const bool numberLine = line == par->Lines && (Numbered(par) || (par == CursorPar && line->Length == 0 && Numbered(par)));
+    if (numberLine) {
+        TRtRTFNumberingStyle* style = nullptr;
+        AnsiString text;
+        GetParNumberText(par, style, text);
+        Rec.NumberText = text.substr(0, 127);
+        Rec.NumberFont = style ? style->Font.substr(0, 127) : AnsiString();
+        if (!text.empty()) {
+            TAttr first = line->Length > 0 && Rec.Attrs ? Rec.Attrs[0] : par->ParAttr;
+            PaintingNumber = true;
+            SelectCharFont(&first, nullptr, nullptr, 0);
+            PaintingNumber = false;
+            if (!Rec.NumberFont.empty()) {
+                c->Font().SetName(Rec.NumberFont);
+                c->Font().SetCharset(DEFAULT_CHARSET);
+            }
+            SelectRunBackground(Rec, nullptr, false);
+            const int32_t at = Rec.Text.Left + (par->Align == paralCenter || par->Align == paralRight ? Rec.AlignOffset : 0);
+            DrawTextAt(c, at, Rec.NumberText, Rec.Text, Rec.Baseline);
+        }
+    }
+
+    // An empty line only gets its text area filled.
+    bool visible = false;
+    for (int32_t i = 0; i < line->Length && !visible; ++i)
+        visible = Rec.Attrs[i].Width > 0 && line->Chars[i] != 10;
+    if (visible) {
+        PaintRuns(Rec);
+        x = Rec.RunStart;
+        for (int32_t i = 0; i < line->Length; ++i)
+            x = std::max(x, GetCharX(par, line, i + 1) + LeftX + CanvasLeft);
+    }
+
+    // Line end marks, then the rest of the text area.
+    if (screen && !Rec.Grey && !(par->ExtFlags & parxDrawnWhole))
+        PaintLineEndMarks(Rec, x);
+    SelectRunBackground(Rec, nullptr, Rec.ExtendsPastEnd && Rec.PartSelected);
+    FillArea(c, TRect{x, Rec.Text.Top, Rec.Text.Right, Rec.Text.Bottom});
+    PaintBorders(Rec);
+}
+
+void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
+{
+    TCanvas* c = PaintingCanvas;
+    TParagraph* par = Rec.Par;
+    TLine* line = Rec.Line;
+    const TAttr* attrs = Rec.Attrs;
+    const bool screen = Displays();
+    const bool justified = line->JustifyExtra > 0 || line->JustifyRest > 0;
+    const bool blanksSplit = par->Align == paralBlock || SplitAtBlanks;
+    WrtStyle ignored{afsHyphen, afsDBCSOne, afsDBCSTwo};
+    if (!screen) {
+        ignored.Include(afsMisSpelled);
+        ignored.Include(afsWasChecked);
+    }
+    auto selected = [&](int32_t I) {
+        return Rec.WholeSelected || (Rec.PartSelected && I >= Rec.SelFrom && I < Rec.SelTo);
+    };
+    auto same = [&](const TAttr& A, const TAttr& B) {
+        return A.Font == B.Font && A.Size == B.Size && A.TextColor == B.TextColor && A.BGColor == B.BGColor &&
+               A.Charset == B.Charset && A.StyleNr == B.StyleNr && (A.Style - ignored) == (B.Style - ignored);
+    };
+    std::vector<int32_t> dx;
+    std::vector<uint8_t> chars;
+    int32_t x = Rec.RunStart;
+    int32_t blankIndex = 0;
+    bool prevNormal = true;
+    int32_t prevAscent = line->Base;
+    const double px = 1.0 / PaintScale();
+    auto advance = [&](int32_t I) {
+        const uint8_t ch = line->Chars[I];
+        const int32_t w = attrs[I].Width;
+        if (w == 0)
+            return 0;
+        if (ch == 32 && justified && I >= line->JustifyFrom) {
+            const int32_t extra = blankIndex < line->JustifyRest ? 1 : 0;
+            ++blankIndex;
+            return int32_t(line->JustifyExtra) + extra;
+        }
+        return w;
+    };
+    int32_t i = 0;
+    while (i < line->Length) {
+        if (attrs[i].Width == 0) {
+            ++i;
+            continue;
+        }
+        const int32_t start = i;
+        const TAttr& a = attrs[start];
+        const bool sel = selected(start);
+        dx.clear();
+        chars.clear();
+        const bool object = IsObjectChar(line, start);
+        while (i < line->Length) {
+            if (i > start) {
+                const TAttr& b = attrs[i];
+                if (b.Width == 0) {
+                    ++i;
+                    continue;
+                }
+                if (!same(a, b) || line->Chars[i] == 3 || object || IsObjectChar(line, i) || selected(i) != sel)
+                    break;
+                if (blanksSplit && line->Chars[i] == ' ')
+                    break;
+                if (int32_t(chars.size()) >= MaxRun)
+                    break;
+            }
+            uint8_t ch = line->Chars[i];
+            if (a.Style.Has(afsIsInsertpoint) && (ch == RtFieldStart || ch == RtFieldEnd))
+                ch = line->Chars[i];  // the substitution pairs are empty: markers show as they are
+            chars.push_back(ch);
+            dx.push_back(advance(i));
+            ++i;
+            if (ch == 9 && (!screen || ViewOptions.Has(rtShowTAB)))
+                break;
+        }
+        int32_t runWidth = 0;
+        for (int32_t d : dx)
+            runWidth += d;
+
+        SelectCharFont(&a, par, line, start);
+        SelectRunBackground(Rec, &a, sel);
+        if (Rec.Grey && screen && !ViewOptions.Has(rtDontGrayHeaderFooterInLayout))
+            c->Font().SetColor(Grey);
+        int32_t baseline = Rec.Baseline;
+        if (FontSub && line->Base > a.Base)
+            baseline += a.Height / 5;
+        else if (FontSuper)
+            baseline = prevNormal && prevAscent > a.Base ? baseline - (prevAscent - a.Base) : baseline - a.Height / 3;
+        prevNormal = !FontSub && !FontSuper;
+        if (prevNormal)
+            prevAscent = a.Base;
+        const bool opaque = c->Brush().Style() != bsClear;
+        const TRect cell{x, Rec.Text.Top, x + runWidth, Rec.Text.Bottom};
+        if (object) {
+            if (opaque)
+                c->FillRect(cell);
+            TTextObj* ref = ObjRefList()->GetTextObj(int32_t(a.Tag));
+            if (ref && ref->Kind != 1 && ref->Kind != 2) {
+                if (auto* field = dynamic_cast<TRtObjectField*>(ref->Object)) {
+                    AnsiString text;
+                    field->GetFieldText(false, text);
+                    DrawTextAt(c, x, text, cell, baseline);
+                } else {
+                    const int32_t top = a.Base <= line->Base ? baseline - a.Height : Rec.Text.Top;
+                    PaintObjectAt(ref, c, TRect{x, top, x + runWidth, top + a.Height}, runWidth, a.Height);
+                }
+            }
+        } else {
+            const bool drawText = !(!screen && PrintOptions.Has(rtIgnoreText)) &&
+                                  !(MinCharHeight > 0 && a.Height < MinCharHeight);
+            if (opaque && !drawText)
+                c->FillRect(cell);
+            if (opaque)
+                c->FillRect(cell);
+            if (drawText)
+                WriteRun(c, x, baseline, chars.data(), dx.data(), int32_t(chars.size()), a, false, line->Height);
+        }
+        QPainter* p = c->Painter();
+        if (p && !Rec.Grey) {
+            // Misspelling strokes.
+            if (FontMisSpelled && screen) {
+                p->setPen(QPen(QColor(255, 0, 0), px));
+                for (double sx = x; sx + 2 * px <= x + runWidth; sx += 3 * px)
+                    p->drawLine(QPointF(sx + 2 * px, baseline), QPointF(sx - px, baseline + 2 * px));
+            }
+            if (FontUnderline) {
+                double penW = ViewOptions.Has(rtDrawFineUnderlines)
+                                  ? px
+                                  : std::abs(FontHeightPx) / (FontDoubleUnderline ? 20.0 : 10.0);
+                penW = std::max(penW, px);
+                double y = baseline + (screen || FixedResMode ? 2 * px : 2.0 * 15 * Header()->LayoutYRes / 1440);
+                if (FontDoubleUnderline)
+                    y += ScreenToDoc(2) + penW;
+                double limit = Rec.Text.Bottom - penW;
+                if (!line->Next && (par->BrdLines & (brdBox | brdBottom)))
+                    limit -= penW;
+                y = std::min(y, limit);
+                const bool dotted = a.Style.Has(afsHyperLink) && a.Style.Has(afsUnderline);
+                TColor colour = Rec.Grey && !ViewOptions.Has(rtDontGrayHeaderFooterInLayout) ? Grey : UnderlineColor;
+                p->setPen(QPen(ToQColor(colour), penW, dotted ? Qt::DotLine : Qt::SolidLine, Qt::FlatCap));
+                p->drawLine(QPointF(x, y), QPointF(x + runWidth, y));
+                if (FontDoubleUnderline)
+                    p->drawLine(QPointF(x, y - 2 * penW), QPointF(x + runWidth, y - 2 * penW));
+            }
+            if (ShowRunBoxes) {
+                p->setPen(QPen(Qt::black, px));
+                p->setBrush(Qt::NoBrush);
+                p->drawRect(QRectF(x, Rec.Text.Top, runWidth, Rec.Text.Bottom - Rec.Text.Top));
+            }
+            // Formatting marks of tabs and blanks.
+            if (screen) {
+                double cx = x;
+                const double s = 2 * px;
+                for (size_t k = 0; k < chars.size(); ++k) {
+                    const uint8_t ch = chars[k];
+                    const double w = dx[k];
+                    p->setPen(QPen(ToQColor(c->Font().Color()), px));
+                    if (ch == 9 && ViewOptions.Has(rtShowTAB) && w > 0) {
+                        const double mid = (Rec.Text.Top + Rec.Text.Bottom) / 2.0;
+                        const double tip = cx + w * 3 / 4;
+                        p->drawLine(QPointF(cx + w / 4, mid), QPointF(tip, mid));
+                        p->drawLine(QPointF(tip, mid), QPointF(tip - s, mid + s));
+                        p->drawLine(QPointF(tip - s, mid + s), QPointF(tip - s, mid - s));
+                        p->drawLine(QPointF(tip - s, mid - s), QPointF(tip, mid));
+                    } else if ((ch == 32 && ViewOptions.Has(rtShowSPC)) || (ch == 160 && ViewOptions.Has(rtShowHardSPC))) {
+                        const TRtWidthTable* t = CurrentWidths();
+                        const double normal = t ? t->Widths[32] : w;
+                        const double centre = w > normal ? cx + normal / 2 : cx + w / 2;
+                        const double y = baseline - (t ? t->Ascent : line->Base) / 2.0;
+                        p->fillRect(QRectF(centre, y, px, px), ToQColor(c->Font().Color()));
+                    }
+                    cx += w;
+                }
+            }
+        }
+        x += runWidth;
+    }
+}
+
+void TRtRTFTextInput::PaintLineEndMarks(TRtLinePaintRecord& Rec, int32_t X)
+{
+    TLine* line = Rec.Line;
+    TParagraph* par = Rec.Par;
+    const bool lastLine = !line->Next;
+    const bool lineBreak = line->Length > 0 && line->Chars[line->Length - 1] == 10;
+    AnsiString mark;
+    AnsiString font;
+    bool small = false;
+    if (ViewOptions.Has(rtShowCR) && lastLine) {
+        if (par->Flags & parfTableCell) {
+            mark = "\xA4";
+            font = "Arial";
+        } else if (par->Next && (par->Next->Flags & parfNewPage)) {
+            mark = "\xB6\xAC";
+        } else {
+            mark = "\xB6";
+        }
+    } else if (ViewOptions.Has(rtShowNL) && lineBreak) {
+        mark = AnsiString(1, char(195));
+        font = "WingDings";
+        small = true;
+    } else if ((line->Flags & linfHyphenated) && (ViewOptions.Has(rtShowCR) || ViewOptions.Has(rtShowNL))) {
+        mark = "-";
+    }
+    if (mark.empty())
+        return;
+    TAttr a = line->Length > 0 && Rec.Attrs ? Rec.Attrs[line->Length - 1] : par->ParAttr;
+    SelectCharFont(&a, nullptr, nullptr, 0);
+    TCanvas* c = PaintingCanvas;
+    if (!font.empty()) {
+        c->Font().SetName(font);
+        c->Font().SetCharset(font == "WingDings" ? SYMBOL_CHARSET : DEFAULT_CHARSET);
+    }
+    if (small)
+        c->Font().SetHeight(c->Font().Height() * 3 / 4);
+    c->Font().SetColor(DefaultTextColor);
+    c->Brush().SetStyle(bsSolid);
+    c->Brush().SetColor(GetPaperColor());
+    const int32_t at = line->Length == 0 ? X + Rec.AlignOffset * 0 : X;
+    DrawTextAt(c, at, mark, Rec.Text, Rec.Baseline);
+}
+
+// ---- borders -------------------------------------------------------------------------------------------------------
+
+TColor TRtRTFTextInput::BorderColour(const TParagraph* Par, int32_t Side) const
+{
+    // Side 0 left, 1 top, 2 right, 3 bottom; the colour slots are top, bottom, left, right.
+    static constexpr int slotOf[4] = {2, 0, 3, 1};
+    const int slot = slotOf[Side];
+    const std::array<uint8_t, 4>& colours = (Par->Flags & parfTableCell) && Par->Cell ? Par->Cell->BrdColor
+                                                                                       : Par->BrdColor;
+    int32_t index = 0;
+    if (Header()->Colors16) {
+        const uint8_t b = colours[size_t(slot / 2)];
+        index = slot % 2 == 0 ? (b & 0x0F) : (b >> 4);
+    } else {
+        index = colours[size_t(slot)];
+    }
+    if (index == 0)
+        return PlainColorMode ? clBlack : DefaultTextColor;
+    return GetColorEntry(index);
+}
+
+int32_t TRtRTFTextInput::BorderWidth(const TParagraph* Par, bool GreyMode) const
+{
+    const bool cell = (Par->Flags & parfTableCell) && Par->Cell;
+    const uint8_t byte = cell ? Par->Cell->BrdWidth : Par->BrdWidth;
+    const bool hairline = (Par->BrdOptions & 2) != 0;
+    const int32_t res = Header()->LayoutYRes;
+    int32_t w = hairline ? std::max(1, ScreenToDoc(1)) : byte * res / 1440 / 2;
+    const bool grid = ViewOptions.Has(rtShowGridlines) && Displays() && !GreyMode && !hairline;
+    if (byte == 0 || w < 1 || grid)
+        w = std::max(1, DefaultBorderWidth * res / 1440);
+    return w;
+}
+
+void TRtRTFTextInput::DrawBorderSide(TRtLinePaintRecord& Rec, int32_t Side, bool Draw, TColor Colour, bool Second)
+{
+    TCanvas* c = PaintingCanvas;
+    QPainter* p = c ? c->Painter() : nullptr;
+    if (!p)
+        return;
+    TParagraph* par = Rec.Par;
+    TLine* line = Rec.Line;
+    const bool firstLine = line == par->Lines;
+    const bool lastLine = !line->Next;
+    int32_t w = BorderWidth(par, Rec.Grey);
+    const double px = 1.0 / PaintScale();
+    if (FixedResMode && w > 0 && w < ScreenToDoc(1))
+        w = ScreenToDoc(1) + 1;
+    const int32_t inset = (Zooming >= 100 || FixedResMode) ? 0 : w;
+    const int32_t top = Rec.Text.Top - (firstLine ? line->SpaceAbove : 0);
+    const int32_t bottom = Rec.Text.Bottom + (lastLine ? line->SpaceBelow : 0);
+    const int32_t left = Rec.LeftX, right = Rec.RightX;
+    TColor colour = Colour;
+    if (!Draw)
+        colour = RtPlatform().SysColor(clBtnFace);
+    else if (Rec.Grey && Displays())
+        colour = Grey;
+    else if (Border3D && Displays())
+        colour = (Side == 0 || Side == 1) ? RtPlatform().SysColor(clBtnShadow) : clWhite;
+    QRectF r;
+    switch (Side) {
+    case 0: r = QRectF(left, top, w, bottom - top); break;
+    case 1: r = QRectF(left, top, right - left, w); break;
+    case 2: r = QRectF(right - w - inset, top, w, bottom - top); break;
+    default: r = QRectF(left, bottom - w - inset, right - left, w); break;
+    }
+    if (Second) {
+        const double d = 2.0 * w;
+        switch (Side) {
+        case 0: r.translate(d, 0); break;
+        case 1: r.translate(0, d); break;
+        case 2: r.translate(-d, 0); break;
+        default: r.translate(0, -d); break;
+        }
+        if (Side == 0 || Side == 2) {
+            if (firstLine)
+                r.setTop(r.top() + line->SpaceAbove + w);
+            if (lastLine)
+                r.setBottom(r.bottom() - line->SpaceBelow - w);
+        }
+    }
+    const bool penLine = (par->BrdOptions & 1) || (Zooming < 100 && !FixedResMode) || Second;
+    if (penLine) {
+        p->setPen(QPen(ToQColor(colour), std::max<double>(w, px), Qt::SolidLine, Qt::FlatCap));
+        if (Side == 0 || Side == 2)
+            p->drawLine(QPointF(r.center().x(), r.top()), QPointF(r.center().x(), r.bottom()));
+        else
+            p->drawLine(QPointF(r.left(), r.center().y()), QPointF(r.right(), r.center().y()));
+    } else {
+        p->fillRect(r, ToQColor(colour));
+    }
+}
+
+void TRtRTFTextInput::PaintBorders(TRtLinePaintRecord& Rec)
+{
+    TParagraph* par = Rec.Par;
+    TLine* line = Rec.Line;
+    const bool cell = (par->Flags & parfTableCell) != 0;
+    if (!Displays() && PrintOptions.Has(rtIgnoreBorders))
+        return;
+    const bool firstLine = line == par->Lines;
+    const bool lastLine = !line->Next;
+    bool sides[4] = {false, false, false, false};
+    bool doubled = false;
+    if (cell && par->Cell) {
+        const uint8_t f = par->Cell->BrdFlags;
+        const bool all = (f & celbAll) != 0;
+        sides[0] = all || (f & celbLeft);
+        sides[2] = all || (f & celbRight);
+        sides[1] = firstLine && (all || (f & celbTop));
+        sides[3] = lastLine && (all || (f & celbBottom));
+        doubled = (f & celbDouble) != 0;
+        // A cell below that draws its top takes over the shared edge.
+        if (sides[3] && Rec.CellBelow && Rec.CellBelow->Cell && !Rec.RowBelowNewPage) {
+            const uint8_t b = Rec.CellBelow->Cell->BrdFlags;
+            if ((b & celbAll) || (b & celbTop))
+                sides[3] = false;
+        }
+        if (firstLine && Rec.CellAbove && Rec.CellAbove->Cell) {
+            const uint8_t a = Rec.CellAbove->Cell->BrdFlags;
+            if ((a & celbAll) || (a & celbBottom))
+                sides[1] = true;
+        }
+    } else if (par->BrdLines & brdPresent) {
+        const uint16_t f = par->BrdLines;
+        const bool all = (par->BrdOptions & 1) != 0;
+        const bool box = (f & brdBox) != 0;
+        sides[0] = box || all || (f & brdLeft);
+        sides[2] = box || all || (f & brdRight);
+        if (lastLine && (box || all || (f & brdBottom))) {
+            TParagraph* n = par->Next;
+            const bool merge = n && (n->BrdLines & brdPresent) && !(n->Flags & parfNewPage) && n->Lines &&
+                               !(n->Lines->Flags & linfPageBreakAfter) && !(f & brdNoBetween) && !box;
+            sides[3] = !merge;
+        }
+        if (firstLine && (box || all || (f & brdTop))) {
+            TParagraph* prior = par->Prior;
+            const bool merge = prior && (prior->BrdLines & brdPresent) && !(prior->BrdLines & brdNoBetween) &&
+                               !box && !(par->Flags & parfNewPage);
+            sides[1] = !merge;
+        }
+        doubled = (f & brdDouble) != 0;
+    } else if (!cell) {
+        return;
+    }
+    const bool grid = cell && ViewOptions.Has(rtShowGridlines) && Displays() && !Rec.Grey;
+    for (int side = 0; side < 4; ++side) {
+        const bool edgeHere = side == 0 || side == 2 || (side == 1 && firstLine) || (side == 3 && lastLine);
+        if (sides[side]) {
+            DrawBorderSide(Rec, side, true, BorderColour(par, side), false);
+            if (doubled)
+                DrawBorderSide(Rec, side, true, BorderColour(par, side), true);
+        } else if (grid && edgeHere) {
+            DrawBorderSide(Rec, side, false, 0, false);
+        }
+    }
+    // Bar tabs.
+    if (par->BrdOptions & 64) {
+        QPainter* p = PaintingCanvas->Painter();
+        if (!p)
+            return;
+        const int32_t bw = BorderWidth(par, Rec.Grey);
+        p->setPen(QPen(Qt::black, 1.0 / PaintScale()));
+        if (!sides[3])
+            p->drawLine(QPointF(Rec.LeftX, Rec.Text.Bottom - 1), QPointF(Rec.RightX, Rec.Text.Bottom - 1));
+        const TTextHeader* h = Header();
+        for (int k = 0; k < 64; ++k) {
+            if (!(par->BarTabs & (uint64_t(1) << k)))
+                continue;
+            const int32_t tx = h->Tabs[size_t(k)].PixPos + LeftX + CanvasLeft - h->LayoutXRes / 25;
+            if (tx <= Rec.LeftX || tx >= Rec.RightX)
+                continue;
+            p->drawLine(QPointF(tx, Rec.Text.Top + (sides[1] ? bw : 0)),
+                        QPointF(tx, Rec.Text.Bottom - (sides[3] ? bw : 0)));
+        }
+    }
+}
+
+// ---- header and footer in the page gap -----------------------------------------------------------------------------
+
+void TRtRTFTextInput::PaintHeaderFooter(TLine* Line, TParagraph* Par, TRtLinePaintRecord& Rec, bool IsHeader)
+{
+    const int32_t page = Line->PageNr;
+    if (PrintHeaderFooter == rtrNever || (PrintHeaderFooter == rtrNotOnFirstPage && page == 0) ||
+        (PrintHeaderFooter == rtrOnlyOnFirstPage && page != 0))
+        return;
+    TRtSpecialTextProperty* item =
+        GetHeaderFooterForPage(page, IsHeader ? rtIsHeader : rtIsFooter, IsLastPage(page));
+    if (!item || item->IsEmpty())
+        return;
+    const int32_t height = item->CalcHeight();
+    TRtLinePaintRecord saved = Rec;
+    Rec.Grey = true;
+    Rec.AreaFlags = afText | afParLeft | afParRight;
+    int32_t top = 0;
+    const TTextHeader* h = Header();
+    if (IsHeader) {
+        top = Line->Top - Line->SpaceAbove - TopY + CanvasTop - height;
+        top = std::max(top, Line->Top - Line->SpaceAbove - TopY + CanvasTop);
+    } else {
+        const int32_t pageBottom = Line->Top + Line->Height + Line->SpaceBelow;
+        const int32_t footer = MulDiv(h->MarginFooter(), h->LayoutYRes, 1440);
+        const int32_t margin = MulDiv(h->BottomMargin(), h->LayoutYRes, 1440);
+        top = pageBottom - footer - std::max(margin - footer, height) - TopY + CanvasTop;
+        TRtLinePaintRecord gap = saved;
+        gap.AreaFlags = afFooter;
+        gap.SpaceAfter.Bottom = std::min(gap.SpaceAfter.Bottom, top);
+        PaintContent(gap);
+    }
+    int32_t y = top;
+    for (TParagraph* p = item->Paragraphs(); p; p = p->Next) {
+        for (TLine* l = p->Lines; l; l = l->Next) {
+            TRtLinePaintRecord r;
+            r.Par = p;
+            r.Line = l;
+            r.Grey = true;
+            r.PageNr = page;
+            l->PageNr = uint16_t(page);
+            l->SpaceAbove = l->SpaceBelow = 0;
+            CalcLineRects(r, l, p, y);
+            r.RunStart = LineStartX(p, l) + LeftX + CanvasLeft;
+            r.Baseline = y + l->Base;
+            r.Attrs = l->Attrs;
+            if (!r.Attrs) {
+                r.TempAttrs.assign(size_t(l->Length) + 1, CurrentAttr);
+                r.Attrs = r.TempAttrs.data();
+            }
+            PaintContent(r);
+            y += l->Height;
+        }
+    }
+    Rec = saved;
+    Rec.Grey = false;
+    if (!IsHeader)
+        Rec.SpaceAfter.Top = top + height;
+    (void)Par;
+}

@@ -1,0 +1,401 @@
+#pragma once
+// TRtRTFTextInput: the last class of the editor engine. It adds what a user
+// needs to work on the text with keys and mouse: the cursor commands, the
+// selection, editing at the cursor, the edit-box modes, spell checking as
+// you type, the painting of the visible area and the embedded-object
+// environment.
+#include "RtRtfTxtPaint.h"
+#include "RtSpellCheck.h"
+
+#include <QImage>
+#include <QRegion>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TRtObjectEnv;
+class TRtRTFTextInput;
+
+// Cursor-command codes of MoveCursor.
+enum TRtCursorCommand : uint8_t {
+    ccLineStart, ccLineEnd, ccPageUp, ccPageDown, ccTextStart, ccTextEnd, ccLeft, ccRight, ccUp, ccDown,
+    ccWordLeft, ccWordRight, ccWindowTop, ccWindowBottom, ccSelectionEnd, ccSelectionStart, ccFieldStart,
+    ccFieldEnd
+};
+
+// Edit results of InsertCharsAtCursor: what the control repaints.
+enum TRtEditResult : uint8_t { erNothing, erLines, erParagraph, erLayout };
+
+// Caret x values that put the cursor at the end of the target line.
+constexpr int32_t RtCaretXEnd = 0x7FFFFFFF;
+
+// Mask bits of ChangeSelParAttr.
+constexpr uint32_t pamIndentLeft = 0x1, pamIndentRight = 0x2, pamIndentFirst = 0x4, pamSpaceBefore = 0x8,
+                   pamMultSpaceBetween = 0x10, pamSpaceBetween = 0x20, pamSpaceAfter = 0x40,
+                   pamTabStops = 0x400, pamAlignment = 0x800, pamVertAlignment = 0x1000, pamParColor = 0x2000,
+                   pamParShading = 0x4000, pamNumberStyle = 0x10000, pamNumberLevel = 0x20000,
+                   pamNextLevel = 0x40000, pamPriorLevel = 0x80000, pamOutlineUp = 0x100000,
+                   pamOutlineDown = 0x200000, pamParId = 0x400000, pamParKeep = 0x4000000,
+                   pamParKeepNext = 0x8000000, pamParProtect = 0x10000000, pamStyleName = 0x20000000;
+
+// The values of ChangeSelParAttr, selected by the mask.
+struct TRtParAttrValues {
+    int32_t IndentLeft = 0, IndentRight = 0, IndentFirst = 0;
+    int32_t SpaceBefore = 0, SpaceBetween = 0, SpaceAfter = 0;
+    bool MultSpaceBetween = false;
+    uint8_t Alignment = paralLeft;
+    uint8_t VertAlignment = paralVertTop;
+    uint8_t ParColor = 0;
+    uint8_t ParShading = 0;
+    int32_t NumberStyle = 0;
+    int32_t NumberLevel = 0;
+    uint32_t ParId = 0;
+    bool ParKeep = false, ParKeepNext = false, ParProtect = false;
+    int32_t StyleIndex = 0;   // the paragraph style (index + 1); 0 none
+};
+
+// The values of SetCellProperties, selected by the mask (1 name, 2 command, 4 format number).
+struct TRtCellValues {
+    AnsiString Name;
+    AnsiString Command;
+    int32_t FormatNr = 0;
+};
+
+// Where a move in edit-field mode returns to when it leaves every field.
+struct TRtFieldReturn {
+    TParagraph* Par = nullptr;
+    TLine* Line = nullptr;
+    int32_t Pos = 0;
+    bool Forward = false;
+    bool SearchOnFail = false;
+};
+
+using TRtParagraphEvent = std::function<void(TObject* Sender, TParagraph* Par)>;
+// The cursor went beyond the box: NextBox names the box to continue in.
+using TRtCursorLeavesBoxEvent =
+    std::function<void(TObject* Sender, bool Up, TRtRTFTextInput*& NextBox, uint8_t Ch)>;
+using TRtChangeBoxEvent =
+    std::function<void(TObject* Sender, int32_t& NewWidth, int32_t& NewHeight, bool& Change)>;
+using TRtFlowTextOutOfBox = std::function<void(TObject* Sender, TStream* Stream)>;
+using TRtFlowTextIntoBox = std::function<void(TObject* Sender, TRtRTFTextInput*& Source)>;
+using TRtHotStyleEvent = std::function<void(TObject* Sender, TParagraph* Par, int32_t HotIndex)>;
+using TRtObjectMoveEvent = std::function<void(TObject* Sender, TTextObj* Entry, int32_t X, int32_t Y)>;
+using TRtObjectDropEvent = std::function<void(TObject* Sender, TTextObj* Entry)>;
+using TRtObjectEditEvent = std::function<void(TObject* Sender, TTextObj* Entry, bool Changed)>;
+using TRtGetPageGapTextEvent = std::function<void(TObject* Sender, int32_t PageNr, AnsiString& Text)>;
+
+// Layout view flags (LayoutFlags).
+// (0 normal, 64 page gap, 143 layout, 191 full layout, 320 manual page breaks).
+constexpr uint16_t lfPageGap = 64, lfPageLayoutView = 2;
+
+// Area flags of a line paint record.
+constexpr uint16_t afText = 1, afParLeft = 2, afParRight = 4, afMarginLeft = 8, afMarginRight = 16,
+                   afSpaceBefore = 32, afSpaceAfter = 64, afDeskLeft = 128, afDeskRight = 256, afGapAbove = 512,
+                   afGapBelow = 1024, afShading = 2048, afFooter = 8192;
+
+// What the line painter paints of one line (layout units after scroll).
+struct TRtLinePaintRecord {
+    TParagraph* Par = nullptr;
+    TLine* Line = nullptr;
+    int32_t LeftX = 0, RightX = 0;     // the paragraph's outer edges
+    TRect Text;                         // text area after indents
+    int32_t AlignOffset = 0;
+    int32_t RunStart = 0;               // x of the first character
+    int32_t Baseline = 0;
+    TRect ParLeft, ParRight, MarginLeft, MarginRight, SpaceBefore, SpaceAfter, GapAbove, GapBelow, DeskLeft,
+        DeskRight;
+    uint16_t AreaFlags = afText | afParLeft | afParRight;
+    uint8_t GapKind = 0;
+    TColor Shading = 0;
+    bool WholeSelected = false, PartSelected = false, ExtendsPastEnd = false;
+    int32_t SelFrom = 0, SelTo = 0;
+    bool Grey = false;
+    bool DrawTopBorder = false, DrawBottomBorder = false;
+    TParagraph* CellAbove = nullptr;
+    TParagraph* CellBelow = nullptr;
+    bool RowBelowNewPage = false;
+    TAttr* Attrs = nullptr;
+    std::vector<TAttr> TempAttrs;
+    AnsiString NumberText, NumberFont;
+    int32_t PageNr = 0;
+};
+
+class TRtRTFTextInput : public TRtRTFTextPaint {
+public:
+    LUMI_CLASSNAME(TRtRTFTextInput)
+    TRtRTFTextInput();
+    ~TRtRTFTextInput() override;
+
+    // ---- overridden operations of the lower classes ------------------------------------------
+    void Assign(TRtRTFTextIo& Source);
+    void Clear() override;
+    int32_t DeleteSelection() override { return DeleteSelection(false) ? 1 : 0; }
+    void LoadWithReader(TStream* Stream, TRtCustomTextReader* Reader) override;
+    void SetCursorAbsPos(int32_t AbsPos, int32_t LineNr = 0, int32_t Column0 = 0, int32_t ParNr = -1) override;
+    // Places the cursor at a window point; Select extends the selection.
+    bool MoveCursorToPoint(int32_t X, int32_t Y, bool Select, bool Repaint) override;
+    void ScrollObjectFrame(int32_t Dx, int32_t Dy) override;
+    void CheckEditBox() override;
+    void ShowObjectFrame(TTextObj* Entry);
+
+    // ---- cursor commands ------------------------------------------------------------------------
+    void MoveCursor(uint8_t Code, bool Select);
+    void MoveUp(int32_t Count, bool Select, bool Repaint, bool CellMove);
+    void MoveDown(int32_t Count, bool Select, bool Repaint, bool CellMove);
+    void MoveLeft(int32_t Count, bool Select, bool Repaint);
+    void MoveRight(int32_t Count, bool Select, bool Repaint);
+    void MoveWordLeft(int32_t Count, bool Select, bool Repaint);
+    void MoveWordRight(int32_t Count, bool Select, bool Repaint);
+    void SetSelectionPoint(TParagraph* Par, TLine* Line, int32_t Pos, bool Extend, bool Repaint);
+    // Drops the selection (line marks and marked cells).
+    void ClearSelection(bool Repaint);
+    bool HasCompleteSelection() const { return SelStartPar && SelEndPar; }
+    void NotifyCursorMove();
+    int32_t GetMarkerStateAt(TParagraph* Par, TLine* Line, int32_t Pos);
+    bool IsInEditField();
+    void UpdateHotStyle(TParagraph* Par, TLine* Line, int32_t Pos);
+    // Activates this engine as the next box of a chain, the cursor at its start.
+    void ActivateAsNextBox(TRtRTFTextInput* From, int32_t Mode);
+
+    // ---- engine properties --------------------------------------------------------------------
+    void SetVisibleHeightUnits(int32_t Value);
+    int32_t SetVisibleHeight(int32_t Pixels);
+    void SetVisibleWidthUnits(int32_t Value);
+    void SetVisibleWidth(int32_t Pixels);
+    void SetResizing(int32_t Value);
+    void SetWordWrap(bool Value);
+    void SetZooming(int32_t Value);
+    void SetScreenResMode(TRtScreenResMode Mode);
+    void SetEngineOptions(uint32_t Value);
+
+    // ---- editing at the cursor ---------------------------------------------------------------------
+    void InsertText(const AnsiString& Text);
+    void InsertTextAndPaint(const AnsiString& Text, bool Repaint);
+    TRtEditResult InsertCharsAtCursor(const AnsiString& Text);
+    bool DeleteSelection(bool DeleteExtraSpace);
+    bool DeleteChars(int32_t Count);
+    void ApplyFontToAttr(const TRtFont& Font);
+    bool ChangeSelCharAttr(const TAttr& Attr, uint32_t Mask);
+    bool ChangeSelParAttr(const TRtParAttrValues& Values, const uint64_t* Tabs, uint32_t Mask);
+    void SetCellProperties(const TRtCellValues& Values, uint32_t Mask);
+    void ChangeParTabMask(uint64_t Mask, bool ClearTabs);
+    void SetPageLayout(int32_t LeftMargin, int32_t RightMargin, int32_t TopMargin, int32_t BottomMargin,
+                       int32_t PageWidth, int32_t PageHeight);
+    int32_t InsertInsertpoint(uint8_t MarkerChar, const AnsiString& Text, const AnsiString& Name, int32_t Kind,
+                              const AnsiString& Str1, const AnsiString& Str2);
+
+    // ---- spell checking as you type ---------------------------------------------------------------
+    bool SpellCheckParagraph(TParagraph* Par, bool Force);
+    void RecheckCursorWord(bool Force);
+
+    // ---- painting the visible area and the object layer -----------------------------------------------
+    void PaintRect(const TRect& R) override;
+    void PaintRect(TCanvas* Canvas, int32_t X, int32_t Y, int32_t W, int32_t H);
+    void PaintArea(TCanvas* Canvas, int32_t X, int32_t Y, int32_t W, int32_t H);
+    void PaintBackground(TCanvas* Canvas, const TRect& R) override { PaintBackground(Canvas, R, nullptr, 0, 0, 0); }
+    bool PaintBackground(TCanvas* Canvas, const TRect& R, TLine* PageLine, int32_t Page, int32_t DX, int32_t DY);
+    bool HasBackground() const;
+    void PaintObjects(QRegion* Region, int32_t Pass) { PaintObjectLayer(Region, Pass); }
+    void PaintObjectLayer(QRegion* Region, int32_t Pass);
+    void PaintObjectAt(TTextObj* Ref, TCanvas* Canvas, const TRect& R, int32_t W, int32_t H);
+    bool CalcObjectScreenRect(TRtObjectBase* Obj) override;
+    bool CalcObjectRect(TRtObjectBase* Obj) override;
+    void RepaintObject(TRtObjectBase* Obj) override;
+    void UpdateEmbeddedControls();
+    void PaintWindow();
+    void Refresh() override;
+    void ResetView(int32_t Mode) override;
+    void GetParName(TParagraph* Par, AnsiString& Text) const { Text = Par ? Par->TextField : AnsiString(); }
+    // Paints one line now (window pixels), when it is visible.
+    void RepaintLine(TParagraph* Par, TLine* Line);
+
+    // ---- painting one line ------------------------------------------------------------------------------
+    void PaintLine(TLine* Line, TParagraph* Par);
+    void PaintContent(TRtLinePaintRecord& Rec);
+    void CalcLineRects(TRtLinePaintRecord& Rec, TLine* Line, TParagraph* Par, int32_t Y);
+    void GetParPlainText(TParagraph* Par, AnsiString& Text);
+    int32_t GetNumberWidth(TParagraph* Par, TLine* Line) override;
+
+    // ---- borders, shading, cells, header and footer ------------------------------------------------------
+    void DrawBorderSide(TRtLinePaintRecord& Rec, int32_t Side, bool Draw, TColor Colour, bool Second);
+    void SelectRunBackground(TRtLinePaintRecord& Rec, const TAttr* Attr, bool Selected);
+    void FillArea(TCanvas* Canvas, const TRect& R);
+    void DrawTextAt(TCanvas* Canvas, int32_t X, const AnsiString& Text, const TRect& R, int32_t Baseline);
+    void PaintHeaderFooter(TLine* Line, TParagraph* Par, TRtLinePaintRecord& Rec, bool IsHeader);
+
+    // ---- edit-box modes ------------------------------------------------------------------------------
+    void UpdateEditBoxMode();
+    // Hands over the first whole paragraphs of the text that fit into Free
+    // window pixels as plain text, and removes them. Result: bytes written.
+    int32_t HandOverText(int32_t Free, TStream* Stream);
+
+    // ---- painting state ------------------------------------------------------------------------------
+    bool BlankAreaMark = false;
+    uint16_t LayoutFlags = 0;
+    bool BackgroundScrolling = true;
+    bool Transparent = false;
+    bool ScaleBackground = false;
+    QImage BackgroundPicture;                 // tiled behind the text; null: none
+    bool InRefresh = false;
+    bool RefreshPending = false;
+    int32_t PaintedBottom = 0;
+    uint8_t ObjectGeneration = 0;
+    bool ObjectsPainted = false;
+    bool NeedsObjectPass = true;
+    bool FirstObjectPass = false;
+    std::unique_ptr<TBitmap> DoubleBuffer;    // floating objects are drawn through it when present
+    std::vector<TTextObj*> ObjectsToPlace;
+    bool SkipLinePaint = false;
+    bool SimpleTextOutput = false;
+    int32_t MinCharHeight = 0;
+    TRtPrintOptions PrintOptions;
+    int32_t BorderInset = 0;                  // layout units inside bordered paragraphs and cells
+    int32_t ExtraLineMargin1 = 0, ExtraLineMargin2 = 0;
+    bool HeadersInGap = false, FootersInGap = false;
+    bool CompactView = false;
+    bool SplitAtBlanks = false;
+    bool ShowRunBoxes = false;
+    int32_t ObjectFontSize = 10;
+    int32_t DefaultBorderWidth = 15;          // twips
+    int32_t BorderDistance = 0;               // twips
+    bool Border3D = false;
+    bool NoPageNumber = false;
+    TRtGetPageGapTextEvent OnGetPageGapText;
+    TNotifyEvent OnRefresh;                   // the owner's refresh hook
+    bool ColumnResizing = false;
+    int32_t ResizeGuideX = 0;                 // window pixels
+    TColor ResizeGuideColor = clBlack;
+    int32_t ClientWidthPx = 0, ClientHeightPx = 0;  // the owner's client area
+    TCanvas* PaintingCanvas = nullptr;        // the canvas a paint runs on
+    int32_t CanvasLeft = 0, CanvasTop = 0;    // layout offset of the canvas origin
+
+    // ---- fields -------------------------------------------------------------------------------------------
+    TRtObjectEnv* ObjectEnv = nullptr;        // created by the edit control
+    TTextObj* DropEntry = nullptr;
+    TRtObjectMoveEvent OnObjectMove;
+    TRtObjectDropEvent OnObjectDrop;
+    TRtObjectEditEvent OnObjectEdit;
+    std::unique_ptr<TRtFont> PlainFont;       // a standalone font description
+    TRtFieldReturn FieldReturn;
+    uint32_t CurrentFieldTag = 0;
+    int32_t HotStyleIndex = -1;
+    bool Moving = false;
+    bool InsertBusy = false;
+    bool RenumberPending = false;
+    bool SkipLineFeeds = false;               // line feeds are never inserted
+    bool SkipLineFeedAfterCR = true;          // CR LF gives one paragraph break
+    bool DoubleByteLead = false;
+    bool InsertHidden = false;                // hidden text is inserted and counts for moves
+    bool ForceInsert = false;
+    bool SelectionPointSet = false;           // raised by SetSelectionPoint, cleared by the control
+    bool PendingScroll = false;
+    bool FullRepaintRequested = false;
+    bool DeletionRunning = false;
+    bool SuppressCellEvent = false;
+    bool SpellChecking = false;
+    bool TextFlowRunning = false;             // across all engines: see RtTextFlowInProgress
+    TParagraph* LastCursorParagraph = nullptr;
+    TParagraph* HotPar = nullptr;             // paragraph of the hot span
+    int32_t HotFrom = 0, HotTo = 0;           // the hot span (paragraph offsets)
+    uint32_t HotTag = 0;
+    TRect ClipRectPx;                         // clip of line repaints; empty: none
+
+    // Spell checking.
+    TSpellCheckWordEvent OnSpellCheckWord;
+    TSpellCheckParEvent OnSpellCheckPar;
+
+    // Owner events.
+    TNotifyEvent OnCursorMove;
+    TNotifyEvent OnPositionChanged;
+    TNotifyEvent OnCaretPosition;
+    TNotifyEvent OnBeforeChange;
+    TNotifyEvent OnAfterChange;
+    TRtParagraphEvent OnCursorParagraph;
+    TRtParagraphEvent OnParagraphChanged;
+    TNotifyEvent OnPageBreak;
+    TNotifyEvent OnMarkedCellsDelete;
+    TRtHotStyleEvent OnHotStyle;
+    TRtCursorLeavesBoxEvent OnEditBoxCursorLeaves;
+    TRtChangeBoxEvent OnEditBoxChangeWidth;
+    TRtChangeBoxEvent OnEditBoxChangeHeight;
+    TRtFlowTextOutOfBox OnEditBoxTextFlowsOut;
+    TRtFlowTextIntoBox OnEditBoxTextFlowsIn;
+    // The control takes the focus as the next box.
+    TNotifyEvent OnActivate;
+    // The owner control's size in window pixels, and its resizing.
+    int32_t BoxWidth = 0, BoxHeight = 0;
+    bool BoxDesigning = false;
+    std::function<void(int32_t Width, int32_t Height)> OnSetBoxSize;
+
+    // Edit-box state.
+    std::unique_ptr<TRtRTFTextIo> EditBoxStore;
+    TAttr EditBoxAttr;
+    bool EditBoxStoreActive = false;
+    // Keeps the text as it is before an edit, for taking the edit back.
+    void SaveEditBoxState();
+
+private:
+    // Cursor helpers.
+    bool AtTextStart() const;
+    bool AtTextEnd() const;
+    TLine* LastTextLine() const;
+    static bool ParHidden(const TParagraph* Par);
+    void PrepareSelection(bool Select);
+    void FinishMove(bool Select);
+    void FlushPendingReformat();
+    bool StepToPriorLine();
+    bool StepToNextLine();
+    void PageMove(bool Up, bool Select);
+    void WindowEdgeMove(bool Top, bool Select);
+    void SaveFieldReturn(bool Forward, bool SearchOnFail);
+    bool CheckFieldPosition();
+    bool FieldRangeIsOne();
+    void FieldMove(bool ToStart, bool Select);
+    bool AskNextBox(bool Up, uint8_t Ch);
+    bool IsDBCSTwo(const TLine* Line, int32_t Pos) const;
+    bool PositionBefore(TParagraph* PA, TLine* LA, int32_t A, TParagraph* PB, TLine* LB, int32_t B) const;
+    void MarkSelectedLines(bool Repaint);
+
+    // Editing helpers.
+    TRtEditResult InsertOneChar(uint8_t Ch, bool LastOfRun);
+    TRtEditResult Backspace();
+    TRtEditResult DeleteAtCursor();
+    TRtEditResult BreakParagraphAt(bool PageBreak);
+    TRtEditResult PageBreak();
+    TRtEditResult Rebreak(TParagraph* Par, bool Reformat);
+    int32_t ParHeight(const TParagraph* Par) const;
+    void RemoveNumbering(TParagraph* Par);
+    void ResetLastParagraph();
+    void RepaintCursorLines(TRtEditResult Result);
+    bool FieldAllowsChar();
+    void ForEachSelectedPar(const std::function<void(TParagraph*)>& Fn);
+    void ApplyNumberIndent(TParagraph* Par);
+
+    // Painting helpers.
+    double PaintScale() const;
+    void BeginPaint(TCanvas* Canvas);
+    void FillBrushRect(TCanvas* Canvas, const TRect& R, TColor Colour);
+    void PaintRuns(TRtLinePaintRecord& Rec);
+    void WriteRun(TCanvas* Canvas, int32_t X, int32_t Baseline, const uint8_t* Chars, const int32_t* Dx, int32_t N,
+                  const TAttr& Attr, bool Opaque, int32_t Height);
+    void PaintLineEndMarks(TRtLinePaintRecord& Rec, int32_t X);
+    void PaintBorders(TRtLinePaintRecord& Rec);
+    void ComputeLineSelection(TRtLinePaintRecord& Rec);
+    void FindCellNeighbours(TRtLinePaintRecord& Rec);
+    TColor BorderColour(const TParagraph* Par, int32_t Side) const;
+    int32_t BorderWidth(const TParagraph* Par, bool Grey) const;
+    bool UseAttrSet(const TCharacterAttr* Set) const;
+    QRegion ObjectRegion(const TTextObj& Ref) const;
+
+    // Edit-box helpers.
+    bool EditBoxTooBig();
+    int32_t CountFittingChars();
+    void TakeEditBack();
+
+    bool editBoxChecking_ = false;
+    bool editBoxWanted_ = false;
+};
+
+// A text flow between edit boxes is running (shared by all engines).
+extern bool RtTextFlowInProgress;

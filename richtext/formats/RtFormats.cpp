@@ -1,0 +1,28 @@
+#include "RtFormats.h"
+
+#include "RtRtfReader.h"
+#include "RtwrtRTF.h"
+
+namespace {
+
+template <class T>
+TObject* Create()
+{
+    return new T;
+}
+
+const bool registered = (RtRegisterFormats(), true);
+
+} // namespace
+
+void RtRegisterFormats()
+{
+    // The RTF reader also under the name the store looks up by default.
+    RegisterRtClasses({
+        {"TRtTextReader", Create<TRtTextReader>},
+        {"TRtRtfReader", Create<TRtRtfReader>},
+        {"TRtRTFReader", Create<TRtRtfReader>},
+        {"TRtTextWriter", Create<TRtTextWriter>},
+        {"TRtRTFWriter", Create<TRtRTFWriter>},
+    });
+}

@@ -1,0 +1,1859 @@
+#include "RtRtfReader.h"
+
+#include "RtExtraData.h"
+#include "RtHeaderFooter.h"
+#include "RtList.h"
+#include "RtNumbering.h"
+#include "RtObject.h"
+#include "RtfKeywords.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr TRtSet<TOneWrtStyle> ClearedByPlain{};
+
+bool SameTextAscii(const AnsiString& a, const char* b) { return SameText(a, AnsiString(b)); }
+
+// Paragraph records alike in every property a paragraph takes from the template.
+bool SameParFormat(const TParagraph& A, const TParagraph& B)
+{
+    return A.IndentFirst == B.IndentFirst && A.IndentLeft == B.IndentLeft && A.IndentRight == B.IndentRight
+        && A.SpaceBefore == B.SpaceBefore && A.SpaceAfter == B.SpaceAfter && A.SpaceBetween == B.SpaceBetween
+        && A.Number == B.Number && A.NumLevel == B.NumLevel && A.Color == B.Color && A.Shading == B.Shading
+        && A.Align == B.Align && A.Tabs == B.Tabs && A.BrdLines == B.BrdLines && A.BrdWidth == B.BrdWidth
+        && A.BrdColor == B.BrdColor && A.BrdSpace == B.BrdSpace && A.Flags == B.Flags
+        && A.OutlineLevel == B.OutlineLevel && A.ParId == B.ParId && A.ExtFlags == B.ExtFlags;
+}
+
+int16_t Clamp16(int32_t v) { return int16_t(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX)); }
+
+// Page measures and tab positions in twips: 0 up to about 700 inches, so that
+// sums of them never overflow.
+constexpr int32_t MaxTwips = 1000000;
+int32_t Twips(int32_t v) { return std::clamp(v, 0, MaxTwips); }
+
+} // namespace
+
+TRtRtfReader::TRtRtfReader()
+{
+    FontMap.fill(-1);
+}
+
+TRtRtfReader::~TRtRtfReader() = default;
+
+int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
+{
+    Dest = rdText;
+    Ignorable = false;
+    Depth = SkippedDepth = 0;
+    Started = Stop = LastParDone = SkipNextPicture = RawCode = false;
+    FormatTakenBy = nullptr;
+    Groups.clear();
+    UnicodeSkip = 1;
+    SkipChars = 0;
+    FirstPar = StartParse(Stream, 400);
+    Par->Flags &= ~(parfNoLines | parfProtected | parfObjectPar | parfObjectPar2);
+    LineCapacity = 60;
+    Text->BeginProgress(int32_t(std::min<int64_t>(Stream->Remaining(), INT32_MAX)));
+    Run();
+    FinishRead();
+    In.SyncStream();
+    Text->EndProgress();
+    return 0;
+}
+
+void TRtRtfReader::Run()
+{
+    TRtfLexer lex(In);
+    TRtfToken t;
+    while (!Stop && lex.Next(t) != rttEnd) {
+        HandleToken(t);
+        if (RawCode)
+            ReadRawCode(lex);
+        if (Started && Depth == 0)
+            break;
+    }
+}
+
+// Raw RTF code: the bytes up to the marker "\rtrtf0" are characters.
+void TRtRtfReader::ReadRawCode(TRtfLexer& Lex)
+{
+    static constexpr char marker[] = "\\rtrtf0";
+    constexpr size_t length = sizeof marker - 1;
+    size_t matched = 0;
+    while (RawCode) {
+        const int c = Lex.ReadRaw();
+        if (c < 1) {
+            Stop = true;
+            return;
+        }
+        if (c == marker[matched]) {
+            if (++matched == length) {
+                RawCode = false;
+                Attr.Style.Exclude(afsIsRTFCode);
+            }
+            continue;
+        }
+        for (size_t i = 0; i < matched; ++i)
+            HandleCharacter(uint8_t(marker[i]));
+        matched = c == marker[0] ? 1 : 0;
+        if (!matched)
+            HandleCharacter(c);
+    }
+}
+
+void TRtRtfReader::HandleToken(const TRtfToken& t)
+{
+    switch (t.Kind) {
+    case rttGroupOpen:
+        SkipChars = 0;
+        OpenGroup();
+        Started = true;
+        return;
+    case rttGroupClose:
+        SkipChars = 0;
+        CloseGroup();
+        return;
+    case rttWord:
+        // Binary data is passed over in skipped groups too, so that its bytes
+        // are never read as braces.
+        if ((SkippedDepth > 0 || Dest == rdSkip) && t.WordName() == "bin") {
+            In.Pass(std::max<int32_t>(0, t.Value), nullptr);
+            return;
+        }
+        if (SkippedDepth > 0)
+            return;
+        if (SkipChars > 0) {
+            --SkipChars;
+            return;
+        }
+        HandleControlWord(t);
+        return;
+    case rttChar:
+        if (SkippedDepth > 0)
+            return;
+        if (SkipChars > 0) {
+            --SkipChars;
+            return;
+        }
+        if (!t.Escaped && Dest == rdPicture) {
+            const int d = RtfHexDigit(t.Char);
+            if (!Picture)
+                return;
+            if (d < 0)
+                return; // blanks between the hexadecimal digits
+            if (PicNibble < 0)
+                PicNibble = d;
+            else {
+                const uint8_t b = uint8_t(PicNibble * 16 + d);
+                Picture->WriteBuffer(&b, 1);
+                PicNibble = -1;
+            }
+            return;
+        }
+        if (!t.Escaped && (Dest == rdText || Dest == rdFieldInst || Dest == rdHeader || Dest == rdFooter))
+            AddChar(t.Char);
+        else
+            HandleCharacter(t.Char);
+        return;
+    case rttEnd:
+        return;
+    }
+}
+
+void TRtRtfReader::OpenGroup()
+{
+    if (SkippedDepth > 0 || Depth >= MaxGroupDepth) {
+        ++SkippedDepth;
+        ++Depth;
+        return;
+    }
+    TGroup g;
+    g.Attr = Attr;
+    g.Template = ParTemplate;
+    g.Dest = Dest;
+    g.UnicodeSkip = UnicodeSkip;
+    g.InRow = InRow;
+    Groups.push_back(std::move(g));
+    ++Depth;
+    if (Dest == rdStylesheet && Depth == StylesheetDepth + 1)
+        BeginStyle();
+}
+
+void TRtRtfReader::CloseGroup()
+{
+    if (SkippedDepth > 0) {
+        --SkippedDepth;
+        --Depth;
+        return;
+    }
+    if (Groups.empty()) {
+        --Depth;
+        Stop = true;
+        return;
+    }
+    TGroup& g = Groups.back();
+    // A paragraph with text takes the paragraph properties changed in the
+    // group before the group forgets them; a later paragraph end sets them
+    // again from the state then.
+    if ((Dest == rdText || Dest == rdHeader || Dest == rdFooter) && !SameParFormat(ParTemplate, g.Template)
+        && (CharsAdded > 0 || CurLine->Length > 0 || CurLine != Par->Lines)) {
+        AssignParFormat(*Par, ParTemplate);
+        FormatTakenBy = Par;
+    }
+    if (Dest == rdStylesheet && Depth == StylesheetDepth + 1)
+        EndStyle();
+    if (Dest != g.Dest) {
+        if (Dest == rdPicture) {
+            ReadPictureData(g.Dest == rdText || g.Dest == rdHeader || g.Dest == rdFooter || g.Dest == rdField
+                            || g.Dest == rdShapeResult);
+            Picture.reset();
+        }
+        EndDestination(Dest);
+    }
+    // The outermost group: the last paragraph keeps the properties read for it.
+    if (Groups.size() == 1)
+        FinishLastParagraph();
+    Attr = g.Attr;
+    ParTemplate = std::move(g.Template);
+    Dest = g.Dest;
+    UnicodeSkip = g.UnicodeSkip;
+    InRow = g.InRow;
+    const bool numbering = g.NumberingDef;
+    Groups.pop_back();
+    --Depth;
+    if (numbering)
+        CompleteNumbering();
+    if (CurLine && CurLine->Length == 0 && CharsAdded == 0 && CurLine == Par->Lines) {
+        Par->Number = ParTemplate.Number;
+        Par->NumLevel = ParTemplate.NumLevel;
+    }
+}
+
+void TRtRtfReader::HandleControlWord(const TRtfToken& Word)
+{
+    const std::string_view name = Word.WordName();
+    if (name.size() == 1 && (name[0] == '{' || name[0] == '}' || name[0] == '~')) {
+        const int32_t ch = name[0] == '~' ? 32 : name[0];
+        if (Dest == rdText || Dest == rdFieldInst || Dest == rdHeader || Dest == rdFooter)
+            AddChar(ch);
+        else
+            HandleCharacter(ch);
+        Ignorable = false;
+        return;
+    }
+    const TRtfKeyword* k = FindRtfKeyword(name);
+    if (!k) {
+        if (Ignorable && Dest == rdInfo) {
+            // "{\*\company ...}": an information item of that name.
+            InfoIndex = -1;
+            InfoName = AnsiString(name);
+            InfoText.clear();
+            Dest = rdInfoItem;
+        } else if (Ignorable)
+            Dest = rdSkip;
+        Ignorable = false;
+        return;
+    }
+    Ignorable = false;
+    switch (k->Kind) {
+    case rtfkChar:
+        HandleCharacter(k->Code);
+        break;
+    case rtfkDestination:
+        HandleDestination(k->Code, k->Parameter(Word.Value, Word.HasValue));
+        break;
+    case rtfkProperty:
+        HandleProperty(name, k->Code, k->Parameter(Word.Value, Word.HasValue));
+        break;
+    case rtfkSpecial:
+        HandleSpecial(k->Code);
+        break;
+    }
+}
+
+void TRtRtfReader::HandleSpecial(int32_t Code)
+{
+    if (Dest == rdSkip)
+        return;
+    if (Code == 3)
+        Ignorable = true;
+}
+
+void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
+{
+    if (Dest == rdSkip)
+        return;
+    switch (Code) {
+    case 1: // fldedit
+        Dest = rdText;
+        break;
+    case 3:  // pict
+    case 12: // rtobject: an object in the program's own format
+    case 28: // rtbackbmp: the background picture
+        if (Dest == rdShapeResult || Picture) // a picture inside a picture is dropped
+            Dest = rdSkip;
+        else {
+            Picture = std::make_unique<TMemoryStream>();
+            PicNibble = -1;
+            Pic = TPictureDef();
+            Pic.Program = Code == 12;
+            Pic.Background = Code == 28;
+            Dest = rdPicture;
+        }
+        break;
+    case 4:
+        Dest = rdFontTable;
+        FontNr = -1;
+        FontName.clear();
+        break;
+    case 5:
+        Dest = rdColorTable;
+        ColorCount = 0;
+        Red = Green = Blue = 0;
+        ColorSet = false;
+        break;
+    case 10: // field
+        if (Text->Header()->RichText) {
+            Dest = rdField;
+            FieldInst.clear();
+            FieldHyperlink = false;
+            FieldTarget.clear();
+            FieldResult.clear();
+        }
+        break;
+    case 17: // fldinst
+        if (Text->Header()->RichText) {
+            Dest = rdFieldInst;
+            FieldAttr = Attr;
+            FieldInst.clear();
+            FieldFrame.clear();
+        }
+        break;
+    case 45: // rtfldfrm: the format text of a page reference
+        Dest = rdFieldFrame;
+        break;
+    case 35: { // bin: raw bytes, never passed through the tokenizer
+        const int64_t count = std::max<int32_t>(0, Value);
+        In.Pass(count, Dest == rdPicture ? Picture.get() : nullptr);
+        break;
+    }
+    case rtfdFieldResult: // the result keeps the field's destination
+        break;
+    case 19: // pn
+    case 23: // pnseclvl
+        if (!Groups.empty())
+            Groups.back().NumberingDef = true;
+        Level = TLevelDef();
+        Level.Level = 0;
+        Dest = rdText;
+        break;
+    case 21: // pntxta
+        Dest = rdNumTextAfter;
+        break;
+    case 22: // pntxtb
+        Dest = rdNumTextBefore;
+        break;
+    case 36: // listtable
+        Dest = rdListTable;
+        break;
+    case 37: // list
+        if (Dest != rdListTable) {
+            Dest = rdSkip;
+            break;
+        }
+        Dest = rdList;
+        ListGroup = 1;
+        for (int32_t i = 0; i < Text->NumberingStyles()->Count(); ++i)
+            ListGroup = std::max(ListGroup, Text->NumberingStyles()->GetItem(i)->Group + 1);
+        ListLevel = 0;
+        break;
+    case 38: // listlevel
+        if (Dest != rdList) {
+            Dest = rdSkip;
+            break;
+        }
+        Dest = rdListLevel;
+        Level = TLevelDef();
+        Level.Level = ++ListLevel;
+        break;
+    case 39: // listoverridetable
+        Dest = rdListOverrideTable;
+        break;
+    case 40: // leveltext
+    case 41: // levelnumbers
+        if (Dest != rdListLevel) {
+            Dest = rdSkip;
+            break;
+        }
+        Dest = Code == 40 ? rdLevelText : rdLevelNumbers;
+        break;
+    case 6: // info, userprops
+        Dest = Value ? rdUserProps : rdInfo;
+        break;
+    case 7: // an information item, or a user property's value
+        InfoIndex = Value;
+        InfoName = Value >= 0 && Value < int32_t(RtInfoFieldNames.size()) ? AnsiString(RtInfoFieldNames[size_t(Value)])
+                                                                            : PropName;
+        InfoText.clear();
+        Dest = rdInfoItem;
+        break;
+    case 8: // propname
+        PropName.clear();
+        Dest = rdPropName;
+        break;
+    case 9: // footnote
+        if (CurLine->Attrs && !HFChain && FootnoteId == 0)
+            BeginFootnote();
+        else
+            Dest = rdSkip;
+        break;
+    case 13: // bkmkstart
+    case 14: // bkmkend
+        Dest = rdBookmark;
+        BookmarkName.clear();
+        BookmarkEnd = Code == 14;
+        break;
+    case 15: // header
+    case 16: // footer
+        if (!HFChain && !(Code == 15 ? HeaderRead : FooterRead))
+            BeginHeaderFooter(Code == 16, Value);
+        else
+            Dest = rdSkip;
+        break;
+    case 24: // rttable
+        Dest = rdTableDef;
+        TableDefText.clear();
+        TableDefLeft = TableDefRight = 0;
+        break;
+    case 25: // rtmergepar
+        Dest = rdMergePar;
+        Par->TextField.clear();
+        break;
+    case 33: // rtcellname
+    case 34: // rtcellcom
+        Dest = Code == 33 ? rdCellName : rdCellCommand;
+        break;
+    case 18: // stylesheet
+        Dest = rdStylesheet;
+        Styles.clear();
+        StyleByNumber.clear();
+        StylesheetDepth = Depth;
+        break;
+    case 43: // shprslt
+        Dest = rdShapeResult;
+        break;
+    case 44: // do
+        break;
+    case 160: // pntext, listtext
+        Dest = Header->KeepNumberingText ? rdText : rdSkip;
+        break;
+    default:
+        Dest = rdSkip;
+        break;
+    }
+}
+
+void TRtRtfReader::HandleCharacter(int32_t Ch)
+{
+    switch (Dest) {
+    case rdText:
+    case rdHeader:
+    case rdFooter:
+    case rdShapeResult:
+    case rdFieldInst:
+        AddChar(Ch);
+        break;
+    case rdField: {
+        // The visible result of a field.
+        if (FieldDropResult)
+            break;
+        if (FieldMergeId) {
+            // A merge field: its first character is the insert point, the rest its automatic text.
+            const TAttr keep = Attr;
+            Attr.Style.Include(FieldMergeFirst ? afsIsInsertpoint : afsAutomatic);
+            Attr.Style.Exclude(FieldMergeFirst ? afsAutomatic : afsIsInsertpoint);
+            Attr.Tag = uint32_t(FieldMergeId);
+            FieldMergeFirst = false;
+            AddChar(Ch);
+            Attr = keep;
+        } else if (FieldHyperlink) {
+            FieldResult += char(Ch);
+            const TAttr keep = Attr;
+            Attr.Style.Include(afsHyperLink);
+            AddChar(Ch);
+            Attr = keep;
+        } else
+            AddChar(Ch);
+        break;
+    }
+    case rdFontTable:
+        if (Ch == ';')
+            EndFontEntry();
+        else if (Ch != ' ' || !FontName.empty())
+            FontName += char(Ch);
+        break;
+    case rdColorTable:
+        if (Ch == ';')
+            EndColorEntry();
+        break;
+    case rdInfoItem:
+        if ((Ch != ' ' || !InfoText.empty()) && InfoText.size() < 65535)
+            InfoText += char(Ch);
+        break;
+    case rdPropName:
+        if ((Ch != ' ' || !PropName.empty()) && PropName.size() < 255)
+            PropName += char(Ch);
+        break;
+    case rdBookmark:
+        if (BookmarkName.size() < 255)
+            BookmarkName += char(Ch);
+        break;
+    case rdFootnote:
+        AddFootnoteChar(Ch);
+        break;
+    case rdFieldFrame:
+        if (FieldFrame.size() < 255)
+            FieldFrame += char(Ch);
+        break;
+    case rdTableDef:
+        if ((Ch != ' ' || !TableDefText.empty()) && TableDefText.size() < 255)
+            TableDefText += char(Ch);
+        break;
+    case rdMergePar:
+        if (Par->TextField.size() < 65535)
+            Par->TextField += char(Ch);
+        break;
+    case rdCellName:
+    case rdCellCommand: {
+        AnsiString& t = Dest == rdCellName ? CellOf(Par)->Name : CellOf(Par)->Command;
+        Par->Flags |= parfTableCell;
+        if (t.size() < 255)
+            t += char(Ch);
+        break;
+    }
+    case rdLevelText:
+        if (Level.Text.size() < 99)
+            Level.Text += char(Ch);
+        break;
+    case rdNumTextBefore:
+    case rdNumTextAfter: {
+        AnsiString& t = Dest == rdNumTextBefore ? Level.Text : Level.TextA;
+        if (t.size() < 99)
+            t += char(Ch);
+        break;
+    }
+    case rdStylesheet:
+        if (Ch == ';')
+            NewStyle.NameDone = true;
+        else if (!NewStyle.NameDone && (Ch != ' ' || !NewStyle.Name.empty()) && NewStyle.Name.size() < 255)
+            NewStyle.Name += char(Ch);
+        break;
+    case rdPicture:
+        if (Picture) {
+            const uint8_t b = uint8_t(Ch);
+            Picture->WriteBuffer(&b, 1);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void TRtRtfReader::AddChar(int32_t Ch)
+{
+    if (Dest == rdFieldInst) {
+        if (Ch >= 11 && (Ch != ' ' || !FieldInst.empty()))
+            FieldInst += char(Ch);
+        return;
+    }
+    if (Ch == 1010)
+        Ch = 10;
+    else if (Ch == 13 || Ch == 10 || Ch < 1 || Ch > 255)
+        return;
+    TAttr a = Attr;
+    if (Ch == 1)
+        a.Style.Include(afsIsObject);
+    if (Automatic)
+        a.Style.Include(afsAutomatic);
+    if (Hyphen) {
+        a.Style.Include(afsHyphen);
+        Hyphen = false;
+    }
+    PutChar(uint8_t(Ch), a);
+}
+
+void TRtRtfReader::AddHiddenText(const AnsiString& S)
+{
+    const TAttr keep = Attr;
+    Attr.Style.Include(afsHidden);
+    Attr.Style.Exclude(afsHyperLink);
+    for (char c : S)
+        AddChar(uint8_t(c));
+    Attr = keep;
+}
+
+void TRtRtfReader::EndDestination(TRtfDestination D)
+{
+    switch (D) {
+    case rdFieldInst:
+        ParseFieldInstruction();
+        break;
+    case rdListLevel:
+        EndListLevel();
+        break;
+    case rdHeader:
+    case rdFooter:
+        EndHeaderFooter();
+        break;
+    case rdInfoItem:
+        EndInfoItem();
+        break;
+    case rdFootnote:
+        EndFootnote();
+        break;
+    case rdBookmark:
+        if (!BookmarkName.empty() && CurLine->Attrs) {
+            const int32_t id = InsertTextObject(3, 0, true, BookmarkEnd, BookmarkName, AnsiString());
+            if (TTextObj* ref = Text->ObjRefList()->GetTextObj(id))
+                ref->Type = 1;
+            Par->Flags |= parfHasFields;
+        }
+        break;
+    case rdTableDef:
+        TableId = Text->TableList()->AddTable(TableDefText, AnsiString(), 0, TableDefRight, TableDefLeft);
+        TableFromDef = true;
+        break;
+    case rdStylesheet:
+        ResolveStyles();
+        StylesheetDepth = -1;
+        break;
+    case rdField:
+        // The target follows as hidden text unless it is the visible text itself.
+        if (FieldHyperlink && !FieldTarget.empty() && FieldTarget != FieldResult)
+            AddHiddenText(FieldTarget);
+        FieldHyperlink = false;
+        FieldTarget.clear();
+        FieldResult.clear();
+        FieldMergeId = 0;
+        FieldDropResult = false;
+        break;
+    default:
+        break;
+    }
+}
+
+void TRtRtfReader::ParseFieldInstruction()
+{
+    const AnsiString inst = Trim(FieldInst);
+    FieldInst.clear();
+    // The first argument: quoted, or up to a blank.
+    auto argument = [](const AnsiString& rest) {
+        const AnsiString r = TrimLeft(rest);
+        if (!r.empty() && r[0] == '"') {
+            const size_t end = r.find('"', 1);
+            return r.substr(1, end == AnsiString::npos ? AnsiString::npos : end - 1);
+        }
+        return r.substr(0, r.find(' '));
+    };
+    if (inst.rfind("HYPERLINK ", 0) == 0) {
+        FieldHyperlink = true;
+        FieldTarget = argument(inst.substr(10));
+    } else if (inst.rfind("PAGEREF ", 0) == 0) {
+        // A page reference: its mark stands for the page number, which is
+        // shown from the reference; the result written with it is dropped.
+        const AnsiString name = argument(inst.substr(8)).substr(0, 255);
+        if (!name.empty() && CurLine->Attrs) {
+            const TAttr keep = Attr;
+            Attr = FieldAttr;
+            const int32_t id = InsertTextObject(3, 0, false, false, name, AnsiString());
+            Attr = keep;
+            if (TTextObj* ref = Text->ObjRefList()->GetTextObj(id)) {
+                ref->Type = 3;
+                ref->FormatText = FieldFrame;
+            }
+            Par->Flags |= parfHasFields;
+            FieldDropResult = true;
+        }
+    } else if (inst.rfind("MERGEFIELD ", 0) == 0) {
+        const AnsiString name = argument(inst.substr(11)).substr(0, 255);
+        TRtInsertpointList* points = Text->InsertpointList();
+        int32_t id = name.empty() ? 0 : points->FindByName(name);
+        if (id <= 0 && !name.empty())
+            id = points->AddInsertpoint(name, AnsiString(), 0, AnsiString());
+        FieldMergeId = id & 0xFFFF;
+        FieldMergeFirst = true;
+    } else if (inst.rfind("SYMBOL ", 0) == 0) {
+        const int32_t code = StrToIntDef(argument(inst.substr(7)), 0);
+        const TAttr keep = Attr;
+        const size_t f = inst.find("\\f ");
+        if (f != AnsiString::npos) {
+            const AnsiString font = argument(inst.substr(f + 3));
+            if (!font.empty() && !Header->KeepFontsFixed)
+                Attr.Font = uint16_t(Header->GetFontIndexCharset(font, 2));
+        }
+        const size_t s = inst.find("\\s ");
+        if (s != AnsiString::npos)
+            Attr.Size = uint16_t(std::clamp(StrToIntDef(argument(inst.substr(s + 3)), 0), 0, 1638));
+        if (code > 0 && code < 256) {
+            const TRtfDestination d = Dest;
+            Dest = rdText;
+            AddChar(code);
+            Dest = d;
+        }
+        Attr = keep;
+    }
+}
+
+void TRtRtfReader::SetPictureProperty(int32_t Code, int32_t Value)
+{
+    const int32_t v = std::clamp(Value, -MaxTwips, MaxTwips);
+    switch (Code) {
+    case 56: Pic.Kind = 3; break;                    // wbitmap
+    case 57: Pic.Kind = 0; break;                    // wmetafile
+    case 84: Pic.Kind = 4; break;                    // wbmpfile
+    case 58: {                                       // dibitmap, pngblip, jpegblip, emfblip
+        static const uint8_t kinds[4] = {2, 5, 6, 1};
+        Pic.Kind = kinds[std::clamp(Value, 0, 3)];
+        break;
+    }
+    case 59: Pic.Width = std::max(v, 0); break;      // picw
+    case 60: Pic.Height = std::max(v, 0); break;     // pich
+    case 61: Pic.GoalWidth = std::max(v, 0); break;  // picwgoal
+    case 62: Pic.GoalHeight = std::max(v, 0); break; // pichgoal
+    case 74: Pic.ScaleX = std::clamp(Value, 1, 10000); break;
+    case 75: Pic.ScaleY = std::clamp(Value, 1, 10000); break;
+    case 85: Pic.Placement = uint8_t(std::clamp(Value, 0, 2)); break; // ppar, ppag
+    case 86: Pic.X = v; break;                       // relx
+    case 87: Pic.Y = v; break;                       // rely
+    case 115: Pic.Wrap = uint8_t(std::clamp(Value, 0, 3)); break;
+    default: break;
+    }
+}
+
+void TRtRtfReader::ReadPictureData(bool IntoText)
+{
+    if (!Picture || Picture->Size() == 0)
+        return;
+    Picture->SetPosition(0);
+    if (Pic.Background) {
+        Text->Background = std::move(Picture);
+        Text->HasBackground = true;
+        return;
+    }
+    std::unique_ptr<TRtObject> obj;
+    int32_t width = 0, height = 0;
+    if (Pic.Program) {
+        AnsiString name;
+        int32_t tag = 0;
+        obj = ReadRtObjectFromStream(Text, Picture.get(), height, width, name, tag);
+        if (!obj)
+            return;
+        // The standard picture written after it shows the same object.
+        SkipNextPicture = true;
+        width = obj->GetWidthTW();
+        height = obj->GetHeightTW();
+    } else {
+        if (SkipNextPicture) {
+            SkipNextPicture = false;
+            return;
+        }
+        static const char* const types[7] = {"WMF", "EMF", "BMP", "BMP", "BMP", "PNG", "JPG"};
+        const AnsiString type = types[Pic.Kind <= 6 ? Pic.Kind : 2];
+        obj = CreateRtObjectForExt("." + type);
+        if (!obj)
+            return;
+        if (auto* image = dynamic_cast<TRtOImageObject*>(obj.get())) {
+            const std::vector<uint8_t>& bytes = Picture->Bytes();
+            image->SetPicture(QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(Picture->Size())),
+                              type);
+        } else
+            obj->ReadData(Picture.get());
+        // The size asked for, else the picture's own, each scaled.
+        width = Pic.GoalWidth ? Pic.GoalWidth : obj->GetNaturalWidth();
+        height = Pic.GoalHeight ? Pic.GoalHeight : obj->GetNaturalHeight();
+        width = int32_t(std::min<int64_t>(int64_t(width) * Pic.ScaleX / 100, MaxTwips));
+        height = int32_t(std::min<int64_t>(int64_t(height) * Pic.ScaleY / 100, MaxTwips));
+        obj->SetWidthTW(width);
+        obj->SetHeightTW(height);
+    }
+    if (!IntoText || !CurLine->Attrs)
+        return;
+    obj->Owner = Text;
+    TRtObject* raw = obj.release();
+    Text->Objects().push_back(raw);
+    TTextObj* ref = Text->ObjRefList()->AddObject(raw);
+    ref->Width = width;
+    ref->Height = height;
+    ref->Kind = Pic.Placement;
+    ref->X = Pic.X;
+    ref->Y = Pic.Y;
+    ref->WrapMode = Pic.Wrap;
+    TAttr a = Attr;
+    a.Style.Include(afsIsObject);
+    a.Tag = uint32_t(Text->ObjRefList()->CurrentId);
+    PutChar(1, a);
+}
+
+// ---- properties ---------------------------------------------------------------------------
+
+void TRtRtfReader::SetStyleBit(TOneWrtStyle Bit, bool On)
+{
+    Attr.Style.Set(Bit, On);
+    if (Dest == rdStylesheet)
+        NewStyle.StyleBits.Include(Bit);
+    else if (AtParStart())
+        Par->ParAttr.Style.Set(Bit, On);
+}
+
+bool TRtRtfReader::AtParStart() const
+{
+    return Dest != rdStylesheet && CurLine && CurLine->Length == 0 && CharsAdded == 0;
+}
+
+uint8_t TRtRtfReader::MapColor(int32_t Value) const
+{
+    return Value >= 0 && Value < 255 ? ColorMap[size_t(Value)] : 0;
+}
+
+uint8_t TRtRtfReader::FontCharset(int32_t FontIndex) const
+{
+    if (FontIndex < 0 || FontIndex > 255)
+        return 0;
+    const int32_t cs = Header->Fonts[size_t(FontIndex)].Charset;
+    return cs < 0 ? 0 : uint8_t(cs);
+}
+
+void TRtRtfReader::HandleProperty(std::string_view Name, int32_t Code, int32_t Value)
+{
+    if (Dest == rdSkip || Code == 0)
+        return;
+    if (Dest == rdFontTable) {
+        if (Code == 26) {
+            FontNr = Value;
+            FontCharsetValue = 0;
+            FontName.clear();
+        } else if (Code == 101)
+            FontCharsetValue = Value;
+        return;
+    }
+    if (Dest == rdColorTable) {
+        const int32_t v = std::clamp(Value, 0, 255);
+        if (Code == 38)
+            Red = v;
+        else if (Code == 39)
+            Green = v;
+        else if (Code == 40)
+            Blue = v;
+        ColorSet = true;
+        return;
+    }
+    if (Dest == rdFootnote || Dest == rdInfo || Dest == rdUserProps || Dest == rdInfoItem || Dest == rdPropName) {
+        if (Code == 142)
+            PropType = Value;
+        else if (Code == 70 && Dest == rdFootnote)
+            FootnoteNr = Value;
+        return;
+    }
+    if ((Code >= 56 && Code <= 62) || Code == 74 || Code == 75 || (Code >= 84 && Code <= 87) || Code == 115) {
+        SetPictureProperty(Code, Value);
+        return;
+    }
+    if (Dest == rdTableDef) {
+        if (Code == 109)
+            TableDefLeft = std::clamp(Value, -MaxTwips, MaxTwips);
+        else if (Code == 110)
+            TableDefRight = std::clamp(Value, -MaxTwips, MaxTwips);
+        return;
+    }
+    if (Dest == rdListLevel || Dest == rdList || Dest == rdListOverrideTable
+        || (Code >= 103 && Code <= 108) || (Code >= 148 && Code <= 158)) {
+        SetListProperty(Code, Value);
+        return;
+    }
+    switch (Code) {
+    case 1: case 2: case 3: case 23: case 26: case 27: case 28: case 29: case 30: case 31:
+    case 44: case 50: case 51: case 69: case 52: case 53: case 54: case 55: case 159: case 160: case 161:
+    case rtfpUnicode: case rtfpUnicodeSkip:
+        SetCharProperty(Code, Value);
+        break;
+    default:
+        SetParProperty(Code, Value);
+        break;
+    }
+}
+
+void TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
+{
+    const bool on = Value != 0;
+    switch (Code) {
+    case 1: SetStyleBit(afsBold, on); break;
+    case 2: SetStyleBit(afsItalic, on); break;
+    case 3: SetStyleBit(afsUnderline, on); break;
+    case 30: SetStyleBit(afsHyperLink, on); break;
+    case 31: SetStyleBit(afsProtected, on); break;
+    case 44: SetStyleBit(afsStrikeOut, on); break;
+    case 52: SetStyleBit(afsHidden, on); break;
+    case 69: // rtrtf: raw RTF code follows, up to "\\rtrtf0"
+        if (on) {
+            Attr.Style.Include(afsIsRTFCode);
+            RawCode = Dest == rdText || Dest == rdHeader || Dest == rdFooter;
+        } else
+            Attr.Style.Exclude(afsIsRTFCode);
+        break;
+    case 50: // inspnt: the text that follows is the insert point of that number
+        if (on) {
+            TRtInsertpointList* points = Text->InsertpointList();
+            int32_t id = Value;
+            if (Value < 0 || Value > 0xFFFF || !points->FindItem(Value))
+                id = points->AddInsertpoint(AnsiString(), AnsiString(), 0, AnsiString());
+            Attr.Style.Include(afsIsInsertpoint);
+            Attr.Style.Exclude(afsAutomatic);
+            Attr.Tag = uint32_t(id & 0xFFFF);
+            LastInsertPoint = Attr.Tag;
+        } else {
+            Attr.Style.Exclude(afsIsInsertpoint);
+            Attr.Tag = 0;
+            LastInsertPoint = 0;
+        }
+        break;
+    case 51: // inaut: automatic text of the insert point before it
+        Attr.Style.Set(afsAutomatic, on);
+        if (on) {
+            Attr.Style.Exclude(afsIsInsertpoint);
+            if (Attr.Tag == 0)
+                Attr.Tag = LastInsertPoint;
+        } else if (!Attr.Style.Has(afsIsInsertpoint)) {
+            Attr.Tag = 0;
+            LastInsertPoint = 0;
+        }
+        break;
+    case 53:
+        SetStyleBit(afsSuper, false);
+        SetStyleBit(afsSub, false);
+        break;
+    case 54: SetStyleBit(afsSuper, on); if (on) SetStyleBit(afsSub, false); break;
+    case 55: SetStyleBit(afsSub, on); if (on) SetStyleBit(afsSuper, false); break;
+    case 159:
+    case 160:
+        SetStyleBit(Code == 159 ? afsSuper : afsSub, on);
+        if (on && CurLine && CurLine->Length > 0 && CurLine->Attrs)
+            Attr.Size = CurLine->Attrs[CurLine->Length - 1].Size;
+        break;
+    case 161:
+        Hyphen = true;
+        break;
+    case 23: { // plain
+        const bool bookmark = Attr.Style.Has(afsBookmark);
+        const uint32_t tag = Attr.Tag;
+        Attr.Style = ClearedByPlain;
+        Attr.Size = 0;
+        Attr.TextColor = Attr.BGColor = 0;
+        Attr.Tag = 0;
+        if (bookmark) {
+            Attr.Style.Include(afsBookmark);
+            Attr.Tag = tag;
+        }
+        if (FontMap[0] >= 0) {
+            Attr.Font = uint16_t(FontMap[0]);
+            Attr.Charset = FontCharset(FontMap[0]);
+        }
+        break;
+    }
+    case 26:
+        if (Value >= 0 && Value < 255 && FontMap[size_t(Value)] >= 0) {
+            Attr.Font = uint16_t(FontMap[size_t(Value)]);
+            Attr.Charset = FontCharset(Attr.Font);
+            NewStyle.CharMask |= Dest == rdStylesheet ? scFont : 0;
+            if (AtParStart()) {
+                Par->ParAttr.Font = Attr.Font;
+                Par->ParAttr.Charset = Attr.Charset;
+            }
+        }
+        break;
+    case 27:
+        if (!Header->KeepSizesFixed) {
+            Attr.Size = uint16_t(std::clamp(Value / 2, 0, 1638));
+            NewStyle.CharMask |= Dest == rdStylesheet ? scSize : 0;
+            if (AtParStart())
+                Par->ParAttr.Size = Attr.Size;
+        }
+        break;
+    case 28:
+        NewStyle.CharMask |= Dest == rdStylesheet ? scColor : 0;
+        if (Text->Use256Colors)
+            Attr.TextColor = MapColor(Value);
+        else
+            Attr.TextColor = uint8_t((Attr.TextColor & 0xF0) | (MapColor(Value) & 0x0F));
+        break;
+    case 29:
+        NewStyle.CharMask |= Dest == rdStylesheet ? scBGColor : 0;
+        if (Text->Use256Colors)
+            Attr.BGColor = MapColor(Value);
+        else
+            Attr.TextColor = uint8_t((Attr.TextColor & 0x0F) | ((MapColor(Value) & 0x0F) << 4));
+        break;
+    case rtfpUnicode:
+        AddUnicode(Value);
+        break;
+    case rtfpUnicodeSkip:
+        UnicodeSkip = uint8_t(std::clamp(Value, 0, 10));
+        break;
+    default:
+        break;
+    }
+}
+
+// One UTF-16 unit of "\u". Fonts of the ANSI character set take the
+// Windows-1252 byte of the character; fonts of other character sets take the
+// fallback bytes that follow, which are in the font's own character set.
+void TRtRtfReader::AddUnicode(int32_t Value)
+{
+    const char16_t unit = char16_t(Value < 0 ? Value + 65536 : Value);
+    const bool highSurrogate = unit >= 0xD800 && unit < 0xDC00;
+    const bool lowSurrogate = unit >= 0xDC00 && unit < 0xE000;
+    const bool pairEnd = lowSurrogate && HighSurrogate;
+    HighSurrogate = highSurrogate;
+    if (pairEnd) {
+        // The first half already let its fallback through.
+        SkipChars = UnicodeSkip;
+        return;
+    }
+    const uint8_t charset = Attr.Charset;
+    const bool ansiFont = charset == 0 || charset == 1;
+    const int ansi = (highSurrogate || lowSurrogate) ? -1 : UnicodeToAnsiChar(unit);
+    if (ansi > 0 && (ansiFont || UnicodeSkip == 0)) {
+        HandleCharacter(ansi);
+        SkipChars = UnicodeSkip;
+    } else if (UnicodeSkip == 0)
+        HandleCharacter('?');
+    // otherwise the fallback characters are read as text
+}
+
+void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
+{
+    TParagraph& t = ParTemplate;
+    switch (Code) {
+    case 4: t.IndentLeft = Clamp16(std::max(0, Value)); break;
+    case 5: t.IndentRight = Clamp16(Value); break;
+    case 6: t.IndentFirst = Clamp16(Value); break;
+    case 41: t.SpaceBefore = Clamp16(Value); break;
+    case 43: t.SpaceAfter = Clamp16(Value); break;
+    case 42:
+        t.SpaceBetween = Value == 1000 ? 0 : Clamp16(Value);
+        t.Flags &= ~parfMultSpaceBetween;
+        break;
+    case 92:
+        if (Value)
+            t.Flags |= parfMultSpaceBetween;
+        else
+            t.Flags &= ~parfMultSpaceBetween;
+        break;
+    case 21: {
+        static const uint8_t map[4] = {paralLeft, paralRight, paralCenter, paralBlock};
+        t.Align = map[std::clamp(Value, 0, 3)];
+        break;
+    }
+    case 22: { // pard
+        const TParagraph fresh;
+        AssignParFormat(t, fresh);
+        InRow = false;
+        break;
+    }
+    case 25:
+    case 33:
+    case 48:
+        EndParagraph(Code);
+        break;
+    case 77:
+        if (!RowDefined)
+            t.Flags |= parfKeepTogether;
+        break;
+    case 78: // keepn, rtkeepn
+        if (Dest != rdStylesheet && Value)
+            t.Flags |= parfKeepWithNext;
+        break;
+    case 34: case 35: case 36: case 37:
+        SetBorder(Code, Value);
+        break;
+    case 102: BordersBetween = true; break;
+    case 76: PendingCell.Merged = true; break;
+    case 121: CellOf(Par)->FrameValue = Value; break;
+    case 19: FacingPages = Value != 0; break;
+    case 144: TitlePage = Value != 0; break;
+    case 126: SpecialHF = true; break;
+    case 71:
+        PendingTabKind = (Value >= 1 && Value <= 3) ? Value : 0;
+        break;
+    case 32: {
+        const int32_t idx = Header->AddTab(Twips(Value), PendingTabKind);
+        if (idx >= 0 && idx < 64)
+            t.Tabs |= uint64_t(1) << idx;
+        PendingTabKind = 0;
+        break;
+    }
+    case 79: // shading, clshdng
+        (RowDefining ? PendingCell.Shading : t.Shading) = uint8_t(std::clamp(100 - Value / 100, 0, 100));
+        break;
+    case 80: { // cbpat, clcbpat
+        uint8_t& shading = RowDefining ? PendingCell.Shading : t.Shading;
+        (RowDefining ? PendingCell.BGColor : t.Color) = MapColor(Value);
+        if (shading == 0)
+            shading = 100;
+        break;
+    }
+    case 90: // s
+        if (Dest == rdStylesheet)
+            NewStyle.Number = Value;
+        else
+            ApplyStyle(Value);
+        break;
+    case 98: // cs
+        if (Dest == rdStylesheet) {
+            NewStyle.Number = Value;
+            NewStyle.CharStyle = true;
+        }
+        break;
+    case 94:
+        if (Dest == rdStylesheet)
+            NewStyle.BasedOn = Value;
+        break;
+    case 95:
+        if (Dest == rdStylesheet)
+            NewStyle.Next = Value;
+        break;
+    case 113: t.ParId = uint32_t(Value); break;
+    case 143: t.OutlineLevel = uint8_t(std::clamp(Value, 0, 255)); break;
+    case 106: {
+        static const uint32_t flags[5] = {0, parfNoLines, parfProtected, parfObjectPar, parfObjectPar2};
+        t.Flags |= flags[std::clamp(Value, 0, 4)];
+        break;
+    }
+    case 114: t.Flags |= parfSkip1; break;
+    case 124: t.Flags |= parfNoWrap; break;
+    case 125: t.ExtFlags |= parxTableOfContents; break;
+    // Tables.
+    case 45: BeginRowDef(); break;
+    case 46: // cellx: the properties read since the last boundary belong to this cell
+        if (PendingCell.Merged && !Cells.empty()) {
+            Cells.back().Right = std::max(Cells.back().Right, Twips(Value));
+            ++Cells.back().Skip;
+        } else if (Cells.size() < 255) {
+            PendingCell.Right = Twips(Value);
+            Cells.push_back(PendingCell);
+        }
+        PendingCell = TCellDef();
+        break;
+    case 47: FinishRow(); break;
+    case 49: InRow = true; RowDefining = false; break;
+    case 72: RowGap = Twips(Value); break;
+    case 73: RowLeft = std::clamp(Value, -MaxTwips, MaxTwips); break;
+    case 147: RowAlign = Value; break;
+    case 130: PendingCell.VertAlign = uint8_t(std::clamp(Value, 0, 2)); break;
+    // Page layout.
+    case 10: if (Value > 0) Header->SetPageWidth(Twips(Value)); break;
+    case 11: if (Value > 0) Header->SetPageHeight(Twips(Value)); break;
+    case 12: Header->SetLeftMargin(Twips(Value)); break;
+    case 13: Header->SetRightMargin(Twips(Value)); break;
+    case 14: Header->SetTopMargin(Twips(Value)); break;
+    case 15: Header->SetBottomMargin(Twips(Value)); break;
+    case 127: Header->SetMarginHeader(Twips(Value)); break;
+    case 128: Header->SetMarginFooter(Twips(Value)); break;
+    case 145: Header->SetMarginMirror(true); break;
+    case 20: Header->SetLandscape(true); break;
+    case 105:
+        if (Value > 0)
+            Header->SetDefaultTabstop(Twips(Value));
+        break;
+    case 82: {
+        static const int32_t chars[7] = {0, 0, 0, 39, 39, 0x96, 0xA0};
+        const int32_t ch = chars[std::clamp(Value, 0, 6)];
+        if (ch)
+            HandleCharacter(ch);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// ---- paragraphs and tables ------------------------------------------------------------------
+
+int32_t TRtRtfReader::TextWidth() const
+{
+    return Header->PageWidth() - Header->LeftMargin() - Header->RightMargin();
+}
+
+TRtCell* TRtRtfReader::CellOf(TParagraph* P)
+{
+    if (!P->Cell)
+        P->Cell = new TRtCell;
+    return P->Cell;
+}
+
+void TRtRtfReader::BeginRowDef()
+{
+    if (CellIndex > 0)
+        FinishRow();
+    Cells.clear();
+    PendingCell = TCellDef();
+    RowDefined = true;
+    RowLeft = RowGap = RowAlign = 0;
+    CellIndex = 0;
+    SharesUsed = 0;
+    RowDefining = true;
+    // Rows that follow each other form one table; a program table definition
+    // names the table of the row that follows it.
+    if (TableFromDef)
+        TableFromDef = false;
+    else if (!(LastCellPar && LastCellPar->Next == Par && CurLine->Length == 0))
+        TableId = 0;
+}
+
+void TRtRtfReader::FinishCell()
+{
+    TParagraph* par = Par;
+    AssignParFormat(*par, ParTemplate);
+    int32_t maxRight = 0;
+    for (const TCellDef& c : Cells)
+        maxRight = std::max(maxRight, c.Right);
+    int32_t width;
+    if (CellIndex < int32_t(Cells.size()) && maxRight > 0) {
+        const int32_t total = std::clamp(MulDiv(Cells[size_t(CellIndex)].Right, 255, maxRight), 0, 255);
+        width = std::max(1, total - SharesUsed);
+    } else
+        width = 10;
+    if (TableId == 0) {
+        const int32_t right = std::max(TextWidth() - maxRight, -Header->RightMargin());
+        TableId = Text->TableList()->AddTable(AnsiString(), AnsiString(), 0, std::max(0, right),
+                                              std::max(0, RowLeft));
+    }
+    TRtCell* cell = CellOf(par);
+    cell->Left = uint8_t(std::min(255, SharesUsed));
+    cell->Width = uint8_t(std::min(255, width));
+    cell->StartShare = SharesUsed;
+    cell->TableId = TableId;
+    cell->Gap = RowGap;
+    SharesUsed = std::min(255, SharesUsed + width);
+    par->Flags |= parfTableCell | parfNotLastCell;
+    if (CellIndex > 0)
+        par->Flags |= parfNotFirstCell;
+    par->TableLevel = 1;
+    if (CellIndex < int32_t(Cells.size())) {
+        const TCellDef& def = Cells[size_t(CellIndex)];
+        if (def.BrdLines) {
+            par->BrdLines = def.BrdLines;
+            par->BrdColor = def.BrdColor;
+            par->BrdWidth = def.BorderWidth;
+            par->BrdSpace = def.BrdSpace;
+            cell->BrdFlags = uint8_t(def.BrdLines);
+            cell->BrdColor = def.BrdColor;
+            cell->BrdWidth = def.BorderWidth;
+            cell->BrdSpace = def.BrdSpace;
+        }
+        if (def.Shading || def.BGColor) {
+            par->Shading = def.Shading ? def.Shading : 100;
+            par->Color = def.BGColor;
+        }
+        const uint8_t va = def.VertAlign;
+        if (va == 1)
+            par->Flags |= parfCellVCenter;
+        else if (va == 2)
+            par->Flags |= parfCellVBottom;
+    }
+    ++CellIndex;
+    LastCellPar = par;
+}
+
+void TRtRtfReader::FinishRow()
+{
+    if (LastCellPar && CellIndex > 0)
+        LastCellPar->Flags &= ~parfNotLastCell;
+    CellIndex = 0;
+    SharesUsed = 0;
+    RowDefined = false;
+}
+
+void TRtRtfReader::EndParagraph(int32_t Code)
+{
+    const bool empty = CurLine->Length == 0 && CurLine == Par->Lines && CharsAdded == 0;
+    if (Code == 33 && empty) {
+        ParTemplate.Flags |= parfNewPage;
+        Par->Flags |= parfNewPage;
+        ++PageCount;
+        return;
+    }
+    if (Code == 48 && CellIndex > 0 && CellIndex <= int32_t(Cells.size()) && Cells[size_t(CellIndex - 1)].Skip > 0) {
+        --Cells[size_t(CellIndex - 1)].Skip; // a merged cell: its text joins the cell before
+        return;
+    }
+    if (Code == 25 && InRow) {
+        AddChar(1010); // a paragraph inside a cell is a line break
+        return;
+    }
+    if (Code == 48)
+        FinishCell();
+    else
+        AssignParFormat(*Par, ParTemplate);
+    Par->ParAttr = Attr;
+    Par->Flags |= parfReformat;
+    const uint32_t newPage = ParTemplate.Flags & parfNewPage;
+    ParTemplate.Flags &= ~parfNewPage;
+    if (Code != 48)
+        Par->Flags = (Par->Flags & ~parfNewPage) | (Par->Flags & parfNewPage) | newPage;
+    TrimLines();
+    if (!InRow)
+        CountParagraph();
+    TParagraph* par = Par;
+    Text->InsertPar(par, LineCapacity);
+    AssignParFormat(*par, ParTemplate);
+    par->Flags &= ~(parfTableCell | parfNotLastCell | parfNotFirstCell | parfNewPage);
+    par->ParAttr = Attr;
+    par->RunNumber = uint16_t(++ParNumber);
+    par->Flags |= parfReformat;
+    BeginParagraph(par);
+    if (Code == 33) {
+        // A page break before the paragraph that follows.
+        par->Flags |= parfNewPage;
+        ++PageCount;
+    }
+}
+
+void TRtRtfReader::FinishLastParagraph()
+{
+    if (LastParDone)
+        return;
+    LastParDone = true;
+    if (FormatTakenBy != Par)
+        AssignParFormat(*Par, ParTemplate);
+    if (CharsAdded > 0 || CurLine->Length > 0)
+        Par->ParAttr = Attr;
+}
+
+void TRtRtfReader::FinishRead()
+{
+    if (HFChain)
+        EndHeaderFooter();
+    if (FootnoteId)
+        EndFootnote();
+    if (CellIndex > 0)
+        FinishRow();
+    FinishLastParagraph();
+    for (TParagraph* p = Par; p; p = p->Prior) {
+        if (p->IndentRight < 0)
+            p->IndentRight = 0;
+        p->Flags |= parfReformat;
+    }
+}
+
+// ---- font and colour tables -----------------------------------------------------------------
+
+void TRtRtfReader::EndFontEntry()
+{
+    AnsiString name = Trim(FontName);
+    FontName.clear();
+    if (Header->KeepFontsFixed || FontNr < 0 || FontNr > 254 || name.empty()) {
+        FontNr = -1;
+        return;
+    }
+    const int32_t charset = std::clamp(FontCharsetValue, 0, 255);
+    const int32_t idx = Header->GetFontIndexCharset(name, charset);
+    if (idx >= 0 && idx < 256) {
+        FontMap[size_t(FontNr)] = int16_t(idx);
+        FontSymbol[size_t(FontNr)] = charset == 2 || SameTextAscii(name, "wingdings")
+                                     || SameTextAscii(name, "webdings") || SameTextAscii(name, "symbol");
+        if (Header->Fonts[size_t(idx)].Charset < 0)
+            Header->Fonts[size_t(idx)].Charset = charset;
+        if (FontNr == 0) {
+            Attr.Font = uint16_t(idx);
+            Attr.Charset = uint8_t(charset);
+        }
+    }
+    FontNr = -1;
+}
+
+void TRtRtfReader::EndColorEntry()
+{
+    if (ColorCount < 255) {
+        int32_t idx = 0;
+        if (ColorSet && ColorCount > 0) {
+            const TColor c = TColor(Red | (Green << 8) | (Blue << 16));
+            if (!Header->GetColorIndex(c, Text->Use256Colors, idx))
+                idx = 0;
+        }
+        ColorMap[size_t(ColorCount)] = uint8_t(std::clamp(idx, 0, 254));
+        if (idx > 0)
+            Header->Colors[size_t(idx)].Used = 1;
+    }
+    ++ColorCount;
+    Red = Green = Blue = 0;
+    ColorSet = false;
+}
+
+// ---- stylesheet ---------------------------------------------------------------------------------
+
+void TRtRtfReader::BeginStyle()
+{
+    NewStyle = TStyleDef();
+    Attr = TAttr();
+    if (FontMap[0] >= 0)
+        Attr.Font = uint16_t(FontMap[0]);
+    AssignParFormat(ParTemplate, TParagraph());
+}
+
+uint32_t TRtRtfReader::ParMaskOf(const TParagraph& P)
+{
+    const TParagraph d;
+    uint32_t m = 0;
+    m |= P.IndentLeft != d.IndentLeft ? spIndentLeft : 0;
+    m |= P.IndentRight != d.IndentRight ? spIndentRight : 0;
+    m |= P.IndentFirst != d.IndentFirst ? spIndentFirst : 0;
+    m |= P.SpaceBefore != d.SpaceBefore ? spSpaceBefore : 0;
+    m |= P.SpaceAfter != d.SpaceAfter ? spSpaceAfter : 0;
+    m |= (P.SpaceBetween != d.SpaceBetween || (P.Flags & parfMultSpaceBetween)) ? spSpaceBetween : 0;
+    m |= P.Align != d.Align ? spAlign : 0;
+    m |= (P.Shading != d.Shading || P.Color != d.Color) ? spShading : 0;
+    m |= P.Tabs != d.Tabs ? spTabs : 0;
+    m |= (P.Flags & (parfKeepTogether | parfKeepWithNext)) ? spKeep : 0;
+    m |= (P.BrdLines != d.BrdLines) ? spBorders : 0;
+    return m;
+}
+
+void TRtRtfReader::EndStyle()
+{
+    NewStyle.Attr = Attr;
+    AssignParFormat(NewStyle.Template, ParTemplate);
+    NewStyle.ParMask = ParMaskOf(ParTemplate);
+    if (!NewStyle.CharStyle)
+        StyleByNumber.emplace(NewStyle.Number, Styles.size());
+    Styles.push_back(std::move(NewStyle));
+    NewStyle = TStyleDef();
+}
+
+namespace {
+
+// Copies the properties that Mask names from Source.
+void MergePar(TParagraph& Dest, const TParagraph& Source, uint32_t Mask)
+{
+    if (Mask & 1) Dest.IndentLeft = Source.IndentLeft;
+    if (Mask & 2) Dest.IndentRight = Source.IndentRight;
+    if (Mask & 4) Dest.IndentFirst = Source.IndentFirst;
+    if (Mask & 8) Dest.SpaceBefore = Source.SpaceBefore;
+    if (Mask & 16) Dest.SpaceAfter = Source.SpaceAfter;
+    if (Mask & 32) {
+        Dest.SpaceBetween = Source.SpaceBetween;
+        Dest.Flags = (Dest.Flags & ~parfMultSpaceBetween) | (Source.Flags & parfMultSpaceBetween);
+    }
+    if (Mask & 64) Dest.Align = Source.Align;
+    if (Mask & 128) {
+        Dest.Shading = Source.Shading;
+        Dest.Color = Source.Color;
+    }
+    if (Mask & 256) Dest.Tabs = Source.Tabs;
+    if (Mask & 512) {
+        const uint32_t keep = parfKeepTogether | parfKeepWithNext;
+        Dest.Flags = (Dest.Flags & ~keep) | (Source.Flags & keep);
+    }
+    if (Mask & 1024) {
+        Dest.BrdLines = Source.BrdLines;
+        Dest.BrdWidth = Source.BrdWidth;
+        Dest.BrdColor = Source.BrdColor;
+        Dest.BrdSpace = Source.BrdSpace;
+    }
+}
+
+void MergeAttr(TAttr& Dest, const TAttr& Source, WrtStyle Bits, uint32_t Mask)
+{
+    Dest.Style = (Dest.Style - Bits) | (Source.Style & Bits);
+    if (Mask & 1) {
+        Dest.Font = Source.Font;
+        Dest.Charset = Source.Charset;
+    }
+    if (Mask & 2) Dest.Size = Source.Size;
+    if (Mask & 4) Dest.TextColor = Source.TextColor;
+    if (Mask & 8) Dest.BGColor = Source.BGColor;
+}
+
+} // namespace
+
+void TRtRtfReader::ResolveStyles()
+{
+    // 0 not visited, 1 being resolved, 2 done: a style based on itself,
+    // directly or through others, ends the chain.
+    std::vector<uint8_t> state(Styles.size(), 0);
+    std::vector<size_t> chain;
+    for (size_t i = 0; i < Styles.size(); ++i) {
+        chain.clear();
+        size_t k = i;
+        while (state[k] == 0) {
+            state[k] = 1;
+            chain.push_back(k);
+            const auto base = StyleByNumber.find(Styles[k].BasedOn);
+            if (Styles[k].BasedOn < 0 || base == StyleByNumber.end())
+                break;
+            k = base->second;
+        }
+        // From the oldest ancestor down: each takes what its base sets and
+        // keeps its own settings; where the chain closes a cycle, the base
+        // met again gives its own settings only.
+        for (size_t j = chain.size(); j-- > 0;) {
+            TStyleDef& d = Styles[chain[j]];
+            const auto base = StyleByNumber.find(d.BasedOn);
+            if (d.BasedOn >= 0 && base != StyleByNumber.end() && base->second != chain[j]
+                && state[base->second] != 0) {
+                const TStyleDef& b = Styles[base->second];
+                TParagraph merged;
+                MergePar(merged, b.Template, b.ParMask);
+                MergePar(merged, d.Template, d.ParMask);
+                AssignParFormat(d.Template, merged);
+                TAttr attr;
+                MergeAttr(attr, b.Attr, b.StyleBits, b.CharMask);
+                MergeAttr(attr, d.Attr, d.StyleBits, d.CharMask);
+                d.Attr = attr;
+                d.ParMask |= b.ParMask;
+                d.CharMask |= b.CharMask;
+                d.StyleBits = d.StyleBits | b.StyleBits;
+            }
+            state[chain[j]] = 2;
+        }
+    }
+}
+
+void TRtRtfReader::ApplyStyle(int32_t Number)
+{
+    const auto it = StyleByNumber.find(Number);
+    if (it == StyleByNumber.end())
+        return;
+    const TStyleDef& d = Styles[it->second];
+    MergePar(ParTemplate, d.Template, d.ParMask);
+    MergeAttr(Attr, d.Attr, d.StyleBits, d.CharMask);
+    if (AtParStart())
+        MergeAttr(Par->ParAttr, d.Attr, d.StyleBits, d.CharMask);
+}
+
+// ---- lists and numbering ------------------------------------------------------------------------
+
+AnsiString TRtRtfReader::FontNameOf(int32_t Index) const
+{
+    return Index >= 0 && Index < 256 ? Header->Fonts[size_t(Index)].Name : AnsiString();
+}
+
+void TRtRtfReader::SetListProperty(int32_t Code, int32_t Value)
+{
+    switch (Code) {
+    case 151: { // levelnfc
+        static const std::pair<int32_t, TRtNumberStyle> map[] = {
+            {0, rt_1}, {1, rt_lg_i}, {2, rt_i}, {3, rt_lg_a}, {4, rt_a}, {23, rt_bullet}};
+        Level.Style = rt_1;
+        for (const auto& m : map)
+            if (m.first == Value)
+                Level.Style = m.second;
+        break;
+    }
+    case 104: { // pnlvlblt, pndec, pnucltr, pnlcltr, pnucrm, pnlcrm
+        static const TRtNumberStyle map[7] = {rt_1, rt_bullet, rt_1, rt_lg_a, rt_a, rt_lg_i, rt_i};
+        Level.Style = map[std::clamp(Value, 0, 6)];
+        break;
+    }
+    case 103: Level.Level = std::clamp(Value, 0, 9); break;     // pnlvl
+    case 107: case 156: Level.Indent = std::clamp(Value, -32767, 32767); break;
+    case 108: // pnf
+        if (Value >= 0 && Value < 255)
+            Level.Font = FontMap[size_t(Value)];
+        break;
+    case 148: Level.Size = std::clamp(Value, 0, 1638); break;  // pnfs
+    case 149: Level.UsePrev = Value != 0; break;               // pnprev
+    case 150: Level.Start = std::max(Value, 0); break;         // pnstart
+    case 153: // listid
+        if (Dest == rdList)
+            GroupOfList[Value] = ListGroup;
+        else if (Dest == rdListOverrideTable && Overrides.size() < 10000)
+            Overrides.push_back(Value);
+        break;
+    case 157: // ls
+        if (Dest != rdListOverrideTable)
+            SelectList(Value, ParListLevel);
+        break;
+    case 158: // ilvl
+        SelectList(ParOverride, std::clamp(Value, 0, 8) + 1);
+        break;
+    case 26: // f
+        if (Dest == rdListLevel && Value >= 0 && Value < 255)
+            Level.Font = FontMap[size_t(Value)];
+        break;
+    case 27: // fs
+        if (Dest == rdListLevel)
+            Level.Size = std::clamp(Value / 2, 0, 1638);
+        break;
+    case 4: Level.IndentLeft = std::clamp(Value, 0, 32767); break;
+    case 6: Level.IndentFirst = std::clamp(Value, -32767, 32767); break;
+    default:
+        break;
+    }
+}
+
+void TRtRtfReader::EndListLevel()
+{
+    // The level text starts with its length; bytes below 10 stand for the
+    // numbers of the levels. Before the last of them is the text before the
+    // number, after it the text after.
+    AnsiString t = Level.Text;
+    if (!t.empty() && uint8_t(t[0]) < 100)
+        t = t.substr(1, std::min<size_t>(uint8_t(t[0]), t.size() - 1));
+    const size_t semi = t.find(';');
+    if (semi != AnsiString::npos)
+        t.resize(semi);
+    AnsiString before = t, after;
+    size_t at = AnsiString::npos;
+    for (size_t i = 0; i < t.size(); ++i)
+        if (uint8_t(t[i]) < 10)
+            at = i;
+    if (Level.Style != rt_bullet && at != AnsiString::npos) {
+        before = t.substr(0, at);
+        // Numbers of the levels above are not shown separately.
+        AnsiString clean;
+        for (char c : before)
+            if (uint8_t(c) >= 10)
+                clean += c;
+        before = clean;
+        after = t.substr(at + 1);
+    }
+    TRtRTFNumberingStyleCollection* styles = Text->NumberingStyles();
+    const int32_t nr = styles->FindOrAddStyle(Level.Style, before, Level.Level, ListGroup, Level.UsePrev,
+                                              Level.Size, Level.Indent, FontNameOf(Level.Font), after);
+    if (TRtRTFNumberingStyle* st = styles->FindStyle(nr, -1)) {
+        st->IndentLeft = Level.IndentLeft;
+        st->IndentFirst = Level.IndentFirst;
+    }
+    Level = TLevelDef();
+}
+
+void TRtRtfReader::SelectList(int32_t Override, int32_t LevelNr)
+{
+    ParOverride = Override;
+    ParListLevel = LevelNr;
+    if (Override < 1 || Override > int32_t(Overrides.size()))
+        return;
+    const auto group = GroupOfList.find(Overrides[size_t(Override - 1)]);
+    if (group == GroupOfList.end())
+        return;
+    TRtRTFNumberingStyleCollection* styles = Text->NumberingStyles();
+    TRtRTFNumberingStyle* st = nullptr;
+    for (int32_t i = 0; i < styles->Count() && !st; ++i) {
+        TRtRTFNumberingStyle* s = styles->GetItem(i);
+        if (s->Group == group->second && s->LevelInGroup == LevelNr)
+            st = s;
+    }
+    if (!st)
+        return;
+    ParTemplate.Number = int16_t(st->Number);
+    ParTemplate.NumLevel = uint8_t(LevelNr);
+    if (st->IndentLeft || st->IndentFirst) {
+        ParTemplate.IndentLeft = int16_t(st->IndentLeft);
+        ParTemplate.IndentFirst = int16_t(st->IndentFirst);
+    }
+}
+
+void TRtRtfReader::CompleteNumbering()
+{
+    const int32_t nr = Text->NumberingStyles()->FindOrAddStyle(
+        Level.Style, Level.Text, Level.Level, 0, Level.UsePrev, Level.Size, Level.Indent, FontNameOf(Level.Font),
+        Level.TextA);
+    ParTemplate.Number = int16_t(std::clamp(nr, 0, 32767));
+    ParTemplate.NumLevel = uint8_t(Level.Level);
+    Level = TLevelDef();
+}
+
+// ---- borders -----------------------------------------------------------------------------------
+
+TRtRtfReader::TBorderTarget TRtRtfReader::Borders()
+{
+    if (RowDefining)
+        return {&PendingCell.BrdLines, &PendingCell.BorderWidth, &PendingCell.BrdColor, &PendingCell.BrdSpace};
+    return {&ParTemplate.BrdLines, &ParTemplate.BrdWidth, &ParTemplate.BrdColor, &ParTemplate.BrdSpace};
+}
+
+void TRtRtfReader::SetBorder(int32_t Code, int32_t Value)
+{
+    TBorderTarget b = Borders();
+    switch (Code) {
+    case 34: {
+        // box, top, left, bottom, right, double, dotted, -, -, table lines, hairline, none
+        static const uint16_t bits[12] = {0x3D, 0x05, 0x11, 0x09, 0x21, 0x81, 0x101, 0, 0, 0x4001, 0x4201, 0};
+        static const int8_t sides[12] = {-1, 1, 0, 3, 2, -2, -2, -2, -2, -2, -2, -2};
+        const int32_t v = std::clamp(Value, 0, 11);
+        if (v == 11)
+            *b.Lines = 0;
+        else if (v == 0 && BordersBetween)
+            *b.Lines |= 0x41;
+        else
+            *b.Lines |= bits[v];
+        if (sides[v] != -2)
+            BorderSide = sides[v];
+        break;
+    }
+    case 35: *b.Width = uint8_t(std::clamp(Value, 0, 255)); break;
+    case 36: *b.Space = uint8_t(std::clamp(Value / 20, 0, 255)); break;
+    case 37: {
+        const uint8_t c = MapColor(Value);
+        if (BorderSide < 0)
+            b.Color->fill(c);
+        else
+            (*b.Color)[size_t(BorderSide)] = c;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// ---- headers and footers ------------------------------------------------------------------------
+
+void TRtRtfReader::BeginHeaderFooter(bool Footer, int32_t Letter)
+{
+    // The page range: first page, left, right or all pages.
+    uint8_t kind = 0;
+    if (Letter == 'f')
+        kind = TitlePage ? 3 : 0;
+    else if (Letter == 'l')
+        kind = SpecialHF ? 5 : FacingPages ? 2 : 0;
+    else if (Letter == 'r')
+        kind = SpecialHF ? 4 : FacingPages ? 1 : 0;
+    (Footer ? FooterRead : HeaderRead) = true;
+    MainPosition = {Par, CurLine, CharsAdded, ParNumber};
+    TParagraph* chain = nullptr;
+    Text->InsertPar(chain, LineCapacity);
+    AssignParFormat(*chain, TParagraph());
+    chain->ParAttr = Attr;
+    HFChain = chain;
+    HFKind = kind;
+    BeginParagraph(chain);
+    CurLine = chain->Lines;
+    Dest = Footer ? rdFooter : rdHeader;
+    HFFooter = Footer;
+}
+
+void TRtRtfReader::EndHeaderFooter()
+{
+    if (!HFChain)
+        return;
+    AssignParFormat(*Par, ParTemplate);
+    // A trailing empty paragraph is dropped.
+    TParagraph* last = Par;
+    if (last != HFChain && last->Lines && !last->Lines->Next && last->Lines->Length == 0) {
+        last->Prior->Next = nullptr;
+        last->Prior = nullptr;
+        Text->FreeParChain(last);
+    }
+    TRtSpecialTextProperty* item = Text->HeaderFooters()->Add();
+    item->Kind = HFFooter ? rtIsFooter : rtIsHeader;
+    item->Range = TRtPagePropertyRange(HFKind);
+    for (TParagraph* p = HFChain; p; p = p->Next) {
+        p->Owner = item;
+        if (p->IndentRight < 0)
+            p->IndentRight = 0;
+    }
+    item->SetParagraphs(HFChain);
+    HFChain = nullptr;
+    Par = MainPosition.Paragraph;
+    CurLine = MainPosition.Line;
+    CharsAdded = MainPosition.CharsAdded;
+    ParNumber = MainPosition.ParNumber;
+    Pending = 0;
+}
+
+// ---- document information -----------------------------------------------------------------------
+
+void TRtRtfReader::EndInfoItem()
+{
+    if (InfoName.empty())
+        return;
+    TRtRTFExtraDataCollection* data = Text->ExtraData();
+    TRtRTFExtraDataItem* item = data->Find(InfoName, 0);
+    if (!item) {
+        item = data->Add();
+        item->Name = InfoName;
+    } else if (!item->HasOption(rtxLoadFromRTF))
+        return;
+    item->Text = InfoText;
+    if (InfoIndex >= 1000 || InfoIndex < 0) {
+        switch (PropType) {
+        case 30: item->SubType = rtxString; break;
+        case 3: item->SubType = rtxNumber; break;
+        case 11: item->SubType = rtxBoolean; break;
+        case 64: item->SubType = rtxDate; break;
+        default: item->SubType = rtxDefault; break;
+        }
+    }
+    InfoText.clear();
+}
+
+// ---- footnotes ----------------------------------------------------------------------------------
+
+void TRtRtfReader::BeginFootnote()
+{
+    // A superscript character before the footnote is its mark; without one
+    // the footnote gets an automatic mark of its own.
+    TLine* line = CurLine;
+    TAttr* markAttr = nullptr;
+    if (line->Length > 0 && line->Attrs[line->Length - 1].Style.Has(afsSuper)
+        && !line->Attrs[line->Length - 1].Style.Has(afsIsObject))
+        markAttr = &line->Attrs[line->Length - 1];
+    FootnoteText.clear();
+    FootnoteNr = 0;
+    FootnoteStarted = false;
+    FootnoteId = Text->FootnoteList()->AddFootnote(AnsiString(), markAttr ? 0 : 1, 0);
+    if (!markAttr) {
+        TAttr a = Attr;
+        a.Style.Exclude(afsSuper);
+        PutChar('*', a);
+        markAttr = &CurLine->Attrs[CurLine->Length - 1];
+    }
+    FootnoteMark = CurLine->Chars[CurLine->Length - 1];
+    markAttr->Style.Include(afsIsFootnote);
+    markAttr->Style.Exclude(afsSuper);
+    markAttr->Tag = uint32_t(FootnoteId);
+    Dest = rdFootnote;
+}
+
+void TRtRtfReader::AddFootnoteChar(int32_t Ch)
+{
+    if (!FootnoteStarted) {
+        // The mark repeated at the start of the note, blanks and a tab.
+        if (Ch == FootnoteMark) {
+            FootnoteMark = 0;
+            return;
+        }
+        if (Ch == ' ' || Ch == 9)
+            return;
+        FootnoteStarted = true;
+    }
+    if (FootnoteText.size() > 65535 || Ch < 1 || Ch > 255)
+        return;
+    // Kept as RTF text, as the writer puts it out.
+    const uint8_t c = uint8_t(Ch);
+    if (c == '\\' || c == '{' || c == '}') {
+        FootnoteText += '\\';
+        FootnoteText += char(c);
+    } else if (c == 9)
+        FootnoteText += "\\tab ";
+    else if (c >= 0x20 && c < 0x7F)
+        FootnoteText += char(c);
+    else {
+        static const char hex[] = "0123456789abcdef";
+        FootnoteText += "\\'";
+        FootnoteText += hex[c >> 4];
+        FootnoteText += hex[c & 15];
+    }
+}
+
+void TRtRtfReader::EndFootnote()
+{
+    if (auto* item = static_cast<TRtFootnoteItem*>(Text->FootnoteList()->FindItem(FootnoteId))) {
+        item->Text = FootnoteText;
+        item->Value = FootnoteNr;
+    }
+    FootnoteId = 0;
+}

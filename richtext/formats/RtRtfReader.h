@@ -1,0 +1,271 @@
+#pragma once
+// TRtRtfReader: reads RTF into a text store.
+#include "RtTextReader.h"
+#include "RtfLexer.h"
+
+#include <array>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+// Where characters go.
+enum TRtfDestination : uint8_t {
+    rdText = 0, rdSkip = 1, rdFontTable = 2, rdColorTable = 3, rdPicture = 4, rdPictureFile = 5,
+    rdInfo = 6, rdInfoItem = 7, rdPropName = 8, rdUserProps = 9, rdFootnote = 10, rdField = 12,
+    rdFieldInst = 13, rdFieldFrame = 14, rdBookmark = 15, rdHeader = 17, rdFooter = 18,
+    rdStylesheet = 19, rdNumTextBefore = 20, rdNumTextAfter = 21, rdTableDef = 22,
+    rdMergePar = 23, rdObjectData = 24, rdObjName = 25, rdObjClass = 26, rdObjTime = 27,
+    rdCellName = 28, rdCellCommand = 29, rdListTable = 30, rdList = 31, rdListLevel = 32,
+    rdListOverrideTable = 33, rdLevelText = 34, rdLevelNumbers = 35, rdShapeInst = 36,
+    rdShapeResult = 37, rdShapePicture = 38,
+};
+
+class TRtRtfReader : public TRtTextReader {
+public:
+    LUMI_CLASSNAME(TRtRtfReader)
+    TRtRtfReader();
+    ~TRtRtfReader() override;
+
+    int32_t Parse(TStream* Stream, TParagraph*& FirstPar) override;
+
+    // Groups nested deeper than this are skipped with their content.
+    static constexpr int32_t MaxGroupDepth = 2000;
+
+protected:
+    virtual void HandleProperty(std::string_view Name, int32_t Code, int32_t Value);
+    virtual void OpenGroup();
+    virtual void CloseGroup();
+    virtual void HandleCharacter(int32_t Ch);
+    virtual void HandleControlWord(const TRtfToken& Word);
+    virtual void AddChar(int32_t Ch);
+    virtual void EndDestination(TRtfDestination Dest);
+    virtual void HandleDestination(int32_t Code, int32_t Value);
+    virtual void HandleSpecial(int32_t Code);
+    // Completes a picture, program object or background picture; IntoText:
+    // its group lies in the text, which gets the object's character.
+    virtual void ReadPictureData(bool IntoText);
+    virtual void ParseFieldInstruction();
+
+private:
+    struct TGroup {
+        TAttr Attr;
+        TParagraph Template;
+        TRtfDestination Dest = rdText;
+        uint8_t UnicodeSkip = 1;
+        bool InRow = false;
+        bool FieldResult = false;
+        bool NumberingDef = false;  // the group holds a "\pn" definition
+    };
+    // A level of a list or a "\pn" definition being read.
+    struct TLevelDef {
+        TRtNumberStyle Style = rt_1;
+        int32_t Level = 1;
+        int32_t Indent = 0;
+        int32_t IndentLeft = 0, IndentFirst = 0;
+        int32_t Font = -1;  // index in the text's fonts
+        int32_t Size = 0;
+        int32_t Start = 1;
+        bool UsePrev = false;
+        AnsiString Text;     // leveltext, or pntxtb
+        AnsiString TextA;    // pntxta
+    };
+    struct TCellDef {
+        int32_t Right = 0; // twips
+        uint8_t Borders = 0;
+        uint8_t BorderWidth = 0;
+        uint8_t VertAlign = 0;
+        uint8_t Shading = 0;
+        uint8_t PatColor = 0;
+        uint8_t BGColor = 0;
+        int32_t Skip = 0;  // merged cells that follow
+        uint16_t BrdLines = 0;
+        std::array<uint8_t, 4> BrdColor{};
+        uint8_t BrdSpace = 0;
+        bool Merged = false;  // "\clmrg": joins the cell before
+    };
+    // The borders being read: of the paragraph template, or of the next cell
+    // while a row is defined.
+    struct TBorderTarget {
+        uint16_t* Lines;
+        uint8_t* Width;
+        std::array<uint8_t, 4>* Color;
+        uint8_t* Space;
+    };
+    TBorderTarget Borders();
+    void SetBorder(int32_t Code, int32_t Value);
+
+    // A style of the stylesheet: the properties it sets, over those of the
+    // style it is based on once the stylesheet is resolved.
+    struct TStyleDef {
+        int32_t Number = 0;
+        bool CharStyle = false;
+        AnsiString Name;
+        bool NameDone = false;
+        int32_t BasedOn = -1;
+        int32_t Next = -1;
+        TAttr Attr;
+        TParagraph Template;
+        WrtStyle StyleBits;     // style bits it sets (on or off)
+        uint32_t CharMask = 0;  // scFont, scSize, scColor, scBGColor
+        uint32_t ParMask = 0;   // spIndentLeft ...
+    };
+    static constexpr uint32_t scFont = 1, scSize = 2, scColor = 4, scBGColor = 8;
+    static constexpr uint32_t spIndentLeft = 1, spIndentRight = 2, spIndentFirst = 4, spSpaceBefore = 8,
+                              spSpaceAfter = 16, spSpaceBetween = 32, spAlign = 64, spShading = 128,
+                              spTabs = 256, spKeep = 512, spBorders = 1024;
+    static uint32_t ParMaskOf(const TParagraph& Par);
+    void BeginStyle();
+    void EndStyle();
+    void ResolveStyles();
+    void ApplyStyle(int32_t Number);
+    bool AtParStart() const;
+
+    void BeginHeaderFooter(bool Footer, int32_t Letter);
+    void EndHeaderFooter();
+    void EndInfoItem();
+    void BeginFootnote();
+    void EndFootnote();
+    void AddFootnoteChar(int32_t Ch);
+    void SetPictureProperty(int32_t Code, int32_t Value);
+    void EndListLevel();
+    void CompleteNumbering();
+    void SelectList(int32_t Override, int32_t Level);
+    void SetListProperty(int32_t Code, int32_t Value);
+    AnsiString FontNameOf(int32_t Index) const;
+
+    void Run();
+    void ReadRawCode(TRtfLexer& Lex);
+    void FinishRead();
+    void FinishLastParagraph();
+    void HandleToken(const TRtfToken& t);
+    void EndParagraph(int32_t Code);
+    void FinishCell();
+    void FinishRow();
+    void BeginRowDef();
+    void SetStyleBit(TOneWrtStyle Bit, bool On);
+    void SetCharProperty(int32_t Code, int32_t Value);
+    void SetParProperty(int32_t Code, int32_t Value);
+    void EndFontEntry();
+    void EndColorEntry();
+    void AddUnicode(int32_t Value);
+    void AddHiddenText(const AnsiString& S);
+    TRtCell* CellOf(TParagraph* P);
+    int32_t TextWidth() const;
+    uint8_t MapColor(int32_t Value) const;
+    uint8_t FontCharset(int32_t FontIndex) const;
+
+    TRtfDestination Dest = rdText;
+    bool Ignorable = false;
+    int32_t Depth = 0;
+    int32_t SkippedDepth = 0; // groups beyond MaxGroupDepth still open
+    bool Started = false;
+    bool Stop = false;
+    bool LastParDone = false;
+    TParagraph* FormatTakenBy = nullptr;  // the paragraph that took its format at a group end
+    std::vector<TGroup> Groups;
+    uint8_t UnicodeSkip = 1;  // fallback characters after "\u"
+    int32_t SkipChars = 0;    // fallback characters still to drop
+    bool HighSurrogate = false;
+    int32_t PageCount = 0;
+
+    // Font table.
+    std::array<int16_t, 255> FontMap{};
+    std::array<bool, 255> FontSymbol{};
+    int32_t FontNr = -1;
+    int32_t FontCharsetValue = 0;
+    AnsiString FontName;
+    // Colour table.
+    int32_t Red = 0, Green = 0, Blue = 0;
+    bool ColorSet = false;
+    int32_t ColorCount = 0;
+
+    // Pictures and binary data.
+    std::unique_ptr<TMemoryStream> Picture;
+    int32_t PicNibble = -1;
+    struct TPictureDef {
+        uint8_t Kind = 0;       // 0 WMF, 1 EMF, 2 DIB, 3 bitmap, 4 bitmap file, 5 PNG, 6 JPEG
+        bool Program = false;   // "\\rtobject": the program's own object format
+        bool Background = false;
+        int32_t Width = 0, Height = 0, GoalWidth = 0, GoalHeight = 0;
+        int32_t ScaleX = 100, ScaleY = 100;
+        uint8_t Placement = 0;  // 0 in the text, 1 at the paragraph, 2 on the page
+        int32_t X = 0, Y = 0;
+        uint8_t Wrap = 0;
+    };
+    TPictureDef Pic;
+    bool SkipNextPicture = false;
+    // Fields.
+    AnsiString FieldInst;
+    TAttr FieldAttr;
+    bool FieldHyperlink = false;
+    AnsiString FieldTarget;
+    AnsiString FieldResult;
+    AnsiString FieldFrame;        // "\\rtfldfrm" of the field instruction
+    bool FieldDropResult = false; // the field's result is not added (page references)
+    bool RawCode = false;         // raw RTF code is being read
+    int32_t FieldMergeId = 0;     // insert point of a merge field being read
+    bool FieldMergeFirst = false; // its next character is the insert point itself
+    uint32_t LastInsertPoint = 0; // the insert point that automatic text belongs to
+
+    // Row definition.
+    std::vector<TCellDef> Cells;
+    TCellDef PendingCell;  // properties for the next "\cellx"
+    bool RowDefined = false;
+    bool InRow = false;
+    int32_t CellIndex = 0;
+    int32_t SharesUsed = 0;
+    int32_t RowLeft = 0;
+    int32_t RowGap = 0;
+    int32_t RowAlign = 0;
+    int32_t TableId = 0;
+    TParagraph* LastCellPar = nullptr;
+
+    // Lists: each list of the list table becomes a numbering group.
+    std::unordered_map<int32_t, int32_t> GroupOfList;  // list id -> group
+    std::vector<int32_t> Overrides;                     // list ids by "\ls" number - 1
+    int32_t ListGroup = 0;        // group of the list being read
+    int32_t ListLevel = 0;        // levels read in that list
+    TLevelDef Level;              // the list level or "\pn" definition being read
+    int32_t ParOverride = 0;      // "\ls" of the paragraph template
+    int32_t ParListLevel = 1;     // "\ilvl" + 1
+
+    // Headers and footers: the main text's write position while one is read.
+    struct TSavedPosition {
+        TParagraph* Paragraph = nullptr;
+        TLine* Line = nullptr;
+        int32_t CharsAdded = 0;
+        int32_t ParNumber = 0;
+    };
+    TSavedPosition MainPosition;
+    TParagraph* HFChain = nullptr;     // first paragraph of the header or footer being read
+    uint8_t HFKind = 0;                // page range of it
+    bool HFFooter = false;
+    bool HeaderRead = false, FooterRead = false;
+    bool FacingPages = false, TitlePage = false, SpecialHF = false;
+    // Document information and user properties.
+    int32_t InfoIndex = 0;
+    AnsiString InfoName, InfoText, PropName;
+    int32_t PropType = 0;
+    // Bookmarks and footnotes.
+    AnsiString BookmarkName;
+    bool BookmarkEnd = false;
+    int32_t FootnoteId = 0;
+    int32_t FootnoteNr = 0;
+    AnsiString FootnoteText;
+    uint8_t FootnoteMark = 0;
+    bool FootnoteStarted = false;
+    // Program table definitions.
+    AnsiString TableDefText;
+    int32_t TableDefLeft = 0, TableDefRight = 0;
+    bool TableFromDef = false;
+    bool RowDefining = false;  // between "\trowd" and "\intbl": border words are the cell's
+    bool BordersBetween = false;
+    int32_t BorderSide = -1;   // side of the last border word: 0 left, 1 top, 2 right, 3 bottom, -1 all
+
+    // Stylesheet.
+    std::vector<TStyleDef> Styles;
+    std::unordered_map<int32_t, size_t> StyleByNumber;  // paragraph styles
+    TStyleDef NewStyle;
+    int32_t StylesheetDepth = -1;  // group depth of the stylesheet; -1 outside
+    int32_t PendingTabKind = 0;
+};

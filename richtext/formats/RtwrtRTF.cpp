@@ -1,0 +1,952 @@
+#include "RtwrtRTF.h"
+
+#include "RtExtraData.h"
+#include "RtHeaderFooter.h"
+#include "RtList.h"
+#include "RtNumbering.h"
+#include "RtObject.h"
+
+#include <cstdio>
+
+namespace {
+
+uint8_t Hi(uint8_t v) { return uint8_t(v >> 4); }
+uint8_t Lo(uint8_t v) { return uint8_t(v & 15); }
+
+} // namespace
+
+void TRtRTFWriter::Reset()
+{
+    TRtTextWriter::Reset();
+    Buf.clear();
+    OpenGroups = 0;
+    HyperlinkOpen = SuppressHidden = PlainWritten = ListTableWritten = false;
+    MergeFieldOpen = InsertPointPending = AutomaticOn = InHeaderFooter = RtfCodeOpen = false;
+    LastTableId = 0;
+}
+
+void TRtRTFWriter::AddWord(const char* Word, int32_t Value)
+{
+    Buf += Word;
+    Buf += std::to_string(Value);
+}
+
+int32_t TRtRTFWriter::Flush()
+{
+    const int32_t r = Put(Buf);
+    Buf.clear();
+    return r;
+}
+
+void TRtRTFWriter::AddEscaped(const AnsiString& S)
+{
+    for (char ch : S) {
+        const uint8_t c = uint8_t(ch);
+        if (c == '\\' || c == '{' || c == '}') {
+            Buf += '\\';
+            Buf += char(c);
+        } else if (c >= 0x20 && c < 0x7F)
+            Buf += char(c);
+        else {
+            char hex[5];
+            snprintf(hex, sizeof hex, "\\'%02x", c);
+            Buf += hex;
+        }
+    }
+}
+
+int32_t TRtRTFWriter::WriteHeader(TStream* S)
+{
+    Stream = S;
+    TTextHeader* h = Text->Header();
+    const TStoreOptions opt = Options();
+    Buf = "{";
+    if (!h->NoRtfHeaderWords)
+        AddWord("\\rtf1\\ansi\\deff0\\deftab", h->DefaultTabstop());
+    // Fonts that numbering styles name get a slot first.
+    TRtRTFNumberingStyleCollection* numbering = Text->NumberingStyles();
+    for (int32_t i = 0; i < numbering->Count(); ++i)
+        if (!numbering->GetItem(i)->Font.empty())
+            h->GetFontIndex(numbering->GetItem(i)->Font);
+    Add("{\\fonttbl");
+    FontMap.fill(0);
+    int32_t n = 0;
+    for (size_t i = 0; i < h->Fonts.size(); ++i) {
+        const TRtFontEntry& f = h->Fonts[i];
+        if (f.Name.empty())
+            continue;
+        FontMap[i] = uint8_t(n);
+        AddWord("{\\f", n++);
+        switch (f.PitchAndFamily & 0xF0) {
+        case 0x10: Add("\\froman"); break;
+        case 0x20: Add("\\fswiss"); break;
+        case 0x30: Add("\\fmodern"); break;
+        case 0x40: Add("\\fscript"); break;
+        case 0x50: Add("\\fdecor"); break;
+        default: Add("\\fnil"); break;
+        }
+        AddWord("\\fcharset", f.Charset > 0 ? f.Charset : 0);
+        Add(" ");
+        AddEscaped(f.Name);
+        Add(";}");
+    }
+    Add("}");
+    if (int32_t r = Flush())
+        return r;
+    for (size_t i = 0; i < ColorMap.size(); ++i)
+        ColorMap[i] = uint8_t(i);
+    if (!opt.Has(soNoColorTableInRTF)) {
+        ColorMap.fill(0);
+        Add("{\\colortbl");
+        int32_t k = 0;
+        for (size_t i = 0; i < 255; ++i) {
+            const TRtColorEntry& c = h->Colors[i];
+            if (i >= 16 && !(Text->Use256Colors && c.Used))
+                continue;
+            ColorMap[i] = uint8_t(k++);
+            if (i == 0) {
+                Add(";"); // the automatic colour
+                continue;
+            }
+            AddWord("\\red", c.Red);
+            AddWord("\\green", c.Green);
+            AddWord("\\blue", c.Blue);
+            Add(";");
+        }
+        Add("}");
+    }
+    if (!opt.Has(soNoPageFormatInRTF)) {
+        if (h->Landscape())
+            Add("\\landscape");
+        const bool sxn = Text->SectionMode;
+        AddWord(sxn ? "\\pgwsxn" : "\\paperw", h->PageWidth());
+        AddWord(sxn ? "\\pghsxn" : "\\paperh", h->PageHeight());
+        AddWord(sxn ? "\\marglsxn" : "\\margl", h->LeftMargin());
+        AddWord(sxn ? "\\margrsxn" : "\\margr", h->RightMargin());
+        AddWord(sxn ? "\\margtsxn" : "\\margt", h->TopMargin());
+        AddWord(sxn ? "\\margbsxn" : "\\margb", h->BottomMargin());
+        AddWord(sxn ? "\\marghsxn" : "\\margh", h->MarginHeader());
+        AddWord(sxn ? "\\margfsxn" : "\\margf", h->MarginFooter());
+    }
+    Add("\r\n");
+    if (Text->HasBackground && Text->Background && Text->Background->Size() > 0) {
+        Add("{\\*\\rtbackbmp{");
+        AddData(*Text->Background, false);
+        Add("}}");
+    }
+    if (!opt.Has(soNoRTFVariables))
+        AddInfo();
+    AddListTable();
+    return Flush();
+}
+
+uint8_t TRtRTFWriter::FontNr(const AnsiString& Name)
+{
+    const TTextHeader* h = Text->Header();
+    for (size_t i = 0; i < h->Fonts.size(); ++i)
+        if (!h->Fonts[i].Name.empty() && SameText(h->Fonts[i].Name, Name))
+            return FontMap[i];
+    return 0;
+}
+
+void TRtRTFWriter::AddInfoValue(const AnsiString& S)
+{
+    for (char ch : S) {
+        const uint8_t c = uint8_t(ch);
+        if (c == '\\' || c == '{' || c == '}') {
+            Buf += '\\';
+            Buf += char(c);
+        } else if (c < 33) {
+            char hex[5];
+            snprintf(hex, sizeof hex, "\\'%02x", c ? c : 0x20);
+            Buf += hex;
+        } else
+            Buf += char(c);
+    }
+}
+
+void TRtRTFWriter::AddInfo()
+{
+    const TRtRTFExtraDataCollection* data = Text->ExtraData();
+    bool info = false, props = false;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int32_t i = 0; i < data->Count(); ++i) {
+            const TRtRTFExtraDataItem* item = data->GetItem(i);
+            if (item->HasOption(rtxInvisible) || !item->HasOption(rtxSaveToRTF) || item->Text.empty()
+                || item->StorageKind != 0 || item->IsReservedName() != (pass == 0))
+                continue;
+            if (pass == 0) {
+                if (!info)
+                    Add("{\\info");
+                info = true;
+                const AnsiString name = LowerCase(item->Name);
+                const bool starred = name == "manager" || name == "company" || name == "category" || name == "hlinkbase";
+                Add(starred ? "{\\*\\" : "{\\");
+                Add(name + " ");
+                AddInfoValue(item->Text);
+                Add("}\r\n");
+            } else {
+                if (!props)
+                    Add("{\\*\\userprops ");
+                props = true;
+                Add("{\\propname ");
+                AddInfoValue(item->Name);
+                Add("}");
+                // The default kind is written without a type, so that it reads back as such.
+                static const int32_t types[5] = {0, 30, 3, 11, 64};
+                if (item->SubType != rtxDefault && item->SubType <= rtxDate)
+                    AddWord("\\proptype", types[item->SubType]);
+                Add("{\\staticval ");
+                AddInfoValue(item->Text);
+                Add("}\r\n");
+            }
+        }
+        if (pass == 0 && info)
+            Add("}");
+        if (pass == 1 && props)
+            Add("}");
+    }
+}
+
+void TRtRTFWriter::AddListTable()
+{
+    const TStoreOptions opt = Options();
+    if (opt.Has(soOldStyleOutlineStyleTable) || opt.Has(soNoOutlineStyleTable)
+        || opt.Has(soOnlyNumberCompatibilityText) || Text->NoListTables)
+        return;
+    TRtRTFNumberingStyleCollection* numbering = Text->NumberingStyles();
+    int32_t groups = 0;
+    for (int32_t i = 0; i < numbering->Count(); ++i)
+        groups = std::max(groups, numbering->GetItem(i)->Group);
+    if (groups <= 0)
+        return;
+    static const char* const nfc[7] = {"\\levelnfc23", "\\levelnfc23", "\\levelnfc3", "\\levelnfc4",
+                                       "\\levelnfc1", "\\levelnfc2", "\\levelnfc0"};
+    std::string overrides;
+    Add("{\\*\\listtable");
+    for (int32_t g = 1; g <= groups; ++g) {
+        bool any = false;
+        for (int32_t level = 1; level <= 9; ++level) {
+            const TRtRTFNumberingStyle* st = nullptr;
+            for (int32_t i = 0; i < numbering->Count() && !st; ++i)
+                if (numbering->GetItem(i)->Group == g && numbering->GetItem(i)->LevelInGroup == level)
+                    st = numbering->GetItem(i);
+            if (!st)
+                continue;
+            if (!any)
+                Add("{\\list\\listtemplateid19690212");
+            any = true;
+            AddWord("{\\listlevel\\leveljc0\\levelfollow0\\levelstartat1\\levelspace0\\levelindent", st->Indent);
+            Add(nfc[st->Style <= rt_1 ? st->Style : rt_1]);
+            if (st->IndentFirst || st->IndentLeft) {
+                AddWord("\\fi", st->IndentFirst);
+                AddWord("\\li", st->IndentLeft);
+            }
+            const bool bullet = st->Style == rt_bullet || st->Style == rt_none;
+            const size_t length = std::min<size_t>(st->TextB.size() + (bullet ? 0 : 1 + st->TextA.size()), 99);
+            char hex[8];
+            snprintf(hex, sizeof hex, "\\'%02x", unsigned(length));
+            Add("{\\leveltext");
+            Add(hex);
+            AddEscaped(st->TextB);
+            if (!bullet) {
+                snprintf(hex, sizeof hex, "\\'%02x", unsigned(level - 1));
+                Add(hex);
+                AddEscaped(st->TextA);
+            }
+            Add(";}{\\levelnumbers");
+            if (!bullet) {
+                snprintf(hex, sizeof hex, "\\'%02x", unsigned(std::min<size_t>(st->TextB.size() + 1, 99)));
+                Add(hex);
+            }
+            Add(";}");
+            if (!st->Font.empty())
+                AddWord("\\f", FontNr(st->Font));
+            if (st->Size)
+                AddWord("\\fs", st->Size * 2);
+            if (st->UsePrev)
+                Add("\\levelprev1");
+            Add("}\r\n");
+        }
+        if (any) {
+            AddWord("\\listid", g);
+            Add("}");
+            // One override for each list, numbered as the list.
+            overrides += "{\\listoverride\\listid" + std::to_string(g) + "\\listoverridecount0\\ls"
+                + std::to_string(g) + "}";
+        }
+    }
+    Add("}{\\*\\listoverridetable");
+    Add(overrides);
+    Add("}\r\n");
+    ListTableWritten = true;
+}
+
+void TRtRTFWriter::AddNumbering(TParagraph* P)
+{
+    TRtRTFNumberingStyle* st = nullptr;
+    AnsiString number;
+    Text->GetParNumberText(P, st, number);
+    if (!st)
+        return;
+    const TStoreOptions opt = Options();
+    const uint8_t font = st->Font.empty() ? FontMap[P->ParAttr.Font & 0xFF] : FontNr(st->Font);
+    if (st->Group > 0 && ListTableWritten) {
+        if (!opt.Has(soNoNumberCompatibilityText)) {
+            AddWord("{\\listtext\\f", font);
+            Add(" ");
+            AddEscaped(number);
+            Add("\\tab}");
+        }
+        AddWord("\\ls", st->Group);
+        AddWord("\\ilvl", std::clamp(P->NumLevel - 1, 0, 8));
+        return;
+    }
+    if (!opt.Has(soNoNumberCompatibilityText)) {
+        AddWord(opt.Has(soSimpleNumberCompatibilityText) ? "\\f" : "{\\pntext\\f", font);
+        Add(" ");
+        AddEscaped(number);
+        Add(opt.Has(soSimpleNumberCompatibilityText) ? "\\tab" : "\\tab}");
+    }
+    if (opt.Has(soOnlyNumberCompatibilityText))
+        return;
+    if (P->NumLevel)
+        AddWord("{\\*\\pn \\pnlvl", P->NumLevel);
+    else
+        Add("{\\*\\pn \\pnlvlbody");
+    static const char* const styles[7] = {"\\pndec", "\\pnlvlblt", "\\pnucltr", "\\pnlcltr",
+                                          "\\pnucrm", "\\pnlcrm", "\\pndec"};
+    Add(styles[st->Style <= rt_1 ? st->Style : rt_1]);
+    if (st->Style != rt_bullet)
+        Add("\\pnstart1");
+    if (!st->Font.empty())
+        AddWord("\\pnf", FontNr(st->Font));
+    if (st->Size)
+        AddWord("\\pnfs", st->Size);
+    if (st->UsePrev)
+        Add("\\pnprev");
+    AddWord("\\pnhang\\pnindent", st->Indent);
+    Add("{\\pntxtb ");
+    AddEscaped(st->TextB);
+    Add("}{\\pntxta ");
+    AddEscaped(st->TextA);
+    Add("}}");
+}
+
+int32_t TRtRTFWriter::WriteHeadersAndFooters()
+{
+    TRtRTFText& t = *Text;
+    auto find = [&](TRtPagePropertyRange Range, TRtPagePropertyKind Kind) {
+        return t.FindHeaderFooter(Range, Kind);
+    };
+    auto any = [&](TRtPagePropertyRange Range) { return find(Range, rtIsHeader) || find(Range, rtIsFooter); };
+    const bool special = any(rtraOnLastPage) || any(rtraNotOnFirstAndLastPages);
+    const TRtPagePropertyRange right = special ? rtraOnLastPage : rtraOnOddPages;
+    const TRtPagePropertyRange left = special ? rtraNotOnFirstAndLastPages : rtraOnEvenPages;
+    const bool title = any(rtraOnFirstPage);
+    const bool facing = special || any(right) || any(left);
+    if (special)
+        Add("\\rtspecialhf");
+    if (title)
+        Add("\\titlepg");
+    if (facing)
+        Add("\\facingp");
+    struct TPart {
+        const char* Word;
+        TRtSpecialTextProperty* Item;
+    };
+    std::vector<TPart> parts;
+    for (TRtPagePropertyKind kind : {rtIsHeader, rtIsFooter}) {
+        const char* base = kind == rtIsHeader ? "\\header" : "\\footer";
+        TRtSpecialTextProperty* all = find(rtraOnAllPages, kind);
+        auto orAll = [&](TRtPagePropertyRange Range) {
+            TRtSpecialTextProperty* item = find(Range, kind);
+            return item ? item : all;
+        };
+        if (title)
+            parts.push_back({kind == rtIsHeader ? "\\headerf" : "\\footerf", orAll(rtraOnFirstPage)});
+        if (facing) {
+            parts.push_back({kind == rtIsHeader ? "\\headerr" : "\\footerr", orAll(right)});
+            parts.push_back({kind == rtIsHeader ? "\\headerl" : "\\footerl", orAll(left)});
+        } else
+            parts.push_back({base, all});
+    }
+    Add("\r\n");
+    if (int32_t r = Flush())
+        return r;
+    // Each text through the same walk, then the body's range again.
+    TParagraph* const first = FirstPar;
+    TParagraph* const last = LastPar;
+    TLine* const startLine = StartLine;
+    TLine* const endLine = EndLine;
+    const int32_t startPos = StartPos, endPos = EndPos;
+    int32_t r = 0;
+    for (const TPart& part : parts) {
+        if (!part.Item || part.Item->IsEmpty() || !part.Item->Paragraphs())
+            continue;
+        Add("{");
+        Add(part.Word);
+        Add(" ");
+        FirstPar = part.Item->Paragraphs();
+        LastPar = nullptr;
+        StartLine = EndLine = nullptr;
+        StartPos = EndPos = 0;
+        const int32_t groups = OpenGroups;
+        OpenGroups = 1; // "\pard" without a group of its own
+        InHeaderFooter = true;
+        if ((r = Flush()) != 0 || (r = TRtTextWriter::WriteDocument()) != 0)
+            break;
+        CloseRtfCode();
+        if (HyperlinkOpen)
+            CloseHyperlink();
+        CloseMergeField();
+        InHeaderFooter = false;
+        Add("\\par}\r\n");
+        OpenGroups = groups;
+        if ((r = Flush()) != 0)
+            break;
+    }
+    FirstPar = first;
+    LastPar = last;
+    StartLine = startLine;
+    EndLine = endLine;
+    StartPos = startPos;
+    EndPos = endPos;
+    return r;
+}
+
+int32_t TRtRTFWriter::WriteDocument()
+{
+    Add("\\endnhere\\sectdefaultcl");
+    if (Text->Header()->MarginMirror())
+        Add("\\margmirror");
+    if (!Options().Has(soNoHeaderText) && !LastPar)
+        if (int32_t r = WriteHeadersAndFooters())
+            return r;
+    Add("\r\n");
+    if (int32_t r = Flush())
+        return r;
+    return TRtTextWriter::WriteDocument();
+}
+
+void TRtRTFWriter::AddBorders(uint16_t Lines, uint8_t Width, const std::array<uint8_t, 4>& Colors, uint8_t Space,
+                              bool Cell)
+{
+    if (!(Lines & 0xFFFE))
+        return;
+    const char* kind = (Lines & 0x80) ? "\\brdrdb" : "\\brdrs";
+    const bool use256 = Text->Use256Colors;
+    // Colours: left, top, right, bottom.
+    auto color = [&](int Side) -> uint8_t {
+        if (use256)
+            return ColorMap[Colors[size_t(Side)]];
+        const uint8_t both = Side == 1 || Side == 3 ? Colors[0] : Colors[1];
+        return ColorMap[(Side == 1 || Side == 0) ? (both & 15) : (both >> 4)];
+    };
+    if (!Cell && (Lines & 0x40)) {
+        Add("\\brdrbtw\\box");
+        Add(kind);
+        if (color(1))
+            AddWord("\\brdrcf", color(1));
+    } else if (!Cell && (Lines & 0x3C) == 0x3C) {
+        Add("\\box");
+        Add(kind);
+        if (color(1))
+            AddWord("\\brdrcf", color(1));
+    } else {
+        struct TSide {
+            uint16_t Bit;
+            const char* Par;
+            const char* Cell;
+            int Color;
+        };
+        static const TSide sides[4] = {{0x04, "\\brdrt", "\\clbrdrt", 1}, {0x08, "\\brdrb", "\\clbrdrb", 3},
+                                       {0x10, "\\brdrl", "\\clbrdrl", 0}, {0x20, "\\brdrr", "\\clbrdrr", 2}};
+        for (const TSide& side : sides)
+            if ((Lines & side.Bit) || (Lines & 0x40)) {
+                Add(Cell ? side.Cell : side.Par);
+                Add(kind);
+                if (color(side.Color))
+                    AddWord("\\brdrcf", color(side.Color));
+            }
+    }
+    if (Lines & 0x4000)
+        Add("\\brdrtablin");
+    if ((Lines & 0x200))
+        Add("\\brdrhair");
+    if (Lines & 0x100)
+        Add("\\brdrdot");
+    if (Width)
+        AddWord("\\brdrw", Width);
+    if (Space)
+        AddWord("\\brsp", Space * 20);
+}
+
+void TRtRTFWriter::AddData(const TMemoryStream& Data, bool Binary)
+{
+    const int32_t n = int32_t(Data.Bytes().size());
+    if (Binary) {
+        AddWord("\\bin", n);
+        Add(" ");
+        Buf.append(reinterpret_cast<const char*>(Data.Memory()), size_t(n));
+        return;
+    }
+    static const char hex[] = "0123456789abcdef";
+    const uint8_t* p = Data.Memory();
+    for (int32_t i = 0; i < n; ++i) {
+        Buf += hex[p[i] >> 4];
+        Buf += hex[p[i] & 15];
+        if (i % 64 == 63)
+            Buf += "\r\n";
+    }
+}
+
+int32_t TRtRTFWriter::WriteObject(TTextObj* Ref)
+{
+    auto* obj = dynamic_cast<TRtObject*>(Ref->Object);
+    if (!obj)
+        return 0;
+    if (auto* field = dynamic_cast<TRtObjectField*>(obj); field && !Text->WriteFieldsAsObjects) {
+        // A field: its name and mask as the instruction, its name as the result.
+        Add("{\\field{\\*\\fldinst{");
+        AddEscaped(field->FieldName);
+        const AnsiString mask = Trim(field->FieldMask);
+        if (!mask.empty()) {
+            Add(" ");
+            AddEscaped(mask);
+        }
+        Add("}}{\\*\\fldrslt{");
+        AddEscaped(field->FieldName);
+        Add("}}}");
+        return Flush();
+    }
+    bool own, standard;
+    switch (Text->ObjectWriteMode) {
+    case wobStandard: own = false, standard = true; break;
+    case wobRTF: own = true, standard = false; break;
+    case wobStandardAndRTF: own = standard = true; break;
+    default:
+        own = obj->WriteRTFMode != wobOnlyStandard;
+        standard = obj->WriteRTFMode != wobOnlyRTF;
+        break;
+    }
+    auto* image = dynamic_cast<TRtOImageObject*>(obj);
+    const AnsiString type = image ? image->DataType() : AnsiString();
+    // Only pictures have a standard form here; other objects go in the own form.
+    if (!(type == "PNG" || type == "JPG" || type == "JPE")) {
+        standard = false;
+        own = true;
+    }
+    if (own) {
+        Add("{\\*\\rtobject");
+        if (Ref->Kind == 1) {
+            AddWord("\\ppar\\relx", Ref->X);
+            AddWord("\\rely", Ref->Y);
+            AddWord("\\picwrap", Ref->WrapMode);
+        } else if (Ref->Kind == 2) {
+            AddWord("\\ppag\\relx", Ref->X);
+            AddWord("\\rely", Ref->Y);
+        }
+        Add("{");
+        TMemoryStream data;
+        obj->WriteToStream(&data);
+        AddData(data, Options().Has(soWriteObjectsAsRTFBinary) && !InHeaderFooter);
+        Add("}}");
+    }
+    if (standard) {
+        Add(type == "PNG" ? "{\\pict\\pngblip" : "{\\pict\\jpegblip");
+        AddWord("\\picwgoal", obj->GetWidthTW());
+        AddWord("\\pichgoal", obj->GetHeightTW());
+        Add("\r\n");
+        TMemoryStream data;
+        obj->WriteData(&data);
+        AddData(data, false);
+        Add("}");
+    }
+    return Flush();
+}
+
+int32_t TRtRTFWriter::WriteReference(int32_t Kind, TTextObj* Ref)
+{
+    if (Ref->Type == 3 && Kind == 1) {
+        AnsiString page;
+        Text->GetReferenceText(Ref, page);
+        Add("{\\field{\\*\\fldinst{PAGEREF ");
+        AddEscaped(Ref->RefName);
+        Add(" \\\\h}{\\*\\rtfldfrm{");
+        AddEscaped(Ref->FormatText);
+        Add("}}}{\\fldrslt{");
+        AddEscaped(page);
+        Add("}}}");
+        return Flush();
+    }
+    if (Ref->Type != 1)
+        return 0;
+    if (Kind == 1 || Kind == 2) {
+        Add("{\\*\\bkmkstart ");
+        AddEscaped(Ref->RefName);
+        Add("}");
+    }
+    if (Kind == 1 || Kind == 3) {
+        Add("{\\*\\bkmkend ");
+        AddEscaped(Ref->RefName);
+        Add("}");
+    }
+    return Flush();
+}
+
+int32_t TRtRTFWriter::WriteFootnote()
+{
+    auto* note = static_cast<TRtFootnoteItem*>(Text->FootnoteList()->FindItem(int32_t(CurAttr.Tag)));
+    if (!note)
+        return 0;
+    // An automatic mark is the word processor's own footnote number.
+    std::string mark;
+    if (note->Kind == 1)
+        mark = "\\chftn";
+    else {
+        const AnsiString c(1, char(CurLine->Chars[CurPos]));
+        std::swap(Buf, mark);
+        Add(" ");
+        AddEscaped(c);
+        std::swap(Buf, mark);
+    }
+    Add("{\\cs16\\super" + mark + "{\\*\\footnote");
+    if (note->Value > 0)
+        AddWord("\\rtfnnr", note->Value);
+    Add(" \\pard\\plain\\s15\\widctlpar\\f4\\fs20\\lang1031{\\cs16\\super" + mark + "}\r\n");
+    Add(note->Text);
+    Add("}}");
+    return Flush();
+}
+
+int32_t TRtRTFWriter::WriteTrailer()
+{
+    CloseRtfCode();
+    if (HyperlinkOpen)
+        CloseHyperlink();
+    CloseMergeField();
+    for (; OpenGroups > 0; --OpenGroups)
+        Add("}");
+    Add("\r\n}");
+    return Flush();
+}
+
+int32_t TRtRTFWriter::CloseHyperlink()
+{
+    Add("}}}");
+    HyperlinkOpen = false;
+    return 0;
+}
+
+void TRtRTFWriter::WriteRowDefinition(TParagraph* FirstCell)
+{
+    TTextHeader* h = Text->Header();
+    const int32_t avail = h->PageWidth() - h->LeftMargin() - h->RightMargin();
+    int32_t left = 0, right = 0;
+    const TRtCell* first = FirstCell->Cell;
+    if (first)
+        Text->TableList()->GetTableLeftRight(first->TableId, left, right);
+    Add("\\trowd");
+    AddWord("\\trgaph", first ? first->Gap : 0);
+    AddWord("\\trleft", left);
+    for (TParagraph* p = FirstCell; p; p = p->Next) {
+        const TRtCell* c = p->Cell;
+        if (c) {
+            AddBorders(p->BrdLines, p->BrdWidth, p->BrdColor, p->BrdSpace, true);
+            if (p->Shading && !Options().Has(soNoShadingInformation)) {
+                AddWord("\\clshdng", (100 - p->Shading) * 100);
+                AddWord("\\clcbpat", ColorMap[p->Color]);
+            }
+            if (p->Flags & parfCellVCenter)
+                Add("\\clvertalc");
+            else if (p->Flags & parfCellVBottom)
+                Add("\\clvertalb");
+            int32_t share = c->Left + c->Width;
+            if (share == 0)
+                share = 1;
+            AddWord("\\cellx", left + MulDiv(avail - left - right, share, 255));
+        }
+        if (!(p->Flags & parfNotLastCell))
+            break;
+    }
+}
+
+int32_t TRtRTFWriter::WriteParStart()
+{
+    TParagraph* p = CurPar;
+    if (OpenGroups == 0) {
+        Add("{\\pard");
+        ++OpenGroups;
+    } else
+        Add("\\pard");
+    PlainWritten = false;
+    if (p->Flags & parfNewPage)
+        Add("\\page");
+    const bool cell = p->Flags & parfTableCell;
+    if (cell) {
+        if (!(p->Flags & parfNotFirstCell)) {
+            // A table of its own: its edges first.
+            const int32_t id = p->Cell ? p->Cell->TableId : 0;
+            if (id && id != LastTableId) {
+                int32_t left = 0, right = 0;
+                Text->TableList()->GetTableLeftRight(id, left, right);
+                Add("{\\*\\rttable");
+                if (left)
+                    AddWord("\\tblleft", left);
+                if (right)
+                    AddWord("\\tblright", right);
+                Add(" }");
+            }
+            LastTableId = id;
+            WriteRowDefinition(p);
+        }
+        Add("\\intbl");
+    } else
+        LastTableId = 0;
+    TTextHeader* h = Text->Header();
+    for (int i = 0; i < 64; ++i) {
+        const int idx = h->TabOrder[size_t(i)];
+        if (idx < 0 || idx > 63 || !(p->Tabs & (uint64_t(1) << idx)))
+            continue;
+        const TRtTabEntry& t = h->Tabs[size_t(idx)];
+        static const char* kinds[4] = {"", "\\tqr", "\\tqc", "\\tqdec"};
+        Add(kinds[t.Kind & 3]);
+        AddWord("\\tx", t.Pos);
+    }
+    if (!cell)
+        AddBorders(p->BrdLines, p->BrdWidth, p->BrdColor, p->BrdSpace, false);
+    if (!p->TextField.empty()) {
+        Add("{\\*\\rtmergepar{");
+        AddEscaped(p->TextField);
+        Add("}}");
+    }
+    if (p->Flags & parfObjectPar)
+        Add("\\rtmergestart");
+    if (p->Flags & parfObjectPar2)
+        Add("\\rtmergeend");
+    if (p->Flags & parfKeepWithNext)
+        Add(cell ? "\\rtkeepn" : "\\keepn");
+    AddNumbering(p);
+    if (p->Shading && !cell && !Options().Has(soNoShadingInformation)) {
+        // The reader turns "\shading" n into 100 - n / 100.
+        AddWord("\\shading", (100 - p->Shading) * 100);
+        AddWord("\\cbpat", ColorMap[p->Color]);
+    }
+    if (p->Flags & parfKeepTogether)
+        Add("\\keep");
+    if (p->Flags & parfNoLines)
+        Add("\\rtnoparlines");
+    if (p->Flags & parfProtected)
+        Add("\\rtparprot");
+    static const char* align[4] = {"\\ql", "\\qc", "\\qr", "\\qj"};
+    Add(align[p->Align & 3]);
+    if (p->ParId)
+        AddWord("\\rtparid", int32_t(p->ParId));
+    if (p->Flags & parfSkip1)
+        Add("\\rtparhide");
+    if (p->Flags & parfNoWrap)
+        Add("\\rtparnowwrap");
+    AddWord("\\li", p->IndentLeft);
+    AddWord("\\fi", p->IndentFirst);
+    AddWord("\\ri", p->IndentRight);
+    AddWord("\\sb", p->SpaceBefore);
+    if (p->SpaceBetween) {
+        AddWord("\\sl", p->SpaceBetween);
+        if (p->Flags & parfMultSpaceBetween)
+            Add("\\slmult1");
+    }
+    AddWord("\\sa", p->SpaceAfter);
+    if (p->ExtFlags & parxTableOfContents)
+        Add("\\toc1");
+    if (p->OutlineLevel)
+        AddWord("\\rtlevel", p->OutlineLevel);
+    if (!Buf.empty() && Buf.back() != '{' && Buf.back() != '}')
+        Add(" ");
+    return Flush();
+}
+
+int32_t TRtRTFWriter::WriteAttr()
+{
+    const TAttr& a = CurAttr;
+    const bool link = a.Style.Has(afsHyperLink);
+    const bool hidden = a.Style.Has(afsHidden);
+    if (!link && !hidden && HyperlinkOpen)
+        CloseHyperlink();
+    if (!hidden)
+        SuppressHidden = false;
+    // Raw RTF code goes out unchanged between "\\rtrtf1" and "\\rtrtf0".
+    const bool code = a.Style.Has(afsIsRTFCode);
+    if (code && RtfCodeOpen)
+        return 0;
+    CloseRtfCode();
+    const bool insertPoint = a.Style.Has(afsIsInsertpoint) && !InHeaderFooter;
+    const bool automatic = a.Style.Has(afsAutomatic);
+    if (!automatic || insertPoint)
+        CloseMergeField();
+    if (!PlainWritten)
+        Add("\\plain");
+    PlainWritten = false;
+    if (a.Style.Has(afsHyphen))
+        Add("\\-");
+    AddWord("\\f", FontMap[a.Font & 0xFF]);
+    // Size 0 is the default size: no "\fs", so that it reads back as 0.
+    if (a.Size)
+        AddWord("\\fs", a.Size * 2);
+    const bool use256 = Text->Use256Colors;
+    const uint8_t fg = use256 ? a.TextColor : Lo(a.TextColor);
+    const uint8_t bg = use256 ? a.BGColor : Hi(a.TextColor);
+    AddWord("\\cf", ColorMap[fg]);
+    if (bg)
+        AddWord("\\cb", ColorMap[bg]);
+    if (link) {
+        if (Options().Has(soWordHyperLinkFormat)) {
+            if (!HyperlinkOpen) {
+                Add("{\\field{\\*\\fldinst { HYPERLINK \"");
+                AddEscaped(HyperlinkTarget());
+                Add("\"}}{\\fldrslt{");
+                HyperlinkOpen = true;
+            }
+        } else
+            Add("\\uldb");
+    }
+    if (hidden) {
+        if (HyperlinkOpen) {
+            CloseHyperlink();
+            SuppressHidden = true;
+        } else
+            Add("\\v");
+    }
+    if (a.Style.Has(afsBold))
+        Add("\\b");
+    if (a.Style.Has(afsItalic))
+        Add("\\i");
+    if (a.Style.Has(afsUnderline))
+        Add("\\ul");
+    if (a.Style.Has(afsSuper))
+        Add("\\super");
+    if (a.Style.Has(afsSub))
+        Add("\\sub");
+    if (a.Style.Has(afsStrikeOut))
+        Add("\\strike");
+    if (a.Style.Has(afsProtected))
+        Add("\\shad");
+    if (insertPoint) {
+        // Named insert points are merge fields; the others go by number.
+        const int32_t id = int32_t(a.Tag & 0xFFFF);
+        const AnsiString name = Text->InsertpointList()->GetNameById(id);
+        if (name.empty()) {
+            AddWord("\\inspnt", id);
+            InsertPointPending = true;
+        } else {
+            Add("{\\field{\\*\\fldinst{MERGEFIELD ");
+            const bool quoted = name.find(' ') != AnsiString::npos;
+            if (quoted)
+                Add("\"");
+            AddEscaped(name);
+            Add(quoted ? "\" }}" : " }}");
+        }
+        MergeFieldOpen = true;
+    } else if (automatic && !AutomaticOn) {
+        // Automatic text of an insert point by number, or free automatic text;
+        // a merge field's automatic text is its result.
+        if (!MergeFieldOpen)
+            Add("\\inaut1");
+        else if (InsertPointPending)
+            Add("\\inaut");
+        AutomaticOn = true;
+    }
+    if (code) {
+        Add("\\rtrtf1");
+        RtfCodeOpen = true;
+    }
+    if (!Buf.empty() && uint8_t(Buf.back()) > ' ' && Buf.back() != '{' && Buf.back() != '}')
+        Add(" ");
+    return Flush();
+}
+
+void TRtRTFWriter::CloseRtfCode()
+{
+    if (RtfCodeOpen)
+        Add("\\rtrtf0");
+    RtfCodeOpen = false;
+}
+
+void TRtRTFWriter::CloseMergeField()
+{
+    if (MergeFieldOpen)
+        Add(InsertPointPending ? "\\inaut0 " : "}");
+    else if (AutomaticOn)
+        Add("\\inaut0 ");
+    MergeFieldOpen = InsertPointPending = AutomaticOn = false;
+}
+
+int32_t TRtRTFWriter::WriteChars(int32_t Count)
+{
+    if (SuppressHidden)
+        return 0;
+    const uint8_t* s = CurLine->Chars + CurPos;
+    if (RtfCodeOpen) {
+        Buf.append(reinterpret_cast<const char*>(s), size_t(Count));
+        return Flush();
+    }
+    const bool cell = CurPar->Flags & parfTableCell;
+    for (int32_t i = 0; i < Count; ++i) {
+        const uint8_t c = s[i];
+        if (c == '\\' || c == '{' || c == '}') {
+            Buf += '\\';
+            Buf += char(c);
+        } else if (c == 9)
+            Buf += "\\tab ";
+        else if (c >= 0x20 && c < 0x7F)
+            Buf += char(c);
+        else if (c == 10) {
+            if (cell && Options().Has(soNewParInTableCell))
+                Buf += "\\par ";
+            else if (!Options().Has(soHardLineBreaks))
+                Buf += "\\line ";
+        } else if (c <= 3)
+            continue;
+        else {
+            char hex[5];
+            snprintf(hex, sizeof hex, "\\'%02x", c);
+            Buf += hex;
+        }
+        if (Buf.size() > 90)
+            if (int32_t r = Flush())
+                return r;
+    }
+    return Flush();
+}
+
+int32_t TRtRTFWriter::WriteParEnd()
+{
+    CloseRtfCode();
+    if (HyperlinkOpen)
+        CloseHyperlink();
+    CloseMergeField();
+    if (CurPar->Flags & parfTableCell) {
+        if (const TRtCell* c = CurPar->Cell) {
+            if (!c->Name.empty()) {
+                Add("{\\*\\rtcellname{");
+                AddEscaped(c->Name);
+                Add("}}");
+            }
+            if (!c->Command.empty()) {
+                Add("{\\*\\rtcellcom{");
+                AddEscaped(c->Command);
+                Add("}}");
+            }
+            if (c->FrameValue)
+                AddWord("\\rtcellfrm", c->FrameValue);
+        }
+        Add("\\cell");
+        if (!(CurPar->Flags & parfNotLastCell))
+            Add("\\row");
+        Add("\r\n");
+        return Flush();
+    }
+    if (NextParFollows)
+        Add("\\par\r\n");
+    return Flush();
+}

@@ -1,0 +1,68 @@
+#pragma once
+// TRtRTFWriter: writes a text, or a range of it, as RTF.
+#include "Rtwrite2.h"
+
+#include <array>
+#include <string>
+
+class TRtRTFWriter : public TRtTextWriter {
+public:
+    LUMI_CLASSNAME(TRtRTFWriter)
+    TRtRTFWriter() = default;
+
+    void Reset() override;
+    int32_t SetStream(TStream* S) override { return WriteHeader(S); }
+    // The prolog: font and colour tables, page format.
+    int32_t WriteHeader(TStream* S);
+    int32_t WriteDocument() override;
+    int32_t WriteTrailer() override;
+
+protected:
+    int32_t WriteAttr() override;
+    int32_t WriteChars(int32_t Count) override;
+    int32_t WriteLineEnd() override { return 0; }
+    int32_t WriteParEnd() override;
+    int32_t WriteParStart() override;
+    int32_t WriteReference(int32_t Kind, TTextObj* Ref) override;
+    int32_t WriteFootnote() override;
+    int32_t WriteObject(TTextObj* Ref) override;
+
+private:
+    // Appends to the buffer; Flush writes it out.
+    void Add(const char* S) { Buf += S; }
+    void Add(const std::string& S) { Buf += S; }
+    void AddWord(const char* Word, int32_t Value);
+    int32_t Flush();
+    void AddEscaped(const AnsiString& S);
+    void WriteRowDefinition(TParagraph* FirstCell);
+    // Border words of a border record; Cell selects the "\clbrdr" forms.
+    void AddBorders(uint16_t Lines, uint8_t Width, const std::array<uint8_t, 4>& Colors, uint8_t Space, bool Cell);
+    void AddInfo();
+    // Bytes as "\\bin" and the raw bytes, or as lower-case hexadecimal.
+    void AddData(const TMemoryStream& Data, bool Binary);
+    void AddListTable();
+    void AddNumbering(TParagraph* P);
+    int32_t WriteHeadersAndFooters();
+    // Information values: "\", "{" and "}" escaped, bytes below 33 as "\'hh".
+    void AddInfoValue(const AnsiString& S);
+    uint8_t FontNr(const AnsiString& Name);
+    int32_t CloseHyperlink();
+    // Ends a merge field, an insert point's automatic text or free automatic text.
+    void CloseMergeField();
+    void CloseRtfCode();
+
+    std::string Buf;
+    std::array<uint8_t, 256> FontMap{};
+    std::array<uint8_t, 256> ColorMap{};
+    int32_t OpenGroups = 0;
+    bool HyperlinkOpen = false;
+    bool SuppressHidden = false;
+    bool PlainWritten = false;
+    bool ListTableWritten = false;
+    bool MergeFieldOpen = false;      // a merge field or numbered insert point is being written
+    bool InsertPointPending = false;  // ... a numbered one ("\\inspnt")
+    bool AutomaticOn = false;         // automatic text is being written
+    bool InHeaderFooter = false;
+    bool RtfCodeOpen = false;         // a run of raw RTF code is being written
+    int32_t LastTableId = 0;
+};

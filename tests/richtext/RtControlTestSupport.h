@@ -1,0 +1,83 @@
+#pragma once
+// What the control tests share: a rich-text component in a shown window on
+// the offscreen platform, with Liberation Sans, and readers of its text.
+#include "RichText.h"
+#include "RtTestSupport.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+class RtControlTest : public ::testing::Test, protected TUseTestPlatform {
+protected:
+    void SetUp() override
+    {
+        Rtf = std::make_unique<TRtRichText>();
+        Rtf->resize(500, 300);
+        TRtRTFTextInput* e = Rtf->RtfText();
+        const int32_t font = e->Header()->GetFontIndex("Liberation Sans");
+        e->CurrentAttr.Font = uint16_t(font);
+        e->CurrentAttr.Size = 12;
+        // The test platform's system colours are grey.
+        e->DefaultTextColor = clBlack;
+        if (e->FirstPar) {
+            e->FirstPar->ParAttr.Font = uint16_t(font);
+            e->FirstPar->ParAttr.Size = 12;
+        }
+        Rtf->show();
+        Rtf->activateWindow();
+        Rtf->setFocus();
+        QApplication::processEvents();
+    }
+    void TearDown() override { Rtf.reset(); }
+
+    TRtRTFTextInput* E() const { return Rtf->RtfText(); }
+    // The text as UTF-8, paragraphs joined by "\n".
+    std::string Text() const
+    {
+        std::string out;
+        for (TParagraph* p = E()->FirstPar; p; p = p->Next) {
+            if (p != E()->FirstPar)
+                out += '\n';
+            for (TLine* l = p->Lines; l; l = l->Next)
+                out += fromAnsi(AnsiString(reinterpret_cast<const char*>(l->Chars), l->Length)).toStdString();
+        }
+        return out;
+    }
+    std::pair<int32_t, int32_t> Selection() const
+    {
+        int32_t s = -1, l = 0;
+        if (!E()->GetSelection(s, l))
+            return {-1, 0};
+        return {s, l};
+    }
+    // Each character as one key event carrying its text (any keyboard layout).
+    void Type(const QString& S)
+    {
+        for (QChar c : S) {
+            const int key = c.unicode() < 128 ? int(QChar(c).toUpper().unicode()) : int(Qt::Key_unknown);
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(Rtf.get(), &press);
+            QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(Rtf.get(), &release);
+        }
+    }
+    void Key(Qt::Key K, Qt::KeyboardModifiers M = Qt::NoModifier) { QTest::keyClick(Rtf.get(), K, M); }
+    // The window point of absolute position Pos (the middle of its line).
+    QPoint PointOf(int32_t Pos)
+    {
+        TParagraph* par = nullptr;
+        TLine* line = nullptr;
+        int32_t col = 0;
+        E()->FindAbsPos(Pos, 0, col, line, par);
+        const int32_t x = E()->GetCharX(par, line, col) + E()->LeftX;
+        const int32_t y = line->Top - E()->TopY + line->Height / 2;
+        return QPoint(E()->DocToScreen(x), E()->DocToScreen(y));
+    }
+
+    std::unique_ptr<TRtRichText> Rtf;
+};

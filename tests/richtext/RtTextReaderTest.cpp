@@ -1,0 +1,53 @@
+#include "RtfTestSupport.h"
+
+TEST(RtTextReader, ParagraphsFormFeedsBlanksAndTheEnd)
+{
+    struct Case {
+        std::string bytes;
+        bool collapse;
+        bool pageBreaks;
+        std::vector<std::string> pars;
+        int newPagePar;  // paragraph with the new-page flag, or -1
+    };
+    const Case cases[] = {
+        {"", false, false, {""}, -1},
+        {"a\r\nb", false, false, {"a", "b"}, -1},
+        {"a\nb", false, false, {"ab"}, -1},
+        {"a\fb", false, false, {"ab"}, -1},
+        {"a\fb", false, true, {"a", "b"}, 1},
+        {"\fb", false, true, {"b"}, 0},
+        {"a   \tb", true, false, {"a b"}, -1},
+        {"a   \tb", false, false, {"a   \tb"}, -1},
+        {std::string("ab\0cd", 5), false, false, {"ab"}, -1},
+        {"x\\y", false, false, {"x\\y"}, -1},
+    };
+    for (const Case& c : cases) {
+        TRtRTFText text;
+        text.Header()->PageBreakOnFormFeed = c.pageBreaks;
+        TRtTextReader reader;
+        reader.Collapse = c.collapse;
+        ReadRtf(text, c.bytes, &reader);
+        EXPECT_EQ(Pars(text), c.pars) << c.bytes;
+        for (int i = 0; i < int(c.pars.size()); ++i)
+            EXPECT_EQ((ParAt(text, i)->Flags & parfNewPage) != 0, i == c.newPagePar) << c.bytes << " " << i;
+    }
+}
+
+TEST(RtTextReader, LongTextGrowsLinesAndTheStreamStopsBehindTheLastByteRead)
+{
+    TRtRTFText text;
+    TRtTextReader reader;
+    const std::string big(30000, 'x');
+    ReadRtf(text, big + "\r\n" + big, &reader);
+    EXPECT_EQ(Pars(text), (std::vector<std::string>{big, big}));
+
+    // RTF embedded in a larger stream: the stream is left behind the closing brace.
+    TRtRTFText rtf;
+    TRtRtfReader r;
+    r.Text = &rtf;
+    r.Header = rtf.Header();
+    r.Par = rtf.FirstPar;
+    TMemoryStream m = RtfStreamOf("{\\rtf1 in}after");
+    r.ReadStream(&m);
+    EXPECT_EQ(m.Position(), 10);
+}

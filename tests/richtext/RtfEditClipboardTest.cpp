@@ -1,0 +1,156 @@
+// Copy, cut and paste of the edit control through the clipboard in each of
+// its MIME types, RTF written by LibreOffice, and text as a string.
+#include "RtControlTestSupport.h"
+
+#include <QClipboard>
+#include <QFile>
+#include <QMimeData>
+
+namespace {
+
+class RtfEditClipboard : public RtControlTest {
+protected:
+    // A bold word between plain ones.
+    void TypeBoldMiddle()
+    {
+        Type("plain ");
+        uint8_t state = rtcmdClick;
+        Rtf->Execute(256, 2, state);
+        Type("bold");
+        state = rtcmdRelease;
+        Rtf->Execute(256, 2, state);
+        Type(" end");
+    }
+    const TAttr* AttrAt(int32_t Pos)
+    {
+        TParagraph* par = nullptr;
+        TLine* line = nullptr;
+        int32_t col = 0;
+        E()->FindAbsPos(Pos, 0, col, line, par);
+        return line && line->Attrs && col < line->Length ? &line->Attrs[col] : nullptr;
+    }
+    static void SetClipboard(const char* Mime, const QByteArray& Data)
+    {
+        auto* d = new QMimeData;
+        d->setData(Mime, Data);
+        QGuiApplication::clipboard()->setMimeData(d);
+    }
+};
+
+TEST_F(RtfEditClipboard, CopyOffersRtfUnderBothNamesAndUtf8Text)
+{
+    TypeBoldMiddle();
+    E()->SetSelection(6, 4);
+    Rtf->CopyToClipboard();
+    const QMimeData* d = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(d->data(RtMimeRtf).startsWith("{\\rtf1"));
+    EXPECT_EQ(d->data(RtMimeRichText), d->data(RtMimeRtf));
+    EXPECT_TRUE(d->data(RtMimeRtf).contains("\\b"));
+    EXPECT_EQ(QString::fromUtf8(d->data(RtMimeText)), QString("bold"));
+    EXPECT_EQ(d->text(), QString("bold"));
+    // Without RTF only the text goes; with neither the clipboard is empty.
+    Rtf->ClipboardOptions.Include(rtcoDontCopyRTF);
+    Rtf->CopyToClipboard();
+    EXPECT_FALSE(QGuiApplication::clipboard()->mimeData()->hasFormat(RtMimeRtf));
+    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->text(), QString("bold"));
+    Rtf->ClipboardOptions.Include(rtcoDontCopyANSI);
+    Rtf->CopyToClipboard();
+    EXPECT_TRUE(QGuiApplication::clipboard()->mimeData()->formats().isEmpty());
+}
+
+TEST_F(RtfEditClipboard, PastesRtfFromEachMimeTypeWithItsAttributes)
+{
+    TypeBoldMiddle();
+    E()->SetSelection(6, 4);
+    Rtf->CopyToClipboard();
+    const QByteArray rtf = QGuiApplication::clipboard()->mimeData()->data(RtMimeRtf);
+    for (const char* mime : {RtMimeRtf, RtMimeRichText}) {
+        SCOPED_TRACE(mime);
+        Rtf->SelectAll();
+        Key(Qt::Key_Delete);
+        ASSERT_EQ(Text(), "");
+        Type("x ");
+        SetClipboard(mime, rtf);
+        Key(Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(Text(), "x bold");
+        ASSERT_NE(AttrAt(3), nullptr);
+        EXPECT_TRUE(AttrAt(3)->Style.Has(afsBold));
+        EXPECT_FALSE(AttrAt(0)->Style.Has(afsBold));
+    }
+    // Plain UTF-8 text keeps umlauts and the euro sign.
+    SetClipboard(RtMimeText, QString::fromUtf8(" Grüße €").toUtf8());
+    Rtf->PasteFromClipboard();
+    EXPECT_EQ(Text(), "x bold Grüße €");
+    // Shift+Insert pastes, Shift+Ctrl+V does not.
+    Key(Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Text(), "x bold Grüße €");
+    Key(Qt::Key_Insert, Qt::ShiftModifier);
+    EXPECT_EQ(Text(), "x bold Grüße € Grüße €");
+}
+
+TEST_F(RtfEditClipboard, PastedWordKeepsASpaceBeforeTheNextWord)
+{
+    Type("world");
+    Key(Qt::Key_Home);
+    SetClipboard(RtMimeText, "hello");
+    Rtf->PasteFromClipboard();
+    EXPECT_EQ(Text(), "hello world");
+    Rtf->SelectAll();
+    Key(Qt::Key_Delete);
+    Type("world");
+    Key(Qt::Key_Home);
+    Rtf->ClipboardOptions.Include(rtcoDontAutoAppendSpace);
+    Rtf->PasteFromClipboard();
+    EXPECT_EQ(Text(), "helloworld");
+}
+
+TEST_F(RtfEditClipboard, CutDeletesUnlessReadOnly)
+{
+    Type("one two");
+    E()->SetSelection(3, 4);
+    Rtf->ReadOnly = true;
+    Rtf->CutToClipboard();
+    EXPECT_EQ(Text(), "one two");
+    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->text(), QString(" two"));
+    Rtf->ReadOnly = false;
+    Key(Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(Text(), "one");
+    Rtf->Undo();
+    EXPECT_EQ(Text(), "one two");
+}
+
+TEST_F(RtfEditClipboard, PastesRtfWrittenByLibreOffice)
+{
+    QFile f(QString(LUMI_TEST_DATA) + "/rtf/libreoffice.rtf");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    SetClipboard(RtMimeRtf, f.readAll());
+    Type("Start ");
+    Rtf->PasteFromClipboard();
+    const std::string text = Text();
+    EXPECT_EQ(text.rfind("Start ", 0), 0u);
+    EXPECT_NE(text.find("Grüße aus Köln € 5"), std::string::npos) << text;
+    // "bold" of "bold italic under red big" is bold, "italic" is not.
+    const qsizetype at = QString::fromStdString(text).indexOf("bold italic");
+    ASSERT_GE(at, 0);
+    ASSERT_NE(AttrAt(int32_t(at)), nullptr);
+    EXPECT_TRUE(AttrAt(int32_t(at))->Style.Has(afsBold));
+    EXPECT_FALSE(AttrAt(int32_t(at) + 5)->Style.Has(afsBold));
+    EXPECT_TRUE(AttrAt(int32_t(at) + 5)->Style.Has(afsItalic));
+}
+
+TEST_F(RtfEditClipboard, TextAsStringLoadsRtfAndPlainText)
+{
+    Rtf->SetText("{\\rtf1\\ansi {\\b fett} normal}");
+    EXPECT_EQ(Text(), "fett normal");
+    EXPECT_TRUE(AttrAt(0)->Style.Has(afsBold));
+    Rtf->SetText("{not rtf} plain");
+    EXPECT_EQ(Text(), "{not rtf} plain");
+    E()->TextSaveFormat = "RTF";
+    const AnsiString rtf = Rtf->GetTextAsString();
+    EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u);
+    Rtf->SelectionOnlyText = true;
+    EXPECT_EQ(Rtf->GetTextAsString(), "");
+}
+
+}  // namespace

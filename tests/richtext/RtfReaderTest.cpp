@@ -1,0 +1,329 @@
+#include "RtfTestSupport.h"
+
+#include "RtExtraData.h"
+#include "RtFormats.h"
+#include "RtHeaderFooter.h"
+#include "RtList.h"
+#include "RtTextIo.h"
+
+#include <memory>
+
+TEST(RtfReader, AutoDetectionFindsTheRegisteredRtfReader)
+{
+    TMemoryStream m = RtfStreamOf("{\\rtf1\\ansi x}");
+    const AnsiString name = RtChooseReaderClass("", "AUTO", m);
+    EXPECT_EQ(name, "TRtRTFReader");
+    const TRtClassFactory* factory = FindRtClass(name);
+    ASSERT_NE(factory, nullptr);
+    std::unique_ptr<TObject> reader((*factory)());
+    EXPECT_NE(dynamic_cast<TRtRtfReader*>(reader.get()), nullptr);
+    for (const char* n : {"TRtTextReader", "TRtTextWriter", "TRtRTFWriter"})
+        EXPECT_NE(FindRtClass(n), nullptr) << n;
+}
+
+TEST(RtfReader, ReadsParagraphsAndBold)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1\\ansi {\\b bold} plain\\par second}");
+    EXPECT_EQ(Pars(text), (std::vector<std::string>{"bold plain", "second"}));
+    const TParagraph* p = text.FirstPar;
+    EXPECT_TRUE(AttrAt(p, 0).Style.Has(afsBold));
+    EXPECT_FALSE(AttrAt(p, 4).Style.Has(afsBold));
+}
+
+TEST(RtfReader, GroupsEscapesAndTheEndOfTheDocument)
+{
+    struct Case {
+        const char* rtf;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"{\\rtf1 a{\\*\\unknownword skipped}b}", "ab"},
+        {"{\\rtf1 a{\\unknownword kept}b}", "akeptb"},
+        {"{\\rtf1 \\{x\\}\\~y}", "{x} y"},
+        {"{\\rtf1 in}after", "in"},
+        {"{\\rtf1 \\'e4\\'C4}", "\xe4\xc4"},
+        {"{\\rtf1 a\\'zzb}", "azzb"},                          // a bad escape is skipped
+        {"{\\rtf1 a\\'4}", "a"},
+        {"{\\rtf1 \\uc1\\u228 x\\u8364?}", "\xe4\x80"},          // fallbacks dropped
+        {"{\\rtf1 \\uc2\\u228 xy\\uc0\\u8364}", "\xe4\x80"},
+        {"{\\rtf1 \\u-10179?\\u-8704?z}", "?z"},                   // outside the BMP: one "?"
+        {"{\\rtf1 a\\abcdefghijklmnopqrstuvwxyzabcdefghi b}", "ab"},
+        {"{\\rtf1 {\\b x}{\\i y}}", "xy"},
+        {"{\\rtf1 a\\bin3 {}\\b b}", "ab b"},
+        {"{\\rtf1 a\\bin-5 b}", "ab"},
+        {"{\\rtf1 a{\\*\\unknown \\bin3 }}{x}b}", "ab"},   // binary data in a skipped group
+        {"{\\rtf1 a\\bin99999999999 b}", "a"},
+        {"{\\rtf1 a{\\*\\pntext 1.\\tab}b}", "ab"},
+        {"{\\rtf1 \\lquote x\\rquote\\emdash\\endash\\emspace\\ldblquote}", "'x'\x96\x96\xa0\""},
+        {"{\\rtf1 a\\par\\par b}", "a\n\nb"},
+        {"}}}", ""},
+        {"{\\rtf1 unclosed {\\b group", "unclosed group"},
+    };
+    for (const Case& c : cases) {
+        TRtRTFText text;
+        ReadRtf(text, c.rtf);
+        std::string joined;
+        const std::vector<std::string> ps = Pars(text);
+        for (size_t i = 0; i < ps.size(); ++i)
+            joined += (i ? "\n" : "") + ps[i];
+        EXPECT_EQ(joined, c.text) << c.rtf;
+    }
+}
+
+TEST(RtfReader, CharacterAndParagraphValues)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f3 WingDings;}{\\f7\\fcharset2 Marks;}}"
+                  "{\\colortbl;\\red255\\green0\\blue0;}"
+                  "\\pard\\li-100\\ql\\qc\\fs25 a\\f3 b\\f99 c\\cf1 d\\cf77 e\\par"
+                  "\\pard\\qr\\sl1000\\fs0 f\\par}");
+    const TParagraph* p = text.FirstPar;
+    EXPECT_EQ(p->IndentLeft, 0);
+    EXPECT_EQ(p->Align, paralCenter);
+    EXPECT_EQ(AttrAt(p, 0).Size, 12);
+    EXPECT_EQ(text.Header()->Fonts[AttrAt(p, 1).Font].Name, "WingDings");
+    EXPECT_EQ(AttrAt(p, 2).Font, AttrAt(p, 1).Font);   // unknown font number: unchanged
+    EXPECT_EQ(ColorName(text, AttrAt(p, 3).TextColor), "ff0000");
+    EXPECT_EQ(AttrAt(p, 4).TextColor, 0);              // unknown colour number
+    const TParagraph* q = p->Next;
+    EXPECT_EQ(q->Align, paralRight);
+    EXPECT_EQ(q->SpaceBetween, 0);
+    EXPECT_EQ(AttrAt(q, 0).Size, 0);
+}
+
+TEST(RtfReader, ParInsideARowIsALineBreakAndSectOnAnEmptyParagraphIsAPageBreak)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 \\trowd\\cellx1000\\intbl a\\par b\\cell\\row\\pard x\\par\\sect y}");
+    EXPECT_EQ(Pars(text), (std::vector<std::string>{"a\nb", "x", "y"}));
+    EXPECT_TRUE(ParAt(text, 2)->Flags & parfNewPage);
+}
+
+TEST(RtfReader, OverlongRowsAndHugeNumbersStayInRange)
+{
+    std::string rtf = "{\\rtf1\\trowd";
+    for (int i = 0; i < 400; ++i)
+        rtf += "\\cellx" + std::to_string(10 + i * 10);
+    for (int i = 0; i < 400; ++i)
+        rtf += "\\intbl c\\cell";
+    rtf += "\\row\\pard\\li99999999999\\fi-99999999999\\tx99999999999\\fs99999999999\\paperw-5 z}";
+    TRtRTFText text;
+    ReadRtf(text, rtf);
+    int32_t shares = 0;
+    int cells = 0;
+    const TParagraph* p = text.FirstPar;
+    for (; p && (p->Flags & parfTableCell); p = p->Next, ++cells)
+        shares = std::max(shares, p->Cell->Left + p->Cell->Width);
+    EXPECT_EQ(cells, 400);
+    EXPECT_LE(shares, 255 + 10);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->IndentLeft, INT16_MAX);
+    EXPECT_EQ(p->IndentFirst, INT16_MIN);
+    EXPECT_GT(text.Header()->PageWidth(), 0);
+}
+
+TEST(RtfReader, StylesheetResolvesBasedOnChainsAndCycles)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1 Courier;}}"
+                  "{\\stylesheet{\\s0\\fs24 Normal;}{\\s1\\sbasedon0\\b\\qc Heading;}{\\s2\\sbasedon1\\i\\f1 Sub;}"
+                  "{\\s3\\sbasedon4\\sa100 Loop A;}{\\s4\\sbasedon3\\sb50 Loop B;}{\\s5\\sbasedon5\\ul Self;}}"
+                  "\\pard\\plain\\s2 sub\\par\\pard\\plain\\s4 loop\\par\\pard\\plain\\s5 self\\par\\pard\\plain\\s9 none}");
+    const TParagraph* sub = ParAt(text, 0);
+    EXPECT_EQ(sub->Align, paralCenter);
+    EXPECT_TRUE(AttrAt(sub, 0).Style.Has(afsBold));
+    EXPECT_TRUE(AttrAt(sub, 0).Style.Has(afsItalic));
+    EXPECT_EQ(AttrAt(sub, 0).Size, 12);
+    EXPECT_EQ(text.Header()->Fonts[AttrAt(sub, 0).Font].Name, "Courier");
+    const TParagraph* loop = ParAt(text, 1);
+    EXPECT_EQ(loop->SpaceBefore, 50);
+    EXPECT_EQ(loop->SpaceAfter, 100);
+    EXPECT_TRUE(AttrAt(ParAt(text, 2), 0).Style.Has(afsUnderline));
+    EXPECT_EQ(AttrAt(ParAt(text, 3), 0).Size, 0);
+}
+
+TEST(RtfReader, ListOverridesGiveParagraphsTheirNumbering)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1 Symbol;}}"
+                  "{\\*\\listtable{\\list{\\listlevel\\levelnfc23{\\leveltext\\'01\\'b7;}{\\levelnumbers;}\\f1\\fi-360\\li720}\\listid5}"
+                  "{\\list{\\listlevel\\levelnfc4{\\leveltext\\'02\\'00);}{\\levelnumbers\\'01;}\\fi-300\\li600}"
+                  "{\\listlevel\\levelnfc2{\\leveltext\\'03(\\'01);}{\\levelnumbers\\'02;}}\\listid9}}"
+                  "{\\*\\listoverridetable{\\listoverride\\listid9\\ls1}{\\listoverride\\listid5\\ls2}}"
+                  "\\pard\\ls2 dot\\par\\pard\\ls1 letter\\par\\pard\\ilvl1\\ls1 roman\\par\\pard\\ls7 none}");
+    const TRtRTFNumberingStyleCollection& n = *text.NumberingStyles();
+    const TRtRTFNumberingStyle* dot = n.FindForPar(ParAt(text, 0));
+    ASSERT_NE(dot, nullptr);
+    EXPECT_EQ(dot->Style, rt_bullet);
+    EXPECT_EQ(dot->TextB, "\xb7");
+    EXPECT_EQ(dot->Font, "Symbol");
+    EXPECT_EQ(ParAt(text, 0)->IndentLeft, 720);
+    EXPECT_EQ(ParAt(text, 0)->IndentFirst, -360);
+    const TRtRTFNumberingStyle* letter = n.FindForPar(ParAt(text, 1));
+    ASSERT_NE(letter, nullptr);
+    EXPECT_EQ(letter->Style, rt_a);
+    EXPECT_EQ(letter->TextA, ")");
+    const TRtRTFNumberingStyle* roman = n.FindForPar(ParAt(text, 2));
+    ASSERT_NE(roman, nullptr);
+    EXPECT_EQ(roman->Style, rt_i);
+    EXPECT_EQ(roman->Group, letter->Group);
+    EXPECT_EQ(roman->TextB, "(");
+    EXPECT_EQ(n.FindForPar(ParAt(text, 3)), nullptr);
+}
+
+TEST(RtfReader, FirstHeaderAndFooterOnlyByPageRange)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1\\facingp\\titlepg{\\headerf first head\\par}{\\footerl left foot}{\\header second}"
+                  "{\\footer second}body\\par end}");
+    EXPECT_EQ(Pars(text), (std::vector<std::string>{"body", "end"}));
+    TRtHeaderFooterCollection& hf = *text.HeaderFooters();
+    ASSERT_EQ(hf.Count(), 2);
+    EXPECT_EQ(hf.GetItem(0)->Kind, rtIsHeader);
+    EXPECT_EQ(hf.GetItem(0)->Range, rtraOnFirstPage);
+    EXPECT_EQ(ParString(hf.GetItem(0)->Paragraphs()), "first head");
+    EXPECT_EQ(hf.GetItem(0)->Paragraphs()->Next, nullptr);   // the trailing empty paragraph is dropped
+    EXPECT_EQ(hf.GetItem(1)->Kind, rtIsFooter);
+    EXPECT_EQ(hf.GetItem(1)->Range, rtraOnEvenPages);
+    EXPECT_EQ(ParString(hf.GetItem(1)->Paragraphs()), "left foot");
+}
+
+TEST(RtfReader, InformationAndUserProperties)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1{\\info{\\title The title}{\\author Ann}{\\*\\company ACME}{\\creatim\\yr2020}}"
+                  "{\\*\\userprops{\\propname Count}\\proptype3{\\staticval 42}{\\propname Flag}\\proptype11{\\staticval 1}}x}");
+    const TRtRTFExtraDataCollection& d = *text.ExtraData();
+    struct Case {
+        const char* name;
+        const char* text;
+        TRtRTFExtraSubType type;
+    };
+    for (const Case& c : {Case{"Title", "The title", rtxDefault}, Case{"Author", "Ann", rtxDefault},
+                          Case{"company", "ACME", rtxDefault}, Case{"Count", "42", rtxNumber},
+                          Case{"Flag", "1", rtxBoolean}}) {
+        const TRtRTFExtraDataItem* item = d.Find(c.name, 0);
+        ASSERT_NE(item, nullptr) << c.name;
+        EXPECT_EQ(item->Text, c.text) << c.name;
+        EXPECT_EQ(item->SubType, c.type) << c.name;
+    }
+    EXPECT_EQ(Pars(text), (std::vector<std::string>{"x"}));
+}
+
+TEST(RtfReader, BookmarksBecomeNamedStartAndEndMarks)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 a{\\*\\bkmkstart mark}b{\\*\\bkmkend mark}c}");
+    const TParagraph* p = text.FirstPar;
+    ASSERT_EQ(ParString(p), std::string("a\x02" "b\x03" "c"));
+    const TAttr& start = AttrAt(p, 1);
+    const TAttr& end = AttrAt(p, 3);
+    EXPECT_TRUE(start.Style.Has(afsIsObject));
+    EXPECT_EQ(start.Tag, end.Tag);
+    const TTextObj* ref = text.ObjRefList()->GetTextObj(int32_t(start.Tag));
+    ASSERT_NE(ref, nullptr);
+    EXPECT_EQ(ref->RefName, "mark");
+    EXPECT_EQ(ref->Type, 1);
+}
+
+TEST(RtfReader, FootnoteMarksAreSuperscriptCharactersOrAutomatic)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 a{\\super 1}{\\*\\footnote\\pard\\plain{\\super 1} Note \\{one\\}\\par}b"
+                  "{\\*\\footnote\\rtfnnr7 Second}c}");
+    const TParagraph* p = text.FirstPar;
+    ASSERT_EQ(ParString(p), "a1b*c");
+    const TAttr& first = AttrAt(p, 1);
+    EXPECT_TRUE(first.Style.Has(afsIsFootnote));
+    EXPECT_FALSE(first.Style.Has(afsSuper));
+    const auto* one = static_cast<TRtFootnoteItem*>(text.FootnoteList()->FindItem(int32_t(first.Tag)));
+    ASSERT_NE(one, nullptr);
+    EXPECT_EQ(one->Text, "Note \\{one\\}");
+    EXPECT_EQ(one->Kind, 0);
+    EXPECT_FALSE(AttrAt(p, 2).Style.Has(afsIsFootnote));   // "b" after the note is text
+    const TAttr& second = AttrAt(p, 3);
+    EXPECT_TRUE(second.Style.Has(afsIsFootnote));
+    const auto* two = static_cast<TRtFootnoteItem*>(text.FootnoteList()->FindItem(int32_t(second.Tag)));
+    ASSERT_NE(two, nullptr);
+    EXPECT_EQ(two->Text, "Second");
+    EXPECT_EQ(two->Kind, 1);
+    EXPECT_EQ(two->Value, 7);
+}
+
+TEST(RtfReader, BordersOfParagraphsAndCells)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
+                  "\\pard\\box\\brdrs\\brdrw15\\brsp40\\brdrcf1 boxed\\par"
+                  "\\pard\\brdrt\\brdrdb\\brdrcf2\\brdrb\\brdrs lines\\par"
+                  "\\pard\\trowd\\clbrdrl\\brdrs\\brdrcf1\\clshdng2000\\clcbpat2\\cellx1000\\cellx2000\\intbl a\\cell b\\cell\\row"
+                  "\\pard\\brdrbtw\\box x}");
+    const TParagraph* boxed = ParAt(text, 0);
+    EXPECT_EQ(boxed->BrdLines, 0x3D);
+    EXPECT_EQ(boxed->BrdWidth, 15);
+    EXPECT_EQ(boxed->BrdSpace, 2);
+    EXPECT_EQ(ColorName(text, boxed->BrdColor[0]), "ff0000");
+    EXPECT_EQ(ColorName(text, boxed->BrdColor[3]), "ff0000");
+    const TParagraph* lines = ParAt(text, 1);
+    EXPECT_EQ(lines->BrdLines, 0x05 | 0x81 | 0x09);
+    EXPECT_EQ(ColorName(text, lines->BrdColor[1]), "0000ff");
+    const TParagraph* a = ParAt(text, 2);
+    EXPECT_EQ(a->BrdLines, 0x11);
+    EXPECT_EQ(ColorName(text, a->BrdColor[0]), "ff0000");
+    EXPECT_EQ(a->Shading, 80);
+    EXPECT_EQ(ColorName(text, a->Color), "0000ff");
+    EXPECT_EQ(ParAt(text, 3)->BrdLines, 0);
+    EXPECT_EQ(ParAt(text, 4)->BrdLines, 0x41);
+}
+
+TEST(RtfReader, MergedCellsJoinTheCellBeforeAndCellExtrasAreKept)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1\\margl0\\margr0\\paperw2550\\trowd\\cellx500\\clmrg\\cellx1000\\cellx2550"
+                  "\\intbl a{\\*\\rtcellname{Name}}{\\*\\rtcellcom{Cmd}}\\rtcellfrm3\\cell\\cell b\\cell\\row}");
+    EXPECT_EQ(Pars(text), (std::vector<std::string>{"a", "b", ""}));
+    const TParagraph* a = ParAt(text, 0);
+    ASSERT_NE(a->Cell, nullptr);
+    EXPECT_EQ(a->Cell->Width, 100);
+    EXPECT_EQ(a->Cell->Name, "Name");
+    EXPECT_EQ(a->Cell->Command, "Cmd");
+    EXPECT_EQ(a->Cell->FrameValue, 3);
+    EXPECT_EQ(ParAt(text, 1)->Cell->Left, 100);
+}
+
+TEST(RtfReader, TheStoreLoadsAndSavesRtfByFormatName)
+{
+    TestPlatform();
+    TRtRTFTextIo text;
+    TMemoryStream in = RtfStreamOf("{\\rtf1\\ansi {\\b bold} plain\\par second}");
+    EXPECT_EQ(text.LoadFromStream(&in, "AUTO"), "TRtRTFReader");
+    EXPECT_EQ(Pars(text), (std::vector<std::string>{"bold plain", "second"}));
+    EXPECT_TRUE(AttrAt(text.FirstPar, 0).Style.Has(afsBold));
+    TMemoryStream out;
+    text.TextSaveFormat = "RTF";
+    text.SaveToStream(&out);
+    const std::string rtf(reinterpret_cast<const char*>(out.Memory()), size_t(out.Size()));
+    EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u) << rtf;
+    TRtRTFText back;
+    ReadRtf(back, rtf);
+    EXPECT_EQ(DumpText(back), DumpText(text));
+}
+
+TEST(RtfReader, MergeFieldResultsBecomeInsertPointsWithAutomaticText)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 a{\\field{\\*\\fldinst MERGEFIELD Name \\\\* MERGEFORMAT}{\\fldrslt <Name>}}b"
+                  "{\\field{\\*\\fldinst PAGE}{\\fldrslt 12}}c}");
+    const TParagraph* p = text.FirstPar;
+    ASSERT_EQ(ParString(p), "a<Name>b12c");
+    const TAttr& point = AttrAt(p, 1);
+    EXPECT_TRUE(point.Style.Has(afsIsInsertpoint));
+    EXPECT_EQ(text.InsertpointList()->GetNameById(int32_t(point.Tag & 0xFFFF)), "Name");
+    for (int i = 2; i <= 6; ++i) {
+        EXPECT_TRUE(AttrAt(p, i).Style.Has(afsAutomatic)) << i;
+        EXPECT_EQ(AttrAt(p, i).Tag, point.Tag) << i;
+    }
+    // The result of a field that becomes no object stays as text.
+    EXPECT_EQ(AttrAt(p, 8).Style, AttrAt(p, 0).Style);
+}

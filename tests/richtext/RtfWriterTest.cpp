@@ -1,0 +1,190 @@
+#include "RtfTestSupport.h"
+
+#include "RtNumbering.h"
+#include "RtObject.h"
+
+#include <algorithm>
+#include <sstream>
+
+namespace {
+
+std::string Plain(TRtRTFText& Text)
+{
+    TRtTextWriter w;
+    return WriteRtf(Text, &w);
+}
+
+size_t Count(const std::string& S, const std::string& Part)
+{
+    size_t n = 0;
+    for (size_t at = S.find(Part); at != std::string::npos; at = S.find(Part, at + 1))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+TEST(RtfWriter, PlainTextParagraphsCellsAndLineBreaks)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 A\\par B}");
+    EXPECT_EQ(Plain(text), std::string("A\r\nB\0", 5));
+    text.Header()->StoreOptions.Include(soHardLineBreaks);
+    text.Header()->StoreOptions.Include(soNoNULLChar);
+    TRtTextWriter w;
+    w.NoTerminator = true;
+    EXPECT_EQ(WriteRtf(text, &w), "A\r\nB\r\n");
+
+    ReadRtf(text, "{\\rtf1\\trowd\\cellx100\\cellx200\\cellx300\\intbl a\\cell b\\cell c\\cell\\row\\pard d}");
+    text.Header()->StoreOptions.Exclude(soHardLineBreaks);
+    EXPECT_EQ(Plain(text), std::string("a\tb\tc\r\nd\0", 9));
+}
+
+TEST(RtfWriter, ASelectionEndsInsideItsLastParagraph)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 first\\par second}");
+    TRtTextWriter w;
+    TMemoryStream m;
+    w.Text = &text;
+    w.FirstPar = text.FirstPar;
+    w.StartLine = text.FirstPar->Lines;
+    w.StartPos = 2;
+    w.LastPar = text.FirstPar->Next;
+    w.EndLine = w.LastPar->Lines;
+    w.EndPos = 3;
+    w.NoTerminator = true;
+    w.Reset();
+    w.Stream = &m;
+    ASSERT_EQ(w.WriteStart(), 0);
+    ASSERT_EQ(w.WriteBody(), 0);
+    ASSERT_EQ(w.WriteEnd(), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(m.Memory()), size_t(m.Size())), "rst\r\nsec");
+}
+
+TEST(RtfWriter, EscapesTextAndKeepsLinesShort)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 \\{\\}\\\\" + std::string(200, 'x') + "}");
+    const std::string rtf = WriteRtf(text);
+    EXPECT_NE(rtf.find("\\{\\}\\\\x"), std::string::npos);
+    TRtRTFText back;
+    ReadRtf(back, rtf);
+    EXPECT_EQ(Pars(back), Pars(text));
+}
+
+TEST(RtfWriter, LinkTargetsAreWrittenOnceAsTheFieldInstruction)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 see {\\uldb site}{\\v http://x.org} now}");
+    const std::string rtf = WriteRtf(text);
+    EXPECT_NE(rtf.find("{\\field{\\*\\fldinst { HYPERLINK \"http://x.org\"}}{\\fldrslt{"), std::string::npos) << rtf;
+    EXPECT_EQ(Count(rtf, "http://x.org"), 1u) << rtf;
+}
+
+TEST(RtfWriter, ColourAndFontTables)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1{\\colortbl;\\red1\\green2\\blue3;} x}");
+    text.Use256Colors = false;
+    const std::string rtf = WriteRtf(text);
+    const size_t table = rtf.find("{\\colortbl");
+    ASSERT_NE(table, std::string::npos);
+    EXPECT_EQ(Count(rtf.substr(table, rtf.find('}', table) - table), ";"), 16u);
+    text.Header()->StoreOptions.Include(soNoColorTableInRTF);
+    EXPECT_EQ(WriteRtf(text).find("{\\colortbl"), std::string::npos);
+}
+
+TEST(RtfWriter, OneListOverridePerListSoThatNumberingComesBack)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00.;}}\\listid1}"
+                  "{\\list{\\listlevel\\levelnfc23{\\leveltext\\'01\\'b7;}}\\listid2}}"
+                  "{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}{\\listoverride\\listid2\\ls2}}"
+                  "\\pard\\ls1 one\\par\\pard\\ls2 dot}");
+    const std::string rtf = WriteRtf(text);
+    // The text's default outline list and the two lists read.
+    EXPECT_EQ(Count(rtf, "{\\list\\listtemplateid"), 3u) << rtf;
+    EXPECT_EQ(Count(rtf, "{\\listoverride\\listid"), 3u) << rtf;
+    EXPECT_NE(rtf.find("{\\listtext"), std::string::npos);
+    TRtRTFText back;
+    ReadRtf(back, rtf);
+    const TRtRTFNumberingStyle* one = back.NumberingStyles()->FindForPar(back.FirstPar);
+    const TRtRTFNumberingStyle* dot = back.NumberingStyles()->FindForPar(back.FirstPar->Next);
+    ASSERT_TRUE(one && dot) << DumpText(back) << rtf;
+    EXPECT_EQ(one->Style, rt_1);
+    EXPECT_EQ(dot->Style, rt_bullet);
+}
+
+TEST(RtfWriter, CellSpaceAfterIsWrittenAsSpaceAfter)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1\\trowd\\cellx1000\\intbl\\sb11\\sa22 a\\cell\\row}");
+    ASSERT_EQ(text.FirstPar->SpaceAfter, 22);
+    const std::string rtf = WriteRtf(text);
+    EXPECT_NE(rtf.find("\\sb11"), std::string::npos);
+    EXPECT_NE(rtf.find("\\sa22"), std::string::npos) << rtf;
+}
+
+TEST(RtfWriter, ABookmarkLeftOpenEndsAtTheEndOfTheDocument)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 a{\\*\\bkmkstart open}b\\par c}");
+    const std::string rtf = WriteRtf(text);
+    const size_t start = rtf.find("{\\*\\bkmkstart open}");
+    const size_t end = rtf.find("{\\*\\bkmkend open}");
+    ASSERT_NE(start, std::string::npos);
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_GT(end, rtf.find('c', start));
+}
+
+TEST(RtfWriter, ShortWritesFail)
+{
+    // A stream that takes only the first bytes offered.
+    class TShortStream : public TMemoryStream {
+    public:
+        int32_t Write(const void* Buffer, int32_t Count) override
+        {
+            const int32_t n = std::clamp<int32_t>(int32_t(Room - Size()), 0, Count);
+            return n ? TMemoryStream::Write(Buffer, n) : 0;
+        }
+        int64_t Room = 50;
+    };
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 " + std::string(500, 'x') + "\\par y}");
+    TRtRTFWriter w;
+    TShortStream m;
+    w.Text = &text;
+    w.FirstPar = text.FirstPar;
+    w.Reset();
+    w.Stream = &m;
+    int32_t r = w.WriteStart();
+    if (r == 0)
+        r = w.WriteBody();
+    EXPECT_EQ(r, 5);
+    EXPECT_EQ(w.State, 5);
+}
+
+TEST(RtfWriter, FieldObjectsAreWrittenAsFieldsWithTheirMask)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 a\\'01b\\'01c}");
+    TParagraph* p = text.FirstPar;
+    const char* masks[2] = {"\\@ dd.MM.yyyy", " 3 "};
+    for (int i = 0; i < 2; ++i) {
+        auto* field = new TRtObjectField;
+        field->FieldName = i == 0 ? "DATE" : "PAGE";
+        field->FieldMask = masks[i];
+        field->Owner = &text;
+        text.Objects().push_back(field);
+        text.ObjRefList()->AddObject(field);
+        TAttr& a = p->Lines->Attrs[1 + 2 * i];
+        a.Style.Include(afsIsObject);
+        a.Tag = uint32_t(text.ObjRefList()->CurrentId);
+    }
+    const std::string rtf = WriteRtf(text);
+    EXPECT_NE(rtf.find("{\\field{\\*\\fldinst{DATE \\\\@ dd.MM.yyyy}}{\\*\\fldrslt{DATE}}}"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("{\\field{\\*\\fldinst{PAGE 3}}{\\*\\fldrslt{PAGE}}}"), std::string::npos) << rtf;
+    text.WriteFieldsAsObjects = true;
+    EXPECT_EQ(WriteRtf(text).find("\\fldinst{DATE"), std::string::npos);
+}
