@@ -517,6 +517,30 @@ void TRtRTFTextInput::PaintContent(TRtLinePaintRecord& Rec)
                 FillBrushRect(c, *rects[k], GapColor);
     }
 
+    // A paragraph object paints itself into the text area instead of the text.
+    if (TRtParObject* po = FindParObject(par)) {
+        TTextObj* ref = ObjRefList()->GetTextObj(po->RefId);
+        if (auto* obj = ref ? dynamic_cast<TRtObject*>(ref->Object) : nullptr) {
+            c->Brush().SetStyle(bsSolid);
+            c->Brush().SetColor(GetPaperColor());
+            c->FillRect(Rec.Text);
+            c->Brush().SetStyle(bsClear);
+            c->Font().SetColor(DefaultTextColor);
+            c->Font().SetStyle(0);
+            int32_t height = MulDiv(RtDefaultFontSize, Header()->LayoutYRes, 72);
+            if (Resizing != 100)
+                height = MulDiv(height, Resizing, 100);
+            c->Font().SetHeight(-height);
+            obj->EnsureLoaded();
+            obj->PaintTo(c, Rec.Text);
+            SelectRunBackground(Rec, nullptr, false);
+            if (Rec.AreaFlags & afSpaceBefore)
+                FillArea(c, Rec.SpaceBefore);
+            PaintBorders(Rec);
+            return;
+        }
+    }
+
     // The text area before the first character, then the numbering in it.
     int32_t x = Rec.RunStart;
     SelectRunBackground(Rec, nullptr, false);
@@ -556,7 +580,7 @@ void TRtRTFTextInput::PaintContent(TRtLinePaintRecord& Rec)
 
     // Line end marks, then the rest of the text area.
     if (screen && !Rec.Grey && !(par->ExtFlags & parxDrawnWhole))
-        PaintLineEndMarks(Rec, x);
+        x = PaintLineEndMarks(Rec, x);
     SelectRunBackground(Rec, nullptr, Rec.ExtendsPastEnd && Rec.PartSelected);
     FillArea(c, TRect{x, Rec.Text.Top, Rec.Text.Right, Rec.Text.Bottom});
     PaintBorders(Rec);
@@ -676,8 +700,26 @@ void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
                 c->FillRect(cell);
             if (opaque)
                 c->FillRect(cell);
-            if (drawText)
+            if (drawText && HotStyleActive && HotEffect != rteffNone) {
+                // The hot effect: a shadow one pixel right and down, then the text lifted or outlined.
+                const TColor textColour = c->Font().Color();
+                const int32_t p1 = std::max(1, ScreenToDoc(1));
+                auto write = [&](int32_t Dx, int32_t Dy, TColor Colour) {
+                    c->Font().SetColor(Colour);
+                    WriteRun(c, x + Dx, baseline + Dy, chars.data(), dx.data(), int32_t(chars.size()), a, false,
+                             line->Height);
+                };
+                write(p1, p1, HotEffectColor);
+                if (HotEffect == rteffPopup) {
+                    write(-p1, -p1, textColour);
+                    write(0, -p1, textColour);
+                } else {
+                    write(-p1, -p1, HotEffectColor);
+                    write(0, 0, textColour);
+                }
+            } else if (drawText) {
                 WriteRun(c, x, baseline, chars.data(), dx.data(), int32_t(chars.size()), a, false, line->Height);
+            }
         }
         QPainter* p = c->Painter();
         if (p && !Rec.Grey) {
@@ -741,7 +783,7 @@ void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
     }
 }
 
-void TRtRTFTextInput::PaintLineEndMarks(TRtLinePaintRecord& Rec, int32_t X)
+int32_t TRtRTFTextInput::PaintLineEndMarks(TRtLinePaintRecord& Rec, int32_t X)
 {
     TLine* line = Rec.Line;
     TParagraph* par = Rec.Par;
@@ -767,7 +809,7 @@ void TRtRTFTextInput::PaintLineEndMarks(TRtLinePaintRecord& Rec, int32_t X)
         mark = "-";
     }
     if (mark.empty())
-        return;
+        return X;
     TAttr a = line->Length > 0 && Rec.Attrs ? Rec.Attrs[line->Length - 1] : par->ParAttr;
     SelectCharFont(&a, nullptr, nullptr, 0);
     TCanvas* c = PaintingCanvas;
@@ -780,8 +822,12 @@ void TRtRTFTextInput::PaintLineEndMarks(TRtLinePaintRecord& Rec, int32_t X)
     c->Font().SetColor(DefaultTextColor);
     c->Brush().SetStyle(bsSolid);
     c->Brush().SetColor(GetPaperColor());
-    const int32_t at = line->Length == 0 ? X + Rec.AlignOffset * 0 : X;
+    // After a line feed the mark takes its place.
+    int32_t at = X;
+    if (lineBreak && Rec.Attrs)
+        at -= Rec.Attrs[line->Length - 1].Width;
     DrawTextAt(c, at, mark, Rec.Text, Rec.Baseline);
+    return std::max(X, at + c->TextWidth(mark));
 }
 
 // ---- borders -------------------------------------------------------------------------------------------------------
@@ -981,8 +1027,7 @@ void TRtRTFTextInput::PaintHeaderFooter(TLine* Line, TParagraph* Par, TRtLinePai
     int32_t top = 0;
     const TTextHeader* h = Header();
     if (IsHeader) {
-        top = Line->Top - Line->SpaceAbove - TopY + CanvasTop - height;
-        top = std::max(top, Line->Top - Line->SpaceAbove - TopY + CanvasTop);
+        top = Line->Top - TopY + CanvasTop - height;
     } else {
         const int32_t pageBottom = Line->Top + Line->Height + Line->SpaceBelow;
         const int32_t footer = MulDiv(h->MarginFooter(), h->LayoutYRes, 1440);

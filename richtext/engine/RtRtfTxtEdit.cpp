@@ -201,6 +201,11 @@ TRtEditResult TRtRTFTextInput::InsertCharsAtCursor(const AnsiString& Text)
     if (CursorLine)
         CursorLine->Flags |= linfChanged;
     PendingScroll = false;
+    // The edit-box modes check the text as it is now (and may take the edit back).
+    if (EditBoxStoreActive) {
+        EditBoxCheckRequested = true;
+        CheckEditBox();
+    }
     EndUndoGroup();
     return result;
 }
@@ -232,9 +237,7 @@ TRtEditResult TRtRTFTextInput::InsertOneChar(uint8_t Ch, bool LastOfRun)
     }
     PendingReformat = false;
     ++CursorPos;
-    const TRtEditResult r = Rebreak(CursorPar, Ch == 10);
-    CheckEditBox();
-    return std::max(result, r);
+    return std::max(result, Rebreak(CursorPar, Ch == 10));
 }
 
 // ---- control characters ------------------------------------------------------------------------------------
@@ -973,6 +976,7 @@ bool TRtRTFTextInput::MoveCursorToPoint(int32_t X, int32_t Y, bool Select, bool 
     else if (HasCompleteSelection())
         ClearSelection(Repaint);
     NotifyCursorMove();
+    RecheckCursorWord(false);
     UpdateCaret();
     if (OnPositionChanged)
         OnPositionChanged(OwnerControl);

@@ -182,7 +182,8 @@ int32_t TRtRTFTextInput::HandOverText(int32_t Free, TStream* Stream)
 void TRtRTFTextInput::CheckEditBox()
 {
     editBoxWanted_ = false;
-    if (editBoxChecking_ || !EditBoxCheckRequested || !EditBoxStore || EditBoxResizing)
+    // Never while a reader builds the text: its paragraphs are not complete yet.
+    if (editBoxChecking_ || !EditBoxCheckRequested || !EditBoxStore || EditBoxResizing || Loading)
         return;
     EditBoxCheckRequested = false;
     editBoxChecking_ = true;
@@ -323,7 +324,8 @@ void TRtRTFTextInput::CheckEditBox()
             UpdatesLocked = updates;
             Refresh();
             UpdatesLocked = true;
-            const bool cursorLeft = cursor > fit ||
+            // A cursor at or after the first character that left went with it.
+            const bool cursorLeft = cursor >= fit ||
                                     (CursorLine && CursorLine->Top + CursorLine->Height > VisibleHeight);
             if (cursorLeft && EditBoxModes.Has(rtemCheckCursorMovement) && OnEditBoxCursorLeaves && !oldFlow) {
                 TRtRTFTextInput* next = nullptr;

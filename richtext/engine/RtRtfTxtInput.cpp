@@ -116,7 +116,6 @@ bool TRtRTFTextInput::IsDBCSTwo(const TLine* Line, int32_t Pos) const
 
 void TRtRTFTextInput::NotifyCursorMove()
 {
-    RecheckCursorWord(false);
     if (IsEmpty() || Suspended() || InsertBusy)
         return;
     if (OnCursorMove)
@@ -239,6 +238,14 @@ void TRtRTFTextInput::ActivateAsNextBox(TRtRTFTextInput* /*From*/, int32_t /*Mod
 // ---- the command dispatcher ------------------------------------------------------------------------------
 
 void TRtRTFTextInput::MoveCursor(uint8_t Code, bool Select)
+{
+    MoveCursorCommand(Code, Select);
+    // The word the cursor left gets its spell check now.
+    if (Code != ccSelectionEnd && Code != ccSelectionStart)
+        RecheckCursorWord(false);
+}
+
+void TRtRTFTextInput::MoveCursorCommand(uint8_t Code, bool Select)
 {
     if (!CursorPar || !CursorLine || Code > ccFieldEnd || (EngineOptions & eoNoCursorMoves))
         return;

@@ -244,19 +244,15 @@ public:
     bool ObjectsPainted = false;
     bool NeedsObjectPass = true;
     bool FirstObjectPass = false;
-    std::unique_ptr<TBitmap> DoubleBuffer;    // floating objects are drawn through it when present
     std::vector<TTextObj*> ObjectsToPlace;
     bool SkipLinePaint = false;
-    bool SimpleTextOutput = false;
     int32_t MinCharHeight = 0;
     TRtPrintOptions PrintOptions;
-    int32_t BorderInset = 0;                  // layout units inside bordered paragraphs and cells
     int32_t ExtraLineMargin1 = 0, ExtraLineMargin2 = 0;
     bool HeadersInGap = false, FootersInGap = false;
     bool CompactView = false;
     bool SplitAtBlanks = false;
     bool ShowRunBoxes = false;
-    int32_t ObjectFontSize = 10;
     int32_t DefaultBorderWidth = 15;          // twips
     int32_t BorderDistance = 0;               // twips
     bool Border3D = false;
@@ -285,7 +281,6 @@ public:
     bool RenumberPending = false;
     bool SkipLineFeeds = false;               // line feeds are never inserted
     bool SkipLineFeedAfterCR = true;          // CR LF gives one paragraph break
-    bool DoubleByteLead = false;
     bool InsertHidden = false;                // hidden text is inserted and counts for moves
     bool ForceInsert = false;
     bool SelectionPointSet = false;           // raised by SetSelectionPoint, cleared by the control
@@ -294,7 +289,6 @@ public:
     bool DeletionRunning = false;
     bool SuppressCellEvent = false;
     bool SpellChecking = false;
-    bool TextFlowRunning = false;             // across all engines: see RtTextFlowInProgress
     TParagraph* LastCursorParagraph = nullptr;
     TParagraph* HotPar = nullptr;             // paragraph of the hot span
     int32_t HotFrom = 0, HotTo = 0;           // the hot span (paragraph offsets)
@@ -337,6 +331,7 @@ public:
 
 private:
     // Cursor helpers.
+    void MoveCursorCommand(uint8_t Code, bool Select);
     bool AtTextStart() const;
     bool AtTextEnd() const;
     TLine* LastTextLine() const;
@@ -379,7 +374,7 @@ private:
     void PaintRuns(TRtLinePaintRecord& Rec);
     void WriteRun(TCanvas* Canvas, int32_t X, int32_t Baseline, const uint8_t* Chars, const int32_t* Dx, int32_t N,
                   const TAttr& Attr, bool Opaque, int32_t Height);
-    void PaintLineEndMarks(TRtLinePaintRecord& Rec, int32_t X);
+    int32_t PaintLineEndMarks(TRtLinePaintRecord& Rec, int32_t X);
     void PaintBorders(TRtLinePaintRecord& Rec);
     void ComputeLineSelection(TRtLinePaintRecord& Rec);
     void FindCellNeighbours(TRtLinePaintRecord& Rec);

@@ -250,4 +250,57 @@ TEST_F(CursorCommands, UpAtTheTopAsksTheOwnerForTheNextBox)
     EXPECT_EQ(Cursor(), TPos(0, 0, 3));
 }
 
+TEST_F(CursorCommands, HotStyleSpansTheLinkUnderTheMouse)
+{
+    Layout({"see the link here"}, 400);
+    TLine* l = Par(0)->Lines;
+    for (int32_t i = 8; i < 12; ++i) {
+        l->Attrs[i].Style.Include(afsHyperLink);
+        l->Attrs[i].Tag = 3;
+    }
+    int32_t events = 0;
+    E->OnHotStyle = [&](TObject*, TParagraph*, int32_t) { ++events; };
+    E->UpdateHotStyle(Par(0), l, 9);
+    for (int32_t i = 0; i < l->Length; ++i)
+        EXPECT_EQ(l->Attrs[i].Style.Has(afsHotStyle), i >= 8 && i < 12) << i;
+    EXPECT_EQ(events, 1);
+    // The same span again changes nothing; leaving it clears it.
+    E->UpdateHotStyle(Par(0), l, 11);
+    EXPECT_EQ(events, 1);
+    E->UpdateHotStyle(nullptr, nullptr, 0);
+    EXPECT_FALSE(l->Attrs[9].Style.Has(afsHotStyle));
+    EXPECT_EQ(events, 2);
+}
+
+} // namespace
+
+namespace {
+
+class EngineSetters : public RtInputTest {};
+
+TEST_F(EngineSetters, ZoomResizingAndVisibleSizes)
+{
+    Layout({"hello world foo"}, 100);
+    E->SetZooming(0);
+    EXPECT_EQ(E->Zooming, 100);
+    E->SetZooming(200);
+    EXPECT_EQ(E->Zooming, 200);
+    EXPECT_EQ(E->ScreenToDoc(400), 200);
+    E->SetZooming(100);
+    E->SetResizing(0);
+    EXPECT_EQ(E->Resizing, 100);
+    EXPECT_EQ(E->SetVisibleHeight(150), 150);
+    EXPECT_EQ(E->VisibleHeightPx, 150);
+    // Wrapping at the window: a narrower window re-breaks the text.
+    E->SetWordWrap(true);
+    E->SetVisibleWidth(60);
+    EXPECT_EQ(E->VisibleWidthPx, 60);
+    EXPECT_GT(LinesOf(Par(0)).size(), 2u);
+    // Suspending and resuming formatting re-measures every paragraph.
+    E->SetEngineOptions(E->EngineOptions | eoSuspended);
+    Par(0)->Lines->Attrs[0].Width = 0;
+    E->SetEngineOptions(E->EngineOptions & ~eoSuspended);
+    EXPECT_EQ(Par(0)->Lines->Attrs[0].Width, 10);
+}
+
 } // namespace

@@ -185,3 +185,39 @@ TEST_F(PaintLine, TableWithBordersAndShading)
     Par(3)->Shading = 50;
     ExpectLooksLike(Render(), "table");
 }
+
+TEST_F(PaintLine, FormattingMarks)
+{
+    Prepare({"tab\tand blanks", "line\nbreak"});
+    UseLiberationSans();
+    E->ViewOptions.Include(rtShowCR);
+    E->ViewOptions.Include(rtShowNL);
+    E->ViewOptions.Include(rtShowTAB);
+    E->ViewOptions.Include(rtShowSPC);
+    ExpectLooksLike(Render(), "marks");
+}
+
+TEST_F(PaintLine, PrintingLeavesOutMisspellingMarks)
+{
+    Prepare({"misspelt words"});
+    UseLiberationSans();
+    Style(0, 0, 8, [](TAttr& A) { A.Style.Include(afsMisSpelled); });
+    auto redPixels = [](const QImage& Img) {
+        int n = 0;
+        for (int y = 0; y < Img.height(); ++y)
+            for (int x = 0; x < Img.width(); ++x) {
+                const QRgb c = Img.pixel(x, y);
+                n += qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60;
+            }
+        return n;
+    };
+    EXPECT_GT(redPixels(Render()), 5);
+    E->Surface().fill(Qt::white);
+    E->EngineOptions |= eoNoDisplay | eoPaintAllLines;
+    TCanvas c(&E->Surface());
+    E->PaintingCanvas = &c;
+    E->PaintLine(Par(0)->Lines, Par(0));
+    E->PaintingCanvas = nullptr;
+    c.Flush();
+    EXPECT_EQ(redPixels(E->Surface()), 0);
+}

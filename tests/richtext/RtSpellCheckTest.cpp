@@ -112,3 +112,31 @@ TEST_F(SpellCheck, WordsAcrossLinesAndOverlongWords)
 }
 
 } // namespace
+
+#include "RtInputTestSupport.h"
+
+namespace {
+
+// The engine checks words as they are typed, leaving the word at the cursor for later.
+class SpellCheckAsYouType : public RtInputTest {};
+
+TEST_F(SpellCheckAsYouType, MarksAWordWhenTheCursorLeavesIt)
+{
+    Layout({""}, 400);
+    std::vector<AnsiString> asked;
+    E->OnSpellCheckWord = [&](TObject*, const AnsiString& Word, TSpellCheckResult& R, TSpellCheckHyphen&) {
+        asked.push_back(Word);
+        R = Word == "the" ? TSpellCheckResult() : TSpellCheckResult{spMisSpelled};
+    };
+    auto misspelt = [&](int32_t I) { return Par(0)->Lines->Attrs[I].Style.Has(afsMisSpelled); };
+    Type("the qick");
+    EXPECT_EQ(asked, (std::vector<AnsiString>{"the"}));
+    EXPECT_FALSE(misspelt(5));
+    E->MoveCursor(ccLineStart, false);
+    EXPECT_TRUE(misspelt(5));
+    EXPECT_FALSE(misspelt(1));
+    EXPECT_EQ(asked.back(), "qick");
+    EXPECT_FALSE(E->CursorWordPending);
+}
+
+} // namespace
