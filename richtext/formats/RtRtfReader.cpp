@@ -1023,6 +1023,12 @@ void TRtRtfReader::AddUnicode(int32_t Value)
     }
     const uint8_t charset = Attr.Charset;
     const bool ansiFont = charset == 0 || charset == 1;
+    if (charset == 2 && unit >= 0xF020 && unit <= 0xF0FF) {
+        // Symbol fonts: the character's own byte.
+        HandleCharacter(unit - 0xF000);
+        SkipChars = UnicodeSkip;
+        return;
+    }
     const int ansi = (highSurrogate || lowSurrogate) ? -1 : UnicodeToAnsiChar(unit);
     if (ansi > 0 && (ansiFont || UnicodeSkip == 0)) {
         HandleCharacter(ansi);
@@ -1226,9 +1232,17 @@ void TRtRtfReader::FinishCell()
     } else
         width = 10;
     if (TableId == 0) {
-        const int32_t right = std::max(TextWidth() - maxRight, -Header->RightMargin());
-        TableId = Text->TableList()->AddTable(AnsiString(), AnsiString(), 0, std::max(0, right),
-                                              std::max(0, RowLeft));
+        // The space beside the row: on the right, split for centred rows, on
+        // the left for right-aligned rows.
+        const int32_t remainder = std::max(TextWidth() - maxRight, -Header->RightMargin());
+        int32_t left = RowLeft, right = remainder;
+        if (RowAlign == 1)
+            left = right = (remainder - RowLeft) / 2;
+        else if (RowAlign == 2) {
+            left = remainder - RowLeft;
+            right = 0;
+        }
+        TableId = Text->TableList()->AddTable(AnsiString(), AnsiString(), 0, std::max(0, right), std::max(0, left));
     }
     TRtCell* cell = CellOf(par);
     cell->Left = uint8_t(std::min(255, SharesUsed));
@@ -1282,7 +1296,6 @@ void TRtRtfReader::EndParagraph(int32_t Code)
     if (Code == 33 && empty) {
         ParTemplate.Flags |= parfNewPage;
         Par->Flags |= parfNewPage;
-        ++PageCount;
         return;
     }
     if (Code == 48 && CellIndex > 0 && CellIndex <= int32_t(Cells.size()) && Cells[size_t(CellIndex - 1)].Skip > 0) {
@@ -1317,7 +1330,6 @@ void TRtRtfReader::EndParagraph(int32_t Code)
     if (Code == 33) {
         // A page break before the paragraph that follows.
         par->Flags |= parfNewPage;
-        ++PageCount;
     }
 }
 
@@ -1358,12 +1370,13 @@ void TRtRtfReader::EndFontEntry()
         FontNr = -1;
         return;
     }
-    const int32_t charset = std::clamp(FontCharsetValue, 0, 255);
+    // Fonts named as symbol fonts are symbol fonts whatever their character set.
+    const bool symbol = SameTextAscii(name, "wingdings") || SameTextAscii(name, "webdings")
+                     || SameTextAscii(name, "symbol");
+    const int32_t charset = symbol ? 2 : std::clamp(FontCharsetValue, 0, 255);
     const int32_t idx = Header->GetFontIndexCharset(name, charset);
     if (idx >= 0 && idx < 256) {
         FontMap[size_t(FontNr)] = int16_t(idx);
-        FontSymbol[size_t(FontNr)] = charset == 2 || SameTextAscii(name, "wingdings")
-                                     || SameTextAscii(name, "webdings") || SameTextAscii(name, "symbol");
         if (Header->Fonts[size_t(idx)].Charset < 0)
             Header->Fonts[size_t(idx)].Charset = charset;
         if (FontNr == 0) {
@@ -1565,7 +1578,6 @@ void TRtRtfReader::SetListProperty(int32_t Code, int32_t Value)
         break;
     case 148: Level.Size = std::clamp(Value, 0, 1638); break;  // pnfs
     case 149: Level.UsePrev = Value != 0; break;               // pnprev
-    case 150: Level.Start = std::max(Value, 0); break;         // pnstart
     case 153: // listid
         if (Dest == rdList)
             GroupOfList[Value] = ListGroup;

@@ -64,7 +64,6 @@ private:
         int32_t IndentLeft = 0, IndentFirst = 0;
         int32_t Font = -1;  // index in the text's fonts
         int32_t Size = 0;
-        int32_t Start = 1;
         bool UsePrev = false;
         AnsiString Text;     // leveltext, or pntxtb
         AnsiString TextA;    // pntxta
@@ -75,7 +74,6 @@ private:
         uint8_t BorderWidth = 0;
         uint8_t VertAlign = 0;
         uint8_t Shading = 0;
-        uint8_t PatColor = 0;
         uint8_t BGColor = 0;
         int32_t Skip = 0;  // merged cells that follow
         uint16_t BrdLines = 0;
@@ -166,11 +164,9 @@ private:
     uint8_t UnicodeSkip = 1;  // fallback characters after "\u"
     int32_t SkipChars = 0;    // fallback characters still to drop
     bool HighSurrogate = false;
-    int32_t PageCount = 0;
 
     // Font table.
     std::array<int16_t, 255> FontMap{};
-    std::array<bool, 255> FontSymbol{};
     int32_t FontNr = -1;
     int32_t FontCharsetValue = 0;
     AnsiString FontName;

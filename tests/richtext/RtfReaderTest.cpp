@@ -327,3 +327,30 @@ TEST(RtfReader, MergeFieldResultsBecomeInsertPointsWithAutomaticText)
     // The result of a field that becomes no object stays as text.
     EXPECT_EQ(AttrAt(p, 8).Style, AttrAt(p, 0).Style);
 }
+
+TEST(RtfReader, SymbolFontsTakeTheByteOfPrivateUseCharacters)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1 wInGdInGs;}{\\f2\\fcharset2 Marks;}}"
+                  "\\f1\\u61548?\\f2\\u61623?\\f0\\u61548?}");
+    const TParagraph* p = text.FirstPar;
+    ASSERT_EQ(ParString(p), "l\xb7?");
+    EXPECT_EQ(AttrAt(p, 0).Charset, 2);
+}
+
+TEST(RtfReader, RowAlignmentPlacesTheTable)
+{
+    struct Case {
+        const char* align;
+        int32_t left, right;
+    };
+    for (const Case& c : {Case{"", 100, 6000}, Case{"\\trqc", 2950, 2950}, Case{"\\trqr", 5900, 0}}) {
+        TRtRTFText text;
+        ReadRtf(text, std::string("{\\rtf1\\paperw10000\\margl1000\\margr1000\\trowd") + c.align
+                          + "\\trleft100\\cellx2000\\intbl a\\cell\\row}");
+        int32_t left = -1, right = -1;
+        ASSERT_TRUE(text.TableList()->GetTableLeftRight(text.FirstPar->Cell->TableId, left, right));
+        EXPECT_EQ(left, c.left) << c.align;
+        EXPECT_EQ(right, c.right) << c.align;
+    }
+}
