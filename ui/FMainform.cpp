@@ -20,6 +20,7 @@
 #include "WaitCursor.h"
 #include "uCursors.h"
 #include "uDataFile.h"
+#include "uEditorTexts.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchPageTemplate.h"
 #include "uFotobuchPresets.h"
@@ -863,6 +864,7 @@ void TMaster::ViewZoomChanged()
 
 void TMaster::BeforeLocalize()
 {
+    InstallEditorTexts();
     for (const char* t : {sNichtGespeichert, sJetztSpeichern, sUnbenannt, sFertig, sSeiteWirdGeladen, sDateien,
                           sNichtGeschrieben, sBrowserFehler, sKeinProjekt})
         RegisterLocalizedString(this, QString::fromUtf8(t));
@@ -899,6 +901,7 @@ void TMaster::LoadFrameworkTranslation()
 void TMaster::AfterLocalize()
 {
     LoadFrameworkTranslation();
+    LoadEditorTexts();
     if (ColorList) {
         FillColorList(ColorList->Colors);
         ColorList->SyncListviewItems();

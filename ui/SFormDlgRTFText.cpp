@@ -240,6 +240,11 @@ void TSFormDlgRTFText::SetupEditor()
     rtf->OnBeforePasteEvent = [this](TObject*, bool& DoIt, TParagraph* Par) { rtfBeforePasteEvent(DoIt, Par); };
 }
 
+void TSFormDlgRTFText::BeforeLocalize()
+{
+    RegisterDefaultStringKey(QStringLiteral("FontPreviewText"), QStringLiteral("Franz jagt im komplett ..."));
+}
+
 void TSFormDlgRTFText::AfterLocalize()
 {
     const TLocalizer& l = Localizer();

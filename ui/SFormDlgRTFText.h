@@ -94,6 +94,7 @@ public:
     std::function<bool(TColor& Color)> ColorDialogHook;
 
 protected:
+    void BeforeLocalize() override;
     void AfterLocalize() override;
 
 private:

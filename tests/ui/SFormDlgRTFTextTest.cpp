@@ -8,6 +8,7 @@
 #include "RtFont.h"
 #include "RtUndo.h"
 #include "RichText.h"
+#include "RtActionTexts.h"
 #include "SFormDlgRTFText.h"
 #include "WVLTBComboBox.h"
 #include "uDefaultwerte.h"
@@ -468,4 +469,38 @@ TEST(SFormDlgRTFText, FormattedBoxesSurviveSavingAndOpening)
     w.M->MainView()->SetFocusedElement(a2);
     EXPECT_EQ(a2->Drawer->RTFText(), rtfA);
     EXPECT_FALSE(w.M->Document()->Modified);
+}
+
+TEST(SFormDlgRTFText, EditorTextsFollowTheLanguage)
+{
+    TextWindow w;
+    struct Case {
+        QAction* Entry;
+        const char *Bold, *NotFound, *Hint, *Caption;
+    };
+    const Case cases[] = {
+        {w.M->mnuSpracheEnglisch, "Bold", "Text not found", "Shadow", "Edit text"},
+        {w.M->mnuSpracheFranzoesisch, "Gras", "Texte introuvable", "Ombre", "Modifier le texte"},
+        {w.M->mnuSpracheItalienisch, "Grassetto", "Testo non trovato", "Ombra", "Modifica testo"},
+        {w.M->mnuSpracheSpanisch, "Negrita", "Texto no encontrado", "Sombra", "Editar texto"},
+        {w.M->mnuSpracheHollaendisch, "Vet", "Tekst niet gevonden", "Schaduw", "Tekst bewerken"},
+        {w.M->mnuSpracheDeutsch, "Fett", "Text nicht gefunden", "Schatten", "Text bearbeiten"},
+    };
+    Localizer().SetSupportedLanguages(0x21F);
+    for (const Case& c : cases) {
+        c.Entry->trigger();
+        SCOPED_TRACE(Localizer().LanguageIndex());
+        AnsiString caption, hint;
+        ASSERT_TRUE(FindRtActionText(256, 2, caption, hint));
+        EXPECT_EQ(fromAnsi(caption), QString::fromUtf8(c.Bold));
+        EXPECT_EQ(fromAnsi(hint), QString::fromUtf8(c.Bold));
+        EXPECT_EQ(fromAnsi(GetRtUIString(meTextNotFound)), QString::fromUtf8(c.NotFound));
+        EXPECT_EQ(w.Panel->BtnSchatten->toolTip(), QString::fromUtf8(c.Hint));
+        EXPECT_EQ(w.Panel->windowTitle(), QString::fromUtf8(c.Caption));
+        // The bold button shows the language's own glyph.
+        EXPECT_EQ(w.Panel->BtnFett->icon().pixmap(Localizer().GetBoldGlyph().size()).toImage().convertToFormat(
+                      QImage::Format_ARGB32),
+                  Localizer().GetBoldGlyph().convertToFormat(QImage::Format_ARGB32));
+    }
+    Localizer().SetSupportedLanguages(0x217);
 }
