@@ -9,6 +9,8 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrinter>
 
 TRtEditorRegistry RtEditorRegistry;
 
@@ -61,6 +63,19 @@ TRtCommandDialogs& RtCommandDialogs()
             if (ok)
                 Value = s;
             return ok;
+        },
+        [](QWidget* Parent, int32_t& Width, int32_t& Height, bool& Landscape) {
+            QPrinter printer;
+            printer.setPageSize(QPageSize(QSizeF(Width / 20.0, Height / 20.0), QPageSize::Point));
+            printer.setPageOrientation(Landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+            QPageSetupDialog dialog(&printer, Parent);
+            if (dialog.exec() != QDialog::Accepted)
+                return false;
+            const QSizeF pt = printer.pageLayout().pageSize().size(QPageSize::Point);
+            Width = int32_t(pt.width() * 20 + 0.5);
+            Height = int32_t(pt.height() * 20 + 0.5);
+            Landscape = printer.pageLayout().orientation() == QPageLayout::Landscape;
+            return true;
         },
         [](QWidget* Parent, QWidget* Anchor, int32_t& Columns, int32_t& Rows, bool& Borders) {
             return ShowTableSelect(Parent, Anchor, Columns, Rows, Borders);
@@ -195,6 +210,7 @@ void TRtCustomRichText::Execute(int32_t Group, int32_t Id, uint8_t& State, const
     RtfText()->NewUndoLevel();
     if (RunCommand(Group, Id, click, Text)) {
         State = 0;
+        RepaintAll();
         RtfText()->NotifyChange(rtchCharAttr | rtchParAttr);
         UpdateState();
     }
@@ -217,6 +233,10 @@ void TRtCustomRichText::SetBorders(int32_t Left, int32_t Top, int32_t Right, int
     if (e->MarkedCells == 0)
         e->MarkCellBlock(e->CursorPar, e->CursorPar);
     e->SetMarkedCellBorders(Left, Top, Right, Bottom, Inner);
+    // Cells are painted by their cell record's edges: they follow the paragraph's.
+    for (TParagraph* p = e->FirstPar; p; p = p->Next)
+        if ((p->Flags & parfMarked) && (p->Flags & parfTableCell))
+            SyncCellBorders(p);
     e->ReformatText(nullptr);
     e->Refresh();
 }
@@ -377,6 +397,7 @@ bool TRtCustomRichText::RunCommand(int32_t Group, int32_t Id, bool Click, const 
             if (RtEditorRegistry.Print)
                 RtEditorRegistry.Print(this);
             return true;
+        case 2: PrinterSetup(); return true;
         case 3:
             SetAutoZoom(AutoZoom() == rtAutoZoomWidth ? rtAutoZoomOff : rtAutoZoomWidth);
             return true;
@@ -484,8 +505,8 @@ bool TRtCustomRichText::RunCommand(int32_t Group, int32_t Id, bool Click, const 
         case 3: return change([&] { setMode_.IncLevel(); });
         case 4: return change([&] { setMode_.DecLevel(); });
         case 5: setMode_.SetOutlineMode(true); Renumber(); return true;
-        case 6: return change([&] { e->DecOutlineLevel(); Renumber(); });
-        case 7: return change([&] { e->IncOutlineLevel(); Renumber(); });
+        case 6: return change([&] { e->IncOutlineLevel(); Renumber(); });
+        case 7: return change([&] { e->DecOutlineLevel(); Renumber(); });
         default: return false;
         }
     case 10:
@@ -595,7 +616,10 @@ bool TRtCustomRichText::KeyDownFirst(int32_t& Key, Qt::KeyboardModifiers Shift)
 
 void TRtCustomRichText::WordCompleted(char32_t Ch)
 {
-    if (RtfText()->EditOptions.Has(rtAutoDetectHyperlinks))
+    // A web or mail address is complete when a character that ends it is typed.
+    const bool endsLink = Ch < 32 || Ch == ' ' || Ch == '(' || Ch == ')' || Ch == ',' || Ch == ';' || Ch == '?' ||
+                          Ch == '[' || Ch == ']' || Ch == '{' || Ch == '}';
+    if (endsLink && RtfText()->EditOptions.Has(rtAutoDetectHyperlinks))
         DetectHyperlinks(RtfText()->CursorPar, RtfText()->CursorLine, false);
     TRtCustomRtfEdit::WordCompleted(Ch);
 }
@@ -624,20 +648,21 @@ void TRtCustomRichText::InsertTable(int32_t Columns, int32_t Rows, bool Borders)
     e->AddTable("", "", 0, 0, 0);
     std::vector<TRtCellDescriptor> cells;
     cells.resize(size_t(Columns));
-    for (TRtCellDescriptor& c : cells)
+    for (TRtCellDescriptor& c : cells) {
         c.Props.Mask = 1;
+        if (Borders) {
+            c.Props.Mask |= 1u << 8;
+            c.Props.BrdLines = brdPresent | brdTop | brdBottom | brdLeft | brdRight;
+        }
+    }
     TParagraph* first = nullptr;
     for (int32_t r = 0; r < Rows; ++r) {
         e->ApplyParProps(par, Columns, cells.data());
-        TParagraph* rowLast = par;
-        for (int32_t i = 0; i < Columns; ++i, rowLast = rowLast->Prior) {
-            if (Borders) {
-                TRtCell* cell = e->GetParCell(rowLast);
-                cell->BrdFlags = celbAll;
-                cell->BrdWidth = 1;
-            }
+        TParagraph* cell = par;
+        for (int32_t i = 0; i < Columns && cell; ++i, cell = cell->Prior) {
+            SyncCellBorders(cell);
             if (r == 0 && i == Columns - 1)
-                first = rowLast;
+                first = cell;
         }
     }
     e->EndUndoGroup();
@@ -649,6 +674,12 @@ void TRtCustomRichText::InsertTable(int32_t Columns, int32_t Rows, bool Borders)
     e->Refresh();
     UpdateScrollRanges();
     UpdateCaret();
+}
+
+void TRtCustomRichText::SyncCellBorders(TParagraph* Cell)
+{
+    if (TRtCell* c = RtfText()->GetParCell(Cell))
+        c->BrdFlags = uint8_t((c->BrdFlags & (celbHairline | celbDotted)) | (Cell->BrdLines & 0xFC));
 }
 
 void TRtCustomRichText::InsertRow()
@@ -675,9 +706,27 @@ void TRtCustomRichText::DeleteRow()
     TRtRTFTextInput* e = RtfText();
     if (!e->CursorPar || !(e->CursorPar->Flags & parfTableCell))
         return;
-    e->SelectTableRows(e->CursorPar, 1);
-    e->DeleteMarkedCells();
-    e->ReformatText(nullptr);
+    TParagraph* first = e->CursorPar;
+    while ((first->Flags & parfNotFirstCell) && first->Prior && (first->Prior->Flags & parfTableCell))
+        first = first->Prior;
+    std::vector<TParagraph*> row{first};
+    while ((row.back()->Flags & parfNotLastCell) && row.back()->Next && (row.back()->Next->Flags & parfTableCell))
+        row.push_back(row.back()->Next);
+    TParagraph* after = row.back()->Next ? row.back()->Next : first->Prior;
+    if (!after)
+        return;   // the row is the whole text
+    e->ClearSelection(false);
+    e->CursorPar = after;
+    e->CursorLine = after->Lines;
+    e->CursorPos = 0;
+    e->BeginUndoGroup();
+    for (TParagraph* p : row) {
+        e->SaveUndo(p, 10, 16);
+        e->DeletePar(p);
+    }
+    e->EndUndoGroup();
+    e->ReformatAll();
+    e->ShowCursor();
     e->Refresh();
     UpdateCaret();
 }

@@ -37,6 +37,8 @@ struct TRtCommandDialogs {
     std::function<QString(QWidget* Parent, const QString& Filter, const QString& Dir, int& FilterIndex)> OpenFileName;
     // False when cancelled.
     std::function<bool(QWidget* Parent, const QString& Caption, const QString& Prompt, QString& Value)> InputQuery;
+    // The page set-up: the page in twips and its orientation, in and out; False when cancelled.
+    std::function<bool(QWidget* Parent, int32_t& Width, int32_t& Height, bool& Landscape)> PrinterSetup;
     // The table picker: False when cancelled.
     std::function<bool(QWidget* Parent, QWidget* Anchor, int32_t& Columns, int32_t& Rows, bool& Borders)> PickTable;
 };
@@ -100,6 +102,8 @@ public:
     void SaveAs();
     void Open();
     void Close();
+    // The page set-up dialog; the chosen paper becomes the text's page. True when confirmed.
+    virtual bool PrinterSetup();
     bool Cancelled = false;
     QString InitialDir;
     QString LastFileName() const { return RtfText()->FileName; }
@@ -111,7 +115,6 @@ public:
     TRtButtonStateEvent OnButtonState;
     TNotifyEvent OnChangeLastFilename;
     int32_t CommandLock = 0;
-    bool TableLayoutChanged = false;
 
 protected:
     void EngineChanged() override;
@@ -127,6 +130,7 @@ private:
     void AttributeChange(WrtStyle Style, bool On);
     void SetBorders(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t Inner);
     void SelectCurrentRow();
+    void SyncCellBorders(TParagraph* Cell);
     void StartSpellCheck(int32_t Mode);
     void Renumber();
 

@@ -110,8 +110,9 @@ bool TRtCustomRichText::Replace(const AnsiString& Text, const AnsiString& With, 
 {
     TRtRTFTextInput* e = RtfText();
     int32_t start = 0, length = 0;
+    // Only a hit of this search that is still selected is replaced.
     if (!(e->GetSelection(start, length) && length > 0 && finder_.Found && finder_.FoundPosition == start &&
-          finder_.FoundLength == length)) {
+          finder_.FoundLength == length && searchText_ == Text)) {
         if (!Find(Text, Down, WholeWord, MatchCase)) {
             RtCommandDialogs().Message(this, fromAnsi(GetRtUIString(meTextNotFound)));
             return false;
@@ -120,11 +121,13 @@ bool TRtCustomRichText::Replace(const AnsiString& Text, const AnsiString& With, 
     }
     if (!BeginChange())
         return false;
+    e->NewUndoLevel();
     e->DeleteSelection(false);
     e->SetCursorCharPos(start);
     e->InsertTextAndPaint(With, false);
     e->SetSelection(start, int32_t(With.size()));
     e->SetCursorCharPos(start + int32_t(With.size()));
+    finder_.Found = false;
     e->ReformatText(nullptr);
     e->Refresh();
     EndChange();
@@ -141,6 +144,7 @@ int32_t TRtCustomRichText::ReplaceAll(const AnsiString& Text, const AnsiString& 
     finder_.MatchCase = MatchCase;
     finder_.Wildcard = 0;
     finder_.SetStartPosition(e->GetCursorCharPos());
+    e->NewUndoLevel();
     e->BeginUndoGroup();
     for (TParagraph* p = e->FirstPar; p; p = p->Next)
         e->SaveUndo(p, 2, 4);
@@ -350,4 +354,26 @@ void TRtCustomRichText::Close()
         Clear();
         SetLastFileName(QString());
     }
+}
+
+bool TRtCustomRichText::PrinterSetup()
+{
+    TTextHeader* h = RtfText()->Header();
+    // The page is kept unrotated; the orientation says how it lies.
+    const bool landscape = h->Landscape();
+    int32_t width = landscape ? h->PageHeight() : h->PageWidth();
+    int32_t height = landscape ? h->PageWidth() : h->PageHeight();
+    bool chosen = landscape;
+    if (!RtCommandDialogs().PrinterSetup || !RtCommandDialogs().PrinterSetup(this, width, height, chosen))
+        return false;
+    h->BeginUpdate();
+    h->SetLandscape(false);
+    h->SetPageWidth(width);
+    h->SetPageHeight(height);
+    h->SetLandscape(chosen);
+    h->EndUpdate();
+    RtfText()->UpdatePageMetrics(false);
+    RtfText()->UpdateLayout();
+    RefreshView();
+    return true;
 }

@@ -115,13 +115,11 @@ int32_t TRtSetModeControl::BKColor() const { return SixteenColours() ? attr_.Tex
 
 void TRtSetModeControl::SetBKColor(int32_t V)
 {
-    if (SixteenColours()) {
+    if (SixteenColours())
         attr_.TextColor = uint8_t((attr_.TextColor & 15) | ((V & 15) << 4));
-        SetChar(cmColor);
-    } else {
+    else
         attr_.BGColor = uint8_t(V);
-        SetChar(cmBKColor);
-    }
+    SetChar(cmBKColor);
 }
 
 AnsiString TRtSetModeControl::FontName() const

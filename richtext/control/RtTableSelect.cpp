@@ -131,9 +131,12 @@ bool TRtTableSelect::eventFilter(QObject* Watched, QEvent* Event)
     case QEvent::MouseButtonRelease:
         Tracking = false;
         return true;
-    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonDblClick: {
+        const QPoint pt = static_cast<QMouseEvent*>(Event)->position().toPoint();
+        ChooseAt(pt.x(), pt.y());
         done(Columns >= 1 ? 1 : 2);
         return true;
+    }
     default: return QDialog::eventFilter(Watched, Event);
     }
 }

@@ -26,9 +26,10 @@ TRtCustomRtfEdit::TRtCustomRtfEdit(QWidget* Parent) : QAbstractScrollArea(Parent
 {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
-    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setMouseTracking(true);
     resize(100, 100);
 
     engine_ = std::make_unique<TRtRTFTextInput>();
@@ -59,6 +60,7 @@ TRtCustomRtfEdit::TRtCustomRtfEdit(QWidget* Parent) : QAbstractScrollArea(Parent
     e->OnHorzScrolled = [this](TObject*) { UpdateScrollRanges(); };
     e->OnRefresh = [this](TObject*) { viewport()->update(); };
     e->OnLayoutChanged = [this] { UpdateScrollRanges(); };
+    e->OnCursorMove = [this](TObject*) { TakeCursorAttr(); };
     ControlList().push_back(this);
 }
 
@@ -74,6 +76,7 @@ TRtCustomRtfEdit::~TRtCustomRtfEdit()
     e->OnHorzScrolled = nullptr;
     e->OnRefresh = nullptr;
     e->OnLayoutChanged = nullptr;
+    e->OnCursorMove = nullptr;
     caret_.reset();
     strings_.reset();
     e->ObjectEnv = nullptr;
@@ -82,6 +85,45 @@ TRtCustomRtfEdit::~TRtCustomRtfEdit()
 }
 
 const std::vector<TRtCustomRtfEdit*>& TRtCustomRtfEdit::Controls() { return ControlList(); }
+
+// The attribute of new text follows the cursor: the selection's first
+// character, else the character before the cursor (at a line's start the one
+// at it), or an empty paragraph's own attribute. Marks of objects, fields and
+// checking are not taken over.
+void TRtCustomRtfEdit::TakeCursorAttr()
+{
+    TRtRTFTextInput* e = engine_.get();
+    const TAttr* source = nullptr;
+    if (e->SelStartPar && e->SelEndPar) {
+        int32_t start = 0, length = 0;
+        TParagraph* par = nullptr;
+        TLine* line = nullptr;
+        int32_t col = 0;
+        if (e->GetSelection(start, length) && e->FindAbsPos(start, 0, col, line, par) && line && line->Attrs &&
+            col < line->Length)
+            source = &line->Attrs[col];
+    } else if (TLine* l = e->CursorLine; l && l->Attrs && e->CursorPar) {
+        if (e->CursorPos > 0 && e->CursorPos <= l->Length)
+            source = &l->Attrs[e->CursorPos - 1];
+        else if (e->CursorPos < l->Length)
+            source = &l->Attrs[e->CursorPos];
+        else if (TRtRTFText::GetParLength(e->CursorPar) == 0)
+            source = &e->CursorPar->ParAttr;
+    }
+    if (!source)
+        return;
+    TAttr a = *source;
+    for (TOneWrtStyle bit : {afsIsObject, afsIsInsertpoint, afsAutomatic, afsMisSpelled, afsWasChecked, afsHotStyle,
+                             afsHyphen, afsIsFootnote, afsBookmark, afsDelete, afsDBCSOne, afsDBCSTwo})
+        a.Style.Exclude(bit);
+    a.Tag = 0;
+    if (a.Style == e->CurrentAttr.Style && a.Font == e->CurrentAttr.Font && a.Size == e->CurrentAttr.Size &&
+        a.TextColor == e->CurrentAttr.TextColor && a.BGColor == e->CurrentAttr.BGColor)
+        return;
+    e->CurrentAttr = a;
+    e->UpdateCharWidths();
+    e->NotifyChange(rtchCharAttr);
+}
 
 // ---- painting, caret and scrolling -------------------------------------------------------------------
 
@@ -97,9 +139,16 @@ void TRtCustomRtfEdit::paintEvent(QPaintEvent* Event)
     const QSize size = viewport()->size();
     if (e->Surface().size() != size)
         ResizeStep();
+    // The engine keeps its surface current as the text changes; it paints
+    // the whole area only when the surface is new or its contents are unknown.
     const bool idle = !e->LayoutBusy && !e->InFormatting && !e->UpdatesLocked;
-    if (idle) {
-        const QRect r = Event->rect();
+    if (e->TopY != paintedTop_ || e->LeftX != paintedLeft_)
+        surfaceStale_ = true;
+    if (idle && surfaceStale_) {
+        surfaceStale_ = false;
+        paintedTop_ = e->TopY;
+        paintedLeft_ = e->LeftX;
+        const QRect r = QRect(QPoint(0, 0), size);
         e->PaintRect(TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1});
     }
     QPainter p(viewport());
@@ -149,6 +198,7 @@ void TRtCustomRtfEdit::ResizeStep()
     e->ClientWidthPx = size.width();
     e->ClientHeightPx = size.height();
     e->SetSurfaceSize(size.width(), size.height());
+    surfaceStale_ = true;
     e->SetVisibleHeight(size.height());
     e->SetVisibleWidth(size.width());
     e->ReformatText(nullptr);
@@ -195,6 +245,7 @@ void TRtCustomRtfEdit::SetZooming(int32_t Value)
     if (Value == engine_->Zooming)
         return;
     engine_->SetZooming(Value);
+    surfaceStale_ = true;
     UpdateScrollRanges();
     viewport()->update();
 }
@@ -205,8 +256,15 @@ void TRtCustomRtfEdit::SetWordWrap(bool Value)
     RefreshView();
 }
 
+void TRtCustomRtfEdit::showEvent(QShowEvent* Event)
+{
+    QAbstractScrollArea::showEvent(Event);
+    surfaceStale_ = true;
+}
+
 void TRtCustomRtfEdit::RefreshView()
 {
+    surfaceStale_ = true;
     engine_->ReformatText(nullptr);
     UpdateScrollRanges();
     engine_->Refresh();
@@ -221,8 +279,15 @@ void TRtCustomRtfEdit::UpdateScrollRanges()
     const TRtRTFTextInput* e = engine_.get();
     const int32_t extent = e->DocToScreen(std::max(e->TextHeight, const_cast<TRtRTFTextInput*>(e)->GetTextHeight()));
     const int32_t visible = viewport()->height();
+    // A view scrolled below the text's end (the text got shorter) comes back to it.
+    const int32_t maxTop = std::max(0, extent - visible);
+    if (e->DocToScreen(e->TopY) > maxTop) {
+        engine_->TopY = e->ScreenToDoc(maxTop);
+        surfaceStale_ = true;
+        viewport()->update();
+    }
     QScrollBar* v = verticalScrollBar();
-    v->setRange(0, std::max(0, extent - visible));
+    v->setRange(0, maxTop);
     v->setPageStep(std::max(1, visible));
     v->setSingleStep(16);
     v->setValue(e->DocToScreen(e->TopY));
@@ -378,6 +443,7 @@ void TRtCustomRtfEdit::Undo()
 {
     objectEnv_->HideFrame();
     engine_->Undo();
+    surfaceStale_ = true;
     engine_->ReformatText(nullptr);
     engine_->ShowCursor();
     engine_->Refresh();
@@ -389,6 +455,7 @@ void TRtCustomRtfEdit::Redo()
 {
     objectEnv_->HideFrame();
     engine_->Redo();
+    surfaceStale_ = true;
     engine_->ReformatText(nullptr);
     engine_->ShowCursor();
     engine_->Refresh();
@@ -410,6 +477,7 @@ void TRtCustomRtfEdit::SelectAll()
     e->CursorPar = last;
     e->CursorLine = lastLine;
     e->CursorPos = lastLine->Length;
+    TakeCursorAttr();
     e->Refresh();
     UpdateCaret();
     e->NotifyChange(rtchCursor);
@@ -451,6 +519,7 @@ void TRtCustomRtfEdit::LoadFromStream(TStream* Stream, const AnsiString& FormatN
     e->TopY = 0;
     e->UpdateLayout();
     e->Refresh();
+    surfaceStale_ = true;
     UpdateScrollRanges();
     UpdateCaret();
 }

@@ -11,6 +11,8 @@
 #include <QAbstractScrollArea>
 #include <QPoint>
 
+#include <optional>
+
 #include <memory>
 #include <vector>
 
@@ -36,6 +38,15 @@ using TRtKeyPressEvent = std::function<void(TObject* Sender, char32_t& Key)>;
 using TRtMouseEvent = std::function<void(TObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
                                          int32_t X, int32_t Y)>;
 using THyperLinkEvent = std::function<void(TObject* Sender, const AnsiString& Text, int32_t LineNumber)>;
+// The word under the right button: its text and attributes may be changed by the handler.
+using TMouseDownRightEvent = std::function<void(TObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
+                                                int32_t X, int32_t Y, int32_t Pos, int32_t Len, AnsiString& Text,
+                                                TAttr& Attr)>;
+using TTextObjectMouseEvent = std::function<void(TObject* Sender, TTextObj* Entry, TRtObjectBase* Obj,
+                                                 Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X,
+                                                 int32_t Y)>;
+using TTextObjectClickEvent = std::function<void(TObject* Sender, TTextObj* Entry, TRtObjectBase* Obj, bool& Ignore)>;
+using TTextObjectNotifyEvent = std::function<void(TObject* Sender, TTextObj* Entry, TRtObjectBase* Obj, bool Current)>;
 
 // The posted messages of the control.
 constexpr int RtEventChange = 1024 + 5;      // the engine's change notification
@@ -117,6 +128,8 @@ public:
     bool InsertMimeData(const QMimeData* Data);
     // Loads a dropped file at the cursor: RTF, HTM(L) and TXT files as text, others as pictures.
     bool InsertFile(const QString& FileName);
+    // A drop at a window point: the first of dropped files, or text (moved when it comes from here).
+    bool DropData(const QMimeData* Data, QPoint Point, bool FromSelf);
     // Moves the selected text to a point (layout units), as a drop of it there does.
     bool MoveSelectionTo(int32_t X, int32_t Y);
     void RefreshView();
@@ -137,6 +150,18 @@ public:
     TNotifyEvent CtrlTabPressed, ShiftTabPressed;
     std::function<void(TObject* Sender, char32_t Ch)> AfterCompleteWordEvent;
     THyperLinkEvent HyperLinkEvent;
+    TMouseDownRightEvent OnMouseDownRight;
+    TTextObjectMouseEvent OnTextObjectMouseDown, OnTextObjectMouseMove, OnTextObjectMouseUp;
+    TTextObjectClickEvent OnTextObjectClick;
+    TTextObjectNotifyEvent OnTextObjectSelect, OnTextObjectEdit;
+    // Cursors over hyperlinks and embedded objects (none: the normal cursor).
+    std::optional<Qt::CursorShape> HyperLinkCursor, TextObjectCursor;
+    bool TableLayoutChanged = false;
+
+    // The reference entry of the embedded object under a window point, or none.
+    TTextObj* FindTextObjectAt(int32_t X, int32_t Y);
+    // The word handler of the right button at a layout point: True when it handled the word.
+    bool RightButtonWord(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
 
     // The edit-state notification.
     void SendEditState();
@@ -157,6 +182,7 @@ protected:
     virtual void ResizeStep();
     virtual void Activated() {}
     void ZoomToPage();
+    void TakeCursorAttr();
     bool CanType() const;
     void Copy(bool WholeText);
     void UpdateCaret();
@@ -170,6 +196,7 @@ protected:
     bool event(QEvent* Event) override;
     void paintEvent(QPaintEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
     void inputMethodEvent(QInputMethodEvent* Event) override;
     void focusInEvent(QFocusEvent* Event) override;
@@ -198,9 +225,26 @@ protected:
     bool cutting_ = false;
     bool proceed_ = true;
     bool settingScroll_ = false;
+    // The surface is painted anew when its contents are unknown, after large
+    // changes and after the view scrolled.
+    bool surfaceStale_ = true;
+    int32_t paintedTop_ = 0, paintedLeft_ = 0;
+    void RepaintAll()
+    {
+        surfaceStale_ = true;
+        viewport()->update();
+    }
     // Mouse state.
     QPoint downPoint_;
     bool buttonDown_ = false;
     bool possibleDrag_ = false;
     QPoint dragStart_;
+    TParagraph* hoveredBorder_ = nullptr;
+    bool borderDrag_ = false;
+    int32_t borderLastX_ = 0;
+    TTextObj* pressedObject_ = nullptr;
+    bool ObjectEvent(const TTextObjectMouseEvent& Event, TTextObj* Entry, Qt::MouseButton Button,
+                     Qt::KeyboardModifiers Shift, QPoint Point);
+    bool HoverBorder(int32_t X, int32_t Y);
+    void leaveEvent(QEvent* Event) override;
 };

@@ -223,6 +223,13 @@ void TRtCustomRtfEdit::KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift)
         } else
             edit("\x7f");
         break;
+    case Qt::Key_Menu:
+        if (e->CursorLine) {
+            const int32_t cx = e->CaretX + e->LeftX, cy = e->CaretY - e->TopY + e->CaretHeight / 2;
+            handled = RightButtonWord(Qt::RightButton, Shift, cx, cy);
+        } else
+            handled = false;
+        break;
     case Qt::Key_Minus:
         if (ctrl && !shift && !alt && e->EditOptions.Has(rtUseHyphenation) && e->CursorLine && e->CursorLine->Attrs &&
             e->CursorPos < e->CursorLine->Length && !RtWordDelimiter[e->CursorLine->Chars[e->CursorPos]]) {
@@ -306,10 +313,10 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift)
         return;
     if (!BeginChange())
         return;
-    if (RtWordDelimiter[ch] && ch != 13 && !(ch >= '0' && ch <= '9'))
-        WordCompleted(Key);
     if (ch == 13 && shift)
         ch = 10;
+    if (RtWordDelimiter[ch])
+        WordCompleted(ch);
     e->InsertTextAndPaint(AnsiString(1, char(ch)), true);
     if (ch == 13 || ch == 10)
         e->ShowCursor();
@@ -476,6 +483,7 @@ bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data)
     e->EndUndoGroup();
     e->OnBeforePaste = nullptr;
     e->PasteBorders = e->PasteShading = e->PasteIndents = false;
+    surfaceStale_ = true;
     e->ReformatText(nullptr);
     e->ShowCursor();
     e->Refresh();
@@ -506,8 +514,14 @@ bool TRtCustomRtfEdit::InsertFile(const QString& FileName)
         }
         e->InsertRequested = false;
     } else {
-        std::unique_ptr<TRtObject> obj = CreateRtObjectForFile(FileName, false);
-        if (!obj || !objectEnv_->InsertObject(std::move(obj), AnsiString()))
+        auto obj = std::make_unique<TRtOImageObject>();
+        obj->WriteRTFMode = wobOnlyRTF;
+        obj->LoadFromFile(FileName);
+        if (!obj->GetPicture())
+            return false;
+        obj->SetWidthTW(obj->GetNaturalWidth());
+        obj->SetHeightTW(obj->GetNaturalHeight());
+        if (!objectEnv_->InsertObject(std::move(obj), AnsiString()))
             return false;
     }
     e->ReformatText(nullptr);
@@ -545,35 +559,38 @@ void TRtCustomRtfEdit::dragMoveEvent(QDragMoveEvent* Event)
 
 void TRtCustomRtfEdit::dropEvent(QDropEvent* Event)
 {
-    const QMimeData* d = Event->mimeData();
-    TRtRTFTextInput* e = engine_.get();
-    const QPoint p = Event->position().toPoint();
-    const int32_t x = e->ScreenToDoc(p.x()), y = e->ScreenToDoc(p.y());
-    if (AcceptFiles && d->hasUrls()) {
-        // Only the first file of a drop is taken; its path is not cut short.
-        const QList<QUrl> urls = d->urls();
-        if (!urls.isEmpty() && urls.first().isLocalFile() && BeginChange()) {
-            e->ShowCursor();
-            e->MoveCursorToPoint(x, y, false, false);
-            InsertFile(urls.first().toLocalFile());
-            EndChange();
-        }
-        Event->acceptProposedAction();
-        return;
-    }
-    if (!DragAndDropSupport || !BeginChange()) {
+    if (DropData(Event->mimeData(), Event->position().toPoint(), Event->source() == this)) {
+        Event->setDropAction(Qt::CopyAction);
+        Event->accept();
+    } else
         Event->ignore();
-        return;
+}
+
+bool TRtCustomRtfEdit::DropData(const QMimeData* Data, QPoint Point, bool FromSelf)
+{
+    TRtRTFTextInput* e = engine_.get();
+    const int32_t x = e->ScreenToDoc(Point.x()), y = e->ScreenToDoc(Point.y());
+    if (AcceptFiles && Data->hasUrls()) {
+        // Only the first file of a drop is taken; its path is not cut short.
+        const QList<QUrl> urls = Data->urls();
+        if (urls.isEmpty() || !urls.first().isLocalFile() || !BeginChange())
+            return false;
+        e->ShowCursor();
+        e->MoveCursorToPoint(x, y, false, false);
+        InsertFile(urls.first().toLocalFile());
+        EndChange();
+        return true;
     }
-    if (Event->source() == this)
+    if (!DragAndDropSupport || !BeginChange())
+        return false;
+    if (FromSelf)
         MoveSelectionTo(x, y);
     else {
         e->MoveCursorToPoint(x, y, false, false);
-        InsertMimeData(d);
+        InsertMimeData(Data);
     }
     EndChange();
-    Event->setDropAction(Qt::CopyAction);
-    Event->accept();
+    return true;
 }
 
 bool TRtCustomRtfEdit::MoveSelectionTo(int32_t X, int32_t Y)
@@ -673,6 +690,106 @@ bool TRtCustomRtfEdit::DoubleClickAt(int32_t X, int32_t Y)
     return false;
 }
 
+TTextObj* TRtCustomRtfEdit::FindTextObjectAt(int32_t X, int32_t Y)
+{
+    TRtRTFTextInput* e = engine_.get();
+    TTextObj* entry = objectEnv_->FindObjectAt(e->ScreenToDoc(X) - e->LeftX, e->ScreenToDoc(Y) + e->TopY);
+    if (entry && dynamic_cast<TRtObjectField*>(entry->Object) &&
+        !e->EditOptions.Has(rtFieldObjectsAsGraphicObjects))
+        return nullptr;
+    return entry;
+}
+
+bool TRtCustomRtfEdit::ObjectEvent(const TTextObjectMouseEvent& Event, TTextObj* Entry, Qt::MouseButton Button,
+                                   Qt::KeyboardModifiers Shift, QPoint Point)
+{
+    auto* obj = Entry ? dynamic_cast<TRtObject*>(Entry->Object) : nullptr;
+    if (!Event || !obj)
+        return false;
+    engine_->CalcObjectScreenRect(obj);
+    const QRect r(Entry->RectLeft, Entry->RectTop, 0, 0);
+    const int32_t x = engine_->DocToScreen(r.left() + engine_->LeftX);
+    const int32_t y = engine_->DocToScreen(r.top() - engine_->TopY);
+    Event(this, Entry, obj, Button, Shift, Point.x() - x, Point.y() - y);
+    return true;
+}
+
+// Over the right edge of a table cell that another cell follows (within T
+// layout units), the border can be dragged.
+bool TRtCustomRtfEdit::HoverBorder(int32_t X, int32_t Y)
+{
+    TRtRTFTextInput* e = engine_.get();
+    hoveredBorder_ = nullptr;
+    if (!e->EditOptions.Has(rtTableColumnResizing) && !e->EditOptions.Has(rtTableOneCellResizing))
+        return false;
+    const int32_t t = std::max(e->ScreenToDoc(1), 2);
+    TParagraph* par = nullptr;
+    TLine* line = nullptr;
+    if (!e->FindLineAtPosition(par, line, X - e->LeftX - t, Y - 1 + e->TopY) || !par)
+        return false;
+    TParagraph* next = par->Next;
+    if (!(par->Flags & parfTableCell) || !(par->Flags & parfNotLastCell) || !par->Cell || !next || !next->Cell)
+        return false;
+    int32_t left = 0, width = 0, nextLeft = 0, nextWidth = 0;
+    e->GetCellPosition(par, left, width);
+    e->GetCellPosition(next, nextLeft, nextWidth);
+    if (left + width + e->LeftX - t < X && X < nextLeft + e->LeftX + t) {
+        hoveredBorder_ = par;
+        borderLastX_ = X;
+        viewport()->setCursor(Qt::SplitHCursor);
+        return true;
+    }
+    return false;
+}
+
+bool TRtCustomRtfEdit::RightButtonWord(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y)
+{
+    TRtRTFTextInput* e = engine_.get();
+    if (!OnMouseDownRight)
+        return false;
+    TParagraph* par = nullptr;
+    TLine* line = nullptr;
+    if (!e->FindLineAtPosition(par, line, X - e->LeftX, Y + e->TopY) || !par || !line)
+        return false;
+    const int32_t pos = e->GetCharIndexAtX(par, line, X - e->LeftX);
+    if (pos >= line->Length || RtWordDelimiter[line->Chars[pos]])
+        return false;
+    int32_t from = pos, to = pos + 1;
+    const bool link = line->Attrs && line->Attrs[pos].Style.Has(afsHyperLink);
+    auto inWord = [&](int32_t i) {
+        return link ? line->Attrs[i].Style.Has(afsHyperLink) : !RtWordDelimiter[line->Chars[i]];
+    };
+    while (from > 0 && inWord(from - 1))
+        --from;
+    while (to < line->Length && inWord(to))
+        ++to;
+    const AnsiString word(reinterpret_cast<const char*>(line->Chars) + from, size_t(to - from));
+    AnsiString text = word;
+    const TAttr before = line->Attrs ? line->Attrs[from] : e->CurrentAttr;
+    TAttr attr = before;
+    const int32_t absPos = e->CharPosOf(par, line, from);
+    OnMouseDownRight(this, Button, Shift, X, Y, absPos, to - from, text, attr);
+    if (text != word) {
+        if (!BeginChange())
+            return true;
+        e->SetSelection(absPos, to - from);
+        e->DeleteSelection(false);
+        e->SetCursorCharPos(absPos);
+        const TAttr saved = e->CurrentAttr;
+        e->CurrentAttr = attr;
+        e->InsertTextAndPaint(text, true);
+        e->CurrentAttr = saved;
+        EndChange();
+    } else if (!(attr == before) && line->Attrs) {
+        for (int32_t i = from; i < to; ++i)
+            line->Attrs[i] = attr;
+        e->MarkChanged(par);
+        e->ReformatText(nullptr);
+        RepaintAll();
+    }
+    return true;
+}
+
 void TRtCustomRtfEdit::mousePressEvent(QMouseEvent* Event)
 {
     TRtRTFTextInput* e = engine_.get();
@@ -681,6 +798,21 @@ void TRtCustomRtfEdit::mousePressEvent(QMouseEvent* Event)
     const Qt::KeyboardModifiers mods = Event->modifiers();
     e->SelectionPointSet = false;
     downPoint_ = p;
+    if (hoveredBorder_) {
+        if (BeginChange()) {
+            borderDrag_ = true;
+            e->NewUndoLevel();
+            e->BeginUndoGroup();
+            // The cells of the table keep their widths for undo.
+            const int32_t table = hoveredBorder_->Cell ? hoveredBorder_->Cell->TableId : 0;
+            for (TParagraph* c = e->FirstPar; c; c = c->Next)
+                if ((c->Flags & parfTableCell) && c->Cell && c->Cell->TableId == table)
+                    e->SaveUndo(c, 13, 16);
+            return;
+        }
+        hoveredBorder_ = nullptr;
+        viewport()->setCursor(Qt::IBeamCursor);
+    }
     const int32_t x = e->ScreenToDoc(p.x()), y = e->ScreenToDoc(p.y());
     if (button == Qt::LeftButton && !ReadOnly && PointInSelection(x, y)) {
         possibleDrag_ = true;
@@ -689,11 +821,19 @@ void TRtCustomRtfEdit::mousePressEvent(QMouseEvent* Event)
             OnMouseDown(this, button, mods, x, y);
         return;
     }
+    // An embedded object under the mouse takes the press itself.
+    pressedObject_ = e->EditOptions.Has(rtObjectSelecting) ? FindTextObjectAt(p.x(), p.y()) : nullptr;
+    if (pressedObject_ && ObjectEvent(OnTextObjectMouseDown, pressedObject_, button, mods, p))
+        return;
     if (button != Qt::LeftButton) {
         if (OnMouseDown)
             OnMouseDown(this, button, mods, p.x(), p.y());
-        e->MoveCursorToPoint(x, y, false, false);
-        UpdateCaret();
+        if (OnMouseDownRight)
+            RightButtonWord(button, mods, x, y);
+        else {
+            e->MoveCursorToPoint(x, y, false, false);
+            UpdateCaret();
+        }
         return;
     }
     if (OnMouseDown)
@@ -730,6 +870,11 @@ void TRtCustomRtfEdit::mouseDoubleClickEvent(QMouseEvent* Event)
     buttonDown_ = false;
     if (OnDblClick)
         OnDblClick(this);
+    if (TTextObj* entry = e->EditOptions.Has(rtObjectSelecting) ? FindTextObjectAt(p.x(), p.y()) : nullptr) {
+        if (OnTextObjectEdit)
+            OnTextObjectEdit(this, entry, entry->Object, true);
+        return;
+    }
     DoubleClickAt(e->ScreenToDoc(p.x()), e->ScreenToDoc(p.y()));
     e->SelectionPointSet = true;
     UpdateCaret();
@@ -741,6 +886,23 @@ void TRtCustomRtfEdit::mouseMoveEvent(QMouseEvent* Event)
     TRtRTFTextInput* e = engine_.get();
     const QPoint p = Event->position().toPoint();
     const int32_t x = e->ScreenToDoc(p.x()), y = e->ScreenToDoc(p.y());
+    if (TTextObj* entry = e->EditOptions.Has(rtObjectSelecting) ? FindTextObjectAt(p.x(), p.y()) : nullptr)
+        ObjectEvent(OnTextObjectMouseMove, entry, Qt::NoButton, Event->modifiers(), p);
+    if (borderDrag_ && hoveredBorder_) {
+        // The border follows the mouse while the cell keeps twice its spacing.
+        int32_t left = 0, width = 0;
+        e->GetCellPosition(hoveredBorder_, left, width);
+        const int32_t newWidth = width + x - borderLastX_;
+        if (hoveredBorder_->Cell && newWidth >= 2 * hoveredBorder_->Cell->Spacing) {
+            TableLayoutChanged = true;
+            const bool allRows = !(Event->modifiers() & Qt::ControlModifier) &&
+                                 !e->EditOptions.Has(rtTableOneCellResizing);
+            borderLastX_ += e->MoveCellBorder(hoveredBorder_, left + newWidth, allRows);
+            RepaintAll();
+        } else
+            borderLastX_ = x;
+        return;
+    }
     if (possibleDrag_ && DragAndDropSupport) {
         if (std::abs(dragStart_.x() - x) + std::abs(dragStart_.y() - y) > 6) {
             possibleDrag_ = false;
@@ -750,15 +912,38 @@ void TRtCustomRtfEdit::mouseMoveEvent(QMouseEvent* Event)
         }
         return;
     }
+    if (!buttonDown_ && HoverBorder(x, y))
+        return;
     if (OnMouseMove)
         OnMouseMove(this, Qt::NoButton, Event->modifiers(), p.x(), p.y());
+    TParagraph* par = nullptr;
+    TLine* line = nullptr;
+    int32_t index = -1;
+    if (e->FindLineAtPosition(par, line, x - e->LeftX, y - 1 + e->TopY) && par && line)
+        index = e->GetCharIndexAtX(par, line, x - e->LeftX);
+    e->UpdateHotStyle(par, line, index);
     if (buttonDown_ && e->FirstPar && (Event->buttons() & Qt::LeftButton)) {
         e->MoveCursorToPoint(x, y, true, true);
         UpdateScrollRanges();
         UpdateCaret();
         viewport()->update();
     }
-    viewport()->setCursor(PointInSelection(x, y) ? Qt::ArrowCursor : Qt::IBeamCursor);
+    // The cursor shape: an arrow over the selection, the link and object cursors where they apply.
+    Qt::CursorShape shape = Qt::IBeamCursor;
+    if (PointInSelection(x, y))
+        shape = Qt::ArrowCursor;
+    else if (HyperLinkCursor && line && line->Attrs && index >= 0 && index < line->Length &&
+             line->Attrs[index].Style.Has(afsHyperLink))
+        shape = *HyperLinkCursor;
+    else if (TextObjectCursor && e->EditOptions.Has(rtObjectSelecting) && FindTextObjectAt(p.x(), p.y()))
+        shape = *TextObjectCursor;
+    viewport()->setCursor(shape);
+}
+
+void TRtCustomRtfEdit::leaveEvent(QEvent* Event)
+{
+    QAbstractScrollArea::leaveEvent(Event);
+    engine_->UpdateHotStyle(nullptr, nullptr, -1);
 }
 
 void TRtCustomRtfEdit::mouseReleaseEvent(QMouseEvent* Event)
@@ -766,6 +951,33 @@ void TRtCustomRtfEdit::mouseReleaseEvent(QMouseEvent* Event)
     TRtRTFTextInput* e = engine_.get();
     const QPoint p = Event->position().toPoint();
     const int32_t x = e->ScreenToDoc(p.x()), y = e->ScreenToDoc(p.y());
+    if (borderDrag_ || hoveredBorder_) {
+        if (borderDrag_) {
+            for (int i = 0; i < 64 && e->EndUndoGroup(); ++i) {
+            }
+            EndChange();
+        }
+        hoveredBorder_ = nullptr;
+        borderDrag_ = false;
+        viewport()->setCursor(Qt::IBeamCursor);
+        return;
+    }
+    if (TTextObj* entry = pressedObject_) {
+        pressedObject_ = nullptr;
+        ObjectEvent(OnTextObjectMouseUp, entry, Event->button(), Event->modifiers(), p);
+        if (Event->button() == Qt::LeftButton && entry == FindTextObjectAt(p.x(), p.y())) {
+            // A click on an embedded object selects it unless the click handler ignores it.
+            bool ignore = false;
+            if (OnTextObjectClick)
+                OnTextObjectClick(this, entry, entry->Object, ignore);
+            if (!ignore) {
+                e->ShowObjectFrame(entry);
+                if (OnTextObjectSelect)
+                    OnTextObjectSelect(this, entry, entry->Object, true);
+            }
+            return;
+        }
+    }
     if (possibleDrag_ && Event->button() == Qt::LeftButton) {
         // No drag started: the click places the cursor after all.
         possibleDrag_ = false;

@@ -13,7 +13,7 @@
 #include <string>
 
 class RtControlTest : public ::testing::Test, protected TUseTestPlatform {
-protected:
+public:
     void SetUp() override
     {
         Rtf = std::make_unique<TRtRichText>();

@@ -4,6 +4,12 @@ namespace {
 
 using TPos = std::tuple<int32_t, int32_t, int32_t>;
 
+struct TMove {
+    uint8_t Code;
+    TPos From;
+    TPos To;
+};
+
 class CursorCommands : public RtInputTest {
 protected:
     // "hello " / "world foo" | "ab" | "foo.bar" | "abc\n" / "def"
@@ -21,12 +27,38 @@ protected:
         return E->CharPosOf(p, l, std::get<2>(P));
     }
     void Put(const TPos& P) { PutCursor(std::get<0>(P), std::get<1>(P), std::get<2>(P)); }
-};
+    // Each move from its start without and with Select: the cursor's target and the selection.
+    template <size_t N>
+    void CheckMoves(const TMove (&Moves)[N])
+    {
+        for (const TMove& m : Moves) {
+            SCOPED_TRACE(testing::Message() << "code " << int(m.Code) << " from " << std::get<0>(m.From) << ","
+                                            << std::get<1>(m.From) << "," << std::get<2>(m.From));
+            E->ClearSelection(false);
+            E->Selecting = false;
+            Put(m.From);
+            E->MoveCursor(m.Code, false);
+            EXPECT_EQ(Cursor(), m.To);
+            EXPECT_EQ(Selection().first, -1);
 
-struct TMove {
-    uint8_t Code;
-    TPos From;
-    TPos To;
+            // The same move extends a selection from where it started.
+            Put(m.From);
+            E->MoveCursor(m.Code, true);
+            EXPECT_EQ(Cursor(), m.To);
+            const int32_t a = Abs(m.From), b = Abs(m.To);
+            const auto sel = Selection();
+            if (a == b) {
+                EXPECT_EQ(sel.second, 0);
+            } else {
+                EXPECT_EQ(sel, std::make_pair(std::min(a, b), std::abs(b - a)));
+                EXPECT_EQ(E->SelReversed, b < a);
+            }
+            // A move without Select ends it.
+            E->MoveCursor(ccLineStart, false);
+            EXPECT_EQ(Selection().first, -1);
+            EXPECT_EQ(E->MarkedCells, 0);
+        }
+    }
 };
 
 TEST_F(CursorCommands, EveryCodeMovesAndExtendsTheSelection)
@@ -60,32 +92,7 @@ TEST_F(CursorCommands, EveryCodeMovesAndExtendsTheSelection)
         {ccUp, {0, 0, 2}, {0, 0, 2}},
         {ccDown, {3, 1, 1}, {3, 1, 1}},
     };
-    for (const TMove& m : moves) {
-        SCOPED_TRACE(testing::Message() << "code " << int(m.Code) << " from " << std::get<0>(m.From) << ","
-                                        << std::get<1>(m.From) << "," << std::get<2>(m.From));
-        E->ClearSelection(false);
-        E->Selecting = false;
-        Put(m.From);
-        E->MoveCursor(m.Code, false);
-        EXPECT_EQ(Cursor(), m.To);
-        EXPECT_EQ(Selection().first, -1);
-
-        // The same move extends a selection from where it started.
-        Put(m.From);
-        E->MoveCursor(m.Code, true);
-        EXPECT_EQ(Cursor(), m.To);
-        const int32_t a = Abs(m.From), b = Abs(m.To);
-        const auto sel = Selection();
-        if (a == b) {
-            EXPECT_EQ(sel.second, 0);
-        } else {
-            EXPECT_EQ(sel, std::make_pair(std::min(a, b), std::abs(b - a)));
-            EXPECT_EQ(E->SelReversed, b < a);
-        }
-        // A move without Select ends it.
-        E->MoveCursor(ccLineStart, false);
-        EXPECT_EQ(Selection().first, -1);
-    }
+    CheckMoves(moves);
 }
 
 TEST_F(CursorCommands, SelectionEndsAndRepeatedMoves)
@@ -188,6 +195,45 @@ TEST_F(CursorCommands, EditFieldModeKeepsTheCursorInFields)
     EXPECT_EQ(E->GetMarkerStateAt(Par(0), l, 3), 1);
     EXPECT_EQ(E->GetMarkerStateAt(Par(0), l, 4), 4);
     EXPECT_EQ(E->GetMarkerStateAt(Par(0), l, 7), 0);
+}
+
+TEST_F(CursorCommands, EveryCodeInATable)
+{
+    // A row "a1" | "b1" and a row "a2" | "b2", one cell paragraph each.
+    Layout({""}, 400);
+    std::vector<TRtCellDescriptor> cells(2);
+    cells[0].Text = "a1";
+    cells[1].Text = "b1";
+    TParagraph* p = Par(0);
+    E->ApplyParProps(p, 2, cells.data());
+    cells[0].Text = "a2";
+    cells[1].Text = "b2";
+    TParagraph* q = Par(1);
+    E->ApplyParProps(q, 2, cells.data());
+    E->UpdateLayout();
+    const TMove moves[] = {
+        {ccLineStart, {1, 0, 1}, {1, 0, 0}},
+        {ccLineEnd, {1, 0, 0}, {1, 0, 2}},
+        {ccTextStart, {3, 0, 1}, {0, 0, 0}},
+        {ccTextEnd, {0, 0, 1}, {3, 0, 2}},
+        {ccLeft, {2, 0, 0}, {1, 0, 2}},      // the end of the cell before
+        {ccLeft, {1, 0, 2}, {1, 0, 1}},
+        {ccRight, {1, 0, 2}, {2, 0, 0}},     // the start of the next cell
+        {ccUp, {2, 0, 1}, {1, 0, 0}},        // the paragraph before: the row's last cell
+        {ccDown, {1, 0, 1}, {2, 0, 2}},
+        {ccWordLeft, {3, 0, 2}, {3, 0, 0}},
+        {ccWordRight, {0, 0, 0}, {0, 0, 2}},
+        {ccWindowTop, {3, 0, 1}, {0, 0, 1}},
+        {ccWindowBottom, {0, 0, 1}, {3, 0, 1}},
+    };
+    CheckMoves(moves);
+    // Page moves scroll only; selection ends without a selection stay.
+    Put({2, 0, 1});
+    E->MoveCursor(ccPageDown, false);
+    E->MoveCursor(ccPageUp, false);
+    E->MoveCursor(ccSelectionEnd, false);
+    E->MoveCursor(ccSelectionStart, false);
+    EXPECT_EQ(Cursor(), TPos(2, 0, 1));
 }
 
 TEST_F(CursorCommands, CommandsInTableCells)

@@ -2,6 +2,7 @@
 
 #include "RtNumbering.h"
 #include "RtUndo.h"
+#include "RtFont.h"
 
 namespace {
 
@@ -313,6 +314,74 @@ TEST_F(Editing, RandomKeySequencesUndoToTheStartAndRedoToTheEnd)
             E->Redo();
         EXPECT_EQ(Pars(*E), last);
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Editing, CharacterAttributesOfTheSelectionUndoAsOneStep)
+{
+    FillText(*E, {"plain text", "more"});
+    E->UpdateLayout();
+    E->GetUndoStack()->Clear();
+    Select(6, 13);
+    TAttr bold;
+    bold.Style.Include(afsBold);
+    EXPECT_TRUE(E->ChangeSelCharAttr(bold, 64));   // add the style bits
+    auto boldAt = [&](int32_t P, int32_t I) { return Par(P)->Lines->Attrs[I].Style.Has(afsBold); };
+    EXPECT_FALSE(boldAt(0, 5));
+    EXPECT_TRUE(boldAt(0, 6));
+    EXPECT_TRUE(boldAt(1, 1));
+    EXPECT_FALSE(boldAt(1, 2));
+    E->Undo();
+    EXPECT_FALSE(boldAt(0, 6));
+    EXPECT_FALSE(boldAt(1, 1));
+
+    // The plain font description goes into the current attribute.
+    TRtFont font;
+    font.SetName("Liberation Serif");
+    font.SetSize(14);
+    font.SetStyle(WrtStyle{afsItalic});
+    E->ApplyFontToAttr(font);
+    EXPECT_EQ(E->Header()->GetFontName(E->CurrentAttr.Font), "Liberation Serif");
+    EXPECT_EQ(E->CurrentAttr.Size, 14);
+    EXPECT_TRUE(E->CurrentAttr.Style.Has(afsItalic));
+}
+
+TEST_F(Editing, CellPropertiesGoToTheSelectedCellsOnly)
+{
+    FillText(*E, {""});
+    std::vector<TRtCellDescriptor> cells(2);
+    cells[0].Text = "x";
+    cells[1].Text = "y";
+    TParagraph* p = Par(0);
+    E->ApplyParProps(p, 2, cells.data());
+    TParagraph* last = Par(1);
+    E->InsertPar(last, 8);   // a paragraph after the row
+    E->InsertTextAt(last, 0, nullptr, "z");
+    E->UpdateLayout();
+    ASSERT_TRUE(Par(0)->Flags & parfTableCell);
+    ASSERT_TRUE(Par(1)->Flags & parfTableCell);
+    ASSERT_FALSE(Par(2)->Flags & parfTableCell);
+    TRtCellValues v;
+    v.Name = "Total";
+    v.FormatNr = 3;
+    // From the second cell to the paragraph after the row: the paragraph is no cell and is skipped.
+    Select(2, 5);
+    E->SetCellProperties(v, 1 | 4);
+    EXPECT_EQ(E->GetParCell(Par(1))->Name, "Total");
+    EXPECT_EQ(E->GetParCell(Par(1))->FormatNr, 3);
+    EXPECT_EQ(E->GetParCell(Par(1))->Command, "");
+    EXPECT_EQ(Par(2)->Cell, nullptr);
+    EXPECT_EQ(E->GetParCell(Par(0))->Name, "");
+    // Without a selection: the cursor's cell.
+    E->ClearSelection(false);
+    PutCursor(0, 0, 0);
+    v.Command = "SUM";
+    E->SetCellProperties(v, 2);
+    EXPECT_EQ(E->GetParCell(Par(0))->Command, "SUM");
+    EXPECT_EQ(E->GetParCell(Par(0))->Name, "");
 }
 
 } // namespace

@@ -254,3 +254,47 @@ TEST_F(PaintArea, AParagraphObjectPaintsItselfInPlaceOfTheText)
 }
 
 } // namespace
+
+namespace {
+
+// An object that counts how often it is painted.
+class TCountingObject : public TRtObject {
+public:
+    void PaintTo(TCanvas*, const TRect&) override { ++Paints; }
+    int Paints = 0;
+};
+
+TEST_F(PaintArea, TransparentObjectsBehindTheTextArePaintedBeforeAndOverIt)
+{
+    auto add = [&](bool Transparent) {
+        auto* obj = new TCountingObject;
+        if (Transparent)
+            obj->Color = clNone;
+        TTextObj* ref = E->ObjRefList()->AddObject(obj);
+        ref->Kind = 1;
+        ref->PlaceMode = Transparent ? 3 : 0;
+        ref->Width = ref->Height = 150;
+        ref->AnchorPar = Par(0);
+        ref->AnchorLine = Par(0)->Lines;
+        E->ObjectsToPlace.push_back(ref);
+        return obj;
+    };
+    TCountingObject* opaque = add(false);
+    TCountingObject* transparent = add(true);
+    TTestOwnerControl owner;
+    E->OwnerControl = &owner;
+    E->NeedsObjectPass = true;
+    TCanvas c(&E->Surface());
+    E->PaintRect(&c, 0, 0, 300, 200);
+    c.Flush();
+    EXPECT_EQ(opaque->Paints, 1);
+    EXPECT_EQ(transparent->Paints, 2);
+    // Without an owner control there is one pass over the text.
+    E->OwnerControl = nullptr;
+    E->PaintRect(&c, 0, 0, 300, 200);
+    c.Flush();
+    EXPECT_EQ(opaque->Paints, 2);
+    EXPECT_EQ(transparent->Paints, 3);
+}
+
+} // namespace

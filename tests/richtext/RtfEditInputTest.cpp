@@ -5,6 +5,7 @@
 #include "RtUndo.h"
 
 #include <QInputMethodEvent>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -201,6 +202,107 @@ TEST_F(RtfEditInput, LimitedTextHeightRefusesFurtherChanges)
     EXPECT_LT(std::count(full.begin(), full.end(), '\n'), 40);
     Type("x");
     EXPECT_EQ(Text(), full);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RtfEditInput, DraggingATableBorderResizesTheColumn)
+{
+    Rtf->InsertTable(2, 2, true);
+    QApplication::processEvents();
+    TParagraph* cell = E()->FirstPar;
+    while (cell && !(cell->Flags & parfTableCell))
+        cell = cell->Next;
+    ASSERT_NE(cell, nullptr);
+    const int32_t width = cell->Cell->Width;
+    int32_t left = 0, w = 0;
+    E()->GetCellPosition(cell, left, w);
+    const int32_t x = E()->DocToScreen(left + w + E()->LeftX) + 1;
+    const int32_t y = E()->DocToScreen(cell->Lines->Top - E()->TopY + 5);
+    int moves = 0;
+    Rtf->OnMouseMove = [&](TObject*, Qt::MouseButton, Qt::KeyboardModifiers, int32_t, int32_t) { ++moves; };
+    QMouseEvent hover(QEvent::MouseMove, QPointF(x, y), Rtf->viewport()->mapToGlobal(QPointF(x, y)), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(Rtf->viewport(), &hover);
+    EXPECT_EQ(Rtf->viewport()->cursor().shape(), Qt::SplitHCursor);
+    QTest::mousePress(Rtf->viewport(), Qt::LeftButton, {}, QPoint(x, y));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(x + 60, y), Rtf->viewport()->mapToGlobal(QPointF(x + 60, y)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Rtf->viewport(), &drag);
+    QTest::mouseRelease(Rtf->viewport(), Qt::LeftButton, {}, QPoint(x + 60, y));
+    EXPECT_GT(int32_t(cell->Cell->Width), width);
+    EXPECT_TRUE(Rtf->TableLayoutChanged);
+    EXPECT_EQ(moves, 0);   // no OnMouseMove while over or dragging a border
+    // Both rows' cells moved together.
+    TParagraph* below = cell->Next->Next;
+    ASSERT_TRUE(below && below->Cell);
+    EXPECT_EQ(below->Cell->Width, cell->Cell->Width);
+    // One undo step takes the drag back (the cells are restored as new records).
+    Rtf->Undo();
+    cell = E()->FirstPar;
+    while (cell && !(cell->Flags & parfTableCell))
+        cell = cell->Next;
+    ASSERT_TRUE(cell && cell->Cell);
+    EXPECT_EQ(int32_t(cell->Cell->Width), width);
+}
+
+TEST_F(RtfEditInput, RightButtonHandsTheWordToItsHandler)
+{
+    Type("one speling two");
+    Rtf->OnMouseDownRight = [](TObject*, Qt::MouseButton, Qt::KeyboardModifiers, int32_t, int32_t, int32_t Pos,
+                               int32_t Len, AnsiString& Text, TAttr& Attr) {
+        EXPECT_EQ(Pos, 4);
+        EXPECT_EQ(Len, 7);
+        EXPECT_EQ(Text, "speling");
+        Text = "spelling";
+        Attr.Style.Include(afsBold);
+    };
+    QTest::mouseClick(Rtf->viewport(), Qt::RightButton, {}, PointOf(6));
+    EXPECT_EQ(Text(), "one spelling two");
+    TParagraph* par = nullptr;
+    TLine* line = nullptr;
+    int32_t col = 0;
+    E()->FindAbsPos(6, 0, col, line, par);
+    EXPECT_TRUE(line->Attrs[col].Style.Has(afsBold));
+    EXPECT_FALSE(line->Attrs[1].Style.Has(afsBold));
+}
+
+TEST_F(RtfEditInput, ClickOnAnEmbeddedObjectGoesToItsEvents)
+{
+    QImage img(40, 40, QImage::Format_RGB32);
+    img.fill(Qt::blue);
+    QTemporaryDir dir;
+    ASSERT_TRUE(img.save(dir.filePath("p.png")));
+    Type("ab");
+    ASSERT_TRUE(Rtf->InsertFile(dir.filePath("p.png")));
+    Type("cd");
+    QApplication::processEvents();
+    int downs = 0, objectDowns = 0, clicks = 0, selects = 0;
+    Rtf->OnMouseDown = [&](TObject*, Qt::MouseButton, Qt::KeyboardModifiers, int32_t, int32_t) { ++downs; };
+    Rtf->OnTextObjectMouseDown = [&](TObject*, TTextObj* Entry, TRtObjectBase* Obj, Qt::MouseButton,
+                                     Qt::KeyboardModifiers, int32_t, int32_t) {
+        EXPECT_EQ(Entry->Object, Obj);
+        ++objectDowns;
+    };
+    Rtf->OnTextObjectClick = [&](TObject*, TTextObj*, TRtObjectBase*, bool&) { ++clicks; };
+    Rtf->OnTextObjectSelect = [&](TObject*, TTextObj*, TRtObjectBase*, bool) { ++selects; };
+    const QPoint at = PointOf(2);
+    const QPoint inside(at.x() + E()->DocToScreen(10), at.y());
+    ASSERT_NE(Rtf->FindTextObjectAt(inside.x(), inside.y()), nullptr);
+    const int32_t cursor = E()->GetCursorCharPos();
+    QTest::mouseClick(Rtf->viewport(), Qt::LeftButton, {}, inside);
+    EXPECT_EQ(objectDowns, 1);
+    EXPECT_EQ(downs, 0);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(selects, 1);
+    EXPECT_EQ(E()->GetCursorCharPos(), cursor);   // no cursor placement
+    // Without object selecting the click places the cursor.
+    Rtf->SetEditOptions(E()->EditOptions - TRtEditOptions{rtObjectSelecting});
+    QTest::mouseClick(Rtf->viewport(), Qt::LeftButton, {}, PointOf(1));
+    EXPECT_EQ(downs, 1);
+    EXPECT_EQ(objectDowns, 1);
 }
 
 }  // namespace

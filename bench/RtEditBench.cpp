@@ -1,0 +1,173 @@
+// The rich-text edit control against QTextEdit: the time from a key press to
+// the repainted control, typing at the end and in the middle of a 20-page
+// text of mixed attributes, in a 640 x 480 window. Every iteration sends one
+// key event (a letter, then Backspace, so the text keeps its length) and
+// repaints the viewport at once. QTextEdit holds the same text with the same
+// character formats in a window of the same size. Goal: under 16 ms per key
+// (one frame) and no slower than QTextEdit.
+#include "BenchSupport.h"
+#include "RichText.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr int ParCount = 240;    // 20 A4 pages of 12 paragraphs
+constexpr int WordsPerPar = 45;
+
+const char* WordAt(int I)
+{
+    static const char* const words[] = {"Fotobuch", "Sommer", "am", "Meer", "mit", "der", "ganzen", "Familie",
+                                        "und", "Freunden", "Sonne", "Wind", "Wellen", "zwischen", "D\xfcnen"};
+    return words[(I * 7 + I / 5) % std::size(words)];
+}
+
+// The text as RTF: runs of a few words bold, italic, larger or coloured.
+const std::string& BenchRtf()
+{
+    static const std::string rtf = [] {
+        std::string s = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Liberation Sans;}{\\f1 Liberation Serif;}}"
+                        "{\\colortbl;\\red0\\green0\\blue0;\\red192\\green0\\blue0;}\\paperw11906\\paperh16838"
+                        "\\margl1134\\margr1134\\margt1134\\margb1134\\f0\\fs22 ";
+        int w = 0;
+        for (int p = 0; p < ParCount; ++p) {
+            for (int i = 0; i < WordsPerPar; ++i, ++w) {
+                static const char* const looks[] = {"", "\\b ", "\\i\\f1 ", "\\fs28 ", "\\cf2 ", "\\ul "};
+                s += "{";
+                s += looks[(w / 7 + w / 23) % std::size(looks)];
+                s += WordAt(w);
+                s += " }";
+            }
+            s += "\\par\n";
+        }
+        return s + "}";
+    }();
+    return rtf;
+}
+
+void SendKey(QWidget* W, int Key, const QString& Text)
+{
+    QKeyEvent press(QEvent::KeyPress, Key, Qt::NoModifier, Text);
+    QApplication::sendEvent(W, &press);
+    QKeyEvent release(QEvent::KeyRelease, Key, Qt::NoModifier, Text);
+    QApplication::sendEvent(W, &release);
+}
+
+// One key press followed by the repaint it causes; letters and Backspace take turns.
+template <class W>
+void TypeAndRepaint(benchmark::State& State, W* Widget, QWidget* Viewport)
+{
+    bool letter = true;
+    for (auto _ : State) {
+        if (letter)
+            SendKey(Widget, Qt::Key_X, "x");
+        else
+            SendKey(Widget, Qt::Key_Backspace, "\b");
+        letter = !letter;
+        Viewport->repaint();
+    }
+}
+
+std::unique_ptr<TRtRichText> MakeRichText(bool Middle)
+{
+    auto rtf = std::make_unique<TRtRichText>();
+    rtf->resize(640, 480);
+    rtf->show();
+    rtf->SetText(BenchRtf());
+    TRtRTFTextInput* e = rtf->RtfText();
+    if (Middle) {
+        e->CursorPar = e->GetParByIndex(ParCount / 2);
+        e->CursorLine = e->CursorPar->Lines;
+        e->CursorPos = 3;
+    } else {
+        TParagraph* p = e->GetParByIndex(ParCount);   // the empty last paragraph
+        if (!p)
+            p = e->GetParByIndex(ParCount - 1);
+        e->CursorPar = p;
+        e->CursorLine = TRtRTFText::GetLastLine(p);
+        e->CursorPos = e->CursorLine->Length;
+    }
+    rtf->setFocus();
+    e->ShowCursor();
+    QApplication::processEvents();
+    return rtf;
+}
+
+void BM_RtfEditKey(benchmark::State& State)
+{
+    auto rtf = MakeRichText(State.range(0) == 1);
+    if (rtf->RtfText()->CountPages() < 20)
+        State.SkipWithError("the text is not 20 pages long");
+    TypeAndRepaint(State, rtf.get(), rtf->viewport());
+    State.counters["pages"] = rtf->RtfText()->CountPages();
+}
+BENCHMARK(BM_RtfEditKey)->ArgName("middle")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Apply(FastestOf<3>);
+
+void BM_QTextEditKey(benchmark::State& State)
+{
+    // The same words in the same character formats.
+    QTextEdit edit;
+    edit.resize(640, 480);
+    edit.show();
+    QTextCursor c(edit.document());
+    int w = 0;
+    for (int p = 0; p < ParCount; ++p) {
+        if (p > 0)
+            c.insertBlock();
+        for (int i = 0; i < WordsPerPar; ++i, ++w) {
+            QTextCharFormat f;
+            f.setFontFamilies({"Liberation Sans"});
+            f.setFontPointSize(11);
+            switch ((w / 7 + w / 23) % 6) {
+            case 1: f.setFontWeight(QFont::Bold); break;
+            case 2:
+                f.setFontItalic(true);
+                f.setFontFamilies({"Liberation Serif"});
+                break;
+            case 3: f.setFontPointSize(14); break;
+            case 4: f.setForeground(QColor(192, 0, 0)); break;
+            case 5: f.setFontUnderline(true); break;
+            default: break;
+            }
+            c.insertText(QString::fromLatin1(WordAt(w)) + " ", f);
+        }
+    }
+    QTextCursor at(edit.document());
+    if (State.range(0) == 1) {
+        at.setPosition(edit.document()->findBlockByNumber(ParCount / 2).position() + 3);
+    } else
+        at.movePosition(QTextCursor::End);
+    edit.setTextCursor(at);
+    edit.ensureCursorVisible();
+    edit.setFocus();
+    QApplication::processEvents();
+    TypeAndRepaint(State, &edit, edit.viewport());
+}
+BENCHMARK(BM_QTextEditKey)->ArgName("middle")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Apply(FastestOf<3>);
+
+int PrintRatio(const TFastestRunReporter& Runs)
+{
+    for (const char* where : {"middle:0", "middle:1"}) {
+        const auto ours = Runs.Time(std::string("BM_RtfEditKey/") + where);
+        const auto theirs = Runs.Time(std::string("BM_QTextEditKey/") + where);
+        if (ours && theirs)
+            std::printf("key to repainted control, %s of the text: edit control %.2f ms, QTextEdit %.2f ms, "
+                        "QTextEdit / edit control: %.2f\n",
+                        where[7] == '0' ? "end" : "middle", *ours, *theirs, *theirs / *ours);
+    }
+    return 0;
+}
+
+}  // namespace
+
+LUMI_BENCHMARK_MAIN(PrintRatio)
