@@ -474,8 +474,8 @@ void TSFormDlgRTFText::SizeComboKeyPress(char16_t& Key)
     if (Key == 13) {
         rtf->setFocus();
         Key = 0;
-    } else if (Key < u'0' || Key > u'9')
-        Key = 0;
+    } else if (Key >= u' ' && (Key < u'0' || Key > u'9'))
+        Key = 0;  // control characters (Backspace, Ctrl+A, ...) still edit the text
 }
 
 void TSFormDlgRTFText::SizeComboCloseUp()

@@ -58,7 +58,8 @@ public:
     void tbBtnVBottomClick();
     void FontComboChange();
     void SizeComboChange();
-    // Enter hands the focus to the editor; every key but a digit is swallowed.
+    // Enter hands the focus to the editor; every other character but a digit
+    // is swallowed (control characters such as Backspace still edit).
     void SizeComboKeyPress(char16_t& Key);
     void SizeComboCloseUp();
     void ColorButtonColorChange(TColor Color);

@@ -298,9 +298,11 @@ TEST(SFormDlgRTFText, SizeComboTakesOnlyNumbers)
         w.Panel->SizeComboKeyPress(k);
         EXPECT_EQ(k, 0);
     }
-    char16_t digit = u'7';
-    w.Panel->SizeComboKeyPress(digit);
-    EXPECT_EQ(digit, u'7');
+    for (char16_t key : {u'7', u'0', char16_t(8), char16_t(1)}) {
+        char16_t k = key;
+        w.Panel->SizeComboKeyPress(k);
+        EXPECT_EQ(k, key);
+    }
     w.Panel->FSizeCombo->setFocus();
     char16_t enter = 13;
     w.Panel->SizeComboKeyPress(enter);
@@ -411,6 +413,15 @@ TEST(SFormDlgRTFText, EditMenuServesTheEditorWhileItHasTheFocus)
     EXPECT_EQ(DrawnText(box), "");
     // The page's undo stack was not touched.
     EXPECT_EQ(GetUndoManager().Count(), undoItems);
+
+    // The album's shortcuts stay the window's; the editor keeps its own keys.
+    for (auto [key, editor] : {std::pair{Qt::Key_S, false}, std::pair{Qt::Key_N, false}, std::pair{Qt::Key_O, false},
+                               std::pair{Qt::Key_P, false}, std::pair{Qt::Key_Z, true}, std::pair{Qt::Key_B, true}}) {
+        QKeyEvent over(QEvent::ShortcutOverride, key, Qt::ControlModifier);
+        over.ignore();
+        QApplication::sendEvent(w.Panel->rtf, &over);
+        EXPECT_EQ(over.isAccepted(), editor) << key;
+    }
 
     // With the page view focused the menu serves the page again.
     w.M->MainView()->setFocus();
