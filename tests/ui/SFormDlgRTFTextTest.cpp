@@ -109,7 +109,9 @@ struct TextWindow {
     void Type(const QString& S)
     {
         for (QChar c : S) {
-            const int key = c.unicode() < 128 ? int(c.toUpper().unicode()) : int(Qt::Key_unknown);
+            const int key = c == u'\t'             ? int(Qt::Key_Tab)
+                            : c.unicode() < 128 ? int(c.toUpper().unicode())
+                                                : int(Qt::Key_unknown);
             QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
             QApplication::sendEvent(Panel->rtf, &press);
             QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
@@ -514,4 +516,66 @@ TEST(SFormDlgRTFText, EditorTextsFollowTheLanguage)
                   Localizer().GetBoldGlyph().convertToFormat(QImage::Format_ARGB32));
     }
     Localizer().SetSupportedLanguages(0x217);
+}
+
+// What the editor writes, the page drawer reads: every character and the
+// attributes of each part.
+TEST(SFormDlgRTFText, PageDrawerReadsWhatTheEditorWrites)
+{
+    TextWindow w;
+    TFBTextElement* box = w.NewBox();
+    const struct {
+        const char* Typed;
+        const char* Drawn;  // tabs become spaces
+    } texts[] = {
+        {"1. Platz", "1. Platz"},
+        {"{Klammern} \\ und\tTab", "{Klammern} \\ und Tab"},
+        {"€ 5,- für Ärger, Öl & Übermaß", "€ 5,- für Ärger, Öl & Übermaß"},
+        {"  zwei Leerzeichen", "  zwei Leerzeichen"},
+    };
+    for (const auto& t : texts) {
+        w.SelectAll();
+        w.Type(QString::fromUtf8(t.Typed));
+        EXPECT_EQ(DrawnText(box), t.Drawn);
+    }
+
+    // Each part keeps its own attributes: typed with the buttons set first.
+    w.SelectAll();
+    w.Type(QStringLiteral("a"));
+    w.SelectAll();
+    pvtest::Key(*w.Panel->rtf, Qt::Key_Delete);
+    struct Part {
+        const char* Text;
+        std::function<void()> Set;
+        TFontStyles Style;
+        int Size;
+        TColor Color;
+    };
+    TSFormDlgRTFText* p = w.Panel;
+    const std::vector<Part> parts = {
+        {"fett ", [&] { p->BtnFett->click(); }, fsBold, 12, clBlack},
+        {"kursiv ", [&] { p->BtnFett->click(); p->BtnKursiv->click(); }, fsItalic, 12, clBlack},
+        {"klein ", [&] { p->BtnKursiv->click(); p->FSizeCombo->setEditText("9"); p->SizeComboChange(); }, 0, 9, clBlack},
+        {"blau ", [&] { p->ColorButtonColorChange(RGB(0, 0, 255)); }, 0, 9, RGB(0, 0, 255)},
+        {"unter", [&] { p->BtnUnderline->click(); }, fsUnderline, 9, RGB(0, 0, 255)},
+    };
+    for (const Part& part : parts) {
+        part.Set();
+        w.FocusEditor();
+        w.Type(QString::fromUtf8(part.Text));
+    }
+    EXPECT_EQ(DrawnText(box), "fett kursiv klein blau unter");
+    int n = 0;
+    for (int i = 0; i < box->Drawer->TokenCount(); ++i) {
+        const TRTFToken& t = *box->Drawer->GetToken(i);
+        if (t.Kind != rtkWord)
+            continue;
+        ASSERT_LT(n, int(parts.size()));
+        const Part& part = parts[size_t(n++)];
+        SCOPED_TRACE(part.Text);
+        EXPECT_EQ(t.Style, part.Style);
+        EXPECT_EQ(t.Size, part.Size);
+        EXPECT_EQ(t.Color, part.Color);
+    }
+    EXPECT_EQ(n, int(parts.size()));
 }
