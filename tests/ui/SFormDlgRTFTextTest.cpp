@@ -384,6 +384,17 @@ TEST(SFormDlgRTFText, PastedLinksAndHiddenTextAreFiltered)
         }
     }
     EXPECT_EQ(underlined, 1);
+
+    // Pictures are not pasted.
+    auto* picture = new QMimeData;
+    QImage img(40, 30, QImage::Format_RGB32);
+    img.fill(Qt::red);
+    picture->setImageData(img);
+    QGuiApplication::clipboard()->setMimeData(picture);
+    w.FocusEditor();
+    w.M->mnuBearbeitenEinfuegenClick();
+    QApplication::processEvents();
+    EXPECT_EQ(box->Drawer->RTFText(), rtf);
 }
 
 TEST(SFormDlgRTFText, EditMenuServesTheEditorWhileItHasTheFocus)
