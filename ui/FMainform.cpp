@@ -505,7 +505,6 @@ void TMaster::BuildLeftPanel()
     FMainView->OnZoomChanged = [this](TObject*) { ViewZoomChanged(); };
     SFormBild = TSubForm::CreateOn<TSFormBild>(tsBild);
     SFormDlgRTFText = TSubForm::CreateOn<TSFormDlgRTFText>(tsText);
-    SFormDlgRTFText->rtf->installEventFilter(this);
     SFormFarbFlaeche = TSubForm::CreateOn<TSFormFarbFlaeche>(tsFarbflaeche);
     SFormKalender = TSubForm::CreateOn<TSFormKalender>(tsKalender);
     SFormSeiten = TSubForm::CreateOn<TSFormSeiten>(tsSeiten);
@@ -818,14 +817,6 @@ bool TMaster::eventFilter(QObject* Watched, QEvent* Event)
                && static_cast<QMouseEvent*>(Event)->button() == Qt::LeftButton) {
         lblMarlowenClick();
         return true;
-    } else if (Event->type() == QEvent::ShortcutOverride && Watched == SFormDlgRTFText->rtf) {
-        // The album's file and print shortcuts stay the window's while the
-        // text panel's editor has the focus; its other keys are the editor's.
-        auto* key = static_cast<QKeyEvent*>(Event);
-        const QKeyCombination pressed = key->keyCombination();
-        for (QAction* a : {mnuDateiNeu, mnuDateiOeffnen, mnuDateiSpeichern, mnuDrucken})
-            if (a->shortcut().count() == 1 && a->shortcut()[0] == pressed)
-                return true;
     }
     return TLocalizerForm::eventFilter(Watched, Event);
 }

@@ -1,6 +1,7 @@
 #include "RichText.h"
 
 #include "RtActionTexts.h"
+#include "RtFindDialog.h"
 #include "RtNumbering.h"
 #include "RtObject.h"
 #include "RtTableSelect.h"
@@ -101,7 +102,11 @@ TRtCustomRichText::~TRtCustomRichText()
 {
     if (CurrentRichText == this)
         CurrentRichText = nullptr;
-    Deactivate();
+    // The shared find and replace dialogs go with the last rich text.
+    const auto& controls = Controls();
+    if (std::none_of(controls.begin(), controls.end(),
+                     [this](TRtCustomRtfEdit* C) { return C != this && dynamic_cast<TRtCustomRichText*>(C); }))
+        TRtFindDialog::FreeShared();
 }
 
 TRtCustomRichText* TRtCustomRichText::Current() { return CurrentRichText; }
@@ -113,7 +118,6 @@ void TRtCustomRichText::Activate()
     setMode_.Reload();
 }
 
-void TRtCustomRichText::Deactivate() {}
 
 void TRtCustomRichText::Clear()
 {
@@ -160,7 +164,8 @@ void TRtCustomRichText::UpdateState()
     ++CommandLock;
     SetButtonState(5 * 256, 3, AutoZoom() == rtAutoZoomWidth);
     SetButtonState(5 * 256, 4, AutoZoom() == rtAutoZoomFullPage);
-    if (mask & (rtchCharAttr | rtchParAttr | rtchCursor))
+    // The attribute control reloads on a change or when it was told to.
+    if ((mask & (rtchCharAttr | rtchParAttr | rtchCursor)) || setMode_.ReloadChar || setMode_.ReloadPar)
         setMode_.Reload();
     if (mask & (rtchCharAttr | rtchCursor)) {
         const WrtStyle s = e->CurrentAttr.Style;

@@ -71,7 +71,6 @@ public:
     bool ButtonDown(int32_t Group, int32_t Id) const;
     virtual void UpdateState();
     virtual void Activate();
-    virtual void Deactivate();
     virtual void Clear();
     void LoadFromStream(TStream* Stream, const AnsiString& FormatName) override;
     void SetZooming(int32_t Value) override;
@@ -91,7 +90,7 @@ public:
     virtual void ShowReplaceDialog();
     virtual bool FindNext();
     // One search from the cursor; a hit is selected and the cursor goes to its end (down) or start (up).
-    bool Find(const AnsiString& Text, bool Down, bool WholeWord, bool MatchCase);
+    bool Find(const AnsiString& Text, bool Down, bool WholeWord, bool MatchCase, char Wildcard = 0);
     bool Replace(const AnsiString& Text, const AnsiString& With, bool Down, bool WholeWord, bool MatchCase);
     int32_t ReplaceAll(const AnsiString& Text, const AnsiString& With, bool WholeWord, bool MatchCase);
     void EditHyperlink();
@@ -121,7 +120,6 @@ protected:
     void WordCompleted(char32_t Ch) override;
     bool KeyDownFirst(int32_t& Key, Qt::KeyboardModifiers Shift) override;
     void Activated() override { Activate(); }
-    void FocusLost() override {}
     void SaveToFile(const QString& FileName);
     void LoadFile(const QString& FileName);
 

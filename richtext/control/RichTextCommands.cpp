@@ -79,7 +79,7 @@ void TRtCustomRichText::DetectHyperlinks(TParagraph* Par, TLine* Line, bool Whol
 
 // ---- find and replace --------------------------------------------------------------------------------------
 
-bool TRtCustomRichText::Find(const AnsiString& Text, bool Down, bool WholeWord, bool MatchCase)
+bool TRtCustomRichText::Find(const AnsiString& Text, bool Down, bool WholeWord, bool MatchCase, char Wildcard)
 {
     TRtRTFTextInput* e = RtfText();
     if (Text.empty())
@@ -88,7 +88,7 @@ bool TRtCustomRichText::Find(const AnsiString& Text, bool Down, bool WholeWord, 
     finder_.SetText(e);
     finder_.WholeWord = WholeWord;
     finder_.MatchCase = MatchCase;
-    finder_.Wildcard = 0;
+    finder_.Wildcard = Wildcard;
     int32_t start = 0, length = 0;
     int32_t pos = e->GetCursorCharPos();
     if (e->GetSelection(start, length) && length > 0)
@@ -183,8 +183,7 @@ bool TRtCustomRichText::FindNext()
 {
     if (searchText_.empty())
         return false;
-    finder_.Wildcard = '*';
-    return Find(searchText_, true, finder_.WholeWord, finder_.MatchCase);
+    return Find(searchText_, true, finder_.WholeWord, finder_.MatchCase, '*');
 }
 
 // ---- hyperlinks and fields ------------------------------------------------------------------------------------

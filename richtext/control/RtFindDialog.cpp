@@ -10,19 +10,27 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <memory>
+
+namespace {
+
+// Parentless, so that no form takes them along.
+std::unique_ptr<TRtFindDialog> SharedFind, SharedReplace;
+
+}  // namespace
+
 TRtFindDialog* TRtFindDialog::Shared(bool Replace)
 {
-    // Alive to the end of the program; parentless so no form takes them along.
-    static TRtFindDialog* find = nullptr;
-    static TRtReplaceDialog* replace = nullptr;
-    if (Replace) {
-        if (!replace)
-            replace = new TRtReplaceDialog;
-        return replace;
-    }
-    if (!find)
-        find = new TRtFindDialog(false);
-    return find;
+    std::unique_ptr<TRtFindDialog>& d = Replace ? SharedReplace : SharedFind;
+    if (!d)
+        d.reset(Replace ? new TRtReplaceDialog : new TRtFindDialog(false));
+    return d.get();
+}
+
+void TRtFindDialog::FreeShared()
+{
+    SharedFind.reset();
+    SharedReplace.reset();
 }
 
 TRtFindDialog::TRtFindDialog(bool Replace)

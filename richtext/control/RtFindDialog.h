@@ -14,6 +14,8 @@ class TRtFindDialog : public QDialog {
 public:
     // The shared dialog (created on first use): the replace dialog when Replace.
     static TRtFindDialog* Shared(bool Replace);
+    // Frees both shared dialogs (when the last rich text goes).
+    static void FreeShared();
     void Bind(TRtCustomRichText* RichText);
     TRtCustomRichText* Bound() const { return richText_; }
 

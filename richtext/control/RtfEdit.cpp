@@ -316,7 +316,6 @@ void TRtCustomRtfEdit::scrollContentsBy(int Dx, int Dy)
         if (OnXPosChanged)
             OnXPosChanged(this);
     }
-    ScrollUpdate();
     viewport()->update();
 }
 
@@ -329,7 +328,6 @@ void TRtCustomRtfEdit::wheelEvent(QWheelEvent* Event)
     }
     for (int i = 0; i < std::abs(steps); ++i)
         engine_->VScroll(steps < 0 ? SB_LINEDOWN : SB_LINEUP, 0);
-    ScrollUpdate();
     if (OnYPosChanged)
         OnYPosChanged(this);
     UpdateScrollRanges();
@@ -353,13 +351,10 @@ bool TRtCustomRtfEdit::event(QEvent* Event)
         engine_->ChangeFlags = 0;
         return true;
     }
-    if (Event->type() == QEvent::ShortcutOverride) {
+    if (Event->type() == QEvent::ShortcutOverride && ClaimsShortcut(*static_cast<QKeyEvent*>(Event))) {
         // The editor's keys win over the main window's shortcuts while it has the focus.
-        auto* key = static_cast<QKeyEvent*>(Event);
-        if (!(key->modifiers() & Qt::AltModifier) || key->key() == Qt::Key_Backspace) {
-            Event->accept();
-            return true;
-        }
+        Event->accept();
+        return true;
     }
     if (Event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(Event);
@@ -371,6 +366,28 @@ bool TRtCustomRtfEdit::event(QEvent* Event)
         }
     }
     return QAbstractScrollArea::event(Event);
+}
+
+bool TRtCustomRtfEdit::ClaimsShortcut(const QKeyEvent& Key)
+{
+    const Qt::KeyboardModifiers mods = Key.modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    const int key = Key.key();
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F35)
+        return false;
+    if (mods == Qt::NoModifier)
+        return true;   // typing and moving
+    if (mods == Qt::AltModifier)
+        return key == Qt::Key_Backspace;
+    if (mods != Qt::ControlModifier)
+        return false;
+    switch (key) {
+    case Qt::Key_A: case Qt::Key_C: case Qt::Key_V: case Qt::Key_X: case Qt::Key_Y: case Qt::Key_Z:
+    case Qt::Key_Left: case Qt::Key_Right: case Qt::Key_Up: case Qt::Key_Down: case Qt::Key_Home: case Qt::Key_End:
+    case Qt::Key_PageUp: case Qt::Key_PageDown: case Qt::Key_Backspace: case Qt::Key_Delete: case Qt::Key_Insert:
+    case Qt::Key_Return: case Qt::Key_Enter: case Qt::Key_Tab: case Qt::Key_Minus:
+        return true;
+    default: return false;
+    }
 }
 
 bool TRtCustomRtfEdit::focusNextPrevChild(bool Next)
@@ -392,7 +409,6 @@ void TRtCustomRtfEdit::focusInEvent(QFocusEvent* Event)
 void TRtCustomRtfEdit::focusOutEvent(QFocusEvent* Event)
 {
     caret_->SetVisible(false);
-    FocusLost();
     QAbstractScrollArea::focusOutEvent(Event);
     viewport()->update();
 }
@@ -502,6 +518,26 @@ void TRtCustomRtfEdit::DropSelection()
         engine_->ClearSelection(true);
 }
 
+void TRtCustomRtfEdit::Assign(TRtCustomRtfEdit& Source)
+{
+    TRtRTFTextInput* e = engine_.get();
+    const TRtRTFTextInput* s = Source.engine_.get();
+    e->ViewOptions = s->ViewOptions;
+    e->PrintHeaderFooter = s->PrintHeaderFooter;
+    const AnsiString savedOut = Source.engine_->TextSaveFormat, savedIn = e->TextLoadFormat;
+    const bool selectionOnly = Source.SelectionOnlyText;
+    Source.engine_->TextSaveFormat = "RTF";
+    Source.SelectionOnlyText = false;
+    const AnsiString text = Source.GetTextAsString();
+    Source.engine_->TextSaveFormat = savedOut;
+    Source.SelectionOnlyText = selectionOnly;
+    e->TextLoadFormat = "RTF";
+    SetTextAsString(text);
+    e->TextLoadFormat = savedIn;
+    e->UpdateNumbering();
+    RefreshView();
+}
+
 // ---- text as a string and streams --------------------------------------------------------------------
 
 void TRtCustomRtfEdit::SaveToStream(TStream* Stream) { engine_->SaveToStream(Stream); }
@@ -566,9 +602,23 @@ void TRtCustomRtfEdit::SetText(const AnsiString& Text)
 
 void TRtCustomRtfEdit::InsertString(const AnsiString& Text)
 {
+    TRtRTFTextInput* e = engine_.get();
+    if (MaxLength() > 0) {
+        // Only as much as still fits goes in.
+        if (e->HasCompleteSelection())
+            e->DeleteSelection(false);
+        size_t fits = 0;
+        while (fits < Text.size() && e->CheckMaxLength(uint8_t(Text[fits]), int32_t(fits) + 1))
+            ++fits;
+        if (fits == 0 || !BeginChange())
+            return;
+        e->InsertTextAndPaint(Text.substr(0, fits), true);
+        EndChange();
+        return;
+    }
     if (!BeginChange())
         return;
-    engine_->InsertTextAndPaint(Text, true);
+    e->InsertTextAndPaint(Text, true);
     EndChange();
 }
 

@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+class QKeyEvent;
 class QMimeData;
 
 enum TRtClipboardOption : uint8_t {
@@ -98,8 +99,9 @@ public:
     int32_t XOffset = 0, YOffset = 0;
     bool Loading = false;
     int32_t PaintLock = 0;
-    bool TypeAheadDisabled = true;
-    int32_t MaxLength = 0;
+    // The most characters the text may hold (paragraph ends count 2); 0: no limit.
+    int32_t MaxLength() const { return engine_->MaxTextLength; }
+    void SetMaxLength(int32_t Value) { engine_->MaxTextLength = std::max(0, Value); }
 
     // ---- editing ---------------------------------------------------------------------------------
     virtual bool BeginChange();
@@ -133,6 +135,8 @@ public:
     // Moves the selected text to a point (layout units), as a drop of it there does.
     bool MoveSelectionTo(int32_t X, int32_t Y);
     void RefreshView();
+    // Takes another control's display switches, header and footer printing and whole text.
+    void Assign(TRtCustomRtfEdit& Source);
 
     // ---- events -------------------------------------------------------------------------------------
     TNotifyEvent OnChange;
@@ -170,16 +174,16 @@ public:
     void KeyPress(char32_t Key, Qt::KeyboardModifiers Shift);
     void UpdateScrollRanges();
     QVariant inputMethodQuery(Qt::InputMethodQuery Query) const override;
+    // The keys the editor takes before the window's shortcuts while it has the focus.
+    static bool ClaimsShortcut(const QKeyEvent& Key);
 
 protected:
     // Hooks of the rich-text component.
-    virtual void FocusLost() {}
-    virtual void ScrollUpdate() {}
     virtual void EngineChanged() {}
     virtual void WordCompleted(char32_t Ch);
     // The rule the component puts before the key table; True when it took the key.
     virtual bool KeyDownFirst(int32_t& /*Key*/, Qt::KeyboardModifiers /*Shift*/) { return false; }
-    virtual void ResizeStep();
+    void ResizeStep();
     virtual void Activated() {}
     void ZoomToPage();
     void TakeCursorAttr();

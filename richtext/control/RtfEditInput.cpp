@@ -311,6 +311,8 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift)
         return;
     if (e->IsProtected(e->CursorPar, e->CursorLine, e->CursorPos) && !e->HasCompleteSelection())
         return;
+    if (!e->HasCompleteSelection() && !e->CheckMaxLength(ch, 1))
+        return;
     if (!BeginChange())
         return;
     if (ch == 13 && shift)

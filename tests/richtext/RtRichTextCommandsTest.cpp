@@ -82,6 +82,15 @@ TEST_F(RichTextCommands, FindsReplacesAndReplacesAll)
     ASSERT_TRUE(Rtf->Find("ein", false, false, false)); // upwards from the selection
     EXPECT_EQ(Selection(), std::make_pair(0, 3));
     EXPECT_FALSE(Rtf->Find("Katze", true, false, false));
+    // Find next searches again with the remembered text; "*" stands for any run there.
+    Key(Qt::Key_Home);
+    ASSERT_TRUE(Rtf->Find("H*s", true, false, false, '*'));
+    EXPECT_EQ(Selection().first, 4);
+    Key(Qt::Key_Home);
+    ASSERT_TRUE(Rtf->Find("ein", true, false, false));
+    ASSERT_TRUE(Rtf->FindNext());
+    EXPECT_EQ(Selection(), std::make_pair(10, 3));
+    Key(Qt::Key_Home);
     // Replace: the first call finds, the second replaces the hit and selects the new text.
     Key(Qt::Key_Home);
     EXPECT_TRUE(Rtf->Replace("Hund", "Hase", true, false, false));

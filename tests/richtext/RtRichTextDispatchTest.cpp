@@ -391,7 +391,7 @@ TEST_F(RichTextDispatch, EveryCommandReachesItsAction)
                                                        {11, afsProtected}};
     std::map<std::pair<int32_t, int32_t>, TCheck> all = checks;
     for (const auto& [id, bit] : styles)
-        all[{1, id}] = [id, bit](RichTextDispatch& T) {
+        all[{1, id}] = [id = id, bit = bit](RichTextDispatch& T) {
             T.Type("abc");
             T.E()->SetSelection(0, 3);
             EXPECT_TRUE(T.Run(1, id));

@@ -306,3 +306,144 @@ TEST_F(RtfEditInput, ClickOnAnEmbeddedObjectGoesToItsEvents)
 }
 
 }  // namespace
+
+namespace {
+
+// Counts the control's posted automatic-zoom messages.
+struct TZoomCounter : QObject {
+    bool eventFilter(QObject*, QEvent* Event) override
+    {
+        if (Event->type() == QEvent::Type(QEvent::User + RtEventAutoZoom))
+            ++Count;
+        return false;
+    }
+    int Count = 0;
+};
+
+TEST_F(RtfEditInput, ResizesWithAutomaticZoomPostOneZoom)
+{
+    Rtf->SetWordWrap(false);
+    Rtf->SetAutoZoom(rtAutoZoomWidth);
+    const int32_t first = Rtf->Zooming();
+    TZoomCounter counter;
+    Rtf->installEventFilter(&counter);
+    for (int w = 300; w <= 700; w += 100)
+        Rtf->resize(w, 300);
+    QApplication::processEvents();
+    EXPECT_EQ(counter.Count, 1);
+    EXPECT_GT(Rtf->Zooming(), first);
+    // The page width fills the client width: zoom = width x 100 / (page pixels + 10).
+    const TTextHeader* h = E()->Header();
+    const int32_t page = (h->PageWidth() - h->LeftMargin() - h->RightMargin()) * 96 / 1440;
+    EXPECT_EQ(Rtf->Zooming(), std::clamp(Rtf->viewport()->width() * 100 / (page + 10), 10, 1000));
+    Rtf->removeEventFilter(&counter);
+}
+
+TEST_F(RtfEditInput, AssignCopiesTheWholeText)
+{
+    Type(QString::fromUtf8("Grüße"));
+    uint8_t state = rtcmdClick;
+    E()->SetSelection(0, 2);
+    Rtf->Execute(256, 2, state);
+    TRtRichText copy;
+    copy.Assign(*Rtf);
+    TRtRTFTextInput* c = copy.RtfText();
+    ASSERT_NE(c->FirstPar, nullptr);
+    EXPECT_EQ(fromAnsi(AnsiString(reinterpret_cast<const char*>(c->FirstPar->Lines->Chars), c->FirstPar->Lines->Length)),
+              QString::fromUtf8("Grüße"));
+    EXPECT_TRUE(c->FirstPar->Lines->Attrs[0].Style.Has(afsBold));
+    EXPECT_FALSE(c->FirstPar->Lines->Attrs[3].Style.Has(afsBold));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RtfEditInput, MaximumLengthStopsTyping)
+{
+    Rtf->SetMaxLength(8);
+    Type("abcdefghijk");
+    const std::string typed = Text();
+    EXPECT_LT(typed.size(), 8u);
+    EXPECT_GT(typed.size(), 3u);
+    Rtf->SelectAll();
+    Key(Qt::Key_Delete);
+    Rtf->InsertString("0123456789");
+    // A string takes as much room as typing it would.
+    EXPECT_EQ(Text(), std::string("0123456789").substr(0, typed.size()));
+    Rtf->SetMaxLength(0);
+    Type("xyz");
+    EXPECT_EQ(Text().size(), typed.size() + 3);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RtfEditInput, ClaimsItsOwnShortcutsOnly)
+{
+    auto claims = [](int Key, Qt::KeyboardModifiers Mods) {
+        QKeyEvent e(QEvent::ShortcutOverride, Key, Mods);
+        return TRtCustomRtfEdit::ClaimsShortcut(e);
+    };
+    for (int key : {Qt::Key_Z, Qt::Key_Y, Qt::Key_C, Qt::Key_V, Qt::Key_X, Qt::Key_A, Qt::Key_Left})
+        EXPECT_TRUE(claims(key, Qt::ControlModifier)) << key;
+    EXPECT_TRUE(claims(Qt::Key_A, Qt::NoModifier));
+    EXPECT_TRUE(claims(Qt::Key_Delete, Qt::ShiftModifier));
+    EXPECT_TRUE(claims(Qt::Key_Backspace, Qt::AltModifier));
+    EXPECT_FALSE(claims(Qt::Key_S, Qt::ControlModifier));
+    EXPECT_FALSE(claims(Qt::Key_P, Qt::ControlModifier));
+    EXPECT_FALSE(claims(Qt::Key_F5, Qt::NoModifier));
+    EXPECT_FALSE(claims(Qt::Key_F, Qt::AltModifier));
+    // A window shortcut on Ctrl+Z does not fire while the editor has the focus; Ctrl+S does.
+    QWidget window;
+    auto* edit = new TRtRichText(&window);
+    int undoShortcut = 0, saveShortcut = 0;
+    auto* undo = new QAction(&window);
+    undo->setShortcut(QKeySequence("Ctrl+Z"));
+    QObject::connect(undo, &QAction::triggered, [&] { ++undoShortcut; });
+    auto* save = new QAction(&window);
+    save->setShortcut(QKeySequence("Ctrl+S"));
+    QObject::connect(save, &QAction::triggered, [&] { ++saveShortcut; });
+    window.addAction(undo);
+    window.addAction(save);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    edit->setFocus();
+    QApplication::processEvents();
+    QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(undoShortcut, 0);
+    EXPECT_EQ(saveShortcut, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RtfEditInput, AClickInsideTheSelectionWaitsForADrag)
+{
+    Type("alpha beta gamma");
+    E()->SetSelection(6, 4);
+    E()->Refresh();
+    std::vector<std::string> events;
+    Rtf->OnMouseDown = [&](TObject*, Qt::MouseButton, Qt::KeyboardModifiers, int32_t, int32_t) {
+        events.push_back("down");
+    };
+    Rtf->OnMouseUp = [&](TObject*, Qt::MouseButton, Qt::KeyboardModifiers, int32_t, int32_t) {
+        events.push_back("up");
+    };
+    const QPoint p = PointOf(7);
+    QTest::mousePress(Rtf->viewport(), Qt::LeftButton, {}, p);
+    EXPECT_EQ(events, std::vector<std::string>{"down"});
+    EXPECT_EQ(Selection(), std::make_pair(6, 4));   // still selected: a drag may follow
+    // Three pixels right and three down are 6 units: no drag starts.
+    QMouseEvent move(QEvent::MouseMove, QPointF(p.x() + 3, p.y() + 3), Rtf->viewport()->mapToGlobal(QPointF(p + QPoint(3, 3))),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Rtf->viewport(), &move);
+    QTest::mouseRelease(Rtf->viewport(), Qt::LeftButton, {}, p + QPoint(3, 3));
+    EXPECT_EQ(events, (std::vector<std::string>{"down", "down", "up"}));
+    EXPECT_EQ(Selection().second, 0);   // the click placed the cursor after all
+}
+
+}  // namespace
