@@ -68,6 +68,7 @@ void TRTFBasicDrawer::Clear()
 void TRTFBasicDrawer::ResetParseState()
 {
     Font = TFont();
+    Hidden = false;
     LastDepth = 0;
     Red = Green = Blue = FontNumber = 0;
     Charset = 0;
@@ -183,6 +184,7 @@ void TRTFBasicDrawer::ResetCharacterFormat()
     Font.SetStyle(0);
     Font.SetSize(10);
     Font.SetColor(TableColor(0));
+    Hidden = false;
 }
 
 void TRTFBasicDrawer::DoControl(TObject*, const AnsiString& Word, bool HasParam, int32_t Param)
@@ -228,8 +230,10 @@ void TRTFBasicDrawer::DoControl(TObject*, const AnsiString& Word, bool HasParam,
         else if (Word == "pard") {
             ResetCharacterFormat();
             AddToken(rtkAlignment, AnsiString());
-        } else if (Word == "par")
+        } else if (Word == "par" || Word == "line")
             AddToken(rtkParagraph, AnsiString());
+        else if (Word == "v")
+            Hidden = !(HasParam && Param == 0);
         else if (Word == "tab")
             AddText(" ");
         else if (Word == "fonttbl" || Word == "colortbl" || Word == "field") {
@@ -276,7 +280,8 @@ void TRTFBasicDrawer::DoText(TObject*, const AnsiString& Text)
         return;
     switch (Destination) {
     case 0:
-        AddText(Text);
+        if (!Hidden)
+            AddText(Text);
         break;
     case 1: {
         AnsiString name = Text.substr(0, Text.size() - 1);
@@ -318,10 +323,11 @@ void TRTFBasicDrawer::DoGroup(TObject*)
             Font.SetStyle(save.Style);
             Font.SetColor(save.Color);
             Font.SetCharset(save.Charset);
+            Hidden = save.Hidden;
             SaveStack.pop_back();
         }
     } else {
-        SaveStack.push_back({Font.Name(), Font.Size(), Font.Style(), Font.Color(), Font.Charset()});
+        SaveStack.push_back({Font.Name(), Font.Size(), Font.Style(), Font.Color(), Font.Charset(), Hidden});
     }
     LastDepth = depth;
 }

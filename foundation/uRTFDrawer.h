@@ -1,7 +1,7 @@
 #pragma once
 // The small rich-text engine of text elements: turns a subset of RTF (font and
 // colour tables, bold, italic, underline, strike-out, font, size and colour,
-// paragraphs, alignments, fields) into runs measured in millimetres from the
+// hidden text, paragraphs and line breaks, alignments, fields) into runs measured in millimetres from the
 // font cache's design widths, word-wraps them for a box width and draws them
 // on a draw context.
 #include "AnsiString.h"
@@ -108,6 +108,7 @@ private:
         TFontStyles Style;
         TColor Color;
         TFontCharset Charset;
+        bool Hidden;
     };
 
     void ResetParseState();
@@ -125,6 +126,7 @@ private:
     std::vector<TRTFFontEntry> FontTable_;
     std::vector<TRTFColorEntry> ColorTable_;
     TFont Font;  // the current character format
+    bool Hidden = false;  // hidden text ("\\v") is not drawn
     int32_t LastDepth = 0;
     int32_t Red = 0, Green = 0, Blue = 0, FontNumber = 0;
     int32_t Charset = 0;

@@ -8,7 +8,9 @@
 #include "FDlgInfo.h"
 #include "Printers.h"
 #include "QwColorPopupButton.h"
+#include "RichText.h"
 #include "SFormBild.h"
+#include "SFormDlgRTFText.h"
 #include "SFormFarbFlaeche.h"
 #include "FSFormKalender.h"
 #include "SFormSeiten.h"
@@ -18,6 +20,7 @@
 #include "WaitCursor.h"
 #include "uCursors.h"
 #include "uDataFile.h"
+#include "uEditorTexts.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchPageTemplate.h"
 #include "uFotobuchPresets.h"
@@ -274,6 +277,7 @@ TMaster::~TMaster()
     mc.OnCurrentPageChanged = nullptr;
     mc.OnPageListChanged = nullptr;
     QObject::disconnect(FIdleConnection);
+    QObject::disconnect(FFocusConnection);
     SaveFormPosition(this, "Master");
     GetUndoManager().Clear();
     UnregisterMainForm(this);
@@ -476,6 +480,7 @@ void TMaster::FormCreate()
     BtnSchliessen->hide();
 
     Localizer().SetSupportedLanguages(0x217);
+    FFocusConnection = connect(qApp, &QApplication::focusChanged, this, Guarded([this] { UpdateEditCommands(); }));
     FIdleConnection = connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
                               this, Guarded([this] { AppIdle(); }));
     Localizer().ChooseStartLanguage();
@@ -502,6 +507,7 @@ void TMaster::BuildLeftPanel()
     FMainView->OnFocusChanged = [this](TObject*) { FocusChanged(); };
     FMainView->OnZoomChanged = [this](TObject*) { ViewZoomChanged(); };
     SFormBild = TSubForm::CreateOn<TSFormBild>(tsBild);
+    SFormDlgRTFText = TSubForm::CreateOn<TSFormDlgRTFText>(tsText);
     SFormFarbFlaeche = TSubForm::CreateOn<TSFormFarbFlaeche>(tsFarbflaeche);
     SFormKalender = TSubForm::CreateOn<TSFormKalender>(tsKalender);
     SFormSeiten = TSubForm::CreateOn<TSFormSeiten>(tsSeiten);
@@ -680,12 +686,30 @@ void TMaster::UpdatePageLabel()
     lblSeitenzahl->setText(fromAnsi(FDoc->GetScreenCaption(FMainView->ScreenIndex())));
 }
 
+namespace {
+
+// One of the editor's edit commands (copy 1, cut 2, paste 3, undo 9) through
+// its command dispatcher, which writes the change back like typing does.
+void RunEditorCommand(TRtCustomRichText& Editor, int32_t Id)
+{
+    uint8_t state = rtcmdClick;
+    Editor.Execute(3 * 256, Id, state);
+}
+
+}  // namespace
+
+TRtCustomRichText* TMaster::ActiveRichText() const
+{
+    return qobject_cast<TRtCustomRichText*>(focusWidget());
+}
+
 void TMaster::UpdateEditCommands()
 {
-    mnuBearbeitenAusschneiden->setEnabled(FMainView->CanCopy());
-    mnuBearbeitenKopieren->setEnabled(FMainView->CanCopy());
-    mnuBearbeitenEinfuegen->setEnabled(FMainView->CanPaste());
-    mnuBearbeitenDuplizieren->setEnabled(FMainView->CanDuplicate());
+    const bool editor = ActiveRichText() != nullptr;
+    mnuBearbeitenAusschneiden->setEnabled(editor || FMainView->CanCopy());
+    mnuBearbeitenKopieren->setEnabled(editor || FMainView->CanCopy());
+    mnuBearbeitenEinfuegen->setEnabled(editor || FMainView->CanPaste());
+    mnuBearbeitenDuplizieren->setEnabled(!editor && FMainView->CanDuplicate());
 }
 
 void TMaster::FocusChanged()
@@ -694,6 +718,9 @@ void TMaster::FocusChanged()
     SFormBild->SetElement(nullptr);
     SFormFarbFlaeche->SetElement(nullptr);
     SFormKalender->SetElement(nullptr);
+    // The text panel forgets a box that lost the focus, so that it never
+    // writes into one that has gone meanwhile.
+    SFormDlgRTFText->SetElement(nullptr);
     if (auto* pic = dynamic_cast<TFBPictureElement*>(e)) {
         if (pic->HasPicture() && !pic->CanZoomAndTrack) {
             SFormFarbFlaeche->SetElement(pic);
@@ -702,8 +729,10 @@ void TMaster::FocusChanged()
             SFormBild->SetElement(pic);
             ShowSidePanel(tsBild);
         }
-    } else if (dynamic_cast<TFBTextElement*>(e))
+    } else if (auto* text = dynamic_cast<TFBTextElement*>(e)) {
+        SFormDlgRTFText->SetElement(text);
         ShowSidePanel(tsText);
+    }
     else if (auto* cal = dynamic_cast<TFBKalenderElement*>(e)) {
         SFormKalender->SetElement(cal);
         ShowSidePanel(tsKalender);
@@ -733,7 +762,7 @@ void TMaster::RefreshPageTemplates()
 
 void TMaster::AppIdle()
 {
-    BtnRueckgaengig->setEnabled(GetUndoManager().CanUndo());
+    BtnRueckgaengig->setEnabled(ActiveRichText() || GetUndoManager().CanUndo());
 }
 
 // ---- multicaster ---------------------------------------------------------------------------
@@ -744,7 +773,8 @@ void TMaster::OnContentChanged(TMulticaster*, TObject* Sender, TFBPage* Page, TF
     FDoc->Modified = true;
     if (Sender != FMainView)
         FMainView->ContentChanged(Page, Element);
-    for (TSubForm* panel : std::initializer_list<TSubForm*>{SFormSeiten, SFormBild, SFormFarbFlaeche, SFormKalender})
+    for (TSubForm* panel :
+         std::initializer_list<TSubForm*>{SFormSeiten, SFormDlgRTFText, SFormBild, SFormFarbFlaeche, SFormKalender})
         if (panel && Sender != panel)
             panel->ContentChanged(Page, Element);
 }
@@ -837,6 +867,7 @@ void TMaster::ViewZoomChanged()
 
 void TMaster::BeforeLocalize()
 {
+    InstallEditorTexts();
     for (const char* t : {sNichtGespeichert, sJetztSpeichern, sUnbenannt, sFertig, sSeiteWirdGeladen, sDateien,
                           sNichtGeschrieben, sBrowserFehler, sKeinProjekt, sUnvollstaendig})
         RegisterLocalizedString(this, QString::fromUtf8(t));
@@ -873,6 +904,7 @@ void TMaster::LoadFrameworkTranslation()
 void TMaster::AfterLocalize()
 {
     LoadFrameworkTranslation();
+    LoadEditorTexts();
     if (ColorList) {
         FillColorList(ColorList->Colors);
         ColorList->SyncListviewItems();
@@ -1152,25 +1184,37 @@ void TMaster::closeEvent(QCloseEvent* Event)
 
 void TMaster::mnuBearbeitenClick()
 {
-    mnuRueckgaengig->setEnabled(GetUndoManager().CanUndo());
+    mnuRueckgaengig->setEnabled(ActiveRichText() || GetUndoManager().CanUndo());
     // The clipboard may have changed since the focus did.
     UpdateEditCommands();
 }
 
 void TMaster::mnuBearbeitenAusschneidenClick()
 {
+    if (TRtCustomRichText* editor = ActiveRichText()) {
+        RunEditorCommand(*editor, 2);
+        return;
+    }
     FMainView->CutElement();
     UpdateEditCommands();
 }
 
 void TMaster::mnuBearbeitenKopierenClick()
 {
+    if (TRtCustomRichText* editor = ActiveRichText()) {
+        RunEditorCommand(*editor, 1);
+        return;
+    }
     FMainView->CopyElement();
     UpdateEditCommands();
 }
 
 void TMaster::mnuBearbeitenEinfuegenClick()
 {
+    if (TRtCustomRichText* editor = ActiveRichText()) {
+        RunEditorCommand(*editor, 3);
+        return;
+    }
     FMainView->PasteElement();
 }
 
@@ -1181,6 +1225,10 @@ void TMaster::mnuBearbeitenDuplizierenClick()
 
 void TMaster::mnuRueckgaengigClick()
 {
+    if (TRtCustomRichText* editor = ActiveRichText()) {
+        RunEditorCommand(*editor, 9);
+        return;
+    }
     TUndoManager& undo = GetUndoManager();
     if (!undo.CanUndo()) {
         QApplication::beep();

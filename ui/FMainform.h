@@ -31,7 +31,9 @@ class TFBElement;
 class TFBMainView;
 class TFBPage;
 class TGenericDataFormat;
+class TRtCustomRichText;
 class TSFormBild;
+class TSFormDlgRTFText;
 class TSFormFarbFlaeche;
 class TSFormKalender;
 class TSFormSeiten;
@@ -189,6 +191,7 @@ public:
     TSFormFarbFlaeche* SFormFarbFlaeche = nullptr;  // on tsFarbflaeche
     TSFormKalender* SFormKalender = nullptr;        // on tsKalender
     TSFormSeiten* SFormSeiten = nullptr;            // on tsSeiten
+    TSFormDlgRTFText* SFormDlgRTFText = nullptr;    // on tsText
 
     TDropDummy* DropDummy;
     TDropEmptySource* dropsrcPicFiles;
@@ -232,8 +235,11 @@ private:
     QString ExecuteFileDialog(bool Save);
     // After the document was built, opened or reset: view, lists, caption.
     void DocumentReplaced();
-    // Cut, copy, paste and duplicate enabled as the page view can.
+    // Cut, copy, paste and duplicate enabled as the page view can, or all of
+    // them while a rich-text editor has the focus.
     void UpdateEditCommands();
+    // The rich-text editor that is the window's active control, else null.
+    TRtCustomRichText* ActiveRichText() const;
     // Qt's own texts (file and print dialogs) in the current language.
     void LoadFrameworkTranslation();
     QString Text(const char* Key) const;
@@ -242,6 +248,7 @@ private:
     TFBMainView* FMainView = nullptr;
     QString FLastFileFolder;  // of the last file chosen in the open or save dialog
     QMetaObject::Connection FIdleConnection;
+    QMetaObject::Connection FFocusConnection;
     std::unique_ptr<QTranslator> FFrameworkTexts;
 };
 

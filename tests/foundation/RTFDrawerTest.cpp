@@ -259,6 +259,17 @@ TEST(RTFDrawer, WrapsLinesAtSpacesAndHyphens)
     EXPECT_EQ(d.LayoutWidth(), 1000);
 }
 
+TEST(RTFDrawer, LineBreaksBreakAndHiddenTextIsLeftOut)
+{
+    TRTFDrawer d;
+    // As the editor writes them: a line break ends the line without a space,
+    // hidden text ends with the group or with "\v0" and "\plain".
+    d.SetRTFText(AnsiString(Header) + "\\plain\\fs24 K\\'f6ln\\line zweite {\\v weg}da"
+                 "\\v nicht\\v0  ja \\v x\\plain  auch\\par}");
+    d.LayoutLines(1000);
+    EXPECT_EQ(LineTexts(d), "K\xf6ln\\par|zweite da ja  auch");
+}
+
 TEST(RTFDrawer, WordOfSeveralRunsWrapsWithoutLooping)
 {
     // "bbcc" is one word in two formats, wider than the box on the line after
