@@ -24,7 +24,8 @@ bool SameParFormat(const TParagraph& A, const TParagraph& B)
         && A.Number == B.Number && A.NumLevel == B.NumLevel && A.Color == B.Color && A.Shading == B.Shading
         && A.Align == B.Align && A.Tabs == B.Tabs && A.BrdLines == B.BrdLines && A.BrdWidth == B.BrdWidth
         && A.BrdColor == B.BrdColor && A.BrdSpace == B.BrdSpace && A.Flags == B.Flags
-        && A.OutlineLevel == B.OutlineLevel && A.ParId == B.ParId && A.ExtFlags == B.ExtFlags;
+        && A.OutlineLevel == B.OutlineLevel && A.ParId == B.ParId && A.ExtFlags == B.ExtFlags
+        && A.StyleIndex == B.StyleIndex;
 }
 
 int16_t Clamp16(int32_t v) { return int16_t(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX)); }
@@ -704,6 +705,15 @@ void TRtRtfReader::ParseFieldInstruction()
             Dest = d;
         }
         Attr = keep;
+    } else if (inst.rfind("INCLUDEPICTURE ", 0) != 0 && inst.rfind("IMPORT ", 0) != 0) {
+        // A field object of the name's class stands for the field; its result is dropped.
+        const size_t blank = inst.find(' ');
+        const AnsiString name = inst.substr(0, blank);
+        AnsiString parameter = blank == AnsiString::npos ? AnsiString() : Trim(inst.substr(blank + 1));
+        if (parameter.size() >= 2 && parameter.front() == '"' && parameter.back() == '"')
+            parameter = parameter.substr(1, parameter.size() - 2);
+        if (InsertField(name, parameter, FieldAttr))
+            FieldDropResult = true;
     }
 }
 
@@ -779,22 +789,41 @@ void TRtRtfReader::ReadPictureData(bool IntoText)
         obj->SetWidthTW(width);
         obj->SetHeightTW(height);
     }
-    if (!IntoText || !CurLine->Attrs)
+    if (!IntoText)
         return;
-    obj->Owner = Text;
-    TRtObject* raw = obj.release();
+    if (TTextObj* ref = AddObjectChar(std::move(obj), Attr)) {
+        ref->Width = width;
+        ref->Height = height;
+        ref->Kind = Pic.Placement;
+        ref->X = Pic.X;
+        ref->Y = Pic.Y;
+        ref->WrapMode = Pic.Wrap;
+    }
+}
+
+TTextObj* TRtRtfReader::AddObjectChar(std::unique_ptr<TRtObject> Obj, const TAttr& A)
+{
+    if (!CurLine->Attrs)
+        return nullptr;
+    Obj->Owner = Text;
+    TRtObject* raw = Obj.release();
     Text->Objects().push_back(raw);
     TTextObj* ref = Text->ObjRefList()->AddObject(raw);
-    ref->Width = width;
-    ref->Height = height;
-    ref->Kind = Pic.Placement;
-    ref->X = Pic.X;
-    ref->Y = Pic.Y;
-    ref->WrapMode = Pic.Wrap;
-    TAttr a = Attr;
+    TAttr a = A;
     a.Style.Include(afsIsObject);
     a.Tag = uint32_t(Text->ObjRefList()->CurrentId);
     PutChar(1, a);
+    return ref;
+}
+
+bool TRtRtfReader::InsertField(const AnsiString& Name, const AnsiString& Parameter, const TAttr& A)
+{
+    std::unique_ptr<TRtObjectField> field = CreateRtFieldObject(Name);
+    if (!field || !CurLine->Attrs)
+        return false;
+    field->FieldMask = Parameter;
+    AddObjectChar(std::move(field), A);
+    return true;
 }
 
 // ---- properties ---------------------------------------------------------------------------
@@ -1157,6 +1186,14 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
     case 72: RowGap = Twips(Value); break;
     case 73: RowLeft = std::clamp(Value, -MaxTwips, MaxTwips); break;
     case 147: RowAlign = Value; break;
+    case 129: // rtprheadfoot
+        if (Header->HeaderFooterPrinting || Header->LoadOptions.Has(loPrintHeaderFooterParameter))
+            Text->PrintHeaderFooter = TRtPrintHeaderFooter(std::clamp(Value, 0, 3));
+        break;
+    case 146: // chdate, chdpl, chdpa, chtime, chpgn
+        if (Dest == rdText || Dest == rdHeader || Dest == rdFooter)
+            InsertField(Value == 5 ? "PAGE" : Value == 4 ? "TIME" : "DATE", AnsiString(), Attr);
+        break;
     case 130: PendingCell.VertAlign = uint8_t(std::clamp(Value, 0, 2)); break;
     // Page layout.
     case 10: if (Value > 0) Header->SetPageWidth(Twips(Value)); break;
@@ -1353,7 +1390,13 @@ void TRtRtfReader::FinishRead()
     if (CellIndex > 0)
         FinishRow();
     FinishLastParagraph();
+    TRtCustomStyleCollection* styles = StyleCollection();
+    if (styles && (Header->RegisterReadStyles || Header->LoadOptions.Has(loAddReadParagraphStyles)))
+        for (const TStyleDef& d : Styles)
+            if (!d.CharStyle)
+                AddToCollection(*styles, d);
     for (TParagraph* p = Par; p; p = p->Prior) {
+        MapParStyle(*p);
         if (p->IndentRight < 0)
             p->IndentRight = 0;
         p->Flags |= parfReformat;
@@ -1541,9 +1584,68 @@ void TRtRtfReader::ApplyStyle(int32_t Number)
         return;
     const TStyleDef& d = Styles[it->second];
     MergePar(ParTemplate, d.Template, d.ParMask);
+    // Until the end of reading the paragraphs name their definition by a
+    // negative index; the collection's index + 1 replaces it (MapParStyle).
+    if (it->second < size_t(INT16_MAX))
+        ParTemplate.StyleIndex = int16_t(-int32_t(it->second) - 1);
     MergeAttr(Attr, d.Attr, d.StyleBits, d.CharMask);
     if (AtParStart())
         MergeAttr(Par->ParAttr, d.Attr, d.StyleBits, d.CharMask);
+}
+
+TRtCustomStyleCollection* TRtRtfReader::StyleCollection() const
+{
+    return Text->OwnerControl ? Text->OwnerControl->RtStyleCollection() : nullptr;
+}
+
+int32_t TRtRtfReader::AddToCollection(TRtCustomStyleCollection& Collection, const TStyleDef& Def) const
+{
+    const AnsiString name = Trim(Def.Name);
+    if (name.empty())
+        return -1;
+    const int32_t found = Collection.IndexOfStyle(name);
+    if (found >= 0 && !Header->LoadOptions.Has(loOverwriteParagraphStyleAttr))
+        return found;
+    auto nameOf = [this](int32_t Number) {
+        const auto it = StyleByNumber.find(Number);
+        return Number >= 0 && it != StyleByNumber.end() ? Trim(Styles[it->second].Name) : AnsiString();
+    };
+    TRtParStyle style;
+    style.Name = name;
+    style.BasedOn = nameOf(Def.BasedOn);
+    style.Next = nameOf(Def.Next);
+    AssignParFormat(style.Par, Def.Template);
+    style.Par.StyleIndex = 0;
+    style.ParMask = Def.ParMask;
+    style.Attr = Def.Attr;
+    style.StyleBits = Def.StyleBits;
+    style.CharMask = Def.CharMask;
+    return Collection.AddStyle(style);
+}
+
+void TRtRtfReader::MapParStyle(TParagraph& P)
+{
+    if (P.StyleIndex >= 0)
+        return;
+    const size_t def = size_t(-int32_t(P.StyleIndex) - 1);
+    P.StyleIndex = 0;
+    if (def >= Styles.size())
+        return;
+    const TStyleDef& d = Styles[def];
+    // Characters that differ from what the style sets are overrides.
+    uint32_t mask = (d.StyleBits.Has(afsBold) ? 1 : 0) | (d.StyleBits.Has(afsItalic) ? 2 : 0)
+                  | (d.StyleBits.Has(afsUnderline) ? 4 : 0) | (d.CharMask & scFont ? 8 : 0)
+                  | (d.CharMask & scSize ? 16 : 0) | (d.CharMask & scColor ? 32 : 0)
+                  | (d.CharMask & scBGColor ? 64 : 0);
+    Text->MarkParStyleAttrs(d.Attr, mask, &P);
+    TRtCustomStyleCollection* styles = StyleCollection();
+    if (!styles)
+        return;
+    int32_t index = styles->IndexOfStyle(Trim(d.Name));
+    if (index < 0 && !Header->ForbidNewStyles && !Header->LoadOptions.Has(loDontAddReadParagraphStyleNames))
+        index = AddToCollection(*styles, d);
+    if (index >= 0 && index < INT16_MAX)
+        P.StyleIndex = int16_t(index + 1);
 }
 
 // ---- lists and numbering ------------------------------------------------------------------------
@@ -1764,6 +1866,7 @@ void TRtRtfReader::EndHeaderFooter()
     item->Range = TRtPagePropertyRange(HFKind);
     for (TParagraph* p = HFChain; p; p = p->Next) {
         p->Owner = item;
+        MapParStyle(*p);
         if (p->IndentRight < 0)
             p->IndentRight = 0;
     }

@@ -8,6 +8,9 @@
 #include <unordered_map>
 #include <vector>
 
+class TRtObject;
+struct TTextObj;
+
 // Where characters go.
 enum TRtfDestination : uint8_t {
     rdText = 0, rdSkip = 1, rdFontTable = 2, rdColorTable = 3, rdPicture = 4, rdPictureFile = 5,
@@ -107,15 +110,29 @@ private:
         uint32_t CharMask = 0;  // scFont, scSize, scColor, scBGColor
         uint32_t ParMask = 0;   // spIndentLeft ...
     };
-    static constexpr uint32_t scFont = 1, scSize = 2, scColor = 4, scBGColor = 8;
-    static constexpr uint32_t spIndentLeft = 1, spIndentRight = 2, spIndentFirst = 4, spSpaceBefore = 8,
-                              spSpaceAfter = 16, spSpaceBetween = 32, spAlign = 64, spShading = 128,
-                              spTabs = 256, spKeep = 512, spBorders = 1024;
+    static constexpr uint32_t scFont = TRtParStyle::scFont, scSize = TRtParStyle::scSize,
+                              scColor = TRtParStyle::scColor, scBGColor = TRtParStyle::scBGColor;
+    static constexpr uint32_t spIndentLeft = TRtParStyle::spIndentLeft, spIndentRight = TRtParStyle::spIndentRight,
+                              spIndentFirst = TRtParStyle::spIndentFirst, spSpaceBefore = TRtParStyle::spSpaceBefore,
+                              spSpaceAfter = TRtParStyle::spSpaceAfter, spSpaceBetween = TRtParStyle::spSpaceBetween,
+                              spAlign = TRtParStyle::spAlign, spShading = TRtParStyle::spShading,
+                              spTabs = TRtParStyle::spTabs, spKeep = TRtParStyle::spKeep,
+                              spBorders = TRtParStyle::spBorders;
     static uint32_t ParMaskOf(const TParagraph& Par);
     void BeginStyle();
     void EndStyle();
     void ResolveStyles();
     void ApplyStyle(int32_t Number);
+    // Adds an object to the text and its mark character with attribute A; the reference, or null.
+    TTextObj* AddObjectChar(std::unique_ptr<TRtObject> Obj, const TAttr& A);
+    // Inserts a field object of the class registered for Name; false when there is none.
+    bool InsertField(const AnsiString& Name, const AnsiString& Parameter, const TAttr& A);
+    // The owner control's style collection; null when there is none.
+    TRtCustomStyleCollection* StyleCollection() const;
+    // Adds a paragraph style read to the collection; its index, -1 for a style without name.
+    int32_t AddToCollection(TRtCustomStyleCollection& Collection, const TStyleDef& Def) const;
+    // Marks the overrides of a paragraph read and maps its style to the collection.
+    void MapParStyle(TParagraph& P);
     bool AtParStart() const;
 
     void BeginHeaderFooter(bool Footer, int32_t Letter);

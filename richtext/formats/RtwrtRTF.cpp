@@ -23,6 +23,9 @@ void TRtRTFWriter::Reset()
     HyperlinkOpen = SuppressHidden = PlainWritten = ListTableWritten = false;
     MergeFieldOpen = InsertPointPending = AutomaticOn = InHeaderFooter = RtfCodeOpen = false;
     LastTableId = 0;
+    StyleNumbers.clear();
+    StyleOrder.clear();
+    PrevParStyled = false;
 }
 
 void TRtRTFWriter::AddWord(const char* Word, int32_t Value)
@@ -118,6 +121,7 @@ int32_t TRtRTFWriter::WriteHeader(TStream* S)
     if (!opt.Has(soNoPageFormatInRTF)) {
         if (h->Landscape())
             Add("\\landscape");
+        AddWord("\\rtprheadfoot", std::clamp<int32_t>(Text->PrintHeaderFooter, 0, 3));
         const bool sxn = Text->SectionMode;
         AddWord(sxn ? "\\pgwsxn" : "\\paperw", h->PageWidth());
         AddWord(sxn ? "\\pghsxn" : "\\paperh", h->PageHeight());
@@ -137,7 +141,130 @@ int32_t TRtRTFWriter::WriteHeader(TStream* S)
     if (!opt.Has(soNoRTFVariables))
         AddInfo();
     AddListTable();
+    AddStyleSheet();
     return Flush();
+}
+
+TRtCustomStyleCollection* TRtRTFWriter::StyleCollection() const
+{
+    return Text->OwnerControl ? Text->OwnerControl->RtStyleCollection() : nullptr;
+}
+
+void TRtRTFWriter::UseStyle(int32_t Index)
+{
+    if (Index < 0 || size_t(Index) >= StyleNumbers.size() || StyleNumbers[size_t(Index)])
+        return;
+    StyleOrder.push_back(Index);
+    StyleNumbers[size_t(Index)] = int32_t(StyleOrder.size());
+}
+
+void TRtRTFWriter::AddStyleSheet()
+{
+    StyleNumbers.clear();
+    StyleOrder.clear();
+    const TRtCustomStyleCollection* styles = StyleCollection();
+    const TStoreOptions opt = Options();
+    if (!styles || opt.Has(soNoStyleTable))
+        return;
+    // The styles in use, in the order of first use.
+    StyleNumbers.assign(styles->Styles.size(), 0);
+    auto useChain = [this](const TParagraph* P) {
+        for (; P; P = P->Next)
+            UseStyle(P->StyleIndex - 1);
+    };
+    useChain(Text->FirstPar);
+    TRtHeaderFooterCollection* hf = Text->HeaderFooters();
+    for (int32_t i = 0; i < hf->Count(); ++i)
+        useChain(hf->GetItem(i)->Paragraphs());
+    const bool all = opt.Has(soAllStylesInCollection);
+    if (StyleOrder.empty() && !all)
+        return;
+    Add("{\\stylesheet");
+    // Based-on and next styles join the list as their users are written;
+    // with all styles, the others follow and continue the numbering.
+    for (size_t k = 0;; ++k) {
+        if (k == StyleOrder.size() && all)
+            for (size_t i = 0; i < styles->Styles.size() && k == StyleOrder.size(); ++i)
+                UseStyle(int32_t(i));
+        if (k >= StyleOrder.size())
+            break;
+        AddStyleEntry(styles->Styles[size_t(StyleOrder[k])], int32_t(k + 1));
+    }
+    Add("}\r\n");
+}
+
+void TRtRTFWriter::AddStyleEntry(const TRtParStyle& Style, int32_t Number)
+{
+    const TRtCustomStyleCollection& styles = *StyleCollection();
+    const TParagraph& p = Style.Par;
+    const uint32_t m = Style.ParMask;
+    AddWord("{\\s", Number);
+    if (m & TRtParStyle::spIndentLeft)
+        AddWord("\\li", p.IndentLeft);
+    if (m & TRtParStyle::spIndentRight)
+        AddWord("\\ri", p.IndentRight);
+    if (m & TRtParStyle::spIndentFirst)
+        AddWord("\\fi", p.IndentFirst);
+    if (m & TRtParStyle::spSpaceBefore)
+        AddWord("\\sb", p.SpaceBefore);
+    if (m & TRtParStyle::spSpaceBetween) {
+        AddWord("\\sl", p.SpaceBetween);
+        if (p.Flags & parfMultSpaceBetween)
+            Add("\\slmult1");
+    }
+    if (m & TRtParStyle::spSpaceAfter)
+        AddWord("\\sa", p.SpaceAfter);
+    if (m & TRtParStyle::spKeep) {
+        if (p.Flags & parfKeepTogether)
+            Add("\\keep");
+        if (p.Flags & parfKeepWithNext)
+            Add("\\keepn");
+    }
+    if (m & TRtParStyle::spBorders)
+        AddBorders(p.BrdLines, p.BrdWidth, p.BrdColor, p.BrdSpace, false);
+    if (m & TRtParStyle::spAlign) {
+        static const char* align[4] = {"\\ql", "\\qc", "\\qr", "\\qj"};
+        Add(align[p.Align & 3]);
+    }
+    if (m & TRtParStyle::spShading) {
+        AddWord("\\shading", (100 - p.Shading) * 100);
+        AddWord("\\cbpat", ColorMap[p.Color]);
+    }
+    if (p.ExtFlags & parxTableOfContents)
+        Add("\\toc1");
+    const TAttr& a = Style.Attr;
+    static const std::pair<TOneWrtStyle, const char*> bits[3] = {
+        {afsBold, "\\b"}, {afsItalic, "\\i"}, {afsUnderline, "\\ul"}};
+    for (const auto& [bit, word] : bits)
+        if (Style.StyleBits.Has(bit))
+            AddWord(word, a.Style.Has(bit) ? 1 : 0);
+    if (Style.CharMask & TRtParStyle::scFont)
+        AddWord("\\f", FontMap[a.Font & 0xFF]);
+    if (Style.CharMask & TRtParStyle::scSize)
+        AddWord("\\fs", a.Size * 2);
+    const bool use256 = Text->Use256Colors;
+    if (Style.CharMask & TRtParStyle::scColor)
+        AddWord("\\cf", ColorMap[use256 ? a.TextColor : Lo(a.TextColor)]);
+    if (Style.CharMask & TRtParStyle::scBGColor)
+        AddWord("\\cb", ColorMap[use256 ? a.BGColor : Hi(a.TextColor)]);
+    // The related styles by their number in the written order.
+    const std::pair<const AnsiString*, const char*> related[2] = {{&Style.BasedOn, "\\sbasedon"},
+                                                                  {&Style.Next, "\\snext"}};
+    for (const auto& [name, word] : related) {
+        const int32_t i = name->empty() ? -1 : styles.IndexOfStyle(*name);
+        UseStyle(i);
+        if (i >= 0)
+            AddWord(word, StyleNumbers[size_t(i)]);
+    }
+    Add(" ");
+    AddEscaped(Style.Name.substr(0, 61));
+    Add(";}");
+}
+
+int32_t TRtRTFWriter::StyleNumberOf(const TParagraph* P) const
+{
+    const int32_t i = P->StyleIndex - 1;
+    return i >= 0 && size_t(i) < StyleNumbers.size() ? StyleNumbers[size_t(i)] : 0;
 }
 
 uint8_t TRtRTFWriter::FontNr(const AnsiString& Name)
@@ -680,7 +807,15 @@ int32_t TRtRTFWriter::WriteParStart()
         ++OpenGroups;
     } else
         Add("\\pard");
+    // "\plain" follows again before the first characters: it clears the
+    // character properties that the style sets.
     PlainWritten = false;
+    const int32_t style = StyleNumberOf(p);
+    if (style > 0 || PrevParStyled)
+        AddWord("\\plain\\s", style);
+    PrevParStyled = style > 0;
+    // Properties that the style sets and the paragraph does not are cleared below.
+    const TRtParStyle* ps = style > 0 ? &StyleCollection()->Styles[size_t(p->StyleIndex - 1)] : nullptr;
     if (p->Flags & parfNewPage)
         Add("\\page");
     const bool cell = p->Flags & parfTableCell;
@@ -732,6 +867,9 @@ int32_t TRtRTFWriter::WriteParStart()
         // The reader turns "\shading" n into 100 - n / 100.
         AddWord("\\shading", (100 - p->Shading) * 100);
         AddWord("\\cbpat", ColorMap[p->Color]);
+    } else if (ps && (ps->ParMask & TRtParStyle::spShading) && !cell) {
+        AddWord("\\cbpat", ColorMap[p->Color]);
+        Add("\\shading10000");
     }
     if (p->Flags & parfKeepTogether)
         Add("\\keep");
@@ -755,7 +893,8 @@ int32_t TRtRTFWriter::WriteParStart()
         AddWord("\\sl", p->SpaceBetween);
         if (p->Flags & parfMultSpaceBetween)
             Add("\\slmult1");
-    }
+    } else if (ps && (ps->ParMask & TRtParStyle::spSpaceBetween))
+        Add("\\sl0");
     AddWord("\\sa", p->SpaceAfter);
     if (p->ExtFlags & parxTableOfContents)
         Add("\\toc1");

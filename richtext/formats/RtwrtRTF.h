@@ -4,6 +4,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 class TRtRTFWriter : public TRtTextWriter {
 public:
@@ -41,6 +42,14 @@ private:
     // Bytes as "\\bin" and the raw bytes, or as lower-case hexadecimal.
     void AddData(const TMemoryStream& Data, bool Binary);
     void AddListTable();
+    // The owner control's style collection; null when there is none.
+    TRtCustomStyleCollection* StyleCollection() const;
+    // Appends a style of the collection to the written order.
+    void UseStyle(int32_t Index);
+    void AddStyleSheet();
+    void AddStyleEntry(const TRtParStyle& Style, int32_t Number);
+    // The "\s" number of a paragraph's style; 0 none or not written.
+    int32_t StyleNumberOf(const TParagraph* P) const;
     void AddNumbering(TParagraph* P);
     int32_t WriteHeadersAndFooters();
     // Information values: "\", "{" and "}" escaped, bytes below 33 as "\'hh".
@@ -65,4 +74,7 @@ private:
     bool InHeaderFooter = false;
     bool RtfCodeOpen = false;         // a run of raw RTF code is being written
     int32_t LastTableId = 0;
+    std::vector<int32_t> StyleNumbers;  // per style of the collection: its "\s" number, 0 not written
+    std::vector<int32_t> StyleOrder;    // the written order
+    bool PrevParStyled = false;
 };

@@ -744,12 +744,36 @@ public:
     TNotifyRTFEditChangedEvent OnRTFEditChanged;
 };
 
+// A paragraph style: the paragraph and character properties it sets, each
+// named by a bit of its mask.
+struct TRtParStyle {
+    // ParMask bits.
+    static constexpr uint32_t spIndentLeft = 1, spIndentRight = 2, spIndentFirst = 4, spSpaceBefore = 8,
+                              spSpaceAfter = 16, spSpaceBetween = 32, spAlign = 64, spShading = 128,
+                              spTabs = 256, spKeep = 512, spBorders = 1024;
+    // CharMask bits; the bold, italic and underline bits it sets are in StyleBits.
+    static constexpr uint32_t scFont = 1, scSize = 2, scColor = 4, scBGColor = 8;
+    AnsiString Name;
+    AnsiString BasedOn;
+    AnsiString Next;
+    TParagraph Par;          // paragraph properties (no lines)
+    uint32_t ParMask = 0;
+    TAttr Attr;
+    WrtStyle StyleBits;      // style bits it sets, on or off as in Attr
+    uint32_t CharMask = 0;
+};
+
 // A style collection with the list of the edit controls linked to it.
 class TRtCustomStyleCollection : public TObject {
 public:
     LUMI_CLASSNAME(TRtCustomStyleCollection)
     ~TRtCustomStyleCollection() override;
     std::vector<TRtCustomRtfEditClass*> Editors;
+    std::vector<TRtParStyle> Styles;
+    // Index of the style of that name (compared without regard to case); -1 none.
+    int32_t IndexOfStyle(const AnsiString& Name) const;
+    // Adds the style, or gives its properties to the one of its name; its index.
+    int32_t AddStyle(const TRtParStyle& Style);
 };
 
 // ---- filter bases -----------------------------------------------------------------------------------

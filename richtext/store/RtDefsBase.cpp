@@ -277,6 +277,28 @@ TRtCustomStyleCollection::~TRtCustomStyleCollection()
         e->SetRtStyleCollection(nullptr);
 }
 
+int32_t TRtCustomStyleCollection::IndexOfStyle(const AnsiString& Name) const
+{
+    for (size_t i = 0; i < Styles.size(); ++i)
+        if (SameText(Styles[i].Name, Name))
+            return int32_t(i);
+    return -1;
+}
+
+int32_t TRtCustomStyleCollection::AddStyle(const TRtParStyle& Style)
+{
+    const int32_t i = IndexOfStyle(Style.Name);
+    if (i >= 0) {
+        TRtParStyle& s = Styles[size_t(i)];
+        const AnsiString name = s.Name;
+        s = Style;
+        s.Name = name;
+        return i;
+    }
+    Styles.push_back(Style);
+    return int32_t(Styles.size() - 1);
+}
+
 // ---- writer output routines ------------------------------------------------------------------------
 
 void TRtCustomTextWriter::PutDecimal(char*& P, int32_t Value)

@@ -717,6 +717,44 @@ void TRtTagField::WriteHTML(TStream* Stream)
 
 // ---- classes by name and extension ------------------------------------------------------------
 
+namespace {
+
+std::vector<std::pair<AnsiString, TRtFieldFactory>>& FieldClasses()
+{
+    static std::vector<std::pair<AnsiString, TRtFieldFactory>> classes = [] {
+        std::vector<std::pair<AnsiString, TRtFieldFactory>> v;
+        for (const char* name : {"PAGE", "NEXTPAGE", "PRIORPAGE", "NUMPAGES", "DATE", "TIME", "PARNUM"})
+            v.emplace_back(name, [] { return std::make_unique<TRtObjectField>(); });
+        return v;
+    }();
+    return classes;
+}
+
+} // namespace
+
+void RegisterRtFieldClass(const AnsiString& FieldName, TRtFieldFactory Factory)
+{
+    auto& classes = FieldClasses();
+    for (auto& c : classes)
+        if (SameText(c.first, FieldName)) {
+            c.second = std::move(Factory);
+            return;
+        }
+    classes.emplace_back(FieldName, std::move(Factory));
+}
+
+std::unique_ptr<TRtObjectField> CreateRtFieldObject(const AnsiString& FieldName)
+{
+    for (const auto& c : FieldClasses())
+        if (SameText(c.first, FieldName) && c.second) {
+            std::unique_ptr<TRtObjectField> field = c.second();
+            if (field)
+                field->FieldName = FieldName;
+            return field;
+        }
+    return nullptr;
+}
+
 std::unique_ptr<TRtObject> CreateRtObjectByClassName(const AnsiString& ClassName)
 {
     const TRtClassFactory* factory = FindRtClass(ClassName);

@@ -213,6 +213,13 @@ AnsiString GetDefaultFieldText(TRtObjectField* Field, bool Measuring);
 extern AnsiString (*RtFieldTextProc)(TRtObjectField* Field, bool Measuring);
 
 std::unique_ptr<TRtObject> CreateRtObjectByClassName(const AnsiString& ClassName);
+
+// Field object classes by field name (compared without regard to case); the
+// fields whose text GetDefaultFieldText gives are registered from the start.
+using TRtFieldFactory = std::function<std::unique_ptr<TRtObjectField>()>;
+void RegisterRtFieldClass(const AnsiString& FieldName, TRtFieldFactory Factory);
+// A field object named FieldName; null when no class is registered for the name.
+std::unique_ptr<TRtObjectField> CreateRtFieldObject(const AnsiString& FieldName);
 // Reads one object record; nil for a damaged or unknown record.
 std::unique_ptr<TRtObject> ReadRtObjectFromStream(TRtRTFText* Text, TStream* Stream, int32_t& Height,
                                                   int32_t& Width, AnsiString& Name, int32_t& Tag);

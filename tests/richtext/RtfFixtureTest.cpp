@@ -122,8 +122,8 @@ TEST(RtfFixturePages, ReadsHeaderFooterBookmarkFootnoteAndFieldResults)
     ASSERT_EQ(hf.Count(), 2);
     EXPECT_EQ(hf.GetItem(0)->Kind, rtIsHeader);
     EXPECT_EQ(hf.GetItem(0)->Range, rtraOnAllPages);
-    // The page number field keeps its result.
-    EXPECT_EQ(ParString(hf.GetItem(0)->Paragraphs()), "Head \xe4 1");
+    // The page number field becomes a field object.
+    EXPECT_EQ(ParString(hf.GetItem(0)->Paragraphs()), "Head \xe4 \x01");
     EXPECT_EQ(hf.GetItem(1)->Kind, rtIsFooter);
     EXPECT_EQ(ParString(hf.GetItem(1)->Paragraphs()), "Foot text");
 

@@ -314,7 +314,7 @@ TEST(RtfReader, MergeFieldResultsBecomeInsertPointsWithAutomaticText)
 {
     TRtRTFText text;
     ReadRtf(text, "{\\rtf1 a{\\field{\\*\\fldinst MERGEFIELD Name \\\\* MERGEFORMAT}{\\fldrslt <Name>}}b"
-                  "{\\field{\\*\\fldinst PAGE}{\\fldrslt 12}}c}");
+                  "{\\field{\\*\\fldinst SEQ x}{\\fldrslt 12}}c}");
     const TParagraph* p = text.FirstPar;
     ASSERT_EQ(ParString(p), "a<Name>b12c");
     const TAttr& point = AttrAt(p, 1);
@@ -353,4 +353,20 @@ TEST(RtfReader, RowAlignmentPlacesTheTable)
         EXPECT_EQ(left, c.left) << c.align;
         EXPECT_EQ(right, c.right) << c.align;
     }
+}
+
+TEST(RtfReader, ThePrintHeaderFooterModeIsTakenOnlyWhenAskedFor)
+{
+    TRtRTFText text;
+    text.PrintHeaderFooter = rtrNotOnFirstPage;
+    const std::string written = WriteRtf(text);
+    EXPECT_NE(written.find("\\rtprheadfoot2"), std::string::npos) << written;
+    TRtRTFText other;
+    ReadRtf(other, written);
+    EXPECT_EQ(other.PrintHeaderFooter, rtrOnAllPages);
+    other.Header()->LoadOptions.Include(loPrintHeaderFooterParameter);
+    ReadRtf(other, written);
+    EXPECT_EQ(other.PrintHeaderFooter, rtrNotOnFirstPage);
+    ReadRtf(other, "{\\rtf1\\rtprheadfoot99 x}");
+    EXPECT_EQ(other.PrintHeaderFooter, rtrOnlyOnFirstPage);
 }
