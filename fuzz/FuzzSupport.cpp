@@ -3,6 +3,7 @@
 #include "Canvas.h"
 #include "DragDropFormats.h"
 #include "DragDropMime.h"
+#include "FBPictureElement.h"
 #include "Ole.h"
 #include "SysUtils.h"
 #include "uBitmapDrawContext.h"

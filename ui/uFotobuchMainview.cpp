@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "FBildRahmen.h"
+#include "FBPictureElement.h"
 #include "SysUtils.h"
 #include "uBitmapDrawContext.h"
 #include "uCursors.h"

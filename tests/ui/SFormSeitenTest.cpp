@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "FBPictureElement.h"
 #include "PageViewFixture.h"
 
 #include "DragDropFormats.h"
