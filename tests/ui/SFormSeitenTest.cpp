@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "FBMainViewCommands.h"
 #include "FBPictureElement.h"
 #include "PageViewFixture.h"
 
