@@ -17,6 +17,7 @@
 //     once; the resident memory afterwards, with the manager's byte bound
 //     (bound:1) and with its count rule alone (bound:0), and their ratio.
 #include "BenchSupport.h"
+#include "FBPictureElement.h"
 #include "uBitmapDrawContext.h"
 #include "uDocDrawer.h"
 #include "uFotobuchBildManager.h"

@@ -5,6 +5,7 @@
 // time of the 10 MB file against the 1 MB one (at most 15) and the 10 MB time
 // itself (under 1 s); the exit code is 1 when either is missed.
 #include "BenchSupport.h"
+#include "FBPictureElement.h"
 #include "uDataFile.h"
 #include "uFotobuchBildManager.h"
 #include "uFotobuchDocument.h"

@@ -16,6 +16,7 @@
 //
 // The pictures are made once per run in a temporary folder (this takes a while).
 #include "BenchSupport.h"
+#include "FBPictureElement.h"
 #include "uDataFile.h"
 #include "uDocDrawer.h"
 #include "uFotobuchBildManager.h"

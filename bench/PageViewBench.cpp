@@ -5,6 +5,7 @@
 // argb:0 uses pictures as the picture manager decodes them (RGB32), argb:1
 // the same pictures in ARGB32.
 #include "BenchSupport.h"
+#include "FBPictureElement.h"
 #include "uFotobuchBildManager.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchMainview.h"

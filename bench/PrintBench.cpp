@@ -6,6 +6,7 @@
 //
 // The pictures are made once per run in a temporary folder (this takes a while).
 #include "BenchSupport.h"
+#include "FBPictureElement.h"
 #include "Printers.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchPrinter.h"

@@ -3,6 +3,7 @@
 // open the project and load the document, against `cp` of the same file. The
 // summary prints load / cp (the goal: at most 1.3).
 #include "BenchSupport.h"
+#include "FBPictureElement.h"
 #include "uDataFile.h"
 #include "uFotobuchBildManager.h"
 #include "uFotobuchDocument.h"

@@ -1,6 +1,7 @@
 #include "uDocDrawer.h"
 
 #include "Canvas.h"
+#include "FBPictureElement.h"
 #include "uDrawContext.h"
 #include "uFotobuchDocument.h"
 

@@ -2,6 +2,7 @@
 
 #include "Canvas.h"
 #include "ColorDialog.h"
+#include "FBPictureElement.h"
 #include "SysUtils.h"
 #include "uBitmapDrawContext.h"
 #include "uQwUtils.h"

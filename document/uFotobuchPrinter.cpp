@@ -1,6 +1,7 @@
 #include "uFotobuchPrinter.h"
 
 #include "Application.h"
+#include "FBPictureElement.h"
 #include "MainFormStatusBar.h"
 #include "Printers.h"
 #include "SysUtils.h"

@@ -1,5 +1,6 @@
 #include "uFotobuchSetup.h"
 
+#include "FBPictureElement.h"
 #include "Graphics.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchPageTemplate.h"

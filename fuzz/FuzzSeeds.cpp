@@ -4,6 +4,7 @@
 // presets as streams, the rich text of text boxes, and drag and clipboard
 // data as the program hands them out.
 //   FuzzSeeds DIR  ->  DIR/project, DIR/templates, DIR/rtf, DIR/drop
+#include "FBPictureElement.h"
 #include "FuzzSupport.h"
 
 #include "SysUtils.h"

@@ -8,6 +8,7 @@
 // committed; run it again only when the catalogue or the pictures change.
 #include "Application.h"
 #include "Canvas.h"
+#include "FBPictureElement.h"
 #include "uBitmapDrawContext.h"
 #include "uDocDrawer.h"
 #include "uFotobuchDocument.h"

@@ -1,6 +1,7 @@
 #include "SFormBild.h"
 #include "Application.h"
 
+#include "FBPictureElement.h"
 #include "PaintBox.h"
 #include "SysUtils.h"
 #include "uFotobuchDocument.h"

@@ -1,6 +1,7 @@
 #pragma once
 // The side panel of a focused picture frame: turns the picture, zooms it,
 // runs the picture filters and shows a traffic light for the print quality.
+#include "FBPictureElement.h"
 #include "uSubForm.h"
 
 #include <QImage>
@@ -10,7 +11,6 @@ class QLabel;
 class QMenu;
 class QSlider;
 class QToolButton;
-class TFBPictureElement;
 class TPaintBox;
 
 class TSFormBild : public TSubForm {

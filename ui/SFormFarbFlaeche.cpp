@@ -1,6 +1,7 @@
 #include "SFormFarbFlaeche.h"
 #include "Application.h"
 
+#include "FBPictureElement.h"
 #include "PaintBox.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchPageTemplate.h"

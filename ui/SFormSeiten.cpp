@@ -4,6 +4,8 @@
 #include "DragDropFormats.h"
 #include "DropSource.h"
 #include "DropTarget.h"
+#include "FBMainViewCommands.h"
+#include "FBPictureElement.h"
 #include "FProgressDlg.h"
 #include "Graphics.h"
 #include "SysUtils.h"

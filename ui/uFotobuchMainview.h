@@ -17,7 +17,6 @@
 #include <QStringList>
 #include <array>
 #include <functional>
-#include <initializer_list>
 #include <memory>
 
 class QAction;
@@ -39,37 +38,6 @@ constexpr int eaPictures = 1;
 constexpr int eaElements = 2;
 constexpr int eaCalendars = 4;
 constexpr int eaAll = 7;
-
-// The clipboard formats of copied elements: text and clip-art, pictures,
-// calendars. Each carries the bytes of a memory data file whose section
-// "Clipboard" the element saved itself into.
-TClipFormat CF_QN_FotobuchData();
-TClipFormat CF_QN_FotobuchPic();
-TClipFormat CF_QN_FotobuchKalender();
-
-// The file names of a "QwFileList" or "QwClipart" drag: one a line, UTF-8,
-// each kept as it is but for the line end.
-QStringList FileNamesOf(const AnsiString& Data);
-// The bytes of a drag format as a stream at its start.
-std::unique_ptr<TMemoryStream> StreamOf(const AnsiString& Data);
-
-// The "QwPic" drag data of a picture element: its identity in the running
-// program as decimal text. Every drop target takes only an identity that names
-// a picture element of its own document.
-AnsiString PictureDragData(const TFBPictureElement* Element);
-// The picture element of Document that Data names, null when it names none.
-TFBPictureElement* PictureOfDragData(const TFBDocument* Document, const AnsiString& Data);
-
-// The text with each "%d" replaced in turn by the next number. The text may
-// come from a language file, so it is never used as a format string.
-QString FillNumbers(QString Text, std::initializer_list<int> Numbers);
-
-// Loads File into Frame (zoom 1, centred), recorded for undo first. The only
-// picture frame of a photo page without a calendar turns its page to the
-// picture's orientation; on a landscape page the picture is turned to stand
-// upright. True when the page's orientation was set. A file that holds no
-// picture raises the picture manager's message and records nothing.
-bool LoadFileIntoFrame(TFBDocument& Document, TFBPictureElement& Frame, const QString& File);
 
 class TFBMainView : public TPaintWindow, public TUndoUIStateHost {
     Q_OBJECT
@@ -118,7 +86,7 @@ public:
     // The cursor number last set on the window.
     int CurrentCursor() const { return FCursor; }
 
-    // ---- context menu, clipboard and page commands
+    // ---- context menu, clipboard and page commands (FBMainViewCommands.cpp)
     // Sets up the context menu for the page and element under the mouse
     // (either may be null): what is visible and enabled, and the captions.
     void BuildContextMenu(TFBPage* Page, TFBElement* Element);
@@ -218,6 +186,7 @@ private:
     void LoadTrackerFrom(TFBElement* Element);
     void Changed(TFBElement* Element);
 
+    // The commands and the drop target (FBMainViewCommands.cpp).
     void CreateContextMenu();
     void CreateDropTarget();
     // The drop rules: DragOver refuses what no format accepts at the point.

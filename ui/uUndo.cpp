@@ -1,5 +1,6 @@
 #include "uUndo.h"
 
+#include "FBPictureElement.h"
 #include "uFotobuchDocument.h"
 #include "uUndoItems.h"
 

@@ -1,5 +1,6 @@
 #include "uUndoItems.h"
 
+#include "FBPictureElement.h"
 #include "SysUtils.h"
 #include "uFotobuchBildManager.h"
 #include "uFotobuchDocument.h"

@@ -1,3 +1,4 @@
+#include "FBPictureElement.h"
 #include "uFotobuchBildManager.h"
 
 #include "SysUtils.h"

@@ -2,6 +2,7 @@
 // and inside records, stored counts that promise too much, and floats that are
 // not finite or far out of range in every float field.
 #include "../common/PlaceElement.h"
+#include "FBPictureElement.h"
 #include "uFotobuchDocument.h"
 
 #include "Canvas.h"

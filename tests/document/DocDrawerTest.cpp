@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Canvas.h"
+#include "FBPictureElement.h"
 #include "SysUtils.h"
 #include "uBitmapDrawContext.h"
 #include "uDocDrawer.h"

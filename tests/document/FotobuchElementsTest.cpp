@@ -1,4 +1,5 @@
 #include "../common/PlaceElement.h"
+#include "FBPictureElement.h"
 #include "uModalDialog.h"
 #include "uFotobuchDocument.h"
 

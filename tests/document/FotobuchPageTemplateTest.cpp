@@ -1,3 +1,4 @@
+#include "FBPictureElement.h"
 #include "uFotobuchPageTemplate.h"
 
 #include "Canvas.h"

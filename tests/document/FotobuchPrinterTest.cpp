@@ -1,6 +1,7 @@
 // The print driver through the PDF printer: single pages and folded sheets,
 // with and without border, page ranges and selections, copies, cancelling,
 // the stored print settings and the texts it shows.
+#include "FBPictureElement.h"
 #include "PrintTestUtil.h"
 
 #include "KvSpinEdit.h"

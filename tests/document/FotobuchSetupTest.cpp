@@ -1,3 +1,4 @@
+#include "FBPictureElement.h"
 #include "uFotobuchSetup.h"
 
 #include "uFotobuchDocument.h"

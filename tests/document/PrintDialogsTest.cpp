@@ -1,5 +1,6 @@
 // The print dialog, the page selection, the progress window and the seam
 // dialog, each run through the modal seam without an event loop.
+#include "FBPictureElement.h"
 #include "PrintTestUtil.h"
 
 #include "KvSpinEdit.h"

@@ -2,6 +2,7 @@
 // written back, the three apply buttons with their undo items and notices,
 // and the year buttons of the panel.
 #include "Application.h"
+#include "FBPictureElement.h"
 #include "FDlgFeiertagGeburtstag.h"
 #include "FMainform.h"
 #include "FKalenderPropDlg.h"

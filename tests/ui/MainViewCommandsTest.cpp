@@ -3,6 +3,8 @@
 #include "Application.h"
 #include "DragDropMime.h"
 #include "FBildRahmen.h"
+#include "FBMainViewCommands.h"
+#include "FBPictureElement.h"
 #include "PageViewFixture.h"
 #include "uFotobuchBildManager.h"
 #include "uFotobuchMainview.h"

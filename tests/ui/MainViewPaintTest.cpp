@@ -2,6 +2,7 @@
 // the selection frame's handles, text box marks; and a screenshot of a
 // photo-book spread with a selected, turned picture.
 #include "Application.h"
+#include "FBPictureElement.h"
 #include "PageViewFixture.h"
 #include "SysUtils.h"
 #include "uFotobuchMainview.h"

@@ -1,6 +1,7 @@
 // The page view: its transformation, hit tests, painting and the input of
 // mouse, keys and wheel, driven by synthetic events on the offscreen platform.
 #include "Application.h"
+#include "FBPictureElement.h"
 #include "PageViewFixture.h"
 #include "uCursors.h"
 #include "uFotobuchMainview.h"

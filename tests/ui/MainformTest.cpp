@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "Classes.h"
 #include "Dialogs.h"
+#include "FBPictureElement.h"
 #include "uDataFile.h"
 #include "FDateiNeuDlg.h"
 #include "FMainform.h"

@@ -1,5 +1,6 @@
 // The main window's edit menu and page-view buttons: cut, copy, paste,
 // duplicate, text box and orientation go to the page view.
+#include "FBPictureElement.h"
 #include "FMainform.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchMainview.h"

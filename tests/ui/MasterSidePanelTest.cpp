@@ -1,6 +1,7 @@
 // The picture and colour-area panels in the main window: bound to the focused
 // frame, filling their tabs, hearing the other windows' changes; the splitter
 // above the side panels carries the grip.
+#include "FBPictureElement.h"
 #include "FMainform.h"
 #include "PageViewFixture.h"
 #include "SFormBild.h"

@@ -4,6 +4,7 @@
 // events sent to a widget.
 #include "../common/PlaceElement.h"
 #include "Classes.h"
+#include "FBPictureElement.h"
 #include "uDataFile.h"
 #include "uFotobuchBildManager.h"
 #include "uFotobuchDocument.h"

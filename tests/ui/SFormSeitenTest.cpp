@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "FBMainViewCommands.h"
+#include "FBPictureElement.h"
 #include "PageViewFixture.h"
 
 #include "DragDropFormats.h"

@@ -1,6 +1,7 @@
 // The undo manager and its items: every kind of change undone restores the
 // document byte for byte, merged zoom steps, the focus state, and indices
 // that no longer fit the document.
+#include "FBPictureElement.h"
 #include "PageViewFixture.h"
 #include "uUndo.h"
 #include "uUndoItems.h"

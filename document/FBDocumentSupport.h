@@ -1,0 +1,57 @@
+#pragma once
+// Reading and writing the stored values of the document model, shared by its units.
+#include "AnsiString.h"
+#include "SysUtils.h"
+#include "uDataFile.h"
+#include "uKalender.h"
+#include "uTransformation.h"
+
+#include <algorithm>
+#include <cmath>
+
+// A stored length or position in millimetres.
+inline float ReadMM(TCustomDataFile& DataFile, const AnsiString& Section, const char* Key, float Default,
+                          float Low = -MaxStoredMM)
+{
+    return ReadCheckedSingle(DataFile, Section, Key, Default, Low, MaxStoredMM);
+}
+
+inline float ReadAngle(TCustomDataFile& DataFile, const AnsiString& Section, const char* Key, float Default)
+{
+    return CheckedAngle(DataFile.ReadFloat(Section, Key, Default), Default);
+}
+
+inline void WriteSingle(TCustomDataFile& DataFile, const AnsiString& Section, const char* Key, float Value)
+{
+    DataFile.WriteFloat(Section, Key, double(Value));
+}
+
+// Value kept within Low..High; NaN (a damaged file) gives Low.
+inline float ClampSingle(float Value, float Low, float High)
+{
+    return std::isnan(Value) ? Low : std::clamp(Value, Low, High);
+}
+
+// True when the section holds a picture manager copy entry.
+inline bool HasPictureCopy(TCustomDataFile& DataFile, const AnsiString& Section)
+{
+    TDataFileHeader header;
+    return DataFile.FindEntry(Section, "FileName", header);
+}
+
+// Pushes the transformation for a scope.
+class TTransformationScope {
+public:
+    explicit TTransformationScope(TTransformation& T) : t_(T) { t_.Push(); }
+    ~TTransformationScope() { t_.Pop(); }
+    TTransformationScope(const TTransformationScope&) = delete;
+    TTransformationScope& operator=(const TTransformationScope&) = delete;
+
+private:
+    TTransformation& t_;
+};
+
+inline AnsiString Num(int Index)
+{
+    return IntToStr(Index);
+}
