@@ -199,6 +199,35 @@ TEST(SFormDlgRTFText, TypingPutsTheTextIntoTheBoxAndOntoThePage)
     EXPECT_EQ(DrawnText(box), "Grüße aus Köln\nTag");
 }
 
+// A text box has no page margins: the editor shows its text from its left edge
+// and wraps it inside its width.
+TEST(SFormDlgRTFText, TextFillsTheEditorsWidth)
+{
+    TextWindow w;
+    ASSERT_TRUE(w.NewBox());
+    w.Type(QStringLiteral("Wir wandern am Rhein entlang und sehen die Burgen auf den Felsen, "
+                          "die Schiffe auf dem Fluss und die Weinberge an den Hängen."));
+    TRtRTFTextInput* e = w.Panel->rtf->RtfText();
+    ASSERT_TRUE(e->FirstPar->Lines && e->FirstPar->Lines->Next) << "the text wraps";
+    const QImage img = w.Panel->rtf->viewport()->grab().toImage();
+    int left = img.width(), right = -1;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qGray(img.pixel(x, y)) < 100) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    EXPECT_LT(left, 8);
+    EXPECT_GT(right, img.width() / 2);
+    EXPECT_LT(right, img.width() - 1);
+    // A family that is not installed shows no name in the font box, as in the
+    // calendar dialog, and the text keeps it.
+    if (!w.Panel->FFontCombo->FontList.contains(QStringLiteral("Arial"))) {
+        EXPECT_EQ(w.Panel->FFontCombo->currentIndex(), -1);
+        EXPECT_EQ(w.Panel->rtf->GetCurrentFont()->Name(), "Arial");
+    }
+}
+
 TEST(SFormDlgRTFText, EveryControlChangesTheBoxAndThePage)
 {
     TextWindow w;
