@@ -1,21 +1,73 @@
 #include "RichText.h"
 
 #include "RtActionTexts.h"
+#include "RtDialogTexts.h"
 #include "RtFindDialog.h"
 #include "RtNumbering.h"
 #include "RtObject.h"
 #include "RtTableSelect.h"
 
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrinter>
+#include <QRadioButton>
+#include <QSpinBox>
 
 TRtEditorRegistry RtEditorRegistry;
 
 namespace {
+
+// The print dialog: the program's printer, all pages or a range, and the copies.
+bool ShowPrintDialog(QWidget* Parent, int32_t MaxPage, int32_t& From, int32_t& To, int32_t& Copies)
+{
+    QDialog dialog(Parent);
+    dialog.setWindowTitle(RtDialogString(dtPrint));
+    auto* form = new QFormLayout(&dialog);
+    auto* printers = new QComboBox;
+    TPrinter& printer = Printer();
+    printers->addItems(printer.Printers());
+    printers->setCurrentIndex(printer.PrinterIndex());
+    form->addRow(RtDialogString(dtPrinter), printers);
+    auto* all = new QRadioButton(RtDialogString(dtAllPages));
+    auto* range = new QRadioButton(RtDialogString(dtPagesFrom));
+    auto* first = new QSpinBox;
+    auto* last = new QSpinBox;
+    for (QSpinBox* box : {first, last})
+        box->setRange(1, std::max(1, MaxPage));
+    first->setValue(From > 0 ? From : 1);
+    last->setValue(To > 0 ? To : std::max(1, MaxPage));
+    (From > 0 ? range : all)->setChecked(true);
+    form->addRow(all);
+    auto* pages = new QHBoxLayout;
+    pages->addWidget(first);
+    pages->addWidget(new QLabel(RtDialogString(dtPagesTo)));
+    pages->addWidget(last);
+    form->addRow(range, pages);
+    auto* copies = new QSpinBox;
+    copies->setRange(1, 999);
+    copies->setValue(std::max(1, Copies));
+    form->addRow(RtDialogString(dtCopies), copies);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    if (printers->currentIndex() >= 0 && printers->currentIndex() != printer.PrinterIndex())
+        printer.SetPrinterIndex(printers->currentIndex());
+    From = range->isChecked() ? std::min(first->value(), last->value()) : 0;
+    To = range->isChecked() ? std::max(first->value(), last->value()) : 0;
+    Copies = copies->value();
+    return true;
+}
 
 TRtCustomRichText* CurrentRichText = nullptr;
 
@@ -77,6 +129,9 @@ TRtCommandDialogs& RtCommandDialogs()
             Height = int32_t(pt.height() * 20 + 0.5);
             Landscape = printer.pageLayout().orientation() == QPageLayout::Landscape;
             return true;
+        },
+        [](QWidget* Parent, int32_t MaxPage, int32_t& From, int32_t& To, int32_t& Copies) {
+            return ShowPrintDialog(Parent, MaxPage, From, To, Copies);
         },
         [](QWidget* Parent, QWidget* Anchor, int32_t& Columns, int32_t& Rows, bool& Borders) {
             return ShowTableSelect(Parent, Anchor, Columns, Rows, Borders);
@@ -398,10 +453,10 @@ bool TRtCustomRichText::RunCommand(int32_t Group, int32_t Id, bool Click, const 
     case 5:
         switch (Id) {
         case 1:
-        case 9:
-            if (RtEditorRegistry.Print)
-                RtEditorRegistry.Print(this);
+            if (!RtEditorRegistry.Print || !RtEditorRegistry.Print(this))
+                PrintText(0, 0);
             return true;
+        case 9: PrintDialog(); return true;
         case 2: PrinterSetup(); return true;
         case 3:
             SetAutoZoom(AutoZoom() == rtAutoZoomWidth ? rtAutoZoomOff : rtAutoZoomWidth);

@@ -39,6 +39,9 @@ struct TRtCommandDialogs {
     std::function<bool(QWidget* Parent, const QString& Caption, const QString& Prompt, QString& Value)> InputQuery;
     // The page set-up: the page in twips and its orientation, in and out; False when cancelled.
     std::function<bool(QWidget* Parent, int32_t& Width, int32_t& Height, bool& Landscape)> PrinterSetup;
+    // The print dialog over the program's printer: the pages to print (From and To 1-based,
+    // 0 and 0 for all of MaxPage pages) and the copies, in and out; False when cancelled.
+    std::function<bool(QWidget* Parent, int32_t MaxPage, int32_t& From, int32_t& To, int32_t& Copies)> Print;
     // The table picker: False when cancelled.
     std::function<bool(QWidget* Parent, QWidget* Anchor, int32_t& Columns, int32_t& Rows, bool& Borders)> PickTable;
 };
@@ -103,6 +106,8 @@ public:
     void Close();
     // The page set-up dialog; the chosen paper becomes the text's page. True when confirmed.
     virtual bool PrinterSetup();
+    // The print dialog; the chosen pages are printed. True when confirmed.
+    virtual bool PrintDialog();
     bool Cancelled = false;
     QString InitialDir;
     QString LastFileName() const { return RtfText()->FileName; }

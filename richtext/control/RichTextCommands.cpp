@@ -2,6 +2,7 @@
 // the shared find and replace dialogs, hyperlinks and fields, and the file commands.
 #include "RichText.h"
 
+#include "RtDialogTexts.h"
 #include "RtFindDialog.h"
 #include "RtObject.h"
 
@@ -205,7 +206,7 @@ void TRtCustomRichText::EditHyperlink()
             ++to;
         text = fromAnsi(AnsiString(reinterpret_cast<const char*>(l->Chars) + from, size_t(to - from)));
     }
-    if (!RtCommandDialogs().InputQuery(this, "Hyperlink", "URL", text) || !BeginChange())
+    if (!RtCommandDialogs().InputQuery(this, RtDialogString(dtHyperlink), RtDialogString(dtURL), text) || !BeginChange())
         return;
     const AnsiString link = toAnsi(text);
     e->BeginUndoGroup();
@@ -353,6 +354,19 @@ void TRtCustomRichText::Close()
         Clear();
         SetLastFileName(QString());
     }
+}
+
+bool TRtCustomRichText::PrintDialog()
+{
+    TRtRTFTextInput* e = RtfText();
+    e->InvalidatePageCount();
+    int32_t from = 0, to = 0;
+    int32_t copies = 1;
+    if (!RtCommandDialogs().Print || !RtCommandDialogs().Print(this, std::max(1, e->CountPages()), from, to, copies))
+        return false;
+    PrintParameter().NumberOfCopies = std::max(1, copies);
+    PrintText(from, to);
+    return true;
 }
 
 bool TRtCustomRichText::PrinterSetup()

@@ -1,6 +1,7 @@
 #include "RtFindDialog.h"
 
 #include "RichText.h"
+#include "RtDialogTexts.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -33,54 +34,81 @@ void TRtFindDialog::FreeShared()
     SharedReplace.reset();
 }
 
-TRtFindDialog::TRtFindDialog(bool Replace)
+TRtFindDialog::TRtFindDialog(bool Replace) : replace_(Replace)
 {
-    setWindowTitle(Replace ? "Replace" : "Find");
     setModal(false);
     auto* grid = new QGridLayout(this);
-    grid->addWidget(new QLabel("Find what:"), 0, 0);
+    findLabel_ = new QLabel;
+    grid->addWidget(findLabel_, 0, 0);
     FindText = new QLineEdit;
     grid->addWidget(FindText, 0, 1);
     int row = 1;
     if (Replace) {
-        grid->addWidget(new QLabel("Replace with:"), row, 0);
+        replaceLabel_ = new QLabel;
+        grid->addWidget(replaceLabel_, row, 0);
         ReplaceText = new QLineEdit;
         grid->addWidget(ReplaceText, row++, 1);
     }
-    WholeWord = new QCheckBox("Match whole word only");
-    MatchCase = new QCheckBox("Match case");
+    WholeWord = new QCheckBox;
+    MatchCase = new QCheckBox;
     grid->addWidget(WholeWord, row++, 0, 1, 2);
     grid->addWidget(MatchCase, row++, 0, 1, 2);
     // The replace dialog always searches downwards.
-    auto* direction = new QGroupBox("Direction", this);
-    auto* dirLayout = new QHBoxLayout(direction);
-    auto* up = new QRadioButton("Up");
-    Down = new QRadioButton("Down");
+    direction_ = new QGroupBox(this);
+    auto* dirLayout = new QHBoxLayout(direction_);
+    up_ = new QRadioButton;
+    Down = new QRadioButton;
     Down->setChecked(true);
-    dirLayout->addWidget(up);
+    dirLayout->addWidget(up_);
     dirLayout->addWidget(Down);
     if (!Replace)
-        grid->addWidget(direction, row++, 0, 1, 2);
+        grid->addWidget(direction_, row++, 0, 1, 2);
     else
-        direction->hide();
+        direction_->hide();
     auto* buttons = new QVBoxLayout;
-    auto* next = new QPushButton("Find Next");
-    next->setDefault(true);
-    buttons->addWidget(next);
-    connect(next, &QPushButton::clicked, this, &TRtFindDialog::FindNextClicked);
+    findNext_ = new QPushButton;
+    findNext_->setDefault(true);
+    buttons->addWidget(findNext_);
+    connect(findNext_, &QPushButton::clicked, this, &TRtFindDialog::FindNextClicked);
     if (Replace) {
-        auto* one = new QPushButton("Replace");
-        auto* all = new QPushButton("Replace All");
-        buttons->addWidget(one);
-        buttons->addWidget(all);
-        connect(one, &QPushButton::clicked, this, &TRtFindDialog::ReplaceClicked);
-        connect(all, &QPushButton::clicked, this, &TRtFindDialog::ReplaceAllClicked);
+        replaceOne_ = new QPushButton;
+        replaceAll_ = new QPushButton;
+        buttons->addWidget(replaceOne_);
+        buttons->addWidget(replaceAll_);
+        connect(replaceOne_, &QPushButton::clicked, this, &TRtFindDialog::ReplaceClicked);
+        connect(replaceAll_, &QPushButton::clicked, this, &TRtFindDialog::ReplaceAllClicked);
     }
-    auto* cancel = new QPushButton("Cancel");
-    connect(cancel, &QPushButton::clicked, this, &QDialog::hide);
-    buttons->addWidget(cancel);
+    cancel_ = new QPushButton;
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::hide);
+    buttons->addWidget(cancel_);
     buttons->addStretch();
     grid->addLayout(buttons, 0, 2, row, 1);
+    RefreshTexts();
+}
+
+void TRtFindDialog::RefreshTexts()
+{
+    setWindowTitle(RtDialogString(replace_ ? dtReplace : dtFind));
+    findLabel_->setText(RtDialogString(dtFindWhat));
+    WholeWord->setText(RtDialogString(dtWholeWord));
+    MatchCase->setText(RtDialogString(dtMatchCase));
+    direction_->setTitle(RtDialogString(dtDirection));
+    up_->setText(RtDialogString(dtUp));
+    Down->setText(RtDialogString(dtDown));
+    findNext_->setText(RtDialogString(dtFindNext));
+    cancel_->setText(RtDialogString(dtCancel));
+    if (replace_) {
+        replaceLabel_->setText(RtDialogString(dtReplaceWith));
+        replaceOne_->setText(RtDialogString(dtReplaceOne));
+        replaceAll_->setText(RtDialogString(dtReplaceAll));
+    }
+}
+
+void TRtFindDialog::RefreshSharedTexts()
+{
+    for (TRtFindDialog* d : {SharedFind.get(), SharedReplace.get()})
+        if (d)
+            d->RefreshTexts();
 }
 
 void TRtFindDialog::Bind(TRtCustomRichText* RichText) { richText_ = RichText; }

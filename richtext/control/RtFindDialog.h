@@ -5,6 +5,9 @@
 #include <QPointer>
 
 class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
 class QLineEdit;
 class QRadioButton;
 class TRtCustomRichText;
@@ -16,6 +19,9 @@ public:
     static TRtFindDialog* Shared(bool Replace);
     // Frees both shared dialogs (when the last rich text goes).
     static void FreeShared();
+    // Takes the current language's texts into the dialogs that exist.
+    static void RefreshSharedTexts();
+    void RefreshTexts();
     void Bind(TRtCustomRichText* RichText);
     TRtCustomRichText* Bound() const { return richText_; }
 
@@ -34,6 +40,15 @@ protected:
 
 private:
     QPointer<TRtCustomRichText> richText_;
+    bool replace_;
+    QLabel* findLabel_ = nullptr;
+    QLabel* replaceLabel_ = nullptr;
+    QGroupBox* direction_ = nullptr;
+    QRadioButton* up_ = nullptr;
+    QPushButton* findNext_ = nullptr;
+    QPushButton* replaceOne_ = nullptr;
+    QPushButton* replaceAll_ = nullptr;
+    QPushButton* cancel_ = nullptr;
 };
 
 class TRtReplaceDialog : public TRtFindDialog {

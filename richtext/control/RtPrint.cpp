@@ -918,7 +918,7 @@ int32_t TRtCustomRtfEditPrint::PaintToRect(TCanvas* Canvas, int32_t X, int32_t Y
         e.SetEngineOptions(eoSuspended);
         e.SetReferenceCanvas(Canvas);
         SetWordWrapState(true);
-        e.CanvasLeft = X - e.Header()->PixLeftMargin;
+        e.CanvasLeft = X;   // wrapped at the rectangle, lines start at its left edge
         e.CanvasTop = Y;
         e.VisibleHeight = e.VisibleHeightPx = Height;
         e.VisibleWidth = e.VisibleWidthPx = Width;
@@ -961,7 +961,7 @@ int32_t TRtCustomRtfEditPrint::PaintToRect(TCanvas* Canvas, int32_t X, int32_t Y
         e.EngineOptions |= eoSuspended;    // the canvas is taken as it is, without measuring again
         e.SetReferenceCanvas(Canvas);
     }
-    e.CanvasLeft = X - e.Header()->PixLeftMargin;   // line positions hold the left margin
+    e.CanvasLeft = X;   // wrapped at the rectangle, lines start at its left edge
     e.CanvasTop = Y;
     e.VisibleHeight = e.VisibleHeightPx = Height;
     e.VisibleWidth = e.VisibleWidthPx = Width;

@@ -22,6 +22,24 @@ QEvent::Type EventType(int Message) { return QEvent::Type(QEvent::User + Message
 
 }  // namespace
 
+namespace {
+
+// The control's printing layer: word wrap, name and title are the control's.
+class TEditPrint : public TRtCustomRtfEditPrint {
+public:
+    explicit TEditPrint(TRtCustomRtfEdit& Control) : TRtCustomRtfEditPrint(*Control.RtfText()), control_(Control) {}
+    void SetWordWrapState(bool Value) override { control_.SetWordWrap(Value); }
+    // The control holds no background image of its own: the text's stays with the engine.
+    void UpdateBackgroundImage() override { control_.viewport()->update(); }
+    AnsiString ControlName() const override { return control_.Name(); }
+    QString ControlTitle() const override { return control_.windowTitle(); }
+
+private:
+    TRtCustomRtfEdit& control_;
+};
+
+}  // namespace
+
 TRtCustomRtfEdit::TRtCustomRtfEdit(QWidget* Parent) : QAbstractScrollArea(Parent)
 {
     setFocusPolicy(Qt::StrongFocus);
@@ -42,6 +60,7 @@ TRtCustomRtfEdit::TRtCustomRtfEdit(QWidget* Parent) : QAbstractScrollArea(Parent
                       rtObjectSelecting,      rtObjectDeletion,          rtSpreadsheetCursorMovement,
                       rtActivateUndo,         rtActivateUndoHotkey,      rtMoveCPOnPageUpDown};
     e->PrintHeaderFooter = rtrOnAllPages;
+    print_ = std::make_unique<TEditPrint>(*this);
     e->DefaultTextColor = clWindowText;
     objectEnv_ = std::make_unique<TRtObjectEnv>(e, viewport());
     e->ObjectEnv = objectEnv_.get();

@@ -6,6 +6,7 @@
 // engine's callbacks back to itself.
 #include "RtCaret.h"
 #include "RtObjectEnv.h"
+#include "RtPrint.h"
 #include "RtRtfTxtInput.h"
 
 #include <QAbstractScrollArea>
@@ -102,6 +103,13 @@ public:
     // The most characters the text may hold (paragraph ends count 2); 0: no limit.
     int32_t MaxLength() const { return engine_->MaxTextLength; }
     void SetMaxLength(int32_t Value) { engine_->MaxTextLength = std::max(0, Value); }
+
+    // ---- printing --------------------------------------------------------------------------------
+    TRtCustomRtfEditPrint& Printing() const { return *print_; }
+    TRtPrinterEngine& PrintParameter() const { return print_->PrintParameter(); }
+    TRtPaperDefinitionCollection& PaperDefs() const { return print_->PaperDefs(); }
+    // Pages FromPage..ToPage (1-based; 0 from the first, 0 to the last) on the selected printer.
+    void PrintText(int32_t FromPage, int32_t ToPage) { print_->PrintText(FromPage, ToPage); }
 
     // ---- editing ---------------------------------------------------------------------------------
     virtual bool BeginChange();
@@ -217,6 +225,8 @@ protected:
     bool focusNextPrevChild(bool Next) override;
 
     std::unique_ptr<TRtRTFTextInput> engine_;
+    // The printing layer over the engine, with the control's word wrap, name and title.
+    std::unique_ptr<TRtCustomRtfEditPrint> print_;
     TCanvas referenceCanvas_;
     std::unique_ptr<TRtObjectEnv> objectEnv_;
     std::unique_ptr<TCaret> caret_;

@@ -157,6 +157,8 @@ public:
     int32_t GetLineObjectIndent(TParagraph* Par, TLine* Line);
     bool GetObjectWrapSpace(TParagraph* Par, int32_t Y, int32_t& RightX, int32_t& LeftIndent, int32_t Height);
     void GetCellPosition(TParagraph* Par, int32_t& X, int32_t& W);
+    // The x where the text area starts: the left page margin, none while wrapping at the window.
+    int32_t TextLeftPix();
     int32_t GetTextHeight();
     int32_t FindPageStart(int32_t PageNr, TParagraph*& Par, int32_t& Pos, TLine*& Line);
     int32_t GetCursorPageNr();

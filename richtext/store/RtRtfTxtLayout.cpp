@@ -40,10 +40,16 @@ int32_t TRtRTFTextIo::GetIndentRightPix(TParagraph* Par)
     return MulDiv(Par->IndentRight, Header()->XRes, 1440);
 }
 
+int32_t TRtRTFTextIo::TextLeftPix()
+{
+    // Wrapped at the window, the window is the text's width: the page margins stay off screen.
+    return TextLeftOffset + (WrapAtWindow ? 0 : Header()->PixLeftMargin);
+}
+
 void TRtRTFTextIo::GetCellPosition(TParagraph* Par, int32_t& X, int32_t& W)
 {
     TTextHeader* h = Header();
-    const int32_t pageLeft = TextLeftOffset + h->PixLeftMargin;
+    const int32_t pageLeft = TextLeftPix();
     if (!IsCell(Par) || !Par->Cell) {
         X = pageLeft;
         W = h->PixTextWidth;
@@ -64,7 +70,7 @@ int32_t TRtRTFTextIo::GetParLeftPix(TParagraph* Par, bool NoNumbering)
     if (InfiniteWidth)
         return 0;
     TTextHeader* h = Header();
-    int32_t x = TextLeftOffset + h->PixLeftMargin;
+    int32_t x = TextLeftPix();
     if (IsCell(Par) && Par->Cell) {
         int32_t w = 0;
         GetCellPosition(Par, x, w);
@@ -82,7 +88,7 @@ int32_t TRtRTFTextIo::GetParRightPix(TParagraph* Par, bool Raw)
     if (InfiniteWidth)
         return 2147483647;
     TTextHeader* h = Header();
-    int32_t x = TextLeftOffset + h->PixLeftMargin + h->PixTextWidth;
+    int32_t x = TextLeftPix() + h->PixTextWidth;
     if (IsCell(Par) && Par->Cell) {
         int32_t left = 0, w = 0;
         GetCellPosition(Par, left, w);

@@ -1,6 +1,7 @@
 // The editor's printing: paper sizes, page ranges, the job and page loop on a
 // recording printer, a three-page text printed to "PDF-Datei", and painting
 // into rectangles step by step.
+#include "RtControlTestSupport.h"
 #include "RtHeaderFooter.h"
 #include "RtPrint.h"
 #include "RtTestSupport.h"
@@ -585,6 +586,98 @@ TEST_F(RtCustomRtfEditPrint, CharacterCursorWalksLinesAndParagraphs)
     while (P->PrevCharPos(par, line, pos));
     EXPECT_EQ(back, "\rc\rba");
     EXPECT_EQ(TRtCustomRtfEditPrint::AttrAt(nullptr, 0).Width, 0);
+}
+
+// The component's print commands print through its printing layer: Print all
+// pages unless the registry's handler takes the job, Print Dialog the pages chosen.
+class RichTextPrintCommands : public RtControlTest {
+protected:
+    void SetUp() override
+    {
+        RtControlTest::SetUp();
+        saved_ = RtCommandDialogs();
+        FillText(*E(), {"Seite eins", "Seite zwei", "Seite drei"});
+        for (TParagraph* p = E()->FirstPar->Next; p; p = p->Next)
+            p->Flags |= parfNewPage;
+        E()->CursorPar = E()->FirstPar;
+        E()->CursorLine = E()->FirstPar->Lines;
+        E()->UpdateLayout();
+    }
+    void TearDown() override
+    {
+        RtCommandDialogs() = saved_;
+        RtEditorRegistry = {};
+        RtControlTest::TearDown();
+    }
+    void Run(int32_t Id)
+    {
+        uint8_t state = rtcmdClick;
+        Rtf->Execute(5 * 256, Id, state);
+        EXPECT_EQ(state, 0);
+    }
+    // The pages of a PDF by their body text.
+    static std::vector<std::string> Bodies(const QString& File)
+    {
+        std::vector<std::string> out;
+        const int pages = printtest::PdfInfo(File).Pages;
+        for (int page = 1; page <= pages; ++page) {
+            const QString text = PdfText(File, page);
+            for (const char* body : {"Seite eins", "Seite zwei", "Seite drei"})
+                if (text.contains(QLatin1String(body)))
+                    out.push_back(body);
+        }
+        return out;
+    }
+    TRtCommandDialogs saved_;
+};
+
+TEST_F(RichTextPrintCommands, PrintAndPrintDialogReachThePrinter)
+{
+    QTemporaryDir dir;
+    ASSERT_EQ(E()->CountPages(), 3);
+    // Print: every page, the job named by the control's title.
+    Rtf->setWindowTitle(QStringLiteral("Brief an Anna"));
+    const QString all = printtest::UsePdfPrinter(dir, QStringLiteral("all.pdf"));
+    Run(1);
+    EXPECT_EQ(Bodies(all), (std::vector<std::string>{"Seite eins", "Seite zwei", "Seite drei"}));
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {all});
+    ASSERT_TRUE(info.waitForFinished(30000));
+    EXPECT_TRUE(QString::fromUtf8(info.readAllStandardOutput()).contains(QStringLiteral("Brief an Anna")));
+
+    // The registry's handler may take the job.
+    int handled = 0;
+    RtEditorRegistry.Print = [&](TRtCustomRichText* R) {
+        EXPECT_EQ(R, Rtf.get());
+        return ++handled > 0;
+    };
+    const QString taken = printtest::UsePdfPrinter(dir, QStringLiteral("taken.pdf"));
+    Run(1);
+    EXPECT_EQ(handled, 1);
+    EXPECT_FALSE(QFileInfo::exists(taken));
+    RtEditorRegistry = {};
+
+    // Print Dialog: offered pages 1..3 and one copy; the chosen range is printed.
+    int32_t offered = 0, offeredCopies = 0;
+    bool confirm = true;
+    RtCommandDialogs().Print = [&](QWidget*, int32_t MaxPage, int32_t& From, int32_t& To, int32_t& Copies) {
+        offered = MaxPage;
+        offeredCopies = Copies;
+        From = 2;
+        To = 3;
+        return confirm;
+    };
+    const QString range = printtest::UsePdfPrinter(dir, QStringLiteral("range.pdf"));
+    Run(9);
+    EXPECT_EQ(offered, 3);
+    EXPECT_EQ(offeredCopies, 1);
+    EXPECT_EQ(Bodies(range), (std::vector<std::string>{"Seite zwei", "Seite drei"}));
+
+    // Cancelled: nothing is printed.
+    confirm = false;
+    const QString none = printtest::UsePdfPrinter(dir, QStringLiteral("none.pdf"));
+    Run(9);
+    EXPECT_FALSE(QFileInfo::exists(none));
 }
 
 } // namespace

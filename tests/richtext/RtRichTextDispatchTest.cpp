@@ -284,10 +284,10 @@ TEST_F(RichTextDispatch, EveryCommandReachesItsAction)
          }},
         {{5, 8}, [](RichTextDispatch& T) { EXPECT_TRUE(T.Run(5, 8)); EXPECT_EQ(T.E()->GetCursorPageNr(), 0); }},
         {{5, 9}, [](RichTextDispatch& T) {
-             int printed = 0;
-             RtEditorRegistry.Print = [&](TRtCustomRichText*) { return ++printed > 0; };
+             int asked = 0;
+             RtCommandDialogs().Print = [&](QWidget*, int32_t, int32_t&, int32_t&, int32_t&) { return ++asked < 0; };
              EXPECT_TRUE(T.Run(5, 9));
-             EXPECT_EQ(printed, 1);
+             EXPECT_EQ(asked, 1);
          }},
         {{7, 1}, [](RichTextDispatch& T) {
              EXPECT_TRUE(T.Run(7, 1));

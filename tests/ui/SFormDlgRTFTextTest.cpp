@@ -9,6 +9,8 @@
 #include "RtUndo.h"
 #include "RichText.h"
 #include "RtActionTexts.h"
+#include "RtDialogTexts.h"
+#include "RtFindDialog.h"
 #include "SFormDlgRTFText.h"
 #include "WVLTBComboBox.h"
 #include "uDefaultwerte.h"
@@ -19,6 +21,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QMimeData>
@@ -194,6 +197,35 @@ TEST(SFormDlgRTFText, TypingPutsTheTextIntoTheBoxAndOntoThePage)
     pvtest::Key(*w.Panel->rtf, Qt::Key_Y, Qt::ControlModifier);
     QApplication::processEvents();
     EXPECT_EQ(DrawnText(box), "Grüße aus Köln\nTag");
+}
+
+// A text box has no page margins: the editor shows its text from its left edge
+// and wraps it inside its width.
+TEST(SFormDlgRTFText, TextFillsTheEditorsWidth)
+{
+    TextWindow w;
+    ASSERT_TRUE(w.NewBox());
+    w.Type(QStringLiteral("Wir wandern am Rhein entlang und sehen die Burgen auf den Felsen, "
+                          "die Schiffe auf dem Fluss und die Weinberge an den Hängen."));
+    TRtRTFTextInput* e = w.Panel->rtf->RtfText();
+    ASSERT_TRUE(e->FirstPar->Lines && e->FirstPar->Lines->Next) << "the text wraps";
+    const QImage img = w.Panel->rtf->viewport()->grab().toImage();
+    int left = img.width(), right = -1;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qGray(img.pixel(x, y)) < 100) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    EXPECT_LT(left, 8);
+    EXPECT_GT(right, img.width() / 2);
+    EXPECT_LT(right, img.width() - 1);
+    // A family that is not installed shows no name in the font box, as in the
+    // calendar dialog, and the text keeps it.
+    if (!w.Panel->FFontCombo->FontList.contains(QStringLiteral("Arial"))) {
+        EXPECT_EQ(w.Panel->FFontCombo->currentIndex(), -1);
+        EXPECT_EQ(w.Panel->rtf->GetCurrentFont()->Name(), "Arial");
+    }
 }
 
 TEST(SFormDlgRTFText, EveryControlChangesTheBoxAndThePage)
@@ -500,16 +532,23 @@ TEST(SFormDlgRTFText, EditorTextsFollowTheLanguage)
     TextWindow w;
     struct Case {
         QAction* Entry;
-        const char *Bold, *NotFound, *Hint, *Caption;
+        const char *Bold, *NotFound, *Hint, *Caption, *Replace, *AllPages;
     };
     const Case cases[] = {
-        {w.M->mnuSpracheEnglisch, "Bold", "Text not found", "Shadow", "Edit text"},
-        {w.M->mnuSpracheFranzoesisch, "Gras", "Texte introuvable", "Ombre", "Modifier le texte"},
-        {w.M->mnuSpracheItalienisch, "Grassetto", "Testo non trovato", "Ombra", "Modifica testo"},
-        {w.M->mnuSpracheSpanisch, "Negrita", "Texto no encontrado", "Sombra", "Editar texto"},
-        {w.M->mnuSpracheHollaendisch, "Vet", "Tekst niet gevonden", "Schaduw", "Tekst bewerken"},
-        {w.M->mnuSpracheDeutsch, "Fett", "Text nicht gefunden", "Schatten", "Text bearbeiten"},
+        {w.M->mnuSpracheEnglisch, "Bold", "Text not found", "Shadow", "Edit text", "Replace", "All pages"},
+        {w.M->mnuSpracheFranzoesisch, "Gras", "Texte introuvable", "Ombre", "Modifier le texte", "Remplacer",
+         "Toutes les pages"},
+        {w.M->mnuSpracheItalienisch, "Grassetto", "Testo non trovato", "Ombra", "Modifica testo", "Sostituisci",
+         "Tutte le pagine"},
+        {w.M->mnuSpracheSpanisch, "Negrita", "Texto no encontrado", "Sombra", "Editar texto", "Reemplazar",
+         "Todas las páginas"},
+        {w.M->mnuSpracheHollaendisch, "Vet", "Tekst niet gevonden", "Schaduw", "Tekst bewerken", "Vervangen",
+         "Alle pagina's"},
+        {w.M->mnuSpracheDeutsch, "Fett", "Text nicht gefunden", "Schatten", "Text bearbeiten", "Ersetzen",
+         "Alle Seiten"},
     };
+    // A dialog that exists before the switch takes the new texts too.
+    TRtFindDialog* replace = TRtFindDialog::Shared(true);
     Localizer().SetSupportedLanguages(0x21F);
     for (const Case& c : cases) {
         c.Entry->trigger();
@@ -521,6 +560,18 @@ TEST(SFormDlgRTFText, EditorTextsFollowTheLanguage)
         EXPECT_EQ(fromAnsi(GetRtUIString(meTextNotFound)), QString::fromUtf8(c.NotFound));
         EXPECT_EQ(w.Panel->BtnSchatten->toolTip(), QString::fromUtf8(c.Hint));
         EXPECT_EQ(w.Panel->windowTitle(), QString::fromUtf8(c.Caption));
+        // The editor's own dialogs: every text in the language file, the replace dialog refreshed.
+        QFile file(QStringLiteral(":/lang/%1.lng").arg(100 + Localizer().LanguageIndex()));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        ASSERT_TRUE(bytes.startsWith("\xFF\xFE"));
+        const QString lng = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2),
+                                               (bytes.size() - 2) / 2);
+        for (int t = 0; t < RtDialogTextCount; ++t)
+            EXPECT_TRUE(lng.contains(QStringLiteral("\r\nRtDialog/%1=").arg(RtDialogTextName(TRtDialogText(t)))))
+                << RtDialogTextName(TRtDialogText(t));
+        EXPECT_EQ(replace->windowTitle(), QString::fromUtf8(c.Replace));
+        EXPECT_EQ(RtDialogString(dtAllPages), QString::fromUtf8(c.AllPages));
         // The bold button shows the language's own glyph.
         EXPECT_EQ(w.Panel->BtnFett->icon().pixmap(Localizer().GetBoldGlyph().size()).toImage().convertToFormat(
                       QImage::Format_ARGB32),
