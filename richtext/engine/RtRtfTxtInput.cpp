@@ -181,6 +181,30 @@ void TRtRTFTextInput::FinishMove(bool Select)
     UpdateCaret();
 }
 
+// A right move past a line's end: on to the start of the line below.
+void TRtRTFTextInput::StepDownToLineStart(bool Select, bool Repaint)
+{
+    MoveDown(1, Select, Repaint, false);
+    CursorPos = 0;
+    if (Select)
+        SetSelectionPoint(CursorPar, CursorLine, CursorPos, true, true);
+    Moving = false;
+    UpdateCaretMetrics();
+}
+
+// The finishing steps of a left or right move.
+void TRtRTFTextInput::EndStep(bool Select, bool Repaint)
+{
+    if (Select)
+        SetSelectionPoint(CursorPar, CursorLine, CursorPos, true, true);
+    NotifyCursorMove();
+    UpdateCaretMetrics();
+    if (Repaint)
+        ShowCursor();
+    else if (OnCaretPosition)
+        OnCaretPosition(OwnerControl);
+}
+
 bool TRtRTFTextInput::StepToPriorLine()
 {
     if (CursorLine->Prior) {
@@ -402,14 +426,7 @@ void TRtRTFTextInput::MoveLeft(int32_t Count, bool Select, bool Repaint)
     Moving = false;
     if (!CheckFieldPosition())
         return;
-    if (Select)
-        SetSelectionPoint(CursorPar, CursorLine, CursorPos, true, true);
-    NotifyCursorMove();
-    UpdateCaretMetrics();
-    if (Repaint)
-        ShowCursor();
-    else if (OnCaretPosition)
-        OnCaretPosition(OwnerControl);
+    EndStep(Select, Repaint);
 }
 
 void TRtRTFTextInput::MoveRight(int32_t Count, bool Select, bool Repaint)
@@ -441,12 +458,7 @@ void TRtRTFTextInput::MoveRight(int32_t Count, bool Select, bool Repaint)
             } else {
                 CaretX = 0;
             }
-            MoveDown(1, Select, Repaint, false);
-            CursorPos = 0;
-            if (Select)
-                SetSelectionPoint(CursorPar, CursorLine, CursorPos, true, true);
-            Moving = false;
-            UpdateCaretMetrics();
+            StepDownToLineStart(Select, Repaint);
             return;
         }
         const TLine* l = CursorLine;
@@ -459,14 +471,7 @@ void TRtRTFTextInput::MoveRight(int32_t Count, bool Select, bool Repaint)
     Moving = false;
     if (!CheckFieldPosition())
         return;
-    if (Select)
-        SetSelectionPoint(CursorPar, CursorLine, CursorPos, true, true);
-    NotifyCursorMove();
-    UpdateCaretMetrics();
-    if (Repaint)
-        ShowCursor();
-    else if (OnCaretPosition)
-        OnCaretPosition(OwnerControl);
+    EndStep(Select, Repaint);
 }
 
 void TRtRTFTextInput::MoveWordLeft(int32_t Count, bool Select, bool Repaint)
@@ -495,14 +500,7 @@ void TRtRTFTextInput::MoveWordLeft(int32_t Count, bool Select, bool Repaint)
         CursorPos = pos;
     }
     Moving = false;
-    if (Select)
-        SetSelectionPoint(CursorPar, CursorLine, CursorPos, true, true);
-    NotifyCursorMove();
-    UpdateCaretMetrics();
-    if (Repaint)
-        ShowCursor();
-    else if (OnCaretPosition)
-        OnCaretPosition(OwnerControl);
+    EndStep(Select, Repaint);
 }
 
 void TRtRTFTextInput::MoveWordRight(int32_t Count, bool Select, bool Repaint)
@@ -518,12 +516,7 @@ void TRtRTFTextInput::MoveWordRight(int32_t Count, bool Select, bool Repaint)
             PrepareSelection(Select);
             CursorPos = 0;
             CaretX = 0;
-            MoveDown(1, Select, Repaint, false);
-            CursorPos = 0;
-            if (Select)
-                SetSelectionPoint(CursorPar, CursorLine, CursorPos, true, true);
-            Moving = false;
-            UpdateCaretMetrics();
+            StepDownToLineStart(Select, Repaint);
             return;
         }
         PrepareSelection(Select);
@@ -541,14 +534,7 @@ void TRtRTFTextInput::MoveWordRight(int32_t Count, bool Select, bool Repaint)
         CursorPos = pos;
     }
     Moving = false;
-    if (Select)
-        SetSelectionPoint(CursorPar, CursorLine, CursorPos, true, true);
-    NotifyCursorMove();
-    UpdateCaretMetrics();
-    if (Repaint)
-        ShowCursor();
-    else if (OnCaretPosition)
-        OnCaretPosition(OwnerControl);
+    EndStep(Select, Repaint);
 }
 
 void TRtRTFTextInput::MoveUp(int32_t Count, bool Select, bool Repaint, bool CellMove)

@@ -340,6 +340,8 @@ private:
     static bool ParHidden(const TParagraph* Par);
     void PrepareSelection(bool Select);
     void FinishMove(bool Select);
+    void EndStep(bool Select, bool Repaint);
+    void StepDownToLineStart(bool Select, bool Repaint);
     void FlushPendingReformat();
     bool StepToPriorLine();
     bool StepToNextLine();
