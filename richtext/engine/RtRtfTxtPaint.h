@@ -386,6 +386,7 @@ private:
     void ApplyAttrToLine(TLine* Line, int32_t From, int32_t To, const TAttr& Attr, uint32_t Mask);
     int32_t ScreenHeightOf(int32_t Height) const;
     bool ScrollDCAllowed() const;
+    void ShowVertScroll(int32_t Dy, bool Down);
 
     TCanvas* referenceCanvas_ = nullptr;
     std::unique_ptr<std::vector<std::unique_ptr<TRtPageBackgroundBuffer>>> pageBuffers_;

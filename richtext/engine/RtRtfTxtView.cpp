@@ -38,6 +38,29 @@ bool TRtRTFTextPaint::ScrollDCAllowed() const
     return !(EngineOptions & eoNoScrollDC) && !HasBackground && !RepaintLocked && !UpdatesLocked;
 }
 
+// Shows a vertical scroll by Dy pixels: moves the surface and paints the strip
+// it uncovers where it can, else repaints everything; then the caret again.
+void TRtRTFTextPaint::ShowVertScroll(int32_t Dy, bool Down)
+{
+    if (OnHideCaret)
+        OnHideCaret(this);
+    if (Dy < VisibleHeightPx && Dy > 0 && ScrollDCAllowed()) {
+        ResetMapMode(referenceCanvas_);
+        ScrollSurface(0, Down ? -Dy : Dy, TRect{0, 0, surface_.width(), surface_.height()});
+        PaintRect(Down ? TRect{0, VisibleHeightPx - Dy, VisibleWidthPx, VisibleHeightPx}
+                       : TRect{0, 0, VisibleWidthPx, Dy});
+    } else {
+        Refresh();
+    }
+    if (OnVertScrolled)
+        OnVertScrolled(this);
+    if (OnShowCaret)
+        OnShowCaret(this);
+    ScrollBusy = false;
+    UpdateCaret();
+    ScrollingVertically = false;
+}
+
 void TRtRTFTextPaint::ScrollDown(int32_t Dy)
 {
     if ((EngineOptions & eoNoScrolling) || NoVertScroll || EditBoxModes.Has(rtemLimitTextHeight) ||
@@ -58,22 +81,7 @@ void TRtRTFTextPaint::ScrollDown(int32_t Dy)
         else if (l)
             TopY = l->Top;
     }
-    if (OnHideCaret)
-        OnHideCaret(this);
-    if (Dy < VisibleHeightPx && Dy > 0 && ScrollDCAllowed()) {
-        ResetMapMode(referenceCanvas_);
-        ScrollSurface(0, -Dy, TRect{0, 0, surface_.width(), surface_.height()});
-        PaintRect(TRect{0, VisibleHeightPx - Dy, VisibleWidthPx, VisibleHeightPx});
-    } else {
-        Refresh();
-    }
-    if (OnVertScrolled)
-        OnVertScrolled(this);
-    if (OnShowCaret)
-        OnShowCaret(this);
-    ScrollBusy = false;
-    UpdateCaret();
-    ScrollingVertically = false;
+    ShowVertScroll(Dy, true);
 }
 
 void TRtRTFTextPaint::ScrollUp(int32_t Dy)
@@ -89,22 +97,7 @@ void TRtRTFTextPaint::ScrollUp(int32_t Dy)
         Dy += DocToScreen(TopY);
         TopY = 0;
     }
-    if (OnHideCaret)
-        OnHideCaret(this);
-    if (Dy < VisibleHeightPx && Dy > 0 && ScrollDCAllowed()) {
-        ResetMapMode(referenceCanvas_);
-        ScrollSurface(0, Dy, TRect{0, 0, surface_.width(), surface_.height()});
-        PaintRect(TRect{0, 0, VisibleWidthPx, Dy});
-    } else {
-        Refresh();
-    }
-    if (OnVertScrolled)
-        OnVertScrolled(this);
-    if (OnShowCaret)
-        OnShowCaret(this);
-    ScrollBusy = false;
-    UpdateCaret();
-    ScrollingVertically = false;
+    ShowVertScroll(Dy, false);
 }
 
 void TRtRTFTextPaint::ScrollRight(int32_t Dx)
