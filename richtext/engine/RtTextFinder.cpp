@@ -266,12 +266,15 @@ bool TRtTextFinder::MatchIn(const AnsiString& Head, const AnsiString& Tail, int3
                 return true;
         return false;
     };
+    // The whole match from the head [s, headEnd) into R; tailMissing when no tail follows.
     auto complete = [&](int32_t s, int32_t headEnd, bool& tailMissing) {
         tailMissing = false;
         if (!hasTail) {
-            if (Head.empty())
-                return true;
-            return !WholeWord || delimAt(headEnd);
+            if (!Head.empty() && WholeWord && !delimAt(headEnd))
+                return false;
+            R.From = s;
+            R.To = headEnd;
+            return true;
         }
         int32_t e = 0;
         if (!tailFrom(headEnd, e)) {
@@ -300,15 +303,9 @@ bool TRtTextFinder::MatchIn(const AnsiString& Head, const AnsiString& Tail, int3
                 continue;
             }
             bool tailMissing = false;
-            if (!hasTail) {
-                if (complete(start, headEnd, tailMissing)) {
-                    R.From = start;
-                    R.To = headEnd;
-                    return true;
-                }
-            } else if (complete(start, headEnd, tailMissing)) {
+            if (complete(start, headEnd, tailMissing))
                 return true;
-            } else if (tailMissing) {
+            if (tailMissing) {
                 // No tail anywhere after this head: none after a later head either.
                 return false;
             }
@@ -321,15 +318,8 @@ bool TRtTextFinder::MatchIn(const AnsiString& Head, const AnsiString& Tail, int3
         if (!headAt(s, headEnd))
             continue;
         bool tailMissing = false;
-        if (!hasTail) {
-            if (complete(s, headEnd, tailMissing)) {
-                R.From = s;
-                R.To = headEnd;
-                return true;
-            }
-        } else if (complete(s, headEnd, tailMissing)) {
+        if (complete(s, headEnd, tailMissing))
             return true;
-        }
     }
     return false;
 }
