@@ -539,24 +539,29 @@ void TRtRTFText::AddObjectUndo(TRtObjectBase* Obj, int32_t Kind, int32_t Level)
     stack->AddUndoObject(stack->Undoing(), std::move(obj));
 }
 
+namespace {
+
+// One step back (or forward) on Text's undo stack, then the finishing steps.
+bool StepUndoStack(TRtRTFText& Text, bool Forward)
+{
+    TRtUndoStack* stack = Text.GetUndoStack();
+    if (stack->IsDisabledFor(Text.OwnerComponent))
+        return false;
+    const bool more = Forward ? stack->Redo() : stack->Undo();
+    Text.UndoFinish();
+    return more;
+}
+
+} // namespace
+
 bool TRtRTFText::Undo()
 {
-    TRtUndoStack* stack = GetUndoStack();
-    if (stack->IsDisabledFor(OwnerComponent))
-        return false;
-    const bool more = stack->Undo();
-    UndoFinish();
-    return more;
+    return StepUndoStack(*this, false);
 }
 
 bool TRtRTFText::Redo()
 {
-    TRtUndoStack* stack = GetUndoStack();
-    if (stack->IsDisabledFor(OwnerComponent))
-        return false;
-    const bool more = stack->Redo();
-    UndoFinish();
-    return more;
+    return StepUndoStack(*this, true);
 }
 
 void TRtRTFText::NewUndoLevel()
