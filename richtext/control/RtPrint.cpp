@@ -653,44 +653,22 @@ struct TEngineState {
 
 } // namespace
 
-void TRtCustomRtfEditPrint::PrintAtPrinterResolution(int32_t FromPage, int32_t ToPage)
+void TRtCustomRtfEditPrint::RunJob(int32_t FromPage, int32_t ToPage, const std::function<void()>& Prepare,
+                                   const std::function<void(int32_t Last)>& PrintPages)
 {
     TRtRTFTextInput& e = engine_;
-    TRtPrinterWrapper& p = RtPrinter();
     TEngineState state(e);
-    // Measured at the printer's resolution without opening the printer.
-    const int32_t resX = std::max(1, p.LogPixelsX()), resY = std::max(1, p.LogPixelsY());
-    TCanvas measure;
-    measure.SetPixelsPerInch(resX, resY);
     try {
         e.Printing = true;
-        e.Zooming = 100;
-        e.WrapAtWindow = false;
-        e.EngineOptions = RectPaintEngineOptions | eoSuspended;
-        e.SetReferenceCanvas(&measure);
-        e.EngineOptions = RectPaintEngineOptions;
-        e.UpdateDeviceMetrics();
-        const TTextHeader* h = e.Header();
-        e.VisibleWidth = e.VisibleWidthPx = h->PixTextWidth;
-        e.VisibleHeight = e.VisibleHeightPx = h->PixTextHeight;
-        e.UpdatePageMetrics(false);
-        e.UpdateLayout();
+        if (Prepare)
+            Prepare();
         e.InvalidatePageCount();
         const int32_t count = std::max(1, e.CountPages());
         const int32_t last = ToPage <= 0 ? count : std::min(ToPage, count);
         BeginJob(FromPage);
         try {
             ReadPhysicalOffset();
-            const int32_t originX = -MulDiv(print_.PhysicalOffsetX, resX, 1440);
-            const int32_t originY = -MulDiv(print_.PhysicalOffsetY, resY, 1440);
-            ForEachSelectedPage(FromPage, last, [&](int32_t Page) {
-                if (newPageNeeded_)
-                    p.NewPage();
-                TCanvas* c = p.GetCanvas();
-                if (QPainter* painter = c ? c->Painter() : nullptr)
-                    painter->resetTransform();
-                PaintPageContent(c, Page - 1, originX, originY, 0, true);
-            });
+            PrintPages(last);
         } catch (...) {
             EndJob();
             throw;
@@ -705,31 +683,45 @@ void TRtCustomRtfEditPrint::PrintAtPrinterResolution(int32_t FromPage, int32_t T
     print_.PhysicalOffsetX = print_.PhysicalOffsetY = 0;
 }
 
-void TRtCustomRtfEditPrint::Print(int32_t FromPage, int32_t ToPage)
+void TRtCustomRtfEditPrint::PrintAtPrinterResolution(int32_t FromPage, int32_t ToPage)
 {
     TRtRTFTextInput& e = engine_;
-    TEngineState state(e);
-    try {
-        e.Printing = true;
-        e.InvalidatePageCount();
-        const int32_t count = std::max(1, e.CountPages());
-        const int32_t last = ToPage <= 0 ? count : std::min(ToPage, count);
-        BeginJob(FromPage);
-        try {
-            ReadPhysicalOffset();
-            ForEachSelectedPage(FromPage, last, [&](int32_t Page) { PrintPage(Page - 1); });
-        } catch (...) {
-            EndJob();
-            throw;
-        }
-        EndJob();
-    } catch (...) {
-        state.Restore();
-        print_.PhysicalOffsetX = print_.PhysicalOffsetY = 0;
-        throw;
-    }
-    state.Restore();
-    print_.PhysicalOffsetX = print_.PhysicalOffsetY = 0;
+    TRtPrinterWrapper& p = RtPrinter();
+    // Measured at the printer's resolution without opening the printer.
+    const int32_t resX = std::max(1, p.LogPixelsX()), resY = std::max(1, p.LogPixelsY());
+    TCanvas measure;
+    measure.SetPixelsPerInch(resX, resY);
+    const auto prepare = [&] {
+        e.Zooming = 100;
+        e.WrapAtWindow = false;
+        e.EngineOptions = RectPaintEngineOptions | eoSuspended;
+        e.SetReferenceCanvas(&measure);
+        e.EngineOptions = RectPaintEngineOptions;
+        e.UpdateDeviceMetrics();
+        const TTextHeader* h = e.Header();
+        e.VisibleWidth = e.VisibleWidthPx = h->PixTextWidth;
+        e.VisibleHeight = e.VisibleHeightPx = h->PixTextHeight;
+        e.UpdatePageMetrics(false);
+        e.UpdateLayout();
+    };
+    RunJob(FromPage, ToPage, prepare, [&](int32_t Last) {
+        const int32_t originX = -MulDiv(print_.PhysicalOffsetX, resX, 1440);
+        const int32_t originY = -MulDiv(print_.PhysicalOffsetY, resY, 1440);
+        ForEachSelectedPage(FromPage, Last, [&](int32_t Page) {
+            if (newPageNeeded_)
+                p.NewPage();
+            TCanvas* c = p.GetCanvas();
+            if (QPainter* painter = c ? c->Painter() : nullptr)
+                painter->resetTransform();
+            PaintPageContent(c, Page - 1, originX, originY, 0, true);
+        });
+    });
+}
+
+void TRtCustomRtfEditPrint::Print(int32_t FromPage, int32_t ToPage)
+{
+    RunJob(FromPage, ToPage, nullptr,
+           [&](int32_t Last) { ForEachSelectedPage(FromPage, Last, [&](int32_t Page) { PrintPage(Page - 1); }); });
 }
 
 void TRtCustomRtfEditPrint::PrintPage(int32_t PageIndex)

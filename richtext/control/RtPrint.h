@@ -239,6 +239,11 @@ private:
     int32_t PageOverflow(const TPageStart& Start) const;
     void ForEachSelectedPage(int32_t First, int32_t Last, const std::function<void(int32_t Page)>& Fn);
     void PrintAtPrinterResolution(int32_t FromPage, int32_t ToPage);
+    // Runs a print job over FromPage..ToPage (0: to the end): Prepare lays the
+    // engine out for the printer, PrintPages prints up to the last page; the
+    // engine's state is put back after it, also on a failure.
+    void RunJob(int32_t FromPage, int32_t ToPage, const std::function<void()>& Prepare,
+                const std::function<void(int32_t Last)>& PrintPages);
     void ReadPhysicalOffset();
     QString JobTitle(bool Numbered) const;
     void CheckRectMode();
