@@ -7,9 +7,35 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
+
+// Measures every character of E as Widths[code] wide and its lines LineHeight
+// high at the default size; both are read at each measuring.
+inline void UseFixedWidthsOn(TRtRTFTextPaint& E, const std::array<int32_t, 256>& Widths, const int32_t& LineHeight)
+{
+    E.OnMeasureChar = [&Widths, &LineHeight](TRtRTFTextPaint*, const TAttr& A, int32_t&, int32_t& Height,
+                                             int32_t& Ascent, std::array<int32_t, 256>& W) {
+        W = Widths;
+        const int32_t scale = A.Size ? A.Size : RtDefaultFontSize;
+        Height = LineHeight * scale / RtDefaultFontSize;
+        Ascent = Height * 4 / 5;
+    };
+    E.InvalidateWidthTables();
+}
+
+// Gives E a text area of Px pixels between 1-inch margins (96 dpi: 15 twips a pixel).
+inline void SetTextWidthOn(TRtRTFTextPaint& E, int32_t Px)
+{
+    TTextHeader* h = E.Header();
+    h->BeginUpdate();
+    h->SetLeftMargin(1440);
+    h->SetRightMargin(1440);
+    h->SetPageWidth(2880 + Px * 15);
+    h->EndUpdate();
+}
 
 class TTestEngine : public TRtRTFTextPaint {
 public:
@@ -27,30 +53,11 @@ protected:
         E = std::make_unique<TTestEngine>();
     }
 
-    // Every character Widths[code] wide, lines LineHeight high.
-    void UseFixedWidths()
-    {
-        E->OnMeasureChar = [this](TRtRTFTextPaint*, const TAttr& A, int32_t&, int32_t& LineHeight, int32_t& Ascent,
-                                  std::array<int32_t, 256>& W) {
-            W = Widths;
-            const int32_t scale = A.Size ? A.Size : RtDefaultFontSize;
-            LineHeight = FixedLineHeight * scale / RtDefaultFontSize;
-            Ascent = LineHeight * 4 / 5;
-        };
-        E->InvalidateWidthTables();
-    }
+    // Every character Widths[code] wide, lines FixedLineHeight high.
+    void UseFixedWidths() { UseFixedWidthsOn(*E, Widths, FixedLineHeight); }
 
-    // A text area of Px pixels between 1-inch margins (96 dpi: 15 twips a pixel);
-    // clearing the text resets the page, so this follows filling it.
-    void SetTextWidth(int32_t Px)
-    {
-        TTextHeader* h = E->Header();
-        h->BeginUpdate();
-        h->SetLeftMargin(1440);
-        h->SetRightMargin(1440);
-        h->SetPageWidth(2880 + Px * 15);
-        h->EndUpdate();
-    }
+    // Clearing the text resets the page, so this follows filling it.
+    void SetTextWidth(int32_t Px) { SetTextWidthOn(*E, Px); }
 
     void Attach()
     {

@@ -17,28 +17,8 @@ protected:
         E = std::make_unique<TRtRTFTextInput>();
     }
 
-    void UseFixedWidths()
-    {
-        E->OnMeasureChar = [this](TRtRTFTextPaint*, const TAttr& A, int32_t&, int32_t& LineHeight, int32_t& Ascent,
-                                  std::array<int32_t, 256>& W) {
-            W = Widths;
-            const int32_t scale = A.Size ? A.Size : RtDefaultFontSize;
-            LineHeight = 20 * scale / RtDefaultFontSize;
-            Ascent = LineHeight * 4 / 5;
-        };
-        E->InvalidateWidthTables();
-    }
-
-    // A text area of Px pixels between 1-inch margins (96 dpi: 15 twips a pixel).
-    void SetTextWidth(int32_t Px)
-    {
-        TTextHeader* h = E->Header();
-        h->BeginUpdate();
-        h->SetLeftMargin(1440);
-        h->SetRightMargin(1440);
-        h->SetPageWidth(2880 + Px * 15);
-        h->EndUpdate();
-    }
+    void UseFixedWidths() { UseFixedWidthsOn(*E, Widths, FixedLineHeight); }
+    void SetTextWidth(int32_t Px) { SetTextWidthOn(*E, Px); }
 
     // A fixed-width engine with a text area Px wide and a window of W x H pixels holding Pars.
     void Layout(const std::vector<std::string>& Pars, int32_t Px = 100, int32_t W = 400, int32_t H = 300)
@@ -94,6 +74,7 @@ protected:
     }
 
     std::array<int32_t, 256> Widths{};
+    const int32_t FixedLineHeight = 20;
     TCanvas Canvas;
     std::unique_ptr<TRtRTFTextInput> E;
 };
