@@ -19,17 +19,6 @@ struct TModelChar {
 using TModelPar = std::vector<TModelChar>;
 using TModel = std::vector<TModelPar>;
 
-TAttr AttrOf(int K)
-{
-    TAttr a;
-    a.Font = uint16_t(K);
-    a.TextColor = uint8_t(K % 3);
-    a.Size = uint16_t(10 + K);
-    if (K & 1)
-        a.Style.Include(afsBold);
-    return a;
-}
-
 // The model attribute of an entry, -1 when it is none of them.
 int KindOf(const TAttr& A)
 {

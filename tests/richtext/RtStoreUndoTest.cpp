@@ -12,17 +12,6 @@
 
 namespace {
 
-TAttr AttrOf(int K)
-{
-    TAttr a;
-    a.Font = uint16_t(K);
-    a.TextColor = uint8_t(K % 3);
-    a.Size = uint16_t(10 + K);
-    if (K & 1)
-        a.Style.Include(afsBold);
-    return a;
-}
-
 // Characters and their attribute entries, paragraph by paragraph.
 struct TSnapshot {
     std::vector<std::string> Chars;

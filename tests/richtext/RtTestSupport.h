@@ -28,6 +28,18 @@ inline TTestRtPlatform& TestPlatform()
     return platform;
 }
 
+// The K-th of a family of distinct attributes (font, colour, size, bold).
+inline TAttr AttrOf(int K)
+{
+    TAttr a;
+    a.Font = uint16_t(K);
+    a.TextColor = uint8_t(K % 3);
+    a.Size = uint16_t(10 + K);
+    if (K & 1)
+        a.Style.Include(afsBold);
+    return a;
+}
+
 // Clears a text and fills it with paragraphs, each one line.
 inline void FillText(TRtRTFText& Text, const std::vector<std::string>& Pars)
 {
