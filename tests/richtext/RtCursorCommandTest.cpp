@@ -26,6 +26,21 @@ protected:
             l = l->Next;
         return E->CharPosOf(p, l, std::get<2>(P));
     }
+    // A row "a1" | "b1" and a row "a2" | "b2", one cell paragraph each.
+    void LayoutTable()
+    {
+        Layout({""}, 400);
+        std::vector<TRtCellDescriptor> cells(2);
+        cells[0].Text = "a1";
+        cells[1].Text = "b1";
+        TParagraph* p = Par(0);
+        E->ApplyParProps(p, 2, cells.data());
+        cells[0].Text = "a2";
+        cells[1].Text = "b2";
+        TParagraph* q = Par(1);
+        E->ApplyParProps(q, 2, cells.data());
+        E->UpdateLayout();
+    }
     void Put(const TPos& P) { PutCursor(std::get<0>(P), std::get<1>(P), std::get<2>(P)); }
     // Each move from its start without and with Select: the cursor's target and the selection.
     template <size_t N>
@@ -199,18 +214,7 @@ TEST_F(CursorCommands, EditFieldModeKeepsTheCursorInFields)
 
 TEST_F(CursorCommands, EveryCodeInATable)
 {
-    // A row "a1" | "b1" and a row "a2" | "b2", one cell paragraph each.
-    Layout({""}, 400);
-    std::vector<TRtCellDescriptor> cells(2);
-    cells[0].Text = "a1";
-    cells[1].Text = "b1";
-    TParagraph* p = Par(0);
-    E->ApplyParProps(p, 2, cells.data());
-    cells[0].Text = "a2";
-    cells[1].Text = "b2";
-    TParagraph* q = Par(1);
-    E->ApplyParProps(q, 2, cells.data());
-    E->UpdateLayout();
+    LayoutTable();
     const TMove moves[] = {
         {ccLineStart, {1, 0, 1}, {1, 0, 0}},
         {ccLineEnd, {1, 0, 0}, {1, 0, 2}},
@@ -238,17 +242,7 @@ TEST_F(CursorCommands, EveryCodeInATable)
 
 TEST_F(CursorCommands, CommandsInTableCells)
 {
-    Layout({""}, 400);
-    std::vector<TRtCellDescriptor> cells(2);
-    cells[0].Text = "a1";
-    cells[1].Text = "b1";
-    TParagraph* p = Par(0);
-    E->ApplyParProps(p, 2, cells.data());
-    cells[0].Text = "a2";
-    cells[1].Text = "b2";
-    TParagraph* q = Par(1);
-    E->ApplyParProps(q, 2, cells.data());
-    E->UpdateLayout();
+    LayoutTable();
     ASSERT_TRUE(Par(2)->Flags & parfTableCell);
     // Right at a cell's end goes to the next cell, Left at its start back.
     PutCursor(0, 0, 2);
