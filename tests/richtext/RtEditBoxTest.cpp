@@ -28,27 +28,9 @@ private:
     TRtWriterSetup setup_;
 };
 
-class TFlowTestReader : public TRtCustomTextReader {
+class TFlowTestReader : public TPlainTestReader {
 public:
     LUMI_CLASSNAME(TFlowTestReader)
-    void Setup(const TRtReaderSetup& S) override { setup_ = S; }
-    bool HandleEscapeChar() override { return false; }
-    bool ProcessChar(uint8_t) override { return false; }
-    bool AddTextChar(uint8_t) override { return false; }
-    bool AppendChar(uint8_t) override { return false; }
-    void SetStream(TStream*) override {}
-    int32_t ReadStream(TStream* S) override
-    {
-        const TParagraph props = setup_.ParTemplate ? *setup_.ParTemplate : TParagraph();
-        uint8_t ch = 0;
-        while (S->Read(&ch, 1) == 1)
-            if (ch != '\r')
-                setup_.Text->AppendChar(setup_.CurrentAttr, ch == '\n' ? 13 : ch, props);
-        return 0;
-    }
-
-private:
-    TRtReaderSetup setup_;
 };
 
 const bool flowFilters = (RegisterRtClasses({

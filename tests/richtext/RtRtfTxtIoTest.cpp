@@ -49,28 +49,14 @@ public:
     static inline TRtWriterSetup LastSetup;
 };
 
-class TTestReader : public TRtCustomTextReader {
+class TTestReader : public TPlainTestReader {
 public:
     LUMI_CLASSNAME(TTestReader)
-    void Setup(const TRtReaderSetup& S) override { setup_ = S; }
-    bool HandleEscapeChar() override { return false; }
-    bool ProcessChar(uint8_t) override { return false; }
-    bool AddTextChar(uint8_t) override { return false; }
-    bool AppendChar(uint8_t) override { return false; }
-    void SetStream(TStream*) override {}
     int32_t ReadStream(TStream* S) override
     {
         ++Runs;
-        const TParagraph props = setup_.ParTemplate ? *setup_.ParTemplate : TParagraph();
-        uint8_t ch = 0;
-        while (S->Read(&ch, 1) == 1) {
-            if (ch == '\r')
-                continue;
-            setup_.Text->AppendChar(setup_.CurrentAttr, ch == '\n' ? 13 : ch, props);
-        }
-        return 0;
+        return TPlainTestReader::ReadStream(S);
     }
-    TRtReaderSetup setup_;
     static inline int Runs = 0;
 };
 

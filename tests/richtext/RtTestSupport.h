@@ -1,8 +1,10 @@
 #pragma once
 // What the store's tests share: a headless platform at 96 dpi that counts
-// beeps and has no printer, and helpers that build and read texts.
+// beeps and has no printer, helpers that build and read texts, and a plain
+// text reader.
 #include "RtPlatform.h"
 #include "RtRtfTxt.h"
+#include "RtRtfTxtIo.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +29,29 @@ inline TTestRtPlatform& TestPlatform()
     (void)installed;
     return platform;
 }
+
+// A reader of plain text through the text's character interface: LF ends a
+// paragraph, CR is passed over.
+class TPlainTestReader : public TRtCustomTextReader {
+public:
+    LUMI_CLASSNAME(TPlainTestReader)
+    void Setup(const TRtReaderSetup& S) override { setup_ = S; }
+    bool HandleEscapeChar() override { return false; }
+    bool ProcessChar(uint8_t) override { return false; }
+    bool AddTextChar(uint8_t) override { return false; }
+    bool AppendChar(uint8_t) override { return false; }
+    void SetStream(TStream*) override {}
+    int32_t ReadStream(TStream* S) override
+    {
+        const TParagraph props = setup_.ParTemplate ? *setup_.ParTemplate : TParagraph();
+        uint8_t ch = 0;
+        while (S->Read(&ch, 1) == 1)
+            if (ch != '\r')
+                setup_.Text->AppendChar(setup_.CurrentAttr, ch == '\n' ? 13 : ch, props);
+        return 0;
+    }
+    TRtReaderSetup setup_;
+};
 
 // The K-th of a family of distinct attributes (font, colour, size, bold).
 inline TAttr AttrOf(int K)
