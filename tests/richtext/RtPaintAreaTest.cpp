@@ -22,6 +22,19 @@ protected:
         const QRgb c = E->Surface().pixel(X, Y);
         return TColor(qRed(c) | (qGreen(c) << 8) | (qBlue(c) << 16));
     }
+    // A red picture of Size x Size pixels in the text's object list.
+    TTextObj* AddRedPicture(int Size)
+    {
+        auto obj = std::make_unique<TRtOImageObject>();
+        QImage red(Size, Size, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QByteArray bytes;
+        QBuffer b(&bytes);
+        b.open(QIODevice::WriteOnly);
+        red.save(&b, "PNG");
+        obj->SetPicture(bytes, "PNG");
+        return E->ObjRefList()->AddObject(obj.release());
+    }
     // Lines of 22 pixels: the text ends at y 44, starting at x 96.
 };
 
@@ -92,15 +105,7 @@ TEST_F(PaintArea, ZoomDrawsTheLayoutLarger)
 
 TEST_F(PaintArea, AFloatingObjectCoversTheTextUnderIt)
 {
-    auto obj = std::make_unique<TRtOImageObject>();
-    QImage red(20, 20, QImage::Format_RGB32);
-    red.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer b(&bytes);
-    b.open(QIODevice::WriteOnly);
-    red.save(&b, "PNG");
-    obj->SetPicture(bytes, "PNG");
-    TTextObj* ref = E->ObjRefList()->AddObject(obj.release());
+    TTextObj* ref = AddRedPicture(20);
     ref->Kind = 1;
     ref->X = 96 * 15;
     ref->Y = 0;
@@ -233,15 +238,7 @@ namespace {
 
 TEST_F(PaintArea, AParagraphObjectPaintsItselfInPlaceOfTheText)
 {
-    auto obj = std::make_unique<TRtOImageObject>();
-    QImage red(8, 8, QImage::Format_RGB32);
-    red.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer b(&bytes);
-    b.open(QIODevice::WriteOnly);
-    red.save(&b, "PNG");
-    obj->SetPicture(bytes, "PNG");
-    TTextObj* ref = E->ObjRefList()->AddObject(obj.release());
+    TTextObj* ref = AddRedPicture(8);
     auto* po = new TRtParObject;
     po->RefId = E->ObjRefList()->IndexOfObject(ref);
     Par(1)->Objects = po;
