@@ -91,17 +91,3 @@ protected:
     std::unique_ptr<TTestEngine> E;
 };
 
-// An owner control for the engine's notifications.
-class TTestOwnerControl : public TRtCustomRtfEditClass {
-public:
-    bool IsLoading() const override { return false; }
-    bool IsDestroying() const override { return false; }
-    bool HasWindow() const override { return true; }
-    TProtectProp ProtectedProp() const override { return {}; }
-    TRtEditOptions EditOptions() const override { return {}; }
-    TRtViewOptions ViewOptions() const override { return {}; }
-    void ObjectResized() override {}
-    void Invalidate() override {}
-    bool Focused() const override { return true; }
-    AnsiString Name() const override { return "RtfEdit1"; }
-};

@@ -12,22 +12,6 @@
 
 namespace {
 
-class TTestEdit : public TRtCustomRtfEditClass {
-public:
-    bool IsLoading() const override { return false; }
-    bool IsDestroying() const override { return false; }
-    bool HasWindow() const override { return true; }
-    TProtectProp ProtectedProp() const override { return {}; }
-    TRtEditOptions EditOptions() const override { return {}; }
-    TRtViewOptions ViewOptions() const override { return {}; }
-    void ObjectResized() override {}
-    void Invalidate() override { ++Invalidated; }
-    bool Focused() const override { return Focus; }
-    AnsiString Name() const override { return "edit"; }
-    bool Focus = true;
-    int Invalidated = 0;
-};
-
 // Rows of cells: each row a list of cell texts; "-" is a normal paragraph.
 void BuildTable(TRtRTFTextIo& T, const std::vector<std::vector<std::string>>& Rows)
 {
@@ -59,7 +43,7 @@ void BuildTable(TRtRTFTextIo& T, const std::vector<std::vector<std::string>>& Ro
 TEST(RtCaret, FollowsTheCursorAndShowsOnlyWithFocus)
 {
     TestPlatform();
-    TTestEdit edit;
+    TTestOwnerControl edit;
     TRtRTFTextIo t;
     TCaret caret(&edit, &t);
     EXPECT_EQ(caret.Width, 3);
@@ -98,7 +82,7 @@ TEST(RtCaret, FollowsTheCursorAndShowsOnlyWithFocus)
 TEST(RtCaret, BlinksWhileShown)
 {
     TestPlatform();
-    TTestEdit edit;
+    TTestOwnerControl edit;
     TRtRTFTextIo t;
     TCaret caret(&edit, &t);
     caret.SetActive(true);

@@ -1,7 +1,7 @@
 #pragma once
 // What the store's tests share: a headless platform at 96 dpi that counts
 // beeps and has no printer, helpers that build and read texts, and a plain
-// text reader.
+// text reader and owner control.
 #include "RtPlatform.h"
 #include "RtRtfTxt.h"
 #include "RtRtfTxtIo.h"
@@ -29,6 +29,23 @@ inline TTestRtPlatform& TestPlatform()
     (void)installed;
     return platform;
 }
+
+// An owner control for the text's notifications; counts invalidations.
+class TTestOwnerControl : public TRtCustomRtfEditClass {
+public:
+    bool IsLoading() const override { return false; }
+    bool IsDestroying() const override { return false; }
+    bool HasWindow() const override { return true; }
+    TProtectProp ProtectedProp() const override { return {}; }
+    TRtEditOptions EditOptions() const override { return {}; }
+    TRtViewOptions ViewOptions() const override { return {}; }
+    void ObjectResized() override {}
+    void Invalidate() override { ++Invalidated; }
+    bool Focused() const override { return Focus; }
+    AnsiString Name() const override { return "RtfEdit1"; }
+    bool Focus = true;
+    int Invalidated = 0;
+};
 
 // A reader of plain text through the text's character interface: LF ends a
 // paragraph, CR is passed over.
