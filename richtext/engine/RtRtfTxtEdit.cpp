@@ -546,13 +546,7 @@ bool TRtRTFTextInput::DeleteSelection(bool DeleteExtraSpace)
                 ++pos;
                 continue;
             }
-            if (l->Next) {
-                l = l->Next;
-            } else {
-                p = p->Next;
-                l = p ? p->Lines : nullptr;
-            }
-            pos = 0;
+            StepToNextLineStart(p, l, pos);
             if (!l)
                 break;
         }

@@ -205,6 +205,17 @@ void TRtRTFTextInput::EndStep(bool Select, bool Repaint)
         OnCaretPosition(OwnerControl);
 }
 
+void TRtRTFTextInput::StepToNextLineStart(TParagraph*& Par, TLine*& Line, int32_t& Pos)
+{
+    if (Line->Next) {
+        Line = Line->Next;
+    } else {
+        Par = Par->Next;
+        Line = Par ? Par->Lines : nullptr;
+    }
+    Pos = 0;
+}
+
 bool TRtRTFTextInput::StepToPriorLine()
 {
     if (CursorLine->Prior) {
@@ -856,13 +867,7 @@ bool TRtRTFTextInput::CheckFieldPosition()
                     ++pos;
                     continue;
                 }
-                if (l->Next) {
-                    l = l->Next;
-                } else {
-                    p = p->Next;
-                    l = p ? p->Lines : nullptr;
-                }
-                pos = 0;
+                StepToNextLineStart(p, l, pos);
             } else {
                 if (pos > 0) {
                     --pos;
@@ -932,13 +937,7 @@ void TRtRTFTextInput::FieldMove(bool ToStart, bool Select)
                     FinishMove(Select);
                     return;
                 }
-            if (l->Next) {
-                l = l->Next;
-            } else {
-                p = p->Next;
-                l = p ? p->Lines : nullptr;
-            }
-            pos = 0;
+            StepToNextLineStart(p, l, pos);
         }
     }
     FinishMove(Select);

@@ -343,6 +343,8 @@ private:
     void EndStep(bool Select, bool Repaint);
     void StepDownToLineStart(bool Select, bool Repaint);
     void FlushPendingReformat();
+    // On to the start of the next line, in the next paragraph after the last; null at the text's end.
+    static void StepToNextLineStart(TParagraph*& Par, TLine*& Line, int32_t& Pos);
     bool StepToPriorLine();
     bool StepToNextLine();
     void PageMove(bool Up, bool Select);
