@@ -550,59 +550,31 @@ void TRtRTFTextInput::MoveWordRight(int32_t Count, bool Select, bool Repaint)
 
 void TRtRTFTextInput::MoveUp(int32_t Count, bool Select, bool Repaint, bool CellMove)
 {
-    if ((EngineOptions & eoNoCursorMoves) || !CursorLine)
-        return;
-    SaveFieldReturn(false, true);
-    PrepareSelection(Select);
-    for (int32_t n = 0; n < Count; ++n) {
-        if (AtTextStart() && AskNextBox(true, 0))
-            return;
-        bool cellMoved = false;
-        if (EditOptions.Has(rtSpreadsheetCursorMovement) && CellMove && (CursorPar->Flags & parfTableCell) &&
-            CursorLine == CursorPar->Lines)
-            cellMoved = MoveToCellVert(true);
-        if (!cellMoved) {
-            if (!StepToPriorLine())
-                break;
-            CursorPos = GetCharIndexAtX(CursorPar, CursorLine, CaretX);
-            if (IsDBCSTwo(CursorLine, CursorPos))
-                --CursorPos;
-        }
-    }
-    if (!CheckFieldPosition())
-        return;
-    if (Select)
-        SetSelectionPoint(CursorPar, CursorLine, CursorPos, Selecting, true);
-    NotifyCursorMove();
-    if (Repaint) {
-        ShowCursor();
-    } else {
-        UpdateCaretMetrics();
-        if (OnCaretPosition)
-            OnCaretPosition(OwnerControl);
-    }
-    if (OnPositionChanged)
-        OnPositionChanged(OwnerControl);
-    NotifyChange(rtchCursor);
+    MoveVert(true, Count, Select, Repaint, CellMove);
 }
 
 void TRtRTFTextInput::MoveDown(int32_t Count, bool Select, bool Repaint, bool CellMove)
 {
+    MoveVert(false, Count, Select, Repaint, CellMove);
+}
+
+void TRtRTFTextInput::MoveVert(bool Up, int32_t Count, bool Select, bool Repaint, bool CellMove)
+{
     if ((EngineOptions & eoNoCursorMoves) || !CursorLine)
         return;
-    SaveFieldReturn(true, true);
+    SaveFieldReturn(!Up, true);
     PrepareSelection(Select);
     const TLine* old = CursorLine;
     const bool oldVisible = old->Top >= TopY && old->Top + old->Height <= TopY + VisibleHeight;
     for (int32_t n = 0; n < Count; ++n) {
-        if (AtTextEnd() && AskNextBox(false, 0))
+        if ((Up ? AtTextStart() : AtTextEnd()) && AskNextBox(Up, 0))
             return;
         bool cellMoved = false;
         if (EditOptions.Has(rtSpreadsheetCursorMovement) && CellMove && (CursorPar->Flags & parfTableCell) &&
-            !CursorLine->Next)
-            cellMoved = MoveToCellVert(false);
+            (Up ? CursorLine == CursorPar->Lines : !CursorLine->Next))
+            cellMoved = MoveToCellVert(Up);
         if (!cellMoved) {
-            if (!StepToNextLine())
+            if (!(Up ? StepToPriorLine() : StepToNextLine()))
                 break;
             CursorPos = GetCharIndexAtX(CursorPar, CursorLine, CaretX);
             if (IsDBCSTwo(CursorLine, CursorPos))
@@ -615,8 +587,9 @@ void TRtRTFTextInput::MoveDown(int32_t Count, bool Select, bool Repaint, bool Ce
         SetSelectionPoint(CursorPar, CursorLine, CursorPos, Selecting, true);
     NotifyCursorMove();
     if (Repaint) {
+        // Down from a visible line keeps the new line in view.
         const int32_t below = CursorLine->Top + CursorLine->Height - (TopY + VisibleHeight);
-        if (oldVisible && below > 0)
+        if (!Up && oldVisible && below > 0)
             ScrollDown(DocToScreen(below));
         ShowCursor();
     } else {

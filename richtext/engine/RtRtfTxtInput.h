@@ -339,6 +339,8 @@ private:
     TLine* LastTextLine() const;
     static bool ParHidden(const TParagraph* Par);
     void PrepareSelection(bool Select);
+    // MoveUp or MoveDown.
+    void MoveVert(bool Up, int32_t Count, bool Select, bool Repaint, bool CellMove);
     void FinishMove(bool Select);
     void EndStep(bool Select, bool Repaint);
     void StepDownToLineStart(bool Select, bool Repaint);
