@@ -26,6 +26,7 @@ void TRtRTFWriter::Reset()
     StyleNumbers.clear();
     StyleOrder.clear();
     PrevParStyled = false;
+    TabSeen = LineLayout = PageBreakInfo = false;
 }
 
 void TRtRTFWriter::AddWord(const char* Word, int32_t Value)
@@ -118,6 +119,11 @@ int32_t TRtRTFWriter::WriteHeader(TStream* S)
         }
         Add("}");
     }
+    const bool formatted = Text->TextFormatted1 || Text->TextFormatted2;
+    LineLayout = formatted || opt.Has(soWordwrapInformation);
+    PageBreakInfo = formatted || opt.Has(soPagebreakInformation);
+    if (LineLayout)
+        Add("\\rtformatted1");
     if (!opt.Has(soNoPageFormatInRTF)) {
         if (h->Landscape())
             Add("\\landscape");
@@ -810,6 +816,7 @@ int32_t TRtRTFWriter::WriteParStart()
     // "\plain" follows again before the first characters: it clears the
     // character properties that the style sets.
     PlainWritten = false;
+    TabSeen = false;
     const int32_t style = StyleNumberOf(p);
     if (style > 0 || PrevParStyled)
         AddWord("\\plain\\s", style);
@@ -1020,6 +1027,20 @@ void TRtRTFWriter::CloseMergeField()
     MergeFieldOpen = InsertPointPending = AutomaticOn = false;
 }
 
+int32_t TRtRTFWriter::WriteLineEnd()
+{
+    if (LineLayout) {
+        const int32_t twips = MulDiv(CurLine->Width, 1440, std::max(Text->Header()->XRes, 1));
+        AddWord("\\rtlin", CurLine->Next ? twips : -twips);
+        Add(" ");
+    }
+    if (PageBreakInfo && (CurLine->Flags & linfPageBreakAfter))
+        Add("\\rtnpage ");
+    if (CurLine->Next && Options().Has(soHardLineBreaks))
+        Add("\\par ");
+    return Flush();
+}
+
 int32_t TRtRTFWriter::WriteChars(int32_t Count)
 {
     if (SuppressHidden)
@@ -1035,8 +1056,11 @@ int32_t TRtRTFWriter::WriteChars(int32_t Count)
         if (c == '\\' || c == '{' || c == '}') {
             Buf += '\\';
             Buf += char(c);
-        } else if (c == 9)
-            Buf += "\\tab ";
+        } else if (c == 9) {
+            // The first tab of a paragraph whose only tab stop is of the own kind.
+            Buf += !TabSeen && Text->HasSingleKind3Tab(CurPar, CurLine) ? "\\rttab " : "\\tab ";
+            TabSeen = true;
+        }
         else if (c >= 0x20 && c < 0x7F)
             Buf += char(c);
         else if (c == 10) {

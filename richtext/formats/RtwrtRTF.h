@@ -21,7 +21,7 @@ public:
 protected:
     int32_t WriteAttr() override;
     int32_t WriteChars(int32_t Count) override;
-    int32_t WriteLineEnd() override { return 0; }
+    int32_t WriteLineEnd() override;
     int32_t WriteParEnd() override;
     int32_t WriteParStart() override;
     int32_t WriteReference(int32_t Kind, TTextObj* Ref) override;
@@ -77,4 +77,7 @@ private:
     std::vector<int32_t> StyleNumbers;  // per style of the collection: its "\s" number, 0 not written
     std::vector<int32_t> StyleOrder;    // the written order
     bool PrevParStyled = false;
+    bool TabSeen = false;        // the paragraph has had a tab character
+    bool LineLayout = false;     // "\rtlin" after every line
+    bool PageBreakInfo = false;  // "\rtnpage" after a line that ends a page
 };
