@@ -27,6 +27,7 @@ void TRtRTFWriter::Reset()
     StyleOrder.clear();
     PrevParStyled = false;
     TabSeen = LineLayout = PageBreakInfo = false;
+    LastRowDef.clear();
 }
 
 void TRtRTFWriter::AddWord(const char* Word, int32_t Value)
@@ -780,6 +781,7 @@ void TRtRTFWriter::WriteRowDefinition(TParagraph* FirstCell)
     const TRtCell* first = FirstCell->Cell;
     if (first)
         Text->TableList()->GetTableLeftRight(first->TableId, left, right);
+    const size_t start = Buf.size();
     Add("\\trowd");
     AddWord("\\trgaph", first ? first->Gap : 0);
     AddWord("\\trleft", left);
@@ -803,6 +805,12 @@ void TRtRTFWriter::WriteRowDefinition(TParagraph* FirstCell)
         if (!(p->Flags & parfNotLastCell))
             break;
     }
+    // A row of the same table with the same cells keeps the definition in force.
+    std::string def = Buf.substr(start);
+    if (def == LastRowDef)
+        Buf.resize(start);
+    else
+        LastRowDef = std::move(def);
 }
 
 int32_t TRtRTFWriter::WriteParStart()
@@ -830,6 +838,8 @@ int32_t TRtRTFWriter::WriteParStart()
         if (!(p->Flags & parfNotFirstCell)) {
             // A table of its own: its edges first.
             const int32_t id = p->Cell ? p->Cell->TableId : 0;
+            if (id != LastTableId || !p->Prior || !(p->Prior->Flags & parfTableCell))
+                LastRowDef.clear();
             if (id && id != LastTableId) {
                 int32_t left = 0, right = 0;
                 Text->TableList()->GetTableLeftRight(id, left, right);
@@ -844,8 +854,10 @@ int32_t TRtRTFWriter::WriteParStart()
             WriteRowDefinition(p);
         }
         Add("\\intbl");
-    } else
+    } else {
         LastTableId = 0;
+        LastRowDef.clear();
+    }
     TTextHeader* h = Text->Header();
     for (int i = 0; i < 64; ++i) {
         const int idx = h->TabOrder[size_t(i)];

@@ -74,6 +74,7 @@ private:
     bool InHeaderFooter = false;
     bool RtfCodeOpen = false;         // a run of raw RTF code is being written
     int32_t LastTableId = 0;
+    std::string LastRowDef;  // the row definition in force; empty outside a table
     std::vector<int32_t> StyleNumbers;  // per style of the collection: its "\s" number, 0 not written
     std::vector<int32_t> StyleOrder;    // the written order
     bool PrevParStyled = false;

@@ -113,3 +113,22 @@ TEST(RtfOwnWords, StoredLineLayoutSurvivesARoundTrip)
     EXPECT_NE(asked.find("\\rtformatted1"), std::string::npos) << asked;
     EXPECT_NE(asked.find("abcdef\\rtlin0 "), std::string::npos) << asked;
 }
+
+TEST(RtfOwnWords, UnchangedRowDefinitionIsNotRepeated)
+{
+    TRtRTFText first;
+    ReadRtf(first, "{\\rtf1\\trowd\\cellx2000\\cellx6000\\intbl a1\\cell b1\\cell\\row"
+                   "\\trowd\\cellx2000\\cellx6000\\intbl a2\\cell b2\\cell\\row"
+                   "\\trowd\\cellx3000\\cellx6000\\intbl a3\\cell b3\\cell\\row"
+                   "\\pard between\\par"
+                   "\\trowd\\cellx3000\\cellx6000\\intbl a4\\cell b4\\cell\\row\\pard end}");
+    const std::string written = WriteRtf(first);
+    EXPECT_EQ(CountOf(written, "\\trowd"), 3u) << written;
+    TRtRTFText second;
+    ReadRtf(second, written);
+    EXPECT_EQ(DumpStore(second), DumpStore(first)) << written;
+    // The second row of the first table takes the definition in force.
+    ASSERT_TRUE(ParAt(second, 3) && ParAt(second, 3)->Cell);
+    EXPECT_EQ(ParAt(second, 2)->Cell->TableId, ParAt(second, 0)->Cell->TableId);
+    EXPECT_EQ(ParAt(second, 3)->Cell->Width, ParAt(second, 1)->Cell->Width);
+}
