@@ -237,6 +237,8 @@ void TRtRTFWriter::AddStyleEntry(const TRtParStyle& Style, int32_t Number)
         AddWord("\\shading", (100 - p.Shading) * 100);
         AddWord("\\cbpat", ColorMap[p.Color]);
     }
+    if (p.Number > 0)
+        AddNumbering(p, Text->NumberingStyles()->FindForPar(&p), nullptr);
     if (p.ExtFlags & parxTableOfContents)
         Add("\\toc1");
     const TAttr& a = Style.Attr;
@@ -416,36 +418,34 @@ void TRtRTFWriter::AddListTable()
     ListTableWritten = true;
 }
 
-void TRtRTFWriter::AddNumbering(TParagraph* P)
+void TRtRTFWriter::AddNumbering(const TParagraph& P, const TRtRTFNumberingStyle* st, const AnsiString* Number)
 {
-    TRtRTFNumberingStyle* st = nullptr;
-    AnsiString number;
-    Text->GetParNumberText(P, st, number);
     if (!st)
         return;
     const TStoreOptions opt = Options();
-    const uint8_t font = st->Font.empty() ? FontMap[P->ParAttr.Font & 0xFF] : FontNr(st->Font);
+    const uint8_t font = st->Font.empty() ? FontMap[P.ParAttr.Font & 0xFF] : FontNr(st->Font);
+    const bool text = Number && !opt.Has(soNoNumberCompatibilityText);
     if (st->Group > 0 && ListTableWritten) {
-        if (!opt.Has(soNoNumberCompatibilityText)) {
+        if (text) {
             AddWord("{\\listtext\\f", font);
             Add(" ");
-            AddEscaped(number);
+            AddEscaped(*Number);
             Add("\\tab}");
         }
         AddWord("\\ls", st->Group);
-        AddWord("\\ilvl", std::clamp(P->NumLevel - 1, 0, 8));
+        AddWord("\\ilvl", std::clamp(P.NumLevel - 1, 0, 8));
         return;
     }
-    if (!opt.Has(soNoNumberCompatibilityText)) {
+    if (text) {
         AddWord(opt.Has(soSimpleNumberCompatibilityText) ? "\\f" : "{\\pntext\\f", font);
         Add(" ");
-        AddEscaped(number);
+        AddEscaped(*Number);
         Add(opt.Has(soSimpleNumberCompatibilityText) ? "\\tab" : "\\tab}");
     }
     if (opt.Has(soOnlyNumberCompatibilityText))
         return;
-    if (P->NumLevel)
-        AddWord("{\\*\\pn \\pnlvl", P->NumLevel);
+    if (P.NumLevel)
+        AddWord("{\\*\\pn \\pnlvl", P.NumLevel);
     else
         Add("{\\*\\pn \\pnlvlbody");
     static const char* const styles[7] = {"\\pndec", "\\pnlvlblt", "\\pnucltr", "\\pnlcltr",
@@ -881,7 +881,12 @@ int32_t TRtRTFWriter::WriteParStart()
         Add("\\rtmergeend");
     if (p->Flags & parfKeepWithNext)
         Add(cell ? "\\rtkeepn" : "\\keepn");
-    AddNumbering(p);
+    {
+        TRtRTFNumberingStyle* st = nullptr;
+        AnsiString number;
+        Text->GetParNumberText(p, st, number);
+        AddNumbering(*p, st, &number);
+    }
     if (p->Shading && !cell && !Options().Has(soNoShadingInformation)) {
         // The reader turns "\shading" n into 100 - n / 100.
         AddWord("\\shading", (100 - p->Shading) * 100);

@@ -50,7 +50,9 @@ private:
     void AddStyleEntry(const TRtParStyle& Style, int32_t Number);
     // The "\s" number of a paragraph's style; 0 none or not written.
     int32_t StyleNumberOf(const TParagraph* P) const;
-    void AddNumbering(TParagraph* P);
+    // The numbering words of a paragraph or style; Number, when given, is
+    // written first as the compatibility text.
+    void AddNumbering(const TParagraph& P, const TRtRTFNumberingStyle* st, const AnsiString* Number);
     int32_t WriteHeadersAndFooters();
     // Information values: "\", "{" and "}" escaped, bytes below 33 as "\'hh".
     void AddInfoValue(const AnsiString& S);
