@@ -49,7 +49,7 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
     Dest = rdText;
     Ignorable = false;
     Depth = SkippedDepth = 0;
-    Started = Stop = LastParDone = SkipNextPicture = RawCode = false;
+    Started = Stop = LastParDone = SkipNextPicture = RawCode = Preformatted = LineBreakPending = false;
     FormatTakenBy = nullptr;
     Groups.clear();
     UnicodeSkip = 1;
@@ -582,6 +582,11 @@ void TRtRtfReader::AddChar(int32_t Ch)
     if (Hyphen) {
         a.Style.Include(afsHyphen);
         Hyphen = false;
+    }
+    if (LineBreakPending) {
+        LineBreakPending = false;
+        if (CurLine->Length > 0)
+            Text->InsertLine(CurLine, LineCapacity);
     }
     PutChar(uint8_t(Ch), a);
 }
@@ -1159,6 +1164,11 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
         if (Dest == rdStylesheet)
             NewStyle.Next = Value;
         break;
+    case 89: // rtsnr: a numbering style of the text, by number
+        if (!Header->LoadOptions.Has(loIgnoreOutlineStyles) && Value > 0 && Value <= 32767
+            && Text->NumberingStyles()->FindStyle(Value, -1))
+            t.Number = int16_t(Value);
+        break;
     case 113: t.ParId = uint32_t(Value); break;
     case 143: t.OutlineLevel = uint8_t(std::clamp(Value, 0, 255)); break;
     case 106: {
@@ -1209,6 +1219,26 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
     case 105:
         if (Value > 0)
             Header->SetDefaultTabstop(Twips(Value));
+        break;
+    case 111: // rtformatted
+        if (Value != 0 && Header->PreformattedTextAllowed
+            && !Header->LoadOptions.Has(soIgnoreWordwrapInformation)) {
+            Preformatted = true;
+            Text->TextFormatted1 = true;
+            LineCapacity = 400;
+        }
+        break;
+    case 112: // rtlin: the width of the line just ended, negative on a paragraph's last line
+        if (Preformatted && CurLine) {
+            const int32_t w = std::clamp(Value, -MaxTwips, MaxTwips);
+            CurLine->Width = MulDiv(std::abs(w), std::max(Header->XRes, 1), 1440);
+            CurLine->Flags |= linfStoredLayout;
+            LineBreakPending = w > 0;
+        }
+        break;
+    case 141: // rtnpage
+        if (Preformatted && CurLine)
+            CurLine->Flags |= linfPageBreakAfter;
         break;
     case 82: {
         static const int32_t chars[7] = {0, 0, 0, 39, 39, 0x96, 0xA0};
@@ -1329,6 +1359,7 @@ void TRtRtfReader::FinishRow()
 
 void TRtRtfReader::EndParagraph(int32_t Code)
 {
+    LineBreakPending = false;
     const bool empty = CurLine->Length == 0 && CurLine == Par->Lines && CharsAdded == 0;
     if (Code == 33 && empty) {
         ParTemplate.Flags |= parfNewPage;

@@ -216,6 +216,8 @@ private:
     AnsiString FieldFrame;        // "\\rtfldfrm" of the field instruction
     bool FieldDropResult = false; // the field's result is not added (page references)
     bool RawCode = false;         // raw RTF code is being read
+    bool Preformatted = false;    // the stored line layout is honoured
+    bool LineBreakPending = false; // the next character starts a new line of the stored layout
     int32_t FieldMergeId = 0;     // insert point of a merge field being read
     bool FieldMergeFirst = false; // its next character is the insert point itself
     uint32_t LastInsertPoint = 0; // the insert point that automatic text belongs to

@@ -26,6 +26,8 @@ void TRtRTFWriter::Reset()
     StyleNumbers.clear();
     StyleOrder.clear();
     PrevParStyled = false;
+    TabSeen = LineLayout = PageBreakInfo = false;
+    LastRowDef.clear();
 }
 
 void TRtRTFWriter::AddWord(const char* Word, int32_t Value)
@@ -118,6 +120,11 @@ int32_t TRtRTFWriter::WriteHeader(TStream* S)
         }
         Add("}");
     }
+    const bool formatted = Text->TextFormatted1 || Text->TextFormatted2;
+    LineLayout = formatted || opt.Has(soWordwrapInformation);
+    PageBreakInfo = formatted || opt.Has(soPagebreakInformation);
+    if (LineLayout)
+        Add("\\rtformatted1");
     if (!opt.Has(soNoPageFormatInRTF)) {
         if (h->Landscape())
             Add("\\landscape");
@@ -230,6 +237,8 @@ void TRtRTFWriter::AddStyleEntry(const TRtParStyle& Style, int32_t Number)
         AddWord("\\shading", (100 - p.Shading) * 100);
         AddWord("\\cbpat", ColorMap[p.Color]);
     }
+    if (p.Number > 0)
+        AddNumbering(p, Text->NumberingStyles()->FindForPar(&p), nullptr);
     if (p.ExtFlags & parxTableOfContents)
         Add("\\toc1");
     const TAttr& a = Style.Attr;
@@ -409,36 +418,34 @@ void TRtRTFWriter::AddListTable()
     ListTableWritten = true;
 }
 
-void TRtRTFWriter::AddNumbering(TParagraph* P)
+void TRtRTFWriter::AddNumbering(const TParagraph& P, const TRtRTFNumberingStyle* st, const AnsiString* Number)
 {
-    TRtRTFNumberingStyle* st = nullptr;
-    AnsiString number;
-    Text->GetParNumberText(P, st, number);
     if (!st)
         return;
     const TStoreOptions opt = Options();
-    const uint8_t font = st->Font.empty() ? FontMap[P->ParAttr.Font & 0xFF] : FontNr(st->Font);
+    const uint8_t font = st->Font.empty() ? FontMap[P.ParAttr.Font & 0xFF] : FontNr(st->Font);
+    const bool text = Number && !opt.Has(soNoNumberCompatibilityText);
     if (st->Group > 0 && ListTableWritten) {
-        if (!opt.Has(soNoNumberCompatibilityText)) {
+        if (text) {
             AddWord("{\\listtext\\f", font);
             Add(" ");
-            AddEscaped(number);
+            AddEscaped(*Number);
             Add("\\tab}");
         }
         AddWord("\\ls", st->Group);
-        AddWord("\\ilvl", std::clamp(P->NumLevel - 1, 0, 8));
+        AddWord("\\ilvl", std::clamp(P.NumLevel - 1, 0, 8));
         return;
     }
-    if (!opt.Has(soNoNumberCompatibilityText)) {
+    if (text) {
         AddWord(opt.Has(soSimpleNumberCompatibilityText) ? "\\f" : "{\\pntext\\f", font);
         Add(" ");
-        AddEscaped(number);
+        AddEscaped(*Number);
         Add(opt.Has(soSimpleNumberCompatibilityText) ? "\\tab" : "\\tab}");
     }
     if (opt.Has(soOnlyNumberCompatibilityText))
         return;
-    if (P->NumLevel)
-        AddWord("{\\*\\pn \\pnlvl", P->NumLevel);
+    if (P.NumLevel)
+        AddWord("{\\*\\pn \\pnlvl", P.NumLevel);
     else
         Add("{\\*\\pn \\pnlvlbody");
     static const char* const styles[7] = {"\\pndec", "\\pnlvlblt", "\\pnucltr", "\\pnlcltr",
@@ -774,6 +781,7 @@ void TRtRTFWriter::WriteRowDefinition(TParagraph* FirstCell)
     const TRtCell* first = FirstCell->Cell;
     if (first)
         Text->TableList()->GetTableLeftRight(first->TableId, left, right);
+    const size_t start = Buf.size();
     Add("\\trowd");
     AddWord("\\trgaph", first ? first->Gap : 0);
     AddWord("\\trleft", left);
@@ -797,6 +805,12 @@ void TRtRTFWriter::WriteRowDefinition(TParagraph* FirstCell)
         if (!(p->Flags & parfNotLastCell))
             break;
     }
+    // A row of the same table with the same cells keeps the definition in force.
+    std::string def = Buf.substr(start);
+    if (def == LastRowDef)
+        Buf.resize(start);
+    else
+        LastRowDef = std::move(def);
 }
 
 int32_t TRtRTFWriter::WriteParStart()
@@ -810,6 +824,7 @@ int32_t TRtRTFWriter::WriteParStart()
     // "\plain" follows again before the first characters: it clears the
     // character properties that the style sets.
     PlainWritten = false;
+    TabSeen = false;
     const int32_t style = StyleNumberOf(p);
     if (style > 0 || PrevParStyled)
         AddWord("\\plain\\s", style);
@@ -823,6 +838,8 @@ int32_t TRtRTFWriter::WriteParStart()
         if (!(p->Flags & parfNotFirstCell)) {
             // A table of its own: its edges first.
             const int32_t id = p->Cell ? p->Cell->TableId : 0;
+            if (id != LastTableId || !p->Prior || !(p->Prior->Flags & parfTableCell))
+                LastRowDef.clear();
             if (id && id != LastTableId) {
                 int32_t left = 0, right = 0;
                 Text->TableList()->GetTableLeftRight(id, left, right);
@@ -837,8 +854,10 @@ int32_t TRtRTFWriter::WriteParStart()
             WriteRowDefinition(p);
         }
         Add("\\intbl");
-    } else
+    } else {
         LastTableId = 0;
+        LastRowDef.clear();
+    }
     TTextHeader* h = Text->Header();
     for (int i = 0; i < 64; ++i) {
         const int idx = h->TabOrder[size_t(i)];
@@ -862,7 +881,12 @@ int32_t TRtRTFWriter::WriteParStart()
         Add("\\rtmergeend");
     if (p->Flags & parfKeepWithNext)
         Add(cell ? "\\rtkeepn" : "\\keepn");
-    AddNumbering(p);
+    {
+        TRtRTFNumberingStyle* st = nullptr;
+        AnsiString number;
+        Text->GetParNumberText(p, st, number);
+        AddNumbering(*p, st, &number);
+    }
     if (p->Shading && !cell && !Options().Has(soNoShadingInformation)) {
         // The reader turns "\shading" n into 100 - n / 100.
         AddWord("\\shading", (100 - p->Shading) * 100);
@@ -1020,6 +1044,20 @@ void TRtRTFWriter::CloseMergeField()
     MergeFieldOpen = InsertPointPending = AutomaticOn = false;
 }
 
+int32_t TRtRTFWriter::WriteLineEnd()
+{
+    if (LineLayout) {
+        const int32_t twips = MulDiv(CurLine->Width, 1440, std::max(Text->Header()->XRes, 1));
+        AddWord("\\rtlin", CurLine->Next ? twips : -twips);
+        Add(" ");
+    }
+    if (PageBreakInfo && (CurLine->Flags & linfPageBreakAfter))
+        Add("\\rtnpage ");
+    if (CurLine->Next && Options().Has(soHardLineBreaks))
+        Add("\\par ");
+    return Flush();
+}
+
 int32_t TRtRTFWriter::WriteChars(int32_t Count)
 {
     if (SuppressHidden)
@@ -1035,8 +1073,11 @@ int32_t TRtRTFWriter::WriteChars(int32_t Count)
         if (c == '\\' || c == '{' || c == '}') {
             Buf += '\\';
             Buf += char(c);
-        } else if (c == 9)
-            Buf += "\\tab ";
+        } else if (c == 9) {
+            // The first tab of a paragraph whose only tab stop is of the own kind.
+            Buf += !TabSeen && Text->HasSingleKind3Tab(CurPar, CurLine) ? "\\rttab " : "\\tab ";
+            TabSeen = true;
+        }
         else if (c >= 0x20 && c < 0x7F)
             Buf += char(c);
         else if (c == 10) {

@@ -21,7 +21,7 @@ public:
 protected:
     int32_t WriteAttr() override;
     int32_t WriteChars(int32_t Count) override;
-    int32_t WriteLineEnd() override { return 0; }
+    int32_t WriteLineEnd() override;
     int32_t WriteParEnd() override;
     int32_t WriteParStart() override;
     int32_t WriteReference(int32_t Kind, TTextObj* Ref) override;
@@ -50,7 +50,9 @@ private:
     void AddStyleEntry(const TRtParStyle& Style, int32_t Number);
     // The "\s" number of a paragraph's style; 0 none or not written.
     int32_t StyleNumberOf(const TParagraph* P) const;
-    void AddNumbering(TParagraph* P);
+    // The numbering words of a paragraph or style; Number, when given, is
+    // written first as the compatibility text.
+    void AddNumbering(const TParagraph& P, const TRtRTFNumberingStyle* st, const AnsiString* Number);
     int32_t WriteHeadersAndFooters();
     // Information values: "\", "{" and "}" escaped, bytes below 33 as "\'hh".
     void AddInfoValue(const AnsiString& S);
@@ -74,7 +76,11 @@ private:
     bool InHeaderFooter = false;
     bool RtfCodeOpen = false;         // a run of raw RTF code is being written
     int32_t LastTableId = 0;
+    std::string LastRowDef;  // the row definition in force; empty outside a table
     std::vector<int32_t> StyleNumbers;  // per style of the collection: its "\s" number, 0 not written
     std::vector<int32_t> StyleOrder;    // the written order
     bool PrevParStyled = false;
+    bool TabSeen = false;        // the paragraph has had a tab character
+    bool LineLayout = false;     // "\rtlin" after every line
+    bool PageBreakInfo = false;  // "\rtnpage" after a line that ends a page
 };

@@ -193,3 +193,22 @@ TEST(RtfStyles, StylesSurviveWriteThenRead)
         }
     }
 }
+
+TEST(RtfStyles, NumberingOfAStyleIsWrittenInTheStylesheet)
+{
+    StyledText first;
+    ReadRtf(first.Text, "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\stylesheet{\\s1{\\*\\pn\\pnlvlblt{\\pntxtb\\'b7}} Bullet;}}"
+                        "\\pard\\plain\\s1{\\*\\pn\\pnlvlblt{\\pntxtb\\'b7}}one\\par"
+                        "\\pard\\plain\\s1{\\*\\pn\\pnlvlblt{\\pntxtb\\'b7}}two}");
+    ASSERT_EQ(first.Styles.Styles.size(), 1u);
+    ASSERT_GT(first.Styles.Styles[0].Par.Number, 0);
+    const std::string written = WriteRtf(first.Text);
+    const size_t sheet = written.find("{\\stylesheet");
+    ASSERT_NE(sheet, std::string::npos) << written;
+    EXPECT_LT(written.find("\\pnlvlblt", sheet), written.find("Bullet;}", sheet)) << written;
+    StyledText second;
+    ReadRtf(second.Text, written);
+    EXPECT_EQ(DumpStore(second.Text), DumpStore(first.Text)) << written;
+    ASSERT_EQ(second.Styles.Styles.size(), 1u);
+    EXPECT_EQ(DumpPar(second.Text, &second.Styles.Styles[0].Par), DumpPar(first.Text, &first.Styles.Styles[0].Par));
+}
