@@ -474,10 +474,10 @@ void TRtCustomRtfEdit::SetModified(bool Value)
         OnChangeModified(this);
 }
 
-void TRtCustomRtfEdit::Undo()
+void TRtCustomRtfEdit::StepHistory(bool (TRtRTFText::*Step)())
 {
     objectEnv_->HideFrame();
-    engine_->Undo();
+    (engine_.get()->*Step)();
     surfaceStale_ = true;
     engine_->ReformatText(nullptr);
     engine_->ShowCursor();
@@ -486,17 +486,9 @@ void TRtCustomRtfEdit::Undo()
     EndChange();
 }
 
-void TRtCustomRtfEdit::Redo()
-{
-    objectEnv_->HideFrame();
-    engine_->Redo();
-    surfaceStale_ = true;
-    engine_->ReformatText(nullptr);
-    engine_->ShowCursor();
-    engine_->Refresh();
-    UpdateCaret();
-    EndChange();
-}
+void TRtCustomRtfEdit::Undo() { StepHistory(&TRtRTFText::Undo); }
+
+void TRtCustomRtfEdit::Redo() { StepHistory(&TRtRTFText::Redo); }
 
 void TRtCustomRtfEdit::SelectAll()
 {

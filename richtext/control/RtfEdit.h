@@ -198,6 +198,8 @@ protected:
     bool CanType() const;
     void Copy(bool WholeText);
     void UpdateCaret();
+    // Takes one step back or forth in the undo history and redraws.
+    void StepHistory(bool (TRtRTFText::*Step)());
     QRect CaretRect() const;
     void DropSelection();
     bool PointInSelection(int32_t X, int32_t Y);
