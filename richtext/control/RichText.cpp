@@ -6,6 +6,7 @@
 #include "RtNumbering.h"
 #include "RtObject.h"
 #include "RtTableSelect.h"
+#include "SysUtils.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -125,8 +126,8 @@ TRtCommandDialogs& RtCommandDialogs()
             if (dialog.exec() != QDialog::Accepted)
                 return false;
             const QSizeF pt = printer.pageLayout().pageSize().size(QPageSize::Point);
-            Width = int32_t(pt.width() * 20 + 0.5);
-            Height = int32_t(pt.height() * 20 + 0.5);
+            Width = Round32(pt.width() * 20);
+            Height = Round32(pt.height() * 20);
             Landscape = printer.pageLayout().orientation() == QPageLayout::Landscape;
             return true;
         },
