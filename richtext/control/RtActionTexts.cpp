@@ -237,9 +237,6 @@ void TRtAction::RefreshTexts()
     setToolTip(fromAnsi(hint));
 }
 
-const std::vector<TRtTextToolBar*>& RtRegisteredToolBars() { return ToolBars(); }
-const std::vector<TRtAction*>& RtRegisteredActions() { return Actions(); }
-
 void RtActionTextsInit()
 {
     if (StartCount++ > 0)

@@ -67,9 +67,6 @@ public:
     const int32_t Id;
 };
 
-const std::vector<TRtTextToolBar*>& RtRegisteredToolBars();
-const std::vector<TRtAction*>& RtRegisteredActions();
-
 // Installs the save, load and language-changed hooks; counted, so nested
 // start-ups install them once. RtActionTextsDone puts the previous ones back.
 void RtActionTextsInit();
