@@ -25,11 +25,6 @@
 
 namespace {
 
-// Style bits of the editor's attributes the panel sets.
-constexpr uint32_t StyleBold = 0x1, StyleItalic = 0x2, StyleUnderline = 0x200;
-// Pure blue as a colour value (0x00BBGGRR).
-constexpr TColor PureBlue = 0xFF0000;
-
 constexpr int ButtonWidth = 24, ButtonHeight = 22;
 
 QToolButton* SpeedButton(QWidget* Parent, const char* Name, const QString& Hint, int X, bool Checkable = true)
@@ -362,10 +357,10 @@ void TSFormDlgRTFText::rtfCharacterAttrChange(TRtSetModeControl* Attributes)
     FFontCombo->SelectFontName(fromAnsi(Attributes->FontName()));
     FSizeCombo->setEditText(QString::number(Attributes->Size()));
     FColorButton->SetColor(Attributes->IndexToColor(Attributes->Color()));
-    const uint32_t style = Attributes->Style().Bits;
-    BtnFett->setChecked(style & StyleBold);
-    BtnKursiv->setChecked(style & StyleItalic);
-    BtnUnderline->setChecked(style & StyleUnderline);
+    const WrtStyle style = Attributes->Style();
+    BtnFett->setChecked(style.Has(afsBold));
+    BtnKursiv->setChecked(style.Has(afsItalic));
+    BtnUnderline->setChecked(style.Has(afsUnderline));
     FUpdating = false;
 }
 
@@ -388,7 +383,7 @@ void TSFormDlgRTFText::rtfBeforePasteEvent(bool& DoIt, TParagraph* Par)
     const int count = use256 ? 256 : 16;
     for (int i = 1; i < count; ++i) {
         const TRtColorEntry& c = e->Header()->Colors[size_t(i)];
-        if (c.Used && RGB(c.Red, c.Green, c.Blue) == PureBlue) {
+        if (c.Used && RGB(c.Red, c.Green, c.Blue) == clBlue) {
             blue = i;
             break;
         }
@@ -415,13 +410,14 @@ void TSFormDlgRTFText::rtfBeforePasteEvent(bool& DoIt, TParagraph* Par)
 
 // ---- attribute commands --------------------------------------------------------------------------
 
-void TSFormDlgRTFText::ApplyStyleButton(QToolButton* Button, uint32_t Bit, TFontStyle DefaultStyle)
+void TSFormDlgRTFText::ApplyStyleButton(QToolButton* Button, TOneWrtStyle Bit, TFontStyle DefaultStyle)
 {
     if (FUpdating)
         return;
     TRtSetModeControl* attrs = rtf->GetSetModeControl();
-    const uint32_t style = attrs->Style().Bits;
-    attrs->SetStyle(WrtStyle::FromBits(Button->isChecked() ? style | Bit : style & ~Bit));
+    WrtStyle style = attrs->Style();
+    style.Set(Bit, Button->isChecked());
+    attrs->SetStyle(style);
     rtfChange();
     TFont& font = *DefaultWerte().Font;
     font.SetStyle(Button->isChecked() ? font.Style() | DefaultStyle : font.Style() & ~DefaultStyle);
@@ -429,17 +425,17 @@ void TSFormDlgRTFText::ApplyStyleButton(QToolButton* Button, uint32_t Bit, TFont
 
 void TSFormDlgRTFText::BtnFettClick()
 {
-    ApplyStyleButton(BtnFett, StyleBold, fsBold);
+    ApplyStyleButton(BtnFett, afsBold, fsBold);
 }
 
 void TSFormDlgRTFText::BtnKursivClick()
 {
-    ApplyStyleButton(BtnKursiv, StyleItalic, fsItalic);
+    ApplyStyleButton(BtnKursiv, afsItalic, fsItalic);
 }
 
 void TSFormDlgRTFText::BtnUnderlineClick()
 {
-    ApplyStyleButton(BtnUnderline, StyleUnderline, fsUnderline);
+    ApplyStyleButton(BtnUnderline, afsUnderline, fsUnderline);
 }
 
 void TSFormDlgRTFText::FontComboChange()

@@ -18,6 +18,7 @@ class TFBTextElement;
 class TQwColorPopupButton;
 class TRGBHSL;
 class TRtRichText;
+enum TOneWrtStyle : uint8_t;
 class TRtSetModeControl;
 class TRtUndoStack;
 class TWVLTBComboBox;
@@ -106,7 +107,7 @@ private:
     void Notify();
     // A style bit of the selection set or cleared as the button shows, the
     // text written back and the default font following.
-    void ApplyStyleButton(QToolButton* Button, uint32_t Bit, TFontStyle DefaultStyle);
+    void ApplyStyleButton(QToolButton* Button, TOneWrtStyle Bit, TFontStyle DefaultStyle);
     void ApplyColor(TColor Color);
     void SetHorzAlign(uint8_t Value);
     void SetVertAlign(uint8_t Value);
