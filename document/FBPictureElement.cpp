@@ -4,6 +4,7 @@
 #include "uDataFile.h"
 #include "uDrawContext.h"
 #include "uFotobuchBildManager.h"
+#include "uHSLUtil.h"
 #include "uTransformation.h"
 
 #include <algorithm>

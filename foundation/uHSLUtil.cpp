@@ -110,9 +110,10 @@ inline TColor HSLTermsToBytes(double H, const TSLTerms& T)
                HueToByte(T.m1, T.m2, H - 1.0 / 3));
 }
 
+// NaN gives Min.
 inline float Clamp(float Value, float Min, float Max)
 {
-    if (Value < Min)
+    if (!(Value >= Min))
         return Min;
     if (Value > Max)
         return Max;

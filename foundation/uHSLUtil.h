@@ -10,7 +10,7 @@
 void RGBToHSL(TColor Color, double& H, double& S, double& L);
 TColor HSLToRGB(double H, double S, double L);
 
-// Value limited to Min..Max.
+// Value limited to Min..Max; NaN (a damaged file) gives Min.
 float ClampSingle(float Value, float Min, float Max);
 // Value brought into Min <= v < Max by whole periods of Max - Min.
 float WrapSingle(float Value, float Min, float Max);
