@@ -20,7 +20,7 @@ void AdjustPixelHSL(uint8_t& R, uint8_t& G, uint8_t& B, float dH, float dS, floa
 TColor ShiftColorHSL(TColor Color, float dH, float dS, float dL);
 
 // One shift of hue, saturation and lightness for many pixels: AdjustPixelHSL,
-// eight pixels at a time.
+// four pixels at a time where the processor allows.
 class THSLShifter {
 public:
     THSLShifter(float dH, float dS, float dL);
