@@ -26,12 +26,6 @@ inline void WriteSingle(TCustomDataFile& DataFile, const AnsiString& Section, co
     DataFile.WriteFloat(Section, Key, double(Value));
 }
 
-// Value kept within Low..High; NaN (a damaged file) gives Low.
-inline float ClampSingle(float Value, float Low, float High)
-{
-    return std::isnan(Value) ? Low : std::clamp(Value, Low, High);
-}
-
 // True when the section holds a picture manager copy entry.
 inline bool HasPictureCopy(TCustomDataFile& DataFile, const AnsiString& Section)
 {

@@ -4,6 +4,7 @@
 #include "uDataFile.h"
 #include "uDrawContext.h"
 #include "uFotobuchBildManager.h"
+#include "uHSLUtil.h"
 #include "uTransformation.h"
 
 #include <algorithm>
@@ -349,6 +350,17 @@ void TFBPictureElement::SavePictureKeys(TCustomDataFile& DataFile, const AnsiStr
     DataFile.WriteInteger(Section, "BorderColor", BorderColor);
 }
 
+// Read without passing the values on to linked frames.
+void TFBPictureElement::LoadPictureKeys(TCustomDataFile& DataFile, const AnsiString& Section)
+{
+    CanZoomAndTrack = DataFile.ReadBool(Section, "CanZoomAndTrack", true);
+    Zoom = ReadCheckedSingle(DataFile, Section, "Zoom", 1.0f, 1.0f, 4.0f);
+    OffsetX = ReadCheckedSingle(DataFile, Section, "OffsetX", 0.5f, 0.0f, 1.0f);
+    OffsetY = ReadCheckedSingle(DataFile, Section, "OffsetY", 0.5f, 0.0f, 1.0f);
+    BorderWidth = ReadMM(DataFile, Section, "BorderWidth", 0, 0);
+    BorderColor = DataFile.ReadInteger(Section, "BorderColor", 0);
+}
+
 void TFBPictureElement::SaveToDataFile(TCustomDataFile& DataFile, const AnsiString& Section)
 {
     TFBElement::SaveToDataFile(DataFile, Section);
@@ -358,14 +370,8 @@ void TFBPictureElement::SaveToDataFile(TCustomDataFile& DataFile, const AnsiStri
 void TFBPictureElement::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section)
 {
     TFBElement::LoadFromDataFile(DataFile, Section);
-    // Read without passing the values on to linked frames.
-    CanZoomAndTrack = DataFile.ReadBool(Section, "CanZoomAndTrack", true);
-    Zoom = ReadCheckedSingle(DataFile, Section, "Zoom", 1.0f, 1.0f, 4.0f);
-    OffsetX = ReadCheckedSingle(DataFile, Section, "OffsetX", 0.5f, 0.0f, 1.0f);
-    OffsetY = ReadCheckedSingle(DataFile, Section, "OffsetY", 0.5f, 0.0f, 1.0f);
+    LoadPictureKeys(DataFile, Section);
     RefIndex = DataFile.ReadInteger(Section, "RefIndex", -1);
-    BorderWidth = ReadMM(DataFile, Section, "BorderWidth", 0, 0);
-    BorderColor = DataFile.ReadInteger(Section, "BorderColor", 0);
 }
 
 void TFBPictureElement::SaveClipboardData(TCustomDataFile& DataFile, const AnsiString& Section)
@@ -379,15 +385,10 @@ void TFBPictureElement::SaveClipboardData(TCustomDataFile& DataFile, const AnsiS
 void TFBPictureElement::LoadClipboardData(TCustomDataFile& DataFile, const AnsiString& Section)
 {
     SetRefIndex(-1);
-    CanZoomAndTrack = DataFile.ReadBool(Section, "CanZoomAndTrack", true);
-    Zoom = ReadCheckedSingle(DataFile, Section, "Zoom", 1.0f, 1.0f, 4.0f);
-    OffsetX = ReadCheckedSingle(DataFile, Section, "OffsetX", 0.5f, 0.0f, 1.0f);
-    OffsetY = ReadCheckedSingle(DataFile, Section, "OffsetY", 0.5f, 0.0f, 1.0f);
+    LoadPictureKeys(DataFile, Section);
     // A copied empty frame carries no picture entry and stays empty.
     if (HasPictureCopy(DataFile, Section))
         RefIndex = BildManager().AddCopyFromDataFile(DataFile, Section);
-    BorderWidth = ReadMM(DataFile, Section, "BorderWidth", 0, 0);
-    BorderColor = DataFile.ReadInteger(Section, "BorderColor", 0);
     UpdateLink();
 }
 

@@ -63,6 +63,8 @@ private:
     bool RunFilterDialog(bool (TBildmanager::*Dialog)(int32_t&, int));
     void DrawBorder(TDrawContext& DC);
     void SavePictureKeys(TCustomDataFile& DataFile, const AnsiString& Section) const;
+    // The frame's own keys, shared by the document and the clipboard.
+    void LoadPictureKeys(TCustomDataFile& DataFile, const AnsiString& Section);
 };
 
 // Frames that show one picture together (a panorama across a spread).

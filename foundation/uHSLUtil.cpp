@@ -110,9 +110,10 @@ inline TColor HSLTermsToBytes(double H, const TSLTerms& T)
                HueToByte(T.m1, T.m2, H - 1.0 / 3));
 }
 
+// NaN gives Min.
 inline float Clamp(float Value, float Min, float Max)
 {
-    if (Value < Min)
+    if (!(Value >= Min))
         return Min;
     if (Value > Max)
         return Max;
@@ -202,7 +203,7 @@ inline int PairIndex(int Mx, int Mn)
     return Mx * (Mx + 1) / 2 + Mn;
 }
 
-// Eight lanes of the same conversions, each lane computed with the same
+// Four lanes of the same conversions, each lane computed with the same
 // operations in the same order as ShiftPixel, so that the bytes are the same;
 // the terms m1 and m2 come from the shifter's table, as they depend on the
 // largest and smallest byte alone.
@@ -210,7 +211,7 @@ using TV4d = double __attribute__((vector_size(32)));
 using TV4f = float __attribute__((vector_size(16)));
 using TV4i = int32_t __attribute__((vector_size(16)));
 
-// Eight pixels; false (and nothing written) when a lane's hue needs more than
+// Four pixels; false (and nothing written) when a lane's hue needs more than
 // two turns to come back into 0..1, which ShiftPixel then handles. Only for
 // processors with AVX2 (without, pixel by pixel is faster). Vectors go to the
 // lambdas by reference only: passing a vector by value depends on the

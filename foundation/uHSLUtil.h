@@ -10,7 +10,7 @@
 void RGBToHSL(TColor Color, double& H, double& S, double& L);
 TColor HSLToRGB(double H, double S, double L);
 
-// Value limited to Min..Max.
+// Value limited to Min..Max; NaN (a damaged file) gives Min.
 float ClampSingle(float Value, float Min, float Max);
 // Value brought into Min <= v < Max by whole periods of Max - Min.
 float WrapSingle(float Value, float Min, float Max);
@@ -20,7 +20,7 @@ void AdjustPixelHSL(uint8_t& R, uint8_t& G, uint8_t& B, float dH, float dS, floa
 TColor ShiftColorHSL(TColor Color, float dH, float dS, float dL);
 
 // One shift of hue, saturation and lightness for many pixels: AdjustPixelHSL,
-// eight pixels at a time.
+// four pixels at a time where the processor allows.
 class THSLShifter {
 public:
     THSLShifter(float dH, float dS, float dL);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 TEST(HSLUtil, RGBToHSLOfPrimariesAndGrey)
@@ -51,6 +52,7 @@ TEST(HSLUtil, ClampAndWrap)
     EXPECT_EQ(ClampSingle(-0.5f, 0, 1), 0.0f);
     EXPECT_EQ(ClampSingle(1.5f, 0, 1), 1.0f);
     EXPECT_EQ(ClampSingle(0.25f, 0, 1), 0.25f);
+    EXPECT_EQ(ClampSingle(std::nanf(""), 0.5f, 1), 0.5f);
     EXPECT_FLOAT_EQ(WrapSingle(1.25f, 0, 1), 0.25f);
     EXPECT_FLOAT_EQ(WrapSingle(-0.25f, 0, 1), 0.75f);
     EXPECT_FLOAT_EQ(WrapSingle(-3.25f, 0, 1), 0.75f);
