@@ -388,7 +388,6 @@ private:
     void FindCellNeighbours(TRtLinePaintRecord& Rec);
     TColor BorderColour(const TParagraph* Par, int32_t Side) const;
     int32_t BorderWidth(const TParagraph* Par, bool Grey) const;
-    bool UseAttrSet(const TCharacterAttr* Set) const;
     QRegion ObjectRegion(const TTextObj& Ref) const;
 
     // Edit-box helpers.
