@@ -389,6 +389,8 @@ private:
     TColor BorderColour(const TParagraph* Par, int32_t Side) const;
     int32_t BorderWidth(const TParagraph* Par, bool Grey) const;
     QRegion ObjectRegion(const TTextObj& Ref) const;
+    // A floating object's rectangle in layout units of the window, from its anchor line and twips offset.
+    TRect FloatingObjectRect(const TTextObj& Ref) const;
 
     // Edit-box helpers.
     bool EditBoxTooBig();
