@@ -201,7 +201,7 @@ void TRtFrameObject::HandleMove(TRtFrameObjectIcon* Handle, const QPoint& Global
     w = std::max(w, 16);
     h = std::max(h, line ? 8 : 16);
     if (KeepRatio && ratio_ != 0)
-        w = int32_t(Round((h - 2 * HandleSize) * ratio_)) + 2 * HandleSize;
+        w = Round32((h - 2 * HandleSize) * ratio_) + 2 * HandleSize;
     setGeometry(left, top, w, h);
     StartPoint += QPoint(dx, dy);
     PlaceHandles();
@@ -228,7 +228,7 @@ void TRtFrameObject::HandleUp(TRtFrameObjectIcon* /*Handle*/)
     int32_t wt = std::max(10, MulDiv(width() - 2 * HandleSize, 1440, ppi));
     const int32_t ht = std::max(10, MulDiv(height() - 2 * HandleSize, 1440, ppi));
     if (KeepRatio && ratio_ != 0)
-        wt = std::max(10, int32_t(Round(ht * ratio_)));
+        wt = std::max(10, Round32(ht * ratio_));
     KeepRatio = false;
     if (Env->Moved && (Entry->Kind == 1 || Entry->Kind == 2) && e->OnObjectMove) {
         const int32_t px = x() - e->DocToScreen(e->LeftX);

@@ -19,6 +19,12 @@ int32_t PixelsToTwips(int32_t Pixels)
     return Pixels >= 1 ? MulDiv(Pixels, 1440, RtPlatform().ScreenPixelsPerInch()) : 1440;
 }
 
+// Value * Num / Den rounded, at least one: the other side of a size scaled with its aspect ratio kept.
+int32_t ScaledSide(int32_t Value, int32_t Num, int32_t Den)
+{
+    return std::max(1, Round32(double(Value) * Num / Den));
+}
+
 bool IsField(const TRtObject* Obj) { return dynamic_cast<const TRtObjectField*>(Obj) != nullptr; }
 
 } // namespace
@@ -164,12 +170,12 @@ TTextObj* TRtObjectEnv::InsertObjectEx(std::unique_ptr<TRtObject> Obj, const Ans
         if (WantWidth > 0) {
             Obj->SetWidthTW(WantWidth);
             if (WantHeight == -1 && nw > 0)
-                Obj->SetHeightTW(std::max(1, int32_t(Round(double(WantWidth) * nh / nw))));
+                Obj->SetHeightTW(ScaledSide(WantWidth, nh, nw));
         }
         if (WantHeight > 0) {
             Obj->SetHeightTW(WantHeight);
             if (WantWidth == -1 && nh > 0)
-                Obj->SetWidthTW(std::max(1, int32_t(Round(double(WantHeight) * nw / nh))));
+                Obj->SetWidthTW(ScaledSide(WantHeight, nw, nh));
         }
         SizeGiven = false;
     }
@@ -191,11 +197,11 @@ TTextObj* TRtObjectEnv::InsertObjectEx(std::unique_ptr<TRtObject> Obj, const Ans
         const int32_t maxW = hd->PageWidth() - hd->LeftMargin() - hd->RightMargin();
         const int32_t maxH = hd->PageHeight() - hd->TopMargin() - hd->BottomMargin();
         if (maxW >= 1 && w > maxW) {
-            h = std::max(1, int32_t(Round(double(h) * maxW / w)));
+            h = ScaledSide(h, maxW, w);
             w = maxW;
         }
         if (maxH >= 1 && h > maxH) {
-            w = std::max(1, int32_t(Round(double(w) * maxH / h)));
+            w = ScaledSide(w, maxH, h);
             h = maxH;
         }
         obj->SetWidthTW(w);

@@ -210,14 +210,14 @@ void TRtRTFTextInput::PaintObjectLayer(QRegion* Region, int32_t Pass)
     ObjectGeneration ^= 1;
     const bool noTransparent = ViewOptions.Has(rtNoTransparentFloatingObjects);
     TRtObjReferenceList* refs = ObjRefList();
-    const TTextHeader* h = Header();
     for (TRtListItem* it = refs->First(); it; it = refs->Next()) {
         TTextObj* ref = refs->GetTextObj(it->Id);
         if (!ref || ref->Kind != 1)
             continue;
         const bool listed = std::find(ObjectsToPlace.begin(), ObjectsToPlace.end(), ref) != ObjectsToPlace.end();
-        const int32_t y = (ref->AnchorLine ? ref->AnchorLine->Top : 0) + MulDiv(ref->Y, h->LayoutYRes, 1440);
-        const int32_t ht = MulDiv(ref->Height, h->LayoutYRes, 1440);
+        const TRect rect = FloatingObjectRect(*ref);
+        const int32_t y = rect.Top;
+        const int32_t ht = rect.Height();
         const bool placed = ref->Placed && y + ht >= TopY && y <= TopY + VisibleHeight;
         if (!listed && !placed)
             continue;
@@ -226,8 +226,8 @@ void TRtRTFTextInput::PaintObjectLayer(QRegion* Region, int32_t Pass)
         if (!(Pass == 1 || noTransparent || transparent3))
             continue;
         ref->PlacedGeneration = ObjectGeneration;
-        const int32_t x = CanvasLeft + MulDiv(ref->X, h->LayoutXRes, 1440);
-        const int32_t w = MulDiv(ref->Width, h->LayoutXRes, 1440);
+        const int32_t x = rect.Left;
+        const int32_t w = rect.Width();
         ref->RectLeft = x;
         ref->RectTop = y;
         ref->RectWidth = w;
@@ -285,6 +285,15 @@ void TRtRTFTextInput::PaintObjectAt(TTextObj* Ref, TCanvas* C, const TRect& R, i
     Ref->Placed = 1;
 }
 
+TRect TRtRTFTextInput::FloatingObjectRect(const TTextObj& Ref) const
+{
+    const TTextHeader* h = Header();
+    const int32_t left = CanvasLeft + MulDiv(Ref.X, h->LayoutXRes, 1440);
+    const int32_t top = (Ref.AnchorLine ? Ref.AnchorLine->Top : 0) + MulDiv(Ref.Y, h->LayoutYRes, 1440);
+    return TRect{left, top, left + MulDiv(Ref.Width, h->LayoutXRes, 1440),
+                 top + MulDiv(Ref.Height, h->LayoutYRes, 1440)};
+}
+
 // The object's character in the text: its rectangle in layout units of the window.
 bool TRtRTFTextInput::CalcObjectRect(TRtObjectBase* Obj)
 {
@@ -294,11 +303,11 @@ bool TRtRTFTextInput::CalcObjectRect(TRtObjectBase* Obj)
         return false;
     const int32_t id = refs->IndexOfObject(ref);
     if (ref->Kind == 1 || ref->Kind == 2) {
-        const TTextHeader* h = Header();
-        ref->RectLeft = CanvasLeft + MulDiv(ref->X, h->LayoutXRes, 1440);
-        ref->RectTop = (ref->AnchorLine ? ref->AnchorLine->Top : 0) + MulDiv(ref->Y, h->LayoutYRes, 1440);
-        ref->RectWidth = MulDiv(ref->Width, h->LayoutXRes, 1440);
-        ref->RectHeight = MulDiv(ref->Height, h->LayoutYRes, 1440);
+        const TRect r = FloatingObjectRect(*ref);
+        ref->RectLeft = r.Left;
+        ref->RectTop = r.Top;
+        ref->RectWidth = r.Width();
+        ref->RectHeight = r.Height();
         return true;
     }
     for (TParagraph* p = FirstPar; p; p = p->Next)

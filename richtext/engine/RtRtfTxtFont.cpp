@@ -300,7 +300,7 @@ void TRtRTFTextPaint::BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr)
         const QList<QPointF> advances = face.advancesForGlyphIndexes(glyphs);
         const double scale = double(deviceEm) / face.unitsPerEm();
         for (qsizetype i = 0; i < 256 && i < advances.size(); ++i)
-            Table.Widths[size_t(i)] = int32_t(Round(advances[i].x() * scale));
+            Table.Widths[size_t(i)] = Round32(advances[i].x() * scale);
         const TTextMetric tm = TextMetricFor(face, deviceEm);
         Table.LineHeight = tm.tmHeight + tm.tmExternalLeading;
         Table.Ascent = tm.tmAscent + tm.tmExternalLeading;
@@ -315,7 +315,7 @@ void TRtRTFTextPaint::BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr)
         Table.Ascent = MulDiv(Table.Ascent, h->LayoutYRes, refY);
     } else if (FontMapper && WidthFactor > 0 && WidthFactor != 1.0f) {
         for (int32_t& w : Table.Widths)
-            w = int32_t(Round(w * double(WidthFactor)));
+            w = Round32(w * double(WidthFactor));
     }
     if (ViewOptions.Has(rtUseAbsoluteFontHeight))
         Table.LineHeight = (Attr.Size ? Attr.Size : RtDefaultFontSize) * 24 * h->LayoutYRes / 1440;
@@ -323,7 +323,7 @@ void TRtRTFTextPaint::BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr)
         Table.Widths[39] = Table.Widths[39] * 5 / 4;
     if (ScaleLineHeights && LineHeightFactor > 0 && Table.LineHeight > 0) {
         // The ascent keeps its share of the line.
-        const int32_t height = int32_t(Round(Table.LineHeight * double(LineHeightFactor)));
+        const int32_t height = Round32(Table.LineHeight * double(LineHeightFactor));
         Table.Ascent = MulDiv(Table.Ascent, height, Table.LineHeight);
         Table.LineHeight = height;
     }

@@ -380,7 +380,7 @@ bool TRtRTFTextPaint::BalanceCellBorder(TParagraph* Par, int32_t Delta)
         MulDiv(h->PageWidth() - h->LeftMargin() - h->RightMargin() - tableLeft - tableRight, h->LayoutXRes, 1440);
     const int32_t unit = std::max(1, tableWidth / 255);
     if (Delta < 0) {
-        const int32_t steps = int32_t(Round(double(-Delta) / unit));
+        const int32_t steps = Round32(double(-Delta) / unit);
         if (steps < 1 || cell->Width <= steps)
             return false;
         cell->Width = uint8_t(cell->Width - steps);

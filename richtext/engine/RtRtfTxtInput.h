@@ -388,8 +388,9 @@ private:
     void FindCellNeighbours(TRtLinePaintRecord& Rec);
     TColor BorderColour(const TParagraph* Par, int32_t Side) const;
     int32_t BorderWidth(const TParagraph* Par, bool Grey) const;
-    bool UseAttrSet(const TCharacterAttr* Set) const;
     QRegion ObjectRegion(const TTextObj& Ref) const;
+    // A floating object's rectangle in layout units of the window, from its anchor line and twips offset.
+    TRect FloatingObjectRect(const TTextObj& Ref) const;
 
     // Edit-box helpers.
     bool EditBoxTooBig();

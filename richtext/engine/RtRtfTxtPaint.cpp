@@ -212,7 +212,7 @@ void TRtRTFTextPaint::ApplyMapMode(TCanvas* Target)
     if (FixedResMode)
         m.WindowExt = TSize{ScaledFixedResolution, ScaledFixedResolution};
     else if (OwnScale)
-        m.WindowExt = TSize{int32_t(Round(lx * double(ScaleX))), int32_t(Round(ly * double(ScaleY)))};
+        m.WindowExt = TSize{Round32(lx * double(ScaleX)), Round32(ly * double(ScaleY))};
     else
         m.WindowExt = TSize{MulDiv(lx, 100, Zooming), MulDiv(ly, 100, Zooming)};
     m.ViewportExt = TSize{lx, ly};

@@ -171,7 +171,6 @@ public:
     void MeasureAttr(TAttr& Attr, int32_t Ch) override;
     const TRtWidthTable* CurrentWidths() const { return currentTable_; }
     int32_t WidthTableCount() const { return int32_t(widthTables_.size()); }
-    const TRtWidthTable& WidthTable(int32_t Number) const { return widthTables_[size_t(Number - 1)]; }
     // Marks every cached table for rebuilding (fonts or resolution changed).
     void InvalidateWidthTables();
     // How many tables were built from the font (not found in the cache).
