@@ -294,19 +294,12 @@ void TRtStoreUndoObject::Apply()
         par->Flags |= parfReformat;
         break;
     case 9:
-        text->ReleaseParRefs(par);
         if (!par->Prior && !par->Next) {
-            for (TLine* l = par->Lines->Next; l;) {
-                TLine* next = l->Next;
-                TRtRTFText::FreeLine(l);
-                l = next;
-            }
-            par->Lines->Next = nullptr;
-            par->Lines->Length = 0;
-            par->Lines->Chars[0] = 0;
+            text->EmptyParLines(par);
             par->Flags = parfReformat;
             par->BrdLines = 0;
         } else {
+            text->ReleaseParRefs(par);
             TParagraph* p = par;
             text->DeletePar(p);
             text->RenumberFrom(text->FirstPar);
