@@ -140,6 +140,8 @@ public:
     void FreeParChain(TParagraph* First);
     static TLine* GetLastLine(const TParagraph* Par);
     static void FreeLine(TLine* Line);
+    // Frees the line and every line after it.
+    static void FreeLines(TLine* First);
     static void MoveAttrs(TAttr* Dest, int32_t DestIndex, const TAttr* Source, int32_t Count, int32_t SourceIndex);
     void RenumberFrom(TParagraph* Par);
 

@@ -155,11 +155,7 @@ void TRtStoreUndoObject::RestoreLines(TParagraph* Par, bool WithProps)
     if (!SavedPar)
         return;
     Text->ReleaseChainObjects(Par->Lines);
-    for (TLine* l = Par->Lines; l;) {
-        TLine* next = l->Next;
-        TRtRTFText::FreeLine(l);
-        l = next;
-    }
+    TRtRTFText::FreeLines(Par->Lines);
     Par->Lines = nullptr;
     if (WithProps) {
         TParagraph keep = *Par;
