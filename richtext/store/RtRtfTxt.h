@@ -140,6 +140,8 @@ public:
     void FreeParChain(TParagraph* First);
     static TLine* GetLastLine(const TParagraph* Par);
     static void FreeLine(TLine* Line);
+    // Frees the line and every line after it.
+    static void FreeLines(TLine* First);
     static void MoveAttrs(TAttr* Dest, int32_t DestIndex, const TAttr* Source, int32_t Count, int32_t SourceIndex);
     void RenumberFrom(TParagraph* Par);
 
@@ -480,12 +482,14 @@ public:
     // Replaces the text of a paragraph's only line by the characters, going on
     // in new lines when they do not fit one.
     void SetParChars(TParagraph* Par, const uint8_t* Chars, int32_t Count, const TAttr* Attr);
+    // Leaves the paragraph one empty line, its object references released; a
+    // caret on a dropped line moves to the start of the kept one.
+    void EmptyParLines(TParagraph* Par);
 
 private:
     // PurgeUnusedTabs that also keeps the stops in Keep.
     void PurgeUnusedTabsKeeping(uint64_t Keep);
     void ChangeOutlineLevel(int32_t Delta);
-    void EmptyParLines(TParagraph* Par);
     void CopyParPropsWhole(TParagraph* Par, const TParProps& Props);
     bool EntryProtected(TParagraph* Par, TLine* Line, int32_t Pos, bool FireEvent);
     void JoinNextPar(TParagraph* Par, TLine* Line, int32_t Pos);

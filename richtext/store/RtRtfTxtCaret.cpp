@@ -399,17 +399,8 @@ void TRtRTFTextIo::ClearMarkedParagraphs()
         if (!(p->Flags & parfMarked) || (keepProtected && (p->Flags & parfProtected)))
             continue;
         SaveUndo(p, 2, 3);
-        ReleaseParRefs(p);
+        EmptyParLines(p);
         TLine* first = p->Lines;
-        for (TLine* l = first->Next; l;) {
-            TLine* next = l->Next;
-            FreeLine(l);
-            l = next;
-        }
-        first->Next = nullptr;
-        first->Length = 0;
-        first->Chars[0] = 0;
-        p->Flags |= parfReformat;
         p->ParAttr.Style = p->ParAttr.Style - cleared;
         if (first->Attrs)
             first->Attrs[0].Style = first->Attrs[0].Style - cleared;

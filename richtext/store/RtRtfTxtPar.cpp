@@ -68,6 +68,15 @@ void TRtRTFText::FreeLine(TLine* Line)
     delete Line;
 }
 
+void TRtRTFText::FreeLines(TLine* First)
+{
+    while (First) {
+        TLine* next = First->Next;
+        FreeLine(First);
+        First = next;
+    }
+}
+
 void TRtRTFText::InsertLine(TLine*& Line, int32_t Size)
 {
     const int32_t capacity = Size < 8 ? 8 : std::min(Size + 4, RtMaxLineCapacity);
@@ -303,11 +312,7 @@ void TRtRTFText::DeletePar(TParagraph*& Par)
         return;
     TParagraph* p = Par;
     TParagraph* next = p->Next;
-    for (TLine* l = p->Lines; l;) {
-        TLine* n = l->Next;
-        FreeLine(l);
-        l = n;
-    }
+    FreeLines(p->Lines);
     p->Lines = nullptr;
     if (p->Prior)
         p->Prior->Next = next;
@@ -324,11 +329,7 @@ void TRtRTFText::FreeParChain(TParagraph* First)
 {
     while (First) {
         TParagraph* next = First->Next;
-        for (TLine* l = First->Lines; l;) {
-            TLine* n = l->Next;
-            FreeLine(l);
-            l = n;
-        }
+        FreeLines(First->Lines);
         First->Lines = nullptr;
         FreePar(First);
         First = next;

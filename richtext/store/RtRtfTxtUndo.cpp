@@ -155,11 +155,7 @@ void TRtStoreUndoObject::RestoreLines(TParagraph* Par, bool WithProps)
     if (!SavedPar)
         return;
     Text->ReleaseChainObjects(Par->Lines);
-    for (TLine* l = Par->Lines; l;) {
-        TLine* next = l->Next;
-        TRtRTFText::FreeLine(l);
-        l = next;
-    }
+    TRtRTFText::FreeLines(Par->Lines);
     Par->Lines = nullptr;
     if (WithProps) {
         TParagraph keep = *Par;
@@ -294,19 +290,12 @@ void TRtStoreUndoObject::Apply()
         par->Flags |= parfReformat;
         break;
     case 9:
-        text->ReleaseParRefs(par);
         if (!par->Prior && !par->Next) {
-            for (TLine* l = par->Lines->Next; l;) {
-                TLine* next = l->Next;
-                TRtRTFText::FreeLine(l);
-                l = next;
-            }
-            par->Lines->Next = nullptr;
-            par->Lines->Length = 0;
-            par->Lines->Chars[0] = 0;
+            text->EmptyParLines(par);
             par->Flags = parfReformat;
             par->BrdLines = 0;
         } else {
+            text->ReleaseParRefs(par);
             TParagraph* p = par;
             text->DeletePar(p);
             text->RenumberFrom(text->FirstPar);
