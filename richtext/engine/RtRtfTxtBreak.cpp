@@ -804,11 +804,7 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
         if (oldHeight != newHeight || newFirst->Height != oldFirst->Height)
             result = 3;
     }
-    for (TLine* l = oldFirst; l;) {
-        TLine* next = l->Next;
-        FreeLine(l);
-        l = next;
-    }
+    FreeLines(oldFirst);
     UpdateObjectPositions(Par);
     if (FullWrap && cell && result > 0)
         ReformatText(nullptr);
