@@ -478,11 +478,11 @@ void TRtCustomRtfEditPrint::PaintSpecial(int32_t PageIndex, bool IsHeader, int32
     const int32_t height = item->CalcHeight();
     int32_t top;
     if (IsHeader) {
-        top = MulDiv(h->MarginHeader(), h->LayoutYRes, 1440);
+        top = engine_.TwipsToLayoutY(h->MarginHeader());
         if (h->PrintHeaderFooterInPageMargins)
             top = std::max(0, std::min(top, h->PixTopMargin - height));
     } else {
-        const int32_t from = MulDiv(h->MarginFooter(), h->LayoutYRes, 1440);
+        const int32_t from = engine_.TwipsToLayoutY(h->MarginFooter());
         top = h->PixPageHeight - from - height;
         if (h->PrintHeaderFooterInPageMargins)
             top = std::min(h->PixPageHeight - height, std::max(top, h->PixPageHeight - h->PixBottomMargin));
@@ -517,7 +517,7 @@ void TRtCustomRtfEditPrint::PaintPageContent(TCanvas* Canvas, int32_t PageIndex,
     // The body starts below the top margin and any header that reaches past it.
     int32_t bodyTop = h->PixTopMargin;
     if (TRtSpecialTextProperty* hd = SpecialFor(PageIndex, true)) {
-        const int32_t needed = MulDiv(h->MarginHeader(), h->LayoutYRes, 1440) + hd->CalcHeight();
+        const int32_t needed = engine_.TwipsToLayoutY(h->MarginHeader()) + hd->CalcHeight();
         bodyTop += h->PrintHeaderFooterInPageMargins ? std::max(needed - h->PixTopMargin, 0) : needed;
     }
     int32_t overflow = LiftOverflow ? PageOverflow(start) : 0;

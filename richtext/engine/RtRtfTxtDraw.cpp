@@ -287,11 +287,9 @@ void TRtRTFTextInput::PaintObjectAt(TTextObj* Ref, TCanvas* C, const TRect& R, i
 
 TRect TRtRTFTextInput::FloatingObjectRect(const TTextObj& Ref) const
 {
-    const TTextHeader* h = Header();
-    const int32_t left = CanvasLeft + MulDiv(Ref.X, h->LayoutXRes, 1440);
-    const int32_t top = (Ref.AnchorLine ? Ref.AnchorLine->Top : 0) + MulDiv(Ref.Y, h->LayoutYRes, 1440);
-    return TRect{left, top, left + MulDiv(Ref.Width, h->LayoutXRes, 1440),
-                 top + MulDiv(Ref.Height, h->LayoutYRes, 1440)};
+    const int32_t left = CanvasLeft + TwipsToLayoutX(Ref.X);
+    const int32_t top = (Ref.AnchorLine ? Ref.AnchorLine->Top : 0) + TwipsToLayoutY(Ref.Y);
+    return TRect{left, top, left + TwipsToLayoutX(Ref.Width), top + TwipsToLayoutY(Ref.Height)};
 }
 
 // The object's character in the text: its rectangle in layout units of the window.

@@ -48,7 +48,7 @@ void TRtRTFTextInput::CalcLineRects(TRtLinePaintRecord& Rec, TLine* Line, TParag
     Rec.LeftX = GetParLeftPix(Par, false) + offset;
     int32_t textLeft = Rec.LeftX + GetLineObjectIndent(Par, Line) + GetIndentLeftPix(Par, Line);
     if (Par->BrdLines & brdPresent)
-        textLeft += MulDiv(BorderDistance, Header()->LayoutXRes, 1440);
+        textLeft += TwipsToLayoutX(BorderDistance);
     Rec.RightX = GetParRightPix(Par, false) + offset;
     Rec.Text = TRect{textLeft, Y, Rec.RightX - GetIndentRightPix(Par), Y + Line->Height};
 }
@@ -69,7 +69,7 @@ int32_t TRtRTFTextInput::GetNumberWidth(TParagraph* Par, TLine* Line)
         int32_t twips = style->Indent;
         if (Par->IndentFirst < 0 && -Par->IndentFirst > twips)
             twips = -Par->IndentFirst;
-        base = MulDiv(twips, Header()->LayoutXRes, 1440);
+        base = TwipsToLayoutX(twips);
     }
     if (Line->Attrs && !text.empty()) {
         const TRtWidthTable* before = CurrentWidths();
@@ -427,7 +427,7 @@ void TRtRTFTextInput::PaintContent(TRtLinePaintRecord& Rec)
         return;
     }
     if (par->ExtFlags & parxLabel) {
-        const int32_t lw = MulDiv(par->LabelWidth, Header()->LayoutXRes, 1440);
+        const int32_t lw = TwipsToLayoutX(par->LabelWidth);
         if (lw > 0 && line == par->Lines) {
             AnsiString name;
             GetParName(par, name);
@@ -1030,8 +1030,8 @@ void TRtRTFTextInput::PaintHeaderFooter(TLine* Line, TParagraph* Par, TRtLinePai
         top = Line->Top - TopY + CanvasTop - height;
     } else {
         const int32_t pageBottom = Line->Top + Line->Height + Line->SpaceBelow;
-        const int32_t footer = MulDiv(h->MarginFooter(), h->LayoutYRes, 1440);
-        const int32_t margin = MulDiv(h->BottomMargin(), h->LayoutYRes, 1440);
+        const int32_t footer = TwipsToLayoutY(h->MarginFooter());
+        const int32_t margin = TwipsToLayoutY(h->BottomMargin());
         top = pageBottom - footer - std::max(margin - footer, height) - TopY + CanvasTop;
         TRtLinePaintRecord gap = saved;
         gap.AreaFlags = afFooter;

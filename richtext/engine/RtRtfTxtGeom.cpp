@@ -199,11 +199,11 @@ int32_t TRtRTFTextPaint::GetLineFreeSpace(TParagraph* Par, TLine* Line)
     const bool cell = (Par->Flags & parfTableCell) != 0;
     const int32_t cellBorder = cell && Par->Cell ? Par->Cell->BrdWidth : 0;
     if (Par->BrdLines & brdPresent)
-        free -= MulDiv(Par->BrdWidth * 72, Header()->LayoutXRes, 1440);
+        free -= TwipsToLayoutX(Par->BrdWidth * 72);
     else if (cellBorder > 0)
-        free -= MulDiv(cellBorder * 72, Header()->LayoutXRes, 1440);
+        free -= TwipsToLayoutX(cellBorder * 72);
     else if (cell && Par->Align == paralRight)
-        free -= MulDiv(72, Header()->LayoutXRes, 1440);
+        free -= TwipsToLayoutX(72);
     return free;
 }
 
@@ -377,7 +377,7 @@ bool TRtRTFTextPaint::BalanceCellBorder(TParagraph* Par, int32_t Delta)
     TableList()->GetTableLeftRight(cell->TableId, tableLeft, tableRight);
     const TTextHeader* h = Header();
     const int32_t tableWidth =
-        MulDiv(h->PageWidth() - h->LeftMargin() - h->RightMargin() - tableLeft - tableRight, h->LayoutXRes, 1440);
+        TwipsToLayoutX(h->PageWidth() - h->LeftMargin() - h->RightMargin() - tableLeft - tableRight);
     const int32_t unit = std::max(1, tableWidth / 255);
     if (Delta < 0) {
         const int32_t steps = Round32(double(-Delta) / unit);

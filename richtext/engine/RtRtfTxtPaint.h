@@ -147,6 +147,9 @@ public:
     TColor GetPaperColor() const;
     virtual void UpdatePageMetrics(bool Repaint);
     void UpdateScreenMargins();
+    // Twips to pixels of the layout resolution.
+    int32_t TwipsToLayoutX(int32_t Twips) const { return MulDiv(Twips, Header()->LayoutXRes, 1440); }
+    int32_t TwipsToLayoutY(int32_t Twips) const { return MulDiv(Twips, Header()->LayoutYRes, 1440); }
     void Clear() override;
     bool Suspended() const { return (EngineOptions & eoSuspended) != 0; }
     bool Displays() const { return (EngineOptions & eoNoDisplay) == 0; }
