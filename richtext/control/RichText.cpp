@@ -782,7 +782,7 @@ void TRtCustomRichText::DeleteRow()
     e->CursorPos = 0;
     e->BeginUndoGroup();
     for (TParagraph* p : row) {
-        e->SaveUndo(p, 10, 16);
+        e->SaveUndo(p, ukDeleted, 16);
         e->DeletePar(p);
     }
     e->EndUndoGroup();

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr int32_t ukLines = 2;
 constexpr int32_t ulGraphic = 13;
 
 // Screen pixels to twips; a side below one pixel becomes one inch.

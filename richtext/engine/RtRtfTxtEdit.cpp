@@ -13,9 +13,6 @@ namespace {
 
 // Undo levels: the user action a step belongs to.
 constexpr int32_t ulInput = 2, ulDeletion = 3, ulAttributes = 4, ulIndent = 5, ulTabs = 8, ulSelection = 10;
-// Undo kinds of the store: lines and properties, lines, tabs, an inserted and
-// a deleted paragraph, all properties.
-constexpr int32_t ukParagraph = 1, ukLines = 2, ukTabs = 8, ukInserted = 9, ukDeleted = 10, ukProperties = 11;
 
 bool ParEmpty(const TParagraph* Par)
 {

@@ -28,6 +28,29 @@ class TRtSpecialTextProperty;
 enum TRtPagePropertyKind : uint8_t;
 
 // A paragraph property record: the fields selected by Mask (bit n as below).
+// What an undo step of the text saves and restores (TRtStoreUndoObject).
+enum TRtUndoKind : int32_t {
+    ukParagraph = 1,    // the paragraph's lines and properties
+    ukLines = 2,        // its lines
+    ukIndents = 3,
+    ukSpacing = 4,
+    ukStyle = 5,
+    ukAlign = 6,
+    ukBorders = 7,
+    ukTabs = 8,
+    ukInserted = 9,     // an inserted paragraph (restoring deletes it)
+    ukDeleted = 10,     // a deleted paragraph (restoring inserts it again)
+    ukProperties = 11,  // all property fields and the cell record
+    ukCell = 12,
+    ukTableCell = 13,   // the cell record and its table's values
+    ukSnapshot = 14,    // the whole text
+    ukObjectSize = 15,
+    ukObjectRef = 16,
+    ukObjectData = 17,
+    ukPage = 18,        // page size and margins
+    ukAttr = 19,        // the current attribute
+};
+
 struct TParProps {
     uint32_t Mask = 0;  // bit 0: apply by mask, else copy whole
     int16_t IndentFirst = 0, IndentLeft = 0, IndentRight = 0;      // bits 1, 2, 3
@@ -396,9 +419,9 @@ public:
     bool SuppressObjectActivation = false;
 
     // ---- undo recording ----------------------------------------------------------------------
-    // Records a step of kind 1-14 for Par (see TRtStoreUndoObject).
+    // Records a step of a paragraph kind (ukParagraph to ukSnapshot, ukPage, ukAttr) for Par.
     void SaveUndo(TParagraph* Par, int32_t Kind, int32_t Level);
-    // Records a step of kind 15-17 for an object.
+    // Records a step of an object kind (ukObjectSize to ukObjectData).
     void AddObjectUndo(TRtObjectBase* Obj, int32_t Kind, int32_t Level);
     // Callbacks of the own undo stack.
     TRtUndoObject* CreateUndoObject();

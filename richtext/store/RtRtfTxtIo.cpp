@@ -199,12 +199,12 @@ void TRtRTFTextIo::LoadWithReader(TStream* Stream, TRtCustomTextReader* Reader)
                 TParagraph* before = CursorPar;
                 TParagraph* after = CursorPar ? CursorPar->Next : nullptr;
                 if (recordUndo)
-                    SaveUndo(CursorPar, 1, 12);
+                    SaveUndo(CursorPar, ukParagraph, 12);
                 InsertParagraphs(CursorPar, CursorLine, CursorPos, chain);
                 if (recordUndo) {
                     RenumberFrom(FirstPar);
                     for (TParagraph* p = before ? before->Next : nullptr; p && p != after; p = p->Next)
-                        SaveUndo(p, 9, 12);
+                        SaveUndo(p, ukInserted, 12);
                 }
             }
         }

@@ -827,7 +827,7 @@ void TRtRTFText::PurgeDeletedChars(TParagraph* Par)
                 marked = l->Attrs[i].Style.Has(afsDelete);
         if (!marked)
             return;
-        SaveUndo(Par, 2, 3);
+        SaveUndo(Par, ukLines, 3);
     }
     bool dropped = false;
     for (TLine* l = Par->Lines; l; l = l->Next) {

@@ -84,7 +84,7 @@ TParagraph* TRtRTFText::SplitCell(TParagraph* P, bool MoveText)
 {
     if (!P)
         return nullptr;
-    SaveUndo(P, MoveText ? 1 : 11, 16);
+    SaveUndo(P, MoveText ? ukParagraph : ukProperties, 16);
     if (!IsCell(P)) {
         P->Flags |= parfTableCell;
         P->BrdLines = brdPresent | brdBox;
@@ -107,7 +107,7 @@ TParagraph* TRtRTFText::SplitCell(TParagraph* P, bool MoveText)
         --c->Combine;
     TParagraph* n = P;
     InsertPar(n, 40);
-    SaveUndo(n, 9, 16);
+    SaveUndo(n, ukInserted, 16);
     TRtCell* nc = GetParCell(n);
     nc->Width = uint8_t(w - w / 2);
     nc->Left = uint8_t(left + w / 2);
@@ -141,8 +141,8 @@ void TRtRTFText::CombineCell(TParagraph* C)
         C = C->Prior;
     TParagraph* n = C->Next;
     if ((C->Flags & parfNotLastCell) && IsCell(n)) {
-        SaveUndo(C, 1, 16);
-        SaveUndo(n, 10, 16);
+        SaveUndo(C, ukParagraph, 16);
+        SaveUndo(n, ukDeleted, 16);
         TRtCell* c = GetParCell(C);
         c->Width = uint8_t(std::min(255, c->Width + GetParCell(n)->Width));
         TLine* last = GetLastLine(C);
@@ -176,7 +176,7 @@ void TRtRTFText::CombineCell(TParagraph* C)
         RenumberFrom(FirstPar);
         return;
     }
-    SaveUndo(C, 11, 16);
+    SaveUndo(C, ukProperties, 16);
     C->BrdLines &= uint16_t(~brdPresent);
     if (!(C->Flags & (parfNotFirstCell | parfNotLastCell))) {
         C->Flags &= ~parfTableCell;
@@ -260,14 +260,14 @@ void TRtRTFText::DeleteMarkedCells()
     TParagraph* p = FirstMarked(FirstPar);
     if (!p) {
         if (IsCell(CursorPar)) {
-            SaveUndo(CursorPar, 2, 16);
+            SaveUndo(CursorPar, ukLines, 16);
             EmptyParLines(CursorPar);
             CombineCell(CursorPar);
         }
     }
     while (p) {
         p->Flags &= ~parfMarked;
-        SaveUndo(p, 2, 16);
+        SaveUndo(p, ukLines, 16);
         EmptyParLines(p);
         CombineCell(p);
         p = FirstMarked(FirstPar);
@@ -368,10 +368,10 @@ void TRtRTFText::ApplyParProps(TParagraph*& Par, int32_t Count, const TRtCellDes
         TParagraph* p = Par;
         const bool reuse = i == 0 && p && !IsCell(p) && p->Lines && !p->Lines->Next && p->Lines->Length == 0;
         if (reuse) {
-            SaveUndo(p, 1, 2);
+            SaveUndo(p, ukParagraph, 2);
         } else {
             InsertPar(p, 40);
-            SaveUndo(p, 9, 2);
+            SaveUndo(p, ukInserted, 2);
         }
         Par = p;
         p->Flags &= ~(parfNotFirstCell | parfNotLastCell);

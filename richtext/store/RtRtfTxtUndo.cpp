@@ -11,8 +11,21 @@ namespace {
 // Steps merge into an earlier whole-text snapshot within this time.
 constexpr uint32_t SnapshotMergeMs = 500;
 
-
 TObject* UndoSourceOf(TRtRTFText* Text) { return Text->OwnerComponent ? Text->OwnerComponent : Text; }
+
+// The property fields that the single-group kinds save and restore.
+uint32_t RestoredProps(uint8_t Kind)
+{
+    constexpr auto bit = [](TParPropIndex I) { return 1u << I; };
+    switch (Kind) {
+    case ukIndents: return bit(ppiIndentLeft) | bit(ppiIndentRight) | bit(ppiIndentFirst);
+    case ukSpacing: return bit(ppiSpaceBefore) | bit(ppiSpaceBetween) | bit(ppiSpaceAfter);
+    case ukAlign: return bit(ppiAlign);
+    case ukBorders: return bit(ppiBrdLines) | bit(ppiBrdWidth) | bit(ppiBrdColor) | bit(ppiBrdSpace);
+    case ukTabs: return bit(ppiTabs);
+    default: return 0;
+    }
+}
 
 } // namespace
 
@@ -108,15 +121,15 @@ void TRtStoreUndoObject::SaveParData(TParagraph* Par)
     if (Par->Cell)
         SavedCell = *Par->Cell;
     switch (UndoKind) {
-    case 1:
-    case 2:
+    case ukParagraph:
+    case ukLines:
         SavedPar = CopyPar(Par);
         break;
-    case 10:
+    case ukDeleted:
         PrevIndex = Par->Prior ? ParIndex - 1 : -1;
         SavedPar = CopyPar(Par);
         break;
-    case 13:
+    case ukTableCell:
         if (SavedCell && SavedCell->TableId > 0) {
             TRtTableList* tables = Text->TableList();
             TableLeft = tables->GetTableLeft(SavedCell->TableId);
@@ -124,16 +137,16 @@ void TRtStoreUndoObject::SaveParData(TParagraph* Par)
             TableValue3 = tables->GetTableValue3(SavedCell->TableId);
         }
         break;
-    case 14:
+    case ukSnapshot:
         Text->SaveSnapshot(GetStream());
         break;
-    case 18: {
+    case ukPage: {
         TTextHeader* h = Text->Header();
         SavedPage = {h->PageWidth(), h->PageHeight(), h->LeftMargin(), h->RightMargin(),   h->TopMargin(),
                      h->BottomMargin(), h->MarginHeader(), h->MarginFooter(), h->Landscape(), h->MarginMirror()};
         break;
     }
-    case 19:
+    case ukAttr:
         SavedAttr = Text->CurrentAttr;
         break;
     default:
@@ -145,7 +158,7 @@ void TRtStoreUndoObject::SaveObjectData(TTextObj* Ref)
 {
     if (Ref)
         SavedRef = *Ref;
-    if (UndoKind == 17)
+    if (UndoKind == ukObjectData)
         if (auto* obj = dynamic_cast<TRtObject*>(Object))
             obj->WriteToStream(GetStream());
 }
@@ -212,10 +225,10 @@ void TRtStoreUndoObject::Apply()
     text->CursorPos = 0;
 
     TParagraph* par = text->GetParByIndex(ParIndex);
-    const bool needsPar = UndoKind >= 1 && UndoKind <= 13 && UndoKind != 10;
+    const bool needsPar = UndoKind >= ukParagraph && UndoKind <= ukTableCell && UndoKind != ukDeleted;
     if (needsPar && !par)
         return;
-    if (UndoKind == 10 && PrevIndex >= 0 && !text->GetParByIndex(PrevIndex))
+    if (UndoKind == ukDeleted && PrevIndex >= 0 && !text->GetParByIndex(PrevIndex))
         return;
 
     // The opposite step for redo: an inserted paragraph is undone by deleting
@@ -229,67 +242,49 @@ void TRtStoreUndoObject::Apply()
         redo->CursorOffset = CursorOffset;
         redo->CursorExtra = CursorExtra;
         redo->Object = Object;
-        if (UndoKind == 9) {
-            redo->UndoKind = 10;
+        if (UndoKind == ukInserted) {
+            redo->UndoKind = ukDeleted;
             redo->ParIndex = ParIndex;
             redo->SaveParData(par);
-        } else if (UndoKind == 10) {
-            redo->UndoKind = 9;
+        } else if (UndoKind == ukDeleted) {
+            redo->UndoKind = ukInserted;
             redo->ParIndex = PrevIndex + 1;
-        } else if (UndoKind >= 15 && UndoKind <= 17) {
+        } else if (UndoKind >= ukObjectSize && UndoKind <= ukObjectData) {
             redo->UndoKind = UndoKind;
             TRtObjReferenceList* refs = text->ObjRefList();
             redo->SaveObjectData(refs->FindObject(Object));
         } else {
             redo->UndoKind = UndoKind;
             redo->ParIndex = ParIndex;
-            if (par || UndoKind == 14 || UndoKind >= 18)
+            if (par || UndoKind == ukSnapshot || UndoKind >= ukPage)
                 redo->SaveParData(par ? par : text->FirstPar);
         }
         stack->AddUndoObject(toRedo, std::move(redo));
     }
 
     switch (UndoKind) {
-    case 1:
+    case ukParagraph:
         RestoreLines(par, true);
         break;
-    case 2:
+    case ukLines:
         RestoreLines(par, false);
         break;
-    case 3:
-        par->IndentFirst = Props.IndentFirst;
-        par->IndentLeft = Props.IndentLeft;
-        par->IndentRight = Props.IndentRight;
-        par->Flags |= parfReformat;
-        break;
-    case 4:
-        par->SpaceBefore = Props.SpaceBefore;
-        par->SpaceAfter = Props.SpaceAfter;
-        par->SpaceBetween = Props.SpaceBetween;
-        par->Flags |= parfReformat;
-        break;
-    case 5:
-        par->StyleFields = Props.StyleFields;
-        break;
-    case 6:
-        par->Align = Props.Align;
-        par->Flags |= parfReformat;
-        break;
-    case 7: {
-        const bool spaceDiffers = par->BrdSpace != Props.BrdSpace;
-        par->BrdLines = Props.BrdLines;
-        par->BrdWidth = Props.BrdWidth;
-        par->BrdColor = Props.BrdColor;
-        par->BrdSpace = Props.BrdSpace;
-        if (spaceDiffers)
+    case ukIndents:
+    case ukSpacing:
+    case ukAlign:
+    case ukBorders:
+    case ukTabs: {
+        // Borders change the layout only through their distance to the text.
+        const bool reformat = UndoKind != ukBorders || par->BrdSpace != Props.BrdSpace;
+        CopyParProps(*par, 0, Props, false, RestoredProps(UndoKind));
+        if (reformat)
             par->Flags |= parfReformat;
         break;
     }
-    case 8:
-        par->Tabs = Props.Tabs;
-        par->Flags |= parfReformat;
+    case ukStyle:
+        par->StyleFields = Props.StyleFields;
         break;
-    case 9:
+    case ukInserted:
         if (!par->Prior && !par->Next) {
             text->EmptyParLines(par);
             par->Flags = parfReformat;
@@ -301,7 +296,7 @@ void TRtStoreUndoObject::Apply()
             text->RenumberFrom(text->FirstPar);
         }
         break;
-    case 10: {
+    case ukDeleted: {
         TParagraph* prev = PrevIndex >= 0 ? text->GetParByIndex(PrevIndex) : nullptr;
         TParagraph* p = prev;
         text->InsertPar(p, 8);
@@ -318,10 +313,10 @@ void TRtStoreUndoObject::Apply()
         RestoreLines(p, true);
         break;
     }
-    case 11:
-    case 12:
-    case 13:
-        if (UndoKind == 11) {
+    case ukProperties:
+    case ukCell:
+    case ukTableCell:
+        if (UndoKind == ukProperties) {
             const TParagraph keep = *par;
             CopyParProps(*par, 0, Props, true, 0xFFFFF);
             par->StyleFields = Props.StyleFields;
@@ -333,22 +328,22 @@ void TRtStoreUndoObject::Apply()
             if (!par->Cell)
                 par->Cell = new TRtCell;
             *par->Cell = *SavedCell;
-        } else if (UndoKind == 11 && par->Cell) {
+        } else if (UndoKind == ukProperties && par->Cell) {
             if (text->CurrentCell == par->Cell)
                 text->CurrentCell = nullptr;
             delete par->Cell;
             par->Cell = nullptr;
         }
-        if (UndoKind == 13 && SavedCell && SavedCell->TableId > 0) {
+        if (UndoKind == ukTableCell && SavedCell && SavedCell->TableId > 0) {
             TRtTableList* tables = text->TableList();
             tables->SetTableLeft(SavedCell->TableId, TableLeft);
             tables->SetTableRight(SavedCell->TableId, TableRight);
             tables->SetTableValue3(SavedCell->TableId, TableValue3);
         }
-        if (UndoKind != 13)
+        if (UndoKind != ukTableCell)
             par->Flags |= parfReformat;
         break;
-    case 14:
+    case ukSnapshot:
         if (HasStream()) {
             const bool loading = text->Busy;
             GetStream()->SetPosition(0);
@@ -356,12 +351,12 @@ void TRtStoreUndoObject::Apply()
             text->Busy = loading;
         }
         break;
-    case 15:
-    case 16: {
+    case ukObjectSize:
+    case ukObjectRef: {
         TTextObj* ref = text->ObjRefList()->FindObject(Object);
         if (!ref)
             break;
-        if (UndoKind == 16) {
+        if (UndoKind == ukObjectRef) {
             ref->Kind = SavedRef.Kind;
             ref->Tag = SavedRef.Tag;
             ref->LayoutByte = SavedRef.LayoutByte;
@@ -372,14 +367,14 @@ void TRtStoreUndoObject::Apply()
         text->ResizeObject(ref, SavedRef.Width, SavedRef.Height);
         break;
     }
-    case 17:
+    case ukObjectData:
         if (auto* obj = dynamic_cast<TRtObject*>(Object); obj && HasStream()) {
             GetStream()->SetPosition(0);
             obj->ReadFromStream(GetStream());
             obj->Changed();
         }
         break;
-    case 18: {
+    case ukPage: {
         TTextHeader* h = text->Header();
         h->BeginUpdate();
         h->SetLandscape(SavedPage.Landscape);
@@ -395,7 +390,7 @@ void TRtStoreUndoObject::Apply()
         h->EndUpdate();
         break;
     }
-    case 19:
+    case ukAttr:
         text->CurrentAttr = SavedAttr;
         break;
     default:
@@ -441,7 +436,7 @@ TRtUndoStack* TRtRTFText::GetUndoStack()
 TRtUndoObject* TRtRTFText::CreateUndoObject()
 {
     auto* obj = new TRtStoreUndoObject(this);
-    obj->UndoKind = 14;
+    obj->UndoKind = ukSnapshot;
     obj->HeaderFooterId = EditedHeaderFooterId();
     obj->CursorParIndex = CursorPar ? (CountParsTo(FirstPar, CursorPar) - 1) : 0;
     obj->CursorOffset = CursorPar ? CharPosOf(CursorPar, CursorLine, CursorPos) : 0;
@@ -477,20 +472,21 @@ void TRtRTFText::SaveUndo(TParagraph* Par, int32_t Kind, int32_t Level)
     if (stack->IsDisabledFor(OwnerComponent))
         return;
     if (EditOptions.Has(rtStreamUndoOperation)) {
-        if (Kind != 2 && Kind != 3 && Kind != 6 && Kind != 18)
-            Kind = 14;
-    } else if (Kind == 14) {
+        if (Kind != ukLines && Kind != ukIndents && Kind != ukAlign && Kind != ukPage)
+            Kind = ukSnapshot;
+    } else if (Kind == ukSnapshot) {
         return;
     }
-    if (Kind <= 0 || Kind > 19 || !Par || UndoSuspended > 0 || !EditOptions.Has(rtActivateUndo))
+    if (Kind <= 0 || Kind > ukAttr || !Par || UndoSuspended > 0 || !EditOptions.Has(rtActivateUndo))
         return;
     const int32_t index = CountParsTo(FirstPar, Par) - 1;
     const uint32_t hf = EditedHeaderFooterId();
     if (auto* last = dynamic_cast<TRtStoreUndoObject*>(stack->GetLastObject(false));
         last && !UndoApplying && last->Source == UndoSourceOf(this) && last->HeaderFooterId == hf) {
-        const bool snapshotWindow = last->UndoKind == 14 && !stack->NewStepRequested()
+        const bool snapshotWindow = last->UndoKind == ukSnapshot && !stack->NewStepRequested()
             && RtPlatform().TickCount() - last->Created <= SnapshotMergeMs;
-        const bool samePar = last->UndoKind == Kind && last->ParIndex == index && Kind != 9 && Kind != 10;
+        const bool samePar =
+            last->UndoKind == Kind && last->ParIndex == index && Kind != ukInserted && Kind != ukDeleted;
         if (snapshotWindow || samePar)
             return;
     }
@@ -510,7 +506,8 @@ void TRtRTFText::SaveUndo(TParagraph* Par, int32_t Kind, int32_t Level)
 
 void TRtRTFText::AddObjectUndo(TRtObjectBase* Obj, int32_t Kind, int32_t Level)
 {
-    if (NoUndo || !Obj || Kind < 15 || Kind > 17 || UndoSuspended > 0 || !EditOptions.Has(rtActivateUndo))
+    if (NoUndo || !Obj || Kind < ukObjectSize || Kind > ukObjectData || UndoSuspended > 0
+        || !EditOptions.Has(rtActivateUndo))
         return;
     TRtUndoStack* stack = GetUndoStack();
     if (stack->IsDisabledFor(OwnerComponent))
