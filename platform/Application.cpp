@@ -20,6 +20,9 @@ TStaticCleanups& StaticCleanups()
     return cleanups;
 }
 
+// What is reported for a failure that is no std::exception.
+Exception UnknownError() { return Exception("Unknown error"); }
+
 }  // namespace
 
 void AddStaticCleanup(std::function<void()> Cleanup)
@@ -56,7 +59,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
     } catch (const std::exception& e) {
         ShowException(e);
     } catch (...) {
-        ShowException(Exception("Unknown error"));
+        ShowException(UnknownError());
     }
     return false;
 }
@@ -103,6 +106,7 @@ void HandleExceptions(const std::function<void()>& f)
 void TPaintGuard::Run(QObject* Context, const std::function<void()>& Paint)
 {
     std::exception_ptr error;
+    std::string what;
     try {
         Paint();
         FReported.reset();
@@ -110,11 +114,16 @@ void TPaintGuard::Run(QObject* Context, const std::function<void()>& Paint)
     } catch (const EAbort&) {
         return;
     } catch (const std::exception& e) {
-        if (FReported == e.what())
-            return;
-        FReported = e.what();
+        what = e.what();
         error = std::current_exception();
+    } catch (...) {
+        const Exception unknown = UnknownError();
+        what = unknown.what();
+        error = std::make_exception_ptr(unknown);
     }
+    if (FReported == what)
+        return;
+    FReported = what;
     QMetaObject::invokeMethod(
         Context, [error] { HandleExceptions([&] { std::rethrow_exception(error); }); }, Qt::QueuedConnection);
 }

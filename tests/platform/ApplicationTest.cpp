@@ -1,6 +1,8 @@
 #include "Application.h"
 #include "SysUtils.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <gtest/gtest.h>
@@ -57,4 +59,39 @@ TEST(Application, StaticCleanupsRunNewestFirstEvenWhenOneFails)
     app->OnShowException = saved;
     EXPECT_EQ(CleanupOrder, (std::vector<int>{3, 1}));
     EXPECT_EQ(shown, QStringList({"cannot free."}));
+}
+
+TEST(Application, PaintGuardReportsEachFailureOnceAfterThePaint)
+{
+    auto* app = qobject_cast<TApplication*>(QCoreApplication::instance());
+    ASSERT_NE(app, nullptr);
+    const auto saved = app->OnShowException;
+    QStringList shown;
+    app->OnShowException = [&](const QString& m) { shown << m; };
+    const auto processUntil = [&](qsizetype Count) {
+        const QDeadlineTimer limit(10000);
+        while (shown.size() < Count && !limit.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    };
+
+    QObject context;
+    TPaintGuard guard;
+    const auto throwInt = [] { throw 42; };
+    // Something that is no std::exception stays inside the paint as well.
+    EXPECT_NO_THROW(guard.Run(&context, throwInt));
+    EXPECT_TRUE(shown.isEmpty());
+    processUntil(1);
+    EXPECT_EQ(shown, QStringList({"Unknown error."}));
+    // The same failure again is not reported again ...
+    guard.Run(&context, throwInt);
+    guard.Run(&context, [] { throw Exception("no canvas"); });
+    guard.Run(&context, [] { throw Exception("no canvas"); });
+    processUntil(2);
+    // ... until a paint succeeds.
+    guard.Run(&context, [] {});
+    guard.Run(&context, throwInt);
+    processUntil(3);
+    QCoreApplication::processEvents();
+    app->OnShowException = saved;
+    EXPECT_EQ(shown, QStringList({"Unknown error.", "no canvas.", "Unknown error."}));
 }
