@@ -122,13 +122,6 @@ std::vector<TRtAction*>& Actions()
 
 AnsiString ActionKey(int Index) { return "RtAction/" + IntToStr(Index); }
 
-int StartCount = 0;
-TRtLocalizeProc PrevSaveTexts = nullptr;
-TRtLocalizeProc PrevLoadTexts = nullptr;
-TRtLocalizeProc PrevLanguageChanged = nullptr;
-
-// Both hooks hand on to the texts installed before them, so that every
-// library's texts are saved and loaded, not only the last one's.
 void SaveActionTexts()
 {
     if (RtWriteTextCallback) {
@@ -140,8 +133,6 @@ void SaveActionTexts()
             RtWriteTextCallback(ActionKey(i), list.Text());
         }
     }
-    if (PrevSaveTexts)
-        PrevSaveTexts();
 }
 
 void LoadActionTexts()
@@ -158,8 +149,6 @@ void LoadActionTexts()
             }
         }
     }
-    if (PrevLoadTexts)
-        PrevLoadTexts();
 }
 
 void LanguageChanged()
@@ -168,9 +157,9 @@ void LanguageChanged()
         ApplyToolBarTexts(bar);
     for (TRtAction* action : Actions())
         action->RefreshTexts();
-    if (PrevLanguageChanged)
-        PrevLanguageChanged();
 }
+
+using TActionTextsLink = TRtLocalizeLink<SaveActionTexts, LoadActionTexts, LanguageChanged>;
 
 }  // namespace
 
@@ -237,30 +226,10 @@ void TRtAction::RefreshTexts()
     setToolTip(fromAnsi(hint));
 }
 
-void RtActionTextsInit()
-{
-    if (StartCount++ > 0)
-        return;
-    PrevSaveTexts = RtSaveTexts;
-    RtSaveTexts = SaveActionTexts;
-    PrevLoadTexts = RtLoadTexts;
-    RtLoadTexts = LoadActionTexts;
-    PrevLanguageChanged = RtLanguageChanged;
-    RtLanguageChanged = LanguageChanged;
-}
+void RtActionTextsInit() { TActionTextsLink::Install(); }
+
+void RtActionTextsDone() { TActionTextsLink::Remove(); }
 
 namespace {
-struct TActionTextsUnit {
-    TActionTextsUnit() { RtActionTextsInit(); }
-    ~TActionTextsUnit() { RtActionTextsDone(); }
-} ActionTextsUnit;
+TActionTextsLink::TUnit ActionTextsUnit;
 }  // namespace
-
-void RtActionTextsDone()
-{
-    if (StartCount == 0 || --StartCount > 0)
-        return;
-    RtSaveTexts = PrevSaveTexts;
-    RtLoadTexts = PrevLoadTexts;
-    RtLanguageChanged = PrevLanguageChanged;
-}

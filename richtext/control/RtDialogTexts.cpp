@@ -34,17 +34,11 @@ std::array<AnsiString, RtDialogTextCount>& Texts()
 
 AnsiString Key(int I) { return AnsiString("RtDialog/") + DialogTextDefs[I].Name; }
 
-TRtLocalizeProc PrevSaveTexts = nullptr;
-TRtLocalizeProc PrevLoadTexts = nullptr;
-TRtLocalizeProc PrevLanguageChanged = nullptr;
-
 void SaveDialogTexts()
 {
     if (RtWriteTextCallback)
         for (int i = 0; i < RtDialogTextCount; ++i)
             RtWriteTextCallback(Key(i), Texts()[size_t(i)]);
-    if (PrevSaveTexts)
-        PrevSaveTexts();
 }
 
 void LoadDialogTexts()
@@ -55,34 +49,11 @@ void LoadDialogTexts()
             if (RtReadTextCallback(Key(i), text))
                 Texts()[size_t(i)] = text;
         }
-    if (PrevLoadTexts)
-        PrevLoadTexts();
 }
 
-void DialogLanguageChanged()
-{
-    TRtFindDialog::RefreshSharedTexts();
-    if (PrevLanguageChanged)
-        PrevLanguageChanged();
-}
+void DialogLanguageChanged() { TRtFindDialog::RefreshSharedTexts(); }
 
-struct TDialogTextsUnit {
-    TDialogTextsUnit()
-    {
-        PrevSaveTexts = RtSaveTexts;
-        RtSaveTexts = SaveDialogTexts;
-        PrevLoadTexts = RtLoadTexts;
-        RtLoadTexts = LoadDialogTexts;
-        PrevLanguageChanged = RtLanguageChanged;
-        RtLanguageChanged = DialogLanguageChanged;
-    }
-    ~TDialogTextsUnit()
-    {
-        RtSaveTexts = PrevSaveTexts;
-        RtLoadTexts = PrevLoadTexts;
-        RtLanguageChanged = PrevLanguageChanged;
-    }
-} DialogTextsUnit;
+TRtLocalizeLink<SaveDialogTexts, LoadDialogTexts, DialogLanguageChanged>::TUnit DialogTextsUnit;
 
 }  // namespace
 

@@ -18,6 +18,7 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TCanvas;
@@ -611,6 +612,53 @@ extern std::function<bool(const AnsiString& Key, AnsiString& Text)> RtReadTextCa
 extern AnsiString RtDefaultLanguage;   // "EN"
 extern int32_t RtDefaultUnitFlag;       // 2 at start; 1 inch, 2 cm after loading texts
 extern TRtLocalizeProc RtLanguageChanged;
+
+// One library's link in the localisation chain. Installed, its routines run
+// first and then hand on to those installed before it, so that every library's
+// texts are saved and loaded, not only the last one's. Counted: nested installs
+// link once; the last Remove puts the previous routines back.
+template <TRtLocalizeProc Save, TRtLocalizeProc Load, TRtLocalizeProc Changed = nullptr>
+class TRtLocalizeLink {
+public:
+    static void Install()
+    {
+        if (count_++ > 0)
+            return;
+        prevSave_ = std::exchange(RtSaveTexts, &RunSave);
+        prevLoad_ = std::exchange(RtLoadTexts, &RunLoad);
+        if constexpr (Changed != nullptr)
+            prevChanged_ = std::exchange(RtLanguageChanged, &RunChanged);
+    }
+    static void Remove()
+    {
+        if (count_ == 0 || --count_ > 0)
+            return;
+        RtSaveTexts = prevSave_;
+        RtLoadTexts = prevLoad_;
+        if constexpr (Changed != nullptr)
+            RtLanguageChanged = prevChanged_;
+    }
+    // Installs the link for the life of a unit.
+    struct TUnit {
+        TUnit() { Install(); }
+        ~TUnit() { Remove(); }
+        TUnit(const TUnit&) = delete;
+        TUnit& operator=(const TUnit&) = delete;
+    };
+
+private:
+    static void Chain(TRtLocalizeProc Own, TRtLocalizeProc Prev)
+    {
+        Own();
+        if (Prev)
+            Prev();
+    }
+    static void RunSave() { Chain(Save, prevSave_); }
+    static void RunLoad() { Chain(Load, prevLoad_); }
+    static void RunChanged() { Chain(Changed, prevChanged_); }
+    static inline int count_ = 0;
+    static inline TRtLocalizeProc prevSave_ = nullptr, prevLoad_ = nullptr, prevChanged_ = nullptr;
+};
 
 // ---- exceptions ------------------------------------------------------------------------------
 

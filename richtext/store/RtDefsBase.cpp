@@ -88,17 +88,11 @@ std::array<AnsiString, RtUIStringCount>& UIStrings()
     return texts;
 }
 
-// The store's own links of the localisation chain.
-TRtLocalizeProc PrevSaveTexts = nullptr;
-TRtLocalizeProc PrevLoadTexts = nullptr;
-
 void SaveOwnTexts()
 {
     if (RtWriteTextCallback)
         for (int i = 0; i < RtUIStringCount; ++i)
             RtWriteTextCallback(AnsiString("RtString/") + UIStringDefs[i].Name, UIStrings()[size_t(i)]);
-    if (PrevSaveTexts)
-        PrevSaveTexts();
 }
 
 void LoadOwnTexts()
@@ -114,25 +108,7 @@ void LoadOwnTexts()
         RtDefaultUnitFlag = 1;
     else if (SameText(unit, "CM"))
         RtDefaultUnitFlag = 2;
-    if (PrevLoadTexts)
-        PrevLoadTexts();
 }
-
-// Puts the store's routines in front of the chain at start and restores it at the end.
-struct TLocalizeChain {
-    TLocalizeChain()
-    {
-        PrevSaveTexts = RtSaveTexts;
-        RtSaveTexts = SaveOwnTexts;
-        PrevLoadTexts = RtLoadTexts;
-        RtLoadTexts = LoadOwnTexts;
-    }
-    ~TLocalizeChain()
-    {
-        RtSaveTexts = PrevSaveTexts;
-        RtLoadTexts = PrevLoadTexts;
-    }
-};
 
 }  // namespace
 
@@ -143,7 +119,8 @@ std::function<bool(const AnsiString&, AnsiString&)> RtReadTextCallback;
 AnsiString RtDefaultLanguage = "EN";
 int32_t RtDefaultUnitFlag = 2;
 TRtLocalizeProc RtLanguageChanged = nullptr;
-static TLocalizeChain LocalizeChain;
+// The store's texts join the localisation chain at start and leave it at the end.
+static TRtLocalizeLink<SaveOwnTexts, LoadOwnTexts>::TUnit LocalizeChain;
 
 const AnsiString& GetRtUIString(TRtUIString Id) { return UIStrings()[std::min<size_t>(Id, RtUIStringCount - 1)]; }
 
