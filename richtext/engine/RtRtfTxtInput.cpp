@@ -192,9 +192,19 @@ void TRtRTFTextInput::StepDownToLineStart(bool Select, bool Repaint)
     UpdateCaretMetrics();
 }
 
-// The finishing steps of a left or right move.
-void TRtRTFTextInput::EndStep(bool Select, bool Repaint)
+bool TRtRTFTextInput::BeginStep()
 {
+    if ((EngineOptions & eoNoCursorMoves) || !CursorLine)
+        return false;
+    Moving = true;
+    return true;
+}
+
+void TRtRTFTextInput::EndStep(bool Select, bool Repaint, bool CheckField)
+{
+    Moving = false;
+    if (CheckField && !CheckFieldPosition())
+        return;
     if (Select)
         SetSelectionPoint(CursorPar, CursorLine, CursorPos, true, true);
     NotifyCursorMove();
@@ -393,9 +403,8 @@ void TRtRTFTextInput::WindowEdgeMove(bool Top, bool /*Select*/)
 
 void TRtRTFTextInput::MoveLeft(int32_t Count, bool Select, bool Repaint)
 {
-    if ((EngineOptions & eoNoCursorMoves) || !CursorLine)
+    if (!BeginStep())
         return;
-    Moving = true;
     SaveFieldReturn(false, true);
     int32_t counted = 0;
     while (counted < Count) {
@@ -434,17 +443,13 @@ void TRtRTFTextInput::MoveLeft(int32_t Count, bool Select, bool Repaint)
         if (visible && !IsDBCSTwo(CursorLine, CursorPos))
             ++counted;
     }
-    Moving = false;
-    if (!CheckFieldPosition())
-        return;
-    EndStep(Select, Repaint);
+    EndStep(Select, Repaint, true);
 }
 
 void TRtRTFTextInput::MoveRight(int32_t Count, bool Select, bool Repaint)
 {
-    if ((EngineOptions & eoNoCursorMoves) || !CursorLine)
+    if (!BeginStep())
         return;
-    Moving = true;
     SaveFieldReturn(true, true);
     const bool fieldMode = ProtectOptions.Has(ppAllExceptForEditFields);
     int32_t counted = 0;
@@ -479,17 +484,13 @@ void TRtRTFTextInput::MoveRight(int32_t Count, bool Select, bool Repaint)
         if (visible && !IsDBCSTwo(l, CursorPos))
             ++counted;
     }
-    Moving = false;
-    if (!CheckFieldPosition())
-        return;
-    EndStep(Select, Repaint);
+    EndStep(Select, Repaint, true);
 }
 
 void TRtRTFTextInput::MoveWordLeft(int32_t Count, bool Select, bool Repaint)
 {
-    if ((EngineOptions & eoNoCursorMoves) || !CursorLine)
+    if (!BeginStep())
         return;
-    Moving = true;
     for (int32_t n = 0; n < Count; ++n) {
         if (CursorPos <= 0) {
             if (!CursorLine->Prior && !CursorPar->Prior)
@@ -510,15 +511,13 @@ void TRtRTFTextInput::MoveWordLeft(int32_t Count, bool Select, bool Repaint)
             ++pos;
         CursorPos = pos;
     }
-    Moving = false;
-    EndStep(Select, Repaint);
+    EndStep(Select, Repaint, false);
 }
 
 void TRtRTFTextInput::MoveWordRight(int32_t Count, bool Select, bool Repaint)
 {
-    if ((EngineOptions & eoNoCursorMoves) || !CursorLine)
+    if (!BeginStep())
         return;
-    Moving = true;
     for (int32_t n = 0; n < Count; ++n) {
         const int32_t length = CursorLine->Length;
         if (CursorPos >= length) {
@@ -544,8 +543,7 @@ void TRtRTFTextInput::MoveWordRight(int32_t Count, bool Select, bool Repaint)
             ++pos;
         CursorPos = pos;
     }
-    Moving = false;
-    EndStep(Select, Repaint);
+    EndStep(Select, Repaint, false);
 }
 
 void TRtRTFTextInput::MoveUp(int32_t Count, bool Select, bool Repaint, bool CellMove)

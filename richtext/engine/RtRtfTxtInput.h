@@ -342,7 +342,11 @@ private:
     // MoveUp or MoveDown.
     void MoveVert(bool Up, int32_t Count, bool Select, bool Repaint, bool CellMove);
     void FinishMove(bool Select);
-    void EndStep(bool Select, bool Repaint);
+    // The start of a left, right or word move: False when the cursor may not move.
+    bool BeginStep();
+    // Its end. With CheckField a cursor outside the edit fields is put back into one,
+    // which ends the move there.
+    void EndStep(bool Select, bool Repaint, bool CheckField);
     void StepDownToLineStart(bool Select, bool Repaint);
     void FlushPendingReformat();
     // On to the start of the next line, in the next paragraph after the last; null at the text's end.
