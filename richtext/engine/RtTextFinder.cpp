@@ -165,17 +165,18 @@ int32_t TRtTextFinder::IndexAtOffset(int32_t Offset) const
     return int32_t(it - chars_.begin());
 }
 
-bool TRtTextFinder::SplitPattern(const AnsiString& APattern, AnsiString& Head, AnsiString& Tail) const
+void TRtTextFinder::BeginScan(const AnsiString& APattern, AnsiString& Head, AnsiString& Tail)
 {
+    Found = false;
+    Pattern = APattern.substr(0, size_t(MaxSegment));
     const size_t w = Wildcard != 0 ? APattern.find(Wildcard) : AnsiString::npos;
     if (w != AnsiString::npos && w < size_t(MaxSegment)) {
         Head = APattern.substr(0, w);
         Tail = APattern.substr(w + 1, size_t(MaxSegment));
-        return true;
+    } else {
+        Head = Pattern;
+        Tail.clear();
     }
-    Head = APattern.substr(0, size_t(MaxSegment));
-    Tail.clear();
-    return false;
 }
 
 // Whether Segment matches the characters from Start; End is one past the match.
@@ -337,10 +338,8 @@ void TRtTextFinder::Accept(const TRange& R)
 
 bool TRtTextFinder::ScanForward(const AnsiString& APattern)
 {
-    Found = false;
-    Pattern = APattern.substr(0, size_t(MaxSegment));
     AnsiString head, tail;
-    SplitPattern(APattern, head, tail);
+    BeginScan(APattern, head, tail);
     while (CurrentPar) {
         LoadParagraph(CurrentPar);
         TRange r;
@@ -357,10 +356,8 @@ bool TRtTextFinder::ScanForward(const AnsiString& APattern)
 
 bool TRtTextFinder::ScanBackward(const AnsiString& APattern)
 {
-    Found = false;
-    Pattern = APattern.substr(0, size_t(MaxSegment));
     AnsiString head, tail;
-    SplitPattern(APattern, head, tail);
+    BeginScan(APattern, head, tail);
     while (CurrentPar) {
         LoadParagraph(CurrentPar);
         TRange r;

@@ -87,7 +87,8 @@ private:
     };
     void LoadParagraph(TParagraph* Par);
     int32_t IndexAtOffset(int32_t Offset) const;
-    bool SplitPattern(const AnsiString& APattern, AnsiString& Head, AnsiString& Tail) const;
+    // The start of a scan for APattern: no result yet; the pattern split at its wildcard.
+    void BeginScan(const AnsiString& APattern, AnsiString& Head, AnsiString& Tail);
     bool SegmentAt(const AnsiString& Segment, int32_t Start, int32_t& End);
     bool WordAt(int32_t Start, TRange& R);
     bool MatchIn(const AnsiString& Head, const AnsiString& Tail, int32_t From, bool Forward, TRange& R);
