@@ -378,6 +378,17 @@ struct TParagraph {
 };
 using PTParagraph = TParagraph*;
 
+// The two ends of a text's selection, as a value.
+struct TRtSelectionEnds {
+    TParagraph* StartPar = nullptr;
+    TLine* StartLine = nullptr;
+    int32_t StartPos = 0;
+    TParagraph* EndPar = nullptr;
+    TLine* EndLine = nullptr;
+    int32_t EndPos = 0;
+    bool operator==(const TRtSelectionEnds&) const = default;
+};
+
 // Property indices of CopyParProps and CopyCharAttr masks.
 enum TParPropIndex : uint8_t {
     ppiIndentLeft, ppiIndentRight, ppiIndentFirst, ppiSpaceBefore, ppiMultSpaceBetween,

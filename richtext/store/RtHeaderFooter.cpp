@@ -79,16 +79,13 @@ void TRtSpecialTextProperty::SetEditing(bool Value)
     if (Value) {
         if (t.EditedSpecialText && t.EditedSpecialText != this)
             throw ERtEngineModeError("Editor is already locked!");
-        saved_ = {t.SelStartPar, t.SelStartLine, t.SelStartPos, t.SelEndPar, t.SelEndLine, t.SelEndPos,
-                  t.CursorPar,   t.CursorLine,   t.CursorPos,   t.MarkedCells, t.FirstPar};
+        saved_ = {t.GetSelectionEnds(), t.CursorPar, t.CursorLine, t.CursorPos, t.MarkedCells, t.FirstPar};
         EnsureParagraph();
         t.FirstPar = pars_;
         t.CursorPar = pars_;
         t.CursorLine = pars_->Lines;
         t.CursorPos = 0;
-        t.SelStartPar = t.SelEndPar = nullptr;
-        t.SelStartLine = t.SelEndLine = nullptr;
-        t.SelStartPos = t.SelEndPos = 0;
+        t.SetSelectionEnds({});
         t.MarkedCells = 0;
         t.EditedSpecialText = this;
         editing_ = true;
@@ -96,12 +93,7 @@ void TRtSpecialTextProperty::SetEditing(bool Value)
         // The chain may have a new first paragraph after editing.
         pars_ = t.FirstPar;
         t.FirstPar = saved_.FirstPar;
-        t.SelStartPar = saved_.SelStartPar;
-        t.SelStartLine = saved_.SelStartLine;
-        t.SelStartPos = saved_.SelStartPos;
-        t.SelEndPar = saved_.SelEndPar;
-        t.SelEndLine = saved_.SelEndLine;
-        t.SelEndPos = saved_.SelEndPos;
+        t.SetSelectionEnds(saved_.Selection);
         t.CursorPar = saved_.CursorPar;
         t.CursorLine = saved_.CursorLine;
         t.CursorPos = saved_.CursorPos;

@@ -47,12 +47,7 @@ public:
 
 private:
     struct TSavedState {
-        TParagraph* SelStartPar = nullptr;
-        TLine* SelStartLine = nullptr;
-        int32_t SelStartPos = 0;
-        TParagraph* SelEndPar = nullptr;
-        TLine* SelEndLine = nullptr;
-        int32_t SelEndPos = 0;
+        TRtSelectionEnds Selection;
         TParagraph* CursorPar = nullptr;
         TLine* CursorLine = nullptr;
         int32_t CursorPos = 0;

@@ -325,9 +325,19 @@ void TRtRTFText::IndexToName(int32_t Index, AnsiString& Name) const
     Name = Index >= 1 && Index <= names_->Count() ? names_->Strings(Index - 1) : AnsiString();
 }
 
+void TRtRTFText::SetSelectionEnds(const TRtSelectionEnds& Ends)
+{
+    SelStartPar = Ends.StartPar;
+    SelStartLine = Ends.StartLine;
+    SelStartPos = Ends.StartPos;
+    SelEndPar = Ends.EndPar;
+    SelEndLine = Ends.EndLine;
+    SelEndPos = Ends.EndPos;
+}
+
 void TRtRTFText::CheckSelectionChanged()
 {
-    const TSavedSel now{SelStartPar, SelStartLine, SelStartPos, SelEndPar, SelEndLine, SelEndPos};
+    const TRtSelectionEnds now = GetSelectionEnds();
     if (now == savedSel_)
         return;
     savedSel_ = now;

@@ -279,6 +279,11 @@ public:
     TParagraph* SelEndPar = nullptr;
     TLine* SelEndLine = nullptr;
     int32_t SelEndPos = 0;
+    TRtSelectionEnds GetSelectionEnds() const
+    {
+        return {SelStartPar, SelStartLine, SelStartPos, SelEndPar, SelEndLine, SelEndPos};
+    }
+    void SetSelectionEnds(const TRtSelectionEnds& Ends);
     bool SelReversed = false;
     bool Selecting = false;
     int32_t MarkedCells = 0;
@@ -538,13 +543,5 @@ private:
     int32_t pageCount_ = 0;
     bool pageCountValid_ = false;
     // The selection as last seen by CheckSelectionChanged.
-    struct TSavedSel {
-        TParagraph* StartPar = nullptr;
-        TLine* StartLine = nullptr;
-        int32_t StartPos = 0;
-        TParagraph* EndPar = nullptr;
-        TLine* EndLine = nullptr;
-        int32_t EndPos = 0;
-        bool operator==(const TSavedSel&) const = default;
-    } savedSel_;
+    TRtSelectionEnds savedSel_;
 };
