@@ -316,31 +316,6 @@ int32_t TRtCustomList::Count() const
 
 // ---- insert points ---------------------------------------------------------------------------------
 
-TRtInsertpointList::TRtInsertpointList() { ItemSize += int32_t(sizeof(TRtInsertpointItem) - sizeof(TRtListItem)); }
-
-void TRtInsertpointList::ClearItem(TRtListItem* Item) { ResetItem<TRtInsertpointItem>(Item); }
-
-TRtListItem* TRtInsertpointList::CloneItem(const TRtListItem* Source)
-{
-    auto* item = static_cast<TRtInsertpointItem*>(TRtCustomList::CloneItem(Source));
-    const auto* s = static_cast<const TRtInsertpointItem*>(Source);
-    item->Name = s->Name;
-    item->Str1 = s->Str1;
-    item->Str2 = s->Str2;
-    item->Value = s->Value;
-    return item;
-}
-
-void TRtInsertpointList::GetItemName(const TRtListItem* Item, AnsiString& Name) const
-{
-    Name = static_cast<const TRtInsertpointItem*>(Item)->Name;
-}
-
-void TRtInsertpointList::SetItemName(TRtListItem* Item, const AnsiString& Name)
-{
-    static_cast<TRtInsertpointItem*>(Item)->Name = Name;
-}
-
 int32_t TRtInsertpointList::AddInsertpoint(const AnsiString& Name, const AnsiString& Str1, int32_t Value,
                                            const AnsiString& Str2)
 {
@@ -371,32 +346,6 @@ AnsiString TRtInsertpointList::GetStrData2(int32_t Id)
 }
 
 // ---- tables ------------------------------------------------------------------------------------------
-
-TRtTableList::TRtTableList() { ItemSize += int32_t(sizeof(TRtTableItem) - sizeof(TRtListItem)); }
-
-void TRtTableList::ClearItem(TRtListItem* Item) { ResetItem<TRtTableItem>(Item); }
-
-TRtListItem* TRtTableList::CloneItem(const TRtListItem* Source)
-{
-    auto* item = static_cast<TRtTableItem*>(TRtCustomList::CloneItem(Source));
-    const auto* s = static_cast<const TRtTableItem*>(Source);
-    item->Name = s->Name;
-    item->Text = s->Text;
-    item->Left = s->Left;
-    item->Right = s->Right;
-    item->Value3 = s->Value3;
-    return item;
-}
-
-void TRtTableList::GetItemName(const TRtListItem* Item, AnsiString& Name) const
-{
-    Name = static_cast<const TRtTableItem*>(Item)->Name;
-}
-
-void TRtTableList::SetItemName(TRtListItem* Item, const AnsiString& Name)
-{
-    static_cast<TRtTableItem*>(Item)->Name = Name;
-}
 
 int32_t TRtTableList::AddTable(const AnsiString& Name, const AnsiString& Text, int32_t Value3, int32_t Right,
                                int32_t Left)
@@ -456,30 +405,6 @@ bool TRtTableList::GetTableLeftRight(int32_t Id, int32_t& Left, int32_t& Right)
 
 // ---- footnotes ----------------------------------------------------------------------------------------
 
-TRtFootnoteList::TRtFootnoteList() { ItemSize += int32_t(sizeof(TRtFootnoteItem) - sizeof(TRtListItem)); }
-
-void TRtFootnoteList::ClearItem(TRtListItem* Item) { ResetItem<TRtFootnoteItem>(Item); }
-
-TRtListItem* TRtFootnoteList::CloneItem(const TRtListItem* Source)
-{
-    auto* item = static_cast<TRtFootnoteItem*>(TRtCustomList::CloneItem(Source));
-    const auto* s = static_cast<const TRtFootnoteItem*>(Source);
-    item->Text = s->Text;
-    item->Value = s->Value;
-    item->Kind = s->Kind;
-    return item;
-}
-
-void TRtFootnoteList::GetItemName(const TRtListItem* Item, AnsiString& Name) const
-{
-    Name = static_cast<const TRtFootnoteItem*>(Item)->Text;
-}
-
-void TRtFootnoteList::SetItemName(TRtListItem* Item, const AnsiString& Name)
-{
-    static_cast<TRtFootnoteItem*>(Item)->Text = Name;
-}
-
 int32_t TRtFootnoteList::AddFootnote(const AnsiString& Text, uint8_t Kind, int32_t Value)
 {
     auto* item = static_cast<TRtFootnoteItem*>(AddItem());
@@ -490,11 +415,6 @@ int32_t TRtFootnoteList::AddFootnote(const AnsiString& Text, uint8_t Kind, int32
 }
 
 // ---- object references ---------------------------------------------------------------------------------
-
-TRtObjReferenceList::TRtObjReferenceList(TRtRTFText* Owner) : Owner(Owner)
-{
-    ItemSize += int32_t(sizeof(TRtObjRefItem) - sizeof(TRtListItem));
-}
 
 void TRtObjReferenceList::FreeItem(TRtListItem* Item)
 {
@@ -524,15 +444,6 @@ void TRtObjReferenceList::FreeItem(TRtListItem* Item)
         }
     }
     TRtCustomList::FreeItem(Item);
-}
-
-void TRtObjReferenceList::ClearItem(TRtListItem* Item) { ResetItem<TRtObjRefItem>(Item); }
-
-TRtListItem* TRtObjReferenceList::CloneItem(const TRtListItem* Source)
-{
-    auto* item = static_cast<TRtObjRefItem*>(TRtCustomList::CloneItem(Source));
-    item->Obj = static_cast<const TRtObjRefItem*>(Source)->Obj;
-    return item;
 }
 
 void TRtObjReferenceList::GetItemName(const TRtListItem* Item, AnsiString& Name) const

@@ -102,6 +102,39 @@ protected:
     std::vector<void*> internal_;  // the object-reference search's own result list
 };
 
+// A list whose items are TItem: it creates, clears and copies their data, and
+// names them by the field NameField (none: the base's empty name).
+template <class TItem, AnsiString TItem::*NameField = nullptr>
+class TRtItemList : public TRtCustomList {
+public:
+    TRtItemList() { ItemSize += int32_t(sizeof(TItem) - sizeof(TRtListItem)); }
+    void ClearItem(TRtListItem* Item) override { ResetItem<TItem>(Item); }
+    // The base's copy of the header, then the item's data.
+    TRtListItem* CloneItem(const TRtListItem* Source) override
+    {
+        auto* item = static_cast<TItem*>(TRtCustomList::CloneItem(Source));
+        const TRtListItem header = *item;
+        *item = *static_cast<const TItem*>(Source);
+        static_cast<TRtListItem&>(*item) = header;
+        return item;
+    }
+    void GetItemName(const TRtListItem* Item, AnsiString& Name) const override
+    {
+        if constexpr (NameField != nullptr)
+            Name = static_cast<const TItem*>(Item)->*NameField;
+        else
+            TRtCustomList::GetItemName(Item, Name);
+    }
+    void SetItemName(TRtListItem* Item, const AnsiString& Name) override
+    {
+        if constexpr (NameField != nullptr)
+            static_cast<TItem*>(Item)->*NameField = Name;
+    }
+
+protected:
+    TRtListItem* NewItem() const override { return new TItem; }
+};
+
 // ---- insert points ----------------------------------------------------------------------
 
 struct TRtInsertpointItem : TRtListItem {
@@ -111,22 +144,14 @@ struct TRtInsertpointItem : TRtListItem {
     int32_t Value = 0;
 };
 
-class TRtInsertpointList : public TRtCustomList {
+class TRtInsertpointList : public TRtItemList<TRtInsertpointItem, &TRtInsertpointItem::Name> {
 public:
     LUMI_CLASSNAME(TRtInsertpointList)
-    TRtInsertpointList();
-    void ClearItem(TRtListItem* Item) override;
-    TRtListItem* CloneItem(const TRtListItem* Source) override;
-    void GetItemName(const TRtListItem* Item, AnsiString& Name) const override;
-    void SetItemName(TRtListItem* Item, const AnsiString& Name) override;
     int32_t AddInsertpoint(const AnsiString& Name, const AnsiString& Str1, int32_t Value,
                            const AnsiString& Str2);
     int32_t GetIntData(int32_t Id);
     AnsiString GetStrData1(int32_t Id);
     AnsiString GetStrData2(int32_t Id);
-
-protected:
-    TRtListItem* NewItem() const override { return new TRtInsertpointItem; }
 };
 
 // ---- tables ---------------------------------------------------------------------------------
@@ -139,14 +164,9 @@ struct TRtTableItem : TRtListItem {
     int32_t Value3 = 0;
 };
 
-class TRtTableList : public TRtCustomList {
+class TRtTableList : public TRtItemList<TRtTableItem, &TRtTableItem::Name> {
 public:
     LUMI_CLASSNAME(TRtTableList)
-    TRtTableList();
-    void ClearItem(TRtListItem* Item) override;
-    TRtListItem* CloneItem(const TRtListItem* Source) override;
-    void GetItemName(const TRtListItem* Item, AnsiString& Name) const override;
-    void SetItemName(TRtListItem* Item, const AnsiString& Name) override;
     int32_t AddTable(const AnsiString& Name, const AnsiString& Text, int32_t Value3, int32_t Right,
                      int32_t Left);
     TRtTableItem* GetTable(int32_t Id) { return static_cast<TRtTableItem*>(FindItem(Id)); }
@@ -157,9 +177,6 @@ public:
     void SetTableRight(int32_t Id, int32_t V);
     void SetTableValue3(int32_t Id, int32_t V);
     bool GetTableLeftRight(int32_t Id, int32_t& Left, int32_t& Right);
-
-protected:
-    TRtListItem* NewItem() const override { return new TRtTableItem; }
 };
 
 // ---- footnotes -------------------------------------------------------------------------------
@@ -170,18 +187,10 @@ struct TRtFootnoteItem : TRtListItem {
     uint8_t Kind = 0;
 };
 
-class TRtFootnoteList : public TRtCustomList {
+class TRtFootnoteList : public TRtItemList<TRtFootnoteItem, &TRtFootnoteItem::Text> {
 public:
     LUMI_CLASSNAME(TRtFootnoteList)
-    TRtFootnoteList();
-    void ClearItem(TRtListItem* Item) override;
-    TRtListItem* CloneItem(const TRtListItem* Source) override;
-    void GetItemName(const TRtListItem* Item, AnsiString& Name) const override;
-    void SetItemName(TRtListItem* Item, const AnsiString& Name) override;
     int32_t AddFootnote(const AnsiString& Text, uint8_t Kind, int32_t Value);
-
-protected:
-    TRtListItem* NewItem() const override { return new TRtFootnoteItem; }
 };
 
 // ---- object references -------------------------------------------------------------------------
@@ -227,15 +236,13 @@ struct TRtObjRefItem : TRtListItem {
     TTextObj Obj;
 };
 
-class TRtObjReferenceList : public TRtCustomList {
+class TRtObjReferenceList : public TRtItemList<TRtObjRefItem> {
 public:
     LUMI_CLASSNAME(TRtObjReferenceList)
-    explicit TRtObjReferenceList(TRtRTFText* Owner = nullptr);
+    explicit TRtObjReferenceList(TRtRTFText* Owner = nullptr) : Owner(Owner) {}
     // Frees the objects: the base's destructor no longer reaches this list's FreeItem.
     ~TRtObjReferenceList() override { Clear(); }
-    void ClearItem(TRtListItem* Item) override;
     void FreeItem(TRtListItem* Item) override;
-    TRtListItem* CloneItem(const TRtListItem* Source) override;
     void GetItemName(const TRtListItem* Item, AnsiString& Name) const override;
     void SetItemName(TRtListItem* Item, const AnsiString& Name) override;
     int32_t Release(int32_t Id) override;
@@ -259,6 +266,5 @@ public:
     bool KeepPlaced = false;
 
 protected:
-    TRtListItem* NewItem() const override { return new TRtObjRefItem; }
     static TTextObj& Data(TRtListItem* Item) { return static_cast<TRtObjRefItem*>(Item)->Obj; }
 };

@@ -233,3 +233,33 @@ TEST(RtObjReferenceList, DestroyQueryKeepsTheObject)
     }
     EXPECT_EQ(alive, 1);
 }
+
+TEST(RtCustomList, CloneCopiesHeaderAndDataButNotCountsOrLinks)
+{
+    TRtFootnoteList list;
+    list.AddFootnote("first", 1, 10);
+    const int32_t id = list.AddFootnote("note", 2, 7);
+    auto* src = static_cast<TRtFootnoteItem*>(list.FindItem(id));
+    src->Flags = 1;
+    src->Group = 3;
+    list.AddRef(id);
+    std::unique_ptr<TRtListItem> clone(list.CloneItem(src));
+    const auto* c = dynamic_cast<TRtFootnoteItem*>(clone.get());
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->Id, id);
+    EXPECT_EQ(c->Flags, 1);
+    EXPECT_EQ(c->Group, 3);
+    EXPECT_EQ(c->Text, "note");
+    EXPECT_EQ(c->Kind, 2);
+    EXPECT_EQ(c->Value, 7);
+    EXPECT_EQ(c->RefCount, 0);
+    EXPECT_EQ(c->Prior, nullptr);
+    EXPECT_EQ(c->Next, nullptr);
+    EXPECT_EQ(c->Source, nullptr);
+    // Footnotes are named by their text.
+    AnsiString name;
+    list.SetItemName(clone.get(), "renamed");
+    list.GetItemName(clone.get(), name);
+    EXPECT_EQ(name, "renamed");
+    EXPECT_EQ(list.FindByName("note"), id);
+}
