@@ -197,9 +197,10 @@ void TRtRtfReader::CloseGroup()
     }
     TGroup& g = Groups.back();
     // A paragraph with text takes the paragraph properties changed in the
-    // group before the group forgets them; a later paragraph end sets them
-    // again from the state then.
-    if ((Dest == rdText || Dest == rdHeader || Dest == rdFooter) && !SameParFormat(ParTemplate, g.Template)
+    // group before the group forgets them, those of the innermost group that
+    // closes first; a later paragraph end sets them again from the state then.
+    if ((Dest == rdText || Dest == rdHeader || Dest == rdFooter) && FormatTakenBy != Par
+        && !SameParFormat(ParTemplate, g.Template)
         && (CharsAdded > 0 || CurLine->Length > 0 || CurLine != Par->Lines)) {
         AssignParFormat(*Par, ParTemplate);
         FormatTakenBy = Par;
@@ -1111,9 +1112,8 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
         if (!RowDefined)
             t.Flags |= parfKeepTogether;
         break;
-    case 78: // keepn, rtkeepn
-        if (Dest != rdStylesheet && Value)
-            t.Flags |= parfKeepWithNext;
+    case 78: // keepn, rtkeepn: the paragraph's, or the style's being defined
+        t.Flags |= parfKeepWithNext;
         break;
     case 34: case 35: case 36: case 37:
         SetBorder(Code, Value);

@@ -188,3 +188,36 @@ TEST(RtfWriter, FieldObjectsAreWrittenAsFieldsWithTheirMask)
     text.WriteFieldsAsObjects = true;
     EXPECT_EQ(WriteRtf(text).find("\\fldinst{DATE"), std::string::npos);
 }
+
+// Tab stops, keep-with-next and borders each stand in a group of their own;
+// paragraph words follow a "\pard" only when they change.
+TEST(RtfWriter, ParagraphPropertiesAreWrittenWhenTheyChange)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1{\\colortbl;\\red255\\green0\\blue0;}"
+                  "\\pard\\tx720 a\\par\\pard\\tx720 b\\par\\pard\\tqr\\tx1440 c\\par"
+                  "\\pard\\keepn\\box\\brdrs\\brdrcf1 d\\par\\pard\\keepn e\\par\\pard f\\par"
+                  "\\pard\\keep g\\par\\pard h\\par\\pard\\tx720\\keepn\\brdrb\\brdrs i}");
+    const std::string w = WriteRtf(text);
+    // "b" repeats the words in force: no "\pard" and no words before it.
+    EXPECT_NE(w.find("a\\par\r\n\\plain\\f0\\cf0 b\\par"), std::string::npos) << w;
+    // A change of tab stops closes the tab group; the paragraph words are
+    // unchanged and come back with the group's end.
+    EXPECT_NE(w.find("b\\par\r\n}{\\tqr\\tx1440 \\plain"), std::string::npos) << w;
+    EXPECT_NE(w.find("c\\par\r\n}{\\keepn{\\box\\brdrs\\brdrcf1 \\plain"), std::string::npos) << w;
+    EXPECT_NE(w.find("d\\par\r\n}\\plain"), std::string::npos) << w;
+    EXPECT_NE(w.find("e\\par\r\n}\\plain"), std::string::npos) << w;
+    // Keeping lines together cannot be switched off but by "\pard".
+    EXPECT_NE(w.find("f\\par\r\n\\pard\\keep\\ql"), std::string::npos) << w;
+    EXPECT_NE(w.find("g\\par\r\n\\pard\\ql"), std::string::npos) << w;
+    EXPECT_EQ(Count(w, "{"), Count(w, "}")) << w;
+    // Every paragraph, the empty last one too, reads back as it was.
+    TRtRTFText second;
+    ReadRtf(second, w);
+    EXPECT_EQ(DumpStore(second), DumpStore(text)) << w;
+    EXPECT_NE(ParAt(second, 8)->Tabs, 0u);
+    EXPECT_TRUE(ParAt(second, 8)->Flags & parfKeepWithNext);
+    EXPECT_EQ(ParAt(second, 8)->BrdLines & 0x3C, 0x08);
+    EXPECT_FALSE(ParAt(second, 5)->Flags & parfKeepWithNext);
+    EXPECT_FALSE(ParAt(second, 7)->Flags & parfKeepTogether);
+}
