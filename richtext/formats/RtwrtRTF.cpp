@@ -1140,6 +1140,8 @@ void TRtRTFWriter::CloseMergeField()
 
 int32_t TRtRTFWriter::WriteLineEnd()
 {
+    if (!CurLine->Next && (CurPar == LastPar || !CurPar->Next))
+        CloseMergeField();
     if (LineLayout) {
         const int32_t twips = MulDiv(CurLine->Width, 1440, std::max(Text->Header()->XRes, 1));
         AddWord("\\rtlin", CurLine->Next ? twips : -twips);
