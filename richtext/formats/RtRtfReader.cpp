@@ -1206,8 +1206,16 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
         break;
     case 130: PendingCell.VertAlign = uint8_t(std::clamp(Value, 0, 2)); break;
     // Page layout.
-    case 10: if (Value > 0) Header->SetPageWidth(Twips(Value)); break;
-    case 11: if (Value > 0) Header->SetPageHeight(Twips(Value)); break;
+    case 10:
+    case 11:
+        if (Value > 0) {
+            const bool width = (Code == 10) != bool(RtReaderOptions & rroExchangePaperSize);
+            if (width)
+                Header->SetPageWidth(Twips(Value));
+            else
+                Header->SetPageHeight(Twips(Value));
+        }
+        break;
     case 12: Header->SetLeftMargin(Twips(Value)); break;
     case 13: Header->SetRightMargin(Twips(Value)); break;
     case 14: Header->SetTopMargin(Twips(Value)); break;
