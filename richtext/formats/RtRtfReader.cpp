@@ -1622,7 +1622,12 @@ void TRtRtfReader::ApplyStyle(int32_t Number)
     if (it == StyleByNumber.end())
         return;
     const TStyleDef& d = Styles[it->second];
-    MergePar(ParTemplate, d.Template, d.ParMask);
+    // Keeping, keeping with the next paragraph, tab stops and borders come
+    // with the paragraph's own words, as word processors write them: they
+    // cannot be switched off there, so what the style sets and the paragraph
+    // lacks would come back.
+    MergePar(ParTemplate, d.Template,
+             d.ParMask & ~(TRtParStyle::spTabs | TRtParStyle::spKeep | TRtParStyle::spBorders));
     // Until the end of reading the paragraphs name their definition by a
     // negative index; the collection's index + 1 replaces it (MapParStyle).
     if (it->second < size_t(INT16_MAX))

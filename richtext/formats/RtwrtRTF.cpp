@@ -227,6 +227,8 @@ void TRtRTFWriter::AddStyleEntry(const TRtParStyle& Style, int32_t Number)
         if (p.Flags & parfKeepWithNext)
             Add("\\keepn");
     }
+    if (m & TRtParStyle::spTabs)
+        Add(TabWords(p));
     if (m & TRtParStyle::spBorders)
         AddBorders(p.BrdLines, p.BrdWidth, p.BrdColor, p.BrdSpace, false);
     if (m & TRtParStyle::spAlign) {
