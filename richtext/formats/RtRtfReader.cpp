@@ -1438,8 +1438,20 @@ void TRtRtfReader::FinishRead()
         MapParStyle(*p);
         if (p->IndentRight < 0)
             p->IndentRight = 0;
+        KeepStoredBreaks(*p);
         p->Flags |= parfReformat;
     }
+}
+
+void TRtRtfReader::KeepStoredBreaks(TParagraph& P) const
+{
+    if (!Preformatted)
+        return;
+    for (const TLine* l = P.Lines; l; l = l->Next)
+        if (l->Flags & linfStoredLayout) {
+            P.ExtFlags |= parxKeepLineBreaks;
+            return;
+        }
 }
 
 // ---- font and colour tables -----------------------------------------------------------------
@@ -1913,6 +1925,7 @@ void TRtRtfReader::EndHeaderFooter()
         MapParStyle(*p);
         if (p->IndentRight < 0)
             p->IndentRight = 0;
+        KeepStoredBreaks(*p);
     }
     item->SetParagraphs(HFChain);
     HFChain = nullptr;

@@ -133,6 +133,8 @@ private:
     int32_t AddToCollection(TRtCustomStyleCollection& Collection, const TStyleDef& Def) const;
     // Marks the overrides of a paragraph read and maps its style to the collection.
     void MapParStyle(TParagraph& P);
+    // A paragraph whose lines came with their stored widths keeps those line breaks.
+    void KeepStoredBreaks(TParagraph& P) const;
     bool AtParStart() const;
 
     void BeginHeaderFooter(bool Footer, int32_t Letter);
