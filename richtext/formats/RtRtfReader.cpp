@@ -51,6 +51,7 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
     Depth = SkippedDepth = 0;
     Started = Stop = LastParDone = SkipNextPicture = RawCode = Preformatted = LineBreakPending = false;
     FormatTakenBy = nullptr;
+    EmptyFormatFor = nullptr;
     Groups.clear();
     UnicodeSkip = 1;
     SkipChars = 0;
@@ -177,6 +178,7 @@ void TRtRtfReader::OpenGroup()
     g.Dest = Dest;
     g.UnicodeSkip = UnicodeSkip;
     g.InRow = InRow;
+    g.OpenPar = Par;
     Groups.push_back(std::move(g));
     ++Depth;
     if (Dest == rdStylesheet && Depth == StylesheetDepth + 1)
@@ -199,11 +201,17 @@ void TRtRtfReader::CloseGroup()
     // A paragraph with text takes the paragraph properties changed in the
     // group before the group forgets them, those of the innermost group that
     // closes first; a later paragraph end sets them again from the state then.
+    // An empty paragraph begun inside the group keeps them aside: should the
+    // text end with it, no further words given, they are its own.
     if ((Dest == rdText || Dest == rdHeader || Dest == rdFooter) && FormatTakenBy != Par
-        && !SameParFormat(ParTemplate, g.Template)
-        && (CharsAdded > 0 || CurLine->Length > 0 || CurLine != Par->Lines)) {
-        AssignParFormat(*Par, ParTemplate);
-        FormatTakenBy = Par;
+        && !SameParFormat(ParTemplate, g.Template)) {
+        if (!ParEmpty()) {
+            AssignParFormat(*Par, ParTemplate);
+            FormatTakenBy = Par;
+        } else if (Par != g.OpenPar && EmptyFormatFor != Par) {
+            AssignParFormat(EmptyFormat, ParTemplate);
+            EmptyFormatFor = Par;
+        }
     }
     if (Dest == rdStylesheet && Depth == StylesheetDepth + 1)
         EndStyle();
@@ -1075,6 +1083,7 @@ void TRtRtfReader::AddUnicode(int32_t Value)
 
 void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
 {
+    EmptyFormatFor = nullptr;
     TParagraph& t = ParTemplate;
     switch (Code) {
     case 4: t.IndentLeft = Clamp16(std::max(0, Value)); break;
@@ -1415,9 +1424,14 @@ void TRtRtfReader::FinishLastParagraph()
         return;
     LastParDone = true;
     if (FormatTakenBy != Par)
-        AssignParFormat(*Par, ParTemplate);
+        AssignParFormat(*Par, EmptyFormatFor == Par && ParEmpty() ? EmptyFormat : ParTemplate);
     if (CharsAdded > 0 || CurLine->Length > 0)
         Par->ParAttr = Attr;
+}
+
+bool TRtRtfReader::ParEmpty() const
+{
+    return CharsAdded == 0 && CurLine->Length == 0 && CurLine == Par->Lines;
 }
 
 void TRtRtfReader::FinishRead()
