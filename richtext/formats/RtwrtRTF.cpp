@@ -750,10 +750,10 @@ int32_t TRtRTFWriter::WriteFootnote()
         mark = "\\chftn";
     else {
         const AnsiString c(1, char(CurLine->Chars[CurPos]));
-        std::swap(Buf, mark);
+        TCollect collect(Buf);
         Add(" ");
         AddEscaped(c);
-        std::swap(Buf, mark);
+        mark = collect.Take();
     }
     Add("{\\cs16\\super" + mark + "{\\*\\footnote");
     if (note->Value > 0)
@@ -790,8 +790,7 @@ std::string TRtRTFWriter::RowDefinition(TParagraph* FirstCell)
     const TRtCell* first = FirstCell->Cell;
     if (first)
         Text->TableList()->GetTableLeftRight(first->TableId, left, right);
-    std::string outer;
-    std::swap(Buf, outer);
+    TCollect collect(Buf);
     Add("\\trowd");
     AddWord("\\trgaph", first ? first->Gap : 0);
     AddWord("\\trleft", left);
@@ -815,8 +814,7 @@ std::string TRtRTFWriter::RowDefinition(TParagraph* FirstCell)
         if (!(p->Flags & parfNotLastCell))
             break;
     }
-    std::swap(Buf, outer);
-    return outer;
+    return collect.Take();
 }
 
 std::string TRtRTFWriter::TabWords(const TParagraph& P) const
@@ -837,8 +835,7 @@ std::string TRtRTFWriter::TabWords(const TParagraph& P) const
 
 std::string TRtRTFWriter::ParagraphWords(const TParagraph& P, int32_t Style, const TRtRTFNumberingStyle* Numbering)
 {
-    std::string outer;
-    std::swap(Buf, outer);
+    TCollect collect(Buf);
     const bool cell = P.Flags & parfTableCell;
     // Properties that the style sets and the paragraph does not are cleared below.
     const TRtParStyle* ps = Style > 0 ? &StyleCollection()->Styles[size_t(P.StyleIndex - 1)] : nullptr;
@@ -891,8 +888,7 @@ std::string TRtRTFWriter::ParagraphWords(const TParagraph& P, int32_t Style, con
         Add("\\toc1");
     if (P.OutlineLevel)
         AddWord("\\rtlevel", P.OutlineLevel);
-    std::swap(Buf, outer);
-    return outer;
+    return collect.Take();
 }
 
 void TRtRTFWriter::PushGroup(uint8_t Kind, const std::string& State)
@@ -989,12 +985,9 @@ int32_t TRtRTFWriter::WriteParStart()
         // their own; a group whose words no longer apply closes, and with it
         // the groups opened after it.
         const std::string tabs = TabWords(*p);
-        std::string borders;
-        {
-            std::swap(Buf, borders);
-            AddBorders(p->BrdLines, p->BrdWidth, p->BrdColor, p->BrdSpace, false);
-            std::swap(Buf, borders);
-        }
+        TCollect collect(Buf);
+        AddBorders(p->BrdLines, p->BrdWidth, p->BrdColor, p->BrdSpace, false);
+        const std::string borders = collect.Take();
         const std::string keepNext = (p->Flags & parfKeepWithNext) ? "\\keepn" : "";
         auto wanted = [&](uint8_t Kind) -> const std::string& {
             return Kind == gkTabs ? tabs : Kind == gkBorders ? borders : keepNext;

@@ -74,6 +74,26 @@ private:
     void CloseMergeField();
     void CloseRtfCode();
 
+    // Sets the buffer aside while words are built in it; Take returns them and
+    // puts the buffer back.
+    class TCollect {
+    public:
+        explicit TCollect(std::string& Buffer) : Buf(Buffer) { std::swap(Buf, Outer); }
+        ~TCollect() { Take(); }
+        std::string Take()
+        {
+            if (Taken)
+                return {};
+            Taken = true;
+            std::swap(Buf, Outer);
+            return std::move(Outer);
+        }
+
+    private:
+        std::string& Buf;
+        std::string Outer;
+        bool Taken = false;
+    };
     std::string Buf;
     std::array<uint8_t, 256> FontMap{};
     std::array<uint8_t, 256> ColorMap{};
