@@ -863,8 +863,6 @@ std::string TRtRTFWriter::ParagraphWords(const TParagraph& P, int32_t Style, con
     if (P.Flags & parfProtected)
         Add("\\rtparprot");
     AddNumbering(P, Numbering);
-    static const char* align[4] = {"\\ql", "\\qc", "\\qr", "\\qj"};
-    Add(align[P.Align & 3]);
     if (cell && (P.Flags & parfKeepWithNext))
         Add("\\rtkeepn");
     if (P.ParId)
@@ -873,21 +871,29 @@ std::string TRtRTFWriter::ParagraphWords(const TParagraph& P, int32_t Style, con
         Add("\\rtparhide");
     if (P.Flags & parfNoWrap)
         Add("\\rtparnowwrap");
-    AddWord("\\li", P.IndentLeft);
-    AddWord("\\fi", P.IndentFirst);
-    AddWord("\\ri", P.IndentRight);
-    AddWord("\\sb", P.SpaceBefore);
     if (P.SpaceBetween) {
         AddWord("\\sl", P.SpaceBetween);
         if (P.Flags & parfMultSpaceBetween)
             Add("\\slmult1");
     } else if (ps && (ps->ParMask & TRtParStyle::spSpaceBetween))
         Add("\\sl0");
-    AddWord("\\sa", P.SpaceAfter);
     if (P.ExtFlags & parxTableOfContents)
         Add("\\toc1");
     if (P.OutlineLevel)
         AddWord("\\rtlevel", P.OutlineLevel);
+    return collect.Take();
+}
+
+std::string TRtRTFWriter::SpacingWords(const TParagraph& P)
+{
+    TCollect collect(Buf);
+    static const char* align[4] = {"\\ql", "\\qc", "\\qr", "\\qj"};
+    Add(align[P.Align & 3]);
+    AddWord("\\li", P.IndentLeft);
+    AddWord("\\fi", P.IndentFirst);
+    AddWord("\\ri", P.IndentRight);
+    AddWord("\\sb", P.SpaceBefore);
+    AddWord("\\sa", P.SpaceAfter);
     return collect.Take();
 }
 
@@ -924,18 +930,20 @@ int32_t TRtRTFWriter::WriteParStart()
     const std::string words = ParagraphWords(*p, StyleNumberOf(p), numbering);
     // The paragraph words stand in the innermost paragraph or row group; they
     // are written after a "\pard" only when they differ from those in force.
+    // Alignment, indents and spacing override those in force: they follow
+    // every paragraph start.
     bool fresh = false;
     auto setWords = [&](TGroupState& Group, const char* Before) {
-        if (!fresh && Group.Known && Group.State == words) {
+        if (fresh || !Group.Known || Group.State != words) {
+            if (!fresh)
+                Add("\\pard");
             Add(Before);
-            return;
-        }
-        if (!fresh)
-            Add("\\pard");
-        Add(Before);
-        Add(words);
-        Group.State = words;
-        Group.Known = true;
+            Add(words);
+            Group.State = words;
+            Group.Known = true;
+        } else
+            Add(Before);
+        Add(SpacingWords(*p));
     };
     if (p->Flags & parfTableCell) {
         const int32_t id = p->Cell ? p->Cell->TableId : 0;

@@ -37,9 +37,13 @@ private:
     void AddEscaped(const AnsiString& S);
     // The row definition starting at a row's first cell.
     std::string RowDefinition(TParagraph* FirstCell);
-    // A paragraph's properties that "\pard" resets and no group of its own holds.
+    // A paragraph's properties that "\pard" resets and no group of its own
+    // holds, but for those of SpacingWords.
     std::string ParagraphWords(const TParagraph& P, int32_t Style, const TRtRTFNumberingStyle* Numbering);
     std::string TabWords(const TParagraph& P) const;
+    // Alignment, indents and spacing before and after: the words that
+    // override those in force.
+    std::string SpacingWords(const TParagraph& P);
     void PushGroup(uint8_t Kind, const std::string& State);
     // Closes the groups from Index up, each with "}".
     void PopGroups(size_t Index);
