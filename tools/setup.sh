@@ -10,6 +10,7 @@ LUMI_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core qt6-translations-l10n
   poppler-utils
+  libreoffice-writer-nogui
 )
 
 lumi_install_packages() {

@@ -51,6 +51,7 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
     Depth = SkippedDepth = 0;
     Started = Stop = LastParDone = SkipNextPicture = RawCode = Preformatted = LineBreakPending = false;
     FormatTakenBy = nullptr;
+    EmptyFormatFor = nullptr;
     Groups.clear();
     UnicodeSkip = 1;
     SkipChars = 0;
@@ -177,6 +178,7 @@ void TRtRtfReader::OpenGroup()
     g.Dest = Dest;
     g.UnicodeSkip = UnicodeSkip;
     g.InRow = InRow;
+    g.OpenPar = Par;
     Groups.push_back(std::move(g));
     ++Depth;
     if (Dest == rdStylesheet && Depth == StylesheetDepth + 1)
@@ -197,12 +199,19 @@ void TRtRtfReader::CloseGroup()
     }
     TGroup& g = Groups.back();
     // A paragraph with text takes the paragraph properties changed in the
-    // group before the group forgets them; a later paragraph end sets them
-    // again from the state then.
-    if ((Dest == rdText || Dest == rdHeader || Dest == rdFooter) && !SameParFormat(ParTemplate, g.Template)
-        && (CharsAdded > 0 || CurLine->Length > 0 || CurLine != Par->Lines)) {
-        AssignParFormat(*Par, ParTemplate);
-        FormatTakenBy = Par;
+    // group before the group forgets them, those of the innermost group that
+    // closes first; a later paragraph end sets them again from the state then.
+    // An empty paragraph begun inside the group keeps them aside: should the
+    // text end with it, no further words given, they are its own.
+    if ((Dest == rdText || Dest == rdHeader || Dest == rdFooter) && FormatTakenBy != Par
+        && !SameParFormat(ParTemplate, g.Template)) {
+        if (!ParEmpty()) {
+            AssignParFormat(*Par, ParTemplate);
+            FormatTakenBy = Par;
+        } else if (Par != g.OpenPar && EmptyFormatFor != Par) {
+            AssignParFormat(EmptyFormat, ParTemplate);
+            EmptyFormatFor = Par;
+        }
     }
     if (Dest == rdStylesheet && Depth == StylesheetDepth + 1)
         EndStyle();
@@ -1074,6 +1083,7 @@ void TRtRtfReader::AddUnicode(int32_t Value)
 
 void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
 {
+    EmptyFormatFor = nullptr;
     TParagraph& t = ParTemplate;
     switch (Code) {
     case 4: t.IndentLeft = Clamp16(std::max(0, Value)); break;
@@ -1111,9 +1121,8 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
         if (!RowDefined)
             t.Flags |= parfKeepTogether;
         break;
-    case 78: // keepn, rtkeepn
-        if (Dest != rdStylesheet && Value)
-            t.Flags |= parfKeepWithNext;
+    case 78: // keepn, rtkeepn: the paragraph's, or the style's being defined
+        t.Flags |= parfKeepWithNext;
         break;
     case 34: case 35: case 36: case 37:
         SetBorder(Code, Value);
@@ -1206,8 +1215,16 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
         break;
     case 130: PendingCell.VertAlign = uint8_t(std::clamp(Value, 0, 2)); break;
     // Page layout.
-    case 10: if (Value > 0) Header->SetPageWidth(Twips(Value)); break;
-    case 11: if (Value > 0) Header->SetPageHeight(Twips(Value)); break;
+    case 10:
+    case 11:
+        if (Value > 0) {
+            const bool width = (Code == 10) != bool(RtReaderOptions & rroExchangePaperSize);
+            if (width)
+                Header->SetPageWidth(Twips(Value));
+            else
+                Header->SetPageHeight(Twips(Value));
+        }
+        break;
     case 12: Header->SetLeftMargin(Twips(Value)); break;
     case 13: Header->SetRightMargin(Twips(Value)); break;
     case 14: Header->SetTopMargin(Twips(Value)); break;
@@ -1407,9 +1424,14 @@ void TRtRtfReader::FinishLastParagraph()
         return;
     LastParDone = true;
     if (FormatTakenBy != Par)
-        AssignParFormat(*Par, ParTemplate);
+        AssignParFormat(*Par, EmptyFormatFor == Par && ParEmpty() ? EmptyFormat : ParTemplate);
     if (CharsAdded > 0 || CurLine->Length > 0)
         Par->ParAttr = Attr;
+}
+
+bool TRtRtfReader::ParEmpty() const
+{
+    return CharsAdded == 0 && CurLine->Length == 0 && CurLine == Par->Lines;
 }
 
 void TRtRtfReader::FinishRead()
@@ -1430,8 +1452,20 @@ void TRtRtfReader::FinishRead()
         MapParStyle(*p);
         if (p->IndentRight < 0)
             p->IndentRight = 0;
+        KeepStoredBreaks(*p);
         p->Flags |= parfReformat;
     }
+}
+
+void TRtRtfReader::KeepStoredBreaks(TParagraph& P) const
+{
+    if (!Preformatted)
+        return;
+    for (const TLine* l = P.Lines; l; l = l->Next)
+        if (l->Flags & linfStoredLayout) {
+            P.ExtFlags |= parxKeepLineBreaks;
+            return;
+        }
 }
 
 // ---- font and colour tables -----------------------------------------------------------------
@@ -1614,7 +1648,12 @@ void TRtRtfReader::ApplyStyle(int32_t Number)
     if (it == StyleByNumber.end())
         return;
     const TStyleDef& d = Styles[it->second];
-    MergePar(ParTemplate, d.Template, d.ParMask);
+    // Keeping, keeping with the next paragraph, tab stops and borders come
+    // with the paragraph's own words, as word processors write them: they
+    // cannot be switched off there, so what the style sets and the paragraph
+    // lacks would come back.
+    MergePar(ParTemplate, d.Template,
+             d.ParMask & ~(TRtParStyle::spTabs | TRtParStyle::spKeep | TRtParStyle::spBorders));
     // Until the end of reading the paragraphs name their definition by a
     // negative index; the collection's index + 1 replaces it (MapParStyle).
     if (it->second < size_t(INT16_MAX))
@@ -1900,6 +1939,7 @@ void TRtRtfReader::EndHeaderFooter()
         MapParStyle(*p);
         if (p->IndentRight < 0)
             p->IndentRight = 0;
+        KeepStoredBreaks(*p);
     }
     item->SetParagraphs(HFChain);
     HFChain = nullptr;

@@ -58,6 +58,7 @@ private:
         bool InRow = false;
         bool FieldResult = false;
         bool NumberingDef = false;  // the group holds a "\pn" definition
+        const TParagraph* OpenPar = nullptr;  // the paragraph current when the group opened
     };
     // A level of a list or a "\pn" definition being read.
     struct TLevelDef {
@@ -133,6 +134,10 @@ private:
     int32_t AddToCollection(TRtCustomStyleCollection& Collection, const TStyleDef& Def) const;
     // Marks the overrides of a paragraph read and maps its style to the collection.
     void MapParStyle(TParagraph& P);
+    // A paragraph whose lines came with their stored widths keeps those line breaks.
+    void KeepStoredBreaks(TParagraph& P) const;
+    // The current paragraph has no characters yet.
+    bool ParEmpty() const;
     bool AtParStart() const;
 
     void BeginHeaderFooter(bool Footer, int32_t Letter);
@@ -177,6 +182,9 @@ private:
     bool Stop = false;
     bool LastParDone = false;
     TParagraph* FormatTakenBy = nullptr;  // the paragraph that took its format at a group end
+    // An empty paragraph and the format in force when a group it began in closed.
+    const TParagraph* EmptyFormatFor = nullptr;
+    TParagraph EmptyFormat;
     std::vector<TGroup> Groups;
     uint8_t UnicodeSkip = 1;  // fallback characters after "\u"
     int32_t SkipChars = 0;    // fallback characters still to drop

@@ -19,7 +19,7 @@ void TRtRTFWriter::Reset()
 {
     TRtTextWriter::Reset();
     Buf.clear();
-    OpenGroups = 0;
+    Groups.clear();
     HyperlinkOpen = SuppressHidden = PlainWritten = ListTableWritten = false;
     MergeFieldOpen = InsertPointPending = AutomaticOn = InHeaderFooter = RtfCodeOpen = false;
     LastTableId = 0;
@@ -227,6 +227,8 @@ void TRtRTFWriter::AddStyleEntry(const TRtParStyle& Style, int32_t Number)
         if (p.Flags & parfKeepWithNext)
             Add("\\keepn");
     }
+    if (m & TRtParStyle::spTabs)
+        Add(TabWords(p));
     if (m & TRtParStyle::spBorders)
         AddBorders(p.BrdLines, p.BrdWidth, p.BrdColor, p.BrdSpace, false);
     if (m & TRtParStyle::spAlign) {
@@ -238,7 +240,7 @@ void TRtRTFWriter::AddStyleEntry(const TRtParStyle& Style, int32_t Number)
         AddWord("\\cbpat", ColorMap[p.Color]);
     }
     if (p.Number > 0)
-        AddNumbering(p, Text->NumberingStyles()->FindForPar(&p), nullptr);
+        AddNumbering(p, Text->NumberingStyles()->FindForPar(&p));
     if (p.ExtFlags & parxTableOfContents)
         Add("\\toc1");
     const TAttr& a = Style.Attr;
@@ -418,29 +420,33 @@ void TRtRTFWriter::AddListTable()
     ListTableWritten = true;
 }
 
-void TRtRTFWriter::AddNumbering(const TParagraph& P, const TRtRTFNumberingStyle* st, const AnsiString* Number)
+uint8_t TRtRTFWriter::NumberFont(const TParagraph& P, const TRtRTFNumberingStyle* st)
+{
+    return st->Font.empty() ? FontMap[P.ParAttr.Font & 0xFF] : FontNr(st->Font);
+}
+
+void TRtRTFWriter::AddNumberText(const TParagraph& P, const TRtRTFNumberingStyle* st, const AnsiString& Number)
+{
+    const TStoreOptions opt = Options();
+    if (!st || opt.Has(soNoNumberCompatibilityText))
+        return;
+    const bool simple = !(st->Group > 0 && ListTableWritten) && opt.Has(soSimpleNumberCompatibilityText);
+    AddWord(st->Group > 0 && ListTableWritten ? "{\\listtext\\f" : simple ? "\\f" : "{\\pntext\\f",
+            NumberFont(P, st));
+    Add(" ");
+    AddEscaped(Number);
+    Add(simple ? "\\tab" : "\\tab}");
+}
+
+void TRtRTFWriter::AddNumbering(const TParagraph& P, const TRtRTFNumberingStyle* st)
 {
     if (!st)
         return;
     const TStoreOptions opt = Options();
-    const uint8_t font = st->Font.empty() ? FontMap[P.ParAttr.Font & 0xFF] : FontNr(st->Font);
-    const bool text = Number && !opt.Has(soNoNumberCompatibilityText);
     if (st->Group > 0 && ListTableWritten) {
-        if (text) {
-            AddWord("{\\listtext\\f", font);
-            Add(" ");
-            AddEscaped(*Number);
-            Add("\\tab}");
-        }
         AddWord("\\ls", st->Group);
         AddWord("\\ilvl", std::clamp(P.NumLevel - 1, 0, 8));
         return;
-    }
-    if (text) {
-        AddWord(opt.Has(soSimpleNumberCompatibilityText) ? "\\f" : "{\\pntext\\f", font);
-        Add(" ");
-        AddEscaped(*Number);
-        Add(opt.Has(soSimpleNumberCompatibilityText) ? "\\tab" : "\\tab}");
     }
     if (opt.Has(soOnlyNumberCompatibilityText))
         return;
@@ -525,8 +531,10 @@ int32_t TRtRTFWriter::WriteHeadersAndFooters()
         LastPar = nullptr;
         StartLine = EndLine = nullptr;
         StartPos = EndPos = 0;
-        const int32_t groups = OpenGroups;
-        OpenGroups = 1; // "\pard" without a group of its own
+        // The header's group serves as the paragraph group: "\pard" without a group of its own.
+        std::vector<TGroupState> groups;
+        std::swap(groups, Groups);
+        Groups.push_back({gkParagraph, std::string(), false});
         InHeaderFooter = true;
         if ((r = Flush()) != 0 || (r = TRtTextWriter::WriteDocument()) != 0)
             break;
@@ -535,8 +543,10 @@ int32_t TRtRTFWriter::WriteHeadersAndFooters()
             CloseHyperlink();
         CloseMergeField();
         InHeaderFooter = false;
-        Add("\\par}\r\n");
-        OpenGroups = groups;
+        Add("\\par");
+        PopGroups(1);
+        Add("}\r\n");
+        Groups = std::move(groups);
         if ((r = Flush()) != 0)
             break;
     }
@@ -740,10 +750,10 @@ int32_t TRtRTFWriter::WriteFootnote()
         mark = "\\chftn";
     else {
         const AnsiString c(1, char(CurLine->Chars[CurPos]));
-        std::swap(Buf, mark);
+        TCollect collect(Buf);
         Add(" ");
         AddEscaped(c);
-        std::swap(Buf, mark);
+        mark = collect.Take();
     }
     Add("{\\cs16\\super" + mark + "{\\*\\footnote");
     if (note->Value > 0)
@@ -760,8 +770,7 @@ int32_t TRtRTFWriter::WriteTrailer()
     if (HyperlinkOpen)
         CloseHyperlink();
     CloseMergeField();
-    for (; OpenGroups > 0; --OpenGroups)
-        Add("}");
+    PopGroups(0);
     Add("\r\n}");
     return Flush();
 }
@@ -773,7 +782,7 @@ int32_t TRtRTFWriter::CloseHyperlink()
     return 0;
 }
 
-void TRtRTFWriter::WriteRowDefinition(TParagraph* FirstCell)
+std::string TRtRTFWriter::RowDefinition(TParagraph* FirstCell)
 {
     TTextHeader* h = Text->Header();
     const int32_t avail = h->PageWidth() - h->LeftMargin() - h->RightMargin();
@@ -781,7 +790,7 @@ void TRtRTFWriter::WriteRowDefinition(TParagraph* FirstCell)
     const TRtCell* first = FirstCell->Cell;
     if (first)
         Text->TableList()->GetTableLeftRight(first->TableId, left, right);
-    const size_t start = Buf.size();
+    TCollect collect(Buf);
     Add("\\trowd");
     AddWord("\\trgaph", first ? first->Gap : 0);
     AddWord("\\trleft", left);
@@ -805,41 +814,151 @@ void TRtRTFWriter::WriteRowDefinition(TParagraph* FirstCell)
         if (!(p->Flags & parfNotLastCell))
             break;
     }
-    // A row of the same table with the same cells keeps the definition in force.
-    std::string def = Buf.substr(start);
-    if (def == LastRowDef)
-        Buf.resize(start);
-    else
-        LastRowDef = std::move(def);
+    return collect.Take();
+}
+
+std::string TRtRTFWriter::TabWords(const TParagraph& P) const
+{
+    std::string words;
+    const TTextHeader* h = Text->Header();
+    for (int i = 0; i < 64; ++i) {
+        const int idx = h->TabOrder[size_t(i)];
+        if (idx < 0 || idx > 63 || !(P.Tabs & (uint64_t(1) << idx)))
+            continue;
+        const TRtTabEntry& t = h->Tabs[size_t(idx)];
+        static const char* kinds[4] = {"", "\\tqr", "\\tqc", "\\tqdec"};
+        words += kinds[t.Kind & 3];
+        words += "\\tx" + std::to_string(t.Pos);
+    }
+    return words;
+}
+
+std::string TRtRTFWriter::ParagraphWords(const TParagraph& P, int32_t Style, const TRtRTFNumberingStyle* Numbering)
+{
+    TCollect collect(Buf);
+    const bool cell = P.Flags & parfTableCell;
+    // Properties that the style sets and the paragraph does not are cleared below.
+    const TRtParStyle* ps = Style > 0 ? &StyleCollection()->Styles[size_t(P.StyleIndex - 1)] : nullptr;
+    if (Style > 0 || PrevParStyled)
+        AddWord("\\plain\\s", Style);
+    PrevParStyled = Style > 0;
+    if (cell)
+        Add(TabWords(P));
+    if (P.Shading && !cell && !Options().Has(soNoShadingInformation)) {
+        // The reader turns "\shading" n into 100 - n / 100.
+        AddWord("\\shading", (100 - P.Shading) * 100);
+        AddWord("\\cbpat", ColorMap[P.Color]);
+    } else if (ps && (ps->ParMask & TRtParStyle::spShading) && !cell) {
+        AddWord("\\cbpat", ColorMap[P.Color]);
+        Add("\\shading10000");
+    }
+    if (P.Flags & parfObjectPar)
+        Add("\\rtmergestart");
+    if (P.Flags & parfObjectPar2)
+        Add("\\rtmergeend");
+    if (P.Flags & parfKeepTogether)
+        Add("\\keep");
+    if (P.Flags & parfNoLines)
+        Add("\\rtnoparlines");
+    if (P.Flags & parfProtected)
+        Add("\\rtparprot");
+    AddNumbering(P, Numbering);
+    if (cell && (P.Flags & parfKeepWithNext))
+        Add("\\rtkeepn");
+    if (P.ParId)
+        AddWord("\\rtparid", int32_t(P.ParId));
+    if (P.Flags & parfSkip1)
+        Add("\\rtparhide");
+    if (P.Flags & parfNoWrap)
+        Add("\\rtparnowwrap");
+    if (P.SpaceBetween) {
+        AddWord("\\sl", P.SpaceBetween);
+        if (P.Flags & parfMultSpaceBetween)
+            Add("\\slmult1");
+    } else if (ps && (ps->ParMask & TRtParStyle::spSpaceBetween))
+        Add("\\sl0");
+    if (P.ExtFlags & parxTableOfContents)
+        Add("\\toc1");
+    if (P.OutlineLevel)
+        AddWord("\\rtlevel", P.OutlineLevel);
+    return collect.Take();
+}
+
+std::string TRtRTFWriter::SpacingWords(const TParagraph& P)
+{
+    TCollect collect(Buf);
+    static const char* align[4] = {"\\ql", "\\qc", "\\qr", "\\qj"};
+    Add(align[P.Align & 3]);
+    AddWord("\\li", P.IndentLeft);
+    AddWord("\\fi", P.IndentFirst);
+    AddWord("\\ri", P.IndentRight);
+    AddWord("\\sb", P.SpaceBefore);
+    AddWord("\\sa", P.SpaceAfter);
+    return collect.Take();
+}
+
+void TRtRTFWriter::PushGroup(uint8_t Kind, const std::string& State)
+{
+    Groups.push_back({Kind, State, true});
+    Add("{");
+}
+
+void TRtRTFWriter::PopGroups(size_t Index)
+{
+    for (; Groups.size() > Index; Groups.pop_back())
+        Add("}");
+}
+
+size_t TRtRTFWriter::FindGroup(uint8_t Kind) const
+{
+    for (size_t i = Groups.size(); i-- > 0;)
+        if (Groups[i].Kind == Kind)
+            return i;
+    return std::string::npos;
 }
 
 int32_t TRtRTFWriter::WriteParStart()
 {
     TParagraph* p = CurPar;
-    if (OpenGroups == 0) {
-        Add("{\\pard");
-        ++OpenGroups;
-    } else
-        Add("\\pard");
     // "\plain" follows again before the first characters: it clears the
     // character properties that the style sets.
     PlainWritten = false;
     TabSeen = false;
-    const int32_t style = StyleNumberOf(p);
-    if (style > 0 || PrevParStyled)
-        AddWord("\\plain\\s", style);
-    PrevParStyled = style > 0;
-    // Properties that the style sets and the paragraph does not are cleared below.
-    const TRtParStyle* ps = style > 0 ? &StyleCollection()->Styles[size_t(p->StyleIndex - 1)] : nullptr;
-    if (p->Flags & parfNewPage)
-        Add("\\page");
-    const bool cell = p->Flags & parfTableCell;
-    if (cell) {
+    TRtRTFNumberingStyle* numbering = nullptr;
+    AnsiString number;
+    Text->GetParNumberText(p, numbering, number);
+    const std::string words = ParagraphWords(*p, StyleNumberOf(p), numbering);
+    // The paragraph words stand in the innermost paragraph or row group; they
+    // are written after a "\pard" only when they differ from those in force.
+    // Alignment, indents and spacing override those in force: they follow
+    // every paragraph start.
+    bool fresh = false;
+    auto setWords = [&](TGroupState& Group, const char* Before) {
+        if (fresh || !Group.Known || Group.State != words) {
+            if (!fresh)
+                Add("\\pard");
+            Add(Before);
+            Add(words);
+            Group.State = words;
+            Group.Known = true;
+        } else
+            Add(Before);
+        Add(SpacingWords(*p));
+    };
+    if (p->Flags & parfTableCell) {
+        const int32_t id = p->Cell ? p->Cell->TableId : 0;
+        std::string def;
         if (!(p->Flags & parfNotFirstCell)) {
-            // A table of its own: its edges first.
-            const int32_t id = p->Cell ? p->Cell->TableId : 0;
             if (id != LastTableId || !p->Prior || !(p->Prior->Flags & parfTableCell))
                 LastRowDef.clear();
+            def = RowDefinition(p);
+            // A row of the same table with the same cells stays in the row's group.
+            if (const size_t row = FindGroup(gkRow); row != std::string::npos && def != LastRowDef)
+                PopGroups(row);
+        }
+        if (FindGroup(gkRow) == std::string::npos) {
+            // Tab, keep and border groups end before a table.
+            PopGroups(std::min<size_t>(Groups.size(), 1));
             if (id && id != LastTableId) {
                 int32_t left = 0, right = 0;
                 Text->TableList()->GetTableLeftRight(id, left, right);
@@ -850,80 +969,58 @@ int32_t TRtRTFWriter::WriteParStart()
                     AddWord("\\tblright", right);
                 Add(" }");
             }
-            LastTableId = id;
-            WriteRowDefinition(p);
+            if (Groups.empty())
+                Groups.push_back({gkParagraph, std::string(), false});
+            PushGroup(gkRow, std::string());
+            Add("\\pard");
+            Add(def);
+            LastRowDef = def;
+            fresh = true;
         }
-        Add("\\intbl");
+        LastTableId = id;
+        setWords(Groups.back(), "\\intbl");
     } else {
         LastTableId = 0;
         LastRowDef.clear();
-    }
-    TTextHeader* h = Text->Header();
-    for (int i = 0; i < 64; ++i) {
-        const int idx = h->TabOrder[size_t(i)];
-        if (idx < 0 || idx > 63 || !(p->Tabs & (uint64_t(1) << idx)))
-            continue;
-        const TRtTabEntry& t = h->Tabs[size_t(idx)];
-        static const char* kinds[4] = {"", "\\tqr", "\\tqc", "\\tqdec"};
-        Add(kinds[t.Kind & 3]);
-        AddWord("\\tx", t.Pos);
-    }
-    if (!cell)
+        if (const size_t row = FindGroup(gkRow); row != std::string::npos)
+            PopGroups(row);
+        if (Groups.empty()) {
+            PushGroup(gkParagraph, std::string());
+            Add("\\pard");
+            fresh = true;
+        }
+        // Tab stops, keep-with-next and borders each stand in a group of
+        // their own; a group whose words no longer apply closes, and with it
+        // the groups opened after it.
+        const std::string tabs = TabWords(*p);
+        TCollect collect(Buf);
         AddBorders(p->BrdLines, p->BrdWidth, p->BrdColor, p->BrdSpace, false);
+        const std::string borders = collect.Take();
+        const std::string keepNext = (p->Flags & parfKeepWithNext) ? "\\keepn" : "";
+        auto wanted = [&](uint8_t Kind) -> const std::string& {
+            return Kind == gkTabs ? tabs : Kind == gkBorders ? borders : keepNext;
+        };
+        size_t keep = 1;
+        if (!fresh && Groups[0].Known && Groups[0].State == words)
+            while (keep < Groups.size() && !wanted(Groups[keep].Kind).empty()
+                   && wanted(Groups[keep].Kind) == Groups[keep].State)
+                ++keep;
+        PopGroups(keep);
+        setWords(Groups[0], "");
+        for (uint8_t kind : {gkTabs, gkKeepNext, gkBorders})
+            if (!wanted(kind).empty() && FindGroup(kind) == std::string::npos) {
+                PushGroup(kind, wanted(kind));
+                Add(wanted(kind));
+            }
+    }
+    if (p->Flags & parfNewPage)
+        Add("\\page");
     if (!p->TextField.empty()) {
         Add("{\\*\\rtmergepar{");
         AddEscaped(p->TextField);
         Add("}}");
     }
-    if (p->Flags & parfObjectPar)
-        Add("\\rtmergestart");
-    if (p->Flags & parfObjectPar2)
-        Add("\\rtmergeend");
-    if (p->Flags & parfKeepWithNext)
-        Add(cell ? "\\rtkeepn" : "\\keepn");
-    {
-        TRtRTFNumberingStyle* st = nullptr;
-        AnsiString number;
-        Text->GetParNumberText(p, st, number);
-        AddNumbering(*p, st, &number);
-    }
-    if (p->Shading && !cell && !Options().Has(soNoShadingInformation)) {
-        // The reader turns "\shading" n into 100 - n / 100.
-        AddWord("\\shading", (100 - p->Shading) * 100);
-        AddWord("\\cbpat", ColorMap[p->Color]);
-    } else if (ps && (ps->ParMask & TRtParStyle::spShading) && !cell) {
-        AddWord("\\cbpat", ColorMap[p->Color]);
-        Add("\\shading10000");
-    }
-    if (p->Flags & parfKeepTogether)
-        Add("\\keep");
-    if (p->Flags & parfNoLines)
-        Add("\\rtnoparlines");
-    if (p->Flags & parfProtected)
-        Add("\\rtparprot");
-    static const char* align[4] = {"\\ql", "\\qc", "\\qr", "\\qj"};
-    Add(align[p->Align & 3]);
-    if (p->ParId)
-        AddWord("\\rtparid", int32_t(p->ParId));
-    if (p->Flags & parfSkip1)
-        Add("\\rtparhide");
-    if (p->Flags & parfNoWrap)
-        Add("\\rtparnowwrap");
-    AddWord("\\li", p->IndentLeft);
-    AddWord("\\fi", p->IndentFirst);
-    AddWord("\\ri", p->IndentRight);
-    AddWord("\\sb", p->SpaceBefore);
-    if (p->SpaceBetween) {
-        AddWord("\\sl", p->SpaceBetween);
-        if (p->Flags & parfMultSpaceBetween)
-            Add("\\slmult1");
-    } else if (ps && (ps->ParMask & TRtParStyle::spSpaceBetween))
-        Add("\\sl0");
-    AddWord("\\sa", p->SpaceAfter);
-    if (p->ExtFlags & parxTableOfContents)
-        Add("\\toc1");
-    if (p->OutlineLevel)
-        AddWord("\\rtlevel", p->OutlineLevel);
+    AddNumberText(*p, numbering, number);
     if (!Buf.empty() && Buf.back() != '{' && Buf.back() != '}')
         Add(" ");
     return Flush();
@@ -1046,6 +1143,8 @@ void TRtRTFWriter::CloseMergeField()
 
 int32_t TRtRTFWriter::WriteLineEnd()
 {
+    if (!CurLine->Next && (CurPar == LastPar || !CurPar->Next))
+        CloseMergeField();
     if (LineLayout) {
         const int32_t twips = MulDiv(CurLine->Width, 1440, std::max(Text->Header()->XRes, 1));
         AddWord("\\rtlin", CurLine->Next ? twips : -twips);

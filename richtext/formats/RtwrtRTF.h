@@ -35,7 +35,20 @@ private:
     void AddWord(const char* Word, int32_t Value);
     int32_t Flush();
     void AddEscaped(const AnsiString& S);
-    void WriteRowDefinition(TParagraph* FirstCell);
+    // The row definition starting at a row's first cell.
+    std::string RowDefinition(TParagraph* FirstCell);
+    // A paragraph's properties that "\pard" resets and no group of its own
+    // holds, but for those of SpacingWords.
+    std::string ParagraphWords(const TParagraph& P, int32_t Style, const TRtRTFNumberingStyle* Numbering);
+    std::string TabWords(const TParagraph& P) const;
+    // Alignment, indents and spacing before and after: the words that
+    // override those in force.
+    std::string SpacingWords(const TParagraph& P);
+    void PushGroup(uint8_t Kind, const std::string& State);
+    // Closes the groups from Index up, each with "}".
+    void PopGroups(size_t Index);
+    // The index of the topmost group of a kind; npos when none is open.
+    size_t FindGroup(uint8_t Kind) const;
     // Border words of a border record; Cell selects the "\clbrdr" forms.
     void AddBorders(uint16_t Lines, uint8_t Width, const std::array<uint8_t, 4>& Colors, uint8_t Space, bool Cell);
     void AddInfo();
@@ -52,7 +65,10 @@ private:
     int32_t StyleNumberOf(const TParagraph* P) const;
     // The numbering words of a paragraph or style; Number, when given, is
     // written first as the compatibility text.
-    void AddNumbering(const TParagraph& P, const TRtRTFNumberingStyle* st, const AnsiString* Number);
+    void AddNumbering(const TParagraph& P, const TRtRTFNumberingStyle* st);
+    void AddNumberText(const TParagraph& P, const TRtRTFNumberingStyle* st, const AnsiString& Number);
+    // The font number that a paragraph's number text is written in.
+    uint8_t NumberFont(const TParagraph& P, const TRtRTFNumberingStyle* st);
     int32_t WriteHeadersAndFooters();
     // Information values: "\", "{" and "}" escaped, bytes below 33 as "\'hh".
     void AddInfoValue(const AnsiString& S);
@@ -62,10 +78,39 @@ private:
     void CloseMergeField();
     void CloseRtfCode();
 
+    // Sets the buffer aside while words are built in it; Take returns them and
+    // puts the buffer back.
+    class TCollect {
+    public:
+        explicit TCollect(std::string& Buffer) : Buf(Buffer) { std::swap(Buf, Outer); }
+        ~TCollect() { Take(); }
+        std::string Take()
+        {
+            if (Taken)
+                return {};
+            Taken = true;
+            std::swap(Buf, Outer);
+            return std::move(Outer);
+        }
+
+    private:
+        std::string& Buf;
+        std::string Outer;
+        bool Taken = false;
+    };
     std::string Buf;
     std::array<uint8_t, 256> FontMap{};
     std::array<uint8_t, 256> ColorMap{};
-    int32_t OpenGroups = 0;
+    // The groups the writer opened and closes itself, innermost last; each
+    // holds the words it put in force (a paragraph or row group: the
+    // paragraph words since its last "\pard").
+    enum : uint8_t { gkParagraph = 0, gkTabs = 1, gkRow = 2, gkBorders = 3, gkKeepNext = 5 };
+    struct TGroupState {
+        uint8_t Kind;
+        std::string State;
+        bool Known; // the state is what the words say; false: "\pard" needed
+    };
+    std::vector<TGroupState> Groups;
     bool HyperlinkOpen = false;
     bool SuppressHidden = false;
     bool PlainWritten = false;

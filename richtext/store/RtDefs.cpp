@@ -26,6 +26,7 @@ const std::array<const char*, 10> RtInfoFieldNames = {
 
 bool RtIgnoreCharsets = false;
 bool RtKeepBorders = false;
+uint32_t RtReaderOptions = 0;
 TColor RtDefaultColor = 0;
 
 // ---- record operations ---------------------------------------------------------------------------

@@ -409,6 +409,9 @@ struct TInfoBlock {
 extern bool RtIgnoreCharsets;   // font lookup ignores charsets
 extern bool RtKeepBorders;      // clearing keeps border properties
 extern TColor RtDefaultColor;   // the colour of index 0 (0 at start)
+// Options of every text reader, a set of the bits below (0 at start).
+extern uint32_t RtReaderOptions;
+constexpr uint32_t rroExchangePaperSize = 1u << 2;  // page width read as height and height as width
 
 void CopyParProps(TParagraph& Dest, uint32_t ExcludeMask, const TParagraph& Source,
                   bool ClearOthers, uint32_t CopyMask);

@@ -1,4 +1,5 @@
 #include "RtEngineTestSupport.h"
+#include "RtfTestSupport.h"
 #include "RtObject.h"
 
 #include <map>
@@ -483,4 +484,30 @@ TEST_F(RtLineBreak, AnchorIconsTakeTheUnitsIconSize)
     E->MeasureParagraph(Par(0));
     RtAnchorIconWidth = saved;
     EXPECT_EQ(Line(0, 0)->Attrs[1].Width, 12);
+}
+
+TEST_F(RtLineBreak, LinesReadWithTheirStoredWidthsKeepTheirBreaks)
+{
+    E->Header()->PreformattedTextAllowed = 1;
+    ReadRtf(*E, "{\\rtf1\\rtformatted1 aaa bbb \\rtlin80 ccc ddd\\rtlin-70 \\par free text\\par"
+                "{\\header \\pard head one \\rtlin90 two\\rtlin-30 \\par}}");
+    ASSERT_TRUE(E->TextFormatted1);
+    EXPECT_TRUE(Par(0)->ExtFlags & parxKeepLineBreaks);
+    EXPECT_FALSE(Par(1)->ExtFlags & parxKeepLineBreaks);
+    TRtSpecialTextProperty* header = E->FindHeaderFooter(rtraOnAllPages, rtIsHeader);
+    ASSERT_TRUE(header && header->Paragraphs());
+    EXPECT_TRUE(header->Paragraphs()->ExtFlags & parxKeepLineBreaks);
+    UseFixedWidths();
+    SetTextWidth(300);   // room for each paragraph on one line
+    E->UpdateLayout();
+    EXPECT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"aaa bbb ", "ccc ddd"}));
+    EXPECT_EQ(LinesOf(Par(1)), (std::vector<std::string>{"free text"}));
+
+    // Without stored widths, or when the header does not allow them, the text is broken anew.
+    E->Header()->PreformattedTextAllowed = 0;
+    ReadRtf(*E, "{\\rtf1\\rtformatted1 aaa bbb \\rtlin80 ccc ddd\\rtlin-70 }");
+    EXPECT_FALSE(Par(0)->ExtFlags & parxKeepLineBreaks);
+    SetTextWidth(300);
+    E->UpdateLayout();
+    EXPECT_EQ(LinesOf(Par(0)), (std::vector<std::string>{"aaa bbb ccc ddd"}));
 }

@@ -132,3 +132,18 @@ TEST(RtfOwnWords, UnchangedRowDefinitionIsNotRepeated)
     EXPECT_EQ(ParAt(second, 2)->Cell->TableId, ParAt(second, 0)->Cell->TableId);
     EXPECT_EQ(ParAt(second, 3)->Cell->Width, ParAt(second, 1)->Cell->Width);
 }
+
+// A merge field at the end of the text closes before the last line's width.
+TEST(RtfOwnWords, AMergeFieldClosesOnTheLastLine)
+{
+    TRtRTFText text;
+    text.Header()->PreformattedTextAllowed = 1;
+    ReadRtf(text, "{\\rtf1\\rtformatted1 x {\\field{\\*\\fldinst MERGEFIELD Name}{\\fldrslt Name}}\\rtlin-300 }");
+    const std::string written = WriteRtf(text);
+    EXPECT_NE(written.find("}\\rtlin-300 "), std::string::npos) << written;
+    TRtRTFText back;
+    back.Header()->PreformattedTextAllowed = 1;
+    ReadRtf(back, written);
+    EXPECT_EQ(LayoutOf(ParAt(back, 0)), LayoutOf(ParAt(text, 0))) << written;
+    EXPECT_EQ(DumpStore(back), DumpStore(text)) << written;
+}

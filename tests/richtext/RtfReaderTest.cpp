@@ -370,3 +370,25 @@ TEST(RtfReader, ThePrintHeaderFooterModeIsTakenOnlyWhenAskedFor)
     ReadRtf(other, "{\\rtf1\\rtprheadfoot99 x}");
     EXPECT_EQ(other.PrintHeaderFooter, rtrOnlyOnFirstPage);
 }
+
+TEST(RtfReader, ReaderOptionsCanExchangePaperWidthAndHeight)
+{
+    struct TOptions {
+        ~TOptions() { RtReaderOptions = 0; }
+    } reset;
+    for (const char* doc : {"{\\rtf1\\paperw11906\\paperh16838 x}", "{\\rtf1\\pgwsxn11906\\pghsxn16838 x}"}) {
+        TRtRTFText text;
+        RtReaderOptions = 0;
+        ReadRtf(text, doc);
+        EXPECT_EQ(text.Header()->PageWidth(), 11906) << doc;
+        EXPECT_EQ(text.Header()->PageHeight(), 16838) << doc;
+        RtReaderOptions = rroExchangePaperSize;
+        ReadRtf(text, doc);
+        EXPECT_EQ(text.Header()->PageWidth(), 16838) << doc;
+        EXPECT_EQ(text.Header()->PageHeight(), 11906) << doc;
+        // Other bits leave the sizes as they are.
+        RtReaderOptions = ~rroExchangePaperSize;
+        ReadRtf(text, doc);
+        EXPECT_EQ(text.Header()->PageWidth(), 11906) << doc;
+    }
+}

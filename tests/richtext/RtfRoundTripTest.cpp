@@ -239,3 +239,9 @@ TEST(RtfRoundTrip, RawCodeAndPageReferences)
     EXPECT_EQ(ref->Type, 3);
     EXPECT_EQ(ref->RefName, "mark");
 }
+
+TEST(RtfRoundTrip, AnEmptyLastParagraphKeepsItsProperties)
+{
+    ExpectRoundTrip(std::string("{\\rtf1") + Tables + "a\\par\\pard\\qc\\li300\\tx720\\keepn\\box\\brdrs\\brdrcf1\\par}");
+    ExpectRoundTrip(std::string("{\\rtf1") + Tables + "\\pard\\qr\\tx720 a\\par}");
+}

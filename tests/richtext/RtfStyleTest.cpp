@@ -212,3 +212,37 @@ TEST(RtfStyles, NumberingOfAStyleIsWrittenInTheStylesheet)
     ASSERT_EQ(second.Styles.Styles.size(), 1u);
     EXPECT_EQ(DumpPar(second.Text, &second.Styles.Styles[0].Par), DumpPar(first.Text, &first.Styles.Styles[0].Par));
 }
+
+// Keeping, keeping with the next paragraph, tab stops and borders come with
+// the paragraph's own words: what its style sets and it lacks stays away.
+TEST(RtfStyles, AParagraphWithoutWhatItsStyleSetsStaysWithout)
+{
+    StyledText first;
+    ReadRtf(first.Text, "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\stylesheet{\\s1\\keep\\keepn\\tx1440\\box\\brdrs Kept;}}"
+                        "\\pard\\plain\\s1\\keep\\keepn\\tx1440\\box\\brdrs full\\par"
+                        "\\pard\\plain\\s1\\keep\\keepn\\tx1440\\box\\brdrs bare\\par"
+                        "\\pard\\plain\\s1\\keep\\keepn\\tx1440\\box\\brdrs other\\par"
+                        "\\pard\\plain\\s1\\keep\\keepn\\tx1440\\box\\brdrs last}");
+    ASSERT_EQ(first.Indices(), (std::vector<int>{1, 1, 1, 1}));
+    const uint64_t styleTabs = ParAt(first.Text, 0)->Tabs;
+    ASSERT_NE(styleTabs, 0u);
+    ASSERT_EQ(ParAt(first.Text, 0)->BrdLines & 0x3C, 0x3C);
+    // The second paragraph has none of them, the third others.
+    auto* bare = const_cast<TParagraph*>(ParAt(first.Text, 1));
+    bare->Flags &= ~(parfKeepTogether | parfKeepWithNext);
+    bare->Tabs = 0;
+    bare->BrdLines = 0;
+    auto* other = const_cast<TParagraph*>(ParAt(first.Text, 2));
+    other->Flags &= ~parfKeepTogether;
+    const int32_t tab = first.Text.Header()->AddTab(720, 1);
+    ASSERT_GE(tab, 0);
+    other->Tabs = uint64_t(1) << tab;
+    other->BrdLines = 0x09;
+    const std::string written = WriteRtf(first.Text);
+    StyledText second;
+    ReadRtf(second.Text, written);
+    EXPECT_EQ(DumpStore(second.Text), DumpStore(first.Text)) << written;
+    EXPECT_EQ(second.Indices(), first.Indices());
+    EXPECT_EQ(DumpPar(second.Text, &second.Styles.Styles[0].Par), DumpPar(first.Text, &first.Styles.Styles[0].Par));
+    EXPECT_EQ(second.Styles.Styles[0].ParMask, first.Styles.Styles[0].ParMask);
+}

@@ -188,3 +188,38 @@ TEST(RtfWriter, FieldObjectsAreWrittenAsFieldsWithTheirMask)
     text.WriteFieldsAsObjects = true;
     EXPECT_EQ(WriteRtf(text).find("\\fldinst{DATE"), std::string::npos);
 }
+
+// Tab stops, keep-with-next and borders each stand in a group of their own;
+// the other paragraph words follow a "\pard" only when they change, but for
+// alignment, indents and spacing, which override those in force.
+TEST(RtfWriter, ParagraphPropertiesAreWrittenWhenTheyChange)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1{\\colortbl;\\red255\\green0\\blue0;}"
+                  "\\pard\\tx720 a\\par\\pard\\qc\\tx720 b\\par\\pard\\tqr\\tx1440 c\\par"
+                  "\\pard\\keepn\\box\\brdrs\\brdrcf1 d\\par\\pard\\keepn e\\par\\pard f\\par"
+                  "\\pard\\keep g\\par\\pard h\\par\\pard\\tx720\\keepn\\brdrb\\brdrs i}");
+    const std::string w = WriteRtf(text);
+    const std::string spacing = "\\li0\\fi0\\ri0\\sb0\\sa0";
+    // "b" keeps the words and the tab group in force: no "\pard".
+    EXPECT_NE(w.find("a\\par\r\n\\qc" + spacing + " \\plain\\f0\\cf0 b\\par"), std::string::npos) << w;
+    // A change of tab stops closes the tab group; the group's end restores
+    // the words in force before it.
+    EXPECT_NE(w.find("b\\par\r\n}\\ql" + spacing + "{\\tqr\\tx1440 \\plain"), std::string::npos) << w;
+    EXPECT_NE(w.find("c\\par\r\n}\\ql" + spacing + "{\\keepn{\\box\\brdrs\\brdrcf1 \\plain"), std::string::npos) << w;
+    EXPECT_NE(w.find("d\\par\r\n}\\ql" + spacing + " \\plain"), std::string::npos) << w;
+    EXPECT_NE(w.find("e\\par\r\n}\\ql" + spacing + " \\plain"), std::string::npos) << w;
+    // Keeping lines together cannot be switched off but by "\pard".
+    EXPECT_NE(w.find("f\\par\r\n\\pard\\keep\\ql"), std::string::npos) << w;
+    EXPECT_NE(w.find("g\\par\r\n\\pard\\ql"), std::string::npos) << w;
+    EXPECT_EQ(Count(w, "{"), Count(w, "}")) << w;
+    // Every paragraph reads back as it was.
+    TRtRTFText second;
+    ReadRtf(second, w);
+    EXPECT_EQ(DumpStore(second), DumpStore(text)) << w;
+    EXPECT_NE(ParAt(second, 8)->Tabs, 0u);
+    EXPECT_TRUE(ParAt(second, 8)->Flags & parfKeepWithNext);
+    EXPECT_EQ(ParAt(second, 8)->BrdLines & 0x3C, 0x08);
+    EXPECT_FALSE(ParAt(second, 5)->Flags & parfKeepWithNext);
+    EXPECT_FALSE(ParAt(second, 7)->Flags & parfKeepTogether);
+}

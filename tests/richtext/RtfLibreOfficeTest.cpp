@@ -1,0 +1,109 @@
+// What the RTF writer writes opens in LibreOffice Writer: a written text is
+// converted with LibreOffice and the result shows its text and formats.
+#include "RtfTestSupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUrl>
+
+namespace {
+
+// What LibreOffice makes of Rtf in the given format ("html", "fodt"); empty
+// when the conversion fails.
+std::string Convert(const std::string& Rtf, const QString& Format)
+{
+    const QString soffice = QStandardPaths::findExecutable("soffice");
+    QTemporaryDir dir;
+    QFile in(dir.filePath("doc.rtf"));
+    if (soffice.isEmpty() || !dir.isValid() || !in.open(QIODevice::WriteOnly))
+        return {};
+    in.write(Rtf.data(), qint64(Rtf.size()));
+    in.close();
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(soffice, {"-env:UserInstallation=" + QUrl::fromLocalFile(dir.filePath("profile")).toString(),
+                      "--headless", "--convert-to", Format, "--outdir", dir.path(), in.fileName()});
+    if (!p.waitForFinished(300000) || p.exitCode() != 0)
+        return {};
+    QFile out(dir.filePath("doc." + Format));
+    if (!out.open(QIODevice::ReadOnly))
+        return {};
+    return out.readAll().toStdString();
+}
+
+// The opening tag of the HTML paragraph or cell that holds Word.
+std::string TagBefore(const std::string& Html, const std::string& Word)
+{
+    const size_t at = Html.find(Word);
+    if (at == std::string::npos)
+        return "missing " + Word;
+    const size_t p = Html.rfind("<p ", at);
+    return p == std::string::npos ? std::string() : Html.substr(p, Html.find('>', p) - p);
+}
+
+} // namespace
+
+TEST(RtfLibreOffice, ReadsTablesTabsBordersNumberingAndKeepWithNext)
+{
+    if (QStandardPaths::findExecutable("soffice").isEmpty())
+        GTEST_SKIP() << "LibreOffice is not installed";
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
+                  "{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}}\\listid8}}"
+                  "{\\*\\listoverridetable{\\listoverride\\listid8\\ls1}}"
+                  "\\pard\\qc\\keepn{\\b Bold} {\\i Italic} {\\ul Under} {\\cf1 Red} {\\fs40 Large}\\par"
+                  "\\pard\\qr\\keepn\\tx2000 right\\tab Tabbed\\par"
+                  "\\pard\\tx2000 left\\tab tabbed\\par"
+                  "\\pard\\box\\brdrs\\brdrw30\\brdrcf2 Boxed\\par"
+                  "\\pard\\box\\brdrs\\brdrw30\\brdrcf2 Framed\\par"
+                  "\\pard\\ls1 First\\par\\pard\\ls1 Second\\par"
+                  "\\pard\\trowd\\cellx2000\\cellx4000\\intbl CellA1\\cell CellB1\\cell\\row"
+                  "\\trowd\\cellx2000\\cellx4000\\intbl CellA2\\cell CellB2\\cell\\row"
+                  "\\pard After}");
+    const std::string rtf = WriteRtf(text);
+    const std::string html = Convert(rtf, "html");
+    ASSERT_FALSE(html.empty()) << rtf;
+
+    EXPECT_NE(html.find("<b>Bold</b>"), std::string::npos) << html;
+    EXPECT_NE(html.find("<i>Italic</i>"), std::string::npos) << html;
+    EXPECT_NE(html.find("<u>Under</u>"), std::string::npos) << html;
+    EXPECT_NE(html.find("#ff0000\"><font face=\"Arial, serif\">Red"), std::string::npos) << html;
+    EXPECT_NE(html.find("font-size: 20pt\">Large"), std::string::npos) << html;
+    // Alignment and keep-with-next where they were set, and only there.
+    EXPECT_NE(TagBefore(html, "Bold").find("align=\"center\""), std::string::npos) << html;
+    EXPECT_NE(TagBefore(html, "Bold").find("page-break-after: avoid"), std::string::npos) << html;
+    EXPECT_NE(TagBefore(html, "Tabbed").find("align=\"right\""), std::string::npos) << html;
+    EXPECT_NE(TagBefore(html, "Tabbed").find("page-break-after: avoid"), std::string::npos) << html;
+    EXPECT_EQ(TagBefore(html, "tabbed").find("page-break-after"), std::string::npos) << html;
+    EXPECT_NE(TagBefore(html, "tabbed").find("align=\"left\""), std::string::npos) << html;
+    // Borders on both boxed paragraphs and on none after them.
+    for (const char* word : {"Boxed", "Framed"})
+        EXPECT_NE(TagBefore(html, word).find("border: 1.50pt solid #0000ff"), std::string::npos) << word << html;
+    for (const char* word : {"First", "After", "tabbed"})
+        EXPECT_EQ(TagBefore(html, word).find("border"), std::string::npos) << word << html;
+    // The list and the table.
+    const size_t list = html.find("<ol>");
+    ASSERT_NE(list, std::string::npos) << html;
+    EXPECT_LT(list, html.find("First"));
+    EXPECT_LT(html.find("Second"), html.find("</ol>"));
+    const size_t table = html.find("<table");
+    ASSERT_NE(table, std::string::npos) << html;
+    size_t rows = 0;
+    for (size_t at = html.find("<tr", table); at != std::string::npos; at = html.find("<tr", at + 1))
+        ++rows;
+    EXPECT_EQ(rows, 2u) << html;
+    for (const char* cell : {"CellA1", "CellB1", "CellA2", "CellB2"})
+        EXPECT_LT(html.find(cell), html.find("</table>")) << cell;
+    EXPECT_GT(html.find("After"), html.find("</table>"));
+
+    // Tab stops do not show in HTML: the flat document holds them.
+    const std::string fodt = Convert(rtf, "fodt");
+    ASSERT_FALSE(fodt.empty()) << rtf;
+    size_t tabs = 0;
+    for (size_t at = fodt.find("<style:tab-stop style:position=\"1.4in\""); at != std::string::npos;
+         at = fodt.find("<style:tab-stop style:position=\"1.4in\"", at + 1))
+        ++tabs;
+    EXPECT_EQ(tabs, 2u) << fodt;
+}
