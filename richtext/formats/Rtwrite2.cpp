@@ -67,6 +67,10 @@ int32_t TRtTextWriter::WriteDocument()
     if (!FirstPar)
         return 6;
     CurAttr = TAttr();
+    // Number texts come from the paragraphs' counters, which only a layout
+    // pass recounts: a text read and written without one would carry the
+    // readers' running numbers.
+    Text->UpdateNumbering();
     SingleCell = FirstPar == LastPar && (FirstPar->Flags & parfTableCell);
     TParagraph* par = FirstPar;
     TLine* line = StartLine ? StartLine : par->Lines;

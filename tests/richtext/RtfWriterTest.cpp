@@ -116,6 +116,17 @@ TEST(RtfWriter, OneListOverridePerListSoThatNumberingComesBack)
     EXPECT_EQ(dot->Style, rt_bullet);
 }
 
+TEST(RtfWriter, NumberTextsCountTheListsParagraphsEvenWithoutALayout)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00.;}}\\listid8}}"
+                  "{\\*\\listoverridetable{\\listoverride\\listid8\\ls1}}"
+                  "\\pard intro\\par\\pard more\\par\\pard\\ls1 First\\par\\pard\\ls1 Second\\par\\pard after}");
+    const std::string rtf = WriteRtf(text);
+    EXPECT_NE(rtf.find(" 1.\\tab}\\plain\\f0\\cf0 First"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find(" 2.\\tab}\\plain\\f0\\cf0 Second"), std::string::npos) << rtf;
+}
+
 TEST(RtfWriter, CellSpaceAfterIsWrittenAsSpaceAfter)
 {
     TRtRTFText text;
