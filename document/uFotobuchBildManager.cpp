@@ -203,7 +203,8 @@ void TBildManagerListItem::Decode(bool Upright, bool Once)
         std::string message;
         if (direct && size.isValid() && reader.format() == "jpeg"
             && DecodeJpegBytes(Bytes().Memory(), size_t(Bytes().Size()),
-                               reduced == size ? QSize() : ScaledDecodeMinimum(reduced), image, message)) {
+                               reduced == size ? QSize() : ScaledDecodeMinimum(reduced), image, message,
+                               reduced == size ? QSize() : reduced)) {
             scaled = image.size() != size;
             image = Transformed(std::move(image), orientation);
             if (orientation & QImageIOHandler::TransformationRotate90)

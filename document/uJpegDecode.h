@@ -1,6 +1,7 @@
 #pragma once
 // JPEG bytes decoded with libjpeg into an RGB32 picture, at full size or at a
-// reduced scale of its inverse DCT (an eighth, a quarter or a half).
+// reduced scale of its inverse DCT (an eighth, a quarter or a half), and
+// optionally reduced further while decoding.
 #include <QImage>
 #include <QSize>
 
@@ -11,8 +12,12 @@
 // Decodes Size bytes at Data into Image (RGB32, with the colour space of an
 // embedded ICC profile). With a valid MinSize the picture is decoded at the
 // smallest of those scales whose size still reaches MinSize in both directions.
+// With a valid Reduced no larger than that, the decoded rows are reduced to
+// Reduced as they come (each pixel the average of the area it covers, as a
+// smooth scale gives it), on a second thread where one can be had; the
+// picture is never held at its decoded size then.
 // False, with the library's message, for bytes libjpeg cannot decode into RGB
 // (no JPEG, damaged headers, CMYK) and when the pixels cannot be allocated;
 // damaged picture data decodes as far as it goes, as libjpeg does.
 bool DecodeJpegBytes(const uint8_t* Data, size_t Size, const QSize& MinSize, QImage& Image,
-                     std::string& Message);
+                     std::string& Message, const QSize& Reduced = QSize());

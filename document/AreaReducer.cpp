@@ -1,0 +1,152 @@
+#include "AreaReducer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kOne = 1u << 14;  // the weights of a target pixel add up to this
+
+}  // namespace
+
+bool TAreaReducer::CanReduce(const QSize& Source, const QSize& Target)
+{
+    return !Target.isEmpty() && Target.width() <= Source.width() && Target.height() <= Source.height();
+}
+
+// Target pixel i starts at i * Source / Target (16.16 fixed point); its first
+// source pixel weighs the part of it the target covers, each further one the
+// target's share of a whole source pixel, rounded up, and the last what is
+// left of kOne. A last share beyond the source (always of weight 0) goes to
+// the source's last pixel.
+TAreaReducer::TTaps TAreaReducer::Taps(int Source, int Target)
+{
+    TTaps taps;
+    const int64_t share = ((int64_t(Target) << 14) + Source - 1) / Source;
+    const int64_t step = (int64_t(Source) << 16) / Target;
+    taps.First.resize(size_t(Target));
+    taps.Start.resize(size_t(Target) + 1);
+    taps.Weights.reserve(size_t(Source) + 2 * size_t(Target));
+    int64_t position = 0;
+    for (int i = 0; i < Target; ++i, position += step) {
+        const int first = int(position >> 16);
+        const size_t start = taps.Weights.size();
+        taps.First[size_t(i)] = first;
+        taps.Start[size_t(i)] = int(start);
+        const auto head = uint32_t(((0x10000 - (position & 0xFFFF)) * share) >> 16);
+        taps.Weights.push_back(head);
+        int64_t left = kOne - head;
+        for (; left > share; left -= share)
+            taps.Weights.push_back(uint32_t(share));
+        taps.Weights.push_back(uint32_t(left));
+        while (first + int(taps.Weights.size() - start) > Source && taps.Weights.size() - start > 1) {
+            const uint32_t beyond = taps.Weights.back();
+            taps.Weights.pop_back();
+            taps.Weights.back() += beyond;
+        }
+    }
+    taps.Start[size_t(Target)] = int(taps.Weights.size());
+    return taps;
+}
+
+TAreaReducer::TAreaReducer(const QSize& Source, QImage& Result, int FirstColumn, int Columns)
+    : source_(Source), target_(Result.size())
+{
+    if (Columns == 0)
+        Columns = target_.width() - FirstColumn;
+    if (!CanReduce(source_, target_) || Result.depth() != 32 || FirstColumn < 0 || Columns <= 0
+        || FirstColumn + Columns > target_.width()) {
+        row_ = source_.height();
+        return;
+    }
+    // Taken once here: reducers of distinct columns write the result at once.
+    bits_ = Result.bits();
+    stride_ = size_t(Result.bytesPerLine());
+    firstColumn_ = FirstColumn;
+    columns_ = Columns;
+    columnTaps_ = Taps(source_.width(), target_.width());
+    rowTaps_ = Taps(source_.height(), target_.height());
+    columnWeights_.assign(columnTaps_.Weights.begin(), columnTaps_.Weights.end());
+    pixels_.resize(size_t(source_.width()));
+    rowSums_.resize(size_t(Columns));
+    // As many rows of sums as target rows share a source row at most.
+    int open = 1;
+    for (int j = 0, k = 0; j < target_.height(); ++j) {
+        k = std::max(k, j);
+        while (k + 1 < target_.height() && rowTaps_.First[size_t(k) + 1] <= rowTaps_.Last(j))
+            ++k;
+        open = std::max(open, k - j + 1);
+    }
+    sums_.assign(size_t(open), std::vector<TU32x4>(size_t(Columns)));
+}
+
+void TAreaReducer::AddRows(const uint8_t* Rows, ptrdiff_t Stride, int Count)
+{
+    for (int i = 0; i < Count && !Done(); ++i)
+        AddRow(Rows + i * Stride);
+}
+
+// The row's pixels are summed across first, a sixteenth of each sum dropped,
+// and the sums then weighted into the target rows the row belongs to. Each
+// step is exact in floats: pixel times weight and their sums stay below 2^24.
+void TAreaReducer::AddRow(const uint8_t* Row)
+{
+    const int y = row_++;
+    const int rows = target_.height();
+    if (firstOpen_ >= rows || rowTaps_.First[size_t(firstOpen_)] > y)
+        return;
+    const int firstPixel = columnTaps_.First[size_t(firstColumn_)];
+    const int lastPixel = columnTaps_.Last(firstColumn_ + columns_ - 1);
+    int x = firstPixel;
+    for (; x + 1 <= lastPixel; x += 2) {
+        TU8x8 bytes;
+        std::memcpy(&bytes, Row + 4 * size_t(x), sizeof bytes);
+        const TF32x8 two = __builtin_convertvector(
+            __builtin_convertvector(__builtin_convertvector(bytes, TU16x8), TI32x8), TF32x8);
+        std::memcpy(&pixels_[size_t(x)], &two, sizeof two);
+    }
+    for (; x <= lastPixel; ++x) {
+        TU8x4 bytes;
+        std::memcpy(&bytes, Row + 4 * size_t(x), sizeof bytes);
+        pixels_[size_t(x)] = __builtin_convertvector(__builtin_convertvector(bytes, TI32x4), TF32x4);
+    }
+    const float* weights = columnWeights_.data();
+    for (int c = 0; c < columns_; ++c) {
+        const int x = firstColumn_ + c;
+        const TF32x4* p = pixels_.data() + columnTaps_.First[size_t(x)];
+        TF32x4 sum = {0, 0, 0, 0};
+        for (int k = columnTaps_.Start[size_t(x)]; k < columnTaps_.Start[size_t(x) + 1]; ++k, ++p)
+            sum += weights[k] * *p;
+        rowSums_[size_t(c)] = TU32x4(__builtin_convertvector(sum, TI32x4) >> 4);
+    }
+    const size_t ring = sums_.size();
+    for (int j = firstOpen_; j < rows && rowTaps_.First[size_t(j)] <= y; ++j) {
+        const int tap = y - rowTaps_.First[size_t(j)];
+        if (tap >= rowTaps_.Count(j))
+            continue;
+        TU32x4* sums = sums_[size_t(j) % ring].data();
+        const uint32_t weight = rowTaps_.Weights[size_t(rowTaps_.Start[size_t(j)] + tap)];
+        if (tap == 0) {
+            for (int c = 0; c < columns_; ++c)
+                sums[c] = rowSums_[size_t(c)] * weight;
+        } else if (weight != 0) {
+            for (int c = 0; c < columns_; ++c)
+                sums[c] += rowSums_[size_t(c)] * weight;
+        }
+        if (tap + 1 == rowTaps_.Count(j)) {
+            uint8_t* out = bits_ + size_t(j) * stride_ + 4 * size_t(firstColumn_);
+            int c = 0;
+            for (; c + 4 <= columns_; c += 4) {
+                TU32x16 four;
+                std::memcpy(&four, sums + c, sizeof four);
+                const TU8x16 bytes = __builtin_convertvector(four >> 24, TU8x16);
+                std::memcpy(out + 4 * size_t(c), &bytes, sizeof bytes);
+            }
+            for (; c < columns_; ++c) {
+                const TU8x4 bytes = __builtin_convertvector(sums[c] >> 24, TU8x4);
+                std::memcpy(out + 4 * size_t(c), &bytes, sizeof bytes);
+            }
+            firstOpen_ = j + 1;
+        }
+    }
+}

@@ -1,0 +1,68 @@
+#pragma once
+// Reduces a picture of 32-bit pixels, fed in rows from the top, to a smaller
+// size with the very pixels QImage's smooth scale gives: every target pixel is
+// the average of the source area it covers, partly covered pixels weighted by
+// their share, in the same fixed-point steps. Only the rows of sums of the
+// target rows under way are held, so the source never needs to exist whole.
+#include <QImage>
+#include <QSize>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class TAreaReducer {
+public:
+    // Makes the columns FirstColumn to FirstColumn + Columns - 1 (all from
+    // FirstColumn on when Columns is 0) of Result, a picture of 32-bit pixels
+    // (each of the four bytes of a pixel averaged on its own) that must be
+    // non-empty and no larger than Source in either direction; reducers of
+    // distinct columns may fill one Result on threads of their own. Nothing
+    // is made for a Result or columns beyond that.
+    TAreaReducer(const QSize& Source, QImage& Result, int FirstColumn = 0, int Columns = 0);
+
+    static bool CanReduce(const QSize& Source, const QSize& Target);
+
+    // Takes the next Count source rows, Stride bytes apart; rows beyond the
+    // source's height are ignored.
+    void AddRows(const uint8_t* Rows, ptrdiff_t Stride, int Count);
+    // True once every source row was added.
+    bool Done() const { return row_ >= source_.height(); }
+
+private:
+    typedef float TF32x4 __attribute__((vector_size(16)));
+    typedef int32_t TI32x4 __attribute__((vector_size(16)));
+    typedef uint32_t TU32x4 __attribute__((vector_size(16)));
+    typedef uint8_t TU8x4 __attribute__((vector_size(4)));
+    typedef uint8_t TU8x8 __attribute__((vector_size(8)));
+    typedef uint8_t TU8x16 __attribute__((vector_size(16)));
+    typedef uint32_t TU32x16 __attribute__((vector_size(64)));
+    typedef uint16_t TU16x8 __attribute__((vector_size(16)));
+    typedef int32_t TI32x8 __attribute__((vector_size(32)));
+    typedef float TF32x8 __attribute__((vector_size(32)));
+
+    // The source pixels each target pixel of one direction is made of: the
+    // first, and the weights of it and the following ones (in 1/16384).
+    struct TTaps {
+        std::vector<int> First, Start;  // Start: per target pixel, plus the end
+        std::vector<uint32_t> Weights;
+        int Count(int Target) const { return Start[size_t(Target) + 1] - Start[size_t(Target)]; }
+        int Last(int Target) const { return First[size_t(Target)] + Count(Target) - 1; }
+    };
+    static TTaps Taps(int Source, int Target);
+    void AddRow(const uint8_t* Row);
+
+    QSize source_, target_;
+    uint8_t* bits_ = nullptr;
+    size_t stride_ = 0;
+    int firstColumn_ = 0, columns_ = 0;
+    TTaps columnTaps_, rowTaps_;
+    std::vector<float> columnWeights_;
+    // The pixels of one source row as floats, and its columns' sums.
+    std::vector<TF32x4> pixels_;
+    std::vector<TU32x4> rowSums_;
+    // Sums of the target rows under way, in a ring by target row.
+    std::vector<std::vector<TU32x4>> sums_;
+    int row_ = 0;
+    int firstOpen_ = 0;  // the first target row not yet made
+};
