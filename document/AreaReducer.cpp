@@ -49,35 +49,35 @@ TAreaReducer::TTaps TAreaReducer::Taps(int Source, int Target)
     return taps;
 }
 
-TAreaReducer::TAreaReducer(const QSize& Source, QImage& Result, int FirstColumn, int Columns)
-    : source_(Source), target_(Result.size())
+TAreaReducer::TAreaReducer(const QSize& Source, const QSize& Target, uint8_t* Bits, qsizetype BytesPerLine,
+                           const QRect& Part)
+    : source_(Source), target_(Target), bits_(Bits), stride_(size_t(BytesPerLine))
 {
-    if (Columns == 0)
-        Columns = target_.width() - FirstColumn;
-    if (!CanReduce(source_, target_) || Result.depth() != 32 || FirstColumn < 0 || Columns <= 0
-        || FirstColumn + Columns > target_.width()) {
-        row_ = source_.height();
+    const QRect whole(QPoint(0, 0), Target);
+    const QRect part = Part.isNull() ? whole : Part;
+    if (!CanReduce(source_, target_) || !Bits || BytesPerLine < 4 * qsizetype(Target.width()) || part.isEmpty()
+        || !whole.contains(part))
         return;
-    }
-    // Taken once here: reducers of distinct columns write the result at once.
-    bits_ = Result.bits();
-    stride_ = size_t(Result.bytesPerLine());
-    firstColumn_ = FirstColumn;
-    columns_ = Columns;
+    firstColumn_ = part.left();
+    columns_ = part.width();
     columnTaps_ = Taps(source_.width(), target_.width());
     rowTaps_ = Taps(source_.height(), target_.height());
     columnWeights_.assign(columnTaps_.Weights.begin(), columnTaps_.Weights.end());
     pixels_.resize(size_t(source_.width()));
-    rowSums_.resize(size_t(Columns));
+    rowSums_.resize(size_t(columns_));
+    firstOpen_ = part.top();
+    lastTargetRow_ = part.bottom();
+    firstRow_ = row_ = rowTaps_.First[size_t(part.top())];
+    endRow_ = rowTaps_.Last(part.bottom()) + 1;
     // As many rows of sums as target rows share a source row at most.
     int open = 1;
-    for (int j = 0, k = 0; j < target_.height(); ++j) {
+    for (int j = part.top(), k = j; j <= part.bottom(); ++j) {
         k = std::max(k, j);
-        while (k + 1 < target_.height() && rowTaps_.First[size_t(k) + 1] <= rowTaps_.Last(j))
+        while (k + 1 <= part.bottom() && rowTaps_.First[size_t(k) + 1] <= rowTaps_.Last(j))
             ++k;
         open = std::max(open, k - j + 1);
     }
-    sums_.assign(size_t(open), std::vector<TU32x4>(size_t(Columns)));
+    sums_.assign(size_t(open), std::vector<TU32x4>(size_t(columns_)));
 }
 
 void TAreaReducer::AddRows(const uint8_t* Rows, ptrdiff_t Stride, int Count)
@@ -92,7 +92,7 @@ void TAreaReducer::AddRows(const uint8_t* Rows, ptrdiff_t Stride, int Count)
 void TAreaReducer::AddRow(const uint8_t* Row)
 {
     const int y = row_++;
-    const int rows = target_.height();
+    const int rows = lastTargetRow_ + 1;
     if (firstOpen_ >= rows || rowTaps_.First[size_t(firstOpen_)] > y)
         return;
     const int firstPixel = columnTaps_.First[size_t(firstColumn_)];

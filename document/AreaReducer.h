@@ -5,6 +5,7 @@
 // their share, in the same fixed-point steps. Only the rows of sums of the
 // target rows under way are held, so the source never needs to exist whole.
 #include <QImage>
+#include <QRect>
 #include <QSize>
 
 #include <cstddef>
@@ -13,21 +14,25 @@
 
 class TAreaReducer {
 public:
-    // Makes the columns FirstColumn to FirstColumn + Columns - 1 (all from
-    // FirstColumn on when Columns is 0) of Result, a picture of 32-bit pixels
-    // (each of the four bytes of a pixel averaged on its own) that must be
-    // non-empty and no larger than Source in either direction; reducers of
-    // distinct columns may fill one Result on threads of their own. Nothing
-    // is made for a Result or columns beyond that.
-    TAreaReducer(const QSize& Source, QImage& Result, int FirstColumn = 0, int Columns = 0);
+    // Makes the pixels Part (all when null) of a picture of Target, at Bits
+    // with BytesPerLine from row to row, of 32-bit pixels (each of the four
+    // bytes of a pixel averaged on its own). Target must be non-empty and no
+    // larger than Source in either direction; reducers of distinct parts may
+    // fill one picture on threads of their own. Nothing is made for a Target
+    // or a part beyond that.
+    TAreaReducer(const QSize& Source, const QSize& Target, uint8_t* Bits, qsizetype BytesPerLine,
+                 const QRect& Part = QRect());
 
     static bool CanReduce(const QSize& Source, const QSize& Target);
 
-    // Takes the next Count source rows, Stride bytes apart; rows beyond the
-    // source's height are ignored.
+    // The source rows the part is made of, FirstRow() to EndRow() - 1.
+    int FirstRow() const { return firstRow_; }
+    int EndRow() const { return endRow_; }
+    // Takes the next Count source rows, from FirstRow() on, Stride bytes
+    // apart; rows from EndRow() on are ignored.
     void AddRows(const uint8_t* Rows, ptrdiff_t Stride, int Count);
-    // True once every source row was added.
-    bool Done() const { return row_ >= source_.height(); }
+    // True once every source row of the part was added.
+    bool Done() const { return row_ >= endRow_; }
 
 private:
     typedef float TF32x4 __attribute__((vector_size(16)));
@@ -55,7 +60,8 @@ private:
     QSize source_, target_;
     uint8_t* bits_ = nullptr;
     size_t stride_ = 0;
-    int firstColumn_ = 0, columns_ = 0;
+    int firstColumn_ = 0, columns_ = 0, lastTargetRow_ = -1;
+    int firstRow_ = 0, endRow_ = 0;
     TTaps columnTaps_, rowTaps_;
     std::vector<float> columnWeights_;
     // The pixels of one source row as floats, and its columns' sums.
@@ -64,5 +70,5 @@ private:
     // Sums of the target rows under way, in a ring by target row.
     std::vector<std::vector<TU32x4>> sums_;
     int row_ = 0;
-    int firstOpen_ = 0;  // the first target row not yet made
+    int firstOpen_ = 0;  // the first target row of the part not yet made
 };

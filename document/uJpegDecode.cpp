@@ -20,8 +20,11 @@ namespace {
 // Rows decoded per band, and bands under way at once.
 constexpr int kBandRows = 32;
 constexpr int kBands = 4;
-// Reducers of a part of the target's columns each, on threads of their own.
-constexpr int kReducers = 2;
+// The share of the target rows a reduced picture's first decoder makes; a
+// second one makes the rest at once. Skipping rows (entropy decoding alone)
+// takes about three quarters of the time of decoding them, so both finish
+// together when the first takes this share.
+constexpr double kFirstPart = 0.78;
 
 struct TJpegError {
     jpeg_error_mgr Manager;
@@ -38,21 +41,16 @@ void ErrorExit(j_common_ptr Info)
 
 void SilentOutput(j_common_ptr) {}
 
-// Bands of decoded rows, filled on the decoding thread and reduced while the
-// next ones are decoded: each reducer (of a part of the target's columns)
-// takes every band on a thread of its own. A reducer without a thread, when
-// none could be had, reduces each band as it is handed over.
+// Bands of decoded rows, filled on the decoding thread and reduced on a
+// thread of its own while the next ones are decoded; without a thread to be
+// had, each band is reduced as it is handed over.
 class TBandPipeline {
 public:
-    TBandPipeline(std::vector<std::unique_ptr<TAreaReducer>>& Reducers, size_t RowBytes)
-        : reducers_(Reducers), rowBytes_(RowBytes), bands_(kBands * kBandRows * RowBytes), rows_(kBands),
-          reduced_(Reducers.size())
+    TBandPipeline(TAreaReducer& Reducer, size_t RowBytes)
+        : reducer_(Reducer), rowBytes_(RowBytes), bands_(kBands * kBandRows * RowBytes), rows_(kBands)
     {
         try {
-            while (threads_.size() < reducers_.size()) {
-                const size_t reducer = threads_.size();
-                threads_.emplace_back([this, reducer] { Reduce(reducer); });
-            }
+            worker_ = std::thread([this] { Reduce(); });
         } catch (const std::system_error&) {
         }
     }
@@ -63,28 +61,30 @@ public:
             stop_ = true;
         }
         changed_.notify_all();
-        for (std::thread& t : threads_)
-            t.join();
+        if (worker_.joinable())
+            worker_.join();
     }
     size_t RowBytes() const { return rowBytes_; }
-    // The next band to fill, once every reducer is done with it.
+    // The next band to fill, once the reducer is done with it.
     uint8_t* Free()
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return filled_ - Slowest() < kBands; });
+        changed_.wait(lock, [this] { return filled_ - reduced_ < kBands; });
         return Band(filled_);
     }
     // Hands over the band Free gave, holding Rows rows.
     void Filled(int Rows)
     {
-        for (size_t r = threads_.size(); r < reducers_.size(); ++r)
-            reducers_[r]->AddRows(Band(filled_), ptrdiff_t(rowBytes_), Rows);
+        if (!worker_.joinable()) {
+            reducer_.AddRows(Band(filled_), ptrdiff_t(rowBytes_), Rows);
+            ++filled_;
+            ++reduced_;
+            return;
+        }
         {
             std::lock_guard<std::mutex> lock(mutex_);
             rows_[size_t(filled_ % kBands)] = Rows;
             ++filled_;
-            for (size_t r = threads_.size(); r < reducers_.size(); ++r)
-                reduced_[r] = filled_;
         }
         changed_.notify_all();
     }
@@ -92,40 +92,38 @@ public:
     void Finish()
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return Slowest() == filled_; });
+        changed_.wait(lock, [this] { return reduced_ == filled_; });
     }
 
 private:
     uint8_t* Band(int64_t Index) { return bands_.data() + size_t(Index % kBands) * kBandRows * rowBytes_; }
-    int64_t Slowest() const { return *std::min_element(reduced_.begin(), reduced_.end()); }
 
-    void Reduce(size_t Reducer)
+    void Reduce()
     {
         std::unique_lock<std::mutex> lock(mutex_);
         while (true) {
-            changed_.wait(lock, [this, Reducer] { return stop_ || reduced_[Reducer] < filled_; });
+            changed_.wait(lock, [this] { return stop_ || reduced_ < filled_; });
             if (stop_)
                 return;
-            const int64_t band = reduced_[Reducer];
+            const int64_t band = reduced_;
             const int rows = rows_[size_t(band % kBands)];
             lock.unlock();
-            reducers_[Reducer]->AddRows(Band(band), ptrdiff_t(rowBytes_), rows);
+            reducer_.AddRows(Band(band), ptrdiff_t(rowBytes_), rows);
             lock.lock();
-            ++reduced_[Reducer];
+            ++reduced_;
             changed_.notify_all();
         }
     }
 
-    std::vector<std::unique_ptr<TAreaReducer>>& reducers_;
+    TAreaReducer& reducer_;
     size_t rowBytes_;
     std::vector<uint8_t> bands_;
     std::vector<int> rows_;
-    std::vector<int64_t> reduced_;  // bands each reducer is done with
     std::mutex mutex_;
     std::condition_variable changed_;
-    int64_t filled_ = 0;
+    int64_t filled_ = 0, reduced_ = 0;
     bool stop_ = false;
-    std::vector<std::thread> threads_;
+    std::thread worker_;
 };
 
 // The scale to decode at: the smallest of 1/8, 1/4 and 1/2 whose output
@@ -144,54 +142,63 @@ void ChooseScale(jpeg_decompress_struct& Info, const QSize& MinSize)
     Info.scale_denom = 1;
 }
 
-// The steps below hold only plain C objects across a jump: each sets the
-// jump of the error manager for the library calls it makes.
+// One decoder. The steps below hold only plain C objects across a jump: each
+// sets the jump of the error manager for the library calls it makes.
+struct TDecoder {
+    jpeg_decompress_struct Info;
+    TJpegError Err;
+    char Message[JMSG_LENGTH_MAX];
+};
 
-bool Failed(jpeg_decompress_struct& Info, TJpegError& Err, char* Message)
+bool Failed(TDecoder& D)
 {
-    jpeg_destroy_decompress(&Info);
-    std::snprintf(Message, JMSG_LENGTH_MAX, "%s", Err.Message);
+    jpeg_destroy_decompress(&D.Info);
+    std::snprintf(D.Message, JMSG_LENGTH_MAX, "%s", D.Err.Message);
     return false;
 }
 
 // Reads the header and starts decoding at the scale MinSize asks for.
-bool Start(jpeg_decompress_struct& Info, TJpegError& Err, const uint8_t* Data, size_t Size, const QSize& MinSize,
-           char* Message)
+bool Start(TDecoder& D, const uint8_t* Data, size_t Size, const QSize& MinSize)
 {
-    Info.err = jpeg_std_error(&Err.Manager);
-    Err.Manager.error_exit = ErrorExit;
-    Err.Manager.output_message = SilentOutput;
-    Err.Message[0] = 0;
-    if (setjmp(Err.Jump))
-        return Failed(Info, Err, Message);
-    jpeg_create_decompress(&Info);
-    jpeg_mem_src(&Info, Data, static_cast<unsigned long>(Size));
-    jpeg_save_markers(&Info, JPEG_APP0 + 2, 0xFFFF);
-    jpeg_read_header(&Info, TRUE);
+    D.Info.err = jpeg_std_error(&D.Err.Manager);
+    D.Err.Manager.error_exit = ErrorExit;
+    D.Err.Manager.output_message = SilentOutput;
+    D.Err.Message[0] = 0;
+    if (setjmp(D.Err.Jump))
+        return Failed(D);
+    jpeg_create_decompress(&D.Info);
+    jpeg_mem_src(&D.Info, Data, static_cast<unsigned long>(Size));
+    jpeg_save_markers(&D.Info, JPEG_APP0 + 2, 0xFFFF);
+    jpeg_read_header(&D.Info, TRUE);
     // Alpha bytes of 0xFF: the rows are RGB32 pixels as they come.
-    Info.out_color_space = JCS_EXT_BGRA;
-    ChooseScale(Info, MinSize);
-    jpeg_start_decompress(&Info);
+    D.Info.out_color_space = JCS_EXT_BGRA;
+    ChooseScale(D.Info, MinSize);
+    jpeg_start_decompress(&D.Info);
     return true;
 }
 
-// Decodes every row into Image, or into the bands of Pipeline when there is one.
-bool ReadRows(jpeg_decompress_struct& Info, TJpegError& Err, QImage* Image, TBandPipeline* Pipeline, char* Message)
+// Skips to row First and decodes the rows up to End into Image, or into the
+// bands of Pipeline when there is one.
+bool ReadRows(TDecoder& D, int First, int End, QImage* Image, TBandPipeline* Pipeline)
 {
-    if (setjmp(Err.Jump))
-        return Failed(Info, Err, Message);
+    if (setjmp(D.Err.Jump))
+        return Failed(D);
+    if (First > 0 && jpeg_skip_scanlines(&D.Info, JDIMENSION(First)) != JDIMENSION(First)) {
+        std::snprintf(D.Err.Message, JMSG_LENGTH_MAX, "rows cannot be skipped");
+        return Failed(D);
+    }
     JSAMPROW rows[kBandRows];
-    while (Info.output_scanline < Info.output_height) {
-        const int first = int(Info.output_scanline);
-        const int count = int(std::min<JDIMENSION>(kBandRows, Info.output_height - Info.output_scanline));
+    while (int(D.Info.output_scanline) < End) {
+        const int first = int(D.Info.output_scanline);
+        const int count = std::min(kBandRows, End - first);
         uint8_t* band = Pipeline ? Pipeline->Free() : nullptr;
         for (int i = 0; i < count; ++i)
             rows[i] = Pipeline ? band + size_t(i) * Pipeline->RowBytes() : Image->scanLine(first + i);
         for (int done = 0; done < count;) {
-            const auto read = int(jpeg_read_scanlines(&Info, rows + done, JDIMENSION(count - done)));
+            const auto read = int(jpeg_read_scanlines(&D.Info, rows + done, JDIMENSION(count - done)));
             if (read == 0) {
-                std::snprintf(Err.Message, JMSG_LENGTH_MAX, "no rows decoded");
-                return Failed(Info, Err, Message);
+                std::snprintf(D.Err.Message, JMSG_LENGTH_MAX, "no rows decoded");
+                return Failed(D);
             }
             done += read;
         }
@@ -201,54 +208,121 @@ bool ReadRows(jpeg_decompress_struct& Info, TJpegError& Err, QImage* Image, TBan
     return true;
 }
 
-// Reads the colour profile, if any, and ends decoding.
-bool Finish(jpeg_decompress_struct& Info, TJpegError& Err, QByteArray& Icc, char* Message)
+// Reads the colour profile, if any, and ends decoding (early, when not
+// every row was asked for).
+bool Finish(TDecoder& D, QByteArray* Icc)
 {
-    if (setjmp(Err.Jump))
-        return Failed(Info, Err, Message);
+    if (setjmp(D.Err.Jump))
+        return Failed(D);
     JOCTET* icc = nullptr;
     unsigned iccSize = 0;
-    if (jpeg_read_icc_profile(&Info, &icc, &iccSize)) {
-        Icc = QByteArray(reinterpret_cast<const char*>(icc), qsizetype(iccSize));
+    if (Icc && jpeg_read_icc_profile(&D.Info, &icc, &iccSize)) {
+        *Icc = QByteArray(reinterpret_cast<const char*>(icc), qsizetype(iccSize));
         std::free(icc);
     }
-    jpeg_finish_decompress(&Info);
-    jpeg_destroy_decompress(&Info);
+    if (D.Info.output_scanline == D.Info.output_height)
+        jpeg_finish_decompress(&D.Info);
+    jpeg_destroy_decompress(&D.Info);
     return true;
 }
+
+// Makes Part of Image (its pixels at Bits), the reduction of the picture D
+// decodes, from the rows that part needs.
+bool ReducePart(TDecoder& D, const QImage& Image, uint8_t* Bits, const QRect& Part, QByteArray* Icc)
+{
+    TAreaReducer reducer(QSize(int(D.Info.output_width), int(D.Info.output_height)), Image.size(), Bits,
+                         Image.bytesPerLine(), Part);
+    TBandPipeline pipeline(reducer, size_t(D.Info.output_width) * 4);
+    if (!ReadRows(D, reducer.FirstRow(), reducer.EndRow(), nullptr, &pipeline))
+        return false;
+    pipeline.Finish();
+    return Finish(D, Icc);
+}
+
+// The second part of a reduced picture, made by a decoder of its own on a
+// thread of its own; without a thread to be had, when it is waited for.
+class TSecondPart {
+public:
+    TSecondPart(const uint8_t* Data, size_t Size, const QSize& MinSize, const QImage& Image, uint8_t* Bits,
+                const QRect& Part)
+        : data_(Data), size_(Size), minSize_(MinSize), image_(Image), bits_(Bits), part_(Part)
+    {
+        try {
+            thread_ = std::thread([this] { ok_ = Make(); });
+        } catch (const std::system_error&) {
+        }
+    }
+    ~TSecondPart()
+    {
+        if (thread_.joinable())
+            thread_.join();
+    }
+    // True when the part is made; else the library's message is in Message.
+    bool Wait(char* Message)
+    {
+        if (thread_.joinable())
+            thread_.join();
+        else
+            ok_ = Make();
+        if (!ok_)
+            std::snprintf(Message, JMSG_LENGTH_MAX, "%s", decoder_.Message);
+        return ok_;
+    }
+
+private:
+    bool Make()
+    {
+        return Start(decoder_, data_, size_, minSize_) && ReducePart(decoder_, image_, bits_, part_, nullptr);
+    }
+
+    const uint8_t* data_;
+    size_t size_;
+    QSize minSize_;
+    const QImage& image_;
+    uint8_t* bits_;
+    QRect part_;
+    TDecoder decoder_;
+    bool ok_ = false;
+    std::thread thread_;
+};
 
 bool Decode(const uint8_t* Data, size_t Size, const QSize& MinSize, const QSize& Reduced, QImage& Image,
             QByteArray& Icc, char* Message)
 {
-    jpeg_decompress_struct info;
-    TJpegError err;
-    if (!Start(info, err, Data, Size, MinSize, Message))
+    TDecoder decoder;
+    auto fail = [&] {
+        std::snprintf(Message, JMSG_LENGTH_MAX, "%s", decoder.Message);
         return false;
-    const QSize decoded(int(info.output_width), int(info.output_height));
+    };
+    if (!Start(decoder, Data, Size, MinSize))
+        return fail();
+    const QSize decoded(int(decoder.Info.output_width), int(decoder.Info.output_height));
     const bool reduce = Reduced.isValid() && Reduced != decoded && TAreaReducer::CanReduce(decoded, Reduced);
     Image = QImage(reduce ? Reduced : decoded, QImage::Format_RGB32);
     if (Image.isNull()) {
-        jpeg_destroy_decompress(&info);
+        jpeg_destroy_decompress(&decoder.Info);
         std::snprintf(Message, JMSG_LENGTH_MAX, "picture too large");
         return false;
     }
-    if (reduce) {
-        // The target's columns in parts of about the same size.
-        std::vector<std::unique_ptr<TAreaReducer>> reducers;
-        const int parts = std::min(kReducers, Reduced.width());
-        for (int i = 0; i < parts; ++i) {
-            const int first = Reduced.width() * i / parts;
-            reducers.push_back(std::make_unique<TAreaReducer>(decoded, Image, first,
-                                                              Reduced.width() * (i + 1) / parts - first));
-        }
-        TBandPipeline pipeline(reducers, size_t(decoded.width()) * 4);
-        if (!ReadRows(info, err, nullptr, &pipeline, Message))
-            return false;
-        pipeline.Finish();
-    } else if (!ReadRows(info, err, &Image, nullptr, Message)) {
-        return false;
+    if (!reduce) {
+        if (!ReadRows(decoder, 0, decoded.height(), &Image, nullptr) || !Finish(decoder, &Icc))
+            return fail();
+        return true;
     }
-    return Finish(info, err, Icc, Message);
+    // The first rows here, the others at once by a decoder of their own, which
+    // skips the rows before them: not worth it when the whole picture comes
+    // before the first row (progressive JPEG).
+    uint8_t* bits = Image.bits();  // taken once: the parts fill it at once
+    const int split = jpeg_has_multiple_scans(&decoder.Info)
+                          ? Reduced.height()
+                          : std::clamp(int(Reduced.height() * kFirstPart), 1, Reduced.height());
+    std::unique_ptr<TSecondPart> second;
+    if (split < Reduced.height())
+        second = std::make_unique<TSecondPart>(Data, Size, MinSize, Image, bits,
+                                               QRect(0, split, Reduced.width(), Reduced.height() - split));
+    if (!ReducePart(decoder, Image, bits, QRect(0, 0, Reduced.width(), split), &Icc))
+        return fail();
+    return !second || second->Wait(Message);
 }
 
 }  // namespace
