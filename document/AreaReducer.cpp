@@ -62,8 +62,17 @@ TAreaReducer::TAreaReducer(const QSize& Source, const QSize& Target, uint8_t* Bi
     columns_ = part.width();
     columnTaps_ = Taps(source_.width(), target_.width());
     rowTaps_ = Taps(source_.height(), target_.height());
-    columnWeights_.assign(columnTaps_.Weights.begin(), columnTaps_.Weights.end());
-    pixels_.resize(size_t(source_.width()));
+    // The column weights, as many for every column (those beyond its own 0),
+    // in 1/16384.
+    for (int c = 0; c < columns_; ++c)
+        columnTapCount_ = std::max(columnTapCount_, columnTaps_.Count(firstColumn_ + c));
+    columnWeights_.assign(size_t(columns_) * size_t(columnTapCount_), 0.0f);
+    for (int c = 0; c < columns_; ++c)
+        for (int k = 0; k < columnTaps_.Count(firstColumn_ + c); ++k)
+            columnWeights_[size_t(c * columnTapCount_ + k)] =
+                float(columnTaps_.Weights[size_t(columnTaps_.Start[size_t(firstColumn_ + c)] + k)]);
+    // Room for the pixels beyond the last a column's zero weights meet.
+    pixels_.assign(size_t(source_.width() + columnTapCount_), TF32x4{0, 0, 0, 0});
     rowSums_.resize(size_t(columns_));
     firstOpen_ = part.top();
     lastTargetRow_ = part.bottom();
@@ -78,6 +87,22 @@ TAreaReducer::TAreaReducer(const QSize& Source, const QSize& Target, uint8_t* Bi
         open = std::max(open, k - j + 1);
     }
     sums_.assign(size_t(open), std::vector<TU32x4>(size_t(columns_)));
+}
+
+// The sums across of the row's pixels for every column, over Taps pixels each
+// (columnTapCount_ when 0): a fixed count the compiler unrolls.
+template <int Taps>
+void TAreaReducer::SumColumns()
+{
+    const int taps = Taps > 0 ? Taps : columnTapCount_;
+    const float* weights = columnWeights_.data();
+    for (int c = 0; c < columns_; ++c, weights += taps) {
+        const TF32x4* p = pixels_.data() + columnTaps_.First[size_t(firstColumn_ + c)];
+        TF32x4 sum = weights[0] * p[0];
+        for (int k = 1; k < taps; ++k)
+            sum += weights[k] * p[k];
+        rowSums_[size_t(c)] = TU32x4(__builtin_convertvector(sum, TI32x4) >> 4);
+    }
 }
 
 void TAreaReducer::AddRows(const uint8_t* Rows, ptrdiff_t Stride, int Count)
@@ -110,14 +135,11 @@ void TAreaReducer::AddRow(const uint8_t* Row)
         std::memcpy(&bytes, Row + 4 * size_t(x), sizeof bytes);
         pixels_[size_t(x)] = __builtin_convertvector(__builtin_convertvector(bytes, TI32x4), TF32x4);
     }
-    const float* weights = columnWeights_.data();
-    for (int c = 0; c < columns_; ++c) {
-        const int x = firstColumn_ + c;
-        const TF32x4* p = pixels_.data() + columnTaps_.First[size_t(x)];
-        TF32x4 sum = {0, 0, 0, 0};
-        for (int k = columnTaps_.Start[size_t(x)]; k < columnTaps_.Start[size_t(x) + 1]; ++k, ++p)
-            sum += weights[k] * *p;
-        rowSums_[size_t(c)] = TU32x4(__builtin_convertvector(sum, TI32x4) >> 4);
+    switch (columnTapCount_) {
+    case 2: SumColumns<2>(); break;
+    case 3: SumColumns<3>(); break;
+    case 4: SumColumns<4>(); break;
+    default: SumColumns<0>(); break;
     }
     const size_t ring = sums_.size();
     for (int j = firstOpen_; j < rows && rowTaps_.First[size_t(j)] <= y; ++j) {
@@ -136,10 +158,16 @@ void TAreaReducer::AddRow(const uint8_t* Row)
         if (tap + 1 == rowTaps_.Count(j)) {
             uint8_t* out = bits_ + size_t(j) * stride_ + 4 * size_t(firstColumn_);
             int c = 0;
+            // Four pixels at a time: the low half of each sum's top byte,
+            // then the low byte of that (this machine is little-endian).
+            static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN);
             for (; c + 4 <= columns_; c += 4) {
-                TU32x16 four;
-                std::memcpy(&four, sums + c, sizeof four);
-                const TU8x16 bytes = __builtin_convertvector(four >> 24, TU8x16);
+                const auto a = TU16x8(sums[c] >> 24), b = TU16x8(sums[c + 1] >> 24);
+                const auto d = TU16x8(sums[c + 2] >> 24), e = TU16x8(sums[c + 3] >> 24);
+                const TU16x8 ab = __builtin_shufflevector(a, b, 0, 2, 4, 6, 8, 10, 12, 14);
+                const TU16x8 de = __builtin_shufflevector(d, e, 0, 2, 4, 6, 8, 10, 12, 14);
+                const TU8x16 bytes = __builtin_shufflevector(TU8x16(ab), TU8x16(de), 0, 2, 4, 6, 8, 10, 12, 14, 16,
+                                                             18, 20, 22, 24, 26, 28, 30);
                 std::memcpy(out + 4 * size_t(c), &bytes, sizeof bytes);
             }
             for (; c < columns_; ++c) {

@@ -41,7 +41,6 @@ private:
     typedef uint8_t TU8x4 __attribute__((vector_size(4)));
     typedef uint8_t TU8x8 __attribute__((vector_size(8)));
     typedef uint8_t TU8x16 __attribute__((vector_size(16)));
-    typedef uint32_t TU32x16 __attribute__((vector_size(64)));
     typedef uint16_t TU16x8 __attribute__((vector_size(16)));
     typedef int32_t TI32x8 __attribute__((vector_size(32)));
     typedef float TF32x8 __attribute__((vector_size(32)));
@@ -56,6 +55,8 @@ private:
     };
     static TTaps Taps(int Source, int Target);
     void AddRow(const uint8_t* Row);
+    template <int Taps>
+    void SumColumns();
 
     QSize source_, target_;
     uint8_t* bits_ = nullptr;
@@ -63,6 +64,7 @@ private:
     int firstColumn_ = 0, columns_ = 0, lastTargetRow_ = -1;
     int firstRow_ = 0, endRow_ = 0;
     TTaps columnTaps_, rowTaps_;
+    int columnTapCount_ = 0;
     std::vector<float> columnWeights_;
     // The pixels of one source row as floats, and its columns' sums.
     std::vector<TF32x4> pixels_;
