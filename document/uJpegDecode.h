@@ -13,9 +13,10 @@
 // embedded ICC profile). With a valid MinSize the picture is decoded at the
 // smallest of those scales whose size still reaches MinSize in both directions.
 // With a valid Reduced no larger than that, the decoded rows are reduced to
-// Reduced as they come (each pixel the average of the area it covers, as a
-// smooth scale gives it), on a second thread where one can be had; the
-// picture is never held at its decoded size then.
+// Reduced as they come, with the pixels QImage's smooth scale gives; the
+// picture is never held at its decoded size then. A sequential picture is
+// then decoded in two parts at once, and each part reduced on a thread of its
+// own, where threads can be had.
 // False, with the library's message, for bytes libjpeg cannot decode into RGB
 // (no JPEG, damaged headers, CMYK) and when the pixels cannot be allocated;
 // damaged picture data decodes as far as it goes, as libjpeg does.
