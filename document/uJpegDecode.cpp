@@ -41,16 +41,17 @@ void ErrorExit(j_common_ptr Info)
 
 void SilentOutput(j_common_ptr) {}
 
-// Bands of decoded rows, filled on the decoding thread and reduced on a
-// thread of its own while the next ones are decoded; without a thread to be
-// had, each band is reduced as it is handed over.
+// Bands of decoded rows, filled on the decoding thread and reduced, in order,
+// on a thread of its own while the next ones are decoded. When every band is
+// full and that thread is not reducing one (it was held up, or none could be
+// had), the decoding thread reduces the oldest itself rather than wait.
 class TBandPipeline {
 public:
     TBandPipeline(TAreaReducer& Reducer, size_t RowBytes)
         : reducer_(Reducer), rowBytes_(RowBytes), bands_(kBands * kBandRows * RowBytes), rows_(kBands)
     {
         try {
-            worker_ = std::thread([this] { Reduce(); });
+            worker_ = std::thread([this] { Work(); });
         } catch (const std::system_error&) {
         }
     }
@@ -69,18 +70,14 @@ public:
     uint8_t* Free()
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return filled_ - reduced_ < kBands; });
+        while (filled_ - reduced_ == kBands)
+            if (!ReduceOne(lock))
+                changed_.wait(lock);
         return Band(filled_);
     }
     // Hands over the band Free gave, holding Rows rows.
     void Filled(int Rows)
     {
-        if (!worker_.joinable()) {
-            reducer_.AddRows(Band(filled_), ptrdiff_t(rowBytes_), Rows);
-            ++filled_;
-            ++reduced_;
-            return;
-        }
         {
             std::lock_guard<std::mutex> lock(mutex_);
             rows_[size_t(filled_ % kBands)] = Rows;
@@ -88,31 +85,42 @@ public:
         }
         changed_.notify_all();
     }
-    // Waits until every band handed over is reduced.
+    // Returns once every band handed over is reduced.
     void Finish()
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return reduced_ == filled_; });
+        while (reduced_ < filled_)
+            if (!ReduceOne(lock))
+                changed_.wait(lock);
     }
 
 private:
     uint8_t* Band(int64_t Index) { return bands_.data() + size_t(Index % kBands) * kBandRows * rowBytes_; }
 
-    void Reduce()
+    // Reduces the oldest band not reduced yet, unless there is none or another
+    // thread is reducing one; false then. Lock is held before and after.
+    bool ReduceOne(std::unique_lock<std::mutex>& Lock)
+    {
+        if (reducing_ || reduced_ == filled_)
+            return false;
+        reducing_ = true;
+        const int64_t band = reduced_;
+        const int rows = rows_[size_t(band % kBands)];
+        Lock.unlock();
+        reducer_.AddRows(Band(band), ptrdiff_t(rowBytes_), rows);
+        Lock.lock();
+        ++reduced_;
+        reducing_ = false;
+        changed_.notify_all();
+        return true;
+    }
+
+    void Work()
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        while (true) {
-            changed_.wait(lock, [this] { return stop_ || reduced_ < filled_; });
-            if (stop_)
-                return;
-            const int64_t band = reduced_;
-            const int rows = rows_[size_t(band % kBands)];
-            lock.unlock();
-            reducer_.AddRows(Band(band), ptrdiff_t(rowBytes_), rows);
-            lock.lock();
-            ++reduced_;
-            changed_.notify_all();
-        }
+        while (!stop_)
+            if (!ReduceOne(lock))
+                changed_.wait(lock);
     }
 
     TAreaReducer& reducer_;
@@ -122,6 +130,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     int64_t filled_ = 0, reduced_ = 0;
+    bool reducing_ = false;
     bool stop_ = false;
     std::thread worker_;
 };
