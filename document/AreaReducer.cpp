@@ -174,7 +174,8 @@ void TAreaReducer::AddRow(const uint8_t* Row)
                 const TU8x4 bytes = __builtin_convertvector(sums[c] >> 24, TU8x4);
                 std::memcpy(out + 4 * size_t(c), &bytes, sizeof bytes);
             }
-            firstOpen_ = j + 1;
         }
     }
+    while (firstOpen_ < rows && rowTaps_.Last(firstOpen_) <= y)
+        ++firstOpen_;
 }
