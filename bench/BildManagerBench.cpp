@@ -4,7 +4,7 @@
 // (1) Adding one photo of 12 and of 24 megapixels (JPEG) to the manager, as
 //     dropping it on a frame does: the picture is decoded by libjpeg (at a
 //     half, quarter or eighth where that still leaves half as much again as
-//     the stored size) in two parts at once, each reduced to 3.87 megapixels
+//     the stored size) in three parts at once, each reduced to 3.87 megapixels
 //     band by band on a thread of its own while being decoded, and shown;
 //     its JPEG of quality 90 is made on another thread, finished while the
 //     timing is paused. Baseline in the same run: a full decode, a smooth

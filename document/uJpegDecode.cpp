@@ -20,11 +20,12 @@ namespace {
 // Rows decoded per band, and bands under way at once.
 constexpr int kBandRows = 32;
 constexpr int kBands = 4;
-// The share of the target rows a reduced picture's first decoder makes; a
-// second one makes the rest at once. Skipping rows (entropy decoding alone)
-// takes about three quarters of the time of decoding them, so both finish
-// together when the first takes this share.
-constexpr double kFirstPart = 0.78;
+// A sequential picture that is reduced is decoded in up to this many parts
+// at once, each decoder skipping the rows before its part. Skipping a row
+// (entropy decoding alone) takes about kSkipCost of the time of decoding it;
+// the parts are sized so that all decoders finish together.
+constexpr int kParts = 3;
+constexpr double kSkipCost = 0.69;
 
 struct TJpegError {
     jpeg_error_mgr Manager;
@@ -248,11 +249,11 @@ bool ReducePart(TDecoder& D, const QImage& Image, uint8_t* Bits, const QRect& Pa
     return Finish(D, Icc);
 }
 
-// The second part of a reduced picture, made by a decoder of its own on a
+// A further part of a reduced picture, made by a decoder of its own on a
 // thread of its own; without a thread to be had, when it is waited for.
-class TSecondPart {
+class TOtherPart {
 public:
-    TSecondPart(const uint8_t* Data, size_t Size, const QSize& MinSize, const QImage& Image, uint8_t* Bits,
+    TOtherPart(const uint8_t* Data, size_t Size, const QSize& MinSize, const QImage& Image, uint8_t* Bits,
                 const QRect& Part)
         : data_(Data), size_(Size), minSize_(MinSize), image_(Image), bits_(Bits), part_(Part)
     {
@@ -261,7 +262,7 @@ public:
         } catch (const std::system_error&) {
         }
     }
-    ~TSecondPart()
+    ~TOtherPart()
     {
         if (thread_.joinable())
             thread_.join();
@@ -295,6 +296,30 @@ private:
     std::thread thread_;
 };
 
+// Where each of Parts parts of Rows target rows ends: part k takes a share
+// d(k) = 1 - kSkipCost * (d(1) + ... + d(k - 1)) of the rows (d(1) = 1),
+// scaled to all of them; a part of no rows is left out.
+std::vector<int> PartEnds(int Parts, int Rows)
+{
+    std::vector<double> shares;
+    double before = 0;
+    for (int k = 0; k < Parts; ++k) {
+        shares.push_back(std::max(0.0, 1 - kSkipCost * before));
+        before += shares.back();
+    }
+    std::vector<int> ends;
+    double sum = 0;
+    for (double share : shares) {
+        sum += share;
+        const int end = std::min(int(Rows * sum / before), Rows);
+        if (end > (ends.empty() ? 0 : ends.back()))
+            ends.push_back(end);
+    }
+    if (ends.empty() || ends.back() < Rows)
+        ends.push_back(Rows);
+    return ends;
+}
+
 bool Decode(const uint8_t* Data, size_t Size, const QSize& MinSize, const QSize& Reduced, QImage& Image,
             QByteArray& Icc, char* Message)
 {
@@ -318,20 +343,21 @@ bool Decode(const uint8_t* Data, size_t Size, const QSize& MinSize, const QSize&
             return fail();
         return true;
     }
-    // The first rows here, the others at once by a decoder of their own, which
-    // skips the rows before them: not worth it when the whole picture comes
+    // The first rows here, the others at once by decoders of their own, which
+    // skip the rows before them: not worth it when the whole picture comes
     // before the first row (progressive JPEG).
     uint8_t* bits = Image.bits();  // taken once: the parts fill it at once
-    const int split = jpeg_has_multiple_scans(&decoder.Info)
-                          ? Reduced.height()
-                          : std::clamp(int(Reduced.height() * kFirstPart), 1, Reduced.height());
-    std::unique_ptr<TSecondPart> second;
-    if (split < Reduced.height())
-        second = std::make_unique<TSecondPart>(Data, Size, MinSize, Image, bits,
-                                               QRect(0, split, Reduced.width(), Reduced.height() - split));
-    if (!ReducePart(decoder, Image, bits, QRect(0, 0, Reduced.width(), split), &Icc))
+    const std::vector<int> ends = PartEnds(jpeg_has_multiple_scans(&decoder.Info) ? 1 : kParts, Reduced.height());
+    std::vector<std::unique_ptr<TOtherPart>> others;
+    for (size_t i = 1; i < ends.size(); ++i)
+        others.push_back(std::make_unique<TOtherPart>(Data, Size, MinSize, Image, bits,
+                                                      QRect(0, ends[i - 1], Reduced.width(), ends[i] - ends[i - 1])));
+    if (!ReducePart(decoder, Image, bits, QRect(0, 0, Reduced.width(), ends[0]), &Icc))
         return fail();
-    return !second || second->Wait(Message);
+    for (auto& other : others)
+        if (!other->Wait(Message))
+            return false;
+    return true;
 }
 
 }  // namespace

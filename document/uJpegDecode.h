@@ -15,7 +15,7 @@
 // With a valid Reduced no larger than that, the decoded rows are reduced to
 // Reduced as they come, with the pixels QImage's smooth scale gives; the
 // picture is never held at its decoded size then. A sequential picture is
-// then decoded in two parts at once, and each part reduced on a thread of its
+// then decoded in three parts at once, and each part reduced on a thread of its
 // own, where threads can be had.
 // False, with the library's message, for bytes libjpeg cannot decode into RGB
 // (no JPEG, damaged headers, CMYK) and when the pixels cannot be allocated;

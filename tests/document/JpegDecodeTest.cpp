@@ -133,7 +133,7 @@ QByteArray Progressive(const QImage& Image)
 }  // namespace
 
 // A reduced decode gives the smooth scale of the decode at the same libjpeg
-// scale, bit for bit: sequential pictures (decoded in two parts at once) and
+// scale, bit for bit: sequential pictures (decoded in parts at once) and
 // progressive ones, reduced from full size and from a half.
 TEST(JpegDecode, ReducedDecodeIsTheSmoothScaleOfTheDecode)
 {
