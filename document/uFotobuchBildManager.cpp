@@ -198,12 +198,14 @@ void TBildManagerListItem::Decode(bool Upright, bool Once)
         turned = orientation != QImageIOHandler::TransformationNone;
         reduced = ReducedSize(size);
         // A JPEG goes to libjpeg, scaled by its inverse DCT as the reader
-        // would be; anything libjpeg cannot take, and every retry, goes
-        // through the reader.
+        // would be and reduced to the stored size while it is decoded, with
+        // the pixels of a smooth scale; anything libjpeg cannot take, and
+        // every retry, goes through the reader.
         std::string message;
         if (direct && size.isValid() && reader.format() == "jpeg"
             && DecodeJpegBytes(Bytes().Memory(), size_t(Bytes().Size()),
-                               reduced == size ? QSize() : ScaledDecodeMinimum(reduced), image, message)) {
+                               reduced == size ? QSize() : ScaledDecodeMinimum(reduced), image, message,
+                               reduced == size ? QSize() : reduced)) {
             scaled = image.size() != size;
             image = Transformed(std::move(image), orientation);
             if (orientation & QImageIOHandler::TransformationRotate90)

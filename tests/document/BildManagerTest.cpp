@@ -82,6 +82,30 @@ TEST(BildManager, LargePicturesAreReducedOnceAndStoredAgain)
     EXPECT_EQ(QImage::fromData(a->Bytes().Memory(), int(a->Bytes().Size())).size(), QSize(2410, 1607));
 }
 
+// A JPEG above the limit is held as the smooth scale of its full decode, bit
+// for bit, though it is reduced while being decoded.
+TEST(BildManager, LargeJpegIsHeldAsTheSmoothScaleOfItsFullDecode)
+{
+    QTemporaryDir dir;
+    QImage img(2500, 2000, QImage::Format_RGB32);
+    uint32_t seed = 5;
+    for (int y = 0; y < img.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            row[x] = qRgb(x / 10 + int(seed >> 28), y / 8, int(seed >> 24));
+        }
+    }
+    const QString path = dir.filePath("grain.jpg");
+    ASSERT_TRUE(img.save(path, "JPG", 90));
+    Manager m;
+    const QImage* held = m.GetFullBitmap(m.AddFile(path));
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(held->size(), QSize(2200, 1760));
+    EXPECT_EQ(*held, QImage(path).convertToFormat(QImage::Format_RGB32)
+                         .scaled(2200, 1760, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
 TEST(BildManager, SameFileIsHeldOnceAndReleasedByCount)
 {
     QTemporaryDir dir;

@@ -3,6 +3,10 @@
 #include <QBuffer>
 #include <QColorSpace>
 #include <QImage>
+#include <QImageWriter>
+
+#include <algorithm>
+#include <vector>
 #include <gtest/gtest.h>
 
 namespace {
@@ -96,4 +100,94 @@ TEST(JpegDecode, UnreadableBytesFail)
     std::string message;
     ASSERT_TRUE(Decode(good.left(good.size() * 3 / 4), QSize(), img, message)) << message;
     EXPECT_EQ(img.size(), QSize(200, 100));
+}
+
+namespace {
+
+// Colourful detail of every frequency, as in a photo with grain.
+QImage Grainy(int W, int H)
+{
+    QImage img(W, H, QImage::Format_RGB32);
+    uint32_t seed = 11;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int grain = int(seed >> 27) - 16;
+            img.setPixel(x, y, qRgb(std::clamp(x * 255 / W + grain, 0, 255), std::clamp(y * 255 / H - grain, 0, 255),
+                                    ((x / 9 + y / 7) % 2) * 200 + 20));
+        }
+    return img;
+}
+
+QByteArray Progressive(const QImage& Image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    EXPECT_TRUE(writer.write(Image));
+    return bytes;
+}
+
+}  // namespace
+
+// A reduced decode gives the smooth scale of the decode at the same libjpeg
+// scale, bit for bit: sequential pictures (decoded in parts at once) and
+// progressive ones, reduced from full size and from a half.
+TEST(JpegDecode, ReducedDecodeIsTheSmoothScaleOfTheDecode)
+{
+    const QImage picture = Grainy(900, 700);
+    const QSize reduced(401, 311);
+    for (const QByteArray& bytes : {Jpeg(picture), Progressive(picture)})
+        for (const QSize& least : {QSize(), QSize(430, 330)}) {
+            QImage decoded, small;
+            std::string message;
+            ASSERT_TRUE(Decode(bytes, least, decoded, message)) << message;
+            ASSERT_TRUE(DecodeJpegBytes(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()),
+                                        least, small, message, reduced))
+                << message;
+            EXPECT_EQ(small.format(), QImage::Format_RGB32);
+            EXPECT_EQ(small, decoded.scaled(reduced, Qt::IgnoreAspectRatio, Qt::SmoothTransformation))
+                << "decoded at " << decoded.width() << "x" << decoded.height();
+        }
+    // Larger than what is decoded: the decode as it is.
+    QImage same;
+    std::string message;
+    const QByteArray bytes = Jpeg(picture);
+    ASSERT_TRUE(DecodeJpegBytes(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()), QSize(),
+                                same, message, QSize(901, 700)));
+    EXPECT_EQ(same.size(), picture.size());
+}
+
+// Damaged bytes give a reduced picture or a failure, never a crash or a hang:
+// cut short anywhere, or with bytes overwritten in the header, the tables or
+// the data.
+TEST(JpegDecode, DamagedBytesReducedGiveAPictureOrFail)
+{
+    const QByteArray good = Jpeg(Grainy(300, 240));
+    const QSize reduced(170, 136);
+    std::vector<QByteArray> damaged;
+    for (int cut : {2, 20, 200, 600, int(good.size()) / 2, int(good.size()) - 3})
+        damaged.push_back(good.left(cut));
+    for (int at = 2; at < good.size(); at += 97) {
+        QByteArray bad = good;
+        bad[at] = char(~bad[at]);
+        bad[std::min<int>(at + 1, int(bad.size()) - 1)] = char(0xFF);
+        damaged.push_back(bad);
+    }
+    int pictures = 0;
+    for (const QByteArray& bytes : damaged) {
+        QImage img;
+        std::string message;
+        if (DecodeJpegBytes(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()), QSize(), img,
+                            message, reduced)) {
+            ++pictures;
+            EXPECT_EQ(img.size(), reduced);
+        } else {
+            EXPECT_TRUE(img.isNull());
+            EXPECT_FALSE(message.empty());
+        }
+    }
+    EXPECT_GT(pictures, 0);
 }
