@@ -3,7 +3,7 @@
 // a picture link and special days), the built-in page templates and colour
 // presets as streams, the rich text of text boxes, and drag and clipboard
 // data as the program hands them out.
-//   FuzzSeeds DIR  ->  DIR/project, DIR/templates, DIR/rtf, DIR/drop
+//   FuzzSeeds DIR  ->  DIR/project, DIR/templates, DIR/rtf, DIR/drop, DIR/jpeg
 #include "FBPictureElement.h"
 #include "FuzzSupport.h"
 
@@ -19,7 +19,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QBuffer>
 #include <QImage>
+#include <QImageWriter>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -165,6 +167,32 @@ void WriteTexts(const QString& Photo)
     WriteSeed("drop", QStringLiteral("picture"), Prefixed(3, QByteArray("12345678")));
 }
 
+// Sequential and progressive JPEGs, in colour and grey, each behind the four
+// bytes of a reduced size (160 x 120, or none).
+void WriteJpegs()
+{
+    QImage colour(640, 480, QImage::Format_RGB32);
+    for (int y = 0; y < colour.height(); ++y)
+        for (int x = 0; x < colour.width(); ++x)
+            colour.setPixel(x, y, qRgb(x * 7 ^ y * 3, (x + y) & 0xFF, (x * y) & 0xFF));
+    const QByteArray sized("\xA0\x00\x78\x00", 4);
+    const QByteArray none(4, 0);
+    int n = 0;
+    for (const QImage& image : {colour, colour.convertToFormat(QImage::Format_Grayscale8)})
+        for (const bool progressive : {false, true}) {
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            QImageWriter writer(&buffer, "jpeg");
+            writer.setQuality(80);
+            writer.setProgressiveScanWrite(progressive);
+            if (!writer.write(image))
+                std::fprintf(stderr, "cannot encode a JPEG seed\n");
+            WriteSeed("jpeg", QStringLiteral("picture%1").arg(n++), sized + bytes);
+            WriteSeed("jpeg", QStringLiteral("picture%1").arg(n++), none + bytes);
+        }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -187,5 +215,6 @@ int main(int argc, char** argv)
     WriteProjects(photo);
     WriteTemplates();
     WriteTexts(photo);
+    WriteJpegs();
     return 0;
 }
