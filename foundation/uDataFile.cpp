@@ -418,9 +418,9 @@ int32_t TCustomDataFile::ReadStream(const AnsiString& Section, const AnsiString&
     Dest.SetSize(0);
     Dest.Seek(0, soBeginning);
     if (auto* memory = dynamic_cast<TMemoryStream*>(&Dest)) {
-        // Read straight into the destination's memory.
-        memory->SetSize(header.Length);
-        memory->SetSize(ReadData(header, memory->Memory(), header.Length));
+        // One read straight into the destination's memory, decoded there.
+        const int32_t got = memory->ReadFromStream(*Stream, header.Length);
+        Scramble(memory->Memory(), got);
     } else {
         std::vector<uint8_t> data(size_t(header.Length));
         data.resize(size_t(ReadData(header, data.data(), header.Length)));
