@@ -501,6 +501,53 @@ TEST_F(DataFile, KeyScramblesEveryBlockFromItsStart)
     EXPECT_THROW(f.ReadBuffer("S", "K", buf, 3), EInvalidOperation);
 }
 
+// The data of small records comes with the reads that build the index:
+// reading them later reads nothing from the stream, and decodes under the key
+// like any other record.
+TEST_F(DataFile, SmallRecordsComeWithTheIndex)
+{
+    struct TCountingStream : TMemoryStream {
+        int reads = 0;
+        int32_t Read(void* buffer, int32_t count) override
+        {
+            ++reads;
+            return TMemoryStream::Read(buffer, count);
+        }
+    };
+    TCountingStream ms;
+    TMemoryDataFile f(ms);
+    f.Key = "k3y";
+    Bytes big(20000);
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = uint8_t(i * 31 + i / 256);
+    f.WriteInteger("Doc", "Width", 0x01021234);
+    f.WriteString("Doc", "Name", "Fotobuch");
+    f.WriteBuffer("Doc", "Pic", big.data(), int32_t(big.size()));
+    f.WriteBool("Doc", "After", true);
+    f.BuildIndex();
+    ms.reads = 0;
+    EXPECT_EQ(f.ReadInteger("Doc", "Width", 0), 0x01021234);
+    EXPECT_EQ(f.ReadString("Doc", "NAME", ""), "Fotobuch");
+    EXPECT_TRUE(f.ReadBool("Doc", "After", false));
+    uint8_t two[2];
+    EXPECT_EQ(f.ReadBuffer("Doc", "Width", two, 2), 2);
+    EXPECT_EQ(Bytes(two, two + 2), (Bytes{0x34, 0x12}));
+    EXPECT_EQ(f.ReadInteger("Doc", "Missing", -1), -1);
+    EXPECT_EQ(ms.reads, 0);
+    TMemoryStream pic;
+    EXPECT_EQ(f.ReadStream("Doc", "Pic", pic), 20000);
+    EXPECT_EQ(BytesOf(pic), big);
+    EXPECT_EQ(ms.reads, 1);
+    // FindEntry still leaves the stream at a kept record's data.
+    TDataFileHeader header;
+    ASSERT_TRUE(f.FindEntry("Doc", "After", header));
+    EXPECT_EQ(header.Length, 1);
+    EXPECT_EQ(ms.Position(), ms.Size() - 1);
+    // Under another key the headers are read again, and no longer decode.
+    f.Key.clear();
+    EXPECT_THROW(f.ReadInteger("Doc", "Width", 0), EInvalidOperation);
+}
+
 TEST_F(DataFile, StreamErrorsPassThrough)
 {
     EXPECT_THROW(TDataFile(Path("no/such/dir.zpb")), EFCreateError);
