@@ -198,7 +198,13 @@ int32_t TMemoryStream::ReadFromStream(TStream& source, int32_t count)
         }
     }
     Resize(count);
-    const int32_t got = count > 0 ? std::max(source.Read(data_.data(), count), 0) : 0;
+    int32_t got = 0;
+    try {
+        got = count > 0 ? std::max(source.Read(data_.data(), count), 0) : 0;
+    } catch (...) {
+        data_.clear();  // never bytes that were not read
+        throw;
+    }
     Resize(got);
     return got;
 }

@@ -61,6 +61,8 @@ TRegion* g_current = nullptr;  // the region new blocks are carved from
 // advised to be backed by huge pages.
 TRegion* MapRegion(size_t Size)
 {
+    if (Size > SIZE_MAX - kHugePage)
+        throw std::bad_alloc();
     void* raw = ::mmap(nullptr, Size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
                        -1, 0);
     if (raw == MAP_FAILED)
@@ -107,9 +109,8 @@ void* AllocateLargeBlock(size_t Size)
                 throw std::bad_alloc();
             region = MapRegion(size);
         } else {
+            // The full region is given back with its last block.
             region = MapRegion(kRegionSize);
-            if (g_current && g_current->live == 0)
-                ::munmap(g_current, g_current->size);
             g_current = region;
         }
     }
