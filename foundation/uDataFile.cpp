@@ -223,13 +223,18 @@ void TCustomDataFile::AddToTable(TLookup& Lookup, TIndexTable& Table, uint64_t H
     ++Table.used;
 }
 
-void TCustomDataFile::AddItem(TLookup& Lookup, int64_t Position, const TDataFileHeader& Header)
+void TCustomDataFile::AddItem(TLookup& Lookup, int64_t Position, const TDataFileHeader& Header,
+                              const uint8_t* Data)
 {
     TDataFileCacheItem& item = Lookup.items->emplace_back();
     item.Position = Position;
     item.Name = Header.Name;
     item.Key = Header.Key;
     item.Length = Header.Length;
+    if (Data) {
+        item.DataKept = true;
+        item.Data.assign(reinterpret_cast<const char*>(Data), size_t(Header.Length));
+    }
     uint64_t sectionHash, entryHash;
     HashNames(item.Name, item.Key, sectionHash, entryHash);  // fields bound the lengths
     AddToTable(Lookup, Lookup.sections, sectionHash, nullptr);
@@ -246,8 +251,11 @@ void TCustomDataFile::BuildIndex()
     Incomplete = false;
     const int64_t size = Stream->Size();
     // Headers are copied out of a window read ahead, so that a run of small
-    // records costs one read for many headers.
+    // records costs one read for many headers; the data of a small record
+    // lying in the window is kept with its item, so that reading it later
+    // costs no read at all.
     constexpr int32_t kWindow = 8192;
+    constexpr int32_t kKeptData = 256;
     std::vector<uint8_t> window(kWindow);
     int64_t windowStart = 0;
     int32_t windowLength = 0;
@@ -270,7 +278,10 @@ void TCustomDataFile::BuildIndex()
         const int64_t dataStart = position + DataFileRecordHeaderSize;
         if (!CheckHeader(header, dataStart, size))
             break;  // the data is cut short: the record is not offered
-        AddItem(index_, position, header);
+        const bool inWindow = header.Length <= kKeptData &&
+                              dataStart + header.Length <= windowStart + windowLength;
+        AddItem(index_, position, header,
+                inWindow ? window.data() + (dataStart - windowStart) : nullptr);
         position = dataStart + header.Length;
     }
 }
@@ -361,12 +372,22 @@ bool TCustomDataFile::ScanFor(const AnsiString& Section, const AnsiString& Key,
     }
 }
 
-bool TCustomDataFile::FindEntry(const AnsiString& Section, const AnsiString& Key,
-                                TDataFileHeader& Header)
+bool TCustomDataFile::LocateEntry(const AnsiString& Section, const AnsiString& Key,
+                                  TDataFileHeader& Header, const TDataFileCacheItem*& Kept)
 {
+    Kept = nullptr;
     if (!Index.empty()) {
         const int64_t item = LookupItem(index_, Section, Key);
-        return item >= 0 && SeekRecord(Index[size_t(item)], Header);
+        if (item < 0)
+            return false;
+        const TDataFileCacheItem& found = Index[size_t(item)];
+        if (found.DataKept && indexKey_ == this->Key) {
+            Kept = &found;
+            Header.Marker = 1;
+            Header.Length = found.Length;
+            return true;
+        }
+        return SeekRecord(found, Header);
     }
 
     // Without an index the stream is scanned, but every record only once: the
@@ -379,12 +400,28 @@ bool TCustomDataFile::FindEntry(const AnsiString& Section, const AnsiString& Key
     return ScanFor(Section, Key, Header);
 }
 
-int32_t TCustomDataFile::ReadData(const TDataFileHeader& Header, uint8_t* Buffer,
-                                  int64_t MaxCount)
+bool TCustomDataFile::FindEntry(const AnsiString& Section, const AnsiString& Key,
+                                TDataFileHeader& Header)
+{
+    const TDataFileCacheItem* kept = nullptr;
+    if (!LocateEntry(Section, Key, Header, kept))
+        return false;
+    return !kept || SeekRecord(*kept, Header);
+}
+
+int32_t TCustomDataFile::ReadData(const TDataFileHeader& Header, const TDataFileCacheItem* Kept,
+                                  uint8_t* Buffer, int64_t MaxCount)
 {
     // The header was checked: its data lies within the stream.
     const auto wanted = int32_t(std::clamp<int64_t>(Header.Length, 0, MaxCount));
-    const int32_t got = wanted > 0 ? std::max(Stream->Read(Buffer, wanted), 0) : 0;
+    int32_t got = 0;
+    if (Kept) {
+        got = wanted;
+        if (got > 0)
+            std::memcpy(Buffer, Kept->Data.data(), size_t(got));
+    } else if (wanted > 0) {
+        got = std::max(Stream->Read(Buffer, wanted), 0);
+    }
     Scramble(Buffer, got);
     return got;
 }
@@ -393,10 +430,11 @@ bool TCustomDataFile::ReadRecord(const AnsiString& Section, const AnsiString& Ke
                                  int64_t MaxCount, std::vector<uint8_t>& Data)
 {
     TDataFileHeader header;
-    if (!FindEntry(Section, Key, header))
+    const TDataFileCacheItem* kept = nullptr;
+    if (!LocateEntry(Section, Key, header, kept))
         return false;
     Data.resize(size_t(std::clamp<int64_t>(header.Length, 0, MaxCount)));
-    Data.resize(size_t(ReadData(header, Data.data(), int64_t(Data.size()))));
+    Data.resize(size_t(ReadData(header, kept, Data.data(), int64_t(Data.size()))));
     return true;
 }
 
@@ -404,9 +442,10 @@ int32_t TCustomDataFile::ReadBuffer(const AnsiString& Section, const AnsiString&
                                     void* Buffer, int32_t BufferSize)
 {
     TDataFileHeader header;
-    if (!FindEntry(Section, Key, header))
+    const TDataFileCacheItem* kept = nullptr;
+    if (!LocateEntry(Section, Key, header, kept))
         return -1;
-    return ReadData(header, static_cast<uint8_t*>(Buffer), std::max(BufferSize, 0));
+    return ReadData(header, kept, static_cast<uint8_t*>(Buffer), std::max(BufferSize, 0));
 }
 
 int32_t TCustomDataFile::ReadStream(const AnsiString& Section, const AnsiString& Key,
@@ -418,12 +457,12 @@ int32_t TCustomDataFile::ReadStream(const AnsiString& Section, const AnsiString&
     Dest.SetSize(0);
     Dest.Seek(0, soBeginning);
     if (auto* memory = dynamic_cast<TMemoryStream*>(&Dest)) {
-        // Read straight into the destination's memory.
-        memory->SetSize(header.Length);
-        memory->SetSize(ReadData(header, memory->Memory(), header.Length));
+        // One read straight into the destination's memory, decoded there.
+        const int32_t got = memory->ReadFromStream(*Stream, header.Length);
+        Scramble(memory->Memory(), got);
     } else {
         std::vector<uint8_t> data(size_t(header.Length));
-        data.resize(size_t(ReadData(header, data.data(), header.Length)));
+        data.resize(size_t(ReadData(header, nullptr, data.data(), header.Length)));
         Dest.WriteBuffer(data.data(), int32_t(data.size()));
     }
     Dest.Seek(0, soBeginning);

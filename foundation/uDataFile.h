@@ -38,6 +38,10 @@ public:
     AnsiString Name;
     AnsiString Key;
     int32_t Length = 0;  // of the record's data
+    // A small record's data as stored, read along with its header; empty
+    // (and DataKept false) when it is read from the stream on demand.
+    bool DataKept = false;
+    AnsiString Data;
 };
 
 class TCustomDataFile : public TObject {
@@ -119,9 +123,15 @@ private:
     // False (and Incomplete set) when its data, starting at DataStart, runs
     // past the end of a stream of StreamSize bytes.
     bool CheckHeader(const TDataFileHeader& Header, int64_t DataStart, int64_t StreamSize);
-    // Reads the data of the record found last, at most MaxCount bytes, into
-    // Buffer and decodes it there; the bytes read.
-    int32_t ReadData(const TDataFileHeader& Header, uint8_t* Buffer, int64_t MaxCount);
+    // Finds a record like FindEntry; when its data was kept with the index,
+    // Kept names its item and the stream is not moved.
+    bool LocateEntry(const AnsiString& Section, const AnsiString& Key, TDataFileHeader& Header,
+                     const TDataFileCacheItem*& Kept);
+    // Reads the data of the record located last (from Kept, else from the
+    // stream), at most MaxCount bytes, into Buffer and decodes it there; the
+    // bytes read.
+    int32_t ReadData(const TDataFileHeader& Header, const TDataFileCacheItem* Kept, uint8_t* Buffer,
+                     int64_t MaxCount);
     bool ReadRecord(const AnsiString& Section, const AnsiString& Key, int64_t MaxCount,
                     std::vector<uint8_t>& Data);
     // Scans on from scanEnd_, entering every record into the scan tables, up
@@ -155,8 +165,10 @@ private:
                               const AnsiString& Key);
     static size_t FindSlot(const TLookup& Lookup, const TIndexTable& Table, uint64_t Hash,
                            const AnsiString& Section, const AnsiString* Key);
-    // Enters a record as the last item unless an earlier one has the same names.
-    static void AddItem(TLookup& Lookup, int64_t Position, const TDataFileHeader& Header);
+    // Enters a record as the last item unless an earlier one has the same
+    // names; Data, when given, is its whole data as stored.
+    static void AddItem(TLookup& Lookup, int64_t Position, const TDataFileHeader& Header,
+                        const uint8_t* Data = nullptr);
     static void AddToTable(TLookup& Lookup, TIndexTable& Table, uint64_t Hash,
                            const AnsiString* Key);
     // Positions the stream at the data of an indexed or scanned record and

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <limits>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -134,39 +133,18 @@ int32_t TMemoryStream::Read(void* buffer, int32_t count)
     return n;
 }
 
-namespace {
-
-// Blocks from this size on come fresh from the system (the allocator maps
-// them) and are prepared for being filled at once.
-constexpr int64_t kLargeBlock = 1 << 20;
-
-// Has the system set up every page of a fresh block in one go, instead of
-// taking one page fault per 4 KB as the block is first written. Only advice:
-// a system that does not offer it changes nothing.
-void PrepareLargeBlock(uint8_t* Block, size_t Size)
-{
-#ifdef MADV_POPULATE_WRITE
-    const auto pageSize = uintptr_t(::sysconf(_SC_PAGESIZE));
-    const auto begin = reinterpret_cast<uintptr_t>(Block);
-    const uintptr_t first = (begin + pageSize - 1) & ~(pageSize - 1);
-    const uintptr_t last = (begin + Size) & ~(pageSize - 1);
-    if (last > first)
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
-#else
-    (void)Block;
-    (void)Size;
-#endif
-}
-
-} // namespace
-
 int32_t TMemoryStream::Write(const void* buffer, int32_t count)
 {
     if (pos_ < 0 || count <= 0)
         return 0;
     const int64_t end = pos_ + count;
-    if (end > int64_t(data_.size()))
-        SetSize(end);
+    if (end > int64_t(data_.size())) {
+        // Only a gap between the old end and the position is cleared.
+        const int64_t old = int64_t(data_.size());
+        Resize(end);
+        if (pos_ > old)
+            std::memset(data_.data() + old, 0, size_t(pos_ - old));
+    }
     std::memcpy(data_.data() + pos_, buffer, size_t(count));
     pos_ = end;
     return count;
@@ -182,23 +160,53 @@ int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin)
     return pos_;
 }
 
-void TMemoryStream::SetSize(int64_t newSize)
+void TMemoryStream::Resize(int64_t newSize)
 {
-    if (newSize < 0)
-        newSize = 0;
+    newSize = std::max<int64_t>(newSize, 0);
     try {
-        if (size_t(newSize) > data_.capacity() && newSize >= kLargeBlock) {
-            // Grown geometrically, so that a stream written piece by piece
-            // still copies each byte a bounded number of times.
+        // Grown geometrically, so that a stream written piece by piece still
+        // copies each byte a bounded number of times.
+        if (size_t(newSize) > data_.capacity() && size_t(newSize) >= LargeBlockSize)
             data_.reserve(std::max(size_t(newSize), 2 * data_.capacity()));
-            PrepareLargeBlock(data_.data() + data_.size(), data_.capacity() - data_.size());
-        }
         data_.resize(size_t(newSize));
     } catch (const std::bad_alloc&) {
+        throw EOutOfMemory("Out of memory while expanding memory stream");
+    } catch (const std::length_error&) {
         throw EOutOfMemory("Out of memory while expanding memory stream");
     }
     if (pos_ > newSize)
         pos_ = newSize;
+}
+
+void TMemoryStream::SetSize(int64_t newSize)
+{
+    const size_t old = data_.size();
+    Resize(newSize);
+    if (data_.size() > old)
+        std::memset(data_.data() + old, 0, data_.size() - old);
+}
+
+int32_t TMemoryStream::ReadFromStream(TStream& source, int32_t count)
+{
+    data_.clear();
+    pos_ = 0;
+    if (count > 0 && size_t(count) > data_.capacity()) {
+        try {
+            data_.reserve(size_t(count));
+        } catch (const std::bad_alloc&) {
+            throw EOutOfMemory("Out of memory while expanding memory stream");
+        }
+    }
+    Resize(count);
+    int32_t got = 0;
+    try {
+        got = count > 0 ? std::max(source.Read(data_.data(), count), 0) : 0;
+    } catch (...) {
+        data_.clear();  // never bytes that were not read
+        throw;
+    }
+    Resize(got);
+    return got;
 }
 
 void TMemoryStream::Clear()
@@ -214,9 +222,8 @@ void TMemoryStream::LoadFromStream(TStream& source)
     const int64_t count = source.Size();
     if (count > std::numeric_limits<int32_t>::max())
         throw EOutOfMemory("Out of memory while expanding memory stream");
-    SetSize(count);
-    if (count != 0)
-        source.ReadBuffer(data_.data(), int32_t(count));
+    if (ReadFromStream(source, int32_t(count)) != count)
+        throw EReadError("Stream read error");
 }
 
 void TMemoryStream::SaveToStream(TStream& dest)

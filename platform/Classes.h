@@ -1,6 +1,7 @@
 #pragma once
 // Streams and the string list with the class library's semantics.
 #include "AnsiString.h"
+#include "LargeBlocks.h"
 #include "Object.h"
 #include "SysUtils.h"
 
@@ -70,14 +71,21 @@ public:
     void Clear();
     uint8_t* Memory() { return data_.data(); }
     const uint8_t* Memory() const { return data_.data(); }
-    const std::vector<uint8_t>& Bytes() const { return data_; }
+    const TByteVector& Bytes() const { return data_; }
+    // Replaces the contents by up to count bytes read from the source's
+    // position straight into the stream's memory; returns the bytes read and
+    // leaves the position at 0.
+    int32_t ReadFromStream(TStream& source, int32_t count);
     void LoadFromStream(TStream& source);
     void SaveToStream(TStream& dest);
     void LoadFromFile(const QString& fileName);
     void SaveToFile(const QString& fileName);
 
 private:
-    std::vector<uint8_t> data_;
+    // Sets the size; bytes added are left for the caller to fill.
+    void Resize(int64_t newSize);
+
+    TByteVector data_;
     int64_t pos_ = 0;
 };
 

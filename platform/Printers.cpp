@@ -92,7 +92,7 @@ std::vector<uint8_t> TDeviceMode::ToBytes() const
     s.WriteI32(Resolution);
     s.WriteI32(Copies);
     s.WriteU8(FullPage ? 1 : 0);
-    return s.Bytes();
+    return {s.Bytes().begin(), s.Bytes().end()};
 }
 
 bool TDeviceMode::FromBytes(const uint8_t* Data, size_t Size)

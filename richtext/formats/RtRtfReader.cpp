@@ -790,7 +790,7 @@ void TRtRtfReader::ReadPictureData(bool IntoText)
         if (!obj)
             return;
         if (auto* image = dynamic_cast<TRtOImageObject*>(obj.get())) {
-            const std::vector<uint8_t>& bytes = Picture->Bytes();
+            const TByteVector& bytes = Picture->Bytes();
             image->SetPicture(QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(Picture->Size())),
                               type);
         } else

@@ -60,7 +60,7 @@ std::vector<uint8_t> FixtureBytes()
         TMemoryDataFile file(stream);
         doc.SaveToDataFile(file);
     }
-    return stream.Bytes();
+    return {stream.Bytes().begin(), stream.Bytes().end()};
 }
 
 const std::vector<uint8_t>& Fixture()

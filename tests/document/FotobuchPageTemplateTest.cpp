@@ -18,7 +18,7 @@
 
 namespace {
 
-std::vector<uint8_t> Bytes(const TMemoryStream& S) { return S.Bytes(); }
+std::vector<uint8_t> Bytes(const TMemoryStream& S) { return {S.Bytes().begin(), S.Bytes().end()}; }
 
 TMemoryStream StreamOf(const std::vector<uint8_t>& Bytes)
 {

@@ -33,7 +33,7 @@ inline int32_t I32At(const uint8_t* p)
 // 32-byte key, a length and the data.
 inline std::vector<TRawRecord> RawRecords(const TMemoryStream& Stream)
 {
-    const std::vector<uint8_t>& b = Stream.Bytes();
+    const TByteVector& b = Stream.Bytes();
     std::vector<TRawRecord> out;
     EXPECT_GE(b.size(), 20u);
     if (b.size() < 20)

@@ -14,6 +14,11 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+Bytes BytesOf(const TMemoryStream& s)
+{
+    return Bytes(s.Bytes().begin(), s.Bytes().end());
+}
+
 Bytes FileBytes(const QString& name)
 {
     QFile f(name);
@@ -102,7 +107,7 @@ void CheckSample(TCustomDataFile& f)
     EXPECT_TRUE(f.ReadBool("Doc", "Shadow", false));
     TMemoryStream pic;
     EXPECT_EQ(f.ReadStream("Doc/Pages/Page1/Piclist/Pic0", "Data", pic), 4);
-    EXPECT_EQ(pic.Bytes(), (Bytes{1, 2, 0, 3}));
+    EXPECT_EQ(BytesOf(pic), (Bytes{1, 2, 0, 3}));
     // Missing records give the defaults.
     EXPECT_EQ(f.ReadString("Doc", "Nope", "def"), "def");
     EXPECT_EQ(f.ReadInteger("Nope", "Width", 7), 7);
@@ -122,7 +127,7 @@ TEST_F(DataFile, NewFileAndEmptyMemoryContainerAreExactlyTheHeader)
 
     TMemoryStream ms;
     { TMemoryDataFile f(ms); }
-    EXPECT_EQ(ms.Bytes(), FileHeader());
+    EXPECT_EQ(BytesOf(ms), FileHeader());
     // A stream that already holds a container gets no second header.
     { TMemoryDataFile f(ms); }
     EXPECT_EQ(ms.Size(), 20);
@@ -158,7 +163,7 @@ TEST_F(DataFile, TypedRecordEncodings)
     const Bytes expected = Concat({FileHeader(), Record("S", "B", {1}),
                                    Record("S", "T", {'a', 'b', 0}), Record("S", "E", {0}),
                                    Record("S", "F", {0, 0, 0, 0, 0, 0, 0xF0, 0x3F})});
-    EXPECT_EQ(ms.Bytes(), expected);
+    EXPECT_EQ(BytesOf(ms), expected);
 }
 
 TEST_F(DataFile, FontRecordBytesAndReadBack)
@@ -173,7 +178,7 @@ TEST_F(DataFile, FontRecordBytesAndReadBack)
     TMemoryDataFile f(ms);
     f.WriteFont("Text", "Font", font);
     const Bytes data = {0, 0xFF, 0, 0, 0, 0, 12, 0, 3, 'A', 'r', 'i', 'a', 'l', 0};
-    EXPECT_EQ(ms.Bytes(), Concat({FileHeader(), Record("Text", "Font", data)}));
+    EXPECT_EQ(BytesOf(ms), Concat({FileHeader(), Record("Text", "Font", data)}));
 
     TFont back;
     int changes = 0;
@@ -270,7 +275,7 @@ TEST_F(DataFile, IndexesRecordsOfEverySize)
         TMemoryStream ms;
         EXPECT_EQ(f.ReadStream("sec" + IntToStr(i % 7), "k" + IntToStr(i), ms),
                   int32_t(payload(i).size()));
-        EXPECT_EQ(ms.Bytes(), payload(i)) << i;
+        EXPECT_EQ(BytesOf(ms), payload(i)) << i;
     }
     EXPECT_EQ(f.ReadInteger("Sec3", "$$test", 0), f.ReadInteger("Sec3", "K3", 1));
 }
@@ -337,7 +342,7 @@ TEST_F(DataFile, ReadStreamReplacesDestination)
     EXPECT_EQ(dest.Size(), 10);
     EXPECT_EQ(dest.Position(), 10);
     EXPECT_EQ(f.ReadStream("S", "K", dest), 3);
-    EXPECT_EQ(dest.Bytes(), (Bytes{'x', 'y', 'z'}));
+    EXPECT_EQ(BytesOf(dest), (Bytes{'x', 'y', 'z'}));
     EXPECT_EQ(dest.Position(), 0);
 }
 
@@ -487,13 +492,60 @@ TEST_F(DataFile, KeyScramblesEveryBlockFromItsStart)
         expected[i] ^= "ab"[(i - 20) % 2];
     for (size_t i = 188; i < 191; ++i)
         expected[i] ^= "ab"[(i - 188) % 2];
-    EXPECT_EQ(ms.Bytes(), expected);
+    EXPECT_EQ(BytesOf(ms), expected);
 
     uint8_t buf[3];
     EXPECT_EQ(f.ReadBuffer("S", "K", buf, 3), 3);
     EXPECT_EQ(Bytes(buf, buf + 3), (Bytes{'x', 'y', 'z'}));
     f.Key.clear();
     EXPECT_THROW(f.ReadBuffer("S", "K", buf, 3), EInvalidOperation);
+}
+
+// The data of small records comes with the reads that build the index:
+// reading them later reads nothing from the stream, and decodes under the key
+// like any other record.
+TEST_F(DataFile, SmallRecordsComeWithTheIndex)
+{
+    struct TCountingStream : TMemoryStream {
+        int reads = 0;
+        int32_t Read(void* buffer, int32_t count) override
+        {
+            ++reads;
+            return TMemoryStream::Read(buffer, count);
+        }
+    };
+    TCountingStream ms;
+    TMemoryDataFile f(ms);
+    f.Key = "k3y";
+    Bytes big(20000);
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = uint8_t(i * 31 + i / 256);
+    f.WriteInteger("Doc", "Width", 0x01021234);
+    f.WriteString("Doc", "Name", "Fotobuch");
+    f.WriteBuffer("Doc", "Pic", big.data(), int32_t(big.size()));
+    f.WriteBool("Doc", "After", true);
+    f.BuildIndex();
+    ms.reads = 0;
+    EXPECT_EQ(f.ReadInteger("Doc", "Width", 0), 0x01021234);
+    EXPECT_EQ(f.ReadString("Doc", "NAME", ""), "Fotobuch");
+    EXPECT_TRUE(f.ReadBool("Doc", "After", false));
+    uint8_t two[2];
+    EXPECT_EQ(f.ReadBuffer("Doc", "Width", two, 2), 2);
+    EXPECT_EQ(Bytes(two, two + 2), (Bytes{0x34, 0x12}));
+    EXPECT_EQ(f.ReadInteger("Doc", "Missing", -1), -1);
+    EXPECT_EQ(ms.reads, 0);
+    TMemoryStream pic;
+    EXPECT_EQ(f.ReadStream("Doc", "Pic", pic), 20000);
+    EXPECT_EQ(BytesOf(pic), big);
+    EXPECT_EQ(ms.reads, 1);
+    // FindEntry still leaves the stream at a kept record's data.
+    TDataFileHeader header;
+    ASSERT_TRUE(f.FindEntry("Doc", "After", header));
+    EXPECT_EQ(header.Length, 1);
+    EXPECT_EQ(ms.Position(), ms.Size() - 1);
+    // Under another key the headers are read again, and no longer decode.
+    f.Key.clear();
+    EXPECT_THROW(f.ReadInteger("Doc", "Width", 0), EInvalidOperation);
 }
 
 TEST_F(DataFile, StreamErrorsPassThrough)

@@ -33,7 +33,7 @@ TEST(MemoryStream, ReadWriteSeekAndSize)
     EXPECT_EQ(s.Remaining(), 0);
 }
 
-// Large blocks are prepared for filling; growth stays geometric and new bytes zero.
+// Growth stays geometric and the bytes a stream grows by are zero.
 TEST(MemoryStream, LargeStreamGrownPieceByPiece)
 {
     TMemoryStream s;
@@ -59,6 +59,40 @@ TEST(MemoryStream, LargeStreamGrownPieceByPiece)
     TMemoryStream fresh;
     fresh.SetSize(3 << 20);
     EXPECT_EQ(std::count(fresh.Bytes().begin(), fresh.Bytes().end(), 0), 3 << 20);
+}
+
+// One read from the source's position; a short source gives a shorter stream,
+// never bytes that were not read.
+TEST(MemoryStream, ReadFromStreamTakesWhatTheSourceHolds)
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath("part.bin");
+    std::vector<uint8_t> content(3 << 20);
+    for (size_t i = 0; i < content.size(); ++i)
+        content[i] = uint8_t(i * 7 + i / 4096);
+    {
+        TFileStream f(name, fmCreate);
+        f.WriteBuffer(content.data(), int32_t(content.size()));
+    }
+    TFileStream f(name, fmOpenRead);
+    TMemoryStream s;
+    s.WriteBuffer("old", 3);
+    f.SetPosition(100);
+    ASSERT_EQ(s.ReadFromStream(f, 2 << 20), 2 << 20);
+    EXPECT_EQ(s.Size(), 2 << 20);
+    EXPECT_EQ(s.Position(), 0);
+    EXPECT_TRUE(std::equal(s.Bytes().begin(), s.Bytes().end(), content.begin() + 100));
+    // Asked for more than is left: what is left.
+    EXPECT_EQ(s.ReadFromStream(f, 2 << 20), (1 << 20) - 100);
+    EXPECT_EQ(s.Size(), (1 << 20) - 100);
+    EXPECT_TRUE(std::equal(s.Bytes().begin(), s.Bytes().end(), content.begin() + (2 << 20) + 100));
+    EXPECT_EQ(s.ReadFromStream(f, 10), 0);
+    EXPECT_EQ(s.Size(), 0);
+    EXPECT_EQ(s.ReadFromStream(f, -5), 0);
+
+    TMemoryStream whole;
+    whole.LoadFromStream(f);
+    EXPECT_TRUE(std::equal(whole.Bytes().begin(), whole.Bytes().end(), content.begin(), content.end()));
 }
 
 TEST(MemoryStream, CopyFromWholeSourceStartsAtZero)

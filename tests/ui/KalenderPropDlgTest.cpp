@@ -69,7 +69,7 @@ std::vector<uint8_t> Saved(TFBKalenderElement* Element)
         TMemoryDataFile f(s);
         Element->KalenderData->SaveToDataFile(f, "K");
     }
-    return s.Bytes();
+    return {s.Bytes().begin(), s.Bytes().end()};
 }
 
 std::unique_ptr<TKalenderPropDlg> Sheet(TFBKalenderElement* Element)

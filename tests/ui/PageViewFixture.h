@@ -110,7 +110,7 @@ inline std::vector<uint8_t> SavedBytes(TFBDocument& Doc)
         Doc.SaveToDataFile(f);
     }
     Doc.Modified = modified;
-    return s.Bytes();
+    return {s.Bytes().begin(), s.Bytes().end()};
 }
 
 using TRecords = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
