@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -237,15 +238,22 @@ bool Finish(TDecoder& D, QByteArray* Icc)
 }
 
 // Makes Part of Image (its pixels at Bits), the reduction of the picture D
-// decodes, from the rows that part needs.
+// decodes, from the rows that part needs. Without memory for its buffers it
+// fails like a damaged picture: it may run on a thread of its own, which must
+// not throw.
 bool ReducePart(TDecoder& D, const QImage& Image, uint8_t* Bits, const QRect& Part, QByteArray* Icc)
 {
-    TAreaReducer reducer(QSize(int(D.Info.output_width), int(D.Info.output_height)), Image.size(), Bits,
-                         Image.bytesPerLine(), Part);
-    TBandPipeline pipeline(reducer, size_t(D.Info.output_width) * 4);
-    if (!ReadRows(D, reducer.FirstRow(), reducer.EndRow(), nullptr, &pipeline))
-        return false;
-    pipeline.Finish();
+    try {
+        TAreaReducer reducer(QSize(int(D.Info.output_width), int(D.Info.output_height)), Image.size(), Bits,
+                             Image.bytesPerLine(), Part);
+        TBandPipeline pipeline(reducer, size_t(D.Info.output_width) * 4);
+        if (!ReadRows(D, reducer.FirstRow(), reducer.EndRow(), nullptr, &pipeline))
+            return false;
+        pipeline.Finish();
+    } catch (const std::bad_alloc&) {
+        std::snprintf(D.Err.Message, JMSG_LENGTH_MAX, "out of memory");
+        return Failed(D);
+    }
     return Finish(D, Icc);
 }
 
@@ -349,9 +357,15 @@ bool Decode(const uint8_t* Data, size_t Size, const QSize& MinSize, const QSize&
     uint8_t* bits = Image.bits();  // taken once: the parts fill it at once
     const std::vector<int> ends = PartEnds(jpeg_has_multiple_scans(&decoder.Info) ? 1 : kParts, Reduced.height());
     std::vector<std::unique_ptr<TOtherPart>> others;
-    for (size_t i = 1; i < ends.size(); ++i)
-        others.push_back(std::make_unique<TOtherPart>(Data, Size, MinSize, Image, bits,
-                                                      QRect(0, ends[i - 1], Reduced.width(), ends[i] - ends[i - 1])));
+    try {
+        for (size_t i = 1; i < ends.size(); ++i)
+            others.push_back(std::make_unique<TOtherPart>(
+                Data, Size, MinSize, Image, bits, QRect(0, ends[i - 1], Reduced.width(), ends[i] - ends[i - 1])));
+    } catch (const std::bad_alloc&) {
+        std::snprintf(decoder.Err.Message, JMSG_LENGTH_MAX, "out of memory");
+        Failed(decoder);
+        return fail();
+    }
     if (!ReducePart(decoder, Image, bits, QRect(0, 0, Reduced.width(), ends[0]), &Icc))
         return fail();
     for (auto& other : others)

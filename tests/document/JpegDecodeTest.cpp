@@ -6,6 +6,10 @@
 #include <QImageWriter>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 #include <gtest/gtest.h>
 
@@ -190,4 +194,47 @@ TEST(JpegDecode, DamagedBytesReducedGiveAPictureOrFail)
         }
     }
     EXPECT_GT(pictures, 0);
+}
+
+// Without memory for the buffers of a reduced decode, on the calling thread
+// or on a part's own, the decode fails with a message: it neither throws nor
+// ends the program. Run in a process of its own whose address space allows
+// little more than what it already uses.
+TEST(JpegDecode, ReducedDecodeWithoutMemoryFails)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer's shadow memory leaves no address space to limit";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "the address sanitizer's shadow memory leaves no address space to limit";
+#endif
+#endif
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const QByteArray bytes = Jpeg(Halves(65500, 24));
+    auto decode = [&](size_t Room) {
+        long pages = 0;
+        if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(f, "%ld", &pages) != 1)
+                pages = 0;
+            std::fclose(f);
+        }
+        if (pages <= 0)
+            std::_Exit(0);  // nothing to limit by
+        const rlim_t limit = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + Room;
+        const rlimit rl{limit, limit};
+        setrlimit(RLIMIT_AS, &rl);
+        try {
+            QImage img;
+            std::string message;
+            const bool ok = DecodeJpegBytes(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                            size_t(bytes.size()), QSize(), img, message, QSize(1000, 3));
+            std::_Exit(ok || !message.empty() ? 0 : 2);
+        } catch (...) {
+            std::_Exit(1);
+        }
+    };
+    // Room for the decoders and a thread or two, not for every band buffer;
+    // and hardly any room at all.
+    for (size_t room : {size_t(30) << 20, size_t(4) << 20})
+        EXPECT_EXIT(decode(room), testing::ExitedWithCode(0), "") << (room >> 20) << " MB";
 }
