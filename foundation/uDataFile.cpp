@@ -331,7 +331,7 @@ bool TCustomDataFile::SeekRecord(const TDataFileCacheItem& Item, TDataFileHeader
     Stream->Seek(Item.Position, soBeginning);
     if (!ReadHeader(Header))
         return false;
-    if (Header.Marker != 1 || Header.Length < 0)
+    if (Header.Marker != 1 || Header.Length < 0 || Header.Length > Stream->Size() - dataStart)
         InvalidFormat();
     return true;
 }

@@ -501,6 +501,22 @@ TEST_F(DataFile, KeyScramblesEveryBlockFromItsStart)
     EXPECT_THROW(f.ReadBuffer("S", "K", buf, 3), EInvalidOperation);
 }
 
+// A key that leaves the marker but not the length decodable: the length
+// read under it is checked against the stream like any other.
+TEST_F(DataFile, ALengthReadUnderAnotherKeyStaysWithinTheStream)
+{
+    TMemoryStream ms;
+    TMemoryDataFile f(ms);
+    f.Key = "abcdefgh";
+    const char data[] = "xyz";
+    f.WriteBuffer("S", "K", data, 3);
+    f.BuildIndex();
+    f.Key = "abcdWXYZ";  // the length bytes (offset 164) meet key bytes 4 to 7
+    TMemoryStream out;
+    EXPECT_THROW(f.ReadStream("S", "K", out), EInvalidOperation);
+    EXPECT_EQ(out.Size(), 0);
+}
+
 // The data of small records comes with the reads that build the index:
 // reading them later reads nothing from the stream, and decodes under the key
 // like any other record.
