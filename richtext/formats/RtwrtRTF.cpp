@@ -969,8 +969,12 @@ int32_t TRtRTFWriter::WriteParStart()
                     AddWord("\\tblright", right);
                 Add(" }");
             }
-            if (Groups.empty())
-                Groups.push_back({gkParagraph, std::string(), false});
+            // The paragraph group holds the words in force after the row;
+            // a "\pard" sets them there first.
+            if (Groups.empty()) {
+                PushGroup(gkParagraph, std::string());
+                Groups.back().Known = false;
+            }
             PushGroup(gkRow, std::string());
             Add("\\pard");
             Add(def);
