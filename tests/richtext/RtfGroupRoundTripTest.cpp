@@ -53,6 +53,9 @@ TEST(RtfGroupRoundTrip, TablesTabsBordersAndKeepingMixed)
         // last paragraph in a group
         "\\pard\\tx720\\keepn\\box\\brdrs a\\par{\\pard\\tx1440 b\\par}",
         "\\pard\\tx720 a\\par\\pard\\tx1440\\box\\brdrs b",
+        // an empty last paragraph with its words in groups opened in it
+        "\\pard a\\par\\pard\\tx720\\keepn\\box\\brdrs ",
+        "\\trowd\\cellx1500\\pard\\intbl\\tx720 c0\\cell\\row\\pard\\tx720\\keepn ",
         // table ending the document
         "\\pard a\\par\\trowd\\cellx2000\\intbl a\\cell\\row",
         "\\trowd\\cellx2000\\intbl a\\cell\\row",
