@@ -543,7 +543,12 @@ int32_t TRtRTFWriter::WriteHeadersAndFooters()
             CloseHyperlink();
         CloseMergeField();
         InHeaderFooter = false;
-        Add("\\par");
+        // A last row ends its paragraph with "\row" already.
+        const TParagraph* end = FirstPar;
+        while (end->Next)
+            end = end->Next;
+        if (!(end->Flags & parfTableCell))
+            Add("\\par");
         PopGroups(1);
         Add("}\r\n");
         Groups = std::move(groups);

@@ -66,6 +66,7 @@ TEST(RtfGroupRoundTrip, TablesTabsBordersAndKeepingMixed)
         // headers and footers with tabs and borders
         "{\\header\\pard\\tx720\\box\\brdrs h1\\tab x\\par\\pard\\keepn h2\\par}{\\footer\\pard\\qc\\tx500 f\\par}\\pard\\tx720 body\\par\\pard\\box\\brdrs b2",
         "{\\header\\trowd\\cellx2000\\intbl h\\cell\\row\\pard\\tx720 t}\\pard body",
+        "{\\header\\pard\\tx720 h\\par\\trowd\\cellx2000\\intbl\\tx720 c\\cell\\row}\\pard body",
         // numbering inside cells
         "{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00.;}}\\listid8}}"
         "{\\*\\listoverridetable{\\listoverride\\listid8\\ls1}}"
