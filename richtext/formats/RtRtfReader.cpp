@@ -1109,6 +1109,8 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
         const TParagraph fresh;
         AssignParFormat(t, fresh);
         InRow = false;
+        ParOverride = 0;
+        ParListLevel = 1;
         break;
     }
     case 25:
