@@ -235,7 +235,8 @@ void TRtRtfReader::CloseGroup()
     --Depth;
     if (numbering)
         CompleteNumbering();
-    if (CurLine && CurLine->Length == 0 && CharsAdded == 0 && CurLine == Par->Lines) {
+    // The last paragraph keeps the numbering it took when the text ended.
+    if (!LastParDone && CurLine && CurLine->Length == 0 && CharsAdded == 0 && CurLine == Par->Lines) {
         Par->Number = ParTemplate.Number;
         Par->NumLevel = ParTemplate.NumLevel;
     }
