@@ -178,7 +178,6 @@ void TRtRtfReader::OpenGroup()
     g.Dest = Dest;
     g.UnicodeSkip = UnicodeSkip;
     g.InRow = InRow;
-    g.OpenPar = Par;
     Groups.push_back(std::move(g));
     ++Depth;
     if (Dest == rdStylesheet && Depth == StylesheetDepth + 1)
@@ -201,14 +200,14 @@ void TRtRtfReader::CloseGroup()
     // A paragraph with text takes the paragraph properties changed in the
     // group before the group forgets them, those of the innermost group that
     // closes first; a later paragraph end sets them again from the state then.
-    // An empty paragraph begun inside the group keeps them aside: should the
-    // text end with it, no further words given, they are its own.
+    // An empty paragraph keeps them aside: should the text end with it, no
+    // further words given, they are its own.
     if ((Dest == rdText || Dest == rdHeader || Dest == rdFooter) && FormatTakenBy != Par
         && !SameParFormat(ParTemplate, g.Template)) {
         if (!ParEmpty()) {
             AssignParFormat(*Par, ParTemplate);
             FormatTakenBy = Par;
-        } else if (Par != g.OpenPar && EmptyFormatFor != Par) {
+        } else if (EmptyFormatFor != Par) {
             AssignParFormat(EmptyFormat, ParTemplate);
             EmptyFormatFor = Par;
         }
@@ -236,7 +235,8 @@ void TRtRtfReader::CloseGroup()
     --Depth;
     if (numbering)
         CompleteNumbering();
-    if (CurLine && CurLine->Length == 0 && CharsAdded == 0 && CurLine == Par->Lines) {
+    // The last paragraph keeps the numbering it took when the text ended.
+    if (!LastParDone && CurLine && CurLine->Length == 0 && CharsAdded == 0 && CurLine == Par->Lines) {
         Par->Number = ParTemplate.Number;
         Par->NumLevel = ParTemplate.NumLevel;
     }
@@ -1110,6 +1110,8 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
         const TParagraph fresh;
         AssignParFormat(t, fresh);
         InRow = false;
+        ParOverride = 0;
+        ParListLevel = 1;
         break;
     }
     case 25:

@@ -58,7 +58,6 @@ private:
         bool InRow = false;
         bool FieldResult = false;
         bool NumberingDef = false;  // the group holds a "\pn" definition
-        const TParagraph* OpenPar = nullptr;  // the paragraph current when the group opened
     };
     // A level of a list or a "\pn" definition being read.
     struct TLevelDef {

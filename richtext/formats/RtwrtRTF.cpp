@@ -543,7 +543,12 @@ int32_t TRtRTFWriter::WriteHeadersAndFooters()
             CloseHyperlink();
         CloseMergeField();
         InHeaderFooter = false;
-        Add("\\par");
+        // A last row ends its paragraph with "\row" already.
+        const TParagraph* end = FirstPar;
+        while (end->Next)
+            end = end->Next;
+        if (!(end->Flags & parfTableCell))
+            Add("\\par");
         PopGroups(1);
         Add("}\r\n");
         Groups = std::move(groups);
@@ -969,8 +974,12 @@ int32_t TRtRTFWriter::WriteParStart()
                     AddWord("\\tblright", right);
                 Add(" }");
             }
-            if (Groups.empty())
-                Groups.push_back({gkParagraph, std::string(), false});
+            // The paragraph group holds the words in force after the row;
+            // a "\pard" sets them there first.
+            if (Groups.empty()) {
+                PushGroup(gkParagraph, std::string());
+                Groups.back().Known = false;
+            }
             PushGroup(gkRow, std::string());
             Add("\\pard");
             Add(def);

@@ -151,7 +151,7 @@ TEST(RtfReader, ListOverridesGiveParagraphsTheirNumbering)
                   "{\\list{\\listlevel\\levelnfc4{\\leveltext\\'02\\'00);}{\\levelnumbers\\'01;}\\fi-300\\li600}"
                   "{\\listlevel\\levelnfc2{\\leveltext\\'03(\\'01);}{\\levelnumbers\\'02;}}\\listid9}}"
                   "{\\*\\listoverridetable{\\listoverride\\listid9\\ls1}{\\listoverride\\listid5\\ls2}}"
-                  "\\pard\\ls2 dot\\par\\pard\\ls1 letter\\par\\pard\\ilvl1\\ls1 roman\\par\\pard\\ls7 none}");
+                  "\\pard\\ls2 dot\\par\\pard\\ls1 letter\\par\\pard\\ilvl1\\ls1 roman\\par\\pard\\ls1 again\\par\\pard\\ls7 none}");
     const TRtRTFNumberingStyleCollection& n = *text.NumberingStyles();
     const TRtRTFNumberingStyle* dot = n.FindForPar(ParAt(text, 0));
     ASSERT_NE(dot, nullptr);
@@ -169,7 +169,10 @@ TEST(RtfReader, ListOverridesGiveParagraphsTheirNumbering)
     EXPECT_EQ(roman->Style, rt_i);
     EXPECT_EQ(roman->Group, letter->Group);
     EXPECT_EQ(roman->TextB, "(");
-    EXPECT_EQ(n.FindForPar(ParAt(text, 3)), nullptr);
+    // "\pard" ends the list level in force: "\ls" alone means the first.
+    EXPECT_EQ(n.FindForPar(ParAt(text, 3)), letter);
+    EXPECT_EQ(ParAt(text, 3)->NumLevel, 1);
+    EXPECT_EQ(n.FindForPar(ParAt(text, 4)), nullptr);
 }
 
 TEST(RtfReader, FirstHeaderAndFooterOnlyByPageRange)

@@ -244,4 +244,12 @@ TEST(RtfRoundTrip, AnEmptyLastParagraphKeepsItsProperties)
 {
     ExpectRoundTrip(std::string("{\\rtf1") + Tables + "a\\par\\pard\\qc\\li300\\tx720\\keepn\\box\\brdrs\\brdrcf1\\par}");
     ExpectRoundTrip(std::string("{\\rtf1") + Tables + "\\pard\\qr\\tx720 a\\par}");
+    // An empty last item of a list stays numbered.
+    const std::string list = "{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00.;}}\\listid8}}"
+                             "{\\*\\listoverridetable{\\listoverride\\listid8\\ls1}}";
+    TRtRTFText text;
+    ReadRtf(text, std::string("{\\rtf1") + Tables + list + "\\pard\\ls1 a\\par\\pard\\ls1 }");
+    ASSERT_NE(ParAt(text, 1), nullptr);
+    EXPECT_NE(text.NumberingStyles()->FindForPar(ParAt(text, 1)), nullptr);
+    ExpectRoundTrip(std::string("{\\rtf1") + Tables + list + "\\pard\\ls1 a\\par\\pard\\ls1\\tx720 }");
 }
