@@ -176,26 +176,6 @@ std::string SortedTabs(const std::string& Dump)
     return out;
 }
 
-// Paragraphs From to To, whole, written as a selection.
-std::string WriteRange(TRtRTFText& Text, TParagraph* From, TParagraph* To)
-{
-    TRtRTFWriter w;
-    TMemoryStream m;
-    w.Text = &Text;
-    w.FirstPar = From;
-    w.LastPar = To;
-    w.EndLine = To->Lines;
-    while (w.EndLine->Next)
-        w.EndLine = w.EndLine->Next;
-    w.EndPos = w.EndLine->Length;
-    w.Reset();
-    w.Stream = &m;
-    EXPECT_EQ(w.WriteStart(), 0);
-    EXPECT_EQ(w.WriteBody(), 0);
-    EXPECT_EQ(w.WriteEnd(), 0);
-    return std::string(reinterpret_cast<const char*>(m.Memory()), size_t(m.Size()));
-}
-
 // Random texts written and read back give the same store; a writer used for
 // a second text writes it as a fresh one would.
 TEST(RtfGroupRoundTrip, RandomParagraphsComeBackAlike)
@@ -226,7 +206,7 @@ TEST(RtfGroupRoundTrip, RandomParagraphsComeBackAlike)
             continue;
         const size_t from = rng() % (outside.size() - 1);
         const size_t to = from + 1 + rng() % (outside.size() - 1 - from);
-        const std::string part = WriteRange(first, outside[from], outside[to]);
+        const std::string part = WriteRtf(first, nullptr, outside[from], outside[to]);
         ASSERT_TRUE(Balanced(part)) << part;
         std::string expected;
         for (TParagraph* p = outside[from];; p = p->Next) {

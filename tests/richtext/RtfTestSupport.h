@@ -37,14 +37,23 @@ inline void ReadRtf(TRtRTFText& Text, const std::string& Bytes, TRtTextReader* R
     r.ReadStream(&m);
 }
 
-// The whole text written by Writer (RTF by default) as the store drives it.
-inline std::string WriteRtf(TRtRTFText& Text, TRtTextWriter* Writer = nullptr)
+// The whole text written by Writer (RTF by default) as the store drives it;
+// with From and To only the paragraphs From to To, whole.
+inline std::string WriteRtf(TRtRTFText& Text, TRtTextWriter* Writer = nullptr, TParagraph* From = nullptr,
+                            TParagraph* To = nullptr)
 {
     TRtRTFWriter rtf;
     TRtTextWriter& w = Writer ? *Writer : rtf;
     TMemoryStream m;
     w.Text = &Text;
-    w.FirstPar = Text.FirstPar;
+    w.FirstPar = From ? From : Text.FirstPar;
+    if (To) {
+        w.LastPar = To;
+        w.EndLine = To->Lines;
+        while (w.EndLine->Next)
+            w.EndLine = w.EndLine->Next;
+        w.EndPos = w.EndLine->Length;
+    }
     w.Reset();
     w.Stream = &m;
     EXPECT_EQ(w.WriteStart(), 0);
