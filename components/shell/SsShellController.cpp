@@ -2,9 +2,9 @@
 
 #include "SsShellListView.h"
 #include "SsShellTreeView.h"
+#include "SysUtils.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
 
 // ---- special folders -------------------------------------------------------------------
@@ -42,12 +42,7 @@ PSsIdList SHGetSpecialFolderLocation(TSsSpecialRootFolder folder)
     case sfDesktop:
     case sfNone: return std::make_unique<TSsIdList>();
     case sfDesktopDir: path = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation); break;
-    case sfPersonal:
-        path = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        // Not every home holds a documents folder; the home itself is the personal folder then.
-        if (!QFileInfo(path).isDir())
-            path = QDir::homePath();
-        break;
+    case sfPersonal: path = UserDocumentsFolder(); break;
     case sfDrives: path = QDir::rootPath(); break;
     case sfAppData: path = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation); break;
     case sfFonts: path = QStandardPaths::writableLocation(QStandardPaths::FontsLocation); break;
