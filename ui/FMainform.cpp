@@ -561,7 +561,7 @@ void TMaster::BuildLeftLists()
     for (TQwListview* list : std::initializer_list<TQwListview*>{ThumbnailsBilder, PageTemplateList, ColorList})
         connect(list, &QAbstractItemView::pressed, this, Guarded([this, list] {
             if (QApplication::mouseButtons() & Qt::LeftButton)
-                HandleExceptions([&] { LeftListMouseDown(list, list->viewport()->mapFromGlobal(QCursor::pos())); });
+                LeftListMouseDown(list, list->viewport()->mapFromGlobal(QCursor::pos()));
         }));
 
     // The picture tree starts in the folder of the last session, else in the
