@@ -132,6 +132,11 @@ bool ExceedsMemory(const QSize& Size)
     return QImage(Size, QImage::Format_ARGB32).isNull();
 }
 
+[[noreturn]] void RaiseNotLoaded(const QString& FileName)
+{
+    throw Exception(Format("Bild %s konnte nicht geladen werden.", {toAnsi(FileName)}));
+}
+
 // Stored name: the 8-bit text, plus the exact name where the code page
 // cannot hold it (older readers ignore the extra key).
 const char* const kFileNameUtf8 = "FileNameUtf8";
@@ -151,7 +156,7 @@ bool TBildManagerListItem::LoadFromFile(const QString& AFileName)
     FileDate = QDateTimeToDateTime(fi.lastModified());
     Decode(true, false);
     if (!FullBitmap)
-        throw Exception(Format("Bild %s konnte nicht geladen werden.", {toAnsi(FileName)}));
+        RaiseNotLoaded(FileName);
     return true;
 }
 
@@ -232,11 +237,11 @@ void TBildManagerListItem::Decode(bool Upright, bool Once)
             // be decoded says so once.
             Undecodable = true;
             if (beyond)
-                throw Exception(Format("Bild %s konnte nicht geladen werden.", {toAnsi(FileName)}));
+                RaiseNotLoaded(FileName);
             return;
         }
         if (retries >= 3)
-            throw Exception(Format("Bild %s konnte nicht geladen werden.", {toAnsi(FileName)}));
+            RaiseNotLoaded(FileName);
         ++retries;
         owner_.ReduceMemory();
     }
