@@ -147,11 +147,10 @@ bool TPrinterSupport::ExecutePrinterSetup(QWidget* ParentWindow, const QString& 
     auto* layout = new QVBoxLayout(&dialog);
     layout->addLayout(row);
     layout->addWidget(buttons);
-    QObject::connect(printers, &QComboBox::activated, &dialog, [this](int Index) {
-        HandleExceptions([&] { SelectPrinterKeepingChoices(Index); });
-    });
+    QObject::connect(printers, &QComboBox::activated, &dialog,
+                     Guarded([this](int Index) { SelectPrinterKeepingChoices(Index); }));
     QObject::connect(properties, &QPushButton::clicked, &dialog,
-                     [this, &dialog] { HandleExceptions([&] { ShowPrinterProperties(&dialog); }); });
+                     Guarded([this, &dialog] { ShowPrinterProperties(&dialog); }));
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
 
