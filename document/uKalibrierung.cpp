@@ -1,5 +1,4 @@
 #include "uKalibrierung.h"
-#include "Application.h"
 
 #include "Application.h"
 #include "Printers.h"

@@ -1,5 +1,4 @@
 #include "FKalenderPropDlg.h"
-#include "Application.h"
 
 #include "Application.h"
 #include "FDlgFeiertagGeburtstag.h"
