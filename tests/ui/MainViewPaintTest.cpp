@@ -77,6 +77,19 @@ QPointF Device(TFBMainView& V, TFBDocument& Doc, TFBPage* Page, float X, float Y
     return QPointF(dx, dy);
 }
 
+// Pixels of the red a test fills the image with before rendering: left
+// wherever the view painted nothing.
+int RedPixels(const QImage& Img)
+{
+    int red = 0;
+    for (int y = 0; y < Img.height(); ++y)
+        for (int x = 0; x < Img.width(); ++x) {
+            const QColor c(Img.pixel(x, y));
+            red += c.red() > c.green() + 30 && c.red() > c.blue() + 30;
+        }
+    return red;
+}
+
 }  // namespace
 
 TEST(MainViewPaint, SpreadWithSelectedTurnedPicture)
@@ -138,13 +151,7 @@ TEST(MainViewPaint, EveryPixelIsReplacedNotMixedWithTheOldContent)
     QImage img(view.size(), QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::red);
     view.render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
-    int red = 0;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) {
-            const QColor c(img.pixel(x, y));
-            red += c.red() > c.green() + 30 && c.red() > c.blue() + 30;
-        }
-    EXPECT_EQ(red, 0);
+    EXPECT_EQ(RedPixels(img), 0);
 }
 
 TEST(MainViewPaint, SelectionFrameHandlesAndTextMarks)
@@ -249,11 +256,5 @@ TEST(MainViewPaint, AFailingElementLeavesTheRestDrawnAndIsReportedOnceAfterwards
     EXPECT_TRUE(shownWhilePainting.isEmpty());
     EXPECT_EQ(shown, QStringList({"frame broken."}));
     // The backdrop and the pages drawn before the failure reach the window.
-    int red = 0;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) {
-            const QColor c(img.pixel(x, y));
-            red += c.red() > c.green() + 30 && c.red() > c.blue() + 30;
-        }
-    EXPECT_EQ(red, 0);
+    EXPECT_EQ(RedPixels(img), 0);
 }
