@@ -1,5 +1,6 @@
 #include "Application.h"
 #include "SysUtils.h"
+#include "../common/ShownMessages.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -11,11 +12,8 @@
 
 TEST(Application, GuardedSlotsReportWhatTheyThrowInsteadOfPassingItToQt)
 {
-    auto* app = qobject_cast<TApplication*>(QCoreApplication::instance());
-    ASSERT_NE(app, nullptr);
-    const auto saved = app->OnShowException;
-    QStringList shown;
-    app->OnShowException = [&](const QString& m) { shown << m; };
+    ShownMessages messages;
+    const QStringList& shown = messages.Texts;
 
     // Both signals run their slots at once, outside any event handler.
     QPushButton button;
@@ -29,7 +27,6 @@ TEST(Application, GuardedSlotsReportWhatTheyThrowInsteadOfPassingItToQt)
     QObject::connect(&spin, &QSpinBox::valueChanged, &spin, Guarded([] { Abort(); }));
     button.click();
     spin.setValue(5);
-    app->OnShowException = saved;
     EXPECT_EQ(shown, QStringList({"bad value.", "changed."}));
     EXPECT_EQ(got, 5);
 }
@@ -41,11 +38,8 @@ bool CleanupThrew = false;
 
 TEST(Application, StaticCleanupsRunNewestFirstEvenWhenOneFails)
 {
-    auto* app = qobject_cast<TApplication*>(QCoreApplication::instance());
-    ASSERT_NE(app, nullptr);
-    const auto saved = app->OnShowException;
-    QStringList shown;
-    app->OnShowException = [&](const QString& m) { shown << m; };
+    ShownMessages messages;
+    const QStringList& shown = messages.Texts;
     static const TStaticCleanup first([] { CleanupOrder.push_back(1); });
     static const TStaticCleanup failing([] {
         if (!CleanupThrew) {
@@ -56,18 +50,14 @@ TEST(Application, StaticCleanupsRunNewestFirstEvenWhenOneFails)
     static const TStaticCleanup last([] { CleanupOrder.push_back(3); });
     CleanupOrder.clear();
     RunStaticCleanups();
-    app->OnShowException = saved;
     EXPECT_EQ(CleanupOrder, (std::vector<int>{3, 1}));
     EXPECT_EQ(shown, QStringList({"cannot free."}));
 }
 
 TEST(Application, PaintGuardReportsEachFailureOnceAfterThePaint)
 {
-    auto* app = qobject_cast<TApplication*>(QCoreApplication::instance());
-    ASSERT_NE(app, nullptr);
-    const auto saved = app->OnShowException;
-    QStringList shown;
-    app->OnShowException = [&](const QString& m) { shown << m; };
+    ShownMessages messages;
+    const QStringList& shown = messages.Texts;
     const auto processUntil = [&](qsizetype Count) {
         const QDeadlineTimer limit(10000);
         while (shown.size() < Count && !limit.hasExpired())
@@ -92,6 +82,5 @@ TEST(Application, PaintGuardReportsEachFailureOnceAfterThePaint)
     guard.Run(&context, throwInt);
     processUntil(3);
     QCoreApplication::processEvents();
-    app->OnShowException = saved;
     EXPECT_EQ(shown, QStringList({"Unknown error.", "no canvas.", "Unknown error."}));
 }

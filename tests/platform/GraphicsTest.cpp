@@ -1,6 +1,7 @@
 #include "Application.h"
 #include "Graphics.h"
 #include "SysUtils.h"
+#include "../common/ShownMessages.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -34,16 +35,12 @@ TEST(Graphics, ColourValues)
 
 TEST(Application, ExceptionsInEventHandlersDoNotCrossTheLoop)
 {
-    auto* app = qobject_cast<TApplication*>(QCoreApplication::instance());
-    ASSERT_NE(app, nullptr);
-    const auto saved = app->OnShowException;
-    QStringList shown;
-    app->OnShowException = [&](const QString& m) { shown << m; };
+    ShownMessages messages;
+    const QStringList& shown = messages.Texts;
     QTimer::singleShot(0, [] { throw EConvertError("bad value"); });
     QTimer::singleShot(0, [] { Abort(); });
     QTimer::singleShot(0, [] { throw Exception("ends with a stop."); });
     QCoreApplication::processEvents();
     HandleExceptions([] { throw EInvalidOperation("direct"); });
-    app->OnShowException = saved;
     EXPECT_EQ(shown, QStringList({"bad value.", "ends with a stop.", "direct."}));
 }

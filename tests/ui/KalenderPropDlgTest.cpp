@@ -16,6 +16,7 @@
 #include "uMulticaster.h"
 #include "uUndo.h"
 #include "uUndoItems.h"
+#include "../common/ShownMessages.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -92,19 +93,6 @@ int ExecuteSheet(TFBKalenderElement* Element, const std::function<void(TKalender
     ShowModalHook = nullptr;
     return result;
 }
-
-// Collects the messages the application shows for exceptions while it lives.
-struct ShownMessages {
-    QStringList Texts;
-    std::function<void(const QString&)> Saved;
-    TApplication* App = qobject_cast<TApplication*>(QCoreApplication::instance());
-    ShownMessages()
-    {
-        Saved = App->OnShowException;
-        App->OnShowException = [this](const QString& Text) { Texts << Text; };
-    }
-    ~ShownMessages() { App->OnShowException = Saved; }
-};
 
 const QString RangeMessage = QString::fromUtf8("Wert muß zwischen 0,00 und 100,00 liegen.");
 

@@ -13,6 +13,7 @@
 #include "uMulticaster.h"
 #include "uTransformation.h"
 #include "uUndo.h"
+#include "../common/ShownMessages.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -511,10 +512,8 @@ TEST(MainViewDrop, AFileThatIsNoPictureChangesNothing)
     frame->LoadPictureFromFile(PictureFiles(dir, 1).first());
     const int32_t held = frame->RefIndex;
     TFBMainView& v = f.Show();
-    auto* app = static_cast<TApplication*>(QCoreApplication::instance());
-    const auto saved = app->OnShowException;
-    QStringList shown;
-    app->OnShowException = [&](const QString& m) { shown << m; };
+    ShownMessages messages;
+    QStringList& shown = messages.Texts;
     for (const QByteArray& content : {QByteArray("kein Bild"), QByteArray()}) {
         const QString file = dir.filePath(content.isEmpty() ? "leer.jpg" : "text.png");
         QFile out(file);
@@ -532,7 +531,6 @@ TEST(MainViewDrop, AFileThatIsNoPictureChangesNothing)
         EXPECT_FALSE(f.Doc.Modified);
         EXPECT_EQ(GetUndoManager().Count(), 0);
     }
-    app->OnShowException = saved;
 }
 
 TEST(MainViewDrop, ProgressTextTakesItsNumbersWithoutFormatting)

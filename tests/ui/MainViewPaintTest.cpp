@@ -9,6 +9,7 @@
 #include "uRTFDrawer.h"
 #include "uTransformation.h"
 #include "uUndo.h"
+#include "../common/ShownMessages.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -232,9 +233,6 @@ public:
 
 TEST(MainViewPaint, AFailingElementLeavesTheRestDrawnAndIsReportedOnceAfterwards)
 {
-    auto* app = qobject_cast<TApplication*>(QCoreApplication::instance());
-    ASSERT_NE(app, nullptr);
-    const auto saved = app->OnShowException;
     TFBDocument doc;
     MakeDocument(doc, 1, 4);
     GivePicture(PlaceElement<TBrokenFrame>(doc.Pages.GetPage(1)->Pictures, doc.Pages.GetPage(1), 100, 75, 50, 40));
@@ -242,7 +240,7 @@ TEST(MainViewPaint, AFailingElementLeavesTheRestDrawnAndIsReportedOnceAfterwards
     view.resize(800, 420);
     QStringList shown;
     QStringList shownWhilePainting;
-    app->OnShowException = [&](const QString& m) { (view.PaintCanvas() ? shownWhilePainting : shown) << m; };
+    const ShownMessages messages([&](const QString& m) { (view.PaintCanvas() ? shownWhilePainting : shown) << m; });
     view.show();
     QCoreApplication::processEvents();
     view.SetScreen(1);
@@ -252,7 +250,6 @@ TEST(MainViewPaint, AFailingElementLeavesTheRestDrawnAndIsReportedOnceAfterwards
         view.render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
     }
     QCoreApplication::processEvents();
-    app->OnShowException = saved;
     EXPECT_TRUE(shownWhilePainting.isEmpty());
     EXPECT_EQ(shown, QStringList({"frame broken."}));
     // The backdrop and the pages drawn before the failure reach the window.

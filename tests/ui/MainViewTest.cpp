@@ -9,6 +9,7 @@
 #include "uTransformation.h"
 #include "uUndo.h"
 #include "uUndoItems.h"
+#include "../common/ShownMessages.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -487,15 +488,11 @@ TEST(MainView, ExceptionsStayInsideTheView)
     ViewFixture f(0, 1);
     AddText(f.Page(0), 100, 75, 40, 20);
     TFBMainView& v = f.Show();
-    auto* app = static_cast<TApplication*>(QCoreApplication::instance());
-    const auto saved = app->OnShowException;
-    QString shown;
-    app->OnShowException = [&](const QString& m) { shown = m; };
+    ShownMessages shown;
     v.OnFocusChanged = [](TObject*) { throw Exception("Fokus kaputt"); };
     Press(v, f.Px(f.Page(0), 100, 75));
     Release(v, f.Px(f.Page(0), 100, 75));
-    app->OnShowException = saved;
-    EXPECT_EQ(shown, "Fokus kaputt.");
+    EXPECT_EQ(shown.Texts, QStringList({"Fokus kaputt."}));
 }
 
 // ---- keys ---------------------------------------------------------------------------------------

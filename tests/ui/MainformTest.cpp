@@ -16,6 +16,7 @@
 #include "uMulticaster.h"
 #include "uQwRegistry.h"
 #include "uUndo.h"
+#include "../common/ShownMessages.h"
 
 #include "DragDropFormats.h"
 
@@ -331,13 +332,12 @@ TEST(Master, DamagedProjectLeavesTheDocument)
     }
     EXPECT_THROW(m.OpenDocument(w.Path("text.zpb")), Exception);
     // From the menu the error is shown.
-    auto* app = static_cast<TApplication*>(QCoreApplication::instance());
-    const auto shown = app->OnShowException;
     QStringList errors;
-    app->OnShowException = [&](const QString& Text) { errors.append(Text); };
-    w.OpenName = w.Path("text.zpb");
-    m.mnuDateiOeffnen->trigger();
-    app->OnShowException = shown;
+    {
+        const ShownMessages shown([&](const QString& Text) { errors.append(Text); });
+        w.OpenName = w.Path("text.zpb");
+        m.mnuDateiOeffnen->trigger();
+    }
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].startsWith(QStringLiteral("Die Datei ist keine Projektdatei:"))) << errors[0].toStdString();
     EXPECT_EQ(w.Doc().Pages.Count(), 8);

@@ -5,6 +5,7 @@
 
 #include "Application.h"
 #include "SysUtils.h"
+#include "../common/ShownMessages.h"
 
 #include <QCoreApplication>
 #include <QScrollBar>
@@ -152,9 +153,6 @@ TEST(PaintWindow, PaintCallsOnPaintWithTheUpdateRectangle)
 
 TEST(PaintWindow, AFailedPaintIsReportedOnceAfterThePaint)
 {
-    auto* app = qobject_cast<TApplication*>(QCoreApplication::instance());
-    ASSERT_NE(app, nullptr);
-    const auto saved = app->OnShowException;
     Window w(300, 200);
     bool fail = true;
     w.W.OnPaint = [&](TObject*) {
@@ -163,7 +161,7 @@ TEST(PaintWindow, AFailedPaintIsReportedOnceAfterThePaint)
     };
     QStringList shown;
     QStringList shownWhilePainting;
-    app->OnShowException = [&](const QString& m) { (w.W.PaintCanvas() ? shownWhilePainting : shown) << m; };
+    const ShownMessages messages([&](const QString& m) { (w.W.PaintCanvas() ? shownWhilePainting : shown) << m; });
     for (int i = 0; i < 3; ++i) {
         w.W.repaint();
         QCoreApplication::processEvents();
@@ -176,7 +174,6 @@ TEST(PaintWindow, AFailedPaintIsReportedOnceAfterThePaint)
     fail = true;
     w.W.repaint();
     QCoreApplication::processEvents();
-    app->OnShowException = saved;
     EXPECT_EQ(shown, QStringList({"page broken.", "page broken."}));
     EXPECT_TRUE(shownWhilePainting.isEmpty());
 }
