@@ -33,18 +33,6 @@ inline bool HasPictureCopy(TCustomDataFile& DataFile, const AnsiString& Section)
     return DataFile.FindEntry(Section, "FileName", header);
 }
 
-// Pushes the transformation for a scope.
-class TTransformationScope {
-public:
-    explicit TTransformationScope(TTransformation& T) : t_(T) { t_.Push(); }
-    ~TTransformationScope() { t_.Pop(); }
-    TTransformationScope(const TTransformationScope&) = delete;
-    TTransformationScope& operator=(const TTransformationScope&) = delete;
-
-private:
-    TTransformation& t_;
-};
-
 inline AnsiString Num(int Index)
 {
     return IntToStr(Index);

@@ -7,18 +7,6 @@
 
 namespace {
 
-// Keeps a pushed transformation balanced, also when drawing throws.
-class TPushedTransformation {
-public:
-    explicit TPushedTransformation(TTransformation& T) : t_(T) { t_.Push(); }
-    ~TPushedTransformation() { t_.Pop(); }
-    TPushedTransformation(const TPushedTransformation&) = delete;
-    TPushedTransformation& operator=(const TPushedTransformation&) = delete;
-
-private:
-    TTransformation& t_;
-};
-
 // Restores the clip selected by the page when the scope ends.
 class TPageClip {
 public:
@@ -40,7 +28,7 @@ void TDocumentDrawer::DrawSpread(TFBDocument& Document, TDrawContext& DC, int Sc
     auto drawAt = [&](TFBPage* Page, float DX, float DY) {
         if (!Page)
             return;
-        TPushedTransformation pushed(*DC.Transformation);
+        TTransformationScope pushed(*DC.Transformation);
         DC.Transformation->Translate(DX, DY);
         DrawPage(*Page, DC, Mode, false);
     };

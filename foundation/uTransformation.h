@@ -86,3 +86,16 @@ private:
     TFixedMatrix Matrix16_{};
     TFixedMatrix Inverse16_{};
 };
+
+// Pushes the transformation for a scope and pops it at its end, also when
+// drawing throws.
+class TTransformationScope {
+public:
+    explicit TTransformationScope(TTransformation& T) : t_(T) { t_.Push(); }
+    ~TTransformationScope() { t_.Pop(); }
+    TTransformationScope(const TTransformationScope&) = delete;
+    TTransformationScope& operator=(const TTransformationScope&) = delete;
+
+private:
+    TTransformation& t_;
+};

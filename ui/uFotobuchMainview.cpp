@@ -27,18 +27,6 @@ namespace {
 constexpr TColor PageGrey = RGB(208, 208, 208);
 constexpr int BitmapMargin = 50;
 
-// Keeps a pushed transformation balanced for a scope.
-class TPushed {
-public:
-    explicit TPushed(TTransformation& T) : t_(T) { t_.Push(); }
-    ~TPushed() { t_.Pop(); }
-    TPushed(const TPushed&) = delete;
-    TPushed& operator=(const TPushed&) = delete;
-
-private:
-    TTransformation& t_;
-};
-
 // Restores the clip of the draw context at the end of a scope.
 class TClipped {
 public:
@@ -314,7 +302,7 @@ void TFBMainView::InvalidateElement(TFBElement* Element)
         return;
     TTransformation& T = Transformation();
     auto invalidateOne = [&](TFBElement* E) {
-        TPushed pushed(T);
+        TTransformationScope pushed(T);
         FDoc->TranslateToPage(T, E->Page);
         T.Translate(E->CenterX, E->CenterY);
         T.Rotate(E->Angle);
@@ -329,7 +317,7 @@ void TFBMainView::InvalidateElement(TFBElement* Element)
             if (linked != pic && IsOnScreen(linked->Page))
                 invalidateOne(linked);
     if (FFocused) {
-        TPushed pushed(T);
+        TTransformationScope pushed(T);
         FDoc->TranslateToPage(T, FFocused->Page);
         FTracker.InvalidateHandles(this, T);
     }
@@ -484,7 +472,7 @@ void TFBMainView::PaintMarkedArea(TDrawContext& DC)
     if (FDoc->Pages.Count() == 0)
         return;
     TTransformation& T = *DC.Transformation;
-    TPushed pushed(T);
+    TTransformationScope pushed(T);
     FDoc->TranslateToPage(T, FDoc->Pages.GetPage(0));
     DC.SetPenColor(PageGrey);
     DC.SetPenWidthPixels(1);
@@ -507,7 +495,7 @@ void TFBMainView::PaintScreen(TDrawContext& DC)
     // A soft shadow around the screen, always down and to the right as seen.
     {
         const float d = (w < 175 && h < 175) ? 1.0f : 2.0f;
-        TPushed pushed(T);
+        TTransformationScope pushed(T);
         float sw = w, sh = h;
         if (landscape) {
             T.RotateAt(w / 2, h / 2, -FDoc->ScreenQuerformatWinkel);
@@ -544,7 +532,7 @@ void TFBMainView::PaintScreen(TDrawContext& DC)
             pages.push_back(right);
 
     for (TFBPage* page : pages) {
-        TPushed pushed(T);
+        TTransformationScope pushed(T);
         FDoc->TranslateToPage(T, page);
         PaintPageOutline(DC, page);
     }
@@ -567,7 +555,7 @@ void TFBMainView::PaintScreen(TDrawContext& DC)
 
     auto* focusedPic = dynamic_cast<TFBPictureElement*>(FFocused);
     for (TFBPage* page : pages) {
-        TPushed pushed(T);
+        TTransformationScope pushed(T);
         FDoc->TranslateToPage(T, page);
         DC.ClipRect(0, 0, FDoc->PageWidth, FDoc->PageHeight, RGN_AND);
         TClipped clipped(DC);
@@ -579,7 +567,7 @@ void TFBMainView::PaintScreen(TDrawContext& DC)
         }
     }
     for (TFBPage* page : pages) {
-        TPushed pushed(T);
+        TTransformationScope pushed(T);
         FDoc->TranslateToPage(T, page);
         for (int i = 0; i < page->Calendars.Count(); ++i) {
             TFBElement* cal = page->Calendars.GetItem(i);
@@ -589,14 +577,14 @@ void TFBMainView::PaintScreen(TDrawContext& DC)
         }
     }
     for (TFBPage* page : pages) {
-        TPushed pushed(T);
+        TTransformationScope pushed(T);
         FDoc->TranslateToPage(T, page);
         for (int i = 0; i < page->Elements.Count(); ++i) {
             TFBElement* e = page->Elements.GetItem(i);
             drawer.DrawElement(*e, DC, 0);
             if (!dynamic_cast<TFBTextElement*>(e))
                 continue;
-            TPushed turned(T);
+            TTransformationScope turned(T);
             T.Translate(e->CenterX, e->CenterY);
             T.Rotate(e->Angle);
             const float hw = e->Width / 2, hh = e->Height / 2;
@@ -620,7 +608,7 @@ void TFBMainView::PaintScreen(TDrawContext& DC)
     if (FScreenIndex == 0)
         PaintMarkedArea(DC);
     if (FFocused && IsSizeable(FFocused) && FTracker.Shown) {
-        TPushed pushed(T);
+        TTransformationScope pushed(T);
         FDoc->TranslateToPage(T, FFocused->Page);
         FTracker.Draw(DC);
     }
@@ -673,7 +661,7 @@ void TFBMainView::MouseDown(Qt::MouseButton Button, TShiftState Shift, int X, in
         TTransformation& T = Transformation();
         bool hit;
         {
-            TPushed pushed(T);
+            TTransformationScope pushed(T);
             FDoc->TranslateToPage(T, FFocused->Page);
             hit = FTracker.BeginDrag(T, X, Y);
         }
@@ -725,7 +713,7 @@ void TFBMainView::MouseMove(TShiftState Shift, int X, int Y)
         bool overHandle = false;
         if (FTracker.Shown && IsSizeable(FFocused)) {
             TTransformation& T = Transformation();
-            TPushed pushed(T);
+            TTransformationScope pushed(T);
             FDoc->TranslateToPage(T, FFocused->Page);
             overHandle = FTracker.GetCursor(T, X, Y, cursor);
         }
@@ -784,7 +772,7 @@ void TFBMainView::TrackerDragMove(int X, int Y, TShiftState)
     TTransformation& T = Transformation();
     int cursor;
     {
-        TPushed pushed(T);
+        TTransformationScope pushed(T);
         FDoc->TranslateToPage(T, e->Page);
         cursor = FTracker.DragTo(T, X, Y);
     }
@@ -807,7 +795,7 @@ void TFBMainView::TrackerDragUp(int, int, TShiftState)
     FTracker.Shown = true;
     if (FFocused) {
         TTransformation& T = Transformation();
-        TPushed pushed(T);
+        TTransformationScope pushed(T);
         FDoc->TranslateToPage(T, FFocused->Page);
         FTracker.InvalidateHandles(this, T);
     }
@@ -844,7 +832,7 @@ void TFBMainView::PicturePanMove(int X, int Y, TShiftState)
     TTransformation& T = Transformation();
     TPointF a, b;
     {
-        TPushed pushed(T);
+        TTransformationScope pushed(T);
         FDoc->TranslateToPage(T, pic->Page);
         T.InverseTransform(float(FMouseDown.X), float(FMouseDown.Y), a.X, a.Y);
         T.InverseTransform(float(X), float(Y), b.X, b.Y);
@@ -878,13 +866,13 @@ void TFBMainView::ElementMove(int X, int Y, TShiftState)
         InvalidateElement(e);
         float ox, oy, nx, ny;
         {
-            TPushed pushed(T);
+            TTransformationScope pushed(T);
             FDoc->TranslateToPage(T, e->Page);
             T.Transform(0, 0, ox, oy);
         }
         FDoc->MoveElementToPage(e, target);
         {
-            TPushed pushed(T);
+            TTransformationScope pushed(T);
             FDoc->TranslateToPage(T, target);
             T.Transform(0, 0, nx, ny);
         }
@@ -912,7 +900,7 @@ void TFBMainView::ElementMoveUp(int, int, TShiftState)
     FMoving = false;
     FTracker.Shown = true;
     TTransformation& T = Transformation();
-    TPushed pushed(T);
+    TTransformationScope pushed(T);
     FDoc->TranslateToPage(T, FFocused->Page);
     FTracker.InvalidateHandles(this, T);
 }
