@@ -647,9 +647,7 @@ void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
                 if (int32_t(chars.size()) >= MaxRun)
                     break;
             }
-            uint8_t ch = line->Chars[i];
-            if (a.Style.Has(afsIsInsertpoint) && (ch == RtFieldStart || ch == RtFieldEnd))
-                ch = line->Chars[i];  // the substitution pairs are empty: markers show as they are
+            const uint8_t ch = line->Chars[i];
             chars.push_back(ch);
             dx.push_back(advance(i));
             ++i;
@@ -674,9 +672,9 @@ void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
             prevAscent = a.Base;
         const bool opaque = c->Brush().Style() != bsClear;
         const TRect cell{x, Rec.Text.Top, x + runWidth, Rec.Text.Bottom};
+        if (opaque)
+            c->FillRect(cell);
         if (object) {
-            if (opaque)
-                c->FillRect(cell);
             TTextObj* ref = ObjRefList()->GetTextObj(int32_t(a.Tag));
             if (ref && ref->Kind != 1 && ref->Kind != 2) {
                 if (auto* field = dynamic_cast<TRtObjectField*>(ref->Object)) {
@@ -691,10 +689,6 @@ void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
         } else {
             const bool drawText = !(!screen && PrintOptions.Has(rtIgnoreText)) &&
                                   !(MinCharHeight > 0 && a.Height < MinCharHeight);
-            if (opaque && !drawText)
-                c->FillRect(cell);
-            if (opaque)
-                c->FillRect(cell);
             if (drawText && HotStyleActive && HotEffect != rteffNone) {
                 // The hot effect: a shadow one pixel right and down, then the text lifted or outlined.
                 const TColor textColour = c->Font().Color();
