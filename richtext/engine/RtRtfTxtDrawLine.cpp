@@ -568,9 +568,8 @@ void TRtRTFTextInput::PaintContent(TRtLinePaintRecord& Rec)
         visible = Rec.Attrs[i].Width > 0 && line->Chars[i] != 10;
     if (visible) {
         PaintRuns(Rec);
-        x = Rec.RunStart;
-        for (int32_t i = 0; i < line->Length; ++i)
-            x = std::max(x, GetCharX(par, line, i + 1) + LeftX + CanvasLeft);
+        // Advances are never negative: the line's end is its rightmost x.
+        x = std::max(Rec.RunStart, GetCharX(par, line, line->Length) + LeftX + CanvasLeft);
     }
 
     // Line end marks, then the rest of the text area.
