@@ -111,7 +111,6 @@ struct TRtLinePaintRecord {
     bool WholeSelected = false, PartSelected = false, ExtendsPastEnd = false;
     int32_t SelFrom = 0, SelTo = 0;
     bool Grey = false;
-    bool DrawTopBorder = false, DrawBottomBorder = false;
     TParagraph* CellAbove = nullptr;
     TParagraph* CellBelow = nullptr;
     bool RowBelowNewPage = false;
@@ -402,7 +401,6 @@ private:
     void TakeEditBack();
 
     bool editBoxChecking_ = false;
-    bool editBoxWanted_ = false;
 };
 
 // A text flow between edit boxes is running (shared by all engines).
