@@ -646,7 +646,9 @@ void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
                 if (int32_t(chars.size()) >= MaxRun)
                     break;
             }
-            const uint8_t ch = line->Chars[i];
+            // An insert point's markers are drawn as the characters they were measured as.
+            const uint8_t ch =
+                attrs[i].Style.Has(afsIsInsertpoint) ? RtInsertPointChar(line->Chars[i]) : line->Chars[i];
             chars.push_back(ch);
             dx.push_back(advance(i));
             ++i;
