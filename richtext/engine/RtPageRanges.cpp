@@ -2,20 +2,6 @@
 
 #include "SysUtils.h"
 
-namespace {
-
-AnsiString Trimmed(const AnsiString& S)
-{
-    size_t a = 0, b = S.size();
-    while (a < b && uint8_t(S[a]) <= ' ')
-        ++a;
-    while (b > a && uint8_t(S[b - 1]) <= ' ')
-        --b;
-    return S.substr(a, b - a);
-}
-
-} // namespace
-
 bool ParsePageRanges(const AnsiString& Text, std::vector<TRtPageRange>& Numbers, int32_t MaxCount,
                      AnsiString& Error)
 {
@@ -28,19 +14,19 @@ bool ParsePageRanges(const AnsiString& Text, std::vector<TRtPageRange>& Numbers,
         size_t comma = Text.find(',', start);
         if (comma == AnsiString::npos)
             comma = Text.size();
-        const AnsiString item = Trimmed(Text.substr(start, comma - start));
+        const AnsiString item = Trim(Text.substr(start, comma - start));
         start = comma + 1;
         if (item.empty())
             continue;
         const size_t dash = item.find('-');
         TRtPageRange r;
-        const AnsiString first = Trimmed(item.substr(0, dash));
+        const AnsiString first = Trim(item.substr(0, dash));
         if (!TryStrToInt(first, r.From)) {
             Error = "'" + first + "' is not a valid integer value";
             return false;
         }
         if (dash != AnsiString::npos) {
-            const AnsiString second = Trimmed(item.substr(dash + 1));
+            const AnsiString second = Trim(item.substr(dash + 1));
             if (!TryStrToInt(second, r.To)) {
                 Error = "'" + second + "' is not a valid integer value";
                 return false;

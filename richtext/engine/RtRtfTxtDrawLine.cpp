@@ -320,8 +320,6 @@ void TRtRTFTextInput::DrawTextAt(TCanvas* C, int32_t X, const AnsiString& Text, 
     if (!C || Text.empty())
         return;
     std::vector<int32_t> dx;
-    const int32_t charset = C->Font().Charset();
-    const AnsiString name = C->Font().Name();
     TTextMetric tm = C->GetTextMetrics();
     for (char ch : Text)
         dx.push_back(C->TextWidth(AnsiString(1, ch)));
@@ -337,18 +335,15 @@ void TRtRTFTextInput::DrawTextAt(TCanvas* C, int32_t X, const AnsiString& Text, 
             w += d;
         PaintBackground(C, TRect{X, Baseline - tm.tmAscent, X + w, Baseline + tm.tmDescent}, nullptr, 0, 0, 0);
     }
-    TAttr plain;
-    WriteRun(C, X, Baseline, reinterpret_cast<const uint8_t*>(Text.data()), dx.data(), int32_t(Text.size()), plain,
-             !clear, tm.tmHeight);
-    (void)charset;
-    (void)name;
+    WriteRun(C, X, Baseline, reinterpret_cast<const uint8_t*>(Text.data()), dx.data(), int32_t(Text.size()), !clear,
+             tm.tmHeight);
     p->restore();
 }
 
 // ---- text output ---------------------------------------------------------------------------------------------
 
 void TRtRTFTextInput::WriteRun(TCanvas* C, int32_t X, int32_t Baseline, const uint8_t* Chars, const int32_t* Dx,
-                               int32_t N, const TAttr& /*Attr*/, bool Opaque, int32_t Height)
+                               int32_t N, bool Opaque, int32_t Height)
 {
     if (!C || N <= 0)
         return;
@@ -505,9 +500,9 @@ void TRtRTFTextInput::PaintContent(TRtLinePaintRecord& Rec)
         }
         if (!Rec.Grey && !CompactView) {
             if (HeadersInGap && line->SpaceAbove > 0 && (line->Flags & linfPageStart))
-                PaintHeaderFooter(line, par, Rec, true);
+                PaintHeaderFooter(line, Rec, true);
             if (FootersInGap && Rec.GapKind == 1)
-                PaintHeaderFooter(line, par, Rec, false);
+                PaintHeaderFooter(line, Rec, false);
         }
         // Desktop strips and page-gap strips.
         const uint16_t strips[] = {afDeskLeft, afDeskRight, afGapAbove, afGapBelow};
@@ -573,9 +568,8 @@ void TRtRTFTextInput::PaintContent(TRtLinePaintRecord& Rec)
         visible = Rec.Attrs[i].Width > 0 && line->Chars[i] != 10;
     if (visible) {
         PaintRuns(Rec);
-        x = Rec.RunStart;
-        for (int32_t i = 0; i < line->Length; ++i)
-            x = std::max(x, GetCharX(par, line, i + 1) + LeftX + CanvasLeft);
+        // Advances are never negative: the line's end is its rightmost x.
+        x = std::max(Rec.RunStart, GetCharX(par, line, line->Length) + LeftX + CanvasLeft);
     }
 
     // Line end marks, then the rest of the text area.
@@ -652,9 +646,9 @@ void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
                 if (int32_t(chars.size()) >= MaxRun)
                     break;
             }
-            uint8_t ch = line->Chars[i];
-            if (a.Style.Has(afsIsInsertpoint) && (ch == RtFieldStart || ch == RtFieldEnd))
-                ch = line->Chars[i];  // the substitution pairs are empty: markers show as they are
+            // An insert point's markers are drawn as the characters they were measured as.
+            const uint8_t ch =
+                attrs[i].Style.Has(afsIsInsertpoint) ? RtInsertPointChar(line->Chars[i]) : line->Chars[i];
             chars.push_back(ch);
             dx.push_back(advance(i));
             ++i;
@@ -679,9 +673,9 @@ void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
             prevAscent = a.Base;
         const bool opaque = c->Brush().Style() != bsClear;
         const TRect cell{x, Rec.Text.Top, x + runWidth, Rec.Text.Bottom};
+        if (opaque)
+            c->FillRect(cell);
         if (object) {
-            if (opaque)
-                c->FillRect(cell);
             TTextObj* ref = ObjRefList()->GetTextObj(int32_t(a.Tag));
             if (ref && ref->Kind != 1 && ref->Kind != 2) {
                 if (auto* field = dynamic_cast<TRtObjectField*>(ref->Object)) {
@@ -696,17 +690,13 @@ void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
         } else {
             const bool drawText = !(!screen && PrintOptions.Has(rtIgnoreText)) &&
                                   !(MinCharHeight > 0 && a.Height < MinCharHeight);
-            if (opaque && !drawText)
-                c->FillRect(cell);
-            if (opaque)
-                c->FillRect(cell);
             if (drawText && HotStyleActive && HotEffect != rteffNone) {
                 // The hot effect: a shadow one pixel right and down, then the text lifted or outlined.
                 const TColor textColour = c->Font().Color();
                 const int32_t p1 = std::max(1, ScreenToDoc(1));
                 auto write = [&](int32_t Dx, int32_t Dy, TColor Colour) {
                     c->Font().SetColor(Colour);
-                    WriteRun(c, x + Dx, baseline + Dy, chars.data(), dx.data(), int32_t(chars.size()), a, false,
+                    WriteRun(c, x + Dx, baseline + Dy, chars.data(), dx.data(), int32_t(chars.size()), false,
                              line->Height);
                 };
                 write(p1, p1, HotEffectColor);
@@ -718,7 +708,7 @@ void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
                     write(0, 0, textColour);
                 }
             } else if (drawText) {
-                WriteRun(c, x, baseline, chars.data(), dx.data(), int32_t(chars.size()), a, false, line->Height);
+                WriteRun(c, x, baseline, chars.data(), dx.data(), int32_t(chars.size()), false, line->Height);
             }
         }
         QPainter* p = c->Painter();
@@ -1010,7 +1000,7 @@ void TRtRTFTextInput::PaintBorders(TRtLinePaintRecord& Rec)
 
 // ---- header and footer in the page gap -----------------------------------------------------------------------------
 
-void TRtRTFTextInput::PaintHeaderFooter(TLine* Line, TParagraph* Par, TRtLinePaintRecord& Rec, bool IsHeader)
+void TRtRTFTextInput::PaintHeaderFooter(TLine* Line, TRtLinePaintRecord& Rec, bool IsHeader)
 {
     const int32_t page = Line->PageNr;
     if (PrintHeaderFooter == rtrNever || (PrintHeaderFooter == rtrNotOnFirstPage && page == 0) ||
@@ -1045,7 +1035,6 @@ void TRtRTFTextInput::PaintHeaderFooter(TLine* Line, TParagraph* Par, TRtLinePai
     Rec.Grey = false;
     if (!IsHeader)
         Rec.SpaceAfter.Top = top + height;
-    (void)Par;
 }
 
 void TRtRTFTextInput::PaintSpecialText(TRtSpecialTextProperty* Item, int32_t X, int32_t Y, int32_t Page, bool Grey)

@@ -181,7 +181,6 @@ int32_t TRtRTFTextInput::HandOverText(int32_t Free, TStream* Stream)
 
 void TRtRTFTextInput::CheckEditBox()
 {
-    editBoxWanted_ = false;
     // Never while a reader builds the text: its paragraphs are not complete yet.
     if (editBoxChecking_ || !EditBoxCheckRequested || !EditBoxStore || EditBoxResizing || Loading)
         return;

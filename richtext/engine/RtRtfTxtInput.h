@@ -111,7 +111,6 @@ struct TRtLinePaintRecord {
     bool WholeSelected = false, PartSelected = false, ExtendsPastEnd = false;
     int32_t SelFrom = 0, SelTo = 0;
     bool Grey = false;
-    bool DrawTopBorder = false, DrawBottomBorder = false;
     TParagraph* CellAbove = nullptr;
     TParagraph* CellBelow = nullptr;
     bool RowBelowNewPage = false;
@@ -222,7 +221,7 @@ public:
     void SelectRunBackground(TRtLinePaintRecord& Rec, const TAttr* Attr, bool Selected);
     void FillArea(TCanvas* Canvas, const TRect& R);
     void DrawTextAt(TCanvas* Canvas, int32_t X, const AnsiString& Text, const TRect& R, int32_t Baseline);
-    void PaintHeaderFooter(TLine* Line, TParagraph* Par, TRtLinePaintRecord& Rec, bool IsHeader);
+    void PaintHeaderFooter(TLine* Line, TRtLinePaintRecord& Rec, bool IsHeader);
     // Paints the lines of a header or footer text from (X, Y) down; Grey as in the page gap.
     void PaintSpecialText(TRtSpecialTextProperty* Item, int32_t X, int32_t Y, int32_t Page, bool Grey);
 
@@ -385,7 +384,7 @@ private:
     void FillBrushRect(TCanvas* Canvas, const TRect& R, TColor Colour);
     void PaintRuns(TRtLinePaintRecord& Rec);
     void WriteRun(TCanvas* Canvas, int32_t X, int32_t Baseline, const uint8_t* Chars, const int32_t* Dx, int32_t N,
-                  const TAttr& Attr, bool Opaque, int32_t Height);
+                  bool Opaque, int32_t Height);
     int32_t PaintLineEndMarks(TRtLinePaintRecord& Rec, int32_t X);
     void PaintBorders(TRtLinePaintRecord& Rec);
     void ComputeLineSelection(TRtLinePaintRecord& Rec);
@@ -402,7 +401,6 @@ private:
     void TakeEditBack();
 
     bool editBoxChecking_ = false;
-    bool editBoxWanted_ = false;
 };
 
 // A text flow between edit boxes is running (shared by all engines).

@@ -13,7 +13,7 @@ struct TWordChar {
 class TWordWalker {
 public:
     TWordWalker(TRtRTFText& Text, TParagraph* Par, bool Force, const TRtSpellSetup& Setup, bool& Pending)
-        : text_(Text), par_(Par), force_(Force), setup_(Setup), pending_(Pending)
+        : par_(Par), force_(Force), setup_(Setup), pending_(Pending)
     {
         cursorOffset_ = -1;
         if (Text.CursorPar == Par && Text.CursorLine) {
@@ -159,7 +159,6 @@ private:
         }
     }
 
-    TRtRTFText& text_;
     TParagraph* par_;
     bool force_;
     const TRtSpellSetup& setup_;

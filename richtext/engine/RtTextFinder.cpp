@@ -1,31 +1,22 @@
 #include "RtTextFinder.h"
 
-#include <QChar>
+#include "SysUtils.h"
 
 #include <algorithm>
-#include <array>
 
 namespace {
 
 constexpr int32_t MaxSegment = 255;
 constexpr int32_t PollEvery = 30;
 
-// Lower case of the Windows code page, as the system's CharLowerBuff gives it.
-const std::array<uint8_t, 256>& LowerTable()
+// Lower case of every byte of the Windows code page.
+const AnsiString& LowerTable()
 {
-    static const std::array<uint8_t, 256> table = [] {
-        std::array<uint8_t, 256> t{};
-        for (int i = 0; i < 256; ++i) {
-            t[size_t(i)] = uint8_t(i);
-            const char16_t u = AnsiCharToUnicode(uint8_t(i));
-            const char16_t l = QChar(u).toLower().unicode();
-            if (l != u) {
-                const int back = UnicodeToAnsiChar(l);
-                if (back >= 0)
-                    t[size_t(i)] = uint8_t(back);
-            }
-        }
-        return t;
+    static const AnsiString table = [] {
+        AnsiString all(256, '\0');
+        for (int i = 0; i < 256; ++i)
+            all[size_t(i)] = char(i);
+        return AnsiLowerCase(all);
     }();
     return table;
 }

@@ -2,30 +2,9 @@
 
 namespace {
 
-// Plain text between boxes, lines ending with CR LF, through the text's character interface.
-class TFlowTestWriter : public TRtCustomTextWriter {
+class TFlowTestWriter : public TPlainTestWriter {
 public:
     LUMI_CLASSNAME(TFlowTestWriter)
-    void Setup(const TRtWriterSetup& S) override { setup_ = S; }
-    int32_t WriteBody() override
-    {
-        TRtRTFTextIo* t = setup_.Text;
-        t->CursorPar = setup_.FirstPar;
-        t->CursorLine = setup_.FirstLine;
-        t->CursorPos = setup_.FirstPos;
-        TAttr a;
-        uint8_t ch = 0;
-        TParagraph props;
-        std::string out;
-        while (!(t->CursorPar == setup_.LastPar && t->CursorLine == setup_.LastLine && t->CursorPos >= setup_.LastPos) &&
-               t->ReadChar(a, ch, props))
-            out += ch == 13 ? std::string("\r\n") : std::string(1, char(ch));
-        Stream->WriteBuffer(out.data(), int32_t(out.size()));
-        return 0;
-    }
-
-private:
-    TRtWriterSetup setup_;
 };
 
 class TFlowTestReader : public TPlainTestReader {

@@ -211,7 +211,7 @@ TEST_F(HeaderFooterInGap, NotOnTheFirstPage)
         TRtLinePaintRecord rec;
         rec.Par = Par(0);
         rec.Line = body;
-        E->PaintHeaderFooter(body, Par(0), rec, true);
+        E->PaintHeaderFooter(body, rec, true);
         E->PaintingCanvas = nullptr;
         E->Canvas = nullptr;
         c.Flush();

@@ -221,3 +221,17 @@ TEST_F(PaintLine, PrintingLeavesOutMisspellingMarks)
     c.Flush();
     EXPECT_EQ(redPixels(E->Surface()), 0);
 }
+
+TEST_F(PaintLine, InsertPointMarkersAreDrawnAsTheirDisplayCharacters)
+{
+    Prepare({"a\xAB" "b"});
+    UseLiberationSans();
+    Style(0, 1, 2, [](TAttr& A) { A.Style.Include(afsIsInsertpoint); });
+    RtInsertPointDisplay = {'W', 0};
+    const QImage marked = Render();
+    RtInsertPointDisplay = {0, 0};
+    Prepare({"aWb"});
+    UseLiberationSans();
+    Style(0, 1, 2, [](TAttr& A) { A.Style.Include(afsIsInsertpoint); });
+    EXPECT_EQ(marked, Render());
+}

@@ -93,14 +93,6 @@ public:
         Rtf->Execute(Group * 256, Id, State, Text);
         return State == 0;
     }
-    const TAttr& AttrAt(int32_t Pos)
-    {
-        TParagraph* par = nullptr;
-        TLine* line = nullptr;
-        int32_t col = 0;
-        E()->FindAbsPos(Pos, 0, col, line, par);
-        return line->Attrs[col];
-    }
     int32_t Cells()
     {
         int32_t n = 0;

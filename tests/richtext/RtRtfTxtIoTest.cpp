@@ -15,35 +15,18 @@
 
 namespace {
 
-// Plain text through the text's own character interface: lines end with CR LF.
-class TTestWriter : public TRtCustomTextWriter {
+// The plain writer, counting its runs and keeping its last set-up.
+class TTestWriter : public TPlainTestWriter {
 public:
     LUMI_CLASSNAME(TTestWriter)
-    void Setup(const TRtWriterSetup& S) override { setup_ = S; }
     bool WantsUsedAttributes() const override { return true; }
     int32_t WriteBody() override
     {
         ++Runs;
-        TRtRTFTextIo* t = setup_.Text;
         LastSetup = setup_;
-        t->CursorPar = setup_.FirstPar;
-        t->CursorLine = setup_.FirstLine;
-        t->CursorPos = setup_.FirstPos;
-        TAttr a;
-        uint8_t ch = 0;
-        TParagraph props;
-        std::string out;
-        for (;;) {
-            if (t->CursorPar == setup_.LastPar && t->CursorLine == setup_.LastLine && t->CursorPos >= setup_.LastPos)
-                break;
-            if (!t->ReadChar(a, ch, props))
-                break;
-            out += ch == 13 || ch == 12 ? std::string("\r\n") : std::string(1, char(ch));
-        }
-        Stream->WriteBuffer(out.data(), int32_t(out.size()));
+        TPlainTestWriter::WriteBody();
         return Result;
     }
-    TRtWriterSetup setup_;
     static inline int Runs = 0;
     static inline int32_t Result = 0;
     static inline TRtWriterSetup LastSetup;

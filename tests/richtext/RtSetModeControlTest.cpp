@@ -9,14 +9,6 @@ namespace {
 class RtSetModeControlTest : public RtControlTest {
 public:
     TRtSetModeControl* M() { return Rtf->GetSetModeControl(); }
-    const TAttr& AttrAt(int32_t Pos)
-    {
-        TParagraph* par = nullptr;
-        TLine* line = nullptr;
-        int32_t col = 0;
-        E()->FindAbsPos(Pos, 0, col, line, par);
-        return line->Attrs[col];
-    }
 };
 
 TEST_F(RtSetModeControlTest, SetsAndReadsTheSelectionsAttributes)

@@ -70,6 +70,31 @@ public:
     TRtReaderSetup setup_;
 };
 
+// Plain text through the text's own character interface, from the set-up's
+// first to its last position: paragraph and page ends become CR LF.
+class TPlainTestWriter : public TRtCustomTextWriter {
+public:
+    LUMI_CLASSNAME(TPlainTestWriter)
+    void Setup(const TRtWriterSetup& S) override { setup_ = S; }
+    int32_t WriteBody() override
+    {
+        TRtRTFTextIo* t = setup_.Text;
+        t->CursorPar = setup_.FirstPar;
+        t->CursorLine = setup_.FirstLine;
+        t->CursorPos = setup_.FirstPos;
+        TAttr a;
+        uint8_t ch = 0;
+        TParagraph props;
+        std::string out;
+        while (!(t->CursorPar == setup_.LastPar && t->CursorLine == setup_.LastLine && t->CursorPos >= setup_.LastPos) &&
+               t->ReadChar(a, ch, props))
+            out += ch == 13 || ch == 12 ? std::string("\r\n") : std::string(1, char(ch));
+        Stream->WriteBuffer(out.data(), int32_t(out.size()));
+        return 0;
+    }
+    TRtWriterSetup setup_;
+};
+
 // The K-th of a family of distinct attributes (font, colour, size, bold).
 inline TAttr AttrOf(int K)
 {
