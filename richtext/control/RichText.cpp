@@ -194,7 +194,6 @@ void TRtCustomRichText::LoadFromStream(TStream* Stream, const AnsiString& Format
     TRtCustomRtfEdit::LoadFromStream(Stream, FormatName);
     Activate();
     EndChange();
-    UpdateScrollRanges();
 }
 
 // ---- state --------------------------------------------------------------------------------------------------
