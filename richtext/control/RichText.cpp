@@ -672,16 +672,6 @@ bool TRtCustomRichText::KeyDownFirst(int32_t& Key, Qt::KeyboardModifiers Shift)
     return true;
 }
 
-void TRtCustomRichText::WordCompleted(char32_t Ch)
-{
-    // A web or mail address is complete when a character that ends it is typed.
-    const bool endsLink = Ch < 32 || Ch == ' ' || Ch == '(' || Ch == ')' || Ch == ',' || Ch == ';' || Ch == '?' ||
-                          Ch == '[' || Ch == ']' || Ch == '{' || Ch == '}';
-    if (endsLink && RtfText()->EditOptions.Has(rtAutoDetectHyperlinks))
-        DetectHyperlinks(RtfText()->CursorPar, RtfText()->CursorLine, false);
-    TRtCustomRtfEdit::WordCompleted(Ch);
-}
-
 // ---- tables ---------------------------------------------------------------------------------------------------
 
 void TRtCustomRichText::InsertTable(int32_t Columns, int32_t Rows, bool Borders)
