@@ -88,7 +88,7 @@ void TRtCustomRtfEdit::KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift)
     TRtRTFTextInput* e = engine_.get();
     const bool shift = Shift & Qt::ShiftModifier, ctrl = Shift & Qt::ControlModifier, alt = Shift & Qt::AltModifier;
     const bool inCell = e->CursorPar && (e->CursorPar->Flags & parfTableCell);
-    const bool tableOnly = e->EditOptions.Has(rtNoEditOutsideTable) && !inCell;
+    const bool tableOnly = !CanType();
     auto edit = [&](const char* Chars) {
         if (tableOnly || !BeginChange())
             return;
