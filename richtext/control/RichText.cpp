@@ -76,6 +76,11 @@ TRtCustomRichText* CurrentRichText = nullptr;
 uint32_t IdBit(int32_t Id) { return Id >= 0 && Id < 32 ? RtBitMask[size_t(Id)] : 0; }
 size_t GroupIndex(int32_t Group) { return size_t(std::clamp(Group / 256, 0, 11)); }
 
+// The style bit of character-attribute command Id (2 to 11).
+constexpr TOneWrtStyle StyleCommandBits[] = {afsBold,  afsItalic, afsUnderline, afsHyperLink, afsStrikeOut,
+                                             afsSuper, afsSub,    afsHidden,    afsIsRTFCode, afsProtected};
+constexpr int32_t FirstStyleCommand = 2;
+
 }  // namespace
 
 TRtCommandDialogs& RtCommandDialogs()
@@ -189,7 +194,6 @@ void TRtCustomRichText::LoadFromStream(TStream* Stream, const AnsiString& Format
     TRtCustomRtfEdit::LoadFromStream(Stream, FormatName);
     Activate();
     EndChange();
-    UpdateScrollRanges();
 }
 
 // ---- state --------------------------------------------------------------------------------------------------
@@ -225,12 +229,9 @@ void TRtCustomRichText::UpdateState()
         setMode_.Reload();
     if (mask & (rtchCharAttr | rtchCursor)) {
         const WrtStyle s = e->CurrentAttr.Style;
-        const std::pair<int32_t, TOneWrtStyle> styles[] = {{2, afsBold},       {3, afsItalic},   {4, afsUnderline},
-                                                           {5, afsHyperLink},  {6, afsStrikeOut}, {7, afsSuper},
-                                                           {8, afsSub},        {9, afsHidden},    {10, afsIsRTFCode},
-                                                           {11, afsProtected}};
-        for (const auto& [id, bit] : styles)
-            SetButtonState(256, id, s.Has(bit));
+        int32_t id = FirstStyleCommand;
+        for (TOneWrtStyle bit : StyleCommandBits)
+            SetButtonState(256, id++, s.Has(bit));
         if (OnCharacterAttrChange)
             OnCharacterAttrChange(this, &setMode_);
     }
@@ -345,13 +346,11 @@ bool TRtCustomRichText::RunCommand(int32_t Group, int32_t Id, bool Click, const 
         switch (group) {
         case 1:
             if (Id >= 2 && Id <= 11) {
-                static const TOneWrtStyle bits[] = {afsBold,   afsItalic,  afsUnderline,  afsHyperLink, afsStrikeOut,
-                                                    afsSuper,  afsSub,     afsHidden,     afsIsRTFCode, afsProtected};
                 return change([&] {
                     if (Id == 9)
                         AttributeChange({afsHidden}, hiddenText_);
                     else
-                        AttributeChange({bits[Id - 2]}, false);
+                        AttributeChange({StyleCommandBits[Id - FirstStyleCommand]}, false);
                 });
             }
             return false;
@@ -387,8 +386,6 @@ bool TRtCustomRichText::RunCommand(int32_t Group, int32_t Id, bool Click, const 
     }
     switch (group) {
     case 1: {
-        static const TOneWrtStyle bits[] = {afsBold,  afsItalic, afsUnderline, afsHyperLink, afsStrikeOut,
-                                            afsSuper, afsSub,    afsHidden,    afsIsRTFCode, afsProtected};
         if (Id < 1 || Id > 11)
             return false;
         return change([&] {
@@ -404,7 +401,7 @@ bool TRtCustomRichText::RunCommand(int32_t Group, int32_t Id, bool Click, const 
                 AttributeChange({afsHidden}, !hiddenText_);
                 hiddenText_ = !hiddenText_;
             } else
-                AttributeChange({bits[Id - 2]}, true);
+                AttributeChange({StyleCommandBits[Id - FirstStyleCommand]}, true);
         });
     }
     case 2: {
@@ -673,16 +670,6 @@ bool TRtCustomRichText::KeyDownFirst(int32_t& Key, Qt::KeyboardModifiers Shift)
     }
     Key = 0;
     return true;
-}
-
-void TRtCustomRichText::WordCompleted(char32_t Ch)
-{
-    // A web or mail address is complete when a character that ends it is typed.
-    const bool endsLink = Ch < 32 || Ch == ' ' || Ch == '(' || Ch == ')' || Ch == ',' || Ch == ';' || Ch == '?' ||
-                          Ch == '[' || Ch == ']' || Ch == '{' || Ch == '}';
-    if (endsLink && RtfText()->EditOptions.Has(rtAutoDetectHyperlinks))
-        DetectHyperlinks(RtfText()->CursorPar, RtfText()->CursorLine, false);
-    TRtCustomRtfEdit::WordCompleted(Ch);
 }
 
 // ---- tables ---------------------------------------------------------------------------------------------------

@@ -78,6 +78,14 @@ void TRtCustomRichText::DetectHyperlinks(TParagraph* Par, TLine* Line, bool Whol
     }
 }
 
+void TRtCustomRichText::WordCompleted(char32_t Ch)
+{
+    // A web or mail address is complete when a character that ends it is typed.
+    if (Ch < 256 && IsLinkDelimiter(uint8_t(Ch)) && RtfText()->EditOptions.Has(rtAutoDetectHyperlinks))
+        DetectHyperlinks(RtfText()->CursorPar, RtfText()->CursorLine, false);
+    TRtCustomRtfEdit::WordCompleted(Ch);
+}
+
 // ---- find and replace --------------------------------------------------------------------------------------
 
 bool TRtCustomRichText::Find(const AnsiString& Text, bool Down, bool WholeWord, bool MatchCase, char Wildcard)

@@ -401,24 +401,12 @@ bool TRtCustomRtfEditPrint::SetupPrinterPaper(int32_t Width, int32_t Height, boo
 
 // ---- pages -------------------------------------------------------------------------------------------
 
-TRtCustomRtfEditPrint::TPageStart TRtCustomRtfEditPrint::FindPage(int32_t PageIndex) const
-{
-    int32_t page = 0;
-    for (TParagraph* p = engine_.FirstPar; p; p = p->Next)
-        for (TLine* l = p->Lines; l; l = l->Next) {
-            const bool starts = (l == p->Lines && (p->Flags & parfNewPage) && p != engine_.FirstPar) ||
-                                (l->Flags & linfPageStart);
-            if (starts && (p != engine_.FirstPar || l != p->Lines))
-                ++page;
-            if (page == PageIndex)
-                return {p, l};
-            if (page > PageIndex)
-                return {};
-        }
-    return {};
-}
-
 namespace {
+
+bool StartsPage(const TParagraph* Par, const TLine* Line)
+{
+    return (Line == Par->Lines && (Par->Flags & parfNewPage)) || (Line->Flags & linfPageStart);
+}
 
 // The line after L in the text, and its paragraph.
 bool NextTextLine(TParagraph*& Par, TLine*& Line)
@@ -435,14 +423,25 @@ bool NextTextLine(TParagraph*& Par, TLine*& Line)
     return false;
 }
 
-bool StartsPage(const TParagraph* Par, const TLine* Line)
-{
-    return (Line == Par->Lines && (Par->Flags & parfNewPage)) || (Line->Flags & linfPageStart);
-}
-
 int32_t LineExtent(const TLine* L) { return L->Height + L->SpaceAbove + L->SpaceBelow; }
 
 } // namespace
+
+TRtCustomRtfEditPrint::TPageStart TRtCustomRtfEditPrint::FindPage(int32_t PageIndex) const
+{
+    int32_t page = 0;
+    for (TParagraph* p = engine_.FirstPar; p; p = p->Next)
+        for (TLine* l = p->Lines; l; l = l->Next) {
+            // The text's first line begins page 0 whatever its marks.
+            if (StartsPage(p, l) && (p != engine_.FirstPar || l != p->Lines))
+                ++page;
+            if (page == PageIndex)
+                return {p, l};
+            if (page > PageIndex)
+                return {};
+        }
+    return {};
+}
 
 int32_t TRtCustomRtfEditPrint::PageOverflow(const TPageStart& Start) const
 {

@@ -295,13 +295,13 @@ void TRtCustomRtfEdit::UpdateScrollRanges()
     if (settingScroll_ || engine_->LayoutBusy)
         return;
     settingScroll_ = true;
-    const TRtRTFTextInput* e = engine_.get();
-    const int32_t extent = e->DocToScreen(std::max(e->TextHeight, const_cast<TRtRTFTextInput*>(e)->GetTextHeight()));
+    TRtRTFTextInput* e = engine_.get();
+    const int32_t extent = e->DocToScreen(std::max(e->TextHeight, e->GetTextHeight()));
     const int32_t visible = viewport()->height();
     // A view scrolled below the text's end (the text got shorter) comes back to it.
     const int32_t maxTop = std::max(0, extent - visible);
     if (e->DocToScreen(e->TopY) > maxTop) {
-        engine_->TopY = e->ScreenToDoc(maxTop);
+        e->TopY = e->ScreenToDoc(maxTop);
         surfaceStale_ = true;
         viewport()->update();
     }

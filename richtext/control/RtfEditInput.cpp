@@ -88,11 +88,28 @@ void TRtCustomRtfEdit::KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift)
     TRtRTFTextInput* e = engine_.get();
     const bool shift = Shift & Qt::ShiftModifier, ctrl = Shift & Qt::ControlModifier, alt = Shift & Qt::AltModifier;
     const bool inCell = e->CursorPar && (e->CursorPar->Flags & parfTableCell);
-    const bool tableOnly = e->EditOptions.Has(rtNoEditOutsideTable) && !inCell;
+    const bool tableOnly = !CanType();
     auto edit = [&](const char* Chars) {
         if (tableOnly || !BeginChange())
             return;
         e->InsertTextAndPaint(Chars, true);
+        EndChange();
+    };
+    auto deleteSelection = [&] {
+        if (tableOnly || !BeginChange())
+            return;
+        e->DeleteSelection(!e->EditOptions.Has(rtDontDeleteExtraSpace));
+        e->ReformatText(nullptr);
+        e->Refresh();
+        EndChange();
+    };
+    // Marks the word before or after the cursor and deletes it.
+    auto deleteWord = [&](bool After) {
+        if (tableOnly || !BeginChange())
+            return;
+        After ? e->MoveWordRight(1, true, false) : e->MoveWordLeft(1, true, false);
+        e->DeleteSelection(false);
+        e->Refresh();
         EndChange();
     };
     auto move = [&](const std::function<void()>& Fn) {
@@ -109,21 +126,11 @@ void TRtCustomRtfEdit::KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift)
             Redo();
         else if (alt && e->EditOptions.Has(rtActivateUndoHotkey))
             Undo();
-        else if (ctrl && !shift) {
-            if (!tableOnly && BeginChange()) {
-                e->MoveWordLeft(1, true, false);
-                e->DeleteSelection(false);
-                e->Refresh();
-                EndChange();
-            }
-        } else if (e->HasCompleteSelection()) {
-            if (BeginChange()) {
-                e->DeleteSelection(!e->EditOptions.Has(rtDontDeleteExtraSpace));
-                e->ReformatText(nullptr);
-                e->Refresh();
-                EndChange();
-            }
-        } else
+        else if (ctrl && !shift)
+            deleteWord(false);
+        else if (e->HasCompleteSelection())
+            deleteSelection();
+        else
             edit("\b");
         break;
     case Qt::Key_Tab:
@@ -205,23 +212,13 @@ void TRtCustomRtfEdit::KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift)
                 objectEnv_->DeleteSelectedObject();
                 EndChange();
             }
-        } else if (ctrl && !shift) {
-            if (!tableOnly && BeginChange()) {
-                e->MoveWordRight(1, true, false);
-                e->DeleteSelection(false);
-                e->Refresh();
-                EndChange();
-            }
-        } else if (shift)
+        } else if (ctrl && !shift)
+            deleteWord(true);
+        else if (shift)
             CutToClipboard();
-        else if (e->HasCompleteSelection()) {
-            if (!tableOnly && BeginChange()) {
-                e->DeleteSelection(!e->EditOptions.Has(rtDontDeleteExtraSpace));
-                e->ReformatText(nullptr);
-                e->Refresh();
-                EndChange();
-            }
-        } else
+        else if (e->HasCompleteSelection())
+            deleteSelection();
+        else
             edit("\x7f");
         break;
     case Qt::Key_Menu:

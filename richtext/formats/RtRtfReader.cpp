@@ -155,10 +155,7 @@ void TRtRtfReader::HandleToken(const TRtfToken& t)
             }
             return;
         }
-        if (!t.Escaped && (Dest == rdText || Dest == rdFieldInst || Dest == rdHeader || Dest == rdFooter))
-            AddChar(t.Char);
-        else
-            HandleCharacter(t.Char);
+        HandleCharacter(t.Char);
         return;
     case rttEnd:
         return;
@@ -246,11 +243,7 @@ void TRtRtfReader::HandleControlWord(const TRtfToken& Word)
 {
     const std::string_view name = Word.WordName();
     if (name.size() == 1 && (name[0] == '{' || name[0] == '}' || name[0] == '~')) {
-        const int32_t ch = name[0] == '~' ? 32 : name[0];
-        if (Dest == rdText || Dest == rdFieldInst || Dest == rdHeader || Dest == rdFooter)
-            AddChar(ch);
-        else
-            HandleCharacter(ch);
+        HandleCharacter(name[0] == '~' ? 32 : name[0]);
         Ignorable = false;
         return;
     }

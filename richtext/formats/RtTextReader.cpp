@@ -190,7 +190,6 @@ void TRtTextReader::NewParagraph()
     TParagraph* par = Par;
     Text->InsertPar(par, LineCapacity > 0 ? LineCapacity : 6);
     AssignParFormat(*par, *Par);
-    par->ParAttr = Par->ParAttr;
     par->RunNumber = uint16_t(++ParNumber);
     par->Flags = (par->Flags | parfReformat) & ~parfNewPage;
     BeginParagraph(par);

@@ -43,21 +43,28 @@ int32_t TRtRTFWriter::Flush()
     return r;
 }
 
+void TRtRTFWriter::AddEscapedChar(uint8_t C)
+{
+    if (C == '\\' || C == '{' || C == '}') {
+        Buf += '\\';
+        Buf += char(C);
+    } else if (C >= 0x20 && C < 0x7F)
+        Buf += char(C);
+    else
+        AddHexByte(C);
+}
+
+void TRtRTFWriter::AddHexByte(uint8_t C)
+{
+    char hex[5];
+    snprintf(hex, sizeof hex, "\\'%02x", C);
+    Buf += hex;
+}
+
 void TRtRTFWriter::AddEscaped(const AnsiString& S)
 {
-    for (char ch : S) {
-        const uint8_t c = uint8_t(ch);
-        if (c == '\\' || c == '{' || c == '}') {
-            Buf += '\\';
-            Buf += char(c);
-        } else if (c >= 0x20 && c < 0x7F)
-            Buf += char(c);
-        else {
-            char hex[5];
-            snprintf(hex, sizeof hex, "\\'%02x", c);
-            Buf += hex;
-        }
-    }
+    for (char ch : S)
+        AddEscapedChar(uint8_t(ch));
 }
 
 int32_t TRtRTFWriter::WriteHeader(TStream* S)
@@ -294,11 +301,9 @@ void TRtRTFWriter::AddInfoValue(const AnsiString& S)
         if (c == '\\' || c == '{' || c == '}') {
             Buf += '\\';
             Buf += char(c);
-        } else if (c < 33) {
-            char hex[5];
-            snprintf(hex, sizeof hex, "\\'%02x", c ? c : 0x20);
-            Buf += hex;
-        } else
+        } else if (c < 33)
+            AddHexByte(c ? c : 0x20);
+        else
             Buf += char(c);
     }
 }
@@ -382,21 +387,16 @@ void TRtRTFWriter::AddListTable()
             }
             const bool bullet = st->Style == rt_bullet || st->Style == rt_none;
             const size_t length = std::min<size_t>(st->TextB.size() + (bullet ? 0 : 1 + st->TextA.size()), 99);
-            char hex[8];
-            snprintf(hex, sizeof hex, "\\'%02x", unsigned(length));
             Add("{\\leveltext");
-            Add(hex);
+            AddHexByte(uint8_t(length));
             AddEscaped(st->TextB);
             if (!bullet) {
-                snprintf(hex, sizeof hex, "\\'%02x", unsigned(level - 1));
-                Add(hex);
+                AddHexByte(uint8_t(level - 1));
                 AddEscaped(st->TextA);
             }
             Add(";}{\\levelnumbers");
-            if (!bullet) {
-                snprintf(hex, sizeof hex, "\\'%02x", unsigned(std::min<size_t>(st->TextB.size() + 1, 99)));
-                Add(hex);
-            }
+            if (!bullet)
+                AddHexByte(uint8_t(std::min<size_t>(st->TextB.size() + 1, 99)));
             Add(";}");
             if (!st->Font.empty())
                 AddWord("\\f", FontNr(st->Font));
@@ -1178,28 +1178,19 @@ int32_t TRtRTFWriter::WriteChars(int32_t Count)
     const bool cell = CurPar->Flags & parfTableCell;
     for (int32_t i = 0; i < Count; ++i) {
         const uint8_t c = s[i];
-        if (c == '\\' || c == '{' || c == '}') {
-            Buf += '\\';
-            Buf += char(c);
-        } else if (c == 9) {
+        if (c == 9) {
             // The first tab of a paragraph whose only tab stop is of the own kind.
             Buf += !TabSeen && Text->HasSingleKind3Tab(CurPar, CurLine) ? "\\rttab " : "\\tab ";
             TabSeen = true;
-        }
-        else if (c >= 0x20 && c < 0x7F)
-            Buf += char(c);
-        else if (c == 10) {
+        } else if (c == 10) {
             if (cell && Options().Has(soNewParInTableCell))
                 Buf += "\\par ";
             else if (!Options().Has(soHardLineBreaks))
                 Buf += "\\line ";
         } else if (c <= 3)
             continue;
-        else {
-            char hex[5];
-            snprintf(hex, sizeof hex, "\\'%02x", c);
-            Buf += hex;
-        }
+        else
+            AddEscapedChar(c);
         if (Buf.size() > 90)
             if (int32_t r = Flush())
                 return r;

@@ -34,6 +34,10 @@ private:
     void Add(const std::string& S) { Buf += S; }
     void AddWord(const char* Word, int32_t Value);
     int32_t Flush();
+    // A byte as RTF text: braces and backslashes escaped, bytes outside
+    // printable ASCII as "\'hh".
+    void AddEscapedChar(uint8_t C);
+    void AddHexByte(uint8_t C);  // "\'hh"
     void AddEscaped(const AnsiString& S);
     // The row definition starting at a row's first cell.
     std::string RowDefinition(TParagraph* FirstCell);

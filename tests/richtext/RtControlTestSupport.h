@@ -67,14 +67,14 @@ public:
         }
     }
     void Key(Qt::Key K, Qt::KeyboardModifiers M = Qt::NoModifier) { QTest::keyClick(Rtf.get(), K, M); }
-    // The attribute of the character at absolute position Pos.
-    const TAttr& AttrAt(int32_t Pos)
+    // The attribute of the character at absolute position Pos (null past the text).
+    const TAttr* AttrAt(int32_t Pos) const
     {
         TParagraph* par = nullptr;
         TLine* line = nullptr;
         int32_t col = 0;
         E()->FindAbsPos(Pos, 0, col, line, par);
-        return line->Attrs[col];
+        return line && line->Attrs && col < line->Length ? &line->Attrs[col] : nullptr;
     }
     // The window point of absolute position Pos (the middle of its line).
     QPoint PointOf(int32_t Pos)

@@ -33,14 +33,7 @@ public:
         RtCommandDialogs() = saved_;
         RtControlTest::TearDown();
     }
-    bool LinkAt(int32_t Pos)
-    {
-        TParagraph* par = nullptr;
-        TLine* line = nullptr;
-        int32_t col = 0;
-        E()->FindAbsPos(Pos, 0, col, line, par);
-        return line->Attrs[col].Style.Has(afsHyperLink);
-    }
+    bool LinkAt(int32_t Pos) { return AttrAt(Pos)->Style.Has(afsHyperLink); }
 
     TRtCommandDialogs saved_;
     int Answer = QMessageBox::Cancel;

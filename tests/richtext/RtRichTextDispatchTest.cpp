@@ -127,26 +127,26 @@ TEST_F(RichTextDispatch, EveryCommandReachesItsAction)
              T.Type("abc");
              T.E()->SetSelection(0, 3);
              T.Run(1, 2);
-             ASSERT_TRUE(T.AttrAt(1).Style.Has(afsBold));
+             ASSERT_TRUE(T.AttrAt(1)->Style.Has(afsBold));
              EXPECT_TRUE(T.Run(1, 1));
-             EXPECT_FALSE(T.AttrAt(1).Style.Has(afsBold));
+             EXPECT_FALSE(T.AttrAt(1)->Style.Has(afsBold));
          }},
         {{1, 7}, [](RichTextDispatch& T) {
              T.Type("abc");
              T.E()->SetSelection(0, 3);
              T.Run(1, 8);
-             ASSERT_TRUE(T.AttrAt(1).Style.Has(afsSub));
+             ASSERT_TRUE(T.AttrAt(1)->Style.Has(afsSub));
              EXPECT_TRUE(T.Run(1, 7));
-             EXPECT_TRUE(T.AttrAt(1).Style.Has(afsSuper));
-             EXPECT_FALSE(T.AttrAt(1).Style.Has(afsSub));
+             EXPECT_TRUE(T.AttrAt(1)->Style.Has(afsSuper));
+             EXPECT_FALSE(T.AttrAt(1)->Style.Has(afsSub));
          }},
         {{1, 8}, [](RichTextDispatch& T) {
              T.Type("abc");
              T.E()->SetSelection(0, 3);
              T.Run(1, 7);
              EXPECT_TRUE(T.Run(1, 8));
-             EXPECT_TRUE(T.AttrAt(1).Style.Has(afsSub));
-             EXPECT_FALSE(T.AttrAt(1).Style.Has(afsSuper));
+             EXPECT_TRUE(T.AttrAt(1)->Style.Has(afsSub));
+             EXPECT_FALSE(T.AttrAt(1)->Style.Has(afsSuper));
          }},
         {{2, 1}, [](RichTextDispatch& T) {
              T.Run(2, 4);
@@ -374,7 +374,7 @@ TEST_F(RichTextDispatch, EveryCommandReachesItsAction)
              EXPECT_TRUE(T.Run(10, 3));
              EXPECT_EQ(T.Queries, QStringList{"Hyperlink/URL/"});
              EXPECT_EQ(T.Text(), "go http://example.org");
-             EXPECT_TRUE(T.AttrAt(5).Style.Has(afsHyperLink));
+             EXPECT_TRUE(T.AttrAt(5)->Style.Has(afsHyperLink));
          }},
     };
     // The style commands of group 1: the click sets the style, the release clears it.
@@ -387,20 +387,20 @@ TEST_F(RichTextDispatch, EveryCommandReachesItsAction)
             T.Type("abc");
             T.E()->SetSelection(0, 3);
             EXPECT_TRUE(T.Run(1, id));
-            EXPECT_TRUE(T.AttrAt(1).Style.Has(bit));
+            EXPECT_TRUE(T.AttrAt(1)->Style.Has(bit));
             EXPECT_TRUE(T.Run(1, id, rtcmdRelease));
-            EXPECT_FALSE(T.AttrAt(1).Style.Has(bit));
+            EXPECT_FALSE(T.AttrAt(1)->Style.Has(bit));
         };
     // Hidden toggles with each click; its release keeps the state the click left.
     all[{1, 9}] = [](RichTextDispatch& T) {
         T.Type("abc");
         T.E()->SetSelection(0, 3);
         EXPECT_TRUE(T.Run(1, 9));
-        EXPECT_TRUE(T.AttrAt(1).Style.Has(afsHidden));
+        EXPECT_TRUE(T.AttrAt(1)->Style.Has(afsHidden));
         EXPECT_TRUE(T.Run(1, 9, rtcmdRelease));
-        EXPECT_TRUE(T.AttrAt(1).Style.Has(afsHidden));
+        EXPECT_TRUE(T.AttrAt(1)->Style.Has(afsHidden));
         EXPECT_TRUE(T.Run(1, 9));
-        EXPECT_FALSE(T.AttrAt(1).Style.Has(afsHidden));
+        EXPECT_FALSE(T.AttrAt(1)->Style.Has(afsHidden));
     };
     // The borders of group 8 on a table's first cell.
     const std::tuple<int32_t, bool, uint16_t> borders[] = {{2, false, brdLeft}, {3, true, brdLeft},
@@ -438,14 +438,14 @@ TEST_F(RichTextDispatch, StateZeroOrALockedDispatcherExecutesNothing)
     E()->SetSelection(0, 3);
     uint8_t state = 0;
     Rtf->Execute(256, 2, state);
-    EXPECT_FALSE(AttrAt(1).Style.Has(afsBold));
+    EXPECT_FALSE(AttrAt(1)->Style.Has(afsBold));
     Rtf->CommandLock = 1;
     EXPECT_FALSE(Run(1, 2));
-    EXPECT_FALSE(AttrAt(1).Style.Has(afsBold));
+    EXPECT_FALSE(AttrAt(1)->Style.Has(afsBold));
     Rtf->CommandLock = 0;
     Rtf->ReadOnly = true;
     Run(1, 2);
-    EXPECT_FALSE(AttrAt(1).Style.Has(afsBold));
+    EXPECT_FALSE(AttrAt(1)->Style.Has(afsBold));
     EXPECT_FALSE(Run(3, 7) && TRtFindDialog::Shared(true)->isVisible());
 }
 
@@ -454,16 +454,16 @@ TEST_F(RichTextDispatch, ComboCommandsSetFontSizeAndColours)
     Type("abc");
     E()->SetSelection(0, 3);
     Rtf->ExecuteValue(11 * 256, 1, 0, "DejaVu Sans");
-    EXPECT_EQ(E()->Header()->GetFontName(AttrAt(1).Font), "DejaVu Sans");
+    EXPECT_EQ(E()->Header()->GetFontName(AttrAt(1)->Font), "DejaVu Sans");
     Rtf->ExecuteValue(11 * 256, 2, 18, "");
-    EXPECT_EQ(AttrAt(1).Size, 18);
+    EXPECT_EQ(AttrAt(1)->Size, 18);
     int32_t red = 0, yellow = 0;
     ASSERT_TRUE(Rtf->GetSetModeControl()->ColorToIndex(0x0000FF, red, false));
     ASSERT_TRUE(Rtf->GetSetModeControl()->ColorToIndex(0x00FFFF, yellow, false));
     Rtf->ExecuteValue(11 * 256, 3, red, "");
     Rtf->ExecuteValue(11 * 256, 4, yellow, "");
-    EXPECT_EQ(E()->Header()->GetColor(AttrAt(1).TextColor), 0x0000FF);
-    EXPECT_EQ(E()->Header()->GetColor(AttrAt(1).BGColor), 0x00FFFF);
+    EXPECT_EQ(E()->Header()->GetColor(AttrAt(1)->TextColor), 0x0000FF);
+    EXPECT_EQ(E()->Header()->GetColor(AttrAt(1)->BGColor), 0x00FFFF);
     Rtf->ExecuteValue(11 * 256, 10, yellow, "");
     EXPECT_EQ(E()->CursorPar->Color, yellow);
     EXPECT_EQ(E()->CursorPar->Shading, 100);
@@ -496,7 +496,7 @@ TEST_F(RichTextDispatch, StateFollowsTheAttributesAtTheCursor)
     E()->SetSelection(0, 5);
     SCOPED_TRACE(Text());
     italic.trigger();
-    EXPECT_TRUE(AttrAt(1).Style.Has(afsItalic));
+    EXPECT_TRUE(AttrAt(1)->Style.Has(afsItalic));
     EXPECT_TRUE(italic.isChecked());
 }
 

@@ -19,11 +19,11 @@ TEST_F(RtSetModeControlTest, SetsAndReadsTheSelectionsAttributes)
     M()->SetFontName("DejaVu Sans");
     M()->SetSize(20);
     M()->SetAlignment(paralCenter);
-    EXPECT_TRUE(AttrAt(1).Style.Has(afsBold));
-    EXPECT_TRUE(AttrAt(1).Style.Has(afsUnderline));
-    EXPECT_EQ(AttrAt(1).Size, 20);
-    EXPECT_EQ(E()->Header()->GetFontName(AttrAt(1).Font), "DejaVu Sans");
-    EXPECT_FALSE(AttrAt(5).Style.Has(afsBold));
+    EXPECT_TRUE(AttrAt(1)->Style.Has(afsBold));
+    EXPECT_TRUE(AttrAt(1)->Style.Has(afsUnderline));
+    EXPECT_EQ(AttrAt(1)->Size, 20);
+    EXPECT_EQ(E()->Header()->GetFontName(AttrAt(1)->Font), "DejaVu Sans");
+    EXPECT_FALSE(AttrAt(5)->Style.Has(afsBold));
     EXPECT_EQ(E()->CursorPar->Align, paralCenter);
     // Reading back at the cursor inside the changed word.
     E()->ClearSelection(false);
@@ -88,16 +88,16 @@ TEST_F(RtSetModeControlTest, SettersInsideAnUpdateApplyOnce)
     M()->SetSize(14);
     M()->SetIndentLeft(720);
     EXPECT_EQ(applied, 0);
-    EXPECT_FALSE(AttrAt(1).Style.Has(afsItalic));
+    EXPECT_FALSE(AttrAt(1)->Style.Has(afsItalic));
     M()->EndUpdate();
     EXPECT_EQ(applied, 1);
-    EXPECT_TRUE(AttrAt(1).Style.Has(afsItalic));
-    EXPECT_EQ(AttrAt(1).Size, 14);
+    EXPECT_TRUE(AttrAt(1)->Style.Has(afsItalic));
+    EXPECT_EQ(AttrAt(1)->Size, 14);
     EXPECT_EQ(E()->CursorPar->IndentLeft, 720);
     // AddStyle adds to what is there.
     M()->AddStyle(WrtStyle{afsHyperLink});
-    EXPECT_TRUE(AttrAt(1).Style.Has(afsHyperLink));
-    EXPECT_TRUE(AttrAt(1).Style.Has(afsItalic));
+    EXPECT_TRUE(AttrAt(1)->Style.Has(afsHyperLink));
+    EXPECT_TRUE(AttrAt(1)->Style.Has(afsItalic));
 }
 
 TEST_F(RtSetModeControlTest, AssignCopiesTheAttributesOfAnotherControl)
@@ -114,8 +114,8 @@ TEST_F(RtSetModeControlTest, AssignCopiesTheAttributesOfAnotherControl)
     p.IndentLeft = 360;
     source.LoadAttributes(&p, &a);
     M()->Assign(source);
-    EXPECT_TRUE(AttrAt(1).Style.Has(afsBold));
-    EXPECT_EQ(AttrAt(1).Size, 16);
+    EXPECT_TRUE(AttrAt(1)->Style.Has(afsBold));
+    EXPECT_EQ(AttrAt(1)->Size, 16);
     EXPECT_EQ(E()->CursorPar->Align, paralRight);
     EXPECT_EQ(E()->CursorPar->IndentLeft, 360);
 }

@@ -21,14 +21,6 @@ protected:
         Rtf->Execute(256, 2, state);
         Type(" end");
     }
-    const TAttr* AttrAt(int32_t Pos)
-    {
-        TParagraph* par = nullptr;
-        TLine* line = nullptr;
-        int32_t col = 0;
-        E()->FindAbsPos(Pos, 0, col, line, par);
-        return line && line->Attrs && col < line->Length ? &line->Attrs[col] : nullptr;
-    }
     static void SetClipboard(const char* Mime, const QByteArray& Data)
     {
         auto* d = new QMimeData;

@@ -203,6 +203,22 @@ TEST_F(RtfEditInput, ReadOnlyTextTakesNoKeysAndAPaintLockDrawsNothing)
     EXPECT_NE(Rtf->viewport()->grab().toImage(), before);
 }
 
+TEST_F(RtfEditInput, TableOnlyEditingLeavesTextOutsideTablesAlone)
+{
+    Type("abc def");
+    Rtf->SetEditOptions(E()->EditOptions | TRtEditOptions{rtNoEditOutsideTable});
+    E()->SetSelection(0, 3);
+    Key(Qt::Key_Backspace);
+    E()->SetSelection(0, 3);
+    Key(Qt::Key_Delete);
+    Key(Qt::Key_End);
+    Key(Qt::Key_Backspace, Qt::ControlModifier);
+    Key(Qt::Key_Home);
+    Key(Qt::Key_Delete, Qt::ControlModifier);
+    Type("x");
+    EXPECT_EQ(Text(), "abc def");
+}
+
 TEST_F(RtfEditInput, LimitedTextHeightRefusesFurtherChanges)
 {
     E()->EditBoxModes.Include(rtemLimitTextHeight);
