@@ -114,6 +114,7 @@ TQwDruckDlg::TQwDruckDlg(TCreateKey Key, QWidget* Owner)
     BtnOK->setGeometry(262, 322, 75, 25);
     BtnAbbrechen = new QPushButton(QStringLiteral("Abbrechen"), this);
     BtnAbbrechen->setObjectName(QStringLiteral("BtnAbbrechen"));
+    SetCancelControl(BtnAbbrechen);
     BtnAbbrechen->setGeometry(347, 322, 75, 25);
 
     for (TWVLIntegerEdit* edit : {edVon, edBis}) {

@@ -1,5 +1,6 @@
 #include "WVLValidateEdit.h"
 #include "ulocalize.h"
+#include <QApplication>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -12,6 +13,39 @@ namespace {
 const char* const cInvalidEntry = "Falscher Eintrag %s im Feld %s";
 const char* const cOutOfRange = "Wert mu\xDF zwischen %f und %f liegen";
 const char* const cInvalidChar = "Falscher Buchstabe %s in der Eingabe!";
+
+// Dynamic property of a control the focus may move to without the field
+// it leaves checking itself.
+const char* const cCancelControl = "WVLCancelControl";
+
+[[maybe_unused]] const int RegisterTexts = [] {
+    for (const char* t : {cInvalidEntry, cOutOfRange, cInvalidChar})
+        RegisterDefaultString(fromAnsi(t));
+    return 0;
+}();
+
+// The message in the program's language with its blanks (%s, %d or %f, in
+// order) filled with Args. The text comes from a language file, so it is
+// never used as a format string.
+AnsiString Message(const char* German, std::initializer_list<AnsiString> Args)
+{
+    const AnsiString text = toAnsi(LocalizedDefaultString(fromAnsi(German)));
+    AnsiString result;
+    auto arg = Args.begin();
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (text[i] == '%' && (next == 's' || next == 'd' || next == 'f') && arg != Args.end()) {
+            result += *arg++;
+            ++i;
+        } else if (text[i] == '%' && next == '%') {
+            result += '%';
+            ++i;
+        } else {
+            result += text[i];
+        }
+    }
+    return result;
+}
 
 bool IsBlank(char c)
 {
@@ -165,6 +199,11 @@ bool FormCloseQuery(QWidget* Form)
     return TFormCloseQuery::Of(Form)->CloseQuery();
 }
 
+void SetCancelControl(QWidget* Control)
+{
+    Control->setProperty(cCancelControl, true);
+}
+
 // ---- TWVLValidateEdit --------------------------------------------------------------------
 
 TWVLValidateEdit::TWVLValidateEdit(QWidget* Owner) : QLineEdit(Owner)
@@ -221,7 +260,7 @@ bool TWVLValidateEdit::DoValidate(char& Key)
                 if (InvalidAction & vaIgnoreChar)
                     Key = 0;
                 if (InvalidAction & vaInvalidCharException)
-                    throw EValidation(Format(cInvalidChar, {AnsiString(1, bad)}));
+                    throw EValidation(Message(cInvalidChar, {AnsiString(1, bad)}));
             }
         }
         return result;
@@ -238,7 +277,7 @@ bool TWVLValidateEdit::DoValidate(char& Key)
             if (InvalidAction & vaFocusBack)
                 FocusBack();
             if (InvalidAction & vaFocusException)
-                throw EValidation(Format(cInvalidEntry, {text, toAnsi(objectName())}));
+                throw EValidation(Message(cInvalidEntry, {text, toAnsi(objectName())}));
             return false;
         }
     }
@@ -306,7 +345,8 @@ void TWVLValidateEdit::FocusBack()
 
 void TWVLValidateEdit::GetRangeErrorMessage(AnsiString& Msg)
 {
-    Msg = Format(cOutOfRange, {0.0, 0.0});
+    const AnsiString zero = Format("%f", {0.0});
+    Msg = Message(cOutOfRange, {zero, zero});
 }
 
 void TWVLValidateEdit::keyPressEvent(QKeyEvent* e)
@@ -337,7 +377,13 @@ void TWVLValidateEdit::focusInEvent(QFocusEvent* e)
 
 void TWVLValidateEdit::focusOutEvent(QFocusEvent* e)
 {
-    if ((Validate & veOnExit) && !gFocusingBack) {
+    // Only leaving the field for another control of its form counts as an
+    // exit: not the window losing the focus (to a message box, say, or when
+    // it closes), and not the press of the form's Cancel button.
+    const QWidget* next = QApplication::focusWidget();
+    const bool exit = e->reason() != Qt::ActiveWindowFocusReason && e->reason() != Qt::PopupFocusReason
+                      && !(next && next->property(cCancelControl).toBool());
+    if (exit && (Validate & veOnExit) && !gFocusingBack) {
         char key = 0;
         DoValidate(key);
         if (hasFocus())
@@ -397,7 +443,7 @@ void TWVLIntegerEdit::Normalize()
 
 void TWVLIntegerEdit::GetRangeErrorMessage(AnsiString& Msg)
 {
-    Msg = Format(StringReplace(cOutOfRange, "%f", "%d", rfReplaceAll), {LowerLimit, UpperLimit});
+    Msg = Message(cOutOfRange, {IntToStr(LowerLimit), IntToStr(UpperLimit)});
 }
 
 // ---- TWVLFloatEdit -----------------------------------------------------------------------
@@ -464,5 +510,5 @@ void TWVLFloatEdit::Normalize()
 
 void TWVLFloatEdit::GetRangeErrorMessage(AnsiString& Msg)
 {
-    Msg = Format(cOutOfRange, {LowerLimit, UpperLimit});
+    Msg = Message(cOutOfRange, {Format("%f", {LowerLimit}), Format("%f", {UpperLimit})});
 }

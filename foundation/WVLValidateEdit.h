@@ -59,6 +59,11 @@ private:
 
 bool FormCloseQuery(QWidget* Form);
 
+// Marks a control of a form (its Cancel button) that the focus may move to
+// without a validating field it leaves checking itself, so that a bad value
+// does not stand in the way of cancelling.
+void SetCancelControl(QWidget* Control);
+
 class TWVLValidateEdit : public QLineEdit {
     Q_OBJECT
 public:

@@ -220,9 +220,13 @@ void TFBMainView::BuildContextMenu(TFBPage* Page, TFBElement* Element)
         item(i)->setVisible(Element == nullptr);
     for (int i : {miCut, miCopy, miPaste, miDelete})
         item(i)->setVisible(Element != nullptr);
-    // The page-background and frame entries are not offered.
-    for (int i : {miBackground, miBackgroundRemove, miFrame})
-        item(i)->setVisible(false);
+    // The page background where no element but a page lies under the mouse;
+    // the frame of a picture, except on borderless prints.
+    const bool background = Element == nullptr && Page != nullptr;
+    item(miBackground)->setVisible(background);
+    item(miBackgroundRemove)->setVisible(background);
+    item(miBackgroundRemove)->setEnabled(Page && Page->PageColor != RGB(255, 255, 255));
+    item(miFrame)->setVisible(pic && !(FDoc && FDoc->DocType <= 1 && FDoc->PrintBorderless));
 
     const int count = FDoc ? FDoc->GetScreenCount() : 0;
     item(miOrientation)->setEnabled(true);

@@ -16,6 +16,8 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QDate>
 #include <QStyledItemDelegate>
 
 namespace {
@@ -40,14 +42,41 @@ const char* const sHorizon = "Horizon";
 const char* const sVerticon = "Verticon";
 const char* const sBorder = "Border";
 const char* const sRandlos = "Randlos";
+const char* const sWeitereFotobuecher = "Weitere Fotobücher";
+const char* const sEinzelbilder = "Einzelbilder und Bögen";
+const char* const sPhotobook86 = "Photobook 8:6";
+const char* const sPhotobinding = "Photobuch 10x15";
+const char* const sLabels3C10x15 = "3C 10x15";
+const char* const sLabels3C9x13 = "3C 9x13";
+const char* const sFlaschenetikett = "Orvane Flaschenetikett";
+const char* const sBildUnten = "Bild unten";
+const char* const sBildOben = "Bild oben";
+const char* const sLeisteUnten = "Leiste unten";
+const char* const sLeisteRechts = "Leiste rechts";
+const char* const sBildLinks = "Bild links";
+const char* const sSiebenBilder = "Sieben Bilder";
+const char* const sKalenderjahr = "Kalenderjahr:";
+
+// Texts of the section "Default" the catalogue names its products with.
+const char* const sPhotobookPro = "Photobook Pro";
+const char* const sSingles13x18 = "13x18 Singles";
+const char* const sDINA4 = "DIN A4";
+const char* const sKalender = "Kalender";
+
+// The years a calendar can be made for.
+constexpr int MinYear = 1900;
+constexpr int MaxYear = 2100;
 
 [[maybe_unused]] const int RegisterTexts = [] {
-    for (const char* t : {sPocketBooklet, sPhotobook46, sSingles, sSinglesName, sPhotoBook85, sPhotobook85Name})
+    for (const char* t : {sPocketBooklet, sPhotobook46, sSingles, sSinglesName, sPhotoBook85, sPhotobook85Name,
+                          sPhotobookPro, sSingles13x18, sDINA4, sKalender})
         RegisterDefaultString(QString::fromUtf8(t));
     return 0;
 }();
 
 constexpr int ItemHeight = 30;
+constexpr int ListHeight = 300;
+constexpr int YearPanelHeight = 46;
 
 // The list's items: a vertical gradient around the base colour, a shadow
 // line along the bottom, the text right-aligned.
@@ -148,7 +177,7 @@ TDateiNeuDlg::TDateiNeuDlg(TCreateKey Key, QWidget* Parent)
 
     lbSteps = new QListWidget(this);
     lbSteps->setObjectName(QStringLiteral("lbSteps"));
-    lbSteps->setGeometry(0, 40, 180, 300);
+    lbSteps->setGeometry(0, 40, 180, ListHeight);
     lbSteps->setFrameShape(QFrame::NoFrame);
     lbSteps->setUniformItemSizes(true);
     lbSteps->setItemDelegate(new TStepDelegate(lbSteps));
@@ -159,6 +188,26 @@ TDateiNeuDlg::TDateiNeuDlg(TCreateKey Key, QWidget* Parent)
     lbSteps->installEventFilter(this);
     connect(lbSteps, &QListWidget::itemSelectionChanged, this, Guarded([this] { lbStepsClick(); }));
     connect(lbSteps, &QListWidget::itemDoubleClicked, this, Guarded([this] { lbStepsDblClick(); }));
+
+    // The year of a calendar, below the list while a calendar is chosen.
+    panJahr = new QWidget(this);
+    panJahr->setObjectName(QStringLiteral("panJahr"));
+    panJahr->setGeometry(0, 40 + ListHeight - YearPanelHeight, 180, YearPanelHeight);
+    panJahr->setAutoFillBackground(true);
+    panJahr->setBackgroundRole(QPalette::Button);
+    lblJahr = new QLabel(QString::fromUtf8(sKalenderjahr), panJahr);
+    lblJahr->setObjectName(QStringLiteral("lblJahr"));
+    lblJahr->setGeometry(10, 12, 90, 22);
+    edJahr = new QSpinBox(panJahr);
+    edJahr->setObjectName(QStringLiteral("edJahr"));
+    edJahr->setGeometry(100, 10, 70, 26);
+    edJahr->setRange(MinYear, MaxYear);
+    lblJahr->setBuddy(edJahr);
+    panJahr->hide();
+    connect(edJahr, &QSpinBox::valueChanged, this, [this](int Year) {
+        if (FChosenStep && IsKalender(FChosenStep->ProductCode))
+            FChosenStep->Value = QString::number(Year);
+    });
 
     imgWizzard = new QLabel(this);
     imgWizzard->setObjectName(QStringLiteral("imgWizzard"));
@@ -198,12 +247,15 @@ QString TDateiNeuDlg::Text(const char* Key) const
 void TDateiNeuDlg::BeforeLocalize()
 {
     for (const char* t : {sOK, sWeiter, sFormat, sGrundlayout, sStandard, sFullsize, sTradition, sHorizon,
-                          sVerticon, sBorder, sRandlos})
+                          sVerticon, sBorder, sRandlos, sWeitereFotobuecher, sEinzelbilder, sPhotobook86,
+                          sPhotobinding, sLabels3C10x15, sLabels3C9x13, sFlaschenetikett, sBildUnten, sBildOben,
+                          sLeisteUnten, sLeisteRechts, sBildLinks, sSiebenBilder, sKalenderjahr})
         RegisterLocalizedString(this, QString::fromUtf8(t));
 }
 
 void TDateiNeuDlg::AfterLocalize()
 {
+    lblJahr->setText(Text(sKalenderjahr));
     // The tree takes its texts from the localizer, so it is built once the
     // form's texts are registered.
     if (!FRoot)
@@ -248,6 +300,51 @@ void TDateiNeuDlg::FormCreate()
     add(randlos, Text(sHorizon), 42, "WIZ_PHOTOBOOK_8_5_HORIZON_R");
     add(randlos, Text(sVerticon), 43, "WIZ_PHOTOBOOK_8_5_VERTICON_R");
 
+    // The rest of the catalogue, grouped as the catalogue groups it.
+    const QString format = QStringLiteral(" - ") + Text(sFormat);
+    auto group = [&](TWizzardStep* Parent, const QString& Name, const char* Picture, const QString& Heading) {
+        TWizzardStep* step = add(Parent, Name, 0, Picture);
+        step->Caption = Name + Heading;
+        return step;
+    };
+    auto defaultText = [](const char* Key) { return LocalizedDefaultString(QString::fromUtf8(Key)); };
+
+    TWizzardStep* books = group(FRoot.get(), Text(sWeitereFotobuecher), "WIZ_PHOTOBOOK_8_6_M", format);
+    TWizzardStep* book86 = group(books, Text(sPhotobook86), "WIZ_PHOTOBOOK_8_6_TRADITION", grundlayout);
+    add(book86, Text(sTradition), 51, "WIZ_PHOTOBOOK_8_6_TRADITION");
+    add(book86, Text(sHorizon), 52, "WIZ_PHOTOBOOK_8_6_HORIZON");
+    add(book86, Text(sVerticon), 53, "WIZ_PHOTOBOOK_8_6_VERTICON");
+    const QString pro = defaultText(sPhotobookPro);
+    add(books, pro, 120, "WIZ_PHOTOBOOK_PRO");
+    add(books, pro + QLatin1Char(' ') + Text(sRandlos), 121, "WIZ_PHOTOBOOK_PRO_R");
+
+    TWizzardStep* sheets = group(FRoot.get(), Text(sEinzelbilder), "WIZ_DINA4", format);
+    add(sheets, defaultText(sSingles13x18), 22, "WIZ_13X18_SINGLES");
+    add(sheets, Text(sPhotobinding), 101, "WIZ_PHOTOBINDING_10X15");
+    const QString dina4 = defaultText(sDINA4);
+    add(sheets, dina4, 81, "WIZ_DINA4");
+    add(sheets, dina4 + QLatin1Char(' ') + Text(sRandlos), 82, "WIZ_DINA4_R");
+    add(sheets, Text(sLabels3C10x15), 102, "WIZ_3C_10X15");
+    add(sheets, Text(sLabels3C9x13), 103, "WIZ_3C_9X13");
+    add(sheets, Text(sFlaschenetikett), 104, "WIZ_FLASCHENETIKETT");
+
+    // Calendars: each leaf carries its year, next year to begin with.
+    const QString kalender = defaultText(sKalender);
+    const QString nextYear = QString::number(QDate::currentDate().year() + 1);
+    auto calendar = [&](TWizzardStep* Parent, const char* Name, int Code, const char* Picture) {
+        add(Parent, Text(Name), Code, Picture)->Value = nextYear;
+    };
+    TWizzardStep* calendars = group(FRoot.get(), kalender, "WIZ_KALENDER_A4_1", format);
+    TWizzardStep* a4 = group(calendars, kalender + QStringLiteral(" A4"), "WIZ_KALENDER_A4_1", grundlayout);
+    calendar(a4, sBildUnten, 61, "WIZ_KALENDER_A4_1");
+    calendar(a4, sBildOben, 62, "WIZ_KALENDER_A4_2");
+    calendar(a4, sLeisteUnten, 63, "WIZ_KALENDER_A4_3");
+    calendar(a4, sLeisteRechts, 64, "WIZ_KALENDER_A4_4");
+    TWizzardStep* a5 = group(calendars, kalender + QStringLiteral(" A5"), "WIZ_KALENDER_A5_1", grundlayout);
+    calendar(a5, sBildLinks, 71, "WIZ_KALENDER_A5_1");
+    calendar(a5, sSiebenBilder, 72, "WIZ_KALENDER_A5_2");
+    calendar(a5, sLeisteUnten, 73, "WIZ_KALENDER_A5_3");
+
     ShowStep(FRoot.get());
 }
 
@@ -289,6 +386,14 @@ void TDateiNeuDlg::ShowChoice(TWizzardStep* Step)
         // A missing preview leaves the picture empty; the choice still works.
     }
     imgWizzard->setPixmap(QPixmap::fromImage(image));
+    // A calendar asks for its year.
+    const bool kalender = IsKalender(Step->ProductCode);
+    if (kalender) {
+        const QSignalBlocker block(edJahr);
+        edJahr->setValue(YearOf(Step));
+    }
+    panJahr->setVisible(kalender);
+    lbSteps->setFixedHeight(kalender ? ListHeight - YearPanelHeight : ListHeight);
     BtnWeiter->setText(Step->ChildCount() > 0 ? Text(sWeiter) + QStringLiteral(" >>") : Text(sOK));
 }
 
@@ -352,7 +457,7 @@ void TDateiNeuDlg::Build(int ProductCode)
     if (ProductCode <= 0 || ProductCode > 121 || !FDocument)
         return;
     TFBDocument* doc = FDocument;
-    const int year = (ProductCode >= 61 && ProductCode <= 73 && FChosenStep) ? StrToInt(toAnsi(FChosenStep->Value)) : 0;
+    const int year = YearOf(FChosenStep && FChosenStep->ProductCode == ProductCode ? FChosenStep : nullptr);
     auto name = [](const char* Key) { return toAnsi(LocalizedDefaultString(QString::fromUtf8(Key))); };
     const AnsiString book85 = name(sPhotobook85Name);
     AnsiString docName;
@@ -392,4 +497,17 @@ void TDateiNeuDlg::Build(int ProductCode)
     if (!docName.empty())
         doc->Dokumentname = docName;
     done(1);
+}
+
+bool TDateiNeuDlg::IsKalender(int ProductCode)
+{
+    return ProductCode >= 61 && ProductCode <= 73;
+}
+
+int TDateiNeuDlg::YearOf(const TWizzardStep* Step)
+{
+    int year = 0;
+    if (Step && TryStrToInt(toAnsi(Step->Value), year) && year >= MinYear && year <= MaxYear)
+        return year;
+    return QDate::currentDate().year() + 1;
 }

@@ -12,6 +12,7 @@
 class QLabel;
 class QListWidget;
 class QPushButton;
+class QSpinBox;
 class QWidget;
 class TFBDocument;
 
@@ -61,6 +62,11 @@ public:
     void lbStepsClick();
     void lbStepsDblClick();
 
+    // Calendar products take a year instead of a page count.
+    static bool IsKalender(int ProductCode);
+    // The year a step carries; next year when it carries none that can be made.
+    static int YearOf(const TWizzardStep* Step);
+
     TWizzardStep* Root() const { return FRoot.get(); }
     TWizzardStep* CurrentStep() const { return FCurrentStep; }
     TWizzardStep* ChosenStep() const { return FChosenStep; }
@@ -68,6 +74,9 @@ public:
     QWidget* panCaption;
     QLabel* lblCaption;
     QListWidget* lbSteps;
+    QWidget* panJahr;
+    QLabel* lblJahr;
+    QSpinBox* edJahr;
     QLabel* imgWizzard;
     QPushButton* BtnDateiOeffnen;
     QPushButton* BtnZurueck;

@@ -325,6 +325,7 @@ TKalenderPropDlg::TKalenderPropDlg(TCreateKey Key, QWidget* Parent)
     BtnOK->setDefault(true);
     BtnAbbrechen = new QPushButton(QStringLiteral("Abbrechen"), this);
     BtnAbbrechen->setObjectName(QStringLiteral("BtnAbbrechen"));
+    SetCancelControl(BtnAbbrechen);
     BtnUebernehmen = new QPushButton(U("Übernehmen"), this);
     BtnUebernehmen->setObjectName(QStringLiteral("BtnUebernehmen"));
     BtnOKfuerAlle = new QPushButton(U("OK für alle"), this);

@@ -151,7 +151,7 @@ TMaster::TMaster(TCreateKey Key, QWidget* Parent) : TLocalizerForm(Key, Parent, 
 
     // Left tool panel.
     panWerkzeug = Panel(this, "panWerkzeug");
-    panWerkzeug->setFixedWidth(250);
+    panWerkzeug->setFixedWidth(310);
     PageControlLeft = new QTabWidget(panWerkzeug);
     PageControlLeft->setObjectName(QStringLiteral("PageControlLeft"));
     tsBilder = TabSheet(PageControlLeft, "tsBilder", QStringLiteral("Bilder"));
@@ -268,8 +268,9 @@ TMaster::TMaster(TCreateKey Key, QWidget* Parent) : TLocalizerForm(Key, Parent, 
 
 TMaster::~TMaster()
 {
-    if (ShellTreeBilder && ShellTreeBilder->SelectedFolder())
-        TQwRegIniFile::Instance().WriteWideString("", "BaseDir", ShellTreeBilder->SelectedPath());
+    for (auto [tree, key] : {std::pair{ShellTreeBilder, "BaseDir"}, std::pair{ShellTreeClipart, "ClipartBaseDir"}})
+        if (tree && tree->SelectedFolder())
+            TQwRegIniFile::Instance().WriteWideString("", key, tree->SelectedPath());
     // Leaves the document for no one: the multicaster, the undo stack and the
     // status bar forget this window first.
     TMulticaster& mc = GetMulticaster();
@@ -442,7 +443,6 @@ void TMaster::FormCreate()
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     RestoreFormPosition(this, "Master");
-    PageControlLeft->setTabVisible(PageControlLeft->indexOf(tsClipart), false);
     PageControlLeft->setCurrentIndex(0);
 
     FDoc = std::make_unique<TFBDocument>();
@@ -520,35 +520,9 @@ void TMaster::BuildLeftPanel()
 
 void TMaster::BuildLeftLists()
 {
-    // Pictures: the folder tree above the thumbnails of the chosen folder.
-    auto* splitter = new TGripSplitter(Qt::Vertical, tsBilder);
-    splitter->setObjectName(QStringLiteral("SplitterBilder"));
-    splitter->setHandleWidth(5);
-    ShellTreeBilder = new TShellTreeViewEx(splitter);
-    ShellTreeBilder->setObjectName(QStringLiteral("ShellTreeBilder"));
-    ShellTreeBilder->ChangeDelay = 500;
-    ShellTreeBilder->SetFiltered(true);
-    // Only folders of the file system and their ancestors.
-    ShellTreeBilder->OnFilterItem = [](TObject*, TSsShellItem* Item, bool& Accept) {
-        Accept = Item->IsFileSystemAncestor() || Item->IsLink() || Item->IsDesktop || Item->IsFileSystem
-                 || Item->IsFileFolder;
-    };
-    ThumbnailsBilder = new TThumbnailListview(splitter);
-    ThumbnailsBilder->setObjectName(QStringLiteral("ThumbnailsBilder"));
-    splitter->addWidget(ShellTreeBilder);
-    splitter->addWidget(ThumbnailsBilder);
-    splitter->setChildrenCollapsible(false);
-    splitter->setStretchFactor(1, 1);
-    splitter->setSizes({200, 400});
-    auto* picLayout = new QVBoxLayout(tsBilder);
-    picLayout->setContentsMargins(0, 0, 0, 0);
-    picLayout->addWidget(splitter);
-    ShellTreeBilder->OnFolderSelected = [this](TObject*, TSsShellFolder* Folder) {
-        // The tree's first paint reports the folder that is shown already.
-        if (SsILIsEqual(ThumbnailsBilder->Enumerator().RootPidl(), Folder->AbsoluteList.get()))
-            return;
-        HandleExceptions([&] { ThumbnailsBilder->ShowFolder(Folder->AbsoluteList.get()); });
-    };
+    // Pictures and clip-art: each a folder tree above the thumbnails of the chosen folder.
+    BuildFolderBrowser(tsBilder, QStringLiteral("Bilder"), ShellTreeBilder, ThumbnailsBilder);
+    BuildFolderBrowser(tsClipart, QStringLiteral("Clipart"), ShellTreeClipart, ThumbnailsClipart);
 
     PageTemplateList = new TPageTemplateListview(tsLayouts);
     ColorList = new TColorListView(tsFarben);
@@ -558,31 +532,69 @@ void TMaster::BuildLeftLists()
         l->setContentsMargins(0, 0, 0, 0);
         l->addWidget(list);
     }
-    for (TQwListview* list : std::initializer_list<TQwListview*>{ThumbnailsBilder, PageTemplateList, ColorList})
+    for (TQwListview* list :
+         std::initializer_list<TQwListview*>{ThumbnailsBilder, ThumbnailsClipart, PageTemplateList, ColorList})
         connect(list, &QAbstractItemView::pressed, this, Guarded([this, list] {
             if (QApplication::mouseButtons() & Qt::LeftButton)
                 LeftListMouseDown(list, list->viewport()->mapFromGlobal(QCursor::pos()));
         }));
 
-    // The picture tree starts in the folder of the last session, else in the
-    // personal documents folder (also when that folder has gone since).
-    const QString baseDir = TQwRegIniFile::Instance().ReadWideString("", "BaseDir", QStringLiteral("xyxy"));
+    StartFolderBrowser(ShellTreeBilder, ThumbnailsBilder, "BaseDir");
+    StartFolderBrowser(ShellTreeClipart, ThumbnailsClipart, "ClipartBaseDir");
+}
+
+void TMaster::BuildFolderBrowser(QWidget* Sheet, const QString& Name, TShellTreeViewEx*& Tree,
+                                 TThumbnailListview*& List)
+{
+    auto* splitter = new TGripSplitter(Qt::Vertical, Sheet);
+    splitter->setObjectName(QStringLiteral("Splitter") + Name);
+    splitter->setHandleWidth(5);
+    Tree = new TShellTreeViewEx(splitter);
+    Tree->setObjectName(QStringLiteral("ShellTree") + Name);
+    Tree->ChangeDelay = 500;
+    Tree->SetFiltered(true);
+    // Only folders of the file system and their ancestors.
+    Tree->OnFilterItem = [](TObject*, TSsShellItem* Item, bool& Accept) {
+        Accept = Item->IsFileSystemAncestor() || Item->IsLink() || Item->IsDesktop || Item->IsFileSystem
+                 || Item->IsFileFolder;
+    };
+    TThumbnailListview* list = List = new TThumbnailListview(splitter);
+    List->setObjectName(QStringLiteral("Thumbnails") + Name);
+    splitter->addWidget(Tree);
+    splitter->addWidget(List);
+    splitter->setChildrenCollapsible(false);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({200, 400});
+    auto* layout = new QVBoxLayout(Sheet);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(splitter);
+    Tree->OnFolderSelected = [list](TObject*, TSsShellFolder* Folder) {
+        // The tree's first paint reports the folder that is shown already.
+        if (SsILIsEqual(list->Enumerator().RootPidl(), Folder->AbsoluteList.get()))
+            return;
+        HandleExceptions([&] { list->ShowFolder(Folder->AbsoluteList.get()); });
+    };
+}
+
+void TMaster::StartFolderBrowser(TShellTreeViewEx* Tree, TThumbnailListview* List, const char* Key)
+{
+    const QString baseDir = TQwRegIniFile::Instance().ReadWideString("", Key, QStringLiteral("xyxy"));
     bool selected = false;
     if (baseDir != QLatin1String("xyxy")) {
         if (PSsIdList list = SsPathToIdList(baseDir)) {
             try {
-                selected = ShellTreeBilder->SelectPidl(list.get());
+                selected = Tree->SelectPidl(list.get());
             } catch (const Exception&) {
             }
         }
     }
     if (!selected)
-        ShellTreeBilder->SelectSpecialFolder(sfPersonal);
-    if (TSsShellFolder* folder = ShellTreeBilder->SelectedFolder()) {
+        Tree->SelectSpecialFolder(sfPersonal);
+    if (TSsShellFolder* folder = Tree->SelectedFolder()) {
         // The tree selects its start folder again when it is first shown.
         if (!folder->Path.isEmpty())
-            ShellTreeBilder->SetStartInFolder(folder->Path);
-        HandleExceptions([&] { ThumbnailsBilder->ShowFolder(folder->AbsoluteList.get()); });
+            Tree->SetStartInFolder(folder->Path);
+        HandleExceptions([&] { List->ShowFolder(folder->AbsoluteList.get()); });
     }
 }
 
@@ -593,16 +605,17 @@ void TMaster::LeftListMouseDown(TQwListview* List, const QPoint& p)
         return;
     TDropEmptySource* source;
     TGenericDataFormat* format;
-    if (List == ThumbnailsBilder) {
+    if (List == ThumbnailsBilder || List == ThumbnailsClipart) {
         QStringList paths;
-        ThumbnailsBilder->GetSelectedPaths(paths);
+        static_cast<TThumbnailListview*>(List)->GetSelectedPaths(paths);
         if (paths.isEmpty())
             return;
         AnsiString text;
         for (const QString& path : paths)
             text += path.toUtf8().toStdString() + "\r\n";
-        source = dropsrcPicFiles;
-        format = DragFormats[0];
+        const bool pictures = List == ThumbnailsBilder;
+        source = pictures ? dropsrcPicFiles : dropsrcClipart;
+        format = DragFormats[pictures ? 0 : 3];
         format->SetData(text);
     } else {
         TMemoryStream stream;

@@ -166,6 +166,8 @@ public:
     TThumbnailListview* ThumbnailsBilder = nullptr;     // on tsBilder
     TPageTemplateListview* PageTemplateList = nullptr;  // on tsLayouts
     TColorListView* ColorList = nullptr;                // on tsFarben
+    TShellTreeViewEx* ShellTreeClipart = nullptr;       // on tsClipart
+    TThumbnailListview* ThumbnailsClipart = nullptr;    // on tsClipart
     QWidget* panMarlowen;
     QLabel* imgMarlowen;
     QLabel* lblMarlowen;
@@ -216,6 +218,12 @@ private:
     void SetupDragSources();
     // The picture browser, the page-template list and the colour list.
     void BuildLeftLists();
+    // A folder tree above the thumbnails of its chosen folder, on Sheet.
+    void BuildFolderBrowser(QWidget* Sheet, const QString& Name, TShellTreeViewEx*& Tree, TThumbnailListview*& List);
+    // The tree starts in the folder stored under Key, else in the personal
+    // documents folder (also when that folder has gone since); its pictures are
+    // listed at once.
+    void StartFolderBrowser(TShellTreeViewEx* Tree, TThumbnailListview* List, const char* Key);
     void panMainviewTopResize();
     void panToolbarResize();
     void panMarlowenResize();

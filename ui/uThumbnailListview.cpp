@@ -252,7 +252,9 @@ void TThumbLoadThread::MakeThumbnail(TPicData& Data, int BoxWidth, int BoxHeight
         Data.SetThumbnail(nullptr);
         return;
     }
-    if (!smallBox)
+    // Pictures of 16 bits per channel (PNG) are drawn with wrong colours
+    // where they are partly transparent: they are taken down to 8 bits too.
+    if (!smallBox || image.depth() > 32)
         image = image.convertToFormat(QImage::Format_ARGB32);
     Data.SetThumbnail(std::make_unique<QImage>(std::move(image)));
 }

@@ -249,6 +249,17 @@ void TSsCustomShellTreeView::SortChildren(QTreeWidgetItem* node)
         return;
     const QSignalBlocker quiet(this);
     QTreeWidgetItem* current = currentItem();
+    // Taking children out loses the expanded state of the whole branch: note
+    // the expanded nodes below, parents before their children.
+    std::vector<QTreeWidgetItem*> expanded;
+    std::function<void(QTreeWidgetItem*)> collect = [&](QTreeWidgetItem* n) {
+        for (int i = 0; i < n->childCount(); ++i)
+            if (QTreeWidgetItem* c = n->child(i); c->isExpanded()) {
+                expanded.push_back(c);
+                collect(c);
+            }
+    };
+    collect(node);
     QList<QTreeWidgetItem*> children = node->takeChildren();
     std::stable_sort(children.begin(), children.end(), [this](QTreeWidgetItem* a, QTreeWidgetItem* b) {
         TSsShellFolder* fa = FolderOf(a);
@@ -257,14 +268,9 @@ void TSsCustomShellTreeView::SortChildren(QTreeWidgetItem* node)
             return false;
         return fa->ParentFolder->CompareIDs(*fa->RelativeList, *fb->RelativeList) < 0;
     });
-    // Taking children out loses their expanded state.
-    std::vector<bool> expanded;
-    for (QTreeWidgetItem* c : children)
-        expanded.push_back(c->isExpanded());
     node->addChildren(children);
-    for (int i = 0; i < children.size(); ++i)
-        if (expanded[size_t(i)])
-            children[i]->setExpanded(true);
+    for (QTreeWidgetItem* n : expanded)
+        n->setExpanded(true);
     if (current)
         setCurrentItem(current);
 }
@@ -382,6 +388,7 @@ void TSsCustomShellTreeView::FillTree()
     controller_->EnumerateFolder(rootList.get(), emTree);
     controller_->TargetNode = nullptr;
     notification_->WatchAlso(rootPath);
+    WatchChildren(node);
     SortChildren(node);
     if (options_ & toExpandTopNode)
         node->setExpanded(true);
@@ -411,6 +418,7 @@ void TSsCustomShellTreeView::NodeExpanding(QTreeWidgetItem* node)
         controller_->TargetNode = nullptr;
         QApplication::restoreOverrideCursor();
         notification_->WatchAlso(folder->Path);
+        WatchChildren(node);
         if (node->childCount() == 0) {
             const QSignalBlocker quiet(this);
             node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
@@ -422,6 +430,15 @@ void TSsCustomShellTreeView::NodeExpanding(QTreeWidgetItem* node)
         SortChildren(node);
         setUpdatesEnabled(true);
     }
+}
+
+void TSsCustomShellTreeView::WatchChildren(QTreeWidgetItem* node)
+{
+    // A shown folder is watched too, so that its first subfolder gives it
+    // its expand button.
+    for (int i = 0; i < node->childCount(); ++i)
+        if (TSsShellFolder* f = FolderOf(node->child(i)); f && !f->Path.isEmpty())
+            notification_->WatchAlso(f->Path);
 }
 
 void TSsCustomShellTreeView::RefreshNode(QTreeWidgetItem* node)
@@ -798,8 +815,8 @@ void TSsCustomShellTreeView::ShellChangeNotify(TObject*, TSsShellItem* oldItem, 
     const bool files = options_ & toShowFiles;
     if (events & (NE(neFolderCreate) | NE(neDriveAdd) | (files ? NE(neFileCreate) : 0))) {
         QTreeWidgetItem* parent = FindParentNode(oldItem);
-        if (!parent || parent->childCount() == 0)
-            return;  // never expanded: the node comes when it is
+        if (!parent)
+            return;
         if (!(options_ & toShowHidden) && oldItem->IsHidden())
             return;  // as the enumeration leaves it out
         auto folder = std::make_unique<TSsShellFolder>(controller_.get());
@@ -810,6 +827,13 @@ void TSsCustomShellTreeView::ShellChangeNotify(TObject*, TSsShellItem* oldItem, 
         DoFilterItem(folder.get(), accept);
         if (!accept)
             return;
+        if (parent->childCount() == 0) {
+            // Never expanded, or found empty: the node comes when it is
+            // expanded, and the expand button shows that there is one.
+            const QSignalBlocker quiet(this);
+            parent->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+            return;
+        }
         folder->OwnerList = &folders_;
         QTreeWidgetItem* node = FindNodeByPath(folder->Path);
         const bool drive = events & NE(neDriveAdd);
@@ -821,6 +845,8 @@ void TSsCustomShellTreeView::ShellChangeNotify(TObject*, TSsShellItem* oldItem, 
             node->setData(0, NodeDataRole, folders_.Add(std::move(folder)));
         } else
             node = AddFolderNode(parent, std::move(folder), drive);
+        if (TSsShellFolder* f = FolderOf(node))
+            notification_->WatchAlso(f->Path);
         SortChildren(parent);
         return;
     }

@@ -122,6 +122,8 @@ private:
     void BindController();
     void Change(QTreeWidgetItem* node);
     void NodeExpanding(QTreeWidgetItem* node);
+    // Watches the folders of the node's children.
+    void WatchChildren(QTreeWidgetItem* node);
     void ItemEdited(QTreeWidgetItem* node, int column);
     void FirstPaint();
     PSsIdList StartFolderPidl() const;

@@ -2,6 +2,7 @@
 
 #include "Classes.h"
 #include "FDateiNeuDlg.h"
+#include "FSFormKalender.h"
 #include "uDataFile.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchSetup.h"
@@ -12,6 +13,10 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QApplication>
+#include <QDate>
+#include <QSpinBox>
+
+#include <algorithm>
 
 #include <functional>
 #include <memory>
@@ -72,7 +77,9 @@ TEST(DateiNeuDlg, FirstPageListsTheFormatsWithTheFirstChosen)
     EXPECT_EQ(dlg->lblCaption->text(), QString::fromUtf8("Wählen Sie Ihr Format"));
     EXPECT_EQ(Items(dlg->lbSteps), (QStringList{QStringLiteral("PocketBooklet"), QStringLiteral("Photobook 4:6"),
                                                 QStringLiteral("10x15 Singles"), dlg->Root()->Child(3)->Name,
-                                                dlg->Root()->Child(3)->Name + QStringLiteral(" Randlos")}));
+                                                dlg->Root()->Child(3)->Name + QStringLiteral(" Randlos"),
+                                                QString::fromUtf8("Weitere Fotobücher"),
+                                                QString::fromUtf8("Einzelbilder und Bögen"), QStringLiteral("Kalender")}));
     EXPECT_EQ(dlg->Root()->Child(3)->Name.toLower(), QStringLiteral("photobook 8:5"));
     EXPECT_EQ(dlg->lbSteps->currentRow(), 0);
     EXPECT_EQ(dlg->ChosenStep(), dlg->Root()->Child(0));
@@ -93,9 +100,11 @@ TEST(DateiNeuDlg, TreeOfProductsAndLayouts)
         int Children;
     };
     const Row rows[] = {{0, "WIZ_PHOTOBOOKLET", 2}, {11, "WIZ_PHOTOBOOK_4_6", 0}, {21, "WIZ_10X15_SINGLES", 0},
-                        {0, "WIZ_PHOTOBOOK_8_5_TRADITION", 3}, {0, "WIZ_PHOTOBOOK_8_5_FULLSIZE_R", 4}};
-    ASSERT_EQ(root->ChildCount(), 5);
-    for (int i = 0; i < 5; ++i) {
+                        {0, "WIZ_PHOTOBOOK_8_5_TRADITION", 3}, {0, "WIZ_PHOTOBOOK_8_5_FULLSIZE_R", 4},
+                        {0, "WIZ_PHOTOBOOK_8_6_M", 3},          {0, "WIZ_DINA4", 7},
+                        {0, "WIZ_KALENDER_A4_1", 2}};
+    ASSERT_EQ(root->ChildCount(), 8);
+    for (int i = 0; i < 8; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(root->Child(i)->ProductCode, rows[i].Code);
         EXPECT_EQ(root->Child(i)->PictureName, QString::fromLatin1(rows[i].Picture));
@@ -112,6 +121,8 @@ TEST(DateiNeuDlg, TreeOfProductsAndLayouts)
         EXPECT_EQ(randlos->Child(i)->ProductCode, codes[i]);
         EXPECT_EQ(randlos->Child(i)->Name, QString::fromLatin1(names[i]));
     }
+    EXPECT_EQ(root->Child(5)->Caption, QString::fromUtf8("Weitere Fotobücher - Wählen Sie Ihr Format"));
+    EXPECT_EQ(root->Child(7)->Child(1)->Caption, QString::fromUtf8("Kalender A5 - Wählen Sie Ihr Grundlayout"));
     EXPECT_EQ(root->Child(0)->Child(1)->Name, QStringLiteral("Border"));
     EXPECT_EQ(root->Child(0)->Child(1)->PictureName, QStringLiteral("WIZ_PHOTOBOOKLETBORDER"));
     // Every preview the tree names is carried and decodes.
@@ -260,4 +271,126 @@ TEST(DateiNeuDlg, BuildsProductsOutsideTheTreeByCode)
         c.Setup(&expected, c.Arg);
         EXPECT_TRUE(Bytes(doc) == Bytes(expected));
     }
+}
+
+namespace {
+
+// The catalogue routine and the count (or year) the wizard builds each code with.
+struct TProduct {
+    int Code;
+    void (*Setup)(TFBDocument*, int);
+    int Arg;  // 0: the calendar's year
+};
+const TProduct Products[] = {
+    {1, SetupPocketBookletFullsize, 32},        {2, SetupPocketBookletBorder, 32},
+    {11, SetupPhotobook46, 32},                 {21, SetupSingles10x15, 50},
+    {22, SetupSingles13x18, 50},                {31, SetupPhotobook85Tradition, 24},
+    {32, SetupPhotobook85Horizon, 24},          {33, SetupPhotobook85Verticon, 24},
+    {41, SetupPhotobook85RandlosTradition, 24}, {42, SetupPhotobook85RandlosHorizon, 24},
+    {43, SetupPhotobook85RandlosVerticon, 24},  {44, SetupPhotobook85RandlosFullpage, 24},
+    {51, SetupPhotobook86Tradition, 24},        {52, SetupPhotobook86Horizon, 24},
+    {53, SetupPhotobook86Verticon, 24},         {61, SetupKalenderA4PictureBottom, 0},
+    {62, SetupKalenderA4PictureTop, 0},         {63, SetupKalenderA4StripBottom, 0},
+    {64, SetupKalenderA4StripRight, 0},         {71, SetupKalenderA5PictureLeft, 0},
+    {72, SetupKalenderA5SevenPictures, 0},      {73, SetupKalenderA5StripBottom, 0},
+    {81, SetupDINA4, 30},                       {82, SetupDINA4Randlos, 30},
+    {101, SetupPhotobinding10x15, 30},          {102, SetupLabels3C10x15, 20},
+    {103, SetupLabels3C9x13, 20},               {104, SetupOrvaneFlaschenetikett, 20},
+    {120, SetupPhotobookProHorizon, 40},        {121, SetupPhotobookProRandlosHorizon, 40},
+};
+
+// The rows that lead from the root to every leaf, with the leaf's code.
+void CollectLeaves(const TWizzardStep* Step, std::vector<int>& Path, std::vector<std::pair<std::vector<int>, int>>& Leaves)
+{
+    for (int i = 0; i < Step->ChildCount(); ++i) {
+        Path.push_back(i);
+        const TWizzardStep* c = Step->Child(i);
+        if (c->ChildCount() > 0)
+            CollectLeaves(c, Path, Leaves);
+        else
+            Leaves.emplace_back(Path, c->ProductCode);
+        Path.pop_back();
+    }
+}
+
+}  // namespace
+
+// Every product of the catalogue is one leaf of the tree, reached by the
+// wizard's own steps; a calendar takes the year entered for it.
+TEST(DateiNeuDlg, EveryLeafBuildsItsProduct)
+{
+    std::vector<std::pair<std::vector<int>, int>> leaves;
+    {
+        std::unique_ptr<TDateiNeuDlg> dlg(TLocalizerForm::create<TDateiNeuDlg>(nullptr));
+        std::vector<int> path;
+        CollectLeaves(dlg->Root(), path, leaves);
+    }
+    std::vector<int> codes;
+    for (const auto& leaf : leaves)
+        codes.push_back(leaf.second);
+    std::vector<int> expectedCodes;
+    for (const TProduct& p : Products)
+        expectedCodes.push_back(p.Code);
+    std::sort(codes.begin(), codes.end());
+    EXPECT_EQ(codes, expectedCodes);
+
+    const int nextYear = QDate::currentDate().year() + 1;
+    for (const auto& [path, code] : leaves) {
+        SCOPED_TRACE(code);
+        const TProduct& product = *std::find_if(std::begin(Products), std::end(Products),
+                                                [code = code](const TProduct& P) { return P.Code == code; });
+        const bool calendar = product.Arg == 0;
+        // Calendars: the first of each layout list keeps next year, the others get one entered.
+        const int year = calendar && path.back() > 0 ? 2031 + path.back() : nextYear;
+        TFBDocument built;
+        SetupDefaultDocument(&built);
+        const int result = RunWizard(built, [&, &path = path](TDateiNeuDlg& D) {
+            for (size_t i = 0; i < path.size(); ++i) {
+                Select(D, path[i]);
+                EXPECT_EQ(D.panJahr->isVisibleTo(&D), calendar && i + 1 == path.size());
+                if (i + 1 == path.size() && calendar) {
+                    EXPECT_EQ(D.edJahr->value(), nextYear);
+                    D.edJahr->setValue(year);
+                    EXPECT_EQ(D.ChosenStep()->Value, QString::number(year));
+                }
+                D.BtnWeiter->click();
+            }
+        });
+        ASSERT_EQ(result, 1);
+        TFBDocument expected;
+        product.Setup(&expected, calendar ? year : product.Arg);
+        expected.Dokumentname = built.Dokumentname;  // the wizard's own names are tested above
+        EXPECT_GT(built.Pages.Count(), 0);
+        EXPECT_TRUE(Bytes(built) == Bytes(expected));
+
+        if (!calendar)
+            continue;
+        // The calendar panel and both calendar dialogs open on the result.
+        auto* element = dynamic_cast<TFBKalenderElement*>(built.Pages.GetPage(0)->Calendars.GetItem(0));
+        ASSERT_NE(element, nullptr);
+        EXPECT_EQ(element->KalenderData->Jahr(), year);
+        QWidget tab;
+        TSFormKalender* panel = TSubForm::CreateOn<TSFormKalender>(&tab);
+        panel->SetElement(element);
+        EXPECT_EQ(panel->lblJahr->text(), QString::number(year));
+        QStringList opened;
+        ShowModalHook = [&](QDialog& D) {
+            opened.append(QString::fromLatin1(D.metaObject()->className()) + QLatin1Char(':') + D.objectName());
+            return 2;
+        };
+        panel->BtnBearbeitenClick();
+        panel->BtnFeiertageGeburtstageClick();
+        ShowModalHook = nullptr;
+        EXPECT_EQ(opened.size(), 2) << opened.join(' ').toStdString();
+    }
+}
+
+// A calendar code built without a year of its own takes next year.
+TEST(DateiNeuDlg, CalendarWithoutAYearTakesNextYear)
+{
+    TFBDocument doc;
+    EXPECT_EQ(RunWizard(doc, [](TDateiNeuDlg& D) { D.Build(62); }), 1);
+    TFBDocument expected;
+    SetupKalenderA4PictureTop(&expected, QDate::currentDate().year() + 1);
+    EXPECT_TRUE(Bytes(doc) == Bytes(expected));
 }

@@ -495,3 +495,91 @@ TEST(Master, CalendarPanelFollowsTheFocusedCalendar)
     GetUndoManager().Clear();
     ShowModalHook = nullptr;
 }
+
+namespace {
+
+// Shows the messages as a message box would: a window of its own takes the
+// focus while the message is up, and gives it back afterwards.
+struct MessageBoxes {
+    QStringList Texts;
+    QWidget Box;
+    ShownMessages Shown{[this](const QString& Text) {
+        Texts << Text;
+        QWidget* before = QApplication::activeWindow();
+        Box.show();
+        QApplication::setActiveWindow(&Box);
+        QApplication::processEvents();
+        Box.hide();
+        if (before)
+            QApplication::setActiveWindow(before);
+        QApplication::processEvents();
+    }};
+};
+
+}  // namespace
+
+// A value out of range gives one message, whether the field is left or the
+// sheet confirmed; Cancel and Escape close the sheet without a message.
+TEST(KalenderPropDlg, OneMessagePerWrongValueAndCancelWithout)
+{
+    CalendarDoc c;
+    const auto before = Saved(c.Jan);
+    struct Case {
+        const char* What;
+        int Messages;
+        int Result;  // 0: stays open
+    };
+    const Case cases[] = {{"tab", 1, 0}, {"enter", 1, 0}, {"cancel", 0, 2}, {"escape", 0, 2}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.What);
+        MessageBoxes boxes;
+        const int result = ExecuteSheet(c.Jan, [&](TKalenderPropDlg& dlg) {
+            dlg.setModal(true);
+            dlg.show();
+            QApplication::setActiveWindow(&dlg);
+            TWVLFloatEdit* height = dlg.Bereiche[0].EdFontHeight;
+            height->setFocus(Qt::TabFocusReason);
+            QApplication::processEvents();
+            ASSERT_TRUE(height->hasFocus());
+            height->setText(QStringLiteral("150"));
+            const std::string what = k.What;
+            if (what == "tab") {
+                dlg.Bereiche[0].Insets[0].Edits[0]->setFocus(Qt::TabFocusReason);
+            } else if (what == "enter") {
+                QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+                QApplication::sendEvent(height, &enter);
+            } else if (what == "cancel") {
+                dlg.BtnAbbrechen->setFocus(Qt::MouseFocusReason);  // the press
+                dlg.BtnAbbrechen->click();
+            } else {
+                QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                QApplication::sendEvent(height, &escape);
+            }
+            QApplication::processEvents();
+            if (k.Result == 0) {
+                EXPECT_TRUE(dlg.isVisible());
+                EXPECT_TRUE(height->hasFocus());
+            }
+            dlg.hide();
+            QApplication::processEvents();
+        });
+        EXPECT_EQ(result, k.Result);
+        EXPECT_EQ(boxes.Texts.join(QLatin1Char('|')).toStdString(), k.Messages ? RangeMessage.toStdString() : "");
+    }
+    EXPECT_EQ(Saved(c.Jan), before);
+}
+
+// The range message speaks the program's language.
+TEST(KalenderPropDlg, RangeMessageFollowsTheLanguage)
+{
+    CalendarDoc c;
+    Localizer().SetLanguage(1);
+    ShownMessages shown;
+    ExecuteSheet(c.Jan, [](TKalenderPropDlg& dlg) {
+        dlg.Bereiche[0].EdFontHeight->setText(QStringLiteral("150"));
+        dlg.BtnOK->click();
+        dlg.BtnAbbrechen->click();
+    });
+    Localizer().SetLanguage(0);
+    EXPECT_EQ(shown.Texts, QStringList{QStringLiteral("Value must be between 0.00 and 100.00.")});
+}

@@ -16,7 +16,10 @@
 #include "../common/ShownMessages.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
+#include <QTimer>
+#include <QColorDialog>
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QFile>
@@ -176,9 +179,22 @@ TEST(MainViewContextMenu, EntriesFollowWhatLiesUnderTheMouse)
             EXPECT_EQ(f.Item(name)->isVisible(), c.Page) << name;
         for (const char* name : editItems)
             EXPECT_EQ(f.Item(name)->isVisible(), c.Edit) << name;
-        for (const char* name : {"popSeitenhintergrund", "popSeitenhintergrundEntfernen", "popRahmen"})
-            EXPECT_FALSE(f.Item(name)->isVisible()) << name;
+        for (const char* name : {"popSeitenhintergrund", "popSeitenhintergrundEntfernen"})
+            EXPECT_EQ(f.Item(name)->isVisible(), c.Page) << name;
+        EXPECT_EQ(f.Item("popRahmen")->isVisible(), c.Picture);
     }
+    // Removing the background only where the page is not white.
+    f.RightClick(f.Px(f.Page(1), 190, 145));
+    EXPECT_TRUE(f.Item("popSeitenhintergrundEntfernen")->isEnabled());
+    f.Page(1)->PageColor = RGB(255, 255, 255);
+    f.RightClick(f.Px(f.Page(1), 190, 145));
+    EXPECT_FALSE(f.Item("popSeitenhintergrundEntfernen")->isEnabled());
+    EXPECT_TRUE(f.Item("popSeitenhintergrund")->isEnabled());
+    // Borderless prints take no picture frames.
+    f.Doc.PrintBorderless = true;
+    f.RightClick(f.Px(f.Page(1), 50, 50));
+    EXPECT_FALSE(f.Item("popRahmen")->isVisible());
+    f.Doc.PrintBorderless = false;
     (void)empty;
     // The middle screen of three: both directions and insert/delete allowed.
     f.RightClick(f.Px(f.Page(1), 190, 145));
@@ -457,6 +473,50 @@ TEST(MainViewCommands, FrameDialogSetsTheBorderOnlyOnOk)
     EXPECT_EQ(photo->BorderColor, RGB(0, 128, 0));
     GetUndoManager().Undo(f.Doc);
     EXPECT_FLOAT_EQ(photo->BorderWidth, 0);
+}
+
+// The page colour and the picture frame, chosen from the context menu, each
+// with its undo item.
+TEST(MainViewContextMenu, PageBackgroundAndFrameEntriesChangeAndUndo)
+{
+    CommandFixture f(0, 1);
+    TFBPictureElement* photo = AddFrame(f.Page(0), 60, 50, 60, 40);
+    GivePicture(photo);
+    f.Show();
+    f.RightClick(f.Px(f.Page(0), 170, 130));
+    // The colour dialog runs its own loop: the user chooses blue there.
+    QTimer::singleShot(0, [] {
+        if (auto* colour = qobject_cast<QColorDialog*>(QApplication::activeModalWidget())) {
+            colour->setCurrentColor(QColor(0, 0, 200));
+            colour->accept();
+        }
+    });
+    f.Item("popSeitenhintergrund")->trigger();
+    EXPECT_EQ(f.Page(0)->PageColor, RGB(0, 0, 200));
+    EXPECT_EQ(GetUndoManager().Count(), 1);
+
+    f.RightClick(f.Px(f.Page(0), 60, 50));
+    ShowModalHook = [](QDialog& D) {
+        auto& frame = static_cast<TBildRahmen&>(D);
+        frame.SetColor(RGB(255, 255, 0));
+        frame.SetWidth(BildRahmenWidths[2]);
+        return int(QDialog::Accepted);
+    };
+    f.Item("popRahmen")->trigger();
+    EXPECT_FLOAT_EQ(photo->BorderWidth, float(BildRahmenWidths[2]));
+    EXPECT_EQ(photo->BorderColor, RGB(255, 255, 0));
+
+    f.RightClick(f.Px(f.Page(0), 170, 130));
+    f.Item("popSeitenhintergrundEntfernen")->trigger();
+    EXPECT_EQ(f.Page(0)->PageColor, RGB(255, 255, 255));
+    ASSERT_EQ(GetUndoManager().Count(), 3);
+    GetUndoManager().Undo(f.Doc);
+    EXPECT_EQ(f.Page(0)->PageColor, RGB(0, 0, 200));
+    GetUndoManager().Undo(f.Doc);
+    photo = static_cast<TFBPictureElement*>(f.Page(0)->Pictures.GetItem(0));
+    EXPECT_FLOAT_EQ(photo->BorderWidth, 0);
+    GetUndoManager().Undo(f.Doc);
+    EXPECT_EQ(f.Page(0)->PageColor, RGB(255, 255, 255));
 }
 
 TEST(MainViewCommands, PageBackgroundRemovalIsWhiteAndUndoable)

@@ -120,8 +120,8 @@ TEST(Master, CreationBuildsTheWindowForTheDefaultDocument)
     EXPECT_EQ(m.lblSeitenzahl->text(), fromAnsi(w.Doc().GetScreenCaption(0)));
     EXPECT_GE(m.minimumWidth(), 700);
     EXPECT_GE(m.minimumHeight(), 500);
-    // Tabs: clip-art hidden, the first left tab shown; only the pages tab below.
-    EXPECT_FALSE(m.PageControlLeft->isTabVisible(m.PageControlLeft->indexOf(m.tsClipart)));
+    // Tabs: clip-art offered, the first left tab shown; only the pages tab below.
+    EXPECT_TRUE(m.PageControlLeft->isTabVisible(m.PageControlLeft->indexOf(m.tsClipart)));
     EXPECT_EQ(m.PageControlLeft->currentWidget(), m.tsBilder);
     EXPECT_EQ(m.pagecontrolBottom->currentWidget(), m.tsSeiten);
     for (QWidget* t : {m.tsBild, m.tsText, m.tsFarbflaeche, m.tsKalender})

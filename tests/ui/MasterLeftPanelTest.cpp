@@ -1,6 +1,8 @@
 #include "DragDrop.h"
 #include "DropSource.h"
 #include "FMainform.h"
+#include "PageViewFixture.h"
+#include "uFotobuchMainview.h"
 #include "Classes.h"
 #include "SsShellItem.h"
 #include "SsNamespace.h"
@@ -16,6 +18,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QDrag>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QMimeData>
@@ -203,4 +207,68 @@ TEST(Master, DragsFromTheLeftPanelCarryTheirFormats)
     m->PageControlLeft->setCurrentWidget(m->tsBilder);
     m->LeftListMouseDown(thumbs, p);
     EXPECT_EQ(drags, 1);
+}
+
+// The clip-art tab: its own folder tree and thumbnails, starting in the
+// stored clip-art folder; a clip-art drag lands on the page view as a
+// clip-art element, and the folder is stored again on exit.
+TEST(Master, ClipartTabDragsClipartOntoThePage)
+{
+    QTemporaryDir clipart, other;
+    QImage img(30, 30, QImage::Format_ARGB32);
+    img.fill(QColor(200, 40, 40, 180));
+    ASSERT_TRUE(img.save(clipart.path() + "/herz.png"));
+    ASSERT_TRUE(img.save(clipart.path() + "/stern.png"));
+    TQwRegIniFile::Instance().WriteWideString("", "ClipartBaseDir", clipart.path());
+
+    auto m = NewMaster();
+    m->show();
+    QApplication::processEvents();
+    EXPECT_TRUE(m->PageControlLeft->isTabVisible(m->PageControlLeft->indexOf(m->tsClipart)));
+    EXPECT_TRUE(IsInside(m->ShellTreeClipart, m->tsClipart));
+    EXPECT_TRUE(IsInside(m->ThumbnailsClipart, m->tsClipart));
+    EXPECT_EQ(m->ShellTreeClipart->ChangeDelay, 500);
+    EXPECT_EQ(QDir(m->ShellTreeClipart->SelectedPath()).canonicalPath(), QDir(clipart.path()).canonicalPath());
+    ASSERT_EQ(m->ThumbnailsClipart->count(), 2);
+
+    // The drag carries the selected files as "QwClipart"; the page view takes it.
+    TFBMainView* view = m->MainView();
+    TFBDocument* doc = m->Document();
+    TFBPage* page = doc->GetLeftPage(view->ScreenIndex()) ? doc->GetLeftPage(view->ScreenIndex())
+                                                           : doc->GetRightPage(view->ScreenIndex());
+    ASSERT_NE(page, nullptr);
+    const int before = page->Elements.Count();
+    QByteArray dragged;
+    bool dropped = false;
+    m->dropsrcClipart->ExecDrag = [&](QDrag& Drag, Qt::DropActions Actions) {
+        dragged = Drag.mimeData()->data("QwClipart");
+        const QPoint at = pvtest::PagePixel(*view, *doc, page, doc->PageWidth / 2, doc->PageHeight / 2);
+        QDragEnterEvent enter(at, Actions, Drag.mimeData(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &enter);
+        QDragMoveEvent move(at, Actions, Drag.mimeData(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &move);
+        QDropEvent drop(QPointF(at), Actions, Drag.mimeData(), Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &drop);
+        dropped = drop.isAccepted();
+        return Qt::CopyAction;
+    };
+    m->PageControlLeft->setCurrentWidget(m->tsClipart);
+    QApplication::processEvents();
+    m->ThumbnailsClipart->item(1)->setSelected(true);
+    DragItem(*m, m->ThumbnailsClipart, 1);
+    EXPECT_EQ(QString::fromUtf8(dragged), clipart.path() + "/stern.png\r\n");
+    EXPECT_TRUE(dropped);
+    ASSERT_EQ(page->Elements.Count(), before + 1);
+    auto* element = dynamic_cast<TFBClipartElement*>(page->Elements.GetItem(before));
+    ASSERT_NE(element, nullptr);
+    EXPECT_NEAR(element->CenterX, doc->PageWidth / 2, 1.0);
+    EXPECT_EQ(view->FocusedElement(), element);
+
+    // Another folder chosen in the clip-art tree is stored on exit.
+    ASSERT_TRUE(img.save(other.path() + "/mond.png"));
+    PSsIdList list = SsPathToIdList(other.path());
+    m->ShellTreeClipart->SelectPidl(list.get());
+    m.reset();
+    EXPECT_EQ(QDir(TQwRegIniFile::Instance().ReadWideString("", "ClipartBaseDir", "")).canonicalPath(),
+              QDir(other.path()).canonicalPath());
 }

@@ -18,6 +18,7 @@
 #include <QToolTip>
 #include <QScrollBar>
 #include <QStandardPaths>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
@@ -288,6 +289,46 @@ TEST(ThumbnailListview, MakeThumbnailOfALargeBoxIsArgb)
     EXPECT_EQ(big.Thumbnail()->format(), QImage::Format_ARGB32);
     EXPECT_EQ(small.Thumbnail()->size(), QSize(128, 64));
     EXPECT_EQ(big.PixelFormat.load(), 0x21808);
+}
+
+// A clip-art picture of 16 bits per channel, red with soft edges, shows in
+// red and white only, also in a small box.
+TEST(ThumbnailListview, SixteenBitPictureWithSoftEdgesKeepsItsColours)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/herz.png";
+    QImage art(200, 200, QImage::Format_RGBA64);
+    art.fill(Qt::transparent);
+    {
+        QPainter p(&art);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(139, 0, 0), 6));
+        p.setBrush(Qt::red);
+        p.drawEllipse(QRectF(20, 30, 160, 140));
+    }
+    ASSERT_TRUE(art.save(path, "PNG"));
+    ASSERT_EQ(QImage(path).depth(), 64);
+    TSsShellEnumerator enumerator;
+    enumerator.SetRootFolder(dir.path());
+    enumerator.Execute();
+    ASSERT_EQ(enumerator.ItemList.GetCount(), 1);
+    TPicData data;
+    data.ShellItem = enumerator.ItemList.GetItem(0);
+    TThumbLoadThread::MakeThumbnail(data, 92, 92);
+    ASSERT_TRUE(data.Thumbnail());
+    QImage shown(92, 92, QImage::Format_ARGB32);
+    shown.fill(Qt::white);
+    {
+        QPainter p(&shown);
+        p.drawImage(0, 0, *data.Thumbnail());
+    }
+    int wrong = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x) {
+            const QRgb c = shown.pixel(x, y);
+            wrong += qRed(c) + 2 < qGreen(c) || qRed(c) + 2 < qBlue(c);
+        }
+    EXPECT_EQ(wrong, 0);
 }
 
 namespace {

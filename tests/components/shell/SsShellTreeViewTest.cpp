@@ -172,6 +172,72 @@ TEST(SsShellTreeView, FollowsChangesInTheFileSystem)
     EXPECT_EQ(fx.tree.currentItem()->text(0), "Urlaub");
 }
 
+// A new folder below expanded folders leaves every expanded folder expanded
+// and the selection where it was.
+TEST(SsShellTreeView, NewFolderKeepsExpandedFoldersAndTheSelection)
+{
+    TreeFixture fx;
+    fx.Mkdir("Bilder/Urlaub/Strand/Tief");
+    fx.Mkdir("Bilder/Urlaub/Berge");
+    QTreeWidgetItem* bilder = Child(fx.Root(), "Bilder");
+    bilder->setExpanded(true);
+    QTreeWidgetItem* urlaub = Child(bilder, "Urlaub");
+    urlaub->setExpanded(true);
+    QTreeWidgetItem* strand = Child(urlaub, "Strand");
+    strand->setExpanded(true);
+    QTreeWidgetItem* tief = Child(strand, "Tief");
+    ASSERT_NE(tief, nullptr);
+    fx.tree.setCurrentItem(tief);
+
+    for (const char* made : {"Bilder/Alben", "Bilder/Urlaub/Alpen", "Aaa"}) {
+        SCOPED_TRACE(made);
+        fx.Mkdir(made);
+        const QString name = QFileInfo(fx.Path(made)).fileName();
+        QTreeWidgetItem* parent = QString(made).count('/') == 0 ? fx.Root()
+                                  : QString(made).count('/') == 1 ? bilder : urlaub;
+        ASSERT_TRUE(WaitFor([&] { return Child(parent, name) != nullptr; }));
+        EXPECT_TRUE(fx.Root()->isExpanded());
+        EXPECT_TRUE(bilder->isExpanded());
+        EXPECT_TRUE(urlaub->isExpanded());
+        EXPECT_TRUE(strand->isExpanded());
+        EXPECT_EQ(fx.tree.currentItem(), tief);
+        EXPECT_TRUE(tief->isSelected());
+    }
+    EXPECT_EQ(ChildTexts(urlaub), QStringList({"Alpen", "Berge", "Strand"}));
+}
+
+// A folder that gets its first subfolder gets its expand button at once.
+TEST(SsShellTreeView, FirstSubfolderShowsTheExpandButton)
+{
+    TreeFixture fx;
+    QTreeWidgetItem* leer = Child(fx.Root(), "leer");
+    QTreeWidgetItem* alt = Child(fx.Root(), "alt");
+    alt->setExpanded(true);  // found empty
+    ASSERT_NE(leer->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    ASSERT_EQ(alt->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+
+    fx.Mkdir("leer/Erster");
+    fx.Mkdir("alt/Erster");
+    ASSERT_TRUE(WaitFor([&] {
+        return leer->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator
+               && alt->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator;
+    }));
+    leer->setExpanded(true);
+    EXPECT_EQ(ChildTexts(leer), QStringList({"Erster"}));
+    alt->setExpanded(true);
+    EXPECT_EQ(ChildTexts(alt), QStringList({"Erster"}));
+
+    // A hidden folder shows no button.
+    QTreeWidgetItem* erster = Child(leer, "Erster");
+    erster->setExpanded(true);
+    fx.Mkdir("leer/Erster/.versteckt");
+    fx.Mkdir("alt/Erster/Sichtbar");  // comes after the hidden one's notice
+    ASSERT_TRUE(WaitFor([&] {
+        return Child(alt, "Erster")->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator;
+    }));
+    EXPECT_NE(erster->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+}
+
 TEST(SsShellTreeView, RenamesInPlace)
 {
     TreeFixture fx;
