@@ -53,6 +53,7 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
     FormatTakenBy = nullptr;
     EmptyFormatFor = nullptr;
     Groups.clear();
+    OuterFields.clear();
     UnicodeSkip = 1;
     SkipChars = 0;
     FirstPar = StartParse(Stream, 400);
@@ -211,6 +212,8 @@ void TRtRtfReader::CloseGroup()
     }
     if (Dest == rdStylesheet && Depth == StylesheetDepth + 1)
         EndStyle();
+    if (g.Field)
+        EndField(g.Field == 2);
     if (Dest != g.Dest) {
         if (Dest == rdPicture) {
             ReadPictureData(g.Dest == rdText || g.Dest == rdHeader || g.Dest == rdFooter || g.Dest == rdField
@@ -319,13 +322,13 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
         ColorSet = false;
         break;
     case 10: // field
-        if (Text->Header()->RichText) {
-            Dest = rdField;
-            FieldInst.clear();
-            FieldHyperlink = false;
-            FieldTarget.clear();
-            FieldResult.clear();
+        if (Dest == rdFieldInst) {
+            // A field inside an instruction: the outer field's result shows it.
+            Dest = rdSkip;
+            break;
         }
+        if (Text->Header()->RichText)
+            BeginField();
         break;
     case 17: // fldinst
         if (Text->Header()->RichText) {
@@ -487,6 +490,7 @@ void TRtRtfReader::HandleCharacter(int32_t Ch)
             const TAttr keep = Attr;
             Attr.Style.Include(afsHyperLink);
             AddChar(Ch);
+            FieldResultAttr = Attr;
             Attr = keep;
         } else
             AddChar(Ch);
@@ -593,9 +597,10 @@ void TRtRtfReader::AddChar(int32_t Ch)
     PutChar(uint8_t(Ch), a);
 }
 
-void TRtRtfReader::AddHiddenText(const AnsiString& S)
+void TRtRtfReader::AddHiddenText(const AnsiString& S, const TAttr& Like)
 {
     const TAttr keep = Attr;
+    Attr = Like;
     Attr.Style.Include(afsHidden);
     Attr.Style.Exclude(afsHyperLink);
     for (char c : S)
@@ -624,7 +629,8 @@ void TRtRtfReader::EndDestination(TRtfDestination D)
         break;
     case rdBookmark:
         if (!BookmarkName.empty() && CurLine->Attrs) {
-            const int32_t id = InsertTextObject(3, 0, true, BookmarkEnd, BookmarkName, AnsiString());
+            // Tag 1: a bookmark, which page references (tag 3) look up by name.
+            const int32_t id = InsertTextObject(3, 1, true, BookmarkEnd, BookmarkName, AnsiString());
             if (TTextObj* ref = Text->ObjRefList()->GetTextObj(id))
                 ref->Type = 1;
             Par->Flags |= parfHasFields;
@@ -638,18 +644,56 @@ void TRtRtfReader::EndDestination(TRtfDestination D)
         ResolveStyles();
         StylesheetDepth = -1;
         break;
-    case rdField:
-        // The target follows as hidden text unless it is the visible text itself.
-        if (FieldHyperlink && !FieldTarget.empty() && FieldTarget != FieldResult)
-            AddHiddenText(FieldTarget);
-        FieldHyperlink = false;
-        FieldTarget.clear();
-        FieldResult.clear();
-        FieldMergeId = 0;
-        FieldDropResult = false;
-        break;
     default:
         break;
+    }
+}
+
+// A field starts; one inside another's result keeps the outer field's state
+// aside until it ends.
+void TRtRtfReader::BeginField()
+{
+    if (Groups.empty())
+        return;
+    if (Dest == rdField && OuterFields.size() < size_t(MaxGroupDepth)) {
+        OuterFields.push_back({FieldInst, FieldAttr, FieldHyperlink, FieldTarget, FieldResult, FieldResultAttr,
+                               FieldFrame, FieldDropResult, FieldMergeId, FieldMergeFirst});
+        Groups.back().Field = 2;
+    } else
+        Groups.back().Field = 1;
+    Dest = rdField;
+    FieldInst.clear();
+    FieldHyperlink = false;
+    FieldTarget.clear();
+    FieldResult.clear();
+    FieldMergeId = 0;
+    FieldDropResult = false;
+}
+
+// The group of a field closes: a link's target follows as hidden text unless
+// it is the visible text itself.
+void TRtRtfReader::EndField(bool Nested)
+{
+    if (FieldHyperlink && !FieldTarget.empty() && FieldTarget != FieldResult)
+        AddHiddenText(FieldTarget, FieldResult.empty() ? Attr : FieldResultAttr);
+    FieldHyperlink = false;
+    FieldTarget.clear();
+    FieldResult.clear();
+    FieldMergeId = 0;
+    FieldDropResult = false;
+    if (Nested && !OuterFields.empty()) {
+        const TFieldState& f = OuterFields.back();
+        FieldInst = f.Inst;
+        FieldAttr = f.Attr;
+        FieldHyperlink = f.Hyperlink;
+        FieldTarget = f.Target;
+        FieldResult = f.Result;
+        FieldResultAttr = f.ResultAttr;
+        FieldFrame = f.Frame;
+        FieldDropResult = f.DropResult;
+        FieldMergeId = f.MergeId;
+        FieldMergeFirst = f.MergeFirst;
+        OuterFields.pop_back();
     }
 }
 
@@ -676,7 +720,7 @@ void TRtRtfReader::ParseFieldInstruction()
         if (!name.empty() && CurLine->Attrs) {
             const TAttr keep = Attr;
             Attr = FieldAttr;
-            const int32_t id = InsertTextObject(3, 0, false, false, name, AnsiString());
+            const int32_t id = InsertTextObject(3, 3, false, false, name, AnsiString());
             Attr = keep;
             if (TTextObj* ref = Text->ObjRefList()->GetTextObj(id)) {
                 ref->Type = 3;
@@ -891,6 +935,10 @@ void TRtRtfReader::HandleProperty(std::string_view Name, int32_t Code, int32_t V
             PropType = Value;
         else if (Code == 70 && Dest == rdFootnote)
             FootnoteNr = Value;
+        return;
+    }
+    if (Code == rtfpFootnoteNumber) {
+        AddFootnoteNumber();
         return;
     }
     if ((Code >= 56 && Code <= 62) || Code == 74 || Code == 75 || (Code >= 84 && Code <= 87) || Code == 115) {
@@ -1253,8 +1301,9 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
             CurLine->Flags |= linfPageBreakAfter;
         break;
     case 82: {
-        static const int32_t chars[7] = {0, 0, 0, 39, 39, 0x96, 0xA0};
-        const int32_t ch = chars[std::clamp(Value, 0, 6)];
+        // lquote, rquote, endash, enspace and emspace, emdash
+        static const int32_t chars[8] = {0, 0, 0, 0x91, 0x92, 0x96, 0xA0, 0x97};
+        const int32_t ch = chars[std::clamp(Value, 0, 7)];
         if (ch)
             HandleCharacter(ch);
         break;
@@ -1789,24 +1838,54 @@ void TRtRtfReader::EndListLevel()
     for (size_t i = 0; i < t.size(); ++i)
         if (uint8_t(t[i]) < 10)
             at = i;
+    bool usePrev = Level.UsePrev;
     if (Level.Style != rt_bullet && at != AnsiString::npos) {
         before = t.substr(0, at);
-        // Numbers of the levels above are not shown separately.
-        AnsiString clean;
-        for (char c : before)
-            if (uint8_t(c) >= 10)
-                clean += c;
-        before = clean;
         after = t.substr(at + 1);
+        if (UpperLevelsShown(before, usePrev))
+            before = TextBetweenLevels(before);
     }
     TRtRTFNumberingStyleCollection* styles = Text->NumberingStyles();
-    const int32_t nr = styles->FindOrAddStyle(Level.Style, before, Level.Level, ListGroup, Level.UsePrev,
+    const int32_t nr = styles->FindOrAddStyle(Level.Style, before, Level.Level, ListGroup, usePrev,
                                               Level.Size, Level.Indent, FontNameOf(Level.Font), after);
     if (TRtRTFNumberingStyle* st = styles->FindStyle(nr, -1)) {
         st->IndentLeft = Level.IndentLeft;
         st->IndentFirst = Level.IndentFirst;
     }
     Level = TLevelDef();
+}
+
+// The level text shows numbers of the levels above before its own ("1.1."):
+// the level continues the numbers of the levels above, as the store shows them.
+bool TRtRtfReader::UpperLevelsShown(const AnsiString& Before, bool& UsePrev) const
+{
+    for (char c : Before)
+        if (uint8_t(c) < 10) {
+            UsePrev = true;
+            return true;
+        }
+    return false;
+}
+
+// The text between the number of the level above and the level's own, less
+// what that level shows after its number already.
+AnsiString TRtRtfReader::TextBetweenLevels(const AnsiString& Before) const
+{
+    size_t last = 0;
+    for (size_t i = 0; i < Before.size(); ++i)
+        if (uint8_t(Before[i]) < 10)
+            last = i + 1;
+    AnsiString between = Before.substr(last);
+    const TRtRTFNumberingStyleCollection* styles = Text->NumberingStyles();
+    for (int32_t i = 0; i < styles->Count(); ++i) {
+        const TRtRTFNumberingStyle* upper = styles->GetItem(i);
+        if (upper->Group == ListGroup && upper->LevelInGroup == Level.Level - 1) {
+            if (between.rfind(upper->TextA, 0) == 0)
+                between.erase(0, upper->TextA.size());
+            break;
+        }
+    }
+    return between;
 }
 
 void TRtRtfReader::SelectList(int32_t Override, int32_t LevelNr)
@@ -1997,6 +2076,20 @@ void TRtRtfReader::BeginFootnote()
     markAttr->Style.Exclude(afsSuper);
     markAttr->Tag = uint32_t(FootnoteId);
     Dest = rdFootnote;
+}
+
+// "\\chftn" in the text: the next automatic footnote number, as
+// superscript digits; the last of them becomes the footnote's mark.
+void TRtRtfReader::AddFootnoteNumber()
+{
+    if (Dest != rdText && Dest != rdShapeResult)
+        return;
+    const TAttr keep = Attr;
+    Attr.Style.Include(afsSuper);
+    Attr.Style.Exclude(afsSub);
+    for (char c : IntToStr(++FootnoteCount))
+        AddChar(uint8_t(c));
+    Attr = keep;
 }
 
 void TRtRtfReader::AddFootnoteChar(int32_t Ch)
