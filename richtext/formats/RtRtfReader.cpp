@@ -54,6 +54,8 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
     EmptyFormatFor = nullptr;
     Groups.clear();
     OuterFields.clear();
+    FootnoteCount = 0;
+    NumberLine = nullptr;
     UnicodeSkip = 1;
     SkipChars = 0;
     FirstPar = StartParse(Stream, 400);
@@ -659,6 +661,9 @@ void TRtRtfReader::BeginField()
         OuterFields.push_back({FieldInst, FieldAttr, FieldHyperlink, FieldTarget, FieldResult, FieldResultAttr,
                                FieldFrame, FieldDropResult, FieldMergeId, FieldMergeFirst});
         Groups.back().Field = 2;
+        // Inside a link's text the inner field's result belongs to the link.
+        if (FieldHyperlink)
+            Attr.Style.Include(afsHyperLink);
     } else
         Groups.back().Field = 1;
     Dest = rdField;
@@ -938,7 +943,8 @@ void TRtRtfReader::HandleProperty(std::string_view Name, int32_t Code, int32_t V
         return;
     }
     if (Code == rtfpFootnoteNumber) {
-        AddFootnoteNumber();
+        if (Dest == rdText || Dest == rdShapeResult)
+            AddFootnoteNumber();
         return;
     }
     if ((Code >= 56 && Code <= 62) || Code == 74 || Code == 75 || (Code >= 84 && Code <= 87) || Code == 115) {
@@ -1421,6 +1427,7 @@ void TRtRtfReader::FinishRow()
 void TRtRtfReader::EndParagraph(int32_t Code)
 {
     LineBreakPending = false;
+    NumberLine = nullptr;
     const bool empty = CurLine->Length == 0 && CurLine == Par->Lines && CharsAdded == 0;
     if (Code == 33 && empty) {
         ParTemplate.Flags |= parfNewPage;
@@ -2017,6 +2024,7 @@ void TRtRtfReader::EndHeaderFooter()
     }
     item->SetParagraphs(HFChain);
     HFChain = nullptr;
+    NumberLine = nullptr;
     Par = MainPosition.Paragraph;
     CurLine = MainPosition.Line;
     CharsAdded = MainPosition.CharsAdded;
@@ -2054,23 +2062,24 @@ void TRtRtfReader::EndInfoItem()
 
 void TRtRtfReader::BeginFootnote()
 {
-    // A superscript character before the footnote is its mark; without one
-    // the footnote gets an automatic mark of its own.
+    // The number "\\chftn" just gave, or a superscript character, before the
+    // footnote is its mark; without one the footnote gets the next number.
     TLine* line = CurLine;
+    bool automatic = line == NumberLine && line->Length == NumberEnd && line->Length > 0;
     TAttr* markAttr = nullptr;
-    if (line->Length > 0 && line->Attrs[line->Length - 1].Style.Has(afsSuper)
-        && !line->Attrs[line->Length - 1].Style.Has(afsIsObject))
+    if (automatic
+        || (line->Length > 0 && line->Attrs[line->Length - 1].Style.Has(afsSuper)
+            && !line->Attrs[line->Length - 1].Style.Has(afsIsObject)))
         markAttr = &line->Attrs[line->Length - 1];
+    if (!markAttr) {
+        AddFootnoteNumber();
+        automatic = true;
+        markAttr = &CurLine->Attrs[CurLine->Length - 1];
+    }
     FootnoteText.clear();
     FootnoteNr = 0;
     FootnoteStarted = false;
-    FootnoteId = Text->FootnoteList()->AddFootnote(AnsiString(), markAttr ? 0 : 1, 0);
-    if (!markAttr) {
-        TAttr a = Attr;
-        a.Style.Exclude(afsSuper);
-        PutChar('*', a);
-        markAttr = &CurLine->Attrs[CurLine->Length - 1];
-    }
+    FootnoteId = Text->FootnoteList()->AddFootnote(AnsiString(), automatic ? 1 : 0, 0);
     FootnoteMark = CurLine->Chars[CurLine->Length - 1];
     markAttr->Style.Include(afsIsFootnote);
     markAttr->Style.Exclude(afsSuper);
@@ -2078,18 +2087,18 @@ void TRtRtfReader::BeginFootnote()
     Dest = rdFootnote;
 }
 
-// "\\chftn" in the text: the next automatic footnote number, as
-// superscript digits; the last of them becomes the footnote's mark.
+// The next automatic footnote number, as superscript digits ("\\chftn" in
+// the text); the last of them becomes the mark of the footnote that follows.
 void TRtRtfReader::AddFootnoteNumber()
 {
-    if (Dest != rdText && Dest != rdShapeResult)
-        return;
     const TAttr keep = Attr;
     Attr.Style.Include(afsSuper);
     Attr.Style.Exclude(afsSub);
     for (char c : IntToStr(++FootnoteCount))
         AddChar(uint8_t(c));
     Attr = keep;
+    NumberLine = CurLine;
+    NumberEnd = CurLine->Length;
 }
 
 void TRtRtfReader::AddFootnoteChar(int32_t Ch)
