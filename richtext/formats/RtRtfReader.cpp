@@ -1940,6 +1940,18 @@ TRtRtfReader::TBorderTarget TRtRtfReader::Borders()
     return {&ParTemplate.BrdLines, &ParTemplate.BrdWidth, &ParTemplate.BrdColor, &ParTemplate.BrdSpace};
 }
 
+// "\\brdrnone": after a side's word only that side goes, the others stay.
+void TRtRtfReader::ClearBorder(const TBorderTarget& B) const
+{
+    static const uint16_t sides[4] = {0x10, 0x04, 0x20, 0x08}; // left, top, right, bottom
+    if (BorderSide >= 0 && BorderSide <= 3) {
+        *B.Lines &= uint16_t(~sides[BorderSide]);
+        if (*B.Lines & 0x3C)
+            return;
+    }
+    *B.Lines = 0;
+}
+
 void TRtRtfReader::SetBorder(int32_t Code, int32_t Value)
 {
     TBorderTarget b = Borders();
@@ -1950,7 +1962,7 @@ void TRtRtfReader::SetBorder(int32_t Code, int32_t Value)
         static const int8_t sides[12] = {-1, 1, 0, 3, 2, -2, -2, -2, -2, -2, -2, -2};
         const int32_t v = std::clamp(Value, 0, 11);
         if (v == 11)
-            *b.Lines = 0;
+            ClearBorder(b);
         else if (v == 0 && BordersBetween)
             *b.Lines |= 0x41;
         else

@@ -111,6 +111,7 @@ private:
     };
     TBorderTarget Borders();
     void SetBorder(int32_t Code, int32_t Value);
+    void ClearBorder(const TBorderTarget& B) const;
 
     // A style of the stylesheet: the properties it sets, over those of the
     // style it is based on once the stylesheet is resolved.

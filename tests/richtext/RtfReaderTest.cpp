@@ -265,7 +265,10 @@ TEST(RtfReader, BordersOfParagraphsAndCells)
                   "\\pard\\box\\brdrs\\brdrw15\\brsp40\\brdrcf1 boxed\\par"
                   "\\pard\\brdrt\\brdrdb\\brdrcf2\\brdrb\\brdrs lines\\par"
                   "\\pard\\trowd\\clbrdrl\\brdrs\\brdrcf1\\clshdng2000\\clcbpat2\\cellx1000\\cellx2000\\intbl a\\cell b\\cell\\row"
-                  "\\pard\\brdrbtw\\box x}");
+                  "\\pard\\brdrbtw\\box x\\par"
+                  // Sides written "none" go, the line written for another side stays.
+                  "\\pard\\brdrt\\brdrnone\\brdrb\\brdrdb\\brdrw10\\brdrr\\brdrnone rule\\par"
+                  "\\pard\\brdrb\\brdrs\\brdrb\\brdrnone none}");
     const TParagraph* boxed = ParAt(text, 0);
     EXPECT_EQ(boxed->BrdLines, 0x3D);
     EXPECT_EQ(boxed->BrdWidth, 15);
@@ -282,6 +285,8 @@ TEST(RtfReader, BordersOfParagraphsAndCells)
     EXPECT_EQ(ColorName(text, a->Color), "0000ff");
     EXPECT_EQ(ParAt(text, 3)->BrdLines, 0);
     EXPECT_EQ(ParAt(text, 4)->BrdLines, 0x41);
+    EXPECT_EQ(ParAt(text, 5)->BrdLines, 0x09 | 0x81);
+    EXPECT_EQ(ParAt(text, 6)->BrdLines, 0);
 }
 
 TEST(RtfReader, MergedCellsJoinTheCellBeforeAndCellExtrasAreKept)
