@@ -53,6 +53,9 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
     FormatTakenBy = nullptr;
     EmptyFormatFor = nullptr;
     Groups.clear();
+    OuterFields.clear();
+    FootnoteCount = 0;
+    NumberLine = nullptr;
     UnicodeSkip = 1;
     SkipChars = 0;
     FirstPar = StartParse(Stream, 400);
@@ -211,6 +214,8 @@ void TRtRtfReader::CloseGroup()
     }
     if (Dest == rdStylesheet && Depth == StylesheetDepth + 1)
         EndStyle();
+    if (g.Field)
+        EndField(g.Field == 2);
     if (Dest != g.Dest) {
         if (Dest == rdPicture) {
             ReadPictureData(g.Dest == rdText || g.Dest == rdHeader || g.Dest == rdFooter || g.Dest == rdField
@@ -319,13 +324,13 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
         ColorSet = false;
         break;
     case 10: // field
-        if (Text->Header()->RichText) {
-            Dest = rdField;
-            FieldInst.clear();
-            FieldHyperlink = false;
-            FieldTarget.clear();
-            FieldResult.clear();
+        if (Dest == rdFieldInst) {
+            // A field inside an instruction: the outer field's result shows it.
+            Dest = rdSkip;
+            break;
         }
+        if (Text->Header()->RichText)
+            BeginField();
         break;
     case 17: // fldinst
         if (Text->Header()->RichText) {
@@ -487,6 +492,7 @@ void TRtRtfReader::HandleCharacter(int32_t Ch)
             const TAttr keep = Attr;
             Attr.Style.Include(afsHyperLink);
             AddChar(Ch);
+            FieldResultAttr = Attr;
             Attr = keep;
         } else
             AddChar(Ch);
@@ -593,9 +599,10 @@ void TRtRtfReader::AddChar(int32_t Ch)
     PutChar(uint8_t(Ch), a);
 }
 
-void TRtRtfReader::AddHiddenText(const AnsiString& S)
+void TRtRtfReader::AddHiddenText(const AnsiString& S, const TAttr& Like)
 {
     const TAttr keep = Attr;
+    Attr = Like;
     Attr.Style.Include(afsHidden);
     Attr.Style.Exclude(afsHyperLink);
     for (char c : S)
@@ -624,7 +631,8 @@ void TRtRtfReader::EndDestination(TRtfDestination D)
         break;
     case rdBookmark:
         if (!BookmarkName.empty() && CurLine->Attrs) {
-            const int32_t id = InsertTextObject(3, 0, true, BookmarkEnd, BookmarkName, AnsiString());
+            // Tag 1: a bookmark, which page references (tag 3) look up by name.
+            const int32_t id = InsertTextObject(3, 1, true, BookmarkEnd, BookmarkName, AnsiString());
             if (TTextObj* ref = Text->ObjRefList()->GetTextObj(id))
                 ref->Type = 1;
             Par->Flags |= parfHasFields;
@@ -638,18 +646,59 @@ void TRtRtfReader::EndDestination(TRtfDestination D)
         ResolveStyles();
         StylesheetDepth = -1;
         break;
-    case rdField:
-        // The target follows as hidden text unless it is the visible text itself.
-        if (FieldHyperlink && !FieldTarget.empty() && FieldTarget != FieldResult)
-            AddHiddenText(FieldTarget);
-        FieldHyperlink = false;
-        FieldTarget.clear();
-        FieldResult.clear();
-        FieldMergeId = 0;
-        FieldDropResult = false;
-        break;
     default:
         break;
+    }
+}
+
+// A field starts; one inside another's result keeps the outer field's state
+// aside until it ends.
+void TRtRtfReader::BeginField()
+{
+    if (Groups.empty())
+        return;
+    if (Dest == rdField && OuterFields.size() < size_t(MaxGroupDepth)) {
+        OuterFields.push_back({FieldInst, FieldAttr, FieldHyperlink, FieldTarget, FieldResult, FieldResultAttr,
+                               FieldFrame, FieldDropResult, FieldMergeId, FieldMergeFirst});
+        Groups.back().Field = 2;
+        // Inside a link's text the inner field's result belongs to the link.
+        if (FieldHyperlink)
+            Attr.Style.Include(afsHyperLink);
+    } else
+        Groups.back().Field = 1;
+    Dest = rdField;
+    FieldInst.clear();
+    FieldHyperlink = false;
+    FieldTarget.clear();
+    FieldResult.clear();
+    FieldMergeId = 0;
+    FieldDropResult = false;
+}
+
+// The group of a field closes: a link's target follows as hidden text unless
+// it is the visible text itself.
+void TRtRtfReader::EndField(bool Nested)
+{
+    if (FieldHyperlink && !FieldTarget.empty() && FieldTarget != FieldResult)
+        AddHiddenText(FieldTarget, FieldResult.empty() ? Attr : FieldResultAttr);
+    FieldHyperlink = false;
+    FieldTarget.clear();
+    FieldResult.clear();
+    FieldMergeId = 0;
+    FieldDropResult = false;
+    if (Nested && !OuterFields.empty()) {
+        const TFieldState& f = OuterFields.back();
+        FieldInst = f.Inst;
+        FieldAttr = f.Attr;
+        FieldHyperlink = f.Hyperlink;
+        FieldTarget = f.Target;
+        FieldResult = f.Result;
+        FieldResultAttr = f.ResultAttr;
+        FieldFrame = f.Frame;
+        FieldDropResult = f.DropResult;
+        FieldMergeId = f.MergeId;
+        FieldMergeFirst = f.MergeFirst;
+        OuterFields.pop_back();
     }
 }
 
@@ -676,7 +725,7 @@ void TRtRtfReader::ParseFieldInstruction()
         if (!name.empty() && CurLine->Attrs) {
             const TAttr keep = Attr;
             Attr = FieldAttr;
-            const int32_t id = InsertTextObject(3, 0, false, false, name, AnsiString());
+            const int32_t id = InsertTextObject(3, 3, false, false, name, AnsiString());
             Attr = keep;
             if (TTextObj* ref = Text->ObjRefList()->GetTextObj(id)) {
                 ref->Type = 3;
@@ -891,6 +940,11 @@ void TRtRtfReader::HandleProperty(std::string_view Name, int32_t Code, int32_t V
             PropType = Value;
         else if (Code == 70 && Dest == rdFootnote)
             FootnoteNr = Value;
+        return;
+    }
+    if (Code == rtfpFootnoteNumber) {
+        if (Dest == rdText || Dest == rdShapeResult)
+            AddFootnoteNumber();
         return;
     }
     if ((Code >= 56 && Code <= 62) || Code == 74 || Code == 75 || (Code >= 84 && Code <= 87) || Code == 115) {
@@ -1253,8 +1307,9 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
             CurLine->Flags |= linfPageBreakAfter;
         break;
     case 82: {
-        static const int32_t chars[7] = {0, 0, 0, 39, 39, 0x96, 0xA0};
-        const int32_t ch = chars[std::clamp(Value, 0, 6)];
+        // lquote, rquote, endash, enspace and emspace, emdash
+        static const int32_t chars[8] = {0, 0, 0, 0x91, 0x92, 0x96, 0xA0, 0x97};
+        const int32_t ch = chars[std::clamp(Value, 0, 7)];
         if (ch)
             HandleCharacter(ch);
         break;
@@ -1372,6 +1427,7 @@ void TRtRtfReader::FinishRow()
 void TRtRtfReader::EndParagraph(int32_t Code)
 {
     LineBreakPending = false;
+    NumberLine = nullptr;
     const bool empty = CurLine->Length == 0 && CurLine == Par->Lines && CharsAdded == 0;
     if (Code == 33 && empty) {
         ParTemplate.Flags |= parfNewPage;
@@ -1789,24 +1845,54 @@ void TRtRtfReader::EndListLevel()
     for (size_t i = 0; i < t.size(); ++i)
         if (uint8_t(t[i]) < 10)
             at = i;
+    bool usePrev = Level.UsePrev;
     if (Level.Style != rt_bullet && at != AnsiString::npos) {
         before = t.substr(0, at);
-        // Numbers of the levels above are not shown separately.
-        AnsiString clean;
-        for (char c : before)
-            if (uint8_t(c) >= 10)
-                clean += c;
-        before = clean;
         after = t.substr(at + 1);
+        if (UpperLevelsShown(before, usePrev))
+            before = TextBetweenLevels(before);
     }
     TRtRTFNumberingStyleCollection* styles = Text->NumberingStyles();
-    const int32_t nr = styles->FindOrAddStyle(Level.Style, before, Level.Level, ListGroup, Level.UsePrev,
+    const int32_t nr = styles->FindOrAddStyle(Level.Style, before, Level.Level, ListGroup, usePrev,
                                               Level.Size, Level.Indent, FontNameOf(Level.Font), after);
     if (TRtRTFNumberingStyle* st = styles->FindStyle(nr, -1)) {
         st->IndentLeft = Level.IndentLeft;
         st->IndentFirst = Level.IndentFirst;
     }
     Level = TLevelDef();
+}
+
+// The level text shows numbers of the levels above before its own ("1.1."):
+// the level continues the numbers of the levels above, as the store shows them.
+bool TRtRtfReader::UpperLevelsShown(const AnsiString& Before, bool& UsePrev) const
+{
+    for (char c : Before)
+        if (uint8_t(c) < 10) {
+            UsePrev = true;
+            return true;
+        }
+    return false;
+}
+
+// The text between the number of the level above and the level's own, less
+// what that level shows after its number already.
+AnsiString TRtRtfReader::TextBetweenLevels(const AnsiString& Before) const
+{
+    size_t last = 0;
+    for (size_t i = 0; i < Before.size(); ++i)
+        if (uint8_t(Before[i]) < 10)
+            last = i + 1;
+    AnsiString between = Before.substr(last);
+    const TRtRTFNumberingStyleCollection* styles = Text->NumberingStyles();
+    for (int32_t i = 0; i < styles->Count(); ++i) {
+        const TRtRTFNumberingStyle* upper = styles->GetItem(i);
+        if (upper->Group == ListGroup && upper->LevelInGroup == Level.Level - 1) {
+            if (between.rfind(upper->TextA, 0) == 0)
+                between.erase(0, upper->TextA.size());
+            break;
+        }
+    }
+    return between;
 }
 
 void TRtRtfReader::SelectList(int32_t Override, int32_t LevelNr)
@@ -1854,6 +1940,18 @@ TRtRtfReader::TBorderTarget TRtRtfReader::Borders()
     return {&ParTemplate.BrdLines, &ParTemplate.BrdWidth, &ParTemplate.BrdColor, &ParTemplate.BrdSpace};
 }
 
+// "\\brdrnone": after a side's word only that side goes, the others stay.
+void TRtRtfReader::ClearBorder(const TBorderTarget& B) const
+{
+    static const uint16_t sides[4] = {0x10, 0x04, 0x20, 0x08}; // left, top, right, bottom
+    if (BorderSide >= 0 && BorderSide <= 3) {
+        *B.Lines &= uint16_t(~sides[BorderSide]);
+        if (*B.Lines & 0x3C)
+            return;
+    }
+    *B.Lines = 0;
+}
+
 void TRtRtfReader::SetBorder(int32_t Code, int32_t Value)
 {
     TBorderTarget b = Borders();
@@ -1864,7 +1962,7 @@ void TRtRtfReader::SetBorder(int32_t Code, int32_t Value)
         static const int8_t sides[12] = {-1, 1, 0, 3, 2, -2, -2, -2, -2, -2, -2, -2};
         const int32_t v = std::clamp(Value, 0, 11);
         if (v == 11)
-            *b.Lines = 0;
+            ClearBorder(b);
         else if (v == 0 && BordersBetween)
             *b.Lines |= 0x41;
         else
@@ -1938,6 +2036,7 @@ void TRtRtfReader::EndHeaderFooter()
     }
     item->SetParagraphs(HFChain);
     HFChain = nullptr;
+    NumberLine = nullptr;
     Par = MainPosition.Paragraph;
     CurLine = MainPosition.Line;
     CharsAdded = MainPosition.CharsAdded;
@@ -1975,28 +2074,43 @@ void TRtRtfReader::EndInfoItem()
 
 void TRtRtfReader::BeginFootnote()
 {
-    // A superscript character before the footnote is its mark; without one
-    // the footnote gets an automatic mark of its own.
+    // The number "\\chftn" just gave, or a superscript character, before the
+    // footnote is its mark; without one the footnote gets the next number.
     TLine* line = CurLine;
+    bool automatic = line == NumberLine && line->Length == NumberEnd && line->Length > 0;
     TAttr* markAttr = nullptr;
-    if (line->Length > 0 && line->Attrs[line->Length - 1].Style.Has(afsSuper)
-        && !line->Attrs[line->Length - 1].Style.Has(afsIsObject))
+    if (automatic
+        || (line->Length > 0 && line->Attrs[line->Length - 1].Style.Has(afsSuper)
+            && !line->Attrs[line->Length - 1].Style.Has(afsIsObject)))
         markAttr = &line->Attrs[line->Length - 1];
+    if (!markAttr) {
+        AddFootnoteNumber();
+        automatic = true;
+        markAttr = &CurLine->Attrs[CurLine->Length - 1];
+    }
     FootnoteText.clear();
     FootnoteNr = 0;
     FootnoteStarted = false;
-    FootnoteId = Text->FootnoteList()->AddFootnote(AnsiString(), markAttr ? 0 : 1, 0);
-    if (!markAttr) {
-        TAttr a = Attr;
-        a.Style.Exclude(afsSuper);
-        PutChar('*', a);
-        markAttr = &CurLine->Attrs[CurLine->Length - 1];
-    }
+    FootnoteId = Text->FootnoteList()->AddFootnote(AnsiString(), automatic ? 1 : 0, 0);
     FootnoteMark = CurLine->Chars[CurLine->Length - 1];
     markAttr->Style.Include(afsIsFootnote);
     markAttr->Style.Exclude(afsSuper);
     markAttr->Tag = uint32_t(FootnoteId);
     Dest = rdFootnote;
+}
+
+// The next automatic footnote number, as superscript digits ("\\chftn" in
+// the text); the last of them becomes the mark of the footnote that follows.
+void TRtRtfReader::AddFootnoteNumber()
+{
+    const TAttr keep = Attr;
+    Attr.Style.Include(afsSuper);
+    Attr.Style.Exclude(afsSub);
+    for (char c : IntToStr(++FootnoteCount))
+        AddChar(uint8_t(c));
+    Attr = keep;
+    NumberLine = CurLine;
+    NumberEnd = CurLine->Length;
 }
 
 void TRtRtfReader::AddFootnoteChar(int32_t Ch)

@@ -50,6 +50,10 @@ protected:
     virtual void ParseFieldInstruction();
 
 private:
+    void BeginField();
+    void EndField(bool Nested);
+
+private:
     struct TGroup {
         TAttr Attr;
         TParagraph Template;
@@ -58,6 +62,19 @@ private:
         bool InRow = false;
         bool FieldResult = false;
         bool NumberingDef = false;  // the group holds a "\pn" definition
+        uint8_t Field = 0;          // the group holds a field: 1, inside another's result: 2
+    };
+    // A field's state while a field inside its result is read.
+    struct TFieldState {
+        AnsiString Inst;
+        TAttr Attr;
+        bool Hyperlink;
+        AnsiString Target, Result;
+        TAttr ResultAttr;
+        AnsiString Frame;
+        bool DropResult;
+        int32_t MergeId;
+        bool MergeFirst;
     };
     // A level of a list or a "\pn" definition being read.
     struct TLevelDef {
@@ -94,6 +111,7 @@ private:
     };
     TBorderTarget Borders();
     void SetBorder(int32_t Code, int32_t Value);
+    void ClearBorder(const TBorderTarget& B) const;
 
     // A style of the stylesheet: the properties it sets, over those of the
     // style it is based on once the stylesheet is resolved.
@@ -145,8 +163,11 @@ private:
     void BeginFootnote();
     void EndFootnote();
     void AddFootnoteChar(int32_t Ch);
+    void AddFootnoteNumber();
     void SetPictureProperty(int32_t Code, int32_t Value);
     void EndListLevel();
+    bool UpperLevelsShown(const AnsiString& Before, bool& UsePrev) const;
+    AnsiString TextBetweenLevels(const AnsiString& Before) const;
     void CompleteNumbering();
     void SelectList(int32_t Override, int32_t Level);
     void SetListProperty(int32_t Code, int32_t Value);
@@ -167,7 +188,8 @@ private:
     void EndFontEntry();
     void EndColorEntry();
     void AddUnicode(int32_t Value);
-    void AddHiddenText(const AnsiString& S);
+    // Adds S as hidden text with the attribute Like has otherwise.
+    void AddHiddenText(const AnsiString& S, const TAttr& Like);
     TRtCell* CellOf(TParagraph* P);
     int32_t TextWidth() const;
     uint8_t MapColor(int32_t Value) const;
@@ -220,6 +242,8 @@ private:
     bool FieldHyperlink = false;
     AnsiString FieldTarget;
     AnsiString FieldResult;
+    std::vector<TFieldState> OuterFields;  // fields whose result holds the one being read
+    TAttr FieldResultAttr;        // of the link text's last character
     AnsiString FieldFrame;        // "\\rtfldfrm" of the field instruction
     bool FieldDropResult = false; // the field's result is not added (page references)
     bool RawCode = false;         // raw RTF code is being read
@@ -273,6 +297,9 @@ private:
     bool BookmarkEnd = false;
     int32_t FootnoteId = 0;
     int32_t FootnoteNr = 0;
+    int32_t FootnoteCount = 0;  // automatic footnote numbers given so far
+    const TLine* NumberLine = nullptr;  // the line and length right after the last of them
+    int32_t NumberEnd = 0;
     AnsiString FootnoteText;
     uint8_t FootnoteMark = 0;
     bool FootnoteStarted = false;

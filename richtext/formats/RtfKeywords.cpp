@@ -105,10 +105,11 @@ struct TKeywordTable {
         Add("lndscpsxn", 1, F, P, 20);
         Add("titlepg", 1, F, P, 144);
         Add("margmirror", 1, F, P, 145);
-        Add("\n", 0, N, C, 10);
-        Add("\r", 0, N, C, 10);
-        Add("ldblquote", 0, N, C, 34);
-        Add("rdblquote", 0, N, C, 34);
+        // A backslash before a line end ends the paragraph, as Cocoa writes every paragraph.
+        Add("\n", 0, N, P, 25);
+        Add("\r", 0, N, P, 25);
+        Add("ldblquote", 0, N, C, 0x93);
+        Add("rdblquote", 0, N, C, 0x94);
         Add("*", 0, N, S, 3);
         Add("footnote", 0, N, D, 9);
         Add("field", 0, N, D, 10);
@@ -255,7 +256,7 @@ struct TKeywordTable {
         Add("lquote", 3, F, P, 82);
         Add("rquote", 4, F, P, 82);
         Add("endash", 5, F, P, 82);
-        Add("emdash", 5, F, P, 82);
+        Add("emdash", 7, F, P, 82);
         Add("_", 5, F, P, 82);
         Add("enspace", 6, F, P, 82);
         Add("emspace", 6, F, P, 82);
@@ -350,6 +351,13 @@ struct TKeywordTable {
         // Nested tables are flattened: their cells become tabs, their rows line breaks.
         Add("nestcell", 0, N, C, 9);
         Add("nestrow", 0, N, C, 1010);
+        // Typographic characters as Windows-1252 has them, a quarter em space as a space.
+        Add("bullet", 0, N, C, 0x95);
+        Add("qmspace", 0, N, C, 32);
+        // A column break ends the paragraph in a text of one column.
+        Add("column", 0, N, P, 25);
+        // The automatic number of the footnote that follows.
+        Add("chftn", 0, N, P, rtfpFootnoteNumber);
     }
 };
 

@@ -19,7 +19,6 @@ TRtfTokenKind TRtfLexer::Next(TRtfToken& t)
         case -1:
         case 0:
             return t.Kind = rttEnd;
-        case 9:
         case 10:
         case 13:
             continue;
@@ -102,7 +101,16 @@ bool TRtfLexer::ReadHexEscape(TRtfToken& t)
         }
         const int d = RtfHexDigit(c);
         if (d < 0) {
-            in_.UnreadChar();
+            // No character: the escape takes its two characters along,
+            // short of a brace or backslash, which keep the groups.
+            auto keeps = [](int b) { return b == '{' || b == '}' || b == '\\' || b == 0; };
+            if (keeps(c))
+                in_.UnreadChar();
+            else if (i == 0) {
+                const int next = in_.ReadChar();
+                if (next >= 0 && keeps(next))
+                    in_.UnreadChar();
+            }
             return false;
         }
         value = value * 16 + d;

@@ -31,9 +31,10 @@ class TRtfLexer {
 public:
     explicit TRtfLexer(TRtReadBuffer& in) : in_(in) {}
 
-    // The next token. Tab, line feed and carriage return between tokens are
-    // dropped; numbers saturate at the 32-bit range; a "\'" without two
-    // hexadecimal digits is dropped and the byte after it read as usual.
+    // The next token. Line feed and carriage return between tokens are
+    // dropped, a tab is a character; numbers saturate at the 32-bit range; a
+    // "\'" without two hexadecimal digits is dropped with the two characters
+    // after it, braces and backslashes excepted.
     TRtfTokenKind Next(TRtfToken& t);
 
     // Unprocessed access for verbatim runs (raw RTF code, quoted file names).

@@ -134,10 +134,11 @@ TEST(RtfFixturePages, ReadsHeaderFooterBookmarkFootnoteAndFieldResults)
     ASSERT_NE(mark, nullptr);
     EXPECT_EQ(mark->RefName, "mark");
 
-    // LibreOffice numbers its footnotes itself: the note gets an automatic mark.
+    // LibreOffice numbers its footnotes automatically: the note's mark is its number.
     const TParagraph* note = FindPar(text, "Note here");
     ASSERT_NE(note, nullptr);
-    const TAttr* anchor = WordAttr(note, "*");
+    EXPECT_EQ(ParString(note), "Note here1 done.");
+    const TAttr* anchor = WordAttr(note, "1");
     ASSERT_NE(anchor, nullptr);
     EXPECT_TRUE(anchor->Style.Has(afsIsFootnote));
     const auto* item = static_cast<TRtFootnoteItem*>(text.FootnoteList()->FindItem(int32_t(anchor->Tag)));

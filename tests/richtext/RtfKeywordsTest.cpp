@@ -22,9 +22,10 @@ TEST(RtfKeywords, HoldsTheKnownWordsOnceEach)
     std::set<std::string> names;
     for (int i = 0; i < RtfKeywordCount(); ++i)
         names.insert(RtfKeywordAt(i).Name);
-    // 292 words of the program's vocabulary plus "fldrslt", "u", "uc", "nestcell" and "nestrow".
-    EXPECT_EQ(RtfKeywordCount(), 297);
-    EXPECT_EQ(names.size(), 297u);
+    // 292 words of the program's vocabulary plus "fldrslt", "u", "uc", "nestcell", "nestrow",
+    // "bullet", "qmspace", "column" and "chftn".
+    EXPECT_EQ(RtfKeywordCount(), 301);
+    EXPECT_EQ(names.size(), 301u);
     EXPECT_TRUE(names.count("fldrslt") && names.count("u") && names.count("uc") && names.count("nestcell")
                 && names.count("nestrow"));
 }
@@ -34,10 +35,15 @@ TEST(RtfKeywords, KindsCodesAndDefaults)
     const TExpect cases[] = {
         {"tab", rtfkChar, 9, 0, false},
         {"rttab", rtfkChar, 9, 0, false},
-        {"ldblquote", rtfkChar, 34, 0, false},
-        {"rdblquote", rtfkChar, 34, 0, false},
+        {"ldblquote", rtfkChar, 0x93, 0, false},
+        {"rdblquote", rtfkChar, 0x94, 0, false},
+        {"bullet", rtfkChar, 0x95, 0, false},
+        {"qmspace", rtfkChar, 32, 0, false},
         {"line", rtfkChar, 1010, 0, false},
-        {"\n", rtfkChar, 10, 0, false},
+        {"\n", rtfkProperty, 25, 0, false},
+        {"\r", rtfkProperty, 25, 0, false},
+        {"column", rtfkProperty, 25, 0, false},
+        {"chftn", rtfkProperty, rtfpFootnoteNumber, 0, false},
         {"\\", rtfkChar, 92, 0, false},
         {"'", rtfkSpecial, 2, 0, false},
         {"*", rtfkSpecial, 3, 0, false},
@@ -54,7 +60,8 @@ TEST(RtfKeywords, KindsCodesAndDefaults)
         {"qr", rtfkProperty, 21, 1, true},
         {"ulnone", rtfkProperty, 3, 0, true},
         {"brdrhair", rtfkProperty, 34, 10, true},
-        {"emdash", rtfkProperty, 82, 5, true},
+        {"endash", rtfkProperty, 82, 5, true},
+        {"emdash", rtfkProperty, 82, 7, true},
         {"chpgn", rtfkProperty, 146, 5, true},
         {"-", rtfkProperty, 161, 0, false},
         {"ilvl", rtfkProperty, 158, 0, false},

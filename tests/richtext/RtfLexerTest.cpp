@@ -61,11 +61,14 @@ TEST(RtfLexer, SplitsWordsSymbolsAndText)
         {"\\b0\\i x", "\\b0 \\i 'x'"},
         {"\\li-100 y", "\\li-100 'y'"},
         {"\\fs24  z", "\\fs24 ' ' 'z'"},                   // only one blank is the delimiter
-        {"\\par\r\n\tq", "\\par 'q'"},                    // tab and line ends are dropped
+        {"\\par\r\n\tq", "\\par '\t' 'q'"},                // line ends are dropped, a tab is text
         {"\\{\\}\\\\\\~", "\\{ \\} \\\\ \\~"},
         {"\\*\\foo", "\\* \\foo"},
         {"\\'e4\\'C4", "#e4 #c4"},
-        {"\\'zx", "'z' 'x'"},                              // bad escape dropped, bytes read on
+        {"\\'zxy", "'y'"},                                  // a bad escape takes its two bytes along
+        {"\\'4xy", "'y'"},
+        {"\\'z\\b", "\\b"},                               // but no backslash
+        {"\\'{}", "{ }"},                                 // nor brace
         {"\\'4}", "}"},                                    // a brace after one digit still closes
         {"\\'", ""},
         {"a\0b"s, "'a'"},                                   // a zero byte ends the input

@@ -43,7 +43,8 @@ TEST(RtfReader, GroupsEscapesAndTheEndOfTheDocument)
         {"{\\rtf1 \\{x\\}\\~y}", "{x} y"},
         {"{\\rtf1 in}after", "in"},
         {"{\\rtf1 \\'e4\\'C4}", "\xe4\xc4"},
-        {"{\\rtf1 a\\'zzb}", "azzb"},                          // a bad escape is skipped
+        {"{\\rtf1 a\\'zzb}", "ab"},                            // a bad escape takes two characters along
+        {"{\\rtf1 a\\'4xb\\'z}c}", "ab"},                      // but never a brace
         {"{\\rtf1 a\\'4}", "a"},
         {"{\\rtf1 \\uc1\\u228 x\\u8364?}", "\xe4\x80"},          // fallbacks dropped
         {"{\\rtf1 \\uc2\\u228 xy\\uc0\\u8364}", "\xe4\x80"},
@@ -55,7 +56,10 @@ TEST(RtfReader, GroupsEscapesAndTheEndOfTheDocument)
         {"{\\rtf1 a{\\*\\unknown \\bin3 }}{x}b}", "ab"},   // binary data in a skipped group
         {"{\\rtf1 a\\bin99999999999 b}", "a"},
         {"{\\rtf1 a{\\*\\pntext 1.\\tab}b}", "ab"},
-        {"{\\rtf1 \\lquote x\\rquote\\emdash\\endash\\emspace\\ldblquote}", "'x'\x96\x96\xa0\""},
+        {"{\\rtf1 \\lquote x\\rquote\\emdash\\endash\\emspace\\ldblquote\\rdblquote\\bullet\\enspace\\qmspace|}",
+         "\x91x\x92\x97\x96\xa0\x93\x94\x95\xa0 |"},
+        {"{\\rtf1 a\tb\\tab c}", "a\tb\tc"},                   // a tab byte is a tab
+        {"{\\rtf1 a\\\nb\\\r\nc\\column d}", "a\nb\nc\nd"},   // backslash and line end: a paragraph
         {"{\\rtf1 a\\par\\par b}", "a\n\nb"},
         {"}}}", ""},
         {"{\\rtf1 unclosed {\\b group", "unclosed group"},
@@ -230,13 +234,13 @@ TEST(RtfReader, BookmarksBecomeNamedStartAndEndMarks)
     EXPECT_EQ(ref->Type, 1);
 }
 
-TEST(RtfReader, FootnoteMarksAreSuperscriptCharactersOrAutomatic)
+TEST(RtfReader, FootnoteMarksAreSuperscriptCharactersOrNumbers)
 {
     TRtRTFText text;
     ReadRtf(text, "{\\rtf1 a{\\super 1}{\\*\\footnote\\pard\\plain{\\super 1} Note \\{one\\}\\par}b"
                   "{\\*\\footnote\\rtfnnr7 Second}c}");
     const TParagraph* p = text.FirstPar;
-    ASSERT_EQ(ParString(p), "a1b*c");
+    ASSERT_EQ(ParString(p), "a1b1c");   // a note without a mark gets the next number
     const TAttr& first = AttrAt(p, 1);
     EXPECT_TRUE(first.Style.Has(afsIsFootnote));
     EXPECT_FALSE(first.Style.Has(afsSuper));
@@ -261,7 +265,10 @@ TEST(RtfReader, BordersOfParagraphsAndCells)
                   "\\pard\\box\\brdrs\\brdrw15\\brsp40\\brdrcf1 boxed\\par"
                   "\\pard\\brdrt\\brdrdb\\brdrcf2\\brdrb\\brdrs lines\\par"
                   "\\pard\\trowd\\clbrdrl\\brdrs\\brdrcf1\\clshdng2000\\clcbpat2\\cellx1000\\cellx2000\\intbl a\\cell b\\cell\\row"
-                  "\\pard\\brdrbtw\\box x}");
+                  "\\pard\\brdrbtw\\box x\\par"
+                  // Sides written "none" go, the line written for another side stays.
+                  "\\pard\\brdrt\\brdrnone\\brdrb\\brdrdb\\brdrw10\\brdrr\\brdrnone rule\\par"
+                  "\\pard\\brdrb\\brdrs\\brdrb\\brdrnone none}");
     const TParagraph* boxed = ParAt(text, 0);
     EXPECT_EQ(boxed->BrdLines, 0x3D);
     EXPECT_EQ(boxed->BrdWidth, 15);
@@ -278,6 +285,8 @@ TEST(RtfReader, BordersOfParagraphsAndCells)
     EXPECT_EQ(ColorName(text, a->Color), "0000ff");
     EXPECT_EQ(ParAt(text, 3)->BrdLines, 0);
     EXPECT_EQ(ParAt(text, 4)->BrdLines, 0x41);
+    EXPECT_EQ(ParAt(text, 5)->BrdLines, 0x09 | 0x81);
+    EXPECT_EQ(ParAt(text, 6)->BrdLines, 0);
 }
 
 TEST(RtfReader, MergedCellsJoinTheCellBeforeAndCellExtrasAreKept)
@@ -394,4 +403,72 @@ TEST(RtfReader, ReaderOptionsCanExchangePaperWidthAndHeight)
         ReadRtf(text, doc);
         EXPECT_EQ(text.Header()->PageWidth(), 11906) << doc;
     }
+}
+
+TEST(RtfReader, AutomaticFootnoteNumbersAreTheMarks)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 a{\\super\\chftn}{\\*\\footnote{\\super\\chftn} One}b{\\super *}{\\*\\footnote{\\super *} Own}"
+                  "c{\\super\\chftn{\\*\\footnote\\chftn\\~Two}}d}");
+    const TParagraph* p = text.FirstPar;
+    ASSERT_EQ(ParString(p), "a1b*c2d");   // a note with its own mark takes no number
+    const struct {
+        int32_t Pos;
+        const char* Text;
+        uint8_t Kind;
+    } notes[] = {{1, "One", 1}, {3, "Own", 0}, {5, "Two", 1}};
+    for (const auto& n : notes) {
+        const TAttr& a = AttrAt(p, n.Pos);
+        EXPECT_TRUE(a.Style.Has(afsIsFootnote)) << n.Text;
+        const auto* item = static_cast<TRtFootnoteItem*>(text.FootnoteList()->FindItem(int32_t(a.Tag)));
+        ASSERT_NE(item, nullptr) << n.Text;
+        EXPECT_EQ(item->Text, n.Text);
+        EXPECT_EQ(item->Kind, n.Kind) << n.Text;
+    }
+}
+
+TEST(RtfReader, MultilevelListNumbersShowTheLevelsAbove)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}}"
+                  "{\\listlevel\\levelnfc0{\\leveltext\\'04\\'00.\\'01.;}{\\levelnumbers\\'01\\'03;}}"
+                  "{\\listlevel\\levelnfc4{\\leveltext\\'06\\'00.\\'01-\\'02);}{\\levelnumbers\\'01\\'03\\'05;}}\\listid5}}"
+                  "{\\*\\listoverridetable{\\listoverride\\listid5\\ls1}}"
+                  "\\pard\\ls1\\ilvl0 a\\par\\pard\\ls1\\ilvl1 b\\par\\pard\\ls1\\ilvl1 c\\par\\pard\\ls1\\ilvl2 d\\par"
+                  "\\pard\\ls1\\ilvl0 e\\par\\pard\\ls1\\ilvl1 f}");
+    text.UpdateNumbering();
+    std::vector<std::string> numbers;
+    for (TParagraph* p = text.FirstPar; p; p = p->Next) {
+        TRtRTFNumberingStyle* style = nullptr;
+        AnsiString number;
+        text.GetParNumberText(p, style, number);
+        numbers.push_back(number);
+    }
+    EXPECT_EQ(numbers, (std::vector<std::string>{"1.", "1.1.", "1.2.", "1.2.-a)", "2.", "2.1."}));
+}
+
+TEST(RtfReader, FieldResultsStayUnlessTheFieldBecomesAnObject)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 {\\*\\bkmkstart m}B{\\*\\bkmkend m} {\\field{\\*\\fldinst REF m \\\\h}{\\fldrslt Ref}} "
+                  "{\\field{\\*\\fldinst SEQ t}{\\fldrslt 3}} "
+                  "{\\field{\\*\\fldinst {QUOTE }{\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}}{\\fldrslt Q}} "
+                  "{\\field{\\*\\fldinst HYPERLINK \"http://a/\"}{\\fldrslt {\\ul go {\\field{\\*\\fldinst SEQ s}"
+                  "{\\fldrslt 9}} on}}} p{\\field{\\*\\fldinst PAGEREF m \\\\h}{\\fldrslt 1}}}");
+    const TParagraph* p = text.FirstPar;
+    const std::string s = ParString(p);
+    ASSERT_EQ(s, "\x02" "B\x03 Ref 3 Q go 9 onhttp://a/ p\x01");
+    // The link text keeps its link past the field inside it; the target follows hidden.
+    for (size_t i = s.find("go"); i < s.find("http"); ++i)
+        EXPECT_TRUE(AttrAt(p, int32_t(i)).Style.Has(afsHyperLink)) << i;
+    EXPECT_TRUE(AttrAt(p, int32_t(s.find("http"))).Style.Has(afsHidden));
+    // The bookmark stays a bookmark beside the page reference to it.
+    const TTextObj* mark = text.ObjRefList()->GetTextObj(int32_t(AttrAt(p, 0).Tag));
+    const TTextObj* ref = text.ObjRefList()->GetTextObj(int32_t(AttrAt(p, int32_t(s.size() - 1)).Tag));
+    ASSERT_NE(mark, nullptr);
+    ASSERT_NE(ref, nullptr);
+    EXPECT_NE(mark, ref);
+    EXPECT_EQ(mark->Type, 1);
+    EXPECT_EQ(ref->Type, 3);
+    EXPECT_EQ(ref->RefName, "m");
 }

@@ -3,7 +3,13 @@
 # LibreOffice Writer and AbiWord convert the same HTML source to RTF, and
 # LibreOffice converts a text document with header, footer, footnote,
 # bookmark, field and JPEG picture (libreoffice-pages.rtf).
-# Needs the Debian packages libreoffice-writer-nogui, abiword and imagemagick.
+# The corpus: the sources in src/ converted by LibreOffice (lo-*: HTML and
+# flat text documents; lo-md-*: Markdown through pandoc's DOCX), AbiWord
+# (abi-*: HTML) and pandoc (pandoc-*: Markdown). The files written by hand
+# after what Word, WordPad and TextEdit write (word-*, wordpad-*, textedit-*)
+# are not made here. Beside every RTF file LibreOffice's plain text of it
+# (*.txt) is written.
+# Needs the Debian packages libreoffice-writer-nogui, abiword, pandoc and imagemagick.
 set -euo pipefail
 cd "$(dirname "$0")"
 tmp=$(mktemp -d)
@@ -72,3 +78,30 @@ open(d + '/pages.fodt', 'w', encoding='utf-8').write(doc)
 PY
 (cd "$tmp" && HOME="$tmp" libreoffice --headless --convert-to rtf pages.fodt >/dev/null 2>&1)
 cp "$tmp/pages.rtf" libreoffice-pages.rtf
+
+# The corpus.
+soffice() { HOME="$tmp" command soffice -env:UserInstallation="file://$tmp/profile" --headless "$@" >/dev/null 2>&1; }
+mkdir -p "$tmp/corpus" "$tmp/lo" "$tmp/md"
+cp src/* "$tmp/corpus/"
+cp "$tmp/dot.png" "$tmp/corpus/"
+(
+    cd "$tmp/corpus"
+    soffice --infilter="HTML (StarWriter)" --convert-to rtf --outdir "$tmp/lo" ./*.html
+    soffice --convert-to rtf --outdir "$tmp/lo" ./*.fodt
+    for f in *.html; do
+        HOME="$tmp" abiword --to=rtf --to-name="$tmp/corpus/abi-${f%.html}.rtf" "$f" >/dev/null 2>&1
+    done
+    for f in *.md; do
+        pandoc -s -t rtf "$f" -o "pandoc-${f%.md}.rtf"
+        pandoc "$f" -o "$tmp/md/${f%.md}.docx"
+    done
+    soffice --convert-to rtf --outdir "$tmp/md" "$tmp"/md/*.docx
+)
+rm -f lo-*.rtf abi-*.rtf pandoc-*.rtf
+for f in "$tmp"/lo/*.rtf; do cp "$f" "lo-$(basename "$f")"; done
+for f in "$tmp"/md/*.rtf; do cp "$f" "lo-md-$(basename "$f")"; done
+cp "$tmp"/corpus/abi-*.rtf "$tmp"/corpus/pandoc-*.rtf .
+
+# LibreOffice's plain text of every RTF file.
+rm -f ./*.txt
+soffice --convert-to "txt:Text (encoded):UTF8" --outdir . ./*.rtf

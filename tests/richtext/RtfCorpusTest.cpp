@@ -1,0 +1,167 @@
+// RTF written by other programs (tests/data/rtf, made by make-fixtures.sh or
+// written by hand after Word, WordPad and TextEdit) reads as LibreOffice reads
+// it, and what is read comes back alike after writing and reading again.
+#include "RtfTestSupport.h"
+
+#include "Rtwrite2.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <map>
+
+namespace {
+
+QString CorpusDir() { return QString(LUMI_TEST_DATA) + "/rtf"; }
+
+std::string ReadFile(const QString& Path)
+{
+    QFile f(Path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << Path.toStdString();
+    const QByteArray b = f.readAll();
+    return std::string(b.constData(), size_t(b.size()));
+}
+
+std::vector<QString> CorpusFiles()
+{
+    std::vector<QString> names;
+    for (const QString& n : QDir(CorpusDir()).entryList({"*.rtf"}, QDir::Files, QDir::Name))
+        names.push_back(n);
+    return names;
+}
+
+// The plain text writer with what the editor shows beside the characters:
+// the number text of numbered paragraphs and the footnote marks.
+class TShownTextWriter : public TRtTextWriter {
+protected:
+    int32_t WriteParStart() override
+    {
+        const int32_t r = TRtTextWriter::WriteParStart();
+        TRtRTFNumberingStyle* style = nullptr;
+        AnsiString number;
+        Text->GetParNumberText(CurPar, style, number);
+        if (r || number.empty())
+            return r;
+        return Put(number + " ");
+    }
+    int32_t WriteFootnote() override { return Put(CurLine->Chars + CurPos, 1); }
+};
+
+// The text's shown characters, every run of blanks (line and paragraph ends,
+// tabs, non-breaking spaces) one space.
+QString ShownText(TRtRTFText& Text)
+{
+    TShownTextWriter w;
+    w.SkipHiddenText = true;
+    w.NoTerminator = true;
+    const std::string plain = WriteRtf(Text, &w);
+    return fromAnsi(AnsiString(plain));
+}
+
+QString Normalised(QString S)
+{
+    S.remove(QChar(0xFEFF));
+    static const QRegularExpression blanks("\\s+", QRegularExpression::UseUnicodePropertiesOption);
+    return S.replace(blanks, " ").trimmed();
+}
+
+// Where the two texts part, with some context.
+std::string FirstDifference(const QString& A, const QString& B)
+{
+    qsizetype i = 0;
+    while (i < A.size() && i < B.size() && A[i] == B[i])
+        ++i;
+    const qsizetype from = std::max<qsizetype>(0, i - 30);
+    return "\n  read:        ..." + A.mid(from, 80).toStdString() + "\n  LibreOffice: ..."
+        + B.mid(from, 80).toStdString();
+}
+
+// Files whose text differs from LibreOffice's reading, and why.
+const std::map<QString, const char*>& KnownDifferences()
+{
+    static const char* const outside1252 = "characters outside Windows-1252 become \"?\"";
+    static const char* const codePage = "text in another code page or character set is taken as Windows-1252";
+    static const char* const bullets = "bullets of deeper levels outside Windows-1252 show as the store's one bullet";
+    static const std::map<QString, const char*> known = {
+        {"abi-mixed.rtf", outside1252},
+        {"abiword.rtf", outside1252},
+        {"libreoffice.rtf", outside1252},
+        {"lo-mixed.rtf", outside1252},
+        {"word-cp1251.rtf", codePage},
+        {"wordpad-cp1250.rtf", codePage},
+        {"wordpad-bullets.rtf", "the bullet of the Symbol font is taken as the Windows-1252 byte"},
+        {"abi-lists.rtf", bullets},
+        {"lo-lists.rtf", bullets},
+        {"lo-md-mixedlist.rtf", bullets},
+        {"lo-fields.rtf", "DATE, PAGE and NUMPAGES become field objects; LibreOffice shows its own values"},
+        {"word-fields.rtf", "DATE, TIME, PAGE and NUMPAGES become field objects; LibreOffice shows today's date"},
+        {"lo-md-readme.rtf", "the empty paragraph after the last \\par keeps the list's bullet"},
+        {"lo-outline.rtf", "the number of the level above shows with its own texts: \"(a).i\" for \"a.i\""},
+        {"lo-quotes.rtf", "a soft hyphen is a property of the character after it, not a character"},
+        {"word-symbols.rtf", "LibreOffice drops em, en and quarter em spaces and keeps soft hyphens as characters"},
+        {"word-footnotes.rtf", "LibreOffice shows a footnote's own mark twice"},
+        {"word-multilevel.rtf", "LibreOffice shows the \";\" that ends a level text"},
+        {"word-picture.rtf", "LibreOffice makes the shape a drawing object and leaves its text out"},
+    };
+    return known;
+}
+
+// Files whose store changes when written and read again, and why.
+const std::map<QString, const char*>& KnownRoundTripDifferences()
+{
+    static const char* const nested = "the outer row's definition written again after a nested table ends the row early, "
+                                      "leaving cells that do not fill the row";
+    static const char* const bookmarks = "a bookmark written twice under one name loses the end mark of the second";
+    static const std::map<QString, const char*> known = {
+        {"libreoffice.rtf", nested},
+        {"lo-nested.rtf", nested},
+        {"lo-md-german.rtf", bookmarks},
+        {"lo-md-readme.rtf", bookmarks},
+        {"word-headers.rtf", "only the first footer is read, and the writer writes the footer of all pages "
+                             "also as the first page's"},
+    };
+    return known;
+}
+
+} // namespace
+
+TEST(RtfReaderCorpus, HoldsFilesOfManyWriters)
+{
+    const std::vector<QString> files = CorpusFiles();
+    EXPECT_GE(files.size(), 60u);
+    for (const QString& f : files)
+        EXPECT_TRUE(QFile::exists(CorpusDir() + "/" + QString(f).replace(".rtf", ".txt"))) << f.toStdString();
+}
+
+TEST(RtfReaderCorpus, TextIsLibreOfficesText)
+{
+    for (const QString& f : CorpusFiles()) {
+        TRtRTFText text;
+        ReadRtf(text, ReadFile(CorpusDir() + "/" + f));
+        const QString read = Normalised(ShownText(text));
+        const std::string expectedBytes = ReadFile(CorpusDir() + "/" + QString(f).replace(".rtf", ".txt"));
+        const QString expected = Normalised(QString::fromUtf8(expectedBytes.data(), qsizetype(expectedBytes.size())));
+        const auto known = KnownDifferences().find(f);
+        if (known == KnownDifferences().end())
+            EXPECT_EQ(read, expected) << f.toStdString() << FirstDifference(read, expected);
+        else
+            EXPECT_NE(read, expected) << f.toStdString() << " reads as LibreOffice reads it now: " << known->second;
+    }
+}
+
+TEST(RtfReaderCorpus, WritingAndReadingAgainKeepsTextAndFormatting)
+{
+    for (const QString& f : CorpusFiles()) {
+        TRtRTFText first;
+        ReadRtf(first, ReadFile(CorpusDir() + "/" + f));
+        const std::string written = WriteRtf(first);
+        TRtRTFText second;
+        ReadRtf(second, written);
+        const auto known = KnownRoundTripDifferences().find(f);
+        if (known == KnownRoundTripDifferences().end())
+            EXPECT_EQ(DumpStore(second), DumpStore(first)) << f.toStdString();
+        else
+            EXPECT_NE(DumpStore(second), DumpStore(first)) << f.toStdString() << " comes back alike now: "
+                                                           << known->second;
+    }
+}
