@@ -17,6 +17,7 @@ enum TRtfKeywordKind : int32_t {
 // Property codes beyond the table of the program's own RTF: Unicode characters.
 constexpr int32_t rtfpUnicode = 200;     // "\u": one UTF-16 unit, then fallback characters
 constexpr int32_t rtfpUnicodeSkip = 201; // "\uc": fallback characters after each "\u"
+constexpr int32_t rtfpCodePage = 202;    // "\ansicpg", "\ansi", "\mac", "\pc", "\pca": the document's code page
 
 // Destination code beyond the table of the program's own RTF: a field result.
 constexpr int32_t rtfdFieldResult = 46;

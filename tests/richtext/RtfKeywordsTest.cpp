@@ -22,11 +22,12 @@ TEST(RtfKeywords, HoldsTheKnownWordsOnceEach)
     std::set<std::string> names;
     for (int i = 0; i < RtfKeywordCount(); ++i)
         names.insert(RtfKeywordAt(i).Name);
-    // 292 words of the program's vocabulary plus "fldrslt", "u", "uc", "nestcell" and "nestrow".
-    EXPECT_EQ(RtfKeywordCount(), 297);
-    EXPECT_EQ(names.size(), 297u);
+    // 292 words of the program's vocabulary plus "fldrslt", "u", "uc", "nestcell", "nestrow" and
+    // the code pages "ansicpg", "ansi", "mac", "pc" and "pca".
+    EXPECT_EQ(RtfKeywordCount(), 302);
+    EXPECT_EQ(names.size(), 302u);
     EXPECT_TRUE(names.count("fldrslt") && names.count("u") && names.count("uc") && names.count("nestcell")
-                && names.count("nestrow"));
+                && names.count("nestrow") && names.count("ansicpg") && names.count("mac") && names.count("pc"));
 }
 
 TEST(RtfKeywords, KindsCodesAndDefaults)
