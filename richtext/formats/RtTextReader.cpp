@@ -192,13 +192,11 @@ bool IsUtf8(std::string_view Text)
 int32_t TRtTextReader::Parse(TStream* Stream, TParagraph*& FirstPar)
 {
     FirstPar = StartParse(Stream, LineCapacity);
+    // The text ends at its first zero byte; the stream stays behind it.
     std::string bytes;
-    for (int c = ReadChar(); c >= 0; c = ReadChar())
+    for (int c = ReadChar(); c > 0; c = ReadChar())
         bytes.push_back(char(c));
     In.SyncStream();
-    // The text ends at its first zero byte.
-    if (const size_t zero = bytes.find('\0'); zero != std::string::npos)
-        bytes.resize(zero);
     const int32_t step = Text->BeginProgress(int32_t(std::min<size_t>(bytes.size(), INT32_MAX)));
     size_t reported = 0;
     auto progress = [&](size_t Pos) {
