@@ -279,10 +279,11 @@ void TDrawContext::TextOut(const AnsiString& Text, int Align, float X, float Y)
     const TFontInfo& info = FontCache.GetFontInfo(*Font);
     const float size = std::fabs(FontPixelHeight);
     std::vector<int> dx(Text.size());
+    const std::vector<int32_t> widths = info.TextWidths(Text);
     float s = 0;
     int32_t q = 0;
     for (size_t i = 0; i < Text.size(); ++i) {
-        s = s + info.CharWidth(uint8_t(Text[i]), size);
+        s = s + float(double(widths[i]) / info.EmSquare * size);
         const int32_t pos = int32_t(Trunc(double(s) + 0.5));
         dx[i] = pos - q;
         q = pos;

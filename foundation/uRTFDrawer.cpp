@@ -1,5 +1,6 @@
 #include "uRTFDrawer.h"
 
+#include "Charsets.h"
 #include "uDrawContext.h"
 #include "uFontcache.h"
 #include "uRTFParser.h"
@@ -137,13 +138,27 @@ void TRTFBasicDrawer::AddWord(const AnsiString& Word)
 
 void TRTFBasicDrawer::AddText(const AnsiString& Text)
 {
+    // A double-byte character is one character, and a word of its own: lines
+    // of East-Asian text break between any two characters.
+    const int32_t charset = Font.Charset();
+    auto pairAt = [&](size_t i) { return i + 1 < Text.size() && IsCharsetLeadByte(charset, uint8_t(Text[i])); };
     if (PerCharacter) {
-        for (char c : Text)
-            AddWord(AnsiString(1, c));
+        for (size_t i = 0; i < Text.size(); ++i) {
+            const size_t n = pairAt(i) ? 2 : 1;
+            AddWord(Text.substr(i, n));
+            i += n - 1;
+        }
         return;
     }
     size_t start = 0;
     for (size_t i = 0; i <= Text.size(); ++i) {
+        if (i < Text.size() && pairAt(i)) {
+            if (i > start)
+                AddWord(Text.substr(start, i - start));
+            AddWord(Text.substr(i, 2));
+            start = ++i + 1;
+            continue;
+        }
         if (i < Text.size() && Text[i] != ' ')
             continue;
         if (i > start)
@@ -348,8 +363,8 @@ void TRTFBasicDrawer::MeasureTokens(int PixelsPerInch)
         if (token->Kind == rtkWord || token->Kind == rtkSpace || token->Kind == rtkField) {
             float right = 0;
             token->CharRight.reserve(token->Text.size());
-            for (char c : token->Text) {
-                right += float(scale * info.Widths[uint8_t(c)]);
+            for (const int32_t w : info.TextWidths(token->Text)) {
+                right += float(scale * w);
                 token->CharRight.push_back(right);
             }
             token->Width = right;

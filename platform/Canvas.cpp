@@ -12,9 +12,12 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <unordered_map>
 
 #include "Application.h"
+#include "Charsets.h"
 #include "SysUtils.h"
 
 // ---- fonts ---------------------------------------------------------------------------
@@ -118,6 +121,193 @@ TTextMetric TextMetricFor(const QRawFont& Face, double PixelSize)
     tm.tmAveCharWidth = RoundI(Face.averageCharWidth() * f);
     tm.tmMaxCharWidth = RoundI(Face.maxCharWidth() * f);
     return tm;
+}
+
+// ---- text of a charset ---------------------------------------------------------------
+
+namespace {
+
+// Families tried for characters a face lacks: the charset's own script first.
+const QStringList& FallbackFamilies(int32_t Charset)
+{
+    static std::map<int32_t, QStringList> lists;
+    static std::mutex lock;
+    const std::lock_guard<std::mutex> guard(lock);
+    auto it = lists.find(Charset);
+    if (it != lists.end())
+        return it->second;
+    QStringList cjk = {"Noto Sans CJK JP", "Noto Sans CJK SC", "Noto Sans CJK TC", "Noto Sans CJK KR"};
+    switch (Charset) {
+    case GB2312_CHARSET: cjk.move(1, 0); break;
+    case CHINESEBIG5_CHARSET: cjk.move(2, 0); break;
+    case HANGEUL_CHARSET: cjk.move(3, 0); break;
+    default: break;
+    }
+    QStringList families = QStringList{"DejaVu Sans", "Liberation Sans"} + cjk;
+    if (IsDBCSCharset(Charset))
+        families = cjk + QStringList{"DejaVu Sans", "Liberation Sans"};
+    for (const QString& f : QFontDatabase::families())
+        if (!families.contains(f))
+            families.append(f);
+    return lists.emplace(Charset, families).first->second;
+}
+
+// A family's face at its em square in the weight and slant of another face.
+QRawFont FamilyEmFace(const QString& Family, const QRawFont& Like)
+{
+    static QHash<QString, QRawFont> faces;
+    static std::mutex lock;
+    static const TStaticCleanup cleanup([] { faces.clear(); });
+    const std::lock_guard<std::mutex> guard(lock);
+    const QString key = Family + QChar(u'/') + QString::number(Like.weight()) + QChar(u'/') +
+                        QString::number(int(Like.style()));
+    auto it = faces.find(key);
+    if (it != faces.end())
+        return it.value();
+    QFont f(Family);
+    f.setWeight(QFont::Weight(Like.weight()));
+    f.setStyle(Like.style());
+    f.setHintingPreference(QFont::PreferNoHinting);
+    f.setPixelSize(100);
+    QRawFont raw = QRawFont::fromFont(f);
+    if (raw.isValid() && raw.familyName().compare(Family, Qt::CaseInsensitive) != 0)
+        raw = QRawFont();
+    if (raw.isValid())
+        raw.setPixelSize(raw.unitsPerEm());
+    faces.insert(key, raw);
+    return raw;
+}
+
+// The family that draws a character a face lacks, found once per character.
+QString FallbackFamily(const QRawFont& Like, char32_t Ch, int32_t Charset)
+{
+    static std::map<std::pair<int32_t, char32_t>, QString> found;
+    static std::mutex lock;
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        auto it = found.find({Charset, Ch});
+        if (it != found.end())
+            return it->second;
+    }
+    QString family;
+    for (const QString& f : FallbackFamilies(Charset)) {
+        const QRawFont face = FamilyEmFace(f, Like);
+        if (face.isValid() && face.supportsCharacter(uint(Ch))) {
+            family = f;
+            break;
+        }
+    }
+    const std::lock_guard<std::mutex> guard(lock);
+    found[{Charset, Ch}] = family;
+    return family;
+}
+
+// Consecutive characters drawn by one face: [First, Last) of the per-byte characters.
+struct TFaceRun {
+    QRawFont Face;
+    size_t First = 0, Last = 0;
+};
+
+std::vector<TFaceRun> FaceRuns(const QRawFont& Face, int32_t Charset, const std::u32string& Chars)
+{
+    std::vector<TFaceRun> runs;
+    for (size_t i = 0; i < Chars.size(); ++i) {
+        if (Chars[i] == 0)
+            continue;
+        const QRawFont face = FaceForChar(Face, Chars[i], Charset);
+        if (runs.empty() || !(runs.back().Face == face))
+            runs.push_back({face, i, i + 1});
+        else
+            runs.back().Last = i + 1;
+    }
+    return runs;
+}
+
+// Glyphs of the non-zero characters of Chars[First, Last), with the byte index of each.
+QList<quint32> RunGlyphs(const TFaceRun& Run, const std::u32string& Chars, std::vector<size_t>& Index)
+{
+    QString s;
+    Index.clear();
+    for (size_t i = Run.First; i < Run.Last; ++i)
+        if (Chars[i] != 0) {
+            s += QString::fromUcs4(&Chars[i], 1);
+            Index.push_back(i);
+        }
+    QList<quint32> glyphs = Run.Face.glyphIndexesForString(s);
+    // Characters beyond the basic plane are two units but one glyph.
+    glyphs.resize(qsizetype(Index.size()));
+    return glyphs;
+}
+
+}  // namespace
+
+QRawFont FaceForChar(const QRawFont& Face, char32_t Ch, int32_t Charset)
+{
+    if (!Face.isValid() || Ch < 32 || Face.supportsCharacter(uint(Ch)))
+        return Face;
+    const QString family = FallbackFamily(Face, Ch, Charset);
+    if (family.isEmpty())
+        return Face;
+    QRawFont face = FamilyEmFace(family, Face);
+    face.setPixelSize(Face.pixelSize());
+    return face;
+}
+
+double CharAdvance(const QRawFont& Face, char32_t Ch, int32_t Charset)
+{
+    const QRawFont face = FaceForChar(Face, Ch, Charset);
+    if (!face.isValid())
+        return 0;
+    const QList<quint32> glyphs = face.glyphIndexesForString(QString::fromUcs4(&Ch, 1));
+    if (glyphs.isEmpty())
+        return 0;
+    const QList<QPointF> adv = face.advancesForGlyphIndexes(glyphs.mid(0, 1));
+    return adv.isEmpty() ? 0 : adv[0].x();
+}
+
+std::vector<int> CharsetAdvances(const QRawFont& EmFace, double Em, int32_t Charset, std::string_view Text)
+{
+    std::vector<int> adv(Text.size());
+    if (!EmFace.isValid() || Text.empty())
+        return adv;
+    const std::u32string chars = CharsetCharsPerByte(Charset, Text);
+    const double scale = Em / EmFace.pixelSize();
+    std::vector<size_t> index;
+    for (const TFaceRun& run : FaceRuns(EmFace, Charset, chars)) {
+        const QList<QPointF> a = run.Face.advancesForGlyphIndexes(RunGlyphs(run, chars, index));
+        for (size_t k = 0; k < index.size() && k < size_t(a.size()); ++k)
+            adv[index[k]] = int32_t(Round(a[qsizetype(k)].x() * scale));
+    }
+    return adv;
+}
+
+QList<QGlyphRun> CharsetGlyphRuns(const QRawFont& Face, int32_t Charset, std::string_view Text, const int* Dx,
+                                  double X, double Baseline)
+{
+    QList<QGlyphRun> runs;
+    if (!Face.isValid() || Text.empty())
+        return runs;
+    const std::u32string chars = CharsetCharsPerByte(Charset, Text);
+    std::vector<double> x(Text.size());
+    double pos = X;
+    for (size_t i = 0; i < Text.size(); ++i) {
+        x[i] = pos;
+        pos += Dx[i];
+    }
+    std::vector<size_t> index;
+    for (const TFaceRun& run : FaceRuns(Face, Charset, chars)) {
+        const QList<quint32> glyphs = RunGlyphs(run, chars, index);
+        QList<QPointF> positions;
+        positions.reserve(qsizetype(index.size()));
+        for (size_t i : index)
+            positions.append(QPointF(x[i], Baseline));
+        QGlyphRun g;
+        g.setRawFont(run.Face);
+        g.setGlyphIndexes(glyphs);
+        g.setPositions(positions);
+        runs.append(g);
+    }
+    return runs;
 }
 
 bool LockBits(QImage& Image, BitmapData& Data)
@@ -537,29 +727,11 @@ TTextMetric TCanvas::GetTextMetrics()
     return TextMetricFor(f, rawEm_);
 }
 
-// Integer advances of the characters at the realised size (design widths scaled).
-static std::vector<int> Advances(const QRawFont& EmFace, double Em, const AnsiString& Text)
-{
-    std::vector<int> adv(Text.size());
-    if (!EmFace.isValid() || Text.empty())
-        return adv;
-    QString s;
-    s.reserve(int(Text.size()));
-    for (char c : Text)
-        s.append(QChar(AnsiCharToUnicode(uint8_t(c))));
-    const QList<quint32> glyphs = EmFace.glyphIndexesForString(s);
-    const QList<QPointF> a = EmFace.advancesForGlyphIndexes(glyphs);
-    const double scale = Em / EmFace.unitsPerEm();
-    for (size_t i = 0; i < adv.size() && i < size_t(a.size()); ++i)
-        adv[i] = RoundI(a[qsizetype(i)].x() * scale);
-    return adv;
-}
-
 TSize TCanvas::TextExtent(const AnsiString& Text)
 {
     const QRawFont& f = RawFont();
     (void)f;
-    const std::vector<int> adv = Advances(EmFace(font_.Name(), font_.Style()), rawEm_, Text);
+    const std::vector<int> adv = CharsetAdvances(EmFace(font_.Name(), font_.Style()), rawEm_, font_.Charset(), Text);
     int w = 0;
     for (int a : adv)
         w += a;
@@ -585,25 +757,13 @@ void TCanvas::ExtTextOut(int X, int Y, const AnsiString& Text, const int* Dx)
     const TTextMetric tm = TextMetricFor(face, rawEm_);
     std::vector<int> adv;
     if (!Dx) {
-        adv = Advances(EmFace(font_.Name(), font_.Style()), rawEm_, Text);
+        adv = CharsetAdvances(EmFace(font_.Name(), font_.Style()), rawEm_, font_.Charset(), Text);
         Dx = adv.data();
     }
-    QString s;
-    s.reserve(int(Text.size()));
-    for (char c : Text)
-        s.append(QChar(AnsiCharToUnicode(uint8_t(c))));
-    const QList<quint32> glyphs = face.glyphIndexesForString(s);
-    QList<QPointF> positions;
-    positions.reserve(glyphs.size());
     double x = 0;
-    for (qsizetype i = 0; i < glyphs.size(); ++i) {
-        positions.append(QPointF(x, tm.tmAscent));
+    for (size_t i = 0; i < Text.size(); ++i)
         x += Dx[i];
-    }
-    QGlyphRun run;
-    run.setRawFont(face);
-    run.setGlyphIndexes(glyphs);
-    run.setPositions(positions);
+    const QList<QGlyphRun> runs = CharsetGlyphRuns(face, font_.Charset(), Text, Dx, 0, tm.tmAscent);
 
     p->save();
     // The cell's top-left is the reference point; the escapement turns counter-clockwise.
@@ -613,7 +773,8 @@ void TCanvas::ExtTextOut(int X, int Y, const AnsiString& Text, const int* Dx)
     if (brush_.Style() != bsClear)
         p->fillRect(QRectF(0, 0, x, tm.tmHeight), toQColor(brush_.Color()));
     p->setPen(toQColor(font_.Color()));
-    p->drawGlyphRun(QPointF(0, 0), run);
+    for (const QGlyphRun& run : runs)
+        p->drawGlyphRun(QPointF(0, 0), run);
     // Decorations are drawn here: Qt offsets those of a glyph run by the
     // painter's translation a second time.
     if (font_.Style() & (fsUnderline | fsStrikeOut)) {

@@ -7,6 +7,7 @@
 // combined by the platform's modes. Text is laid out glyph by glyph from the
 // font's design advances (no hinting) and placed by the top of its cell, as
 // the platform does; the escapement turns it counter-clockwise.
+#include <QGlyphRun>
 #include <QImage>
 #include <QPainterPath>
 #include <QRawFont>
@@ -14,6 +15,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "AnsiString.h"
@@ -49,6 +52,19 @@ QRawFont RawFontFor(const AnsiString& Name, TFontStyles Style, double PixelSize)
 bool IsFontInstalled(const AnsiString& Name);
 // Metrics of a face at an em height of PixelSize pixels.
 TTextMetric TextMetricFor(const QRawFont& Face, double PixelSize);
+
+// A face of the size of Face that has the character: Face itself, or a
+// fallback face (the charset's script first); Face when none has it.
+QRawFont FaceForChar(const QRawFont& Face, char32_t Ch, int32_t Charset);
+// Advance of a character in pixels of Face's size, from the face that draws it.
+double CharAdvance(const QRawFont& Face, char32_t Ch, int32_t Charset);
+// Integer advances per byte of 8-bit text of a charset at an em of Em pixels,
+// measured with the design widths of EmFace (a face at its em square).
+std::vector<int> CharsetAdvances(const QRawFont& EmFace, double Em, int32_t Charset, std::string_view Text);
+// The glyph runs that draw 8-bit text of a charset with Face, the first
+// character's origin at (X, Baseline), each byte advancing by its Dx entry.
+QList<QGlyphRun> CharsetGlyphRuns(const QRawFont& Face, int32_t Charset, std::string_view Text, const int* Dx,
+                                  double X, double Baseline);
 
 // Locked 32-bit pixels: bytes blue, green, red, alpha; row y at Scan0 + y * Stride.
 constexpr int32_t PixelFormat32bppARGB = 0x26200A;

@@ -8,7 +8,7 @@ LUMI_PACKAGES=(
   qt6-base-dev qt6-image-formats-plugins libgl-dev
   libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-liberation2 fonts-dejavu-core qt6-translations-l10n
+  fonts-liberation2 fonts-dejavu-core fonts-noto-cjk qt6-translations-l10n
   poppler-utils
   libreoffice-writer-nogui
 )

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileInfo>
+#include <QInputMethod>
 #include <QMimeData>
 #include <QPaintEvent>
 #include <QPainter>
@@ -80,6 +81,7 @@ TRtCustomRtfEdit::TRtCustomRtfEdit(QWidget* Parent) : QAbstractScrollArea(Parent
     e->OnRefresh = [this](TObject*) { viewport()->update(); };
     e->OnLayoutChanged = [this] { UpdateScrollRanges(); };
     e->OnCursorMove = [this](TObject*) { TakeCursorAttr(); };
+    connect(QGuiApplication::inputMethod(), &QInputMethod::localeChanged, this, [this] { InputLanguageChanged(); });
     ControlList().push_back(this);
 }
 

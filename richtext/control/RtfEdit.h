@@ -13,6 +13,7 @@
 #include <QPoint>
 
 #include <optional>
+#include <string_view>
 
 #include <memory>
 #include <vector>
@@ -179,7 +180,13 @@ public:
     void SendEditState();
     // Runs the key table and the character handling of one key (the tests and QKeyEvent).
     void KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift);
-    void KeyPress(char32_t Key, Qt::KeyboardModifiers Shift);
+    // Following: the characters typed after Key in the same key or input-method text.
+    void KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::u32string_view Following = {});
+    // The input method's language changed: new text takes the current font in
+    // the charset of that language (unless charset switching is off).
+    void InputLanguageChanged();
+    // Types each character of a key's or the input method's text.
+    void TypeText(const QString& Text, Qt::KeyboardModifiers Shift);
     void UpdateScrollRanges();
     QVariant inputMethodQuery(Qt::InputMethodQuery Query) const override;
     // The keys the editor takes before the window's shortcuts while it has the focus.

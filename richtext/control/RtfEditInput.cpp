@@ -2,13 +2,17 @@
 // and drop and dropped files.
 #include "RtfEdit.h"
 
+#include "Charsets.h"
 #include "RtObject.h"
+#include "RtPlatform.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDrag>
 #include <QFileInfo>
+#include <QInputMethod>
 #include <QInputMethodEvent>
+#include <QLocale>
 #include <QMimeData>
 #include <QScrollBar>
 
@@ -30,14 +34,11 @@ uint8_t CharAtCursor(const TRtRTFTextInput* E, int32_t Offset)
     return l->Chars[pos];
 }
 
-// The Windows-1252 byte of a character, 0 when it has none.
-uint8_t AnsiChar(char32_t Ch)
+// The charset of the input method's language, -1 when it has none of its own.
+int32_t InputMethodCharset()
 {
-    if (Ch < 128)
-        return uint8_t(Ch);
-    const QString s = QString::fromUcs4(&Ch, 1);
-    const AnsiString a = toAnsi(s);
-    return a.size() == 1 && fromAnsi(a) == s ? uint8_t(a[0]) : 0;
+    const QLocale l = QGuiApplication::inputMethod()->locale();
+    return LanguageCharset(int(l.language()), int(l.territory()));
 }
 
 }  // namespace
@@ -72,9 +73,30 @@ void TRtCustomRtfEdit::keyPressEvent(QKeyEvent* Event)
         QAbstractScrollArea::keyPressEvent(Event);
         return;
     }
-    for (char32_t ch : text.toUcs4())
-        KeyPress(ch, mods);
+    TypeText(text, mods);
     Event->accept();
+}
+
+void TRtCustomRtfEdit::InputLanguageChanged()
+{
+    TRtRTFTextInput* e = engine_.get();
+    const int32_t charset = InputMethodCharset();
+    if (e->EditOptions.Has(rtDeactivateCharsetSwitching) || charset < 0 ||
+        charset == e->Header()->FontCharset(e->CurrentAttr.Font))
+        return;
+    const int32_t font = e->Header()->GetFontIndexForCharset(e->CurrentAttr.Font, charset);
+    if (font >= 0) {
+        e->CurrentAttr.Font = uint16_t(font);
+        e->CurrentAttr.Charset = uint8_t(charset);
+    }
+}
+
+void TRtCustomRtfEdit::TypeText(const QString& Text, Qt::KeyboardModifiers Shift)
+{
+    const QList<uint> units = Text.toUcs4();
+    const std::u32string chars(units.begin(), units.end());
+    for (size_t i = 0; i < chars.size(); ++i)
+        KeyPress(chars[i], Shift, std::u32string_view(chars).substr(i + 1));
 }
 
 void TRtCustomRtfEdit::KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift)
@@ -257,7 +279,7 @@ void TRtCustomRtfEdit::WordCompleted(char32_t Ch)
         AfterCompleteWordEvent(this, Ch);
 }
 
-void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift)
+void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::u32string_view Following)
 {
     if (OnKeyPress)
         OnKeyPress(this, Key);
@@ -304,21 +326,32 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift)
     }
     if (Key != 13 && (Key < 32 || Key == 127))
         return;
-    uint8_t ch = Key == 13 ? 13 : AnsiChar(Key);
-    if (ch == 0)
+    // A character the current font's charset cannot hold switches to the
+    // font-table entry of the font's name with a charset that can.
+    std::string chars;
+    uint16_t font = e->CurrentAttr.Font;
+    if (Key == 13)
+        chars = shift ? "\n" : "\r";
+    else if (!e->Header()->UnicodeToFontChars(std::u32string(1, Key) + std::u32string(Following), font, chars,
+                                              !e->EditOptions.Has(rtDeactivateCharsetSwitching),
+                                              InputMethodCharset())) {
+        RtPlatform().Beep();
         return;
+    }
     if (e->IsProtected(e->CursorPar, e->CursorLine, e->CursorPos) && !e->HasCompleteSelection())
         return;
-    if (!e->HasCompleteSelection() && !e->CheckMaxLength(ch, 1))
+    if (!e->HasCompleteSelection() && !e->CheckMaxLength(uint8_t(chars[0]), int32_t(chars.size())))
         return;
     if (!BeginChange())
         return;
-    if (ch == 13 && shift)
-        ch = 10;
-    if (RtWordDelimiter[ch])
-        WordCompleted(ch);
-    e->InsertTextAndPaint(AnsiString(1, char(ch)), true);
-    if (ch == 13 || ch == 10)
+    if (font != e->CurrentAttr.Font) {
+        e->CurrentAttr.Font = font;
+        e->CurrentAttr.Charset = uint8_t(e->Header()->FontCharset(font));
+    }
+    if (chars.size() == 1 && RtWordDelimiter[uint8_t(chars[0])])
+        WordCompleted(uint8_t(chars[0]));
+    e->InsertTextAndPaint(chars, true);
+    if (Key == 13)
         e->ShowCursor();
     EndChange();
     UpdateCaret();
@@ -326,9 +359,8 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift)
 
 void TRtCustomRtfEdit::inputMethodEvent(QInputMethodEvent* Event)
 {
-    // Dead keys and composed characters arrive as committed text.
-    for (char32_t ch : Event->commitString().toUcs4())
-        KeyPress(ch, Qt::NoModifier);
+    // Dead keys, composed characters and the input method's words arrive as committed text.
+    TypeText(Event->commitString(), Qt::NoModifier);
     Event->accept();
 }
 
@@ -372,11 +404,11 @@ QMimeData* TRtCustomRtfEdit::CreateMimeData(bool WholeText)
         }
     }
     if (!ClipboardOptions.Has(rtcoDontCopyANSI)) {
-        const QByteArray ansi = write("ANSI");
-        if (!ansi.isEmpty()) {
-            const QString text = fromAnsi(AnsiString(ansi.constData(), size_t(ansi.size())));
-            data->setText(text);
-            data->setData(RtMimeText, text.toUtf8());
+        // Plain text by each font's charset.
+        const QByteArray utf8 = write("UTF8");
+        if (!utf8.isEmpty()) {
+            data->setText(QString::fromUtf8(utf8));
+            data->setData(RtMimeText, utf8);
         }
     }
     return data;
@@ -452,10 +484,12 @@ bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data)
             }
     }
     if (!format && !ClipboardOptions.Has(rtcoDontPasteANSI) && (Data->hasFormat(RtMimeText) || Data->hasText())) {
-        const AnsiString text =
-            toAnsi(Data->hasFormat(RtMimeText) ? QString::fromUtf8(Data->data(RtMimeText)) : Data->text());
-        bytes = QByteArray(text.data(), int(text.size()));
-        format = "ANSI";
+        // UTF-8 with its byte-order mark: the text reader puts each character in a charset that holds it.
+        const QString text = Data->hasFormat(RtMimeText) ? QString::fromUtf8(Data->data(RtMimeText)) : Data->text();
+        if (!text.isEmpty() && text[0] != QChar(0)) {
+            bytes = "\xEF\xBB\xBF" + text.toUtf8();
+            format = "ANSI";
+        }
     }
     if (!format)
         return false;

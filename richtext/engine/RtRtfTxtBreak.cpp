@@ -6,6 +6,7 @@
 
 #include "RtList.h"
 #include "RtObjBase.h"
+#include "Charsets.h"
 #include "RtObject.h"
 #include "SysUtils.h"
 
@@ -39,14 +40,14 @@ void TRtRTFTextPaint::ComputeHiddenStyleMask()
     HiddenStyleMask = m;
 }
 
-bool TRtRTFTextPaint::IsLeadByte(uint8_t Ch, const TAttr* /*Attr*/)
+bool TRtRTFTextPaint::IsLeadByte(uint8_t Ch, const TAttr* Attr)
 {
     if (DBCSMode.Has(rtdb_Test))
         return Ch == 'a';
     if (OnIsLeadByte)
         return OnIsLeadByte(this, Ch);
-    // The code pages of this platform have no lead bytes.
-    return false;
+    // The lead bytes of the character's font charset.
+    return Attr && IsCharsetLeadByte(Header()->Fonts[size_t(Attr->Font & 255)].Charset, Ch);
 }
 
 int32_t TRtRTFTextPaint::TextWidth(const TAttr* Attr, const AnsiString& Text)

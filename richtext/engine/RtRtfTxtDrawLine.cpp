@@ -372,27 +372,36 @@ void TRtRTFTextInput::WriteRun(TCanvas* C, int32_t X, int32_t Baseline, const ui
     if (!face.isValid())
         return;
     // Characters by the font's charset; those below 32 are drawn as blanks.
-    QString s;
-    s.reserve(N);
-    for (int32_t i = 0; i < N; ++i) {
-        const uint8_t ch = Chars[i] < 32 ? uint8_t(' ') : Chars[i];
-        const char32_t u = RtCharToUnicode(ch, charset, fontName);
-        s.append(QChar(char16_t(u ? u : U' ')));
+    std::string text(reinterpret_cast<const char*>(Chars), size_t(N));
+    for (char& ch : text)
+        if (uint8_t(ch) < 32)
+            ch = ' ';
+    QList<QGlyphRun> runs;
+    if (symbol) {
+        QString s;
+        s.reserve(N);
+        for (const char ch : text) {
+            const char32_t u = RtCharToUnicode(uint8_t(ch), charset, fontName);
+            s.append(QChar(char16_t(u ? u : U' ')));
+        }
+        const QList<quint32> glyphs = face.glyphIndexesForString(s);
+        QList<QPointF> positions;
+        double x = X;
+        for (qsizetype i = 0; i < glyphs.size() && i < N; ++i) {
+            positions.append(QPointF(x, Baseline));
+            x += Dx[i];
+        }
+        QGlyphRun run;
+        run.setRawFont(face);
+        run.setGlyphIndexes(glyphs.mid(0, positions.size()));
+        run.setPositions(positions);
+        runs.append(run);
+    } else {
+        runs = CharsetGlyphRuns(face, charset, text, Dx, X, Baseline);
     }
-    const QList<quint32> glyphs = face.glyphIndexesForString(s);
-    QList<QPointF> positions;
-    positions.reserve(glyphs.size());
-    double x = X;
-    for (qsizetype i = 0; i < glyphs.size() && i < N; ++i) {
-        positions.append(QPointF(x, Baseline));
-        x += Dx[i];
-    }
-    QGlyphRun run;
-    run.setRawFont(face);
-    run.setGlyphIndexes(glyphs.mid(0, positions.size()));
-    run.setPositions(positions);
     p->setPen(ToQColor(C->Font().Color()));
-    p->drawGlyphRun(QPointF(0, 0), run);
+    for (const QGlyphRun& run : runs)
+        p->drawGlyphRun(QPointF(0, 0), run);
     if (C->Font().Style() & fsStrikeOut) {
         const double t = std::max(1.0 / PaintScale(), face.lineThickness());
         p->fillRect(QRectF(X, Baseline - face.xHeight() / 2 - t / 2, total, t), ToQColor(C->Font().Color()));

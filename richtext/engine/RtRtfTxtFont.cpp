@@ -299,8 +299,12 @@ void TRtRTFTextPaint::BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr)
         const QList<quint32> glyphs = face.glyphIndexesForString(chars);
         const QList<QPointF> advances = face.advancesForGlyphIndexes(glyphs);
         const double scale = double(deviceEm) / face.unitsPerEm();
-        for (qsizetype i = 0; i < 256 && i < advances.size(); ++i)
-            Table.Widths[size_t(i)] = Round32(advances[i].x() * scale);
+        for (qsizetype i = 0; i < 256 && i < advances.size(); ++i) {
+            const char32_t u = chars[i].unicode();
+            // Characters the face lacks measure as the fallback face draws them.
+            Table.Widths[size_t(i)] = Round32(
+                (face.supportsCharacter(uint(u)) ? advances[i].x() : CharAdvance(face, u, Table.Charset)) * scale);
+        }
         const TTextMetric tm = TextMetricFor(face, deviceEm);
         Table.LineHeight = tm.tmHeight + tm.tmExternalLeading;
         Table.Ascent = tm.tmAscent + tm.tmExternalLeading;

@@ -23,6 +23,7 @@ void RtRegisterFormats()
         {"TRtRtfReader", Create<TRtRtfReader>},
         {"TRtRTFReader", Create<TRtRtfReader>},
         {"TRtTextWriter", Create<TRtTextWriter>},
+        {"TRtUtf8TextWriter", Create<TRtUtf8TextWriter>},
         {"TRtRTFWriter", Create<TRtRTFWriter>},
     });
 }

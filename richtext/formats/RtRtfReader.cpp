@@ -5,6 +5,7 @@
 #include "RtList.h"
 #include "RtNumbering.h"
 #include "RtObject.h"
+#include "Charsets.h"
 #include "RtfKeywords.h"
 
 #include <algorithm>
@@ -37,10 +38,7 @@ int32_t Twips(int32_t v) { return std::clamp(v, 0, MaxTwips); }
 
 } // namespace
 
-TRtRtfReader::TRtRtfReader()
-{
-    FontMap.fill(-1);
-}
+TRtRtfReader::TRtRtfReader() = default;
 
 TRtRtfReader::~TRtRtfReader() = default;
 
@@ -58,6 +56,7 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
     NumberLine = nullptr;
     UnicodeSkip = 1;
     SkipChars = 0;
+    HighSurrogate = 0;
     FirstPar = StartParse(Stream, 400);
     Par->Flags &= ~(parfNoLines | parfProtected | parfObjectPar | parfObjectPar2);
     LineCapacity = 60;
@@ -157,6 +156,13 @@ void TRtRtfReader::HandleToken(const TRtfToken& t)
                 PicNibble = -1;
             }
             return;
+        }
+        // Bytes of fonts without a charset of their own under a code page no font charset has.
+        if (t.Char >= 0x80 && CodePageCharset(CodePage) < 0 && CodePageFonts.count(Attr.Font)) {
+            const char byte = char(t.Char);
+            const QList<uint> u = CodePageToUnicode(CodePage, std::string_view(&byte, 1)).toUcs4();
+            if (!u.isEmpty() && AddUnicodeChar(char32_t(u[0])))
+                return;
         }
         HandleCharacter(t.Char);
         return;
@@ -918,7 +924,7 @@ void TRtRtfReader::HandleProperty(std::string_view Name, int32_t Code, int32_t V
     if (Dest == rdFontTable) {
         if (Code == 26) {
             FontNr = Value;
-            FontCharsetValue = 0;
+            FontCharsetValue = -1;
             FontName.clear();
         } else if (Code == 101)
             FontCharsetValue = Value;
@@ -961,6 +967,10 @@ void TRtRtfReader::HandleProperty(std::string_view Name, int32_t Code, int32_t V
     if (Dest == rdListLevel || Dest == rdList || Dest == rdListOverrideTable
         || (Code >= 103 && Code <= 108) || (Code >= 148 && Code <= 158)) {
         SetListProperty(Code, Value);
+        return;
+    }
+    if (Code == rtfpCodePage) {
+        CodePage = Value;
         return;
     }
     switch (Code) {
@@ -1046,15 +1056,15 @@ void TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
             Attr.Style.Include(afsBookmark);
             Attr.Tag = tag;
         }
-        if (FontMap[0] >= 0) {
-            Attr.Font = uint16_t(FontMap[0]);
-            Attr.Charset = FontCharset(FontMap[0]);
+        if (MapFont(0) >= 0) {
+            Attr.Font = uint16_t(MapFont(0));
+            Attr.Charset = FontCharset(Attr.Font);
         }
         break;
     }
     case 26:
-        if (Value >= 0 && Value < 255 && FontMap[size_t(Value)] >= 0) {
-            Attr.Font = uint16_t(FontMap[size_t(Value)]);
+        if (MapFont(Value) >= 0) {
+            Attr.Font = uint16_t(MapFont(Value));
             Attr.Charset = FontCharset(Attr.Font);
             NewStyle.CharMask |= Dest == rdStylesheet ? scFont : 0;
             if (AtParStart()) {
@@ -1096,36 +1106,48 @@ void TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
     }
 }
 
-// One UTF-16 unit of "\u". Fonts of the ANSI character set take the
-// Windows-1252 byte of the character; fonts of other character sets take the
-// fallback bytes that follow, which are in the font's own character set.
+// One UTF-16 unit of "\u": the character in the current font, or in the
+// font's entry of a charset that holds it; its fallback characters are then
+// dropped. A character no charset holds keeps its fallback characters.
 void TRtRtfReader::AddUnicode(int32_t Value)
 {
     const char16_t unit = char16_t(Value < 0 ? Value + 65536 : Value);
-    const bool highSurrogate = unit >= 0xD800 && unit < 0xDC00;
-    const bool lowSurrogate = unit >= 0xDC00 && unit < 0xE000;
-    const bool pairEnd = lowSurrogate && HighSurrogate;
-    HighSurrogate = highSurrogate;
-    if (pairEnd) {
-        // The first half already let its fallback through.
+    const char16_t high = HighSurrogate;
+    HighSurrogate = 0;
+    if (unit >= 0xD800 && unit < 0xDC00) {
+        // The pair's character comes with its second half.
+        HighSurrogate = unit;
         SkipChars = UnicodeSkip;
         return;
     }
-    const uint8_t charset = Attr.Charset;
-    const bool ansiFont = charset == 0 || charset == 1;
-    if (charset == 2 && unit >= 0xF020 && unit <= 0xF0FF) {
-        // Symbol fonts: the character's own byte.
-        HandleCharacter(unit - 0xF000);
-        SkipChars = UnicodeSkip;
-        return;
+    char32_t ch = unit;
+    if (unit >= 0xDC00 && unit < 0xE000) {
+        if (!high)
+            return;
+        ch = QChar::surrogateToUcs4(high, unit);
     }
-    const int ansi = (highSurrogate || lowSurrogate) ? -1 : UnicodeToAnsiChar(unit);
-    if (ansi > 0 && (ansiFont || UnicodeSkip == 0)) {
-        HandleCharacter(ansi);
+    if (AddUnicodeChar(ch))
         SkipChars = UnicodeSkip;
-    } else if (UnicodeSkip == 0)
-        HandleCharacter('?');
-    // otherwise the fallback characters are read as text
+}
+
+bool TRtRtfReader::AddUnicodeChar(char32_t Ch)
+{
+    std::string bytes;
+    uint16_t font = Attr.Font;
+    const char32_t text[1] = {Ch};
+    if (!Header->UnicodeToFontChars(std::u32string_view(text, 1), font, bytes, true, UnicodeCharset))
+        return false;
+    const TAttr keep = Attr;
+    if (font != Attr.Font) {
+        UnicodeCharset = Header->FontCharset(font);
+        Attr.Font = font;
+        Attr.Charset = uint8_t(UnicodeCharset);
+    }
+    for (const char b : bytes)
+        HandleCharacter(uint8_t(b));
+    Attr.Font = keep.Font;
+    Attr.Charset = keep.Charset;
+    return true;
 }
 
 void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
@@ -1525,25 +1547,37 @@ void TRtRtfReader::EndFontEntry()
 {
     AnsiString name = Trim(FontName);
     FontName.clear();
-    if (Header->KeepFontsFixed || FontNr < 0 || FontNr > 254 || name.empty()) {
+    if (Header->KeepFontsFixed || FontNr < 0 || name.empty()) {
         FontNr = -1;
         return;
     }
-    // Fonts named as symbol fonts are symbol fonts whatever their character set.
+    // Fonts named as symbol fonts are symbol fonts whatever their character set;
+    // fonts without a charset of their own (or the default one) take the document's code page.
     const bool symbol = SameTextAscii(name, "wingdings") || SameTextAscii(name, "webdings")
                      || SameTextAscii(name, "symbol");
-    const int32_t charset = symbol ? 2 : std::clamp(FontCharsetValue, 0, 255);
+    const bool ownCharset = FontCharsetValue >= 0 && FontCharsetValue != 1;
+    const int32_t charset = symbol        ? 2
+                            : ownCharset  ? std::clamp(FontCharsetValue, 0, 255)
+                                          : std::max(0, CodePageCharset(CodePage));
     const int32_t idx = Header->GetFontIndexCharset(name, charset);
     if (idx >= 0 && idx < 256) {
-        FontMap[size_t(FontNr)] = int16_t(idx);
+        FontMap[FontNr] = int16_t(idx);
         if (Header->Fonts[size_t(idx)].Charset < 0)
             Header->Fonts[size_t(idx)].Charset = charset;
+        if (!symbol && !ownCharset)
+            CodePageFonts.insert(idx);
         if (FontNr == 0) {
             Attr.Font = uint16_t(idx);
             Attr.Charset = uint8_t(charset);
         }
     }
     FontNr = -1;
+}
+
+int32_t TRtRtfReader::MapFont(int32_t Value) const
+{
+    const auto it = FontMap.find(Value);
+    return it == FontMap.end() ? -1 : it->second;
 }
 
 void TRtRtfReader::EndColorEntry()
@@ -1570,8 +1604,8 @@ void TRtRtfReader::BeginStyle()
 {
     NewStyle = TStyleDef();
     Attr = TAttr();
-    if (FontMap[0] >= 0)
-        Attr.Font = uint16_t(FontMap[0]);
+    if (MapFont(0) >= 0)
+        Attr.Font = uint16_t(MapFont(0));
     AssignParFormat(ParTemplate, TParagraph());
 }
 
@@ -1796,8 +1830,7 @@ void TRtRtfReader::SetListProperty(int32_t Code, int32_t Value)
     case 103: Level.Level = std::clamp(Value, 0, 9); break;     // pnlvl
     case 107: case 156: Level.Indent = std::clamp(Value, -32767, 32767); break;
     case 108: // pnf
-        if (Value >= 0 && Value < 255)
-            Level.Font = FontMap[size_t(Value)];
+        Level.Font = MapFont(Value);
         break;
     case 148: Level.Size = std::clamp(Value, 0, 1638); break;  // pnfs
     case 149: Level.UsePrev = Value != 0; break;               // pnprev
@@ -1815,8 +1848,8 @@ void TRtRtfReader::SetListProperty(int32_t Code, int32_t Value)
         SelectList(ParOverride, std::clamp(Value, 0, 8) + 1);
         break;
     case 26: // f
-        if (Dest == rdListLevel && Value >= 0 && Value < 255)
-            Level.Font = FontMap[size_t(Value)];
+        if (Dest == rdListLevel)
+            Level.Font = MapFont(Value);
         break;
     case 27: // fs
         if (Dest == rdListLevel)

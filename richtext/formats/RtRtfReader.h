@@ -5,6 +5,7 @@
 
 #include <array>
 #include <memory>
+#include <set>
 #include <unordered_map>
 #include <vector>
 
@@ -190,6 +191,11 @@ private:
     void AddUnicode(int32_t Value);
     // Adds S as hidden text with the attribute Like has otherwise.
     void AddHiddenText(const AnsiString& S, const TAttr& Like);
+    // Adds a character in the current font or, when its charset cannot hold
+    // it, in the font's entry of a charset that can; false when none can.
+    bool AddUnicodeChar(char32_t Ch);
+    // The store slot of an RTF font number, -1 when the table has none.
+    int32_t MapFont(int32_t Value) const;
     TRtCell* CellOf(TParagraph* P);
     int32_t TextWidth() const;
     uint8_t MapColor(int32_t Value) const;
@@ -209,12 +215,15 @@ private:
     std::vector<TGroup> Groups;
     uint8_t UnicodeSkip = 1;  // fallback characters after "\u"
     int32_t SkipChars = 0;    // fallback characters still to drop
-    bool HighSurrogate = false;
+    char16_t HighSurrogate = 0;  // first half of a surrogate pair
+    int32_t UnicodeCharset = -1; // charset the last "\u" character switched to
+    int32_t CodePage = 1252;     // the document's code page
+    std::set<int32_t> CodePageFonts; // slots of fonts without a charset of their own
 
     // Font table.
-    std::array<int16_t, 255> FontMap{};
+    std::unordered_map<int32_t, int16_t> FontMap;  // RTF font number -> store slot
     int32_t FontNr = -1;
-    int32_t FontCharsetValue = 0;
+    int32_t FontCharsetValue = -1;  // -1: the entry names no charset
     AnsiString FontName;
     // Colour table.
     int32_t Red = 0, Green = 0, Blue = 0;

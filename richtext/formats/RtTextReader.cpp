@@ -1,6 +1,9 @@
 #include "RtTextReader.h"
 
+#include "RtPlatform.h"
+
 #include <algorithm>
+#include <string_view>
 
 void AssignParFormat(TParagraph& Dest, const TParagraph& Source)
 {
@@ -150,25 +153,103 @@ void TRtTextReader::BeginParagraph(TParagraph* P)
     Pending = 0;
 }
 
+namespace {
+
+// Length of the UTF-8 sequence at Text[I], 0 when none starts there.
+size_t Utf8Length(std::string_view Text, size_t I)
+{
+    const uint8_t c = uint8_t(Text[I]);
+    const size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+    if (n == 0 || I + n > Text.size())
+        return 0;
+    for (size_t k = 1; k < n; ++k)
+        if ((uint8_t(Text[I + k]) & 0xC0) != 0x80)
+            return 0;
+    return n;
+}
+
+// Text is UTF-8 when it starts with its byte-order mark, or when it holds
+// multi-byte sequences and nothing that is no UTF-8; otherwise it is 8-bit text.
+bool IsUtf8(std::string_view Text)
+{
+    if (Text.starts_with("\xEF\xBB\xBF"))
+        return true;
+    bool multiByte = false;
+    for (size_t i = 0; i < Text.size(); ++i) {
+        if (uint8_t(Text[i]) < 0x80)
+            continue;
+        const size_t n = Utf8Length(Text, i);
+        if (n == 0)
+            return false;
+        multiByte = true;
+        i += n - 1;
+    }
+    return multiByte;
+}
+
+}  // namespace
+
 int32_t TRtTextReader::Parse(TStream* Stream, TParagraph*& FirstPar)
 {
     FirstPar = StartParse(Stream, LineCapacity);
-    const int32_t step = Text->BeginProgress(int32_t(std::min<int64_t>(Stream->Size(), INT32_MAX)));
-    int64_t reported = 0;
-    for (;;) {
-        const int c = ReadChar();
-        if (c < 1)
-            break;
-        if (step > 0 && In.StreamPosition() - reported > step) {
-            reported = In.StreamPosition();
-            Text->StepProgress(int32_t(std::min<int64_t>(reported, INT32_MAX)));
-        }
-        if (ProcessChar(uint8_t(c)))
-            break;
-    }
+    // The text ends at its first zero byte; the stream stays behind it.
+    std::string bytes;
+    for (int c = ReadChar(); c > 0; c = ReadChar())
+        bytes.push_back(char(c));
     In.SyncStream();
+    const int32_t step = Text->BeginProgress(int32_t(std::min<size_t>(bytes.size(), INT32_MAX)));
+    size_t reported = 0;
+    auto progress = [&](size_t Pos) {
+        if (step > 0 && Pos - reported > size_t(step)) {
+            reported = Pos;
+            Text->StepProgress(int32_t(std::min<size_t>(reported, INT32_MAX)));
+        }
+    };
+    if (IsUtf8(bytes)) {
+        // Characters as Unicode; those the font's charset cannot hold switch the font's charset.
+        std::u32string chars;
+        chars.reserve(bytes.size());
+        for (size_t i = bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0; i < bytes.size(); ++i) {
+            const size_t n = uint8_t(bytes[i]) < 0x80 ? 1 : Utf8Length(bytes, i);
+            const QList<uint> u = QString::fromUtf8(bytes.data() + i, qsizetype(n)).toUcs4();
+            chars.push_back(u.isEmpty() ? U'\uFFFD' : char32_t(u[0]));
+            i += n - 1;
+        }
+        bool refused = false;
+        for (size_t i = 0; i < chars.size(); ++i) {
+            progress(i);
+            if (chars[i] < 0x80) {
+                if (ProcessChar(uint8_t(chars[i])))
+                    break;
+            } else if (!AppendUnicode(std::u32string_view(chars).substr(i)))
+                refused = true;
+        }
+        if (refused)
+            RtPlatform().Beep();
+    } else {
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            progress(i);
+            if (ProcessChar(uint8_t(bytes[i])))
+                break;
+        }
+    }
     Text->EndProgress();
     return 0;
+}
+
+bool TRtTextReader::AppendUnicode(std::u32string_view Chars)
+{
+    std::string bytes;
+    uint16_t font = Attr.Font;
+    if (!Header->UnicodeToFontChars(Chars, font, bytes))
+        return false;
+    if (font != Attr.Font) {
+        Attr.Font = font;
+        Attr.Charset = uint8_t(Header->FontCharset(font));
+    }
+    for (const char b : bytes)
+        AppendChar(uint8_t(b));
+    return true;
 }
 
 void TRtTextReader::CountParagraph()

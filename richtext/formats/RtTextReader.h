@@ -5,6 +5,7 @@
 #include "RtRtfTxtIo.h"
 
 #include <array>
+#include <string_view>
 
 class TRtTextReader : public TRtCustomTextReader {
 public:
@@ -49,6 +50,11 @@ protected:
     int32_t InsertTextObject(uint8_t Kind, uint32_t Tag, bool WithEnd, bool IsEnd,
                              const AnsiString& Name, const AnsiString& Command);
     void CountParagraph();
+    // Adds the character Chars[0] in the attribute's font or, when its charset
+    // cannot hold it, in the entry of the font's name with a charset that can
+    // (the rest of Chars helps choose it); new text stays in that font. False
+    // when no charset holds the character.
+    bool AppendUnicode(std::u32string_view Chars);
 
     TRtReadBuffer In;
     TLine* CurLine = nullptr;

@@ -348,6 +348,12 @@ struct TKeywordTable {
         // Unicode characters: "\u" with its fallback count "\uc".
         Add("u", 0, N, P, rtfpUnicode);
         Add("uc", 1, N, P, rtfpUnicodeSkip);
+        // The code page of "\'" characters in fonts without a charset of their own.
+        Add("ansicpg", 1252, N, P, rtfpCodePage);
+        Add("ansi", 1252, F, P, rtfpCodePage);
+        Add("mac", 10000, F, P, rtfpCodePage);
+        Add("pc", 437, F, P, rtfpCodePage);
+        Add("pca", 850, F, P, rtfpCodePage);
         // Nested tables are flattened: their cells become tabs, their rows line breaks.
         Add("nestcell", 0, N, C, 9);
         Add("nestrow", 0, N, C, 1010);

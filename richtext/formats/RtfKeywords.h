@@ -18,6 +18,7 @@ enum TRtfKeywordKind : int32_t {
 constexpr int32_t rtfpUnicode = 200;     // "\u": one UTF-16 unit, then fallback characters
 constexpr int32_t rtfpUnicodeSkip = 201; // "\uc": fallback characters after each "\u"
 constexpr int32_t rtfpFootnoteNumber = 210; // "\chftn": the automatic footnote number
+constexpr int32_t rtfpCodePage = 202;    // "\ansicpg", "\ansi", "\mac", "\pc", "\pca": the document's code page
 
 // Destination code beyond the table of the program's own RTF: a field result.
 constexpr int32_t rtfdFieldResult = 46;

@@ -1,13 +1,14 @@
 #include "Rtwrite2.h"
 
+#include "Charsets.h"
 #include "RtList.h"
 
 #include <algorithm>
 
 namespace {
 
-// Style bits that do not split a run.
-const WrtStyle RunNeutral{afsMisSpelled, afsWasChecked};
+// Style bits that do not split a run (spelling and double-byte layout marks).
+const WrtStyle RunNeutral{afsMisSpelled, afsWasChecked, afsDBCSOne, afsDBCSTwo};
 
 bool SameRun(const TAttr& a, const TAttr& b)
 {
@@ -198,6 +199,15 @@ int32_t TRtTextWriter::WriteChars(int32_t Count)
     if (SkipHiddenText && CurAttr.Style.Has(afsHidden))
         return 0;
     return Put(CurLine->Chars + CurPos, size_t(Count));
+}
+
+int32_t TRtUtf8TextWriter::WriteChars(int32_t Count)
+{
+    if (SkipHiddenText && CurAttr.Style.Has(afsHidden))
+        return 0;
+    const int32_t charset = CurLine->Attrs ? Text->Header()->FontCharset(CurAttr.Font) : ANSI_CHARSET;
+    const std::string_view bytes(reinterpret_cast<const char*>(CurLine->Chars + CurPos), size_t(Count));
+    return Put(CharsetToUnicode(charset, bytes).toStdString());
 }
 
 int32_t TRtTextWriter::WriteLineEnd()

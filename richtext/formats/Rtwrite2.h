@@ -70,3 +70,11 @@ protected:
 private:
     int32_t WriteMarker(uint8_t Ch);
 };
+
+// Plain text as UTF-8 (the "UTF8" format of the clipboard and text exchange):
+// each run's bytes read by its font's charset.
+class TRtUtf8TextWriter : public TRtTextWriter {
+public:
+    LUMI_CLASSNAME(TRtUtf8TextWriter)
+    int32_t WriteChars(int32_t Count) override;
+};

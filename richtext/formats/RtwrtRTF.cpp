@@ -1,5 +1,6 @@
 #include "RtwrtRTF.h"
 
+#include "Charsets.h"
 #include "RtExtraData.h"
 #include "RtHeaderFooter.h"
 #include "RtList.h"
@@ -1176,9 +1177,33 @@ int32_t TRtRTFWriter::WriteChars(int32_t Count)
         return Flush();
     }
     const bool cell = CurPar->Flags & parfTableCell;
+    // Text of fonts of other charsets than the document's code page: each
+    // character as "\u" with its bytes as the 8-bit fallback.
+    const int32_t charset = CurLine->Attrs ? Text->Header()->FontCharset(CurAttr.Font) : ANSI_CHARSET;
+    const bool unicode = charset > SYMBOL_CHARSET;
+    const std::u32string chars =
+        unicode ? CharsetCharsPerByte(charset, std::string_view(reinterpret_cast<const char*>(s), size_t(Count)))
+                : std::u32string();
     for (int32_t i = 0; i < Count; ++i) {
         const uint8_t c = s[i];
-        if (c == 9) {
+        if (unicode && c >= 0x80) {
+            int32_t n = 1;
+            while (i + n < Count && chars[size_t(i + n)] == 0)
+                ++n;
+            const char32_t u = chars[size_t(i)];
+            if (u > 0x7F && u <= 0xFFFF && u != U'\uFFFD') {
+                if (n != 1)
+                    AddWord("\\uc", n);
+                AddWord("\\u", int16_t(u));
+                for (int32_t k = 0; k < n; ++k)
+                    AddHexByte(s[i + k]);
+                if (n != 1)
+                    Add("\\uc1 ");
+            } else
+                for (int32_t k = 0; k < n; ++k)
+                    AddHexByte(s[i + k]);
+            i += n - 1;
+        } else if (c == 9) {
             // The first tab of a paragraph whose only tab stop is of the own kind.
             Buf += !TabSeen && Text->HasSingleKind3Tab(CurPar, CurLine) ? "\\rttab " : "\\tab ";
             TabSeen = true;

@@ -1,7 +1,9 @@
 #include "RtDefs.h"
 
+#include "Charsets.h"
 #include "RtPlatform.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -317,6 +319,65 @@ int32_t TTextHeader::GetFontIndexCharset(const AnsiString& Name, int32_t Charset
         return i;
     }
     return 0;
+}
+
+int32_t TTextHeader::FontCharset(int32_t Index) const
+{
+    const TRtFontEntry& f = Fonts[size_t(std::clamp(Index, 0, 255))];
+    if (f.Charset >= 0)
+        return f.Charset;
+    const bool symbol = SameText(f.Name, "wingdings") || SameText(f.Name, "webdings") || SameText(f.Name, "symbol");
+    return symbol ? SYMBOL_CHARSET : ANSI_CHARSET;
+}
+
+int32_t TTextHeader::GetFontIndexForCharset(int32_t Index, int32_t Charset)
+{
+    const TRtFontEntry source = Fonts[size_t(std::clamp(Index, 0, 255))];
+    const AnsiString name = source.Name.empty() ? AnsiString("Arial") : source.Name;
+    for (int32_t i = 0; i < 255; ++i)
+        if (!Fonts[size_t(i)].Name.empty() && SameText(Fonts[size_t(i)].Name, name) && FontCharset(i) == Charset)
+            return i;
+    for (int32_t i = 0; i < 255; ++i) {
+        TRtFontEntry& f = Fonts[size_t(i)];
+        if (!f.Name.empty())
+            continue;
+        f = source;
+        f.Name = name;
+        f.Charset = Charset;
+        return i;
+    }
+    return -1;
+}
+
+bool TTextHeader::UnicodeToFontChars(std::u32string_view Text, uint16_t& Font, std::string& Out, bool Switch,
+                                     int32_t Preferred)
+{
+    if (Text.empty())
+        return false;
+    const char32_t ch = Text[0];
+    const int32_t charset = FontCharset(Font);
+    if (charset == SYMBOL_CHARSET) {
+        // A symbol font holds its own bytes, written as private-use characters.
+        if (ch >= 0xF020 && ch <= 0xF0FF) {
+            Out.push_back(char(ch - 0xF000));
+            return true;
+        }
+        if (ch < 0x80) {
+            Out.push_back(char(ch));
+            return true;
+        }
+    } else if (UnicodeToCharset(charset, ch, Out))
+        return true;
+    if (!Switch)
+        return false;
+    const int32_t chosen = ChooseCharset(Text, -1, Preferred);
+    if (chosen < 0)
+        return false;
+    const int32_t slot = GetFontIndexForCharset(Font, chosen);
+    if (slot < 0 || !UnicodeToCharset(chosen, ch, Out))
+        return false;
+    Font = uint16_t(slot);
+    return true;
 }
 
 AnsiString TTextHeader::GetFontName(int32_t Index) const

@@ -18,6 +18,7 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -444,8 +445,8 @@ extern int32_t (*FindPaperSize)(int32_t Width, int32_t Height, int32_t& Index);
 
 // Character of a font charset as Unicode: Windows-1252 through the platform's
 // table, the symbol charset through a symbol-to-Unicode table (the WingDings
-// bullets as marks of common fonts), other charsets through iconv. 0 when the
-// byte has no character there.
+// bullets as marks of common fonts), other charsets through their code page.
+// 0 when the byte has no character of its own there (also a lead byte).
 char32_t RtCharToUnicode(uint8_t Ch, int32_t Charset, const AnsiString& FontName);
 
 // ---- the page header ------------------------------------------------------------------------
@@ -474,6 +475,18 @@ public:
     void Init();
     int32_t GetFontIndex(const AnsiString& Name);
     int32_t GetFontIndexCharset(const AnsiString& Name, int32_t Charset);
+    // The charset of font slot Index: a font of unknown charset is Western, one
+    // named as a symbol font a symbol font.
+    int32_t FontCharset(int32_t Index) const;
+    // The slot with the name of font slot Index and exactly that charset, added
+    // when missing; -1 when the table is full.
+    int32_t GetFontIndexForCharset(int32_t Index, int32_t Charset);
+    // The bytes of the character Text[0] in font slot Font. When the font's
+    // charset cannot hold it and Switch is set, Font becomes the slot with the
+    // font's name and a charset that can (Preferred first, then the one holding
+    // most of Text). False when no charset holds it (or the table is full).
+    bool UnicodeToFontChars(std::u32string_view Text, uint16_t& Font, std::string& Out, bool Switch = true,
+                            int32_t Preferred = -1);
     AnsiString GetFontName(int32_t Index) const;
     bool GetColorIndex(TColor Color, bool Use256, int32_t& Index);
     TColor GetColor(int32_t Index) const;

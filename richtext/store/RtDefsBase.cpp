@@ -3,15 +3,14 @@
 // conversion and start-up tables.
 #include "RtDefs.h"
 
+#include "Charsets.h"
 #include "Printers.h"
 #include "RtPlatform.h"
 
 #include <QPrinterInfo>
 #include <QStringList>
 #include <algorithm>
-#include <iconv.h>
 #include <map>
-#include <mutex>
 
 // ---- messages ------------------------------------------------------------------------------------
 
@@ -435,67 +434,13 @@ char32_t SymbolToUnicode(uint8_t Ch, const AnsiString& FontName)
     }
 }
 
-const char* CharsetCodePage(int32_t Charset)
-{
-    switch (Charset) {
-    case 128: return "CP932";
-    case 129: return "CP949";
-    case 134: return "CP936";
-    case 136: return "CP950";
-    case 161: return "CP1253";
-    case 162: return "CP1254";
-    case 163: return "CP1258";
-    case 177: return "CP1255";
-    case 178: return "CP1256";
-    case 186: return "CP1257";
-    case 204: return "CP1251";
-    case 222: return "CP874";
-    case 238: return "CP1250";
-    default: return nullptr;
-    }
-}
-
-// One byte of a single-byte code page through iconv (tables made once per code page).
-char32_t CodePageToUnicode(uint8_t Ch, const char* CodePage)
-{
-    static std::mutex lock;
-    static std::map<std::string, std::array<char32_t, 256>> tables;
-    const std::lock_guard<std::mutex> guard(lock);
-    auto it = tables.find(CodePage);
-    if (it == tables.end()) {
-        std::array<char32_t, 256> table{};
-        iconv_t cd = iconv_open("UTF-32LE", CodePage);
-        for (int c = 0; c < 256; ++c) {
-            if (cd == iconv_t(-1)) {
-                table[size_t(c)] = AnsiCharToUnicode(uint8_t(c));
-                continue;
-            }
-            char in[1] = {char(c)};
-            char out[8] = {};
-            char* pin = in;
-            char* pout = out;
-            size_t inLeft = 1, outLeft = sizeof(out);
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-            if (iconv(cd, &pin, &inLeft, &pout, &outLeft) != size_t(-1) && outLeft == 4)
-                table[size_t(c)] = char32_t(uint8_t(out[0]) | uint8_t(out[1]) << 8 | uint8_t(out[2]) << 16 |
-                                            uint32_t(uint8_t(out[3])) << 24);
-        }
-        if (cd != iconv_t(-1))
-            iconv_close(cd);
-        it = tables.emplace(CodePage, table).first;
-    }
-    return it->second[Ch];
-}
-
 }  // namespace
 
 char32_t RtCharToUnicode(uint8_t Ch, int32_t Charset, const AnsiString& FontName)
 {
     if (Charset == SYMBOL_CHARSET)
         return SymbolToUnicode(Ch, FontName);
-    if (const char* cp = CharsetCodePage(Charset))
-        return CodePageToUnicode(Ch, cp);
-    return AnsiCharToUnicode(Ch);
+    return CharsetCharToUnicode(Charset, Ch);
 }
 
 // ---- start-up values -------------------------------------------------------------------------------------

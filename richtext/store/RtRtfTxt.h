@@ -335,7 +335,7 @@ public:
     TRtViewOptions ViewOptions;
     TRtEditBoxModes EditBoxModes;
     TProtectProp ProtectOptions;
-    TRtDBCSMode DBCSMode;
+    TRtDBCSMode DBCSMode{rtdb_Enabled, rtdb_CalcCharWidth};  // pairs of the double-byte charsets
     uint32_t EngineOptions = 0;
     int32_t MaxParLength = 0;
     int32_t MaxTextLength = 0;

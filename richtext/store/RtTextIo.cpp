@@ -130,6 +130,8 @@ AnsiString RtChooseWriterClass(const AnsiString& Ext, const AnsiString& Format, 
         return d.HTMLWriter;
     if (SameText(Format, "ANSI"))
         return d.TextWriter;
+    if (SameText(Format, "UTF8"))
+        return "TRtUtf8TextWriter";
     if (!automatic)
         return Format;
     return HasContent || KeepsStyles ? d.RTFWriter : d.TextWriter;

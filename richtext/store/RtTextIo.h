@@ -19,7 +19,8 @@ AnsiString RtSniffReaderClass(TStream& Stream);
 // class that is not registered gives way to the text reader.
 AnsiString RtChooseReaderClass(const AnsiString& Ext, const AnsiString& Format, TStream& Stream);
 
-// The writer class for a save, chosen the same way; "AUTO" writes RTF when
+// The writer class for a save, chosen the same way ("UTF8": plain text as
+// UTF-8, by each font's charset); "AUTO" writes RTF when
 // the text or a header/footer has content or the text keeps styles, else text.
 AnsiString RtChooseWriterClass(const AnsiString& Ext, const AnsiString& Format, bool HasContent, bool KeepsStyles);
 

@@ -550,3 +550,29 @@ TEST(RTFDrawer, RendersTestPageLikeReference)
     EXPECT_LT(DifferingShare(page, reference.convertToFormat(QImage::Format_RGB32), 48), 0.003)
         << "compare " << saved.toStdString() << " with the reference";
 }
+
+// Runs keep the bytes of their font's charset and are measured as its letters;
+// a double-byte character is one character and a word of its own, so that
+// East-Asian text wraps between any two characters.
+TEST(RTFDrawer, RunsAreMeasuredByTheirFontsCharset)
+{
+    TRTFDrawer d;
+    d.SetRTFText("{\\rtf1{\\fonttbl{\\f0\\fcharset204 Arial;}{\\f1\\fcharset0 Arial;}{\\f2\\fcharset128 Arial;}}"
+                 "\\plain\\fs24\\f0 \\'c6\\par\\f1 \\'c6\\par\\f2 \\'93\\'fa\\'96\\'7bA\\par}");
+    ASSERT_EQ(d.TokenCount(), 7);
+    EXPECT_EQ(d.GetToken(0)->Charset, 204);
+    EXPECT_EQ(d.GetToken(2)->Charset, 0);
+    const QRawFont arial = RawFontFor("Arial", 0, 0);
+    auto advance = [&](char32_t c) { return arial.advancesForGlyphIndexes(arial.glyphIndexesForString(QString::fromUcs4(&c, 1)))[0].x(); };
+    EXPECT_NEAR(d.GetToken(0)->Width, PointsToMm(advance(U'Ж'), 12), 1e-4);
+    EXPECT_NEAR(d.GetToken(2)->Width, PointsToMm(advance(U'Æ'), 12), 1e-4);
+    EXPECT_EQ(d.GetToken(4)->Text, "\x93\xfa");
+    EXPECT_EQ(d.GetToken(5)->Text, "\x96\x7b");
+    EXPECT_EQ(d.GetToken(6)->Text, "A");
+    const TRTFToken& sun = *d.GetToken(4);
+    ASSERT_EQ(sun.CharRight.size(), 2u);
+    EXPECT_NEAR(sun.CharRight[0], PointsToMm(ArialEm, 12), 1e-3);  // one em, from the fallback face
+    EXPECT_EQ(sun.CharRight[1], sun.CharRight[0]);
+    d.LayoutLines(1.2f * sun.Width);
+    EXPECT_EQ(LineTexts(d), "\xc6\\par|\xc6\\par|\x93\xfa|\x96\x7b|A");
+}

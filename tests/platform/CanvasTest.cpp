@@ -201,3 +201,43 @@ TEST(Canvas, StretchDIBitsIgnoresAlphaOnOtherDevices)
     const QImage out = device.toImage();
     EXPECT_EQ(out.pixel(1, 1) & 0xFFFFFFu, 0x0000FFu);  // not mixed with the red beneath
 }
+
+// Bytes are read by the font's charset; characters the face lacks come from a
+// face that has them, and a double-byte pair is one glyph with its advance on
+// the lead byte.
+TEST(Canvas, TextOfTheFontsCharset)
+{
+    TCanvas c;
+    c.Font().SetName("Arial");
+    c.Font().SetHeight(-100);
+    c.Font().SetCharset(204);
+    const int zhe = c.TextWidth("\xc6");  // Cyrillic Zhe, not the Latin AE of Windows-1252
+    c.Font().SetCharset(ANSI_CHARSET);
+    EXPECT_NE(zhe, c.TextWidth("\xc6"));
+    const QRawFont arial = RawFontFor("Arial", 0, 100);
+    const std::vector<int> adv = CharsetAdvances(RawFontFor("Arial", 0, 0), 100, 128, "\x93\xfa" "A");
+    ASSERT_EQ(adv.size(), 3u);
+    EXPECT_EQ(adv[0], 100);  // an ideograph is one em wide
+    EXPECT_EQ(adv[1], 0);
+    EXPECT_EQ(adv[2], 67);
+    const QList<QGlyphRun> runs = CharsetGlyphRuns(arial, 128, "\x93\xfa" "A", adv.data(), 0, 80);
+    ASSERT_EQ(runs.size(), 2);
+    EXPECT_TRUE(runs[0].rawFont().familyName().startsWith("Noto Sans CJK")) << runs[0].rawFont().familyName().toStdString();
+    EXPECT_NE(runs[0].glyphIndexes().value(0), 0u);
+    EXPECT_EQ(runs[1].rawFont().familyName(), arial.familyName());
+    EXPECT_EQ(runs[1].positions().value(0), QPointF(100, 80));
+
+    QImage img(300, 150, QImage::Format_ARGB32);
+    img.fill(Qt::white);
+    {
+        TCanvas canvas(&img);
+        canvas.Font().SetName("Arial");
+        canvas.Font().SetHeight(-100);
+        canvas.Font().SetCharset(128);
+        canvas.Brush().SetStyle(bsClear);
+        canvas.TextOut(10, 10, "\x93\xfa");
+    }
+    const QRect ink = Ink(img);
+    EXPECT_GT(ink.width(), 60);  // the ideograph, drawn from the fallback face
+    EXPECT_GT(ink.height(), 60);
+}

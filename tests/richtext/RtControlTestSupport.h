@@ -44,7 +44,7 @@ public:
             if (p != E()->FirstPar)
                 out += '\n';
             for (TLine* l = p->Lines; l; l = l->Next)
-                out += fromAnsi(AnsiString(reinterpret_cast<const char*>(l->Chars), l->Length)).toStdString();
+                out += LineUtf8(*E(), l);
         }
         return out;
     }

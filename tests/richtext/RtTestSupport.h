@@ -2,6 +2,7 @@
 // What the store's tests share: a headless platform at 96 dpi that counts
 // beeps and has no printer, helpers that build and read texts, and a plain
 // text reader and owner control.
+#include "Charsets.h"
 #include "RtPlatform.h"
 #include "RtRtfTxt.h"
 #include "RtRtfTxtIo.h"
@@ -135,6 +136,22 @@ inline std::vector<std::string> Pars(const TRtRTFText& Text)
     for (const TParagraph* p = Text.FirstPar; p; p = p->Next)
         v.push_back(ParString(p));
     return v;
+}
+
+// A line's characters as UTF-8, each character read by its font's charset.
+inline std::string LineUtf8(const TRtRTFText& Text, const TLine* L)
+{
+    std::string out;
+    for (int32_t i = 0; i < L->Length;) {
+        const int32_t charset = L->Attrs ? Text.Header()->FontCharset(L->Attrs[i].Font) : 0;
+        int32_t n = 1;
+        while (i + n < L->Length && L->Attrs && L->Attrs[i + n].Font == L->Attrs[i].Font)
+            ++n;
+        out += CharsetToUnicode(charset, std::string_view(reinterpret_cast<const char*>(L->Chars) + i, size_t(n)))
+                   .toStdString();
+        i += n;
+    }
+    return out;
 }
 
 // The lines of a paragraph.

@@ -51,3 +51,30 @@ TEST(RtTextReader, LongTextGrowsLinesAndTheStreamStopsBehindTheLastByteRead)
     r.ReadStream(&m);
     EXPECT_EQ(m.Position(), 10);
 }
+
+// UTF-8 text (with its byte-order mark, or holding multi-byte sequences and
+// nothing else that is not UTF-8) puts each character in the font's entry of a
+// charset that holds it; other text is Windows-1252.
+TEST(RtTextReader, Utf8TextTakesTheCharsetsOfItsCharacters)
+{
+    const struct {
+        std::string Bytes;
+        std::string Text;
+    } cases[] = {
+        {"Gr\xc3\xbc\xc3\x9f" "e \xc5\x81\xc3\xb3" "d\xc5\xba \xd0\x96\r\n\xe6\x97\xa5\xe6\x9c\xac", "Grüße Łódź Ж\n日本"},
+        {"\xef\xbb\xbf" "abc", "abc"},
+        {"Gr\xfc\xdf" "e \x80", "Grüße €"},             // Windows-1252
+        {"\xc3\xbc \xfc", "Ã¼ ü"},                       // not UTF-8 throughout: Windows-1252
+        {"a\xf0\x9f\x98\x80" "b", "ab"},                  // no charset holds the emoji: left out
+    };
+    for (const auto& c : cases) {
+        TRtRTFText text;
+        TRtTextReader reader;
+        ReadRtf(text, c.Bytes, &reader);
+        std::string s;
+        for (const TParagraph* p = text.FirstPar; p; p = p->Next)
+            for (const TLine* l = p->Lines; l; l = l->Next)
+                s += (p != text.FirstPar && l == p->Lines ? "\n" : "") + LineUtf8(text, l);
+        EXPECT_EQ(s, c.Text) << c.Bytes;
+    }
+}

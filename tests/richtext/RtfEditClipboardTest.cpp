@@ -171,3 +171,17 @@ TEST_F(RtfEditClipboard, EditStateTellsSelectionAndClipboard)
 }
 
 }  // namespace
+
+// Plain text from the clipboard: each character in the font's entry of a
+// charset that holds it; copied text gives the same characters back.
+TEST_F(RtfEditClipboard, PlainTextOfEveryCharsetInAndOut)
+{
+    const QString text = QString::fromUtf8("Grüße Łódź Αθήνα Київ 日本語 한국어");
+    QGuiApplication::clipboard()->setText(text);
+    Rtf->PasteFromClipboard();
+    EXPECT_EQ(Text(), text.toStdString());
+    Rtf->SelectAll();
+    Rtf->CopyToClipboard();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), text);
+    EXPECT_EQ(QString::fromUtf8(QGuiApplication::clipboard()->mimeData()->data("text/plain;charset=utf-8")), text);
+}

@@ -22,9 +22,12 @@ TEST_F(RtfEditInput, TypesUmlautsAndTheEuroSignAndUndoesAndRedoesThem)
     EXPECT_EQ(Text(), "Grüße €5\nab");
     Key(Qt::Key_Backspace);
     EXPECT_EQ(Text(), "Grüße €5\na");
-    // A character Windows-1252 cannot hold is refused, not mangled.
-    Type(QString::fromUtf8("Ж"));
+    // A character no Windows charset holds is refused with a beep, not mangled.
+    const int beeps = TestPlatform().Beeps;
+    QKeyEvent emoji(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("😀"));
+    QApplication::sendEvent(Rtf.get(), &emoji);
     EXPECT_EQ(Text(), "Grüße €5\na");
+    EXPECT_EQ(TestPlatform().Beeps, beeps + 1);
     for (int i = 0; i < 20 && !Text().empty(); ++i)
         Key(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(Text(), "");
@@ -480,6 +483,69 @@ TEST_F(RtfEditInput, AClickInsideTheSelectionWaitsForADrag)
     QTest::mouseRelease(Rtf->viewport(), Qt::LeftButton, {}, p + QPoint(3, 3));
     EXPECT_EQ(events, (std::vector<std::string>{"down", "down", "up"}));
     EXPECT_EQ(Selection().second, 0);   // the click placed the cursor after all
+}
+
+}  // namespace
+
+namespace {
+
+using RtfEditCharsets = RtControlTest;
+
+// A typed character the current font's charset cannot hold switches to the
+// font's entry of a charset that can; the text goes on in that entry.
+TEST_F(RtfEditCharsets, TypedLettersSwitchToTheFontsEntryOfTheirCharset)
+{
+    Type(QString::fromUtf8("Łódź Ωμέγα Жук"));
+    EXPECT_EQ(Text(), "Łódź Ωμέγα Жук");
+    TTextHeader* h = E()->Header();
+    const TLine* l = E()->FirstPar->Lines;
+    const int32_t charsets[] = {238, 238, 238, 238, 238, 161, 161, 161, 161, 161, 161, 204, 204, 204};
+    for (int i = 0; i < l->Length; ++i) {
+        EXPECT_EQ(h->FontCharset(l->Attrs[i].Font), charsets[i]) << i;
+        EXPECT_EQ(h->GetFontName(l->Attrs[i].Font), "Liberation Sans") << i;
+    }
+    // Switched off: the character is refused with a beep.
+    Rtf->SetEditOptions(E()->EditOptions | TRtEditOptions{rtDeactivateCharsetSwitching});
+    Key(Qt::Key_End);
+    Type(" ");
+    const int beeps = TestPlatform().Beeps;
+    Type(QString::fromUtf8("ß"));
+    EXPECT_EQ(Text(), "Łódź Ωμέγα Жук ");
+    EXPECT_EQ(TestPlatform().Beeps, beeps + 1);
+}
+
+// Words of the input method in a double-byte charset: each character is a
+// lead and a trail byte, measured and stepped over as one.
+TEST_F(RtfEditCharsets, InputMethodTextOfDoubleByteCharsets)
+{
+    QInputMethodEvent preedit(QString::fromUtf8("にほんご"), {});
+    QApplication::sendEvent(Rtf.get(), &preedit);
+    QInputMethodEvent commit;
+    commit.setCommitString(QString::fromUtf8("日本語"));
+    QApplication::sendEvent(Rtf.get(), &commit);
+    QApplication::processEvents();
+    EXPECT_EQ(Text(), "日本語");
+    const TLine* l = E()->FirstPar->Lines;
+    ASSERT_EQ(l->Length, 6);
+    EXPECT_EQ(E()->Header()->FontCharset(l->Attrs[0].Font), 128);
+    for (int i = 0; i < 6; i += 2) {
+        EXPECT_TRUE(l->Attrs[i].Style.Has(afsDBCSOne)) << i;
+        EXPECT_TRUE(l->Attrs[i + 1].Style.Has(afsDBCSTwo)) << i;
+        EXPECT_GT(l->Attrs[i].Width, 5) << i;  // the pair's width but one unit
+        EXPECT_EQ(l->Attrs[i + 1].Width, 1) << i;
+    }
+    Key(Qt::Key_Home);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(E()->CursorPos, 2);
+    Key(Qt::Key_Backspace);
+    EXPECT_EQ(Text(), "本語");
+    // Korean goes into its own entry; the Japanese one stays for the Japanese text.
+    Key(Qt::Key_End);
+    QInputMethodEvent korean;
+    korean.setCommitString(QString::fromUtf8("한국"));
+    QApplication::sendEvent(Rtf.get(), &korean);
+    EXPECT_EQ(Text(), "本語한국");
+    EXPECT_EQ(E()->Header()->FontCharset(E()->FirstPar->Lines->Attrs[4].Font), 129);
 }
 
 }  // namespace

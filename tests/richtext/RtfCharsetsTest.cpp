@@ -1,0 +1,138 @@
+// Text of every Windows charset through the RTF reader and writer: "\u"
+// characters, the document's code page, fonts without a charset of their
+// own, font numbers of any size, and what LibreOffice makes of the written RTF.
+#include "RtfTestSupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <map>
+
+namespace {
+
+// The text as UTF-8, paragraphs joined by "\n", without empty last paragraphs.
+std::string TextOf(const TRtRTFText& Text)
+{
+    std::string s;
+    for (const TParagraph* p = Text.FirstPar; p; p = p->Next) {
+        if (p != Text.FirstPar)
+            s += '\n';
+        for (const TLine* l = p->Lines; l; l = l->Next)
+            s += LineUtf8(Text, l);
+    }
+    while (!s.empty() && s.back() == '\n')
+        s.pop_back();
+    return s;
+}
+
+std::string Read(const std::string& Rtf)
+{
+    TRtRTFText text;
+    ReadRtf(text, Rtf);
+    return TextOf(text);
+}
+
+}  // namespace
+
+TEST(RtfReader, UnicodeCharactersCodePagesAndFontNumbers)
+{
+    const struct {
+        const char* What;
+        std::string Rtf;
+        std::string Text;
+    } cases[] = {
+        {"\\u in a Western font takes the font's entry of a charset that holds it",
+         "{\\rtf1{\\fonttbl{\\f0 Arial;}}\\f0 Za\\u380\\'3f\\u243\\'3f\\u322\\'3f\\u263\\'3f}", "Zażółć"},
+        {"\\uc2 drops two fallback characters, \\uc0 none",
+         "{\\rtf1{\\fonttbl{\\f0 Arial;}}\\f0\\uc2\\u26085\\'3f\\'3f\\u26412??x\\uc0\\u1046 y}", "日本xЖy"},
+        {"a group restores the fallback count", "{\\rtf1\\f0{\\uc3\\u1046 abc}\\u1046 d}", "ЖЖ"},
+        {"a character no charset holds keeps its fallback", "{\\rtf1\\f0 a\\u-10179\\'3f\\u-8704\\'3fb}", "a?b"},
+        {"\\ansicpg gives fonts without a charset of their own its charset",
+         "{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset0 Times New Roman;}}"
+         "\\f0 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2 \\f1 \\'e9}",
+         "Привет é"},
+        {"the default charset is the document's", "{\\rtf1\\ansicpg1250{\\fonttbl{\\f0\\fcharset1 Arial;}}\\f0 \\'a3\\'f3d\\'9f}",
+         "Łódź"},
+        {"\\mac", "{\\rtf1\\mac{\\fonttbl{\\f0 Arial;}}\\f0 K\\'9aln}", "Köln"},
+        {"\\pc", "{\\rtf1\\pc{\\fonttbl{\\f0 Arial;}}\\f0 M\\'81nchen}", "München"},
+        {"\\pca", "{\\rtf1\\pca{\\fonttbl{\\f0 Arial;}}\\f0 \\'90t\\'82}", "Été"},
+        {"font numbers of any size", "{\\rtf1{\\fonttbl{\\f663\\fcharset204 Arial;}{\\f31507\\fcharset161 Arial;}}"
+                                     "\\f663 \\'c6 \\f31507\\'e1\\f663 \\'c6}",
+         "Ж αЖ"},
+        {"double-byte pairs of a font's charset",
+         "{\\rtf1{\\fonttbl{\\f0\\fcharset128 MS Mincho;}{\\f1\\fcharset129 Gulim;}}\\f0 \\'93\\'fa\\'96\\'7b\\f1 \\'c7\\'d1}",
+         "日本한"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Read(c.Rtf), c.Text) << c.What;
+
+    // The entry a "\u" character takes has the font's name.
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1{\\fonttbl{\\f0 Verdana;}}\\f0 \\u321\\'3f}");
+    const TAttr& a = AttrAt(text.FirstPar, 0);
+    EXPECT_EQ(text.Header()->GetFontName(a.Font), "Verdana");
+    EXPECT_EQ(text.Header()->FontCharset(a.Font), 238);
+}
+
+TEST(RtfWriter, CharsetsOfFontsAndUnicodeWithTheBytesAsFallback)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1{\\fonttbl{\\f0 Arial;}}\\f0 \\u321\\'3f\\u243\\'3fd\\u378\\'3f x \\u26085\\'3f\\u7879\\'3f}");
+    const std::string rtf = WriteRtf(text);
+    EXPECT_NE(rtf.find("\\fcharset238 Arial;"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("\\fcharset128 Arial;"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("\\u321\\'a3"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("\\u378\\'9f"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("\\uc2\\u26085\\'93\\'fa\\uc1 "), std::string::npos) << rtf;
+    // Vietnamese: the letter and its tone mark as one "\u".
+    EXPECT_NE(rtf.find("\\uc2\\u7879\\'ea\\'f2\\uc1 "), std::string::npos) << rtf;
+    EXPECT_EQ(Read(rtf), "Łódź x 日ệ");
+}
+
+// LibreOffice reads the editor's RTF of the sample sentences (read from the
+// RTF it wrote itself) back to the same text.
+TEST(RtfLibreOffice, ReadsTheSampleSentencesBack)
+{
+    const QString soffice = QStandardPaths::findExecutable("soffice");
+    if (soffice.isEmpty())
+        GTEST_SKIP() << "LibreOffice is not installed";
+    QFile list(QStringLiteral(LUMI_TEST_DATA "/rtf/charsets/sentences.txt"));
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+    QTemporaryDir dir;
+    std::map<QString, std::string> expected;
+    QStringList files;
+    for (const QByteArray& line : list.readAll().split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const QString code = QString::fromLatin1(line.left(line.indexOf(' ')));
+        const std::string sentence = line.mid(line.indexOf(' ') + 1).toStdString();
+        QFile f(QStringLiteral(LUMI_TEST_DATA "/rtf/charsets/") + code + ".rtf");
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        TRtRTFText text;
+        ReadRtf(text, f.readAll().toStdString());
+        EXPECT_EQ(TextOf(text), sentence) << code.toStdString();
+        const std::string rtf = WriteRtf(text);
+        EXPECT_EQ(Read(rtf), sentence) << code.toStdString();
+        QFile out(dir.filePath(code + ".rtf"));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(rtf.data(), qint64(rtf.size()));
+        files << out.fileName();
+        expected[code] = sentence;
+    }
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(soffice, QStringList{"-env:UserInstallation=" + QUrl::fromLocalFile(dir.filePath("profile")).toString(),
+                                 "--headless", "--convert-to", "txt:Text (encoded):UTF8", "--outdir",
+                                 dir.filePath("txt")} + files);
+    ASSERT_TRUE(p.waitForFinished(600000));
+    for (const auto& [code, sentence] : expected) {
+        QFile txt(dir.filePath("txt/" + code + ".txt"));
+        ASSERT_TRUE(txt.open(QIODevice::ReadOnly)) << code.toStdString();
+        QString got = QString::fromUtf8(txt.readAll()).trimmed();
+        got.remove(QChar(0xFEFF));
+        EXPECT_EQ(got.normalized(QString::NormalizationForm_C).toStdString(), sentence) << code.toStdString();
+    }
+}
