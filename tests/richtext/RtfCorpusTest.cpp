@@ -30,19 +30,19 @@ std::vector<QString> CorpusFiles()
     return names;
 }
 
-// The plain text writer with what the editor shows beside the characters:
+// The UTF-8 text writer with what the editor shows beside the characters:
 // the number text of numbered paragraphs and the footnote marks.
-class TShownTextWriter : public TRtTextWriter {
+class TShownTextWriter : public TRtUtf8TextWriter {
 protected:
     int32_t WriteParStart() override
     {
-        const int32_t r = TRtTextWriter::WriteParStart();
+        const int32_t r = TRtUtf8TextWriter::WriteParStart();
         TRtRTFNumberingStyle* style = nullptr;
         AnsiString number;
         Text->GetParNumberText(CurPar, style, number);
         if (r || number.empty())
             return r;
-        return Put(number + " ");
+        return Put((fromAnsi(number) + " ").toStdString());
     }
     int32_t WriteFootnote() override { return Put(CurLine->Chars + CurPos, 1); }
 };
@@ -55,7 +55,7 @@ QString ShownText(TRtRTFText& Text)
     w.SkipHiddenText = true;
     w.NoTerminator = true;
     const std::string plain = WriteRtf(Text, &w);
-    return fromAnsi(AnsiString(plain));
+    return QString::fromUtf8(plain.data(), qsizetype(plain.size()));
 }
 
 QString Normalised(QString S)
@@ -79,16 +79,14 @@ std::string FirstDifference(const QString& A, const QString& B)
 // Files whose text differs from LibreOffice's reading, and why.
 const std::map<QString, const char*>& KnownDifferences()
 {
-    static const char* const outside1252 = "characters outside Windows-1252 become \"?\"";
-    static const char* const codePage = "text in another code page or character set is taken as Windows-1252";
+    static const char* const emoji = "an emoji, which no Windows character set holds, is read as the writer's fallback \"?\"";
     static const char* const bullets = "bullets of deeper levels outside Windows-1252 show as the store's one bullet";
     static const std::map<QString, const char*> known = {
-        {"abi-mixed.rtf", outside1252},
-        {"abiword.rtf", outside1252},
-        {"libreoffice.rtf", outside1252},
-        {"lo-mixed.rtf", outside1252},
-        {"word-cp1251.rtf", codePage},
-        {"wordpad-cp1250.rtf", codePage},
+        {"abi-mixed.rtf", emoji},
+        {"abiword.rtf", emoji},
+        {"libreoffice.rtf", emoji},
+        {"lo-mixed.rtf", emoji},
+        {"wordpad-cp1250.rtf", "hidden text is left out of the shown text; LibreOffice's plain text keeps it"},
         {"wordpad-bullets.rtf", "the bullet of the Symbol font is taken as the Windows-1252 byte"},
         {"abi-lists.rtf", bullets},
         {"lo-lists.rtf", bullets},
