@@ -206,6 +206,14 @@ int32_t TRtUtf8TextWriter::WriteChars(int32_t Count)
     if (SkipHiddenText && CurAttr.Style.Has(afsHidden))
         return 0;
     const int32_t charset = CurLine->Attrs ? Text->Header()->FontCharset(CurAttr.Font) : ANSI_CHARSET;
+    if (charset == SYMBOL_CHARSET) {
+        // A symbol font's bytes are its own marks: give the characters they show.
+        const AnsiString font = Text->Header()->GetFontName(CurAttr.Font);
+        std::u32string shown;
+        for (int32_t i = 0; i < Count; ++i)
+            shown.push_back(RtCharToUnicode(CurLine->Chars[CurPos + i], charset, font));
+        return Put(QString::fromStdU32String(shown).toStdString());
+    }
     const std::string_view bytes(reinterpret_cast<const char*>(CurLine->Chars + CurPos), size_t(Count));
     return Put(CharsetToUnicode(charset, bytes).toStdString());
 }

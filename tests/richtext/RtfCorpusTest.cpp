@@ -42,7 +42,13 @@ protected:
         Text->GetParNumberText(CurPar, style, number);
         if (r || number.empty())
             return r;
-        return Put((fromAnsi(number) + " ").toStdString());
+        // The number text is in the style's font: a symbol font shows its own marks.
+        const bool symbol = style && (SameText(style->Font, "Symbol") || SameText(style->Font, "WingDings"));
+        const int32_t charset = symbol ? SYMBOL_CHARSET : ANSI_CHARSET;
+        std::u32string shown;
+        for (const char c : number)
+            shown.push_back(RtCharToUnicode(uint8_t(c), charset, style ? style->Font : AnsiString()));
+        return Put((QString::fromStdU32String(shown) + " ").toStdString());
     }
     int32_t WriteFootnote() override { return Put(CurLine->Chars + CurPos, 1); }
 };
@@ -87,7 +93,6 @@ const std::map<QString, const char*>& KnownDifferences()
         {"libreoffice.rtf", emoji},
         {"lo-mixed.rtf", emoji},
         {"wordpad-cp1250.rtf", "hidden text is left out of the shown text; LibreOffice's plain text keeps it"},
-        {"wordpad-bullets.rtf", "the bullet of the Symbol font is taken as the Windows-1252 byte"},
         {"abi-lists.rtf", bullets},
         {"lo-lists.rtf", bullets},
         {"lo-md-mixedlist.rtf", bullets},

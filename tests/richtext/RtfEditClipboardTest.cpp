@@ -185,3 +185,12 @@ TEST_F(RtfEditClipboard, PlainTextOfEveryCharsetInAndOut)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), text);
     EXPECT_EQ(QString::fromUtf8(QGuiApplication::clipboard()->mimeData()->data("text/plain;charset=utf-8")), text);
 }
+
+TEST_F(RtfEditClipboard, PlainTextOfASymbolFontIsTheCharactersItShows)
+{
+    SetClipboard(RtMimeRtf, "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f1\\fnil\\fcharset2 Symbol;}}x{\\f1 ab\\'b7}y}");
+    Rtf->PasteFromClipboard();
+    Rtf->SelectAll();
+    Rtf->CopyToClipboard();
+    EXPECT_EQ(QGuiApplication::clipboard()->text().trimmed(), QString::fromUtf8("xαβ•y"));
+}
