@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDrag>
 #include <QDragEnterEvent>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTreeWidgetItemIterator>
@@ -509,9 +510,20 @@ void TSsCustomShellTreeView::SelectFolderByPidl(const TSsIdList* idList)
     setUpdatesEnabled(false);
     if (node)
         node->setExpanded(true);
-    for (auto it = collected.rbegin(); it != collected.rend(); ++it)
-        if (QTreeWidgetItem* n = FindNodeByPidl(it->get()))
+    QTreeWidgetItem* parent = node;
+    for (auto it = collected.rbegin(); it != collected.rend(); ++it) {
+        QTreeWidgetItem* n = FindNodeByPidl(it->get());
+        // A folder made before its change notice arrived is not among the
+        // children its parent read when it was expanded: read them again.
+        if (!n && parent && QFileInfo(SsIdListToPath(it->get())).isDir()) {
+            RefreshNode(parent);
+            setUpdatesEnabled(false);
+            n = FindNodeByPidl(it->get());
+        }
+        if (n)
             n->setExpanded(true);
+        parent = n;
+    }
     QTreeWidgetItem* target = FindNodeByPidl(idList);
     if (!target) {
         setUpdatesEnabled(true);

@@ -9,6 +9,7 @@
 #include "uFotobuchBildManager.h"
 #include "uFotobuchMainview.h"
 #include "uFotobuchPageTemplate.h"
+#include "uFotobuchSetup.h"
 #include "uModalDialog.h"
 #include "uMulticaster.h"
 #include "uTransformation.h"
@@ -807,4 +808,60 @@ TEST(MainViewCommands, MessagePanelIsCentredHalfTheWidth)
     EXPECT_EQ(panel->text(), QStringLiteral("Bild 1 von 3 wird geladen"));
     v.HideMessagePanel();
     EXPECT_FALSE(panel->isVisible());
+}
+
+// Clip-art dropped on a DIN A4 page that a landscape photo turned: the
+// selection frame's handles lie on the corners and edges of the drawn
+// picture, at either landscape angle and at several zooms, as on an upright
+// page.
+TEST(MainViewDrop, ClipartOnALandscapePageIsFramedWhereItIsDrawn)
+{
+    QTemporaryDir dir;
+    const QString art = dir.filePath(QStringLiteral("art.png"));
+    QImage png(200, 100, QImage::Format_ARGB32);
+    png.fill(QColor(255, 0, 255));
+    ASSERT_TRUE(png.save(art));
+    const QStringList photo = PictureFiles(dir, 1, 600, 400);
+    for (const float angle : {90.0f, -90.0f})
+        for (const bool landscape : {false, true})
+            for (const float zoom : {1.0f, 2.0f}) {
+                const std::string what = "angle " + std::to_string(int(angle)) + (landscape ? " landscape" : " upright") +
+                                         " zoom " + std::to_string(int(zoom));
+                CommandFixture f(0, 1);
+                SetupDINA4(&f.Doc, 1);
+                f.Doc.ScreenQuerformatWinkel = angle;
+                TFBMainView& v = f.Show();
+                if (landscape) {
+                    EXPECT_TRUE(DragTo(v, *Payload("QwFileList", FileList(photo)), f.Px(f.Page(0), 105, 148), true));
+                    ASSERT_NE(f.Page(0)->Orientation, 0) << what;
+                }
+                v.SetZoom(zoom);
+                EXPECT_TRUE(DragTo(v, *Payload("QwClipart", art.toUtf8()), f.Px(f.Page(0), 105, 148), true)) << what;
+                const QImage img = v.grab().toImage();
+                QRect drawn;
+                for (int y = 0; y < img.height(); ++y)
+                    for (int x = 0; x < img.width(); ++x)
+                        if (QColor(img.pixel(x, y)) == QColor(255, 0, 255))
+                            drawn |= QRect(x, y, 1, 1);
+                ASSERT_FALSE(drawn.isEmpty()) << what;
+                v.SetupTransformation();
+                TTransformation& T = v.Transformation();
+                T.Push();
+                f.Doc.TranslateToPage(T, f.Page(0));
+                float left = 1e9f, top = 1e9f, right = -1e9f, bottom = -1e9f;
+                for (int code = 1; code <= 8; ++code) {
+                    const TPointF h = v.Tracker().HandlePoint(T, code);
+                    left = std::min(left, h.X);
+                    top = std::min(top, h.Y);
+                    right = std::max(right, h.X);
+                    bottom = std::max(bottom, h.Y);
+                }
+                T.Pop();
+                EXPECT_NEAR(left, drawn.left(), 2) << what;
+                EXPECT_NEAR(top, drawn.top(), 2) << what;
+                EXPECT_NEAR(right, drawn.right() + 1, 2) << what;
+                EXPECT_NEAR(bottom, drawn.bottom() + 1, 2) << what;
+                // Seen upright: wider than tall, as the picture.
+                EXPECT_GT(right - left, bottom - top) << what;
+            }
 }

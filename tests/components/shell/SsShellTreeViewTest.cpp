@@ -102,6 +102,36 @@ TEST(SsShellTreeView, SelectsFolderByListExpandingAncestors)
     EXPECT_THROW(fx.tree.SelectFolderByPidl(&missing), ESsInvalidFolder);
 }
 
+// A folder made a moment ago, before its change notice arrived, is read
+// into its parent's children when it is selected; the parent's other
+// expanded folders stay expanded.
+TEST(SsShellTreeView, SelectsAFolderCreatedBeforeItsChangeNotice)
+{
+    TreeFixture fx;
+    PSsIdList strand = fx.List("Bilder/Urlaub/Strand");
+    fx.tree.SelectFolderByPidl(strand.get());
+    QTreeWidgetItem* bilder = Child(fx.Root(), "Bilder");
+    ASSERT_TRUE(bilder->isExpanded());
+    fx.Mkdir("Bilder/Neu/Tief");
+    fx.Mkdir("leer/Frisch");
+
+    for (const char* rel : {"Bilder/Neu/Tief", "leer/Frisch"}) {
+        PSsIdList made = fx.List(rel);
+        fx.tree.SelectFolderByPidl(made.get());
+        ASSERT_NE(fx.tree.currentItem(), nullptr) << rel;
+        EXPECT_EQ(fx.tree.SelectedPath(), fx.Path(rel));
+        EXPECT_EQ(fx.tree.FindNodeByPidl(made.get()), fx.tree.currentItem());
+    }
+    EXPECT_TRUE(fx.tree.FindNodeByPidl(strand.get()) != nullptr);
+    EXPECT_TRUE(fx.tree.FindNodeByPath(fx.Path("Bilder/Urlaub"))->isExpanded());
+    EXPECT_EQ(ChildTexts(Child(fx.Root(), "Bilder")).count("Neu"), 1);
+
+    // A folder that is on no disk stays unreachable.
+    TSsIdList missing = *fx.List("Bilder/Neu");
+    missing.Append("fehlt");
+    EXPECT_THROW(fx.tree.SelectFolderByPidl(&missing), ESsInvalidFolder);
+}
+
 TEST(SsShellTreeView, FirstPaintReportsTheStartFolder)
 {
     ShellFixture fx;
