@@ -265,9 +265,27 @@ std::u32string CharsetCharsPerByte(int32_t Charset, std::string_view Text)
     return chars;
 }
 
+// The Romanian letters with comma below, which no Windows code page has, are
+// held as their twins with cedilla (as Windows' own best fit does): keyboards
+// and other programs write the comma forms.
+static char32_t CedillaTwin(char32_t Ch)
+{
+    switch (Ch) {
+    case U'\u0218': return U'\u015E';  // S with comma below
+    case U'\u0219': return U'\u015F';
+    case U'\u021A': return U'\u0162';  // T with comma below
+    case U'\u021B': return U'\u0163';
+    default: return 0;
+    }
+}
+
 bool UnicodeToCharset(int32_t Charset, char32_t Ch, std::string& Out)
 {
-    return Encode(Table(CharsetCodePage(Charset)), Ch, Out);
+    const auto& table = Table(CharsetCodePage(Charset));
+    if (Encode(table, Ch, Out))
+        return true;
+    const char32_t twin = CedillaTwin(Ch);
+    return twin && Encode(table, twin, Out);
 }
 
 int32_t ChooseCharset(std::u32string_view Text, int32_t Current, int32_t Preferred)

@@ -84,10 +84,19 @@ TEST(Charsets, ChoosesACharsetThatHoldsTheCharacter)
         {U"我爱北京", 0, -1, GB2312_CHARSET},                    // Japanese holds only the first
         {U"爱", 0, CHINESEBIG5_CHARSET, GB2312_CHARSET},         // Big5 lacks it
         {U"한국", 0, -1, HANGEUL_CHARSET},
+        {U"șțȘȚ", 0, -1, EASTEUROPE_CHARSET},                 // held as their cedilla twins
         {U"😀", 0, -1, -1},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ChooseCharset(c.Text, c.Current, c.Preferred), c.Expected) << QString::fromStdU32String(c.Text).toStdString();
+}
+
+TEST(Charsets, RomanianCommaLettersAreHeldAsTheirCedillaTwins)
+{
+    std::string bytes;
+    EXPECT_TRUE(UnicodeToCharset(EASTEUROPE_CHARSET, U'ș', bytes));
+    EXPECT_TRUE(UnicodeToCharset(EASTEUROPE_CHARSET, U'Ț', bytes));
+    EXPECT_EQ(CharsetToUnicode(EASTEUROPE_CHARSET, bytes), QString::fromUtf8("şŢ"));
 }
 
 TEST(Charsets, CodePagesOfRtf)
