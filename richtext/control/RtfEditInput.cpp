@@ -311,7 +311,10 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift)
         return;
     if (!e->HasCompleteSelection() && !e->CheckMaxLength(ch, 1))
         return;
-    if (!BeginChange())
+    typing_ = !e->HasCompleteSelection();
+    const bool allowed = BeginChange();
+    typing_ = false;
+    if (!allowed)
         return;
     if (ch == 13 && shift)
         ch = 10;
@@ -320,6 +323,7 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift)
     e->InsertTextAndPaint(AnsiString(1, char(ch)), true);
     if (ch == 13 || ch == 10)
         e->ShowCursor();
+    typedTo_ = e->GetCursorAbsPos();
     EndChange();
     UpdateCaret();
 }

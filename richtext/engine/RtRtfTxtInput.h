@@ -365,6 +365,8 @@ private:
 
     // Editing helpers.
     TRtEditResult InsertOneChar(uint8_t Ch, bool LastOfRun);
+    // A run whose last character was refused: lays out what went in before it.
+    TRtEditResult EndRefusedRun();
     TRtEditResult Backspace();
     TRtEditResult DeleteAtCursor();
     TRtEditResult BreakParagraphAt(bool PageBreak);

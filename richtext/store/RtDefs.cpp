@@ -293,6 +293,7 @@ void TTextHeader::Init()
     }
     if (defaultTabstop_ == 0)
         SetDefaultTabstop(720);
+    PixDefaultTab = MulDiv(defaultTabstop_, XRes, 1440);
     DefaultTabKind = 0;
 }
 

@@ -942,6 +942,8 @@ extern uint8_t RtFieldEnd;              // 187
 extern char RtDefaultBulletChar;        // 'l'
 extern AnsiString RtDefaultBulletFont;  // "WingDings"
 extern int32_t RtDefaultFontSize;       // 10
+// The font of a font slot without a name.
+inline constexpr const char* RtDefaultFontName = "Arial";
 extern int32_t RtDefaultWidthCacheCount;
 // 0: the program's current decimal separator. Not read at start-up, so that
 // linking the editor does not fix the format settings before the program's

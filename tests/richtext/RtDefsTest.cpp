@@ -124,6 +124,8 @@ TEST_F(TextHeader, DefaultsAfterCreate)
     EXPECT_EQ(H.PageHeight(), 15840);
     EXPECT_EQ(H.LeftMargin(), 1880);
     EXPECT_EQ(H.DefaultTabstop(), 720);
+    // Tabs have their width before anything rescales them.
+    EXPECT_EQ(H.PixDefaultTab, 720 * H.XRes / 1440);
     EXPECT_EQ(H.FormatName, "AUTO");
     EXPECT_EQ(H.PixPageWidth, 816);
     EXPECT_EQ(H.PixTextWidth, 816 - 2 * 125);

@@ -518,3 +518,51 @@ TEST_F(RichTextDispatch, ZoomStepsAndLimits)
 }
 
 }  // namespace
+
+TEST_F(RichTextDispatch, EachCommandIsItsOwnUndoStep)
+{
+    // Every command of the text panel, after typing: undo takes back the
+    // command only, redo brings it back.
+    struct TCase {
+        const char* Name;
+        std::function<void(RichTextDispatch&)> Run;
+        std::function<bool(RichTextDispatch&)> Done;
+    };
+    const TCase cases[] = {
+        {"bold button", [](RichTextDispatch& T) { T.Run(1, 2); },
+         [](RichTextDispatch& T) { return T.AttrAt(1)->Style.Has(afsBold); }},
+        {"size box", [](RichTextDispatch& T) { T.Rtf->ExecuteValue(11 * 256, 2, 18, ""); },
+         [](RichTextDispatch& T) { return T.AttrAt(1)->Size == 18; }},
+        {"font box", [](RichTextDispatch& T) { T.Rtf->ExecuteValue(11 * 256, 1, 0, "DejaVu Sans"); },
+         [](RichTextDispatch& T) { return T.E()->Header()->GetFontName(T.AttrAt(1)->Font) == "DejaVu Sans"; }},
+        {"colour chooser", [](RichTextDispatch& T) {
+             int32_t red = 0;
+             T.Rtf->GetSetModeControl()->ColorToIndex(0x0000FF, red, false);
+             T.Rtf->ExecuteValue(11 * 256, 3, red, "");
+         },
+         [](RichTextDispatch& T) { return T.E()->Header()->GetColor(T.AttrAt(1)->TextColor) == 0x0000FF; }},
+        {"attribute control", [](RichTextDispatch& T) { T.Rtf->GetSetModeControl()->SetSize(20); },
+         [](RichTextDispatch& T) { return T.AttrAt(1)->Size == 20; }},
+        {"paragraph command", [](RichTextDispatch& T) { T.Run(2, 4); },
+         [](RichTextDispatch& T) { return T.E()->FirstPar->Align == paralCenter; }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Fresh();
+        Rtf->SetEditOptions(E()->EditOptions | TRtEditOptions{rtActivateRedoHotkey});
+        Type("abc def");
+        E()->SetSelection(0, 3);
+        c.Run(*this);
+        ASSERT_TRUE(c.Done(*this));
+        Key(Qt::Key_Z, Qt::ControlModifier);
+        ASSERT_EQ(Text(), "abc def");
+        EXPECT_FALSE(c.Done(*this));
+        EXPECT_EQ(AttrAt(1)->Size, 12);
+        Key(Qt::Key_Y, Qt::ControlModifier);
+        ASSERT_EQ(Text(), "abc def");
+        EXPECT_TRUE(c.Done(*this));
+        Key(Qt::Key_Z, Qt::ControlModifier);
+        Key(Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(Text(), "");
+    }
+}
