@@ -319,6 +319,9 @@ void TRtStoreUndoObject::Apply()
         if (UndoKind == ukProperties) {
             const TParagraph keep = *par;
             CopyParProps(*par, 0, Props, true, 0xFFFFF);
+            // Numbering as saved: the property copy drops a number without a level.
+            par->Number = Props.Number;
+            par->NumLevel = Props.NumLevel;
             par->StyleFields = Props.StyleFields;
             par->NumberExtra = Props.NumberExtra;
             par->Flags = Props.Flags;
