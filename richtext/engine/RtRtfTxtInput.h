@@ -192,8 +192,10 @@ public:
     void PaintRect(const TRect& R) override;
     void PaintRect(TCanvas* Canvas, int32_t X, int32_t Y, int32_t W, int32_t H);
     void PaintArea(TCanvas* Canvas, int32_t X, int32_t Y, int32_t W, int32_t H);
-    void PaintBackground(TCanvas* Canvas, const TRect& R) override { PaintBackground(Canvas, R, nullptr, 0, 0, 0); }
+    void PaintBackground(TCanvas* Canvas, const TRect& R) override { PaintPageBackground(Canvas, R); }
     bool PaintBackground(TCanvas* Canvas, const TRect& R, TLine* PageLine, int32_t Page, int32_t DX, int32_t DY);
+    // The background of the page being painted (PaintPageLine) into R.
+    bool PaintPageBackground(TCanvas* Canvas, const TRect& R);
     bool HasBackground() const;
     void PaintObjects(QRegion* Region, int32_t Pass) { PaintObjectLayer(Region, Pass); }
     void PaintObjectLayer(QRegion* Region, int32_t Pass);
@@ -241,6 +243,8 @@ public:
     bool InRefresh = false;
     bool RefreshPending = false;
     int32_t PaintedBottom = 0;
+    // While an area is painted: the first line of the page of the line being painted.
+    TLine* PaintPageLine = nullptr;
     uint8_t ObjectGeneration = 0;
     bool ObjectsPainted = false;
     bool NeedsObjectPass = true;
