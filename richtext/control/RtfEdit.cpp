@@ -485,6 +485,9 @@ void TRtCustomRtfEdit::StepHistory(bool (TRtRTFText::*Step)())
     typedTo_ = -1;
     objectEnv_->HideFrame();
     (engine_.get()->*Step)();
+    // The step brings back the selection it was recorded with.
+    if (engine_->SelStartPar && engine_->SelEndPar)
+        engine_->MarkSelectedLines(false);
     surfaceStale_ = true;
     engine_->ReformatText(nullptr);
     engine_->ShowCursor();

@@ -147,6 +147,8 @@ public:
     void MoveWordLeft(int32_t Count, bool Select, bool Repaint);
     void MoveWordRight(int32_t Count, bool Select, bool Repaint);
     void SetSelectionPoint(TParagraph* Par, TLine* Line, int32_t Pos, bool Extend, bool Repaint);
+    // Sets the selection flags of the lines from the selection ends.
+    void MarkSelectedLines(bool Repaint);
     // Drops the selection (line marks and marked cells).
     void ClearSelection(bool Repaint);
     bool HasCompleteSelection() const { return SelStartPar && SelEndPar; }
@@ -365,7 +367,6 @@ private:
     bool AskNextBox(bool Up, uint8_t Ch);
     bool IsDBCSTwo(const TLine* Line, int32_t Pos) const;
     bool PositionBefore(TParagraph* PA, TLine* LA, int32_t A, TParagraph* PB, TLine* LB, int32_t B) const;
-    void MarkSelectedLines(bool Repaint);
 
     // Editing helpers.
     TRtEditResult InsertOneChar(uint8_t Ch, bool LastOfRun);

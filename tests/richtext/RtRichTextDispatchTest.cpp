@@ -530,39 +530,48 @@ TEST_F(RichTextDispatch, EachCommandIsItsOwnUndoStep)
     };
     const TCase cases[] = {
         {"bold button", [](RichTextDispatch& T) { T.Run(1, 2); },
-         [](RichTextDispatch& T) { return T.AttrAt(1)->Style.Has(afsBold); }},
+         [](RichTextDispatch& T) { return T.AttrAt(4)->Style.Has(afsBold); }},
         {"size box", [](RichTextDispatch& T) { T.Rtf->ExecuteValue(11 * 256, 2, 18, ""); },
-         [](RichTextDispatch& T) { return T.AttrAt(1)->Size == 18; }},
+         [](RichTextDispatch& T) { return T.AttrAt(4)->Size == 18; }},
         {"font box", [](RichTextDispatch& T) { T.Rtf->ExecuteValue(11 * 256, 1, 0, "DejaVu Sans"); },
-         [](RichTextDispatch& T) { return T.E()->Header()->GetFontName(T.AttrAt(1)->Font) == "DejaVu Sans"; }},
+         [](RichTextDispatch& T) { return T.E()->Header()->GetFontName(T.AttrAt(4)->Font) == "DejaVu Sans"; }},
         {"colour chooser", [](RichTextDispatch& T) {
              int32_t red = 0;
              T.Rtf->GetSetModeControl()->ColorToIndex(0x0000FF, red, false);
              T.Rtf->ExecuteValue(11 * 256, 3, red, "");
          },
-         [](RichTextDispatch& T) { return T.E()->Header()->GetColor(T.AttrAt(1)->TextColor) == 0x0000FF; }},
+         [](RichTextDispatch& T) { return T.E()->Header()->GetColor(T.AttrAt(4)->TextColor) == 0x0000FF; }},
         {"attribute control", [](RichTextDispatch& T) { T.Rtf->GetSetModeControl()->SetSize(20); },
-         [](RichTextDispatch& T) { return T.AttrAt(1)->Size == 20; }},
+         [](RichTextDispatch& T) { return T.AttrAt(4)->Size == 20; }},
         {"paragraph command", [](RichTextDispatch& T) { T.Run(2, 4); },
-         [](RichTextDispatch& T) { return T.E()->FirstPar->Align == paralCenter; }},
+         [](RichTextDispatch& T) { return T.E()->FirstPar->Next->Align == paralCenter; }},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         Fresh();
         Rtf->SetEditOptions(E()->EditOptions | TRtEditOptions{rtActivateRedoHotkey});
+        Type("xy");
+        Key(Qt::Key_Return);
         Type("abc def");
-        E()->SetSelection(0, 3);
+        E()->SetSelection(3, 3);
+        Key(Qt::Key_Right, Qt::ShiftModifier);
+        Key(Qt::Key_Left, Qt::ShiftModifier);
+        const int32_t cursor = E()->GetCursorAbsPos();
         c.Run(*this);
         ASSERT_TRUE(c.Done(*this));
+        // Text, attributes and selection as before the command.
         Key(Qt::Key_Z, Qt::ControlModifier);
-        ASSERT_EQ(Text(), "abc def");
+        ASSERT_EQ(Text(), "xy\nabc def");
         EXPECT_FALSE(c.Done(*this));
-        EXPECT_EQ(AttrAt(1)->Size, 12);
+        EXPECT_EQ(AttrAt(4)->Size, 12);
+        EXPECT_EQ(Selection(), std::make_pair(3, 3));
+        EXPECT_EQ(E()->GetCursorAbsPos(), cursor);
         Key(Qt::Key_Y, Qt::ControlModifier);
-        ASSERT_EQ(Text(), "abc def");
+        ASSERT_EQ(Text(), "xy\nabc def");
         EXPECT_TRUE(c.Done(*this));
+        // The typing before stays a step of its own.
         Key(Qt::Key_Z, Qt::ControlModifier);
         Key(Qt::Key_Z, Qt::ControlModifier);
-        EXPECT_EQ(Text(), "");
+        EXPECT_EQ(Text(), "xy\n");
     }
 }
