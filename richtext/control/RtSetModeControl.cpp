@@ -131,7 +131,7 @@ void TRtSetModeControl::SetFontName(const AnsiString& V)
 {
     if (V.empty())
         return;
-    SetFontNr(Engine->Header()->GetFontIndex(V));
+    SetFontNr(Engine->Header()->GetTextFontIndex(V));
 }
 
 void TRtSetModeControl::SetFontNr(int32_t V)

@@ -675,7 +675,7 @@ bool TRtRTFTextInput::DeleteSelection(bool DeleteExtraSpace)
 void TRtRTFTextInput::ApplyFontToAttr(const TRtFont& Font)
 {
     TTextHeader* h = Header();
-    CurrentAttr.Font = uint16_t(std::max(0, h->GetFontIndexCharset(Font.Name(), Font.Charset)));
+    CurrentAttr.Font = uint16_t(std::max(0, h->GetTextFontIndex(Font.Name(), Font.Charset)));
     CurrentAttr.Size = uint16_t(std::max(0, Font.Size()));
     CurrentAttr.Style = Font.Style();
     auto index = [&](TColor C) {

@@ -76,15 +76,11 @@ int32_t TRtRTFWriter::WriteHeader(TStream* S)
     Buf = "{";
     if (!h->NoRtfHeaderWords)
         AddWord("\\rtf1\\ansi\\deff0\\deftab", h->DefaultTabstop());
-    // Fonts that numbering styles name get a slot first. Slot 0 stays a text
-    // font: the text's default font when it has no name yet.
+    // Fonts that numbering styles name get a slot first.
     TRtRTFNumberingStyleCollection* numbering = Text->NumberingStyles();
     for (int32_t i = 0; i < numbering->Count(); ++i)
-        if (!numbering->GetItem(i)->Font.empty()) {
-            if (h->Fonts[0].Name.empty())
-                h->Fonts[0].Name = RtDefaultFontName;
-            h->GetFontIndex(numbering->GetItem(i)->Font);
-        }
+        if (!numbering->GetItem(i)->Font.empty())
+            h->GetTextFontIndex(numbering->GetItem(i)->Font);
     Add("{\\fonttbl");
     FontMap.fill(0);
     int32_t n = 0;

@@ -320,6 +320,13 @@ int32_t TTextHeader::GetFontIndexCharset(const AnsiString& Name, int32_t Charset
     return 0;
 }
 
+int32_t TTextHeader::GetTextFontIndex(const AnsiString& Name, int32_t Charset)
+{
+    if (Fonts[0].Name.empty())
+        Fonts[0].Name = RtDefaultFontName;
+    return GetFontIndexCharset(Name, Charset);
+}
+
 AnsiString TTextHeader::GetFontName(int32_t Index) const
 {
     return Index >= 0 && Index < 256 ? Fonts[size_t(Index)].Name : AnsiString();

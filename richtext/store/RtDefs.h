@@ -474,6 +474,9 @@ public:
     void Init();
     int32_t GetFontIndex(const AnsiString& Name);
     int32_t GetFontIndexCharset(const AnsiString& Name, int32_t Charset);
+    // The slot of a font chosen for text. Slot 0 stays the text's default font:
+    // without a name it is named as the default first, so that its text keeps its look.
+    int32_t GetTextFontIndex(const AnsiString& Name, int32_t Charset = -1);
     AnsiString GetFontName(int32_t Index) const;
     bool GetColorIndex(TColor Color, bool Use256, int32_t& Index);
     TColor GetColor(int32_t Index) const;

@@ -575,3 +575,22 @@ TEST_F(RichTextDispatch, EachCommandIsItsOwnUndoStep)
         EXPECT_EQ(Text(), "xy\n");
     }
 }
+
+TEST_F(RichTextDispatch, AFontChosenForPartOfTheTextLeavesTheDefaultFontOfTheRest)
+{
+    // A text never loaded: its font slot 0 has no name.
+    for (const bool viaAttributes : {false, true}) {
+        SCOPED_TRACE(viaAttributes);
+        Fresh();
+        E()->Header()->Fonts[0] = TRtFontEntry{};
+        E()->CurrentAttr.Font = 0;
+        Type("abc def");
+        E()->SetSelection(4, 3);
+        if (viaAttributes)
+            Rtf->GetSetModeControl()->SetFontName("DejaVu Sans");
+        else
+            Rtf->ExecuteValue(11 * 256, 1, 0, "DejaVu Sans");
+        EXPECT_EQ(E()->Header()->GetFontName(AttrAt(5)->Font), "DejaVu Sans");
+        EXPECT_NE(E()->Header()->GetFontName(AttrAt(1)->Font), "DejaVu Sans");
+    }
+}
