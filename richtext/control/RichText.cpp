@@ -588,7 +588,7 @@ void TRtCustomRichText::ExecuteValue(int32_t Group, int32_t Id, int32_t Number, 
         int32_t charset = e->Header()->Fonts[size_t(std::min<int32_t>(e->CurrentAttr.Font, 255))].Charset;
         if (charset == 2)
             charset = 0;
-        setMode_.SetFontNr(e->Header()->GetFontIndexCharset(Text, charset));
+        setMode_.SetFontNr(e->Header()->GetTextFontIndex(Text, charset));
         break;
     }
     case 2: setMode_.SetSize(Number); break;

@@ -250,6 +250,7 @@ void TRtPrinterEngine::SetPrintOptions(TRtPrintOptions Value) { owner_->RtfText(
 void TRtPrinterEngine::Assign(const TRtPrinterEngine& Source)
 {
     NumberOfCopies = Source.NumberOfCopies;
+    Collate = Source.Collate;
     PageRange = Source.PageRange;
     PageList = Source.PageList;
     PageSides = Source.PageSides;
@@ -567,16 +568,23 @@ void TRtCustomRtfEditPrint::ForEachSelectedPage(int32_t First, int32_t Last,
     if (!print_.BuildRanges(First, Last, error))
         throw EConvertError(error);
     engine_.PrintedPageCount = Last;
+    std::vector<int32_t> pages;
     for (const TRtPageRange& r : print_.Ranges)
-        for (int32_t page = r.From; page <= r.To; ++page) {
-            if ((print_.PageSides == rtsEven && page % 2 == 1) || (print_.PageSides == rtsOdd && page % 2 == 0))
-                continue;
-            if (print_.Cancel || RtPrinter().GetAborted())
-                return;
-            engine_.PrintingPage = page - 1;
-            Fn(page);
-            newPageNeeded_ = true;
-        }
+        for (int32_t page = r.From; page <= r.To; ++page)
+            if (!(print_.PageSides == rtsEven && page % 2 == 1) && !(print_.PageSides == rtsOdd && page % 2 == 0))
+                pages.push_back(page);
+    // Copies the printer does not make itself: the whole run again when
+    // collated, else each page again in a row.
+    const size_t copies = print_.DriverCopies ? 1 : size_t(std::clamp(print_.NumberOfCopies, 1, 9999));
+    const size_t count = pages.size() * copies;
+    for (size_t i = 0; i < count; ++i) {
+        if (print_.Cancel || RtPrinter().GetAborted())
+            return;
+        const int32_t page = pages[print_.Collate ? i % pages.size() : i / copies];
+        engine_.PrintingPage = page - 1;
+        Fn(page);
+        newPageNeeded_ = true;
+    }
 }
 
 void TRtCustomRtfEditPrint::PrintText(int32_t FromPage, int32_t ToPage)
@@ -726,15 +734,12 @@ void TRtCustomRtfEditPrint::Print(int32_t FromPage, int32_t ToPage)
 void TRtCustomRtfEditPrint::PrintPage(int32_t PageIndex)
 {
     TRtPrinterWrapper& p = RtPrinter();
-    const int32_t copies = print_.DriverCopies ? 1 : std::max(1, print_.NumberOfCopies);
-    for (int32_t copy = 0; copy < copies; ++copy) {
-        const int32_t w = p.GetPageWidth(), h = p.GetPageHeight();
-        if (newPageNeeded_)
-            p.NewPage();
-        TCanvas* c = p.GetCanvas();
-        PaintPageOnCanvas(PageIndex, c, 0, ppMargins, 0, 0, w, h);
-        newPageNeeded_ = true;
-    }
+    const int32_t w = p.GetPageWidth(), h = p.GetPageHeight();
+    if (newPageNeeded_)
+        p.NewPage();
+    TCanvas* c = p.GetCanvas();
+    PaintPageOnCanvas(PageIndex, c, 0, ppMargins, 0, 0, w, h);
+    newPageNeeded_ = true;
 }
 
 int32_t TRtCustomRtfEditPrint::PaintPageOnCanvas(int32_t PageNo, TCanvas* Canvas, int32_t Zoom, int32_t Flags,

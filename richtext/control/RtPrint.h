@@ -124,6 +124,7 @@ class TRtPrinterEngine {
 public:
     explicit TRtPrinterEngine(TRtCustomRtfEditPrint* Owner) : owner_(Owner) {}
     int32_t NumberOfCopies = 1;
+    bool Collate = false;            // copies made here: whole runs, else each page in a row
     QString PrintTitle;
     bool PageMirror = false;
     TRtPageRangeKind PageRange = rtrAllPages;
@@ -198,7 +199,7 @@ public:
     void PrintText(int32_t FromPage, int32_t ToPage);
     // The page-scaling loop (fixed-resolution engines).
     void Print(int32_t FromPage, int32_t ToPage);
-    // One page (0-based), copies repeated when the printer does not make them.
+    // One page (0-based), once; the page loop repeats it for copies the printer does not make.
     void PrintPage(int32_t PageIndex);
     // Paints page PageNo (0-based) into Canvas at Zoom (per cent; 0: fit); returns the zoom used.
     int32_t PaintPageOnCanvas(int32_t PageNo, TCanvas* Canvas, int32_t Zoom, int32_t Flags, int32_t X = 0,
@@ -237,6 +238,7 @@ private:
     TRtSpecialTextProperty* SpecialFor(int32_t PageIndex, bool IsHeader) const;
     void PaintSpecial(int32_t PageIndex, bool IsHeader, int32_t OriginX, int32_t OriginY);
     int32_t PageOverflow(const TPageStart& Start) const;
+    // Runs Fn for every selected page, as many times as copies are asked and the printer does not make.
     void ForEachSelectedPage(int32_t First, int32_t Last, const std::function<void(int32_t Page)>& Fn);
     void PrintAtPrinterResolution(int32_t FromPage, int32_t ToPage);
     // Runs a print job over FromPage..ToPage (0: to the end): Prepare lays the

@@ -131,7 +131,7 @@ void TRtSetModeControl::SetFontName(const AnsiString& V)
 {
     if (V.empty())
         return;
-    SetFontNr(Engine->Header()->GetFontIndex(V));
+    SetFontNr(Engine->Header()->GetTextFontIndex(V));
 }
 
 void TRtSetModeControl::SetFontNr(int32_t V)
@@ -196,11 +196,17 @@ void TRtSetModeControl::Apply()
         return;
     Applying = true;
     const bool changed = ParMask != 0 || CharMask != 0;
+    // One undo step of its own for both masks.
+    if (changed) {
+        Engine->NewUndoLevel();
+        Engine->BeginUndoGroup();
+    }
     if (ParMask)
         Engine->ChangeSelParAttr(par_, &tabs_, ParMask);
     if (CharMask)
         Engine->ChangeSelCharAttr(attr_, CharMask);
     if (changed) {
+        Engine->EndUndoGroup();
         if (ParMask & 0x200F0000)
             Engine->UpdateNumbering();
         Engine->ReformatText(nullptr);

@@ -455,6 +455,12 @@ bool TRtCustomRtfEdit::BeginChange()
     if (engine_->EditBoxModes.Has(rtemLimitTextHeight) &&
         engine_->DocToScreen(engine_->GetTextHeight()) > viewport()->height() + 4)
         return false;
+    // Every change is an undo step of its own; a typed character continues
+    // the step of the characters typed right before it.
+    const bool continues = typing_ && typedTo_ >= 0 && engine_->GetCursorAbsPos() == typedTo_;
+    if (!continues)
+        engine_->NewUndoLevel();
+    typedTo_ = -1;
     SetModified(true);
     return true;
 }
@@ -478,8 +484,12 @@ void TRtCustomRtfEdit::SetModified(bool Value)
 
 void TRtCustomRtfEdit::StepHistory(bool (TRtRTFText::*Step)())
 {
+    typedTo_ = -1;
     objectEnv_->HideFrame();
     (engine_.get()->*Step)();
+    // The step brings back the selection it was recorded with.
+    if (engine_->SelStartPar && engine_->SelEndPar)
+        engine_->MarkSelectedLines(false);
     surfaceStale_ = true;
     engine_->ReformatText(nullptr);
     engine_->ShowCursor();

@@ -245,6 +245,10 @@ protected:
     bool resizing_ = false;
     bool destroying_ = false;
     bool modified_ = false;
+    // Typing: set while a typed character runs its change; the cursor
+    // position after the last typed character (-1: other changes since).
+    bool typing_ = false;
+    int32_t typedTo_ = -1;
     bool cutting_ = false;
     bool proceed_ = true;
     bool settingScroll_ = false;

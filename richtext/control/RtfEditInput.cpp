@@ -342,7 +342,10 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::
         return;
     if (!e->HasCompleteSelection() && !e->CheckMaxLength(uint8_t(chars[0]), int32_t(chars.size())))
         return;
-    if (!BeginChange())
+    typing_ = !e->HasCompleteSelection();
+    const bool allowed = BeginChange();
+    typing_ = false;
+    if (!allowed)
         return;
     if (font != e->CurrentAttr.Font) {
         e->CurrentAttr.Font = font;
@@ -353,6 +356,7 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::
     e->InsertTextAndPaint(chars, true);
     if (Key == 13)
         e->ShowCursor();
+    typedTo_ = e->GetCursorAbsPos();
     EndChange();
     UpdateCaret();
 }

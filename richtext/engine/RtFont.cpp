@@ -28,7 +28,7 @@ void TRtFont::SetName(const AnsiString& Value)
     if (!Engine || Value.empty())
         return;
     TAttr a = Engine->CurrentAttr;
-    a.Font = uint16_t(Engine->Header()->GetFontIndexCharset(Value, Charset));
+    a.Font = uint16_t(Engine->Header()->GetTextFontIndex(Value, Charset));
     Apply(a, 1);
 }
 

@@ -99,6 +99,8 @@ void TRtRTFTextInput::PaintArea(TCanvas* C, int32_t X, int32_t Y, int32_t W, int
             if (pageLimited && painted > 3 && (p->Flags & parfNewPage))
                 break;
             for (TLine* l = p->Lines; l; l = l->Next) {
+                if (!PaintPageLine || l->PageNr != PaintPageLine->PageNr)
+                    PaintPageLine = l;
                 const int32_t lt = l->Top - l->SpaceAbove - ExtraLineMargin1;
                 const int32_t lb = l->Top + l->Height + l->SpaceBelow + ExtraLineMargin2;
                 if (l->Height == 0 && l->SpaceBelow == 0 && p != FirstPar)
@@ -119,7 +121,7 @@ void TRtRTFTextInput::PaintArea(TCanvas* C, int32_t X, int32_t Y, int32_t W, int
         if (!noFill && std::max(PaintedBottom, top) < bottom) {
             const TRect free{X + 0, std::max(PaintedBottom, top) - TopY, X + W, bottom - TopY};
             const bool layoutView = (LayoutFlags & lfPageLayoutView) != 0;
-            if (layoutView || !HasBackground() || !PaintBackground(C, free, nullptr, 0, 0, 0))
+            if (layoutView || !HasBackground() || !PaintPageBackground(C, free))
                 FillBrushRect(C, free, layoutView ? GapColor : GetPaperColor());
         }
         if (made) {
@@ -135,6 +137,12 @@ void TRtRTFTextInput::PaintArea(TCanvas* C, int32_t X, int32_t Y, int32_t W, int
         C->FillRect(area);
     Canvas = oldCanvas;
     PaintingCanvas = nullptr;
+    PaintPageLine = nullptr;
+}
+
+bool TRtRTFTextInput::PaintPageBackground(TCanvas* C, const TRect& R)
+{
+    return PaintBackground(C, R, PaintPageLine, PaintPageLine ? PaintPageLine->PageNr : 0, 0, 0);
 }
 
 bool TRtRTFTextInput::PaintBackground(TCanvas* C, const TRect& R, TLine* PageLine, int32_t Page, int32_t DX,
@@ -150,14 +158,17 @@ bool TRtRTFTextInput::PaintBackground(TCanvas* C, const TRect& R, TLine* PageLin
     if (PageBuffersActive && !RenderingPageBuffer && PageLine) {
         RenderPageBuffer(false, Page);
         if (TRtPageBackgroundBuffer* buffer = GetPageBuffer(Page); buffer && buffer->Bitmap) {
-            // The page's buffer pixels, at the zoom stretched smoothly.
+            // The buffer holds the page at zoom 100 in screen pixels; other zooms
+            // stretch it, smoothly unless it is black and white.
             const QImage& img = buffer->Bitmap->Image();
-            const double s = PaintScale();
+            const TTextHeader* h = Header();
+            const double ppi = RtPlatform().ScreenPixelsPerInch();
+            const double sx = ppi / std::max(1, h->LayoutXRes), sy = ppi / std::max(1, h->LayoutYRes);
             const QRectF target(R.Left, R.Top, R.Right - R.Left, R.Bottom - R.Top);
-            const QRectF source((R.Left - LeftX) * s, (R.Top + TopY - PageLine->Top) * s, target.width() * s,
-                                target.height() * s);
+            const QRectF source((R.Left - LeftX) * sx, (R.Top + TopY - PageLine->Top) * sy, target.width() * sx,
+                                target.height() * sy);
             p->save();
-            p->setRenderHint(QPainter::SmoothPixmapTransform, img.format() != QImage::Format_Mono);
+            p->setRenderHint(QPainter::SmoothPixmapTransform, !buffer->Monochrome);
             p->drawImage(target, img, source);
             p->restore();
             return true;
@@ -245,7 +256,7 @@ void TRtRTFTextInput::PaintObjectLayer(QRegion* Region, int32_t Pass)
         const TRect r{x + LeftX, y - TopY, x + LeftX + w, y - TopY + ht};
         if (!Region || FirstObjectPass) {
             if (!transparent3 && Displays()) {
-                if (!HasBackground() || !PaintBackground(PaintingCanvas, r, nullptr, 0, 0, 0))
+                if (!HasBackground() || !PaintPageBackground(PaintingCanvas, r))
                     FillBrushRect(PaintingCanvas, r, GetPaperColor());
             }
             PaintObjectAt(ref, PaintingCanvas, r, w, ht);
@@ -432,9 +443,24 @@ void TRtRTFTextInput::RepaintLine(TParagraph* Par, TLine* Line)
     }
     TCanvas* oldCanvas = Canvas;
     BeginPaint(&c);
+    if (PageBuffersActive) {
+        // The first line of the line's page.
+        PaintPageLine = Line;
+        TParagraph* p = Par;
+        for (TLine* l = Line; l && l->PageNr == Line->PageNr;) {
+            PaintPageLine = l;
+            if (l->Prior) {
+                l = l->Prior;
+            } else {
+                p = p->Prior;
+                l = p ? GetLastLine(p) : nullptr;
+            }
+        }
+    }
     PaintLine(Line, Par);
     c.Flush();
     Canvas = oldCanvas;
     PaintingCanvas = nullptr;
+    PaintPageLine = nullptr;
     Line->Flags &= uint16_t(~linfChanged);
 }

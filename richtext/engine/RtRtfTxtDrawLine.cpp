@@ -309,7 +309,7 @@ void TRtRTFTextInput::FillArea(TCanvas* C, const TRect& R)
         return;
     if (C->Brush().Style() == bsClear) {
         if (HasBackground())
-            PaintBackground(C, R, nullptr, 0, 0, 0);
+            PaintPageBackground(C, R);
         return;
     }
     C->FillRect(R);
@@ -333,7 +333,7 @@ void TRtRTFTextInput::DrawTextAt(TCanvas* C, int32_t X, const AnsiString& Text, 
         int32_t w = 0;
         for (int32_t d : dx)
             w += d;
-        PaintBackground(C, TRect{X, Baseline - tm.tmAscent, X + w, Baseline + tm.tmDescent}, nullptr, 0, 0, 0);
+        PaintPageBackground(C, TRect{X, Baseline - tm.tmAscent, X + w, Baseline + tm.tmDescent});
     }
     WriteRun(C, X, Baseline, reinterpret_cast<const uint8_t*>(Text.data()), dx.data(), int32_t(Text.size()), !clear,
              tm.tmHeight);

@@ -149,8 +149,11 @@ TRtEditResult TRtRTFTextInput::InsertCharsAtCursor(const AnsiString& Text)
         TRtEditResult r = erNothing;
         if (fieldMode && ch != 8 && ch != 127) {
             // Only text inside a field can be typed, never its markers.
-            if (ch == RtFieldStart || ch == RtFieldEnd || !FieldAllowsChar())
+            if (ch == RtFieldStart || ch == RtFieldEnd || !FieldAllowsChar()) {
+                if (lastOfRun)
+                    result = std::max(result, EndRefusedRun());
                 continue;
+            }
             const TAttr saved = CurrentAttr;
             CurrentAttr.Style.Include(afsAutomatic);
             CurrentAttr.Tag = CurrentFieldTag;
@@ -216,14 +219,15 @@ TRtEditResult TRtRTFTextInput::InsertOneChar(uint8_t Ch, bool LastOfRun)
     if (HasCompleteSelection() && DeleteSelection(false))
         result = erLayout;
     CursorPos = std::clamp<int32_t>(CursorPos, 0, CursorLine->Length);
+    auto refused = [&] { return LastOfRun ? std::max(result, EndRefusedRun()) : result; };
     if (CurrentAttr.Style.Has(afsHidden) && !Loading && !InsertHidden)
-        return result;
+        return refused();
     // A full line is broken first, so that its characters go on in a new line.
     if (CursorLine->Length >= RtMaxLineCapacity - 2)
         Rebreak(CursorPar, false);
     MarkChanged(CursorPar);
     if (!InsertChar(CursorPar, CursorLine, &CurrentAttr, Ch, CursorPos))
-        return result;  // refused: the cursor stays
+        return refused();  // the cursor stays
     if (Ch > 32 && !RtWordDelimiter[Ch])
         SkipWordAtCursor = true;
     if (!LastOfRun) {
@@ -234,6 +238,14 @@ TRtEditResult TRtRTFTextInput::InsertOneChar(uint8_t Ch, bool LastOfRun)
     PendingReformat = false;
     ++CursorPos;
     return std::max(result, Rebreak(CursorPar, Ch == 10));
+}
+
+TRtEditResult TRtRTFTextInput::EndRefusedRun()
+{
+    if (!PendingReformat)
+        return erNothing;
+    PendingReformat = false;
+    return Rebreak(CursorPar, false);
 }
 
 // ---- control characters ------------------------------------------------------------------------------------
@@ -663,7 +675,7 @@ bool TRtRTFTextInput::DeleteSelection(bool DeleteExtraSpace)
 void TRtRTFTextInput::ApplyFontToAttr(const TRtFont& Font)
 {
     TTextHeader* h = Header();
-    CurrentAttr.Font = uint16_t(std::max(0, h->GetFontIndexCharset(Font.Name(), Font.Charset)));
+    CurrentAttr.Font = uint16_t(std::max(0, h->GetTextFontIndex(Font.Name(), Font.Charset)));
     CurrentAttr.Size = uint16_t(std::max(0, Font.Size()));
     CurrentAttr.Style = Font.Style();
     auto index = [&](TColor C) {

@@ -279,7 +279,7 @@ void TRtRTFTextPaint::BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr)
     const bool subSuper = Attr.Style.Has(afsSuper) || Attr.Style.Has(afsSub) || Attr.Style.Has(afsIsFootnote);
     const int32_t em = FontPixelHeight(Attr, subSuper);
     Table.FontHeight = em;
-    const AnsiString name = entry.Name.empty() ? AnsiString("Arial") : entry.Name;
+    const AnsiString name = entry.Name.empty() ? AnsiString(RtDefaultFontName) : entry.Name;
     const TFontStyles styles = FontStylesOf(Attr.Style, set);
     // Widths and metrics in whole units of the measuring device: the reference
     // printer, scaled to the layout resolution afterwards, or the layout itself.

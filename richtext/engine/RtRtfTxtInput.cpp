@@ -716,6 +716,10 @@ void TRtRTFTextInput::SetSelectionPoint(TParagraph* Par, TLine* Line, int32_t Po
     }
     if (SelEndPar == Par && SelEndLine == Line && SelEndPos == Pos)
         return;
+    // The lines where the moving end was and is now change their highlight
+    // even when their selection flags stay as they are.
+    TParagraph* oldPar = SelEndPar ? SelEndPar : SelStartPar;
+    TLine* oldLine = SelEndPar ? SelEndLine : SelStartLine;
     SelEndPar = Par;
     SelEndLine = Line;
     SelEndPos = Pos;
@@ -734,6 +738,11 @@ void TRtRTFTextInput::SetSelectionPoint(TParagraph* Par, TLine* Line, int32_t Po
     if (MarkedCells > 0)
         ClearCellMarks();
     MarkSelectedLines(Repaint);
+    if (Repaint && !UpdatesLocked) {
+        RepaintLine(oldPar, oldLine);
+        if (Line != oldLine)
+            RepaintLine(Par, Line);
+    }
 }
 
 // ---- edit-field mode -----------------------------------------------------------------------------------------

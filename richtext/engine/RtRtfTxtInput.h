@@ -147,6 +147,8 @@ public:
     void MoveWordLeft(int32_t Count, bool Select, bool Repaint);
     void MoveWordRight(int32_t Count, bool Select, bool Repaint);
     void SetSelectionPoint(TParagraph* Par, TLine* Line, int32_t Pos, bool Extend, bool Repaint);
+    // Sets the selection flags of the lines from the selection ends.
+    void MarkSelectedLines(bool Repaint);
     // Drops the selection (line marks and marked cells).
     void ClearSelection(bool Repaint);
     bool HasCompleteSelection() const { return SelStartPar && SelEndPar; }
@@ -192,8 +194,10 @@ public:
     void PaintRect(const TRect& R) override;
     void PaintRect(TCanvas* Canvas, int32_t X, int32_t Y, int32_t W, int32_t H);
     void PaintArea(TCanvas* Canvas, int32_t X, int32_t Y, int32_t W, int32_t H);
-    void PaintBackground(TCanvas* Canvas, const TRect& R) override { PaintBackground(Canvas, R, nullptr, 0, 0, 0); }
+    void PaintBackground(TCanvas* Canvas, const TRect& R) override { PaintPageBackground(Canvas, R); }
     bool PaintBackground(TCanvas* Canvas, const TRect& R, TLine* PageLine, int32_t Page, int32_t DX, int32_t DY);
+    // The background of the page being painted (PaintPageLine) into R.
+    bool PaintPageBackground(TCanvas* Canvas, const TRect& R);
     bool HasBackground() const;
     void PaintObjects(QRegion* Region, int32_t Pass) { PaintObjectLayer(Region, Pass); }
     void PaintObjectLayer(QRegion* Region, int32_t Pass);
@@ -241,6 +245,8 @@ public:
     bool InRefresh = false;
     bool RefreshPending = false;
     int32_t PaintedBottom = 0;
+    // While an area is painted: the first line of the page of the line being painted.
+    TLine* PaintPageLine = nullptr;
     uint8_t ObjectGeneration = 0;
     bool ObjectsPainted = false;
     bool NeedsObjectPass = true;
@@ -361,10 +367,11 @@ private:
     bool AskNextBox(bool Up, uint8_t Ch);
     bool IsDBCSTwo(const TLine* Line, int32_t Pos) const;
     bool PositionBefore(TParagraph* PA, TLine* LA, int32_t A, TParagraph* PB, TLine* LB, int32_t B) const;
-    void MarkSelectedLines(bool Repaint);
 
     // Editing helpers.
     TRtEditResult InsertOneChar(uint8_t Ch, bool LastOfRun);
+    // A run whose last character was refused: lays out what went in before it.
+    TRtEditResult EndRefusedRun();
     TRtEditResult Backspace();
     TRtEditResult DeleteAtCursor();
     TRtEditResult BreakParagraphAt(bool PageBreak);

@@ -7,6 +7,7 @@
 #include "RtNumbering.h"
 #include "RtObject.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -80,7 +81,7 @@ int32_t TRtRTFWriter::WriteHeader(TStream* S)
     TRtRTFNumberingStyleCollection* numbering = Text->NumberingStyles();
     for (int32_t i = 0; i < numbering->Count(); ++i)
         if (!numbering->GetItem(i)->Font.empty())
-            h->GetFontIndex(numbering->GetItem(i)->Font);
+            h->GetTextFontIndex(numbering->GetItem(i)->Font);
     Add("{\\fonttbl");
     FontMap.fill(0);
     int32_t n = 0;
@@ -91,7 +92,6 @@ int32_t TRtRTFWriter::WriteHeader(TStream* S)
         FontMap[i] = uint8_t(n);
         AddWord("{\\f", n++);
         switch (f.PitchAndFamily & 0xF0) {
-        case 0x10: Add("\\froman"); break;
         case 0x20: Add("\\fswiss"); break;
         case 0x30: Add("\\fmodern"); break;
         case 0x40: Add("\\fscript"); break;
@@ -117,10 +117,6 @@ int32_t TRtRTFWriter::WriteHeader(TStream* S)
             if (i >= 16 && !(Text->Use256Colors && c.Used))
                 continue;
             ColorMap[i] = uint8_t(k++);
-            if (i == 0) {
-                Add(";"); // the automatic colour
-                continue;
-            }
             AddWord("\\red", c.Red);
             AddWord("\\green", c.Green);
             AddWord("\\blue", c.Blue);
@@ -364,11 +360,37 @@ void TRtRTFWriter::AddListTable()
         groups = std::max(groups, numbering->GetItem(i)->Group);
     if (groups <= 0)
         return;
+    // Only the lists that paragraphs or styles use are written.
+    std::vector<bool> used(size_t(groups) + 1, false);
+    auto use = [&](const TParagraph& P) {
+        if (const TRtRTFNumberingStyle* st = P.Number > 0 ? numbering->FindForPar(&P) : nullptr)
+            if (st->Group > 0)
+                used[size_t(st->Group)] = true;
+    };
+    auto useChain = [&](const TParagraph* P) {
+        for (; P; P = P->Next)
+            use(*P);
+    };
+    useChain(Text->FirstPar);
+    TRtHeaderFooterCollection* hf = Text->HeaderFooters();
+    for (int32_t i = 0; i < hf->Count(); ++i) {
+        useChain(hf->GetItem(i)->Paragraphs());
+        useChain(hf->GetItem(i)->SavedFirstPar());
+    }
+    if (const TRtCustomStyleCollection* styles = StyleCollection())
+        for (const TRtParStyle& style : styles->Styles)
+            use(style.Par);
+    if (std::find(used.begin(), used.end(), true) == used.end())
+        return;
     static const char* const nfc[7] = {"\\levelnfc23", "\\levelnfc23", "\\levelnfc3", "\\levelnfc4",
                                        "\\levelnfc1", "\\levelnfc2", "\\levelnfc0"};
     std::string overrides;
+    ListNumbers.assign(size_t(groups) + 1, 0);
+    int32_t written = 0;
     Add("{\\*\\listtable");
     for (int32_t g = 1; g <= groups; ++g) {
+        if (!used[size_t(g)])
+            continue;
         bool any = false;
         for (int32_t level = 1; level <= 9; ++level) {
             const TRtRTFNumberingStyle* st = nullptr;
@@ -410,9 +432,10 @@ void TRtRTFWriter::AddListTable()
         if (any) {
             AddWord("\\listid", g);
             Add("}");
-            // One override for each list, numbered as the list.
+            // One override for each list, numbered in the order written.
+            ListNumbers[size_t(g)] = ++written;
             overrides += "{\\listoverride\\listid" + std::to_string(g) + "\\listoverridecount0\\ls"
-                + std::to_string(g) + "}";
+                + std::to_string(written) + "}";
         }
     }
     Add("}{\\*\\listoverridetable");
@@ -445,7 +468,7 @@ void TRtRTFWriter::AddNumbering(const TParagraph& P, const TRtRTFNumberingStyle*
         return;
     const TStoreOptions opt = Options();
     if (st->Group > 0 && ListTableWritten) {
-        AddWord("\\ls", st->Group);
+        AddWord("\\ls", size_t(st->Group) < ListNumbers.size() ? ListNumbers[size_t(st->Group)] : 0);
         AddWord("\\ilvl", std::clamp(P.NumLevel - 1, 0, 8));
         return;
     }

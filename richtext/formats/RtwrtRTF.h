@@ -119,6 +119,8 @@ private:
     bool SuppressHidden = false;
     bool PlainWritten = false;
     bool ListTableWritten = false;
+    // The override number ("\\ls") of each written list, by numbering group.
+    std::vector<int32_t> ListNumbers;
     bool MergeFieldOpen = false;      // a merge field or numbered insert point is being written
     bool InsertPointPending = false;  // ... a numbered one ("\\inspnt")
     bool AutomaticOn = false;         // automatic text is being written

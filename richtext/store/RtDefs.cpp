@@ -295,6 +295,7 @@ void TTextHeader::Init()
     }
     if (defaultTabstop_ == 0)
         SetDefaultTabstop(720);
+    PixDefaultTab = MulDiv(defaultTabstop_, XRes, 1440);
     DefaultTabKind = 0;
 }
 
@@ -332,8 +333,11 @@ int32_t TTextHeader::FontCharset(int32_t Index) const
 
 int32_t TTextHeader::GetFontIndexForCharset(int32_t Index, int32_t Charset)
 {
+    // Slot 0 keeps the text's default font, named before another slot is taken.
+    if (Fonts[0].Name.empty())
+        Fonts[0].Name = RtDefaultFontName;
     const TRtFontEntry source = Fonts[size_t(std::clamp(Index, 0, 255))];
-    const AnsiString name = source.Name.empty() ? AnsiString("Arial") : source.Name;
+    const AnsiString name = source.Name.empty() ? RtDefaultFontName : source.Name;
     for (int32_t i = 0; i < 255; ++i)
         if (!Fonts[size_t(i)].Name.empty() && SameText(Fonts[size_t(i)].Name, name) && FontCharset(i) == Charset)
             return i;
@@ -378,6 +382,13 @@ bool TTextHeader::UnicodeToFontChars(std::u32string_view Text, uint16_t& Font, s
         return false;
     Font = uint16_t(slot);
     return true;
+}
+
+int32_t TTextHeader::GetTextFontIndex(const AnsiString& Name, int32_t Charset)
+{
+    if (Fonts[0].Name.empty())
+        Fonts[0].Name = RtDefaultFontName;
+    return GetFontIndexCharset(Name, Charset);
 }
 
 AnsiString TTextHeader::GetFontName(int32_t Index) const

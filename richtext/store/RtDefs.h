@@ -487,6 +487,9 @@ public:
     // most of Text). False when no charset holds it (or the table is full).
     bool UnicodeToFontChars(std::u32string_view Text, uint16_t& Font, std::string& Out, bool Switch = true,
                             int32_t Preferred = -1);
+    // The slot of a font chosen for text. Slot 0 stays the text's default font:
+    // without a name it is named as the default first, so that its text keeps its look.
+    int32_t GetTextFontIndex(const AnsiString& Name, int32_t Charset = -1);
     AnsiString GetFontName(int32_t Index) const;
     bool GetColorIndex(TColor Color, bool Use256, int32_t& Index);
     TColor GetColor(int32_t Index) const;
@@ -955,6 +958,8 @@ extern uint8_t RtFieldEnd;              // 187
 extern char RtDefaultBulletChar;        // 'l'
 extern AnsiString RtDefaultBulletFont;  // "WingDings"
 extern int32_t RtDefaultFontSize;       // 10
+// The font of a font slot without a name.
+inline constexpr const char* RtDefaultFontName = "Arial";
 extern int32_t RtDefaultWidthCacheCount;
 // 0: the program's current decimal separator. Not read at start-up, so that
 // linking the editor does not fix the format settings before the program's

@@ -13,6 +13,15 @@ constexpr uint32_t SnapshotMergeMs = 500;
 
 TObject* UndoSourceOf(TRtRTFText* Text) { return Text->OwnerComponent ? Text->OwnerComponent : Text; }
 
+// The offset of (Line, Pos) within Par: the lengths of the lines before Line plus Pos.
+int32_t OffsetInPar(const TParagraph* Par, const TLine* Line, int32_t Pos)
+{
+    int32_t n = 0;
+    for (const TLine* l = Par ? Par->Lines : nullptr; l && l != Line; l = l->Next)
+        n += l->Length;
+    return n + Pos;
+}
+
 // The property fields that the single-group kinds save and restore.
 uint32_t RestoredProps(uint8_t Kind)
 {
@@ -241,6 +250,10 @@ void TRtStoreUndoObject::Apply()
         redo->CursorParIndex = CursorParIndex;
         redo->CursorOffset = CursorOffset;
         redo->CursorExtra = CursorExtra;
+        redo->SelStartParIndex = SelStartParIndex;
+        redo->SelStartOffset = SelStartOffset;
+        redo->SelEndParIndex = SelEndParIndex;
+        redo->SelEndOffset = SelEndOffset;
         redo->Object = Object;
         if (UndoKind == ukInserted) {
             redo->UndoKind = ukDeleted;
@@ -319,6 +332,9 @@ void TRtStoreUndoObject::Apply()
         if (UndoKind == ukProperties) {
             const TParagraph keep = *par;
             CopyParProps(*par, 0, Props, true, 0xFFFFF);
+            // Numbering as saved: the property copy drops a number without a level.
+            par->Number = Props.Number;
+            par->NumLevel = Props.NumLevel;
             par->StyleFields = Props.StyleFields;
             par->NumberExtra = Props.NumberExtra;
             par->Flags = Props.Flags;
@@ -411,6 +427,41 @@ void TRtStoreUndoObject::Apply()
         text->CursorPar = cur;
         text->CursorPos = pos;
     }
+    // And so does the selection.
+    TParagraph* selStart = SelStartParIndex >= 0 ? text->GetParByIndex(SelStartParIndex) : nullptr;
+    TParagraph* selEnd = SelEndParIndex >= 0 ? text->GetParByIndex(SelEndParIndex) : nullptr;
+    if (selStart && selEnd) {
+        int32_t from = std::clamp(SelStartOffset, 0, TRtRTFText::GetParLength(selStart));
+        int32_t to = std::clamp(SelEndOffset, 0, TRtRTFText::GetParLength(selEnd));
+        text->SelStartLine = TRtRTFText::LineAtParPos(selStart, from);
+        text->SelEndLine = TRtRTFText::LineAtParPos(selEnd, to);
+        text->SelStartPar = selStart;
+        text->SelStartPos = from;
+        text->SelEndPar = selEnd;
+        text->SelEndPos = to;
+        text->SelReversed = false;
+    }
+}
+
+void TRtStoreUndoObject::SaveSelection()
+{
+    const TRtRTFText& t = *Text;
+    if (!t.SelStartPar || !t.SelEndPar || !t.SelStartLine || !t.SelEndLine)
+        return;
+    int32_t startPar = t.CountParsTo(t.FirstPar, t.SelStartPar) - 1;
+    int32_t endPar = t.CountParsTo(t.FirstPar, t.SelEndPar) - 1;
+    int32_t start = OffsetInPar(t.SelStartPar, t.SelStartLine, t.SelStartPos);
+    int32_t end = OffsetInPar(t.SelEndPar, t.SelEndLine, t.SelEndPos);
+    if (endPar < startPar || (endPar == startPar && end < start)) {
+        std::swap(startPar, endPar);
+        std::swap(start, end);
+    }
+    if (startPar == endPar && start == end)
+        return;
+    SelStartParIndex = startPar;
+    SelStartOffset = start;
+    SelEndParIndex = endPar;
+    SelEndOffset = end;
 }
 
 // ---- recording -------------------------------------------------------------------------------
@@ -439,7 +490,7 @@ TRtUndoObject* TRtRTFText::CreateUndoObject()
     obj->UndoKind = ukSnapshot;
     obj->HeaderFooterId = EditedHeaderFooterId();
     obj->CursorParIndex = CursorPar ? (CountParsTo(FirstPar, CursorPar) - 1) : 0;
-    obj->CursorOffset = CursorPar ? CharPosOf(CursorPar, CursorLine, CursorPos) : 0;
+    obj->CursorOffset = CursorPar ? OffsetInPar(CursorPar, CursorLine, CursorPos) : 0;
     obj->SaveParData(FirstPar);
     return obj;
 }
@@ -497,9 +548,10 @@ void TRtRTFText::SaveUndo(TParagraph* Par, int32_t Kind, int32_t Level)
     obj->ParIndex = index;
     if (!NoUndoCursor && CursorPar) {
         obj->CursorParIndex = (CountParsTo(FirstPar, CursorPar) - 1);
-        obj->CursorOffset = CharPosOf(CursorPar, CursorLine, CursorPos);
+        obj->CursorOffset = OffsetInPar(CursorPar, CursorLine, CursorPos);
         obj->CursorExtra = CursorExtra;
     }
+    obj->SaveSelection();
     obj->SaveParData(Par);
     stack->AddUndoObject(stack->Undoing(), std::move(obj));
 }
@@ -519,8 +571,9 @@ void TRtRTFText::AddObjectUndo(TRtObjectBase* Obj, int32_t Kind, int32_t Level)
     obj->Object = Obj;
     if (!NoUndoCursor && CursorPar) {
         obj->CursorParIndex = (CountParsTo(FirstPar, CursorPar) - 1);
-        obj->CursorOffset = CharPosOf(CursorPar, CursorLine, CursorPos);
+        obj->CursorOffset = OffsetInPar(CursorPar, CursorLine, CursorPos);
     }
+    obj->SaveSelection();
     obj->SaveObjectData(ObjRefList()->FindObject(Obj));
     stack->AddUndoObject(stack->Undoing(), std::move(obj));
 }

@@ -44,6 +44,10 @@ public:
     int32_t CursorParIndex = 0;
     int32_t CursorOffset = 0;
     int32_t CursorExtra = 0;
+    // The selection when the step was recorded, start before end, as paragraph
+    // index and offset within the paragraph; SelStartParIndex -1: none.
+    int32_t SelStartParIndex = -1, SelStartOffset = 0, SelEndParIndex = -1, SelEndOffset = 0;
+    void SaveSelection();
 
 private:
     // A copy of Par with all its characters in one line; object references held.

@@ -166,12 +166,10 @@ void RtSaveFileWithBackup(const QString& FileName, TStoreOptions Options,
         throw Exception(FileMessage(meErrorWriteToFile, FileName));
     }
     // The old file steps aside under a backup name until the new one is in place.
+    // A kept backup replaces the older ".BAK" only once the new file is in place.
     QString backup;
     if (info.exists() && !Options.Has(soDontRenameToBAKFile)) {
-        const bool keep = Options.Has(soDontDeleteBAKFile);
-        backup = keep ? ChangeFileExt(FileName, ".BAK") : RtFreeBackupName(FileName);
-        if (keep)
-            QFile::remove(backup);
+        backup = RtFreeBackupName(FileName);
         if (!QFile::rename(FileName, backup)) {
             QFile::remove(temp);
             throw Exception(FileMessage(meCannotRenameFile, FileName));
@@ -184,6 +182,10 @@ void RtSaveFileWithBackup(const QString& FileName, TStoreOptions Options,
             QFile::rename(backup, FileName);
         throw Exception(FileMessage(meErrorWriteToFile, FileName));
     }
-    if (!backup.isEmpty() && !Options.Has(soDontDeleteBAKFile))
+    if (backup.isEmpty())
+        return;
+    if (!Options.Has(soDontDeleteBAKFile))
         QFile::remove(backup);
+    else if (const QString bak = ChangeFileExt(FileName, ".BAK"); backup != bak)
+        std::rename(QFile::encodeName(backup).constData(), QFile::encodeName(bak).constData());
 }

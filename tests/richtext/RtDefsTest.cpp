@@ -124,6 +124,8 @@ TEST_F(TextHeader, DefaultsAfterCreate)
     EXPECT_EQ(H.PageHeight(), 15840);
     EXPECT_EQ(H.LeftMargin(), 1880);
     EXPECT_EQ(H.DefaultTabstop(), 720);
+    // Tabs have their width before anything rescales them.
+    EXPECT_EQ(H.PixDefaultTab, 720 * H.XRes / 1440);
     EXPECT_EQ(H.FormatName, "AUTO");
     EXPECT_EQ(H.PixPageWidth, 816);
     EXPECT_EQ(H.PixTextWidth, 816 - 2 * 125);
@@ -142,6 +144,19 @@ TEST_F(TextHeader, SymbolFontsGetSymbolCharset)
     EXPECT_EQ(H.GetFontIndexCharset("Arial", 238), 2);   // another charset, another entry
     EXPECT_EQ(H.GetFontIndex("WINGDINGS"), 3);
     EXPECT_EQ(H.Fonts[3].Charset, SYMBOL_CHARSET);
+}
+
+TEST_F(TextHeader, ACharsetSwitchFromTheUnnamedDefaultFontLeavesSlotZeroItsText)
+{
+    // Slot 0 without a name is the default font of the text written in it.
+    uint16_t font = 0;
+    std::string bytes;
+    ASSERT_TRUE(H.UnicodeToFontChars(U"Ł", font, bytes));
+    EXPECT_NE(font, 0);
+    EXPECT_EQ(H.GetFontName(0), RtDefaultFontName);
+    EXPECT_EQ(H.FontCharset(0), ANSI_CHARSET);
+    EXPECT_EQ(H.GetFontName(font), RtDefaultFontName);
+    EXPECT_EQ(H.FontCharset(font), EASTEUROPE_CHARSET);
 }
 
 TEST_F(TextHeader, FullFontTableGivesIndexZero)

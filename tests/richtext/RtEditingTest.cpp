@@ -74,6 +74,19 @@ TEST_F(Editing, ThreeLettersInOneCallBreakTheParagraphOnce)
     EXPECT_EQ(Cursor(), TPos(0, 0, 3));
 }
 
+TEST_F(Editing, ARefusedLastCharacterLeavesTheRunMeasured)
+{
+    // Everything from offset 2 on is protected: "c" is refused, "ab" goes in.
+    E->OnIsProtected = [](TRtRTFText*, TParagraph*, TLine*, int32_t Pos) { return Pos >= 2; };
+    E->InsertText("abc");
+    E->OnIsProtected = nullptr;
+    EXPECT_EQ(Pars(*E), (TPars{"ab"}));
+    const TLine* line = Par(0)->Lines;
+    ASSERT_TRUE(line->Attrs);
+    EXPECT_GT(line->Attrs[0].Width, 0);
+    EXPECT_GT(line->Attrs[1].Width, 0);
+}
+
 TEST_F(Editing, BackspaceJoinsParagraphsButNeverBeforeTheText)
 {
     FillText(*E, {"ab", "cd"});

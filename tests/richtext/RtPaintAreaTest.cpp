@@ -295,3 +295,47 @@ TEST_F(PaintArea, TransparentObjectsBehindTheTextArePaintedBeforeAndOverIt)
 }
 
 } // namespace
+
+TEST_F(PaintArea, PageBuffersAreTheBackgroundAtEveryZoom)
+{
+    // A page buffer red in its top left part, light yellow elsewhere; black
+    // and white when monochrome.
+    E->ViewOptions.Include(rtUseWatermark);
+    E->PageView = true;
+    E->UpdatePageMetrics(false);
+    E->OnPaintPage = [](TObject*, TCanvas* C, const TRect& R, int32_t, int32_t, int32_t, TParagraph*, TLine*,
+                        TRtPageBackgroundBuffer*) {
+        C->Brush().SetStyle(bsSolid);
+        C->Brush().SetColor(0x80FFFF);
+        C->FillRect(R);
+        C->Brush().SetColor(0x0000FF);
+        C->FillRect(TRect{0, 0, 60, 70});
+    };
+    const QPoint points[] = {{40, 60}, {80, 60}, {40, 90}, {80, 90}, {140, 50}};
+    for (const bool mono : {false, true}) {
+        SCOPED_TRACE(mono);
+        E->MonochromePageBuffers = mono;
+        E->FreePageBuffers();
+        E->SetZooming(100);
+        E->Refresh();
+        std::vector<TColor> at100;
+        for (QPoint pt : points)
+            at100.push_back(At(pt.x(), pt.y()));
+        // The buffer reaches the window: both of its colours show, the paper does not.
+        EXPECT_NE(std::find(at100.begin(), at100.end(), mono ? 0x000000 : 0x0000FF), at100.end());
+        EXPECT_NE(std::find(at100.begin(), at100.end(), mono ? 0xFFFFFF : 0x80FFFF), at100.end());
+        EXPECT_EQ(std::find(at100.begin(), at100.end(), 0x00FF00), at100.end());
+        // At 200 the same page pixel shows twice as far out.
+        E->SetZooming(200);
+        E->Refresh();
+        for (size_t i = 0; i < std::size(points); ++i)
+            EXPECT_EQ(At(points[i].x() * 2, points[i].y() * 2), at100[i]) << i;
+        // A black and white buffer stays black and white when stretched.
+        if (mono)
+            for (int y = 100; y < 200; ++y)
+                for (int x = 0; x < 300; ++x) {
+                    const TColor c = At(x, y);
+                    ASSERT_TRUE(c == 0 || c == 0xFFFFFF) << x << "," << y;
+                }
+    }
+}

@@ -228,15 +228,30 @@ TEST_F(RtCustomRtfEditPrint, PageLoopFollowsRangesSidesAndCopies)
 TEST_F(RtCustomRtfEditPrint, CopiesAreRepeatedWhenThePrinterCannotMakeThem)
 {
     Fill({"eins", "zwei"}, true);
-    E->SetScreenResMode(rm1440);   // the page-scaling loop
-    auto rec = std::make_unique<TRecordingPrinter>(*P);
-    TRecordingPrinter* r = rec.get();
-    SetRtPrinter(std::move(rec));
-    P->PrintParameter().NumberOfCopies = 2;
     E->PrintOptions.Include(rtDoNotChangePrinterDefaults);
-    P->PrintText(1, 2);
-    EXPECT_EQ(r->Pages, (std::vector<int32_t>{1, 1, 2, 2}));
-    EXPECT_EQ(r->NewPages, 3);
+    struct TCase {
+        bool PageScaling;  // the page-scaling loop, else the printer's resolution
+        bool Collate;
+        std::vector<int32_t> Pages;
+    };
+    const TCase cases[] = {
+        {true, false, {1, 1, 2, 2}},
+        {true, true, {1, 2, 1, 2}},
+        {false, false, {1, 1, 2, 2}},
+        {false, true, {1, 2, 1, 2}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.PageScaling << c.Collate);
+        E->SetScreenResMode(c.PageScaling ? rm1440 : rmNormal);
+        auto rec = std::make_unique<TRecordingPrinter>(*P);
+        TRecordingPrinter* r = rec.get();
+        SetRtPrinter(std::move(rec));
+        P->PrintParameter().NumberOfCopies = 2;
+        P->PrintParameter().Collate = c.Collate;
+        P->PrintText(1, 2);
+        EXPECT_EQ(r->Pages, c.Pages);
+        EXPECT_EQ(r->NewPages, 3);
+    }
 }
 
 // The first row (from the top) with a dark pixel inside x0..x1, -1 when none.

@@ -518,3 +518,79 @@ TEST_F(RichTextDispatch, ZoomStepsAndLimits)
 }
 
 }  // namespace
+
+TEST_F(RichTextDispatch, EachCommandIsItsOwnUndoStep)
+{
+    // Every command of the text panel, after typing: undo takes back the
+    // command only, redo brings it back.
+    struct TCase {
+        const char* Name;
+        std::function<void(RichTextDispatch&)> Run;
+        std::function<bool(RichTextDispatch&)> Done;
+    };
+    const TCase cases[] = {
+        {"bold button", [](RichTextDispatch& T) { T.Run(1, 2); },
+         [](RichTextDispatch& T) { return T.AttrAt(4)->Style.Has(afsBold); }},
+        {"size box", [](RichTextDispatch& T) { T.Rtf->ExecuteValue(11 * 256, 2, 18, ""); },
+         [](RichTextDispatch& T) { return T.AttrAt(4)->Size == 18; }},
+        {"font box", [](RichTextDispatch& T) { T.Rtf->ExecuteValue(11 * 256, 1, 0, "DejaVu Sans"); },
+         [](RichTextDispatch& T) { return T.E()->Header()->GetFontName(T.AttrAt(4)->Font) == "DejaVu Sans"; }},
+        {"colour chooser", [](RichTextDispatch& T) {
+             int32_t red = 0;
+             T.Rtf->GetSetModeControl()->ColorToIndex(0x0000FF, red, false);
+             T.Rtf->ExecuteValue(11 * 256, 3, red, "");
+         },
+         [](RichTextDispatch& T) { return T.E()->Header()->GetColor(T.AttrAt(4)->TextColor) == 0x0000FF; }},
+        {"attribute control", [](RichTextDispatch& T) { T.Rtf->GetSetModeControl()->SetSize(20); },
+         [](RichTextDispatch& T) { return T.AttrAt(4)->Size == 20; }},
+        {"paragraph command", [](RichTextDispatch& T) { T.Run(2, 4); },
+         [](RichTextDispatch& T) { return T.E()->FirstPar->Next->Align == paralCenter; }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Fresh();
+        Rtf->SetEditOptions(E()->EditOptions | TRtEditOptions{rtActivateRedoHotkey});
+        Type("xy");
+        Key(Qt::Key_Return);
+        Type("abc def");
+        E()->SetSelection(3, 3);
+        Key(Qt::Key_Right, Qt::ShiftModifier);
+        Key(Qt::Key_Left, Qt::ShiftModifier);
+        const int32_t cursor = E()->GetCursorAbsPos();
+        c.Run(*this);
+        ASSERT_TRUE(c.Done(*this));
+        // Text, attributes and selection as before the command.
+        Key(Qt::Key_Z, Qt::ControlModifier);
+        ASSERT_EQ(Text(), "xy\nabc def");
+        EXPECT_FALSE(c.Done(*this));
+        EXPECT_EQ(AttrAt(4)->Size, 12);
+        EXPECT_EQ(Selection(), std::make_pair(3, 3));
+        EXPECT_EQ(E()->GetCursorAbsPos(), cursor);
+        Key(Qt::Key_Y, Qt::ControlModifier);
+        ASSERT_EQ(Text(), "xy\nabc def");
+        EXPECT_TRUE(c.Done(*this));
+        // The typing before stays a step of its own.
+        Key(Qt::Key_Z, Qt::ControlModifier);
+        Key(Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(Text(), "xy\n");
+    }
+}
+
+TEST_F(RichTextDispatch, AFontChosenForPartOfTheTextLeavesTheDefaultFontOfTheRest)
+{
+    // A text never loaded: its font slot 0 has no name.
+    for (const bool viaAttributes : {false, true}) {
+        SCOPED_TRACE(viaAttributes);
+        Fresh();
+        E()->Header()->Fonts[0] = TRtFontEntry{};
+        E()->CurrentAttr.Font = 0;
+        Type("abc def");
+        E()->SetSelection(4, 3);
+        if (viaAttributes)
+            Rtf->GetSetModeControl()->SetFontName("DejaVu Sans");
+        else
+            Rtf->ExecuteValue(11 * 256, 1, 0, "DejaVu Sans");
+        EXPECT_EQ(E()->Header()->GetFontName(AttrAt(5)->Font), "DejaVu Sans");
+        EXPECT_NE(E()->Header()->GetFontName(AttrAt(1)->Font), "DejaVu Sans");
+    }
+}

@@ -131,3 +131,20 @@ TEST(RtTextIo, SavesThroughATemporaryFileAndKeepsBackups)
         EXPECT_EQ(AnsiString(e.what()), "Cannot write to file " + toAnsi(file) + "!");
     }
 }
+
+TEST(RtTextIo, AFailedFinalRenameKeepsTheOlderBackup)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("a.rtf");
+    const QString bak = dir.filePath("a.BAK");
+    WriteFile(file, "old");
+    WriteFile(bak, "older");
+    // The writer takes its temporary file away, so that it cannot be renamed into place.
+    const QString temp = dir.filePath(".a.rtf.tmp0");
+    EXPECT_THROW(RtSaveFileWithBackup(file, TStoreOptions{soDontDeleteBAKFile},
+                                      [&](TStream&) -> int32_t { return QFile::remove(temp) ? 0 : 1; }),
+                 Exception);
+    EXPECT_EQ(ReadFile(file), "old");
+    EXPECT_EQ(ReadFile(bak), "older");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}

@@ -549,3 +549,32 @@ TEST_F(RtfEditCharsets, InputMethodTextOfDoubleByteCharsets)
 }
 
 }  // namespace
+
+TEST_F(RtfEditInput, AShiftArrowSelectionIsPaintedOverAllItsCharacters)
+{
+    E()->HighlightColor = 0x00FF00;
+    // The painted width of the highlight, in pixel columns.
+    auto highlighted = [&] {
+        Rtf->viewport()->repaint();
+        const QImage shot = Rtf->viewport()->grab().toImage();
+        int columns = 0;
+        for (int x = 0; x < shot.width(); ++x)
+            for (int y = 0; y < shot.height(); ++y)
+                if (shot.pixelColor(x, y) == QColor(0, 255, 0)) {
+                    ++columns;
+                    break;
+                }
+        return columns;
+    };
+    Type("abcdefgh");
+    E()->SetSelection(1, 4);
+    const int expected = highlighted();
+    ASSERT_GT(expected, 20);
+    Key(Qt::Key_Home);
+    Key(Qt::Key_Right);
+    for (int i = 0; i < 5; ++i)
+        Key(Qt::Key_Right, Qt::ShiftModifier);
+    Key(Qt::Key_Left, Qt::ShiftModifier);
+    ASSERT_EQ(Selection(), std::make_pair(1, 4));
+    EXPECT_EQ(highlighted(), expected);
+}

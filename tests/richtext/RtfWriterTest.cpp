@@ -2,6 +2,7 @@
 
 #include "RtNumbering.h"
 #include "RtObject.h"
+#include "RtRtfTxtIo.h"
 
 #include <algorithm>
 #include <sstream>
@@ -91,8 +92,38 @@ TEST(RtfWriter, ColourAndFontTables)
     const size_t table = rtf.find("{\\colortbl");
     ASSERT_NE(table, std::string::npos);
     EXPECT_EQ(Count(rtf.substr(table, rtf.find('}', table) - table), ";"), 16u);
+    // Every entry with its values, the first one too.
+    const std::string first = "{\\colortbl\\red0\\green0\\blue0;\\red255\\green0\\blue0;";
+    EXPECT_EQ(rtf.substr(table, first.size()), first);
     text.Header()->StoreOptions.Include(soNoColorTableInRTF);
     EXPECT_EQ(WriteRtf(text).find("{\\colortbl"), std::string::npos);
+    // A family byte of 0x1X is written as an unknown family.
+    text.Header()->Fonts[0] = TRtFontEntry{"Times New Roman", 0, 0, 0x12};
+    EXPECT_NE(WriteRtf(text).find("{\\f0\\fnil\\fcharset0 Times New Roman;}"), std::string::npos);
+}
+
+TEST(RtfWriter, AFontTableWithoutFontsKeepsATextFontInSlotZero)
+{
+    // Plain RTF without a font table, with a bulleted paragraph: the bullets'
+    // symbol font gets a slot of its own.
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 text\\par}");
+    TRtRTFNumberingStyle* bullet = text.NumberingStyles()->Add();
+    bullet->Style = rt_bullet;
+    bullet->TextB = "\xA7";
+    bullet->Font = "WingDings";
+    bullet->Group = 2;
+    bullet->LevelInGroup = 1;
+    text.FirstPar->Number = int16_t(bullet->Number);
+    text.FirstPar->NumLevel = 1;
+    const std::string rtf = WriteRtf(text);
+    const size_t f0 = rtf.find("{\\f0");
+    ASSERT_NE(f0, std::string::npos) << rtf;
+    EXPECT_EQ(rtf.substr(f0, rtf.find(";}", f0) - f0).find("WingDings"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("WingDings;}"), std::string::npos) << rtf;
+    TRtRTFText back;
+    ReadRtf(back, rtf);
+    EXPECT_FALSE(SameText(back.Header()->GetFontName(AttrAt(back.FirstPar, 0).Font), "WingDings")) << rtf;
 }
 
 TEST(RtfWriter, OneListOverridePerListSoThatNumberingComesBack)
@@ -103,9 +134,9 @@ TEST(RtfWriter, OneListOverridePerListSoThatNumberingComesBack)
                   "{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}{\\listoverride\\listid2\\ls2}}"
                   "\\pard\\ls1 one\\par\\pard\\ls2 dot}");
     const std::string rtf = WriteRtf(text);
-    // The text's default outline list and the two lists read.
-    EXPECT_EQ(Count(rtf, "{\\list\\listtemplateid"), 3u) << rtf;
-    EXPECT_EQ(Count(rtf, "{\\listoverride\\listid"), 3u) << rtf;
+    // The two lists read; the text's default outline list is used by no paragraph.
+    EXPECT_EQ(Count(rtf, "{\\list\\listtemplateid"), 2u) << rtf;
+    EXPECT_EQ(Count(rtf, "{\\listoverride\\listid"), 2u) << rtf;
     EXPECT_NE(rtf.find("{\\listtext"), std::string::npos);
     TRtRTFText back;
     ReadRtf(back, rtf);
@@ -233,4 +264,27 @@ TEST(RtfWriter, ParagraphPropertiesAreWrittenWhenTheyChange)
     EXPECT_EQ(ParAt(second, 8)->BrdLines & 0x3C, 0x08);
     EXPECT_FALSE(ParAt(second, 5)->Flags & parfKeepWithNext);
     EXPECT_FALSE(ParAt(second, 7)->Flags & parfKeepTogether);
+}
+
+TEST(RtfWriter, LoadAndSaveKeepTheListsFromTheSecondCycleOn)
+{
+    // The text store's own load and save, again and again into the same text, as the control does.
+    TRtRTFTextIo text;
+    text.TextSaveFormat = "RTF";
+    std::string rtf = "{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc23{\\leveltext\\'01\\'b7;}}\\listid7}}"
+                      "{\\*\\listoverridetable{\\listoverride\\listid7\\ls1}}\\pard\\ls1 dot\\par\\pard plain}";
+    std::vector<std::string> saved;
+    for (int cycle = 0; cycle < 4; ++cycle) {
+        TMemoryStream in = RtfStreamOf(rtf);
+        text.Clear();
+        text.LoadFromStream(&in, "RTF");
+        TMemoryStream out;
+        text.SaveToStream(&out);
+        rtf.assign(reinterpret_cast<const char*>(out.Memory()), size_t(out.Size()));
+        saved.push_back(rtf);
+        EXPECT_EQ(Count(rtf, "{\\list\\listtemplateid"), 1u) << rtf;
+    }
+    EXPECT_EQ(saved[1], saved[2]);
+    EXPECT_EQ(saved[2], saved[3]);
+    EXPECT_EQ(text.NumberingStyles()->FindForPar(text.FirstPar)->Style, rt_bullet);
 }

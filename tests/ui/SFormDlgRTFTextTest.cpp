@@ -314,6 +314,37 @@ TEST(SFormDlgRTFText, EveryControlChangesTheBoxAndThePage)
     EXPECT_FALSE(p->BtnSchatten->isChecked());
 }
 
+TEST(SFormDlgRTFText, UndoAfterAButtonTakesBackTheButtonOnly)
+{
+    TextWindow w;
+    TFBTextElement* box = w.NewBox();
+    w.Type(QStringLiteral("Hallo Welt"));
+    TSFormDlgRTFText* p = w.Panel;
+    const std::vector<std::pair<const char*, std::function<void()>>> commands = {
+        {"bold", [&] { p->BtnFett->click(); }},
+        {"size",
+         [&] {
+             p->FSizeCombo->setCurrentIndex(p->FSizeCombo->findText("24"));
+             p->SizeComboChange();
+         }},
+        {"colour", [&] { p->ColorButtonColorChange(RGB(200, 0, 0)); }},
+    };
+    for (const auto& [name, act] : commands) {
+        SCOPED_TRACE(name);
+        w.SelectAll();
+        const TRTFToken before = *FirstWord(box);
+        act();
+        QApplication::processEvents();
+        w.FocusEditor();
+        pvtest::Key(*w.Panel->rtf, Qt::Key_Z, Qt::ControlModifier);
+        QApplication::processEvents();
+        ASSERT_EQ(DrawnText(box), "Hallo Welt");
+        EXPECT_EQ(FirstWord(box)->Style, before.Style);
+        EXPECT_EQ(FirstWord(box)->Size, before.Size);
+        EXPECT_EQ(FirstWord(box)->Color, before.Color);
+    }
+}
+
 TEST(SFormDlgRTFText, SizeComboTakesOnlyNumbers)
 {
     TextWindow w;
