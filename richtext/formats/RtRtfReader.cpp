@@ -1843,6 +1843,8 @@ void TRtRtfReader::SetListProperty(int32_t Code, int32_t Value)
     case 157: // ls
         if (Dest != rdListOverrideTable)
             SelectList(Value, ParListLevel);
+        else if (!Overrides.empty() && OverrideNumbers.size() < 10000)
+            OverrideNumbers[Value] = Overrides.back();  // the number this override declares
         break;
     case 158: // ilvl
         SelectList(ParOverride, std::clamp(Value, 0, 8) + 1);
@@ -1932,9 +1934,15 @@ void TRtRtfReader::SelectList(int32_t Override, int32_t LevelNr)
 {
     ParOverride = Override;
     ParListLevel = LevelNr;
-    if (Override < 1 || Override > int32_t(Overrides.size()))
+    // Overrides are found by the numbers they declare; without numbers by their places.
+    int32_t listId = 0;
+    if (const auto declared = OverrideNumbers.find(Override); declared != OverrideNumbers.end())
+        listId = declared->second;
+    else if (OverrideNumbers.empty() && Override >= 1 && Override <= int32_t(Overrides.size()))
+        listId = Overrides[size_t(Override - 1)];
+    else
         return;
-    const auto group = GroupOfList.find(Overrides[size_t(Override - 1)]);
+    const auto group = GroupOfList.find(listId);
     if (group == GroupOfList.end())
         return;
     TRtRTFNumberingStyleCollection* styles = Text->NumberingStyles();

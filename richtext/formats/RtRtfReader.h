@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 #include <unordered_map>
+#include <map>
 #include <vector>
 
 class TRtObject;
@@ -277,7 +278,8 @@ private:
 
     // Lists: each list of the list table becomes a numbering group.
     std::unordered_map<int32_t, int32_t> GroupOfList;  // list id -> group
-    std::vector<int32_t> Overrides;                     // list ids by "\ls" number - 1
+    std::vector<int32_t> Overrides;                     // list ids in the order of their overrides
+    std::map<int32_t, int32_t> OverrideNumbers;         // list ids by the "\ls" number an override declares
     int32_t ListGroup = 0;        // group of the list being read
     int32_t ListLevel = 0;        // levels read in that list
     TLevelDef Level;              // the list level or "\pn" definition being read

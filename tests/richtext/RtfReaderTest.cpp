@@ -179,6 +179,24 @@ TEST(RtfReader, ListOverridesGiveParagraphsTheirNumbering)
     EXPECT_EQ(n.FindForPar(ParAt(text, 4)), nullptr);
 }
 
+TEST(RtfReader, ListOverridesAreFoundByTheNumbersTheyDeclare)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1{\\fonttbl{\\f0 Arial;}}"
+                  "{\\*\\listtable{\\list{\\listlevel\\levelnfc23{\\leveltext\\'01\\'95;}{\\levelnumbers;}}\\listid5}"
+                  "{\\list{\\listlevel\\levelnfc4{\\leveltext\\'02\\'00);}{\\levelnumbers\\'01;}}\\listid9}}"
+                  "{\\*\\listoverridetable{\\listoverride\\listid9\\ls7}{\\listoverride\\listid5\\ls1}}"
+                  "\\pard\\ls1 dot\\par\\pard\\ls7 letter\\par\\pard\\ls2 none}");
+    const TRtRTFNumberingStyleCollection& n = *text.NumberingStyles();
+    const TRtRTFNumberingStyle* dot = n.FindForPar(ParAt(text, 0));
+    ASSERT_NE(dot, nullptr);
+    EXPECT_EQ(dot->Style, rt_bullet);
+    const TRtRTFNumberingStyle* letter = n.FindForPar(ParAt(text, 1));
+    ASSERT_NE(letter, nullptr);
+    EXPECT_EQ(letter->Style, rt_a);
+    EXPECT_EQ(n.FindForPar(ParAt(text, 2)), nullptr);
+}
+
 TEST(RtfReader, FirstHeaderAndFooterOnlyByPageRange)
 {
     TRtRTFText text;
