@@ -29,6 +29,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -813,55 +814,86 @@ TEST(MainViewCommands, MessagePanelIsCentredHalfTheWidth)
 // Clip-art dropped on a DIN A4 page that a landscape photo turned: the
 // selection frame's handles lie on the corners and edges of the drawn
 // picture, at either landscape angle and at several zooms, as on an upright
-// page.
+// page, for 8- and 16-bit pictures of any aspect, opaque or transparent.
 TEST(MainViewDrop, ClipartOnALandscapePageIsFramedWhereItIsDrawn)
 {
     QTemporaryDir dir;
-    const QString art = dir.filePath(QStringLiteral("art.png"));
-    QImage png(200, 100, QImage::Format_ARGB32);
-    png.fill(QColor(255, 0, 255));
-    ASSERT_TRUE(png.save(art));
+    // A magenta cross reaching all four edges: the drawn pixels span the
+    // whole element, while the corners may be transparent.
+    struct Art {
+        const char* Name;
+        int W, H;
+        QImage::Format Format;
+        bool Transparent;
+    };
+    const Art arts[] = {
+        {"wide opaque 8-bit", 200, 100, QImage::Format_ARGB32, false},
+        {"square transparent 16-bit", 300, 300, QImage::Format_RGBA64, true},
+        {"tall transparent 8-bit", 100, 240, QImage::Format_ARGB32, true},
+        {"square opaque 16-bit", 120, 120, QImage::Format_RGBX64, false},
+    };
     const QStringList photo = PictureFiles(dir, 1, 600, 400);
-    for (const float angle : {90.0f, -90.0f})
-        for (const bool landscape : {false, true})
-            for (const float zoom : {1.0f, 2.0f}) {
-                const std::string what = "angle " + std::to_string(int(angle)) + (landscape ? " landscape" : " upright") +
-                                         " zoom " + std::to_string(int(zoom));
-                CommandFixture f(0, 1);
-                SetupDINA4(&f.Doc, 1);
-                f.Doc.ScreenQuerformatWinkel = angle;
-                TFBMainView& v = f.Show();
-                if (landscape) {
-                    EXPECT_TRUE(DragTo(v, *Payload("QwFileList", FileList(photo)), f.Px(f.Page(0), 105, 148), true));
-                    ASSERT_NE(f.Page(0)->Orientation, 0) << what;
-                }
-                v.SetZoom(zoom);
-                EXPECT_TRUE(DragTo(v, *Payload("QwClipart", art.toUtf8()), f.Px(f.Page(0), 105, 148), true)) << what;
-                const QImage img = v.grab().toImage();
-                QRect drawn;
-                for (int y = 0; y < img.height(); ++y)
-                    for (int x = 0; x < img.width(); ++x)
-                        if (QColor(img.pixel(x, y)) == QColor(255, 0, 255))
-                            drawn |= QRect(x, y, 1, 1);
-                ASSERT_FALSE(drawn.isEmpty()) << what;
-                v.SetupTransformation();
-                TTransformation& T = v.Transformation();
-                T.Push();
-                f.Doc.TranslateToPage(T, f.Page(0));
-                float left = 1e9f, top = 1e9f, right = -1e9f, bottom = -1e9f;
-                for (int code = 1; code <= 8; ++code) {
-                    const TPointF h = v.Tracker().HandlePoint(T, code);
-                    left = std::min(left, h.X);
-                    top = std::min(top, h.Y);
-                    right = std::max(right, h.X);
-                    bottom = std::max(bottom, h.Y);
-                }
-                T.Pop();
-                EXPECT_NEAR(left, drawn.left(), 2) << what;
-                EXPECT_NEAR(top, drawn.top(), 2) << what;
-                EXPECT_NEAR(right, drawn.right() + 1, 2) << what;
-                EXPECT_NEAR(bottom, drawn.bottom() + 1, 2) << what;
-                // Seen upright: wider than tall, as the picture.
-                EXPECT_GT(right - left, bottom - top) << what;
-            }
+    // Dropped on the centre of the page's part in the window, and near its
+    // top right corner, where the frame reaches past the window's top edge.
+    const QPointF drops[] = {{0.5, 0.5}, {0.8, 0.05}};
+    for (const Art& a : arts) {
+        const QString art = dir.filePath(QString::fromLatin1(a.Name) + QStringLiteral(".png"));
+        QImage png(a.W, a.H, a.Format);
+        png.fill(a.Transparent ? QColor(Qt::transparent) : QColor(Qt::white));
+        {
+            QPainter p(&png);
+            p.fillRect(0, a.H / 3, a.W, a.H / 3, QColor(255, 0, 255));
+            p.fillRect(a.W / 3, 0, a.W / 3, a.H, QColor(255, 0, 255));
+        }
+        ASSERT_TRUE(png.save(art));
+        for (const float angle : {90.0f, -90.0f})
+            for (const bool landscape : {false, true})
+                for (const float zoom : {1.0f, 2.0f})
+                    for (const QPointF& drop : drops) {
+                        const std::string what = std::string(a.Name) + " angle " + std::to_string(int(angle))
+                                                 + (landscape ? " landscape" : " upright") + " zoom "
+                                                 + std::to_string(int(zoom)) + " drop at "
+                                                 + std::to_string(drop.x()) + "," + std::to_string(drop.y());
+                        CommandFixture f(0, 1);
+                        SetupDINA4(&f.Doc, 1);
+                        f.Doc.ScreenQuerformatWinkel = angle;
+                        TFBMainView& v = f.Show();
+                        if (landscape) {
+                            EXPECT_TRUE(DragTo(v, *Payload("QwFileList", FileList(photo)), f.Px(f.Page(0), 105, 148), true));
+                            ASSERT_NE(f.Page(0)->Orientation, 0) << what;
+                        }
+                        v.SetZoom(zoom);
+                        const QRect page = QRect(f.Px(f.Page(0), 0, 0), f.Px(f.Page(0), 210, 297)).normalized()
+                                           & QRect(0, 0, v.ClientWidth(), v.ClientHeight());
+                        const QPoint at(page.left() + int(drop.x() * page.width()), page.top() + int(drop.y() * page.height()));
+                        EXPECT_TRUE(DragTo(v, *Payload("QwClipart", art.toUtf8()), at, true)) << what;
+                        const QImage img = v.grab().toImage();
+                        QRect drawn;
+                        for (int y = 0; y < img.height(); ++y)
+                            for (int x = 0; x < img.width(); ++x)
+                                if (QColor(img.pixel(x, y)) == QColor(255, 0, 255))
+                                    drawn |= QRect(x, y, 1, 1);
+                        ASSERT_FALSE(drawn.isEmpty()) << what;
+                        v.SetupTransformation();
+                        TTransformation& T = v.Transformation();
+                        T.Push();
+                        f.Doc.TranslateToPage(T, f.Page(0));
+                        float left = 1e9f, top = 1e9f, right = -1e9f, bottom = -1e9f;
+                        for (int code = 1; code <= 8; ++code) {
+                            const TPointF h = v.Tracker().HandlePoint(T, code);
+                            left = std::min(left, h.X);
+                            top = std::min(top, h.Y);
+                            right = std::max(right, h.X);
+                            bottom = std::max(bottom, h.Y);
+                        }
+                        T.Pop();
+                        // Where the frame reaches beyond the window, so does the picture.
+                        EXPECT_NEAR(std::max(left, 0.0f), drawn.left(), 2) << what;
+                        EXPECT_NEAR(std::max(top, 0.0f), drawn.top(), 2) << what;
+                        EXPECT_NEAR(std::min(right, float(v.ClientWidth())), drawn.right() + 1, 2) << what;
+                        EXPECT_NEAR(std::min(bottom, float(v.ClientHeight())), drawn.bottom() + 1, 2) << what;
+                        // Seen upright, with the picture's own aspect.
+                        EXPECT_NEAR((right - left) / (bottom - top), float(a.W) / float(a.H), 0.05f) << what;
+                    }
+    }
 }
