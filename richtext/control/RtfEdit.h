@@ -135,7 +135,11 @@ public:
     void InsertString(const AnsiString& Text);
     // Copy and paste through any MIME data (the clipboard and drops).
     QMimeData* CreateMimeData(bool WholeText);
-    bool InsertMimeData(const QMimeData* Data);
+    // Moving: the data is the control's own text moved elsewhere in it (its
+    // pictures are kept whatever rtcoDontPasteGraphics says).
+    bool InsertMimeData(const QMimeData* Data, bool Moving = false);
+    // Inserts a picture at the cursor as an image object (PNG data).
+    bool InsertPicture(const QImage& Picture);
     // Loads a dropped file at the cursor: RTF, HTM(L) and TXT files as text, others as pictures.
     bool InsertFile(const QString& FileName);
     // A drop at a window point: the first of dropped files, or text (moved when it comes from here).

@@ -5,12 +5,15 @@
 #include "RtObject.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QDrag>
 #include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QMimeData>
 #include <QScrollBar>
+
+#include <cstring>
 
 const char* const RtMimeRtf = "text/rtf";
 const char* const RtMimeRichText = "text/richtext";
@@ -20,6 +23,18 @@ namespace {
 
 // The five blanks that keep pasted text apart from the following word.
 bool IsBlank(uint8_t Ch) { return Ch == 9 || Ch == 10 || Ch == 13 || Ch == 32 || Ch == 0xA0; }
+
+// Text data ends at its first zero byte. RTF may carry binary object data
+// (\bin) with zero bytes inside: only the zeros at its end are dropped.
+QByteArray DataEnd(QByteArray Bytes, bool Rtf)
+{
+    if (Rtf) {
+        while (Bytes.endsWith('\0'))
+            Bytes.chop(1);
+    } else if (const qsizetype zero = Bytes.indexOf('\0'); zero >= 0)
+        Bytes.truncate(zero);
+    return Bytes;
+}
 
 uint8_t CharAtCursor(const TRtRTFTextInput* E, int32_t Offset)
 {
@@ -356,12 +371,8 @@ QMimeData* TRtCustomRtfEdit::CreateMimeData(bool WholeText)
         else
             e->SaveSelectionToStream(&stream);
         e->TextSaveFormat = saved;
-        QByteArray bytes(reinterpret_cast<const char*>(stream.Memory()), int(stream.Size()));
-        // The writers end the text with a zero byte; the clipboard data ends before it.
-        const int zero = bytes.indexOf('\0');
-        if (zero >= 0)
-            bytes.truncate(zero);
-        return bytes;
+        return DataEnd(QByteArray(reinterpret_cast<const char*>(stream.Memory()), int(stream.Size())),
+                       std::strcmp(Format, "RTF") == 0);
     };
     auto* data = new QMimeData;
     if (WholeText || !ClipboardOptions.Has(rtcoDontCopyRTF)) {
@@ -436,10 +447,13 @@ void TRtCustomRtfEdit::PasteFromClipboard()
     EndChange();
 }
 
-bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data)
+bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data, bool Moving)
 {
     if (!Data)
         return false;
+    // Pictures pasted or dropped from elsewhere may be refused; text moved
+    // inside the control keeps its own.
+    const bool pictures = Moving || !ClipboardOptions.Has(rtcoDontPasteGraphics);
     // HTML is never read: there is no HTML reader.
     QByteArray bytes;
     const char* format = nullptr;
@@ -458,11 +472,8 @@ bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data)
         format = "ANSI";
     }
     if (!format)
-        return false;
-    // The data ends at its first zero byte.
-    const int zero = bytes.indexOf('\0');
-    if (zero >= 0)
-        bytes.truncate(zero);
+        return pictures && Data->hasImage() && InsertPicture(qvariant_cast<QImage>(Data->imageData()));
+    bytes = DataEnd(bytes, std::strcmp(format, "RTF") == 0);
     if (bytes.isEmpty())
         return false;
     TRtRTFTextInput* e = engine_.get();
@@ -480,9 +491,11 @@ bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data)
     stream.WriteBuffer(bytes.constData(), bytes.size());
     stream.SetPosition(0);
     e->InsertRequested = true;
+    e->NoPictures = !pictures;
     e->BeginUndoGroup();
     e->LoadFromStream(&stream, format);
     e->InsertRequested = false;
+    e->NoPictures = false;
     if (wordAtCursor && !IsBlank(CharAtCursor(e, -1)) && !IsBlank(CharAtCursor(e, 0))) {
         const int32_t pos = e->GetCursorCharPos();
         e->InsertTextAndPaint(" ", false);
@@ -491,6 +504,37 @@ bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data)
     e->EndUndoGroup();
     e->OnBeforePaste = nullptr;
     e->PasteBorders = e->PasteShading = e->PasteIndents = false;
+    surfaceStale_ = true;
+    e->ReformatText(nullptr);
+    e->ShowCursor();
+    e->Refresh();
+    UpdateScrollRanges();
+    UpdateCaret();
+    return true;
+}
+
+bool TRtCustomRtfEdit::InsertPicture(const QImage& Picture)
+{
+    if (Picture.isNull())
+        return false;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!Picture.save(&buffer, "PNG"))
+        return false;
+    auto obj = std::make_unique<TRtOImageObject>();
+    obj->WriteRTFMode = wobOnlyRTF;
+    obj->SetPicture(bytes, "PNG");
+    if (!obj->GetPicture())
+        return false;
+    obj->SetWidthTW(obj->GetNaturalWidth());
+    obj->SetHeightTW(obj->GetNaturalHeight());
+    TRtRTFTextInput* e = engine_.get();
+    e->NewUndoLevel();
+    if (e->HasCompleteSelection())
+        e->DeleteSelection(false);
+    if (!objectEnv_->InsertObject(std::move(obj), AnsiString()))
+        return false;
     surfaceStale_ = true;
     e->ReformatText(nullptr);
     e->ShowCursor();
@@ -625,7 +669,7 @@ bool TRtCustomRtfEdit::MoveSelectionTo(int32_t X, int32_t Y)
     if (target > start)
         target -= length;
     e->SetCursorCharPos(target);
-    InsertMimeData(data.get());
+    InsertMimeData(data.get(), true);
     e->EndUndoGroup();
     return true;
 }
