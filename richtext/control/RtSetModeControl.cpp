@@ -204,6 +204,8 @@ void TRtSetModeControl::SetOutlineMode(bool V)
 void TRtSetModeControl::SetNumberStart(int32_t V)
 {
     numberStart_ = std::clamp(V, 0, 65535);
+    // A step of its own in the undo history.
+    Engine->NewUndoLevel();
     Engine->SetNumberStart(numberStart_);
     Engine->ReformatText(nullptr);
     Engine->Refresh();
@@ -241,35 +243,43 @@ void TRtSetModeControl::SetStyleName(const AnsiString& V)
     SetPar(pamStyleName, [&] { par_.StyleIndex = i + 1; });
 }
 
-void TRtSetModeControl::SetCell(uint32_t Mask)
+bool TRtSetModeControl::InCell() const
 {
-    if (!Engine->CursorPar || !(Engine->CursorPar->Flags & parfTableCell))
+    return Engine->CursorPar && (Engine->CursorPar->Flags & parfTableCell) && Engine->CursorPar->Cell;
+}
+
+void TRtSetModeControl::SetCell(uint32_t Mask, const TRtCellValues& Values)
+{
+    if (!InCell())
         return;
-    Engine->SetCellProperties(cell_, Mask);
+    Engine->SetCellProperties(Values, Mask);
     Reload();
 }
 
 void TRtSetModeControl::SetCellName(const AnsiString& V)
 {
-    cell_.Name = V;
-    SetCell(1);
+    TRtCellValues v;
+    v.Name = V;
+    SetCell(1, v);
 }
 
 void TRtSetModeControl::SetCellCommand(const AnsiString& V)
 {
-    cell_.Command = V;
-    SetCell(2);
+    TRtCellValues v;
+    v.Command = V;
+    SetCell(2, v);
 }
 
 void TRtSetModeControl::SetCellFormat(int32_t V)
 {
-    cell_.FormatNr = V;
-    SetCell(4);
+    TRtCellValues v;
+    v.FormatNr = V;
+    SetCell(4, v);
 }
 
 void TRtSetModeControl::SetTableName(const AnsiString& V)
 {
-    const TRtCell* c = Engine->CursorPar && (Engine->CursorPar->Flags & parfTableCell) ? Engine->CursorPar->Cell : nullptr;
+    const TRtCell* c = InCell() ? Engine->CursorPar->Cell : nullptr;
     if (TRtTableItem* table = c && c->TableId > 0 ? Engine->TableList()->GetTable(c->TableId) : nullptr) {
         table->Name = V;
         tableName_ = V;

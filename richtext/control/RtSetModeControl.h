@@ -128,7 +128,8 @@ private:
         Apply();
     }
     void SetChar(uint32_t Bit);
-    void SetCell(uint32_t Mask);
+    bool InCell() const;
+    void SetCell(uint32_t Mask, const TRtCellValues& Values);
     TRtCustomStyleCollection* Styles() const;
     void Apply();
     bool SixteenColours() const { return !Engine->Use256Colors; }
