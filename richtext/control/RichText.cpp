@@ -603,6 +603,7 @@ void TRtCustomRichText::ExecuteValue(int32_t Group, int32_t Id, int32_t Number, 
             setMode_.EndUpdate();
         }
         break;
+    case 83: setMode_.SetStyleName(Text); break;
     default: break;
     }
     EndChange();

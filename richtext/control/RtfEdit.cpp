@@ -1,5 +1,6 @@
 #include "RtfEdit.h"
 
+#include "RtBackground.h"
 #include "RtUndo.h"
 
 #include <QApplication>
@@ -161,19 +162,73 @@ void TRtCustomRtfEdit::paintEvent(QPaintEvent* Event)
     // The engine keeps its surface current as the text changes; it paints
     // the whole area only when the surface is new or its contents are unknown.
     const bool idle = !e->LayoutBusy && !e->InFormatting && !e->UpdatesLocked;
-    if (e->TopY != paintedTop_ || e->LeftX != paintedLeft_)
+    if (e->TopY != paintedTop_ || e->LeftX != paintedLeft_ || transparent_)
         surfaceStale_ = true;
     if (idle && surfaceStale_) {
         surfaceStale_ = false;
         paintedTop_ = e->TopY;
         paintedLeft_ = e->LeftX;
         const QRect r = QRect(QPoint(0, 0), size);
+        // A transparent control paints over what its parent shows under it, which stays in place.
+        const bool scrolling = e->BackgroundScrolling;
+        if (transparent_) {
+            e->BackgroundPicture = RtParentBackground(*this).copy(viewport()->geometry());
+            e->BackgroundScrolling = false;
+        }
         e->PaintRect(TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1});
+        e->BackgroundScrolling = scrolling;
     }
     QPainter p(viewport());
     p.drawImage(Event->rect(), e->Surface(), Event->rect());
     if (hasFocus() && caret_->BlinkOn() && !CaretDisabled)
         p.fillRect(CaretRect(), QColor(0, 0, 0));
+}
+
+// ---- background ----------------------------------------------------------------------------------------
+
+void TRtCustomRtfEdit::TakeTextBackground()
+{
+    backgroundImage_ = RtTextBackground(*engine_);
+    if (!transparent_)
+        engine_->BackgroundPicture = backgroundImage_;
+    RepaintAll();
+}
+
+void TRtCustomRtfEdit::SetBackgroundImage(const QImage& Picture)
+{
+    SetRtTextBackground(*engine_, Picture);
+    TakeTextBackground();
+}
+
+void TRtCustomRtfEdit::SetBackgroundScrolling(bool Value)
+{
+    engine_->BackgroundScrolling = Value;
+    RepaintAll();
+}
+
+void TRtCustomRtfEdit::SetTransparent(bool Value)
+{
+    if (Value == transparent_)
+        return;
+    transparent_ = Value;
+    engine_->Transparent = Value;
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent, !Value);
+    engine_->BackgroundPicture = Value ? QImage() : backgroundImage_;
+    RepaintAll();
+}
+
+bool TRtCustomRtfEdit::BackgroundLoadFromFile(const QString& FileName)
+{
+    const QImage picture = RtLoadBackground(FileName);
+    if (picture.isNull())
+        return false;
+    SetBackgroundImage(picture);
+    return true;
+}
+
+bool TRtCustomRtfEdit::BackgroundSaveToFile(const QString& FileName) const
+{
+    return RtSaveBackground(backgroundImage_, FileName);
 }
 
 QRect TRtCustomRtfEdit::CaretRect() const
@@ -559,7 +614,10 @@ void TRtCustomRtfEdit::LoadFromStream(TStream* Stream, const AnsiString& FormatN
 {
     TRtRTFTextInput* e = engine_.get();
     e->Clear();
+    // The new text brings its own background picture, or none.
+    SetRtTextBackground(*e, QImage());
     e->LoadFromStream(Stream, FormatName);
+    TakeTextBackground();
     if (!e->CursorPar) {
         e->CursorPar = e->FirstPar;
         e->CursorLine = e->FirstPar ? e->FirstPar->Lines : nullptr;
@@ -600,6 +658,8 @@ void TRtCustomRtfEdit::SetText(const AnsiString& Text)
 {
     if (Text.empty()) {
         engine_->Clear();
+        SetRtTextBackground(*engine_, QImage());
+        TakeTextBackground();
         RefreshView();
         EndChange();
         return;

@@ -104,6 +104,21 @@ public:
     int32_t MaxLength() const { return engine_->MaxTextLength; }
     void SetMaxLength(int32_t Value) { engine_->MaxTextLength = std::max(0, Value); }
 
+    // ---- background ----------------------------------------------------------------------------
+    // The text's background picture, tiled behind the text at its own pixel
+    // size; kept with the text (its RTF carries it) and taken from a loaded text.
+    QImage BackgroundImage() const { return backgroundImage_; }
+    void SetBackgroundImage(const QImage& Picture);
+    // True: the picture scrolls with the text; false: it stays where it is.
+    bool BackgroundScrolling() const { return engine_->BackgroundScrolling; }
+    void SetBackgroundScrolling(bool Value);
+    // The parent's painting shows through where the text has no colour of its own.
+    bool Transparent() const { return transparent_; }
+    void SetTransparent(bool Value);
+    // False (and the picture unchanged) when the file is no picture; False when nothing could be saved.
+    bool BackgroundLoadFromFile(const QString& FileName);
+    bool BackgroundSaveToFile(const QString& FileName) const;
+
     // ---- printing --------------------------------------------------------------------------------
     TRtCustomRtfEditPrint& Printing() const { return *print_; }
     TRtPrinterEngine& PrintParameter() const { return print_->PrintParameter(); }
@@ -237,6 +252,10 @@ protected:
     std::unique_ptr<TRtObjectEnv> objectEnv_;
     std::unique_ptr<TCaret> caret_;
     std::unique_ptr<TRtRtfStrings> strings_;
+    // Takes the background picture of the text just loaded.
+    void TakeTextBackground();
+    QImage backgroundImage_;
+    bool transparent_ = false;
     TRtAutoZoom autoZoom_ = rtAutoZoomOff;
     bool autoZoomPending_ = false;
     bool resizing_ = false;

@@ -181,6 +181,9 @@ TEST_F(RtSetModeControlTest, StylesAreAppliedByName)
     EXPECT_EQ(E()->FirstPar->IndentLeft, 0);
     EXPECT_EQ(AttrAt(0)->Size, 12);
     EXPECT_FALSE(AttrAt(0)->Style.Has(afsBold));
+    // The paragraph-style box of the tool bar names the style too.
+    Rtf->ExecuteValue(11 * 256, 83, 0, "Heading");
+    EXPECT_EQ(E()->FirstPar->IndentLeft, 720);
     Rtf->SetRtStyleCollection(nullptr);
 }
 
