@@ -420,6 +420,11 @@ bool TRtCustomRtfEdit::event(QEvent* Event)
         ZoomToPage();
         return true;
     }
+    if (Event->type() == EventType(RtEventTypeAhead)) {
+        typeAheadPosted_ = false;
+        FlushTypeAhead();
+        return true;
+    }
     if (Event->type() == EventType(RtEventChange)) {
         EngineChanged();
         engine_->ChangeFlags = 0;
@@ -482,6 +487,7 @@ void TRtCustomRtfEdit::focusInEvent(QFocusEvent* Event)
 
 void TRtCustomRtfEdit::focusOutEvent(QFocusEvent* Event)
 {
+    FlushTypeAhead();
     caret_->SetVisible(false);
     QAbstractScrollArea::focusOutEvent(Event);
     viewport()->update();

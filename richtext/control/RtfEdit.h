@@ -53,6 +53,7 @@ using TTextObjectNotifyEvent = std::function<void(TObject* Sender, TTextObj* Ent
 // The posted messages of the control.
 constexpr int RtEventChange = 1024 + 5;      // the engine's change notification
 constexpr int RtEventAutoZoom = 1024 + 6;    // the automatic zoom after a resize
+constexpr int RtEventTypeAhead = 1024 + 7;   // inserts the characters typed ahead
 
 class TRtCustomRtfEdit : public QAbstractScrollArea, public TRtCustomRtfEditClass {
     Q_OBJECT
@@ -98,6 +99,10 @@ public:
     // Clamped to 10..1000 per cent.
     virtual void SetZooming(int32_t Value);
     int32_t XOffset = 0, YOffset = 0;
+    // Type-ahead (off unless switched on): characters typed while the control
+    // is busy are kept, up to 10, and inserted together in the order typed.
+    bool TypeAhead = false;
+    static constexpr size_t MaxTypeAhead = 10;
     bool Loading = false;
     int32_t PaintLock = 0;
     // The most characters the text may hold (paragraph ends count 2); 0: no limit.
@@ -217,6 +222,9 @@ protected:
     bool CanType() const;
     void Copy(bool WholeText);
     void UpdateCaret();
+    void BufferTypeAhead(uint8_t Ch);
+    // Inserts the characters typed ahead (before anything else reaches the text).
+    void FlushTypeAhead();
     // Takes one step back or forth in the undo history and redraws.
     void StepHistory(bool (TRtRTFText::*Step)());
     QRect CaretRect() const;
@@ -254,6 +262,8 @@ protected:
     std::unique_ptr<TRtRtfStrings> strings_;
     // Takes the background picture of the text just loaded.
     void TakeTextBackground();
+    AnsiString typeAhead_;
+    bool typeAheadPosted_ = false;
     QImage backgroundImage_;
     bool transparent_ = false;
     TRtAutoZoom autoZoom_ = rtAutoZoomOff;

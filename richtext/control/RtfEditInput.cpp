@@ -68,6 +68,10 @@ void TRtCustomRtfEdit::keyPressEvent(QKeyEvent* Event)
 {
     int32_t key = Event->key();
     const Qt::KeyboardModifiers mods = Event->modifiers();
+    // Any key but typed text first inserts the text typed ahead of it.
+    const bool ctrl = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
+    if (Event->text().isEmpty() || Event->text().front().unicode() < 32 || ctrl)
+        FlushTypeAhead();
     if (key == Qt::Key_Backtab)
         key = Qt::Key_Tab;
     KeyDown(key, mods);
@@ -76,7 +80,6 @@ void TRtCustomRtfEdit::keyPressEvent(QKeyEvent* Event)
         return;
     }
     // Ctrl with a letter gives its control character; AltGr (Ctrl+Alt) types text.
-    const bool ctrl = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
     if (ctrl && key >= Qt::Key_A && key <= Qt::Key_Z) {
         KeyPress(char32_t(key - Qt::Key_A + 1), mods);
         Event->accept();
@@ -326,6 +329,11 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift)
         return;
     if (!e->HasCompleteSelection() && !e->CheckMaxLength(ch, 1))
         return;
+    if (TypeAhead && ch >= 32) {
+        BufferTypeAhead(ch);
+        return;
+    }
+    FlushTypeAhead();
     if (!BeginChange())
         return;
     if (ch == 13 && shift)
@@ -335,6 +343,44 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift)
     e->InsertTextAndPaint(AnsiString(1, char(ch)), true);
     if (ch == 13 || ch == 10)
         e->ShowCursor();
+    EndChange();
+    UpdateCaret();
+}
+
+// ---- type-ahead ---------------------------------------------------------------------------------------
+
+void TRtCustomRtfEdit::BufferTypeAhead(uint8_t Ch)
+{
+    // A word ends with the text before it in place (hyperlink detection reads it).
+    if (RtWordDelimiter[Ch]) {
+        FlushTypeAhead();
+        if (!BeginChange())
+            return;
+        WordCompleted(Ch);
+    }
+    typeAhead_ += char(Ch);
+    if (typeAhead_.size() >= MaxTypeAhead)
+        FlushTypeAhead();
+    else if (!typeAheadPosted_) {
+        // Keys already waiting arrive before this and join the buffer.
+        typeAheadPosted_ = true;
+        QCoreApplication::postEvent(this, new QEvent(QEvent::Type(QEvent::User + RtEventTypeAhead)));
+    }
+}
+
+void TRtCustomRtfEdit::FlushTypeAhead()
+{
+    if (typeAhead_.empty())
+        return;
+    AnsiString text;
+    std::swap(text, typeAhead_);
+    TRtRTFTextInput* e = engine_.get();
+    if (!e->HasCompleteSelection())
+        while (!text.empty() && !e->CheckMaxLength(uint8_t(text[0]), int32_t(text.size())))
+            text.pop_back();
+    if (text.empty() || !CanType() || !BeginChange())
+        return;
+    e->InsertTextAndPaint(text, true);
     EndChange();
     UpdateCaret();
 }
@@ -844,6 +890,7 @@ bool TRtCustomRtfEdit::RightButtonWord(Qt::MouseButton Button, Qt::KeyboardModif
 
 void TRtCustomRtfEdit::mousePressEvent(QMouseEvent* Event)
 {
+    FlushTypeAhead();
     TRtRTFTextInput* e = engine_.get();
     const QPoint p = Event->position().toPoint();
     const Qt::MouseButton button = Event->button();

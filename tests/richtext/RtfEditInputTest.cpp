@@ -483,3 +483,58 @@ TEST_F(RtfEditInput, AClickInsideTheSelectionWaitsForADrag)
 }
 
 }  // namespace
+
+namespace {
+
+// Keys waiting in the queue while the control is busy.
+void QueueKeys(QWidget* Target, const QString& Keys)
+{
+    for (QChar c : Keys) {
+        const int key = c == QChar(0x2190) ? int(Qt::Key_Left) : int(c.toUpper().unicode());
+        const QString text = c == QChar(0x2190) ? QString() : QString(c);
+        QCoreApplication::postEvent(Target, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
+        QCoreApplication::postEvent(Target, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
+    }
+}
+
+// The queue worked off, with what its events post in turn.
+void Settle()
+{
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
+TEST_F(RtfEditInput, TypeAheadReplaysWaitingKeysInOrder)
+{
+    int changes = 0;
+    Rtf->OnChange = [&](TObject*) { ++changes; };
+    // Off by default: every key is inserted as it arrives.
+    EXPECT_FALSE(Rtf->TypeAhead);
+    QueueKeys(Rtf.get(), "abc");
+    Settle();
+    EXPECT_EQ(Text(), "abc");
+    EXPECT_EQ(changes, 3);
+    // On: the waiting keys go in together, in order; a cursor key between
+    // them first puts in what came before it.
+    Rtf->TypeAhead = true;
+    changes = 0;
+    QueueKeys(Rtf.get(), QString("def") + QChar(0x2190) + "gh");
+    Settle();
+    EXPECT_EQ(Text(), "abcdeghf");
+    EXPECT_EQ(changes, 2);
+    // At most ten wait; a word's end is in place before hyperlink detection runs.
+    Rtf->SetEditOptions(E()->EditOptions | TRtEditOptions{rtAutoDetectHyperlinks});
+    changes = 0;
+    Key(Qt::Key_End);
+    QueueKeys(Rtf.get(), " www.example.org more");
+    Settle();
+    EXPECT_EQ(Text(), "abcdeghf www.example.org more");
+    EXPECT_GE(changes, 3);
+    EXPECT_TRUE(AttrAt(12)->Style.Has(afsHyperLink));
+    // A click puts the waiting characters in first.
+    Type("!");
+    QTest::mouseClick(Rtf->viewport(), Qt::LeftButton, {}, PointOf(0));
+    EXPECT_EQ(Text(), "abcdeghf www.example.org more!");
+}
+
+} // namespace
