@@ -1,6 +1,7 @@
 #include "RtfEdit.h"
 
 #include "RtBackground.h"
+#include "RtObjectDialogs.h"
 #include "RtUndo.h"
 
 #include <QApplication>
@@ -81,6 +82,7 @@ TRtCustomRtfEdit::TRtCustomRtfEdit(QWidget* Parent) : QAbstractScrollArea(Parent
     e->OnRefresh = [this](TObject*) { viewport()->update(); };
     e->OnLayoutChanged = [this] { UpdateScrollRanges(); };
     e->OnCursorMove = [this](TObject*) { TakeCursorAttr(); };
+    InstallRtObjectDialogs();
     ControlList().push_back(this);
 }
 
@@ -99,6 +101,7 @@ TRtCustomRtfEdit::~TRtCustomRtfEdit()
     e->OnCursorMove = nullptr;
     caret_.reset();
     strings_.reset();
+    AdoptObjects(nullptr);
     e->ObjectEnv = nullptr;
     objectEnv_.reset();
     e->OwnerControl = nullptr;
@@ -182,6 +185,24 @@ void TRtCustomRtfEdit::paintEvent(QPaintEvent* Event)
     p.drawImage(Event->rect(), e->Surface(), Event->rect());
     if (hasFocus() && caret_->BlinkOn() && !CaretDisabled)
         p.fillRect(CaretRect(), QColor(0, 0, 0));
+}
+
+void TRtCustomRtfEdit::AdoptObjects(QWidget* Parent)
+{
+    for (TRtObjectBase* o : engine_->Objects())
+        if (auto* obj = dynamic_cast<TRtObject*>(o); obj && obj->ParentWindow() != Parent)
+            obj->SetParentWindow(Parent);
+}
+
+void TRtCustomRtfEdit::SetHotObject(TRtObjectBase* Hot)
+{
+    for (TRtObjectBase* o : engine_->Objects())
+        if (auto* obj = dynamic_cast<TRtObject*>(o)) {
+            if (obj == Hot && !obj->HotFlag())
+                obj->SetHotFlag();
+            else if (obj != Hot && obj->HotFlag())
+                obj->ClearHotFlag();
+        }
 }
 
 // ---- background ----------------------------------------------------------------------------------------
@@ -624,6 +645,7 @@ void TRtCustomRtfEdit::LoadFromStream(TStream* Stream, const AnsiString& FormatN
     SetRtTextBackground(*e, QImage());
     e->LoadFromStream(Stream, FormatName);
     TakeTextBackground();
+    AdoptObjects(viewport());
     if (!e->CursorPar) {
         e->CursorPar = e->FirstPar;
         e->CursorLine = e->FirstPar ? e->FirstPar->Lines : nullptr;

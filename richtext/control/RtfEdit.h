@@ -260,6 +260,10 @@ protected:
     std::unique_ptr<TRtObjectEnv> objectEnv_;
     std::unique_ptr<TCaret> caret_;
     std::unique_ptr<TRtRtfStrings> strings_;
+    // The text's objects take the control's window as their parent window (none: they lose it).
+    void AdoptObjects(QWidget* Parent);
+    // Marks the object under the mouse hot and clears the mark of every other.
+    void SetHotObject(TRtObjectBase* Hot);
     // Takes the background picture of the text just loaded.
     void TakeTextBackground();
     AnsiString typeAhead_;

@@ -542,6 +542,7 @@ bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data, bool Moving)
     e->LoadFromStream(&stream, format);
     e->InsertRequested = false;
     e->NoPictures = false;
+    AdoptObjects(viewport());
     if (wordAtCursor && !IsBlank(CharAtCursor(e, -1)) && !IsBlank(CharAtCursor(e, 0))) {
         const int32_t pos = e->GetCursorCharPos();
         e->InsertTextAndPaint(" ", false);
@@ -579,6 +580,7 @@ bool TRtCustomRtfEdit::InsertPicture(const QImage& Picture)
     e->NewUndoLevel();
     if (e->HasCompleteSelection())
         e->DeleteSelection(false);
+    obj->SetParentWindow(viewport());
     if (!objectEnv_->InsertObject(std::move(obj), AnsiString()))
         return false;
     surfaceStale_ = true;
@@ -622,6 +624,7 @@ bool TRtCustomRtfEdit::InsertFile(const QString& FileName)
         if (!objectEnv_->InsertObject(std::move(obj), AnsiString()))
             return false;
     }
+    AdoptObjects(viewport());
     e->ReformatText(nullptr);
     e->Refresh();
     UpdateScrollRanges();
@@ -1027,6 +1030,8 @@ void TRtCustomRtfEdit::mouseMoveEvent(QMouseEvent* Event)
         UpdateCaret();
         viewport()->update();
     }
+    TTextObj* hovered = e->EditOptions.Has(rtObjectSelecting) ? FindTextObjectAt(p.x(), p.y()) : nullptr;
+    SetHotObject(hovered ? hovered->Object : nullptr);
     // The cursor shape: an arrow over the selection, the link and object cursors where they apply.
     Qt::CursorShape shape = Qt::IBeamCursor;
     if (PointInSelection(x, y))
@@ -1034,7 +1039,7 @@ void TRtCustomRtfEdit::mouseMoveEvent(QMouseEvent* Event)
     else if (HyperLinkCursor && line && line->Attrs && index >= 0 && index < line->Length &&
              line->Attrs[index].Style.Has(afsHyperLink))
         shape = *HyperLinkCursor;
-    else if (TextObjectCursor && e->EditOptions.Has(rtObjectSelecting) && FindTextObjectAt(p.x(), p.y()))
+    else if (TextObjectCursor && hovered)
         shape = *TextObjectCursor;
     viewport()->setCursor(shape);
 }
@@ -1043,6 +1048,7 @@ void TRtCustomRtfEdit::leaveEvent(QEvent* Event)
 {
     QAbstractScrollArea::leaveEvent(Event);
     engine_->UpdateHotStyle(nullptr, nullptr, -1);
+    SetHotObject(nullptr);
 }
 
 void TRtCustomRtfEdit::mouseReleaseEvent(QMouseEvent* Event)

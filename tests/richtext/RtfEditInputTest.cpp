@@ -2,6 +2,7 @@
 // driven with QTest on the offscreen platform.
 #include "RtControlTestSupport.h"
 
+#include "RtObject.h"
 #include "RtUndo.h"
 
 #include <QClipboard>
@@ -535,6 +536,41 @@ TEST_F(RtfEditInput, TypeAheadReplaysWaitingKeysInOrder)
     Type("!");
     QTest::mouseClick(Rtf->viewport(), Qt::LeftButton, {}, PointOf(0));
     EXPECT_EQ(Text(), "abcdeghf www.example.org more!");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(RtfEditInput, ObjectsLiveInTheControlsWindowAndShowTheMouse)
+{
+    Type("a");
+    QImage picture(40, 40, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    ASSERT_TRUE(Rtf->InsertPicture(picture));
+    Type("b");
+    ASSERT_EQ(E()->Objects().size(), 1u);
+    auto* obj = dynamic_cast<TRtObject*>(E()->Objects()[0]);
+    ASSERT_NE(obj, nullptr);
+    EXPECT_EQ(obj->ParentWindow(), Rtf->viewport());
+    // A loaded text's objects too.
+    E()->TextSaveFormat = "RTF";
+    TRtRichText other;
+    other.SetText(Rtf->GetTextAsString());
+    ASSERT_EQ(other.RtfText()->Objects().size(), 1u);
+    EXPECT_EQ(dynamic_cast<TRtObject*>(other.RtfText()->Objects()[0])->ParentWindow(), other.viewport());
+    // The object under the mouse is hot until the mouse leaves it.
+    E()->UpdateLayout();
+    const QPoint over = PointOf(1) + QPoint(10, 0);
+    QMouseEvent move(QEvent::MouseMove, over, Rtf->viewport()->mapToGlobal(over), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(Rtf->viewport(), &move);
+    EXPECT_TRUE(obj->HotFlag());
+    const QPoint away = PointOf(0);
+    QMouseEvent leave(QEvent::MouseMove, away, Rtf->viewport()->mapToGlobal(away), Qt::NoButton, Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(Rtf->viewport(), &leave);
+    EXPECT_FALSE(obj->HotFlag());
 }
 
 } // namespace
