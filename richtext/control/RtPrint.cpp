@@ -582,6 +582,14 @@ void TRtCustomRtfEditPrint::PaintPageContent(TCanvas* Canvas, int32_t PageIndex,
     e.CanvasLeft = savedCL;
     e.CanvasTop = savedCT;
     PaintSpecial(PageIndex, false, OriginX + left, OriginY);
+    if (e.Printing) {
+        if (PrintHeader)
+            PrintHeader(nullptr, Canvas, TRect{pageRect.Left, pageRect.Top, pageRect.Right, OriginY + bodyTop}, PageIndex + 1);
+        if (PrintFooter)
+            PrintFooter(nullptr, Canvas,
+                        TRect{pageRect.Left, pageRect.Bottom - h->PixBottomMargin, pageRect.Right, pageRect.Bottom},
+                        PageIndex + 1);
+    }
     if ((Flags & ppEvents) && OnPageEnd)
         OnPageEnd(nullptr, Canvas, PageIndex + 1);
     e.PaintingCanvas = nullptr;

@@ -195,6 +195,11 @@ public:
     virtual QString ControlTitle() const { return QString(); }
     TRtWatermarkEvent OnPrintWatermark;
     TRtPageEvent OnPageBegin, OnPageEnd;
+    // While printing, after each page's header or footer: the area between the
+    // page's edge and its body (layout units of the printer canvas) for the
+    // application's own header and footer.
+    using TRtPrintSpecialEvent = std::function<void(TObject* Sender, TCanvas* Canvas, const TRect& Area, int32_t PageNo)>;
+    TRtPrintSpecialEvent PrintHeader, PrintFooter;
 
     // ---- printing ----
     // The control's print command: pages FromPage..ToPage (1-based; 0 from the

@@ -535,12 +535,17 @@ bool TRtCustomRtfEdit::BeginChange()
     if (engine_->EditBoxModes.Has(rtemLimitTextHeight) &&
         engine_->DocToScreen(engine_->GetTextHeight()) > viewport()->height() + 4)
         return false;
+    // The application may record the state before the change (once, however deep the change nests).
+    if (!changeOpen_ && SaveForUNDO && engine_->EditOptions.Has(rtActivateUndo))
+        SaveForUNDO(this);
+    changeOpen_ = true;
     SetModified(true);
     return true;
 }
 
 void TRtCustomRtfEdit::EndChange()
 {
+    changeOpen_ = false;
     UpdateScrollRanges();
     viewport()->update();
     if (OnChange)

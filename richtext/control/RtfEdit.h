@@ -174,6 +174,10 @@ public:
     TNotifyEvent OnChange;
     TNotifyEvent OnChangeZooming;
     TNotifyEvent OnChangeModified;
+    // A change begins that the undo history records: the state before it is about to change.
+    TNotifyEvent SaveForUNDO;
+    // Return made a new paragraph (the one the cursor is in now).
+    std::function<void(TObject* Sender, TParagraph* Par)> OnNewParCreatedEvent;
     TNotifyEvent OnXPosChanged, OnYPosChanged;
     TEditStateEvent EditStateEvent;
     TBeforeCopyEvent OnBeforeCopyEvent, OnBeforeCutEvent;
@@ -275,6 +279,7 @@ protected:
     bool resizing_ = false;
     bool destroying_ = false;
     bool modified_ = false;
+    bool changeOpen_ = false;
     bool cutting_ = false;
     bool proceed_ = true;
     bool settingScroll_ = false;

@@ -340,9 +340,12 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift)
         ch = 10;
     if (RtWordDelimiter[ch])
         WordCompleted(ch);
+    TParagraph* before = e->CursorPar;
     e->InsertTextAndPaint(AnsiString(1, char(ch)), true);
     if (ch == 13 || ch == 10)
         e->ShowCursor();
+    if (ch == 13 && e->CursorPar != before && OnNewParCreatedEvent)
+        OnNewParCreatedEvent(this, e->CursorPar);
     EndChange();
     UpdateCaret();
 }
