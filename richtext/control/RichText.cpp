@@ -174,7 +174,7 @@ TRtCustomRichText::TRtCustomRichText(QWidget* Parent) : TRtCustomRtfEdit(Parent)
     e->Header()->OnChange = [this, previous = e->Header()->OnChange](bool Repaint) {
         if (previous)
             previous(Repaint);
-        if (!RtfText()->Loading)
+        if (!loadingText_ && !RtfText()->Loading)
             PageMaybeChanged();
     };
     pageWidth_ = e->Header()->PageWidth();
@@ -421,7 +421,15 @@ void TRtCustomRichText::Clear()
 
 void TRtCustomRichText::LoadFromStream(TStream* Stream, const AnsiString& FormatName)
 {
-    TRtCustomRtfEdit::LoadFromStream(Stream, FormatName);
+    // The text's page counts once the whole text is in.
+    loadingText_ = true;
+    try {
+        TRtCustomRtfEdit::LoadFromStream(Stream, FormatName);
+    } catch (...) {
+        loadingText_ = false;
+        throw;
+    }
+    loadingText_ = false;
     PageMaybeChanged();
     Activate();
     EndChange();

@@ -198,6 +198,7 @@ private:
     // The page as the rulers and OnChangePageSize last saw it.
     int32_t pageWidth_ = 0, pageHeight_ = 0;
     bool landscape_ = false;
+    bool loadingText_ = false;
 };
 
 class TRtRichText : public TRtCustomRichText {

@@ -473,7 +473,7 @@ TEST_F(RtCustomRtfEditPrint, ThreePagesToPdfWithRangesHeadersAndPaper)
             QFile::copy(f, QString::fromLocal8Bit(qgetenv("RT_PRINT_KEEP")) + QLatin1Char('/') + QFileInfo(f).fileName());
 }
 
-TEST_F(RtCustomRtfEditPrint, FirstPageComesFromItsOwnTray)
+TEST_F(RtCustomRtfEditPrint, FirstPageComesFromItsOwnTrayAndHeadersAreOffered)
 {
     QTemporaryDir dir;
     const QByteArray oldTemp = qgetenv("TMPDIR");
@@ -535,13 +535,26 @@ TEST_F(RtCustomRtfEditPrint, FirstPageComesFromItsOwnTray)
     EXPECT_EQ(option(jobs[0].Spooled, "media-source"), "");
     EXPECT_EQ(option(jobs[1].Spooled, "media-source"), "bottom");
 
-    // The PDF printer has no trays: one file.
+    // The PDF printer has no trays: one file. Each printed page offers its
+    // header and footer areas to the application once.
     P->PrintParameter().FirstPageSource = 4;
     const QString pdf = printtest::UsePdfPrinter(dir, QStringLiteral("all.pdf"));
     jobs.clear();
+    std::vector<int32_t> headers, footers;
+    P->PrintHeader = [&](TObject*, TCanvas* Canvas, const TRect& Area, int32_t PageNo) {
+        EXPECT_NE(Canvas, nullptr);
+        EXPECT_EQ(Area.Bottom - Area.Top, E->Header()->PixTopMargin);
+        headers.push_back(PageNo);
+    };
+    P->PrintFooter = [&](TObject*, TCanvas*, const TRect& Area, int32_t PageNo) {
+        EXPECT_EQ(Area.Bottom - Area.Top, E->Header()->PixBottomMargin);
+        footers.push_back(PageNo);
+    };
     P->PrintText(0, 0);
     EXPECT_TRUE(jobs.empty());
     EXPECT_EQ(printtest::PdfInfo(pdf).Pages, 3);
+    EXPECT_EQ(headers, (std::vector<int32_t>{1, 2, 3}));
+    EXPECT_EQ(footers, (std::vector<int32_t>{1, 2, 3}));
 
     SpoolJobHook = nullptr;
     SystemPrintersHook = nullptr;
