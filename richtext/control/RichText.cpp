@@ -171,9 +171,10 @@ TRtCustomRichText::TRtCustomRichText(QWidget* Parent) : TRtCustomRtfEdit(Parent)
     };
     TRtRTFTextInput* e = RtfText();
     // Page-size changes reach the rulers and OnChangePageSize (once a load has ended).
-    e->Header()->OnChange = [this, previous = e->Header()->OnChange](bool Repaint) {
-        if (previous)
-            previous(Repaint);
+    headerChange_ = e->Header()->OnChange;
+    e->Header()->OnChange = [this](bool Repaint) {
+        if (headerChange_)
+            headerChange_(Repaint);
         if (!loadingText_ && !RtfText()->Loading)
             PageMaybeChanged();
     };
@@ -198,6 +199,7 @@ TRtCustomRichText::~TRtCustomRichText()
     if (toolBar_)
         --toolBar_->EditorCount;
     TRtRTFTextInput* e = RtfText();
+    e->Header()->OnChange = headerChange_;
     e->OnLayerChange = nullptr;
     e->OnChangeUndoStack = nullptr;
     if (CurrentRichText == this)

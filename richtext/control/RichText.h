@@ -199,6 +199,8 @@ private:
     int32_t pageWidth_ = 0, pageHeight_ = 0;
     bool landscape_ = false;
     bool loadingText_ = false;
+    // The engine's own handler of header changes, which the rich text's runs first.
+    std::function<void(bool)> headerChange_;
 };
 
 class TRtRichText : public TRtCustomRichText {
