@@ -185,6 +185,12 @@ TRtCustomRichText::TRtCustomRichText(QWidget* Parent) : TRtCustomRtfEdit(Parent)
         if (OnWorkOnTextChanged)
             OnWorkOnTextChanged(this, RtfText()->Layer);
     };
+    e->OnHotStyle = [this](TObject*, TParagraph* Par, int32_t Index) {
+        if (Par && OnActivateHotStyle)
+            OnActivateHotStyle(this, Par, Index);
+        else if (!Par && OnDeactivateHotStyle)
+            OnDeactivateHotStyle(this);
+    };
     e->OnChangeUndoStack = [this](TObject*) {
         if (OnUndoChange)
             OnUndoChange(this, RtfText()->UndoStack);
@@ -201,6 +207,7 @@ TRtCustomRichText::~TRtCustomRichText()
     TRtRTFTextInput* e = RtfText();
     e->Header()->OnChange = headerChange_;
     e->OnLayerChange = nullptr;
+    e->OnHotStyle = nullptr;
     e->OnChangeUndoStack = nullptr;
     if (CurrentRichText == this)
         CurrentRichText = nullptr;

@@ -155,6 +155,10 @@ public:
     TNotifyEvent OnUpdateParAttr;
     // Editing moved between the body (0), the header (1) and the footer (2).
     std::function<void(TObject* Sender, int32_t Layer)> OnWorkOnTextChanged;
+    // The mouse came onto a hyperlink or an object (the run shown hot, its
+    // paragraph and style number), and left it again.
+    std::function<void(TObject* Sender, TParagraph* Par, int32_t StyleIndex)> OnActivateHotStyle;
+    TNotifyEvent OnDeactivateHotStyle;
     // The undo stack took or gave back a step.
     std::function<void(TObject* Sender, TRtUndoStack* UndoStack)> OnUndoChange;
     TRtStartSpellCheckEvent OnStartSpellCheck;

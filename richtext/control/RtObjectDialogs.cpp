@@ -22,8 +22,9 @@ bool ShowRtObjectProperties(TRtObject& Obj, QWidget* Parent)
     const auto properties = Obj.PublishedProperties();
     // One editor per property, and how to read its value back.
     std::vector<std::function<TRtPropValue()>> readers;
-    for (const auto& [name, value] : properties) {
-        const QString label = fromAnsi(name);
+    for (const auto& property : properties) {
+        const TRtPropValue& value = property.second;
+        const QString label = fromAnsi(property.first);
         switch (value.Type) {
         case TRtPropValue::vtBool: {
             auto* box = new QCheckBox;
@@ -43,8 +44,7 @@ bool ShowRtObjectProperties(TRtObject& Obj, QWidget* Parent)
             form->addRow(label, box);
             readers.push_back([box, value] {
                 TRtPropValue v = value;
-                if (v.Int != box->value())
-                    v.Int = box->value();
+                v.Int = box->value();
                 return v;
             });
             break;

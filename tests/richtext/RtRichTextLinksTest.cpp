@@ -285,6 +285,25 @@ TEST_F(RtRichTextLinks, EventsAreRaisedOncePerChange)
     E()->SetLayer(1);
     E()->SetLayer(0);
     EXPECT_EQ(layers, (std::vector<int32_t>{1, 0}));
+    // The mouse onto a hyperlink and off it again.
+    std::vector<TParagraph*> hot;
+    int cold = 0;
+    Rtf->OnActivateHotStyle = [&](TObject*, TParagraph* Par, int32_t) { hot.push_back(Par); };
+    Rtf->OnDeactivateHotStyle = [&](TObject*) { ++cold; };
+    Rtf->SelectAll();
+    Key(Qt::Key_Delete);
+    Type("see link");
+    E()->SetSelection(4, 4);
+    Rtf->GetSetModeControl()->AddStyle(WrtStyle{afsHyperLink});
+    E()->ClearSelection(false);
+    for (int32_t pos : {5, 6, 1}) {
+        QMouseEvent move(QEvent::MouseMove, PointOf(pos), Rtf->viewport()->mapToGlobal(PointOf(pos)), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(Rtf->viewport(), &move);
+    }
+    ASSERT_EQ(hot.size(), 1u) << "once for the link, however the mouse moves on it";
+    EXPECT_EQ(hot[0], E()->FirstPar);
+    EXPECT_EQ(cold, 1);
     // A loaded text of another page size tells once.
     pageSize = 0;
     Rtf->SetText("{\\rtf1\\ansi\\paperw11906\\paperh16838 a\\par b}");
