@@ -403,6 +403,35 @@ void TRtCustomRichText::UpdateRulers()
                             pageView ? px(h->TopMargin()) : 0, pageView ? px(h->BottomMargin()) : 0);
 }
 
+void TRtCustomRichText::SetWYSIWYG(bool Value)
+{
+    if (Value == wysiwyg_)
+        return;
+    wysiwyg_ = Value;
+    if (Value)
+        MeasureForPrinter();
+    else
+        RtfText()->SetScreenResMode(rmNormal);
+    RefreshView();
+    UpdateRulers();
+}
+
+void TRtCustomRichText::MeasureForPrinter()
+{
+    TRtRTFTextInput* e = RtfText();
+    // The fixed-resolution layout, at the printer's resolution, painted scaled
+    // to the screen; the page-scaling print loop prints it as it stands.
+    e->SetScreenResMode(rm1440);
+    const int32_t dpi = RtPrinter().LogPixelsY();
+    if (dpi > 0 && dpi != e->FixedResolution) {
+        e->FixedResolution = dpi;
+        e->UpdateResolution();
+        e->InvalidateWidthTables();
+        e->UpdateLayout();
+        e->Refresh();
+    }
+}
+
 void TRtCustomRichText::PageMaybeChanged()
 {
     const TTextHeader* h = RtfText()->Header();

@@ -143,6 +143,11 @@ public:
     void SetExternVerScrollBar(QScrollBar* Bar);
     QScrollBar* ExternHorScrollBar() const { return externHor_; }
     void SetExternHorScrollBar(QScrollBar* Bar);
+    // WYSIWYG: the text is laid out with the printer's character widths (at
+    // its resolution) and shown scaled, so that the screen and the printed
+    // pages break the lines alike; printing prints that layout.
+    bool WYSIWYG() const { return wysiwyg_; }
+    void SetWYSIWYG(bool Value);
     // Hands the linked rulers the page, and the cursor paragraph's indents and
     // tab stops, in pixels at the current zoom; they repaint when these changed.
     void UpdateRulers();
@@ -203,6 +208,9 @@ private:
     int32_t pageWidth_ = 0, pageHeight_ = 0;
     bool landscape_ = false;
     bool loadingText_ = false;
+    bool wysiwyg_ = false;
+    // Lays the text out at the selected printer's resolution (WYSIWYG).
+    void MeasureForPrinter();
     // The engine's own handler of header changes, which the rich text's runs first.
     std::function<void(bool)> headerChange_;
 };

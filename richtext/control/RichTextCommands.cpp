@@ -411,6 +411,9 @@ bool TRtCustomRichText::PrinterSetup()
     h->SetPageHeight(height);
     h->SetLandscape(chosen);
     h->EndUpdate();
+    // Another printer measures otherwise: a WYSIWYG text is laid out anew for it.
+    if (wysiwyg_ && otherPrinter)
+        MeasureForPrinter();
     RtfText()->UpdatePageMetrics(false);
     RtfText()->UpdateLayout();
     RefreshView();

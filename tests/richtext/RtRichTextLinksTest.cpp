@@ -5,6 +5,8 @@
 #include "RtControlTestSupport.h"
 #include "RtUndo.h"
 
+#include "../document/PrintTestUtil.h"
+
 #include <QAction>
 #include <QClipboard>
 #include <QScrollBar>
@@ -342,6 +344,39 @@ TEST_F(RtRichTextLinks, PrinterSetupPassesThePrinterOnAndRefillsThePapers)
     RtCommandDialogs().PrinterSetup = saved;
     SystemPrintersHook = nullptr;
     printer.Refresh();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(RtRichTextLinks, WysiwygLaysTheTextOutWithThePrintersWidths)
+{
+    QTemporaryDir dir;
+    const QString pdf = printtest::UsePdfPrinter(dir);
+    Type("The quick brown fox");
+    const int32_t screenX = E()->DocToScreen(E()->GetCharX(E()->FirstPar, E()->FirstPar->Lines, 3));
+    const int32_t dpi = RtPrinter().LogPixelsY();
+    ASSERT_GT(dpi, 300);
+    Rtf->SetWYSIWYG(true);
+    EXPECT_EQ(E()->Header()->FontRes, dpi) << "characters are measured at the printer's resolution";
+    EXPECT_EQ(E()->Header()->LayoutXRes, dpi);
+    // The screen shows that layout scaled: a word stays where it was, within a pixel or two.
+    EXPECT_NEAR(E()->DocToScreen(E()->GetCharX(E()->FirstPar, E()->FirstPar->Lines, 3)), screenX, 2);
+    Rtf->viewport()->repaint();
+    const QImage shown = Rtf->viewport()->grab().toImage();
+    const QPoint word = PointOf(1);
+    int dark = 0;
+    for (int x = word.x() - 10; x < word.x() + 40; ++x)
+        for (int y = word.y() - 6; y <= word.y() + 6; ++y)
+            dark += qGray(shown.pixel(x, y)) < 100 ? 1 : 0;
+    EXPECT_GT(dark, 10);
+    // Printed as laid out; then back to the screen's own widths.
+    Rtf->PrintText(0, 0);
+    EXPECT_EQ(printtest::PdfInfo(pdf).Pages, 1);
+    Rtf->SetWYSIWYG(false);
+    EXPECT_EQ(E()->ScreenResMode, rmNormal);
+    EXPECT_EQ(E()->Header()->FontRes, E()->ScreenResolution);
 }
 
 } // namespace
