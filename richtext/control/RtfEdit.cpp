@@ -565,8 +565,6 @@ void TRtCustomRtfEdit::StepHistory(bool (TRtRTFText::*Step)())
 {
     objectEnv_->HideFrame();
     (engine_.get()->*Step)();
-    // Restored paragraphs may start, end or restart a numbering.
-    engine_->UpdateNumbering();
     surfaceStale_ = true;
     engine_->ReformatText(nullptr);
     engine_->ShowCursor();
