@@ -535,6 +535,17 @@ TEST_F(RtCustomRtfEditPrint, FirstPageComesFromItsOwnTrayAndHeadersAreOffered)
     EXPECT_EQ(option(jobs[0].Spooled, "media-source"), "");
     EXPECT_EQ(option(jobs[1].Spooled, "media-source"), "bottom");
 
+    // In duplex the first sheet holds pages 1 and 2: both come from the first page's tray.
+    jobs.clear();
+    P->PrintParameter().FirstPageSource = 4;
+    P->PrintParameter().DuplexMode = 1;
+    P->PrintText(0, 0);
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_EQ(option(jobs[0].Spooled, "media-source"), "manual");
+    EXPECT_EQ(printtest::PdfInfo(jobs[0].Copy).Pages, 2);
+    EXPECT_EQ(printtest::PdfInfo(jobs[1].Copy).Pages, 1);
+    P->PrintParameter().DuplexMode = 0;
+
     // The PDF printer has no trays: one file. Each printed page offers its
     // header and footer areas to the application once.
     P->PrintParameter().FirstPageSource = 4;
