@@ -539,7 +539,8 @@ void TPrinter::EndDoc()
         FJobFile.clear();
         return;
     }
-    const TSpoolJob job{PrinterName(), FJobFile, Title, SpoolOptions(*FDevice)};
+    TSpoolJob job{PrinterName(), FJobFile, Title, SpoolOptions(*FDevice)};
+    job.Options.insert(job.Options.end(), JobOptions.begin(), JobOptions.end());
     try {
         if (SpoolJobHook)
             SpoolJobHook(job);

@@ -157,6 +157,9 @@ public:
 
     // The job.
     QString Title;
+    // Further options of the printing system for the jobs that follow (for
+    // example the paper tray); a system printer's job carries them.
+    std::vector<std::pair<QByteArray, QByteArray>> JobOptions;
     bool Printing() const { return FPrinting; }
     bool Aborted() const { return FAborted; }
     void BeginDoc();

@@ -3,9 +3,12 @@
 #include "RtActionTexts.h"
 #include "RtDialogTexts.h"
 #include "RtFindDialog.h"
+#include "RtGutter.h"
 #include "RtNumbering.h"
 #include "RtObject.h"
+#include "RtRuler.h"
 #include "RtTableSelect.h"
+#include "RtToolBar.h"
 #include "SysUtils.h"
 
 #include <QComboBox>
@@ -17,9 +20,11 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinterInfo>
 #include <QPrinter>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSpinBox>
 
 TRtEditorRegistry RtEditorRegistry;
@@ -123,14 +128,23 @@ TRtCommandDialogs& RtCommandDialogs()
                 Value = s;
             return ok;
         },
-        [](QWidget* Parent, int32_t& Width, int32_t& Height, bool& Landscape) {
-            QPrinter printer;
+        [](QWidget* Parent, QString& PrinterName, int32_t& PaperCode, int32_t& Width, int32_t& Height,
+           bool& Landscape) {
+            // The system's print dialog chooses the printer, its paper and the orientation.
+            QPrinter printer(QPrinterInfo::printerInfo(PrinterName));
             printer.setPageSize(QPageSize(QSizeF(Width / 20.0, Height / 20.0), QPageSize::Point));
             printer.setPageOrientation(Landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-            QPageSetupDialog dialog(&printer, Parent);
+            QPrintDialog dialog(&printer, Parent);
+            dialog.setOptions({});
             if (dialog.exec() != QDialog::Accepted)
                 return false;
-            const QSizeF pt = printer.pageLayout().pageSize().size(QPageSize::Point);
+            if (!printer.printerName().isEmpty())
+                PrinterName = printer.printerName();
+            const QPageSize size = printer.pageLayout().pageSize();
+            PaperCode = PaperCodeOf(size.id());
+            if (PaperCode == 0)
+                PaperCode = DMPAPER_USER;
+            const QSizeF pt = size.size(QPageSize::Point);
             Width = Round32(pt.width() * 20);
             Height = Round32(pt.height() * 20);
             Landscape = printer.pageLayout().orientation() == QPageLayout::Landscape;
@@ -155,12 +169,46 @@ TRtCustomRichText::TRtCustomRichText(QWidget* Parent) : TRtCustomRtfEdit(Parent)
         if (OnParagraphAttrChange)
             OnParagraphAttrChange(this, &setMode_);
     };
+    TRtRTFTextInput* e = RtfText();
+    // Page-size changes reach the rulers and OnChangePageSize (once a load has ended).
+    headerChange_ = e->Header()->OnChange;
+    e->Header()->OnChange = [this](bool Repaint) {
+        if (headerChange_)
+            headerChange_(Repaint);
+        if (!loadingText_ && !RtfText()->Loading)
+            PageMaybeChanged();
+    };
+    pageWidth_ = e->Header()->PageWidth();
+    pageHeight_ = e->Header()->PageHeight();
+    landscape_ = e->Header()->Landscape();
+    e->OnLayerChange = [this](TObject*) {
+        if (OnWorkOnTextChanged)
+            OnWorkOnTextChanged(this, RtfText()->Layer);
+    };
+    e->OnHotStyle = [this](TObject*, TParagraph* Par, int32_t Index) {
+        if (Par && OnActivateHotStyle)
+            OnActivateHotStyle(this, Par, Index);
+        else if (!Par && OnDeactivateHotStyle)
+            OnDeactivateHotStyle(this);
+    };
+    e->OnChangeUndoStack = [this](TObject*) {
+        if (OnUndoChange)
+            OnUndoChange(this, RtfText()->UndoStack);
+    };
     if (RtEditorRegistry.RichTextCreated)
         RtEditorRegistry.RichTextCreated(this);
 }
 
 TRtCustomRichText::~TRtCustomRichText()
 {
+    Deactivate();
+    if (toolBar_)
+        --toolBar_->EditorCount;
+    TRtRTFTextInput* e = RtfText();
+    e->Header()->OnChange = headerChange_;
+    e->OnLayerChange = nullptr;
+    e->OnHotStyle = nullptr;
+    e->OnChangeUndoStack = nullptr;
     if (CurrentRichText == this)
         CurrentRichText = nullptr;
     // The shared find and replace dialogs go with the last rich text.
@@ -177,6 +225,226 @@ void TRtCustomRichText::Activate()
     CurrentRichText = this;
     setMode_.ReloadChar = setMode_.ReloadPar = true;
     setMode_.Reload();
+    if (gutter_)
+        gutter_->SetRichText(this);
+    if (ruler_)
+        ruler_->SetRichText(this);
+    if (vertRuler_)
+        vertRuler_->SetRichText(this);
+    if (toolBar_) {
+        toolBar_->SetRichText(this);
+        PushButtonStates();
+    }
+    UpdateRulers();
+}
+
+void TRtCustomRichText::Deactivate()
+{
+    if (gutter_ && gutter_->RichText() == this)
+        gutter_->SetRichText(nullptr);
+    if (ruler_ && ruler_->RichText() == this)
+        ruler_->SetRichText(nullptr);
+    if (vertRuler_ && vertRuler_->RichText() == this)
+        vertRuler_->SetRichText(nullptr);
+    if (toolBar_ && toolBar_->RichText() == this)
+        toolBar_->SetRichText(nullptr);
+}
+
+// ---- linked components ---------------------------------------------------------------------------------
+
+void TRtCustomRichText::SetRtToolBar(TRtToolBar* ToolBar)
+{
+    if (ToolBar == toolBar_)
+        return;
+    if (toolBar_) {
+        --toolBar_->EditorCount;
+        if (toolBar_->RichText() == this)
+            toolBar_->SetRichText(nullptr);
+    }
+    toolBar_ = ToolBar;
+    if (toolBar_) {
+        ++toolBar_->EditorCount;
+        toolBar_->SetRichText(this);
+        PushButtonStates();
+    }
+}
+
+void TRtCustomRichText::PushButtonStates()
+{
+    if (!toolBar_ || toolBar_->RichText() != this)
+        return;
+    for (int32_t group = 1; group < int32_t(buttonsDown_.size()); ++group)
+        for (int32_t id = 1; id < 32; ++id)
+            toolBar_->SetButtonDown(group * 256, id, ButtonDown(group * 256, id));
+}
+
+void TRtCustomRichText::SetRtRuler(TRtBasicRulerType* Ruler)
+{
+    if (ruler_ && ruler_->RichText() == this)
+        ruler_->SetRichText(nullptr);
+    ruler_ = Ruler;
+    if (ruler_ && CurrentRichText == this) {
+        ruler_->SetRichText(this);
+        UpdateRulers();
+    }
+}
+
+void TRtCustomRichText::SetRtVertRuler(TRtBasicRulerType* Ruler)
+{
+    if (vertRuler_ && vertRuler_->RichText() == this)
+        vertRuler_->SetRichText(nullptr);
+    vertRuler_ = Ruler;
+    if (vertRuler_ && CurrentRichText == this) {
+        vertRuler_->SetRichText(this);
+        UpdateRulers();
+    }
+}
+
+void TRtCustomRichText::SetRtGutter(TRtCustomGutter* Gutter)
+{
+    if (gutter_ && gutter_->RichText() == this)
+        gutter_->SetRichText(nullptr);
+    gutter_ = Gutter;
+    if (gutter_ && CurrentRichText == this)
+        gutter_->SetRichText(this);
+}
+
+void TRtCustomRichText::SetActionList(QObject* List)
+{
+    actionList_ = List;
+    if (!List)
+        return;
+    for (TRtAction* a : List->findChildren<TRtAction*>(QString(), Qt::FindDirectChildrenOnly)) {
+        // One connection per action: it works on the current rich text of its list.
+        if (a->property("rtListBound").toBool())
+            continue;
+        a->setProperty("rtListBound", true);
+        connect(a, &QAction::triggered, a, [a](bool Checked) {
+            TRtCustomRichText* rt = TRtCustomRichText::Current();
+            if (!rt || rt->ActionList() != a->parent())
+                return;
+            uint8_t state = !a->isCheckable() || Checked ? rtcmdClick : rtcmdRelease;
+            rt->Execute(a->Group, a->Id, state);
+        });
+    }
+}
+
+void TRtCustomRichText::SetExternVerScrollBar(QScrollBar* Bar)
+{
+    if (externVer_)
+        disconnect(externVer_, nullptr, this, nullptr);
+    externVer_ = Bar;
+    if (Bar)
+        connect(Bar, &QScrollBar::valueChanged, this, [this](int Value) { verticalScrollBar()->setValue(Value); });
+    SyncExternScrollBars();
+}
+
+void TRtCustomRichText::SetExternHorScrollBar(QScrollBar* Bar)
+{
+    if (externHor_)
+        disconnect(externHor_, nullptr, this, nullptr);
+    externHor_ = Bar;
+    if (Bar)
+        connect(Bar, &QScrollBar::valueChanged, this, [this](int Value) { horizontalScrollBar()->setValue(Value); });
+    SyncExternScrollBars();
+}
+
+void TRtCustomRichText::SyncExternScrollBars()
+{
+    for (auto [outside, own] : {std::pair{externVer_.data(), verticalScrollBar()},
+                                std::pair{externHor_.data(), horizontalScrollBar()}}) {
+        if (!outside)
+            continue;
+        const QSignalBlocker block(outside);
+        outside->setRange(own->minimum(), own->maximum());
+        outside->setPageStep(own->pageStep());
+        outside->setSingleStep(own->singleStep());
+        outside->setValue(own->value());
+    }
+}
+
+void TRtCustomRichText::scrollContentsBy(int Dx, int Dy)
+{
+    TRtCustomRtfEdit::scrollContentsBy(Dx, Dy);
+    SyncExternScrollBars();
+    UpdateRulers();
+    if (gutter_ && gutter_->RichText() == this)
+        gutter_->update();
+}
+
+void TRtCustomRichText::UpdateRulers()
+{
+    TRtRTFTextInput* e = RtfText();
+    const TTextHeader* h = e->Header();
+    // Twips to pixels at the current zoom.
+    auto px = [e](int32_t Twips) { return int32_t(MulDiv(Twips, e->ScreenResolution * e->Zooming, 144000)); };
+    const bool pageView = (e->LayoutFlags & lfPageLayoutView) != 0;
+    const int32_t offset = e->DocToScreen(e->LeftX) + XOffset;
+    if (ruler_ && ruler_->RichText() == this) {
+        // Wrapped at the window the text area is the window; on a page it lies within the margins.
+        const int32_t extent = pageView ? px(h->PageWidth()) : viewport()->width();
+        const int32_t leftMargin = pageView ? px(h->LeftMargin()) : 0;
+        const int32_t rightMargin = pageView ? px(h->RightMargin()) : 0;
+        ruler_->SetPage(offset, extent, leftMargin, rightMargin);
+        int32_t left = 0, first = 0, right = 0;
+        std::vector<TRtRulerTab> tabs;
+        if (const TParagraph* p = e->CursorPar) {
+            left = px(p->IndentLeft);
+            first = px(p->IndentLeft + p->IndentFirst);
+            right = px(p->IndentRight);
+            for (size_t i = 0; i < h->Tabs.size(); ++i)
+                if ((p->Tabs >> i) & 1)
+                    tabs.push_back({px(h->Tabs[i].Pos), h->Tabs[i].Kind});
+        }
+        ruler_->SetIndents(left, first, right, tabs);
+    }
+    if (vertRuler_ && vertRuler_->RichText() == this)
+        vertRuler_->SetPage(-e->DocToScreen(e->TopY) + YOffset, pageView ? px(h->PageHeight()) : viewport()->height(),
+                            pageView ? px(h->TopMargin()) : 0, pageView ? px(h->BottomMargin()) : 0);
+}
+
+void TRtCustomRichText::SetWYSIWYG(bool Value)
+{
+    if (Value == wysiwyg_)
+        return;
+    wysiwyg_ = Value;
+    if (Value)
+        MeasureForPrinter();
+    else
+        RtfText()->SetScreenResMode(rmNormal);
+    RefreshView();
+    UpdateRulers();
+}
+
+void TRtCustomRichText::MeasureForPrinter()
+{
+    TRtRTFTextInput* e = RtfText();
+    // The fixed-resolution layout, at the printer's resolution, painted scaled
+    // to the screen; the page-scaling print loop prints it as it stands.
+    e->SetScreenResMode(rm1440);
+    const int32_t dpi = RtPrinter().LogPixelsY();
+    if (dpi > 0 && dpi != e->FixedResolution) {
+        e->FixedResolution = dpi;
+        e->UpdateResolution();
+        e->InvalidateWidthTables();
+        e->UpdateLayout();
+        e->Refresh();
+    }
+}
+
+void TRtCustomRichText::PageMaybeChanged()
+{
+    const TTextHeader* h = RtfText()->Header();
+    if (h->PageWidth() == pageWidth_ && h->PageHeight() == pageHeight_ && h->Landscape() == landscape_) {
+        UpdateRulers();
+        return;
+    }
+    pageWidth_ = h->PageWidth();
+    pageHeight_ = h->PageHeight();
+    landscape_ = h->Landscape();
+    UpdateRulers();
+    if (OnChangePageSize)
+        OnChangePageSize(this);
 }
 
 
@@ -191,7 +459,16 @@ void TRtCustomRichText::Clear()
 
 void TRtCustomRichText::LoadFromStream(TStream* Stream, const AnsiString& FormatName)
 {
-    TRtCustomRtfEdit::LoadFromStream(Stream, FormatName);
+    // The text's page counts once the whole text is in.
+    loadingText_ = true;
+    try {
+        TRtCustomRtfEdit::LoadFromStream(Stream, FormatName);
+    } catch (...) {
+        loadingText_ = false;
+        throw;
+    }
+    loadingText_ = false;
+    PageMaybeChanged();
     Activate();
     EndChange();
 }
@@ -205,6 +482,14 @@ void TRtCustomRichText::SetButtonState(int32_t Group, int32_t Id, bool Down)
     for (TRtAction* a : actions_)
         if (a->Group == Group && a->Id == Id && a->isCheckable())
             a->setChecked(Down);
+    if (actionList_ && CurrentRichText == this)
+        for (TRtAction* a : actionList_->findChildren<TRtAction*>(QString(), Qt::FindDirectChildrenOnly))
+            if (a->Group == Group && a->Id == Id && a->isCheckable()) {
+                const QSignalBlocker block(a);
+                a->setChecked(Down);
+            }
+    if (toolBar_ && toolBar_->RichText() == this)
+        toolBar_->SetButtonDown(Group, Id, Down);
     if (OnButtonState)
         OnButtonState(this, Group, Id, Down);
 }
@@ -248,11 +533,18 @@ void TRtCustomRichText::UpdateState()
         SetButtonState(9 * 256, 2, n != rt_none && n != rt_bullet);
         if (OnParagraphAttrChange)
             OnParagraphAttrChange(this, &setMode_);
+        if (OnUpdateParAttr)
+            OnUpdateParAttr(this);
     }
+    if (mask & (rtchParAttr | rtchCursor | rtchHorzScroll))
+        UpdateRulers();
     if (mask & rtchCursor)
         SendEditState();
     --CommandLock;
     UpdateScrollRanges();
+    SyncExternScrollBars();
+    if (gutter_ && gutter_->RichText() == this)
+        gutter_->update();
 }
 
 // ---- the dispatcher -------------------------------------------------------------------------------------------
@@ -603,6 +895,7 @@ void TRtCustomRichText::ExecuteValue(int32_t Group, int32_t Id, int32_t Number, 
             setMode_.EndUpdate();
         }
         break;
+    case 83: setMode_.SetStyleName(Text); break;
     default: break;
     }
     EndChange();
@@ -613,6 +906,8 @@ void TRtCustomRichText::ExecuteValue(int32_t Group, int32_t Id, int32_t Number, 
 void TRtCustomRichText::SetZooming(int32_t Value)
 {
     TRtCustomRtfEdit::SetZooming(Value);
+    // The rulers follow the zoom.
+    Activate();
     if (OnChangeZooming)
         OnChangeZooming(this);
 }

@@ -5,9 +5,15 @@
 // (group code, id), the state update after every change notification of the
 // engine, hyperlink detection while typing, find and replace, tables, fields,
 // zoom and the file commands. TRtRichText is the class placed on forms.
+#include "RtGutter.h"
+#include "RtRuler.h"
 #include "RtSetModeControl.h"
 #include "RtTextFinder.h"
+#include "RtToolBar.h"
 #include "RtfEdit.h"
+
+#include <QPointer>
+#include <QScrollBar>
 
 #include <array>
 #include <functional>
@@ -37,8 +43,11 @@ struct TRtCommandDialogs {
     std::function<QString(QWidget* Parent, const QString& Filter, const QString& Dir, int& FilterIndex)> OpenFileName;
     // False when cancelled.
     std::function<bool(QWidget* Parent, const QString& Caption, const QString& Prompt, QString& Value)> InputQuery;
-    // The page set-up: the page in twips and its orientation, in and out; False when cancelled.
-    std::function<bool(QWidget* Parent, int32_t& Width, int32_t& Height, bool& Landscape)> PrinterSetup;
+    // The printer set-up: the printer's name, the paper (its Windows paper code,
+    // 256 for a size of its own) with the page in twips, and the orientation,
+    // in and out; False when cancelled.
+    std::function<bool(QWidget* Parent, QString& Printer, int32_t& PaperCode, int32_t& Width, int32_t& Height,
+                       bool& Landscape)> PrinterSetup;
     // The print dialog over the program's printer: the pages to print (From and To 1-based,
     // 0 and 0 for all of MaxPage pages) and the copies, in and out; False when cancelled.
     std::function<bool(QWidget* Parent, int32_t MaxPage, int32_t& From, int32_t& To, int32_t& Copies)> Print;
@@ -73,7 +82,11 @@ public:
     void SetButtonState(int32_t Group, int32_t Id, bool Down);
     bool ButtonDown(int32_t Group, int32_t Id) const;
     virtual void UpdateState();
+    // Makes this the current rich text and links the rulers, the gutter, the
+    // tool bar and the actions of the action list to it.
     virtual void Activate();
+    // Unlinks the rulers, the gutter and the tool bar where they show this rich text.
+    virtual void Deactivate();
     virtual void Clear();
     void LoadFromStream(TStream* Stream, const AnsiString& FormatName) override;
     void SetZooming(int32_t Value) override;
@@ -113,8 +126,46 @@ public:
     QString LastFileName() const { return RtfText()->FileName; }
     void SetLastFileName(const QString& Name);
 
+    // ---- linked components (not owned; a link goes when its component is destroyed) ----
+    TRtToolBar* RtToolBar() const { return toolBar_; }
+    void SetRtToolBar(TRtToolBar* ToolBar);
+    TRtBasicRulerType* RtRuler() const { return ruler_; }
+    void SetRtRuler(TRtBasicRulerType* Ruler);
+    TRtBasicRulerType* RtVertRuler() const { return vertRuler_; }
+    void SetRtVertRuler(TRtBasicRulerType* Ruler);
+    TRtCustomGutter* RtGutter() const { return gutter_; }
+    void SetRtGutter(TRtCustomGutter* Gutter);
+    // The actions (TRtAction children) of List work on this rich text while it is the current one.
+    QObject* ActionList() const { return actionList_; }
+    void SetActionList(QObject* List);
+    // Scroll bars outside the control that move the view and follow it.
+    QScrollBar* ExternVerScrollBar() const { return externVer_; }
+    void SetExternVerScrollBar(QScrollBar* Bar);
+    QScrollBar* ExternHorScrollBar() const { return externHor_; }
+    void SetExternHorScrollBar(QScrollBar* Bar);
+    // WYSIWYG: the text is laid out with the printer's character widths (at
+    // its resolution) and shown scaled, so that the screen and the printed
+    // pages break the lines alike; printing prints that layout.
+    bool WYSIWYG() const { return wysiwyg_; }
+    void SetWYSIWYG(bool Value);
+    // Hands the linked rulers the page, and the cursor paragraph's indents and
+    // tab stops, in pixels at the current zoom; they repaint when these changed.
+    void UpdateRulers();
+
     // Events.
     TRtAttrChangeEvent OnCharacterAttrChange, OnParagraphAttrChange;
+    // The page's size or orientation changed.
+    TNotifyEvent OnChangePageSize;
+    // The attributes of the cursor's paragraph were read again.
+    TNotifyEvent OnUpdateParAttr;
+    // Editing moved between the body (0), the header (1) and the footer (2).
+    std::function<void(TObject* Sender, int32_t Layer)> OnWorkOnTextChanged;
+    // The mouse came onto a hyperlink or an object (the run shown hot, its
+    // paragraph and style number), and left it again.
+    std::function<void(TObject* Sender, TParagraph* Par, int32_t StyleIndex)> OnActivateHotStyle;
+    TNotifyEvent OnDeactivateHotStyle;
+    // The undo stack took or gave back a step.
+    std::function<void(TObject* Sender, TRtUndoStack* UndoStack)> OnUndoChange;
     TRtStartSpellCheckEvent OnStartSpellCheck;
     TRtButtonStateEvent OnButtonState;
     TNotifyEvent OnChangeLastFilename;
@@ -125,6 +176,7 @@ protected:
     void WordCompleted(char32_t Ch) override;
     bool KeyDownFirst(int32_t& Key, Qt::KeyboardModifiers Shift) override;
     void Activated() override { Activate(); }
+    void scrollContentsBy(int Dx, int Dy) override;
     void SaveToFile(const QString& FileName);
     void LoadFile(const QString& FileName);
 
@@ -144,6 +196,23 @@ private:
     bool hiddenText_ = false;
     AnsiString searchText_;
     std::vector<TRtAction*> actions_;
+    void PageMaybeChanged();
+    void SyncExternScrollBars();
+    void PushButtonStates();
+    QPointer<TRtToolBar> toolBar_;
+    QPointer<TRtBasicRulerType> ruler_, vertRuler_;
+    QPointer<TRtCustomGutter> gutter_;
+    QPointer<QObject> actionList_;
+    QPointer<QScrollBar> externVer_, externHor_;
+    // The page as the rulers and OnChangePageSize last saw it.
+    int32_t pageWidth_ = 0, pageHeight_ = 0;
+    bool landscape_ = false;
+    bool loadingText_ = false;
+    bool wysiwyg_ = false;
+    // Lays the text out at the selected printer's resolution (WYSIWYG).
+    void MeasureForPrinter();
+    // The engine's own handler of header changes, which the rich text's runs first.
+    std::function<void(bool)> headerChange_;
 };
 
 class TRtRichText : public TRtCustomRichText {

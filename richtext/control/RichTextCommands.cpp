@@ -385,14 +385,35 @@ bool TRtCustomRichText::PrinterSetup()
     int32_t width = landscape ? h->PageHeight() : h->PageWidth();
     int32_t height = landscape ? h->PageWidth() : h->PageHeight();
     bool chosen = landscape;
-    if (!RtCommandDialogs().PrinterSetup || !RtCommandDialogs().PrinterSetup(this, width, height, chosen))
+    TRtPrinterWrapper& printer = RtPrinter();
+    QString name = printer.GetPrinterName();
+    int32_t code = 0;
+    if (!RtCommandDialogs().PrinterSetup || !RtCommandDialogs().PrinterSetup(this, name, code, width, height, chosen))
         return false;
+    // The chosen printer and orientation become the program's; its papers are read again.
+    const bool otherPrinter = name.compare(printer.GetPrinterName(), Qt::CaseInsensitive) != 0;
+    if (otherPrinter)
+        printer.SetPrinterName(name);
+    if ((printer.GetOrientation() == 1) != chosen)
+        printer.SetOrientation(chosen ? 1 : 0);
+    PaperDefs().FillFromPrinter(true);
+    // A standard paper by its entry, a paper of its own by the size given.
+    if (code != 0 && code != DMPAPER_USER) {
+        const int32_t i = PaperDefs().IndexOfCode(code);
+        if (i >= 0) {
+            width = PaperDefs().Items(i).Width;
+            height = PaperDefs().Items(i).Height;
+        }
+    }
     h->BeginUpdate();
     h->SetLandscape(false);
     h->SetPageWidth(width);
     h->SetPageHeight(height);
     h->SetLandscape(chosen);
     h->EndUpdate();
+    // Another printer measures otherwise: a WYSIWYG text is laid out anew for it.
+    if (wysiwyg_ && otherPrinter)
+        MeasureForPrinter();
     RtfText()->UpdatePageMetrics(false);
     RtfText()->UpdateLayout();
     RefreshView();

@@ -188,6 +188,36 @@ int32_t TRtPrinterWrapper::GetPageHeight() { return Printer().PageHeight(); }
 bool TRtPrinterWrapper::GetAborted() { return Printer().Aborted(); }
 void TRtPrinterWrapper::NewPage() { Printer().NewPage(); }
 void TRtPrinterWrapper::BeginDoc() { Printer().BeginDoc(); }
+
+bool TRtPrinterWrapper::SupportsPaperSource() { return !Printer().IsPdfPrinter(); }
+
+void TRtPrinterWrapper::SetPaperSource(int32_t Bin)
+{
+    // The Windows bins as the printing system names its trays: the IPP
+    // media-source keyword and the PPD InputSlot choice most drivers use.
+    static const struct {
+        int32_t Bin;
+        const char* MediaSource;
+        const char* InputSlot;
+    } trays[] = {
+        {1, "top", "Upper"},          {2, "bottom", "Lower"},     {3, "middle", "Middle"},
+        {4, "manual", "Manual"},      {5, "envelope", "Envelope"}, {6, "envelope", "EnvManual"},
+        {7, "auto", "Auto"},          {8, "main-roll", "Tractor"}, {9, "alternate", "SmallFormat"},
+        {10, "large-capacity", "LargeFormat"}, {11, "large-capacity", "LargeCapacity"},
+        {14, "main", "Cassette"},     {15, "main", "FormSource"},
+    };
+    auto& options = Printer().JobOptions;
+    std::erase_if(options, [](const auto& O) { return O.first == "media-source" || O.first == "InputSlot"; });
+    for (const auto& t : trays)
+        if (t.Bin == Bin) {
+            options.push_back({"media-source", t.MediaSource});
+            options.push_back({"InputSlot", t.InputSlot});
+            return;
+        }
+    // A driver's own bins (256 and above) are known to it by number only.
+    if (Bin >= 256)
+        options.push_back({"media-source", "tray-" + QByteArray::number(Bin - 255)});
+}
 void TRtPrinterWrapper::EndDoc() { Printer().EndDoc(); }
 
 int32_t TRtPrinterWrapper::LogPixelsX() { return GetHandle()->logicalDpiX(); }
@@ -314,8 +344,8 @@ void TRtCustomRtfEditPrint::BeginJob(int32_t FirstPage)
     if (jobNesting_++ > 0)
         return;
     TRtPrinterWrapper& p = RtPrinter();
-    const int32_t firstOfSource = print_.DuplexMode != 0 ? 2 : 1;
-    const int32_t source = FirstPage == firstOfSource ? print_.FirstPageSource : print_.OtherPagesSource;
+    const int32_t source = SourceOfPage(std::max(1, FirstPage));
+    jobSource_ = source;
     const TTextHeader* h = engine_.Header();
     if (!engine_.PrintOptions.Has(rtDoNotChangePrinterDefaults))
         SetupPrinterPaper(h->PageWidth(), h->PageHeight(), h->Landscape(), source, 0);
@@ -341,9 +371,21 @@ void TRtCustomRtfEditPrint::EndJob()
     if (jobNesting_ == 0 || --jobNesting_ > 0)
         return;
     TRtPrinterWrapper& p = RtPrinter();
-    if (p.GetPrinting())
-        p.EndDoc();
-    p.SetCopies(savedCopies_);
+    // The trays were this job's: later jobs (also the program's own) take the printer's.
+    auto finish = [&] {
+        if (print_.LastPaperSource != 0 || jobSource_ != 0)
+            p.SetPaperSource(0);
+        print_.LastPaperSource = jobSource_ = 0;
+        p.SetCopies(savedCopies_);
+    };
+    try {
+        if (p.GetPrinting())
+            p.EndDoc();
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
 }
 
 bool TRtCustomRtfEditPrint::SetupPrinterPaper(int32_t Width, int32_t Height, bool Landscape, int32_t PaperSource,
@@ -356,9 +398,10 @@ bool TRtCustomRtfEditPrint::SetupPrinterPaper(int32_t Width, int32_t Height, boo
     print_.DriverCopies = p.DriverHandlesCopies();
     if (print_.DriverCopies)
         mode.Copies = std::clamp(print_.NumberOfCopies, 1, 9999);
-    // The printing system offers no paper source per job; the wish is kept.
-    if (PaperSource != 0)
+    if (PaperSource != 0 && PaperSource != print_.LastPaperSource && p.SupportsPaperSource()) {
+        p.SetPaperSource(PaperSource);
         print_.LastPaperSource = PaperSource;
+    }
     const int32_t duplex = print_.DuplexMode == 1   ? QPrinter::DuplexShortSide
                            : print_.DuplexMode == 2 ? QPrinter::DuplexLongSide
                                                     : QPrinter::DuplexNone;
@@ -540,6 +583,14 @@ void TRtCustomRtfEditPrint::PaintPageContent(TCanvas* Canvas, int32_t PageIndex,
     e.CanvasLeft = savedCL;
     e.CanvasTop = savedCT;
     PaintSpecial(PageIndex, false, OriginX + left, OriginY);
+    if (e.Printing) {
+        if (PrintHeader)
+            PrintHeader(nullptr, Canvas, TRect{pageRect.Left, pageRect.Top, pageRect.Right, OriginY + bodyTop}, PageIndex + 1);
+        if (PrintFooter)
+            PrintFooter(nullptr, Canvas,
+                        TRect{pageRect.Left, pageRect.Bottom - h->PixBottomMargin, pageRect.Right, pageRect.Bottom},
+                        PageIndex + 1);
+    }
     if ((Flags & ppEvents) && OnPageEnd)
         OnPageEnd(nullptr, Canvas, PageIndex + 1);
     e.PaintingCanvas = nullptr;
@@ -558,6 +609,35 @@ void TRtCustomRtfEditPrint::ReadPhysicalOffset()
     // The device reports the offsets of the oriented page already: a landscape
     // page takes them as they are.
     print_.PhysicalOffsetY = MulDiv(p.PhysicalOffsetY(), 1440, std::max(1, p.LogPixelsY()));
+}
+
+int32_t TRtCustomRtfEditPrint::SourceOfPage(int32_t Page) const
+{
+    // The first sheet: page 1, and in duplex its back, page 2, too.
+    const int32_t firstSheet = print_.DuplexMode != 0 ? 2 : 1;
+    return Page <= firstSheet ? print_.FirstPageSource : print_.OtherPagesSource;
+}
+
+void TRtCustomRtfEditPrint::SwitchPaperSource(int32_t Page)
+{
+    TRtPrinterWrapper& p = RtPrinter();
+    const int32_t source = SourceOfPage(Page);
+    if (source == jobSource_ || engine_.PrintOptions.Has(rtDoNotChangePrinterDefaults) || !p.SupportsPaperSource())
+        return;
+    // The printing system takes one tray per job: pages from another tray go
+    // in a job of their own, with the same title and copies.
+    if (p.GetPrinting() && newPageNeeded_) {
+        const QString title = p.GetTitle();
+        p.EndDoc();
+        p.SetPaperSource(source);
+        p.SetTitle(title);
+        p.BeginDoc();
+        newPageNeeded_ = false;
+    } else {
+        p.SetPaperSource(source);
+    }
+    jobSource_ = source;
+    print_.LastPaperSource = source;
 }
 
 void TRtCustomRtfEditPrint::ForEachSelectedPage(int32_t First, int32_t Last,
@@ -582,6 +662,7 @@ void TRtCustomRtfEditPrint::ForEachSelectedPage(int32_t First, int32_t Last,
             return;
         const int32_t page = pages[print_.Collate ? i % pages.size() : i / copies];
         engine_.PrintingPage = page - 1;
+        SwitchPaperSource(page);
         Fn(page);
         newPageNeeded_ = true;
     }

@@ -97,6 +97,10 @@ public:
     virtual int32_t LogPixelsY();
     virtual int32_t PhysicalOffsetX();
     virtual int32_t PhysicalOffsetY();
+    // Paper trays (Windows bin numbers, 0: the printer's own choice) for the
+    // jobs that follow; the printing system takes one tray per job.
+    virtual bool SupportsPaperSource();
+    virtual void SetPaperSource(int32_t Bin);
     // The printer makes copies itself.
     bool DriverHandlesCopies();
     bool SupportsDuplex(int32_t Duplex);
@@ -192,6 +196,11 @@ public:
     virtual QString ControlTitle() const { return QString(); }
     TRtWatermarkEvent OnPrintWatermark;
     TRtPageEvent OnPageBegin, OnPageEnd;
+    // While printing, after each page's header or footer: the area between the
+    // page's edge and its body (layout units of the printer canvas) for the
+    // application's own header and footer.
+    using TRtPrintSpecialEvent = std::function<void(TObject* Sender, TCanvas* Canvas, const TRect& Area, int32_t PageNo)>;
+    TRtPrintSpecialEvent PrintHeader, PrintFooter;
 
     // ---- printing ----
     // The control's print command: pages FromPage..ToPage (1-based; 0 from the
@@ -247,6 +256,10 @@ private:
     void RunJob(int32_t FromPage, int32_t ToPage, const std::function<void()>& Prepare,
                 const std::function<void(int32_t Last)>& PrintPages);
     void ReadPhysicalOffset();
+    // The paper source of page Page (1-based), and changing to it before the
+    // page is printed (in a job of its own when the tray changes).
+    int32_t SourceOfPage(int32_t Page) const;
+    void SwitchPaperSource(int32_t Page);
     QString JobTitle(bool Numbered) const;
     void CheckRectMode();
     void RestoreAfterRectPaint();
@@ -255,6 +268,7 @@ private:
     TRtPrinterEngine print_;
     TRtPaperDefinitionCollection paperDefs_;
     int32_t savedCopies_ = 1;
+    int32_t jobSource_ = 0;
 
     // PaintToRect state.
     bool rectActive_ = false;

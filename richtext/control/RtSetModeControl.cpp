@@ -1,5 +1,6 @@
 #include "RtSetModeControl.h"
 
+#include "RtList.h"
 #include "RtNumbering.h"
 
 TRtSetModeControl::TRtSetModeControl(TRtRTFTextInput* Engine) : Engine(Engine) {}
@@ -65,7 +66,17 @@ void TRtSetModeControl::LoadAttributes(const TParagraph* Par, const TAttr* Attr)
         par_.ParProtect = (Par->Flags & parfProtected) != 0;
         par_.StyleIndex = Par->StyleIndex;
         tabs_ = Par->Tabs;
+        numberStart_ = Par->NumberExtra;
         outlineMode_ = (Par->Flags & parfIsOutline) != 0;
+        cell_ = TRtCellValues{};
+        tableName_.clear();
+        if (const TRtCell* c = Par->Cell; c && (Par->Flags & parfTableCell)) {
+            cell_.Name = c->Name;
+            cell_.Command = c->Command;
+            cell_.FormatNr = c->FormatNr;
+            if (TRtTableItem* table = c->TableId > 0 ? Engine->TableList()->GetTable(c->TableId) : nullptr)
+                tableName_ = table->Name;
+        }
     }
 }
 
@@ -190,6 +201,91 @@ void TRtSetModeControl::SetOutlineMode(bool V)
     }
 }
 
+void TRtSetModeControl::SetNumberStart(int32_t V)
+{
+    numberStart_ = std::clamp(V, 0, 65535);
+    // A step of its own in the undo history.
+    Engine->NewUndoLevel();
+    Engine->SetNumberStart(numberStart_);
+    Engine->ReformatText(nullptr);
+    Engine->Refresh();
+}
+
+const TRtRTFNumberingStyle* TRtSetModeControl::ExNumberStyle() const
+{
+    return par_.NumberStyle ? Engine->NumberingStyles()->FindStyle(par_.NumberStyle, par_.NumberLevel) : nullptr;
+}
+
+void TRtSetModeControl::SetExNumberStyle(const TRtRTFNumberingStyle& V)
+{
+    SetNumberStyle(Engine->NumberingStyles()->FindOrAddStyle(V.Style, V.TextB, V.LevelInGroup, V.Group, V.UsePrev,
+                                                             V.Size, V.Indent, V.Font, V.TextA));
+}
+
+TRtCustomStyleCollection* TRtSetModeControl::Styles() const
+{
+    return Engine->OwnerControl ? Engine->OwnerControl->RtStyleCollection() : nullptr;
+}
+
+AnsiString TRtSetModeControl::StyleName() const
+{
+    const TRtCustomStyleCollection* styles = Styles();
+    const int32_t i = par_.StyleIndex - 1;
+    return styles && i >= 0 && i < int32_t(styles->Styles.size()) ? styles->Styles[size_t(i)].Name : AnsiString();
+}
+
+void TRtSetModeControl::SetStyleName(const AnsiString& V)
+{
+    const TRtCustomStyleCollection* styles = Styles();
+    const int32_t i = V.empty() || !styles ? -1 : styles->IndexOfStyle(V);
+    if (!V.empty() && i < 0)
+        return;
+    SetPar(pamStyleName, [&] { par_.StyleIndex = i + 1; });
+}
+
+bool TRtSetModeControl::InCell() const
+{
+    return Engine->CursorPar && (Engine->CursorPar->Flags & parfTableCell) && Engine->CursorPar->Cell;
+}
+
+void TRtSetModeControl::SetCell(uint32_t Mask, const TRtCellValues& Values)
+{
+    if (!InCell())
+        return;
+    Engine->SetCellProperties(Values, Mask);
+    Reload();
+}
+
+void TRtSetModeControl::SetCellName(const AnsiString& V)
+{
+    TRtCellValues v;
+    v.Name = V;
+    SetCell(1, v);
+}
+
+void TRtSetModeControl::SetCellCommand(const AnsiString& V)
+{
+    TRtCellValues v;
+    v.Command = V;
+    SetCell(2, v);
+}
+
+void TRtSetModeControl::SetCellFormat(int32_t V)
+{
+    TRtCellValues v;
+    v.FormatNr = V;
+    SetCell(4, v);
+}
+
+void TRtSetModeControl::SetTableName(const AnsiString& V)
+{
+    const TRtCell* c = InCell() ? Engine->CursorPar->Cell : nullptr;
+    if (TRtTableItem* table = c && c->TableId > 0 ? Engine->TableList()->GetTable(c->TableId) : nullptr) {
+        table->Name = V;
+        tableName_ = V;
+    }
+}
+
 void TRtSetModeControl::Apply()
 {
     if (updateLock_ > 0)
@@ -205,6 +301,24 @@ void TRtSetModeControl::Apply()
         Engine->ChangeSelParAttr(par_, &tabs_, ParMask);
     if (CharMask)
         Engine->ChangeSelCharAttr(attr_, CharMask);
+    if (ParMask & pamStyleName) {
+        const TRtCustomStyleCollection* styles = Styles();
+        const int32_t i = par_.StyleIndex - 1;
+        if (styles && i >= 0 && i < int32_t(styles->Styles.size())) {
+            Engine->ApplyParStyle(styles->Styles[size_t(i)]);
+            // Typing goes on in the style's attributes.
+            if (!Engine->HasCompleteSelection() && Engine->CursorPar) {
+                const TLine* l = Engine->CursorLine;
+                const int32_t pos = Engine->CursorPos;
+                if (l && l->Attrs && pos > 0 && pos <= l->Length)
+                    Engine->CurrentAttr = l->Attrs[pos - 1];
+                else if (l && l->Attrs && pos < l->Length)
+                    Engine->CurrentAttr = l->Attrs[pos];
+                else
+                    Engine->CurrentAttr = Engine->CursorPar->ParAttr;
+            }
+        }
+    }
     if (changed) {
         Engine->EndUndoGroup();
         if (ParMask & 0x200F0000)

@@ -82,6 +82,28 @@ public:
     void SetOutlineStyle(TRtNumberStyle V);
     bool OutlineMode() const { return outlineMode_; }
     void SetOutlineMode(bool V);
+    // The number the cursor paragraph's numbering starts at (0: it continues);
+    // setting changes that paragraph at once, with an undo record.
+    int32_t NumberStart() const { return numberStart_; }
+    void SetNumberStart(int32_t V);
+    // The numbering style of the paragraphs (null: none); setting takes the
+    // text's style equal to the given one, added when missing.
+    const TRtRTFNumberingStyle* ExNumberStyle() const;
+    void SetExNumberStyle(const TRtRTFNumberingStyle& V);
+    // The paragraph style by name, through the rich text's style collection;
+    // an empty name removes the style, a name the collection lacks changes nothing.
+    AnsiString StyleName() const;
+    void SetStyleName(const AnsiString& V);
+    // The current table cell's name, command and format, and its table's name
+    // (empty outside tables, where setting them changes nothing).
+    AnsiString CellName() const { return cell_.Name; }
+    void SetCellName(const AnsiString& V);
+    AnsiString CellCommand() const { return cell_.Command; }
+    void SetCellCommand(const AnsiString& V);
+    int32_t CellFormat() const { return cell_.FormatNr; }
+    void SetCellFormat(int32_t V);
+    AnsiString TableName() const { return tableName_; }
+    void SetTableName(const AnsiString& V);
     void IncLevel() { SetPar(pamNextLevel, [] {}); }
     void DecLevel() { SetPar(pamPriorLevel, [] {}); }
 
@@ -106,12 +128,18 @@ private:
         Apply();
     }
     void SetChar(uint32_t Bit);
+    bool InCell() const;
+    void SetCell(uint32_t Mask, const TRtCellValues& Values);
+    TRtCustomStyleCollection* Styles() const;
     void Apply();
     bool SixteenColours() const { return !Engine->Use256Colors; }
 
     TAttr attr_;
     TRtParAttrValues par_;
     uint64_t tabs_ = 0;
+    int32_t numberStart_ = 0;
+    TRtCellValues cell_;
+    AnsiString tableName_;
     bool outlineMode_ = false;
     int32_t updateLock_ = 0;
 };

@@ -1,5 +1,7 @@
 #include "RtfEdit.h"
 
+#include "RtBackground.h"
+#include "RtObjectDialogs.h"
 #include "RtUndo.h"
 
 #include <QApplication>
@@ -82,6 +84,7 @@ TRtCustomRtfEdit::TRtCustomRtfEdit(QWidget* Parent) : QAbstractScrollArea(Parent
     e->OnLayoutChanged = [this] { UpdateScrollRanges(); };
     e->OnCursorMove = [this](TObject*) { TakeCursorAttr(); };
     connect(QGuiApplication::inputMethod(), &QInputMethod::localeChanged, this, [this] { InputLanguageChanged(); });
+    InstallRtObjectDialogs();
     ControlList().push_back(this);
 }
 
@@ -100,6 +103,7 @@ TRtCustomRtfEdit::~TRtCustomRtfEdit()
     e->OnCursorMove = nullptr;
     caret_.reset();
     strings_.reset();
+    AdoptObjects(nullptr);
     e->ObjectEnv = nullptr;
     objectEnv_.reset();
     e->OwnerControl = nullptr;
@@ -163,19 +167,91 @@ void TRtCustomRtfEdit::paintEvent(QPaintEvent* Event)
     // The engine keeps its surface current as the text changes; it paints
     // the whole area only when the surface is new or its contents are unknown.
     const bool idle = !e->LayoutBusy && !e->InFormatting && !e->UpdatesLocked;
-    if (e->TopY != paintedTop_ || e->LeftX != paintedLeft_)
+    if (e->TopY != paintedTop_ || e->LeftX != paintedLeft_ || transparent_)
         surfaceStale_ = true;
     if (idle && surfaceStale_) {
         surfaceStale_ = false;
         paintedTop_ = e->TopY;
         paintedLeft_ = e->LeftX;
         const QRect r = QRect(QPoint(0, 0), size);
+        // A transparent control paints over what its parent shows under it, which stays in place.
+        const bool scrolling = e->BackgroundScrolling;
+        if (transparent_) {
+            e->BackgroundPicture = RtParentBackground(*this).copy(viewport()->geometry());
+            e->BackgroundScrolling = false;
+        }
         e->PaintRect(TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1});
+        e->BackgroundScrolling = scrolling;
     }
     QPainter p(viewport());
     p.drawImage(Event->rect(), e->Surface(), Event->rect());
     if (hasFocus() && caret_->BlinkOn() && !CaretDisabled)
         p.fillRect(CaretRect(), QColor(0, 0, 0));
+}
+
+void TRtCustomRtfEdit::AdoptObjects(QWidget* Parent)
+{
+    for (TRtObjectBase* o : engine_->Objects())
+        if (auto* obj = dynamic_cast<TRtObject*>(o); obj && obj->ParentWindow() != Parent)
+            obj->SetParentWindow(Parent);
+}
+
+void TRtCustomRtfEdit::SetHotObject(TRtObjectBase* Hot)
+{
+    for (TRtObjectBase* o : engine_->Objects())
+        if (auto* obj = dynamic_cast<TRtObject*>(o)) {
+            if (obj == Hot && !obj->HotFlag())
+                obj->SetHotFlag();
+            else if (obj != Hot && obj->HotFlag())
+                obj->ClearHotFlag();
+        }
+}
+
+// ---- background ----------------------------------------------------------------------------------------
+
+void TRtCustomRtfEdit::TakeTextBackground()
+{
+    backgroundImage_ = RtTextBackground(*engine_);
+    if (!transparent_)
+        engine_->BackgroundPicture = backgroundImage_;
+    RepaintAll();
+}
+
+void TRtCustomRtfEdit::SetBackgroundImage(const QImage& Picture)
+{
+    SetRtTextBackground(*engine_, Picture);
+    TakeTextBackground();
+}
+
+void TRtCustomRtfEdit::SetBackgroundScrolling(bool Value)
+{
+    engine_->BackgroundScrolling = Value;
+    RepaintAll();
+}
+
+void TRtCustomRtfEdit::SetTransparent(bool Value)
+{
+    if (Value == transparent_)
+        return;
+    transparent_ = Value;
+    engine_->Transparent = Value;
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent, !Value);
+    engine_->BackgroundPicture = Value ? QImage() : backgroundImage_;
+    RepaintAll();
+}
+
+bool TRtCustomRtfEdit::BackgroundLoadFromFile(const QString& FileName)
+{
+    const QImage picture = RtLoadBackground(FileName);
+    if (picture.isNull())
+        return false;
+    SetBackgroundImage(picture);
+    return true;
+}
+
+bool TRtCustomRtfEdit::BackgroundSaveToFile(const QString& FileName) const
+{
+    return RtSaveBackground(backgroundImage_, FileName);
 }
 
 QRect TRtCustomRtfEdit::CaretRect() const
@@ -367,6 +443,11 @@ bool TRtCustomRtfEdit::event(QEvent* Event)
         ZoomToPage();
         return true;
     }
+    if (Event->type() == EventType(RtEventTypeAhead)) {
+        typeAheadPosted_ = false;
+        FlushTypeAhead();
+        return true;
+    }
     if (Event->type() == EventType(RtEventChange)) {
         EngineChanged();
         engine_->ChangeFlags = 0;
@@ -429,6 +510,7 @@ void TRtCustomRtfEdit::focusInEvent(QFocusEvent* Event)
 
 void TRtCustomRtfEdit::focusOutEvent(QFocusEvent* Event)
 {
+    FlushTypeAhead();
     caret_->SetVisible(false);
     QAbstractScrollArea::focusOutEvent(Event);
     viewport()->update();
@@ -461,12 +543,17 @@ bool TRtCustomRtfEdit::BeginChange()
     if (!continues)
         engine_->NewUndoLevel();
     typedTo_ = -1;
+    // The application may record the state before the change (once, however deep the change nests).
+    if (!changeOpen_ && SaveForUNDO && engine_->EditOptions.Has(rtActivateUndo))
+        SaveForUNDO(this);
+    changeOpen_ = true;
     SetModified(true);
     return true;
 }
 
 void TRtCustomRtfEdit::EndChange()
 {
+    changeOpen_ = false;
     UpdateScrollRanges();
     viewport()->update();
     if (OnChange)
@@ -569,7 +656,11 @@ void TRtCustomRtfEdit::LoadFromStream(TStream* Stream, const AnsiString& FormatN
 {
     TRtRTFTextInput* e = engine_.get();
     e->Clear();
+    // The new text brings its own background picture, or none.
+    SetRtTextBackground(*e, QImage());
     e->LoadFromStream(Stream, FormatName);
+    TakeTextBackground();
+    AdoptObjects(viewport());
     if (!e->CursorPar) {
         e->CursorPar = e->FirstPar;
         e->CursorLine = e->FirstPar ? e->FirstPar->Lines : nullptr;
@@ -610,6 +701,8 @@ void TRtCustomRtfEdit::SetText(const AnsiString& Text)
 {
     if (Text.empty()) {
         engine_->Clear();
+        SetRtTextBackground(*engine_, QImage());
+        TakeTextBackground();
         RefreshView();
         EndChange();
         return;

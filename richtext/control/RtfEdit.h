@@ -54,6 +54,7 @@ using TTextObjectNotifyEvent = std::function<void(TObject* Sender, TTextObj* Ent
 // The posted messages of the control.
 constexpr int RtEventChange = 1024 + 5;      // the engine's change notification
 constexpr int RtEventAutoZoom = 1024 + 6;    // the automatic zoom after a resize
+constexpr int RtEventTypeAhead = 1024 + 7;   // inserts the characters typed ahead
 
 class TRtCustomRtfEdit : public QAbstractScrollArea, public TRtCustomRtfEditClass {
     Q_OBJECT
@@ -99,11 +100,30 @@ public:
     // Clamped to 10..1000 per cent.
     virtual void SetZooming(int32_t Value);
     int32_t XOffset = 0, YOffset = 0;
+    // Type-ahead (off unless switched on): characters typed while the control
+    // is busy are kept, up to 10, and inserted together in the order typed.
+    bool TypeAhead = false;
+    static constexpr size_t MaxTypeAhead = 10;
     bool Loading = false;
     int32_t PaintLock = 0;
     // The most characters the text may hold (paragraph ends count 2); 0: no limit.
     int32_t MaxLength() const { return engine_->MaxTextLength; }
     void SetMaxLength(int32_t Value) { engine_->MaxTextLength = std::max(0, Value); }
+
+    // ---- background ----------------------------------------------------------------------------
+    // The text's background picture, tiled behind the text at its own pixel
+    // size; kept with the text (its RTF carries it) and taken from a loaded text.
+    QImage BackgroundImage() const { return backgroundImage_; }
+    void SetBackgroundImage(const QImage& Picture);
+    // True: the picture scrolls with the text; false: it stays where it is.
+    bool BackgroundScrolling() const { return engine_->BackgroundScrolling; }
+    void SetBackgroundScrolling(bool Value);
+    // The parent's painting shows through where the text has no colour of its own.
+    bool Transparent() const { return transparent_; }
+    void SetTransparent(bool Value);
+    // False (and the picture unchanged) when the file is no picture; False when nothing could be saved.
+    bool BackgroundLoadFromFile(const QString& FileName);
+    bool BackgroundSaveToFile(const QString& FileName) const;
 
     // ---- printing --------------------------------------------------------------------------------
     TRtCustomRtfEditPrint& Printing() const { return *print_; }
@@ -136,7 +156,11 @@ public:
     void InsertString(const AnsiString& Text);
     // Copy and paste through any MIME data (the clipboard and drops).
     QMimeData* CreateMimeData(bool WholeText);
-    bool InsertMimeData(const QMimeData* Data);
+    // Moving: the data is the control's own text moved elsewhere in it (its
+    // pictures are kept whatever rtcoDontPasteGraphics says).
+    bool InsertMimeData(const QMimeData* Data, bool Moving = false);
+    // Inserts a picture at the cursor as an image object (PNG data).
+    bool InsertPicture(const QImage& Picture);
     // Loads a dropped file at the cursor: RTF, HTM(L) and TXT files as text, others as pictures.
     bool InsertFile(const QString& FileName);
     // A drop at a window point: the first of dropped files, or text (moved when it comes from here).
@@ -151,6 +175,10 @@ public:
     TNotifyEvent OnChange;
     TNotifyEvent OnChangeZooming;
     TNotifyEvent OnChangeModified;
+    // A change begins that the undo history records: the state before it is about to change.
+    TNotifyEvent SaveForUNDO;
+    // Return made a new paragraph (the one the cursor is in now).
+    std::function<void(TObject* Sender, TParagraph* Par)> OnNewParCreatedEvent;
     TNotifyEvent OnXPosChanged, OnYPosChanged;
     TEditStateEvent EditStateEvent;
     TBeforeCopyEvent OnBeforeCopyEvent, OnBeforeCutEvent;
@@ -205,6 +233,9 @@ protected:
     bool CanType() const;
     void Copy(bool WholeText);
     void UpdateCaret();
+    void BufferTypeAhead(const std::string& Chars);
+    // Inserts the characters typed ahead (before anything else reaches the text).
+    void FlushTypeAhead();
     // Takes one step back or forth in the undo history and redraws.
     void StepHistory(bool (TRtRTFText::*Step)());
     QRect CaretRect() const;
@@ -240,6 +271,16 @@ protected:
     std::unique_ptr<TRtObjectEnv> objectEnv_;
     std::unique_ptr<TCaret> caret_;
     std::unique_ptr<TRtRtfStrings> strings_;
+    // The text's objects take the control's window as their parent window (none: they lose it).
+    void AdoptObjects(QWidget* Parent);
+    // Marks the object under the mouse hot and clears the mark of every other.
+    void SetHotObject(TRtObjectBase* Hot);
+    // Takes the background picture of the text just loaded.
+    void TakeTextBackground();
+    AnsiString typeAhead_;
+    bool typeAheadPosted_ = false;
+    QImage backgroundImage_;
+    bool transparent_ = false;
     TRtAutoZoom autoZoom_ = rtAutoZoomOff;
     bool autoZoomPending_ = false;
     bool resizing_ = false;
@@ -249,6 +290,7 @@ protected:
     // position after the last typed character (-1: other changes since).
     bool typing_ = false;
     int32_t typedTo_ = -1;
+    bool changeOpen_ = false;
     bool cutting_ = false;
     bool proceed_ = true;
     bool settingScroll_ = false;

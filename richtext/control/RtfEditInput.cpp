@@ -7,6 +7,7 @@
 #include "RtPlatform.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QDrag>
 #include <QFileInfo>
@@ -16,6 +17,8 @@
 #include <QMimeData>
 #include <QScrollBar>
 
+#include <cstring>
+
 const char* const RtMimeRtf = "text/rtf";
 const char* const RtMimeRichText = "text/richtext";
 const char* const RtMimeText = "text/plain;charset=utf-8";
@@ -24,6 +27,18 @@ namespace {
 
 // The five blanks that keep pasted text apart from the following word.
 bool IsBlank(uint8_t Ch) { return Ch == 9 || Ch == 10 || Ch == 13 || Ch == 32 || Ch == 0xA0; }
+
+// Text data ends at its first zero byte. RTF may carry binary object data
+// (\bin) with zero bytes inside: only the zeros at its end are dropped.
+QByteArray DataEnd(QByteArray Bytes, bool Rtf)
+{
+    if (Rtf) {
+        while (Bytes.endsWith('\0'))
+            Bytes.chop(1);
+    } else if (const qsizetype zero = Bytes.indexOf('\0'); zero >= 0)
+        Bytes.truncate(zero);
+    return Bytes;
+}
 
 uint8_t CharAtCursor(const TRtRTFTextInput* E, int32_t Offset)
 {
@@ -54,6 +69,10 @@ void TRtCustomRtfEdit::keyPressEvent(QKeyEvent* Event)
 {
     int32_t key = Event->key();
     const Qt::KeyboardModifiers mods = Event->modifiers();
+    // Any key but typed text first inserts the text typed ahead of it.
+    const bool ctrl = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
+    if (Event->text().isEmpty() || Event->text().front().unicode() < 32 || ctrl)
+        FlushTypeAhead();
     if (key == Qt::Key_Backtab)
         key = Qt::Key_Tab;
     KeyDown(key, mods);
@@ -62,7 +81,6 @@ void TRtCustomRtfEdit::keyPressEvent(QKeyEvent* Event)
         return;
     }
     // Ctrl with a letter gives its control character; AltGr (Ctrl+Alt) types text.
-    const bool ctrl = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
     if (ctrl && key >= Qt::Key_A && key <= Qt::Key_Z) {
         KeyPress(char32_t(key - Qt::Key_A + 1), mods);
         Event->accept();
@@ -342,6 +360,11 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::
         return;
     if (!e->HasCompleteSelection() && !e->CheckMaxLength(uint8_t(chars[0]), int32_t(chars.size())))
         return;
+    if (TypeAhead && Key != 13 && font == e->CurrentAttr.Font) {
+        BufferTypeAhead(chars);
+        return;
+    }
+    FlushTypeAhead();
     typing_ = !e->HasCompleteSelection();
     const bool allowed = BeginChange();
     typing_ = false;
@@ -353,9 +376,56 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::
     }
     if (chars.size() == 1 && RtWordDelimiter[uint8_t(chars[0])])
         WordCompleted(uint8_t(chars[0]));
+    TParagraph* before = e->CursorPar;
     e->InsertTextAndPaint(chars, true);
     if (Key == 13)
         e->ShowCursor();
+    if (chars == "\r" && e->CursorPar != before && OnNewParCreatedEvent)
+        OnNewParCreatedEvent(this, e->CursorPar);
+    typedTo_ = e->GetCursorAbsPos();
+    EndChange();
+    UpdateCaret();
+}
+
+// ---- type-ahead ---------------------------------------------------------------------------------------
+
+void TRtCustomRtfEdit::BufferTypeAhead(const std::string& Chars)
+{
+    // A word ends with the text before it in place (hyperlink detection reads it).
+    if (Chars.size() == 1 && RtWordDelimiter[uint8_t(Chars[0])]) {
+        FlushTypeAhead();
+        if (!BeginChange())
+            return;
+        WordCompleted(uint8_t(Chars[0]));
+    }
+    typeAhead_ += Chars;
+    if (typeAhead_.size() >= MaxTypeAhead)
+        FlushTypeAhead();
+    else if (!typeAheadPosted_) {
+        // Keys already waiting arrive before this and join the buffer.
+        typeAheadPosted_ = true;
+        QCoreApplication::postEvent(this, new QEvent(QEvent::Type(QEvent::User + RtEventTypeAhead)));
+    }
+}
+
+void TRtCustomRtfEdit::FlushTypeAhead()
+{
+    if (typeAhead_.empty())
+        return;
+    AnsiString text;
+    std::swap(text, typeAhead_);
+    TRtRTFTextInput* e = engine_.get();
+    if (!e->HasCompleteSelection())
+        while (!text.empty() && !e->CheckMaxLength(uint8_t(text[0]), int32_t(text.size())))
+            text.pop_back();
+    if (text.empty() || !CanType())
+        return;
+    typing_ = !e->HasCompleteSelection();
+    const bool allowed = BeginChange();
+    typing_ = false;
+    if (!allowed)
+        return;
+    e->InsertTextAndPaint(text, true);
     typedTo_ = e->GetCursorAbsPos();
     EndChange();
     UpdateCaret();
@@ -392,12 +462,8 @@ QMimeData* TRtCustomRtfEdit::CreateMimeData(bool WholeText)
         else
             e->SaveSelectionToStream(&stream);
         e->TextSaveFormat = saved;
-        QByteArray bytes(reinterpret_cast<const char*>(stream.Memory()), int(stream.Size()));
-        // The writers end the text with a zero byte; the clipboard data ends before it.
-        const int zero = bytes.indexOf('\0');
-        if (zero >= 0)
-            bytes.truncate(zero);
-        return bytes;
+        return DataEnd(QByteArray(reinterpret_cast<const char*>(stream.Memory()), int(stream.Size())),
+                       std::strcmp(Format, "RTF") == 0);
     };
     auto* data = new QMimeData;
     if (WholeText || !ClipboardOptions.Has(rtcoDontCopyRTF)) {
@@ -472,10 +538,13 @@ void TRtCustomRtfEdit::PasteFromClipboard()
     EndChange();
 }
 
-bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data)
+bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data, bool Moving)
 {
     if (!Data)
         return false;
+    // Pictures pasted or dropped from elsewhere may be refused; text moved
+    // inside the control keeps its own.
+    const bool pictures = Moving || !ClipboardOptions.Has(rtcoDontPasteGraphics);
     // HTML is never read: there is no HTML reader.
     QByteArray bytes;
     const char* format = nullptr;
@@ -496,11 +565,8 @@ bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data)
         }
     }
     if (!format)
-        return false;
-    // The data ends at its first zero byte.
-    const int zero = bytes.indexOf('\0');
-    if (zero >= 0)
-        bytes.truncate(zero);
+        return pictures && Data->hasImage() && InsertPicture(qvariant_cast<QImage>(Data->imageData()));
+    bytes = DataEnd(bytes, std::strcmp(format, "RTF") == 0);
     if (bytes.isEmpty())
         return false;
     TRtRTFTextInput* e = engine_.get();
@@ -518,9 +584,12 @@ bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data)
     stream.WriteBuffer(bytes.constData(), bytes.size());
     stream.SetPosition(0);
     e->InsertRequested = true;
+    e->NoPictures = !pictures;
     e->BeginUndoGroup();
     e->LoadFromStream(&stream, format);
     e->InsertRequested = false;
+    e->NoPictures = false;
+    AdoptObjects(viewport());
     if (wordAtCursor && !IsBlank(CharAtCursor(e, -1)) && !IsBlank(CharAtCursor(e, 0))) {
         const int32_t pos = e->GetCursorCharPos();
         e->InsertTextAndPaint(" ", false);
@@ -529,6 +598,38 @@ bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data)
     e->EndUndoGroup();
     e->OnBeforePaste = nullptr;
     e->PasteBorders = e->PasteShading = e->PasteIndents = false;
+    surfaceStale_ = true;
+    e->ReformatText(nullptr);
+    e->ShowCursor();
+    e->Refresh();
+    UpdateScrollRanges();
+    UpdateCaret();
+    return true;
+}
+
+bool TRtCustomRtfEdit::InsertPicture(const QImage& Picture)
+{
+    if (Picture.isNull())
+        return false;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!Picture.save(&buffer, "PNG"))
+        return false;
+    auto obj = std::make_unique<TRtOImageObject>();
+    obj->WriteRTFMode = wobOnlyRTF;
+    obj->SetPicture(bytes, "PNG");
+    if (!obj->GetPicture())
+        return false;
+    obj->SetWidthTW(obj->GetNaturalWidth());
+    obj->SetHeightTW(obj->GetNaturalHeight());
+    TRtRTFTextInput* e = engine_.get();
+    e->NewUndoLevel();
+    if (e->HasCompleteSelection())
+        e->DeleteSelection(false);
+    obj->SetParentWindow(viewport());
+    if (!objectEnv_->InsertObject(std::move(obj), AnsiString()))
+        return false;
     surfaceStale_ = true;
     e->ReformatText(nullptr);
     e->ShowCursor();
@@ -570,6 +671,7 @@ bool TRtCustomRtfEdit::InsertFile(const QString& FileName)
         if (!objectEnv_->InsertObject(std::move(obj), AnsiString()))
             return false;
     }
+    AdoptObjects(viewport());
     e->ReformatText(nullptr);
     e->Refresh();
     UpdateScrollRanges();
@@ -663,7 +765,7 @@ bool TRtCustomRtfEdit::MoveSelectionTo(int32_t X, int32_t Y)
     if (target > start)
         target -= length;
     e->SetCursorCharPos(target);
-    InsertMimeData(data.get());
+    InsertMimeData(data.get(), true);
     e->EndUndoGroup();
     return true;
 }
@@ -838,6 +940,7 @@ bool TRtCustomRtfEdit::RightButtonWord(Qt::MouseButton Button, Qt::KeyboardModif
 
 void TRtCustomRtfEdit::mousePressEvent(QMouseEvent* Event)
 {
+    FlushTypeAhead();
     TRtRTFTextInput* e = engine_.get();
     const QPoint p = Event->position().toPoint();
     const Qt::MouseButton button = Event->button();
@@ -974,6 +1077,8 @@ void TRtCustomRtfEdit::mouseMoveEvent(QMouseEvent* Event)
         UpdateCaret();
         viewport()->update();
     }
+    TTextObj* hovered = e->EditOptions.Has(rtObjectSelecting) ? FindTextObjectAt(p.x(), p.y()) : nullptr;
+    SetHotObject(hovered ? hovered->Object : nullptr);
     // The cursor shape: an arrow over the selection, the link and object cursors where they apply.
     Qt::CursorShape shape = Qt::IBeamCursor;
     if (PointInSelection(x, y))
@@ -981,7 +1086,7 @@ void TRtCustomRtfEdit::mouseMoveEvent(QMouseEvent* Event)
     else if (HyperLinkCursor && line && line->Attrs && index >= 0 && index < line->Length &&
              line->Attrs[index].Style.Has(afsHyperLink))
         shape = *HyperLinkCursor;
-    else if (TextObjectCursor && e->EditOptions.Has(rtObjectSelecting) && FindTextObjectAt(p.x(), p.y()))
+    else if (TextObjectCursor && hovered)
         shape = *TextObjectCursor;
     viewport()->setCursor(shape);
 }
@@ -990,6 +1095,7 @@ void TRtCustomRtfEdit::leaveEvent(QEvent* Event)
 {
     QAbstractScrollArea::leaveEvent(Event);
     engine_->UpdateHotStyle(nullptr, nullptr, -1);
+    SetHotObject(nullptr);
 }
 
 void TRtCustomRtfEdit::mouseReleaseEvent(QMouseEvent* Event)

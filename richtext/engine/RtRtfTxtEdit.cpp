@@ -868,6 +868,99 @@ void TRtRTFTextInput::SetCellProperties(const TRtCellValues& Values, uint32_t Ma
     EndUndoGroup();
 }
 
+void TRtRTFTextInput::ApplyParStyle(const TRtParStyle& Style)
+{
+    if (FormatLock || InsertBusy)
+        return;
+    const TParagraph& s = Style.Par;
+    const uint32_t m = Style.ParMask;
+    // The character attributes the style sets, its own marks of difference cleared.
+    auto applyAttr = [&](TAttr& A) {
+        if (Style.CharMask & TRtParStyle::scFont)
+            A.Font = Style.Attr.Font;
+        if (Style.CharMask & TRtParStyle::scSize)
+            A.Size = Style.Attr.Size;
+        if (Style.CharMask & TRtParStyle::scColor)
+            A.TextColor = Style.Attr.TextColor;
+        if (Style.CharMask & TRtParStyle::scBGColor)
+            A.BGColor = Style.Attr.BGColor;
+        for (TOneWrtStyle bit : {afsBold, afsItalic, afsUnderline})
+            if (Style.StyleBits.Has(bit)) {
+                if (Style.Attr.Style.Has(bit))
+                    A.Style.Include(bit);
+                else
+                    A.Style.Exclude(bit);
+            }
+        for (TOneWrtStyle mark : {afsParStyleBold, afsParStyleItalic, afsParStyleUnderline, afsParStyleFont,
+                                  afsParStyleSize, afsParStyleColor, afsParStyleBGColor})
+            A.Style.Exclude(mark);
+    };
+    BeginUndoGroup();
+    ForEachSelectedPar([&](TParagraph* p) {
+        SaveUndo(p, ukParagraph, ulAttributes);
+        auto flags = [&](uint32_t Flags) { p->Flags = (p->Flags & ~Flags) | (s.Flags & Flags); };
+        if (m & TRtParStyle::spIndentLeft)
+            p->IndentLeft = s.IndentLeft;
+        if (m & TRtParStyle::spIndentRight)
+            p->IndentRight = s.IndentRight;
+        if (m & TRtParStyle::spIndentFirst)
+            p->IndentFirst = s.IndentFirst;
+        if (m & TRtParStyle::spSpaceBefore)
+            p->SpaceBefore = s.SpaceBefore;
+        if (m & TRtParStyle::spSpaceAfter)
+            p->SpaceAfter = s.SpaceAfter;
+        if (m & TRtParStyle::spSpaceBetween) {
+            p->SpaceBetween = s.SpaceBetween;
+            flags(parfMultSpaceBetween);
+        }
+        if (m & TRtParStyle::spAlign)
+            p->Align = s.Align;
+        if (m & TRtParStyle::spShading) {
+            p->Color = s.Color;
+            p->Shading = s.Shading;
+        }
+        if (m & TRtParStyle::spTabs)
+            p->Tabs = s.Tabs;
+        if (m & TRtParStyle::spKeep)
+            flags(parfKeepTogether | parfKeepWithNext);
+        if (m & TRtParStyle::spBorders) {
+            p->BrdLines = s.BrdLines;
+            p->BrdWidth = s.BrdWidth;
+            p->BrdColor = s.BrdColor;
+            p->BrdSpace = s.BrdSpace;
+        }
+        applyAttr(p->ParAttr);
+        for (TLine* l = p->Lines; l; l = l->Next)
+            for (int32_t i = 0; l->Attrs && i < l->Length; ++i)
+                if (!l->Attrs[i].Style.Has(afsIsObject))
+                    applyAttr(l->Attrs[i]);
+        p->ChangeMask |= pamStyleName;
+        p->Flags |= parfReformat;
+        MarkChanged(p);
+    });
+    EndUndoGroup();
+    UpdateAfterChange(false);
+    NotifyChange(rtchParAttr | rtchCharAttr);
+}
+
+void TRtRTFTextInput::SetNumberStart(int32_t Value)
+{
+    TParagraph* p = CursorPar;
+    if (!p || FormatLock || InsertBusy)
+        return;
+    const uint16_t start = uint16_t(std::clamp(Value, 0, 65535));
+    if (p->NumberExtra == start)
+        return;
+    BeginUndoGroup();
+    SaveUndo(p, ukProperties, ulAttributes);
+    p->NumberExtra = start;
+    MarkChanged(p);
+    EndUndoGroup();
+    UpdateNumbering();
+    UpdateAfterChange(false);
+    NotifyChange(rtchParAttr);
+}
+
 void TRtRTFTextInput::ChangeParTabMask(uint64_t Mask, bool ClearTabs)
 {
     BeginUndoGroup();

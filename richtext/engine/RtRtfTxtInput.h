@@ -180,6 +180,11 @@ public:
     bool ChangeSelCharAttr(const TAttr& Attr, uint32_t Mask);
     bool ChangeSelParAttr(const TRtParAttrValues& Values, const uint64_t* Tabs, uint32_t Mask);
     void SetCellProperties(const TRtCellValues& Values, uint32_t Mask);
+    // Gives the selected paragraphs (or the cursor's) the properties and the
+    // character attributes the style sets, with an undo record.
+    void ApplyParStyle(const TRtParStyle& Style);
+    // The number the cursor paragraph's numbering starts at (0: continues), with an undo record.
+    void SetNumberStart(int32_t Value);
     void ChangeParTabMask(uint64_t Mask, bool ClearTabs);
     void SetPageLayout(int32_t LeftMargin, int32_t RightMargin, int32_t TopMargin, int32_t BottomMargin,
                        int32_t PageWidth, int32_t PageHeight);

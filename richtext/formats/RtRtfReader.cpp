@@ -825,10 +825,12 @@ void TRtRtfReader::ReadPictureData(bool IntoText)
             return;
         // The standard picture written after it shows the same object.
         SkipNextPicture = true;
+        if (Text->NoPictures && dynamic_cast<TRtOImageObject*>(obj.get()))
+            return;
         width = obj->GetWidthTW();
         height = obj->GetHeightTW();
     } else {
-        if (SkipNextPicture) {
+        if (SkipNextPicture || Text->NoPictures) {
             SkipNextPicture = false;
             return;
         }

@@ -57,6 +57,6 @@ public:
     // The object's data is loaded (or the owner's load handler took care of it).
     bool LoadedMark = false;
 
-private:
+protected:
     bool painting_ = false;
 };

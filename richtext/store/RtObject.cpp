@@ -280,6 +280,62 @@ void TRtObject::ReadProp(const AnsiString& Name, const TRtPropValue& Value)
         Extra = Value.Str;
 }
 
+TRtObjectDialogs& RtObjectDialogs()
+{
+    static TRtObjectDialogs dialogs;
+    return dialogs;
+}
+
+bool TRtObject::ShowProperties()
+{
+    if (RtObjectDialogs().Properties) {
+        const bool was = painting_;
+        painting_ = true;
+        struct Guard {
+            bool& Flag;
+            bool Was;
+            ~Guard() { Flag = Was; }
+        } guard{painting_, was};
+        RtObjectDialogs().Properties(*this);
+    }
+    Changed();
+    return true;
+}
+
+void TRtObject::EditCaption()
+{
+    AnsiString caption;
+    GetCaption(caption);
+    QString value = fromAnsi(caption);
+    if (RtObjectDialogs().InputQuery && RtObjectDialogs().InputQuery(QStringLiteral("Caption"), QStringLiteral("?"), value))
+        SetCaption(toAnsi(value));
+}
+
+std::vector<std::pair<AnsiString, TRtPropValue>> TRtObject::PublishedProperties()
+{
+    TMemoryStream stream;
+    TRtPropWriter w(stream);
+    WriteProps(w);
+    stream.WriteU8(0);
+    stream.SetPosition(0);
+    std::vector<std::pair<AnsiString, TRtPropValue>> list;
+    TPropReader r(stream);
+    for (;;) {
+        AnsiString name;
+        TRtPropValue value;
+        if (!r.ShortString(name) || name.empty() || !r.Value(value))
+            break;
+        list.emplace_back(std::move(name), std::move(value));
+    }
+    return list;
+}
+
+void TRtObject::SetPublishedProperty(const AnsiString& Name, const TRtPropValue& Value)
+{
+    ReadProp(Name, Value);
+    Changed();
+}
+
 void TRtObject::WriteProperties(TStream* Stream)
 {
     Stream->WriteBuffer("TPF0", 4);

@@ -42,6 +42,19 @@ private:
     TStream& S;
 };
 
+class TRtObject;
+class QWidget;
+
+// The dialogs an object opens. The store has no windows: the edit control
+// puts Qt's in (and tests their answers).
+struct TRtObjectDialogs {
+    // Shows the object's published properties for editing; True when confirmed.
+    std::function<bool(TRtObject& Obj)> Properties;
+    // An input box with a caption, a prompt and a value; False when cancelled.
+    std::function<bool(const QString& Caption, const QString& Prompt, QString& Value)> InputQuery;
+};
+TRtObjectDialogs& RtObjectDialogs();
+
 class TRtObject : public TRtObjectBase {
 public:
     LUMI_CLASSNAME(TRtObject)
@@ -77,6 +90,23 @@ public:
         A = B = 0;
         return 0;
     }
+    // The property dialog for the object (no painting meanwhile); True.
+    virtual bool ShowProperties();
+    // Asks for a new caption ("Caption", "?", the caption as it is); kept on OK.
+    virtual void EditCaption();
+    // The window an object's control would live in. Objects of this program
+    // host no window controls: the parent is only kept.
+    virtual void SetParentWindow(QWidget* Parent) { parentWindow_ = Parent; }
+    QWidget* ParentWindow() const { return parentWindow_; }
+    virtual QWidget* GetControl() { return nullptr; }
+    // Shown as under the mouse (the edit control sets it while the mouse is over the object).
+    bool HotFlag() const { return hot_; }
+    void SetHotFlag() { hot_ = true; }
+    virtual void ClearHotFlag() { hot_ = false; }
+    // The published properties by name, in the order they are written, and
+    // changing one (as read from a stream; the object repaints).
+    std::vector<std::pair<AnsiString, TRtPropValue>> PublishedProperties();
+    void SetPublishedProperty(const AnsiString& Name, const TRtPropValue& Value);
     virtual void PrepareHTML(const QString& Folder) {}
     virtual void WriteHTML(TStream* Stream) {}
     // A 24-bit picture of the object at 96 dots per inch.
@@ -129,6 +159,8 @@ protected:
     bool preparing_ = false;
     AnsiString dataType_;
     AnsiString caption_;
+    QWidget* parentWindow_ = nullptr;
+    bool hot_ = false;
 };
 
 // A picture: its file bytes are the object's data; every format but the

@@ -348,6 +348,7 @@ public:
     TRtObjectWriteRTFModeGlobal ObjectWriteMode = wobDependingOnObject;
     TRtPrintHeaderFooter PrintHeaderFooter = rtrOnAllPages;
     bool HasBackground = false;
+    bool NoPictures = false;      // readers drop the pictures they meet (pasting without graphics)
     uint8_t BackgroundKind = 0;
     std::unique_ptr<TMemoryStream> Background;
     int32_t CellFrameNr = 0;

@@ -161,6 +161,7 @@ void TRtRTFTextIo::LoadWithReader(TStream* Stream, TRtCustomTextReader* Reader)
         TRtRTFTextIo temp;
         temp.Header()->Assign(*Header());
         temp.Use256Colors = Use256Colors;
+        temp.NoPictures = NoPictures;
         setup.Text = &temp;
         setup.Header = temp.Header();
         setup.StartPar = temp.FirstPar;

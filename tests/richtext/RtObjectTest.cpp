@@ -6,8 +6,16 @@
 #include "RtStoreUndo.h"
 #include "RtTestSupport.h"
 
+#include "RtObjectDialogs.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -323,3 +331,74 @@ TEST(RtObject, ResizingPreparingAndCountingReferences)
     EXPECT_EQ(t.ObjRefList()->FindItem(id)->RefCount, before);
     EXPECT_EQ(t.FindParObject(t.FirstPar), nullptr);
 }
+
+namespace {
+
+// The dialogs answered as a user would.
+struct TAnswerDialogs {
+    TRtObjectDialogs Saved = RtObjectDialogs();
+    ~TAnswerDialogs() { RtObjectDialogs() = Saved; }
+};
+
+TEST(RtObject, EditCaptionAsksWithTheCaption)
+{
+    TAnswerDialogs restore;
+    TRtObject obj;
+    obj.SetCaption("old");
+    QString caption, prompt, shown;
+    bool ok = false;
+    RtObjectDialogs().InputQuery = [&](const QString& C, const QString& P, QString& V) {
+        caption = C;
+        prompt = P;
+        shown = V;
+        V = QStringLiteral("new");
+        return ok;
+    };
+    obj.EditCaption();
+    EXPECT_EQ(caption, QStringLiteral("Caption"));
+    EXPECT_EQ(prompt, QStringLiteral("?"));
+    EXPECT_EQ(shown, QStringLiteral("old"));
+    AnsiString s;
+    obj.GetCaption(s);
+    EXPECT_EQ(s, "old") << "cancelled";
+    ok = true;
+    obj.EditCaption();
+    obj.GetCaption(s);
+    EXPECT_EQ(s, "new");
+}
+
+TEST(RtObject, ShowPropertiesEditsThePublishedProperties)
+{
+    TAnswerDialogs restore;
+    TRtOHorzLine rule;
+    const auto list = rule.PublishedProperties();
+    ASSERT_GE(list.size(), 5u);
+    EXPECT_EQ(list[0].first, "UsePageWidth");
+    EXPECT_EQ(list[0].second.Int, 1);
+    EXPECT_EQ(list[2].first, "HeightTW");
+    EXPECT_EQ(list[2].second.Int, 40);
+    // The property dialog of the edit control: a row per property.
+    RtObjectDialogs().Properties = [&](TRtObject& Obj) {
+        QTimer::singleShot(0, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            ASSERT_NE(dialog, nullptr);
+            const auto spins = dialog->findChildren<QSpinBox*>();
+            ASSERT_EQ(spins.size(), 3);   // WidthTW, HeightTW, ObjTag
+            spins[1]->setValue(80);
+            const auto edits = dialog->findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly);
+            ASSERT_FALSE(edits.isEmpty());
+            edits[0]->setText(QStringLiteral("rule"));   // ObjName
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+        return ShowRtObjectProperties(Obj);
+    };
+    EXPECT_TRUE(rule.ShowProperties());
+    EXPECT_EQ(rule.GetHeightTW(), 80);
+    EXPECT_EQ(rule.ObjName(), "rule");
+    EXPECT_TRUE(rule.UsePageWidth);
+    // Without a dialog nothing happens, and the answer is still True.
+    RtObjectDialogs().Properties = nullptr;
+    EXPECT_TRUE(rule.ShowProperties());
+}
+
+} // namespace

@@ -488,6 +488,106 @@ TEST_F(RtCustomRtfEditPrint, ThreePagesToPdfWithRangesHeadersAndPaper)
             QFile::copy(f, QString::fromLocal8Bit(qgetenv("RT_PRINT_KEEP")) + QLatin1Char('/') + QFileInfo(f).fileName());
 }
 
+TEST_F(RtCustomRtfEditPrint, FirstPageComesFromItsOwnTrayAndHeadersAreOffered)
+{
+    QTemporaryDir dir;
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(dir.path()));
+    SystemPrintersHook = [] { return QStringList{QStringLiteral("Testdrucker")}; };
+    struct TJob {
+        TSpoolJob Spooled;
+        QString Copy;  // the job's PDF, kept past the spooling
+    };
+    std::vector<TJob> jobs;
+    int spooled = 0;
+    SpoolJobHook = [&](const TSpoolJob& Job) {
+        const QString copy = dir.filePath(QStringLiteral("job%1.pdf").arg(spooled++));
+        EXPECT_TRUE(QFile::copy(Job.FileName, copy));
+        jobs.push_back({Job, copy});
+    };
+    TPrinter& printer = Printer();
+    printer.Refresh();
+    printer.SetPrinterIndex(0);
+    auto option = [](const TSpoolJob& Job, const char* Name) {
+        for (const auto& o : Job.Options)
+            if (o.first == Name)
+                return o.second;
+        return QByteArray();
+    };
+    Fill({"Seite eins", "Seite zwei", "Seite drei"}, true);
+    P->PrintParameter().PrintTitle = QStringLiteral("Brief");
+    P->PrintParameter().FirstPageSource = 4;   // manual feed
+    P->PrintParameter().OtherPagesSource = 2;  // lower tray
+    P->PrintText(0, 0);
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_EQ(option(jobs[0].Spooled, "media-source"), "manual");
+    EXPECT_EQ(option(jobs[0].Spooled, "InputSlot"), "Manual");
+    EXPECT_EQ(printtest::PdfInfo(jobs[0].Copy).Pages, 1);
+    EXPECT_TRUE(PdfText(jobs[0].Copy, 1).contains(QStringLiteral("Seite eins")));
+    EXPECT_EQ(option(jobs[1].Spooled, "media-source"), "bottom");
+    EXPECT_EQ(option(jobs[1].Spooled, "InputSlot"), "Lower");
+    EXPECT_EQ(printtest::PdfInfo(jobs[1].Copy).Pages, 2);
+    EXPECT_TRUE(PdfText(jobs[1].Copy, 1).contains(QStringLiteral("Seite zwei")));
+    for (const TJob& j : jobs)
+        EXPECT_EQ(j.Spooled.Title, QStringLiteral("Brief"));
+    EXPECT_TRUE(printer.JobOptions.empty()) << "later jobs take the printer's own tray";
+
+    // Without page 1 one job from the other tray; one tray for all, one job.
+    jobs.clear();
+    P->PrintText(2, 3);
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(option(jobs[0].Spooled, "media-source"), "bottom");
+    jobs.clear();
+    P->PrintParameter().FirstPageSource = 2;
+    P->PrintText(0, 0);
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(printtest::PdfInfo(jobs[0].Copy).Pages, 3);
+    // A first page from the printer's own choice, the rest from a tray.
+    jobs.clear();
+    P->PrintParameter().FirstPageSource = 0;
+    P->PrintText(0, 0);
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_EQ(option(jobs[0].Spooled, "media-source"), "");
+    EXPECT_EQ(option(jobs[1].Spooled, "media-source"), "bottom");
+
+    // In duplex the first sheet holds pages 1 and 2: both come from the first page's tray.
+    jobs.clear();
+    P->PrintParameter().FirstPageSource = 4;
+    P->PrintParameter().DuplexMode = 1;
+    P->PrintText(0, 0);
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_EQ(option(jobs[0].Spooled, "media-source"), "manual");
+    EXPECT_EQ(printtest::PdfInfo(jobs[0].Copy).Pages, 2);
+    EXPECT_EQ(printtest::PdfInfo(jobs[1].Copy).Pages, 1);
+    P->PrintParameter().DuplexMode = 0;
+
+    // The PDF printer has no trays: one file. Each printed page offers its
+    // header and footer areas to the application once.
+    P->PrintParameter().FirstPageSource = 4;
+    const QString pdf = printtest::UsePdfPrinter(dir, QStringLiteral("all.pdf"));
+    jobs.clear();
+    std::vector<int32_t> headers, footers;
+    P->PrintHeader = [&](TObject*, TCanvas* Canvas, const TRect& Area, int32_t PageNo) {
+        EXPECT_NE(Canvas, nullptr);
+        EXPECT_EQ(Area.Bottom - Area.Top, E->Header()->PixTopMargin);
+        headers.push_back(PageNo);
+    };
+    P->PrintFooter = [&](TObject*, TCanvas*, const TRect& Area, int32_t PageNo) {
+        EXPECT_EQ(Area.Bottom - Area.Top, E->Header()->PixBottomMargin);
+        footers.push_back(PageNo);
+    };
+    P->PrintText(0, 0);
+    EXPECT_TRUE(jobs.empty());
+    EXPECT_EQ(printtest::PdfInfo(pdf).Pages, 3);
+    EXPECT_EQ(headers, (std::vector<int32_t>{1, 2, 3}));
+    EXPECT_EQ(footers, (std::vector<int32_t>{1, 2, 3}));
+
+    SpoolJobHook = nullptr;
+    SystemPrintersHook = nullptr;
+    qputenv("TMPDIR", oldTemp);
+    printer.Refresh();
+}
+
 // ---- painting into rectangles -------------------------------------------------------------------------
 
 TEST_F(RtCustomRtfEditPrint, PaintsIntoRectanglesStepByStep)

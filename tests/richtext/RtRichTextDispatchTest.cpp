@@ -49,7 +49,8 @@ public:
             Borders = true;
             return true;
         };
-        d.PrinterSetup = [](QWidget*, int32_t& Width, int32_t& Height, bool& Landscape) {
+        d.PrinterSetup = [](QWidget*, QString&, int32_t& PaperCode, int32_t& Width, int32_t& Height, bool& Landscape) {
+            PaperCode = DMPAPER_USER;
             Width = 11906;
             Height = 16838;
             Landscape = true;

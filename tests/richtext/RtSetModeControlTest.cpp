@@ -2,6 +2,7 @@
 // colour indices both ways, the update lock, and the field texts it relies on.
 #include "RtControlTestSupport.h"
 
+#include "RtNumbering.h"
 #include "RtObject.h"
 
 namespace {
@@ -137,3 +138,116 @@ TEST_F(RtSetModeControlTest, PageFieldsGiveTheirTexts)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RtSetModeControlTest, StylesAreAppliedByName)
+{
+    TRtCustomStyleCollection styles;
+    TRtParStyle heading;
+    heading.Name = "Heading";
+    heading.Par.IndentLeft = 720;
+    heading.Par.Align = paralCenter;
+    heading.ParMask = TRtParStyle::spIndentLeft | TRtParStyle::spAlign;
+    heading.Attr.Size = 20;
+    heading.Attr.Style.Include(afsBold);
+    heading.StyleBits = WrtStyle{afsBold, afsItalic};
+    heading.CharMask = TRtParStyle::scSize;
+    styles.AddStyle(heading);
+    Rtf->SetRtStyleCollection(&styles);
+    Type("first");
+    Key(Qt::Key_Return);
+    Type("second");
+    E()->SetSelection(2, 1);   // in the first paragraph
+    M()->Reload();
+    EXPECT_EQ(M()->StyleName(), "");
+    M()->SetStyleName("heading");
+    const TParagraph* first = E()->FirstPar;
+    EXPECT_EQ(first->IndentLeft, 720);
+    EXPECT_EQ(first->Align, paralCenter);
+    EXPECT_EQ(M()->StyleName(), "Heading");
+    for (int32_t pos : {0, 4}) {
+        EXPECT_TRUE(AttrAt(pos)->Style.Has(afsBold)) << pos;
+        EXPECT_EQ(AttrAt(pos)->Size, 20) << pos;
+    }
+    // The other paragraph keeps its own.
+    EXPECT_EQ(first->Next->IndentLeft, 0);
+    EXPECT_EQ(AttrAt(7)->Size, 12);
+    EXPECT_FALSE(AttrAt(7)->Style.Has(afsBold));
+    // A name the collection lacks changes nothing; undo takes the style back.
+    M()->SetStyleName("Nope");
+    EXPECT_EQ(M()->StyleName(), "Heading");
+    Rtf->Undo();
+    EXPECT_EQ(E()->FirstPar->IndentLeft, 0);
+    EXPECT_EQ(AttrAt(0)->Size, 12);
+    EXPECT_FALSE(AttrAt(0)->Style.Has(afsBold));
+    // The paragraph-style box of the tool bar names the style too.
+    Rtf->ExecuteValue(11 * 256, 83, 0, "Heading");
+    EXPECT_EQ(E()->FirstPar->IndentLeft, 720);
+    Rtf->SetRtStyleCollection(nullptr);
+}
+
+TEST_F(RtSetModeControlTest, NumberStartHasItsUndoRecord)
+{
+    Type("one");
+    Key(Qt::Key_Return);
+    Type("two");
+    Rtf->SelectAll();
+    M()->SetOutlineStyle(rt_1);
+    const TRtRTFNumberingStyle* style = M()->ExNumberStyle();
+    ASSERT_NE(style, nullptr);
+    EXPECT_EQ(style->Style, rt_1);
+    E()->ClearSelection(false);
+    Key(Qt::Key_Home, Qt::ControlModifier);
+    Type("x");
+    M()->Reload();
+    EXPECT_EQ(M()->NumberStart(), 0);
+    M()->SetNumberStart(5);
+    EXPECT_EQ(M()->NumberStart(), 5);
+    EXPECT_EQ(E()->FirstPar->RunNumber, 5);
+    EXPECT_EQ(E()->FirstPar->Next->RunNumber, 6);
+    Rtf->Undo();
+    EXPECT_EQ(E()->FirstPar->NumberExtra, 0);
+    EXPECT_EQ(Text(), "xone\ntwo");
+    // Another numbering style, equal to one given.
+    TRtRTFNumberingStyle letters(E()->NumberingStyles());
+    letters.Style = rt_a;
+    letters.TextA = ")";
+    M()->SetExNumberStyle(letters);
+    ASSERT_NE(M()->ExNumberStyle(), nullptr);
+    EXPECT_EQ(M()->ExNumberStyle()->Style, rt_a);
+    EXPECT_EQ(M()->ExNumberStyle()->TextA, ")");
+}
+
+TEST_F(RtSetModeControlTest, CellAndTableNames)
+{
+    Type("x");
+    EXPECT_EQ(M()->CellName(), "");
+    M()->SetCellName("outside");
+    M()->SetTableName("outside");
+    EXPECT_EQ(M()->CellName(), "");
+    EXPECT_EQ(M()->TableName(), "");
+    Rtf->InsertTable(2, 1, true);
+    ASSERT_TRUE(E()->CursorPar->Flags & parfTableCell);
+    M()->Reload();
+    M()->SetCellName("A1");
+    M()->SetCellCommand("=SUM");
+    M()->SetCellFormat(3);
+    M()->SetTableName("Prices");
+    M()->Reload();
+    EXPECT_EQ(M()->CellName(), "A1");
+    EXPECT_EQ(M()->CellCommand(), "=SUM");
+    EXPECT_EQ(M()->CellFormat(), 3);
+    EXPECT_EQ(M()->TableName(), "Prices");
+    // The next cell has its own name, the same table.
+    Key(Qt::Key_Tab);
+    M()->Reload();
+    EXPECT_EQ(M()->CellName(), "");
+    EXPECT_EQ(M()->TableName(), "Prices");
+    Key(Qt::Key_Tab, Qt::ShiftModifier);
+    Rtf->Undo();
+    M()->Reload();
+    EXPECT_EQ(M()->CellFormat(), 0);
+}
+
+} // namespace

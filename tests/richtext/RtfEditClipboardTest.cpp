@@ -1,9 +1,12 @@
 // Copy, cut and paste of the edit control through the clipboard in each of
 // its MIME types, RTF written by LibreOffice, and text as a string.
 #include "RtControlTestSupport.h"
+#include "RtObject.h"
 
+#include <QBuffer>
 #include <QClipboard>
 #include <QFile>
+#include <QImage>
 #include <QMimeData>
 
 namespace {
@@ -95,6 +98,70 @@ TEST_F(RtfEditClipboard, PastedWordKeepsASpaceBeforeTheNextWord)
     Rtf->ClipboardOptions.Include(rtcoDontAutoAppendSpace);
     Rtf->PasteFromClipboard();
     EXPECT_EQ(Text(), "helloworld");
+}
+
+// Embedded objects in the text.
+int32_t CountObjects(const TRtRTFTextInput* E)
+{
+    int32_t n = 0;
+    for (TParagraph* p = E->FirstPar; p; p = p->Next)
+        for (TLine* l = p->Lines; l; l = l->Next)
+            for (int32_t i = 0; l->Attrs && i < l->Length; ++i)
+                n += l->Attrs[i].Style.Has(afsIsObject) ? 1 : 0;
+    return n;
+}
+
+TEST_F(RtfEditClipboard, GraphicsArePastedUnlessRefused)
+{
+    QImage picture(8, 6, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    // RTF pictures become image objects where the program names the class.
+    struct TPictureClass {
+        TPictureClass() { RtObjectClassesForExt.Add(".PNG=TRtOImageObject"); }
+        ~TPictureClass() { RtObjectClassesForExt.Clear(); }
+    } pictureClass;
+    const QByteArray rtf = "{\\rtf1\\ansi before {\\pict\\pngblip\\picw8\\pich6 " + png.toHex() + "} after}";
+    auto pasteImage = [&] {
+        auto* d = new QMimeData;
+        d->setImageData(picture);
+        QGuiApplication::clipboard()->setMimeData(d);
+        Rtf->PasteFromClipboard();
+    };
+    // Refused: a picture alone pastes nothing, RTF comes without its pictures.
+    Type("x");
+    Rtf->ClipboardOptions.Include(rtcoDontPasteGraphics);
+    pasteImage();
+    EXPECT_EQ(CountObjects(E()), 0);
+    EXPECT_EQ(Text(), "x");
+    SetClipboard(RtMimeRtf, rtf);
+    Rtf->PasteFromClipboard();
+    EXPECT_EQ(CountObjects(E()), 0);
+    EXPECT_EQ(Text(), "xbefore  after");
+    // Allowed: both bring their picture.
+    Rtf->SelectAll();
+    Key(Qt::Key_Delete);
+    Rtf->ClipboardOptions.Exclude(rtcoDontPasteGraphics);
+    pasteImage();
+    EXPECT_EQ(CountObjects(E()), 1);
+    SetClipboard(RtMimeRtf, rtf);
+    Rtf->PasteFromClipboard();
+    EXPECT_EQ(CountObjects(E()), 2);
+    // Text moved inside the control keeps its picture whatever the option says.
+    Rtf->SelectAll();
+    Key(Qt::Key_Delete);
+    Type("x");
+    ASSERT_TRUE(Rtf->InsertPicture(picture));
+    Type("ab cd");
+    Rtf->ClipboardOptions.Include(rtcoDontPasteGraphics);
+    E()->SetSelection(1, 3);
+    const QPoint end = PointOf(7);
+    ASSERT_TRUE(Rtf->MoveSelectionTo(E()->ScreenToDoc(end.x()), E()->ScreenToDoc(end.y())));
+    EXPECT_EQ(CountObjects(E()), 1);
+    EXPECT_EQ(Text(), "x cd\x01" "ab");
 }
 
 TEST_F(RtfEditClipboard, CutDeletesUnlessReadOnly)

@@ -2,6 +2,7 @@
 // driven with QTest on the offscreen platform.
 #include "RtControlTestSupport.h"
 
+#include "RtObject.h"
 #include "RtUndo.h"
 
 #include <QClipboard>
@@ -548,8 +549,6 @@ TEST_F(RtfEditCharsets, InputMethodTextOfDoubleByteCharsets)
     EXPECT_EQ(E()->Header()->FontCharset(E()->FirstPar->Lines->Attrs[4].Font), 129);
 }
 
-}  // namespace
-
 TEST_F(RtfEditInput, AShiftArrowSelectionIsPaintedOverAllItsCharacters)
 {
     E()->HighlightColor = 0x00FF00;
@@ -578,3 +577,97 @@ TEST_F(RtfEditInput, AShiftArrowSelectionIsPaintedOverAllItsCharacters)
     ASSERT_EQ(Selection(), std::make_pair(1, 4));
     EXPECT_EQ(highlighted(), expected);
 }
+
+// Keys waiting in the queue while the control is busy.
+void QueueKeys(QWidget* Target, const QString& Keys)
+{
+    for (QChar c : Keys) {
+        const int key = c == QChar(0x2190) ? int(Qt::Key_Left) : int(c.toUpper().unicode());
+        const QString text = c == QChar(0x2190) ? QString() : QString(c);
+        QCoreApplication::postEvent(Target, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
+        QCoreApplication::postEvent(Target, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
+    }
+}
+
+// The queue worked off, with what its events post in turn.
+void Settle()
+{
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
+TEST_F(RtfEditInput, TypeAheadReplaysWaitingKeysInOrder)
+{
+    int changes = 0;
+    Rtf->OnChange = [&](TObject*) { ++changes; };
+    // Off by default: every key is inserted as it arrives.
+    EXPECT_FALSE(Rtf->TypeAhead);
+    QueueKeys(Rtf.get(), "abc");
+    Settle();
+    EXPECT_EQ(Text(), "abc");
+    EXPECT_EQ(changes, 3);
+    // On: the waiting keys go in together, in order; a cursor key between
+    // them first puts in what came before it.
+    Rtf->TypeAhead = true;
+    changes = 0;
+    QueueKeys(Rtf.get(), QString("def") + QChar(0x2190) + "gh");
+    Settle();
+    EXPECT_EQ(Text(), "abcdeghf");
+    EXPECT_EQ(changes, 2);
+    // At most ten wait; a word's end is in place before hyperlink detection runs.
+    Rtf->SetEditOptions(E()->EditOptions | TRtEditOptions{rtAutoDetectHyperlinks});
+    changes = 0;
+    Key(Qt::Key_End);
+    QueueKeys(Rtf.get(), " www.example.org more");
+    Settle();
+    EXPECT_EQ(Text(), "abcdeghf www.example.org more");
+    EXPECT_GE(changes, 3);
+    EXPECT_TRUE(AttrAt(12)->Style.Has(afsHyperLink));
+    // A click puts the waiting characters in first.
+    Type("!");
+    QTest::mouseClick(Rtf->viewport(), Qt::LeftButton, {}, PointOf(0));
+    EXPECT_EQ(Text(), "abcdeghf www.example.org more!");
+    // Letters of another charset wait too and keep their font entry.
+    Key(Qt::Key_End);
+    QueueKeys(Rtf.get(), QString::fromUtf8(" Łódź"));
+    Settle();
+    EXPECT_EQ(Text(), "abcdeghf www.example.org more! Łódź");
+    EXPECT_EQ(E()->Header()->FontCharset(AttrAt(31)->Font), EASTEUROPE_CHARSET);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(RtfEditInput, ObjectsLiveInTheControlsWindowAndShowTheMouse)
+{
+    Type("a");
+    QImage picture(40, 40, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    ASSERT_TRUE(Rtf->InsertPicture(picture));
+    Type("b");
+    ASSERT_EQ(E()->Objects().size(), 1u);
+    auto* obj = dynamic_cast<TRtObject*>(E()->Objects()[0]);
+    ASSERT_NE(obj, nullptr);
+    EXPECT_EQ(obj->ParentWindow(), Rtf->viewport());
+    // A loaded text's objects too.
+    E()->TextSaveFormat = "RTF";
+    TRtRichText other;
+    other.SetText(Rtf->GetTextAsString());
+    ASSERT_EQ(other.RtfText()->Objects().size(), 1u);
+    EXPECT_EQ(dynamic_cast<TRtObject*>(other.RtfText()->Objects()[0])->ParentWindow(), other.viewport());
+    // The object under the mouse is hot until the mouse leaves it.
+    E()->UpdateLayout();
+    const QPoint over = PointOf(1) + QPoint(10, 0);
+    QMouseEvent move(QEvent::MouseMove, over, Rtf->viewport()->mapToGlobal(over), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(Rtf->viewport(), &move);
+    EXPECT_TRUE(obj->HotFlag());
+    const QPoint away = PointOf(0);
+    QMouseEvent leave(QEvent::MouseMove, away, Rtf->viewport()->mapToGlobal(away), Qt::NoButton, Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(Rtf->viewport(), &leave);
+    EXPECT_FALSE(obj->HotFlag());
+}
+
+} // namespace

@@ -1,0 +1,32 @@
+#pragma once
+// TRtCustomGutter: a plain gutter beside a rich text: the number of each
+// paragraph at the height of its first line, following the text's scrolling
+// and zoom. The active rich text links itself to it.
+#include <QWidget>
+
+#include <vector>
+
+class TRtCustomRichText;
+
+class TRtCustomGutter : public QWidget {
+    Q_OBJECT
+public:
+    explicit TRtCustomGutter(QWidget* Parent = nullptr);
+    TRtCustomRichText* RichText() const { return richText_; }
+    void SetRichText(TRtCustomRichText* RichText);
+
+    // What the gutter shows: the paragraph numbers (from 1) and the window y
+    // of their first lines, for the paragraphs in view.
+    struct TMark {
+        int32_t Number;
+        int32_t Y;
+    };
+    std::vector<TMark> Marks() const;
+    QSize sizeHint() const override { return QSize(32, 200); }
+
+protected:
+    void paintEvent(QPaintEvent* Event) override;
+
+private:
+    TRtCustomRichText* richText_ = nullptr;
+};
