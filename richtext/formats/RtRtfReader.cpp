@@ -2076,40 +2076,57 @@ void TRtRtfReader::BeginFootnote()
 {
     // The number "\\chftn" just gave, or a superscript character, before the
     // footnote is its mark; without one the footnote gets the next number.
+    // A number's digits together are the mark.
     TLine* line = CurLine;
     bool automatic = line == NumberLine && line->Length == NumberEnd && line->Length > 0;
-    TAttr* markAttr = nullptr;
-    if (automatic
-        || (line->Length > 0 && line->Attrs[line->Length - 1].Style.Has(afsSuper)
-            && !line->Attrs[line->Length - 1].Style.Has(afsIsObject)))
-        markAttr = &line->Attrs[line->Length - 1];
-    if (!markAttr) {
+    int32_t markStart = automatic ? NumberStart : line->Length - 1;
+    if (!automatic
+        && !(line->Length > 0 && line->Attrs[line->Length - 1].Style.Has(afsSuper)
+             && !line->Attrs[line->Length - 1].Style.Has(afsIsObject))) {
         AddFootnoteNumber();
         automatic = true;
-        markAttr = &CurLine->Attrs[CurLine->Length - 1];
+        line = CurLine;
+        markStart = NumberStart;
     }
+    if (line->Length == 0) {  // nothing took the mark
+        Dest = rdSkip;
+        return;
+    }
+    markStart = std::clamp(markStart, 0, line->Length - 1);
     FootnoteText.clear();
     FootnoteNr = 0;
     FootnoteStarted = false;
     FootnoteId = Text->FootnoteList()->AddFootnote(AnsiString(), automatic ? 1 : 0, 0);
-    FootnoteMark = CurLine->Chars[CurLine->Length - 1];
-    markAttr->Style.Include(afsIsFootnote);
-    markAttr->Style.Exclude(afsSuper);
-    markAttr->Tag = uint32_t(FootnoteId);
+    // A note repeats its own mark at its start; a number it repeats as "\\chftn".
+    FootnoteMark = automatic ? 0 : line->Chars[line->Length - 1];
+    for (int32_t i = markStart; i < line->Length; ++i) {
+        TAttr& markAttr = line->Attrs[i];
+        markAttr.Style.Include(afsIsFootnote);
+        markAttr.Style.Exclude(afsSuper);
+        markAttr.Tag = uint32_t(FootnoteId);
+    }
     Dest = rdFootnote;
 }
 
 // The next automatic footnote number, as superscript digits ("\\chftn" in
-// the text); the last of them becomes the mark of the footnote that follows.
+// the text); they become the mark of the footnote that follows.
 void TRtRtfReader::AddFootnoteNumber()
 {
     const TAttr keep = Attr;
     Attr.Style.Include(afsSuper);
     Attr.Style.Exclude(afsSub);
-    for (char c : IntToStr(++FootnoteCount))
+    const TLine* line = CurLine;
+    int32_t start = CurLine->Length;
+    for (char c : IntToStr(++FootnoteCount)) {
         AddChar(uint8_t(c));
+        if (CurLine != line) {  // the digits went on in a new line
+            line = CurLine;
+            start = 0;
+        }
+    }
     Attr = keep;
     NumberLine = CurLine;
+    NumberStart = start;
     NumberEnd = CurLine->Length;
 }
 
@@ -2117,7 +2134,7 @@ void TRtRtfReader::AddFootnoteChar(int32_t Ch)
 {
     if (!FootnoteStarted) {
         // The mark repeated at the start of the note, blanks and a tab.
-        if (Ch == FootnoteMark) {
+        if (FootnoteMark && Ch == FootnoteMark) {
             FootnoteMark = 0;
             return;
         }

@@ -299,6 +299,7 @@ private:
     int32_t FootnoteNr = 0;
     int32_t FootnoteCount = 0;  // automatic footnote numbers given so far
     const TLine* NumberLine = nullptr;  // the line and length right after the last of them
+    int32_t NumberStart = 0;            // where the last of them starts in that line
     int32_t NumberEnd = 0;
     AnsiString FootnoteText;
     uint8_t FootnoteMark = 0;

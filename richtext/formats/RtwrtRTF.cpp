@@ -754,7 +754,7 @@ int32_t TRtRTFWriter::WriteFootnote()
     if (note->Kind == 1)
         mark = "\\chftn";
     else {
-        const AnsiString c(1, char(CurLine->Chars[CurPos]));
+        const AnsiString c(reinterpret_cast<const char*>(CurLine->Chars + CurPos), size_t(FootnoteMarkLength));
         TCollect collect(Buf);
         Add(" ");
         AddEscaped(c);

@@ -44,7 +44,7 @@ protected:
             return r;
         return Put(number + " ");
     }
-    int32_t WriteFootnote() override { return Put(CurLine->Chars + CurPos, 1); }
+    int32_t WriteFootnote() override { return Put(CurLine->Chars + CurPos, size_t(FootnoteMarkLength)); }
 };
 
 // The text's shown characters, every run of blanks (line and paragraph ends,

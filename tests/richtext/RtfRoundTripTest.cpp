@@ -111,6 +111,48 @@ TEST(RtfRoundTrip, HeadersFootersInformationBookmarksAndFootnotes)
                       "\\pard x{\\super 1}{\\*\\footnote{\\super 1} Note \\{one\\} \\'e4}y{\\*\\footnote\\rtfnnr7 Auto}z}");
 }
 
+TEST(RtfRoundTrip, NumberedFootnotesKeepTheirMarksFromTenOn)
+{
+    // Twelve notes numbered by the word processor, and one with its own mark.
+    std::string rtf = "{\\rtf1";
+    for (int i = 1; i <= 12; ++i)
+        rtf += " w" + std::to_string(i) + "{\\super\\chftn}{\\*\\footnote{\\super\\chftn} n" + std::to_string(i) + "}";
+    rtf += " x{\\super *}{\\*\\footnote{\\super *} own}}";
+    TRtRTFText first;
+    ReadRtf(first, rtf);
+    ASSERT_EQ(ParString(first.FirstPar),
+              "w11 w22 w33 w44 w55 w66 w77 w88 w99 w1010 w1111 w1212 x*");
+    // Every digit of a number is part of its note's mark, none is text.
+    std::vector<std::string> marks;
+    const TLine* l = first.FirstPar->Lines;
+    for (int32_t i = 0; i < l->Length; ++i) {
+        const TAttr& a = l->Attrs[i];
+        if (!a.Style.Has(afsIsFootnote)) {
+            EXPECT_FALSE(a.Style.Has(afsSuper)) << i;
+            continue;
+        }
+        const auto* note = static_cast<TRtFootnoteItem*>(first.FootnoteList()->FindItem(int32_t(a.Tag)));
+        ASSERT_NE(note, nullptr) << i;
+        if (i == 0 || l->Attrs[i - 1].Tag != a.Tag || !l->Attrs[i - 1].Style.Has(afsIsFootnote))
+            marks.push_back(note->Text + "=");
+        marks.back() += char(l->Chars[i]);
+    }
+    EXPECT_EQ(marks, (std::vector<std::string>{"n1=1", "n2=2", "n3=3", "n4=4", "n5=5", "n6=6", "n7=7", "n8=8",
+                                               "n9=9", "n10=10", "n11=11", "n12=12", "own=*"}));
+    // Written and read again, the text stays as it is, and so do the bytes
+    // of the body.
+    const std::string written = WriteRtf(first);
+    TRtRTFText second;
+    ReadRtf(second, written);
+    EXPECT_EQ(DumpStore(second), DumpStore(first)) << written;
+    const auto body = [](const std::string& Rtf) { return Rtf.substr(std::min(Rtf.find("\\endnhere"), Rtf.size())); };
+    const std::string again = WriteRtf(second);
+    TRtRTFText third;
+    ReadRtf(third, again);
+    EXPECT_EQ(body(again), body(written));
+    EXPECT_EQ(body(WriteRtf(third)), body(again));
+}
+
 TEST(RtfRoundTrip, SpecialHeaderRanges)
 {
     TRtRTFText first;
