@@ -56,6 +56,7 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
     OuterFields.clear();
     FootnoteCount = 0;
     NumberLine = nullptr;
+    OpenBookmarks.clear();
     UnicodeSkip = 1;
     SkipChars = 0;
     FirstPar = StartParse(Stream, 400);
@@ -630,13 +631,8 @@ void TRtRtfReader::EndDestination(TRtfDestination D)
         EndFootnote();
         break;
     case rdBookmark:
-        if (!BookmarkName.empty() && CurLine->Attrs) {
-            // Tag 1: a bookmark, which page references (tag 3) look up by name.
-            const int32_t id = InsertTextObject(3, 1, true, BookmarkEnd, BookmarkName, AnsiString());
-            if (TTextObj* ref = Text->ObjRefList()->GetTextObj(id))
-                ref->Type = 1;
-            Par->Flags |= parfHasFields;
-        }
+        if (!BookmarkName.empty() && CurLine->Attrs)
+            AddBookmarkMark();
         break;
     case rdTableDef:
         TableId = Text->TableList()->AddTable(TableDefText, AnsiString(), 0, TableDefRight, TableDefLeft);
@@ -2068,6 +2064,36 @@ void TRtRtfReader::EndInfoItem()
         }
     }
     InfoText.clear();
+}
+
+// ---- bookmarks ----------------------------------------------------------------------------------
+
+// A bookmark's start or end mark. Bookmarks are one to a name: a start
+// repeated while its bookmark is open adds nothing, a bookmark started
+// again under a name already taken gets a name of its own ("name_2"), and
+// an end with no open start is dropped, as the writer would drop it.
+void TRtRtfReader::AddBookmarkMark()
+{
+    auto open = std::find_if(OpenBookmarks.begin(), OpenBookmarks.end(),
+                             [&](const auto& b) { return SameText(b.first, BookmarkName); });
+    AnsiString name = BookmarkName;
+    if (BookmarkEnd) {
+        if (open == OpenBookmarks.end())
+            return;
+        name = open->second;
+        OpenBookmarks.erase(open);
+    } else {
+        if (open != OpenBookmarks.end())
+            return;
+        for (int32_t n = 2; Text->ObjRefList()->FindNamedRef(name, 1); ++n)
+            name = BookmarkName + "_" + IntToStr(n);
+        OpenBookmarks.emplace_back(BookmarkName, name);
+    }
+    // Tag 1: a bookmark, which page references (tag 3) look up by name.
+    const int32_t id = InsertTextObject(3, 1, true, BookmarkEnd, name, AnsiString());
+    if (TTextObj* ref = Text->ObjRefList()->GetTextObj(id))
+        ref->Type = 1;
+    Par->Flags |= parfHasFields;
 }
 
 // ---- footnotes ----------------------------------------------------------------------------------

@@ -164,6 +164,7 @@ private:
     void EndFootnote();
     void AddFootnoteChar(int32_t Ch);
     void AddFootnoteNumber();
+    void AddBookmarkMark();
     void SetPictureProperty(int32_t Code, int32_t Value);
     void EndListLevel();
     bool UpperLevelsShown(const AnsiString& Before, bool& UsePrev) const;
@@ -295,6 +296,8 @@ private:
     // Bookmarks and footnotes.
     AnsiString BookmarkName;
     bool BookmarkEnd = false;
+    // Bookmarks started and not yet ended: the name read, the name kept.
+    std::vector<std::pair<AnsiString, AnsiString>> OpenBookmarks;
     int32_t FootnoteId = 0;
     int32_t FootnoteNr = 0;
     int32_t FootnoteCount = 0;  // automatic footnote numbers given so far

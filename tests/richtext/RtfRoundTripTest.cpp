@@ -153,6 +153,28 @@ TEST(RtfRoundTrip, NumberedFootnotesKeepTheirMarksFromTenOn)
     EXPECT_EQ(body(WriteRtf(third)), body(again));
 }
 
+TEST(RtfRoundTrip, BookmarksAreOneToAName)
+{
+    // A start repeated while its bookmark is open, a second bookmark under a
+    // name already taken, and an end that nothing started.
+    TRtRTFText first;
+    ReadRtf(first, "{\\rtf1 {\\*\\bkmkstart Part}a\\par {\\*\\bkmkstart part}b{\\*\\bkmkend Part}c"
+                   "{\\*\\bkmkstart Part}d{\\*\\bkmkend Part}e{\\*\\bkmkend gone}f}");
+    std::vector<std::string> marks;
+    for (const TParagraph* p = first.FirstPar; p; p = p->Next)
+        for (int32_t i = 0; i < p->Lines->Length; ++i)
+            if (p->Lines->Attrs[i].Style.Has(afsIsObject)) {
+                const TTextObj* ref = first.ObjRefList()->GetTextObj(int32_t(p->Lines->Attrs[i].Tag));
+                ASSERT_NE(ref, nullptr);
+                marks.push_back(std::to_string(p->Lines->Chars[i]) + ref->RefName + ":" + std::to_string(ref->Type));
+            }
+    EXPECT_EQ(marks, (std::vector<std::string>{"2Part:1", "3Part:1", "2Part_2:1", "3Part_2:1"}));
+    const std::string written = WriteRtf(first);
+    TRtRTFText second;
+    ReadRtf(second, written);
+    EXPECT_EQ(DumpStore(second), DumpStore(first)) << written;
+}
+
 TEST(RtfRoundTrip, SpecialHeaderRanges)
 {
     TRtRTFText first;
