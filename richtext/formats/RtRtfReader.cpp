@@ -57,6 +57,7 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
     FootnoteCount = 0;
     NumberLine = nullptr;
     OpenBookmarks.clear();
+    HFFallbackRead = 0;
     UnicodeSkip = 1;
     SkipChars = 0;
     FirstPar = StartParse(Stream, 400);
@@ -427,7 +428,7 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
         break;
     case 15: // header
     case 16: // footer
-        if (!HFChain && !(Code == 15 ? HeaderRead : FooterRead))
+        if (!HFChain)
             BeginHeaderFooter(Code == 16, Value);
         else
             Dest = rdSkip;
@@ -1485,6 +1486,7 @@ void TRtRtfReader::FinishRead()
 {
     if (HFChain)
         EndHeaderFooter();
+    DropHeaderFooterCopies();
     if (FootnoteId)
         EndFootnote();
     if (CellIndex > 0)
@@ -1986,7 +1988,8 @@ void TRtRtfReader::SetBorder(int32_t Code, int32_t Value)
 
 void TRtRtfReader::BeginHeaderFooter(bool Footer, int32_t Letter)
 {
-    // The page range: first page, left, right or all pages.
+    // The page range: first page, left, right or all pages; a lettered word
+    // without "\\titlepg" or "\\facingp" stands for all pages.
     uint8_t kind = 0;
     if (Letter == 'f')
         kind = TitlePage ? 3 : 0;
@@ -1994,7 +1997,22 @@ void TRtRtfReader::BeginHeaderFooter(bool Footer, int32_t Letter)
         kind = SpecialHF ? 5 : FacingPages ? 2 : 0;
     else if (Letter == 'r')
         kind = SpecialHF ? 4 : FacingPages ? 1 : 0;
-    (Footer ? FooterRead : HeaderRead) = true;
+    const bool fallback = kind == 0 && (Letter == 'f' || Letter == 'l' || Letter == 'r');
+    // One text to a range: the first read is kept, except that "\\header"
+    // or "\\footer" takes the place of a lettered word's stand-in.
+    const uint8_t bit = Footer ? 2 : 1;
+    const TRtPagePropertyKind hfKind = Footer ? rtIsFooter : rtIsHeader;
+    if (TRtSpecialTextProperty* had = Text->FindHeaderFooter(TRtPagePropertyRange(kind), hfKind)) {
+        if (fallback || kind != 0 || !(HFFallbackRead & bit)) {
+            Dest = rdSkip;
+            return;
+        }
+        for (int32_t i = 0; i < Text->HeaderFooterCount(); ++i)
+            if (Text->GetHeaderFooter(i) == had)
+                Text->HeaderFooters()->Delete(i);
+    }
+    if (kind == 0)
+        HFFallbackRead = uint8_t(fallback ? HFFallbackRead | bit : HFFallbackRead & ~bit);
     MainPosition = {Par, CurLine, CharsAdded, ParNumber};
     TParagraph* chain = nullptr;
     Text->InsertPar(chain, LineCapacity);
@@ -2006,6 +2024,81 @@ void TRtRtfReader::BeginHeaderFooter(bool Footer, int32_t Letter)
     CurLine = chain->Lines;
     Dest = Footer ? rdFooter : rdHeader;
     HFFooter = Footer;
+}
+
+namespace {
+
+// Whether two characters look alike: the same character and attribute; an
+// object reference stands for its name and object class, not its id.
+bool SameMark(TRtRTFText* Text, uint8_t CharA, const TAttr& A, uint8_t CharB, const TAttr& B)
+{
+    if (CharA != CharB)
+        return false;
+    TAttr a = A, b = B;
+    a.Width = a.Base = a.Height = b.Width = b.Base = b.Height = 0;
+    if (!A.Style.Has(afsIsObject) || !B.Style.Has(afsIsObject))
+        return a == b;
+    a.Tag = b.Tag = 0;
+    if (!(a == b))
+        return false;
+    const TTextObj* refA = Text->ObjRefList()->GetTextObj(int32_t(A.Tag));
+    const TTextObj* refB = Text->ObjRefList()->GetTextObj(int32_t(B.Tag));
+    if (!refA || !refB)
+        return refA == refB;
+    const auto className = [](const TTextObj* R) { return R->Object ? R->Object->ClassName() : std::string(); };
+    return refA->Type == refB->Type && refA->RefName == refB->RefName && className(refA) == className(refB);
+}
+
+// Whether two paragraph chains hold the same text in the same form.
+bool SameChain(TRtRTFText* Text, const TParagraph* A, const TParagraph* B)
+{
+    for (; A && B; A = A->Next, B = B->Next) {
+        if (A->Align != B->Align || A->IndentFirst != B->IndentFirst || A->IndentLeft != B->IndentLeft
+            || A->IndentRight != B->IndentRight || A->SpaceBefore != B->SpaceBefore || A->SpaceAfter != B->SpaceAfter
+            || A->SpaceBetween != B->SpaceBetween || A->Flags != B->Flags || A->Number != B->Number
+            || A->NumLevel != B->NumLevel || A->Tabs != B->Tabs || A->BrdLines != B->BrdLines)
+            return false;
+        // Character by character, whatever the lines.
+        const TLine* la = A->Lines;
+        const TLine* lb = B->Lines;
+        int32_t ia = 0, ib = 0;
+        for (;;) {
+            while (la && ia >= la->Length) {
+                la = la->Next;
+                ia = 0;
+            }
+            while (lb && ib >= lb->Length) {
+                lb = lb->Next;
+                ib = 0;
+            }
+            if (!la || !lb)
+                break;
+            if (!la->Attrs || !lb->Attrs
+                || !SameMark(Text, la->Chars[ia], la->Attrs[ia], lb->Chars[ib], lb->Attrs[ib]))
+                return false;
+            ++ia;
+            ++ib;
+        }
+        if (la || lb)
+            return false;
+    }
+    return !A && !B;
+}
+
+} // namespace
+
+// The writer puts the all-pages header or footer also in the place of a
+// first-page, left or right one the text does not have, so that other
+// programs show it there; read back, such a copy is the all-pages one.
+void TRtRtfReader::DropHeaderFooterCopies()
+{
+    for (int32_t i = Text->HeaderFooterCount() - 1; i >= 0; --i) {
+        TRtSpecialTextProperty* item = Text->GetHeaderFooter(i);
+        const TRtSpecialTextProperty* all = Text->FindHeaderFooter(rtraOnAllPages, item->Kind);
+        if (all && item != all && item->Range != rtraNamed && item->Range != rtraIgnored
+            && SameChain(Text, item->Paragraphs(), all->Paragraphs()))
+            Text->HeaderFooters()->Delete(i);
+    }
 }
 
 void TRtRtfReader::EndHeaderFooter()

@@ -159,6 +159,7 @@ private:
 
     void BeginHeaderFooter(bool Footer, int32_t Letter);
     void EndHeaderFooter();
+    void DropHeaderFooterCopies();
     void EndInfoItem();
     void BeginFootnote();
     void EndFootnote();
@@ -287,7 +288,7 @@ private:
     TParagraph* HFChain = nullptr;     // first paragraph of the header or footer being read
     uint8_t HFKind = 0;                // page range of it
     bool HFFooter = false;
-    bool HeaderRead = false, FooterRead = false;
+    uint8_t HFFallbackRead = 0;  // bit 1 header, 2 footer: all pages' one came from a lettered word
     bool FacingPages = false, TitlePage = false, SpecialHF = false;
     // Document information and user properties.
     int32_t InfoIndex = 0;

@@ -114,8 +114,6 @@ const std::map<QString, const char*>& KnownRoundTripDifferences()
     static const std::map<QString, const char*> known = {
         {"libreoffice.rtf", nested},
         {"lo-nested.rtf", nested},
-        {"word-headers.rtf", "only the first footer is read, and the writer writes the footer of all pages "
-                             "also as the first page's"},
     };
     return known;
 }

@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <regex>
 
 namespace {
 
@@ -173,6 +174,36 @@ TEST(RtfRoundTrip, BookmarksAreOneToAName)
     TRtRTFText second;
     ReadRtf(second, written);
     EXPECT_EQ(DumpStore(second), DumpStore(first)) << written;
+}
+
+TEST(RtfRoundTrip, HeadersAndFootersKeepTheirPageRanges)
+{
+    // What the store holds comes back in the same ranges; other programs
+    // find the all-pages text also where the text has none of its own.
+    const struct {
+        const char* Rtf;
+        std::vector<std::string> Words;  // of the written groups, in order
+    } cases[] = {
+        {"{\\rtf1\\titlepg{\\headerf first}{\\header all {\\field{\\*\\fldinst PAGE}{\\fldrslt 2}}}"
+         "{\\footer foot} body}",
+         {"\\header all", "\\headerf first", "\\footer foot", "\\footerf foot"}},
+        {"{\\rtf1\\facingp{\\header all}{\\headerr odd}{\\footerl even} body}",
+         {"\\header all", "\\headerr odd", "\\headerl all", "\\footerl even"}},
+    };
+    for (const auto& c : cases) {
+        TRtRTFText first;
+        ReadRtf(first, c.Rtf);
+        const std::string written = WriteRtf(first);
+        TRtRTFText second;
+        ReadRtf(second, written);
+        EXPECT_EQ(second.HeaderFooters()->Count(), first.HeaderFooters()->Count()) << c.Rtf;
+        EXPECT_EQ(DumpStore(second), DumpStore(first)) << written;
+        std::vector<std::string> words;
+        static const std::regex group("\\{(\\\\(?:header|footer)[flr]?) [^\\r]*?\\\\cf0 ([a-z]+)");
+        for (auto m = std::sregex_iterator(written.begin(), written.end(), group); m != std::sregex_iterator(); ++m)
+            words.push_back((*m)[1].str() + " " + (*m)[2].str());
+        EXPECT_EQ(words, c.Words) << written;
+    }
 }
 
 TEST(RtfRoundTrip, SpecialHeaderRanges)
