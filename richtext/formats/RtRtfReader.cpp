@@ -58,6 +58,7 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
     NumberLine = nullptr;
     OpenBookmarks.clear();
     HFFallbackRead = 0;
+    HFRead.clear();
     UnicodeSkip = 1;
     SkipChars = 0;
     FirstPar = StartParse(Stream, 400);
@@ -2007,9 +2008,7 @@ void TRtRtfReader::BeginHeaderFooter(bool Footer, int32_t Letter)
             Dest = rdSkip;
             return;
         }
-        for (int32_t i = 0; i < Text->HeaderFooterCount(); ++i)
-            if (Text->GetHeaderFooter(i) == had)
-                Text->HeaderFooters()->Delete(i);
+        DeleteHeaderFooter(had);
     }
     if (kind == 0)
         HFFallbackRead = uint8_t(fallback ? HFFallbackRead | bit : HFFallbackRead & ~bit);
@@ -2092,13 +2091,22 @@ bool SameChain(TRtRTFText* Text, const TParagraph* A, const TParagraph* B)
 // programs show it there; read back, such a copy is the all-pages one.
 void TRtRtfReader::DropHeaderFooterCopies()
 {
-    for (int32_t i = Text->HeaderFooterCount() - 1; i >= 0; --i) {
-        TRtSpecialTextProperty* item = Text->GetHeaderFooter(i);
+    const std::vector<TRtSpecialTextProperty*> read = HFRead;
+    for (TRtSpecialTextProperty* item : read) {
         const TRtSpecialTextProperty* all = Text->FindHeaderFooter(rtraOnAllPages, item->Kind);
-        if (all && item != all && item->Range != rtraNamed && item->Range != rtraIgnored
-            && SameChain(Text, item->Paragraphs(), all->Paragraphs()))
-            Text->HeaderFooters()->Delete(i);
+        if (all && item != all && SameChain(Text, item->Paragraphs(), all->Paragraphs()))
+            DeleteHeaderFooter(item);
     }
+}
+
+void TRtRtfReader::DeleteHeaderFooter(TRtSpecialTextProperty* Item)
+{
+    HFRead.erase(std::remove(HFRead.begin(), HFRead.end(), Item), HFRead.end());
+    for (int32_t i = 0; i < Text->HeaderFooterCount(); ++i)
+        if (Text->GetHeaderFooter(i) == Item) {
+            Text->HeaderFooters()->Delete(i);
+            return;
+        }
 }
 
 void TRtRtfReader::EndHeaderFooter()
@@ -2124,6 +2132,7 @@ void TRtRtfReader::EndHeaderFooter()
         KeepStoredBreaks(*p);
     }
     item->SetParagraphs(HFChain);
+    HFRead.push_back(item);
     HFChain = nullptr;
     NumberLine = nullptr;
     Par = MainPosition.Paragraph;

@@ -9,6 +9,7 @@
 #include <vector>
 
 class TRtObject;
+class TRtSpecialTextProperty;
 struct TTextObj;
 
 // Where characters go.
@@ -160,6 +161,7 @@ private:
     void BeginHeaderFooter(bool Footer, int32_t Letter);
     void EndHeaderFooter();
     void DropHeaderFooterCopies();
+    void DeleteHeaderFooter(TRtSpecialTextProperty* Item);
     void EndInfoItem();
     void BeginFootnote();
     void EndFootnote();
@@ -289,6 +291,7 @@ private:
     uint8_t HFKind = 0;                // page range of it
     bool HFFooter = false;
     uint8_t HFFallbackRead = 0;  // bit 1 header, 2 footer: all pages' one came from a lettered word
+    std::vector<TRtSpecialTextProperty*> HFRead;  // the headers and footers this read added
     bool FacingPages = false, TitlePage = false, SpecialHF = false;
     // Document information and user properties.
     int32_t InfoIndex = 0;
