@@ -54,6 +54,9 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
     OuterFields.clear();
     FootnoteCount = 0;
     NumberLine = nullptr;
+    OpenBookmarks.clear();
+    HFFallbackRead = 0;
+    HFRead.clear();
     UnicodeSkip = 1;
     SkipChars = 0;
     HighSurrogate = 0;
@@ -432,7 +435,7 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
         break;
     case 15: // header
     case 16: // footer
-        if (!HFChain && !(Code == 15 ? HeaderRead : FooterRead))
+        if (!HFChain)
             BeginHeaderFooter(Code == 16, Value);
         else
             Dest = rdSkip;
@@ -636,13 +639,8 @@ void TRtRtfReader::EndDestination(TRtfDestination D)
         EndFootnote();
         break;
     case rdBookmark:
-        if (!BookmarkName.empty() && CurLine->Attrs) {
-            // Tag 1: a bookmark, which page references (tag 3) look up by name.
-            const int32_t id = InsertTextObject(3, 1, true, BookmarkEnd, BookmarkName, AnsiString());
-            if (TTextObj* ref = Text->ObjRefList()->GetTextObj(id))
-                ref->Type = 1;
-            Par->Flags |= parfHasFields;
-        }
+        if (!BookmarkName.empty() && CurLine->Attrs)
+            AddBookmarkMark();
         break;
     case rdTableDef:
         TableId = Text->TableList()->AddTable(TableDefText, AnsiString(), 0, TableDefRight, TableDefLeft);
@@ -1513,6 +1511,7 @@ void TRtRtfReader::FinishRead()
 {
     if (HFChain)
         EndHeaderFooter();
+    DropHeaderFooterCopies();
     if (FootnoteId)
         EndFootnote();
     if (CellIndex > 0)
@@ -2033,7 +2032,8 @@ void TRtRtfReader::SetBorder(int32_t Code, int32_t Value)
 
 void TRtRtfReader::BeginHeaderFooter(bool Footer, int32_t Letter)
 {
-    // The page range: first page, left, right or all pages.
+    // The page range: first page, left, right or all pages; a lettered word
+    // without "\\titlepg" or "\\facingp" stands for all pages.
     uint8_t kind = 0;
     if (Letter == 'f')
         kind = TitlePage ? 3 : 0;
@@ -2041,7 +2041,20 @@ void TRtRtfReader::BeginHeaderFooter(bool Footer, int32_t Letter)
         kind = SpecialHF ? 5 : FacingPages ? 2 : 0;
     else if (Letter == 'r')
         kind = SpecialHF ? 4 : FacingPages ? 1 : 0;
-    (Footer ? FooterRead : HeaderRead) = true;
+    const bool fallback = kind == 0 && (Letter == 'f' || Letter == 'l' || Letter == 'r');
+    // One text to a range: the first read is kept, except that "\\header"
+    // or "\\footer" takes the place of a lettered word's stand-in.
+    const uint8_t bit = Footer ? 2 : 1;
+    const TRtPagePropertyKind hfKind = Footer ? rtIsFooter : rtIsHeader;
+    if (TRtSpecialTextProperty* had = Text->FindHeaderFooter(TRtPagePropertyRange(kind), hfKind)) {
+        if (fallback || kind != 0 || !(HFFallbackRead & bit)) {
+            Dest = rdSkip;
+            return;
+        }
+        DeleteHeaderFooter(had);
+    }
+    if (kind == 0)
+        HFFallbackRead = uint8_t(fallback ? HFFallbackRead | bit : HFFallbackRead & ~bit);
     MainPosition = {Par, CurLine, CharsAdded, ParNumber};
     TParagraph* chain = nullptr;
     Text->InsertPar(chain, LineCapacity);
@@ -2053,6 +2066,90 @@ void TRtRtfReader::BeginHeaderFooter(bool Footer, int32_t Letter)
     CurLine = chain->Lines;
     Dest = Footer ? rdFooter : rdHeader;
     HFFooter = Footer;
+}
+
+namespace {
+
+// Whether two characters look alike: the same character and attribute; an
+// object reference stands for its name and object class, not its id.
+bool SameMark(TRtRTFText* Text, uint8_t CharA, const TAttr& A, uint8_t CharB, const TAttr& B)
+{
+    if (CharA != CharB)
+        return false;
+    TAttr a = A, b = B;
+    a.Width = a.Base = a.Height = b.Width = b.Base = b.Height = 0;
+    if (!A.Style.Has(afsIsObject) || !B.Style.Has(afsIsObject))
+        return a == b;
+    a.Tag = b.Tag = 0;
+    if (!(a == b))
+        return false;
+    const TTextObj* refA = Text->ObjRefList()->GetTextObj(int32_t(A.Tag));
+    const TTextObj* refB = Text->ObjRefList()->GetTextObj(int32_t(B.Tag));
+    if (!refA || !refB)
+        return refA == refB;
+    const auto className = [](const TTextObj* R) { return R->Object ? R->Object->ClassName() : std::string(); };
+    return refA->Type == refB->Type && refA->RefName == refB->RefName && className(refA) == className(refB);
+}
+
+// Whether two paragraph chains hold the same text in the same form.
+bool SameChain(TRtRTFText* Text, const TParagraph* A, const TParagraph* B)
+{
+    for (; A && B; A = A->Next, B = B->Next) {
+        if (A->Align != B->Align || A->IndentFirst != B->IndentFirst || A->IndentLeft != B->IndentLeft
+            || A->IndentRight != B->IndentRight || A->SpaceBefore != B->SpaceBefore || A->SpaceAfter != B->SpaceAfter
+            || A->SpaceBetween != B->SpaceBetween || A->Flags != B->Flags || A->Number != B->Number
+            || A->NumLevel != B->NumLevel || A->Tabs != B->Tabs || A->BrdLines != B->BrdLines)
+            return false;
+        // Character by character, whatever the lines.
+        const TLine* la = A->Lines;
+        const TLine* lb = B->Lines;
+        int32_t ia = 0, ib = 0;
+        for (;;) {
+            while (la && ia >= la->Length) {
+                la = la->Next;
+                ia = 0;
+            }
+            while (lb && ib >= lb->Length) {
+                lb = lb->Next;
+                ib = 0;
+            }
+            if (!la || !lb)
+                break;
+            if (!la->Attrs || !lb->Attrs
+                || !SameMark(Text, la->Chars[ia], la->Attrs[ia], lb->Chars[ib], lb->Attrs[ib]))
+                return false;
+            ++ia;
+            ++ib;
+        }
+        if (la || lb)
+            return false;
+    }
+    return !A && !B;
+}
+
+} // namespace
+
+// The writer puts the all-pages header or footer also in the place of a
+// first-page, left or right one the text does not have, so that other
+// programs show it there; read back, such a copy is the all-pages one.
+void TRtRtfReader::DropHeaderFooterCopies()
+{
+    const std::vector<TRtSpecialTextProperty*> read = HFRead;
+    for (TRtSpecialTextProperty* item : read) {
+        const TRtSpecialTextProperty* all = Text->FindHeaderFooter(rtraOnAllPages, item->Kind);
+        if (all && item != all && SameChain(Text, item->Paragraphs(), all->Paragraphs()))
+            DeleteHeaderFooter(item);
+    }
+}
+
+void TRtRtfReader::DeleteHeaderFooter(TRtSpecialTextProperty* Item)
+{
+    HFRead.erase(std::remove(HFRead.begin(), HFRead.end(), Item), HFRead.end());
+    for (int32_t i = 0; i < Text->HeaderFooterCount(); ++i)
+        if (Text->GetHeaderFooter(i) == Item) {
+            Text->HeaderFooters()->Delete(i);
+            return;
+        }
 }
 
 void TRtRtfReader::EndHeaderFooter()
@@ -2078,6 +2175,7 @@ void TRtRtfReader::EndHeaderFooter()
         KeepStoredBreaks(*p);
     }
     item->SetParagraphs(HFChain);
+    HFRead.push_back(item);
     HFChain = nullptr;
     NumberLine = nullptr;
     Par = MainPosition.Paragraph;
@@ -2113,46 +2211,93 @@ void TRtRtfReader::EndInfoItem()
     InfoText.clear();
 }
 
+// ---- bookmarks ----------------------------------------------------------------------------------
+
+// A bookmark's start or end mark. Bookmarks are one to a name: a start
+// repeated while its bookmark is open adds nothing, a bookmark started
+// again under a name already taken gets a name of its own ("name_2"), and
+// an end with no open start is dropped, as the writer would drop it.
+void TRtRtfReader::AddBookmarkMark()
+{
+    auto open = std::find_if(OpenBookmarks.begin(), OpenBookmarks.end(),
+                             [&](const auto& b) { return SameText(b.first, BookmarkName); });
+    AnsiString name = BookmarkName;
+    if (BookmarkEnd) {
+        if (open == OpenBookmarks.end())
+            return;
+        name = open->second;
+        OpenBookmarks.erase(open);
+    } else {
+        if (open != OpenBookmarks.end())
+            return;
+        for (int32_t n = 2; Text->ObjRefList()->FindNamedRef(name, 1); ++n)
+            name = BookmarkName + "_" + IntToStr(n);
+        OpenBookmarks.emplace_back(BookmarkName, name);
+    }
+    // Tag 1: a bookmark, which page references (tag 3) look up by name.
+    const int32_t id = InsertTextObject(3, 1, true, BookmarkEnd, name, AnsiString());
+    if (TTextObj* ref = Text->ObjRefList()->GetTextObj(id))
+        ref->Type = 1;
+    Par->Flags |= parfHasFields;
+}
+
 // ---- footnotes ----------------------------------------------------------------------------------
 
 void TRtRtfReader::BeginFootnote()
 {
     // The number "\\chftn" just gave, or a superscript character, before the
     // footnote is its mark; without one the footnote gets the next number.
+    // A number's digits together are the mark.
     TLine* line = CurLine;
     bool automatic = line == NumberLine && line->Length == NumberEnd && line->Length > 0;
-    TAttr* markAttr = nullptr;
-    if (automatic
-        || (line->Length > 0 && line->Attrs[line->Length - 1].Style.Has(afsSuper)
-            && !line->Attrs[line->Length - 1].Style.Has(afsIsObject)))
-        markAttr = &line->Attrs[line->Length - 1];
-    if (!markAttr) {
+    int32_t markStart = automatic ? NumberStart : line->Length - 1;
+    if (!automatic
+        && !(line->Length > 0 && line->Attrs[line->Length - 1].Style.Has(afsSuper)
+             && !line->Attrs[line->Length - 1].Style.Has(afsIsObject))) {
         AddFootnoteNumber();
         automatic = true;
-        markAttr = &CurLine->Attrs[CurLine->Length - 1];
+        line = CurLine;
+        markStart = NumberStart;
     }
+    if (line->Length == 0) {  // nothing took the mark
+        Dest = rdSkip;
+        return;
+    }
+    markStart = std::clamp(markStart, 0, line->Length - 1);
     FootnoteText.clear();
     FootnoteNr = 0;
     FootnoteStarted = false;
     FootnoteId = Text->FootnoteList()->AddFootnote(AnsiString(), automatic ? 1 : 0, 0);
-    FootnoteMark = CurLine->Chars[CurLine->Length - 1];
-    markAttr->Style.Include(afsIsFootnote);
-    markAttr->Style.Exclude(afsSuper);
-    markAttr->Tag = uint32_t(FootnoteId);
+    // A note repeats its own mark at its start; a number it repeats as "\\chftn".
+    FootnoteMark = automatic ? 0 : line->Chars[line->Length - 1];
+    for (int32_t i = markStart; i < line->Length; ++i) {
+        TAttr& markAttr = line->Attrs[i];
+        markAttr.Style.Include(afsIsFootnote);
+        markAttr.Style.Exclude(afsSuper);
+        markAttr.Tag = uint32_t(FootnoteId);
+    }
     Dest = rdFootnote;
 }
 
 // The next automatic footnote number, as superscript digits ("\\chftn" in
-// the text); the last of them becomes the mark of the footnote that follows.
+// the text); they become the mark of the footnote that follows.
 void TRtRtfReader::AddFootnoteNumber()
 {
     const TAttr keep = Attr;
     Attr.Style.Include(afsSuper);
     Attr.Style.Exclude(afsSub);
-    for (char c : IntToStr(++FootnoteCount))
+    const TLine* line = CurLine;
+    int32_t start = CurLine->Length;
+    for (char c : IntToStr(++FootnoteCount)) {
         AddChar(uint8_t(c));
+        if (CurLine != line) {  // the digits went on in a new line
+            line = CurLine;
+            start = 0;
+        }
+    }
     Attr = keep;
     NumberLine = CurLine;
+    NumberStart = start;
     NumberEnd = CurLine->Length;
 }
 
@@ -2160,7 +2305,7 @@ void TRtRtfReader::AddFootnoteChar(int32_t Ch)
 {
     if (!FootnoteStarted) {
         // The mark repeated at the start of the note, blanks and a tab.
-        if (Ch == FootnoteMark) {
+        if (FootnoteMark && Ch == FootnoteMark) {
             FootnoteMark = 0;
             return;
         }

@@ -11,6 +11,7 @@
 #include <vector>
 
 class TRtObject;
+class TRtSpecialTextProperty;
 struct TTextObj;
 
 // Where characters go.
@@ -161,11 +162,14 @@ private:
 
     void BeginHeaderFooter(bool Footer, int32_t Letter);
     void EndHeaderFooter();
+    void DropHeaderFooterCopies();
+    void DeleteHeaderFooter(TRtSpecialTextProperty* Item);
     void EndInfoItem();
     void BeginFootnote();
     void EndFootnote();
     void AddFootnoteChar(int32_t Ch);
     void AddFootnoteNumber();
+    void AddBookmarkMark();
     void SetPictureProperty(int32_t Code, int32_t Value);
     void EndListLevel();
     bool UpperLevelsShown(const AnsiString& Before, bool& UsePrev) const;
@@ -297,7 +301,8 @@ private:
     TParagraph* HFChain = nullptr;     // first paragraph of the header or footer being read
     uint8_t HFKind = 0;                // page range of it
     bool HFFooter = false;
-    bool HeaderRead = false, FooterRead = false;
+    uint8_t HFFallbackRead = 0;  // bit 1 header, 2 footer: all pages' one came from a lettered word
+    std::vector<TRtSpecialTextProperty*> HFRead;  // the headers and footers this read added
     bool FacingPages = false, TitlePage = false, SpecialHF = false;
     // Document information and user properties.
     int32_t InfoIndex = 0;
@@ -306,10 +311,13 @@ private:
     // Bookmarks and footnotes.
     AnsiString BookmarkName;
     bool BookmarkEnd = false;
+    // Bookmarks started and not yet ended: the name read, the name kept.
+    std::vector<std::pair<AnsiString, AnsiString>> OpenBookmarks;
     int32_t FootnoteId = 0;
     int32_t FootnoteNr = 0;
     int32_t FootnoteCount = 0;  // automatic footnote numbers given so far
     const TLine* NumberLine = nullptr;  // the line and length right after the last of them
+    int32_t NumberStart = 0;            // where the last of them starts in that line
     int32_t NumberEnd = 0;
     AnsiString FootnoteText;
     uint8_t FootnoteMark = 0;

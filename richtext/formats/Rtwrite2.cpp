@@ -83,6 +83,7 @@ int32_t TRtTextWriter::WriteDocument()
     int32_t r = 0;
     CharsWritten = 0;
     OpenBookmarks.clear();
+    MarkTag = 0;
     while (par && r == 0) {
         CurPar = par;
         CurLine = line;
@@ -167,6 +168,8 @@ int32_t TRtTextWriter::WriteLine(int32_t End, int32_t Start)
         CurPos = i;
         if (int32_t r = WriteAttr())
             return r;
+        if (!CurAttr.Style.Has(afsIsFootnote))
+            MarkTag = 0;
         const uint8_t ch = l->Chars[i];
         if (CurAttr.Style.Has(afsIsObject) && ch >= 1 && ch <= 3) {
             if (WriteMarker(ch) != 0)
@@ -175,9 +178,18 @@ int32_t TRtTextWriter::WriteLine(int32_t End, int32_t Start)
             continue;
         }
         if (CurAttr.Style.Has(afsIsFootnote)) {
-            if (WriteFootnote() != 0)
-                return 5;
-            ++i;
+            // A mark is all the characters of one footnote in a row; a mark
+            // that goes on from the line before was written there.
+            int32_t n = 1;
+            while (i + n < End && l->Attrs[i + n].Style.Has(afsIsFootnote) && l->Attrs[i + n].Tag == CurAttr.Tag)
+                ++n;
+            if (CurAttr.Tag != MarkTag) {
+                FootnoteMarkLength = n;
+                if (WriteFootnote() != 0)
+                    return 5;
+            }
+            MarkTag = CurAttr.Tag;
+            i += n;
             continue;
         }
         int32_t n = 1;

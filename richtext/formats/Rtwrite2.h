@@ -47,7 +47,7 @@ protected:
     // A reference marker: Kind 1 point, 2 start, 3 end.
     virtual int32_t WriteReference(int32_t Kind, TTextObj* Ref) { return 0; }
     virtual int32_t WriteObject(TTextObj* Ref) { return 0; }
-    // The footnote mark at CurPos.
+    // The footnote mark at CurPos, FootnoteMarkLength characters long.
     virtual int32_t WriteFootnote() { return 0; }
 
     // Writes the bytes; 0, or 5 (and the status set) on a short write.
@@ -66,8 +66,10 @@ protected:
     bool SingleCell = false;
     int64_t CharsWritten = 0;
     std::vector<int32_t> OpenBookmarks;  // bookmarks started and not yet ended
+    int32_t FootnoteMarkLength = 0;
 
 private:
+    uint32_t MarkTag = 0;  // the footnote whose mark the last characters written were
     int32_t WriteMarker(uint8_t Ch);
 };
 

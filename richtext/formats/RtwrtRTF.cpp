@@ -527,13 +527,16 @@ int32_t TRtRTFWriter::WriteHeadersAndFooters()
             TRtSpecialTextProperty* item = find(Range, kind);
             return item ? item : all;
         };
+        // The all-pages text comes first in its own place, so that a reader
+        // finds it there; the lettered places after it carry it where the
+        // text has no text of their own.
+        parts.push_back({base, all});
         if (title)
             parts.push_back({kind == rtIsHeader ? "\\headerf" : "\\footerf", orAll(rtraOnFirstPage)});
         if (facing) {
             parts.push_back({kind == rtIsHeader ? "\\headerr" : "\\footerr", orAll(right)});
             parts.push_back({kind == rtIsHeader ? "\\headerl" : "\\footerl", orAll(left)});
-        } else
-            parts.push_back({base, all});
+        }
     }
     Add("\r\n");
     if (int32_t r = Flush())
@@ -778,7 +781,7 @@ int32_t TRtRTFWriter::WriteFootnote()
     if (note->Kind == 1)
         mark = "\\chftn";
     else {
-        const AnsiString c(1, char(CurLine->Chars[CurPos]));
+        const AnsiString c(reinterpret_cast<const char*>(CurLine->Chars + CurPos), size_t(FootnoteMarkLength));
         TCollect collect(Buf);
         Add(" ");
         AddEscaped(c);

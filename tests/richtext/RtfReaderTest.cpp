@@ -197,21 +197,38 @@ TEST(RtfReader, ListOverridesAreFoundByTheNumbersTheyDeclare)
     EXPECT_EQ(n.FindForPar(ParAt(text, 2)), nullptr);
 }
 
-TEST(RtfReader, FirstHeaderAndFooterOnlyByPageRange)
+TEST(RtfReader, HeadersAndFootersByPageRange)
 {
     TRtRTFText text;
     ReadRtf(text, "{\\rtf1\\facingp\\titlepg{\\headerf first head\\par}{\\footerl left foot}{\\header second}"
-                  "{\\footer second}body\\par end}");
+                  "{\\footer all foot}{\\header again}body\\par end}");
     EXPECT_EQ(Pars(text), (std::vector<std::string>{"body", "end"}));
     TRtHeaderFooterCollection& hf = *text.HeaderFooters();
-    ASSERT_EQ(hf.Count(), 2);
-    EXPECT_EQ(hf.GetItem(0)->Kind, rtIsHeader);
-    EXPECT_EQ(hf.GetItem(0)->Range, rtraOnFirstPage);
-    EXPECT_EQ(ParString(hf.GetItem(0)->Paragraphs()), "first head");
+    // Every range keeps the first text read for it.
+    const struct {
+        TRtPagePropertyKind Kind;
+        TRtPagePropertyRange Range;
+        const char* Text;
+    } expected[] = {{rtIsHeader, rtraOnFirstPage, "first head"},
+                    {rtIsFooter, rtraOnEvenPages, "left foot"},
+                    {rtIsHeader, rtraOnAllPages, "second"},
+                    {rtIsFooter, rtraOnAllPages, "all foot"}};
+    ASSERT_EQ(hf.Count(), int32_t(std::size(expected)));
+    for (int32_t i = 0; i < hf.Count(); ++i) {
+        EXPECT_EQ(hf.GetItem(i)->Kind, expected[i].Kind) << i;
+        EXPECT_EQ(hf.GetItem(i)->Range, expected[i].Range) << i;
+        EXPECT_EQ(ParString(hf.GetItem(i)->Paragraphs()), expected[i].Text) << i;
+    }
     EXPECT_EQ(hf.GetItem(0)->Paragraphs()->Next, nullptr);   // the trailing empty paragraph is dropped
-    EXPECT_EQ(hf.GetItem(1)->Kind, rtIsFooter);
-    EXPECT_EQ(hf.GetItem(1)->Range, rtraOnEvenPages);
-    EXPECT_EQ(ParString(hf.GetItem(1)->Paragraphs()), "left foot");
+
+    // Without "\\facingp" and "\\titlepg" a lettered word stands for all
+    // pages until "\\header" or "\\footer" gives their own text.
+    ReadRtf(text, "{\\rtf1{\\headerr right}{\\headerl left}{\\footerf first}{\\header all} x}");
+    ASSERT_EQ(hf.Count(), 2);
+    EXPECT_EQ(ParString(hf.GetItem(0)->Paragraphs()), "first");
+    EXPECT_EQ(hf.GetItem(0)->Range, rtraOnAllPages);
+    EXPECT_EQ(ParString(hf.GetItem(1)->Paragraphs()), "all");
+    EXPECT_EQ(hf.GetItem(1)->Range, rtraOnAllPages);
 }
 
 TEST(RtfReader, InformationAndUserProperties)

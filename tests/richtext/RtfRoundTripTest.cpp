@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <regex>
 
 namespace {
 
@@ -109,6 +110,98 @@ TEST(RtfRoundTrip, HeadersFootersInformationBookmarksAndFootnotes)
                       "{\\footerl\\pard\\qr even foot}"
                       "\\pard a{\\*\\bkmkstart mark}b{\\*\\bkmkend mark}cd\\par"
                       "\\pard x{\\super 1}{\\*\\footnote{\\super 1} Note \\{one\\} \\'e4}y{\\*\\footnote\\rtfnnr7 Auto}z}");
+}
+
+TEST(RtfRoundTrip, NumberedFootnotesKeepTheirMarksFromTenOn)
+{
+    // Twelve notes numbered by the word processor, and one with its own mark.
+    std::string rtf = "{\\rtf1";
+    for (int i = 1; i <= 12; ++i)
+        rtf += " w" + std::to_string(i) + "{\\super\\chftn}{\\*\\footnote{\\super\\chftn} n" + std::to_string(i) + "}";
+    rtf += " x{\\super *}{\\*\\footnote{\\super *} own}}";
+    TRtRTFText first;
+    ReadRtf(first, rtf);
+    ASSERT_EQ(ParString(first.FirstPar),
+              "w11 w22 w33 w44 w55 w66 w77 w88 w99 w1010 w1111 w1212 x*");
+    // Every digit of a number is part of its note's mark, none is text.
+    std::vector<std::string> marks;
+    const TLine* l = first.FirstPar->Lines;
+    for (int32_t i = 0; i < l->Length; ++i) {
+        const TAttr& a = l->Attrs[i];
+        if (!a.Style.Has(afsIsFootnote)) {
+            EXPECT_FALSE(a.Style.Has(afsSuper)) << i;
+            continue;
+        }
+        const auto* note = static_cast<TRtFootnoteItem*>(first.FootnoteList()->FindItem(int32_t(a.Tag)));
+        ASSERT_NE(note, nullptr) << i;
+        if (i == 0 || l->Attrs[i - 1].Tag != a.Tag || !l->Attrs[i - 1].Style.Has(afsIsFootnote))
+            marks.push_back(note->Text + "=");
+        marks.back() += char(l->Chars[i]);
+    }
+    EXPECT_EQ(marks, (std::vector<std::string>{"n1=1", "n2=2", "n3=3", "n4=4", "n5=5", "n6=6", "n7=7", "n8=8",
+                                               "n9=9", "n10=10", "n11=11", "n12=12", "own=*"}));
+    // Written and read again, the text stays as it is, and so do the bytes.
+    const std::string written = WriteRtf(first);
+    TRtRTFText second;
+    ReadRtf(second, written);
+    EXPECT_EQ(DumpStore(second), DumpStore(first)) << written;
+    const std::string again = WriteRtf(second);
+    TRtRTFText third;
+    ReadRtf(third, again);
+    EXPECT_EQ(again, written);
+    EXPECT_EQ(WriteRtf(third), again);
+}
+
+TEST(RtfRoundTrip, BookmarksAreOneToAName)
+{
+    // A start repeated while its bookmark is open, a second bookmark under a
+    // name already taken, and an end that nothing started.
+    TRtRTFText first;
+    ReadRtf(first, "{\\rtf1 {\\*\\bkmkstart Part}a\\par {\\*\\bkmkstart part}b{\\*\\bkmkend Part}c"
+                   "{\\*\\bkmkstart Part}d{\\*\\bkmkend Part}e{\\*\\bkmkend gone}f}");
+    std::vector<std::string> marks;
+    for (const TParagraph* p = first.FirstPar; p; p = p->Next)
+        for (int32_t i = 0; i < p->Lines->Length; ++i)
+            if (p->Lines->Attrs[i].Style.Has(afsIsObject)) {
+                const TTextObj* ref = first.ObjRefList()->GetTextObj(int32_t(p->Lines->Attrs[i].Tag));
+                ASSERT_NE(ref, nullptr);
+                marks.push_back(std::to_string(p->Lines->Chars[i]) + ref->RefName + ":" + std::to_string(ref->Type));
+            }
+    EXPECT_EQ(marks, (std::vector<std::string>{"2Part:1", "3Part:1", "2Part_2:1", "3Part_2:1"}));
+    const std::string written = WriteRtf(first);
+    TRtRTFText second;
+    ReadRtf(second, written);
+    EXPECT_EQ(DumpStore(second), DumpStore(first)) << written;
+}
+
+TEST(RtfRoundTrip, HeadersAndFootersKeepTheirPageRanges)
+{
+    // What the store holds comes back in the same ranges; other programs
+    // find the all-pages text also where the text has none of its own.
+    const struct {
+        const char* Rtf;
+        std::vector<std::string> Words;  // of the written groups, in order
+    } cases[] = {
+        {"{\\rtf1\\titlepg{\\headerf first}{\\header all {\\field{\\*\\fldinst PAGE}{\\fldrslt 2}}}"
+         "{\\footer foot} body}",
+         {"\\header all", "\\headerf first", "\\footer foot", "\\footerf foot"}},
+        {"{\\rtf1\\facingp{\\header all}{\\headerr odd}{\\footerl even} body}",
+         {"\\header all", "\\headerr odd", "\\headerl all", "\\footerl even"}},
+    };
+    for (const auto& c : cases) {
+        TRtRTFText first;
+        ReadRtf(first, c.Rtf);
+        const std::string written = WriteRtf(first);
+        TRtRTFText second;
+        ReadRtf(second, written);
+        EXPECT_EQ(second.HeaderFooters()->Count(), first.HeaderFooters()->Count()) << c.Rtf;
+        EXPECT_EQ(DumpStore(second), DumpStore(first)) << written;
+        std::vector<std::string> words;
+        static const std::regex group("\\{(\\\\(?:header|footer)[flr]?) [^\\r]*?\\\\cf0 ([a-z]+)");
+        for (auto m = std::sregex_iterator(written.begin(), written.end(), group); m != std::sregex_iterator(); ++m)
+            words.push_back((*m)[1].str() + " " + (*m)[2].str());
+        EXPECT_EQ(words, c.Words) << written;
+    }
 }
 
 TEST(RtfRoundTrip, SpecialHeaderRanges)

@@ -10,6 +10,7 @@
 #include "RtwrtRTF.h"
 #include "RtTestSupport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -171,12 +172,18 @@ inline std::string DumpText(const TRtRTFText& Text)
 inline std::string DumpStore(const TRtRTFText& Text)
 {
     std::string s = DumpText(Text);
+    // Headers and footers by kind and page range, in whatever order they were added.
+    std::vector<std::string> hfs;
     for (int32_t i = 0; i < Text.HeaderFooters()->Count(); ++i) {
         const TRtSpecialTextProperty* hf = Text.HeaderFooters()->GetItem(i);
-        s += "hf kind=" + std::to_string(hf->Kind) + " range=" + std::to_string(hf->Range) + "\n";
+        std::string h = "hf kind=" + std::to_string(hf->Kind) + " range=" + std::to_string(hf->Range) + "\n";
         for (const TParagraph* p = hf->Paragraphs(); p; p = p->Next)
-            s += "  " + DumpPar(Text, p) + "\n";
+            h += "  " + DumpPar(Text, p) + "\n";
+        hfs.push_back(h);
     }
+    std::sort(hfs.begin(), hfs.end());
+    for (const std::string& h : hfs)
+        s += h;
     for (int32_t i = 0; i < Text.ExtraData()->Count(); ++i) {
         const TRtRTFExtraDataItem* d = Text.ExtraData()->GetItem(i);
         s += "data " + LowerCase(d->Name) + "=" + d->Text + " type=" + std::to_string(d->SubType) + "\n";
