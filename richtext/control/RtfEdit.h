@@ -221,6 +221,8 @@ public:
     static bool ClaimsShortcut(const QKeyEvent& Key);
 
 protected:
+    // Lays out and shows what an insertion at the cursor changed.
+    void ShowInserted();
     // Hooks of the rich-text component.
     virtual void EngineChanged() {}
     virtual void WordCompleted(char32_t Ch);

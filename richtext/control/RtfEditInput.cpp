@@ -598,13 +598,19 @@ bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data, bool Moving)
     e->EndUndoGroup();
     e->OnBeforePaste = nullptr;
     e->PasteBorders = e->PasteShading = e->PasteIndents = false;
+    ShowInserted();
+    return true;
+}
+
+void TRtCustomRtfEdit::ShowInserted()
+{
     surfaceStale_ = true;
+    TRtRTFTextInput* e = engine_.get();
     e->ReformatText(nullptr);
     e->ShowCursor();
     e->Refresh();
     UpdateScrollRanges();
     UpdateCaret();
-    return true;
 }
 
 bool TRtCustomRtfEdit::InsertPicture(const QImage& Picture)
@@ -630,12 +636,7 @@ bool TRtCustomRtfEdit::InsertPicture(const QImage& Picture)
     obj->SetParentWindow(viewport());
     if (!objectEnv_->InsertObject(std::move(obj), AnsiString()))
         return false;
-    surfaceStale_ = true;
-    e->ReformatText(nullptr);
-    e->ShowCursor();
-    e->Refresh();
-    UpdateScrollRanges();
-    UpdateCaret();
+    ShowInserted();
     return true;
 }
 
