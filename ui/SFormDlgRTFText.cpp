@@ -388,23 +388,16 @@ void TSFormDlgRTFText::rtfBeforePasteEvent(bool& DoIt, TParagraph* Par)
             break;
         }
     }
-    for (TParagraph* p = Par; p; p = p->Next)
-        for (TLine* l = p->Lines; l; l = l->Next) {
-            if (!l->Attrs)
-                continue;
-            const int n = std::min<int>(l->Length + 1, l->Capacity);
-            for (int i = 0; i < n; ++i) {
-                TAttr& a = l->Attrs[i];
-                a.Style.Exclude(afsHyperLink);
-                if (a.Style.Has(afsHidden))
-                    a.Style.Include(afsDelete);
-                const int colour = use256 ? a.TextColor : a.TextColor & 0x0F;
-                if (blue >= 0 && colour == blue && a.Style.Has(afsUnderline)) {
-                    a.TextColor = use256 ? 0 : a.TextColor & 0xF0;
-                    a.Style.Exclude(afsUnderline);
-                }
-            }
+    e->ChangeCharAttrs(Par, nullptr, [&](TAttr& a) {
+        a.Style.Exclude(afsHyperLink);
+        if (a.Style.Has(afsHidden))
+            a.Style.Include(afsDelete);
+        const int colour = use256 ? a.TextColor : a.TextColor & 0x0F;
+        if (blue >= 0 && colour == blue && a.Style.Has(afsUnderline)) {
+            a.TextColor = use256 ? 0 : a.TextColor & 0xF0;
+            a.Style.Exclude(afsUnderline);
         }
+    });
     DoIt = true;
 }
 

@@ -24,7 +24,6 @@ class TRtUndoStack;
 class TWVLTBComboBox;
 class TWVLTBFontComboBox;
 struct TParagraph;
-struct TLine;
 
 class TSFormDlgRTFText : public TSubForm {
 public:

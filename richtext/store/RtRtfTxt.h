@@ -214,6 +214,12 @@ public:
 
     // ---- attributes and the width cache -----------------------------------------------------------
     void MarkParStyleAttrs(const TAttr& StyleAttr, uint32_t Mask, TParagraph* Par);
+    // Lets Change edit the entry of every character of the paragraphs First to Last
+    // (to the end of First's chain when Last is null), the entry past each line's last
+    // character included; the paragraph mark's attribute is not visited. A changed
+    // entry is stored, given its metrics by SetCharAttr, and its line and paragraph
+    // are marked for repainting and reformatting.
+    void ChangeCharAttrs(TParagraph* First, TParagraph* Last, const std::function<void(TAttr& Attr)>& Change);
     TColor GetColorEntry(int32_t Index) const;
     void SetWidthCacheCount(int32_t Count);
     void ResetWidthCache();

@@ -1,6 +1,6 @@
 // Character attributes of the text store: the current attribute, storing an
-// entry at a position, the paragraph-style difference marks, colour entries
-// and the width cache.
+// entry at a position, changing the entries of a paragraph range, the
+// paragraph-style difference marks, colour entries and the width cache.
 #include "RtRtfTxt.h"
 
 void TRtRTFText::SetCurrentAttr(const TAttr& Attr) { CurrentAttr = Attr; }
@@ -44,6 +44,28 @@ void TRtRTFText::MarkParStyleAttrs(const TAttr& StyleAttr, uint32_t Mask, TParag
                 e.Style.Include(afsParStyleBGColor);
         }
     }
+}
+
+void TRtRTFText::ChangeCharAttrs(TParagraph* First, TParagraph* Last, const std::function<void(TAttr& Attr)>& Change)
+{
+    for (TParagraph* p = First; p; p = p == Last ? nullptr : p->Next)
+        for (TLine* l = p->Lines; l; l = l->Next) {
+            if (!l->Attrs)
+                continue;
+            const int32_t n = std::min<int32_t>(l->Length + 1, l->Capacity);
+            for (int32_t i = 0; i < n; ++i) {
+                TAttr a = l->Attrs[i];
+                Change(a);
+                if (a == l->Attrs[i])
+                    continue;
+                // Stored here as well: the base SetCharAttr stores nothing while the
+                // construction flag is set.
+                l->Attrs[i] = a;
+                SetCharAttr(l, i, a);
+                l->Flags |= linfChanged;
+                MarkChanged(p);
+            }
+        }
 }
 
 TColor TRtRTFText::GetColorEntry(int32_t Index) const { return header_->GetColor(Index); }

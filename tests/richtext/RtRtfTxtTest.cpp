@@ -762,6 +762,79 @@ TEST_F(RtRTFText, ParagraphStyleMarks)
     EXPECT_FALSE(l->Attrs[1].Style.Has(afsParStyleSize));
 }
 
+TEST_F(RtRTFText, ChangeCharAttrsVisitsEveryEntryOfTheRange)
+{
+    // The characters seen, '|' for a line's entry past its last character.
+    std::string seen;
+    TParagraph* par = nullptr;
+    TLine* line = nullptr;
+    int32_t pos = 0;
+    auto visit = [&](TAttr& a) {
+        const uint8_t ch = line->Chars[pos];
+        seen += ch ? char(ch) : '|';
+        a.Style.Include(afsBold);
+        if (++pos > line->Length) {
+            pos = 0;
+            line = line->Next ? line->Next : (par = par->Next) ? par->Lines : nullptr;
+        }
+    };
+    auto clearFlags = [this] {
+        for (TParagraph* p = Text.FirstPar; p; p = p->Next) {
+            p->Flags = 0;
+            for (TLine* l = p->Lines; l; l = l->Next)
+                l->Flags = 0;
+        }
+    };
+
+    // An empty text has only the entry past its end.
+    Text.Clear();
+    clearFlags();
+    par = Text.FirstPar;
+    line = par->Lines;
+    Text.ChangeCharAttrs(Text.FirstPar, nullptr, visit);
+    EXPECT_EQ(seen, "|");
+    EXPECT_TRUE(Text.FirstPar->Lines->Attrs[0].Style.Has(afsBold));
+    EXPECT_TRUE(Text.FirstPar->Flags & parfReformat);
+    EXPECT_TRUE(Text.FirstPar->Lines->Flags & linfChanged);
+
+    FillText(Text, {"ab", "cd", "ef"});
+    TParagraph* second = Text.FirstPar->Next;
+    TLine* extra = second->Lines;
+    Text.InsertLine(extra, 8);
+    clearFlags();
+    Text.ConstructionFlag = false;  // the base SetCharAttr now gives the cached metrics
+
+    // One paragraph: each line with its entry past the end, nothing outside.
+    seen.clear();
+    par = second;
+    line = par->Lines;
+    Text.ChangeCharAttrs(second, second, visit);
+    EXPECT_EQ(seen, "cd||");
+    EXPECT_TRUE(second->Lines->Attrs[2].Style.Has(afsBold));
+    EXPECT_TRUE(extra->Attrs[0].Style.Has(afsBold));
+    EXPECT_EQ(second->Lines->Attrs[0].Width, 16);
+    EXPECT_TRUE(second->Flags & parfReformat);
+    EXPECT_TRUE(extra->Flags & linfChanged);
+    for (TParagraph* p : {Text.FirstPar, second->Next}) {
+        EXPECT_FALSE(p->Flags & parfReformat);
+        for (int32_t i = 0; i <= p->Lines->Length; ++i)
+            EXPECT_FALSE(p->Lines->Attrs[i].Style.Has(afsBold)) << ParString(p) << " " << i;
+    }
+
+    // Without a last paragraph the chain is visited to its end; entries the call
+    // leaves as they were mark nothing.
+    clearFlags();
+    seen.clear();
+    par = second;
+    line = par->Lines;
+    Text.ChangeCharAttrs(second, nullptr, visit);
+    EXPECT_EQ(seen, "cd||ef|");
+    EXPECT_FALSE(second->Flags & parfReformat);
+    EXPECT_TRUE(second->Next->Flags & parfReformat);
+
+    Text.ChangeCharAttrs(nullptr, nullptr, [](TAttr&) { ADD_FAILURE() << "no paragraph, no entry"; });
+}
+
 TEST_F(RtRTFText, ZoomConversions)
 {
     EXPECT_EQ(Text.DocToScreen(100), 100);

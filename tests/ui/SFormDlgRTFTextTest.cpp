@@ -423,14 +423,18 @@ TEST(SFormDlgRTFText, PastedLinksAndHiddenTextAreFiltered)
     auto* data = new QMimeData;
     data->setData("text/rtf", "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue255;\\red200\\green0\\blue0;}"
                               "\\plain\\f0\\fs24 vor \\cf1\\ul Link\\plain\\f0\\fs24  {\\v versteckt}"
-                              "\\cf2\\ul rot\\plain\\f0\\fs24  nach\\par}");
+                              "\\cf2\\ul rot\\plain\\f0\\fs24  "
+                              "{\\field{\\*\\fldinst HYPERLINK \"http://lumiseite.de/\"}{\\fldrslt Netz}} nach\\par}");
     QGuiApplication::clipboard()->setMimeData(data);
     w.FocusEditor();
     w.M->mnuBearbeitenEinfuegenClick();
     QApplication::processEvents();
     // The pasted paragraph end follows the text.
-    EXPECT_EQ(DrawnText(box), "Start vor Link rot nach\n");
+    EXPECT_EQ(DrawnText(box), "Start vor Link rot Netz nach\n");
     const AnsiString rtf = box->Drawer->RTFText();
+    // Hidden text is dropped, links become plain text.
+    EXPECT_EQ(rtf.find("versteckt"), AnsiString::npos);
+    EXPECT_EQ(rtf.find("HYPERLINK"), AnsiString::npos);
     // Only the red word keeps its underline.
     int underlined = 0;
     for (int i = 0; i < box->Drawer->TokenCount(); ++i) {
