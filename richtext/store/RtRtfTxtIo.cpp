@@ -218,7 +218,7 @@ void TRtRTFTextIo::LoadWithReader(TStream* Stream, TRtCustomTextReader* Reader)
         setup.StartPar = FirstPar;
         setup.ParTemplate = FirstPar;
         SetupReader(Reader, setup);
-        IOResult = uint8_t(Reader->ReadStream(Stream));
+        IOResult = uint8_t(ReadIntoText(Reader, Stream));
         bool doIt = true;
         if (OnBeforePaste)
             OnBeforePaste(this, doIt, FirstPar);
@@ -247,6 +247,16 @@ void TRtRTFTextIo::LoadWithReader(TStream* Stream, TRtCustomTextReader* Reader)
     ReformatText(nullptr);
 }
 
+int32_t TRtRTFTextIo::ReadIntoText(TRtCustomTextReader* Reader, TStream* Stream)
+{
+    // The reader writes into this text's lines: no layout may free or move them
+    // (a header change notice lays out) until it has ended; the caller lays out then.
+    const bool locked = FormatLock;
+    FormatLock = true;
+    auto unlock = OnExit([&] { FormatLock = locked; });
+    return Reader->ReadStream(Stream);
+}
+
 int32_t TRtRTFTextIo::ReadRTFWithReader(TStream* Stream, TRtCustomTextReader* Reader)
 {
     TOwnedFilter<TRtCustomTextReader> r{Reader, false};
@@ -270,7 +280,7 @@ int32_t TRtRTFTextIo::ReadRTFWithReader(TStream* Stream, TRtCustomTextReader* Re
     setup.ParTemplate = FirstPar;
     setup.StartPar = IsEmpty() ? FirstPar : nullptr;
     SetupReader(r.Filter, setup);
-    const int32_t result = r.Filter->ReadStream(Stream);
+    const int32_t result = ReadIntoText(r.Filter, Stream);
     UpdateAfterChange(true);
     return result;
 }

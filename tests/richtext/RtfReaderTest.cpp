@@ -59,6 +59,10 @@ TEST(RtfReader, GroupsEscapesAndTheEndOfTheDocument)
         {"{\\rtf1 a\\par\\par b}", "a\n\nb"},
         {"}}}", ""},
         {"{\\rtf1 unclosed {\\b group", "unclosed group"},
+        {"\x08  \r\n{\\rtf1 text}", "text"},                        // bytes before the first group
+        {"junk\\par\\b {\\rtf1 x}", "x"},
+        {"{\\rtf1 a{\\*\\pnseclvl1\\pnucrm\\pnstart1 hidden{\\pntxta .}}b}", "ab"}, // numbering definitions
+        {"{\\rtf1 a{\\pn\\pnlvlblt\\pnf1 nope{\\pntxtb \\'B7}{\\b in}}b}", "ab"},
     };
     for (const Case& c : cases) {
         TRtRTFText text;
