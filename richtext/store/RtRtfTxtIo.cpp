@@ -165,7 +165,7 @@ void TRtRTFTextIo::LoadWithReader(TStream* Stream, TRtCustomTextReader* Reader)
         setup.Header = temp.Header();
         setup.StartPar = temp.FirstPar;
         SetupReader(Reader, setup);
-        IOResult = uint8_t(Reader->ReadStream(Stream));
+        IOResult = uint8_t(temp.ReadIntoText(Reader, Stream));
         PrepareCopyMaps(&temp);
         TParagraph* chain = temp.IsEmpty() ? nullptr : DuplicateChain(temp.FirstPar, nullptr, &temp);
         if (chain) {
@@ -251,9 +251,15 @@ int32_t TRtRTFTextIo::ReadIntoText(TRtCustomTextReader* Reader, TStream* Stream)
 {
     // The reader writes into this text's lines: no layout may free or move them
     // (a header change notice lays out) until it has ended; the caller lays out then.
-    const bool locked = FormatLock;
-    FormatLock = true;
-    auto unlock = OnExit([&] { FormatLock = locked; });
+    // Paragraphs only gain tab stops meanwhile.
+    const bool locked = FormatLock, reading = ReadingTabs;
+    FormatLock = ReadingTabs = true;
+    TabsAllUsed = false;
+    auto unlock = OnExit([&] {
+        FormatLock = locked;
+        ReadingTabs = reading;
+        TabsAllUsed = false;
+    });
     return Reader->ReadStream(Stream);
 }
 

@@ -399,3 +399,28 @@ TEST(RtfReader, ReaderOptionsCanExchangePaperWidthAndHeight)
         EXPECT_EQ(text.Header()->PageWidth(), 11906) << doc;
     }
 }
+
+TEST(RtfReader, StopsBeyondAFullTabTableLookForAFreeOneOnce)
+{
+    // Every paragraph uses a stop of its own: after the 64th the table is
+    // full, and the paragraphs read so far keep every stop in use.
+    TestPlatform();
+    TRtRTFTextIo text;
+    int purgesFindingAllUsed = 0;
+    text.OnHeaderChange = [&](TObject*) { ++purgesFindingAllUsed; };
+    std::string rtf = "{\\rtf1\\ansi ";
+    for (int i = 1; i <= 100; ++i)
+        rtf += "\\pard\\tx" + std::to_string(i * 720) + " p\\tab x\\par ";
+    rtf += "}";
+    TMemoryStream m = RtfStreamOf(rtf);
+    text.LoadFromStream(&m, "AUTO");
+    EXPECT_EQ(purgesFindingAllUsed, 1);
+    int defined = 0;
+    for (const TRtTabEntry& t : text.Header()->Tabs)
+        defined += t.Pos != 0;
+    EXPECT_EQ(defined, 64);
+    EXPECT_EQ(Pars(text).size(), 101u);
+    // Once the text is read, a new stop looks for a free one again.
+    text.Header()->AddTab(720 * 101, 0);
+    EXPECT_EQ(purgesFindingAllUsed, 2);
+}
