@@ -176,7 +176,9 @@ TEST_F(RtLivePositions, ASelectedPictureGoesWithItsText)
         ASSERT_NE(E()->SelectedObject, nullptr);
         TRtFrameObject* frame = Rtf->ObjectEnv()->Frame.get();
         ASSERT_NE(frame->Obj, nullptr);
+        E()->DropEntry = E()->SelectedObjEntry;
         replacements[i]();
+        EXPECT_EQ(E()->DropEntry, nullptr) << i;
         EXPECT_EQ(E()->SelectedObject, nullptr) << i;
         EXPECT_EQ(E()->SelectedObjEntry, nullptr) << i;
         EXPECT_EQ(E()->FrameObject, nullptr) << i;
