@@ -679,7 +679,7 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
             l->Flags |= ps.second;
     }
 
-    Positions().PlaceOffsets(newFirst, keptOffsets);
+    Positions().PlaceOffsets(Par, newFirst, keptOffsets);
     // Cursor and selection onto the new lines.
     auto lineOf = [&](int32_t Off, bool Cursor, int32_t& Pos) {
         TLine* l = newFirst;

@@ -69,7 +69,7 @@ std::vector<int32_t> TRtLivePositions::OffsetsIn(const TParagraph* Par)
     std::vector<int32_t> offsets;
     Visit([&](TParagraph*& P, TLine*& L, int32_t& Pos) {
         int32_t offset = -1;
-        if (P == Par && Par && L) {
+        if (Par && L) {
             int32_t before = 0;
             for (const TLine* l = Par->Lines; l; l = l->Next) {
                 if (l == L) {
@@ -78,8 +78,8 @@ std::vector<int32_t> TRtLivePositions::OffsetsIn(const TParagraph* Par)
                 }
                 before += l->Length;
             }
-            // A line that is no longer the paragraph's: its start.
-            if (offset < 0)
+            // In the paragraph on a line that is no longer its own: its start.
+            if (offset < 0 && P == Par)
                 offset = 0;
         }
         offsets.push_back(offset);
@@ -87,10 +87,10 @@ std::vector<int32_t> TRtLivePositions::OffsetsIn(const TParagraph* Par)
     return offsets;
 }
 
-void TRtLivePositions::PlaceOffsets(TLine* FirstLine, const std::vector<int32_t>& Offsets)
+void TRtLivePositions::PlaceOffsets(TParagraph* Par, TLine* FirstLine, const std::vector<int32_t>& Offsets)
 {
     size_t i = 0;
-    Visit([&](TParagraph*&, TLine*& L, int32_t& Pos) {
+    Visit([&](TParagraph*& P, TLine*& L, int32_t& Pos) {
         const int32_t offset = i < Offsets.size() ? Offsets[i] : -1;
         ++i;
         if (offset < 0)
@@ -101,6 +101,7 @@ void TRtLivePositions::PlaceOffsets(TLine* FirstLine, const std::vector<int32_t>
             start += l->Length;
             l = l->Next;
         }
+        P = Par;
         L = l;
         Pos = l ? std::clamp<int32_t>(offset - start, 0, l->Length) : 0;
     });

@@ -36,9 +36,10 @@ public:
     // (clamped to To's length), or to no line without To.
     void LineGoes(const TLine* Line, TLine* To, int32_t ToPos);
     // The lines of Par are built anew: first the character offsets of the
-    // positions in Par, then, on the new lines, the positions at those offsets.
+    // positions in Par (or on one of its lines), then, on the new lines from
+    // FirstLine, the positions at those offsets.
     std::vector<int32_t> OffsetsIn(const TParagraph* Par);
-    void PlaceOffsets(TLine* FirstLine, const std::vector<int32_t>& Offsets);
+    void PlaceOffsets(TParagraph* Par, TLine* FirstLine, const std::vector<int32_t>& Offsets);
     // An object reference (and its object, when no other reference shares it) goes.
     void ObjectGoes(const TTextObj* Entry, const TRtObjectBase* Object);
 

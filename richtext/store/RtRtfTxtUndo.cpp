@@ -201,7 +201,7 @@ void TRtStoreUndoObject::RestoreLines(TParagraph* Par, bool WithProps)
         Text->InsertLine(line, 8);
         Par->Lines = line;
     }
-    Text->Positions().PlaceOffsets(Par->Lines, offsets);
+    Text->Positions().PlaceOffsets(Par, Par->Lines, offsets);
     Par->Flags |= parfReformat;
     FreeSavedPar();
 }

@@ -123,6 +123,15 @@ TEST_F(RtLivePositions, PositionsKeepTheirOffsetWhenLinesAreBuiltAnew)
         Key(Qt::Key_Z, Qt::ControlModifier);
     Rtf->repaint();
     EXPECT_TRUE(LivePosition(e, e->FieldReturn.Par, e->FieldReturn.Line, e->FieldReturn.Pos));
+    // A paragraph break before it moves its line into the new paragraph.
+    par = e->FirstPar;
+    ASSERT_NE(par->Lines->Next, nullptr);
+    e->FieldReturn = {par, par->Lines->Next, 1};
+    e->SetCursorCharPos(2);
+    Key(Qt::Key_Return);
+    Type("x");
+    Rtf->repaint();
+    EXPECT_TRUE(LivePosition(e, e->FieldReturn.Par, e->FieldReturn.Line, e->FieldReturn.Pos));
     e->FieldReturn = {};
 }
 
