@@ -3,7 +3,7 @@
 // a picture link and special days), the built-in page templates and colour
 // presets as streams, the rich text of text boxes, and drag and clipboard
 // data as the program hands them out.
-//   FuzzSeeds DIR  ->  DIR/project, DIR/templates, DIR/rtf, DIR/drop, DIR/jpeg
+//   FuzzSeeds DIR  ->  DIR/project, DIR/templates, DIR/rtf, DIR/richtext, DIR/drop, DIR/jpeg
 #include "FBPictureElement.h"
 #include "FuzzSupport.h"
 
@@ -18,6 +18,7 @@
 #include "uRTFDrawer.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QBuffer>
 #include <QImage>
@@ -26,6 +27,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -167,6 +169,43 @@ void WriteTexts(const QString& Photo)
     WriteSeed("drop", QStringLiteral("picture"), Prefixed(3, QByteArray("12345678")));
 }
 
+// The component's inputs: the RTF fixtures and texts whose page and section
+// words come in the middle of the text, each behind scripts of edits.
+void WriteRichTexts()
+{
+    std::vector<std::pair<QString, QByteArray>> texts;
+    QDir fixtures(QStringLiteral(LUMI_SOURCE_DIR "/tests/data/rtf"));
+    for (const QString& name : fixtures.entryList({QStringLiteral("*.rtf")}, QDir::Files)) {
+        QFile file(fixtures.filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            texts.emplace_back(QFileInfo(name).baseName(), file.readAll());
+    }
+    texts.emplace_back(QStringLiteral("paperw"),
+                       "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 Erste Zeile\\par Zweite\\paperw8000\\paperh9000"
+                       "\\margl700 Zeile\\par dritte {\\b fett}\\par}");
+    texts.emplace_back(QStringLiteral("sect"),
+                       "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}Seite eins\\par\\sect\\sectd"
+                       "\\pgwsxn7000\\pghsxn9000\\marglsxn500\\margrsxn500 Seite zwei\\par\\sect\\pgwsxn12000"
+                       "\\lndscpsxn Seite drei\\tab x\\par}");
+    texts.emplace_back(QStringLiteral("picture"),
+                       "{\\rtf1\\ansi Bild {\\pict\\pngblip\\picw4\\pich4\\picwgoal600\\pichgoal600 "
+                       "89504e470d0a1a0a0000000d4948445200000001000000010806000000"
+                       "1f15c4890000000d49444154789c63f8cfc0f01f0005000201a3a35d1d0000000049454e44ae426082}"
+                       " danach\\par}");
+    // Typing with and without a selection, commands, undo and redo, paste, save and reload.
+    const std::vector<std::vector<uint8_t>> scripts = {
+        {},
+        {0, 'H', 0, 'a', 0, 'l', 4, 0, 1, 4, 5, 0x80, 5, 0x80, 7, 2, 12, 0, 13, 0},
+        {6, 1, 7, 2, 10, 16, 9, 0x81, 11, 3, 8, 3, 12, 0, 12, 0, 13, 0, 14, 1, 2, 0, 3, 0, 17, 0},
+        {15, 0x33, 15, 0x55, 16, 0, 5, 0x85, 16, 1, 14, 0, 8, 6, 8, 11, 0, 0xE4},
+    };
+    for (const auto& [name, rtf] : texts)
+        for (size_t i = 0; i < scripts.size(); ++i) {
+            const QByteArray script(reinterpret_cast<const char*>(scripts[i].data()), qsizetype(scripts[i].size()));
+            WriteSeed("richtext", QStringLiteral("%1-%2").arg(name).arg(i), FuzzRichTextInput(script, rtf));
+        }
+}
+
 // Sequential and progressive JPEGs, in colour and grey, each behind the four
 // bytes of a reduced size (160 x 120, or none).
 void WriteJpegs()
@@ -215,6 +254,7 @@ int main(int argc, char** argv)
     WriteProjects(photo);
     WriteTemplates();
     WriteTexts(photo);
+    WriteRichTexts();
     WriteJpegs();
     return 0;
 }

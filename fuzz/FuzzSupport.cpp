@@ -6,6 +6,7 @@
 #include "FBMainViewCommands.h"
 #include "FBPictureElement.h"
 #include "Ole.h"
+#include "RichText.h"
 #include "SysUtils.h"
 #include "uBitmapDrawContext.h"
 #include "uDataFile.h"
@@ -17,6 +18,9 @@
 #include "uTransformation.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QKeyEvent>
 #include <QDir>
 #include <QMimeData>
 
@@ -248,4 +252,200 @@ void FuzzDropFormats(const uint8_t* Data, size_t Size)
     });
     doc.reset();
     BildManager().Clear();
+}
+
+// ---- the rich-text component --------------------------------------------------------------------
+
+namespace {
+
+// The component as the text panel sets it up.
+std::unique_ptr<TRtRichText> PanelRichText()
+{
+    auto rtf = std::make_unique<TRtRichText>();
+    rtf->resize(420, 160);
+    TRtRTFTextInput* e = rtf->RtfText();
+    e->EditBoxModes.Include(rtemLimitTextWidth);
+    rtf->SetWordWrap(true);
+    rtf->SetZooming(100);
+    TRtEditOptions options = e->EditOptions;
+    for (TRtEditOption o : {rtActivateUndo, rtActivateUndoHotkey, rtActivateRedo, rtActivateRedoHotkey})
+        options.Include(o);
+    rtf->SetEditOptions(options);
+    rtf->ClipboardOptions.Include(rtcoDontPasteGraphics);
+    e->TextLoadFormat = "AUTO";
+    e->TextSaveFormat = "AUTO";
+    TTextHeader* h = e->Header();
+    h->SetPageWidth(11906);
+    h->SetPageHeight(16838);
+    h->SetLeftMargin(1880);
+    h->SetRightMargin(1880);
+    h->SetTopMargin(1440);
+    h->SetBottomMargin(1440);
+    rtf->show();
+    return rtf;
+}
+
+void Paint(TRtRichText& Rtf)
+{
+    QImage image(Rtf.size(), QImage::Format_RGB32);
+    Rtf.render(&image);
+}
+
+void LoadText(TRtRichText& Rtf, const QByteArray& Bytes)
+{
+    TMemoryStream stream;
+    if (!Bytes.isEmpty())
+        stream.WriteBuffer(Bytes.constData(), int32_t(Bytes.size()));
+    stream.SetPosition(0);
+    Rtf.Clear();
+    Rtf.LoadFromStream(&stream, "AUTO");
+}
+
+void SaveAndReload(TRtRichText& Rtf)
+{
+    TMemoryStream stream;
+    Rtf.SaveToStream(&stream);
+    LoadText(Rtf, QByteArray(reinterpret_cast<const char*>(stream.Memory()), qsizetype(stream.Size())));
+}
+
+void SendKey(TRtRichText& Rtf, int Key, Qt::KeyboardModifiers Modifiers, const QString& Text = QString())
+{
+    QKeyEvent press(QEvent::KeyPress, Key, Modifiers, Text);
+    QApplication::sendEvent(&Rtf, &press);
+    QKeyEvent release(QEvent::KeyRelease, Key, Modifiers, Text);
+    QApplication::sendEvent(&Rtf, &release);
+}
+
+void Click(TRtRichText& Rtf, uint8_t Arg, Qt::KeyboardModifiers Modifiers)
+{
+    const QPoint at((Arg & 0x0F) * Rtf.width() / 16, (Arg >> 4) * Rtf.height() / 16);
+    QWidget* target = Rtf.viewport();
+    QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Modifiers);
+    QApplication::sendEvent(target, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                        Modifiers);
+    QApplication::sendEvent(target, &release);
+}
+
+// Characters besides Latin-1: Windows-1252's own, others it cannot hold, a pair of surrogates.
+const char16_t* const kOtherCharacters[] = {u"\u20AC", u"\u0160", u"\u2014", u"\u0416", u"\u4E2D",
+                                            u"\U0001F600", u"\u00A0", u"\t"};
+const char* const kFontNames[] = {"Arial", "Times New Roman", "Courier New", "Liberation Sans", "Symbol",
+                                  "Wingdings", "NoSuchFont"};
+const char* const kPastedTexts[] = {"Paste", "two\nlines", "\r\n\r\n", "tab\there", "{\\rtf1 braces}",
+                                    "\xC3\xA4\xC3\xB6 \xE2\x82\xAC", ""};
+
+// One step of the script; Arg is the byte after the step's own.
+void RunStep(TRtRichText& Rtf, uint8_t Op, uint8_t Arg)
+{
+    const Qt::KeyboardModifiers shift = Arg & 0x80 ? Qt::ShiftModifier : Qt::NoModifier;
+    uint8_t state = rtcmdClick;
+    switch (Op % 18) {
+    case 0: {
+        const char16_t c = Arg < 0x20 ? char16_t('a' + Arg) : char16_t(Arg);
+        SendKey(Rtf, c < 128 ? QChar(c).toUpper().unicode() : Qt::Key_unknown, Qt::NoModifier,
+                QString(QChar(c)));
+        break;
+    }
+    case 1: {
+        const char16_t* s = kOtherCharacters[Arg % std::size(kOtherCharacters)];
+        SendKey(Rtf, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf16(s));
+        break;
+    }
+    case 2: SendKey(Rtf, Qt::Key_Backspace, Qt::NoModifier); break;
+    case 3: SendKey(Rtf, Qt::Key_Delete, Qt::NoModifier); break;
+    case 4: SendKey(Rtf, Qt::Key_Return, Arg & 1 ? Qt::ShiftModifier : Qt::NoModifier); break;
+    case 5: {
+        static const int keys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down,
+                                   Qt::Key_Home, Qt::Key_End, Qt::Key_PageUp, Qt::Key_PageDown};
+        SendKey(Rtf, keys[Arg % 8], shift | (Arg & 0x40 ? Qt::ControlModifier : Qt::NoModifier));
+        break;
+    }
+    case 6:
+        if (Arg & 1)
+            Rtf.SelectAll();
+        else
+            SendKey(Rtf, Qt::Key_A, Qt::ControlModifier);
+        break;
+    case 7: Rtf.Execute(1 * 256, 1 + Arg % 11, state); break;
+    case 8: {
+        // Alignment, paragraph protection and keep, numbering and outline levels.
+        static const int32_t groups[] = {2, 2, 2, 2, 7, 7, 9, 9, 9, 9, 9, 9, 9};
+        static const int32_t ids[] = {1, 2, 3, 4, 1, 2, 1, 2, 3, 4, 5, 6, 7};
+        const size_t i = Arg % std::size(groups);
+        if (Arg & 0x80)
+            state = rtcmdRelease;
+        Rtf.Execute(groups[i] * 256, ids[i], state);
+        break;
+    }
+    case 9:
+        if (Arg & 0x80)
+            Rtf.ExecuteValue(11 * 256, 1, 0, kFontNames[Arg % std::size(kFontNames)]);
+        else
+            Rtf.GetSetModeControl()->SetFontName(kFontNames[Arg % std::size(kFontNames)]);
+        break;
+    case 10:
+        if (Arg & 0x80)
+            Rtf.ExecuteValue(11 * 256, 2, Arg & 0x7F, AnsiString());
+        else
+            Rtf.GetSetModeControl()->SetSize(1 + Arg);
+        break;
+    case 11: {
+        const TColor colour = TColor(uint32_t(Arg) * 0x010307u & 0xFFFFFF);
+        if (Arg & 1) {
+            int32_t index = 0;
+            TRtSetModeControl* attrs = Rtf.GetSetModeControl();
+            attrs->ColorToIndex(colour, index, true);
+            attrs->SetColor(index);
+        } else
+            Rtf.ExecuteValue(11 * 256, Arg & 2 ? 3 : 10, Arg >> 2, AnsiString());
+        break;
+    }
+    case 12: SendKey(Rtf, Qt::Key_Z, Qt::ControlModifier); break;
+    case 13: SendKey(Rtf, Qt::Key_Y, Qt::ControlModifier); break;
+    case 14:
+        QGuiApplication::clipboard()->setText(QString::fromUtf8(kPastedTexts[Arg % std::size(kPastedTexts)]));
+        SendKey(Rtf, Qt::Key_V, Qt::ControlModifier);
+        break;
+    case 15: Click(Rtf, Arg, shift & Qt::ShiftModifier); break;
+    case 16:
+        // Copy and cut go through the clipboard as the panel's menu does.
+        SendKey(Rtf, Arg & 1 ? Qt::Key_X : Qt::Key_C, Qt::ControlModifier);
+        break;
+    default: SaveAndReload(Rtf); break;
+    }
+}
+
+} // namespace
+
+QByteArray FuzzRichTextInput(const QByteArray& Script, const QByteArray& Rtf)
+{
+    const QByteArray script = Script.left(255);
+    return QByteArray(1, char(script.size())) + script + Rtf;
+}
+
+void FuzzRichText(const uint8_t* Data, size_t Size)
+{
+    const size_t scriptSize = Size > 0 ? std::min<size_t>(Data[0], Size - 1) : 0;
+    const uint8_t* script = Data + 1;
+    const QByteArray rtf = Size > scriptSize + 1
+                               ? QByteArray(reinterpret_cast<const char*>(Data + 1 + scriptSize),
+                                            qsizetype(Size - 1 - scriptSize))
+                               : QByteArray();
+    std::unique_ptr<TRtRichText> edit = PanelRichText();
+    Guarded([&] {
+        LoadText(*edit, rtf);
+        Paint(*edit);
+        for (size_t i = 0; i < scriptSize; i += 2) {
+            RunStep(*edit, script[i], i + 1 < scriptSize ? script[i + 1] : 0);
+            if (i % 8 == 6)
+                Paint(*edit);
+        }
+        Paint(*edit);
+        SaveAndReload(*edit);
+        Paint(*edit);
+    });
+    edit.reset();
+    QApplication::processEvents();
 }

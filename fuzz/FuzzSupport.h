@@ -5,6 +5,8 @@
 #include "AnsiString.h"
 #include "Classes.h"
 
+#include <QByteArray>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -26,3 +28,10 @@ void FuzzRTFDrawer(const uint8_t* Data, size_t Size);
 // element copy or a list of files from another program.
 void FuzzDropFormats(const uint8_t* Data, size_t Size);
 constexpr int FuzzDropFormatCount = 8;
+// The rich-text component as the text panel drives it: the first byte gives
+// the length of a script of edits that follows, the rest is RTF loaded into
+// the component; laid out and painted after the load, during the script and
+// after a save and reload.
+void FuzzRichText(const uint8_t* Data, size_t Size);
+// An input of FuzzRichText: a script (at most 255 bytes) and the RTF after it.
+QByteArray FuzzRichTextInput(const QByteArray& Script, const QByteArray& Rtf);

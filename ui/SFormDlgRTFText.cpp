@@ -199,6 +199,13 @@ TSFormDlgRTFText::~TSFormDlgRTFText()
     rtf->OnChange = nullptr;
     rtf->OnCharacterAttrChange = nullptr;
     rtf->OnBeforePasteEvent = nullptr;
+    // The tool bar's controls outlive this part of the panel.
+    FFontCombo->OnChange = nullptr;
+    FSizeCombo->OnChange = nullptr;
+    FSizeCombo->OnKeyPress = nullptr;
+    FSizeCombo->OnCloseUp = nullptr;
+    FColorButton->OnColorChange = nullptr;
+    FColorButton->OnMenuButtonClick = nullptr;
 }
 
 void TSFormDlgRTFText::SetupEditor()

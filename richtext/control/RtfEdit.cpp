@@ -67,6 +67,8 @@ TRtCustomRtfEdit::TRtCustomRtfEdit(QWidget* Parent) : QAbstractScrollArea(Parent
     e->DefaultTextColor = clWindowText;
     objectEnv_ = std::make_unique<TRtObjectEnv>(e, viewport());
     e->ObjectEnv = objectEnv_.get();
+    e->Positions().Add(pressedObject_);
+    e->Positions().Add(hoveredBorder_);
     caret_ = std::make_unique<TCaret>(this, e);
     caret_->SetActive(true);
     strings_ = std::make_unique<TRtRtfStrings>(e);
@@ -93,6 +95,7 @@ TRtCustomRtfEdit::~TRtCustomRtfEdit()
     destroying_ = true;
     std::erase(ControlList(), this);
     TRtRTFTextInput* e = engine_.get();
+    e->Positions().Remove(this, sizeof(*this));
     e->UndoStack = e->OwnUndoStack.get();
     e->OnPostChange = nullptr;
     e->OnShowCaret = e->OnHideCaret = e->OnCaretMoved = nullptr;

@@ -36,11 +36,19 @@ TRtObjectEnv::TRtObjectEnv(TRtRTFTextInput* AEngine, QWidget* Parent) : Engine(A
     Frame->HandleSize = FrameBorder;
     Frame->hide();
     Frame->setGeometry(-1000, -1000, 100, 100);
+    // The frame lets go of an object that goes, and of the paragraph a drop aims at.
+    Engine->Positions().Add(Frame->DropPar);
+    Engine->Positions().OnObjectGoes = [this](const TTextObj* Entry, const TRtObjectBase* Object) {
+        if ((Entry && Frame->Entry == Entry) || (Object && Frame->Obj == Object))
+            HideFrame();
+    };
 }
 
 TRtObjectEnv::~TRtObjectEnv()
 {
-    if (Engine && Engine->ObjectEnv == this)
+    Engine->Positions().OnObjectGoes = nullptr;
+    Engine->Positions().Remove(Frame.get(), sizeof(TRtFrameObject));
+    if (Engine->ObjectEnv == this)
         Engine->ObjectEnv = nullptr;
 }
 

@@ -390,6 +390,8 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
     const bool keepBreaks = KeepStoredLineBreaks || (Par->ExtFlags & parxKeepLineBreaks);
     const bool rich = Par->Lines->Attrs != nullptr;
 
+    // Every kept position in the paragraph, as an offset to place on the new lines.
+    const std::vector<int32_t> keptOffsets = Positions().OffsetsIn(Par);
     // Flatten the paragraph: deleted characters go; the cursor and selection marks become offsets.
     TFlatPar& flat = Scratch();
     flat.Clear();
@@ -678,6 +680,7 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
             l->Flags |= ps.second;
     }
 
+    Positions().PlaceOffsets(Par, newFirst, keptOffsets);
     // Cursor and selection onto the new lines.
     auto lineOf = [&](int32_t Off, bool Cursor, int32_t& Pos) {
         TLine* l = newFirst;

@@ -196,6 +196,7 @@ void TRtRTFTextPaint::InvalidateWidthTables()
 {
     for (TRtWidthTable& t : widthTables_)
         t.Dirty = true;
+    measuredTables_.clear();
 }
 
 void TRtRTFTextPaint::UpdateCharWidths(const TAttr* Attr)
@@ -243,6 +244,20 @@ void TRtRTFTextPaint::UpdateCharWidths(const TAttr* Attr)
         for (TRtWidthTable& t : widthTables_)
             if (t.Stamp < table->Stamp)
                 table = &t;
+        // The replaced table is kept aside (a bounded number of them).
+        if (!table->Dirty) {
+            if (measuredTables_.size() >= MaxMeasuredTables)
+                measuredTables_.clear();
+            measuredTables_[TWidthKey{table->Font, table->Size, table->Style, table->Resolution,
+                                      table->RefResolution, table->FontName}] = *table;
+        }
+    }
+    const auto measured = measuredTables_.find(TWidthKey{font, size, style, res, refRes, name});
+    if (measured != measuredTables_.end()) {
+        *table = measured->second;
+        table->Stamp = stamp;
+        currentTable_ = table;
+        return;
     }
     table->Font = font;
     table->Size = size;

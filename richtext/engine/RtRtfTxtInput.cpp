@@ -16,10 +16,15 @@ bool IsBlank(uint8_t Ch) { return Ch == ' ' || Ch == '\t'; }
 TRtRTFTextInput::TRtRTFTextInput()
 {
     PlainFont = std::make_unique<TRtFont>();
+    Positions().Add(DropEntry);
+    Positions().Add(LastCursorParagraph);
+    Positions().Add(HotPar);
+    Positions().Add(FieldReturn.Par, FieldReturn.Line, FieldReturn.Pos);
 }
 
 TRtRTFTextInput::~TRtRTFTextInput()
 {
+    Positions().Remove(this, sizeof(*this));
     PlainFont.reset();
 }
 

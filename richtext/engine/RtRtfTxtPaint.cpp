@@ -83,10 +83,13 @@ TRtRTFTextPaint::TRtRTFTextPaint()
     Header()->Owner = this;
     Header()->OnChange = [this](bool Repaint) { UpdatePageMetrics(Repaint); };
     CurrentFont = std::make_unique<TRtFont>(this);
+    Positions().Add(HotParagraph);
+    Positions().Add(LastStyleParagraph);
 }
 
 TRtRTFTextPaint::~TRtRTFTextPaint()
 {
+    Positions().Remove(this, sizeof(*this));
     Header()->OnChange = nullptr;
     FreePageBuffers();
 }

@@ -16,7 +16,9 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 // Engine option bits (EngineOptions).
@@ -179,6 +181,8 @@ public:
     // How many tables were built from the font (not found in the cache).
     int32_t WidthTablesBuilt = 0;
     int32_t MaxWidthTables = 16;
+    // Replaced tables kept to be found again (about 1 kB each).
+    static constexpr size_t MaxMeasuredTables = 4096;
     bool KeepEuroWidth = false;     // code 128 keeps its own width instead of that of "C"
     // Widths and line metrics come from the reference printer (RtRefPrinter) when it
     // has a context, measured at its resolution and scaled to the layout's.
@@ -394,6 +398,9 @@ private:
     std::unique_ptr<std::vector<std::unique_ptr<TRtPageBackgroundBuffer>>> pageBuffers_;
     std::vector<TRtWidthTable> widthTables_;
     TRtWidthTable* currentTable_ = nullptr;
+    // Tables the cache gave up, by key: a look measured before is never measured again.
+    using TWidthKey = std::tuple<uint8_t, uint8_t, uint32_t, int32_t, int32_t, AnsiString>;
+    std::map<TWidthKey, TRtWidthTable> measuredTables_;
     std::vector<std::pair<const TCanvas*, TRtMapMode>> mapModes_;
     QImage surface_;
 };

@@ -23,8 +23,21 @@ const AnsiString& LowerTable()
 
 } // namespace
 
+TRtTextFinder::~TRtTextFinder()
+{
+    if (Text)
+        Text->Positions().Remove(this, sizeof(*this));
+}
+
 void TRtTextFinder::SetText(TRtRTFText* Value)
 {
+    // The paragraphs it walks are kept up to date by the text.
+    if (Text)
+        Text->Positions().Remove(this, sizeof(*this));
+    if (Value) {
+        Value->Positions().Add(FirstPar);
+        Value->Positions().Add(CurrentPar);
+    }
     Text = Value;
     Header = Value ? Value->Header() : nullptr;
     Reset();
@@ -57,6 +70,8 @@ void TRtTextFinder::Clear()
     WordMode = BlankDelimiters = StopAtHiddenAndObjects = WholeWord = false;
     SkipStyles = WrtStyle();
     Header = nullptr;
+    if (Text)
+        Text->Positions().Remove(this, sizeof(*this));
     Text = nullptr;
     FirstPar = CurrentPar = nullptr;
     CurrentIndex = ReplaceCount = 0;

@@ -19,6 +19,9 @@ class TRtTextFinder : public TObject {
 public:
     LUMI_CLASSNAME(TRtTextFinder)
     TRtTextFinder() = default;
+    ~TRtTextFinder() override;
+    TRtTextFinder(const TRtTextFinder&) = delete;
+    TRtTextFinder& operator=(const TRtTextFinder&) = delete;
 
     int32_t FoundPosition = 0;
     int32_t FoundLength = 0;

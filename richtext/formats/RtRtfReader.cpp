@@ -46,7 +46,7 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
 {
     Dest = rdText;
     Ignorable = false;
-    Depth = SkippedDepth = 0;
+    Depth = SkippedDepth = NumberingDefs = 0;
     Started = Stop = LastParDone = SkipNextPicture = RawCode = Preformatted = LineBreakPending = false;
     FormatTakenBy = nullptr;
     EmptyFormatFor = nullptr;
@@ -113,6 +113,9 @@ void TRtRtfReader::ReadRawCode(TRtfLexer& Lex)
 
 void TRtRtfReader::HandleToken(const TRtfToken& t)
 {
+    // Bytes before the first group are no part of the text.
+    if (!Started && t.Kind != rttGroupOpen)
+        return;
     switch (t.Kind) {
     case rttGroupOpen:
         SkipChars = 0;
@@ -242,6 +245,8 @@ void TRtRtfReader::CloseGroup()
     UnicodeSkip = g.UnicodeSkip;
     InRow = g.InRow;
     const bool numbering = g.NumberingDef;
+    if (numbering)
+        --NumberingDefs;
     Groups.pop_back();
     --Depth;
     if (numbering)
@@ -361,8 +366,10 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
         break;
     case 19: // pn
     case 23: // pnseclvl
-        if (!Groups.empty())
+        if (!Groups.empty() && !Groups.back().NumberingDef) {
             Groups.back().NumberingDef = true;
+            ++NumberingDefs;
+        }
         Level = TLevelDef();
         Level.Level = 0;
         Dest = rdText;
@@ -477,6 +484,11 @@ void TRtRtfReader::HandleCharacter(int32_t Ch)
 {
     switch (Dest) {
     case rdText:
+        // A numbering definition's own text stays out of the document.
+        if (NumberingDefs > 0)
+            break;
+        AddChar(Ch);
+        break;
     case rdHeader:
     case rdFooter:
     case rdShapeResult:

@@ -210,6 +210,7 @@ private:
     bool Ignorable = false;
     int32_t Depth = 0;
     int32_t SkippedDepth = 0; // groups beyond MaxGroupDepth still open
+    int32_t NumberingDefs = 0; // open groups holding a "\pn" definition
     bool Started = false;
     bool Stop = false;
     bool LastParDone = false;

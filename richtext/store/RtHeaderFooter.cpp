@@ -9,6 +9,13 @@ uint32_t NextSpecialTextId = 0;
 TRtSpecialTextProperty::TRtSpecialTextProperty(TRtRTFText* Owner)
     : owner_(Owner), id_(++NextSpecialTextId)
 {
+    // The body's cursor and selection, kept aside while this text is edited.
+    if (owner_) {
+        TRtLivePositions& kept = owner_->Positions();
+        kept.Add(saved_.CursorPar, saved_.CursorLine, saved_.CursorPos);
+        kept.Add(saved_.Selection.StartPar, saved_.Selection.StartLine, saved_.Selection.StartPos);
+        kept.Add(saved_.Selection.EndPar, saved_.Selection.EndLine, saved_.Selection.EndPos);
+    }
 }
 
 TRtSpecialTextProperty::~TRtSpecialTextProperty()
@@ -16,6 +23,8 @@ TRtSpecialTextProperty::~TRtSpecialTextProperty()
     if (editing_)
         SetEditing(false);
     ClearText();
+    if (owner_)
+        owner_->Positions().Remove(this, sizeof(*this));
 }
 
 void TRtSpecialTextProperty::ClearText()

@@ -428,6 +428,9 @@ void TRtObjReferenceList::FreeItem(TRtListItem* Item)
             shared = true;
             break;
         }
+    // Whoever holds the reference or the object that goes lets go first.
+    if (Owner)
+        Owner->Positions().ObjectGoes(&ref, shared ? nullptr : obj);
     if (obj && !shared) {
         if (Owner) {
             auto& objs = Owner->Objects();

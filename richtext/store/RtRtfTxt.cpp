@@ -44,6 +44,23 @@ TRtRTFText::TRtRTFText()
     static const bool noPrinter = RtPlatform().NoPrinters();
     RtRefPrinter.NoPrinter = noPrinter;
 
+    positions_.Add(CursorPar, CursorLine, CursorPos);
+    positions_.Add(SelStartPar, SelStartLine, SelStartPos);
+    positions_.Add(SelEndPar, SelEndLine, SelEndPos);
+    positions_.Add(BodyCursorPar, BodyCursorLine, BodyCursorPos);
+    positions_.Add(PendingInputPar);
+    positions_.Add(SelectedObjEntry);
+    positions_.Add(SelectedObject);
+    positions_.Add(FrameEntry);
+    positions_.Add(FrameObject);
+    // The anchors of positioned objects.
+    positions_.ForEachExtra = [this](const TRtLivePositions::TVisitor& Visit) {
+        for (TRtListItem* it = objRefs_ ? objRefs_->FirstItem() : nullptr; it; it = it->Next) {
+            TTextObj& o = static_cast<TRtObjRefItem*>(it)->Obj;
+            if (o.AnchorPar)
+                Visit(o.AnchorPar, o.AnchorLine, o.AnchorPos);
+        }
+    };
     header_->RichText = 1;
     header_->Owner = this;
     // A full tab table frees the stops no paragraph uses; those the caller is

@@ -9,6 +9,7 @@
 // allocation routines create them and only its freeing routines free them.
 #include "RtDefs.h"
 #include "RtList.h"
+#include "RtLivePositions.h"
 
 #include <QString>
 
@@ -253,6 +254,9 @@ public:
     TRtTableList* TableList() const { return tables_.get(); }
     TRtFootnoteList* FootnoteList() const { return footnotes_.get(); }
     TRtObjReferenceList* ObjRefList() const { return objRefs_.get(); }
+    // The positions into this text kept across calls, moved or cleared by the
+    // code that frees or moves paragraphs, lines and objects.
+    TRtLivePositions& Positions() { return positions_; }
     TRtInsertpointList* InsertpointList() const { return insertpoints_.get(); }
     TRtRTFNumberingStyleCollection* NumberingStyles() const { return numbering_.get(); }
     TRtHeaderFooterCollection* HeaderFooters() const { return headerFooters_.get(); }
@@ -473,6 +477,10 @@ public:
     uint32_t NumberingOptions = 0;          // bit 0: a paragraph without number keeps the count
     TParagraph* PendingInputPar = nullptr;  // an empty paragraph that counts for numbering
     TRtSpecialTextProperty* EditedSpecialText = nullptr;
+    // While a reader fills the text its paragraphs only gain tab stops: once
+    // every stop of the full table is in use, no purge can free one.
+    bool ReadingTabs = false;
+    bool TabsAllUsed = false;
     // The body while a header or footer is edited.
     TParagraph* BodyFirstPar = nullptr;
     TParagraph* BodyCursorPar = nullptr;
@@ -532,6 +540,7 @@ private:
     void FirePercent(int32_t Percent);
     bool OwnerLoading() const;
 
+    TRtLivePositions positions_;
     std::unique_ptr<TTextHeader> header_;
     std::unique_ptr<TRtTableList> tables_;
     std::unique_ptr<TRtFootnoteList> footnotes_;

@@ -166,7 +166,7 @@ void TRtRTFTextIo::LoadWithReader(TStream* Stream, TRtCustomTextReader* Reader)
         setup.Header = temp.Header();
         setup.StartPar = temp.FirstPar;
         SetupReader(Reader, setup);
-        IOResult = uint8_t(Reader->ReadStream(Stream));
+        IOResult = uint8_t(temp.ReadIntoText(Reader, Stream));
         PrepareCopyMaps(&temp);
         TParagraph* chain = temp.IsEmpty() ? nullptr : DuplicateChain(temp.FirstPar, nullptr, &temp);
         if (chain) {
@@ -219,7 +219,7 @@ void TRtRTFTextIo::LoadWithReader(TStream* Stream, TRtCustomTextReader* Reader)
         setup.StartPar = FirstPar;
         setup.ParTemplate = FirstPar;
         SetupReader(Reader, setup);
-        IOResult = uint8_t(Reader->ReadStream(Stream));
+        IOResult = uint8_t(ReadIntoText(Reader, Stream));
         bool doIt = true;
         if (OnBeforePaste)
             OnBeforePaste(this, doIt, FirstPar);
@@ -248,6 +248,22 @@ void TRtRTFTextIo::LoadWithReader(TStream* Stream, TRtCustomTextReader* Reader)
     ReformatText(nullptr);
 }
 
+int32_t TRtRTFTextIo::ReadIntoText(TRtCustomTextReader* Reader, TStream* Stream)
+{
+    // The reader writes into this text's lines: no layout may free or move them
+    // (a header change notice lays out) until it has ended; the caller lays out then.
+    // Paragraphs only gain tab stops meanwhile.
+    const bool locked = FormatLock, reading = ReadingTabs;
+    FormatLock = ReadingTabs = true;
+    TabsAllUsed = false;
+    auto unlock = OnExit([&] {
+        FormatLock = locked;
+        ReadingTabs = reading;
+        TabsAllUsed = false;
+    });
+    return Reader->ReadStream(Stream);
+}
+
 int32_t TRtRTFTextIo::ReadRTFWithReader(TStream* Stream, TRtCustomTextReader* Reader)
 {
     TOwnedFilter<TRtCustomTextReader> r{Reader, false};
@@ -271,7 +287,7 @@ int32_t TRtRTFTextIo::ReadRTFWithReader(TStream* Stream, TRtCustomTextReader* Re
     setup.ParTemplate = FirstPar;
     setup.StartPar = IsEmpty() ? FirstPar : nullptr;
     SetupReader(r.Filter, setup);
-    const int32_t result = r.Filter->ReadStream(Stream);
+    const int32_t result = ReadIntoText(r.Filter, Stream);
     UpdateAfterChange(true);
     return result;
 }

@@ -238,6 +238,8 @@ private:
     TParagraph* LastParFromCursor() const;
     TRtCustomTextWriter* CreateWriter(const AnsiString& Name);
     TRtCustomTextReader* CreateReader(const AnsiString& Name);
+    // Runs Reader into this text with layout held off until it ends.
+    int32_t ReadIntoText(TRtCustomTextReader* Reader, TStream* Stream);
     TRtWriterSetup MakeWriterSetup(TRtCustomTextWriter* Writer);
     int32_t RunWriter(TStream* Stream, TRtCustomTextWriter* Writer, const TRtWriterSetup& Setup);
     AnsiString ChooseWriterName(const AnsiString& Format, bool UseExt, bool UseStyles);

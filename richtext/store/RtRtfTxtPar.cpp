@@ -175,6 +175,7 @@ void TRtRTFText::DeleteLine(TParagraph* Par, TLine* Line)
         Line->Prior->Next = Line->Next;
         if (Line->Next)
             Line->Next->Prior = Line->Prior;
+        positions_.LineGoes(Line, Line->Prior, Line->Prior->Length);
         FreeLine(Line);
     } else if (Par->Prior) {
         // The paragraph joins its predecessor.
@@ -196,6 +197,7 @@ void TRtRTFText::DeleteLine(TParagraph* Par, TLine* Line)
     } else if (Line->Next) {
         Par->Lines = Line->Next;
         Par->Lines->Prior = nullptr;
+        positions_.LineGoes(Line, Par->Lines, 0);
         FreeLine(Line);
     } else if (!Par->Next) {
         if (Line->Chars)
@@ -301,6 +303,7 @@ void TRtRTFText::FreePar(TParagraph*& Par)
 {
     if (!Par)
         return;
+    positions_.ParagraphGoes(Par, nullptr);
     FreeParExtras(Par);
     delete Par;
     Par = nullptr;
@@ -336,21 +339,8 @@ void TRtRTFText::FreeParChain(TParagraph* First)
     }
 }
 
-// Pointers of the cursor and the selection into a paragraph that goes away
-// move to the start of another one.
-void TRtRTFText::MoveCursorOff(TParagraph* Par, TParagraph* To)
-{
-    auto move = [&](TParagraph*& P, TLine*& L, int32_t& Pos) {
-        if (P != Par)
-            return;
-        P = To;
-        L = To ? To->Lines : nullptr;
-        Pos = 0;
-    };
-    move(CursorPar, CursorLine, CursorPos);
-    move(SelStartPar, SelStartLine, SelStartPos);
-    move(SelEndPar, SelEndLine, SelEndPos);
-}
+// Positions in a paragraph that goes away move to the start of another one.
+void TRtRTFText::MoveCursorOff(TParagraph* Par, TParagraph* To) { positions_.ParagraphGoes(Par, To); }
 
 // ---- helpers of the edits ---------------------------------------------------------------------------
 

@@ -239,15 +239,13 @@ void TRtRTFText::EmptyParLines(TParagraph* P)
         return;
     for (TLine* l = P->Lines->Next; l;) {
         TLine* next = l->Next;
-        if (CursorLine == l) {
-            CursorLine = P->Lines;
-            CursorPos = 0;
-        }
+        positions_.LineGoes(l, P->Lines, 0);
         FreeLine(l);
         l = next;
     }
     P->Lines->Next = nullptr;
     P->Lines->Length = 0;
+    positions_.LineGoes(P->Lines, P->Lines, 0);
     if (P->Lines->Chars)
         P->Lines->Chars[0] = 0;
     if (CursorLine == P->Lines)
@@ -490,6 +488,8 @@ void TRtRTFText::PurgeUnusedTabs() { PurgeUnusedTabsKeeping(0); }
 
 void TRtRTFText::PurgeUnusedTabsKeeping(uint64_t Keep)
 {
+    if (ReadingTabs && TabsAllUsed)
+        return;
     TTextHeader& h = *Header();
     uint64_t defined = 0;
     for (int32_t i = 0; i < 64; ++i)
@@ -508,6 +508,7 @@ void TRtRTFText::PurgeUnusedTabsKeeping(uint64_t Keep)
     auto allUsed = [&] {
         if (used != defined)
             return false;
+        TabsAllUsed = ReadingTabs;
         if (OnHeaderChange)
             OnHeaderChange(this);
         return true;

@@ -176,6 +176,8 @@ void TRtStoreUndoObject::RestoreLines(TParagraph* Par, bool WithProps)
 {
     if (!SavedPar)
         return;
+    // Positions in the paragraph keep their offsets on the restored lines.
+    const std::vector<int32_t> offsets = Text->Positions().OffsetsIn(Par);
     Text->ReleaseChainObjects(Par->Lines);
     TRtRTFText::FreeLines(Par->Lines);
     Par->Lines = nullptr;
@@ -208,6 +210,7 @@ void TRtStoreUndoObject::RestoreLines(TParagraph* Par, bool WithProps)
         Text->InsertLine(line, 8);
         Par->Lines = line;
     }
+    Text->Positions().PlaceOffsets(Par, Par->Lines, offsets);
     Par->Flags |= parfReformat;
     FreeSavedPar();
 }

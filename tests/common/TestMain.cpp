@@ -9,6 +9,14 @@
 #include <cstdio>
 #include <cstdlib>
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+// A sanitizer build (LUMI_SANITIZE): the caches fontconfig keeps for the
+// process are no leaks.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#endif
+#endif
+
 int main(int argc, char** argv)
 {
     QTemporaryDir home;

@@ -207,7 +207,7 @@ TEST(BildManager, PreparedFullBitmapsAreThoseDrawingWouldDecode)
         refs.push_back(m.AddFile(SavePicture(dir, QString("p%1.jpg").arg(i), 300 + 40 * i, 200)));
         m.FindItem(refs.back())->RemoveGPBitmap();
     }
-    const int32_t damaged = AddStored(m, QByteArray("\xFF\xD8\xFF\xE0 not a picture", 20), "kaputt.jpg", 30, 20);
+    const int32_t damaged = AddStored(m, QByteArray("\xFF\xD8\xFF\xE0 not a picture"), "kaputt.jpg", 30, 20);
     std::vector<int32_t> asked = {refs[3], damaged, refs[5], refs[3], 9999};
     m.PrepareFullBitmaps(asked);
     EXPECT_EQ(DecodedCount(m), 2);

@@ -72,6 +72,17 @@ TEST_F(RtWidthTables, CacheFindsLooksAgainAndReplacesTheLeastRecentlyUsed)
     E->UpdateCharWidths(&a);
     E->UpdateCharWidths(&b);
     EXPECT_EQ(E->WidthTablesBuilt - before, 4);
+    // A replaced look is found again without measuring it anew.
+    E->UpdateCharWidths(&c);
+    EXPECT_EQ(E->WidthTablesBuilt - before, 4);
+    EXPECT_EQ(E->WidthTableCount(), 3);
+    EXPECT_EQ(E->CurrentWidths()->FontName, "Liberation Serif");
+    E->UpdateCharWidths(&a);
+    E->UpdateCharWidths(&b);
+    E->UpdateCharWidths(&d);
+    EXPECT_EQ(E->WidthTablesBuilt - before, 4);
+    // A change of the device measures again.
+    E->InvalidateWidthTables();
     E->UpdateCharWidths(&c);
     EXPECT_EQ(E->WidthTablesBuilt - before, 5);
     // Bold is wider than plain.

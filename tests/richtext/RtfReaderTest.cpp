@@ -63,6 +63,10 @@ TEST(RtfReader, GroupsEscapesAndTheEndOfTheDocument)
         {"{\\rtf1 a\\par\\par b}", "a\n\nb"},
         {"}}}", ""},
         {"{\\rtf1 unclosed {\\b group", "unclosed group"},
+        {"\x08  \r\n{\\rtf1 text}", "text"},                        // bytes before the first group
+        {"junk\\par\\b {\\rtf1 x}", "x"},
+        {"{\\rtf1 a{\\*\\pnseclvl1\\pnucrm\\pnstart1 hidden{\\pntxta .}}b}", "ab"}, // numbering definitions
+        {"{\\rtf1 a{\\pn\\pnlvlblt\\pnf1 nope{\\pntxtb \\'B7}{\\b in}}b}", "ab"},
     };
     for (const Case& c : cases) {
         TRtRTFText text;
@@ -506,4 +510,29 @@ TEST(RtfReader, FieldResultsStayUnlessTheFieldBecomesAnObject)
     EXPECT_EQ(mark->Type, 1);
     EXPECT_EQ(ref->Type, 3);
     EXPECT_EQ(ref->RefName, "m");
+}
+
+TEST(RtfReader, StopsBeyondAFullTabTableLookForAFreeOneOnce)
+{
+    // Every paragraph uses a stop of its own: after the 64th the table is
+    // full, and the paragraphs read so far keep every stop in use.
+    TestPlatform();
+    TRtRTFTextIo text;
+    int purgesFindingAllUsed = 0;
+    text.OnHeaderChange = [&](TObject*) { ++purgesFindingAllUsed; };
+    std::string rtf = "{\\rtf1\\ansi ";
+    for (int i = 1; i <= 100; ++i)
+        rtf += "\\pard\\tx" + std::to_string(i * 720) + " p\\tab x\\par ";
+    rtf += "}";
+    TMemoryStream m = RtfStreamOf(rtf);
+    text.LoadFromStream(&m, "AUTO");
+    EXPECT_EQ(purgesFindingAllUsed, 1);
+    int defined = 0;
+    for (const TRtTabEntry& t : text.Header()->Tabs)
+        defined += t.Pos != 0;
+    EXPECT_EQ(defined, 64);
+    EXPECT_EQ(Pars(text).size(), 101u);
+    // Once the text is read, a new stop looks for a free one again.
+    text.Header()->AddTab(720 * 101, 0);
+    EXPECT_EQ(purgesFindingAllUsed, 2);
 }

@@ -676,3 +676,23 @@ TEST(SFormDlgRTFText, PageDrawerReadsWhatTheEditorWrites)
     }
     EXPECT_EQ(n, int(parts.size()));
 }
+
+TEST(SFormDlgRTFText, ClosingTheWindowLeavesNoHandlerOfTheDestroyedPanel)
+{
+    // The tool bar's controls are kept past the panel here: whatever they
+    // report while the window goes must not reach the destroyed panel.
+    TextWindow w;
+    w.NewBox();
+    std::unique_ptr<TWVLTBFontComboBox> font(w.Panel->FFontCombo);
+    std::unique_ptr<TWVLTBComboBox> size(w.Panel->FSizeCombo);
+    std::unique_ptr<TQwColorPopupButton> colour(w.Panel->FColorButton);
+    for (QWidget* control : std::initializer_list<QWidget*>{font.get(), size.get(), colour.get()})
+        control->setParent(nullptr);
+    w.M.reset();
+    EXPECT_FALSE(font->OnChange);
+    EXPECT_FALSE(size->OnChange);
+    EXPECT_FALSE(size->OnKeyPress);
+    EXPECT_FALSE(size->OnCloseUp);
+    EXPECT_FALSE(colour->OnColorChange);
+    EXPECT_FALSE(colour->OnMenuButtonClick);
+}

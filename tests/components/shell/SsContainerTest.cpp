@@ -219,8 +219,12 @@ TEST(SsList, AppendDeleteIterateAndAssign)
     EXPECT_EQ(l.Next(a), c);
     l.Delete(nullptr);
     EXPECT_EQ(l.Count(), 2);
-    TSsDictNode foreign("x", nullptr);
-    EXPECT_EQ(ErrorOf([&] { l.Delete(reinterpret_cast<TSsListNode*>(&foreign)); }), 52);
+    // A list node of another class (of another list).
+    struct TOtherListNode : TSsListNode {
+        LUMI_CLASSNAME(TOtherListNode)
+        using TSsListNode::TSsListNode;
+    } foreign(nullptr);
+    EXPECT_EQ(ErrorOf([&] { l.Delete(&foreign); }), 52);
 
     // A copy shares the data, so it must not dispose them.
     TSsList copy;

@@ -1,0 +1,57 @@
+#pragma once
+// The positions into a text that live across calls: a paragraph, a line and
+// an offset (or a paragraph alone), and references to embedded objects.
+// Their holders register them with the text; the code that frees or moves
+// paragraphs, lines and objects moves or clears them here, so that no holder
+// is left on freed memory.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+struct TParagraph;
+struct TLine;
+struct TTextObj;
+class TRtObjectBase;
+
+class TRtLivePositions {
+public:
+    using TVisitor = std::function<void(TParagraph*& Par, TLine*& Line, int32_t& Pos)>;
+
+    // Registers the fields of a position; a paragraph alone has no line and offset.
+    void Add(TParagraph*& Par, TLine*& Line, int32_t& Pos);
+    void Add(TParagraph*& Par);
+    void Add(TTextObj*& Entry);
+    void Add(TRtObjectBase*& Object);
+    // Forgets every field that lies in the Size bytes at Holder (a holder that goes).
+    void Remove(const void* Holder, size_t Size);
+    // Positions kept in many records (object anchors), walked on every change.
+    std::function<void(const TVisitor& Visit)> ForEachExtra;
+    // Told when an object reference goes, after the fields were cleared (frames that show it).
+    std::function<void(const TTextObj* Entry, const TRtObjectBase* Object)> OnObjectGoes;
+
+    // Paragraph Par goes: what points into it moves to the start of To, or is cleared without To.
+    void ParagraphGoes(const TParagraph* Par, TParagraph* To);
+    // Line goes from its paragraph: what points into it moves to To at ToPos
+    // (clamped to To's length), or to no line without To.
+    void LineGoes(const TLine* Line, TLine* To, int32_t ToPos);
+    // The lines of Par are built anew: first the character offsets of the
+    // positions in Par (or on one of its lines), then, on the new lines from
+    // FirstLine, the positions at those offsets.
+    std::vector<int32_t> OffsetsIn(const TParagraph* Par);
+    void PlaceOffsets(TParagraph* Par, TLine* FirstLine, const std::vector<int32_t>& Offsets);
+    // An object reference (and its object, when no other reference shares it) goes.
+    void ObjectGoes(const TTextObj* Entry, const TRtObjectBase* Object);
+
+private:
+    struct TPosition {
+        TParagraph** Par;
+        TLine** Line;
+        int32_t* Pos;
+    };
+    // Every position, the registered ones and the extra ones.
+    void Visit(const TVisitor& Fn);
+    std::vector<TPosition> positions_;
+    std::vector<TTextObj**> entries_;
+    std::vector<TRtObjectBase**> objects_;
+};
