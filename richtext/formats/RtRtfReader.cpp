@@ -2067,6 +2067,9 @@ void TRtRtfReader::BeginHeaderFooter(bool Footer, int32_t Letter)
     }
     if (kind == 0)
         HFFallbackRead = uint8_t(fallback ? HFFallbackRead | bit : HFFallbackRead & ~bit);
+    // A row never reaches across the header's edges: its cells are paragraphs of one chain.
+    if (CellIndex > 0)
+        FinishRow();
     MainPosition = {Par, CurLine, CharsAdded, ParNumber};
     TParagraph* chain = nullptr;
     Text->InsertPar(chain, LineCapacity);
@@ -2168,6 +2171,8 @@ void TRtRtfReader::EndHeaderFooter()
 {
     if (!HFChain)
         return;
+    if (CellIndex > 0)
+        FinishRow();
     AssignParFormat(*Par, ParTemplate);
     // A trailing empty paragraph is dropped.
     TParagraph* last = Par;

@@ -89,3 +89,19 @@ TEST(RtfDamage, DeepNestingHugeNumbersAndStrayBraces)
     for (const std::string& c : cases)
         ReadDamaged(c);
 }
+
+TEST(RtfDamage, ARowLeftOpenInAHeaderEndsWithTheHeader)
+{
+    // The first header stands for all pages until "\\header" replaces it; its
+    // open row must not reach past it (nor a body row into a header).
+    const std::string cases[] = {
+        "{\\rtf1{\\headerf\\intbl a\\cell}{\\header b} x}",
+        "{\\rtf1{\\headerf\\trowd\\cellx900\\intbl a\\cell}{\\header\\intbl b\\cell}\\intbl x\\cell}",
+        "{\\rtf1\\intbl x\\cell{\\headerf\\intbl a\\cell}{\\header b}\\intbl y\\cell\\row z}",
+    };
+    for (const std::string& c : cases) {
+        TRtRTFText text;
+        ReadRtf(text, c);
+        EXPECT_EQ(text.HeaderFooterCount(), 1) << c;
+    }
+}
