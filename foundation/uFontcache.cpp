@@ -7,7 +7,9 @@
 #include "Charsets.h"
 #include "SysUtils.h"
 
-TFontCache FontCache;
+// Never destroyed: its fonts hold Qt font engines, which must not outlive Qt
+// at exit. The application empties it while Qt lives (see GetFontInfo).
+TFontCache& FontCache = *new TFontCache;
 
 TFontInfo::TFontInfo(const TFont& AFont)
 {

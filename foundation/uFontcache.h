@@ -44,4 +44,4 @@ private:
     std::vector<std::unique_ptr<TFontInfo>> List;  // newest first
 };
 
-extern TFontCache FontCache;
+extern TFontCache& FontCache;
