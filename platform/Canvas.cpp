@@ -38,7 +38,9 @@ size_t qHash(const FaceKey& k, size_t seed = 0)
 // The face of a name and style at its em square size (design units).
 QRawFont EmFace(const AnsiString& Name, TFontStyles Style)
 {
-    static QHash<FaceKey, QRawFont> faces;
+    // Never destroyed at exit, when Qt can no longer release font engines: the
+    // application object empties it while it lives.
+    static auto& faces = *new QHash<FaceKey, QRawFont>;
     static const TStaticCleanup cleanup([] { faces.clear(); });
     const FaceKey key{Name, TFontStyles(Style & (fsBold | fsItalic))};
     auto it = faces.find(key);
@@ -80,7 +82,7 @@ QRawFont RawFontFor(const AnsiString& Name, TFontStyles Style, double PixelSize)
     struct SizedHash {
         size_t operator()(const SizedKey& k) const { return qHash(k.face) ^ std::hash<double>()(k.size); }
     };
-    static std::unordered_map<SizedKey, QRawFont, SizedHash> sized;
+    static auto& sized = *new std::unordered_map<SizedKey, QRawFont, SizedHash>;  // as the faces
     static const TStaticCleanup cleanup([] { sized.clear(); });
     const SizedKey key{FaceKey{Name, TFontStyles(Style & (fsBold | fsItalic))}, PixelSize};
     auto it = sized.find(key);
