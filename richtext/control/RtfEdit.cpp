@@ -85,6 +85,10 @@ TRtCustomRtfEdit::TRtCustomRtfEdit(QWidget* Parent) : QAbstractScrollArea(Parent
     e->OnRefresh = [this](TObject*) { viewport()->update(); };
     e->OnLayoutChanged = [this] { UpdateScrollRanges(); };
     e->OnCursorMove = [this](TObject*) { TakeCursorAttr(); };
+    e->OnObjectMove = [this](TObject*, TTextObj* Entry, int32_t X, int32_t Y) {
+        if (OnTextObjectMove)
+            OnTextObjectMove(this, Entry, X, Y);
+    };
     connect(QGuiApplication::inputMethod(), &QInputMethod::localeChanged, this, [this] { InputLanguageChanged(); });
     InstallRtObjectDialogs();
     ControlList().push_back(this);
@@ -104,6 +108,7 @@ TRtCustomRtfEdit::~TRtCustomRtfEdit()
     e->OnRefresh = nullptr;
     e->OnLayoutChanged = nullptr;
     e->OnCursorMove = nullptr;
+    e->OnObjectMove = nullptr;
     caret_.reset();
     strings_.reset();
     AdoptObjects(nullptr);

@@ -195,6 +195,8 @@ public:
     TTextObjectMouseEvent OnTextObjectMouseDown, OnTextObjectMouseMove, OnTextObjectMouseUp;
     TTextObjectClickEvent OnTextObjectClick;
     TTextObjectNotifyEvent OnTextObjectSelect, OnTextObjectEdit;
+    // An object's frame moved it: its entry and the new point (window pixels).
+    TRtObjectMoveEvent OnTextObjectMove;
     // Cursors over hyperlinks and embedded objects (none: the normal cursor).
     std::optional<Qt::CursorShape> HyperLinkCursor, TextObjectCursor;
     bool TableLayoutChanged = false;

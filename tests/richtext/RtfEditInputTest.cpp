@@ -9,6 +9,7 @@
 #include <QInputMethodEvent>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <tuple>
 
 namespace {
 
@@ -668,6 +669,17 @@ TEST_F(RtfEditInput, ObjectsLiveInTheControlsWindowAndShowTheMouse)
                       Qt::NoModifier);
     QApplication::sendEvent(Rtf->viewport(), &leave);
     EXPECT_FALSE(obj->HotFlag());
+    // A frame that moves its object reaches the control's event once, with the control as sender.
+    std::vector<std::tuple<TObject*, TTextObj*, int32_t, int32_t>> moves;
+    Rtf->OnTextObjectMove = [&](TObject* Sender, TTextObj* Entry, int32_t X, int32_t Y) {
+        moves.emplace_back(Sender, Entry, X, Y);
+    };
+    ASSERT_TRUE(E()->OnObjectMove);
+    E()->OnObjectMove(E()->OwnerControl, nullptr, 30, 40);
+    ASSERT_EQ(moves.size(), 1u);
+    EXPECT_EQ(std::get<0>(moves[0]), Rtf.get());
+    EXPECT_EQ(std::get<2>(moves[0]), 30);
+    EXPECT_EQ(std::get<3>(moves[0]), 40);
 }
 
 } // namespace
