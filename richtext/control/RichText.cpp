@@ -1102,7 +1102,7 @@ void TRtCustomRichText::DeleteRow()
     e->CursorPos = 0;
     e->BeginUndoGroup();
     for (TParagraph* p : row) {
-        e->SaveUndo(p, ukDeleted, 16);
+        e->SaveUndo(p, ukDeleted, ulTable);
         e->DeletePar(p);
     }
     e->EndUndoGroup();
