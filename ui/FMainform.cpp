@@ -701,12 +701,12 @@ void TMaster::UpdatePageLabel()
 
 namespace {
 
-// One of the editor's edit commands (copy 1, cut 2, paste 3, undo 9) through
-// its command dispatcher, which writes the change back like typing does.
-void RunEditorCommand(TRtCustomRichText& Editor, int32_t Id)
+// One of the editor's edit commands through its command dispatcher, which
+// writes the change back like typing does.
+void RunEditorCommand(TRtCustomRichText& Editor, TRtEditCommand Id)
 {
     uint8_t state = rtcmdClick;
-    Editor.Execute(3 * 256, Id, state);
+    Editor.Execute(rtgEdit, Id, state);
 }
 
 }  // namespace
@@ -1205,7 +1205,7 @@ void TMaster::mnuBearbeitenClick()
 void TMaster::mnuBearbeitenAusschneidenClick()
 {
     if (TRtCustomRichText* editor = ActiveRichText()) {
-        RunEditorCommand(*editor, 2);
+        RunEditorCommand(*editor, rtcEditCut);
         return;
     }
     FMainView->CutElement();
@@ -1215,7 +1215,7 @@ void TMaster::mnuBearbeitenAusschneidenClick()
 void TMaster::mnuBearbeitenKopierenClick()
 {
     if (TRtCustomRichText* editor = ActiveRichText()) {
-        RunEditorCommand(*editor, 1);
+        RunEditorCommand(*editor, rtcEditCopy);
         return;
     }
     FMainView->CopyElement();
@@ -1225,7 +1225,7 @@ void TMaster::mnuBearbeitenKopierenClick()
 void TMaster::mnuBearbeitenEinfuegenClick()
 {
     if (TRtCustomRichText* editor = ActiveRichText()) {
-        RunEditorCommand(*editor, 3);
+        RunEditorCommand(*editor, rtcEditPaste);
         return;
     }
     FMainView->PasteElement();
@@ -1239,7 +1239,7 @@ void TMaster::mnuBearbeitenDuplizierenClick()
 void TMaster::mnuRueckgaengigClick()
 {
     if (TRtCustomRichText* editor = ActiveRichText()) {
-        RunEditorCommand(*editor, 9);
+        RunEditorCommand(*editor, rtcEditUndo);
         return;
     }
     TUndoManager& undo = GetUndoManager();

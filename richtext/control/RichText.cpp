@@ -81,10 +81,10 @@ TRtCustomRichText* CurrentRichText = nullptr;
 uint32_t IdBit(int32_t Id) { return Id >= 0 && Id < 32 ? RtBitMask[size_t(Id)] : 0; }
 size_t GroupIndex(int32_t Group) { return size_t(std::clamp(Group / 256, 0, 11)); }
 
-// The style bit of character-attribute command Id (2 to 11).
+// The style bit of each character-style command from rtcStyleBold on.
 constexpr TOneWrtStyle StyleCommandBits[] = {afsBold,  afsItalic, afsUnderline, afsHyperLink, afsStrikeOut,
                                              afsSuper, afsSub,    afsHidden,    afsIsRTFCode, afsProtected};
-constexpr int32_t FirstStyleCommand = 2;
+constexpr int32_t FirstStyleCommand = rtcStyleBold;
 
 }  // namespace
 
@@ -507,8 +507,8 @@ void TRtCustomRichText::UpdateState()
     const uint32_t mask = e->ChangeFlags;
     e->ChangeFlags = 0;
     ++CommandLock;
-    SetButtonState(5 * 256, 3, AutoZoom() == rtAutoZoomWidth);
-    SetButtonState(5 * 256, 4, AutoZoom() == rtAutoZoomFullPage);
+    SetButtonState(rtgView, rtcViewFitWidth, AutoZoom() == rtAutoZoomWidth);
+    SetButtonState(rtgView, rtcViewFitPage, AutoZoom() == rtAutoZoomFullPage);
     // The attribute control reloads on a change or when it was told to.
     if ((mask & (rtchCharAttr | rtchParAttr | rtchCursor)) || setMode_.ReloadChar || setMode_.ReloadPar)
         setMode_.Reload();
@@ -516,21 +516,21 @@ void TRtCustomRichText::UpdateState()
         const WrtStyle s = e->CurrentAttr.Style;
         int32_t id = FirstStyleCommand;
         for (TOneWrtStyle bit : StyleCommandBits)
-            SetButtonState(256, id++, s.Has(bit));
+            SetButtonState(rtgStyle, id++, s.Has(bit));
         if (OnCharacterAttrChange)
             OnCharacterAttrChange(this, &setMode_);
     }
     if (mask & (rtchParAttr | rtchCursor)) {
         const TParAlign align = setMode_.Alignment();
-        SetButtonState(512, 1, align == paralLeft);
-        SetButtonState(512, 2, align == paralRight);
-        SetButtonState(512, 3, align == paralBlock);
-        SetButtonState(512, 4, align == paralCenter);
-        SetButtonState(7 * 256, 1, setMode_.ParProtect());
-        SetButtonState(7 * 256, 2, setMode_.ParKeep());
+        SetButtonState(rtgAlign, rtcAlignLeft, align == paralLeft);
+        SetButtonState(rtgAlign, rtcAlignRight, align == paralRight);
+        SetButtonState(rtgAlign, rtcAlignJustified, align == paralBlock);
+        SetButtonState(rtgAlign, rtcAlignCenter, align == paralCenter);
+        SetButtonState(rtgParagraph, rtcParagraphProtect, setMode_.ParProtect());
+        SetButtonState(rtgParagraph, rtcParagraphKeep, setMode_.ParKeep());
         const TRtNumberStyle n = setMode_.OutlineStyle();
-        SetButtonState(9 * 256, 1, n == rt_bullet);
-        SetButtonState(9 * 256, 2, n != rt_none && n != rt_bullet);
+        SetButtonState(rtgNumbering, rtcNumberingBullets, n == rt_bullet);
+        SetButtonState(rtgNumbering, rtcNumberingNumbers, n != rt_none && n != rt_bullet);
         if (OnParagraphAttrChange)
             OnParagraphAttrChange(this, &setMode_);
         if (OnUpdateParAttr)
@@ -556,7 +556,7 @@ void TRtCustomRichText::Execute(int32_t Group, int32_t Id, uint8_t& State, const
     bool click = State == rtcmdClick;
     if (click)
         buttonsDown_[GroupIndex(Group)] ^= IdBit(Id);
-    if (Group == 8 * 256) {
+    if (Group == rtgTable) {
         // Table commands always run as clicks.
         click = true;
         State = rtcmdClick;
@@ -622,271 +622,309 @@ void TRtCustomRichText::Renumber()
     RtfText()->Refresh();
 }
 
+bool TRtCustomRichText::RunChange(const std::function<void()>& Fn)
+{
+    if (!BeginChange())
+        return false;
+    Fn();
+    EndChange();
+    return true;
+}
+
 bool TRtCustomRichText::RunCommand(int32_t Group, int32_t Id, bool Click, const AnsiString& Text)
 {
-    TRtRTFTextInput* e = RtfText();
-    const int32_t group = Group / 256;
-    // Runs a changing command inside BeginChange / EndChange.
-    auto change = [this](const std::function<void()>& Fn) {
-        if (!BeginChange())
-            return false;
-        Fn();
-        EndChange();
-        return true;
-    };
-    if (!Click) {
-        switch (group) {
-        case 1:
-            if (Id >= 2 && Id <= 11) {
-                return change([&] {
-                    if (Id == 9)
-                        AttributeChange({afsHidden}, hiddenText_);
-                    else
-                        AttributeChange({StyleCommandBits[Id - FirstStyleCommand]}, false);
-                });
-            }
-            return false;
-        case 3:
-            if (Id == 4 || Id == 5) {
-                DropSelection();
-                viewport()->update();
-                return true;
-            }
-            if (Id == 13) {
-                StartSpellCheck(3);
-                return true;
-            }
-            return false;
-        case 5:
-            if (Id == 3 || Id == 4) {
-                SetAutoZoom(rtAutoZoomOff);
-                return true;
-            }
-            return false;
-        case 7:
-            return change([&] { Id == 1 ? setMode_.SetParProtect(!setMode_.ParProtect()) : setMode_.SetParKeep(!setMode_.ParKeep()); });
-        case 9:
-            if (Id >= 1 && Id <= 4)
-                return change([&] { setMode_.SetNumberStyle(0); });
-            if (Id == 5) {
-                setMode_.SetOutlineMode(false);
-                return true;
-            }
-            return false;
-        default: return false;
-        }
-    }
+    // The low byte of a group code carries nothing.
+    const int32_t group = Group / 256 * 256;
+    if (!Click)
+        return RunRelease(group, Id);
     switch (group) {
-    case 1: {
-        if (Id < 1 || Id > 11)
-            return false;
-        return change([&] {
-            if (Id == 1)
-                AttributeChange({}, true);
-            else if (Id == 7) {
-                AttributeChange({afsSub}, false);
-                AttributeChange({afsSuper}, true);
-            } else if (Id == 8) {
-                AttributeChange({afsSuper}, false);
-                AttributeChange({afsSub}, true);
-            } else if (Id == 9) {
-                AttributeChange({afsHidden}, !hiddenText_);
-                hiddenText_ = !hiddenText_;
-            } else
-                AttributeChange({StyleCommandBits[Id - FirstStyleCommand]}, true);
-        });
-    }
-    case 2: {
+    case rtgStyle: return RunStyleCommand(Id);
+    case rtgAlign: {
         static const TParAlign aligns[] = {paralLeft, paralRight, paralBlock, paralCenter};
-        if (Id < 1 || Id > 4)
+        if (Id < rtcAlignLeft || Id > rtcAlignCenter)
             return false;
-        return change([&] { setMode_.SetAlignment(aligns[Id - 1]); });
+        return RunChange([&] { setMode_.SetAlignment(aligns[Id - rtcAlignLeft]); });
     }
-    case 3:
+    case rtgEdit: return RunEditCommand(Id);
+    case rtgFile: return RunFileCommand(Id);
+    case rtgView: return RunViewCommand(Id);
+    case rtgParagraph: return RunChange([&] { ToggleParagraphFlag(Id); });
+    case rtgTable: return RunTableCommand(Id);
+    case rtgNumbering: return RunNumberingCommand(Id);
+    case rtgInsert:
         switch (Id) {
-        case 1: CopyToClipboard(); return true;
-        case 2: return change([&] { CutToClipboard(); });
-        case 3: return change([&] { PasteFromClipboard(); });
-        case 4: SelectAll(); return true;
-        case 5:
-            DropSelection();
-            viewport()->update();
-            return true;
-        case 6: ShowFindDialog(); return true;
-        case 7:
-            if (!ReadOnly)
-                ShowReplaceDialog();
-            return true;
-        case 8: StartSpellCheck(0); return true;
-        case 9: Undo(); return true;
-        case 10: return true;
-        case 11:
-            if (e->HasCompleteSelection())
-                return change([&] { ClearSelection(); });
-            return true;
-        case 12: Redo(); return true;
-        case 13: StartSpellCheck(1); return true;
-        case 14: StartSpellCheck(2); return true;
-        default: return false;
-        }
-    case 4:
-        switch (Id) {
-        case 2:
-            if (AskForSave())
-                Clear();
-            return true;
-        case 3: Open(); return true;
-        case 4: Save(); return true;
-        case 5: Close(); return true;
-        default: return false;   // Exit belongs to the application
-        }
-    case 5:
-        switch (Id) {
-        case 1:
-            if (!RtEditorRegistry.Print || !RtEditorRegistry.Print(this))
-                PrintText(0, 0);
-            return true;
-        case 9: PrintDialog(); return true;
-        case 2: PrinterSetup(); return true;
-        case 3:
-            SetAutoZoom(AutoZoom() == rtAutoZoomWidth ? rtAutoZoomOff : rtAutoZoomWidth);
-            return true;
-        case 4:
-            SetAutoZoom(AutoZoom() == rtAutoZoomFullPage ? rtAutoZoomOff : rtAutoZoomFullPage);
-            return true;
-        case 5: ZoomIn(); return true;
-        case 6: ZoomOut(); return true;
-        case 7:
-        case 8: {
-            TParagraph* par = nullptr;
-            TLine* line = nullptr;
-            int32_t pos = 0;
-            const int32_t page = e->GetCursorPageNr() + (Id == 7 ? 1 : -1);
-            if (page < 0)
-                return true;
-            e->FindPageStart(page, par, pos, line);
-            if (par && line) {
-                DropSelection();
-                e->CursorPar = par;
-                e->CursorLine = line;
-                e->CursorPos = 0;
-                e->CursorLineToTop = true;
-                e->ShowCursor();
-                e->CursorLineToTop = false;
-                e->Refresh();
-                UpdateCaret();
-            }
-            return true;
-        }
-        default: return false;
-        }
-    case 7:
-        return change([&] { Id == 1 ? setMode_.SetParProtect(!setMode_.ParProtect()) : setMode_.SetParKeep(!setMode_.ParKeep()); });
-    case 8:
-        switch (Id) {
-        case 1: {
-            int32_t columns = 0, rows = 0;
-            bool borders = true;
-            if (RtCommandDialogs().PickTable && RtCommandDialogs().PickTable(this, nullptr, columns, rows, borders))
-                change([&] { InsertTable(columns, rows, borders); });
-            viewport()->update();
-            return true;
-        }
-        case 2: return change([&] { SetBorders(2, 2, 2, 2, 2); });
-        case 3: return change([&] { SetBorders(1, 0, 0, 0, 0); });
-        case 4: return change([&] { SetBorders(0, 1, 0, 0, 0); });
-        case 5: return change([&] { SetBorders(0, 0, 0, 1, 0); });
-        case 6: return change([&] { SetBorders(0, 0, 1, 0, 0); });
-        case 7: SelectCurrentRow(); return true;
-        case 8: return change([&] { InsertRow(); });
-        case 9: return change([&] { DeleteRow(); });
-        case 10:
-        case 11:
-        case 12:
-            if (!e->CursorPar || !(e->CursorPar->Flags & parfTableCell))
-                return true;
-            if (Id == 12) {
-                e->SelectTableColumn(e->CursorPar);
-                e->Refresh();
-                return true;
-            }
-            return change([&] {
-                e->SelectTableColumn(e->CursorPar);
-                Id == 10 ? e->DeleteMarkedCells() : e->SplitMarkedCells();
-                e->ReformatText(nullptr);
-                e->Refresh();
-            });
-        case 13:
-        case 14:
-            if (!e->CursorPar || !(e->CursorPar->Flags & parfTableCell))
-                return true;
-            return change([&] {
-                if (e->MarkedCells == 0)
-                    e->MarkCellBlock(e->CursorPar, e->CursorPar);
-                Id == 13 ? e->SplitMarkedCells() : e->CombineMarkedCells();
-                e->ReformatText(nullptr);
-                e->Refresh();
-            });
-        case 15: return change([&] { SetBorders(1, 1, 1, 1, 1); });
-        case 16: return change([&] { SetBorders(0, 0, 0, 0, 1); });
-        case 17: return change([&] { SetBorders(1, 1, 1, 1, 0); });
-        default: return false;
-        }
-    case 9:
-        switch (Id) {
-        case 1: return change([&] { setMode_.SetOutlineStyle(rt_bullet); });
-        case 2:
-            return change([&] {
-                // Continue the nearest numbering before (or after) the cursor.
-                auto numbered = [&](TParagraph* p) {
-                    const TRtRTFNumberingStyle* s = p->Number ? e->NumberingStyles()->FindStyle(p->Number, p->NumLevel) : nullptr;
-                    return s && s->Style != rt_bullet && s->Style != rt_none ? p->Number : 0;
-                };
-                int32_t number = 0;
-                for (TParagraph* p = e->CursorPar ? e->CursorPar->Prior : nullptr; p && !number; p = p->Prior)
-                    number = numbered(p);
-                for (TParagraph* p = e->CursorPar ? e->CursorPar->Next : nullptr; p && !number; p = p->Next)
-                    number = numbered(p);
-                if (number)
-                    setMode_.SetNumberStyle(number);
-                else
-                    setMode_.SetOutlineStyle(rt_1);
-            });
-        case 3: return change([&] { setMode_.IncLevel(); });
-        case 4: return change([&] { setMode_.DecLevel(); });
-        case 5: setMode_.SetOutlineMode(true); Renumber(); return true;
-        case 6: return change([&] { e->IncOutlineLevel(); Renumber(); });
-        case 7: return change([&] { e->DecOutlineLevel(); Renumber(); });
-        default: return false;
-        }
-    case 10:
-        switch (Id) {
-        case 1: return change([&] { InsertNumberField("PAGE"); });
-        case 2: return change([&] { InsertField(Text, Text); });
-        case 3: EditHyperlink(); return true;
+        case rtcInsertNumber: return RunChange([&] { InsertNumberField("PAGE"); });
+        case rtcInsertField: return RunChange([&] { InsertField(Text, Text); });
+        case rtcInsertHyperlink: EditHyperlink(); return true;
         default: return false;
         }
     default: return false;
     }
 }
 
+bool TRtCustomRichText::RunRelease(int32_t Group, int32_t Id)
+{
+    switch (Group) {
+    case rtgStyle:
+        if (Id >= FirstStyleCommand && Id <= rtcStyleProtected) {
+            return RunChange([&] {
+                if (Id == rtcStyleHidden)
+                    AttributeChange({afsHidden}, hiddenText_);
+                else
+                    AttributeChange({StyleCommandBits[Id - FirstStyleCommand]}, false);
+            });
+        }
+        return false;
+    case rtgEdit:
+        if (Id == rtcEditSelectAll || Id == rtcEditHideSelection) {
+            DropSelection();
+            viewport()->update();
+            return true;
+        }
+        if (Id == rtcEditSpellAsYouGo) {
+            StartSpellCheck(3);
+            return true;
+        }
+        return false;
+    case rtgView:
+        if (Id == rtcViewFitWidth || Id == rtcViewFitPage) {
+            SetAutoZoom(rtAutoZoomOff);
+            return true;
+        }
+        return false;
+    case rtgParagraph: return RunChange([&] { ToggleParagraphFlag(Id); });
+    case rtgNumbering:
+        if (Id >= rtcNumberingBullets && Id <= rtcNumberingPriorLevel)
+            return RunChange([&] { setMode_.SetNumberStyle(0); });
+        if (Id == rtcNumberingOutline) {
+            setMode_.SetOutlineMode(false);
+            return true;
+        }
+        return false;
+    default: return false;
+    }
+}
+
+void TRtCustomRichText::ToggleParagraphFlag(int32_t Id)
+{
+    if (Id == rtcParagraphProtect)
+        setMode_.SetParProtect(!setMode_.ParProtect());
+    else
+        setMode_.SetParKeep(!setMode_.ParKeep());
+}
+
+bool TRtCustomRichText::RunStyleCommand(int32_t Id)
+{
+    if (Id < rtcStyleNormal || Id > rtcStyleProtected)
+        return false;
+    return RunChange([&] {
+        if (Id == rtcStyleNormal)
+            AttributeChange({}, true);
+        else if (Id == rtcStyleSuper) {
+            AttributeChange({afsSub}, false);
+            AttributeChange({afsSuper}, true);
+        } else if (Id == rtcStyleSub) {
+            AttributeChange({afsSuper}, false);
+            AttributeChange({afsSub}, true);
+        } else if (Id == rtcStyleHidden) {
+            AttributeChange({afsHidden}, !hiddenText_);
+            hiddenText_ = !hiddenText_;
+        } else
+            AttributeChange({StyleCommandBits[Id - FirstStyleCommand]}, true);
+    });
+}
+
+bool TRtCustomRichText::RunEditCommand(int32_t Id)
+{
+    switch (Id) {
+    case rtcEditCopy: CopyToClipboard(); return true;
+    case rtcEditCut: return RunChange([&] { CutToClipboard(); });
+    case rtcEditPaste: return RunChange([&] { PasteFromClipboard(); });
+    case rtcEditSelectAll: SelectAll(); return true;
+    case rtcEditHideSelection:
+        DropSelection();
+        viewport()->update();
+        return true;
+    case rtcEditFind: ShowFindDialog(); return true;
+    case rtcEditReplace:
+        if (!ReadOnly)
+            ShowReplaceDialog();
+        return true;
+    case rtcEditSpellcheck: StartSpellCheck(0); return true;
+    case rtcEditUndo: Undo(); return true;
+    case rtcEditFindNext: return true;
+    case rtcEditDeleteText:
+        if (RtfText()->HasCompleteSelection())
+            return RunChange([&] { ClearSelection(); });
+        return true;
+    case rtcEditRedo: Redo(); return true;
+    case rtcEditSpellAsYouGo: StartSpellCheck(1); return true;
+    case rtcEditThesaurus: StartSpellCheck(2); return true;
+    default: return false;
+    }
+}
+
+bool TRtCustomRichText::RunFileCommand(int32_t Id)
+{
+    switch (Id) {
+    case rtcFileNew:
+        if (AskForSave())
+            Clear();
+        return true;
+    case rtcFileOpen: Open(); return true;
+    case rtcFileSave: Save(); return true;
+    case rtcFileClose: Close(); return true;
+    default: return false;   // rtcFileExit belongs to the application
+    }
+}
+
+bool TRtCustomRichText::RunViewCommand(int32_t Id)
+{
+    switch (Id) {
+    case rtcViewPrint:
+        if (!RtEditorRegistry.Print || !RtEditorRegistry.Print(this))
+            PrintText(0, 0);
+        return true;
+    case rtcViewPrintDialog: PrintDialog(); return true;
+    case rtcViewPrinterSetup: PrinterSetup(); return true;
+    case rtcViewFitWidth:
+        SetAutoZoom(AutoZoom() == rtAutoZoomWidth ? rtAutoZoomOff : rtAutoZoomWidth);
+        return true;
+    case rtcViewFitPage:
+        SetAutoZoom(AutoZoom() == rtAutoZoomFullPage ? rtAutoZoomOff : rtAutoZoomFullPage);
+        return true;
+    case rtcViewZoomIn: ZoomIn(); return true;
+    case rtcViewZoomOut: ZoomOut(); return true;
+    case rtcViewNextPage:
+    case rtcViewPriorPage: GoToPage(RtfText()->GetCursorPageNr() + (Id == rtcViewNextPage ? 1 : -1)); return true;
+    default: return false;
+    }
+}
+
+void TRtCustomRichText::GoToPage(int32_t Page)
+{
+    TRtRTFTextInput* e = RtfText();
+    TParagraph* par = nullptr;
+    TLine* line = nullptr;
+    int32_t pos = 0;
+    if (Page < 0)
+        return;
+    e->FindPageStart(Page, par, pos, line);
+    if (par && line) {
+        DropSelection();
+        e->CursorPar = par;
+        e->CursorLine = line;
+        e->CursorPos = 0;
+        e->CursorLineToTop = true;
+        e->ShowCursor();
+        e->CursorLineToTop = false;
+        e->Refresh();
+        UpdateCaret();
+    }
+}
+
+bool TRtCustomRichText::RunTableCommand(int32_t Id)
+{
+    TRtRTFTextInput* e = RtfText();
+    switch (Id) {
+    case rtcTableCreate: {
+        int32_t columns = 0, rows = 0;
+        bool borders = true;
+        if (RtCommandDialogs().PickTable && RtCommandDialogs().PickTable(this, nullptr, columns, rows, borders))
+            RunChange([&] { InsertTable(columns, rows, borders); });
+        viewport()->update();
+        return true;
+    }
+    case rtcTableBordersOff: return RunChange([&] { SetBorders(2, 2, 2, 2, 2); });
+    case rtcTableLeftBorders: return RunChange([&] { SetBorders(1, 0, 0, 0, 0); });
+    case rtcTableTopBorders: return RunChange([&] { SetBorders(0, 1, 0, 0, 0); });
+    case rtcTableBottomBorders: return RunChange([&] { SetBorders(0, 0, 0, 1, 0); });
+    case rtcTableRightBorders: return RunChange([&] { SetBorders(0, 0, 1, 0, 0); });
+    case rtcTableSelectRow: SelectCurrentRow(); return true;
+    case rtcTableInsertRow: return RunChange([&] { InsertRow(); });
+    case rtcTableDeleteRow: return RunChange([&] { DeleteRow(); });
+    case rtcTableDeleteColumn:
+    case rtcTableInsertColumn:
+    case rtcTableSelectColumn:
+        if (!e->CursorPar || !(e->CursorPar->Flags & parfTableCell))
+            return true;
+        if (Id == rtcTableSelectColumn) {
+            e->SelectTableColumn(e->CursorPar);
+            e->Refresh();
+            return true;
+        }
+        return RunChange([&] {
+            e->SelectTableColumn(e->CursorPar);
+            Id == rtcTableDeleteColumn ? e->DeleteMarkedCells() : e->SplitMarkedCells();
+            e->ReformatText(nullptr);
+            e->Refresh();
+        });
+    case rtcTableSplitCell:
+    case rtcTableCombineCells:
+        if (!e->CursorPar || !(e->CursorPar->Flags & parfTableCell))
+            return true;
+        return RunChange([&] {
+            if (e->MarkedCells == 0)
+                e->MarkCellBlock(e->CursorPar, e->CursorPar);
+            Id == rtcTableSplitCell ? e->SplitMarkedCells() : e->CombineMarkedCells();
+            e->ReformatText(nullptr);
+            e->Refresh();
+        });
+    case rtcTableBordersOn: return RunChange([&] { SetBorders(1, 1, 1, 1, 1); });
+    case rtcTableInnerBorders: return RunChange([&] { SetBorders(0, 0, 0, 0, 1); });
+    case rtcTableOuterBorders: return RunChange([&] { SetBorders(1, 1, 1, 1, 0); });
+    default: return false;
+    }
+}
+
+bool TRtCustomRichText::RunNumberingCommand(int32_t Id)
+{
+    TRtRTFTextInput* e = RtfText();
+    switch (Id) {
+    case rtcNumberingBullets: return RunChange([&] { setMode_.SetOutlineStyle(rt_bullet); });
+    case rtcNumberingNumbers:
+        return RunChange([&] {
+            // Continue the nearest numbering before (or after) the cursor.
+            auto numbered = [&](TParagraph* p) {
+                const TRtRTFNumberingStyle* s = p->Number ? e->NumberingStyles()->FindStyle(p->Number, p->NumLevel) : nullptr;
+                return s && s->Style != rt_bullet && s->Style != rt_none ? p->Number : 0;
+            };
+            int32_t number = 0;
+            for (TParagraph* p = e->CursorPar ? e->CursorPar->Prior : nullptr; p && !number; p = p->Prior)
+                number = numbered(p);
+            for (TParagraph* p = e->CursorPar ? e->CursorPar->Next : nullptr; p && !number; p = p->Next)
+                number = numbered(p);
+            if (number)
+                setMode_.SetNumberStyle(number);
+            else
+                setMode_.SetOutlineStyle(rt_1);
+        });
+    case rtcNumberingNextLevel: return RunChange([&] { setMode_.IncLevel(); });
+    case rtcNumberingPriorLevel: return RunChange([&] { setMode_.DecLevel(); });
+    case rtcNumberingOutline: setMode_.SetOutlineMode(true); Renumber(); return true;
+    case rtcNumberingOutlineUp: return RunChange([&] { e->IncOutlineLevel(); Renumber(); });
+    case rtcNumberingOutlineDown: return RunChange([&] { e->DecOutlineLevel(); Renumber(); });
+    default: return false;
+    }
+}
+
 void TRtCustomRichText::ExecuteValue(int32_t Group, int32_t Id, int32_t Number, const AnsiString& Text)
 {
-    if (CommandLock > 0 || Group != 11 * 256 || !BeginChange())
+    if (CommandLock > 0 || Group != rtgValue || !BeginChange())
         return;
     TRtRTFTextInput* e = RtfText();
     switch (Id) {
-    case 1: {
+    case rtcValueFontName: {
         int32_t charset = e->Header()->Fonts[size_t(std::min<int32_t>(e->CurrentAttr.Font, 255))].Charset;
         if (charset == 2)
             charset = 0;
         setMode_.SetFontNr(e->Header()->GetTextFontIndex(Text, charset));
         break;
     }
-    case 2: setMode_.SetSize(Number); break;
-    case 3: setMode_.SetColor(Number); break;
-    case 4: setMode_.SetBKColor(Number); break;
-    case 10:
+    case rtcValueFontSize: setMode_.SetSize(Number); break;
+    case rtcValueFontColor: setMode_.SetColor(Number); break;
+    case rtcValueBackColor: setMode_.SetBKColor(Number); break;
+    case rtcValueParColor:
         if (Number != setMode_.ParColor()) {
             setMode_.BeginUpdate();
             setMode_.SetParColor(Number);
@@ -895,7 +933,7 @@ void TRtCustomRichText::ExecuteValue(int32_t Group, int32_t Id, int32_t Number, 
             setMode_.EndUpdate();
         }
         break;
-    case 83: setMode_.SetStyleName(Text); break;
+    case rtcValueParStyle: setMode_.SetStyleName(Text); break;
     default: break;
     }
     EndChange();
@@ -1064,7 +1102,7 @@ void TRtCustomRichText::DeleteRow()
     e->CursorPos = 0;
     e->BeginUndoGroup();
     for (TParagraph* p : row) {
-        e->SaveUndo(p, ukDeleted, 16);
+        e->SaveUndo(p, ukDeleted, ulTable);
         e->DeletePar(p);
     }
     e->EndUndoGroup();

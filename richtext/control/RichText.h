@@ -5,6 +5,7 @@
 // (group code, id), the state update after every change notification of the
 // engine, hyperlink detection while typing, find and replace, tables, fields,
 // zoom and the file commands. TRtRichText is the class placed on forms.
+#include "RtCommands.h"
 #include "RtGutter.h"
 #include "RtRuler.h"
 #include "RtSetModeControl.h"
@@ -73,11 +74,11 @@ public:
     TRtSetModeControl* GetSetModeControl() { return &setMode_; }
     TRtFont* GetCurrentFont() { return RtfText()->CurrentFont.get(); }
 
-    // The command dispatcher: Group is the group code (group number x 256);
+    // The command dispatcher: Group is a TRtCommandGroup, Id a command of it;
     // State is 6 for a click and 7 for the release of a pressed button and
     // becomes 0 when the command was consumed.
     virtual void Execute(int32_t Group, int32_t Id, uint8_t& State, const AnsiString& Text = AnsiString());
-    // The combo-box commands of group 11.
+    // The combo-box commands (rtgValue).
     virtual void ExecuteValue(int32_t Group, int32_t Id, int32_t Number, const AnsiString& Text);
     void SetButtonState(int32_t Group, int32_t Id, bool Down);
     bool ButtonDown(int32_t Group, int32_t Id) const;
@@ -182,6 +183,18 @@ protected:
 
 private:
     bool RunCommand(int32_t Group, int32_t Id, bool Click, const AnsiString& Text);
+    // The commands of one group, clicked; the release of a pressed button.
+    bool RunRelease(int32_t Group, int32_t Id);
+    bool RunStyleCommand(int32_t Id);
+    bool RunEditCommand(int32_t Id);
+    bool RunFileCommand(int32_t Id);
+    bool RunViewCommand(int32_t Id);
+    bool RunTableCommand(int32_t Id);
+    bool RunNumberingCommand(int32_t Id);
+    // Runs a changing command inside BeginChange / EndChange; false when no change may begin.
+    bool RunChange(const std::function<void()>& Fn);
+    void ToggleParagraphFlag(int32_t Id);
+    void GoToPage(int32_t Page);
     void AttributeChange(WrtStyle Style, bool On);
     void SetBorders(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t Inner);
     void SelectCurrentRow();

@@ -156,7 +156,7 @@ int32_t TRtCustomRichText::ReplaceAll(const AnsiString& Text, const AnsiString& 
     e->NewUndoLevel();
     e->BeginUndoGroup();
     for (TParagraph* p = e->FirstPar; p; p = p->Next)
-        e->SaveUndo(p, ukLines, 4);
+        e->SaveUndo(p, ukLines, ulAttributes);
     const int32_t count = finder_.ReplaceAll(Text, With);
     e->EndUndoGroup();
     e->ClearSelection(false);

@@ -5,6 +5,7 @@
 // language, and the hooks through which the library's localisation saves and
 // loads the texts.
 #include "AnsiString.h"
+#include "RtCommands.h"
 
 #include <QAction>
 #include <QIcon>
@@ -13,13 +14,13 @@
 #include <vector>
 
 struct TRtActionText {
-    int32_t Group;     // group number x 256
+    int32_t Group;     // TRtCommandGroup
     int32_t Id;
     const char* Caption;
 };
 struct TRtActionIcon {
     const char* Name;  // picture resource ":/richtext/<Name>.png"
-    int32_t Group;     // group number x 256
+    int32_t Group;     // TRtCommandGroup
     int32_t Id;
     const char* Code;
 };

@@ -10,12 +10,12 @@ namespace {
 // alignment, the paragraph flags, numbering and outline, fitting the page.
 bool Toggles(int32_t Group, int32_t Id)
 {
-    switch (Group / 256) {
-    case 1: return Id >= 2;
-    case 2:
-    case 7: return true;
-    case 9: return Id <= 2 || Id == 5;
-    case 5: return Id == 3 || Id == 4;
+    switch (Group) {
+    case rtgStyle: return Id != rtcStyleNormal;
+    case rtgAlign:
+    case rtgParagraph: return true;
+    case rtgNumbering: return Id == rtcNumberingBullets || Id == rtcNumberingNumbers || Id == rtcNumberingOutline;
+    case rtgView: return Id == rtcViewFitWidth || Id == rtcViewFitPage;
     default: return false;
     }
 }

@@ -957,7 +957,7 @@ void TRtCustomRtfEdit::mousePressEvent(QMouseEvent* Event)
             const int32_t table = hoveredBorder_->Cell ? hoveredBorder_->Cell->TableId : 0;
             for (TParagraph* c = e->FirstPar; c; c = c->Next)
                 if ((c->Flags & parfTableCell) && c->Cell && c->Cell->TableId == table)
-                    e->SaveUndo(c, ukTableCell, 16);
+                    e->SaveUndo(c, ukTableCell, ulTable);
             return;
         }
         hoveredBorder_ = nullptr;

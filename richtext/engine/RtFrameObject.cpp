@@ -223,7 +223,7 @@ void TRtFrameObject::HandleUp(TRtFrameObjectIcon* /*Handle*/)
         e->OnHideCaret(e);
     const bool updates = e->UpdatesLocked;
     const int32_t topY = e->TopY;
-    e->AddObjectUndo(Obj, ukObjectSize, 13);
+    e->AddObjectUndo(Obj, ukObjectSize, ulGraphic);
     const int32_t ppi = MulDiv(RtPlatform().ScreenPixelsPerInch(), e->Zooming, 100);
     int32_t wt = std::max(10, MulDiv(width() - 2 * HandleSize, 1440, ppi));
     const int32_t ht = std::max(10, MulDiv(height() - 2 * HandleSize, 1440, ppi));

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr int32_t ulGraphic = 13;
-
 // Screen pixels to twips; a side below one pixel becomes one inch.
 int32_t PixelsToTwips(int32_t Pixels)
 {

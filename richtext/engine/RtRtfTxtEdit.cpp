@@ -11,9 +11,6 @@
 
 namespace {
 
-// Undo levels: the user action a step belongs to.
-constexpr int32_t ulInput = 2, ulDeletion = 3, ulAttributes = 4, ulIndent = 5, ulTabs = 8, ulSelection = 10;
-
 bool ParEmpty(const TParagraph* Par)
 {
     return Par && Par->Lines && !Par->Lines->Next && Par->Lines->Length == 0;

@@ -300,7 +300,7 @@ void TRtRtfReader::HandleSpecial(int32_t Code)
 {
     if (Dest == rdSkip)
         return;
-    if (Code == 3)
+    if (Code == rtfsIgnorable)
         Ignorable = true;
 }
 
@@ -309,35 +309,35 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
     if (Dest == rdSkip)
         return;
     switch (Code) {
-    case 1: // fldedit
+    case rtfdFieldEdit:
         Dest = rdText;
         break;
-    case 3:  // pict
-    case 12: // rtobject: an object in the program's own format
-    case 28: // rtbackbmp: the background picture
+    case rtfdPicture:
+    case rtfdProgramObject: // an object in the program's own format
+    case rtfdBackground: // the background picture
         if (Dest == rdShapeResult || Picture) // a picture inside a picture is dropped
             Dest = rdSkip;
         else {
             Picture = std::make_unique<TMemoryStream>();
             PicNibble = -1;
             Pic = TPictureDef();
-            Pic.Program = Code == 12;
-            Pic.Background = Code == 28;
+            Pic.Program = Code == rtfdProgramObject;
+            Pic.Background = Code == rtfdBackground;
             Dest = rdPicture;
         }
         break;
-    case 4:
+    case rtfdFontTable:
         Dest = rdFontTable;
         FontNr = -1;
         FontName.clear();
         break;
-    case 5:
+    case rtfdColorTable:
         Dest = rdColorTable;
         ColorCount = 0;
         Red = Green = Blue = 0;
         ColorSet = false;
         break;
-    case 10: // field
+    case rtfdField:
         if (Dest == rdFieldInst) {
             // A field inside an instruction: the outer field's result shows it.
             Dest = rdSkip;
@@ -346,7 +346,7 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
         if (Text->Header()->RichText)
             BeginField();
         break;
-    case 17: // fldinst
+    case rtfdFieldInst:
         if (Text->Header()->RichText) {
             Dest = rdFieldInst;
             FieldAttr = Attr;
@@ -354,18 +354,18 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
             FieldFrame.clear();
         }
         break;
-    case 45: // rtfldfrm: the format text of a page reference
+    case rtfdFieldFrame: // the format text of a page reference
         Dest = rdFieldFrame;
         break;
-    case 35: { // bin: raw bytes, never passed through the tokenizer
+    case rtfdBinary: { // raw bytes, never passed through the tokenizer
         const int64_t count = std::max<int32_t>(0, Value);
         In.Pass(count, Dest == rdPicture ? Picture.get() : nullptr);
         break;
     }
     case rtfdFieldResult: // the result keeps the field's destination
         break;
-    case 19: // pn
-    case 23: // pnseclvl
+    case rtfdNumbering:
+    case rtfdNumberingSection:
         if (!Groups.empty() && !Groups.back().NumberingDef) {
             Groups.back().NumberingDef = true;
             ++NumberingDefs;
@@ -374,16 +374,16 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
         Level.Level = 0;
         Dest = rdText;
         break;
-    case 21: // pntxta
+    case rtfdNumTextAfter:
         Dest = rdNumTextAfter;
         break;
-    case 22: // pntxtb
+    case rtfdNumTextBefore:
         Dest = rdNumTextBefore;
         break;
-    case 36: // listtable
+    case rtfdListTable:
         Dest = rdListTable;
         break;
-    case 37: // list
+    case rtfdList:
         if (Dest != rdListTable) {
             Dest = rdSkip;
             break;
@@ -394,7 +394,7 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
             ListGroup = std::max(ListGroup, Text->NumberingStyles()->GetItem(i)->Group + 1);
         ListLevel = 0;
         break;
-    case 38: // listlevel
+    case rtfdListLevel:
         if (Dest != rdList) {
             Dest = rdSkip;
             break;
@@ -403,75 +403,75 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
         Level = TLevelDef();
         Level.Level = ++ListLevel;
         break;
-    case 39: // listoverridetable
+    case rtfdListOverrideTable:
         Dest = rdListOverrideTable;
         break;
-    case 40: // leveltext
-    case 41: // levelnumbers
+    case rtfdLevelText:
+    case rtfdLevelNumbers:
         if (Dest != rdListLevel) {
             Dest = rdSkip;
             break;
         }
-        Dest = Code == 40 ? rdLevelText : rdLevelNumbers;
+        Dest = Code == rtfdLevelText ? rdLevelText : rdLevelNumbers;
         break;
-    case 6: // info, userprops
+    case rtfdInfo:
         Dest = Value ? rdUserProps : rdInfo;
         break;
-    case 7: // an information item, or a user property's value
+    case rtfdInfoItem: // an information item, or a user property's value
         InfoIndex = Value;
         InfoName = Value >= 0 && Value < int32_t(RtInfoFieldNames.size()) ? AnsiString(RtInfoFieldNames[size_t(Value)])
                                                                             : PropName;
         InfoText.clear();
         Dest = rdInfoItem;
         break;
-    case 8: // propname
+    case rtfdPropName:
         PropName.clear();
         Dest = rdPropName;
         break;
-    case 9: // footnote
+    case rtfdFootnote:
         if (CurLine->Attrs && !HFChain && FootnoteId == 0)
             BeginFootnote();
         else
             Dest = rdSkip;
         break;
-    case 13: // bkmkstart
-    case 14: // bkmkend
+    case rtfdBookmarkStart:
+    case rtfdBookmarkEnd:
         Dest = rdBookmark;
         BookmarkName.clear();
-        BookmarkEnd = Code == 14;
+        BookmarkEnd = Code == rtfdBookmarkEnd;
         break;
-    case 15: // header
-    case 16: // footer
+    case rtfdHeader:
+    case rtfdFooter:
         if (!HFChain)
-            BeginHeaderFooter(Code == 16, Value);
+            BeginHeaderFooter(Code == rtfdFooter, Value);
         else
             Dest = rdSkip;
         break;
-    case 24: // rttable
+    case rtfdTableDef:
         Dest = rdTableDef;
         TableDefText.clear();
         TableDefLeft = TableDefRight = 0;
         break;
-    case 25: // rtmergepar
+    case rtfdMergePar:
         Dest = rdMergePar;
         Par->TextField.clear();
         break;
-    case 33: // rtcellname
-    case 34: // rtcellcom
-        Dest = Code == 33 ? rdCellName : rdCellCommand;
+    case rtfdCellName:
+    case rtfdCellCommand:
+        Dest = Code == rtfdCellName ? rdCellName : rdCellCommand;
         break;
-    case 18: // stylesheet
+    case rtfdStylesheet:
         Dest = rdStylesheet;
         Styles.clear();
         StyleByNumber.clear();
         StylesheetDepth = Depth;
         break;
-    case 43: // shprslt
+    case rtfdShapeResult:
         Dest = rdShapeResult;
         break;
-    case 44: // do
+    case rtfdDrawingObject:
         break;
-    case 160: // pntext, listtext
+    case rtfdNumberText:
         Dest = Header->KeepNumberingText ? rdText : rdSkip;
         break;
     default:
@@ -599,7 +599,7 @@ void TRtRtfReader::AddChar(int32_t Ch)
             FieldInst += char(Ch);
         return;
     }
-    if (Ch == 1010)
+    if (Ch == rtfcLineBreak)
         Ch = 10;
     else if (Ch == 13 || Ch == 10 || Ch < 1 || Ch > 255)
         return;
@@ -789,30 +789,31 @@ void TRtRtfReader::ParseFieldInstruction()
     }
 }
 
-void TRtRtfReader::SetPictureProperty(int32_t Code, int32_t Value)
+bool TRtRtfReader::SetPictureProperty(int32_t Code, int32_t Value)
 {
     const int32_t v = std::clamp(Value, -MaxTwips, MaxTwips);
     switch (Code) {
-    case 56: Pic.Kind = 3; break;                    // wbitmap
-    case 57: Pic.Kind = 0; break;                    // wmetafile
-    case 84: Pic.Kind = 4; break;                    // wbmpfile
-    case 58: {                                       // dibitmap, pngblip, jpegblip, emfblip
+    case rtfpPictureBitmap: Pic.Kind = 3; break;
+    case rtfpPictureMetafile: Pic.Kind = 0; break;
+    case rtfpPictureBitmapFile: Pic.Kind = 4; break;
+    case rtfpPictureBlip: {
         static const uint8_t kinds[4] = {2, 5, 6, 1};
         Pic.Kind = kinds[std::clamp(Value, 0, 3)];
         break;
     }
-    case 59: Pic.Width = std::max(v, 0); break;      // picw
-    case 60: Pic.Height = std::max(v, 0); break;     // pich
-    case 61: Pic.GoalWidth = std::max(v, 0); break;  // picwgoal
-    case 62: Pic.GoalHeight = std::max(v, 0); break; // pichgoal
-    case 74: Pic.ScaleX = std::clamp(Value, 1, 10000); break;
-    case 75: Pic.ScaleY = std::clamp(Value, 1, 10000); break;
-    case 85: Pic.Placement = uint8_t(std::clamp(Value, 0, 2)); break; // ppar, ppag
-    case 86: Pic.X = v; break;                       // relx
-    case 87: Pic.Y = v; break;                       // rely
-    case 115: Pic.Wrap = uint8_t(std::clamp(Value, 0, 3)); break;
-    default: break;
+    case rtfpPictureWidth: Pic.Width = std::max(v, 0); break;
+    case rtfpPictureHeight: Pic.Height = std::max(v, 0); break;
+    case rtfpPictureGoalWidth: Pic.GoalWidth = std::max(v, 0); break;
+    case rtfpPictureGoalHeight: Pic.GoalHeight = std::max(v, 0); break;
+    case rtfpPictureScaleX: Pic.ScaleX = std::clamp(Value, 1, 10000); break;
+    case rtfpPictureScaleY: Pic.ScaleY = std::clamp(Value, 1, 10000); break;
+    case rtfpPicturePlacement: Pic.Placement = uint8_t(std::clamp(Value, 0, 2)); break;
+    case rtfpPictureX: Pic.X = v; break;
+    case rtfpPictureY: Pic.Y = v; break;
+    case rtfpPictureWrap: Pic.Wrap = uint8_t(std::clamp(Value, 0, 3)); break;
+    default: return false;
     }
+    return true;
 }
 
 void TRtRtfReader::ReadPictureData(bool IntoText)
@@ -929,34 +930,61 @@ uint8_t TRtRtfReader::FontCharset(int32_t FontIndex) const
     return cs < 0 ? 0 : uint8_t(cs);
 }
 
+namespace {
+
+// Words of a numbering or list definition, read as such in any destination.
+bool IsNumberingWord(int32_t Code)
+{
+    switch (Code) {
+    case rtfpNumberLevel:
+    case rtfpNumberFormat:
+    case rtfpNumberIndent:
+    case rtfpNumberFont:
+    case rtfpNumberFontSize:
+    case rtfpNumberUsePrev:
+    case rtfpNumberStart:
+    case rtfpLevelFormat:
+    case rtfpLevelAlign:
+    case rtfpListId:
+    case rtfpLevelIndent:
+    case rtfpListOverride:
+    case rtfpListLevel:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 void TRtRtfReader::HandleProperty(std::string_view Name, int32_t Code, int32_t Value)
 {
     if (Dest == rdSkip || Code == 0)
         return;
     if (Dest == rdFontTable) {
-        if (Code == 26) {
+        if (Code == rtfpFont) {
             FontNr = Value;
             FontCharsetValue = -1;
             FontName.clear();
-        } else if (Code == 101)
+        } else if (Code == rtfpFontCharset)
             FontCharsetValue = Value;
         return;
     }
     if (Dest == rdColorTable) {
         const int32_t v = std::clamp(Value, 0, 255);
-        if (Code == 38)
+        if (Code == rtfpRed)
             Red = v;
-        else if (Code == 39)
+        else if (Code == rtfpGreen)
             Green = v;
-        else if (Code == 40)
+        else if (Code == rtfpBlue)
             Blue = v;
         ColorSet = true;
         return;
     }
     if (Dest == rdFootnote || Dest == rdInfo || Dest == rdUserProps || Dest == rdInfoItem || Dest == rdPropName) {
-        if (Code == 142)
+        if (Code == rtfpPropType)
             PropType = Value;
-        else if (Code == 70 && Dest == rdFootnote)
+        else if (Code == rtfpFootnoteNr && Dest == rdFootnote)
             FootnoteNr = Value;
         return;
     }
@@ -965,19 +993,16 @@ void TRtRtfReader::HandleProperty(std::string_view Name, int32_t Code, int32_t V
             AddFootnoteNumber();
         return;
     }
-    if ((Code >= 56 && Code <= 62) || Code == 74 || Code == 75 || (Code >= 84 && Code <= 87) || Code == 115) {
-        SetPictureProperty(Code, Value);
+    if (SetPictureProperty(Code, Value))
         return;
-    }
     if (Dest == rdTableDef) {
-        if (Code == 109)
+        if (Code == rtfpTableLeft)
             TableDefLeft = std::clamp(Value, -MaxTwips, MaxTwips);
-        else if (Code == 110)
+        else if (Code == rtfpTableRight)
             TableDefRight = std::clamp(Value, -MaxTwips, MaxTwips);
         return;
     }
-    if (Dest == rdListLevel || Dest == rdList || Dest == rdListOverrideTable
-        || (Code >= 103 && Code <= 108) || (Code >= 148 && Code <= 158)) {
+    if (Dest == rdListLevel || Dest == rdList || Dest == rdListOverrideTable || IsNumberingWord(Code)) {
         SetListProperty(Code, Value);
         return;
     }
@@ -985,37 +1010,33 @@ void TRtRtfReader::HandleProperty(std::string_view Name, int32_t Code, int32_t V
         CodePage = Value;
         return;
     }
-    switch (Code) {
-    case 1: case 2: case 3: case 23: case 26: case 27: case 28: case 29: case 30: case 31:
-    case 44: case 50: case 51: case 69: case 52: case 53: case 54: case 55: case 159: case 160: case 161:
-    case rtfpUnicode: case rtfpUnicodeSkip:
-        SetCharProperty(Code, Value);
-        break;
-    default:
-        SetParProperty(Code, Value);
-        break;
-    }
+    if (SetCharProperty(Code, Value))
+        return;
+    // Any other word ends the wait of an empty paragraph for its own format.
+    EmptyFormatFor = nullptr;
+    if (!SetParProperty(Code, Value) && !SetTableProperty(Code, Value))
+        SetPageProperty(Code, Value);
 }
 
-void TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
+bool TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
 {
     const bool on = Value != 0;
     switch (Code) {
-    case 1: SetStyleBit(afsBold, on); break;
-    case 2: SetStyleBit(afsItalic, on); break;
-    case 3: SetStyleBit(afsUnderline, on); break;
-    case 30: SetStyleBit(afsHyperLink, on); break;
-    case 31: SetStyleBit(afsProtected, on); break;
-    case 44: SetStyleBit(afsStrikeOut, on); break;
-    case 52: SetStyleBit(afsHidden, on); break;
-    case 69: // rtrtf: raw RTF code follows, up to "\\rtrtf0"
+    case rtfpBold: SetStyleBit(afsBold, on); break;
+    case rtfpItalic: SetStyleBit(afsItalic, on); break;
+    case rtfpUnderline: SetStyleBit(afsUnderline, on); break;
+    case rtfpHyperLink: SetStyleBit(afsHyperLink, on); break;
+    case rtfpProtected: SetStyleBit(afsProtected, on); break;
+    case rtfpStrikeOut: SetStyleBit(afsStrikeOut, on); break;
+    case rtfpHidden: SetStyleBit(afsHidden, on); break;
+    case rtfpRawCode: // raw RTF code follows, up to "\\rtrtf0"
         if (on) {
             Attr.Style.Include(afsIsRTFCode);
             RawCode = Dest == rdText || Dest == rdHeader || Dest == rdFooter;
         } else
             Attr.Style.Exclude(afsIsRTFCode);
         break;
-    case 50: // inspnt: the text that follows is the insert point of that number
+    case rtfpInsertPoint: // the text that follows is the insert point of that number
         if (on) {
             TRtInsertpointList* points = Text->InsertpointList();
             int32_t id = Value;
@@ -1031,7 +1052,7 @@ void TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
             LastInsertPoint = 0;
         }
         break;
-    case 51: // inaut: automatic text of the insert point before it
+    case rtfpInsertPointAuto: // automatic text of the insert point before it
         Attr.Style.Set(afsAutomatic, on);
         if (on) {
             Attr.Style.Exclude(afsIsInsertpoint);
@@ -1042,22 +1063,22 @@ void TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
             LastInsertPoint = 0;
         }
         break;
-    case 53:
+    case rtfpNoSuperSub:
         SetStyleBit(afsSuper, false);
         SetStyleBit(afsSub, false);
         break;
-    case 54: SetStyleBit(afsSuper, on); if (on) SetStyleBit(afsSub, false); break;
-    case 55: SetStyleBit(afsSub, on); if (on) SetStyleBit(afsSuper, false); break;
-    case 159:
-    case 160:
-        SetStyleBit(Code == 159 ? afsSuper : afsSub, on);
+    case rtfpSuper: SetStyleBit(afsSuper, on); if (on) SetStyleBit(afsSub, false); break;
+    case rtfpSub: SetStyleBit(afsSub, on); if (on) SetStyleBit(afsSuper, false); break;
+    case rtfpRaise:
+    case rtfpLower:
+        SetStyleBit(Code == rtfpRaise ? afsSuper : afsSub, on);
         if (on && CurLine && CurLine->Length > 0 && CurLine->Attrs)
             Attr.Size = CurLine->Attrs[CurLine->Length - 1].Size;
         break;
-    case 161:
+    case rtfpOptionalHyphen:
         Hyphen = true;
         break;
-    case 23: { // plain
+    case rtfpPlain: {
         const bool bookmark = Attr.Style.Has(afsBookmark);
         const uint32_t tag = Attr.Tag;
         Attr.Style = ClearedByPlain;
@@ -1074,7 +1095,7 @@ void TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
         }
         break;
     }
-    case 26:
+    case rtfpFont:
         if (MapFont(Value) >= 0) {
             Attr.Font = uint16_t(MapFont(Value));
             Attr.Charset = FontCharset(Attr.Font);
@@ -1085,7 +1106,7 @@ void TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
             }
         }
         break;
-    case 27:
+    case rtfpFontSize:
         if (!Header->KeepSizesFixed) {
             Attr.Size = uint16_t(std::clamp(Value / 2, 0, 1638));
             NewStyle.CharMask |= Dest == rdStylesheet ? scSize : 0;
@@ -1093,14 +1114,14 @@ void TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
                 Par->ParAttr.Size = Attr.Size;
         }
         break;
-    case 28:
+    case rtfpTextColor:
         NewStyle.CharMask |= Dest == rdStylesheet ? scColor : 0;
         if (Text->Use256Colors)
             Attr.TextColor = MapColor(Value);
         else
             Attr.TextColor = uint8_t((Attr.TextColor & 0xF0) | (MapColor(Value) & 0x0F));
         break;
-    case 29:
+    case rtfpBackColor:
         NewStyle.CharMask |= Dest == rdStylesheet ? scBGColor : 0;
         if (Text->Use256Colors)
             Attr.BGColor = MapColor(Value);
@@ -1114,8 +1135,9 @@ void TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
         UnicodeSkip = uint8_t(std::clamp(Value, 0, 10));
         break;
     default:
-        break;
+        return false;
     }
+    return true;
 }
 
 // One UTF-16 unit of "\u": the character in the current font, or in the
@@ -1162,32 +1184,31 @@ bool TRtRtfReader::AddUnicodeChar(char32_t Ch)
     return true;
 }
 
-void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
+bool TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
 {
-    EmptyFormatFor = nullptr;
     TParagraph& t = ParTemplate;
     switch (Code) {
-    case 4: t.IndentLeft = Clamp16(std::max(0, Value)); break;
-    case 5: t.IndentRight = Clamp16(Value); break;
-    case 6: t.IndentFirst = Clamp16(Value); break;
-    case 41: t.SpaceBefore = Clamp16(Value); break;
-    case 43: t.SpaceAfter = Clamp16(Value); break;
-    case 42:
+    case rtfpIndentLeft: t.IndentLeft = Clamp16(std::max(0, Value)); break;
+    case rtfpIndentRight: t.IndentRight = Clamp16(Value); break;
+    case rtfpIndentFirst: t.IndentFirst = Clamp16(Value); break;
+    case rtfpSpaceBefore: t.SpaceBefore = Clamp16(Value); break;
+    case rtfpSpaceAfter: t.SpaceAfter = Clamp16(Value); break;
+    case rtfpSpaceBetween:
         t.SpaceBetween = Value == 1000 ? 0 : Clamp16(Value);
         t.Flags &= ~parfMultSpaceBetween;
         break;
-    case 92:
+    case rtfpMultSpaceBetween:
         if (Value)
             t.Flags |= parfMultSpaceBetween;
         else
             t.Flags &= ~parfMultSpaceBetween;
         break;
-    case 21: {
+    case rtfpAlignment: {
         static const uint8_t map[4] = {paralLeft, paralRight, paralCenter, paralBlock};
         t.Align = map[std::clamp(Value, 0, 3)];
         break;
     }
-    case 22: { // pard
+    case rtfpParagraphDefaults: {
         const TParagraph fresh;
         AssignParFormat(t, fresh);
         InRow = false;
@@ -1195,85 +1216,120 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
         ParListLevel = 1;
         break;
     }
-    case 25:
-    case 33:
-    case 48:
+    case rtfpParagraphEnd:
+    case rtfpPageBreak:
+    case rtfpCellEnd:
         EndParagraph(Code);
         break;
-    case 77:
+    case rtfpKeepTogether:
         if (!RowDefined)
             t.Flags |= parfKeepTogether;
         break;
-    case 78: // keepn, rtkeepn: the paragraph's, or the style's being defined
+    case rtfpKeepWithNext: // the paragraph's, or the style's being defined
         t.Flags |= parfKeepWithNext;
         break;
-    case 34: case 35: case 36: case 37:
+    case rtfpBorder: case rtfpBorderWidth: case rtfpBorderSpace: case rtfpBorderColor:
         SetBorder(Code, Value);
         break;
-    case 102: BordersBetween = true; break;
-    case 76: PendingCell.Merged = true; break;
-    case 121: CellOf(Par)->FrameValue = Value; break;
-    case 19: FacingPages = Value != 0; break;
-    case 144: TitlePage = Value != 0; break;
-    case 126: SpecialHF = true; break;
-    case 71:
+    case rtfpBordersBetween: BordersBetween = true; break;
+    case rtfpTabKind:
         PendingTabKind = (Value >= 1 && Value <= 3) ? Value : 0;
         break;
-    case 32: {
+    case rtfpTabStop: {
         const int32_t idx = Header->AddTab(Twips(Value), PendingTabKind);
         if (idx >= 0 && idx < 64)
             t.Tabs |= uint64_t(1) << idx;
         PendingTabKind = 0;
         break;
     }
-    case 79: // shading, clshdng
+    case rtfpShading:
         (RowDefining ? PendingCell.Shading : t.Shading) = uint8_t(std::clamp(100 - Value / 100, 0, 100));
         break;
-    case 80: { // cbpat, clcbpat
+    case rtfpShadingColor: {
         uint8_t& shading = RowDefining ? PendingCell.Shading : t.Shading;
         (RowDefining ? PendingCell.BGColor : t.Color) = MapColor(Value);
         if (shading == 0)
             shading = 100;
         break;
     }
-    case 90: // s
+    case rtfpStyle:
         if (Dest == rdStylesheet)
             NewStyle.Number = Value;
         else
             ApplyStyle(Value);
         break;
-    case 98: // cs
+    case rtfpCharStyle:
         if (Dest == rdStylesheet) {
             NewStyle.Number = Value;
             NewStyle.CharStyle = true;
         }
         break;
-    case 94:
+    case rtfpStyleBasedOn:
         if (Dest == rdStylesheet)
             NewStyle.BasedOn = Value;
         break;
-    case 95:
+    case rtfpStyleNext:
         if (Dest == rdStylesheet)
             NewStyle.Next = Value;
         break;
-    case 89: // rtsnr: a numbering style of the text, by number
+    case rtfpNumberingStyle: // a numbering style of the text, by number
         if (!Header->LoadOptions.Has(loIgnoreOutlineStyles) && Value > 0 && Value <= 32767
             && Text->NumberingStyles()->FindStyle(Value, -1))
             t.Number = int16_t(Value);
         break;
-    case 113: t.ParId = uint32_t(Value); break;
-    case 143: t.OutlineLevel = uint8_t(std::clamp(Value, 0, 255)); break;
-    case 106: {
+    case rtfpParagraphId: t.ParId = uint32_t(Value); break;
+    case rtfpOutlineLevel: t.OutlineLevel = uint8_t(std::clamp(Value, 0, 255)); break;
+    case rtfpParagraphFlag: {
         static const uint32_t flags[5] = {0, parfNoLines, parfProtected, parfObjectPar, parfObjectPar2};
         t.Flags |= flags[std::clamp(Value, 0, 4)];
         break;
     }
-    case 114: t.Flags |= parfSkip1; break;
-    case 124: t.Flags |= parfNoWrap; break;
-    case 125: t.ExtFlags |= parxTableOfContents; break;
-    // Tables.
-    case 45: BeginRowDef(); break;
-    case 46: // cellx: the properties read since the last boundary belong to this cell
+    case rtfpParagraphHidden: t.Flags |= parfSkip1; break;
+    case rtfpParagraphNoWrap: t.Flags |= parfNoWrap; break;
+    case rtfpTableOfContents: t.ExtFlags |= parxTableOfContents; break;
+    case rtfpFieldChar:
+        if (Dest == rdText || Dest == rdHeader || Dest == rdFooter)
+            InsertField(Value == 5 ? "PAGE" : Value == 4 ? "TIME" : "DATE", AnsiString(), Attr);
+        break;
+    case rtfpFormatted:
+        if (Value != 0 && Header->PreformattedTextAllowed
+            && !Header->LoadOptions.Has(soIgnoreWordwrapInformation)) {
+            Preformatted = true;
+            Text->TextFormatted1 = true;
+            LineCapacity = 400;
+        }
+        break;
+    case rtfpLineWidth: // the width of the line just ended, negative on a paragraph's last line
+        if (Preformatted && CurLine) {
+            const int32_t w = std::clamp(Value, -MaxTwips, MaxTwips);
+            CurLine->Width = MulDiv(std::abs(w), std::max(Header->XRes, 1), 1440);
+            CurLine->Flags |= linfStoredLayout;
+            LineBreakPending = w > 0;
+        }
+        break;
+    case rtfpNewPage:
+        if (Preformatted && CurLine)
+            CurLine->Flags |= linfPageBreakAfter;
+        break;
+    case rtfpTypographicChar: {
+        // lquote, rquote, endash, enspace and emspace, emdash
+        static const int32_t chars[8] = {0, 0, 0, 0x91, 0x92, 0x96, 0xA0, 0x97};
+        const int32_t ch = chars[std::clamp(Value, 0, 7)];
+        if (ch)
+            HandleCharacter(ch);
+        break;
+    }
+    default:
+        return false;
+    }
+    return true;
+}
+
+bool TRtRtfReader::SetTableProperty(int32_t Code, int32_t Value)
+{
+    switch (Code) {
+    case rtfpRowDefaults: BeginRowDef(); break;
+    case rtfpCellRight: // the properties read since the last boundary belong to this cell
         if (PendingCell.Merged && !Cells.empty()) {
             Cells.back().Right = std::max(Cells.back().Right, Twips(Value));
             ++Cells.back().Skip;
@@ -1283,71 +1339,52 @@ void TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
         }
         PendingCell = TCellDef();
         break;
-    case 47: FinishRow(); break;
-    case 49: InRow = true; RowDefining = false; break;
-    case 72: RowGap = Twips(Value); break;
-    case 73: RowLeft = std::clamp(Value, -MaxTwips, MaxTwips); break;
-    case 147: RowAlign = Value; break;
-    case 129: // rtprheadfoot
-        if (Header->HeaderFooterPrinting || Header->LoadOptions.Has(loPrintHeaderFooterParameter))
-            Text->PrintHeaderFooter = TRtPrintHeaderFooter(std::clamp(Value, 0, 3));
-        break;
-    case 146: // chdate, chdpl, chdpa, chtime, chpgn
-        if (Dest == rdText || Dest == rdHeader || Dest == rdFooter)
-            InsertField(Value == 5 ? "PAGE" : Value == 4 ? "TIME" : "DATE", AnsiString(), Attr);
-        break;
-    case 130: PendingCell.VertAlign = uint8_t(std::clamp(Value, 0, 2)); break;
-    // Page layout.
-    case 10:
-    case 11:
+    case rtfpRowEnd: FinishRow(); break;
+    case rtfpInTable: InRow = true; RowDefining = false; break;
+    case rtfpRowGap: RowGap = Twips(Value); break;
+    case rtfpRowLeft: RowLeft = std::clamp(Value, -MaxTwips, MaxTwips); break;
+    case rtfpRowAlign: RowAlign = Value; break;
+    case rtfpCellVertAlign: PendingCell.VertAlign = uint8_t(std::clamp(Value, 0, 2)); break;
+    case rtfpCellMerged: PendingCell.Merged = true; break;
+    case rtfpCellFrame: CellOf(Par)->FrameValue = Value; break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+void TRtRtfReader::SetPageProperty(int32_t Code, int32_t Value)
+{
+    switch (Code) {
+    case rtfpPaperWidth:
+    case rtfpPaperHeight:
         if (Value > 0) {
-            const bool width = (Code == 10) != bool(RtReaderOptions & rroExchangePaperSize);
+            const bool width = (Code == rtfpPaperWidth) != bool(RtReaderOptions & rroExchangePaperSize);
             if (width)
                 Header->SetPageWidth(Twips(Value));
             else
                 Header->SetPageHeight(Twips(Value));
         }
         break;
-    case 12: Header->SetLeftMargin(Twips(Value)); break;
-    case 13: Header->SetRightMargin(Twips(Value)); break;
-    case 14: Header->SetTopMargin(Twips(Value)); break;
-    case 15: Header->SetBottomMargin(Twips(Value)); break;
-    case 127: Header->SetMarginHeader(Twips(Value)); break;
-    case 128: Header->SetMarginFooter(Twips(Value)); break;
-    case 145: Header->SetMarginMirror(true); break;
-    case 20: Header->SetLandscape(true); break;
-    case 105:
-        if (Value > 0)
+    case rtfpMarginLeft: Header->SetLeftMargin(Twips(Value)); break;
+    case rtfpMarginRight: Header->SetRightMargin(Twips(Value)); break;
+    case rtfpMarginTop: Header->SetTopMargin(Twips(Value)); break;
+    case rtfpMarginBottom: Header->SetBottomMargin(Twips(Value)); break;
+    case rtfpMarginHeader: Header->SetMarginHeader(Twips(Value)); break;
+    case rtfpMarginFooter: Header->SetMarginFooter(Twips(Value)); break;
+    case rtfpMarginMirror: Header->SetMarginMirror(true); break;
+    case rtfpLandscape: Header->SetLandscape(true); break;
+    case rtfpPrintHeaderFooter:
+        if (Header->HeaderFooterPrinting || Header->LoadOptions.Has(loPrintHeaderFooterParameter))
+            Text->PrintHeaderFooter = TRtPrintHeaderFooter(std::clamp(Value, 0, 3));
+        break;
+    case rtfpDefaultTab:
+        if (Value > 0 && !Header->LoadOptions.Has(loIgnoreDefaultTabstop))
             Header->SetDefaultTabstop(Twips(Value));
         break;
-    case 111: // rtformatted
-        if (Value != 0 && Header->PreformattedTextAllowed
-            && !Header->LoadOptions.Has(soIgnoreWordwrapInformation)) {
-            Preformatted = true;
-            Text->TextFormatted1 = true;
-            LineCapacity = 400;
-        }
-        break;
-    case 112: // rtlin: the width of the line just ended, negative on a paragraph's last line
-        if (Preformatted && CurLine) {
-            const int32_t w = std::clamp(Value, -MaxTwips, MaxTwips);
-            CurLine->Width = MulDiv(std::abs(w), std::max(Header->XRes, 1), 1440);
-            CurLine->Flags |= linfStoredLayout;
-            LineBreakPending = w > 0;
-        }
-        break;
-    case 141: // rtnpage
-        if (Preformatted && CurLine)
-            CurLine->Flags |= linfPageBreakAfter;
-        break;
-    case 82: {
-        // lquote, rquote, endash, enspace and emspace, emdash
-        static const int32_t chars[8] = {0, 0, 0, 0x91, 0x92, 0x96, 0xA0, 0x97};
-        const int32_t ch = chars[std::clamp(Value, 0, 7)];
-        if (ch)
-            HandleCharacter(ch);
-        break;
-    }
+    case rtfpFacingPages: FacingPages = Value != 0; break;
+    case rtfpTitlePage: TitlePage = Value != 0; break;
+    case rtfpSpecialHeaderFooter: SpecialHF = true; break;
     default:
         break;
     }
@@ -1463,20 +1500,20 @@ void TRtRtfReader::EndParagraph(int32_t Code)
     LineBreakPending = false;
     NumberLine = nullptr;
     const bool empty = CurLine->Length == 0 && CurLine == Par->Lines && CharsAdded == 0;
-    if (Code == 33 && empty) {
+    if (Code == rtfpPageBreak && empty) {
         ParTemplate.Flags |= parfNewPage;
         Par->Flags |= parfNewPage;
         return;
     }
-    if (Code == 48 && CellIndex > 0 && CellIndex <= int32_t(Cells.size()) && Cells[size_t(CellIndex - 1)].Skip > 0) {
+    if (Code == rtfpCellEnd && CellIndex > 0 && CellIndex <= int32_t(Cells.size()) && Cells[size_t(CellIndex - 1)].Skip > 0) {
         --Cells[size_t(CellIndex - 1)].Skip; // a merged cell: its text joins the cell before
         return;
     }
-    if (Code == 25 && InRow) {
-        AddChar(1010); // a paragraph inside a cell is a line break
+    if (Code == rtfpParagraphEnd && InRow) {
+        AddChar(rtfcLineBreak); // a paragraph inside a cell is a line break
         return;
     }
-    if (Code == 48)
+    if (Code == rtfpCellEnd)
         FinishCell();
     else
         AssignParFormat(*Par, ParTemplate);
@@ -1497,7 +1534,7 @@ void TRtRtfReader::EndParagraph(int32_t Code)
     par->RunNumber = uint16_t(++ParNumber);
     par->Flags |= parfReformat;
     BeginParagraph(par);
-    if (Code == 33) {
+    if (Code == rtfpPageBreak) {
         // A page break before the paragraph that follows.
         par->Flags |= parfNewPage;
     }
@@ -1826,7 +1863,7 @@ AnsiString TRtRtfReader::FontNameOf(int32_t Index) const
 void TRtRtfReader::SetListProperty(int32_t Code, int32_t Value)
 {
     switch (Code) {
-    case 151: { // levelnfc
+    case rtfpLevelFormat: {
         static const std::pair<int32_t, TRtNumberStyle> map[] = {
             {0, rt_1}, {1, rt_lg_i}, {2, rt_i}, {3, rt_lg_a}, {4, rt_a}, {23, rt_bullet}};
         Level.Style = rt_1;
@@ -1835,43 +1872,43 @@ void TRtRtfReader::SetListProperty(int32_t Code, int32_t Value)
                 Level.Style = m.second;
         break;
     }
-    case 104: { // pnlvlblt, pndec, pnucltr, pnlcltr, pnucrm, pnlcrm
+    case rtfpNumberFormat: {
         static const TRtNumberStyle map[7] = {rt_1, rt_bullet, rt_1, rt_lg_a, rt_a, rt_lg_i, rt_i};
         Level.Style = map[std::clamp(Value, 0, 6)];
         break;
     }
-    case 103: Level.Level = std::clamp(Value, 0, 9); break;     // pnlvl
-    case 107: case 156: Level.Indent = std::clamp(Value, -32767, 32767); break;
-    case 108: // pnf
+    case rtfpNumberLevel: Level.Level = std::clamp(Value, 0, 9); break;
+    case rtfpNumberIndent: case rtfpLevelIndent: Level.Indent = std::clamp(Value, -32767, 32767); break;
+    case rtfpNumberFont:
         Level.Font = MapFont(Value);
         break;
-    case 148: Level.Size = std::clamp(Value, 0, 1638); break;  // pnfs
-    case 149: Level.UsePrev = Value != 0; break;               // pnprev
-    case 153: // listid
+    case rtfpNumberFontSize: Level.Size = std::clamp(Value, 0, 1638); break;
+    case rtfpNumberUsePrev: Level.UsePrev = Value != 0; break;
+    case rtfpListId:
         if (Dest == rdList)
             GroupOfList[Value] = ListGroup;
         else if (Dest == rdListOverrideTable && Overrides.size() < 10000)
             Overrides.push_back(Value);
         break;
-    case 157: // ls
+    case rtfpListOverride:
         if (Dest != rdListOverrideTable)
             SelectList(Value, ParListLevel);
         else if (!Overrides.empty() && OverrideNumbers.size() < 10000)
             OverrideNumbers[Value] = Overrides.back();  // the number this override declares
         break;
-    case 158: // ilvl
+    case rtfpListLevel:
         SelectList(ParOverride, std::clamp(Value, 0, 8) + 1);
         break;
-    case 26: // f
+    case rtfpFont:
         if (Dest == rdListLevel)
             Level.Font = MapFont(Value);
         break;
-    case 27: // fs
+    case rtfpFontSize:
         if (Dest == rdListLevel)
             Level.Size = std::clamp(Value / 2, 0, 1638);
         break;
-    case 4: Level.IndentLeft = std::clamp(Value, 0, 32767); break;
-    case 6: Level.IndentFirst = std::clamp(Value, -32767, 32767); break;
+    case rtfpIndentLeft: Level.IndentLeft = std::clamp(Value, 0, 32767); break;
+    case rtfpIndentFirst: Level.IndentFirst = std::clamp(Value, -32767, 32767); break;
     default:
         break;
     }
@@ -2010,7 +2047,7 @@ void TRtRtfReader::SetBorder(int32_t Code, int32_t Value)
 {
     TBorderTarget b = Borders();
     switch (Code) {
-    case 34: {
+    case rtfpBorder: {
         // box, top, left, bottom, right, double, dotted, -, -, table lines, hairline, none
         static const uint16_t bits[12] = {0x3D, 0x05, 0x11, 0x09, 0x21, 0x81, 0x101, 0, 0, 0x4001, 0x4201, 0};
         static const int8_t sides[12] = {-1, 1, 0, 3, 2, -2, -2, -2, -2, -2, -2, -2};
@@ -2025,9 +2062,9 @@ void TRtRtfReader::SetBorder(int32_t Code, int32_t Value)
             BorderSide = sides[v];
         break;
     }
-    case 35: *b.Width = uint8_t(std::clamp(Value, 0, 255)); break;
-    case 36: *b.Space = uint8_t(std::clamp(Value / 20, 0, 255)); break;
-    case 37: {
+    case rtfpBorderWidth: *b.Width = uint8_t(std::clamp(Value, 0, 255)); break;
+    case rtfpBorderSpace: *b.Space = uint8_t(std::clamp(Value / 20, 0, 255)); break;
+    case rtfpBorderColor: {
         const uint8_t c = MapColor(Value);
         if (BorderSide < 0)
             b.Color->fill(c);

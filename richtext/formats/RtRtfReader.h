@@ -170,7 +170,8 @@ private:
     void AddFootnoteChar(int32_t Ch);
     void AddFootnoteNumber();
     void AddBookmarkMark();
-    void SetPictureProperty(int32_t Code, int32_t Value);
+    // The handlers of property words by concern; each is false for a word not its own.
+    bool SetPictureProperty(int32_t Code, int32_t Value);
     void EndListLevel();
     bool UpperLevelsShown(const AnsiString& Before, bool& UsePrev) const;
     AnsiString TextBetweenLevels(const AnsiString& Before) const;
@@ -189,8 +190,10 @@ private:
     void FinishRow();
     void BeginRowDef();
     void SetStyleBit(TOneWrtStyle Bit, bool On);
-    void SetCharProperty(int32_t Code, int32_t Value);
-    void SetParProperty(int32_t Code, int32_t Value);
+    bool SetCharProperty(int32_t Code, int32_t Value);
+    bool SetParProperty(int32_t Code, int32_t Value);
+    bool SetTableProperty(int32_t Code, int32_t Value);
+    void SetPageProperty(int32_t Code, int32_t Value);
     void EndFontEntry();
     void EndColorEntry();
     void AddUnicode(int32_t Value);

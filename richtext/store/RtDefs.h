@@ -631,6 +631,27 @@ const AnsiString& GetRtUIString(TRtUIString Id);
 void SetRtUIString(TRtUIString Id, const AnsiString& Text);
 // The value's name ("meReady").
 const char* RtUIStringName(TRtUIString Id);
+// Undo levels: the user action an undo step belongs to, which names the step.
+enum TRtUndoLevel : int32_t {
+    ulNone = 0,
+    ulAny = 1,
+    ulInput = 2,
+    ulDeletion = 3,
+    ulAttributes = 4,
+    ulIndent = 5,
+    ulSpacing = 6,
+    ulAlignment = 7,
+    ulTabs = 8,
+    ulBorders = 9,
+    ulSelection = 10, // deleting a selection
+    ulDragAndDrop = 11,
+    ulPaste = 12,
+    ulGraphic = 13,   // 13 to 15
+    ulGraphicLast = 15,
+    ulTable = 16,
+    ulStyle = 17,
+};
+// The name of an undo level (the low 7 bits of Kind); "Changes" for any other value.
 const AnsiString& GetUndoKindText(int32_t Kind);
 
 // Localisation hooks: save and load all texts (chained), write and read one text.

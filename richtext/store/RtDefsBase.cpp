@@ -133,13 +133,26 @@ const char* RtUIStringName(TRtUIString Id) { return Id < RtUIStringCount ? UIStr
 
 const AnsiString& GetUndoKindText(int32_t Kind)
 {
-    static constexpr TRtUIString kinds[19] = {
-        meutNone, meutAny, meutInput, meutDeleteText, meutChangeAttributes, meutChangeIndent,
-        meutChangeSpacing, meutChangeAlignment, meutChangeTabs, meutChangeBorder,
-        meutDeleteSelection, meutDragAndDrop, meutPaste, meutChangeGraphic, meutChangeGraphic,
-        meutChangeGraphic, meutChangeTable, meutUpdateStyle, meutAny};
-    const int32_t k = Kind & 0x7F;
-    return GetRtUIString(k < 19 ? kinds[k] : meutAny);
+    const int32_t level = Kind & 0x7F;
+    if (level >= ulGraphic && level <= ulGraphicLast)
+        return GetRtUIString(meutChangeGraphic);
+    switch (level) {
+    case ulNone: return GetRtUIString(meutNone);
+    case ulInput: return GetRtUIString(meutInput);
+    case ulDeletion: return GetRtUIString(meutDeleteText);
+    case ulAttributes: return GetRtUIString(meutChangeAttributes);
+    case ulIndent: return GetRtUIString(meutChangeIndent);
+    case ulSpacing: return GetRtUIString(meutChangeSpacing);
+    case ulAlignment: return GetRtUIString(meutChangeAlignment);
+    case ulTabs: return GetRtUIString(meutChangeTabs);
+    case ulBorders: return GetRtUIString(meutChangeBorder);
+    case ulSelection: return GetRtUIString(meutDeleteSelection);
+    case ulDragAndDrop: return GetRtUIString(meutDragAndDrop);
+    case ulPaste: return GetRtUIString(meutPaste);
+    case ulTable: return GetRtUIString(meutChangeTable);
+    case ulStyle: return GetRtUIString(meutUpdateStyle);
+    default: return GetRtUIString(meutAny);
+    }
 }
 
 // ---- TCharacterAttr ------------------------------------------------------------------------------

@@ -436,9 +436,9 @@ public:
 
     // ---- undo recording ----------------------------------------------------------------------
     // Records a step of a paragraph kind (ukParagraph to ukSnapshot, ukPage, ukAttr) for Par.
-    void SaveUndo(TParagraph* Par, int32_t Kind, int32_t Level);
+    void SaveUndo(TParagraph* Par, int32_t Kind, TRtUndoLevel Level);
     // Records a step of an object kind (ukObjectSize to ukObjectData).
-    void AddObjectUndo(TRtObjectBase* Obj, int32_t Kind, int32_t Level);
+    void AddObjectUndo(TRtObjectBase* Obj, int32_t Kind, TRtUndoLevel Level);
     // Callbacks of the own undo stack.
     TRtUndoObject* CreateUndoObject();
     void UndoClearSelection();

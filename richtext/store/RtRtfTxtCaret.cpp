@@ -398,7 +398,7 @@ void TRtRTFTextIo::ClearMarkedParagraphs()
     for (TParagraph* p = FirstPar; p; p = p->Next) {
         if (!(p->Flags & parfMarked) || (keepProtected && (p->Flags & parfProtected)))
             continue;
-        SaveUndo(p, ukLines, 3);
+        SaveUndo(p, ukLines, ulDeletion);
         EmptyParLines(p);
         TLine* first = p->Lines;
         p->ParAttr.Style = p->ParAttr.Style - cleared;
@@ -436,7 +436,7 @@ void TRtRTFTextIo::SetMarkedCellBorders(int32_t Left, int32_t Top, int32_t Right
     for (size_t r = 0; r < rows.size(); ++r)
         for (size_t i = 0; i < rows[r].size(); ++i) {
             TParagraph* p = rows[r][i];
-            SaveUndo(p, ukBorders, 9);
+            SaveUndo(p, ukBorders, ulBorders);
             uint16_t lines = p->BrdLines;
             if (lines & brdBox)
                 lines = uint16_t((lines & ~brdBox) | brdTop | brdBottom | brdLeft | brdRight);

@@ -200,12 +200,12 @@ void TRtRTFTextIo::LoadWithReader(TStream* Stream, TRtCustomTextReader* Reader)
                 TParagraph* before = CursorPar;
                 TParagraph* after = CursorPar ? CursorPar->Next : nullptr;
                 if (recordUndo)
-                    SaveUndo(CursorPar, ukParagraph, 12);
+                    SaveUndo(CursorPar, ukParagraph, ulPaste);
                 InsertParagraphs(CursorPar, CursorLine, CursorPos, chain);
                 if (recordUndo) {
                     RenumberFrom(FirstPar);
                     for (TParagraph* p = before ? before->Next : nullptr; p && p != after; p = p->Next)
-                        SaveUndo(p, ukInserted, 12);
+                        SaveUndo(p, ukInserted, ulPaste);
                 }
             }
         }

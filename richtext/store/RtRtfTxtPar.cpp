@@ -817,7 +817,7 @@ void TRtRTFText::PurgeDeletedChars(TParagraph* Par)
                 marked = l->Attrs[i].Style.Has(afsDelete);
         if (!marked)
             return;
-        SaveUndo(Par, ukLines, 3);
+        SaveUndo(Par, ukLines, ulDeletion);
     }
     bool dropped = false;
     for (TLine* l = Par->Lines; l; l = l->Next) {

@@ -512,7 +512,7 @@ bool TRtRTFText::InsertParagraphs(TParagraph*& Par, TLine*& Line, int32_t& Pos, 
         TParagraph* s = Chain;
         while (t && s) {
             // The target cell as it was, lines, properties and cell record, for undo.
-            SaveUndo(t, ukParagraph, 12);
+            SaveUndo(t, ukParagraph, ulPaste);
             std::swap(t->Lines, s->Lines);
             MarkChanged(t);
             t->Tabs = s->Tabs;

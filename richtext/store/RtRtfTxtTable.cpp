@@ -84,7 +84,7 @@ TParagraph* TRtRTFText::SplitCell(TParagraph* P, bool MoveText)
 {
     if (!P)
         return nullptr;
-    SaveUndo(P, MoveText ? ukParagraph : ukProperties, 16);
+    SaveUndo(P, MoveText ? ukParagraph : ukProperties, ulTable);
     if (!IsCell(P)) {
         P->Flags |= parfTableCell;
         P->BrdLines = brdPresent | brdBox;
@@ -107,7 +107,7 @@ TParagraph* TRtRTFText::SplitCell(TParagraph* P, bool MoveText)
         --c->Combine;
     TParagraph* n = P;
     InsertPar(n, 40);
-    SaveUndo(n, ukInserted, 16);
+    SaveUndo(n, ukInserted, ulTable);
     TRtCell* nc = GetParCell(n);
     nc->Width = uint8_t(w - w / 2);
     nc->Left = uint8_t(left + w / 2);
@@ -141,8 +141,8 @@ void TRtRTFText::CombineCell(TParagraph* C)
         C = C->Prior;
     TParagraph* n = C->Next;
     if ((C->Flags & parfNotLastCell) && IsCell(n)) {
-        SaveUndo(C, ukParagraph, 16);
-        SaveUndo(n, ukDeleted, 16);
+        SaveUndo(C, ukParagraph, ulTable);
+        SaveUndo(n, ukDeleted, ulTable);
         TRtCell* c = GetParCell(C);
         c->Width = uint8_t(std::min(255, c->Width + GetParCell(n)->Width));
         TLine* last = GetLastLine(C);
@@ -176,7 +176,7 @@ void TRtRTFText::CombineCell(TParagraph* C)
         RenumberFrom(FirstPar);
         return;
     }
-    SaveUndo(C, ukProperties, 16);
+    SaveUndo(C, ukProperties, ulTable);
     C->BrdLines &= uint16_t(~brdPresent);
     if (!(C->Flags & (parfNotFirstCell | parfNotLastCell))) {
         C->Flags &= ~parfTableCell;
@@ -258,14 +258,14 @@ void TRtRTFText::DeleteMarkedCells()
     TParagraph* p = FirstMarked(FirstPar);
     if (!p) {
         if (IsCell(CursorPar)) {
-            SaveUndo(CursorPar, ukLines, 16);
+            SaveUndo(CursorPar, ukLines, ulTable);
             EmptyParLines(CursorPar);
             CombineCell(CursorPar);
         }
     }
     while (p) {
         p->Flags &= ~parfMarked;
-        SaveUndo(p, ukLines, 16);
+        SaveUndo(p, ukLines, ulTable);
         EmptyParLines(p);
         CombineCell(p);
         p = FirstMarked(FirstPar);
@@ -366,10 +366,10 @@ void TRtRTFText::ApplyParProps(TParagraph*& Par, int32_t Count, const TRtCellDes
         TParagraph* p = Par;
         const bool reuse = i == 0 && p && !IsCell(p) && p->Lines && !p->Lines->Next && p->Lines->Length == 0;
         if (reuse) {
-            SaveUndo(p, ukParagraph, 2);
+            SaveUndo(p, ukParagraph, ulInput);
         } else {
             InsertPar(p, 40);
-            SaveUndo(p, ukInserted, 2);
+            SaveUndo(p, ukInserted, ulInput);
         }
         Par = p;
         p->Flags &= ~(parfNotFirstCell | parfNotLastCell);

@@ -518,7 +518,7 @@ void TRtRTFText::UndoFinish()
     }
 }
 
-void TRtRTFText::SaveUndo(TParagraph* Par, int32_t Kind, int32_t Level)
+void TRtRTFText::SaveUndo(TParagraph* Par, int32_t Kind, TRtUndoLevel Level)
 {
     if (NoUndo)
         return;
@@ -559,7 +559,7 @@ void TRtRTFText::SaveUndo(TParagraph* Par, int32_t Kind, int32_t Level)
     stack->AddUndoObject(stack->Undoing(), std::move(obj));
 }
 
-void TRtRTFText::AddObjectUndo(TRtObjectBase* Obj, int32_t Kind, int32_t Level)
+void TRtRTFText::AddObjectUndo(TRtObjectBase* Obj, int32_t Kind, TRtUndoLevel Level)
 {
     if (NoUndo || !Obj || Kind < ukObjectSize || Kind > ukObjectData || UndoSuspended > 0
         || !EditOptions.Has(rtActivateUndo))

@@ -306,6 +306,13 @@ TEST(RtDefs, UndoKindTexts)
     EXPECT_EQ(GetUndoKindText(0x80 | 12), "Paste");
     EXPECT_EQ(GetUndoKindText(16), "Change Table");
     EXPECT_EQ(GetUndoKindText(0), "");
+    // Every level by number, as stored in undo steps.
+    const TRtUIString byLevel[] = {
+        meutNone, meutAny, meutInput, meutDeleteText, meutChangeAttributes, meutChangeIndent, meutChangeSpacing,
+        meutChangeAlignment, meutChangeTabs, meutChangeBorder, meutDeleteSelection, meutDragAndDrop, meutPaste,
+        meutChangeGraphic, meutChangeGraphic, meutChangeGraphic, meutChangeTable, meutUpdateStyle, meutAny, meutAny};
+    for (int32_t level = 0; level < int32_t(std::size(byLevel)); ++level)
+        EXPECT_EQ(GetUndoKindText(level), GetRtUIString(byLevel[level])) << level;
 }
 
 TEST(RtDefs, LocalisationChainReplacesTextsAndUnit)

@@ -300,7 +300,7 @@ TEST(RtObject, ResizingPreparingAndCountingReferences)
     t.ResizeObject(nullptr, 7, 7);
     t.FirstPar->Next->Flags &= ~parfReformat;
     t.FirstPar->Flags &= ~parfReformat;
-    t.AddObjectUndo(obj, 15, 13);
+    t.AddObjectUndo(obj, 15, ulGraphic);
     t.ResizeObject(ref, 300, 200);
     EXPECT_EQ(ref->Width, 300);
     EXPECT_TRUE(t.FirstPar->Flags & parfReformat);

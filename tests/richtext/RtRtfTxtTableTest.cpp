@@ -209,7 +209,7 @@ TEST(RtTable, EditingAHeaderParksTheBodyAndUndoFindsIt)
     EXPECT_EQ(t.BodyFirstPar, body);
     const uint32_t id = t.EditedHeaderFooterId();
     EXPECT_NE(id, 0u);
-    t.SaveUndo(t.FirstPar, 1, 2);
+    t.SaveUndo(t.FirstPar, 1, ulInput);
     const uint8_t ch = 'H';
     t.ReplaceChars(t.FirstPar, t.FirstPar->Lines, nullptr, 1, &ch, 0, 0);
     t.SetLayer(0);

@@ -101,7 +101,7 @@ private:
     {
         const int p = Pick(Count());
         TParagraph* par = t_.GetParByIndex(p);
-        t_.SaveUndo(par, 1, 2);
+        t_.SaveUndo(par, 1, ulInput);
         const TAttr a = AttrOf(Pick(8));
         t_.InsertChar(par, nullptr, &a, uint8_t('a' + Pick(26)), Pick(Len(p) + 1));
     }
@@ -114,9 +114,9 @@ private:
         const int pos = Pick(Len(p) + 1);
         if (pos == Len(p) && (Len(p) == 0 || !par->Next || InTable(par) || InTable(par->Next)))
             return;
-        t_.SaveUndo(par, 1, 3);
+        t_.SaveUndo(par, 1, ulDeletion);
         if (pos == Len(p))
-            t_.SaveUndo(par->Next, 10, 3);
+            t_.SaveUndo(par->Next, 10, ulDeletion);
         int32_t off = pos;
         TLine* l = TRtRTFText::LineAtParPos(par, off);
         if (pos == Len(p)) {
@@ -132,11 +132,11 @@ private:
         TParagraph* par = t_.GetParByIndex(p);
         if (InTable(par))
             return;
-        t_.SaveUndo(par, 1, 2);
+        t_.SaveUndo(par, 1, ulInput);
         int32_t off = Pick(Len(p) + 1);
         TLine* l = TRtRTFText::LineAtParPos(par, off);
         t_.SplitPar(par, l, off);
-        t_.SaveUndo(par->Next, 9, 2);
+        t_.SaveUndo(par->Next, 9, ulInput);
     }
 
     void DeleteRange()
@@ -156,8 +156,8 @@ private:
         }
         // The removed paragraphs last to first, then the one that stays.
         for (TParagraph* q = to; q != from; q = q->Prior)
-            t_.SaveUndo(q, 10, 10);
-        t_.SaveUndo(from, 1, 10);
+            t_.SaveUndo(q, 10, ulSelection);
+        t_.SaveUndo(from, 1, ulSelection);
         if (p1 == p2) {
             t_.DeleteTextAt(from, a, b - a);
             return;
@@ -173,7 +173,7 @@ private:
         if (Len(p) == 0)
             return;
         TParagraph* par = t_.GetParByIndex(p);
-        t_.SaveUndo(par, 1, 4);
+        t_.SaveUndo(par, 1, ulAttributes);
         int32_t off = Pick(Len(p));
         TLine* l = TRtRTFText::LineAtParPos(par, off);
         if (off >= l->Length)
@@ -200,20 +200,20 @@ private:
         TParagraph* chain = source.FirstPar;
         source.FirstPar = nullptr;
         TParagraph* after = par->Next;
-        t_.SaveUndo(par, 1, 12);
+        t_.SaveUndo(par, 1, ulPaste);
         int32_t off = Pick(Len(p) + 1);
         TLine* line = TRtRTFText::LineAtParPos(par, off);
         TParagraph* at = par;
         t_.InsertParagraphs(at, line, off, chain);
         for (TParagraph* q = par->Next; q && q != after; q = q->Next)
-            t_.SaveUndo(q, 9, 12);
+            t_.SaveUndo(q, 9, ulPaste);
     }
 
     void Props()
     {
         TParagraph* par = t_.GetParByIndex(Pick(Count()));
         const int kind = 3 + Pick(6);
-        t_.SaveUndo(par, kind, kind + 2);
+        t_.SaveUndo(par, kind, TRtUndoLevel(kind + 2));
         par->IndentLeft = int16_t(Pick(1000));
         par->SpaceAfter = int16_t(Pick(200));
         par->Align = uint8_t(Pick(4));
@@ -256,23 +256,23 @@ TEST(RtStoreUndo, PropertyChangesOfOneKindAndParagraphMerge)
     FillText(t, {"a", "b"});
     TParagraph* p0 = t.FirstPar;
     TRtUndoStack* stack = t.GetUndoStack();
-    t.SaveUndo(p0, 3, 5);
+    t.SaveUndo(p0, 3, ulIndent);
     p0->IndentLeft = 100;
-    t.SaveUndo(p0, 3, 5);
+    t.SaveUndo(p0, 3, ulIndent);
     p0->IndentLeft = 200;
     EXPECT_EQ(stack->UndoCount(), 1);
-    t.SaveUndo(p0->Next, 3, 5);
+    t.SaveUndo(p0->Next, 3, ulIndent);
     EXPECT_EQ(stack->UndoCount(), 2);
     // Deletions never merge.
-    t.SaveUndo(p0->Next, 10, 3);
-    t.SaveUndo(p0->Next, 10, 3);
+    t.SaveUndo(p0->Next, 10, ulDeletion);
+    t.SaveUndo(p0->Next, 10, ulDeletion);
     EXPECT_EQ(stack->UndoCount(), 4);
     stack->Clear();
-    t.SaveUndo(p0->Next, 3, 5);
+    t.SaveUndo(p0->Next, 3, ulIndent);
     t.Undo();
     t.Undo();
     EXPECT_EQ(p0->IndentLeft, 200);
-    t.SaveUndo(p0, 3, 5);
+    t.SaveUndo(p0, 3, ulIndent);
     p0->IndentLeft = 300;
     t.Undo();
     EXPECT_EQ(p0->IndentLeft, 200);
@@ -286,26 +286,26 @@ TEST(RtStoreUndo, SnapshotsMergeWithinTheirWindowOnly)
     t.EditOptions.Include(rtStreamUndoOperation);
     FillText(t, {"a", "b"});
     TRtUndoStack* stack = t.GetUndoStack();
-    t.SaveUndo(t.FirstPar, 1, 2);
-    t.SaveUndo(t.FirstPar->Next, 9, 2);
-    t.SaveUndo(t.FirstPar, 6, 7);
+    t.SaveUndo(t.FirstPar, 1, ulInput);
+    t.SaveUndo(t.FirstPar->Next, 9, ulInput);
+    t.SaveUndo(t.FirstPar, 6, ulAlignment);
     ASSERT_EQ(stack->UndoCount(), 1);
     EXPECT_EQ(static_cast<TRtStoreUndoObject*>(stack->UndoItem(0))->UndoKind, 14);
     // After a forced new group an alignment change stays a paragraph step.
     t.ForceNewUndoLevel();
-    t.SaveUndo(t.FirstPar, 6, 7);
+    t.SaveUndo(t.FirstPar, 6, ulAlignment);
     ASSERT_EQ(stack->UndoCount(), 2);
     EXPECT_EQ(static_cast<TRtStoreUndoObject*>(stack->UndoItem(1))->UndoKind, 6);
-    t.SaveUndo(t.FirstPar, 1, 2);
+    t.SaveUndo(t.FirstPar, 1, ulInput);
     EXPECT_EQ(stack->UndoCount(), 3);
     // A snapshot older than the window starts a new step.
     static_cast<TRtStoreUndoObject*>(stack->UndoItem(2))->Created -= 501;
-    t.SaveUndo(t.FirstPar->Next, 1, 2);
+    t.SaveUndo(t.FirstPar->Next, 1, ulInput);
     EXPECT_EQ(stack->UndoCount(), 4);
     // Without the option whole-text steps are not recorded.
     t.EditOptions.Exclude(rtStreamUndoOperation);
     t.ForceNewUndoLevel();
-    t.SaveUndo(t.FirstPar, 14, 1);
+    t.SaveUndo(t.FirstPar, 14, ulAny);
     EXPECT_EQ(stack->UndoCount(), 4);
 }
 
@@ -313,7 +313,7 @@ TEST(RtStoreUndo, StepsOfVanishedParagraphsChangeNothingAndNamesComeFromTheLevel
 {
     TUndoText t;
     FillText(t, {"one", "two", "three"});
-    t.SaveUndo(t.GetParByIndex(2), 3, 5);
+    t.SaveUndo(t.GetParByIndex(2), 3, ulIndent);
     t.GetParByIndex(2)->IndentLeft = 99;
     TParagraph* p = t.GetParByIndex(1);
     t.DeletePar(p);
@@ -334,12 +334,12 @@ TEST(RtStoreUndo, NothingIsRecordedWithoutUndoOrWhileSuspended)
     TUndoText t;
     FillText(t, {"x"});
     t.UndoSuspended = 1;
-    t.SaveUndo(t.FirstPar, 1, 2);
+    t.SaveUndo(t.FirstPar, 1, ulInput);
     t.UndoSuspended = 0;
-    t.SaveUndo(nullptr, 1, 2);
-    t.SaveUndo(t.FirstPar, 0, 2);
+    t.SaveUndo(nullptr, 1, ulInput);
+    t.SaveUndo(t.FirstPar, 0, ulInput);
     t.EditOptions.Exclude(rtActivateUndo);
-    t.SaveUndo(t.FirstPar, 1, 2);
+    t.SaveUndo(t.FirstPar, 1, ulInput);
     EXPECT_EQ(t.GetUndoStack()->UndoCount(), 0);
 }
 
@@ -389,7 +389,7 @@ TEST(RtStoreUndo, APartnerMarkerPurgedInAnotherParagraphComesBack)
     }
     const TSnapshot first = Snap(t);
     t.BeginUndoGroup();
-    t.SaveUndo(p0, 1, 3);
+    t.SaveUndo(p0, 1, ulDeletion);
     t.DeleteChar(p0, p0->Lines, 1);
     t.EndUndoGroup();
     EXPECT_EQ(Pars(t), (std::vector<std::string>{"ab", "cd"}));

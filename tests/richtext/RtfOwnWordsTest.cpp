@@ -147,3 +147,29 @@ TEST(RtfOwnWords, AMergeFieldClosesOnTheLastLine)
     EXPECT_EQ(LayoutOf(ParAt(back, 0)), LayoutOf(ParAt(text, 0))) << written;
     EXPECT_EQ(DumpStore(back), DumpStore(text)) << written;
 }
+
+TEST(RtfOwnWords, ParagraphFlagsAndDefaultTabSurviveARoundTrip)
+{
+    TRtRTFText first;
+    ReadRtf(first, "{\\rtf1 a\\par b\\par c\\par d\\par e}");
+    first.Header()->SetDefaultTabstop(1134);
+    const uint32_t flags[] = {parfProtected, parfNoLines, parfObjectPar, parfObjectPar2};
+    TParagraph* par = first.FirstPar;
+    for (const uint32_t flag : flags) {
+        par->Flags |= flag;
+        par = par->Next;
+    }
+    const std::string written = WriteRtf(first);
+    TRtRTFText second;
+    ReadRtf(second, written);
+    EXPECT_EQ(second.Header()->DefaultTabstop(), 1134) << written;
+    for (size_t i = 0; i < std::size(flags); ++i)
+        EXPECT_EQ(ParAt(second, int(i))->Flags & flags[i], flags[i]) << i << written;
+    EXPECT_EQ(ParAt(second, 4)->Flags & (parfProtected | parfNoLines | parfObjectPar | parfObjectPar2), 0u);
+    // A load option keeps the program's own default tab.
+    TRtRTFText kept;
+    kept.Header()->LoadOptions.Include(loIgnoreDefaultTabstop);
+    const int32_t own = kept.Header()->DefaultTabstop();
+    ReadRtf(kept, "{\\rtf1\\deftab2000 a}");
+    EXPECT_EQ(kept.Header()->DefaultTabstop(), own);
+}
