@@ -218,7 +218,6 @@ void TRtRTFTextInput::PaintObjectLayer(QRegion* Region, int32_t Pass)
         return;
     if (OnHideCaret)
         OnHideCaret(this);
-    ObjectGeneration ^= 1;
     const bool noTransparent = ViewOptions.Has(rtNoTransparentFloatingObjects);
     TRtObjReferenceList* refs = ObjRefList();
     for (TRtListItem* it = refs->First(); it; it = refs->Next()) {
@@ -236,7 +235,6 @@ void TRtRTFTextInput::PaintObjectLayer(QRegion* Region, int32_t Pass)
         const bool transparent3 = ref->PlaceMode == 3 && !noTransparent && obj && obj->Color == clNone;
         if (!(Pass == 1 || noTransparent || transparent3))
             continue;
-        ref->PlacedGeneration = ObjectGeneration;
         const int32_t x = rect.Left;
         const int32_t w = rect.Width();
         ref->RectLeft = x;

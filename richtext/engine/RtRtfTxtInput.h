@@ -252,7 +252,6 @@ public:
     int32_t PaintedBottom = 0;
     // While an area is painted: the first line of the page of the line being painted.
     TLine* PaintPageLine = nullptr;
-    uint8_t ObjectGeneration = 0;
     bool ObjectsPainted = false;
     bool NeedsObjectPass = true;
     bool FirstObjectPass = false;
@@ -294,7 +293,6 @@ public:
     bool SkipLineFeeds = false;               // line feeds are never inserted
     bool SkipLineFeedAfterCR = true;          // CR LF gives one paragraph break
     bool InsertHidden = false;                // hidden text is inserted and counts for moves
-    bool ForceInsert = false;
     bool SelectionPointSet = false;           // raised by SetSelectionPoint, cleared by the control
     bool PendingScroll = false;
     bool FullRepaintRequested = false;

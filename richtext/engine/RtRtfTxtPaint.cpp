@@ -284,7 +284,6 @@ void TRtRTFTextPaint::UpdatePageMetrics(bool Repaint)
         h->PixTextWidth = h->LayoutTextWidth = std::max(1, w);
     if (w != WrapWidth || screen != WrapWidthScreen) {
         WrapWidth = w;
-        WrapWidthTwips = twips;
         WrapWidthScreen = screen;
         const bool was = MarginsChanging;
         MarginsChanging = true;
@@ -315,7 +314,6 @@ void TRtRTFTextPaint::Clear()
 {
     FreePageBuffers();
     CurrentAttr = TAttr{};
-    Header()->FontUsed.fill(0);
     // The font table starts again: indices name other fonts.
     InvalidateWidthTables();
     TRtRTFTextIo::Clear();

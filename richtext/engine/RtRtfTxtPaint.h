@@ -203,7 +203,6 @@ public:
     bool FontMisSpelled = false, AttrBackgroundUsed = false, HotStyleActive = false;
     TRtTextEffect HotEffect = rteffNone;
     TColor HotEffectColor = 0;
-    int32_t FontSizePt = 0;
     int32_t FontHeightPx = 0;
     TColor UnderlineColor = 0;
     TColor DefaultTextColor = clWindowText;
@@ -365,7 +364,7 @@ public:
     TRect ScreenMargins;                // the same in layout units
     bool HasScreenMargins = false;
     int32_t LeftScreenOffset = 0, RightScreenOffset = 0;
-    int32_t WrapWidth = 0, WrapWidthTwips = 0, WrapWidthScreen = 0;
+    int32_t WrapWidth = 0, WrapWidthScreen = 0;
     int32_t MaxLineChars = 0;           // characters per line, 0 = no limit
     bool InsertPointsHidden = false;    // the text hides insert points
     bool AutomaticTextHidden = false;

@@ -1415,7 +1415,6 @@ void TRtRtfReader::FinishCell()
     TRtCell* cell = CellOf(par);
     cell->Left = uint8_t(std::min(255, SharesUsed));
     cell->Width = uint8_t(std::min(255, width));
-    cell->StartShare = SharesUsed;
     cell->TableId = TableId;
     cell->Gap = RowGap;
     SharesUsed = std::min(255, SharesUsed + width);

@@ -133,16 +133,13 @@ public:
     void SetActive(bool Value) { active_ = Value; }
     void SetUseTextFont(bool Value) { UseTextFont = Value; }
     void SetUseTextColor(bool Value) { UseTextColor = Value; }
-    bool SizeSet() const { return sizeSet_; }
     void ClearSizeSet() { sizeSet_ = false; }
     bool Loaded() const { return LoadedMark; }
-    void SetLoaded(bool Value) { LoadedMark = Value; }
     const AnsiString& DataType() const { return dataType_; }
 
     TFont Font;
     bool UseTextFont = false;
     bool UseTextColor = false;
-    int16_t Value16 = 0;
     TColor Color = clWindow;
     TRtTextObjectLoadStreamEvent OnLoadStream;
     std::function<void(TRtObject* Sender, int32_t Arg)> OnChange;
@@ -228,8 +225,6 @@ public:
     void WriteHTML(TStream* Stream) override;
 
     TRtObjectFieldFrameOpt BoxOpt{rtfoCornersLeft, rtfoCornersRight, rtfoBackColor, rtfoFrameColor};
-    TColor BackColor = clBtnFace;
-    TColor FrameColor = 0;
 
 protected:
     void WriteProps(TRtPropWriter& W) override;

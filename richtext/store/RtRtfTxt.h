@@ -134,8 +134,6 @@ public:
     virtual void SaveToStream(TStream* Stream) {}
     virtual void SaveSelectionToStream(TStream* Stream) {}
     virtual int32_t DeleteSelection() { return 0; }
-    virtual void Hook1() {}
-    virtual void Hook2() {}
     virtual void AddParText(int32_t N, const uint8_t* Chars, const TAttr* Attr, int32_t Count);
     virtual int32_t InsertString(TParagraph* Par, TLine* Line, const AnsiString& S, int32_t OldCount, int32_t Pos);
     virtual bool CalcObjectScreenRect(TRtObjectBase* Obj) { return false; }
@@ -247,7 +245,6 @@ public:
     void CheckSelectionChanged();
     void FreeHelperObjects();
     void ClearHeaderFooters();
-    bool IsBusy() const { return Busy; }
 
     // ---- owned objects ---------------------------------------------------------------------------
     TTextHeader* Header() const { return header_.get(); }
@@ -262,18 +259,13 @@ public:
     TRtHeaderFooterCollection* HeaderFooters() const { return headerFooters_.get(); }
     TRtRTFExtraDataCollection* ExtraData() const { return extraData_.get(); }
     TStringList* NameList() const { return names_.get(); }
-    std::vector<std::unique_ptr<TObject>>& HelperObjects() { return helperObjects_; }
     std::vector<TRtObjectBase*>& Objects() { return objects_; }
     // The own undo stack, when one is created; the one in use (own or the control's).
     std::unique_ptr<TRtUndoStack> OwnUndoStack;
     TRtUndoStack* UndoStack = nullptr;
     const std::vector<TRtProgressLevel>& ProgressLevels() const { return progress_; }
-    const std::vector<TRtWidthBlock>& WidthCache() const { return widthBlocks_; }
     int32_t WidthCacheCount() const { return int32_t(widthBlocks_.size()); }
     TRtWidthBlock* CurrentWidthBlock = nullptr;
-    bool WidthCacheValid = false;
-    int32_t WidthCacheCounter1 = 0;
-    int32_t WidthCacheCounter2 = 0;
     int32_t CacheDefaultHeight = 0;
     int32_t CacheDefaultBase = 0;
     bool SharedWidthCache = false;
@@ -349,19 +341,15 @@ public:
     uint32_t EngineOptions = 0;
     int32_t MaxParLength = 0;
     int32_t MaxTextLength = 0;
-    int32_t PlainDefaultFont = 0;
     bool Use256Colors = true;
     bool SectionMode = false;
-    bool WriteHeaderFooterWithSelection = false;
     bool NoListTables = false;
     bool WriteFieldsAsObjects = false;
     TRtObjectWriteRTFModeGlobal ObjectWriteMode = wobDependingOnObject;
     TRtPrintHeaderFooter PrintHeaderFooter = rtrOnAllPages;
     bool HasBackground = false;
     bool NoPictures = false;      // readers drop the pictures they meet (pasting without graphics)
-    uint8_t BackgroundKind = 0;
     std::unique_ptr<TMemoryStream> Background;
-    int32_t CellFrameNr = 0;
     bool TextFormatted1 = false, TextFormatted2 = false;
     bool KeepHeaders = false;     // Clear keeps header/footer texts and fonts
     bool KeepSettings = false;    // Clear keeps the undo stack and the page header
@@ -372,7 +360,6 @@ public:
     bool EditingSkipPars = false;
     bool InputInsertPointFlag = false;
     bool SuppressProtectEvents = false;
-    int32_t DefaultNumberIndent = -360;
     TRtPagePropertyRange HeaderFooterRange = rtraOnAllPages;
     int32_t Layer = 0;            // 0 body, 1 header, 2 footer
     QString FileName;
@@ -384,12 +371,12 @@ public:
     bool LayoutBusy = false;
     bool LayoutUpdating = false;
     bool RebuildLock = false;
-    bool FormatLock = false, FormatLock2 = false;
+    bool FormatLock = false;
     bool PassRunning = false, InFormatting = false, ChainFormatting = false;
     bool AttrChangesLocked = false;
     bool WrapAtWindow = false, ScreenLayout = false, KeepStoredLineBreaks = false;
     bool PlainNoWrap = false, CenterMeasure = false, DeferLayout = false, DeferPending = false;
-    bool ShowHiddenInsertPoints = false, ShowAutomaticText = false, SelChangePending = false;
+    bool SelChangePending = false;
     bool ConstructionFlag = false;
 
     // ---- links and events -----------------------------------------------------------------------------
@@ -405,7 +392,7 @@ public:
     TProtectedChangeEvent OnProtectedChange;
     TRtTextObjectDestroyEvent OnTextObjectDestroying;
     TNotifyEvent OnChangeUndoStack;
-    TNotifyEvent OnNumbering, OnObjectLoad, OnHeaderChange, OnLayerChange;
+    TNotifyEvent OnNumbering, OnHeaderChange, OnLayerChange;
 
     // ---- embedded objects: the text's object services -------------------------------------------
     // Set when the owner paints objects itself (PaintObject is then asked).

@@ -18,7 +18,6 @@ struct TRtWriterSetup {
     AnsiString DocName;
     AnsiString BasePath;
     bool Saving = false;            // the text is being saved to a file
-    bool WriteHeaderFooter = false; // header and footer texts are written
     bool Selection = false;         // a range, not the whole text
     bool TextEmpty = false;         // TRtRTFText::IsEmpty of the text
     // The range: from FirstPar/FirstLine/FirstPos to LastPar/LastLine/LastPos;
@@ -94,7 +93,6 @@ public:
     virtual void SaveRTFToStream(TStream* Stream);
     virtual int32_t GetLineStartOffset(TParagraph* Par, TLine* Line) { return 0; }
     virtual void SelectAttrFont(const TAttr& Attr) {}
-    virtual void InputHook() {}
     virtual void SetObjectMark(TLine* Line, int32_t Pos, bool On) {}
     virtual int32_t WriteWithWriter(TStream* Stream, TRtCustomTextWriter* Writer);
     virtual int32_t WriteSelection(TStream* Stream, TRtCustomTextWriter* Writer);
@@ -133,7 +131,6 @@ public:
     TRtCustomTextReader* CustomReader = nullptr;
     QString BasePath;
     QString SaveFileName;
-    QString FileFolder;
     AnsiString FileExt;          // upper case with its dot, during a file load or save
     uint8_t Saving = 0;
     uint8_t IOResult = 5;
@@ -142,7 +139,6 @@ public:
     bool KeepCursorOnLoad = false;
     bool PasteBorders = false, PasteShading = false, PasteIndents = false;
     bool Loading = false;
-    int32_t HiddenCursor = 0;
     TBeforePasteEvent OnBeforePaste;
 
     // ---- page layout and line metrics -------------------------------------------------------
