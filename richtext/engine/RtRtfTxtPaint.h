@@ -258,6 +258,7 @@ public:
 
     // ---- position geometry and table columns ----------------------------------------------------------
     bool FindLineAtPosition(TParagraph*& Par, TLine*& Line, int32_t X, int32_t Y);
+    // GetLineTop and GetCharScreenX are kept for hosts of the editor; nothing here calls them.
     static int32_t GetLineTop(const TLine* Line) { return Line ? Line->Top : 0; }
     int32_t GetCharX(TParagraph* Par, TLine* Line, int32_t Pos);
     int32_t GetCharScreenX(TParagraph* Par, TLine* Line, int32_t Pos) { return DocToScreen(GetCharX(Par, Line, Pos)); }
@@ -361,6 +362,7 @@ public:
     bool SuppressMapMode1 = false, SuppressMapMode2 = false, SuppressFixedMapMode = false;
     TCanvas* TargetCanvas = nullptr;    // alternative target of the mapping mode
     TRect TextRectPx;                   // the owner's text rectangle (margins), window pixels
+    // Kept up to date by UpdateScreenMargins for hosts; the painting itself uses TextRectPx.
     TRect ScreenMargins;                // the same in layout units
     bool HasScreenMargins = false;
     int32_t LeftScreenOffset = 0, RightScreenOffset = 0;

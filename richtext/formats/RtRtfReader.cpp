@@ -833,6 +833,7 @@ void TRtRtfReader::ReadPictureData(bool IntoText)
         obj = ReadRtObjectFromStream(Text, Picture.get(), height, width, name, tag);
         if (!obj)
             return;
+        AfterObjectRead(obj.get());
         // The standard picture written after it shows the same object.
         SkipNextPicture = true;
         if (Text->NoPictures && dynamic_cast<TRtOImageObject*>(obj.get()))

@@ -61,7 +61,7 @@ public:
 int32_t CentimetersToTwips(double Value);
 int32_t InchesToTwips(double Value);
 double TwipsToCentimeters(int32_t Value);
-inline int32_t IntMax(int32_t A, int32_t B) { return A > B ? A : B; }
+inline int32_t IntMax(int32_t A, int32_t B) { return A > B ? A : B; }  // kept: public helper of the unit
 
 // ---- enumerations -------------------------------------------------------------------
 
@@ -394,6 +394,8 @@ enum TParPropIndex : uint8_t {
 };
 enum TCharPropIndex : uint8_t { cpiBold, cpiItalic, cpiUnderline, cpiFont, cpiSize, cpiFontColor, cpiFontBGColor };
 
+// The name tables and TInfoBlock are kept as the unit's published tables; nothing reads
+// RtCharPropNames, RtParPropNames or TInfoBlock yet.
 extern const std::array<const char*, 7> RtCharPropNames;
 extern const std::array<const char*, 20> RtParPropNames;
 extern const std::array<const char*, 10> RtInfoFieldNames;
@@ -428,6 +430,7 @@ extern const std::array<TRtPageDef, 8> RtPageDefs;
 int32_t PageDefWidthTwips(TRtPageSettings Row);
 int32_t PageDefHeightTwips(TRtPageSettings Row);
 
+// Named colours, kept as a published table; nothing looks a colour up by name yet.
 struct TRtStyleColors {
     const char* Name;
     TColor Color;
@@ -951,6 +954,7 @@ extern int32_t RtDefaultWidthCacheCount;
 // linking the editor does not fix the format settings before the program's
 // locale is set.
 extern char RtDecimalSeparator;
+// Kept: start-up values of the unit for painting layers; the editor's painting does not read them.
 extern int32_t RtPaintDefault1;         // 50
 extern int32_t RtPaintDefault2;         // 255
 extern bool RtHideInsertPoints;
@@ -959,5 +963,5 @@ extern TColor RtObjectHandleColor;
 extern const std::array<uint32_t, 32> RtBitMask;
 extern const std::array<bool, 256> RtWordDelimiter;   // True below 65 except the digits
 extern const std::array<uint8_t, 256> RtWordClass;    // 0 for letters and digits, 1 else
-extern const std::array<uint8_t, 256> RtCharMap;      // identity
+extern const std::array<uint8_t, 256> RtCharMap;      // identity; kept as a published table, unused here
 extern const std::array<int8_t, 256> RtHexValue;      // value of a hex digit, -1 else

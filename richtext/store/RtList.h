@@ -252,7 +252,7 @@ public:
     int32_t FindObjectAt(int32_t X, int32_t Y);
     // Forgets the computed rectangles of all references (of the group filter).
     void ResetPlaced();
-    TTextObj* GetRef(int32_t Id) { return GetTextObj(Id); }
+    TTextObj* GetRef(int32_t Id) { return GetTextObj(Id); }  // kept: the list's published lookup
     TTextObj* GetTextObj(int32_t Id);
 
     TRtRTFText* Owner;

@@ -76,6 +76,8 @@ public:
     AnsiString ObjName() const override { return ObjNameValue; }
 
     // ---- operations ----
+    // CanSelect, GetHotSpot, GetControl and GetDataName are kept as overridable operations
+    // of object classes; nothing in the editor calls them yet.
     virtual void Changed(int32_t Arg);
     void Changed() override { Changed(0); }
     virtual void CanSelect(bool& Allowed) { Allowed = true; }
@@ -131,7 +133,7 @@ public:
     void EnsureLoaded();
     bool GetActive() const { return active_; }
     void SetActive(bool Value) { active_ = Value; }
-    void SetUseTextFont(bool Value) { UseTextFont = Value; }
+    void SetUseTextFont(bool Value) { UseTextFont = Value; }  // kept: published property setter
     void SetUseTextColor(bool Value) { UseTextColor = Value; }
     void ClearSizeSet() { sizeSet_ = false; }
     bool Loaded() const { return LoadedMark; }

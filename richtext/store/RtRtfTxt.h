@@ -243,7 +243,7 @@ public:
     int32_t NameToIndex(const AnsiString& Name);
     void IndexToName(int32_t Index, AnsiString& Name) const;
     void CheckSelectionChanged();
-    void FreeHelperObjects();
+    void FreeHelperObjects();  // kept: frees the auxiliary objects; nothing adds one yet
     void ClearHeaderFooters();
 
     // ---- owned objects ---------------------------------------------------------------------------

@@ -284,7 +284,8 @@ public:
 void RtSaveSpecialText(TRtSpecialTextProperty* Item, TStream* Stream);
 void RtLoadSpecialText(TRtSpecialTextProperty* Item, TStream* Stream);
 
-// What a mail-merge handler supplies for an insert point.
+// What a mail-merge handler supplies for an insert point (kept with its event type for hosts;
+// the editor has no mail merge of its own yet).
 class TRtMMInsertTextContents : public TObject {
 public:
     LUMI_CLASSNAME(TRtMMInsertTextContents)

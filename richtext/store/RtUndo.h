@@ -46,7 +46,8 @@ public:
     // A data object shared between records; the stack keeps it while any
     // record refers to it.
     void SetSnapshot(std::shared_ptr<TObject> Obj);
-    // An object the record owns; replacing it frees the old one.
+    // An object the record owns; replacing it frees the old one (kept for record kinds
+    // that carry data; the text's own records do not).
     void SetDataObject(std::unique_ptr<TObject> Obj) { DataObject = std::move(Obj); }
     // The stream value, created on first request.
     TMemoryStream* GetStream();
