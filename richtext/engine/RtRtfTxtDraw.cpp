@@ -101,8 +101,8 @@ void TRtRTFTextInput::PaintArea(TCanvas* C, int32_t X, int32_t Y, int32_t W, int
             for (TLine* l = p->Lines; l; l = l->Next) {
                 if (!PaintPageLine || l->PageNr != PaintPageLine->PageNr)
                     PaintPageLine = l;
-                const int32_t lt = l->Top - l->SpaceAbove - ExtraLineMargin1;
-                const int32_t lb = l->Top + l->Height + l->SpaceBelow + ExtraLineMargin2;
+                const int32_t lt = l->Top - l->SpaceAbove;
+                const int32_t lb = l->Top + l->Height + l->SpaceBelow;
                 if (l->Height == 0 && l->SpaceBelow == 0 && p != FirstPar)
                     continue;
                 if (lb > top && lt < bottom) {

@@ -259,7 +259,6 @@ public:
     bool SkipLinePaint = false;
     int32_t MinCharHeight = 0;
     TRtPrintOptions PrintOptions;
-    int32_t ExtraLineMargin1 = 0, ExtraLineMargin2 = 0;
     bool HeadersInGap = false, FootersInGap = false;
     bool CompactView = false;
     bool SplitAtBlanks = false;

@@ -191,9 +191,8 @@ void TRtRTFTextPaint::SetResolution(int32_t ResX, int32_t ResY)
 
 void TRtRTFTextPaint::SelectMapMode(bool Force)
 {
-    const bool zoomMapped = Zooming != 100 && Zooming != 0 && !ZoomByResolution && !TargetCanvas &&
-                            !SuppressMapMode1 && !SuppressMapMode2;
-    if (!zoomMapped && !OwnScale && !(FixedResMode && !SuppressFixedMapMode))
+    const bool zoomMapped = Zooming != 100 && Zooming != 0 && !ZoomByResolution && !TargetCanvas;
+    if (!zoomMapped && !OwnScale && !FixedResMode)
         return;
     if (TargetCanvas)
         ApplyMapMode(TargetCanvas);

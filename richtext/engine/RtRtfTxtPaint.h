@@ -359,7 +359,6 @@ public:
     bool PageView = false;              // the page-view flag
     bool ShowLeftMargin = false, ShowRightMargin = false;
     int32_t GapWidth = 0, GapWidth2 = 0;  // gaps beside the text, window pixels
-    bool SuppressMapMode1 = false, SuppressMapMode2 = false, SuppressFixedMapMode = false;
     TCanvas* TargetCanvas = nullptr;    // alternative target of the mapping mode
     TRect TextRectPx;                   // the owner's text rectangle (margins), window pixels
     // Kept up to date by UpdateScreenMargins for hosts; the painting itself uses TextRectPx.

@@ -350,7 +350,7 @@ public:
     bool HasBackground = false;
     bool NoPictures = false;      // readers drop the pictures they meet (pasting without graphics)
     std::unique_ptr<TMemoryStream> Background;
-    bool TextFormatted1 = false, TextFormatted2 = false;
+    bool TextFormatted1 = false;
     bool KeepHeaders = false;     // Clear keeps header/footer texts and fonts
     bool KeepSettings = false;    // Clear keeps the undo stack and the page header
     bool SuppressProgress = false;
