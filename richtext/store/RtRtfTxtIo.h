@@ -127,16 +127,12 @@ public:
 
     AnsiString TextSaveFormat = "AUTO";
     AnsiString TextLoadFormat = "AUTO";
-    TRtCustomTextWriter* CustomWriter = nullptr;
-    TRtCustomTextReader* CustomReader = nullptr;
     QString BasePath;
     QString SaveFileName;
     AnsiString FileExt;          // upper case with its dot, during a file load or save
     uint8_t Saving = 0;
     uint8_t IOResult = 5;
     bool InsertRequested = false;     // LoadWithReader inserts even into an empty text
-    bool NoDeleteSelection = false;   // LoadWithReader keeps the selection when inserting
-    bool KeepCursorOnLoad = false;
     bool PasteBorders = false, PasteShading = false, PasteIndents = false;
     bool Loading = false;
     TBeforePasteEvent OnBeforePaste;
@@ -170,34 +166,15 @@ public:
 
     int32_t PageCount = 1;
     uint16_t LayoutMode = 0;
-    bool NoPageBreaks = false;
     bool FrozenPageBreaks = false;
-    bool KeepTableRowsTogether = false;
-    bool NoPages = false;
-    bool SkipNumbering = false;
-    bool KeepCellLineHeights = false;
-    bool LayoutLocked = false;
     int32_t WidowLines = 0;
-    bool InReformat = false;
     TRtReformatEvent OnReformat;
     TMeasurePageEvent OnMeasurePage;
     int32_t CellPadding = 25;          // twips
     int32_t FixedLineHeight = 240;     // twips, for paragraphs hosting a paragraph object
-    int32_t DefaultCellLineHeight = -1;
-    int32_t WrapSearchDistance = 2000; // pixels
     int32_t TextLeftOffset = 0;
     int32_t TextTopOffset = 0;
-    bool IgnoreIndents = false;
     bool InfiniteWidth = false;
-    bool NoBorderDistance = false;
-    bool NoHangingTabs = false;
-    bool TablesWithoutMargin = false;
-    int32_t TableIndent = 0;
-    bool ShiftLeft = false;
-    bool NoAttrFontSelect = false;
-    uint8_t CurrentTabKind = 0;
-    bool AlignedTab = false;
-    bool LastPageHeader = false;        // set by ReformatText when a last-page text exists
 
     // ---- cursor positions and table navigation ------------------------------------------------
     void GetPositionCounts(int32_t& AbsPos, int32_t& LineCount, int32_t Column, TLine* Line, TParagraph* Par,
@@ -225,9 +202,6 @@ public:
     // Remeasures an attribute entry for a character (the painting layer).
     virtual void MeasureAttr(TAttr& Attr, int32_t Ch) {}
     TRtTextObjectSelectEvent OnObjectSelect;
-    bool HotInsertMode = false;
-    TAttr HotAttr;
-    int32_t MarkedParCount = 0;
 
 private:
     // The text's last paragraph, walked to from the cursor.
@@ -256,6 +230,35 @@ private:
         int32_t FooterHeight = 0;
     };
     std::array<THFRecord, 3> hf_{};
+
+protected:
+    // Working state and switches of the text's own operations.
+    TRtCustomTextWriter* CustomWriter = nullptr;
+    TRtCustomTextReader* CustomReader = nullptr;
+    bool NoDeleteSelection = false;   // LoadWithReader keeps the selection when inserting
+    bool KeepCursorOnLoad = false;
+    bool NoPageBreaks = false;
+    bool KeepTableRowsTogether = false;
+    bool NoPages = false;
+    bool SkipNumbering = false;
+    bool KeepCellLineHeights = false;
+    bool LayoutLocked = false;
+    bool InReformat = false;
+    int32_t DefaultCellLineHeight = -1;
+    int32_t WrapSearchDistance = 2000; // pixels
+    bool IgnoreIndents = false;
+    bool NoBorderDistance = false;
+    bool NoHangingTabs = false;
+    bool TablesWithoutMargin = false;
+    int32_t TableIndent = 0;
+    bool ShiftLeft = false;
+    bool NoAttrFontSelect = false;
+    uint8_t CurrentTabKind = 0;
+    bool AlignedTab = false;
+    bool LastPageHeader = false;        // set by ReformatText when a last-page text exists
+    bool HotInsertMode = false;
+    TAttr HotAttr;
+    int32_t MarkedParCount = 0;
 };
 
 // The paragraphs of a text as a list of strings.
