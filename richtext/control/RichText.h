@@ -204,7 +204,6 @@ private:
 
     TRtSetModeControl setMode_;
     TRtTextFinder finder_;
-    TRtTextFinder hyperlinkFinder_;
     std::array<uint32_t, 12> buttonsDown_{};
     bool hiddenText_ = false;
     AnsiString searchText_;

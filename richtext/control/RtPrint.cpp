@@ -405,10 +405,8 @@ bool TRtCustomRtfEditPrint::SetupPrinterPaper(int32_t Width, int32_t Height, boo
     const int32_t duplex = print_.DuplexMode == 1   ? QPrinter::DuplexShortSide
                            : print_.DuplexMode == 2 ? QPrinter::DuplexLongSide
                                                     : QPrinter::DuplexNone;
-    if (p.SupportsDuplex(duplex)) {
+    if (p.SupportsDuplex(duplex))
         mode.Duplex = duplex;
-        print_.DuplexActive = duplex != QPrinter::DuplexNone;
-    }
     if (!p.GetPrinting()) {
         int32_t w = Width, h = Height;
         PortraitSize(w, h, Landscape);

@@ -142,7 +142,6 @@ public:
     int32_t LastPaperSource = 0;
     bool Cancel = false;
     bool DriverCopies = false;
-    bool DuplexActive = false;
     int32_t PhysicalOffsetX = 0, PhysicalOffsetY = 0;  // twips
     std::vector<TRtPageRange> Ranges;                  // built for the running print
 

@@ -32,7 +32,6 @@ public:
     // The page on the ruler: where it starts, its extent and the margins at
     // either end (pixels). False when the ruler shows these already.
     bool SetPage(int32_t Offset, int32_t Extent, int32_t MarginStart, int32_t MarginEnd);
-    int32_t PageOffset() const { return offset_; }
     int32_t PageExtent() const { return extent_; }
     int32_t MarginStart() const { return marginStart_; }
     int32_t MarginEnd() const { return marginEnd_; }

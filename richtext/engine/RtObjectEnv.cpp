@@ -224,14 +224,12 @@ TTextObj* TRtObjectEnv::InsertObjectEx(std::unique_ptr<TRtObject> Obj, const Ans
     a.Style.Exclude(afsIsInsertpoint);
     a.Style.Exclude(afsAutomatic);
     a.Style.Exclude(afsBookmark);
-    ref->PlaceFlags = 0;
     Engine->InsertText(AnsiString(1, '\x01'));
     a.Tag = saved.Tag;
     a.Style = saved.Style;
     Engine->EndUndoGroup();
     Engine->NewUndoLevel();
     ref->Tag = uint32_t(!name.empty() && !ObjName.empty() ? ObjTag : obj->ObjTag);
-    ref->ExtraString = obj->Extra;
     Engine->ReformatText(nullptr);
     Engine->Refresh();
     return ref;

@@ -101,8 +101,8 @@ void TRtRTFTextInput::PaintArea(TCanvas* C, int32_t X, int32_t Y, int32_t W, int
             for (TLine* l = p->Lines; l; l = l->Next) {
                 if (!PaintPageLine || l->PageNr != PaintPageLine->PageNr)
                     PaintPageLine = l;
-                const int32_t lt = l->Top - l->SpaceAbove - ExtraLineMargin1;
-                const int32_t lb = l->Top + l->Height + l->SpaceBelow + ExtraLineMargin2;
+                const int32_t lt = l->Top - l->SpaceAbove;
+                const int32_t lb = l->Top + l->Height + l->SpaceBelow;
                 if (l->Height == 0 && l->SpaceBelow == 0 && p != FirstPar)
                     continue;
                 if (lb > top && lt < bottom) {
@@ -218,7 +218,6 @@ void TRtRTFTextInput::PaintObjectLayer(QRegion* Region, int32_t Pass)
         return;
     if (OnHideCaret)
         OnHideCaret(this);
-    ObjectGeneration ^= 1;
     const bool noTransparent = ViewOptions.Has(rtNoTransparentFloatingObjects);
     TRtObjReferenceList* refs = ObjRefList();
     for (TRtListItem* it = refs->First(); it; it = refs->Next()) {
@@ -236,7 +235,6 @@ void TRtRTFTextInput::PaintObjectLayer(QRegion* Region, int32_t Pass)
         const bool transparent3 = ref->PlaceMode == 3 && !noTransparent && obj && obj->Color == clNone;
         if (!(Pass == 1 || noTransparent || transparent3))
             continue;
-        ref->PlacedGeneration = ObjectGeneration;
         const int32_t x = rect.Left;
         const int32_t w = rect.Width();
         ref->RectLeft = x;

@@ -160,7 +160,6 @@ void TRtRTFTextPaint::SelectCharFont(const TAttr* Attr, TParagraph* Par, TLine* 
     }
     if (f.Style() != styles)
         f.SetStyle(styles);
-    FontSizePt = sized.Size ? sized.Size : RtDefaultFontSize;
     FontHeightPx = FontPixelHeight(sized, FontSub || FontSuper);
     if (f.Height() != -FontHeightPx || ForceFontReset) {
         f.SetHeight(-FontHeightPx);

@@ -76,7 +76,7 @@ void TRtRTFTextPaint::UpdateAfterChange(bool Remeasure)
 
 void TRtRTFTextPaint::UpdateLayout()
 {
-    if (FormatLock || FormatLock2)
+    if (FormatLock)
         return;
     if (DeferLayout && !MarginsChanging) {
         DeferPending = true;

@@ -774,7 +774,6 @@ int32_t TRtRTFTextInput::GetMarkerStateAt(TParagraph* Par, TLine* Line, int32_t 
     if (isMarker(Line, Pos, RtFieldStart))
         return 0;
     if (isMarker(Line, Pos, RtFieldEnd)) {
-        ForceInsert = true;
         return 2;
     }
     if (isMarker(Line, Pos - 1, RtFieldStart))

@@ -249,31 +249,13 @@ public:
     QImage BackgroundPicture;                 // tiled behind the text; null: none
     bool InRefresh = false;
     bool RefreshPending = false;
-    int32_t PaintedBottom = 0;
-    // While an area is painted: the first line of the page of the line being painted.
-    TLine* PaintPageLine = nullptr;
-    uint8_t ObjectGeneration = 0;
     bool ObjectsPainted = false;
     bool NeedsObjectPass = true;
-    bool FirstObjectPass = false;
     std::vector<TTextObj*> ObjectsToPlace;
     bool SkipLinePaint = false;
-    int32_t MinCharHeight = 0;
     TRtPrintOptions PrintOptions;
-    int32_t ExtraLineMargin1 = 0, ExtraLineMargin2 = 0;
-    bool HeadersInGap = false, FootersInGap = false;
-    bool CompactView = false;
-    bool SplitAtBlanks = false;
-    bool ShowRunBoxes = false;
-    int32_t DefaultBorderWidth = 15;          // twips
-    int32_t BorderDistance = 0;               // twips
-    bool Border3D = false;
-    bool NoPageNumber = false;
     TRtGetPageGapTextEvent OnGetPageGapText;
     TNotifyEvent OnRefresh;                   // the owner's refresh hook
-    bool ColumnResizing = false;
-    int32_t ResizeGuideX = 0;                 // window pixels
-    TColor ResizeGuideColor = clBlack;
     int32_t ClientWidthPx = 0, ClientHeightPx = 0;  // the owner's client area
     TCanvas* PaintingCanvas = nullptr;        // the canvas a paint runs on
     int32_t CanvasLeft = 0, CanvasTop = 0;    // layout offset of the canvas origin
@@ -284,28 +266,12 @@ public:
     TRtObjectMoveEvent OnObjectMove;
     TRtObjectDropEvent OnObjectDrop;
     TRtObjectEditEvent OnObjectEdit;
-    std::unique_ptr<TRtFont> PlainFont;       // a standalone font description
     TRtFieldReturn FieldReturn;
-    uint32_t CurrentFieldTag = 0;
-    int32_t HotStyleIndex = -1;
     bool Moving = false;
-    bool InsertBusy = false;
-    bool RenumberPending = false;
-    bool SkipLineFeeds = false;               // line feeds are never inserted
     bool SkipLineFeedAfterCR = true;          // CR LF gives one paragraph break
-    bool InsertHidden = false;                // hidden text is inserted and counts for moves
-    bool ForceInsert = false;
     bool SelectionPointSet = false;           // raised by SetSelectionPoint, cleared by the control
-    bool PendingScroll = false;
-    bool FullRepaintRequested = false;
-    bool DeletionRunning = false;
-    bool SuppressCellEvent = false;
-    bool SpellChecking = false;
     TParagraph* LastCursorParagraph = nullptr;
     TParagraph* HotPar = nullptr;             // paragraph of the hot span
-    int32_t HotFrom = 0, HotTo = 0;           // the hot span (paragraph offsets)
-    uint32_t HotTag = 0;
-    TRect ClipRectPx;                         // clip of line repaints; empty: none
 
     // Spell checking.
     TSpellCheckWordEvent OnSpellCheckWord;
@@ -331,7 +297,6 @@ public:
     TNotifyEvent OnActivate;
     // The owner control's size in window pixels, and its resizing.
     int32_t BoxWidth = 0, BoxHeight = 0;
-    bool BoxDesigning = false;
     std::function<void(int32_t Width, int32_t Height)> OnSetBoxSize;
 
     // Edit-box state.
@@ -413,6 +378,41 @@ private:
     void TakeEditBack();
 
     bool editBoxChecking_ = false;
+
+protected:
+    // Working state and switches of the text's own operations.
+    int32_t PaintedBottom = 0;
+    // While an area is painted: the first line of the page of the line being painted.
+    TLine* PaintPageLine = nullptr;
+    bool FirstObjectPass = false;
+    int32_t MinCharHeight = 0;
+    bool HeadersInGap = false, FootersInGap = false;
+    bool CompactView = false;
+    bool SplitAtBlanks = false;
+    bool ShowRunBoxes = false;
+    int32_t DefaultBorderWidth = 15;          // twips
+    int32_t BorderDistance = 0;               // twips
+    bool Border3D = false;
+    bool NoPageNumber = false;
+    bool ColumnResizing = false;
+    int32_t ResizeGuideX = 0;                 // window pixels
+    TColor ResizeGuideColor = clBlack;
+    std::unique_ptr<TRtFont> PlainFont;       // a standalone font description
+    uint32_t CurrentFieldTag = 0;
+    int32_t HotStyleIndex = -1;
+    bool InsertBusy = false;
+    bool RenumberPending = false;
+    bool SkipLineFeeds = false;               // line feeds are never inserted
+    bool InsertHidden = false;                // hidden text is inserted and counts for moves
+    bool PendingScroll = false;
+    bool FullRepaintRequested = false;
+    bool DeletionRunning = false;
+    bool SuppressCellEvent = false;
+    bool SpellChecking = false;
+    int32_t HotFrom = 0, HotTo = 0;           // the hot span (paragraph offsets)
+    uint32_t HotTag = 0;
+    TRect ClipRectPx;                         // clip of line repaints; empty: none
+    bool BoxDesigning = false;
 };
 
 // A text flow between edit boxes is running (shared by all engines).

@@ -191,9 +191,8 @@ void TRtRTFTextPaint::SetResolution(int32_t ResX, int32_t ResY)
 
 void TRtRTFTextPaint::SelectMapMode(bool Force)
 {
-    const bool zoomMapped = Zooming != 100 && Zooming != 0 && !ZoomByResolution && !TargetCanvas &&
-                            !SuppressMapMode1 && !SuppressMapMode2;
-    if (!zoomMapped && !OwnScale && !(FixedResMode && !SuppressFixedMapMode))
+    const bool zoomMapped = Zooming != 100 && Zooming != 0 && !ZoomByResolution && !TargetCanvas;
+    if (!zoomMapped && !OwnScale && !FixedResMode)
         return;
     if (TargetCanvas)
         ApplyMapMode(TargetCanvas);
@@ -284,7 +283,6 @@ void TRtRTFTextPaint::UpdatePageMetrics(bool Repaint)
         h->PixTextWidth = h->LayoutTextWidth = std::max(1, w);
     if (w != WrapWidth || screen != WrapWidthScreen) {
         WrapWidth = w;
-        WrapWidthTwips = twips;
         WrapWidthScreen = screen;
         const bool was = MarginsChanging;
         MarginsChanging = true;
@@ -315,7 +313,6 @@ void TRtRTFTextPaint::Clear()
 {
     FreePageBuffers();
     CurrentAttr = TAttr{};
-    Header()->FontUsed.fill(0);
     // The font table starts again: indices name other fonts.
     InvalidateWidthTables();
     TRtRTFTextIo::Clear();

@@ -183,7 +183,6 @@ public:
     int32_t MaxWidthTables = 16;
     // Replaced tables kept to be found again (about 1 kB each).
     static constexpr size_t MaxMeasuredTables = 4096;
-    bool KeepEuroWidth = false;     // code 128 keeps its own width instead of that of "C"
     // Widths and line metrics come from the reference printer (RtRefPrinter) when it
     // has a context, measured at its resolution and scaled to the layout's.
     bool UseReferencePrinter = false;
@@ -200,19 +199,13 @@ public:
 
     // Font state left by SelectCharFont for the painter.
     bool FontUnderline = false, FontDoubleUnderline = false, FontSub = false, FontSuper = false;
-    bool FontMisSpelled = false, AttrBackgroundUsed = false, HotStyleActive = false;
     TRtTextEffect HotEffect = rteffNone;
     TColor HotEffectColor = 0;
-    int32_t FontSizePt = 0;
     int32_t FontHeightPx = 0;
     TColor UnderlineColor = 0;
     TColor DefaultTextColor = clWindowText;
-    TColor FillColor = clNone;          // fixed fill colour of solid backgrounds, clNone: paper
     int32_t HighlightedStyleNr = -1;
     TParagraph* HotParagraph = nullptr;
-    bool PaintingNumber = false;
-    bool PlainColorMode = false;
-    bool ForceFontReset = false;
     // The canvas fonts are selected into (the reference canvas when not set).
     TCanvas* Canvas = nullptr;
     TCanvas* PaintCanvas() const { return Canvas ? Canvas : referenceCanvas_; }
@@ -259,6 +252,7 @@ public:
 
     // ---- position geometry and table columns ----------------------------------------------------------
     bool FindLineAtPosition(TParagraph*& Par, TLine*& Line, int32_t X, int32_t Y);
+    // GetLineTop and GetCharScreenX are kept for hosts of the editor; nothing here calls them.
     static int32_t GetLineTop(const TLine* Line) { return Line ? Line->Top : 0; }
     int32_t GetCharX(TParagraph* Par, TLine* Line, int32_t Pos);
     int32_t GetCharScreenX(TParagraph* Par, TLine* Line, int32_t Pos) { return DocToScreen(GetCharX(Par, Line, Pos)); }
@@ -352,24 +346,17 @@ public:
     bool SelStartGiven = false, SelLengthGiven = false;
     int32_t SelStartValue = 0, SelLengthValue = 0;
     uint32_t ChangeFlags = 0;
-    bool PostPending = false;
     // Posts the change message (WM_RTCHANGE) to the owner control's window.
     std::function<void()> OnPostChange;
     // Further view state of the owner.
     bool PageView = false;              // the page-view flag
     bool ShowLeftMargin = false, ShowRightMargin = false;
     int32_t GapWidth = 0, GapWidth2 = 0;  // gaps beside the text, window pixels
-    bool SuppressMapMode1 = false, SuppressMapMode2 = false, SuppressFixedMapMode = false;
-    TCanvas* TargetCanvas = nullptr;    // alternative target of the mapping mode
-    TRect TextRectPx;                   // the owner's text rectangle (margins), window pixels
+    // Kept up to date by UpdateScreenMargins for hosts; the painting itself uses TextRectPx.
     TRect ScreenMargins;                // the same in layout units
     bool HasScreenMargins = false;
     int32_t LeftScreenOffset = 0, RightScreenOffset = 0;
-    int32_t WrapWidth = 0, WrapWidthTwips = 0, WrapWidthScreen = 0;
-    int32_t MaxLineChars = 0;           // characters per line, 0 = no limit
-    bool InsertPointsHidden = false;    // the text hides insert points
-    bool AutomaticTextHidden = false;
-    bool FormatAllRunning = false;
+    int32_t WrapWidth = 0, WrapWidthScreen = 0;
     bool Measuring = false;
     std::function<void()> OnLayoutChanged;  // the owner control's layout-changed operation
     std::unique_ptr<TRtFont> CurrentFont;   // bound to this engine
@@ -403,4 +390,20 @@ private:
     std::map<TWidthKey, TRtWidthTable> measuredTables_;
     std::vector<std::pair<const TCanvas*, TRtMapMode>> mapModes_;
     QImage surface_;
+
+protected:
+    // Working state and switches of the text's own operations.
+    bool KeepEuroWidth = false;     // code 128 keeps its own width instead of that of "C"
+    bool FontMisSpelled = false, AttrBackgroundUsed = false, HotStyleActive = false;
+    TColor FillColor = clNone;          // fixed fill colour of solid backgrounds, clNone: paper
+    bool PaintingNumber = false;
+    bool PlainColorMode = false;
+    bool ForceFontReset = false;
+    bool PostPending = false;
+    TCanvas* TargetCanvas = nullptr;    // alternative target of the mapping mode
+    TRect TextRectPx;                   // the owner's text rectangle (margins), window pixels
+    int32_t MaxLineChars = 0;           // characters per line, 0 = no limit
+    bool InsertPointsHidden = false;    // the text hides insert points
+    bool AutomaticTextHidden = false;
+    bool FormatAllRunning = false;
 };

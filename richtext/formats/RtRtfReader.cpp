@@ -834,6 +834,7 @@ void TRtRtfReader::ReadPictureData(bool IntoText)
         obj = ReadRtObjectFromStream(Text, Picture.get(), height, width, name, tag);
         if (!obj)
             return;
+        AfterObjectRead(obj.get());
         // The standard picture written after it shows the same object.
         SkipNextPicture = true;
         if (Text->NoPictures && dynamic_cast<TRtOImageObject*>(obj.get()))
@@ -1452,7 +1453,6 @@ void TRtRtfReader::FinishCell()
     TRtCell* cell = CellOf(par);
     cell->Left = uint8_t(std::min(255, SharesUsed));
     cell->Width = uint8_t(std::min(255, width));
-    cell->StartShare = SharesUsed;
     cell->TableId = TableId;
     cell->Gap = RowGap;
     SharesUsed = std::min(255, SharesUsed + width);

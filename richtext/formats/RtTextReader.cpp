@@ -19,8 +19,6 @@ void AssignParFormat(TParagraph& Dest, const TParagraph& Source)
     Dest.Objects = keep.Objects;
     Dest.Owner = keep.Owner;
     Dest.Cell = keep.Cell;
-    Dest.PrevCell = keep.PrevCell;
-    Dest.NextCell = keep.NextCell;
     Dest.TextField = std::move(keep.TextField);
 }
 
@@ -88,7 +86,6 @@ bool TRtTextReader::AppendChar(uint8_t Ch)
 
 void TRtTextReader::PutChar(uint8_t Ch, const TAttr& Attr)
 {
-    TextAdded = true;
     if (CurLine->Length + 2 >= CurLine->Capacity) {
         const int32_t grown = CurLine->Capacity + 200;
         if (grown > RtMaxLineCapacity || !Text->ResizeLine(CurLine, grown)
@@ -295,8 +292,6 @@ int32_t TRtTextReader::InsertTextObject(uint8_t Kind, uint32_t Tag, bool WithEnd
         obj->Tag = Tag;
         obj->RefName = Name;
         obj->Command = Command;
-        obj->StartFlag = WithEnd && !IsEnd;
-        obj->EndFlag = IsEnd;
     }
     TAttr a = Attr;
     a.Tag = uint32_t(id);

@@ -60,7 +60,6 @@ protected:
     TLine* CurLine = nullptr;
     uint8_t Pending = 0;
     bool Hyphen = false;
-    bool TextAdded = false;
     int32_t CharsAdded = 0;
     std::array<uint8_t, 255> ColorMap{};
 };

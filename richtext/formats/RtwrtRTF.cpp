@@ -124,7 +124,7 @@ int32_t TRtRTFWriter::WriteHeader(TStream* S)
         }
         Add("}");
     }
-    const bool formatted = Text->TextFormatted1 || Text->TextFormatted2;
+    const bool formatted = Text->TextFormatted1;
     LineLayout = formatted || opt.Has(soWordwrapInformation);
     PageBreakInfo = formatted || opt.Has(soPagebreakInformation);
     if (LineLayout)

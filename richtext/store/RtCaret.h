@@ -33,7 +33,6 @@ public:
     int32_t Width = 3;
     int32_t Height = 16;
     bool Shown = false;
-    bool Spare = false;
     bool Created = false;
     bool Active = false;
     bool Disabled = false;

@@ -61,7 +61,7 @@ public:
 int32_t CentimetersToTwips(double Value);
 int32_t InchesToTwips(double Value);
 double TwipsToCentimeters(int32_t Value);
-inline int32_t IntMax(int32_t A, int32_t B) { return A > B ? A : B; }
+inline int32_t IntMax(int32_t A, int32_t B) { return A > B ? A : B; }  // kept: public helper of the unit
 
 // ---- enumerations -------------------------------------------------------------------
 
@@ -111,6 +111,8 @@ enum TRtStatusItemCont : uint8_t {
     stDate, stTime, stPage, stLine, stChanged, stFont, stStyle, stUnit, stTxtFmt, stName,
     stFileName, stPathName, stString
 };
+// Kept though nothing uses them: published types of the editor's interface (HTML output,
+// spell-check start modes, bitmap writing) that hosts may name; no code path offers these yet.
 enum TStoreHTMLComment : uint8_t { shcFootnote, shcHiddenFootnote, shcField, shcOFF };
 enum TRtHTMLCreateImages : uint8_t { rtciDontCreateImages, rtciCreateImages, rtciCreateImageEvent };
 enum TRtStartSpellcheckMode : uint8_t {
@@ -136,6 +138,7 @@ enum TRtDBCSOneMode : uint8_t {
 };
 using TRtDBCSMode = TRtSet<TRtDBCSOneMode, uint8_t>;
 
+// Kept though nothing uses it: published type of the editor's interface.
 enum TRtLayoutMode : uint8_t {
     rtlayNormal, rtlayPageGap, rtlayLayout, rtlayFullLayout, rtlayShowManualPageBreaks
 };
@@ -217,7 +220,6 @@ constexpr uint16_t linfChanged = 0x0001;          // a character was typed / nee
 constexpr uint16_t linfPageStart = 0x0002;        // a page starts with this line
 constexpr uint16_t linfHyphenated = 0x0004;       // hyphenated; end offset reachable by Right
 constexpr uint16_t linfHasObject = 0x0008;
-constexpr uint16_t linfHasWindowObject = 0x0010;
 constexpr uint16_t linfStoredLayout = 0x0020;
 constexpr uint16_t linfSelected = 0x0040;         // inside the selection
 constexpr uint16_t linfSelBoundary = 0x0080;      // selection boundary
@@ -243,12 +245,9 @@ struct TLine {
     uint16_t PageNr = 0;
     uint16_t SpaceAbove = 0;
     uint16_t SpaceBelow = 0;
-    uint16_t LayoutWord1 = 0;
-    uint16_t LayoutWord2 = 0;
     uint16_t Flags = 0;
     int32_t Width = 0;           // width in device units, set by layout
     int32_t PageStart = 0;       // page-start field of layout
-    uint16_t LayoutLength = 0;   // stored layout length
 };
 using PTLine = TLine*;
 
@@ -271,7 +270,6 @@ struct TRtCell {
     uint8_t BrdSpace = 0;
     uint8_t VertAlign = 0;
     int32_t Gap = 0;
-    int32_t StartShare = 0;
     int32_t FrameValue = 0;
     int32_t FormatNr = 0;
     AnsiString Name;          // first string of the descriptor
@@ -323,7 +321,6 @@ constexpr uint32_t parxNotFormatted = 1u << 4;
 constexpr uint32_t parxMarker1 = 1u << 5;
 constexpr uint32_t parxMarker2 = 1u << 6;
 constexpr uint32_t parxLabel = 1u << 7;
-constexpr uint32_t parxHeaderFooter = 1u << 8;
 constexpr uint32_t parxTableOfContents = 1u << 9;
 
 // Border-line bits of BrdLines.
@@ -363,8 +360,6 @@ struct TParagraph {
     TAttr ParAttr;               // attribute of the paragraph mark and empty lines
     TRtCell* Cell = nullptr;     // allocated on demand; nil outside tables
     // Further fields of layout, painting and the readers.
-    TParagraph* PrevCell = nullptr;
-    TParagraph* NextCell = nullptr;
     int16_t StyleIndex = 0;      // the reader stores index + 1
     uint8_t OutlineLevel = 0;
     uint8_t TableLevel = 0;
@@ -399,6 +394,8 @@ enum TParPropIndex : uint8_t {
 };
 enum TCharPropIndex : uint8_t { cpiBold, cpiItalic, cpiUnderline, cpiFont, cpiSize, cpiFontColor, cpiFontBGColor };
 
+// The name tables and TInfoBlock are kept as the unit's published tables; nothing reads
+// RtCharPropNames, RtParPropNames or TInfoBlock yet.
 extern const std::array<const char*, 7> RtCharPropNames;
 extern const std::array<const char*, 20> RtParPropNames;
 extern const std::array<const char*, 10> RtInfoFieldNames;
@@ -433,6 +430,7 @@ extern const std::array<TRtPageDef, 8> RtPageDefs;
 int32_t PageDefWidthTwips(TRtPageSettings Row);
 int32_t PageDefHeightTwips(TRtPageSettings Row);
 
+// Named colours, kept as a published table; nothing looks a colour up by name yet.
 struct TRtStyleColors {
     const char* Name;
     TColor Color;
@@ -507,7 +505,7 @@ public:
 
     // Published properties.
     TStoreOptions StoreOptions{soAllStylesInCollection, soWordHyperLinkFormat, soWriteObjectsAsRTFBinary};
-    THTMLStoreOptions HTMLStoreOptions;
+    THTMLStoreOptions HTMLStoreOptions;  // kept: published and copied by Assign; no HTML writer reads it
     TLoadOptions LoadOptions{loAddReadParagraphStyles, loOverwriteParagraphStyleAttr};
     TRtUnit UsedUnit = UnitCm;
     bool RoundTabs = true;
@@ -566,14 +564,11 @@ public:
     // Pixel cache.
     int32_t PixPageWidth = 0, PixPageHeight = 0;
     int32_t PixLeftMargin = 0, PixRightMargin = 0, PixTopMargin = 0, PixBottomMargin = 0;
-    int32_t PixMarginHeader = 0, PixMarginFooter = 0;
     int32_t PixTextWidth = 0, PixTextHeight = 0;
     int32_t PixDefaultTab = 0;
 
     std::array<TRtFontEntry, 256> Fonts{};
-    std::array<uint8_t, 256> FontUsed{};
     std::array<TRtColorEntry, 256> Colors{};
-    bool WideColors = false;      // colours as full values
     bool Colors16 = false;        // 16-colour mode
     std::array<TRtTabEntry, 64> Tabs{};
     std::array<uint8_t, 64> TabOrder{};
@@ -585,9 +580,9 @@ public:
     uint8_t UpdateLock = 0;
     AnsiString FormatName = "AUTO";
     // Option bytes of the readers.
-    uint8_t PageBreakOnFormFeed = 0, KeepFontsFixed = 0, KeepSizesFixed = 0, UseParFontAndColor = 0,
+    uint8_t PageBreakOnFormFeed = 0, KeepFontsFixed = 0, KeepSizesFixed = 0,
             KeepNumberingText = 0, ForbidNewStyles = 0, RegisterReadStyles = 0,
-            PreformattedTextAllowed = 0, HeaderFooterPrinting = 0, RightTabFlag = 0,
+            PreformattedTextAllowed = 0, HeaderFooterPrinting = 0,
             NoRtfHeaderWords = 0;
     TRtRTFText* Owner = nullptr;
     std::function<void(bool)> OnChange;
@@ -660,7 +655,6 @@ extern TRtLocalizeProc RtSaveTexts;
 extern TRtLocalizeProc RtLoadTexts;
 extern std::function<void(const AnsiString& Key, const AnsiString& Text)> RtWriteTextCallback;
 extern std::function<bool(const AnsiString& Key, AnsiString& Text)> RtReadTextCallback;
-extern AnsiString RtDefaultLanguage;   // "EN"
 extern int32_t RtDefaultUnitFlag;       // 2 at start; 1 inch, 2 cm after loading texts
 extern TRtLocalizeProc RtLanguageChanged;
 
@@ -897,10 +891,6 @@ public:
 
     // The state all readers share.
     TStream* Source = nullptr;
-    std::array<uint8_t, 8192> Buffer{};
-    int32_t BufCount = 0;
-    int32_t BufPos = 0;
-    int64_t BufOrigin = 0;
     std::function<void(TParagraph* Par)> OnParagraph;
     int32_t ParCount = 0;
     TAttr Attr;
@@ -911,7 +901,6 @@ public:
     uint8_t EscapeChar = 0;
     bool Automatic = false;
     AnsiString Options;
-    std::array<uint8_t, 8> OptionBytes{};
 };
 
 class TRtCustomTextWriter : public TObject {
@@ -986,6 +975,7 @@ extern int32_t RtDefaultWidthCacheCount;
 // linking the editor does not fix the format settings before the program's
 // locale is set.
 extern char RtDecimalSeparator;
+// Kept: start-up values of the unit for painting layers; the editor's painting does not read them.
 extern int32_t RtPaintDefault1;         // 50
 extern int32_t RtPaintDefault2;         // 255
 extern bool RtHideInsertPoints;
@@ -994,5 +984,5 @@ extern TColor RtObjectHandleColor;
 extern const std::array<uint32_t, 32> RtBitMask;
 extern const std::array<bool, 256> RtWordDelimiter;   // True below 65 except the digits
 extern const std::array<uint8_t, 256> RtWordClass;    // 0 for letters and digits, 1 else
-extern const std::array<uint8_t, 256> RtCharMap;      // identity
+extern const std::array<uint8_t, 256> RtCharMap;      // identity; kept as a published table, unused here
 extern const std::array<int8_t, 256> RtHexValue;      // value of a hex digit, -1 else

@@ -115,7 +115,6 @@ TRtLocalizeProc RtSaveTexts = nullptr;
 TRtLocalizeProc RtLoadTexts = nullptr;
 std::function<void(const AnsiString&, const AnsiString&)> RtWriteTextCallback;
 std::function<bool(const AnsiString&, AnsiString&)> RtReadTextCallback;
-AnsiString RtDefaultLanguage = "EN";
 int32_t RtDefaultUnitFlag = 2;
 TRtLocalizeProc RtLanguageChanged = nullptr;
 // The store's texts join the localisation chain at start and leave it at the end.

@@ -73,6 +73,7 @@ public:
     TRtSpecialTextProperty* Add();
     void Delete(int32_t Index);
     virtual void Clear() { items_.clear(); }
+    // Kept for hosts that give the collection an edit control; the editor itself does not.
     void SetEditor(TRtCustomRtfEditClass* Editor) { this->Editor = Editor; }
 
     TRtRTFText* Owner;

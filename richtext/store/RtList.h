@@ -200,7 +200,6 @@ struct TTextObj {
     uint8_t Kind = 0;          // 0 flows with the text, 1 positioned, 3 named reference
     uint32_t Tag = 0;
     TRtObjectBase* Object = nullptr;
-    uint16_t Word1 = 0;
     AnsiString ItemName;
     AnsiString RefName;
     int32_t Width = 0;         // twips
@@ -209,7 +208,6 @@ struct TTextObj {
     uint8_t WrapMode = 0;      // 0 side with more room, 1 left, 3 no wrap
     int32_t X = 0;             // twips; y from the top of its paragraph's first line
     int32_t Y = 0;
-    uint16_t Word2 = 0;
     int32_t RectLeft = 0;      // layout units
     int32_t RectTop = 0;
     int32_t RectWidth = 0;
@@ -219,16 +217,12 @@ struct TTextObj {
     uint8_t Type = 0;          // 1 bookmark, 3 page reference
     uint8_t SubKind = 0;
     uint8_t PlaceMode = 0;     // 3 behind the text
-    uint8_t PlaceFlags = 0;
     TParagraph* AnchorPar = nullptr;
     TLine* AnchorLine = nullptr;
     int32_t AnchorPos = 0;
-    uint8_t PlacedGeneration = 0;
     int32_t ScreenX = 0, ScreenY = 0, ScreenW = 0, ScreenH = 0;
     AnsiString FormatText;
     AnsiString Command;
-    uint8_t StartFlag = 0, EndFlag = 0;
-    AnsiString ExtraString;
 };
 using PTTextObj = TTextObj*;
 
@@ -258,9 +252,8 @@ public:
     int32_t FindObjectAt(int32_t X, int32_t Y);
     // Forgets the computed rectangles of all references (of the group filter).
     void ResetPlaced();
-    TTextObj* GetRef(int32_t Id) { return GetTextObj(Id); }
+    TTextObj* GetRef(int32_t Id) { return GetTextObj(Id); }  // kept: the list's published lookup
     TTextObj* GetTextObj(int32_t Id);
-    const std::vector<void*>& FoundRefs() const { return internal_; }
 
     TRtRTFText* Owner;
     bool KeepPlaced = false;

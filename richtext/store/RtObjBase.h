@@ -25,13 +25,10 @@ public:
     virtual void Paint(TCanvas* Canvas);
     virtual int32_t GetNaturalWidth() { return 1001; }
     virtual int32_t GetNaturalHeight() { return 721; }
-    virtual AnsiString GetTextQuery1() { return AnsiString(); }
-    virtual AnsiString GetTextQuery2() { return AnsiString(); }
     virtual void PaintLocked() {}
     virtual void Deactivate() {}
     // Selects the object's reference in the owner text (or nothing for False).
     virtual void Select(bool Value);
-    void ForwardPaintLocked() { PaintLocked(); }
     // The object's character was deleted from its text.
     virtual void RemovedFromText(TRtRTFText* Text) {}
     virtual AnsiString ObjName() const { return AnsiString(); }

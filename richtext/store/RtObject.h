@@ -76,6 +76,8 @@ public:
     AnsiString ObjName() const override { return ObjNameValue; }
 
     // ---- operations ----
+    // CanSelect, GetHotSpot, GetControl and GetDataName are kept as overridable operations
+    // of object classes; nothing in the editor calls them yet.
     virtual void Changed(int32_t Arg);
     void Changed() override { Changed(0); }
     virtual void CanSelect(bool& Allowed) { Allowed = true; }
@@ -131,18 +133,15 @@ public:
     void EnsureLoaded();
     bool GetActive() const { return active_; }
     void SetActive(bool Value) { active_ = Value; }
-    void SetUseTextFont(bool Value) { UseTextFont = Value; }
+    void SetUseTextFont(bool Value) { UseTextFont = Value; }  // kept: published property setter
     void SetUseTextColor(bool Value) { UseTextColor = Value; }
-    bool SizeSet() const { return sizeSet_; }
     void ClearSizeSet() { sizeSet_ = false; }
     bool Loaded() const { return LoadedMark; }
-    void SetLoaded(bool Value) { LoadedMark = Value; }
     const AnsiString& DataType() const { return dataType_; }
 
     TFont Font;
     bool UseTextFont = false;
     bool UseTextColor = false;
-    int16_t Value16 = 0;
     TColor Color = clWindow;
     TRtTextObjectLoadStreamEvent OnLoadStream;
     std::function<void(TRtObject* Sender, int32_t Arg)> OnChange;
@@ -228,8 +227,6 @@ public:
     void WriteHTML(TStream* Stream) override;
 
     TRtObjectFieldFrameOpt BoxOpt{rtfoCornersLeft, rtfoCornersRight, rtfoBackColor, rtfoFrameColor};
-    TColor BackColor = clBtnFace;
-    TColor FrameColor = 0;
 
 protected:
     void WriteProps(TRtPropWriter& W) override;

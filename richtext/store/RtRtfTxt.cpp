@@ -71,7 +71,6 @@ TRtRTFText::TRtRTFText()
     DefaultLineHeight = 16;
     SetWidthCacheCount(RtDefaultWidthCacheCount);
     InsertMode = true;
-    DefaultNumberIndent = -360;
     TParagraph* p = nullptr;
     InsertPar(p, 40);
     CursorPar = p;

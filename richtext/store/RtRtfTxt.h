@@ -134,8 +134,6 @@ public:
     virtual void SaveToStream(TStream* Stream) {}
     virtual void SaveSelectionToStream(TStream* Stream) {}
     virtual int32_t DeleteSelection() { return 0; }
-    virtual void Hook1() {}
-    virtual void Hook2() {}
     virtual void AddParText(int32_t N, const uint8_t* Chars, const TAttr* Attr, int32_t Count);
     virtual int32_t InsertString(TParagraph* Par, TLine* Line, const AnsiString& S, int32_t OldCount, int32_t Pos);
     virtual bool CalcObjectScreenRect(TRtObjectBase* Obj) { return false; }
@@ -245,9 +243,8 @@ public:
     int32_t NameToIndex(const AnsiString& Name);
     void IndexToName(int32_t Index, AnsiString& Name) const;
     void CheckSelectionChanged();
-    void FreeHelperObjects();
+    void FreeHelperObjects();  // kept: frees the auxiliary objects; nothing adds one yet
     void ClearHeaderFooters();
-    bool IsBusy() const { return Busy; }
 
     // ---- owned objects ---------------------------------------------------------------------------
     TTextHeader* Header() const { return header_.get(); }
@@ -262,21 +259,14 @@ public:
     TRtHeaderFooterCollection* HeaderFooters() const { return headerFooters_.get(); }
     TRtRTFExtraDataCollection* ExtraData() const { return extraData_.get(); }
     TStringList* NameList() const { return names_.get(); }
-    std::vector<std::unique_ptr<TObject>>& HelperObjects() { return helperObjects_; }
     std::vector<TRtObjectBase*>& Objects() { return objects_; }
     // The own undo stack, when one is created; the one in use (own or the control's).
     std::unique_ptr<TRtUndoStack> OwnUndoStack;
     TRtUndoStack* UndoStack = nullptr;
     const std::vector<TRtProgressLevel>& ProgressLevels() const { return progress_; }
-    const std::vector<TRtWidthBlock>& WidthCache() const { return widthBlocks_; }
     int32_t WidthCacheCount() const { return int32_t(widthBlocks_.size()); }
-    TRtWidthBlock* CurrentWidthBlock = nullptr;
-    bool WidthCacheValid = false;
-    int32_t WidthCacheCounter1 = 0;
-    int32_t WidthCacheCounter2 = 0;
     int32_t CacheDefaultHeight = 0;
     int32_t CacheDefaultBase = 0;
-    bool SharedWidthCache = false;
 
     // ---- the chain, cursor and selection ---------------------------------------------------------
     TParagraph* FirstPar = nullptr;
@@ -297,13 +287,9 @@ public:
     bool SelReversed = false;
     bool Selecting = false;
     int32_t MarkedCells = 0;
-    bool SelectionLocked = false;
     bool SelectionChanged = false;
-    uint32_t ParCounter = 0;      // paragraph serial counter
     bool InsertMode = true;
     TAttr CurrentAttr;
-    bool PairedDeleteGuard = false;
-    bool SplitAtEnd = false;
     int32_t DefaultLineHeight = 16;
     int32_t DefaultFont = 0;
     int32_t DefaultSize = 0;
@@ -325,7 +311,6 @@ public:
     TColor PaperColor = clWindow;
     int32_t CharHeight = 0;
     int32_t ScreenTextHeight = 0;
-    int32_t XPos = 0, YPos = 0;   // position values of the status texts (input handling)
     int32_t Zooming = 100;
     int32_t Resizing = 100;
     int32_t ScreenResolution = 96;
@@ -349,30 +334,18 @@ public:
     uint32_t EngineOptions = 0;
     int32_t MaxParLength = 0;
     int32_t MaxTextLength = 0;
-    int32_t PlainDefaultFont = 0;
     bool Use256Colors = true;
     bool SectionMode = false;
-    bool WriteHeaderFooterWithSelection = false;
     bool NoListTables = false;
     bool WriteFieldsAsObjects = false;
     TRtObjectWriteRTFModeGlobal ObjectWriteMode = wobDependingOnObject;
     TRtPrintHeaderFooter PrintHeaderFooter = rtrOnAllPages;
     bool HasBackground = false;
     bool NoPictures = false;      // readers drop the pictures they meet (pasting without graphics)
-    uint8_t BackgroundKind = 0;
     std::unique_ptr<TMemoryStream> Background;
-    int32_t CellFrameNr = 0;
-    bool TextFormatted1 = false, TextFormatted2 = false;
-    bool KeepHeaders = false;     // Clear keeps header/footer texts and fonts
-    bool KeepSettings = false;    // Clear keeps the undo stack and the page header
-    bool SuppressProgress = false;
+    bool TextFormatted1 = false;
     bool ProtectionOff = false;
-    bool ProtectionSuspended = false;
     bool ParProtectionSuspended = false;
-    bool EditingSkipPars = false;
-    bool InputInsertPointFlag = false;
-    bool SuppressProtectEvents = false;
-    int32_t DefaultNumberIndent = -360;
     TRtPagePropertyRange HeaderFooterRange = rtraOnAllPages;
     int32_t Layer = 0;            // 0 body, 1 header, 2 footer
     QString FileName;
@@ -384,12 +357,10 @@ public:
     bool LayoutBusy = false;
     bool LayoutUpdating = false;
     bool RebuildLock = false;
-    bool FormatLock = false, FormatLock2 = false;
     bool PassRunning = false, InFormatting = false, ChainFormatting = false;
-    bool AttrChangesLocked = false;
     bool WrapAtWindow = false, ScreenLayout = false, KeepStoredLineBreaks = false;
     bool PlainNoWrap = false, CenterMeasure = false, DeferLayout = false, DeferPending = false;
-    bool ShowHiddenInsertPoints = false, ShowAutomaticText = false, SelChangePending = false;
+    bool SelChangePending = false;
     bool ConstructionFlag = false;
 
     // ---- links and events -----------------------------------------------------------------------------
@@ -405,7 +376,7 @@ public:
     TProtectedChangeEvent OnProtectedChange;
     TRtTextObjectDestroyEvent OnTextObjectDestroying;
     TNotifyEvent OnChangeUndoStack;
-    TNotifyEvent OnNumbering, OnObjectLoad, OnHeaderChange, OnLayerChange;
+    TNotifyEvent OnNumbering, OnHeaderChange, OnLayerChange;
 
     // ---- embedded objects: the text's object services -------------------------------------------
     // Set when the owner paints objects itself (PaintObject is then asked).
@@ -454,8 +425,6 @@ public:
     virtual void SaveSnapshot(TStream* Stream) {}
     virtual void LoadSnapshot(TStream* Stream) {}
     int32_t UndoSuspended = 0;    // no recording while above 0
-    bool NoUndo = false;          // the text's no-undo state
-    bool NoUndoCursor = false;    // steps do not keep the cursor
     bool UndoApplying = false;    // a step is being undone or redone
     bool PendingReformat = false;
     int32_t UndoMaxCount = 100;
@@ -474,13 +443,8 @@ public:
     void SetLayer(int32_t NewLayer);
     bool SelectHeaderFooterById(uint32_t Id);
     uint32_t EditedHeaderFooterId() const;
-    uint32_t NumberingOptions = 0;          // bit 0: a paragraph without number keeps the count
     TParagraph* PendingInputPar = nullptr;  // an empty paragraph that counts for numbering
     TRtSpecialTextProperty* EditedSpecialText = nullptr;
-    // While a reader fills the text its paragraphs only gain tab stops: once
-    // every stop of the full table is in use, no purge can free one.
-    bool ReadingTabs = false;
-    bool TabsAllUsed = false;
     // The body while a header or footer is edited.
     TParagraph* BodyFirstPar = nullptr;
     TParagraph* BodyCursorPar = nullptr;
@@ -509,8 +473,6 @@ public:
     void DecOutlineLevel() { ChangeOutlineLevel(-1); }
     void UpdateOutlineVisibility();
     TRtCell* CurrentCell = nullptr;
-    bool FixedCellWidths = false;   // rows keep the given widths short of 255
-    int32_t ObjectIdFilter = 0;     // MarkParsWithStyles matches only this object id when set
 
     // Flags a paragraph for reformatting (and forgets the page count).
     void MarkChanged(TParagraph* Par);
@@ -560,4 +522,32 @@ private:
     bool pageCountValid_ = false;
     // The selection as last seen by CheckSelectionChanged.
     TRtSelectionEnds savedSel_;
+
+protected:
+    // Working state and switches of the text's own operations.
+    TRtWidthBlock* CurrentWidthBlock = nullptr;
+    bool SharedWidthCache = false;
+    bool SelectionLocked = false;
+    uint32_t ParCounter = 0;      // paragraph serial counter
+    bool PairedDeleteGuard = false;
+    bool SplitAtEnd = false;
+    int32_t XPos = 0, YPos = 0;   // position values of the status texts (input handling)
+    bool KeepHeaders = false;     // Clear keeps header/footer texts and fonts
+    bool KeepSettings = false;    // Clear keeps the undo stack and the page header
+    bool SuppressProgress = false;
+    bool ProtectionSuspended = false;
+    bool EditingSkipPars = false;
+    bool InputInsertPointFlag = false;
+    bool SuppressProtectEvents = false;
+    bool FormatLock = false;
+    bool AttrChangesLocked = false;
+    bool NoUndo = false;          // the text's no-undo state
+    bool NoUndoCursor = false;    // steps do not keep the cursor
+    uint32_t NumberingOptions = 0;          // bit 0: a paragraph without number keeps the count
+    // While a reader fills the text its paragraphs only gain tab stops: once
+    // every stop of the full table is in use, no purge can free one.
+    bool ReadingTabs = false;
+    bool TabsAllUsed = false;
+    bool FixedCellWidths = false;   // rows keep the given widths short of 255
+    int32_t ObjectIdFilter = 0;     // MarkParsWithStyles matches only this object id when set
 };

@@ -78,9 +78,6 @@ void TRtRTFText::SetWidthCacheCount(int32_t Count)
 
 void TRtRTFText::ResetWidthCache()
 {
-    WidthCacheValid = true;
-    WidthCacheCounter1 = 0;
-    WidthCacheCounter2 = 0;
     CurrentWidthBlock = &widthBlocks_.front();
     for (TRtWidthEntry& e : CurrentWidthBlock->Widths)
         e.Width = 16;

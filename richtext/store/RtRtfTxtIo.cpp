@@ -71,7 +71,6 @@ void TRtRTFTextIo::Clear()
     if (Busy)
         return;
     SetLayer(0);
-    HiddenCursor = -1;
     const bool wasLocked = SelectionLocked;
     SelectionLocked = true;
     Printing = false;
@@ -298,7 +297,6 @@ void TRtRTFTextIo::LoadFromStreamWithName(TStream* Stream, const QString& Name)
     if (ownBase)
         BasePath = QFileInfo(Name).absolutePath();
     FileExt = toAnsi(ExtractFileExt(Name).toUpper());
-    FileFolder = QFileInfo(Name).absolutePath();
     auto reset = OnExit([&] {
         FileExt.clear();
         if (ownBase)
@@ -423,7 +421,6 @@ TRtWriterSetup TRtRTFTextIo::MakeWriterSetup(TRtCustomTextWriter* Writer)
     s.DocName = toAnsi(FileName);
     s.BasePath = toAnsi(BasePath);
     s.Saving = Saving != 0;
-    s.WriteHeaderFooter = HasHeaderFooter();
     s.TextEmpty = IsEmpty();
     s.FirstPar = FirstPar;
     s.FirstLine = FirstPar ? FirstPar->Lines : nullptr;

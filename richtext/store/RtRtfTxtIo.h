@@ -18,7 +18,6 @@ struct TRtWriterSetup {
     AnsiString DocName;
     AnsiString BasePath;
     bool Saving = false;            // the text is being saved to a file
-    bool WriteHeaderFooter = false; // header and footer texts are written
     bool Selection = false;         // a range, not the whole text
     bool TextEmpty = false;         // TRtRTFText::IsEmpty of the text
     // The range: from FirstPar/FirstLine/FirstPos to LastPar/LastLine/LastPos;
@@ -94,7 +93,6 @@ public:
     virtual void SaveRTFToStream(TStream* Stream);
     virtual int32_t GetLineStartOffset(TParagraph* Par, TLine* Line) { return 0; }
     virtual void SelectAttrFont(const TAttr& Attr) {}
-    virtual void InputHook() {}
     virtual void SetObjectMark(TLine* Line, int32_t Pos, bool On) {}
     virtual int32_t WriteWithWriter(TStream* Stream, TRtCustomTextWriter* Writer);
     virtual int32_t WriteSelection(TStream* Stream, TRtCustomTextWriter* Writer);
@@ -129,20 +127,14 @@ public:
 
     AnsiString TextSaveFormat = "AUTO";
     AnsiString TextLoadFormat = "AUTO";
-    TRtCustomTextWriter* CustomWriter = nullptr;
-    TRtCustomTextReader* CustomReader = nullptr;
     QString BasePath;
     QString SaveFileName;
-    QString FileFolder;
     AnsiString FileExt;          // upper case with its dot, during a file load or save
     uint8_t Saving = 0;
     uint8_t IOResult = 5;
     bool InsertRequested = false;     // LoadWithReader inserts even into an empty text
-    bool NoDeleteSelection = false;   // LoadWithReader keeps the selection when inserting
-    bool KeepCursorOnLoad = false;
     bool PasteBorders = false, PasteShading = false, PasteIndents = false;
     bool Loading = false;
-    int32_t HiddenCursor = 0;
     TBeforePasteEvent OnBeforePaste;
 
     // ---- page layout and line metrics -------------------------------------------------------
@@ -174,34 +166,15 @@ public:
 
     int32_t PageCount = 1;
     uint16_t LayoutMode = 0;
-    bool NoPageBreaks = false;
     bool FrozenPageBreaks = false;
-    bool KeepTableRowsTogether = false;
-    bool NoPages = false;
-    bool SkipNumbering = false;
-    bool KeepCellLineHeights = false;
-    bool LayoutLocked = false;
     int32_t WidowLines = 0;
-    bool InReformat = false;
     TRtReformatEvent OnReformat;
     TMeasurePageEvent OnMeasurePage;
     int32_t CellPadding = 25;          // twips
     int32_t FixedLineHeight = 240;     // twips, for paragraphs hosting a paragraph object
-    int32_t DefaultCellLineHeight = -1;
-    int32_t WrapSearchDistance = 2000; // pixels
     int32_t TextLeftOffset = 0;
     int32_t TextTopOffset = 0;
-    bool IgnoreIndents = false;
     bool InfiniteWidth = false;
-    bool NoBorderDistance = false;
-    bool NoHangingTabs = false;
-    bool TablesWithoutMargin = false;
-    int32_t TableIndent = 0;
-    bool ShiftLeft = false;
-    bool NoAttrFontSelect = false;
-    uint8_t CurrentTabKind = 0;
-    bool AlignedTab = false;
-    bool LastPageHeader = false;        // set by ReformatText when a last-page text exists
 
     // ---- cursor positions and table navigation ------------------------------------------------
     void GetPositionCounts(int32_t& AbsPos, int32_t& LineCount, int32_t Column, TLine* Line, TParagraph* Par,
@@ -229,9 +202,6 @@ public:
     // Remeasures an attribute entry for a character (the painting layer).
     virtual void MeasureAttr(TAttr& Attr, int32_t Ch) {}
     TRtTextObjectSelectEvent OnObjectSelect;
-    bool HotInsertMode = false;
-    TAttr HotAttr;
-    int32_t MarkedParCount = 0;
 
 private:
     // The text's last paragraph, walked to from the cursor.
@@ -260,6 +230,35 @@ private:
         int32_t FooterHeight = 0;
     };
     std::array<THFRecord, 3> hf_{};
+
+protected:
+    // Working state and switches of the text's own operations.
+    TRtCustomTextWriter* CustomWriter = nullptr;
+    TRtCustomTextReader* CustomReader = nullptr;
+    bool NoDeleteSelection = false;   // LoadWithReader keeps the selection when inserting
+    bool KeepCursorOnLoad = false;
+    bool NoPageBreaks = false;
+    bool KeepTableRowsTogether = false;
+    bool NoPages = false;
+    bool SkipNumbering = false;
+    bool KeepCellLineHeights = false;
+    bool LayoutLocked = false;
+    bool InReformat = false;
+    int32_t DefaultCellLineHeight = -1;
+    int32_t WrapSearchDistance = 2000; // pixels
+    bool IgnoreIndents = false;
+    bool NoBorderDistance = false;
+    bool NoHangingTabs = false;
+    bool TablesWithoutMargin = false;
+    int32_t TableIndent = 0;
+    bool ShiftLeft = false;
+    bool NoAttrFontSelect = false;
+    uint8_t CurrentTabKind = 0;
+    bool AlignedTab = false;
+    bool LastPageHeader = false;        // set by ReformatText when a last-page text exists
+    bool HotInsertMode = false;
+    TAttr HotAttr;
+    int32_t MarkedParCount = 0;
 };
 
 // The paragraphs of a text as a list of strings.
@@ -288,7 +287,8 @@ public:
 void RtSaveSpecialText(TRtSpecialTextProperty* Item, TStream* Stream);
 void RtLoadSpecialText(TRtSpecialTextProperty* Item, TStream* Stream);
 
-// What a mail-merge handler supplies for an insert point.
+// What a mail-merge handler supplies for an insert point (kept with its event type for hosts;
+// the editor has no mail merge of its own yet).
 class TRtMMInsertTextContents : public TObject {
 public:
     LUMI_CLASSNAME(TRtMMInsertTextContents)

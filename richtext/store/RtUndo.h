@@ -26,9 +26,6 @@ using TRtUndoManagerNotifyEvent = std::function<void(TRtUndoStack* Sender, TObje
 enum : uint8_t {
     rtukChange = 0,
     rtukCheckpoint = 1,
-    rtukChange2 = 2,
-    rtukDeletion = 3,
-    rtukInput = 4,
     rtukTextChange = 5,
     rtukDataChange = 6,
     rtukStreamChange = 7,
@@ -49,10 +46,9 @@ public:
     // A data object shared between records; the stack keeps it while any
     // record refers to it.
     void SetSnapshot(std::shared_ptr<TObject> Obj);
-    TObject* GetSnapshot() const { return Snapshot.get(); }
-    // An object the record owns; replacing it frees the old one.
+    // An object the record owns; replacing it frees the old one (kept for record kinds
+    // that carry data; the text's own records do not).
     void SetDataObject(std::unique_ptr<TObject> Obj) { DataObject = std::move(Obj); }
-    TObject* GetDataObject() const { return DataObject.get(); }
     // The stream value, created on first request.
     TMemoryStream* GetStream();
     bool HasStream() const { return StreamValue != nullptr; }
@@ -113,7 +109,6 @@ public:
     // A source that goes away takes its links with it.
     void Notification(TObject* Removed) { RemoveManagerLink(Removed); }
 
-    int32_t GetMaxCount() const { return maxCount_; }
     void SetMaxCount(int32_t Value);
     bool Undoing() const { return undoing_; }
     bool Redoing() const { return redoing_; }
@@ -124,7 +119,6 @@ public:
     int32_t UndoCount() const { return int32_t(undo_.size()); }
     int32_t RedoCount() const { return int32_t(redo_.size()); }
     TRtUndoObject* UndoItem(int32_t i) const { return undo_[size_t(i)].get(); }
-    TRtUndoObject* RedoItem(int32_t i) const { return redo_[size_t(i)].get(); }
     int32_t SnapshotCount() const { return int32_t(snapshots_.size()); }
     // Number of steps in the undo list.
     int32_t CountSteps() const;
