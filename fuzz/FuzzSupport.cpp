@@ -7,6 +7,7 @@
 #include "FBPictureElement.h"
 #include "Ole.h"
 #include "RichText.h"
+#include "SFormDlgRTFText.h"
 #include "SysUtils.h"
 #include "uBitmapDrawContext.h"
 #include "uDataFile.h"
@@ -263,24 +264,7 @@ std::unique_ptr<TRtRichText> PanelRichText()
 {
     auto rtf = std::make_unique<TRtRichText>();
     rtf->resize(420, 160);
-    TRtRTFTextInput* e = rtf->RtfText();
-    e->EditBoxModes.Include(rtemLimitTextWidth);
-    rtf->SetWordWrap(true);
-    rtf->SetZooming(100);
-    TRtEditOptions options = e->EditOptions;
-    for (TRtEditOption o : {rtActivateUndo, rtActivateUndoHotkey, rtActivateRedo, rtActivateRedoHotkey})
-        options.Include(o);
-    rtf->SetEditOptions(options);
-    rtf->ClipboardOptions.Include(rtcoDontPasteGraphics);
-    e->TextLoadFormat = "AUTO";
-    e->TextSaveFormat = "AUTO";
-    TTextHeader* h = e->Header();
-    h->SetPageWidth(11906);
-    h->SetPageHeight(16838);
-    h->SetLeftMargin(1880);
-    h->SetRightMargin(1880);
-    h->SetTopMargin(1440);
-    h->SetBottomMargin(1440);
+    TSFormDlgRTFText::SetUpRichText(rtf.get());
     rtf->show();
     return rtf;
 }

@@ -208,21 +208,21 @@ TSFormDlgRTFText::~TSFormDlgRTFText()
     FColorButton->OnMenuButtonClick = nullptr;
 }
 
-void TSFormDlgRTFText::SetupEditor()
+void TSFormDlgRTFText::SetUpRichText(TRtRichText* Rtf)
 {
-    TRtRTFTextInput* e = rtf->RtfText();
+    TRtRTFTextInput* e = Rtf->RtfText();
     e->EditBoxModes.Include(rtemLimitTextWidth);
-    rtf->SetWordWrap(true);
-    rtf->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    rtf->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    rtf->SetZooming(100);
+    Rtf->SetWordWrap(true);
+    Rtf->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    Rtf->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    Rtf->SetZooming(100);
     TRtEditOptions options = e->EditOptions;
     options.Include(rtActivateUndo);
     options.Include(rtActivateUndoHotkey);
     options.Include(rtActivateRedo);
     options.Include(rtActivateRedoHotkey);
-    rtf->SetEditOptions(options);
-    rtf->ClipboardOptions.Include(rtcoDontPasteGraphics);
+    Rtf->SetEditOptions(options);
+    Rtf->ClipboardOptions.Include(rtcoDontPasteGraphics);
     e->TextLoadFormat = "AUTO";
     e->TextSaveFormat = "AUTO";
     TTextHeader* h = e->Header();
@@ -232,7 +232,12 @@ void TSFormDlgRTFText::SetupEditor()
     h->SetRightMargin(1880);
     h->SetTopMargin(1440);
     h->SetBottomMargin(1440);
+}
 
+void TSFormDlgRTFText::SetupEditor()
+{
+    SetUpRichText(rtf);
+    TRtRTFTextInput* e = rtf->RtfText();
     RtUndoStack1 = e->GetUndoStack();
     RtUndoStack1->AfterApply = [this](TRtUndoStack*, TObject*) { HandleExceptions([this] { RtUndoStack1AfterApply(); }); };
     rtf->OnChange = [this](TObject*) { rtfChange(); };

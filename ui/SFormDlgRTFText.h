@@ -36,6 +36,8 @@ public:
     // The panel writes its element itself; notices of others change nothing here.
     void ContentChanged(TFBPage* Page, TFBElement* Element) override;
     TFBTextElement* Element() const { return FElement; }
+    // The settings the panel gives its rich-text component (edit box, undo keys, page).
+    static void SetUpRichText(TRtRichText* Rtf);
 
     // ---- handlers
     void rtfChange();
