@@ -616,7 +616,6 @@ void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
     int32_t blankIndex = 0;
     bool prevNormal = true;
     int32_t prevAscent = line->Base;
-    const double px = 1.0 / PaintScale();
     auto advance = [&](int32_t I) {
         const uint8_t ch = line->Chars[I];
         const int32_t w = attrs[I].Width;
@@ -684,101 +683,130 @@ void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
         const TRect cell{x, Rec.Text.Top, x + runWidth, Rec.Text.Bottom};
         if (opaque)
             c->FillRect(cell);
-        if (object) {
-            TTextObj* ref = ObjRefList()->GetTextObj(int32_t(a.Tag));
-            if (ref && ref->Kind != 1 && ref->Kind != 2) {
-                if (auto* field = dynamic_cast<TRtObjectField*>(ref->Object)) {
-                    AnsiString text;
-                    field->GetFieldText(false, text);
-                    DrawTextAt(c, x, text, cell, baseline);
-                } else {
-                    const int32_t top = a.Base <= line->Base ? baseline - a.Height : Rec.Text.Top;
-                    PaintObjectAt(ref, c, TRect{x, top, x + runWidth, top + a.Height}, runWidth, a.Height);
-                }
-            }
-        } else {
-            const bool drawText = !(!screen && PrintOptions.Has(rtIgnoreText)) &&
-                                  !(MinCharHeight > 0 && a.Height < MinCharHeight);
-            if (drawText && HotStyleActive && HotEffect != rteffNone) {
-                // The hot effect: a shadow one pixel right and down, then the text lifted or outlined.
-                const TColor textColour = c->Font().Color();
-                const int32_t p1 = std::max(1, ScreenToDoc(1));
-                auto write = [&](int32_t Dx, int32_t Dy, TColor Colour) {
-                    c->Font().SetColor(Colour);
-                    WriteRun(c, x + Dx, baseline + Dy, chars.data(), dx.data(), int32_t(chars.size()), false,
-                             line->Height);
-                };
-                write(p1, p1, HotEffectColor);
-                if (HotEffect == rteffPopup) {
-                    write(-p1, -p1, textColour);
-                    write(0, -p1, textColour);
-                } else {
-                    write(-p1, -p1, HotEffectColor);
-                    write(0, 0, textColour);
-                }
-            } else if (drawText) {
-                WriteRun(c, x, baseline, chars.data(), dx.data(), int32_t(chars.size()), false, line->Height);
-            }
-        }
-        QPainter* p = c->Painter();
-        if (p && !Rec.Grey) {
-            // Misspelling strokes.
-            if (FontMisSpelled && screen) {
-                p->setPen(QPen(QColor(255, 0, 0), px));
-                for (double sx = x; sx + 2 * px <= x + runWidth; sx += 3 * px)
-                    p->drawLine(QPointF(sx + 2 * px, baseline), QPointF(sx - px, baseline + 2 * px));
-            }
-            if (FontUnderline) {
-                double penW = ViewOptions.Has(rtDrawFineUnderlines)
-                                  ? px
-                                  : std::abs(FontHeightPx) / (FontDoubleUnderline ? 20.0 : 10.0);
-                penW = std::max(penW, px);
-                double y = baseline + (screen || FixedResMode ? 2 * px : 2.0 * 15 * Header()->LayoutYRes / 1440);
-                if (FontDoubleUnderline)
-                    y += ScreenToDoc(2) + penW;
-                double limit = Rec.Text.Bottom - penW;
-                if (!line->Next && (par->BrdLines & (brdBox | brdBottom)))
-                    limit -= penW;
-                y = std::min(y, limit);
-                const bool dotted = a.Style.Has(afsHyperLink) && a.Style.Has(afsUnderline);
-                TColor colour = Rec.Grey && !ViewOptions.Has(rtDontGrayHeaderFooterInLayout) ? Grey : UnderlineColor;
-                p->setPen(QPen(ToQColor(colour), penW, dotted ? Qt::DotLine : Qt::SolidLine, Qt::FlatCap));
-                p->drawLine(QPointF(x, y), QPointF(x + runWidth, y));
-                if (FontDoubleUnderline)
-                    p->drawLine(QPointF(x, y - 2 * penW), QPointF(x + runWidth, y - 2 * penW));
-            }
-            if (ShowRunBoxes) {
-                p->setPen(QPen(Qt::black, px));
-                p->setBrush(Qt::NoBrush);
-                p->drawRect(QRectF(x, Rec.Text.Top, runWidth, Rec.Text.Bottom - Rec.Text.Top));
-            }
-            // Formatting marks of tabs and blanks.
-            if (screen) {
-                double cx = x;
-                const double s = 2 * px;
-                for (size_t k = 0; k < chars.size(); ++k) {
-                    const uint8_t ch = chars[k];
-                    const double w = dx[k];
-                    p->setPen(QPen(ToQColor(c->Font().Color()), px));
-                    if (ch == 9 && ViewOptions.Has(rtShowTAB) && w > 0) {
-                        const double mid = (Rec.Text.Top + Rec.Text.Bottom) / 2.0;
-                        const double tip = cx + w * 3 / 4;
-                        p->drawLine(QPointF(cx + w / 4, mid), QPointF(tip, mid));
-                        p->drawLine(QPointF(tip, mid), QPointF(tip - s, mid + s));
-                        p->drawLine(QPointF(tip - s, mid + s), QPointF(tip - s, mid - s));
-                        p->drawLine(QPointF(tip - s, mid - s), QPointF(tip, mid));
-                    } else if ((ch == 32 && ViewOptions.Has(rtShowSPC)) || (ch == 160 && ViewOptions.Has(rtShowHardSPC))) {
-                        const TRtWidthTable* t = CurrentWidths();
-                        const double normal = t ? t->Widths[32] : w;
-                        const double centre = w > normal ? cx + normal / 2 : cx + w / 2;
-                        const double y = baseline - (t ? t->Ascent : line->Base) / 2.0;
-                        p->fillRect(QRectF(centre, y, px, px), ToQColor(c->Font().Color()));
-                    }
-                    cx += w;
-                }
-            }
+        PaintRunText(Rec, a, object, x, baseline, runWidth, chars, dx);
+        if (QPainter* p = c->Painter(); p && !Rec.Grey) {
+            PaintRunStrokes(p, Rec, a, x, baseline, runWidth);
+            if (screen)
+                PaintFormattingMarks(p, Rec, x, baseline, chars, dx);
         }
         x += runWidth;
+    }
+}
+
+// Draws a run's characters (with the hot effect when it is on), or the object or field it holds.
+void TRtRTFTextInput::PaintRunText(TRtLinePaintRecord& Rec, const TAttr& a, bool object, int32_t x, int32_t baseline,
+                                   int32_t runWidth, const std::vector<uint8_t>& chars, const std::vector<int32_t>& dx)
+{
+    TCanvas* c = PaintingCanvas;
+    TLine* line = Rec.Line;
+    const bool screen = Displays();
+    const TRect cell{x, Rec.Text.Top, x + runWidth, Rec.Text.Bottom};
+    if (object) {
+        TTextObj* ref = ObjRefList()->GetTextObj(int32_t(a.Tag));
+        if (ref && ref->Kind != 1 && ref->Kind != 2) {
+            if (auto* field = dynamic_cast<TRtObjectField*>(ref->Object)) {
+                AnsiString text;
+                field->GetFieldText(false, text);
+                DrawTextAt(c, x, text, cell, baseline);
+            } else {
+                const int32_t top = a.Base <= line->Base ? baseline - a.Height : Rec.Text.Top;
+                PaintObjectAt(ref, c, TRect{x, top, x + runWidth, top + a.Height}, runWidth, a.Height);
+            }
+        }
+    } else {
+        const bool drawText = !(!screen && PrintOptions.Has(rtIgnoreText)) &&
+                              !(MinCharHeight > 0 && a.Height < MinCharHeight);
+        if (drawText && HotStyleActive && HotEffect != rteffNone) {
+            // The hot effect: a shadow one pixel right and down, then the text lifted or outlined.
+            const TColor textColour = c->Font().Color();
+            const int32_t p1 = std::max(1, ScreenToDoc(1));
+            auto write = [&](int32_t Dx, int32_t Dy, TColor Colour) {
+                c->Font().SetColor(Colour);
+                WriteRun(c, x + Dx, baseline + Dy, chars.data(), dx.data(), int32_t(chars.size()), false,
+                         line->Height);
+            };
+            write(p1, p1, HotEffectColor);
+            if (HotEffect == rteffPopup) {
+                write(-p1, -p1, textColour);
+                write(0, -p1, textColour);
+            } else {
+                write(-p1, -p1, HotEffectColor);
+                write(0, 0, textColour);
+            }
+        } else if (drawText) {
+            WriteRun(c, x, baseline, chars.data(), dx.data(), int32_t(chars.size()), false, line->Height);
+        }
+    }
+}
+
+// Misspelling strokes, underlines and the debugging run box of a run.
+void TRtRTFTextInput::PaintRunStrokes(QPainter* p, TRtLinePaintRecord& Rec, const TAttr& a, int32_t x,
+                                      int32_t baseline, int32_t runWidth)
+{
+    TParagraph* par = Rec.Par;
+    TLine* line = Rec.Line;
+    const bool screen = Displays();
+    const double px = 1.0 / PaintScale();
+    // Misspelling strokes.
+    if (FontMisSpelled && screen) {
+        p->setPen(QPen(QColor(255, 0, 0), px));
+        for (double sx = x; sx + 2 * px <= x + runWidth; sx += 3 * px)
+            p->drawLine(QPointF(sx + 2 * px, baseline), QPointF(sx - px, baseline + 2 * px));
+    }
+    if (FontUnderline) {
+        double penW = ViewOptions.Has(rtDrawFineUnderlines)
+                          ? px
+                          : std::abs(FontHeightPx) / (FontDoubleUnderline ? 20.0 : 10.0);
+        penW = std::max(penW, px);
+        double y = baseline + (screen || FixedResMode ? 2 * px : 2.0 * 15 * Header()->LayoutYRes / 1440);
+        if (FontDoubleUnderline)
+            y += ScreenToDoc(2) + penW;
+        double limit = Rec.Text.Bottom - penW;
+        if (!line->Next && (par->BrdLines & (brdBox | brdBottom)))
+            limit -= penW;
+        y = std::min(y, limit);
+        const bool dotted = a.Style.Has(afsHyperLink) && a.Style.Has(afsUnderline);
+        TColor colour = Rec.Grey && !ViewOptions.Has(rtDontGrayHeaderFooterInLayout) ? Grey : UnderlineColor;
+        p->setPen(QPen(ToQColor(colour), penW, dotted ? Qt::DotLine : Qt::SolidLine, Qt::FlatCap));
+        p->drawLine(QPointF(x, y), QPointF(x + runWidth, y));
+        if (FontDoubleUnderline)
+            p->drawLine(QPointF(x, y - 2 * penW), QPointF(x + runWidth, y - 2 * penW));
+    }
+    if (ShowRunBoxes) {
+        p->setPen(QPen(Qt::black, px));
+        p->setBrush(Qt::NoBrush);
+        p->drawRect(QRectF(x, Rec.Text.Top, runWidth, Rec.Text.Bottom - Rec.Text.Top));
+    }
+}
+
+// Formatting marks of tabs and blanks.
+void TRtRTFTextInput::PaintFormattingMarks(QPainter* p, TRtLinePaintRecord& Rec, int32_t x, int32_t baseline,
+                                           const std::vector<uint8_t>& chars, const std::vector<int32_t>& dx)
+{
+    TCanvas* c = PaintingCanvas;
+    TLine* line = Rec.Line;
+    const double px = 1.0 / PaintScale();
+    double cx = x;
+    const double s = 2 * px;
+    for (size_t k = 0; k < chars.size(); ++k) {
+        const uint8_t ch = chars[k];
+        const double w = dx[k];
+        p->setPen(QPen(ToQColor(c->Font().Color()), px));
+        if (ch == 9 && ViewOptions.Has(rtShowTAB) && w > 0) {
+            const double mid = (Rec.Text.Top + Rec.Text.Bottom) / 2.0;
+            const double tip = cx + w * 3 / 4;
+            p->drawLine(QPointF(cx + w / 4, mid), QPointF(tip, mid));
+            p->drawLine(QPointF(tip, mid), QPointF(tip - s, mid + s));
+            p->drawLine(QPointF(tip - s, mid + s), QPointF(tip - s, mid - s));
+            p->drawLine(QPointF(tip - s, mid - s), QPointF(tip, mid));
+        } else if ((ch == 32 && ViewOptions.Has(rtShowSPC)) || (ch == 160 && ViewOptions.Has(rtShowHardSPC))) {
+            const TRtWidthTable* t = CurrentWidths();
+            const double normal = t ? t->Widths[32] : w;
+            const double centre = w > normal ? cx + normal / 2 : cx + w / 2;
+            const double y = baseline - (t ? t->Ascent : line->Base) / 2.0;
+            p->fillRect(QRectF(centre, y, px, px), ToQColor(c->Font().Color()));
+        }
+        cx += w;
     }
 }
 

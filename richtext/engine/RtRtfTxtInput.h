@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+class QPainter;
+
 class TRtObjectEnv;
 class TRtRTFTextInput;
 
@@ -395,6 +397,13 @@ private:
     void BeginPaint(TCanvas* Canvas);
     void FillBrushRect(TCanvas* Canvas, const TRect& R, TColor Colour);
     void PaintRuns(TRtLinePaintRecord& Rec);
+    // The steps of PaintRuns, for one run.
+    void PaintRunText(TRtLinePaintRecord& Rec, const TAttr& a, bool object, int32_t x, int32_t baseline,
+                      int32_t runWidth, const std::vector<uint8_t>& chars, const std::vector<int32_t>& dx);
+    void PaintRunStrokes(QPainter* p, TRtLinePaintRecord& Rec, const TAttr& a, int32_t x, int32_t baseline,
+                         int32_t runWidth);
+    void PaintFormattingMarks(QPainter* p, TRtLinePaintRecord& Rec, int32_t x, int32_t baseline,
+                              const std::vector<uint8_t>& chars, const std::vector<int32_t>& dx);
     void WriteRun(TCanvas* Canvas, int32_t X, int32_t Baseline, const uint8_t* Chars, const int32_t* Dx, int32_t N,
                   bool Opaque, int32_t Height);
     int32_t PaintLineEndMarks(TRtLinePaintRecord& Rec, int32_t X);
