@@ -444,84 +444,132 @@ void TRtRTFTextInput::PaintContent(TRtLinePaintRecord& Rec)
     }
     FillArea(c, Rec.ParLeft);
     FillArea(c, Rec.ParRight);
-    if (screen) {
-        c->Brush().SetStyle(bsSolid);
-        c->Brush().SetColor((EngineOptions & eoWhiteFills) ? clWhite : GetPaperColor());
-        if (HasBackground())
-            c->Brush().SetStyle(bsClear);
-        if (Rec.AreaFlags & afMarginLeft)
-            FillArea(c, Rec.MarginLeft);
-        if (Rec.AreaFlags & afMarginRight)
-            FillArea(c, Rec.MarginRight);
-        const bool firstLine = line == par->Lines;
-        const bool lastLine = !line->Next;
-        // Shading covers the space before and after the paragraph too.
-        SelectRunBackground(Rec, nullptr, false);
-        if (Rec.AreaFlags & afSpaceBefore) {
-            TRect r = Rec.SpaceBefore;
-            if ((Rec.AreaFlags & afShading) && firstLine) {
-                TRect outside = r;
-                FillArea(c, TRect{r.Left, r.Top, Rec.LeftX, r.Bottom});
-                FillArea(c, TRect{Rec.RightX, r.Top, r.Right, r.Bottom});
-                r = TRect{Rec.LeftX, outside.Top, Rec.RightX, outside.Bottom};
-            }
-            FillArea(c, r);
-        }
-        if ((Rec.AreaFlags & afSpaceAfter) && !(par->Flags & parfNotFirstCell)) {
-            TRect r = Rec.SpaceAfter;
-            if (!((Rec.AreaFlags & afShading) && lastLine)) {
-                c->Brush().SetStyle(HasBackground() ? bsClear : bsSolid);
-                c->Brush().SetColor(GetPaperColor());
-            }
-            FillArea(c, r);
-        }
-        // Page gap line.
-        if (Rec.GapKind != 0 && !(par->Flags & parfNotFirstCell) && !Rec.Grey) {
-            const TRect g = Rec.SpaceAfter;
-            const int32_t mid = (g.Top + g.Bottom) / 2;
-            int32_t right = g.Right;
-            if (ViewOptions.Has(rtShowPageNRinGap) && Rec.GapKind != 5) {
-                AnsiString label;
-                if (OnGetPageGapText)
-                    OnGetPageGapText(OwnerControl, Rec.PageNr + 1, label);
-                else if (!NoPageNumber)
-                    label = " " + IntToStr(Rec.PageNr + 1);
-                if (!label.empty()) {
-                    c->Font().SetName("Arial");
-                    c->Font().SetCharset(DEFAULT_CHARSET);
-                    c->Font().SetStyle(0);
-                    c->Font().SetHeight(-std::min((g.Bottom - g.Top) * 2 / 3, ScreenToDoc(20)));
-                    c->Font().SetColor(DefaultTextColor);
-                    const int32_t w = c->TextWidth(label);
-                    right = g.Right - w;
-                    c->Brush().SetStyle(bsClear);
-                    DrawTextAt(c, right, label, g, mid + c->GetTextMetrics().tmAscent / 2);
-                }
-            }
-            if (QPainter* p = c->Painter()) {
-                const Qt::PenStyle style = Rec.GapKind == 1   ? Qt::DotLine
-                                           : Rec.GapKind == 2 ? Qt::DashLine
-                                           : Rec.GapKind == 5 ? Qt::NoPen
-                                                              : Qt::SolidLine;
-                p->setPen(QPen(ToQColor(DefaultTextColor), 1.0 / PaintScale(), style));
-                p->drawLine(QPointF(g.Left, mid), QPointF(right, mid));
-            }
-        }
-        if (!Rec.Grey && !CompactView) {
-            if (HeadersInGap && line->SpaceAbove > 0 && (line->Flags & linfPageStart))
-                PaintHeaderFooter(line, Rec, true);
-            if (FootersInGap && Rec.GapKind == 1)
-                PaintHeaderFooter(line, Rec, false);
-        }
-        // Desktop strips and page-gap strips.
-        const uint16_t strips[] = {afDeskLeft, afDeskRight, afGapAbove, afGapBelow};
-        const TRect* rects[] = {&Rec.DeskLeft, &Rec.DeskRight, &Rec.GapAbove, &Rec.GapBelow};
-        for (int k = 0; k < 4; ++k)
-            if ((Rec.AreaFlags & strips[k]) && !(k == 3 && Rec.GapKind != 0))
-                FillBrushRect(c, *rects[k], GapColor);
-    }
+    if (screen)
+        PaintMarginsAndGaps(Rec);
 
     // A paragraph object paints itself into the text area instead of the text.
+    if (PaintParObjectInstead(Rec))
+        return;
+
+    // The text area before the first character, then the numbering in it.
+    int32_t x = Rec.RunStart;
+    SelectRunBackground(Rec, nullptr, false);
+    FillArea(c, TRect{Rec.Text.Left, Rec.Text.Top, x, Rec.Text.Bottom});
+    PaintParNumber(Rec);
+
+    // An empty line only gets its text area filled.
+    bool visible = false;
+    for (int32_t i = 0; i < line->Length && !visible; ++i)
+        visible = Rec.Attrs[i].Width > 0 && line->Chars[i] != 10;
+    if (visible) {
+        PaintRuns(Rec);
+        // Advances are never negative: the line's end is its rightmost x.
+        x = std::max(Rec.RunStart, GetCharX(par, line, line->Length) + LeftX + CanvasLeft);
+    }
+
+    // Line end marks, then the rest of the text area.
+    if (screen && !Rec.Grey && !(par->ExtFlags & parxDrawnWhole))
+        x = PaintLineEndMarks(Rec, x);
+    SelectRunBackground(Rec, nullptr, Rec.ExtendsPastEnd && Rec.PartSelected);
+    FillArea(c, TRect{x, Rec.Text.Top, Rec.Text.Right, Rec.Text.Bottom});
+    PaintBorders(Rec);
+}
+
+// The margins, the space before and after the paragraph, the page gap with its line, and the
+// desktop strips around the page.
+void TRtRTFTextInput::PaintMarginsAndGaps(TRtLinePaintRecord& Rec)
+{
+    TCanvas* c = PaintingCanvas;
+    TParagraph* par = Rec.Par;
+    TLine* line = Rec.Line;
+    c->Brush().SetStyle(bsSolid);
+    c->Brush().SetColor((EngineOptions & eoWhiteFills) ? clWhite : GetPaperColor());
+    if (HasBackground())
+        c->Brush().SetStyle(bsClear);
+    if (Rec.AreaFlags & afMarginLeft)
+        FillArea(c, Rec.MarginLeft);
+    if (Rec.AreaFlags & afMarginRight)
+        FillArea(c, Rec.MarginRight);
+    const bool firstLine = line == par->Lines;
+    const bool lastLine = !line->Next;
+    // Shading covers the space before and after the paragraph too.
+    SelectRunBackground(Rec, nullptr, false);
+    if (Rec.AreaFlags & afSpaceBefore) {
+        TRect r = Rec.SpaceBefore;
+        if ((Rec.AreaFlags & afShading) && firstLine) {
+            TRect outside = r;
+            FillArea(c, TRect{r.Left, r.Top, Rec.LeftX, r.Bottom});
+            FillArea(c, TRect{Rec.RightX, r.Top, r.Right, r.Bottom});
+            r = TRect{Rec.LeftX, outside.Top, Rec.RightX, outside.Bottom};
+        }
+        FillArea(c, r);
+    }
+    if ((Rec.AreaFlags & afSpaceAfter) && !(par->Flags & parfNotFirstCell)) {
+        TRect r = Rec.SpaceAfter;
+        if (!((Rec.AreaFlags & afShading) && lastLine)) {
+            c->Brush().SetStyle(HasBackground() ? bsClear : bsSolid);
+            c->Brush().SetColor(GetPaperColor());
+        }
+        FillArea(c, r);
+    }
+    PaintPageGapLine(Rec);
+    if (!Rec.Grey && !CompactView) {
+        if (HeadersInGap && line->SpaceAbove > 0 && (line->Flags & linfPageStart))
+            PaintHeaderFooter(line, Rec, true);
+        if (FootersInGap && Rec.GapKind == 1)
+            PaintHeaderFooter(line, Rec, false);
+    }
+    // Desktop strips and page-gap strips.
+    const uint16_t strips[] = {afDeskLeft, afDeskRight, afGapAbove, afGapBelow};
+    const TRect* rects[] = {&Rec.DeskLeft, &Rec.DeskRight, &Rec.GapAbove, &Rec.GapBelow};
+    for (int k = 0; k < 4; ++k)
+        if ((Rec.AreaFlags & strips[k]) && !(k == 3 && Rec.GapKind != 0))
+            FillBrushRect(c, *rects[k], GapColor);
+}
+
+// The line across the page gap, with the page number in it when shown.
+void TRtRTFTextInput::PaintPageGapLine(TRtLinePaintRecord& Rec)
+{
+    TCanvas* c = PaintingCanvas;
+    TParagraph* par = Rec.Par;
+    if (Rec.GapKind != 0 && !(par->Flags & parfNotFirstCell) && !Rec.Grey) {
+        const TRect g = Rec.SpaceAfter;
+        const int32_t mid = (g.Top + g.Bottom) / 2;
+        int32_t right = g.Right;
+        if (ViewOptions.Has(rtShowPageNRinGap) && Rec.GapKind != 5) {
+            AnsiString label;
+            if (OnGetPageGapText)
+                OnGetPageGapText(OwnerControl, Rec.PageNr + 1, label);
+            else if (!NoPageNumber)
+                label = " " + IntToStr(Rec.PageNr + 1);
+            if (!label.empty()) {
+                c->Font().SetName("Arial");
+                c->Font().SetCharset(DEFAULT_CHARSET);
+                c->Font().SetStyle(0);
+                c->Font().SetHeight(-std::min((g.Bottom - g.Top) * 2 / 3, ScreenToDoc(20)));
+                c->Font().SetColor(DefaultTextColor);
+                const int32_t w = c->TextWidth(label);
+                right = g.Right - w;
+                c->Brush().SetStyle(bsClear);
+                DrawTextAt(c, right, label, g, mid + c->GetTextMetrics().tmAscent / 2);
+            }
+        }
+        if (QPainter* p = c->Painter()) {
+            const Qt::PenStyle style = Rec.GapKind == 1   ? Qt::DotLine
+                                       : Rec.GapKind == 2 ? Qt::DashLine
+                                       : Rec.GapKind == 5 ? Qt::NoPen
+                                                          : Qt::SolidLine;
+            p->setPen(QPen(ToQColor(DefaultTextColor), 1.0 / PaintScale(), style));
+            p->drawLine(QPointF(g.Left, mid), QPointF(right, mid));
+        }
+    }
+}
+
+// Paints the paragraph's object over its text area; false when the paragraph has none.
+bool TRtRTFTextInput::PaintParObjectInstead(TRtLinePaintRecord& Rec)
+{
+    TCanvas* c = PaintingCanvas;
+    TParagraph* par = Rec.Par;
     if (TRtParObject* po = FindParObject(par)) {
         TTextObj* ref = ObjRefList()->GetTextObj(po->RefId);
         if (auto* obj = ref ? dynamic_cast<TRtObject*>(ref->Object) : nullptr) {
@@ -541,14 +589,18 @@ void TRtRTFTextInput::PaintContent(TRtLinePaintRecord& Rec)
             if (Rec.AreaFlags & afSpaceBefore)
                 FillArea(c, Rec.SpaceBefore);
             PaintBorders(Rec);
-            return;
+            return true;
         }
     }
+    return false;
+}
 
-    // The text area before the first character, then the numbering in it.
-    int32_t x = Rec.RunStart;
-    SelectRunBackground(Rec, nullptr, false);
-    FillArea(c, TRect{Rec.Text.Left, Rec.Text.Top, x, Rec.Text.Bottom});
+// The paragraph's number at the start of its first line.
+void TRtRTFTextInput::PaintParNumber(TRtLinePaintRecord& Rec)
+{
+    TCanvas* c = PaintingCanvas;
+    TParagraph* par = Rec.Par;
+    TLine* line = Rec.Line;
     const bool numberLine = line == par->Lines && (Numbered(par) || (par == CursorPar && line->Length == 0 && Numbered(par)));
     if (numberLine) {
         TRtRTFNumberingStyle* style = nullptr;
@@ -570,23 +622,6 @@ void TRtRTFTextInput::PaintContent(TRtLinePaintRecord& Rec)
             DrawTextAt(c, at, Rec.NumberText, Rec.Text, Rec.Baseline);
         }
     }
-
-    // An empty line only gets its text area filled.
-    bool visible = false;
-    for (int32_t i = 0; i < line->Length && !visible; ++i)
-        visible = Rec.Attrs[i].Width > 0 && line->Chars[i] != 10;
-    if (visible) {
-        PaintRuns(Rec);
-        // Advances are never negative: the line's end is its rightmost x.
-        x = std::max(Rec.RunStart, GetCharX(par, line, line->Length) + LeftX + CanvasLeft);
-    }
-
-    // Line end marks, then the rest of the text area.
-    if (screen && !Rec.Grey && !(par->ExtFlags & parxDrawnWhole))
-        x = PaintLineEndMarks(Rec, x);
-    SelectRunBackground(Rec, nullptr, Rec.ExtendsPastEnd && Rec.PartSelected);
-    FillArea(c, TRect{x, Rec.Text.Top, Rec.Text.Right, Rec.Text.Bottom});
-    PaintBorders(Rec);
 }
 
 void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)

@@ -396,6 +396,11 @@ private:
     double PaintScale() const;
     void BeginPaint(TCanvas* Canvas);
     void FillBrushRect(TCanvas* Canvas, const TRect& R, TColor Colour);
+    // The steps of PaintContent.
+    void PaintMarginsAndGaps(TRtLinePaintRecord& Rec);
+    void PaintPageGapLine(TRtLinePaintRecord& Rec);
+    bool PaintParObjectInstead(TRtLinePaintRecord& Rec);
+    void PaintParNumber(TRtLinePaintRecord& Rec);
     void PaintRuns(TRtLinePaintRecord& Rec);
     // The steps of PaintRuns, for one run.
     void PaintRunText(TRtLinePaintRecord& Rec, const TAttr& a, bool object, int32_t x, int32_t baseline,
