@@ -392,6 +392,14 @@ private:
     void ForEachSelectedPar(const std::function<void(TParagraph*)>& Fn);
     void ApplyNumberIndent(TParagraph* Par);
 
+    // The steps of DeleteSelection.
+    bool SelectionProtected(TParagraph* fromPar, TLine* fromLine, int32_t fromPos, TParagraph* toPar, TLine* toLine,
+                            int32_t toPos);
+    void DeleteTextOfCells(TParagraph* fromPar, TLine* fromLine, int32_t fromPos, TParagraph* toPar, TLine* toLine,
+                           int32_t toPos);
+    void DeleteParagraphRange(TParagraph* fromPar, TLine* fromLine, int32_t fromPos, TParagraph* toPar, TLine* toLine,
+                              int32_t toPos);
+
     // Painting helpers.
     double PaintScale() const;
     void BeginPaint(TCanvas* Canvas);
