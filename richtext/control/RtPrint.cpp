@@ -963,51 +963,36 @@ void TRtCustomRtfEditPrint::RestoreAfterRectPaint()
     lastWidth_ = -1;
 }
 
+void TRtCustomRtfEditPrint::SaveViewForRectPaint()
+{
+    TRtRTFTextInput& e = engine_;
+    savedTopY_ = e.TopY;
+    savedLeftX_ = e.LeftX;
+    savedVisW_ = e.VisibleWidth;
+    savedVisH_ = e.VisibleHeight;
+    savedVisWPx_ = e.VisibleWidthPx;
+    savedVisHPx_ = e.VisibleHeightPx;
+    savedCanvas_ = e.ReferenceCanvas();
+}
+
+void TRtCustomRtfEditPrint::LayoutAfterRectPaint()
+{
+    TRtRTFTextInput& e = engine_;
+    e.DeferLayout = false;
+    if (e.MarginsChanging) {
+        e.UpdateDeviceMetrics();
+        e.UpdateLayout();
+    }
+    e.MarginsChanging = false;
+}
+
 int32_t TRtCustomRtfEditPrint::PaintToRect(TCanvas* Canvas, int32_t X, int32_t Y, int32_t Width, int32_t Height,
                                            int32_t Start, uint8_t Mode)
 {
     CheckRectMode();
     TRtRTFTextInput& e = engine_;
-    auto saveView = [&] {
-        savedTopY_ = e.TopY;
-        savedLeftX_ = e.LeftX;
-        savedVisW_ = e.VisibleWidth;
-        savedVisH_ = e.VisibleHeight;
-        savedVisWPx_ = e.VisibleWidthPx;
-        savedVisHPx_ = e.VisibleHeightPx;
-        savedCanvas_ = e.ReferenceCanvas();
-    };
-    auto layoutAgain = [&] {
-        e.DeferLayout = false;
-        if (e.MarginsChanging) {
-            e.UpdateDeviceMetrics();
-            e.UpdateLayout();
-        }
-        e.MarginsChanging = false;
-    };
-
     if (Mode == rpBegin) {
-        saveView();
-        savedWordWrap_ = WordWrapState();
-        savedOptions_ = e.EngineOptions;
-        e.SetEngineOptions(eoSuspended);
-        e.SetReferenceCanvas(Canvas);
-        SetWordWrapState(true);
-        e.CanvasLeft = X;   // wrapped at the rectangle, lines start at its left edge
-        e.CanvasTop = Y;
-        e.VisibleHeight = e.VisibleHeightPx = Height;
-        e.VisibleWidth = e.VisibleWidthPx = Width;
-        lastWidth_ = Width;
-        e.WrapAtWindow = true;
-        e.EngineOptions = RectPaintEngineOptions;   // formatting on for the one layout at this width
-        e.UpdateDeviceMetrics();
-        e.UpdatePageMetrics(false);
-        e.UpdateLayout();
-        e.LeftX = e.TopY = 0;
-        rectActive_ = true;
-        e.EngineOptions = RectPaintEngineOptions;
-        UpdateBackgroundImage();
-        layoutAgain();
+        BeginRectPaint(Canvas, X, Y, Width, Height);
         return 0;
     }
     if (Mode == rpEnd) {
@@ -1018,16 +1003,100 @@ int32_t TRtCustomRtfEditPrint::PaintToRect(TCanvas* Canvas, int32_t X, int32_t Y
         RestoreAfterRectPaint();
         Resume(e, savedCanvas_, savedOptions_);
         rectActive_ = false;
-        layoutAgain();
+        LayoutAfterRectPaint();
         return 0;
     }
 
     // ---- a paint or measuring step ----
     const bool single = !rectActive_;
+    PrepareRectPaintStep(Canvas, X, Y, Width, Height, single);
+    const uint8_t o = RectPaintOptions;
+    RectPaintBottom = Y;
+    TRectPlace at;
+    at.Par = e.FirstPar;
+    at.Line = at.Par ? at.Par->Lines : nullptr;
+    bool nothing = false;
+    if (o & 128) {
+        SeekRectStartChar(Start, at);
+    } else if (o & 64) {
+        // Start counts paragraphs.
+        if (Start < 0) {
+            nothing = true;
+        } else {
+            for (int32_t i = 0; i < Start && at.Par; ++i) {
+                at.Par = at.Par->Next;
+                ++at.Lines;
+            }
+            at.Line = at.Par ? at.Par->Lines : nullptr;
+        }
+    } else if (Start < 0) {
+        nothing = true;
+    } else {
+        for (int32_t i = 0; i < Start && at.Line; ++i) {
+            TParagraph* p = at.Par;
+            TLine* l = at.Line;
+            if (!NextTextLine(p, l))
+                break;   // stays on the last line
+            at.Par = p;
+            at.Line = l;
+            ++at.Lines;
+        }
+    }
+
+    int32_t result = 0;
+    if (!nothing && at.Par && at.Line) {
+        PaintRectLines(Canvas, Y, Height, Mode, at);
+        result = (o & 128) ? at.Chars : at.Lines;
+    } else if (o & 64 && !nothing) {
+        result = at.Lines;   // past the last paragraph: the number of paragraphs
+    }
+
     if (single) {
+        e.SetEngineOptions(eoSuspended | eoNoDisplay);
+        SetWordWrapState(savedWordWrap_);
+        RestoreAfterRectPaint();
+        Resume(e, savedCanvas_, savedOptions_);
+    }
+    return result;
+}
+
+// Starts a series of steps: the engine is laid out once for the rectangle's width.
+void TRtCustomRtfEditPrint::BeginRectPaint(TCanvas* Canvas, int32_t X, int32_t Y, int32_t Width, int32_t Height)
+{
+    TRtRTFTextInput& e = engine_;
+    SaveViewForRectPaint();
+    savedWordWrap_ = WordWrapState();
+    savedOptions_ = e.EngineOptions;
+    e.SetEngineOptions(eoSuspended);
+    e.SetReferenceCanvas(Canvas);
+    SetWordWrapState(true);
+    e.CanvasLeft = X;   // wrapped at the rectangle, lines start at its left edge
+    e.CanvasTop = Y;
+    e.VisibleHeight = e.VisibleHeightPx = Height;
+    e.VisibleWidth = e.VisibleWidthPx = Width;
+    lastWidth_ = Width;
+    e.WrapAtWindow = true;
+    e.EngineOptions = RectPaintEngineOptions;   // formatting on for the one layout at this width
+    e.UpdateDeviceMetrics();
+    e.UpdatePageMetrics(false);
+    e.UpdateLayout();
+    e.LeftX = e.TopY = 0;
+    rectActive_ = true;
+    e.EngineOptions = RectPaintEngineOptions;
+    UpdateBackgroundImage();
+    LayoutAfterRectPaint();
+}
+
+// Sets the engine up for one step: the view on the rectangle, a new layout when the width
+// changed, and the painting options of RectPaintOptions.
+void TRtCustomRtfEditPrint::PrepareRectPaintStep(TCanvas* Canvas, int32_t X, int32_t Y, int32_t Width,
+                                                 int32_t Height, bool Single)
+{
+    TRtRTFTextInput& e = engine_;
+    if (Single) {
         savedWordWrap_ = WordWrapState();
         savedOptions_ = e.EngineOptions;
-        saveView();
+        SaveViewForRectPaint();
         e.SetEngineOptions(eoSuspended | eoNoDisplay);
         e.SetReferenceCanvas(Canvas);
         SetWordWrapState(true);
@@ -1053,9 +1122,9 @@ int32_t TRtCustomRtfEditPrint::PaintToRect(TCanvas* Canvas, int32_t X, int32_t Y
         extra |= eoWhiteFills | eoNoBackground;
     if (o & 16)
         extra |= eoNoZoomScaling;
-    if (single || Width != lastWidth_) {
+    if (Single || Width != lastWidth_) {
         e.EngineOptions = RectPaintEngineOptions;
-        if (single)
+        if (Single)
             e.UpdateDeviceMetrics();
         e.DeferLayout = false;
         e.UpdatePageMetrics(false);
@@ -1063,150 +1132,123 @@ int32_t TRtCustomRtfEditPrint::PaintToRect(TCanvas* Canvas, int32_t X, int32_t Y
         lastWidth_ = Width;
     }
     e.EngineOptions = RectPaintEngineOptions | extra;
+}
 
-    RectPaintBottom = Y;
-    int32_t lines = 0, chars = 0;
-    TParagraph* par = e.FirstPar;
-    TLine* line = par ? par->Lines : nullptr;
-    bool nothing = false;
-    if (o & 128) {
-        // Start counts characters.
-        while (line) {
-            const int32_t rest = Start - chars;
-            if (rest <= 0)
-                break;   // this line begins at Start
-            if (rest < line->Length) {
-                // Start falls inside this line: a line feed breaks it there for
-                // the time of the painting and goes again after the new layout.
-                int32_t offset = rest;   // of the break in the paragraph
-                for (TLine* l = par->Lines; l && l != line; l = l->Next)
-                    offset += l->Length;
-                e.SplitLineAt(line, rest);
-                line->Chars[rest] = 10;
-                if (line->Attrs)
-                    line->Attrs[rest] = line->Attrs[rest > 0 ? rest - 1 : rest];
-                line->Length = uint16_t(rest + 1);
-                line->Chars[rest + 1] = 0;
-                e.WrapParagraph(par);
-                e.ReformatText(nullptr);
-                for (TLine* l = par->Lines; l; l = l->Next) {
-                    if (offset >= l->Length) {
-                        offset -= l->Length;
-                        continue;
-                    }
-                    // The line feed ends its line: remove it.
-                    std::memmove(l->Chars + offset, l->Chars + offset + 1, size_t(l->Length - offset));
-                    if (l->Attrs)
-                        std::memmove(static_cast<void*>(l->Attrs + offset), l->Attrs + offset + 1,
-                                     sizeof(TAttr) * size_t(l->Length - offset - 1));
-                    --l->Length;
-                    line = l->Next ? l->Next : l;
-                    break;
+// Moves At to the line Start characters into the text; a line Start falls inside is broken
+// there for the time of the painting.
+void TRtCustomRtfEditPrint::SeekRectStartChar(int32_t Start, TRectPlace& At)
+{
+    TRtRTFTextInput& e = engine_;
+    TParagraph*& par = At.Par;
+    TLine*& line = At.Line;
+    int32_t& lines = At.Lines;
+    int32_t& chars = At.Chars;
+    while (line) {
+        const int32_t rest = Start - chars;
+        if (rest <= 0)
+            break;   // this line begins at Start
+        if (rest < line->Length) {
+            // Start falls inside this line: a line feed breaks it there for
+            // the time of the painting and goes again after the new layout.
+            int32_t offset = rest;   // of the break in the paragraph
+            for (TLine* l = par->Lines; l && l != line; l = l->Next)
+                offset += l->Length;
+            e.SplitLineAt(line, rest);
+            line->Chars[rest] = 10;
+            if (line->Attrs)
+                line->Attrs[rest] = line->Attrs[rest > 0 ? rest - 1 : rest];
+            line->Length = uint16_t(rest + 1);
+            line->Chars[rest + 1] = 0;
+            e.WrapParagraph(par);
+            e.ReformatText(nullptr);
+            for (TLine* l = par->Lines; l; l = l->Next) {
+                if (offset >= l->Length) {
+                    offset -= l->Length;
+                    continue;
                 }
-                chars += rest;
-                ++lines;
+                // The line feed ends its line: remove it.
+                std::memmove(l->Chars + offset, l->Chars + offset + 1, size_t(l->Length - offset));
+                if (l->Attrs)
+                    std::memmove(static_cast<void*>(l->Attrs + offset), l->Attrs + offset + 1,
+                                 sizeof(TAttr) * size_t(l->Length - offset - 1));
+                --l->Length;
+                line = l->Next ? l->Next : l;
                 break;
             }
-            chars += line->Length;
+            chars += rest;
             ++lines;
-            TLine* next = line->Next;
-            if (!next) {
-                ++chars;   // the paragraph end
-                TParagraph* np = par->Next;
-                while (np && !np->Lines)
-                    np = np->Next;
-                if (!np)
-                    break;   // past the end: the last line
-                par = np;
-                next = np->Lines;
-            }
-            line = next;
+            break;
         }
-    } else if (o & 64) {
-        // Start counts paragraphs.
-        if (Start < 0) {
-            nothing = true;
-        } else {
-            for (int32_t i = 0; i < Start && par; ++i) {
-                par = par->Next;
-                ++lines;
-            }
-            line = par ? par->Lines : nullptr;
+        chars += line->Length;
+        ++lines;
+        TLine* next = line->Next;
+        if (!next) {
+            ++chars;   // the paragraph end
+            TParagraph* np = par->Next;
+            while (np && !np->Lines)
+                np = np->Next;
+            if (!np)
+                break;   // past the end: the last line
+            par = np;
+            next = np->Lines;
         }
-    } else if (Start < 0) {
-        nothing = true;
-    } else {
-        for (int32_t i = 0; i < Start && line; ++i) {
-            TParagraph* p = par;
-            TLine* l = line;
-            if (!NextTextLine(p, l))
-                break;   // stays on the last line
-            par = p;
-            line = l;
-            ++lines;
-        }
+        line = next;
     }
+}
 
-    int32_t result = 0;
-    if (!nothing && par && line) {
-        bool first = true, skipping = RectPaintSkipEmptyLines & 1;
-        TParagraph* firstPar = par;
-        TCanvas* target = Canvas ? Canvas : e.ReferenceCanvas();
-        if (Mode != rpMeasure) {
-            e.PaintingCanvas = target;
-            e.Canvas = target;
-        }
-        bool more = true;
-        while (more) {
-            if (first || skipping) {
-                e.TopY = line->Top;
-                if (!(skipping && line->Length == 0 && !(par->Flags & (parfNotFirstCell | parfNotLastCell))))
-                    skipping = false;
-            }
-            const int32_t y = line->Top - e.TopY;
-            if (o & 32) {
-                TLine* nextInPar = line->Next;
-                if (y > 0 && ((par != firstPar && line == par->Lines && (par->Flags & parfNewPage)) ||
-                              (!first && (line->Flags & linfPageStart)) ||
-                              (nextInPar && (nextInPar->Flags & linfPageStart))))
-                    break;
-            } else if (y + line->Height > Height && !first) {
-                break;
-            }
-            if (Mode != rpMeasure)
-                e.PaintLine(line, par);
-            RectPaintBottom = y + line->Height + Y;
-            ++lines;
-            chars += line->Length;
-            const bool tooTall = first && !(o & 32) && line->Height > Height;
-            first = false;
-            TParagraph* p = par;
-            TLine* l = line;
-            if (!NextTextLine(p, l)) {
-                lines = 0;
-                break;
-            }
-            if (p != par)
-                ++chars;
-            par = p;
-            line = l;
-            if (tooTall)
-                break;
-        }
-        if (Mode != rpMeasure) {
-            e.PaintingCanvas = nullptr;
-            e.Canvas = nullptr;
-        }
-        result = (o & 128) ? chars : lines;
-    } else if (o & 64 && !nothing) {
-        result = lines;   // past the last paragraph: the number of paragraphs
+// Paints (or only measures) the lines from At that fit the rectangle, counting them in At.
+void TRtCustomRtfEditPrint::PaintRectLines(TCanvas* Canvas, int32_t Y, int32_t Height, uint8_t Mode, TRectPlace& At)
+{
+    TRtRTFTextInput& e = engine_;
+    const uint8_t o = RectPaintOptions;
+    TParagraph*& par = At.Par;
+    TLine*& line = At.Line;
+    bool first = true, skipping = RectPaintSkipEmptyLines & 1;
+    TParagraph* firstPar = par;
+    TCanvas* target = Canvas ? Canvas : e.ReferenceCanvas();
+    if (Mode != rpMeasure) {
+        e.PaintingCanvas = target;
+        e.Canvas = target;
     }
-
-    if (single) {
-        e.SetEngineOptions(eoSuspended | eoNoDisplay);
-        SetWordWrapState(savedWordWrap_);
-        RestoreAfterRectPaint();
-        Resume(e, savedCanvas_, savedOptions_);
+    bool more = true;
+    while (more) {
+        if (first || skipping) {
+            e.TopY = line->Top;
+            if (!(skipping && line->Length == 0 && !(par->Flags & (parfNotFirstCell | parfNotLastCell))))
+                skipping = false;
+        }
+        const int32_t y = line->Top - e.TopY;
+        if (o & 32) {
+            TLine* nextInPar = line->Next;
+            if (y > 0 && ((par != firstPar && line == par->Lines && (par->Flags & parfNewPage)) ||
+                          (!first && (line->Flags & linfPageStart)) ||
+                          (nextInPar && (nextInPar->Flags & linfPageStart))))
+                break;
+        } else if (y + line->Height > Height && !first) {
+            break;
+        }
+        if (Mode != rpMeasure)
+            e.PaintLine(line, par);
+        RectPaintBottom = y + line->Height + Y;
+        ++At.Lines;
+        At.Chars += line->Length;
+        const bool tooTall = first && !(o & 32) && line->Height > Height;
+        first = false;
+        TParagraph* p = par;
+        TLine* l = line;
+        if (!NextTextLine(p, l)) {
+            At.Lines = 0;
+            break;
+        }
+        if (p != par)
+            ++At.Chars;
+        par = p;
+        line = l;
+        if (tooTall)
+            break;
     }
-    return result;
+    if (Mode != rpMeasure) {
+        e.PaintingCanvas = nullptr;
+        e.Canvas = nullptr;
+    }
 }

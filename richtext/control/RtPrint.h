@@ -262,6 +262,19 @@ private:
     QString JobTitle(bool Numbered) const;
     void CheckRectMode();
     void RestoreAfterRectPaint();
+    // The steps of PaintToRect.
+    struct TRectPlace {
+        TParagraph* Par = nullptr;
+        TLine* Line = nullptr;
+        int32_t Lines = 0;    // lines passed
+        int32_t Chars = 0;    // characters passed, paragraph ends counted
+    };
+    void SaveViewForRectPaint();
+    void LayoutAfterRectPaint();
+    void BeginRectPaint(TCanvas* Canvas, int32_t X, int32_t Y, int32_t Width, int32_t Height);
+    void PrepareRectPaintStep(TCanvas* Canvas, int32_t X, int32_t Y, int32_t Width, int32_t Height, bool Single);
+    void SeekRectStartChar(int32_t Start, TRectPlace& At);
+    void PaintRectLines(TCanvas* Canvas, int32_t Y, int32_t Height, uint8_t Mode, TRectPlace& At);
 
     TRtRTFTextInput& engine_;
     TRtPrinterEngine print_;

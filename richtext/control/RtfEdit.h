@@ -244,6 +244,13 @@ protected:
     void StepHistory(bool (TRtRTFText::*Step)());
     QRect CaretRect() const;
     void DropSelection();
+    // The steps of KeyDown.
+    bool MovingKeyDown(int32_t Key, Qt::KeyboardModifiers Shift);
+    bool EditingKeyDown(int32_t Key, Qt::KeyboardModifiers Shift);
+    void TypeByKey(const char* Chars);
+    void DeleteSelectionByKey();
+    void DeleteWordByKey(bool After);
+    void MoveByKey(bool Shift, const std::function<void()>& Fn);
     bool PointInSelection(int32_t X, int32_t Y);
     bool DoubleClickAt(int32_t X, int32_t Y);
     void TakeFocus();

@@ -125,40 +125,64 @@ void TRtCustomRtfEdit::KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift)
         return;
     if (KeyDownFirst(Key, Shift) || Key == 0)
         return;
+    const bool handled = MovingKeyDown(Key, Shift) || EditingKeyDown(Key, Shift);
+    if (handled) {
+        if (Key == Qt::Key_Home || Key == Qt::Key_End)
+            UpdateScrollRanges();
+        Key = 0;
+        UpdateCaret();
+        viewport()->update();
+    }
+}
+
+// The keys that move the cursor or scroll; True when Key was one of them.
+bool TRtCustomRtfEdit::MovingKeyDown(int32_t Key, Qt::KeyboardModifiers Shift)
+{
+    TRtRTFTextInput* e = engine_.get();
+    const bool shift = Shift & Qt::ShiftModifier, ctrl = Shift & Qt::ControlModifier;
+    switch (Key) {
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        if (ctrl)
+            e->VScroll(Key == Qt::Key_PageUp ? SB_PAGEUP : SB_PAGEDOWN, 0);
+        else
+            MoveByKey(shift, [&] { e->MoveCursor(Key == Qt::Key_PageUp ? 2 : 3, shift); });
+        return true;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        MoveByKey(shift, [&] { e->MoveCursor(uint8_t((ctrl ? 4 : 0) + (Key == Qt::Key_End ? 1 : 0)), shift); });
+        return true;
+    case Qt::Key_Left:
+        MoveByKey(shift, [&] { ctrl ? e->MoveWordLeft(1, shift, true) : e->MoveLeft(1, shift, true); });
+        return true;
+    case Qt::Key_Right:
+        MoveByKey(shift, [&] { ctrl ? e->MoveWordRight(1, shift, true) : e->MoveRight(1, shift, true); });
+        return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        MoveByKey(shift, [&] {
+            const bool up = Key == Qt::Key_Up;
+            const bool edge = up ? e->CursorPar == e->FirstPar && e->CursorLine == e->FirstPar->Lines
+                                 : !e->CursorPar->Next && !e->CursorLine->Next;
+            if (shift && edge)
+                e->MoveCursor(up ? 4 : 5, true);
+            else if (up)
+                e->MoveUp(1, shift, true, false);
+            else
+                e->MoveDown(1, shift, true, false);
+        });
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The keys that edit the text or switch modes; True when the key was handled.
+bool TRtCustomRtfEdit::EditingKeyDown(int32_t Key, Qt::KeyboardModifiers Shift)
+{
     TRtRTFTextInput* e = engine_.get();
     const bool shift = Shift & Qt::ShiftModifier, ctrl = Shift & Qt::ControlModifier, alt = Shift & Qt::AltModifier;
     const bool inCell = e->CursorPar && (e->CursorPar->Flags & parfTableCell);
-    const bool tableOnly = !CanType();
-    auto edit = [&](const char* Chars) {
-        if (tableOnly || !BeginChange())
-            return;
-        e->InsertTextAndPaint(Chars, true);
-        EndChange();
-    };
-    auto deleteSelection = [&] {
-        if (tableOnly || !BeginChange())
-            return;
-        e->DeleteSelection(!e->EditOptions.Has(rtDontDeleteExtraSpace));
-        e->ReformatText(nullptr);
-        e->Refresh();
-        EndChange();
-    };
-    // Marks the word before or after the cursor and deletes it.
-    auto deleteWord = [&](bool After) {
-        if (tableOnly || !BeginChange())
-            return;
-        After ? e->MoveWordRight(1, true, false) : e->MoveWordLeft(1, true, false);
-        e->DeleteSelection(false);
-        e->Refresh();
-        EndChange();
-    };
-    auto move = [&](const std::function<void()>& Fn) {
-        if (!shift) {
-            DropSelection();
-            objectEnv_->HideFrame();
-        }
-        Fn();
-    };
     bool handled = true;
     switch (Key) {
     case Qt::Key_Backspace:
@@ -167,16 +191,16 @@ void TRtCustomRtfEdit::KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift)
         else if (alt && e->EditOptions.Has(rtActivateUndoHotkey))
             Undo();
         else if (ctrl && !shift)
-            deleteWord(false);
+            DeleteWordByKey(false);
         else if (e->HasCompleteSelection())
-            deleteSelection();
+            DeleteSelectionByKey();
         else
-            edit("\b");
+            TypeByKey("\b");
         break;
     case Qt::Key_Tab:
         if (inCell && e->EditOptions.Has(rtSpreadsheetCursorMovement)) {
             if (ctrl)
-                edit("\t");
+                TypeByKey("\t");
             else {
                 // To the start of the next or previous cell.
                 TParagraph* cell = shift ? e->CursorPar->Prior : e->CursorPar->Next;
@@ -194,45 +218,14 @@ void TRtCustomRtfEdit::KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift)
         else if (shift && ShiftTabPressed)
             ShiftTabPressed(this);
         else if (!ctrl && !shift)
-            edit("\t");
+            TypeByKey("\t");
         break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (ctrl)
-            edit("\x0c");
+            TypeByKey("\x0c");
         else
             handled = false;
-        break;
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-        if (ctrl)
-            e->VScroll(Key == Qt::Key_PageUp ? SB_PAGEUP : SB_PAGEDOWN, 0);
-        else
-            move([&] { e->MoveCursor(Key == Qt::Key_PageUp ? 2 : 3, shift); });
-        break;
-    case Qt::Key_Home:
-    case Qt::Key_End:
-        move([&] { e->MoveCursor(uint8_t((ctrl ? 4 : 0) + (Key == Qt::Key_End ? 1 : 0)), shift); });
-        break;
-    case Qt::Key_Left:
-        move([&] { ctrl ? e->MoveWordLeft(1, shift, true) : e->MoveLeft(1, shift, true); });
-        break;
-    case Qt::Key_Right:
-        move([&] { ctrl ? e->MoveWordRight(1, shift, true) : e->MoveRight(1, shift, true); });
-        break;
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-        move([&] {
-            const bool up = Key == Qt::Key_Up;
-            const bool edge = up ? e->CursorPar == e->FirstPar && e->CursorLine == e->FirstPar->Lines
-                                 : !e->CursorPar->Next && !e->CursorLine->Next;
-            if (shift && edge)
-                e->MoveCursor(up ? 4 : 5, true);
-            else if (up)
-                e->MoveUp(1, shift, true, false);
-            else
-                e->MoveDown(1, shift, true, false);
-        });
         break;
     case Qt::Key_Insert:
         if (shift)
@@ -253,13 +246,13 @@ void TRtCustomRtfEdit::KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift)
                 EndChange();
             }
         } else if (ctrl && !shift)
-            deleteWord(true);
+            DeleteWordByKey(true);
         else if (shift)
             CutToClipboard();
         else if (e->HasCompleteSelection())
-            deleteSelection();
+            DeleteSelectionByKey();
         else
-            edit("\x7f");
+            TypeByKey("\x7f");
         break;
     case Qt::Key_Menu:
         if (e->CursorLine) {
@@ -282,13 +275,48 @@ void TRtCustomRtfEdit::KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift)
     default:
         handled = false;
     }
-    if (handled) {
-        if (Key == Qt::Key_Home || Key == Qt::Key_End)
-            UpdateScrollRanges();
-        Key = 0;
-        UpdateCaret();
-        viewport()->update();
+    return handled;
+}
+
+void TRtCustomRtfEdit::TypeByKey(const char* Chars)
+{
+    if (!CanType() || !BeginChange())
+        return;
+    engine_->InsertTextAndPaint(Chars, true);
+    EndChange();
+}
+
+void TRtCustomRtfEdit::DeleteSelectionByKey()
+{
+    TRtRTFTextInput* e = engine_.get();
+    if (!CanType() || !BeginChange())
+        return;
+    e->DeleteSelection(!e->EditOptions.Has(rtDontDeleteExtraSpace));
+    e->ReformatText(nullptr);
+    e->Refresh();
+    EndChange();
+}
+
+// Marks the word before or after the cursor and deletes it.
+void TRtCustomRtfEdit::DeleteWordByKey(bool After)
+{
+    TRtRTFTextInput* e = engine_.get();
+    if (!CanType() || !BeginChange())
+        return;
+    After ? e->MoveWordRight(1, true, false) : e->MoveWordLeft(1, true, false);
+    e->DeleteSelection(false);
+    e->Refresh();
+    EndChange();
+}
+
+// Runs a cursor move; without Shift the selection and an object's frame go first.
+void TRtCustomRtfEdit::MoveByKey(bool Shift, const std::function<void()>& Fn)
+{
+    if (!Shift) {
+        DropSelection();
+        objectEnv_->HideFrame();
     }
+    Fn();
 }
 
 void TRtCustomRtfEdit::WordCompleted(char32_t Ch)

@@ -364,6 +364,144 @@ TFlatPar& Scratch()
 
 }  // namespace
 
+// What BreakParagraph's steps share: the flat text, the marks in it, the space and the new lines.
+struct TRtRTFTextPaint::TBreakContext {
+    TBreakContext(TParagraph* P, TFlatPar& F) : Par(P), Flat(F) {}
+    TParagraph* Par;
+    TFlatPar& Flat;
+    bool Tracking = false;
+    bool KeepBreaks = false;
+    bool Rich = false;
+    // The cursor and selection marks as offsets in the flat text; -1 = not in it.
+    int32_t CursorOff = -1, SelStartOff = -1, SelEndOff = -1;
+    std::vector<std::pair<int32_t, uint16_t>> PageStarts;
+    int32_t Total = 0;
+    int32_t Left = 0, Right = 0;
+    bool Cell = false, NoWrap = false, TabsAdvance = false, NoWrapAtSpace = false, AskObjects = false;
+    uint8_t Align = 0;
+    uint32_t Hidden = 0;
+    int32_t BlankWidth = 0;
+    std::vector<TNewLine> Lines;
+};
+
+// How far the characters from a line's start fit its space.
+struct TRtRTFTextPaint::TLineFit {
+    int32_t Count = 0;
+    int32_t LastBlank = -1, LastTab = -1, HyphenAt = -1;
+    int32_t Overflow = -1;    // the first character that did not fit; -1 = none
+    bool LineFeed = false;
+};
+
+namespace {
+
+// Off for a mark clipped to its line's end: the mark's place counted over the whole paragraph.
+void ClipMark(TParagraph* Par, int32_t Total, TLine* MarkLine, int32_t MarkPos, int32_t& Off)
+{
+    if (Off >= 0 || !MarkLine)
+        return;
+    int32_t before = 0;
+    for (TLine* l = Par->Lines; l; l = l->Next) {
+        if (l == MarkLine) {
+            Off = std::min(Total, before + std::max(0, MarkPos));
+            return;
+        }
+        before += l->Length;
+    }
+}
+
+// Justification: the blanks after the last tab, the trailing run left out.
+void JustifyLine(const TFlatPar& Flat, bool TabsAdvance, TNewLine& Nl)
+{
+    int32_t from = 0, blanks = 0, sum = 0, run = 0, runSum = 0, xx = 0, endX = 0;
+    for (int32_t k = 0; k < Nl.Count; ++k) {
+        const uint8_t c = Flat.Chars[size_t(Nl.Start + k)];
+        const int32_t w = Flat.Widths[size_t(Nl.Start + k)];
+        xx += w;
+        if (c == 9 && TabsAdvance) {
+            from = k + 1;
+            blanks = sum = run = runSum = 0;
+        } else if (c == 32) {
+            ++blanks;
+            sum += w;
+            ++run;
+            runSum += w;
+            continue;
+        } else if (w > 0) {
+            run = runSum = 0;
+        }
+        endX = xx;
+    }
+    const int32_t n = blanks - run;
+    if (n > 0) {
+        const int32_t d = std::max(0, sum - runSum + Nl.Avail - endX);
+        Nl.JustifyFrom = from;
+        Nl.JustifyExtra = d / n;
+        Nl.JustifyRest = d % n;
+    }
+}
+
+// The line holding offset Off of the lines from First, and Pos on it. The cursor at a line's
+// end goes to the next line's start.
+TLine* LineAtOffset(TLine* First, int32_t Off, bool Cursor, int32_t& Pos)
+{
+    TLine* l = First;
+    int32_t start = 0;
+    while (l) {
+        const bool inside = Off <= start + l->Length;
+        if (inside && !(Cursor && Off == start + l->Length && l->Next && l->Length > 0))
+            break;
+        if (!l->Next)
+            break;
+        start += l->Length;
+        l = l->Next;
+    }
+    Pos = std::clamp(Off - start, 0, int32_t(l->Length));
+    return l;
+}
+
+// How the new lines differ from the old: 0 = not, 1 = in text or widths, 2 = in a line's
+// height, 3 = in the paragraph's height. Changed lines get linfChanged; the new lines take
+// the old lines' page and spacing.
+int32_t CompareWithOldLines(TLine* OldFirst, TLine* NewFirst)
+{
+    int32_t result = 0;
+    TLine* o = OldFirst;
+    int32_t oldHeight = 0, newHeight = 0;
+    for (TLine* l = OldFirst; l; l = l->Next)
+        oldHeight += l->Height;
+    for (TLine* l = NewFirst; l; l = l->Next)
+        newHeight += l->Height;
+    for (TLine* l = NewFirst; l; l = l->Next) {
+        if (!o) {
+            l->Flags |= linfChanged;
+            result = std::max(result, 1);
+            continue;
+        }
+        l->PageNr = o->PageNr;
+        l->SpaceAbove = o->SpaceAbove;
+        l->SpaceBelow = o->SpaceBelow;
+        bool differs = l->Length != o->Length || l->JustifyExtra != o->JustifyExtra ||
+                       std::memcmp(l->Chars, o->Chars, l->Length) != 0;
+        if (!differs && l->Attrs && o->Attrs)
+            for (int32_t k = 0; k < l->Length && !differs; ++k)
+                differs = l->Attrs[k].Width != o->Attrs[k].Width;
+        if (differs) {
+            l->Flags |= linfChanged;
+            result = std::max(result, 1);
+        }
+        if (l->Height != o->Height) {
+            result = 2;
+            break;
+        }
+        o = o->Next;
+    }
+    if (oldHeight != newHeight || NewFirst->Height != OldFirst->Height)
+        result = 3;
+    return result;
+}
+
+}  // namespace
+
 int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
 {
     if (!Par || FormatLock || Suspended() || PaintLocked)
@@ -386,31 +524,64 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
     }
     if (Displays())
         SpellCheckParagraph(Par, false);
-    const bool tracking = !CursorTrackingOff;
-    const bool keepBreaks = KeepStoredLineBreaks || (Par->ExtFlags & parxKeepLineBreaks);
-    const bool rich = Par->Lines->Attrs != nullptr;
+    TBreakContext c(Par, Scratch());
+    c.Tracking = !CursorTrackingOff;
+    c.KeepBreaks = KeepStoredLineBreaks || (Par->ExtFlags & parxKeepLineBreaks);
+    c.Rich = Par->Lines->Attrs != nullptr;
 
     // Every kept position in the paragraph, as an offset to place on the new lines.
     const std::vector<int32_t> keptOffsets = Positions().OffsetsIn(Par);
-    // Flatten the paragraph: deleted characters go; the cursor and selection marks become offsets.
-    TFlatPar& flat = Scratch();
+    FlattenParagraph(c);
+
+    // Widths.
+    c.Left = GetParLeftPix(Par, false);
+    c.Right = GetParRightPix(Par, false) - GetIndentRightPix(Par);
+    c.Cell = (Par->Flags & parfTableCell) != 0;
+    c.NoWrap = (Par->Flags & parfNoWrap) != 0;
+    c.Align = Par->Align;
+    c.TabsAdvance = c.Align == paralLeft || c.Align == paralBlock;
+    c.NoWrapAtSpace = DBCSMode.Has(rtdb_NoWordWrapAtSpace);
+    c.AskObjects = ObjRefList()->Count() > 0;
+    c.Hidden = HiddenStyleMask.Bits;
+    c.BlankWidth = c.Rich ? 0 : CharWidth(32);
+    BreakIntoLines(c);
+
+    TLine* oldFirst = Par->Lines;
+    const int32_t firstTop = oldFirst->Top;
+    TLine* newFirst = BuildLineRecords(c, oldFirst);
+    Positions().PlaceOffsets(Par, newFirst, keptOffsets);
+    PlaceMarksOnNewLines(c, oldFirst, newFirst);
+    Par->Lines = newFirst;
+    StackNewLines(Par, firstTop);
+
+    const int32_t result = FullWrap && c.Tracking ? CompareWithOldLines(oldFirst, newFirst) : 0;
+    FreeLines(oldFirst);
+    UpdateObjectPositions(Par);
+    if (FullWrap && c.Cell && result > 0)
+        ReformatText(nullptr);
+    return result;
+}
+
+// Flattens the paragraph: deleted characters go; the cursor and selection marks become offsets.
+void TRtRTFTextPaint::FlattenParagraph(TBreakContext& C)
+{
+    TParagraph* Par = C.Par;
+    TFlatPar& flat = C.Flat;
     flat.Clear();
-    int32_t cursorOff = -1, selStartOff = -1, selEndOff = -1;
-    std::vector<std::pair<int32_t, uint16_t>> pageStarts;
     int32_t lineNo = 0;
     for (TLine* l = Par->Lines; l; l = l->Next, ++lineNo) {
         flat.OldCounts.push_back(l->Length);
-        if (keepBreaks && (l->Flags & linfPageStart) && pageStarts.size() < 10)
-            pageStarts.emplace_back(lineNo, linfPageStart);
+        if (C.KeepBreaks && (l->Flags & linfPageStart) && C.PageStarts.size() < 10)
+            C.PageStarts.emplace_back(lineNo, linfPageStart);
         for (int32_t i = 0; i <= l->Length; ++i) {
             const int32_t off = int32_t(flat.Chars.size());
-            if (tracking) {
+            if (C.Tracking) {
                 if (Par == CursorPar && l == CursorLine && i == CursorPos)
-                    cursorOff = off;
+                    C.CursorOff = off;
                 if (Par == SelStartPar && l == SelStartLine && i == SelStartPos)
-                    selStartOff = off;
+                    C.SelStartOff = off;
                 if (Par == SelEndPar && l == SelEndLine && i == SelEndPos)
-                    selEndOff = off;
+                    C.SelEndOff = off;
             }
             if (i == l->Length)
                 break;
@@ -425,217 +596,194 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
         }
     }
     // Marks beyond the line ends they were clipped to.
-    const int32_t total = int32_t(flat.Chars.size());
-    auto clipMark = [&](TLine* MarkLine, int32_t MarkPos, int32_t& Off) {
-        if (Off >= 0 || !MarkLine)
-            return;
-        int32_t before = 0;
-        for (TLine* l = Par->Lines; l; l = l->Next) {
-            if (l == MarkLine) {
-                Off = std::min(total, before + std::max(0, MarkPos));
-                return;
-            }
-            before += l->Length;
-        }
-    };
-    if (tracking && Par == CursorPar)
-        clipMark(CursorLine, CursorPos, cursorOff);
-    if (tracking && Par == SelStartPar)
-        clipMark(SelStartLine, SelStartPos, selStartOff);
-    if (tracking && Par == SelEndPar)
-        clipMark(SelEndLine, SelEndPos, selEndOff);
+    C.Total = int32_t(flat.Chars.size());
+    if (C.Tracking && Par == CursorPar)
+        ClipMark(Par, C.Total, CursorLine, CursorPos, C.CursorOff);
+    if (C.Tracking && Par == SelStartPar)
+        ClipMark(Par, C.Total, SelStartLine, SelStartPos, C.SelStartOff);
+    if (C.Tracking && Par == SelEndPar)
+        ClipMark(Par, C.Total, SelEndLine, SelEndPos, C.SelEndOff);
+}
 
-    // Widths.
-    const int32_t left = GetParLeftPix(Par, false);
-    const int32_t right = GetParRightPix(Par, false) - GetIndentRightPix(Par);
-    const bool cell = (Par->Flags & parfTableCell) != 0;
-    const bool noWrap = (Par->Flags & parfNoWrap) != 0;
-    const uint8_t align = Par->Align;
-    const bool tabsAdvance = align == paralLeft || align == paralBlock;
-    const bool noWrapAtSpace = DBCSMode.Has(rtdb_NoWordWrapAtSpace);
-    const bool askObjects = ObjRefList()->Count() > 0;
-    const uint32_t hidden = HiddenStyleMask.Bits;
-    const int32_t blankWidth = rich ? 0 : CharWidth(32);
-
-    std::vector<TNewLine> lines;
-    flat.Widths.assign(size_t(total), 0);
+// Distributes the flat text over new lines that fit the space beside indents and objects.
+void TRtRTFTextPaint::BreakIntoLines(TBreakContext& C)
+{
+    TParagraph* Par = C.Par;
+    TFlatPar& flat = C.Flat;
+    C.Lines.clear();
+    flat.Widths.assign(size_t(C.Total), 0);
     int32_t pos = 0;
     int32_t y = Par->Lines->Top;
     int32_t oldLineIndex = 0;
     do {
         TNewLine nl;
         nl.Start = pos;
-        TLine* indentLine = lines.empty() ? Par->Lines : nullptr;
-        const int32_t start = (lines.empty() ? GetNumberWidth(Par, Par->Lines) : 0) +
-                              GetIndentLeftPix(Par, indentLine) + left;
-        int32_t avail = right - start;
-        if (cell)
+        TLine* indentLine = C.Lines.empty() ? Par->Lines : nullptr;
+        const int32_t start = (C.Lines.empty() ? GetNumberWidth(Par, Par->Lines) : 0) +
+                              GetIndentLeftPix(Par, indentLine) + C.Left;
+        int32_t avail = C.Right - start;
+        if (C.Cell)
             avail -= ScreenToDoc(2);
         if (avail < 1)
             avail = 16;
-        const int32_t extra = noWrap ? 0x7FFFFFFF - avail : 0;
+        const int32_t extra = C.NoWrap ? 0x7FFFFFFF - avail : 0;
         int32_t narrow = 0;
-        if (askObjects) {
+        if (C.AskObjects) {
             int32_t rx = 0, li = 0;
             if (GetObjectWrapSpace(Par, y, rx, li, Par->Lines->Height))
-                narrow = std::max(0, li) + (rx > 0 ? std::max(0, right - rx) : 0);
+                narrow = std::max(0, li) + (rx > 0 ? std::max(0, C.Right - rx) : 0);
         }
         const int64_t limit = int64_t(avail) + extra - narrow;
         nl.Avail = avail - narrow;
 
-        int32_t x = 0, count = 0;
-        int32_t lastBlank = -1, lastTab = -1, hyphenAt = -1, overflow = -1;
-        bool lineFeed = false;
-        const int32_t keepCount = keepBreaks && oldLineIndex < int32_t(flat.OldCounts.size())
+        const int32_t keepCount = C.KeepBreaks && oldLineIndex < int32_t(flat.OldCounts.size())
                                       ? flat.OldCounts[size_t(oldLineIndex)] +
                                             (oldLineIndex + 1 == int32_t(flat.OldCounts.size()) ? 10 : 0)
                                       : 0;
-        for (int32_t i = pos; i < total; ++i) {
-            if (keepBreaks && count >= keepCount && count > 0)
-                break;
-            if (MaxLineChars > 0 && count >= MaxLineChars)
-                break;
-            // A line record holds at most its 16-bit capacity with the terminating entry.
-            if (count >= RtMaxLineCapacity - 1)
-                break;
-            const uint8_t c = flat.Chars[size_t(i)];
-            TAttr& a = flat.Attrs[size_t(i)];
-            if (rich && (a.Style.Bits & hidden)) {
-                ++count;
-                continue;
-            }
-            const bool dbcs = rich && (a.Style.Has(afsDBCSOne) || a.Style.Has(afsDBCSTwo));
-            const bool isTab = c == 9 && !dbcs;
-            const bool isBlank = (c == 32 || c == 160) && !dbcs;
-            int32_t w;
-            if (isTab && tabsAdvance) {
-                const int32_t from = start - left + x;
-                w = std::max(0, GetTabWidth(Par, flat.SrcLine[size_t(i)], flat.SrcPos[size_t(i)], from) - from);
-                if (w == 0)
-                    w = 1;
-                if (rich)
-                    a.Width = uint16_t(std::min(w, 65535));
-            } else if (isTab && rich) {
-                // As wide as a blank of its font, whatever an earlier break stored.
-                UpdateCharWidths(&a);
-                w = CharWidth(32);
-                a.Width = uint16_t(std::clamp(w, 0, 65535));
-            } else if (isTab || isBlank) {
-                w = rich ? a.Width : blankWidth;
-            } else {
-                w = rich ? a.Width : CharWidth(c);
-            }
-            if (!keepBreaks && count > 0 && !((isBlank || isTab) && !noWrapAtSpace)) {
-                const bool over = CenterMeasure ? int64_t(x) + w / 2 >= limit : limit <= int64_t(x) + w;
-                if (over) {
-                    overflow = i;
-                    break;
-                }
-            }
-            flat.Widths[size_t(i)] = w;
-            if (c == 32 && !dbcs)
-                lastBlank = count + 1;
-            else if (isTab && tabsAdvance)
-                lastTab = count + 1;
-            if (rich && a.Style.Has(afsHyphen) && int64_t(x) + w < limit)
-                hyphenAt = count + 1;
-            x += w;
-            ++count;
-            if (c == 10) {
-                lineFeed = true;
-                break;
-            }
-        }
-
+        const TLineFit fit = FitLine(C, pos, start, limit, keepCount);
         bool hyphenated = false;
-        if (overflow >= 0) {
-            const int32_t overCount = overflow - pos;
-            int32_t hyphenBreak = -1;
-            if (EditOptions.Has(rtUseHyphenation)) {
-                const int32_t wordStart = std::max({lastBlank, lastTab, 0});
-                std::vector<int32_t> candidates;
-                if (hyphenAt > wordStart)
-                    candidates.push_back(hyphenAt - wordStart);
-                if (OnHyphenate) {
-                    AnsiString word;
-                    for (int32_t k = pos + wordStart; k < total && flat.Chars[size_t(k)] > 32; ++k)
-                        word.push_back(char(flat.Chars[size_t(k)]));
-                    OnHyphenate(this, word, candidates);
-                }
-                for (int32_t cand : candidates)
-                    if (cand > 0 && wordStart + cand < overCount && wordStart + cand > hyphenBreak)
-                        hyphenBreak = wordStart + cand;
-            }
-            if (hyphenBreak > 0) {
-                count = hyphenBreak;
-                hyphenated = true;
-            } else if (!CenterMeasure && lastBlank >= 2 && !noWrapAtSpace) {
-                count = lastBlank;
-            } else if (!CenterMeasure && lastTab >= 2) {
-                count = lastTab;
-            } else {
-                count = overCount;
-            }
-            if (count < 1)
-                count = 1;
-            if (DBCSMode.Has(rtdb_Enabled) && !DBCSMode.Has(rtdb_PairsMaySplit) && rich && count < 2 &&
-                flat.Attrs[size_t(pos)].Style.Has(afsDBCSOne) && pos + 1 < total)
-                count = 2;
-        }
+        int32_t count = fit.Overflow >= 0 ? ChooseLineBreak(C, pos, fit, hyphenated) : fit.Count;
         // A DBCS lead byte never ends a line.
-        if (rich && count > 1 && pos + count < total && flat.Attrs[size_t(pos + count - 1)].Style.Has(afsDBCSOne))
+        if (C.Rich && count > 1 && pos + count < C.Total &&
+            flat.Attrs[size_t(pos + count - 1)].Style.Has(afsDBCSOne))
             --count;
         nl.Count = count;
         nl.Flags = hyphenated ? linfHyphenated : 0;
-        if (askObjects && rich) {
+        if (C.AskObjects && C.Rich) {
             int32_t lineHeight = 0;
             for (int32_t k = pos; k < pos + count; ++k)
                 lineHeight = std::max<int32_t>(lineHeight, flat.Attrs[size_t(k)].Height);
             y += lineHeight;
         }
 
-        // Justification: the blanks after the last tab, the trailing run left out.
-        const bool lastLine = pos + count >= total;
-        if (align == paralBlock && !lineFeed && (!lastLine || (Par->Flags & parfJustifyLastLine))) {
-            int32_t from = 0, blanks = 0, sum = 0, run = 0, runSum = 0, xx = 0, endX = 0;
-            for (int32_t k = 0; k < count; ++k) {
-                const uint8_t c = flat.Chars[size_t(pos + k)];
-                const int32_t w = flat.Widths[size_t(pos + k)];
-                xx += w;
-                if (c == 9 && tabsAdvance) {
-                    from = k + 1;
-                    blanks = sum = run = runSum = 0;
-                } else if (c == 32) {
-                    ++blanks;
-                    sum += w;
-                    ++run;
-                    runSum += w;
-                    continue;
-                } else if (w > 0) {
-                    run = runSum = 0;
-                }
-                endX = xx;
-            }
-            const int32_t n = blanks - run;
-            if (n > 0) {
-                const int32_t d = std::max(0, sum - runSum + nl.Avail - endX);
-                nl.JustifyFrom = from;
-                nl.JustifyExtra = d / n;
-                nl.JustifyRest = d % n;
-            }
-        }
-        lines.push_back(nl);
+        const bool lastLine = pos + count >= C.Total;
+        if (C.Align == paralBlock && !fit.LineFeed && (!lastLine || (Par->Flags & parfJustifyLastLine)))
+            JustifyLine(flat, C.TabsAdvance, nl);
+        C.Lines.push_back(nl);
         pos += count;
         ++oldLineIndex;
-    } while (pos < total);
+    } while (pos < C.Total);
+}
 
-    // Build the new line records.
-    TLine* oldFirst = Par->Lines;
+// Measures the characters from Pos while they fit Limit, storing their widths; tabs get the
+// width to their stop.
+TRtRTFTextPaint::TLineFit TRtRTFTextPaint::FitLine(TBreakContext& C, int32_t Pos, int32_t Start, int64_t Limit,
+                                                   int32_t KeepCount)
+{
+    TFlatPar& flat = C.Flat;
+    const bool rich = C.Rich;
+    TLineFit fit;
+    int32_t x = 0;
+    int32_t& count = fit.Count;
+    for (int32_t i = Pos; i < C.Total; ++i) {
+        if (C.KeepBreaks && count >= KeepCount && count > 0)
+            break;
+        if (MaxLineChars > 0 && count >= MaxLineChars)
+            break;
+        // A line record holds at most its 16-bit capacity with the terminating entry.
+        if (count >= RtMaxLineCapacity - 1)
+            break;
+        const uint8_t c = flat.Chars[size_t(i)];
+        TAttr& a = flat.Attrs[size_t(i)];
+        if (rich && (a.Style.Bits & C.Hidden)) {
+            ++count;
+            continue;
+        }
+        const bool dbcs = rich && (a.Style.Has(afsDBCSOne) || a.Style.Has(afsDBCSTwo));
+        const bool isTab = c == 9 && !dbcs;
+        const bool isBlank = (c == 32 || c == 160) && !dbcs;
+        int32_t w;
+        if (isTab && C.TabsAdvance) {
+            const int32_t from = Start - C.Left + x;
+            w = std::max(0, GetTabWidth(C.Par, flat.SrcLine[size_t(i)], flat.SrcPos[size_t(i)], from) - from);
+            if (w == 0)
+                w = 1;
+            if (rich)
+                a.Width = uint16_t(std::min(w, 65535));
+        } else if (isTab && rich) {
+            // As wide as a blank of its font, whatever an earlier break stored.
+            UpdateCharWidths(&a);
+            w = CharWidth(32);
+            a.Width = uint16_t(std::clamp(w, 0, 65535));
+        } else if (isTab || isBlank) {
+            w = rich ? a.Width : C.BlankWidth;
+        } else {
+            w = rich ? a.Width : CharWidth(c);
+        }
+        if (!C.KeepBreaks && count > 0 && !((isBlank || isTab) && !C.NoWrapAtSpace)) {
+            const bool over = CenterMeasure ? int64_t(x) + w / 2 >= Limit : Limit <= int64_t(x) + w;
+            if (over) {
+                fit.Overflow = i;
+                break;
+            }
+        }
+        flat.Widths[size_t(i)] = w;
+        if (c == 32 && !dbcs)
+            fit.LastBlank = count + 1;
+        else if (isTab && C.TabsAdvance)
+            fit.LastTab = count + 1;
+        if (rich && a.Style.Has(afsHyphen) && int64_t(x) + w < Limit)
+            fit.HyphenAt = count + 1;
+        x += w;
+        ++count;
+        if (c == 10) {
+            fit.LineFeed = true;
+            break;
+        }
+    }
+    return fit;
+}
+
+// The count of characters on a line that overflowed: up to a hyphenation point, the last
+// blank or tab, or the overflowing character.
+int32_t TRtRTFTextPaint::ChooseLineBreak(const TBreakContext& C, int32_t Pos, const TLineFit& Fit, bool& Hyphenated)
+{
+    const TFlatPar& flat = C.Flat;
+    const int32_t overCount = Fit.Overflow - Pos;
+    int32_t hyphenBreak = -1;
+    if (EditOptions.Has(rtUseHyphenation)) {
+        const int32_t wordStart = std::max({Fit.LastBlank, Fit.LastTab, 0});
+        std::vector<int32_t> candidates;
+        if (Fit.HyphenAt > wordStart)
+            candidates.push_back(Fit.HyphenAt - wordStart);
+        if (OnHyphenate) {
+            AnsiString word;
+            for (int32_t k = Pos + wordStart; k < C.Total && flat.Chars[size_t(k)] > 32; ++k)
+                word.push_back(char(flat.Chars[size_t(k)]));
+            OnHyphenate(this, word, candidates);
+        }
+        for (int32_t cand : candidates)
+            if (cand > 0 && wordStart + cand < overCount && wordStart + cand > hyphenBreak)
+                hyphenBreak = wordStart + cand;
+    }
+    int32_t count;
+    if (hyphenBreak > 0) {
+        count = hyphenBreak;
+        Hyphenated = true;
+    } else if (!CenterMeasure && Fit.LastBlank >= 2 && !C.NoWrapAtSpace) {
+        count = Fit.LastBlank;
+    } else if (!CenterMeasure && Fit.LastTab >= 2) {
+        count = Fit.LastTab;
+    } else {
+        count = overCount;
+    }
+    if (count < 1)
+        count = 1;
+    if (DBCSMode.Has(rtdb_Enabled) && !DBCSMode.Has(rtdb_PairsMaySplit) && C.Rich && count < 2 &&
+        flat.Attrs[size_t(Pos)].Style.Has(afsDBCSOne) && Pos + 1 < C.Total)
+        count = 2;
+    return count;
+}
+
+// Makes the line records of the new lines, chained; page starts kept from the old lines.
+TLine* TRtRTFTextPaint::BuildLineRecords(const TBreakContext& C, TLine* OldFirst)
+{
+    const TFlatPar& flat = C.Flat;
+    const bool rich = C.Rich;
     TLine* newFirst = nullptr;
     TLine* prev = nullptr;
-    const int32_t firstTop = oldFirst->Top;
-    for (size_t li = 0; li < lines.size(); ++li) {
-        const TNewLine& nl = lines[li];
+    for (size_t li = 0; li < C.Lines.size(); ++li) {
+        const TNewLine& nl = C.Lines[li];
         TLine* l = NewLineRecord();
         const int32_t capacity = std::min(nl.Count + 4, RtMaxLineCapacity);
         AllocLineText(l, capacity);
@@ -659,12 +807,12 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
                 continue;
             TAttr& a = l->Attrs[k];
             a = flat.Attrs[s];
-            if (noWrap && x >= nl.Avail)
+            if (C.NoWrap && x >= nl.Avail)
                 a.Width = 0;
             x += a.Width;
         }
         if (rich)
-            l->Attrs[nl.Count] = nl.Count > 0 ? l->Attrs[nl.Count - 1] : (oldFirst->Attrs ? oldFirst->Attrs[0] : CurrentAttr);
+            l->Attrs[nl.Count] = nl.Count > 0 ? l->Attrs[nl.Count - 1] : (OldFirst->Attrs ? OldFirst->Attrs[0] : CurrentAttr);
         l->Prior = prev;
         if (prev)
             prev->Next = l;
@@ -672,87 +820,78 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
             newFirst = l;
         prev = l;
     }
-    for (const auto& ps : pageStarts) {
+    for (const auto& ps : C.PageStarts) {
         TLine* l = newFirst;
         for (int32_t k = 0; l && k < ps.first; ++k)
             l = l->Next;
         if (l)
             l->Flags |= ps.second;
     }
+    return newFirst;
+}
 
-    Positions().PlaceOffsets(Par, newFirst, keptOffsets);
-    // Cursor and selection onto the new lines.
-    auto lineOf = [&](int32_t Off, bool Cursor, int32_t& Pos) {
-        TLine* l = newFirst;
-        int32_t start = 0;
-        while (l) {
-            const bool inside = Off <= start + l->Length;
-            if (inside && !(Cursor && Off == start + l->Length && l->Next && l->Length > 0))
-                break;
-            if (!l->Next)
-                break;
-            start += l->Length;
-            l = l->Next;
-        }
-        Pos = std::clamp(Off - start, 0, int32_t(l->Length));
-        return l;
-    };
-    if (!tracking) {
+// Moves the cursor and selection onto the new lines and marks the selected ones.
+void TRtRTFTextPaint::PlaceMarksOnNewLines(const TBreakContext& C, TLine* OldFirst, TLine* NewFirst)
+{
+    TParagraph* Par = C.Par;
+    if (!C.Tracking) {
         // The caller places the marks; none may be left on the freed lines.
         if (Par == CursorPar) {
-            CursorLine = newFirst;
+            CursorLine = NewFirst;
             CursorPos = 0;
         }
         if (Par == SelStartPar) {
-            SelStartLine = newFirst;
+            SelStartLine = NewFirst;
             SelStartPos = 0;
         }
         if (Par == SelEndPar) {
-            SelEndLine = newFirst;
+            SelEndLine = NewFirst;
             SelEndPos = 0;
         }
-    } else if (cursorOff >= 0)
-        CursorLine = lineOf(cursorOff, true, CursorPos);
+    } else if (C.CursorOff >= 0)
+        CursorLine = LineAtOffset(NewFirst, C.CursorOff, true, CursorPos);
     else if (Par == CursorPar)
-        CursorLine = lineOf(0, true, CursorPos);
-    if (tracking) {
-        if (selStartOff >= 0)
-            SelStartLine = lineOf(selStartOff, false, SelStartPos);
+        CursorLine = LineAtOffset(NewFirst, 0, true, CursorPos);
+    if (C.Tracking) {
+        if (C.SelStartOff >= 0)
+            SelStartLine = LineAtOffset(NewFirst, C.SelStartOff, false, SelStartPos);
         else if (Par == SelStartPar)
-            SelStartLine = lineOf(0, false, SelStartPos);
-        if (selEndOff >= 0)
-            SelEndLine = lineOf(selEndOff, false, SelEndPos);
+            SelStartLine = LineAtOffset(NewFirst, 0, false, SelStartPos);
+        if (C.SelEndOff >= 0)
+            SelEndLine = LineAtOffset(NewFirst, C.SelEndOff, false, SelEndPos);
         else if (Par == SelEndPar)
-            SelEndLine = lineOf(total, false, SelEndPos);
+            SelEndLine = LineAtOffset(NewFirst, C.Total, false, SelEndPos);
     }
-    const bool hasStart = tracking && Par == SelStartPar && SelStartLine,
-               hasEnd = tracking && Par == SelEndPar && SelEndLine;
+    const bool hasStart = C.Tracking && Par == SelStartPar && SelStartLine,
+               hasEnd = C.Tracking && Par == SelEndPar && SelEndLine;
     if (hasStart || hasEnd) {
         int32_t lo, hi;
         if (hasStart && hasEnd) {
-            lo = std::min(selStartOff, selEndOff);
-            hi = std::max(selStartOff, selEndOff);
+            lo = std::min(C.SelStartOff, C.SelEndOff);
+            hi = std::max(C.SelStartOff, C.SelEndOff);
         } else {
-            const int32_t off = hasStart ? selStartOff : selEndOff;
+            const int32_t off = hasStart ? C.SelStartOff : C.SelEndOff;
             const bool markFirst = hasStart != SelReversed;
             lo = markFirst ? off : 0;
-            hi = markFirst ? total : off;
+            hi = markFirst ? C.Total : off;
         }
         int32_t s = 0;
-        for (TLine* l = newFirst; l; l = l->Next) {
+        for (TLine* l = NewFirst; l; l = l->Next) {
             if (s + l->Length >= lo && s <= hi && lo < hi)
                 l->Flags |= linfSelected;
             s += l->Length;
         }
-    } else if (oldFirst->Flags & linfSelected) {
-        for (TLine* l = newFirst; l; l = l->Next)
+    } else if (OldFirst->Flags & linfSelected) {
+        for (TLine* l = NewFirst; l; l = l->Next)
             l->Flags |= linfSelected;
     }
+}
 
-    // Heights and vertical positions.
-    Par->Lines = newFirst;
-    int32_t yy = firstTop;
-    for (TLine* l = newFirst; l; l = l->Next) {
+// Heights and vertical positions of the paragraph's lines, stacked from Top.
+void TRtRTFTextPaint::StackNewLines(TParagraph* Par, int32_t Top)
+{
+    int32_t yy = Top;
+    for (TLine* l = Par->Lines; l; l = l->Next) {
         int32_t lh = 0, lb = 0;
         if (l->Attrs)
             for (int32_t k = 0; k < l->Length; ++k) {
@@ -771,48 +910,6 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
         l->Top = yy;
         yy += l->Height;
     }
-
-    // What changed.
-    int32_t result = 0;
-    if (FullWrap && tracking) {
-        TLine* o = oldFirst;
-        int32_t oldHeight = 0, newHeight = 0;
-        for (TLine* l = oldFirst; l; l = l->Next)
-            oldHeight += l->Height;
-        for (TLine* l = newFirst; l; l = l->Next)
-            newHeight += l->Height;
-        for (TLine* l = newFirst; l; l = l->Next) {
-            if (!o) {
-                l->Flags |= linfChanged;
-                result = std::max(result, 1);
-                continue;
-            }
-            l->PageNr = o->PageNr;
-            l->SpaceAbove = o->SpaceAbove;
-            l->SpaceBelow = o->SpaceBelow;
-            bool differs = l->Length != o->Length || l->JustifyExtra != o->JustifyExtra ||
-                           std::memcmp(l->Chars, o->Chars, l->Length) != 0;
-            if (!differs && l->Attrs && o->Attrs)
-                for (int32_t k = 0; k < l->Length && !differs; ++k)
-                    differs = l->Attrs[k].Width != o->Attrs[k].Width;
-            if (differs) {
-                l->Flags |= linfChanged;
-                result = std::max(result, 1);
-            }
-            if (l->Height != o->Height) {
-                result = 2;
-                break;
-            }
-            o = o->Next;
-        }
-        if (oldHeight != newHeight || newFirst->Height != oldFirst->Height)
-            result = 3;
-    }
-    FreeLines(oldFirst);
-    UpdateObjectPositions(Par);
-    if (FullWrap && cell && result > 0)
-        ReformatText(nullptr);
-    return result;
 }
 
 void TRtRTFTextPaint::UpdateObjectPositions(TParagraph* Par)

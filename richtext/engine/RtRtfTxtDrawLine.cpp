@@ -444,84 +444,132 @@ void TRtRTFTextInput::PaintContent(TRtLinePaintRecord& Rec)
     }
     FillArea(c, Rec.ParLeft);
     FillArea(c, Rec.ParRight);
-    if (screen) {
-        c->Brush().SetStyle(bsSolid);
-        c->Brush().SetColor((EngineOptions & eoWhiteFills) ? clWhite : GetPaperColor());
-        if (HasBackground())
-            c->Brush().SetStyle(bsClear);
-        if (Rec.AreaFlags & afMarginLeft)
-            FillArea(c, Rec.MarginLeft);
-        if (Rec.AreaFlags & afMarginRight)
-            FillArea(c, Rec.MarginRight);
-        const bool firstLine = line == par->Lines;
-        const bool lastLine = !line->Next;
-        // Shading covers the space before and after the paragraph too.
-        SelectRunBackground(Rec, nullptr, false);
-        if (Rec.AreaFlags & afSpaceBefore) {
-            TRect r = Rec.SpaceBefore;
-            if ((Rec.AreaFlags & afShading) && firstLine) {
-                TRect outside = r;
-                FillArea(c, TRect{r.Left, r.Top, Rec.LeftX, r.Bottom});
-                FillArea(c, TRect{Rec.RightX, r.Top, r.Right, r.Bottom});
-                r = TRect{Rec.LeftX, outside.Top, Rec.RightX, outside.Bottom};
-            }
-            FillArea(c, r);
-        }
-        if ((Rec.AreaFlags & afSpaceAfter) && !(par->Flags & parfNotFirstCell)) {
-            TRect r = Rec.SpaceAfter;
-            if (!((Rec.AreaFlags & afShading) && lastLine)) {
-                c->Brush().SetStyle(HasBackground() ? bsClear : bsSolid);
-                c->Brush().SetColor(GetPaperColor());
-            }
-            FillArea(c, r);
-        }
-        // Page gap line.
-        if (Rec.GapKind != 0 && !(par->Flags & parfNotFirstCell) && !Rec.Grey) {
-            const TRect g = Rec.SpaceAfter;
-            const int32_t mid = (g.Top + g.Bottom) / 2;
-            int32_t right = g.Right;
-            if (ViewOptions.Has(rtShowPageNRinGap) && Rec.GapKind != 5) {
-                AnsiString label;
-                if (OnGetPageGapText)
-                    OnGetPageGapText(OwnerControl, Rec.PageNr + 1, label);
-                else if (!NoPageNumber)
-                    label = " " + IntToStr(Rec.PageNr + 1);
-                if (!label.empty()) {
-                    c->Font().SetName("Arial");
-                    c->Font().SetCharset(DEFAULT_CHARSET);
-                    c->Font().SetStyle(0);
-                    c->Font().SetHeight(-std::min((g.Bottom - g.Top) * 2 / 3, ScreenToDoc(20)));
-                    c->Font().SetColor(DefaultTextColor);
-                    const int32_t w = c->TextWidth(label);
-                    right = g.Right - w;
-                    c->Brush().SetStyle(bsClear);
-                    DrawTextAt(c, right, label, g, mid + c->GetTextMetrics().tmAscent / 2);
-                }
-            }
-            if (QPainter* p = c->Painter()) {
-                const Qt::PenStyle style = Rec.GapKind == 1   ? Qt::DotLine
-                                           : Rec.GapKind == 2 ? Qt::DashLine
-                                           : Rec.GapKind == 5 ? Qt::NoPen
-                                                              : Qt::SolidLine;
-                p->setPen(QPen(ToQColor(DefaultTextColor), 1.0 / PaintScale(), style));
-                p->drawLine(QPointF(g.Left, mid), QPointF(right, mid));
-            }
-        }
-        if (!Rec.Grey && !CompactView) {
-            if (HeadersInGap && line->SpaceAbove > 0 && (line->Flags & linfPageStart))
-                PaintHeaderFooter(line, Rec, true);
-            if (FootersInGap && Rec.GapKind == 1)
-                PaintHeaderFooter(line, Rec, false);
-        }
-        // Desktop strips and page-gap strips.
-        const uint16_t strips[] = {afDeskLeft, afDeskRight, afGapAbove, afGapBelow};
-        const TRect* rects[] = {&Rec.DeskLeft, &Rec.DeskRight, &Rec.GapAbove, &Rec.GapBelow};
-        for (int k = 0; k < 4; ++k)
-            if ((Rec.AreaFlags & strips[k]) && !(k == 3 && Rec.GapKind != 0))
-                FillBrushRect(c, *rects[k], GapColor);
-    }
+    if (screen)
+        PaintMarginsAndGaps(Rec);
 
     // A paragraph object paints itself into the text area instead of the text.
+    if (PaintParObjectInstead(Rec))
+        return;
+
+    // The text area before the first character, then the numbering in it.
+    int32_t x = Rec.RunStart;
+    SelectRunBackground(Rec, nullptr, false);
+    FillArea(c, TRect{Rec.Text.Left, Rec.Text.Top, x, Rec.Text.Bottom});
+    PaintParNumber(Rec);
+
+    // An empty line only gets its text area filled.
+    bool visible = false;
+    for (int32_t i = 0; i < line->Length && !visible; ++i)
+        visible = Rec.Attrs[i].Width > 0 && line->Chars[i] != 10;
+    if (visible) {
+        PaintRuns(Rec);
+        // Advances are never negative: the line's end is its rightmost x.
+        x = std::max(Rec.RunStart, GetCharX(par, line, line->Length) + LeftX + CanvasLeft);
+    }
+
+    // Line end marks, then the rest of the text area.
+    if (screen && !Rec.Grey && !(par->ExtFlags & parxDrawnWhole))
+        x = PaintLineEndMarks(Rec, x);
+    SelectRunBackground(Rec, nullptr, Rec.ExtendsPastEnd && Rec.PartSelected);
+    FillArea(c, TRect{x, Rec.Text.Top, Rec.Text.Right, Rec.Text.Bottom});
+    PaintBorders(Rec);
+}
+
+// The margins, the space before and after the paragraph, the page gap with its line, and the
+// desktop strips around the page.
+void TRtRTFTextInput::PaintMarginsAndGaps(TRtLinePaintRecord& Rec)
+{
+    TCanvas* c = PaintingCanvas;
+    TParagraph* par = Rec.Par;
+    TLine* line = Rec.Line;
+    c->Brush().SetStyle(bsSolid);
+    c->Brush().SetColor((EngineOptions & eoWhiteFills) ? clWhite : GetPaperColor());
+    if (HasBackground())
+        c->Brush().SetStyle(bsClear);
+    if (Rec.AreaFlags & afMarginLeft)
+        FillArea(c, Rec.MarginLeft);
+    if (Rec.AreaFlags & afMarginRight)
+        FillArea(c, Rec.MarginRight);
+    const bool firstLine = line == par->Lines;
+    const bool lastLine = !line->Next;
+    // Shading covers the space before and after the paragraph too.
+    SelectRunBackground(Rec, nullptr, false);
+    if (Rec.AreaFlags & afSpaceBefore) {
+        TRect r = Rec.SpaceBefore;
+        if ((Rec.AreaFlags & afShading) && firstLine) {
+            TRect outside = r;
+            FillArea(c, TRect{r.Left, r.Top, Rec.LeftX, r.Bottom});
+            FillArea(c, TRect{Rec.RightX, r.Top, r.Right, r.Bottom});
+            r = TRect{Rec.LeftX, outside.Top, Rec.RightX, outside.Bottom};
+        }
+        FillArea(c, r);
+    }
+    if ((Rec.AreaFlags & afSpaceAfter) && !(par->Flags & parfNotFirstCell)) {
+        TRect r = Rec.SpaceAfter;
+        if (!((Rec.AreaFlags & afShading) && lastLine)) {
+            c->Brush().SetStyle(HasBackground() ? bsClear : bsSolid);
+            c->Brush().SetColor(GetPaperColor());
+        }
+        FillArea(c, r);
+    }
+    PaintPageGapLine(Rec);
+    if (!Rec.Grey && !CompactView) {
+        if (HeadersInGap && line->SpaceAbove > 0 && (line->Flags & linfPageStart))
+            PaintHeaderFooter(line, Rec, true);
+        if (FootersInGap && Rec.GapKind == 1)
+            PaintHeaderFooter(line, Rec, false);
+    }
+    // Desktop strips and page-gap strips.
+    const uint16_t strips[] = {afDeskLeft, afDeskRight, afGapAbove, afGapBelow};
+    const TRect* rects[] = {&Rec.DeskLeft, &Rec.DeskRight, &Rec.GapAbove, &Rec.GapBelow};
+    for (int k = 0; k < 4; ++k)
+        if ((Rec.AreaFlags & strips[k]) && !(k == 3 && Rec.GapKind != 0))
+            FillBrushRect(c, *rects[k], GapColor);
+}
+
+// The line across the page gap, with the page number in it when shown.
+void TRtRTFTextInput::PaintPageGapLine(TRtLinePaintRecord& Rec)
+{
+    TCanvas* c = PaintingCanvas;
+    TParagraph* par = Rec.Par;
+    if (Rec.GapKind != 0 && !(par->Flags & parfNotFirstCell) && !Rec.Grey) {
+        const TRect g = Rec.SpaceAfter;
+        const int32_t mid = (g.Top + g.Bottom) / 2;
+        int32_t right = g.Right;
+        if (ViewOptions.Has(rtShowPageNRinGap) && Rec.GapKind != 5) {
+            AnsiString label;
+            if (OnGetPageGapText)
+                OnGetPageGapText(OwnerControl, Rec.PageNr + 1, label);
+            else if (!NoPageNumber)
+                label = " " + IntToStr(Rec.PageNr + 1);
+            if (!label.empty()) {
+                c->Font().SetName("Arial");
+                c->Font().SetCharset(DEFAULT_CHARSET);
+                c->Font().SetStyle(0);
+                c->Font().SetHeight(-std::min((g.Bottom - g.Top) * 2 / 3, ScreenToDoc(20)));
+                c->Font().SetColor(DefaultTextColor);
+                const int32_t w = c->TextWidth(label);
+                right = g.Right - w;
+                c->Brush().SetStyle(bsClear);
+                DrawTextAt(c, right, label, g, mid + c->GetTextMetrics().tmAscent / 2);
+            }
+        }
+        if (QPainter* p = c->Painter()) {
+            const Qt::PenStyle style = Rec.GapKind == 1   ? Qt::DotLine
+                                       : Rec.GapKind == 2 ? Qt::DashLine
+                                       : Rec.GapKind == 5 ? Qt::NoPen
+                                                          : Qt::SolidLine;
+            p->setPen(QPen(ToQColor(DefaultTextColor), 1.0 / PaintScale(), style));
+            p->drawLine(QPointF(g.Left, mid), QPointF(right, mid));
+        }
+    }
+}
+
+// Paints the paragraph's object over its text area; false when the paragraph has none.
+bool TRtRTFTextInput::PaintParObjectInstead(TRtLinePaintRecord& Rec)
+{
+    TCanvas* c = PaintingCanvas;
+    TParagraph* par = Rec.Par;
     if (TRtParObject* po = FindParObject(par)) {
         TTextObj* ref = ObjRefList()->GetTextObj(po->RefId);
         if (auto* obj = ref ? dynamic_cast<TRtObject*>(ref->Object) : nullptr) {
@@ -541,14 +589,18 @@ void TRtRTFTextInput::PaintContent(TRtLinePaintRecord& Rec)
             if (Rec.AreaFlags & afSpaceBefore)
                 FillArea(c, Rec.SpaceBefore);
             PaintBorders(Rec);
-            return;
+            return true;
         }
     }
+    return false;
+}
 
-    // The text area before the first character, then the numbering in it.
-    int32_t x = Rec.RunStart;
-    SelectRunBackground(Rec, nullptr, false);
-    FillArea(c, TRect{Rec.Text.Left, Rec.Text.Top, x, Rec.Text.Bottom});
+// The paragraph's number at the start of its first line.
+void TRtRTFTextInput::PaintParNumber(TRtLinePaintRecord& Rec)
+{
+    TCanvas* c = PaintingCanvas;
+    TParagraph* par = Rec.Par;
+    TLine* line = Rec.Line;
     const bool numberLine = line == par->Lines && (Numbered(par) || (par == CursorPar && line->Length == 0 && Numbered(par)));
     if (numberLine) {
         TRtRTFNumberingStyle* style = nullptr;
@@ -570,23 +622,6 @@ void TRtRTFTextInput::PaintContent(TRtLinePaintRecord& Rec)
             DrawTextAt(c, at, Rec.NumberText, Rec.Text, Rec.Baseline);
         }
     }
-
-    // An empty line only gets its text area filled.
-    bool visible = false;
-    for (int32_t i = 0; i < line->Length && !visible; ++i)
-        visible = Rec.Attrs[i].Width > 0 && line->Chars[i] != 10;
-    if (visible) {
-        PaintRuns(Rec);
-        // Advances are never negative: the line's end is its rightmost x.
-        x = std::max(Rec.RunStart, GetCharX(par, line, line->Length) + LeftX + CanvasLeft);
-    }
-
-    // Line end marks, then the rest of the text area.
-    if (screen && !Rec.Grey && !(par->ExtFlags & parxDrawnWhole))
-        x = PaintLineEndMarks(Rec, x);
-    SelectRunBackground(Rec, nullptr, Rec.ExtendsPastEnd && Rec.PartSelected);
-    FillArea(c, TRect{x, Rec.Text.Top, Rec.Text.Right, Rec.Text.Bottom});
-    PaintBorders(Rec);
 }
 
 void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
@@ -616,7 +651,6 @@ void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
     int32_t blankIndex = 0;
     bool prevNormal = true;
     int32_t prevAscent = line->Base;
-    const double px = 1.0 / PaintScale();
     auto advance = [&](int32_t I) {
         const uint8_t ch = line->Chars[I];
         const int32_t w = attrs[I].Width;
@@ -684,101 +718,130 @@ void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
         const TRect cell{x, Rec.Text.Top, x + runWidth, Rec.Text.Bottom};
         if (opaque)
             c->FillRect(cell);
-        if (object) {
-            TTextObj* ref = ObjRefList()->GetTextObj(int32_t(a.Tag));
-            if (ref && ref->Kind != 1 && ref->Kind != 2) {
-                if (auto* field = dynamic_cast<TRtObjectField*>(ref->Object)) {
-                    AnsiString text;
-                    field->GetFieldText(false, text);
-                    DrawTextAt(c, x, text, cell, baseline);
-                } else {
-                    const int32_t top = a.Base <= line->Base ? baseline - a.Height : Rec.Text.Top;
-                    PaintObjectAt(ref, c, TRect{x, top, x + runWidth, top + a.Height}, runWidth, a.Height);
-                }
-            }
-        } else {
-            const bool drawText = !(!screen && PrintOptions.Has(rtIgnoreText)) &&
-                                  !(MinCharHeight > 0 && a.Height < MinCharHeight);
-            if (drawText && HotStyleActive && HotEffect != rteffNone) {
-                // The hot effect: a shadow one pixel right and down, then the text lifted or outlined.
-                const TColor textColour = c->Font().Color();
-                const int32_t p1 = std::max(1, ScreenToDoc(1));
-                auto write = [&](int32_t Dx, int32_t Dy, TColor Colour) {
-                    c->Font().SetColor(Colour);
-                    WriteRun(c, x + Dx, baseline + Dy, chars.data(), dx.data(), int32_t(chars.size()), false,
-                             line->Height);
-                };
-                write(p1, p1, HotEffectColor);
-                if (HotEffect == rteffPopup) {
-                    write(-p1, -p1, textColour);
-                    write(0, -p1, textColour);
-                } else {
-                    write(-p1, -p1, HotEffectColor);
-                    write(0, 0, textColour);
-                }
-            } else if (drawText) {
-                WriteRun(c, x, baseline, chars.data(), dx.data(), int32_t(chars.size()), false, line->Height);
-            }
-        }
-        QPainter* p = c->Painter();
-        if (p && !Rec.Grey) {
-            // Misspelling strokes.
-            if (FontMisSpelled && screen) {
-                p->setPen(QPen(QColor(255, 0, 0), px));
-                for (double sx = x; sx + 2 * px <= x + runWidth; sx += 3 * px)
-                    p->drawLine(QPointF(sx + 2 * px, baseline), QPointF(sx - px, baseline + 2 * px));
-            }
-            if (FontUnderline) {
-                double penW = ViewOptions.Has(rtDrawFineUnderlines)
-                                  ? px
-                                  : std::abs(FontHeightPx) / (FontDoubleUnderline ? 20.0 : 10.0);
-                penW = std::max(penW, px);
-                double y = baseline + (screen || FixedResMode ? 2 * px : 2.0 * 15 * Header()->LayoutYRes / 1440);
-                if (FontDoubleUnderline)
-                    y += ScreenToDoc(2) + penW;
-                double limit = Rec.Text.Bottom - penW;
-                if (!line->Next && (par->BrdLines & (brdBox | brdBottom)))
-                    limit -= penW;
-                y = std::min(y, limit);
-                const bool dotted = a.Style.Has(afsHyperLink) && a.Style.Has(afsUnderline);
-                TColor colour = Rec.Grey && !ViewOptions.Has(rtDontGrayHeaderFooterInLayout) ? Grey : UnderlineColor;
-                p->setPen(QPen(ToQColor(colour), penW, dotted ? Qt::DotLine : Qt::SolidLine, Qt::FlatCap));
-                p->drawLine(QPointF(x, y), QPointF(x + runWidth, y));
-                if (FontDoubleUnderline)
-                    p->drawLine(QPointF(x, y - 2 * penW), QPointF(x + runWidth, y - 2 * penW));
-            }
-            if (ShowRunBoxes) {
-                p->setPen(QPen(Qt::black, px));
-                p->setBrush(Qt::NoBrush);
-                p->drawRect(QRectF(x, Rec.Text.Top, runWidth, Rec.Text.Bottom - Rec.Text.Top));
-            }
-            // Formatting marks of tabs and blanks.
-            if (screen) {
-                double cx = x;
-                const double s = 2 * px;
-                for (size_t k = 0; k < chars.size(); ++k) {
-                    const uint8_t ch = chars[k];
-                    const double w = dx[k];
-                    p->setPen(QPen(ToQColor(c->Font().Color()), px));
-                    if (ch == 9 && ViewOptions.Has(rtShowTAB) && w > 0) {
-                        const double mid = (Rec.Text.Top + Rec.Text.Bottom) / 2.0;
-                        const double tip = cx + w * 3 / 4;
-                        p->drawLine(QPointF(cx + w / 4, mid), QPointF(tip, mid));
-                        p->drawLine(QPointF(tip, mid), QPointF(tip - s, mid + s));
-                        p->drawLine(QPointF(tip - s, mid + s), QPointF(tip - s, mid - s));
-                        p->drawLine(QPointF(tip - s, mid - s), QPointF(tip, mid));
-                    } else if ((ch == 32 && ViewOptions.Has(rtShowSPC)) || (ch == 160 && ViewOptions.Has(rtShowHardSPC))) {
-                        const TRtWidthTable* t = CurrentWidths();
-                        const double normal = t ? t->Widths[32] : w;
-                        const double centre = w > normal ? cx + normal / 2 : cx + w / 2;
-                        const double y = baseline - (t ? t->Ascent : line->Base) / 2.0;
-                        p->fillRect(QRectF(centre, y, px, px), ToQColor(c->Font().Color()));
-                    }
-                    cx += w;
-                }
-            }
+        PaintRunText(Rec, a, object, x, baseline, runWidth, chars, dx);
+        if (QPainter* p = c->Painter(); p && !Rec.Grey) {
+            PaintRunStrokes(p, Rec, a, x, baseline, runWidth);
+            if (screen)
+                PaintFormattingMarks(p, Rec, x, baseline, chars, dx);
         }
         x += runWidth;
+    }
+}
+
+// Draws a run's characters (with the hot effect when it is on), or the object or field it holds.
+void TRtRTFTextInput::PaintRunText(TRtLinePaintRecord& Rec, const TAttr& a, bool object, int32_t x, int32_t baseline,
+                                   int32_t runWidth, const std::vector<uint8_t>& chars, const std::vector<int32_t>& dx)
+{
+    TCanvas* c = PaintingCanvas;
+    TLine* line = Rec.Line;
+    const bool screen = Displays();
+    const TRect cell{x, Rec.Text.Top, x + runWidth, Rec.Text.Bottom};
+    if (object) {
+        TTextObj* ref = ObjRefList()->GetTextObj(int32_t(a.Tag));
+        if (ref && ref->Kind != 1 && ref->Kind != 2) {
+            if (auto* field = dynamic_cast<TRtObjectField*>(ref->Object)) {
+                AnsiString text;
+                field->GetFieldText(false, text);
+                DrawTextAt(c, x, text, cell, baseline);
+            } else {
+                const int32_t top = a.Base <= line->Base ? baseline - a.Height : Rec.Text.Top;
+                PaintObjectAt(ref, c, TRect{x, top, x + runWidth, top + a.Height}, runWidth, a.Height);
+            }
+        }
+    } else {
+        const bool drawText = !(!screen && PrintOptions.Has(rtIgnoreText)) &&
+                              !(MinCharHeight > 0 && a.Height < MinCharHeight);
+        if (drawText && HotStyleActive && HotEffect != rteffNone) {
+            // The hot effect: a shadow one pixel right and down, then the text lifted or outlined.
+            const TColor textColour = c->Font().Color();
+            const int32_t p1 = std::max(1, ScreenToDoc(1));
+            auto write = [&](int32_t Dx, int32_t Dy, TColor Colour) {
+                c->Font().SetColor(Colour);
+                WriteRun(c, x + Dx, baseline + Dy, chars.data(), dx.data(), int32_t(chars.size()), false,
+                         line->Height);
+            };
+            write(p1, p1, HotEffectColor);
+            if (HotEffect == rteffPopup) {
+                write(-p1, -p1, textColour);
+                write(0, -p1, textColour);
+            } else {
+                write(-p1, -p1, HotEffectColor);
+                write(0, 0, textColour);
+            }
+        } else if (drawText) {
+            WriteRun(c, x, baseline, chars.data(), dx.data(), int32_t(chars.size()), false, line->Height);
+        }
+    }
+}
+
+// Misspelling strokes, underlines and the debugging run box of a run.
+void TRtRTFTextInput::PaintRunStrokes(QPainter* p, TRtLinePaintRecord& Rec, const TAttr& a, int32_t x,
+                                      int32_t baseline, int32_t runWidth)
+{
+    TParagraph* par = Rec.Par;
+    TLine* line = Rec.Line;
+    const bool screen = Displays();
+    const double px = 1.0 / PaintScale();
+    // Misspelling strokes.
+    if (FontMisSpelled && screen) {
+        p->setPen(QPen(QColor(255, 0, 0), px));
+        for (double sx = x; sx + 2 * px <= x + runWidth; sx += 3 * px)
+            p->drawLine(QPointF(sx + 2 * px, baseline), QPointF(sx - px, baseline + 2 * px));
+    }
+    if (FontUnderline) {
+        double penW = ViewOptions.Has(rtDrawFineUnderlines)
+                          ? px
+                          : std::abs(FontHeightPx) / (FontDoubleUnderline ? 20.0 : 10.0);
+        penW = std::max(penW, px);
+        double y = baseline + (screen || FixedResMode ? 2 * px : 2.0 * 15 * Header()->LayoutYRes / 1440);
+        if (FontDoubleUnderline)
+            y += ScreenToDoc(2) + penW;
+        double limit = Rec.Text.Bottom - penW;
+        if (!line->Next && (par->BrdLines & (brdBox | brdBottom)))
+            limit -= penW;
+        y = std::min(y, limit);
+        const bool dotted = a.Style.Has(afsHyperLink) && a.Style.Has(afsUnderline);
+        TColor colour = Rec.Grey && !ViewOptions.Has(rtDontGrayHeaderFooterInLayout) ? Grey : UnderlineColor;
+        p->setPen(QPen(ToQColor(colour), penW, dotted ? Qt::DotLine : Qt::SolidLine, Qt::FlatCap));
+        p->drawLine(QPointF(x, y), QPointF(x + runWidth, y));
+        if (FontDoubleUnderline)
+            p->drawLine(QPointF(x, y - 2 * penW), QPointF(x + runWidth, y - 2 * penW));
+    }
+    if (ShowRunBoxes) {
+        p->setPen(QPen(Qt::black, px));
+        p->setBrush(Qt::NoBrush);
+        p->drawRect(QRectF(x, Rec.Text.Top, runWidth, Rec.Text.Bottom - Rec.Text.Top));
+    }
+}
+
+// Formatting marks of tabs and blanks.
+void TRtRTFTextInput::PaintFormattingMarks(QPainter* p, TRtLinePaintRecord& Rec, int32_t x, int32_t baseline,
+                                           const std::vector<uint8_t>& chars, const std::vector<int32_t>& dx)
+{
+    TCanvas* c = PaintingCanvas;
+    TLine* line = Rec.Line;
+    const double px = 1.0 / PaintScale();
+    double cx = x;
+    const double s = 2 * px;
+    for (size_t k = 0; k < chars.size(); ++k) {
+        const uint8_t ch = chars[k];
+        const double w = dx[k];
+        p->setPen(QPen(ToQColor(c->Font().Color()), px));
+        if (ch == 9 && ViewOptions.Has(rtShowTAB) && w > 0) {
+            const double mid = (Rec.Text.Top + Rec.Text.Bottom) / 2.0;
+            const double tip = cx + w * 3 / 4;
+            p->drawLine(QPointF(cx + w / 4, mid), QPointF(tip, mid));
+            p->drawLine(QPointF(tip, mid), QPointF(tip - s, mid + s));
+            p->drawLine(QPointF(tip - s, mid + s), QPointF(tip - s, mid - s));
+            p->drawLine(QPointF(tip - s, mid - s), QPointF(tip, mid));
+        } else if ((ch == 32 && ViewOptions.Has(rtShowSPC)) || (ch == 160 && ViewOptions.Has(rtShowHardSPC))) {
+            const TRtWidthTable* t = CurrentWidths();
+            const double normal = t ? t->Widths[32] : w;
+            const double centre = w > normal ? cx + normal / 2 : cx + w / 2;
+            const double y = baseline - (t ? t->Ascent : line->Base) / 2.0;
+            p->fillRect(QRectF(centre, y, px, px), ToQColor(c->Font().Color()));
+        }
+        cx += w;
     }
 }
 

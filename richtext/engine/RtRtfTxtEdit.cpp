@@ -531,37 +531,7 @@ bool TRtRTFTextInput::DeleteSelection(bool DeleteExtraSpace)
         toLine->Chars[toPos] == ' ')
         ++toPos;
 
-    // Protection: the ends, or with ppProtectSelectedTextToo every character.
-    auto protectedAt = [&](TParagraph* P, TLine* L, int32_t Pos) { return IsProtected(P, L, Pos); };
-    bool blocked = protectedAt(fromPar, fromLine, fromPos) ||
-                   (toPos > 0 && protectedAt(toPar, toLine, toPos - 1));
-    if (!blocked && ProtectOptions.Has(ppProtectSelectedTextToo)) {
-        TParagraph* p = fromPar;
-        TLine* l = fromLine;
-        int32_t pos = fromPos;
-        while (p && !blocked) {
-            if (l == toLine && pos >= toPos)
-                break;
-            if (pos < l->Length) {
-                if (protectedAt(p, l, pos)) {
-                    blocked = true;
-                    CursorPar = p;
-                    CursorLine = l;
-                    CursorPos = pos;
-                }
-                ++pos;
-                continue;
-            }
-            StepToNextLineStart(p, l, pos);
-            if (!l)
-                break;
-        }
-    } else if (blocked) {
-        CursorPar = fromPar;
-        CursorLine = fromLine;
-        CursorPos = fromPos;
-    }
-    if (blocked)
+    if (SelectionProtected(fromPar, fromLine, fromPos, toPar, toLine, toPos))
         return false;
 
     DeletionRunning = true;
@@ -599,59 +569,10 @@ bool TRtRTFTextInput::DeleteSelection(bool DeleteExtraSpace)
             if (p == toPar)
                 break;
         }
-        if (cells) {
-            // Cells are never joined: their text is removed, the paragraphs stay.
-            for (TParagraph* p = fromPar; p; p = p->Next) {
-                SaveUndo(p, ukLines, ulSelection);
-                if (p == toPar)
-                    break;
-            }
-            for (TParagraph* p = fromPar; p; p = p->Next) {
-                TLine* first = p == fromPar ? fromLine : p->Lines;
-                const int32_t start = p == fromPar ? fromPos : 0;
-                if (p == toPar) {
-                    DeleteTextRange(p, p, toPos, 0, p->Lines, toLine);
-                    break;
-                }
-                TLine* last = GetLastLine(p);
-                DeleteTextRange(p, p, last->Length, start, first, last);
-                MarkChanged(p);
-            }
-            CursorPar = fromPar;
-            CursorLine = fromLine;
-            CursorPos = std::min<int32_t>(fromPos, fromLine->Length);
-        } else {
-            // Deleted paragraphs are recorded last first, so that undo puts them back in order.
-            SaveUndo(fromPar, ukParagraph, ulSelection);
-            std::vector<TParagraph*> gone;
-            for (TParagraph* p = fromPar->Next; p; p = p->Next) {
-                gone.push_back(p);
-                if (p == toPar)
-                    break;
-            }
-            for (auto it = gone.rbegin(); it != gone.rend(); ++it)
-                SaveUndo(*it, ukDeleted, ulSelection);
-            if (fromPos == 0 && fromLine == fromPar->Lines && toPos == 0 && toLine == toPar->Lines) {
-                fromPar->IndentFirst = toPar->IndentFirst;
-                fromPar->IndentLeft = toPar->IndentLeft;
-                fromPar->IndentRight = toPar->IndentRight;
-                fromPar->SpaceBefore = toPar->SpaceBefore;
-                fromPar->SpaceAfter = toPar->SpaceAfter;
-                fromPar->SpaceBetween = toPar->SpaceBetween;
-                fromPar->Align = toPar->Align;
-                fromPar->Number = toPar->Number;
-                fromPar->NumberExtra = toPar->NumberExtra;
-                fromPar->NumLevel = toPar->NumLevel;
-                fromPar->StyleIndex = toPar->StyleIndex;
-                fromPar->StyleFields = toPar->StyleFields;
-                fromPar->ParAttr = toPar->ParAttr;
-            }
-            DeleteTextRange(fromPar, toPar, toPos, fromPos, fromLine, toLine);
-            RenumberFrom(FirstPar);
-            CursorPar = fromPar;
-            CursorLine = fromLine;
-            CursorPos = std::min<int32_t>(fromPos, fromLine->Length);
-        }
+        if (cells)
+            DeleteTextOfCells(fromPar, fromLine, fromPos, toPar, toLine, toPos);
+        else
+            DeleteParagraphRange(fromPar, fromLine, fromPos, toPar, toLine, toPos);
     }
     ClearSelection(false);
     if (CursorPar)
@@ -665,6 +586,104 @@ bool TRtRTFTextInput::DeleteSelection(bool DeleteExtraSpace)
     DeletionRunning = false;
     CheckEditBox();
     return true;
+}
+
+// Protection: the ends, or with ppProtectSelectedTextToo every character; the cursor goes to
+// the protected place.
+bool TRtRTFTextInput::SelectionProtected(TParagraph* fromPar, TLine* fromLine, int32_t fromPos, TParagraph* toPar,
+                                         TLine* toLine, int32_t toPos)
+{
+    auto protectedAt = [&](TParagraph* P, TLine* L, int32_t Pos) { return IsProtected(P, L, Pos); };
+    bool blocked = protectedAt(fromPar, fromLine, fromPos) ||
+                   (toPos > 0 && protectedAt(toPar, toLine, toPos - 1));
+    if (!blocked && ProtectOptions.Has(ppProtectSelectedTextToo)) {
+        TParagraph* p = fromPar;
+        TLine* l = fromLine;
+        int32_t pos = fromPos;
+        while (p && !blocked) {
+            if (l == toLine && pos >= toPos)
+                break;
+            if (pos < l->Length) {
+                if (protectedAt(p, l, pos)) {
+                    blocked = true;
+                    CursorPar = p;
+                    CursorLine = l;
+                    CursorPos = pos;
+                }
+                ++pos;
+                continue;
+            }
+            StepToNextLineStart(p, l, pos);
+            if (!l)
+                break;
+        }
+    } else if (blocked) {
+        CursorPar = fromPar;
+        CursorLine = fromLine;
+        CursorPos = fromPos;
+    }
+    return blocked;
+}
+
+// Cells are never joined: their text is removed, the paragraphs stay.
+void TRtRTFTextInput::DeleteTextOfCells(TParagraph* fromPar, TLine* fromLine, int32_t fromPos, TParagraph* toPar,
+                                        TLine* toLine, int32_t toPos)
+{
+    for (TParagraph* p = fromPar; p; p = p->Next) {
+        SaveUndo(p, ukLines, ulSelection);
+        if (p == toPar)
+            break;
+    }
+    for (TParagraph* p = fromPar; p; p = p->Next) {
+        TLine* first = p == fromPar ? fromLine : p->Lines;
+        const int32_t start = p == fromPar ? fromPos : 0;
+        if (p == toPar) {
+            DeleteTextRange(p, p, toPos, 0, p->Lines, toLine);
+            break;
+        }
+        TLine* last = GetLastLine(p);
+        DeleteTextRange(p, p, last->Length, start, first, last);
+        MarkChanged(p);
+    }
+    CursorPar = fromPar;
+    CursorLine = fromLine;
+    CursorPos = std::min<int32_t>(fromPos, fromLine->Length);
+}
+
+// Joins the first and last paragraph of the range, the ones between go.
+void TRtRTFTextInput::DeleteParagraphRange(TParagraph* fromPar, TLine* fromLine, int32_t fromPos, TParagraph* toPar,
+                                           TLine* toLine, int32_t toPos)
+{
+    // Deleted paragraphs are recorded last first, so that undo puts them back in order.
+    SaveUndo(fromPar, ukParagraph, ulSelection);
+    std::vector<TParagraph*> gone;
+    for (TParagraph* p = fromPar->Next; p; p = p->Next) {
+        gone.push_back(p);
+        if (p == toPar)
+            break;
+    }
+    for (auto it = gone.rbegin(); it != gone.rend(); ++it)
+        SaveUndo(*it, ukDeleted, ulSelection);
+    if (fromPos == 0 && fromLine == fromPar->Lines && toPos == 0 && toLine == toPar->Lines) {
+        fromPar->IndentFirst = toPar->IndentFirst;
+        fromPar->IndentLeft = toPar->IndentLeft;
+        fromPar->IndentRight = toPar->IndentRight;
+        fromPar->SpaceBefore = toPar->SpaceBefore;
+        fromPar->SpaceAfter = toPar->SpaceAfter;
+        fromPar->SpaceBetween = toPar->SpaceBetween;
+        fromPar->Align = toPar->Align;
+        fromPar->Number = toPar->Number;
+        fromPar->NumberExtra = toPar->NumberExtra;
+        fromPar->NumLevel = toPar->NumLevel;
+        fromPar->StyleIndex = toPar->StyleIndex;
+        fromPar->StyleFields = toPar->StyleFields;
+        fromPar->ParAttr = toPar->ParAttr;
+    }
+    DeleteTextRange(fromPar, toPar, toPos, fromPos, fromLine, toLine);
+    RenumberFrom(FirstPar);
+    CursorPar = fromPar;
+    CursorLine = fromLine;
+    CursorPos = std::min<int32_t>(fromPos, fromLine->Length);
 }
 
 // ---- attributes ---------------------------------------------------------------------------------------------

@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+class QPainter;
+
 class TRtObjectEnv;
 class TRtRTFTextInput;
 
@@ -355,11 +357,31 @@ private:
     void ForEachSelectedPar(const std::function<void(TParagraph*)>& Fn);
     void ApplyNumberIndent(TParagraph* Par);
 
+    // The steps of DeleteSelection.
+    bool SelectionProtected(TParagraph* fromPar, TLine* fromLine, int32_t fromPos, TParagraph* toPar, TLine* toLine,
+                            int32_t toPos);
+    void DeleteTextOfCells(TParagraph* fromPar, TLine* fromLine, int32_t fromPos, TParagraph* toPar, TLine* toLine,
+                           int32_t toPos);
+    void DeleteParagraphRange(TParagraph* fromPar, TLine* fromLine, int32_t fromPos, TParagraph* toPar, TLine* toLine,
+                              int32_t toPos);
+
     // Painting helpers.
     double PaintScale() const;
     void BeginPaint(TCanvas* Canvas);
     void FillBrushRect(TCanvas* Canvas, const TRect& R, TColor Colour);
+    // The steps of PaintContent.
+    void PaintMarginsAndGaps(TRtLinePaintRecord& Rec);
+    void PaintPageGapLine(TRtLinePaintRecord& Rec);
+    bool PaintParObjectInstead(TRtLinePaintRecord& Rec);
+    void PaintParNumber(TRtLinePaintRecord& Rec);
     void PaintRuns(TRtLinePaintRecord& Rec);
+    // The steps of PaintRuns, for one run.
+    void PaintRunText(TRtLinePaintRecord& Rec, const TAttr& a, bool object, int32_t x, int32_t baseline,
+                      int32_t runWidth, const std::vector<uint8_t>& chars, const std::vector<int32_t>& dx);
+    void PaintRunStrokes(QPainter* p, TRtLinePaintRecord& Rec, const TAttr& a, int32_t x, int32_t baseline,
+                         int32_t runWidth);
+    void PaintFormattingMarks(QPainter* p, TRtLinePaintRecord& Rec, int32_t x, int32_t baseline,
+                              const std::vector<uint8_t>& chars, const std::vector<int32_t>& dx);
     void WriteRun(TCanvas* Canvas, int32_t X, int32_t Baseline, const uint8_t* Chars, const int32_t* Dx, int32_t N,
                   bool Opaque, int32_t Height);
     int32_t PaintLineEndMarks(TRtLinePaintRecord& Rec, int32_t X);

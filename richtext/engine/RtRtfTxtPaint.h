@@ -380,6 +380,16 @@ private:
     int32_t ScreenHeightOf(int32_t Height) const;
     bool ScrollDCAllowed() const;
     void ShowVertScroll(int32_t Dy, bool Down);
+    // The steps of BreakParagraph.
+    struct TBreakContext;
+    struct TLineFit;
+    void FlattenParagraph(TBreakContext& C);
+    void BreakIntoLines(TBreakContext& C);
+    TLineFit FitLine(TBreakContext& C, int32_t Pos, int32_t Start, int64_t Limit, int32_t KeepCount);
+    int32_t ChooseLineBreak(const TBreakContext& C, int32_t Pos, const TLineFit& Fit, bool& Hyphenated);
+    TLine* BuildLineRecords(const TBreakContext& C, TLine* OldFirst);
+    void PlaceMarksOnNewLines(const TBreakContext& C, TLine* OldFirst, TLine* NewFirst);
+    void StackNewLines(TParagraph* Par, int32_t Top);
 
     TCanvas* referenceCanvas_ = nullptr;
     std::unique_ptr<std::vector<std::unique_ptr<TRtPageBackgroundBuffer>>> pageBuffers_;

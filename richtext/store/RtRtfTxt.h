@@ -499,6 +499,12 @@ private:
     bool EntryProtected(TParagraph* Par, TLine* Line, int32_t Pos, bool FireEvent);
     void JoinNextPar(TParagraph* Par, TLine* Line, int32_t Pos);
     void MoveCursorOff(TParagraph* Par, TParagraph* To);
+    // The steps of InsertParagraphs.
+    void ReplaceCellsByCells(TParagraph* Target, TParagraph* Chain);
+    TLine* DetachLinesFrom(TLine* Line, int32_t Pos);
+    void InsertChainIntoCell(TParagraph* P, TLine*& Line, int32_t& Pos, TParagraph* Chain);
+    void TakeChainHeadProps(TParagraph* P, TParagraph* Chain);
+    void MoveMarksWithLines(TParagraph* From, TParagraph* To);
     void FirePercent(int32_t Percent);
     bool OwnerLoading() const;
 

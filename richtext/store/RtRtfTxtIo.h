@@ -217,6 +217,18 @@ private:
     // Replaces the paragraphs by a copy of the chain from First.
     void TakeChainCopy(TParagraph* First, TRtRTFText* Source);
     int32_t AvailableHeight(int32_t PageIndex);
+    // The steps of ReformatText.
+    struct TPageFlow;
+    void FindHeadersAndFooters();
+    int32_t LayOutParagraphs(TParagraph* First, bool Body);
+    void StartFlowParagraph(TPageFlow& F, TParagraph* p);
+    int32_t LayOutParLines(TPageFlow& F, TParagraph* p, bool IsCellPar);
+    void FinishTableRow(TPageFlow& F, TParagraph* p, int32_t h);
+    void BreakPageBefore(TPageFlow& F, TLine* L);
+    TLine* WidowBreakLine(const TPageFlow& F, TLine* Overflow, TParagraph* OverflowRow);
+    void NumberPages();
+    void NumberAndSpacePages(int32_t halfGap);
+    void AlignCellsVertically();
 
     // Maps of CopyParagraphsFrom.
     std::array<int32_t, 256> fontMap_{};

@@ -431,6 +431,19 @@ int32_t TRtRTFTextIo::AvailableHeight(int32_t PageIndex)
     return MulDiv(pageH - margT - margB, r, 1440) - rec.HeaderHeight - rec.FooterHeight;
 }
 
+// What the first layout pass carries from paragraph to paragraph.
+struct TRtRTFTextIo::TPageFlow {
+    bool Body = false;
+    bool Breaks = false;    // page breaks are placed
+    int32_t Y = 0, PageTop = 0, Page = 0;
+    int32_t Avail = 0;
+    TParagraph* Chain = nullptr;    // the open keep-with-next chain
+    TParagraph* RowFirst = nullptr;
+    int32_t RowHeight = 0;
+    TParagraph* KeptTable = nullptr;
+    bool Released = false;
+};
+
 int32_t TRtRTFTextIo::ReformatText(TParagraph* StartPar)
 {
     const bool outer = !InReformat;
@@ -471,348 +484,399 @@ int32_t TRtRTFTextIo::ReformatText(TParagraph* StartPar)
     } keep{this, hf_, LastPageHeader, !body};
     hf_ = {};
     LastPageHeader = false;
-    if (body && PrintHeaderFooter != rtrNever && !NoPages) {
-        auto find = [&](TRtPagePropertyRange R, TRtPagePropertyKind K) { return FindHeaderFooter(R, K); };
-        for (THFRecord& r : hf_) {
-            r.Header = find(rtraOnAllPages, rtIsHeader);
-            r.Footer = find(rtraOnAllPages, rtIsFooter);
-        }
-        if (PrintHeaderFooter == rtrNotOnFirstPage) {
-            hf_[0].Header = hf_[0].Footer = nullptr;
-        } else {
-            if (auto* t = find(rtraOnFirstPage, rtIsHeader))
-                hf_[0].Header = t;
-            if (auto* t = find(rtraOnFirstPage, rtIsFooter))
-                hf_[0].Footer = t;
-        }
-        if (PrintHeaderFooter == rtrOnlyOnFirstPage) {
-            hf_[1].Header = hf_[1].Footer = hf_[2].Header = hf_[2].Footer = nullptr;
-        } else if (find(rtraOnLastPage, rtIsHeader) || find(rtraOnLastPage, rtIsFooter)) {
-            LastPageHeader = true;
-            auto take = [](TRtSpecialTextProperty*& Slot, TRtSpecialTextProperty* T) {
-                if (T)
-                    Slot = T;
-            };
-            take(hf_[1].Header, find(rtraOnLastPage, rtIsHeader));
-            take(hf_[1].Footer, find(rtraOnLastPage, rtIsFooter));
-            take(hf_[2].Header, find(rtraNotOnFirstAndLastPages, rtIsHeader));
-            take(hf_[2].Footer, find(rtraNotOnFirstAndLastPages, rtIsFooter));
-        } else {
-            if (auto* t = find(rtraOnOddPages, rtIsHeader))
-                hf_[1].Header = t;
-            if (auto* t = find(rtraOnOddPages, rtIsFooter))
-                hf_[1].Footer = t;
-            if (auto* t = find(rtraOnEvenPages, rtIsHeader))
-                hf_[2].Header = t;
-            if (auto* t = find(rtraOnEvenPages, rtIsFooter))
-                hf_[2].Footer = t;
-        }
-        std::map<TRtSpecialTextProperty*, int32_t> heights;
-        auto textHeight = [&](TRtSpecialTextProperty* T) {
-            auto it = heights.find(T);
-            if (it != heights.end())
-                return it->second;
-            const int32_t v = T->Paragraphs() ? ReformatText(T->Paragraphs()) : 0;
-            heights.emplace(T, v);
-            return v;
-        };
-        for (THFRecord& r : hf_) {
-            if (r.Header && !r.Header->IsEmpty()) {
-                r.HeaderHeight = MulDiv(hd->MarginHeader(), hd->YRes, 1440) + textHeight(r.Header);
-                if (hd->PrintHeaderFooterInPageMargins)
-                    r.HeaderHeight = std::max(r.HeaderHeight - hd->PixTopMargin, 0);
-            }
-            if (r.Footer && !r.Footer->IsEmpty()) {
-                r.FooterHeight = MulDiv(hd->MarginFooter(), hd->YRes, 1440) + textHeight(r.Footer);
-                if (hd->PrintHeaderFooterInPageMargins)
-                    r.FooterHeight = std::max(r.FooterHeight - hd->PixBottomMargin, 0);
-            }
-        }
-    }
+    if (body && PrintHeaderFooter != rtrNever && !NoPages)
+        FindHeadersAndFooters();
     const int32_t halfGap = (LayoutMode & (rtlmPageView | rtlmPageEnds)) ? MulDiv(hd->PageGap / 2, hd->YRes, 1440) : 0;
     TParagraph* first = body ? FirstPar : StartPar;
     if (body && first)
         first->Flags &= ~parfNewPage;
 
-    // ---- first pass: lines and page breaks ----
-    int32_t y = 0, pageTop = 0, page = 0;
-    int32_t avail = AvailableHeight(0);
-    TParagraph* chain = nullptr;
-    TParagraph* rowFirst = nullptr;
-    int32_t rowHeight = 0;
-    TParagraph* keptTable = nullptr;
-    bool released = false;
-    const bool breaks = !NoPageBreaks && body;
+    const int32_t y = LayOutParagraphs(first, body);
+    if (!body || SkipNumbering)
+        return y;
+    if (LayoutMode == 0)
+        NumberPages();
+    else
+        NumberAndSpacePages(halfGap);
+    AlignCellsVertically();
+    return y;
+}
 
-    auto breakBefore = [&](TLine* L) {
-        pageTop = L->Top;
-        if (!FrozenPageBreaks)
-            L->Flags |= linfPageStart;
-        ++page;
-        avail = AvailableHeight(page);
-        chain = nullptr;
+// The header and footer records of the body's pages, with the heights of their texts.
+void TRtRTFTextIo::FindHeadersAndFooters()
+{
+    TTextHeader* hd = Header();
+    auto find = [&](TRtPagePropertyRange R, TRtPagePropertyKind K) { return FindHeaderFooter(R, K); };
+    for (THFRecord& r : hf_) {
+        r.Header = find(rtraOnAllPages, rtIsHeader);
+        r.Footer = find(rtraOnAllPages, rtIsFooter);
+    }
+    if (PrintHeaderFooter == rtrNotOnFirstPage) {
+        hf_[0].Header = hf_[0].Footer = nullptr;
+    } else {
+        if (auto* t = find(rtraOnFirstPage, rtIsHeader))
+            hf_[0].Header = t;
+        if (auto* t = find(rtraOnFirstPage, rtIsFooter))
+            hf_[0].Footer = t;
+    }
+    if (PrintHeaderFooter == rtrOnlyOnFirstPage) {
+        hf_[1].Header = hf_[1].Footer = hf_[2].Header = hf_[2].Footer = nullptr;
+    } else if (find(rtraOnLastPage, rtIsHeader) || find(rtraOnLastPage, rtIsFooter)) {
+        LastPageHeader = true;
+        auto take = [](TRtSpecialTextProperty*& Slot, TRtSpecialTextProperty* T) {
+            if (T)
+                Slot = T;
+        };
+        take(hf_[1].Header, find(rtraOnLastPage, rtIsHeader));
+        take(hf_[1].Footer, find(rtraOnLastPage, rtIsFooter));
+        take(hf_[2].Header, find(rtraNotOnFirstAndLastPages, rtIsHeader));
+        take(hf_[2].Footer, find(rtraNotOnFirstAndLastPages, rtIsFooter));
+    } else {
+        if (auto* t = find(rtraOnOddPages, rtIsHeader))
+            hf_[1].Header = t;
+        if (auto* t = find(rtraOnOddPages, rtIsFooter))
+            hf_[1].Footer = t;
+        if (auto* t = find(rtraOnEvenPages, rtIsHeader))
+            hf_[2].Header = t;
+        if (auto* t = find(rtraOnEvenPages, rtIsFooter))
+            hf_[2].Footer = t;
+    }
+    std::map<TRtSpecialTextProperty*, int32_t> heights;
+    auto textHeight = [&](TRtSpecialTextProperty* T) {
+        auto it = heights.find(T);
+        if (it != heights.end())
+            return it->second;
+        const int32_t v = T->Paragraphs() ? ReformatText(T->Paragraphs()) : 0;
+        heights.emplace(T, v);
+        return v;
     };
-    // The line a keep-with-next chain breaks before when Overflow does not fit.
-    auto widowBreak = [&](TLine* Overflow, TParagraph* OverflowRow) -> TLine* {
-        if (WidowLines > 0 && chain) {
-            std::vector<TLine*> units;
-            int32_t before = -1;
-            for (TParagraph* p = chain; p; p = p->Next) {
-                if (IsCell(p)) {
-                    if (!(p->Flags & parfNotFirstCell)) {
-                        units.push_back(p->Lines);
-                    }
-                    if (OverflowRow && p == OverflowRow)
-                        before = int32_t(units.size());
-                } else {
-                    for (TLine* l = p->Lines; l; l = l->Next) {
-                        units.push_back(l);
-                        if (l == Overflow)
-                            before = int32_t(units.size());
-                    }
-                }
-                if (!IsKWN(p) && !(IsCell(p) && (p->Flags & parfNotLastCell)))
-                    break;
-            }
-            const int32_t n = int32_t(units.size());
-            const int32_t w = WidowLines;
-            if (before > w && n >= 2 * w) {
-                if (n - before < w)
-                    return units[size_t(n - w)];
-                return Overflow;
-            }
+    for (THFRecord& r : hf_) {
+        if (r.Header && !r.Header->IsEmpty()) {
+            r.HeaderHeight = MulDiv(hd->MarginHeader(), hd->YRes, 1440) + textHeight(r.Header);
+            if (hd->PrintHeaderFooterInPageMargins)
+                r.HeaderHeight = std::max(r.HeaderHeight - hd->PixTopMargin, 0);
         }
-        return chain ? chain->Lines : Overflow;
-    };
+        if (r.Footer && !r.Footer->IsEmpty()) {
+            r.FooterHeight = MulDiv(hd->MarginFooter(), hd->YRes, 1440) + textHeight(r.Footer);
+            if (hd->PrintHeaderFooterInPageMargins)
+                r.FooterHeight = std::max(r.FooterHeight - hd->PixBottomMargin, 0);
+        }
+    }
+}
 
-    for (TParagraph* p = first; p; p = p->Next) {
-        const bool cell = IsCell(p);
-        if ((p->Flags & parfNewPage) && p->Prior && body && !NoPages) {
-            ++page;
-            pageTop = y;
-            avail = AvailableHeight(page);
-            chain = nullptr;
-        }
-        if (!cell) {
-            if (IsKWN(p) && (!p->Prior || !IsKWN(p->Prior) || !chain))
-                chain = p;
-            else if (!IsKWN(p) && !(p->Prior && IsKWN(p->Prior)))
-                chain = nullptr;
-        } else {
-            if ((p->Flags & parfNotLastCell) && (!p->Next || !(p->Next->Flags & parfNotFirstCell))) {
-                p->Flags &= ~(parfNotLastCell | parfTableCell);
-                p->SpaceAfter = 0;
-            }
-            if ((p->Flags & parfNotFirstCell) && (!p->Prior || !(p->Prior->Flags & parfNotLastCell)))
-                p->Flags &= ~parfNotFirstCell;
-            if (!(p->Flags & parfNotFirstCell) && (p->Flags & parfNotLastCell)) {
-                rowHeight = 0;
-                rowFirst = p;
-                if (IsKWN(p) && !chain)
-                    chain = p;
-            }
-            p->SpaceAfter = 0;
-        }
-        if (!IsCell(p) && (p->Flags & (parfNotFirstCell | parfNotLastCell))) {
-            p->Flags &= ~(parfNotFirstCell | parfNotLastCell);
-            p->SpaceAfter = 0;
-        }
+// First pass: the lines' positions and the page breaks; returns the chain's height.
+int32_t TRtRTFTextIo::LayOutParagraphs(TParagraph* First, bool Body)
+{
+    TPageFlow f;
+    f.Body = Body;
+    f.Breaks = !NoPageBreaks && Body;
+    f.Avail = AvailableHeight(0);
+    for (TParagraph* p = First; p; p = p->Next) {
+        StartFlowParagraph(f, p);
         const bool isCell = IsCell(p);
-        if (KeepTableRowsTogether) {
-            if (!isCell) {
-                keptTable = nullptr;
-                released = false;
-            } else if (!keptTable && !released) {
-                keptTable = p;
-                if (!p->Prior)
-                    released = true;
-            }
-        }
-        int32_t h = 0;
-        for (TLine* line = p->Lines; line; line = line->Next) {
-            line->Top = y + h;
-            line->SpaceAbove = line->SpaceBelow = 0;
-            if (!FrozenPageBreaks)
-                line->Flags &= uint16_t(~linfPageStart);
-            if (IsSkipped(p)) {
-                line->Height = 0;
-                continue;
-            }
-            if (!isCell) {
-                if (breaks && line->Top + line->Height - pageTop > avail) {
-                    int32_t extra = 0;
-                    if (p->SpaceBetween != 0 && line->Attrs) {
-                        int32_t maxH = 0;
-                        for (int32_t i = 0; i < line->Length; ++i)
-                            maxH = std::max<int32_t>(maxH, line->Attrs[i].Height);
-                        extra = LineSpacingGrowth(p, maxH);
-                    }
-                    if (line->Top + line->Height - pageTop - extra > avail) {
-                        const bool chainOpen = chain && chain != p;
-                        TLine* at = line;
-                        if (!chainOpen) {
-                            const bool keep = p->Flags & (parfKeepTogether | parfKeepWithNext);
-                            if (keep && !(p->Lines->Flags & linfPageStart) && p->Lines->Top > pageTop)
-                                at = p->Lines;
-                        } else {
-                            at = widowBreak(line, nullptr);
-                        }
-                        if (at->Top <= pageTop)
-                            at = line;
-                        breakBefore(at);
-                    }
-                }
-            } else {
-                if (VAligned(p))
-                    p->SpaceBefore = 0;
-                if (!line->Next && !(KeepCellLineHeights && line->Height != 0))
-                    CalcLineHeight(p, line);
-                if (breaks && AloneInRow(p) && line->Top + line->Height - pageTop > avail && p->Lines->Top > pageTop)
-                    breakBefore(p->Lines);
-            }
-            h += line->Height;
-        }
+        const int32_t h = LayOutParLines(f, p, isCell);
         if (!isCell) {
-            y += h;
+            f.Y += h;
         } else if (!(p->Flags & parfNotLastCell)) {
-            rowHeight = std::max(rowHeight, h);
-            if (!VAligned(p) && !IsSkipped(p) && p->SpaceBefore > 0 && p != rowFirst)
-                rowHeight += MulDiv(p->SpaceBefore, hd->YRes, 1440);
-            p->SpaceAfter = int16_t(std::min(h, 32767));
-            TParagraph* r = rowFirst ? rowFirst : p;
-            if (breaks && r->Lines && r->Lines->Top + rowHeight - pageTop > avail && r->Lines->Top > pageTop) {
-                if (keptTable && !released && keptTable->Lines->Top > pageTop) {
-                    breakBefore(keptTable->Lines);
-                    released = true;
-                } else if (!chain || chain == r) {
-                    breakBefore(r->Lines);
-                } else {
-                    TLine* at = widowBreak(nullptr, r);
-                    breakBefore(at && at->Top > pageTop ? at : r->Lines);
-                }
-            }
-            y += rowHeight;
-            if (hd->YRes == 0)
-                hd->YRes = 96;
-            for (TParagraph* c = r; c; c = c->Next) {
-                const int32_t content = c->SpaceAfter;
-                c->SpaceAfter = int16_t(std::clamp(MulDiv(std::max(rowHeight - content, 0), 1440, hd->YRes), 0, 32767));
-                if (TLine* last = GetLastLine(c))
-                    CalcLineHeight(c, last);
-                for (TRtParObject* o = c->Objects; o && c != p; o = o->Next) {
-                    o->Top = c->Lines ? c->Lines->Top : y;
-                    o->Bottom = y;
-                }
-                if (c == p)
-                    break;
-            }
-            rowHeight = 0;
-            rowFirst = nullptr;
+            FinishTableRow(f, p, h);
         } else {
-            rowHeight = std::max(rowHeight, h);
+            f.RowHeight = std::max(f.RowHeight, h);
             p->SpaceAfter = int16_t(std::min(h, 32767));
         }
         for (TRtParObject* o = p->Objects; o; o = o->Next) {
-            o->Top = p->Lines ? p->Lines->Top : y;
-            o->Bottom = y;
+            o->Top = p->Lines ? p->Lines->Top : f.Y;
+            o->Bottom = f.Y;
         }
     }
-    if (!body || SkipNumbering)
-        return y;
+    return f.Y;
+}
 
-    // ---- second pass: page numbers, page spacing, paragraph indices ----
-    int32_t index = 0, linesBefore = 0;
-    if (LayoutMode == 0) {
-        int32_t c = 0;
-        for (TParagraph* p = FirstPar; p; p = p->Next) {
-            if (p->Flags & parfNewPage) {
-                if (NoPages)
-                    p->Flags &= ~parfNewPage;
-                else
-                    ++c;
-            }
-            int32_t lines = 0;
-            for (TLine* l = p->Lines; l; l = l->Next, ++lines) {
-                if (l->Flags & linfPageStart)
-                    ++c;
-                l->PageNr = uint16_t(std::min(c, 65535));
-            }
-            p->Index = index++;
-            p->LinesBefore = linesBefore;
-            linesBefore += lines;
-        }
-        PageCount = c + 1;
+// Opens a forced page, follows keep-with-next chains and table rows, and mends cell flags
+// that have no row around them.
+void TRtRTFTextIo::StartFlowParagraph(TPageFlow& F, TParagraph* p)
+{
+    const bool cell = IsCell(p);
+    if ((p->Flags & parfNewPage) && p->Prior && F.Body && !NoPages) {
+        ++F.Page;
+        F.PageTop = F.Y;
+        F.Avail = AvailableHeight(F.Page);
+        F.Chain = nullptr;
+    }
+    if (!cell) {
+        if (IsKWN(p) && (!p->Prior || !IsKWN(p->Prior) || !F.Chain))
+            F.Chain = p;
+        else if (!IsKWN(p) && !(p->Prior && IsKWN(p->Prior)))
+            F.Chain = nullptr;
     } else {
-        const int32_t fullGap = MulDiv(hd->PageGap, hd->YRes, 1440);
-        int32_t c = 0, shift = 0, used = 0;
-        avail = AvailableHeight(0);
-        TLine* lastLine = nullptr;
-        TParagraph* lastPar = nullptr;
-        auto pageEnd = [&](bool LastPage) {
-            if (!lastLine)
-                return;
-            int32_t space = 0;
-            if (LayoutMode & rtlmPageEnds) {
-                const THFRecord& rec = c == 0 ? hf_[0]
-                    : LastPageHeader            ? (LastPage ? hf_[1] : hf_[2])
-                                                : (c % 2 == 0 ? hf_[1] : hf_[2]);
-                space = std::max(avail - used, 0) + halfGap + MulDiv(hd->BottomMargin(), hd->YRes, 1440)
-                    + rec.FooterHeight;
-            } else if (LayoutMode & rtlmGapOnly) {
-                space = fullGap;
-            }
-            lastLine->SpaceBelow = uint16_t(Clamp16(space));
-            if (IsCell(lastPar))
-                for (TParagraph* q = lastPar; q && (q->Flags & parfNotLastCell) && q->Next; q = q->Next)
-                    if (TLine* l = GetLastLine(q->Next))
-                        l->SpaceBelow = uint16_t(Clamp16(space));
-            shift += space;
-        };
-        auto startPage = [&](TLine* L) {
-            pageEnd(false);
-            ++c;
-            avail = AvailableHeight(c);
-            used = 0;
-            if (LayoutMode & rtlmPageView) {
-                const int32_t hh = (c % 2 == 0 || LastPageHeader) ? hf_[1].HeaderHeight : hf_[2].HeaderHeight;
-                L->SpaceAbove = uint16_t(Clamp16(halfGap + hd->PixTopMargin + hh));
-                shift += L->SpaceAbove;
-            }
-        };
-        if ((LayoutMode & rtlmPageView) && FirstPar && FirstPar->Lines && !NoPages) {
-            FirstPar->Lines->SpaceAbove = uint16_t(Clamp16(halfGap + hd->PixTopMargin + hf_[0].HeaderHeight));
-            shift += FirstPar->Lines->SpaceAbove;
+        if ((p->Flags & parfNotLastCell) && (!p->Next || !(p->Next->Flags & parfNotFirstCell))) {
+            p->Flags &= ~(parfNotLastCell | parfTableCell);
+            p->SpaceAfter = 0;
         }
-        for (TParagraph* p = FirstPar; p; p = p->Next) {
-            bool started = false;
-            if ((p->Flags & parfNewPage) && p->Prior) {
-                if (NoPages) {
-                    p->Flags &= ~parfNewPage;
-                } else if (p->Lines) {
-                    startPage(p->Lines);
-                    started = true;
+        if ((p->Flags & parfNotFirstCell) && (!p->Prior || !(p->Prior->Flags & parfNotLastCell)))
+            p->Flags &= ~parfNotFirstCell;
+        if (!(p->Flags & parfNotFirstCell) && (p->Flags & parfNotLastCell)) {
+            F.RowHeight = 0;
+            F.RowFirst = p;
+            if (IsKWN(p) && !F.Chain)
+                F.Chain = p;
+        }
+        p->SpaceAfter = 0;
+    }
+    if (!IsCell(p) && (p->Flags & (parfNotFirstCell | parfNotLastCell))) {
+        p->Flags &= ~(parfNotFirstCell | parfNotLastCell);
+        p->SpaceAfter = 0;
+    }
+    if (KeepTableRowsTogether) {
+        if (!IsCell(p)) {
+            F.KeptTable = nullptr;
+            F.Released = false;
+        } else if (!F.KeptTable && !F.Released) {
+            F.KeptTable = p;
+            if (!p->Prior)
+                F.Released = true;
+        }
+    }
+}
+
+// Places the paragraph's lines from F.Y and breaks the page before a line that does not fit;
+// returns the paragraph's height.
+int32_t TRtRTFTextIo::LayOutParLines(TPageFlow& F, TParagraph* p, bool IsCellPar)
+{
+    int32_t h = 0;
+    for (TLine* line = p->Lines; line; line = line->Next) {
+        line->Top = F.Y + h;
+        line->SpaceAbove = line->SpaceBelow = 0;
+        if (!FrozenPageBreaks)
+            line->Flags &= uint16_t(~linfPageStart);
+        if (IsSkipped(p)) {
+            line->Height = 0;
+            continue;
+        }
+        if (!IsCellPar) {
+            if (F.Breaks && line->Top + line->Height - F.PageTop > F.Avail) {
+                int32_t extra = 0;
+                if (p->SpaceBetween != 0 && line->Attrs) {
+                    int32_t maxH = 0;
+                    for (int32_t i = 0; i < line->Length; ++i)
+                        maxH = std::max<int32_t>(maxH, line->Attrs[i].Height);
+                    extra = LineSpacingGrowth(p, maxH);
+                }
+                if (line->Top + line->Height - F.PageTop - extra > F.Avail) {
+                    const bool chainOpen = F.Chain && F.Chain != p;
+                    TLine* at = line;
+                    if (!chainOpen) {
+                        const bool keep = p->Flags & (parfKeepTogether | parfKeepWithNext);
+                        if (keep && !(p->Lines->Flags & linfPageStart) && p->Lines->Top > F.PageTop)
+                            at = p->Lines;
+                    } else {
+                        at = WidowBreakLine(F, line, nullptr);
+                    }
+                    if (at->Top <= F.PageTop)
+                        at = line;
+                    BreakPageBefore(F, at);
                 }
             }
-            int32_t lines = 0;
-            for (TLine* l = p->Lines; l; l = l->Next, ++lines) {
-                if ((l->Flags & linfPageStart) && !(LayoutMode & rtlmNoLineBreaks) && !(started && l == p->Lines))
-                    startPage(l);
-                l->PageNr = uint16_t(std::min(c, 65535));
-                l->Top += shift;
-                if (!(IsCell(p) && (p->Flags & parfNotFirstCell)))
-                    used += l->Height;
-                lastLine = l;
-                lastPar = p;
-            }
-            p->Index = index++;
-            p->LinesBefore = linesBefore;
-            linesBefore += lines;
+        } else {
+            if (VAligned(p))
+                p->SpaceBefore = 0;
+            if (!line->Next && !(KeepCellLineHeights && line->Height != 0))
+                CalcLineHeight(p, line);
+            if (F.Breaks && AloneInRow(p) && line->Top + line->Height - F.PageTop > F.Avail && p->Lines->Top > F.PageTop)
+                BreakPageBefore(F, p->Lines);
         }
-        pageEnd(true);
-        PageCount = c + 1;
+        h += line->Height;
     }
+    return h;
+}
 
-    // ---- vertical alignment of cells ----
+// Ends a table row at its last cell p: the row's height, a page break before the row when it
+// does not fit, and the cells' free space below their text.
+void TRtRTFTextIo::FinishTableRow(TPageFlow& F, TParagraph* p, int32_t h)
+{
+    TTextHeader* hd = Header();
+    F.RowHeight = std::max(F.RowHeight, h);
+    if (!VAligned(p) && !IsSkipped(p) && p->SpaceBefore > 0 && p != F.RowFirst)
+        F.RowHeight += MulDiv(p->SpaceBefore, hd->YRes, 1440);
+    p->SpaceAfter = int16_t(std::min(h, 32767));
+    TParagraph* r = F.RowFirst ? F.RowFirst : p;
+    if (F.Breaks && r->Lines && r->Lines->Top + F.RowHeight - F.PageTop > F.Avail && r->Lines->Top > F.PageTop) {
+        if (F.KeptTable && !F.Released && F.KeptTable->Lines->Top > F.PageTop) {
+            BreakPageBefore(F, F.KeptTable->Lines);
+            F.Released = true;
+        } else if (!F.Chain || F.Chain == r) {
+            BreakPageBefore(F, r->Lines);
+        } else {
+            TLine* at = WidowBreakLine(F, nullptr, r);
+            BreakPageBefore(F, at && at->Top > F.PageTop ? at : r->Lines);
+        }
+    }
+    F.Y += F.RowHeight;
+    if (hd->YRes == 0)
+        hd->YRes = 96;
+    for (TParagraph* c = r; c; c = c->Next) {
+        const int32_t content = c->SpaceAfter;
+        c->SpaceAfter = int16_t(std::clamp(MulDiv(std::max(F.RowHeight - content, 0), 1440, hd->YRes), 0, 32767));
+        if (TLine* last = GetLastLine(c))
+            CalcLineHeight(c, last);
+        for (TRtParObject* o = c->Objects; o && c != p; o = o->Next) {
+            o->Top = c->Lines ? c->Lines->Top : F.Y;
+            o->Bottom = F.Y;
+        }
+        if (c == p)
+            break;
+    }
+    F.RowHeight = 0;
+    F.RowFirst = nullptr;
+}
+
+void TRtRTFTextIo::BreakPageBefore(TPageFlow& F, TLine* L)
+{
+    F.PageTop = L->Top;
+    if (!FrozenPageBreaks)
+        L->Flags |= linfPageStart;
+    ++F.Page;
+    F.Avail = AvailableHeight(F.Page);
+    F.Chain = nullptr;
+}
+
+// The line a keep-with-next chain breaks before when Overflow (or the row OverflowRow) does not fit.
+TLine* TRtRTFTextIo::WidowBreakLine(const TPageFlow& F, TLine* Overflow, TParagraph* OverflowRow)
+{
+    if (WidowLines > 0 && F.Chain) {
+        std::vector<TLine*> units;
+        int32_t before = -1;
+        for (TParagraph* p = F.Chain; p; p = p->Next) {
+            if (IsCell(p)) {
+                if (!(p->Flags & parfNotFirstCell)) {
+                    units.push_back(p->Lines);
+                }
+                if (OverflowRow && p == OverflowRow)
+                    before = int32_t(units.size());
+            } else {
+                for (TLine* l = p->Lines; l; l = l->Next) {
+                    units.push_back(l);
+                    if (l == Overflow)
+                        before = int32_t(units.size());
+                }
+            }
+            if (!IsKWN(p) && !(IsCell(p) && (p->Flags & parfNotLastCell)))
+                break;
+        }
+        const int32_t n = int32_t(units.size());
+        const int32_t w = WidowLines;
+        if (before > w && n >= 2 * w) {
+            if (n - before < w)
+                return units[size_t(n - w)];
+            return Overflow;
+        }
+    }
+    return F.Chain ? F.Chain->Lines : Overflow;
+}
+
+// Second pass without page spacing: page numbers and paragraph indices.
+void TRtRTFTextIo::NumberPages()
+{
+    int32_t index = 0, linesBefore = 0;
+    int32_t c = 0;
+    for (TParagraph* p = FirstPar; p; p = p->Next) {
+        if (p->Flags & parfNewPage) {
+            if (NoPages)
+                p->Flags &= ~parfNewPage;
+            else
+                ++c;
+        }
+        int32_t lines = 0;
+        for (TLine* l = p->Lines; l; l = l->Next, ++lines) {
+            if (l->Flags & linfPageStart)
+                ++c;
+            l->PageNr = uint16_t(std::min(c, 65535));
+        }
+        p->Index = index++;
+        p->LinesBefore = linesBefore;
+        linesBefore += lines;
+    }
+    PageCount = c + 1;
+}
+
+// Second pass with page spacing: page numbers, the space above and below each page's
+// lines, and paragraph indices.
+void TRtRTFTextIo::NumberAndSpacePages(int32_t halfGap)
+{
+    TTextHeader* hd = Header();
+    int32_t index = 0, linesBefore = 0;
+    const int32_t fullGap = MulDiv(hd->PageGap, hd->YRes, 1440);
+    int32_t c = 0, shift = 0, used = 0;
+    int32_t avail = AvailableHeight(0);
+    TLine* lastLine = nullptr;
+    TParagraph* lastPar = nullptr;
+    auto pageEnd = [&](bool LastPage) {
+        if (!lastLine)
+            return;
+        int32_t space = 0;
+        if (LayoutMode & rtlmPageEnds) {
+            const THFRecord& rec = c == 0 ? hf_[0]
+                : LastPageHeader            ? (LastPage ? hf_[1] : hf_[2])
+                                            : (c % 2 == 0 ? hf_[1] : hf_[2]);
+            space = std::max(avail - used, 0) + halfGap + MulDiv(hd->BottomMargin(), hd->YRes, 1440)
+                + rec.FooterHeight;
+        } else if (LayoutMode & rtlmGapOnly) {
+            space = fullGap;
+        }
+        lastLine->SpaceBelow = uint16_t(Clamp16(space));
+        if (IsCell(lastPar))
+            for (TParagraph* q = lastPar; q && (q->Flags & parfNotLastCell) && q->Next; q = q->Next)
+                if (TLine* l = GetLastLine(q->Next))
+                    l->SpaceBelow = uint16_t(Clamp16(space));
+        shift += space;
+    };
+    auto startPage = [&](TLine* L) {
+        pageEnd(false);
+        ++c;
+        avail = AvailableHeight(c);
+        used = 0;
+        if (LayoutMode & rtlmPageView) {
+            const int32_t hh = (c % 2 == 0 || LastPageHeader) ? hf_[1].HeaderHeight : hf_[2].HeaderHeight;
+            L->SpaceAbove = uint16_t(Clamp16(halfGap + hd->PixTopMargin + hh));
+            shift += L->SpaceAbove;
+        }
+    };
+    if ((LayoutMode & rtlmPageView) && FirstPar && FirstPar->Lines && !NoPages) {
+        FirstPar->Lines->SpaceAbove = uint16_t(Clamp16(halfGap + hd->PixTopMargin + hf_[0].HeaderHeight));
+        shift += FirstPar->Lines->SpaceAbove;
+    }
+    for (TParagraph* p = FirstPar; p; p = p->Next) {
+        bool started = false;
+        if ((p->Flags & parfNewPage) && p->Prior) {
+            if (NoPages) {
+                p->Flags &= ~parfNewPage;
+            } else if (p->Lines) {
+                startPage(p->Lines);
+                started = true;
+            }
+        }
+        int32_t lines = 0;
+        for (TLine* l = p->Lines; l; l = l->Next, ++lines) {
+            if ((l->Flags & linfPageStart) && !(LayoutMode & rtlmNoLineBreaks) && !(started && l == p->Lines))
+                startPage(l);
+            l->PageNr = uint16_t(std::min(c, 65535));
+            l->Top += shift;
+            if (!(IsCell(p) && (p->Flags & parfNotFirstCell)))
+                used += l->Height;
+            lastLine = l;
+            lastPar = p;
+        }
+        p->Index = index++;
+        p->LinesBefore = linesBefore;
+        linesBefore += lines;
+    }
+    pageEnd(true);
+    PageCount = c + 1;
+}
+
+// Moves the text of centred and bottom-aligned cells down into their free space.
+void TRtRTFTextIo::AlignCellsVertically()
+{
+    TTextHeader* hd = Header();
     for (TParagraph* p = FirstPar; p; p = p->Next) {
         if (!IsCell(p) || p->SpaceAfter == 0)
             continue;
@@ -849,7 +913,6 @@ int32_t TRtRTFTextIo::ReformatText(TParagraph* StartPar)
             p->SpaceBefore = 0;
         }
     }
-    return y;
 }
 
 // ---- page lookups -------------------------------------------------------------------------------

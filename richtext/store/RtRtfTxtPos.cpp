@@ -504,105 +504,15 @@ bool TRtRTFText::InsertParagraphs(TParagraph*& Par, TLine*& Line, int32_t& Pos, 
     const bool cCell = (Chain->Flags & parfTableCell) != 0;
 
     if (pCell && cCell) {
-        // Cell by cell into the cells of the target rows.
-        int32_t before = 0;
-        for (const TParagraph* q = P; q->Prior && (q->Flags & parfNotFirstCell); q = q->Prior)
-            ++before;
-        TParagraph* t = P;
-        TParagraph* s = Chain;
-        while (t && s) {
-            // The target cell as it was, lines, properties and cell record, for undo.
-            SaveUndo(t, ukParagraph, ulPaste);
-            std::swap(t->Lines, s->Lines);
-            MarkChanged(t);
-            t->Tabs = s->Tabs;
-            t->IndentLeft = s->IndentLeft;
-            t->IndentRight = s->IndentRight;
-            t->IndentFirst = s->IndentFirst;
-            t->StyleFields[0] = s->StyleFields[0];
-            t->Color = s->Color;
-            t->Shading = s->Shading;
-            if (t->Cell && s->Cell && (!s->Cell->Name.empty() || !s->Cell->Command.empty())) {
-                t->Cell->Name = s->Cell->Name;
-                t->Cell->Command = s->Cell->Command;
-                t->Cell->Value = s->Cell->Value;
-            }
-            if (CursorPar == t) {
-                CursorLine = t->Lines;
-                CursorPos = 0;
-            }
-            if (SelStartPar == t) {
-                SelStartLine = t->Lines;
-                SelStartPos = 0;
-            }
-            if (SelEndPar == t) {
-                SelEndLine = t->Lines;
-                SelEndPos = 0;
-            }
-            const bool sRowGoesOn = (s->Flags & parfNotLastCell) && s->Next && (s->Next->Flags & parfTableCell);
-            const bool tRowGoesOn = (t->Flags & parfNotLastCell) && t->Next && (t->Next->Flags & parfTableCell);
-            if (sRowGoesOn && tRowGoesOn) {
-                s = s->Next;
-                t = t->Next;
-                continue;
-            }
-            // End of a row: both move on to their next rows.
-            while (s && (s->Flags & parfNotLastCell) && s->Next)
-                s = s->Next;
-            s = s ? s->Next : nullptr;
-            if (s && !(s->Flags & parfTableCell))
-                s = nullptr;
-            while ((t->Flags & parfNotLastCell) && t->Next)
-                t = t->Next;
-            t = t->Next;
-            if (t && !(t->Flags & parfTableCell))
-                t = nullptr;
-            for (int32_t i = 0; t && i < before; ++i)
-                t = (t->Flags & parfNotLastCell) && t->Next ? t->Next : nullptr;
-        }
+        ReplaceCellsByCells(P, Chain);
         FreeParChain(Chain);
         Line = Par->Lines;
         Pos = 0;
         return false;
     }
-
     const bool atTextEnd = !P->Next && !Line->Next && Pos == Line->Length;
-    auto detachRest = [&]() -> TLine* {
-        TLine* rest = Pos < Line->Length ? SplitLineAt(Line, Pos) : Line->Next;
-        if (rest) {
-            Line->Next = nullptr;
-            rest->Prior = nullptr;
-        }
-        return rest;
-    };
-
     if (pCell) {
-        if (Pos == 0 && P->Lines == Line && !Line->Next && Line->Length == 0)
-            CopyLayoutProps(*P, *Chain);
-        TLine* rest = detachRest();
-        TLine* cur = Line;
-        for (TParagraph* c = Chain; c; c = c->Next) {
-            if (c != Chain && GetParLength(c) > 0 && cur->Length > 0) {
-                const TAttr* before = cur->Attrs ? &cur->Attrs[cur->Length - 1] : nullptr;
-                const uint8_t lf = 10;
-                ReplaceChars(P, cur, before, 1, &lf, 0, cur->Length);
-            }
-            if (c->Lines) {
-                AppendLines(cur, c->Lines);
-                cur = LastOf(c->Lines);
-                c->Lines = nullptr;
-            }
-        }
-        if (rest)
-            AppendLines(cur, rest);
-        while (Chain) {
-            TParagraph* next = Chain->Next;
-            FreePar(Chain);
-            Chain = next;
-        }
-        Line = rest ? rest : cur;
-        Pos = rest ? 0 : cur->Length;
-        MarkChanged(P);
+        InsertChainIntoCell(P, Line, Pos, Chain);
         return false;
     }
 
@@ -617,7 +527,7 @@ bool TRtRTFText::InsertParagraphs(TParagraph*& Par, TLine*& Line, int32_t& Pos, 
         Pos = 0;
     }
     const bool atParStart = Pos == 0 && Line == P->Lines;
-    TLine* rest = detachRest();
+    TLine* rest = DetachLinesFrom(Line, Pos);
     TParagraph saved;
     bool replaced = false;
     if (Chain->Lines) {
@@ -627,31 +537,7 @@ bool TRtRTFText::InsertParagraphs(TParagraph*& Par, TLine*& Line, int32_t& Pos, 
     Chain->Lines = nullptr;
     if (atParStart) {
         CopyLayoutProps(saved, *P);
-        const uint32_t newPage = P->Flags & parfNewPage;
-        TParagraph* next = P->Next;
-        TParagraph* prior = P->Prior;
-        TLine* lines = P->Lines;
-        const uint32_t serial = P->Serial;
-        const int32_t index = P->Index;
-        TRtParObject* objects = P->Objects;
-        TRtCell* cell = P->Cell;
-        TRtCell* chainCell = Chain->Cell;
-        Chain->Cell = nullptr;
-        *P = *Chain;
-        P->Next = next;
-        P->Prior = prior;
-        P->Lines = lines;
-        P->Serial = serial;
-        P->Index = index;
-        P->Objects = objects;
-        P->Flags |= newPage;
-        if (chainCell) {
-            delete cell;
-            P->Cell = chainCell;
-        } else {
-            P->Cell = cell;
-        }
-        Chain->Objects = nullptr;
+        TakeChainHeadProps(P, Chain);
         replaced = true;
     }
     TParagraph* lastC = Chain;
@@ -684,21 +570,8 @@ bool TRtRTFText::InsertParagraphs(TParagraph*& Par, TLine*& Line, int32_t& Pos, 
     }
     Chain->Next = nullptr;
     FreePar(Chain);
-    // Cursor and selection in the lines that moved on belong to the last paragraph now.
-    if (endPar != P) {
-        auto rehome = [&](TParagraph*& CP, TLine* CL) {
-            if (CP != P)
-                return;
-            for (TLine* l = endPar->Lines; l; l = l->Next)
-                if (l == CL) {
-                    CP = endPar;
-                    return;
-                }
-        };
-        rehome(CursorPar, CursorLine);
-        rehome(SelStartPar, SelStartLine);
-        rehome(SelEndPar, SelEndLine);
-    }
+    if (endPar != P)
+        MoveMarksWithLines(P, endPar);
     RenumberFrom(P);
     Par = endPar;
     Line = end ? end : endPar->Lines;
@@ -706,4 +579,155 @@ bool TRtRTFText::InsertParagraphs(TParagraph*& Par, TLine*& Line, int32_t& Pos, 
     MarkChanged(P);
     MarkChanged(endPar);
     return true;
+}
+
+// Cell by cell into the cells of the target rows from Target on; the chain's lines move.
+void TRtRTFText::ReplaceCellsByCells(TParagraph* Target, TParagraph* Chain)
+{
+    int32_t before = 0;
+    for (const TParagraph* q = Target; q->Prior && (q->Flags & parfNotFirstCell); q = q->Prior)
+        ++before;
+    TParagraph* t = Target;
+    TParagraph* s = Chain;
+    while (t && s) {
+        // The target cell as it was, lines, properties and cell record, for undo.
+        SaveUndo(t, ukParagraph, ulPaste);
+        std::swap(t->Lines, s->Lines);
+        MarkChanged(t);
+        t->Tabs = s->Tabs;
+        t->IndentLeft = s->IndentLeft;
+        t->IndentRight = s->IndentRight;
+        t->IndentFirst = s->IndentFirst;
+        t->StyleFields[0] = s->StyleFields[0];
+        t->Color = s->Color;
+        t->Shading = s->Shading;
+        if (t->Cell && s->Cell && (!s->Cell->Name.empty() || !s->Cell->Command.empty())) {
+            t->Cell->Name = s->Cell->Name;
+            t->Cell->Command = s->Cell->Command;
+            t->Cell->Value = s->Cell->Value;
+        }
+        if (CursorPar == t) {
+            CursorLine = t->Lines;
+            CursorPos = 0;
+        }
+        if (SelStartPar == t) {
+            SelStartLine = t->Lines;
+            SelStartPos = 0;
+        }
+        if (SelEndPar == t) {
+            SelEndLine = t->Lines;
+            SelEndPos = 0;
+        }
+        const bool sRowGoesOn = (s->Flags & parfNotLastCell) && s->Next && (s->Next->Flags & parfTableCell);
+        const bool tRowGoesOn = (t->Flags & parfNotLastCell) && t->Next && (t->Next->Flags & parfTableCell);
+        if (sRowGoesOn && tRowGoesOn) {
+            s = s->Next;
+            t = t->Next;
+            continue;
+        }
+        // End of a row: both move on to their next rows.
+        while (s && (s->Flags & parfNotLastCell) && s->Next)
+            s = s->Next;
+        s = s ? s->Next : nullptr;
+        if (s && !(s->Flags & parfTableCell))
+            s = nullptr;
+        while ((t->Flags & parfNotLastCell) && t->Next)
+            t = t->Next;
+        t = t->Next;
+        if (t && !(t->Flags & parfTableCell))
+            t = nullptr;
+        for (int32_t i = 0; t && i < before; ++i)
+            t = (t->Flags & parfNotLastCell) && t->Next ? t->Next : nullptr;
+    }
+}
+
+// Cuts the lines after Pos of Line off its paragraph; returns the first of them.
+TLine* TRtRTFText::DetachLinesFrom(TLine* Line, int32_t Pos)
+{
+    TLine* rest = Pos < Line->Length ? SplitLineAt(Line, Pos) : Line->Next;
+    if (rest) {
+        Line->Next = nullptr;
+        rest->Prior = nullptr;
+    }
+    return rest;
+}
+
+// Into a cell the chain goes as lines of the cell, its paragraphs joined by line feeds;
+// the chain is freed. Line and Pos end behind the inserted text.
+void TRtRTFText::InsertChainIntoCell(TParagraph* P, TLine*& Line, int32_t& Pos, TParagraph* Chain)
+{
+    if (Pos == 0 && P->Lines == Line && !Line->Next && Line->Length == 0)
+        CopyLayoutProps(*P, *Chain);
+    TLine* rest = DetachLinesFrom(Line, Pos);
+    TLine* cur = Line;
+    for (TParagraph* c = Chain; c; c = c->Next) {
+        if (c != Chain && GetParLength(c) > 0 && cur->Length > 0) {
+            const TAttr* before = cur->Attrs ? &cur->Attrs[cur->Length - 1] : nullptr;
+            const uint8_t lf = 10;
+            ReplaceChars(P, cur, before, 1, &lf, 0, cur->Length);
+        }
+        if (c->Lines) {
+            AppendLines(cur, c->Lines);
+            cur = LastOf(c->Lines);
+            c->Lines = nullptr;
+        }
+    }
+    if (rest)
+        AppendLines(cur, rest);
+    while (Chain) {
+        TParagraph* next = Chain->Next;
+        FreePar(Chain);
+        Chain = next;
+    }
+    Line = rest ? rest : cur;
+    Pos = rest ? 0 : cur->Length;
+    MarkChanged(P);
+}
+
+// P takes the properties and cell of the chain's first paragraph, keeping its own place,
+// lines, objects and page break.
+void TRtRTFText::TakeChainHeadProps(TParagraph* P, TParagraph* Chain)
+{
+    const uint32_t newPage = P->Flags & parfNewPage;
+    TParagraph* next = P->Next;
+    TParagraph* prior = P->Prior;
+    TLine* lines = P->Lines;
+    const uint32_t serial = P->Serial;
+    const int32_t index = P->Index;
+    TRtParObject* objects = P->Objects;
+    TRtCell* cell = P->Cell;
+    TRtCell* chainCell = Chain->Cell;
+    Chain->Cell = nullptr;
+    *P = *Chain;
+    P->Next = next;
+    P->Prior = prior;
+    P->Lines = lines;
+    P->Serial = serial;
+    P->Index = index;
+    P->Objects = objects;
+    P->Flags |= newPage;
+    if (chainCell) {
+        delete cell;
+        P->Cell = chainCell;
+    } else {
+        P->Cell = cell;
+    }
+    Chain->Objects = nullptr;
+}
+
+// Cursor and selection in lines that moved from From to To belong to To now.
+void TRtRTFText::MoveMarksWithLines(TParagraph* From, TParagraph* To)
+{
+    auto rehome = [&](TParagraph*& CP, TLine* CL) {
+        if (CP != From)
+            return;
+        for (TLine* l = To->Lines; l; l = l->Next)
+            if (l == CL) {
+                CP = To;
+                return;
+            }
+    };
+    rehome(CursorPar, CursorLine);
+    rehome(SelStartPar, SelStartLine);
+    rehome(SelEndPar, SelEndLine);
 }

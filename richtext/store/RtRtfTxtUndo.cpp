@@ -218,7 +218,6 @@ void TRtStoreUndoObject::RestoreLines(TParagraph* Par, bool WithProps)
 void TRtStoreUndoObject::Apply()
 {
     TRtRTFText* text = Text;
-    TRtUndoStack* stack = Stack;
     const bool wasApplying = text->UndoApplying;
     text->UndoApplying = true;
     struct TRestore {
@@ -242,41 +241,8 @@ void TRtStoreUndoObject::Apply()
         return;
     if (UndoKind == ukDeleted && PrevIndex >= 0 && !text->GetParByIndex(PrevIndex))
         return;
-
-    // The opposite step for redo: an inserted paragraph is undone by deleting
-    // it, so its redo step is a deletion, and the other way round.
-    if (stack && text->EditOptions.Has(rtActivateRedo)) {
-        const bool toRedo = stack->Undoing();
-        auto redo = std::make_unique<TRtStoreUndoObject>(text);
-        redo->HeaderFooterId = HeaderFooterId;
-        redo->Level = Level;
-        redo->CursorParIndex = CursorParIndex;
-        redo->CursorOffset = CursorOffset;
-        redo->CursorExtra = CursorExtra;
-        redo->SelStartParIndex = SelStartParIndex;
-        redo->SelStartOffset = SelStartOffset;
-        redo->SelEndParIndex = SelEndParIndex;
-        redo->SelEndOffset = SelEndOffset;
-        redo->Object = Object;
-        if (UndoKind == ukInserted) {
-            redo->UndoKind = ukDeleted;
-            redo->ParIndex = ParIndex;
-            redo->SaveParData(par);
-        } else if (UndoKind == ukDeleted) {
-            redo->UndoKind = ukInserted;
-            redo->ParIndex = PrevIndex + 1;
-        } else if (UndoKind >= ukObjectSize && UndoKind <= ukObjectData) {
-            redo->UndoKind = UndoKind;
-            TRtObjReferenceList* refs = text->ObjRefList();
-            redo->SaveObjectData(refs->FindObject(Object));
-        } else {
-            redo->UndoKind = UndoKind;
-            redo->ParIndex = ParIndex;
-            if (par || UndoKind == ukSnapshot || UndoKind >= ukPage)
-                redo->SaveParData(par ? par : text->FirstPar);
-        }
-        stack->AddUndoObject(toRedo, std::move(redo));
-    }
+    if (Stack && text->EditOptions.Has(rtActivateRedo))
+        RecordOppositeStep(par);
 
     switch (UndoKind) {
     case ukParagraph:
@@ -301,66 +267,15 @@ void TRtStoreUndoObject::Apply()
         par->StyleFields = Props.StyleFields;
         break;
     case ukInserted:
-        if (!par->Prior && !par->Next) {
-            text->EmptyParLines(par);
-            par->Flags = parfReformat;
-            par->BrdLines = 0;
-        } else {
-            text->ReleaseParRefs(par);
-            TParagraph* p = par;
-            text->DeletePar(p);
-            text->RenumberFrom(text->FirstPar);
-        }
+        RemoveInsertedPar(par);
         break;
-    case ukDeleted: {
-        TParagraph* prev = PrevIndex >= 0 ? text->GetParByIndex(PrevIndex) : nullptr;
-        TParagraph* p = prev;
-        text->InsertPar(p, 8);
-        if (!prev) {
-            // InsertPar leaves a paragraph without predecessor unlinked: it becomes the first.
-            if (p != text->FirstPar) {
-                p->Next = text->FirstPar;
-                if (p->Next)
-                    p->Next->Prior = p;
-                text->FirstPar = p;
-            }
-        }
-        text->RenumberFrom(text->FirstPar);
-        RestoreLines(p, true);
+    case ukDeleted:
+        InsertDeletedPar();
         break;
-    }
     case ukProperties:
     case ukCell:
     case ukTableCell:
-        if (UndoKind == ukProperties) {
-            const TParagraph keep = *par;
-            CopyParProps(*par, 0, Props, true, 0xFFFFF);
-            // Numbering as saved: the property copy drops a number without a level.
-            par->Number = Props.Number;
-            par->NumLevel = Props.NumLevel;
-            par->StyleFields = Props.StyleFields;
-            par->NumberExtra = Props.NumberExtra;
-            par->Flags = Props.Flags;
-            par->Lines = keep.Lines;
-        }
-        if (SavedCell) {
-            if (!par->Cell)
-                par->Cell = new TRtCell;
-            *par->Cell = *SavedCell;
-        } else if (UndoKind == ukProperties && par->Cell) {
-            if (text->CurrentCell == par->Cell)
-                text->CurrentCell = nullptr;
-            delete par->Cell;
-            par->Cell = nullptr;
-        }
-        if (UndoKind == ukTableCell && SavedCell && SavedCell->TableId > 0) {
-            TRtTableList* tables = text->TableList();
-            tables->SetTableLeft(SavedCell->TableId, TableLeft);
-            tables->SetTableRight(SavedCell->TableId, TableRight);
-            tables->SetTableValue3(SavedCell->TableId, TableValue3);
-        }
-        if (UndoKind != ukTableCell)
-            par->Flags |= parfReformat;
+        RestoreParAndCell(par);
         break;
     case ukSnapshot:
         if (HasStream()) {
@@ -371,21 +286,9 @@ void TRtStoreUndoObject::Apply()
         }
         break;
     case ukObjectSize:
-    case ukObjectRef: {
-        TTextObj* ref = text->ObjRefList()->FindObject(Object);
-        if (!ref)
-            break;
-        if (UndoKind == ukObjectRef) {
-            ref->Kind = SavedRef.Kind;
-            ref->Tag = SavedRef.Tag;
-            ref->LayoutByte = SavedRef.LayoutByte;
-            ref->WrapMode = SavedRef.WrapMode;
-            ref->X = SavedRef.X;
-            ref->Y = SavedRef.Y;
-        }
-        text->ResizeObject(ref, SavedRef.Width, SavedRef.Height);
+    case ukObjectRef:
+        RestoreObjectRef();
         break;
-    }
     case ukObjectData:
         if (auto* obj = dynamic_cast<TRtObject*>(Object); obj && HasStream()) {
             GetStream()->SetPosition(0);
@@ -393,22 +296,9 @@ void TRtStoreUndoObject::Apply()
             obj->Changed();
         }
         break;
-    case ukPage: {
-        TTextHeader* h = text->Header();
-        h->BeginUpdate();
-        h->SetLandscape(SavedPage.Landscape);
-        h->SetPageWidth(SavedPage.Width);
-        h->SetPageHeight(SavedPage.Height);
-        h->SetLeftMargin(SavedPage.Left);
-        h->SetRightMargin(SavedPage.Right);
-        h->SetTopMargin(SavedPage.Top);
-        h->SetBottomMargin(SavedPage.Bottom);
-        h->SetMarginHeader(SavedPage.Header);
-        h->SetMarginFooter(SavedPage.Footer);
-        h->SetMarginMirror(SavedPage.Mirror);
-        h->EndUpdate();
+    case ukPage:
+        RestorePageSetup();
         break;
-    }
     case ukAttr:
         text->CurrentAttr = SavedAttr;
         break;
@@ -417,7 +307,156 @@ void TRtStoreUndoObject::Apply()
     }
     text->InvalidatePageCount();
     text->PendingReformat = true;
-    // The cursor returns to where it was when the step was recorded.
+    RestoreCursorAndSelection();
+}
+
+// Records the opposite step for redo: an inserted paragraph is undone by deleting
+// it, so its redo step is a deletion, and the other way round.
+void TRtStoreUndoObject::RecordOppositeStep(TParagraph* Par)
+{
+    TRtRTFText* text = Text;
+    const bool toRedo = Stack->Undoing();
+    auto redo = std::make_unique<TRtStoreUndoObject>(text);
+    redo->HeaderFooterId = HeaderFooterId;
+    redo->Level = Level;
+    redo->CursorParIndex = CursorParIndex;
+    redo->CursorOffset = CursorOffset;
+    redo->CursorExtra = CursorExtra;
+    redo->SelStartParIndex = SelStartParIndex;
+    redo->SelStartOffset = SelStartOffset;
+    redo->SelEndParIndex = SelEndParIndex;
+    redo->SelEndOffset = SelEndOffset;
+    redo->Object = Object;
+    if (UndoKind == ukInserted) {
+        redo->UndoKind = ukDeleted;
+        redo->ParIndex = ParIndex;
+        redo->SaveParData(Par);
+    } else if (UndoKind == ukDeleted) {
+        redo->UndoKind = ukInserted;
+        redo->ParIndex = PrevIndex + 1;
+    } else if (UndoKind >= ukObjectSize && UndoKind <= ukObjectData) {
+        redo->UndoKind = UndoKind;
+        TRtObjReferenceList* refs = text->ObjRefList();
+        redo->SaveObjectData(refs->FindObject(Object));
+    } else {
+        redo->UndoKind = UndoKind;
+        redo->ParIndex = ParIndex;
+        if (Par || UndoKind == ukSnapshot || UndoKind >= ukPage)
+            redo->SaveParData(Par ? Par : text->FirstPar);
+    }
+    Stack->AddUndoObject(toRedo, std::move(redo));
+}
+
+// Undoes an insertion; the text's only paragraph is emptied instead.
+void TRtStoreUndoObject::RemoveInsertedPar(TParagraph* Par)
+{
+    TRtRTFText* text = Text;
+    if (!Par->Prior && !Par->Next) {
+        text->EmptyParLines(Par);
+        Par->Flags = parfReformat;
+        Par->BrdLines = 0;
+    } else {
+        text->ReleaseParRefs(Par);
+        TParagraph* p = Par;
+        text->DeletePar(p);
+        text->RenumberFrom(text->FirstPar);
+    }
+}
+
+// Undoes a deletion: the saved paragraph goes back after the one at PrevIndex.
+void TRtStoreUndoObject::InsertDeletedPar()
+{
+    TRtRTFText* text = Text;
+    TParagraph* prev = PrevIndex >= 0 ? text->GetParByIndex(PrevIndex) : nullptr;
+    TParagraph* p = prev;
+    text->InsertPar(p, 8);
+    if (!prev) {
+        // InsertPar leaves a paragraph without predecessor unlinked: it becomes the first.
+        if (p != text->FirstPar) {
+            p->Next = text->FirstPar;
+            if (p->Next)
+                p->Next->Prior = p;
+            text->FirstPar = p;
+        }
+    }
+    text->RenumberFrom(text->FirstPar);
+    RestoreLines(p, true);
+}
+
+// The paragraph's saved properties (ukProperties), its cell and its table's extent.
+void TRtStoreUndoObject::RestoreParAndCell(TParagraph* Par)
+{
+    TRtRTFText* text = Text;
+    if (UndoKind == ukProperties) {
+        const TParagraph keep = *Par;
+        CopyParProps(*Par, 0, Props, true, 0xFFFFF);
+        // Numbering as saved: the property copy drops a number without a level.
+        Par->Number = Props.Number;
+        Par->NumLevel = Props.NumLevel;
+        Par->StyleFields = Props.StyleFields;
+        Par->NumberExtra = Props.NumberExtra;
+        Par->Flags = Props.Flags;
+        Par->Lines = keep.Lines;
+    }
+    if (SavedCell) {
+        if (!Par->Cell)
+            Par->Cell = new TRtCell;
+        *Par->Cell = *SavedCell;
+    } else if (UndoKind == ukProperties && Par->Cell) {
+        if (text->CurrentCell == Par->Cell)
+            text->CurrentCell = nullptr;
+        delete Par->Cell;
+        Par->Cell = nullptr;
+    }
+    if (UndoKind == ukTableCell && SavedCell && SavedCell->TableId > 0) {
+        TRtTableList* tables = text->TableList();
+        tables->SetTableLeft(SavedCell->TableId, TableLeft);
+        tables->SetTableRight(SavedCell->TableId, TableRight);
+        tables->SetTableValue3(SavedCell->TableId, TableValue3);
+    }
+    if (UndoKind != ukTableCell)
+        Par->Flags |= parfReformat;
+}
+
+// The object reference's saved size (ukObjectSize) or its whole placement (ukObjectRef).
+void TRtStoreUndoObject::RestoreObjectRef()
+{
+    TRtRTFText* text = Text;
+    TTextObj* ref = text->ObjRefList()->FindObject(Object);
+    if (!ref)
+        return;
+    if (UndoKind == ukObjectRef) {
+        ref->Kind = SavedRef.Kind;
+        ref->Tag = SavedRef.Tag;
+        ref->LayoutByte = SavedRef.LayoutByte;
+        ref->WrapMode = SavedRef.WrapMode;
+        ref->X = SavedRef.X;
+        ref->Y = SavedRef.Y;
+    }
+    text->ResizeObject(ref, SavedRef.Width, SavedRef.Height);
+}
+
+void TRtStoreUndoObject::RestorePageSetup()
+{
+    TTextHeader* h = Text->Header();
+    h->BeginUpdate();
+    h->SetLandscape(SavedPage.Landscape);
+    h->SetPageWidth(SavedPage.Width);
+    h->SetPageHeight(SavedPage.Height);
+    h->SetLeftMargin(SavedPage.Left);
+    h->SetRightMargin(SavedPage.Right);
+    h->SetTopMargin(SavedPage.Top);
+    h->SetBottomMargin(SavedPage.Bottom);
+    h->SetMarginHeader(SavedPage.Header);
+    h->SetMarginFooter(SavedPage.Footer);
+    h->SetMarginMirror(SavedPage.Mirror);
+    h->EndUpdate();
+}
+
+// The cursor and the selection return to where they were when the step was recorded.
+void TRtStoreUndoObject::RestoreCursorAndSelection()
+{
+    TRtRTFText* text = Text;
     TParagraph* cur = text->GetParByIndex(CursorParIndex);
     if (!cur) {
         cur = text->FirstPar;
@@ -430,7 +469,6 @@ void TRtStoreUndoObject::Apply()
         text->CursorPar = cur;
         text->CursorPos = pos;
     }
-    // And so does the selection.
     TParagraph* selStart = SelStartParIndex >= 0 ? text->GetParByIndex(SelStartParIndex) : nullptr;
     TParagraph* selEnd = SelEndParIndex >= 0 ? text->GetParByIndex(SelEndParIndex) : nullptr;
     if (selStart && selEnd) {

@@ -54,4 +54,12 @@ private:
     TParagraph* CopyPar(TParagraph* Par);
     void FreeSavedPar();
     void RestoreLines(TParagraph* Par, bool WithProps);
+    // The steps of Apply.
+    void RecordOppositeStep(TParagraph* Par);
+    void RemoveInsertedPar(TParagraph* Par);
+    void InsertDeletedPar();
+    void RestoreParAndCell(TParagraph* Par);
+    void RestoreObjectRef();
+    void RestorePageSetup();
+    void RestoreCursorAndSelection();
 };
