@@ -16,16 +16,6 @@ namespace {
 // One process-wide lookup counter shared by all engines.
 uint32_t RtWidthStampCounter = 0;
 
-bool IsSymbolFontName(const AnsiString& Name)
-{
-    static const char* const names[] = {"wingdings", "wingdings 2", "wingdings 3", "webdings", "symbol", "marlett"};
-    const AnsiString n = LowerCase(Name);
-    for (const char* s : names)
-        if (n == s)
-            return true;
-    return false;
-}
-
 TFontStyles FontStylesOf(WrtStyle Style, const TCharacterAttr* Set)
 {
     bool bold = Style.Has(afsBold), italic = Style.Has(afsItalic), strike = Style.Has(afsStrikeOut);

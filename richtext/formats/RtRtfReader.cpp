@@ -15,8 +15,6 @@ namespace {
 
 constexpr TRtSet<TOneWrtStyle> ClearedByPlain{};
 
-bool SameTextAscii(const AnsiString& a, const char* b) { return SameText(a, AnsiString(b)); }
-
 // Paragraph records alike in every property a paragraph takes from the template.
 bool SameParFormat(const TParagraph& A, const TParagraph& B)
 {
@@ -1603,10 +1601,9 @@ void TRtRtfReader::EndFontEntry()
     }
     // Fonts named as symbol fonts are symbol fonts whatever their character set;
     // fonts without a charset of their own (or the default one) take the document's code page.
-    const bool symbol = SameTextAscii(name, "wingdings") || SameTextAscii(name, "webdings")
-                     || SameTextAscii(name, "symbol");
+    const bool symbol = IsSymbolFontName(name);
     const bool ownCharset = FontCharsetValue >= 0 && FontCharsetValue != 1;
-    const int32_t charset = symbol        ? 2
+    const int32_t charset = symbol ? SYMBOL_CHARSET
                             : ownCharset  ? std::clamp(FontCharsetValue, 0, 255)
                                           : std::max(0, CodePageCharset(CodePage));
     const int32_t idx = Header->GetFontIndexCharset(name, charset);

@@ -315,8 +315,7 @@ int32_t TTextHeader::GetFontIndexCharset(const AnsiString& Name, int32_t Charset
         if (!f.Name.empty())
             continue;
         f.Name = Name;
-        const bool symbol = SameText(Name, "wingdings") || SameText(Name, "webdings") || SameText(Name, "symbol");
-        f.Charset = symbol ? SYMBOL_CHARSET : Charset;
+        f.Charset = IsSymbolFontName(Name) ? SYMBOL_CHARSET : Charset;
         return i;
     }
     return 0;
@@ -327,8 +326,7 @@ int32_t TTextHeader::FontCharset(int32_t Index) const
     const TRtFontEntry& f = Fonts[size_t(std::clamp(Index, 0, 255))];
     if (f.Charset >= 0)
         return f.Charset;
-    const bool symbol = SameText(f.Name, "wingdings") || SameText(f.Name, "webdings") || SameText(f.Name, "symbol");
-    return symbol ? SYMBOL_CHARSET : ANSI_CHARSET;
+    return IsSymbolFontName(f.Name) ? SYMBOL_CHARSET : ANSI_CHARSET;
 }
 
 int32_t TTextHeader::GetFontIndexForCharset(int32_t Index, int32_t Charset)

@@ -446,6 +446,8 @@ extern int32_t (*FindPaperSize)(int32_t Width, int32_t Height, int32_t& Index);
 // bullets as marks of common fonts), other charsets through their code page.
 // 0 when the byte has no character of its own there (also a lead byte).
 char32_t RtCharToUnicode(uint8_t Ch, int32_t Charset, const AnsiString& FontName);
+// Whether a font name is one of the symbol fonts, whose bytes are their own marks.
+bool IsSymbolFontName(const AnsiString& Name);
 
 // ---- the page header ------------------------------------------------------------------------
 

@@ -448,6 +448,16 @@ char32_t SymbolToUnicode(uint8_t Ch, const AnsiString& FontName)
 
 }  // namespace
 
+bool IsSymbolFontName(const AnsiString& Name)
+{
+    static const char* const names[] = {"wingdings", "wingdings 2", "wingdings 3", "webdings", "symbol", "marlett"};
+    const AnsiString n = LowerCase(Name);
+    for (const char* s : names)
+        if (n == s)
+            return true;
+    return false;
+}
+
 char32_t RtCharToUnicode(uint8_t Ch, int32_t Charset, const AnsiString& FontName)
 {
     if (Charset == SYMBOL_CHARSET)

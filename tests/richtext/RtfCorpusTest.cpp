@@ -43,8 +43,7 @@ protected:
         if (r || number.empty())
             return r;
         // The number text is in the style's font: a symbol font shows its own marks.
-        const bool symbol = style && (SameText(style->Font, "Symbol") || SameText(style->Font, "WingDings"));
-        const int32_t charset = symbol ? SYMBOL_CHARSET : ANSI_CHARSET;
+        const int32_t charset = style && IsSymbolFontName(style->Font) ? SYMBOL_CHARSET : ANSI_CHARSET;
         std::u32string shown;
         for (const char c : number)
             shown.push_back(RtCharToUnicode(uint8_t(c), charset, style ? style->Font : AnsiString()));
