@@ -2104,7 +2104,8 @@ void TRtRtfReader::BeginHeaderFooter(bool Footer, int32_t Letter)
     // A row never reaches across the header's edges: its cells are paragraphs of one chain.
     if (CellIndex > 0)
         FinishRow();
-    MainPosition = {Par, CurLine, CharsAdded, ParNumber};
+    MainPosition = {Par, CurLine, CharsAdded, ParNumber, FormatTakenBy, EmptyFormatFor, LastCellPar};
+    LastCellPar = nullptr;
     TParagraph* chain = nullptr;
     Text->InsertPar(chain, LineCapacity);
     AssignParFormat(*chain, TParagraph());
@@ -2233,6 +2234,9 @@ void TRtRtfReader::EndHeaderFooter()
     CurLine = MainPosition.Line;
     CharsAdded = MainPosition.CharsAdded;
     ParNumber = MainPosition.ParNumber;
+    FormatTakenBy = MainPosition.FormatTakenBy;
+    EmptyFormatFor = MainPosition.EmptyFormatFor;
+    LastCellPar = MainPosition.LastCellPar;
     Pending = 0;
 }
 

@@ -300,6 +300,10 @@ private:
         TLine* Line = nullptr;
         int32_t CharsAdded = 0;
         int32_t ParNumber = 0;
+        // Paragraphs the body's groups and rows refer to: a header's are freed with it.
+        TParagraph* FormatTakenBy = nullptr;
+        const TParagraph* EmptyFormatFor = nullptr;
+        TParagraph* LastCellPar = nullptr;
     };
     TSavedPosition MainPosition;
     TParagraph* HFChain = nullptr;     // first paragraph of the header or footer being read

@@ -98,6 +98,7 @@ TEST(RtfDamage, ARowLeftOpenInAHeaderEndsWithTheHeader)
         "{\\rtf1{\\headerf\\intbl a\\cell}{\\header b} x}",
         "{\\rtf1{\\headerf\\trowd\\cellx900\\intbl a\\cell}{\\header\\intbl b\\cell}\\intbl x\\cell}",
         "{\\rtf1\\intbl x\\cell{\\headerf\\intbl a\\cell}{\\header b}\\intbl y\\cell\\row z}",
+        "{\\rtf1{\\headerl\\trowd\\cellx100 a\\cell\\row}{\\header x}\\trowd\\cellx100\\intbl b\\cell\\row}",
     };
     for (const std::string& c : cases) {
         TRtRTFText text;
