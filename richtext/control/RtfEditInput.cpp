@@ -388,7 +388,9 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::
         return;
     if (!e->HasCompleteSelection() && !e->CheckMaxLength(uint8_t(chars[0]), int32_t(chars.size())))
         return;
-    if (TypeAhead && Key != 13 && font == e->CurrentAttr.Font) {
+    // A word's end goes the typed way: hyperlink detection reads the text before it in place.
+    const bool endsWord = chars.size() == 1 && RtWordDelimiter[uint8_t(chars[0])];
+    if (TypeAhead && Key != 13 && !endsWord && font == e->CurrentAttr.Font) {
         BufferTypeAhead(chars);
         return;
     }
@@ -402,7 +404,7 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::
         e->CurrentAttr.Font = font;
         e->CurrentAttr.Charset = uint8_t(e->Header()->FontCharset(font));
     }
-    if (chars.size() == 1 && RtWordDelimiter[uint8_t(chars[0])])
+    if (endsWord)
         WordCompleted(uint8_t(chars[0]));
     TParagraph* before = e->CursorPar;
     e->InsertTextAndPaint(chars, true);
@@ -419,13 +421,6 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::
 
 void TRtCustomRtfEdit::BufferTypeAhead(const std::string& Chars)
 {
-    // A word ends with the text before it in place (hyperlink detection reads it).
-    if (Chars.size() == 1 && RtWordDelimiter[uint8_t(Chars[0])]) {
-        FlushTypeAhead();
-        if (!BeginChange())
-            return;
-        WordCompleted(uint8_t(Chars[0]));
-    }
     typeAhead_ += Chars;
     if (typeAhead_.size() >= MaxTypeAhead)
         FlushTypeAhead();

@@ -616,13 +616,17 @@ TEST_F(RtfEditInput, TypeAheadReplaysWaitingKeysInOrder)
     EXPECT_EQ(Text(), "abcdeghf");
     EXPECT_EQ(changes, 2);
     // At most ten wait; a word's end is in place before hyperlink detection runs.
-    Rtf->SetEditOptions(E()->EditOptions | TRtEditOptions{rtAutoDetectHyperlinks});
+    Rtf->SetEditOptions(E()->EditOptions | TRtEditOptions{rtAutoDetectHyperlinks, rtActivateUndo});
     changes = 0;
+    int saves = 0;
+    Rtf->SaveForUNDO = [&](TObject*) { ++saves; };
     Key(Qt::Key_End);
     QueueKeys(Rtf.get(), " www.example.org more");
     Settle();
     EXPECT_EQ(Text(), "abcdeghf www.example.org more");
     EXPECT_GE(changes, 3);
+    EXPECT_EQ(saves, changes);  // every change begun is ended
+    Rtf->SaveForUNDO = nullptr;
     EXPECT_TRUE(AttrAt(12)->Style.Has(afsHyperLink));
     // A click puts the waiting characters in first.
     Type("!");
