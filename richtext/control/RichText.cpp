@@ -943,9 +943,12 @@ void TRtCustomRichText::ExecuteValue(int32_t Group, int32_t Id, int32_t Number, 
 
 void TRtCustomRichText::SetZooming(int32_t Value)
 {
+    const int32_t before = Zooming();
     TRtCustomRtfEdit::SetZooming(Value);
-    // The rulers follow the zoom.
-    Activate();
+    if (Zooming() == before)
+        return;
+    // The rulers follow the zoom; the editor does not become the current one for it.
+    UpdateRulers();
     if (OnChangeZooming)
         OnChangeZooming(this);
 }
