@@ -204,14 +204,9 @@ int32_t TRtTextReader::Parse(TStream* Stream, TParagraph*& FirstPar)
     };
     if (IsUtf8(bytes)) {
         // Characters as Unicode; those the font's charset cannot hold switch the font's charset.
-        std::u32string chars;
-        chars.reserve(bytes.size());
-        for (size_t i = bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0; i < bytes.size(); ++i) {
-            const size_t n = uint8_t(bytes[i]) < 0x80 ? 1 : Utf8Length(bytes, i);
-            const QList<uint> u = QString::fromUtf8(bytes.data() + i, qsizetype(n)).toUcs4();
-            chars.push_back(u.isEmpty() ? U'\uFFFD' : char32_t(u[0]));
-            i += n - 1;
-        }
+        const size_t bom = bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+        const std::u32string chars =
+            QString::fromUtf8(bytes.data() + bom, qsizetype(bytes.size() - bom)).toStdU32String();
         bool refused = false;
         for (size_t i = 0; i < chars.size(); ++i) {
             progress(i);
