@@ -29,10 +29,6 @@ public:
     // Steps back one byte.
     void UnreadChar();
 
-    // Bytes consumed from the stream's position at Attach (for progress; kept for readers
-    // that report progress, none does yet).
-    int64_t StreamPosition() const { return origin_ + pos_; }
-
     // Puts the stream at the logical read position and empties the buffer.
     void SyncStream();
 

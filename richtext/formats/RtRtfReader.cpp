@@ -163,9 +163,8 @@ void TRtRtfReader::HandleToken(const TRtfToken& t)
         }
         // Bytes of fonts without a charset of their own under a code page no font charset has.
         if (t.Char >= 0x80 && CodePageCharset(CodePage) < 0 && CodePageFonts.count(Attr.Font)) {
-            const char byte = char(t.Char);
-            const QList<uint> u = CodePageToUnicode(CodePage, std::string_view(&byte, 1)).toUcs4();
-            if (!u.isEmpty() && AddUnicodeChar(char32_t(u[0])))
+            const char32_t ch = CodePageChar(uint8_t(t.Char));
+            if (ch && AddUnicodeChar(ch))
                 return;
         }
         HandleCharacter(t.Char);
@@ -173,6 +172,21 @@ void TRtRtfReader::HandleToken(const TRtfToken& t)
     case rttEnd:
         return;
     }
+}
+
+// Each byte is decoded alone, as a lead byte of a double-byte code page stands
+// for no character of its own; the table is made once for a code page.
+char32_t TRtRtfReader::CodePageChar(uint8_t Byte)
+{
+    if (CodePageCharsOf != CodePage) {
+        for (int c = 0x80; c < 0x100; ++c) {
+            const char byte = char(c);
+            const QList<uint> u = CodePageToUnicode(CodePage, std::string_view(&byte, 1)).toUcs4();
+            CodePageChars[size_t(c - 0x80)] = u.isEmpty() ? 0 : char32_t(u[0]);
+        }
+        CodePageCharsOf = CodePage;
+    }
+    return Byte >= 0x80 ? CodePageChars[size_t(Byte - 0x80)] : char32_t(Byte);
 }
 
 void TRtRtfReader::OpenGroup()
@@ -347,9 +361,9 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
     case rtfdFieldInst:
         if (Text->Header()->RichText) {
             Dest = rdFieldInst;
-            FieldAttr = Attr;
-            FieldInst.clear();
-            FieldFrame.clear();
+            Field.Attr = Attr;
+            Field.Inst.clear();
+            Field.Frame.clear();
         }
         break;
     case rtfdFieldFrame: // the format text of a page reference
@@ -495,23 +509,23 @@ void TRtRtfReader::HandleCharacter(int32_t Ch)
         break;
     case rdField: {
         // The visible result of a field.
-        if (FieldDropResult)
+        if (Field.DropResult)
             break;
-        if (FieldMergeId) {
+        if (Field.MergeId) {
             // A merge field: its first character is the insert point, the rest its automatic text.
             const TAttr keep = Attr;
-            Attr.Style.Include(FieldMergeFirst ? afsIsInsertpoint : afsAutomatic);
-            Attr.Style.Exclude(FieldMergeFirst ? afsAutomatic : afsIsInsertpoint);
-            Attr.Tag = uint32_t(FieldMergeId);
-            FieldMergeFirst = false;
+            Attr.Style.Include(Field.MergeFirst ? afsIsInsertpoint : afsAutomatic);
+            Attr.Style.Exclude(Field.MergeFirst ? afsAutomatic : afsIsInsertpoint);
+            Attr.Tag = uint32_t(Field.MergeId);
+            Field.MergeFirst = false;
             AddChar(Ch);
             Attr = keep;
-        } else if (FieldHyperlink) {
-            FieldResult += char(Ch);
+        } else if (Field.Hyperlink) {
+            Field.Result += char(Ch);
             const TAttr keep = Attr;
             Attr.Style.Include(afsHyperLink);
             AddChar(Ch);
-            FieldResultAttr = Attr;
+            Field.ResultAttr = Attr;
             Attr = keep;
         } else
             AddChar(Ch);
@@ -543,8 +557,8 @@ void TRtRtfReader::HandleCharacter(int32_t Ch)
         AddFootnoteChar(Ch);
         break;
     case rdFieldFrame:
-        if (FieldFrame.size() < 255)
-            FieldFrame += char(Ch);
+        if (Field.Frame.size() < 255)
+            Field.Frame += char(Ch);
         break;
     case rdTableDef:
         if ((Ch != ' ' || !TableDefText.empty()) && TableDefText.size() < 255)
@@ -593,8 +607,8 @@ void TRtRtfReader::HandleCharacter(int32_t Ch)
 void TRtRtfReader::AddChar(int32_t Ch)
 {
     if (Dest == rdFieldInst) {
-        if (Ch >= 11 && (Ch != ' ' || !FieldInst.empty()))
-            FieldInst += char(Ch);
+        if (Ch >= 11 && (Ch != ' ' || !Field.Inst.empty()))
+            Field.Inst += char(Ch);
         return;
     }
     if (Ch == rtfcLineBreak)
@@ -672,54 +686,35 @@ void TRtRtfReader::BeginField()
     if (Groups.empty())
         return;
     if (Dest == rdField && OuterFields.size() < size_t(MaxGroupDepth)) {
-        OuterFields.push_back({FieldInst, FieldAttr, FieldHyperlink, FieldTarget, FieldResult, FieldResultAttr,
-                               FieldFrame, FieldDropResult, FieldMergeId, FieldMergeFirst});
+        OuterFields.push_back(Field);
         Groups.back().Field = 2;
         // Inside a link's text the inner field's result belongs to the link.
-        if (FieldHyperlink)
+        if (Field.Hyperlink)
             Attr.Style.Include(afsHyperLink);
     } else
         Groups.back().Field = 1;
     Dest = rdField;
-    FieldInst.clear();
-    FieldHyperlink = false;
-    FieldTarget.clear();
-    FieldResult.clear();
-    FieldMergeId = 0;
-    FieldDropResult = false;
+    Field.Inst.clear();
+    Field.ClearResult();
 }
 
 // The group of a field closes: a link's target follows as hidden text unless
 // it is the visible text itself.
 void TRtRtfReader::EndField(bool Nested)
 {
-    if (FieldHyperlink && !FieldTarget.empty() && FieldTarget != FieldResult)
-        AddHiddenText(FieldTarget, FieldResult.empty() ? Attr : FieldResultAttr);
-    FieldHyperlink = false;
-    FieldTarget.clear();
-    FieldResult.clear();
-    FieldMergeId = 0;
-    FieldDropResult = false;
+    if (Field.Hyperlink && !Field.Target.empty() && Field.Target != Field.Result)
+        AddHiddenText(Field.Target, Field.Result.empty() ? Attr : Field.ResultAttr);
+    Field.ClearResult();
     if (Nested && !OuterFields.empty()) {
-        const TFieldState& f = OuterFields.back();
-        FieldInst = f.Inst;
-        FieldAttr = f.Attr;
-        FieldHyperlink = f.Hyperlink;
-        FieldTarget = f.Target;
-        FieldResult = f.Result;
-        FieldResultAttr = f.ResultAttr;
-        FieldFrame = f.Frame;
-        FieldDropResult = f.DropResult;
-        FieldMergeId = f.MergeId;
-        FieldMergeFirst = f.MergeFirst;
+        Field = std::move(OuterFields.back());
         OuterFields.pop_back();
     }
 }
 
 void TRtRtfReader::ParseFieldInstruction()
 {
-    const AnsiString inst = Trim(FieldInst);
-    FieldInst.clear();
+    const AnsiString inst = Trim(Field.Inst);
+    Field.Inst.clear();
     // The first argument: quoted, or up to a blank.
     auto argument = [](const AnsiString& rest) {
         const AnsiString r = TrimLeft(rest);
@@ -730,23 +725,23 @@ void TRtRtfReader::ParseFieldInstruction()
         return r.substr(0, r.find(' '));
     };
     if (inst.rfind("HYPERLINK ", 0) == 0) {
-        FieldHyperlink = true;
-        FieldTarget = argument(inst.substr(10));
+        Field.Hyperlink = true;
+        Field.Target = argument(inst.substr(10));
     } else if (inst.rfind("PAGEREF ", 0) == 0) {
         // A page reference: its mark stands for the page number, which is
         // shown from the reference; the result written with it is dropped.
         const AnsiString name = argument(inst.substr(8)).substr(0, 255);
         if (!name.empty() && CurLine->Attrs) {
             const TAttr keep = Attr;
-            Attr = FieldAttr;
+            Attr = Field.Attr;
             const int32_t id = InsertTextObject(3, 3, false, false, name, AnsiString());
             Attr = keep;
             if (TTextObj* ref = Text->ObjRefList()->GetTextObj(id)) {
                 ref->Type = 3;
-                ref->FormatText = FieldFrame;
+                ref->FormatText = Field.Frame;
             }
             Par->Flags |= parfHasFields;
-            FieldDropResult = true;
+            Field.DropResult = true;
         }
     } else if (inst.rfind("MERGEFIELD ", 0) == 0) {
         const AnsiString name = argument(inst.substr(11)).substr(0, 255);
@@ -754,8 +749,8 @@ void TRtRtfReader::ParseFieldInstruction()
         int32_t id = name.empty() ? 0 : points->FindByName(name);
         if (id <= 0 && !name.empty())
             id = points->AddInsertpoint(name, AnsiString(), 0, AnsiString());
-        FieldMergeId = id & 0xFFFF;
-        FieldMergeFirst = true;
+        Field.MergeId = id & 0xFFFF;
+        Field.MergeFirst = true;
     } else if (inst.rfind("SYMBOL ", 0) == 0) {
         const int32_t code = StrToIntDef(argument(inst.substr(7)), 0);
         const TAttr keep = Attr;
@@ -782,8 +777,8 @@ void TRtRtfReader::ParseFieldInstruction()
         AnsiString parameter = blank == AnsiString::npos ? AnsiString() : Trim(inst.substr(blank + 1));
         if (parameter.size() >= 2 && parameter.front() == '"' && parameter.back() == '"')
             parameter = parameter.substr(1, parameter.size() - 2);
-        if (InsertField(name, parameter, FieldAttr))
-            FieldDropResult = true;
+        if (InsertField(name, parameter, Field.Attr))
+            Field.DropResult = true;
     }
 }
 
@@ -1911,6 +1906,17 @@ void TRtRtfReader::SetListProperty(int32_t Code, int32_t Value)
     }
 }
 
+namespace {
+
+// The level text shows numbers of the levels above before its own ("1.1."):
+// the level continues the numbers of the levels above, as the store shows them.
+bool UpperLevelsShown(const AnsiString& Before)
+{
+    return std::any_of(Before.begin(), Before.end(), [](char C) { return uint8_t(C) < 10; });
+}
+
+} // namespace
+
 void TRtRtfReader::EndListLevel()
 {
     // The level text starts with its length; bytes below 10 stand for the
@@ -1931,8 +1937,10 @@ void TRtRtfReader::EndListLevel()
     if (Level.Style != rt_bullet && at != AnsiString::npos) {
         before = t.substr(0, at);
         after = t.substr(at + 1);
-        if (UpperLevelsShown(before, usePrev))
+        if (UpperLevelsShown(before)) {
+            usePrev = true;
             before = TextBetweenLevels(before);
+        }
     }
     TRtRTFNumberingStyleCollection* styles = Text->NumberingStyles();
     const int32_t nr = styles->FindOrAddStyle(Level.Style, before, Level.Level, ListGroup, usePrev,
@@ -1942,18 +1950,6 @@ void TRtRtfReader::EndListLevel()
         st->IndentFirst = Level.IndentFirst;
     }
     Level = TLevelDef();
-}
-
-// The level text shows numbers of the levels above before its own ("1.1."):
-// the level continues the numbers of the levels above, as the store shows them.
-bool TRtRtfReader::UpperLevelsShown(const AnsiString& Before, bool& UsePrev) const
-{
-    for (char c : Before)
-        if (uint8_t(c) < 10) {
-            UsePrev = true;
-            return true;
-        }
-    return false;
 }
 
 // The text between the number of the level above and the level's own, less
@@ -2145,10 +2141,7 @@ bool SameMark(TRtRTFText* Text, uint8_t CharA, const TAttr& A, uint8_t CharB, co
 bool SameChain(TRtRTFText* Text, const TParagraph* A, const TParagraph* B)
 {
     for (; A && B; A = A->Next, B = B->Next) {
-        if (A->Align != B->Align || A->IndentFirst != B->IndentFirst || A->IndentLeft != B->IndentLeft
-            || A->IndentRight != B->IndentRight || A->SpaceBefore != B->SpaceBefore || A->SpaceAfter != B->SpaceAfter
-            || A->SpaceBetween != B->SpaceBetween || A->Flags != B->Flags || A->Number != B->Number
-            || A->NumLevel != B->NumLevel || A->Tabs != B->Tabs || A->BrdLines != B->BrdLines)
+        if (!SameParFormat(*A, *B))
             return false;
         // Character by character, whatever the lines.
         const TLine* la = A->Lines;

@@ -8,6 +8,7 @@
 #include <set>
 #include <unordered_map>
 #include <map>
+#include <optional>
 #include <vector>
 
 class TRtObject;
@@ -67,17 +68,26 @@ private:
         bool NumberingDef = false;  // the group holds a "\pn" definition
         uint8_t Field = 0;          // the group holds a field: 1, inside another's result: 2
     };
-    // A field's state while a field inside its result is read.
+    // The state of the field being read; kept aside while a field inside its result is read.
     struct TFieldState {
         AnsiString Inst;
         TAttr Attr;
-        bool Hyperlink;
+        bool Hyperlink = false;
         AnsiString Target, Result;
-        TAttr ResultAttr;
-        AnsiString Frame;
-        bool DropResult;
-        int32_t MergeId;
-        bool MergeFirst;
+        TAttr ResultAttr;         // of the link text's last character
+        AnsiString Frame;         // "\\rtfldfrm" of the field instruction
+        bool DropResult = false;  // the field's result is not added (page references)
+        int32_t MergeId = 0;      // insert point of a merge field being read
+        bool MergeFirst = false;  // its next character is the insert point itself
+        // Forgets what the instruction said about the result.
+        void ClearResult()
+        {
+            Hyperlink = false;
+            Target.clear();
+            Result.clear();
+            MergeId = 0;
+            DropResult = false;
+        }
     };
     // A level of a list or a "\pn" definition being read.
     struct TLevelDef {
@@ -173,7 +183,6 @@ private:
     // The handlers of property words by concern; each is false for a word not its own.
     bool SetPictureProperty(int32_t Code, int32_t Value);
     void EndListLevel();
-    bool UpperLevelsShown(const AnsiString& Before, bool& UsePrev) const;
     AnsiString TextBetweenLevels(const AnsiString& Before) const;
     void CompleteNumbering();
     void SelectList(int32_t Override, int32_t Level);
@@ -228,6 +237,10 @@ private:
     int32_t UnicodeCharset = -1; // charset the last "\u" character switched to
     int32_t CodePage = 1252;     // the document's code page
     std::set<int32_t> CodePageFonts; // slots of fonts without a charset of their own
+    // The characters of the bytes 0x80 to 0xFF in the code page CodePageCharsOf.
+    std::array<char32_t, 128> CodePageChars{};
+    std::optional<int32_t> CodePageCharsOf;
+    char32_t CodePageChar(uint8_t Byte);
 
     // Font table.
     std::unordered_map<int32_t, int16_t> FontMap;  // RTF font number -> store slot
@@ -255,20 +268,11 @@ private:
     TPictureDef Pic;
     bool SkipNextPicture = false;
     // Fields.
-    AnsiString FieldInst;
-    TAttr FieldAttr;
-    bool FieldHyperlink = false;
-    AnsiString FieldTarget;
-    AnsiString FieldResult;
+    TFieldState Field;
     std::vector<TFieldState> OuterFields;  // fields whose result holds the one being read
-    TAttr FieldResultAttr;        // of the link text's last character
-    AnsiString FieldFrame;        // "\\rtfldfrm" of the field instruction
-    bool FieldDropResult = false; // the field's result is not added (page references)
     bool RawCode = false;         // raw RTF code is being read
     bool Preformatted = false;    // the stored line layout is honoured
     bool LineBreakPending = false; // the next character starts a new line of the stored layout
-    int32_t FieldMergeId = 0;     // insert point of a merge field being read
-    bool FieldMergeFirst = false; // its next character is the insert point itself
     uint32_t LastInsertPoint = 0; // the insert point that automatic text belongs to
 
     // Row definition.

@@ -235,6 +235,21 @@ TEST(RtfReader, HeadersAndFootersByPageRange)
     EXPECT_EQ(hf.GetItem(1)->Range, rtraOnAllPages);
 }
 
+// A first-page header is dropped as the writer's copy of the all-pages one
+// only when its paragraphs are alike in every property, not just in the text.
+TEST(RtfReader, AFirstPageHeaderThatDiffersInFormatIsKept)
+{
+    for (const char* words : {"\\shading5000", "\\brdrb\\brdrs\\brdrw30", "\\rtlevel2"}) {
+        TRtRTFText text;
+        ReadRtf(text, std::string("{\\rtf1\\titlepg{\\header\\brdrb\\brdrs same\\par}{\\headerf\\brdrb\\brdrs")
+                          + words + " same\\par} body}");
+        EXPECT_EQ(text.HeaderFooters()->Count(), 2) << words;
+    }
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1\\titlepg{\\header\\shading5000 same\\par}{\\headerf\\shading5000 same\\par} body}");
+    EXPECT_EQ(text.HeaderFooters()->Count(), 1);
+}
+
 TEST(RtfReader, InformationAndUserProperties)
 {
     TRtRTFText text;
