@@ -320,23 +320,13 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
 {
     if (Dest == rdSkip)
         return;
+    if (BeginFieldDestination(Code) || BeginListDestination(Code) || BeginInfoDestination(Code, Value))
+        return;
     switch (Code) {
-    case rtfdFieldEdit:
-        Dest = rdText;
-        break;
     case rtfdPicture:
     case rtfdProgramObject: // an object in the program's own format
     case rtfdBackground: // the background picture
-        if (Dest == rdShapeResult || Picture) // a picture inside a picture is dropped
-            Dest = rdSkip;
-        else {
-            Picture = std::make_unique<TMemoryStream>();
-            PicNibble = -1;
-            Pic = TPictureDef();
-            Pic.Program = Code == rtfdProgramObject;
-            Pic.Background = Code == rtfdBackground;
-            Dest = rdPicture;
-        }
+        BeginPicture(Code);
         break;
     case rtfdFontTable:
         Dest = rdFontTable;
@@ -349,97 +339,11 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
         Red = Green = Blue = 0;
         ColorSet = false;
         break;
-    case rtfdField:
-        if (Dest == rdFieldInst) {
-            // A field inside an instruction: the outer field's result shows it.
-            Dest = rdSkip;
-            break;
-        }
-        if (Text->Header()->RichText)
-            BeginField();
-        break;
-    case rtfdFieldInst:
-        if (Text->Header()->RichText) {
-            Dest = rdFieldInst;
-            Field.Attr = Attr;
-            Field.Inst.clear();
-            Field.Frame.clear();
-        }
-        break;
-    case rtfdFieldFrame: // the format text of a page reference
-        Dest = rdFieldFrame;
-        break;
     case rtfdBinary: { // raw bytes, never passed through the tokenizer
         const int64_t count = std::max<int32_t>(0, Value);
         In.Pass(count, Dest == rdPicture ? Picture.get() : nullptr);
         break;
     }
-    case rtfdFieldResult: // the result keeps the field's destination
-        break;
-    case rtfdNumbering:
-    case rtfdNumberingSection:
-        if (!Groups.empty() && !Groups.back().NumberingDef) {
-            Groups.back().NumberingDef = true;
-            ++NumberingDefs;
-        }
-        Level = TLevelDef();
-        Level.Level = 0;
-        Dest = rdText;
-        break;
-    case rtfdNumTextAfter:
-        Dest = rdNumTextAfter;
-        break;
-    case rtfdNumTextBefore:
-        Dest = rdNumTextBefore;
-        break;
-    case rtfdListTable:
-        Dest = rdListTable;
-        break;
-    case rtfdList:
-        if (Dest != rdListTable) {
-            Dest = rdSkip;
-            break;
-        }
-        Dest = rdList;
-        ListGroup = 1;
-        for (int32_t i = 0; i < Text->NumberingStyles()->Count(); ++i)
-            ListGroup = std::max(ListGroup, Text->NumberingStyles()->GetItem(i)->Group + 1);
-        ListLevel = 0;
-        break;
-    case rtfdListLevel:
-        if (Dest != rdList) {
-            Dest = rdSkip;
-            break;
-        }
-        Dest = rdListLevel;
-        Level = TLevelDef();
-        Level.Level = ++ListLevel;
-        break;
-    case rtfdListOverrideTable:
-        Dest = rdListOverrideTable;
-        break;
-    case rtfdLevelText:
-    case rtfdLevelNumbers:
-        if (Dest != rdListLevel) {
-            Dest = rdSkip;
-            break;
-        }
-        Dest = Code == rtfdLevelText ? rdLevelText : rdLevelNumbers;
-        break;
-    case rtfdInfo:
-        Dest = Value ? rdUserProps : rdInfo;
-        break;
-    case rtfdInfoItem: // an information item, or a user property's value
-        InfoIndex = Value;
-        InfoName = Value >= 0 && Value < int32_t(RtInfoFieldNames.size()) ? AnsiString(RtInfoFieldNames[size_t(Value)])
-                                                                            : PropName;
-        InfoText.clear();
-        Dest = rdInfoItem;
-        break;
-    case rtfdPropName:
-        PropName.clear();
-        Dest = rdPropName;
-        break;
     case rtfdFootnote:
         if (CurLine->Attrs && !HFChain && FootnoteId == 0)
             BeginFootnote();
@@ -483,23 +387,160 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
         break;
     case rtfdDrawingObject:
         break;
-    case rtfdNumberText:
-        Dest = Header->KeepNumberingText ? rdText : rdSkip;
-        break;
     default:
         Dest = rdSkip;
         break;
     }
 }
 
+void TRtRtfReader::BeginPicture(int32_t Code)
+{
+    if (Dest == rdShapeResult || Picture) { // a picture inside a picture is dropped
+        Dest = rdSkip;
+        return;
+    }
+    Picture = std::make_unique<TMemoryStream>();
+    PicNibble = -1;
+    Pic = TPictureDef();
+    Pic.Program = Code == rtfdProgramObject;
+    Pic.Background = Code == rtfdBackground;
+    Dest = rdPicture;
+}
+
+bool TRtRtfReader::BeginFieldDestination(int32_t Code)
+{
+    switch (Code) {
+    case rtfdFieldEdit:
+        Dest = rdText;
+        break;
+    case rtfdField:
+        if (Dest == rdFieldInst) {
+            // A field inside an instruction: the outer field's result shows it.
+            Dest = rdSkip;
+            break;
+        }
+        if (Text->Header()->RichText)
+            BeginField();
+        break;
+    case rtfdFieldInst:
+        if (Text->Header()->RichText) {
+            Dest = rdFieldInst;
+            Field.Attr = Attr;
+            Field.Inst.clear();
+            Field.Frame.clear();
+        }
+        break;
+    case rtfdFieldFrame: // the format text of a page reference
+        Dest = rdFieldFrame;
+        break;
+    case rtfdFieldResult: // the result keeps the field's destination
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+bool TRtRtfReader::BeginListDestination(int32_t Code)
+{
+    switch (Code) {
+    case rtfdNumbering:
+    case rtfdNumberingSection:
+        if (!Groups.empty() && !Groups.back().NumberingDef) {
+            Groups.back().NumberingDef = true;
+            ++NumberingDefs;
+        }
+        Level = TLevelDef();
+        Level.Level = 0;
+        Dest = rdText;
+        break;
+    case rtfdNumTextAfter:
+        Dest = rdNumTextAfter;
+        break;
+    case rtfdNumTextBefore:
+        Dest = rdNumTextBefore;
+        break;
+    case rtfdNumberText:
+        Dest = Header->KeepNumberingText ? rdText : rdSkip;
+        break;
+    case rtfdListTable:
+        Dest = rdListTable;
+        break;
+    case rtfdList:
+        if (Dest != rdListTable) {
+            Dest = rdSkip;
+            break;
+        }
+        Dest = rdList;
+        ListGroup = 1;
+        for (int32_t i = 0; i < Text->NumberingStyles()->Count(); ++i)
+            ListGroup = std::max(ListGroup, Text->NumberingStyles()->GetItem(i)->Group + 1);
+        ListLevel = 0;
+        break;
+    case rtfdListLevel:
+        if (Dest != rdList) {
+            Dest = rdSkip;
+            break;
+        }
+        Dest = rdListLevel;
+        Level = TLevelDef();
+        Level.Level = ++ListLevel;
+        break;
+    case rtfdListOverrideTable:
+        Dest = rdListOverrideTable;
+        break;
+    case rtfdLevelText:
+    case rtfdLevelNumbers:
+        Dest = Dest != rdListLevel ? rdSkip : Code == rtfdLevelText ? rdLevelText : rdLevelNumbers;
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+bool TRtRtfReader::BeginInfoDestination(int32_t Code, int32_t Value)
+{
+    switch (Code) {
+    case rtfdInfo:
+        Dest = Value ? rdUserProps : rdInfo;
+        break;
+    case rtfdInfoItem: // an information item, or a user property's value
+        InfoIndex = Value;
+        InfoName = Value >= 0 && Value < int32_t(RtInfoFieldNames.size()) ? AnsiString(RtInfoFieldNames[size_t(Value)])
+                                                                            : PropName;
+        InfoText.clear();
+        Dest = rdInfoItem;
+        break;
+    case rtfdPropName:
+        PropName.clear();
+        Dest = rdPropName;
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// Adds a character read to a name or text of at most Max bytes; with
+// SkipLeading, blanks before its first character are dropped.
+void AppendTo(AnsiString& S, int32_t Ch, size_t Max, bool SkipLeading)
+{
+    if ((!SkipLeading || Ch != ' ' || !S.empty()) && S.size() < Max)
+        S += char(Ch);
+}
+
+} // namespace
+
 void TRtRtfReader::HandleCharacter(int32_t Ch)
 {
     switch (Dest) {
     case rdText:
         // A numbering definition's own text stays out of the document.
-        if (NumberingDefs > 0)
-            break;
-        AddChar(Ch);
+        if (NumberingDefs == 0)
+            AddChar(Ch);
         break;
     case rdHeader:
     case rdFooter:
@@ -507,97 +548,82 @@ void TRtRtfReader::HandleCharacter(int32_t Ch)
     case rdFieldInst:
         AddChar(Ch);
         break;
-    case rdField: {
-        // The visible result of a field.
-        if (Field.DropResult)
-            break;
-        if (Field.MergeId) {
-            // A merge field: its first character is the insert point, the rest its automatic text.
-            const TAttr keep = Attr;
-            Attr.Style.Include(Field.MergeFirst ? afsIsInsertpoint : afsAutomatic);
-            Attr.Style.Exclude(Field.MergeFirst ? afsAutomatic : afsIsInsertpoint);
-            Attr.Tag = uint32_t(Field.MergeId);
-            Field.MergeFirst = false;
-            AddChar(Ch);
-            Attr = keep;
-        } else if (Field.Hyperlink) {
-            Field.Result += char(Ch);
-            const TAttr keep = Attr;
-            Attr.Style.Include(afsHyperLink);
-            AddChar(Ch);
-            Field.ResultAttr = Attr;
-            Attr = keep;
-        } else
-            AddChar(Ch);
-        break;
-    }
-    case rdFontTable:
-        if (Ch == ';')
-            EndFontEntry();
-        else if (Ch != ' ' || !FontName.empty())
-            FontName += char(Ch);
-        break;
-    case rdColorTable:
-        if (Ch == ';')
-            EndColorEntry();
-        break;
-    case rdInfoItem:
-        if ((Ch != ' ' || !InfoText.empty()) && InfoText.size() < 65535)
-            InfoText += char(Ch);
-        break;
-    case rdPropName:
-        if ((Ch != ' ' || !PropName.empty()) && PropName.size() < 255)
-            PropName += char(Ch);
-        break;
-    case rdBookmark:
-        if (BookmarkName.size() < 255)
-            BookmarkName += char(Ch);
+    case rdField:
+        AddFieldResultChar(Ch);
         break;
     case rdFootnote:
         AddFootnoteChar(Ch);
-        break;
-    case rdFieldFrame:
-        if (Field.Frame.size() < 255)
-            Field.Frame += char(Ch);
-        break;
-    case rdTableDef:
-        if ((Ch != ' ' || !TableDefText.empty()) && TableDefText.size() < 255)
-            TableDefText += char(Ch);
-        break;
-    case rdMergePar:
-        if (Par->TextField.size() < 65535)
-            Par->TextField += char(Ch);
-        break;
-    case rdCellName:
-    case rdCellCommand: {
-        AnsiString& t = Dest == rdCellName ? CellOf(Par)->Name : CellOf(Par)->Command;
-        Par->Flags |= parfTableCell;
-        if (t.size() < 255)
-            t += char(Ch);
-        break;
-    }
-    case rdLevelText:
-        if (Level.Text.size() < 99)
-            Level.Text += char(Ch);
-        break;
-    case rdNumTextBefore:
-    case rdNumTextAfter: {
-        AnsiString& t = Dest == rdNumTextBefore ? Level.Text : Level.TextA;
-        if (t.size() < 99)
-            t += char(Ch);
-        break;
-    }
-    case rdStylesheet:
-        if (Ch == ';')
-            NewStyle.NameDone = true;
-        else if (!NewStyle.NameDone && (Ch != ' ' || !NewStyle.Name.empty()) && NewStyle.Name.size() < 255)
-            NewStyle.Name += char(Ch);
         break;
     case rdPicture:
         if (Picture) {
             const uint8_t b = uint8_t(Ch);
             Picture->WriteBuffer(&b, 1);
         }
+        break;
+    default:
+        AddDestinationText(Ch);
+        break;
+    }
+}
+
+void TRtRtfReader::AddFieldResultChar(int32_t Ch)
+{
+    if (Field.DropResult)
+        return;
+    if (Field.MergeId) {
+        // A merge field: its first character is the insert point, the rest its automatic text.
+        const TAttr keep = Attr;
+        Attr.Style.Include(Field.MergeFirst ? afsIsInsertpoint : afsAutomatic);
+        Attr.Style.Exclude(Field.MergeFirst ? afsAutomatic : afsIsInsertpoint);
+        Attr.Tag = uint32_t(Field.MergeId);
+        Field.MergeFirst = false;
+        AddChar(Ch);
+        Attr = keep;
+    } else if (Field.Hyperlink) {
+        Field.Result += char(Ch);
+        const TAttr keep = Attr;
+        Attr.Style.Include(afsHyperLink);
+        AddChar(Ch);
+        Field.ResultAttr = Attr;
+        Attr = keep;
+    } else
+        AddChar(Ch);
+}
+
+void TRtRtfReader::AddDestinationText(int32_t Ch)
+{
+    switch (Dest) {
+    case rdFontTable:
+        if (Ch == ';')
+            EndFontEntry();
+        else
+            AppendTo(FontName, Ch, AnsiString::npos, true);
+        break;
+    case rdColorTable:
+        if (Ch == ';')
+            EndColorEntry();
+        break;
+    case rdInfoItem: AppendTo(InfoText, Ch, 65535, true); break;
+    case rdPropName: AppendTo(PropName, Ch, 255, true); break;
+    case rdBookmark: AppendTo(BookmarkName, Ch, 255, false); break;
+    case rdFieldFrame: AppendTo(Field.Frame, Ch, 255, false); break;
+    case rdTableDef: AppendTo(TableDefText, Ch, 255, true); break;
+    case rdMergePar: AppendTo(Par->TextField, Ch, 65535, false); break;
+    case rdCellName:
+    case rdCellCommand: {
+        AnsiString& t = Dest == rdCellName ? CellOf(Par)->Name : CellOf(Par)->Command;
+        Par->Flags |= parfTableCell;
+        AppendTo(t, Ch, 255, false);
+        break;
+    }
+    case rdLevelText:
+    case rdNumTextBefore: AppendTo(Level.Text, Ch, 99, false); break;
+    case rdNumTextAfter: AppendTo(Level.TextA, Ch, 99, false); break;
+    case rdStylesheet:
+        if (Ch == ';')
+            NewStyle.NameDone = true;
+        else if (!NewStyle.NameDone)
+            AppendTo(NewStyle.Name, Ch, 255, true);
         break;
     default:
         break;

@@ -56,6 +56,15 @@ protected:
 private:
     void BeginField();
     void EndField(bool Nested);
+    // The destination words by concern; each is false for a word not its own.
+    bool BeginFieldDestination(int32_t Code);
+    bool BeginListDestination(int32_t Code);
+    bool BeginInfoDestination(int32_t Code, int32_t Value);
+    void BeginPicture(int32_t Code);
+    // A character of a field's visible result.
+    void AddFieldResultChar(int32_t Ch);
+    // A character of a destination that collects a name or text (font and style names ...).
+    void AddDestinationText(int32_t Ch);
 
 private:
     struct TGroup {
