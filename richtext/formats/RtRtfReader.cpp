@@ -1040,6 +1040,26 @@ void TRtRtfReader::HandleProperty(std::string_view Name, int32_t Code, int32_t V
 
 bool TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
 {
+    if (SetCharStyleProperty(Code, Value) || SetTextKindProperty(Code, Value) || SetFontProperty(Code, Value))
+        return true;
+    switch (Code) {
+    case rtfpOptionalHyphen:
+        Hyphen = true;
+        break;
+    case rtfpUnicode:
+        AddUnicode(Value);
+        break;
+    case rtfpUnicodeSkip:
+        UnicodeSkip = uint8_t(std::clamp(Value, 0, 10));
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+bool TRtRtfReader::SetCharStyleProperty(int32_t Code, int32_t Value)
+{
     const bool on = Value != 0;
     switch (Code) {
     case rtfpBold: SetStyleBit(afsBold, on); break;
@@ -1049,6 +1069,28 @@ bool TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
     case rtfpProtected: SetStyleBit(afsProtected, on); break;
     case rtfpStrikeOut: SetStyleBit(afsStrikeOut, on); break;
     case rtfpHidden: SetStyleBit(afsHidden, on); break;
+    case rtfpNoSuperSub:
+        SetStyleBit(afsSuper, false);
+        SetStyleBit(afsSub, false);
+        break;
+    case rtfpSuper: SetStyleBit(afsSuper, on); if (on) SetStyleBit(afsSub, false); break;
+    case rtfpSub: SetStyleBit(afsSub, on); if (on) SetStyleBit(afsSuper, false); break;
+    case rtfpRaise:
+    case rtfpLower:
+        SetStyleBit(Code == rtfpRaise ? afsSuper : afsSub, on);
+        if (on && CurLine && CurLine->Length > 0 && CurLine->Attrs)
+            Attr.Size = CurLine->Attrs[CurLine->Length - 1].Size;
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+bool TRtRtfReader::SetTextKindProperty(int32_t Code, int32_t Value)
+{
+    const bool on = Value != 0;
+    switch (Code) {
     case rtfpRawCode: // raw RTF code follows, up to "\\rtrtf0"
         if (on) {
             Attr.Style.Include(afsIsRTFCode);
@@ -1083,21 +1125,15 @@ bool TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
             LastInsertPoint = 0;
         }
         break;
-    case rtfpNoSuperSub:
-        SetStyleBit(afsSuper, false);
-        SetStyleBit(afsSub, false);
-        break;
-    case rtfpSuper: SetStyleBit(afsSuper, on); if (on) SetStyleBit(afsSub, false); break;
-    case rtfpSub: SetStyleBit(afsSub, on); if (on) SetStyleBit(afsSuper, false); break;
-    case rtfpRaise:
-    case rtfpLower:
-        SetStyleBit(Code == rtfpRaise ? afsSuper : afsSub, on);
-        if (on && CurLine && CurLine->Length > 0 && CurLine->Attrs)
-            Attr.Size = CurLine->Attrs[CurLine->Length - 1].Size;
-        break;
-    case rtfpOptionalHyphen:
-        Hyphen = true;
-        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+bool TRtRtfReader::SetFontProperty(int32_t Code, int32_t Value)
+{
+    switch (Code) {
     case rtfpPlain: {
         const bool bookmark = Attr.Style.Has(afsBookmark);
         const uint32_t tag = Attr.Tag;
@@ -1147,12 +1183,6 @@ bool TRtRtfReader::SetCharProperty(int32_t Code, int32_t Value)
             Attr.BGColor = MapColor(Value);
         else
             Attr.TextColor = uint8_t((Attr.TextColor & 0x0F) | ((MapColor(Value) & 0x0F) << 4));
-        break;
-    case rtfpUnicode:
-        AddUnicode(Value);
-        break;
-    case rtfpUnicodeSkip:
-        UnicodeSkip = uint8_t(std::clamp(Value, 0, 10));
         break;
     default:
         return false;
@@ -1206,6 +1236,12 @@ bool TRtRtfReader::AddUnicodeChar(char32_t Ch)
 
 bool TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
 {
+    return SetParFormatProperty(Code, Value) || SetBorderOrShading(Code, Value) || SetStyleProperty(Code, Value)
+        || SetStoredLayoutProperty(Code, Value) || AddTextWord(Code, Value);
+}
+
+bool TRtRtfReader::SetParFormatProperty(int32_t Code, int32_t Value)
+{
     TParagraph& t = ParTemplate;
     switch (Code) {
     case rtfpIndentLeft: t.IndentLeft = Clamp16(std::max(0, Value)); break;
@@ -1236,11 +1272,6 @@ bool TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
         ParListLevel = 1;
         break;
     }
-    case rtfpParagraphEnd:
-    case rtfpPageBreak:
-    case rtfpCellEnd:
-        EndParagraph(Code);
-        break;
     case rtfpKeepTogether:
         if (!RowDefined)
             t.Flags |= parfKeepTogether;
@@ -1248,10 +1279,6 @@ bool TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
     case rtfpKeepWithNext: // the paragraph's, or the style's being defined
         t.Flags |= parfKeepWithNext;
         break;
-    case rtfpBorder: case rtfpBorderWidth: case rtfpBorderSpace: case rtfpBorderColor:
-        SetBorder(Code, Value);
-        break;
-    case rtfpBordersBetween: BordersBetween = true; break;
     case rtfpTabKind:
         PendingTabKind = (Value >= 1 && Value <= 3) ? Value : 0;
         break;
@@ -1262,16 +1289,53 @@ bool TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
         PendingTabKind = 0;
         break;
     }
+    case rtfpNumberingStyle: // a numbering style of the text, by number
+        if (!Header->LoadOptions.Has(loIgnoreOutlineStyles) && Value > 0 && Value <= 32767
+            && Text->NumberingStyles()->FindStyle(Value, -1))
+            t.Number = int16_t(Value);
+        break;
+    case rtfpParagraphId: t.ParId = uint32_t(Value); break;
+    case rtfpOutlineLevel: t.OutlineLevel = uint8_t(std::clamp(Value, 0, 255)); break;
+    case rtfpParagraphFlag: {
+        static const uint32_t flags[5] = {0, parfNoLines, parfProtected, parfObjectPar, parfObjectPar2};
+        t.Flags |= flags[std::clamp(Value, 0, 4)];
+        break;
+    }
+    case rtfpParagraphHidden: t.Flags |= parfSkip1; break;
+    case rtfpParagraphNoWrap: t.Flags |= parfNoWrap; break;
+    case rtfpTableOfContents: t.ExtFlags |= parxTableOfContents; break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+bool TRtRtfReader::SetBorderOrShading(int32_t Code, int32_t Value)
+{
+    switch (Code) {
+    case rtfpBorder: case rtfpBorderWidth: case rtfpBorderSpace: case rtfpBorderColor:
+        SetBorder(Code, Value);
+        break;
+    case rtfpBordersBetween: BordersBetween = true; break;
     case rtfpShading:
-        (RowDefining ? PendingCell.Shading : t.Shading) = uint8_t(std::clamp(100 - Value / 100, 0, 100));
+        (RowDefining ? PendingCell.Shading : ParTemplate.Shading) = uint8_t(std::clamp(100 - Value / 100, 0, 100));
         break;
     case rtfpShadingColor: {
-        uint8_t& shading = RowDefining ? PendingCell.Shading : t.Shading;
-        (RowDefining ? PendingCell.BGColor : t.Color) = MapColor(Value);
+        uint8_t& shading = RowDefining ? PendingCell.Shading : ParTemplate.Shading;
+        (RowDefining ? PendingCell.BGColor : ParTemplate.Color) = MapColor(Value);
         if (shading == 0)
             shading = 100;
         break;
     }
+    default:
+        return false;
+    }
+    return true;
+}
+
+bool TRtRtfReader::SetStyleProperty(int32_t Code, int32_t Value)
+{
+    switch (Code) {
     case rtfpStyle:
         if (Dest == rdStylesheet)
             NewStyle.Number = Value;
@@ -1292,25 +1356,15 @@ bool TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
         if (Dest == rdStylesheet)
             NewStyle.Next = Value;
         break;
-    case rtfpNumberingStyle: // a numbering style of the text, by number
-        if (!Header->LoadOptions.Has(loIgnoreOutlineStyles) && Value > 0 && Value <= 32767
-            && Text->NumberingStyles()->FindStyle(Value, -1))
-            t.Number = int16_t(Value);
-        break;
-    case rtfpParagraphId: t.ParId = uint32_t(Value); break;
-    case rtfpOutlineLevel: t.OutlineLevel = uint8_t(std::clamp(Value, 0, 255)); break;
-    case rtfpParagraphFlag: {
-        static const uint32_t flags[5] = {0, parfNoLines, parfProtected, parfObjectPar, parfObjectPar2};
-        t.Flags |= flags[std::clamp(Value, 0, 4)];
-        break;
+    default:
+        return false;
     }
-    case rtfpParagraphHidden: t.Flags |= parfSkip1; break;
-    case rtfpParagraphNoWrap: t.Flags |= parfNoWrap; break;
-    case rtfpTableOfContents: t.ExtFlags |= parxTableOfContents; break;
-    case rtfpFieldChar:
-        if (Dest == rdText || Dest == rdHeader || Dest == rdFooter)
-            InsertField(Value == 5 ? "PAGE" : Value == 4 ? "TIME" : "DATE", AnsiString(), Attr);
-        break;
+    return true;
+}
+
+bool TRtRtfReader::SetStoredLayoutProperty(int32_t Code, int32_t Value)
+{
+    switch (Code) {
     case rtfpFormatted:
         if (Value != 0 && Header->PreformattedTextAllowed
             && !Header->LoadOptions.Has(soIgnoreWordwrapInformation)) {
@@ -1330,6 +1384,24 @@ bool TRtRtfReader::SetParProperty(int32_t Code, int32_t Value)
     case rtfpNewPage:
         if (Preformatted && CurLine)
             CurLine->Flags |= linfPageBreakAfter;
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+bool TRtRtfReader::AddTextWord(int32_t Code, int32_t Value)
+{
+    switch (Code) {
+    case rtfpParagraphEnd:
+    case rtfpPageBreak:
+    case rtfpCellEnd:
+        EndParagraph(Code);
+        break;
+    case rtfpFieldChar:
+        if (Dest == rdText || Dest == rdHeader || Dest == rdFooter)
+            InsertField(Value == 5 ? "PAGE" : Value == 4 ? "TIME" : "DATE", AnsiString(), Attr);
         break;
     case rtfpTypographicChar: {
         // lquote, rquote, endash, enspace and emspace, emdash

@@ -209,7 +209,22 @@ private:
     void BeginRowDef();
     void SetStyleBit(TOneWrtStyle Bit, bool On);
     bool SetCharProperty(int32_t Code, int32_t Value);
+    // The character words by concern; each is false for a word not its own.
+    bool SetCharStyleProperty(int32_t Code, int32_t Value);
+    // Raw RTF code, insert points and their automatic text.
+    bool SetTextKindProperty(int32_t Code, int32_t Value);
+    // "\plain", font, size and colours.
+    bool SetFontProperty(int32_t Code, int32_t Value);
     bool SetParProperty(int32_t Code, int32_t Value);
+    // The paragraph words by concern; each is false for a word not its own.
+    bool SetParFormatProperty(int32_t Code, int32_t Value);
+    // Of the paragraph template, or of the next cell while a row is defined.
+    bool SetBorderOrShading(int32_t Code, int32_t Value);
+    bool SetStyleProperty(int32_t Code, int32_t Value);
+    // The stored line layout: line widths and page breaks.
+    bool SetStoredLayoutProperty(int32_t Code, int32_t Value);
+    // Paragraph ends, field characters and typographic characters.
+    bool AddTextWord(int32_t Code, int32_t Value);
     bool SetTableProperty(int32_t Code, int32_t Value);
     void SetPageProperty(int32_t Code, int32_t Value);
     void EndFontEntry();
