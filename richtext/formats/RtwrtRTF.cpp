@@ -960,95 +960,10 @@ int32_t TRtRTFWriter::WriteParStart()
     AnsiString number;
     Text->GetParNumberText(p, numbering, number);
     const std::string words = ParagraphWords(*p, StyleNumberOf(p), numbering);
-    // The paragraph words stand in the innermost paragraph or row group; they
-    // are written after a "\pard" only when they differ from those in force.
-    // Alignment, indents and spacing override those in force: they follow
-    // every paragraph start.
-    bool fresh = false;
-    auto setWords = [&](TGroupState& Group, const char* Before) {
-        if (fresh || !Group.Known || Group.State != words) {
-            if (!fresh)
-                Add("\\pard");
-            Add(Before);
-            Add(words);
-            Group.State = words;
-            Group.Known = true;
-        } else
-            Add(Before);
-        Add(SpacingWords(*p));
-    };
-    if (p->Flags & parfTableCell) {
-        const int32_t id = p->Cell ? p->Cell->TableId : 0;
-        std::string def;
-        if (!(p->Flags & parfNotFirstCell)) {
-            if (id != LastTableId || !p->Prior || !(p->Prior->Flags & parfTableCell))
-                LastRowDef.clear();
-            def = RowDefinition(p);
-            // A row of the same table with the same cells stays in the row's group.
-            if (const size_t row = FindGroup(gkRow); row != std::string::npos && def != LastRowDef)
-                PopGroups(row);
-        }
-        if (FindGroup(gkRow) == std::string::npos) {
-            // Tab, keep and border groups end before a table.
-            PopGroups(std::min<size_t>(Groups.size(), 1));
-            if (id && id != LastTableId) {
-                int32_t left = 0, right = 0;
-                Text->TableList()->GetTableLeftRight(id, left, right);
-                Add("{\\*\\rttable");
-                if (left)
-                    AddWord("\\tblleft", left);
-                if (right)
-                    AddWord("\\tblright", right);
-                Add(" }");
-            }
-            // The paragraph group holds the words in force after the row;
-            // a "\pard" sets them there first.
-            if (Groups.empty()) {
-                PushGroup(gkParagraph, std::string());
-                Groups.back().Known = false;
-            }
-            PushGroup(gkRow, std::string());
-            Add("\\pard");
-            Add(def);
-            LastRowDef = def;
-            fresh = true;
-        }
-        LastTableId = id;
-        setWords(Groups.back(), "\\intbl");
-    } else {
-        LastTableId = 0;
-        LastRowDef.clear();
-        if (const size_t row = FindGroup(gkRow); row != std::string::npos)
-            PopGroups(row);
-        if (Groups.empty()) {
-            PushGroup(gkParagraph, std::string());
-            Add("\\pard");
-            fresh = true;
-        }
-        // Tab stops, keep-with-next and borders each stand in a group of
-        // their own; a group whose words no longer apply closes, and with it
-        // the groups opened after it.
-        const std::string tabs = TabWords(*p);
-        TCollect collect(Buf);
-        AddBorders(p->BrdLines, p->BrdWidth, p->BrdColor, p->BrdSpace, false);
-        const std::string borders = collect.Take();
-        const std::string keepNext = (p->Flags & parfKeepWithNext) ? "\\keepn" : "";
-        auto wanted = [&](uint8_t Kind) -> const std::string& {
-            return Kind == gkTabs ? tabs : Kind == gkBorders ? borders : keepNext;
-        };
-        size_t keep = 1;
-        if (!fresh && Groups[0].Known && Groups[0].State == words)
-            while (keep < Groups.size() && !wanted(Groups[keep].Kind).empty()
-                   && wanted(Groups[keep].Kind) == Groups[keep].State)
-                ++keep;
-        PopGroups(keep);
-        setWords(Groups[0], "");
-        for (uint8_t kind : {gkTabs, gkKeepNext, gkBorders})
-            if (!wanted(kind).empty() && FindGroup(kind) == std::string::npos) {
-                PushGroup(kind, wanted(kind));
-                Add(wanted(kind));
-            }
-    }
+    if (p->Flags & parfTableCell)
+        StartCellParagraph(p, words);
+    else
+        StartBodyParagraph(*p, words);
     if (p->Flags & parfNewPage)
         Add("\\page");
     if (!p->TextField.empty()) {
@@ -1060,6 +975,106 @@ int32_t TRtRTFWriter::WriteParStart()
     if (!Buf.empty() && Buf.back() != '{' && Buf.back() != '}')
         Add(" ");
     return Flush();
+}
+
+// The paragraph words stand in the innermost paragraph or row group; they
+// are written after a "\pard" only when they differ from those in force.
+// Alignment, indents and spacing override those in force: they follow
+// every paragraph start.
+void TRtRTFWriter::AddParagraphWords(TGroupState& Group, const char* Before, const TParagraph& P,
+                                     const std::string& Words, bool Fresh)
+{
+    if (Fresh || !Group.Known || Group.State != Words) {
+        if (!Fresh)
+            Add("\\pard");
+        Add(Before);
+        Add(Words);
+        Group.State = Words;
+        Group.Known = true;
+    } else
+        Add(Before);
+    Add(SpacingWords(P));
+}
+
+void TRtRTFWriter::StartCellParagraph(TParagraph* P, const std::string& Words)
+{
+    const int32_t id = P->Cell ? P->Cell->TableId : 0;
+    std::string def;
+    if (!(P->Flags & parfNotFirstCell)) {
+        if (id != LastTableId || !P->Prior || !(P->Prior->Flags & parfTableCell))
+            LastRowDef.clear();
+        def = RowDefinition(P);
+        // A row of the same table with the same cells stays in the row's group.
+        if (const size_t row = FindGroup(gkRow); row != std::string::npos && def != LastRowDef)
+            PopGroups(row);
+    }
+    const bool fresh = FindGroup(gkRow) == std::string::npos;
+    if (fresh)
+        OpenRowGroup(id, def);
+    LastTableId = id;
+    AddParagraphWords(Groups.back(), "\\intbl", *P, Words, fresh);
+}
+
+void TRtRTFWriter::OpenRowGroup(int32_t TableId, const std::string& RowDef)
+{
+    // Tab, keep and border groups end before a table.
+    PopGroups(std::min<size_t>(Groups.size(), 1));
+    if (TableId && TableId != LastTableId) {
+        int32_t left = 0, right = 0;
+        Text->TableList()->GetTableLeftRight(TableId, left, right);
+        Add("{\\*\\rttable");
+        if (left)
+            AddWord("\\tblleft", left);
+        if (right)
+            AddWord("\\tblright", right);
+        Add(" }");
+    }
+    // The paragraph group holds the words in force after the row;
+    // a "\pard" sets them there first.
+    if (Groups.empty()) {
+        PushGroup(gkParagraph, std::string());
+        Groups.back().Known = false;
+    }
+    PushGroup(gkRow, std::string());
+    Add("\\pard");
+    Add(RowDef);
+    LastRowDef = RowDef;
+}
+
+void TRtRTFWriter::StartBodyParagraph(const TParagraph& P, const std::string& Words)
+{
+    LastTableId = 0;
+    LastRowDef.clear();
+    if (const size_t row = FindGroup(gkRow); row != std::string::npos)
+        PopGroups(row);
+    const bool fresh = Groups.empty();
+    if (fresh) {
+        PushGroup(gkParagraph, std::string());
+        Add("\\pard");
+    }
+    // Tab stops, keep-with-next and borders each stand in a group of
+    // their own; a group whose words no longer apply closes, and with it
+    // the groups opened after it.
+    const std::string tabs = TabWords(P);
+    TCollect collect(Buf);
+    AddBorders(P.BrdLines, P.BrdWidth, P.BrdColor, P.BrdSpace, false);
+    const std::string borders = collect.Take();
+    const std::string keepNext = (P.Flags & parfKeepWithNext) ? "\\keepn" : "";
+    auto wanted = [&](uint8_t Kind) -> const std::string& {
+        return Kind == gkTabs ? tabs : Kind == gkBorders ? borders : keepNext;
+    };
+    size_t keep = 1;
+    if (!fresh && Groups[0].Known && Groups[0].State == Words)
+        while (keep < Groups.size() && !wanted(Groups[keep].Kind).empty()
+               && wanted(Groups[keep].Kind) == Groups[keep].State)
+            ++keep;
+    PopGroups(keep);
+    AddParagraphWords(Groups[0], "", P, Words, fresh);
+    for (uint8_t kind : {gkTabs, gkKeepNext, gkBorders})
+        if (!wanted(kind).empty() && FindGroup(kind) == std::string::npos) {
+            PushGroup(kind, wanted(kind));
+            Add(wanted(kind));
+        }
 }
 
 int32_t TRtRTFWriter::WriteAttr()

@@ -115,6 +115,13 @@ private:
         bool Known; // the state is what the words say; false: "\pard" needed
     };
     std::vector<TGroupState> Groups;
+    // A paragraph's start: in a cell, whose row may open a group first, or outside tables.
+    void StartCellParagraph(TParagraph* P, const std::string& Words);
+    void OpenRowGroup(int32_t TableId, const std::string& RowDef);
+    void StartBodyParagraph(const TParagraph& P, const std::string& Words);
+    // The paragraph words in Group, after Before; Fresh: a "\pard" was just written.
+    void AddParagraphWords(TGroupState& Group, const char* Before, const TParagraph& P, const std::string& Words,
+                           bool Fresh);
     bool HyperlinkOpen = false;
     bool SuppressHidden = false;
     bool PlainWritten = false;
