@@ -82,6 +82,33 @@ int32_t TRtRTFWriter::WriteHeader(TStream* S)
     for (int32_t i = 0; i < numbering->Count(); ++i)
         if (!numbering->GetItem(i)->Font.empty())
             h->GetTextFontIndex(numbering->GetItem(i)->Font);
+    AddFontTable();
+    if (int32_t r = Flush())
+        return r;
+    AddColorTable();
+    const bool formatted = Text->TextFormatted1;
+    LineLayout = formatted || opt.Has(soWordwrapInformation);
+    PageBreakInfo = formatted || opt.Has(soPagebreakInformation);
+    if (LineLayout)
+        Add("\\rtformatted1");
+    if (!opt.Has(soNoPageFormatInRTF))
+        AddPageFormat();
+    Add("\r\n");
+    if (Text->HasBackground && Text->Background && Text->Background->Size() > 0) {
+        Add("{\\*\\rtbackbmp{");
+        AddData(*Text->Background, false);
+        Add("}}");
+    }
+    if (!opt.Has(soNoRTFVariables))
+        AddInfo();
+    AddListTable();
+    AddStyleSheet();
+    return Flush();
+}
+
+void TRtRTFWriter::AddFontTable()
+{
+    TTextHeader* h = Text->Header();
     Add("{\\fonttbl");
     FontMap.fill(0);
     int32_t n = 0;
@@ -104,56 +131,45 @@ int32_t TRtRTFWriter::WriteHeader(TStream* S)
         Add(";}");
     }
     Add("}");
-    if (int32_t r = Flush())
-        return r;
+}
+
+void TRtRTFWriter::AddColorTable()
+{
     for (size_t i = 0; i < ColorMap.size(); ++i)
         ColorMap[i] = uint8_t(i);
-    if (!opt.Has(soNoColorTableInRTF)) {
-        ColorMap.fill(0);
-        Add("{\\colortbl");
-        int32_t k = 0;
-        for (size_t i = 0; i < 255; ++i) {
-            const TRtColorEntry& c = h->Colors[i];
-            if (i >= 16 && !(Text->Use256Colors && c.Used))
-                continue;
-            ColorMap[i] = uint8_t(k++);
-            AddWord("\\red", c.Red);
-            AddWord("\\green", c.Green);
-            AddWord("\\blue", c.Blue);
-            Add(";");
-        }
-        Add("}");
+    if (Options().Has(soNoColorTableInRTF))
+        return;
+    ColorMap.fill(0);
+    Add("{\\colortbl");
+    int32_t k = 0;
+    for (size_t i = 0; i < 255; ++i) {
+        const TRtColorEntry& c = Text->Header()->Colors[i];
+        if (i >= 16 && !(Text->Use256Colors && c.Used))
+            continue;
+        ColorMap[i] = uint8_t(k++);
+        AddWord("\\red", c.Red);
+        AddWord("\\green", c.Green);
+        AddWord("\\blue", c.Blue);
+        Add(";");
     }
-    const bool formatted = Text->TextFormatted1;
-    LineLayout = formatted || opt.Has(soWordwrapInformation);
-    PageBreakInfo = formatted || opt.Has(soPagebreakInformation);
-    if (LineLayout)
-        Add("\\rtformatted1");
-    if (!opt.Has(soNoPageFormatInRTF)) {
-        if (h->Landscape())
-            Add("\\landscape");
-        AddWord("\\rtprheadfoot", std::clamp<int32_t>(Text->PrintHeaderFooter, 0, 3));
-        const bool sxn = Text->SectionMode;
-        AddWord(sxn ? "\\pgwsxn" : "\\paperw", h->PageWidth());
-        AddWord(sxn ? "\\pghsxn" : "\\paperh", h->PageHeight());
-        AddWord(sxn ? "\\marglsxn" : "\\margl", h->LeftMargin());
-        AddWord(sxn ? "\\margrsxn" : "\\margr", h->RightMargin());
-        AddWord(sxn ? "\\margtsxn" : "\\margt", h->TopMargin());
-        AddWord(sxn ? "\\margbsxn" : "\\margb", h->BottomMargin());
-        AddWord(sxn ? "\\marghsxn" : "\\margh", h->MarginHeader());
-        AddWord(sxn ? "\\margfsxn" : "\\margf", h->MarginFooter());
-    }
-    Add("\r\n");
-    if (Text->HasBackground && Text->Background && Text->Background->Size() > 0) {
-        Add("{\\*\\rtbackbmp{");
-        AddData(*Text->Background, false);
-        Add("}}");
-    }
-    if (!opt.Has(soNoRTFVariables))
-        AddInfo();
-    AddListTable();
-    AddStyleSheet();
-    return Flush();
+    Add("}");
+}
+
+void TRtRTFWriter::AddPageFormat()
+{
+    const TTextHeader* h = Text->Header();
+    if (h->Landscape())
+        Add("\\landscape");
+    AddWord("\\rtprheadfoot", std::clamp<int32_t>(Text->PrintHeaderFooter, 0, 3));
+    const bool sxn = Text->SectionMode;
+    AddWord(sxn ? "\\pgwsxn" : "\\paperw", h->PageWidth());
+    AddWord(sxn ? "\\pghsxn" : "\\paperh", h->PageHeight());
+    AddWord(sxn ? "\\marglsxn" : "\\margl", h->LeftMargin());
+    AddWord(sxn ? "\\margrsxn" : "\\margr", h->RightMargin());
+    AddWord(sxn ? "\\margtsxn" : "\\margt", h->TopMargin());
+    AddWord(sxn ? "\\margbsxn" : "\\margb", h->BottomMargin());
+    AddWord(sxn ? "\\marghsxn" : "\\margh", h->MarginHeader());
+    AddWord(sxn ? "\\margfsxn" : "\\margf", h->MarginFooter());
 }
 
 TRtCustomStyleCollection* TRtRTFWriter::StyleCollection() const
@@ -361,29 +377,9 @@ void TRtRTFWriter::AddListTable()
     if (groups <= 0)
         return;
     // Only the lists that paragraphs or styles use are written.
-    std::vector<bool> used(size_t(groups) + 1, false);
-    auto use = [&](const TParagraph& P) {
-        if (const TRtRTFNumberingStyle* st = P.Number > 0 ? numbering->FindForPar(&P) : nullptr)
-            if (st->Group > 0)
-                used[size_t(st->Group)] = true;
-    };
-    auto useChain = [&](const TParagraph* P) {
-        for (; P; P = P->Next)
-            use(*P);
-    };
-    useChain(Text->FirstPar);
-    TRtHeaderFooterCollection* hf = Text->HeaderFooters();
-    for (int32_t i = 0; i < hf->Count(); ++i) {
-        useChain(hf->GetItem(i)->Paragraphs());
-        useChain(hf->GetItem(i)->SavedFirstPar());
-    }
-    if (const TRtCustomStyleCollection* styles = StyleCollection())
-        for (const TRtParStyle& style : styles->Styles)
-            use(style.Par);
+    const std::vector<bool> used = UsedLists(groups);
     if (std::find(used.begin(), used.end(), true) == used.end())
         return;
-    static const char* const nfc[7] = {"\\levelnfc23", "\\levelnfc23", "\\levelnfc3", "\\levelnfc4",
-                                       "\\levelnfc1", "\\levelnfc2", "\\levelnfc0"};
     std::string overrides;
     ListNumbers.assign(size_t(groups) + 1, 0);
     int32_t written = 0;
@@ -402,32 +398,7 @@ void TRtRTFWriter::AddListTable()
             if (!any)
                 Add("{\\list\\listtemplateid19690212");
             any = true;
-            AddWord("{\\listlevel\\leveljc0\\levelfollow0\\levelstartat1\\levelspace0\\levelindent", st->Indent);
-            Add(nfc[st->Style <= rt_1 ? st->Style : rt_1]);
-            if (st->IndentFirst || st->IndentLeft) {
-                AddWord("\\fi", st->IndentFirst);
-                AddWord("\\li", st->IndentLeft);
-            }
-            const bool bullet = st->Style == rt_bullet || st->Style == rt_none;
-            const size_t length = std::min<size_t>(st->TextB.size() + (bullet ? 0 : 1 + st->TextA.size()), 99);
-            Add("{\\leveltext");
-            AddHexByte(uint8_t(length));
-            AddEscaped(st->TextB);
-            if (!bullet) {
-                AddHexByte(uint8_t(level - 1));
-                AddEscaped(st->TextA);
-            }
-            Add(";}{\\levelnumbers");
-            if (!bullet)
-                AddHexByte(uint8_t(std::min<size_t>(st->TextB.size() + 1, 99)));
-            Add(";}");
-            if (!st->Font.empty())
-                AddWord("\\f", FontNr(st->Font));
-            if (st->Size)
-                AddWord("\\fs", st->Size * 2);
-            if (st->UsePrev)
-                Add("\\levelprev1");
-            Add("}\r\n");
+            AddListLevel(*st, level);
         }
         if (any) {
             AddWord("\\listid", g);
@@ -442,6 +413,63 @@ void TRtRTFWriter::AddListTable()
     Add(overrides);
     Add("}\r\n");
     ListTableWritten = true;
+}
+
+std::vector<bool> TRtRTFWriter::UsedLists(int32_t GroupCount) const
+{
+    const TRtRTFNumberingStyleCollection* numbering = Text->NumberingStyles();
+    std::vector<bool> used(size_t(GroupCount) + 1, false);
+    auto use = [&](const TParagraph& P) {
+        if (const TRtRTFNumberingStyle* st = P.Number > 0 ? numbering->FindForPar(&P) : nullptr)
+            if (st->Group > 0)
+                used[size_t(st->Group)] = true;
+    };
+    auto useChain = [&](const TParagraph* P) {
+        for (; P; P = P->Next)
+            use(*P);
+    };
+    useChain(Text->FirstPar);
+    TRtHeaderFooterCollection* hf = Text->HeaderFooters();
+    for (int32_t i = 0; i < hf->Count(); ++i) {
+        useChain(hf->GetItem(i)->Paragraphs());
+        useChain(hf->GetItem(i)->SavedFirstPar());
+    }
+    if (const TRtCustomStyleCollection* styles = StyleCollection())
+        for (const TRtParStyle& style : styles->Styles)
+            use(style.Par);
+    return used;
+}
+
+void TRtRTFWriter::AddListLevel(const TRtRTFNumberingStyle& St, int32_t Level)
+{
+    static const char* const nfc[7] = {"\\levelnfc23", "\\levelnfc23", "\\levelnfc3", "\\levelnfc4",
+                                       "\\levelnfc1", "\\levelnfc2", "\\levelnfc0"};
+    AddWord("{\\listlevel\\leveljc0\\levelfollow0\\levelstartat1\\levelspace0\\levelindent", St.Indent);
+    Add(nfc[St.Style <= rt_1 ? St.Style : rt_1]);
+    if (St.IndentFirst || St.IndentLeft) {
+        AddWord("\\fi", St.IndentFirst);
+        AddWord("\\li", St.IndentLeft);
+    }
+    const bool bullet = St.Style == rt_bullet || St.Style == rt_none;
+    const size_t length = std::min<size_t>(St.TextB.size() + (bullet ? 0 : 1 + St.TextA.size()), 99);
+    Add("{\\leveltext");
+    AddHexByte(uint8_t(length));
+    AddEscaped(St.TextB);
+    if (!bullet) {
+        AddHexByte(uint8_t(Level - 1));
+        AddEscaped(St.TextA);
+    }
+    Add(";}{\\levelnumbers");
+    if (!bullet)
+        AddHexByte(uint8_t(std::min<size_t>(St.TextB.size() + 1, 99)));
+    Add(";}");
+    if (!St.Font.empty())
+        AddWord("\\f", FontNr(St.Font));
+    if (St.Size)
+        AddWord("\\fs", St.Size * 2);
+    if (St.UsePrev)
+        Add("\\levelprev1");
+    Add("}\r\n");
 }
 
 uint8_t TRtRTFWriter::NumberFont(const TParagraph& P, const TRtRTFNumberingStyle* st)

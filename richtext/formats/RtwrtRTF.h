@@ -56,9 +56,17 @@ private:
     // Border words of a border record; Cell selects the "\clbrdr" forms.
     void AddBorders(uint16_t Lines, uint8_t Width, const std::array<uint8_t, 4>& Colors, uint8_t Space, bool Cell);
     void AddInfo();
+    // The parts of the prolog: font and colour tables (and the maps into them), page format.
+    void AddFontTable();
+    void AddColorTable();
+    void AddPageFormat();
     // Bytes as "\\bin" and the raw bytes, or as lower-case hexadecimal.
     void AddData(const TMemoryStream& Data, bool Binary);
     void AddListTable();
+    // Whether a paragraph, header, footer or style uses a list, by numbering group.
+    std::vector<bool> UsedLists(int32_t GroupCount) const;
+    // A level of a list: the style of level Level (1 to 9) of its group.
+    void AddListLevel(const TRtRTFNumberingStyle& St, int32_t Level);
     // The owner control's style collection; null when there is none.
     TRtCustomStyleCollection* StyleCollection() const;
     // Appends a style of the collection to the written order.
