@@ -525,7 +525,7 @@ void TRtRTFWriter::AddNumbering(const TParagraph& P, const TRtRTFNumberingStyle*
     Add("}}");
 }
 
-int32_t TRtRTFWriter::WriteHeadersAndFooters()
+std::vector<TRtRTFWriter::THeaderFooterPlace> TRtRTFWriter::HeaderFooterPlaces()
 {
     TRtRTFText& t = *Text;
     auto find = [&](TRtPagePropertyRange Range, TRtPagePropertyKind Kind) {
@@ -543,11 +543,7 @@ int32_t TRtRTFWriter::WriteHeadersAndFooters()
         Add("\\titlepg");
     if (facing)
         Add("\\facingp");
-    struct TPart {
-        const char* Word;
-        TRtSpecialTextProperty* Item;
-    };
-    std::vector<TPart> parts;
+    std::vector<THeaderFooterPlace> places;
     for (TRtPagePropertyKind kind : {rtIsHeader, rtIsFooter}) {
         const char* base = kind == rtIsHeader ? "\\header" : "\\footer";
         TRtSpecialTextProperty* all = find(rtraOnAllPages, kind);
@@ -558,14 +554,20 @@ int32_t TRtRTFWriter::WriteHeadersAndFooters()
         // The all-pages text comes first in its own place, so that a reader
         // finds it there; the lettered places after it carry it where the
         // text has no text of their own.
-        parts.push_back({base, all});
+        places.push_back({base, all});
         if (title)
-            parts.push_back({kind == rtIsHeader ? "\\headerf" : "\\footerf", orAll(rtraOnFirstPage)});
+            places.push_back({kind == rtIsHeader ? "\\headerf" : "\\footerf", orAll(rtraOnFirstPage)});
         if (facing) {
-            parts.push_back({kind == rtIsHeader ? "\\headerr" : "\\footerr", orAll(right)});
-            parts.push_back({kind == rtIsHeader ? "\\headerl" : "\\footerl", orAll(left)});
+            places.push_back({kind == rtIsHeader ? "\\headerr" : "\\footerr", orAll(right)});
+            places.push_back({kind == rtIsHeader ? "\\headerl" : "\\footerl", orAll(left)});
         }
     }
+    return places;
+}
+
+int32_t TRtRTFWriter::WriteHeadersAndFooters()
+{
+    const std::vector<THeaderFooterPlace> places = HeaderFooterPlaces();
     Add("\r\n");
     if (int32_t r = Flush())
         return r;
@@ -576,40 +578,10 @@ int32_t TRtRTFWriter::WriteHeadersAndFooters()
     TLine* const endLine = EndLine;
     const int32_t startPos = StartPos, endPos = EndPos;
     int32_t r = 0;
-    for (const TPart& part : parts) {
-        if (!part.Item || part.Item->IsEmpty() || !part.Item->Paragraphs())
-            continue;
-        Add("{");
-        Add(part.Word);
-        Add(" ");
-        FirstPar = part.Item->Paragraphs();
-        LastPar = nullptr;
-        StartLine = EndLine = nullptr;
-        StartPos = EndPos = 0;
-        // The header's group serves as the paragraph group: "\pard" without a group of its own.
-        std::vector<TGroupState> groups;
-        std::swap(groups, Groups);
-        Groups.push_back({gkParagraph, std::string(), false});
-        InHeaderFooter = true;
-        if ((r = Flush()) != 0 || (r = TRtTextWriter::WriteDocument()) != 0)
+    for (const THeaderFooterPlace& place : places)
+        if (place.Item && !place.Item->IsEmpty() && place.Item->Paragraphs()
+            && (r = WriteHeaderFooter(place.Word, *place.Item)) != 0)
             break;
-        CloseRtfCode();
-        if (HyperlinkOpen)
-            CloseHyperlink();
-        CloseMergeField();
-        InHeaderFooter = false;
-        // A last row ends its paragraph with "\row" already.
-        const TParagraph* end = FirstPar;
-        while (end->Next)
-            end = end->Next;
-        if (!(end->Flags & parfTableCell))
-            Add("\\par");
-        PopGroups(1);
-        Add("}\r\n");
-        Groups = std::move(groups);
-        if ((r = Flush()) != 0)
-            break;
-    }
     FirstPar = first;
     LastPar = last;
     StartLine = startLine;
@@ -617,6 +589,40 @@ int32_t TRtRTFWriter::WriteHeadersAndFooters()
     StartPos = startPos;
     EndPos = endPos;
     return r;
+}
+
+int32_t TRtRTFWriter::WriteHeaderFooter(const char* Word, TRtSpecialTextProperty& Item)
+{
+    Add("{");
+    Add(Word);
+    Add(" ");
+    FirstPar = Item.Paragraphs();
+    LastPar = nullptr;
+    StartLine = EndLine = nullptr;
+    StartPos = EndPos = 0;
+    // The header's group serves as the paragraph group: "\pard" without a group of its own.
+    std::vector<TGroupState> groups;
+    std::swap(groups, Groups);
+    Groups.push_back({gkParagraph, std::string(), false});
+    InHeaderFooter = true;
+    int32_t r = 0;
+    if ((r = Flush()) != 0 || (r = TRtTextWriter::WriteDocument()) != 0)
+        return r;
+    CloseRtfCode();
+    if (HyperlinkOpen)
+        CloseHyperlink();
+    CloseMergeField();
+    InHeaderFooter = false;
+    // A last row ends its paragraph with "\row" already.
+    const TParagraph* end = FirstPar;
+    while (end->Next)
+        end = end->Next;
+    if (!(end->Flags & parfTableCell))
+        Add("\\par");
+    PopGroups(1);
+    Add("}\r\n");
+    Groups = std::move(groups);
+    return Flush();
 }
 
 int32_t TRtRTFWriter::WriteDocument()

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class TRtSpecialTextProperty;
+
 class TRtRTFWriter : public TRtTextWriter {
 public:
     LUMI_CLASSNAME(TRtRTFWriter)
@@ -82,6 +84,15 @@ private:
     // The font number that a paragraph's number text is written in.
     uint8_t NumberFont(const TParagraph& P, const TRtRTFNumberingStyle* st);
     int32_t WriteHeadersAndFooters();
+    // A place of a header or footer ("\headerf" ...) and the text it holds.
+    struct THeaderFooterPlace {
+        const char* Word;
+        TRtSpecialTextProperty* Item;
+    };
+    // Writes the words of the page ranges in use; the places to fill, in their order.
+    std::vector<THeaderFooterPlace> HeaderFooterPlaces();
+    // One header or footer in its group, through the text writer's walk.
+    int32_t WriteHeaderFooter(const char* Word, TRtSpecialTextProperty& Item);
     // Information values: "\", "{" and "}" escaped, bytes below 33 as "\'hh".
     void AddInfoValue(const AnsiString& S);
     uint8_t FontNr(const AnsiString& Name);
