@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -1162,37 +1163,15 @@ int32_t TRtRTFWriter::WriteAttr()
         } else
             Add("\\v");
     }
-    if (a.Style.Has(afsBold))
-        Add("\\b");
-    if (a.Style.Has(afsItalic))
-        Add("\\i");
-    if (a.Style.Has(afsUnderline))
-        Add("\\ul");
-    if (a.Style.Has(afsSuper))
-        Add("\\super");
-    if (a.Style.Has(afsSub))
-        Add("\\sub");
-    if (a.Style.Has(afsStrikeOut))
-        Add("\\strike");
-    if (a.Style.Has(afsProtected))
-        Add("\\shad");
-    if (insertPoint) {
-        // Named insert points are merge fields; the others go by number.
-        const int32_t id = int32_t(a.Tag & 0xFFFF);
-        const AnsiString name = Text->InsertpointList()->GetNameById(id);
-        if (name.empty()) {
-            AddWord("\\inspnt", id);
-            InsertPointPending = true;
-        } else {
-            Add("{\\field{\\*\\fldinst{MERGEFIELD ");
-            const bool quoted = name.find(' ') != AnsiString::npos;
-            if (quoted)
-                Add("\"");
-            AddEscaped(name);
-            Add(quoted ? "\" }}" : " }}");
-        }
-        MergeFieldOpen = true;
-    } else if (automatic && !AutomaticOn) {
+    static const std::pair<TOneWrtStyle, const char*> styleWords[] = {
+        {afsBold, "\\b"}, {afsItalic, "\\i"}, {afsUnderline, "\\ul"}, {afsSuper, "\\super"},
+        {afsSub, "\\sub"}, {afsStrikeOut, "\\strike"}, {afsProtected, "\\shad"}};
+    for (const auto& [bit, word] : styleWords)
+        if (a.Style.Has(bit))
+            Add(word);
+    if (insertPoint)
+        OpenInsertPoint(int32_t(a.Tag & 0xFFFF));
+    else if (automatic && !AutomaticOn) {
         // Automatic text of an insert point by number, or free automatic text;
         // a merge field's automatic text is its result.
         if (!MergeFieldOpen)
@@ -1208,6 +1187,24 @@ int32_t TRtRTFWriter::WriteAttr()
     if (!Buf.empty() && uint8_t(Buf.back()) > ' ' && Buf.back() != '{' && Buf.back() != '}')
         Add(" ");
     return Flush();
+}
+
+// Named insert points are merge fields; the others go by number.
+void TRtRTFWriter::OpenInsertPoint(int32_t Id)
+{
+    const AnsiString name = Text->InsertpointList()->GetNameById(Id);
+    if (name.empty()) {
+        AddWord("\\inspnt", Id);
+        InsertPointPending = true;
+    } else {
+        Add("{\\field{\\*\\fldinst{MERGEFIELD ");
+        const bool quoted = name.find(' ') != AnsiString::npos;
+        if (quoted)
+            Add("\"");
+        AddEscaped(name);
+        Add(quoted ? "\" }}" : " }}");
+    }
+    MergeFieldOpen = true;
 }
 
 void TRtRTFWriter::CloseRtfCode()

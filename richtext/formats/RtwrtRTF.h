@@ -97,6 +97,8 @@ private:
     void AddInfoValue(const AnsiString& S);
     uint8_t FontNr(const AnsiString& Name);
     int32_t CloseHyperlink();
+    // Starts the insert point Id: a merge field, or "\inspnt" for one without a name.
+    void OpenInsertPoint(int32_t Id);
     // Ends a merge field, an insert point's automatic text or free automatic text.
     void CloseMergeField();
     void CloseRtfCode();
