@@ -174,8 +174,9 @@ void TRtRtfReader::HandleToken(const TRtfToken& t)
     }
 }
 
-// Each byte is decoded alone, as a lead byte of a double-byte code page stands
-// for no character of its own; the table is made once for a code page.
+// The code pages no font charset has are single-byte ones (Mac, DOS): each byte
+// is decoded alone, once for a code page. Decoding a run of them at once could
+// pair or compose bytes, and the tokens come one at a time.
 char32_t TRtRtfReader::CodePageChar(uint8_t Byte)
 {
     if (CodePageCharsOf != CodePage) {
