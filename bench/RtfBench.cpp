@@ -5,7 +5,7 @@
 // to text (Debian package unrtf); the ratio of the read speed to it is printed.
 #include "BenchSupport.h"
 #include "RtRtfReader.h"
-#include "RtwrtRTF.h"
+#include "RtRtfWriter.h"
 
 #include <QProcess>
 #include <QStandardPaths>

@@ -2,7 +2,7 @@
 // image objects, and writes the store as RTF again.
 #include "RtObject.h"
 #include "RtRtfReader.h"
-#include "RtwrtRTF.h"
+#include "RtRtfWriter.h"
 
 #include <cstddef>
 #include <cstdint>

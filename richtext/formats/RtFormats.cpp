@@ -1,7 +1,7 @@
 #include "RtFormats.h"
 
 #include "RtRtfReader.h"
-#include "RtwrtRTF.h"
+#include "RtRtfWriter.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // it, and what is read comes back alike after writing and reading again.
 #include "RtfTestSupport.h"
 
-#include "Rtwrite2.h"
+#include "RtTextWriter.h"
 
 #include <QDir>
 #include <QFile>

@@ -7,7 +7,7 @@
 #include "RtNumbering.h"
 #include "RtObjBase.h"
 #include "RtRtfReader.h"
-#include "RtwrtRTF.h"
+#include "RtRtfWriter.h"
 #include "RtTestSupport.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "RtwrtRTF.h"
+#include "RtRtfWriter.h"
 
 #include "Charsets.h"
 #include "RtExtraData.h"

@@ -1,6 +1,6 @@
 #pragma once
 // TRtRTFWriter: writes a text, or a range of it, as RTF.
-#include "Rtwrite2.h"
+#include "RtTextWriter.h"
 
 #include <array>
 #include <string>

@@ -1,4 +1,4 @@
-#include "Rtwrite2.h"
+#include "RtTextWriter.h"
 
 #include "Charsets.h"
 #include "RtList.h"
