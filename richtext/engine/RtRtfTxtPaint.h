@@ -372,6 +372,12 @@ private:
     // A field's width: its natural width, or its text's when that is negative.
     int32_t FieldWidth(TRtObjectField* Field, const TAttr& Attr);
     void BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr);
+    // The steps of SelectCharFont. SelectAttrColours sets the brush and returns the text colour;
+    // SelectFontEffects sets the underline, sub/superscript and misspelling state, the size
+    // measured into Sized, and returns the font style.
+    TColor SelectAttrColours(const TAttr& Attr, TCharacterAttr* Set);
+    void SelectFontFace(const TAttr& Attr);
+    TFontStyles SelectFontEffects(const TAttr& Attr, const TParagraph* Par, TCharacterAttr* Set, TAttr& Sized);
     // The em height in pixels at Resolution (the layout's when 0).
     int32_t FontPixelHeight(const TAttr& Attr, bool ForSubSuper, int32_t Resolution = 0) const;
     // The y resolution widths are measured at on the reference printer; 0 = on the layout itself.
