@@ -378,6 +378,14 @@ private:
     TColor SelectAttrColours(const TAttr& Attr, TCharacterAttr* Set);
     void SelectFontFace(const TAttr& Attr);
     TFontStyles SelectFontEffects(const TAttr& Attr, const TParagraph* Par, TCharacterAttr* Set, TAttr& Sized);
+    // The steps of MeasureParagraph. MeasureLineRuns measures a line run by run (one font, size
+    // and style), MeasureRun the characters of one with its table current (False at a line end).
+    struct TMeasureState;
+    void MeasureLineRuns(TMeasureState& S, TLine* Line, bool OneAttr);
+    bool MeasureRun(TMeasureState& S, TLine* Line, int32_t From, int32_t To);
+    void MarkBookmarkAndDBCS(TMeasureState& S, TLine* Line, int32_t Index);
+    // The line's height and base from its characters' (an empty line's from its font).
+    void SetMeasuredLineHeight(TParagraph* Par, TLine* Line, int32_t Height, int32_t Base);
     // The em height in pixels at Resolution (the layout's when 0).
     int32_t FontPixelHeight(const TAttr& Attr, bool ForSubSuper, int32_t Resolution = 0) const;
     // The y resolution widths are measured at on the reference printer; 0 = on the layout itself.
