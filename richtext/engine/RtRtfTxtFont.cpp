@@ -195,9 +195,8 @@ TFontStyles TRtRTFTextPaint::SelectFontEffects(const TAttr& Attr, const TParagra
 
 void TRtRTFTextPaint::InvalidateWidthTables()
 {
-    for (TRtWidthTable& t : widthTables_)
+    for (auto& [key, t] : widthTables_)
         t.Dirty = true;
-    measuredTables_.clear();
 }
 
 void TRtRTFTextPaint::UpdateCharWidths(const TAttr* Attr)
@@ -220,55 +219,41 @@ void TRtRTFTextPaint::UpdateCharWidths(const TAttr* Attr)
     const int32_t refRes = ReferenceResolutionY();
     // A font slot may be named anew (slots are reused after clearing): the name is part of the key.
     const AnsiString& name = Header()->Fonts[font].Name;
-    auto matches = [&](const TRtWidthTable& t) {
-        return t.Font == font && t.Size == size && t.Style == style && t.Resolution == res &&
-               t.RefResolution == refRes && !t.Dirty && t.FontName == name;
-    };
-    if (currentTable_ && matches(*currentTable_)) {
+    const TRtWidthTable* t = currentTable_;
+    if (t && t->Font == font && t->Size == size && t->Style == style && t->Resolution == res &&
+        t->RefResolution == refRes && !t->Dirty && t->FontName == name) {
         currentTable_->Stamp = stamp;
         return;
     }
-    for (TRtWidthTable& t : widthTables_)
-        if (matches(t)) {
-            t.Stamp = stamp;
-            currentTable_ = &t;
-            return;
+    const TWidthKey key{font, size, style, res, refRes, name};
+    auto found = widthTables_.find(key);
+    const bool fresh = found == widthTables_.end();
+    if (fresh) {
+        // The least recently used tables make room (the smallest stamp).
+        while (!widthTables_.empty() && widthTables_.size() >= size_t(std::max(1, MaxWidthTables))) {
+            auto oldest = widthTables_.begin();
+            for (auto it = widthTables_.begin(); it != widthTables_.end(); ++it)
+                if (it->second.Stamp < oldest->second.Stamp)
+                    oldest = it;
+            if (currentTable_ == &oldest->second)
+                currentTable_ = nullptr;
+            widthTables_.erase(oldest);
         }
-    TRtWidthTable* table;
-    if (widthTables_.empty() || int32_t(widthTables_.size()) < std::max(1, MaxWidthTables)) {
-        // Tables stay where they are: the cache never grows past its reserve.
-        widthTables_.reserve(size_t(std::max(1, MaxWidthTables)));
-        widthTables_.emplace_back();
-        table = &widthTables_.back();
-    } else {
-        table = &widthTables_.front();
-        for (TRtWidthTable& t : widthTables_)
-            if (t.Stamp < table->Stamp)
-                table = &t;
-        // The replaced table is kept aside (a bounded number of them).
-        if (!table->Dirty) {
-            if (measuredTables_.size() >= MaxMeasuredTables)
-                measuredTables_.clear();
-            measuredTables_[TWidthKey{table->Font, table->Size, table->Style, table->Resolution,
-                                      table->RefResolution, table->FontName}] = *table;
-        }
+        found = widthTables_.emplace(key, TRtWidthTable{}).first;
+        TRtWidthTable& table = found->second;
+        table.Font = font;
+        table.Size = size;
+        table.Style = style;
+        table.Resolution = res;
+        table.RefResolution = refRes;
+        table.FontName = name;
     }
-    const auto measured = measuredTables_.find(TWidthKey{font, size, style, res, refRes, name});
-    if (measured != measuredTables_.end()) {
-        *table = measured->second;
-        table->Stamp = stamp;
-        currentTable_ = table;
-        return;
-    }
-    table->Font = font;
-    table->Size = size;
-    table->Style = style;
-    table->Resolution = res;
-    table->RefResolution = refRes;
-    table->FontName = name;
-    table->Stamp = stamp;
-    currentTable_ = table;
-    BuildWidthTable(*table, *Attr);
+    TRtWidthTable& table = found->second;
+    table.Stamp = stamp;
+    currentTable_ = &table;
+    // A look is measured once, and again after the device changed.
+    if (fresh || table.Dirty)
+        BuildWidthTable(table, *Attr);
 }
 
 int32_t TRtRTFTextPaint::ReferenceResolutionY() const

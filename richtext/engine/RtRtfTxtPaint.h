@@ -180,9 +180,8 @@ public:
     void InvalidateWidthTables();
     // How many tables were built from the font (not found in the cache).
     int32_t WidthTablesBuilt = 0;
-    int32_t MaxWidthTables = 16;
-    // Replaced tables kept to be found again (about 1 kB each).
-    static constexpr size_t MaxMeasuredTables = 4096;
+    // The cache's size (tables of about 1 kB): a text's looks are measured once.
+    int32_t MaxWidthTables = 4096;
     // Widths and line metrics come from the reference printer (RtRefPrinter) when it
     // has a context, measured at its resolution and scaled to the layout's.
     bool UseReferencePrinter = false;
@@ -407,11 +406,10 @@ private:
 
     TCanvas* referenceCanvas_ = nullptr;
     std::unique_ptr<std::vector<std::unique_ptr<TRtPageBackgroundBuffer>>> pageBuffers_;
-    std::vector<TRtWidthTable> widthTables_;
-    TRtWidthTable* currentTable_ = nullptr;
-    // Tables the cache gave up, by key: a look measured before is never measured again.
+    // The width tables by font look, the least recently used replaced when full.
     using TWidthKey = std::tuple<uint8_t, uint8_t, uint32_t, int32_t, int32_t, AnsiString>;
-    std::map<TWidthKey, TRtWidthTable> measuredTables_;
+    std::map<TWidthKey, TRtWidthTable> widthTables_;
+    TRtWidthTable* currentTable_ = nullptr;
     std::vector<std::pair<const TCanvas*, TRtMapMode>> mapModes_;
     QImage surface_;
 
