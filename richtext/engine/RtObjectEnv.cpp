@@ -126,39 +126,11 @@ TTextObj* TRtObjectEnv::InsertObjectEx(std::unique_ptr<TRtObject> Obj, const Ans
         return nullptr;
     const AnsiString name = ObjName.empty() ? Obj->ObjNameValue : ObjName;
     const AnsiString stream = StreamName.empty() ? Obj->StreamName : StreamName;
-    TRtObjReferenceList* refs = Engine->ObjRefList();
 
-    // A picture of the same name takes the new picture in place.
     if (!name.empty())
-        if (TTextObj* found = refs->FindByObjectName(name)) {
-            auto* old = dynamic_cast<TRtOImageObject*>(found->Object);
-            auto* fresh = dynamic_cast<TRtOImageObject*>(Obj.get());
-            if (old && fresh && !old->Locked) {
-                TMemoryStream data;
-                fresh->WriteData(&data);
-                AnsiString type;
-                fresh->GetDataType(type);
-                QByteArray bytes(qsizetype(data.Size()), '\0');
-                data.SetPosition(0);
-                if (data.Size() > 0)
-                    data.ReadBuffer(bytes.data(), int32_t(data.Size()));
-                old->SetPicture(bytes, type);
-                RefreshObjects(old);
-                Engine->ReformatText(nullptr);
-                Engine->Refresh();
-                return found;
-            }
-        }
-
-    if (dynamic_cast<TRtOImageObject*>(Obj.get()) && !SizeGiven) {
-        // The engine's size fields, when a caller has set them, stand for a given size.
-        const TAttr& a = Engine->CurrentAttr;
-        if (a.Width > 0 && a.Height > 0) {
-            SizeGiven = true;
-            WantWidth = MulDiv(a.Width, 1440, RtPlatform().ScreenPixelsPerInch());
-            WantHeight = MulDiv(a.Height, 1440, RtPlatform().ScreenPixelsPerInch());
-        }
-    }
+        if (TTextObj* found = ReplacePictureOfName(name, Obj.get()))
+            return found;
+    TakeSizeFromEngine(Obj.get());
     if (!ObjName.empty())
         Obj->ObjNameValue = ObjName;
     if (!StreamName.empty())
@@ -170,25 +142,14 @@ TTextObj* TRtObjectEnv::InsertObjectEx(std::unique_ptr<TRtObject> Obj, const Ans
         return nullptr;
     }
     if (SizeGiven) {
-        const int32_t nw = Obj->GetNaturalWidth();
-        const int32_t nh = Obj->GetNaturalHeight();
-        if (WantWidth > 0) {
-            Obj->SetWidthTW(WantWidth);
-            if (WantHeight == -1 && nw > 0)
-                Obj->SetHeightTW(ScaledSide(WantWidth, nh, nw));
-        }
-        if (WantHeight > 0) {
-            Obj->SetHeightTW(WantHeight);
-            if (WantWidth == -1 && nh > 0)
-                Obj->SetWidthTW(ScaledSide(WantHeight, nw, nh));
-        }
+        ApplyGivenSize(Obj.get());
         SizeGiven = false;
     }
 
     // The engine inserts the reference character at the cursor.
     TRtObject* obj = Obj.release();
     obj->Owner = Engine;
-    TTextObj* ref = refs->AddObject(obj);
+    TTextObj* ref = Engine->ObjRefList()->AddObject(obj);
     Engine->Objects().push_back(obj);
     ref->Kind = IsField(obj) ? 0 : DefaultKind;
     ref->PlaceMode = DefaultPlaceMode;
@@ -197,29 +158,96 @@ TTextObj* TRtObjectEnv::InsertObjectEx(std::unique_ptr<TRtObject> Obj, const Ans
     int32_t h = std::max(1, obj->GetHeightTW());
     Engine->BeginUndoGroup();
     if (ref->Kind < 3) {
-        // Pictures fit the printable area; margins beyond the page leave the size alone.
-        const TTextHeader* hd = Engine->Header();
-        const int32_t maxW = hd->PageWidth() - hd->LeftMargin() - hd->RightMargin();
-        const int32_t maxH = hd->PageHeight() - hd->TopMargin() - hd->BottomMargin();
-        if (maxW >= 1 && w > maxW) {
-            h = ScaledSide(h, maxW, w);
-            w = maxW;
-        }
-        if (maxH >= 1 && h > maxH) {
-            w = ScaledSide(w, maxH, h);
-            h = maxH;
-        }
+        FitIntoPrintableArea(w, h);
         obj->SetWidthTW(w);
         obj->SetHeightTW(h);
     }
     ref->Width = w;
     ref->Height = h;
-    const int32_t id = refs->IndexOfObject(ref);
+    InsertReferenceChar(ref);
+    Engine->EndUndoGroup();
+    Engine->NewUndoLevel();
+    ref->Tag = uint32_t(!name.empty() && !ObjName.empty() ? ObjTag : obj->ObjTag);
+    Engine->ReformatText(nullptr);
+    Engine->Refresh();
+    return ref;
+}
+
+TTextObj* TRtObjectEnv::ReplacePictureOfName(const AnsiString& Name, TRtObject* Obj)
+{
+    TTextObj* found = Engine->ObjRefList()->FindByObjectName(Name);
+    if (!found)
+        return nullptr;
+    auto* old = dynamic_cast<TRtOImageObject*>(found->Object);
+    auto* fresh = dynamic_cast<TRtOImageObject*>(Obj);
+    if (!old || !fresh || old->Locked)
+        return nullptr;
+    TMemoryStream data;
+    fresh->WriteData(&data);
+    AnsiString type;
+    fresh->GetDataType(type);
+    QByteArray bytes(qsizetype(data.Size()), '\0');
+    data.SetPosition(0);
+    if (data.Size() > 0)
+        data.ReadBuffer(bytes.data(), int32_t(data.Size()));
+    old->SetPicture(bytes, type);
+    RefreshObjects(old);
+    Engine->ReformatText(nullptr);
+    Engine->Refresh();
+    return found;
+}
+
+void TRtObjectEnv::TakeSizeFromEngine(const TRtObject* Obj)
+{
+    if (!dynamic_cast<const TRtOImageObject*>(Obj) || SizeGiven)
+        return;
+    const TAttr& a = Engine->CurrentAttr;
+    if (a.Width > 0 && a.Height > 0) {
+        SizeGiven = true;
+        WantWidth = MulDiv(a.Width, 1440, RtPlatform().ScreenPixelsPerInch());
+        WantHeight = MulDiv(a.Height, 1440, RtPlatform().ScreenPixelsPerInch());
+    }
+}
+
+void TRtObjectEnv::ApplyGivenSize(TRtObject* Obj) const
+{
+    const int32_t nw = Obj->GetNaturalWidth();
+    const int32_t nh = Obj->GetNaturalHeight();
+    if (WantWidth > 0) {
+        Obj->SetWidthTW(WantWidth);
+        if (WantHeight == -1 && nw > 0)
+            Obj->SetHeightTW(ScaledSide(WantWidth, nh, nw));
+    }
+    if (WantHeight > 0) {
+        Obj->SetHeightTW(WantHeight);
+        if (WantWidth == -1 && nh > 0)
+            Obj->SetWidthTW(ScaledSide(WantHeight, nw, nh));
+    }
+}
+
+void TRtObjectEnv::FitIntoPrintableArea(int32_t& Width, int32_t& Height) const
+{
+    // Margins beyond the page leave the size alone.
+    const TTextHeader* hd = Engine->Header();
+    const int32_t maxW = hd->PageWidth() - hd->LeftMargin() - hd->RightMargin();
+    const int32_t maxH = hd->PageHeight() - hd->TopMargin() - hd->BottomMargin();
+    if (maxW >= 1 && Width > maxW) {
+        Height = ScaledSide(Height, maxW, Width);
+        Width = maxW;
+    }
+    if (maxH >= 1 && Height > maxH) {
+        Width = ScaledSide(Width, maxH, Height);
+        Height = maxH;
+    }
+}
+
+void TRtObjectEnv::InsertReferenceChar(const TTextObj* Ref)
+{
     TAttr& a = Engine->CurrentAttr;
     const TAttr saved = a;
-    a.Tag = uint32_t(id);
-    a.Width = uint16_t(std::clamp(MulDiv(w, Engine->Header()->ScreenXRes, 1440), 0, 65535));
-    a.Height = uint16_t(std::clamp(MulDiv(h, Engine->Header()->ScreenYRes, 1440), 0, 65535));
+    a.Tag = uint32_t(Engine->ObjRefList()->IndexOfObject(Ref));
+    a.Width = uint16_t(std::clamp(MulDiv(Ref->Width, Engine->Header()->ScreenXRes, 1440), 0, 65535));
+    a.Height = uint16_t(std::clamp(MulDiv(Ref->Height, Engine->Header()->ScreenYRes, 1440), 0, 65535));
     a.Style.Include(afsIsObject);
     a.Style.Exclude(afsIsInsertpoint);
     a.Style.Exclude(afsAutomatic);
@@ -227,12 +255,6 @@ TTextObj* TRtObjectEnv::InsertObjectEx(std::unique_ptr<TRtObject> Obj, const Ans
     Engine->InsertText(AnsiString(1, '\x01'));
     a.Tag = saved.Tag;
     a.Style = saved.Style;
-    Engine->EndUndoGroup();
-    Engine->NewUndoLevel();
-    ref->Tag = uint32_t(!name.empty() && !ObjName.empty() ? ObjTag : obj->ObjTag);
-    Engine->ReformatText(nullptr);
-    Engine->Refresh();
-    return ref;
 }
 
 // ---- reference characters -----------------------------------------------------------------------------

@@ -86,4 +86,17 @@ public:
     uint8_t DefaultWrapMode = 0;
     // Frame border, pixels.
     static constexpr int32_t FrameBorder = 4;
+
+private:
+    // The steps of InsertObjectEx.
+    // A picture of the same name takes the new picture in place; the result is its reference (null: none).
+    TTextObj* ReplacePictureOfName(const AnsiString& Name, TRtObject* Obj);
+    // The engine's size fields, when a caller has set them, stand for a given size of a picture.
+    void TakeSizeFromEngine(const TRtObject* Obj);
+    // The given size (twips; -1 on one side keeps the aspect ratio).
+    void ApplyGivenSize(TRtObject* Obj) const;
+    // Pictures larger than the printable area shrink into it, aspect ratio kept.
+    void FitIntoPrintableArea(int32_t& Width, int32_t& Height) const;
+    // Types the object's reference character at the cursor, sized from the reference.
+    void InsertReferenceChar(const TTextObj* Ref);
 };

@@ -180,109 +180,135 @@ void TRtRTFTextPaint::UpdateFieldWidths(TParagraph* Par, TLine* Line)
     AlignLines(Par);
 }
 
+// What measuring a paragraph carries from character to character.
+struct TRtRTFTextPaint::TMeasureState {
+    TParagraph* Par;
+    uint32_t Hidden;                // style bits of characters not shown
+    int32_t OpenBookmarks;          // bookmarks open at the current character
+    bool EndCode = false;           // the character closes a bookmark
+    int32_t Height = 0, Base = 0;   // the current line's largest
+};
+
 int32_t TRtRTFTextPaint::MeasureParagraph(TParagraph* Par)
 {
     if (Measuring || FormatLock || !referenceCanvas_ || !Par || (Par->ExtFlags & (parxNotMeasured | parxNotFormatted)) ||
         Suspended() || PaintLocked)
         return 0;
     Measuring = true;
-    int32_t open = Par->OpenBookmarks;
+    TMeasureState s{Par, HiddenStyleMask.Bits, Par->OpenBookmarks};
     Par->Flags &= ~(parfOpensBookmark | parfHasFields | parfHasFloating);
     const bool oneAttr = (Par->ExtFlags & parxOneAttr) != 0;
     const TAttr parFirst = Par->Lines && Par->Lines->Attrs && Par->Lines->Length > 0 ? Par->Lines->Attrs[0] : Par->ParAttr;
-    const uint32_t hidden = HiddenStyleMask.Bits;
     for (TLine* l = Par->Lines; l; l = l->Next) {
-        int32_t lh = 0, lb = 0;
+        s.Height = s.Base = 0;
         if (l->Attrs) {
-            TAttr* at = l->Attrs;
-            const uint8_t* ch = l->Chars;
-            const int32_t n = l->Length;
             if (oneAttr)
-                for (int32_t i = 0; i < n; ++i)
-                    if (!IsObjectCode(ch[i], at[i]))
-                        at[i] = parFirst;
-            bool endCode = false;
-            int32_t i = 0;
-            while (i < n) {
-                int32_t j = i + 1;
-                if (oneAttr)
-                    j = n;
-                else
-                    while (j < n && at[j].Font == at[i].Font && at[j].Size == at[i].Size &&
-                           at[j].Style.Bits == at[i].Style.Bits)
-                        ++j;
-                TAttr runAttr = at[i];
-                if (runAttr.Size == 0)
-                    runAttr.Size = uint16_t(RtDefaultFontSize);
-                UpdateCharWidths(&runAttr);
-                const int32_t fh = std::max(1, currentTable_->LineHeight);
-                const int32_t fb = std::max(1, currentTable_->Ascent);
-                bool lineEnd = false;
-                for (int32_t k = i; k < j; ++k) {
-                    TAttr& a = at[k];
-                    const uint8_t c = ch[k];
-                    if (a.Size == 0)
-                        a.Size = uint16_t(RtDefaultFontSize);
-                    if (a.Style.Bits & hidden) {
-                        a.Width = a.Base = a.Height = 0;
-                    } else if (IsObjectCode(c, a)) {
-                        MeasureObject(Par, l, k, open, endCode);
-                    } else if (c == 0) {
-                        lineEnd = true;
-                        break;
-                    } else {
-                        uint8_t code = c == 9 ? 32 : c;
-                        if (a.Style.Has(afsIsInsertpoint))
-                            code = RtInsertPointChar(code);
-                        a.Width = uint16_t(std::clamp(currentTable_->Widths[code], 1, 65535));
-                        a.Height = uint16_t(fh);
-                        a.Base = uint16_t(fb);
-                    }
-                    lh = std::max<int32_t>(lh, a.Height);
-                    lb = std::max<int32_t>(lb, a.Base);
-                    if (open > 0 || endCode)
-                        a.Style.Include(afsBookmark);
-                    else
-                        a.Style.Exclude(afsBookmark);
-                    endCode = false;
-                    if (DBCSMode.Has(rtdb_Enabled)) {
-                        a.Style.Exclude(afsDBCSOne);
-                        a.Style.Exclude(afsDBCSTwo);
-                        if (k > 0 && at[k - 1].Style.Has(afsDBCSOne)) {
-                            a.Style.Include(afsDBCSTwo);
-                            if (DBCSMode.Has(rtdb_CalcCharWidth) && !DBCSMode.Has(rtdb_PairsMaySplit))
-                                MeasureDBCSPair(at[k - 1], a, ch[k - 1], c);
-                        } else if (IsLeadByte(c, &a)) {
-                            a.Style.Include(afsDBCSOne);
-                        }
-                    }
-                }
-                if (lineEnd)
-                    break;
-                i = j;
-            }
+                for (int32_t i = 0; i < l->Length; ++i)
+                    if (!IsObjectCode(l->Chars[i], l->Attrs[i]))
+                        l->Attrs[i] = parFirst;
+            MeasureLineRuns(s, l, oneAttr);
         }
-        if (l->Attrs && l->Length == 0 && !l->Next && Par->ParAttr.Font != 0) {
-            UpdateCharWidths(&Par->ParAttr);
-            lh = currentTable_->LineHeight;
-            lb = currentTable_->Ascent;
-        } else {
-            if (!currentTable_ || !l->Attrs)
-                UpdateCharWidths(&CurrentAttr);
-            if (l->Length == 0 || !l->Attrs) {
-                lh = std::max(lh, currentTable_->LineHeight);
-                lb = std::max(lb, currentTable_->Ascent);
-            }
-        }
-        l->Height = uint16_t(std::clamp(lh, 0, 65535));
-        l->Base = uint16_t(std::clamp(lb, 0, 65535));
-        CalcLineHeight(Par, l);
+        SetMeasuredLineHeight(Par, l, s.Height, s.Base);
     }
     Par->Flags |= parfReformat;
     if (Par->Next)
-        Par->Next->OpenBookmarks = open;
+        Par->Next->OpenBookmarks = s.OpenBookmarks;
     Measuring = false;
     return 0;
+}
+
+void TRtRTFTextPaint::MeasureLineRuns(TMeasureState& S, TLine* Line, bool OneAttr)
+{
+    const TAttr* at = Line->Attrs;
+    const int32_t n = Line->Length;
+    S.EndCode = false;
+    int32_t i = 0;
+    while (i < n) {
+        int32_t j = i + 1;
+        if (OneAttr)
+            j = n;
+        else
+            while (j < n && at[j].Font == at[i].Font && at[j].Size == at[i].Size && at[j].Style.Bits == at[i].Style.Bits)
+                ++j;
+        TAttr runAttr = at[i];
+        if (runAttr.Size == 0)
+            runAttr.Size = uint16_t(RtDefaultFontSize);
+        UpdateCharWidths(&runAttr);
+        if (!MeasureRun(S, Line, i, j))
+            break;
+        i = j;
+    }
+}
+
+bool TRtRTFTextPaint::MeasureRun(TMeasureState& S, TLine* Line, int32_t From, int32_t To)
+{
+    const int32_t fh = std::max(1, currentTable_->LineHeight);
+    const int32_t fb = std::max(1, currentTable_->Ascent);
+    for (int32_t k = From; k < To; ++k) {
+        TAttr& a = Line->Attrs[k];
+        const uint8_t c = Line->Chars[k];
+        if (a.Size == 0)
+            a.Size = uint16_t(RtDefaultFontSize);
+        if (a.Style.Bits & S.Hidden) {
+            a.Width = a.Base = a.Height = 0;
+        } else if (IsObjectCode(c, a)) {
+            MeasureObject(S.Par, Line, k, S.OpenBookmarks, S.EndCode);
+        } else if (c == 0) {
+            return false;
+        } else {
+            uint8_t code = c == 9 ? 32 : c;
+            if (a.Style.Has(afsIsInsertpoint))
+                code = RtInsertPointChar(code);
+            a.Width = uint16_t(std::clamp(currentTable_->Widths[code], 1, 65535));
+            a.Height = uint16_t(fh);
+            a.Base = uint16_t(fb);
+        }
+        S.Height = std::max<int32_t>(S.Height, a.Height);
+        S.Base = std::max<int32_t>(S.Base, a.Base);
+        MarkBookmarkAndDBCS(S, Line, k);
+    }
+    return true;
+}
+
+void TRtRTFTextPaint::MarkBookmarkAndDBCS(TMeasureState& S, TLine* Line, int32_t Index)
+{
+    TAttr* at = Line->Attrs;
+    TAttr& a = at[Index];
+    if (S.OpenBookmarks > 0 || S.EndCode)
+        a.Style.Include(afsBookmark);
+    else
+        a.Style.Exclude(afsBookmark);
+    S.EndCode = false;
+    if (!DBCSMode.Has(rtdb_Enabled))
+        return;
+    a.Style.Exclude(afsDBCSOne);
+    a.Style.Exclude(afsDBCSTwo);
+    if (Index > 0 && at[Index - 1].Style.Has(afsDBCSOne)) {
+        a.Style.Include(afsDBCSTwo);
+        if (DBCSMode.Has(rtdb_CalcCharWidth) && !DBCSMode.Has(rtdb_PairsMaySplit))
+            MeasureDBCSPair(at[Index - 1], a, Line->Chars[Index - 1], Line->Chars[Index]);
+    } else if (IsLeadByte(Line->Chars[Index], &a)) {
+        a.Style.Include(afsDBCSOne);
+    }
+}
+
+void TRtRTFTextPaint::SetMeasuredLineHeight(TParagraph* Par, TLine* Line, int32_t Height, int32_t Base)
+{
+    if (Line->Attrs && Line->Length == 0 && !Line->Next && Par->ParAttr.Font != 0) {
+        UpdateCharWidths(&Par->ParAttr);
+        Height = currentTable_->LineHeight;
+        Base = currentTable_->Ascent;
+    } else {
+        if (!currentTable_ || !Line->Attrs)
+            UpdateCharWidths(&CurrentAttr);
+        if (Line->Length == 0 || !Line->Attrs) {
+            Height = std::max(Height, currentTable_->LineHeight);
+            Base = std::max(Base, currentTable_->Ascent);
+        }
+    }
+    Line->Height = uint16_t(std::clamp(Height, 0, 65535));
+    Line->Base = uint16_t(std::clamp(Base, 0, 65535));
+    CalcLineHeight(Par, Line);
 }
 
 void TRtRTFTextPaint::MeasureDBCSPair(TAttr& Lead, TAttr& Trail, uint8_t LeadCh, uint8_t TrailCh)

@@ -38,6 +38,127 @@ bool IsObjectChar(const TLine* L, int32_t I)
 
 bool Numbered(const TParagraph* Par) { return Par->Number != 0 || Par->NumLevel != 0; }
 
+// Cuts a line into the runs painted in one go: characters of one look and one selection state,
+// an object alone, at most MaxRun of them; a run ends after a tab that ends runs, and before a
+// blank when blanks split. Characters of width 0 are left out.
+class TRunSplitter {
+public:
+    TRunSplitter(const TRtLinePaintRecord& Rec, bool Screen, bool BlanksSplit, bool TabEndsRun)
+        : rec_(Rec), line_(Rec.Line), attrs_(Rec.Attrs), blanksSplit_(BlanksSplit), tabEndsRun_(TabEndsRun),
+          justified_(Rec.Line->JustifyExtra > 0 || Rec.Line->JustifyRest > 0)
+    {
+        if (!Screen) {
+            ignored_.Include(afsMisSpelled);
+            ignored_.Include(afsWasChecked);
+        }
+    }
+
+    // Collects the next run into Start, Selected, Object, Chars and Dx; False at the line's end.
+    bool Next()
+    {
+        while (i_ < line_->Length && attrs_[i_].Width == 0)
+            ++i_;
+        if (i_ >= line_->Length)
+            return false;
+        Start = i_;
+        const TAttr& a = attrs_[Start];
+        Selected = IsSelected(Start);
+        Object = IsObjectChar(line_, Start);
+        Chars.clear();
+        Dx.clear();
+        while (i_ < line_->Length) {
+            if (i_ > Start) {
+                const TAttr& b = attrs_[i_];
+                if (b.Width == 0) {
+                    ++i_;
+                    continue;
+                }
+                if (!SameLook(a, b) || line_->Chars[i_] == 3 || Object || IsObjectChar(line_, i_) ||
+                    IsSelected(i_) != Selected)
+                    break;
+                if (blanksSplit_ && line_->Chars[i_] == ' ')
+                    break;
+                if (int32_t(Chars.size()) >= MaxRun)
+                    break;
+            }
+            // An insert point's markers are drawn as the characters they were measured as.
+            const uint8_t ch =
+                attrs_[i_].Style.Has(afsIsInsertpoint) ? RtInsertPointChar(line_->Chars[i_]) : line_->Chars[i_];
+            Chars.push_back(ch);
+            Dx.push_back(Advance(i_));
+            ++i_;
+            if (ch == 9 && tabEndsRun_)
+                break;
+        }
+        return true;
+    }
+
+    int32_t Width() const
+    {
+        int32_t w = 0;
+        for (int32_t d : Dx)
+            w += d;
+        return w;
+    }
+
+    int32_t Start = 0;
+    bool Selected = false, Object = false;
+    std::vector<uint8_t> Chars;
+    std::vector<int32_t> Dx;
+
+private:
+    bool IsSelected(int32_t I) const
+    {
+        return rec_.WholeSelected || (rec_.PartSelected && I >= rec_.SelFrom && I < rec_.SelTo);
+    }
+
+    bool SameLook(const TAttr& A, const TAttr& B) const
+    {
+        return A.Font == B.Font && A.Size == B.Size && A.TextColor == B.TextColor && A.BGColor == B.BGColor &&
+               A.Charset == B.Charset && A.StyleNr == B.StyleNr && (A.Style - ignored_) == (B.Style - ignored_);
+    }
+
+    // A character's advance: blanks of a justified line take the widened width.
+    int32_t Advance(int32_t I)
+    {
+        const int32_t w = attrs_[I].Width;
+        if (w == 0)
+            return 0;
+        if (line_->Chars[I] == 32 && justified_ && I >= line_->JustifyFrom) {
+            const int32_t extra = blankIndex_ < line_->JustifyRest ? 1 : 0;
+            ++blankIndex_;
+            return int32_t(line_->JustifyExtra) + extra;
+        }
+        return w;
+    }
+
+    const TRtLinePaintRecord& rec_;
+    const TLine* line_;
+    const TAttr* attrs_;
+    const bool blanksSplit_, tabEndsRun_, justified_;
+    WrtStyle ignored_{afsHyphen, afsDBCSOne, afsDBCSTwo};
+    int32_t i_ = 0;
+    int32_t blankIndex_ = 0;
+};
+
+// The baseline of a run: subscript lowered, superscript raised to the ascent of the last normal run.
+struct TRunBaseline {
+    bool PrevNormal;
+    int32_t PrevAscent;
+
+    int32_t Of(int32_t Baseline, const TAttr& A, int32_t LineBase, bool Sub, bool Super)
+    {
+        if (Sub && LineBase > A.Base)
+            Baseline += A.Height / 5;
+        else if (Super)
+            Baseline = PrevNormal && PrevAscent > A.Base ? Baseline - (PrevAscent - A.Base) : Baseline - A.Height / 3;
+        PrevNormal = !Sub && !Super;
+        if (PrevNormal)
+            PrevAscent = A.Base;
+        return Baseline;
+    }
+};
+
 } // namespace
 
 // ---- geometry ----------------------------------------------------------------------------------------------
@@ -627,102 +748,27 @@ void TRtRTFTextInput::PaintParNumber(TRtLinePaintRecord& Rec)
 void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
 {
     TCanvas* c = PaintingCanvas;
-    TParagraph* par = Rec.Par;
     TLine* line = Rec.Line;
-    const TAttr* attrs = Rec.Attrs;
     const bool screen = Displays();
-    const bool justified = line->JustifyExtra > 0 || line->JustifyRest > 0;
-    const bool blanksSplit = par->Align == paralBlock || SplitAtBlanks;
-    WrtStyle ignored{afsHyphen, afsDBCSOne, afsDBCSTwo};
-    if (!screen) {
-        ignored.Include(afsMisSpelled);
-        ignored.Include(afsWasChecked);
-    }
-    auto selected = [&](int32_t I) {
-        return Rec.WholeSelected || (Rec.PartSelected && I >= Rec.SelFrom && I < Rec.SelTo);
-    };
-    auto same = [&](const TAttr& A, const TAttr& B) {
-        return A.Font == B.Font && A.Size == B.Size && A.TextColor == B.TextColor && A.BGColor == B.BGColor &&
-               A.Charset == B.Charset && A.StyleNr == B.StyleNr && (A.Style - ignored) == (B.Style - ignored);
-    };
-    std::vector<int32_t> dx;
-    std::vector<uint8_t> chars;
+    TRunSplitter runs(Rec, screen, Rec.Par->Align == paralBlock || SplitAtBlanks,
+                      !screen || ViewOptions.Has(rtShowTAB));
+    TRunBaseline shift{true, line->Base};
     int32_t x = Rec.RunStart;
-    int32_t blankIndex = 0;
-    bool prevNormal = true;
-    int32_t prevAscent = line->Base;
-    auto advance = [&](int32_t I) {
-        const uint8_t ch = line->Chars[I];
-        const int32_t w = attrs[I].Width;
-        if (w == 0)
-            return 0;
-        if (ch == 32 && justified && I >= line->JustifyFrom) {
-            const int32_t extra = blankIndex < line->JustifyRest ? 1 : 0;
-            ++blankIndex;
-            return int32_t(line->JustifyExtra) + extra;
-        }
-        return w;
-    };
-    int32_t i = 0;
-    while (i < line->Length) {
-        if (attrs[i].Width == 0) {
-            ++i;
-            continue;
-        }
-        const int32_t start = i;
-        const TAttr& a = attrs[start];
-        const bool sel = selected(start);
-        dx.clear();
-        chars.clear();
-        const bool object = IsObjectChar(line, start);
-        while (i < line->Length) {
-            if (i > start) {
-                const TAttr& b = attrs[i];
-                if (b.Width == 0) {
-                    ++i;
-                    continue;
-                }
-                if (!same(a, b) || line->Chars[i] == 3 || object || IsObjectChar(line, i) || selected(i) != sel)
-                    break;
-                if (blanksSplit && line->Chars[i] == ' ')
-                    break;
-                if (int32_t(chars.size()) >= MaxRun)
-                    break;
-            }
-            // An insert point's markers are drawn as the characters they were measured as.
-            const uint8_t ch =
-                attrs[i].Style.Has(afsIsInsertpoint) ? RtInsertPointChar(line->Chars[i]) : line->Chars[i];
-            chars.push_back(ch);
-            dx.push_back(advance(i));
-            ++i;
-            if (ch == 9 && (!screen || ViewOptions.Has(rtShowTAB)))
-                break;
-        }
-        int32_t runWidth = 0;
-        for (int32_t d : dx)
-            runWidth += d;
-
-        SelectCharFont(&a, par, line, start);
-        SelectRunBackground(Rec, &a, sel);
+    while (runs.Next()) {
+        const TAttr& a = Rec.Attrs[runs.Start];
+        const int32_t runWidth = runs.Width();
+        SelectCharFont(&a, Rec.Par, line, runs.Start);
+        SelectRunBackground(Rec, &a, runs.Selected);
         if (Rec.Grey && screen && !ViewOptions.Has(rtDontGrayHeaderFooterInLayout))
             c->Font().SetColor(Grey);
-        int32_t baseline = Rec.Baseline;
-        if (FontSub && line->Base > a.Base)
-            baseline += a.Height / 5;
-        else if (FontSuper)
-            baseline = prevNormal && prevAscent > a.Base ? baseline - (prevAscent - a.Base) : baseline - a.Height / 3;
-        prevNormal = !FontSub && !FontSuper;
-        if (prevNormal)
-            prevAscent = a.Base;
-        const bool opaque = c->Brush().Style() != bsClear;
-        const TRect cell{x, Rec.Text.Top, x + runWidth, Rec.Text.Bottom};
-        if (opaque)
-            c->FillRect(cell);
-        PaintRunText(Rec, a, object, x, baseline, runWidth, chars, dx);
+        const int32_t baseline = shift.Of(Rec.Baseline, a, line->Base, FontSub, FontSuper);
+        if (c->Brush().Style() != bsClear)
+            c->FillRect(TRect{x, Rec.Text.Top, x + runWidth, Rec.Text.Bottom});
+        PaintRunText(Rec, a, runs.Object, x, baseline, runWidth, runs.Chars, runs.Dx);
         if (QPainter* p = c->Painter(); p && !Rec.Grey) {
             PaintRunStrokes(p, Rec, a, x, baseline, runWidth);
             if (screen)
-                PaintFormattingMarks(p, Rec, x, baseline, chars, dx);
+                PaintFormattingMarks(p, Rec, x, baseline, runs.Chars, runs.Dx);
         }
         x += runWidth;
     }

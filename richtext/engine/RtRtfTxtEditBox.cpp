@@ -20,6 +20,28 @@ TParagraph* LastPar(TParagraph* P)
     return P;
 }
 
+// The layout width of the widest paragraph, its lines laid end to end.
+int32_t WidestParagraph(TRtRTFTextInput& E)
+{
+    int32_t widest = 0;
+    for (TParagraph* p = E.FirstPar; p; p = p->Next) {
+        int32_t sum = 0;
+        for (TLine* l = p->Lines; l; l = l->Next)
+            sum += E.GetLineTextWidth(p, l);
+        widest = std::max(widest, sum);
+    }
+    return widest;
+}
+
+// Asks the owner about a new box size (the event may change it); True when the box is to change.
+bool AskBoxSize(const TRtChangeBoxEvent& Event, TObject* Owner, int32_t& NewWidth, int32_t& NewHeight)
+{
+    bool change = true;
+    if (Event)
+        Event(Owner, NewWidth, NewHeight, change);
+    return change;
+}
+
 } // namespace
 
 // ---- spell checking as you type ------------------------------------------------------------------------
@@ -197,146 +219,150 @@ void TRtRTFTextInput::CheckEditBox()
         }
     } guard{*this, updates};
 
-    auto resize = [&](int32_t W, int32_t H) {
-        EditBoxResizing = true;
-        BoxWidth = W;
-        BoxHeight = H;
-        if (OnSetBoxSize)
-            OnSetBoxSize(W, H);
-        EditBoxResizing = false;
-    };
-    if (OwnerControl) {
-        const int32_t w = BoxWidth, h = BoxHeight;
-        if (EditBoxModes.Has(rtemAutoSizeWidth)) {
-            int32_t widest = 0;
-            for (TParagraph* p = FirstPar; p; p = p->Next) {
-                int32_t sum = 0;
-                for (TLine* l = p->Lines; l; l = l->Next)
-                    sum += GetLineTextWidth(p, l);
-                widest = std::max(widest, sum);
-            }
-            int32_t newW = DocToScreen(widest) + 16;
-            int32_t newH = h;
-            if (newW != w) {
-                bool change = true;
-                if (OnEditBoxChangeWidth)
-                    OnEditBoxChangeWidth(OwnerControl, newW, newH, change);
-                if (change && !BoxDesigning) {
-                    resize(newW, h);
-                    return;
-                }
-            }
-        }
-        if (EditBoxModes.Has(rtemAutoSizeHeight)) {
-            const int32_t needed = DocToScreen(ScreenTextHeight) + 4;
-            int32_t newW = w;
-            int32_t newH = needed;
-            if (newH != h) {
-                bool change = true;
-                if (OnEditBoxChangeHeight)
-                    OnEditBoxChangeHeight(OwnerControl, newW, newH, change);
-                if (newH < needed && EditBoxModes.Has(rtemLimitTextHeight)) {
-                    TakeEditBack();
-                    return;
-                }
-                if (change && !BoxDesigning) {
-                    resize(w, newH);
-                    return;
-                }
-            }
-        }
-    }
+    if (OwnerControl && AutoSizeEditBox())
+        return;
     UpdatesLocked = true;
     bool tooBig = EditBoxTooBig();
     TRtRTFTextInput* source = nullptr;
     if ((tooBig || TextFlowPending) && EditBoxModes.Has(rtemCheckTextFlow) && OwnerControl &&
-        OnEditBoxTextFlowsIn) {
-        const int32_t free = VisibleHeightPx - ScreenTextHeight;
-        OnEditBoxTextFlowsIn(OwnerControl, source);
-        if (source && source != this) {
-            TMemoryStream stream;
-            source->HandOverText(free, &stream);
-            if (stream.Size() > 1) {
-                const int32_t cursor = GetCursorAbsPos();
-                ClearSelection(false);
-                stream.SetPosition(0);
-                TParagraph* last = LastPar(FirstPar);
-                CursorPar = last;
-                CursorLine = GetLastLine(last);
-                CursorPos = CursorLine->Length;
-                InsertFromStream(-1, true, &stream);
-                UpdatesLocked = false;
-                UpdateAfterChange(true);
-                UpdatesLocked = true;
-                SetCursorCharPos(cursor);
-                TextFlowPending = false;
-                tooBig = EditBoxTooBig();
-            }
-        }
-    }
+        OnEditBoxTextFlowsIn)
+        source = TakeTextFlowingIn(tooBig);
     if (tooBig && !TextFlowPending) {
-        if (EditBoxModes.Has(rtemCheckTextFlow) && OwnerControl) {
-            const int32_t fit = CountFittingChars();
-            const int32_t cursor = GetCursorAbsPos();
-            const bool oldFlow = RtTextFlowInProgress;
-            RtTextFlowInProgress = true;
-            if (OnEditBoxTextFlowsOut) {
-                TParagraph* fromPar = nullptr;
-                TLine* fromLine = nullptr;
-                int32_t fromPos = 0;
-                FindAbsPos(fit, 0, fromPos, fromLine, fromPar);
-                if (fromPar && fromLine) {
-                    TMemoryStream stream;
-                    TParagraph* last = LastPar(FirstPar);
-                    TLine* lastLine = GetLastLine(last);
-                    WriteWithFormat(FlowFormat(), fromPar, last, &stream, fromLine, fromPos, lastLine,
-                                    lastLine->Length);
-                    stream.SetPosition(0);
-                    OnEditBoxTextFlowsOut(OwnerControl, &stream);
-                    // The text that left ends with the box's last paragraph mark.
-                    if (fromPar->Prior && fromPos == 0 && fromLine == fromPar->Lines) {
-                        TParagraph* prev = fromPar->Prior;
-                        TLine* prevLast = GetLastLine(prev);
-                        DeleteTextRange(prev, last, lastLine->Length, prevLast->Length, prevLast, lastLine);
-                    } else {
-                        DeleteTextRange(fromPar, last, lastLine->Length, fromPos, fromLine, lastLine);
-                    }
-                    ClearSelection(false);
-                }
-            }
-            SetCursorCharPos(std::min(cursor, fit));
-            TopY = 0;
-            UpdatesLocked = false;
-            UpdateAfterChange(true);
-            UpdatesLocked = true;
-            if (EditBoxModes.Has(rtemAutoSizeHeight)) {
-                int32_t newW = BoxWidth;
-                int32_t newH = DocToScreen(ScreenTextHeight) + 4;
-                if (newH < BoxHeight) {
-                    bool change = true;
-                    if (OnEditBoxChangeHeight)
-                        OnEditBoxChangeHeight(OwnerControl, newW, newH, change);
-                    if (change && !BoxDesigning)
-                        resize(BoxWidth, newH);
-                }
-            }
-            UpdatesLocked = updates;
-            Refresh();
-            UpdatesLocked = true;
-            // A cursor at or after the first character that left went with it.
-            const bool cursorLeft = cursor >= fit ||
-                                    (CursorLine && CursorLine->Top + CursorLine->Height > VisibleHeight);
-            if (cursorLeft && EditBoxModes.Has(rtemCheckCursorMovement) && OnEditBoxCursorLeaves && !oldFlow) {
-                TRtRTFTextInput* next = nullptr;
-                OnEditBoxCursorLeaves(OwnerControl, false, next, 0);
-                if (next)
-                    next->ActivateAsNextBox(this, 0);
-            }
-            RtTextFlowInProgress = oldFlow;
-        } else if (EditBoxModes.Has(rtemLimitTextHeight)) {
+        if (EditBoxModes.Has(rtemCheckTextFlow) && OwnerControl)
+            FlowTextOut(updates);
+        else if (EditBoxModes.Has(rtemLimitTextHeight))
             TakeEditBack();
-        }
     }
     if (source && source != this)
         source->Refresh();
+}
+
+void TRtRTFTextInput::ResizeEditBox(int32_t Width, int32_t Height)
+{
+    EditBoxResizing = true;
+    BoxWidth = Width;
+    BoxHeight = Height;
+    if (OnSetBoxSize)
+        OnSetBoxSize(Width, Height);
+    EditBoxResizing = false;
+}
+
+void TRtRTFTextInput::UpdateAfterChangeUnlocked()
+{
+    UpdatesLocked = false;
+    UpdateAfterChange(true);
+    UpdatesLocked = true;
+}
+
+bool TRtRTFTextInput::AutoSizeEditBox()
+{
+    const int32_t w = BoxWidth, h = BoxHeight;
+    if (EditBoxModes.Has(rtemAutoSizeWidth)) {
+        int32_t newW = DocToScreen(WidestParagraph(*this)) + 16;
+        int32_t newH = h;
+        if (newW != w && AskBoxSize(OnEditBoxChangeWidth, OwnerControl, newW, newH) && !BoxDesigning) {
+            ResizeEditBox(newW, h);
+            return true;
+        }
+    }
+    if (EditBoxModes.Has(rtemAutoSizeHeight)) {
+        const int32_t needed = DocToScreen(ScreenTextHeight) + 4;
+        int32_t newW = w;
+        int32_t newH = needed;
+        if (newH != h) {
+            const bool change = AskBoxSize(OnEditBoxChangeHeight, OwnerControl, newW, newH);
+            if (newH < needed && EditBoxModes.Has(rtemLimitTextHeight)) {
+                TakeEditBack();
+                return true;
+            }
+            if (change && !BoxDesigning) {
+                ResizeEditBox(w, newH);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+TRtRTFTextInput* TRtRTFTextInput::TakeTextFlowingIn(bool& TooBig)
+{
+    TRtRTFTextInput* source = nullptr;
+    const int32_t free = VisibleHeightPx - ScreenTextHeight;
+    OnEditBoxTextFlowsIn(OwnerControl, source);
+    if (!source || source == this)
+        return source;
+    TMemoryStream stream;
+    source->HandOverText(free, &stream);
+    if (stream.Size() > 1) {
+        const int32_t cursor = GetCursorAbsPos();
+        ClearSelection(false);
+        stream.SetPosition(0);
+        TParagraph* last = LastPar(FirstPar);
+        CursorPar = last;
+        CursorLine = GetLastLine(last);
+        CursorPos = CursorLine->Length;
+        InsertFromStream(-1, true, &stream);
+        UpdateAfterChangeUnlocked();
+        SetCursorCharPos(cursor);
+        TextFlowPending = false;
+        TooBig = EditBoxTooBig();
+    }
+    return source;
+}
+
+void TRtRTFTextInput::FlowTextOut(bool Updates)
+{
+    const int32_t fit = CountFittingChars();
+    const int32_t cursor = GetCursorAbsPos();
+    const bool oldFlow = RtTextFlowInProgress;
+    RtTextFlowInProgress = true;
+    if (OnEditBoxTextFlowsOut)
+        PassTextOnFrom(fit);
+    SetCursorCharPos(std::min(cursor, fit));
+    TopY = 0;
+    UpdateAfterChangeUnlocked();
+    if (EditBoxModes.Has(rtemAutoSizeHeight)) {
+        int32_t newW = BoxWidth;
+        int32_t newH = DocToScreen(ScreenTextHeight) + 4;
+        if (newH < BoxHeight && AskBoxSize(OnEditBoxChangeHeight, OwnerControl, newW, newH) && !BoxDesigning)
+            ResizeEditBox(BoxWidth, newH);
+    }
+    UpdatesLocked = Updates;
+    Refresh();
+    UpdatesLocked = true;
+    // A cursor at or after the first character that left went with it.
+    const bool cursorLeft =
+        cursor >= fit || (CursorLine && CursorLine->Top + CursorLine->Height > VisibleHeight);
+    if (cursorLeft && EditBoxModes.Has(rtemCheckCursorMovement) && OnEditBoxCursorLeaves && !oldFlow) {
+        TRtRTFTextInput* next = nullptr;
+        OnEditBoxCursorLeaves(OwnerControl, false, next, 0);
+        if (next)
+            next->ActivateAsNextBox(this, 0);
+    }
+    RtTextFlowInProgress = oldFlow;
+}
+
+void TRtRTFTextInput::PassTextOnFrom(int32_t AbsPos)
+{
+    TParagraph* fromPar = nullptr;
+    TLine* fromLine = nullptr;
+    int32_t fromPos = 0;
+    FindAbsPos(AbsPos, 0, fromPos, fromLine, fromPar);
+    if (!fromPar || !fromLine)
+        return;
+    TMemoryStream stream;
+    TParagraph* last = LastPar(FirstPar);
+    TLine* lastLine = GetLastLine(last);
+    WriteWithFormat(FlowFormat(), fromPar, last, &stream, fromLine, fromPos, lastLine, lastLine->Length);
+    stream.SetPosition(0);
+    OnEditBoxTextFlowsOut(OwnerControl, &stream);
+    // The text that left ends with the box's last paragraph mark.
+    if (fromPar->Prior && fromPos == 0 && fromLine == fromPar->Lines) {
+        TParagraph* prev = fromPar->Prior;
+        TLine* prevLast = GetLastLine(prev);
+        DeleteTextRange(prev, last, lastLine->Length, prevLast->Length, prevLast, lastLine);
+    } else {
+        DeleteTextRange(fromPar, last, lastLine->Length, fromPos, fromLine, lastLine);
+    }
+    ClearSelection(false);
 }

@@ -69,7 +69,6 @@ void TRtRTFTextPaint::SelectCharFont(const TAttr* Attr, TParagraph* Par, TLine* 
     if (FixedResMode)
         SelectMapMode(false);
     const TAttr& a = Attr ? *Attr : CurrentAttr;
-    TTextHeader* h = Header();
     TCharacterAttr* set = PaintingNumber ? nullptr : PickCharAttr(a);
     if (set && !Displays() && !set->AlsoUseForPrintout)
         set = nullptr;
@@ -77,77 +76,11 @@ void TRtRTFTextPaint::SelectCharFont(const TAttr* Attr, TParagraph* Par, TLine* 
     HotEffect = HotStyleActive ? set->HotEffect() : rteffNone;
     HotEffectColor = HotStyleActive ? set->HotEffectColor : 0;
 
-    // Colours.
-    const int32_t textIndex = h->Colors16 ? (a.TextColor & 15) : a.TextColor;
-    const int32_t backIndex = h->Colors16 ? (a.TextColor >> 4) : a.BGColor;
-    TColor text = textIndex == 0 && !PlainColorMode ? DefaultTextColor : GetColorEntry(textIndex);
-    h->Colors[size_t(textIndex)].Used = 1;
-    if (set && HotStyleActive && set->UseHotTextColor)
-        text = set->HotTextColor();
-    else if (set && set->UseTextColor())
-        text = set->TextColor();
-    AttrBackgroundUsed = false;
-    TBrush& brush = c->Brush();
-    if (set && HotStyleActive && set->UseHotBackgroundColor) {
-        brush.SetStyle(bsSolid);
-        brush.SetColor(set->HotBackgroundColor());
-        AttrBackgroundUsed = true;
-    } else if (set && set->UseBackgroundColor()) {
-        brush.SetStyle(bsSolid);
-        brush.SetColor(set->BackgroundColor());
-        AttrBackgroundUsed = true;
-    } else if (backIndex != 0) {
-        brush.SetStyle(bsSolid);
-        brush.SetColor(GetColorEntry(backIndex));
-        h->Colors[size_t(backIndex)].Used = 1;
-    } else if (Displays() && !(EngineOptions & eoNoBackground)) {
-        brush.SetStyle(bsSolid);
-        brush.SetColor((EngineOptions & eoWhiteFills) ? clWhite : FillColor != clNone ? FillColor : GetPaperColor());
-    } else {
-        brush.SetStyle(bsClear);
-    }
-
-    // Name and charset.
-    TFont& f = c->Font();
-    const TRtFontEntry& entry = h->Fonts[size_t(a.Font & 255)];
-    if (!entry.Name.empty() && CompareText(entry.Name, f.Name()) != 0)
-        f.SetName(entry.Name);
-    if (entry.Charset >= 0) {
-        const TFontCharset cs = entry.Charset < 2 ? DEFAULT_CHARSET : TFontCharset(entry.Charset);
-        if (cs != f.Charset())
-            f.SetCharset(cs);
-    }
-
-    // Style and size.
+    TColor text = SelectAttrColours(a, set);
+    SelectFontFace(a);
     TAttr sized = a;
-    TFontStyles styles = 0;
-    const bool hiding = Par && (Par->Flags & (parfSkip1 | parfSkip2));
-    if (Par && (Par->ExtFlags & (parxMarker1 | parxMarker2))) {
-        FontUnderline = FontDoubleUnderline = FontSub = FontSuper = FontMisSpelled = false;
-        sized.Size = uint16_t(RtDefaultFontSize);
-    } else {
-        FontUnderline = a.Style.Has(afsUnderline) && !hiding;
-        FontDoubleUnderline = false;
-        FontSuper = a.Style.Has(afsSuper) || a.Style.Has(afsIsFootnote);
-        FontSub = a.Style.Has(afsSub);
-        FontMisSpelled = a.Style.Has(afsMisSpelled) && Displays() && !PlainColorMode && !hiding;
-        if (set) {
-            const TThreeState u = HotStyleActive && set->HotUnderline != tsIgnore ? set->HotUnderline : set->Underline();
-            if (u == tsTRUE) {
-                FontUnderline = true;
-                FontDoubleUnderline = set->DoubleUnderline();
-            } else if (u == tsFALSE) {
-                FontUnderline = false;
-            }
-            if (set->SuperScript() != tsIgnore)
-                FontSuper = set->SuperScript() == tsTRUE;
-            if (set->SubScript() != tsIgnore)
-                FontSub = set->SubScript() == tsTRUE;
-        }
-        if (FontSub && FontSuper)
-            FontSub = false;
-        styles = FontStylesOf(a.Style, set);
-    }
+    const TFontStyles styles = SelectFontEffects(a, Par, set, sized);
+    TFont& f = c->Font();
     if (f.Style() != styles)
         f.SetStyle(styles);
     FontHeightPx = FontPixelHeight(sized, FontSub || FontSuper);
@@ -181,11 +114,89 @@ void TRtRTFTextPaint::SelectCharFont(const TAttr* Attr, TParagraph* Par, TLine* 
         OnFontChanged(this);
 }
 
+TColor TRtRTFTextPaint::SelectAttrColours(const TAttr& Attr, TCharacterAttr* Set)
+{
+    TTextHeader* h = Header();
+    const int32_t textIndex = h->Colors16 ? (Attr.TextColor & 15) : Attr.TextColor;
+    const int32_t backIndex = h->Colors16 ? (Attr.TextColor >> 4) : Attr.BGColor;
+    TColor text = textIndex == 0 && !PlainColorMode ? DefaultTextColor : GetColorEntry(textIndex);
+    h->Colors[size_t(textIndex)].Used = 1;
+    if (Set && HotStyleActive && Set->UseHotTextColor)
+        text = Set->HotTextColor();
+    else if (Set && Set->UseTextColor())
+        text = Set->TextColor();
+    AttrBackgroundUsed = false;
+    TBrush& brush = PaintCanvas()->Brush();
+    if (Set && HotStyleActive && Set->UseHotBackgroundColor) {
+        brush.SetStyle(bsSolid);
+        brush.SetColor(Set->HotBackgroundColor());
+        AttrBackgroundUsed = true;
+    } else if (Set && Set->UseBackgroundColor()) {
+        brush.SetStyle(bsSolid);
+        brush.SetColor(Set->BackgroundColor());
+        AttrBackgroundUsed = true;
+    } else if (backIndex != 0) {
+        brush.SetStyle(bsSolid);
+        brush.SetColor(GetColorEntry(backIndex));
+        h->Colors[size_t(backIndex)].Used = 1;
+    } else if (Displays() && !(EngineOptions & eoNoBackground)) {
+        brush.SetStyle(bsSolid);
+        brush.SetColor((EngineOptions & eoWhiteFills) ? clWhite : FillColor != clNone ? FillColor : GetPaperColor());
+    } else {
+        brush.SetStyle(bsClear);
+    }
+    return text;
+}
+
+void TRtRTFTextPaint::SelectFontFace(const TAttr& Attr)
+{
+    TFont& f = PaintCanvas()->Font();
+    const TRtFontEntry& entry = Header()->Fonts[size_t(Attr.Font & 255)];
+    if (!entry.Name.empty() && CompareText(entry.Name, f.Name()) != 0)
+        f.SetName(entry.Name);
+    if (entry.Charset >= 0) {
+        const TFontCharset cs = entry.Charset < 2 ? DEFAULT_CHARSET : TFontCharset(entry.Charset);
+        if (cs != f.Charset())
+            f.SetCharset(cs);
+    }
+}
+
+TFontStyles TRtRTFTextPaint::SelectFontEffects(const TAttr& Attr, const TParagraph* Par, TCharacterAttr* Set,
+                                               TAttr& Sized)
+{
+    if (Par && (Par->ExtFlags & (parxMarker1 | parxMarker2))) {
+        FontUnderline = FontDoubleUnderline = FontSub = FontSuper = FontMisSpelled = false;
+        Sized.Size = uint16_t(RtDefaultFontSize);
+        return 0;
+    }
+    const bool hiding = Par && (Par->Flags & (parfSkip1 | parfSkip2));
+    FontUnderline = Attr.Style.Has(afsUnderline) && !hiding;
+    FontDoubleUnderline = false;
+    FontSuper = Attr.Style.Has(afsSuper) || Attr.Style.Has(afsIsFootnote);
+    FontSub = Attr.Style.Has(afsSub);
+    FontMisSpelled = Attr.Style.Has(afsMisSpelled) && Displays() && !PlainColorMode && !hiding;
+    if (Set) {
+        const TThreeState u = HotStyleActive && Set->HotUnderline != tsIgnore ? Set->HotUnderline : Set->Underline();
+        if (u == tsTRUE) {
+            FontUnderline = true;
+            FontDoubleUnderline = Set->DoubleUnderline();
+        } else if (u == tsFALSE) {
+            FontUnderline = false;
+        }
+        if (Set->SuperScript() != tsIgnore)
+            FontSuper = Set->SuperScript() == tsTRUE;
+        if (Set->SubScript() != tsIgnore)
+            FontSub = Set->SubScript() == tsTRUE;
+    }
+    if (FontSub && FontSuper)
+        FontSub = false;
+    return FontStylesOf(Attr.Style, Set);
+}
+
 void TRtRTFTextPaint::InvalidateWidthTables()
 {
-    for (TRtWidthTable& t : widthTables_)
+    for (auto& [key, t] : widthTables_)
         t.Dirty = true;
-    measuredTables_.clear();
 }
 
 void TRtRTFTextPaint::UpdateCharWidths(const TAttr* Attr)
@@ -208,55 +219,41 @@ void TRtRTFTextPaint::UpdateCharWidths(const TAttr* Attr)
     const int32_t refRes = ReferenceResolutionY();
     // A font slot may be named anew (slots are reused after clearing): the name is part of the key.
     const AnsiString& name = Header()->Fonts[font].Name;
-    auto matches = [&](const TRtWidthTable& t) {
-        return t.Font == font && t.Size == size && t.Style == style && t.Resolution == res &&
-               t.RefResolution == refRes && !t.Dirty && t.FontName == name;
-    };
-    if (currentTable_ && matches(*currentTable_)) {
+    const TRtWidthTable* t = currentTable_;
+    if (t && t->Font == font && t->Size == size && t->Style == style && t->Resolution == res &&
+        t->RefResolution == refRes && !t->Dirty && t->FontName == name) {
         currentTable_->Stamp = stamp;
         return;
     }
-    for (TRtWidthTable& t : widthTables_)
-        if (matches(t)) {
-            t.Stamp = stamp;
-            currentTable_ = &t;
-            return;
+    const TWidthKey key{font, size, style, res, refRes, name};
+    auto found = widthTables_.find(key);
+    const bool fresh = found == widthTables_.end();
+    if (fresh) {
+        // The least recently used tables make room (the smallest stamp).
+        while (!widthTables_.empty() && widthTables_.size() >= size_t(std::max(1, MaxWidthTables))) {
+            auto oldest = widthTables_.begin();
+            for (auto it = widthTables_.begin(); it != widthTables_.end(); ++it)
+                if (it->second.Stamp < oldest->second.Stamp)
+                    oldest = it;
+            if (currentTable_ == &oldest->second)
+                currentTable_ = nullptr;
+            widthTables_.erase(oldest);
         }
-    TRtWidthTable* table;
-    if (widthTables_.empty() || int32_t(widthTables_.size()) < std::max(1, MaxWidthTables)) {
-        // Tables stay where they are: the cache never grows past its reserve.
-        widthTables_.reserve(size_t(std::max(1, MaxWidthTables)));
-        widthTables_.emplace_back();
-        table = &widthTables_.back();
-    } else {
-        table = &widthTables_.front();
-        for (TRtWidthTable& t : widthTables_)
-            if (t.Stamp < table->Stamp)
-                table = &t;
-        // The replaced table is kept aside (a bounded number of them).
-        if (!table->Dirty) {
-            if (measuredTables_.size() >= MaxMeasuredTables)
-                measuredTables_.clear();
-            measuredTables_[TWidthKey{table->Font, table->Size, table->Style, table->Resolution,
-                                      table->RefResolution, table->FontName}] = *table;
-        }
+        found = widthTables_.emplace(key, TRtWidthTable{}).first;
+        TRtWidthTable& table = found->second;
+        table.Font = font;
+        table.Size = size;
+        table.Style = style;
+        table.Resolution = res;
+        table.RefResolution = refRes;
+        table.FontName = name;
     }
-    const auto measured = measuredTables_.find(TWidthKey{font, size, style, res, refRes, name});
-    if (measured != measuredTables_.end()) {
-        *table = measured->second;
-        table->Stamp = stamp;
-        currentTable_ = table;
-        return;
-    }
-    table->Font = font;
-    table->Size = size;
-    table->Style = style;
-    table->Resolution = res;
-    table->RefResolution = refRes;
-    table->FontName = name;
-    table->Stamp = stamp;
-    currentTable_ = table;
-    BuildWidthTable(*table, *Attr);
+    TRtWidthTable& table = found->second;
+    table.Stamp = stamp;
+    currentTable_ = &table;
+    // A look is measured once, and again after the device changed.
+    if (fresh || table.Dirty)
+        BuildWidthTable(table, *Attr);
 }
 
 int32_t TRtRTFTextPaint::ReferenceResolutionY() const

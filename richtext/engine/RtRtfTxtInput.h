@@ -398,6 +398,14 @@ private:
     bool EditBoxTooBig();
     int32_t CountFittingChars();
     void TakeEditBack();
+    // The steps of CheckEditBox. AutoSizeEditBox: True when the box was resized or the edit
+    // taken back, which ends the check; PassTextOnFrom hands the text from AbsPos on to the next box.
+    bool AutoSizeEditBox();
+    void ResizeEditBox(int32_t Width, int32_t Height);
+    TRtRTFTextInput* TakeTextFlowingIn(bool& TooBig);
+    void FlowTextOut(bool Updates);
+    void PassTextOnFrom(int32_t AbsPos);
+    void UpdateAfterChangeUnlocked();
 
     bool editBoxChecking_ = false;
 

@@ -180,9 +180,8 @@ public:
     void InvalidateWidthTables();
     // How many tables were built from the font (not found in the cache).
     int32_t WidthTablesBuilt = 0;
-    int32_t MaxWidthTables = 16;
-    // Replaced tables kept to be found again (about 1 kB each).
-    static constexpr size_t MaxMeasuredTables = 4096;
+    // The cache's size (tables of about 1 kB): a text's looks are measured once.
+    int32_t MaxWidthTables = 4096;
     // Widths and line metrics come from the reference printer (RtRefPrinter) when it
     // has a context, measured at its resolution and scaled to the layout's.
     bool UseReferencePrinter = false;
@@ -372,6 +371,20 @@ private:
     // A field's width: its natural width, or its text's when that is negative.
     int32_t FieldWidth(TRtObjectField* Field, const TAttr& Attr);
     void BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr);
+    // The steps of SelectCharFont. SelectAttrColours sets the brush and returns the text colour;
+    // SelectFontEffects sets the underline, sub/superscript and misspelling state, the size
+    // measured into Sized, and returns the font style.
+    TColor SelectAttrColours(const TAttr& Attr, TCharacterAttr* Set);
+    void SelectFontFace(const TAttr& Attr);
+    TFontStyles SelectFontEffects(const TAttr& Attr, const TParagraph* Par, TCharacterAttr* Set, TAttr& Sized);
+    // The steps of MeasureParagraph. MeasureLineRuns measures a line run by run (one font, size
+    // and style), MeasureRun the characters of one with its table current (False at a line end).
+    struct TMeasureState;
+    void MeasureLineRuns(TMeasureState& S, TLine* Line, bool OneAttr);
+    bool MeasureRun(TMeasureState& S, TLine* Line, int32_t From, int32_t To);
+    void MarkBookmarkAndDBCS(TMeasureState& S, TLine* Line, int32_t Index);
+    // The line's height and base from its characters' (an empty line's from its font).
+    void SetMeasuredLineHeight(TParagraph* Par, TLine* Line, int32_t Height, int32_t Base);
     // The em height in pixels at Resolution (the layout's when 0).
     int32_t FontPixelHeight(const TAttr& Attr, bool ForSubSuper, int32_t Resolution = 0) const;
     // The y resolution widths are measured at on the reference printer; 0 = on the layout itself.
@@ -393,11 +406,10 @@ private:
 
     TCanvas* referenceCanvas_ = nullptr;
     std::unique_ptr<std::vector<std::unique_ptr<TRtPageBackgroundBuffer>>> pageBuffers_;
-    std::vector<TRtWidthTable> widthTables_;
-    TRtWidthTable* currentTable_ = nullptr;
-    // Tables the cache gave up, by key: a look measured before is never measured again.
+    // The width tables by font look, the least recently used replaced when full.
     using TWidthKey = std::tuple<uint8_t, uint8_t, uint32_t, int32_t, int32_t, AnsiString>;
-    std::map<TWidthKey, TRtWidthTable> measuredTables_;
+    std::map<TWidthKey, TRtWidthTable> widthTables_;
+    TRtWidthTable* currentTable_ = nullptr;
     std::vector<std::pair<const TCanvas*, TRtMapMode>> mapModes_;
     QImage surface_;
 

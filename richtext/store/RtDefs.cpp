@@ -299,26 +299,46 @@ void TTextHeader::Init()
     DefaultTabKind = 0;
 }
 
+namespace {
+
+// The first slot named Name whose charset fits: exactly Charset (the slot's known or derived
+// charset), or else Charset, either of them unknown, or any while charsets are ignored; -1: none.
+int32_t FindFontSlot(const TTextHeader& H, const AnsiString& Name, int32_t Charset, bool Exact)
+{
+    for (int32_t i = 0; i < 255; ++i) {
+        const TRtFontEntry& f = H.Fonts[size_t(i)];
+        if (f.Name.empty() || !SameText(f.Name, Name))
+            continue;
+        if (Exact ? H.FontCharset(i) == Charset
+                  : RtIgnoreCharsets || f.Charset == Charset || f.Charset == -1 || Charset == -1)
+            return i;
+    }
+    return -1;
+}
+
+// The first free slot; -1 when the table is full.
+int32_t FreeFontSlot(const TTextHeader& H)
+{
+    for (int32_t i = 0; i < 255; ++i)
+        if (H.Fonts[size_t(i)].Name.empty())
+            return i;
+    return -1;
+}
+
+}  // namespace
+
 int32_t TTextHeader::GetFontIndex(const AnsiString& Name) { return GetFontIndexCharset(Name, -1); }
 
 int32_t TTextHeader::GetFontIndexCharset(const AnsiString& Name, int32_t Charset)
 {
-    for (int32_t i = 0; i < 255; ++i) {
-        const TRtFontEntry& f = Fonts[size_t(i)];
-        if (f.Name.empty() || !SameText(f.Name, Name))
-            continue;
-        if (RtIgnoreCharsets || f.Charset == Charset || f.Charset == -1 || Charset == -1)
-            return i;
-    }
-    for (int32_t i = 0; i < 255; ++i) {
-        TRtFontEntry& f = Fonts[size_t(i)];
-        if (!f.Name.empty())
-            continue;
-        f.Name = Name;
-        f.Charset = IsSymbolFontName(Name) ? SYMBOL_CHARSET : Charset;
-        return i;
-    }
-    return 0;
+    if (const int32_t found = FindFontSlot(*this, Name, Charset, false); found >= 0)
+        return found;
+    const int32_t i = FreeFontSlot(*this);
+    if (i < 0)
+        return 0;
+    Fonts[size_t(i)].Name = Name;
+    Fonts[size_t(i)].Charset = IsSymbolFontName(Name) ? SYMBOL_CHARSET : Charset;
+    return i;
 }
 
 int32_t TTextHeader::FontCharset(int32_t Index) const
@@ -336,19 +356,16 @@ int32_t TTextHeader::GetFontIndexForCharset(int32_t Index, int32_t Charset)
         Fonts[0].Name = RtDefaultFontName;
     const TRtFontEntry source = Fonts[size_t(std::clamp(Index, 0, 255))];
     const AnsiString name = source.Name.empty() ? RtDefaultFontName : source.Name;
-    for (int32_t i = 0; i < 255; ++i)
-        if (!Fonts[size_t(i)].Name.empty() && SameText(Fonts[size_t(i)].Name, name) && FontCharset(i) == Charset)
-            return i;
-    for (int32_t i = 0; i < 255; ++i) {
+    if (const int32_t found = FindFontSlot(*this, name, Charset, true); found >= 0)
+        return found;
+    const int32_t i = FreeFontSlot(*this);
+    if (i >= 0) {
         TRtFontEntry& f = Fonts[size_t(i)];
-        if (!f.Name.empty())
-            continue;
         f = source;
         f.Name = name;
         f.Charset = Charset;
-        return i;
     }
-    return -1;
+    return i;
 }
 
 bool TTextHeader::UnicodeToFontChars(std::u32string_view Text, uint16_t& Font, std::string& Out, bool Switch,

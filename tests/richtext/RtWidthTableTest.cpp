@@ -72,24 +72,40 @@ TEST_F(RtWidthTables, CacheFindsLooksAgainAndReplacesTheLeastRecentlyUsed)
     E->UpdateCharWidths(&a);
     E->UpdateCharWidths(&b);
     EXPECT_EQ(E->WidthTablesBuilt - before, 4);
-    // A replaced look is found again without measuring it anew.
+    // The replaced look is measured anew and takes the place of d, now the oldest.
     E->UpdateCharWidths(&c);
-    EXPECT_EQ(E->WidthTablesBuilt - before, 4);
+    EXPECT_EQ(E->WidthTablesBuilt - before, 5);
     EXPECT_EQ(E->WidthTableCount(), 3);
     EXPECT_EQ(E->CurrentWidths()->FontName, "Liberation Serif");
     E->UpdateCharWidths(&a);
     E->UpdateCharWidths(&b);
+    EXPECT_EQ(E->WidthTablesBuilt - before, 5);
     E->UpdateCharWidths(&d);
-    EXPECT_EQ(E->WidthTablesBuilt - before, 4);
+    EXPECT_EQ(E->WidthTablesBuilt - before, 6);
     // A change of the device measures again.
     E->InvalidateWidthTables();
-    E->UpdateCharWidths(&c);
-    EXPECT_EQ(E->WidthTablesBuilt - before, 5);
-    // Bold is wider than plain.
     E->UpdateCharWidths(&d);
+    EXPECT_EQ(E->WidthTablesBuilt - before, 7);
+    // Bold is wider than plain.
     const int32_t boldM = E->CurrentWidths()->Widths['m'];
     E->UpdateCharWidths(&a);
     EXPECT_GT(boldM, E->CurrentWidths()->Widths['m']);
+}
+
+TEST_F(RtWidthTables, TheDefaultCacheMeasuresEveryLookOfATextOnce)
+{
+    Attach();
+    std::vector<TAttr> looks;
+    for (const char* font : {"Liberation Sans", "Liberation Serif", "Liberation Mono"})
+        for (uint16_t size = 6; size < 30; ++size)
+            for (WrtStyle style : {WrtStyle{}, WrtStyle{afsBold}, WrtStyle{afsItalic}})
+                looks.push_back(AttrOf(font, size, style));
+    const int32_t before = E->WidthTablesBuilt;
+    for (int pass = 0; pass < 2; ++pass)
+        for (const TAttr& a : looks)
+            E->UpdateCharWidths(&a);
+    EXPECT_EQ(E->WidthTablesBuilt - before, int32_t(looks.size()));
+    EXPECT_GE(E->WidthTableCount(), int32_t(looks.size()));
 }
 
 TEST_F(RtWidthTables, ATableIsNeverCurrentWithoutItsWidths)
