@@ -208,10 +208,12 @@ public:
 
     // The edit-state notification.
     void SendEditState();
+    // New text takes the attribute at the cursor (the cursor moved, a style was applied).
+    void TakeCursorAttr();
     // Runs the key table and the character handling of one key (the tests and QKeyEvent).
     void KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift);
-    // Following: the characters typed after Key in the same key or input-method text.
-    void KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::u32string_view Following = {});
+    // Typed: Key and the characters after it in the same key or input-method text (empty: Key alone).
+    void KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::u32string_view Typed = {});
     // The input method's language changed: new text takes the current font in
     // the charset of that language (unless charset switching is off).
     void InputLanguageChanged();
@@ -233,7 +235,6 @@ protected:
     void ResizeStep();
     virtual void Activated() {}
     void ZoomToPage();
-    void TakeCursorAttr();
     bool CanType() const;
     void Copy(bool WholeText);
     void UpdateCaret();

@@ -114,7 +114,7 @@ void TRtCustomRtfEdit::TypeText(const QString& Text, Qt::KeyboardModifiers Shift
     const QList<uint> units = Text.toUcs4();
     const std::u32string chars(units.begin(), units.end());
     for (size_t i = 0; i < chars.size(); ++i)
-        KeyPress(chars[i], Shift, std::u32string_view(chars).substr(i + 1));
+        KeyPress(chars[i], Shift, std::u32string_view(chars).substr(i));
 }
 
 void TRtCustomRtfEdit::KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift)
@@ -325,7 +325,7 @@ void TRtCustomRtfEdit::WordCompleted(char32_t Ch)
         AfterCompleteWordEvent(this, Ch);
 }
 
-void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::u32string_view Following)
+void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::u32string_view Typed)
 {
     if (OnKeyPress)
         OnKeyPress(this, Key);
@@ -378,7 +378,7 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::
     uint16_t font = e->CurrentAttr.Font;
     if (Key == 13)
         chars = shift ? "\n" : "\r";
-    else if (!e->Header()->UnicodeToFontChars(std::u32string(1, Key) + std::u32string(Following), font, chars,
+    else if (!e->Header()->UnicodeToFontChars(Typed.empty() ? std::u32string_view(&Key, 1) : Typed, font, chars,
                                               !e->EditOptions.Has(rtDeactivateCharsetSwitching),
                                               InputMethodCharset())) {
         RtPlatform().Beep();

@@ -236,6 +236,17 @@ TEST_F(RtRichTextLinks, ActionsOfTheListWorkOnTheCurrentRichText)
     other.Activate();
     bold->trigger();
     EXPECT_FALSE(AttrAt(0)->Style.Has(afsBold));
+    // The list's actions show the state of the current rich text only, also after one of them went.
+    auto* italic = new TRtAction(256, 3, &list);
+    italic->setCheckable(true);
+    Rtf->SetActionList(&list);
+    delete bold;
+    other.SetButtonState(256, 3, true);
+    EXPECT_TRUE(italic->isChecked());
+    Rtf->SetButtonState(256, 3, false);
+    EXPECT_TRUE(italic->isChecked());
+    other.SetButtonState(256, 3, false);
+    EXPECT_FALSE(italic->isChecked());
 }
 
 TEST_F(RtRichTextLinks, EventsAreRaisedOncePerChange)
