@@ -310,6 +310,8 @@ protected:
     // changes and after the view scrolled.
     bool surfaceStale_ = true;
     int32_t paintedTop_ = 0, paintedLeft_ = 0;
+    // The surface as the last whole painting left it (QImage::cacheKey).
+    qint64 paintedSurface_ = 0;
     void RepaintAll()
     {
         surfaceStale_ = true;
