@@ -239,6 +239,8 @@ protected:
     void Copy(bool WholeText);
     void UpdateCaret();
     void BufferTypeAhead(const std::string& Chars);
+    // The control characters of KeyPress (select all, clipboard, undo, redo, Escape); True when Key was one.
+    bool ControlKeyPress(char32_t Key, bool Shift);
     // Inserts the characters typed ahead (before anything else reaches the text).
     void FlushTypeAhead();
     // Takes one step back or forth in the undo history and redraws.

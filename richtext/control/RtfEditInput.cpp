@@ -325,53 +325,58 @@ void TRtCustomRtfEdit::WordCompleted(char32_t Ch)
         AfterCompleteWordEvent(this, Ch);
 }
 
+bool TRtCustomRtfEdit::ControlKeyPress(char32_t Key, bool Shift)
+{
+    TRtRTFTextInput* e = engine_.get();
+    switch (Key) {
+    case 1:
+        if (!Shift)
+            SelectAll();
+        return true;
+    case 3:
+        if (!Shift)
+            CopyToClipboard();
+        return true;
+    case 22:
+        if (!Shift && BeginChange()) {
+            PasteFromClipboard();
+            EndChange();
+        }
+        return true;
+    case 24:
+        if (!Shift && BeginChange()) {
+            CutToClipboard();
+            e->Refresh();
+            EndChange();
+        }
+        return true;
+    case 25:
+        if (e->EditOptions.Has(rtActivateRedoHotkey))
+            Redo();
+        return true;
+    case 26:
+        if (e->EditOptions.Has(rtActivateUndoHotkey))
+            Undo();
+        return true;
+    case 27:
+        objectEnv_->HideFrame();
+        DropSelection();
+        viewport()->update();
+        return true;
+    default: return false;
+    }
+}
+
 void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::u32string_view Typed)
 {
     if (OnKeyPress)
         OnKeyPress(this, Key);
     if (RtEditorBusy || !isVisible() || Key == 0 || !CanType())
         return;
-    TRtRTFTextInput* e = engine_.get();
     const bool shift = Shift & Qt::ShiftModifier;
-    switch (Key) {
-    case 1:
-        if (!shift)
-            SelectAll();
+    if (ControlKeyPress(Key, shift) || (Key != 13 && (Key < 32 || Key == 127)))
         return;
-    case 3:
-        if (!shift)
-            CopyToClipboard();
-        return;
-    case 22:
-        if (!shift && BeginChange()) {
-            PasteFromClipboard();
-            EndChange();
-        }
-        return;
-    case 24:
-        if (!shift && BeginChange()) {
-            CutToClipboard();
-            e->Refresh();
-            EndChange();
-        }
-        return;
-    case 25:
-        if (e->EditOptions.Has(rtActivateRedoHotkey))
-            Redo();
-        return;
-    case 26:
-        if (e->EditOptions.Has(rtActivateUndoHotkey))
-            Undo();
-        return;
-    case 27:
-        objectEnv_->HideFrame();
-        DropSelection();
-        viewport()->update();
-        return;
-    default: break;
-    }
-    if (Key != 13 && (Key < 32 || Key == 127))
-        return;
+    TRtRTFTextInput* e = engine_.get();
     // A character the current font's charset cannot hold switches to the
     // font-table entry of the font's name with a charset that can.
     std::string chars;
