@@ -250,6 +250,8 @@ protected:
     // The steps of KeyDown.
     bool MovingKeyDown(int32_t Key, Qt::KeyboardModifiers Shift);
     bool EditingKeyDown(int32_t Key, Qt::KeyboardModifiers Shift);
+    // Tab: to the next or previous cell in spreadsheet movement, else the tab hooks or a tab character.
+    void TabKeyDown(bool Shift, bool Ctrl);
     void TypeByKey(const char* Chars);
     void DeleteSelectionByKey();
     void DeleteWordByKey(bool After);

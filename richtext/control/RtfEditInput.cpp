@@ -182,7 +182,6 @@ bool TRtCustomRtfEdit::EditingKeyDown(int32_t Key, Qt::KeyboardModifiers Shift)
 {
     TRtRTFTextInput* e = engine_.get();
     const bool shift = Shift & Qt::ShiftModifier, ctrl = Shift & Qt::ControlModifier, alt = Shift & Qt::AltModifier;
-    const bool inCell = e->CursorPar && (e->CursorPar->Flags & parfTableCell);
     bool handled = true;
     switch (Key) {
     case Qt::Key_Backspace:
@@ -198,27 +197,7 @@ bool TRtCustomRtfEdit::EditingKeyDown(int32_t Key, Qt::KeyboardModifiers Shift)
             TypeByKey("\b");
         break;
     case Qt::Key_Tab:
-        if (inCell && e->EditOptions.Has(rtSpreadsheetCursorMovement)) {
-            if (ctrl)
-                TypeByKey("\t");
-            else {
-                // To the start of the next or previous cell.
-                TParagraph* cell = shift ? e->CursorPar->Prior : e->CursorPar->Next;
-                if (cell && (cell->Flags & parfTableCell)) {
-                    DropSelection();
-                    e->CursorPar = cell;
-                    e->CursorLine = cell->Lines;
-                    e->CursorPos = 0;
-                    e->ShowCursor();
-                    e->NotifyChange(rtchCursor);
-                }
-            }
-        } else if (ctrl && CtrlTabPressed)
-            CtrlTabPressed(this);
-        else if (shift && ShiftTabPressed)
-            ShiftTabPressed(this);
-        else if (!ctrl && !shift)
-            TypeByKey("\t");
+        TabKeyDown(shift, ctrl);
         break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -276,6 +255,33 @@ bool TRtCustomRtfEdit::EditingKeyDown(int32_t Key, Qt::KeyboardModifiers Shift)
         handled = false;
     }
     return handled;
+}
+
+void TRtCustomRtfEdit::TabKeyDown(bool Shift, bool Ctrl)
+{
+    TRtRTFTextInput* e = engine_.get();
+    const bool inCell = e->CursorPar && (e->CursorPar->Flags & parfTableCell);
+    if (inCell && e->EditOptions.Has(rtSpreadsheetCursorMovement)) {
+        if (Ctrl)
+            TypeByKey("\t");
+        else {
+            // To the start of the next or previous cell.
+            TParagraph* cell = Shift ? e->CursorPar->Prior : e->CursorPar->Next;
+            if (cell && (cell->Flags & parfTableCell)) {
+                DropSelection();
+                e->CursorPar = cell;
+                e->CursorLine = cell->Lines;
+                e->CursorPos = 0;
+                e->ShowCursor();
+                e->NotifyChange(rtchCursor);
+            }
+        }
+    } else if (Ctrl && CtrlTabPressed)
+        CtrlTabPressed(this);
+    else if (Shift && ShiftTabPressed)
+        ShiftTabPressed(this);
+    else if (!Ctrl && !Shift)
+        TypeByKey("\t");
 }
 
 void TRtCustomRtfEdit::TypeByKey(const char* Chars)
