@@ -84,6 +84,22 @@ private:
 
 // ---- the program ----------------------------------------------------------------------
 
+// A home of its own for the run (HOME, XDG_CONFIG_HOME, XDG_DATA_HOME), so that
+// it leaves the user's settings alone; made before the program.
+class TPrivateHome {
+public:
+    TPrivateHome()
+    {
+        const QByteArray root = home_.path().toLocal8Bit();
+        qputenv("HOME", root);
+        qputenv("XDG_CONFIG_HOME", root + "/config");
+        qputenv("XDG_DATA_HOME", root + "/data");
+    }
+
+private:
+    QTemporaryDir home_;
+};
+
 // The application a benchmark runs in: the offscreen platform unless another is
 // set, and the German locale of the program's own texts.
 class TBenchProgram {

@@ -40,12 +40,7 @@ BENCHMARK(BM_StartToMainWindow)->UseManualTime()->Unit(benchmark::kMillisecond)-
 
 int main(int argc, char** argv)
 {
-    // A private home, so the run leaves the user's settings alone.
-    QTemporaryDir home;
-    const QByteArray root = home.path().toLocal8Bit();
-    qputenv("HOME", root);
-    qputenv("XDG_CONFIG_HOME", root + "/config");
-    qputenv("XDG_DATA_HOME", root + "/data");
+    const TPrivateHome home;
     TBenchProgram program(argc, argv);
     StartImageMinimumTime = 0;
     ShowModalHook = [](QDialog&) { return 2; };

@@ -540,7 +540,8 @@ void TMaster::BuildLeftLists()
         }));
 
     StartFolderBrowser(ShellTreeBilder, ThumbnailsBilder, "BaseDir");
-    StartFolderBrowser(ShellTreeClipart, ThumbnailsClipart, "ClipartBaseDir");
+    // The clip-art tree starts when its tab is first shown (see eventFilter).
+    ShellTreeClipart->installEventFilter(this);
 }
 
 void TMaster::BuildFolderBrowser(QWidget* Sheet, const QString& Name, TShellTreeViewEx*& Tree,
@@ -829,6 +830,9 @@ bool TMaster::eventFilter(QObject* Watched, QEvent* Event)
             panToolbarResize();
         else if (Watched == panMarlowen)
             panMarlowenResize();
+    } else if (Event->type() == QEvent::Show && Watched == ShellTreeClipart) {
+        ShellTreeClipart->removeEventFilter(this);
+        StartFolderBrowser(ShellTreeClipart, ThumbnailsClipart, "ClipartBaseDir");
     } else if (Event->type() == QEvent::MouseButtonRelease && (Watched == lblMarlowen || Watched == imgMarlowen)
                && static_cast<QMouseEvent*>(Event)->button() == Qt::LeftButton) {
         lblMarlowenClick();

@@ -222,7 +222,7 @@ private:
     void BuildFolderBrowser(QWidget* Sheet, const QString& Name, TShellTreeViewEx*& Tree, TThumbnailListview*& List);
     // The tree starts in the folder stored under Key, else in the personal
     // documents folder (also when that folder has gone since); its pictures are
-    // listed at once.
+    // listed at once. The clip-art tree starts when its tab is first shown.
     void StartFolderBrowser(TShellTreeViewEx* Tree, TThumbnailListview* List, const char* Key);
     void panMainviewTopResize();
     void panToolbarResize();

@@ -312,6 +312,7 @@ void TRtCustomRichText::SetRtGutter(TRtCustomGutter* Gutter)
 void TRtCustomRichText::SetActionList(QObject* List)
 {
     actionList_ = List;
+    listActions_.SetList(List);
     if (!List)
         return;
     for (TRtAction* a : List->findChildren<TRtAction*>(QString(), Qt::FindDirectChildrenOnly)) {
@@ -482,12 +483,13 @@ void TRtCustomRichText::SetButtonState(int32_t Group, int32_t Id, bool Down)
     for (TRtAction* a : actions_)
         if (a->Group == Group && a->Id == Id && a->isCheckable())
             a->setChecked(Down);
-    if (actionList_ && CurrentRichText == this)
-        for (TRtAction* a : actionList_->findChildren<TRtAction*>(QString(), Qt::FindDirectChildrenOnly))
-            if (a->Group == Group && a->Id == Id && a->isCheckable()) {
-                const QSignalBlocker block(a);
-                a->setChecked(Down);
+    if (CurrentRichText == this)
+        listActions_.ForEach(Group, Id, [Down](TRtAction* A) {
+            if (A->isCheckable()) {
+                const QSignalBlocker block(A);
+                A->setChecked(Down);
             }
+        });
     if (toolBar_ && toolBar_->RichText() == this)
         toolBar_->SetButtonDown(Group, Id, Down);
     if (OnButtonState)

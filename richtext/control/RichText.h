@@ -5,6 +5,7 @@
 // (group code, id), the state update after every change notification of the
 // engine, hyperlink detection while typing, find and replace, tables, fields,
 // zoom and the file commands. TRtRichText is the class placed on forms.
+#include "RtActionTexts.h"
 #include "RtCommands.h"
 #include "RtGutter.h"
 #include "RtRuler.h"
@@ -19,7 +20,6 @@
 #include <array>
 #include <functional>
 
-class TRtAction;
 class TRtCustomRichText;
 
 // What the library's editor registry may take over (each answers True when it did the job).
@@ -215,6 +215,7 @@ private:
     QPointer<TRtBasicRulerType> ruler_, vertRuler_;
     QPointer<TRtCustomGutter> gutter_;
     QPointer<QObject> actionList_;
+    TRtActionIndex listActions_;
     QPointer<QScrollBar> externVer_, externHor_;
     // The page as the rulers and OnChangePageSize last saw it.
     int32_t pageWidth_ = 0, pageHeight_ = 0;

@@ -3,6 +3,8 @@
 #include "Classes.h"
 #include "RtDefs.h"
 
+#include <QEvent>
+
 #include <algorithm>
 
 const char* const RtActionCategory = "RichText/Actions";
@@ -303,6 +305,38 @@ void TRtAction::RefreshTexts()
     FindRtActionText(Group, Id, caption, hint);
     setText(fromAnsi(caption));
     setToolTip(fromAnsi(hint));
+}
+
+void TRtActionIndex::SetList(QObject* List)
+{
+    if (list_)
+        list_->removeEventFilter(this);
+    list_ = List;
+    stale_ = true;
+    if (List)
+        List->installEventFilter(this);
+}
+
+void TRtActionIndex::ForEach(int32_t Group, int32_t Id, const std::function<void(TRtAction*)>& Fn)
+{
+    if (!list_)
+        return;
+    if (stale_) {
+        actions_.clear();
+        for (TRtAction* a : list_->findChildren<TRtAction*>(QString(), Qt::FindDirectChildrenOnly))
+            actions_.emplace(a->Group + a->Id, a);
+        stale_ = false;
+    }
+    const auto [first, last] = actions_.equal_range(Group + Id);
+    for (auto it = first; it != last; ++it)
+        Fn(it->second);
+}
+
+bool TRtActionIndex::eventFilter(QObject* Watched, QEvent* Event)
+{
+    if (Watched == list_ && (Event->type() == QEvent::ChildAdded || Event->type() == QEvent::ChildRemoved))
+        stale_ = true;
+    return false;
 }
 
 void RtActionTextsInit() { TActionTextsLink::Install(); }

@@ -9,8 +9,11 @@
 
 #include <QAction>
 #include <QIcon>
+#include <QPointer>
 
 #include <array>
+#include <functional>
+#include <map>
 #include <vector>
 
 struct TRtActionText {
@@ -66,6 +69,23 @@ public:
     void RefreshTexts();
     const int32_t Group;   // group code (group number x 256)
     const int32_t Id;
+};
+
+// The actions of an action list (its direct TRtAction children) by command,
+// found without walking the list; taken anew once the list's children changed.
+class TRtActionIndex : public QObject {
+public:
+    void SetList(QObject* List);
+    // Fn for every action of the list for (Group, Id).
+    void ForEach(int32_t Group, int32_t Id, const std::function<void(TRtAction*)>& Fn);
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+private:
+    QPointer<QObject> list_;
+    std::multimap<int32_t, TRtAction*> actions_;   // by group code + id
+    bool stale_ = true;
 };
 
 // Installs the save, load and language-changed hooks; counted, so nested

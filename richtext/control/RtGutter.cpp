@@ -9,11 +9,18 @@ TRtCustomGutter::TRtCustomGutter(QWidget* Parent) : QWidget(Parent)
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
 }
 
+TRtCustomGutter::~TRtCustomGutter() { SetRichText(nullptr); }
+
 void TRtCustomGutter::SetRichText(TRtCustomRichText* RichText)
 {
     if (RichText == richText_)
         return;
+    if (richText_)
+        richText_->RtfText()->Positions().Remove(&walkStart_, sizeof(walkStart_));
     richText_ = RichText;
+    walkStart_ = nullptr;
+    if (richText_)
+        richText_->RtfText()->Positions().Add(walkStart_);
     update();
 }
 
@@ -24,8 +31,22 @@ std::vector<TRtCustomGutter::TMark> TRtCustomGutter::Marks() const
         return marks;
     const TRtRTFTextInput* e = richText_->RtfText();
     const int32_t bottom = richText_->viewport()->height();
-    int32_t number = 0;
-    for (const TParagraph* p = e->FirstPar; p; p = p->Next) {
+    // The walk begins at a paragraph outside a table whose first line lies a
+    // few pixels above the view: the first lines of the paragraphs before it
+    // end above the view. The paragraphs' indices give the numbers.
+    const auto screenTop = [e](const TParagraph* P) { return e->DocToScreen(P->Lines->Top - e->TopY); };
+    const auto above = [&](const TParagraph* P) {
+        return P->Lines && !(P->Flags & parfTableCell) && screenTop(P) < -2;
+    };
+    TParagraph* start = walkStart_ ? walkStart_ : e->FirstPar;
+    while (start && start->Prior && !above(start))
+        start = start->Prior;
+    for (TParagraph* p = start; p && !(p->Lines && screenTop(p) >= -2); p = p->Next)
+        if (above(p))
+            start = p;
+    walkStart_ = start;
+    int32_t number = start ? start->Index : 0;
+    for (const TParagraph* p = start; p; p = p->Next) {
         ++number;
         if (!p->Lines)
             continue;

@@ -7,11 +7,13 @@
 #include <vector>
 
 class TRtCustomRichText;
+struct TParagraph;
 
 class TRtCustomGutter : public QWidget {
     Q_OBJECT
 public:
     explicit TRtCustomGutter(QWidget* Parent = nullptr);
+    ~TRtCustomGutter() override;
     TRtCustomRichText* RichText() const { return richText_; }
     void SetRichText(TRtCustomRichText* RichText);
 
@@ -29,4 +31,7 @@ protected:
 
 private:
     TRtCustomRichText* richText_ = nullptr;
+    // Where the last walk began: a paragraph above the view, registered with
+    // the text's live positions so that it follows the text's changes.
+    mutable TParagraph* walkStart_ = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "RtSetModeControl.h"
 
 #include "RtList.h"
+#include "RtfEdit.h"
 #include "RtNumbering.h"
 
 TRtSetModeControl::TRtSetModeControl(TRtRTFTextInput* Engine) : Engine(Engine) {}
@@ -307,16 +308,9 @@ void TRtSetModeControl::Apply()
         if (styles && i >= 0 && i < int32_t(styles->Styles.size())) {
             Engine->ApplyParStyle(styles->Styles[size_t(i)]);
             // Typing goes on in the style's attributes.
-            if (!Engine->HasCompleteSelection() && Engine->CursorPar) {
-                const TLine* l = Engine->CursorLine;
-                const int32_t pos = Engine->CursorPos;
-                if (l && l->Attrs && pos > 0 && pos <= l->Length)
-                    Engine->CurrentAttr = l->Attrs[pos - 1];
-                else if (l && l->Attrs && pos < l->Length)
-                    Engine->CurrentAttr = l->Attrs[pos];
-                else
-                    Engine->CurrentAttr = Engine->CursorPar->ParAttr;
-            }
+            auto* edit = dynamic_cast<TRtCustomRtfEdit*>(Engine->OwnerControl);
+            if (edit && !Engine->HasCompleteSelection())
+                edit->TakeCursorAttr();
         }
     }
     if (changed) {

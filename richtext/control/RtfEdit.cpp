@@ -175,21 +175,29 @@ void TRtCustomRtfEdit::paintEvent(QPaintEvent* Event)
     // The engine keeps its surface current as the text changes; it paints
     // the whole area only when the surface is new or its contents are unknown.
     const bool idle = !e->LayoutBusy && !e->InFormatting && !e->UpdatesLocked;
-    if (e->TopY != paintedTop_ || e->LeftX != paintedLeft_ || transparent_)
+    if (e->TopY != paintedTop_ || e->LeftX != paintedLeft_)
         surfaceStale_ = true;
+    // A transparent control paints over what its parent shows under it, which
+    // stays in place: anew when that or the text's painting changed since.
+    QImage under;
+    if (transparent_ && idle) {
+        under = RtParentBackground(*this).copy(viewport()->geometry());
+        if (under != e->BackgroundPicture || e->Surface().cacheKey() != paintedSurface_)
+            surfaceStale_ = true;
+    }
     if (idle && surfaceStale_) {
         surfaceStale_ = false;
         paintedTop_ = e->TopY;
         paintedLeft_ = e->LeftX;
         const QRect r = QRect(QPoint(0, 0), size);
-        // A transparent control paints over what its parent shows under it, which stays in place.
         const bool scrolling = e->BackgroundScrolling;
         if (transparent_) {
-            e->BackgroundPicture = RtParentBackground(*this).copy(viewport()->geometry());
+            e->BackgroundPicture = under;
             e->BackgroundScrolling = false;
         }
         e->PaintRect(TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1});
         e->BackgroundScrolling = scrolling;
+        paintedSurface_ = e->Surface().cacheKey();
     }
     QPainter p(viewport());
     p.drawImage(Event->rect(), e->Surface(), Event->rect());

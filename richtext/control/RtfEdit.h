@@ -208,10 +208,12 @@ public:
 
     // The edit-state notification.
     void SendEditState();
+    // New text takes the attribute at the cursor (the cursor moved, a style was applied).
+    void TakeCursorAttr();
     // Runs the key table and the character handling of one key (the tests and QKeyEvent).
     void KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift);
-    // Following: the characters typed after Key in the same key or input-method text.
-    void KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::u32string_view Following = {});
+    // Typed: Key and the characters after it in the same key or input-method text (empty: Key alone).
+    void KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::u32string_view Typed = {});
     // The input method's language changed: new text takes the current font in
     // the charset of that language (unless charset switching is off).
     void InputLanguageChanged();
@@ -233,11 +235,12 @@ protected:
     void ResizeStep();
     virtual void Activated() {}
     void ZoomToPage();
-    void TakeCursorAttr();
     bool CanType() const;
     void Copy(bool WholeText);
     void UpdateCaret();
     void BufferTypeAhead(const std::string& Chars);
+    // The control characters of KeyPress (select all, clipboard, undo, redo, Escape); True when Key was one.
+    bool ControlKeyPress(char32_t Key, bool Shift);
     // Inserts the characters typed ahead (before anything else reaches the text).
     void FlushTypeAhead();
     // Takes one step back or forth in the undo history and redraws.
@@ -247,6 +250,8 @@ protected:
     // The steps of KeyDown.
     bool MovingKeyDown(int32_t Key, Qt::KeyboardModifiers Shift);
     bool EditingKeyDown(int32_t Key, Qt::KeyboardModifiers Shift);
+    // Tab: to the next or previous cell in spreadsheet movement, else the tab hooks or a tab character.
+    void TabKeyDown(bool Shift, bool Ctrl);
     void TypeByKey(const char* Chars);
     void DeleteSelectionByKey();
     void DeleteWordByKey(bool After);
@@ -309,6 +314,8 @@ protected:
     // changes and after the view scrolled.
     bool surfaceStale_ = true;
     int32_t paintedTop_ = 0, paintedLeft_ = 0;
+    // The surface as the last whole painting left it (QImage::cacheKey).
+    qint64 paintedSurface_ = 0;
     void RepaintAll()
     {
         surfaceStale_ = true;

@@ -114,7 +114,7 @@ void TRtCustomRtfEdit::TypeText(const QString& Text, Qt::KeyboardModifiers Shift
     const QList<uint> units = Text.toUcs4();
     const std::u32string chars(units.begin(), units.end());
     for (size_t i = 0; i < chars.size(); ++i)
-        KeyPress(chars[i], Shift, std::u32string_view(chars).substr(i + 1));
+        KeyPress(chars[i], Shift, std::u32string_view(chars).substr(i));
 }
 
 void TRtCustomRtfEdit::KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift)
@@ -182,7 +182,6 @@ bool TRtCustomRtfEdit::EditingKeyDown(int32_t Key, Qt::KeyboardModifiers Shift)
 {
     TRtRTFTextInput* e = engine_.get();
     const bool shift = Shift & Qt::ShiftModifier, ctrl = Shift & Qt::ControlModifier, alt = Shift & Qt::AltModifier;
-    const bool inCell = e->CursorPar && (e->CursorPar->Flags & parfTableCell);
     bool handled = true;
     switch (Key) {
     case Qt::Key_Backspace:
@@ -198,27 +197,7 @@ bool TRtCustomRtfEdit::EditingKeyDown(int32_t Key, Qt::KeyboardModifiers Shift)
             TypeByKey("\b");
         break;
     case Qt::Key_Tab:
-        if (inCell && e->EditOptions.Has(rtSpreadsheetCursorMovement)) {
-            if (ctrl)
-                TypeByKey("\t");
-            else {
-                // To the start of the next or previous cell.
-                TParagraph* cell = shift ? e->CursorPar->Prior : e->CursorPar->Next;
-                if (cell && (cell->Flags & parfTableCell)) {
-                    DropSelection();
-                    e->CursorPar = cell;
-                    e->CursorLine = cell->Lines;
-                    e->CursorPos = 0;
-                    e->ShowCursor();
-                    e->NotifyChange(rtchCursor);
-                }
-            }
-        } else if (ctrl && CtrlTabPressed)
-            CtrlTabPressed(this);
-        else if (shift && ShiftTabPressed)
-            ShiftTabPressed(this);
-        else if (!ctrl && !shift)
-            TypeByKey("\t");
+        TabKeyDown(shift, ctrl);
         break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -278,6 +257,33 @@ bool TRtCustomRtfEdit::EditingKeyDown(int32_t Key, Qt::KeyboardModifiers Shift)
     return handled;
 }
 
+void TRtCustomRtfEdit::TabKeyDown(bool Shift, bool Ctrl)
+{
+    TRtRTFTextInput* e = engine_.get();
+    const bool inCell = e->CursorPar && (e->CursorPar->Flags & parfTableCell);
+    if (inCell && e->EditOptions.Has(rtSpreadsheetCursorMovement)) {
+        if (Ctrl)
+            TypeByKey("\t");
+        else {
+            // To the start of the next or previous cell.
+            TParagraph* cell = Shift ? e->CursorPar->Prior : e->CursorPar->Next;
+            if (cell && (cell->Flags & parfTableCell)) {
+                DropSelection();
+                e->CursorPar = cell;
+                e->CursorLine = cell->Lines;
+                e->CursorPos = 0;
+                e->ShowCursor();
+                e->NotifyChange(rtchCursor);
+            }
+        }
+    } else if (Ctrl && CtrlTabPressed)
+        CtrlTabPressed(this);
+    else if (Shift && ShiftTabPressed)
+        ShiftTabPressed(this);
+    else if (!Ctrl && !Shift)
+        TypeByKey("\t");
+}
+
 void TRtCustomRtfEdit::TypeByKey(const char* Chars)
 {
     if (!CanType() || !BeginChange())
@@ -325,60 +331,65 @@ void TRtCustomRtfEdit::WordCompleted(char32_t Ch)
         AfterCompleteWordEvent(this, Ch);
 }
 
-void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::u32string_view Following)
+bool TRtCustomRtfEdit::ControlKeyPress(char32_t Key, bool Shift)
+{
+    TRtRTFTextInput* e = engine_.get();
+    switch (Key) {
+    case 1:
+        if (!Shift)
+            SelectAll();
+        return true;
+    case 3:
+        if (!Shift)
+            CopyToClipboard();
+        return true;
+    case 22:
+        if (!Shift && BeginChange()) {
+            PasteFromClipboard();
+            EndChange();
+        }
+        return true;
+    case 24:
+        if (!Shift && BeginChange()) {
+            CutToClipboard();
+            e->Refresh();
+            EndChange();
+        }
+        return true;
+    case 25:
+        if (e->EditOptions.Has(rtActivateRedoHotkey))
+            Redo();
+        return true;
+    case 26:
+        if (e->EditOptions.Has(rtActivateUndoHotkey))
+            Undo();
+        return true;
+    case 27:
+        objectEnv_->HideFrame();
+        DropSelection();
+        viewport()->update();
+        return true;
+    default: return false;
+    }
+}
+
+void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::u32string_view Typed)
 {
     if (OnKeyPress)
         OnKeyPress(this, Key);
     if (RtEditorBusy || !isVisible() || Key == 0 || !CanType())
         return;
-    TRtRTFTextInput* e = engine_.get();
     const bool shift = Shift & Qt::ShiftModifier;
-    switch (Key) {
-    case 1:
-        if (!shift)
-            SelectAll();
+    if (ControlKeyPress(Key, shift) || (Key != 13 && (Key < 32 || Key == 127)))
         return;
-    case 3:
-        if (!shift)
-            CopyToClipboard();
-        return;
-    case 22:
-        if (!shift && BeginChange()) {
-            PasteFromClipboard();
-            EndChange();
-        }
-        return;
-    case 24:
-        if (!shift && BeginChange()) {
-            CutToClipboard();
-            e->Refresh();
-            EndChange();
-        }
-        return;
-    case 25:
-        if (e->EditOptions.Has(rtActivateRedoHotkey))
-            Redo();
-        return;
-    case 26:
-        if (e->EditOptions.Has(rtActivateUndoHotkey))
-            Undo();
-        return;
-    case 27:
-        objectEnv_->HideFrame();
-        DropSelection();
-        viewport()->update();
-        return;
-    default: break;
-    }
-    if (Key != 13 && (Key < 32 || Key == 127))
-        return;
+    TRtRTFTextInput* e = engine_.get();
     // A character the current font's charset cannot hold switches to the
     // font-table entry of the font's name with a charset that can.
     std::string chars;
     uint16_t font = e->CurrentAttr.Font;
     if (Key == 13)
         chars = shift ? "\n" : "\r";
-    else if (!e->Header()->UnicodeToFontChars(std::u32string(1, Key) + std::u32string(Following), font, chars,
+    else if (!e->Header()->UnicodeToFontChars(Typed.empty() ? std::u32string_view(&Key, 1) : Typed, font, chars,
                                               !e->EditOptions.Has(rtDeactivateCharsetSwitching),
                                               InputMethodCharset())) {
         RtPlatform().Beep();

@@ -139,4 +139,49 @@ TEST_F(RtBackground, TransparentShowsTheParent)
     Rtf->setParent(nullptr);
 }
 
+// A transparent control paints its surface anew only when something under it
+// or in it changed: the parent's colour, the text, the scrolling.
+TEST_F(RtBackground, TransparentPaintsAnewOnlyAfterAChange)
+{
+    QWidget parent;
+    parent.resize(300, 200);
+    parent.setAutoFillBackground(true);
+    const auto fill = [&parent](QColor Colour) {
+        QPalette palette = parent.palette();
+        palette.setColor(QPalette::Window, Colour);
+        parent.setPalette(palette);
+    };
+    fill(QColor(200, 0, 0));
+    Rtf->setParent(&parent);
+    Rtf->setGeometry(20, 20, 200, 120);
+    parent.show();
+    Rtf->SetTransparent(true);
+    for (int i = 0; i < 12; ++i) {
+        Type("line");
+        Key(Qt::Key_Return);
+    }
+    const QPoint free(Rtf->viewport()->width() - 10, Rtf->viewport()->height() - 10);
+    EXPECT_EQ(Shown().pixel(free), qRgb(200, 0, 0));
+    const qint64 painted = E()->Surface().cacheKey();
+    Shown();
+    EXPECT_EQ(E()->Surface().cacheKey(), painted) << "a paint without a change leaves the surface as it was";
+    fill(QColor(0, 0, 200));
+    EXPECT_EQ(Shown().pixel(free), qRgb(0, 0, 200));
+    // Typed text and a scrolled view show over the parent.
+    Key(Qt::Key_Home, Qt::ControlModifier);
+    Type("WWWWWWWWWWWWWW");
+    QImage shown = Shown();
+    int dark = 0;
+    for (int x = 0; x < shown.width(); ++x)
+        dark += qGray(shown.pixel(x, PointOf(2).y())) < 60 ? 1 : 0;
+    EXPECT_GT(dark, 20);
+    EXPECT_EQ(shown.pixel(free), qRgb(0, 0, 200));
+    const QImage top = shown;
+    Rtf->verticalScrollBar()->setValue(Rtf->verticalScrollBar()->maximum());
+    shown = Shown();
+    EXPECT_NE(shown, top);
+    EXPECT_EQ(shown.pixel(free.x(), 2), qRgb(0, 0, 200));
+    Rtf->setParent(nullptr);
+}
+
 } // namespace

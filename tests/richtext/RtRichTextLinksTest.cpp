@@ -194,6 +194,25 @@ TEST_F(RtGutter, NumbersTheParagraphsWhereTheyStand)
     marks = gutter.Marks();
     ASSERT_FALSE(marks.empty());
     EXPECT_GT(marks[0].Number, 1);
+    EXPECT_EQ(marks.back().Number, 31) << "the empty last paragraph";
+    // A paragraph taken away above the view, and given back by undo.
+    const auto lastNumber = [&] {
+        Rtf->verticalScrollBar()->setValue(Rtf->verticalScrollBar()->maximum());
+        const auto m = gutter.Marks();
+        return m.empty() ? 0 : m.back().Number;
+    };
+    Key(Qt::Key_Home, Qt::ControlModifier);
+    Key(Qt::Key_Down, Qt::ShiftModifier);
+    Key(Qt::Key_Delete);
+    EXPECT_EQ(lastNumber(), 30);
+    Rtf->Undo();
+    EXPECT_EQ(lastNumber(), 31);
+    // Back at the top after a jump to the end.
+    Rtf->verticalScrollBar()->setValue(0);
+    marks = gutter.Marks();
+    ASSERT_GE(marks.size(), 2u);
+    EXPECT_EQ(marks[0].Number, 1);
+    EXPECT_EQ(marks[1].Number, 2);
 }
 
 class RtRichTextLinks : public RtControlTest {};
@@ -236,6 +255,17 @@ TEST_F(RtRichTextLinks, ActionsOfTheListWorkOnTheCurrentRichText)
     other.Activate();
     bold->trigger();
     EXPECT_FALSE(AttrAt(0)->Style.Has(afsBold));
+    // The list's actions show the state of the current rich text only, also after one of them went.
+    auto* italic = new TRtAction(256, 3, &list);
+    italic->setCheckable(true);
+    Rtf->SetActionList(&list);
+    delete bold;
+    other.SetButtonState(256, 3, true);
+    EXPECT_TRUE(italic->isChecked());
+    Rtf->SetButtonState(256, 3, false);
+    EXPECT_TRUE(italic->isChecked());
+    other.SetButtonState(256, 3, false);
+    EXPECT_FALSE(italic->isChecked());
 }
 
 TEST_F(RtRichTextLinks, EventsAreRaisedOncePerChange)

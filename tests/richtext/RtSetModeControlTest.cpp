@@ -187,6 +187,28 @@ TEST_F(RtSetModeControlTest, StylesAreAppliedByName)
     Rtf->SetRtStyleCollection(nullptr);
 }
 
+// Typing after a style goes on in the style's attributes, without the marks
+// of the character before the cursor.
+TEST_F(RtSetModeControlTest, TypingAfterAStyleTakesItsAttributesButNoMarks)
+{
+    TRtCustomStyleCollection styles;
+    TRtParStyle heading;
+    heading.Name = "Heading";
+    heading.Attr.Size = 20;
+    heading.Attr.Style.Include(afsBold);
+    heading.StyleBits = WrtStyle{afsBold};
+    heading.CharMask = TRtParStyle::scSize;
+    styles.AddStyle(heading);
+    Rtf->SetRtStyleCollection(&styles);
+    Type("wrod");
+    E()->CursorLine->Attrs[3].Style.Include(afsMisSpelled);
+    M()->SetStyleName("Heading");
+    EXPECT_EQ(E()->CurrentAttr.Size, 20);
+    EXPECT_TRUE(E()->CurrentAttr.Style.Has(afsBold));
+    EXPECT_FALSE(E()->CurrentAttr.Style.Has(afsMisSpelled));
+    Rtf->SetRtStyleCollection(nullptr);
+}
+
 TEST_F(RtSetModeControlTest, NumberStartHasItsUndoRecord)
 {
     Type("one");

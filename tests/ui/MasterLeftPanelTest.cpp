@@ -210,8 +210,8 @@ TEST(Master, DragsFromTheLeftPanelCarryTheirFormats)
 }
 
 // The clip-art tab: its own folder tree and thumbnails, starting in the
-// stored clip-art folder; a clip-art drag lands on the page view as a
-// clip-art element, and the folder is stored again on exit.
+// stored clip-art folder when the tab is first shown; a clip-art drag lands on
+// the page view as a clip-art element, and the folder is stored again on exit.
 TEST(Master, ClipartTabDragsClipartOntoThePage)
 {
     QTemporaryDir clipart, other;
@@ -228,6 +228,10 @@ TEST(Master, ClipartTabDragsClipartOntoThePage)
     EXPECT_TRUE(IsInside(m->ShellTreeClipart, m->tsClipart));
     EXPECT_TRUE(IsInside(m->ThumbnailsClipart, m->tsClipart));
     EXPECT_EQ(m->ShellTreeClipart->ChangeDelay, 500);
+    EXPECT_EQ(m->ShellTreeClipart->topLevelItemCount(), 0) << "the tab was not shown yet";
+    EXPECT_EQ(m->ThumbnailsClipart->count(), 0);
+    m->PageControlLeft->setCurrentWidget(m->tsClipart);
+    QApplication::processEvents();
     EXPECT_EQ(QDir(m->ShellTreeClipart->SelectedPath()).canonicalPath(), QDir(clipart.path()).canonicalPath());
     ASSERT_EQ(m->ThumbnailsClipart->count(), 2);
 
