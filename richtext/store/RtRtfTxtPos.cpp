@@ -565,7 +565,7 @@ void TRtRTFText::SpliceChain(TParagraph*& Par, TParagraph* P, TLine*& Line, int3
     Chain->Next = nullptr;
     FreePar(Chain);
     if (endPar != P)
-        MoveMarksWithLines(P, endPar);
+        positions_.LinesMove(P, endPar);
     RenumberFrom(P);
     Par = endPar;
     Line = end ? end : endPar->Lines;
@@ -726,21 +726,4 @@ void TRtRTFText::TakeChainHeadProps(TParagraph* P, TParagraph* Chain)
         P->Cell = cell;
     }
     Chain->Objects = nullptr;
-}
-
-// Cursor and selection in lines that moved from From to To belong to To now.
-void TRtRTFText::MoveMarksWithLines(TParagraph* From, TParagraph* To)
-{
-    auto rehome = [&](TParagraph*& CP, TLine* CL) {
-        if (CP != From)
-            return;
-        for (TLine* l = To->Lines; l; l = l->Next)
-            if (l == CL) {
-                CP = To;
-                return;
-            }
-    };
-    rehome(CursorPar, CursorLine);
-    rehome(SelStartPar, SelStartLine);
-    rehome(SelEndPar, SelEndLine);
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -639,6 +640,87 @@ TEST_F(RtRTFText, MergingAChainIntoTheMiddleOfAParagraph)
     EXPECT_EQ(ParString(p), "CDworld");
     EXPECT_EQ(Text.CharPosOf(p, line, pos), 9 + 2);
     EXPECT_EQ(Text.FirstPar->Next->Next->Index, 2);
+}
+
+TEST_F(RtRTFText, PositionsFollowTheirCharacterIntoAnotherParagraph)
+{
+    // Each edit moves the "world" of "hello world" into another paragraph, and with it every
+    // position on it (here on its "r"): a split after "hello ", a chain "AB" / "CD" merged
+    // there, and joining "world" as a paragraph of its own to "hello ".
+    struct TEdit {
+        const char* Name;
+        std::vector<std::string> Text;
+        int32_t Pos;   // of the "r" in the first paragraph
+        std::function<TParagraph*(TRtRTFText&)> Run;   // the paragraph that holds "world" after it
+        std::string Result;
+    };
+    const TEdit edits[] = {
+        {"split", {"hello world", "after"}, 8,
+         [](TRtRTFText& T) {
+             EXPECT_TRUE(T.SplitPar(T.FirstPar, T.FirstPar->Lines, 6));
+             return T.FirstPar->Next;
+         },
+         "world"},
+        {"merged chain", {"hello world", "after"}, 8,
+         [](TRtRTFText& T) {
+             TRtRTFText source;
+             FillText(source, {"AB", "CD"});
+             TParagraph* chain = source.FirstPar;
+             source.FirstPar = nullptr;
+             TParagraph* p = T.FirstPar;
+             TLine* line = p->Lines;
+             int32_t pos = 6;
+             EXPECT_TRUE(T.InsertParagraphs(p, line, pos, chain));
+             return p;
+         },
+         "CDworld"},
+        {"joined", {"hello ", "world"}, 2,
+         [](TRtRTFText& T) {
+             EXPECT_TRUE(T.DeleteChar(T.FirstPar, T.FirstPar->Lines, 6));
+             return T.FirstPar;
+         },
+         "hello world"},
+    };
+    for (const TEdit& edit : edits) {
+        SCOPED_TRACE(edit.Name);
+        TRtRTFText text;
+        FillText(text, edit.Text);
+        TParagraph* holding = edit.Pos == 8 ? text.FirstPar : text.FirstPar->Next;
+        struct THeld {
+            TParagraph* Par;
+            TLine* Line;
+            int32_t Pos;
+        } own{};
+        text.Positions().Add(own.Par, own.Line, own.Pos);
+        struct THolder {
+            const char* Name;
+            TParagraph*& Par;
+            TLine*& Line;
+            int32_t& Pos;
+        };
+        const THolder holders[] = {
+            {"cursor", text.CursorPar, text.CursorLine, text.CursorPos},
+            {"body cursor", text.BodyCursorPar, text.BodyCursorLine, text.BodyCursorPos},
+            {"registered", own.Par, own.Line, own.Pos},
+        };
+        for (const THolder& h : holders) {
+            h.Par = holding;
+            h.Line = holding->Lines;
+            h.Pos = edit.Pos;
+        }
+        TParagraph* p = edit.Run(text);
+        ASSERT_EQ(ParString(p), edit.Result);
+        for (const THolder& h : holders) {
+            SCOPED_TRACE(h.Name);
+            EXPECT_EQ(h.Par, p);
+            bool onItsLine = false;
+            for (TLine* l = p->Lines; l; l = l->Next)
+                onItsLine = onItsLine || l == h.Line;
+            ASSERT_TRUE(onItsLine);
+            EXPECT_EQ(h.Line->Chars[h.Pos], 'r');
+        }
+        text.Positions().Remove(&own, sizeof(own));
+    }
 }
 
 TEST_F(RtRTFText, MergingAtAParagraphStartTakesTheChainsProperties)
