@@ -113,26 +113,26 @@ std::vector<int32_t> TRtLivePositions::OffsetsIn(const TParagraph* Par)
     std::vector<int32_t> offsets;
     if (!Par)
         return offsets;
-    // Par's lines by address with their first character's offset: one look-up a position.
+    // Par's lines by address with their first character's offset, made at the first position in Par.
     std::vector<std::pair<const TLine*, int32_t>> lines;
-    int32_t before = 0;
-    for (const TLine* l = Par->Lines; l; l = l->Next) {
-        lines.emplace_back(l, before);
-        before += l->Length;
-    }
-    std::sort(lines.begin(), lines.end(),
-              [](const auto& A, const auto& B) { return std::less<const TLine*>()(A.first, B.first); });
+    auto below = [](const auto& A, const TLine* B) { return std::less<const TLine*>()(A.first, B); };
     bool any = false;
     Visit([&](TParagraph*& P, TLine*& L, int32_t& Pos, bool) {
         int32_t offset = -1;
         if (P == Par) {
-            const auto it = std::lower_bound(lines.begin(), lines.end(), L, [](const auto& A, const TLine* B) {
-                return std::less<const TLine*>()(A.first, B);
-            });
+            if (!any) {
+                int32_t before = 0;
+                for (const TLine* l = Par->Lines; l; l = l->Next) {
+                    lines.emplace_back(l, before);
+                    before += l->Length;
+                }
+                std::sort(lines.begin(), lines.end(), [&](const auto& A, const auto& B) { return below(A, B.first); });
+                any = true;
+            }
+            const auto it = std::lower_bound(lines.begin(), lines.end(), L, below);
             // On no line of its own: the paragraph's start.
             offset = L && it != lines.end() && it->first == L ? it->second + std::clamp<int32_t>(Pos, 0, L->Length)
                                                                : 0;
-            any = true;
         }
         offsets.push_back(offset);
     });
