@@ -138,45 +138,24 @@ TEST_F(RtLineBreak, KeptPositionsStayOnTheirCharacterWhenDeletedCharactersGo)
     Layout({"aaa bbb ccc ddd"});
     for (int i = 4; i < 7; ++i)
         Line(0, 0)->Attrs[i].Style.Include(afsDelete);
-    struct THeld {
-        TParagraph* Par;
-        TLine* Line;
-        int32_t Pos;
-    } own{Par(0), Line(0, 1), 1};
+    TTestPosition own{Par(0), Line(0, 1), 1};
     E->Positions().Add(own.Par, own.Line, own.Pos);
-    struct THolder {
-        const char* Name;
-        TParagraph*& Par;
-        TLine*& Line;
-        int32_t& Pos;
-    };
-    const THolder holders[] = {
+    const TPositionFields holders[] = {
         {"cursor", E->CursorPar, E->CursorLine, E->CursorPos},
         {"selection start", E->SelStartPar, E->SelStartLine, E->SelStartPos},
         {"selection end", E->SelEndPar, E->SelEndLine, E->SelEndPos},
         {"body cursor", E->BodyCursorPar, E->BodyCursorLine, E->BodyCursorPos},
         {"registered", own.Par, own.Line, own.Pos},
     };
-    for (const THolder& h : holders) {
+    for (const TPositionFields& h : holders) {
         h.Par = Par(0);
         h.Line = Line(0, 1);
         h.Pos = 1;
     }
     E->BreakParagraph(Par(0), true);
     ASSERT_EQ(ParString(Par(0)), "aaa  ccc ddd");
-    for (const THolder& h : holders) {
-        SCOPED_TRACE(h.Name);
-        ASSERT_EQ(h.Par, Par(0));
-        int32_t offset = h.Pos;
-        bool found = false;
-        for (TLine* l = Par(0)->Lines; l && !found; l = l->Next) {
-            found = l == h.Line;
-            if (!found)
-                offset += l->Length;
-        }
-        ASSERT_TRUE(found);
-        EXPECT_EQ(offset, 6);
-    }
+    for (const TPositionFields& h : holders)
+        EXPECT_EQ(OffsetInPar(Par(0), h), 6) << h.Name;
     E->Positions().Remove(&own, sizeof(own));
 }
 

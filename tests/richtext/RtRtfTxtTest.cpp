@@ -26,6 +26,16 @@ void PutMarker(TParagraph* Par, int32_t Pos, uint8_t Code, uint32_t Id)
     Par->Lines->Attrs[Pos] = AttrWith(Id, {afsIsObject});
 }
 
+// The paragraphs of a new text of Pars, taken from it as a chain.
+TParagraph* DetachedChain(const std::vector<std::string>& Pars)
+{
+    TRtRTFText source;
+    FillText(source, Pars);
+    TParagraph* chain = source.FirstPar;
+    source.FirstPar = nullptr;
+    return chain;
+}
+
 }  // namespace
 
 using RtRTFText = RtTextTest;
@@ -628,14 +638,10 @@ TEST_F(RtRTFText, MemoryFormatSwitch)
 TEST_F(RtRTFText, MergingAChainIntoTheMiddleOfAParagraph)
 {
     FillText(Text, {"hello world", "after"});
-    TRtRTFText source;
-    FillText(source, {"AB", "CD"});
-    TParagraph* chain = source.FirstPar;
-    source.FirstPar = nullptr;
     TParagraph* p = Text.FirstPar;
     TLine* line = p->Lines;
     int32_t pos = 6;
-    EXPECT_TRUE(Text.InsertParagraphs(p, line, pos, chain));
+    EXPECT_TRUE(Text.InsertParagraphs(p, line, pos, DetachedChain({"AB", "CD"})));
     EXPECT_EQ(Pars(Text), (std::vector<std::string>{"hello AB", "CDworld", "after"}));
     EXPECT_EQ(ParString(p), "CDworld");
     EXPECT_EQ(Text.CharPosOf(p, line, pos), 9 + 2);
@@ -650,31 +656,27 @@ TEST_F(RtRTFText, PositionsFollowTheirCharacterIntoAnotherParagraph)
     struct TEdit {
         const char* Name;
         std::vector<std::string> Text;
-        int32_t Pos;   // of the "r" in the first paragraph
+        int32_t Par, Pos;   // the "r": its paragraph and its place in it
         std::function<TParagraph*(TRtRTFText&)> Run;   // the paragraph that holds "world" after it
         std::string Result;
     };
     const TEdit edits[] = {
-        {"split", {"hello world", "after"}, 8,
+        {"split", {"hello world", "after"}, 0, 8,
          [](TRtRTFText& T) {
              EXPECT_TRUE(T.SplitPar(T.FirstPar, T.FirstPar->Lines, 6));
              return T.FirstPar->Next;
          },
          "world"},
-        {"merged chain", {"hello world", "after"}, 8,
+        {"merged chain", {"hello world", "after"}, 0, 8,
          [](TRtRTFText& T) {
-             TRtRTFText source;
-             FillText(source, {"AB", "CD"});
-             TParagraph* chain = source.FirstPar;
-             source.FirstPar = nullptr;
              TParagraph* p = T.FirstPar;
              TLine* line = p->Lines;
              int32_t pos = 6;
-             EXPECT_TRUE(T.InsertParagraphs(p, line, pos, chain));
+             EXPECT_TRUE(T.InsertParagraphs(p, line, pos, DetachedChain({"AB", "CD"})));
              return p;
          },
          "CDworld"},
-        {"joined", {"hello ", "world"}, 2,
+        {"joined", {"hello ", "world"}, 1, 2,
          [](TRtRTFText& T) {
              EXPECT_TRUE(T.DeleteChar(T.FirstPar, T.FirstPar->Lines, 6));
              return T.FirstPar;
@@ -685,40 +687,23 @@ TEST_F(RtRTFText, PositionsFollowTheirCharacterIntoAnotherParagraph)
         SCOPED_TRACE(edit.Name);
         TRtRTFText text;
         FillText(text, edit.Text);
-        TParagraph* holding = edit.Pos == 8 ? text.FirstPar : text.FirstPar->Next;
-        struct THeld {
-            TParagraph* Par;
-            TLine* Line;
-            int32_t Pos;
-        } own{};
+        TParagraph* holding = text.GetParByIndex(edit.Par);
+        TTestPosition own;
         text.Positions().Add(own.Par, own.Line, own.Pos);
-        struct THolder {
-            const char* Name;
-            TParagraph*& Par;
-            TLine*& Line;
-            int32_t& Pos;
-        };
-        const THolder holders[] = {
+        const TPositionFields holders[] = {
             {"cursor", text.CursorPar, text.CursorLine, text.CursorPos},
             {"body cursor", text.BodyCursorPar, text.BodyCursorLine, text.BodyCursorPos},
             {"registered", own.Par, own.Line, own.Pos},
         };
-        for (const THolder& h : holders) {
+        for (const TPositionFields& h : holders) {
             h.Par = holding;
             h.Line = holding->Lines;
             h.Pos = edit.Pos;
         }
         TParagraph* p = edit.Run(text);
         ASSERT_EQ(ParString(p), edit.Result);
-        for (const THolder& h : holders) {
-            SCOPED_TRACE(h.Name);
-            EXPECT_EQ(h.Par, p);
-            bool onItsLine = false;
-            for (TLine* l = p->Lines; l; l = l->Next)
-                onItsLine = onItsLine || l == h.Line;
-            ASSERT_TRUE(onItsLine);
-            EXPECT_EQ(h.Line->Chars[h.Pos], 'r');
-        }
+        for (const TPositionFields& h : holders)
+            EXPECT_EQ(OffsetInPar(p, h), int32_t(edit.Result.find('r'))) << h.Name;
         text.Positions().Remove(&own, sizeof(own));
     }
 }
