@@ -361,6 +361,8 @@ struct TFlatPar {
     std::vector<int32_t> SrcPos;
     std::vector<int32_t> OldCounts;
     std::vector<int32_t> Widths;
+    // For each offset in the old lines' characters, the offset in Chars (deleted ones left out).
+    std::vector<int32_t> FlatAt;
     void Clear()
     {
         Chars.clear();
@@ -368,6 +370,7 @@ struct TFlatPar {
         SrcLine.clear();
         SrcPos.clear();
         OldCounts.clear();
+        FlatAt.clear();
     }
 };
 
@@ -398,8 +401,6 @@ struct TRtRTFTextPaint::TBreakContext {
     bool Tracking = false;
     bool KeepBreaks = false;
     bool Rich = false;
-    // The cursor and selection marks as offsets in the flat text; -1 = not in it.
-    int32_t CursorOff = -1, SelStartOff = -1, SelEndOff = -1;
     std::vector<std::pair<int32_t, uint16_t>> PageStarts;
     int32_t Total = 0;
     int32_t Left = 0, Right = 0;
@@ -419,21 +420,6 @@ struct TRtRTFTextPaint::TLineFit {
 };
 
 namespace {
-
-// Off for a mark clipped to its line's end: the mark's place counted over the whole paragraph.
-void ClipMark(TParagraph* Par, int32_t Total, TLine* MarkLine, int32_t MarkPos, int32_t& Off)
-{
-    if (Off >= 0 || !MarkLine)
-        return;
-    int32_t before = 0;
-    for (TLine* l = Par->Lines; l; l = l->Next) {
-        if (l == MarkLine) {
-            Off = std::min(Total, before + std::max(0, MarkPos));
-            return;
-        }
-        before += l->Length;
-    }
-}
 
 // Justification: the blanks after the last tab, the trailing run left out.
 void JustifyLine(const TFlatPar& Flat, bool TabsAdvance, TNewLine& Nl)
@@ -466,23 +452,16 @@ void JustifyLine(const TFlatPar& Flat, bool TabsAdvance, TNewLine& Nl)
     }
 }
 
-// The line holding offset Off of the lines from First, and Pos on it. The cursor at a line's
-// end goes to the next line's start.
-TLine* LineAtOffset(TLine* First, int32_t Off, bool Cursor, int32_t& Pos)
+// The offset of Pos on Line in the lines from First; -1 when Line is not one of them.
+int32_t OffsetOnLines(const TLine* First, const TLine* Line, int32_t Pos)
 {
-    TLine* l = First;
     int32_t start = 0;
-    while (l) {
-        const bool inside = Off <= start + l->Length;
-        if (inside && !(Cursor && Off == start + l->Length && l->Next && l->Length > 0))
-            break;
-        if (!l->Next)
-            break;
+    for (const TLine* l = First; l; l = l->Next) {
+        if (l == Line)
+            return start + Pos;
         start += l->Length;
-        l = l->Next;
     }
-    Pos = std::clamp(Off - start, 0, int32_t(l->Length));
-    return l;
+    return -1;
 }
 
 // How the new lines differ from the old: 0 = not, 1 = in text or widths, 2 = in a line's
@@ -555,9 +534,13 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
     c.KeepBreaks = KeepStoredLineBreaks || (Par->ExtFlags & parxKeepLineBreaks);
     c.Rich = Par->Lines->Attrs != nullptr;
 
-    // Every kept position in the paragraph, as an offset to place on the new lines.
-    const std::vector<int32_t> keptOffsets = Positions().OffsetsIn(Par);
+    // Every kept position in the paragraph (the cursor and selection too), as an offset
+    // in the flat text to place on the new lines.
+    std::vector<int32_t> keptOffsets = Positions().OffsetsIn(Par);
     FlattenParagraph(c);
+    for (int32_t& off : keptOffsets)
+        if (off >= 0)
+            off = c.Flat.FlatAt[size_t(std::min<int32_t>(off, int32_t(c.Flat.FlatAt.size()) - 1))];
 
     // Widths.
     c.Left = GetParLeftPix(Par, false);
@@ -588,7 +571,7 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
     return result;
 }
 
-// Flattens the paragraph: deleted characters go; the cursor and selection marks become offsets.
+// Flattens the paragraph: deleted characters go, as does what follows a 0 on its line.
 void TRtRTFTextPaint::FlattenParagraph(TBreakContext& C)
 {
     TParagraph* Par = C.Par;
@@ -599,36 +582,23 @@ void TRtRTFTextPaint::FlattenParagraph(TBreakContext& C)
         flat.OldCounts.push_back(l->Length);
         if (C.KeepBreaks && (l->Flags & linfPageStart) && C.PageStarts.size() < 10)
             C.PageStarts.emplace_back(lineNo, linfPageStart);
-        for (int32_t i = 0; i <= l->Length; ++i) {
-            const int32_t off = int32_t(flat.Chars.size());
-            if (C.Tracking) {
-                if (Par == CursorPar && l == CursorLine && i == CursorPos)
-                    C.CursorOff = off;
-                if (Par == SelStartPar && l == SelStartLine && i == SelStartPos)
-                    C.SelStartOff = off;
-                if (Par == SelEndPar && l == SelEndLine && i == SelEndPos)
-                    C.SelEndOff = off;
-            }
-            if (i == l->Length)
-                break;
-            if (l->Attrs && l->Attrs[i].Style.Has(afsDelete))
+        bool ended = false;
+        for (int32_t i = 0; i < l->Length; ++i) {
+            flat.FlatAt.push_back(int32_t(flat.Chars.size()));
+            if (ended || (l->Attrs && l->Attrs[i].Style.Has(afsDelete)))
                 continue;
-            if (l->Chars[i] == 0)
-                break;
+            if (l->Chars[i] == 0) {
+                ended = true;
+                continue;
+            }
             flat.Chars.push_back(l->Chars[i]);
             flat.Attrs.push_back(l->Attrs ? l->Attrs[i] : CurrentAttr);
             flat.SrcLine.push_back(l);
             flat.SrcPos.push_back(i);
         }
     }
-    // Marks beyond the line ends they were clipped to.
     C.Total = int32_t(flat.Chars.size());
-    if (C.Tracking && Par == CursorPar)
-        ClipMark(Par, C.Total, CursorLine, CursorPos, C.CursorOff);
-    if (C.Tracking && Par == SelStartPar)
-        ClipMark(Par, C.Total, SelStartLine, SelStartPos, C.SelStartOff);
-    if (C.Tracking && Par == SelEndPar)
-        ClipMark(Par, C.Total, SelEndLine, SelEndPos, C.SelEndOff);
+    flat.FlatAt.push_back(C.Total);
 }
 
 // Distributes the flat text over new lines that fit the space beside indents and objects.
@@ -856,12 +826,12 @@ TLine* TRtRTFTextPaint::BuildLineRecords(const TBreakContext& C, TLine* OldFirst
     return newFirst;
 }
 
-// Moves the cursor and selection onto the new lines and marks the selected ones.
+// Marks the new lines the selection covers. Without tracking, the cursor and selection
+// of the paragraph go to its start: the caller places them.
 void TRtRTFTextPaint::PlaceMarksOnNewLines(const TBreakContext& C, TLine* OldFirst, TLine* NewFirst)
 {
     TParagraph* Par = C.Par;
     if (!C.Tracking) {
-        // The caller places the marks; none may be left on the freed lines.
         if (Par == CursorPar) {
             CursorLine = NewFirst;
             CursorPos = 0;
@@ -874,29 +844,17 @@ void TRtRTFTextPaint::PlaceMarksOnNewLines(const TBreakContext& C, TLine* OldFir
             SelEndLine = NewFirst;
             SelEndPos = 0;
         }
-    } else if (C.CursorOff >= 0)
-        CursorLine = LineAtOffset(NewFirst, C.CursorOff, true, CursorPos);
-    else if (Par == CursorPar)
-        CursorLine = LineAtOffset(NewFirst, 0, true, CursorPos);
-    if (C.Tracking) {
-        if (C.SelStartOff >= 0)
-            SelStartLine = LineAtOffset(NewFirst, C.SelStartOff, false, SelStartPos);
-        else if (Par == SelStartPar)
-            SelStartLine = LineAtOffset(NewFirst, 0, false, SelStartPos);
-        if (C.SelEndOff >= 0)
-            SelEndLine = LineAtOffset(NewFirst, C.SelEndOff, false, SelEndPos);
-        else if (Par == SelEndPar)
-            SelEndLine = LineAtOffset(NewFirst, C.Total, false, SelEndPos);
     }
-    const bool hasStart = C.Tracking && Par == SelStartPar && SelStartLine,
-               hasEnd = C.Tracking && Par == SelEndPar && SelEndLine;
+    const int32_t startOff = C.Tracking && Par == SelStartPar ? OffsetOnLines(NewFirst, SelStartLine, SelStartPos) : -1;
+    const int32_t endOff = C.Tracking && Par == SelEndPar ? OffsetOnLines(NewFirst, SelEndLine, SelEndPos) : -1;
+    const bool hasStart = startOff >= 0, hasEnd = endOff >= 0;
     if (hasStart || hasEnd) {
         int32_t lo, hi;
         if (hasStart && hasEnd) {
-            lo = std::min(C.SelStartOff, C.SelEndOff);
-            hi = std::max(C.SelStartOff, C.SelEndOff);
+            lo = std::min(startOff, endOff);
+            hi = std::max(startOff, endOff);
         } else {
-            const int32_t off = hasStart ? C.SelStartOff : C.SelEndOff;
+            const int32_t off = hasStart ? startOff : endOff;
             const bool markFirst = hasStart != SelReversed;
             lo = markFirst ? off : 0;
             hi = markFirst ? C.Total : off;

@@ -4,9 +4,12 @@
 
 #include <algorithm>
 
-void TRtLivePositions::Add(TParagraph*& Par, TLine*& Line, int32_t& Pos) { positions_.push_back({&Par, &Line, &Pos}); }
+void TRtLivePositions::Add(TParagraph*& Par, TLine*& Line, int32_t& Pos, bool Caret)
+{
+    positions_.push_back({&Par, &Line, &Pos, Caret});
+}
 
-void TRtLivePositions::Add(TParagraph*& Par) { positions_.push_back({&Par, nullptr, nullptr}); }
+void TRtLivePositions::Add(TParagraph*& Par) { positions_.push_back({&Par, nullptr, nullptr, false}); }
 
 void TRtLivePositions::Add(TTextObj*& Entry) { entries_.push_back(&Entry); }
 
@@ -24,26 +27,27 @@ void TRtLivePositions::Remove(const void* Holder, size_t Size)
     std::erase_if(objects_, [&](TRtObjectBase** o) { return inside(o); });
 }
 
-void TRtLivePositions::Visit(const TVisitor& Fn)
+template <typename TFn>
+void TRtLivePositions::Visit(const TFn& Fn)
 {
     for (const TPosition& p : positions_) {
         if (p.Line) {
-            Fn(*p.Par, *p.Line, *p.Pos);
+            Fn(*p.Par, *p.Line, *p.Pos, p.Caret);
             continue;
         }
         TLine* line = nullptr;
         int32_t pos = 0;
-        Fn(*p.Par, line, pos);
+        Fn(*p.Par, line, pos, false);
     }
     if (ForEachExtra)
-        ForEachExtra(Fn);
+        ForEachExtra([&](TParagraph*& P, TLine*& L, int32_t& Pos) { Fn(P, L, Pos, false); });
 }
 
 void TRtLivePositions::ParagraphGoes(const TParagraph* Par, TParagraph* To)
 {
     if (!Par)
         return;
-    Visit([&](TParagraph*& P, TLine*& L, int32_t& Pos) {
+    Visit([&](TParagraph*& P, TLine*& L, int32_t& Pos, bool) {
         if (P != Par)
             return;
         P = To;
@@ -52,11 +56,28 @@ void TRtLivePositions::ParagraphGoes(const TParagraph* Par, TParagraph* To)
     });
 }
 
+void TRtLivePositions::ChainGoes(const TParagraph* First)
+{
+    std::vector<const TParagraph*> chain;
+    for (const TParagraph* p = First; p; p = p->Next)
+        chain.push_back(p);
+    if (chain.empty())
+        return;
+    std::sort(chain.begin(), chain.end(), std::less<const TParagraph*>());
+    Visit([&](TParagraph*& P, TLine*& L, int32_t& Pos, bool) {
+        if (!P || !std::binary_search(chain.begin(), chain.end(), P, std::less<const TParagraph*>()))
+            return;
+        P = nullptr;
+        L = nullptr;
+        Pos = 0;
+    });
+}
+
 void TRtLivePositions::LineGoes(const TLine* Line, TLine* To, int32_t ToPos)
 {
     if (!Line)
         return;
-    Visit([&](TParagraph*&, TLine*& L, int32_t& Pos) {
+    Visit([&](TParagraph*&, TLine*& L, int32_t& Pos, bool) {
         if (L != Line)
             return;
         L = To;
@@ -64,40 +85,76 @@ void TRtLivePositions::LineGoes(const TLine* Line, TLine* To, int32_t ToPos)
     });
 }
 
+void TRtLivePositions::LineSplits(const TLine* Line, int32_t At, TLine* Rest)
+{
+    Visit([&](TParagraph*&, TLine*& L, int32_t& Pos, bool) {
+        if (L != Line || Pos <= At)
+            return;
+        L = Rest;
+        Pos -= At;
+    });
+}
+
+void TRtLivePositions::LinesMove(const TParagraph* From, TParagraph* To)
+{
+    Visit([&](TParagraph*& P, TLine*& L, int32_t&, bool) {
+        if (P != From || !L)
+            return;
+        for (const TLine* l = To->Lines; l; l = l->Next)
+            if (l == L) {
+                P = To;
+                return;
+            }
+    });
+}
+
 std::vector<int32_t> TRtLivePositions::OffsetsIn(const TParagraph* Par)
 {
     std::vector<int32_t> offsets;
-    Visit([&](TParagraph*& P, TLine*& L, int32_t& Pos) {
+    if (!Par)
+        return offsets;
+    // Par's lines by address with their first character's offset, made at the first position in Par.
+    std::vector<std::pair<const TLine*, int32_t>> lines;
+    auto below = [](const auto& A, const TLine* B) { return std::less<const TLine*>()(A.first, B); };
+    bool any = false;
+    Visit([&](TParagraph*& P, TLine*& L, int32_t& Pos, bool) {
         int32_t offset = -1;
-        if (Par && L) {
-            int32_t before = 0;
-            for (const TLine* l = Par->Lines; l; l = l->Next) {
-                if (l == L) {
-                    offset = before + std::clamp<int32_t>(Pos, 0, l->Length);
-                    break;
+        if (P == Par) {
+            if (!any) {
+                int32_t before = 0;
+                for (const TLine* l = Par->Lines; l; l = l->Next) {
+                    lines.emplace_back(l, before);
+                    before += l->Length;
                 }
-                before += l->Length;
+                std::sort(lines.begin(), lines.end(), [&](const auto& A, const auto& B) { return below(A, B.first); });
+                any = true;
             }
-            // In the paragraph on a line that is no longer its own: its start.
-            if (offset < 0 && P == Par)
-                offset = 0;
+            const auto it = std::lower_bound(lines.begin(), lines.end(), L, below);
+            // On no line of its own: the paragraph's start.
+            offset = L && it != lines.end() && it->first == L ? it->second + std::clamp<int32_t>(Pos, 0, L->Length)
+                                                               : 0;
         }
         offsets.push_back(offset);
     });
+    if (!any)
+        offsets.clear();
     return offsets;
 }
 
 void TRtLivePositions::PlaceOffsets(TParagraph* Par, TLine* FirstLine, const std::vector<int32_t>& Offsets)
 {
+    if (Offsets.empty())
+        return;
     size_t i = 0;
-    Visit([&](TParagraph*& P, TLine*& L, int32_t& Pos) {
+    Visit([&](TParagraph*& P, TLine*& L, int32_t& Pos, bool Caret) {
         const int32_t offset = i < Offsets.size() ? Offsets[i] : -1;
         ++i;
         if (offset < 0)
             return;
         TLine* l = FirstLine;
         int32_t start = 0;
-        while (l && l->Next && offset > start + l->Length) {
+        while (l && l->Next &&
+               (offset > start + l->Length || (Caret && offset == start + l->Length && l->Length > 0))) {
             start += l->Length;
             l = l->Next;
         }

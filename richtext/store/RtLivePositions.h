@@ -19,7 +19,8 @@ public:
     using TVisitor = std::function<void(TParagraph*& Par, TLine*& Line, int32_t& Pos)>;
 
     // Registers the fields of a position; a paragraph alone has no line and offset.
-    void Add(TParagraph*& Par, TLine*& Line, int32_t& Pos);
+    // A caret at the end of a line that is built anew stands at the next line's start.
+    void Add(TParagraph*& Par, TLine*& Line, int32_t& Pos, bool Caret = false);
     void Add(TParagraph*& Par);
     void Add(TTextObj*& Entry);
     void Add(TRtObjectBase*& Object);
@@ -32,12 +33,19 @@ public:
 
     // Paragraph Par goes: what points into it moves to the start of To, or is cleared without To.
     void ParagraphGoes(const TParagraph* Par, TParagraph* To);
+    // The paragraphs of the chain from First go: what points into them is cleared, in one walk.
+    void ChainGoes(const TParagraph* First);
     // Line goes from its paragraph: what points into it moves to To at ToPos
     // (clamped to To's length), or to no line without To.
     void LineGoes(const TLine* Line, TLine* To, int32_t ToPos);
-    // The lines of Par are built anew: first the character offsets of the
-    // positions in Par (or on one of its lines), then, on the new lines from
-    // FirstLine, the positions at those offsets.
+    // Line is cut at At: what lies behind At moves to Rest, the cut-off part.
+    void LineSplits(const TLine* Line, int32_t At, TLine* Rest);
+    // Lines of From became To's: what points at them from From belongs to To.
+    void LinesMove(const TParagraph* From, TParagraph* To);
+    // The lines of Par are built anew: first the offsets in the line characters
+    // of the positions in Par (the start for one on no line of Par), -1 for the
+    // others and none at all when no position is in Par; then, on the new lines
+    // from FirstLine, the positions at those offsets.
     std::vector<int32_t> OffsetsIn(const TParagraph* Par);
     void PlaceOffsets(TParagraph* Par, TLine* FirstLine, const std::vector<int32_t>& Offsets);
     // An object reference (and its object, when no other reference shares it) goes.
@@ -48,9 +56,11 @@ private:
         TParagraph** Par;
         TLine** Line;
         int32_t* Pos;
+        bool Caret;
     };
-    // Every position, the registered ones and the extra ones.
-    void Visit(const TVisitor& Fn);
+    // Every position, the registered ones and the extra ones: Fn(Par, Line, Pos, Caret).
+    template <typename TFn>
+    void Visit(const TFn& Fn);
     std::vector<TPosition> positions_;
     std::vector<TTextObj**> entries_;
     std::vector<TRtObjectBase**> objects_;

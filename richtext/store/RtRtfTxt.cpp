@@ -44,7 +44,7 @@ TRtRTFText::TRtRTFText()
     static const bool noPrinter = RtPlatform().NoPrinters();
     RtRefPrinter.NoPrinter = noPrinter;
 
-    positions_.Add(CursorPar, CursorLine, CursorPos);
+    positions_.Add(CursorPar, CursorLine, CursorPos, true);
     positions_.Add(SelStartPar, SelStartLine, SelStartPos);
     positions_.Add(SelEndPar, SelEndLine, SelEndPos);
     positions_.Add(BodyCursorPar, BodyCursorLine, BodyCursorPos);

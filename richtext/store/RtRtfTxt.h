@@ -504,7 +504,8 @@ private:
     TLine* DetachLinesFrom(TLine* Line, int32_t Pos);
     void InsertChainIntoCell(TParagraph* P, TLine*& Line, int32_t& Pos, TParagraph* Chain);
     void TakeChainHeadProps(TParagraph* P, TParagraph* Chain);
-    void MoveMarksWithLines(TParagraph* From, TParagraph* To);
+    void SpliceChain(TParagraph*& Par, TParagraph* P, TLine*& Line, int32_t& Pos, TParagraph* Chain, bool AtTextEnd);
+    TParagraph* LinkChainTail(TParagraph* P, TParagraph* Chain, const TParagraph* Layout);
     void FirePercent(int32_t Percent);
     bool OwnerLoading() const;
 

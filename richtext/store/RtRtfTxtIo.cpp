@@ -152,89 +152,10 @@ void TRtRTFTextIo::LoadWithReader(TStream* Stream, TRtCustomTextReader* Reader)
 
     const int32_t oldCursor = GetCursorCharPos();
     const bool insert = !IsEmpty() || InsertRequested;
-    if (insert) {
-        if (!NoDeleteSelection)
-            DeleteSelection();
-        // The reader fills a separate text; its paragraphs are then copied with
-        // their fonts, colours, tabs and list items mapped into this text.
-        TRtRTFTextIo temp;
-        temp.Header()->Assign(*Header());
-        temp.Use256Colors = Use256Colors;
-        temp.NoPictures = NoPictures;
-        setup.Text = &temp;
-        setup.Header = temp.Header();
-        setup.StartPar = temp.FirstPar;
-        SetupReader(Reader, setup);
-        IOResult = uint8_t(temp.ReadIntoText(Reader, Stream));
-        PrepareCopyMaps(&temp);
-        TParagraph* chain = temp.IsEmpty() ? nullptr : DuplicateChain(temp.FirstPar, nullptr, &temp);
-        if (chain) {
-            bool doIt = !IsProtected(CursorPar, CursorLine, CursorPos);
-            if (doIt && OnBeforePaste)
-                OnBeforePaste(this, doIt, chain);
-            if (!doIt) {
-                for (TParagraph* p = chain; p; p = p->Next)
-                    for (TLine* l = p->Lines; l; l = l->Next)
-                        ReleaseChainObjects(l);
-                FreeParChain(chain);
-            } else {
-                for (TParagraph* p = chain; p; p = p->Next) {
-                    if (PasteBorders) {
-                        p->BrdLines = CursorPar->BrdLines;
-                        p->BrdWidth = CursorPar->BrdWidth;
-                        p->BrdColor = CursorPar->BrdColor;
-                        p->BrdSpace = CursorPar->BrdSpace;
-                    }
-                    if (PasteShading) {
-                        p->Color = CursorPar->Color;
-                        p->Shading = CursorPar->Shading;
-                    }
-                    if (PasteIndents) {
-                        p->IndentLeft = CursorPar->IndentLeft;
-                        p->IndentRight = CursorPar->IndentRight;
-                        p->IndentFirst = CursorPar->IndentFirst;
-                    }
-                }
-                const bool recordUndo = EditOptions.Has(rtActivateUndo) && !IsCell(CursorPar) && UndoSuspended == 0;
-                TParagraph* before = CursorPar;
-                TParagraph* after = CursorPar ? CursorPar->Next : nullptr;
-                if (recordUndo)
-                    SaveUndo(CursorPar, ukParagraph, ulPaste);
-                InsertParagraphs(CursorPar, CursorLine, CursorPos, chain);
-                if (recordUndo) {
-                    RenumberFrom(FirstPar);
-                    for (TParagraph* p = before ? before->Next : nullptr; p && p != after; p = p->Next)
-                        SaveUndo(p, ukInserted, ulPaste);
-                }
-            }
-        }
-    } else {
-        if (!Use256Colors)
-            for (int i = 1; i <= 15; ++i)
-                Header()->Colors[size_t(i)].Used = 0;
-        if (!(Reader->LoadFlags() & rtlfKeepText))
-            Clear();
-        setup.Text = this;
-        setup.StartPar = FirstPar;
-        setup.ParTemplate = FirstPar;
-        SetupReader(Reader, setup);
-        IOResult = uint8_t(ReadIntoText(Reader, Stream));
-        bool doIt = true;
-        if (OnBeforePaste)
-            OnBeforePaste(this, doIt, FirstPar);
-        if (!doIt)
-            TRtRTFText::Clear();
-        Header()->UpdatePixelSizes();
-        if (!(Reader->LoadFlags() & rtlfKeepCursor) || !CursorPar) {
-            TParagraph* last = FirstPar;
-            while (last && last->Next)
-                last = last->Next;
-            CursorPar = last;
-            CursorLine = last ? GetLastLine(last) : nullptr;
-            CursorPos = CursorLine ? CursorLine->Length : 0;
-        }
-        Header()->Changed();
-    }
+    if (insert)
+        InsertLoadedText(Stream, Reader, setup);
+    else
+        ReplaceByLoadedText(Stream, Reader, setup);
     if (KeepCursorOnLoad)
         SetCursorCharPos(oldCursor);
     StepProgress(50);
@@ -245,6 +166,103 @@ void TRtRTFTextIo::LoadWithReader(TStream* Stream, TRtCustomTextReader* Reader)
     else
         UpdateLayout();
     ReformatText(nullptr);
+}
+
+// The reader fills a separate text; its paragraphs are then copied with their fonts, colours,
+// tabs and list items mapped into this text and pasted at the cursor.
+void TRtRTFTextIo::InsertLoadedText(TStream* Stream, TRtCustomTextReader* Reader, TRtReaderSetup& Setup)
+{
+    if (!NoDeleteSelection)
+        DeleteSelection();
+    TRtRTFTextIo temp;
+    temp.Header()->Assign(*Header());
+    temp.Use256Colors = Use256Colors;
+    temp.NoPictures = NoPictures;
+    Setup.Text = &temp;
+    Setup.Header = temp.Header();
+    Setup.StartPar = temp.FirstPar;
+    SetupReader(Reader, Setup);
+    IOResult = uint8_t(temp.ReadIntoText(Reader, Stream));
+    PrepareCopyMaps(&temp);
+    TParagraph* chain = temp.IsEmpty() ? nullptr : DuplicateChain(temp.FirstPar, nullptr, &temp);
+    if (!chain)
+        return;
+    bool doIt = !IsProtected(CursorPar, CursorLine, CursorPos);
+    if (doIt && OnBeforePaste)
+        OnBeforePaste(this, doIt, chain);
+    if (!doIt) {
+        for (TParagraph* p = chain; p; p = p->Next)
+            for (TLine* l = p->Lines; l; l = l->Next)
+                ReleaseChainObjects(l);
+        FreeParChain(chain);
+        return;
+    }
+    PasteLoadedChain(chain);
+}
+
+// Pastes Chain at the cursor with the cursor paragraph's borders, shading and indents where
+// asked, recording undo.
+void TRtRTFTextIo::PasteLoadedChain(TParagraph* Chain)
+{
+    for (TParagraph* p = Chain; p; p = p->Next) {
+        if (PasteBorders) {
+            p->BrdLines = CursorPar->BrdLines;
+            p->BrdWidth = CursorPar->BrdWidth;
+            p->BrdColor = CursorPar->BrdColor;
+            p->BrdSpace = CursorPar->BrdSpace;
+        }
+        if (PasteShading) {
+            p->Color = CursorPar->Color;
+            p->Shading = CursorPar->Shading;
+        }
+        if (PasteIndents) {
+            p->IndentLeft = CursorPar->IndentLeft;
+            p->IndentRight = CursorPar->IndentRight;
+            p->IndentFirst = CursorPar->IndentFirst;
+        }
+    }
+    const bool recordUndo = EditOptions.Has(rtActivateUndo) && !IsCell(CursorPar) && UndoSuspended == 0;
+    TParagraph* before = CursorPar;
+    TParagraph* after = CursorPar ? CursorPar->Next : nullptr;
+    if (recordUndo)
+        SaveUndo(CursorPar, ukParagraph, ulPaste);
+    InsertParagraphs(CursorPar, CursorLine, CursorPos, Chain);
+    if (recordUndo) {
+        RenumberFrom(FirstPar);
+        for (TParagraph* p = before ? before->Next : nullptr; p && p != after; p = p->Next)
+            SaveUndo(p, ukInserted, ulPaste);
+    }
+}
+
+// The reader writes into this text, cleared unless it keeps the text; the cursor goes to the
+// end unless the reader keeps it.
+void TRtRTFTextIo::ReplaceByLoadedText(TStream* Stream, TRtCustomTextReader* Reader, TRtReaderSetup& Setup)
+{
+    if (!Use256Colors)
+        for (int i = 1; i <= 15; ++i)
+            Header()->Colors[size_t(i)].Used = 0;
+    if (!(Reader->LoadFlags() & rtlfKeepText))
+        Clear();
+    Setup.Text = this;
+    Setup.StartPar = FirstPar;
+    Setup.ParTemplate = FirstPar;
+    SetupReader(Reader, Setup);
+    IOResult = uint8_t(ReadIntoText(Reader, Stream));
+    bool doIt = true;
+    if (OnBeforePaste)
+        OnBeforePaste(this, doIt, FirstPar);
+    if (!doIt)
+        TRtRTFText::Clear();
+    Header()->UpdatePixelSizes();
+    if (!(Reader->LoadFlags() & rtlfKeepCursor) || !CursorPar) {
+        TParagraph* last = FirstPar;
+        while (last && last->Next)
+            last = last->Next;
+        CursorPar = last;
+        CursorLine = last ? GetLastLine(last) : nullptr;
+        CursorPos = CursorLine ? CursorLine->Length : 0;
+    }
+    Header()->Changed();
 }
 
 int32_t TRtRTFTextIo::ReadIntoText(TRtCustomTextReader* Reader, TStream* Stream)
@@ -788,53 +806,136 @@ void TRtRTFTextIo::PrepareCopyMaps(TRtRTFText* Source)
     }
 }
 
+// What one DuplicateChain call keeps: the source text and the tables copied so far.
+struct TRtRTFTextIo::TChainCopy {
+    TRtRTFText* Source = nullptr;
+    bool Foreign = false;
+    std::map<int32_t, int32_t> TableIds;
+};
+
+// The id in Own of the item Id of Theirs; a foreign item is copied once, an own one gains a reference.
+int32_t TRtRTFTextIo::CopyListItem(TRtCustomList* Own, TRtCustomList* Theirs, int32_t Id, bool Foreign)
+{
+    if (!Foreign) {
+        Own->AddRef(Id);
+        return Id;
+    }
+    TRtListItem* item = Theirs->FindItem(Id);
+    if (!item)
+        return 0;
+    const int32_t existing = Own->FindCopyId(item);
+    if (existing > 0) {
+        Own->AddRef(existing);
+        return existing;
+    }
+    const int32_t copyId = Own->AddCopy(item);
+    // A copied object reference gets its own copy of the object: each text frees its own.
+    if (Own == ObjRefList())
+        if (TTextObj* ref = ObjRefList()->GetTextObj(copyId); ref && ref->Object) {
+            auto* obj = dynamic_cast<TRtObject*>(ref->Object);
+            ref->Object = obj ? obj->Clone(nullptr).release() : nullptr;
+            if (ref->Object)
+                ref->Object->Owner = this;
+        }
+    return copyId;
+}
+
+// Fonts and colours through the copy maps; objects, footnotes and insert points to their items here.
+void TRtRTFTextIo::MapCopiedAttr(TAttr& Attr, TChainCopy& Copy)
+{
+    Attr.Font = uint16_t(fontMap_[Attr.Font & 0xFF]);
+    if (Header()->Colors16 && !Use256Colors) {
+        Attr.TextColor = uint8_t((colorMap_[Attr.TextColor & 0x0F] & 0x0F) | ((colorMap_[Attr.TextColor >> 4] & 0x0F) << 4));
+    } else {
+        Attr.TextColor = uint8_t(colorMap_[Attr.TextColor]);
+        Attr.BGColor = uint8_t(colorMap_[Attr.BGColor]);
+    }
+    TRtRTFText* source = Copy.Source;
+    if (!source)
+        return;
+    if (Attr.Style.Has(afsIsObject) && Attr.Tag)
+        Attr.Tag = uint32_t(CopyListItem(ObjRefList(), source->ObjRefList(), int32_t(Attr.Tag), Copy.Foreign));
+    else if (Attr.Style.Has(afsIsFootnote) && Attr.Tag)
+        Attr.Tag = uint32_t(CopyListItem(FootnoteList(), source->FootnoteList(), int32_t(Attr.Tag), Copy.Foreign));
+    else if ((Attr.Style.Has(afsIsInsertpoint) || Attr.Style.Has(afsAutomatic)) && (Attr.Tag & 0xFFFF)) {
+        const int32_t id =
+            CopyListItem(InsertpointList(), source->InsertpointList(), int32_t(Attr.Tag & 0xFFFF), Copy.Foreign);
+        Attr.Tag = (Attr.Tag & 0xFFFF0000u) | uint32_t(id & 0xFFFF);
+    }
+}
+
+// Every property of From into the new record Par, which keeps its own links and store fields; tabs,
+// attributes and the cell's table mapped.
+void TRtRTFTextIo::TakeParProperties(TParagraph* Par, const TParagraph* From, TChainCopy& Copy)
+{
+    TParagraph* next = Par->Next;
+    TParagraph* prior = Par->Prior;
+    TLine* lines = Par->Lines;
+    const uint32_t serial = Par->Serial;
+    const int32_t index = Par->Index;
+    FreeParExtras(Par);
+    *Par = *From;
+    Par->Next = next;
+    Par->Prior = prior;
+    Par->Lines = lines;
+    Par->Serial = serial;
+    Par->Index = index;
+    Par->Objects = nullptr;
+    Par->Owner = nullptr;
+    Par->Cell = nullptr;
+    Par->Flags &= ~parfMarked;
+    uint64_t tabs = 0;
+    for (int i = 0; i < 64; ++i)
+        if (From->Tabs & (uint64_t(1) << i))
+            tabs |= uint64_t(1) << tabMap_[size_t(i)];
+    Par->Tabs = tabs;
+    MapCopiedAttr(Par->ParAttr, Copy);
+    if (!From->Cell)
+        return;
+    Par->Cell = new TRtCell(*From->Cell);
+    if (Copy.Foreign && Par->Cell->TableId > 0) {
+        auto it = Copy.TableIds.find(Par->Cell->TableId);
+        if (it == Copy.TableIds.end()) {
+            TRtListItem* item = Copy.Source->TableList()->FindItem(Par->Cell->TableId);
+            const int32_t id = item ? TableList()->AddCopy(item) : 0;
+            it = Copy.TableIds.emplace(Par->Cell->TableId, id).first;
+        }
+        Par->Cell->TableId = it->second;
+    }
+}
+
+// The lines of From into Par; the first reuses Par's own line.
+void TRtRTFTextIo::CopyParLines(TParagraph* Par, const TParagraph* From, TChainCopy& Copy)
+{
+    TLine* dst = Par->Lines;
+    bool firstLine = true;
+    for (TLine* l = From->Lines; l; l = l->Next) {
+        if (!firstLine)
+            InsertLine(dst, l->Length);
+        else if (dst->Capacity <= l->Length)
+            ResizeLine(dst, l->Length + 1);
+        firstLine = false;
+        std::memcpy(dst->Chars, l->Chars, l->Length);
+        dst->Chars[l->Length] = 0;
+        dst->Length = l->Length;
+        dst->Flags = uint16_t(l->Flags & ~(linfSelected | linfSelBoundary));
+        if (l->Attrs) {
+            if (!dst->Attrs || dst->Capacity < l->Length + 1)
+                AllocLineAttrs(dst, dst->Capacity);
+            if (dst->Attrs)
+                for (int32_t i = 0; i <= l->Length; ++i) {
+                    dst->Attrs[i] = l->Attrs[i];
+                    MapCopiedAttr(dst->Attrs[i], Copy);
+                }
+        }
+    }
+}
+
 TParagraph* TRtRTFTextIo::DuplicateChain(TParagraph* First, TParagraph* Last, TRtRTFText* Source)
 {
-    const bool foreign = Source && Source != this;
-    std::map<int32_t, int32_t> tableIds;
-    auto mapListId = [&](TRtCustomList* own, TRtCustomList* theirs, int32_t id) -> int32_t {
-        if (!foreign) {
-            own->AddRef(id);
-            return id;
-        }
-        TRtListItem* item = theirs->FindItem(id);
-        if (!item)
-            return 0;
-        const int32_t existing = own->FindCopyId(item);
-        if (existing > 0) {
-            own->AddRef(existing);
-            return existing;
-        }
-        const int32_t copyId = own->AddCopy(item);
-        // A copied object reference gets its own copy of the object: each text frees its own.
-        if (own == ObjRefList())
-            if (TTextObj* ref = ObjRefList()->GetTextObj(copyId); ref && ref->Object) {
-                auto* obj = dynamic_cast<TRtObject*>(ref->Object);
-                ref->Object = obj ? obj->Clone(nullptr).release() : nullptr;
-                if (ref->Object)
-                    ref->Object->Owner = this;
-            }
-        return copyId;
-    };
-    auto mapAttr = [&](TAttr& a) {
-        a.Font = uint16_t(fontMap_[a.Font & 0xFF]);
-        if (Header()->Colors16 && !Use256Colors) {
-            a.TextColor = uint8_t((colorMap_[a.TextColor & 0x0F] & 0x0F) | ((colorMap_[a.TextColor >> 4] & 0x0F) << 4));
-        } else {
-            a.TextColor = uint8_t(colorMap_[a.TextColor]);
-            a.BGColor = uint8_t(colorMap_[a.BGColor]);
-        }
-        if (!Source)
-            return;
-        if (a.Style.Has(afsIsObject) && a.Tag)
-            a.Tag = uint32_t(mapListId(ObjRefList(), Source->ObjRefList(), int32_t(a.Tag)));
-        else if (a.Style.Has(afsIsFootnote) && a.Tag)
-            a.Tag = uint32_t(mapListId(FootnoteList(), Source->FootnoteList(), int32_t(a.Tag)));
-        else if ((a.Style.Has(afsIsInsertpoint) || a.Style.Has(afsAutomatic)) && (a.Tag & 0xFFFF)) {
-            const int32_t id = mapListId(InsertpointList(), Source->InsertpointList(), int32_t(a.Tag & 0xFFFF));
-            a.Tag = (a.Tag & 0xFFFF0000u) | uint32_t(id & 0xFFFF);
-        }
-    };
+    TChainCopy copy;
+    copy.Source = Source;
+    copy.Foreign = Source && Source != this;
     TParagraph* head = nullptr;
     TParagraph* tail = nullptr;
     for (TParagraph* p = First; p; p = p->Next) {
@@ -844,64 +945,8 @@ TParagraph* TRtRTFTextIo::DuplicateChain(TParagraph* First, TParagraph* Last, TR
             head = q;
             q->Prior = nullptr;
         }
-        // Take every property, keep the new record's own links and store fields.
-        TParagraph* next = q->Next;
-        TParagraph* prior = q->Prior;
-        TLine* lines = q->Lines;
-        const uint32_t serial = q->Serial;
-        const int32_t index = q->Index;
-        FreeParExtras(q);
-        *q = *p;
-        q->Next = next;
-        q->Prior = prior;
-        q->Lines = lines;
-        q->Serial = serial;
-        q->Index = index;
-        q->Objects = nullptr;
-        q->Owner = nullptr;
-        q->Cell = nullptr;
-        q->Flags &= ~parfMarked;
-        uint64_t tabs = 0;
-        for (int i = 0; i < 64; ++i)
-            if (p->Tabs & (uint64_t(1) << i))
-                tabs |= uint64_t(1) << tabMap_[size_t(i)];
-        q->Tabs = tabs;
-        mapAttr(q->ParAttr);
-        if (p->Cell) {
-            q->Cell = new TRtCell(*p->Cell);
-            if (foreign && q->Cell->TableId > 0) {
-                auto it = tableIds.find(q->Cell->TableId);
-                if (it == tableIds.end()) {
-                    TRtListItem* item = Source->TableList()->FindItem(q->Cell->TableId);
-                    const int32_t id = item ? TableList()->AddCopy(item) : 0;
-                    it = tableIds.emplace(q->Cell->TableId, id).first;
-                }
-                q->Cell->TableId = it->second;
-            }
-        }
-        // Lines: the first reuses the new record's line.
-        TLine* dst = q->Lines;
-        bool firstLine = true;
-        for (TLine* l = p->Lines; l; l = l->Next) {
-            if (!firstLine)
-                InsertLine(dst, l->Length);
-            else if (dst->Capacity <= l->Length)
-                ResizeLine(dst, l->Length + 1);
-            firstLine = false;
-            std::memcpy(dst->Chars, l->Chars, l->Length);
-            dst->Chars[l->Length] = 0;
-            dst->Length = l->Length;
-            dst->Flags = uint16_t(l->Flags & ~(linfSelected | linfSelBoundary));
-            if (l->Attrs) {
-                if (!dst->Attrs || dst->Capacity < l->Length + 1)
-                    AllocLineAttrs(dst, dst->Capacity);
-                if (dst->Attrs)
-                    for (int32_t i = 0; i <= l->Length; ++i) {
-                        dst->Attrs[i] = l->Attrs[i];
-                        mapAttr(dst->Attrs[i]);
-                    }
-            }
-        }
+        TakeParProperties(q, p, copy);
+        CopyParLines(q, p, copy);
         tail = q;
         if (p == Last)
             break;

@@ -216,6 +216,16 @@ private:
     int32_t LineSpacingGrowth(TParagraph* Par, int32_t Height);
     // Replaces the paragraphs by a copy of the chain from First.
     void TakeChainCopy(TParagraph* First, TRtRTFText* Source);
+    // The steps of LoadWithReader: inserting at the cursor or replacing the text.
+    void InsertLoadedText(TStream* Stream, TRtCustomTextReader* Reader, TRtReaderSetup& Setup);
+    void PasteLoadedChain(TParagraph* Chain);
+    void ReplaceByLoadedText(TStream* Stream, TRtCustomTextReader* Reader, TRtReaderSetup& Setup);
+    // The steps of DuplicateChain.
+    struct TChainCopy;
+    int32_t CopyListItem(TRtCustomList* Own, TRtCustomList* Theirs, int32_t Id, bool Foreign);
+    void MapCopiedAttr(TAttr& Attr, TChainCopy& Copy);
+    void TakeParProperties(TParagraph* Par, const TParagraph* From, TChainCopy& Copy);
+    void CopyParLines(TParagraph* Par, const TParagraph* From, TChainCopy& Copy);
     int32_t AvailableHeight(int32_t PageIndex);
     // The steps of ReformatText.
     struct TPageFlow;

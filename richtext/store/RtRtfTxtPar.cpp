@@ -330,11 +330,14 @@ void TRtRTFText::DeletePar(TParagraph*& Par)
 
 void TRtRTFText::FreeParChain(TParagraph* First)
 {
+    // One walk of the positions for the whole chain, not one a paragraph.
+    positions_.ChainGoes(First);
     while (First) {
         TParagraph* next = First->Next;
         FreeLines(First->Lines);
         First->Lines = nullptr;
-        FreePar(First);
+        FreeParExtras(First);
+        delete First;
         First = next;
     }
 }
@@ -370,16 +373,8 @@ TLine* TRtRTFText::SplitLineAt(TLine* Line, int32_t Pos)
         MoveAttrs(n->Attrs, 0, Line->Attrs, rest + 1, Pos);
     SetLength(n, rest);
     SetLength(Line, Pos);
-    // Cursor and selection follow their characters into the new line.
-    auto follow = [&](TLine*& L, int32_t& P) {
-        if (L == Line && P > Pos) {
-            L = n;
-            P -= Pos;
-        }
-    };
-    follow(CursorLine, CursorPos);
-    follow(SelStartLine, SelStartPos);
-    follow(SelEndLine, SelEndPos);
+    // Positions follow their characters into the new line.
+    positions_.LineSplits(Line, Pos, n);
     return n;
 }
 
@@ -722,13 +717,8 @@ void TRtRTFText::JoinNextPar(TParagraph* Par, TLine* Line, int32_t Pos)
     Par->Next = n->Next;
     if (n->Next)
         n->Next->Prior = Par;
-    // Cursor and selection keep their lines, which now belong to Par.
-    if (CursorPar == n)
-        CursorPar = Par;
-    if (SelStartPar == n)
-        SelStartPar = Par;
-    if (SelEndPar == n)
-        SelEndPar = Par;
+    // Positions keep their lines, which now belong to Par.
+    positions_.LinesMove(n, Par);
     FreePar(n);
 }
 
@@ -876,25 +866,9 @@ bool TRtRTFText::SplitPar(TParagraph* Par, TLine* Line, int32_t Pos)
         moved->Prior = first;
         first->Next = moved;
     }
-    // Cursor and selection follow their characters into the new paragraph.
-    auto follow = [&](TParagraph*& P, TLine*& L, int32_t& Off) {
-        if (P != Par)
-            return;
-        if (L == Line && Off > Pos) {
-            P = n;
-            L = first;
-            Off -= Pos;
-            return;
-        }
-        for (TLine* l = first->Next; l; l = l->Next)
-            if (l == L) {
-                P = n;
-                return;
-            }
-    };
-    follow(CursorPar, CursorLine, CursorPos);
-    follow(SelStartPar, SelStartLine, SelStartPos);
-    follow(SelEndPar, SelEndLine, SelEndPos);
+    // Positions follow their characters into the new paragraph.
+    positions_.LineSplits(Line, Pos, first);
+    positions_.LinesMove(Par, n);
     return true;
 }
 

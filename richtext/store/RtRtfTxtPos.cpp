@@ -526,6 +526,16 @@ bool TRtRTFText::InsertParagraphs(TParagraph*& Par, TLine*& Line, int32_t& Pos, 
         Line = P->Lines;
         Pos = 0;
     }
+    SpliceChain(Par, P, Line, Pos, Chain, atTextEnd);
+    return true;
+}
+
+// Chain's first paragraph joins P at Line/Pos (taking P's place at its start), its further
+// paragraphs follow P, and the lines after Pos end the last of them; Chain's record is freed.
+// Par, Line and Pos end behind the inserted text.
+void TRtRTFText::SpliceChain(TParagraph*& Par, TParagraph* P, TLine*& Line, int32_t& Pos, TParagraph* Chain,
+                             bool AtTextEnd)
+{
     const bool atParStart = Pos == 0 && Line == P->Lines;
     TLine* rest = DetachLinesFrom(Line, Pos);
     TParagraph saved;
@@ -540,27 +550,11 @@ bool TRtRTFText::InsertParagraphs(TParagraph*& Par, TLine*& Line, int32_t& Pos, 
         TakeChainHeadProps(P, Chain);
         replaced = true;
     }
-    TParagraph* lastC = Chain;
-    while (lastC->Next)
-        lastC = lastC->Next;
-    TLine* end;
-    TParagraph* endPar;
-    if (lastC == Chain) {
-        end = chainFirstEnd;
-        endPar = P;
-    } else {
-        TParagraph* second = Chain->Next;
-        lastC->Next = P->Next;
-        if (P->Next)
-            P->Next->Prior = lastC;
-        P->Next = second;
-        second->Prior = P;
-        if (replaced && !atTextEnd)
-            CopyLayoutProps(*lastC, saved);
-        end = GetLastLine(lastC);
-        endPar = lastC;
-        for (TParagraph* q = second; q != lastC->Next; q = q->Next)
-            MarkChanged(q);
+    TLine* end = chainFirstEnd;
+    TParagraph* endPar = P;
+    if (Chain->Next) {
+        endPar = LinkChainTail(P, Chain, replaced && !AtTextEnd ? &saved : nullptr);
+        end = GetLastLine(endPar);
     }
     if (rest) {
         if (end)
@@ -571,14 +565,33 @@ bool TRtRTFText::InsertParagraphs(TParagraph*& Par, TLine*& Line, int32_t& Pos, 
     Chain->Next = nullptr;
     FreePar(Chain);
     if (endPar != P)
-        MoveMarksWithLines(P, endPar);
+        positions_.LinesMove(P, endPar);
     RenumberFrom(P);
     Par = endPar;
     Line = end ? end : endPar->Lines;
     Pos = end ? end->Length : 0;
     MarkChanged(P);
     MarkChanged(endPar);
-    return true;
+}
+
+// Links the paragraphs after Chain's first behind P, the last of them with the layout
+// Layout when given; returns that last paragraph.
+TParagraph* TRtRTFText::LinkChainTail(TParagraph* P, TParagraph* Chain, const TParagraph* Layout)
+{
+    TParagraph* lastC = Chain;
+    while (lastC->Next)
+        lastC = lastC->Next;
+    TParagraph* second = Chain->Next;
+    lastC->Next = P->Next;
+    if (P->Next)
+        P->Next->Prior = lastC;
+    P->Next = second;
+    second->Prior = P;
+    if (Layout)
+        CopyLayoutProps(*lastC, *Layout);
+    for (TParagraph* q = second; q != lastC->Next; q = q->Next)
+        MarkChanged(q);
+    return lastC;
 }
 
 // Cell by cell into the cells of the target rows from Target on; the chain's lines move.
@@ -713,21 +726,4 @@ void TRtRTFText::TakeChainHeadProps(TParagraph* P, TParagraph* Chain)
         P->Cell = cell;
     }
     Chain->Objects = nullptr;
-}
-
-// Cursor and selection in lines that moved from From to To belong to To now.
-void TRtRTFText::MoveMarksWithLines(TParagraph* From, TParagraph* To)
-{
-    auto rehome = [&](TParagraph*& CP, TLine* CL) {
-        if (CP != From)
-            return;
-        for (TLine* l = To->Lines; l; l = l->Next)
-            if (l == CL) {
-                CP = To;
-                return;
-            }
-    };
-    rehome(CursorPar, CursorLine);
-    rehome(SelStartPar, SelStartLine);
-    rehome(SelEndPar, SelEndLine);
 }

@@ -131,6 +131,34 @@ TEST_F(RtLineBreak, DeletedCharactersDisappearAtTheNextBreak)
     EXPECT_EQ(ParString(Par(0)), "adef");
 }
 
+TEST_F(RtLineBreak, KeptPositionsStayOnTheirCharacterWhenDeletedCharactersGo)
+{
+    // "aaa bbb " / "ccc ddd"; the "bbb" goes at the next break, every position after it
+    // keeps its character: the second "c" (offset 9 before, 6 after).
+    Layout({"aaa bbb ccc ddd"});
+    for (int i = 4; i < 7; ++i)
+        Line(0, 0)->Attrs[i].Style.Include(afsDelete);
+    TTestPosition own{Par(0), Line(0, 1), 1};
+    E->Positions().Add(own.Par, own.Line, own.Pos);
+    const TPositionFields holders[] = {
+        {"cursor", E->CursorPar, E->CursorLine, E->CursorPos},
+        {"selection start", E->SelStartPar, E->SelStartLine, E->SelStartPos},
+        {"selection end", E->SelEndPar, E->SelEndLine, E->SelEndPos},
+        {"body cursor", E->BodyCursorPar, E->BodyCursorLine, E->BodyCursorPos},
+        {"registered", own.Par, own.Line, own.Pos},
+    };
+    for (const TPositionFields& h : holders) {
+        h.Par = Par(0);
+        h.Line = Line(0, 1);
+        h.Pos = 1;
+    }
+    E->BreakParagraph(Par(0), true);
+    ASSERT_EQ(ParString(Par(0)), "aaa  ccc ddd");
+    for (const TPositionFields& h : holders)
+        EXPECT_EQ(OffsetInPar(Par(0), h), 6) << h.Name;
+    E->Positions().Remove(&own, sizeof(own));
+}
+
 TEST_F(RtLineBreak, ChangeResultTellsWhatARebreakChanged)
 {
     Layout({"aaa bbb ccc ddd", "x"});

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -23,6 +24,16 @@ void PutMarker(TParagraph* Par, int32_t Pos, uint8_t Code, uint32_t Id)
 {
     Par->Lines->Chars[Pos] = Code;
     Par->Lines->Attrs[Pos] = AttrWith(Id, {afsIsObject});
+}
+
+// The paragraphs of a new text of Pars, taken from it as a chain.
+TParagraph* DetachedChain(const std::vector<std::string>& Pars)
+{
+    TRtRTFText source;
+    FillText(source, Pars);
+    TParagraph* chain = source.FirstPar;
+    source.FirstPar = nullptr;
+    return chain;
 }
 
 }  // namespace
@@ -627,18 +638,74 @@ TEST_F(RtRTFText, MemoryFormatSwitch)
 TEST_F(RtRTFText, MergingAChainIntoTheMiddleOfAParagraph)
 {
     FillText(Text, {"hello world", "after"});
-    TRtRTFText source;
-    FillText(source, {"AB", "CD"});
-    TParagraph* chain = source.FirstPar;
-    source.FirstPar = nullptr;
     TParagraph* p = Text.FirstPar;
     TLine* line = p->Lines;
     int32_t pos = 6;
-    EXPECT_TRUE(Text.InsertParagraphs(p, line, pos, chain));
+    EXPECT_TRUE(Text.InsertParagraphs(p, line, pos, DetachedChain({"AB", "CD"})));
     EXPECT_EQ(Pars(Text), (std::vector<std::string>{"hello AB", "CDworld", "after"}));
     EXPECT_EQ(ParString(p), "CDworld");
     EXPECT_EQ(Text.CharPosOf(p, line, pos), 9 + 2);
     EXPECT_EQ(Text.FirstPar->Next->Next->Index, 2);
+}
+
+TEST_F(RtRTFText, PositionsFollowTheirCharacterIntoAnotherParagraph)
+{
+    // Each edit moves the "world" of "hello world" into another paragraph, and with it every
+    // position on it (here on its "r"): a split after "hello ", a chain "AB" / "CD" merged
+    // there, and joining "world" as a paragraph of its own to "hello ".
+    struct TEdit {
+        const char* Name;
+        std::vector<std::string> Text;
+        int32_t Par, Pos;   // the "r": its paragraph and its place in it
+        std::function<TParagraph*(TRtRTFText&)> Run;   // the paragraph that holds "world" after it
+        std::string Result;
+    };
+    const TEdit edits[] = {
+        {"split", {"hello world", "after"}, 0, 8,
+         [](TRtRTFText& T) {
+             EXPECT_TRUE(T.SplitPar(T.FirstPar, T.FirstPar->Lines, 6));
+             return T.FirstPar->Next;
+         },
+         "world"},
+        {"merged chain", {"hello world", "after"}, 0, 8,
+         [](TRtRTFText& T) {
+             TParagraph* p = T.FirstPar;
+             TLine* line = p->Lines;
+             int32_t pos = 6;
+             EXPECT_TRUE(T.InsertParagraphs(p, line, pos, DetachedChain({"AB", "CD"})));
+             return p;
+         },
+         "CDworld"},
+        {"joined", {"hello ", "world"}, 1, 2,
+         [](TRtRTFText& T) {
+             EXPECT_TRUE(T.DeleteChar(T.FirstPar, T.FirstPar->Lines, 6));
+             return T.FirstPar;
+         },
+         "hello world"},
+    };
+    for (const TEdit& edit : edits) {
+        SCOPED_TRACE(edit.Name);
+        TRtRTFText text;
+        FillText(text, edit.Text);
+        TParagraph* holding = text.GetParByIndex(edit.Par);
+        TTestPosition own;
+        text.Positions().Add(own.Par, own.Line, own.Pos);
+        const TPositionFields holders[] = {
+            {"cursor", text.CursorPar, text.CursorLine, text.CursorPos},
+            {"body cursor", text.BodyCursorPar, text.BodyCursorLine, text.BodyCursorPos},
+            {"registered", own.Par, own.Line, own.Pos},
+        };
+        for (const TPositionFields& h : holders) {
+            h.Par = holding;
+            h.Line = holding->Lines;
+            h.Pos = edit.Pos;
+        }
+        TParagraph* p = edit.Run(text);
+        ASSERT_EQ(ParString(p), edit.Result);
+        for (const TPositionFields& h : holders)
+            EXPECT_EQ(OffsetInPar(p, h), int32_t(edit.Result.find('r'))) << h.Name;
+        text.Positions().Remove(&own, sizeof(own));
+    }
 }
 
 TEST_F(RtRTFText, MergingAtAParagraphStartTakesTheChainsProperties)

@@ -163,6 +163,35 @@ inline std::vector<std::string> LinesOf(const TParagraph* Par)
     return v;
 }
 
+// A position a test registers with a text.
+struct TTestPosition {
+    TParagraph* Par = nullptr;
+    TLine* Line = nullptr;
+    int32_t Pos = 0;
+};
+
+// The fields of a kept position, named for the messages.
+struct TPositionFields {
+    const char* Name;
+    TParagraph*& Par;
+    TLine*& Line;
+    int32_t& Pos;
+};
+
+// The offset of a kept position in Par; -1 when it is not on one of Par's lines.
+inline int32_t OffsetInPar(const TParagraph* Par, const TPositionFields& Kept)
+{
+    if (Kept.Par != Par)
+        return -1;
+    int32_t before = 0;
+    for (const TLine* l = Par->Lines; l; l = l->Next) {
+        if (l == Kept.Line)
+            return before + Kept.Pos;
+        before += l->Length;
+    }
+    return -1;
+}
+
 struct TUseTestPlatform {
     TUseTestPlatform() { TestPlatform(); }
 };
