@@ -290,9 +290,6 @@ public:
     bool SelectionChanged = false;
     bool InsertMode = true;
     TAttr CurrentAttr;
-    int32_t DefaultLineHeight = 16;
-    int32_t DefaultFont = 0;
-    int32_t DefaultSize = 0;
     bool ObjectsChanged = false;
 
     // ---- caret, view, resolution and zoom --------------------------------------------------------------
@@ -315,13 +312,9 @@ public:
     int32_t Resizing = 100;
     int32_t ScreenResolution = 96;
     TRtScreenResMode ScreenResMode = rmNormal;
-    bool FixedResMode = false;
     int32_t FixedResolution = 0;
     int32_t ScaledFixedResolution = 0;
     bool ZoomByResolution = false;   // the zoom-off flag
-    bool KeepMapMode = false;
-    bool OwnScale = false;
-    float ScaleX = 1.0f, ScaleY = 1.0f;
     void SetZooming(int32_t Value);
     void SetScreenResMode(TRtScreenResMode Mode);
 
@@ -353,13 +346,10 @@ public:
     // ---- state flags ---------------------------------------------------------------------------------
     bool Busy = false;
     bool UpdatesLocked = false;
-    bool RepaintLocked = false;
     bool LayoutBusy = false;
-    bool LayoutUpdating = false;
-    bool RebuildLock = false;
-    bool PassRunning = false, InFormatting = false, ChainFormatting = false;
-    bool WrapAtWindow = false, ScreenLayout = false, KeepStoredLineBreaks = false;
-    bool PlainNoWrap = false, CenterMeasure = false, DeferLayout = false, DeferPending = false;
+    bool InFormatting = false;
+    bool WrapAtWindow = false;
+    bool PlainNoWrap = false, DeferLayout = false;
     bool SelChangePending = false;
     bool ConstructionFlag = false;
 
@@ -368,7 +358,6 @@ public:
     TObject* OwnerComponent = nullptr;
     TNotifyEvent OnChangeSelection;
     TNotifyEvent OnTextChange;
-    std::function<void(TParagraph* Par)> OnParagraphStyle;
     std::function<void(TRtObjectBase* Obj)> OnInsertObject;
     TRtSetGaugeValueEvent OnSetGaugeValue;
     TRtSetStatusStringEvent OnSetStatusString;
@@ -376,7 +365,7 @@ public:
     TProtectedChangeEvent OnProtectedChange;
     TRtTextObjectDestroyEvent OnTextObjectDestroying;
     TNotifyEvent OnChangeUndoStack;
-    TNotifyEvent OnNumbering, OnHeaderChange, OnLayerChange;
+    TNotifyEvent OnHeaderChange, OnLayerChange;
 
     // ---- embedded objects: the text's object services -------------------------------------------
     // Set when the owner paints objects itself (PaintObject is then asked).
@@ -391,9 +380,6 @@ public:
     virtual int32_t GetLinePageNr(TParagraph* Par, TLine* Line) { return Line ? Line->PageNr + 1 : 1; }
     // Answers the object-load question: Obj may be replaced; True: loaded by the handler.
     std::function<void(TObject* Sender, TRtObjectBase*& Obj, bool& Answer)> OnObjectLoadQuery;
-    // Gives the display text of a reference: Sender, name, format, reference, text, done.
-    std::function<void(TObject* Sender, const AnsiString& Name, const AnsiString& Fmt, TTextObj* Ref,
-                       AnsiString& Text, bool& Done)> OnReferenceGetText;
     // Field texts and field sizes asked by field objects.
     std::function<AnsiString(TObject* Sender, TRtObjectBase* Field, bool& Done)> OnGetFieldText;
     std::function<void(TObject* Sender, TRtObjectBase* Field, int32_t& Width, int32_t& Height, int32_t& Base)>
@@ -428,7 +414,6 @@ public:
     bool UndoApplying = false;    // a step is being undone or redone
     bool PendingReformat = false;
     int32_t UndoMaxCount = 100;
-    int32_t CursorExtra = 0;      // the further cursor value steps keep
 
     // ---- numbering, headers and footers --------------------------------------------------------
     void UpdateNumbering();
@@ -528,6 +513,11 @@ private:
     bool pageCountValid_ = false;
     // The selection as last seen by CheckSelectionChanged.
     TRtSelectionEnds savedSel_;
+    // Hooks of the owner control the text fires; no owner hands one in yet.
+    TNotifyEvent OnNumbering;
+    // Gives the display text of a reference: Sender, name, format, reference, text, done.
+    std::function<void(TObject* Sender, const AnsiString& Name, const AnsiString& Fmt, TTextObj* Ref,
+                       AnsiString& Text, bool& Done)> OnReferenceGetText;
 
 protected:
     // Working state and switches of the text's own operations.
@@ -556,4 +546,16 @@ protected:
     bool TabsAllUsed = false;
     bool FixedCellWidths = false;   // rows keep the given widths short of 255
     int32_t ObjectIdFilter = 0;     // MarkParsWithStyles matches only this object id when set
+    // Line metrics, resolution, mapping and layout switches the engine layers use.
+    int32_t DefaultLineHeight = 16;
+    bool FixedResMode = false;
+    bool KeepMapMode = false;
+    bool OwnScale = false;
+    float ScaleX = 1.0f, ScaleY = 1.0f;
+    bool RepaintLocked = false;
+    bool LayoutUpdating = false;
+    bool RebuildLock = false;
+    bool PassRunning = false, ScreenLayout = false, KeepStoredLineBreaks = false, CenterMeasure = false;
+    // The paragraph hook ChangeStyle fires for the owner control; no owner hands one in yet.
+    std::function<void(TParagraph* Par)> OnParagraphStyle;
 };

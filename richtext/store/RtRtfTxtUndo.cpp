@@ -321,7 +321,6 @@ void TRtStoreUndoObject::RecordOppositeStep(TParagraph* Par)
     redo->Level = Level;
     redo->CursorParIndex = CursorParIndex;
     redo->CursorOffset = CursorOffset;
-    redo->CursorExtra = CursorExtra;
     redo->SelStartParIndex = SelStartParIndex;
     redo->SelStartOffset = SelStartOffset;
     redo->SelEndParIndex = SelEndParIndex;
@@ -590,7 +589,6 @@ void TRtRTFText::SaveUndo(TParagraph* Par, int32_t Kind, TRtUndoLevel Level)
     if (!NoUndoCursor && CursorPar) {
         obj->CursorParIndex = (CountParsTo(FirstPar, CursorPar) - 1);
         obj->CursorOffset = OffsetInPar(CursorPar, CursorLine, CursorPos);
-        obj->CursorExtra = CursorExtra;
     }
     obj->SaveSelection();
     obj->SaveParData(Par);
