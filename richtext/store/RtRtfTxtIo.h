@@ -127,10 +127,7 @@ public:
 
     AnsiString TextSaveFormat = "AUTO";
     AnsiString TextLoadFormat = "AUTO";
-    QString BasePath;
-    QString SaveFileName;
     AnsiString FileExt;          // upper case with its dot, during a file load or save
-    uint8_t Saving = 0;
     uint8_t IOResult = 5;
     bool InsertRequested = false;     // LoadWithReader inserts even into an empty text
     bool PasteBorders = false, PasteShading = false, PasteIndents = false;
@@ -168,10 +165,7 @@ public:
     uint16_t LayoutMode = 0;
     bool FrozenPageBreaks = false;
     int32_t WidowLines = 0;
-    TRtReformatEvent OnReformat;
     TMeasurePageEvent OnMeasurePage;
-    int32_t CellPadding = 25;          // twips
-    int32_t FixedLineHeight = 240;     // twips, for paragraphs hosting a paragraph object
     int32_t TextLeftOffset = 0;
     int32_t TextTopOffset = 0;
     bool InfiniteWidth = false;
@@ -242,6 +236,12 @@ private:
         int32_t FooterHeight = 0;
     };
     std::array<THFRecord, 3> hf_{};
+    QString BasePath;                  // folder of the file being loaded or saved
+    uint8_t Saving = 0;
+    int32_t CellPadding = 25;          // twips
+    int32_t FixedLineHeight = 240;     // twips, for paragraphs hosting a paragraph object
+    // The owner's hook around a layout pass; no owner hands one in yet.
+    TRtReformatEvent OnReformat;
 
 protected:
     // Working state and switches of the text's own operations.
