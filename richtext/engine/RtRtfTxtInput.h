@@ -243,20 +243,14 @@ public:
     int32_t HandOverText(int32_t Free, TStream* Stream);
 
     // ---- painting state ------------------------------------------------------------------------------
-    bool BlankAreaMark = false;
     uint16_t LayoutFlags = 0;
     bool BackgroundScrolling = true;
     bool Transparent = false;
-    bool ScaleBackground = false;
     QImage BackgroundPicture;                 // tiled behind the text; null: none
-    bool InRefresh = false;
-    bool RefreshPending = false;
     bool ObjectsPainted = false;
     bool NeedsObjectPass = true;
     std::vector<TTextObj*> ObjectsToPlace;
-    bool SkipLinePaint = false;
     TRtPrintOptions PrintOptions;
-    TRtGetPageGapTextEvent OnGetPageGapText;
     TNotifyEvent OnRefresh;                   // the owner's refresh hook
     int32_t ClientWidthPx = 0, ClientHeightPx = 0;  // the owner's client area
     TCanvas* PaintingCanvas = nullptr;        // the canvas a paint runs on
@@ -269,7 +263,6 @@ public:
     TRtObjectDropEvent OnObjectDrop;
     TRtObjectEditEvent OnObjectEdit;
     TRtFieldReturn FieldReturn;
-    bool Moving = false;
     bool SkipLineFeedAfterCR = true;          // CR LF gives one paragraph break
     bool SelectionPointSet = false;           // raised by SetSelectionPoint, cleared by the control
     TParagraph* LastCursorParagraph = nullptr;
@@ -281,17 +274,11 @@ public:
 
     // Owner events.
     TNotifyEvent OnCursorMove;
-    TNotifyEvent OnPositionChanged;
-    TNotifyEvent OnCaretPosition;
     TNotifyEvent OnBeforeChange;
-    TNotifyEvent OnAfterChange;
-    TRtParagraphEvent OnCursorParagraph;
     TRtParagraphEvent OnParagraphChanged;
     TNotifyEvent OnPageBreak;
-    TNotifyEvent OnMarkedCellsDelete;
     TRtHotStyleEvent OnHotStyle;
     TRtCursorLeavesBoxEvent OnEditBoxCursorLeaves;
-    TRtChangeBoxEvent OnEditBoxChangeWidth;
     TRtChangeBoxEvent OnEditBoxChangeHeight;
     TRtFlowTextOutOfBox OnEditBoxTextFlowsOut;
     TRtFlowTextIntoBox OnEditBoxTextFlowsIn;
@@ -301,10 +288,6 @@ public:
     int32_t BoxWidth = 0, BoxHeight = 0;
     std::function<void(int32_t Width, int32_t Height)> OnSetBoxSize;
 
-    // Edit-box state.
-    std::unique_ptr<TRtRTFTextIo> EditBoxStore;
-    TAttr EditBoxAttr;
-    bool EditBoxStoreActive = false;
     // Keeps the text as it is before an edit, for taking the edit back.
     void SaveEditBoxState();
 
@@ -400,6 +383,24 @@ private:
     void TakeEditBack();
 
     bool editBoxChecking_ = false;
+    bool BlankAreaMark = false;
+    bool ScaleBackground = false;
+    bool InRefresh = false;
+    bool RefreshPending = false;              // kept for hosts: cleared by Refresh, nothing reads it
+    bool SkipLinePaint = false;
+    bool Moving = false;
+    // Owner hooks the engine fires; no owner hands one in yet.
+    TRtGetPageGapTextEvent OnGetPageGapText;
+    TNotifyEvent OnPositionChanged;
+    TNotifyEvent OnCaretPosition;
+    TNotifyEvent OnAfterChange;
+    TRtParagraphEvent OnCursorParagraph;
+    TNotifyEvent OnMarkedCellsDelete;
+    TRtChangeBoxEvent OnEditBoxChangeWidth;
+    // Edit-box state.
+    std::unique_ptr<TRtRTFTextIo> EditBoxStore;
+    TAttr EditBoxAttr;
+    bool EditBoxStoreActive = false;
 
 protected:
     // Working state and switches of the text's own operations.
