@@ -261,6 +261,7 @@ public:
     TStringList* NameList() const { return names_.get(); }
     std::vector<TRtObjectBase*>& Objects() { return objects_; }
     // The own undo stack, when one is created; the one in use (own or the control's).
+    // Public: the edit control and the component hand in and use the stack.
     std::unique_ptr<TRtUndoStack> OwnUndoStack;
     TRtUndoStack* UndoStack = nullptr;
     const std::vector<TRtProgressLevel>& ProgressLevels() const { return progress_; }
@@ -269,6 +270,8 @@ public:
     int32_t CacheDefaultBase = 0;
 
     // ---- the chain, cursor and selection ---------------------------------------------------------
+    // Public: the control, the readers and writers, the undo records and the object services
+    // walk the chain and move the cursor and the selection.
     TParagraph* FirstPar = nullptr;
     TParagraph* CursorPar = nullptr;
     TLine* CursorLine = nullptr;
@@ -293,6 +296,8 @@ public:
     bool ObjectsChanged = false;
 
     // ---- caret, view, resolution and zoom --------------------------------------------------------------
+    // Public: the owner control's view state; the edit control, the printer and the object
+    // frames read and set it.
     int32_t CaretX = 0, CaretY = 0, CaretWidth = 0, CaretHeight = 0;
     uint8_t Inserting = 1;
     TTextObj* SelectedObjEntry = nullptr;
@@ -319,6 +324,7 @@ public:
     void SetScreenResMode(TRtScreenResMode Mode);
 
     // ---- options ------------------------------------------------------------------------------------
+    // Public: settings of the owner control and the dialogs; the readers and writers read them.
     TRtEditOptions EditOptions;
     TRtViewOptions ViewOptions;
     TRtEditBoxModes EditBoxModes;
@@ -344,7 +350,7 @@ public:
     QString FileName;
 
     // ---- state flags ---------------------------------------------------------------------------------
-    bool Busy = false;
+    // Public: the edit control and the printer hold the layout off and ask about it through these.
     bool UpdatesLocked = false;
     bool LayoutBusy = false;
     bool InFormatting = false;
@@ -354,6 +360,7 @@ public:
     bool ConstructionFlag = false;
 
     // ---- links and events -----------------------------------------------------------------------------
+    // Public: handed in by the owner control and the object services.
     TRtCustomRtfEditClass* OwnerControl = nullptr;
     TObject* OwnerComponent = nullptr;
     TNotifyEvent OnChangeSelection;
@@ -384,6 +391,7 @@ public:
     std::function<AnsiString(TObject* Sender, TRtObjectBase* Field, bool& Done)> OnGetFieldText;
     std::function<void(TObject* Sender, TRtObjectBase* Field, int32_t& Width, int32_t& Height, int32_t& Base)>
         OnGetFieldBounds;
+    // Public: page state the printer sets and the page-number fields read.
     int32_t PageNumberOffset = 0;
     int32_t PaintingPage = 0;    // 0-based page being painted
     int32_t PrintingPage = 0;    // 0-based page being printed
@@ -410,6 +418,7 @@ public:
     // The whole text as RTF, and loading it back (kind-14 steps; the format layer fills these).
     virtual void SaveSnapshot(TStream* Stream) {}
     virtual void LoadSnapshot(TStream* Stream) {}
+    // Public: the undo records and the control set these around a step.
     int32_t UndoSuspended = 0;    // no recording while above 0
     bool UndoApplying = false;    // a step is being undone or redone
     bool PendingReformat = false;
@@ -428,6 +437,7 @@ public:
     void SetLayer(int32_t NewLayer);
     bool SelectHeaderFooterById(uint32_t Id);
     uint32_t EditedHeaderFooterId() const;
+    // Public: the header and footer items switch the edited text through these.
     TParagraph* PendingInputPar = nullptr;  // an empty paragraph that counts for numbering
     TRtSpecialTextProperty* EditedSpecialText = nullptr;
     // The body while a header or footer is edited.
@@ -446,6 +456,8 @@ public:
     // Splits a cell in two halves; returns the new cell.
     TParagraph* SplitCell(TParagraph* Par, bool MoveText);
     void CombineCell(TParagraph* Par);
+    // Frees a paragraph's cell record; the current cell forgets it.
+    void FreeParCell(TParagraph* Par);
     void ApplyParPropsToPar(TParagraph* Par, const TParProps& Props);
     void ApplyParProps(TParagraph*& Par, int32_t Count, const TRtCellDescriptor* Cells);
     int32_t AddTable(const AnsiString& Name, const AnsiString& Text, int32_t Value3, int32_t Right, int32_t Left);
@@ -457,7 +469,6 @@ public:
     void IncOutlineLevel() { ChangeOutlineLevel(1); }
     void DecOutlineLevel() { ChangeOutlineLevel(-1); }
     void UpdateOutlineVisibility();
-    TRtCell* CurrentCell = nullptr;
 
     // Flags a paragraph for reformatting (and forgets the page count).
     void MarkChanged(TParagraph* Par);
@@ -546,6 +557,8 @@ protected:
     bool TabsAllUsed = false;
     bool FixedCellWidths = false;   // rows keep the given widths short of 255
     int32_t ObjectIdFilter = 0;     // MarkParsWithStyles matches only this object id when set
+    bool Busy = false;
+    TRtCell* CurrentCell = nullptr;
     // Line metrics, resolution, mapping and layout switches the engine layers use.
     int32_t DefaultLineHeight = 16;
     bool FixedResMode = false;

@@ -196,10 +196,7 @@ void TRtStoreUndoObject::RestoreLines(TParagraph* Par, bool WithProps)
                 Par->Cell = new TRtCell;
             *Par->Cell = *SavedPar->Cell;
         } else if (Par->Cell) {
-            if (Text->CurrentCell == Par->Cell)
-                Text->CurrentCell = nullptr;
-            delete Par->Cell;
-            Par->Cell = nullptr;
+            Text->FreeParCell(Par);
         }
     }
     // The copy's lines and the object references they hold move into the paragraph.
@@ -279,10 +276,8 @@ void TRtStoreUndoObject::Apply()
         break;
     case ukSnapshot:
         if (HasStream()) {
-            const bool loading = text->Busy;
             GetStream()->SetPosition(0);
             text->LoadSnapshot(GetStream());
-            text->Busy = loading;
         }
         break;
     case ukObjectSize:
@@ -402,10 +397,7 @@ void TRtStoreUndoObject::RestoreParAndCell(TParagraph* Par)
             Par->Cell = new TRtCell;
         *Par->Cell = *SavedCell;
     } else if (UndoKind == ukProperties && Par->Cell) {
-        if (text->CurrentCell == Par->Cell)
-            text->CurrentCell = nullptr;
-        delete Par->Cell;
-        Par->Cell = nullptr;
+        text->FreeParCell(Par);
     }
     if (UndoKind == ukTableCell && SavedCell && SavedCell->TableId > 0) {
         TRtTableList* tables = text->TableList();
