@@ -125,14 +125,32 @@ public:
     // The text of a header or footer item, with its text's page header.
     void Assign(TRtSpecialTextProperty& Item);
 
+    // Public: the control, the component and the text dialog choose formats and read the results.
     AnsiString TextSaveFormat = "AUTO";
     AnsiString TextLoadFormat = "AUTO";
     AnsiString FileExt;          // upper case with its dot, during a file load or save
     uint8_t IOResult = 5;
-    bool InsertRequested = false;     // LoadWithReader inserts even into an empty text
-    bool PasteBorders = false, PasteShading = false, PasteIndents = false;
     bool Loading = false;
     TBeforePasteEvent OnBeforePaste;
+    // Loads Stream at the cursor, into an empty text too.
+    void LoadInserting(TStream* Stream, const AnsiString& Format)
+    {
+        InsertRequested = true;
+        try {
+            LoadFromStream(Stream, Format);
+        } catch (...) {
+            InsertRequested = false;
+            throw;
+        }
+        InsertRequested = false;
+    }
+    // Which paragraph formats a pasted text brings along.
+    void SetPasteOptions(bool Borders, bool Shading, bool Indents)
+    {
+        PasteBorders = Borders;
+        PasteShading = Shading;
+        PasteIndents = Indents;
+    }
 
     // ---- page layout and line metrics -------------------------------------------------------
     virtual int32_t ReformatText(TParagraph* StartPar);
@@ -161,6 +179,7 @@ public:
         Base = DefaultLineHeight * 4 / 5;
     }
 
+    // Public: layout settings of the owner control and the printer; the control reads the page count.
     int32_t PageCount = 1;
     uint16_t LayoutMode = 0;
     bool FrozenPageBreaks = false;
@@ -237,6 +256,8 @@ private:
     };
     std::array<THFRecord, 3> hf_{};
     QString BasePath;                  // folder of the file being loaded or saved
+    bool InsertRequested = false;      // LoadWithReader inserts even into an empty text
+    bool PasteBorders = false, PasteShading = false, PasteIndents = false;
     uint8_t Saving = 0;
     int32_t CellPadding = 25;          // twips
     int32_t FixedLineHeight = 240;     // twips, for paragraphs hosting a paragraph object
