@@ -243,6 +243,7 @@ public:
     int32_t HandOverText(int32_t Free, TStream* Stream);
 
     // ---- painting state ------------------------------------------------------------------------------
+    // Public: the edit control and the printer set the painting target and options.
     uint16_t LayoutFlags = 0;
     bool BackgroundScrolling = true;
     bool Transparent = false;
@@ -252,11 +253,17 @@ public:
     std::vector<TTextObj*> ObjectsToPlace;
     TRtPrintOptions PrintOptions;
     TNotifyEvent OnRefresh;                   // the owner's refresh hook
-    int32_t ClientWidthPx = 0, ClientHeightPx = 0;  // the owner's client area
+    // The owner's client area, window pixels.
+    void SetClientSize(int32_t Width, int32_t Height)
+    {
+        ClientWidthPx = Width;
+        ClientHeightPx = Height;
+    }
     TCanvas* PaintingCanvas = nullptr;        // the canvas a paint runs on
     int32_t CanvasLeft = 0, CanvasTop = 0;    // layout offset of the canvas origin
 
     // ---- fields -------------------------------------------------------------------------------------------
+    // Public: the edit control and the object frames wire these hooks and read the object state.
     TRtObjectEnv* ObjectEnv = nullptr;        // created by the edit control
     TTextObj* DropEntry = nullptr;
     TRtObjectMoveEvent OnObjectMove;
@@ -383,6 +390,7 @@ private:
     void TakeEditBack();
 
     bool editBoxChecking_ = false;
+    int32_t ClientWidthPx = 0, ClientHeightPx = 0;
     bool BlankAreaMark = false;
     bool ScaleBackground = false;
     bool InRefresh = false;

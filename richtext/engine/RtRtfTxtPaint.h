@@ -178,6 +178,7 @@ public:
     int32_t WidthTableCount() const { return int32_t(widthTables_.size()); }
     // Marks every cached table for rebuilding (fonts or resolution changed).
     void InvalidateWidthTables();
+    // Public: measuring settings of the owner; the width-table tests read the counts.
     // How many tables were built from the font (not found in the cache).
     int32_t WidthTablesBuilt = 0;
     int32_t MaxWidthTables = 16;
@@ -197,7 +198,7 @@ public:
     // Text colours of DBCS lead and trail bytes while embedded or bookmark codes are shown.
     TColor DBCSLeadColor = clRed, DBCSTrailColor = clBlue;
 
-    // Font state left by SelectCharFont for the painter.
+    // Font state left by SelectCharFont for the painter (public: the width-table tests check it).
     bool FontUnderline = false, FontSub = false, FontSuper = false;
     int32_t FontHeightPx = 0;
     TColor DefaultTextColor = clWindowText;
@@ -296,6 +297,8 @@ public:
     void ScrollSurface(int32_t Dx, int32_t Dy, const TRect& Clip);
 
     // ---- fields ------------------------------------------------------------------------------------------
+    // Public: the edit control wires the caret, scroll and change hooks and reads ChangeFlags
+    // and TextHeight; the others are display settings of the owner.
     TParagraph* LastStyleParagraph = nullptr;
     uint8_t HeaderFooterPass = 0;
     bool CursorWordPending = false;
@@ -318,7 +321,7 @@ public:
     uint32_t ChangeFlags = 0;
     // Posts the change message (WM_RTCHANGE) to the owner control's window.
     std::function<void()> OnPostChange;
-    // Further view state of the owner.
+    // Further view state of the owner, set by the edit control.
     bool PageView = false;              // the page-view flag
     bool ShowLeftMargin = false;
     int32_t GapWidth = 0;               // gap left of the text, window pixels
