@@ -394,7 +394,7 @@ private:
     bool BlankAreaMark = false;
     bool ScaleBackground = false;
     bool InRefresh = false;
-    bool RefreshPending = false;              // kept for hosts: cleared by Refresh, nothing reads it
+    bool RefreshPending = false;              // cleared by Refresh; nothing sets or reads it yet
     bool SkipLinePaint = false;
     bool Moving = false;
     // Owner hooks the engine fires; no owner hands one in yet.

@@ -386,10 +386,10 @@ private:
     bool ShowRightMargin = false;
     int32_t GapWidth2 = 0;              // gap right of the text, window pixels
     int32_t WrapWidthScreen = 0;
-    // Kept up to date for hosts of the engine, nothing here reads them: the device
-    // kind of the reference canvas, the zoomed resolution, a caret rectangle for an
-    // object drop, the scroll flags, the text rectangle in layout units (the painting
-    // uses TextRectPx), the measured object's attribute and a bitmap for painting.
+    // Engine state the layers keep though nothing reads it yet: the device kind of the
+    // reference canvas, the zoomed resolution, a caret rectangle for an object drop, the
+    // scroll flags, the text rectangle in layout units (the painting uses TextRectPx),
+    // the attribute of the object being measured (not set yet) and a bitmap for painting.
     int32_t DeviceTechnology = DT_RASDISPLAY;
     int32_t EffectiveResolution = 96;
     TRect CaretRect;

@@ -179,7 +179,7 @@ public:
         Base = DefaultLineHeight * 4 / 5;
     }
 
-    // Public: layout settings of the owner control and the printer; the control reads the page count.
+    // Public: layout settings of the owner; the edit control and the caret use the text offsets.
     int32_t PageCount = 1;
     uint16_t LayoutMode = 0;
     bool FrozenPageBreaks = false;
