@@ -308,8 +308,7 @@ void TRtCustomRtfEdit::ResizeStep()
     resizing_ = true;
     TRtRTFTextInput* e = engine_.get();
     const QSize size = viewport()->size();
-    e->ClientWidthPx = size.width();
-    e->ClientHeightPx = size.height();
+    e->SetClientSize(size.width(), size.height());
     e->SetSurfaceSize(size.width(), size.height());
     surfaceStale_ = true;
     e->SetVisibleHeight(size.height());

@@ -610,18 +610,15 @@ bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data, bool Moving)
     if (e->HasCompleteSelection())
         e->DeleteSelection(false);
     e->OnBeforePaste = OnBeforePasteEvent;
-    e->PasteBorders = ClipboardOptions.Has(rtcoPreserveBorders);
-    e->PasteShading = ClipboardOptions.Has(rtcoPreserveShading);
-    e->PasteIndents = ClipboardOptions.Has(rtcoPreserveIndents);
+    e->SetPasteOptions(ClipboardOptions.Has(rtcoPreserveBorders), ClipboardOptions.Has(rtcoPreserveShading),
+                       ClipboardOptions.Has(rtcoPreserveIndents));
     const bool wordAtCursor = !ClipboardOptions.Has(rtcoDontAutoAppendSpace) && !IsBlank(CharAtCursor(e, 0));
     TMemoryStream stream;
     stream.WriteBuffer(bytes.constData(), bytes.size());
     stream.SetPosition(0);
-    e->InsertRequested = true;
     e->NoPictures = !pictures;
     e->BeginUndoGroup();
-    e->LoadFromStream(&stream, format);
-    e->InsertRequested = false;
+    e->LoadInserting(&stream, format);
     e->NoPictures = false;
     AdoptObjects(viewport());
     if (wordAtCursor && !IsBlank(CharAtCursor(e, -1)) && !IsBlank(CharAtCursor(e, 0))) {
@@ -631,7 +628,7 @@ bool TRtCustomRtfEdit::InsertMimeData(const QMimeData* Data, bool Moving)
     }
     e->EndUndoGroup();
     e->OnBeforePaste = nullptr;
-    e->PasteBorders = e->PasteShading = e->PasteIndents = false;
+    e->SetPasteOptions(false, false, false);
     ShowInserted();
     return true;
 }
@@ -686,15 +683,12 @@ bool TRtCustomRtfEdit::InsertFile(const QString& FileName)
     const QString ext = QFileInfo(FileName).suffix().toUpper();
     TRtRTFTextInput* e = engine_.get();
     if (ext == "RTF" || ext == "TXT") {
-        e->InsertRequested = true;
         try {
             TFileStream stream(FileName, fmOpenRead);
-            e->LoadFromStream(&stream, "AUTO");
+            e->LoadInserting(&stream, "AUTO");
         } catch (const Exception&) {
-            e->InsertRequested = false;
             return false;
         }
-        e->InsertRequested = false;
     } else {
         auto obj = std::make_unique<TRtOImageObject>();
         obj->WriteRTFMode = wobOnlyRTF;

@@ -78,12 +78,9 @@ void TRtRTFTextPaint::UpdateLayout()
 {
     if (FormatLock)
         return;
-    if (DeferLayout && !MarginsChanging) {
-        DeferPending = true;
+    if (DeferLayout && !MarginsChanging)
         return;
-    }
     ComputeHiddenStyleMask();
-    DeferPending = false;
     if (!MarginsChanging)
         ObjRefList()->ResetPlaced();
     FormatHeadersFooters();
@@ -254,7 +251,6 @@ int32_t TRtRTFTextPaint::FormatParagraphChain(TParagraph* First)
 {
     if (FormatLock || !First)
         return 0;
-    ChainFormatting = true;
     TParagraph* last = First;
     for (TParagraph* p = First; p; p = p->Next) {
         MeasureParagraph(p);
@@ -263,7 +259,6 @@ int32_t TRtRTFTextPaint::FormatParagraphChain(TParagraph* First)
     }
     ReformatText(First);
     const TLine* l = GetLastLine(last);
-    ChainFormatting = false;
     return l ? l->Top + l->Height : 0;
 }
 

@@ -243,33 +243,33 @@ public:
     int32_t HandOverText(int32_t Free, TStream* Stream);
 
     // ---- painting state ------------------------------------------------------------------------------
-    bool BlankAreaMark = false;
+    // Public: the edit control and the printer set the painting target and options.
     uint16_t LayoutFlags = 0;
     bool BackgroundScrolling = true;
     bool Transparent = false;
-    bool ScaleBackground = false;
     QImage BackgroundPicture;                 // tiled behind the text; null: none
-    bool InRefresh = false;
-    bool RefreshPending = false;
     bool ObjectsPainted = false;
     bool NeedsObjectPass = true;
     std::vector<TTextObj*> ObjectsToPlace;
-    bool SkipLinePaint = false;
     TRtPrintOptions PrintOptions;
-    TRtGetPageGapTextEvent OnGetPageGapText;
     TNotifyEvent OnRefresh;                   // the owner's refresh hook
-    int32_t ClientWidthPx = 0, ClientHeightPx = 0;  // the owner's client area
+    // The owner's client area, window pixels.
+    void SetClientSize(int32_t Width, int32_t Height)
+    {
+        ClientWidthPx = Width;
+        ClientHeightPx = Height;
+    }
     TCanvas* PaintingCanvas = nullptr;        // the canvas a paint runs on
     int32_t CanvasLeft = 0, CanvasTop = 0;    // layout offset of the canvas origin
 
     // ---- fields -------------------------------------------------------------------------------------------
+    // Public: the edit control and the object frames wire these hooks and read the object state.
     TRtObjectEnv* ObjectEnv = nullptr;        // created by the edit control
     TTextObj* DropEntry = nullptr;
     TRtObjectMoveEvent OnObjectMove;
     TRtObjectDropEvent OnObjectDrop;
     TRtObjectEditEvent OnObjectEdit;
     TRtFieldReturn FieldReturn;
-    bool Moving = false;
     bool SkipLineFeedAfterCR = true;          // CR LF gives one paragraph break
     bool SelectionPointSet = false;           // raised by SetSelectionPoint, cleared by the control
     TParagraph* LastCursorParagraph = nullptr;
@@ -281,17 +281,11 @@ public:
 
     // Owner events.
     TNotifyEvent OnCursorMove;
-    TNotifyEvent OnPositionChanged;
-    TNotifyEvent OnCaretPosition;
     TNotifyEvent OnBeforeChange;
-    TNotifyEvent OnAfterChange;
-    TRtParagraphEvent OnCursorParagraph;
     TRtParagraphEvent OnParagraphChanged;
     TNotifyEvent OnPageBreak;
-    TNotifyEvent OnMarkedCellsDelete;
     TRtHotStyleEvent OnHotStyle;
     TRtCursorLeavesBoxEvent OnEditBoxCursorLeaves;
-    TRtChangeBoxEvent OnEditBoxChangeWidth;
     TRtChangeBoxEvent OnEditBoxChangeHeight;
     TRtFlowTextOutOfBox OnEditBoxTextFlowsOut;
     TRtFlowTextIntoBox OnEditBoxTextFlowsIn;
@@ -301,10 +295,6 @@ public:
     int32_t BoxWidth = 0, BoxHeight = 0;
     std::function<void(int32_t Width, int32_t Height)> OnSetBoxSize;
 
-    // Edit-box state.
-    std::unique_ptr<TRtRTFTextIo> EditBoxStore;
-    TAttr EditBoxAttr;
-    bool EditBoxStoreActive = false;
     // Keeps the text as it is before an edit, for taking the edit back.
     void SaveEditBoxState();
 
@@ -408,6 +398,25 @@ private:
     void UpdateAfterChangeUnlocked();
 
     bool editBoxChecking_ = false;
+    int32_t ClientWidthPx = 0, ClientHeightPx = 0;
+    bool BlankAreaMark = false;
+    bool ScaleBackground = false;
+    bool InRefresh = false;
+    bool RefreshPending = false;              // cleared by Refresh; nothing sets or reads it yet
+    bool SkipLinePaint = false;
+    bool Moving = false;
+    // Owner hooks the engine fires; no owner hands one in yet.
+    TRtGetPageGapTextEvent OnGetPageGapText;
+    TNotifyEvent OnPositionChanged;
+    TNotifyEvent OnCaretPosition;
+    TNotifyEvent OnAfterChange;
+    TRtParagraphEvent OnCursorParagraph;
+    TNotifyEvent OnMarkedCellsDelete;
+    TRtChangeBoxEvent OnEditBoxChangeWidth;
+    // Edit-box state.
+    std::unique_ptr<TRtRTFTextIo> EditBoxStore;
+    TAttr EditBoxAttr;
+    bool EditBoxStoreActive = false;
 
 protected:
     // Working state and switches of the text's own operations.

@@ -178,6 +178,7 @@ public:
     int32_t WidthTableCount() const { return int32_t(widthTables_.size()); }
     // Marks every cached table for rebuilding (fonts or resolution changed).
     void InvalidateWidthTables();
+    // Public: measuring settings of the owner; the width-table tests read the counts.
     // How many tables were built from the font (not found in the cache).
     int32_t WidthTablesBuilt = 0;
     // The cache's size (tables of about 1 kB): a text's looks are measured once.
@@ -196,12 +197,9 @@ public:
     // Text colours of DBCS lead and trail bytes while embedded or bookmark codes are shown.
     TColor DBCSLeadColor = clRed, DBCSTrailColor = clBlue;
 
-    // Font state left by SelectCharFont for the painter.
-    bool FontUnderline = false, FontDoubleUnderline = false, FontSub = false, FontSuper = false;
-    TRtTextEffect HotEffect = rteffNone;
-    TColor HotEffectColor = 0;
+    // Font state left by SelectCharFont for the painter (public: the width-table tests check it).
+    bool FontUnderline = false, FontSub = false, FontSuper = false;
     int32_t FontHeightPx = 0;
-    TColor UnderlineColor = 0;
     TColor DefaultTextColor = clWindowText;
     int32_t HighlightedStyleNr = -1;
     TParagraph* HotParagraph = nullptr;
@@ -209,7 +207,6 @@ public:
     TCanvas* Canvas = nullptr;
     TCanvas* PaintCanvas() const { return Canvas ? Canvas : referenceCanvas_; }
     TRtGetAttrColorEvent OnGetAttrColor;
-    TNotifyEvent OnFontChanged;
 
     // ---- measuring and line breaking ------------------------------------------------------------
     void ComputeHiddenStyleMask();
@@ -247,7 +244,6 @@ public:
     // Spell checks a paragraph's words as they are typed (input layer); True
     // when a misspelling mark changed.
     virtual bool SpellCheckParagraph(TParagraph* /*Par*/, bool /*Force*/) { return false; }
-    int32_t LastLayoutWidth = 0;
 
     // ---- position geometry and table columns ----------------------------------------------------------
     bool FindLineAtPosition(TParagraph*& Par, TLine*& Line, int32_t X, int32_t Y);
@@ -300,63 +296,36 @@ public:
     void ScrollSurface(int32_t Dx, int32_t Dy, const TRect& Clip);
 
     // ---- fields ------------------------------------------------------------------------------------------
-    WrtStyle HiddenStyleMask;
+    // Public: the edit control wires the caret, scroll and change hooks and reads ChangeFlags
+    // and TextHeight; the others are display settings of the owner.
     TParagraph* LastStyleParagraph = nullptr;
-    bool SkipWordAtCursor = false;
-    int32_t PageBufferClock = 0;
-    int32_t MaxPageBuffers = 3;
-    int32_t DeviceTechnology = DT_RASDISPLAY;
     uint8_t HeaderFooterPass = 0;
-    bool EditBoxResizing = false;
-    std::unique_ptr<TBitmap> WorkBitmap;
-    bool RenderingPageBuffer = false;
     bool CursorWordPending = false;
-    TRect CaretRect;
-    bool CaretRectValid = false;
-    int32_t CaretRectKind = 0;
-    bool ScrollingVertically = false;
-    TRtIsLeadByteEvent OnIsLeadByte;
-    bool PaintLocked = false;
     bool PageBuffersActive = false;
     bool MonochromePageBuffers = false;
     TRtPaintPageEvent OnPaintPage;
     bool CursorLineToTop = false;
-    TAttr* ObjectAttr = nullptr;
     TColor GapColor = clBtnShadow;
-    bool NoVertScroll = false, NoHorzScroll = false;
+    bool NoVertScroll = false;
     bool PostEveryChange = false;
     bool TextFlowPending = false;
-    bool CheckHyperlinkWords = false;
-    int32_t CaretWidthSetting = 0;
-    bool SpellCheckPaused = false;
-    bool FormatAtZoom100 = false;
     TColor HighlightColor = clHighlight, HighlightTextColor = clHighlightText;
-    int32_t EffectiveResolution = 96;
     TRtMeasureCharEvent OnMeasureChar;
-    int32_t LastYPos = 0, LastXPos = 0;
-    TNotifyEvent OnYPosChanged, OnXPosChanged;
     TRtEngineEvent OnHideCaret, OnShowCaret, OnCaretMoved, OnHorzScrolled;
     TRtVertScrolledEvent OnVertScrolled;
     TRtHyphenateEvent OnHyphenate;
     int32_t TextHeight = 0;
     bool EditBoxCheckRequested = false;
-    bool ScrollBusy = false;
     bool MarginsChanging = false;
-    bool SelStartGiven = false, SelLengthGiven = false;
-    int32_t SelStartValue = 0, SelLengthValue = 0;
     uint32_t ChangeFlags = 0;
     // Posts the change message (WM_RTCHANGE) to the owner control's window.
     std::function<void()> OnPostChange;
-    // Further view state of the owner.
+    // Further view state of the owner, set by the edit control.
     bool PageView = false;              // the page-view flag
-    bool ShowLeftMargin = false, ShowRightMargin = false;
-    int32_t GapWidth = 0, GapWidth2 = 0;  // gaps beside the text, window pixels
-    // Kept up to date by UpdateScreenMargins for hosts; the painting itself uses TextRectPx.
-    TRect ScreenMargins;                // the same in layout units
-    bool HasScreenMargins = false;
+    bool ShowLeftMargin = false;
+    int32_t GapWidth = 0;               // gap left of the text, window pixels
     int32_t LeftScreenOffset = 0, RightScreenOffset = 0;
-    int32_t WrapWidth = 0, WrapWidthScreen = 0;
-    bool Measuring = false;
+    int32_t WrapWidth = 0;
     std::function<void()> OnLayoutChanged;  // the owner control's layout-changed operation
     std::unique_ptr<TRtFont> CurrentFont;   // bound to this engine
 
@@ -412,6 +381,38 @@ private:
     TRtWidthTable* currentTable_ = nullptr;
     std::vector<std::pair<const TCanvas*, TRtMapMode>> mapModes_;
     QImage surface_;
+    WrtStyle HiddenStyleMask;
+    int32_t PageBufferClock = 0;
+    int32_t MaxPageBuffers = 3;
+    TRtIsLeadByteEvent OnIsLeadByte;    // the owner's lead-byte test; no owner hands one in yet
+    TNotifyEvent OnFontChanged;         // the owner's font hook; no owner hands one in yet
+    bool NoHorzScroll = false;
+    int32_t CaretWidthSetting = 0;      // window pixels; 0 or less: 1
+    bool FormatAtZoom100 = false;
+    // The caret position last reported to the owner's position hooks (no owner hands them in yet).
+    int32_t LastYPos = 0, LastXPos = 0;
+    TNotifyEvent OnYPosChanged, OnXPosChanged;
+    // A selection by absolute position waiting for its start or its length.
+    bool SelStartGiven = false, SelLengthGiven = false;
+    int32_t SelStartValue = 0, SelLengthValue = 0;
+    bool ShowRightMargin = false;
+    int32_t GapWidth2 = 0;              // gap right of the text, window pixels
+    int32_t WrapWidthScreen = 0;
+    // Engine state the layers keep though nothing reads it yet: the device kind of the
+    // reference canvas, the zoomed resolution, a caret rectangle for an object drop, the
+    // scroll flags, the text rectangle in layout units (the painting uses TextRectPx),
+    // the attribute of the object being measured (not set yet) and a bitmap for painting.
+    int32_t DeviceTechnology = DT_RASDISPLAY;
+    int32_t EffectiveResolution = 96;
+    TRect CaretRect;
+    bool CaretRectValid = false;
+    int32_t CaretRectKind = 0;
+    bool ScrollingVertically = false;
+    bool ScrollBusy = false;
+    TRect ScreenMargins;
+    bool HasScreenMargins = false;
+    TAttr* ObjectAttr = nullptr;
+    std::unique_ptr<TBitmap> WorkBitmap;
 
 protected:
     // Working state and switches of the text's own operations.
@@ -428,4 +429,17 @@ protected:
     bool InsertPointsHidden = false;    // the text hides insert points
     bool AutomaticTextHidden = false;
     bool FormatAllRunning = false;
+    // Font state left by SelectCharFont for the painter.
+    bool FontDoubleUnderline = false;
+    TRtTextEffect HotEffect = rteffNone;
+    TColor HotEffectColor = 0;
+    TColor UnderlineColor = 0;
+    int32_t LastLayoutWidth = 0;
+    bool SkipWordAtCursor = false;
+    bool EditBoxResizing = false;
+    bool RenderingPageBuffer = false;
+    bool PaintLocked = false;
+    bool CheckHyperlinkWords = false;
+    bool SpellCheckPaused = false;
+    bool Measuring = false;
 };

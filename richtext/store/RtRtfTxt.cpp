@@ -125,8 +125,6 @@ void TRtRTFText::Clear()
     ClearParagraphs(false);
     if (!SharedWidthCache)
         ResetWidthCache();
-    DefaultFont = CurrentAttr.Font;
-    DefaultSize = RtDefaultFontSize;
     ParCounter = 0;
     if (!KeepSettings)
         header_->Init();

@@ -261,6 +261,7 @@ public:
     TStringList* NameList() const { return names_.get(); }
     std::vector<TRtObjectBase*>& Objects() { return objects_; }
     // The own undo stack, when one is created; the one in use (own or the control's).
+    // Public: the edit control and the component hand in and use the stack.
     std::unique_ptr<TRtUndoStack> OwnUndoStack;
     TRtUndoStack* UndoStack = nullptr;
     const std::vector<TRtProgressLevel>& ProgressLevels() const { return progress_; }
@@ -269,6 +270,8 @@ public:
     int32_t CacheDefaultBase = 0;
 
     // ---- the chain, cursor and selection ---------------------------------------------------------
+    // Public: the control, the readers and writers, the undo records and the object services
+    // walk the chain and move the cursor and the selection.
     TParagraph* FirstPar = nullptr;
     TParagraph* CursorPar = nullptr;
     TLine* CursorLine = nullptr;
@@ -290,12 +293,11 @@ public:
     bool SelectionChanged = false;
     bool InsertMode = true;
     TAttr CurrentAttr;
-    int32_t DefaultLineHeight = 16;
-    int32_t DefaultFont = 0;
-    int32_t DefaultSize = 0;
     bool ObjectsChanged = false;
 
     // ---- caret, view, resolution and zoom --------------------------------------------------------------
+    // Public: the owner control's view state; the edit control, the printer and the object
+    // frames read and set it.
     int32_t CaretX = 0, CaretY = 0, CaretWidth = 0, CaretHeight = 0;
     uint8_t Inserting = 1;
     TTextObj* SelectedObjEntry = nullptr;
@@ -315,17 +317,14 @@ public:
     int32_t Resizing = 100;
     int32_t ScreenResolution = 96;
     TRtScreenResMode ScreenResMode = rmNormal;
-    bool FixedResMode = false;
     int32_t FixedResolution = 0;
     int32_t ScaledFixedResolution = 0;
     bool ZoomByResolution = false;   // the zoom-off flag
-    bool KeepMapMode = false;
-    bool OwnScale = false;
-    float ScaleX = 1.0f, ScaleY = 1.0f;
     void SetZooming(int32_t Value);
     void SetScreenResMode(TRtScreenResMode Mode);
 
     // ---- options ------------------------------------------------------------------------------------
+    // Public: settings of the owner control and the dialogs; the readers and writers read them.
     TRtEditOptions EditOptions;
     TRtViewOptions ViewOptions;
     TRtEditBoxModes EditBoxModes;
@@ -351,24 +350,21 @@ public:
     QString FileName;
 
     // ---- state flags ---------------------------------------------------------------------------------
-    bool Busy = false;
+    // Public: the edit control and the printer hold the layout off and ask about it through these.
     bool UpdatesLocked = false;
-    bool RepaintLocked = false;
     bool LayoutBusy = false;
-    bool LayoutUpdating = false;
-    bool RebuildLock = false;
-    bool PassRunning = false, InFormatting = false, ChainFormatting = false;
-    bool WrapAtWindow = false, ScreenLayout = false, KeepStoredLineBreaks = false;
-    bool PlainNoWrap = false, CenterMeasure = false, DeferLayout = false, DeferPending = false;
+    bool InFormatting = false;
+    bool WrapAtWindow = false;
+    bool PlainNoWrap = false, DeferLayout = false;
     bool SelChangePending = false;
     bool ConstructionFlag = false;
 
     // ---- links and events -----------------------------------------------------------------------------
+    // Public: handed in by the owner control and the object services.
     TRtCustomRtfEditClass* OwnerControl = nullptr;
     TObject* OwnerComponent = nullptr;
     TNotifyEvent OnChangeSelection;
     TNotifyEvent OnTextChange;
-    std::function<void(TParagraph* Par)> OnParagraphStyle;
     std::function<void(TRtObjectBase* Obj)> OnInsertObject;
     TRtSetGaugeValueEvent OnSetGaugeValue;
     TRtSetStatusStringEvent OnSetStatusString;
@@ -376,7 +372,7 @@ public:
     TProtectedChangeEvent OnProtectedChange;
     TRtTextObjectDestroyEvent OnTextObjectDestroying;
     TNotifyEvent OnChangeUndoStack;
-    TNotifyEvent OnNumbering, OnHeaderChange, OnLayerChange;
+    TNotifyEvent OnHeaderChange, OnLayerChange;
 
     // ---- embedded objects: the text's object services -------------------------------------------
     // Set when the owner paints objects itself (PaintObject is then asked).
@@ -391,13 +387,11 @@ public:
     virtual int32_t GetLinePageNr(TParagraph* Par, TLine* Line) { return Line ? Line->PageNr + 1 : 1; }
     // Answers the object-load question: Obj may be replaced; True: loaded by the handler.
     std::function<void(TObject* Sender, TRtObjectBase*& Obj, bool& Answer)> OnObjectLoadQuery;
-    // Gives the display text of a reference: Sender, name, format, reference, text, done.
-    std::function<void(TObject* Sender, const AnsiString& Name, const AnsiString& Fmt, TTextObj* Ref,
-                       AnsiString& Text, bool& Done)> OnReferenceGetText;
     // Field texts and field sizes asked by field objects.
     std::function<AnsiString(TObject* Sender, TRtObjectBase* Field, bool& Done)> OnGetFieldText;
     std::function<void(TObject* Sender, TRtObjectBase* Field, int32_t& Width, int32_t& Height, int32_t& Base)>
         OnGetFieldBounds;
+    // Public: page state the printer sets and the page-number fields read.
     int32_t PageNumberOffset = 0;
     int32_t PaintingPage = 0;    // 0-based page being painted
     int32_t PrintingPage = 0;    // 0-based page being printed
@@ -424,11 +418,11 @@ public:
     // The whole text as RTF, and loading it back (kind-14 steps; the format layer fills these).
     virtual void SaveSnapshot(TStream* Stream) {}
     virtual void LoadSnapshot(TStream* Stream) {}
+    // Public: the undo records and the control set these around a step.
     int32_t UndoSuspended = 0;    // no recording while above 0
     bool UndoApplying = false;    // a step is being undone or redone
     bool PendingReformat = false;
     int32_t UndoMaxCount = 100;
-    int32_t CursorExtra = 0;      // the further cursor value steps keep
 
     // ---- numbering, headers and footers --------------------------------------------------------
     void UpdateNumbering();
@@ -443,6 +437,7 @@ public:
     void SetLayer(int32_t NewLayer);
     bool SelectHeaderFooterById(uint32_t Id);
     uint32_t EditedHeaderFooterId() const;
+    // Public: the header and footer items switch the edited text through these.
     TParagraph* PendingInputPar = nullptr;  // an empty paragraph that counts for numbering
     TRtSpecialTextProperty* EditedSpecialText = nullptr;
     // The body while a header or footer is edited.
@@ -461,6 +456,8 @@ public:
     // Splits a cell in two halves; returns the new cell.
     TParagraph* SplitCell(TParagraph* Par, bool MoveText);
     void CombineCell(TParagraph* Par);
+    // Frees a paragraph's cell record; the current cell forgets it.
+    void FreeParCell(TParagraph* Par);
     void ApplyParPropsToPar(TParagraph* Par, const TParProps& Props);
     void ApplyParProps(TParagraph*& Par, int32_t Count, const TRtCellDescriptor* Cells);
     int32_t AddTable(const AnsiString& Name, const AnsiString& Text, int32_t Value3, int32_t Right, int32_t Left);
@@ -472,7 +469,6 @@ public:
     void IncOutlineLevel() { ChangeOutlineLevel(1); }
     void DecOutlineLevel() { ChangeOutlineLevel(-1); }
     void UpdateOutlineVisibility();
-    TRtCell* CurrentCell = nullptr;
 
     // Flags a paragraph for reformatting (and forgets the page count).
     void MarkChanged(TParagraph* Par);
@@ -529,6 +525,11 @@ private:
     bool pageCountValid_ = false;
     // The selection as last seen by CheckSelectionChanged.
     TRtSelectionEnds savedSel_;
+    // Hooks of the owner control the text fires; no owner hands one in yet.
+    TNotifyEvent OnNumbering;
+    // Gives the display text of a reference: Sender, name, format, reference, text, done.
+    std::function<void(TObject* Sender, const AnsiString& Name, const AnsiString& Fmt, TTextObj* Ref,
+                       AnsiString& Text, bool& Done)> OnReferenceGetText;
 
 protected:
     // Working state and switches of the text's own operations.
@@ -557,4 +558,18 @@ protected:
     bool TabsAllUsed = false;
     bool FixedCellWidths = false;   // rows keep the given widths short of 255
     int32_t ObjectIdFilter = 0;     // MarkParsWithStyles matches only this object id when set
+    bool Busy = false;
+    TRtCell* CurrentCell = nullptr;
+    // Line metrics, resolution, mapping and layout switches the engine layers use.
+    int32_t DefaultLineHeight = 16;
+    bool FixedResMode = false;
+    bool KeepMapMode = false;
+    bool OwnScale = false;
+    float ScaleX = 1.0f, ScaleY = 1.0f;
+    bool RepaintLocked = false;
+    bool LayoutUpdating = false;
+    bool RebuildLock = false;
+    bool PassRunning = false, ScreenLayout = false, KeepStoredLineBreaks = false, CenterMeasure = false;
+    // The paragraph hook ChangeStyle fires for the owner control; no owner hands one in yet.
+    std::function<void(TParagraph* Par)> OnParagraphStyle;
 };

@@ -644,11 +644,9 @@ void TRtRTFTextIo::SaveToFile(const QString& Name)
         BasePath = QFileInfo(Name).absolutePath();
     Saving = 1;
     FileExt = toAnsi(ExtractFileExt(Name).toUpper());
-    SaveFileName = Name;
     auto reset = OnExit([&] {
         Saving = 0;
         FileExt.clear();
-        SaveFileName.clear();
         if (ownBase)
             BasePath.clear();
     });

@@ -125,17 +125,32 @@ public:
     // The text of a header or footer item, with its text's page header.
     void Assign(TRtSpecialTextProperty& Item);
 
+    // Public: the control, the component and the text dialog choose formats and read the results.
     AnsiString TextSaveFormat = "AUTO";
     AnsiString TextLoadFormat = "AUTO";
-    QString BasePath;
-    QString SaveFileName;
     AnsiString FileExt;          // upper case with its dot, during a file load or save
-    uint8_t Saving = 0;
     uint8_t IOResult = 5;
-    bool InsertRequested = false;     // LoadWithReader inserts even into an empty text
-    bool PasteBorders = false, PasteShading = false, PasteIndents = false;
     bool Loading = false;
     TBeforePasteEvent OnBeforePaste;
+    // Loads Stream at the cursor, into an empty text too.
+    void LoadInserting(TStream* Stream, const AnsiString& Format)
+    {
+        InsertRequested = true;
+        try {
+            LoadFromStream(Stream, Format);
+        } catch (...) {
+            InsertRequested = false;
+            throw;
+        }
+        InsertRequested = false;
+    }
+    // Which paragraph formats a pasted text brings along.
+    void SetPasteOptions(bool Borders, bool Shading, bool Indents)
+    {
+        PasteBorders = Borders;
+        PasteShading = Shading;
+        PasteIndents = Indents;
+    }
 
     // ---- page layout and line metrics -------------------------------------------------------
     virtual int32_t ReformatText(TParagraph* StartPar);
@@ -164,14 +179,12 @@ public:
         Base = DefaultLineHeight * 4 / 5;
     }
 
+    // Public: layout settings of the owner; the edit control and the caret use the text offsets.
     int32_t PageCount = 1;
     uint16_t LayoutMode = 0;
     bool FrozenPageBreaks = false;
     int32_t WidowLines = 0;
-    TRtReformatEvent OnReformat;
     TMeasurePageEvent OnMeasurePage;
-    int32_t CellPadding = 25;          // twips
-    int32_t FixedLineHeight = 240;     // twips, for paragraphs hosting a paragraph object
     int32_t TextLeftOffset = 0;
     int32_t TextTopOffset = 0;
     bool InfiniteWidth = false;
@@ -252,6 +265,14 @@ private:
         int32_t FooterHeight = 0;
     };
     std::array<THFRecord, 3> hf_{};
+    QString BasePath;                  // folder of the file being loaded or saved
+    bool InsertRequested = false;      // LoadWithReader inserts even into an empty text
+    bool PasteBorders = false, PasteShading = false, PasteIndents = false;
+    uint8_t Saving = 0;
+    int32_t CellPadding = 25;          // twips
+    int32_t FixedLineHeight = 240;     // twips, for paragraphs hosting a paragraph object
+    // The owner's hook around a layout pass; no owner hands one in yet.
+    TRtReformatEvent OnReformat;
 
 protected:
     // Working state and switches of the text's own operations.

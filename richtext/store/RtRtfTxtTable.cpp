@@ -130,6 +130,14 @@ TParagraph* TRtRTFText::SplitCell(TParagraph* P, bool MoveText)
     return n;
 }
 
+void TRtRTFText::FreeParCell(TParagraph* Par)
+{
+    if (CurrentCell == Par->Cell)
+        CurrentCell = nullptr;
+    delete Par->Cell;
+    Par->Cell = nullptr;
+}
+
 void TRtRTFText::CombineCell(TParagraph* C)
 {
     if (!C)

@@ -196,10 +196,7 @@ void TRtStoreUndoObject::RestoreLines(TParagraph* Par, bool WithProps)
                 Par->Cell = new TRtCell;
             *Par->Cell = *SavedPar->Cell;
         } else if (Par->Cell) {
-            if (Text->CurrentCell == Par->Cell)
-                Text->CurrentCell = nullptr;
-            delete Par->Cell;
-            Par->Cell = nullptr;
+            Text->FreeParCell(Par);
         }
     }
     // The copy's lines and the object references they hold move into the paragraph.
@@ -279,10 +276,8 @@ void TRtStoreUndoObject::Apply()
         break;
     case ukSnapshot:
         if (HasStream()) {
-            const bool loading = text->Busy;
             GetStream()->SetPosition(0);
             text->LoadSnapshot(GetStream());
-            text->Busy = loading;
         }
         break;
     case ukObjectSize:
@@ -321,7 +316,6 @@ void TRtStoreUndoObject::RecordOppositeStep(TParagraph* Par)
     redo->Level = Level;
     redo->CursorParIndex = CursorParIndex;
     redo->CursorOffset = CursorOffset;
-    redo->CursorExtra = CursorExtra;
     redo->SelStartParIndex = SelStartParIndex;
     redo->SelStartOffset = SelStartOffset;
     redo->SelEndParIndex = SelEndParIndex;
@@ -403,10 +397,7 @@ void TRtStoreUndoObject::RestoreParAndCell(TParagraph* Par)
             Par->Cell = new TRtCell;
         *Par->Cell = *SavedCell;
     } else if (UndoKind == ukProperties && Par->Cell) {
-        if (text->CurrentCell == Par->Cell)
-            text->CurrentCell = nullptr;
-        delete Par->Cell;
-        Par->Cell = nullptr;
+        text->FreeParCell(Par);
     }
     if (UndoKind == ukTableCell && SavedCell && SavedCell->TableId > 0) {
         TRtTableList* tables = text->TableList();
@@ -590,7 +581,6 @@ void TRtRTFText::SaveUndo(TParagraph* Par, int32_t Kind, TRtUndoLevel Level)
     if (!NoUndoCursor && CursorPar) {
         obj->CursorParIndex = (CountParsTo(FirstPar, CursorPar) - 1);
         obj->CursorOffset = OffsetInPar(CursorPar, CursorLine, CursorPos);
-        obj->CursorExtra = CursorExtra;
     }
     obj->SaveSelection();
     obj->SaveParData(Par);

@@ -43,7 +43,6 @@ public:
     uint32_t Created = 0;
     int32_t CursorParIndex = 0;
     int32_t CursorOffset = 0;
-    int32_t CursorExtra = 0;
     // The selection when the step was recorded, start before end, as paragraph
     // index and offset within the paragraph; SelStartParIndex -1: none.
     int32_t SelStartParIndex = -1, SelStartOffset = 0, SelEndParIndex = -1, SelEndOffset = 0;
