@@ -295,8 +295,7 @@ void TRtRTFText::FreeParExtras(TParagraph* Par)
         o = next;
     }
     Par->Objects = nullptr;
-    delete Par->Cell;
-    Par->Cell = nullptr;
+    FreeParCell(Par);
 }
 
 void TRtRTFText::FreePar(TParagraph*& Par)

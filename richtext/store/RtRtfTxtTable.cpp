@@ -188,10 +188,7 @@ void TRtRTFText::CombineCell(TParagraph* C)
     C->BrdLines &= uint16_t(~brdPresent);
     if (!(C->Flags & (parfNotFirstCell | parfNotLastCell))) {
         C->Flags &= ~parfTableCell;
-        delete C->Cell;
-        C->Cell = nullptr;
-        if (CurrentCell && !C->Cell)
-            CurrentCell = nullptr;
+        FreeParCell(C);
     }
 }
 
