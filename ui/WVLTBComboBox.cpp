@@ -343,6 +343,9 @@ QString TWVLTBFontComboBox::GetSelectedFontName() const
 
 void TWVLTBFontComboBox::SelectFontName(const QString& Name)
 {
+    // A font the text names but this machine lacks (drawn by a substitute) is
+    // still shown by its name, though nothing in the list is selected.
+    setPlaceholderText(Name);
     setCurrentIndex(int(FontList.indexOf(Name)));
 }
 

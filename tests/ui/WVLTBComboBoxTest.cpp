@@ -164,6 +164,17 @@ TEST(WVLTBComboBox, FontComboSelectsAndPreviewsTheHighlightedFont)
     EXPECT_EQ(combo.GetSelectedFontName(), QStringLiteral("Liberation Sans"));
     combo.SelectFontName(QStringLiteral("Keine solche Schrift"));
     EXPECT_EQ(combo.GetSelectedFontName(), QString());
+    // The missing font's name is what the box shows: its label is drawn, where
+    // an empty name leaves the box blank.
+    const auto label = [&combo] {
+        QImage img(combo.size(), QImage::Format_ARGB32);
+        combo.render(&img);
+        return img.copy(4, 3, combo.width() - 30, combo.height() - 6);
+    };
+    const QImage named = label();
+    combo.SelectFontName(QString());
+    const QImage blank = label();
+    EXPECT_NE(named, blank);
     EXPECT_FALSE(combo.FontWindow->isVisible());
 
     combo.showPopup();
