@@ -157,6 +157,8 @@ public:
     void AlignLines(TParagraph* Par);
     bool CalcLineHeight(TParagraph* Par, TLine* Line);
     int32_t GetTabWidth(TParagraph* Par, TLine* Line, int32_t Pos, int32_t X);
+    // The hanging indent's stop for a tab at Pos past X, or -1 when it does not apply.
+    int32_t HangingTabStop(TParagraph* Par, TLine* Line, int32_t Pos, int32_t X);
     int32_t GetParLeftPix(TParagraph* Par, bool NoNumbering);
     int32_t GetParRightPix(TParagraph* Par, bool Raw);
     int32_t GetIndentLeftPix(TParagraph* Par, TLine* Line);

@@ -154,49 +154,57 @@ int32_t TRtRTFTextIo::GetLineObjectIndent(TParagraph* Par, TLine* Line)
 
 // ---- tabs and justification ---------------------------------------------------------------------
 
+namespace {
+// The width of the text after the tab at Pos, summed until a tab, a line end
+// (unless Centre), the Decimal character or a closing one (when DecimalStop) or
+// Limit is passed.
+int32_t WidthAfterTab(TLine* Line, int32_t Pos, bool DecimalStop, char Decimal, bool Centre, int32_t Limit)
+{
+    int32_t sum = 0;
+    TLine* l = Line;
+    int32_t i = Pos + 1;
+    while (l) {
+        if (i >= l->Length) {
+            l = l->Next;
+            i = 0;
+            continue;
+        }
+        const uint8_t ch = l->Chars[i];
+        if (ch == 0 || ch == 9 || (!Centre && ch == 10))
+            break;
+        if (DecimalStop && (ch == uint8_t(Decimal) || ch == ')' || ch == ']' || ch == '}' || ch == '>'))
+            break;
+        sum += l->Attrs ? l->Attrs[i].Width : 0;
+        if (Centre ? sum >= Limit : sum > Limit)
+            break;
+        ++i;
+    }
+    return sum;
+}
+} // namespace
+
+int32_t TRtRTFTextIo::HangingTabStop(TParagraph* Par, TLine* Line, int32_t Pos, int32_t X)
+{
+    if (Line != Par->Lines || Par->IndentFirst >= 0 || NoHangingTabs)
+        return -1;
+    const int32_t hang = Par->IndentLeft ? MulDiv(Par->IndentLeft, Header()->XRes, 1440) : 0;
+    for (int32_t i = 0; i < Pos && i < Line->Length; ++i)
+        if (Line->Chars[i] == 9)
+            return -1;
+    return hang < X ? -1 : hang;
+}
+
 int32_t TRtRTFTextIo::GetTabWidth(TParagraph* Par, TLine* Line, int32_t Pos, int32_t X)
 {
     CurrentTabKind = 0;
     AlignedTab = false;
     TTextHeader* h = Header();
     // A hanging indent is an extra stop for the first tab of the first line.
-    int32_t hang = -1;
-    if (Line == Par->Lines && Par->IndentFirst < 0 && !NoHangingTabs) {
-        hang = Par->IndentLeft ? MulDiv(Par->IndentLeft, h->XRes, 1440) : 0;
-        bool tabBefore = false;
-        for (int32_t i = 0; i < Pos && i < Line->Length; ++i)
-            tabBefore = tabBefore || Line->Chars[i] == 9;
-        if (hang < X || tabBefore)
-            hang = -1;
-    }
+    const int32_t hang = HangingTabStop(Par, Line, Pos, X);
     const int32_t rightEdge = GetParRightPix(Par, false) - GetIndentRightPix(Par) - GetParLeftPix(Par, false);
     const char decimal = h->DecimalTabChar ? h->DecimalTabChar
                        : RtDecimalSeparator                  ? RtDecimalSeparator
                                                              : FormatSettings().DecimalSeparator;
-
-    // Sums the widths after the tab until a stop character or Limit is passed.
-    auto sumAfter = [&](bool decimalStop, bool centre, int32_t Limit) {
-        int32_t sum = 0;
-        TLine* l = Line;
-        int32_t i = Pos + 1;
-        while (l) {
-            if (i >= l->Length) {
-                l = l->Next;
-                i = 0;
-                continue;
-            }
-            const uint8_t ch = l->Chars[i];
-            if (ch == 0 || ch == 9 || (!centre && ch == 10))
-                break;
-            if (decimalStop && (ch == uint8_t(decimal) || ch == ')' || ch == ']' || ch == '}' || ch == '>'))
-                break;
-            sum += l->Attrs ? l->Attrs[i].Width : 0;
-            if (centre ? sum >= Limit : sum > Limit)
-                break;
-            ++i;
-        }
-        return sum;
-    };
 
     int32_t result = -1;
     for (int k = 0; k < 64 && result < 0; ++k) {
@@ -224,13 +232,13 @@ int32_t TRtRTFTextIo::GetTabWidth(TParagraph* Par, TLine* Line, int32_t Pos, int
         case 3: {
             AlignedTab = true;
             const int32_t room = s - X;
-            const int32_t sum = sumAfter(e.Kind == 3, false, room);
+            const int32_t sum = WidthAfterTab(Line, Pos, e.Kind == 3, decimal, false, room);
             // Text wider than the room leaves the tab without width.
             r = sum > room ? X : s - sum;
             break;
         }
         case 2: {
-            const int32_t sum = sumAfter(false, true, 2 * (s - X));
+            const int32_t sum = WidthAfterTab(Line, Pos, false, decimal, true, 2 * (s - X));
             r = std::max(s - sum / 2, X);
             break;
         }
