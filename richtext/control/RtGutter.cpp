@@ -11,6 +11,8 @@ TRtCustomGutter::TRtCustomGutter(QWidget* Parent) : QWidget(Parent)
 
 TRtCustomGutter::~TRtCustomGutter() { SetRichText(nullptr); }
 
+TRtCustomRichText* TRtCustomGutter::RichText() const { return richText_; }
+
 void TRtCustomGutter::SetRichText(TRtCustomRichText* RichText)
 {
     if (RichText == richText_)
@@ -18,9 +20,11 @@ void TRtCustomGutter::SetRichText(TRtCustomRichText* RichText)
     if (richText_)
         richText_->RtfText()->Positions().Remove(&walkStart_, sizeof(walkStart_));
     richText_ = RichText;
-    walkStart_ = nullptr;
-    if (richText_)
-        richText_->RtfText()->Positions().Add(walkStart_);
+    walkStart_ = {};
+    if (richText_) {
+        richText_->RtfText()->Positions().Add(walkStart_.Par);
+        richText_->RtfText()->Positions().Add(walkStart_.ChainHead);
+    }
     update();
 }
 
@@ -38,13 +42,15 @@ std::vector<TRtCustomGutter::TMark> TRtCustomGutter::Marks() const
     const auto above = [&](const TParagraph* P) {
         return P->Lines && !(P->Flags & parfTableCell) && screenTop(P) < -2;
     };
-    TParagraph* start = walkStart_ ? walkStart_ : e->FirstPar;
+    // A walk remembered in another chain (before a header or footer was
+    // entered or left) does not serve.
+    TParagraph* start = walkStart_.Par && walkStart_.ChainHead == e->FirstPar ? walkStart_.Par : e->FirstPar;
     while (start && start->Prior && !above(start))
         start = start->Prior;
     for (TParagraph* p = start; p && !(p->Lines && screenTop(p) >= -2); p = p->Next)
         if (above(p))
             start = p;
-    walkStart_ = start;
+    walkStart_ = {start, e->FirstPar};
     int32_t number = start ? start->Index : 0;
     for (const TParagraph* p = start; p; p = p->Next) {
         ++number;

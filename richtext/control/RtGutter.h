@@ -2,6 +2,7 @@
 // TRtCustomGutter: a plain gutter beside a rich text: the number of each
 // paragraph at the height of its first line, following the text's scrolling
 // and zoom. The active rich text links itself to it.
+#include <QPointer>
 #include <QWidget>
 
 #include <vector>
@@ -14,7 +15,7 @@ class TRtCustomGutter : public QWidget {
 public:
     explicit TRtCustomGutter(QWidget* Parent = nullptr);
     ~TRtCustomGutter() override;
-    TRtCustomRichText* RichText() const { return richText_; }
+    TRtCustomRichText* RichText() const;
     void SetRichText(TRtCustomRichText* RichText);
 
     // What the gutter shows: the paragraph numbers (from 1) and the window y
@@ -30,8 +31,15 @@ protected:
     void paintEvent(QPaintEvent* Event) override;
 
 private:
-    TRtCustomRichText* richText_ = nullptr;
-    // Where the last walk began: a paragraph above the view, registered with
-    // the text's live positions so that it follows the text's changes.
-    mutable TParagraph* walkStart_ = nullptr;
+    // Cleared when the rich text goes first.
+    QPointer<TRtCustomRichText> richText_;
+    // Where the last walk began: a paragraph above the view, and the first
+    // paragraph of the chain it lies in (the body, or a header or footer being
+    // edited), both registered with the text's live positions so that they
+    // follow the text's changes.
+    struct TWalkStart {
+        TParagraph* Par = nullptr;
+        TParagraph* ChainHead = nullptr;
+    };
+    mutable TWalkStart walkStart_;
 };

@@ -215,6 +215,80 @@ TEST_F(RtGutter, NumbersTheParagraphsWhereTheyStand)
     EXPECT_EQ(marks[1].Number, 2);
 }
 
+namespace {
+// The numbers a walk from the text's first paragraph gives the paragraphs in view.
+std::vector<std::pair<int32_t, int32_t>> WalkedMarks(const TRtRichText& Rtf)
+{
+    std::vector<std::pair<int32_t, int32_t>> out;
+    const TRtRTFTextInput* e = Rtf.RtfText();
+    int32_t number = 0;
+    for (const TParagraph* p = e->FirstPar; p; p = p->Next) {
+        ++number;
+        const int32_t y = p->Lines ? e->DocToScreen(p->Lines->Top - e->TopY) : 0;
+        if (p->Lines && y > Rtf.viewport()->height())
+            break;
+        if (p->Lines && y + e->DocToScreen(p->Lines->Height) >= 0)
+            out.emplace_back(number, y);
+    }
+    return out;
+}
+std::vector<std::pair<int32_t, int32_t>> GutterMarks(const TRtCustomGutter& Gutter)
+{
+    std::vector<std::pair<int32_t, int32_t>> out;
+    for (const TRtCustomGutter::TMark& m : Gutter.Marks())
+        out.emplace_back(m.Number, m.Y);
+    return out;
+}
+} // namespace
+
+TEST_F(RtGutter, NumbersTheChainBeingEditedAndOutlivesItsText)
+{
+    for (int i = 0; i < 40; ++i) {
+        Type("line");
+        Key(Qt::Key_Return);
+    }
+    const auto middle = [&] { Rtf->verticalScrollBar()->setValue(Rtf->verticalScrollBar()->maximum() / 2); };
+    // Linked while the body is shown, then into a header and back; and linked
+    // first while a header is edited, then back to the body.
+    for (bool linkInHeader : {false, true}) {
+        SCOPED_TRACE(linkInHeader ? "linked in the header" : "linked in the body");
+        TRtCustomGutter gutter;
+        if (linkInHeader)
+            E()->SetLayer(1);
+        Rtf->SetRtGutter(&gutter);
+        Rtf->Activate();
+        middle();
+        EXPECT_EQ(GutterMarks(gutter), WalkedMarks(*Rtf));
+        if (!linkInHeader) {
+            E()->SetLayer(1);
+            for (int i = 0; i < 5; ++i) {
+                Type("head");
+                Key(Qt::Key_Return);
+            }
+            E()->ReformatText(nullptr);
+            EXPECT_EQ(GutterMarks(gutter), WalkedMarks(*Rtf)) << "the header";
+        }
+        E()->SetLayer(0);
+        for (int top : {0, 1}) {
+            if (top)
+                middle();
+            else
+                Rtf->verticalScrollBar()->setValue(0);
+            EXPECT_EQ(GutterMarks(gutter), WalkedMarks(*Rtf)) << "the body again";
+        }
+        Rtf->SetRtGutter(nullptr);
+    }
+    // A gutter linked directly outlives the rich text it was linked to.
+    TRtCustomGutter gutter;
+    {
+        TRtRichText other;
+        gutter.SetRichText(&other);
+        EXPECT_EQ(gutter.RichText(), &other);
+    }
+    EXPECT_EQ(gutter.RichText(), nullptr);
+    EXPECT_TRUE(gutter.Marks().empty());
+}
+
 class RtRichTextLinks : public RtControlTest {};
 
 TEST_F(RtRichTextLinks, OutsideScrollBarsMoveTheViewAndFollowIt)
