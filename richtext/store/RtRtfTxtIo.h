@@ -156,6 +156,12 @@ public:
     virtual int32_t ReformatText(TParagraph* StartPar);
     void AlignLines(TParagraph* Par);
     bool CalcLineHeight(TParagraph* Par, TLine* Line);
+    // CalcLineHeight's steps: the height and base of the line's characters (true
+    // when a font was selected for it), the paragraph's line spacing, and the
+    // border distance above and below a bordered block.
+    bool LineTextMetrics(TParagraph* Par, TLine* Line, int32_t& Height, int32_t& Base);
+    void ApplyLineSpacing(TParagraph* Par, int32_t& Height, int32_t& Base);
+    void AddBorderDistance(TParagraph* Par, TLine* Line, int32_t& Height, int32_t& Base);
     int32_t GetTabWidth(TParagraph* Par, TLine* Line, int32_t Pos, int32_t X);
     // The hanging indent's stop for a tab at Pos past X, or -1 when it does not apply.
     int32_t HangingTabStop(TParagraph* Par, TLine* Line, int32_t Pos, int32_t X);

@@ -330,6 +330,93 @@ int32_t TRtRTFTextIo::LineSpacingGrowth(TParagraph* Par, int32_t Height)
     return Par->SpaceBetween > 0 ? std::max(sb - Height, 0) : sb - Height;
 }
 
+bool TRtRTFTextIo::LineTextMetrics(TParagraph* Par, TLine* Line, int32_t& Height, int32_t& Base)
+{
+    TTextHeader* hd = Header();
+    bool selected = false;
+    if (Par->Flags & (parfObjectPar | parfObjectPar2)) {
+        Height = Base = MulDiv(FixedLineHeight, hd->YRes, 1440);
+    } else if (hd->RichText == 0 || !Line->Attrs) {
+        GetFontMetrics(Height, Base);
+    } else if (Line->Length == 0) {
+        if (Par->ParAttr.Font != 0 && Par->ParAttr.TextColor != 255) {
+            if (!NoAttrFontSelect) {
+                SelectAttrFont(Par->ParAttr);
+                selected = true;
+            }
+            GetFontMetrics(Height, Base);
+        } else if (IsCell(Par)) {
+            Height = Base = DefaultCellLineHeight < 0 ? 16 : DefaultCellLineHeight;
+        } else {
+            GetFontMetrics(Height, Base);
+        }
+    } else {
+        int32_t descent = 0;
+        for (int32_t i = 0; i < Line->Length; ++i) {
+            const TAttr& a = Line->Attrs[i];
+            if (Line->Chars[i] == 32 || a.Style.Has(afsHidden))
+                continue;
+            Height = std::max<int32_t>(Height, a.Height);
+            descent = std::max<int32_t>(descent, a.Height - a.Base);
+        }
+        if (Height < 1)
+            GetFontMetrics(Height, Base);
+        else
+            Base = Height - descent;
+    }
+    return selected;
+}
+
+void TRtRTFTextIo::ApplyLineSpacing(TParagraph* Par, int32_t& Height, int32_t& Base)
+{
+    TTextHeader* hd = Header();
+    if (Par->Flags & parfMultSpaceBetween) {
+        if (Par->SpaceBetween < 240)
+            Par->SpaceBetween = 240;
+        const int32_t nh = MulDiv(Par->SpaceBetween, Height, 240);
+        if (nh > Height) {
+            if (ViewOptions.Has(rtCenterLinesVertically))
+                Base += (nh - Height) / 2;
+            Height = nh;
+        }
+    } else if (Par->SpaceBetween != 0) {
+        const int32_t sb = MulDiv(std::abs(Par->SpaceBetween), hd->YRes, 1440);
+        if (Par->SpaceBetween < 0 || sb > Height) {
+            if (ViewOptions.Has(rtCenterLinesVertically))
+                Base += (sb - Height) / 2;
+            Height = sb;
+            Height = std::max(Height, 0);
+            Base = std::clamp(Base, 0, std::max(Height, 0));
+        }
+    }
+}
+
+void TRtRTFTextIo::AddBorderDistance(TParagraph* Par, TLine* Line, int32_t& Height, int32_t& Base)
+{
+    TTextHeader* hd = Header();
+    const bool singleEmpty = !IsCell(Par) && !Line->Prior && !Line->Next && Line->Length == 0;
+    if ((Par->BrdLines & brdPresent) && Par->BrdSpace > 0 && !NoBorderDistance && !singleEmpty) {
+        const int32_t d = MulDiv(Par->BrdSpace * 72, hd->YRes, 1440);
+        const uint16_t bits = uint16_t(Par->BrdLines & ~brdNoBetween);
+        if (!Line->Prior && (Par->BrdLines & (brdTop | brdBox))) {
+            const TParagraph* prev = Par->Prior;
+            const bool joined = prev && !IsCell(Par) && !(prev->BrdLines & brdNoBetween)
+                && uint16_t(prev->BrdLines & ~brdNoBetween) == bits;
+            if (!joined) {
+                Height += d;
+                Base += d;
+            }
+        }
+        if (!Line->Next && (Par->BrdLines & (brdBottom | brdBox))) {
+            const TParagraph* next = Par->Next;
+            const bool joined = next && !IsCell(Par) && !(Par->BrdLines & brdNoBetween)
+                && uint16_t(next->BrdLines & ~brdNoBetween) == bits;
+            if (!joined)
+                Height += d;
+        }
+    }
+}
+
 bool TRtRTFTextIo::CalcLineHeight(TParagraph* Par, TLine* Line)
 {
     const uint16_t oldHeight = Line->Height;
@@ -338,58 +425,9 @@ bool TRtRTFTextIo::CalcLineHeight(TParagraph* Par, TLine* Line)
         return true;
     }
     TTextHeader* hd = Header();
-    bool selected = false;
     int32_t h = 0, b = 0;
-    if (Par->Flags & (parfObjectPar | parfObjectPar2)) {
-        h = b = MulDiv(FixedLineHeight, hd->YRes, 1440);
-    } else if (hd->RichText == 0 || !Line->Attrs) {
-        GetFontMetrics(h, b);
-    } else if (Line->Length == 0) {
-        if (Par->ParAttr.Font != 0 && Par->ParAttr.TextColor != 255) {
-            if (!NoAttrFontSelect) {
-                SelectAttrFont(Par->ParAttr);
-                selected = true;
-            }
-            GetFontMetrics(h, b);
-        } else if (IsCell(Par)) {
-            h = b = DefaultCellLineHeight < 0 ? 16 : DefaultCellLineHeight;
-        } else {
-            GetFontMetrics(h, b);
-        }
-    } else {
-        int32_t descent = 0;
-        for (int32_t i = 0; i < Line->Length; ++i) {
-            const TAttr& a = Line->Attrs[i];
-            if (Line->Chars[i] == 32 || a.Style.Has(afsHidden))
-                continue;
-            h = std::max<int32_t>(h, a.Height);
-            descent = std::max<int32_t>(descent, a.Height - a.Base);
-        }
-        if (h < 1)
-            GetFontMetrics(h, b);
-        else
-            b = h - descent;
-    }
-    // Line spacing.
-    if (Par->Flags & parfMultSpaceBetween) {
-        if (Par->SpaceBetween < 240)
-            Par->SpaceBetween = 240;
-        const int32_t nh = MulDiv(Par->SpaceBetween, h, 240);
-        if (nh > h) {
-            if (ViewOptions.Has(rtCenterLinesVertically))
-                b += (nh - h) / 2;
-            h = nh;
-        }
-    } else if (Par->SpaceBetween != 0) {
-        const int32_t sb = MulDiv(std::abs(Par->SpaceBetween), hd->YRes, 1440);
-        if (Par->SpaceBetween < 0 || sb > h) {
-            if (ViewOptions.Has(rtCenterLinesVertically))
-                b += (sb - h) / 2;
-            h = sb;
-            h = std::max(h, 0);
-            b = std::clamp(b, 0, std::max(h, 0));
-        }
-    }
+    const bool selected = LineTextMetrics(Par, Line, h, b);
+    ApplyLineSpacing(Par, h, b);
     if (!Line->Prior) {
         const int32_t before = MulDiv(Par->SpaceBefore, hd->YRes, 1440);
         h = std::max(h + before, 0);
@@ -400,27 +438,7 @@ bool TRtRTFTextIo::CalcLineHeight(TParagraph* Par, TLine* Line)
         h = std::max(h + MulDiv(after, hd->YRes, 1440), 0);
     }
     // Border distance: a run of equally bordered paragraphs is framed as one block.
-    const bool singleEmpty = !IsCell(Par) && !Line->Prior && !Line->Next && Line->Length == 0;
-    if ((Par->BrdLines & brdPresent) && Par->BrdSpace > 0 && !NoBorderDistance && !singleEmpty) {
-        const int32_t d = MulDiv(Par->BrdSpace * 72, hd->YRes, 1440);
-        const uint16_t bits = uint16_t(Par->BrdLines & ~brdNoBetween);
-        if (!Line->Prior && (Par->BrdLines & (brdTop | brdBox))) {
-            const TParagraph* prev = Par->Prior;
-            const bool joined = prev && !IsCell(Par) && !(prev->BrdLines & brdNoBetween)
-                && uint16_t(prev->BrdLines & ~brdNoBetween) == bits;
-            if (!joined) {
-                h += d;
-                b += d;
-            }
-        }
-        if (!Line->Next && (Par->BrdLines & (brdBottom | brdBox))) {
-            const TParagraph* next = Par->Next;
-            const bool joined = next && !IsCell(Par) && !(Par->BrdLines & brdNoBetween)
-                && uint16_t(next->BrdLines & ~brdNoBetween) == bits;
-            if (!joined)
-                h += d;
-        }
-    }
+    AddBorderDistance(Par, Line, h, b);
     Line->Height = uint16_t(Clamp16(h));
     Line->Base = uint16_t(Clamp16(b));
     return Line->Height != oldHeight || selected;
