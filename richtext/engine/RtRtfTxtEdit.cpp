@@ -115,21 +115,7 @@ TRtEditResult TRtRTFTextInput::InsertCharsAtCursor(const AnsiString& Text)
     if (!CursorPar || !CursorLine)
         return erNothing;
     const char* s = Text.c_str();
-    if (uint8_t(s[0]) != 1 && ObjectEnv)
-        ObjectEnv->HideFrame();
-    SaveEditBoxState();
-    BeginUndoGroup();
-    // An object's reference character keeps the object bits it is inserted with.
-    if (!Loading && uint8_t(s[0]) != 1) {
-        CurrentAttr.Style.Exclude(afsIsInsertpoint);
-        CurrentAttr.Style.Exclude(afsIsObject);
-    }
-    if (CursorLine->Attrs) {
-        if (CursorPos > 0 && CursorPos - 1 < CursorLine->Length)
-            CursorLine->Attrs[CursorPos - 1].Style.Exclude(afsWasChecked);
-        if (CursorPos < CursorLine->Length)
-            CursorLine->Attrs[CursorPos].Style.Exclude(afsWasChecked);
-    }
+    PrepareCharsAtCursor(uint8_t(s[0]) == 1);
     const bool fieldMode = ProtectOptions.Has(ppAllExceptForEditFields);
     TRtEditResult result = erNothing;
     bool pageBreak = false;
@@ -143,40 +129,67 @@ TRtEditResult TRtRTFTextInput::InsertCharsAtCursor(const AnsiString& Text)
         prev = ch;
         const uint8_t next = uint8_t(s[i + 1]);
         const bool lastOfRun = next == 0 || next == 13 || next == 12 || next == 8 || next == 127;
-        TRtEditResult r = erNothing;
-        if (fieldMode && ch != 8 && ch != 127) {
-            // Only text inside a field can be typed, never its markers.
-            if (ch == RtFieldStart || ch == RtFieldEnd || !FieldAllowsChar()) {
-                if (lastOfRun)
-                    result = std::max(result, EndRefusedRun());
-                continue;
-            }
-            const TAttr saved = CurrentAttr;
-            CurrentAttr.Style.Include(afsAutomatic);
-            CurrentAttr.Tag = CurrentFieldTag;
-            r = InsertOneChar(ch, lastOfRun);
-            CurrentAttr = saved;
-            result = std::max(result, r);
-            continue;
-        }
-        switch (ch) {
-        case 12:
-            r = PageBreak();
-            pageBreak = true;
-            break;
-        case 8: r = Backspace(); break;
-        case 127: r = DeleteAtCursor(); break;
-        case 13:
-            if (CursorPar->Flags & parfTableCell)
-                r = InsertOneChar(ch, lastOfRun);
-            else
-                r = BreakParagraphAt(false);
-            break;
-        default: r = InsertOneChar(ch, lastOfRun); break;
-        }
+        const TRtEditResult r = fieldMode && ch != 8 && ch != 127 ? InsertFieldChar(ch, lastOfRun)
+                                                                  : InsertCharOrControl(ch, lastOfRun, pageBreak);
         result = std::max(result, r);
     }
-    if (pageBreak) {
+    result = std::max(result, FinishCharsAtCursor(pageBreak));
+    EndUndoGroup();
+    return result;
+}
+
+void TRtRTFTextInput::PrepareCharsAtCursor(bool ObjectChar)
+{
+    if (!ObjectChar && ObjectEnv)
+        ObjectEnv->HideFrame();
+    SaveEditBoxState();
+    BeginUndoGroup();
+    // An object's reference character keeps the object bits it is inserted with.
+    if (!Loading && !ObjectChar) {
+        CurrentAttr.Style.Exclude(afsIsInsertpoint);
+        CurrentAttr.Style.Exclude(afsIsObject);
+    }
+    if (CursorLine->Attrs) {
+        if (CursorPos > 0 && CursorPos - 1 < CursorLine->Length)
+            CursorLine->Attrs[CursorPos - 1].Style.Exclude(afsWasChecked);
+        if (CursorPos < CursorLine->Length)
+            CursorLine->Attrs[CursorPos].Style.Exclude(afsWasChecked);
+    }
+}
+
+TRtEditResult TRtRTFTextInput::InsertFieldChar(uint8_t Ch, bool LastOfRun)
+{
+    // Only text inside a field can be typed, never its markers.
+    if (Ch == RtFieldStart || Ch == RtFieldEnd || !FieldAllowsChar())
+        return LastOfRun ? EndRefusedRun() : erNothing;
+    const TAttr saved = CurrentAttr;
+    CurrentAttr.Style.Include(afsAutomatic);
+    CurrentAttr.Tag = CurrentFieldTag;
+    const TRtEditResult r = InsertOneChar(Ch, LastOfRun);
+    CurrentAttr = saved;
+    return r;
+}
+
+TRtEditResult TRtRTFTextInput::InsertCharOrControl(uint8_t Ch, bool LastOfRun, bool& PageBreakMade)
+{
+    switch (Ch) {
+    case 12:
+        PageBreakMade = true;
+        return PageBreak();
+    case 8: return Backspace();
+    case 127: return DeleteAtCursor();
+    case 13:
+        if (CursorPar->Flags & parfTableCell)
+            return InsertOneChar(Ch, LastOfRun);
+        return BreakParagraphAt(false);
+    default: return InsertOneChar(Ch, LastOfRun);
+    }
+}
+
+TRtEditResult TRtRTFTextInput::FinishCharsAtCursor(bool PageBreakMade)
+{
+    TRtEditResult result = erLines;
+    if (PageBreakMade) {
         ReformatText(nullptr);
         ShowCursor();
         if (OnPageBreak)
@@ -193,7 +206,6 @@ TRtEditResult TRtRTFTextInput::InsertCharsAtCursor(const AnsiString& Text)
                 ReformatText(nullptr);
                 break;
             }
-    result = std::max(result, erLines);
     if (CursorLine)
         CursorLine->Flags |= linfChanged;
     PendingScroll = false;
@@ -202,7 +214,6 @@ TRtEditResult TRtRTFTextInput::InsertCharsAtCursor(const AnsiString& Text)
         EditBoxCheckRequested = true;
         CheckEditBox();
     }
-    EndUndoGroup();
     return result;
 }
 

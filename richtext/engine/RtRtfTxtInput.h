@@ -332,6 +332,13 @@ private:
 
     // Editing helpers.
     TRtEditResult InsertOneChar(uint8_t Ch, bool LastOfRun);
+    // InsertCharsAtCursor's steps: before the characters (ObjectChar: an
+    // object's reference character comes), one character in a field of a
+    // protected text, one character or control code, and after the characters.
+    void PrepareCharsAtCursor(bool ObjectChar);
+    TRtEditResult InsertFieldChar(uint8_t Ch, bool LastOfRun);
+    TRtEditResult InsertCharOrControl(uint8_t Ch, bool LastOfRun, bool& PageBreakMade);
+    TRtEditResult FinishCharsAtCursor(bool PageBreakMade);
     // A run whose last character was refused: lays out what went in before it.
     TRtEditResult EndRefusedRun();
     TRtEditResult Backspace();
