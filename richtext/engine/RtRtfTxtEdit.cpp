@@ -788,81 +788,8 @@ bool TRtRTFTextInput::ChangeSelParAttr(const TRtParAttrValues& V, const uint64_t
     const uint32_t numberBits = pamNumberStyle | pamNumberLevel | pamNextLevel | pamPriorLevel;
     ForEachSelectedPar([&](TParagraph* p) {
         SaveUndo(p, ukProperties, ulAttributes);
-        auto copy16 = [&](uint32_t Bit, int16_t& Field, int32_t Value) {
-            if (Mask & Bit) {
-                Field = int16_t(std::clamp(Value, -32768, 32767));
-                p->ChangeMask |= Bit;
-            }
-        };
-        copy16(pamIndentLeft, p->IndentLeft, V.IndentLeft);
-        copy16(pamIndentRight, p->IndentRight, V.IndentRight);
-        copy16(pamIndentFirst, p->IndentFirst, V.IndentFirst);
-        copy16(pamSpaceBefore, p->SpaceBefore, V.SpaceBefore);
-        copy16(pamSpaceBetween, p->SpaceBetween, V.SpaceBetween);
-        copy16(pamSpaceAfter, p->SpaceAfter, V.SpaceAfter);
-        auto flag = [&](uint32_t Bit, uint32_t Flag, bool On) {
-            if (Mask & Bit) {
-                p->Flags = On ? p->Flags | Flag : p->Flags & ~Flag;
-                p->ChangeMask |= Bit;
-            }
-        };
-        flag(pamMultSpaceBetween, parfMultSpaceBetween, V.MultSpaceBetween);
-        flag(pamParKeep, parfKeepTogether, V.ParKeep);
-        flag(pamParKeepNext, parfKeepWithNext, V.ParKeepNext);
-        flag(pamParProtect, parfProtected, V.ParProtect);
-        if (Mask & pamAlignment)
-            p->Align = V.Alignment;
-        if (Mask & pamVertAlignment) {
-            p->Flags &= ~(parfCellVCenter | parfCellVBottom);
-            if (V.VertAlignment == paralVertCenter)
-                p->Flags |= parfCellVCenter;
-            else if (V.VertAlignment == paralVertBottom)
-                p->Flags |= parfCellVBottom;
-        }
-        if ((Mask & pamTabStops) && Tabs) {
-            p->Tabs = *Tabs;
-            p->ChangeMask |= 0x2000;
-        }
-        if (Mask & pamParColor) {
-            p->Color = V.ParColor;
-            if (p->Shading == 0)
-                p->Shading = 100;
-        }
-        if (Mask & pamParShading)
-            p->Shading = V.ParShading;
-        if (Mask & pamParId)
-            p->ParId = V.ParId;
-        if (Mask & pamOutlineUp)
-            p->OutlineLevel = uint8_t(std::max(0, p->OutlineLevel - 1));
-        if (Mask & pamOutlineDown)
-            p->OutlineLevel = uint8_t(std::min(8, p->OutlineLevel + 1));
-        if (Mask & pamStyleName) {
-            p->StyleIndex = int16_t(V.StyleIndex);
-            if (Numbered(p)) {
-                p->Number = 0;
-                p->NumLevel = 0;
-            }
-        }
-        if (Mask & pamNumberStyle) {
-            p->Number = int16_t(V.NumberStyle);
-            if (V.NumberStyle == 0)
-                p->NumLevel = 0;
-        }
-        if (Mask & pamNumberLevel) {
-            TRtRTFNumberingStyleCollection* styles = NumberingStyles();
-            TRtRTFNumberingStyle* own = styles ? styles->FindForPar(p) : nullptr;
-            p->NumLevel = uint8_t(((V.NumberLevel % 9) + 9) % 9);
-            // The numbering style of the paragraph's outline group at that level.
-            if (styles) {
-                if (own && own->Group > 0 && styles->SelectGroup(own->Group) > 0)
-                    if (TRtRTFNumberingStyle* level = styles->LevelSlot(p->NumLevel + 1))
-                        p->Number = int16_t(level->Number);
-            }
-        }
-        if (Mask & pamNextLevel)
-            p->NumLevel = uint8_t(std::min(8, p->NumLevel + 1));
-        if (Mask & pamPriorLevel)
-            p->NumLevel = uint8_t(std::max(0, p->NumLevel - 1));
+        ApplyParLayoutValues(p, V, Tabs, Mask);
+        ApplyParNumberValues(p, V, Mask);
         if (Mask & numberBits)
             ApplyNumberIndent(p);
         p->Flags |= parfReformat;
@@ -873,6 +800,93 @@ bool TRtRTFTextInput::ChangeSelParAttr(const TRtParAttrValues& V, const uint64_t
     UpdateAfterChange(false);
     NotifyChange(rtchParAttr);
     return true;
+}
+
+// ChangeSelParAttr's changes of one paragraph: indents, spacing, flags,
+// alignment, tabs, colour, shading, id and outline level.
+void TRtRTFTextInput::ApplyParLayoutValues(TParagraph* Par, const TRtParAttrValues& V, const uint64_t* Tabs,
+                                           uint32_t Mask)
+{
+    auto copy16 = [&](uint32_t Bit, int16_t& Field, int32_t Value) {
+        if (Mask & Bit) {
+            Field = int16_t(std::clamp(Value, -32768, 32767));
+            Par->ChangeMask |= Bit;
+        }
+    };
+    copy16(pamIndentLeft, Par->IndentLeft, V.IndentLeft);
+    copy16(pamIndentRight, Par->IndentRight, V.IndentRight);
+    copy16(pamIndentFirst, Par->IndentFirst, V.IndentFirst);
+    copy16(pamSpaceBefore, Par->SpaceBefore, V.SpaceBefore);
+    copy16(pamSpaceBetween, Par->SpaceBetween, V.SpaceBetween);
+    copy16(pamSpaceAfter, Par->SpaceAfter, V.SpaceAfter);
+    auto flag = [&](uint32_t Bit, uint32_t Flag, bool On) {
+        if (Mask & Bit) {
+            Par->Flags = On ? Par->Flags | Flag : Par->Flags & ~Flag;
+            Par->ChangeMask |= Bit;
+        }
+    };
+    flag(pamMultSpaceBetween, parfMultSpaceBetween, V.MultSpaceBetween);
+    flag(pamParKeep, parfKeepTogether, V.ParKeep);
+    flag(pamParKeepNext, parfKeepWithNext, V.ParKeepNext);
+    flag(pamParProtect, parfProtected, V.ParProtect);
+    if (Mask & pamAlignment)
+        Par->Align = V.Alignment;
+    if (Mask & pamVertAlignment) {
+        Par->Flags &= ~(parfCellVCenter | parfCellVBottom);
+        if (V.VertAlignment == paralVertCenter)
+            Par->Flags |= parfCellVCenter;
+        else if (V.VertAlignment == paralVertBottom)
+            Par->Flags |= parfCellVBottom;
+    }
+    if ((Mask & pamTabStops) && Tabs) {
+        Par->Tabs = *Tabs;
+        Par->ChangeMask |= 0x2000;
+    }
+    if (Mask & pamParColor) {
+        Par->Color = V.ParColor;
+        if (Par->Shading == 0)
+            Par->Shading = 100;
+    }
+    if (Mask & pamParShading)
+        Par->Shading = V.ParShading;
+    if (Mask & pamParId)
+        Par->ParId = V.ParId;
+    if (Mask & pamOutlineUp)
+        Par->OutlineLevel = uint8_t(std::max(0, Par->OutlineLevel - 1));
+    if (Mask & pamOutlineDown)
+        Par->OutlineLevel = uint8_t(std::min(8, Par->OutlineLevel + 1));
+}
+
+// ChangeSelParAttr's changes of one paragraph: its style and its numbering.
+void TRtRTFTextInput::ApplyParNumberValues(TParagraph* Par, const TRtParAttrValues& V, uint32_t Mask)
+{
+    if (Mask & pamStyleName) {
+        Par->StyleIndex = int16_t(V.StyleIndex);
+        if (Numbered(Par)) {
+            Par->Number = 0;
+            Par->NumLevel = 0;
+        }
+    }
+    if (Mask & pamNumberStyle) {
+        Par->Number = int16_t(V.NumberStyle);
+        if (V.NumberStyle == 0)
+            Par->NumLevel = 0;
+    }
+    if (Mask & pamNumberLevel) {
+        TRtRTFNumberingStyleCollection* styles = NumberingStyles();
+        TRtRTFNumberingStyle* own = styles ? styles->FindForPar(Par) : nullptr;
+        Par->NumLevel = uint8_t(((V.NumberLevel % 9) + 9) % 9);
+        // The numbering style of the paragraph's outline group at that level.
+        if (styles) {
+            if (own && own->Group > 0 && styles->SelectGroup(own->Group) > 0)
+                if (TRtRTFNumberingStyle* level = styles->LevelSlot(Par->NumLevel + 1))
+                    Par->Number = int16_t(level->Number);
+        }
+    }
+    if (Mask & pamNextLevel)
+        Par->NumLevel = uint8_t(std::min(8, Par->NumLevel + 1));
+    if (Mask & pamPriorLevel)
+        Par->NumLevel = uint8_t(std::max(0, Par->NumLevel - 1));
 }
 
 void TRtRTFTextInput::SetCellProperties(const TRtCellValues& Values, uint32_t Mask)

@@ -339,6 +339,8 @@ private:
     TRtEditResult InsertFieldChar(uint8_t Ch, bool LastOfRun);
     TRtEditResult InsertCharOrControl(uint8_t Ch, bool LastOfRun, bool& PageBreakMade);
     TRtEditResult FinishCharsAtCursor(bool PageBreakMade);
+    void ApplyParLayoutValues(TParagraph* Par, const TRtParAttrValues& V, const uint64_t* Tabs, uint32_t Mask);
+    void ApplyParNumberValues(TParagraph* Par, const TRtParAttrValues& V, uint32_t Mask);
     // A run whose last character was refused: lays out what went in before it.
     TRtEditResult EndRefusedRun();
     TRtEditResult Backspace();
