@@ -164,6 +164,49 @@ void TRtLivePositions::PlaceOffsets(TParagraph* Par, TLine* FirstLine, const std
     });
 }
 
+namespace {
+
+std::string ParChars(const TParagraph* Par)
+{
+    std::string chars;
+    for (const TLine* l = Par->Lines; l; l = l->Next)
+        chars.append(reinterpret_cast<const char*>(l->Chars), size_t(l->Length));
+    return chars;
+}
+
+}  // namespace
+
+TRtLivePositions::TTextOffsets TRtLivePositions::TextOffsetsIn(const TParagraph* Par)
+{
+    TTextOffsets kept{OffsetsIn(Par), {}};
+    if (!kept.Offsets.empty())
+        kept.Chars = ParChars(Par);
+    return kept;
+}
+
+void TRtLivePositions::PlaceOnText(TParagraph* Par, TTextOffsets Kept)
+{
+    if (Kept.Offsets.empty())
+        return;
+    const std::string now = ParChars(Par);
+    const std::string& was = Kept.Chars;
+    const size_t shorter = std::min(was.size(), now.size());
+    size_t head = 0;
+    while (head < shorter && was[head] == now[head])
+        ++head;
+    size_t tail = 0;
+    while (tail < shorter - head && was[was.size() - 1 - tail] == now[now.size() - 1 - tail])
+        ++tail;
+    const auto changedEnd = int32_t(was.size() - tail);
+    const auto grown = int32_t(now.size()) - int32_t(was.size());
+    for (int32_t& offset : Kept.Offsets) {
+        if (offset < 0 || offset < int32_t(head))
+            continue;
+        offset = offset >= changedEnd ? offset + grown : int32_t(head);
+    }
+    PlaceOffsets(Par, Par->Lines, Kept.Offsets);
+}
+
 void TRtLivePositions::ObjectGoes(const TTextObj* Entry, const TRtObjectBase* Object)
 {
     for (TTextObj** e : entries_)

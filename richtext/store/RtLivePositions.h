@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 struct TParagraph;
@@ -48,6 +49,15 @@ public:
     // from FirstLine, the positions at those offsets.
     std::vector<int32_t> OffsetsIn(const TParagraph* Par);
     void PlaceOffsets(TParagraph* Par, TLine* FirstLine, const std::vector<int32_t>& Offsets);
+    // The text of Par is about to change: the offsets of its positions and the text they are in.
+    struct TTextOffsets {
+        std::vector<int32_t> Offsets;
+        std::string Chars;
+    };
+    TTextOffsets TextOffsetsIn(const TParagraph* Par);
+    // After the change, each position goes back to its character on Par's lines: the text's
+    // unchanged start and end keep theirs, one in the changed middle goes to the middle's start.
+    void PlaceOnText(TParagraph* Par, TTextOffsets Kept);
     // An object reference (and its object, when no other reference shares it) goes.
     void ObjectGoes(const TTextObj* Entry, const TRtObjectBase* Object);
 

@@ -181,11 +181,14 @@ void TRtRTFText::DeleteLine(TParagraph* Par, TLine* Line)
         // The paragraph joins its predecessor.
         TParagraph* prev = Par->Prior;
         TLine* rest = Line->Next;
+        TLine* last = GetLastLine(prev);
         if (rest) {
-            TLine* last = GetLastLine(prev);
             rest->Prior = last;
             (last ? last->Next : prev->Lines) = rest;
         }
+        // Positions keep the characters that stay; those on Line go to where it was.
+        positions_.LineGoes(Line, last ? last : rest, last ? last->Length : 0);
+        positions_.LinesMove(Par, prev);
         FreeLine(Line);
         Par->Lines = nullptr;
         prev->Next = Par->Next;

@@ -652,7 +652,8 @@ TEST_F(RtRTFText, PositionsFollowTheirCharacterIntoAnotherParagraph)
 {
     // Each edit moves the "world" of "hello world" into another paragraph, and with it every
     // position on it (here on its "r"): a split after "hello ", a chain "AB" / "CD" merged
-    // there, and joining "world" as a paragraph of its own to "hello ".
+    // there, and joining "world" as a paragraph of its own to "hello " (by deleting the break,
+    // or the first line "xx" of "xxworld").
     struct TEdit {
         const char* Name;
         std::vector<std::string> Text;
@@ -679,6 +680,14 @@ TEST_F(RtRTFText, PositionsFollowTheirCharacterIntoAnotherParagraph)
         {"joined", {"hello ", "world"}, 1, 2,
          [](TRtRTFText& T) {
              EXPECT_TRUE(T.DeleteChar(T.FirstPar, T.FirstPar->Lines, 6));
+             return T.FirstPar;
+         },
+         "hello world"},
+        {"joined as its first line goes", {"hello ", "xxworld"}, 1, 4,
+         [](TRtRTFText& T) {
+             TParagraph* p = T.FirstPar->Next;
+             T.SplitLineAt(p->Lines, 2);
+             T.DeleteLine(p, p->Lines);
              return T.FirstPar;
          },
          "hello world"},
