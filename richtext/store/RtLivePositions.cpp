@@ -176,11 +176,21 @@ std::string ParChars(const TParagraph* Par)
 
 }  // namespace
 
-TRtLivePositions::TTextOffsets TRtLivePositions::TextOffsetsIn(const TParagraph* Par)
+TRtLivePositions::TTextOffsets TRtLivePositions::TextOffsetsIn(const TParagraph* Par, const TLine* ChangeLine,
+                                                               int32_t ChangePos)
 {
     TTextOffsets kept{OffsetsIn(Par), {}};
-    if (!kept.Offsets.empty())
-        kept.Chars = ParChars(Par);
+    if (kept.Offsets.empty())
+        return kept;
+    kept.Chars = ParChars(Par);
+    int32_t before = 0;
+    for (const TLine* l = ChangeLine ? Par->Lines : nullptr; l; l = l->Next) {
+        if (l == ChangeLine) {
+            kept.ChangeFrom = before + ChangePos;
+            break;
+        }
+        before += l->Length;
+    }
     return kept;
 }
 
@@ -192,7 +202,8 @@ void TRtLivePositions::PlaceOnText(TParagraph* Par, TTextOffsets Kept)
     const std::string& was = Kept.Chars;
     const size_t shorter = std::min(was.size(), now.size());
     size_t head = 0;
-    while (head < shorter && was[head] == now[head])
+    // Where the change starts is known: equal characters after it are not taken as unchanged.
+    while (head < shorter && int32_t(head) < Kept.ChangeFrom && was[head] == now[head])
         ++head;
     size_t tail = 0;
     while (tail < shorter - head && was[was.size() - 1 - tail] == now[now.size() - 1 - tail])

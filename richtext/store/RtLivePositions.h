@@ -49,12 +49,14 @@ public:
     // from FirstLine, the positions at those offsets.
     std::vector<int32_t> OffsetsIn(const TParagraph* Par);
     void PlaceOffsets(TParagraph* Par, TLine* FirstLine, const std::vector<int32_t>& Offsets);
-    // The text of Par is about to change: the offsets of its positions and the text they are in.
+    // The text of Par is about to change (from ChangePos in ChangeLine when known): the offsets
+    // of its positions and the text they are in.
     struct TTextOffsets {
         std::vector<int32_t> Offsets;
         std::string Chars;
+        int32_t ChangeFrom = INT32_MAX;
     };
-    TTextOffsets TextOffsetsIn(const TParagraph* Par);
+    TTextOffsets TextOffsetsIn(const TParagraph* Par, const TLine* ChangeLine = nullptr, int32_t ChangePos = 0);
     // After the change, each position goes back to its character on Par's lines: the text's
     // unchanged start and end keep theirs, one in the changed middle goes to the middle's start.
     void PlaceOnText(TParagraph* Par, TTextOffsets Kept);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -758,24 +759,27 @@ void TRtRTFText::DeleteTextRange(TParagraph* FromPar, TParagraph* ToPar, int32_t
     FromPos = std::clamp<int32_t>(FromPos, 0, FromLine->Length);
     ToPos = std::clamp<int32_t>(ToPos, 0, ToLine->Length);
     const int32_t cursor = GetCursorCharPos();
-    if (FromLine != ToLine) {
-        if (FromPar != ToPar) {
-            for (TParagraph* p = FromPar->Next; p && p != ToPar;) {
-                objRefs_->ReleaseParRefs(p, afsIsObject);
-                DeletePar(p);
-            }
-            TLine* last = GetLastLine(FromPar);
-            if (ToPar->Lines) {
-                ToPar->Lines->Prior = last;
-                (last ? last->Next : FromPar->Lines) = ToPar->Lines;
-                ToPar->Lines = nullptr;
-            }
-            FromPar->Next = ToPar->Next;
-            if (ToPar->Next)
-                ToPar->Next->Prior = FromPar;
-            MoveCursorOff(ToPar, FromPar);
-            FreePar(ToPar);
+    if (FromPar != ToPar) {
+        for (TParagraph* p = FromPar->Next; p && p != ToPar;) {
+            objRefs_->ReleaseParRefs(p, afsIsObject);
+            DeletePar(p);
         }
+        TLine* last = GetLastLine(FromPar);
+        if (ToPar->Lines) {
+            ToPar->Lines->Prior = last;
+            (last ? last->Next : FromPar->Lines) = ToPar->Lines;
+            ToPar->Lines = nullptr;
+        }
+        FromPar->Next = ToPar->Next;
+        if (ToPar->Next)
+            ToPar->Next->Prior = FromPar;
+        positions_.LinesMove(ToPar, FromPar);
+        MoveCursorOff(ToPar, FromPar);
+        FreePar(ToPar);
+    }
+    // Positions keep their characters (those in the range go to its start); the cursor keeps its place.
+    TRtLivePositions::TTextOffsets kept = positions_.TextOffsetsIn(FromPar, FromLine, FromPos);
+    if (FromLine != ToLine) {
         objRefs_->ReleaseLineRefs(FromLine, FromPos, afsIsObject, FromLine->Length);
         SetLength(FromLine, FromPos);
         for (TLine* l = FromLine->Next; l && l != ToLine; l = l->Next) {
@@ -792,6 +796,7 @@ void TRtRTFText::DeleteTextRange(TParagraph* FromPar, TParagraph* ToPar, int32_t
             DeleteChar(FromPar, FromLine, FromPos);
         PairedDeleteGuard = false;
     }
+    positions_.PlaceOnText(FromPar, std::move(kept));
     MarkChanged(FromPar);
     SetCursorCharPos(cursor);
     MarkChanged(CursorPar);
