@@ -95,6 +95,16 @@ void TRtLivePositions::LineSplits(const TLine* Line, int32_t At, TLine* Rest)
     });
 }
 
+void TRtLivePositions::LineJoins(const TLine* Line, TLine* To, int32_t At, int32_t Skip)
+{
+    Visit([&](TParagraph*&, TLine*& L, int32_t& Pos, bool) {
+        if (L != Line)
+            return;
+        L = To;
+        Pos = At + std::max(Pos - Skip, 0);
+    });
+}
+
 void TRtLivePositions::LinesMove(const TParagraph* From, TParagraph* To)
 {
     Visit([&](TParagraph*& P, TLine*& L, int32_t&, bool) {

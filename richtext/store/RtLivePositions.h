@@ -41,6 +41,8 @@ public:
     void LineGoes(const TLine* Line, TLine* To, int32_t ToPos);
     // Line is cut at At: what lies behind At moves to Rest, the cut-off part.
     void LineSplits(const TLine* Line, int32_t At, TLine* Rest);
+    // The characters of Line from Skip on are appended to To at At: what points into Line follows them.
+    void LineJoins(const TLine* Line, TLine* To, int32_t At, int32_t Skip);
     // Lines of From became To's: what points at them from From belongs to To.
     void LinesMove(const TParagraph* From, TParagraph* To);
     // The lines of Par are built anew: first the offsets in the line characters

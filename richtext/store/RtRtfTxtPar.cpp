@@ -640,15 +640,7 @@ bool TRtRTFText::DeleteChar(TParagraph* Par, TLine* Line, int32_t Pos)
         std::memcpy(Line->Chars + Line->Length, next->Chars + skip, size_t(count));
         if (Line->Attrs && next->Attrs)
             MoveAttrs(Line->Attrs, Line->Length, next->Attrs, count + 1, skip);
-        auto moveRef = [&](TLine*& L, int32_t& P) {
-            if (L == next) {
-                L = Line;
-                P = Line->Length + std::max(P - skip, 0);
-            }
-        };
-        moveRef(CursorLine, CursorPos);
-        moveRef(SelStartLine, SelStartPos);
-        moveRef(SelEndLine, SelEndPos);
+        positions_.LineJoins(next, Line, Line->Length, skip);
         SetLength(Line, Line->Length + count);
         DeleteLine(Par, next);
         MarkChanged(Par);

@@ -771,6 +771,25 @@ TEST_F(RtRTFText, PositionsKeepTheirCharactersWhenARangeIsDeleted)
     }
 }
 
+TEST_F(RtRTFText, PositionsKeepTheirCharactersWhenALineJoinsTheOneBefore)
+{
+    // Deleting at the end of "hello " takes the "x" of the next line "xworld" and
+    // joins the rest: a position on "r" stays there, one on "x" goes to the join.
+    FillText(Text, {"hello xworld"});
+    TParagraph* par = Text.FirstPar;
+    TLine* second = Text.SplitLineAt(par->Lines, 6);
+    TTestPosition onX{par, second, 0};
+    TTestPosition onR{par, second, 3};
+    Text.Positions().Add(onX.Par, onX.Line, onX.Pos);
+    Text.Positions().Add(onR.Par, onR.Line, onR.Pos);
+    Text.DeleteChar(par, par->Lines, 6);
+    ASSERT_EQ(ParString(par), "hello world");
+    EXPECT_EQ(OffsetInPar(par, {"x", onX.Par, onX.Line, onX.Pos}), 6);
+    EXPECT_EQ(OffsetInPar(par, {"r", onR.Par, onR.Line, onR.Pos}), 8);
+    Text.Positions().Remove(&onX, sizeof(onX));
+    Text.Positions().Remove(&onR, sizeof(onR));
+}
+
 TEST_F(RtRTFText, MergingAtAParagraphStartTakesTheChainsProperties)
 {
     FillText(Text, {"xy"});
