@@ -95,6 +95,16 @@ void TRtLivePositions::LineSplits(const TLine* Line, int32_t At, TLine* Rest)
     });
 }
 
+void TRtLivePositions::LineJoins(const TLine* Line, TLine* To, int32_t At, int32_t Skip)
+{
+    Visit([&](TParagraph*&, TLine*& L, int32_t& Pos, bool) {
+        if (L != Line)
+            return;
+        L = To;
+        Pos = At + std::max(Pos - Skip, 0);
+    });
+}
+
 void TRtLivePositions::LinesMove(const TParagraph* From, TParagraph* To)
 {
     Visit([&](TParagraph*& P, TLine*& L, int32_t&, bool) {
@@ -162,6 +172,60 @@ void TRtLivePositions::PlaceOffsets(TParagraph* Par, TLine* FirstLine, const std
         L = l;
         Pos = l ? std::clamp<int32_t>(offset - start, 0, l->Length) : 0;
     });
+}
+
+namespace {
+
+std::string ParChars(const TParagraph* Par)
+{
+    std::string chars;
+    for (const TLine* l = Par->Lines; l; l = l->Next)
+        chars.append(reinterpret_cast<const char*>(l->Chars), size_t(l->Length));
+    return chars;
+}
+
+}  // namespace
+
+TRtLivePositions::TTextOffsets TRtLivePositions::TextOffsetsIn(const TParagraph* Par, const TLine* ChangeLine,
+                                                               int32_t ChangePos)
+{
+    TTextOffsets kept{OffsetsIn(Par), {}};
+    if (kept.Offsets.empty())
+        return kept;
+    kept.Chars = ParChars(Par);
+    int32_t before = 0;
+    for (const TLine* l = ChangeLine ? Par->Lines : nullptr; l; l = l->Next) {
+        if (l == ChangeLine) {
+            kept.ChangeFrom = before + ChangePos;
+            break;
+        }
+        before += l->Length;
+    }
+    return kept;
+}
+
+void TRtLivePositions::PlaceOnText(TParagraph* Par, TTextOffsets Kept)
+{
+    if (Kept.Offsets.empty())
+        return;
+    const std::string now = ParChars(Par);
+    const std::string& was = Kept.Chars;
+    const size_t shorter = std::min(was.size(), now.size());
+    size_t head = 0;
+    // Where the change starts is known: equal characters after it are not taken as unchanged.
+    while (head < shorter && int32_t(head) < Kept.ChangeFrom && was[head] == now[head])
+        ++head;
+    size_t tail = 0;
+    while (tail < shorter - head && was[was.size() - 1 - tail] == now[now.size() - 1 - tail])
+        ++tail;
+    const auto changedEnd = int32_t(was.size() - tail);
+    const auto grown = int32_t(now.size()) - int32_t(was.size());
+    for (int32_t& offset : Kept.Offsets) {
+        if (offset < 0 || offset < int32_t(head))
+            continue;
+        offset = offset >= changedEnd ? offset + grown : int32_t(head);
+    }
+    PlaceOffsets(Par, Par->Lines, Kept.Offsets);
 }
 
 void TRtLivePositions::ObjectGoes(const TTextObj* Entry, const TRtObjectBase* Object)

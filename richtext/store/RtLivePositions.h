@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 struct TParagraph;
@@ -40,6 +41,8 @@ public:
     void LineGoes(const TLine* Line, TLine* To, int32_t ToPos);
     // Line is cut at At: what lies behind At moves to Rest, the cut-off part.
     void LineSplits(const TLine* Line, int32_t At, TLine* Rest);
+    // The characters of Line from Skip on are appended to To at At: what points into Line follows them.
+    void LineJoins(const TLine* Line, TLine* To, int32_t At, int32_t Skip);
     // Lines of From became To's: what points at them from From belongs to To.
     void LinesMove(const TParagraph* From, TParagraph* To);
     // The lines of Par are built anew: first the offsets in the line characters
@@ -48,6 +51,17 @@ public:
     // from FirstLine, the positions at those offsets.
     std::vector<int32_t> OffsetsIn(const TParagraph* Par);
     void PlaceOffsets(TParagraph* Par, TLine* FirstLine, const std::vector<int32_t>& Offsets);
+    // The text of Par is about to change (from ChangePos in ChangeLine when known): the offsets
+    // of its positions and the text they are in.
+    struct TTextOffsets {
+        std::vector<int32_t> Offsets;
+        std::string Chars;
+        int32_t ChangeFrom = INT32_MAX;
+    };
+    TTextOffsets TextOffsetsIn(const TParagraph* Par, const TLine* ChangeLine = nullptr, int32_t ChangePos = 0);
+    // After the change, each position goes back to its character on Par's lines: the text's
+    // unchanged start and end keep theirs, one in the changed middle goes to the middle's start.
+    void PlaceOnText(TParagraph* Par, TTextOffsets Kept);
     // An object reference (and its object, when no other reference shares it) goes.
     void ObjectGoes(const TTextObj* Entry, const TRtObjectBase* Object);
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -181,11 +182,14 @@ void TRtRTFText::DeleteLine(TParagraph* Par, TLine* Line)
         // The paragraph joins its predecessor.
         TParagraph* prev = Par->Prior;
         TLine* rest = Line->Next;
+        TLine* last = GetLastLine(prev);
         if (rest) {
-            TLine* last = GetLastLine(prev);
             rest->Prior = last;
             (last ? last->Next : prev->Lines) = rest;
         }
+        // Positions keep the characters that stay; those on Line go to where it was.
+        positions_.LineGoes(Line, last ? last : rest, last ? last->Length : 0);
+        positions_.LinesMove(Par, prev);
         FreeLine(Line);
         Par->Lines = nullptr;
         prev->Next = Par->Next;
@@ -636,15 +640,7 @@ bool TRtRTFText::DeleteChar(TParagraph* Par, TLine* Line, int32_t Pos)
         std::memcpy(Line->Chars + Line->Length, next->Chars + skip, size_t(count));
         if (Line->Attrs && next->Attrs)
             MoveAttrs(Line->Attrs, Line->Length, next->Attrs, count + 1, skip);
-        auto moveRef = [&](TLine*& L, int32_t& P) {
-            if (L == next) {
-                L = Line;
-                P = Line->Length + std::max(P - skip, 0);
-            }
-        };
-        moveRef(CursorLine, CursorPos);
-        moveRef(SelStartLine, SelStartPos);
-        moveRef(SelEndLine, SelEndPos);
+        positions_.LineJoins(next, Line, Line->Length, skip);
         SetLength(Line, Line->Length + count);
         DeleteLine(Par, next);
         MarkChanged(Par);
@@ -755,24 +751,27 @@ void TRtRTFText::DeleteTextRange(TParagraph* FromPar, TParagraph* ToPar, int32_t
     FromPos = std::clamp<int32_t>(FromPos, 0, FromLine->Length);
     ToPos = std::clamp<int32_t>(ToPos, 0, ToLine->Length);
     const int32_t cursor = GetCursorCharPos();
-    if (FromLine != ToLine) {
-        if (FromPar != ToPar) {
-            for (TParagraph* p = FromPar->Next; p && p != ToPar;) {
-                objRefs_->ReleaseParRefs(p, afsIsObject);
-                DeletePar(p);
-            }
-            TLine* last = GetLastLine(FromPar);
-            if (ToPar->Lines) {
-                ToPar->Lines->Prior = last;
-                (last ? last->Next : FromPar->Lines) = ToPar->Lines;
-                ToPar->Lines = nullptr;
-            }
-            FromPar->Next = ToPar->Next;
-            if (ToPar->Next)
-                ToPar->Next->Prior = FromPar;
-            MoveCursorOff(ToPar, FromPar);
-            FreePar(ToPar);
+    if (FromPar != ToPar) {
+        for (TParagraph* p = FromPar->Next; p && p != ToPar;) {
+            objRefs_->ReleaseParRefs(p, afsIsObject);
+            DeletePar(p);
         }
+        TLine* last = GetLastLine(FromPar);
+        if (ToPar->Lines) {
+            ToPar->Lines->Prior = last;
+            (last ? last->Next : FromPar->Lines) = ToPar->Lines;
+            ToPar->Lines = nullptr;
+        }
+        FromPar->Next = ToPar->Next;
+        if (ToPar->Next)
+            ToPar->Next->Prior = FromPar;
+        positions_.LinesMove(ToPar, FromPar);
+        MoveCursorOff(ToPar, FromPar);
+        FreePar(ToPar);
+    }
+    // Positions keep their characters (those in the range go to its start); the cursor keeps its place.
+    TRtLivePositions::TTextOffsets kept = positions_.TextOffsetsIn(FromPar, FromLine, FromPos);
+    if (FromLine != ToLine) {
         objRefs_->ReleaseLineRefs(FromLine, FromPos, afsIsObject, FromLine->Length);
         SetLength(FromLine, FromPos);
         for (TLine* l = FromLine->Next; l && l != ToLine; l = l->Next) {
@@ -789,6 +788,7 @@ void TRtRTFText::DeleteTextRange(TParagraph* FromPar, TParagraph* ToPar, int32_t
             DeleteChar(FromPar, FromLine, FromPos);
         PairedDeleteGuard = false;
     }
+    positions_.PlaceOnText(FromPar, std::move(kept));
     MarkChanged(FromPar);
     SetCursorCharPos(cursor);
     MarkChanged(CursorPar);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -176,8 +177,8 @@ void TRtStoreUndoObject::RestoreLines(TParagraph* Par, bool WithProps)
 {
     if (!SavedPar)
         return;
-    // Positions in the paragraph keep their offsets on the restored lines.
-    const std::vector<int32_t> offsets = Text->Positions().OffsetsIn(Par);
+    // Positions in the paragraph keep their characters on the restored lines.
+    TRtLivePositions::TTextOffsets kept = Text->Positions().TextOffsetsIn(Par);
     Text->ReleaseChainObjects(Par->Lines);
     TRtRTFText::FreeLines(Par->Lines);
     Par->Lines = nullptr;
@@ -207,7 +208,7 @@ void TRtStoreUndoObject::RestoreLines(TParagraph* Par, bool WithProps)
         Text->InsertLine(line, 8);
         Par->Lines = line;
     }
-    Text->Positions().PlaceOffsets(Par, Par->Lines, offsets);
+    Text->Positions().PlaceOnText(Par, std::move(kept));
     Par->Flags |= parfReformat;
     FreeSavedPar();
 }

@@ -652,7 +652,8 @@ TEST_F(RtRTFText, PositionsFollowTheirCharacterIntoAnotherParagraph)
 {
     // Each edit moves the "world" of "hello world" into another paragraph, and with it every
     // position on it (here on its "r"): a split after "hello ", a chain "AB" / "CD" merged
-    // there, and joining "world" as a paragraph of its own to "hello ".
+    // there, and joining "world" as a paragraph of its own to "hello " (by deleting the break,
+    // or the first line "xx" of "xxworld").
     struct TEdit {
         const char* Name;
         std::vector<std::string> Text;
@@ -682,6 +683,14 @@ TEST_F(RtRTFText, PositionsFollowTheirCharacterIntoAnotherParagraph)
              return T.FirstPar;
          },
          "hello world"},
+        {"joined as its first line goes", {"hello ", "xxworld"}, 1, 4,
+         [](TRtRTFText& T) {
+             TParagraph* p = T.FirstPar->Next;
+             T.SplitLineAt(p->Lines, 2);
+             T.DeleteLine(p, p->Lines);
+             return T.FirstPar;
+         },
+         "hello world"},
     };
     for (const TEdit& edit : edits) {
         SCOPED_TRACE(edit.Name);
@@ -706,6 +715,79 @@ TEST_F(RtRTFText, PositionsFollowTheirCharacterIntoAnotherParagraph)
             EXPECT_EQ(OffsetInPar(p, h), int32_t(edit.Result.find('r'))) << h.Name;
         text.Positions().Remove(&own, sizeof(own));
     }
+}
+
+TEST_F(RtRTFText, PositionsKeepTheirCharactersWhenARangeIsDeleted)
+{
+    // A position before the range stays, one in it goes to its start, one after it
+    // keeps its character: across a paragraph break, across the lines of one
+    // paragraph, and within a line where equal characters border the range.
+    using TPlace = std::pair<int32_t, int32_t>;   // paragraph index, offset in it
+    struct TCase {
+        const char* Name;
+        std::vector<std::string> Text;
+        int32_t SplitAt;   // the first paragraph's second line starts there (0: one line)
+        TPlace From, To;
+        std::vector<TPlace> Held;
+        std::vector<int32_t> Kept;   // their offsets in the first paragraph after it
+        std::string Result;
+    };
+    const TCase cases[] = {
+        {"paragraphs", {"hello woXX", "YYrld", "after"}, 0, {0, 8}, {1, 2},
+         {{0, 1}, {0, 9}, {1, 0}, {1, 2}, {1, 4}}, {1, 8, 8, 8, 10}, "hello world"},
+        {"lines", {"hello woXXYYrld", "after"}, 10, {0, 8}, {0, 12},
+         {{0, 1}, {0, 9}, {0, 10}, {0, 12}, {0, 14}}, {1, 8, 8, 8, 10}, "hello world"},
+        {"equal neighbours", {"xaay"}, 0, {0, 1}, {0, 2}, {{0, 1}, {0, 2}, {0, 3}}, {1, 1, 2}, "xay"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        FillText(Text, c.Text);
+        if (c.SplitAt > 0)
+            Text.SplitLineAt(Text.FirstPar->Lines, c.SplitAt);
+        auto place = [&](TPlace At, TParagraph*& Par, TLine*& Line, int32_t& Pos) {
+            Par = Text.GetParByIndex(At.first);
+            Pos = At.second;
+            Line = TRtRTFText::LineAtParPos(Par, Pos);
+        };
+        std::vector<TTestPosition> held(c.Held.size());
+        for (size_t i = 0; i < held.size(); ++i) {
+            place(c.Held[i], held[i].Par, held[i].Line, held[i].Pos);
+            Text.Positions().Add(held[i].Par, held[i].Line, held[i].Pos);
+        }
+        TParagraph *fromPar, *toPar;
+        TLine *fromLine, *toLine;
+        int32_t fromPos, toPos;
+        place(c.From, fromPar, fromLine, fromPos);
+        place(c.To, toPar, toLine, toPos);
+        Text.DeleteTextRange(fromPar, toPar, toPos, fromPos, fromLine, toLine);
+        ASSERT_EQ(ParString(Text.FirstPar), c.Result);
+        for (size_t i = 0; i < held.size(); ++i) {
+            TTestPosition& h = held[i];
+            EXPECT_EQ(OffsetInPar(Text.FirstPar, {"held", h.Par, h.Line, h.Pos}), c.Kept[i]) << "position " << i;
+            ASSERT_NE(h.Line, nullptr);
+            EXPECT_LE(h.Pos, h.Line->Length) << "position " << i;
+        }
+        Text.Positions().Remove(held.data(), held.size() * sizeof(TTestPosition));
+    }
+}
+
+TEST_F(RtRTFText, PositionsKeepTheirCharactersWhenALineJoinsTheOneBefore)
+{
+    // Deleting at the end of "hello " takes the "x" of the next line "xworld" and
+    // joins the rest: a position on "r" stays there, one on "x" goes to the join.
+    FillText(Text, {"hello xworld"});
+    TParagraph* par = Text.FirstPar;
+    TLine* second = Text.SplitLineAt(par->Lines, 6);
+    TTestPosition onX{par, second, 0};
+    TTestPosition onR{par, second, 3};
+    Text.Positions().Add(onX.Par, onX.Line, onX.Pos);
+    Text.Positions().Add(onR.Par, onR.Line, onR.Pos);
+    Text.DeleteChar(par, par->Lines, 6);
+    ASSERT_EQ(ParString(par), "hello world");
+    EXPECT_EQ(OffsetInPar(par, {"x", onX.Par, onX.Line, onX.Pos}), 6);
+    EXPECT_EQ(OffsetInPar(par, {"r", onR.Par, onR.Line, onR.Pos}), 8);
+    Text.Positions().Remove(&onX, sizeof(onX));
+    Text.Positions().Remove(&onR, sizeof(onR));
 }
 
 TEST_F(RtRTFText, MergingAtAParagraphStartTakesTheChainsProperties)

@@ -250,6 +250,63 @@ TEST(RtStoreUndo, RandomEditsUndoToTheFirstTextAndRedoToTheLast)
     }
 }
 
+TEST(RtStoreUndo, PositionsKeepTheirCharactersOnRestoredLines)
+{
+    // "hello world" on two lines ("hello " and "world") is edited, undone and
+    // redone; a kept position stays on its character, or at the start of the
+    // change when its character goes with it.
+    struct TEdit {
+        const char* Name;
+        int32_t At, Count;   // paragraph offset and length of the replaced characters
+        std::string New;
+        int32_t Edited, Undone, Redone;   // the position's offset after each step
+    };
+    const TEdit edits[] = {
+        {"typed before it", 0, 0, "XXX ", 12, 8, 12},
+        {"deleted before it", 0, 6, "", 2, 8, 2},
+        {"typed there", 6, 0, "big ", 7, 6, 10},
+        {"replaced there", 7, 2, "_", 7, 7, 7},
+    };
+    for (const TEdit& edit : edits) {
+        SCOPED_TRACE(edit.Name);
+        TUndoText t;
+        FillText(t, {"hello world", "after"});
+        TParagraph* par = t.FirstPar;
+        t.SplitLineAt(par->Lines, 6);
+        TTestPosition own;
+        t.Positions().Add(own.Par, own.Line, own.Pos);
+        const TPositionFields holders[] = {
+            {"body cursor", t.BodyCursorPar, t.BodyCursorLine, t.BodyCursorPos},
+            {"registered", own.Par, own.Line, own.Pos},
+        };
+        t.ForceNewUndoLevel();
+        t.SaveUndo(par, ukLines, ulInput);
+        int32_t at = edit.At;
+        TLine* line = TRtRTFText::LineAtParPos(par, at);
+        t.ReplaceChars(par, line, nullptr, int32_t(edit.New.size()),
+                       reinterpret_cast<const uint8_t*>(edit.New.data()), edit.Count, at);
+        for (const TPositionFields& h : holders) {
+            int32_t pos = edit.Edited;
+            h.Line = TRtRTFText::LineAtParPos(par, pos);
+            h.Par = par;
+            h.Pos = pos;
+        }
+        auto expectAt = [&](int32_t Offset, const char* Step) {
+            for (const TPositionFields& h : holders) {
+                EXPECT_EQ(OffsetInPar(par, h), Offset) << h.Name << " " << Step;
+                ASSERT_NE(h.Line, nullptr) << h.Name << " " << Step;
+                EXPECT_LE(h.Pos, h.Line->Length) << h.Name << " " << Step;
+            }
+        };
+        t.Undo();
+        ASSERT_EQ(ParString(par), "hello world");
+        expectAt(edit.Undone, "undone");
+        t.Redo();
+        expectAt(edit.Redone, "redone");
+        t.Positions().Remove(&own, sizeof(own));
+    }
+}
+
 TEST(RtStoreUndo, PropertyChangesOfOneKindAndParagraphMerge)
 {
     TUndoText t;
