@@ -452,7 +452,7 @@ int32_t TRtRTFTextPaint::MoveCellBorder(TParagraph* Par, int32_t NewX, bool AllR
     NoVertScroll = oldV;
     NoHorzScroll = oldH;
     if (moved) {
-        CurrentCell = GetParCell(CursorPar);
+        GetParCell(CursorPar);
         Refresh();
     }
     return moved ? Par->Cell->Width - before : 0;

@@ -456,7 +456,7 @@ public:
     // Splits a cell in two halves; returns the new cell.
     TParagraph* SplitCell(TParagraph* Par, bool MoveText);
     void CombineCell(TParagraph* Par);
-    // Frees a paragraph's cell record; the current cell forgets it.
+    // Frees a paragraph's cell record.
     void FreeParCell(TParagraph* Par);
     void ApplyParPropsToPar(TParagraph* Par, const TParProps& Props);
     void ApplyParProps(TParagraph*& Par, int32_t Count, const TRtCellDescriptor* Cells);
@@ -559,7 +559,6 @@ protected:
     bool FixedCellWidths = false;   // rows keep the given widths short of 255
     int32_t ObjectIdFilter = 0;     // MarkParsWithStyles matches only this object id when set
     bool Busy = false;
-    TRtCell* CurrentCell = nullptr;
     // Line metrics, resolution, mapping and layout switches the engine layers use.
     int32_t DefaultLineHeight = 16;
     bool FixedResMode = false;

@@ -664,7 +664,7 @@ void TRtRTFText::JoinNextPar(TParagraph* Par, TLine* Line, int32_t Pos)
         n->Lines = nullptr;
     }
     if ((n->Flags & parfTableCell) && !(Par->Flags & parfTableCell)) {
-        delete Par->Cell;
+        FreeParCell(Par);
         Par->Cell = n->Cell;
         n->Cell = nullptr;
         Par->Number = n->Number;

@@ -31,7 +31,6 @@ TRtCell* TRtRTFText::GetParCell(TParagraph* Par)
         return nullptr;
     if (!Par->Cell)
         Par->Cell = new TRtCell();
-    CurrentCell = Par->Cell;
     return Par->Cell;
 }
 
@@ -132,8 +131,6 @@ TParagraph* TRtRTFText::SplitCell(TParagraph* P, bool MoveText)
 
 void TRtRTFText::FreeParCell(TParagraph* Par)
 {
-    if (CurrentCell == Par->Cell)
-        CurrentCell = nullptr;
     delete Par->Cell;
     Par->Cell = nullptr;
 }
