@@ -1,6 +1,6 @@
 #pragma once
 // What the benchmark programs share: a reporter of the fastest runs, the
-// program frame, photo-like pictures, page elements and memory figures.
+// program frame, photo-like pictures, page elements, texts and memory figures.
 // Header-only, as every .cpp in this folder is a program of its own.
 #include "Application.h"
 
@@ -227,6 +227,23 @@ TElement* AddElement(TList& List, std::unique_ptr<TElement> E, float CX, float C
     TElement* raw = E.get();
     List.Add(std::move(E));
     return raw;
+}
+
+// ---- texts ---------------------------------------------------------------------------
+
+// A paragraph of German words, starting at word I of a short list and at least
+// MinLength characters long, so that neighbouring paragraphs differ.
+inline std::string ParText(int I, size_t MinLength)
+{
+    static const char* const words[] = {"Fotobuch", "Sommer", "am", "Meer", "mit", "der",
+                                        "ganzen", "Familie", "und", "Freunden", "Sonne", "Wind"};
+    std::string s;
+    for (int w = 0; s.size() < MinLength; ++w) {
+        if (!s.empty())
+            s += ' ';
+        s += words[(I + w) % std::size(words)];
+    }
+    return s;
 }
 
 // ---- memory ---------------------------------------------------------------------------

@@ -17,19 +17,6 @@ namespace {
 constexpr int ParCount = 2000;
 constexpr int HolderCount = 1000;
 
-std::string ParText(int I)
-{
-    static const char* const words[] = {"Fotobuch", "Sommer", "am", "Meer", "mit", "der",
-                                        "ganzen", "Familie", "und", "Freunden", "Sonne", "Wind"};
-    std::string s;
-    for (int w = 0; s.size() < 400; ++w) {
-        if (!s.empty())
-            s += ' ';
-        s += words[(I + w) % std::size(words)];
-    }
-    return s;
-}
-
 struct THolder {
     TParagraph* Par = nullptr;
     TLine* Line = nullptr;
@@ -52,7 +39,7 @@ public:
         for (int i = 0; i < ParCount; ++i) {
             if (i > 0)
                 engine.InsertPar(p, 8);
-            const std::string s = ParText(i);
+            const std::string s = ParText(i, 400);
             engine.AddParText(i, reinterpret_cast<const uint8_t*>(s.data()), nullptr, int32_t(s.size()));
             pars.push_back(p);
         }

@@ -23,19 +23,6 @@ namespace {
 constexpr int ParCount = 1000;
 constexpr int Edits = 100000;
 
-std::string ParText(int I)
-{
-    static const char* const words[] = {"Fotobuch", "Sommer", "am", "Meer", "mit", "der",
-                                        "ganzen", "Familie", "und", "Freunden", "Sonne", "Wind"};
-    std::string s;
-    for (int w = 0; s.size() < 60; ++w) {
-        if (!s.empty())
-            s += ' ';
-        s += words[(I + w) % std::size(words)];
-    }
-    return s;
-}
-
 // The scattered edits: paragraph, position in it, character. Deleting them in
 // reverse order at the same places restores the text.
 struct TEdit {
@@ -49,7 +36,7 @@ const std::vector<TEdit>& Edits100k()
     static const std::vector<TEdit> edits = [] {
         std::vector<int> lengths(ParCount);
         for (int i = 0; i < ParCount; ++i)
-            lengths[size_t(i)] = int(ParText(i).size());
+            lengths[size_t(i)] = int(ParText(i, 60).size());
         std::mt19937 rng(13);
         std::vector<TEdit> v;
         v.reserve(Edits);
@@ -72,7 +59,7 @@ void BM_RtStoreTypeAndDelete(benchmark::State& State)
     for (int i = 0; i < ParCount; ++i) {
         if (i > 0)
             text.InsertPar(p, 64);
-        const std::string s = ParText(i);
+        const std::string s = ParText(i, 60);
         text.AddParText(i, reinterpret_cast<const uint8_t*>(s.data()), nullptr, int32_t(s.size()));
         pars.push_back(p);
     }
@@ -93,7 +80,7 @@ void BM_RtStoreTypeAndDelete(benchmark::State& State)
             text.DeleteChar(par, line, pos);
         }
     }
-    if (TRtRTFText::GetParLength(pars[0]) != int32_t(ParText(0).size()))
+    if (TRtRTFText::GetParLength(pars[0]) != int32_t(ParText(0, 60).size()))
         State.SkipWithError("the text did not return to its start");
     State.SetItemsProcessed(State.iterations() * 2 * Edits);
 }
@@ -107,7 +94,7 @@ void BM_QTextDocumentTypeAndDelete(benchmark::State& State)
         for (int i = 0; i < ParCount; ++i) {
             if (i > 0)
                 all += QChar::ParagraphSeparator;
-            all += QString::fromLatin1(ParText(i).c_str());
+            all += QString::fromLatin1(ParText(i, 60).c_str());
         }
         doc.setPlainText(all);
     }
@@ -128,7 +115,7 @@ void BM_QTextDocumentTypeAndDelete(benchmark::State& State)
             cursor.deleteChar();
         }
     }
-    if (doc.blockCount() != ParCount || blocks[0].length() - 1 != int(ParText(0).size()))
+    if (doc.blockCount() != ParCount || blocks[0].length() - 1 != int(ParText(0, 60).size()))
         State.SkipWithError("the document did not return to its start");
     State.SetItemsProcessed(State.iterations() * 2 * Edits);
 }
@@ -143,7 +130,7 @@ void BM_RtStoreAppendChars(benchmark::State& State)
     for (int i = 0; i < pars; ++i) {
         if (i > 0)
             all += '\r';
-        all += ParText(i);
+        all += ParText(i, 60);
     }
     for (auto _ : State) {
         TRtRTFTextIo text;

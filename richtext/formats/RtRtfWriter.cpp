@@ -609,10 +609,7 @@ int32_t TRtRTFWriter::WriteHeaderFooter(const char* Word, TRtSpecialTextProperty
     int32_t r = 0;
     if ((r = Flush()) != 0 || (r = TRtTextWriter::WriteDocument()) != 0)
         return r;
-    CloseRtfCode();
-    if (HyperlinkOpen)
-        CloseHyperlink();
-    CloseMergeField();
+    CloseOpenCodes();
     InHeaderFooter = false;
     // A last row ends its paragraph with "\row" already.
     const TParagraph* end = FirstPar;
@@ -833,10 +830,7 @@ int32_t TRtRTFWriter::WriteFootnote()
 
 int32_t TRtRTFWriter::WriteTrailer()
 {
-    CloseRtfCode();
-    if (HyperlinkOpen)
-        CloseHyperlink();
-    CloseMergeField();
+    CloseOpenCodes();
     PopGroups(0);
     Add("\r\n}");
     return Flush();
@@ -1214,6 +1208,14 @@ void TRtRTFWriter::CloseRtfCode()
     RtfCodeOpen = false;
 }
 
+void TRtRTFWriter::CloseOpenCodes()
+{
+    CloseRtfCode();
+    if (HyperlinkOpen)
+        CloseHyperlink();
+    CloseMergeField();
+}
+
 void TRtRTFWriter::CloseMergeField()
 {
     if (MergeFieldOpen)
@@ -1297,10 +1299,7 @@ int32_t TRtRTFWriter::WriteChars(int32_t Count)
 
 int32_t TRtRTFWriter::WriteParEnd()
 {
-    CloseRtfCode();
-    if (HyperlinkOpen)
-        CloseHyperlink();
-    CloseMergeField();
+    CloseOpenCodes();
     if (CurPar->Flags & parfTableCell) {
         if (const TRtCell* c = CurPar->Cell) {
             if (!c->Name.empty()) {

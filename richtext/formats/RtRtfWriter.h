@@ -102,6 +102,8 @@ private:
     // Ends a merge field, an insert point's automatic text or free automatic text.
     void CloseMergeField();
     void CloseRtfCode();
+    // Ends what a paragraph, header or document leaves open: RTF code, a link, a field.
+    void CloseOpenCodes();
 
     // Sets the buffer aside while words are built in it; Take returns them and
     // puts the buffer back.
