@@ -2199,7 +2199,14 @@ void TRtRtfReader::BeginHeaderFooter(bool Footer, int32_t Letter)
     // A row never reaches across the header's edges: its cells are paragraphs of one chain.
     if (CellIndex > 0)
         FinishRow();
-    MainPosition = {Par, CurLine, CharsAdded, ParNumber, FormatTakenBy, EmptyFormatFor, LastCellPar};
+    MainPosition.Paragraph = Par;
+    MainPosition.Line = CurLine;
+    MainPosition.CharsAdded = CharsAdded;
+    MainPosition.ParNumber = ParNumber;
+    MainPosition.FormatTakenBy = FormatTakenBy;
+    MainPosition.EmptyFormatFor = EmptyFormatFor;
+    AssignParFormat(MainPosition.EmptyFormat, EmptyFormat);
+    MainPosition.LastCellPar = LastCellPar;
     LastCellPar = nullptr;
     TParagraph* chain = nullptr;
     Text->InsertPar(chain, LineCapacity);
@@ -2328,6 +2335,7 @@ void TRtRtfReader::EndHeaderFooter()
     ParNumber = MainPosition.ParNumber;
     FormatTakenBy = MainPosition.FormatTakenBy;
     EmptyFormatFor = MainPosition.EmptyFormatFor;
+    AssignParFormat(EmptyFormat, MainPosition.EmptyFormat);
     LastCellPar = MainPosition.LastCellPar;
     Pending = 0;
 }

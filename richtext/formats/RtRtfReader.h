@@ -331,6 +331,7 @@ private:
         // Paragraphs the body's groups and rows refer to: a header's are freed with it.
         TParagraph* FormatTakenBy = nullptr;
         const TParagraph* EmptyFormatFor = nullptr;
+        TParagraph EmptyFormat;  // a header's groups overwrite the reader's own
         TParagraph* LastCellPar = nullptr;
     };
     TSavedPosition MainPosition;

@@ -450,7 +450,7 @@ char32_t SymbolToUnicode(uint8_t Ch, const AnsiString& FontName)
 
 bool IsSymbolFontName(const AnsiString& Name)
 {
-    static const char* const names[] = {"wingdings", "wingdings 2", "wingdings 3", "webdings", "symbol", "marlett"};
+    static const char* const names[] = {"wingdings", "webdings", "symbol"};
     const AnsiString n = LowerCase(Name);
     for (const char* s : names)
         if (n == s)

@@ -144,6 +144,13 @@ TEST_F(TextHeader, SymbolFontsGetSymbolCharset)
     EXPECT_EQ(H.GetFontIndexCharset("Arial", 238), 2);   // another charset, another entry
     EXPECT_EQ(H.GetFontIndex("WINGDINGS"), 3);
     EXPECT_EQ(H.Fonts[3].Charset, SYMBOL_CHARSET);
+    EXPECT_EQ(H.GetFontIndexCharset("webdings", 0), 4);
+    EXPECT_EQ(H.Fonts[4].Charset, SYMBOL_CHARSET);
+    // Only those three names: other fonts with marks keep the charset they are given.
+    for (const char* name : {"Wingdings 2", "Marlett"}) {
+        const int32_t i = H.GetFontIndexCharset(name, 0);
+        EXPECT_EQ(H.Fonts[size_t(i)].Charset, 0) << name;
+    }
 }
 
 TEST_F(TextHeader, ACharsetSwitchFromTheUnnamedDefaultFontLeavesSlotZeroItsText)

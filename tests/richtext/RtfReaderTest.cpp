@@ -250,6 +250,21 @@ TEST(RtfReader, AFirstPageHeaderThatDiffersInFormatIsKept)
     EXPECT_EQ(text.HeaderFooters()->Count(), 1);
 }
 
+// The body's empty last paragraph takes the format its closing group left, even
+// when a header read after it closes groups of its own.
+TEST(RtfReader, AHeaderLeavesTheFormatOfTheBodysEmptyParagraph)
+{
+    for (const char* rtf : {"{\\rtf1 a\\par{\\qc}{\\header{\\qr}h}}",
+                            "{\\rtf1 a\\par{\\qc}{\\header{\\qr}h\\par{\\qj}}}",
+                            "{\\rtf1 a\\par{\\qc}{\\header h}}"}) {
+        TRtRTFText text;
+        ReadRtf(text, rtf);
+        ASSERT_NE(text.FirstPar->Next, nullptr) << rtf;
+        EXPECT_EQ(text.FirstPar->Next->Align, paralCenter) << rtf;
+        EXPECT_EQ(text.HeaderFooters()->Count(), 1) << rtf;
+    }
+}
+
 TEST(RtfReader, InformationAndUserProperties)
 {
     TRtRTFText text;
