@@ -229,12 +229,15 @@ void TRtRTFTextPaint::UpdateCharWidths(const TAttr* Attr)
     auto found = widthTables_.find(key);
     const bool fresh = found == widthTables_.end();
     if (fresh) {
-        // The least recently used tables make room (the smallest stamp).
-        while (!widthTables_.empty() && widthTables_.size() >= size_t(std::max(1, MaxWidthTables))) {
-            auto oldest = widthTables_.begin();
+        // The least recently used tables make room (the smallest stamp); one being built
+        // stays, so the cache may hold more for as long as a measure hook runs.
+        while (widthTables_.size() >= size_t(std::max(1, MaxWidthTables))) {
+            auto oldest = widthTables_.end();
             for (auto it = widthTables_.begin(); it != widthTables_.end(); ++it)
-                if (it->second.Stamp < oldest->second.Stamp)
+                if (!it->second.Measuring && (oldest == widthTables_.end() || it->second.Stamp < oldest->second.Stamp))
                     oldest = it;
+            if (oldest == widthTables_.end())
+                break;
             if (currentTable_ == &oldest->second)
                 currentTable_ = nullptr;
             widthTables_.erase(oldest);
@@ -252,8 +255,12 @@ void TRtRTFTextPaint::UpdateCharWidths(const TAttr* Attr)
     table.Stamp = stamp;
     currentTable_ = &table;
     // A look is measured once, and again after the device changed.
-    if (fresh || table.Dirty)
+    if (fresh || table.Dirty) {
+        table.Measuring = true;
         BuildWidthTable(table, *Attr);
+        table.Measuring = false;
+        currentTable_ = &table;   // the hook may have looked up another
+    }
 }
 
 int32_t TRtRTFTextPaint::ReferenceResolutionY() const

@@ -84,6 +84,7 @@ struct TRtWidthTable {
     AnsiString FontName;      // the slot's name when the table was made
     uint32_t Stamp = 0;       // lookup counter at the last use
     bool Dirty = false;
+    bool Measuring = false;   // being built: the measure hook may look up others meanwhile
 };
 // The style bits that change a font look's widths.
 constexpr uint32_t RtWidthStyleMask = 0xCFF081FF;

@@ -712,8 +712,9 @@ void TRtRTFText::JoinNextPar(TParagraph* Par, TLine* Line, int32_t Pos)
     Par->Next = n->Next;
     if (n->Next)
         n->Next->Prior = Par;
-    // Positions keep their lines, which now belong to Par.
+    // Positions keep their lines, which now belong to Par; the others go to Par.
     positions_.LinesMove(n, Par);
+    MoveCursorOff(n, Par);
     FreePar(n);
 }
 
@@ -754,6 +755,7 @@ void TRtRTFText::DeleteTextRange(TParagraph* FromPar, TParagraph* ToPar, int32_t
     if (FromPar != ToPar) {
         for (TParagraph* p = FromPar->Next; p && p != ToPar;) {
             objRefs_->ReleaseParRefs(p, afsIsObject);
+            MoveCursorOff(p, ToPar);   // into the range, whose start they take below
             DeletePar(p);
         }
         TLine* last = GetLastLine(FromPar);

@@ -619,18 +619,8 @@ void TRtRTFText::ReplaceCellsByCells(TParagraph* Target, TParagraph* Chain)
             t->Cell->Command = s->Cell->Command;
             t->Cell->Value = s->Cell->Value;
         }
-        if (CursorPar == t) {
-            CursorLine = t->Lines;
-            CursorPos = 0;
-        }
-        if (SelStartPar == t) {
-            SelStartLine = t->Lines;
-            SelStartPos = 0;
-        }
-        if (SelEndPar == t) {
-            SelEndLine = t->Lines;
-            SelEndPos = 0;
-        }
+        // The cell's old lines go with the chain: every position in it goes to the cell's start.
+        positions_.ParagraphGoes(t, t);
         const bool sRowGoesOn = (s->Flags & parfNotLastCell) && s->Next && (s->Next->Flags & parfTableCell);
         const bool tRowGoesOn = (t->Flags & parfNotLastCell) && t->Next && (t->Next->Flags & parfTableCell);
         if (sRowGoesOn && tRowGoesOn) {

@@ -120,10 +120,8 @@ TParagraph* TRtRTFText::SplitCell(TParagraph* P, bool MoveText)
     P->Flags |= parfReformat;
     if (MoveText) {
         std::swap(P->Lines, n->Lines);
-        // Cursor and selection go with their lines into the new cell.
-        for (TParagraph** par : {&CursorPar, &SelStartPar, &SelEndPar})
-            if (*par == P)
-                *par = n;
+        // Positions go with their lines into the new cell.
+        positions_.LinesMove(P, n);
     }
     RenumberFrom(FirstPar);
     return n;

@@ -330,15 +330,21 @@ TEST(RtTable, TheCursorStaysWithItsLinesWhenCellsSplitOrCombine)
     TRtRTFTextIo t;
     BuildGrid(t, 1, 2);
     TParagraph* first = t.GetParByIndex(1);
-    // Splitting with the text moving: the cursor goes into the new cell with its line.
+    // Splitting with the text moving: the cursor and every kept position go into the
+    // new cell with their line.
     t.CursorPar = first;
     t.CursorLine = first->Lines;
     t.CursorPos = 1;
+    TTestPosition kept{first, first->Lines, 2};
+    t.Positions().Add(kept.Par, kept.Line, kept.Pos);
     TParagraph* moved = t.SplitCell(first, true);
     EXPECT_EQ(ParString(moved), "00");
     EXPECT_EQ(t.CursorPar, moved);
     EXPECT_EQ(t.CursorLine, moved->Lines);
     EXPECT_EQ(t.GetCursorCharPos(), 4 + 1 + 1);
+    EXPECT_EQ(kept.Par, moved);
+    EXPECT_EQ(kept.Line, moved->Lines);
+    t.Positions().Remove(&kept, sizeof(kept));
     // A last cell whose predecessor does not continue into it has nothing to
     // combine with: the cursor stays in it.
     TParagraph* last = t.GetParByIndex(3);
@@ -351,6 +357,40 @@ TEST(RtTable, TheCursorStaysWithItsLinesWhenCellsSplitOrCombine)
     EXPECT_EQ(Pars(t), (std::vector<std::string>{"top", "", "00", "01"}));
     EXPECT_EQ(t.CursorPar, last);
     EXPECT_EQ(t.CursorLine, last->Lines);
+}
+
+TEST(RtTable, CellsPastedOverCellsTakeEveryKeptPositionToTheCellStart)
+{
+    TestPlatform();
+    TRtRTFTextIo t;
+    BuildGrid(t, 1, 2);
+    TParagraph* cell = t.GetParByIndex(1);
+    TTestPosition kept{cell, cell->Lines, 1};
+    t.Positions().Add(kept.Par, kept.Line, kept.Pos);
+    t.BodyCursorPar = cell;
+    t.BodyCursorLine = cell->Lines;
+    t.BodyCursorPos = 2;
+    TRtRTFTextIo source;
+    FillText(source, {"top"});
+    std::vector<TRtCellDescriptor> cells{2};
+    cells[0].Text = "ab";
+    cells[1].Text = "cd";
+    TParagraph* at = source.FirstPar;
+    source.ApplyParProps(at, 2, cells.data());
+    ASSERT_EQ(Pars(source), (std::vector<std::string>{"top", "ab", "cd"}));
+    TParagraph* chain = source.FirstPar->Next;
+    source.FirstPar->Next = nullptr;
+    chain->Prior = nullptr;
+    TLine* line = cell->Lines;
+    int32_t pos = 1;
+    t.InsertParagraphs(cell, line, pos, chain);
+    ASSERT_EQ(ParString(cell), "ab");
+    ASSERT_EQ(ParString(cell->Next), "cd");
+    for (const TPositionFields& h : {TPositionFields{"registered", kept.Par, kept.Line, kept.Pos},
+                                     TPositionFields{"body cursor", t.BodyCursorPar, t.BodyCursorLine,
+                                                     t.BodyCursorPos}})
+        EXPECT_EQ(OffsetInPar(cell, h), 0) << h.Name;
+    t.Positions().Remove(&kept, sizeof(kept));
 }
 
 TEST(RtTable, MarkedCellOperationsLeaveMarkedParagraphsOutsideTables)

@@ -738,6 +738,8 @@ TEST_F(RtRTFText, PositionsKeepTheirCharactersWhenARangeIsDeleted)
         {"lines", {"hello woXXYYrld", "after"}, 10, {0, 8}, {0, 12},
          {{0, 1}, {0, 9}, {0, 10}, {0, 12}, {0, 14}}, {1, 8, 8, 8, 10}, "hello world"},
         {"equal neighbours", {"xaay"}, 0, {0, 1}, {0, 2}, {{0, 1}, {0, 2}, {0, 3}}, {1, 1, 2}, "xay"},
+        {"a paragraph between", {"hello woXX", "ZZ", "YYrld", "after"}, 0, {0, 8}, {2, 2},
+         {{0, 1}, {1, 1}, {2, 4}}, {1, 8, 10}, "hello world"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -788,6 +790,24 @@ TEST_F(RtRTFText, PositionsKeepTheirCharactersWhenALineJoinsTheOneBefore)
     EXPECT_EQ(OffsetInPar(par, {"r", onR.Par, onR.Line, onR.Pos}), 8);
     Text.Positions().Remove(&onX, sizeof(onX));
     Text.Positions().Remove(&onR, sizeof(onR));
+}
+
+TEST_F(RtRTFText, AParagraphsHoldersGoWithItWhenItJoinsTheOneBefore)
+{
+    // A holder of the paragraph alone, and one whose line the join does not keep.
+    FillText(Text, {"ab", "cd"});
+    TParagraph* second = Text.FirstPar->Next;
+    TParagraph* parOnly = second;
+    TTestPosition stale{second, nullptr, 0};
+    Text.Positions().Add(parOnly);
+    Text.Positions().Add(stale.Par, stale.Line, stale.Pos);
+    EXPECT_TRUE(Text.DeleteChar(Text.FirstPar, Text.FirstPar->Lines, 2));
+    ASSERT_EQ(Pars(Text), (std::vector<std::string>{"abcd"}));
+    EXPECT_EQ(parOnly, Text.FirstPar);
+    EXPECT_EQ(stale.Par, Text.FirstPar);
+    EXPECT_GE(OffsetInPar(Text.FirstPar, {"stale", stale.Par, stale.Line, stale.Pos}), 0);
+    Text.Positions().Remove(&parOnly, sizeof(parOnly));
+    Text.Positions().Remove(&stale, sizeof(stale));
 }
 
 TEST_F(RtRTFText, MergingAtAParagraphStartTakesTheChainsProperties)

@@ -92,6 +92,37 @@ TEST_F(RtWidthTables, CacheFindsLooksAgainAndReplacesTheLeastRecentlyUsed)
     EXPECT_GT(boldM, E->CurrentWidths()->Widths['m']);
 }
 
+// A measure hook that looks up other looks while its own is built, in a cache of one.
+TEST_F(RtWidthTables, AMeasureHookMayLookUpOtherLooksWhileItsOwnIsBuilt)
+{
+    Attach();
+    E->MaxWidthTables = 1;
+    const TAttr a = AttrOf("Liberation Sans", 10), b = AttrOf("Liberation Serif", 12),
+                c = AttrOf("Liberation Mono", 14);
+    int depth = 0;
+    E->OnMeasureChar = [&](TRtRTFTextPaint* Sender, const TAttr& Attr, int32_t&, int32_t&, int32_t&,
+                           std::array<int32_t, 256>& Widths) {
+        if (Attr.Size == 10 && depth == 0) {
+            ++depth;
+            Sender->UpdateCharWidths(&b);
+            --depth;
+        } else if (Attr.Size == 12) {
+            Sender->UpdateCharWidths(&c);
+        }
+        Widths['x'] = Attr.Size;   // written after the nested look-ups
+    };
+    E->UpdateCharWidths(&a);
+    ASSERT_NE(E->CurrentWidths(), nullptr);
+    EXPECT_EQ(E->CurrentWidths()->Size, 10);
+    EXPECT_EQ(E->CurrentWidths()->Widths['x'], 10);
+    // Once the hook is done, the cache is back to its size with the next new look.
+    E->OnMeasureChar = nullptr;
+    const TAttr d = AttrOf("Liberation Sans", 16);
+    E->UpdateCharWidths(&d);
+    EXPECT_EQ(E->WidthTableCount(), 1);
+    EXPECT_EQ(E->CurrentWidths()->Size, 16);
+}
+
 TEST_F(RtWidthTables, TheDefaultCacheMeasuresEveryLookOfATextOnce)
 {
     Attach();
