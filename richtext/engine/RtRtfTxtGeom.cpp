@@ -451,9 +451,7 @@ int32_t TRtRTFTextPaint::MoveCellBorder(TParagraph* Par, int32_t NewX, bool AllR
         FormatAll(false);
     NoVertScroll = oldV;
     NoHorzScroll = oldH;
-    if (moved) {
-        GetParCell(CursorPar);
+    if (moved)
         Refresh();
-    }
     return moved ? Par->Cell->Width - before : 0;
 }
