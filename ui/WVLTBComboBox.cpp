@@ -344,9 +344,12 @@ QString TWVLTBFontComboBox::GetSelectedFontName() const
 void TWVLTBFontComboBox::SelectFontName(const QString& Name)
 {
     // A font the text names but this machine lacks (drawn by a substitute) is
-    // still shown by its name, though nothing in the list is selected.
-    setPlaceholderText(Name);
-    setCurrentIndex(int(FontList.indexOf(Name)));
+    // still shown by its name, though nothing in the list is selected. An empty
+    // placeholder would select the first font, so none is shown as a blank.
+    const int index = int(FontList.indexOf(Name));
+    setCurrentIndex(index);
+    if (index < 0)
+        setPlaceholderText(Name.isEmpty() ? QStringLiteral(" ") : Name);
 }
 
 void TWVLTBFontComboBox::FontsChanged()

@@ -202,6 +202,10 @@ TRtCustomRichText::TRtCustomRichText(QWidget* Parent) : TRtCustomRtfEdit(Parent)
 TRtCustomRichText::~TRtCustomRichText()
 {
     Deactivate();
+    // A gutter inside the control goes after the engine: it lets go of its positions now.
+    for (TRtCustomGutter* g : findChildren<TRtCustomGutter*>())
+        if (g->RichText() == this)
+            g->SetRichText(nullptr);
     if (toolBar_)
         --toolBar_->EditorCount;
     TRtRTFTextInput* e = RtfText();

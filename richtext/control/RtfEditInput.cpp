@@ -387,9 +387,15 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::
     // font-table entry of the font's name with a charset that can.
     std::string chars;
     uint16_t font = e->CurrentAttr.Font;
+    // The typed text starts with the key the hook may have replaced.
+    std::u32string replaced;
+    if (Typed.empty())
+        Typed = std::u32string_view(&Key, 1);
+    else if (Typed[0] != Key)
+        Typed = replaced = Key + std::u32string(Typed.substr(1));
     if (Key == 13)
         chars = shift ? "\n" : "\r";
-    else if (!e->Header()->UnicodeToFontChars(Typed.empty() ? std::u32string_view(&Key, 1) : Typed, font, chars,
+    else if (!e->Header()->UnicodeToFontChars(Typed, font, chars,
                                               !e->EditOptions.Has(rtDeactivateCharsetSwitching),
                                               InputMethodCharset())) {
         RtPlatform().Beep();

@@ -287,6 +287,10 @@ TEST_F(RtGutter, NumbersTheChainBeingEditedAndOutlivesItsText)
     }
     EXPECT_EQ(gutter.RichText(), nullptr);
     EXPECT_TRUE(gutter.Marks().empty());
+    // One inside the control, as a line-number area is, goes with it.
+    auto* inner = new TRtRichText;
+    (new TRtCustomGutter(inner->viewport()))->SetRichText(inner);
+    delete inner;
 }
 
 class RtRichTextLinks : public RtControlTest {};

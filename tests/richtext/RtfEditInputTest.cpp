@@ -400,6 +400,17 @@ TEST_F(RtfEditInput, AssignCopiesTheWholeText)
 
 namespace {
 
+TEST_F(RtfEditInput, TheKeyPressHookMayReplaceTheTypedCharacter)
+{
+    Rtf->OnKeyPress = [](TObject*, char32_t& Key) {
+        if (Key == U'a')
+            Key = U'b';
+    };
+    Type("xa");
+    Type("aa");
+    EXPECT_EQ(Text(), "xbbb");
+}
+
 TEST_F(RtfEditInput, MaximumLengthStopsTyping)
 {
     Rtf->SetMaxLength(8);

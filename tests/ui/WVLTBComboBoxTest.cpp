@@ -13,6 +13,8 @@
 #include <QStyle>
 #include <QStyleFactory>
 
+#include <vector>
+
 namespace {
 
 // Runs with the unthemed "windows" style, under which the combo draws its flat look.
@@ -172,7 +174,13 @@ TEST(WVLTBComboBox, FontComboSelectsAndPreviewsTheHighlightedFont)
         return img.copy(4, 3, combo.width() - 30, combo.height() - 6);
     };
     const QImage named = label();
+    std::vector<int> indices;   // no font is selected on the way to none
+    const auto watch = QObject::connect(&combo, &QComboBox::currentIndexChanged,
+                                        [&indices](int I) { indices.push_back(I); });
     combo.SelectFontName(QString());
+    QObject::disconnect(watch);
+    EXPECT_EQ(indices, std::vector<int>{});
+    EXPECT_EQ(combo.currentIndex(), -1);
     const QImage blank = label();
     EXPECT_NE(named, blank);
     EXPECT_FALSE(combo.FontWindow->isVisible());
