@@ -307,7 +307,7 @@ void TRtRTFTextInput::FindCellNeighbours(TRtLinePaintRecord& Rec)
 
 void TRtRTFTextInput::PaintLine(TLine* Line, TParagraph* Par)
 {
-    if (!Line || !Par || Suspended() || PaintLocked || SkipLinePaint || !PaintingCanvas)
+    if (!Line || !Par || Suspended() || PaintLocked || !PaintingCanvas)
         return;
     if (RepaintLocked && Displays())
         return;

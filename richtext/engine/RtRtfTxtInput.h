@@ -272,7 +272,6 @@ public:
     TRtFieldReturn FieldReturn;
     bool SkipLineFeedAfterCR = true;          // CR LF gives one paragraph break
     bool SelectionPointSet = false;           // raised by SetSelectionPoint, cleared by the control
-    TParagraph* LastCursorParagraph = nullptr;
     TParagraph* HotPar = nullptr;             // paragraph of the hot span
 
     // Spell checking.
@@ -408,20 +407,10 @@ private:
 
     bool editBoxChecking_ = false;
     int32_t ClientWidthPx = 0, ClientHeightPx = 0;
-    bool BlankAreaMark = false;
-    bool ScaleBackground = false;
     bool InRefresh = false;
-    bool RefreshPending = false;              // cleared by Refresh; nothing sets or reads it yet
-    bool SkipLinePaint = false;
     bool Moving = false;
-    // Owner hooks the engine fires; no owner hands one in yet.
+    // Owner hook the engine fires; no owner hands one in yet.
     TRtGetPageGapTextEvent OnGetPageGapText;
-    TNotifyEvent OnPositionChanged;
-    TNotifyEvent OnCaretPosition;
-    TNotifyEvent OnAfterChange;
-    TRtParagraphEvent OnCursorParagraph;
-    TNotifyEvent OnMarkedCellsDelete;
-    TRtChangeBoxEvent OnEditBoxChangeWidth;
     // Edit-box state.
     std::unique_ptr<TRtRTFTextIo> EditBoxStore;
     TAttr EditBoxAttr;
