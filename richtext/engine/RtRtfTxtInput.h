@@ -85,7 +85,6 @@ using TRtHotStyleEvent = std::function<void(TObject* Sender, TParagraph* Par, in
 using TRtObjectMoveEvent = std::function<void(TObject* Sender, TTextObj* Entry, int32_t X, int32_t Y)>;
 using TRtObjectDropEvent = std::function<void(TObject* Sender, TTextObj* Entry)>;
 using TRtObjectEditEvent = std::function<void(TObject* Sender, TTextObj* Entry, bool Changed)>;
-using TRtGetPageGapTextEvent = std::function<void(TObject* Sender, int32_t PageNr, AnsiString& Text)>;
 
 // Layout view flags (LayoutFlags).
 // (0 normal, 64 page gap, 143 layout, 191 full layout, 320 manual page breaks).
@@ -409,8 +408,6 @@ private:
     int32_t ClientWidthPx = 0, ClientHeightPx = 0;
     bool InRefresh = false;
     bool Moving = false;
-    // Owner hook the engine fires; no owner hands one in yet.
-    TRtGetPageGapTextEvent OnGetPageGapText;
     // Edit-box state.
     std::unique_ptr<TRtRTFTextIo> EditBoxStore;
     TAttr EditBoxAttr;
