@@ -44,8 +44,6 @@ bool TRtRTFTextPaint::IsLeadByte(uint8_t Ch, const TAttr* Attr)
 {
     if (DBCSMode.Has(rtdb_Test))
         return Ch == 'a';
-    if (OnIsLeadByte)
-        return OnIsLeadByte(this, Ch);
     // The lead bytes of the character's font charset.
     return Attr && IsCharsetLeadByte(Header()->Fonts[size_t(Attr->Font & 255)].Charset, Ch);
 }
@@ -531,7 +529,7 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
         SpellCheckParagraph(Par, false);
     TBreakContext c(Par, Scratch());
     c.Tracking = !CursorTrackingOff;
-    c.KeepBreaks = KeepStoredLineBreaks || (Par->ExtFlags & parxKeepLineBreaks);
+    c.KeepBreaks = (Par->ExtFlags & parxKeepLineBreaks);
     c.Rich = Par->Lines->Attrs != nullptr;
 
     // Every kept position in the paragraph (the cursor and selection too), as an offset
@@ -707,7 +705,7 @@ TRtRTFTextPaint::TLineFit TRtRTFTextPaint::FitLine(TBreakContext& C, int32_t Pos
             w = rich ? a.Width : CharWidth(c);
         }
         if (!C.KeepBreaks && count > 0 && !((isBlank || isTab) && !C.NoWrapAtSpace)) {
-            const bool over = CenterMeasure ? int64_t(x) + w / 2 >= Limit : Limit <= int64_t(x) + w;
+            const bool over = Limit <= int64_t(x) + w;
             if (over) {
                 fit.Overflow = i;
                 break;
@@ -756,9 +754,9 @@ int32_t TRtRTFTextPaint::ChooseLineBreak(const TBreakContext& C, int32_t Pos, co
     if (hyphenBreak > 0) {
         count = hyphenBreak;
         Hyphenated = true;
-    } else if (!CenterMeasure && Fit.LastBlank >= 2 && !C.NoWrapAtSpace) {
+    } else if (Fit.LastBlank >= 2 && !C.NoWrapAtSpace) {
         count = Fit.LastBlank;
-    } else if (!CenterMeasure && Fit.LastTab >= 2) {
+    } else if (Fit.LastTab >= 2) {
         count = Fit.LastTab;
     } else {
         count = overCount;

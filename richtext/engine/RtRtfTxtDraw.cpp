@@ -70,7 +70,6 @@ void TRtRTFTextInput::PaintArea(TCanvas* C, int32_t X, int32_t Y, int32_t W, int
     SelectMapMode(false);
     TCanvas* oldCanvas = Canvas;
     BeginPaint(C);
-    const TRect area{X, Y, X + W, Y + H};
     const bool skip = !Displays() || Suspended() || PaintLocked;
     if (!skip) {
         const double s = PaintScale();
@@ -133,8 +132,6 @@ void TRtRTFTextInput::PaintArea(TCanvas* C, int32_t X, int32_t Y, int32_t W, int
         }
         NeedsObjectPass = ObjectsPainted;
     }
-    if (BlankAreaMark)
-        C->FillRect(area);
     Canvas = oldCanvas;
     PaintingCanvas = nullptr;
     PaintPageLine = nullptr;
@@ -178,11 +175,6 @@ bool TRtRTFTextInput::PaintBackground(TCanvas* C, const TRect& R, TLine* PageLin
         return false;
     int32_t tw = BackgroundPicture.width();
     int32_t th = BackgroundPicture.height();
-    const bool scaled = Zooming != 100 && ScaleBackground;
-    if (scaled) {
-        tw = MulDiv(tw, Zooming, 100);
-        th = MulDiv(th, Zooming, 100);
-    }
     if (tw <= 0 || th <= 0)
         return false;
     // Tiles in layout units: the picture's pixels are window pixels.
@@ -380,7 +372,7 @@ void TRtRTFTextInput::UpdateEmbeddedControls()
 
 void TRtRTFTextInput::PaintWindow()
 {
-    if (LayoutBusy || UpdatesLocked || RepaintLocked || LayoutUpdating || RebuildLock || PaintLocked || Suspended())
+    if (LayoutBusy || UpdatesLocked || RepaintLocked || RebuildLock || PaintLocked || Suspended())
         return;
     SelectMapMode(true);
     if (!Displays() || Surface().isNull())
@@ -410,7 +402,6 @@ void TRtRTFTextInput::Refresh()
     if (OnRefresh)
         OnRefresh(this);
     PaintWindow();
-    RefreshPending = false;
     InRefresh = false;
 }
 

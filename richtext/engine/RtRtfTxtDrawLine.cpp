@@ -307,7 +307,7 @@ void TRtRTFTextInput::FindCellNeighbours(TRtLinePaintRecord& Rec)
 
 void TRtRTFTextInput::PaintLine(TLine* Line, TParagraph* Par)
 {
-    if (!Line || !Par || Suspended() || PaintLocked || SkipLinePaint || !PaintingCanvas)
+    if (!Line || !Par || Suspended() || PaintLocked || !PaintingCanvas)
         return;
     if (RepaintLocked && Displays())
         return;
@@ -659,9 +659,7 @@ void TRtRTFTextInput::PaintPageGapLine(TRtLinePaintRecord& Rec)
         int32_t right = g.Right;
         if (ViewOptions.Has(rtShowPageNRinGap) && Rec.GapKind != 5) {
             AnsiString label;
-            if (OnGetPageGapText)
-                OnGetPageGapText(OwnerControl, Rec.PageNr + 1, label);
-            else if (!NoPageNumber)
+            if (!NoPageNumber)
                 label = " " + IntToStr(Rec.PageNr + 1);
             if (!label.empty()) {
                 c->Font().SetName("Arial");

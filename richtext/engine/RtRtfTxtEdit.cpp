@@ -105,8 +105,6 @@ void TRtRTFTextInput::InsertTextAndPaint(const AnsiString& Text, bool Repaint)
         ShowCursor();
     }
     NotifyCursorMove();
-    if (OnAfterChange)
-        OnAfterChange(OwnerControl);
     InsertBusy = false;
 }
 
@@ -220,9 +218,6 @@ TRtEditResult TRtRTFTextInput::FinishCharsAtCursor(bool PageBreakMade)
 TRtEditResult TRtRTFTextInput::InsertOneChar(uint8_t Ch, bool LastOfRun)
 {
     TRtEditResult result = erNothing;
-    if (OnCursorParagraph && (HasCompleteSelection() || CursorPar != LastCursorParagraph))
-        OnCursorParagraph(OwnerControl, CursorPar);
-    LastCursorParagraph = CursorPar;
     SaveUndo(CursorPar, ukLines, ulInput);
     if (HasCompleteSelection() && DeleteSelection(false))
         result = erLayout;
@@ -285,8 +280,6 @@ TRtEditResult TRtRTFTextInput::PageBreak()
 
 TRtEditResult TRtRTFTextInput::BreakParagraphAt(bool PageBreak)
 {
-    if (OnCursorParagraph)
-        OnCursorParagraph(OwnerControl, CursorPar);
     if (HasCompleteSelection())
         DeleteSelection(false);
     if (CursorPar == FirstPar && CursorLine == FirstPar->Lines && CursorPos == 0 && !PageBreak) {
@@ -514,8 +507,6 @@ bool TRtRTFTextInput::DeleteSelection(bool DeleteExtraSpace)
         return false;
     if (MarkedCells > 0 && !SuppressCellEvent) {
         NewUndoLevel();
-        if (OnMarkedCellsDelete)
-            OnMarkedCellsDelete(OwnerControl);
         return true;
     }
     if (!HasCompleteSelection() || !SelStartLine || !SelEndLine)
@@ -588,8 +579,6 @@ bool TRtRTFTextInput::DeleteSelection(bool DeleteExtraSpace)
     ClearSelection(false);
     if (CursorPar)
         MarkChanged(CursorPar);
-    if (OnCaretPosition)
-        OnCaretPosition(OwnerControl);
     FormatAll(false);
     EndUndoGroup();
     FlushPendingReformat();
@@ -1114,8 +1103,6 @@ bool TRtRTFTextInput::MoveCursorToPoint(int32_t X, int32_t Y, bool Select, bool 
     NotifyCursorMove();
     RecheckCursorWord(false);
     UpdateCaret();
-    if (OnPositionChanged)
-        OnPositionChanged(OwnerControl);
     NotifyChange(rtchCursor);
     return hit;
 }

@@ -258,9 +258,8 @@ bool TRtRTFTextInput::AutoSizeEditBox()
 {
     const int32_t w = BoxWidth, h = BoxHeight;
     if (EditBoxModes.Has(rtemAutoSizeWidth)) {
-        int32_t newW = DocToScreen(WidestParagraph(*this)) + 16;
-        int32_t newH = h;
-        if (newW != w && AskBoxSize(OnEditBoxChangeWidth, OwnerControl, newW, newH) && !BoxDesigning) {
+        const int32_t newW = DocToScreen(WidestParagraph(*this)) + 16;
+        if (newW != w && !BoxDesigning) {
             ResizeEditBox(newW, h);
             return true;
         }

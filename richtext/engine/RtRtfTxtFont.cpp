@@ -110,8 +110,6 @@ void TRtRTFTextPaint::SelectCharFont(const TAttr* Attr, TParagraph* Par, TLine* 
         AttrBackgroundUsed = background;
     }
     UnderlineColor = c->Pen().Color();
-    if (OnFontChanged)
-        OnFontChanged(this);
 }
 
 TColor TRtRTFTextPaint::SelectAttrColours(const TAttr& Attr, TCharacterAttr* Set)

@@ -11,14 +11,6 @@
 
 namespace {
 
-int32_t ParHeight(const TParagraph* P)
-{
-    int32_t h = 0;
-    for (const TLine* l = P->Lines; l; l = l->Next)
-        h += l->Height;
-    return h;
-}
-
 bool CellFollowedByCell(const TParagraph* P) { return (P->Flags & parfTableCell) && (P->Flags & parfNotLastCell); }
 
 }  // namespace
@@ -41,12 +33,6 @@ void TRtRTFTextPaint::UpdateAfterChange(bool Remeasure)
         return;
     UpdateCharWidths(&CurrentAttr);
     if (!PassRunning) {
-        const int32_t zoom = Zooming;
-        const bool atZoom100 = FixedResMode && FormatAtZoom100 && Zooming != 100;
-        if (atZoom100) {
-            Zooming = 100;
-            UpdateResolution();
-        }
         PassRunning = true;
         if (WrapAtWindow && !(EngineOptions & eoKeepHorzOffset))
             LeftX = 0;
@@ -55,10 +41,6 @@ void TRtRTFTextPaint::UpdateAfterChange(bool Remeasure)
         FormatHeadersFooters();
         FormatAll(Remeasure);
         UpdateNumbering();
-        if (atZoom100) {
-            Zooming = zoom;
-            UpdateResolution();
-        }
         PassRunning = false;
     }
     if (!EditBoxModes.Empty()) {
@@ -92,23 +74,10 @@ void TRtRTFTextPaint::UpdateLayout()
     Header()->RescaleTabs();
     if (WrapAtWindow)
         Header()->PixTextWidth = Header()->LayoutTextWidth = std::max(1, WrapWidth);
-    int32_t y = 0;
     for (TParagraph* p = FirstPar; p; p = p->Next) {
         p->Flags |= parfReformat;
         MeasureParagraph(p);
         BreakParagraph(p, false);
-        if (ScreenLayout) {
-            int32_t ly = y;
-            for (TLine* l = p->Lines; l; l = l->Next) {
-                l->Top = ly;
-                ly += l->Height;
-            }
-            if (!CellFollowedByCell(p)) {
-                y = ly;
-                if (y > 4 * VisibleHeight)
-                    break;
-            }
-        }
     }
     ReformatText(nullptr);
     if (OnTextChange)
@@ -146,15 +115,14 @@ void TRtRTFTextPaint::FormatAll(bool Remeasure)
                 StepProgress(number);
             if (floating && p->Lines)
                 p->Lines->Top = y;
-            const bool below = ScreenLayout && y + ParHeight(p) >= TopY;
-            if ((p->Flags & parfReformat) || pass == 1 || below) {
+            if ((p->Flags & parfReformat) || pass == 1) {
                 if (Remeasure)
                     MeasureParagraph(p);
                 BreakParagraph(p, false);
             }
             if (!SpellCheckPaused)
                 SpellCheckParagraph(p, true);
-            if (WrapAtWindow || ScreenLayout || floating) {
+            if (WrapAtWindow || floating) {
                 int32_t ly = y;
                 for (TLine* l = p->Lines; l; l = l->Next) {
                     CalcLineHeight(p, l);
@@ -164,8 +132,6 @@ void TRtRTFTextPaint::FormatAll(bool Remeasure)
                 if (!CellFollowedByCell(p))
                     y = ly;
             }
-            if (ScreenLayout && y > VisibleHeight + VisibleHeight / 3)
-                break;
             if (pass == 0 && WrapAtWindow && OnVertScrolled) {
                 TextHeight = y;
                 ScreenTextHeight = ScreenHeightOf(y);

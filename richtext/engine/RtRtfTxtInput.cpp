@@ -17,7 +17,6 @@ TRtRTFTextInput::TRtRTFTextInput()
 {
     PlainFont = std::make_unique<TRtFont>();
     Positions().Add(DropEntry);
-    Positions().Add(LastCursorParagraph);
     Positions().Add(HotPar);
     Positions().Add(FieldReturn.Par, FieldReturn.Line, FieldReturn.Pos);
 }
@@ -70,8 +69,6 @@ void TRtRTFTextInput::SetCursorAbsPos(int32_t AbsPos, int32_t LineNr, int32_t Co
     if (Loading || UpdatesLocked)
         return;
     NotifyCursorMove();
-    if (OnPositionChanged)
-        OnPositionChanged(OwnerControl);
     NotifyChange(rtchCursor);
 }
 
@@ -216,8 +213,6 @@ void TRtRTFTextInput::EndStep(bool Select, bool Repaint, bool CheckField)
     UpdateCaretMetrics();
     if (Repaint)
         ShowCursor();
-    else if (OnCaretPosition)
-        OnCaretPosition(OwnerControl);
 }
 
 void TRtRTFTextInput::StepToNextLineStart(TParagraph*& Par, TLine*& Line, int32_t& Pos)
@@ -597,11 +592,7 @@ void TRtRTFTextInput::MoveVert(bool Up, int32_t Count, bool Select, bool Repaint
         ShowCursor();
     } else {
         UpdateCaretMetrics();
-        if (OnCaretPosition)
-            OnCaretPosition(OwnerControl);
     }
-    if (OnPositionChanged)
-        OnPositionChanged(OwnerControl);
     NotifyChange(rtchCursor);
 }
 

@@ -85,7 +85,6 @@ using TRtHotStyleEvent = std::function<void(TObject* Sender, TParagraph* Par, in
 using TRtObjectMoveEvent = std::function<void(TObject* Sender, TTextObj* Entry, int32_t X, int32_t Y)>;
 using TRtObjectDropEvent = std::function<void(TObject* Sender, TTextObj* Entry)>;
 using TRtObjectEditEvent = std::function<void(TObject* Sender, TTextObj* Entry, bool Changed)>;
-using TRtGetPageGapTextEvent = std::function<void(TObject* Sender, int32_t PageNr, AnsiString& Text)>;
 
 // Layout view flags (LayoutFlags).
 // (0 normal, 64 page gap, 143 layout, 191 full layout, 320 manual page breaks).
@@ -272,7 +271,6 @@ public:
     TRtFieldReturn FieldReturn;
     bool SkipLineFeedAfterCR = true;          // CR LF gives one paragraph break
     bool SelectionPointSet = false;           // raised by SetSelectionPoint, cleared by the control
-    TParagraph* LastCursorParagraph = nullptr;
     TParagraph* HotPar = nullptr;             // paragraph of the hot span
 
     // Spell checking.
@@ -408,20 +406,8 @@ private:
 
     bool editBoxChecking_ = false;
     int32_t ClientWidthPx = 0, ClientHeightPx = 0;
-    bool BlankAreaMark = false;
-    bool ScaleBackground = false;
     bool InRefresh = false;
-    bool RefreshPending = false;              // cleared by Refresh; nothing sets or reads it yet
-    bool SkipLinePaint = false;
     bool Moving = false;
-    // Owner hooks the engine fires; no owner hands one in yet.
-    TRtGetPageGapTextEvent OnGetPageGapText;
-    TNotifyEvent OnPositionChanged;
-    TNotifyEvent OnCaretPosition;
-    TNotifyEvent OnAfterChange;
-    TRtParagraphEvent OnCursorParagraph;
-    TNotifyEvent OnMarkedCellsDelete;
-    TRtChangeBoxEvent OnEditBoxChangeWidth;
     // Edit-box state.
     std::unique_ptr<TRtRTFTextIo> EditBoxStore;
     TAttr EditBoxAttr;

@@ -79,12 +79,10 @@ TRtRTFTextPaint::TRtRTFTextPaint()
     Zooming = 100;
     Resizing = 100;
     EngineOptions = 0;
-    WorkBitmap = std::make_unique<TBitmap>();
     Header()->Owner = this;
     Header()->OnChange = [this](bool Repaint) { UpdatePageMetrics(Repaint); };
     CurrentFont = std::make_unique<TRtFont>(this);
     Positions().Add(HotParagraph);
-    Positions().Add(LastStyleParagraph);
 }
 
 TRtRTFTextPaint::~TRtRTFTextPaint()
@@ -112,8 +110,6 @@ void TRtRTFTextPaint::UpdateDeviceMetrics()
 {
     if (Suspended() || !referenceCanvas_)
         return;
-    const QPaintDevice* device = referenceCanvas_->Device();
-    DeviceTechnology = device && device->devType() == QInternal::Printer ? DT_RASPRINTER : DT_RASDISPLAY;
     ScreenResolution = referenceCanvas_->PixelsPerInchY();
     Header()->ScreenXRes = referenceCanvas_->PixelsPerInchX();
     Header()->ScreenYRes = ScreenResolution;
@@ -144,7 +140,6 @@ void TRtRTFTextPaint::UpdateResolution()
     }
     VisibleHeight = ScreenToDoc(VisibleHeightPx);
     VisibleWidth = ScreenToDoc(VisibleWidthPx);
-    EffectiveResolution = Zooming < 1 ? ScreenResolution : MulDiv(ScreenResolution, Zooming, 100);
     UpdateObjectPositions();
 }
 
@@ -172,7 +167,7 @@ void TRtRTFTextPaint::SetResolution(int32_t ResX, int32_t ResY)
         if (referenceCanvas_)
             referenceCanvas_->Font().SetPixelsPerInch(h->PaintYRes);
         h->PaintXRes = h->PaintYRes;
-    } else if (!KeepMapMode && referenceCanvas_) {
+    } else if (referenceCanvas_) {
         referenceCanvas_->Font().SetPixelsPerInch(sy);
     }
     if (Suspended())
@@ -192,7 +187,7 @@ void TRtRTFTextPaint::SetResolution(int32_t ResX, int32_t ResY)
 void TRtRTFTextPaint::SelectMapMode(bool Force)
 {
     const bool zoomMapped = Zooming != 100 && Zooming != 0 && !ZoomByResolution && !TargetCanvas;
-    if (!zoomMapped && !OwnScale && !FixedResMode)
+    if (!zoomMapped && !FixedResMode)
         return;
     if (TargetCanvas)
         ApplyMapMode(TargetCanvas);
@@ -205,7 +200,7 @@ void TRtRTFTextPaint::ApplyMapMode(TCanvas* Target)
     if (!Target)
         return;
     const bool zoomNeedsNone = ZoomByResolution || Zooming == 100 || Zooming == 0 || TargetCanvas;
-    if (!FixedResMode && !OwnScale && zoomNeedsNone)
+    if (!FixedResMode && zoomNeedsNone)
         return;
     const int32_t lx = Target->PixelsPerInchX();
     const int32_t ly = Target->PixelsPerInchY();
@@ -213,8 +208,6 @@ void TRtRTFTextPaint::ApplyMapMode(TCanvas* Target)
     m.Mode = MM_ANISOTROPIC;
     if (FixedResMode)
         m.WindowExt = TSize{ScaledFixedResolution, ScaledFixedResolution};
-    else if (OwnScale)
-        m.WindowExt = TSize{Round32(lx * double(ScaleX)), Round32(ly * double(ScaleY))};
     else
         m.WindowExt = TSize{MulDiv(lx, 100, Zooming), MulDiv(ly, 100, Zooming)};
     m.ViewportExt = TSize{lx, ly};
@@ -232,7 +225,7 @@ void TRtRTFTextPaint::ApplyMapMode(TCanvas* Target)
 
 void TRtRTFTextPaint::ResetMapMode(TCanvas* Target)
 {
-    if (KeepMapMode || !Target)
+    if (!Target)
         return;
     std::erase_if(mapModes_, [&](const auto& e) { return e.first == Target; });
     if (QPainter* p = Target->Painter())
@@ -268,7 +261,7 @@ void TRtRTFTextPaint::UpdatePageMetrics(bool Repaint)
         return MulDiv(MarginTwips, ppi * Zooming, 144000) + Gap;
     };
     LeftScreenOffset = offset(ShowLeftMargin, GapWidth, h->LeftMargin());
-    RightScreenOffset = offset(ShowRightMargin, GapWidth2, h->RightMargin());
+    RightScreenOffset = 0;
     int32_t w, twips;
     if (WrapAtWindow) {
         w = VisibleWidth - ScreenToDoc(LeftScreenOffset + RightScreenOffset);
@@ -290,7 +283,6 @@ void TRtRTFTextPaint::UpdatePageMetrics(bool Repaint)
         MarginsChanging = was;
     }
     PageBuffersActive = ViewOptions.Has(rtUseWatermark) && PageView;
-    UpdateScreenMargins();
     if (Repaint) {
         const bool was = MarginsChanging;
         MarginsChanging = true;
@@ -300,13 +292,6 @@ void TRtRTFTextPaint::UpdatePageMetrics(bool Repaint)
     }
     if (OwnerControl && OnLayoutChanged)
         OnLayoutChanged();
-}
-
-void TRtRTFTextPaint::UpdateScreenMargins()
-{
-    auto conv = [this](int32_t v) { return FixedResMode ? ScreenToDoc(v) : v; };
-    ScreenMargins = TRect{conv(TextRectPx.Left), conv(TextRectPx.Top), conv(TextRectPx.Right), conv(TextRectPx.Bottom)};
-    HasScreenMargins = TextRectPx.Left != 0 || TextRectPx.Top != 0;
 }
 
 void TRtRTFTextPaint::Clear()

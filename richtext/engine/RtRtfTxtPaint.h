@@ -125,7 +125,6 @@ using TRtPaintPageEvent = std::function<void(TObject* Sender, TCanvas* Canvas, c
 using TRtGetAttrColorEvent = std::function<void(TObject* Sender, WrtStyle CharStyle, TCanvas* Canvas, bool& Underline,
                                                 bool& DoubleUnderline, bool& Background, bool HotStyleIsActive,
                                                 TParagraph* Par, TLine* Line, int32_t Pos)>;
-using TRtIsLeadByteEvent = std::function<bool(TObject* Sender, uint8_t Ch)>;
 using TRtEngineEvent = std::function<void(TObject* Sender)>;
 // Returns True when the window's text width changed.
 using TRtVertScrolledEvent = std::function<bool(TObject* Sender)>;
@@ -149,7 +148,6 @@ public:
     TRtMapMode MapModeOf(const TCanvas* Canvas) const;
     TColor GetPaperColor() const;
     virtual void UpdatePageMetrics(bool Repaint);
-    void UpdateScreenMargins();
     // Twips to pixels of the layout resolution.
     int32_t TwipsToLayoutX(int32_t Twips) const { return MulDiv(Twips, Header()->LayoutXRes, 1440); }
     int32_t TwipsToLayoutY(int32_t Twips) const { return MulDiv(Twips, Header()->LayoutYRes, 1440); }
@@ -274,7 +272,6 @@ public:
     void UpdateCaretMetrics();
     void UpdateCaret();
     virtual bool MoveCursorToPoint(int32_t X, int32_t Y, bool KeepVisible, bool DeselectObject);
-    void SetCaretRect(TParagraph* Par, TLine* Line, int32_t Kind, int32_t Pos);
     void SkipHiddenAtCursor();
     bool GetSelection(int32_t& Start, int32_t& Length);
     void SetSelStart(int32_t Start);
@@ -299,7 +296,6 @@ public:
     // ---- fields ------------------------------------------------------------------------------------------
     // Public: the edit control wires the caret, scroll and change hooks and reads ChangeFlags
     // and TextHeight; the others are display settings of the owner.
-    TParagraph* LastStyleParagraph = nullptr;
     uint8_t HeaderFooterPass = 0;
     bool CursorWordPending = false;
     bool PageBuffersActive = false;
@@ -385,35 +381,11 @@ private:
     WrtStyle HiddenStyleMask;
     int32_t PageBufferClock = 0;
     int32_t MaxPageBuffers = 3;
-    TRtIsLeadByteEvent OnIsLeadByte;    // the owner's lead-byte test; no owner hands one in yet
-    TNotifyEvent OnFontChanged;         // the owner's font hook; no owner hands one in yet
     bool NoHorzScroll = false;
-    int32_t CaretWidthSetting = 0;      // window pixels; 0 or less: 1
-    bool FormatAtZoom100 = false;
-    // The caret position last reported to the owner's position hooks (no owner hands them in yet).
-    int32_t LastYPos = 0, LastXPos = 0;
-    TNotifyEvent OnYPosChanged, OnXPosChanged;
     // A selection by absolute position waiting for its start or its length.
     bool SelStartGiven = false, SelLengthGiven = false;
     int32_t SelStartValue = 0, SelLengthValue = 0;
-    bool ShowRightMargin = false;
-    int32_t GapWidth2 = 0;              // gap right of the text, window pixels
     int32_t WrapWidthScreen = 0;
-    // Engine state the layers keep though nothing reads it yet: the device kind of the
-    // reference canvas, the zoomed resolution, a caret rectangle for an object drop, the
-    // scroll flags, the text rectangle in layout units (the painting uses TextRectPx),
-    // the attribute of the object being measured (not set yet) and a bitmap for painting.
-    int32_t DeviceTechnology = DT_RASDISPLAY;
-    int32_t EffectiveResolution = 96;
-    TRect CaretRect;
-    bool CaretRectValid = false;
-    int32_t CaretRectKind = 0;
-    bool ScrollingVertically = false;
-    bool ScrollBusy = false;
-    TRect ScreenMargins;
-    bool HasScreenMargins = false;
-    TAttr* ObjectAttr = nullptr;
-    std::unique_ptr<TBitmap> WorkBitmap;
 
 protected:
     // Working state and switches of the text's own operations.

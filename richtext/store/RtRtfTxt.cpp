@@ -100,8 +100,6 @@ bool TRtRTFText::AppendChar(uint8_t, const TAttr*) { throw EAbstractError("Abstr
 
 void TRtRTFText::Clear()
 {
-    if (Busy)
-        return;
     Layer = 0;
     tables_->Clear();
     footnotes_->Clear();

@@ -525,11 +525,6 @@ private:
     bool pageCountValid_ = false;
     // The selection as last seen by CheckSelectionChanged.
     TRtSelectionEnds savedSel_;
-    // Hooks of the owner control the text fires; no owner hands one in yet.
-    TNotifyEvent OnNumbering;
-    // Gives the display text of a reference: Sender, name, format, reference, text, done.
-    std::function<void(TObject* Sender, const AnsiString& Name, const AnsiString& Fmt, TTextObj* Ref,
-                       AnsiString& Text, bool& Done)> OnReferenceGetText;
 
 protected:
     // Working state and switches of the text's own operations.
@@ -558,17 +553,10 @@ protected:
     bool TabsAllUsed = false;
     bool FixedCellWidths = false;   // rows keep the given widths short of 255
     int32_t ObjectIdFilter = 0;     // MarkParsWithStyles matches only this object id when set
-    bool Busy = false;
     // Line metrics, resolution, mapping and layout switches the engine layers use.
     int32_t DefaultLineHeight = 16;
     bool FixedResMode = false;
-    bool KeepMapMode = false;
-    bool OwnScale = false;
-    float ScaleX = 1.0f, ScaleY = 1.0f;
     bool RepaintLocked = false;
-    bool LayoutUpdating = false;
     bool RebuildLock = false;
-    bool PassRunning = false, ScreenLayout = false, KeepStoredLineBreaks = false, CenterMeasure = false;
-    // The paragraph hook ChangeStyle fires for the owner control; no owner hands one in yet.
-    std::function<void(TParagraph* Par)> OnParagraphStyle;
+    bool PassRunning = false;
 };

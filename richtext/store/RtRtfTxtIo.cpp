@@ -68,8 +68,6 @@ TRtRTFTextIo::~TRtRTFTextIo()
 
 void TRtRTFTextIo::Clear()
 {
-    if (Busy)
-        return;
     SetLayer(0);
     const bool wasLocked = SelectionLocked;
     SelectionLocked = true;

@@ -53,7 +53,6 @@ constexpr uint32_t rtlfKeepCursor = 2;  // the cursor stays where the reader lef
 using TBeforePasteEvent = std::function<void(TObject* Sender, bool& DoIt, TParagraph* Par)>;
 using TMeasurePageEvent = std::function<void(TObject* Sender, int32_t PageNr, int32_t& PageH, int32_t& MargT,
                                              int32_t& MargB)>;
-using TRtReformatEvent = std::function<void(TRtRTFTextIo* Text, bool Starting)>;
 using TRtTextObjectSelectEvent = std::function<void(TObject* Sender, TRtObjectBase* Obj, bool Selected)>;
 
 // Layout-mode bits.
@@ -279,8 +278,6 @@ private:
     uint8_t Saving = 0;
     int32_t CellPadding = 25;          // twips
     int32_t FixedLineHeight = 240;     // twips, for paragraphs hosting a paragraph object
-    // The owner's hook around a layout pass; no owner hands one in yet.
-    TRtReformatEvent OnReformat;
 
 protected:
     // Working state and switches of the text's own operations.

@@ -472,22 +472,13 @@ struct TRtRTFTextIo::TPageFlow {
 
 int32_t TRtRTFTextIo::ReformatText(TParagraph* StartPar)
 {
-    const bool outer = !InReformat;
-    if (OnReformat && outer)
-        OnReformat(this, true);
     const bool oldFlag = InReformat;
     InReformat = true;
     struct TFrame {
         TRtRTFTextIo* T;
         bool Old;
-        bool Outer;
-        ~TFrame()
-        {
-            T->InReformat = Old;
-            if (Outer && T->OnReformat)
-                T->OnReformat(T, false);
-        }
-    } frame{this, oldFlag, outer};
+        ~TFrame() { T->InReformat = Old; }
+    } frame{this, oldFlag};
     if (LayoutLocked || Loading)
         return 0;
 

@@ -85,9 +85,6 @@ void TRtRTFText::GetReferenceText(TTextObj* Ref, AnsiString& Text)
     const AnsiString& item = Ref->ItemName;
     if (Ref->Tag != 3) {
         Text = Ref->Tag == 1 ? name : item;
-        bool done = false;
-        if (OnReferenceGetText)
-            OnReferenceGetText(this, name, item, Ref, Text, done);
         return;
     }
     if (ViewOptions.Has(rtShowReferenceObjects)) {
@@ -97,11 +94,6 @@ void TRtRTFText::GetReferenceText(TTextObj* Ref, AnsiString& Text)
         return;
     }
     const AnsiString format = item.empty() ? AnsiString("%d") : item;
-    bool done = false;
-    if (OnReferenceGetText)
-        OnReferenceGetText(this, name, format, Ref, Text, done);
-    if (done)
-        return;
     // The first marker of a bookmark of that name, from the start of the text.
     std::vector<int32_t> ids;
     for (TRtListItem* it = ObjRefList()->FirstItem(); it; it = it->Next) {
