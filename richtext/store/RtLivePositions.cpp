@@ -118,6 +118,20 @@ void TRtLivePositions::LinesMove(const TParagraph* From, TParagraph* To)
     });
 }
 
+void TRtLivePositions::ParagraphJoins(const TParagraph* From, TParagraph* To)
+{
+    Visit([&](TParagraph*& P, TLine*& L, int32_t& Pos, bool) {
+        if (P != From)
+            return;
+        P = To;
+        for (const TLine* l = To->Lines; l; l = l->Next)
+            if (l == L)
+                return;
+        L = To->Lines;
+        Pos = 0;
+    });
+}
+
 std::vector<int32_t> TRtLivePositions::OffsetsIn(const TParagraph* Par)
 {
     std::vector<int32_t> offsets;

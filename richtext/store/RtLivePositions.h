@@ -45,6 +45,9 @@ public:
     void LineJoins(const TLine* Line, TLine* To, int32_t At, int32_t Skip);
     // Lines of From became To's: what points at them from From belongs to To.
     void LinesMove(const TParagraph* From, TParagraph* To);
+    // From's lines were joined to To's and From goes: what points at them belongs to
+    // To, the other positions of From go to To's start.
+    void ParagraphJoins(const TParagraph* From, TParagraph* To);
     // The lines of Par are built anew: first the offsets in the line characters
     // of the positions in Par (the start for one on no line of Par), -1 for the
     // others and none at all when no position is in Par; then, on the new lines

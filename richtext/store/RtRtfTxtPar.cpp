@@ -189,13 +189,12 @@ void TRtRTFText::DeleteLine(TParagraph* Par, TLine* Line)
         }
         // Positions keep the characters that stay; those on Line go to where it was.
         positions_.LineGoes(Line, last ? last : rest, last ? last->Length : 0);
-        positions_.LinesMove(Par, prev);
+        positions_.ParagraphJoins(Par, prev);
         FreeLine(Line);
         Par->Lines = nullptr;
         prev->Next = Par->Next;
         if (Par->Next)
             Par->Next->Prior = prev;
-        MoveCursorOff(Par, prev);
         MarkChanged(prev);
         FreePar(Par);
     } else if (Line->Next) {
@@ -712,9 +711,7 @@ void TRtRTFText::JoinNextPar(TParagraph* Par, TLine* Line, int32_t Pos)
     Par->Next = n->Next;
     if (n->Next)
         n->Next->Prior = Par;
-    // Positions keep their lines, which now belong to Par; the others go to Par.
-    positions_.LinesMove(n, Par);
-    MoveCursorOff(n, Par);
+    positions_.ParagraphJoins(n, Par);
     FreePar(n);
 }
 
@@ -767,8 +764,7 @@ void TRtRTFText::DeleteTextRange(TParagraph* FromPar, TParagraph* ToPar, int32_t
         FromPar->Next = ToPar->Next;
         if (ToPar->Next)
             ToPar->Next->Prior = FromPar;
-        positions_.LinesMove(ToPar, FromPar);
-        MoveCursorOff(ToPar, FromPar);
+        positions_.ParagraphJoins(ToPar, FromPar);
         FreePar(ToPar);
     }
     // Positions keep their characters (those in the range go to its start); the cursor keeps its place.
