@@ -455,6 +455,7 @@ void TRtCustomRichText::PageMaybeChanged()
 
 void TRtCustomRichText::Clear()
 {
+    DropTypeAhead();
     RtfText()->Clear();
     hiddenText_ = false;
     SetModified(false);
