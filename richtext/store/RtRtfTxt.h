@@ -488,6 +488,12 @@ public:
     void EmptyParLines(TParagraph* Par);
 
 private:
+    // Every change of a line's characters goes through these two, which move the positions on
+    // the line with the characters. Puts Count characters (with Attr) into Line at Pos; false
+    // when the line cannot hold them.
+    bool InsertLineChars(TLine* Line, int32_t Pos, const uint8_t* Chars, const TAttr& Attr, int32_t Count);
+    // Removes the Count characters of Line from Pos.
+    void DeleteLineChars(TLine* Line, int32_t Pos, int32_t Count);
     // PurgeUnusedTabs that also keeps the stops in Keep.
     void PurgeUnusedTabsKeeping(uint64_t Keep);
     void ChangeOutlineLevel(int32_t Delta);
