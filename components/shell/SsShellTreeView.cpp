@@ -1,11 +1,13 @@
 #include "SsShellTreeView.h"
 #include "Application.h"
 
+#include "SsContextMenu.h"
 #include "SsDataObject.h"
 #include "SsShellListView.h"
 #include "WaitCursor.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QFileInfo>
@@ -591,6 +593,27 @@ void TSsCustomShellTreeView::mouseReleaseEvent(QMouseEvent* e)
     QTreeWidget::mouseReleaseEvent(e);
     if (HotTrack && !AutoExpand && currentItem())
         currentItem()->setExpanded(true);
+}
+
+void TSsCustomShellTreeView::contextMenuEvent(QContextMenuEvent* e)
+{
+    if (!(options_ & toShellMenu)) {
+        QTreeWidget::contextMenuEvent(e);
+        return;
+    }
+    e->accept();
+    QTreeWidgetItem* node = currentItem();
+    TSsShellFolder* folder = FolderOf(node);
+    if (!folder || !folder->RelativeList)
+        return;
+    const QPoint at = e->reason() == QContextMenuEvent::Mouse
+                          ? e->globalPos()
+                          : viewport()->mapToGlobal(visualItemRect(node).center());
+    const TSsIdList* lists[] = {folder->RelativeList.get()};
+    const int command = ShowShellContextMenu(controller_.get(), this, folder->ParentFolder.get(), this,
+                                             at.x(), at.y(), 1, lists);
+    if (command == cvRename + 1 && currentItem())
+        editItem(currentItem());
 }
 
 // ---- renaming --------------------------------------------------------------------------------------------

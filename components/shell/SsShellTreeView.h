@@ -112,6 +112,8 @@ protected:
     bool viewportEvent(QEvent* e) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    // With toShellMenu: the shell's context menu of the selected node.
+    void contextMenuEvent(QContextMenuEvent* e) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dragMoveEvent(QDragMoveEvent* e) override;
