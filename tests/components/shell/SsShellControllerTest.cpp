@@ -337,4 +337,65 @@ TEST(SsShellController, FailedPasteIsReported)
     box->close();
 }
 
+namespace {
+// Notes every search animation that paints a frame, with what it shows on.
+struct AnimationWatch : QObject {
+    AnimationWatch() { qApp->installEventFilter(this); }
+    ~AnimationWatch() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            if (auto* a = qobject_cast<TSsAnimate*>(o); a && (shown.empty() || shown.back() != a)) {
+                shown.push_back(a);
+                parent = a->parentWidget();
+                geometry = a->geometry();
+                colour = a->palette().color(QPalette::Window);
+                active = a->Active();
+            }
+        return false;
+    }
+    std::vector<QPointer<TSsAnimate>> shown;
+    QWidget* parent = nullptr;
+    QRect geometry;
+    QColor colour;
+    bool active = false;
+};
+}  // namespace
+
+TEST(SsShellController, SearchAnimationShowsWhileAVirtualFolderIsRead)
+{
+    ListFixture fx;
+    QPalette p = fx.list.palette();
+    p.setColor(QPalette::Base, QColor(10, 200, 30));
+    fx.list.setPalette(p);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&fx.list));
+    AnimationWatch watch;
+    int rowsAtFilter = -1;
+    fx.list.OnFilterItem = [&](TObject*, TSsShellItem*, bool&) {
+        // The animation goes with the first item.
+        if (rowsAtFilter < 0)
+            rowsAtFilter = int(fx.list.Controller()->Animation.isNull());
+    };
+    fx.list.SetSpecialRootFolder(sfDesktop);
+    ASSERT_GT(fx.list.RowCount(), 0);
+    ASSERT_EQ(watch.shown.size(), 1u);
+    EXPECT_EQ(watch.parent, &fx.list);
+    EXPECT_TRUE(watch.active);
+    EXPECT_EQ(watch.colour, QColor(10, 200, 30));
+    EXPECT_EQ(watch.geometry.top(), fx.list.height() / 2 - watch.geometry.height() / 2);
+    EXPECT_EQ(watch.geometry.left(), fx.list.width() / 2 - watch.geometry.width() / 2);
+    EXPECT_EQ(rowsAtFilter, 1);
+    EXPECT_TRUE(watch.shown[0].isNull());  // freed
+    EXPECT_TRUE(fx.list.Controller()->Animation.isNull());
+
+    // A file-system folder is read without it, and so is any folder of a
+    // list that is not showing.
+    fx.list.SetRootFolder(fx.Path("Bilder"));
+    fx.list.hide();
+    fx.list.SetSpecialRootFolder(sfNone);
+    fx.list.SetSpecialRootFolder(sfDesktop);
+    ASSERT_GT(fx.list.RowCount(), 0);
+    EXPECT_EQ(watch.shown.size(), 1u);
+}
+
 #include "SsShellControllerTest.moc"
