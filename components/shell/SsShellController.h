@@ -102,7 +102,7 @@ int ShowShellContextMenu(TSsCustomShellController* Controller, QWidget* Control,
                          const TSsNamespaceFolder* Folder, QWidget* Window, int X, int Y, int Count,
                          const TSsIdList* const* IdLists);
 
-enum TSsEnumeratorOption { eoIncludeFolders = 1, eoIncludeHidden = 2, eoIncludeNonFolders = 4 };
+enum TSsEnumeratorOptions { eoIncludeFolders = 1, eoIncludeHidden = 2, eoIncludeNonFolders = 4 };
 using TSsEnumeratorOptionsSet = uint8_t;
 enum TSsSortDirection { sdAscending, sdDescending, sdToggle };
 using TSsEnumItemEvent = std::function<void(TObject* sender, TSsShellItem* item, bool& accept)>;

@@ -523,7 +523,7 @@ void TSsCustomShellListView::RebuildSelection()
     std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     for (const QModelIndex& i : rows)
         if (TSsShellItem* item = RowItem(i.row())) {
-            auto copy = std::make_unique<TSsShellItem>(controller_.get());
+            auto copy = TSsShellItem::CreateForController(controller_.get());
             copy->Assign(*item);
             selection_.Add(std::move(copy));
         }
@@ -1014,7 +1014,7 @@ void TSsCustomShellListView::DragMove(QDragMoveEvent* e)
     TSsShellItem* item = RowItem(row);
     if (item && (!hovered_ || !SsILIsEqual(hovered_->AbsoluteList.get(), item->AbsoluteList.get()))) {
         const int old = dropRow_;
-        hovered_ = std::make_unique<TSsShellItem>(controller_.get());
+        hovered_ = TSsShellItem::CreateForController(controller_.get());
         hovered_->Assign(*item);
         dropRow_ = row;
         model_->RowChanged(old);

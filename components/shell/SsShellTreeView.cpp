@@ -457,7 +457,7 @@ void TSsCustomShellTreeView::RefreshNode(QTreeWidgetItem* node)
             QTreeWidgetItem* c = n->child(i);
             if (c->isExpanded())
                 if (TSsShellFolder* f = FolderOf(c)) {
-                    auto copy = std::make_unique<TSsShellFolder>(controller_.get());
+                    auto copy = TSsShellFolder::CreateForController(controller_.get());
                     copy->Assign(*f);
                     reopen.push_back(std::move(copy));
                 }
@@ -854,7 +854,7 @@ void TSsCustomShellTreeView::ShellChangeNotify(TObject*, TSsShellItem* oldItem, 
             return;
         if (!(options_ & toShowHidden) && oldItem->IsHidden())
             return;  // as the enumeration leaves it out
-        auto folder = std::make_unique<TSsShellFolder>(controller_.get());
+        auto folder = TSsShellFolder::CreateForController(controller_.get());
         folder->Assign(*oldItem);
         if (!folder->ParentFolder)
             folder->ParentFolder = TSsNamespaceFolder::Desktop();

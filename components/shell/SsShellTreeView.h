@@ -14,7 +14,7 @@
 class TSsCustomShellListView;
 class TSsFolderDropTarget;
 
-enum TSsTreeOption : uint16_t {
+enum TSsTreeOptions : uint16_t {
     toAllowRename = 1 << 0,
     toAllowDrag = 1 << 1,
     toAllowDrop = 1 << 2,
