@@ -258,7 +258,8 @@ int ShowShellContextMenu(TSsCustomShellController* Controller, QWidget* Control,
     uint32_t flags = CMF_EXPLORE;
     if (canRename)
         flags |= CMF_CANRENAME;
-    if (extended && (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier))
+    // Shift as the input handled so far left it, as the click that opened the menu saw it.
+    if (extended && (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier))
         flags |= CMF_EXTENDEDVERBS;
     QMenu menu(Window);
     if (contextMenu->QueryContextMenu(menu, 1, 0x7FFF, flags) <= 0)

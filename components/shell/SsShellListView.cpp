@@ -925,7 +925,8 @@ void TSsCustomShellListView::BeginDrag(int row)
         drag->setPixmap(pm);
     }
     drag->setHotSpot(QPoint(0, 0));
-    drag->exec(DropActionsOfEffects(effects));
+    const TSsDropSource source;
+    SsDoDragDrop(*drag, source, effects);
     if (controller_)
         controller_->DragSource = nullptr;
 }

@@ -829,7 +829,8 @@ void TSsCustomShellTreeView::startDrag(Qt::DropActions)
     drag->setHotSpot(QPoint(0, 0));
     if (OnStartDrag)
         OnStartDrag(this, drag);
-    drag->exec(DropActionsOfEffects(effects));
+    const TSsDropSource source;
+    SsDoDragDrop(*drag, source, effects);
     controller_->DragSource = nullptr;
     if (OnEndDrag) {
         const QPoint at = mapFromGlobal(QCursor::pos());
