@@ -20,6 +20,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <algorithm>
+
 using namespace Ole;
 
 const char* const SsNewFolderName = "New Folder";
