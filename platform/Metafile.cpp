@@ -102,6 +102,15 @@ struct TLogFont {
     QString Face = QStringLiteral("Arial");
 };
 
+// The italic, underline, strike-out and charset bytes, which both kinds of LOGFONT keep in a row.
+void ReadFontFlags(TLogFont& F, const TRecordBytes& R, size_t Off)
+{
+    F.Italic = R.U8(Off);
+    F.Underline = R.U8(Off + 1);
+    F.StrikeOut = R.U8(Off + 2);
+    F.Charset = int32_t(R.U8(Off + 3));
+}
+
 enum class TObjKind { None, Pen, Brush, Font };
 
 struct TGdiObject {
@@ -644,10 +653,7 @@ struct TWmfPlay {
             f.Height = R.I16(6);
             f.Escapement = R.I16(10);
             f.Weight = R.I16(14);
-            f.Italic = R.U8(16);
-            f.Underline = R.U8(17);
-            f.StrikeOut = R.U8(18);
-            f.Charset = int32_t(R.U8(19));
+            ReadFontFlags(f, R, 16);
             std::string face;
             for (size_t i = 24; i < 56 && R.Has(i, 1) && R.P[i]; ++i)
                 face += char(R.P[i]);
@@ -820,10 +826,7 @@ struct TEmfPlay {
         f.Height = R.I32(12);
         f.Escapement = R.I32(20);
         f.Weight = R.I32(28);
-        f.Italic = R.U8(32);
-        f.Underline = R.U8(33);
-        f.StrikeOut = R.U8(34);
-        f.Charset = int32_t(R.U8(35));
+        ReadFontFlags(f, R, 32);
         QString face;
         for (size_t i = 0; i < 32 && R.U16(40 + i * 2); ++i)
             face += QChar(char16_t(R.U16(40 + i * 2)));
