@@ -1166,6 +1166,11 @@ void TMaster::BtnAlbumDruckenClick()
         PrintHook(*FDoc);
         return;
     }
+    // A PDF file is suggested under the project's name.
+    struct TPdfName {
+        explicit TPdfName(const QString& Name) { Printer().DocumentName = Name; }
+        ~TPdfName() { Printer().DocumentName.clear(); }
+    } pdfName(FDoc->FileName.isEmpty() ? Text(sUnbenannt) : QFileInfo(FDoc->FileName).completeBaseName());
     TFotobuchPrinter printer(FDoc.get());
     printer.Print();
 }
