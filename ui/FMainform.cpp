@@ -929,6 +929,7 @@ void TMaster::AfterLocalize()
     if (FDoc) {
         UpdatePageLabel();
         UpdateCaption();
+        panTitel->setText(LocalizedProductName(FDoc->Dokumentname));
     }
     if (SFormSeiten)
         SFormSeiten->pb->update();
@@ -1038,7 +1039,7 @@ void TMaster::DocumentReplaced()
     RefreshPageTemplates();
     UpdateCaption();
     UpdatePageLabel();
-    panTitel->setText(fromAnsi(FDoc->Dokumentname));
+    panTitel->setText(LocalizedProductName(FDoc->Dokumentname));
     FocusChanged();
 }
 

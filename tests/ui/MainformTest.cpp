@@ -811,3 +811,38 @@ TEST(Master, PdfFileNamedAfterTheProjectAndUnwritableFolderReported)
     EXPECT_TRUE(QFileInfo(target).size() > 0);
     EXPECT_EQ(QDir(w.Dir.path()).entryList({"*.part"}, QDir::Files), QStringList());
 }
+
+// The product's name above the page follows the language, also for a project
+// made in another language and for names joined from several texts.
+TEST(Master, ProductTitleFollowsTheLanguage)
+{
+    Window w;
+    TMaster& m = *w.M;
+    struct TGerman {
+        ~TGerman() { Localizer().SetLanguage(0); }
+    } german;
+    w.Wizard = [](TDateiNeuDlg& D) { D.Build(61); };  // A4 calendar
+    m.BtnAlbumNeuClick();
+    EXPECT_EQ(m.panTitel->text(), QStringLiteral("Kalender"));
+    Localizer().SetLanguage(1);
+    EXPECT_EQ(m.panTitel->text(), QStringLiteral("Calendar"));
+    Localizer().SetLanguage(2);
+    EXPECT_EQ(m.panTitel->text(), QStringLiteral("Calendrier"));
+    // Saved in French, reopened in English.
+    w.SaveName = w.Path("kalender.zpb");
+    ASSERT_TRUE(m.BtnAlbumSpeichernClick());
+    Localizer().SetLanguage(1);
+    m.OpenDocument(w.SaveName);
+    EXPECT_EQ(m.panTitel->text(), QStringLiteral("Calendar"));
+
+    // A name the wizard joins from two texts; a name of the user's own stays.
+    w.Wizard = [](TDateiNeuDlg& D) { D.Build(44); };
+    m.BtnAlbumNeuClick();
+    const QString book = fromAnsi(w.Doc().Dokumentname).section(QStringLiteral(" \u2013 "), 0, 0);
+    EXPECT_EQ(m.panTitel->text(), book + QStringLiteral(" \u2013 Full size"));
+    Localizer().SetLanguage(0);
+    EXPECT_EQ(m.panTitel->text(), book + QStringLiteral(" \u2013 Fullsize"));
+    w.Doc().Dokumentname = "Urlaub - Sommer";
+    Localizer().SetLanguage(1);
+    EXPECT_EQ(m.panTitel->text(), QStringLiteral("Urlaub - Sommer"));
+}
