@@ -250,6 +250,30 @@ TEST(MainViewContextMenu, PageBackgroundInEveryMarginOfThePage)
         }
 }
 
+// On the A4 calendar with the picture below, the white lower part of the page
+// is the empty picture frame: a right click there offers the picture's
+// entries; the page background is offered beside the month and between the
+// month and the frame.
+TEST(MainViewContextMenu, CalendarPageOffersTheBackgroundWhereNoElementLies)
+{
+    CommandFixture f(0, 0);
+    SetupKalenderA4PictureBottom(&f.Doc, 2027);
+    f.Show();
+    TFBPage* page = f.Doc.Pages.GetPage(0);
+    const struct {
+        const char* What;
+        float X, Y;
+        bool Background;
+    } cases[] = {{"beside the month", 10, 110, true}, {"between month and picture", 105, 202, true},
+                 {"in the empty frame", 105, 280, false}, {"on the month", 105, 110, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        f.RightClick(f.Px(page, c.X, c.Y));
+        EXPECT_EQ(f.Item("popSeitenhintergrund")->isVisible(), c.Background);
+    }
+    EXPECT_TRUE(f.Item("popLoeschen")->isVisible());
+}
+
 TEST(MainViewContextMenu, TurnCommandRecordsUndoAndTurnsThePicture)
 {
     CommandFixture f(0, 1);
