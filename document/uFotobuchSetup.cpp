@@ -353,8 +353,10 @@ QString LocalizedProductName(const AnsiString& Name)
 {
     const QString name = fromAnsi(Name);
     QString result;
-    if (name.isEmpty() || TranslateNamePart(name, result))
-        return name.isEmpty() ? name : result;
+    if (name.isEmpty())
+        return name;
+    if (TranslateNamePart(name, result))
+        return result;
     // A name joined from a registered text and a rest ("Photobook 8:5 - Tradition").
     for (const QString& separator : {QStringLiteral(" - "), QStringLiteral(" \u2013 ")}) {
         const qsizetype at = name.indexOf(separator);
