@@ -197,9 +197,9 @@ TEST_F(RtLivePositions, OffsetsGoBackToTheirOwnHoldersWhenAnchorsComeAndGo)
     third->AnchorPos = 7;
     // The lines are built anew: "abcd" and "efgh".
     TLine* newFirst = TRtRTFText::NewLineRecord();
-    e->AllocLineText(newFirst, 8);
-    e->AllocLineAttrs(newFirst, 8);
-    std::memcpy(newFirst->Chars, par->Lines->Chars, 8);
+    e->AllocLineText(newFirst, 10);
+    e->AllocLineAttrs(newFirst, 10);
+    std::memcpy(newFirst->Chars, par->Lines->Chars, 9);
     newFirst->Length = 8;
     TLine* rest = e->SplitLineAt(newFirst, 4);
     ASSERT_EQ(rest, newFirst->Next);
