@@ -53,7 +53,9 @@ TEST_F(RtLivePositions, HoldersOnADeletedParagraphMoveOrLetGo)
     TRtRTFTextInput* e = E();
     const THolder holders[] = {
         {"HotParagraph", e->HotParagraph, nullptr, nullptr},
+        {"LastStyleParagraph", e->LastStyleParagraph, nullptr, nullptr},
         {"HotPar", e->HotPar, nullptr, nullptr},
+        {"LastCursorParagraph", e->LastCursorParagraph, nullptr, nullptr},
         {"PendingInputPar", e->PendingInputPar, nullptr, nullptr},
         {"FieldReturn", e->FieldReturn.Par, &e->FieldReturn.Line, &e->FieldReturn.Pos},
         {"BodyCursor", e->BodyCursorPar, &e->BodyCursorLine, &e->BodyCursorPos},
