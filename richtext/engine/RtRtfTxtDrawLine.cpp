@@ -524,6 +524,16 @@ void TRtRTFTextInput::WriteRun(TCanvas* C, int32_t X, int32_t Baseline, const ui
     const QRawFont face = C->RawFont();
     if (symbol)
         C->Font().SetName(fontName);
+    // Simple output: the font's own advances, and no fill on a white or window-coloured brush.
+    std::vector<int32_t> own;
+    if (SimpleTextOutput) {
+        own.resize(size_t(N));
+        for (int32_t i = 0; i < N; ++i)
+            own[size_t(i)] = C->TextWidth(AnsiString(1, char(Chars[i])));
+        Dx = own.data();
+        const TColor b = C->Brush().Color();
+        Opaque = Opaque && b != clWhite && b != clWindow;
+    }
     int32_t total = 0;
     for (int32_t i = 0; i < N; ++i)
         total += Dx[i];

@@ -265,6 +265,8 @@ public:
     bool BlankAreaMark = false;
     // PaintLine paints nothing (set around one key operation of the control).
     bool SkipLinePaint = false;
+    // Runs are written in the font's own advances (set while printing page ranges).
+    bool SimpleTextOutput = false;
     TNotifyEvent OnRefresh;                   // the owner's refresh hook
     // The owner's client area, window pixels.
     void SetClientSize(int32_t Width, int32_t Height)

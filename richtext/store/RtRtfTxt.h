@@ -300,7 +300,7 @@ public:
     // frames read and set it.
     int32_t CaretX = 0, CaretY = 0, CaretWidth = 0, CaretHeight = 0;
     uint8_t Inserting = 1;
-    TTextObj* SelectedObjEntry = nullptr;
+    TTextObj* SelectedObj = nullptr;
     int32_t SelectedObjId = 0;
     TRtObjectBase* SelectedObject = nullptr;
     TTextObj* FrameEntry = nullptr;
