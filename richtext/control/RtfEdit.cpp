@@ -408,6 +408,7 @@ void TRtCustomRtfEdit::SetLayoutMode(TRtLayoutMode Value)
     e->UpdatePageMetrics(false);
     e->ReformatText(nullptr);
     RefreshView();
+    e->UpdateCaret();
 }
 
 bool TRtCustomRtfEdit::OutsidePage(int32_t X) const
