@@ -450,8 +450,9 @@ void TRtCustomRtfEdit::UpdateScrollRanges()
     settingScroll_ = true;
     TRtRTFTextInput* e = engine_.get();
     // The page-layout view scrolls over whole pages with their gaps.
-    const int32_t extent = (e->LayoutFlags & lfPageLayoutView) ? e->DocToScreen(e->PageViewPitch()) * e->PageCount
-                                                                 : e->DocToScreen(std::max(e->TextHeight, e->GetTextHeight()));
+    const int32_t extent = (e->LayoutFlags & lfPageLayoutView)
+                               ? e->DocToScreen(e->PageViewPitch()) * e->PageCount
+                               : e->DocToScreen(std::max(e->TextHeight, e->GetTextHeight()));
     const int32_t visible = viewport()->height();
     // A view scrolled below the text's end (the text got shorter) comes back to it.
     const int32_t maxTop = std::max(0, extent - visible);

@@ -335,7 +335,8 @@ void TRtRTFTextInput::PaintLine(TLine* Line, TParagraph* Par)
     // The page margins beside the paragraph; cells of a row leave their neighbours alone.
     const bool layoutView = (LayoutFlags & lfPageLayoutView) != 0;
     const int32_t pageLeft = LeftX + CanvasLeft;
-    const int32_t pageRight = pageLeft + (layoutView ? Header()->PixPageWidth : std::max(Header()->PixPageWidth, VisibleWidth));
+    const int32_t pageWidth = layoutView ? Header()->PixPageWidth : std::max(Header()->PixPageWidth, VisibleWidth);
+    const int32_t pageRight = pageLeft + pageWidth;
     const bool cellBefore = (Par->Flags & parfNotFirstCell) != 0;
     const bool cellAfter = (Par->Flags & parfNotLastCell) != 0;
     const int32_t areaLeft = cellBefore ? rec.LeftX : pageLeft;
@@ -420,7 +421,8 @@ void TRtRTFTextInput::SetPageViewStrips(TRtLinePaintRecord& Rec, int32_t PageLef
     Rec.DeskLeft = TRect{PageLeft - far, top, PageLeft, bottom};
     Rec.DeskRight = TRect{PageRight, top, PageRight + far, bottom};
     Rec.AreaFlags |= afDeskLeft | afDeskRight;
-    const bool firstOfPage = (line->Flags & linfPageStart) || (line == par->Lines && (!par->Prior || (par->Flags & parfNewPage)));
+    const bool firstOfPage =
+        (line->Flags & linfPageStart) || (line == par->Lines && (!par->Prior || (par->Flags & parfNewPage)));
     const TLine* next = line->Next ? line->Next : par->Next ? par->Next->Lines : nullptr;
     const bool lastOfPage = !next || (next->Flags & linfPageStart) || (!line->Next && (par->Next->Flags & parfNewPage));
     if (firstOfPage && line->SpaceAbove > 0) {
@@ -428,7 +430,8 @@ void TRtRTFTextInput::SetPageViewStrips(TRtLinePaintRecord& Rec, int32_t PageLef
         Rec.AreaFlags |= afGapAbove;
     }
     if (lastOfPage && line->SpaceBelow > 0) {
-        Rec.GapBelow = TRect{PageLeft - far, bottom - std::min<int32_t>(halfGap, line->SpaceBelow), PageRight + far, bottom};
+        const int32_t gapTop = bottom - std::min<int32_t>(halfGap, line->SpaceBelow);
+        Rec.GapBelow = TRect{PageLeft - far, gapTop, PageRight + far, bottom};
         Rec.AreaFlags |= afGapBelow;
     }
 }
