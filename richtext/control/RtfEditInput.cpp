@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QCursor>
 #include <QDrag>
 #include <QFileInfo>
 #include <QInputMethod>
@@ -93,6 +94,14 @@ void TRtCustomRtfEdit::keyPressEvent(QKeyEvent* Event)
     }
     TypeText(text, mods);
     Event->accept();
+}
+
+void TRtCustomRtfEdit::keyReleaseEvent(QKeyEvent* Event)
+{
+    int32_t key = Event->key();
+    if (OnKeyUp && !Event->isAutoRepeat())
+        OnKeyUp(this, key, Event->modifiers());
+    QAbstractScrollArea::keyReleaseEvent(Event);
 }
 
 void TRtCustomRtfEdit::InputLanguageChanged()
@@ -537,7 +546,7 @@ void TRtCustomRtfEdit::Copy(bool WholeText)
         // A selected embedded object goes to the clipboard as its picture.
         auto* data = new QMimeData;
         if (auto* obj = dynamic_cast<TRtObject*>(engine_->SelectedObject))
-            data->setImageData(obj->GetBitmap());
+            data->setImageData(obj->GetBitmapHandle());
         QGuiApplication::clipboard()->setMimeData(data);
         if (cutting_ && CanType() && BeginChange()) {
             engine_->NewUndoLevel();
@@ -731,20 +740,27 @@ void TRtCustomRtfEdit::dragMoveEvent(QDragMoveEvent* Event)
     const QPoint p = Event->position().toPoint();
     TRtRTFTextInput* e = engine_.get();
     const bool inside = Event->source() == this && PointInSelection(e->ScreenToDoc(p.x()), e->ScreenToDoc(p.y()));
-    if (ReadOnly || inside) {
-        Event->ignore();
-        return;
+    bool accept = !ReadOnly && !inside;
+    if (accept) {
+        e->MoveCursorToPoint(e->ScreenToDoc(p.x()), e->ScreenToDoc(p.y()), false, false);
+        UpdateCaret();
     }
-    e->MoveCursorToPoint(e->ScreenToDoc(p.x()), e->ScreenToDoc(p.y()), false, false);
-    UpdateCaret();
-    Event->acceptProposedAction();
+    if (OnDragOver)
+        OnDragOver(this, Event->source(), p.x(), p.y(), dsDragMove, accept);
+    if (accept)
+        Event->acceptProposedAction();
+    else
+        Event->ignore();
 }
 
 void TRtCustomRtfEdit::dropEvent(QDropEvent* Event)
 {
-    if (DropData(Event->mimeData(), Event->position().toPoint(), Event->source() == this)) {
+    const QPoint p = Event->position().toPoint();
+    if (DropData(Event->mimeData(), p, Event->source() == this)) {
         Event->setDropAction(Qt::CopyAction);
         Event->accept();
+        if (OnDragDrop)
+            OnDragDrop(this, Event->source(), p.x(), p.y());
     } else
         Event->ignore();
 }
@@ -1093,6 +1109,10 @@ void TRtCustomRtfEdit::mouseMoveEvent(QMouseEvent* Event)
             auto* drag = new QDrag(this);
             drag->setMimeData(CreateMimeData(false));
             drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
+            if (OnEndDrag) {
+                const QPoint at = mapFromGlobal(QCursor::pos());
+                OnEndDrag(this, drag->target(), at.x(), at.y());
+            }
         }
         return;
     }

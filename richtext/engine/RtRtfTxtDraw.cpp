@@ -240,7 +240,7 @@ void TRtRTFTextInput::PaintObjectLayer(QRegion* Region, int32_t Pass)
         ref->ScreenH = DocToScreen(ht);
         if (obj)
             obj->ObjRect = TRect{ref->ScreenX, ref->ScreenY, ref->ScreenX + ref->ScreenW, ref->ScreenY + ref->ScreenH};
-        const bool visible = (y - TopY + ht > 0 && y - TopY < VisibleHeight) || ref == SelectedObjEntry;
+        const bool visible = (y - TopY + ht > 0 && y - TopY < VisibleHeight) || ref == SelectedObj;
         if (!visible)
             continue;
         const TRect r{x + LeftX, y - TopY, x + LeftX + w, y - TopY + ht};

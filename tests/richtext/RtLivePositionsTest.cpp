@@ -183,11 +183,11 @@ TEST_F(RtLivePositions, ASelectedPictureGoesWithItsText)
         ASSERT_NE(E()->SelectedObject, nullptr);
         TRtFrameObject* frame = Rtf->ObjectEnv()->Frame.get();
         ASSERT_NE(frame->Obj, nullptr);
-        E()->DropEntry = E()->SelectedObjEntry;
+        E()->DropEntry = E()->SelectedObj;
         replacements[i]();
         EXPECT_EQ(E()->DropEntry, nullptr) << i;
         EXPECT_EQ(E()->SelectedObject, nullptr) << i;
-        EXPECT_EQ(E()->SelectedObjEntry, nullptr) << i;
+        EXPECT_EQ(E()->SelectedObj, nullptr) << i;
         EXPECT_EQ(E()->FrameObject, nullptr) << i;
         EXPECT_EQ(frame->Obj, nullptr) << i;
         EXPECT_EQ(frame->Entry, nullptr) << i;

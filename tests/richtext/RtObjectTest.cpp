@@ -177,7 +177,7 @@ TEST(RtObject, RulesWriteTheirHtmlAndFollowThePageWidth)
     EXPECT_EQ(rule.GetWidthTW(), h->PageWidth() - h->LeftMargin() - h->RightMargin() - 10);
     // Its picture at 96 dots per inch is black.
     rule.SetHeightTW(150);
-    const QImage bitmap = rule.GetBitmap();
+    const QImage bitmap = rule.GetBitmapHandle();
     EXPECT_EQ(bitmap.width(), MulDiv(rule.GetWidthTW(), 96, 1440));
     EXPECT_EQ(bitmap.height(), 10);
     EXPECT_EQ(QColor(bitmap.pixel(5, 5)), QColor(Qt::black));
