@@ -210,10 +210,14 @@ TRtCustomRichText::TRtCustomRichText(QWidget* Parent) : TRtCustomRtfEdit(Parent)
         if (OnTextFieldGetBounds)
             OnTextFieldGetBounds(this, Field, Width, Height, Base);
     };
-    // Objects a reader made are registered once the load has placed them.
-    e->OnObjectLoadQuery = [this](TObject*, TRtObjectBase*& Obj, bool&) {
-        if (Obj)
-            RegisterObject(Obj);
+    // A loaded object whose data is linked is registered before anything
+    // paints it; it stays unloaded unless the registration fetched its picture.
+    e->OnObjectLoadQuery = [this](TObject*, TRtObjectBase*& Obj, bool& Answer) {
+        if (!Obj)
+            return;
+        RegisterObject(Obj);
+        auto* image = dynamic_cast<TRtOImageObject*>(Obj);
+        Answer = !(image && image->GetPicture());
     };
     if (RtEditorRegistry.RichTextCreated)
         RtEditorRegistry.RichTextCreated(this);
@@ -534,9 +538,23 @@ void TRtCustomRichText::LoadFromStream(TStream* Stream, const AnsiString& Format
         throw;
     }
     loadingText_ = false;
+    RegisterObjects();
     PageMaybeChanged();
     Activate();
     EndChange();
+}
+
+void TRtCustomRichText::PasteFromClipboard()
+{
+    TRtCustomRtfEdit::PasteFromClipboard();
+    RegisterObjects();
+}
+
+void TRtCustomRichText::RegisterObjects()
+{
+    for (TRtListItem* it = RtfText()->ObjRefList()->FirstItem(); it; it = it->Next)
+        if (TRtObjectBase* obj = static_cast<TRtObjRefItem*>(it)->Obj.Object)
+            RegisterObject(obj);
 }
 
 // ---- state --------------------------------------------------------------------------------------------------

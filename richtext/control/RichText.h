@@ -107,6 +107,7 @@ public:
     virtual void Deactivate();
     virtual void Clear();
     void LoadFromStream(TStream* Stream, const AnsiString& FormatName) override;
+    void PasteFromClipboard() override;
     void SetZooming(int32_t Value) override;
     void ZoomIn();
     void ZoomOut();
@@ -240,6 +241,8 @@ public:
     // Routes a loaded or pasted object's events to the text-object events and
     // fetches the picture of an image object known only by name.
     virtual void RegisterObject(TRtObjectBase* Obj);
+    // Registers every object of the text (after a load or a paste).
+    void RegisterObjects();
 
 protected:
     void EngineChanged() override;
