@@ -4,9 +4,12 @@
 // cleared text keeps, and the RTF text of a header or footer item.
 #include "RtHeaderFooter.h"
 #include "RtList.h"
+#include "RtObject.h"
 #include "RtRtfTxtIo.h"
 #include "RtTestSupport.h"
 
+#include <QBuffer>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -248,6 +251,39 @@ TEST_F(RtStoreHooks, HeaderTextTravelsAsRtfData)
     first->SetRtfText(nullptr);
     EXPECT_TRUE(first->IsEmpty());
     EXPECT_FALSE(first->RtfText()->HasData());
+}
+
+TEST_F(RtStoreHooks, ImageCreationHookMayWriteThePictureForHtml)
+{
+    QImage red(5, 4, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    red.save(&buffer, "PNG");
+    QTemporaryDir dir;
+    std::vector<std::pair<QString, QSize>> calls;
+    bool done = true;
+    RtHTMLCreateImageHook = [&](TRtOImageObject*, const QString& Folder, QString& FileName, bool& Done,
+                                const QImage& Bitmap) {
+        calls.emplace_back(Folder, Bitmap.size());
+        FileName = Folder + "/own.png";
+        Done = done;
+    };
+    TRtOImageObject taken;
+    taken.SetPicture(png, "PNG");
+    taken.PrepareHTML(dir.path());
+    EXPECT_EQ(calls, (std::vector<std::pair<QString, QSize>>{{dir.path(), QSize(5, 4)}}));
+    EXPECT_EQ(taken.GetImageFileName(), dir.path() + "/own.png");
+    // Not done by the hook: the picture gets a file of its own.
+    done = false;
+    TRtOImageObject saved;
+    saved.SetPicture(png, "PNG");
+    saved.PrepareHTML(dir.path());
+    EXPECT_EQ(calls.size(), 2u);
+    EXPECT_TRUE(saved.GetImageFileName().endsWith(".BMP"));
+    EXPECT_TRUE(QFileInfo::exists(saved.GetImageFileName()));
+    RtHTMLCreateImageHook = nullptr;
 }
 
 }  // namespace
