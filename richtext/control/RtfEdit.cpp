@@ -584,6 +584,8 @@ void TRtCustomRtfEdit::focusInEvent(QFocusEvent* Event)
     UpdateCaret();
     SendEditState();
     Activated();
+    if (OnEnter)
+        OnEnter(this);
 }
 
 void TRtCustomRtfEdit::focusOutEvent(QFocusEvent* Event)
@@ -592,6 +594,8 @@ void TRtCustomRtfEdit::focusOutEvent(QFocusEvent* Event)
     caret_->SetVisible(false);
     QAbstractScrollArea::focusOutEvent(Event);
     viewport()->update();
+    if (OnExit)
+        OnExit(this);
 }
 
 void TRtCustomRtfEdit::SendEditState()

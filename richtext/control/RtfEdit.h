@@ -38,6 +38,14 @@ using TBeforeCopyEvent = std::function<void(TObject* Sender, bool& DoIt)>;
 using TRtOnDropFileEvent = std::function<void(TObject* Sender, const QString& FileName, bool& Proceed)>;
 using TRtKeyEvent = std::function<void(TObject* Sender, int32_t& Key, Qt::KeyboardModifiers Shift)>;
 using TRtKeyPressEvent = std::function<void(TObject* Sender, char32_t& Key)>;
+// Dragging over the control (Source: where the drag came from, none from
+// another program); Accept holds the control's answer and may be changed.
+enum TDragState : uint8_t { dsDragEnter, dsDragLeave, dsDragMove };
+using TDragOverEvent =
+    std::function<void(TObject* Sender, QObject* Source, int32_t X, int32_t Y, TDragState State, bool& Accept)>;
+using TDragDropEvent = std::function<void(TObject* Sender, QObject* Source, int32_t X, int32_t Y)>;
+// A drag that started here ended (Target: the widget dropped on, none when cancelled or elsewhere).
+using TEndDragEvent = std::function<void(TObject* Sender, QObject* Target, int32_t X, int32_t Y)>;
 using TRtMouseEvent = std::function<void(TObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
                                          int32_t X, int32_t Y)>;
 using THyperLinkEvent = std::function<void(TObject* Sender, const AnsiString& Text, int32_t LineNumber)>;
@@ -49,8 +57,6 @@ using TTextObjectMouseEvent = std::function<void(TObject* Sender, TTextObj* Entr
                                                  Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X,
                                                  int32_t Y)>;
 using TTextObjectClickEvent = std::function<void(TObject* Sender, TTextObj* Entry, TRtObjectBase* Obj, bool& Ignore)>;
-// A drag over the control: Accept comes in as the control's answer and may be changed.
-using TDragOverEvent = std::function<void(TObject* Sender, TObject* Source, int32_t X, int32_t Y, bool& Accept)>;
 using TTextObjectNotifyEvent = std::function<void(TObject* Sender, TTextObj* Entry, TRtObjectBase* Obj, bool Current)>;
 
 // The posted messages of the control.
@@ -195,13 +201,17 @@ public:
     TRtChangeBoxEvent OnEditBoxChangeWidth, OnEditBoxChangeHeight;
     // The label of a page gap (pages from 1); unassigned: the page number.
     TRtGetPageGapTextEvent OnGetPageGapText;
-    TDragOverEvent OnDragOver;
     TEditStateEvent EditStateEvent;
     TBeforeCopyEvent OnBeforeCopyEvent, OnBeforeCutEvent;
     TBeforePasteEvent OnBeforePasteEvent;
     TRtOnDropFileEvent OnDropFile;
-    TRtKeyEvent OnKeyDown;
+    TRtKeyEvent OnKeyDown, OnKeyUp;
     TRtKeyPressEvent OnKeyPress;
+    // The control got or lost the focus.
+    TNotifyEvent OnEnter, OnExit;
+    TDragOverEvent OnDragOver;
+    TDragDropEvent OnDragDrop;
+    TEndDragEvent OnEndDrag;
     TRtMouseEvent OnMouseDown, OnMouseMove, OnMouseUp;
     TNotifyEvent OnClick, OnDblClick;
     TNotifyEvent CtrlTabPressed, ShiftTabPressed;
@@ -282,6 +292,7 @@ protected:
     void resizeEvent(QResizeEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
+    void keyReleaseEvent(QKeyEvent* Event) override;
     void inputMethodEvent(QInputMethodEvent* Event) override;
     void focusInEvent(QFocusEvent* Event) override;
     void focusOutEvent(QFocusEvent* Event) override;

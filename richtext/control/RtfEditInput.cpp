@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QCursor>
 #include <QDrag>
 #include <QFileInfo>
 #include <QInputMethod>
@@ -93,6 +94,14 @@ void TRtCustomRtfEdit::keyPressEvent(QKeyEvent* Event)
     }
     TypeText(text, mods);
     Event->accept();
+}
+
+void TRtCustomRtfEdit::keyReleaseEvent(QKeyEvent* Event)
+{
+    int32_t key = Event->key();
+    if (OnKeyUp && !Event->isAutoRepeat())
+        OnKeyUp(this, key, Event->modifiers());
+    QAbstractScrollArea::keyReleaseEvent(Event);
 }
 
 void TRtCustomRtfEdit::InputLanguageChanged()
@@ -733,8 +742,7 @@ void TRtCustomRtfEdit::dragMoveEvent(QDragMoveEvent* Event)
 {
     const QPoint p = Event->position().toPoint();
     TRtRTFTextInput* e = engine_.get();
-    const bool fromSelf = Event->source() == this;
-    const bool inside = fromSelf && PointInSelection(e->ScreenToDoc(p.x()), e->ScreenToDoc(p.y()));
+    const bool inside = Event->source() == this && PointInSelection(e->ScreenToDoc(p.x()), e->ScreenToDoc(p.y()));
     // A drop goes into the text: not into a read-only one, the selection it comes from or beside the page.
     bool accept = !ReadOnly && !inside && !OutsidePage(p.x());
     if (accept) {
@@ -742,7 +750,7 @@ void TRtCustomRtfEdit::dragMoveEvent(QDragMoveEvent* Event)
         UpdateCaret();
     }
     if (OnDragOver)
-        OnDragOver(this, fromSelf ? this : nullptr, p.x(), p.y(), accept);
+        OnDragOver(this, Event->source(), p.x(), p.y(), dsDragMove, accept);
     if (accept)
         Event->acceptProposedAction();
     else
@@ -751,9 +759,12 @@ void TRtCustomRtfEdit::dragMoveEvent(QDragMoveEvent* Event)
 
 void TRtCustomRtfEdit::dropEvent(QDropEvent* Event)
 {
-    if (DropData(Event->mimeData(), Event->position().toPoint(), Event->source() == this)) {
+    const QPoint p = Event->position().toPoint();
+    if (DropData(Event->mimeData(), p, Event->source() == this)) {
         Event->setDropAction(Qt::CopyAction);
         Event->accept();
+        if (OnDragDrop)
+            OnDragDrop(this, Event->source(), p.x(), p.y());
     } else
         Event->ignore();
 }
@@ -1114,6 +1125,10 @@ void TRtCustomRtfEdit::mouseMoveEvent(QMouseEvent* Event)
             auto* drag = new QDrag(this);
             drag->setMimeData(CreateMimeData(false));
             drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
+            if (OnEndDrag) {
+                const QPoint at = mapFromGlobal(QCursor::pos());
+                OnEndDrag(this, drag->target(), at.x(), at.y());
+            }
         }
         return;
     }

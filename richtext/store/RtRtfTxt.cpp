@@ -100,6 +100,8 @@ bool TRtRTFText::AppendChar(uint8_t, const TAttr*) { throw EAbstractError("Abstr
 
 void TRtRTFText::Clear()
 {
+    if (Busy)
+        return;
     Layer = 0;
     tables_->Clear();
     footnotes_->Clear();
@@ -123,6 +125,8 @@ void TRtRTFText::Clear()
     ClearParagraphs(false);
     if (!SharedWidthCache)
         ResetWidthCache();
+    DefaultFont = CurrentAttr.Font;
+    DefaultSize = RtDefaultFontSize;
     ParCounter = 0;
     if (!KeepSettings)
         header_->Init();

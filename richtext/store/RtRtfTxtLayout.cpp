@@ -472,13 +472,28 @@ struct TRtRTFTextIo::TPageFlow {
 
 int32_t TRtRTFTextIo::ReformatText(TParagraph* StartPar)
 {
-    const bool oldFlag = InReformat;
+    // The owner hears of the outermost pass, its end also when an exception passes.
+    const bool outermost = !InReformat;
+    if (outermost && OnReformat)
+        OnReformat(this, true);
     InReformat = true;
-    struct TFrame {
-        TRtRTFTextIo* T;
-        bool Old;
-        ~TFrame() { T->InReformat = Old; }
-    } frame{this, oldFlag};
+    int32_t y = 0;
+    try {
+        y = LayOutText(StartPar);
+    } catch (...) {
+        InReformat = !outermost;
+        if (outermost && OnReformat)
+            OnReformat(this, false);
+        throw;
+    }
+    InReformat = !outermost;
+    if (outermost && OnReformat)
+        OnReformat(this, false);
+    return y;
+}
+
+int32_t TRtRTFTextIo::LayOutText(TParagraph* StartPar)
+{
     if (LayoutLocked || Loading)
         return 0;
 

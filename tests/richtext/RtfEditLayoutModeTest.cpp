@@ -131,7 +131,7 @@ TEST_F(RtfEditLayoutMode, BesideThePageTheMouseShowsTheArrowAndDropsAreRefused)
     Rtf->SetLayoutMode(rtlayLayout);
     std::vector<bool> answers;
     bool veto = false;
-    Rtf->OnDragOver = [&](TObject* S, TObject* Source, int32_t, int32_t, bool& Accept) {
+    Rtf->OnDragOver = [&](TObject* S, QObject* Source, int32_t, int32_t, TDragState, bool& Accept) {
         EXPECT_EQ(S, Rtf.get());
         EXPECT_EQ(Source, nullptr);
         answers.push_back(Accept);
