@@ -180,6 +180,11 @@ AnsiString GetClipboardFormatNameStr(TClipFormat format)
     return GetClipboardFormatNameA(format).substr(0, 255);
 }
 
+EOleSysError::EOleSysError(HRESULT code)
+    : Exception(Format("OLE error %.8X", {unsigned(code)})), ErrorCode(code)
+{
+}
+
 bool TMetaClass::InheritsFrom(const TMetaClass* other) const
 {
     for (const TMetaClass* c = this; c; c = c->Parent)

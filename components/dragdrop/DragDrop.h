@@ -8,6 +8,7 @@
 #include "Object.h"
 #include "Ole.h"
 #include "ShiftState.h"
+#include "SysUtils.h"
 
 #include <QObject>
 #include <QPoint>
@@ -49,6 +50,39 @@ bool DetectDragStart(QWidget* window, const QPoint& clientPoint);
 bool CopyMedium(const STGMEDIUM& source, STGMEDIUM& dest);
 
 AnsiString GetClipboardFormatNameStr(TClipFormat format);
+
+// ---- asynchronous operation ------------------------------------------------------
+
+namespace Ole {
+constexpr HRESULT E_NOINTERFACE = HRESULT(0x80004002u);
+constexpr HRESULT OLE_E_ADVISENOTSUPPORTED = HRESULT(0x80040003u);
+constexpr HRESULT DATA_S_SAMEFORMATETC = 0x00040130;
+}  // namespace Ole
+
+// A Boolean as the platform's interfaces pass it: all bits set for true, 0 for false.
+using BOOL = int32_t;
+constexpr BOOL BoolOf(bool value) { return value ? BOOL(-1) : BOOL(0); }
+
+// The asynchronous-operation partner of a data object. A target that fetches
+// the data on a thread of its own asks whether the source allows it, starts
+// the operation before the fetch and ends it with the outcome and the drop
+// effects performed.
+class IAsyncOperation {
+public:
+    virtual ~IAsyncOperation() = default;
+    virtual HRESULT SetAsyncMode(BOOL async) = 0;
+    virtual HRESULT GetAsyncMode(BOOL& async) = 0;
+    virtual HRESULT StartOperation() = 0;
+    virtual HRESULT InOperation(BOOL& inOperation) = 0;
+    virtual HRESULT EndOperation(HRESULT result, int32_t effects) = 0;
+};
+
+// The error of a failing platform call, for its result code.
+class EOleSysError : public Exception {
+public:
+    explicit EOleSysError(HRESULT code);
+    const HRESULT ErrorCode;
+};
 
 // ---- class references --------------------------------------------------------------
 

@@ -101,6 +101,83 @@ HRESULT TCustomDropSource::EnumFormatEtc(uint32_t direction, std::unique_ptr<IEn
     return enumerator ? S_OK : E_NOTIMPL;
 }
 
+HRESULT TCustomDropSource::GetCanonicalFormatEtc(const FORMATETC& format, FORMATETC& canonical)
+{
+    canonical = format;
+    return DATA_S_SAMEFORMATETC;
+}
+
+HRESULT TCustomDropSource::DAdvise(const FORMATETC&, uint32_t, IAdviseSink*, uint32_t&)
+{
+    return OLE_E_ADVISENOTSUPPORTED;
+}
+
+HRESULT TCustomDropSource::DUnadvise(uint32_t) { return OLE_E_ADVISENOTSUPPORTED; }
+
+HRESULT TCustomDropSource::EnumDAdvise(IEnumSTATDATA** enumAdvise)
+{
+    if (enumAdvise)
+        *enumAdvise = nullptr;
+    return OLE_E_ADVISENOTSUPPORTED;
+}
+
+// ---- asynchronous operation ------------------------------------------------------------
+
+void TCustomDropSource::SetAllowAsyncTransfer(bool allow)
+{
+    if (allow == allowAsyncTransfer_)
+        return;
+    allowAsyncTransfer_ = allow;
+    if (!allow) {
+        asyncMode_ = false;
+        inOperation_ = false;
+    }
+}
+
+HRESULT TCustomDropSource::SetAsyncMode(BOOL async)
+{
+    if (!allowAsyncTransfer_)
+        return E_NOTIMPL;
+    asyncMode_ = async != 0;
+    return S_OK;
+}
+
+HRESULT TCustomDropSource::GetAsyncMode(BOOL& async)
+{
+    async = BoolOf(asyncMode_);
+    return S_OK;
+}
+
+HRESULT TCustomDropSource::StartOperation()
+{
+    if (!asyncMode_)
+        return E_NOTIMPL;
+    inOperation_ = true;
+    return S_OK;
+}
+
+HRESULT TCustomDropSource::InOperation(BOOL& inOperation)
+{
+    inOperation = BoolOf(inOperation_);
+    return S_OK;
+}
+
+HRESULT TCustomDropSource::EndOperation(HRESULT result, int32_t effects)
+{
+    if (!inOperation_)
+        return E_FAIL;
+    inOperation_ = false;
+    if (OnAfterDrop) {
+        const TDragResult dragResult =
+            Succeeded(result) ? DropEffectToDragResult(DragTypesToDropEffect(DragTypes) & effects) : drUnknown;
+        const bool optimized = !(dragResult == drDropMove && GetPerformedDropEffect() == DROPEFFECT_MOVE);
+        OnAfterDrop(this, dragResult, optimized);
+    }
+    return S_OK;
+}
+
+// ---- drag ------------------------------------------------------------------------------------
+
 HRESULT TCustomDropSource::QueryContinueDrag(bool escapePressed, int32_t keyState)
 {
     if (escapePressed)
@@ -155,6 +232,8 @@ TDragResult TCustomDropSource::Execute()
     QObject::connect(drag, &QDrag::actionChanged, this,
                      Guarded([this](Qt::DropAction action) { GiveFeedback(DropEffectOf(action)); }));
 
+    if (allowAsyncTransfer_)
+        SetAsyncMode(BoolOf(true));
     SetInShellDragLoop(true);
     Qt::DropAction action = Qt::IgnoreAction;
     try {
@@ -181,7 +260,8 @@ TDragResult TCustomDropSource::Execute()
 
     if (GetPerformedDropEffect() == -1)
         SetPerformedDropEffect(0);
-    if (OnAfterDrop) {
+    // With an operation in progress EndOperation reports the drop.
+    if (!inOperation_ && OnAfterDrop) {
         const bool optimized =
             result == drDropMove && !(effect == DROPEFFECT_MOVE && GetPerformedDropEffect() == DROPEFFECT_MOVE);
         OnAfterDrop(this, result, optimized);

@@ -19,7 +19,10 @@ using TDropDataEvent =
     std::function<void(TObject* Sender, const FORMATETC& FormatEtc, STGMEDIUM& Medium, bool& Handled)>;
 using TPasteEvent = std::function<void(TObject* Sender, TDragResult Action, bool DeleteOnPaste)>;
 
-class TCustomDropSource : public TDragDropComponent, public IDataObject {
+class IAdviseSink;
+class IEnumSTATDATA;
+
+class TCustomDropSource : public TDragDropComponent, public IDataObject, public IAsyncOperation {
 public:
     LUMI_CLASSNAME(TCustomDropSource)
     explicit TCustomDropSource(QObject* AOwner);
@@ -47,11 +50,33 @@ public:
     // Runs the drag (QDrag::exec); tests replace it to stand in for the user.
     std::function<Qt::DropAction(QDrag& drag, Qt::DropActions actions)> ExecDrag;
 
+    // A target may fetch the data on a thread of its own (AsyncMode, set by
+    // Execute or the target), from StartOperation to EndOperation
+    // (InOperation); OnAfterDrop then waits for EndOperation. Turning
+    // AllowAsyncTransfer off ends both.
+    bool AllowAsyncTransfer() const { return allowAsyncTransfer_; }
+    void SetAllowAsyncTransfer(bool allow);
+    bool AsyncMode() const { return asyncMode_; }
+    bool InOperation() const { return inOperation_; }
+
     // IDataObject
     HRESULT GetData(const FORMATETC& format, STGMEDIUM& medium) override;
     HRESULT QueryGetData(const FORMATETC& format) override;
     HRESULT SetData(const FORMATETC& format, STGMEDIUM& medium, bool release) override;
     HRESULT EnumFormatEtc(uint32_t direction, std::unique_ptr<IEnumFORMATETC>& enumerator) override;
+    // Every format is its own canonical one; no change notices are offered
+    // (the advise enumerator, when asked for, is nil).
+    HRESULT GetCanonicalFormatEtc(const FORMATETC& format, FORMATETC& canonical);
+    HRESULT DAdvise(const FORMATETC& format, uint32_t advf, IAdviseSink* sink, uint32_t& connection);
+    HRESULT DUnadvise(uint32_t connection);
+    HRESULT EnumDAdvise(IEnumSTATDATA** enumAdvise);
+
+    // IAsyncOperation
+    HRESULT SetAsyncMode(BOOL async) override;
+    HRESULT GetAsyncMode(BOOL& async) override;
+    HRESULT StartOperation() override;
+    HRESULT InOperation(BOOL& inOperation) override;
+    HRESULT EndOperation(HRESULT result, int32_t effects) override;
 
     // The drag loop's questions: go on, drop or cancel; and which cursors.
     HRESULT QueryContinueDrag(bool escapePressed, int32_t keyState);
@@ -84,6 +109,9 @@ private:
     const QList<QPixmap>* images_ = nullptr;
     int imageIndex_ = 0;
     bool showImage_ = false;
+    bool allowAsyncTransfer_ = false;
+    bool asyncMode_ = false;
+    bool inOperation_ = false;
 };
 
 // Enumerates the format descriptions of data formats; a snapshot, so it

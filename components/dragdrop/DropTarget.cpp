@@ -106,6 +106,7 @@ TCustomDropTarget::TCustomDropTarget(QObject* AOwner) : TDragDropComponent(AOwne
 
 TCustomDropTarget::~TCustomDropTarget()
 {
+    StopAsyncTransfer();
     DataObject.reset();
     Unregister(nullptr);
 }
@@ -205,6 +206,11 @@ QPoint TCustomDropTarget::ClientPoint(const QPoint& screenPoint) const
 HRESULT TCustomDropTarget::DragEnter(std::shared_ptr<IDataObject> dataObject, int32_t keyState,
                                      const QPoint& screenPoint, int32_t& effect)
 {
+    // The data formats still belong to a transfer thread.
+    if (asyncTransfer_) {
+        effect = DROPEFFECT_NONE;
+        return E_UNEXPECTED;
+    }
     ClearData();
     DataObject = std::move(dataObject);
     target_ = FindTarget(screenPoint);
@@ -270,7 +276,7 @@ HRESULT TCustomDropTarget::DragOver(int32_t keyState, const QPoint& screenPoint,
 
 HRESULT TCustomDropTarget::DragLeave()
 {
-    ClearData();
+    ClearDragData();
     ScrollTimer->stop();
     DataObject.reset();
     DoLeave();
@@ -294,7 +300,7 @@ HRESULT TCustomDropTarget::Drop(int32_t keyState, const QPoint& screenPoint, int
         else
             DoDrop(shift, point, effect);
     }
-    ClearData();
+    ClearDragData();
     DataObject.reset();
     target_ = nullptr;
     return hr;
@@ -343,10 +349,49 @@ void TCustomDropTarget::DoScroll(const QPoint& point, TScrolDirections& scroll, 
         OnScroll(this, point, scroll, interval);
 }
 
-bool TCustomDropTarget::TransferData(int32_t)
+bool TCustomDropTarget::TransferData(int32_t effect)
 {
     ClearData();
-    return GetData();
+    auto* async = dynamic_cast<IAsyncOperation*>(DataObject.get());
+    BOOL asyncMode = 0;
+    if (!AllowAsyncTransfer || !async || !Succeeded(async->GetAsyncMode(asyncMode)) || !asyncMode)
+        return GetData();
+    if (OnStartAsyncTransfer)
+        OnStartAsyncTransfer(this);
+    asyncTransfer_ = true;
+    async->StartOperation();
+    transfer_ = new TDropTargetTransferThread(this, effect, DataObject);
+    transfer_->start();
+    return true;
+}
+
+void TCustomDropTarget::DoEndAsyncTransfer()
+{
+    asyncTransfer_ = false;
+    if (OnEndAsyncTransfer)
+        OnEndAsyncTransfer(this);
+}
+
+void TCustomDropTarget::ClearDragData()
+{
+    if (!asyncTransfer_)
+        ClearData();
+}
+
+IDataObject* TCustomDropTarget::CurrentDataObject() const
+{
+    if (TDropTargetTransferThread* transfer = TDropTargetTransferThread::Current())
+        return transfer->DataObject();
+    return DataObject.get();
+}
+
+void TCustomDropTarget::StopAsyncTransfer()
+{
+    if (transfer_) {
+        transfer_->Stop();
+        delete transfer_.data();
+    }
+    asyncTransfer_ = false;
 }
 
 int32_t TCustomDropTarget::DoGetDropEffect(TShiftState shift, const QPoint& point, int32_t effect)
@@ -490,6 +535,62 @@ bool TCustomDropTarget::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
+// ---- transfer thread ---------------------------------------------------------------------------
+
+TDropTargetTransferThread::TDropTargetTransferThread(TCustomDropTarget* target, int32_t effect,
+                                                     std::shared_ptr<IDataObject> dataObject)
+    : target_(target), effect_(effect),
+      dataObject_(std::make_unique<TInterThreadDataObject>(std::move(dataObject)))
+{
+    // The end arrives on the main thread, where this object lives.
+    QObject::connect(this, &QThread::finished, this, Guarded([this] { Ended(); }));
+}
+
+TDropTargetTransferThread::~TDropTargetTransferThread() = default;
+
+TDropTargetTransferThread* TDropTargetTransferThread::Current()
+{
+    return dynamic_cast<TDropTargetTransferThread*>(QThread::currentThread());
+}
+
+IDataObject* TDropTargetTransferThread::DataObject() const { return dataObject_.get(); }
+
+void TDropTargetTransferThread::Synchronize(const std::function<void()>& f)
+{
+    const HRESULT hr = dataObject_->Call([f] {
+        f();
+        return S_OK;
+    });
+    if (hr != S_OK)
+        throw EOleSysError(hr);
+}
+
+void TDropTargetTransferThread::run()
+{
+    HRESULT outcome = S_OK;
+    try {
+        target_->GetData();
+    } catch (...) {
+        outcome = E_UNEXPECTED;
+    }
+    dataObject_->EndOperation(outcome, effect_);
+}
+
+void TDropTargetTransferThread::Ended()
+{
+    // Taking the call lock orders what the thread wrote before what follows.
+    dataObject_->Disconnect();
+    deleteLater();
+    target_->DoEndAsyncTransfer();
+}
+
+void TDropTargetTransferThread::Stop()
+{
+    dataObject_->Disconnect();
+    wait();
+    dataObject_->Disconnect();
+}
+
 // ---- multi target ----------------------------------------------------------------------------
 
 TCustomDropMultiTarget::TCustomDropMultiTarget(QObject* AOwner) : TCustomDropTarget(AOwner)
@@ -501,6 +602,7 @@ TCustomDropMultiTarget::TCustomDropMultiTarget(QObject* AOwner) : TCustomDropTar
 
 TCustomDropMultiTarget::~TCustomDropMultiTarget()
 {
+    StopAsyncTransfer();
     while (DataFormats->Count() > 0)
         delete DataFormats->Formats(DataFormats->Count() - 1);
     DataFormats.reset();
@@ -508,8 +610,16 @@ TCustomDropMultiTarget::~TCustomDropMultiTarget()
 
 void TCustomDropMultiTarget::DoAcceptFormat(TCustomDataFormat* dataFormat, bool& accept)
 {
-    if (OnAcceptFormat)
-        OnAcceptFormat(this, dataFormat, accept);
+    if (!OnAcceptFormat)
+        return;
+    // Events fire on the main thread, also while a transfer thread fetches.
+    if (TDropTargetTransferThread* transfer = TDropTargetTransferThread::Current()) {
+        auto answer = std::make_shared<bool>(accept);
+        transfer->Synchronize([this, dataFormat, answer] { OnAcceptFormat(this, dataFormat, *answer); });
+        accept = *answer;
+        return;
+    }
+    OnAcceptFormat(this, dataFormat, accept);
 }
 
 bool TCustomDropMultiTarget::HasValidFormats(IDataObject& dataObject)
@@ -536,16 +646,17 @@ bool TCustomDropMultiTarget::HasValidFormats(IDataObject& dataObject)
 
 bool TCustomDropMultiTarget::GetData()
 {
-    if (!DataObject)
+    IDataObject* data = CurrentDataObject();
+    if (!data)
         return false;
     bool result = false;
     for (int i = 0; i < DataFormats->Count(); ++i) {
         TCustomDataFormat* df = DataFormats->Formats(i);
-        if (!df->HasValidFormats(*DataObject))
+        if (!df->HasValidFormats(*data))
             continue;
         bool accept = true;
         DoAcceptFormat(df, accept);
-        if (accept && df->GetData(*DataObject))
+        if (accept && df->GetData(*data))
             result = true;
     }
     return result;
@@ -553,6 +664,8 @@ bool TCustomDropMultiTarget::GetData()
 
 void TCustomDropMultiTarget::ClearData()
 {
+    if (AsyncTransfer())
+        throw Exception("Can't clear data while async data transfer is in progress");
     for (int i = 0; i < DataFormats->Count(); ++i)
         DataFormats->Formats(i)->Clear();
 }

@@ -9,11 +9,14 @@
 
 #include <QPointer>
 #include <QRect>
+#include <QThread>
 #include <functional>
 #include <map>
 
 class QTimer;
 class QWidget;
+class TDropTargetTransferThread;
+class TInterThreadDataObject;
 
 enum TScrolDirection : uint8_t { sdUp, sdDown, sdLeft, sdRight };
 using TScrolDirections = uint8_t;  // bit n = ordinal n
@@ -69,6 +72,17 @@ public:
     QRect NoScrollZone;
     QTimer* ScrollTimer;  // owned (child)
 
+    // With AllowAsyncTransfer, a drop whose source offers an asynchronous
+    // operation is fetched by a TDropTargetTransferThread: OnStartAsyncTransfer
+    // fires as it starts, OnEndAsyncTransfer on the main thread once it has
+    // ended (AsyncTransfer is false again by then). Until then the data
+    // formats belong to the thread: they outlive the drop, ClearData raises
+    // and a new drag is refused.
+    TNotifyEvent OnEndAsyncTransfer;
+    TNotifyEvent OnStartAsyncTransfer;
+    bool AllowAsyncTransfer = false;
+    bool AsyncTransfer() const { return asyncTransfer_; }
+
     // Makes the widget accept drops through this target (a widget registered
     // with another target leaves it); without MultiTarget the others go.
     void Register(QWidget* control);
@@ -105,8 +119,18 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // The data object GetData reads: on the transfer thread the one handed to
+    // it, elsewhere DataObject.
+    IDataObject* CurrentDataObject() const;
+    // Stops a running transfer thread and waits for it (before the data
+    // formats go); its end is not reported.
+    void StopAsyncTransfer();
 
 private:
+    friend class TDropTargetTransferThread;
+    void DoEndAsyncTransfer();
+    // Clears the data formats unless a transfer thread fills them.
+    void ClearDragData();
     void AutoScrollTick();
     void Forget(QWidget* control);
     QPoint ClientPoint(const QPoint& screenPoint) const;
@@ -119,6 +143,36 @@ private:
         QMetaObject::Connection Destroyed;
     };
     std::map<QWidget*, Registration> registrations_;
+    bool asyncTransfer_ = false;
+    QPointer<TDropTargetTransferThread> transfer_;
+};
+
+// Fetches the data of a drop on a thread of its own. Created suspended
+// (start() runs it) and freed once it has ended; its end is the target's, on
+// the main thread. The data object reaches it as a TInterThreadDataObject, so
+// that the source is only ever called on the main thread.
+class TDropTargetTransferThread : public QThread {
+public:
+    TDropTargetTransferThread(TCustomDropTarget* target, int32_t effect, std::shared_ptr<IDataObject> dataObject);
+    ~TDropTargetTransferThread() override;
+    // The transfer thread the caller runs on, else nil.
+    static TDropTargetTransferThread* Current();
+    IDataObject* DataObject() const;
+    // Runs f on the main thread while this thread waits; raises when the
+    // transfer has been stopped.
+    void Synchronize(const std::function<void()>& f);
+    // Main thread: fails the calls waiting for it and waits for the end.
+    void Stop();
+
+protected:
+    void run() override;
+
+private:
+    void Ended();
+
+    TCustomDropTarget* const target_;
+    const int32_t effect_;
+    std::unique_ptr<TInterThreadDataObject> dataObject_;
 };
 
 class TCustomDropMultiTarget : public TCustomDropTarget {
