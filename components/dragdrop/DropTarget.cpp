@@ -7,6 +7,7 @@
 
 #include <QAbstractScrollArea>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDropEvent>
 #include <QScrollBar>
 #include <QStyle>
@@ -361,12 +362,13 @@ bool TCustomDropTarget::TransferData(int32_t effect)
     asyncTransfer_ = true;
     async->StartOperation();
     transfer_ = new TDropTargetTransferThread(this, effect, DataObject);
-    transfer_->start();
+    transfer_->Start();
     return true;
 }
 
 void TCustomDropTarget::DoEndAsyncTransfer()
 {
+    transfer_ = nullptr;  // it frees itself
     asyncTransfer_ = false;
     if (OnEndAsyncTransfer)
         OnEndAsyncTransfer(this);
@@ -387,10 +389,7 @@ IDataObject* TCustomDropTarget::CurrentDataObject() const
 
 void TCustomDropTarget::StopAsyncTransfer()
 {
-    if (transfer_) {
-        transfer_->Stop();
-        delete transfer_.data();
-    }
+    delete transfer_.data();
     asyncTransfer_ = false;
 }
 
@@ -537,21 +536,27 @@ bool TCustomDropTarget::eventFilter(QObject* watched, QEvent* event)
 
 // ---- transfer thread ---------------------------------------------------------------------------
 
+namespace {
+
+thread_local TDropTargetTransferThread* CurrentTransfer = nullptr;
+
+}  // namespace
+
 TDropTargetTransferThread::TDropTargetTransferThread(TCustomDropTarget* target, int32_t effect,
                                                      std::shared_ptr<IDataObject> dataObject)
     : target_(target), effect_(effect),
       dataObject_(std::make_unique<TInterThreadDataObject>(std::move(dataObject)))
 {
-    // The end arrives on the main thread, where this object lives.
-    QObject::connect(this, &QThread::finished, this, Guarded([this] { Ended(); }));
 }
 
-TDropTargetTransferThread::~TDropTargetTransferThread() = default;
+TDropTargetTransferThread::~TDropTargetTransferThread() { Stop(); }
 
-TDropTargetTransferThread* TDropTargetTransferThread::Current()
+void TDropTargetTransferThread::Start()
 {
-    return dynamic_cast<TDropTargetTransferThread*>(QThread::currentThread());
+    thread_ = std::thread([this] { Execute(); });
 }
+
+TDropTargetTransferThread* TDropTargetTransferThread::Current() { return CurrentTransfer; }
 
 IDataObject* TDropTargetTransferThread::DataObject() const { return dataObject_.get(); }
 
@@ -565,8 +570,9 @@ void TDropTargetTransferThread::Synchronize(const std::function<void()>& f)
         throw EOleSysError(hr);
 }
 
-void TDropTargetTransferThread::run()
+void TDropTargetTransferThread::Execute()
 {
+    CurrentTransfer = this;
     HRESULT outcome = S_OK;
     try {
         target_->GetData();
@@ -574,12 +580,13 @@ void TDropTargetTransferThread::run()
         outcome = E_UNEXPECTED;
     }
     dataObject_->EndOperation(outcome, effect_);
+    QCoreApplication::postEvent(this, new QEvent(QEvent::User));
 }
 
-void TDropTargetTransferThread::Ended()
+void TDropTargetTransferThread::customEvent(QEvent*)
 {
-    // Taking the call lock orders what the thread wrote before what follows.
-    dataObject_->Disconnect();
+    // Joining orders all the thread did before what follows.
+    thread_.join();
     deleteLater();
     target_->DoEndAsyncTransfer();
 }
@@ -587,8 +594,8 @@ void TDropTargetTransferThread::Ended()
 void TDropTargetTransferThread::Stop()
 {
     dataObject_->Disconnect();
-    wait();
-    dataObject_->Disconnect();
+    if (thread_.joinable())
+        thread_.join();
 }
 
 // ---- multi target ----------------------------------------------------------------------------

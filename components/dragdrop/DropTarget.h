@@ -9,9 +9,9 @@
 
 #include <QPointer>
 #include <QRect>
-#include <QThread>
 #include <functional>
 #include <map>
+#include <thread>
 
 class QTimer;
 class QWidget;
@@ -122,8 +122,9 @@ protected:
     // The data object GetData reads: on the transfer thread the one handed to
     // it, elsewhere DataObject.
     IDataObject* CurrentDataObject() const;
-    // Stops a running transfer thread and waits for it (before the data
-    // formats go); its end is not reported.
+    // Stops a running transfer thread and waits for it; its end is not
+    // reported. Every destructor calls it first, before anything the thread
+    // may use (the class's operations among them) goes.
     void StopAsyncTransfer();
 
 private:
@@ -148,13 +149,14 @@ private:
 };
 
 // Fetches the data of a drop on a thread of its own. Created suspended
-// (start() runs it) and freed once it has ended; its end is the target's, on
+// (Start runs it) and freed once it has ended; its end is the target's, on
 // the main thread. The data object reaches it as a TInterThreadDataObject, so
 // that the source is only ever called on the main thread.
-class TDropTargetTransferThread : public QThread {
+class TDropTargetTransferThread : public QObject {
 public:
     TDropTargetTransferThread(TCustomDropTarget* target, int32_t effect, std::shared_ptr<IDataObject> dataObject);
     ~TDropTargetTransferThread() override;
+    void Start();
     // The transfer thread the caller runs on, else nil.
     static TDropTargetTransferThread* Current();
     IDataObject* DataObject() const;
@@ -165,14 +167,16 @@ public:
     void Stop();
 
 protected:
-    void run() override;
+    // The end, on the main thread.
+    void customEvent(QEvent* event) override;
 
 private:
-    void Ended();
+    void Execute();
 
     TCustomDropTarget* const target_;
     const int32_t effect_;
     std::unique_ptr<TInterThreadDataObject> dataObject_;
+    std::thread thread_;
 };
 
 class TCustomDropMultiTarget : public TCustomDropTarget {
@@ -192,6 +196,7 @@ class TDropEmptyTarget : public TCustomDropMultiTarget {
 public:
     LUMI_CLASSNAME(TDropEmptyTarget)
     using TCustomDropMultiTarget::TCustomDropMultiTarget;
+    ~TDropEmptyTarget() override { StopAsyncTransfer(); }
 };
 
 // Refuses every drop.

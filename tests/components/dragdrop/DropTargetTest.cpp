@@ -12,11 +12,11 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTimer>
-#include <QThread>
 #include <QWidget>
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <thread>
 
 using namespace Ole;
 
@@ -437,7 +437,7 @@ struct AsyncFixture : Fixture {
     void Note(const char* what)
     {
         std::lock_guard guard(lock);
-        events.push_back(std::string(what) + (QThread::currentThread() == mainThread ? "" : " (worker)"));
+        events.push_back(std::string(what) + (std::this_thread::get_id() == mainThread ? "" : " (worker)"));
     }
     std::vector<std::string> Events()
     {
@@ -452,7 +452,7 @@ struct AsyncFixture : Fixture {
 
     TDropEmptySource source{nullptr};
     TGenericDataFormat* payload;
-    QThread* const mainThread = QThread::currentThread();
+    const std::thread::id mainThread = std::this_thread::get_id();
     std::mutex lock;
     std::vector<std::string> events;
     std::vector<std::pair<TDragResult, bool>> afterDrop;
