@@ -298,20 +298,22 @@ void TCustomDropSource::EmptyClipboard()
 std::vector<FORMATETC> TEnumFormatEtc::FormatsOf(const TDataFormats& formats, TDataDirections direction)
 {
     std::vector<FORMATETC> list;
-    std::vector<TClipboardFormat*> listed;
+    TClipboardFormats listed(nullptr, false);
     for (int i = 0; i < formats.Count(); ++i) {
         TClipboardFormats& cfs = *formats.Formats(i)->CompatibleFormats;
         for (int j = 0; j < cfs.Count(); ++j) {
             TClipboardFormat* f = cfs.Formats(j);
             if (!(f->DataDirections & direction))
                 continue;
-            const bool known = std::any_of(listed.begin(), listed.end(), [&](TClipboardFormat* l) {
-                return l->ClassType()->InheritsFrom(f->ClassType()) &&
-                       l->FormatEtc().cfFormat == f->FormatEtc().cfFormat;
-            });
+            bool known = false;
+            for (int k = 0; k < listed.Count() && !known; ++k) {
+                TClipboardFormat* l = listed.Formats(k);
+                known = l->ClassType()->InheritsFrom(f->ClassType()) &&
+                        l->FormatEtc().cfFormat == f->FormatEtc().cfFormat;
+            }
             if (known)
                 continue;
-            listed.push_back(f);
+            listed.Add(f);
             list.push_back(f->FormatEtc());
         }
     }

@@ -116,6 +116,48 @@ TEST(DragDropFormats, TextFormatTrimsAndTerminates)
     EXPECT_FALSE(f.GetDataFromMedium(nullptr, file));
 }
 
+TEST(DragDropFormats, WriteDataToFillsTheMediumGiven)
+{
+    struct TProbe : TTextClipboardFormat {
+        using TTextClipboardFormat::WriteDataTo;
+    } f;
+    // A stream that takes at most 2 bytes per write, and one that takes none after 3.
+    class TSlowStream : public TFixedStreamAdapter {
+    public:
+        explicit TSlowStream(int64_t limit) : TFixedStreamAdapter(std::make_unique<TMemoryStream>()), limit_(limit) {}
+        HRESULT Write(const void* b, uint32_t n, uint32_t* w) override
+        {
+            const uint32_t room = uint32_t(std::max<int64_t>(0, limit_ - Stream().Position()));
+            return TFixedStreamAdapter::Write(b, std::min({n, 2u, room}), w);
+        }
+
+    private:
+        int64_t limit_;
+    };
+    const uint8_t bytes[] = {'a', 'b', 'c', 'd', 'e'};
+    STGMEDIUM slow;
+    slow.tymed = TYMED_ISTREAM;
+    auto stream = std::make_shared<TSlowStream>(100);
+    stream->Stream().WriteBuffer("old old", 7);  // written over from the start
+    slow.pstm = stream;
+    ASSERT_TRUE(f.WriteDataTo(slow, 5, bytes));
+    auto& written = static_cast<TMemoryStream&>(stream->Stream());
+    EXPECT_EQ(std::string(written.Bytes().begin(), written.Bytes().end()), "abcdeld");
+    STGMEDIUM full;
+    full.tymed = TYMED_ISTREAM;
+    full.pstm = std::make_shared<TSlowStream>(3);
+    EXPECT_FALSE(f.WriteDataTo(full, 5, bytes));
+
+    // A block takes the bytes when it is large enough.
+    STGMEDIUM block = Global(std::vector<uint8_t>(6, 'x'));
+    ASSERT_TRUE(f.WriteDataTo(block, 5, bytes));
+    EXPECT_EQ(block.hGlobal, Bytes("abcdex"));
+    STGMEDIUM small = Global(std::vector<uint8_t>(4, 'x'));
+    EXPECT_FALSE(f.WriteDataTo(small, 5, bytes));
+    STGMEDIUM none;
+    EXPECT_FALSE(f.WriteDataTo(none, 5, bytes));
+}
+
 TEST(DragDropFormats, DWORDAndGuidFormatsCheckSizes)
 {
     TPerformedDropEffectClipboardFormat performed;
