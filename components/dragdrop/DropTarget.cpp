@@ -19,19 +19,22 @@ using namespace Ole;
 
 namespace {
 
-// Which target each registered widget belongs to.
-std::map<QWidget*, TCustomDropTarget*>& Registry()
-{
-    static std::map<QWidget*, TCustomDropTarget*> registry;
-    return registry;
-}
-
 // The widget whose co-ordinates are the client co-ordinates of control.
 QWidget* ClientWidget(QWidget* control)
 {
     if (auto* area = dynamic_cast<QAbstractScrollArea*>(control))
         return area->viewport();
     return control;
+}
+
+// The registrations of a control, in the order they were made.
+std::vector<TWinControlProxy*> ProxiesOf(const QWidget* control)
+{
+    std::vector<TWinControlProxy*> proxies;
+    for (QObject* child : control->children())
+        if (auto* proxy = dynamic_cast<TWinControlProxy*>(child))
+            proxies.push_back(proxy);
+    return proxies;
 }
 
 // Accepts the Qt event with the action of the effect, or refuses it.
@@ -129,22 +132,11 @@ void TCustomDropTarget::Register(QWidget* control)
         }
     Targets.Insert(at, control);
 
-    // One registration per widget: another target's goes.
-    auto it = Registry().find(control);
-    if (it != Registry().end() && it->second != this)
-        it->second->Unregister(control);
-    Registry()[control] = this;
-
-    QWidget* client = ClientWidget(control);
-    Registration r{control->acceptDrops(), client->acceptDrops(), {}};
-    r.Destroyed = QObject::connect(control, &QObject::destroyed, this, Guarded([this, control] { Forget(control); }));
-    registrations_[control] = r;
-    control->installEventFilter(this);
-    control->setAcceptDrops(true);
-    if (client != control) {
-        client->installEventFilter(this);
-        client->setAcceptDrops(true);
-    }
+    // One registration per control: another target's goes.
+    for (TWinControlProxy* other : ProxiesOf(control))
+        if (other->DropTarget() != this)
+            other->DropTarget()->Unregister(control);
+    new TWinControlProxy(this, control);
 }
 
 void TCustomDropTarget::Unregister(QWidget* control)
@@ -154,22 +146,18 @@ void TCustomDropTarget::Unregister(QWidget* control)
             Unregister(Targets.Controls(Targets.Count() - 1));
         return;
     }
-    const auto it = registrations_.find(control);
-    if (it == registrations_.end())
+    if (Targets.IndexOf(control) < 0)
         return;
-    const Registration r = it->second;
     Forget(control);
-    QObject::disconnect(r.Destroyed);
-    control->removeEventFilter(this);
-    control->setAcceptDrops(r.AcceptedDrops);
-    QWidget* client = ClientWidget(control);
-    if (client != control) {
-        client->removeEventFilter(this);
-        client->setAcceptDrops(r.ViewportAcceptedDrops);
-    }
+    const std::vector<TWinControlProxy*> proxies = ProxiesOf(control);
+    for (auto it = proxies.rbegin(); it != proxies.rend(); ++it)
+        if ((*it)->DropTarget() == this) {
+            delete *it;
+            break;
+        }
 }
 
-// Drops a widget from the lists (also when it is being destroyed).
+// Drops a control from the lists (also when it is being destroyed).
 void TCustomDropTarget::Forget(QWidget* control)
 {
     if (target_ == control)
@@ -177,10 +165,49 @@ void TCustomDropTarget::Forget(QWidget* control)
     const int i = Targets.IndexOf(control);
     if (i >= 0)
         Targets.Delete(i);
-    registrations_.erase(control);
-    auto it = Registry().find(control);
-    if (it != Registry().end() && it->second == this)
-        Registry().erase(it);
+}
+
+// ---- proxy ----------------------------------------------------------------------------------------
+
+TWinControlProxy::TWinControlProxy(TCustomDropTarget* target, QWidget* control)
+    : QWidget(control), target_(target), control_(control)
+{
+    QObject::connect(control, &QObject::destroyed, this, Guarded([this] {
+        controlGone_ = true;
+        target_->Forget(control_);
+    }));
+    RegisterDragDrop();
+    hide();
+}
+
+TWinControlProxy::~TWinControlProxy()
+{
+    if (!controlGone_)
+        RevokeDragDrop();
+}
+
+void TWinControlProxy::RegisterDragDrop()
+{
+    QWidget* client = ClientWidget(control_);
+    acceptedDrops_ = control_->acceptDrops();
+    clientAcceptedDrops_ = client->acceptDrops();
+    control_->installEventFilter(target_);
+    control_->setAcceptDrops(true);
+    if (client != control_) {
+        client->installEventFilter(target_);
+        client->setAcceptDrops(true);
+    }
+}
+
+void TWinControlProxy::RevokeDragDrop()
+{
+    QWidget* client = ClientWidget(control_);
+    control_->removeEventFilter(target_);
+    control_->setAcceptDrops(acceptedDrops_);
+    if (client != control_) {
+        client->removeEventFilter(target_);
+        client->setAcceptDrops(clientAcceptedDrops_);
+    }
 }
 
 QWidget* TCustomDropTarget::Target() const

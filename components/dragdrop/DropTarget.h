@@ -9,12 +9,11 @@
 
 #include <QPointer>
 #include <QRect>
+#include <QWidget>
 #include <functional>
-#include <map>
 #include <thread>
 
 class QTimer;
-class QWidget;
 class TDropTargetTransferThread;
 class TInterThreadDataObject;
 
@@ -83,8 +82,9 @@ public:
     bool AllowAsyncTransfer = false;
     bool AsyncTransfer() const { return asyncTransfer_; }
 
-    // Makes the widget accept drops through this target (a widget registered
-    // with another target leaves it); without MultiTarget the others go.
+    // Makes the widget accept drops through this target, by a
+    // TWinControlProxy (a widget registered with another target leaves it);
+    // without MultiTarget the others go.
     void Register(QWidget* control);
     // One widget; null: every one.
     void Unregister(QWidget* control);
@@ -129,6 +129,7 @@ protected:
 
 private:
     friend class TDropTargetTransferThread;
+    friend class TWinControlProxy;
     void DoEndAsyncTransfer();
     // Clears the data formats unless a transfer thread fills them.
     void ClearDragData();
@@ -138,14 +139,30 @@ private:
 
     QPointer<QWidget> target_;
     QWidget* dropHost_ = nullptr;  // receiver of the Qt event being handled
-    struct Registration {
-        bool AcceptedDrops;
-        bool ViewportAcceptedDrops;
-        QMetaObject::Connection Destroyed;
-    };
-    std::map<QWidget*, Registration> registrations_;
     bool asyncTransfer_ = false;
     QPointer<TDropTargetTransferThread> transfer_;
+};
+
+// The registration of one control with a drop target: a hidden child of the
+// control, which the target frees when it unregisters the control. Made, it
+// registers the control (and its viewport) for drops through the target, whose
+// event filter then sees their drag events; freed, it revokes that and gives
+// the control back its own setting, unless the control itself is going.
+class TWinControlProxy : public QWidget {
+public:
+    TWinControlProxy(TCustomDropTarget* target, QWidget* control);
+    ~TWinControlProxy() override;
+    TCustomDropTarget* DropTarget() const { return target_; }
+
+private:
+    void RegisterDragDrop();
+    void RevokeDragDrop();
+
+    TCustomDropTarget* const target_;
+    QWidget* const control_;
+    bool acceptedDrops_ = false;
+    bool clientAcceptedDrops_ = false;
+    bool controlGone_ = false;
 };
 
 // Fetches the data of a drop on a thread of its own. Created suspended

@@ -143,6 +143,56 @@ TEST(DropTarget, RegistersEachControlBehindItsContainers)
     EXPECT_EQ(dummy.Targets.Count(), 0);
 }
 
+TEST(DropTarget, EachRegistrationIsAProxyChildOfTheControl)
+{
+    auto proxiesOf = [](QWidget* control) {
+        std::vector<TWinControlProxy*> list;
+        for (QObject* c : control->children())
+            if (auto* p = dynamic_cast<TWinControlProxy*>(c))
+                list.push_back(p);
+        return list;
+    };
+    QListWidget list;  // a scroll area: its viewport takes the drops too
+    QWidget plain;
+    plain.setAcceptDrops(true);
+    auto* target = new TDropEmptyTarget(nullptr);
+    target->MultiTarget = true;
+    target->Register(&list);
+    target->Register(&plain);
+    for (QWidget* w : {static_cast<QWidget*>(&list), &plain}) {
+        const auto proxies = proxiesOf(w);
+        ASSERT_EQ(proxies.size(), 1u);
+        EXPECT_EQ(proxies[0]->DropTarget(), target);
+        EXPECT_TRUE(proxies[0]->isHidden());
+    }
+    EXPECT_TRUE(list.acceptDrops());
+    EXPECT_TRUE(list.viewport()->acceptDrops());
+
+    // Unregistering frees the proxy and gives the control its own setting back.
+    target->Unregister(&list);
+    EXPECT_TRUE(proxiesOf(&list).empty());
+    EXPECT_FALSE(list.acceptDrops());
+    EXPECT_FALSE(list.viewport()->acceptDrops());
+    std::unique_ptr<QMimeData> mime(Payload("QwDropTest", "x"));
+    (new TGenericDataFormat(target))->AddFormat("QwDropTest");
+    EXPECT_FALSE(Send(list.viewport(), QEvent::DragEnter, mime.get(), QPoint(5, 5)).accepted);
+
+    // Another target's registration replaces this one's proxy.
+    TDropDummy dummy(nullptr);
+    dummy.Register(&plain);
+    ASSERT_EQ(proxiesOf(&plain).size(), 1u);
+    EXPECT_EQ(proxiesOf(&plain)[0]->DropTarget(), &dummy);
+    EXPECT_EQ(target->Targets.Count(), 0);
+
+    // A freed target revokes its registrations.
+    target->Register(&list);
+    delete target;
+    EXPECT_TRUE(proxiesOf(&list).empty());
+    EXPECT_FALSE(list.acceptDrops());
+    dummy.Unregister(nullptr);
+    EXPECT_TRUE(plain.acceptDrops());  // accepted drops before it was registered
+}
+
 TEST(DropTarget, EffectFollowsKeyState)
 {
     Fixture f;
