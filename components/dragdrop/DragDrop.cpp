@@ -86,6 +86,12 @@ int32_t ShiftStateToDropEffect(TShiftState shift, int32_t allowed, bool fallback
     return effect;
 }
 
+QPoint ClientToWindowPoint(QWidget* window, const QPoint& clientPoint)
+{
+    const QPoint origin = window->isWindow() ? window->frameGeometry().topLeft() : window->mapToGlobal(QPoint(0, 0));
+    return window->mapToGlobal(clientPoint) - origin;
+}
+
 namespace {
 
 // Watches the mouse events of the window while DetectDragStart waits.

@@ -41,6 +41,10 @@ TShiftState KeyStateToShiftState(int32_t keyState);
 // allowed; with fallback the first allowed of copy, move, link replaces 0.
 int32_t ShiftStateToDropEffect(TShiftState shift, int32_t allowed, bool fallback);
 
+// A client point of window relative to the window's outer edge (the frame
+// of a top-level window), as drag images are placed.
+QPoint ClientToWindowPoint(QWidget* window, const QPoint& clientPoint);
+
 // Called after a mouse button went down at clientPoint in window: runs a local
 // event loop until the mouse leaves the drag box (true, once DragStartDelay
 // has passed) or a button is released (false).
@@ -55,6 +59,7 @@ AnsiString GetClipboardFormatNameStr(TClipFormat format);
 
 namespace Ole {
 constexpr HRESULT E_NOINTERFACE = HRESULT(0x80004002u);
+constexpr HRESULT E_INVALIDARG = HRESULT(0x80070057u);
 constexpr HRESULT OLE_E_ADVISENOTSUPPORTED = HRESULT(0x80040003u);
 constexpr HRESULT DATA_S_SAMEFORMATETC = 0x00040130;
 }  // namespace Ole

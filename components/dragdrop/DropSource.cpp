@@ -225,10 +225,7 @@ TDragResult TCustomDropSource::Execute()
 
     QPointer<QDrag> drag = new QDrag(this);
     drag->setMimeData(new TDataObjectMimeData(std::make_shared<TGuardedDataObject>(this, this)));
-    if (showImage_ && images_ && imageIndex_ < images_->size()) {
-        drag->setPixmap(images_->at(imageIndex_));
-        drag->setHotSpot(QPoint(ImageHotSpotX, ImageHotSpotY));
-    }
+    StartDragImage(*drag);
     QObject::connect(drag, &QDrag::actionChanged, this,
                      Guarded([this](Qt::DropAction action) { GiveFeedback(DropEffectOf(action)); }));
 
@@ -240,11 +237,13 @@ TDragResult TCustomDropSource::Execute()
         action = ExecDrag(*drag, DropActionsOfEffects(allowed));
     } catch (...) {
         SetInShellDragLoop(false);
+        DragSourceHelper.reset();
         if (drag)
             drag->deleteLater();
         throw;
     }
     SetInShellDragLoop(false);
+    DragSourceHelper.reset();
     if (drag)
         drag->deleteLater();
 
@@ -267,6 +266,31 @@ TDragResult TCustomDropSource::Execute()
         OnAfterDrop(this, result, optimized);
     }
     return result;
+}
+
+void TCustomDropSource::StartDragImage(QDrag& drag)
+{
+    if (!showImage_ || !images_ || imageIndex_ >= images_->size())
+        return;
+    DragSourceHelper = std::make_unique<TDragSourceHelper>(drag);
+    SHDRAGIMAGE image;
+    image.hbmpDragImage = images_->at(imageIndex_).copy();  // a bitmap of its own
+    image.sizeDragImage = image.hbmpDragImage.size();
+    image.ptOffset = QPoint(ImageHotSpotX, ImageHotSpotY);
+    if (DragSourceHelper->InitializeFromBitmap(image, this) != S_OK)
+        DragSourceHelper.reset();
+}
+
+HRESULT TDragSourceHelper::InitializeFromBitmap(const SHDRAGIMAGE& image, IDataObject* dataObject)
+{
+    auto* mime = dynamic_cast<const TDataObjectMimeData*>(drag_.mimeData());
+    if (!mime || !mime->Holds(dataObject))
+        return E_INVALIDARG;
+    if (image.hbmpDragImage.isNull() || image.sizeDragImage.isEmpty())
+        return E_FAIL;
+    drag_.setPixmap(image.hbmpDragImage.copy(QRect(QPoint(0, 0), image.sizeDragImage)));
+    drag_.setHotSpot(image.ptOffset);
+    return S_OK;
 }
 
 bool TCustomDropSource::CutToClipboard()

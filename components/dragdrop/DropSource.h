@@ -22,6 +22,27 @@ using TPasteEvent = std::function<void(TObject* Sender, TDragResult Action, bool
 class IAdviseSink;
 class IEnumSTATDATA;
 
+// The picture of a drag: its size, the cursor's offset in it, and the bitmap.
+struct SHDRAGIMAGE {
+    QSize sizeDragImage;
+    QPoint ptOffset;
+    QPixmap hbmpDragImage;
+};
+
+// Stands in for the shell's drag-image helper of a drag source: it gives the
+// drag of a data object its picture, which Qt's drag shows under the cursor
+// over every window.
+class TDragSourceHelper {
+public:
+    explicit TDragSourceHelper(QDrag& drag) : drag_(drag) {}
+    // E_INVALIDARG when the data object is not the drag's, E_FAIL for an
+    // empty picture.
+    HRESULT InitializeFromBitmap(const SHDRAGIMAGE& image, IDataObject* dataObject);
+
+private:
+    QDrag& drag_;
+};
+
 class TCustomDropSource : public TDragDropComponent, public IDataObject, public IAsyncOperation {
 public:
     LUMI_CLASSNAME(TCustomDropSource)
@@ -46,6 +67,8 @@ public:
     void SetShowImage(bool show);
     int ImageHotSpotX = 16;
     int ImageHotSpotY = 16;
+    // The drag-image helper during a drag that shows an image.
+    std::unique_ptr<TDragSourceHelper> DragSourceHelper;
 
     // Runs the drag (QDrag::exec); tests replace it to stand in for the user.
     std::function<Qt::DropAction(QDrag& drag, Qt::DropActions actions)> ExecDrag;
@@ -106,6 +129,8 @@ public:
     virtual void EmptyClipboard();
 
 private:
+    void StartDragImage(QDrag& drag);
+
     const QList<QPixmap>* images_ = nullptr;
     int imageIndex_ = 0;
     bool showImage_ = false;

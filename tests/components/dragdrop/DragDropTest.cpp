@@ -73,6 +73,19 @@ TEST(DragDrop, ShiftStateToDropEffect)
             << int(c.shift) << " " << c.allowed << " " << c.fallback;
 }
 
+TEST(DragDrop, ClientToWindowPointCountsFromTheOuterEdge)
+{
+    QWidget window;
+    window.setGeometry(100, 80, 300, 200);
+    auto* child = new QWidget(&window);
+    child->setGeometry(30, 20, 100, 100);
+    window.show();
+    const QPoint frame = window.geometry().topLeft() - window.frameGeometry().topLeft();
+    EXPECT_EQ(ClientToWindowPoint(&window, QPoint(5, 7)), QPoint(5, 7) + frame);
+    // A child window has no frame: its own corner is the edge.
+    EXPECT_EQ(ClientToWindowPoint(child, QPoint(5, 7)), QPoint(5, 7));
+}
+
 TEST(DragDrop, CopyMediumDuplicatesBlocksAndSharesStreams)
 {
     STGMEDIUM block;

@@ -184,6 +184,13 @@ TEST(DropSource, ExecuteOffersTheFormatsToQt)
         hotSpot = drag.hotSpot();
         EXPECT_EQ(drag.pixmap().size(), QSize(20, 10));
         EXPECT_EQ(source.GetPerformedDropEffect(), -1);
+        // The drag-image helper belongs to this drag's data object only.
+        EXPECT_NE(source.DragSourceHelper, nullptr);
+        if (source.DragSourceHelper) {
+            TDropEmptySource other(nullptr);
+            SHDRAGIMAGE image{QSize(4, 4), QPoint(1, 1), QPixmap(4, 4)};
+            EXPECT_EQ(source.DragSourceHelper->InitializeFromBitmap(image, &other), E_INVALIDARG);
+        }
         return answer;
     };
     std::vector<std::pair<TDragResult, bool>> after;
@@ -198,6 +205,7 @@ TEST(DropSource, ExecuteOffersTheFormatsToQt)
     EXPECT_EQ(allowed, Qt::CopyAction | Qt::MoveAction);
     EXPECT_EQ(hotSpot, QPoint(3, 16));
     EXPECT_EQ(source.GetPerformedDropEffect(), 0);
+    EXPECT_EQ(source.DragSourceHelper, nullptr);  // released after the drag
 
     answer = Qt::IgnoreAction;
     EXPECT_EQ(source.Execute(), drCancel);
@@ -207,6 +215,21 @@ TEST(DropSource, ExecuteOffersTheFormatsToQt)
     EXPECT_EQ(source.Execute(), drDropMove);
     EXPECT_EQ(after, (std::vector<std::pair<TDragResult, bool>>{
                          {drDropCopy, false}, {drCancel, false}, {drCancel, false}, {drDropMove, true}}));
+
+    // An empty picture: the helper refuses it and the drag goes without one.
+    QList<QPixmap> empty{QPixmap()};
+    source.SetImages(&empty);
+    source.SetShowImage(true);
+    bool helped = true;
+    QSize shown;
+    source.ExecDrag = [&](QDrag& drag, Qt::DropActions) {
+        helped = source.DragSourceHelper != nullptr;
+        shown = drag.pixmap().size();
+        return Qt::CopyAction;
+    };
+    EXPECT_EQ(source.Execute(), drDropCopy);
+    EXPECT_FALSE(helped);
+    EXPECT_TRUE(shown.isEmpty());
 
     // A target that reports a performed move while answering copy made a move.
     answer = Qt::CopyAction;
