@@ -173,6 +173,13 @@ TInterThreadDataObject::~TInterThreadDataObject() { Disconnect(); }
 
 HRESULT TInterThreadDataObject::Call(std::function<HRESULT()> job)
 {
+    if (std::this_thread::get_id() == owner_) {
+        // Only this thread changes disconnected_.
+        HRESULT result = E_UNEXPECTED;
+        if (!disconnected_)
+            HandleExceptions([&] { result = job(); });
+        return result;
+    }
     auto call = std::make_shared<TCall>();
     call->Job = std::move(job);
     // Made before the call is handed over, so that the owner's thread sees it

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 class QObject;
 
@@ -60,9 +61,10 @@ public:
     HRESULT InOperation(BOOL& inOperation) override;
     HRESULT EndOperation(HRESULT result, int32_t effects) override;
 
-    // Runs job on the owner's thread and waits for its answer; E_UNEXPECTED
-    // once disconnected. The job must keep what it writes to itself: after a
-    // disconnect the caller no longer waits for it.
+    // Runs job on the owner's thread and waits for its answer (on that thread
+    // itself: at once); E_UNEXPECTED once disconnected. The job must keep
+    // what it writes to itself: after a disconnect the caller no longer waits
+    // for it.
     HRESULT Call(std::function<HRESULT()> job);
     void Disconnect();
 
@@ -78,6 +80,7 @@ private:
     HRESULT Async(std::function<HRESULT(IAsyncOperation&)> call);
 
     std::shared_ptr<IDataObject> object_;  // used on the owner's thread only
+    const std::thread::id owner_ = std::this_thread::get_id();
     std::mutex lock_;
     std::condition_variable answered_;
     std::deque<std::shared_ptr<TCall>> calls_;

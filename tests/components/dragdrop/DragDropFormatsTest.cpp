@@ -3,9 +3,14 @@
 #include "DropSource.h"
 #include "DropTarget.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMimeData>
 #include <QUrl>
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 using namespace Ole;
 
@@ -581,4 +586,80 @@ TEST(DragDropFormats, ForeignFilesArriveAsFileDropFormat)
     EXPECT_EQ(FormatOfMimeType("QwColor"), RegisterClipboardFormatA("QwColor"));
     EXPECT_EQ(MimeTypeOfFormat(RegisterClipboardFormatA("QwColor")), "QwColor");
     EXPECT_EQ(MimeTypeOfFormat(2), "");
+}
+
+// ---- a data object handed to another thread ---------------------------------------------------
+
+TEST(InterThreadDataObject, CallsRunOnTheOwnersThreadAndAnswerWithCopies)
+{
+    TDropEmptySource source(nullptr);
+    source.SetAllowAsyncTransfer(true);
+    auto* payload = new TGenericDataFormat(&source);
+    payload->AddFormat("QwInterThread");
+    payload->SetData("served");
+    std::vector<std::thread::id> servedOn;
+    source.OnGetData = [&](TObject*, const FORMATETC&, STGMEDIUM&, bool&) {
+        servedOn.push_back(std::this_thread::get_id());
+    };
+    TInterThreadDataObject proxy(std::make_shared<TGuardedDataObject>(&source, &source));
+    FORMATETC f;
+    f.cfFormat = RegisterClipboardFormatA("QwInterThread");
+    f.tymed = TYMED_ISTREAM;
+
+    // On the owner's thread a call runs at once.
+    EXPECT_EQ(proxy.QueryGetData(f), S_OK);
+
+    // From another thread it waits for the owner's event loop.
+    std::atomic<bool> done = false;
+    HRESULT got = E_FAIL, mode = E_FAIL, enumerated = E_FAIL;
+    BOOL async = 0;
+    std::vector<uint8_t> bytes;
+    uint32_t formats = 0;
+    std::thread worker([&] {
+        STGMEDIUM m;
+        got = proxy.GetData(f, m);
+        if (m.pstm) {
+            uint64_t size = 0;
+            m.pstm->Stat(size);
+            ReadStreamBytes(*m.pstm, size, bytes);
+        }
+        mode = proxy.GetAsyncMode(async);
+        std::unique_ptr<IEnumFORMATETC> e;
+        enumerated = proxy.EnumFormatEtc(DATADIR_GET, e);
+        FORMATETC one;
+        uint32_t n = 0;
+        while (e && e->Next(1, &one, &n) == S_OK)
+            ++formats;
+        done = true;
+    });
+    const auto main = std::this_thread::get_id();
+    QElapsedTimer clock;
+    clock.start();
+    while (!done && clock.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (!done)
+        proxy.Disconnect();  // no hang when it fails
+    worker.join();
+    EXPECT_EQ(got, S_OK);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "served");
+    EXPECT_EQ(servedOn, std::vector<std::thread::id>{main});
+    EXPECT_EQ(mode, S_OK);
+    EXPECT_EQ(async, 0);  // allowed, but not asked for
+    EXPECT_EQ(enumerated, S_OK);
+    EXPECT_EQ(formats, 3u);  // preferred effect, drag loop, the payload
+
+    // Once disconnected, a waiting call and every later one fail.
+    std::atomic<bool> waiting = false;
+    HRESULT late = S_OK;
+    std::thread blocked([&] {
+        waiting = true;
+        late = proxy.QueryGetData(f);
+    });
+    while (!waiting)
+        std::this_thread::yield();
+    proxy.Disconnect();
+    blocked.join();
+    EXPECT_EQ(late, E_UNEXPECTED);
+    EXPECT_EQ(proxy.QueryGetData(f), E_UNEXPECTED);
+    QCoreApplication::processEvents();  // a late wake-up runs nothing
 }
