@@ -236,6 +236,8 @@ TEST(DropTarget, EffectFollowsKeyState)
     EXPECT_TRUE(Send(&f.widget, QEvent::DragEnter, mime.get(), QPoint(5, 5)).accepted);
     EXPECT_FALSE(Send(&f.widget, QEvent::DragMove, mime.get(), QPoint(60, 5)).accepted);
     EXPECT_TRUE(Send(&f.widget, QEvent::DragMove, mime.get(), QPoint(10, 5)).accepted);
+    // Qt's drag manager keeps the widget of an open drag: the drag ends before the widget goes.
+    Leave(&f.widget);
 }
 
 TEST(DropTarget, RefusesDataWithoutItsFormats)
