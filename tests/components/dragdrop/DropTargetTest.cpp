@@ -595,6 +595,30 @@ TEST(DropTarget, AsyncTransferThatRaisesEndsTheOperationWithFailure)
     EXPECT_FALSE(f.target.AsyncTransfer());
 }
 
+TEST(DropTarget, SourceFreedDuringATransferLeavesNoData)
+{
+    Fixture f;
+    f.target.AllowAsyncTransfer = true;
+    bool ended = false;
+    f.target.OnEndAsyncTransfer = [&](TObject*) { ended = true; };
+    auto* source = new TDropEmptySource(nullptr);
+    source->SetAllowAsyncTransfer(true);
+    auto* payload = new TGenericDataFormat(source);
+    payload->AddFormat("QwDropTest");
+    payload->SetData("gone");
+    source->ExecDrag = [&](QDrag& drag, Qt::DropActions actions) {
+        Send(&f.widget, QEvent::DragEnter, drag.mimeData(), QPoint(5, 5), actions);
+        return Send(&f.widget, QEvent::Drop, drag.mimeData(), QPoint(5, 5), actions).action;
+    };
+    source->Execute();
+    ASSERT_TRUE(f.target.AsyncTransfer());
+    // The thread's calls reach the source only on the main thread, which frees it first.
+    delete source;
+    ASSERT_TRUE(WaitFor([&] { return ended; }));
+    EXPECT_FALSE(f.format->HasData());
+    EXPECT_FALSE(f.target.AsyncTransfer());
+}
+
 TEST(DropTarget, TargetFreedDuringATransferStopsIt)
 {
     QWidget widget;
