@@ -71,6 +71,7 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
     SkipChars = 0;
     HighSurrogate = 0;
     StarPending = GroupStart = false;
+    FontPage = 0;
     FontBytes = TPendingBytes();
     FirstPar = StartParse(Stream, 400);
     Par->Flags &= ~(parfNoLines | parfProtected | parfObjectPar | parfObjectPar2);
@@ -205,11 +206,10 @@ void TRtRtfReader::HandleToken(const TRtfToken& t)
             return;
         }
         // Bytes of fonts in a code page no font charset has (Mac, DOS, UTF-8).
-        if (const auto page = ByteCodePages.find(Attr.Font);
-            page != ByteCodePages.end() && (t.Char >= 0x80 || FontBytes.Count > 0)) {
-            const char32_t ch = DecodeByte(FontBytes, page->second, t.Char);
+        if (FontPage != 0 && (t.Char >= 0x80 || FontBytes.Count > 0)) {
+            const char32_t ch = DecodeByte(FontBytes, FontPage, t.Char);
             // A byte no charset holds stays as it is, a part of a UTF-8 character goes.
-            if (ch && !AddUnicodeChar(ch) && page->second != CP_UTF8)
+            if (ch && !AddUnicodeChar(ch) && FontPage != CP_UTF8)
                 HandleCharacter(t.Char);
             return;
         }
@@ -295,6 +295,7 @@ void TRtRtfReader::OpenGroup()
     g.Template = ParTemplate;
     g.Dest = Dest;
     g.UnicodeSkip = UnicodeSkip;
+    g.FontPage = FontPage;
     g.InRow = InRow;
     Groups.push_back(std::move(g));
     ++Depth;
@@ -349,6 +350,7 @@ void TRtRtfReader::CloseGroup()
     ParTemplate = std::move(g.Template);
     Dest = g.Dest;
     UnicodeSkip = g.UnicodeSkip;
+    FontPage = g.FontPage;
     InRow = g.InRow;
     const bool numbering = g.NumberingDef;
     if (numbering)
@@ -1318,6 +1320,7 @@ bool TRtRtfReader::SetFontProperty(int32_t Code, int32_t Value)
         if (MapFont(0) >= 0) {
             Attr.Font = uint16_t(MapFont(0));
             Attr.Charset = FontCharset(Attr.Font);
+            FontPage = FontPageOf(0);
         }
         break;
     }
@@ -1325,6 +1328,7 @@ bool TRtRtfReader::SetFontProperty(int32_t Code, int32_t Value)
         if (MapFont(Value) >= 0) {
             Attr.Font = uint16_t(MapFont(Value));
             Attr.Charset = FontCharset(Attr.Font);
+            FontPage = FontPageOf(Value);
             NewStyle.CharMask |= Dest == rdStylesheet ? scFont : 0;
             if (AtParStart()) {
                 Par->ParAttr.Font = Attr.Font;
@@ -1910,10 +1914,13 @@ void TRtRtfReader::EndFontEntry()
         if (Header->Fonts[size_t(idx)].Charset < 0)
             Header->Fonts[size_t(idx)].Charset = charset;
         if (bytePage)
-            ByteCodePages[idx] = bytePage;
+            FontPages[FontNr] = bytePage;
+        else
+            FontPages.erase(FontNr);
         if (FontNr == 0) {
             Attr.Font = uint16_t(idx);
             Attr.Charset = uint8_t(charset);
+            FontPage = bytePage;
         }
     }
     FontNr = -1;
@@ -1923,6 +1930,12 @@ int32_t TRtRtfReader::MapFont(int32_t Value) const
 {
     const auto it = FontMap.find(Value);
     return it == FontMap.end() ? -1 : it->second;
+}
+
+int32_t TRtRtfReader::FontPageOf(int32_t Number) const
+{
+    const auto it = FontPages.find(Number);
+    return it == FontPages.end() ? 0 : it->second;
 }
 
 void TRtRtfReader::EndColorEntry()
@@ -1951,6 +1964,7 @@ void TRtRtfReader::BeginStyle()
     Attr = TAttr();
     if (MapFont(0) >= 0)
         Attr.Font = uint16_t(MapFont(0));
+    FontPage = FontPageOf(0);
     AssignParFormat(ParTemplate, TParagraph());
 }
 
@@ -1975,6 +1989,7 @@ uint32_t TRtRtfReader::ParMaskOf(const TParagraph& P)
 void TRtRtfReader::EndStyle()
 {
     NewStyle.Attr = Attr;
+    NewStyle.FontPage = FontPage;
     AssignParFormat(NewStyle.Template, ParTemplate);
     NewStyle.ParMask = ParMaskOf(ParTemplate);
     if (!NewStyle.CharStyle)
@@ -2063,6 +2078,8 @@ void TRtRtfReader::ResolveStyles()
                 MergeAttr(attr, b.Attr, b.StyleBits, b.CharMask);
                 MergeAttr(attr, d.Attr, d.StyleBits, d.CharMask);
                 d.Attr = attr;
+                if (!(d.CharMask & scFont) && (b.CharMask & scFont))
+                    d.FontPage = b.FontPage;
                 d.ParMask |= b.ParMask;
                 d.CharMask |= b.CharMask;
                 d.StyleBits = d.StyleBits | b.StyleBits;
@@ -2089,6 +2106,8 @@ void TRtRtfReader::ApplyStyle(int32_t Number)
     if (it->second < size_t(INT16_MAX))
         ParTemplate.StyleIndex = int16_t(-int32_t(it->second) - 1);
     MergeAttr(Attr, d.Attr, d.StyleBits, d.CharMask);
+    if (d.CharMask & scFont)
+        FontPage = d.FontPage;
     if (AtParStart())
         MergeAttr(Par->ParAttr, d.Attr, d.StyleBits, d.CharMask);
 }

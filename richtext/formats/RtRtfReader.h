@@ -82,6 +82,7 @@ private:
         TParagraph Template;
         TRtfDestination Dest = rdText;
         uint8_t UnicodeSkip = 1;
+        int32_t FontPage = 0;
         bool InRow = false;
         bool FieldResult = false;
         bool NumberingDef = false;  // the group holds a "\pn" definition
@@ -158,6 +159,7 @@ private:
         int32_t BasedOn = -1;
         int32_t Next = -1;
         TAttr Attr;
+        int32_t FontPage = 0;   // of its font's bytes, as FontPage
         TParagraph Template;
         WrtStyle StyleBits;     // style bits it sets (on or off)
         uint32_t CharMask = 0;  // scFont, scSize, scColor, scBGColor
@@ -283,8 +285,11 @@ private:
     int32_t UnicodeCharset = -1; // charset the last "\u" character switched to
     int32_t CodePage = 1252;     // the document's code page
     // Fonts whose bytes are in a code page no font charset has (Mac, DOS,
-    // UTF-8): the store slot and the code page.
-    std::unordered_map<int32_t, int32_t> ByteCodePages;
+    // UTF-8): the RTF font number and the code page; the code page of the
+    // current font (0: its charset's).
+    std::unordered_map<int32_t, int32_t> FontPages;
+    int32_t FontPage = 0;
+    int32_t FontPageOf(int32_t Number) const;
     TPendingBytes FontBytes;
     // The characters of the bytes 0x80 to 0xFF in the code page CodePageCharsOf.
     std::array<char32_t, 128> CodePageChars{};

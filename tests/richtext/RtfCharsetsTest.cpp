@@ -35,6 +35,35 @@ std::string Read(const std::string& Rtf)
     return TextOf(text);
 }
 
+// What LibreOffice reads of the RTF texts, by name: each converted to UTF-8 text, trimmed and composed.
+std::map<QString, std::string> LibreOfficeTexts(const std::map<QString, std::string>& Rtf)
+{
+    const QString soffice = QStandardPaths::findExecutable("soffice");
+    QTemporaryDir dir;
+    QStringList files;
+    for (const auto& [name, bytes] : Rtf) {
+        QFile out(dir.filePath(name + ".rtf"));
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes.data(), qint64(bytes.size()));
+        files << out.fileName();
+    }
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(soffice, QStringList{"-env:UserInstallation=" + QUrl::fromLocalFile(dir.filePath("profile")).toString(),
+                                 "--headless", "--convert-to", "txt:Text (encoded):UTF8", "--outdir",
+                                 dir.filePath("txt")} + files);
+    EXPECT_TRUE(p.waitForFinished(600000));
+    std::map<QString, std::string> texts;
+    for (const auto& [name, bytes] : Rtf) {
+        QFile txt(dir.filePath("txt/" + name + ".txt"));
+        EXPECT_TRUE(txt.open(QIODevice::ReadOnly)) << name.toStdString();
+        QString got = QString::fromUtf8(txt.readAll()).trimmed();
+        got.remove(QChar(0xFEFF));
+        texts[name] = got.normalized(QString::NormalizationForm_C).toStdString();
+    }
+    return texts;
+}
+
 }  // namespace
 
 TEST(RtfReader, UnicodeCharactersCodePagesAndFontNumbers)
@@ -96,14 +125,11 @@ TEST(RtfWriter, CharsetsOfFontsAndUnicodeWithTheBytesAsFallback)
 // RTF it wrote itself) back to the same text.
 TEST(RtfLibreOffice, ReadsTheSampleSentencesBack)
 {
-    const QString soffice = QStandardPaths::findExecutable("soffice");
-    if (soffice.isEmpty())
+    if (QStandardPaths::findExecutable("soffice").isEmpty())
         GTEST_SKIP() << "LibreOffice is not installed";
     QFile list(QStringLiteral(LUMI_TEST_DATA "/rtf/charsets/sentences.txt"));
     ASSERT_TRUE(list.open(QIODevice::ReadOnly));
-    QTemporaryDir dir;
-    std::map<QString, std::string> expected;
-    QStringList files;
+    std::map<QString, std::string> expected, written;
     for (const QByteArray& line : list.readAll().split('\n')) {
         if (line.isEmpty())
             continue;
@@ -114,27 +140,11 @@ TEST(RtfLibreOffice, ReadsTheSampleSentencesBack)
         TRtRTFText text;
         ReadRtf(text, f.readAll().toStdString());
         EXPECT_EQ(TextOf(text), sentence) << code.toStdString();
-        const std::string rtf = WriteRtf(text);
-        EXPECT_EQ(Read(rtf), sentence) << code.toStdString();
-        QFile out(dir.filePath(code + ".rtf"));
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(rtf.data(), qint64(rtf.size()));
-        files << out.fileName();
+        written[code] = WriteRtf(text);
+        EXPECT_EQ(Read(written[code]), sentence) << code.toStdString();
         expected[code] = sentence;
     }
-    QProcess p;
-    p.setWorkingDirectory(dir.path());
-    p.start(soffice, QStringList{"-env:UserInstallation=" + QUrl::fromLocalFile(dir.filePath("profile")).toString(),
-                                 "--headless", "--convert-to", "txt:Text (encoded):UTF8", "--outdir",
-                                 dir.filePath("txt")} + files);
-    ASSERT_TRUE(p.waitForFinished(600000));
-    for (const auto& [code, sentence] : expected) {
-        QFile txt(dir.filePath("txt/" + code + ".txt"));
-        ASSERT_TRUE(txt.open(QIODevice::ReadOnly)) << code.toStdString();
-        QString got = QString::fromUtf8(txt.readAll()).trimmed();
-        got.remove(QChar(0xFEFF));
-        EXPECT_EQ(got.normalized(QString::NormalizationForm_C).toStdString(), sentence) << code.toStdString();
-    }
+    EXPECT_EQ(LibreOfficeTexts(written), expected);
 }
 
 // Quotes, dashes, bullets and fixed spaces are characters of their own in a
@@ -153,6 +163,25 @@ TEST(RtfReader, TypographicWordsAreCharactersInEveryCharset)
         EXPECT_EQ(TextOf(text), shown);
         EXPECT_EQ(Read(WriteRtf(text)), shown);
     }
+}
+
+// LibreOffice reads the written RTF of quotes and dashes in a Japanese font
+// (as Word writes them) as it reads the RTF they came from.
+TEST(RtfLibreOffice, ReadsQuotesOfADoubleByteFontBack)
+{
+    if (QStandardPaths::findExecutable("soffice").isEmpty())
+        GTEST_SKIP() << "LibreOffice is not installed";
+    const std::string word =
+        "{\\rtf1\\ansi\\ansicpg932\\deff0{\\fonttbl{\\f0\\fnil\\fcharset128 MS Mincho;}{\\f1\\froman\\fcharset0 Times New "
+        "Roman;}}\\f0\\fs24 \\'93\\'fa\\'96\\'7b\\'8c\\'ea\\lquote\\'88\\'f8\\'97\\'70\\rquote\\ldblquote\\'93\\'f1\\'8f\\'64"
+        "\\rdblquote\\emdash\\'83\\'5f\\endash\\bullet\\'93\\'5f \\f1 x\\lquote y\\rquote\\par}";
+    const std::string shown = "日本語‘引用’“二重”—ダ–•点 x‘y’";
+    TRtRTFText text;
+    ReadRtf(text, word);
+    EXPECT_EQ(TextOf(text), shown);
+    const std::map<QString, std::string> read = LibreOfficeTexts({{"word", word}, {"written", WriteRtf(text)}});
+    EXPECT_EQ(read.at("word"), shown);
+    EXPECT_EQ(read.at("written"), shown);
 }
 
 // "\u" is read in footnotes, document information and field instructions;
@@ -202,6 +231,10 @@ TEST(RtfReader, FontCodePages)
          "{\\rtf1{\\fonttbl{\\f0\\fcharset128\\cpg65001 MS Gothic;}{\\f1\\fcharset128 MS Mincho;}}"
          "\\f0 \\'e6\\'97\\'a5\\f1 \\'96\\'7b}",
          "日本"},
+        {"one name with and without",
+         "{\\rtf1{\\fonttbl{\\f0\\fcharset128 MS Gothic;}{\\f1\\fcharset128\\cpg65001 MS Gothic;}}"
+         "\\f0 \\'93\\'fa{\\f1 \\'e6\\'9c\\'ac}\\'8c\\'ea}",
+         "日本語"},
     };
     for (const auto& c : cases) {
         TRtRTFText text;
