@@ -165,23 +165,27 @@ TEST(RtfReader, TypographicWordsAreCharactersInEveryCharset)
     }
 }
 
-// LibreOffice reads the written RTF of quotes and dashes in a Japanese font
-// (as Word writes them) as it reads the RTF they came from.
-TEST(RtfLibreOffice, ReadsQuotesOfADoubleByteFontBack)
+// LibreOffice reads the written RTF of Japanese text with quotes and dashes,
+// from LibreOffice and as Word writes it (in a Japanese font), as it reads
+// the RTF it came from.
+TEST(RtfLibreOffice, ReadsJapaneseQuotesAndDashesBack)
 {
     if (QStandardPaths::findExecutable("soffice").isEmpty())
         GTEST_SKIP() << "LibreOffice is not installed";
-    const std::string word =
-        "{\\rtf1\\ansi\\ansicpg932\\deff0{\\fonttbl{\\f0\\fnil\\fcharset128 MS Mincho;}{\\f1\\froman\\fcharset0 Times New "
-        "Roman;}}\\f0\\fs24 \\'93\\'fa\\'96\\'7b\\'8c\\'ea\\lquote\\'88\\'f8\\'97\\'70\\rquote\\ldblquote\\'93\\'f1\\'8f\\'64"
-        "\\rdblquote\\emdash\\'83\\'5f\\endash\\bullet\\'93\\'5f \\f1 x\\lquote y\\rquote\\par}";
-    const std::string shown = "日本語‘引用’“二重”—ダ–•点 x‘y’";
-    TRtRTFText text;
-    ReadRtf(text, word);
-    EXPECT_EQ(TextOf(text), shown);
-    const std::map<QString, std::string> read = LibreOfficeTexts({{"word", word}, {"written", WriteRtf(text)}});
-    EXPECT_EQ(read.at("word"), shown);
-    EXPECT_EQ(read.at("written"), shown);
+    std::map<QString, std::string> written, expected;
+    for (const QString name : {"lo-japanese", "word-japanese"}) {
+        QFile rtf(QStringLiteral(LUMI_TEST_DATA "/rtf/") + name + ".rtf");
+        QFile txt(QStringLiteral(LUMI_TEST_DATA "/rtf/") + name + ".txt");
+        ASSERT_TRUE(rtf.open(QIODevice::ReadOnly) && txt.open(QIODevice::ReadOnly));
+        QString shown = QString::fromUtf8(txt.readAll()).trimmed();
+        shown.remove(QChar(0xFEFF));
+        expected[name] = shown.toStdString();
+        TRtRTFText text;
+        ReadRtf(text, rtf.readAll().toStdString());
+        EXPECT_EQ(TextOf(text), expected[name]);
+        written[name] = WriteRtf(text);
+    }
+    EXPECT_EQ(LibreOfficeTexts(written), expected);
 }
 
 // "\u" is read in footnotes, document information and field instructions;
