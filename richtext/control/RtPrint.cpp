@@ -687,6 +687,12 @@ void TRtCustomRtfEditPrint::ForEachSelectedPage(const std::vector<int32_t>& Page
                                                 const std::function<void(int32_t Page)>& Fn)
 {
     print_.Cancel = false;
+    // Printed runs are written in the font's own advances while the page ranges are printed.
+    struct TSimpleOutput {
+        TRtRTFTextInput& E;
+        ~TSimpleOutput() { E.SimpleTextOutput = false; }
+    } simple{engine_};
+    engine_.SimpleTextOutput = true;
     // Copies the printer does not make itself: the whole run again when
     // collated, else each page again in a row.
     const size_t copies = print_.DriverCopies ? 1 : size_t(std::clamp(print_.NumberOfCopies, 1, 9999));
