@@ -537,7 +537,7 @@ void TRtCustomRtfEdit::Copy(bool WholeText)
         // A selected embedded object goes to the clipboard as its picture.
         auto* data = new QMimeData;
         if (auto* obj = dynamic_cast<TRtObject*>(engine_->SelectedObject))
-            data->setImageData(obj->GetBitmap());
+            data->setImageData(obj->GetBitmapHandle());
         QGuiApplication::clipboard()->setMimeData(data);
         if (cutting_ && CanType() && BeginChange()) {
             engine_->NewUndoLevel();

@@ -4,6 +4,7 @@
 // tag fields; object classes by name and by file extension.
 #include "Classes.h"
 #include "Graphics.h"
+#include "Metafile.h"
 #include "RtDefs.h"
 #include "RtObjBase.h"
 
@@ -112,7 +113,8 @@ public:
     virtual void PrepareHTML(const QString& Folder) {}
     virtual void WriteHTML(TStream* Stream) {}
     // A 24-bit picture of the object at 96 dots per inch.
-    virtual QImage GetBitmap();
+    // The object drawn into a 24-bit bitmap of its size at 96 dots per inch.
+    virtual QImage GetBitmapHandle();
     virtual void PaintTo(TCanvas* Canvas, const TRect& R);
     virtual void WriteProperties(TStream* Stream);
     virtual bool ReadProperties(TStream* Stream);
@@ -162,8 +164,8 @@ protected:
     bool hot_ = false;
 };
 
-// A picture: its file bytes are the object's data; every format but the
-// metafiles is drawn through QImage.
+// A picture: its file bytes are the object's data; metafiles (WMF, EMF) are
+// played, every other format is drawn through QImage.
 class TRtOImageObject : public TRtObject {
 public:
     LUMI_CLASSNAME(TRtOImageObject)
@@ -178,12 +180,15 @@ public:
     void GetDataType(AnsiString& S) override { S = dataType_.empty() ? AnsiString("???") : dataType_; }
     void PaintTo(TCanvas* Canvas, const TRect& R) override;
     void PrepareHTML(const QString& Folder) override;
-    // A metafile cannot be drawn here.
+    QImage GetBitmapHandle() override;
     bool IsMetafile() const;
+    // The metafile of a WMF or EMF picture (empty for other kinds or damaged bytes).
+    const TMetafile& Metafile() const { return metafile_; }
 
 private:
     QByteArray bytes_;
     QImage image_;
+    TMetafile metafile_;
     QString imageFileName_;
 };
 
