@@ -744,31 +744,34 @@ TEST(SFormDlgRTFText, PastedListAndTableKeepLabelsAndCellWidths)
     Return(w);
     PasteRtf(w, Fixture("lo-listtable.rtf"));
     TRtRTFTextInput* e = w.Panel->rtf->RtfText();
-    const std::vector<TParagraph*> pars = Paragraphs(e);
-    ASSERT_GE(pars.size(), 10u);
-
-    const char* labels[] = {"\x95", "\x95", "1.", "2."};
-    for (int i = 0; i < 4; ++i) {
-        TRtRTFNumberingStyle* style = nullptr;
-        AnsiString label;
-        e->GetParNumberText(pars[size_t(i + 1)], style, label);
-        EXPECT_TRUE(style) << i;
-        EXPECT_EQ(label, labels[i]) << i;
+    // As pasted, and as the box's text is loaded again when it is chosen anew.
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        const std::vector<TParagraph*> pars = Paragraphs(e);
+        ASSERT_GE(pars.size(), 10u);
+        const char* labels[] = {"\x95", "\x95", "1.", "2."};
+        for (int i = 0; i < 4; ++i) {
+            TRtRTFNumberingStyle* style = nullptr;
+            AnsiString label;
+            e->GetParNumberText(pars[size_t(i + 1)], style, label);
+            EXPECT_TRUE(style) << i;
+            EXPECT_EQ(label, labels[i]) << i;
+        }
+        // The cells of the row: 871 and 661 twips wide, each word on one line.
+        for (int i = 5; i < 9; ++i) {
+            TParagraph* cell = pars[size_t(i)];
+            ASSERT_TRUE(cell->Flags & parfTableCell) << i;
+            int32_t x = 0, width = 0;
+            e->GetCellPosition(cell, x, width);
+            const int32_t expected = MulDiv(i % 2 ? 871 : 661, e->Header()->XRes, 1440);
+            EXPECT_NEAR(width, expected, 2) << i;
+            EXPECT_GE(x, 0) << i;
+            EXPECT_FALSE(cell->Lines->Next) << i;
+        }
+        EXPECT_EQ(DrawnText(box), "Liste:\n• Milk\n• Bread\n1. One\n2. Two\nAlpha Beta\nGamma Delta\nEnd\n");
+        w.Panel->SetElement(box);
+        QApplication::processEvents();
     }
-
-    // The cells of the row: 871 and 661 twips wide, each word on one line.
-    for (int i = 5; i < 9; ++i) {
-        TParagraph* cell = pars[size_t(i)];
-        ASSERT_TRUE(cell->Flags & parfTableCell) << i;
-        int32_t x = 0, width = 0;
-        e->GetCellPosition(cell, x, width);
-        const int32_t expected = MulDiv(i % 2 ? 871 : 661, e->Header()->XRes, 1440);
-        EXPECT_NEAR(width, expected, 2) << i;
-        EXPECT_GE(x, 0) << i;
-        EXPECT_FALSE(cell->Lines->Next) << i;
-    }
-
-    EXPECT_EQ(DrawnText(box), "Liste:\n• Milk\n• Bread\n1. One\n2. Two\nAlpha Beta\nGamma Delta\nEnd\n");
 }
 
 // Text from Linux programs ends its lines with LF alone.
