@@ -49,6 +49,8 @@ using TTextObjectMouseEvent = std::function<void(TObject* Sender, TTextObj* Entr
                                                  Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X,
                                                  int32_t Y)>;
 using TTextObjectClickEvent = std::function<void(TObject* Sender, TTextObj* Entry, TRtObjectBase* Obj, bool& Ignore)>;
+// A drag over the control: Accept comes in as the control's answer and may be changed.
+using TDragOverEvent = std::function<void(TObject* Sender, TObject* Source, int32_t X, int32_t Y, bool& Accept)>;
 using TTextObjectNotifyEvent = std::function<void(TObject* Sender, TTextObj* Entry, TRtObjectBase* Obj, bool Current)>;
 
 // The posted messages of the control.
@@ -92,6 +94,8 @@ public:
     bool SelectAllOnEntry = false;
     TRtClipboardOptions ClipboardOptions;
     TRtEditBoxModes EditBoxModes() const { return engine_->EditBoxModes; }
+    // The box modes: the control grows with its text, refuses text that does not fit or passes it on.
+    void SetEditBoxModes(TRtEditBoxModes Value);
     TRtAutoZoom AutoZoom() const { return autoZoom_; }
     virtual void SetAutoZoom(TRtAutoZoom Value);
     bool WordWrap() const { return engine_->WrapAtWindow; }
@@ -100,6 +104,12 @@ public:
     // Clamped to 10..1000 per cent.
     virtual void SetZooming(int32_t Value);
     int32_t XOffset = 0, YOffset = 0;
+    // The layout view: the engine's layout flag word of the mode; rtlayLayout and rtlayFullLayout
+    // show the pages with their margins and the gaps between them.
+    TRtLayoutMode LayoutMode() const { return layoutMode_; }
+    void SetLayoutMode(TRtLayoutMode Value);
+    // How pictures are written into RTF.
+    TRtWriteBitmapMode WriteBitmapMode = wbmDIBBitmap;
     // Type-ahead (off unless switched on): characters typed while the control
     // is busy are kept, up to 10, and inserted together in the order typed.
     bool TypeAhead = false;
@@ -179,7 +189,13 @@ public:
     TNotifyEvent SaveForUNDO;
     // Return made a new paragraph (the one the cursor is in now).
     std::function<void(TObject* Sender, TParagraph* Par)> OnNewParCreatedEvent;
+    // The caret or the view moved horizontally or vertically.
     TNotifyEvent OnXPosChanged, OnYPosChanged;
+    // Asked before the box takes a new width or height (EditBoxModes); Change := False refuses.
+    TRtChangeBoxEvent OnEditBoxChangeWidth, OnEditBoxChangeHeight;
+    // The label of a page gap (pages from 1); unassigned: the page number.
+    TRtGetPageGapTextEvent OnGetPageGapText;
+    TDragOverEvent OnDragOver;
     TEditStateEvent EditStateEvent;
     TBeforeCopyEvent OnBeforeCopyEvent, OnBeforeCutEvent;
     TBeforePasteEvent OnBeforePasteEvent;
@@ -333,5 +349,9 @@ protected:
     bool ObjectEvent(const TTextObjectMouseEvent& Event, TTextObj* Entry, Qt::MouseButton Button,
                      Qt::KeyboardModifiers Shift, QPoint Point);
     bool HoverBorder(int32_t X, int32_t Y);
+    // In the page-layout modes: a window x left or right of the page.
+    bool OutsidePage(int32_t X) const;
+    TRtLayoutMode layoutMode_ = rtlayNormal;
+    bool outsidePage_ = false;
     void leaveEvent(QEvent* Event) override;
 };

@@ -309,8 +309,11 @@ void TRtCustomRtfEdit::DeleteWordByKey(bool After)
     TRtRTFTextInput* e = engine_.get();
     if (!CanType() || !BeginChange())
         return;
+    // The marked word goes at once and the whole view is painted after: no line is painted meanwhile.
+    e->SkipLinePaint = true;
     After ? e->MoveWordRight(1, true, false) : e->MoveWordLeft(1, true, false);
     e->DeleteSelection(false);
+    e->SkipLinePaint = false;
     e->Refresh();
     EndChange();
 }
@@ -730,14 +733,20 @@ void TRtCustomRtfEdit::dragMoveEvent(QDragMoveEvent* Event)
 {
     const QPoint p = Event->position().toPoint();
     TRtRTFTextInput* e = engine_.get();
-    const bool inside = Event->source() == this && PointInSelection(e->ScreenToDoc(p.x()), e->ScreenToDoc(p.y()));
-    if (ReadOnly || inside) {
-        Event->ignore();
-        return;
+    const bool fromSelf = Event->source() == this;
+    const bool inside = fromSelf && PointInSelection(e->ScreenToDoc(p.x()), e->ScreenToDoc(p.y()));
+    // A drop goes into the text: not into a read-only one, the selection it comes from or beside the page.
+    bool accept = !ReadOnly && !inside && !OutsidePage(p.x());
+    if (accept) {
+        e->MoveCursorToPoint(e->ScreenToDoc(p.x()), e->ScreenToDoc(p.y()), false, false);
+        UpdateCaret();
     }
-    e->MoveCursorToPoint(e->ScreenToDoc(p.x()), e->ScreenToDoc(p.y()), false, false);
-    UpdateCaret();
-    Event->acceptProposedAction();
+    if (OnDragOver)
+        OnDragOver(this, fromSelf ? this : nullptr, p.x(), p.y(), accept);
+    if (accept)
+        Event->acceptProposedAction();
+    else
+        Event->ignore();
 }
 
 void TRtCustomRtfEdit::dropEvent(QDropEvent* Event)
@@ -1069,6 +1078,18 @@ void TRtCustomRtfEdit::mouseMoveEvent(QMouseEvent* Event)
 {
     TRtRTFTextInput* e = engine_.get();
     const QPoint p = Event->position().toPoint();
+    // Beside the page of the page-layout view: the arrow, and no text under the mouse.
+    if (OutsidePage(p.x())) {
+        outsidePage_ = true;
+        viewport()->setCursor(Qt::ArrowCursor);
+        if (OnMouseMove)
+            OnMouseMove(this, Qt::NoButton, Event->modifiers(), p.x(), p.y());
+        return;
+    }
+    if (outsidePage_) {
+        outsidePage_ = false;
+        viewport()->setCursor(Qt::IBeamCursor);
+    }
     const int32_t x = e->ScreenToDoc(p.x()), y = e->ScreenToDoc(p.y());
     if (TTextObj* entry = e->EditOptions.Has(rtObjectSelecting) ? FindTextObjectAt(p.x(), p.y()) : nullptr)
         ObjectEvent(OnTextObjectMouseMove, entry, Qt::NoButton, Event->modifiers(), p);

@@ -232,6 +232,10 @@ public:
     void WriteHTML(TStream* Stream) override;
 
     TRtObjectFieldFrameOpt BoxOpt{rtfoCornersLeft, rtfoCornersRight, rtfoBackColor, rtfoFrameColor};
+    // The box's background and frame colours (by BoxOpt), and whether the box is shown.
+    TColor BackColor = clBtnFace;
+    TColor FrameColor = 0;
+    bool ShowFrame = true;
 
 protected:
     void WriteProps(TRtPropWriter& W) override;

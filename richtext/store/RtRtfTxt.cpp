@@ -49,7 +49,7 @@ TRtRTFText::TRtRTFText()
     positions_.Add(SelEndPar, SelEndLine, SelEndPos);
     positions_.Add(BodyCursorPar, BodyCursorLine, BodyCursorPos);
     positions_.Add(PendingInputPar);
-    positions_.Add(SelectedObjEntry);
+    positions_.Add(SelectedObj);
     positions_.Add(SelectedObject);
     positions_.Add(FrameEntry);
     positions_.Add(FrameObject);

@@ -300,7 +300,7 @@ public:
     // frames read and set it.
     int32_t CaretX = 0, CaretY = 0, CaretWidth = 0, CaretHeight = 0;
     uint8_t Inserting = 1;
-    TTextObj* SelectedObjEntry = nullptr;
+    TTextObj* SelectedObj = nullptr;
     int32_t SelectedObjId = 0;
     TRtObjectBase* SelectedObject = nullptr;
     TTextObj* FrameEntry = nullptr;
@@ -356,6 +356,21 @@ public:
     bool InFormatting = false;
     bool WrapAtWindow = false;
     bool PlainNoWrap = false, DeferLayout = false;
+    bool DeferPending = false;          // a layout waits that DeferLayout held off
+    bool FormatLock2 = false;           // the second formatting lock: no layout update
+    bool ChainFormatting = false;       // a header or footer chain is being formatted
+    bool LayoutUpdating = false;        // set for the duration of a layout update
+    // Line positions are set by the engine's passes, which stop a few windows below the view.
+    bool ScreenLayout = false;
+    // Line breaking keeps each line's character count; in the centre-measure mode a
+    // character that reaches the limit with half its width ends the line.
+    bool KeepStoredLineBreaks = false, CenterMeasure = false;
+    // The engine never changes a canvas's mapping mode; own scale factors of the mapping mode.
+    bool KeepMapMode = false;
+    bool OwnScale = false;
+    float ScaleX = 1.0f, ScaleY = 1.0f;
+    // Fired by ChangeStyle when the cursor paragraph differs from the last one it fired for.
+    std::function<void(TObject* Sender, TParagraph* Par)> OnParagraphStyle;
     bool SelChangePending = false;
     bool ConstructionFlag = false;
 

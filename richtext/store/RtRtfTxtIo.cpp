@@ -394,7 +394,7 @@ void TRtRTFTextIo::SaveSelectionToStream(TStream* Stream)
     IOResult = 5;
     // A selected object alone is written as its character.
     bool objectBlock = false;
-    if (!SelStartPar && SelectedObjEntry && SelectedObjId > 0) {
+    if (!SelStartPar && SelectedObj && SelectedObjId > 0) {
         TParagraph* par = nullptr;
         TLine* line = nullptr;
         int32_t pos = 0;

@@ -188,7 +188,7 @@ public:
 
     // Public: layout settings of the owner; the edit control and the caret use the text offsets.
     int32_t PageCount = 1;
-    uint16_t LayoutMode = 0;
+    uint16_t LayoutFlags = 0;          // the layout view (rtlm bits; the engine reads the view bits)
     bool FrozenPageBreaks = false;
     int32_t WidowLines = 0;
     TMeasurePageEvent OnMeasurePage;
