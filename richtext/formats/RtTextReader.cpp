@@ -40,13 +40,16 @@ bool TRtTextReader::HandleEscapeChar() { return AddTextChar(EscapeChar); }
 
 bool TRtTextReader::ProcessChar(uint8_t Ch)
 {
+    // CR, LF and CR LF each end a paragraph.
+    const bool afterCR = AfterCR;
+    AfterCR = Ch == 13;
     if (Ch == 12) {
         if (Header->PageBreakOnFormFeed) {
             if ((CurLine && CurLine->Length > 0) || CharsAdded > 0)
                 NewParagraph();
             Par->Flags |= parfNewPage;
         }
-    } else if (Ch == 13)
+    } else if (Ch == 13 || (Ch == 10 && !afterCR))
         NewParagraph();
     else if (Ch == EscapeChar)
         HandleEscapeChar();
@@ -120,6 +123,7 @@ int32_t TRtTextReader::ReadStream(TStream* Stream)
 TParagraph* TRtTextReader::StartParse(TStream* Stream, int32_t Capacity)
 {
     Pending = 0;
+    AfterCR = false;
     if (!Header || !Text)
         throw ERtEngineModeError(GetRtUIString(meReaderClassNotFound));
     if (In.Stream() != Stream)
@@ -186,9 +190,9 @@ bool IsUtf8(std::string_view Text)
 
 }  // namespace
 
-int32_t TRtTextReader::Parse(TStream* Stream, TParagraph*& FirstPar)
+int32_t TRtTextReader::Parse(TStream* Stream, TParagraph*& firstParagraph)
 {
-    FirstPar = StartParse(Stream, LineCapacity);
+    firstParagraph = StartParse(Stream, LineCapacity);
     // The text ends at its first zero byte; the stream stays behind it.
     std::string bytes;
     for (int c = ReadChar(); c > 0; c = ReadChar())
@@ -268,7 +272,7 @@ void TRtTextReader::NewParagraph()
     BeginParagraph(par);
 }
 
-int32_t TRtTextReader::InsertTextObject(uint8_t Kind, uint32_t Tag, bool WithEnd, bool IsEnd,
+int32_t TRtTextReader::InsertTextObject(uint8_t Kind, uint32_t Tag, bool withEnd, bool isEnd,
                                         const AnsiString& Name, const AnsiString& Command)
 {
     TRtObjReferenceList* refs = Text->ObjRefList();
@@ -291,6 +295,6 @@ int32_t TRtTextReader::InsertTextObject(uint8_t Kind, uint32_t Tag, bool WithEnd
     TAttr a = Attr;
     a.Tag = uint32_t(id);
     a.Style.Include(afsIsObject);
-    PutChar(IsEnd ? 3 : (WithEnd ? 2 : 1), a);
+    PutChar(isEnd ? 3 : (withEnd ? 2 : 1), a);
     return id;
 }

@@ -139,6 +139,7 @@ const bool registered = (RegisterRtClasses({
 AnsiString (*RtFieldTextProc)(TRtObjectField* Field, bool Measuring) = GetDefaultFieldText;
 TStringList RtObjectClassesForExt;
 bool RtStoreLinkedData = false;
+TRtHTMLCreateImageHook RtHTMLCreateImageHook;
 
 // ---- TRtPropWriter ---------------------------------------------------------------------------------
 
@@ -298,7 +299,8 @@ bool TRtObject::ShowProperties()
             bool Was;
             ~Guard() { Flag = Was; }
         } guard{painting_, was};
-        RtObjectDialogs().Properties(*this);
+        if (RtObjectDialogs().Properties(*this) && OnCheckProperties)
+            OnCheckProperties(this);
     }
     Changed();
     return true;
@@ -626,8 +628,17 @@ void TRtOImageObject::PrepareHTML(const QString& Folder)
 {
     if (!imageFileName_.isEmpty() || image_.isNull())
         return;
-    const QDir dir(Folder);
     QString name;
+    if (RtHTMLCreateImageHook) {
+        bool done = false;
+        RtHTMLCreateImageHook(this, Folder, name, done, image_);
+        if (done) {
+            imageFileName_ = name;
+            return;
+        }
+        name.clear();
+    }
+    const QDir dir(Folder);
     for (int n = 0; name.isEmpty() || QFileInfo::exists(name); ++n)
         name = dir.filePath(QStringLiteral("PIC%1.BMP").arg(n));
     if (image_.save(name, "BMP"))

@@ -112,7 +112,6 @@ public:
     void SetPublishedProperty(const AnsiString& Name, const TRtPropValue& Value);
     virtual void PrepareHTML(const QString& Folder) {}
     virtual void WriteHTML(TStream* Stream) {}
-    // A 24-bit picture of the object at 96 dots per inch.
     // The object drawn into a 24-bit bitmap of its size at 96 dots per inch.
     virtual QImage GetBitmapHandle();
     virtual void PaintTo(TCanvas* Canvas, const TRect& R);
@@ -146,6 +145,8 @@ public:
     bool UseTextColor = false;
     TColor Color = clWindow;
     TRtTextObjectLoadStreamEvent OnLoadStream;
+    // The property dialog was confirmed: the owner may check the new values.
+    std::function<void(TRtObject* Sender)> OnCheckProperties;
     std::function<void(TRtObject* Sender, int32_t Arg)> OnChange;
 
 protected:
@@ -232,6 +233,10 @@ public:
     void WriteHTML(TStream* Stream) override;
 
     TRtObjectFieldFrameOpt BoxOpt{rtfoCornersLeft, rtfoCornersRight, rtfoBackColor, rtfoFrameColor};
+    // The box's background and frame colours (by BoxOpt), and whether the box is shown.
+    TColor BackColor = clBtnFace;
+    TColor FrameColor = 0;
+    bool ShowFrame = true;
 
 protected:
     void WriteProps(TRtPropWriter& W) override;
@@ -266,3 +271,9 @@ std::unique_ptr<TRtObject> CreateRtObjectForFile(const QString& FileName, bool L
 inline void AfterObjectRead(TRtObject*) {}
 // Data is written with the object even when it is linked.
 extern bool RtStoreLinkedData;
+// The image-creation hook of a picture's HTML preparation: given the object,
+// the folder and the picture as a bitmap, it may write the file itself (Done)
+// and name it (FileName).
+using TRtHTMLCreateImageHook = std::function<void(TRtOImageObject* Obj, const QString& Folder, QString& FileName,
+                                                  bool& Done, const QImage& Bitmap)>;
+extern TRtHTMLCreateImageHook RtHTMLCreateImageHook;
