@@ -12,6 +12,22 @@
 #include <memory>
 #include <string>
 
+// The offset of a position in the text's characters, paragraphs counted with one character
+// each; -1 for a position in no paragraph of the text.
+inline int32_t TextOffset(TRtRTFText* Text, const TParagraph* Par, const TLine* Line, int32_t Pos)
+{
+    int32_t before = 0;
+    for (const TParagraph* p = Text->FirstPar; p; p = p->Next) {
+        for (const TLine* l = p->Lines; l; l = l->Next) {
+            if (p == Par && l == Line)
+                return before + Pos;
+            before += l->Length;
+        }
+        ++before;
+    }
+    return -1;
+}
+
 class RtControlTest : public ::testing::Test, protected TUseTestPlatform {
 public:
     void SetUp() override

@@ -42,22 +42,6 @@ bool LivePar(TRtRTFText* Text, const TParagraph* Par)
     return ::testing::AssertionFailure() << "line no longer in the paragraph";
 }
 
-// The offset of a position in the text's characters, paragraphs counted with one character
-// each; -1 for a position in no paragraph of the text.
-int32_t TextOffset(TRtRTFText* Text, const TParagraph* Par, const TLine* Line, int32_t Pos)
-{
-    int32_t before = 0;
-    for (const TParagraph* p = Text->FirstPar; p; p = p->Next) {
-        for (const TLine* l = p->Lines; l; l = l->Next) {
-            if (p == Par && l == Line)
-                return before + Pos;
-            before += l->Length;
-        }
-        ++before;
-    }
-    return -1;
-}
-
 // The text's characters, paragraphs ended by "\n" but the last.
 std::string TextBytes(TRtRTFText* Text)
 {

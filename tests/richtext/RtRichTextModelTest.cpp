@@ -78,16 +78,7 @@ public:
     // The offset of a position in Chars(); -1 for none.
     int32_t OffsetOf(const TParagraph* Par, const TLine* Line, int32_t Pos) const
     {
-        int32_t before = 0;
-        for (const TParagraph* p = E()->FirstPar; p; p = p->Next) {
-            for (const TLine* l = p->Lines; l; l = l->Next) {
-                if (p == Par && l == Line)
-                    return before + Pos;
-                before += l->Length;
-            }
-            ++before;
-        }
-        return -1;
+        return TextOffset(E(), Par, Line, Pos);
     }
     // Puts kept position I at Offset of Chars(), never on a trail byte; returns where it is.
     int32_t Place(size_t I, int32_t Offset)
