@@ -17,6 +17,9 @@ namespace {
 
 bool IsObjectCode(uint8_t Ch, const TAttr& A) { return Ch >= 1 && Ch <= 3 && A.Style.Has(afsIsObject); }
 
+// Style bits that do not change a font look: a run goes on across them.
+const uint32_t RunIgnoredStyles = WrtStyle{afsHyphen, afsDBCSOne, afsDBCSTwo}.Bits;
+
 }  // namespace
 
 void TRtRTFTextPaint::ComputeHiddenStyleMask()
@@ -226,7 +229,8 @@ void TRtRTFTextPaint::MeasureLineRuns(TMeasureState& S, TLine* Line, bool OneAtt
         if (OneAttr)
             j = n;
         else
-            while (j < n && at[j].Font == at[i].Font && at[j].Size == at[i].Size && at[j].Style.Bits == at[i].Style.Bits)
+            while (j < n && at[j].Font == at[i].Font && at[j].Size == at[i].Size &&
+                   ((at[j].Style.Bits ^ at[i].Style.Bits) & ~RunIgnoredStyles) == 0)
                 ++j;
         TAttr runAttr = at[i];
         if (runAttr.Size == 0)
@@ -311,13 +315,10 @@ void TRtRTFTextPaint::SetMeasuredLineHeight(TParagraph* Par, TLine* Line, int32_
 
 void TRtRTFTextPaint::MeasureDBCSPair(TAttr& Lead, TAttr& Trail, uint8_t LeadCh, uint8_t TrailCh)
 {
-    TCanvas* c = PaintCanvas();
-    if (!c)
+    if (!currentTable_)
         return;
     // The pair is one glyph: the lead byte takes its width but one unit, the trail byte that unit.
-    SelectCharFont(&Lead, nullptr, nullptr, 0);
-    const int32_t extent = c->TextWidth(AnsiString{char(LeadCh), char(TrailCh)});
-    Lead.Width = uint16_t(std::clamp(extent - 1, 1, 65535));
+    Lead.Width = uint16_t(std::clamp(PairWidth(LeadCh, TrailCh) - 1, 1, 65535));
     Trail.Width = 1;
 }
 
