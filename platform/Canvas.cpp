@@ -247,11 +247,53 @@ QRawFont FaceForChar(const QRawFont& Face, char32_t Ch, int32_t Charset)
 {
     if (!Face.isValid() || Ch < 32 || Face.supportsCharacter(uint(Ch)))
         return Face;
+    // Found once per face and character, and one sized face per face and family,
+    // so that text of another script is drawn by a face that keeps its rendered
+    // glyphs. Kept as the faces are.
+    struct TKey {
+        QRawFont Face;
+        QString Family;
+        char32_t Ch;
+        int32_t Charset;
+        bool operator==(const TKey&) const = default;
+    };
+    struct THash {
+        size_t operator()(const TKey& K) const
+        {
+            return qHash(K.Face) ^ qHash(K.Family) ^ (size_t(K.Ch) << 8) ^ size_t(K.Charset);
+        }
+    };
+    static auto& found = *new std::unordered_map<TKey, QRawFont, THash>;   // by face, character and charset
+    static auto& sized = *new std::unordered_map<TKey, QRawFont, THash>;   // by face and family
+    static std::mutex lock;
+    static const TStaticCleanup cleanup([] {
+        found.clear();
+        sized.clear();
+    });
+    const TKey key{Face, QString(), Ch, Charset};
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (auto it = found.find(key); it != found.end())
+            return it->second;
+    }
     const QString family = FallbackFamily(Face, Ch, Charset);
-    if (family.isEmpty())
-        return Face;
-    QRawFont face = FamilyEmFace(family, Face);
-    face.setPixelSize(Face.pixelSize());
+    const std::lock_guard<std::mutex> guard(lock);
+    if (found.size() > 16384) {
+        found.clear();
+        sized.clear();
+    }
+    QRawFont face = Face;
+    if (!family.isEmpty()) {
+        const TKey familyKey{Face, family, 0, 0};
+        auto it = sized.find(familyKey);
+        if (it == sized.end()) {
+            QRawFont f = FamilyEmFace(family, Face);
+            f.setPixelSize(Face.pixelSize());
+            it = sized.emplace(familyKey, f).first;
+        }
+        face = it->second;
+    }
+    found.emplace(key, face);
     return face;
 }
 
