@@ -245,11 +245,12 @@ QList<quint32> RunGlyphs(const TFaceRun& Run, const std::u32string& Chars, std::
 
 QRawFont FaceForChar(const QRawFont& Face, char32_t Ch, int32_t Charset)
 {
-    if (!Face.isValid() || Ch < 32 || Face.supportsCharacter(uint(Ch)))
+    if (!Face.isValid() || Ch < 32)
         return Face;
-    // Found once per face and character, and one sized face per face and family,
-    // so that text of another script is drawn by a face that keeps its rendered
-    // glyphs. Kept as the faces are.
+    // Found once per face and character (asking a face for a character costs more
+    // than the lookup), with one sized face per face and family, so that text of
+    // another script is drawn by a face that keeps its rendered glyphs. Kept as
+    // the faces are.
     struct TKey {
         QRawFont Face;
         QString Family;
@@ -276,7 +277,7 @@ QRawFont FaceForChar(const QRawFont& Face, char32_t Ch, int32_t Charset)
         if (auto it = found.find(key); it != found.end())
             return it->second;
     }
-    const QString family = FallbackFamily(Face, Ch, Charset);
+    const QString family = Face.supportsCharacter(uint(Ch)) ? QString() : FallbackFamily(Face, Ch, Charset);
     const std::lock_guard<std::mutex> guard(lock);
     if (found.size() > 16384) {
         found.clear();
