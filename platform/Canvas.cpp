@@ -9,6 +9,7 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <bitset>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -210,17 +211,46 @@ struct TFaceRun {
     size_t First = 0, Last = 0;
 };
 
+// The codes below 256 that a face draws itself (the control codes count as its
+// own), found once per face: most text needs no lookup per character.
+std::bitset<256> OwnLatin1(const QRawFont& Face)
+{
+    struct THash {
+        size_t operator()(const QRawFont& F) const { return qHash(F); }
+    };
+    static auto& found = *new std::unordered_map<QRawFont, std::bitset<256>, THash>;   // as the faces
+    static std::mutex lock;
+    static const TStaticCleanup cleanup([] { found.clear(); });
+    const std::lock_guard<std::mutex> guard(lock);
+    if (auto it = found.find(Face); it != found.end())
+        return it->second;
+    std::bitset<256> own;
+    for (uint c = 0; c < 256; ++c)
+        own[c] = c < 32 || Face.supportsCharacter(c);
+    if (found.size() > 4096)
+        found.clear();
+    found.emplace(Face, own);
+    return own;
+}
+
 std::vector<TFaceRun> FaceRuns(const QRawFont& Face, int32_t Charset, const std::u32string& Chars)
 {
     std::vector<TFaceRun> runs;
-    for (size_t i = 0; i < Chars.size(); ++i) {
-        if (Chars[i] == 0)
-            continue;
-        const QRawFont face = FaceForChar(Face, Chars[i], Charset);
-        if (runs.empty() || !(runs.back().Face == face))
-            runs.push_back({face, i, i + 1});
+    const std::bitset<256> own = Face.isValid() ? OwnLatin1(Face) : std::bitset<256>().set();
+    auto add = [&](const QRawFont& F, size_t I) {
+        if (runs.empty() || !(runs.back().Face == F))
+            runs.push_back({F, I, I + 1});
         else
-            runs.back().Last = i + 1;
+            runs.back().Last = I + 1;
+    };
+    for (size_t i = 0; i < Chars.size(); ++i) {
+        const char32_t c = Chars[i];
+        if (c == 0)
+            continue;
+        if (c < 256 && own[c])
+            add(Face, i);
+        else
+            add(FaceForChar(Face, c, Charset), i);
     }
     return runs;
 }
@@ -229,10 +259,16 @@ std::vector<TFaceRun> FaceRuns(const QRawFont& Face, int32_t Charset, const std:
 QList<quint32> RunGlyphs(const TFaceRun& Run, const std::u32string& Chars, std::vector<size_t>& Index)
 {
     QString s;
+    s.reserve(qsizetype(Run.Last - Run.First));
     Index.clear();
     for (size_t i = Run.First; i < Run.Last; ++i)
-        if (Chars[i] != 0) {
-            s += QString::fromUcs4(&Chars[i], 1);
+        if (const char32_t c = Chars[i]) {
+            if (QChar::requiresSurrogates(c)) {
+                s += QChar(QChar::highSurrogate(c));
+                s += QChar(QChar::lowSurrogate(c));
+            } else {
+                s += QChar(char16_t(c));
+            }
             Index.push_back(i);
         }
     QList<quint32> glyphs = Run.Face.glyphIndexesForString(s);
