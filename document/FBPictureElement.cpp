@@ -297,6 +297,9 @@ void TFBPictureElement::Draw(TDrawContext& DC, uint8_t Mode)
 
 void TFBPictureElement::DrawBorder(TDrawContext& DC)
 {
+    // The frame must not depend on the pen style a caller left behind (the
+    // page view outlines spread pages with a clear pen).
+    DC.SetPenStyle(psSolid);
     DC.SetPenWidth(BorderWidth);
     DC.SetPenColor(BorderColor);
     DC.GetBrush().SetStyle(bsClear);

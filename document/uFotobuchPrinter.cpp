@@ -13,6 +13,7 @@
 #include "uQwRegistry.h"
 #include "ulocalize.h"
 
+#include <QDir>
 #include <QPushButton>
 #include <cmath>
 #include <memory>
@@ -26,10 +27,11 @@ const char* const TextPreparing = "Drucken wird vorbereitet";
 const char* const TextPrintingPage = "Drucke Seite %d von %d";
 const char* const TextTwoSided = "Beidseitiges Drucken ist noch nicht implementiert";
 const char* const TextSettings = "Bitte stellen Sie folgende Eigenschaften für den ausgewählten Drucker ein:";
+const char* const TextPdfNotWritten = "Die PDF-Datei \"%s\" kann in diesem Ordner nicht geschrieben werden.";
 
 [[maybe_unused]] const bool TextsRegistered = [] {
     for (const char* text : {TextNoElements, TextPreparing, TextPrintingPage, TextTwoSided,
-                             TextSettings, "Papierformat", "Papierart", "Randlosdruck",
+                             TextSettings, TextPdfNotWritten, "Papierformat", "Papierart", "Randlosdruck",
                              "kein Randlosdruck"})
         Localizer().RegisterDefault(QStringLiteral("TFotobuchPrinter"), QString::fromUtf8(text),
                                     QString::fromUtf8(text));
@@ -37,6 +39,24 @@ const char* const TextSettings = "Bitte stellen Sie folgende Eigenschaften für 
 }();
 
 QString Text(const TObject* Obj, const char* Key) { return LocalizedString(Obj, QString::fromUtf8(Key)); }
+
+// Runs a step of the job that writes the printer's file. When the PDF
+// printer cannot write its file where the user asked for it, the user is
+// told so in their language.
+template <class TStep>
+void WriteJob(const TObject* Obj, TStep&& Step)
+{
+    try {
+        Step();
+    } catch (const EAbort&) {
+        throw;
+    } catch (const Exception&) {
+        const TPrinter& p = Printer();
+        if (!p.IsPdfPrinter() || p.PdfTarget().isEmpty())
+            throw;
+        throw Exception(FillPlaceholders(Text(Obj, TextPdfNotWritten), {QDir::toNativeSeparators(p.PdfTarget())}));
+    }
+}
 
 } // namespace
 
@@ -250,7 +270,7 @@ TPrinterDrawContext& TFotobuchPrinter::StartPage()
     if (FDC) {
         p.NewPage();
     } else {
-        p.BeginDoc();
+        WriteJob(this, [&p] { p.BeginDoc(); });
         FDC = std::make_unique<TPrinterDrawContext>();
         FDivisor = ResolutionDivisor(p.LogPixelsY());
     }
@@ -275,7 +295,7 @@ void TFotobuchPrinter::RunJob()
         if (FCancelled)
             p.Abort();
         else if (p.Printing())
-            p.EndDoc();
+            WriteJob(this, [&p] { p.EndDoc(); });
     } catch (...) {
         FDC.reset();
         if (p.Printing())

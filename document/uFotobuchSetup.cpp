@@ -6,8 +6,11 @@
 #include "uFotobuchPageTemplate.h"
 #include "uFotobuchPresets.h"
 #include "uKalender.h"
+#include "Classes.h"
+#include "MyMemIniFile.h"
 #include "ulocalize.h"
 
+#include <QFile>
 #include <QFontDatabase>
 
 #include <memory>
@@ -275,8 +278,10 @@ void RegisterCatalogueTexts()
         "Photobook 8:5 - Vollfl\344che", "10x15 cm (4x6 Zoll)", "Legal", "DIN A4",
         // Names the builders give that would otherwise have no default text.
         "13x18 Singles", "Photobook Pro", "Kalender"};
-    for (const char* t : texts)
+    for (const char* t : texts) {
         RegisterDefaultString(fromAnsi(t));
+        RegisterProductNamePart(QStringLiteral("Default"), fromAnsi(t));
+    }
     // The paper keys the products store; without these a paper shows as
     // "kein Defaultwert definiert" in the print dialog.
     RegisterDefaultStringKey(QString::fromLatin1(kID10x15), QStringLiteral("10x15 cm (4x6 Zoll)"));
@@ -285,8 +290,82 @@ void RegisterCatalogueTexts()
 }
 
 namespace {
+
+struct TNamePart {
+    QString Section, Key;
+};
+
+std::vector<TNamePart>& NameParts()
+{
+    static std::vector<TNamePart> parts;
+    return parts;
+}
+
+// The texts of every language the program carries, loaded once.
+const std::vector<std::unique_ptr<TMyMemIniFile>>& LanguageTexts()
+{
+    static const std::vector<std::unique_ptr<TMyMemIniFile>> languages = [] {
+        std::vector<std::unique_ptr<TMyMemIniFile>> list;
+        for (int i = 0; i < TLocalizer::LanguageCount; ++i) {
+            QFile file(TLocalizer::LanguageResourceName(i));
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray bytes = file.readAll();
+            TMemoryStream stream;
+            stream.WriteBuffer(bytes.constData(), int32_t(bytes.size()));
+            stream.SetPosition(0);
+            auto ini = std::make_unique<TMyMemIniFile>();
+            ini->LoadFromStream(stream);
+            list.push_back(std::move(ini));
+        }
+        return list;
+    }();
+    return languages;
+}
+
+// The registered text that Text is in some language, in the current language.
+bool TranslateNamePart(const QString& Text, QString& Result)
+{
+    for (const TNamePart& part : NameParts()) {
+        bool found = Text == part.Key;
+        for (size_t i = 0; !found && i < LanguageTexts().size(); ++i)
+            found = Text == LanguageTexts()[i]->ReadString(part.Section, part.Key, QString());
+        if (found) {
+            Result = Localizer().GetString(part.Section, part.Key, part.Key);
+            return true;
+        }
+    }
+    return false;
+}
+
 [[maybe_unused]] const bool kCatalogueTextsRegistered = (RegisterCatalogueTexts(), true);
 } // namespace
+
+void RegisterProductNamePart(const QString& Section, const QString& Key)
+{
+    for (const TNamePart& part : NameParts())
+        if (part.Section == Section && part.Key == Key)
+            return;
+    NameParts().push_back({Section, Key});
+}
+
+QString LocalizedProductName(const AnsiString& Name)
+{
+    const QString name = fromAnsi(Name);
+    QString result;
+    if (name.isEmpty())
+        return name;
+    if (TranslateNamePart(name, result))
+        return result;
+    // A name joined from a registered text and a rest ("Photobook 8:5 - Tradition").
+    for (const QString& separator : {QStringLiteral(" - "), QStringLiteral(" \u2013 ")}) {
+        const qsizetype at = name.indexOf(separator);
+        QString head;
+        if (at > 0 && TranslateNamePart(name.left(at), head))
+            return head + separator + LocalizedProductName(toAnsi(name.mid(at + separator.size())));
+    }
+    return name;
+}
 
 // ---- builders ------------------------------------------------------------------------
 

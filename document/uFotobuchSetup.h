@@ -4,6 +4,8 @@
 // pages, first frames and calendar months, built-in page templates).
 #include "AnsiString.h"
 
+#include <QString>
+
 #include <vector>
 
 class TFBDocument;
@@ -72,3 +74,11 @@ void SetFontNameInstalled(TFont& Font, const AnsiString& Name);
 
 // Registers the catalogue's default texts with the localizer (done at unit start).
 void RegisterCatalogueTexts();
+
+// A text that product names are made of (the catalogue's own are registered
+// with it), so that LocalizedProductName knows it in every language.
+void RegisterProductNamePart(const QString& Section, const QString& Key);
+// A product name as a builder or the wizard gave it, in whatever language,
+// given in the current language: a name made of registered texts, alone or
+// joined by " - " or an en dash; any other name as it is.
+QString LocalizedProductName(const AnsiString& Name);

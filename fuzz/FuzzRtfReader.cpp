@@ -13,6 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         RtObjectClassesForExt.Add(".PNG=TRtOImageObject");
         RtObjectClassesForExt.Add(".JPG=TRtOImageObject");
         RtObjectClassesForExt.Add(".BMP=TRtOImageObject");
+        RtObjectClassesForExt.Add(".WMF=TRtOImageObject");
+        RtObjectClassesForExt.Add(".EMF=TRtOImageObject");
         return true;
     }();
     (void)classes;

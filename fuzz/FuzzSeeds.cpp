@@ -192,6 +192,16 @@ void WriteRichTexts()
                        "89504e470d0a1a0a0000000d4948445200000001000000010806000000"
                        "1f15c4890000000d49444154789c63f8cfc0f01f0005000201a3a35d1d0000000049454e44ae426082}"
                        " danach\\par}");
+    // Metafiles as word processors write them: a WMF without its placeable header, an EMF.
+    auto metafile = [](const char* Name) {
+        QFile file(QStringLiteral(LUMI_SOURCE_DIR "/tests/data/metafile/") + QLatin1String(Name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    texts.emplace_back(QStringLiteral("metafile"),
+                       "{\\rtf1\\ansi WMF {\\pict\\wmetafile8\\picwgoal2835\\pichgoal1335 "
+                           + metafile("shapes.wmf").mid(22).toHex()
+                           + "} EMF {\\pict\\emfblip\\picwgoal1400\\pichgoal700 " + metafile("shapes.emf").toHex()
+                           + "}\\par}");
     // Typing with and without a selection, commands, undo and redo, paste, save and reload.
     const std::vector<std::vector<uint8_t>> scripts = {
         {},

@@ -451,7 +451,7 @@ QPrinter& TPrinter::Device()
 QString TPrinter::SuggestedPdfName() const
 {
     const QString folder = FLastPdfFolder.isEmpty() ? UserDocumentsFolder() : FLastPdfFolder;
-    QString name = Title.trimmed();
+    QString name = (DocumentName.isEmpty() ? Title : DocumentName).trimmed();
     name.replace(QLatin1Char('/'), QLatin1Char(' '));
     if (name.isEmpty())
         name = QStringLiteral("Druck");

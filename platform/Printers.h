@@ -154,6 +154,11 @@ public:
     // when no name is given.
     QString OutputFileName;
     std::function<QString(const QString& Suggested)> AskPdfFileName;
+    // The name the PDF file is suggested under (without ".pdf"); the job
+    // title when empty.
+    QString DocumentName;
+    // The PDF file of the running or last job; empty before one was named.
+    const QString& PdfTarget() const { return FPdfTarget; }
 
     // The job.
     QString Title;

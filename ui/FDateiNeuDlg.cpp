@@ -71,6 +71,10 @@ constexpr int MaxYear = 2100;
     for (const char* t : {sPocketBooklet, sPhotobook46, sSingles, sSinglesName, sPhotoBook85, sPhotobook85Name,
                           sPhotobookPro, sSingles13x18, sDINA4, sKalender})
         RegisterDefaultString(QString::fromUtf8(t));
+    // The texts Build makes product names of.
+    for (const char* t : {sPocketBooklet, sSinglesName, sPhotobook85Name})
+        RegisterProductNamePart(QStringLiteral("Default"), QString::fromUtf8(t));
+    RegisterProductNamePart(QStringLiteral("TDateiNeuDlg"), QString::fromUtf8(sFullsize));
     return 0;
 }();
 

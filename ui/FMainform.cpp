@@ -929,6 +929,7 @@ void TMaster::AfterLocalize()
     if (FDoc) {
         UpdatePageLabel();
         UpdateCaption();
+        panTitel->setText(LocalizedProductName(FDoc->Dokumentname));
     }
     if (SFormSeiten)
         SFormSeiten->pb->update();
@@ -1038,7 +1039,7 @@ void TMaster::DocumentReplaced()
     RefreshPageTemplates();
     UpdateCaption();
     UpdatePageLabel();
-    panTitel->setText(fromAnsi(FDoc->Dokumentname));
+    panTitel->setText(LocalizedProductName(FDoc->Dokumentname));
     FocusChanged();
 }
 
@@ -1166,6 +1167,11 @@ void TMaster::BtnAlbumDruckenClick()
         PrintHook(*FDoc);
         return;
     }
+    // A PDF file is suggested under the project's name.
+    struct TPdfName {
+        explicit TPdfName(const QString& Name) { Printer().DocumentName = Name; }
+        ~TPdfName() { Printer().DocumentName.clear(); }
+    } pdfName(FDoc->FileName.isEmpty() ? Text(sUnbenannt) : QFileInfo(FDoc->FileName).completeBaseName());
     TFotobuchPrinter printer(FDoc.get());
     printer.Print();
 }

@@ -465,16 +465,26 @@ void TSFormSeiten::DrawCell(int Screen)
             if (Screen < l) {
                 p.fillRect(0, 0, cw, ch, grey);
             } else if (Screen == l) {
+                // The used sheet ends at the spine: grey on the side of the
+                // left page, which a turned screen shows above or below it.
                 const int m = pic.y() + pic.height() / 2;
                 const int n = pic.x() + pic.width() / 2;
                 p.setPen(red);
                 if (FDocument->GetScreenOrientation(Screen) != 0) {
-                    p.fillRect(0, m, cw, ch - m, grey);
+                    TTransformation t;
+                    BuildTransformation(t, Screen, 0);
+                    float sw, sh, x, y;
+                    FDocument->GetScreenSize(sw, sh);
+                    t.Transform(sw / 4, sh / 2, x, y);
+                    if (y < float(m))
+                        p.fillRect(0, 0, cw, m, grey);
+                    else
+                        p.fillRect(0, m, cw, ch - m, grey);
                     p.drawLine(0, m, cw - 1, m);
                     p.drawLine(0, m, 0, ch - 1);
                     p.drawLine(cw - 1, m, cw - 1, 0);
                 } else {
-                    p.fillRect(n, 0, cw - n, ch, grey);
+                    p.fillRect(0, 0, n, ch, grey);
                     p.drawLine(n, 0, n, ch - 1);
                 }
             }

@@ -86,6 +86,12 @@ int32_t ShiftStateToDropEffect(TShiftState shift, int32_t allowed, bool fallback
     return effect;
 }
 
+QPoint ClientToWindowPoint(QWidget* window, const QPoint& clientPoint)
+{
+    const QPoint origin = window->isWindow() ? window->frameGeometry().topLeft() : window->mapToGlobal(QPoint(0, 0));
+    return window->mapToGlobal(clientPoint) - origin;
+}
+
 namespace {
 
 // Watches the mouse events of the window while DetectDragStart waits.
@@ -180,6 +186,11 @@ AnsiString GetClipboardFormatNameStr(TClipFormat format)
     return GetClipboardFormatNameA(format).substr(0, 255);
 }
 
+EOleSysError::EOleSysError(HRESULT code)
+    : Exception(Format("OLE error %.8X", {unsigned(code)})), ErrorCode(code)
+{
+}
+
 bool TMetaClass::InheritsFrom(const TMetaClass* other) const
 {
     for (const TMetaClass* c = this; c; c = c->Parent)
@@ -200,12 +211,12 @@ const TMetaClass* TClipboardFormat::StaticClass()
     return &meta;
 }
 
-TClipboardFormat::TClipboardFormat(uint32_t tymed)
+TClipboardFormat::TClipboardFormat(TCreateFormat, uint32_t tymed)
 {
     formatEtc_.tymed = tymed;
 }
 
-TClipboardFormat::TClipboardFormat(const FORMATETC& format) : formatEtc_(format) {}
+TClipboardFormat::TClipboardFormat(TCreateFormatEtc, const FORMATETC& format) : formatEtc_(format) {}
 
 const FORMATETC& TClipboardFormat::FormatEtc()
 {
@@ -287,24 +298,35 @@ bool TClipboardFormat::SetData(IDataObject& dataObject, const FORMATETC& format,
 
 TClipboardFormat* TClipboardFormats::Add(std::unique_ptr<TClipboardFormat> format)
 {
+    if (!OwnsObjects)
+        throw EListError("A list that owns no clipboard formats cannot take one over");
     if (DataFormat)
         format->DataFormat = DataFormat;
-    items_.push_back(std::move(format));
-    return items_.back().get();
+    items_.push_back(format.get());
+    owned_.push_back(std::move(format));
+    return items_.back();
+}
+
+void TClipboardFormats::Add(TClipboardFormat* format)
+{
+    if (OwnsObjects)
+        throw EListError("A list that owns its clipboard formats must be given them");
+    items_.push_back(format);
 }
 
 TClipboardFormat* TClipboardFormats::FindFormat(TClipboardFormatClass cls) const
 {
-    for (const auto& f : items_)
+    for (TClipboardFormat* f : items_)
         if (f->ClassType()->InheritsFrom(cls))
-            return f.get();
+            return f;
     return nullptr;
 }
 
 void TClipboardFormats::Clear()
 {
-    while (!items_.empty())
-        items_.pop_back();
+    items_.clear();
+    while (!owned_.empty())
+        owned_.pop_back();
 }
 
 // ---- data formats -----------------------------------------------------------------
@@ -415,87 +437,103 @@ int TDataFormats::Remove(TCustomDataFormat* format)
 
 // ---- registries ------------------------------------------------------------------------
 
+void TDataFormatClasses::Add(TDataFormatClass DataFormatClass)
+{
+    if (std::find(begin(), end(), DataFormatClass) == end())
+        push_back(DataFormatClass);
+}
+
+void TDataFormatClasses::Remove(TDataFormatClass DataFormatClass) { std::erase(*this, DataFormatClass); }
+
+void TDataFormatMap::Add(TDataFormatClass DataFormatClass, TClipboardFormatClass ClipboardFormatClass,
+                         int32_t Priority, TDataUsage Usage, TDataDirections Directions)
+{
+    auto same = std::find_if(begin(), end(), [&](const TDataFormatMapEntry& e) {
+        return e.DataFormat == DataFormatClass && e.ClipboardFormat == ClipboardFormatClass;
+    });
+    TDataFormatMapEntry entry{DataFormatClass, ClipboardFormatClass, Priority, Usage, Directions};
+    if (same != end()) {
+        entry.Usage = TDataUsage(same->Usage | Usage);
+        entry.Directions = TDataDirections(same->Directions | Directions);
+        erase(same);
+    }
+
+    // Place it among the entries of its class: behind the nearest one of lower
+    // priority, else in front of the block.
+    const int n = int(size());
+    int j = n - 1;
+    while (j >= 0 && (*this)[size_t(j)].DataFormat != DataFormatClass)
+        --j;
+    int at = n;
+    if (j >= 0) {
+        int k = j;
+        while (k >= 0 && (*this)[size_t(k)].DataFormat == DataFormatClass && (*this)[size_t(k)].Priority >= Priority)
+            --k;
+        at = k + 1;
+    }
+    insert(begin() + at, entry);
+}
+
+void TDataFormatMap::RemoveDataFormat(TDataFormatClass DataFormatClass)
+{
+    std::erase_if(*this, [&](const TDataFormatMapEntry& e) { return e.DataFormat->InheritsFrom(DataFormatClass); });
+}
+
+void TDataFormatMap::RemoveClipboardFormat(TClipboardFormatClass ClipboardFormatClass)
+{
+    std::erase_if(*this, [&](const TDataFormatMapEntry& e) {
+        return e.ClipboardFormat->InheritsFrom(ClipboardFormatClass);
+    });
+}
+
 namespace {
 
-std::vector<TDataFormatClass>& ClassList()
+TDataFormatClasses& ClassList()
 {
-    static std::vector<TDataFormatClass> list;
+    static TDataFormatClasses list;
     return list;
 }
 
-std::vector<TDataFormatMapEntry>& Map()
+TDataFormatMap& Map()
 {
-    static std::vector<TDataFormatMapEntry> map;
+    static TDataFormatMap map;
     return map;
 }
 
 }  // namespace
 
-const std::vector<TDataFormatClass>& DataFormatClasses() { return ClassList(); }
-const std::vector<TDataFormatMapEntry>& DataFormatMap() { return Map(); }
+const TDataFormatClasses& DataFormatClasses() { return ClassList(); }
+const TDataFormatMap& DataFormatMap() { return Map(); }
 
-void RegisterDataFormat(TDataFormatClass dataFormat)
+void RegisterDataFormat(TDataFormatClass DataFormatClass) { ClassList().Add(DataFormatClass); }
+
+void RegisterDataConversion(TDataFormatClass DataFormatClass, TClipboardFormatClass ClipboardFormatClass,
+                            int32_t Priority, TDataUsage Usage, TDataDirections Directions)
 {
-    auto& list = ClassList();
-    if (std::find(list.begin(), list.end(), dataFormat) == list.end())
-        list.push_back(dataFormat);
+    Map().Add(DataFormatClass, ClipboardFormatClass, Priority, Usage, Directions);
 }
 
-void RegisterDataConversion(TDataFormatClass dataFormat, TClipboardFormatClass clipboardFormat,
-                            int32_t priority, TDataUsage usage, TDataDirections directions)
+void UnregisterDataFormat(TDataFormatClass DataFormatClass)
 {
-    auto& map = Map();
-    auto same = std::find_if(map.begin(), map.end(), [&](const TDataFormatMapEntry& e) {
-        return e.DataFormat == dataFormat && e.ClipboardFormat == clipboardFormat;
-    });
-    TDataFormatMapEntry entry{dataFormat, clipboardFormat, priority, usage, directions};
-    if (same != map.end()) {
-        entry.Usage = TDataUsage(same->Usage | usage);
-        entry.Directions = TDataDirections(same->Directions | directions);
-        map.erase(same);
-    }
-
-    // Place it among the entries of its class: behind the nearest one of lower
-    // priority, else in front of the block.
-    const int n = int(map.size());
-    int j = n - 1;
-    while (j >= 0 && map[size_t(j)].DataFormat != dataFormat)
-        --j;
-    int at = n;
-    if (j >= 0) {
-        int k = j;
-        while (k >= 0 && map[size_t(k)].DataFormat == dataFormat &&
-               map[size_t(k)].Priority >= priority)
-            --k;
-        at = k + 1;
-    }
-    map.insert(map.begin() + at, entry);
+    Map().RemoveDataFormat(DataFormatClass);
+    ClassList().Remove(DataFormatClass);
 }
 
-void UnregisterDataFormat(TDataFormatClass dataFormat)
+void UnregisterClipboardFormat(TClipboardFormatClass ClipboardFormatClass)
 {
-    auto& map = Map();
-    std::erase_if(map, [&](const TDataFormatMapEntry& e) { return e.DataFormat->InheritsFrom(dataFormat); });
-    std::erase(ClassList(), dataFormat);
+    Map().RemoveClipboardFormat(ClipboardFormatClass);
 }
 
-void UnregisterClipboardFormat(TClipboardFormatClass clipboardFormat)
+void GetCompatibleFormats(TDataFormatClass DataFormatClass, TClipboardFormats& Formats, TDataUsage Usage)
 {
-    std::erase_if(Map(), [&](const TDataFormatMapEntry& e) {
-        return e.ClipboardFormat->InheritsFrom(clipboardFormat);
-    });
-}
-
-void GetCompatibleFormats(TDataFormatClass dataFormat, TClipboardFormats& formats, TDataUsage usage)
-{
-    formats.Clear();
+    Formats.Clear();
     for (const TDataFormatMapEntry& e : Map()) {
-        if ((e.Usage & usage) != usage || !dataFormat->InheritsFrom(e.DataFormat) ||
+        if ((e.Usage & Usage) != Usage || !DataFormatClass->InheritsFrom(e.DataFormat) ||
             !e.ClipboardFormat->Create)
             continue;
         auto f = e.ClipboardFormat->Create();
         f->DataDirections = e.Directions;
-        formats.Add(std::move(f));
+        Formats.Add(std::move(f));
     }
 }
 

@@ -8,6 +8,7 @@
 #include "Object.h"
 #include "Ole.h"
 #include "ShiftState.h"
+#include "SysUtils.h"
 
 #include <QObject>
 #include <QPoint>
@@ -40,6 +41,10 @@ TShiftState KeyStateToShiftState(int32_t keyState);
 // allowed; with fallback the first allowed of copy, move, link replaces 0.
 int32_t ShiftStateToDropEffect(TShiftState shift, int32_t allowed, bool fallback);
 
+// A client point of window relative to the window's outer edge (the frame
+// of a top-level window), as drag images are placed.
+QPoint ClientToWindowPoint(QWidget* window, const QPoint& clientPoint);
+
 // Called after a mouse button went down at clientPoint in window: runs a local
 // event loop until the mouse leaves the drag box (true, once DragStartDelay
 // has passed) or a button is released (false).
@@ -49,6 +54,40 @@ bool DetectDragStart(QWidget* window, const QPoint& clientPoint);
 bool CopyMedium(const STGMEDIUM& source, STGMEDIUM& dest);
 
 AnsiString GetClipboardFormatNameStr(TClipFormat format);
+
+// ---- asynchronous operation ------------------------------------------------------
+
+namespace Ole {
+constexpr HRESULT E_NOINTERFACE = HRESULT(0x80004002u);
+constexpr HRESULT E_INVALIDARG = HRESULT(0x80070057u);
+constexpr HRESULT OLE_E_ADVISENOTSUPPORTED = HRESULT(0x80040003u);
+constexpr HRESULT DATA_S_SAMEFORMATETC = 0x00040130;
+}  // namespace Ole
+
+// A Boolean as the platform's interfaces pass it: all bits set for true, 0 for false.
+using BOOL = int32_t;
+constexpr BOOL BoolOf(bool value) { return value ? BOOL(-1) : BOOL(0); }
+
+// The asynchronous-operation partner of a data object. A target that fetches
+// the data on a thread of its own asks whether the source allows it, starts
+// the operation before the fetch and ends it with the outcome and the drop
+// effects performed.
+class IAsyncOperation {
+public:
+    virtual ~IAsyncOperation() = default;
+    virtual HRESULT SetAsyncMode(BOOL async) = 0;
+    virtual HRESULT GetAsyncMode(BOOL& async) = 0;
+    virtual HRESULT StartOperation() = 0;
+    virtual HRESULT InOperation(BOOL& inOperation) = 0;
+    virtual HRESULT EndOperation(HRESULT result, int32_t effects) = 0;
+};
+
+// The error of a failing platform call, for its result code.
+class EOleSysError : public Exception {
+public:
+    explicit EOleSysError(HRESULT code);
+    const HRESULT ErrorCode;
+};
 
 // ---- class references --------------------------------------------------------------
 
@@ -115,10 +154,15 @@ public:
     LUMI_CLASSNAME(TClipboardFormat)
     static const TMetaClass* StaticClass();
     virtual const TMetaClass* ClassType() const { return StaticClass(); }
-    // Identifier from GetClipboardFormat (taken on first use), medium types tymed.
-    explicit TClipboardFormat(uint32_t tymed = Ole::TYMED_NULL);
-    // Copies all of format.
-    explicit TClipboardFormat(const FORMATETC& format);
+    // The two constructors, told apart by name: CreateFormat takes the
+    // identifier from GetClipboardFormat (on first use) and the medium types
+    // tymed; CreateFormatEtc copies all of format.
+    struct TCreateFormat {};
+    struct TCreateFormatEtc {};
+    static constexpr TCreateFormat CreateFormat{};
+    static constexpr TCreateFormatEtc CreateFormatEtc{};
+    TClipboardFormat(TCreateFormat, uint32_t tymed);
+    TClipboardFormat(TCreateFormatEtc, const FORMATETC& format);
 
     TDataDirections DataDirections = ddRead;
     TCustomDataFormat* DataFormat = nullptr;  // owner, set when added to its list
@@ -156,27 +200,34 @@ protected:
     FORMATETC formatEtc_;
 };
 
-// An owning list of clipboard formats.
+// A list of clipboard formats. One that owns its objects frees them and,
+// when it has a data format, is that data format's list of the formats it owns.
 class TClipboardFormats {
 public:
-    explicit TClipboardFormats(TCustomDataFormat* dataFormat) : DataFormat(dataFormat) {}
+    explicit TClipboardFormats(TCustomDataFormat* dataFormat, bool ownsObjects = true)
+        : DataFormat(dataFormat), OwnsObjects(ownsObjects) {}
     ~TClipboardFormats() { Clear(); }
     TClipboardFormats(const TClipboardFormats&) = delete;
     TClipboardFormats& operator=(const TClipboardFormats&) = delete;
 
+    // Appends a format to a list that owns its objects (EListError otherwise).
     TClipboardFormat* Add(std::unique_ptr<TClipboardFormat> format);
+    // Appends a format owned elsewhere to a list that owns none (EListError otherwise).
+    void Add(TClipboardFormat* format);
     int Count() const { return int(items_.size()); }
-    TClipboardFormat* Formats(int index) const { return items_.at(size_t(index)).get(); }
+    TClipboardFormat* Formats(int index) const { return items_.at(size_t(index)); }
     // The first item of that class or of a class derived from it.
     TClipboardFormat* FindFormat(TClipboardFormatClass cls) const;
     bool Contain(TClipboardFormatClass cls) const { return FindFormat(cls) != nullptr; }
-    // Frees the items from the last to the first.
+    // Empties the list; one that owns its objects frees them, from the last to the first.
     void Clear();
 
     TCustomDataFormat* const DataFormat;
+    const bool OwnsObjects;
 
 private:
-    std::vector<std::unique_ptr<TClipboardFormat>> items_;
+    std::vector<TClipboardFormat*> items_;
+    std::vector<std::unique_ptr<TClipboardFormat>> owned_;  // of an owning list, in list order
 };
 
 // ---- data formats -------------------------------------------------------------------------
@@ -242,20 +293,40 @@ struct TDataFormatMapEntry {
     TDataDirections Directions;
 };
 
-void RegisterDataFormat(TDataFormatClass dataFormat);
-// Adds or updates the entry; entries of one data format class stand together
-// in ascending priority, a new entry in front of those of equal priority.
-void RegisterDataConversion(TDataFormatClass dataFormat, TClipboardFormatClass clipboardFormat,
-                            int32_t priority, TDataUsage usage, TDataDirections directions);
-void UnregisterDataFormat(TDataFormatClass dataFormat);
-void UnregisterClipboardFormat(TClipboardFormatClass clipboardFormat);
-// Fills formats with a new instance of every clipboard format class that
-// carries the data format class (or a class it derives from) for usage.
-void GetCompatibleFormats(TDataFormatClass dataFormat, TClipboardFormats& formats, TDataUsage usage);
+// The registered data format classes, in the order of registration.
+class TDataFormatClasses : public std::vector<TDataFormatClass> {
+public:
+    // Once each.
+    void Add(TDataFormatClass DataFormatClass);
+    void Remove(TDataFormatClass DataFormatClass);
+};
 
-// The registered data format classes and the conversion map, in order.
-const std::vector<TDataFormatClass>& DataFormatClasses();
-const std::vector<TDataFormatMapEntry>& DataFormatMap();
+// Which clipboard format classes carry which data format classes: the entries
+// of one data format class stand together in ascending priority.
+class TDataFormatMap : public std::vector<TDataFormatMapEntry> {
+public:
+    // Adds or updates the entry of the pair (usages and directions joined,
+    // the new priority) and places it in front of those of equal priority.
+    void Add(TDataFormatClass DataFormatClass, TClipboardFormatClass ClipboardFormatClass, int32_t Priority,
+             TDataUsage Usage, TDataDirections Directions);
+    // Every entry of that data format class or of a class derived from it.
+    void RemoveDataFormat(TDataFormatClass DataFormatClass);
+    // Every entry of that clipboard format class or of a class derived from it.
+    void RemoveClipboardFormat(TClipboardFormatClass ClipboardFormatClass);
+};
+
+void RegisterDataFormat(TDataFormatClass DataFormatClass);
+void RegisterDataConversion(TDataFormatClass DataFormatClass, TClipboardFormatClass ClipboardFormatClass,
+                            int32_t Priority, TDataUsage Usage, TDataDirections Directions);
+void UnregisterDataFormat(TDataFormatClass DataFormatClass);
+void UnregisterClipboardFormat(TClipboardFormatClass ClipboardFormatClass);
+// Fills Formats with a new instance of every clipboard format class that
+// carries the data format class (or a class it derives from) for Usage.
+void GetCompatibleFormats(TDataFormatClass DataFormatClass, TClipboardFormats& Formats, TDataUsage Usage);
+
+// The registered data format classes and the conversion map (made on first use).
+const TDataFormatClasses& DataFormatClasses();
+const TDataFormatMap& DataFormatMap();
 
 // ---- raw formats -------------------------------------------------------------------------------
 
@@ -263,7 +334,7 @@ const std::vector<TDataFormatMapEntry>& DataFormatMap();
 class TRawClipboardFormat : public TClipboardFormat {
 public:
     DD_DECLARE_CLASS(TRawClipboardFormat)
-    explicit TRawClipboardFormat(const FORMATETC& format) : TClipboardFormat(format) {}
+    explicit TRawClipboardFormat(const FORMATETC& format) : TClipboardFormat(CreateFormatEtc, format) {}
     // The map's default constructor: raises.
     [[noreturn]] static std::unique_ptr<TClipboardFormat> CreateDefault();
 

@@ -247,25 +247,46 @@ bool TCustomSimpleClipboardFormat::DoSetData(const FORMATETC& format, STGMEDIUM&
     const int32_t size = GetSize();
     if (size < 1)
         return false;
+    std::vector<uint8_t> buffer(size_t(size), 0);
+    if (!WriteData(buffer.data(), size))
+        return false;
+    // A stream is preferred; it is left at its end.
+    STGMEDIUM filled;
     if (format.tymed & TYMED_ISTREAM) {
-        auto stream = std::make_unique<TMemoryStream>();
-        stream->SetSize(size);
-        if (!WriteData(stream->Memory(), size))
+        filled.tymed = TYMED_ISTREAM;
+        filled.pstm = std::make_shared<TFixedStreamAdapter>(std::make_unique<TMemoryStream>());
+    } else if (format.tymed & TYMED_HGLOBAL) {
+        filled.tymed = TYMED_HGLOBAL;
+        filled.hGlobal.assign(size_t(size), 0);
+    } else {
+        return false;
+    }
+    if (!WriteDataTo(filled, size, buffer.data()))
+        return false;
+    medium = std::move(filled);
+    return true;
+}
+
+bool TCustomSimpleClipboardFormat::WriteDataTo(STGMEDIUM& medium, int32_t size, const uint8_t* buffer)
+{
+    if (size < 0)
+        return false;
+    if (medium.tymed == TYMED_HGLOBAL) {
+        if (medium.hGlobal.size() < size_t(size))
             return false;
-        stream->Seek(0, soEnd);
-        medium.tymed = TYMED_ISTREAM;
-        medium.pstm = std::make_shared<TFixedStreamAdapter>(std::move(stream));
+        std::memcpy(medium.hGlobal.data(), buffer, size_t(size));
         return true;
     }
-    if (format.tymed & TYMED_HGLOBAL) {
-        std::vector<uint8_t> block(size_t(size), 0);
-        if (!WriteData(block.data(), size))
+    if (medium.tymed != TYMED_ISTREAM || !medium.pstm || medium.pstm->Seek(0, STREAM_SEEK_SET, nullptr) != S_OK)
+        return false;
+    int32_t done = 0;
+    while (done < size) {
+        uint32_t written = 0;
+        if (medium.pstm->Write(buffer + done, uint32_t(size - done), &written) != S_OK || written == 0)
             return false;
-        medium.tymed = TYMED_HGLOBAL;
-        medium.hGlobal = std::move(block);
-        return true;
+        done += int32_t(std::min<uint32_t>(written, uint32_t(size - done)));
     }
-    return false;
+    return true;
 }
 
 DD_IMPLEMENT_CLASS(TCustomStringClipboardFormat, TCustomSimpleClipboardFormat::StaticClass(), nullptr)

@@ -100,13 +100,16 @@ bool ReadStreamBytes(IStream& stream, uint64_t size, std::vector<uint8_t>& bytes
 class TCustomSimpleClipboardFormat : public TClipboardFormat {
 public:
     DD_DECLARE_CLASS(TCustomSimpleClipboardFormat)
-    TCustomSimpleClipboardFormat() : TClipboardFormat(Ole::TYMED_HGLOBAL | Ole::TYMED_ISTREAM) {}
+    TCustomSimpleClipboardFormat() : TClipboardFormat(CreateFormat, Ole::TYMED_HGLOBAL | Ole::TYMED_ISTREAM) {}
 
 protected:
     bool DoGetData(IDataObject* source, const STGMEDIUM& medium) override;
     bool DoSetData(const FORMATETC& format, STGMEDIUM& medium) override;
     virtual bool ReadDataInto(const STGMEDIUM& medium, int32_t size);
     virtual bool ReadData(const uint8_t* buffer, int32_t size) = 0;
+    // Copies size bytes into the medium's block, or writes them into its
+    // stream from the start until done or a write takes nothing.
+    virtual bool WriteDataTo(STGMEDIUM& medium, int32_t size, const uint8_t* buffer);
     virtual bool WriteData(uint8_t* buffer, int32_t size) = 0;
     virtual int32_t GetSize() = 0;
 };
@@ -255,7 +258,7 @@ public:
 class TFileContentsStreamClipboardFormat : public TClipboardFormat {
 public:
     DD_DECLARE_CLASS(TFileContentsStreamClipboardFormat)
-    TFileContentsStreamClipboardFormat() : TClipboardFormat(Ole::TYMED_ISTREAM) {}
+    TFileContentsStreamClipboardFormat() : TClipboardFormat(CreateFormat, Ole::TYMED_ISTREAM) {}
     TClipFormat GetClipboardFormat() override;
     bool GetData(IDataObject& dataObject) override;
     bool AssignTo(TCustomDataFormat& dataFormat) override;
@@ -270,7 +273,7 @@ using TGetStreamEvent = std::function<void(TObject* Sender, int32_t Index, std::
 class TFileContentsStreamOnDemandClipboardFormat : public TClipboardFormat {
 public:
     DD_DECLARE_CLASS(TFileContentsStreamOnDemandClipboardFormat)
-    TFileContentsStreamOnDemandClipboardFormat() : TClipboardFormat(Ole::TYMED_ISTREAM) {}
+    TFileContentsStreamOnDemandClipboardFormat() : TClipboardFormat(CreateFormat, Ole::TYMED_ISTREAM) {}
     TClipFormat GetClipboardFormat() override;
     // Only notes that the data are there: the program fetches them later.
     bool GetData(IDataObject& dataObject) override;

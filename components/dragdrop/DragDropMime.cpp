@@ -1,9 +1,12 @@
 #include "DragDropMime.h"
+#include "Application.h"
 
 #include "DragDropFormats.h"
 #include "DropSource.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QUrl>
 #include <algorithm>
@@ -99,6 +102,216 @@ HRESULT TGuardedDataObject::EnumFormatEtc(uint32_t direction, std::unique_ptr<IE
 {
     IDataObject* o = Object();
     return o ? o->EnumFormatEtc(direction, enumerator) : E_UNEXPECTED;
+}
+
+HRESULT TGuardedDataObject::Async(const std::function<HRESULT(IAsyncOperation&)>& call)
+{
+    auto* async = dynamic_cast<IAsyncOperation*>(Object());
+    return async ? call(*async) : E_NOINTERFACE;
+}
+
+HRESULT TGuardedDataObject::SetAsyncMode(BOOL async)
+{
+    return Async([&](IAsyncOperation& a) { return a.SetAsyncMode(async); });
+}
+
+HRESULT TGuardedDataObject::GetAsyncMode(BOOL& async)
+{
+    async = 0;
+    return Async([&](IAsyncOperation& a) { return a.GetAsyncMode(async); });
+}
+
+HRESULT TGuardedDataObject::StartOperation()
+{
+    return Async([](IAsyncOperation& a) { return a.StartOperation(); });
+}
+
+HRESULT TGuardedDataObject::InOperation(BOOL& inOperation)
+{
+    inOperation = 0;
+    return Async([&](IAsyncOperation& a) { return a.InOperation(inOperation); });
+}
+
+HRESULT TGuardedDataObject::EndOperation(HRESULT result, int32_t effects)
+{
+    return Async([&](IAsyncOperation& a) { return a.EndOperation(result, effects); });
+}
+
+// ---- data object on another thread -----------------------------------------------------
+
+namespace {
+
+QEvent::Type CallEventType()
+{
+    static const QEvent::Type type = QEvent::Type(QEvent::registerEventType());
+    return type;
+}
+
+// The caller's own copy of a medium: a stream is copied with its contents and position.
+bool CopyMediumForCaller(STGMEDIUM& medium)
+{
+    if (medium.tymed != TYMED_ISTREAM || !medium.pstm)
+        return true;
+    uint64_t size = 0;
+    uint64_t position = 0;
+    std::vector<uint8_t> bytes;
+    if (medium.pstm->Seek(0, STREAM_SEEK_CUR, &position) != S_OK || medium.pstm->Stat(size) != S_OK ||
+        size > uint64_t(INT32_MAX) || !ReadStreamBytes(*medium.pstm, size, bytes))
+        return false;
+    auto copy = std::make_unique<TMemoryStream>();
+    copy->WriteBuffer(bytes.data(), int32_t(bytes.size()));
+    copy->SetPosition(int64_t(std::min(position, uint64_t(size))));
+    medium.pstm = std::make_shared<TFixedStreamAdapter>(std::move(copy));
+    return true;
+}
+
+}  // namespace
+
+TInterThreadDataObject::TInterThreadDataObject(std::shared_ptr<IDataObject> object) : object_(std::move(object)) {}
+
+TInterThreadDataObject::~TInterThreadDataObject() { Disconnect(); }
+
+HRESULT TInterThreadDataObject::Call(std::function<HRESULT()> job)
+{
+    if (std::this_thread::get_id() == owner_) {
+        // Only this thread changes disconnected_.
+        HRESULT result = E_UNEXPECTED;
+        if (!disconnected_)
+            HandleExceptions([&] { result = job(); });
+        return result;
+    }
+    auto call = std::make_shared<TCall>();
+    call->Job = std::move(job);
+    // Made before the call is handed over, so that the owner's thread sees it
+    // complete once it has taken the call under the lock.
+    auto* wake = new QEvent(CallEventType());
+    {
+        std::lock_guard guard(lock_);
+        if (disconnected_) {
+            delete wake;
+            return E_UNEXPECTED;
+        }
+        calls_.push_back(call);
+    }
+    QCoreApplication::postEvent(this, wake);
+    std::unique_lock guard(lock_);
+    answered_.wait(guard, [&] { return call->Done || disconnected_; });
+    return call->Done ? call->Result : E_UNEXPECTED;
+}
+
+void TInterThreadDataObject::customEvent(QEvent*)
+{
+    // The event itself is not read: the calls waiting are in the queue.
+    for (;;) {
+        std::shared_ptr<TCall> call;
+        {
+            std::lock_guard guard(lock_);
+            if (disconnected_ || calls_.empty())
+                return;
+            call = std::move(calls_.front());
+            calls_.pop_front();
+        }
+        // What a handler raises here is shown here; the caller gets E_UNEXPECTED.
+        HRESULT result = E_UNEXPECTED;
+        HandleExceptions([&] { result = call->Job(); });
+        {
+            // The caller frees the call: it reads the answer after taking the lock.
+            std::lock_guard guard(lock_);
+            call->Result = result;
+            call->Done = true;
+            call.reset();
+        }
+        answered_.notify_all();
+    }
+}
+
+void TInterThreadDataObject::Disconnect()
+{
+    {
+        std::lock_guard guard(lock_);
+        disconnected_ = true;
+        calls_.clear();
+    }
+    answered_.notify_all();
+}
+
+HRESULT TInterThreadDataObject::GetData(const FORMATETC& format, STGMEDIUM& medium)
+{
+    auto answer = std::make_shared<STGMEDIUM>();
+    const HRESULT hr = Call([this, format, answer] {
+        const HRESULT r = object_->GetData(format, *answer);
+        return r == S_OK && !CopyMediumForCaller(*answer) ? E_UNEXPECTED : r;
+    });
+    medium = Succeeded(hr) ? std::move(*answer) : STGMEDIUM{};
+    return hr;
+}
+
+HRESULT TInterThreadDataObject::QueryGetData(const FORMATETC& format)
+{
+    return Call([this, format] { return object_->QueryGetData(format); });
+}
+
+HRESULT TInterThreadDataObject::SetData(const FORMATETC& format, STGMEDIUM& medium, bool release)
+{
+    const HRESULT hr = Call([this, format, given = medium]() mutable { return object_->SetData(format, given, true); });
+    return FinishSetData(medium, release, hr);
+}
+
+HRESULT TInterThreadDataObject::EnumFormatEtc(uint32_t direction, std::unique_ptr<IEnumFORMATETC>& enumerator)
+{
+    auto formats = std::make_shared<std::vector<FORMATETC>>();
+    const HRESULT hr = Call([this, direction, formats] {
+        std::unique_ptr<IEnumFORMATETC> e;
+        const HRESULT r = object_->EnumFormatEtc(direction, e);
+        FORMATETC f;
+        uint32_t fetched = 0;
+        while (Succeeded(r) && e && e->Next(1, &f, &fetched) == S_OK && fetched == 1)
+            formats->push_back(f);
+        return r;
+    });
+    enumerator.reset();
+    if (Succeeded(hr))
+        enumerator = std::make_unique<TStdEnumFormatEtc>(std::move(*formats));
+    return hr;
+}
+
+HRESULT TInterThreadDataObject::Async(std::function<HRESULT(IAsyncOperation&)> call)
+{
+    return Call([this, call = std::move(call)] {
+        auto* async = dynamic_cast<IAsyncOperation*>(object_.get());
+        return async ? call(*async) : E_NOINTERFACE;
+    });
+}
+
+HRESULT TInterThreadDataObject::SetAsyncMode(BOOL async)
+{
+    return Async([async](IAsyncOperation& a) { return a.SetAsyncMode(async); });
+}
+
+HRESULT TInterThreadDataObject::GetAsyncMode(BOOL& async)
+{
+    auto answer = std::make_shared<BOOL>(0);
+    const HRESULT hr = Async([answer](IAsyncOperation& a) { return a.GetAsyncMode(*answer); });
+    async = Succeeded(hr) ? *answer : 0;
+    return hr;
+}
+
+HRESULT TInterThreadDataObject::StartOperation()
+{
+    return Async([](IAsyncOperation& a) { return a.StartOperation(); });
+}
+
+HRESULT TInterThreadDataObject::InOperation(BOOL& inOperation)
+{
+    auto answer = std::make_shared<BOOL>(0);
+    const HRESULT hr = Async([answer](IAsyncOperation& a) { return a.InOperation(*answer); });
+    inOperation = Succeeded(hr) ? *answer : 0;
+    return hr;
+}
+
+HRESULT TInterThreadDataObject::EndOperation(HRESULT result, int32_t effects)
+{
+    return Async([result, effects](IAsyncOperation& a) { return a.EndOperation(result, effects); });
 }
 
 // ---- mime data of a data object ------------------------------------------------------

@@ -101,6 +101,83 @@ HRESULT TCustomDropSource::EnumFormatEtc(uint32_t direction, std::unique_ptr<IEn
     return enumerator ? S_OK : E_NOTIMPL;
 }
 
+HRESULT TCustomDropSource::GetCanonicalFormatEtc(const FORMATETC& format, FORMATETC& canonical)
+{
+    canonical = format;
+    return DATA_S_SAMEFORMATETC;
+}
+
+HRESULT TCustomDropSource::DAdvise(const FORMATETC&, uint32_t, IAdviseSink*, uint32_t&)
+{
+    return OLE_E_ADVISENOTSUPPORTED;
+}
+
+HRESULT TCustomDropSource::DUnadvise(uint32_t) { return OLE_E_ADVISENOTSUPPORTED; }
+
+HRESULT TCustomDropSource::EnumDAdvise(IEnumSTATDATA** enumAdvise)
+{
+    if (enumAdvise)
+        *enumAdvise = nullptr;
+    return OLE_E_ADVISENOTSUPPORTED;
+}
+
+// ---- asynchronous operation ------------------------------------------------------------
+
+void TCustomDropSource::SetAllowAsyncTransfer(bool allow)
+{
+    if (allow == allowAsyncTransfer_)
+        return;
+    allowAsyncTransfer_ = allow;
+    if (!allow) {
+        asyncMode_ = false;
+        inOperation_ = false;
+    }
+}
+
+HRESULT TCustomDropSource::SetAsyncMode(BOOL async)
+{
+    if (!allowAsyncTransfer_)
+        return E_NOTIMPL;
+    asyncMode_ = async != 0;
+    return S_OK;
+}
+
+HRESULT TCustomDropSource::GetAsyncMode(BOOL& async)
+{
+    async = BoolOf(asyncMode_);
+    return S_OK;
+}
+
+HRESULT TCustomDropSource::StartOperation()
+{
+    if (!asyncMode_)
+        return E_NOTIMPL;
+    inOperation_ = true;
+    return S_OK;
+}
+
+HRESULT TCustomDropSource::InOperation(BOOL& inOperation)
+{
+    inOperation = BoolOf(inOperation_);
+    return S_OK;
+}
+
+HRESULT TCustomDropSource::EndOperation(HRESULT result, int32_t effects)
+{
+    if (!inOperation_)
+        return E_FAIL;
+    inOperation_ = false;
+    if (OnAfterDrop) {
+        const TDragResult dragResult =
+            Succeeded(result) ? DropEffectToDragResult(DragTypesToDropEffect(DragTypes) & effects) : drUnknown;
+        const bool optimized = !(dragResult == drDropMove && GetPerformedDropEffect() == DROPEFFECT_MOVE);
+        OnAfterDrop(this, dragResult, optimized);
+    }
+    return S_OK;
+}
+
+// ---- drag ------------------------------------------------------------------------------------
+
 HRESULT TCustomDropSource::QueryContinueDrag(bool escapePressed, int32_t keyState)
 {
     if (escapePressed)
@@ -148,24 +225,25 @@ TDragResult TCustomDropSource::Execute()
 
     QPointer<QDrag> drag = new QDrag(this);
     drag->setMimeData(new TDataObjectMimeData(std::make_shared<TGuardedDataObject>(this, this)));
-    if (showImage_ && images_ && imageIndex_ < images_->size()) {
-        drag->setPixmap(images_->at(imageIndex_));
-        drag->setHotSpot(QPoint(ImageHotSpotX, ImageHotSpotY));
-    }
+    StartDragImage(*drag);
     QObject::connect(drag, &QDrag::actionChanged, this,
                      Guarded([this](Qt::DropAction action) { GiveFeedback(DropEffectOf(action)); }));
 
+    if (allowAsyncTransfer_)
+        SetAsyncMode(BoolOf(true));
     SetInShellDragLoop(true);
     Qt::DropAction action = Qt::IgnoreAction;
     try {
         action = ExecDrag(*drag, DropActionsOfEffects(allowed));
     } catch (...) {
         SetInShellDragLoop(false);
+        DragSourceHelper.reset();
         if (drag)
             drag->deleteLater();
         throw;
     }
     SetInShellDragLoop(false);
+    DragSourceHelper.reset();
     if (drag)
         drag->deleteLater();
 
@@ -181,12 +259,38 @@ TDragResult TCustomDropSource::Execute()
 
     if (GetPerformedDropEffect() == -1)
         SetPerformedDropEffect(0);
-    if (OnAfterDrop) {
+    // With an operation in progress EndOperation reports the drop.
+    if (!inOperation_ && OnAfterDrop) {
         const bool optimized =
             result == drDropMove && !(effect == DROPEFFECT_MOVE && GetPerformedDropEffect() == DROPEFFECT_MOVE);
         OnAfterDrop(this, result, optimized);
     }
     return result;
+}
+
+void TCustomDropSource::StartDragImage(QDrag& drag)
+{
+    if (!showImage_ || !images_ || imageIndex_ >= images_->size())
+        return;
+    DragSourceHelper = std::make_unique<TDragSourceHelper>(drag);
+    SHDRAGIMAGE image;
+    image.hbmpDragImage = images_->at(imageIndex_).copy();  // a bitmap of its own
+    image.sizeDragImage = image.hbmpDragImage.size();
+    image.ptOffset = QPoint(ImageHotSpotX, ImageHotSpotY);
+    if (DragSourceHelper->InitializeFromBitmap(image, this) != S_OK)
+        DragSourceHelper.reset();
+}
+
+HRESULT TDragSourceHelper::InitializeFromBitmap(const SHDRAGIMAGE& image, IDataObject* dataObject)
+{
+    auto* mime = dynamic_cast<const TDataObjectMimeData*>(drag_.mimeData());
+    if (!mime || !mime->Holds(dataObject))
+        return E_INVALIDARG;
+    if (image.hbmpDragImage.isNull() || image.sizeDragImage.isEmpty())
+        return E_FAIL;
+    drag_.setPixmap(image.hbmpDragImage.copy(QRect(QPoint(0, 0), image.sizeDragImage)));
+    drag_.setHotSpot(image.ptOffset);
+    return S_OK;
 }
 
 bool TCustomDropSource::CutToClipboard()
@@ -218,20 +322,22 @@ void TCustomDropSource::EmptyClipboard()
 std::vector<FORMATETC> TEnumFormatEtc::FormatsOf(const TDataFormats& formats, TDataDirections direction)
 {
     std::vector<FORMATETC> list;
-    std::vector<TClipboardFormat*> listed;
+    TClipboardFormats listed(nullptr, false);
     for (int i = 0; i < formats.Count(); ++i) {
         TClipboardFormats& cfs = *formats.Formats(i)->CompatibleFormats;
         for (int j = 0; j < cfs.Count(); ++j) {
             TClipboardFormat* f = cfs.Formats(j);
             if (!(f->DataDirections & direction))
                 continue;
-            const bool known = std::any_of(listed.begin(), listed.end(), [&](TClipboardFormat* l) {
-                return l->ClassType()->InheritsFrom(f->ClassType()) &&
-                       l->FormatEtc().cfFormat == f->FormatEtc().cfFormat;
-            });
+            bool known = false;
+            for (int k = 0; k < listed.Count() && !known; ++k) {
+                TClipboardFormat* l = listed.Formats(k);
+                known = l->ClassType()->InheritsFrom(f->ClassType()) &&
+                        l->FormatEtc().cfFormat == f->FormatEtc().cfFormat;
+            }
             if (known)
                 continue;
-            listed.push_back(f);
+            listed.Add(f);
             list.push_back(f->FormatEtc());
         }
     }

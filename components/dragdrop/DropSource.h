@@ -19,7 +19,31 @@ using TDropDataEvent =
     std::function<void(TObject* Sender, const FORMATETC& FormatEtc, STGMEDIUM& Medium, bool& Handled)>;
 using TPasteEvent = std::function<void(TObject* Sender, TDragResult Action, bool DeleteOnPaste)>;
 
-class TCustomDropSource : public TDragDropComponent, public IDataObject {
+class IAdviseSink;
+class IEnumSTATDATA;
+
+// The picture of a drag: its size, the cursor's offset in it, and the bitmap.
+struct SHDRAGIMAGE {
+    QSize sizeDragImage;
+    QPoint ptOffset;
+    QPixmap hbmpDragImage;
+};
+
+// Stands in for the shell's drag-image helper of a drag source: it gives the
+// drag of a data object its picture, which Qt's drag shows under the cursor
+// over every window.
+class TDragSourceHelper {
+public:
+    explicit TDragSourceHelper(QDrag& drag) : drag_(drag) {}
+    // E_INVALIDARG when the data object is not the drag's, E_FAIL for an
+    // empty picture.
+    HRESULT InitializeFromBitmap(const SHDRAGIMAGE& image, IDataObject* dataObject);
+
+private:
+    QDrag& drag_;
+};
+
+class TCustomDropSource : public TDragDropComponent, public IDataObject, public IAsyncOperation {
 public:
     LUMI_CLASSNAME(TCustomDropSource)
     explicit TCustomDropSource(QObject* AOwner);
@@ -43,15 +67,39 @@ public:
     void SetShowImage(bool show);
     int ImageHotSpotX = 16;
     int ImageHotSpotY = 16;
+    // The drag-image helper during a drag that shows an image.
+    std::unique_ptr<TDragSourceHelper> DragSourceHelper;
 
     // Runs the drag (QDrag::exec); tests replace it to stand in for the user.
     std::function<Qt::DropAction(QDrag& drag, Qt::DropActions actions)> ExecDrag;
+
+    // A target may fetch the data on a thread of its own (AsyncMode, set by
+    // Execute or the target), from StartOperation to EndOperation
+    // (InOperation); OnAfterDrop then waits for EndOperation. Turning
+    // AllowAsyncTransfer off ends both.
+    bool AllowAsyncTransfer() const { return allowAsyncTransfer_; }
+    void SetAllowAsyncTransfer(bool allow);
+    bool AsyncMode() const { return asyncMode_; }
+    bool InOperation() const { return inOperation_; }
 
     // IDataObject
     HRESULT GetData(const FORMATETC& format, STGMEDIUM& medium) override;
     HRESULT QueryGetData(const FORMATETC& format) override;
     HRESULT SetData(const FORMATETC& format, STGMEDIUM& medium, bool release) override;
     HRESULT EnumFormatEtc(uint32_t direction, std::unique_ptr<IEnumFORMATETC>& enumerator) override;
+    // Every format is its own canonical one; no change notices are offered
+    // (the advise enumerator, when asked for, is nil).
+    HRESULT GetCanonicalFormatEtc(const FORMATETC& format, FORMATETC& canonical);
+    HRESULT DAdvise(const FORMATETC& format, uint32_t advf, IAdviseSink* sink, uint32_t& connection);
+    HRESULT DUnadvise(uint32_t connection);
+    HRESULT EnumDAdvise(IEnumSTATDATA** enumAdvise);
+
+    // IAsyncOperation
+    HRESULT SetAsyncMode(BOOL async) override;
+    HRESULT GetAsyncMode(BOOL& async) override;
+    HRESULT StartOperation() override;
+    HRESULT InOperation(BOOL& inOperation) override;
+    HRESULT EndOperation(HRESULT result, int32_t effects) override;
 
     // The drag loop's questions: go on, drop or cancel; and which cursors.
     HRESULT QueryContinueDrag(bool escapePressed, int32_t keyState);
@@ -81,9 +129,14 @@ public:
     virtual void EmptyClipboard();
 
 private:
+    void StartDragImage(QDrag& drag);
+
     const QList<QPixmap>* images_ = nullptr;
     int imageIndex_ = 0;
     bool showImage_ = false;
+    bool allowAsyncTransfer_ = false;
+    bool asyncMode_ = false;
+    bool inOperation_ = false;
 };
 
 // Enumerates the format descriptions of data formats; a snapshot, so it

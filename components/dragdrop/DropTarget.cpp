@@ -7,6 +7,7 @@
 
 #include <QAbstractScrollArea>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDropEvent>
 #include <QScrollBar>
 #include <QStyle>
@@ -18,19 +19,22 @@ using namespace Ole;
 
 namespace {
 
-// Which target each registered widget belongs to.
-std::map<QWidget*, TCustomDropTarget*>& Registry()
-{
-    static std::map<QWidget*, TCustomDropTarget*> registry;
-    return registry;
-}
-
 // The widget whose co-ordinates are the client co-ordinates of control.
 QWidget* ClientWidget(QWidget* control)
 {
     if (auto* area = dynamic_cast<QAbstractScrollArea*>(control))
         return area->viewport();
     return control;
+}
+
+// The registrations of a control, in the order they were made.
+std::vector<TWinControlProxy*> ProxiesOf(const QWidget* control)
+{
+    std::vector<TWinControlProxy*> proxies;
+    for (QObject* child : control->children())
+        if (auto* proxy = dynamic_cast<TWinControlProxy*>(child))
+            proxies.push_back(proxy);
+    return proxies;
 }
 
 // Accepts the Qt event with the action of the effect, or refuses it.
@@ -106,6 +110,7 @@ TCustomDropTarget::TCustomDropTarget(QObject* AOwner) : TDragDropComponent(AOwne
 
 TCustomDropTarget::~TCustomDropTarget()
 {
+    StopAsyncTransfer();
     DataObject.reset();
     Unregister(nullptr);
 }
@@ -127,22 +132,11 @@ void TCustomDropTarget::Register(QWidget* control)
         }
     Targets.Insert(at, control);
 
-    // One registration per widget: another target's goes.
-    auto it = Registry().find(control);
-    if (it != Registry().end() && it->second != this)
-        it->second->Unregister(control);
-    Registry()[control] = this;
-
-    QWidget* client = ClientWidget(control);
-    Registration r{control->acceptDrops(), client->acceptDrops(), {}};
-    r.Destroyed = QObject::connect(control, &QObject::destroyed, this, Guarded([this, control] { Forget(control); }));
-    registrations_[control] = r;
-    control->installEventFilter(this);
-    control->setAcceptDrops(true);
-    if (client != control) {
-        client->installEventFilter(this);
-        client->setAcceptDrops(true);
-    }
+    // One registration per control: another target's goes.
+    for (TWinControlProxy* other : ProxiesOf(control))
+        if (other->DropTarget() != this)
+            other->DropTarget()->Unregister(control);
+    new TWinControlProxy(this, control);
 }
 
 void TCustomDropTarget::Unregister(QWidget* control)
@@ -152,22 +146,18 @@ void TCustomDropTarget::Unregister(QWidget* control)
             Unregister(Targets.Controls(Targets.Count() - 1));
         return;
     }
-    const auto it = registrations_.find(control);
-    if (it == registrations_.end())
+    if (Targets.IndexOf(control) < 0)
         return;
-    const Registration r = it->second;
     Forget(control);
-    QObject::disconnect(r.Destroyed);
-    control->removeEventFilter(this);
-    control->setAcceptDrops(r.AcceptedDrops);
-    QWidget* client = ClientWidget(control);
-    if (client != control) {
-        client->removeEventFilter(this);
-        client->setAcceptDrops(r.ViewportAcceptedDrops);
-    }
+    const std::vector<TWinControlProxy*> proxies = ProxiesOf(control);
+    for (auto it = proxies.rbegin(); it != proxies.rend(); ++it)
+        if ((*it)->DropTarget() == this) {
+            delete *it;
+            break;
+        }
 }
 
-// Drops a widget from the lists (also when it is being destroyed).
+// Drops a control from the lists (also when it is being destroyed).
 void TCustomDropTarget::Forget(QWidget* control)
 {
     if (target_ == control)
@@ -175,10 +165,49 @@ void TCustomDropTarget::Forget(QWidget* control)
     const int i = Targets.IndexOf(control);
     if (i >= 0)
         Targets.Delete(i);
-    registrations_.erase(control);
-    auto it = Registry().find(control);
-    if (it != Registry().end() && it->second == this)
-        Registry().erase(it);
+}
+
+// ---- proxy ----------------------------------------------------------------------------------------
+
+TWinControlProxy::TWinControlProxy(TCustomDropTarget* target, QWidget* control)
+    : QWidget(control), target_(target), control_(control)
+{
+    QObject::connect(control, &QObject::destroyed, this, Guarded([this] {
+        controlGone_ = true;
+        target_->Forget(control_);
+    }));
+    RegisterDragDrop();
+    hide();
+}
+
+TWinControlProxy::~TWinControlProxy()
+{
+    if (!controlGone_)
+        RevokeDragDrop();
+}
+
+void TWinControlProxy::RegisterDragDrop()
+{
+    QWidget* client = ClientWidget(control_);
+    acceptedDrops_ = control_->acceptDrops();
+    clientAcceptedDrops_ = client->acceptDrops();
+    control_->installEventFilter(target_);
+    control_->setAcceptDrops(true);
+    if (client != control_) {
+        client->installEventFilter(target_);
+        client->setAcceptDrops(true);
+    }
+}
+
+void TWinControlProxy::RevokeDragDrop()
+{
+    QWidget* client = ClientWidget(control_);
+    control_->removeEventFilter(target_);
+    control_->setAcceptDrops(acceptedDrops_);
+    if (client != control_) {
+        client->removeEventFilter(target_);
+        client->setAcceptDrops(clientAcceptedDrops_);
+    }
 }
 
 QWidget* TCustomDropTarget::Target() const
@@ -205,6 +234,11 @@ QPoint TCustomDropTarget::ClientPoint(const QPoint& screenPoint) const
 HRESULT TCustomDropTarget::DragEnter(std::shared_ptr<IDataObject> dataObject, int32_t keyState,
                                      const QPoint& screenPoint, int32_t& effect)
 {
+    // The data formats still belong to a transfer thread.
+    if (asyncTransfer_) {
+        effect = DROPEFFECT_NONE;
+        return E_UNEXPECTED;
+    }
     ClearData();
     DataObject = std::move(dataObject);
     target_ = FindTarget(screenPoint);
@@ -270,7 +304,7 @@ HRESULT TCustomDropTarget::DragOver(int32_t keyState, const QPoint& screenPoint,
 
 HRESULT TCustomDropTarget::DragLeave()
 {
-    ClearData();
+    ClearDragData();
     ScrollTimer->stop();
     DataObject.reset();
     DoLeave();
@@ -294,7 +328,7 @@ HRESULT TCustomDropTarget::Drop(int32_t keyState, const QPoint& screenPoint, int
         else
             DoDrop(shift, point, effect);
     }
-    ClearData();
+    ClearDragData();
     DataObject.reset();
     target_ = nullptr;
     return hr;
@@ -343,10 +377,47 @@ void TCustomDropTarget::DoScroll(const QPoint& point, TScrolDirections& scroll, 
         OnScroll(this, point, scroll, interval);
 }
 
-bool TCustomDropTarget::TransferData(int32_t)
+bool TCustomDropTarget::TransferData(int32_t effect)
 {
     ClearData();
-    return GetData();
+    auto* async = dynamic_cast<IAsyncOperation*>(DataObject.get());
+    BOOL asyncMode = 0;
+    if (!AllowAsyncTransfer || !async || !Succeeded(async->GetAsyncMode(asyncMode)) || !asyncMode)
+        return GetData();
+    if (OnStartAsyncTransfer)
+        OnStartAsyncTransfer(this);
+    asyncTransfer_ = true;
+    async->StartOperation();
+    transfer_ = new TDropTargetTransferThread(this, effect, DataObject);
+    transfer_->Start();
+    return true;
+}
+
+void TCustomDropTarget::DoEndAsyncTransfer()
+{
+    transfer_ = nullptr;  // it frees itself
+    asyncTransfer_ = false;
+    if (OnEndAsyncTransfer)
+        OnEndAsyncTransfer(this);
+}
+
+void TCustomDropTarget::ClearDragData()
+{
+    if (!asyncTransfer_)
+        ClearData();
+}
+
+IDataObject* TCustomDropTarget::CurrentDataObject() const
+{
+    if (TDropTargetTransferThread* transfer = TDropTargetTransferThread::Current())
+        return transfer->DataObject();
+    return DataObject.get();
+}
+
+void TCustomDropTarget::StopAsyncTransfer()
+{
+    delete transfer_.data();
+    asyncTransfer_ = false;
 }
 
 int32_t TCustomDropTarget::DoGetDropEffect(TShiftState shift, const QPoint& point, int32_t effect)
@@ -490,6 +561,70 @@ bool TCustomDropTarget::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
+// ---- transfer thread ---------------------------------------------------------------------------
+
+namespace {
+
+thread_local TDropTargetTransferThread* CurrentTransfer = nullptr;
+
+}  // namespace
+
+TDropTargetTransferThread::TDropTargetTransferThread(TCustomDropTarget* target, int32_t effect,
+                                                     std::shared_ptr<IDataObject> dataObject)
+    : target_(target), effect_(effect),
+      dataObject_(std::make_unique<TInterThreadDataObject>(std::move(dataObject)))
+{
+}
+
+TDropTargetTransferThread::~TDropTargetTransferThread() { Stop(); }
+
+void TDropTargetTransferThread::Start()
+{
+    thread_ = std::thread([this] { Execute(); });
+}
+
+TDropTargetTransferThread* TDropTargetTransferThread::Current() { return CurrentTransfer; }
+
+IDataObject* TDropTargetTransferThread::DataObject() const { return dataObject_.get(); }
+
+void TDropTargetTransferThread::Synchronize(const std::function<void()>& f)
+{
+    const HRESULT hr = dataObject_->Call([f] {
+        f();
+        return S_OK;
+    });
+    if (hr != S_OK)
+        throw EOleSysError(hr);
+}
+
+void TDropTargetTransferThread::Execute()
+{
+    CurrentTransfer = this;
+    HRESULT outcome = S_OK;
+    try {
+        target_->GetData();
+    } catch (...) {
+        outcome = E_UNEXPECTED;
+    }
+    dataObject_->EndOperation(outcome, effect_);
+    QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+}
+
+void TDropTargetTransferThread::customEvent(QEvent*)
+{
+    // Joining orders all the thread did before what follows.
+    thread_.join();
+    deleteLater();
+    target_->DoEndAsyncTransfer();
+}
+
+void TDropTargetTransferThread::Stop()
+{
+    dataObject_->Disconnect();
+    if (thread_.joinable())
+        thread_.join();
+}
+
 // ---- multi target ----------------------------------------------------------------------------
 
 TCustomDropMultiTarget::TCustomDropMultiTarget(QObject* AOwner) : TCustomDropTarget(AOwner)
@@ -501,6 +636,7 @@ TCustomDropMultiTarget::TCustomDropMultiTarget(QObject* AOwner) : TCustomDropTar
 
 TCustomDropMultiTarget::~TCustomDropMultiTarget()
 {
+    StopAsyncTransfer();
     while (DataFormats->Count() > 0)
         delete DataFormats->Formats(DataFormats->Count() - 1);
     DataFormats.reset();
@@ -508,8 +644,16 @@ TCustomDropMultiTarget::~TCustomDropMultiTarget()
 
 void TCustomDropMultiTarget::DoAcceptFormat(TCustomDataFormat* dataFormat, bool& accept)
 {
-    if (OnAcceptFormat)
-        OnAcceptFormat(this, dataFormat, accept);
+    if (!OnAcceptFormat)
+        return;
+    // Events fire on the main thread, also while a transfer thread fetches.
+    if (TDropTargetTransferThread* transfer = TDropTargetTransferThread::Current()) {
+        auto answer = std::make_shared<bool>(accept);
+        transfer->Synchronize([this, dataFormat, answer] { OnAcceptFormat(this, dataFormat, *answer); });
+        accept = *answer;
+        return;
+    }
+    OnAcceptFormat(this, dataFormat, accept);
 }
 
 bool TCustomDropMultiTarget::HasValidFormats(IDataObject& dataObject)
@@ -536,16 +680,17 @@ bool TCustomDropMultiTarget::HasValidFormats(IDataObject& dataObject)
 
 bool TCustomDropMultiTarget::GetData()
 {
-    if (!DataObject)
+    IDataObject* data = CurrentDataObject();
+    if (!data)
         return false;
     bool result = false;
     for (int i = 0; i < DataFormats->Count(); ++i) {
         TCustomDataFormat* df = DataFormats->Formats(i);
-        if (!df->HasValidFormats(*DataObject))
+        if (!df->HasValidFormats(*data))
             continue;
         bool accept = true;
         DoAcceptFormat(df, accept);
-        if (accept && df->GetData(*DataObject))
+        if (accept && df->GetData(*data))
             result = true;
     }
     return result;
@@ -553,6 +698,8 @@ bool TCustomDropMultiTarget::GetData()
 
 void TCustomDropMultiTarget::ClearData()
 {
+    if (AsyncTransfer())
+        throw Exception("Can't clear data while async data transfer is in progress");
     for (int i = 0; i < DataFormats->Count(); ++i)
         DataFormats->Formats(i)->Clear();
 }

@@ -9,11 +9,13 @@
 
 #include <QPointer>
 #include <QRect>
+#include <QWidget>
 #include <functional>
-#include <map>
+#include <thread>
 
 class QTimer;
-class QWidget;
+class TDropTargetTransferThread;
+class TInterThreadDataObject;
 
 enum TScrolDirection : uint8_t { sdUp, sdDown, sdLeft, sdRight };
 using TScrolDirections = uint8_t;  // bit n = ordinal n
@@ -69,8 +71,20 @@ public:
     QRect NoScrollZone;
     QTimer* ScrollTimer;  // owned (child)
 
-    // Makes the widget accept drops through this target (a widget registered
-    // with another target leaves it); without MultiTarget the others go.
+    // With AllowAsyncTransfer, a drop whose source offers an asynchronous
+    // operation is fetched by a TDropTargetTransferThread: OnStartAsyncTransfer
+    // fires as it starts, OnEndAsyncTransfer on the main thread once it has
+    // ended (AsyncTransfer is false again by then). Until then the data
+    // formats belong to the thread: they outlive the drop, ClearData raises
+    // and a new drag is refused.
+    TNotifyEvent OnEndAsyncTransfer;
+    TNotifyEvent OnStartAsyncTransfer;
+    bool AllowAsyncTransfer = false;
+    bool AsyncTransfer() const { return asyncTransfer_; }
+
+    // Makes the widget accept drops through this target, by a
+    // TWinControlProxy (a widget registered with another target leaves it);
+    // without MultiTarget the others go.
     void Register(QWidget* control);
     // One widget; null: every one.
     void Unregister(QWidget* control);
@@ -105,20 +119,81 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // The data object GetData reads: on the transfer thread the one handed to
+    // it, elsewhere DataObject.
+    IDataObject* CurrentDataObject() const;
+    // Stops a running transfer thread and waits for it; its end is not
+    // reported. Every destructor calls it first, before anything the thread
+    // may use (the class's operations among them) goes.
+    void StopAsyncTransfer();
 
 private:
+    friend class TDropTargetTransferThread;
+    friend class TWinControlProxy;
+    void DoEndAsyncTransfer();
+    // Clears the data formats unless a transfer thread fills them.
+    void ClearDragData();
     void AutoScrollTick();
     void Forget(QWidget* control);
     QPoint ClientPoint(const QPoint& screenPoint) const;
 
     QPointer<QWidget> target_;
     QWidget* dropHost_ = nullptr;  // receiver of the Qt event being handled
-    struct Registration {
-        bool AcceptedDrops;
-        bool ViewportAcceptedDrops;
-        QMetaObject::Connection Destroyed;
-    };
-    std::map<QWidget*, Registration> registrations_;
+    bool asyncTransfer_ = false;
+    QPointer<TDropTargetTransferThread> transfer_;
+};
+
+// The registration of one control with a drop target: a hidden child of the
+// control, which the target frees when it unregisters the control. Made, it
+// registers the control (and its viewport) for drops through the target, whose
+// event filter then sees their drag events; freed, it revokes that and gives
+// the control back its own setting, unless the control itself is going.
+class TWinControlProxy : public QWidget {
+public:
+    TWinControlProxy(TCustomDropTarget* target, QWidget* control);
+    ~TWinControlProxy() override;
+    TCustomDropTarget* DropTarget() const { return target_; }
+
+private:
+    void RegisterDragDrop();
+    void RevokeDragDrop();
+
+    TCustomDropTarget* const target_;
+    QWidget* const control_;
+    bool acceptedDrops_ = false;
+    bool clientAcceptedDrops_ = false;
+    bool controlGone_ = false;
+};
+
+// Fetches the data of a drop on a thread of its own. Created suspended
+// (Start runs it) and freed once it has ended; its end is the target's, on
+// the main thread. The data object reaches it as a TInterThreadDataObject, so
+// that the source is only ever called on the main thread.
+class TDropTargetTransferThread : public QObject {
+public:
+    TDropTargetTransferThread(TCustomDropTarget* target, int32_t effect, std::shared_ptr<IDataObject> dataObject);
+    ~TDropTargetTransferThread() override;
+    void Start();
+    // The transfer thread the caller runs on, else nil.
+    static TDropTargetTransferThread* Current();
+    IDataObject* DataObject() const;
+    // Runs f on the main thread while this thread waits; raises when the
+    // transfer has been stopped.
+    void Synchronize(const std::function<void()>& f);
+    // Main thread: fails the calls waiting for it and waits for the end.
+    void Stop();
+
+protected:
+    // The end, on the main thread.
+    void customEvent(QEvent* event) override;
+
+private:
+    void Execute();
+
+    TCustomDropTarget* const target_;
+    const int32_t effect_;
+    std::unique_ptr<TInterThreadDataObject> dataObject_;
+    std::thread thread_;
 };
 
 class TCustomDropMultiTarget : public TCustomDropTarget {
@@ -138,6 +213,7 @@ class TDropEmptyTarget : public TCustomDropMultiTarget {
 public:
     LUMI_CLASSNAME(TDropEmptyTarget)
     using TCustomDropMultiTarget::TCustomDropMultiTarget;
+    ~TDropEmptyTarget() override { StopAsyncTransfer(); }
 };
 
 // Refuses every drop.

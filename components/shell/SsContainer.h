@@ -106,7 +106,12 @@ public:
 
     // Calls action for each datum until it answers false.
     virtual void IterateData(const std::function<bool(void* data, void* other)>& action, void* other) {}
+    // Slots no container of the library fills.
+    virtual void EmptyHookA() {}
+    virtual void GetZeroSizes(int32_t& size1, int32_t& size2, int32_t& size3) const { size1 = size2 = size3 = 0; }
+    virtual void EmptyHookB(void* arg1, void* arg2) {}
     virtual bool IsPlainDataList() const { return false; }
+    virtual bool IsSecondFlagSet() const { return false; }
     virtual void Clear() = 0;
     virtual int DoCompare(void* data1, void* data2);
     virtual void DoDisposeData(void* data);

@@ -2,9 +2,14 @@
 
 #include "SsNamespace.h"
 
+#include <QDrag>
 #include <QDropEvent>
 #include <QFile>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QTimer>
 #include <QUrl>
 
 using namespace Ole;
@@ -16,6 +21,71 @@ void PutU32(QByteArray& b, uint32_t v)
         b.append(char((v >> (8 * i)) & 0xFF));
 }
 }  // namespace
+
+// ---- drop source ---------------------------------------------------------------------------------
+
+HRESULT TSsDropSource::QueryContinueDrag(bool escapePressed, int32_t keyState) const
+{
+    if (escapePressed)
+        return DRAGDROP_S_CANCEL;
+    if (!(keyState & MK_LBUTTON))
+        return DRAGDROP_S_DROP;
+    return S_OK;
+}
+
+HRESULT TSsDropSource::GiveFeedback(int32_t) const
+{
+    return DRAGDROP_S_USEDEFAULTCURSORS;
+}
+
+namespace {
+// Puts the source's questions to it while Qt's drag loop runs. Installed
+// once the loop runs, it sees the keys and buttons before the loop does.
+class TDragLoopQuestions : public QObject {
+public:
+    explicit TDragLoopQuestions(const TSsDropSource& source) : source_(source) {}
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        bool escape = false;
+        int32_t keyState;
+        switch (e->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
+            const auto* k = static_cast<QKeyEvent*>(e);
+            escape = e->type() == QEvent::KeyPress && k->key() == Qt::Key_Escape;
+            keyState = KeyStateOf(k->modifiers(), QGuiApplication::mouseButtons());
+            break;
+        }
+        case QEvent::MouseButtonRelease: {
+            const auto* m = static_cast<QMouseEvent*>(e);
+            keyState = KeyStateOf(m->modifiers(), m->buttons());
+            break;
+        }
+        default: return false;
+        }
+        if (source_.QueryContinueDrag(escape, keyState) != DRAGDROP_S_CANCEL)
+            return false;  // Qt's loop goes on or drops as the source said
+        QDrag::cancel();
+        return true;
+    }
+
+private:
+    const TSsDropSource& source_;
+};
+}  // namespace
+
+int32_t SsDoDragDrop(QDrag& drag, const TSsDropSource& source, int32_t allowedEffects)
+{
+    TDragLoopQuestions questions(source);
+    QObject::connect(&drag, &QDrag::actionChanged, &questions,
+                     [&](Qt::DropAction action) { source.GiveFeedback(DropEffectsOfActions(action)); });
+    // A zero timer fires inside the drag's own event loop: installed then,
+    // the questions come before the loop's own filter.
+    QTimer::singleShot(0, &questions, [&] { qApp->installEventFilter(&questions); });
+    const Qt::DropAction action = drag.exec(DropActionsOfEffects(allowedEffects));
+    qApp->removeEventFilter(&questions);
+    return action == Qt::IgnoreAction ? DROPEFFECT_NONE : DropEffectsOfActions(action);
+}
 
 // ---- data object --------------------------------------------------------------------------------
 

@@ -9,8 +9,25 @@
 #include <memory>
 #include <vector>
 
+class QDrag;
 class QDropEvent;
 class QMimeData;
+
+// Answers the drag loop while shell items are dragged out.
+class TSsDropSource {
+public:
+    virtual ~TSsDropSource() = default;
+    // DRAGDROP_S_CANCEL when Escape was pressed, DRAGDROP_S_DROP once the
+    // left button is up, else S_OK (go on).
+    virtual HRESULT QueryContinueDrag(bool escapePressed, int32_t keyState) const;
+    // The default cursors, always.
+    virtual HRESULT GiveFeedback(int32_t effect) const;
+};
+
+// The drag loop: runs the drag with the allowed effects, asking Source at
+// each key and button change whether to go on, drop or cancel, and telling
+// it each change of the effect. Answers the effect done (none when cancelled).
+int32_t SsDoDragDrop(QDrag& drag, const TSsDropSource& source, int32_t allowedEffects);
 
 // The enumerator of the data object's formats.
 using TSsEnumFormatEtc = TStdEnumFormatEtc;

@@ -1,4 +1,5 @@
 #include "SsNamespace.h"
+#include "SsContextMenu.h"
 #include "Application.h"
 
 
@@ -391,6 +392,28 @@ bool CopyEntry(const QString& from, const QString& to)
     return QFile::copy(from, to);
 }
 }  // namespace
+
+std::unique_ptr<TSsContextMenu> TSsNamespaceFolder::GetUIObjectOf(int count,
+                                                                   const TSsIdList* const* idLists) const
+{
+    if (count <= 0 || !idLists)
+        return nullptr;
+    constexpr uint32_t asked = SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANRENAME | SFGAO_CANDELETE |
+                               SFGAO_DROPTARGET | SFGAO_FOLDER | SFGAO_FILESYSTEM;
+    QStringList paths;
+    std::vector<uint32_t> attributes;
+    for (int i = 0; i < count; ++i) {
+        const TSsIdList* rel = idLists[i];
+        if (!rel || rel->Count() == 0)
+            return nullptr;
+        const uint32_t a = GetAttributesOf(*rel, asked);
+        if (!(a & SFGAO_FILESYSTEM))
+            return nullptr;
+        paths << ChildPath(*rel);
+        attributes.push_back(a);
+    }
+    return std::make_unique<TSsContextMenu>(paths, attributes);
+}
 
 QString SsFreeFileName(const QString& folder, const QString& name)
 {

@@ -87,6 +87,7 @@ QString SsIdListToPath(const TSsIdList* list);
 int SsGetDriveType(const QString& path);
 
 class TSsFolderDropTarget;
+class TSsContextMenu;
 
 class TSsNamespaceFolder {
 public:
@@ -117,6 +118,9 @@ public:
     bool GetFileData(const TSsIdList& rel, TSsFindData& data) const;
     // The drop target of a child folder (nil for anything else).
     std::unique_ptr<TSsFolderDropTarget> GetDropTarget(const TSsIdList& rel) const;
+    // The context menu of Count children (nil when there are none, or one of
+    // them is no existing entry).
+    std::unique_ptr<TSsContextMenu> GetUIObjectOf(int count, const TSsIdList* const* idLists) const;
 
     explicit TSsNamespaceFolder(const TSsIdList& abs);
 

@@ -178,7 +178,7 @@ TSsToken* TSsStreamRegEx::Compile(const AnsiString& text)
     bool inTag = false;
     TSsToken* list = nullptr;
     try {
-        list = MakeList(text, i, false, inTag);
+        list = MakePattern(text, i, false, inTag);
         if (i < text.size())
             RaiseSsError<ESsRegExError>(SsscPatternSyntax);
         if (inTag)
@@ -251,7 +251,7 @@ void TSsStreamRegEx::ParseClass(const AnsiString& p, size_t& i, TSsToken* t)
     SetClassText(t, chars);
 }
 
-TSsToken* TSsStreamRegEx::MakeList(const AnsiString& p, size_t& i, bool inGroup, bool& inTag)
+TSsToken* TSsStreamRegEx::MakePattern(const AnsiString& p, size_t& i, bool inGroup, bool& inTag)
 {
     TSsToken* head = heap_.New();
     TSsToken* last = head;
@@ -293,7 +293,7 @@ TSsToken* TSsStreamRegEx::MakeList(const AnsiString& p, size_t& i, bool inGroup,
             case '(': {
                 const size_t open = ++i;
                 TSsToken* g = append(tkGroup);
-                g->Nested = MakeList(p, i, true, inTag);
+                g->Nested = MakePattern(p, i, true, inTag);
                 if (i == 0 || i > p.size() || p[i - 1] != ')' || i - 1 < open)
                     RaiseSsError<ESsRegExError>(SsscUnbalancedParens);
                 const AnsiString inner = p.substr(open, i - 1 - open);

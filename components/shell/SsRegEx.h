@@ -97,7 +97,7 @@ public:
 private:
     // Compiles a pattern text; raises the pattern's error and leaves nil.
     TSsToken* Compile(const AnsiString& text);
-    TSsToken* MakeList(const AnsiString& p, size_t& i, bool inGroup, bool& inTag);
+    TSsToken* MakePattern(const AnsiString& p, size_t& i, bool inGroup, bool& inTag);
     void ParseClass(const AnsiString& p, size_t& i, TSsToken* t);
     void SetClassText(TSsToken* t, const AnsiString& chars);
     bool Find(TSsToken* list, const AnsiString& text, TSsMatchPosition& pos) const;

@@ -1,10 +1,14 @@
 #include "SsShellController.h"
 
+#include "SsContextMenu.h"
 #include "SsShellListView.h"
 #include "SsShellTreeView.h"
 #include "SysUtils.h"
 
 #include <QDir>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPainter>
 #include <QStandardPaths>
 
 // ---- special folders -------------------------------------------------------------------
@@ -65,7 +69,16 @@ PSsIdList SHGetSpecialFolderLocation(TSsSpecialRootFolder folder)
 
 TSsCustomShellController::TSsCustomShellController() : DesktopFolder(TSsNamespaceFolder::Desktop()) {}
 
-TSsCustomShellController::~TSsCustomShellController() = default;
+TSsCustomShellController::~TSsCustomShellController()
+{
+    StopAnimation();
+}
+
+void TSsCustomShellController::StopAnimation()
+{
+    delete Animation.data();
+    Animation = nullptr;
+}
 
 void TSsCustomShellController::EnumerateFolder(const TSsIdList* idList, TSsEnumMode mode)
 {
@@ -94,11 +107,21 @@ void TSsCustomShellController::EnumerateFolder(const TSsIdList* idList, TSsEnumM
         flags = SHCONTF_NONFOLDERS | SHCONTF_FOLDERS;
         if (ListView && (ListView->Options & loShowHidden))
             flags |= SHCONTF_INCLUDEHIDDEN;
+        // A folder without a file-system path is read by the shell itself.
+        if (folder->Path().isEmpty())
+            ShowSearchAnimation(this);
     }
+    // The animation goes with the first item, or with the end however the
+    // enumeration ends.
+    struct TAnimationEnd {
+        TSsCustomShellController& c;
+        ~TAnimationEnd() { c.StopAnimation(); }
+    } animationEnd{*this};
     const auto children = folder->EnumObjects(flags);
     if (!children)
         return;
     for (const QByteArray& child : *children) {
+        StopAnimation();
         TSsIdList rel({child});
         PSsIdList abs = SsILCombine(idList, &rel);
         if (mode == emList) {
@@ -111,26 +134,145 @@ void TSsCustomShellController::EnumerateFolder(const TSsIdList* idList, TSsEnumM
         }
         if (!TreeView)
             return;
-        auto item = std::make_unique<TSsShellFolder>(abs.get(), this, folder);
-        bool accept = true;
-        TreeView->DoFilterItem(item.get(), accept);
-        if (!accept)
-            continue;
-        const bool showFiles = TreeView->Options() & toShowFiles;
-        const bool isFolder = item->IsFolder();
-        bool button = false;
-        if (item->HasSubFolder() || (showFiles && isFolder)) {
-            const int type = SsGetDriveType(item->Path);
-            button = type == DRIVE_REMOVABLE || type == DRIVE_NO_ROOT_DIR || type == DRIVE_CDROM ||
-                     type == DRIVE_REMOTE;
-            if (!button) {
-                PSsNamespaceFolder sub = folder->BindToObject(rel);
-                button = sub && sub->EnumObjects(SHCONTF_FOLDERS).has_value();
-            }
-        }
-        item->OwnerList = &TreeView->FolderList();
-        TreeView->AddFolderNode(TargetNode, std::move(item), button);
+        AddTreeItem(folder, rel, std::make_unique<TSsShellFolder>(abs.get(), this, folder));
     }
+}
+
+void TSsCustomShellController::AddTreeItem(const PSsNamespaceFolder& folder, const TSsIdList& rel,
+                                           std::unique_ptr<TSsShellFolder> item)
+{
+    bool accept = true;
+    TreeView->DoFilterItem(item.get(), accept);
+    if (!accept)
+        return;
+    const bool showFiles = TreeView->Options() & toShowFiles;
+    const bool isFolder = item->IsFolder();
+    bool button = false;
+    if (item->HasSubFolder() || (showFiles && isFolder)) {
+        const int type = SsGetDriveType(item->Path);
+        button = type == DRIVE_REMOVABLE || type == DRIVE_NO_ROOT_DIR || type == DRIVE_CDROM ||
+                 type == DRIVE_REMOTE;
+        if (!button) {
+            PSsNamespaceFolder sub = folder->BindToObject(rel);
+            button = sub && sub->EnumObjects(SHCONTF_FOLDERS).has_value();
+        }
+    }
+    item->OwnerList = &TreeView->FolderList();
+    TreeView->AddFolderNode(TargetNode, std::move(item), button);
+}
+
+// ---- search animation ------------------------------------------------------------------------
+
+TSsAnimate::TSsAnimate(QWidget* parent) : QWidget(parent)
+{
+    resize(80, 60);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAutoFillBackground(true);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+        frame_ = (frame_ + 1) % FrameCount;
+        update();
+    });
+}
+
+void TSsAnimate::SetColor(const QColor& color)
+{
+    QPalette p = palette();
+    p.setColor(QPalette::Window, color);
+    setPalette(p);
+}
+
+void TSsAnimate::SetActive(bool value)
+{
+    if (value) {
+        timer_.start(100);
+        // The first frame shows even when no event is handled before the end.
+        repaint();
+    } else
+        timer_.stop();
+}
+
+void TSsAnimate::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    // The folder.
+    const QRectF folder(width() / 2.0 - 22, height() / 2.0 - 12, 44, 28);
+    p.setPen(QColor(150, 120, 30));
+    p.setBrush(QColor(240, 200, 80));
+    p.drawRect(QRectF(folder.left(), folder.top() - 5, 18, 6));
+    p.drawRect(folder);
+    // The glass sweeps to and fro across it.
+    const int half = FrameCount / 2;
+    const int step = frame_ < half ? frame_ : FrameCount - frame_;
+    const QPointF centre(folder.left() + 6 + step * (folder.width() - 12) / half, folder.center().y() - 2);
+    p.setPen(QPen(QColor(60, 60, 60), 3));
+    p.drawLine(centre + QPointF(6, 6), centre + QPointF(13, 13));
+    p.setPen(QPen(QColor(60, 60, 60), 2));
+    p.setBrush(QColor(200, 230, 255, 160));
+    p.drawEllipse(centre, 8, 8);
+}
+
+void ShowSearchAnimation(TSsCustomShellController* Controller)
+{
+    TSsCustomShellListView* list = Controller ? Controller->ListView : nullptr;
+    if (!list || !list->isVisible())
+        return;
+    Controller->StopAnimation();
+    auto* animation = new TSsAnimate(list);
+    animation->move(list->width() / 2 - animation->width() / 2, list->height() / 2 - animation->height() / 2);
+    animation->SetColor(list->palette().color(QPalette::Base));
+    animation->show();
+    animation->raise();
+    animation->SetActive(true);
+    Controller->Animation = animation;
+}
+
+// ---- context menu ----------------------------------------------------------------------------------
+
+std::function<int(QMenu& Menu, const QPoint& ScreenPos)> SsTrackPopupMenuHook;
+
+int SsTrackPopupMenu(QMenu& Menu, const QPoint& ScreenPos)
+{
+    if (SsTrackPopupMenuHook)
+        return SsTrackPopupMenuHook(Menu, ScreenPos);
+    const QAction* chosen = Menu.exec(ScreenPos);
+    return chosen ? chosen->data().toInt() : 0;
+}
+
+int ShowShellContextMenu(TSsCustomShellController* Controller, QWidget* Control,
+                         const TSsNamespaceFolder* Folder, QWidget* Window, int X, int Y, int Count,
+                         const TSsIdList* const* IdLists)
+{
+    if (!Folder && Controller)
+        Folder = Controller->DesktopFolder.get();
+    std::unique_ptr<TSsContextMenu> contextMenu = Folder ? Folder->GetUIObjectOf(Count, IdLists) : nullptr;
+    if (!contextMenu)
+        return -1;
+    bool canRename = false;
+    bool extended = false;
+    if (const auto* tree = qobject_cast<TSsCustomShellTreeView*>(Control)) {
+        canRename = tree->Options() & toAllowRename;
+        extended = tree->Options() & toExtendedMenu;
+    } else if (const auto* list = qobject_cast<TSsCustomShellListView*>(Control))
+        canRename = list->Options & loAllowRename;
+    uint32_t flags = CMF_EXPLORE;
+    if (canRename)
+        flags |= CMF_CANRENAME;
+    // Shift as the input handled so far left it, as the click that opened the menu saw it.
+    if (extended && (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier))
+        flags |= CMF_EXTENDEDVERBS;
+    QMenu menu(Window);
+    if (contextMenu->QueryContextMenu(menu, 1, 0x7FFF, flags) <= 0)
+        return -1;
+    const int command = SsTrackPopupMenu(menu, QPoint(X, Y));
+    if (command <= 0)
+        return -1;
+    TSsCMInvokeCommandInfo info;
+    info.Window = Window;
+    info.Verb = command - 1;
+    info.Show = SW_SHOWNORMAL;
+    contextMenu->InvokeCommand(info);
+    return command;
 }
 
 // ---- enumerator --------------------------------------------------------------------------------

@@ -3,10 +3,13 @@
 // tree or the list) and the enumerator component built on it.
 #include "SsShellItem.h"
 
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
 #include <functional>
 #include <memory>
 
-class QWidget;
+class QMenu;
 class QTreeWidgetItem;
 class TSsCustomShellTreeView;
 class TSsCustomShellListView;
@@ -34,6 +37,26 @@ PSsIdList SHGetSpecialFolderLocation(TSsSpecialRootFolder folder);
 
 enum TSsEnumMode { emTree = 0, emList = 1 };
 
+// The find-folder animation played while a slow folder is read: a
+// magnifying glass sweeping over a folder, on the colour of its control.
+class TSsAnimate : public QWidget {
+    Q_OBJECT
+public:
+    explicit TSsAnimate(QWidget* parent);
+    void SetColor(const QColor& color);
+    bool Active() const { return timer_.isActive(); }
+    void SetActive(bool value);
+    int Frame() const { return frame_; }
+    static constexpr int FrameCount = 8;
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    QTimer timer_;
+    int frame_ = 0;
+};
+
 class TSsCustomShellController : public TSsComponent {
 public:
     LUMI_CLASSNAME(TSsCustomShellController)
@@ -45,15 +68,41 @@ public:
     TSsCustomShellListView* ListView = nullptr;     // linked list (not owned)
     TSsCustomShellTreeView* TreeView = nullptr;     // linked tree (not owned)
     QTreeWidgetItem* TargetNode = nullptr;          // node the next tree enumeration fills
+    QPointer<TSsAnimate> Animation;                 // running search animation, or nil
     TSsShellItemList ItemList;
     // The system image lists (shared).
     TSsSystemImageList& Images() const { return TSsSystemImageList::Instance(); }
 
     // Enumerates a folder into the linked tree (under TargetNode) or list.
+    // A folder of the list that is no file-system folder shows the search
+    // animation until its first item arrives or the enumeration ends.
     void EnumerateFolder(const TSsIdList* idList, TSsEnumMode mode);
+    // Frees the search animation, if any.
+    void StopAnimation();
+
+private:
+    void AddTreeItem(const PSsNamespaceFolder& folder, const TSsIdList& rel,
+                     std::unique_ptr<TSsShellFolder> item);
 };
 
-enum TSsEnumeratorOption { eoIncludeFolders = 1, eoIncludeHidden = 2, eoIncludeNonFolders = 4 };
+// Shows the search animation centred on the linked list when it is showing.
+void ShowSearchAnimation(TSsCustomShellController* Controller);
+
+// The popup of a context menu at a screen point: the chosen command id, 0
+// when the menu was dismissed. When set, the hook stands in for the user.
+extern std::function<int(QMenu& Menu, const QPoint& ScreenPos)> SsTrackPopupMenuHook;
+int SsTrackPopupMenu(QMenu& Menu, const QPoint& ScreenPos);
+
+// Pops up the context menu of Count items of Folder (nil: the desktop) at
+// the screen point (X, Y) and carries out the chosen command. Rename is
+// offered when Control allows renaming, the extended verbs with Shift held
+// when it asks for them. Answers the chosen command id (the rename command
+// is cvRename + 1, 19), -1 when nothing was chosen.
+int ShowShellContextMenu(TSsCustomShellController* Controller, QWidget* Control,
+                         const TSsNamespaceFolder* Folder, QWidget* Window, int X, int Y, int Count,
+                         const TSsIdList* const* IdLists);
+
+enum TSsEnumeratorOptions { eoIncludeFolders = 1, eoIncludeHidden = 2, eoIncludeNonFolders = 4 };
 using TSsEnumeratorOptionsSet = uint8_t;
 enum TSsSortDirection { sdAscending, sdDescending, sdToggle };
 using TSsEnumItemEvent = std::function<void(TObject* sender, TSsShellItem* item, bool& accept)>;

@@ -1,4 +1,5 @@
 #include "SsShellItem.h"
+#include "SsShellController.h"
 
 
 #include <QDesktopServices>
@@ -77,11 +78,17 @@ void GetShellItemImages(const TSsIdList* idList, int& image, int& openImage, int
 
 // ---- items ------------------------------------------------------------------------------
 
-TSsShellItem::TSsShellItem(TSsCustomShellController* controller) : Controller(controller) {}
+TSsShellItem::TSsShellItem(TSsCustomShellController* controller) : Controller(controller)
+{
+    if (!Controller) {
+        ownController_ = std::make_unique<TSsCustomShellController>();
+        Controller = ownController_.get();
+    }
+}
 
 TSsShellItem::TSsShellItem(const TSsIdList* idList, TSsCustomShellController* controller,
                            PSsNamespaceFolder parent)
-    : Controller(controller)
+    : TSsShellItem(controller)
 {
     if (!idList)
         return;
@@ -131,7 +138,8 @@ void TSsShellItem::Assign(const TSsShellItem& source)
 {
     CopyData(source);
     RelativeList = SsILClone(source.RelativeList.get());
-    Controller = source.Controller;
+    if (!source.ownController_)
+        Controller = source.Controller;
 }
 
 int64_t TSsShellItem::GetSize()

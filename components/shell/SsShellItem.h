@@ -16,9 +16,12 @@ class TSsCustomShellController;
 class TSsShellItem : public TObject {
 public:
     LUMI_CLASSNAME(TSsShellItem)
-    // An empty item. The controller may be nil: the desktop folder and the
-    // image lists it would supply are shared by the whole process here.
+    // An empty item. Without a controller the item makes one of its own.
     explicit TSsShellItem(TSsCustomShellController* controller);
+    static std::unique_ptr<TSsShellItem> CreateForController(TSsCustomShellController* controller)
+    {
+        return std::make_unique<TSsShellItem>(controller);
+    }
     // The item of an absolute list. Parent is the folder that holds it when
     // the caller has it at hand (else it is bound from the desktop).
     TSsShellItem(const TSsIdList* idList, TSsCustomShellController* controller,
@@ -27,7 +30,8 @@ public:
     TSsShellItem(const TSsShellItem&) = delete;
     TSsShellItem& operator=(const TSsShellItem&) = delete;
 
-    // Copies everything but the column texts (emptied); the controller too.
+    // Copies everything but the column texts (emptied); the controller too,
+    // unless it is the source's own.
     virtual void Assign(const TSsShellItem& source);
 
     // Sub-item texts of the file list: size, type, modified, attributes.
@@ -86,12 +90,17 @@ protected:
     int openImageIndex_ = -1;
     int overlayIndex_ = -1;
     std::unique_ptr<QIcon> largeIcon_;
+    std::unique_ptr<TSsCustomShellController> ownController_;
 };
 
 class TSsShellFolder : public TSsShellItem {
 public:
     LUMI_CLASSNAME(TSsShellFolder)
     explicit TSsShellFolder(TSsCustomShellController* controller);
+    static std::unique_ptr<TSsShellFolder> CreateForController(TSsCustomShellController* controller)
+    {
+        return std::make_unique<TSsShellFolder>(controller);
+    }
     TSsShellFolder(const TSsIdList* idList, TSsCustomShellController* controller,
                    PSsNamespaceFolder parent = nullptr);
     // Keeps its own controller, level and temporary flag.

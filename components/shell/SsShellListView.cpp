@@ -1,6 +1,7 @@
 #include "SsShellListView.h"
 #include "Application.h"
 
+#include "SsContextMenu.h"
 #include "SsDataObject.h"
 #include "SsShellTreeView.h"
 
@@ -301,8 +302,35 @@ void TSsCustomShellListView::showEvent(QShowEvent* e)
 
 void TSsCustomShellListView::contextMenuEvent(QContextMenuEvent* e)
 {
-    // The shell's verbs have no counterpart; the view menu is offered.
-    menu_->popup(e->globalPos());
+    // The view menu shows where no item menu does: one menu at a time.
+    const int focused = FocusedRow();
+    if ((Options & loShellMenu) && RowItem(focused))
+        ShowShellMenu(focused, e);
+    else
+        menu_->popup(e->globalPos());
+}
+
+void TSsCustomShellListView::ShowShellMenu(int focused, QContextMenuEvent* e)
+{
+    std::vector<int> rows;
+    for (const QModelIndex& i : listView_->selectionModel()->selectedRows())
+        rows.push_back(i.row());
+    std::sort(rows.begin(), rows.end());
+    if (rows.size() < 2)
+        rows = {focused};
+    std::vector<const TSsIdList*> lists;
+    for (int row : rows)
+        if (TSsShellItem* item = RowItem(row); item && item->RelativeList)
+            lists.push_back(item->RelativeList.get());
+    TSsShellItem* item = RowItem(focused);
+    QAbstractItemView* view = ActiveView();
+    const QPoint at = e->reason() == QContextMenuEvent::Mouse
+                          ? e->globalPos()
+                          : view->viewport()->mapToGlobal(view->visualRect(model_->index(focused, 0)).center());
+    const int command = ShowShellContextMenu(controller_.get(), this, item->ParentFolder.get(), this, at.x(),
+                                             at.y(), int(lists.size()), lists.data());
+    if (command == cvRename + 1 && FocusedRow() >= 0)
+        view->edit(model_->index(FocusedRow(), 0));
 }
 
 // ---- properties ------------------------------------------------------------------------------------
@@ -495,7 +523,7 @@ void TSsCustomShellListView::RebuildSelection()
     std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     for (const QModelIndex& i : rows)
         if (TSsShellItem* item = RowItem(i.row())) {
-            auto copy = std::make_unique<TSsShellItem>(controller_.get());
+            auto copy = TSsShellItem::CreateForController(controller_.get());
             copy->Assign(*item);
             selection_.Add(std::move(copy));
         }
@@ -897,7 +925,8 @@ void TSsCustomShellListView::BeginDrag(int row)
         drag->setPixmap(pm);
     }
     drag->setHotSpot(QPoint(0, 0));
-    drag->exec(DropActionsOfEffects(effects));
+    const TSsDropSource source;
+    SsDoDragDrop(*drag, source, effects);
     if (controller_)
         controller_->DragSource = nullptr;
 }
@@ -986,7 +1015,7 @@ void TSsCustomShellListView::DragMove(QDragMoveEvent* e)
     TSsShellItem* item = RowItem(row);
     if (item && (!hovered_ || !SsILIsEqual(hovered_->AbsoluteList.get(), item->AbsoluteList.get()))) {
         const int old = dropRow_;
-        hovered_ = std::make_unique<TSsShellItem>(controller_.get());
+        hovered_ = TSsShellItem::CreateForController(controller_.get());
         hovered_->Assign(*item);
         dropRow_ = row;
         model_->RowChanged(old);

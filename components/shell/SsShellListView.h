@@ -157,6 +157,8 @@ private:
     void RowsChanged();
     void ItemRenamed(int row, const QString& newName);
     void ConfigureView();
+    // The shell's context menu of the focused row, or of all selected rows.
+    void ShowShellMenu(int focused, QContextMenuEvent* e);
     // Keeps the focused and selected items across a change of row order.
     void Reorder(const std::function<void()>& change);
     std::unique_ptr<TSsFolderDropTarget> DropTargetOf(TSsShellItem* item) const;

@@ -47,12 +47,12 @@ constexpr uint32_t SHCNE_ASSOCCHANGED = 0x08000000;
 // The event mask a set of notify events registers for.
 uint32_t SsNotifyEventMask(TSsNotifyEventsSet events);
 
-using TSsShellNotifyEvent1 = std::function<void(TObject* sender, TSsShellItem* item)>;
+using TSsShellNotifyEvent1 = std::function<void(TObject* Sender, TSsShellItem* ShellItem)>;
 using TSsShellNotifyEvent2 =
-    std::function<void(TObject* sender, TSsShellItem* oldItem, TSsShellItem* newItem)>;
-using TSsShellNotifyEvent3 = std::function<void(TObject* sender, TSsShellItem* oldItem,
-                                                TSsShellItem* newItem, TSsNotifyEventsSet events)>;
-using TSsShellNotifyEvent4 = std::function<void(TObject* sender, uint32_t drive)>;
+    std::function<void(TObject* Sender, TSsShellItem* OldShellItem, TSsShellItem* NewShellItem)>;
+using TSsShellNotifyEvent3 = std::function<void(TObject* Sender, TSsShellItem* OldShellItem,
+                                                TSsShellItem* NewShellItem, TSsNotifyEventsSet Events)>;
+using TSsShellNotifyEvent4 = std::function<void(TObject* Sender, uint32_t Drive)>;
 
 // One queued notice.
 class TSsNotificationItem {

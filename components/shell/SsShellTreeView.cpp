@@ -1,11 +1,16 @@
 #include "SsShellTreeView.h"
 #include "Application.h"
 
+#include "SsContextMenu.h"
 #include "SsDataObject.h"
 #include "SsShellListView.h"
 #include "WaitCursor.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QStyledItemDelegate>
+#include <QContextMenuEvent>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QFileInfo>
@@ -19,15 +24,51 @@ using namespace Ole;
 
 namespace {
 constexpr int NodeDataRole = Qt::UserRole;
-
-QIcon NodeIcon(int image, int openImage, int overlay)
-{
-    const TSsSystemImageList& images = TSsSystemImageList::Instance();
-    QIcon icon(images.Pixmap(image, SsSmallIconSize, overlay));
-    icon.addPixmap(images.Pixmap(openImage, SsSmallIconSize, overlay), QIcon::Selected);
-    return icon;
-}
 }  // namespace
+
+// Draws the nodes: their images asked of the tree at each drawing, then the
+// tree's custom draw.
+class TSsTreeItemDelegate : public QStyledItemDelegate {
+public:
+    explicit TSsTreeItemDelegate(TSsCustomShellTreeView& tree) : QStyledItemDelegate(&tree), tree_(tree) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QTreeWidgetItem* node = tree_.itemFromIndex(index);
+        if (node) {
+            tree_.GetImageIndex(node);
+            tree_.GetSelectedIndex(node);
+        }
+        QStyleOptionViewItem state = option;
+        initStyleOption(&state, index);
+        bool defaultDraw = true;
+        if (node)
+            tree_.CustomDrawItem(&tree_, node, state, defaultDraw);
+        if (!defaultDraw)
+            return;
+        const QWidget* widget = state.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &state, painter, widget);
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QVariant image = index.data(TSsCustomShellTreeView::ImageIndexRole);
+        if (!image.isValid())
+            return;
+        const bool selected = option->state & QStyle::State_Selected;
+        const int shown = selected ? index.data(TSsCustomShellTreeView::SelectedIndexRole).toInt() : image.toInt();
+        const int overlay = index.data(TSsCustomShellTreeView::OverlayIndexRole).toInt();
+        option->icon = QIcon(TSsSystemImageList::Instance().Pixmap(shown, SsSmallIconSize, overlay));
+        option->features |= QStyleOptionViewItem::HasDecoration;
+        option->decorationSize = QSize(SsSmallIconSize, SsSmallIconSize);
+    }
+
+private:
+    TSsCustomShellTreeView& tree_;
+};
 
 TSsCustomShellTreeView::TSsCustomShellTreeView(QWidget* parent)
     : QTreeWidget(parent), shellVersion_(SsShellVersion())
@@ -49,7 +90,9 @@ TSsCustomShellTreeView::TSsCustomShellTreeView(QWidget* parent)
                                                 TSsNotifyEventsSet e) { ShellChangeNotify(s, o, n, e); };
     notification_->SetActive(true);
 
+    setItemDelegate(new TSsTreeItemDelegate(*this));
     connect(this, &QTreeWidget::itemExpanded, this, Guarded([this](QTreeWidgetItem* n) { NodeExpanding(n); }));
+    connect(this, &QTreeWidget::itemCollapsed, this, Guarded([this](QTreeWidgetItem* n) { NodeCollapsed(n); }));
     connect(this, &QTreeWidget::currentItemChanged, this, Guarded([this](QTreeWidgetItem* n) {
         if (ChangeDelay > 0)
             changeTimer_.start(ChangeDelay);
@@ -228,18 +271,26 @@ QTreeWidgetItem* TSsCustomShellTreeView::AddFolderNode(QTreeWidgetItem* parent,
     auto* node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
     const QSignalBlocker quiet(this);
     node->setText(0, folder->DisplayName);
-    node->setIcon(0, NodeIcon(folder->GetImageIndex(), folder->GetOpenImageIndex(), folder->GetOverlayIndex()));
+    SetNodeImageIndexes(node, folder->GetImageIndex(), folder->GetOpenImageIndex(), folder->GetOverlayIndex());
     node->setChildIndicatorPolicy(hasButton ? QTreeWidgetItem::ShowIndicator
                                             : QTreeWidgetItem::DontShowIndicatorWhenChildless);
     node->setData(0, NodeDataRole, folders_.Add(std::move(folder)));
     return node;
 }
 
+void TSsCustomShellTreeView::SetNodeImageIndexes(QTreeWidgetItem* node, int image, int selected, int overlay)
+{
+    const QSignalBlocker quiet(this);
+    node->setData(0, ImageIndexRole, image);
+    node->setData(0, SelectedIndexRole, selected);
+    node->setData(0, OverlayIndexRole, overlay);
+}
+
 void TSsCustomShellTreeView::SetNodeImages(QTreeWidgetItem* node, const TSsIdList* idList, bool setText)
 {
     const TSsShellItemInfo info = GetShellItemInfo(idList);
+    SetNodeImageIndexes(node, info.ImageIndex, info.OpenImageIndex, -1);
     const QSignalBlocker quiet(this);
-    node->setIcon(0, NodeIcon(info.ImageIndex, info.OpenImageIndex, -1));
     if (setText)
         node->setText(0, info.DisplayName);
 }
@@ -263,11 +314,7 @@ void TSsCustomShellTreeView::SortChildren(QTreeWidgetItem* node)
     collect(node);
     QList<QTreeWidgetItem*> children = node->takeChildren();
     std::stable_sort(children.begin(), children.end(), [this](QTreeWidgetItem* a, QTreeWidgetItem* b) {
-        TSsShellFolder* fa = FolderOf(a);
-        TSsShellFolder* fb = FolderOf(b);
-        if (!fa || !fb || !fa->ParentFolder)
-            return false;
-        return fa->ParentFolder->CompareIDs(*fa->RelativeList, *fb->RelativeList) < 0;
+        return CompareTreeNodes(a, b) < 0;
     });
     node->addChildren(children);
     for (QTreeWidgetItem* n : expanded)
@@ -276,11 +323,22 @@ void TSsCustomShellTreeView::SortChildren(QTreeWidgetItem* node)
         setCurrentItem(current);
 }
 
+int TSsCustomShellTreeView::CompareTreeNodes(const QTreeWidgetItem* Node1, const QTreeWidgetItem* Node2) const
+{
+    TSsShellFolder* f1 = FolderOf(Node1);
+    TSsShellFolder* f2 = FolderOf(Node2);
+    if (!f1 || !f2 || !f1->ParentFolder || !f1->RelativeList || !f2->RelativeList)
+        return 0;
+    return f1->ParentFolder->CompareIDs(*f1->RelativeList, *f2->RelativeList);
+}
+
 void TSsCustomShellTreeView::DeleteNode(QTreeWidgetItem* node)
 {
     std::function<void(QTreeWidgetItem*)> forget = [&](QTreeWidgetItem* n) {
         for (int i = 0; i < n->childCount(); ++i)
             forget(n->child(i));
+        if (OnDeletion)
+            OnDeletion(this, n);
         if (n == dropNode_)
             dropNode_ = nullptr;
         if (n == editingNode_)
@@ -297,6 +355,11 @@ void TSsCustomShellTreeView::DeleteNode(QTreeWidgetItem* node)
 
 void TSsCustomShellTreeView::ClearNodes()
 {
+    if (OnDeletion)
+        ForEachNode([this](QTreeWidgetItem* n) {
+            OnDeletion(this, n);
+            return true;
+        });
     {
         const QSignalBlocker quiet(this);
         clear();
@@ -403,10 +466,16 @@ void TSsCustomShellTreeView::FillTree()
 
 void TSsCustomShellTreeView::NodeExpanding(QTreeWidgetItem* node)
 {
-    TSsShellFolder* folder = FolderOf(node);
-    if (!folder || !controller_)
+    bool allow = true;
+    if (OnExpanding)
+        OnExpanding(this, node, allow);
+    if (!allow) {
+        const QSignalBlocker quiet(this);
+        node->setExpanded(false);
         return;
-    if (node->childCount() == 0) {
+    }
+    TSsShellFolder* folder = FolderOf(node);
+    if (folder && controller_ && node->childCount() == 0) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         controller_->TargetNode = node;
         try {
@@ -426,11 +495,27 @@ void TSsCustomShellTreeView::NodeExpanding(QTreeWidgetItem* node)
             node->setExpanded(false);
         }
     }
-    if (!filling_) {
+    if (folder && !filling_) {
         setUpdatesEnabled(false);
         SortChildren(node);
         setUpdatesEnabled(true);
     }
+    if (node->isExpanded() && OnExpanded)
+        OnExpanded(this, node);
+}
+
+void TSsCustomShellTreeView::NodeCollapsed(QTreeWidgetItem* node)
+{
+    bool allow = true;
+    if (OnCollapsing)
+        OnCollapsing(this, node, allow);
+    if (!allow) {
+        const QSignalBlocker quiet(this);
+        node->setExpanded(true);
+        return;
+    }
+    if (OnCollapsed)
+        OnCollapsed(this, node);
 }
 
 void TSsCustomShellTreeView::WatchChildren(QTreeWidgetItem* node)
@@ -455,7 +540,7 @@ void TSsCustomShellTreeView::RefreshNode(QTreeWidgetItem* node)
             QTreeWidgetItem* c = n->child(i);
             if (c->isExpanded())
                 if (TSsShellFolder* f = FolderOf(c)) {
-                    auto copy = std::make_unique<TSsShellFolder>(controller_.get());
+                    auto copy = TSsShellFolder::CreateForController(controller_.get());
                     copy->Assign(*f);
                     reopen.push_back(std::move(copy));
                 }
@@ -593,6 +678,66 @@ void TSsCustomShellTreeView::mouseReleaseEvent(QMouseEvent* e)
         currentItem()->setExpanded(true);
 }
 
+void TSsCustomShellTreeView::contextMenuEvent(QContextMenuEvent* e)
+{
+    if (!(options_ & toShellMenu)) {
+        QTreeWidget::contextMenuEvent(e);
+        return;
+    }
+    e->accept();
+    QTreeWidgetItem* node = currentItem();
+    TSsShellFolder* folder = FolderOf(node);
+    if (!folder || !folder->RelativeList)
+        return;
+    const QPoint at = e->reason() == QContextMenuEvent::Mouse
+                          ? e->globalPos()
+                          : viewport()->mapToGlobal(visualItemRect(node).center());
+    const TSsIdList* lists[] = {folder->RelativeList.get()};
+    const int command = ShowShellContextMenu(controller_.get(), this, folder->ParentFolder.get(), this,
+                                             at.x(), at.y(), 1, lists);
+    if (command == cvRename + 1 && currentItem())
+        editItem(currentItem());
+}
+
+void TSsCustomShellTreeView::keyReleaseEvent(QKeyEvent* e)
+{
+    int key = e->key();
+    if (OnKeyUp)
+        OnKeyUp(this, key, e->modifiers());
+    if (key == 0)
+        e->accept();
+    else
+        QTreeWidget::keyReleaseEvent(e);
+}
+
+// ---- drawing -------------------------------------------------------------------------------------------
+
+void TSsCustomShellTreeView::GetImageIndex(QTreeWidgetItem* Node)
+{
+    if (OnGetImageIndex)
+        OnGetImageIndex(this, Node);
+}
+
+void TSsCustomShellTreeView::GetSelectedIndex(QTreeWidgetItem* Node)
+{
+    if (OnGetSelectedIndex)
+        OnGetSelectedIndex(this, Node);
+}
+
+void TSsCustomShellTreeView::CustomDrawItem(TObject*, QTreeWidgetItem* Node, QStyleOptionViewItem& State,
+                                            bool&)
+{
+    // The node under a drop keeps its highlight.
+    if (dragAccepted_ && Node == dropNode_)
+        return;
+    if (!(options_ & toColorCompressed) || (State.state & QStyle::State_Selected))
+        return;
+    TSsShellFolder* folder = FolderOf(Node);
+    if (folder && SsGetDriveType(folder->Path) != DRIVE_REMOVABLE && folder->ParentFolder &&
+        folder->IsCompressed())
+        State.palette.setColor(QPalette::Text, toQColor(compressedColor_));
+}
+
 // ---- renaming --------------------------------------------------------------------------------------------
 
 bool TSsCustomShellTreeView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
@@ -602,6 +747,11 @@ bool TSsCustomShellTreeView::edit(const QModelIndex& index, EditTrigger trigger,
     QTreeWidgetItem* node = itemFromIndex(index);
     TSsShellFolder* folder = FolderOf(node);
     if (!folder || !(options_ & toAllowRename) || !folder->CanRename())
+        return false;
+    bool allow = true;
+    if (OnEditing)
+        OnEditing(this, node, allow);
+    if (!allow)
         return false;
     {
         const QSignalBlocker quiet(this);
@@ -617,7 +767,12 @@ void TSsCustomShellTreeView::ItemEdited(QTreeWidgetItem* node, int)
     if (!node || node != editingNode_)
         return;
     editingNode_ = nullptr;
-    const QString text = node->text(0);
+    QString text = node->text(0);
+    if (OnEdited) {
+        OnEdited(this, node, text);
+        const QSignalBlocker quiet(this);
+        node->setText(0, text);
+    }
     if (text == editingText_)
         return;
     const TSsShellFolder* edited = FolderOf(node);
@@ -672,8 +827,15 @@ void TSsCustomShellTreeView::startDrag(Qt::DropActions)
     const QRect r = visualItemRect(node);
     drag->setPixmap(viewport()->grab(r));
     drag->setHotSpot(QPoint(0, 0));
-    drag->exec(DropActionsOfEffects(effects));
+    if (OnStartDrag)
+        OnStartDrag(this, drag);
+    const TSsDropSource source;
+    SsDoDragDrop(*drag, source, effects);
     controller_->DragSource = nullptr;
+    if (OnEndDrag) {
+        const QPoint at = mapFromGlobal(QCursor::pos());
+        OnEndDrag(this, drag->target(), at.x(), at.y());
+    }
 }
 
 // ---- dropping in -------------------------------------------------------------------------------------------
@@ -801,6 +963,8 @@ void TSsCustomShellTreeView::dropEvent(QDropEvent* e)
     target->DragEnter(e->mimeData(), keyState, effect);
     const HRESULT result = target->Drop(e->mimeData(), keyState, effect);
     SsAnswerDrag(e, result == S_OK ? effect : DROPEFFECT_NONE);
+    if (OnDragDrop)
+        OnDragDrop(this, e->source(), pos.x(), pos.y());
 }
 
 // ---- change notices -----------------------------------------------------------------------------------------
@@ -831,7 +995,7 @@ void TSsCustomShellTreeView::ShellChangeNotify(TObject*, TSsShellItem* oldItem, 
             return;
         if (!(options_ & toShowHidden) && oldItem->IsHidden())
             return;  // as the enumeration leaves it out
-        auto folder = std::make_unique<TSsShellFolder>(controller_.get());
+        auto folder = TSsShellFolder::CreateForController(controller_.get());
         folder->Assign(*oldItem);
         if (!folder->ParentFolder)
             folder->ParentFolder = TSsNamespaceFolder::Desktop();
@@ -852,8 +1016,8 @@ void TSsCustomShellTreeView::ShellChangeNotify(TObject*, TSsShellItem* oldItem, 
         if (node) {
             const QSignalBlocker quiet(this);
             folders_.FreeSlot(node->data(0, NodeDataRole).toInt());
-            node->setIcon(0, NodeIcon(folder->GetImageIndex(), folder->GetOpenImageIndex(),
-                                      folder->GetOverlayIndex()));
+            SetNodeImageIndexes(node, folder->GetImageIndex(), folder->GetOpenImageIndex(),
+                                folder->GetOverlayIndex());
             node->setData(0, NodeDataRole, folders_.Add(std::move(folder)));
         } else
             node = AddFolderNode(parent, std::move(folder), drive);

@@ -11,10 +11,13 @@
 #include <QTreeWidget>
 #include <memory>
 
+class QDrag;
+class QStyleOptionViewItem;
 class TSsCustomShellListView;
 class TSsFolderDropTarget;
+class TSsTreeItemDelegate;
 
-enum TSsTreeOption : uint16_t {
+enum TSsTreeOptions : uint16_t {
     toAllowRename = 1 << 0,
     toAllowDrag = 1 << 1,
     toAllowDrop = 1 << 2,
@@ -27,6 +30,16 @@ enum TSsTreeOption : uint16_t {
 };
 using TSsTreeOptionsSet = uint16_t;
 using TSsFolderSelectedEvent = std::function<void(TObject* sender, TSsShellFolder* folder)>;
+// The tree control's own events.
+using TTVExpandingEvent = std::function<void(TObject* Sender, QTreeWidgetItem* Node, bool& AllowExpansion)>;
+using TTVCollapsingEvent = std::function<void(TObject* Sender, QTreeWidgetItem* Node, bool& AllowCollapse)>;
+using TTVExpandedEvent = std::function<void(TObject* Sender, QTreeWidgetItem* Node)>;
+using TTVEditingEvent = std::function<void(TObject* Sender, QTreeWidgetItem* Node, bool& AllowEdit)>;
+using TTVEditedEvent = std::function<void(TObject* Sender, QTreeWidgetItem* Node, QString& S)>;
+using TDragDropEvent = std::function<void(TObject* Sender, QObject* Source, int X, int Y)>;
+using TEndDragEvent = std::function<void(TObject* Sender, QObject* Target, int X, int Y)>;
+using TStartDragEvent = std::function<void(TObject* Sender, QDrag* DragObject)>;
+using TKeyEvent = std::function<void(TObject* Sender, int& Key, Qt::KeyboardModifiers Shift)>;
 
 class TSsCustomShellTreeView : public QTreeWidget, public TObject {
     Q_OBJECT
@@ -66,6 +79,27 @@ public:
     TSsEnumItemEvent OnFilterItem;
     TSsFolderSelectedEvent OnFolderSelected;
     TSsShellNotifyEvent3 OnShellChangeNotify;
+    TTVExpandingEvent OnExpanding;
+    TTVExpandedEvent OnExpanded;
+    TTVCollapsingEvent OnCollapsing;
+    TTVExpandedEvent OnCollapsed;
+    TTVEditingEvent OnEditing;
+    TTVEditedEvent OnEdited;
+    // Asked before a node is drawn; the handler may set the node's
+    // ImageIndexRole or SelectedIndexRole.
+    TTVExpandedEvent OnGetImageIndex;
+    TTVExpandedEvent OnGetSelectedIndex;
+    TTVExpandedEvent OnDeletion;
+    TDragDropEvent OnDragDrop;
+    TEndDragEvent OnEndDrag;
+    TStartDragEvent OnStartDrag;
+    TKeyEvent OnKeyUp;
+
+    // The system image indexes of a node (column 0): image, selected
+    // image, overlay (0 shared, 1 shortcut, -1 none).
+    static constexpr int ImageIndexRole = Qt::UserRole + 1;
+    static constexpr int SelectedIndexRole = Qt::UserRole + 2;
+    static constexpr int OverlayIndexRole = Qt::UserRole + 3;
 
     TSsCustomShellController* Controller() const { return controller_.get(); }
     const std::shared_ptr<TSsCustomShellController>& SharedController() const { return controller_; }
@@ -96,11 +130,21 @@ public:
     QTreeWidgetItem* AddFolderNode(QTreeWidgetItem* parent, std::unique_ptr<TSsShellFolder> folder,
                                    bool hasButton);
     void SortChildren(QTreeWidgetItem* node);
+    // The order of two sibling nodes: their parent folder's comparison.
+    int CompareTreeNodes(const QTreeWidgetItem* Node1, const QTreeWidgetItem* Node2) const;
 
     virtual void DoFilterItem(TSsShellItem* item, bool& accept);
     virtual void DoShellChangeNotify(TSsShellItem* oldItem, TSsShellItem* newItem,
                                      TSsNotifyEventsSet events);
+    // Sets the text colour of a compressed folder's node with
+    // toColorCompressed; State carries the drawing state and colours, and a
+    // handler that draws the node itself clears DefaultDraw.
+    virtual void CustomDrawItem(TObject* Sender, QTreeWidgetItem* Node, QStyleOptionViewItem& State,
+                                bool& DefaultDraw);
     virtual void FillTree();
+    // Fire OnGetImageIndex and OnGetSelectedIndex.
+    virtual void GetImageIndex(QTreeWidgetItem* Node);
+    virtual void GetSelectedIndex(QTreeWidgetItem* Node);
     // The handler of the notification's change notices.
     void ShellChangeNotify(TObject* sender, TSsShellItem* oldItem, TSsShellItem* newItem,
                            TSsNotifyEventsSet events);
@@ -112,6 +156,9 @@ protected:
     bool viewportEvent(QEvent* e) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    // With toShellMenu: the shell's context menu of the selected node.
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dragMoveEvent(QDragMoveEvent* e) override;
@@ -119,7 +166,10 @@ protected:
     void dropEvent(QDropEvent* e) override;
 
 private:
+    friend class TSsTreeItemDelegate;
     void BindController();
+    void NodeCollapsed(QTreeWidgetItem* node);
+    void SetNodeImageIndexes(QTreeWidgetItem* node, int image, int selected, int overlay);
     void Change(QTreeWidgetItem* node);
     void NodeExpanding(QTreeWidgetItem* node);
     // Watches the folders of the node's children.

@@ -2,6 +2,7 @@
 
 #include "RtActionTexts.h"
 #include "RtDialogTexts.h"
+#include "RtExtraData.h"
 #include "RtFindDialog.h"
 #include "RtGutter.h"
 #include "RtNumbering.h"
@@ -12,6 +13,7 @@
 #include "SysUtils.h"
 
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -26,6 +28,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QToolButton>
 
 TRtEditorRegistry RtEditorRegistry;
 
@@ -195,6 +198,27 @@ TRtCustomRichText::TRtCustomRichText(QWidget* Parent) : TRtCustomRtfEdit(Parent)
         if (OnUndoChange)
             OnUndoChange(this, RtfText()->UndoStack);
     };
+    e->OnReferenceGetText = [this](TObject*, const AnsiString& Name, const AnsiString& Format, TTextObj* Ref,
+                                   AnsiString& Text, bool& Done) {
+        if (OnReferenceGetText)
+            OnReferenceGetText(this, Name, Format, Ref, Text, Done);
+    };
+    e->OnGetFieldText = [this](TObject*, TRtObjectBase* Field, bool& Done) {
+        return OnTextFieldGetText ? OnTextFieldGetText(this, Field, Done) : AnsiString();
+    };
+    e->OnGetFieldBounds = [this](TObject*, TRtObjectBase* Field, int32_t& Width, int32_t& Height, int32_t& Base) {
+        if (OnTextFieldGetBounds)
+            OnTextFieldGetBounds(this, Field, Width, Height, Base);
+    };
+    // A loaded object whose data is linked is registered before anything
+    // paints it; it stays unloaded unless the registration fetched its picture.
+    e->OnObjectLoadQuery = [this](TObject*, TRtObjectBase*& Obj, bool& Answer) {
+        if (!Obj)
+            return;
+        RegisterObject(Obj);
+        auto* image = dynamic_cast<TRtOImageObject*>(Obj);
+        Answer = !(image && image->GetPicture());
+    };
     if (RtEditorRegistry.RichTextCreated)
         RtEditorRegistry.RichTextCreated(this);
 }
@@ -213,6 +237,11 @@ TRtCustomRichText::~TRtCustomRichText()
     e->OnLayerChange = nullptr;
     e->OnHotStyle = nullptr;
     e->OnChangeUndoStack = nullptr;
+    e->OnReferenceGetText = nullptr;
+    e->OnGetFieldText = nullptr;
+    e->OnGetFieldBounds = nullptr;
+    e->OnObjectLoadQuery = nullptr;
+    SetRtUndoStack(nullptr);
     if (CurrentRichText == this)
         CurrentRichText = nullptr;
     // The shared find and replace dialogs go with the last rich text.
@@ -223,6 +252,19 @@ TRtCustomRichText::~TRtCustomRichText()
 }
 
 TRtCustomRichText* TRtCustomRichText::Current() { return CurrentRichText; }
+
+namespace {
+
+// The sizes a font offers (the usual list for a scalable font).
+std::vector<int32_t> FontSizesOf(const AnsiString& Name)
+{
+    QList<int> sizes = QFontDatabase::pointSizes(fromAnsi(Name));
+    if (sizes.isEmpty())
+        sizes = QFontDatabase::standardSizes();
+    return {sizes.begin(), sizes.end()};
+}
+
+} // namespace
 
 void TRtCustomRichText::Activate()
 {
@@ -237,9 +279,14 @@ void TRtCustomRichText::Activate()
         vertRuler_->SetRichText(this);
     if (toolBar_) {
         toolBar_->SetRichText(this);
+        toolBar_->SetFontSizes(FontSizesOf(setMode_.FontName()), setMode_.Size());
         PushButtonStates();
     }
     UpdateRulers();
+    // The find and replace dialogs work on the rich text activated last.
+    for (bool replace : {false, true})
+        if (TRtFindDialog* d = TRtFindDialog::Existing(replace))
+            d->Bind(this);
 }
 
 void TRtCustomRichText::Deactivate()
@@ -252,6 +299,23 @@ void TRtCustomRichText::Deactivate()
         vertRuler_->SetRichText(nullptr);
     if (toolBar_ && toolBar_->RichText() == this)
         toolBar_->SetRichText(nullptr);
+    for (bool replace : {false, true})
+        if (TRtFindDialog* d = TRtFindDialog::Existing(replace); d && d->Bound() == this)
+            d->Bind(nullptr);
+}
+
+void TRtCustomRichText::moveEvent(QMoveEvent* Event)
+{
+    TRtCustomRtfEdit::moveEvent(Event);
+    if (hasFocus())
+        Activate();
+}
+
+void TRtCustomRichText::resizeEvent(QResizeEvent* Event)
+{
+    TRtCustomRtfEdit::resizeEvent(Event);
+    if (hasFocus())
+        Activate();
 }
 
 // ---- linked components ---------------------------------------------------------------------------------
@@ -421,14 +485,14 @@ void TRtCustomRichText::SetWYSIWYG(bool Value)
     UpdateRulers();
 }
 
-void TRtCustomRichText::MeasureForPrinter()
+void TRtCustomRichText::MeasureForPrinter(bool Force)
 {
     TRtRTFTextInput* e = RtfText();
     // The fixed-resolution layout, at the printer's resolution, painted scaled
     // to the screen; the page-scaling print loop prints it as it stands.
     e->SetScreenResMode(rm1440);
     const int32_t dpi = RtPrinter().LogPixelsY();
-    if (dpi > 0 && dpi != e->FixedResolution) {
+    if (dpi > 0 && (Force || dpi != e->FixedResolution)) {
         e->FixedResolution = dpi;
         e->UpdateResolution();
         e->InvalidateWidthTables();
@@ -456,6 +520,7 @@ void TRtCustomRichText::PageMaybeChanged()
 void TRtCustomRichText::Clear()
 {
     RtfText()->Clear();
+    ApplyDefaultFont();
     hiddenText_ = false;
     SetModified(false);
     setMode_.Reload();
@@ -473,9 +538,23 @@ void TRtCustomRichText::LoadFromStream(TStream* Stream, const AnsiString& Format
         throw;
     }
     loadingText_ = false;
+    RegisterObjects();
     PageMaybeChanged();
     Activate();
     EndChange();
+}
+
+void TRtCustomRichText::PasteFromClipboard()
+{
+    TRtCustomRtfEdit::PasteFromClipboard();
+    RegisterObjects();
+}
+
+void TRtCustomRichText::RegisterObjects()
+{
+    for (TRtListItem* it = RtfText()->ObjRefList()->FirstItem(); it; it = it->Next)
+        if (TRtObjectBase* obj = static_cast<TRtObjRefItem*>(it)->Obj.Object)
+            RegisterObject(obj);
 }
 
 // ---- state --------------------------------------------------------------------------------------------------
@@ -525,6 +604,8 @@ void TRtCustomRichText::UpdateState()
             SetButtonState(rtgStyle, id++, s.Has(bit));
         if (OnCharacterAttrChange)
             OnCharacterAttrChange(this, &setMode_);
+        if (toolBar_ && toolBar_->RichText() == this)
+            toolBar_->SetFontSizes(FontSizesOf(setMode_.FontName()), setMode_.Size());
     }
     if (mask & (rtchParAttr | rtchCursor)) {
         const TParAlign align = setMode_.Alignment();
@@ -836,7 +917,9 @@ bool TRtCustomRichText::RunTableCommand(int32_t Id)
     case rtcTableCreate: {
         int32_t columns = 0, rows = 0;
         bool borders = true;
-        if (RtCommandDialogs().PickTable && RtCommandDialogs().PickTable(this, nullptr, columns, rows, borders))
+        // The picker opens at the command's tool-bar button.
+        QWidget* anchor = toolBar_ && toolBar_->RichText() == this ? toolBar_->Button(rtgTable, Id) : nullptr;
+        if (RtCommandDialogs().PickTable && RtCommandDialogs().PickTable(this, anchor, columns, rows, borders))
             RunChange([&] { InsertTable(columns, rows, borders); });
         viewport()->update();
         return true;
@@ -1127,5 +1210,160 @@ void TRtCustomRichText::SelectCurrentRow()
     if (e->CursorPar && (e->CursorPar->Flags & parfTableCell)) {
         e->SelectTableRows(e->CursorPar, 1);
         e->Refresh();
+    }
+}
+
+// ---- published properties ----------------------------------------------------------------------------------
+
+void TRtCustomRichText::SetHighLightColor(TColor Value)
+{
+    RtfText()->HighlightColor = Value;
+    RepaintAll();
+}
+
+void TRtCustomRichText::SetHighLightTextColor(TColor Value)
+{
+    RtfText()->HighlightTextColor = Value;
+    RepaintAll();
+}
+
+void TRtCustomRichText::SetColorDesktop(TColor Value)
+{
+    RtfText()->GapColor = Value;
+    RepaintAll();
+}
+
+void TRtCustomRichText::SetRTFVariables(const TRtRTFExtraDataCollection& Value)
+{
+    TRtRTFExtraDataCollection* own = RtfText()->ExtraData();
+    if (&Value == own)
+        return;
+    while (own->Count() > 0)
+        own->Delete(own->Count() - 1);
+    for (int32_t i = 0; i < Value.Count(); ++i)
+        own->Add()->Assign(*Value.GetItem(i));
+}
+
+void TRtCustomRichText::SetNumberStyles(const TRtRTFNumberingStyleCollection& Value)
+{
+    TRtRTFNumberingStyleCollection* own = RtfText()->NumberingStyles();
+    if (&Value == own)
+        return;
+    own->Clear();
+    for (int32_t i = 0; i < Value.Count(); ++i)
+        own->Add()->Assign(*Value.GetItem(i));
+    Renumber();
+}
+
+void TRtCustomRichText::SetRtUndoStack(TRtUndoStack* Stack)
+{
+    undoStack_ = Stack;
+    RtfText()->SetUndoStack(Stack);
+}
+
+void TRtCustomRichText::SetDefaultFont(const TRtFont& Value)
+{
+    defaultFont_.Assign(Value);
+    defaultFontSet_ = true;
+    if (RtfText()->IsEmpty())
+        ApplyDefaultFont();
+}
+
+void TRtCustomRichText::ApplyDefaultFont()
+{
+    if (!defaultFontSet_)
+        return;
+    TRtRTFTextInput* e = RtfText();
+    e->DefaultFont = e->Header()->GetFontIndex(defaultFont_.Name());
+    e->DefaultSize = defaultFont_.Size();
+    e->CurrentAttr.Font = uint16_t(e->DefaultFont);
+    e->CurrentAttr.Size = uint16_t(e->DefaultSize);
+    if (e->FirstPar && e->IsEmpty()) {
+        e->FirstPar->ParAttr.Font = e->CurrentAttr.Font;
+        e->FirstPar->ParAttr.Size = e->CurrentAttr.Size;
+    }
+    setMode_.Reload();
+}
+
+// ---- embedded objects -------------------------------------------------------------------------------------
+
+void TRtCustomRichText::RegisterObject(TRtObjectBase* Obj)
+{
+    auto* o = dynamic_cast<TRtObject*>(Obj);
+    if (!o)
+        return;
+    o->OnLoadStream = [this](TObject* Sender, const AnsiString& Name, TRtOCurrState State, bool& Done) {
+        if (OnTextObjectLoadStreamEvent)
+            OnTextObjectLoadStreamEvent(Sender, Name, State, Done);
+    };
+    o->OnCheckProperties = [this](TRtObject* Sender) {
+        if (OnTextObjectCheckProperties)
+            OnTextObjectCheckProperties(this, Sender);
+    };
+    auto* image = dynamic_cast<TRtOImageObject*>(o);
+    if (!image || image->StreamName.empty() || image->GetPicture() || !OnHTMLBitmapRequest)
+        return;
+    QByteArray bytes;
+    AnsiString type;
+    OnHTMLBitmapRequest(this, image->StreamName, bytes, type);
+    if (bytes.isEmpty())
+        return;
+    type = UpperCase(type);
+    if (type != "BMP" && type != "WMF" && type != "EMF")
+        throw Exception(GetRtUIString(meUseOnlyBitmaps));
+    image->SetPicture(bytes, type);
+}
+
+bool TRtCustomRichText::ObjectOfControl(QObject* Sender, TTextObj*& Entry, TRtObjectBase*& Obj)
+{
+    auto* control = qobject_cast<QWidget*>(Sender);
+    const quintptr tag = control ? control->property("Tag").value<quintptr>() : 0;
+    if (!tag)
+        return false;
+    const QPoint at = viewport()->mapFromGlobal(control->mapToGlobal(QPoint(1, 1)));
+    Entry = FindTextObjectAt(at.x(), at.y());
+    Obj = reinterpret_cast<TRtObjectBase*>(tag);
+    return Entry != nullptr;
+}
+
+void TRtCustomRichText::ForwardObjectMouse(const TTextObjectMouseEvent& Event, QObject* Sender,
+                                           Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y)
+{
+    TTextObj* entry = nullptr;
+    TRtObjectBase* obj = nullptr;
+    // Nothing a handler raises leaves the object's control.
+    try {
+        if (Event && ObjectOfControl(Sender, entry, obj))
+            Event(this, entry, obj, Button, Shift, X, Y);
+    } catch (...) {
+    }
+}
+
+void TRtCustomRichText::DoTextObjectMouseMove(QObject* Sender, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y)
+{
+    ForwardObjectMouse(OnTextObjectMouseMove, Sender, Qt::LeftButton, Shift, X, Y);
+}
+
+void TRtCustomRichText::DoTextObjectMouseDown(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
+                                              int32_t X, int32_t Y)
+{
+    ForwardObjectMouse(OnTextObjectMouseDown, Sender, Button, Shift, X, Y);
+}
+
+void TRtCustomRichText::DoTextObjectMouseUp(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
+                                            int32_t X, int32_t Y)
+{
+    ForwardObjectMouse(OnTextObjectMouseUp, Sender, Button, Shift, X, Y);
+}
+
+void TRtCustomRichText::DoTextObjectClick(QObject* Sender)
+{
+    TTextObj* entry = nullptr;
+    TRtObjectBase* obj = nullptr;
+    try {
+        bool ignore = true;
+        if (OnTextObjectClick && ObjectOfControl(Sender, entry, obj))
+            OnTextObjectClick(this, entry, obj, ignore);
+    } catch (...) {
     }
 }

@@ -7,7 +7,9 @@
 // zoom and the file commands. TRtRichText is the class placed on forms.
 #include "RtActionTexts.h"
 #include "RtCommands.h"
+#include "RtFont.h"
 #include "RtGutter.h"
+#include "RtObject.h"
 #include "RtRuler.h"
 #include "RtSetModeControl.h"
 #include "RtTextFinder.h"
@@ -60,6 +62,19 @@ TRtCommandDialogs& RtCommandDialogs();
 using TRtAttrChangeEvent = std::function<void(TObject* Sender, TRtSetModeControl* Attributes)>;
 using TRtStartSpellCheckEvent = std::function<void(TObject* Sender, int32_t Mode)>;
 using TRtButtonStateEvent = std::function<void(TObject* Sender, int32_t Group, int32_t Id, bool Down)>;
+// The undo stack took or gave back a step.
+using TRtUndoKindChange = std::function<void(TObject* Sender, TRtUndoStack* UndoStack)>;
+// The picture of an image object known only by its name: Bytes and their
+// Type, "BMP" for a bitmap or "WMF"/"EMF" for a metafile.
+using TRtHTMLBitmapRequestEvent =
+    std::function<void(TObject* Sender, const AnsiString& Name, QByteArray& Bytes, AnsiString& Type)>;
+// An object's property dialog was confirmed.
+using TRtTextObjectCheckPropertiesEvent = std::function<void(TObject* Sender, TRtObject* Obj)>;
+// The text of a code field.
+using TRtCodeGetTextEvent = std::function<void(TObject* Sender, const AnsiString& Code, AnsiString& Text)>;
+// The file of a picture written with HTML (as the image-creation hook of RtObject.h).
+using TRtHTMLCreateImageEvent = std::function<void(TObject* Sender, TRtOImageObject* Obj, const QString& Folder,
+                                                   QString& FileName, bool& Done, const QImage& Bitmap)>;
 
 // State bytes of Execute.
 constexpr uint8_t rtcmdClick = 6, rtcmdRelease = 7;
@@ -84,12 +99,15 @@ public:
     bool ButtonDown(int32_t Group, int32_t Id) const;
     virtual void UpdateState();
     // Makes this the current rich text and links the rulers, the gutter, the
-    // tool bar and the actions of the action list to it.
+    // tool bar (with the current font's sizes), the actions of the action list
+    // and the find and replace dialogs to it.
     virtual void Activate();
-    // Unlinks the rulers, the gutter and the tool bar where they show this rich text.
+    // Unlinks the rulers, the gutter and the tool bar where they show this rich
+    // text and disconnects the find and replace dialogs bound to it.
     virtual void Deactivate();
     virtual void Clear();
     void LoadFromStream(TStream* Stream, const AnsiString& FormatName) override;
+    void PasteFromClipboard() override;
     void SetZooming(int32_t Value) override;
     void ZoomIn();
     void ZoomOut();
@@ -165,12 +183,66 @@ public:
     // paragraph and style number), and left it again.
     std::function<void(TObject* Sender, TParagraph* Par, int32_t StyleIndex)> OnActivateHotStyle;
     TNotifyEvent OnDeactivateHotStyle;
-    // The undo stack took or gave back a step.
-    std::function<void(TObject* Sender, TRtUndoStack* UndoStack)> OnUndoChange;
+    TRtUndoKindChange OnUndoChange;
     TRtStartSpellCheckEvent OnStartSpellCheck;
     TRtButtonStateEvent OnButtonState;
     TNotifyEvent OnChangeLastFilename;
+    // Asked first for the text of a page reference; may change the text of the other references.
+    TRtOnReferenceGetText OnReferenceGetText;
+    // The text and size of a field object (Done: the handler answered).
+    TRtGetFieldTextEvent OnTextFieldGetText;
+    TRtGetFieldBoundsEvent OnTextFieldGetBounds;
+    // A loaded object whose data is linked by name asks for it (Done: loaded).
+    TRtTextObjectLoadStreamEvent OnTextObjectLoadStreamEvent;
+    TRtHTMLBitmapRequestEvent OnHTMLBitmapRequest;
+    TRtTextObjectCheckPropertiesEvent OnTextObjectCheckProperties;
+    // Published for handlers of code fields, mail merge and HTML pictures;
+    // the editor has no code fields, no mail merge and no HTML writer that would raise them.
+    TRtCodeGetTextEvent OnCodeGetText;
+    TRtMailMergeGetTextEvent OnMailMergeGetText;
+    TRtHTMLCreateImageEvent OnHTMLCreateImageEvent;
     int32_t CommandLock = 0;
+
+    // ---- properties that forward to the engine ----
+    TColor HighLightColor() const { return RtfText()->HighlightColor; }
+    void SetHighLightColor(TColor Value);
+    TColor HighLightTextColor() const { return RtfText()->HighlightTextColor; }
+    void SetHighLightTextColor(TColor Value);
+    // The colour around and between the pages in the page views.
+    TColor ColorDesktop() const { return RtfText()->GapColor; }
+    void SetColorDesktop(TColor Value);
+    TRtObjectWriteRTFModeGlobal WriteObjectMode() const { return RtfText()->ObjectWriteMode; }
+    void SetWriteObjectMode(TRtObjectWriteRTFModeGlobal Value) { RtfText()->ObjectWriteMode = Value; }
+    // The text's variables and numbering styles; setting copies every item.
+    TRtRTFExtraDataCollection* RTFVariables() const { return RtfText()->ExtraData(); }
+    void SetRTFVariables(const TRtRTFExtraDataCollection& Value);
+    TRtRTFNumberingStyleCollection* NumberStyles() const { return RtfText()->NumberingStyles(); }
+    void SetNumberStyles(const TRtRTFNumberingStyleCollection& Value);
+    // An undo stack of the owner the text records into (none: its own); the
+    // owner unlinks it before freeing it.
+    TRtUndoStack* RtUndoStack() const { return undoStack_; }
+    void SetRtUndoStack(TRtUndoStack* Stack);
+    // The font a new or cleared text starts with.
+    const TRtFont& DefaultFont() const { return defaultFont_; }
+    void SetDefaultFont(const TRtFont& Value);
+    // Settings of an HTML writer (the editor has none; kept for one).
+    QString HTMLFilePath;
+    TStoreHTMLComment HTMLStoreComment = shcFootnote;
+    TRtHTMLCreateImages HTMLCreateImages = rtciDontCreateImages;
+
+    // The events of an embedded object's own window control (Sender, its Tag
+    // the object), handed on as the text-object events of the object there.
+    virtual void DoTextObjectMouseMove(QObject* Sender, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
+    virtual void DoTextObjectMouseDown(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
+                                       int32_t X, int32_t Y);
+    virtual void DoTextObjectMouseUp(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
+                                     int32_t X, int32_t Y);
+    virtual void DoTextObjectClick(QObject* Sender);
+    // Routes a loaded or pasted object's events to the text-object events and
+    // fetches the picture of an image object known only by name.
+    virtual void RegisterObject(TRtObjectBase* Obj);
+    // Registers every object of the text (after a load or a paste).
+    void RegisterObjects();
 
 protected:
     void EngineChanged() override;
@@ -178,6 +250,8 @@ protected:
     bool KeyDownFirst(int32_t& Key, Qt::KeyboardModifiers Shift) override;
     void Activated() override { Activate(); }
     void scrollContentsBy(int Dx, int Dy) override;
+    void moveEvent(QMoveEvent* Event) override;
+    void resizeEvent(QResizeEvent* Event) override;
     void SaveToFile(const QString& FileName);
     void LoadFile(const QString& FileName);
 
@@ -222,8 +296,17 @@ private:
     bool landscape_ = false;
     bool loadingText_ = false;
     bool wysiwyg_ = false;
-    // Lays the text out at the selected printer's resolution (WYSIWYG).
-    void MeasureForPrinter();
+    // Lays the text out at the selected printer's resolution (WYSIWYG); Force:
+    // also when the resolution is the one laid out for.
+    void MeasureForPrinter(bool Force = false);
+    // The entry under a control of an object and the object (its Tag); False when there is none.
+    bool ObjectOfControl(QObject* Sender, TTextObj*& Entry, TRtObjectBase*& Obj);
+    void ForwardObjectMouse(const TTextObjectMouseEvent& Event, QObject* Sender, Qt::MouseButton Button,
+                            Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
+    void ApplyDefaultFont();
+    TRtUndoStack* undoStack_ = nullptr;
+    TRtFont defaultFont_;
+    bool defaultFontSet_ = false;
     // The engine's own handler of header changes, which the rich text's runs first.
     std::function<void(bool)> headerChange_;
 };

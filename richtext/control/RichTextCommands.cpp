@@ -372,6 +372,9 @@ bool TRtCustomRichText::PrintDialog()
     int32_t copies = 1;
     if (!RtCommandDialogs().Print || !RtCommandDialogs().Print(this, std::max(1, e->CountPages()), from, to, copies))
         return false;
+    // The pages are those of the printer's layout.
+    if (wysiwyg_)
+        MeasureForPrinter(true);
     PrintParameter().NumberOfCopies = std::max(1, copies);
     PrintText(from, to);
     return true;

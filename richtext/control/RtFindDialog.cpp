@@ -28,6 +28,8 @@ TRtFindDialog* TRtFindDialog::Shared(bool Replace)
     return d.get();
 }
 
+TRtFindDialog* TRtFindDialog::Existing(bool Replace) { return (Replace ? SharedReplace : SharedFind).get(); }
+
 void TRtFindDialog::FreeShared()
 {
     SharedFind.reset();

@@ -17,6 +17,8 @@ class TRtFindDialog : public QDialog {
 public:
     // The shared dialog (created on first use): the replace dialog when Replace.
     static TRtFindDialog* Shared(bool Replace);
+    // The shared dialog when it was made, else none.
+    static TRtFindDialog* Existing(bool Replace);
     // Frees both shared dialogs (when the last rich text goes).
     static void FreeShared();
     // Takes the current language's texts into the dialogs that exist.

@@ -645,6 +645,12 @@ void TRtCustomRtfEditPrint::ForEachSelectedPage(int32_t First, int32_t Last,
     AnsiString error;
     if (!print_.BuildRanges(First, Last, error))
         throw EConvertError(error);
+    // Printed runs are written in the font's own advances while the page ranges are printed.
+    struct TSimpleOutput {
+        TRtRTFTextInput& E;
+        ~TSimpleOutput() { E.SimpleTextOutput = false; }
+    } simple{engine_};
+    engine_.SimpleTextOutput = true;
     engine_.PrintedPageCount = Last;
     std::vector<int32_t> pages;
     for (const TRtPageRange& r : print_.Ranges)

@@ -16,7 +16,6 @@ namespace {
 QToolButton* SpeedButton(QWidget* Parent, const QString& Text, const QString& Hint)
 {
     auto* b = new QToolButton(Parent);
-    b->setAutoRaise(true);
     b->setFixedSize(25, 25);
     b->setText(Text);
     b->setToolTip(Hint);
@@ -64,8 +63,35 @@ TRtTableSelect::TRtTableSelect(QWidget* Parent) : QDialog(Parent, Qt::Popup | Qt
     Status->setFixedHeight(21);
     Status->setAlignment(Qt::AlignCenter);
     outer->addWidget(Status);
-    connect(SpeedButton2, &QToolButton::clicked, this, [this] { done(2); });
-    connect(OKButton, &QToolButton::clicked, this, [this] { done(1); });
+    connect(SpeedButton2, &QToolButton::clicked, this, &TRtTableSelect::SpeedButton1Click);
+    connect(OKButton, &QToolButton::clicked, this, &TRtTableSelect::SpeedButton2Click);
+    FormCreate();
+}
+
+void TRtTableSelect::FormCreate()
+{
+    for (QToolButton* b : {ShowBord, SpeedButton2, OKButton})
+        b->setAutoRaise(true);
+}
+
+void TRtTableSelect::PaintBox1MouseDown(int32_t X, int32_t Y)
+{
+    ChooseAt(X, Y);
+    Tracking = true;
+}
+
+void TRtTableSelect::PaintBox1MouseMove(int32_t X, int32_t Y)
+{
+    if (Tracking)
+        ChooseAt(X, Y);
+}
+
+void TRtTableSelect::FormKeyPress(char Key)
+{
+    if (Key == 13)
+        done(1);
+    else if (Key == 27)
+        done(2);
 }
 
 bool TRtTableSelect::Borders() const { return ShowBord->isChecked(); }
@@ -92,7 +118,7 @@ void TRtTableSelect::ChooseAt(int32_t X, int32_t Y)
     Status->setText(QString("%1 X %2").arg(std::max(1, Columns)).arg(std::max(1, Rows)));
 }
 
-void TRtTableSelect::PaintGrid(QPainter& P)
+void TRtTableSelect::FormPaint(QPainter& P)
 {
     Columns = std::max(1, Columns);
     Rows = std::max(1, Rows);
@@ -110,33 +136,20 @@ bool TRtTableSelect::eventFilter(QObject* Watched, QEvent* Event)
 {
     if (Watched != PaintBox1)
         return QDialog::eventFilter(Watched, Event);
+    const auto point = [Event] { return static_cast<QMouseEvent*>(Event)->position().toPoint(); };
     switch (Event->type()) {
     case QEvent::Paint: {
         QPainter p(PaintBox1);
-        PaintGrid(p);
+        FormPaint(p);
         return true;
     }
-    case QEvent::MouseButtonPress: {
-        const QPoint pt = static_cast<QMouseEvent*>(Event)->position().toPoint();
-        ChooseAt(pt.x(), pt.y());
-        Tracking = true;
+    case QEvent::MouseButtonPress: PaintBox1MouseDown(point().x(), point().y()); return true;
+    case QEvent::MouseMove: PaintBox1MouseMove(point().x(), point().y()); return true;
+    case QEvent::MouseButtonRelease: PaintBox1MouseUp(); return true;
+    case QEvent::MouseButtonDblClick:
+        PaintBox1MouseDown(point().x(), point().y());
+        PaintBox1DblClick();
         return true;
-    }
-    case QEvent::MouseMove:
-        if (Tracking) {
-            const QPoint pt = static_cast<QMouseEvent*>(Event)->position().toPoint();
-            ChooseAt(pt.x(), pt.y());
-        }
-        return true;
-    case QEvent::MouseButtonRelease:
-        Tracking = false;
-        return true;
-    case QEvent::MouseButtonDblClick: {
-        const QPoint pt = static_cast<QMouseEvent*>(Event)->position().toPoint();
-        ChooseAt(pt.x(), pt.y());
-        done(Columns >= 1 ? 1 : 2);
-        return true;
-    }
     default: return QDialog::eventFilter(Watched, Event);
     }
 }
@@ -144,9 +157,9 @@ bool TRtTableSelect::eventFilter(QObject* Watched, QEvent* Event)
 void TRtTableSelect::keyPressEvent(QKeyEvent* Event)
 {
     if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter)
-        done(1);
+        FormKeyPress(13);
     else if (Event->key() == Qt::Key_Escape)
-        done(2);
+        FormKeyPress(27);
     else
         QDialog::keyPressEvent(Event);
 }

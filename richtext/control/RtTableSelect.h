@@ -22,11 +22,21 @@ public:
     QWidget* PaintBox1 = nullptr;
     QLabel* Status = nullptr;
 
-    // Chooses the nearest grid lines to a point of the grid; the form grows
-    // while the choice reaches its edge.
-    void ChooseAt(int32_t X, int32_t Y);
+    // The form's handlers. Mouse down (and a move while tracking) chooses the
+    // nearest grid lines to a point of the grid; the form grows while the
+    // choice reaches its edge.
+    void FormCreate();
     // The status text and the painted grid (rows and columns below 1 become 1).
-    void PaintGrid(QPainter& P);
+    void FormPaint(QPainter& P);
+    void PaintBox1MouseDown(int32_t X, int32_t Y);
+    void PaintBox1MouseMove(int32_t X, int32_t Y);
+    void PaintBox1MouseUp() { Tracking = false; }
+    void PaintBox1DblClick() { done(Columns >= 1 ? 1 : 2); }
+    // Enter confirms, Escape cancels.
+    void FormKeyPress(char Key);
+    // Cancel (SpeedButton2) and OK (OKButton).
+    void SpeedButton1Click() { done(2); }
+    void SpeedButton2Click() { done(1); }
     void PlaceAt(QWidget* Anchor);
 
 protected:
@@ -34,6 +44,7 @@ protected:
     void keyPressEvent(QKeyEvent* Event) override;
 
 private:
+    void ChooseAt(int32_t X, int32_t Y);
     int32_t cell_ = 13;
 };
 

@@ -2,6 +2,7 @@
 
 #include "RichText.h"
 
+#include <QComboBox>
 #include <QToolButton>
 
 namespace {
@@ -29,6 +30,22 @@ TRtToolBar::TRtToolBar(QWidget* Parent, const std::vector<TCommand>& Commands) :
         for (const TRtActionIcon& icon : RtActionIcons)
             commands.push_back({icon.Group, icon.Id});
     for (const TCommand& c : commands) {
+        if (c.Group == rtgValue && c.Id == rtcValueFontSize && !fontSizeBox_) {
+            fontSizeBox_ = new QComboBox(this);
+            fontSizeBox_->setEditable(true);
+            AnsiString caption, hint;
+            if (FindRtActionText(c.Group, c.Id, caption, hint))
+                fontSizeBox_->setToolTip(fromAnsi(hint));
+            addWidget(fontSizeBox_);
+            // A size chosen or typed goes to the rich text as the font-size command.
+            connect(fontSizeBox_, &QComboBox::textActivated, this, [this](const QString& Text) {
+                bool ok = false;
+                const int32_t size = Text.trimmed().toInt(&ok);
+                if (!settingState_ && richText_ && ok && size > 0)
+                    richText_->ExecuteValue(rtgValue, rtcValueFontSize, size, toAnsi(Text));
+            });
+            continue;
+        }
         auto* button = new QToolButton(this);
         button->setIcon(RtActionIcon(c.Group, c.Id));
         button->setCheckable(Toggles(c.Group, c.Id));
@@ -54,6 +71,26 @@ void TRtToolBar::SetRichText(TRtCustomRichText* RichText)
         return;
     richText_ = RichText;
     RTFEditChanged(RichText);
+}
+
+void TRtToolBar::SetFontSizes(const std::vector<int32_t>& Sizes, int32_t Current)
+{
+    if (!fontSizeBox_)
+        return;
+    settingState_ = true;
+    fontSizeBox_->clear();
+    for (int32_t s : Sizes)
+        fontSizeBox_->addItem(QString::number(s));
+    fontSizeBox_->setEditText(Current > 0 ? QString::number(Current) : QString());
+    settingState_ = false;
+}
+
+bool TRtToolBar::SetBoxHint(int32_t Id, const AnsiString& Hint)
+{
+    if (Id != rtcValueFontSize || !fontSizeBox_)
+        return false;
+    fontSizeBox_->setToolTip(fromAnsi(Hint));
+    return true;
 }
 
 QToolButton* TRtToolBar::Button(int32_t Group, int32_t Id) const

@@ -11,6 +11,7 @@
 #include <vector>
 
 class TRtCustomRichText;
+class QComboBox;
 class QToolButton;
 
 class TRtToolBar : public QToolBar, public TRtCustomToolCtrl, public TRtTextToolBar {
@@ -20,7 +21,8 @@ public:
         int32_t Group;   // group code (group number x 256)
         int32_t Id;
     };
-    // A button for each command (all commands with a picture when none are given).
+    // A button for each command (all commands with a picture when none are
+    // given); the font-size command (rtgValue, rtcValueFontSize) is a box.
     explicit TRtToolBar(QWidget* Parent = nullptr, const std::vector<TCommand>& Commands = {});
 
     // The rich text the buttons work on (the one activated last that names this tool bar).
@@ -33,9 +35,13 @@ public:
     void SetButtonDown(int32_t Group, int32_t Id, bool Down);
     bool ButtonDown(int32_t Group, int32_t Id) const;
     QToolButton* Button(int32_t Group, int32_t Id) const;
+    // The font-size box, when the tool bar has one.
+    QComboBox* FontSizeBox() const { return fontSizeBox_; }
+    // The sizes the box offers (those of the current font) and the size shown.
+    void SetFontSizes(const std::vector<int32_t>& Sizes, int32_t Current);
 
     // The language hooks (RtActionTexts).
-    bool SetBoxHint(int32_t Id, const AnsiString& Hint) override { return false; }
+    bool SetBoxHint(int32_t Id, const AnsiString& Hint) override;
     int32_t ButtonCount() const override { return int32_t(buttons_.size()); }
     void ButtonCommand(int32_t Number, int32_t& Group, int32_t& Id) const override;
     void SetButtonHint(int32_t Number, const AnsiString& Hint) override;
@@ -46,6 +52,7 @@ private:
         QToolButton* Widget;
     };
     std::vector<TButton> buttons_;
+    QComboBox* fontSizeBox_ = nullptr;
     TRtCustomRichText* richText_ = nullptr;
     bool settingState_ = false;
 };

@@ -89,6 +89,29 @@ TRtCustomRtfEdit::TRtCustomRtfEdit(QWidget* Parent) : QAbstractScrollArea(Parent
         if (OnTextObjectMove)
             OnTextObjectMove(this, Entry, X, Y);
     };
+    e->OnXPosChanged = [this](TObject*) {
+        if (OnXPosChanged)
+            OnXPosChanged(this);
+    };
+    e->OnYPosChanged = [this](TObject*) {
+        if (OnYPosChanged)
+            OnYPosChanged(this);
+    };
+    e->OnEditBoxChangeWidth = [this](TObject*, int32_t& W, int32_t& H, bool& Change) {
+        if (OnEditBoxChangeWidth)
+            OnEditBoxChangeWidth(this, W, H, Change);
+    };
+    e->OnEditBoxChangeHeight = [this](TObject*, int32_t& W, int32_t& H, bool& Change) {
+        if (OnEditBoxChangeHeight)
+            OnEditBoxChangeHeight(this, W, H, Change);
+    };
+    e->OnSetBoxSize = [this](int32_t W, int32_t H) { resize(W, H); };
+    e->OnGetPageGapText = [this](TObject*, int32_t PageNr, AnsiString& Text) {
+        if (OnGetPageGapText)
+            OnGetPageGapText(this, PageNr, Text);
+        else
+            Text = engine_->DefaultPageGapText(PageNr);
+    };
     connect(QGuiApplication::inputMethod(), &QInputMethod::localeChanged, this, [this] { InputLanguageChanged(); });
     InstallRtObjectDialogs();
     ControlList().push_back(this);
@@ -109,6 +132,10 @@ TRtCustomRtfEdit::~TRtCustomRtfEdit()
     e->OnLayoutChanged = nullptr;
     e->OnCursorMove = nullptr;
     e->OnObjectMove = nullptr;
+    e->OnXPosChanged = e->OnYPosChanged = nullptr;
+    e->OnEditBoxChangeWidth = e->OnEditBoxChangeHeight = nullptr;
+    e->OnGetPageGapText = nullptr;
+    e->OnSetBoxSize = nullptr;
     caret_.reset();
     strings_.reset();
     AdoptObjects(nullptr);
@@ -288,9 +315,17 @@ void TRtCustomRtfEdit::UpdateCaret()
     QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
 }
 
+void TRtCustomRtfEdit::SetEditBoxModes(TRtEditBoxModes Value)
+{
+    engine_->EditBoxModes = Value;
+    engine_->UpdateEditBoxMode();
+}
+
 void TRtCustomRtfEdit::resizeEvent(QResizeEvent* Event)
 {
     QAbstractScrollArea::resizeEvent(Event);
+    engine_->BoxWidth = width();
+    engine_->BoxHeight = height();
     if (autoZoom_ != rtAutoZoomOff && !WordWrap()) {
         if (!autoZoomPending_) {
             autoZoomPending_ = true;
@@ -324,7 +359,7 @@ void TRtCustomRtfEdit::ZoomToPage()
     TRtRTFTextInput* e = engine_.get();
     TTextHeader* h = e->Header();
     const int32_t dpi = e->ScreenResolution > 0 ? e->ScreenResolution : 96;
-    const bool layout = e->PageView;
+    const bool layout = layoutMode_ == rtlayLayout || layoutMode_ == rtlayFullLayout;
     const int32_t pageW = h->PageWidth() - (layout ? 0 : h->LeftMargin() + h->RightMargin());
     const int32_t pageH = h->PageHeight() - (layout ? 0 : h->TopMargin() + h->BottomMargin());
     const int32_t pxW = std::max(1, pageW * dpi / 1440), pxH = std::max(1, pageH * dpi / 1440);
@@ -362,6 +397,31 @@ void TRtCustomRtfEdit::SetZooming(int32_t Value)
     viewport()->update();
 }
 
+void TRtCustomRtfEdit::SetLayoutMode(TRtLayoutMode Value)
+{
+    layoutMode_ = Value;
+    TRtRTFTextInput* e = engine_.get();
+    objectEnv_->SelectObject(nullptr);
+    e->LayoutFlags = RtLayoutModeFlags[Value];
+    const bool pageView = (e->LayoutFlags & lfPageLayoutView) != 0;
+    e->PageView = e->ShowLeftMargin = e->ShowRightMargin = pageView;
+    e->UpdatePageMetrics(false);
+    e->ReformatText(nullptr);
+    RefreshView();
+    e->UpdateCaret();
+}
+
+bool TRtCustomRtfEdit::OutsidePage(int32_t X) const
+{
+    if (layoutMode_ != rtlayLayout && layoutMode_ != rtlayFullLayout)
+        return false;
+    const TRtRTFTextInput* e = engine_.get();
+    const int32_t left = e->DocToScreen(e->LeftX) + XOffset;
+    const int32_t right = e->DocToScreen(e->LeftX) + e->DocToScreen(e->WrapWidth) + e->LeftScreenOffset +
+                          e->RightScreenOffset / 2 - 3;
+    return X < left || X > right;
+}
+
 void TRtCustomRtfEdit::SetWordWrap(bool Value)
 {
     engine_->SetWordWrap(Value);
@@ -389,7 +449,10 @@ void TRtCustomRtfEdit::UpdateScrollRanges()
         return;
     settingScroll_ = true;
     TRtRTFTextInput* e = engine_.get();
-    const int32_t extent = e->DocToScreen(std::max(e->TextHeight, e->GetTextHeight()));
+    // The page-layout view scrolls over whole pages with their gaps.
+    const int32_t extent = (e->LayoutFlags & lfPageLayoutView)
+                               ? e->DocToScreen(e->PageViewPitch()) * e->PageCount
+                               : e->DocToScreen(std::max(e->TextHeight, e->GetTextHeight()));
     const int32_t visible = viewport()->height();
     // A view scrolled below the text's end (the text got shorter) comes back to it.
     const int32_t maxTop = std::max(0, extent - visible);
@@ -521,6 +584,8 @@ void TRtCustomRtfEdit::focusInEvent(QFocusEvent* Event)
     UpdateCaret();
     SendEditState();
     Activated();
+    if (OnEnter)
+        OnEnter(this);
 }
 
 void TRtCustomRtfEdit::focusOutEvent(QFocusEvent* Event)
@@ -529,6 +594,8 @@ void TRtCustomRtfEdit::focusOutEvent(QFocusEvent* Event)
     caret_->SetVisible(false);
     QAbstractScrollArea::focusOutEvent(Event);
     viewport()->update();
+    if (OnExit)
+        OnExit(this);
 }
 
 void TRtCustomRtfEdit::SendEditState()

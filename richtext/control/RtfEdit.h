@@ -38,6 +38,14 @@ using TBeforeCopyEvent = std::function<void(TObject* Sender, bool& DoIt)>;
 using TRtOnDropFileEvent = std::function<void(TObject* Sender, const QString& FileName, bool& Proceed)>;
 using TRtKeyEvent = std::function<void(TObject* Sender, int32_t& Key, Qt::KeyboardModifiers Shift)>;
 using TRtKeyPressEvent = std::function<void(TObject* Sender, char32_t& Key)>;
+// Dragging over the control (Source: where the drag came from, none from
+// another program); Accept holds the control's answer and may be changed.
+enum TDragState : uint8_t { dsDragEnter, dsDragLeave, dsDragMove };
+using TDragOverEvent =
+    std::function<void(TObject* Sender, QObject* Source, int32_t X, int32_t Y, TDragState State, bool& Accept)>;
+using TDragDropEvent = std::function<void(TObject* Sender, QObject* Source, int32_t X, int32_t Y)>;
+// A drag that started here ended (Target: the widget dropped on, none when cancelled or elsewhere).
+using TEndDragEvent = std::function<void(TObject* Sender, QObject* Target, int32_t X, int32_t Y)>;
 using TRtMouseEvent = std::function<void(TObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
                                          int32_t X, int32_t Y)>;
 using THyperLinkEvent = std::function<void(TObject* Sender, const AnsiString& Text, int32_t LineNumber)>;
@@ -92,6 +100,8 @@ public:
     bool SelectAllOnEntry = false;
     TRtClipboardOptions ClipboardOptions;
     TRtEditBoxModes EditBoxModes() const { return engine_->EditBoxModes; }
+    // The box modes: the control grows with its text, refuses text that does not fit or passes it on.
+    void SetEditBoxModes(TRtEditBoxModes Value);
     TRtAutoZoom AutoZoom() const { return autoZoom_; }
     virtual void SetAutoZoom(TRtAutoZoom Value);
     bool WordWrap() const { return engine_->WrapAtWindow; }
@@ -100,6 +110,12 @@ public:
     // Clamped to 10..1000 per cent.
     virtual void SetZooming(int32_t Value);
     int32_t XOffset = 0, YOffset = 0;
+    // The layout view: the engine's layout flag word of the mode; rtlayLayout and rtlayFullLayout
+    // show the pages with their margins and the gaps between them.
+    TRtLayoutMode LayoutMode() const { return layoutMode_; }
+    void SetLayoutMode(TRtLayoutMode Value);
+    // How pictures are written into RTF.
+    TRtWriteBitmapMode WriteBitmapMode = wbmDIBBitmap;
     // Type-ahead (off unless switched on): characters typed while the control
     // is busy are kept, up to 10, and inserted together in the order typed.
     bool TypeAhead = false;
@@ -179,13 +195,23 @@ public:
     TNotifyEvent SaveForUNDO;
     // Return made a new paragraph (the one the cursor is in now).
     std::function<void(TObject* Sender, TParagraph* Par)> OnNewParCreatedEvent;
+    // The caret or the view moved horizontally or vertically.
     TNotifyEvent OnXPosChanged, OnYPosChanged;
+    // Asked before the box takes a new width or height (EditBoxModes); Change := False refuses.
+    TRtChangeBoxEvent OnEditBoxChangeWidth, OnEditBoxChangeHeight;
+    // The label of a page gap (pages from 1); unassigned: the page number.
+    TRtGetPageGapTextEvent OnGetPageGapText;
     TEditStateEvent EditStateEvent;
     TBeforeCopyEvent OnBeforeCopyEvent, OnBeforeCutEvent;
     TBeforePasteEvent OnBeforePasteEvent;
     TRtOnDropFileEvent OnDropFile;
-    TRtKeyEvent OnKeyDown;
+    TRtKeyEvent OnKeyDown, OnKeyUp;
     TRtKeyPressEvent OnKeyPress;
+    // The control got or lost the focus.
+    TNotifyEvent OnEnter, OnExit;
+    TDragOverEvent OnDragOver;
+    TDragDropEvent OnDragDrop;
+    TEndDragEvent OnEndDrag;
     TRtMouseEvent OnMouseDown, OnMouseMove, OnMouseUp;
     TNotifyEvent OnClick, OnDblClick;
     TNotifyEvent CtrlTabPressed, ShiftTabPressed;
@@ -266,6 +292,7 @@ protected:
     void resizeEvent(QResizeEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
+    void keyReleaseEvent(QKeyEvent* Event) override;
     void inputMethodEvent(QInputMethodEvent* Event) override;
     void focusInEvent(QFocusEvent* Event) override;
     void focusOutEvent(QFocusEvent* Event) override;
@@ -333,5 +360,9 @@ protected:
     bool ObjectEvent(const TTextObjectMouseEvent& Event, TTextObj* Entry, Qt::MouseButton Button,
                      Qt::KeyboardModifiers Shift, QPoint Point);
     bool HoverBorder(int32_t X, int32_t Y);
+    // In the page-layout modes: a window x left or right of the page.
+    bool OutsidePage(int32_t X) const;
+    TRtLayoutMode layoutMode_ = rtlayNormal;
+    bool outsidePage_ = false;
     void leaveEvent(QEvent* Event) override;
 };

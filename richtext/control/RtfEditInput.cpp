@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QCursor>
 #include <QDrag>
 #include <QFileInfo>
 #include <QInputMethod>
@@ -93,6 +94,14 @@ void TRtCustomRtfEdit::keyPressEvent(QKeyEvent* Event)
     }
     TypeText(text, mods);
     Event->accept();
+}
+
+void TRtCustomRtfEdit::keyReleaseEvent(QKeyEvent* Event)
+{
+    int32_t key = Event->key();
+    if (OnKeyUp && !Event->isAutoRepeat())
+        OnKeyUp(this, key, Event->modifiers());
+    QAbstractScrollArea::keyReleaseEvent(Event);
 }
 
 void TRtCustomRtfEdit::InputLanguageChanged()
@@ -309,8 +318,11 @@ void TRtCustomRtfEdit::DeleteWordByKey(bool After)
     TRtRTFTextInput* e = engine_.get();
     if (!CanType() || !BeginChange())
         return;
+    // The marked word goes at once and the whole view is painted after: no line is painted meanwhile.
+    e->SkipLinePaint = true;
     After ? e->MoveWordRight(1, true, false) : e->MoveWordLeft(1, true, false);
     e->DeleteSelection(false);
+    e->SkipLinePaint = false;
     e->Refresh();
     EndChange();
 }
@@ -537,7 +549,7 @@ void TRtCustomRtfEdit::Copy(bool WholeText)
         // A selected embedded object goes to the clipboard as its picture.
         auto* data = new QMimeData;
         if (auto* obj = dynamic_cast<TRtObject*>(engine_->SelectedObject))
-            data->setImageData(obj->GetBitmap());
+            data->setImageData(obj->GetBitmapHandle());
         QGuiApplication::clipboard()->setMimeData(data);
         if (cutting_ && CanType() && BeginChange()) {
             engine_->NewUndoLevel();
@@ -731,20 +743,28 @@ void TRtCustomRtfEdit::dragMoveEvent(QDragMoveEvent* Event)
     const QPoint p = Event->position().toPoint();
     TRtRTFTextInput* e = engine_.get();
     const bool inside = Event->source() == this && PointInSelection(e->ScreenToDoc(p.x()), e->ScreenToDoc(p.y()));
-    if (ReadOnly || inside) {
-        Event->ignore();
-        return;
+    // A drop goes into the text: not into a read-only one, the selection it comes from or beside the page.
+    bool accept = !ReadOnly && !inside && !OutsidePage(p.x());
+    if (accept) {
+        e->MoveCursorToPoint(e->ScreenToDoc(p.x()), e->ScreenToDoc(p.y()), false, false);
+        UpdateCaret();
     }
-    e->MoveCursorToPoint(e->ScreenToDoc(p.x()), e->ScreenToDoc(p.y()), false, false);
-    UpdateCaret();
-    Event->acceptProposedAction();
+    if (OnDragOver)
+        OnDragOver(this, Event->source(), p.x(), p.y(), dsDragMove, accept);
+    if (accept)
+        Event->acceptProposedAction();
+    else
+        Event->ignore();
 }
 
 void TRtCustomRtfEdit::dropEvent(QDropEvent* Event)
 {
-    if (DropData(Event->mimeData(), Event->position().toPoint(), Event->source() == this)) {
+    const QPoint p = Event->position().toPoint();
+    if (DropData(Event->mimeData(), p, Event->source() == this)) {
         Event->setDropAction(Qt::CopyAction);
         Event->accept();
+        if (OnDragDrop)
+            OnDragDrop(this, Event->source(), p.x(), p.y());
     } else
         Event->ignore();
 }
@@ -1069,6 +1089,18 @@ void TRtCustomRtfEdit::mouseMoveEvent(QMouseEvent* Event)
 {
     TRtRTFTextInput* e = engine_.get();
     const QPoint p = Event->position().toPoint();
+    // Beside the page of the page-layout view: the arrow, and no text under the mouse.
+    if (OutsidePage(p.x())) {
+        outsidePage_ = true;
+        viewport()->setCursor(Qt::ArrowCursor);
+        if (OnMouseMove)
+            OnMouseMove(this, Qt::NoButton, Event->modifiers(), p.x(), p.y());
+        return;
+    }
+    if (outsidePage_) {
+        outsidePage_ = false;
+        viewport()->setCursor(Qt::IBeamCursor);
+    }
     const int32_t x = e->ScreenToDoc(p.x()), y = e->ScreenToDoc(p.y());
     if (TTextObj* entry = e->EditOptions.Has(rtObjectSelecting) ? FindTextObjectAt(p.x(), p.y()) : nullptr)
         ObjectEvent(OnTextObjectMouseMove, entry, Qt::NoButton, Event->modifiers(), p);
@@ -1093,6 +1125,10 @@ void TRtCustomRtfEdit::mouseMoveEvent(QMouseEvent* Event)
             auto* drag = new QDrag(this);
             drag->setMimeData(CreateMimeData(false));
             drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
+            if (OnEndDrag) {
+                const QPoint at = mapFromGlobal(QCursor::pos());
+                OnEndDrag(this, drag->target(), at.x(), at.y());
+            }
         }
         return;
     }

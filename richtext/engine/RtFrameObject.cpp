@@ -349,6 +349,7 @@ void TRtFrameObject::FrameUp(bool Right, const QPoint& Local)
     Env->MovingPositioned = Entry->Kind == 1 || Entry->Kind == 2;
     TTextObj* entry = Entry;
     if (Env->MoveObjectToCursor(entry)) {
+        e->SetCaretRect(nullptr, nullptr, 0, 0);
         if (!Env->MovingPositioned) {
             if (e->OnObjectDrop)
                 e->OnObjectDrop(e->OwnerControl, entry);

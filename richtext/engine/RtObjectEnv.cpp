@@ -361,9 +361,9 @@ TRtObject* TRtObjectEnv::GetSelectedObject() { return dynamic_cast<TRtObject*>(E
 
 void TRtObjectEnv::DeleteSelectedObject()
 {
-    TTextObj* entry = Engine->SelectedObjEntry;
+    TTextObj* entry = Engine->SelectedObj;
     HideFrame();
-    Engine->SelectedObjEntry = nullptr;
+    Engine->SelectedObj = nullptr;
     Engine->SelectedObjId = 0;
     Engine->SelectedObject = nullptr;
     if (entry)
@@ -383,8 +383,8 @@ void TRtObjectEnv::RemoveObject(TTextObj* Entry)
         return;
     Engine->BeginUndoGroup();
     HideFrame();
-    if (Entry == Engine->SelectedObjEntry) {
-        Engine->SelectedObjEntry = nullptr;
+    if (Entry == Engine->SelectedObj) {
+        Engine->SelectedObj = nullptr;
         Engine->SelectedObjId = 0;
         Engine->SelectedObject = nullptr;
     }
@@ -428,13 +428,13 @@ void TRtObjectEnv::SelectObject(TTextObj* Entry)
     if (Frame->Entry && Frame->Entry != Entry)
         HideFrame();
     if (!Entry) {
-        Engine->SelectedObjEntry = nullptr;
+        Engine->SelectedObj = nullptr;
         Engine->SelectedObjId = 0;
         Engine->SelectedObject = nullptr;
         FrameShown = false;
         return;
     }
-    Engine->SelectedObjEntry = Entry;
+    Engine->SelectedObj = Entry;
     Engine->SelectedObjId = Engine->ObjRefList()->IndexOfObject(Entry);
     Engine->SelectedObject = Entry->Object;
     PlaceFrame();
@@ -465,7 +465,7 @@ void TRtObjectEnv::PlaceFrame()
     auto* obj = dynamic_cast<TRtObject*>(Engine->SelectedObject);
     if (NoRecalc || (Engine->EngineOptions & eoNoDisplay) || !obj || Engine->ViewOptions.Has(rtHideObjectFrame))
         return;
-    TTextObj* entry = Engine->SelectedObjEntry;
+    TTextObj* entry = Engine->SelectedObj;
     Engine->FrameObject = obj;
     Engine->FrameEntry = entry;
     Frame->Obj = obj;

@@ -43,12 +43,40 @@ void TRtRTFTextPaint::ComputeHiddenStyleMask()
     HiddenStyleMask = m;
 }
 
-bool TRtRTFTextPaint::IsLeadByte(uint8_t Ch, const TAttr* Attr)
+const TRtLeadTable* RtLeadTableOf(int32_t Charset)
+{
+    static std::map<int32_t, std::unique_ptr<TRtLeadTable>> tables;
+    auto [it, made] = tables.try_emplace(Charset);
+    if (made) {
+        auto t = std::make_unique<TRtLeadTable>();
+        bool any = false;
+        for (int32_t c = 0; c < 256; ++c)
+            any |= (*t)[size_t(c)] = IsCharsetLeadByte(Charset, uint8_t(c));
+        if (any)
+            it->second = std::move(t);
+    }
+    return it->second.get();
+}
+
+void TRtRTFTextPaint::IsLeadByte(uint8_t Ch, const TAttr* Attr, const TRtLeadTable* LeadTable, bool& IsLead)
 {
     if (DBCSMode.Has(rtdb_Test))
-        return Ch == 'a';
-    // The lead bytes of the character's font charset.
-    return Attr && IsCharsetLeadByte(Header()->Fonts[size_t(Attr->Font & 255)].Charset, Ch);
+        IsLead = Ch == 'a';
+    else if (OnIsLeadByte)
+        IsLead = OnIsLeadByte(this, Ch);
+    else if (LeadTable)
+        IsLead = (*LeadTable)[Ch];
+    else if (DBCSMode.Has(rtdb_OnlyNotANSIChar))
+        IsLead = false;
+    else  // the lead bytes of the character's font charset
+        IsLead = Attr && IsCharsetLeadByte(Header()->Fonts[size_t(Attr->Font & 255)].Charset, Ch);
+}
+
+bool TRtRTFTextPaint::IsLeadByte(uint8_t Ch, const TAttr* Attr)
+{
+    bool isLead = false;
+    IsLeadByte(Ch, Attr, Attr ? RtLeadTableOf(Header()->Fonts[size_t(Attr->Font & 255)].Charset) : nullptr, isLead);
+    return isLead;
 }
 
 int32_t TRtRTFTextPaint::TextWidth(const TAttr* Attr, const AnsiString& Text)
@@ -79,6 +107,7 @@ void TRtRTFTextPaint::MeasureObject(TParagraph* Par, TLine* Line, int32_t Index,
         return;
     }
     const TAttr runAttr = a;
+    ObjectAttr = &a;
     switch (ref->Kind) {
     case 1:
     case 2:
@@ -148,6 +177,7 @@ void TRtRTFTextPaint::MeasureObject(TParagraph* Par, TLine* Line, int32_t Index,
         UpdateCharWidths(&runAttr);
         break;
     }
+    ObjectAttr = nullptr;
 }
 
 int32_t TRtRTFTextPaint::FieldWidth(TRtObjectField* Field, const TAttr& Attr)
@@ -530,7 +560,7 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
         SpellCheckParagraph(Par, false);
     TBreakContext c(Par, Scratch());
     c.Tracking = !CursorTrackingOff;
-    c.KeepBreaks = (Par->ExtFlags & parxKeepLineBreaks);
+    c.KeepBreaks = KeepStoredLineBreaks || (Par->ExtFlags & parxKeepLineBreaks);
     c.Rich = Par->Lines->Attrs != nullptr;
 
     // Every kept position in the paragraph (the cursor and selection too), as an offset
@@ -706,7 +736,7 @@ TRtRTFTextPaint::TLineFit TRtRTFTextPaint::FitLine(TBreakContext& C, int32_t Pos
             w = rich ? a.Width : CharWidth(c);
         }
         if (!C.KeepBreaks && count > 0 && !((isBlank || isTab) && !C.NoWrapAtSpace)) {
-            const bool over = Limit <= int64_t(x) + w;
+            const bool over = CenterMeasure ? int64_t(x) + w / 2 >= Limit : Limit <= int64_t(x) + w;
             if (over) {
                 fit.Overflow = i;
                 break;
@@ -755,9 +785,9 @@ int32_t TRtRTFTextPaint::ChooseLineBreak(const TBreakContext& C, int32_t Pos, co
     if (hyphenBreak > 0) {
         count = hyphenBreak;
         Hyphenated = true;
-    } else if (Fit.LastBlank >= 2 && !C.NoWrapAtSpace) {
+    } else if (!CenterMeasure && Fit.LastBlank >= 2 && !C.NoWrapAtSpace) {
         count = Fit.LastBlank;
-    } else if (Fit.LastTab >= 2) {
+    } else if (!CenterMeasure && Fit.LastTab >= 2) {
         count = Fit.LastTab;
     } else {
         count = overCount;

@@ -70,6 +70,7 @@ void TRtRTFTextInput::PaintArea(TCanvas* C, int32_t X, int32_t Y, int32_t W, int
     SelectMapMode(false);
     TCanvas* oldCanvas = Canvas;
     BeginPaint(C);
+    const TRect area{X, Y, X + W, Y + H};
     const bool skip = !Displays() || Suspended() || PaintLocked;
     if (!skip) {
         const double s = PaintScale();
@@ -132,6 +133,8 @@ void TRtRTFTextInput::PaintArea(TCanvas* C, int32_t X, int32_t Y, int32_t W, int
         }
         NeedsObjectPass = ObjectsPainted;
     }
+    if (BlankAreaMark)
+        C->FillRect(area);
     Canvas = oldCanvas;
     PaintingCanvas = nullptr;
     PaintPageLine = nullptr;
@@ -175,6 +178,11 @@ bool TRtRTFTextInput::PaintBackground(TCanvas* C, const TRect& R, TLine* PageLin
         return false;
     int32_t tw = BackgroundPicture.width();
     int32_t th = BackgroundPicture.height();
+    const bool scaled = Zooming != 100 && ScaleBackground;
+    if (scaled) {
+        tw = MulDiv(tw, Zooming, 100);
+        th = MulDiv(th, Zooming, 100);
+    }
     if (tw <= 0 || th <= 0)
         return false;
     // Tiles in layout units: the picture's pixels are window pixels.
@@ -240,21 +248,42 @@ void TRtRTFTextInput::PaintObjectLayer(QRegion* Region, int32_t Pass)
         ref->ScreenH = DocToScreen(ht);
         if (obj)
             obj->ObjRect = TRect{ref->ScreenX, ref->ScreenY, ref->ScreenX + ref->ScreenW, ref->ScreenY + ref->ScreenH};
-        const bool visible = (y - TopY + ht > 0 && y - TopY < VisibleHeight) || ref == SelectedObjEntry;
+        const bool visible = (y - TopY + ht > 0 && y - TopY < VisibleHeight) || ref == SelectedObj;
         if (!visible)
             continue;
         const TRect r{x + LeftX, y - TopY, x + LeftX + w, y - TopY + ht};
         if (!Region || FirstObjectPass) {
-            if (!transparent3 && Displays()) {
-                if (!HasBackground() || !PaintPageBackground(PaintingCanvas, r))
-                    FillBrushRect(PaintingCanvas, r, GetPaperColor());
+            if (!transparent3 && Displays() && HasWorkBitmap() && !FixedResMode && !PageBuffersActive) {
+                PaintObjectBuffered(ref, r);
+            } else {
+                if (!transparent3 && Displays()) {
+                    if (!HasBackground() || !PaintPageBackground(PaintingCanvas, r))
+                        FillBrushRect(PaintingCanvas, r, GetPaperColor());
+                }
+                PaintObjectAt(ref, PaintingCanvas, r, w, ht);
             }
-            PaintObjectAt(ref, PaintingCanvas, r, w, ht);
         }
         if (Region && !transparent3)
             *Region = TCanvas::CombineRegion(*Region, ObjectRegion(*ref), RGN_DIFF);
         ObjectsPainted = true;
     }
+}
+
+// A floating object through the work bitmap: its background (or the paper) and the object
+// are painted there first and the bitmap is copied onto the canvas at once.
+void TRtRTFTextInput::PaintObjectBuffered(TTextObj* Ref, const TRect& R)
+{
+    const int32_t w = std::max(1, R.Width()), h = std::max(1, R.Height());
+    TBitmap& b = WorkBitmap();
+    if (b.Width() != w || b.Height() != h)
+        b.SetSize(w, h);
+    TCanvas& bc = b.Canvas();
+    const TRect local{0, 0, w, h};
+    if (!PaintBackground(&bc, local, nullptr, 0, R.Left, R.Top))
+        FillBrushRect(&bc, local, GetPaperColor());
+    PaintObjectAt(Ref, &bc, local, w, h);
+    bc.Flush();
+    PaintingCanvas->Draw(R.Left, R.Top, b.Image());
 }
 
 void TRtRTFTextInput::PaintObjectAt(TTextObj* Ref, TCanvas* C, const TRect& R, int32_t /*W*/, int32_t H)
@@ -372,7 +401,7 @@ void TRtRTFTextInput::UpdateEmbeddedControls()
 
 void TRtRTFTextInput::PaintWindow()
 {
-    if (LayoutBusy || UpdatesLocked || RepaintLocked || RebuildLock || PaintLocked || Suspended())
+    if (LayoutBusy || UpdatesLocked || RepaintLocked || LayoutUpdating || RebuildLock || PaintLocked || Suspended())
         return;
     SelectMapMode(true);
     if (!Displays() || Surface().isNull())
@@ -402,6 +431,7 @@ void TRtRTFTextInput::Refresh()
     if (OnRefresh)
         OnRefresh(this);
     PaintWindow();
+    RefreshPending = false;
     InRefresh = false;
 }
 

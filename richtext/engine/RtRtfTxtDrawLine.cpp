@@ -307,7 +307,7 @@ void TRtRTFTextInput::FindCellNeighbours(TRtLinePaintRecord& Rec)
 
 void TRtRTFTextInput::PaintLine(TLine* Line, TParagraph* Par)
 {
-    if (!Line || !Par || Suspended() || PaintLocked || !PaintingCanvas)
+    if (!Line || !Par || Suspended() || PaintLocked || SkipLinePaint || !PaintingCanvas)
         return;
     if (RepaintLocked && Displays())
         return;
@@ -333,8 +333,10 @@ void TRtRTFTextInput::PaintLine(TLine* Line, TParagraph* Par)
     rec.ParLeft = TRect{rec.LeftX, top, rec.Text.Left, bottom};
     rec.ParRight = TRect{rec.Text.Right, top, rec.RightX, bottom};
     // The page margins beside the paragraph; cells of a row leave their neighbours alone.
+    const bool layoutView = (LayoutFlags & lfPageLayoutView) != 0;
     const int32_t pageLeft = LeftX + CanvasLeft;
-    const int32_t pageRight = pageLeft + std::max(Header()->PixPageWidth, VisibleWidth);
+    const int32_t pageWidth = layoutView ? Header()->PixPageWidth : std::max(Header()->PixPageWidth, VisibleWidth);
+    const int32_t pageRight = pageLeft + pageWidth;
     const bool cellBefore = (Par->Flags & parfNotFirstCell) != 0;
     const bool cellAfter = (Par->Flags & parfNotLastCell) != 0;
     const int32_t areaLeft = cellBefore ? rec.LeftX : pageLeft;
@@ -365,6 +367,8 @@ void TRtRTFTextInput::PaintLine(TLine* Line, TParagraph* Par)
                 rec.GapKind = ViewOptions.Has(rtNoEndOfDocumentLine) ? 5 : 3;
         }
     }
+    if (layoutView && Displays())
+        SetPageViewStrips(rec, pageLeft, pageRight);
     const bool ignoreShading = !Displays() && PrintOptions.Has(rtIgnoreShading);
     if (!(EngineOptions & eoNoShading) && !ignoreShading) {
         if (Par->ExtFlags & (parxMarker1 | parxMarker2)) {
@@ -389,6 +393,47 @@ void TRtRTFTextInput::PaintLine(TLine* Line, TParagraph* Par)
         rec.Attrs = rec.TempAttrs.data();
     }
     PaintContent(rec);
+}
+
+AnsiString TRtRTFTextInput::DefaultPageGapText(int32_t PageNr) const
+{
+    return NoPageNumber ? AnsiString() : " " + IntToStr(PageNr);
+}
+
+int32_t TRtRTFTextInput::PageViewPitch() const
+{
+    const TTextHeader* h = Header();
+    return h->PixPageHeight + 2 * MulDiv(h->PageGap / 2, h->YRes, 1440);
+}
+
+// The page-layout view: the desktop beside the page and, above a page's first line and below
+// its last, the gap between the pages.
+void TRtRTFTextInput::SetPageViewStrips(TRtLinePaintRecord& Rec, int32_t PageLeft, int32_t PageRight)
+{
+    constexpr int32_t far = 32000;
+    const TTextHeader* h = Header();
+    TParagraph* par = Rec.Par;
+    TLine* line = Rec.Line;
+    const int32_t top = Rec.Text.Top - line->SpaceAbove, bottom = Rec.Text.Bottom + line->SpaceBelow;
+    const int32_t halfGap = (PageViewPitch() - h->PixPageHeight) / 2;
+    Rec.PageLeft = PageLeft;
+    Rec.PageRight = PageRight;
+    Rec.DeskLeft = TRect{PageLeft - far, top, PageLeft, bottom};
+    Rec.DeskRight = TRect{PageRight, top, PageRight + far, bottom};
+    Rec.AreaFlags |= afDeskLeft | afDeskRight;
+    const bool firstOfPage =
+        (line->Flags & linfPageStart) || (line == par->Lines && (!par->Prior || (par->Flags & parfNewPage)));
+    const TLine* next = line->Next ? line->Next : par->Next ? par->Next->Lines : nullptr;
+    const bool lastOfPage = !next || (next->Flags & linfPageStart) || (!line->Next && (par->Next->Flags & parfNewPage));
+    if (firstOfPage && line->SpaceAbove > 0) {
+        Rec.GapAbove = TRect{PageLeft - far, top, PageRight + far, top + std::min<int32_t>(halfGap, line->SpaceAbove)};
+        Rec.AreaFlags |= afGapAbove;
+    }
+    if (lastOfPage && line->SpaceBelow > 0) {
+        const int32_t gapTop = bottom - std::min<int32_t>(halfGap, line->SpaceBelow);
+        Rec.GapBelow = TRect{PageLeft - far, gapTop, PageRight + far, bottom};
+        Rec.AreaFlags |= afGapBelow;
+    }
 }
 
 // ---- backgrounds ----------------------------------------------------------------------------------------------
@@ -482,6 +527,16 @@ void TRtRTFTextInput::WriteRun(TCanvas* C, int32_t X, int32_t Baseline, const ui
     const QRawFont face = C->RawFont();
     if (symbol)
         C->Font().SetName(fontName);
+    // Simple output: the font's own advances, and no fill on a white or window-coloured brush.
+    std::vector<int32_t> own;
+    if (SimpleTextOutput) {
+        own.resize(size_t(N));
+        for (int32_t i = 0; i < N; ++i)
+            own[size_t(i)] = C->TextWidth(AnsiString(1, char(Chars[i])));
+        Dx = own.data();
+        const TColor b = C->Brush().Color();
+        Opaque = Opaque && b != clWhite && b != clWindow;
+    }
     int32_t total = 0;
     for (int32_t i = 0; i < N; ++i)
         total += Dx[i];
@@ -640,12 +695,27 @@ void TRtRTFTextInput::PaintMarginsAndGaps(TRtLinePaintRecord& Rec)
         if (FootersInGap && Rec.GapKind == 1)
             PaintHeaderFooter(line, Rec, false);
     }
-    // Desktop strips and page-gap strips.
+    // Desktop strips and page-gap strips, each with the page's edge along it.
     const uint16_t strips[] = {afDeskLeft, afDeskRight, afGapAbove, afGapBelow};
     const TRect* rects[] = {&Rec.DeskLeft, &Rec.DeskRight, &Rec.GapAbove, &Rec.GapBelow};
-    for (int k = 0; k < 4; ++k)
-        if ((Rec.AreaFlags & strips[k]) && !(k == 3 && Rec.GapKind != 0))
-            FillBrushRect(c, *rects[k], GapColor);
+    const int32_t p1 = std::max(1, ScreenToDoc(1));
+    for (int k = 0; k < 4; ++k) {
+        if (!(Rec.AreaFlags & strips[k]) || (k == 3 && (Rec.GapKind != 0 || (par->Flags & parfNotFirstCell))))
+            continue;
+        const TRect& r = *rects[k];
+        FillBrushRect(c, r, GapColor);
+        std::vector<TRect> edges;
+        if (k == 0)
+            edges = {TRect{r.Right - p1, r.Top, r.Right, r.Bottom}, TRect{r.Left, r.Top, r.Left + p1, r.Bottom}};
+        else if (k == 1)
+            edges = {TRect{r.Left, r.Top, r.Left + p1, r.Bottom}, TRect{r.Right - p1, r.Top, r.Right, r.Bottom}};
+        else if (k == 2)
+            edges = {TRect{Rec.PageLeft, r.Bottom - p1, Rec.PageRight, r.Bottom}};
+        else
+            edges = {TRect{Rec.PageLeft, r.Top, Rec.PageRight, r.Top + p1}};
+        for (const TRect& e : edges)
+            FillBrushRect(c, e, DefaultTextColor);
+    }
 }
 
 // The line across the page gap, with the page number in it when shown.
@@ -659,8 +729,10 @@ void TRtRTFTextInput::PaintPageGapLine(TRtLinePaintRecord& Rec)
         int32_t right = g.Right;
         if (ViewOptions.Has(rtShowPageNRinGap) && Rec.GapKind != 5) {
             AnsiString label;
-            if (!NoPageNumber)
-                label = " " + IntToStr(Rec.PageNr + 1);
+            if (OnGetPageGapText)
+                OnGetPageGapText(OwnerControl, Rec.PageNr + 1, label);
+            else
+                label = DefaultPageGapText(Rec.PageNr + 1);
             if (!label.empty()) {
                 c->Font().SetName("Arial");
                 c->Font().SetCharset(DEFAULT_CHARSET);
@@ -755,6 +827,8 @@ void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
     while (runs.Next()) {
         const TAttr& a = Rec.Attrs[runs.Start];
         const int32_t runWidth = runs.Width();
+        // A field's text takes the field-object look.
+        PaintingField = runs.Object && FieldOf(a);
         SelectCharFont(&a, Rec.Par, line, runs.Start);
         SelectRunBackground(Rec, &a, runs.Selected);
         if (Rec.Grey && screen && !ViewOptions.Has(rtDontGrayHeaderFooterInLayout))
@@ -768,8 +842,56 @@ void TRtRTFTextInput::PaintRuns(TRtLinePaintRecord& Rec)
             if (screen)
                 PaintFormattingMarks(p, Rec, x, baseline, runs.Chars, runs.Dx);
         }
+        PaintingField = false;
         x += runWidth;
     }
+}
+
+TRtObjectField* TRtRTFTextInput::FieldOf(const TAttr& A)
+{
+    TTextObj* ref = ObjRefList()->GetTextObj(int32_t(A.Tag));
+    return ref && ref->Kind != 1 && ref->Kind != 2 ? dynamic_cast<TRtObjectField*>(ref->Object) : nullptr;
+}
+
+// A field's text in its cell; a tag field shows its box: background and frame in its colours
+// when its options say so, the corners it cuts off in the paper colour.
+void TRtRTFTextInput::PaintFieldObject(TRtLinePaintRecord& Rec, TTextObj* Ref, TRtObjectField* Field, int32_t X,
+                                       int32_t Baseline, int32_t RunWidth)
+{
+    TCanvas* c = PaintingCanvas;
+    AnsiString text;
+    Field->GetFieldText(false, text);
+    const TRect cell{X, Rec.Text.Top, X + std::max(RunWidth, c->TextWidth(text)), Rec.Text.Bottom};
+    // The field's place and size in layout units of the text.
+    Ref->RectLeft = cell.Left - LeftX - CanvasLeft;
+    Ref->RectTop = cell.Top + TopY - CanvasTop;
+    Ref->RectWidth = cell.Right - cell.Left;
+    Ref->RectHeight = cell.Bottom - cell.Top;
+    auto* tag = dynamic_cast<TRtTagField*>(Field);
+    if (tag && tag->ShowFrame && !Rec.Grey) {
+        const TRtObjectFieldFrameOpt o = tag->BoxOpt;
+        if (o.Has(rtfoBackColor)) {
+            c->Brush().SetStyle(bsSolid);
+            c->Brush().SetColor(tag->BackColor);
+        }
+        c->Pen().SetStyle(psSolid);
+        c->Pen().SetWidth(std::max(1, ScreenToDoc(1)));
+        c->Pen().SetColor(o.Has(rtfoFrameColor) ? tag->FrameColor : c->Font().Color());
+        const int32_t l = cell.Left, t = cell.Top, r = cell.Right - 1, b = cell.Bottom - 1;
+        if (o.Has(rtfoBox)) {
+            c->Rectangle(cell.Left, cell.Top, cell.Right, cell.Bottom);
+        } else {
+            const int32_t d = ScreenToDoc(4);
+            const int32_t dl = o.Has(rtfoCornersLeft) ? d : 0, dr = o.Has(rtfoCornersRight) ? d : 0;
+            const TBrush brush = c->Brush();
+            FillBrushRect(c, cell, (EngineOptions & eoWhiteFills) ? clWhite : GetPaperColor());
+            c->Brush() = brush;
+            c->Polygon({TPoint{l + dl, t}, TPoint{r - dr, t}, TPoint{r, t + dr}, TPoint{r, b - dr}, TPoint{r - dr, b},
+                        TPoint{l + dl, b}, TPoint{l, b - dl}, TPoint{l, t + dl}});
+        }
+        c->Brush().SetStyle(bsClear);
+    }
+    DrawTextAt(c, X + (cell.Right - cell.Left - c->TextWidth(text)) / 2, text, cell, Baseline);
 }
 
 // Draws a run's characters (with the hot effect when it is on), or the object or field it holds.
@@ -779,14 +901,11 @@ void TRtRTFTextInput::PaintRunText(TRtLinePaintRecord& Rec, const TAttr& a, bool
     TCanvas* c = PaintingCanvas;
     TLine* line = Rec.Line;
     const bool screen = Displays();
-    const TRect cell{x, Rec.Text.Top, x + runWidth, Rec.Text.Bottom};
     if (object) {
         TTextObj* ref = ObjRefList()->GetTextObj(int32_t(a.Tag));
         if (ref && ref->Kind != 1 && ref->Kind != 2) {
             if (auto* field = dynamic_cast<TRtObjectField*>(ref->Object)) {
-                AnsiString text;
-                field->GetFieldText(false, text);
-                DrawTextAt(c, x, text, cell, baseline);
+                PaintFieldObject(Rec, ref, field, x, baseline, runWidth);
             } else {
                 const int32_t top = a.Base <= line->Base ? baseline - a.Height : Rec.Text.Top;
                 PaintObjectAt(ref, c, TRect{x, top, x + runWidth, top + a.Height}, runWidth, a.Height);

@@ -105,6 +105,8 @@ void TRtRTFTextInput::InsertTextAndPaint(const AnsiString& Text, bool Repaint)
         ShowCursor();
     }
     NotifyCursorMove();
+    if (OnAfterChange)
+        OnAfterChange(OwnerControl);
     InsertBusy = false;
 }
 
@@ -118,6 +120,9 @@ TRtEditResult TRtRTFTextInput::InsertCharsAtCursor(const AnsiString& Text)
     TRtEditResult result = erNothing;
     bool pageBreak = false;
     uint8_t prev = 0;
+    // In double-byte mode a lead byte forces insert mode for the byte after it.
+    const bool dbcs = DBCSMode.Has(rtdb_Enabled);
+    bool afterLead = false;
     for (size_t i = 0; s[i]; ++i) {
         const uint8_t ch = uint8_t(s[i]);
         if (ch == 10 && (SkipLineFeeds || (SkipLineFeedAfterCR && prev == 13))) {
@@ -127,8 +132,13 @@ TRtEditResult TRtRTFTextInput::InsertCharsAtCursor(const AnsiString& Text)
         prev = ch;
         const uint8_t next = uint8_t(s[i + 1]);
         const bool lastOfRun = next == 0 || next == 13 || next == 12 || next == 8 || next == 127;
+        const bool insertMode = InsertMode;
+        if (afterLead)
+            InsertMode = true;
         const TRtEditResult r = fieldMode && ch != 8 && ch != 127 ? InsertFieldChar(ch, lastOfRun)
                                                                   : InsertCharOrControl(ch, lastOfRun, pageBreak);
+        InsertMode = insertMode;
+        afterLead = dbcs && !afterLead && IsLeadByte(ch, &CurrentAttr);
         result = std::max(result, r);
     }
     result = std::max(result, FinishCharsAtCursor(pageBreak));
@@ -218,6 +228,9 @@ TRtEditResult TRtRTFTextInput::FinishCharsAtCursor(bool PageBreakMade)
 TRtEditResult TRtRTFTextInput::InsertOneChar(uint8_t Ch, bool LastOfRun)
 {
     TRtEditResult result = erNothing;
+    if (OnCursorParagraph && (HasCompleteSelection() || CursorPar != LastCursorParagraph))
+        OnCursorParagraph(OwnerControl, CursorPar);
+    LastCursorParagraph = CursorPar;
     SaveUndo(CursorPar, ukLines, ulInput);
     if (HasCompleteSelection() && DeleteSelection(false))
         result = erLayout;
@@ -280,6 +293,8 @@ TRtEditResult TRtRTFTextInput::PageBreak()
 
 TRtEditResult TRtRTFTextInput::BreakParagraphAt(bool PageBreak)
 {
+    if (OnCursorParagraph)
+        OnCursorParagraph(OwnerControl, CursorPar);
     if (HasCompleteSelection())
         DeleteSelection(false);
     if (CursorPar == FirstPar && CursorLine == FirstPar->Lines && CursorPos == 0 && !PageBreak) {
@@ -507,6 +522,8 @@ bool TRtRTFTextInput::DeleteSelection(bool DeleteExtraSpace)
         return false;
     if (MarkedCells > 0 && !SuppressCellEvent) {
         NewUndoLevel();
+        if (OnMarkedCellsDelete)
+            OnMarkedCellsDelete(OwnerControl);
         return true;
     }
     if (!HasCompleteSelection() || !SelStartLine || !SelEndLine)
@@ -579,6 +596,8 @@ bool TRtRTFTextInput::DeleteSelection(bool DeleteExtraSpace)
     ClearSelection(false);
     if (CursorPar)
         MarkChanged(CursorPar);
+    if (OnCaretPosition)
+        OnCaretPosition(OwnerControl);
     FormatAll(false);
     EndUndoGroup();
     FlushPendingReformat();
@@ -1103,6 +1122,9 @@ bool TRtRTFTextInput::MoveCursorToPoint(int32_t X, int32_t Y, bool Select, bool 
     NotifyCursorMove();
     RecheckCursorWord(false);
     UpdateCaret();
+    ReportCaretPosition();
+    if (OnPositionChanged)
+        OnPositionChanged(OwnerControl);
     NotifyChange(rtchCursor);
     return hit;
 }

@@ -258,8 +258,9 @@ bool TRtRTFTextInput::AutoSizeEditBox()
 {
     const int32_t w = BoxWidth, h = BoxHeight;
     if (EditBoxModes.Has(rtemAutoSizeWidth)) {
-        const int32_t newW = DocToScreen(WidestParagraph(*this)) + 16;
-        if (newW != w && !BoxDesigning) {
+        int32_t newW = DocToScreen(WidestParagraph(*this)) + 16;
+        int32_t newH = h;
+        if (newW != w && AskBoxSize(OnEditBoxChangeWidth, OwnerControl, newW, newH) && !BoxDesigning) {
             ResizeEditBox(newW, h);
             return true;
         }

@@ -48,7 +48,7 @@ TCharacterAttr* TRtRTFTextPaint::PickCharAttr(const TAttr& Attr) const
         return ProtectedTextAttr();
     if (s.Has(afsBookmark))
         return BookmarkTextAttr();
-    return nullptr;
+    return PaintingField ? FieldObjectTextAttr() : nullptr;
 }
 
 int32_t TRtRTFTextPaint::FontPixelHeight(const TAttr& Attr, bool ForSubSuper, int32_t Resolution) const
@@ -111,6 +111,8 @@ void TRtRTFTextPaint::SelectCharFont(const TAttr* Attr, TParagraph* Par, TLine* 
         AttrBackgroundUsed = background;
     }
     UnderlineColor = c->Pen().Color();
+    if (OnFontChanged)
+        OnFontChanged(this);
 }
 
 TColor TRtRTFTextPaint::SelectAttrColours(const TAttr& Attr, TCharacterAttr* Set)

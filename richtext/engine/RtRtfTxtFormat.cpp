@@ -11,6 +11,14 @@
 
 namespace {
 
+int32_t ParHeight(const TParagraph* P)
+{
+    int32_t h = 0;
+    for (const TLine* l = P->Lines; l; l = l->Next)
+        h += l->Height;
+    return h;
+}
+
 bool CellFollowedByCell(const TParagraph* P) { return (P->Flags & parfTableCell) && (P->Flags & parfNotLastCell); }
 
 }  // namespace
@@ -33,6 +41,12 @@ void TRtRTFTextPaint::UpdateAfterChange(bool Remeasure)
         return;
     UpdateCharWidths(&CurrentAttr);
     if (!PassRunning) {
+        const int32_t zoom = Zooming;
+        const bool atZoom100 = FixedResMode && FormatAtZoom100 && Zooming != 100;
+        if (atZoom100) {
+            Zooming = 100;
+            UpdateResolution();
+        }
         PassRunning = true;
         if (WrapAtWindow && !(EngineOptions & eoKeepHorzOffset))
             LeftX = 0;
@@ -41,6 +55,10 @@ void TRtRTFTextPaint::UpdateAfterChange(bool Remeasure)
         FormatHeadersFooters();
         FormatAll(Remeasure);
         UpdateNumbering();
+        if (atZoom100) {
+            Zooming = zoom;
+            UpdateResolution();
+        }
         PassRunning = false;
     }
     if (!EditBoxModes.Empty()) {
@@ -58,11 +76,22 @@ void TRtRTFTextPaint::UpdateAfterChange(bool Remeasure)
 
 void TRtRTFTextPaint::UpdateLayout()
 {
-    if (FormatLock)
+    if (FormatLock || FormatLock2)
         return;
-    if (DeferLayout && !MarginsChanging)
+    if (DeferLayout && !MarginsChanging) {
+        DeferPending = true;
         return;
+    }
+    const bool wasUpdating = LayoutUpdating;
+    LayoutUpdating = true;
+    UpdateLayoutUnlocked();
+    LayoutUpdating = wasUpdating;
+}
+
+void TRtRTFTextPaint::UpdateLayoutUnlocked()
+{
     ComputeHiddenStyleMask();
+    DeferPending = false;
     if (!MarginsChanging)
         ObjRefList()->ResetPlaced();
     FormatHeadersFooters();
@@ -74,10 +103,23 @@ void TRtRTFTextPaint::UpdateLayout()
     Header()->RescaleTabs();
     if (WrapAtWindow)
         Header()->PixTextWidth = Header()->LayoutTextWidth = std::max(1, WrapWidth);
+    int32_t y = 0;
     for (TParagraph* p = FirstPar; p; p = p->Next) {
         p->Flags |= parfReformat;
         MeasureParagraph(p);
         BreakParagraph(p, false);
+        if (ScreenLayout) {
+            int32_t ly = y;
+            for (TLine* l = p->Lines; l; l = l->Next) {
+                l->Top = ly;
+                ly += l->Height;
+            }
+            if (!CellFollowedByCell(p)) {
+                y = ly;
+                if (y > 4 * VisibleHeight)
+                    break;
+            }
+        }
     }
     ReformatText(nullptr);
     if (OnTextChange)
@@ -115,14 +157,15 @@ void TRtRTFTextPaint::FormatAll(bool Remeasure)
                 StepProgress(number);
             if (floating && p->Lines)
                 p->Lines->Top = y;
-            if ((p->Flags & parfReformat) || pass == 1) {
+            const bool below = ScreenLayout && y + ParHeight(p) >= TopY;
+            if ((p->Flags & parfReformat) || pass == 1 || below) {
                 if (Remeasure)
                     MeasureParagraph(p);
                 BreakParagraph(p, false);
             }
             if (!SpellCheckPaused)
                 SpellCheckParagraph(p, true);
-            if (WrapAtWindow || floating) {
+            if (WrapAtWindow || ScreenLayout || floating) {
                 int32_t ly = y;
                 for (TLine* l = p->Lines; l; l = l->Next) {
                     CalcLineHeight(p, l);
@@ -132,6 +175,8 @@ void TRtRTFTextPaint::FormatAll(bool Remeasure)
                 if (!CellFollowedByCell(p))
                     y = ly;
             }
+            if (ScreenLayout && y > VisibleHeight + VisibleHeight / 3)
+                break;
             if (pass == 0 && WrapAtWindow && OnVertScrolled) {
                 TextHeight = y;
                 ScreenTextHeight = ScreenHeightOf(y);
@@ -217,6 +262,7 @@ int32_t TRtRTFTextPaint::FormatParagraphChain(TParagraph* First)
 {
     if (FormatLock || !First)
         return 0;
+    ChainFormatting = true;
     TParagraph* last = First;
     for (TParagraph* p = First; p; p = p->Next) {
         MeasureParagraph(p);
@@ -224,6 +270,7 @@ int32_t TRtRTFTextPaint::FormatParagraphChain(TParagraph* First)
         last = p;
     }
     ReformatText(First);
+    ChainFormatting = false;
     const TLine* l = GetLastLine(last);
     return l ? l->Top + l->Height : 0;
 }

@@ -13,10 +13,11 @@ bool IsBlank(uint8_t Ch) { return Ch == ' ' || Ch == '\t'; }
 
 } // namespace
 
-TRtRTFTextInput::TRtRTFTextInput()
+TRtRTFTextInput::TRtRTFTextInput(bool AllocFlag) : TRtRTFTextPaint(AllocFlag)
 {
     PlainFont = std::make_unique<TRtFont>();
     Positions().Add(DropEntry);
+    Positions().Add(LastCursorParagraph);
     Positions().Add(HotPar);
     Positions().Add(FieldReturn.Par, FieldReturn.Line, FieldReturn.Pos);
 }
@@ -69,6 +70,8 @@ void TRtRTFTextInput::SetCursorAbsPos(int32_t AbsPos, int32_t LineNr, int32_t Co
     if (Loading || UpdatesLocked)
         return;
     NotifyCursorMove();
+    if (OnPositionChanged)
+        OnPositionChanged(OwnerControl);
     NotifyChange(rtchCursor);
 }
 
@@ -213,6 +216,8 @@ void TRtRTFTextInput::EndStep(bool Select, bool Repaint, bool CheckField)
     UpdateCaretMetrics();
     if (Repaint)
         ShowCursor();
+    else if (OnCaretPosition)
+        OnCaretPosition(OwnerControl);
 }
 
 void TRtRTFTextInput::StepToNextLineStart(TParagraph*& Par, TLine*& Line, int32_t& Pos)
@@ -592,7 +597,11 @@ void TRtRTFTextInput::MoveVert(bool Up, int32_t Count, bool Select, bool Repaint
         ShowCursor();
     } else {
         UpdateCaretMetrics();
+        if (OnCaretPosition)
+            OnCaretPosition(OwnerControl);
     }
+    if (OnPositionChanged)
+        OnPositionChanged(OwnerControl);
     NotifyChange(rtchCursor);
 }
 

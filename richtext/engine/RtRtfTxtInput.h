@@ -85,9 +85,11 @@ using TRtHotStyleEvent = std::function<void(TObject* Sender, TParagraph* Par, in
 using TRtObjectMoveEvent = std::function<void(TObject* Sender, TTextObj* Entry, int32_t X, int32_t Y)>;
 using TRtObjectDropEvent = std::function<void(TObject* Sender, TTextObj* Entry)>;
 using TRtObjectEditEvent = std::function<void(TObject* Sender, TTextObj* Entry, bool Changed)>;
+using TRtGetPageGapTextEvent = std::function<void(TObject* Sender, int32_t PageNr, AnsiString& Text)>;
 
-// Layout view flags (LayoutFlags).
-// (0 normal, 64 page gap, 143 layout, 191 full layout, 320 manual page breaks).
+// Layout view flags (LayoutFlags): the words of the layout modes rtlayNormal, rtlayPageGap,
+// rtlayLayout, rtlayFullLayout and rtlayShowManualPageBreaks, and the bits painting reads.
+constexpr uint16_t RtLayoutModeFlags[] = {0, 64, 143, 191, 320};
 constexpr uint16_t lfPageGap = 64, lfPageLayoutView = 2;
 
 // Area flags of a line paint record.
@@ -100,6 +102,7 @@ struct TRtLinePaintRecord {
     TParagraph* Par = nullptr;
     TLine* Line = nullptr;
     int32_t LeftX = 0, RightX = 0;     // the paragraph's outer edges
+    int32_t PageLeft = 0, PageRight = 0;  // the page's edges in the page-layout view
     TRect Text;                         // text area after indents
     int32_t AlignOffset = 0;
     int32_t RunStart = 0;               // x of the first character
@@ -124,7 +127,8 @@ struct TRtLinePaintRecord {
 class TRtRTFTextInput : public TRtRTFTextPaint {
 public:
     LUMI_CLASSNAME(TRtRTFTextInput)
-    TRtRTFTextInput();
+    // AllocFlag: the work bitmap (the double buffer of floating objects) is made at once.
+    explicit TRtRTFTextInput(bool AllocFlag = false);
     ~TRtRTFTextInput() override;
 
     // ---- overridden operations of the lower classes ------------------------------------------
@@ -208,6 +212,7 @@ public:
     void PaintObjects(QRegion* Region, int32_t Pass) { PaintObjectLayer(Region, Pass); }
     void PaintObjectLayer(QRegion* Region, int32_t Pass);
     void PaintObjectAt(TTextObj* Ref, TCanvas* Canvas, const TRect& R, int32_t W, int32_t H);
+    void PaintObjectBuffered(TTextObj* Ref, const TRect& R);
     bool CalcObjectScreenRect(TRtObjectBase* Obj) override;
     bool CalcObjectRect(TRtObjectBase* Obj) override;
     void RepaintObject(TRtObjectBase* Obj) override;
@@ -235,6 +240,12 @@ public:
     // Paints the lines of a header or footer text from (X, Y) down; Grey as in the page gap.
     void PaintSpecialText(TRtSpecialTextProperty* Item, int32_t X, int32_t Y, int32_t Page, bool Grey);
 
+    // The label of a page gap without the owner's OnGetPageGapText: " " and the page number (from 1),
+    // nothing when page numbers are off.
+    AnsiString DefaultPageGapText(int32_t PageNr) const;
+    // The height of one page with its gap in the page-layout view, layout units.
+    int32_t PageViewPitch() const;
+
     // ---- edit-box modes ------------------------------------------------------------------------------
     void UpdateEditBoxMode();
     // Hands over the first whole paragraphs of the text that fit into Free
@@ -243,7 +254,6 @@ public:
 
     // ---- painting state ------------------------------------------------------------------------------
     // Public: the edit control and the printer set the painting target and options.
-    uint16_t LayoutFlags = 0;
     bool BackgroundScrolling = true;
     bool Transparent = false;
     QImage BackgroundPicture;                 // tiled behind the text; null: none
@@ -251,12 +261,19 @@ public:
     bool NeedsObjectPass = true;
     std::vector<TTextObj*> ObjectsToPlace;
     TRtPrintOptions PrintOptions;
+    // PaintArea ends by filling its whole rectangle with the current brush.
+    bool BlankAreaMark = false;
+    // PaintLine paints nothing (set around one key operation of the control).
+    bool SkipLinePaint = false;
+    // Runs are written in the font's own advances (set while printing page ranges).
+    bool SimpleTextOutput = false;
     TNotifyEvent OnRefresh;                   // the owner's refresh hook
     // The owner's client area, window pixels.
     void SetClientSize(int32_t Width, int32_t Height)
     {
         ClientWidthPx = Width;
         ClientHeightPx = Height;
+        TextRectPx = TRect{0, 0, Width, Height};
     }
     TCanvas* PaintingCanvas = nullptr;        // the canvas a paint runs on
     int32_t CanvasLeft = 0, CanvasTop = 0;    // layout offset of the canvas origin
@@ -271,6 +288,7 @@ public:
     TRtFieldReturn FieldReturn;
     bool SkipLineFeedAfterCR = true;          // CR LF gives one paragraph break
     bool SelectionPointSet = false;           // raised by SetSelectionPoint, cleared by the control
+    TParagraph* LastCursorParagraph = nullptr;  // of the last typed character (OnCursorParagraph)
     TParagraph* HotPar = nullptr;             // paragraph of the hot span
 
     // Spell checking.
@@ -283,7 +301,20 @@ public:
     TRtParagraphEvent OnParagraphChanged;
     TNotifyEvent OnPageBreak;
     TRtHotStyleEvent OnHotStyle;
+    // The cursor or the caret moved: by a command, a click or an absolute position.
+    TNotifyEvent OnPositionChanged;
+    // The caret moved without being scrolled into view, or a deletion placed it.
+    TNotifyEvent OnCaretPosition;
+    // After typed or inserted text was laid out and painted.
+    TNotifyEvent OnAfterChange;
+    // Typing goes on in another paragraph, or a paragraph is about to be broken.
+    TRtParagraphEvent OnCursorParagraph;
+    // Delete or Backspace with marked table cells: the owner deletes them.
+    TNotifyEvent OnMarkedCellsDelete;
+    // The page label of a page gap (pages counted from 1).
+    TRtGetPageGapTextEvent OnGetPageGapText;
     TRtCursorLeavesBoxEvent OnEditBoxCursorLeaves;
+    TRtChangeBoxEvent OnEditBoxChangeWidth;
     TRtChangeBoxEvent OnEditBoxChangeHeight;
     TRtFlowTextOutOfBox OnEditBoxTextFlowsOut;
     TRtFlowTextIntoBox OnEditBoxTextFlowsIn;
@@ -368,6 +399,7 @@ private:
     void FillBrushRect(TCanvas* Canvas, const TRect& R, TColor Colour);
     // The steps of PaintContent.
     void PaintMarginsAndGaps(TRtLinePaintRecord& Rec);
+    void SetPageViewStrips(TRtLinePaintRecord& Rec, int32_t PageLeft, int32_t PageRight);
     void PaintPageGapLine(TRtLinePaintRecord& Rec);
     bool PaintParObjectInstead(TRtLinePaintRecord& Rec);
     void PaintParNumber(TRtLinePaintRecord& Rec);
@@ -375,6 +407,9 @@ private:
     // The steps of PaintRuns, for one run.
     void PaintRunText(TRtLinePaintRecord& Rec, const TAttr& a, bool object, int32_t x, int32_t baseline,
                       int32_t runWidth, const std::vector<uint8_t>& chars, const std::vector<int32_t>& dx);
+    TRtObjectField* FieldOf(const TAttr& A);
+    void PaintFieldObject(TRtLinePaintRecord& Rec, TTextObj* Ref, TRtObjectField* Field, int32_t X, int32_t Baseline,
+                          int32_t RunWidth);
     void PaintRunStrokes(QPainter* p, TRtLinePaintRecord& Rec, const TAttr& a, int32_t x, int32_t baseline,
                          int32_t runWidth);
     void PaintFormattingMarks(QPainter* p, TRtLinePaintRecord& Rec, int32_t x, int32_t baseline,

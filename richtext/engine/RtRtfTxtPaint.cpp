@@ -69,8 +69,10 @@ int32_t RtEngineUnitUses() { return engineUnitUses; }
 
 // ---- the engine ------------------------------------------------------------------------------------
 
-TRtRTFTextPaint::TRtRTFTextPaint()
+TRtRTFTextPaint::TRtRTFTextPaint(bool AllocFlag)
 {
+    if (AllocFlag)
+        workBitmap_ = std::make_unique<TBitmap>();
     PaperColor = clWindow;
     TopY = 0;
     LeftX = 0;
@@ -83,6 +85,7 @@ TRtRTFTextPaint::TRtRTFTextPaint()
     Header()->OnChange = [this](bool Repaint) { UpdatePageMetrics(Repaint); };
     CurrentFont = std::make_unique<TRtFont>(this);
     Positions().Add(HotParagraph);
+    Positions().Add(LastStyleParagraph);
 }
 
 TRtRTFTextPaint::~TRtRTFTextPaint()
@@ -110,6 +113,8 @@ void TRtRTFTextPaint::UpdateDeviceMetrics()
 {
     if (Suspended() || !referenceCanvas_)
         return;
+    const QPaintDevice* device = referenceCanvas_->Device();
+    DeviceTechnology = device && device->devType() == QInternal::Printer ? DT_RASPRINTER : DT_RASDISPLAY;
     ScreenResolution = referenceCanvas_->PixelsPerInchY();
     Header()->ScreenXRes = referenceCanvas_->PixelsPerInchX();
     Header()->ScreenYRes = ScreenResolution;
@@ -140,6 +145,7 @@ void TRtRTFTextPaint::UpdateResolution()
     }
     VisibleHeight = ScreenToDoc(VisibleHeightPx);
     VisibleWidth = ScreenToDoc(VisibleWidthPx);
+    EffectiveResolution = Zooming < 1 ? ScreenResolution : MulDiv(ScreenResolution, Zooming, 100);
     UpdateObjectPositions();
 }
 
@@ -167,7 +173,7 @@ void TRtRTFTextPaint::SetResolution(int32_t ResX, int32_t ResY)
         if (referenceCanvas_)
             referenceCanvas_->Font().SetPixelsPerInch(h->PaintYRes);
         h->PaintXRes = h->PaintYRes;
-    } else if (referenceCanvas_) {
+    } else if (!KeepMapMode && referenceCanvas_) {
         referenceCanvas_->Font().SetPixelsPerInch(sy);
     }
     if (Suspended())
@@ -186,8 +192,9 @@ void TRtRTFTextPaint::SetResolution(int32_t ResX, int32_t ResY)
 
 void TRtRTFTextPaint::SelectMapMode(bool Force)
 {
-    const bool zoomMapped = Zooming != 100 && Zooming != 0 && !ZoomByResolution && !TargetCanvas;
-    if (!zoomMapped && !FixedResMode)
+    const bool zoomMapped = Zooming != 100 && Zooming != 0 && !ZoomByResolution && !TargetCanvas &&
+        !SuppressMapMode && !SuppressZoomMapMode;
+    if (!zoomMapped && !OwnScale && !(FixedResMode && !SuppressMapMode))
         return;
     if (TargetCanvas)
         ApplyMapMode(TargetCanvas);
@@ -200,7 +207,7 @@ void TRtRTFTextPaint::ApplyMapMode(TCanvas* Target)
     if (!Target)
         return;
     const bool zoomNeedsNone = ZoomByResolution || Zooming == 100 || Zooming == 0 || TargetCanvas;
-    if (!FixedResMode && zoomNeedsNone)
+    if (!FixedResMode && !OwnScale && zoomNeedsNone)
         return;
     const int32_t lx = Target->PixelsPerInchX();
     const int32_t ly = Target->PixelsPerInchY();
@@ -208,6 +215,8 @@ void TRtRTFTextPaint::ApplyMapMode(TCanvas* Target)
     m.Mode = MM_ANISOTROPIC;
     if (FixedResMode)
         m.WindowExt = TSize{ScaledFixedResolution, ScaledFixedResolution};
+    else if (OwnScale)
+        m.WindowExt = TSize{Round32(lx * double(ScaleX)), Round32(ly * double(ScaleY))};
     else
         m.WindowExt = TSize{MulDiv(lx, 100, Zooming), MulDiv(ly, 100, Zooming)};
     m.ViewportExt = TSize{lx, ly};
@@ -225,7 +234,7 @@ void TRtRTFTextPaint::ApplyMapMode(TCanvas* Target)
 
 void TRtRTFTextPaint::ResetMapMode(TCanvas* Target)
 {
-    if (!Target)
+    if (KeepMapMode || !Target)
         return;
     std::erase_if(mapModes_, [&](const auto& e) { return e.first == Target; });
     if (QPainter* p = Target->Painter())
@@ -261,7 +270,7 @@ void TRtRTFTextPaint::UpdatePageMetrics(bool Repaint)
         return MulDiv(MarginTwips, ppi * Zooming, 144000) + Gap;
     };
     LeftScreenOffset = offset(ShowLeftMargin, GapWidth, h->LeftMargin());
-    RightScreenOffset = 0;
+    RightScreenOffset = offset(ShowRightMargin, GapWidth2, h->RightMargin());
     int32_t w, twips;
     if (WrapAtWindow) {
         w = VisibleWidth - ScreenToDoc(LeftScreenOffset + RightScreenOffset);
@@ -283,6 +292,7 @@ void TRtRTFTextPaint::UpdatePageMetrics(bool Repaint)
         MarginsChanging = was;
     }
     PageBuffersActive = ViewOptions.Has(rtUseWatermark) && PageView;
+    UpdateScreenMargins();
     if (Repaint) {
         const bool was = MarginsChanging;
         MarginsChanging = true;
@@ -292,6 +302,20 @@ void TRtRTFTextPaint::UpdatePageMetrics(bool Repaint)
     }
     if (OwnerControl && OnLayoutChanged)
         OnLayoutChanged();
+}
+
+TBitmap& TRtRTFTextPaint::WorkBitmap()
+{
+    if (!workBitmap_)
+        workBitmap_ = std::make_unique<TBitmap>();
+    return *workBitmap_;
+}
+
+void TRtRTFTextPaint::UpdateScreenMargins()
+{
+    auto conv = [this](int32_t v) { return FixedResMode ? ScreenToDoc(v) : v; };
+    ScreenMargins = TRect{conv(TextRectPx.Left), conv(TextRectPx.Top), conv(TextRectPx.Right), conv(TextRectPx.Bottom)};
+    HasScreenMargins = TextRectPx.Left != 0 || TextRectPx.Top != 0;
 }
 
 void TRtRTFTextPaint::Clear()
@@ -387,7 +411,7 @@ void TRtRTFTextPaint::RenderPageBuffer(bool Force, int32_t PageIndex)
         return;
     }
     if (!Force && IsPageBufferValid(PageIndex)) {
-        PageBuffersActive = true;
+        PageBuffersActive = ScaleBackground = true;
         return;
     }
     TRtPageBackgroundBuffer* b = GetPageBuffer(PageIndex);
@@ -435,7 +459,7 @@ void TRtRTFTextPaint::RenderPageBuffer(bool Force, int32_t PageIndex)
         QImage& image = b->Bitmap->Image();
         image = image.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither).convertToFormat(QImage::Format_ARGB32);
     }
-    PageBuffersActive = true;
+    PageBuffersActive = ScaleBackground = true;
 }
 
 // ---- surface ---------------------------------------------------------------------------------------

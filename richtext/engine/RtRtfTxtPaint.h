@@ -69,6 +69,10 @@ void RtEngineUnitStart();
 void RtEngineUnitEnd();
 int32_t RtEngineUnitUses();
 
+// The lead bytes of a double-byte charset; RtLeadTableOf gives null for a single-byte one.
+using TRtLeadTable = std::array<bool, 256>;
+const TRtLeadTable* RtLeadTableOf(int32_t Charset);
+
 // The widths and metrics of one font look at one layout resolution.
 struct TRtWidthTable {
     std::array<int32_t, 256> Widths{};
@@ -135,6 +139,7 @@ using TRtPaintPageEvent = std::function<void(TObject* Sender, TCanvas* Canvas, c
 using TRtGetAttrColorEvent = std::function<void(TObject* Sender, WrtStyle CharStyle, TCanvas* Canvas, bool& Underline,
                                                 bool& DoubleUnderline, bool& Background, bool HotStyleIsActive,
                                                 TParagraph* Par, TLine* Line, int32_t Pos)>;
+using TRtIsLeadByteEvent = std::function<bool(TObject* Sender, uint8_t Ch)>;
 using TRtEngineEvent = std::function<void(TObject* Sender)>;
 // Returns True when the window's text width changed.
 using TRtVertScrolledEvent = std::function<bool(TObject* Sender)>;
@@ -142,7 +147,8 @@ using TRtVertScrolledEvent = std::function<bool(TObject* Sender)>;
 class TRtRTFTextPaint : public TRtRTFTextIo {
 public:
     LUMI_CLASSNAME(TRtRTFTextPaint)
-    TRtRTFTextPaint();
+    // AllocFlag: the work bitmap is made at once (else on first use).
+    explicit TRtRTFTextPaint(bool AllocFlag = false);
     ~TRtRTFTextPaint() override;
 
     // ---- set-up, resolution and mapping ---------------------------------------------------
@@ -158,6 +164,7 @@ public:
     TRtMapMode MapModeOf(const TCanvas* Canvas) const;
     TColor GetPaperColor() const;
     virtual void UpdatePageMetrics(bool Repaint);
+    void UpdateScreenMargins();
     // Twips to pixels of the layout resolution.
     int32_t TwipsToLayoutX(int32_t Twips) const { return MulDiv(Twips, Header()->LayoutXRes, 1440); }
     int32_t TwipsToLayoutY(int32_t Twips) const { return MulDiv(Twips, Header()->LayoutYRes, 1440); }
@@ -223,6 +230,9 @@ public:
     // Result: 0 unchanged, 1 lines changed (flagged), 2 a line's height changed, 3 the paragraph's height.
     int32_t BreakParagraph(TParagraph* Par, bool FullWrap);
     void WrapParagraph(TParagraph* Par) { BreakParagraph(Par, true); }
+    // The DBCS lead-byte test: the test mode, the owner's OnIsLeadByte, the lead-byte table
+    // of the font's charset (none for single-byte charsets).
+    void IsLeadByte(uint8_t Ch, const TAttr* Attr, const TRtLeadTable* LeadTable, bool& IsLead);
     bool IsLeadByte(uint8_t Ch, const TAttr* Attr);
     int32_t TextWidth(const TAttr* Attr, const AnsiString& Text);
     int32_t MarkBookmarkRanges(TParagraph* Par, int32_t Count);
@@ -281,7 +291,10 @@ public:
     void ShowCursor() override;
     void UpdateCaretMetrics();
     void UpdateCaret();
+    // Fires OnYPosChanged and OnXPosChanged when the caret's y or x differs from the last reported.
+    void ReportCaretPosition();
     virtual bool MoveCursorToPoint(int32_t X, int32_t Y, bool KeepVisible, bool DeselectObject);
+    void SetCaretRect(TParagraph* Par, TLine* Line, int32_t Kind, int32_t Pos);
     void SkipHiddenAtCursor();
     bool GetSelection(int32_t& Start, int32_t& Length);
     void SetSelStart(int32_t Start);
@@ -306,6 +319,7 @@ public:
     // ---- fields ------------------------------------------------------------------------------------------
     // Public: the edit control wires the caret, scroll and change hooks and reads ChangeFlags
     // and TextHeight; the others are display settings of the owner.
+    TParagraph* LastStyleParagraph = nullptr;
     uint8_t HeaderFooterPass = 0;
     bool CursorWordPending = false;
     bool PageBuffersActive = false;
@@ -335,6 +349,44 @@ public:
     int32_t WrapWidth = 0;
     std::function<void()> OnLayoutChanged;  // the owner control's layout-changed operation
     std::unique_ptr<TRtFont> CurrentFont;   // bound to this engine
+    // SelectMapMode leaves the mapping alone: for the zoom and the fixed-resolution mode,
+    // or for the zoom only.
+    bool SuppressMapMode = false, SuppressZoomMapMode = false;
+    bool ShowRightMargin = false;
+    int32_t GapWidth2 = 0;              // gap right of the text, window pixels
+    // The owner's text rectangle in layout units (UpdateScreenMargins); set when it has a left or top margin.
+    TRect ScreenMargins;
+    bool HasScreenMargins = false;
+    // The owner's test whether a byte is a DBCS lead byte (instead of the font's charset).
+    TRtIsLeadByteEvent OnIsLeadByte;
+    // Told of every font selection (SelectCharFont).
+    TNotifyEvent OnFontChanged;
+    // Caret width in window pixels; 0 or less: 1.
+    int32_t CaretWidthSetting = 0;
+    // In the fixed-resolution mode the text is formatted at zoom 100.
+    bool FormatAtZoom100 = false;
+    // The caret position last reported through OnYPosChanged and OnXPosChanged (Sender: the owner control).
+    int32_t LastYPos = 0, LastXPos = 0;
+    TNotifyEvent OnYPosChanged, OnXPosChanged;
+    // GetDeviceCaps(TECHNOLOGY) of the reference canvas, and its resolution at the zoom.
+    int32_t DeviceTechnology = DT_RASDISPLAY;
+    int32_t EffectiveResolution = 96;
+    // A caret rectangle for an object drop (layout units of the window).
+    TRect CaretRect;
+    bool CaretRectValid = false;
+    int32_t CaretRectKind = 0;
+    // Set while a scroll runs, and while a vertical one does.
+    bool ScrollingVertically = false;
+    bool ScrollBusy = false;
+    // Set by the vertical scroll operations, cleared by Refresh.
+    bool RefreshPending = false;
+    // The attribute of the embedded object being measured (null otherwise).
+    TAttr* ObjectAttr = nullptr;
+    // The background tile is scaled by the zoom (set whenever a page buffer is used).
+    bool ScaleBackground = false;
+    // The engine's bitmap for painting, made on first use.
+    TBitmap& WorkBitmap();
+    bool HasWorkBitmap() const { return workBitmap_ != nullptr; }
 
 protected:
     // The x where a line's first character starts: indents, numbering, border and alignment.
@@ -369,6 +421,8 @@ private:
     int32_t ReferenceResolutionY() const;
     void ApplyAttrToLine(TLine* Line, int32_t From, int32_t To, const TAttr& Attr, uint32_t Mask);
     int32_t ScreenHeightOf(int32_t Height) const;
+    // UpdateLayout's work once the locks let it run (LayoutUpdating is set).
+    void UpdateLayoutUnlocked();
     bool ScrollDCAllowed() const;
     void ShowVertScroll(int32_t Dy, bool Down);
     // The steps of BreakParagraph.
@@ -398,6 +452,7 @@ private:
     bool SelStartGiven = false, SelLengthGiven = false;
     int32_t SelStartValue = 0, SelLengthValue = 0;
     int32_t WrapWidthScreen = 0;
+    std::unique_ptr<TBitmap> workBitmap_;
 
 protected:
     // Working state and switches of the text's own operations.
@@ -405,6 +460,7 @@ protected:
     bool FontMisSpelled = false, AttrBackgroundUsed = false, HotStyleActive = false;
     TColor FillColor = clNone;          // fixed fill colour of solid backgrounds, clNone: paper
     bool PaintingNumber = false;
+    bool PaintingField = false;         // a field's text: FieldObjectTextAttr is its attribute set
     bool PlainColorMode = false;
     bool ForceFontReset = false;
     bool PostPending = false;

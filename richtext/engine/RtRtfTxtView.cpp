@@ -56,7 +56,9 @@ void TRtRTFTextPaint::ShowVertScroll(int32_t Dy, bool Down)
         OnVertScrolled(this);
     if (OnShowCaret)
         OnShowCaret(this);
+    ScrollBusy = false;
     UpdateCaret();
+    ScrollingVertically = false;
 }
 
 void TRtRTFTextPaint::ScrollDown(int32_t Dy)
@@ -64,6 +66,9 @@ void TRtRTFTextPaint::ScrollDown(int32_t Dy)
     if ((EngineOptions & eoNoScrolling) || NoVertScroll || EditBoxModes.Has(rtemLimitTextHeight) ||
         EditBoxModes.Has(rtemCheckTextFlow))
         return;
+    ScrollBusy = true;
+    ScrollingVertically = true;
+    RefreshPending = true;
     if (Dy < 0 && TopY + ScreenToDoc(Dy) < 0)
         Dy = -DocToScreen(TopY);
     ScrollObjectFrame(0, Dy);
@@ -85,6 +90,9 @@ void TRtRTFTextPaint::ScrollUp(int32_t Dy)
     if (TopY < 1 || (EngineOptions & eoNoScrolling) || NoVertScroll || EditBoxModes.Has(rtemLimitTextHeight) ||
         EditBoxModes.Has(rtemCheckTextFlow))
         return;
+    ScrollBusy = true;
+    ScrollingVertically = true;
+    RefreshPending = true;
     ScrollObjectFrame(0, -Dy);
     TopY -= ScreenToDoc(Dy);
     if (TopY < 0) {
@@ -271,6 +279,21 @@ void TRtRTFTextPaint::ShowCursor()
     if (OnVertScrolled)
         OnVertScrolled(this);
     NotifyChange(rtchCharAttr | rtchParAttr);
+    ReportCaretPosition();
+}
+
+void TRtRTFTextPaint::ReportCaretPosition()
+{
+    if (FormatLock)
+        return;
+    if (OnYPosChanged && CaretY != LastYPos) {
+        OnYPosChanged(OwnerControl);
+        LastYPos = CaretY;
+    }
+    if (OnXPosChanged && CaretX != LastXPos) {
+        OnXPosChanged(OwnerControl);
+        LastXPos = CaretX;
+    }
 }
 
 void TRtRTFTextPaint::UpdateCaretMetrics()
@@ -279,13 +302,14 @@ void TRtRTFTextPaint::UpdateCaretMetrics()
         return;
     TLine* l = CursorLine;
     CaretX = GetCharX(CursorPar, l, CursorPos);
+    const int32_t setWidth = CaretWidthSetting > 0 ? ScreenToDoc(CaretWidthSetting) : 1;
     const bool onChar = l->Attrs && CursorPos < l->Length && l->Attrs[CursorPos].Width > 0;
     if (!onChar) {
         UpdateCharWidths(&CurrentAttr);
         CaretHeight = currentTable_ ? currentTable_->LineHeight : l->Height;
         if (l->Base != 0 && l->Base < CaretHeight)
             CaretHeight = l->Base;
-        CaretWidth = 1;
+        CaretWidth = setWidth;
     } else {
         const TAttr& a = l->Attrs[CursorPos];
         if (a.Style.Has(afsIsObject) && l->Chars[CursorPos] >= 1 && l->Chars[CursorPos] <= 3) {
@@ -294,7 +318,7 @@ void TRtRTFTextPaint::UpdateCaretMetrics()
             CaretX -= ScreenToDoc(1);
         } else {
             CaretHeight = std::min<int32_t>(MulDiv(a.Size, Header()->LayoutYRes, 100) + a.Base, a.Height);
-            CaretWidth = Inserting ? 1 : a.Width;
+            CaretWidth = Inserting ? setWidth : a.Width;
         }
     }
     if ((CursorPar->ExtFlags & parxDrawnWhole) && !(CursorPar->ExtFlags & parxNotFormatted)) {
@@ -356,6 +380,19 @@ bool TRtRTFTextPaint::MoveCursorToPoint(int32_t X, int32_t Y, bool KeepVisible, 
             ScrollDown(DocToScreen(bottom - TopY - VisibleHeight));
     }
     return true;
+}
+
+void TRtRTFTextPaint::SetCaretRect(TParagraph* Par, TLine* Line, int32_t Kind, int32_t Pos)
+{
+    if (!Par || !Line) {
+        CaretRectValid = false;
+        return;
+    }
+    const int32_t x = GetCharX(Par, Line, Pos) + LeftX;
+    const int32_t y = Line->Top - TopY;
+    CaretRect = TRect{x, y, x + ScreenToDoc(2), y + Line->Height};
+    CaretRectValid = true;
+    CaretRectKind = Kind;
 }
 
 void TRtRTFTextPaint::SkipHiddenAtCursor()
@@ -558,6 +595,10 @@ void TRtRTFTextPaint::ChangeStyle(WrtStyle Style, int32_t Mode)
 {
     if (AttrChangesLocked)
         return;
+    if (CursorPar != LastStyleParagraph && OnParagraphStyle) {
+        OnParagraphStyle(OwnerControl, CursorPar);
+        LastStyleParagraph = CursorPar;
+    }
     TAttr a;
     a.Style = Style;
     const uint32_t mask = Style.Empty() ? 128 : Mode == 1 ? 64 : 0x400;

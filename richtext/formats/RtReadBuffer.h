@@ -31,6 +31,9 @@ public:
 
     // Puts the stream at the logical read position and empties the buffer.
     void SyncStream();
+    // The logical read position in the stream: where the buffer was filled
+    // plus the bytes handed out of it.
+    int64_t StreamPosition() const { return count_ > 0 ? origin_ + pos_ : (stream_ ? stream_->Position() : 0); }
 
     // Copies up to count bytes (fewer at the end of the stream) to dest, or
     // skips them when dest is null; returns the bytes passed. Never moves back.

@@ -40,7 +40,7 @@ TRtRtfReader::TRtRtfReader() = default;
 
 TRtRtfReader::~TRtRtfReader() = default;
 
-int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
+int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& firstParagraph)
 {
     Dest = rdText;
     Ignorable = false;
@@ -58,23 +58,29 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& FirstPar)
     UnicodeSkip = 1;
     SkipChars = 0;
     HighSurrogate = 0;
-    FirstPar = StartParse(Stream, 400);
+    firstParagraph = StartParse(Stream, 400);
     Par->Flags &= ~(parfNoLines | parfProtected | parfObjectPar | parfObjectPar2);
     LineCapacity = 60;
-    Text->BeginProgress(int32_t(std::min<int64_t>(Stream->Remaining(), INT32_MAX)));
-    Run();
+    const int64_t start = StreamPosition();
+    const int32_t step = Text->BeginProgress(int32_t(std::min<int64_t>(Stream->Remaining(), INT32_MAX)));
+    Run(start, step);
     FinishRead();
     In.SyncStream();
     Text->EndProgress();
     return 0;
 }
 
-void TRtRtfReader::Run()
+void TRtRtfReader::Run(int64_t Start, int32_t Step)
 {
     TRtfLexer lex(In);
     TRtfToken t;
+    int64_t reported = 0;
     while (!Stop && lex.Next(t) != rttEnd) {
         HandleToken(t);
+        if (Step > 0 && StreamPosition() - Start - reported > Step) {
+            reported = StreamPosition() - Start;
+            Text->StepProgress(int32_t(std::min<int64_t>(reported, INT32_MAX)));
+        }
         if (RawCode)
             ReadRawCode(lex);
         if (Started && Depth == 0)
@@ -1284,6 +1290,11 @@ bool TRtRtfReader::SetParFormatProperty(int32_t Code, int32_t Value)
         PendingTabKind = (Value >= 1 && Value <= 3) ? Value : 0;
         break;
     case rtfpTabStop: {
+        // A right tab at the right edge of the text area marks the header.
+        const int32_t width = (Header->Landscape() ? Header->PageHeight() : Header->PageWidth()) -
+                              Header->LeftMargin() - Header->RightMargin();
+        if (PendingTabKind == 1 && std::abs(width - Twips(Value)) <= 58)
+            Header->RightTabAtEdge = true;
         const int32_t idx = Header->AddTab(Twips(Value), PendingTabKind);
         if (idx >= 0 && idx < 64)
             t.Tabs |= uint64_t(1) << idx;
@@ -1660,7 +1671,7 @@ void TRtRtfReader::FinishRead()
     FinishLastParagraph();
     TRtCustomStyleCollection* styles = StyleCollection();
     if (styles && (Header->RegisterReadStyles || Header->LoadOptions.Has(loAddReadParagraphStyles)))
-        for (const TStyleDef& d : Styles)
+        for (const TRtReadStyleDef& d : Styles)
             if (!d.CharStyle)
                 AddToCollection(*styles, d);
     for (TParagraph* p = Par; p; p = p->Prior) {
@@ -1743,7 +1754,7 @@ void TRtRtfReader::EndColorEntry()
 
 void TRtRtfReader::BeginStyle()
 {
-    NewStyle = TStyleDef();
+    NewStyle = TRtReadStyleDef();
     Attr = TAttr();
     if (MapFont(0) >= 0)
         Attr.Font = uint16_t(MapFont(0));
@@ -1776,7 +1787,7 @@ void TRtRtfReader::EndStyle()
     if (!NewStyle.CharStyle)
         StyleByNumber.emplace(NewStyle.Number, Styles.size());
     Styles.push_back(std::move(NewStyle));
-    NewStyle = TStyleDef();
+    NewStyle = TRtReadStyleDef();
 }
 
 namespace {
@@ -1846,11 +1857,11 @@ void TRtRtfReader::ResolveStyles()
         // keeps its own settings; where the chain closes a cycle, the base
         // met again gives its own settings only.
         for (size_t j = chain.size(); j-- > 0;) {
-            TStyleDef& d = Styles[chain[j]];
+            TRtReadStyleDef& d = Styles[chain[j]];
             const auto base = StyleByNumber.find(d.BasedOn);
             if (d.BasedOn >= 0 && base != StyleByNumber.end() && base->second != chain[j]
                 && state[base->second] != 0) {
-                const TStyleDef& b = Styles[base->second];
+                const TRtReadStyleDef& b = Styles[base->second];
                 TParagraph merged;
                 MergePar(merged, b.Template, b.ParMask);
                 MergePar(merged, d.Template, d.ParMask);
@@ -1873,7 +1884,7 @@ void TRtRtfReader::ApplyStyle(int32_t Number)
     const auto it = StyleByNumber.find(Number);
     if (it == StyleByNumber.end())
         return;
-    const TStyleDef& d = Styles[it->second];
+    const TRtReadStyleDef& d = Styles[it->second];
     // Keeping, keeping with the next paragraph, tab stops and borders come
     // with the paragraph's own words, as word processors write them: they
     // cannot be switched off there, so what the style sets and the paragraph
@@ -1894,7 +1905,7 @@ TRtCustomStyleCollection* TRtRtfReader::StyleCollection() const
     return Text->OwnerControl ? Text->OwnerControl->RtStyleCollection() : nullptr;
 }
 
-int32_t TRtRtfReader::AddToCollection(TRtCustomStyleCollection& Collection, const TStyleDef& Def) const
+int32_t TRtRtfReader::AddToCollection(TRtCustomStyleCollection& Collection, const TRtReadStyleDef& Def) const
 {
     const AnsiString name = Trim(Def.Name);
     if (name.empty())
@@ -1927,7 +1938,7 @@ void TRtRtfReader::MapParStyle(TParagraph& P)
     P.StyleIndex = 0;
     if (def >= Styles.size())
         return;
-    const TStyleDef& d = Styles[def];
+    const TRtReadStyleDef& d = Styles[def];
     // Characters that differ from what the style sets are overrides.
     uint32_t mask = (d.StyleBits.Has(afsBold) ? 1 : 0) | (d.StyleBits.Has(afsItalic) ? 2 : 0)
                   | (d.StyleBits.Has(afsUnderline) ? 4 : 0) | (d.CharMask & scFont ? 8 : 0)

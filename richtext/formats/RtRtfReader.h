@@ -33,7 +33,7 @@ public:
     TRtRtfReader();
     ~TRtRtfReader() override;
 
-    int32_t Parse(TStream* Stream, TParagraph*& FirstPar) override;
+    int32_t Parse(TStream* Stream, TParagraph*& firstParagraph) override;
 
     // Groups nested deeper than this are skipped with their content.
     static constexpr int32_t MaxGroupDepth = 2000;
@@ -137,7 +137,7 @@ private:
 
     // A style of the stylesheet: the properties it sets, over those of the
     // style it is based on once the stylesheet is resolved.
-    struct TStyleDef {
+    struct TRtReadStyleDef {
         int32_t Number = 0;
         bool CharStyle = false;
         AnsiString Name;
@@ -170,7 +170,7 @@ private:
     // The owner control's style collection; null when there is none.
     TRtCustomStyleCollection* StyleCollection() const;
     // Adds a paragraph style read to the collection; its index, -1 for a style without name.
-    int32_t AddToCollection(TRtCustomStyleCollection& Collection, const TStyleDef& Def) const;
+    int32_t AddToCollection(TRtCustomStyleCollection& Collection, const TRtReadStyleDef& Def) const;
     // Marks the overrides of a paragraph read and maps its style to the collection.
     void MapParStyle(TParagraph& P);
     // A paragraph whose lines came with their stored widths keeps those line breaks.
@@ -198,7 +198,8 @@ private:
     void SetListProperty(int32_t Code, int32_t Value);
     AnsiString FontNameOf(int32_t Index) const;
 
-    void Run();
+    // Reads the tokens, reporting progress every Step bytes from Start.
+    void Run(int64_t Start, int32_t Step);
     void ReadRawCode(TRtfLexer& Lex);
     void FinishRead();
     void FinishLastParagraph();
@@ -368,9 +369,9 @@ private:
     int32_t BorderSide = -1;   // side of the last border word: 0 left, 1 top, 2 right, 3 bottom, -1 all
 
     // Stylesheet.
-    std::vector<TStyleDef> Styles;
+    std::vector<TRtReadStyleDef> Styles;
     std::unordered_map<int32_t, size_t> StyleByNumber;  // paragraph styles
-    TStyleDef NewStyle;
+    TRtReadStyleDef NewStyle;
     int32_t StylesheetDepth = -1;  // group depth of the stylesheet; -1 outside
     int32_t PendingTabKind = 0;
 };

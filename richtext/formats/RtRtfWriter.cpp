@@ -628,7 +628,7 @@ int32_t TRtRTFWriter::WriteDocument()
     Add("\\endnhere\\sectdefaultcl");
     if (Text->Header()->MarginMirror())
         Add("\\margmirror");
-    if (!Options().Has(soNoHeaderText) && !LastPar)
+    if (!Options().Has(soNoHeaderText) && (!LastPar || RangeWithHeaderFooter))
         if (int32_t r = WriteHeadersAndFooters())
             return r;
     Add("\r\n");
@@ -960,7 +960,9 @@ std::string TRtRTFWriter::SpacingWords(const TParagraph& P)
 
 void TRtRTFWriter::PushGroup(uint8_t Kind, const std::string& State)
 {
-    Groups.push_back({Kind, State, true});
+    // A group of its own starts with its words known: no "\pard" is pending in it.
+    Groups.push_back({Kind, State, false});
+    ClearPardPending();
     Add("{");
 }
 
@@ -1222,7 +1224,8 @@ void TRtRTFWriter::CloseMergeField()
         Add(InsertPointPending ? "\\inaut0 " : "}");
     else if (AutomaticOn)
         Add("\\inaut0 ");
-    MergeFieldOpen = InsertPointPending = AutomaticOn = false;
+    MergeFieldOpen = InsertPointPending = false;
+    ClearAutomatic();
 }
 
 int32_t TRtRTFWriter::WriteLineEnd()

@@ -29,6 +29,13 @@ protected:
     int32_t WriteReference(int32_t Kind, TTextObj* Ref) override;
     int32_t WriteFootnote() override;
     int32_t WriteObject(TTextObj* Ref) override;
+    void ClearAutomatic() override { AutomaticOn = false; }
+    // The paragraph words in force are taken as known: no "\pard" is put before the next ones.
+    void ClearPardPending() override
+    {
+        if (!Groups.empty())
+            Groups.back().Known = true;
+    }
 
 private:
     // Appends to the buffer; Flush writes it out.

@@ -186,9 +186,9 @@ bool IsUtf8(std::string_view Text)
 
 }  // namespace
 
-int32_t TRtTextReader::Parse(TStream* Stream, TParagraph*& FirstPar)
+int32_t TRtTextReader::Parse(TStream* Stream, TParagraph*& firstParagraph)
 {
-    FirstPar = StartParse(Stream, LineCapacity);
+    firstParagraph = StartParse(Stream, LineCapacity);
     // The text ends at its first zero byte; the stream stays behind it.
     std::string bytes;
     for (int c = ReadChar(); c > 0; c = ReadChar())
@@ -268,7 +268,7 @@ void TRtTextReader::NewParagraph()
     BeginParagraph(par);
 }
 
-int32_t TRtTextReader::InsertTextObject(uint8_t Kind, uint32_t Tag, bool WithEnd, bool IsEnd,
+int32_t TRtTextReader::InsertTextObject(uint8_t Kind, uint32_t Tag, bool withEnd, bool isEnd,
                                         const AnsiString& Name, const AnsiString& Command)
 {
     TRtObjReferenceList* refs = Text->ObjRefList();
@@ -291,6 +291,6 @@ int32_t TRtTextReader::InsertTextObject(uint8_t Kind, uint32_t Tag, bool WithEnd
     TAttr a = Attr;
     a.Tag = uint32_t(id);
     a.Style.Include(afsIsObject);
-    PutChar(IsEnd ? 3 : (WithEnd ? 2 : 1), a);
+    PutChar(isEnd ? 3 : (withEnd ? 2 : 1), a);
     return id;
 }

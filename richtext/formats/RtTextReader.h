@@ -23,7 +23,7 @@ public:
     // Runs Parse on the stream.
     int32_t ReadStream(TStream* Stream) override;
     // Reads the whole stream; returns 0 and the first paragraph read into.
-    virtual int32_t Parse(TStream* Stream, TParagraph*& FirstPar);
+    virtual int32_t Parse(TStream* Stream, TParagraph*& firstParagraph);
 
     // The target (Text, Header), the paragraph read into (Par; none: a new
     // one is inserted first), the attribute of new characters (Attr) and the
@@ -35,6 +35,7 @@ public:
 protected:
     int ReadChar() { return In.ReadChar(); }
     void UnreadChar() { In.UnreadChar(); }
+    int64_t StreamPosition() const { return In.StreamPosition(); }
     // Inserts the first paragraph when there is none and points the write
     // cursor at it; checks the target.
     TParagraph* StartParse(TStream* Stream, int32_t Capacity);
@@ -47,7 +48,7 @@ protected:
     void PutChar(uint8_t Ch, const TAttr& Attr);
     // Inserts a reference character (1 point, 2 start, 3 end) for an object
     // reference of kind Kind; returns the reference id.
-    int32_t InsertTextObject(uint8_t Kind, uint32_t Tag, bool WithEnd, bool IsEnd,
+    int32_t InsertTextObject(uint8_t Kind, uint32_t Tag, bool withEnd, bool isEnd,
                              const AnsiString& Name, const AnsiString& Command);
     void CountParagraph();
     // Adds the character Chars[0] in the attribute's font or, when its charset

@@ -34,6 +34,7 @@ void TRtTextWriter::Setup(const TRtWriterSetup& S)
         EndPos = 0;
     }
     NoTerminator = S.StoreOptions.Has(soNoNULLChar);
+    RangeWithHeaderFooter = S.HeaderFooter;
 }
 
 TStoreOptions TRtTextWriter::Options() const { return Text->Header()->StoreOptions; }

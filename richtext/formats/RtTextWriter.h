@@ -35,6 +35,7 @@ public:
     bool SkipAutomaticText = false;
     bool SkipHiddenText = false;
     bool NoTerminator = false;
+    bool RangeWithHeaderFooter = false;  // the store asks for headers and footers with a range
 
 protected:
     virtual int32_t WriteAttr() { return 0; }
@@ -49,6 +50,9 @@ protected:
     virtual int32_t WriteObject(TTextObj* Ref) { return 0; }
     // The footnote mark at CurPos, FootnoteMarkLength characters long.
     virtual int32_t WriteFootnote() { return 0; }
+    // Clear the automatic-text and the pending-"\pard" state (the RTF writer keeps them).
+    virtual void ClearAutomatic() {}
+    virtual void ClearPardPending() {}
 
     // Writes the bytes; 0, or 5 (and the status set) on a short write.
     int32_t Put(const void* Data, size_t Count);

@@ -29,7 +29,7 @@ struct TKeywordTable {
     std::vector<TRtfKeyword> Entries;
     std::unordered_map<std::string, int, TNameHash, std::equal_to<>> Index; // name -> first entry
 
-    void AddEntry(const char* name, int32_t def, bool useDefault, int32_t kind, int32_t code)
+    void AddRtfKeyword(const char* name, int32_t def, bool useDefault, int32_t kind, int32_t code)
     {
         if (Entries.size() == Entries.capacity())
             Entries.reserve(Entries.capacity() + 20);
@@ -48,16 +48,27 @@ struct TKeywordTable {
     // The kind of an entry follows from the type of its code.
     void Add(const char* name, int32_t def, bool useDefault, TRtfPropertyCode code)
     {
-        AddEntry(name, def, useDefault, rtfkProperty, code);
+        AddRtfKeyword(name, def, useDefault, rtfkProperty, code);
     }
     void Add(const char* name, int32_t def, bool useDefault, TRtfDestinationCode code)
     {
-        AddEntry(name, def, useDefault, rtfkDestination, code);
+        AddRtfKeyword(name, def, useDefault, rtfkDestination, code);
     }
-    void Add(const char* name, TRtfSpecialCode code) { AddEntry(name, 0, false, rtfkSpecial, code); }
-    void AddChar(const char* name, int32_t ch) { AddEntry(name, 0, false, rtfkChar, ch); }
+    void Add(const char* name, TRtfSpecialCode code) { AddRtfKeyword(name, 0, false, rtfkSpecial, code); }
+    void AddChar(const char* name, int32_t ch) { AddRtfKeyword(name, 0, false, rtfkChar, ch); }
 
-    TKeywordTable()
+    TKeywordTable() { InitRtfKeywords(); }
+    ~TKeywordTable() { FreeRtfKeywords(); }
+
+    void FreeRtfKeywords()
+    {
+        Index.clear();
+        Entries.clear();
+        Entries.shrink_to_fit();
+    }
+
+    // Registers every keyword, in the order that decides between repeated names.
+    void InitRtfKeywords()
     {
         Entries.reserve(100);
         // Registration order matters only where a name repeats: the first wins.
@@ -140,6 +151,7 @@ struct TKeywordTable {
         Add("footerl", 108, F, rtfdFooter);
         Add("footerr", 114, F, rtfdFooter);
         Add("rtfnnr", 0, N, rtfpFootnoteNr);
+        // The sbk words (section breaks) are read and have no effect.
         Add("sbknone", 0, F, rtfpSectionBreak);
         Add("sbkcol", 1, F, rtfpSectionBreak);
         Add("sbkeven", 2, F, rtfpSectionBreak);

@@ -27,7 +27,7 @@ TRtfTokenKind TRtfLexer::Next(TRtfToken& t)
         case '}':
             return t.Kind = rttGroupClose;
         case '\\':
-            if (ReadControl(t)) // false: a bad "\'" escape, dropped
+            if (ReadControlWord(t)) // false: a bad "\'" escape, dropped
                 return t.Kind;
             continue;
         default:
@@ -38,7 +38,7 @@ TRtfTokenKind TRtfLexer::Next(TRtfToken& t)
 }
 
 // After a backslash: false when nothing was produced.
-bool TRtfLexer::ReadControl(TRtfToken& t)
+bool TRtfLexer::ReadControlWord(TRtfToken& t)
 {
     int c = in_.ReadChar();
     if (c < 0) {

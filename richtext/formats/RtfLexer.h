@@ -42,7 +42,7 @@ public:
     TRtReadBuffer& Input() { return in_; }
 
 private:
-    bool ReadControl(TRtfToken& t);
+    bool ReadControlWord(TRtfToken& t);
     bool ReadHexEscape(TRtfToken& t);
 
     TRtReadBuffer& in_;

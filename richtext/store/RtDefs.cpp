@@ -578,6 +578,8 @@ void TTextHeader::UpdatePixelSizes()
     PixBottomMargin = MulDiv(bottomMargin_, vRes, 1440);
     marginHeader_ = std::max(marginHeader_, 254);
     marginFooter_ = std::max(marginFooter_, 254);
+    PixMarginHeader = MulDiv(marginHeader_, vRes, 1440);
+    PixMarginFooter = MulDiv(marginFooter_, vRes, 1440);
     PixTextWidth = PixPageWidth - PixLeftMargin - PixRightMargin;
     PixTextHeight = PixPageHeight - PixTopMargin - PixBottomMargin;
 }

@@ -566,6 +566,7 @@ public:
     // Pixel cache.
     int32_t PixPageWidth = 0, PixPageHeight = 0;
     int32_t PixLeftMargin = 0, PixRightMargin = 0, PixTopMargin = 0, PixBottomMargin = 0;
+    int32_t PixMarginHeader = 0, PixMarginFooter = 0;
     int32_t PixTextWidth = 0, PixTextHeight = 0;
     int32_t PixDefaultTab = 0;
 
@@ -586,6 +587,8 @@ public:
             KeepNumberingText = 0, ForbidNewStyles = 0, RegisterReadStyles = 0,
             PreformattedTextAllowed = 0, HeaderFooterPrinting = 0,
             NoRtfHeaderWords = 0;
+    // The right-tab flag: a read right tab stop lies within 58 twips of the text area's right edge.
+    bool RightTabAtEdge = false;
     TRtRTFText* Owner = nullptr;
     std::function<void(bool)> OnChange;
     std::function<void(TTextHeader*)> OnTabsFull;

@@ -1,6 +1,6 @@
 #include "RtHeaderFooter.h"
 
-#include "RtRtfTxt.h"
+#include "RtRtfTxtIo.h"
 
 namespace {
 uint32_t NextSpecialTextId = 0;
@@ -111,6 +111,82 @@ void TRtSpecialTextProperty::SetEditing(bool Value)
         editing_ = false;
     }
 }
+
+void TRtSpecialTextProperty::SetRtfText(const TRtSpecialTextPropertyContents* Value)
+{
+    if (!Value)
+        ClearText();
+    else if (Value != &contents_)
+        contents_.Assign(*Value);
+}
+
+void TRtSpecialTextProperty::SetRtfText(TRtRTFTextIo* Value)
+{
+    if (Value)
+        contents_.Assign(*Value);
+    else
+        ClearText();
+}
+
+// ---- TRtSpecialTextPropertyContents ------------------------------------------------------------
+
+bool TRtSpecialTextPropertyContents::HasData() const { return !Item->IsEmpty(); }
+
+void TRtSpecialTextPropertyContents::WriteData(TStream* Stream) const
+{
+    auto* owner = dynamic_cast<TRtRTFTextIo*>(Item->Owner());
+    if (!owner)
+        return;
+    TRtRTFTextIo temp;
+    temp.Header()->Assign(*owner->Header());
+    temp.PrepareCopyMaps(owner);
+    TParagraph* first = Item->Editing() ? owner->FirstPar : Item->Paragraphs();
+    if (TParagraph* chain = first ? temp.DuplicateChain(first, nullptr, owner) : nullptr) {
+        TParagraph* old = temp.FirstPar;
+        temp.FirstPar = chain;
+        temp.FreeParChain(old);
+        temp.RenumberFrom(chain);
+        temp.CursorPar = chain;
+        temp.CursorLine = chain->Lines;
+        temp.CursorPos = 0;
+    }
+    temp.SaveRTFToStream(Stream);
+}
+
+void TRtSpecialTextPropertyContents::ReadData(TStream* Stream)
+{
+    auto* owner = dynamic_cast<TRtRTFTextIo*>(Item->Owner());
+    if (!owner)
+        return;
+    TRtRTFTextIo temp;
+    temp.Header()->Assign(*owner->Header());
+    temp.ReadData(Stream);
+    // The chain is replaced, so the text leaves it first when it edits it.
+    Item->SetEditing(false);
+    owner->PrepareCopyMaps(&temp);
+    TParagraph* chain = owner->DuplicateChain(temp.FirstPar, nullptr, &temp);
+    for (TParagraph* p = chain; p; p = p->Next)
+        p->Owner = Item;
+    Item->SetParagraphs(chain);
+}
+
+void TRtSpecialTextPropertyContents::Assign(const TRtSpecialTextPropertyContents& Source)
+{
+    TMemoryStream rtf;
+    Source.WriteData(&rtf);
+    rtf.SetPosition(0);
+    ReadData(&rtf);
+}
+
+void TRtSpecialTextPropertyContents::Assign(TRtRTFTextIo& Source)
+{
+    TMemoryStream rtf;
+    Source.SaveRTFToStream(&rtf);
+    rtf.SetPosition(0);
+    ReadData(&rtf);
+}
+
+// ---- TRtHeaderFooterCollection -----------------------------------------------------------------
 
 TRtSpecialTextProperty* TRtHeaderFooterCollection::GetItem(int32_t Index) const
 {

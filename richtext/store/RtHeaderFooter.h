@@ -5,14 +5,38 @@
 #include "Object.h"
 #include "RtDefs.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 class TRtRTFText;
+class TRtRTFTextIo;
 class TRtCustomRtfEditClass;
+class TRtSpecialTextProperty;
+class TStream;
 
 enum TRtPagePropertyKind : uint8_t { rtIsHeader, rtIsFooter };
+
+// The text of a header or footer item as a persistent value: its stream
+// property "Data" holds the text as RTF followed by four 0 bytes. Streaming
+// needs an item whose owner is a TRtRTFTextIo; otherwise nothing is read or written.
+class TRtSpecialTextPropertyContents : public TObject {
+public:
+    LUMI_CLASSNAME(TRtSpecialTextPropertyContents)
+    explicit TRtSpecialTextPropertyContents(TRtSpecialTextProperty* Item) : Item(Item) {}
+    // "Data" is stored only when the item has text.
+    bool HasData() const;
+    // Frees the item's text and loads the RTF into a new chain.
+    void ReadData(TStream* Stream);
+    void WriteData(TStream* Stream) const;
+    // Copies the other item's text through RTF.
+    void Assign(const TRtSpecialTextPropertyContents& Source);
+    // Copies a text's body through RTF.
+    void Assign(TRtRTFTextIo& Source);
+
+    TRtSpecialTextProperty* const Item;
+};
 
 class TRtSpecialTextProperty : public TObject {
 public:
@@ -39,6 +63,12 @@ public:
     TParagraph* SavedFirstPar() const { return editing_ ? saved_.FirstPar : nullptr; }
     uint32_t Id() const { return id_; }
     TRtRTFText* Owner() const { return owner_; }
+    // The text as a persistent value; setting takes another item's contents or
+    // a text's body, and nil clears the text.
+    TRtSpecialTextPropertyContents* RtfText() { return &contents_; }
+    void SetRtfText(const TRtSpecialTextPropertyContents* Value);
+    void SetRtfText(TRtRTFTextIo* Value);
+    void SetRtfText(std::nullptr_t) { ClearText(); }
 
     AnsiString Name;
     TRtPagePropertyKind Kind = rtIsHeader;
@@ -57,6 +87,7 @@ private:
     void EnsureParagraph();
 
     TRtRTFText* owner_;
+    TRtSpecialTextPropertyContents contents_{this};
     TParagraph* pars_ = nullptr;
     TSavedState saved_;
     bool editing_ = false;

@@ -1,5 +1,7 @@
 #include "RtObject.h"
 
+#include <QPainter>
+
 #include "Canvas.h"
 #include "RtList.h"
 #include "RtPlatform.h"
@@ -137,6 +139,7 @@ const bool registered = (RegisterRtClasses({
 AnsiString (*RtFieldTextProc)(TRtObjectField* Field, bool Measuring) = GetDefaultFieldText;
 TStringList RtObjectClassesForExt;
 bool RtStoreLinkedData = false;
+TRtHTMLCreateImageHook RtHTMLCreateImageHook;
 
 // ---- TRtPropWriter ---------------------------------------------------------------------------------
 
@@ -296,7 +299,8 @@ bool TRtObject::ShowProperties()
             bool Was;
             ~Guard() { Flag = Was; }
         } guard{painting_, was};
-        RtObjectDialogs().Properties(*this);
+        if (RtObjectDialogs().Properties(*this) && OnCheckProperties)
+            OnCheckProperties(this);
     }
     Changed();
     return true;
@@ -477,7 +481,7 @@ void TRtObject::PaintTo(TCanvas* Canvas, const TRect& R)
     ObjRect = old;
 }
 
-QImage TRtObject::GetBitmap()
+QImage TRtObject::GetBitmapHandle()
 {
     const int w = std::max(MulDiv(GetWidthTW(), 96, 1440), 1);
     const int h = std::max(MulDiv(heightTW_, 96, 1440), 1);
@@ -553,7 +557,10 @@ void TRtOImageObject::SetPicture(const QByteArray& Bytes, const AnsiString& Type
     bytes_ = Bytes;
     dataType_ = UpperCase(Type.substr(0, 3));
     image_ = QImage();
-    if (!IsMetafile())
+    metafile_ = TMetafile();
+    if (IsMetafile())
+        metafile_.LoadFromBytes(bytes_);
+    else
         image_.loadFromData(bytes_);
     LoadedMark = true;
     Changed(0);
@@ -561,6 +568,8 @@ void TRtOImageObject::SetPicture(const QByteArray& Bytes, const AnsiString& Type
 
 int32_t TRtOImageObject::GetNaturalWidth()
 {
+    if (!metafile_.Empty())
+        return MulDiv(metafile_.MMWidth(), 1440, 2540);
     if (image_.isNull())
         return TRtObject::GetNaturalWidth();
     return std::max(MulDiv(image_.width(), 1440, RtPlatform().ScreenPixelsPerInch()), 0);
@@ -568,6 +577,8 @@ int32_t TRtOImageObject::GetNaturalWidth()
 
 int32_t TRtOImageObject::GetNaturalHeight()
 {
+    if (!metafile_.Empty())
+        return MulDiv(metafile_.MMHeight(), 1440, 2540);
     if (image_.isNull())
         return TRtObject::GetNaturalHeight();
     return std::max(MulDiv(image_.height(), 1440, RtPlatform().ScreenPixelsPerInch()), 0);
@@ -594,6 +605,11 @@ void TRtOImageObject::PaintTo(TCanvas* Canvas, const TRect& R)
 {
     if (!Canvas)
         return;
+    if (!metafile_.Empty()) {
+        if (QPainter* p = Canvas->Painter())
+            metafile_.Draw(*p, QRectF(R.Left, R.Top, R.Width(), R.Height()));
+        return;
+    }
     if (image_.isNull()) {
         TRtObject::PaintTo(Canvas, R);
         return;
@@ -601,12 +617,28 @@ void TRtOImageObject::PaintTo(TCanvas* Canvas, const TRect& R)
     Canvas->StretchDIBits(R, image_);
 }
 
+QImage TRtOImageObject::GetBitmapHandle()
+{
+    if (!image_.isNull())
+        return image_;
+    return TRtObject::GetBitmapHandle();
+}
+
 void TRtOImageObject::PrepareHTML(const QString& Folder)
 {
     if (!imageFileName_.isEmpty() || image_.isNull())
         return;
-    const QDir dir(Folder);
     QString name;
+    if (RtHTMLCreateImageHook) {
+        bool done = false;
+        RtHTMLCreateImageHook(this, Folder, name, done, image_);
+        if (done) {
+            imageFileName_ = name;
+            return;
+        }
+        name.clear();
+    }
+    const QDir dir(Folder);
     for (int n = 0; name.isEmpty() || QFileInfo::exists(name); ++n)
         name = dir.filePath(QStringLiteral("PIC%1.BMP").arg(n));
     if (image_.save(name, "BMP"))

@@ -4,6 +4,7 @@
 // tag fields; object classes by name and by file extension.
 #include "Classes.h"
 #include "Graphics.h"
+#include "Metafile.h"
 #include "RtDefs.h"
 #include "RtObjBase.h"
 
@@ -111,8 +112,8 @@ public:
     void SetPublishedProperty(const AnsiString& Name, const TRtPropValue& Value);
     virtual void PrepareHTML(const QString& Folder) {}
     virtual void WriteHTML(TStream* Stream) {}
-    // A 24-bit picture of the object at 96 dots per inch.
-    virtual QImage GetBitmap();
+    // The object drawn into a 24-bit bitmap of its size at 96 dots per inch.
+    virtual QImage GetBitmapHandle();
     virtual void PaintTo(TCanvas* Canvas, const TRect& R);
     virtual void WriteProperties(TStream* Stream);
     virtual bool ReadProperties(TStream* Stream);
@@ -144,6 +145,8 @@ public:
     bool UseTextColor = false;
     TColor Color = clWindow;
     TRtTextObjectLoadStreamEvent OnLoadStream;
+    // The property dialog was confirmed: the owner may check the new values.
+    std::function<void(TRtObject* Sender)> OnCheckProperties;
     std::function<void(TRtObject* Sender, int32_t Arg)> OnChange;
 
 protected:
@@ -162,8 +165,8 @@ protected:
     bool hot_ = false;
 };
 
-// A picture: its file bytes are the object's data; every format but the
-// metafiles is drawn through QImage.
+// A picture: its file bytes are the object's data; metafiles (WMF, EMF) are
+// played, every other format is drawn through QImage.
 class TRtOImageObject : public TRtObject {
 public:
     LUMI_CLASSNAME(TRtOImageObject)
@@ -178,12 +181,15 @@ public:
     void GetDataType(AnsiString& S) override { S = dataType_.empty() ? AnsiString("???") : dataType_; }
     void PaintTo(TCanvas* Canvas, const TRect& R) override;
     void PrepareHTML(const QString& Folder) override;
-    // A metafile cannot be drawn here.
+    QImage GetBitmapHandle() override;
     bool IsMetafile() const;
+    // The metafile of a WMF or EMF picture (empty for other kinds or damaged bytes).
+    const TMetafile& Metafile() const { return metafile_; }
 
 private:
     QByteArray bytes_;
     QImage image_;
+    TMetafile metafile_;
     QString imageFileName_;
 };
 
@@ -227,6 +233,10 @@ public:
     void WriteHTML(TStream* Stream) override;
 
     TRtObjectFieldFrameOpt BoxOpt{rtfoCornersLeft, rtfoCornersRight, rtfoBackColor, rtfoFrameColor};
+    // The box's background and frame colours (by BoxOpt), and whether the box is shown.
+    TColor BackColor = clBtnFace;
+    TColor FrameColor = 0;
+    bool ShowFrame = true;
 
 protected:
     void WriteProps(TRtPropWriter& W) override;
@@ -261,3 +271,9 @@ std::unique_ptr<TRtObject> CreateRtObjectForFile(const QString& FileName, bool L
 inline void AfterObjectRead(TRtObject*) {}
 // Data is written with the object even when it is linked.
 extern bool RtStoreLinkedData;
+// The image-creation hook of a picture's HTML preparation: given the object,
+// the folder and the picture as a bitmap, it may write the file itself (Done)
+// and name it (FileName).
+using TRtHTMLCreateImageHook = std::function<void(TRtOImageObject* Obj, const QString& Folder, QString& FileName,
+                                                  bool& Done, const QImage& Bitmap)>;
+extern TRtHTMLCreateImageHook RtHTMLCreateImageHook;

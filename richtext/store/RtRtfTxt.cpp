@@ -49,7 +49,7 @@ TRtRTFText::TRtRTFText()
     positions_.Add(SelEndPar, SelEndLine, SelEndPos);
     positions_.Add(BodyCursorPar, BodyCursorLine, BodyCursorPos);
     positions_.Add(PendingInputPar);
-    positions_.Add(SelectedObjEntry);
+    positions_.Add(SelectedObj);
     positions_.Add(SelectedObject);
     positions_.Add(FrameEntry);
     positions_.Add(FrameObject);
@@ -100,6 +100,8 @@ bool TRtRTFText::AppendChar(uint8_t, const TAttr*) { throw EAbstractError("Abstr
 
 void TRtRTFText::Clear()
 {
+    if (Busy)
+        return;
     Layer = 0;
     tables_->Clear();
     footnotes_->Clear();
@@ -123,6 +125,8 @@ void TRtRTFText::Clear()
     ClearParagraphs(false);
     if (!SharedWidthCache)
         ResetWidthCache();
+    DefaultFont = CurrentAttr.Font;
+    DefaultSize = RtDefaultFontSize;
     ParCounter = 0;
     if (!KeepSettings)
         header_->Init();

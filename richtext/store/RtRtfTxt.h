@@ -109,6 +109,13 @@ using TRtSetStatusStringEvent = std::function<void(TObject* Sender, TRtStatusIte
 using TProtectedChangeEvent = std::function<void(TObject* Sender, const AnsiString& Text, int32_t Tag)>;
 // Answers the protection test itself.
 using TRtIsProtectedEvent = std::function<bool(TRtRTFText* Text, TParagraph* Par, TLine* Line, int32_t Pos)>;
+// A field's text (Done: the handler answered) and its size in twips with its base line.
+using TRtGetFieldTextEvent = std::function<AnsiString(TObject* Sender, TRtObjectBase* Field, bool& Done)>;
+using TRtGetFieldBoundsEvent =
+    std::function<void(TObject* Sender, TRtObjectBase* Field, int32_t& Width, int32_t& Height, int32_t& Base)>;
+// The display text of a reference: name, format, reference, the text (in and out) and Done.
+using TRtOnReferenceGetText = std::function<void(TObject* Sender, const AnsiString& Name, const AnsiString& Format,
+                                                 TTextObj* Ref, AnsiString& Text, bool& Done)>;
 using TRtTextObjectDestroyEvent = std::function<void(TObject* Sender, TRtObjectBase* Obj)>;
 
 class TRtRTFText : public TObject {
@@ -293,6 +300,9 @@ public:
     bool SelectionChanged = false;
     bool InsertMode = true;
     TAttr CurrentAttr;
+    // The font index and size a cleared text starts from (Clear sets them).
+    int32_t DefaultFont = 0;
+    int32_t DefaultSize = 0;
     bool ObjectsChanged = false;
 
     // ---- caret, view, resolution and zoom --------------------------------------------------------------
@@ -300,7 +310,7 @@ public:
     // frames read and set it.
     int32_t CaretX = 0, CaretY = 0, CaretWidth = 0, CaretHeight = 0;
     uint8_t Inserting = 1;
-    TTextObj* SelectedObjEntry = nullptr;
+    TTextObj* SelectedObj = nullptr;
     int32_t SelectedObjId = 0;
     TRtObjectBase* SelectedObject = nullptr;
     TTextObj* FrameEntry = nullptr;
@@ -356,8 +366,26 @@ public:
     bool InFormatting = false;
     bool WrapAtWindow = false;
     bool PlainNoWrap = false, DeferLayout = false;
+    bool DeferPending = false;          // a layout waits that DeferLayout held off
+    bool FormatLock2 = false;           // the second formatting lock: no layout update
+    bool ChainFormatting = false;       // a header or footer chain is being formatted
+    bool LayoutUpdating = false;        // set for the duration of a layout update
+    // Line positions are set by the engine's passes, which stop a few windows below the view.
+    bool ScreenLayout = false;
+    // Line breaking keeps each line's character count; in the centre-measure mode a
+    // character that reaches the limit with half its width ends the line.
+    bool KeepStoredLineBreaks = false, CenterMeasure = false;
+    // The engine never changes a canvas's mapping mode; own scale factors of the mapping mode.
+    bool KeepMapMode = false;
+    bool OwnScale = false;
+    float ScaleX = 1.0f, ScaleY = 1.0f;
+    // Fired by ChangeStyle when the cursor paragraph differs from the last one it fired for.
+    std::function<void(TObject* Sender, TParagraph* Par)> OnParagraphStyle;
     bool SelChangePending = false;
     bool ConstructionFlag = false;
+    // Set around whole-text operations: Clear, the memory-format switch and
+    // MarkParsWithStyles leave the text alone meanwhile.
+    bool Busy = false;
 
     // ---- links and events -----------------------------------------------------------------------------
     // Public: handed in by the owner control and the object services.
@@ -373,6 +401,10 @@ public:
     TRtTextObjectDestroyEvent OnTextObjectDestroying;
     TNotifyEvent OnChangeUndoStack;
     TNotifyEvent OnHeaderChange, OnLayerChange;
+    // Counts the paragraph numbers in place of UpdateNumbering's own count.
+    TNotifyEvent OnNumbering;
+    // Asked first for the text of a page reference; may change the text of the other references.
+    TRtOnReferenceGetText OnReferenceGetText;
 
     // ---- embedded objects: the text's object services -------------------------------------------
     // Set when the owner paints objects itself (PaintObject is then asked).
@@ -388,9 +420,8 @@ public:
     // Answers the object-load question: Obj may be replaced; True: loaded by the handler.
     std::function<void(TObject* Sender, TRtObjectBase*& Obj, bool& Answer)> OnObjectLoadQuery;
     // Field texts and field sizes asked by field objects.
-    std::function<AnsiString(TObject* Sender, TRtObjectBase* Field, bool& Done)> OnGetFieldText;
-    std::function<void(TObject* Sender, TRtObjectBase* Field, int32_t& Width, int32_t& Height, int32_t& Base)>
-        OnGetFieldBounds;
+    TRtGetFieldTextEvent OnGetFieldText;
+    TRtGetFieldBoundsEvent OnGetFieldBounds;
     // Public: page state the printer sets and the page-number fields read.
     int32_t PageNumberOffset = 0;
     int32_t PaintingPage = 0;    // 0-based page being painted
@@ -415,6 +446,9 @@ public:
     void BeginUndoGroup();
     bool EndUndoGroup();
     TRtUndoStack* GetUndoStack();
+    // Records into a stack of the owner (none: the text's own again); the
+    // owner detaches its stack before freeing it.
+    void SetUndoStack(TRtUndoStack* Stack);
     // The whole text as RTF, and loading it back (kind-14 steps; the format layer fills these).
     virtual void SaveSnapshot(TStream* Stream) {}
     virtual void LoadSnapshot(TStream* Stream) {}
@@ -488,6 +522,8 @@ public:
     void EmptyParLines(TParagraph* Par);
 
 private:
+    // Lets Stack take the text's snapshots and tell it around applying steps.
+    void LinkUndoStack(TRtUndoStack* Stack);
     // PurgeUnusedTabs that also keeps the stops in Keep.
     void PurgeUnusedTabsKeeping(uint64_t Keep);
     void ChangeOutlineLevel(int32_t Delta);

@@ -471,10 +471,10 @@ void TRtRTFTextIo::SelectObject(TRtObjectBase* Obj)
 {
     if (SelectedObject) {
         TRtObjectBase* old = SelectedObject;
-        if (SelectedObjEntry)
-            MarkObjectChars(SelectedObjEntry, false, false);
+        if (SelectedObj)
+            MarkObjectChars(SelectedObj, false, false);
         SelectedObject = nullptr;
-        SelectedObjEntry = nullptr;
+        SelectedObj = nullptr;
         SelectedObjId = 0;
         if (OnObjectSelect)
             OnObjectSelect(this, old, false);
@@ -489,7 +489,7 @@ void TRtRTFTextIo::SelectObject(TRtObjectBase* Obj)
         return;
     }
     SelectedObject = Obj;
-    SelectedObjEntry = ref;
+    SelectedObj = ref;
     SelectedObjId = ObjRefList()->IndexOfObject(ref);
     MarkObjectChars(ref, true, true);
     if (OnObjectSelect)

@@ -68,6 +68,8 @@ TRtRTFTextIo::~TRtRTFTextIo()
 
 void TRtRTFTextIo::Clear()
 {
+    if (Busy)
+        return;
     SetLayer(0);
     const bool wasLocked = SelectionLocked;
     SelectionLocked = true;
@@ -393,7 +395,7 @@ void TRtRTFTextIo::SaveSelectionToStream(TStream* Stream)
     IOResult = 5;
     // A selected object alone is written as its character.
     bool objectBlock = false;
-    if (!SelStartPar && SelectedObjEntry && SelectedObjId > 0) {
+    if (!SelStartPar && SelectedObj && SelectedObjId > 0) {
         TParagraph* par = nullptr;
         TLine* line = nullptr;
         int32_t pos = 0;
@@ -437,6 +439,7 @@ TRtWriterSetup TRtRTFTextIo::MakeWriterSetup(TRtCustomTextWriter* Writer)
     s.DocName = toAnsi(FileName);
     s.BasePath = toAnsi(BasePath);
     s.Saving = Saving != 0;
+    s.HeaderFooter = SelectionWithHeaderFooter;
     s.TextEmpty = IsEmpty();
     s.FirstPar = FirstPar;
     s.FirstLine = FirstPar ? FirstPar->Lines : nullptr;
@@ -642,9 +645,11 @@ void TRtRTFTextIo::SaveToFile(const QString& Name)
         BasePath = QFileInfo(Name).absolutePath();
     Saving = 1;
     FileExt = toAnsi(ExtractFileExt(Name).toUpper());
+    SaveFileName = Name;
     auto reset = OnExit([&] {
         Saving = 0;
         FileExt.clear();
+        SaveFileName.clear();
         if (ownBase)
             BasePath.clear();
     });
@@ -1040,41 +1045,6 @@ void TRtRTFTextIo::Assign(TRtSpecialTextProperty& Item)
 }
 
 // ---- header and footer texts as RTF ------------------------------------------------------------
-
-void RtSaveSpecialText(TRtSpecialTextProperty* Item, TStream* Stream)
-{
-    auto* owner = dynamic_cast<TRtRTFTextIo*>(Item ? Item->Owner() : nullptr);
-    if (!owner)
-        return;
-    TRtRTFTextIo temp;
-    temp.Header()->Assign(*owner->Header());
-    temp.PrepareCopyMaps(owner);
-    if (TParagraph* chain = Item->Paragraphs() ? temp.DuplicateChain(Item->Paragraphs(), nullptr, owner) : nullptr) {
-        TParagraph* old = temp.FirstPar;
-        temp.FirstPar = chain;
-        temp.FreeParChain(old);
-        temp.RenumberFrom(chain);
-        temp.CursorPar = chain;
-        temp.CursorLine = chain->Lines;
-        temp.CursorPos = 0;
-    }
-    temp.SaveRTFToStream(Stream);
-}
-
-void RtLoadSpecialText(TRtSpecialTextProperty* Item, TStream* Stream)
-{
-    auto* owner = dynamic_cast<TRtRTFTextIo*>(Item ? Item->Owner() : nullptr);
-    if (!owner)
-        return;
-    TRtRTFTextIo temp;
-    temp.Header()->Assign(*owner->Header());
-    temp.ReadData(Stream);
-    owner->PrepareCopyMaps(&temp);
-    TParagraph* chain = owner->DuplicateChain(temp.FirstPar, nullptr, &temp);
-    for (TParagraph* p = chain; p; p = p->Next)
-        p->Owner = Item;
-    Item->SetParagraphs(chain);
-}
 
 // ---- TRtRtfStrings ------------------------------------------------------------------------------
 

@@ -19,6 +19,7 @@ struct TRtWriterSetup {
     AnsiString BasePath;
     bool Saving = false;            // the text is being saved to a file
     bool Selection = false;         // a range, not the whole text
+    bool HeaderFooter = false;      // headers and footers are written with a range too
     bool TextEmpty = false;         // TRtRTFText::IsEmpty of the text
     // The range: from FirstPar/FirstLine/FirstPos to LastPar/LastLine/LastPos;
     // the last values are the end of the text when the whole text is written.
@@ -54,6 +55,8 @@ using TBeforePasteEvent = std::function<void(TObject* Sender, bool& DoIt, TParag
 using TMeasurePageEvent = std::function<void(TObject* Sender, int32_t PageNr, int32_t& PageH, int32_t& MargT,
                                              int32_t& MargB)>;
 using TRtTextObjectSelectEvent = std::function<void(TObject* Sender, TRtObjectBase* Obj, bool Selected)>;
+// Told before (Starting True) and after (False) the outermost layout pass.
+using TRtReformatEvent = std::function<void(TObject* Sender, bool Starting)>;
 
 // Layout-mode bits.
 constexpr uint16_t rtlmPageView = 1 << 0;      // page starts get top spacing
@@ -128,6 +131,13 @@ public:
     AnsiString TextSaveFormat = "AUTO";
     AnsiString TextLoadFormat = "AUTO";
     AnsiString FileExt;          // upper case with its dot, during a file load or save
+    QString SaveFileName;        // the file being written, during SaveToFile
+    // A writer of a range (a selection, a copy) writes the headers and footers too.
+    bool SelectionWithHeaderFooter = false;
+    // Filters the owner assigns (not owned): used in place of a filter chosen by
+    // format while the text is in rich-text memory format.
+    TRtCustomTextWriter* CustomWriter = nullptr;
+    TRtCustomTextReader* CustomReader = nullptr;
     uint8_t IOResult = 5;
     bool Loading = false;
     TBeforePasteEvent OnBeforePaste;
@@ -188,10 +198,11 @@ public:
 
     // Public: layout settings of the owner; the edit control and the caret use the text offsets.
     int32_t PageCount = 1;
-    uint16_t LayoutMode = 0;
+    uint16_t LayoutFlags = 0;          // the layout view (rtlm bits; the engine reads the view bits)
     bool FrozenPageBreaks = false;
     int32_t WidowLines = 0;
     TMeasurePageEvent OnMeasurePage;
+    TRtReformatEvent OnReformat;
     int32_t TextLeftOffset = 0;
     int32_t TextTopOffset = 0;
     bool InfiniteWidth = false;
@@ -248,6 +259,7 @@ private:
     void CopyParLines(TParagraph* Par, const TParagraph* From, TChainCopy& Copy);
     int32_t AvailableHeight(int32_t PageIndex);
     // The steps of ReformatText.
+    int32_t LayOutText(TParagraph* StartPar);
     struct TPageFlow;
     void FindHeadersAndFooters();
     int32_t LayOutParagraphs(TParagraph* First, bool Body);
@@ -281,8 +293,6 @@ private:
 
 protected:
     // Working state and switches of the text's own operations.
-    TRtCustomTextWriter* CustomWriter = nullptr;
-    TRtCustomTextReader* CustomReader = nullptr;
     bool NoDeleteSelection = false;   // LoadWithReader keeps the selection when inserting
     bool KeepCursorOnLoad = false;
     bool NoPageBreaks = false;
@@ -329,11 +339,6 @@ public:
 
     TRtRTFTextIo* Text;
 };
-
-// The text of a header or footer item as RTF followed by four 0 bytes (the
-// "Data" of its RtfText property); the item's owner must be a TRtRTFTextIo.
-void RtSaveSpecialText(TRtSpecialTextProperty* Item, TStream* Stream);
-void RtLoadSpecialText(TRtSpecialTextProperty* Item, TStream* Stream);
 
 // What a mail-merge handler supplies for an insert point (kept with its event type for hosts;
 // the editor has no mail merge of its own yet).

@@ -473,13 +473,28 @@ struct TRtRTFTextIo::TPageFlow {
 
 int32_t TRtRTFTextIo::ReformatText(TParagraph* StartPar)
 {
-    const bool oldFlag = InReformat;
+    // The owner hears of the outermost pass, its end also when an exception passes.
+    const bool outermost = !InReformat;
+    if (outermost && OnReformat)
+        OnReformat(this, true);
     InReformat = true;
-    struct TFrame {
-        TRtRTFTextIo* T;
-        bool Old;
-        ~TFrame() { T->InReformat = Old; }
-    } frame{this, oldFlag};
+    int32_t y = 0;
+    try {
+        y = LayOutText(StartPar);
+    } catch (...) {
+        InReformat = !outermost;
+        if (outermost && OnReformat)
+            OnReformat(this, false);
+        throw;
+    }
+    InReformat = !outermost;
+    if (outermost && OnReformat)
+        OnReformat(this, false);
+    return y;
+}
+
+int32_t TRtRTFTextIo::LayOutText(TParagraph* StartPar)
+{
     if (LayoutLocked || Loading)
         return 0;
 
@@ -504,7 +519,7 @@ int32_t TRtRTFTextIo::ReformatText(TParagraph* StartPar)
     LastPageHeader = false;
     if (body && PrintHeaderFooter != rtrNever && !NoPages)
         FindHeadersAndFooters();
-    const int32_t halfGap = (LayoutMode & (rtlmPageView | rtlmPageEnds)) ? MulDiv(hd->PageGap / 2, hd->YRes, 1440) : 0;
+    const int32_t halfGap = (LayoutFlags & (rtlmPageView | rtlmPageEnds)) ? MulDiv(hd->PageGap / 2, hd->YRes, 1440) : 0;
     TParagraph* first = body ? FirstPar : StartPar;
     if (body && first)
         first->Flags &= ~parfNewPage;
@@ -512,7 +527,7 @@ int32_t TRtRTFTextIo::ReformatText(TParagraph* StartPar)
     const int32_t y = LayOutParagraphs(first, body);
     if (!body || SkipNumbering)
         return y;
-    if (LayoutMode == 0)
+    if (LayoutFlags == 0)
         NumberPages();
     else
         NumberAndSpacePages(halfGap);
@@ -831,13 +846,13 @@ void TRtRTFTextIo::NumberAndSpacePages(int32_t halfGap)
         if (!lastLine)
             return;
         int32_t space = 0;
-        if (LayoutMode & rtlmPageEnds) {
+        if (LayoutFlags & rtlmPageEnds) {
             const THFRecord& rec = c == 0 ? hf_[0]
                 : LastPageHeader            ? (LastPage ? hf_[1] : hf_[2])
                                             : (c % 2 == 0 ? hf_[1] : hf_[2]);
             space = std::max(avail - used, 0) + halfGap + MulDiv(hd->BottomMargin(), hd->YRes, 1440)
                 + rec.FooterHeight;
-        } else if (LayoutMode & rtlmGapOnly) {
+        } else if (LayoutFlags & rtlmGapOnly) {
             space = fullGap;
         }
         lastLine->SpaceBelow = uint16_t(Clamp16(space));
@@ -852,13 +867,13 @@ void TRtRTFTextIo::NumberAndSpacePages(int32_t halfGap)
         ++c;
         avail = AvailableHeight(c);
         used = 0;
-        if (LayoutMode & rtlmPageView) {
+        if (LayoutFlags & rtlmPageView) {
             const int32_t hh = (c % 2 == 0 || LastPageHeader) ? hf_[1].HeaderHeight : hf_[2].HeaderHeight;
             L->SpaceAbove = uint16_t(Clamp16(halfGap + hd->PixTopMargin + hh));
             shift += L->SpaceAbove;
         }
     };
-    if ((LayoutMode & rtlmPageView) && FirstPar && FirstPar->Lines && !NoPages) {
+    if ((LayoutFlags & rtlmPageView) && FirstPar && FirstPar->Lines && !NoPages) {
         FirstPar->Lines->SpaceAbove = uint16_t(Clamp16(halfGap + hd->PixTopMargin + hf_[0].HeaderHeight));
         shift += FirstPar->Lines->SpaceAbove;
     }
@@ -874,7 +889,7 @@ void TRtRTFTextIo::NumberAndSpacePages(int32_t halfGap)
         }
         int32_t lines = 0;
         for (TLine* l = p->Lines; l; l = l->Next, ++lines) {
-            if ((l->Flags & linfPageStart) && !(LayoutMode & rtlmNoLineBreaks) && !(started && l == p->Lines))
+            if ((l->Flags & linfPageStart) && !(LayoutFlags & rtlmNoLineBreaks) && !(started && l == p->Lines))
                 startPage(l);
             l->PageNr = uint16_t(std::min(c, 65535));
             l->Top += shift;

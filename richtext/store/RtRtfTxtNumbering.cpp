@@ -12,6 +12,10 @@
 
 void TRtRTFText::UpdateNumbering()
 {
+    if (OnNumbering) {
+        OnNumbering(this);
+        return;
+    }
     TRtRTFNumberingStyleCollection& styles = *NumberingStyles();
     // The first style of every group and level.
     std::map<int32_t, std::array<TRtRTFNumberingStyle*, 10>> levels;

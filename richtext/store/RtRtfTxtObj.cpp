@@ -83,8 +83,11 @@ void TRtRTFText::GetReferenceText(TTextObj* Ref, AnsiString& Text)
         return;
     const AnsiString& name = Ref->RefName;
     const AnsiString& item = Ref->ItemName;
+    bool done = false;
     if (Ref->Tag != 3) {
         Text = Ref->Tag == 1 ? name : item;
+        if (OnReferenceGetText)
+            OnReferenceGetText(this, name, item, Ref, Text, done);
         return;
     }
     if (ViewOptions.Has(rtShowReferenceObjects)) {
@@ -94,6 +97,12 @@ void TRtRTFText::GetReferenceText(TTextObj* Ref, AnsiString& Text)
         return;
     }
     const AnsiString format = item.empty() ? AnsiString("%d") : item;
+    if (OnReferenceGetText) {
+        OnReferenceGetText(this, name, format, Ref, Text, done);
+        if (done)
+            return;
+        Text.clear();
+    }
     // The first marker of a bookmark of that name, from the start of the text.
     std::vector<int32_t> ids;
     for (TRtListItem* it = ObjRefList()->FirstItem(); it; it = it->Next) {

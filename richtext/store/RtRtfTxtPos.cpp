@@ -392,7 +392,7 @@ void TRtRTFText::SetMemoryFormat(int32_t Value)
     if (Value != 0 && Value != 1)
         return;
     const TRtMemoryFormat format = Value == 0 ? fmRichText : fmPlainText;
-    if (format == memoryFormat_ || !FirstPar) {
+    if (format == memoryFormat_ || !FirstPar || Busy) {
         memoryFormat_ = format;
         header_->RichText = format == fmRichText ? 1 : 0;
         return;

@@ -439,7 +439,7 @@ void TRtRTFText::SetTable(int32_t Id, const AnsiString& Name, int32_t Left, int3
 
 bool TRtRTFText::MarkParsWithStyles(WrtStyle Mask)
 {
-    if (MemoryFormat() == fmPlainText)
+    if (MemoryFormat() == fmPlainText || Busy)
         return false;
     const WrtStyle relevant =
         Mask & WrtStyle{afsIsInsertpoint, afsAutomatic, afsHyperLink, afsHidden, afsIsObject};

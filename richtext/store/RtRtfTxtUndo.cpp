@@ -506,15 +506,34 @@ TRtUndoStack* TRtRTFText::GetUndoStack()
     OwnUndoStack = std::make_unique<TRtUndoStack>();
     UndoStack = OwnUndoStack.get();
     UndoStack->SetMaxCount(UndoMaxCount);
-    UndoStack->OnTakeSnapshot = [this](TRtUndoStack*, TObject*, TRtUndoObject*& Obj) { Obj = CreateUndoObject(); };
-    TRtUndoManagerLink* link = UndoStack->AddManagerLink(UndoSourceOf(this));
-    link->BeforeApply = [this](TRtUndoStack*, TObject*) { UndoClearSelection(); };
-    link->AfterApply = [this](TRtUndoStack*, TObject*) { UndoFinish(); };
+    LinkUndoStack(UndoStack);
     UndoStack->OnChange = [this](TObject*) {
         if (OnChangeUndoStack)
             OnChangeUndoStack(this);
     };
     return UndoStack;
+}
+
+void TRtRTFText::LinkUndoStack(TRtUndoStack* Stack)
+{
+    if (!Stack->OnTakeSnapshot)
+        Stack->OnTakeSnapshot = [this](TRtUndoStack*, TObject*, TRtUndoObject*& Obj) { Obj = CreateUndoObject(); };
+    TRtUndoManagerLink* link = Stack->AddManagerLink(UndoSourceOf(this));
+    link->BeforeApply = [this](TRtUndoStack*, TObject*) { UndoClearSelection(); };
+    link->AfterApply = [this](TRtUndoStack*, TObject*) { UndoFinish(); };
+}
+
+void TRtRTFText::SetUndoStack(TRtUndoStack* Stack)
+{
+    if (Stack == UndoStack)
+        return;
+    if (UndoStack && UndoStack != OwnUndoStack.get())
+        UndoStack->RemoveManagerLink(UndoSourceOf(this));
+    UndoStack = Stack;
+    if (Stack && Stack != OwnUndoStack.get())
+        LinkUndoStack(Stack);
+    else if (!Stack)
+        UndoStack = OwnUndoStack.get();
 }
 
 TRtUndoObject* TRtRTFText::CreateUndoObject()

@@ -53,7 +53,9 @@ TEST_F(RtLivePositions, HoldersOnADeletedParagraphMoveOrLetGo)
     TRtRTFTextInput* e = E();
     const THolder holders[] = {
         {"HotParagraph", e->HotParagraph, nullptr, nullptr},
+        {"LastStyleParagraph", e->LastStyleParagraph, nullptr, nullptr},
         {"HotPar", e->HotPar, nullptr, nullptr},
+        {"LastCursorParagraph", e->LastCursorParagraph, nullptr, nullptr},
         {"PendingInputPar", e->PendingInputPar, nullptr, nullptr},
         {"FieldReturn", e->FieldReturn.Par, &e->FieldReturn.Line, &e->FieldReturn.Pos},
         {"BodyCursor", e->BodyCursorPar, &e->BodyCursorLine, &e->BodyCursorPos},
@@ -183,11 +185,11 @@ TEST_F(RtLivePositions, ASelectedPictureGoesWithItsText)
         ASSERT_NE(E()->SelectedObject, nullptr);
         TRtFrameObject* frame = Rtf->ObjectEnv()->Frame.get();
         ASSERT_NE(frame->Obj, nullptr);
-        E()->DropEntry = E()->SelectedObjEntry;
+        E()->DropEntry = E()->SelectedObj;
         replacements[i]();
         EXPECT_EQ(E()->DropEntry, nullptr) << i;
         EXPECT_EQ(E()->SelectedObject, nullptr) << i;
-        EXPECT_EQ(E()->SelectedObjEntry, nullptr) << i;
+        EXPECT_EQ(E()->SelectedObj, nullptr) << i;
         EXPECT_EQ(E()->FrameObject, nullptr) << i;
         EXPECT_EQ(frame->Obj, nullptr) << i;
         EXPECT_EQ(frame->Entry, nullptr) << i;

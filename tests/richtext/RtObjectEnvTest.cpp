@@ -166,7 +166,7 @@ TEST_F(ObjectEnv, RemovingAnObjectRemovesEveryCharacterOfIt)
     EXPECT_EQ(Env->GetSelectedObject(), ref->Object);
     Env->DeleteObject(ref);
     EXPECT_EQ(Pars(*E), (std::vector<std::string>{"ab", "cd"}));
-    EXPECT_EQ(E->SelectedObjEntry, nullptr);
+    EXPECT_EQ(E->SelectedObj, nullptr);
     EXPECT_FALSE(Env->FrameShown);
     EXPECT_EQ(Env->FindObjectChar(id, Par(1)), -1);
 }

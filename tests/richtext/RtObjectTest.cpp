@@ -177,7 +177,7 @@ TEST(RtObject, RulesWriteTheirHtmlAndFollowThePageWidth)
     EXPECT_EQ(rule.GetWidthTW(), h->PageWidth() - h->LeftMargin() - h->RightMargin() - 10);
     // Its picture at 96 dots per inch is black.
     rule.SetHeightTW(150);
-    const QImage bitmap = rule.GetBitmap();
+    const QImage bitmap = rule.GetBitmapHandle();
     EXPECT_EQ(bitmap.width(), MulDiv(rule.GetWidthTW(), 96, 1440));
     EXPECT_EQ(bitmap.height(), 10);
     EXPECT_EQ(QColor(bitmap.pixel(5, 5)), QColor(Qt::black));
@@ -242,11 +242,12 @@ TEST(RtObject, PicturesKeepTheirBytesAndNaturalSize)
     ASSERT_NE(pic2->GetPicture(), nullptr);
     EXPECT_EQ(pic2->GetPicture()->pixel(3, 3), QColor(Qt::red).rgb());
     EXPECT_EQ(pic2->DataType(), "PNG");
-    // A metafile is kept but not drawn.
+    // A damaged metafile is kept but not drawn.
     TRtOImageObject meta;
     meta.SetPicture(QByteArray("\xD7\xCD\xC6\x9A", 4), "WMF");
     EXPECT_TRUE(meta.IsMetafile());
     EXPECT_EQ(meta.GetPicture(), nullptr);
+    EXPECT_TRUE(meta.Metafile().Empty());
     EXPECT_EQ(meta.GetNaturalWidth(), 1001);
     // Extensions look up the last entry, with or without the dot.
     RtObjectClassesForExt.Add(".xyz=TRtObject");
@@ -402,3 +403,24 @@ TEST(RtObject, ShowPropertiesEditsThePublishedProperties)
 }
 
 } // namespace
+
+TEST(RtObject, MetafilePicturesAreDrawnAtTheirSize)
+{
+    for (const char* name : {"shapes.wmf", "shapes.emf"}) {
+        QFile f(QStringLiteral(LUMI_TEST_DATA "/metafile/") + QLatin1String(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        TRtOImageObject meta;
+        meta.SetPicture(f.readAll(), QByteArray(name).right(3).toUpper().toStdString());
+        EXPECT_FALSE(meta.Metafile().Empty()) << name;
+        // 49.94 x 23.48 mm in twips.
+        EXPECT_EQ(meta.GetNaturalWidth(), MulDiv(4994, 1440, 2540)) << name;
+        EXPECT_EQ(meta.GetNaturalHeight(), MulDiv(2348, 1440, 2540)) << name;
+        // Drawn at twice its size.
+        meta.SetWidthTW(2 * 189 * 15);
+        meta.SetHeightTW(2 * 89 * 15);
+        const QImage bmp = meta.GetBitmapHandle();
+        ASSERT_EQ(bmp.size(), QSize(378, 178)) << name;
+        EXPECT_EQ(bmp.pixelColor(80, 50), QColor(255, 0, 0)) << name;
+        EXPECT_EQ(bmp.pixelColor(280, 50), QColor(0, 0, 255)) << name;
+    }
+}

@@ -254,6 +254,21 @@ TEST_F(RtCustomRtfEditPrint, CopiesAreRepeatedWhenThePrinterCannotMakeThem)
     }
 }
 
+TEST_F(RtCustomRtfEditPrint, PageRangesArePrintedWithSimpleTextOutput)
+{
+    Fill({"eins", "zwei"}, true);
+    E->PrintOptions.Include(rtDoNotChangePrinterDefaults);
+    std::vector<bool> seen;
+    E->OnFontChanged = [&](TObject*) { seen.push_back(E->SimpleTextOutput); };
+    auto rec = std::make_unique<TRecordingPrinter>(*P);
+    TRecordingPrinter* r = rec.get();
+    SetRtPrinter(std::move(rec));
+    P->PrintText(1, 2);
+    EXPECT_EQ(r->Pages, (std::vector<int32_t>{1, 2}));
+    EXPECT_NE(std::find(seen.begin(), seen.end(), true), seen.end());
+    EXPECT_FALSE(E->SimpleTextOutput);
+}
+
 // The first row (from the top) with a dark pixel inside x0..x1, -1 when none.
 int FirstInkRow(const QImage& Img, int X0, int X1, int FromY = 0, int Threshold = 200)
 {

@@ -383,13 +383,13 @@ TEST_F(RtRTFTextIo, HeaderTextsTravelAsData)
     TMemoryStream m;
     source.SaveRTFToStream(&m);
     m.SetPosition(0);
-    RtLoadSpecialText(item, &m);
+    item->RtfText()->ReadData(&m);
     ASSERT_NE(item->Paragraphs(), nullptr);
     EXPECT_EQ(ParString(item->Paragraphs()), "page");
     EXPECT_EQ(ParString(item->Paragraphs()->Next), "foot");
     EXPECT_EQ(item->Paragraphs()->Owner, item);
     TMemoryStream out;
-    RtSaveSpecialText(item, &out);
+    item->RtfText()->WriteData(&out);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(out.Memory()), size_t(out.Size())),
               std::string("page\r\nfoot\0\0\0\0", 14));
     // Editing the footer when the text goes keeps nothing behind.

@@ -295,7 +295,7 @@ TEST(RtLayout, PageViewSpacingAndHeaders)
 {
     TLayoutText t;
     t.SmallPages();
-    t.LayoutMode = rtlmPageView | rtlmPageEnds;
+    t.LayoutFlags = rtlmPageView | rtlmPageEnds;
     t.Build({Lines(7)});
     TTextHeader* h = t.Header();
     const int32_t half = 141;  // half of the 282 twips page gap

@@ -21,17 +21,17 @@ TEST(RtTableSelect, ChoosesTheNearestGridLinesAndPaintsAtLeastOneCell)
     QApplication::processEvents();
     const int32_t cell = form.Cell();
     ASSERT_GT(cell, 5);
-    form.ChooseAt(cell / 2 - 1, cell / 2 - 1);
+    form.PaintBox1MouseDown(cell / 2 - 1, cell / 2 - 1);
     EXPECT_EQ(form.Columns, 0);
     EXPECT_EQ(form.Rows, 0);
     QImage img(form.PaintBox1->size(), QImage::Format_RGB32);
     QPainter p(&img);
-    form.PaintGrid(p);
+    form.FormPaint(p);
     p.end();
     EXPECT_EQ(form.Columns, 1);
     EXPECT_EQ(form.Rows, 1);
     EXPECT_EQ(form.Status->text(), "1 X 1");
-    form.ChooseAt(3 * cell - cell / 2, 2 * cell - cell / 2);
+    form.PaintBox1MouseDown(3 * cell - cell / 2, 2 * cell - cell / 2);
     EXPECT_EQ(form.Columns, 3);
     EXPECT_EQ(form.Rows, 2);
 }
@@ -43,10 +43,10 @@ TEST(RtTableSelect, GrowsWhileTheChoiceReachesItsEdge)
     QApplication::processEvents();
     const QSize start = form.size();
     const int32_t cell = form.Cell();
-    form.ChooseAt(form.PaintBox1->width() + cell / 2, 0);
+    form.PaintBox1MouseDown(form.PaintBox1->width() + cell / 2, 0);
     EXPECT_EQ(form.width(), start.width() + cell + 2);
     EXPECT_EQ(form.height(), start.height());
-    form.ChooseAt(form.PaintBox1->width() + cell / 2, form.PaintBox1->height() + cell / 2);
+    form.PaintBox1MouseDown(form.PaintBox1->width() + cell / 2, form.PaintBox1->height() + cell / 2);
     EXPECT_EQ(form.height(), start.height() + cell + 2);
 }
 

@@ -261,3 +261,37 @@ TEST_F(RtfEditClipboard, PlainTextOfASymbolFontIsTheCharactersItShows)
     Rtf->CopyToClipboard();
     EXPECT_EQ(QGuiApplication::clipboard()->text().trimmed(), QString::fromUtf8("xαβ•y"));
 }
+
+TEST_F(RtfEditClipboard, MetafilePicturesOfWordProcessorsAreDrawn)
+{
+    struct TPictureClass {
+        TPictureClass() { RtObjectClassesForExt.Add(".WMF=TRtOImageObject"); RtObjectClassesForExt.Add(".EMF=TRtOImageObject"); }
+        ~TPictureClass() { RtObjectClassesForExt.Clear(); }
+    } pictureClass;
+    auto bytes = [](const char* Name) {
+        QFile f(QStringLiteral(LUMI_TEST_DATA "/metafile/") + QLatin1String(Name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    // RTF holds a Windows metafile without its placeable header; 189 x 89 pixels are 2835 x 1335 twips.
+    for (const QByteArray& pict : {"\\wmetafile8\\picw4994\\pich2348\\picwgoal2835\\pichgoal1335 "
+                                       + bytes("shapes.wmf").mid(22).toHex(),
+                                   "\\emfblip\\picw4994\\pich2348\\picwgoal2835\\pichgoal1335 "
+                                       + bytes("shapes.emf").toHex()}) {
+        Rtf->SelectAll();
+        Key(Qt::Key_Delete);
+        SetClipboard(RtMimeRtf, "{\\rtf1\\ansi {\\pict" + pict + "}}");
+        Rtf->PasteFromClipboard();
+        ASSERT_EQ(CountObjects(E()), 1);
+        Rtf->viewport()->repaint();
+        const QImage shown = Rtf->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int red = 0, blue = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                red += shown.pixel(x, y) == qRgb(255, 0, 0);
+                blue += shown.pixel(x, y) == qRgb(0, 0, 255);
+            }
+        // The rectangle (about 64 x 38 pixels inside its frame) and the ellipse (about 75 x 47).
+        EXPECT_GT(red, 1800);
+        EXPECT_GT(blue, 2200);
+    }
+}

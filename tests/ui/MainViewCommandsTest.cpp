@@ -210,6 +210,70 @@ TEST(MainViewContextMenu, EntriesFollowWhatLiesUnderTheMouse)
     EXPECT_TRUE(f.Item("popVorherigeSeite")->isEnabled());
 }
 
+// "Seitenhintergrund..." on every side of a page that a frame leaves free:
+// the side, top and bottom margins of both pages of a spread, upright and
+// turned, and of a single page; never on the cover around the pages.
+TEST(MainViewContextMenu, PageBackgroundInEveryMarginOfThePage)
+{
+    for (const uint8_t mode : {uint8_t(0), uint8_t(1)})
+        for (const bool turned : {false, true}) {
+            CommandFixture f(mode, 4);
+            for (int i = 0; i < 4; ++i)
+                AddFrame(f.Page(i), 100, 75, 180, 120);  // 10 mm free left and right, 15 above and below
+            if (turned)
+                f.Doc.SetScreenOrientation(1, 1);
+            TFBMainView& v = f.Show();
+            v.SetScreen(1);
+            std::vector<TFBPage*> pages{f.Doc.GetLeftPage(1)};
+            if (mode == 1)
+                pages.push_back(f.Doc.GetRightPage(1));
+            for (TFBPage* page : pages) {
+                const struct {
+                    const char* Side;
+                    float X, Y;
+                } margins[] = {{"left", 4, 75}, {"right", 196, 75}, {"top", 100, 6}, {"bottom", 100, 144}};
+                for (const auto& m : margins) {
+                    SCOPED_TRACE(std::string(m.Side) + (page->IsLeftPage() ? " of the left page" : " of the page") +
+                                 (turned ? ", turned" : "") + ", screen mode " + std::to_string(mode));
+                    f.RightClick(f.Px(page, m.X, m.Y));
+                    EXPECT_TRUE(f.Item("popSeitenhintergrund")->isVisible());
+                    EXPECT_FALSE(f.Item("popLoeschen")->isVisible());
+                }
+            }
+            if (mode == 1) {
+                // The cover below and beside the left page is no page.
+                for (const QPoint at : {f.Px(pages[0], 100, 151.5f), f.Px(pages[0], -2, 75)}) {
+                    f.RightClick(at);
+                    EXPECT_FALSE(f.Item("popSeitenhintergrund")->isVisible());
+                }
+            }
+        }
+}
+
+// On the A4 calendar with the picture below, the white lower part of the page
+// is the empty picture frame: a right click there offers the picture's
+// entries; the page background is offered beside the month and between the
+// month and the frame.
+TEST(MainViewContextMenu, CalendarPageOffersTheBackgroundWhereNoElementLies)
+{
+    CommandFixture f(0, 0);
+    SetupKalenderA4PictureBottom(&f.Doc, 2027);
+    f.Show();
+    TFBPage* page = f.Doc.Pages.GetPage(0);
+    const struct {
+        const char* What;
+        float X, Y;
+        bool Background;
+    } cases[] = {{"beside the month", 10, 110, true}, {"between month and picture", 105, 202, true},
+                 {"in the empty frame", 105, 280, false}, {"on the month", 105, 110, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        f.RightClick(f.Px(page, c.X, c.Y));
+        EXPECT_EQ(f.Item("popSeitenhintergrund")->isVisible(), c.Background);
+    }
+    EXPECT_TRUE(f.Item("popLoeschen")->isVisible());
+}
+
 TEST(MainViewContextMenu, TurnCommandRecordsUndoAndTurnsThePicture)
 {
     CommandFixture f(0, 1);

@@ -222,6 +222,47 @@ TEST(MainViewPaint, PunchedPagesAndMarkedArea)
     EXPECT_GT(white, 10);  // dotted, not solid
 }
 
+// The picture's frame ("Rahmen") in the view: a 5 mm black band along the
+// picture's outline, half outside and half inside it, as the page drawer
+// draws it for the overview and the printer; on single pages and on spreads,
+// zoomed, after paging, and with picture shadows off.
+TEST(MainViewPaint, PictureFrameIsDrawnAsThePageDrawerDrawsIt)
+{
+    for (const uint8_t mode : {uint8_t(0), uint8_t(1)}) {
+        TFBDocument doc;
+        MakeDocument(doc, mode, 4);
+        TFBPage* page = doc.Pages.GetPage(1);
+        TFBPictureElement* pic = AddFrame(page, 100, 75, 120, 90);
+        GivePicture(pic, 2);
+        pic->SetBorderWidth(5);
+        pic->SetBorderColor(0);
+        TFBMainView view(nullptr, &doc);
+        view.resize(900, 600);
+        view.show();
+        QCoreApplication::processEvents();
+        view.SetScreen(page->GetScreenIndex());
+        auto blackAt = [&](float X, float Y) {
+            return QColor(PixelAt(view.grab().toImage(), Device(view, doc, page, X, Y))) == QColor(0, 0, 0);
+        };
+        auto frameShown = [&] {
+            // On the left edge, 1.5 mm outside and inside; on the bottom edge;
+            // the picture's middle and the page beside the frame stay as they were.
+            return blackAt(40 - 1.5f, 75) && blackAt(40 + 1.5f, 75) && blackAt(50, 120 + 1.5f) &&
+                   !blackAt(100, 75) && !blackAt(40 - 4, 75);
+        };
+        EXPECT_TRUE(frameShown()) << "screen mode " << int(mode);
+        const QPointF edge = Device(view, doc, page, 40, 75);
+        view.ZoomAt(int(edge.x()), int(edge.y()), 1.5f);
+        EXPECT_TRUE(frameShown()) << "zoomed, screen mode " << int(mode);
+        view.SetZoom(1);
+        view.SetScreen(page->GetScreenIndex() + 1);
+        view.SetScreen(page->GetScreenIndex());
+        EXPECT_TRUE(frameShown()) << "after paging, screen mode " << int(mode);
+        doc.SetPictureShadows(false);
+        EXPECT_TRUE(frameShown()) << "without shadows, screen mode " << int(mode);
+    }
+}
+
 namespace {
 // A frame whose drawing fails, as a damaged element's would.
 class TBrokenFrame : public TFBPictureElement {

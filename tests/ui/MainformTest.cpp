@@ -4,7 +4,9 @@
 #include "Classes.h"
 #include "Dialogs.h"
 #include "FBPictureElement.h"
+#include "Printers.h"
 #include "uDataFile.h"
+#include "uDlgDruckAbbrechen.h"
 #include "FDateiNeuDlg.h"
 #include "FMainform.h"
 #include "SFormSeiten.h"
@@ -15,6 +17,7 @@
 #include "uModalDialog.h"
 #include "uMulticaster.h"
 #include "uQwRegistry.h"
+#include "ulocalize.h"
 #include "uUndo.h"
 #include "../common/ShownMessages.h"
 
@@ -742,4 +745,104 @@ TEST(Master, PageHeaderLayoutAndZoom)
     m.MainView()->SetZoom(3.456f);
     EXPECT_EQ(m.tbMainViewZoom->value(), 346);
     EXPECT_FLOAT_EQ(m.MainView()->Zoom(), 3.456f);  // the bar follows without zooming again
+}
+
+// Printing to a PDF file: the file is suggested under the project's name, and
+// a folder that cannot take it is reported in the user's language; the
+// program prints on afterwards.
+TEST(Master, PdfFileNamedAfterTheProjectAndUnwritableFolderReported)
+{
+    Window w;
+    auto* frame = static_cast<TFBPictureElement*>(w.Doc().Pages.GetPage(0)->Pictures.GetItem(0));
+    frame->FillWithColor(0x0000FF);
+    TPrinter& p = Printer();
+    p.SetPrinterIndex(int(p.Printers().indexOf(QString::fromLatin1(PdfPrinterName))));
+    p.OutputFileName.clear();
+    ShowModalHook = [](QDialog&) { return int(QDialog::Accepted); };
+    PrintProgressHook = [](const QString&) {};
+    QStringList suggested;
+    QString target;
+    p.AskPdfFileName = [&](const QString& Suggested) {
+        suggested << QFileInfo(Suggested).fileName();
+        return target;
+    };
+    struct TRestore {
+        ~TRestore()
+        {
+            Printer().AskPdfFileName = nullptr;
+            PrintProgressHook = nullptr;
+            Localizer().SetLanguage(0);
+        }
+    } restore;
+
+    // Unsaved: the localized untitled name; a name given up prints nothing.
+    EXPECT_THROW(w.M->BtnAlbumDruckenClick(), EAbort);
+    Localizer().SetLanguage(1);
+    EXPECT_THROW(w.M->BtnAlbumDruckenClick(), EAbort);
+    Localizer().SetLanguage(0);
+    w.SaveName = w.Path("projekt1.zpb");
+    ASSERT_TRUE(w.M->BtnAlbumSpeichernClick());
+    EXPECT_THROW(w.M->BtnAlbumDruckenClick(), EAbort);
+    EXPECT_EQ(suggested.join('|').toStdString(), "Unbenannt.pdf|Untitled.pdf|projekt1.pdf");
+
+    // A folder that cannot be written: here a plain file stands where the folder should be.
+    QFile blocker(w.Path("kein-ordner"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    target = w.Path("kein-ordner/projekt1.pdf");
+    const QString shown = QDir::toNativeSeparators(target);
+    const std::pair<int, QString> expected[] = {
+        {0, "Die PDF-Datei \"" + shown + "\" kann in diesem Ordner nicht geschrieben werden."},
+        {1, "The PDF file \"" + shown + "\" cannot be written in this folder."}};
+    for (const auto& [language, text] : expected) {
+        Localizer().SetLanguage(language);
+        try {
+            w.M->BtnAlbumDruckenClick();
+            ADD_FAILURE() << "no error in language " << language;
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.text().toStdString(), text.toStdString());
+        }
+        EXPECT_FALSE(p.Printing());
+    }
+    Localizer().SetLanguage(0);
+    // The next job in a folder that can take it is printed.
+    target = w.Path("projekt1.pdf");
+    w.M->BtnAlbumDruckenClick();
+    EXPECT_TRUE(QFileInfo(target).size() > 0);
+    EXPECT_EQ(QDir(w.Dir.path()).entryList({"*.part"}, QDir::Files), QStringList());
+}
+
+// The product's name above the page follows the language, also for a project
+// made in another language and for names joined from several texts.
+TEST(Master, ProductTitleFollowsTheLanguage)
+{
+    Window w;
+    TMaster& m = *w.M;
+    struct TGerman {
+        ~TGerman() { Localizer().SetLanguage(0); }
+    } german;
+    w.Wizard = [](TDateiNeuDlg& D) { D.Build(61); };  // A4 calendar
+    m.BtnAlbumNeuClick();
+    EXPECT_EQ(m.panTitel->text(), QStringLiteral("Kalender"));
+    Localizer().SetLanguage(1);
+    EXPECT_EQ(m.panTitel->text(), QStringLiteral("Calendar"));
+    Localizer().SetLanguage(2);
+    EXPECT_EQ(m.panTitel->text(), QStringLiteral("Calendrier"));
+    // Saved in French, reopened in English.
+    w.SaveName = w.Path("kalender.zpb");
+    ASSERT_TRUE(m.BtnAlbumSpeichernClick());
+    Localizer().SetLanguage(1);
+    m.OpenDocument(w.SaveName);
+    EXPECT_EQ(m.panTitel->text(), QStringLiteral("Calendar"));
+
+    // A name the wizard joins from two texts; a name of the user's own stays.
+    w.Wizard = [](TDateiNeuDlg& D) { D.Build(44); };
+    m.BtnAlbumNeuClick();
+    const QString book = fromAnsi(w.Doc().Dokumentname).section(QStringLiteral(" \u2013 "), 0, 0);
+    EXPECT_EQ(m.panTitel->text(), book + QStringLiteral(" \u2013 Full size"));
+    Localizer().SetLanguage(0);
+    EXPECT_EQ(m.panTitel->text(), book + QStringLiteral(" \u2013 Fullsize"));
+    w.Doc().Dokumentname = "Urlaub - Sommer";
+    Localizer().SetLanguage(1);
+    EXPECT_EQ(m.panTitel->text(), QStringLiteral("Urlaub - Sommer"));
 }

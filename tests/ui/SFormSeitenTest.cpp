@@ -632,3 +632,66 @@ TEST(SFormSeiten, PaintsUsedAreaCurrentFrameAndThumbnails)
     EXPECT_NE(onPicture, QColor(Qt::white));
     EXPECT_NE(onPicture, QColor(0xF5, 0xF5, 0xF5));
 }
+
+// The used part of a book is light grey up to the red line at the end of the
+// last used sheet: on the screen of that line the grey lies on the used side
+// of the spine, the other side stays white, as every screen after it does;
+// also after the project is saved and opened again, and on a turned screen.
+TEST(SFormSeiten, UsedAreaEndsAtTheRedLineOnItsScreen)
+{
+    Overview o(200);
+    MakeDocument(o.doc, 1, 10);
+    // Pages 1 to 4 ("Seite 4" is the left page of screen 2, "Seite 4 - 5").
+    for (int i = 0; i < 4; ++i)
+        GivePicture(AddFrame(o.doc.Pages.GetPage(i), 100, 75, 160, 110), i);
+    o.SetDocument();
+    const QColor grey(0xF5, 0xF5, 0xF5), white(Qt::white), red(Qt::red);
+    const int cw = o.form->CellWidth;
+    auto check = [&](const char* Step) {
+        SCOPED_TRACE(Step);
+        const QImage shot = o.form->grab().toImage();
+        const QPoint origin = o.form->pb->mapTo(o.form, QPoint(0, 0));
+        auto at = [&](int Screen, int X, int Y) { return shot.pixelColor(origin + QPoint(Screen * cw + X, Y)); };
+        const QRect pic = o.form->CellRect(2, TSFormSeiten::cpPicture).translated(-2 * cw, 0);
+        const int n = pic.x() + pic.width() / 2;
+        EXPECT_EQ(at(1, 2, 2), grey);                 // a used screen
+        EXPECT_EQ(at(2, n, 2), red);                  // the end of the used sheet
+        EXPECT_EQ(at(2, n / 2, 2), grey);             // "Seite 4", used
+        EXPECT_EQ(at(2, (n + cw) / 2, 2), white);     // "Seite 5", not used
+        EXPECT_EQ(at(3, cw / 2, 2), white);           // the screen after
+    };
+    check("painted");
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("projekt1.zpb"));
+    {
+        TDataFile f(file);
+        o.doc.SaveToDataFile(f);
+    }
+    {
+        TDataFile f(file);
+        o.doc.Clear();
+        o.doc.LoadFromDataFile(f);
+    }
+    o.form->Refresh();
+    check("reopened");
+
+    // A turned screen: the used side is the half that holds its left page.
+    o.doc.SetScreenOrientation(2, 1);
+    o.form->pb->update();
+    const QImage shot = o.form->grab().toImage();
+    const QPoint origin = o.form->pb->mapTo(o.form, QPoint(0, 0)) + QPoint(2 * cw, 0);
+    const QRect pic = o.form->CellRect(2, TSFormSeiten::cpPicture).translated(-2 * cw, 0);
+    const int m = pic.y() + pic.height() / 2;
+    const int q = pic.height() / 4;
+    // The half with the left page's picture is the used one.
+    auto isPicture = [&](int Y) {
+        const QColor c = shot.pixelColor(origin + QPoint(pic.center().x(), Y));
+        return c != white && c != grey && c.saturation() > 40;
+    };
+    ASSERT_NE(isPicture(m - q), isPicture(m + q));
+    const int used = isPicture(m - q) ? m - q : m + q;
+    const int unused = isPicture(m - q) ? m + q : m - q;
+    EXPECT_EQ(shot.pixelColor(origin + QPoint(2, used)), grey);
+    EXPECT_EQ(shot.pixelColor(origin + QPoint(2, unused)), white);
+    EXPECT_EQ(shot.pixelColor(origin + QPoint(cw / 4, m)), red);
+}

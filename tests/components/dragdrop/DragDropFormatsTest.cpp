@@ -3,9 +3,14 @@
 #include "DropSource.h"
 #include "DropTarget.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMimeData>
 #include <QUrl>
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 using namespace Ole;
 
@@ -114,6 +119,48 @@ TEST(DragDropFormats, TextFormatTrimsAndTerminates)
     STGMEDIUM file;
     file.tymed = TYMED_FILE;
     EXPECT_FALSE(f.GetDataFromMedium(nullptr, file));
+}
+
+TEST(DragDropFormats, WriteDataToFillsTheMediumGiven)
+{
+    struct TProbe : TTextClipboardFormat {
+        using TTextClipboardFormat::WriteDataTo;
+    } f;
+    // A stream that takes at most 2 bytes per write, and one that takes none after 3.
+    class TSlowStream : public TFixedStreamAdapter {
+    public:
+        explicit TSlowStream(int64_t limit) : TFixedStreamAdapter(std::make_unique<TMemoryStream>()), limit_(limit) {}
+        HRESULT Write(const void* b, uint32_t n, uint32_t* w) override
+        {
+            const uint32_t room = uint32_t(std::max<int64_t>(0, limit_ - Stream().Position()));
+            return TFixedStreamAdapter::Write(b, std::min({n, 2u, room}), w);
+        }
+
+    private:
+        int64_t limit_;
+    };
+    const uint8_t bytes[] = {'a', 'b', 'c', 'd', 'e'};
+    STGMEDIUM slow;
+    slow.tymed = TYMED_ISTREAM;
+    auto stream = std::make_shared<TSlowStream>(100);
+    stream->Stream().WriteBuffer("old old", 7);  // written over from the start
+    slow.pstm = stream;
+    ASSERT_TRUE(f.WriteDataTo(slow, 5, bytes));
+    auto& written = static_cast<TMemoryStream&>(stream->Stream());
+    EXPECT_EQ(std::string(written.Bytes().begin(), written.Bytes().end()), "abcdeld");
+    STGMEDIUM full;
+    full.tymed = TYMED_ISTREAM;
+    full.pstm = std::make_shared<TSlowStream>(3);
+    EXPECT_FALSE(f.WriteDataTo(full, 5, bytes));
+
+    // A block takes the bytes when it is large enough.
+    STGMEDIUM block = Global(std::vector<uint8_t>(6, 'x'));
+    ASSERT_TRUE(f.WriteDataTo(block, 5, bytes));
+    EXPECT_EQ(block.hGlobal, Bytes("abcdex"));
+    STGMEDIUM small = Global(std::vector<uint8_t>(4, 'x'));
+    EXPECT_FALSE(f.WriteDataTo(small, 5, bytes));
+    STGMEDIUM none;
+    EXPECT_FALSE(f.WriteDataTo(none, 5, bytes));
 }
 
 TEST(DragDropFormats, DWORDAndGuidFormatsCheckSizes)
@@ -539,4 +586,80 @@ TEST(DragDropFormats, ForeignFilesArriveAsFileDropFormat)
     EXPECT_EQ(FormatOfMimeType("QwColor"), RegisterClipboardFormatA("QwColor"));
     EXPECT_EQ(MimeTypeOfFormat(RegisterClipboardFormatA("QwColor")), "QwColor");
     EXPECT_EQ(MimeTypeOfFormat(2), "");
+}
+
+// ---- a data object handed to another thread ---------------------------------------------------
+
+TEST(InterThreadDataObject, CallsRunOnTheOwnersThreadAndAnswerWithCopies)
+{
+    TDropEmptySource source(nullptr);
+    source.SetAllowAsyncTransfer(true);
+    auto* payload = new TGenericDataFormat(&source);
+    payload->AddFormat("QwInterThread");
+    payload->SetData("served");
+    std::vector<std::thread::id> servedOn;
+    source.OnGetData = [&](TObject*, const FORMATETC&, STGMEDIUM&, bool&) {
+        servedOn.push_back(std::this_thread::get_id());
+    };
+    TInterThreadDataObject proxy(std::make_shared<TGuardedDataObject>(&source, &source));
+    FORMATETC f;
+    f.cfFormat = RegisterClipboardFormatA("QwInterThread");
+    f.tymed = TYMED_ISTREAM;
+
+    // On the owner's thread a call runs at once.
+    EXPECT_EQ(proxy.QueryGetData(f), S_OK);
+
+    // From another thread it waits for the owner's event loop.
+    std::atomic<bool> done = false;
+    HRESULT got = E_FAIL, mode = E_FAIL, enumerated = E_FAIL;
+    BOOL async = 0;
+    std::vector<uint8_t> bytes;
+    uint32_t formats = 0;
+    std::thread worker([&] {
+        STGMEDIUM m;
+        got = proxy.GetData(f, m);
+        if (m.pstm) {
+            uint64_t size = 0;
+            m.pstm->Stat(size);
+            ReadStreamBytes(*m.pstm, size, bytes);
+        }
+        mode = proxy.GetAsyncMode(async);
+        std::unique_ptr<IEnumFORMATETC> e;
+        enumerated = proxy.EnumFormatEtc(DATADIR_GET, e);
+        FORMATETC one;
+        uint32_t n = 0;
+        while (e && e->Next(1, &one, &n) == S_OK)
+            ++formats;
+        done = true;
+    });
+    const auto main = std::this_thread::get_id();
+    QElapsedTimer clock;
+    clock.start();
+    while (!done && clock.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (!done)
+        proxy.Disconnect();  // no hang when it fails
+    worker.join();
+    EXPECT_EQ(got, S_OK);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "served");
+    EXPECT_EQ(servedOn, std::vector<std::thread::id>{main});
+    EXPECT_EQ(mode, S_OK);
+    EXPECT_EQ(async, 0);  // allowed, but not asked for
+    EXPECT_EQ(enumerated, S_OK);
+    EXPECT_EQ(formats, 3u);  // preferred effect, drag loop, the payload
+
+    // Once disconnected, a waiting call and every later one fail.
+    std::atomic<bool> waiting = false;
+    HRESULT late = S_OK;
+    std::thread blocked([&] {
+        waiting = true;
+        late = proxy.QueryGetData(f);
+    });
+    while (!waiting)
+        std::this_thread::yield();
+    proxy.Disconnect();
+    blocked.join();
+    EXPECT_EQ(late, E_UNEXPECTED);
+    EXPECT_EQ(proxy.QueryGetData(f), E_UNEXPECTED);
+    QCoreApplication::processEvents();  // a late wake-up runs nothing
 }

@@ -73,6 +73,19 @@ TEST(DragDrop, ShiftStateToDropEffect)
             << int(c.shift) << " " << c.allowed << " " << c.fallback;
 }
 
+TEST(DragDrop, ClientToWindowPointCountsFromTheOuterEdge)
+{
+    QWidget window;
+    window.setGeometry(100, 80, 300, 200);
+    auto* child = new QWidget(&window);
+    child->setGeometry(30, 20, 100, 100);
+    window.show();
+    const QPoint frame = window.geometry().topLeft() - window.frameGeometry().topLeft();
+    EXPECT_EQ(ClientToWindowPoint(&window, QPoint(5, 7)), QPoint(5, 7) + frame);
+    // A child window has no frame: its own corner is the edge.
+    EXPECT_EQ(ClientToWindowPoint(child, QPoint(5, 7)), QPoint(5, 7));
+}
+
 TEST(DragDrop, CopyMediumDuplicatesBlocksAndSharesStreams)
 {
     STGMEDIUM block;
@@ -331,6 +344,7 @@ TEST(DragDrop, ClipboardFormatAcceptsByIdentifierAspectAndMedium)
 TEST(DragDrop, FormatErrors)
 {
     struct Bare : TClipboardFormat {
+        Bare() : TClipboardFormat(CreateFormat, Ole::TYMED_HGLOBAL) {}
         const char* ClassName() const override { return "TBareFormat"; }
         void Clear() override {}
     } bare;
@@ -387,6 +401,44 @@ TEST(DragDrop, DataFormatsJoinAndLeaveTheirOwner)
     delete source;
     EXPECT_TRUE(generic.isNull());
     EXPECT_FALSE(onTarget.isNull());
+}
+
+TEST(DragDrop, ClipboardFormatListsOwnTheirFormatsOrNot)
+{
+    // CreateFormat: medium types of its own, the identifier of its class;
+    // CreateFormatEtc: all of the description given.
+    TTextClipboardFormat text;
+    EXPECT_EQ(text.FormatEtc().cfFormat, CF_TEXT);
+    EXPECT_EQ(text.FormatEtc().tymed, TYMED_HGLOBAL | TYMED_ISTREAM);
+    EXPECT_EQ(text.FormatEtc().lindex, -1);
+    EXPECT_EQ(text.FormatEtc().dwAspect, DVASPECT_CONTENT);
+    static const int device = 0;
+    FORMATETC given{RegisterClipboardFormatA("DragDropTest List"), &device, 4, 2, TYMED_FILE};
+    TRawClipboardFormat raw(given);
+    const FORMATETC& copied = raw.FormatEtc();
+    EXPECT_EQ(copied.cfFormat, given.cfFormat);
+    EXPECT_EQ(copied.ptd, &device);
+    EXPECT_EQ(copied.dwAspect, 4u);
+    EXPECT_EQ(copied.lindex, 2);
+    EXPECT_EQ(copied.tymed, TYMED_FILE);
+
+    // A list that does not own its formats leaves them alone and their data format too.
+    TTextDataFormat owner;
+    TClipboardFormat* first = owner.CompatibleFormats->Formats(0);
+    EXPECT_TRUE(owner.CompatibleFormats->OwnsObjects);
+    {
+        TClipboardFormats view(&owner, false);
+        view.Add(first);
+        view.Add(&raw);
+        EXPECT_EQ(view.FindFormat(TRawClipboardFormat::StaticClass()), &raw);
+        EXPECT_EQ(raw.DataFormat, nullptr);
+        EXPECT_THROW(view.Add(std::make_unique<TTextClipboardFormat>()), EListError);
+        view.Clear();
+        EXPECT_EQ(view.Count(), 0);
+    }
+    EXPECT_EQ(first->FormatEtc().cfFormat, CF_TEXT);  // still there
+    EXPECT_THROW(owner.CompatibleFormats->Add(&raw), EListError);
+    EXPECT_EQ(owner.CompatibleFormats->Count(), 2);
 }
 
 TEST(DragDrop, RawFormatsCarryAnyMediumUnchanged)

@@ -184,6 +184,13 @@ TEST(DropSource, ExecuteOffersTheFormatsToQt)
         hotSpot = drag.hotSpot();
         EXPECT_EQ(drag.pixmap().size(), QSize(20, 10));
         EXPECT_EQ(source.GetPerformedDropEffect(), -1);
+        // The drag-image helper belongs to this drag's data object only.
+        EXPECT_NE(source.DragSourceHelper, nullptr);
+        if (source.DragSourceHelper) {
+            TDropEmptySource other(nullptr);
+            SHDRAGIMAGE image{QSize(4, 4), QPoint(1, 1), QPixmap(4, 4)};
+            EXPECT_EQ(source.DragSourceHelper->InitializeFromBitmap(image, &other), E_INVALIDARG);
+        }
         return answer;
     };
     std::vector<std::pair<TDragResult, bool>> after;
@@ -198,6 +205,7 @@ TEST(DropSource, ExecuteOffersTheFormatsToQt)
     EXPECT_EQ(allowed, Qt::CopyAction | Qt::MoveAction);
     EXPECT_EQ(hotSpot, QPoint(3, 16));
     EXPECT_EQ(source.GetPerformedDropEffect(), 0);
+    EXPECT_EQ(source.DragSourceHelper, nullptr);  // released after the drag
 
     answer = Qt::IgnoreAction;
     EXPECT_EQ(source.Execute(), drCancel);
@@ -207,6 +215,21 @@ TEST(DropSource, ExecuteOffersTheFormatsToQt)
     EXPECT_EQ(source.Execute(), drDropMove);
     EXPECT_EQ(after, (std::vector<std::pair<TDragResult, bool>>{
                          {drDropCopy, false}, {drCancel, false}, {drCancel, false}, {drDropMove, true}}));
+
+    // An empty picture: the helper refuses it and the drag goes without one.
+    QList<QPixmap> empty{QPixmap()};
+    source.SetImages(&empty);
+    source.SetShowImage(true);
+    bool helped = true;
+    QSize shown;
+    source.ExecDrag = [&](QDrag& drag, Qt::DropActions) {
+        helped = source.DragSourceHelper != nullptr;
+        shown = drag.pixmap().size();
+        return Qt::CopyAction;
+    };
+    EXPECT_EQ(source.Execute(), drDropCopy);
+    EXPECT_FALSE(helped);
+    EXPECT_TRUE(shown.isEmpty());
 
     // A target that reports a performed move while answering copy made a move.
     answer = Qt::CopyAction;
@@ -267,4 +290,88 @@ TEST(DropSource, ClipboardHoldsTheSourceUntilItsDataChange)
     source->CopyToClipboard();
     delete source;
     EXPECT_FALSE(clipboard->mimeData() && clipboard->mimeData()->hasFormat("QwClipTest"));
+}
+
+TEST(DropSource, AsyncOperationAnswers)
+{
+    TDropEmptySource source(nullptr);
+    source.DragTypes = DragTypeSet(dtCopy) | DragTypeSet(dtMove);
+    std::vector<std::pair<TDragResult, bool>> after;
+    source.OnAfterDrop = [&](TObject*, TDragResult r, bool optimized) { after.emplace_back(r, optimized); };
+    BOOL flag = 7;
+
+    // Not allowed: no asynchronous mode, no operation.
+    EXPECT_EQ(source.SetAsyncMode(BoolOf(true)), E_NOTIMPL);
+    EXPECT_EQ(source.GetAsyncMode(flag), S_OK);
+    EXPECT_EQ(flag, 0);
+    EXPECT_EQ(source.StartOperation(), E_NOTIMPL);
+    EXPECT_EQ(source.EndOperation(S_OK, DROPEFFECT_COPY), E_FAIL);
+
+    source.SetAllowAsyncTransfer(true);
+    EXPECT_EQ(source.SetAsyncMode(1), S_OK);  // any value but 0 is true
+    EXPECT_EQ(source.GetAsyncMode(flag), S_OK);
+    EXPECT_EQ(flag, -1);
+    EXPECT_EQ(source.InOperation(flag), S_OK);
+    EXPECT_EQ(flag, 0);
+
+    // Each operation ends once; the result comes from the effects the source allows.
+    struct Case {
+        HRESULT result;
+        int32_t effects;
+        int32_t performed;
+        TDragResult dragResult;
+        bool optimized;
+    };
+    const Case cases[] = {
+        {S_OK, DROPEFFECT_COPY, 0, drDropCopy, true},
+        {S_OK, DROPEFFECT_MOVE, DROPEFFECT_MOVE, drDropMove, false},
+        {S_OK, DROPEFFECT_MOVE, DROPEFFECT_COPY, drDropMove, true},
+        {S_OK, DROPEFFECT_LINK, 0, drCancel, true},  // link is not offered
+        {S_FALSE, DROPEFFECT_COPY, 0, drDropCopy, true},
+        {E_UNEXPECTED, DROPEFFECT_MOVE, DROPEFFECT_MOVE, drUnknown, true},
+    };
+    for (const Case& c : cases) {
+        after.clear();
+        source.SetPerformedDropEffect(c.performed);
+        ASSERT_EQ(source.StartOperation(), S_OK);
+        EXPECT_EQ(source.InOperation(flag), S_OK);
+        EXPECT_EQ(flag, -1);
+        EXPECT_EQ(source.EndOperation(c.result, c.effects), S_OK);
+        EXPECT_EQ(source.EndOperation(c.result, c.effects), E_FAIL);
+        EXPECT_EQ(after, (std::vector<std::pair<TDragResult, bool>>{{c.dragResult, c.optimized}})) << c.effects;
+    }
+
+    // A drag while an operation runs leaves the after-drop event to EndOperation.
+    source.ExecDrag = [](QDrag&, Qt::DropActions) { return Qt::CopyAction; };
+    after.clear();
+    ASSERT_EQ(source.StartOperation(), S_OK);
+    EXPECT_EQ(source.Execute(), drDropCopy);
+    EXPECT_TRUE(after.empty());
+    source.EndOperation(S_OK, DROPEFFECT_COPY);
+    EXPECT_EQ(after.size(), 1u);
+
+    // Execute asks for the asynchronous mode when allowed; turning the
+    // permission off ends mode and operation.
+    source.SetAsyncMode(0);
+    source.Execute();
+    EXPECT_TRUE(source.AsyncMode());
+    source.StartOperation();
+    source.SetAllowAsyncTransfer(false);
+    EXPECT_FALSE(source.AsyncMode());
+    EXPECT_FALSE(source.InOperation());
+    source.Execute();
+    EXPECT_FALSE(source.AsyncMode());
+
+    // The data object's other answers.
+    FORMATETC f, canonical;
+    f.cfFormat = CF_TEXT;
+    EXPECT_EQ(source.GetCanonicalFormatEtc(f, canonical), DATA_S_SAMEFORMATETC);
+    EXPECT_EQ(canonical.cfFormat, CF_TEXT);
+    uint32_t connection = 0;
+    EXPECT_EQ(source.DAdvise(f, 0, nullptr, connection), OLE_E_ADVISENOTSUPPORTED);
+    EXPECT_EQ(source.DUnadvise(connection), OLE_E_ADVISENOTSUPPORTED);
+    IEnumSTATDATA* advises = reinterpret_cast<IEnumSTATDATA*>(&f);
+    EXPECT_EQ(source.EnumDAdvise(&advises), OLE_E_ADVISENOTSUPPORTED);
+    EXPECT_EQ(advises, nullptr);
+    EXPECT_EQ(source.EnumDAdvise(nullptr), OLE_E_ADVISENOTSUPPORTED);
 }

@@ -15,6 +15,9 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <mutex>
+#include <thread>
+
 using namespace Ole;
 
 namespace {
@@ -140,6 +143,56 @@ TEST(DropTarget, RegistersEachControlBehindItsContainers)
     EXPECT_EQ(dummy.Targets.Count(), 0);
 }
 
+TEST(DropTarget, EachRegistrationIsAProxyChildOfTheControl)
+{
+    auto proxiesOf = [](QWidget* control) {
+        std::vector<TWinControlProxy*> list;
+        for (QObject* c : control->children())
+            if (auto* p = dynamic_cast<TWinControlProxy*>(c))
+                list.push_back(p);
+        return list;
+    };
+    QListWidget list;  // a scroll area: its viewport takes the drops too
+    QWidget plain;
+    plain.setAcceptDrops(true);
+    auto* target = new TDropEmptyTarget(nullptr);
+    target->MultiTarget = true;
+    target->Register(&list);
+    target->Register(&plain);
+    for (QWidget* w : {static_cast<QWidget*>(&list), &plain}) {
+        const auto proxies = proxiesOf(w);
+        ASSERT_EQ(proxies.size(), 1u);
+        EXPECT_EQ(proxies[0]->DropTarget(), target);
+        EXPECT_TRUE(proxies[0]->isHidden());
+    }
+    EXPECT_TRUE(list.acceptDrops());
+    EXPECT_TRUE(list.viewport()->acceptDrops());
+
+    // Unregistering frees the proxy and gives the control its own setting back.
+    target->Unregister(&list);
+    EXPECT_TRUE(proxiesOf(&list).empty());
+    EXPECT_FALSE(list.acceptDrops());
+    EXPECT_FALSE(list.viewport()->acceptDrops());
+    std::unique_ptr<QMimeData> mime(Payload("QwDropTest", "x"));
+    (new TGenericDataFormat(target))->AddFormat("QwDropTest");
+    EXPECT_FALSE(Send(list.viewport(), QEvent::DragEnter, mime.get(), QPoint(5, 5)).accepted);
+
+    // Another target's registration replaces this one's proxy.
+    TDropDummy dummy(nullptr);
+    dummy.Register(&plain);
+    ASSERT_EQ(proxiesOf(&plain).size(), 1u);
+    EXPECT_EQ(proxiesOf(&plain)[0]->DropTarget(), &dummy);
+    EXPECT_EQ(target->Targets.Count(), 0);
+
+    // A freed target revokes its registrations.
+    target->Register(&list);
+    delete target;
+    EXPECT_TRUE(proxiesOf(&list).empty());
+    EXPECT_FALSE(list.acceptDrops());
+    dummy.Unregister(nullptr);
+    EXPECT_TRUE(plain.acceptDrops());  // accepted drops before it was registered
+}
+
 TEST(DropTarget, EffectFollowsKeyState)
 {
     Fixture f;
@@ -183,6 +236,8 @@ TEST(DropTarget, EffectFollowsKeyState)
     EXPECT_TRUE(Send(&f.widget, QEvent::DragEnter, mime.get(), QPoint(5, 5)).accepted);
     EXPECT_FALSE(Send(&f.widget, QEvent::DragMove, mime.get(), QPoint(60, 5)).accepted);
     EXPECT_TRUE(Send(&f.widget, QEvent::DragMove, mime.get(), QPoint(10, 5)).accepted);
+    // Qt's drag manager keeps the widget of an open drag: the drag ends before the widget goes.
+    Leave(&f.widget);
 }
 
 TEST(DropTarget, RefusesDataWithoutItsFormats)
@@ -386,4 +441,211 @@ TEST(DropTarget, PastesFromTheClipboard)
     EXPECT_EQ(f.target.PasteFromClipboard(), DROPEFFECT_NONE);
     EXPECT_EQ(f.dropped.back(), "");
     EXPECT_EQ(f.target.DataObject, nullptr);
+}
+
+namespace {
+
+// Processes events until cond holds (false after a generous limit).
+bool WaitFor(const std::function<bool()>& cond)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!cond() && clock.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return cond();
+}
+
+// A drag of the program's own onto the fixture's widget, with a record of the
+// events on both sides and the thread each fired on.
+struct AsyncFixture : Fixture {
+    AsyncFixture()
+    {
+        source.DragTypes = DragTypeSet(dtCopy) | DragTypeSet(dtMove);
+        payload = new TGenericDataFormat(&source);
+        payload->AddFormat("QwDropTest");
+        payload->SetData("element 17");
+        source.ExecDrag = [this](QDrag& drag, Qt::DropActions actions) {
+            if (!Send(&widget, QEvent::DragEnter, drag.mimeData(), QPoint(5, 5), actions).accepted)
+                return Qt::IgnoreAction;
+            Send(&widget, QEvent::DragMove, drag.mimeData(), QPoint(8, 8), actions);
+            const Answer a = Send(&widget, QEvent::Drop, drag.mimeData(), QPoint(8, 8), actions);
+            return a.accepted ? a.action : Qt::IgnoreAction;
+        };
+        // The drop event reads no data: they may still be on their way.
+        target.OnDrop = [this](TObject*, TShiftState, QPoint, int32_t&) { Note("drop"); };
+        target.OnStartAsyncTransfer = [this](TObject*) { Note("start"); };
+        target.OnEndAsyncTransfer = [this](TObject*) {
+            Note("end");
+            transferring = target.AsyncTransfer();
+            dataAtEnd = format->Data();
+        };
+        format->OnChanging = [this](TObject*) { Note("changing"); };
+        source.OnGetData = [this](TObject*, const FORMATETC&, STGMEDIUM&, bool&) { Note("source data"); };
+        source.OnAfterDrop = [this](TObject*, TDragResult r, bool optimized) {
+            Note("after drop");
+            afterDrop.emplace_back(r, optimized);
+        };
+    }
+    void Note(const char* what)
+    {
+        std::lock_guard guard(lock);
+        events.push_back(std::string(what) + (std::this_thread::get_id() == mainThread ? "" : " (worker)"));
+    }
+    std::vector<std::string> Events()
+    {
+        std::lock_guard guard(lock);
+        return events;
+    }
+    bool Ended()
+    {
+        const std::vector<std::string> e = Events();
+        return !e.empty() && e.back() == "end";
+    }
+
+    TDropEmptySource source{nullptr};
+    TGenericDataFormat* payload;
+    const std::thread::id mainThread = std::this_thread::get_id();
+    std::mutex lock;
+    std::vector<std::string> events;
+    std::vector<std::pair<TDragResult, bool>> afterDrop;
+    bool transferring = true;
+    AnsiString dataAtEnd;
+};
+
+}  // namespace
+
+TEST(DropTarget, AsyncDropFetchesOnTheTransferThread)
+{
+    AsyncFixture f;
+    f.target.AllowAsyncTransfer = true;
+    f.source.SetAllowAsyncTransfer(true);
+    f.target.OnAcceptFormat = [&](TObject*, TCustomDataFormat*, bool&) { f.Note("accept"); };
+
+    EXPECT_EQ(f.source.Execute(), drDropMove);
+    // The drop is over; the data are still to come.
+    EXPECT_TRUE(f.target.AsyncTransfer());
+    EXPECT_TRUE(f.source.AsyncMode());
+    EXPECT_TRUE(f.source.InOperation());
+    EXPECT_TRUE(f.afterDrop.empty());
+    EXPECT_EQ(f.target.DataObject, nullptr);
+
+    // Meanwhile the data formats belong to the transfer: no clearing, no new drag.
+    try {
+        f.target.ClearData();
+        ADD_FAILURE() << "ClearData during a transfer";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "Can't clear data while async data transfer is in progress");
+    }
+    std::unique_ptr<QMimeData> other(Payload("QwDropTest", "other"));
+    EXPECT_FALSE(Send(&f.widget, QEvent::DragEnter, other.get(), QPoint(5, 5)).accepted);
+    Leave(&f.widget);
+
+    ASSERT_TRUE(WaitFor([&] { return f.Ended(); }));
+    // Every event on the main thread, the data filled on the worker, the
+    // source's end before the target's.
+    EXPECT_EQ(f.Events(), (std::vector<std::string>{"changing", "accept", "changing", "start", "drop", "accept",
+                                                    "source data", "changing (worker)", "after drop", "end"}));
+    EXPECT_FALSE(f.transferring);
+    EXPECT_EQ(f.dataAtEnd, "element 17");
+    EXPECT_EQ(f.format->Data(), "element 17");  // the data outlive the drop
+    // The target performed a move, so the source has nothing left to optimize.
+    EXPECT_EQ(f.afterDrop, (std::vector<std::pair<TDragResult, bool>>{{drDropMove, false}}));
+    EXPECT_FALSE(f.source.InOperation());
+    EXPECT_EQ(f.source.GetPerformedDropEffect(), DROPEFFECT_MOVE);
+
+    // The next drag clears them again.
+    ASSERT_TRUE(Send(&f.widget, QEvent::DragEnter, other.get(), QPoint(5, 5)).accepted);
+    EXPECT_FALSE(f.format->HasData());
+    Leave(&f.widget);
+}
+
+TEST(DropTarget, DropStaysSynchronousUnlessBothSidesAllowIt)
+{
+    for (const bool targetAllows : {false, true}) {
+        AsyncFixture f;
+        f.target.AllowAsyncTransfer = targetAllows;
+        f.source.SetAllowAsyncTransfer(!targetAllows);
+        f.target.OnDrop = [&](TObject*, TShiftState, QPoint, int32_t&) { f.dataAtEnd = f.format->Data(); };
+        EXPECT_EQ(f.source.Execute(), drDropMove);
+        EXPECT_EQ(f.dataAtEnd, "element 17");
+        EXPECT_FALSE(f.target.AsyncTransfer());
+        EXPECT_FALSE(f.source.InOperation());
+        EXPECT_EQ(f.source.AsyncMode(), !targetAllows);
+        // All on the main thread, the after-drop event within Execute.
+        EXPECT_EQ(f.Events(), (std::vector<std::string>{"changing", "changing", "source data", "changing",
+                                                        "changing", "after drop"}))
+            << targetAllows;
+        EXPECT_EQ(f.afterDrop, (std::vector<std::pair<TDragResult, bool>>{{drDropMove, false}}));
+    }
+}
+
+TEST(DropTarget, AsyncTransferThatRaisesEndsTheOperationWithFailure)
+{
+    AsyncFixture f;
+    f.target.AllowAsyncTransfer = true;
+    f.source.SetAllowAsyncTransfer(true);
+    f.target.OnAcceptFormat = [&](TObject*, TCustomDataFormat*, bool&) {
+        if (f.target.AsyncTransfer())
+            throw Exception("refused");
+    };
+    EXPECT_EQ(f.source.Execute(), drDropMove);
+    ASSERT_TRUE(WaitFor([&] { return f.Ended(); }));
+    EXPECT_EQ(f.afterDrop, (std::vector<std::pair<TDragResult, bool>>{{drUnknown, true}}));
+    EXPECT_FALSE(f.format->HasData());
+    EXPECT_FALSE(f.target.AsyncTransfer());
+}
+
+TEST(DropTarget, SourceFreedDuringATransferLeavesNoData)
+{
+    Fixture f;
+    f.target.AllowAsyncTransfer = true;
+    bool ended = false;
+    f.target.OnEndAsyncTransfer = [&](TObject*) { ended = true; };
+    auto* source = new TDropEmptySource(nullptr);
+    source->SetAllowAsyncTransfer(true);
+    auto* payload = new TGenericDataFormat(source);
+    payload->AddFormat("QwDropTest");
+    payload->SetData("gone");
+    source->ExecDrag = [&](QDrag& drag, Qt::DropActions actions) {
+        Send(&f.widget, QEvent::DragEnter, drag.mimeData(), QPoint(5, 5), actions);
+        return Send(&f.widget, QEvent::Drop, drag.mimeData(), QPoint(5, 5), actions).action;
+    };
+    source->Execute();
+    ASSERT_TRUE(f.target.AsyncTransfer());
+    // The thread's calls reach the source only on the main thread, which frees it first.
+    delete source;
+    ASSERT_TRUE(WaitFor([&] { return ended; }));
+    EXPECT_FALSE(f.format->HasData());
+    EXPECT_FALSE(f.target.AsyncTransfer());
+}
+
+TEST(DropTarget, TargetFreedDuringATransferStopsIt)
+{
+    QWidget widget;
+    widget.resize(50, 50);
+    auto* target = new TDropEmptyTarget(nullptr);
+    (new TGenericDataFormat(target))->AddFormat("QwDropTest");
+    target->AllowAsyncTransfer = true;
+    target->Register(&widget);
+    bool ended = false;
+    target->OnEndAsyncTransfer = [&](TObject*) { ended = true; };
+    TDropEmptySource source(nullptr);
+    source.SetAllowAsyncTransfer(true);
+    auto* payload = new TGenericDataFormat(&source);
+    payload->AddFormat("QwDropTest");
+    payload->SetData("x");
+    source.ExecDrag = [&](QDrag& drag, Qt::DropActions actions) {
+        Send(&widget, QEvent::DragEnter, drag.mimeData(), QPoint(5, 5), actions);
+        return Send(&widget, QEvent::Drop, drag.mimeData(), QPoint(5, 5), actions).action;
+    };
+    EXPECT_EQ(source.Execute(), drDropCopy);
+    ASSERT_TRUE(target->AsyncTransfer());
+    // The thread waits for the main thread, which frees the target instead:
+    // the thread's calls fail, it ends, and nothing is reported afterwards.
+    delete target;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 200)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_FALSE(ended);
 }

@@ -35,6 +35,23 @@ int32_t ErrorOf(F f)
 }
 }  // namespace
 
+TEST(SsContainer, SlotsNoContainerFillsAnswerZeroAndFalse)
+{
+    TSsList list;
+    TSsDictionary dictionary(10);
+    for (TSsContainer* c : {static_cast<TSsContainer*>(&list), static_cast<TSsContainer*>(&dictionary)}) {
+        int32_t a = 7, b = 8, d = 9;
+        c->GetZeroSizes(a, b, d);
+        EXPECT_EQ(a, 0);
+        EXPECT_EQ(b, 0);
+        EXPECT_EQ(d, 0);
+        EXPECT_FALSE(c->IsSecondFlagSet());
+        c->EmptyHookA();
+        c->EmptyHookB(&a, &b);
+        EXPECT_EQ(c->Count(), 0);
+    }
+}
+
 TEST(SsDictionary, AddFindIsCaseInsensitiveAndRejectsDuplicates)
 {
     Fixture fx;

@@ -4,8 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDrag>
+#include <QKeyEvent>
 #include <QMimeData>
+#include <QTest>
+#include <QTimer>
 #include <QUrl>
+#include <QWidget>
+#include <QWindow>
 
 using namespace Ole;
 
@@ -35,6 +42,61 @@ HRESULT Get(TSsDataObject& data, TClipFormat format, QByteArray& block)
     return hr;
 }
 }  // namespace
+
+TEST(SsDropSource, EscapeCancelsReleasingTheLeftButtonDrops)
+{
+    using namespace Ole;
+    const TSsDropSource source;
+    const struct {
+        bool escape;
+        int32_t keyState;
+        HRESULT answer;
+    } cases[] = {
+        {true, MK_LBUTTON, DRAGDROP_S_CANCEL}, {true, 0, DRAGDROP_S_CANCEL},
+        {false, 0, DRAGDROP_S_DROP},          {false, MK_RBUTTON | MK_SHIFT, DRAGDROP_S_DROP},
+        {false, MK_LBUTTON, S_OK},            {false, MK_LBUTTON | MK_CONTROL, S_OK},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(source.QueryContinueDrag(c.escape, c.keyState), c.answer) << c.escape << ' ' << c.keyState;
+    EXPECT_EQ(source.GiveFeedback(DROPEFFECT_COPY), DRAGDROP_S_USEDEFAULTCURSORS);
+}
+
+TEST(SsDropSource, DragLoopAsksTheSourceAtEachKey)
+{
+    // Run it on a display: QT_QPA_PLATFORM=xcb xvfb-run -a tests_components_shell.
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        GTEST_SKIP() << "the offscreen platform ends every drag at once";
+    struct Recorder : TSsDropSource {
+        HRESULT QueryContinueDrag(bool escape, int32_t keyState) const override
+        {
+            questions.push_back({escape, keyState});
+            return TSsDropSource::QueryContinueDrag(escape, keyState);
+        }
+        mutable std::vector<std::pair<bool, int32_t>> questions;
+    } source;
+    QWidget window;
+    window.resize(100, 100);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::mousePress(window.windowHandle(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    auto* drag = new QDrag(&window);
+    auto* data = new QMimeData;
+    data->setText("x");
+    drag->setMimeData(data);
+    // The user types a capital A, then Escape, while the drag runs.
+    QTimer::singleShot(50, &window, [&] {
+        QKeyEvent shift(QEvent::KeyPress, Qt::Key_A, Qt::ShiftModifier);
+        QApplication::sendEvent(window.windowHandle(), &shift);
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(window.windowHandle(), &esc);
+    });
+    EXPECT_EQ(SsDoDragDrop(*drag, source, Ole::DROPEFFECT_COPY), Ole::DROPEFFECT_NONE);
+    QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    ASSERT_GE(source.questions.size(), 2u);
+    EXPECT_FALSE(source.questions.front().first);
+    EXPECT_TRUE(source.questions.front().second & Ole::MK_SHIFT);
+    EXPECT_TRUE(source.questions.back().first);
+}
 
 TEST(SsDataObject, IdListArrayOfOneFolder)
 {

@@ -163,6 +163,26 @@ TEST(SsShellItem, AssignCopiesAndFolderKeepsItsOwnFields)
     EXPECT_TRUE(folder.Temporary);
 }
 
+TEST(SsShellItem, ItemWithoutControllerMakesItsOwn)
+{
+    ShellFixture fx;
+    TSsCustomShellController controller;
+    EXPECT_EQ(TSsShellItem::CreateForController(&controller)->Controller, &controller);
+    auto own = TSsShellFolder::CreateForController(nullptr);
+    ASSERT_NE(own->Controller, nullptr);
+    EXPECT_FALSE(own->FileDataLoaded());
+    EXPECT_EQ(own->Level, -1);
+    // The item of a list without controller, as a change notice makes it.
+    auto item = ItemOf(fx.Path("b.jpg"));
+    ASSERT_NE(item->Controller, nullptr);
+    // A copy never takes another item's own controller, which goes with it.
+    auto copy = TSsShellItem::CreateForController(&controller);
+    copy->Assign(*item);
+    item.reset();
+    EXPECT_EQ(copy->Controller, &controller);
+    EXPECT_EQ(copy->Path, fx.Path("b.jpg"));
+}
+
 TEST(SsShellItem, Orderings)
 {
     ShellFixture fx;

@@ -1,0 +1,309 @@
+#include "SsContextMenu.h"
+
+#include "SsBase.h"
+#include "SsNamespace.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QMimeDatabase>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include <algorithm>
+
+using namespace Ole;
+
+const char* const SsNewFolderName = "New Folder";
+
+namespace {
+struct TVerbEntry {
+    int32_t Verb;
+    const char* Text;
+    bool SeparatorBefore;
+};
+// The menu's entries in their order.
+constexpr TVerbEntry Verbs[] = {
+    {cvOpen, "&Open", false},        {cvCut, "Cu&t", true},
+    {cvCopy, "&Copy", false},        {cvCopyAsPath, "Copy as &Path", false},
+    {cvPaste, "&Paste", false},      {cvNewFolder, "New &Folder", true},
+    {cvDelete, "&Delete", true},     {cvRename, "Rena&me", false},
+    {cvProperties, "P&roperties", true},
+};
+
+// "Preferred DropEffect" tells a paste whether the files were cut or copied;
+// file managers of the desktop read the second format.
+const char* const PreferredDropEffect = "Preferred DropEffect";
+const char* const CopiedFilesMime = "x-special/gnome-copied-files";
+
+QString Message(int32_t id)
+{
+    AnsiString text;
+    SsMessageText(id, text);
+    return fromAnsi(text);
+}
+
+QString PreferredDropEffectMime()
+{
+    return MimeTypeOfFormat(RegisterClipboardFormatA(PreferredDropEffect));
+}
+
+// Whether the clipboard's files were cut.
+bool ClipboardCut(const QMimeData& data)
+{
+    const QByteArray effect = data.data(PreferredDropEffectMime());
+    if (effect.size() >= 4)
+        return (uint8_t(effect[0]) & DROPEFFECT_MOVE) != 0;
+    return data.data(CopiedFilesMime).startsWith("cut\n");
+}
+
+void ReportFailure(QWidget* window, const QString& what, const QStringList& failed)
+{
+    QStringList names;
+    for (const QString& f : failed)
+        names << QDir::toNativeSeparators(f);
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Error"),
+                                what + '\n' + names.join('\n'), QMessageBox::Ok, window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+QString PermissionText(const QFileInfo& info)
+{
+    QString s;
+    s += info.isReadable() ? 'r' : '-';
+    s += info.isWritable() ? 'w' : '-';
+    s += info.isExecutable() ? 'x' : '-';
+    return s;
+}
+}  // namespace
+
+TSsContextMenu::TSsContextMenu(QStringList paths, std::vector<uint32_t> attributes)
+    : paths_(std::move(paths)), attributes_(std::move(attributes))
+{
+    attributes_.resize(size_t(paths_.size()), 0);
+}
+
+bool TSsContextMenu::AllHave(uint32_t attribute) const
+{
+    return !attributes_.empty() &&
+           std::all_of(attributes_.begin(), attributes_.end(), [&](uint32_t a) { return (a & attribute) != 0; });
+}
+
+bool TSsContextMenu::SingleFolder() const
+{
+    return paths_.size() == 1 && (attributes_[0] & SFGAO_FOLDER);
+}
+
+bool TSsContextMenu::Offers(int32_t verb) const
+{
+    switch (verb) {
+    case cvOpen:
+    case cvProperties: return !paths_.isEmpty();
+    case cvCut: return AllHave(SFGAO_CANMOVE);
+    case cvCopy: return AllHave(SFGAO_CANCOPY);
+    case cvCopyAsPath: return (flags_ & CMF_EXTENDEDVERBS) && !paths_.isEmpty();
+    case cvPaste:
+    case cvNewFolder: return SingleFolder();
+    case cvDelete: return AllHave(SFGAO_CANDELETE);
+    case cvRename: return (flags_ & CMF_CANRENAME) && paths_.size() == 1 && AllHave(SFGAO_CANRENAME);
+    default: return false;
+    }
+}
+
+bool TSsContextMenu::Enabled(int32_t verb) const
+{
+    if (verb == cvPaste) {
+        const QMimeData* data = QApplication::clipboard()->mimeData();
+        return AllHave(SFGAO_DROPTARGET) && !LocalFilesOf(data).isEmpty();
+    }
+    if (verb == cvNewFolder)
+        return AllHave(SFGAO_DROPTARGET);
+    return true;
+}
+
+HRESULT TSsContextMenu::QueryContextMenu(QMenu& menu, uint32_t idCmdFirst, uint32_t idCmdLast,
+                                         uint32_t flags)
+{
+    flags_ = flags;
+    queried_ = true;
+    int32_t used = 0;
+    bool any = false;
+    for (const TVerbEntry& e : Verbs) {
+        const uint32_t id = idCmdFirst + uint32_t(e.Verb);
+        if (!Offers(e.Verb) || id > idCmdLast)
+            continue;
+        if (e.SeparatorBefore && any)
+            menu.addSeparator();
+        QAction* a = menu.addAction(QString::fromLatin1(e.Text));
+        a->setData(int(id));
+        a->setEnabled(Enabled(e.Verb));
+        if (e.Verb == cvOpen) {
+            QFont bold = a->font();
+            bold.setBold(true);
+            a->setFont(bold);
+            menu.setDefaultAction(a);
+        }
+        any = true;
+        used = std::max(used, e.Verb + 1);
+    }
+    return used;
+}
+
+HRESULT TSsContextMenu::InvokeCommand(const TSsCMInvokeCommandInfo& info)
+{
+    if (!queried_ || !Offers(info.Verb) || !Enabled(info.Verb))
+        return E_FAIL;
+    QStringList failed;
+    bool done = true;
+    switch (info.Verb) {
+    case cvOpen:
+        done = Open();
+        if (!done)
+            ReportFailure(info.Window, QStringLiteral("No program could open:"), paths_);
+        break;
+    case cvCut:
+    case cvCopy: PutOnClipboard(info.Verb == cvCut); break;
+    case cvCopyAsPath: {
+        QStringList quoted;
+        for (const QString& p : paths_)
+            quoted << '"' + p + '"';
+        QApplication::clipboard()->setText(quoted.join('\n'));
+        break;
+    }
+    case cvPaste:
+        done = Paste(failed);
+        if (!done)
+            ReportFailure(info.Window, QStringLiteral("Cannot paste:"), failed);
+        break;
+    case cvNewFolder:
+        done = NewFolder(failed);
+        if (!done)
+            ReportFailure(info.Window, QStringLiteral("Cannot create a folder in:"), failed);
+        break;
+    case cvDelete:
+        done = Delete(failed);
+        if (!done)
+            ReportFailure(info.Window, QStringLiteral("Cannot move to the trash:"), failed);
+        break;
+    case cvRename: break;  // the control edits the item's label
+    case cvProperties: ShowProperties(info.Window); break;
+    default: return E_FAIL;
+    }
+    return done ? S_OK : E_FAIL;
+}
+
+bool TSsContextMenu::Open()
+{
+    bool ok = true;
+    for (const QString& p : paths_)
+        ok = QDesktopServices::openUrl(QUrl::fromLocalFile(p)) && ok;
+    return ok;
+}
+
+bool TSsContextMenu::Delete(QStringList& failed)
+{
+    // Without the home trash folder in place, Qt puts the trash into the
+    // working folder: make it first (the trash's own rules allow that).
+    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash";
+    if (!QDir().mkpath(trash + "/files") || !QDir().mkpath(trash + "/info")) {
+        failed = paths_;
+        return false;
+    }
+    for (const QString& p : paths_)
+        if (!QFile::moveToTrash(p))
+            failed << p;
+    return failed.isEmpty();
+}
+
+void TSsContextMenu::PutOnClipboard(bool cut)
+{
+    auto data = std::make_unique<QMimeData>();
+    QList<QUrl> urls;
+    QByteArray copied = cut ? "cut" : "copy";
+    for (const QString& p : paths_) {
+        urls << QUrl::fromLocalFile(p);
+        copied += '\n' + urls.back().toEncoded();
+    }
+    data->setUrls(urls);
+    const int32_t effect = cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY | DROPEFFECT_LINK;
+    QByteArray bytes(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = char((effect >> (8 * i)) & 0xFF);
+    data->setData(PreferredDropEffectMime(), bytes);
+    data->setData(CopiedFilesMime, copied);
+    QApplication::clipboard()->setMimeData(data.release());
+}
+
+bool TSsContextMenu::Paste(QStringList& failed)
+{
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    if (!data)
+        return false;
+    const bool cut = ClipboardCut(*data);
+    TSsFolderDropTarget target(paths_.first());
+    int32_t effect = cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
+    const HRESULT result = target.Drop(data, cut ? MK_SHIFT : MK_CONTROL, effect);
+    if (result != S_OK) {
+        failed = LocalFilesOf(data);
+        return false;
+    }
+    // Cut files are where they belong now: they are no longer on the clipboard.
+    if (cut && effect == DROPEFFECT_MOVE)
+        QApplication::clipboard()->clear();
+    return true;
+}
+
+bool TSsContextMenu::NewFolder(QStringList& failed)
+{
+    const QString folder = paths_.first();
+    if (QDir(folder).mkdir(SsFreeFileName(folder, QString::fromLatin1(SsNewFolderName))))
+        return true;
+    failed << folder;
+    return false;
+}
+
+void TSsContextMenu::ShowProperties(QWidget* window)
+{
+    auto* dialog = new QDialog(window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(QStringLiteral("Properties"));
+    auto* form = new QFormLayout(dialog);
+    const QLocale locale;
+    auto row = [&](int32_t captionId, const QString& value) {
+        auto* label = new QLabel(value, dialog);
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        form->addRow(Message(captionId) + ':', label);
+    };
+    qint64 size = 0;
+    for (const QString& p : paths_)
+        if (QFileInfo info(p); info.isFile())
+            size += info.size();
+    if (paths_.size() == 1) {
+        const QFileInfo info(paths_.first());
+        row(SsscName, info.fileName().isEmpty() ? paths_.first() : info.fileName());
+        row(SsscType, info.isDir() ? Message(SsscFileFolder) : QMimeDatabase().mimeTypeForFile(info).comment());
+        form->addRow(QStringLiteral("Location:"), new QLabel(QDir::toNativeSeparators(info.absolutePath()), dialog));
+        if (!info.isDir())
+            row(SsscSize, locale.formattedDataSize(size));
+        row(SsscModified, locale.toString(info.lastModified(), QLocale::LongFormat));
+        row(SsscAttributes, PermissionText(info));
+    } else {
+        row(SsscName, QString::number(paths_.size()) + fromAnsi(SsObjectsText));
+        row(SsscSize, locale.formattedDataSize(size));
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    form->addRow(buttons);
+    dialog->open();
+}

@@ -1,0 +1,79 @@
+#pragma once
+// The shell's context menu of items of one folder: the file manager's usual
+// verbs (open, cut, copy, paste, new folder, delete, rename, properties),
+// put into a popup menu and carried out on the items' files.
+#include "Ole.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+class QMenu;
+class QWidget;
+
+// Flags of TSsContextMenu::QueryContextMenu.
+constexpr uint32_t CMF_NORMAL = 0;
+constexpr uint32_t CMF_EXPLORE = 4;
+constexpr uint32_t CMF_CANRENAME = 16;
+constexpr uint32_t CMF_EXTENDEDVERBS = 128;
+
+// The verbs, as offsets from the first command id of the menu.
+enum TSsContextVerb : int32_t {
+    cvOpen = 0,
+    cvDelete = 17,
+    cvRename = 18,
+    cvProperties = 19,
+    cvCut = 24,
+    cvCopy = 25,
+    cvPaste = 26,
+    cvNewFolder = 27,
+    cvCopyAsPath = 28,  // extended verb
+};
+
+// Show states of the invoked command's window.
+constexpr int32_t SW_SHOWNORMAL = 1;
+
+struct TSsCMInvokeCommandInfo {
+    QWidget* Window = nullptr;  // owner of whatever the command shows
+    int32_t Verb = -1;          // a verb offset (TSsContextVerb)
+    QString Parameters;
+    QString Directory;
+    int32_t Show = SW_SHOWNORMAL;
+};
+
+// The name the new-folder verb gives, before a free one is sought.
+extern const char* const SsNewFolderName;
+
+class TSsContextMenu {
+public:
+    // Paths are the items' file-system paths; attributes their SFGAO bits.
+    TSsContextMenu(QStringList paths, std::vector<uint32_t> attributes);
+
+    // Appends the verbs that hold for the items to Menu; each action's data
+    // is its command id, First + verb. Answers the number of ids used past
+    // First (0 when nothing was offered).
+    HRESULT QueryContextMenu(QMenu& menu, uint32_t idCmdFirst, uint32_t idCmdLast, uint32_t flags);
+    // Carries out a verb offered by the last QueryContextMenu. S_OK when it
+    // was done; E_FAIL for a verb not offered, or when a file could not be
+    // handled (the user is told which).
+    HRESULT InvokeCommand(const TSsCMInvokeCommandInfo& info);
+
+    const QStringList& Paths() const { return paths_; }
+
+private:
+    bool Offers(int32_t verb) const;
+    bool Enabled(int32_t verb) const;
+    bool AllHave(uint32_t attribute) const;
+    bool SingleFolder() const;
+    bool Open();
+    bool Delete(QStringList& failed);
+    void PutOnClipboard(bool cut);
+    bool Paste(QStringList& failed);
+    bool NewFolder(QStringList& failed);
+    void ShowProperties(QWidget* window);
+    QStringList paths_;
+    std::vector<uint32_t> attributes_;
+    uint32_t flags_ = 0;
+    bool queried_ = false;
+};

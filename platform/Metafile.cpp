@@ -1,0 +1,1202 @@
+#include "Metafile.h"
+
+#include "Charsets.h"
+
+#include <QBuffer>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTransform>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <vector>
+
+extern "C" {
+#include <uemf.h>
+#include <uemf_safe.h>
+#include <uwmf.h>
+}
+
+// Record kinds of a Windows metafile are told apart by the low byte of their function.
+static_assert(U_WMR_RECTANGLE == 0x1B && U_WMR_EXTTEXTOUT == 0x32 && U_WMR_CREATEFONTINDIRECT == 0xFB);
+
+namespace {
+
+constexpr uint32_t PlaceableKey = 0x9AC6CDD7u;
+constexpr uint32_t EmfSignature = 0x464D4520u;  // " EMF"
+// Records played per picture at most; a damaged file cannot loop for long.
+constexpr int MaxRecords = 1000000;
+
+// Little-endian fields of one record; reads outside it give 0.
+struct TRecordBytes {
+    const uint8_t* P = nullptr;
+    size_t N = 0;
+    bool Has(size_t Off, size_t Len) const { return Off <= N && Len <= N - Off; }
+    uint32_t U8(size_t Off) const { return Has(Off, 1) ? P[Off] : 0; }
+    uint32_t U16(size_t Off) const { return Has(Off, 2) ? uint32_t(P[Off] | P[Off + 1] << 8) : 0; }
+    int32_t I16(size_t Off) const { return int16_t(U16(Off)); }
+    uint32_t U32(size_t Off) const { return Has(Off, 4) ? U16(Off) | U16(Off + 2) << 16 : 0; }
+    int32_t I32(size_t Off) const { return int32_t(U32(Off)); }
+    float F32(size_t Off) const
+    {
+        const uint32_t v = U32(Off);
+        float f;
+        std::memcpy(&f, &v, 4);
+        return std::isfinite(f) ? f : 0.0f;
+    }
+};
+
+QColor ColorRef(uint32_t C) { return QColor(int(C & 0xFF), int(C >> 8 & 0xFF), int(C >> 16 & 0xFF)); }
+
+// A device-independent bitmap (info header, colours, bits) as a picture.
+QImage DibImage(const TRecordBytes& R, size_t OffBmi, size_t CbBmi, size_t OffBits, size_t CbBits, bool KeepAlpha)
+{
+    if (CbBmi < 40 || !R.Has(OffBmi, CbBmi) || !R.Has(OffBits, CbBits))
+        return {};
+    // A bitmap file around the record's parts lets the image reader decode every DIB kind.
+    QByteArray file(14, '\0');
+    const uint32_t size = uint32_t(14 + CbBmi + CbBits);
+    const uint32_t offBits = uint32_t(14 + CbBmi);
+    file[0] = 'B';
+    file[1] = 'M';
+    for (int i = 0; i < 4; ++i) {
+        file[2 + i] = char(size >> (8 * i));
+        file[10 + i] = char(offBits >> (8 * i));
+    }
+    file.append(reinterpret_cast<const char*>(R.P + OffBmi), qsizetype(CbBmi));
+    file.append(reinterpret_cast<const char*>(R.P + OffBits), qsizetype(CbBits));
+    QImage image;
+    if (!image.loadFromData(file, "BMP"))
+        return {};
+    const TRecordBytes bmi{R.P + OffBmi, CbBmi};
+    if (KeepAlpha && bmi.U16(14) == 32 && bmi.U32(16) == 0) {
+        // The reader drops the fourth byte of 32-bit pixels; alpha blending needs it.
+        const int w = image.width(), h = image.height();
+        const bool bottomUp = bmi.I32(8) > 0;
+        if (size_t(w) * size_t(h) * 4 <= CbBits) {
+            QImage alpha(w, h, QImage::Format_ARGB32_Premultiplied);
+            for (int y = 0; y < h; ++y) {
+                const uint8_t* row = R.P + OffBits + size_t(bottomUp ? h - 1 - y : y) * size_t(w) * 4;
+                auto* out = reinterpret_cast<QRgb*>(alpha.scanLine(y));
+                for (int x = 0; x < w; ++x) {
+                    const uint8_t* px = row + size_t(x) * 4;
+                    out[x] = qRgba(px[2], px[1], px[0], px[3]);
+                }
+            }
+            return alpha;
+        }
+    }
+    return image;
+}
+
+struct TLogFont {
+    int32_t Height = -12;
+    int32_t Escapement = 0;
+    int32_t Weight = 400;
+    bool Italic = false, Underline = false, StrikeOut = false;
+    int32_t Charset = 0;
+    QString Face = QStringLiteral("Arial");
+};
+
+// The italic, underline, strike-out and charset bytes, which both kinds of LOGFONT keep in a row.
+void ReadFontFlags(TLogFont& F, const TRecordBytes& R, size_t Off)
+{
+    F.Italic = R.U8(Off);
+    F.Underline = R.U8(Off + 1);
+    F.StrikeOut = R.U8(Off + 2);
+    F.Charset = int32_t(R.U8(Off + 3));
+}
+
+enum class TObjKind { None, Pen, Brush, Font };
+
+struct TGdiObject {
+    TObjKind Kind = TObjKind::None;
+    QPen Pen;
+    QBrush Brush;
+    TLogFont Font;
+};
+
+QPen PenFrom(uint32_t Style, double Width, const QColor& Color)
+{
+    if ((Style & 0x0F) == 5)  // PS_NULL
+        return QPen(Qt::NoPen);
+    QPen pen(Color);
+    pen.setWidthF(Width);
+    pen.setCosmetic(Width <= 0);
+    static const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
+                                          Qt::DashDotDotLine};
+    pen.setStyle((Style & 0x0F) < 5 ? styles[Style & 0x0F] : Qt::SolidLine);
+    static const Qt::PenCapStyle caps[] = {Qt::RoundCap, Qt::SquareCap, Qt::FlatCap};
+    static const Qt::PenJoinStyle joins[] = {Qt::RoundJoin, Qt::BevelJoin, Qt::MiterJoin};
+    pen.setCapStyle(caps[std::min<uint32_t>((Style >> 8) & 0x0F, 2)]);
+    pen.setJoinStyle(joins[std::min<uint32_t>((Style >> 12) & 0x0F, 2)]);
+    return pen;
+}
+
+QBrush BrushFrom(uint32_t Style, const QColor& Color, uint32_t Hatch)
+{
+    switch (Style) {
+    case 0: return QBrush(Color);  // BS_SOLID
+    case 2: {                       // BS_HATCHED
+        static const Qt::BrushStyle hatches[] = {Qt::HorPattern, Qt::VerPattern, Qt::FDiagPattern,
+                                                 Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
+        return QBrush(Color, Hatch < 6 ? hatches[Hatch] : Qt::SolidPattern);
+    }
+    default: return QBrush(Qt::NoBrush);  // BS_NULL and the pattern kinds without their bitmap
+    }
+}
+
+struct TDcState {
+    QPen Pen{QColor(Qt::black), 0};
+    QBrush Brush{QColor(Qt::white)};
+    TLogFont Font;
+    QColor TextColor{Qt::black};
+    QColor BkColor{Qt::white};
+    bool Opaque = true;
+    uint32_t TextAlign = 0;
+    Qt::FillRule FillRule = Qt::OddEvenFill;
+    uint32_t MapMode = 1;  // MM_TEXT
+    QPointF WinOrg, VpOrg;
+    QSizeF WinExt{1, 1}, VpExt{1, 1};
+    bool WinExtSet = false;
+    QTransform World;
+    QPointF Pos;
+    bool Clockwise = false;
+    bool Clipped = false;
+    QPainterPath Clip;  // in reference-device coordinates
+};
+
+// What the two kinds of metafile share: the device state, the object table
+// and the drawing calls, all in the metafile's logical coordinates.
+class TPlayer {
+public:
+    // BaseClip: where the picture may draw, in the painter's device pixels.
+    TPlayer(QPainter& P, const QTransform& DeviceToDest, const QPainterPath& BaseClip)
+        : p_(P), deviceToDest_(DeviceToDest), baseClip_(BaseClip)
+    {
+    }
+
+    TDcState S;
+    std::vector<TDcState> Saved;
+    std::map<uint32_t, TGdiObject> Objects;
+    bool InPath = false;
+    QPainterPath Path;
+    bool ClipDirty = true;
+    uint32_t LowestFree = 0;  // WMF: no slot below it is free
+    // Reference size of the WMF frame, when it maps the window onto the picture.
+    bool WindowIsFrame = false;
+    QRectF Frame;
+    double PixelsPerMM = 96 / 25.4;
+
+    QTransform PageToDevice() const
+    {
+        if (WindowIsFrame) {
+            // The window fills the frame, whatever the file's viewport says.
+            const double sx = S.WinExt.width() ? Frame.width() / S.WinExt.width() : 1;
+            const double sy = S.WinExt.height() ? Frame.height() / S.WinExt.height() : 1;
+            return QTransform(sx, 0, 0, sy, Frame.left() - S.WinOrg.x() * sx, Frame.top() - S.WinOrg.y() * sy);
+        }
+        double sx = 1, sy = 1;
+        switch (S.MapMode) {
+        case 2: sx = PixelsPerMM / 10; sy = -sx; break;      // MM_LOMETRIC
+        case 3: sx = PixelsPerMM / 100; sy = -sx; break;     // MM_HIMETRIC
+        case 4: sx = PixelsPerMM * 0.254; sy = -sx; break;   // MM_LOENGLISH
+        case 5: sx = PixelsPerMM * 0.0254; sy = -sx; break;  // MM_HIENGLISH
+        case 6: sx = PixelsPerMM * 25.4 / 1440; sy = -sx; break;  // MM_TWIPS
+        case 7:  // MM_ISOTROPIC
+        case 8:  // MM_ANISOTROPIC
+            sx = S.WinExt.width() ? S.VpExt.width() / S.WinExt.width() : 1;
+            sy = S.WinExt.height() ? S.VpExt.height() / S.WinExt.height() : 1;
+            if (S.MapMode == 7) {
+                const double m = std::min(std::abs(sx), std::abs(sy));
+                sx = std::copysign(m, sx);
+                sy = std::copysign(m, sy);
+            }
+            break;
+        default: break;
+        }
+        return QTransform(sx, 0, 0, sy, S.VpOrg.x() - S.WinOrg.x() * sx, S.VpOrg.y() - S.WinOrg.y() * sy);
+    }
+    QTransform LogicalToDevice() const { return S.World * PageToDevice(); }
+
+    // The painter takes the current mapping and, when it changed, the clip.
+    void Apply()
+    {
+        if (ClipDirty) {
+            // A clip once set stays in device pixels while the mapping changes.
+            p_.resetTransform();
+            p_.setClipPath(baseClip_);
+            if (S.Clipped) {
+                p_.setTransform(deviceToDest_);
+                p_.setClipPath(S.Clip, Qt::IntersectClip);
+            }
+            ClipDirty = false;
+        }
+        p_.setTransform(LogicalToDevice() * deviceToDest_);
+    }
+
+    // Objects.
+    void Select(uint32_t Index)
+    {
+        if (Index & 0x80000000u) {
+            SelectStock(Index & 0x7FFFFFFFu);
+            return;
+        }
+        const auto it = Objects.find(Index);
+        if (it == Objects.end())
+            return;
+        switch (it->second.Kind) {
+        case TObjKind::Pen: S.Pen = it->second.Pen; break;
+        case TObjKind::Brush: S.Brush = it->second.Brush; break;
+        case TObjKind::Font: S.Font = it->second.Font; break;
+        default: break;
+        }
+    }
+    void SelectStock(uint32_t N)
+    {
+        static const int grays[] = {255, 192, 128, 64, 0};
+        if (N <= 4)
+            S.Brush = QBrush(QColor(grays[N], grays[N], grays[N]));
+        else if (N == 5)
+            S.Brush = QBrush(Qt::NoBrush);
+        else if (N == 6 || N == 7)
+            S.Pen = QPen(N == 6 ? Qt::white : Qt::black, 0);
+        else if (N == 8)
+            S.Pen = QPen(Qt::NoPen);
+        else if (N >= 10 && N <= 17 && N != 15)
+            S.Font = TLogFont();
+    }
+
+    // State.
+    void SaveDC() { Saved.push_back(S); }
+    void RestoreDC(int32_t N)
+    {
+        // Negative: relative to the last saved state; positive: that saved state.
+        size_t keep = N < 0 ? (size_t(-int64_t(N)) <= Saved.size() ? Saved.size() - size_t(-int64_t(N)) : SIZE_MAX)
+                            : (N >= 1 && size_t(N) <= Saved.size() ? size_t(N) - 1 : SIZE_MAX);
+        if (keep == SIZE_MAX)
+            return;
+        S = Saved[keep];
+        Saved.resize(keep);
+        ClipDirty = true;
+    }
+    void ClipRect(const QRectF& R, bool Exclude)
+    {
+        ClipDirty = true;
+        QPainterPath rect;
+        rect.addRect(LogicalToDevice().mapRect(R.normalized()));
+        if (!S.Clipped) {
+            if (!Exclude) {
+                S.Clip = rect;
+                S.Clipped = true;
+                return;
+            }
+            QPainterPath all;
+            all.addRect(QRectF(-1e7, -1e7, 2e7, 2e7));
+            S.Clip = all;
+            S.Clipped = true;
+        }
+        S.Clip = Exclude ? S.Clip.subtracted(rect) : S.Clip.intersected(rect);
+    }
+    void ClipPath(const QPainterPath& DevicePath, uint32_t Mode)
+    {
+        ClipDirty = true;
+        switch (Mode) {
+        case 1: S.Clip = S.Clipped ? S.Clip.intersected(DevicePath) : DevicePath; break;  // RGN_AND
+        case 2: S.Clip = S.Clipped ? S.Clip.united(DevicePath) : DevicePath; break;        // RGN_OR
+        case 4:
+            if (S.Clipped)
+                S.Clip = S.Clip.subtracted(DevicePath);
+            break;
+        default: S.Clip = DevicePath; break;  // RGN_COPY, RGN_XOR taken as copy
+        }
+        S.Clipped = true;
+    }
+
+    // Drawing; in a path bracket the shapes go into the path.
+    void Shape(const QPainterPath& Shape, bool Fill)
+    {
+        if (InPath) {
+            Path.addPath(Shape);
+            return;
+        }
+        Apply();
+        p_.setPen(S.Pen);
+        p_.setBrush(Fill ? S.Brush : QBrush(Qt::NoBrush));
+        QPainterPath shape = Shape;
+        shape.setFillRule(S.FillRule);
+        p_.drawPath(shape);
+    }
+    void Polygon(const QPolygonF& Points, bool Closed)
+    {
+        if (Points.isEmpty())
+            return;
+        QPainterPath path;
+        path.addPolygon(Points);
+        if (Closed)
+            path.closeSubpath();
+        Shape(path, Closed);
+    }
+    void LineTo(const QPointF& To)
+    {
+        if (InPath) {
+            if (Path.elementCount() == 0 || Path.currentPosition() != S.Pos)
+                Path.moveTo(S.Pos);
+            Path.lineTo(To);
+        } else {
+            Apply();
+            p_.setPen(S.Pen);
+            p_.drawLine(S.Pos, To);
+        }
+        S.Pos = To;
+    }
+    void Bezier(const QPolygonF& Pts, bool FromCurrent)
+    {
+        QPainterPath path;
+        int i = 0;
+        if (FromCurrent)
+            path.moveTo(S.Pos);
+        else if (!Pts.isEmpty())
+            path.moveTo(Pts[i++]);
+        for (; i + 2 < Pts.size(); i += 3)
+            path.cubicTo(Pts[i], Pts[i + 1], Pts[i + 2]);
+        if (!Pts.isEmpty())
+            S.Pos = path.currentPosition();
+        if (InPath)
+            Path.addPath(path);
+        else
+            Shape(path, false);
+    }
+    // Arc, chord (1) or pie (2) in Box from the ray through Start to the ray through End.
+    void Arc(const QRectF& Box, const QPointF& Start, const QPointF& End, int Kind)
+    {
+        const QRectF box = Box.normalized();
+        if (box.width() <= 0 || box.height() <= 0)
+            return;
+        const QPointF c = box.center();
+        auto angle = [&](const QPointF& Pt) {
+            return std::atan2(-(Pt.y() - c.y()) / box.height(), (Pt.x() - c.x()) / box.width()) * 180 / M_PI;
+        };
+        const double a0 = angle(Start);
+        double sweep = angle(End) - a0;
+        if (S.Clockwise) {
+            if (sweep >= 0)
+                sweep -= 360;
+        } else if (sweep <= 0)
+            sweep += 360;
+        QPainterPath path;
+        if (Kind == 2)
+            path.moveTo(c);
+        path.arcMoveTo(box, a0);
+        if (Kind == 2)
+            path.lineTo(path.currentPosition());
+        path.arcTo(box, a0, sweep);
+        if (Kind)
+            path.closeSubpath();
+        Shape(path, Kind != 0);
+    }
+    void FillRect(const QRectF& R, const QBrush& B)
+    {
+        if (InPath)
+            return;
+        Apply();
+        p_.fillRect(R.normalized(), B);
+    }
+    void Image(const QImage& Img, const QRectF& Dest, const QRectF& Src)
+    {
+        if (Img.isNull() || InPath)
+            return;
+        Apply();
+        QImage img = Img;
+        QRectF src = Src.isValid() ? Src : QRectF(Img.rect());
+        // A bottom-up DIB counts its source rows from the bottom.
+        src.moveTop(Img.height() - src.bottom());
+        if (Dest.width() < 0 || Dest.height() < 0)
+            img = img.mirrored(Dest.width() < 0, Dest.height() < 0);
+        p_.setRenderHint(QPainter::SmoothPixmapTransform);
+        p_.drawImage(Dest.normalized(), img, src);
+    }
+
+    // Text at Ref in the logical coordinates, with its dx advances when given.
+    void Text(const QPointF& Ref, const QString& Str, const std::vector<double>& Dx, uint32_t Options,
+              const QRectF& OptRect)
+    {
+        if (InPath)
+            return;
+        const QTransform toDest = LogicalToDevice() * deviceToDest_;
+        Apply();
+        if (Options & 0x0002 && OptRect.isValid())  // ETO_OPAQUE
+            p_.fillRect(OptRect.normalized(), S.BkColor);
+        if (Options & 0x0004 && OptRect.isValid()) {  // ETO_CLIPPED
+            p_.setClipRect(OptRect.normalized(), Qt::IntersectClip);
+            ClipDirty = true;
+        }
+        if (Str.isEmpty())
+            return;
+        // Glyphs are never mirrored: the text frame keeps the logical scale but turns upright.
+        const QPointF origin = (S.TextAlign & 1) ? S.Pos : Ref;
+        const QPointF o = toDest.map(origin);
+        const QLineF ax = toDest.map(QLineF(origin, origin + QPointF(1, 0)));
+        const QLineF ay = toDest.map(QLineF(origin, origin + QPointF(0, 1)));
+        const double scaleX = ax.length(), scaleY = ay.length();
+        if (scaleX <= 0 || scaleY <= 0)
+            return;
+        const double xDir = (LogicalToDevice().m11() < 0) ? -1 : 1;
+        const double em = EmHeight();
+        // Glyphs come from a font of about 100 pixels, scaled to the logical size.
+        const double k = em > 0 ? 100.0 / em : 1;
+        QFont font(S.Font.Face);
+        font.setPixelSize(std::max(1, int(std::lround(em * k))));
+        font.setWeight(QFont::Weight(std::clamp(S.Font.Weight ? S.Font.Weight : 400, 100, 900)));
+        font.setItalic(S.Font.Italic);
+        font.setUnderline(S.Font.Underline);
+        font.setStrikeOut(S.Font.StrikeOut);
+        font.setKerning(false);
+        const QFontMetricsF fm(font);
+        double total = 0;
+        std::vector<double> adv(size_t(Str.size()));
+        for (qsizetype i = 0; i < Str.size(); ++i) {
+            adv[size_t(i)] = size_t(i) < Dx.size() ? Dx[size_t(i)] * k : fm.horizontalAdvance(Str[i]);
+            total += adv[size_t(i)];
+        }
+        double x = 0, y = 0;
+        switch (S.TextAlign & 6) {
+        case 6: x = -total / 2; break;  // TA_CENTER
+        case 2: x = -total; break;      // TA_RIGHT
+        default: break;
+        }
+        switch (S.TextAlign & 24) {
+        case 24: break;  // TA_BASELINE
+        case 8: y = -fm.descent(); break;
+        default: y = fm.ascent(); break;
+        }
+        QTransform frame;
+        frame.translate(o.x(), o.y());
+        frame.rotate(ax.angleTo(QLineF(0, 0, 1, 0)) + (xDir < 0 ? 180 : 0) - S.Font.Escapement / 10.0);
+        frame.scale(scaleX / k, scaleY / k);
+        p_.setTransform(frame);
+        if (S.Opaque && !(Options & 0x0002))
+            p_.fillRect(QRectF(x, y - fm.ascent(), total, fm.height()), S.BkColor);
+        p_.setFont(font);
+        p_.setPen(S.TextColor);
+        for (qsizetype i = 0; i < Str.size(); ++i) {
+            p_.drawText(QPointF(x, y), QString(Str[i]));
+            x += adv[size_t(i)];
+        }
+        if (S.TextAlign & 1)  // TA_UPDATECP
+            S.Pos = origin + QPointF(total / k * xDir, 0);
+    }
+
+private:
+    double EmHeight() const
+    {
+        const double h = std::abs(double(S.Font.Height));
+        if (S.Font.Height >= 0) {
+            // A positive height is the cell; the em is the cell less its internal leading.
+            QFont f(S.Font.Face);
+            f.setPixelSize(100);
+            const QFontMetricsF fm(f);
+            return h > 0 ? h * 100 / std::max(1.0, fm.ascent() + fm.descent()) : 12;
+        }
+        return h;
+    }
+
+    QPainter& p_;
+    QTransform deviceToDest_;
+    QPainterPath baseClip_;
+};
+
+// ---- Windows metafiles ---------------------------------------------------------------------------
+
+struct TWmfPlay {
+    TPlayer& P;
+    const TRecordBytes R;  // the record, size and function first
+    int32_t Objects;
+
+    QPointF Pt(size_t Off) const { return QPointF(R.I16(Off + 2), R.I16(Off)); }  // y before x
+    // Left, top, right, bottom stored in reverse.
+    QRectF Rect(size_t Off) const
+    {
+        return QRectF(QPointF(R.I16(Off + 6), R.I16(Off + 4)), QPointF(R.I16(Off + 2), R.I16(Off)));
+    }
+    QPolygonF Points(size_t Off, uint32_t Count) const
+    {
+        QPolygonF poly;
+        if (!R.Has(Off, size_t(Count) * 4))
+            return poly;
+        poly.reserve(int(Count));
+        for (uint32_t i = 0; i < Count; ++i)
+            poly << QPointF(R.I16(Off + i * 4), R.I16(Off + i * 4 + 2));
+        return poly;
+    }
+    void AddObject(TGdiObject O)
+    {
+        // A new object takes the lowest free slot of the table.
+        uint32_t i = P.LowestFree;
+        while (P.Objects.count(i))
+            ++i;
+        if (i >= uint32_t(std::max(Objects, 1)) && i >= 0xFFFF)
+            return;
+        P.Objects[i] = std::move(O);
+        P.LowestFree = i + 1;
+    }
+    QString Chars(size_t Off, uint32_t Count) const
+    {
+        if (!R.Has(Off, Count))
+            return {};
+        return CharsetToUnicode(P.S.Font.Charset, std::string_view(reinterpret_cast<const char*>(R.P + Off), Count));
+    }
+    void Dib(size_t RopOff, size_t SrcOff, size_t DestOff, size_t DibOff, bool SrcSize)
+    {
+        const QRectF dest(QPointF(R.I16(DestOff + 6), R.I16(DestOff + 4)),
+                          QSizeF(R.I16(DestOff + 2), R.I16(DestOff)));
+        const QRectF src = SrcSize ? QRectF(QPointF(R.I16(SrcOff + 6), R.I16(SrcOff + 4)),
+                                            QSizeF(R.I16(SrcOff + 2), R.I16(SrcOff)))
+                                   : QRectF(QPointF(R.I16(SrcOff + 2), R.I16(SrcOff)), dest.size());
+        if (!R.Has(DibOff, 40))
+            return;
+        const size_t bmi = DibHeaderSize(DibOff);
+        if (bmi == 0 || bmi > R.N - DibOff)
+            return;
+        P.Image(DibImage(R, DibOff, bmi, DibOff + bmi, R.N - DibOff - bmi, false), dest, src);
+        (void)RopOff;
+    }
+    size_t DibHeaderSize(size_t Off) const
+    {
+        const TRecordBytes b{R.P + Off, R.N - Off};
+        const uint32_t size = b.U32(0), bits = b.U16(14), used = b.U32(32), compression = b.U32(16);
+        if (size < 40 || size > 124)
+            return 0;
+        size_t colours = used ? used : (bits <= 8 ? (size_t(1) << bits) : 0);
+        if (compression == 3 && size == 40)  // BI_BITFIELDS masks follow a short header
+            colours += 3;
+        return size + std::min<size_t>(colours, 256 + 3) * 4;
+    }
+
+    // Returns false at the end of the file.
+    bool Play()
+    {
+        switch (R.U16(4) & 0xFF) {
+        case U_WMR_EOF & 0xFF: return false;
+        case U_WMR_SETWINDOWORG: P.S.WinOrg = Pt(6); break;
+        case U_WMR_SETWINDOWEXT:
+            if (R.I16(6) && R.I16(8))
+                P.S.WinExt = QSizeF(R.I16(8), R.I16(6));
+            break;
+        case U_WMR_OFFSETWINDOWORG: P.S.WinOrg += Pt(6); break;
+        case U_WMR_SCALEWINDOWEXT:
+            if (R.I16(6) && R.I16(10))
+                P.S.WinExt = QSizeF(P.S.WinExt.width() * R.I16(12) / R.I16(10),
+                                    P.S.WinExt.height() * R.I16(8) / R.I16(6));
+            break;
+        case U_WMR_SETMAPMODE: P.S.MapMode = R.U16(6); break;
+        case U_WMR_SETBKCOLOR: P.S.BkColor = ColorRef(R.U32(6)); break;
+        case U_WMR_SETBKMODE: P.S.Opaque = R.U16(6) == 2; break;
+        case U_WMR_SETTEXTCOLOR: P.S.TextColor = ColorRef(R.U32(6)); break;
+        case U_WMR_SETTEXTALIGN: P.S.TextAlign = R.U16(6); break;
+        case U_WMR_SETPOLYFILLMODE: P.S.FillRule = R.U16(6) == 2 ? Qt::WindingFill : Qt::OddEvenFill; break;
+        case U_WMR_MOVETO: P.S.Pos = Pt(6); break;
+        case U_WMR_LINETO: P.LineTo(Pt(6)); break;
+        case U_WMR_RECTANGLE: {
+            QPainterPath path;
+            path.addRect(Rect(6).normalized());
+            P.Shape(path, true);
+            break;
+        }
+        case U_WMR_ROUNDRECT: {
+            QPainterPath path;
+            path.addRoundedRect(Rect(10).normalized(), std::abs(R.I16(8)) / 2.0, std::abs(R.I16(6)) / 2.0);
+            P.Shape(path, true);
+            break;
+        }
+        case U_WMR_ELLIPSE: {
+            QPainterPath path;
+            path.addEllipse(Rect(6).normalized());
+            P.Shape(path, true);
+            break;
+        }
+        case U_WMR_ARC: P.Arc(Rect(14), Pt(10), Pt(6), 0); break;
+        case U_WMR_CHORD: P.Arc(Rect(14), Pt(10), Pt(6), 1); break;
+        case U_WMR_PIE: P.Arc(Rect(14), Pt(10), Pt(6), 2); break;
+        case U_WMR_POLYGON: P.Polygon(Points(8, R.U16(6)), true); break;
+        case U_WMR_POLYLINE: P.Polygon(Points(8, R.U16(6)), false); break;
+        case U_WMR_POLYPOLYGON: PolyPolygon(); break;
+        case U_WMR_TEXTOUT: {
+            const uint32_t n = R.U16(6);
+            const size_t at = 8 + ((n + 1) & ~1u);
+            P.Text(QPointF(R.I16(at + 2), R.I16(at)), Chars(8, n), {}, 0, {});
+            break;
+        }
+        case U_WMR_EXTTEXTOUT: ExtTextOut(); break;
+        case U_WMR_CREATEPENINDIRECT: {
+            TGdiObject o;
+            o.Kind = TObjKind::Pen;
+            o.Pen = PenFrom(R.U16(6), R.I16(8), ColorRef(R.U32(12)));
+            AddObject(o);
+            break;
+        }
+        case U_WMR_CREATEBRUSHINDIRECT: {
+            TGdiObject o;
+            o.Kind = TObjKind::Brush;
+            o.Brush = BrushFrom(R.U16(6), ColorRef(R.U32(8)), R.U16(12));
+            AddObject(o);
+            break;
+        }
+        case U_WMR_CREATEFONTINDIRECT: {
+            TGdiObject o;
+            o.Kind = TObjKind::Font;
+            TLogFont& f = o.Font;
+            f.Height = R.I16(6);
+            f.Escapement = R.I16(10);
+            f.Weight = R.I16(14);
+            ReadFontFlags(f, R, 16);
+            std::string face;
+            for (size_t i = 24; i < 56 && R.Has(i, 1) && R.P[i]; ++i)
+                face += char(R.P[i]);
+            if (!face.empty())
+                f.Face = CharsetToUnicode(f.Charset == 2 ? 0 : f.Charset, face);
+            AddObject(o);
+            break;
+        }
+        case U_WMR_DIBCREATEPATTERNBRUSH: {
+            TGdiObject o;
+            o.Kind = TObjKind::Brush;
+            const size_t bmi = R.Has(10, 40) ? DibHeaderSize(10) : 0;
+            if (bmi && bmi <= R.N - 10) {
+                const QImage img = DibImage(R, 10, bmi, 10 + bmi, R.N - 10 - bmi, false);
+                if (!img.isNull())
+                    o.Brush = QBrush(img);
+            }
+            AddObject(o);
+            break;
+        }
+        case U_WMR_CREATEPALETTE:
+        case U_WMR_CREATEPATTERNBRUSH:
+        case U_WMR_CREATEREGION: AddObject(TGdiObject()); break;
+        case U_WMR_SELECTOBJECT: P.Select(R.U16(6)); break;
+        case U_WMR_DELETEOBJECT:
+            P.Objects.erase(R.U16(6));
+            P.LowestFree = std::min(P.LowestFree, R.U16(6));
+            break;
+        case U_WMR_SAVEDC: P.SaveDC(); break;
+        case U_WMR_RESTOREDC: P.RestoreDC(R.I16(6)); break;
+        case U_WMR_INTERSECTCLIPRECT: P.ClipRect(Rect(6), false); break;
+        case U_WMR_EXCLUDECLIPRECT: P.ClipRect(Rect(6), true); break;
+        case U_WMR_PATBLT:
+            P.FillRect(QRectF(QPointF(R.I16(16), R.I16(14)), QSizeF(R.I16(12), R.I16(10))), P.S.Brush);
+            break;
+        case U_WMR_STRETCHDIB: Dib(6, 12, 20, 28, true); break;
+        case U_WMR_DIBSTRETCHBLT:
+            if (R.N > 26 + 2)
+                Dib(6, 10, 18, 26, true);
+            break;
+        case U_WMR_DIBBITBLT:
+            if (R.N > 22 + 2)
+                Dib(6, 10, 14, 22, false);
+            break;
+        case U_WMR_SETPIXEL:
+            P.FillRect(QRectF(Pt(10), QSizeF(1, 1)), QBrush(ColorRef(R.U32(6))));
+            break;
+        default: break;
+        }
+        return true;
+    }
+    void PolyPolygon()
+    {
+        const uint32_t polys = R.U16(6);
+        if (!R.Has(8, size_t(polys) * 2))
+            return;
+        QPainterPath path;
+        size_t at = 8 + size_t(polys) * 2;
+        for (uint32_t i = 0; i < polys; ++i) {
+            const uint32_t n = R.U16(8 + i * 2);
+            const QPolygonF poly = Points(at, n);
+            if (poly.size() != int(n))
+                return;
+            path.addPolygon(poly);
+            path.closeSubpath();
+            at += size_t(n) * 4;
+        }
+        P.Shape(path, true);
+    }
+    void ExtTextOut()
+    {
+        const QPointF ref = Pt(6);
+        const uint32_t n = R.U16(10), options = R.U16(12);
+        size_t at = 14;
+        QRectF rect;
+        if (options & 0x0006) {
+            rect = QRectF(QPointF(R.I16(14), R.I16(16)), QPointF(R.I16(18), R.I16(20)));
+            at += 8;
+        }
+        const QString text = Chars(at, n);
+        at += (n + 1) & ~1u;
+        std::vector<double> dx;
+        if (R.Has(at, size_t(n) * 2)) {
+            // Advances come per byte; a double-byte character takes the sum of its two.
+            const std::u32string perByte = CharsetCharsPerByte(P.S.Font.Charset,
+                std::string_view(reinterpret_cast<const char*>(R.P + at - ((n + 1) & ~1u)), n));
+            double pending = 0;
+            for (uint32_t i = 0; i < n; ++i) {
+                pending += R.I16(at + i * 2);
+                if (i >= perByte.size() || perByte[i] != 0) {
+                    dx.push_back(pending);
+                    pending = 0;
+                }
+            }
+        }
+        P.Text(ref, text, dx, options, rect);
+    }
+};
+
+// ---- enhanced metafiles --------------------------------------------------------------------------
+
+struct TEmfPlay {
+    TPlayer& P;
+    const TRecordBytes R;
+
+    QPointF Pt(size_t Off) const { return QPointF(R.I32(Off), R.I32(Off + 4)); }
+    QRectF Rect(size_t Off) const { return QRectF(Pt(Off), Pt(Off + 8)); }
+    QSizeF Size(size_t Off) const { return QSizeF(R.I32(Off), R.I32(Off + 4)); }
+    QPolygonF Points(size_t Off, uint32_t Count, bool Small) const
+    {
+        QPolygonF poly;
+        const size_t each = Small ? 4 : 8;
+        if (!R.Has(Off, size_t(Count) * each))
+            return poly;
+        poly.reserve(int(Count));
+        for (uint32_t i = 0; i < Count; ++i)
+            poly << (Small ? QPointF(R.I16(Off + i * 4), R.I16(Off + i * 4 + 2)) : Pt(Off + i * 8));
+        return poly;
+    }
+    QTransform Xform(size_t Off) const
+    {
+        return QTransform(R.F32(Off), R.F32(Off + 4), R.F32(Off + 8), R.F32(Off + 12), R.F32(Off + 16),
+                          R.F32(Off + 20));
+    }
+    QImage Bitmap(size_t Off, bool KeepAlpha) const
+    {
+        return DibImage(R, R.U32(Off), R.U32(Off + 4), R.U32(Off + 8), R.U32(Off + 12), KeepAlpha);
+    }
+    void Poly(uint32_t Type)
+    {
+        const bool small = Type >= U_EMR_POLYBEZIER16;
+        const QPolygonF pts = Points(28, R.U32(24), small);
+        switch (small ? Type - (U_EMR_POLYBEZIER16 - U_EMR_POLYBEZIER) : Type) {
+        case U_EMR_POLYBEZIER: P.Bezier(pts, false); break;
+        case U_EMR_POLYGON: P.Polygon(pts, true); break;
+        case U_EMR_POLYLINE: P.Polygon(pts, false); break;
+        case U_EMR_POLYBEZIERTO: P.Bezier(pts, true); break;
+        case U_EMR_POLYLINETO:
+            for (const QPointF& pt : pts)
+                P.LineTo(pt);
+            break;
+        default: break;
+        }
+    }
+    void PolyPoly(bool Closed, bool Small)
+    {
+        const uint32_t polys = R.U32(24);
+        if (!R.Has(32, size_t(polys) * 4))
+            return;
+        QPainterPath path;
+        size_t at = 32 + size_t(polys) * 4;
+        for (uint32_t i = 0; i < polys; ++i) {
+            const uint32_t n = R.U32(32 + i * 4);
+            const QPolygonF poly = Points(at, n, Small);
+            if (poly.size() != int(n) || n == 0)
+                return;
+            path.addPolygon(poly);
+            if (Closed)
+                path.closeSubpath();
+            at += size_t(n) * (Small ? 4 : 8);
+        }
+        P.Shape(path, Closed);
+    }
+    void AddObject(uint32_t Index, TGdiObject O) { P.Objects[Index] = std::move(O); }
+    void Font()
+    {
+        TGdiObject o;
+        o.Kind = TObjKind::Font;
+        TLogFont& f = o.Font;
+        f.Height = R.I32(12);
+        f.Escapement = R.I32(20);
+        f.Weight = R.I32(28);
+        ReadFontFlags(f, R, 32);
+        QString face;
+        for (size_t i = 0; i < 32 && R.U16(40 + i * 2); ++i)
+            face += QChar(char16_t(R.U16(40 + i * 2)));
+        if (!face.isEmpty())
+            f.Face = face;
+        AddObject(R.U32(8), o);
+    }
+    void TextOut(bool Wide)
+    {
+        const uint32_t n = R.U32(44), offString = R.U32(48), options = R.U32(52), offDx = R.U32(72);
+        const size_t bytes = size_t(n) * (Wide ? 2 : 1);
+        if (!R.Has(offString, bytes))
+            return;
+        QString text;
+        if (Wide)
+            for (uint32_t i = 0; i < n; ++i)
+                text += QChar(char16_t(R.U16(offString + i * 2)));
+        else
+            text = CharsetToUnicode(P.S.Font.Charset,
+                                    std::string_view(reinterpret_cast<const char*>(R.P + offString), n));
+        std::vector<double> dx;
+        if (offDx && R.Has(offDx, size_t(n) * 4))
+            for (qsizetype i = 0; i < text.size() && size_t(i) < n; ++i)
+                dx.push_back(R.I32(offDx + size_t(i) * 4));
+        P.Text(Pt(36), text, dx, options, Rect(56));
+    }
+    void Blit(uint32_t Type)
+    {
+        const QRectF dest(Pt(24), Size(32));
+        if (Type == U_EMR_STRETCHDIBITS || Type == U_EMR_SETDIBITSTODEVICE) {
+            const QRectF src(Pt(32), Size(40));
+            const QRectF to = Type == U_EMR_STRETCHDIBITS ? QRectF(Pt(24), Size(72)) : QRectF(Pt(24), src.size());
+            P.Image(Bitmap(48, false), to, src);
+            return;
+        }
+        // BITBLT, STRETCHBLT, ALPHABLEND, TRANSPARENTBLT: no bitmap means a fill with the brush.
+        if (R.U32(88) == 0) {
+            const uint32_t rop = R.U32(40);
+            P.FillRect(dest, rop == 0x00000042 ? QBrush(Qt::black) : rop == 0x00FF0062 ? QBrush(Qt::white) : P.S.Brush);
+            return;
+        }
+        const QSizeF srcSize = Type == U_EMR_BITBLT ? dest.size() : Size(100);
+        const bool alpha = Type == U_EMR_ALPHABLEND;
+        QImage img = Bitmap(84, alpha && (R.U8(43) & 1));
+        if (alpha && R.U8(42) != 255 && !img.isNull()) {
+            QImage faded(img.size(), QImage::Format_ARGB32_Premultiplied);
+            faded.fill(Qt::transparent);
+            QPainter fp(&faded);
+            fp.setOpacity(R.U8(42) / 255.0);
+            fp.drawImage(0, 0, img);
+            fp.end();
+            img = faded;
+        }
+        P.Image(img, dest, QRectF(Pt(44), srcSize));
+    }
+    void SelectClipRegion()
+    {
+        const uint32_t cb = R.U32(8), mode = R.U32(12);
+        if (cb < 32) {
+            if (mode == 5)  // RGN_COPY without a region: no clipping
+                P.S.Clipped = false;
+            P.ClipDirty = true;
+            return;
+        }
+        const uint32_t count = R.U32(16 + 8);
+        if (!R.Has(48, size_t(count) * 16) || size_t(count) * 16 + 32 > cb)
+            return;
+        QPainterPath region;
+        // The rectangles are in device units of the reference device.
+        for (uint32_t i = 0; i < count; ++i)
+            region.addRect(Rect(48 + size_t(i) * 16).normalized());
+        P.ClipPath(region.simplified(), mode);
+    }
+    void PathEnd(uint32_t Type)
+    {
+        QPainterPath path = P.Path;
+        P.InPath = false;
+        P.Path = QPainterPath();
+        if (Type == U_EMR_SELECTCLIPPATH) {
+            P.ClipPath(P.LogicalToDevice().map(path), R.U32(8));
+            return;
+        }
+        const QPen pen = P.S.Pen;
+        if (Type == U_EMR_FILLPATH)
+            P.S.Pen = QPen(Qt::NoPen);
+        P.Shape(path, Type != U_EMR_STROKEPATH);
+        P.S.Pen = pen;
+    }
+
+    bool Play(uint32_t Type)
+    {
+        switch (Type) {
+        case U_EMR_EOF: return false;
+        case U_EMR_POLYBEZIER: case U_EMR_POLYGON: case U_EMR_POLYLINE: case U_EMR_POLYBEZIERTO:
+        case U_EMR_POLYLINETO: case U_EMR_POLYBEZIER16: case U_EMR_POLYGON16: case U_EMR_POLYLINE16:
+        case U_EMR_POLYBEZIERTO16: case U_EMR_POLYLINETO16: Poly(Type); break;
+        case U_EMR_POLYPOLYLINE: PolyPoly(false, false); break;
+        case U_EMR_POLYPOLYGON: PolyPoly(true, false); break;
+        case U_EMR_POLYPOLYLINE16: PolyPoly(false, true); break;
+        case U_EMR_POLYPOLYGON16: PolyPoly(true, true); break;
+        case U_EMR_SETWINDOWEXTEX:
+            if (R.I32(8) && R.I32(12))
+                P.S.WinExt = Size(8);
+            break;
+        case U_EMR_SETWINDOWORGEX: P.S.WinOrg = Pt(8); break;
+        case U_EMR_SETVIEWPORTEXTEX:
+            if (R.I32(8) && R.I32(12))
+                P.S.VpExt = Size(8);
+            break;
+        case U_EMR_SETVIEWPORTORGEX: P.S.VpOrg = Pt(8); break;
+        case U_EMR_SCALEVIEWPORTEXTEX:
+        case U_EMR_SCALEWINDOWEXTEX: {
+            if (!R.I32(12) || !R.I32(20))
+                break;
+            QSizeF& ext = Type == U_EMR_SCALEWINDOWEXTEX ? P.S.WinExt : P.S.VpExt;
+            ext = QSizeF(ext.width() * R.I32(8) / R.I32(12), ext.height() * R.I32(16) / R.I32(20));
+            break;
+        }
+        case U_EMR_SETMAPMODE: P.S.MapMode = R.U32(8); break;
+        case U_EMR_SETBKMODE: P.S.Opaque = R.U32(8) == 2; break;
+        case U_EMR_SETPOLYFILLMODE: P.S.FillRule = R.U32(8) == 2 ? Qt::WindingFill : Qt::OddEvenFill; break;
+        case U_EMR_SETTEXTALIGN: P.S.TextAlign = R.U32(8); break;
+        case U_EMR_SETTEXTCOLOR: P.S.TextColor = ColorRef(R.U32(8)); break;
+        case U_EMR_SETBKCOLOR: P.S.BkColor = ColorRef(R.U32(8)); break;
+        case U_EMR_SETARCDIRECTION: P.S.Clockwise = R.U32(8) == 2; break;
+        case U_EMR_MOVETOEX: P.S.Pos = Pt(8); if (P.InPath) P.Path.moveTo(P.S.Pos); break;
+        case U_EMR_LINETO: P.LineTo(Pt(8)); break;
+        case U_EMR_SETPIXELV: P.FillRect(QRectF(Pt(8), QSizeF(1, 1)), QBrush(ColorRef(R.U32(16)))); break;
+        case U_EMR_EXCLUDECLIPRECT: P.ClipRect(Rect(8), true); break;
+        case U_EMR_INTERSECTCLIPRECT: P.ClipRect(Rect(8), false); break;
+        case U_EMR_SAVEDC: P.SaveDC(); break;
+        case U_EMR_RESTOREDC: P.RestoreDC(R.I32(8)); break;
+        case U_EMR_SETWORLDTRANSFORM: P.S.World = Xform(8); break;
+        case U_EMR_MODIFYWORLDTRANSFORM:
+            switch (R.U32(32)) {
+            case 1: P.S.World = QTransform(); break;
+            case 2: P.S.World = Xform(8) * P.S.World; break;
+            case 3: P.S.World = P.S.World * Xform(8); break;
+            case 4: P.S.World = Xform(8); break;
+            default: break;
+            }
+            break;
+        case U_EMR_SELECTOBJECT: P.Select(R.U32(8)); break;
+        case U_EMR_DELETEOBJECT: P.Objects.erase(R.U32(8)); break;
+        case U_EMR_CREATEPEN: {
+            TGdiObject o;
+            o.Kind = TObjKind::Pen;
+            o.Pen = PenFrom(R.U32(12), R.I32(16), ColorRef(R.U32(24)));
+            AddObject(R.U32(8), o);
+            break;
+        }
+        case U_EMR_EXTCREATEPEN: {
+            TGdiObject o;
+            o.Kind = TObjKind::Pen;
+            const uint32_t style = R.U32(28);
+            // A cosmetic pen (type 0) is one pixel wide whatever its width says.
+            o.Pen = PenFrom(style, (style & 0x00010000) ? R.U32(32) : 0, ColorRef(R.U32(40)));
+            if (R.U32(36) == 1)  // BS_NULL brush: no line
+                o.Pen = QPen(Qt::NoPen);
+            AddObject(R.U32(8), o);
+            break;
+        }
+        case U_EMR_CREATEBRUSHINDIRECT: {
+            TGdiObject o;
+            o.Kind = TObjKind::Brush;
+            o.Brush = BrushFrom(R.U32(12), ColorRef(R.U32(16)), R.U32(20));
+            AddObject(R.U32(8), o);
+            break;
+        }
+        case U_EMR_CREATEDIBPATTERNBRUSHPT:
+        case U_EMR_CREATEMONOBRUSH: {
+            TGdiObject o;
+            o.Kind = TObjKind::Brush;
+            const QImage img = DibImage(R, R.U32(16), R.U32(20), R.U32(24), R.U32(28), false);
+            o.Brush = img.isNull() ? QBrush(Qt::NoBrush) : QBrush(img);
+            AddObject(R.U32(8), o);
+            break;
+        }
+        case U_EMR_CREATEPALETTE: AddObject(R.U32(8), TGdiObject()); break;
+        case U_EMR_EXTCREATEFONTINDIRECTW: Font(); break;
+        case U_EMR_ELLIPSE:
+        case U_EMR_RECTANGLE: {
+            QPainterPath path;
+            if (Type == U_EMR_ELLIPSE)
+                path.addEllipse(Rect(8).normalized());
+            else
+                path.addRect(Rect(8).normalized());
+            P.Shape(path, true);
+            break;
+        }
+        case U_EMR_ROUNDRECT: {
+            QPainterPath path;
+            path.addRoundedRect(Rect(8).normalized(), std::abs(R.I32(24)) / 2.0, std::abs(R.I32(28)) / 2.0);
+            P.Shape(path, true);
+            break;
+        }
+        case U_EMR_ARC: P.Arc(Rect(8), Pt(24), Pt(32), 0); break;
+        case U_EMR_CHORD: P.Arc(Rect(8), Pt(24), Pt(32), 1); break;
+        case U_EMR_PIE: P.Arc(Rect(8), Pt(24), Pt(32), 2); break;
+        case U_EMR_BEGINPATH: P.InPath = true; P.Path = QPainterPath(); break;
+        case U_EMR_ENDPATH: P.InPath = false; break;
+        case U_EMR_ABORTPATH: P.InPath = false; P.Path = QPainterPath(); break;
+        case U_EMR_CLOSEFIGURE: if (P.InPath) P.Path.closeSubpath(); break;
+        case U_EMR_FILLPATH: case U_EMR_STROKEANDFILLPATH: case U_EMR_STROKEPATH:
+        case U_EMR_SELECTCLIPPATH: PathEnd(Type); break;
+        case U_EMR_EXTSELECTCLIPRGN: SelectClipRegion(); break;
+        case U_EMR_EXTTEXTOUTW: TextOut(true); break;
+        case U_EMR_EXTTEXTOUTA: TextOut(false); break;
+        case U_EMR_BITBLT: case U_EMR_STRETCHBLT: case U_EMR_STRETCHDIBITS: case U_EMR_SETDIBITSTODEVICE:
+        case U_EMR_ALPHABLEND: Blit(Type); break;
+        default: break;  // comments (with their EMF+ records), palettes, colour spaces
+        }
+        return true;
+    }
+};
+
+}  // namespace
+
+// ---- loading -------------------------------------------------------------------------------------
+
+bool TMetafile::LoadFromBytes(const QByteArray& Bytes)
+{
+    bytes_ = Bytes;
+    enhanced_ = false;
+    mmWidth_ = mmHeight_ = inch_ = 0;
+    frame_ = QRectF();
+    const TRecordBytes b{reinterpret_cast<const uint8_t*>(bytes_.constData()), size_t(bytes_.size())};
+    const bool ok = b.U32(0) == 1 && b.U32(40) == EmfSignature ? (enhanced_ = true, LoadEmf()) : LoadWmf();
+    if (!ok)
+        bytes_.clear();
+    return ok;
+}
+
+bool TMetafile::LoadEmf()
+{
+    const TRecordBytes b{reinterpret_cast<const uint8_t*>(bytes_.constData()), size_t(bytes_.size())};
+    const uint32_t headerSize = b.U32(4);
+    if (headerSize < 88 || !b.Has(0, headerSize) || headerSize % 4)
+        return false;
+    const int32_t devX = b.I32(72), devY = b.I32(76);
+    // The reference device's size in micrometres when the header has it, else in whole millimetres.
+    const bool micro = headerSize >= 108 && b.I32(100) > 0 && b.I32(104) > 0;
+    const double umX = micro ? b.I32(100) : b.I32(80) * 1000.0, umY = micro ? b.I32(104) : b.I32(84) * 1000.0;
+    const QRectF frame(QPointF(b.I32(24), b.I32(28)), QPointF(b.I32(32), b.I32(36)));
+    if (devX <= 0 || devY <= 0 || umX <= 0 || umY <= 0)
+        return false;
+    pixelsPerMM_ = devX * 1000.0 / umX;
+    if (frame.width() > 0 && frame.height() > 0) {
+        // The frame is given in 0.01 mm; the records draw in reference-device pixels.
+        const double sx = devX * 10.0 / umX, sy = devY * 10.0 / umY;
+        frame_ = QRectF(frame.left() * sx, frame.top() * sy, frame.width() * sx, frame.height() * sy);
+        mmWidth_ = int32_t(frame.width());
+        mmHeight_ = int32_t(frame.height());
+    } else {
+        const QRectF bounds(QPointF(b.I32(8), b.I32(12)), QPointF(b.I32(16) + 1, b.I32(20) + 1));
+        if (bounds.width() <= 0 || bounds.height() <= 0)
+            return false;
+        frame_ = bounds;
+        mmWidth_ = int32_t(bounds.width() * umX / 10 / devX);
+        mmHeight_ = int32_t(bounds.height() * umY / 10 / devY);
+    }
+    recordStart_ = int32_t(headerSize);
+    return true;
+}
+
+bool TMetafile::LoadWmf()
+{
+    const char* data = bytes_.constData();
+    const TRecordBytes b{reinterpret_cast<const uint8_t*>(data), size_t(bytes_.size())};
+    size_t at = 0;
+    if (b.U32(0) == PlaceableKey) {
+        if (!b.Has(0, 22))
+            return false;
+        frame_ = QRectF(QPointF(b.I16(6), b.I16(8)), QPointF(b.I16(10), b.I16(12))).normalized();
+        inch_ = int32_t(b.U16(14));
+        at = 22;
+    }
+    // The metafile header: type 1 (memory) or 2 (disk), nine words long.
+    const uint32_t type = b.U16(at), words = b.U16(at + 2);
+    if ((type != 1 && type != 2) || words != 9 || !b.Has(at, 18))
+        return false;
+    wmfObjects_ = int32_t(b.U16(at + 10));
+    recordStart_ = int32_t(at + 18);
+    if (frame_.isEmpty()) {
+        // Without a placeable header the first window settings give the frame.
+        QPointF org;
+        QSizeF ext;
+        const char* end = data + bytes_.size();
+        for (const char* rec = data + recordStart_; rec < end;) {
+            const size_t size = U_WMRRECSAFE_get(rec, end);
+            if (size == 0)
+                break;
+            const TRecordBytes r{reinterpret_cast<const uint8_t*>(rec), size};
+            const uint32_t fn = r.U16(4) & 0xFF;
+            if (fn == U_WMR_SETWINDOWORG)
+                org = QPointF(r.I16(8), r.I16(6));
+            else if (fn == U_WMR_SETWINDOWEXT && ext.isEmpty())
+                ext = QSizeF(r.I16(8), r.I16(6));
+            else if (fn == (U_WMR_EOF & 0xFF))
+                break;
+            rec += size;
+        }
+        if (ext.width() == 0 || ext.height() == 0)
+            return false;
+        frame_ = QRectF(org, ext);
+    }
+    const double unitsPerInch = inch_ > 0 ? inch_ : 96;
+    mmWidth_ = int32_t(std::abs(frame_.width()) * 2540 / unitsPerInch);
+    mmHeight_ = int32_t(std::abs(frame_.height()) * 2540 / unitsPerInch);
+    return true;
+}
+
+int32_t TMetafile::Width(int32_t PixelsPerInch) const
+{
+    return int32_t(std::lround(mmWidth_ * double(PixelsPerInch) / 2540));
+}
+
+int32_t TMetafile::Height(int32_t PixelsPerInch) const
+{
+    return int32_t(std::lround(mmHeight_ * double(PixelsPerInch) / 2540));
+}
+
+// ---- playing -------------------------------------------------------------------------------------
+
+void TMetafile::Draw(QPainter& Painter, const QRectF& Dest) const
+{
+    if (bytes_.isEmpty() || frame_.width() == 0 || frame_.height() == 0 || Dest.isEmpty())
+        return;
+    Painter.save();
+    const QTransform base = Painter.transform();
+    QTransform toDest;
+    toDest.translate(Dest.left(), Dest.top());
+    toDest.scale(Dest.width() / frame_.width(), Dest.height() / frame_.height());
+    toDest.translate(-frame_.left(), -frame_.top());
+    QPainterPath clip;
+    clip.addRect(Dest);
+    clip = base.map(clip);
+    if (Painter.hasClipping())
+        clip = clip.intersected(base.map(Painter.clipPath()));
+    Painter.setRenderHint(QPainter::Antialiasing);
+    TPlayer player(Painter, toDest * base, clip);
+    const char* data = bytes_.constData();
+    const char* end = data + bytes_.size();
+    const char* rec = data + recordStart_;
+    if (!enhanced_) {
+        player.WindowIsFrame = true;
+        player.Frame = frame_;
+        player.S.WinOrg = frame_.topLeft();
+        player.S.WinExt = frame_.size();
+        for (int n = 0; n < MaxRecords && rec < end; ++n) {
+            const size_t size = U_WMRRECSAFE_get(rec, end);
+            if (size == 0)
+                break;
+            TWmfPlay play{player, TRecordBytes{reinterpret_cast<const uint8_t*>(rec), size}, wmfObjects_};
+            if (!play.Play())
+                break;
+            rec += size;
+        }
+    } else {
+        player.PixelsPerMM = pixelsPerMM_;
+        for (int n = 0; n < MaxRecords && end - rec >= 8; ++n) {
+            const TRecordBytes r{reinterpret_cast<const uint8_t*>(rec), size_t(end - rec)};
+            const uint32_t type = r.U32(0), size = r.U32(4);
+            if (size < 8 || size % 4 || size > size_t(end - rec) || !U_emf_record_safe(rec))
+                break;
+            TEmfPlay play{player, TRecordBytes{r.P, size}};
+            if (!play.Play(type))
+                break;
+            rec += size;
+        }
+    }
+    Painter.restore();
+}

@@ -1,0 +1,43 @@
+#pragma once
+// The class library's metafile: a Windows metafile (with or without its
+// placeable header) or an enhanced metafile, read from its file bytes and
+// played record by record onto a QPainter. The records are checked with
+// libuemf before any field of them is read; a damaged record ends the play.
+#include <QByteArray>
+#include <QRectF>
+
+#include <cstdint>
+
+class QPainter;
+
+class TMetafile {
+public:
+    // False (and empty) when the bytes are neither kind of metafile.
+    bool LoadFromBytes(const QByteArray& Bytes);
+    bool Empty() const { return bytes_.isEmpty(); }
+    bool Enhanced() const { return enhanced_; }
+    // The picture's size in 0.01 mm.
+    int32_t MMWidth() const { return mmWidth_; }
+    int32_t MMHeight() const { return mmHeight_; }
+    // Metafile units per inch of the placeable header; 0 when there is none.
+    int32_t Inch() const { return inch_; }
+    // Size in pixels of a device with PixelsPerInch.
+    int32_t Width(int32_t PixelsPerInch) const;
+    int32_t Height(int32_t PixelsPerInch) const;
+    // Plays the records so that the picture's frame fills Dest (in the
+    // painter's current coordinates); the painter's state is kept.
+    void Draw(QPainter& Painter, const QRectF& Dest) const;
+
+private:
+    bool LoadWmf();
+    bool LoadEmf();
+    QByteArray bytes_;
+    bool enhanced_ = false;
+    int32_t mmWidth_ = 0;
+    int32_t mmHeight_ = 0;
+    int32_t inch_ = 0;
+    QRectF frame_;          // WMF: logical units; EMF: reference-device pixels
+    int32_t recordStart_ = 0;  // WMF: the first record after the headers
+    int32_t wmfObjects_ = 0;   // WMF: size of the object table
+    double pixelsPerMM_ = 96 / 25.4;  // EMF: of the reference device
+};
