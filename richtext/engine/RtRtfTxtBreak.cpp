@@ -218,6 +218,7 @@ struct TRtRTFTextPaint::TMeasureState {
     int32_t OpenBookmarks;          // bookmarks open at the current character
     bool EndCode = false;           // the character closes a bookmark
     int32_t Height = 0, Base = 0;   // the current line's largest
+    const TRtLeadTable* LeadTable = nullptr;   // of the current run's font charset
 };
 
 int32_t TRtRTFTextPaint::MeasureParagraph(TParagraph* Par)
@@ -266,6 +267,7 @@ void TRtRTFTextPaint::MeasureLineRuns(TMeasureState& S, TLine* Line, bool OneAtt
         if (runAttr.Size == 0)
             runAttr.Size = uint16_t(RtDefaultFontSize);
         UpdateCharWidths(&runAttr);
+        S.LeadTable = RtLeadTableOf(Header()->Fonts[size_t(runAttr.Font & 255)].Charset);
         if (!MeasureRun(S, Line, i, j))
             break;
         i = j;
@@ -319,8 +321,11 @@ void TRtRTFTextPaint::MarkBookmarkAndDBCS(TMeasureState& S, TLine* Line, int32_t
         a.Style.Include(afsDBCSTwo);
         if (DBCSMode.Has(rtdb_CalcCharWidth) && !DBCSMode.Has(rtdb_PairsMaySplit))
             MeasureDBCSPair(at[Index - 1], a, Line->Chars[Index - 1], Line->Chars[Index]);
-    } else if (IsLeadByte(Line->Chars[Index], &a)) {
-        a.Style.Include(afsDBCSOne);
+    } else {
+        bool lead = false;
+        IsLeadByte(Line->Chars[Index], &a, S.LeadTable, lead);
+        if (lead)
+            a.Style.Include(afsDBCSOne);
     }
 }
 
