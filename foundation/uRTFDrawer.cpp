@@ -79,6 +79,9 @@ void TRTFBasicDrawer::ResetParseState()
     Skipping = false;
     InFieldInstruction = false;
     DestinationDepth = 0;
+    LabelDepth = 0;
+    LabelFirst = LabelEnd = 0;
+    CellEnd = -1;
     SaveStack.clear();
 }
 
@@ -119,7 +122,43 @@ void TRTFBasicDrawer::AddToken(uint8_t Kind, const AnsiString& Text)
     token->Kind = Kind;
     token->Text = Text;
     token->SetFont(Font);
+    // The paragraph's first characters give the label before them their size, style and
+    // colour, as the editor shows a paragraph's number; an empty paragraph leaves it as it is.
+    if (LabelEnd > LabelFirst && LabelDepth == 0 && Kind != rtkAlignment && Kind != rtkSpace) {
+        if (Kind != rtkParagraph)
+            for (size_t i = LabelFirst; i < LabelEnd; ++i) {
+                Tokens[i]->Size = token->Size;
+                Tokens[i]->Style = token->Style;
+                Tokens[i]->Color = token->Color;
+            }
+        LabelFirst = LabelEnd = 0;
+    }
     Tokens.push_back(std::move(token));
+}
+
+// A cell ends in a separator, as a tab.
+void TRTFBasicDrawer::EndCell()
+{
+    AddToken(rtkSpace, " ");
+    CellEnd = int32_t(Tokens.size()) - 1;
+}
+
+// A row ends its line; the last cell needs no separator.
+void TRTFBasicDrawer::EndRow()
+{
+    if (CellEnd >= 0 && size_t(CellEnd) + 1 == Tokens.size())
+        Tokens.pop_back();
+    CellEnd = -1;
+    AddToken(rtkParagraph, AnsiString());
+}
+
+// The label's characters are text in its font, as the editor draws a number.
+void TRTFBasicDrawer::EndLabel()
+{
+    LabelDepth = 0;
+    LabelEnd = Tokens.size();
+    for (size_t i = LabelFirst; i < LabelEnd; ++i)
+        Tokens[i]->Charset = DEFAULT_CHARSET;
 }
 
 void TRTFBasicDrawer::AddWord(const AnsiString& Word)
@@ -251,6 +290,14 @@ void TRTFBasicDrawer::DoControl(TObject*, const AnsiString& Word, bool HasParam,
             Hidden = !(HasParam && Param == 0);
         else if (Word == "tab")
             AddText(" ");
+        else if (Word == "cell" || Word == "nestcell")
+            EndCell();
+        else if (Word == "row")
+            EndRow();
+        else if (Word == "listtext" || Word == "pntext") {
+            LabelDepth = Parser->Depth();
+            LabelFirst = LabelEnd = Tokens.size();
+        }
         else if (Word == "fonttbl" || Word == "colortbl" || Word == "field") {
             Destination = Word == "fonttbl" ? 1 : Word == "colortbl" ? 2 : 3;
             DestinationDepth = Parser->Depth();
@@ -330,6 +377,8 @@ void TRTFBasicDrawer::DoGroup(TObject*)
         DestinationDepth = 0;
         Destination = 0;
     }
+    if (depth < LabelDepth)
+        EndLabel();
     if (depth <= LastDepth) {
         if (!SaveStack.empty()) {
             const TRTFSave& save = SaveStack.back();

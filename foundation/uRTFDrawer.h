@@ -1,7 +1,8 @@
 #pragma once
 // The small rich-text engine of text elements: turns a subset of RTF (font and
 // colour tables, bold, italic, underline, strike-out, font, size and colour,
-// hidden text, paragraphs and line breaks, alignments, fields) into runs measured in millimetres from the
+// hidden text, paragraphs and line breaks, alignments, fields, list labels and
+// table cells as tab-separated lines) into runs measured in millimetres from the
 // font cache's design widths, word-wraps them for a box width and draws them
 // on a draw context.
 #include "AnsiString.h"
@@ -121,6 +122,9 @@ private:
     void SelectFont(int32_t Number);
     TColor TableColor(int32_t Index) const;
     void ResetCharacterFormat();
+    void EndCell();
+    void EndRow();
+    void EndLabel();
 
     AnsiString RTFText_;
     std::vector<TRTFFontEntry> FontTable_;
@@ -136,6 +140,12 @@ private:
     bool Skipping = false;
     bool InFieldInstruction = false;
     int32_t DestinationDepth = 0;
+    // A list label ("listtext", "pntext" group): the depth of the open one; the runs of the
+    // last one, which take the format of the first characters of their paragraph.
+    int32_t LabelDepth = 0;
+    size_t LabelFirst = 0, LabelEnd = 0;
+    // The run that ends the last table cell, -1 when none.
+    int32_t CellEnd = -1;
     std::vector<TRTFSave> SaveStack;
     TRTFParser* Parser = nullptr;  // during a parse
 };

@@ -236,6 +236,18 @@ int32_t TRtPrinterWrapper::PhysicalOffsetY()
 }
 
 bool TRtPrinterWrapper::DriverHandlesCopies() { return Printer().MaxCopies() > 1; }
+
+bool TRtPrinterWrapper::GetCollate()
+{
+    auto* printer = dynamic_cast<QPrinter*>(GetHandle());
+    return !printer || printer->collateCopies();
+}
+
+void TRtPrinterWrapper::SetCollate(bool On)
+{
+    if (auto* printer = dynamic_cast<QPrinter*>(GetHandle()))
+        printer->setCollateCopies(On);
+}
 bool TRtPrinterWrapper::SupportsDuplex(int32_t Duplex) { return Printer().SupportsDuplex(Duplex); }
 TDeviceMode TRtPrinterWrapper::DevMode() { return Printer().DevMode(); }
 void TRtPrinterWrapper::SetDevMode(const TDeviceMode& Mode) { Printer().SetDevMode(Mode); }
@@ -353,13 +365,17 @@ void TRtCustomRtfEditPrint::BeginJob(int32_t FirstPage)
         p.SetTitle(JobTitle(false));
         ++jobCounter_;
         savedCopies_ = p.GetCopies();
-        print_.DriverCopies = p.DriverHandlesCopies();
+        savedCollate_ = p.GetCollate();
+        print_.DriverCopies = PrinterMakesCopies();
         p.SetCopies(print_.DriverCopies ? std::max(1, print_.NumberOfCopies) : 1);
+        if (print_.DriverCopies)
+            p.SetCollate(print_.Collate);
         try {
             p.BeginDoc();
         } catch (...) {
             jobNesting_ = 0;
             p.SetCopies(savedCopies_);
+            p.SetCollate(savedCollate_);
             throw;
         }
     }
@@ -377,6 +393,7 @@ void TRtCustomRtfEditPrint::EndJob()
             p.SetPaperSource(0);
         print_.LastPaperSource = jobSource_ = 0;
         p.SetCopies(savedCopies_);
+        p.SetCollate(savedCollate_);
     };
     try {
         if (p.GetPrinting())
@@ -395,7 +412,7 @@ bool TRtCustomRtfEditPrint::SetupPrinterPaper(int32_t Width, int32_t Height, boo
         return false;
     TRtPrinterWrapper& p = RtPrinter();
     TDeviceMode mode = p.DevMode();
-    print_.DriverCopies = p.DriverHandlesCopies();
+    print_.DriverCopies = PrinterMakesCopies();
     if (print_.DriverCopies)
         mode.Copies = std::clamp(print_.NumberOfCopies, 1, 9999);
     if (PaperSource != 0 && PaperSource != print_.LastPaperSource && p.SupportsPaperSource()) {
@@ -638,33 +655,52 @@ void TRtCustomRtfEditPrint::SwitchPaperSource(int32_t Page)
     print_.LastPaperSource = source;
 }
 
-void TRtCustomRtfEditPrint::ForEachSelectedPage(int32_t First, int32_t Last,
-                                                const std::function<void(int32_t Page)>& Fn)
+std::vector<int32_t> TRtCustomRtfEditPrint::SelectedPages(int32_t First, int32_t Last)
 {
-    print_.Cancel = false;
     AnsiString error;
     if (!print_.BuildRanges(First, Last, error))
         throw EConvertError(error);
+    std::vector<int32_t> pages;
+    for (const TRtPageRange& r : print_.Ranges)
+        for (int32_t page = r.From; page <= r.To; ++page)
+            if (!(print_.PageSides == rtsEven && page % 2 == 1) && !(print_.PageSides == rtsOdd && page % 2 == 0))
+                pages.push_back(page);
+    return pages;
+}
+
+bool TRtCustomRtfEditPrint::TraysSplitJob(const std::vector<int32_t>& Pages) const
+{
+    if (engine_.PrintOptions.Has(rtDoNotChangePrinterDefaults) || !RtPrinter().SupportsPaperSource())
+        return false;
+    for (size_t i = 1; i < Pages.size(); ++i)
+        if (SourceOfPage(Pages[i]) != SourceOfPage(Pages[i - 1]))
+            return true;
+    return false;
+}
+
+bool TRtCustomRtfEditPrint::PrinterMakesCopies() const
+{
+    return RtPrinter().DriverHandlesCopies() && !(print_.Collate && splitJob_);
+}
+
+void TRtCustomRtfEditPrint::ForEachSelectedPage(const std::vector<int32_t>& Pages,
+                                                const std::function<void(int32_t Page)>& Fn)
+{
+    print_.Cancel = false;
     // Printed runs are written in the font's own advances while the page ranges are printed.
     struct TSimpleOutput {
         TRtRTFTextInput& E;
         ~TSimpleOutput() { E.SimpleTextOutput = false; }
     } simple{engine_};
     engine_.SimpleTextOutput = true;
-    engine_.PrintedPageCount = Last;
-    std::vector<int32_t> pages;
-    for (const TRtPageRange& r : print_.Ranges)
-        for (int32_t page = r.From; page <= r.To; ++page)
-            if (!(print_.PageSides == rtsEven && page % 2 == 1) && !(print_.PageSides == rtsOdd && page % 2 == 0))
-                pages.push_back(page);
     // Copies the printer does not make itself: the whole run again when
     // collated, else each page again in a row.
     const size_t copies = print_.DriverCopies ? 1 : size_t(std::clamp(print_.NumberOfCopies, 1, 9999));
-    const size_t count = pages.size() * copies;
+    const size_t count = Pages.size() * copies;
     for (size_t i = 0; i < count; ++i) {
         if (print_.Cancel || RtPrinter().GetAborted())
             return;
-        const int32_t page = pages[print_.Collate ? i % pages.size() : i / copies];
+        const int32_t page = Pages[print_.Collate ? i % Pages.size() : i / copies];
         engine_.PrintingPage = page - 1;
         SwitchPaperSource(page);
         Fn(page);
@@ -746,10 +782,15 @@ struct TEngineState {
 } // namespace
 
 void TRtCustomRtfEditPrint::RunJob(int32_t FromPage, int32_t ToPage, const std::function<void()>& Prepare,
-                                   const std::function<void(int32_t Last)>& PrintPages)
+                                   const std::function<void(const std::vector<int32_t>& Pages)>& PrintPages)
 {
     TRtRTFTextInput& e = engine_;
     TEngineState state(e);
+    const auto finish = [&] {
+        state.Restore();
+        print_.PhysicalOffsetX = print_.PhysicalOffsetY = 0;
+        splitJob_ = false;
+    };
     try {
         e.Printing = true;
         if (Prepare)
@@ -757,22 +798,23 @@ void TRtCustomRtfEditPrint::RunJob(int32_t FromPage, int32_t ToPage, const std::
         e.InvalidatePageCount();
         const int32_t count = std::max(1, e.CountPages());
         const int32_t last = ToPage <= 0 ? count : std::min(ToPage, count);
+        const std::vector<int32_t> pages = SelectedPages(FromPage, last);
+        e.PrintedPageCount = last;
+        splitJob_ = TraysSplitJob(pages);
         BeginJob(FromPage);
         try {
             ReadPhysicalOffset();
-            PrintPages(last);
+            PrintPages(pages);
         } catch (...) {
             EndJob();
             throw;
         }
         EndJob();
     } catch (...) {
-        state.Restore();
-        print_.PhysicalOffsetX = print_.PhysicalOffsetY = 0;
+        finish();
         throw;
     }
-    state.Restore();
-    print_.PhysicalOffsetX = print_.PhysicalOffsetY = 0;
+    finish();
 }
 
 void TRtCustomRtfEditPrint::PrintAtPrinterResolution(int32_t FromPage, int32_t ToPage)
@@ -796,10 +838,10 @@ void TRtCustomRtfEditPrint::PrintAtPrinterResolution(int32_t FromPage, int32_t T
         e.UpdatePageMetrics(false);
         e.UpdateLayout();
     };
-    RunJob(FromPage, ToPage, prepare, [&](int32_t Last) {
+    RunJob(FromPage, ToPage, prepare, [&](const std::vector<int32_t>& Pages) {
         const int32_t originX = -MulDiv(print_.PhysicalOffsetX, resX, 1440);
         const int32_t originY = -MulDiv(print_.PhysicalOffsetY, resY, 1440);
-        ForEachSelectedPage(FromPage, Last, [&](int32_t Page) {
+        ForEachSelectedPage(Pages, [&](int32_t Page) {
             if (newPageNeeded_)
                 p.NewPage();
             TCanvas* c = p.GetCanvas();
@@ -812,8 +854,9 @@ void TRtCustomRtfEditPrint::PrintAtPrinterResolution(int32_t FromPage, int32_t T
 
 void TRtCustomRtfEditPrint::Print(int32_t FromPage, int32_t ToPage)
 {
-    RunJob(FromPage, ToPage, nullptr,
-           [&](int32_t Last) { ForEachSelectedPage(FromPage, Last, [&](int32_t Page) { PrintPage(Page - 1); }); });
+    RunJob(FromPage, ToPage, nullptr, [&](const std::vector<int32_t>& Pages) {
+        ForEachSelectedPage(Pages, [&](int32_t Page) { PrintPage(Page - 1); });
+    });
 }
 
 void TRtCustomRtfEditPrint::PrintPage(int32_t PageIndex)

@@ -102,7 +102,10 @@ public:
     virtual bool SupportsPaperSource();
     virtual void SetPaperSource(int32_t Bin);
     // The printer makes copies itself.
-    bool DriverHandlesCopies();
+    virtual bool DriverHandlesCopies();
+    // Whether the copies the printer makes come collated (whole runs) or each page in a row.
+    virtual bool GetCollate();
+    virtual void SetCollate(bool On);
     bool SupportsDuplex(int32_t Duplex);
     // The current device settings, and changing them.
     TDeviceMode DevMode();
@@ -128,7 +131,7 @@ class TRtPrinterEngine {
 public:
     explicit TRtPrinterEngine(TRtCustomRtfEditPrint* Owner) : owner_(Owner) {}
     int32_t NumberOfCopies = 1;
-    bool Collate = false;            // copies made here: whole runs, else each page in a row
+    bool Collate = false;            // copies as whole runs, else each page in a row
     QString PrintTitle;
     bool PageMirror = false;
     TRtPageRangeKind PageRange = rtrAllPages;
@@ -246,14 +249,21 @@ private:
     TRtSpecialTextProperty* SpecialFor(int32_t PageIndex, bool IsHeader) const;
     void PaintSpecial(int32_t PageIndex, bool IsHeader, int32_t OriginX, int32_t OriginY);
     int32_t PageOverflow(const TPageStart& Start) const;
+    // The pages First..Last that the ranges and sides select, in print order.
+    std::vector<int32_t> SelectedPages(int32_t First, int32_t Last);
     // Runs Fn for every selected page, as many times as copies are asked and the printer does not make.
-    void ForEachSelectedPage(int32_t First, int32_t Last, const std::function<void(int32_t Page)>& Fn);
+    void ForEachSelectedPage(const std::vector<int32_t>& Pages, const std::function<void(int32_t Page)>& Fn);
+    // Whether trays split a print of Pages into several jobs.
+    bool TraysSplitJob(const std::vector<int32_t>& Pages) const;
+    // Whether the printer makes the copies: it repeats each job for them, so
+    // collated copies of a print that trays split into jobs are made here.
+    bool PrinterMakesCopies() const;
     void PrintAtPrinterResolution(int32_t FromPage, int32_t ToPage);
     // Runs a print job over FromPage..ToPage (0: to the end): Prepare lays the
-    // engine out for the printer, PrintPages prints up to the last page; the
+    // engine out for the printer, PrintPages prints the selected pages; the
     // engine's state is put back after it, also on a failure.
     void RunJob(int32_t FromPage, int32_t ToPage, const std::function<void()>& Prepare,
-                const std::function<void(int32_t Last)>& PrintPages);
+                const std::function<void(const std::vector<int32_t>& Pages)>& PrintPages);
     void ReadPhysicalOffset();
     // The paper source of page Page (1-based), and changing to it before the
     // page is printed (in a job of its own when the tray changes).
@@ -280,7 +290,9 @@ private:
     TRtPrinterEngine print_;
     TRtPaperDefinitionCollection paperDefs_;
     int32_t savedCopies_ = 1;
+    bool savedCollate_ = true;
     int32_t jobSource_ = 0;
+    bool splitJob_ = false;  // trays split the running print into jobs
 
     // PaintToRect state.
     bool rectActive_ = false;

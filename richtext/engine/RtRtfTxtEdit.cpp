@@ -559,6 +559,8 @@ bool TRtRTFTextInput::DeleteSelection(bool DeleteExtraSpace)
     CursorPar = fromPar;
     CursorLine = fromLine;
     CursorPos = fromPos;
+    const bool wholeText = fromPar == FirstPar && fromLine == fromPar->Lines && fromPos == 0 && !toPar->Next &&
+                           !toLine->Next && toPos == toLine->Length;
     const bool wholeCell = fromPar == toPar && (fromPar->Flags & parfTableCell) && fromPar->Lines == fromLine &&
                            !fromLine->Next && fromLine == toLine && fromPos == 0 && toPos == toLine->Length &&
                            !(fromPar->Flags & (parfNotFirstCell | parfNotLastCell)) && fromPar->Next;
@@ -588,10 +590,17 @@ bool TRtRTFTextInput::DeleteSelection(bool DeleteExtraSpace)
             if (p == toPar)
                 break;
         }
-        if (cells)
+        // Cells of a partly selected table keep their paragraphs; the whole text goes whole.
+        if (cells && !wholeText)
             DeleteTextOfCells(fromPar, fromLine, fromPos, toPar, toLine, toPos);
         else
             DeleteParagraphRange(fromPar, fromLine, fromPos, toPar, toLine, toPos);
+    }
+    // An empty text holds no table.
+    if (wholeText && (CursorPar->Flags & parfTableCell)) {
+        SaveUndo(CursorPar, ukProperties, ulSelection);
+        CursorPar->Flags &= ~(parfTableCell | parfNotFirstCell | parfNotLastCell);
+        FreeParCell(CursorPar);
     }
     ClearSelection(false);
     if (CursorPar)

@@ -29,6 +29,18 @@ bool SameParFormat(const TParagraph& A, const TParagraph& B)
 
 int16_t Clamp16(int32_t v) { return int16_t(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX)); }
 
+constexpr int32_t CP_UTF8 = 65001;
+
+// Characters as bytes of a charset; a character it lacks becomes "?".
+AnsiString ToCharset(std::u32string_view S, int32_t Charset)
+{
+    std::string bytes;
+    for (const char32_t ch : S)
+        if (!UnicodeToCharset(Charset, ch, bytes))
+            bytes += '?';
+    return bytes;
+}
+
 // Page measures and tab positions in twips: 0 up to about 700 inches, so that
 // sums of them never overflow.
 constexpr int32_t MaxTwips = 1000000;
@@ -58,6 +70,9 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& firstParagraph)
     UnicodeSkip = 1;
     SkipChars = 0;
     HighSurrogate = 0;
+    StarPending = GroupStart = false;
+    FontPage = 0;
+    FontBytes = TPendingBytes();
     firstParagraph = StartParse(Stream, 400);
     Par->Flags &= ~(parfNoLines | parfProtected | parfObjectPar | parfObjectPar2);
     LineCapacity = 60;
@@ -115,19 +130,48 @@ void TRtRtfReader::ReadRawCode(TRtfLexer& Lex)
     }
 }
 
+namespace {
+
+// A "*" that opens a group before a word that is no property or character of
+// its own stands for "\\*".
+bool StarredWord(const TRtfToken& t)
+{
+    const char c = t.NameLength > 0 ? t.Name[0] : 0;
+    if (t.Kind != rttWord || !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+        return false;
+    const TRtfKeyword* k = FindRtfKeyword(t.WordName());
+    return !k || k->Kind == rtfkDestination;
+}
+
+} // namespace
+
 void TRtRtfReader::HandleToken(const TRtfToken& t)
 {
     // Bytes before the first group are no part of the text.
     if (!Started && t.Kind != rttGroupOpen)
         return;
+    const bool groupStart = GroupStart;
+    GroupStart = t.Kind == rttGroupOpen;
+    if (StarPending) {
+        StarPending = false;
+        if (StarredWord(t))
+            Ignorable = true;
+        else
+            HandleCharacter('*');
+    } else if (groupStart && t.Kind == rttChar && !t.Escaped && t.Char == '*' && SkippedDepth == 0) {
+        StarPending = true;
+        return;
+    }
     switch (t.Kind) {
     case rttGroupOpen:
         SkipChars = 0;
+        FontBytes = TPendingBytes();
         OpenGroup();
         Started = true;
         return;
     case rttGroupClose:
         SkipChars = 0;
+        FontBytes = TPendingBytes();
         CloseGroup();
         return;
     case rttWord:
@@ -167,11 +211,13 @@ void TRtRtfReader::HandleToken(const TRtfToken& t)
             }
             return;
         }
-        // Bytes of fonts without a charset of their own under a code page no font charset has.
-        if (t.Char >= 0x80 && CodePageCharset(CodePage) < 0 && CodePageFonts.count(Attr.Font)) {
-            const char32_t ch = CodePageChar(uint8_t(t.Char));
-            if (ch && AddUnicodeChar(ch))
-                return;
+        // Bytes of fonts in a code page no font charset has (Mac, DOS, UTF-8).
+        if (FontPage != 0 && (t.Char >= 0x80 || FontBytes.Count > 0)) {
+            const char32_t ch = DecodeByte(FontBytes, FontPage, t.Char);
+            // A byte no charset holds stays as it is, a part of a UTF-8 character goes.
+            if (ch && !AddUnicodeChar(ch) && FontPage != CP_UTF8)
+                HandleCharacter(t.Char);
+            return;
         }
         HandleCharacter(t.Char);
         return;
@@ -180,20 +226,67 @@ void TRtRtfReader::HandleToken(const TRtfToken& t)
     }
 }
 
-// The code pages no font charset has are single-byte ones (Mac, DOS): each byte
-// is decoded alone, once for a code page. Decoding a run of them at once could
-// pair or compose bytes, and the tokens come one at a time.
-char32_t TRtRtfReader::CodePageChar(uint8_t Byte)
+// The code pages no font charset has are single-byte ones (Mac, DOS) besides
+// UTF-8: each byte is decoded alone, once for a code page. Decoding a run of
+// them at once could pair or compose bytes, and the tokens come one at a time.
+char32_t TRtRtfReader::CodePageChar(int32_t Page, uint8_t Byte)
 {
-    if (CodePageCharsOf != CodePage) {
+    if (CodePageCharsOf != Page) {
         for (int c = 0x80; c < 0x100; ++c) {
             const char byte = char(c);
-            const QList<uint> u = CodePageToUnicode(CodePage, std::string_view(&byte, 1)).toUcs4();
+            const QList<uint> u = CodePageToUnicode(Page, std::string_view(&byte, 1)).toUcs4();
             CodePageChars[size_t(c - 0x80)] = u.isEmpty() ? 0 : char32_t(u[0]);
         }
-        CodePageCharsOf = CodePage;
+        CodePageCharsOf = Page;
     }
     return Byte >= 0x80 ? CodePageChars[size_t(Byte - 0x80)] : char32_t(Byte);
+}
+
+namespace {
+
+// Bytes of a UTF-8 character that starts with Lead; 0 for a byte that starts none.
+int Utf8Length(uint8_t Lead)
+{
+    return Lead >= 0xC2 && Lead <= 0xDF ? 2 : Lead >= 0xE0 && Lead <= 0xEF ? 3 : Lead >= 0xF0 && Lead <= 0xF4 ? 4 : 0;
+}
+
+} // namespace
+
+char32_t TRtRtfReader::DecodeByte(TPendingBytes& Pending, int32_t Page, uint8_t Byte)
+{
+    if (Page == CP_UTF8) {
+        if (Pending.Count > 0 && (Byte & 0xC0) == 0x80) {
+            Pending.Bytes[Pending.Count++] = Byte;
+            const int length = Utf8Length(Pending.Bytes[0]);
+            if (Pending.Count < length)
+                return 0;
+            const QString s = QString::fromUtf8(reinterpret_cast<const char*>(Pending.Bytes.data()), length);
+            Pending.Count = 0;
+            const QList<uint> u = s.toUcs4();
+            return u.size() == 1 ? char32_t(u[0]) : U'\uFFFD';
+        }
+        // A sequence cut short is dropped; a byte that starts none is Windows-1252.
+        Pending.Count = 0;
+        if (Utf8Length(Byte) == 0)
+            return AnsiCharToUnicode(Byte);
+        Pending.Bytes[0] = Byte;
+        Pending.Count = 1;
+        return 0;
+    }
+    const int32_t charset = CodePageCharset(Page);
+    if (charset < 0)
+        return CodePageChar(Page, Byte);
+    char32_t u;
+    if (Pending.Count > 0) {
+        Pending.Count = 0;
+        u = CharsetCharToUnicode(charset, Pending.Bytes[0], Byte);
+    } else if (IsCharsetLeadByte(charset, Byte)) {
+        Pending.Bytes[0] = Byte;
+        Pending.Count = 1;
+        return 0;
+    } else
+        u = CharsetCharToUnicode(charset, Byte);
+    return u ? u : U'\uFFFD';
 }
 
 void TRtRtfReader::OpenGroup()
@@ -208,6 +301,7 @@ void TRtRtfReader::OpenGroup()
     g.Template = ParTemplate;
     g.Dest = Dest;
     g.UnicodeSkip = UnicodeSkip;
+    g.FontPage = FontPage;
     g.InRow = InRow;
     Groups.push_back(std::move(g));
     ++Depth;
@@ -262,6 +356,7 @@ void TRtRtfReader::CloseGroup()
     ParTemplate = std::move(g.Template);
     Dest = g.Dest;
     UnicodeSkip = g.UnicodeSkip;
+    FontPage = g.FontPage;
     InRow = g.InRow;
     const bool numbering = g.NumberingDef;
     if (numbering)
@@ -292,6 +387,7 @@ void TRtRtfReader::HandleControlWord(const TRtfToken& Word)
             InfoIndex = -1;
             InfoName = AnsiString(name);
             InfoText.clear();
+            InfoBytes = TPendingBytes();
             Dest = rdInfoItem;
         } else if (Ignorable)
             Dest = rdSkip;
@@ -301,7 +397,10 @@ void TRtRtfReader::HandleControlWord(const TRtfToken& Word)
     Ignorable = false;
     switch (k->Kind) {
     case rtfkChar:
-        HandleCharacter(k->Code);
+        if (k->Code >= 0x80 && k->Code <= 0xFF)
+            AddWindowsChar(uint8_t(k->Code));
+        else
+            HandleCharacter(k->Code);
         break;
     case rtfkDestination:
         HandleDestination(k->Code, k->Parameter(Word.Value, Word.HasValue));
@@ -434,6 +533,7 @@ bool TRtRtfReader::BeginFieldDestination(int32_t Code)
             Dest = rdFieldInst;
             Field.Attr = Attr;
             Field.Inst.clear();
+            Field.InstBytes = TPendingBytes();
             Field.Frame.clear();
         }
         break;
@@ -517,6 +617,7 @@ bool TRtRtfReader::BeginInfoDestination(int32_t Code, int32_t Value)
         InfoName = Value >= 0 && Value < int32_t(RtInfoFieldNames.size()) ? AnsiString(RtInfoFieldNames[size_t(Value)])
                                                                             : PropName;
         InfoText.clear();
+        InfoBytes = TPendingBytes();
         Dest = rdInfoItem;
         break;
     case rtfdPropName:
@@ -587,7 +688,10 @@ void TRtRtfReader::AddFieldResultChar(int32_t Ch)
         AddChar(Ch);
         Attr = keep;
     } else if (Field.Hyperlink) {
-        Field.Result += char(Ch);
+        if (Ch <= 0xFF)
+            if (const char32_t ch = DecodeByte(Field.ResultBytes, CharsetCodePage(Header->FontCharset(Attr.Font)),
+                                               uint8_t(Ch)))
+                Field.Result += ch;
         const TAttr keep = Attr;
         Attr.Style.Include(afsHyperLink);
         AddChar(Ch);
@@ -610,7 +714,12 @@ void TRtRtfReader::AddDestinationText(int32_t Ch)
         if (Ch == ';')
             EndColorEntry();
         break;
-    case rdInfoItem: AppendTo(InfoText, Ch, 65535, true); break;
+    case rdInfoItem:
+        // In the document's code page.
+        if (Ch <= 0xFF)
+            if (const char32_t ch = DecodeByte(InfoBytes, CodePage, uint8_t(Ch)))
+                AddInfoChar(ch);
+        break;
     case rdPropName: AppendTo(PropName, Ch, 255, true); break;
     case rdBookmark: AppendTo(BookmarkName, Ch, 255, false); break;
     case rdFieldFrame: AppendTo(Field.Frame, Ch, 255, false); break;
@@ -637,11 +746,41 @@ void TRtRtfReader::AddDestinationText(int32_t Ch)
     }
 }
 
+void TRtRtfReader::AddWindowsChar(uint8_t Byte)
+{
+    switch (Dest) {
+    case rdText:
+    case rdHeader:
+    case rdFooter:
+    case rdShapeResult:
+    case rdField:
+    case rdFieldInst:
+    case rdInfoItem:
+    case rdPropName:
+    case rdFootnote:
+        if (AddUnicodeChar(AnsiCharToUnicode(Byte)))
+            return;
+        break;
+    default:
+        break;
+    }
+    HandleCharacter(Byte);
+}
+
+void TRtRtfReader::AddInstructionChar(char32_t Ch)
+{
+    if (Ch >= 11 && (Ch != ' ' || !Field.Inst.empty()) && Field.Inst.size() < 65535)
+        Field.Inst += Ch;
+}
+
 void TRtRtfReader::AddChar(int32_t Ch)
 {
     if (Dest == rdFieldInst) {
-        if (Ch >= 11 && (Ch != ' ' || !Field.Inst.empty()))
-            Field.Inst += char(Ch);
+        // The instruction's characters, each in the charset of its font.
+        if (Ch <= 0xFF)
+            if (const char32_t ch = DecodeByte(Field.InstBytes, CharsetCodePage(Header->FontCharset(Attr.Font)),
+                                               uint8_t(Ch)))
+                AddInstructionChar(ch);
         return;
     }
     if (Ch == rtfcLineBreak)
@@ -665,14 +804,14 @@ void TRtRtfReader::AddChar(int32_t Ch)
     PutChar(uint8_t(Ch), a);
 }
 
-void TRtRtfReader::AddHiddenText(const AnsiString& S, const TAttr& Like)
+void TRtRtfReader::AddHiddenText(const std::u32string& S, const TAttr& Like)
 {
     const TAttr keep = Attr;
     Attr = Like;
     Attr.Style.Include(afsHidden);
     Attr.Style.Exclude(afsHyperLink);
-    for (char c : S)
-        AddChar(uint8_t(c));
+    for (const char32_t ch : S)
+        AddInFont(ch, true);
     Attr = keep;
 }
 
@@ -728,6 +867,7 @@ void TRtRtfReader::BeginField()
         Groups.back().Field = 1;
     Dest = rdField;
     Field.Inst.clear();
+    Field.InstBytes = TPendingBytes();
     Field.ClearResult();
 }
 
@@ -744,26 +884,49 @@ void TRtRtfReader::EndField(bool Nested)
     }
 }
 
+namespace {
+
+std::u32string_view TrimU(std::u32string_view S)
+{
+    while (!S.empty() && S.front() <= U' ')
+        S.remove_prefix(1);
+    while (!S.empty() && S.back() <= U' ')
+        S.remove_suffix(1);
+    return S;
+}
+
+bool StartsWith(std::u32string_view S, std::u32string_view Prefix) { return S.substr(0, Prefix.size()) == Prefix; }
+
+// The first argument: quoted, or up to a blank.
+std::u32string_view Argument(std::u32string_view Rest)
+{
+    while (!Rest.empty() && Rest.front() <= U' ')
+        Rest.remove_prefix(1);
+    if (!Rest.empty() && Rest.front() == U'"') {
+        Rest.remove_prefix(1);
+        return Rest.substr(0, Rest.find(U'"'));
+    }
+    return Rest.substr(0, Rest.find(U' '));
+}
+
+} // namespace
+
 void TRtRtfReader::ParseFieldInstruction()
 {
-    const AnsiString inst = Trim(Field.Inst);
+    const std::u32string all = std::move(Field.Inst);
+    const std::u32string_view inst = TrimU(all);
     Field.Inst.clear();
-    // The first argument: quoted, or up to a blank.
-    auto argument = [](const AnsiString& rest) {
-        const AnsiString r = TrimLeft(rest);
-        if (!r.empty() && r[0] == '"') {
-            const size_t end = r.find('"', 1);
-            return r.substr(1, end == AnsiString::npos ? AnsiString::npos : end - 1);
-        }
-        return r.substr(0, r.find(' '));
-    };
-    if (inst.rfind("HYPERLINK ", 0) == 0) {
+    Field.InstBytes = TPendingBytes();
+    // Names are bytes of the instruction's font, as the text holds them.
+    const int32_t charset = Header->FontCharset(Field.Attr.Font);
+    const auto bytes = [charset](std::u32string_view S) { return ToCharset(S, charset); };
+    if (StartsWith(inst, U"HYPERLINK ")) {
         Field.Hyperlink = true;
-        Field.Target = argument(inst.substr(10));
-    } else if (inst.rfind("PAGEREF ", 0) == 0) {
+        Field.Target = Argument(inst.substr(10));
+    } else if (StartsWith(inst, U"PAGEREF ")) {
         // A page reference: its mark stands for the page number, which is
         // shown from the reference; the result written with it is dropped.
-        const AnsiString name = argument(inst.substr(8)).substr(0, 255);
+        const AnsiString name = bytes(Argument(inst.substr(8))).substr(0, 255);
         if (!name.empty() && CurLine->Attrs) {
             const TAttr keep = Attr;
             Attr = Field.Attr;
@@ -776,26 +939,26 @@ void TRtRtfReader::ParseFieldInstruction()
             Par->Flags |= parfHasFields;
             Field.DropResult = true;
         }
-    } else if (inst.rfind("MERGEFIELD ", 0) == 0) {
-        const AnsiString name = argument(inst.substr(11)).substr(0, 255);
+    } else if (StartsWith(inst, U"MERGEFIELD ")) {
+        const AnsiString name = bytes(Argument(inst.substr(11))).substr(0, 255);
         TRtInsertpointList* points = Text->InsertpointList();
         int32_t id = name.empty() ? 0 : points->FindByName(name);
         if (id <= 0 && !name.empty())
             id = points->AddInsertpoint(name, AnsiString(), 0, AnsiString());
         Field.MergeId = id & 0xFFFF;
         Field.MergeFirst = true;
-    } else if (inst.rfind("SYMBOL ", 0) == 0) {
-        const int32_t code = StrToIntDef(argument(inst.substr(7)), 0);
+    } else if (StartsWith(inst, U"SYMBOL ")) {
+        const int32_t code = StrToIntDef(bytes(Argument(inst.substr(7))), 0);
         const TAttr keep = Attr;
-        const size_t f = inst.find("\\f ");
-        if (f != AnsiString::npos) {
-            const AnsiString font = argument(inst.substr(f + 3));
+        const size_t f = inst.find(U"\\f ");
+        if (f != std::u32string_view::npos) {
+            const AnsiString font = bytes(Argument(inst.substr(f + 3)));
             if (!font.empty() && !Header->KeepFontsFixed)
                 Attr.Font = uint16_t(Header->GetFontIndexCharset(font, 2));
         }
-        const size_t s = inst.find("\\s ");
-        if (s != AnsiString::npos)
-            Attr.Size = uint16_t(std::clamp(StrToIntDef(argument(inst.substr(s + 3)), 0), 0, 1638));
+        const size_t s = inst.find(U"\\s ");
+        if (s != std::u32string_view::npos)
+            Attr.Size = uint16_t(std::clamp(StrToIntDef(bytes(Argument(inst.substr(s + 3))), 0), 0, 1638));
         if (code > 0 && code < 256) {
             const TRtfDestination d = Dest;
             Dest = rdText;
@@ -803,14 +966,15 @@ void TRtRtfReader::ParseFieldInstruction()
             Dest = d;
         }
         Attr = keep;
-    } else if (inst.rfind("INCLUDEPICTURE ", 0) != 0 && inst.rfind("IMPORT ", 0) != 0) {
+    } else if (!StartsWith(inst, U"INCLUDEPICTURE ") && !StartsWith(inst, U"IMPORT ")) {
         // A field object of the name's class stands for the field; its result is dropped.
-        const size_t blank = inst.find(' ');
-        const AnsiString name = inst.substr(0, blank);
-        AnsiString parameter = blank == AnsiString::npos ? AnsiString() : Trim(inst.substr(blank + 1));
-        if (parameter.size() >= 2 && parameter.front() == '"' && parameter.back() == '"')
+        const size_t blank = inst.find(U' ');
+        const AnsiString name = bytes(inst.substr(0, blank));
+        std::u32string_view parameter = blank == std::u32string_view::npos ? std::u32string_view()
+                                                                           : TrimU(inst.substr(blank + 1));
+        if (parameter.size() >= 2 && parameter.front() == U'"' && parameter.back() == U'"')
             parameter = parameter.substr(1, parameter.size() - 2);
-        if (InsertField(name, parameter, Field.Attr))
+        if (InsertField(name, bytes(parameter), Field.Attr))
             Field.DropResult = true;
     }
 }
@@ -992,9 +1156,12 @@ void TRtRtfReader::HandleProperty(std::string_view Name, int32_t Code, int32_t V
         if (Code == rtfpFont) {
             FontNr = Value;
             FontCharsetValue = -1;
+            FontCodePageValue = 0;
             FontName.clear();
         } else if (Code == rtfpFontCharset)
             FontCharsetValue = Value;
+        else if (Code == rtfpFontCodePage)
+            FontCodePageValue = Value;
         return;
     }
     if (Dest == rdColorTable) {
@@ -1013,6 +1180,10 @@ void TRtRtfReader::HandleProperty(std::string_view Name, int32_t Code, int32_t V
             PropType = Value;
         else if (Code == rtfpFootnoteNr && Dest == rdFootnote)
             FootnoteNr = Value;
+        else if (Code == rtfpUnicode || Code == rtfpUnicodeSkip)
+            SetCharProperty(Code, Value);
+        else if (Code == rtfpTypographicChar)
+            AddTextWord(Code, Value);
         return;
     }
     if (Code == rtfpFootnoteNumber) {
@@ -1155,6 +1326,7 @@ bool TRtRtfReader::SetFontProperty(int32_t Code, int32_t Value)
         if (MapFont(0) >= 0) {
             Attr.Font = uint16_t(MapFont(0));
             Attr.Charset = FontCharset(Attr.Font);
+            FontPage = FontPageOf(0);
         }
         break;
     }
@@ -1162,6 +1334,7 @@ bool TRtRtfReader::SetFontProperty(int32_t Code, int32_t Value)
         if (MapFont(Value) >= 0) {
             Attr.Font = uint16_t(MapFont(Value));
             Attr.Charset = FontCharset(Attr.Font);
+            FontPage = FontPageOf(Value);
             NewStyle.CharMask |= Dest == rdStylesheet ? scFont : 0;
             if (AtParStart()) {
                 Par->ParAttr.Font = Attr.Font;
@@ -1223,6 +1396,28 @@ void TRtRtfReader::AddUnicode(int32_t Value)
 
 bool TRtRtfReader::AddUnicodeChar(char32_t Ch)
 {
+    switch (Dest) {
+    case rdFieldInst:
+        AddInstructionChar(Ch);
+        return true;
+    case rdInfoItem:
+        AddInfoChar(Ch);
+        return true;
+    case rdPropName:
+        // Names of user properties are Windows-1252.
+        for (const char c : ToCharset(std::u32string_view(&Ch, 1), ANSI_CHARSET))
+            AppendTo(PropName, uint8_t(c), 255, true);
+        return true;
+    case rdFootnote:
+        AddFootnoteUnicode(Ch);
+        return true;
+    default:
+        return AddInFont(Ch, false);
+    }
+}
+
+bool TRtRtfReader::AddInFont(char32_t Ch, bool ToText)
+{
     std::string bytes;
     uint16_t font = Attr.Font;
     const char32_t text[1] = {Ch};
@@ -1234,8 +1429,12 @@ bool TRtRtfReader::AddUnicodeChar(char32_t Ch)
         Attr.Font = font;
         Attr.Charset = uint8_t(UnicodeCharset);
     }
-    for (const char b : bytes)
-        HandleCharacter(uint8_t(b));
+    for (const char b : bytes) {
+        if (ToText)
+            AddChar(uint8_t(b));
+        else
+            HandleCharacter(uint8_t(b));
+    }
     Attr.Font = keep.Font;
     Attr.Charset = keep.Charset;
     return true;
@@ -1420,7 +1619,7 @@ bool TRtRtfReader::AddTextWord(int32_t Code, int32_t Value)
         static const int32_t chars[8] = {0, 0, 0, 0x91, 0x92, 0x96, 0xA0, 0x97};
         const int32_t ch = chars[std::clamp(Value, 0, 7)];
         if (ch)
-            HandleCharacter(ch);
+            AddWindowsChar(uint8_t(ch));
         break;
     }
     default:
@@ -1706,21 +1905,33 @@ void TRtRtfReader::EndFontEntry()
     }
     // Fonts named as symbol fonts are symbol fonts whatever their character set;
     // fonts without a charset of their own (or the default one) take the document's code page.
+    // A font's code page ("\\cpg") is the charset it belongs to, or the code page
+    // of its bytes where no charset has it (UTF-8 among them).
     const bool symbol = IsSymbolFontName(name);
+    const int32_t pageCharset = FontCodePageValue > 0 ? CodePageCharset(FontCodePageValue) : -1;
     const bool ownCharset = FontCharsetValue >= 0 && FontCharsetValue != 1;
-    const int32_t charset = symbol ? SYMBOL_CHARSET
-                            : ownCharset  ? std::clamp(FontCharsetValue, 0, 255)
-                                          : std::max(0, CodePageCharset(CodePage));
+    const int32_t charset = symbol              ? SYMBOL_CHARSET
+                            : pageCharset >= 0  ? pageCharset
+                            : ownCharset        ? std::clamp(FontCharsetValue, 0, 255)
+                                                : std::max(0, CodePageCharset(CodePage));
+    int32_t bytePage = 0;
+    if (!symbol && FontCodePageValue > 0 && pageCharset < 0)
+        bytePage = FontCodePageValue;
+    else if (!symbol && !ownCharset && pageCharset < 0 && CodePageCharset(CodePage) < 0)
+        bytePage = CodePage;
     const int32_t idx = Header->GetFontIndexCharset(name, charset);
     if (idx >= 0 && idx < 256) {
         FontMap[FontNr] = int16_t(idx);
         if (Header->Fonts[size_t(idx)].Charset < 0)
             Header->Fonts[size_t(idx)].Charset = charset;
-        if (!symbol && !ownCharset)
-            CodePageFonts.insert(idx);
+        if (bytePage)
+            FontPages[FontNr] = bytePage;
+        else
+            FontPages.erase(FontNr);
         if (FontNr == 0) {
             Attr.Font = uint16_t(idx);
             Attr.Charset = uint8_t(charset);
+            FontPage = bytePage;
         }
     }
     FontNr = -1;
@@ -1730,6 +1941,12 @@ int32_t TRtRtfReader::MapFont(int32_t Value) const
 {
     const auto it = FontMap.find(Value);
     return it == FontMap.end() ? -1 : it->second;
+}
+
+int32_t TRtRtfReader::FontPageOf(int32_t Number) const
+{
+    const auto it = FontPages.find(Number);
+    return it == FontPages.end() ? 0 : it->second;
 }
 
 void TRtRtfReader::EndColorEntry()
@@ -1758,6 +1975,7 @@ void TRtRtfReader::BeginStyle()
     Attr = TAttr();
     if (MapFont(0) >= 0)
         Attr.Font = uint16_t(MapFont(0));
+    FontPage = FontPageOf(0);
     AssignParFormat(ParTemplate, TParagraph());
 }
 
@@ -1782,6 +2000,7 @@ uint32_t TRtRtfReader::ParMaskOf(const TParagraph& P)
 void TRtRtfReader::EndStyle()
 {
     NewStyle.Attr = Attr;
+    NewStyle.FontPage = FontPage;
     AssignParFormat(NewStyle.Template, ParTemplate);
     NewStyle.ParMask = ParMaskOf(ParTemplate);
     if (!NewStyle.CharStyle)
@@ -1870,6 +2089,8 @@ void TRtRtfReader::ResolveStyles()
                 MergeAttr(attr, b.Attr, b.StyleBits, b.CharMask);
                 MergeAttr(attr, d.Attr, d.StyleBits, d.CharMask);
                 d.Attr = attr;
+                if (!(d.CharMask & scFont) && (b.CharMask & scFont))
+                    d.FontPage = b.FontPage;
                 d.ParMask |= b.ParMask;
                 d.CharMask |= b.CharMask;
                 d.StyleBits = d.StyleBits | b.StyleBits;
@@ -1896,6 +2117,8 @@ void TRtRtfReader::ApplyStyle(int32_t Number)
     if (it->second < size_t(INT16_MAX))
         ParTemplate.StyleIndex = int16_t(-int32_t(it->second) - 1);
     MergeAttr(Attr, d.Attr, d.StyleBits, d.CharMask);
+    if (d.CharMask & scFont)
+        FontPage = d.FontPage;
     if (AtParStart())
         MergeAttr(Par->ParAttr, d.Attr, d.StyleBits, d.CharMask);
 }
@@ -2353,6 +2576,12 @@ void TRtRtfReader::EndHeaderFooter()
 
 // ---- document information -----------------------------------------------------------------------
 
+void TRtRtfReader::AddInfoChar(char32_t Ch)
+{
+    if ((Ch != U' ' || !InfoText.empty()) && InfoText.size() < 65535)
+        InfoText += Ch;
+}
+
 void TRtRtfReader::EndInfoItem()
 {
     if (InfoName.empty())
@@ -2364,7 +2593,16 @@ void TRtRtfReader::EndInfoItem()
         item->Name = InfoName;
     } else if (!item->HasOption(rtxLoadFromRTF))
         return;
-    item->Text = InfoText;
+    // Western, or the charset typed text would take for the first character Western lacks.
+    int32_t charset = ANSI_CHARSET;
+    std::string probe;
+    for (size_t i = 0; i < InfoText.size(); ++i)
+        if (!UnicodeToCharset(ANSI_CHARSET, InfoText[i], probe)) {
+            charset = std::max<int32_t>(ANSI_CHARSET, ChooseCharset(std::u32string_view(InfoText).substr(i), -1));
+            break;
+        }
+    item->Text = ToCharset(InfoText, charset);
+    item->Charset = uint8_t(charset);
     if (InfoIndex >= 1000 || InfoIndex < 0) {
         switch (PropType) {
         case 30: item->SubType = rtxString; break;
@@ -2496,6 +2734,20 @@ void TRtRtfReader::AddFootnoteChar(int32_t Ch)
         FootnoteText += hex[c >> 4];
         FootnoteText += hex[c & 15];
     }
+}
+
+void TRtRtfReader::AddFootnoteUnicode(char32_t Ch)
+{
+    if (Ch < 0x80) {
+        AddFootnoteChar(int32_t(Ch));
+        return;
+    }
+    FootnoteStarted = true;
+    if (FootnoteText.size() > 65535)
+        return;
+    // "?" for readers without "\\u"; the reader here drops it again.
+    for (const QChar unit : QString::fromUcs4(&Ch, 1))
+        FootnoteText += "\\u" + IntToStr(int16_t(unit.unicode())) + "?";
 }
 
 void TRtRtfReader::EndFootnote()

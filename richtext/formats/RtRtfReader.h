@@ -5,7 +5,6 @@
 
 #include <array>
 #include <memory>
-#include <set>
 #include <unordered_map>
 #include <map>
 #include <optional>
@@ -65,13 +64,25 @@ private:
     void AddFieldResultChar(int32_t Ch);
     // A character of a destination that collects a name or text (font and style names ...).
     void AddDestinationText(int32_t Ch);
+    // A character word of Windows-1252 (quotes, dashes, bullet, fixed space):
+    // the character itself where text keeps characters, its byte elsewhere.
+    void AddWindowsChar(uint8_t Byte);
 
 private:
+    // Bytes of a character still to come: the lead byte of a double-byte
+    // charset, the first bytes of UTF-8.
+    struct TPendingBytes {
+        std::array<uint8_t, 4> Bytes{};
+        uint8_t Count = 0;
+    };
+    // The character Byte completes in code page CodePage; 0 while it waits for more.
+    char32_t DecodeByte(TPendingBytes& Pending, int32_t CodePage, uint8_t Byte);
     struct TGroup {
         TAttr Attr;
         TParagraph Template;
         TRtfDestination Dest = rdText;
         uint8_t UnicodeSkip = 1;
+        int32_t FontPage = 0;
         bool InRow = false;
         bool FieldResult = false;
         bool NumberingDef = false;  // the group holds a "\pn" definition
@@ -79,10 +90,12 @@ private:
     };
     // The state of the field being read; kept aside while a field inside its result is read.
     struct TFieldState {
-        AnsiString Inst;
+        std::u32string Inst;
+        TPendingBytes InstBytes;
         TAttr Attr;
         bool Hyperlink = false;
-        AnsiString Target, Result;
+        std::u32string Target, Result;
+        TPendingBytes ResultBytes;
         TAttr ResultAttr;         // of the link text's last character
         AnsiString Frame;         // "\\rtfldfrm" of the field instruction
         bool DropResult = false;  // the field's result is not added (page references)
@@ -94,6 +107,7 @@ private:
             Hyperlink = false;
             Target.clear();
             Result.clear();
+            ResultBytes = TPendingBytes();
             MergeId = 0;
             DropResult = false;
         }
@@ -145,6 +159,7 @@ private:
         int32_t BasedOn = -1;
         int32_t Next = -1;
         TAttr Attr;
+        int32_t FontPage = 0;   // of its font's bytes, as FontPage
         TParagraph Template;
         WrtStyle StyleBits;     // style bits it sets (on or off)
         uint32_t CharMask = 0;  // scFont, scSize, scColor, scBGColor
@@ -184,9 +199,12 @@ private:
     void DropHeaderFooterCopies();
     void DeleteHeaderFooter(TRtSpecialTextProperty* Item);
     void EndInfoItem();
+    void AddInfoChar(char32_t Ch);
     void BeginFootnote();
     void EndFootnote();
     void AddFootnoteChar(int32_t Ch);
+    // A character beyond ASCII: kept as "\\u", whatever font the note shows.
+    void AddFootnoteUnicode(char32_t Ch);
     void AddFootnoteNumber();
     void AddBookmarkMark();
     // The handlers of property words by concern; each is false for a word not its own.
@@ -232,10 +250,16 @@ private:
     void EndColorEntry();
     void AddUnicode(int32_t Value);
     // Adds S as hidden text with the attribute Like has otherwise.
-    void AddHiddenText(const AnsiString& S, const TAttr& Like);
-    // Adds a character in the current font or, when its charset cannot hold
-    // it, in the font's entry of a charset that can; false when none can.
+    void AddHiddenText(const std::u32string& S, const TAttr& Like);
+    // Adds a character where the destination keeps it: in the text in the
+    // current font (see AddInFont), in a field instruction, the document
+    // information or a footnote as the character; false when it cannot be kept.
     bool AddUnicodeChar(char32_t Ch);
+    // Adds a character in the current font or, when its charset cannot hold
+    // it, in the font's entry of a charset that can; its bytes go to the text
+    // (ToText) or to the destination. False when no charset holds it.
+    bool AddInFont(char32_t Ch, bool ToText);
+    void AddInstructionChar(char32_t Ch);
     // The store slot of an RTF font number, -1 when the table has none.
     int32_t MapFont(int32_t Value) const;
     TRtCell* CellOf(TParagraph* P);
@@ -261,16 +285,27 @@ private:
     char16_t HighSurrogate = 0;  // first half of a surrogate pair
     int32_t UnicodeCharset = -1; // charset the last "\u" character switched to
     int32_t CodePage = 1252;     // the document's code page
-    std::set<int32_t> CodePageFonts; // slots of fonts without a charset of their own
+    // Fonts whose bytes are in a code page no font charset has (Mac, DOS,
+    // UTF-8): the RTF font number and the code page; the code page of the
+    // current font (0: its charset's).
+    std::unordered_map<int32_t, int32_t> FontPages;
+    int32_t FontPage = 0;
+    int32_t FontPageOf(int32_t Number) const;
+    TPendingBytes FontBytes;
     // The characters of the bytes 0x80 to 0xFF in the code page CodePageCharsOf.
     std::array<char32_t, 128> CodePageChars{};
     std::optional<int32_t> CodePageCharsOf;
-    char32_t CodePageChar(uint8_t Byte);
+    char32_t CodePageChar(int32_t Page, uint8_t Byte);
+    // A "*" that opens a group, and whether the token before opened one: a
+    // "\\*" that lost its backslash when a destination word follows.
+    bool StarPending = false;
+    bool GroupStart = false;
 
     // Font table.
     std::unordered_map<int32_t, int16_t> FontMap;  // RTF font number -> store slot
     int32_t FontNr = -1;
     int32_t FontCharsetValue = -1;  // -1: the entry names no charset
+    int32_t FontCodePageValue = 0;  // "\\cpg"; 0: none
     AnsiString FontName;
     // Colour table.
     int32_t Red = 0, Green = 0, Blue = 0;
@@ -344,7 +379,9 @@ private:
     bool FacingPages = false, TitlePage = false, SpecialHF = false;
     // Document information and user properties.
     int32_t InfoIndex = 0;
-    AnsiString InfoName, InfoText, PropName;
+    AnsiString InfoName, PropName;
+    std::u32string InfoText;
+    TPendingBytes InfoBytes;  // in the document's code page
     int32_t PropType = 0;
     // Bookmarks and footnotes.
     AnsiString BookmarkName;

@@ -70,6 +70,20 @@ void TRtRTFWriter::AddEscaped(const AnsiString& S)
         AddEscapedChar(uint8_t(ch));
 }
 
+void TRtRTFWriter::AddEscaped(std::u32string_view S)
+{
+    for (const char32_t ch : S) {
+        if (ch < 0x80) {
+            AddEscapedChar(uint8_t(ch));
+            continue;
+        }
+        for (const QChar unit : QString::fromUcs4(&ch, 1)) {
+            AddWord("\\u", int16_t(unit.unicode()));
+            Buf += '?';
+        }
+    }
+}
+
 int32_t TRtRTFWriter::WriteHeader(TStream* S)
 {
     Stream = S;
@@ -308,10 +322,17 @@ uint8_t TRtRTFWriter::FontNr(const AnsiString& Name)
     return 0;
 }
 
-void TRtRTFWriter::AddInfoValue(const AnsiString& S)
+void TRtRTFWriter::AddInfoValue(const AnsiString& S, int32_t Charset)
 {
-    for (char ch : S) {
-        const uint8_t c = uint8_t(ch);
+    const std::u32string chars = Charset > SYMBOL_CHARSET ? CharsetCharsPerByte(Charset, S) : std::u32string();
+    for (size_t i = 0; i < S.size(); ++i) {
+        const uint8_t c = uint8_t(S[i]);
+        if (!chars.empty() && (c >= 0x80 || chars[i] == 0)) {
+            // The trail byte of a double-byte character has no character of its own.
+            if (chars[i] && chars[i] != U'\uFFFD')
+                AddEscaped(std::u32string_view(&chars[i], 1));
+            continue;
+        }
         if (c == '\\' || c == '{' || c == '}') {
             Buf += '\\';
             Buf += char(c);
@@ -340,7 +361,7 @@ void TRtRTFWriter::AddInfo()
                 const bool starred = name == "manager" || name == "company" || name == "category" || name == "hlinkbase";
                 Add(starred ? "{\\*\\" : "{\\");
                 Add(name + " ");
-                AddInfoValue(item->Text);
+                AddInfoValue(item->Text, item->Charset);
                 Add("}\r\n");
             } else {
                 if (!props)
@@ -354,7 +375,7 @@ void TRtRTFWriter::AddInfo()
                 if (item->SubType != rtxDefault && item->SubType <= rtxDate)
                     AddWord("\\proptype", types[item->SubType]);
                 Add("{\\staticval ");
-                AddInfoValue(item->Text);
+                AddInfoValue(item->Text, item->Charset);
                 Add("}\r\n");
             }
         }

@@ -48,6 +48,8 @@ private:
     void AddEscapedChar(uint8_t C);
     void AddHexByte(uint8_t C);  // "\'hh"
     void AddEscaped(const AnsiString& S);
+    // Characters beyond ASCII as "\\u" with "?" for readers without it.
+    void AddEscaped(std::u32string_view S);
     // The row definition starting at a row's first cell.
     std::string RowDefinition(TParagraph* FirstCell);
     // A paragraph's properties that "\pard" resets and no group of its own
@@ -101,7 +103,8 @@ private:
     // One header or footer in its group, through the text writer's walk.
     int32_t WriteHeaderFooter(const char* Word, TRtSpecialTextProperty& Item);
     // Information values: "\", "{" and "}" escaped, bytes below 33 as "\'hh".
-    void AddInfoValue(const AnsiString& S);
+    // Bytes of Charset; those of another charset than Western as "\\u".
+    void AddInfoValue(const AnsiString& S, int32_t Charset = 0);
     uint8_t FontNr(const AnsiString& Name);
     int32_t CloseHyperlink();
     // Starts the insert point Id: a merge field, or "\inspnt" for one without a name.

@@ -40,13 +40,16 @@ bool TRtTextReader::HandleEscapeChar() { return AddTextChar(EscapeChar); }
 
 bool TRtTextReader::ProcessChar(uint8_t Ch)
 {
+    // CR, LF and CR LF each end a paragraph.
+    const bool afterCR = AfterCR;
+    AfterCR = Ch == 13;
     if (Ch == 12) {
         if (Header->PageBreakOnFormFeed) {
             if ((CurLine && CurLine->Length > 0) || CharsAdded > 0)
                 NewParagraph();
             Par->Flags |= parfNewPage;
         }
-    } else if (Ch == 13)
+    } else if (Ch == 13 || (Ch == 10 && !afterCR))
         NewParagraph();
     else if (Ch == EscapeChar)
         HandleEscapeChar();
@@ -120,6 +123,7 @@ int32_t TRtTextReader::ReadStream(TStream* Stream)
 TParagraph* TRtTextReader::StartParse(TStream* Stream, int32_t Capacity)
 {
     Pending = 0;
+    AfterCR = false;
     if (!Header || !Text)
         throw ERtEngineModeError(GetRtUIString(meReaderClassNotFound));
     if (In.Stream() != Stream)

@@ -61,6 +61,7 @@ protected:
     TLine* CurLine = nullptr;
     uint8_t Pending = 0;
     bool Hyphen = false;
+    bool AfterCR = false;  // the last character was a carriage return
     int32_t CharsAdded = 0;
     std::array<uint8_t, 255> ColorMap{};
 };

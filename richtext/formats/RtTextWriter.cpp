@@ -254,22 +254,33 @@ int32_t TRtTextWriter::WriteParStart()
     return r;
 }
 
-AnsiString TRtTextWriter::HyperlinkTarget() const
+std::u32string TRtTextWriter::HyperlinkTarget() const
 {
-    AnsiString link, hidden;
+    std::u32string link, hidden;
     TLine* l = CurLine;
     int32_t i = CurPos;
     bool inHidden = false;
     for (; l && l->Attrs; l = l->Next, i = 0)
         for (; i < l->Length; ++i) {
             const TAttr& a = l->Attrs[i];
+            std::u32string* into = nullptr;
             if (!inHidden && a.Style.Has(afsHyperLink) && !a.Style.Has(afsHidden))
-                link += char(l->Chars[i]);
+                into = &link;
             else if (a.Style.Has(afsHidden)) {
                 inHidden = true;
-                hidden += char(l->Chars[i]);
+                into = &hidden;
             } else
                 return hidden.empty() ? link : hidden;
+            // A double-byte character takes its trail byte along.
+            const int32_t charset = Text->Header()->FontCharset(a.Font);
+            const uint8_t c = l->Chars[i];
+            char32_t u;
+            if (IsCharsetLeadByte(charset, c) && i + 1 < l->Length)
+                u = CharsetCharToUnicode(charset, c, l->Chars[++i]);
+            else
+                u = CharsetCharToUnicode(charset, c);
+            if (u)
+                *into += u;
         }
     return hidden.empty() ? link : hidden;
 }

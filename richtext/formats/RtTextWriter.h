@@ -59,8 +59,9 @@ protected:
     int32_t Put(const std::string& S) { return Put(S.data(), S.size()); }
     TStoreOptions Options() const;
     // The hyperlink's target: the hidden text after the link text from the
-    // current position, or the link text itself.
-    AnsiString HyperlinkTarget() const;
+    // current position, or the link text itself; each character as its font's
+    // charset has it.
+    std::u32string HyperlinkTarget() const;
 
     TParagraph* CurPar = nullptr;
     TLine* CurLine = nullptr;

@@ -387,6 +387,16 @@ struct TKeywordTable {
         Add("column", 0, N, rtfpParagraphEnd);
         // The automatic number of the footnote that follows.
         Add("chftn", 0, N, rtfpFootnoteNumber);
+        Add("cpg", 0, N, rtfpFontCodePage);
+        // Destinations of word processors that hold no text: skipped also
+        // when their "\*" is missing.
+        for (const char* name :
+             {"themedata", "colorschememapping", "datastore", "xmlnstbl", "rsidtbl", "latentstyles", "mmathPr",
+              "generator", "pgdsctbl", "listpicture", "revtbl", "filetbl", "protusertbl", "wgrffmtfilter", "defchp",
+              "defpap", "docvar", "passwordhash", "panose", "falt", "fontemb", "fontfile", "blipuid", "picprop",
+              "datafield", "formfield", "fchars", "lchars", "xmlattrname", "xmlattrvalue", "xmlopen", "xmlclose",
+              "oldcprops", "oldpprops", "oldsprops", "oldtprops", "template"})
+            Add(name, 0, N, rtfdDropped);
     }
 };
 

@@ -225,6 +225,7 @@ enum TRtfPropertyCode : int32_t {
     rtfpUnicode = 200,         // u: one UTF-16 unit, then fallback characters
     rtfpUnicodeSkip = 201,     // uc: fallback characters after each "\u"
     rtfpCodePage = 202,        // ansicpg, ansi, mac, pc, pca: the document's code page
+    rtfpFontCodePage = 203,    // cpg: the code page of a font's bytes
     rtfpFootnoteNumber = 210,  // chftn: the automatic footnote number
 };
 

@@ -6,6 +6,7 @@ void TRtRTFExtraDataItem::Assign(const TRtRTFExtraDataItem& Source)
 {
     Name = Source.Name;
     Text = Source.Text;
+    Charset = Source.Charset;
     StorageKind = Source.StorageKind;
     Options = Source.Options;
     SubType = Source.SubType;

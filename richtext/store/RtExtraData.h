@@ -35,6 +35,7 @@ public:
 
     AnsiString Name;
     AnsiString Text;
+    uint8_t Charset = 0;  // Windows charset of Text's bytes
     TRtRTFExtraSubType SubType = rtxDefault;
     TRtRTFExtraDataOptions Options = (1u << rtxSaveToRTF) | (1u << rtxLoadFromRTF);
     // 0: the value is Text; 1: the value is the stream's bytes.

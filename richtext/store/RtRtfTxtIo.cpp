@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace {
@@ -807,11 +808,14 @@ void TRtRTFTextIo::PrepareCopyMaps(TRtRTFText* Source)
     }
 }
 
-// What one DuplicateChain call keeps: the source text and the tables copied so far.
+// What one DuplicateChain call keeps: the source text and the tables, numbering styles and
+// numbering groups copied so far (their id, number or group here by theirs).
 struct TRtRTFTextIo::TChainCopy {
     TRtRTFText* Source = nullptr;
     bool Foreign = false;
     std::map<int32_t, int32_t> TableIds;
+    std::map<int32_t, int32_t> Numbers;
+    std::set<int32_t> Groups;
 };
 
 // The id in Own of the item Id of Theirs; a foreign item is copied once, an own one gains a reference.
@@ -890,18 +894,126 @@ void TRtRTFTextIo::TakeParProperties(TParagraph* Par, const TParagraph* From, TC
         if (From->Tabs & (uint64_t(1) << i))
             tabs |= uint64_t(1) << tabMap_[size_t(i)];
     Par->Tabs = tabs;
+    if (Copy.Foreign && Par->Number != 0) {
+        const int32_t number = CopyNumberingStyle(Par->Number, Copy);
+        Par->Number = int16_t(number <= INT16_MAX ? number : 0);
+    }
     MapCopiedAttr(Par->ParAttr, Copy);
     if (!From->Cell)
         return;
     Par->Cell = new TRtCell(*From->Cell);
-    if (Copy.Foreign && Par->Cell->TableId > 0) {
-        auto it = Copy.TableIds.find(Par->Cell->TableId);
-        if (it == Copy.TableIds.end()) {
-            TRtListItem* item = Copy.Source->TableList()->FindItem(Par->Cell->TableId);
-            const int32_t id = item ? TableList()->AddCopy(item) : 0;
-            it = Copy.TableIds.emplace(Par->Cell->TableId, id).first;
+    if (Copy.Foreign && Par->Cell->TableId > 0)
+        Par->Cell->TableId = CopyTable(Par->Cell->TableId, Copy);
+}
+
+namespace {
+
+int32_t TextWidthTw(TRtRTFText* Text)
+{
+    const TTextHeader* h = Text->Header();
+    return h->PageWidth() - h->LeftMargin() - h->RightMargin();
+}
+
+bool SameNumbering(const TRtRTFNumberingStyle& A, const TRtRTFNumberingStyle& B)
+{
+    return A.Style == B.Style && A.TextB == B.TextB && A.TextA == B.TextA && SameText(A.Font, B.Font)
+           && A.Size == B.Size && A.Indent == B.Indent && A.UsePrev == B.UsePrev && A.Group == B.Group
+           && A.LevelInGroup == B.LevelInGroup;
+}
+
+// True when Own has a style equal to Theirs under the same number.
+bool HasSameNumbering(TRtRTFNumberingStyleCollection* Own, const TRtRTFNumberingStyle& Theirs)
+{
+    const TRtRTFNumberingStyle* own = Own->FindStyle(Theirs.Number, 0);
+    return own && own->Number == Theirs.Number && SameNumbering(*own, Theirs);
+}
+
+}  // namespace
+
+// The id here of the table Id of the copy's source. The table keeps its width and left offset in
+// twips within this text's width: its margins are measured from the source's page, whose text
+// width may differ (a pasted document's page).
+int32_t TRtRTFTextIo::CopyTable(int32_t Id, TChainCopy& Copy)
+{
+    if (auto it = Copy.TableIds.find(Id); it != Copy.TableIds.end())
+        return it->second;
+    auto* item = static_cast<TRtTableItem*>(Copy.Source->TableList()->FindItem(Id));
+    const int32_t id = item ? TableList()->AddCopy(item) : 0;
+    Copy.TableIds.emplace(Id, id);
+    TRtTableItem* table = id ? TableList()->GetTable(id) : nullptr;
+    if (!table)
+        return id;
+    const int32_t theirs = TextWidthTw(Copy.Source), own = TextWidthTw(this);
+    int32_t width = theirs - item->Left - item->Right;
+    if (theirs == own || width <= 0 || own <= 0)
+        return id;
+    int32_t left = std::max(0, item->Left);
+    if (width >= own) {
+        width = own;
+        left = 0;
+    } else if (left + width > own)
+        left = own - width;
+    table->Left = left;
+    table->Right = own - left - width;
+    return id;
+}
+
+// The number here of the numbering style Number of the copy's source: the same number where this
+// text has an equal style under it; else an equal plain style, found or added; a style of a
+// list group brings its whole group along as a group of its own, so that each list keeps
+// counting on its own.
+int32_t TRtRTFTextIo::CopyNumberingStyle(int32_t Number, TChainCopy& Copy)
+{
+    if (auto it = Copy.Numbers.find(Number); it != Copy.Numbers.end())
+        return it->second;
+    TRtRTFNumberingStyleCollection* own = NumberingStyles();
+    const TRtRTFNumberingStyle* st = Number > 0 ? Copy.Source->NumberingStyles()->FindStyle(Number, 0) : nullptr;
+    int32_t mapped = Number;
+    if (st && st->Group >= 1) {
+        CopyNumberingGroup(st->Group, Copy);
+        mapped = Copy.Numbers[Number];
+    } else if (st && !HasSameNumbering(own, *st)) {
+        const int32_t count = own->Count();
+        mapped = own->FindOrAddStyle(st->Style, st->TextB, st->LevelInGroup, 0, st->UsePrev, st->Size, st->Indent,
+                                     st->Font, st->TextA);
+        if (own->Count() > count) {
+            TRtRTFNumberingStyle* added = own->GetItem(count);
+            added->IndentLeft = st->IndentLeft;
+            added->IndentFirst = st->IndentFirst;
         }
-        Par->Cell->TableId = it->second;
+    }
+    Copy.Numbers[Number] = mapped;
+    return mapped;
+}
+
+void TRtRTFTextIo::CopyNumberingGroup(int32_t Group, TChainCopy& Copy)
+{
+    if (!Copy.Groups.insert(Group).second)
+        return;
+    TRtRTFNumberingStyleCollection* theirs = Copy.Source->NumberingStyles();
+    TRtRTFNumberingStyleCollection* own = NumberingStyles();
+    bool same = true;
+    int32_t newGroup = 1;
+    for (int32_t i = 0; i < theirs->Count(); ++i)
+        if (theirs->GetItem(i)->Group == Group)
+            same = same && HasSameNumbering(own, *theirs->GetItem(i));
+    for (int32_t i = 0; i < own->Count(); ++i)
+        newGroup = std::max(newGroup, own->GetItem(i)->Group + 1);
+    for (int32_t i = 0; i < theirs->Count(); ++i) {
+        const TRtRTFNumberingStyle* from = theirs->GetItem(i);
+        if (from->Group != Group)
+            continue;
+        int32_t number = from->Number;
+        if (!same) {
+            TRtRTFNumberingStyle* to = own->Add();
+            number = to->Number;
+            to->Assign(*from);
+            to->Number = number;
+            to->Group = newGroup;
+            to->IndentLeft = from->IndentLeft;
+            to->IndentFirst = from->IndentFirst;
+        }
+        Copy.Numbers[from->Number] = number;
     }
 }
 

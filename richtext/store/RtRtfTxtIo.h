@@ -256,6 +256,9 @@ private:
     int32_t CopyListItem(TRtCustomList* Own, TRtCustomList* Theirs, int32_t Id, bool Foreign);
     void MapCopiedAttr(TAttr& Attr, TChainCopy& Copy);
     void TakeParProperties(TParagraph* Par, const TParagraph* From, TChainCopy& Copy);
+    int32_t CopyTable(int32_t Id, TChainCopy& Copy);
+    int32_t CopyNumberingStyle(int32_t Number, TChainCopy& Copy);
+    void CopyNumberingGroup(int32_t Group, TChainCopy& Copy);
     void CopyParLines(TParagraph* Par, const TParagraph* From, TChainCopy& Copy);
     int32_t AvailableHeight(int32_t PageIndex);
     // The steps of ReformatText.

@@ -576,3 +576,69 @@ TEST(RTFDrawer, RunsAreMeasuredByTheirFontsCharset)
     d.LayoutLines(1.2f * sun.Width);
     EXPECT_EQ(LineTexts(d), "\xc6\\par|\xc6\\par|\x93\xfa|\x96\x7b|A");
 }
+
+// A table as the editor writes it: the cells of a row are kept apart as
+// tab-separated text and each row ends its line.
+TEST(RTFDrawer, TableCellsAreSeparatedAndRowsEndLines)
+{
+    TRTFDrawer d;
+    d.SetRTFText(AnsiString(Header) +
+                 "\\plain\\fs24 Vorher\\par{\\*\\rttable }{\\pard\\trowd\\trgaph0\\trleft0\\cellx4257\\cellx8480"
+                 "\\intbl\\ql \\plain\\f0\\fs24 Alpha\\cell\r\n\\intbl\\ql \\plain\\f0\\fs24 Beta\\cell\\row\r\n"
+                 "\\intbl\\ql \\plain\\f0\\fs24 Gamma\\cell\r\n\\intbl\\ql \\plain\\f0\\fs24 Delta\\cell\\row\r\n"
+                 "}\\ql \\plain\\f0\\fs24 Nachher\\par "
+                 // a cell of two paragraphs, an empty cell and a nested table's cells
+                 "\\trowd\\cellx1000\\cellx2000\\cellx3000\\intbl eins\\par zwei\\cell\\cell "
+                 "innen\\nestcell{\\*\\nesttableprops\\trowd\\cellx500\\nestrow}\\cell\\row}");
+    d.LayoutLines(1000);
+    EXPECT_EQ(LineTexts(d), "Vorher\\par|Alpha Beta\\par|Gamma Delta\\par|Nachher\\par|eins\\par|zwei  innen ");
+    // The separator is a space of its own, in the cell's format.
+    int separators = 0;
+    for (int i = 0; i < d.TokenCount(); ++i)
+        if (d.GetToken(i)->Kind == rtkSpace && d.GetToken(i)->Text == " ") {
+            ++separators;
+            EXPECT_EQ(d.GetToken(i)->Size, 12);
+        }
+    EXPECT_EQ(separators, 5);
+}
+
+// A list as the editor writes it: each label group ahead of its paragraph's
+// text is drawn in the label's font with the character set of text (as the
+// editor shows it), in the size, style and colour of the paragraph's first
+// characters.
+TEST(RTFDrawer, ListLabelsTakeTheFormatOfTheirParagraph)
+{
+    TRTFDrawer d;
+    d.SetRTFText(
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fnil\\fcharset0 Arial;}{\\f1\\fnil\\fcharset2 Times New Roman;}"
+        "{\\f2\\fnil\\fcharset0 Times New Roman;}}{\\colortbl\\red0\\green0\\blue0;\\red255\\green0\\blue0;}"
+        "\\pard\\ls1\\ilvl0\\li709\\fi-283{\\tx720{\\listtext\\f1 \\'b7\\tab}\\plain\\f0\\fs28\\b\\cf1 Milch\\par"
+        "{\\listtext\\f1 \\'b7\\tab}\\plain\\f0\\fs28\\cf1 Brot\\par}"
+        "\\pard\\ls2\\ilvl0{\\tx720{\\pntext\\f2 1.\\tab}\\plain\\f0\\fs24 Eins\\par{\\pntext\\f2 2.\\tab}\\par}}");
+    d.LayoutLines(1000);
+    EXPECT_EQ(LineTexts(d), "\xb7 Milch\\par|\xb7 Brot\\par|1. Eins\\par|2. ");
+    const struct {
+        const char* Text;
+        const char* Font;
+        int Size;
+        TFontStyles Style;
+        TColor Color;
+    } labels[] = {{"\xb7", "Times New Roman", 14, fsBold, clRed}, {"\xb7", "Times New Roman", 14, 0, clRed},
+                  {"1.", "Times New Roman", 12, 0, clBlack}};
+    int n = 0;
+    for (int i = 0; i < d.TokenCount() && n < 3; ++i) {
+        const TRTFToken& t = *d.GetToken(i);
+        if (t.Text != labels[n].Text)
+            continue;
+        SCOPED_TRACE(n);
+        EXPECT_EQ(t.FontName, labels[n].Font);
+        EXPECT_EQ(t.Charset, DEFAULT_CHARSET);
+        EXPECT_EQ(t.Size, labels[n].Size);
+        EXPECT_EQ(t.Style, labels[n].Style);
+        EXPECT_EQ(t.Color, labels[n].Color);
+        // The tab behind the label goes with it.
+        EXPECT_EQ(d.GetToken(i + 1)->Size, labels[n].Size);
+        ++n;
+    }
+    EXPECT_EQ(n, 3);
+}

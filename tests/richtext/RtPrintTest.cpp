@@ -603,6 +603,71 @@ TEST_F(RtCustomRtfEditPrint, FirstPageComesFromItsOwnTrayAndHeadersAreOffered)
     printer.Refresh();
 }
 
+// Copies the printer makes come out collated when asked for, also when a
+// tray of its own for the first page splits the print into two jobs: the
+// printer repeats each job for its copies, so the page loop makes them then.
+TEST_F(RtCustomRtfEditPrint, CollatedCopiesStayCollatedAcrossATraySwitch)
+{
+    QTemporaryDir dir;
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(dir.path()));
+    SystemPrintersHook = [] { return QStringList{QStringLiteral("Testdrucker")}; };
+    // The sheets the printer gives for the jobs it was sent, by their text.
+    std::vector<std::string> sheets;
+    std::vector<TSpoolJob> jobs;
+    SpoolJobHook = [&](const TSpoolJob& Job) {
+        jobs.push_back(Job);
+        int copies = 1;
+        bool collate = false;
+        for (const auto& o : Job.Options) {
+            if (o.first == "copies")
+                copies = o.second.toInt();
+            if (o.first == "Collate")
+                collate = o.second == "True";
+        }
+        std::vector<std::string> pages;
+        for (int page = 1; page <= printtest::PdfInfo(Job.FileName).Pages; ++page)
+            pages.push_back(PdfText(Job.FileName, page).simplified().toStdString());
+        for (int copy = 0; copy < copies * int(pages.size()); ++copy)
+            sheets.push_back(collate ? pages[size_t(copy) % pages.size()] : pages[size_t(copy / copies)]);
+    };
+    TPrinter& printer = Printer();
+    printer.Refresh();
+    printer.SetPrinterIndex(0);
+    // A printer that makes copies itself.
+    struct TCopyingPrinter : TRtPrinterWrapper {
+        bool DriverHandlesCopies() override { return true; }
+    };
+    SetRtPrinter(std::make_unique<TCopyingPrinter>());
+    Fill({"eins", "zwei", "drei"}, true);
+    TRtPrinterEngine& e = P->PrintParameter();
+    e.NumberOfCopies = 2;
+    const std::vector<std::string> collated = {"eins", "zwei", "drei", "eins", "zwei", "drei"};
+    const std::vector<std::string> uncollated = {"eins", "eins", "zwei", "zwei", "drei", "drei"};
+    struct TCase {
+        int32_t FirstPageSource;
+        bool Collate;
+        std::vector<std::string> Sheets;
+        size_t Jobs;
+    };
+    for (const TCase& c : {TCase{2, true, collated, 1}, TCase{2, false, uncollated, 1},
+                           TCase{4, true, collated, 4}, TCase{4, false, uncollated, 2}}) {
+        SCOPED_TRACE(testing::Message() << c.FirstPageSource << c.Collate);
+        sheets.clear();
+        jobs.clear();
+        e.FirstPageSource = c.FirstPageSource;
+        e.OtherPagesSource = 2;
+        e.Collate = c.Collate;
+        P->PrintText(0, 0);
+        EXPECT_EQ(sheets, c.Sheets);
+        EXPECT_EQ(jobs.size(), c.Jobs);
+    }
+    SpoolJobHook = nullptr;
+    SystemPrintersHook = nullptr;
+    qputenv("TMPDIR", oldTemp);
+    printer.Refresh();
+}
+
 // ---- painting into rectangles -------------------------------------------------------------------------
 
 TEST_F(RtCustomRtfEditPrint, PaintsIntoRectanglesStepByStep)

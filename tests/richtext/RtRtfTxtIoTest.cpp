@@ -437,3 +437,57 @@ TEST_F(RtRTFTextIo, AssignCopiesTextsHeadersAndListItems)
     EXPECT_EQ(Pars(fromItem), (std::vector<std::string>{""}));
     EXPECT_EQ(fromItem.Header()->LeftMargin(), 999);
 }
+
+// Pasted RTF keeps what loading it shows: the labels of its lists (their
+// numbering styles come along) and its tables' cell widths, which its own
+// page measures (here wider than the text pasted into).
+TEST_F(RtRTFTextIo, PastedListsKeepTheirLabelsAndTablesTheirCellWidths)
+{
+    QFile f(QStringLiteral(LUMI_TEST_DATA "/rtf/lo-listtable.rtf"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray rtf = f.readAll();
+    TRtRTFTextIo loaded;
+    Load(loaded, rtf.toStdString(), "TRtRtfReader");
+    ASSERT_GT(loaded.Header()->PageWidth() - loaded.Header()->LeftMargin() - loaded.Header()->RightMargin(), 10000);
+
+    TRtRTFTextIo pasted;
+    pasted.Header()->SetPageWidth(11906);
+    pasted.Header()->SetLeftMargin(1880);
+    pasted.Header()->SetRightMargin(1880);
+    FillText(pasted, {"Liste:", ""});
+    auto paste = [&] {
+        pasted.CursorPar = pasted.FirstPar->Next;
+        pasted.CursorLine = pasted.CursorPar->Lines;
+        pasted.CursorPos = 0;
+        TMemoryStream m;
+        m.WriteBuffer(rtf.constData(), int32_t(rtf.size()));
+        m.SetPosition(0);
+        pasted.LoadInserting(&m, "TRtRtfReader");
+    };
+    paste();
+    int n = 0;
+    TParagraph* p = pasted.FirstPar->Next;
+    for (TParagraph* q = loaded.FirstPar; q; q = q->Next, p = p->Next, ++n) {
+        ASSERT_TRUE(p);
+        SCOPED_TRACE(n);
+        TRtRTFNumberingStyle *ours = nullptr, *theirs = nullptr;
+        AnsiString ourLabel, theirLabel;
+        pasted.GetParNumberText(p, ours, ourLabel);
+        loaded.GetParNumberText(q, theirs, theirLabel);
+        EXPECT_EQ(ourLabel, theirLabel);
+        EXPECT_EQ(bool(ours), bool(theirs));
+        EXPECT_EQ(p->Flags & parfTableCell, q->Flags & parfTableCell);
+        if (!(q->Flags & parfTableCell))
+            continue;
+        int32_t x = 0, w = 0, theirX = 0, theirW = 0;
+        pasted.GetCellPosition(p, x, w);
+        loaded.GetCellPosition(q, theirX, theirW);
+        EXPECT_NEAR(w, theirW, 1);
+        EXPECT_NEAR(x - pasted.TextLeftPix(), theirX - loaded.TextLeftPix(), 1);
+    }
+    EXPECT_EQ(n, 10);
+    // Pasted again, the lists find their styles.
+    const int32_t styles = pasted.NumberingStyles()->Count();
+    paste();
+    EXPECT_EQ(pasted.NumberingStyles()->Count(), styles);
+}

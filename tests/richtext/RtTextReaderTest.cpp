@@ -11,8 +11,13 @@ TEST(RtTextReader, ParagraphsFormFeedsBlanksAndTheEnd)
     };
     const Case cases[] = {
         {"", false, false, {""}, -1},
+        // CR, LF and CR LF each end one paragraph.
         {"a\r\nb", false, false, {"a", "b"}, -1},
-        {"a\nb", false, false, {"ab"}, -1},
+        {"a\nb\nc", false, false, {"a", "b", "c"}, -1},
+        {"a\rb", false, false, {"a", "b"}, -1},
+        {"a\n\nb\r\n\r\nc\r\rd", false, false, {"a", "", "b", "", "c", "", "d"}, -1},
+        {"a\n\rb", false, false, {"a", "", "b"}, -1},
+        {"a\r\n", false, false, {"a", ""}, -1},
         {"a\fb", false, false, {"ab"}, -1},
         {"a\fb", false, true, {"a", "b"}, 1},
         {"\fb", false, true, {"b"}, 0},

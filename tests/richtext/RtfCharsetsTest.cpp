@@ -35,6 +35,35 @@ std::string Read(const std::string& Rtf)
     return TextOf(text);
 }
 
+// What LibreOffice reads of the RTF texts, by name: each converted to UTF-8 text, trimmed and composed.
+std::map<QString, std::string> LibreOfficeTexts(const std::map<QString, std::string>& Rtf)
+{
+    const QString soffice = QStandardPaths::findExecutable("soffice");
+    QTemporaryDir dir;
+    QStringList files;
+    for (const auto& [name, bytes] : Rtf) {
+        QFile out(dir.filePath(name + ".rtf"));
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes.data(), qint64(bytes.size()));
+        files << out.fileName();
+    }
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(soffice, QStringList{"-env:UserInstallation=" + QUrl::fromLocalFile(dir.filePath("profile")).toString(),
+                                 "--headless", "--convert-to", "txt:Text (encoded):UTF8", "--outdir",
+                                 dir.filePath("txt")} + files);
+    EXPECT_TRUE(p.waitForFinished(600000));
+    std::map<QString, std::string> texts;
+    for (const auto& [name, bytes] : Rtf) {
+        QFile txt(dir.filePath("txt/" + name + ".txt"));
+        EXPECT_TRUE(txt.open(QIODevice::ReadOnly)) << name.toStdString();
+        QString got = QString::fromUtf8(txt.readAll()).trimmed();
+        got.remove(QChar(0xFEFF));
+        texts[name] = got.normalized(QString::NormalizationForm_C).toStdString();
+    }
+    return texts;
+}
+
 }  // namespace
 
 TEST(RtfReader, UnicodeCharactersCodePagesAndFontNumbers)
@@ -96,14 +125,11 @@ TEST(RtfWriter, CharsetsOfFontsAndUnicodeWithTheBytesAsFallback)
 // RTF it wrote itself) back to the same text.
 TEST(RtfLibreOffice, ReadsTheSampleSentencesBack)
 {
-    const QString soffice = QStandardPaths::findExecutable("soffice");
-    if (soffice.isEmpty())
+    if (QStandardPaths::findExecutable("soffice").isEmpty())
         GTEST_SKIP() << "LibreOffice is not installed";
     QFile list(QStringLiteral(LUMI_TEST_DATA "/rtf/charsets/sentences.txt"));
     ASSERT_TRUE(list.open(QIODevice::ReadOnly));
-    QTemporaryDir dir;
-    std::map<QString, std::string> expected;
-    QStringList files;
+    std::map<QString, std::string> expected, written;
     for (const QByteArray& line : list.readAll().split('\n')) {
         if (line.isEmpty())
             continue;
@@ -114,25 +140,110 @@ TEST(RtfLibreOffice, ReadsTheSampleSentencesBack)
         TRtRTFText text;
         ReadRtf(text, f.readAll().toStdString());
         EXPECT_EQ(TextOf(text), sentence) << code.toStdString();
-        const std::string rtf = WriteRtf(text);
-        EXPECT_EQ(Read(rtf), sentence) << code.toStdString();
-        QFile out(dir.filePath(code + ".rtf"));
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(rtf.data(), qint64(rtf.size()));
-        files << out.fileName();
+        written[code] = WriteRtf(text);
+        EXPECT_EQ(Read(written[code]), sentence) << code.toStdString();
         expected[code] = sentence;
     }
-    QProcess p;
-    p.setWorkingDirectory(dir.path());
-    p.start(soffice, QStringList{"-env:UserInstallation=" + QUrl::fromLocalFile(dir.filePath("profile")).toString(),
-                                 "--headless", "--convert-to", "txt:Text (encoded):UTF8", "--outdir",
-                                 dir.filePath("txt")} + files);
-    ASSERT_TRUE(p.waitForFinished(600000));
-    for (const auto& [code, sentence] : expected) {
-        QFile txt(dir.filePath("txt/" + code + ".txt"));
-        ASSERT_TRUE(txt.open(QIODevice::ReadOnly)) << code.toStdString();
-        QString got = QString::fromUtf8(txt.readAll()).trimmed();
-        got.remove(QChar(0xFEFF));
-        EXPECT_EQ(got.normalized(QString::NormalizationForm_C).toStdString(), sentence) << code.toStdString();
+    EXPECT_EQ(LibreOfficeTexts(written), expected);
+}
+
+// Quotes, dashes, bullets and fixed spaces are characters of their own in a
+// font of any charset: in a double-byte font they neither swallow the byte
+// after them nor become bytes the charset lacks.
+TEST(RtfReader, TypographicWordsAreCharactersInEveryCharset)
+{
+    EXPECT_EQ(Read("{\\rtf1{\\fonttbl{\\f1\\fcharset128 MS Mincho;}}\\f1 \\'93\\'fa\\lquote \\'96\\'7b}"), "日‘本");
+    const std::string words = "x\\lquote y\\rquote\\ldblquote\\rdblquote\\endash\\emdash\\bullet\\enspace\\emspace\\_ z";
+    const std::string shown = "x‘y’“”–—•\u00A0\u00A0– z";
+    for (const int charset : {0, 128, 129, 134, 136, 161, 204, 238}) {
+        SCOPED_TRACE(charset);
+        const std::string rtf = "{\\rtf1{\\fonttbl{\\f0\\fcharset" + std::to_string(charset) + " Arial;}}\\f0 " + words + "}";
+        TRtRTFText text;
+        ReadRtf(text, rtf);
+        EXPECT_EQ(TextOf(text), shown);
+        EXPECT_EQ(Read(WriteRtf(text)), shown);
+    }
+}
+
+// LibreOffice reads the written RTF of Japanese text with quotes and dashes,
+// from LibreOffice and as Word writes it (in a Japanese font), as it reads
+// the RTF it came from.
+TEST(RtfLibreOffice, ReadsJapaneseQuotesAndDashesBack)
+{
+    if (QStandardPaths::findExecutable("soffice").isEmpty())
+        GTEST_SKIP() << "LibreOffice is not installed";
+    std::map<QString, std::string> written, expected;
+    for (const QString name : {"lo-japanese", "word-japanese"}) {
+        QFile rtf(QStringLiteral(LUMI_TEST_DATA "/rtf/") + name + ".rtf");
+        QFile txt(QStringLiteral(LUMI_TEST_DATA "/rtf/") + name + ".txt");
+        ASSERT_TRUE(rtf.open(QIODevice::ReadOnly) && txt.open(QIODevice::ReadOnly));
+        QString shown = QString::fromUtf8(txt.readAll()).trimmed();
+        shown.remove(QChar(0xFEFF));
+        expected[name] = shown.toStdString();
+        TRtRTFText text;
+        ReadRtf(text, rtf.readAll().toStdString());
+        EXPECT_EQ(TextOf(text), expected[name]);
+        written[name] = WriteRtf(text);
+    }
+    EXPECT_EQ(LibreOfficeTexts(written), expected);
+}
+
+// "\u" is read in footnotes, document information and field instructions;
+// what is read there is written back so that reading it again gives the same
+// characters.
+TEST(RtfReader, UnicodeInFootnotesInformationAndFieldInstructions)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\info{\\title \\u26085?\\u26412? Bericht}{\\author Jos\\u233?}}"
+                  "\\f0 a{\\super 1}{\\*\\footnote{\\super 1} Fu\\u223?note \\u26085?}b "
+                  "{\\field{\\*\\fldinst{HYPERLINK \"http://x.test/\\u1046?\"}}{\\fldrslt{Link}}}}");
+    EXPECT_EQ(TextOf(text), "a1b Linkhttp://x.test/Ж");
+    const TAttr& mark = AttrAt(text.FirstPar, 1);
+    ASSERT_TRUE(mark.Style.Has(afsIsFootnote));
+    const auto* note = static_cast<TRtFootnoteItem*>(text.FootnoteList()->FindItem(int32_t(mark.Tag)));
+    ASSERT_NE(note, nullptr);
+    EXPECT_EQ(note->Text, "Fu\\u223?note \\u26085?");
+    const std::string rtf = WriteRtf(text);
+    EXPECT_NE(rtf.find("{\\title \\u26085?\\u26412?\\'20Bericht}"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("{\\author Jos\xe9}"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("HYPERLINK \"http://x.test/\\u1046?\""), std::string::npos) << rtf;
+    TRtRTFText again;
+    ReadRtf(again, rtf);
+    EXPECT_EQ(TextOf(again), TextOf(text));
+    EXPECT_EQ(WriteRtf(again), rtf);
+
+    // Bytes of the information are in the document's code page.
+    TRtRTFText japanese;
+    ReadRtf(japanese, "{\\rtf1\\ansi\\ansicpg932{\\info{\\title \\'93\\'fa\\'96\\'7b}}x}");
+    EXPECT_NE(WriteRtf(japanese).find("{\\title \\u26085?\\u26412?}"), std::string::npos);
+}
+
+// A font's "\cpg" gives the code page of its bytes, UTF-8 among them.
+TEST(RtfReader, FontCodePages)
+{
+    const struct {
+        const char* What;
+        std::string Rtf;
+        std::string Text;
+    } cases[] = {
+        {"UTF-8 as escapes", "{\\rtf1{\\fonttbl{\\f1\\fcharset128\\cpg65001 MS Gothic;}}\\f1 \\'e6\\'97\\'a5\\'e6\\'9c\\'ac!}",
+         "日本!"},
+        {"UTF-8 bytes", "{\\rtf1{\\fonttbl{\\f0\\fcharset0\\cpg65001 Arial;}}\\f0 Gr\xc3\xbc\xc3\x9f \xd0\x96}", "Grüß Ж"},
+        {"a code page of another charset", "{\\rtf1{\\fonttbl{\\f0\\fcharset0\\cpg1251 Arial;}}\\f0 \\'c6}", "Ж"},
+        {"a code page no charset has", "{\\rtf1{\\fonttbl{\\f0\\cpg10000 Arial;}}\\f0 K\\'9aln}", "Köln"},
+        {"fonts without one keep theirs",
+         "{\\rtf1{\\fonttbl{\\f0\\fcharset128\\cpg65001 MS Gothic;}{\\f1\\fcharset128 MS Mincho;}}"
+         "\\f0 \\'e6\\'97\\'a5\\f1 \\'96\\'7b}",
+         "日本"},
+        {"one name with and without",
+         "{\\rtf1{\\fonttbl{\\f0\\fcharset128 MS Gothic;}{\\f1\\fcharset128\\cpg65001 MS Gothic;}}"
+         "\\f0 \\'93\\'fa{\\f1 \\'e6\\'9c\\'ac}\\'8c\\'ea}",
+         "日本語"},
+    };
+    for (const auto& c : cases) {
+        TRtRTFText text;
+        ReadRtf(text, c.Rtf);
+        EXPECT_EQ(TextOf(text), c.Text) << c.What;
+        EXPECT_EQ(Read(WriteRtf(text)), c.Text) << c.What;
     }
 }

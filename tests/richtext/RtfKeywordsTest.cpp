@@ -23,10 +23,10 @@ TEST(RtfKeywords, HoldsTheKnownWordsOnceEach)
     for (int i = 0; i < RtfKeywordCount(); ++i)
         names.insert(RtfKeywordAt(i).Name);
     // 292 words of the program's vocabulary plus "fldrslt", "u", "uc", "nestcell", "nestrow",
-    // "bullet", "qmspace", "column" and "chftn", and the code pages "ansicpg", "ansi", "mac",
-    // "pc" and "pca".
-    EXPECT_EQ(RtfKeywordCount(), 306);
-    EXPECT_EQ(names.size(), 306u);
+    // "bullet", "qmspace", "column" and "chftn", the code pages "ansicpg", "ansi", "mac",
+    // "pc", "pca" and "cpg", and 37 destinations of word processors that hold no text.
+    EXPECT_EQ(RtfKeywordCount(), 344);
+    EXPECT_EQ(names.size(), 344u);
     EXPECT_TRUE(names.count("fldrslt") && names.count("u") && names.count("uc") && names.count("nestcell")
                 && names.count("nestrow") && names.count("ansicpg") && names.count("mac") && names.count("pc"));
 }

@@ -566,3 +566,17 @@ TEST(RtfReader, StopsBeyondAFullTabTableLookForAFreeOneOnce)
     text.Header()->AddTab(720 * 101, 0);
     EXPECT_EQ(purgesFindingAllUsed, 2);
 }
+
+// Destinations that word processors write and that hold no text are skipped
+// also without their "\*", or with a "*" that lost its backslash.
+TEST(RtfReader, DestinationsWithoutTextAreSkippedWithoutTheirStar)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{*\\xmlnstbl {\\xmlns1 http://schemas.test/wordml}}"
+                  "{\\*\\generator Riched20 10.0;}{\\generator Writer;}{*\\themedata 504b030414}"
+                  "{\\colorschememapping 3c3f786d6c}{\\datastore 0105000002}{\\rsidtbl \\rsid1234\\rsid5678}"
+                  "{\\latentstyles\\lsdstimax376{\\lsdlockedexcept \\lsdpriority0 Normal;}}"
+                  "{\\mmathPr\\mmathFont34\\mbrkBin0}{\\pgdsctbl{\\pgdsc0\\pgdscuse451 Default Page Style;}}"
+                  "\\f0 Text {*\\b star}{*}*}");
+    EXPECT_EQ(Pars(text), (std::vector<std::string>{"Text *star**"}));
+}

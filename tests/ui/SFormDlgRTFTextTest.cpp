@@ -696,3 +696,141 @@ TEST(SFormDlgRTFText, ClosingTheWindowLeavesNoHandlerOfTheDestroyedPanel)
     EXPECT_FALSE(colour->OnColorChange);
     EXPECT_FALSE(colour->OnMenuButtonClick);
 }
+
+namespace {
+
+// Puts RTF on the clipboard and pastes it into the editor as the edit menu does.
+void PasteRtf(TextWindow& W, const QByteArray& Rtf)
+{
+    auto* data = new QMimeData;
+    data->setData("text/rtf", Rtf);
+    QGuiApplication::clipboard()->setMimeData(data);
+    W.FocusEditor();
+    W.M->mnuBearbeitenEinfuegenClick();
+    QApplication::processEvents();
+}
+
+QByteArray Fixture(const char* Name)
+{
+    QFile f(QStringLiteral(LUMI_TEST_DATA "/rtf/") + QLatin1String(Name));
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << Name;
+    return f.readAll();
+}
+
+void Return(TextWindow& W)
+{
+    QKeyEvent ret(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+    QApplication::sendEvent(W.Panel->rtf, &ret);
+}
+
+std::vector<TParagraph*> Paragraphs(TRtRTFTextInput* E)
+{
+    std::vector<TParagraph*> pars;
+    for (TParagraph* p = E->FirstPar; p; p = p->Next)
+        pars.push_back(p);
+    return pars;
+}
+
+}  // namespace
+
+// A list and a table pasted from LibreOffice: the editor shows the list's
+// labels, the table's cells as wide as they were written, and the page draws
+// the labels and keeps the cells apart.
+TEST(SFormDlgRTFText, PastedListAndTableKeepLabelsAndCellWidths)
+{
+    TextWindow w;
+    TFBTextElement* box = w.NewBox();
+    w.Type(QStringLiteral("Liste:"));
+    Return(w);
+    PasteRtf(w, Fixture("lo-listtable.rtf"));
+    TRtRTFTextInput* e = w.Panel->rtf->RtfText();
+    // As pasted, and as the box's text is loaded again when it is chosen anew.
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        const std::vector<TParagraph*> pars = Paragraphs(e);
+        ASSERT_GE(pars.size(), 10u);
+        const char* labels[] = {"\x95", "\x95", "1.", "2."};
+        for (int i = 0; i < 4; ++i) {
+            TRtRTFNumberingStyle* style = nullptr;
+            AnsiString label;
+            e->GetParNumberText(pars[size_t(i + 1)], style, label);
+            EXPECT_TRUE(style) << i;
+            EXPECT_EQ(label, labels[i]) << i;
+        }
+        // The cells of the row: 871 and 661 twips wide, each word on one line.
+        for (int i = 5; i < 9; ++i) {
+            TParagraph* cell = pars[size_t(i)];
+            ASSERT_TRUE(cell->Flags & parfTableCell) << i;
+            int32_t x = 0, width = 0;
+            e->GetCellPosition(cell, x, width);
+            const int32_t expected = MulDiv(i % 2 ? 871 : 661, e->Header()->XRes, 1440);
+            EXPECT_NEAR(width, expected, 2) << i;
+            EXPECT_GE(x, 0) << i;
+            EXPECT_FALSE(cell->Lines->Next) << i;
+        }
+        EXPECT_EQ(DrawnText(box), "Liste:\n• Milk\n• Bread\n1. One\n2. Two\nAlpha Beta\nGamma Delta\nEnd\n");
+        w.Panel->SetElement(box);
+        QApplication::processEvents();
+    }
+}
+
+// Text from Linux programs ends its lines with LF alone.
+TEST(SFormDlgRTFText, PastedLinesOfPlainTextStayParagraphs)
+{
+    TextWindow w;
+    TFBTextElement* box = w.NewBox();
+    auto* data = new QMimeData;
+    data->setText(QStringLiteral("eins\nzwei\ndrei"));
+    QGuiApplication::clipboard()->setMimeData(data);
+    w.FocusEditor();
+    w.M->mnuBearbeitenEinfuegenClick();
+    QApplication::processEvents();
+    EXPECT_EQ(Paragraphs(w.Panel->rtf->RtfText()).size(), 3u);
+    EXPECT_EQ(DrawnText(box), "eins\nzwei\ndrei");
+}
+
+// Select all and Delete leave an empty text, also when it holds a table or
+// starts with one; undo brings the text back.
+TEST(SFormDlgRTFText, DeletingTheWholeTextWithATableLeavesAnEmptyText)
+{
+    const struct {
+        const char* Typed;
+        QByteArray Pasted;
+    } texts[] = {
+        {"Vorher", Fixture("lo-listtable.rtf")},
+        {"", "{\\rtf1\\ansi\\trowd\\cellx1000\\cellx2000\\intbl Alpha\\cell Beta\\cell\\row}"},
+    };
+    for (const auto& t : texts) {
+        SCOPED_TRACE(t.Typed);
+        TextWindow w;
+        TFBTextElement* box = w.NewBox();
+        if (*t.Typed) {
+            w.Type(QString::fromLatin1(t.Typed));
+            Return(w);
+        }
+        PasteRtf(w, t.Pasted);
+        TRtRTFTextInput* e = w.Panel->rtf->RtfText();
+        EXPECT_EQ(bool(*t.Typed), !(e->FirstPar->Flags & parfTableCell));
+        const std::string before = DrawnText(box);
+        const size_t parsBefore = Paragraphs(e).size();
+
+        pvtest::Key(*w.Panel->rtf, Qt::Key_A, Qt::ControlModifier);
+        pvtest::Key(*w.Panel->rtf, Qt::Key_Delete);
+        QApplication::processEvents();
+        ASSERT_EQ(Paragraphs(e).size(), 1u);
+        EXPECT_FALSE(e->FirstPar->Flags & parfTableCell);
+        EXPECT_FALSE(e->FirstPar->Cell);
+        EXPECT_TRUE(e->IsEmpty());
+        EXPECT_EQ(DrawnText(box), "");
+        // Typing starts the new text.
+        w.Type(QStringLiteral("Neu"));
+        EXPECT_EQ(DrawnText(box), "Neu");
+
+        pvtest::Key(*w.Panel->rtf, Qt::Key_Z, Qt::ControlModifier);
+        pvtest::Key(*w.Panel->rtf, Qt::Key_Z, Qt::ControlModifier);
+        QApplication::processEvents();
+        EXPECT_EQ(Paragraphs(e).size(), parsBefore);
+        EXPECT_EQ(DrawnText(box), before);
+        EXPECT_EQ(bool(*t.Typed), !(e->FirstPar->Flags & parfTableCell));
+    }
+}
