@@ -5,6 +5,7 @@
 #include <QGlyphRun>
 #include <QHash>
 #include <QPainter>
+#include <QSet>
 #include <QPaintDevice>
 #include <QTransform>
 
@@ -227,7 +228,7 @@ std::bitset<256> OwnLatin1(const QRawFont& Face)
     std::bitset<256> own;
     for (uint c = 0; c < 256; ++c)
         own[c] = c < 32 || Face.supportsCharacter(c);
-    if (found.size() > 4096)
+    if (found.size() > 256)   // as the sized faces
         found.clear();
     found.emplace(Face, own);
     return own;
@@ -302,10 +303,12 @@ QRawFont FaceForChar(const QRawFont& Face, char32_t Ch, int32_t Charset)
     };
     static auto& found = *new std::unordered_map<TKey, QRawFont, THash>;   // by face, character and charset
     static auto& sized = *new std::unordered_map<TKey, QRawFont, THash>;   // by face and family
+    static auto& faces = *new QSet<QRawFont>;                               // the faces asked for
     static std::mutex lock;
     static const TStaticCleanup cleanup([] {
         found.clear();
         sized.clear();
+        faces.clear();
     });
     const TKey key{Face, QString(), Ch, Charset};
     {
@@ -315,9 +318,13 @@ QRawFont FaceForChar(const QRawFont& Face, char32_t Ch, int32_t Charset)
     }
     const QString family = Face.supportsCharacter(uint(Ch)) ? QString() : FallbackFamily(Face, Ch, Charset);
     const std::lock_guard<std::mutex> guard(lock);
-    if (found.size() > 16384) {
+    // Bounded as the sized faces are, so that faces no longer used can go.
+    faces.insert(Face);
+    if (found.size() > 16384 || faces.size() > 256) {
         found.clear();
         sized.clear();
+        faces.clear();
+        faces.insert(Face);
     }
     QRawFont face = Face;
     if (!family.isEmpty()) {
