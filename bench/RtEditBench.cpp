@@ -225,7 +225,8 @@ int PrintRatios(const TFastestRunReporter& Runs)
 {
     PrintRatio(Runs, "key to repainted control at the end of the text, QTextEdit against the edit control (goal >= 10)",
                "BM_QTextEditKey/middle:0", "BM_RtfEditKey/middle:0");
-    PrintRatio(Runs, "key to repainted control in the middle of the text, QTextEdit against the edit control (goal >= 10)",
+    PrintRatio(Runs,
+               "key to repainted control in the middle of the text, QTextEdit against the edit control (goal >= 10)",
                "BM_QTextEditKey/middle:1", "BM_RtfEditKey/middle:1");
     PrintRatio(Runs, "key at the end of a long paragraph, 2,000 Japanese against 4,000 Latin characters (goal <= 1.5)",
                "BM_LongParagraphKey/cjk:1/middle:0", "BM_LongParagraphKey/cjk:0/middle:0");

@@ -316,8 +316,9 @@ void TRtRTFTextPaint::BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr)
         for (qsizetype i = 0; i < 256 && i < advances.size(); ++i) {
             const char32_t u = chars[i].unicode();
             // Characters the face lacks measure as the fallback face draws them.
-            Table.Widths[size_t(i)] = Table.LayoutWidth(face.supportsCharacter(uint(u)) ? advances[i].x()
-                                                                                         : CharAdvance(face, u, Table.Charset));
+            const double advance =
+                face.supportsCharacter(uint(u)) ? advances[i].x() : CharAdvance(face, u, Table.Charset);
+            Table.Widths[size_t(i)] = Table.LayoutWidth(advance);
         }
         const TTextMetric tm = TextMetricFor(face, deviceEm);
         Table.LineHeight = tm.tmHeight + tm.tmExternalLeading;
