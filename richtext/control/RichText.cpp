@@ -519,6 +519,7 @@ void TRtCustomRichText::PageMaybeChanged()
 
 void TRtCustomRichText::Clear()
 {
+    DropTypeAhead();
     RtfText()->Clear();
     ApplyDefaultFont();
     hiddenText_ = false;

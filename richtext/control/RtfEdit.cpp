@@ -737,6 +737,7 @@ void TRtCustomRtfEdit::SaveToStream(TStream* Stream) { engine_->SaveToStream(Str
 void TRtCustomRtfEdit::LoadFromStream(TStream* Stream, const AnsiString& FormatName)
 {
     TRtRTFTextInput* e = engine_.get();
+    DropTypeAhead();
     e->Clear();
     // The new text brings its own background picture, or none.
     SetRtTextBackground(*e, QImage());
@@ -782,6 +783,7 @@ void TRtCustomRtfEdit::SetTextAsString(const AnsiString& Text)
 void TRtCustomRtfEdit::SetText(const AnsiString& Text)
 {
     if (Text.empty()) {
+        DropTypeAhead();
         engine_->Clear();
         SetRtTextBackground(*engine_, QImage());
         TakeTextBackground();

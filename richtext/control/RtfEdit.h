@@ -269,6 +269,8 @@ protected:
     bool ControlKeyPress(char32_t Key, bool Shift);
     // Inserts the characters typed ahead (before anything else reaches the text).
     void FlushTypeAhead();
+    // Forgets them: the text they were typed into goes (cleared or replaced).
+    void DropTypeAhead() { typeAhead_.clear(); }
     // Takes one step back or forth in the undo history and redraws.
     void StepHistory(bool (TRtRTFText::*Step)());
     QRect CaretRect() const;

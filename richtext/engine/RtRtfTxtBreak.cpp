@@ -570,11 +570,10 @@ int32_t TRtRTFTextPaint::BreakParagraph(TParagraph* Par, bool FullWrap)
 
     // Every kept position in the paragraph (the cursor and selection too), as an offset
     // in the flat text to place on the new lines.
-    std::vector<int32_t> keptOffsets = Positions().OffsetsIn(Par);
+    TRtLivePositions::TKeptOffsets keptOffsets = Positions().OffsetsIn(Par);
     FlattenParagraph(c);
-    for (int32_t& off : keptOffsets)
-        if (off >= 0)
-            off = c.Flat.FlatAt[size_t(std::min<int32_t>(off, int32_t(c.Flat.FlatAt.size()) - 1))];
+    for (int32_t& off : keptOffsets.Offsets)
+        off = c.Flat.FlatAt[size_t(std::min<int32_t>(off, int32_t(c.Flat.FlatAt.size()) - 1))];
 
     // Widths.
     c.Left = GetParLeftPix(Par, false);

@@ -596,10 +596,11 @@ bool TRtRTFTextInput::DeleteSelection(bool DeleteExtraSpace)
         else
             DeleteParagraphRange(fromPar, fromLine, fromPos, toPar, toLine, toPos);
     }
-    // An empty text holds no table.
+    // An empty text holds no table, nor the borders its cell drew.
     if (wholeText && (CursorPar->Flags & parfTableCell)) {
         SaveUndo(CursorPar, ukProperties, ulSelection);
         CursorPar->Flags &= ~(parfTableCell | parfNotFirstCell | parfNotLastCell);
+        CursorPar->BrdLines = 0;
         FreeParCell(CursorPar);
     }
     ClearSelection(false);

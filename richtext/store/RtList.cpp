@@ -429,8 +429,14 @@ void TRtObjReferenceList::FreeItem(TRtListItem* Item)
             break;
         }
     // Whoever holds the reference or the object that goes lets go first.
-    if (Owner)
+    if (Owner) {
         Owner->Positions().ObjectGoes(&ref, shared ? nullptr : obj);
+        for (TRtObjectBase* o : Owner->Objects())
+            if (o->SelectedRef == &ref)
+                o->SelectedRef = nullptr;
+    }
+    if (obj && obj->SelectedRef == &ref)
+        obj->SelectedRef = nullptr;
     if (obj && !shared) {
         if (Owner) {
             auto& objs = Owner->Objects();

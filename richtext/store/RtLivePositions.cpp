@@ -87,11 +87,40 @@ void TRtLivePositions::LineGoes(const TLine* Line, TLine* To, int32_t ToPos)
 
 void TRtLivePositions::LineSplits(const TLine* Line, int32_t At, TLine* Rest)
 {
-    Visit([&](TParagraph*&, TLine*& L, int32_t& Pos, bool) {
-        if (L != Line || Pos <= At)
+    Visit([&](TParagraph*&, TLine*& L, int32_t& Pos, bool Caret) {
+        if (L != Line || Pos < At || (Pos == At && Caret))
             return;
         L = Rest;
         Pos -= At;
+    });
+}
+
+template <typename TFn>
+void TRtLivePositions::VisitLine(const TLine* Line, const TFn& Fn)
+{
+    for (const TPosition& p : positions_)
+        if (p.Line && *p.Line == Line)
+            Fn(*p.Pos, p.Caret);
+    if (ForEachExtraOn)
+        ForEachExtraOn(Line, [&](TParagraph*&, TLine*& L, int32_t& Pos) {
+            if (L == Line)
+                Fn(Pos, false);
+        });
+}
+
+void TRtLivePositions::CharsInserted(const TLine* Line, int32_t At, int32_t Count)
+{
+    VisitLine(Line, [&](int32_t& Pos, bool Caret) {
+        if (Pos > At || (Pos == At && !Caret))
+            Pos += Count;
+    });
+}
+
+void TRtLivePositions::CharsDeleted(const TLine* Line, int32_t At, int32_t Count)
+{
+    VisitLine(Line, [&](int32_t& Pos, bool) {
+        if (Pos > At)
+            Pos = std::max(At, Pos - Count);
     });
 }
 
@@ -132,59 +161,66 @@ void TRtLivePositions::ParagraphJoins(const TParagraph* From, TParagraph* To)
     });
 }
 
-std::vector<int32_t> TRtLivePositions::OffsetsIn(const TParagraph* Par)
+TRtLivePositions::TKeptOffsets TRtLivePositions::OffsetsIn(const TParagraph* Par)
 {
-    std::vector<int32_t> offsets;
+    TKeptOffsets kept;
     if (!Par)
-        return offsets;
+        return kept;
     // Par's lines by address with their first character's offset, made at the first position in Par.
     std::vector<std::pair<const TLine*, int32_t>> lines;
     auto below = [](const auto& A, const TLine* B) { return std::less<const TLine*>()(A.first, B); };
-    bool any = false;
+    std::vector<std::pair<TKeptOffsets::THolder, int32_t>> found;
     Visit([&](TParagraph*& P, TLine*& L, int32_t& Pos, bool) {
-        int32_t offset = -1;
-        if (P == Par) {
-            if (!any) {
-                int32_t before = 0;
-                for (const TLine* l = Par->Lines; l; l = l->Next) {
-                    lines.emplace_back(l, before);
-                    before += l->Length;
-                }
-                std::sort(lines.begin(), lines.end(), [&](const auto& A, const auto& B) { return below(A, B.first); });
-                any = true;
+        if (P != Par)
+            return;
+        if (lines.empty()) {
+            int32_t before = 0;
+            for (const TLine* l = Par->Lines; l; l = l->Next) {
+                lines.emplace_back(l, before);
+                before += l->Length;
             }
-            const auto it = std::lower_bound(lines.begin(), lines.end(), L, below);
-            // On no line of its own: the paragraph's start.
-            offset = L && it != lines.end() && it->first == L ? it->second + std::clamp<int32_t>(Pos, 0, L->Length)
-                                                               : 0;
+            std::sort(lines.begin(), lines.end(), [&](const auto& A, const auto& B) { return below(A, B.first); });
         }
-        offsets.push_back(offset);
+        const auto it = std::lower_bound(lines.begin(), lines.end(), L, below);
+        // On no line of its own: the paragraph's start.
+        found.push_back({{&P, L, Pos}, L && it != lines.end() && it->first == L
+                                           ? it->second + std::clamp<int32_t>(Pos, 0, L->Length)
+                                           : 0});
     });
-    if (!any)
-        offsets.clear();
-    return offsets;
+    std::sort(found.begin(), found.end(),
+              [](const auto& A, const auto& B) { return std::less<const void*>()(A.first.Par, B.first.Par); });
+    for (const auto& [holder, offset] : found) {
+        kept.Holders.push_back(holder);
+        kept.Offsets.push_back(offset);
+    }
+    return kept;
 }
 
-void TRtLivePositions::PlaceOffsets(TParagraph* Par, TLine* FirstLine, const std::vector<int32_t>& Offsets)
+void TRtLivePositions::PlaceOffsets(TParagraph* Par, TLine* FirstLine, const TKeptOffsets& Kept)
 {
-    if (Offsets.empty())
+    if (Kept.Offsets.empty())
         return;
-    size_t i = 0;
-    Visit([&](TParagraph*& P, TLine*& L, int32_t& Pos, bool Caret) {
-        const int32_t offset = i < Offsets.size() ? Offsets[i] : -1;
-        ++i;
-        if (offset < 0)
+    Visit([&](TParagraph*& P, TLine*& L, int32_t& Pos, bool) {
+        if (P != Par)
             return;
+        // Matched by holder: holders may come, go or change between the two calls.
+        const auto it = std::lower_bound(Kept.Holders.begin(), Kept.Holders.end(), &P, [](const auto& H, auto* Field) {
+            return std::less<const void*>()(H.Par, Field);
+        });
+        const bool same = it != Kept.Holders.end() && it->Par == &P && it->Line == L && it->Pos == Pos;
+        const int32_t offset = same ? Kept.Offsets[size_t(it - Kept.Holders.begin())] : 0;
         TLine* l = FirstLine;
         int32_t start = 0;
-        while (l && l->Next &&
-               (offset > start + l->Length || (Caret && offset == start + l->Length && l->Length > 0))) {
+        // On the character behind it: at a line's end, at the next line's start.
+        while (l && l->Next && (offset > start + l->Length || (offset == start + l->Length && l->Length > 0))) {
             start += l->Length;
             l = l->Next;
         }
-        P = Par;
         L = l;
         Pos = l ? std::clamp<int32_t>(offset - start, 0, l->Length) : 0;
+        // Never between the lead and the trail byte of a double-byte character.
+        if (l && l->Attrs && Pos > 0 && Pos < l->Length && l->Attrs[Pos].Style.Has(afsDBCSTwo))
+            --Pos;
     });
 }
 
@@ -200,46 +236,35 @@ std::string ParChars(const TParagraph* Par)
 
 }  // namespace
 
-TRtLivePositions::TTextOffsets TRtLivePositions::TextOffsetsIn(const TParagraph* Par, const TLine* ChangeLine,
-                                                               int32_t ChangePos)
+TRtLivePositions::TTextOffsets TRtLivePositions::TextOffsetsIn(const TParagraph* Par)
 {
     TTextOffsets kept{OffsetsIn(Par), {}};
-    if (kept.Offsets.empty())
-        return kept;
-    kept.Chars = ParChars(Par);
-    int32_t before = 0;
-    for (const TLine* l = ChangeLine ? Par->Lines : nullptr; l; l = l->Next) {
-        if (l == ChangeLine) {
-            kept.ChangeFrom = before + ChangePos;
-            break;
-        }
-        before += l->Length;
-    }
+    if (!kept.Kept.Offsets.empty())
+        kept.Chars = ParChars(Par);
     return kept;
 }
 
 void TRtLivePositions::PlaceOnText(TParagraph* Par, TTextOffsets Kept)
 {
-    if (Kept.Offsets.empty())
+    if (Kept.Kept.Offsets.empty())
         return;
     const std::string now = ParChars(Par);
     const std::string& was = Kept.Chars;
     const size_t shorter = std::min(was.size(), now.size());
     size_t head = 0;
-    // Where the change starts is known: equal characters after it are not taken as unchanged.
-    while (head < shorter && int32_t(head) < Kept.ChangeFrom && was[head] == now[head])
+    while (head < shorter && was[head] == now[head])
         ++head;
     size_t tail = 0;
     while (tail < shorter - head && was[was.size() - 1 - tail] == now[now.size() - 1 - tail])
         ++tail;
     const auto changedEnd = int32_t(was.size() - tail);
     const auto grown = int32_t(now.size()) - int32_t(was.size());
-    for (int32_t& offset : Kept.Offsets) {
-        if (offset < 0 || offset < int32_t(head))
+    for (int32_t& offset : Kept.Kept.Offsets) {
+        if (offset < int32_t(head))
             continue;
         offset = offset >= changedEnd ? offset + grown : int32_t(head);
     }
-    PlaceOffsets(Par, Par->Lines, Kept.Offsets);
+    PlaceOffsets(Par, Par->Lines, Kept.Kept);
 }
 
 void TRtLivePositions::ObjectGoes(const TTextObj* Entry, const TRtObjectBase* Object)

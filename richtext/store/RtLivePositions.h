@@ -20,15 +20,19 @@ public:
     using TVisitor = std::function<void(TParagraph*& Par, TLine*& Line, int32_t& Pos)>;
 
     // Registers the fields of a position; a paragraph alone has no line and offset.
-    // A caret at the end of a line that is built anew stands at the next line's start.
+    // A position stands on the character behind it: where the lines are built anew, one at a
+    // line's end goes to the next line's start. Characters put in where a caret stands go
+    // behind it (its holder moves it), those put in where another position stands go before it.
     void Add(TParagraph*& Par, TLine*& Line, int32_t& Pos, bool Caret = false);
     void Add(TParagraph*& Par);
     void Add(TTextObj*& Entry);
     void Add(TRtObjectBase*& Object);
     // Forgets every field that lies in the Size bytes at Holder (a holder that goes).
     void Remove(const void* Holder, size_t Size);
-    // Positions kept in many records (object anchors), walked on every change.
+    // Positions kept in many records (object anchors), walked on every change of lines and paragraphs.
     std::function<void(const TVisitor& Visit)> ForEachExtra;
+    // Those of them that lie on Line (walked on every change of a line's characters).
+    std::function<void(const TLine* Line, const TVisitor& Visit)> ForEachExtraOn;
     // Told when an object reference goes, after the fields were cleared (frames that show it).
     std::function<void(const TTextObj* Entry, const TRtObjectBase* Object)> OnObjectGoes;
 
@@ -39,8 +43,15 @@ public:
     // Line goes from its paragraph: what points into it moves to To at ToPos
     // (clamped to To's length), or to no line without To.
     void LineGoes(const TLine* Line, TLine* To, int32_t ToPos);
-    // Line is cut at At: what lies behind At moves to Rest, the cut-off part.
+    // Line is cut at At: what lies on the characters from At on moves with them to Rest, the
+    // cut-off part; a caret at At stays at the end of Line.
     void LineSplits(const TLine* Line, int32_t At, TLine* Rest);
+    // Count characters are put into Line at At: a position on a character from At on stays on
+    // it; a caret at At stays before them (its holder moves it).
+    void CharsInserted(const TLine* Line, int32_t At, int32_t Count);
+    // The Count characters of Line from At go: positions behind them move back, those on them
+    // go to At.
+    void CharsDeleted(const TLine* Line, int32_t At, int32_t Count);
     // The characters of Line from Skip on are appended to To at At: what points into Line follows them.
     void LineJoins(const TLine* Line, TLine* To, int32_t At, int32_t Skip);
     // Lines of From became To's: what points at them from From belongs to To.
@@ -49,19 +60,29 @@ public:
     // To, the other positions of From go to To's start.
     void ParagraphJoins(const TParagraph* From, TParagraph* To);
     // The lines of Par are built anew: first the offsets in the line characters
-    // of the positions in Par (the start for one on no line of Par), -1 for the
-    // others and none at all when no position is in Par; then, on the new lines
-    // from FirstLine, the positions at those offsets.
-    std::vector<int32_t> OffsetsIn(const TParagraph* Par);
-    void PlaceOffsets(TParagraph* Par, TLine* FirstLine, const std::vector<int32_t>& Offsets);
-    // The text of Par is about to change (from ChangePos in ChangeLine when known): the offsets
-    // of its positions and the text they are in.
-    struct TTextOffsets {
+    // of the positions in Par (the start for one on no line of Par), none at all
+    // when no position is in Par; then, on the new lines from FirstLine, each
+    // position that is still in Par at its offset (one not seen or changed since
+    // at the start), never between the two bytes of a double-byte character.
+    struct TKeptOffsets {
         std::vector<int32_t> Offsets;
-        std::string Chars;
-        int32_t ChangeFrom = INT32_MAX;
+        // The holder of each offset (its paragraph field, in ascending order) with its line and
+        // offset in it: a holder changed since, or a new one in the same place, is not matched.
+        struct THolder {
+            const void* Par;
+            const TLine* Line;
+            int32_t Pos;
+        };
+        std::vector<THolder> Holders;
     };
-    TTextOffsets TextOffsetsIn(const TParagraph* Par, const TLine* ChangeLine = nullptr, int32_t ChangePos = 0);
+    TKeptOffsets OffsetsIn(const TParagraph* Par);
+    void PlaceOffsets(TParagraph* Par, TLine* FirstLine, const TKeptOffsets& Kept);
+    // The text of Par is about to change: the offsets of its positions and the text they are in.
+    struct TTextOffsets {
+        TKeptOffsets Kept;
+        std::string Chars;
+    };
+    TTextOffsets TextOffsetsIn(const TParagraph* Par);
     // After the change, each position goes back to its character on Par's lines: the text's
     // unchanged start and end keep theirs, one in the changed middle goes to the middle's start.
     void PlaceOnText(TParagraph* Par, TTextOffsets Kept);
@@ -78,6 +99,9 @@ private:
     // Every position, the registered ones and the extra ones: Fn(Par, Line, Pos, Caret).
     template <typename TFn>
     void Visit(const TFn& Fn);
+    // The positions on Line, the registered ones and the extra ones: Fn(Pos, Caret).
+    template <typename TFn>
+    void VisitLine(const TLine* Line, const TFn& Fn);
     std::vector<TPosition> positions_;
     std::vector<TTextObj**> entries_;
     std::vector<TRtObjectBase**> objects_;

@@ -61,6 +61,22 @@ TRtRTFText::TRtRTFText()
                 Visit(o.AnchorPar, o.AnchorLine, o.AnchorPos);
         }
     };
+    // An anchor stands on its object's character: those on a line are found through its characters.
+    positions_.ForEachExtraOn = [this](const TLine* Line, const TRtLivePositions::TVisitor& Visit) {
+        if (!Line->Attrs || !objRefs_ || !objRefs_->FirstItem())
+            return;
+        std::vector<const TTextObj*> seen;
+        for (int32_t i = 0; i < Line->Length; ++i) {
+            const TAttr& a = Line->Attrs[i];
+            if (!a.Style.Has(afsIsObject))
+                continue;
+            TTextObj* o = objRefs_->GetTextObj(int32_t(a.Tag));
+            if (!o || o->AnchorLine != Line || std::find(seen.begin(), seen.end(), o) != seen.end())
+                continue;
+            seen.push_back(o);
+            Visit(o->AnchorPar, o->AnchorLine, o->AnchorPos);
+        }
+    };
     header_->RichText = 1;
     header_->Owner = this;
     // A full tab table frees the stops no paragraph uses; those the caller is

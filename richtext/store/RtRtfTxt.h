@@ -522,6 +522,12 @@ public:
     void EmptyParLines(TParagraph* Par);
 
 private:
+    // Every change of a line's characters goes through these two, which move the positions on
+    // the line with the characters. Puts Count characters (with Attr) into Line at Pos; false
+    // when the line cannot hold them.
+    bool InsertLineChars(TLine* Line, int32_t Pos, const uint8_t* Chars, const TAttr& Attr, int32_t Count);
+    // Removes the Count characters of Line from Pos.
+    void DeleteLineChars(TLine* Line, int32_t Pos, int32_t Count);
     // Lets Stack take the text's snapshots and tell it around applying steps.
     void LinkUndoStack(TRtUndoStack* Stack);
     // PurgeUnusedTabs that also keeps the stops in Keep.

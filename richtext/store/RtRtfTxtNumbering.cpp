@@ -214,6 +214,12 @@ void TRtRTFText::SetLayer(int32_t NewLayer)
 
 bool TRtRTFText::SelectHeaderFooterById(uint32_t Id)
 {
+    // A text edited through its own item is left through it.
+    if (EditedSpecialText) {
+        if (EditedSpecialText->Id() == Id)
+            return true;
+        EditedSpecialText->SetEditing(false);
+    }
     if (Id == 0) {
         SetLayer(0);
         return Layer == 0;
@@ -223,6 +229,11 @@ bool TRtRTFText::SelectHeaderFooterById(uint32_t Id)
         if (it->Id() != Id)
             continue;
         SetLayer(0);
+        if (FindHeaderFooter(it->Range, it->Kind) != it) {
+            // Not the item its layer edits: edited through the item itself.
+            it->SetEditing(true);
+            return EditedSpecialText == it;
+        }
         HeaderFooterRange = it->Range;
         const int32_t layer = it->Kind == rtIsHeader ? 1 : 2;
         SetLayer(layer);
@@ -233,6 +244,8 @@ bool TRtRTFText::SelectHeaderFooterById(uint32_t Id)
 
 uint32_t TRtRTFText::EditedHeaderFooterId() const
 {
+    if (EditedSpecialText)
+        return EditedSpecialText->Id();
     if (Layer == 0)
         return 0;
     TRtSpecialTextProperty* it = FindHeaderFooter(HeaderFooterRange, Layer == 1 ? rtIsHeader : rtIsFooter);

@@ -204,7 +204,7 @@ void TRtRTFText::DeleteLine(TParagraph* Par, TLine* Line)
         FreeLine(Line);
     } else if (!Par->Next) {
         if (Line->Chars)
-            SetLength(Line, 0);
+            DeleteLineChars(Line, 0, Line->Length);
     } else {
         TParagraph* next = Par->Next;
         if (FirstPar == Par)
@@ -424,55 +424,64 @@ void TRtRTFText::SetParChars(TParagraph* Par, const uint8_t* Chars, int32_t Coun
 
 // ---- character edits ----------------------------------------------------------------------------------
 
+bool TRtRTFText::InsertLineChars(TLine* Line, int32_t Pos, const uint8_t* Chars, const TAttr& Attr, int32_t Count)
+{
+    const int32_t length = Line->Length;
+    // A line never outgrows its 16-bit capacity: such an insert is refused.
+    if (length + Count > RtMaxLineCapacity - 1)
+        return false;
+    if (length + Count + 3 > Line->Capacity)
+        ResizeLine(Line, length + Count + 10);
+    positions_.CharsInserted(Line, Pos, Count);
+    std::memmove(Line->Chars + Pos + Count, Line->Chars + Pos, size_t(length - Pos + 1));
+    std::memcpy(Line->Chars + Pos, Chars, size_t(Count));
+    if (Line->Attrs) {
+        MoveAttrs(Line->Attrs, Pos + Count, Line->Attrs, length - Pos + 1, Pos);
+        std::fill_n(Line->Attrs + Pos, Count, Attr);
+    }
+    Line->Length = uint16_t(length + Count);
+    return true;
+}
+
+void TRtRTFText::DeleteLineChars(TLine* Line, int32_t Pos, int32_t Count)
+{
+    const int32_t length = Line->Length;
+    Count = std::min(Count, length - Pos);
+    if (Count <= 0)
+        return;
+    positions_.CharsDeleted(Line, Pos, Count);
+    const int32_t tail = length - Pos - Count;
+    // Cut at the end, the line's end keeps the entry of the first character that went.
+    std::memmove(Line->Chars + Pos, Line->Chars + Pos + Count, size_t(tail + 1));
+    if (Line->Attrs && tail > 0)
+        MoveAttrs(Line->Attrs, Pos, Line->Attrs, tail + 1, Pos + Count);
+    Line->Length = uint16_t(length - Count);
+}
+
 int32_t TRtRTFText::ReplaceChars(TParagraph* Par, TLine* Line, const TAttr* Attr, int32_t NewCount,
                                  const uint8_t* NewChars, int32_t OldCount, int32_t Pos)
 {
     if (!Line || (OldCount < 1 && NewCount < 1))
         return 0;
     Pos = std::clamp<int32_t>(Pos, 0, Line->Length);
-    const int32_t length = Line->Length;
-    OldCount = std::clamp(OldCount, 0, length - Pos);
+    OldCount = std::clamp(OldCount, 0, Line->Length - Pos);
     NewCount = std::max(NewCount, 0);
     const TAttr attr = Attr ? *Attr : Line->Attrs ? Line->Attrs[Pos] : CurrentAttr;
-    int32_t result = 0;
-    auto put = [&] {
-        if (NewCount > 0)
-            std::memcpy(Line->Chars + Pos, NewChars, size_t(NewCount));
+    // The old characters are overwritten in place; the rest goes in or out behind them.
+    const int32_t kept = std::min(NewCount, OldCount);
+    if (NewCount > OldCount &&
+        !InsertLineChars(Line, Pos + kept, NewChars + kept, attr, NewCount - OldCount))
+        return 0;
+    if (NewCount < OldCount)
+        DeleteLineChars(Line, Pos + kept, OldCount - NewCount);
+    if (kept > 0) {
+        std::memcpy(Line->Chars + Pos, NewChars, size_t(kept));
         if (Line->Attrs)
-            for (int32_t i = 0; i < NewCount; ++i)
-                Line->Attrs[Pos + i] = attr;
-    };
-    const int32_t tail = length - Pos - OldCount;  // characters after the old range
-    if (NewCount == OldCount) {
-        put();
-    } else if (NewCount < OldCount) {
-        if (NewCount == 0 && tail == 0) {
-            SetLength(Line, Pos);
-        } else {
-            const int32_t diff = OldCount - NewCount;
-            std::memmove(Line->Chars + Pos + NewCount, Line->Chars + Pos + OldCount, size_t(tail + 1));
-            if (Line->Attrs)
-                MoveAttrs(Line->Attrs, Pos + NewCount, Line->Attrs, tail + 1, Pos + OldCount);
-            put();
-            SetLength(Line, length - diff);
-            result = -diff;
-        }
-    } else {
-        const int32_t diff = NewCount - OldCount;
-        // A line never outgrows its 16-bit capacity: such an insert is refused.
-        if (length + diff > RtMaxLineCapacity - 1)
-            return 0;
-        if (length + diff + 1 > Line->Capacity)
-            ResizeLine(Line, length + diff + 6);
-        std::memmove(Line->Chars + Pos + NewCount, Line->Chars + Pos + OldCount, size_t(tail + 1));
-        if (Line->Attrs)
-            MoveAttrs(Line->Attrs, Pos + NewCount, Line->Attrs, tail + 1, Pos + OldCount);
-        put();
-        SetLength(Line, length + diff);
-        result = diff;
+            std::fill_n(Line->Attrs + Pos, kept, attr);
     }
     MarkChanged(Par);
-    return result;
+    // A cut to the line's end counts as no change of length.
+    return NewCount == 0 && Pos == Line->Length ? 0 : NewCount - OldCount;
 }
 
 int32_t TRtRTFText::InsertString(TParagraph* Par, TLine* Line, const AnsiString& S, int32_t OldCount, int32_t Pos)
@@ -495,29 +504,14 @@ bool TRtRTFText::InsertChar(TParagraph* Par, TLine* Line, const TAttr* Attr, uin
         RtPlatform().Beep();
         return false;
     }
-    // The line is full: the character is refused rather than overrun the buffer.
-    if (Line->Length >= RtMaxLineCapacity - 1)
-        return false;
-    if (Line->Capacity - Line->Length < 4)
-        ResizeLine(Line, Line->Length + 10);
     const TAttr attr = Attr ? *Attr : CurrentAttr;
-    const int32_t length = Line->Length;
-    Pos = std::max(Pos, 0);
-    if (Pos < length) {
-        if (InsertMode) {
-            std::memmove(Line->Chars + Pos + 1, Line->Chars + Pos, size_t(length - Pos + 1));
-            if (Line->Attrs)
-                MoveAttrs(Line->Attrs, Pos + 1, Line->Attrs, length - Pos + 1, Pos);
-            Line->Length = uint16_t(length + 1);
-        }
+    Pos = std::clamp<int32_t>(Pos, 0, Line->Length);
+    if (Pos < Line->Length && !InsertMode) {
         Line->Chars[Pos] = Ch;
         if (Line->Attrs)
             Line->Attrs[Pos] = attr;
-    } else {
-        Line->Chars[length] = Ch;
-        if (Line->Attrs)
-            Line->Attrs[length] = attr;
-        SetLength(Line, length + 1);
+    } else if (!InsertLineChars(Line, Pos, &Ch, attr, 1)) {
+        return false;  // the line is full: the character is refused rather than overrun the buffer
     }
     Line->Flags |= linfChanged;
     MarkChanged(Par);
@@ -572,7 +566,7 @@ void TRtRTFText::DeleteTextAt(TParagraph* Par, int32_t Pos, int32_t Count)
             SplitLineAt(l, rest);
         rest -= l->Length;
         objRefs_->ReleaseLineRefs(l, 0, afsIsObject, l->Length);
-        SetLength(l, 0);
+        DeleteLineChars(l, 0, l->Length);
     }
 }
 
@@ -618,10 +612,7 @@ bool TRtRTFText::DeleteChar(TParagraph* Par, TLine* Line, int32_t Pos)
             }
             alsoNext = a.Style.Has(afsDBCSOne) && !PairedDeleteGuard;
         }
-        std::memmove(Line->Chars + Pos, Line->Chars + Pos + 1, size_t(Line->Length - Pos));
-        if (Line->Attrs)
-            MoveAttrs(Line->Attrs, Pos, Line->Attrs, Line->Length - Pos, Pos + 1);
-        SetLength(Line, Line->Length - 1);
+        DeleteLineChars(Line, Pos, 1);
         MarkChanged(Par);
         if (alsoNext && Pos < Line->Length)
             DeleteChar(Par, Line, Pos);
@@ -768,13 +759,12 @@ void TRtRTFText::DeleteTextRange(TParagraph* FromPar, TParagraph* ToPar, int32_t
         FreePar(ToPar);
     }
     // Positions keep their characters (those in the range go to its start); the cursor keeps its place.
-    TRtLivePositions::TTextOffsets kept = positions_.TextOffsetsIn(FromPar, FromLine, FromPos);
     if (FromLine != ToLine) {
         objRefs_->ReleaseLineRefs(FromLine, FromPos, afsIsObject, FromLine->Length);
-        SetLength(FromLine, FromPos);
+        DeleteLineChars(FromLine, FromPos, FromLine->Length - FromPos);
         for (TLine* l = FromLine->Next; l && l != ToLine; l = l->Next) {
             objRefs_->ReleaseLineRefs(l, 0, afsIsObject, l->Length);
-            SetLength(l, 0);
+            DeleteLineChars(l, 0, l->Length);
         }
         PairedDeleteGuard = true;
         for (int32_t i = 0; i < ToPos; ++i)
@@ -786,7 +776,6 @@ void TRtRTFText::DeleteTextRange(TParagraph* FromPar, TParagraph* ToPar, int32_t
             DeleteChar(FromPar, FromLine, FromPos);
         PairedDeleteGuard = false;
     }
-    positions_.PlaceOnText(FromPar, std::move(kept));
     MarkChanged(FromPar);
     SetCursorCharPos(cursor);
     MarkChanged(CursorPar);
@@ -810,24 +799,28 @@ void TRtRTFText::PurgeDeletedChars(TParagraph* Par)
     for (TLine* l = Par->Lines; l; l = l->Next) {
         if (!l->Attrs)
             continue;
+        // One pass; the positions learn of each run of marked characters where the kept ones end.
         int32_t to = 0;
-        for (int32_t from = 0; from < l->Length; ++from) {
-            TAttr& a = l->Attrs[from];
-            if (a.Style.Has(afsDelete)) {
+        for (int32_t from = 0; from < l->Length;) {
+            if (!l->Attrs[from].Style.Has(afsDelete)) {
+                l->Chars[to] = l->Chars[from];
+                l->Attrs[to++] = l->Attrs[from++];
+                continue;
+            }
+            const int32_t start = from;
+            for (; from < l->Length && l->Attrs[from].Style.Has(afsDelete); ++from) {
+                TAttr& a = l->Attrs[from];
                 if (l->Chars[from] == 1 && a.Style.Has(afsIsObject)) {
                     objRefs_->Release(int32_t(a.Tag));
                     a.Style.Exclude(afsIsObject);
                 }
-                dropped = true;
-                continue;
             }
-            l->Chars[to] = l->Chars[from];
-            l->Attrs[to] = a;
-            ++to;
+            positions_.CharsDeleted(l, to, from - start);
         }
         if (to != l->Length) {
             l->Attrs[to] = l->Attrs[l->Length];
             SetLength(l, to);
+            dropped = true;
         }
     }
     if (dropped)

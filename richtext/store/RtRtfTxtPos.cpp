@@ -364,10 +364,8 @@ void TRtRTFText::DeleteParIndex(int32_t N)
     if (p == CursorPar) {
         if (!p->Prior && !p->Next) {
             for (TLine* l = p->Lines; l; l = l->Next)
-                if (l->Chars) {
-                    l->Length = 0;
-                    l->Chars[0] = 0;
-                }
+                if (l->Chars)
+                    DeleteLineChars(l, 0, l->Length);
             MarkChanged(p);
             return;
         }
@@ -647,7 +645,8 @@ void TRtRTFText::ReplaceCellsByCells(TParagraph* Target, TParagraph* Chain)
 // Cuts the lines after Pos of Line off its paragraph; returns the first of them.
 TLine* TRtRTFText::DetachLinesFrom(TLine* Line, int32_t Pos)
 {
-    TLine* rest = Pos < Line->Length ? SplitLineAt(Line, Pos) : Line->Next;
+    // Split also at the line's end: the positions there go with the rest, behind what comes in.
+    TLine* rest = SplitLineAt(Line, Pos);
     if (rest) {
         Line->Next = nullptr;
         rest->Prior = nullptr;

@@ -158,18 +158,19 @@ void TRtRTFText::CombineCell(TParagraph* C)
         }
         n->Lines = nullptr;
         C->BrdLines = uint16_t((C->BrdLines & ~brdRight) | (n->BrdLines & brdRight));
+        // The cursor and the selection in the next cell go to the combined cell's start (unless the
+        // last cell is combined into the one before); every other position keeps its character.
         auto moveToStart = [&](TParagraph*& par, TLine*& line, int32_t& pos) {
-            if (par != n)
+            if (par != n || intoPrior)
                 return;
             par = C;
-            if (!intoPrior) {
-                line = C->Lines;
-                pos = 0;
-            }
+            line = C->Lines;
+            pos = 0;
         };
         moveToStart(CursorPar, CursorLine, CursorPos);
         moveToStart(SelStartPar, SelStartLine, SelStartPos);
         moveToStart(SelEndPar, SelEndLine, SelEndPos);
+        positions_.ParagraphJoins(n, C);
         if (!(n->Flags & parfNotLastCell))
             C->Flags &= ~parfNotLastCell;
         DeletePar(n);

@@ -5,11 +5,14 @@
 #include "RtControlTestSupport.h"
 
 #include "RtFrameObject.h"
+#include "RtObject.h"
 #include "RtObjectEnv.h"
 #include "RtTextFinder.h"
 
 #include <QClipboard>
 #include <QTemporaryDir>
+
+#include <cstring>
 
 namespace {
 
@@ -37,6 +40,234 @@ bool LivePar(TRtRTFText* Text, const TParagraph* Par)
             return Pos >= 0 && Pos <= l->Length ? ::testing::AssertionSuccess()
                                                 : ::testing::AssertionFailure() << "offset " << Pos << " beyond the line";
     return ::testing::AssertionFailure() << "line no longer in the paragraph";
+}
+
+// The offset of a position in the text's characters, paragraphs counted with one character
+// each; -1 for a position in no paragraph of the text.
+int32_t TextOffset(TRtRTFText* Text, const TParagraph* Par, const TLine* Line, int32_t Pos)
+{
+    int32_t before = 0;
+    for (const TParagraph* p = Text->FirstPar; p; p = p->Next) {
+        for (const TLine* l = p->Lines; l; l = l->Next) {
+            if (p == Par && l == Line)
+                return before + Pos;
+            before += l->Length;
+        }
+        ++before;
+    }
+    return -1;
+}
+
+// The text's characters, paragraphs ended by "\n" but the last.
+std::string TextBytes(TRtRTFText* Text)
+{
+    std::string s;
+    for (const TParagraph* p = Text->FirstPar; p; p = p->Next)
+        s += ParString(p) + (p->Next ? "\n" : "");
+    return s;
+}
+
+TEST_F(RtLivePositions, KeptPositionsFollowTypingAndDeletingInTheirLine)
+{
+    // A kept position stays on its character whatever is typed or deleted before it; one in a
+    // deleted range goes to the range's start, also when the range is the whole line.
+    const std::string latin = "{\\rtf1 abcdef}";
+    const std::string cjk = "{\\rtf1{\\fonttbl{\\f1\\fcharset128 MS Gothic;}}\\f1 \\'93\\'fa\\'96\\'7bab}";
+    struct TCase {
+        const char* Name;
+        const std::string& Rtf;
+        int32_t Kept, Start, Length;
+        std::function<void()> Edit;
+        int32_t Offset;
+        std::string Text;
+    };
+    const TCase cases[] = {
+        {"typed before", latin, 4, 1, 0, [&] { Type("x"); }, 5, "axbcdef"},
+        {"typed where it is", latin, 4, 4, 0, [&] { Type("x"); }, 5, "abcdxef"},
+        {"typed behind", latin, 4, 5, 0, [&] { Type("x"); }, 4, "abcdexf"},
+        {"Delete before", latin, 4, 1, 0, [&] { Key(Qt::Key_Delete); }, 3, "acdef"},
+        {"Backspace before", latin, 4, 2, 0, [&] { Key(Qt::Key_Backspace); }, 3, "acdef"},
+        {"Backspace before the line's end", latin, 6, 2, 0, [&] { Key(Qt::Key_Backspace); }, 5, "acdef"},
+        {"selection before deleted", latin, 4, 0, 2, [&] { Key(Qt::Key_Delete); }, 2, "cdef"},
+        {"selection over it deleted", latin, 4, 3, 2, [&] { Key(Qt::Key_Delete); }, 3, "abcf"},
+        {"selection typed over", latin, 4, 1, 2, [&] { Type("xyz"); }, 5, "axyzdef"},
+        {"whole line deleted", latin, 3, 0, 6, [&] { Key(Qt::Key_Delete); }, 0, ""},
+        {"whole line cut", latin, 1, 0, 6, [&] { Key(Qt::Key_X, Qt::ControlModifier); }, 0, ""},
+        {"whole line replaced by Return", latin, 3, 0, 6, [&] { Key(Qt::Key_Return); }, 1, "\n"},
+        {"double-byte typed before", cjk, 4, 2, 0, [&] { Type(QString::fromUtf8("日")); }, 6,
+         "\x93\xfa\x93\xfa\x96\x7b" "ab"},
+        {"double-byte deleted before", cjk, 4, 4, 0, [&] { Key(Qt::Key_Backspace); }, 2, "\x93\xfa" "ab"},
+        {"double-byte selection deleted", cjk, 4, 0, 2, [&] { Key(Qt::Key_Delete); }, 2, "\x96\x7b" "ab"},
+    };
+    TRtRTFTextInput* e = E();
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Rtf->SetText(c.Rtf);
+        e->FieldReturn = {e->FirstPar, e->FirstPar->Lines, c.Kept};
+        if (c.Length > 0)
+            e->SetSelection(c.Start, c.Length);
+        else
+            e->SetCursorCharPos(c.Start);
+        c.Edit();
+        ASSERT_EQ(TextBytes(e), c.Text);
+        // Layout only observes: a repaint leaves the position where the edit put it.
+        for (int pass = 0; pass < 2; ++pass) {
+            const TRtFieldReturn& f = e->FieldReturn;
+            EXPECT_TRUE(LivePosition(e, f.Par, f.Line, f.Pos)) << "pass " << pass;
+            EXPECT_EQ(TextOffset(e, f.Par, f.Line, f.Pos), c.Offset) << "pass " << pass;
+            Rtf->repaint();
+        }
+        e->FieldReturn = {};
+    }
+}
+
+TEST_F(RtLivePositions, StoreEditsOfALineMoveItsPositions)
+{
+    // "abcdefgh" with a kept position on "f": each edit of the store that changes the line's
+    // characters takes it along.
+    struct TCase {
+        const char* Name;
+        std::function<void(TParagraph* Par)> Edit;
+        int32_t Offset;
+        std::string Text;
+    };
+    TRtRTFTextInput* e = E();
+    auto chars = [](const char* S) { return reinterpret_cast<const uint8_t*>(S); };
+    const TCase cases[] = {
+        {"replaced by fewer", [&](TParagraph* P) { e->ReplaceChars(P, P->Lines, nullptr, 1, chars("X"), 3, 1); }, 3,
+         "aXefgh"},
+        {"replaced by more", [&](TParagraph* P) { e->ReplaceChars(P, P->Lines, nullptr, 4, chars("WXYZ"), 1, 1); }, 8,
+         "aWXYZcdefgh"},
+        {"replaced over it", [&](TParagraph* P) { e->ReplaceChars(P, P->Lines, nullptr, 1, chars("X"), 4, 3); }, 4,
+         "abcXh"},
+        {"inserted there", [&](TParagraph* P) { e->InsertChar(P, P->Lines, nullptr, 'X', 5); }, 6, "abcdeXfgh"},
+        {"deleted before", [&](TParagraph* P) { e->DeleteTextAt(P, 1, 2); }, 3, "adefgh"},
+        {"marked ones purged",
+         [&](TParagraph* P) {
+             for (int32_t i : {1, 2, 4, 7})
+                 P->Lines->Attrs[i].Style.Include(afsDelete);
+             e->PurgeDeletedChars(P);
+         },
+         2, "adfg"},
+        {"purged with it", [&](TParagraph* P) {
+             for (int32_t i : {4, 5, 6})
+                 P->Lines->Attrs[i].Style.Include(afsDelete);
+             e->PurgeDeletedChars(P);
+         },
+         4, "abcdh"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Rtf->SetText("{\\rtf1 abcdefgh}");
+        TParagraph* par = e->FirstPar;
+        e->FieldReturn = {par, par->Lines, 5};
+        c.Edit(par);
+        ASSERT_EQ(ParString(par), c.Text);
+        const TRtFieldReturn& f = e->FieldReturn;
+        EXPECT_TRUE(LivePosition(e, f.Par, f.Line, f.Pos));
+        EXPECT_EQ(TextOffset(e, f.Par, f.Line, f.Pos), c.Offset);
+        e->FieldReturn = {};
+    }
+}
+
+TEST_F(RtLivePositions, OffsetsGoBackToTheirOwnHoldersWhenAnchorsComeAndGo)
+{
+    // Between taking the offsets of a paragraph and placing them on its new lines, an anchor
+    // before the others goes and a new one comes (where the old one was): each remaining holder
+    // gets its own offset.
+    Rtf->SetText("{\\rtf1 abcdefgh}");
+    TRtRTFTextInput* e = E();
+    TParagraph* par = e->FirstPar;
+    TRtObjReferenceList* refs = e->ObjRefList();
+    TTextObj* first = refs->AddObject(nullptr);
+    TTextObj* second = refs->AddObject(nullptr);
+    const int32_t firstId = refs->IndexOfObject(first);
+    first->AnchorPar = par;
+    first->AnchorLine = par->Lines;
+    first->AnchorPos = 1;
+    second->AnchorPar = par;
+    second->AnchorLine = par->Lines;
+    second->AnchorPos = 6;
+    e->FieldReturn = {par, par->Lines, 3};
+    const auto kept = e->Positions().OffsetsIn(par);
+    refs->DeleteItem(refs->FindItem(firstId));
+    TTextObj* third = refs->AddObject(nullptr);
+    third->AnchorPar = par;
+    third->AnchorLine = par->Lines;
+    third->AnchorPos = 7;
+    // The lines are built anew: "abcd" and "efgh".
+    TLine* newFirst = TRtRTFText::NewLineRecord();
+    e->AllocLineText(newFirst, 10);
+    e->AllocLineAttrs(newFirst, 10);
+    std::memcpy(newFirst->Chars, par->Lines->Chars, 9);
+    newFirst->Length = 8;
+    TLine* rest = e->SplitLineAt(newFirst, 4);
+    ASSERT_EQ(rest, newFirst->Next);
+    e->Positions().PlaceOffsets(par, newFirst, kept);
+    TLine* old = par->Lines;
+    par->Lines = newFirst;
+    TRtRTFText::FreeLines(old);
+    EXPECT_EQ(TextOffset(e, second->AnchorPar, second->AnchorLine, second->AnchorPos), 6);
+    EXPECT_EQ(second->AnchorLine, rest);
+    EXPECT_EQ(TextOffset(e, e->FieldReturn.Par, e->FieldReturn.Line, e->FieldReturn.Pos), 3);
+    // One that came in between is at the paragraph's start, on a line of the paragraph.
+    EXPECT_EQ(third->AnchorLine, newFirst);
+    EXPECT_EQ(third->AnchorPos, 0);
+    e->FieldReturn = {};
+    refs->Clear();
+}
+
+TEST_F(RtLivePositions, CombinedCellsKeepThePositionsOfTheirText)
+{
+    Rtf->SetText("{\\rtf1\\trowd\\cellx2000\\cellx4000\\cellx6000 ab\\cell cdef\\cell gh\\cell\\row}");
+    TRtRTFTextInput* e = E();
+    TParagraph* cell = e->FirstPar;
+    ASSERT_EQ(ParString(cell->Next), "cdef");
+    // A position on "e" of the second cell, combined into the first.
+    e->FieldReturn = {cell->Next, cell->Next->Lines, 2};
+    e->CombineCell(cell);
+    ASSERT_EQ(ParString(cell), "abcdef");
+    EXPECT_EQ(e->FieldReturn.Par, cell);
+    EXPECT_TRUE(LivePosition(e, e->FieldReturn.Par, e->FieldReturn.Line, e->FieldReturn.Pos));
+    EXPECT_EQ(TextOffset(e, e->FieldReturn.Par, e->FieldReturn.Line, e->FieldReturn.Pos), 4);
+    // The last cell goes into the one before: a position on "h" too.
+    TParagraph* last = cell->Next;
+    ASSERT_EQ(ParString(last), "gh");
+    e->FieldReturn = {last, last->Lines, 1};
+    e->CombineCell(last);
+    ASSERT_EQ(ParString(cell), "abcdefgh");
+    EXPECT_EQ(TextOffset(e, e->FieldReturn.Par, e->FieldReturn.Line, e->FieldReturn.Pos), 7);
+    e->FieldReturn = {};
+    Rtf->repaint();
+}
+
+TEST_F(RtLivePositions, AnObjectForgetsTheReferenceThatGoes)
+{
+    // An object kept alive by its owner caches the reference it was selected through; the
+    // reference goes with the text.
+    QImage img(20, 20, QImage::Format_RGB32);
+    img.fill(Qt::red);
+    QTemporaryDir dir;
+    ASSERT_TRUE(img.save(dir.filePath("p.png")));
+    Rtf->SetText("{\\rtf1 ab}");
+    E()->SetCursorCharPos(1);
+    ASSERT_TRUE(Rtf->InsertFile(dir.filePath("p.png")));
+    TTextObj* ref = E()->ObjRefList()->GetTextObj(1);
+    ASSERT_NE(ref, nullptr);
+    TRtObjectBase* obj = ref->Object;
+    ASSERT_NE(obj, nullptr);
+    obj->Select(true);
+    ASSERT_EQ(obj->SelectedRef, ref);
+    obj->Select(false);
+    bool asked = false;
+    obj->OnDestroyQuery = [&](TRtObjectBase*) {
+        asked = true;
+        return false;
+    };
+    Rtf->SetText("{\\rtf1 neu}");
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(obj->SelectedRef, nullptr);
+    delete obj;
 }
 
 TEST_F(RtLivePositions, HoldersOnADeletedParagraphMoveOrLetGo)

@@ -1,7 +1,10 @@
 // The rich-text component driven as the text panel drives it, by seeded
 // random scripts of typing, deleting, cursor moves, character and paragraph
-// commands and pastes: undoing everything gives the first text back, redoing
-// everything the last, and saving and loading the result keeps it.
+// commands and pastes, in Latin and double-byte text and in tables: undoing
+// everything gives the first text back, redoing everything the last, and
+// saving and loading the result keeps it. Positions kept with the text stay
+// on their characters after every step, as a model of the text's characters
+// says.
 #include "RtControlTestSupport.h"
 #include "RtfTestSupport.h"
 #include "RtUndo.h"
@@ -9,6 +12,7 @@
 #include <QClipboard>
 #include <QMimeData>
 
+#include <array>
 #include <random>
 
 namespace {
@@ -21,6 +25,16 @@ public:
         Rtf->SetEditOptions(E()->EditOptions
                             | TRtEditOptions{rtActivateUndo, rtActivateUndoHotkey, rtActivateRedo, rtActivateRedoHotkey});
         E()->TextSaveFormat = "RTF";
+        for (TTestPosition& k : kept_) {
+            k = {};
+            E()->Positions().Add(k.Par, k.Line, k.Pos);
+        }
+    }
+    void TearDown() override
+    {
+        if (Rtf)
+            E()->Positions().Remove(kept_.data(), sizeof(kept_));
+        RtControlTest::TearDown();
     }
 
     void Command(int32_t Group, int32_t Id)
@@ -51,11 +65,157 @@ public:
         Rtf->LoadFromStream(&m, "RTF");
     }
 
+    // ---- the model of the kept positions ----------------------------------------------------
+
+    // The text's characters, paragraphs ended by "\n" but the last.
+    std::string Chars() const
+    {
+        std::string s;
+        for (const TParagraph* p = E()->FirstPar; p; p = p->Next)
+            s += ParString(p) + (p->Next ? "\n" : "");
+        return s;
+    }
+    // The offset of a position in Chars(); -1 for none.
+    int32_t OffsetOf(const TParagraph* Par, const TLine* Line, int32_t Pos) const
+    {
+        int32_t before = 0;
+        for (const TParagraph* p = E()->FirstPar; p; p = p->Next) {
+            for (const TLine* l = p->Lines; l; l = l->Next) {
+                if (p == Par && l == Line)
+                    return before + Pos;
+                before += l->Length;
+            }
+            ++before;
+        }
+        return -1;
+    }
+    // Puts kept position I at Offset of Chars(), never on a trail byte; returns where it is.
+    int32_t Place(size_t I, int32_t Offset)
+    {
+        TTestPosition& k = kept_[I];
+        for (TParagraph* p = E()->FirstPar; p; p = p->Next) {
+            const int32_t length = TRtRTFText::GetParLength(p);
+            if (Offset <= length || !p->Next) {
+                int32_t pos = std::min(Offset, length);
+                TLine* l = TRtRTFText::LineAtParPos(p, pos);
+                if (OnTrailByte(l, pos))
+                    --pos;
+                k = {p, l, pos};
+                return OffsetOf(p, l, pos);
+            }
+            Offset -= length + 1;
+        }
+        return -1;
+    }
+    static bool OnTrailByte(const TLine* L, int32_t Pos)
+    {
+        return L && L->Attrs && Pos > 0 && Pos < L->Length && L->Attrs[Pos].Style.Has(afsDBCSTwo);
+    }
+    // The selection's ends or the cursor, as offsets of Chars(); whether the selection spans cells.
+    struct TEditPlace {
+        int32_t From = 0, To = 0;
+        bool AcrossCells = false;
+    };
+    TEditPlace EditPlace() const
+    {
+        const TRtRTFTextInput* e = E();
+        if (!e->HasCompleteSelection()) {
+            const int32_t c = OffsetOf(e->CursorPar, e->CursorLine, e->CursorPos);
+            return {c, c, false};
+        }
+        int32_t a = OffsetOf(e->SelStartPar, e->SelStartLine, e->SelStartPos);
+        int32_t b = OffsetOf(e->SelEndPar, e->SelEndLine, e->SelEndPos);
+        if (b < a)
+            std::swap(a, b);
+        // The paragraphs from the selection's first to its last.
+        bool cells = false;
+        bool inside = false;
+        for (const TParagraph* p = e->FirstPar; p; p = p->Next) {
+            const bool end = p == e->SelStartPar || p == e->SelEndPar;
+            if (end && !inside) {
+                inside = true;
+            } else if (end) {
+                cells = cells || (p->Flags & parfTableCell);
+                break;
+            }
+            cells = cells || (inside && (p->Flags & parfTableCell));
+        }
+        return {a, b, cells && e->SelStartPar != e->SelEndPar};
+    }
+    // Every kept position is in the text, on a line of its paragraph, never between the two
+    // bytes of a double-byte character.
+    ::testing::AssertionResult KeptAreLive() const
+    {
+        for (size_t i = 0; i < kept_.size(); ++i) {
+            const TTestPosition& k = kept_[i];
+            if (!k.Par)
+                continue;
+            if (OffsetOf(k.Par, k.Line, k.Pos) < 0)
+                return ::testing::AssertionFailure() << "position " << i << " not on a line of the text";
+            if (k.Pos < 0 || k.Pos > k.Line->Length)
+                return ::testing::AssertionFailure() << "position " << i << " beyond its line";
+            if (OnTrailByte(k.Line, k.Pos))
+                return ::testing::AssertionFailure() << "position " << i << " inside a double-byte character";
+        }
+        return ::testing::AssertionSuccess();
+    }
+    // One step of the script with the model: the characters From..To of the text (the selection,
+    // or none at the cursor) give way to what the step put there; a position before them keeps
+    // its offset, one on them goes behind what came in, one behind them keeps its character.
+    std::string CheckedStep(std::mt19937& Rng, std::array<int32_t, 4>& Expected)
+    {
+        // One position at a time goes to a new place, so that they do not all end up together.
+        const size_t moved = Rng() % kept_.size();
+        Expected[moved] = Place(moved, int32_t(Rng() % uint32_t(Chars().size() + 1)));
+        const std::string before = Chars();
+        const std::string linesBefore = LinesAndPositions();
+        const TEditPlace place = EditPlace();
+        const std::string name = Step(Rng);
+        const std::string after = Chars();
+        EXPECT_TRUE(KeptAreLive()) << name;
+        const auto removed = int32_t(before.size()) - int32_t(after.size());
+        int32_t from = place.From, to = place.To, added = 0;
+        const bool edit = name.rfind("type", 0) == 0 || name.rfind("paste", 0) == 0 || name == "backspace" ||
+                          name == "delete" || name == "return";
+        if (before == after && (!edit || from == to))
+            from = to = 0;         // nothing changed: nothing moves
+        else if (name == "backspace" && from == to)
+            from = to - removed;   // the character (or paragraph end) before the cursor
+        else if (name == "delete" && from == to)
+            to = from + removed;   // the one after it
+        else
+            added = (to - from) - removed;
+        // Cells are emptied one by one, not as one range: there the register's result is taken as
+        // it is; so is the result of a step that changed more than one range.
+        const bool oneRange = edit && !place.AcrossCells && from >= 0 && to >= from && added >= 0 &&
+                              to <= int32_t(before.size()) && from + added <= int32_t(after.size()) &&
+                              before.compare(0, size_t(from), after, 0, size_t(from)) == 0 &&
+                              before.compare(size_t(to), std::string::npos, after, size_t(from + added)) == 0;
+        const bool modelled = (before == after && from == to) || oneRange;
+        for (size_t i = 0; i < kept_.size(); ++i) {
+            const TTestPosition& k = kept_[i];
+            const int32_t now = OffsetOf(k.Par, k.Line, k.Pos);
+            if (modelled) {
+                int32_t expected = Expected[i];
+                if (expected >= from)
+                    expected = expected < to || (expected == from && added > 0) ? from + added
+                                                                                : expected + added - (to - from);
+                EXPECT_EQ(now, expected) << name << ": position " << i << " in \"" << after << "\" (was "
+                                         << Expected[i] << " in \"" << before << "\")\nbefore: " << linesBefore
+                                         << "\nafter: " << LinesAndPositions();
+            }
+            Expected[i] = now;
+        }
+        ModelledSteps += modelled ? 1 : 0;
+        return name;
+    }
+
     // One random step of the script; its name for the trace.
     std::string Step(std::mt19937& Rng)
     {
         auto pick = [&](int N) { return int(Rng() % unsigned(N)); };
-        static const QString words[] = {"Haus ", "Grüße", "ab", "x", "Öl und Maß ", "déjà vu", "a b c"};
+        static const QString words[] = {"Haus ", "Grüße", "ab", "x", "Öl und Maß ", "déjà vu", "a b c", "日本語",
+                                        "東京 "};
         static const Qt::Key moves[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down, Qt::Key_Home,
                                         Qt::Key_End};
         switch (pick(13)) {
@@ -112,34 +272,91 @@ public:
         }
         }
     }
+
+    // The steps of all scripts the model applies to.
+    int ModelledSteps = 0;
+
+    // The lines of each paragraph with the kept positions, the cursor and the selection on them.
+    std::string LinesAndPositions() const
+    {
+        std::string s;
+        int pi = 0;
+        for (const TParagraph* p = E()->FirstPar; p; p = p->Next, ++pi) {
+            s += "P" + std::to_string(pi) + "[";
+            int li = 0;
+            for (const TLine* l = p->Lines; l; l = l->Next, ++li) {
+                s += std::to_string(l->Length) + " ";
+                for (size_t i = 0; i < kept_.size(); ++i)
+                    if (kept_[i].Line == l)
+                        s += "(k" + std::to_string(i) + "@" + std::to_string(kept_[i].Pos) + ")";
+                if (E()->CursorLine == l)
+                    s += "(c@" + std::to_string(E()->CursorPos) + ")";
+                if (E()->SelStartLine == l)
+                    s += "(s@" + std::to_string(E()->SelStartPos) + ")";
+                if (E()->SelEndLine == l)
+                    s += "(e@" + std::to_string(E()->SelEndPos) + ")";
+            }
+            s += "] ";
+        }
+        return s;
+    }
+    bool ReturnInCell() const
+    {
+        for (const TParagraph* p = E()->FirstPar; p; p = p->Next)
+            if ((p->Flags & parfTableCell) && ParString(p).find('\r') != std::string::npos)
+                return true;
+        return false;
+    }
+
+protected:
+    std::array<TTestPosition, 4> kept_;
 };
 
 TEST_F(RichTextModel, UndoRedoAndReloadKeepEveryTextOfARandomScript)
 {
+    // Every other seed starts in a text with a table and double-byte characters.
+    const std::string mixed = "{\\rtf1{\\fonttbl{\\f0 Liberation Serif;}{\\f1\\fcharset128 MS Gothic;}}\\f0 Anfang\\par"
+                              "\\trowd\\cellx2000\\cellx4000\\cellx6000\\intbl eins\\cell"
+                              "\\f1 \\'93\\'fa\\'96\\'7b\\f0\\cell drei\\cell\\row"
+                              "\\f1 \\'93\\'8c\\'8b\\'9e\\f0  Ende\\par}";
     for (unsigned seed = 1; seed <= 24; ++seed) {
         SCOPED_TRACE(testing::Message() << "seed " << seed);
-        Rtf.reset();
+        TearDown();
         SetUp();
         std::mt19937 rng(seed);
+        if (seed % 2 == 0) {
+            Load(mixed);
+            E()->GetUndoStack()->Clear();
+        }
         const std::string first = DumpText(*E());
+        std::array<int32_t, 4> expected{};
+        for (size_t i = 0; i < kept_.size(); ++i)
+            expected[i] = Place(i, int32_t(rng() % uint32_t(Chars().size() + 1)));
         std::string script;
         for (int i = 0; i < 30; ++i)
-            script += Step(rng) + "; ";
+            script += CheckedStep(rng, expected) + "; ";
         SCOPED_TRACE(script);
         const std::string last = DumpText(*E());
 
         int steps = 0;
         while (E()->GetUndoStack()->CanUndo() && steps < 500) {
             Key(Qt::Key_Z, Qt::ControlModifier);
+            ASSERT_TRUE(KeptAreLive()) << "undo " << steps;
             ++steps;
         }
         ASSERT_EQ(DumpText(*E()), first);
         EXPECT_GT(steps, 3);
-        for (int i = 0; i < steps && E()->GetUndoStack()->CanRedo(); ++i)
+        for (int i = 0; i < steps && E()->GetUndoStack()->CanRedo(); ++i) {
             Key(Qt::Key_Y, Qt::ControlModifier);
+            ASSERT_TRUE(KeptAreLive()) << "redo " << i;
+        }
         ASSERT_EQ(DumpText(*E()), last);
 
         // Saved and loaded: the same text; saved again, from the second cycle on the same bytes.
+        // A Return typed in a cell (a paragraph mark inside the cell's text) does not come back
+        // from RTF: texts with one are not compared.
+        if (ReturnInCell())
+            continue;
         std::string bytes = Save();
         std::vector<std::string> saved;
         for (int cycle = 0; cycle < 3; ++cycle) {
@@ -151,6 +368,8 @@ TEST_F(RichTextModel, UndoRedoAndReloadKeepEveryTextOfARandomScript)
         EXPECT_EQ(saved[0], saved[1]);
         EXPECT_EQ(saved[1], saved[2]);
     }
+    // The model applies to most steps (the others only keep the positions live).
+    EXPECT_GE(ModelledSteps, 24 * 30 * 3 / 4) << ModelledSteps;
 }
 
 } // namespace

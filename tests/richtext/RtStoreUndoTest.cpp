@@ -1,6 +1,7 @@
 // The text's undo records: recording, merging, applying and redoing, and a
 // seeded random edit sequence that undoes back to the first text and redoes
 // to the last, byte for byte with the attributes.
+#include "RtHeaderFooter.h"
 #include "RtRtfTxtIo.h"
 #include "RtStoreUndo.h"
 #include "RtTestSupport.h"
@@ -305,6 +306,81 @@ TEST(RtStoreUndo, PositionsKeepTheirCharactersOnRestoredLines)
         expectAt(edit.Redone, "redone");
         t.Positions().Remove(&own, sizeof(own));
     }
+}
+
+TEST(RtStoreUndo, EachStepRestoresTheTextItWasRecordedIn)
+{
+    // "X" typed into the body, then "hdr" into a header, the header edited through its layer or
+    // through its own item: undo takes each step back in its own text.
+    for (const bool throughItem : {true, false}) {
+        SCOPED_TRACE(throughItem ? "edited through the item" : "edited through the layer");
+        TUndoText t;
+        FillText(t, {"body"});
+        TRtSpecialTextProperty* header = t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsHeader);
+        auto type = [&](const std::string& Chars) {
+            t.ForceNewUndoLevel();
+            t.SaveUndo(t.CursorPar, ukLines, ulInput);
+            for (const char c : Chars)
+                if (t.InsertChar(t.CursorPar, t.CursorLine, nullptr, uint8_t(c), t.CursorPos))
+                    ++t.CursorPos;
+        };
+        auto headerText = [&] {
+            return ParString(header->Editing() || t.Layer == 1 ? t.FirstPar : header->Paragraphs());
+        };
+        auto bodyText = [&] {
+            return ParString(header->Editing() ? header->SavedFirstPar() : t.Layer == 1 ? t.BodyFirstPar : t.FirstPar);
+        };
+        t.CursorPar = t.FirstPar;
+        t.CursorLine = t.FirstPar->Lines;
+        t.CursorPos = 0;
+        type("X");
+        if (throughItem) {
+            header->SetEditing(true);
+        } else {
+            t.HeaderFooterRange = rtraOnAllPages;
+            t.SetLayer(1);
+        }
+        type("hdr");
+        ASSERT_EQ(headerText(), "hdr");
+        ASSERT_EQ(bodyText(), "Xbody");
+        t.Undo();
+        EXPECT_EQ(headerText(), "");
+        EXPECT_EQ(bodyText(), "Xbody");
+        t.Undo();
+        EXPECT_EQ(headerText(), "");
+        EXPECT_EQ(bodyText(), "body");
+        t.Redo();
+        t.Redo();
+        EXPECT_EQ(headerText(), "hdr");
+        EXPECT_EQ(bodyText(), "Xbody");
+        if (header->Editing())
+            header->SetEditing(false);
+        t.SetLayer(0);
+    }
+}
+
+TEST(RtStoreUndo, APositionNeverStandsInsideARestoredDoubleByteCharacter)
+{
+    // Two double-byte characters whose first lead bytes are equal are replaced and restored: the
+    // changed middle starts after that lead byte, a position in it goes to the character's start.
+    TUndoText t;
+    FillText(t, {"\x93\xfa\x96\x7b"});
+    TParagraph* par = t.FirstPar;
+    TLine* line = par->Lines;
+    for (int32_t i = 0; i < 4; ++i)
+        line->Attrs[i].Style.Include(i % 2 ? afsDBCSTwo : afsDBCSOne);
+    TTestPosition own;
+    t.Positions().Add(own.Par, own.Line, own.Pos);
+    own = {par, line, 2};
+    t.ForceNewUndoLevel();
+    t.SaveUndo(par, ukLines, ulInput);
+    t.ReplaceChars(par, line, nullptr, 4, reinterpret_cast<const uint8_t*>("\x93\x40\x93\x41"), 4, 0);
+    ASSERT_EQ(own.Pos, 2);
+    t.Undo();
+    ASSERT_EQ(ParString(par), "\x93\xfa\x96\x7b");
+    ASSERT_EQ(own.Par, par);
+    EXPECT_EQ(own.Pos, 0);
+    t.Positions().Remove(&own, sizeof(own));
 }
 
 TEST(RtStoreUndo, PropertyChangesOfOneKindAndParagraphMerge)

@@ -651,6 +651,33 @@ TEST_F(RtfEditInput, TypeAheadReplaysWaitingKeysInOrder)
     EXPECT_EQ(E()->Header()->FontCharset(AttrAt(31)->Font), EASTEUROPE_CHARSET);
 }
 
+TEST_F(RtfEditInput, KeysTypedAheadGoWithTheTextTheyWereTypedInto)
+{
+    // Keys wait; the text is then set, cleared or loaded: they do not land in the next text.
+    Rtf->TypeAhead = true;
+    const std::function<void()> replacements[] = {
+        [&] { Rtf->SetText("{\\rtf1 other}"); },
+        [&] { Rtf->Clear(); },
+        [&] { Rtf->SetText(""); },
+        [&] {
+            TMemoryStream stream;
+            const std::string rtf = "{\\rtf1 other}";
+            stream.WriteBuffer(rtf.data(), int32_t(rtf.size()));
+            stream.SetPosition(0);
+            Rtf->LoadFromStream(&stream, "RTF");
+        },
+    };
+    const char* const texts[] = {"other", "", "", "other"};
+    for (size_t i = 0; i < std::size(replacements); ++i) {
+        Rtf->SetText("{\\rtf1 first}");
+        Key(Qt::Key_End);
+        Type("abc");
+        replacements[i]();
+        Settle();
+        EXPECT_EQ(Text(), texts[i]) << i;
+    }
+}
+
 } // namespace
 
 namespace {

@@ -790,7 +790,8 @@ TEST(SFormDlgRTFText, PastedLinesOfPlainTextStayParagraphs)
 }
 
 // Select all and Delete leave an empty text, also when it holds a table or
-// starts with one; undo brings the text back.
+// starts with one (a bordered one leaves no bordered line); undo brings the
+// text back.
 TEST(SFormDlgRTFText, DeletingTheWholeTextWithATableLeavesAnEmptyText)
 {
     const struct {
@@ -799,9 +800,12 @@ TEST(SFormDlgRTFText, DeletingTheWholeTextWithATableLeavesAnEmptyText)
     } texts[] = {
         {"Vorher", Fixture("lo-listtable.rtf")},
         {"", "{\\rtf1\\ansi\\trowd\\cellx1000\\cellx2000\\intbl Alpha\\cell Beta\\cell\\row}"},
+        {"", "{\\rtf1\\ansi\\trowd\\clbrdrt\\brdrs\\clbrdrl\\brdrs\\clbrdrb\\brdrs\\clbrdrr\\brdrs\\cellx1000"
+             "\\clbrdrt\\brdrs\\clbrdrl\\brdrs\\clbrdrb\\brdrs\\clbrdrr\\brdrs\\cellx2000"
+             "\\intbl Alpha\\cell Beta\\cell\\row}"},
     };
     for (const auto& t : texts) {
-        SCOPED_TRACE(t.Typed);
+        SCOPED_TRACE(t.Pasted.left(60).toStdString());
         TextWindow w;
         TFBTextElement* box = w.NewBox();
         if (*t.Typed) {
@@ -813,6 +817,7 @@ TEST(SFormDlgRTFText, DeletingTheWholeTextWithATableLeavesAnEmptyText)
         EXPECT_EQ(bool(*t.Typed), !(e->FirstPar->Flags & parfTableCell));
         const std::string before = DrawnText(box);
         const size_t parsBefore = Paragraphs(e).size();
+        const uint16_t bordersBefore = e->FirstPar->BrdLines;
 
         pvtest::Key(*w.Panel->rtf, Qt::Key_A, Qt::ControlModifier);
         pvtest::Key(*w.Panel->rtf, Qt::Key_Delete);
@@ -820,6 +825,7 @@ TEST(SFormDlgRTFText, DeletingTheWholeTextWithATableLeavesAnEmptyText)
         ASSERT_EQ(Paragraphs(e).size(), 1u);
         EXPECT_FALSE(e->FirstPar->Flags & parfTableCell);
         EXPECT_FALSE(e->FirstPar->Cell);
+        EXPECT_EQ(e->FirstPar->BrdLines, 0);
         EXPECT_TRUE(e->IsEmpty());
         EXPECT_EQ(DrawnText(box), "");
         // Typing starts the new text.
@@ -832,5 +838,6 @@ TEST(SFormDlgRTFText, DeletingTheWholeTextWithATableLeavesAnEmptyText)
         EXPECT_EQ(Paragraphs(e).size(), parsBefore);
         EXPECT_EQ(DrawnText(box), before);
         EXPECT_EQ(bool(*t.Typed), !(e->FirstPar->Flags & parfTableCell));
+        EXPECT_EQ(e->FirstPar->BrdLines, bordersBefore);
     }
 }
