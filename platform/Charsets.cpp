@@ -288,7 +288,8 @@ std::u32string CharsetCharsPerByte(int32_t Charset, std::string_view Text)
         u = c < 32 ? char32_t(c) : CharsetCharToUnicode(Charset, c);
         if (u == 0)
             u = U' ';
-        if (last != std::u32string::npos && QChar::category(u) == QChar::Mark_NonSpacing) {
+        // Combining marks start at U+0300.
+        if (last != std::u32string::npos && u >= 0x300 && QChar::category(u) == QChar::Mark_NonSpacing) {
             const char32_t pair[2] = {chars[last], u};
             const QList<uint> composed =
                 QString::fromUcs4(pair, 2).normalized(QString::NormalizationForm_C).toUcs4();
