@@ -5,10 +5,12 @@
 #include <QGlyphRun>
 #include <QHash>
 #include <QPainter>
+#include <QSet>
 #include <QPaintDevice>
 #include <QTransform>
 
 #include <algorithm>
+#include <bitset>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -210,17 +212,46 @@ struct TFaceRun {
     size_t First = 0, Last = 0;
 };
 
+// The codes below 256 that a face draws itself (the control codes count as its
+// own), found once per face: most text needs no lookup per character.
+std::bitset<256> OwnLatin1(const QRawFont& Face)
+{
+    struct THash {
+        size_t operator()(const QRawFont& F) const { return qHash(F); }
+    };
+    static auto& found = *new std::unordered_map<QRawFont, std::bitset<256>, THash>;   // as the faces
+    static std::mutex lock;
+    static const TStaticCleanup cleanup([] { found.clear(); });
+    const std::lock_guard<std::mutex> guard(lock);
+    if (auto it = found.find(Face); it != found.end())
+        return it->second;
+    std::bitset<256> own;
+    for (uint c = 0; c < 256; ++c)
+        own[c] = c < 32 || Face.supportsCharacter(c);
+    if (found.size() > 256)   // as the sized faces
+        found.clear();
+    found.emplace(Face, own);
+    return own;
+}
+
 std::vector<TFaceRun> FaceRuns(const QRawFont& Face, int32_t Charset, const std::u32string& Chars)
 {
     std::vector<TFaceRun> runs;
-    for (size_t i = 0; i < Chars.size(); ++i) {
-        if (Chars[i] == 0)
-            continue;
-        const QRawFont face = FaceForChar(Face, Chars[i], Charset);
-        if (runs.empty() || !(runs.back().Face == face))
-            runs.push_back({face, i, i + 1});
+    const std::bitset<256> own = Face.isValid() ? OwnLatin1(Face) : std::bitset<256>().set();
+    auto add = [&](const QRawFont& F, size_t I) {
+        if (runs.empty() || !(runs.back().Face == F))
+            runs.push_back({F, I, I + 1});
         else
-            runs.back().Last = i + 1;
+            runs.back().Last = I + 1;
+    };
+    for (size_t i = 0; i < Chars.size(); ++i) {
+        const char32_t c = Chars[i];
+        if (c == 0)
+            continue;
+        if (c < 256 && own[c])
+            add(Face, i);
+        else
+            add(FaceForChar(Face, c, Charset), i);
     }
     return runs;
 }
@@ -229,10 +260,16 @@ std::vector<TFaceRun> FaceRuns(const QRawFont& Face, int32_t Charset, const std:
 QList<quint32> RunGlyphs(const TFaceRun& Run, const std::u32string& Chars, std::vector<size_t>& Index)
 {
     QString s;
+    s.reserve(qsizetype(Run.Last - Run.First));
     Index.clear();
     for (size_t i = Run.First; i < Run.Last; ++i)
-        if (Chars[i] != 0) {
-            s += QString::fromUcs4(&Chars[i], 1);
+        if (const char32_t c = Chars[i]) {
+            if (QChar::requiresSurrogates(c)) {
+                s += QChar(QChar::highSurrogate(c));
+                s += QChar(QChar::lowSurrogate(c));
+            } else {
+                s += QChar(char16_t(c));
+            }
             Index.push_back(i);
         }
     QList<quint32> glyphs = Run.Face.glyphIndexesForString(s);
@@ -245,13 +282,62 @@ QList<quint32> RunGlyphs(const TFaceRun& Run, const std::u32string& Chars, std::
 
 QRawFont FaceForChar(const QRawFont& Face, char32_t Ch, int32_t Charset)
 {
-    if (!Face.isValid() || Ch < 32 || Face.supportsCharacter(uint(Ch)))
+    if (!Face.isValid() || Ch < 32)
         return Face;
-    const QString family = FallbackFamily(Face, Ch, Charset);
-    if (family.isEmpty())
-        return Face;
-    QRawFont face = FamilyEmFace(family, Face);
-    face.setPixelSize(Face.pixelSize());
+    // Found once per face and character (asking a face for a character costs more
+    // than the lookup), with one sized face per face and family, so that text of
+    // another script is drawn by a face that keeps its rendered glyphs. Kept as
+    // the faces are.
+    struct TKey {
+        QRawFont Face;
+        QString Family;
+        char32_t Ch;
+        int32_t Charset;
+        bool operator==(const TKey&) const = default;
+    };
+    struct THash {
+        size_t operator()(const TKey& K) const
+        {
+            return qHash(K.Face) ^ qHash(K.Family) ^ (size_t(K.Ch) << 8) ^ size_t(K.Charset);
+        }
+    };
+    static auto& found = *new std::unordered_map<TKey, QRawFont, THash>;   // by face, character and charset
+    static auto& sized = *new std::unordered_map<TKey, QRawFont, THash>;   // by face and family
+    static auto& faces = *new QSet<QRawFont>;                               // the faces asked for
+    static std::mutex lock;
+    static const TStaticCleanup cleanup([] {
+        found.clear();
+        sized.clear();
+        faces.clear();
+    });
+    const TKey key{Face, QString(), Ch, Charset};
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (auto it = found.find(key); it != found.end())
+            return it->second;
+    }
+    const QString family = Face.supportsCharacter(uint(Ch)) ? QString() : FallbackFamily(Face, Ch, Charset);
+    const std::lock_guard<std::mutex> guard(lock);
+    // Bounded as the sized faces are, so that faces no longer used can go.
+    faces.insert(Face);
+    if (found.size() > 16384 || faces.size() > 256) {
+        found.clear();
+        sized.clear();
+        faces.clear();
+        faces.insert(Face);
+    }
+    QRawFont face = Face;
+    if (!family.isEmpty()) {
+        const TKey familyKey{Face, family, 0, 0};
+        auto it = sized.find(familyKey);
+        if (it == sized.end()) {
+            QRawFont f = FamilyEmFace(family, Face);
+            f.setPixelSize(Face.pixelSize());
+            it = sized.emplace(familyKey, f).first;
+        }
+        face = it->second;
+    }
+    found.emplace(key, face);
     return face;
 }
 

@@ -3,11 +3,13 @@
 #include <QLocale>
 
 #include <array>
+#include <atomic>
 #include <iconv.h>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 #include "AnsiString.h"
 
@@ -18,8 +20,14 @@ struct TCodePageTable {
     bool DoubleByte = false;
     std::array<char32_t, 256> Single{};       // 0 = no character (or a lead byte)
     std::array<bool, 256> Lead{};
-    std::unordered_map<uint16_t, char32_t> Pairs;  // lead << 8 | trail
+    std::vector<char32_t> Pairs;              // (lead - 0x80) << 8 | trail; 0 = no character
     std::unordered_map<char32_t, uint16_t> Encode; // one byte, or lead << 8 | trail
+
+    // The character of a lead and a trail byte; 0 when the pair has none.
+    char32_t Pair(uint8_t Lead, uint8_t Trail) const
+    {
+        return Lead >= 0x80 && !Pairs.empty() ? Pairs[size_t(Lead - 0x80) << 8 | Trail] : 0;
+    }
 };
 
 // One character of a byte sequence through iconv, 0 when it is none.
@@ -60,6 +68,8 @@ std::unique_ptr<TCodePageTable> BuildTable(int32_t CodePage)
                 t->Single[size_t(c)] = Convert(cd, &b, 1);
             }
             if (t->DoubleByte)
+                t->Pairs.assign(0x80 << 8, 0);
+            if (t->DoubleByte)
                 for (int lead = 0x81; lead <= 0xFE; ++lead) {
                     if (t->Single[size_t(lead)] != 0)
                         continue;
@@ -67,7 +77,7 @@ std::unique_ptr<TCodePageTable> BuildTable(int32_t CodePage)
                         const char pair[2] = {char(lead), char(trail)};
                         if (const char32_t u = Convert(cd, pair, 2)) {
                             t->Lead[size_t(lead)] = true;
-                            t->Pairs.emplace(uint16_t(lead << 8 | trail), u);
+                            t->Pairs[size_t(lead - 0x80) << 8 | size_t(trail)] = u;
                         }
                     }
                 }
@@ -80,20 +90,51 @@ std::unique_ptr<TCodePageTable> BuildTable(int32_t CodePage)
     for (int c = 255; c >= 0; --c)
         if (t->Single[size_t(c)] != 0 && !t->Lead[size_t(c)])
             t->Encode[t->Single[size_t(c)]] = uint16_t(c);
-    for (const auto& [code, u] : t->Pairs)
-        if (auto it = t->Encode.find(u); it == t->Encode.end() || (it->second > 0xFF && it->second > code))
-            t->Encode[u] = code;
+    // A character of several pairs is written as its single byte, else as its first pair.
+    for (size_t i = t->Pairs.size(); i-- > 0;)
+        if (const char32_t u = t->Pairs[i]) {
+            const uint16_t code = uint16_t((i + (0x80 << 8)) & 0xFFFF);
+            if (auto it = t->Encode.find(u); it == t->Encode.end() || it->second > 0xFF)
+                t->Encode[u] = code;
+        }
     return t;
 }
 
+// The code pages of the font charsets and the other 8-bit ones read: each has
+// a slot of its own, read without a lock once its table is made.
+int KnownCodePageSlot(int32_t CodePage)
+{
+    switch (CodePage) {
+    case 1252: return 0;
+    case 932: return 1;
+    case 936: return 2;
+    case 949: return 3;
+    case 950: return 4;
+    case 874: return 5;
+    case 437: return 6;
+    case 850: return 7;
+    case 10000: return 8;
+    default: return CodePage >= 1250 && CodePage <= 1258 ? 9 + (CodePage - 1250) : -1;
+    }
+}
+constexpr size_t KnownCodePages = 18;
+
 const TCodePageTable& Table(int32_t CodePage)
 {
+    static std::array<std::atomic<const TCodePageTable*>, KnownCodePages> known{};
+    const int slot = KnownCodePageSlot(CodePage);
+    if (slot >= 0)
+        if (const TCodePageTable* t = known[size_t(slot)].load(std::memory_order_acquire))
+            return *t;
+    // Tables are made once, under the lock; other code pages are found here each time.
     static std::mutex lock;
     static std::map<int32_t, std::unique_ptr<TCodePageTable>> tables;
     const std::lock_guard<std::mutex> guard(lock);
     auto& t = tables[CodePage];
     if (!t)
         t = BuildTable(CodePage);
+    if (slot >= 0)
+        known[size_t(slot)].store(t.get(), std::memory_order_release);
     return *t;
 }
 
@@ -108,9 +149,8 @@ QString Decode(const TCodePageTable& T, std::string_view Bytes)
         const uint8_t c = uint8_t(Bytes[i]);
         char32_t u = T.Single[c];
         if (T.DoubleByte && T.Lead[c] && i + 1 < Bytes.size()) {
-            auto it = T.Pairs.find(uint16_t(c << 8 | uint8_t(Bytes[i + 1])));
-            if (it != T.Pairs.end()) {
-                u = it->second;
+            if (const char32_t pair = T.Pair(c, uint8_t(Bytes[i + 1]))) {
+                u = pair;
                 ++i;
             }
         }
@@ -221,10 +261,8 @@ bool IsCharsetLeadByte(int32_t Charset, uint8_t Ch)
 char32_t CharsetCharToUnicode(int32_t Charset, uint8_t Ch, uint8_t Trail)
 {
     const TCodePageTable& t = Table(CharsetCodePage(Charset));
-    if (t.DoubleByte && t.Lead[Ch]) {
-        auto it = t.Pairs.find(uint16_t(Ch << 8 | Trail));
-        return it != t.Pairs.end() ? it->second : 0;
-    }
+    if (t.DoubleByte && t.Lead[Ch])
+        return t.Pair(Ch, Trail);
     return t.Single[Ch];
 }
 
@@ -250,7 +288,8 @@ std::u32string CharsetCharsPerByte(int32_t Charset, std::string_view Text)
         u = c < 32 ? char32_t(c) : CharsetCharToUnicode(Charset, c);
         if (u == 0)
             u = U' ';
-        if (last != std::u32string::npos && QChar::category(u) == QChar::Mark_NonSpacing) {
+        // Combining marks start at U+0300.
+        if (last != std::u32string::npos && u >= 0x300 && QChar::category(u) == QChar::Mark_NonSpacing) {
             const char32_t pair[2] = {chars[last], u};
             const QList<uint> composed =
                 QString::fromUcs4(pair, 2).normalized(QString::NormalizationForm_C).toUcs4();

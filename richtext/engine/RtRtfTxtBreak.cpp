@@ -17,6 +17,9 @@ namespace {
 
 bool IsObjectCode(uint8_t Ch, const TAttr& A) { return Ch >= 1 && Ch <= 3 && A.Style.Has(afsIsObject); }
 
+// Style bits that do not change a font look: a run goes on across them.
+const uint32_t RunIgnoredStyles = WrtStyle{afsHyphen, afsDBCSOne, afsDBCSTwo}.Bits;
+
 }  // namespace
 
 void TRtRTFTextPaint::ComputeHiddenStyleMask()
@@ -215,6 +218,7 @@ struct TRtRTFTextPaint::TMeasureState {
     int32_t OpenBookmarks;          // bookmarks open at the current character
     bool EndCode = false;           // the character closes a bookmark
     int32_t Height = 0, Base = 0;   // the current line's largest
+    const TRtLeadTable* LeadTable = nullptr;   // of the current run's font charset
 };
 
 int32_t TRtRTFTextPaint::MeasureParagraph(TParagraph* Par)
@@ -256,12 +260,14 @@ void TRtRTFTextPaint::MeasureLineRuns(TMeasureState& S, TLine* Line, bool OneAtt
         if (OneAttr)
             j = n;
         else
-            while (j < n && at[j].Font == at[i].Font && at[j].Size == at[i].Size && at[j].Style.Bits == at[i].Style.Bits)
+            while (j < n && at[j].Font == at[i].Font && at[j].Size == at[i].Size &&
+                   ((at[j].Style.Bits ^ at[i].Style.Bits) & ~RunIgnoredStyles) == 0)
                 ++j;
         TAttr runAttr = at[i];
         if (runAttr.Size == 0)
             runAttr.Size = uint16_t(RtDefaultFontSize);
         UpdateCharWidths(&runAttr);
+        S.LeadTable = RtLeadTableOf(Header()->Fonts[size_t(runAttr.Font & 255)].Charset);
         if (!MeasureRun(S, Line, i, j))
             break;
         i = j;
@@ -315,8 +321,11 @@ void TRtRTFTextPaint::MarkBookmarkAndDBCS(TMeasureState& S, TLine* Line, int32_t
         a.Style.Include(afsDBCSTwo);
         if (DBCSMode.Has(rtdb_CalcCharWidth) && !DBCSMode.Has(rtdb_PairsMaySplit))
             MeasureDBCSPair(at[Index - 1], a, Line->Chars[Index - 1], Line->Chars[Index]);
-    } else if (IsLeadByte(Line->Chars[Index], &a)) {
-        a.Style.Include(afsDBCSOne);
+    } else {
+        bool lead = false;
+        IsLeadByte(Line->Chars[Index], &a, S.LeadTable, lead);
+        if (lead)
+            a.Style.Include(afsDBCSOne);
     }
 }
 
@@ -341,13 +350,10 @@ void TRtRTFTextPaint::SetMeasuredLineHeight(TParagraph* Par, TLine* Line, int32_
 
 void TRtRTFTextPaint::MeasureDBCSPair(TAttr& Lead, TAttr& Trail, uint8_t LeadCh, uint8_t TrailCh)
 {
-    TCanvas* c = PaintCanvas();
-    if (!c)
+    if (!currentTable_)
         return;
     // The pair is one glyph: the lead byte takes its width but one unit, the trail byte that unit.
-    SelectCharFont(&Lead, nullptr, nullptr, 0);
-    const int32_t extent = c->TextWidth(AnsiString{char(LeadCh), char(TrailCh)});
-    Lead.Width = uint16_t(std::clamp(extent - 1, 1, 65535));
+    Lead.Width = uint16_t(std::clamp(PairWidth(LeadCh, TrailCh) - 1, 1, 65535));
     Trail.Width = 1;
 }
 

@@ -981,15 +981,17 @@ void TRtRTFTextInput::PaintRunStrokes(QPainter* p, TRtLinePaintRecord& Rec, cons
 void TRtRTFTextInput::PaintFormattingMarks(QPainter* p, TRtLinePaintRecord& Rec, int32_t x, int32_t baseline,
                                            const std::vector<uint8_t>& chars, const std::vector<int32_t>& dx)
 {
+    if (!ViewOptions.Has(rtShowTAB) && !ViewOptions.Has(rtShowSPC) && !ViewOptions.Has(rtShowHardSPC))
+        return;
     TCanvas* c = PaintingCanvas;
     TLine* line = Rec.Line;
     const double px = 1.0 / PaintScale();
     double cx = x;
     const double s = 2 * px;
+    p->setPen(QPen(ToQColor(c->Font().Color()), px));
     for (size_t k = 0; k < chars.size(); ++k) {
         const uint8_t ch = chars[k];
         const double w = dx[k];
-        p->setPen(QPen(ToQColor(c->Font().Color()), px));
         if (ch == 9 && ViewOptions.Has(rtShowTAB) && w > 0) {
             const double mid = (Rec.Text.Top + Rec.Text.Bottom) / 2.0;
             const double tip = cx + w * 3 / 4;

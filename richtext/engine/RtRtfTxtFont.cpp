@@ -4,6 +4,7 @@
 // through its charset.
 #include "RtRtfTxtPaint.h"
 
+#include "Charsets.h"
 #include "SysUtils.h"
 
 #include <QRawFont>
@@ -295,6 +296,12 @@ void TRtRTFTextPaint::BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr)
     const int32_t refX = refY > 0 ? RtRefPrinter.XRes : 0;
     const int32_t deviceEm = refY > 0 ? FontPixelHeight(Attr, subSuper, refY) : em;
     const QRawFont face = RawFontFor(name, styles, 0);
+    Table.Face = face;
+    Table.Scale = face.isValid() ? double(deviceEm) / face.unitsPerEm() : 0;
+    Table.RefX = refX;
+    Table.LayoutX = h->LayoutXRes;
+    Table.WidthFactor = refY <= 0 && FontMapper && WidthFactor > 0 ? double(WidthFactor) : 1;
+    Table.PairWidths.clear();
     Table.Widths.fill(0);
     if (face.isValid()) {
         QString chars;
@@ -306,12 +313,12 @@ void TRtRTFTextPaint::BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr)
         }
         const QList<quint32> glyphs = face.glyphIndexesForString(chars);
         const QList<QPointF> advances = face.advancesForGlyphIndexes(glyphs);
-        const double scale = double(deviceEm) / face.unitsPerEm();
         for (qsizetype i = 0; i < 256 && i < advances.size(); ++i) {
             const char32_t u = chars[i].unicode();
             // Characters the face lacks measure as the fallback face draws them.
-            Table.Widths[size_t(i)] = Round32(
-                (face.supportsCharacter(uint(u)) ? advances[i].x() : CharAdvance(face, u, Table.Charset)) * scale);
+            const double advance =
+                face.supportsCharacter(uint(u)) ? advances[i].x() : CharAdvance(face, u, Table.Charset);
+            Table.Widths[size_t(i)] = Table.LayoutWidth(advance);
         }
         const TTextMetric tm = TextMetricFor(face, deviceEm);
         Table.LineHeight = tm.tmHeight + tm.tmExternalLeading;
@@ -321,13 +328,8 @@ void TRtRTFTextPaint::BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr)
         Table.Ascent = deviceEm * 4 / 5;
     }
     if (refY > 0) {
-        for (int32_t& w : Table.Widths)
-            w = MulDiv(w, h->LayoutXRes, refX);
         Table.LineHeight = MulDiv(Table.LineHeight, h->LayoutYRes, refY);
         Table.Ascent = MulDiv(Table.Ascent, h->LayoutYRes, refY);
-    } else if (FontMapper && WidthFactor > 0 && WidthFactor != 1.0f) {
-        for (int32_t& w : Table.Widths)
-            w = Round32(w * double(WidthFactor));
     }
     if (ViewOptions.Has(rtUseAbsoluteFontHeight))
         Table.LineHeight = (Attr.Size ? Attr.Size : RtDefaultFontSize) * 24 * h->LayoutYRes / 1440;
@@ -345,6 +347,31 @@ void TRtRTFTextPaint::BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr)
     if (OnMeasureChar)
         OnMeasureChar(this, Attr, Table.Charset, Table.LineHeight, Table.Ascent, Table.Widths);
     Table.Dirty = false;
+}
+
+int32_t TRtWidthTable::LayoutWidth(double Advance) const
+{
+    // Whole pixels of the measuring device: the reference printer's, scaled to the layout afterwards.
+    const int32_t w = Round32(Advance * Scale);
+    if (RefX > 0)
+        return MulDiv(w, LayoutX, RefX);
+    return WidthFactor != 1 ? Round32(w * WidthFactor) : w;
+}
+
+int32_t TRtRTFTextPaint::PairWidth(uint8_t LeadCh, uint8_t TrailCh)
+{
+    TRtWidthTable& t = *currentTable_;
+    const uint16_t code = uint16_t(LeadCh << 8 | TrailCh);
+    if (auto it = t.PairWidths.find(code); it != t.PairWidths.end())
+        return it->second;
+    // Measured as the canvas draws the pair: its character, or each byte's when the charset has no such pair.
+    const char pair[2] = {char(LeadCh), char(TrailCh)};
+    int32_t w = 0;
+    for (const char32_t u : CharsetCharsPerByte(t.Charset, std::string_view(pair, 2)))
+        if (u)
+            w += t.LayoutWidth(CharAdvance(t.Face, u, t.Charset));
+    t.PairWidths.emplace(code, w);
+    return w;
 }
 
 void TRtRTFTextPaint::GetFontMetrics(int32_t& Height, int32_t& Base)

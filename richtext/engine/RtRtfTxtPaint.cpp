@@ -470,7 +470,7 @@ void TRtRTFTextPaint::SetSurfaceSize(int32_t Width, int32_t Height)
     Height = std::max(0, Height);
     if (surface_.width() == Width && surface_.height() == Height)
         return;
-    QImage next(Width, Height, QImage::Format_ARGB32);
+    QImage next(Width, Height, QImage::Format_RGB32);   // opaque: copied to the screen without blending
     next.fill(toQColor(ColorToRGB(GetPaperColor())));
     if (!surface_.isNull()) {
         QPainter p(&next);

@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 // Engine option bits (EngineOptions).
@@ -89,6 +90,15 @@ struct TRtWidthTable {
     uint32_t Stamp = 0;       // lookup counter at the last use
     bool Dirty = false;
     bool Measuring = false;   // being built: the measure hook may look up others meanwhile
+    // How the widths were measured, for the pairs of double-byte charsets measured on first use.
+    QRawFont Face;            // the font's face at its em square
+    double Scale = 0;         // device pixels per unit of the face
+    int32_t RefX = 0;         // the reference printer's x resolution, 0 = measured on the layout
+    int32_t LayoutX = 0;
+    double WidthFactor = 1;   // of an attached font mapper
+    std::unordered_map<uint16_t, int32_t> PairWidths;   // lead << 8 | trail: width of the pair
+    // The layout width of an advance in units of the face.
+    int32_t LayoutWidth(double Advance) const;
 };
 // The style bits that change a font look's widths.
 constexpr uint32_t RtWidthStyleMask = 0xCFF081FF;
@@ -386,6 +396,8 @@ private:
     int32_t CharWidth(uint8_t Ch) const { return currentTable_ ? currentTable_->Widths[Ch] : 0; }
     void MeasureObject(TParagraph* Par, TLine* Line, int32_t Index, int32_t& OpenBookmarks, bool& EndCodeSeen);
     void MeasureDBCSPair(TAttr& Lead, TAttr& Trail, uint8_t LeadCh, uint8_t TrailCh);
+    // The width of a lead and a trail byte drawn together, from the current width table.
+    int32_t PairWidth(uint8_t LeadCh, uint8_t TrailCh);
     // A field's width: its natural width, or its text's when that is negative.
     int32_t FieldWidth(TRtObjectField* Field, const TAttr& Attr);
     void BuildWidthTable(TRtWidthTable& Table, const TAttr& Attr);

@@ -246,9 +246,10 @@ int32_t TRtRTFTextIo::GetTabWidth(TParagraph* Par, TLine* Line, int32_t Pos, int
             break;
         }
         CurrentTabKind = e.Kind == 4 ? 0 : e.Kind;
+        // Right, centre and decimal text that does not fit starts where the tab starts.
         if (r > X)
             result = r;
-        else if (e.Kind == 1 || e.Kind == 3)
+        else if (e.Kind >= 1 && e.Kind <= 3)
             result = X;
     }
     if (result >= 0)

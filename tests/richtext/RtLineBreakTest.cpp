@@ -392,6 +392,10 @@ TEST_F(RtLineBreak, DBCSPairsAreMeasuredAsOneExtent)
     // The test flag makes "a" a lead byte.
     E->DBCSMode = TRtDBCSMode{rtdb_Enabled, rtdb_Test, rtdb_CalcCharWidth};
     Layout({"xabyab"});
+    // A named font, so that the canvas draws with the face the width table measures.
+    E->Header()->Fonts[0].Name = "Liberation Sans";
+    E->InvalidateWidthTables();
+    E->MeasureParagraph(Par(0));
     const TAttr* at = Line(0, 0)->Attrs;
     E->SelectCharFont(&at[1], nullptr, nullptr, 0);
     const int32_t extent = Canvas.TextWidth("ab");

@@ -177,6 +177,14 @@ TEST(RtLayout, TabStopsOfEveryKind)
     EXPECT_EQ(t.GetTabWidth(t.FirstPar, t.FirstPar->Lines, 0, 0), 0);
     t.AlignLines(t.FirstPar);
     EXPECT_EQ(t.FirstPar->Lines->Attrs[0].Width, 0);
+    // Text wider than twice the room before a centre stop starts where the tab starts.
+    h->ClearTabs();
+    const int32_t centre = h->AddTab(38, 2);
+    t.Build({{"abc\t12.5"}});
+    t.FirstPar->Tabs = uint64_t(1) << centre;
+    EXPECT_EQ(t.GetTabWidth(t.FirstPar, t.FirstPar->Lines, 3, 30), 30);
+    t.AlignLines(t.FirstPar);
+    EXPECT_EQ(t.FirstPar->Lines->Attrs[3].Width, 0);
     // No stop: the default grid of 720.
     t.FirstPar->Tabs = 0;
     EXPECT_EQ(t.GetTabWidth(t.FirstPar, t.FirstPar->Lines, 0, 100), 720);

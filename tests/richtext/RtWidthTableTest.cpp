@@ -1,4 +1,5 @@
 #include "RtEngineTestSupport.h"
+#include "Charsets.h"
 
 namespace {
 
@@ -253,6 +254,53 @@ TEST_F(RtWidthTables, ReferencePrinterWidthsAreMeasuredAtItsResolutionAndScaled)
     E->InvalidateWidthTables();
     E->UpdateCharWidths(&a);
     EXPECT_EQ(E->CurrentWidths()->Widths, direct.Widths);
+}
+
+TEST_F(RtWidthTables, DoubleBytePairsMeasureAsTheCanvasDrawsThem)
+{
+    Attach();
+    struct {
+        const char* Font;
+        int32_t Charset;
+        const char* Pairs;   // two characters
+    } const cases[] = {
+        {"MS Mincho", SHIFTJIS_CHARSET, "\x93\xfa\x96\x7b"},
+        {"SimSun", GB2312_CHARSET, "\xd6\xd0\xce\xc4"},
+        {"MingLiU", CHINESEBIG5_CHARSET, "\xa4\xa4\xa4\xe5"},
+        {"Batang", HANGEUL_CHARSET, "\xc7\xd1\xb1\xdb"},
+    };
+    auto measure = [&](const char* Font, int32_t Charset, const char* Pairs) {
+        FillText(*E, {Pairs});
+        TAttr a;
+        a.Font = uint16_t(E->Header()->GetFontIndexCharset(Font, Charset));
+        a.Size = 11;
+        for (int i = 0; i < 4; ++i)
+            Line(0, 0)->Attrs[i] = a;
+        SetTextWidth(400);
+        E->UpdateLayout();
+        return Line(0, 0)->Attrs;
+    };
+    for (const auto& c : cases) {
+        const TAttr* at = measure(c.Font, c.Charset, c.Pairs);
+        for (int i : {0, 2}) {
+            E->SelectCharFont(&at[i], nullptr, nullptr, 0);
+            const int32_t extent = Canvas.TextWidth(AnsiString(c.Pairs + i, 2));
+            EXPECT_GE(extent, 14) << c.Font << i;   // about the 15-pixel em
+            EXPECT_TRUE(at[i].Style.Has(afsDBCSOne)) << c.Font << i;
+            EXPECT_EQ(at[i].Width, extent - 1) << c.Font << i;
+            EXPECT_EQ(at[i + 1].Width, 1) << c.Font << i;
+        }
+    }
+
+    // With the reference printer a pair is measured at its resolution and scaled, as single bytes are.
+    TReferencePrinterScope printer(300);
+    E->UseReferencePrinter = true;
+    const TAttr* at = measure("MS Mincho", SHIFTJIS_CHARSET, "\x93\xfa\x96\x7b");
+    const QRawFont face = RawFontFor("MS Mincho", 0, 0);
+    const double advance = CharAdvance(face, U'\u65E5', SHIFTJIS_CHARSET);
+    ASSERT_GT(advance, 0);
+    EXPECT_EQ(at[0].Width + at[1].Width,
+              MulDiv(int32_t(Round(advance * MulDiv(11, 300, 72) / face.unitsPerEm())), 96, 300));
 }
 
 TEST_F(RtWidthTables, FontMapperFactorAndLineHeightScaling)
