@@ -169,22 +169,24 @@ TEST(RtLayout, TabStopsOfEveryKind)
         t.AlignLines(t.FirstPar);
         EXPECT_EQ(t.FirstPar->Lines->Attrs[0].Width, c.Expected);
     }
-    // Text wider than the room before a right stop leaves the tab without width.
-    h->ClearTabs();
-    const int32_t right = h->AddTab(30, 1);
-    t.Build({{"\t12.5"}});
-    t.FirstPar->Tabs = uint64_t(1) << right;
-    EXPECT_EQ(t.GetTabWidth(t.FirstPar, t.FirstPar->Lines, 0, 0), 0);
-    t.AlignLines(t.FirstPar);
-    EXPECT_EQ(t.FirstPar->Lines->Attrs[0].Width, 0);
-    // Text wider than twice the room before a centre stop starts where the tab starts.
-    h->ClearTabs();
-    const int32_t centre = h->AddTab(38, 2);
-    t.Build({{"abc\t12.5"}});
-    t.FirstPar->Tabs = uint64_t(1) << centre;
-    EXPECT_EQ(t.GetTabWidth(t.FirstPar, t.FirstPar->Lines, 3, 30), 30);
-    t.AlignLines(t.FirstPar);
-    EXPECT_EQ(t.FirstPar->Lines->Attrs[3].Width, 0);
+    // Text that does not fit before a right stop, or twice the room before a
+    // centre stop, starts where the tab starts: the tab gets no width.
+    struct TTooWide {
+        int Kind;
+        int Stop;
+        const char* Text;
+        int Tab;  // index of the tab; the characters before it are 10 wide each
+    };
+    for (const TTooWide& c : {TTooWide{1, 30, "\t12.5", 0}, TTooWide{2, 38, "abc\t12.5", 3}}) {
+        SCOPED_TRACE(c.Kind);
+        h->ClearTabs();
+        const int32_t index = h->AddTab(c.Stop, c.Kind);
+        t.Build({{c.Text}});
+        t.FirstPar->Tabs = uint64_t(1) << index;
+        EXPECT_EQ(t.GetTabWidth(t.FirstPar, t.FirstPar->Lines, c.Tab, c.Tab * 10), c.Tab * 10);
+        t.AlignLines(t.FirstPar);
+        EXPECT_EQ(t.FirstPar->Lines->Attrs[c.Tab].Width, 0);
+    }
     // No stop: the default grid of 720.
     t.FirstPar->Tabs = 0;
     EXPECT_EQ(t.GetTabWidth(t.FirstPar, t.FirstPar->Lines, 0, 100), 720);
