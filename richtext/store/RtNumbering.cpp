@@ -86,6 +86,15 @@ void TRtRTFNumberingStyle::Assign(const TRtRTFNumberingStyle& Source)
     LevelInGroup = Source.LevelInGroup;
 }
 
+bool TRtRTFNumberingStyle::Matches(TRtNumberStyle Style, const AnsiString& TextB, int32_t Level, int32_t Group,
+                                   bool UsePrev, int32_t Size, int32_t Indent, const AnsiString& Font,
+                                   const AnsiString& TextA) const
+{
+    return this->Style == Style && this->TextB == TextB && LevelInGroup == Level && this->Group == Group
+           && this->UsePrev == UsePrev && this->Size == Size && this->Indent == Indent && SameText(this->Font, Font)
+           && this->TextA == TextA;
+}
+
 AnsiString TRtRTFNumberingStyle::NumberText(int32_t Value) const
 {
     return TextB + RtNumberString(Style, Value) + TextA;
@@ -199,9 +208,7 @@ int32_t TRtRTFNumberingStyleCollection::FindOrAddStyle(TRtNumberStyle Style, con
                                                        const AnsiString& TextA)
 {
     for (const auto& st : items_)
-        if (st->Style == Style && st->TextB == TextB && st->LevelInGroup == Level && st->Group == Group
-            && st->UsePrev == UsePrev && st->Size == Size && st->Indent == Indent && SameText(st->Font, Font)
-            && st->TextA == TextA)
+        if (st->Matches(Style, TextB, Level, Group, UsePrev, Size, Indent, Font, TextA))
             return st->Number;
     TRtRTFNumberingStyle* st = Add();
     st->Style = Style;

@@ -24,6 +24,9 @@ public:
     // Copies everything but IndentLeft and IndentFirst.
     void Assign(const TRtRTFNumberingStyle& Source);
     AnsiString GetDisplayName() const;
+    // True when the style shows numbers so (the font compared without case).
+    bool Matches(TRtNumberStyle Style, const AnsiString& TextB, int32_t Level, int32_t Group, bool UsePrev,
+                 int32_t Size, int32_t Indent, const AnsiString& Font, const AnsiString& TextA) const;
     // TextB, the number in Style, TextA.
     AnsiString NumberText(int32_t Number) const;
     void SetFont(const AnsiString& Name) { Font = Name; }

@@ -96,6 +96,7 @@ TRtRTFText::TRtRTFText()
 
 TRtRTFText::~TRtRTFText()
 {
+    SetUndoStack(nullptr);
     if (UndoStack)
         UndoStack->Clear();
     objects_.clear();

@@ -914,18 +914,13 @@ int32_t TextWidthTw(TRtRTFText* Text)
     return h->PageWidth() - h->LeftMargin() - h->RightMargin();
 }
 
-bool SameNumbering(const TRtRTFNumberingStyle& A, const TRtRTFNumberingStyle& B)
-{
-    return A.Style == B.Style && A.TextB == B.TextB && A.TextA == B.TextA && SameText(A.Font, B.Font)
-           && A.Size == B.Size && A.Indent == B.Indent && A.UsePrev == B.UsePrev && A.Group == B.Group
-           && A.LevelInGroup == B.LevelInGroup;
-}
-
 // True when Own has a style equal to Theirs under the same number.
 bool HasSameNumbering(TRtRTFNumberingStyleCollection* Own, const TRtRTFNumberingStyle& Theirs)
 {
     const TRtRTFNumberingStyle* own = Own->FindStyle(Theirs.Number, 0);
-    return own && own->Number == Theirs.Number && SameNumbering(*own, Theirs);
+    return own && own->Number == Theirs.Number
+           && own->Matches(Theirs.Style, Theirs.TextB, Theirs.LevelInGroup, Theirs.Group, Theirs.UsePrev, Theirs.Size,
+                           Theirs.Indent, Theirs.Font, Theirs.TextA);
 }
 
 }  // namespace

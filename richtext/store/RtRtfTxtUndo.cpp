@@ -527,8 +527,11 @@ void TRtRTFText::SetUndoStack(TRtUndoStack* Stack)
 {
     if (Stack == UndoStack)
         return;
-    if (UndoStack && UndoStack != OwnUndoStack.get())
+    // A stack of another's keeps no step that points into this text.
+    if (UndoStack && UndoStack != OwnUndoStack.get()) {
+        UndoStack->RemoveObjectsOf(UndoSourceOf(this));
         UndoStack->RemoveManagerLink(UndoSourceOf(this));
+    }
     UndoStack = Stack;
     if (Stack && Stack != OwnUndoStack.get())
         LinkUndoStack(Stack);

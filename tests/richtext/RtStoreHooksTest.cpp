@@ -8,7 +8,6 @@
 #include "RtRtfTxtIo.h"
 #include "RtTestSupport.h"
 
-#include <QBuffer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -257,10 +256,7 @@ TEST_F(RtStoreHooks, ImageCreationHookMayWriteThePictureForHtml)
 {
     QImage red(5, 4, QImage::Format_RGB32);
     red.fill(Qt::red);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    red.save(&buffer, "PNG");
+    const QByteArray png = ImageBytes(red);
     QTemporaryDir dir;
     std::vector<std::pair<QString, QSize>> calls;
     bool done = true;

@@ -561,3 +561,34 @@ TEST(RtStoreUndo, CellsPastedIntoATableComeBack)
     EXPECT_EQ(Snap(t), first);
     EXPECT_EQ(t.GetParByIndex(1)->IndentLeft, 40);
 }
+
+TEST(RtStoreUndo, ATextLeavingASharedStackTakesOnlyItsOwnStepsAlong)
+{
+    TRtUndoStack shared;
+    TUndoText kept;
+    FillText(kept, {"kept"});
+    kept.SetUndoStack(&shared);
+    kept.SaveUndo(kept.FirstPar, 1, ulInput);
+    const auto step = [&shared](TUndoText& T) {
+        T.SetUndoStack(&shared);
+        T.ForceNewUndoLevel();
+        T.SaveUndo(T.FirstPar, 1, ulInput);
+        EXPECT_EQ(shared.UndoCount(), 2);
+    };
+    {
+        TUndoText freed;
+        FillText(freed, {"freed"});
+        step(freed);
+    }
+    // The other text's step stays; none is left that points into the freed text.
+    EXPECT_EQ(shared.UndoCount(), 1);
+    TUndoText moved;
+    FillText(moved, {"moved"});
+    step(moved);
+    moved.SetUndoStack(nullptr);
+    EXPECT_EQ(shared.UndoCount(), 1);
+    kept.FirstPar->Lines->Chars[0] = 'K';
+    shared.Undo();
+    EXPECT_EQ(Pars(kept), (std::vector<std::string>{"kept"}));
+    EXPECT_FALSE(shared.CanUndo());
+}

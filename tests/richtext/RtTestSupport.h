@@ -3,11 +3,16 @@
 // beeps and has no printer, helpers that build and read texts, and a plain
 // text reader and owner control.
 #include "Charsets.h"
+#include "RtObject.h"
 #include "RtPlatform.h"
 #include "RtRtfTxt.h"
 #include "RtRtfTxtIo.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <gtest/gtest.h>
+
+#include <initializer_list>
 
 #include <string>
 #include <vector>
@@ -201,3 +206,25 @@ class RtTextTest : public ::testing::Test, protected TUseTestPlatform {
 protected:
     TRtRTFText Text;
 };
+
+// Registers the picture object class for the given file extensions while it lives.
+struct TPictureClasses {
+    TPictureClasses(std::initializer_list<const char*> Exts)
+    {
+        for (const char* Ext : Exts)
+            RtObjectClassesForExt.Add(AnsiString(Ext) + "=TRtOImageObject");
+    }
+    ~TPictureClasses() { RtObjectClassesForExt.Clear(); }
+    TPictureClasses(const TPictureClasses&) = delete;
+    TPictureClasses& operator=(const TPictureClasses&) = delete;
+};
+
+// The bytes of Image saved in Format.
+inline QByteArray ImageBytes(const QImage& Image, const char* Format = "PNG")
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    Image.save(&buffer, Format);
+    return bytes;
+}

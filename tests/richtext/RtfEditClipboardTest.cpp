@@ -3,7 +3,6 @@
 #include "RtControlTestSupport.h"
 #include "RtObject.h"
 
-#include <QBuffer>
 #include <QClipboard>
 #include <QFile>
 #include <QImage>
@@ -115,15 +114,9 @@ TEST_F(RtfEditClipboard, GraphicsArePastedUnlessRefused)
 {
     QImage picture(8, 6, QImage::Format_RGB32);
     picture.fill(Qt::red);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    picture.save(&buffer, "PNG");
+    const QByteArray png = ImageBytes(picture);
     // RTF pictures become image objects where the program names the class.
-    struct TPictureClass {
-        TPictureClass() { RtObjectClassesForExt.Add(".PNG=TRtOImageObject"); }
-        ~TPictureClass() { RtObjectClassesForExt.Clear(); }
-    } pictureClass;
+    TPictureClasses pictureClass{".PNG"};
     const QByteArray rtf = "{\\rtf1\\ansi before {\\pict\\pngblip\\picw8\\pich6 " + png.toHex() + "} after}";
     auto pasteImage = [&] {
         auto* d = new QMimeData;
@@ -264,10 +257,7 @@ TEST_F(RtfEditClipboard, PlainTextOfASymbolFontIsTheCharactersItShows)
 
 TEST_F(RtfEditClipboard, MetafilePicturesOfWordProcessorsAreDrawn)
 {
-    struct TPictureClass {
-        TPictureClass() { RtObjectClassesForExt.Add(".WMF=TRtOImageObject"); RtObjectClassesForExt.Add(".EMF=TRtOImageObject"); }
-        ~TPictureClass() { RtObjectClassesForExt.Clear(); }
-    } pictureClass;
+    TPictureClasses pictureClass{".WMF", ".EMF"};
     auto bytes = [](const char* Name) {
         QFile f(QStringLiteral(LUMI_TEST_DATA "/metafile/") + QLatin1String(Name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();

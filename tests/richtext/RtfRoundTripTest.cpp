@@ -3,7 +3,6 @@
 
 #include "RtObject.h"
 
-#include <QBuffer>
 #include <QImage>
 #include <regex>
 
@@ -228,32 +227,18 @@ TEST(RtfRoundTrip, MergeFieldsAndInsertPoints)
 
 namespace {
 
-// Registers the picture object class for PNG and JPEG files while it lives.
-struct TPictureClasses {
-    TPictureClasses()
-    {
-        RtObjectClassesForExt.Add(".PNG=TRtOImageObject");
-        RtObjectClassesForExt.Add(".JPG=TRtOImageObject");
-    }
-    ~TPictureClasses() { RtObjectClassesForExt.Clear(); }
-};
-
 std::string PictureHex(const char* Format)
 {
     QImage image(4, 3, QImage::Format_RGB32);
     image.fill(QColor(30, 100, 200));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, Format);
-    return bytes.toHex().toStdString();
+    return ImageBytes(image, Format).toHex().toStdString();
 }
 
 } // namespace
 
 TEST(RtfRoundTrip, PicturesObjectsAndTheBackground)
 {
-    TPictureClasses classes;
+    TPictureClasses classes{".PNG", ".JPG"};
     const std::string png = PictureHex("PNG");
     const std::string rtf = "{\\rtf1{\\*\\rtbackbmp{0102ff}}a{\\pict\\pngblip\\picw4\\pich3\\picwgoal600\\pichgoal450 "
                             + png + "}b{\\pict\\jpegblip\\picscalex50\\picscaley200\\picwgoal400\\pichgoal300 "
@@ -301,7 +286,7 @@ TEST(RtfRoundTrip, PicturesObjectsAndTheBackground)
 
 TEST(RtfRoundTrip, PositionedObjectsKeepTheirPlace)
 {
-    TPictureClasses classes;
+    TPictureClasses classes{".PNG", ".JPG"};
     const std::string png = PictureHex("PNG");
     TRtRTFText first;
     ReadRtf(first, "{\\rtf1 a{\\pict\\pngblip\\ppar\\relx100\\rely200\\picwrap1 " + png + "}b"
