@@ -270,6 +270,7 @@ public:
     // The own undo stack, when one is created; the one in use (own or the control's).
     // Public: the edit control and the component hand in and use the stack.
     std::unique_ptr<TRtUndoStack> OwnUndoStack;
+    TRtUndoStack* SnapshotStack = nullptr;  // another's stack whose snapshot hook is this text's
     TRtUndoStack* UndoStack = nullptr;
     const std::vector<TRtProgressLevel>& ProgressLevels() const { return progress_; }
     int32_t WidthCacheCount() const { return int32_t(widthBlocks_.size()); }

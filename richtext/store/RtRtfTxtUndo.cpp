@@ -516,8 +516,10 @@ TRtUndoStack* TRtRTFText::GetUndoStack()
 
 void TRtRTFText::LinkUndoStack(TRtUndoStack* Stack)
 {
-    if (!Stack->OnTakeSnapshot)
+    if (!Stack->OnTakeSnapshot) {
         Stack->OnTakeSnapshot = [this](TRtUndoStack*, TObject*, TRtUndoObject*& Obj) { Obj = CreateUndoObject(); };
+        SnapshotStack = Stack;
+    }
     TRtUndoManagerLink* link = Stack->AddManagerLink(UndoSourceOf(this));
     link->BeforeApply = [this](TRtUndoStack*, TObject*) { UndoClearSelection(); };
     link->AfterApply = [this](TRtUndoStack*, TObject*) { UndoFinish(); };
@@ -531,6 +533,10 @@ void TRtRTFText::SetUndoStack(TRtUndoStack* Stack)
     if (UndoStack && UndoStack != OwnUndoStack.get()) {
         UndoStack->RemoveObjectsOf(UndoSourceOf(this));
         UndoStack->RemoveManagerLink(UndoSourceOf(this));
+        if (SnapshotStack == UndoStack) {
+            UndoStack->OnTakeSnapshot = nullptr;
+            SnapshotStack = nullptr;
+        }
     }
     UndoStack = Stack;
     if (Stack && Stack != OwnUndoStack.get())

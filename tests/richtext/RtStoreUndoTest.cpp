@@ -565,6 +565,13 @@ TEST(RtStoreUndo, CellsPastedIntoATableComeBack)
 TEST(RtStoreUndo, ATextLeavingASharedStackTakesOnlyItsOwnStepsAlong)
 {
     TRtUndoStack shared;
+    {
+        // The snapshot hook a text sets on a stack goes with that text.
+        TUndoText first;
+        first.SetUndoStack(&shared);
+        EXPECT_TRUE(shared.OnTakeSnapshot);
+    }
+    EXPECT_FALSE(shared.OnTakeSnapshot);
     TUndoText kept;
     FillText(kept, {"kept"});
     kept.SetUndoStack(&shared);
