@@ -258,6 +258,11 @@ bool IsCharsetLeadByte(int32_t Charset, uint8_t Ch)
     return IsDBCSCharset(Charset) && Table(CharsetCodePage(Charset)).Lead[Ch];
 }
 
+const std::array<bool, 256>* CharsetLeadBytes(int32_t Charset)
+{
+    return IsDBCSCharset(Charset) ? &Table(CharsetCodePage(Charset)).Lead : nullptr;
+}
+
 char32_t CharsetCharToUnicode(int32_t Charset, uint8_t Ch, uint8_t Trail)
 {
     const TCodePageTable& t = Table(CharsetCodePage(Charset));

@@ -3,6 +3,7 @@
 // of a character set to and from Unicode. Text keeps its bytes with the
 // character set of its font; these functions convert at the edges.
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -29,6 +30,8 @@ int32_t CodePageCharset(int32_t CodePage);
 // Double-byte charsets: Japanese, Korean, Simplified and Traditional Chinese.
 bool IsDBCSCharset(int32_t Charset);
 bool IsCharsetLeadByte(int32_t Charset, uint8_t Ch);
+// The lead bytes of a double-byte charset; null for any other charset.
+const std::array<bool, 256>* CharsetLeadBytes(int32_t Charset);
 
 // The character of one byte, or of a lead and trail byte of a double-byte
 // charset; 0 when the charset has none there.

@@ -279,7 +279,7 @@ void TRtCustomRichText::Activate()
         vertRuler_->SetRichText(this);
     if (toolBar_) {
         toolBar_->SetRichText(this);
-        toolBar_->SetFontSizes(FontSizesOf(setMode_.FontName()), setMode_.Size());
+        ShowFontSizes();
         PushButtonStates();
     }
     UpdateRulers();
@@ -287,6 +287,18 @@ void TRtCustomRichText::Activate()
     for (bool replace : {false, true})
         if (TRtFindDialog* d = TRtFindDialog::Existing(replace))
             d->Bind(this);
+}
+
+void TRtCustomRichText::ShowFontSizes()
+{
+    if (!toolBar_ || toolBar_->RichText() != this)
+        return;
+    const AnsiString name = setMode_.FontName();
+    if (fontSizes_.empty() || name != sizesFont_) {
+        fontSizes_ = FontSizesOf(name);
+        sizesFont_ = name;
+    }
+    toolBar_->SetFontSizes(fontSizes_, setMode_.Size());
 }
 
 void TRtCustomRichText::Deactivate()
@@ -605,8 +617,7 @@ void TRtCustomRichText::UpdateState()
             SetButtonState(rtgStyle, id++, s.Has(bit));
         if (OnCharacterAttrChange)
             OnCharacterAttrChange(this, &setMode_);
-        if (toolBar_ && toolBar_->RichText() == this)
-            toolBar_->SetFontSizes(FontSizesOf(setMode_.FontName()), setMode_.Size());
+        ShowFontSizes();
     }
     if (mask & (rtchParAttr | rtchCursor)) {
         const TParAlign align = setMode_.Alignment();

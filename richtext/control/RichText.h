@@ -285,6 +285,10 @@ private:
     void PageMaybeChanged();
     void SyncExternScrollBars();
     void PushButtonStates();
+    // The current font's sizes and size to the tool bar; the sizes are asked for when the font changes.
+    void ShowFontSizes();
+    AnsiString sizesFont_;
+    std::vector<int32_t> fontSizes_;
     QPointer<TRtToolBar> toolBar_;
     QPointer<TRtBasicRulerType> ruler_, vertRuler_;
     QPointer<TRtCustomGutter> gutter_;

@@ -78,9 +78,12 @@ void TRtToolBar::SetFontSizes(const std::vector<int32_t>& Sizes, int32_t Current
     if (!fontSizeBox_)
         return;
     settingState_ = true;
-    fontSizeBox_->clear();
-    for (int32_t s : Sizes)
-        fontSizeBox_->addItem(QString::number(s));
+    if (Sizes != fontSizes_ || fontSizeBox_->count() != int(Sizes.size())) {
+        fontSizes_ = Sizes;
+        fontSizeBox_->clear();
+        for (int32_t s : Sizes)
+            fontSizeBox_->addItem(QString::number(s));
+    }
     fontSizeBox_->setEditText(Current > 0 ? QString::number(Current) : QString());
     settingState_ = false;
 }

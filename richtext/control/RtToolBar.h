@@ -53,6 +53,7 @@ private:
     };
     std::vector<TButton> buttons_;
     QComboBox* fontSizeBox_ = nullptr;
+    std::vector<int32_t> fontSizes_;   // the sizes the box lists
     TRtCustomRichText* richText_ = nullptr;
     bool settingState_ = false;
 };

@@ -45,17 +45,7 @@ void TRtRTFTextPaint::ComputeHiddenStyleMask()
 
 const TRtLeadTable* RtLeadTableOf(int32_t Charset)
 {
-    static std::map<int32_t, std::unique_ptr<TRtLeadTable>> tables;
-    auto [it, made] = tables.try_emplace(Charset);
-    if (made) {
-        auto t = std::make_unique<TRtLeadTable>();
-        bool any = false;
-        for (int32_t c = 0; c < 256; ++c)
-            any |= (*t)[size_t(c)] = IsCharsetLeadByte(Charset, uint8_t(c));
-        if (any)
-            it->second = std::move(t);
-    }
-    return it->second.get();
+    return CharsetLeadBytes(Charset);
 }
 
 void TRtRTFTextPaint::IsLeadByte(uint8_t Ch, const TAttr* Attr, const TRtLeadTable* LeadTable, bool& IsLead)
