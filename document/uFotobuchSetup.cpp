@@ -6,11 +6,9 @@
 #include "uFotobuchPageTemplate.h"
 #include "uFotobuchPresets.h"
 #include "uKalender.h"
-#include "Classes.h"
 #include "MyMemIniFile.h"
 #include "ulocalize.h"
 
-#include <QFile>
 #include <QFontDatabase>
 
 #include <memory>
@@ -307,16 +305,9 @@ const std::vector<std::unique_ptr<TMyMemIniFile>>& LanguageTexts()
     static const std::vector<std::unique_ptr<TMyMemIniFile>> languages = [] {
         std::vector<std::unique_ptr<TMyMemIniFile>> list;
         for (int i = 0; i < TLocalizer::LanguageCount; ++i) {
-            QFile file(TLocalizer::LanguageResourceName(i));
-            if (!file.open(QIODevice::ReadOnly))
-                continue;
-            const QByteArray bytes = file.readAll();
-            TMemoryStream stream;
-            stream.WriteBuffer(bytes.constData(), int32_t(bytes.size()));
-            stream.SetPosition(0);
             auto ini = std::make_unique<TMyMemIniFile>();
-            ini->LoadFromStream(stream);
-            list.push_back(std::move(ini));
+            if (TLocalizer::ReadLanguage(i, *ini))
+                list.push_back(std::move(ini));
         }
         return list;
     }();
