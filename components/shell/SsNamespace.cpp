@@ -530,6 +530,7 @@ TSsSystemImageList& TSsSystemImageList::Instance()
     static TSsSystemImageList list;
     static const TStaticCleanup cleanup([] {
         list.icons_.clear();
+        list.pixmaps_.clear();
         list.keys_.clear();
         list.provider_.reset();
     });
@@ -582,6 +583,15 @@ const QIcon& TSsSystemImageList::Icon(int index) const
 }
 
 QPixmap TSsSystemImageList::Pixmap(int index, int size, int overlay) const
+{
+    const quint64 key = quint64(uint32_t(index)) << 32 | quint64(uint16_t(size)) << 16 | quint16(int16_t(overlay));
+    auto it = pixmaps_.find(key);
+    if (it == pixmaps_.end())
+        it = pixmaps_.insert(key, DrawPixmap(index, size, overlay));
+    return *it;
+}
+
+QPixmap TSsSystemImageList::DrawPixmap(int index, int size, int overlay) const
 {
     QPixmap pm = Icon(index).pixmap(size, size);
     if (pm.isNull()) {

@@ -166,11 +166,13 @@ public:
     int IndexOf(const QString& path, bool isDir, bool isRoot, bool isDesktop, bool open);
     int Count() const { return int(icons_.size()); }
     const QIcon& Icon(int index) const;
-    // The icon drawn at size, with the shortcut arrow for overlay 1.
+    // The icon drawn at size, with the shortcut arrow for overlay 1; each is drawn once.
     QPixmap Pixmap(int index, int size, int overlay) const;
 
 private:
+    QPixmap DrawPixmap(int index, int size, int overlay) const;
     std::vector<QIcon> icons_;
+    mutable QHash<quint64, QPixmap> pixmaps_;  // by index, size and overlay
     QHash<QString, int> keys_;
     std::unique_ptr<QFileIconProvider> provider_;
 };

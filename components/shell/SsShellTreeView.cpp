@@ -732,9 +732,10 @@ void TSsCustomShellTreeView::CustomDrawItem(TObject*, QTreeWidgetItem* Node, QSt
         return;
     if (!(options_ & toColorCompressed) || (State.state & QStyle::State_Selected))
         return;
+    // The attribute first: the drive type reads the mount table.
     TSsShellFolder* folder = FolderOf(Node);
-    if (folder && SsGetDriveType(folder->Path) != DRIVE_REMOVABLE && folder->ParentFolder &&
-        folder->IsCompressed())
+    if (folder && folder->ParentFolder && folder->IsCompressed() &&
+        SsGetDriveType(folder->Path) != DRIVE_REMOVABLE)
         State.palette.setColor(QPalette::Text, toQColor(compressedColor_));
 }
 

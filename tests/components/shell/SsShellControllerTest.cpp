@@ -1,7 +1,5 @@
-#include "ShellFixture.h"
+#include "ShellViewFixtures.h"
 #include "SsContextMenu.h"
-#include "SsShellListView.h"
-#include "SsShellTreeView.h"
 
 #include <gtest/gtest.h>
 
@@ -70,14 +68,6 @@ QString TrashedFile(const QString& name)
     return qEnvironmentVariable("XDG_DATA_HOME") + "/Trash/files/" + name;
 }
 
-QTreeWidgetItem* Child(QTreeWidgetItem* node, const QString& text)
-{
-    for (int i = 0; node && i < node->childCount(); ++i)
-        if (node->child(i)->text(0) == text)
-            return node->child(i);
-    return nullptr;
-}
-
 int RowOf(const TSsCustomShellListView& list, const QString& name)
 {
     for (int r = 0; r < list.RowCount(); ++r)
@@ -86,30 +76,23 @@ int RowOf(const TSsCustomShellListView& list, const QString& name)
     return -1;
 }
 
-struct TreeFixture : ShellFixture {
+struct TreeFixture : ShellTreeFixture<TSsShellTreeView> {
     TreeFixture()
     {
-        tree.resize(300, 400);
-        tree.SetRootFolder(Path());
         tree.show();
         WaitFor([&] { return tree.InitialSelectionDone(); });
     }
     QTreeWidgetItem* Select(const QString& name)
     {
-        QTreeWidgetItem* node = Child(tree.topLevelItem(0), name);
+        QTreeWidgetItem* node = Child(Root(), name);
         tree.setCurrentItem(node);
         return node;
     }
-    TSsShellTreeView tree;
 };
 
-struct ListFixture : ShellFixture {
+struct ListFixture : ShellListFixture<TSsShellListView> {
     ListFixture()
     {
-        TSsCustomShellListView::SortColumn = 0;
-        TSsCustomShellListView::SortAscending = true;
-        list.resize(400, 300);
-        list.SetRootFolder(Path());
         list.show();
         list.HandleNeeded();
     }
@@ -122,7 +105,6 @@ struct ListFixture : ShellFixture {
                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
         list.SetFocusedRow(RowOf(list, names.first()));
     }
-    TSsShellListView list;
 };
 
 class OpenedUrls : public QObject {

@@ -1,6 +1,4 @@
-#include "ShellFixture.h"
-#include "SsShellListView.h"
-#include "SsShellTreeView.h"
+#include "ShellViewFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -38,16 +36,8 @@ QStringList Rows(const TSsCustomShellListView& list)
     return rows;
 }
 
-struct ListFixture : ShellFixture {
-    ListFixture()
-    {
-        TSsCustomShellListView::SortColumn = 0;
-        TSsCustomShellListView::SortAscending = true;
-        list.resize(400, 300);
-        list.SetRootFolder(Path());
-        list.HandleNeeded();
-    }
-    CountingList list;
+struct ListFixture : ShellListFixture<CountingList> {
+    ListFixture() { list.HandleNeeded(); }
 };
 }  // namespace
 

@@ -1,6 +1,5 @@
 // The tree control's own events as the shell tree raises them.
-#include "ShellFixture.h"
-#include "SsShellTreeView.h"
+#include "ShellViewFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -16,14 +15,6 @@
 #include <QWindow>
 
 namespace {
-QTreeWidgetItem* Child(QTreeWidgetItem* node, const QString& text)
-{
-    for (int i = 0; node && i < node->childCount(); ++i)
-        if (node->child(i)->text(0) == text)
-            return node->child(i);
-    return nullptr;
-}
-
 // Sees what the custom draw gets and draws one node itself.
 class DrawingTree : public TSsShellTreeView {
 public:
@@ -40,15 +31,8 @@ public:
     QString ownDrawn;
 };
 
-struct TreeFixture : ShellFixture {
-    TreeFixture()
-    {
-        tree.resize(300, 400);
-        tree.SetRootFolder(Path());
-        tree.HandleNeeded();
-    }
-    QTreeWidgetItem* Root() { return tree.topLevelItem(0); }
-    DrawingTree tree;
+struct TreeFixture : ShellTreeFixture<DrawingTree> {
+    TreeFixture() { tree.HandleNeeded(); }
 };
 }  // namespace
 

@@ -1,5 +1,4 @@
-#include "ShellFixture.h"
-#include "SsShellTreeView.h"
+#include "ShellViewFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -20,24 +19,9 @@ QStringList ChildTexts(QTreeWidgetItem* node)
     return texts;
 }
 
-QTreeWidgetItem* Child(QTreeWidgetItem* node, const QString& text)
-{
-    for (int i = 0; node && i < node->childCount(); ++i)
-        if (node->child(i)->text(0) == text)
-            return node->child(i);
-    return nullptr;
-}
-
-struct TreeFixture : ShellFixture {
-    TreeFixture()
-    {
-        tree.resize(300, 400);
-        tree.SetRootFolder(Path());
-        tree.HandleNeeded();
-    }
-    QTreeWidgetItem* Root() { return tree.topLevelItem(0); }
+struct TreeFixture : ShellTreeFixture<TSsShellTreeView> {
+    TreeFixture() { tree.HandleNeeded(); }
     PSsIdList List(const QString& rel) { return SsPathToIdList(Path(rel)); }
-    TSsShellTreeView tree;
 };
 }  // namespace
 
