@@ -329,6 +329,23 @@ bool TranslateNamePart(const QString& Text, QString& Result)
     return false;
 }
 
+QString LocalizedName(const QString& Name)
+{
+    QString result;
+    if (Name.isEmpty())
+        return Name;
+    if (TranslateNamePart(Name, result))
+        return result;
+    // A name joined from a registered text and a rest ("Photobook 8:5 - Tradition").
+    for (const QString& separator : {QStringLiteral(" - "), QStringLiteral(" \u2013 ")}) {
+        const qsizetype at = Name.indexOf(separator);
+        QString head;
+        if (at > 0 && TranslateNamePart(Name.left(at), head))
+            return head + separator + LocalizedName(Name.mid(at + separator.size()));
+    }
+    return Name;
+}
+
 [[maybe_unused]] const bool kCatalogueTextsRegistered = (RegisterCatalogueTexts(), true);
 } // namespace
 
@@ -342,20 +359,7 @@ void RegisterProductNamePart(const QString& Section, const QString& Key)
 
 QString LocalizedProductName(const AnsiString& Name)
 {
-    const QString name = fromAnsi(Name);
-    QString result;
-    if (name.isEmpty())
-        return name;
-    if (TranslateNamePart(name, result))
-        return result;
-    // A name joined from a registered text and a rest ("Photobook 8:5 - Tradition").
-    for (const QString& separator : {QStringLiteral(" - "), QStringLiteral(" \u2013 ")}) {
-        const qsizetype at = name.indexOf(separator);
-        QString head;
-        if (at > 0 && TranslateNamePart(name.left(at), head))
-            return head + separator + LocalizedProductName(toAnsi(name.mid(at + separator.size())));
-    }
-    return name;
+    return LocalizedName(fromAnsi(Name));
 }
 
 // ---- builders ------------------------------------------------------------------------
