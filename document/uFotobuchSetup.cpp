@@ -6,11 +6,9 @@
 #include "uFotobuchPageTemplate.h"
 #include "uFotobuchPresets.h"
 #include "uKalender.h"
-#include "Classes.h"
 #include "MyMemIniFile.h"
 #include "ulocalize.h"
 
-#include <QFile>
 #include <QFontDatabase>
 
 #include <memory>
@@ -307,16 +305,9 @@ const std::vector<std::unique_ptr<TMyMemIniFile>>& LanguageTexts()
     static const std::vector<std::unique_ptr<TMyMemIniFile>> languages = [] {
         std::vector<std::unique_ptr<TMyMemIniFile>> list;
         for (int i = 0; i < TLocalizer::LanguageCount; ++i) {
-            QFile file(TLocalizer::LanguageResourceName(i));
-            if (!file.open(QIODevice::ReadOnly))
-                continue;
-            const QByteArray bytes = file.readAll();
-            TMemoryStream stream;
-            stream.WriteBuffer(bytes.constData(), int32_t(bytes.size()));
-            stream.SetPosition(0);
             auto ini = std::make_unique<TMyMemIniFile>();
-            ini->LoadFromStream(stream);
-            list.push_back(std::move(ini));
+            if (TLocalizer::ReadLanguage(i, *ini))
+                list.push_back(std::move(ini));
         }
         return list;
     }();
@@ -338,6 +329,23 @@ bool TranslateNamePart(const QString& Text, QString& Result)
     return false;
 }
 
+QString LocalizedName(const QString& Name)
+{
+    QString result;
+    if (Name.isEmpty())
+        return Name;
+    if (TranslateNamePart(Name, result))
+        return result;
+    // A name joined from a registered text and a rest ("Photobook 8:5 - Tradition").
+    for (const QString& separator : {QStringLiteral(" - "), QStringLiteral(" \u2013 ")}) {
+        const qsizetype at = Name.indexOf(separator);
+        QString head;
+        if (at > 0 && TranslateNamePart(Name.left(at), head))
+            return head + separator + LocalizedName(Name.mid(at + separator.size()));
+    }
+    return Name;
+}
+
 [[maybe_unused]] const bool kCatalogueTextsRegistered = (RegisterCatalogueTexts(), true);
 } // namespace
 
@@ -351,20 +359,7 @@ void RegisterProductNamePart(const QString& Section, const QString& Key)
 
 QString LocalizedProductName(const AnsiString& Name)
 {
-    const QString name = fromAnsi(Name);
-    QString result;
-    if (name.isEmpty())
-        return name;
-    if (TranslateNamePart(name, result))
-        return result;
-    // A name joined from a registered text and a rest ("Photobook 8:5 - Tradition").
-    for (const QString& separator : {QStringLiteral(" - "), QStringLiteral(" \u2013 ")}) {
-        const qsizetype at = name.indexOf(separator);
-        QString head;
-        if (at > 0 && TranslateNamePart(name.left(at), head))
-            return head + separator + LocalizedProductName(toAnsi(name.mid(at + separator.size())));
-    }
-    return name;
+    return LocalizedName(fromAnsi(Name));
 }
 
 // ---- builders ------------------------------------------------------------------------

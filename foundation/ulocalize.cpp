@@ -496,7 +496,7 @@ bool TLocalizer::IsLanguageAvailable(int Index) const
     return InMask(FSupportedLanguages, Index) && QFile::exists(LanguageResourceName(Index));
 }
 
-bool TLocalizer::LoadLanguage(int Index)
+bool TLocalizer::ReadLanguage(int Index, TMyMemIniFile& Ini)
 {
     try {
         QFile file(LanguageResourceName(Index));
@@ -506,12 +506,17 @@ bool TLocalizer::LoadLanguage(int Index)
         TMemoryStream stream;
         stream.WriteBuffer(bytes.constData(), int32_t(bytes.size()));
         stream.SetPosition(0);
-        FLanguageIni.Clear();
-        FLanguageIni.LoadFromStream(stream);
+        Ini.Clear();
+        Ini.LoadFromStream(stream);
         return true;
     } catch (...) {
         return false;
     }
+}
+
+bool TLocalizer::LoadLanguage(int Index)
+{
+    return ReadLanguage(Index, FLanguageIni);
 }
 
 void TLocalizer::SetLanguage(int Index)

@@ -111,6 +111,8 @@ public:
 
     // ":/lang/<100 + Index>.lng"
     static QString LanguageResourceName(int Index);
+    // Reads the texts of a language the program carries into Ini; false when it has none.
+    static bool ReadLanguage(int Index, TMyMemIniFile& Ini);
     // "deu", "eng", ... ; "" outside 0..15.
     static QString LanguageCode(int Index);
 

@@ -331,6 +331,20 @@ public:
         shape.setFillRule(S.FillRule);
         p_.drawPath(shape);
     }
+    // Rectangle, rounded rectangle (Corner: the corner ellipse's size) or ellipse in Box.
+    enum class TBoxShape { Rectangle, RoundRect, Ellipse };
+    void BoxShape(TBoxShape Kind, const QRectF& Box, const QSizeF& Corner = {})
+    {
+        const QRectF box = Box.normalized();
+        QPainterPath path;
+        if (Kind == TBoxShape::Ellipse)
+            path.addEllipse(box);
+        else if (Kind == TBoxShape::RoundRect)
+            path.addRoundedRect(box, std::abs(Corner.width()) / 2.0, std::abs(Corner.height()) / 2.0);
+        else
+            path.addRect(box);
+        Shape(path, true);
+    }
     void Polygon(const QPolygonF& Points, bool Closed)
     {
         if (Points.isEmpty())
@@ -601,24 +615,11 @@ struct TWmfPlay {
         case U_WMR_SETPOLYFILLMODE: P.S.FillRule = R.U16(6) == 2 ? Qt::WindingFill : Qt::OddEvenFill; break;
         case U_WMR_MOVETO: P.S.Pos = Pt(6); break;
         case U_WMR_LINETO: P.LineTo(Pt(6)); break;
-        case U_WMR_RECTANGLE: {
-            QPainterPath path;
-            path.addRect(Rect(6).normalized());
-            P.Shape(path, true);
+        case U_WMR_RECTANGLE: P.BoxShape(TPlayer::TBoxShape::Rectangle, Rect(6)); break;
+        case U_WMR_ROUNDRECT:
+            P.BoxShape(TPlayer::TBoxShape::RoundRect, Rect(10), QSizeF(R.I16(8), R.I16(6)));
             break;
-        }
-        case U_WMR_ROUNDRECT: {
-            QPainterPath path;
-            path.addRoundedRect(Rect(10).normalized(), std::abs(R.I16(8)) / 2.0, std::abs(R.I16(6)) / 2.0);
-            P.Shape(path, true);
-            break;
-        }
-        case U_WMR_ELLIPSE: {
-            QPainterPath path;
-            path.addEllipse(Rect(6).normalized());
-            P.Shape(path, true);
-            break;
-        }
+        case U_WMR_ELLIPSE: P.BoxShape(TPlayer::TBoxShape::Ellipse, Rect(6)); break;
         case U_WMR_ARC: P.Arc(Rect(14), Pt(10), Pt(6), 0); break;
         case U_WMR_CHORD: P.Arc(Rect(14), Pt(10), Pt(6), 1); break;
         case U_WMR_PIE: P.Arc(Rect(14), Pt(10), Pt(6), 2); break;
@@ -1007,22 +1008,11 @@ struct TEmfPlay {
         }
         case U_EMR_CREATEPALETTE: AddObject(R.U32(8), TGdiObject()); break;
         case U_EMR_EXTCREATEFONTINDIRECTW: Font(); break;
-        case U_EMR_ELLIPSE:
-        case U_EMR_RECTANGLE: {
-            QPainterPath path;
-            if (Type == U_EMR_ELLIPSE)
-                path.addEllipse(Rect(8).normalized());
-            else
-                path.addRect(Rect(8).normalized());
-            P.Shape(path, true);
+        case U_EMR_ELLIPSE: P.BoxShape(TPlayer::TBoxShape::Ellipse, Rect(8)); break;
+        case U_EMR_RECTANGLE: P.BoxShape(TPlayer::TBoxShape::Rectangle, Rect(8)); break;
+        case U_EMR_ROUNDRECT:
+            P.BoxShape(TPlayer::TBoxShape::RoundRect, Rect(8), QSizeF(R.I32(24), R.I32(28)));
             break;
-        }
-        case U_EMR_ROUNDRECT: {
-            QPainterPath path;
-            path.addRoundedRect(Rect(8).normalized(), std::abs(R.I32(24)) / 2.0, std::abs(R.I32(28)) / 2.0);
-            P.Shape(path, true);
-            break;
-        }
         case U_EMR_ARC: P.Arc(Rect(8), Pt(24), Pt(32), 0); break;
         case U_EMR_CHORD: P.Arc(Rect(8), Pt(24), Pt(32), 1); break;
         case U_EMR_PIE: P.Arc(Rect(8), Pt(24), Pt(32), 2); break;
