@@ -317,15 +317,20 @@ const std::vector<std::unique_ptr<TMyMemIniFile>>& LanguageTexts()
 // The registered text that Text is in some language, in the current language.
 bool TranslateNamePart(const QString& Text, QString& Result)
 {
+    // A text of the current language is found without reading the other languages.
     for (const TNamePart& part : NameParts()) {
-        bool found = Text == part.Key;
-        for (size_t i = 0; !found && i < LanguageTexts().size(); ++i)
-            found = Text == LanguageTexts()[i]->ReadString(part.Section, part.Key, QString());
-        if (found) {
-            Result = Localizer().GetString(part.Section, part.Key, part.Key);
+        const QString current = Localizer().GetString(part.Section, part.Key, part.Key);
+        if (Text == part.Key || Text == current) {
+            Result = current;
             return true;
         }
     }
+    for (const TNamePart& part : NameParts())
+        for (const auto& language : LanguageTexts())
+            if (Text == language->ReadString(part.Section, part.Key, QString())) {
+                Result = Localizer().GetString(part.Section, part.Key, part.Key);
+                return true;
+            }
     return false;
 }
 
