@@ -35,7 +35,7 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         QTreeWidgetItem* node = tree_.itemFromIndex(index);
-    if (node) {
+        if (node) {
             tree_.GetImageIndex(node);
             tree_.GetSelectedIndex(node);
         }
