@@ -571,7 +571,7 @@ thread_local TDropTargetTransferThread* CurrentTransfer = nullptr;
 
 TDropTargetTransferThread::TDropTargetTransferThread(TCustomDropTarget* target, int32_t effect,
                                                      std::shared_ptr<IDataObject> dataObject)
-    : target_(target), effect_(effect),
+    : target_(target), effect_(effect), source_(dataObject),
       dataObject_(std::make_unique<TInterThreadDataObject>(std::move(dataObject)))
 {
 }
@@ -606,8 +606,17 @@ void TDropTargetTransferThread::Execute()
     } catch (...) {
         outcome = E_UNEXPECTED;
     }
-    dataObject_->EndOperation(outcome, effect_);
+    dataObject_->Call([this, outcome] { return EndOperation(outcome); });
     QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+}
+
+HRESULT TDropTargetTransferThread::EndOperation(HRESULT outcome)
+{
+    if (ended_)
+        return E_FAIL;
+    ended_ = true;
+    auto* async = dynamic_cast<IAsyncOperation*>(source_.get());
+    return async ? async->EndOperation(outcome, effect_) : E_NOINTERFACE;
 }
 
 void TDropTargetTransferThread::customEvent(QEvent*)
@@ -623,6 +632,7 @@ void TDropTargetTransferThread::Stop()
     dataObject_->Disconnect();
     if (thread_.joinable())
         thread_.join();
+    EndOperation(E_UNEXPECTED);
 }
 
 // ---- multi target ----------------------------------------------------------------------------

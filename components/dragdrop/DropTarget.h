@@ -180,7 +180,8 @@ public:
     // Runs f on the main thread while this thread waits; raises when the
     // transfer has been stopped.
     void Synchronize(const std::function<void()>& f);
-    // Main thread: fails the calls waiting for it and waits for the end.
+    // Main thread: fails the calls waiting for it and waits for the end; a
+    // source not told of the end yet learns that the transfer failed.
     void Stop();
 
 protected:
@@ -189,9 +190,13 @@ protected:
 
 private:
     void Execute();
+    // Main thread: tells the source that its operation ended, once.
+    HRESULT EndOperation(HRESULT outcome);
 
     TCustomDropTarget* const target_;
     const int32_t effect_;
+    std::shared_ptr<IDataObject> source_;  // used on the main thread only
+    bool ended_ = false;
     std::unique_ptr<TInterThreadDataObject> dataObject_;
     std::thread thread_;
 };

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -17,14 +18,22 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMimeDatabase>
-#include <QStandardPaths>
 #include <QUrl>
 
 #include <algorithm>
+#include <cerrno>
+
+#include <sys/stat.h>
 
 using namespace Ole;
 
 const char* const SsNewFolderName = "New Folder";
+const char* const SsMenuTextContext = "TSsContextMenu";
+
+QString SsMenuText(const char* source)
+{
+    return QCoreApplication::translate(SsMenuTextContext, source);
+}
 
 namespace {
 struct TVerbEntry {
@@ -46,11 +55,12 @@ constexpr TVerbEntry Verbs[] = {
 const char* const PreferredDropEffect = "Preferred DropEffect";
 const char* const CopiedFilesMime = "x-special/gnome-copied-files";
 
+// A text of the library's table, in the user's language.
 QString Message(int32_t id)
 {
     AnsiString text;
     SsMessageText(id, text);
-    return fromAnsi(text);
+    return SsMenuText(text.c_str());
 }
 
 QString PreferredDropEffectMime()
@@ -67,17 +77,6 @@ bool ClipboardCut(const QMimeData& data)
     return data.data(CopiedFilesMime).startsWith("cut\n");
 }
 
-void ReportFailure(QWidget* window, const QString& what, const QStringList& failed)
-{
-    QStringList names;
-    for (const QString& f : failed)
-        names << QDir::toNativeSeparators(f);
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Error"),
-                                what + '\n' + names.join('\n'), QMessageBox::Ok, window);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
-}
-
 QString PermissionText(const QFileInfo& info)
 {
     QString s;
@@ -86,9 +85,35 @@ QString PermissionText(const QFileInfo& info)
     s += info.isExecutable() ? 'x' : '-';
     return s;
 }
+QString NameOfPath(const QByteArray& path)
+{
+    return QDir::toNativeSeparators(QFile::decodeName(path));
+}
 }  // namespace
 
-TSsContextMenu::TSsContextMenu(QStringList paths, std::vector<uint32_t> attributes)
+void SsShowError(QWidget* window, const QString& what, const QStringList& names)
+{
+    auto* box = new QMessageBox(QMessageBox::Warning, QCoreApplication::translate("MsgDlg", "Error"),
+                                what + '\n' + names.join('\n'), QMessageBox::Ok, window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void SsShowRenameError(QWidget* window, int error, const QString& newName)
+{
+    const char* what;
+    switch (error) {
+    case EEXIST:
+    case ENOTEMPTY: what = "This name is already taken:"; break;
+    case EINVAL: what = "A name cannot contain \"/\" and cannot be \".\" or \"..\":"; break;
+    case ENAMETOOLONG:
+    case EILSEQ: what = "The file system does not accept this name:"; break;
+    default: what = "Cannot rename:"; break;
+    }
+    SsShowError(window, SsMenuText(what), {newName});
+}
+
+TSsContextMenu::TSsContextMenu(QList<QByteArray> paths, std::vector<uint32_t> attributes)
     : paths_(std::move(paths)), attributes_(std::move(attributes))
 {
     attributes_.resize(size_t(paths_.size()), 0);
@@ -125,7 +150,7 @@ bool TSsContextMenu::Enabled(int32_t verb) const
 {
     if (verb == cvPaste) {
         const QMimeData* data = QApplication::clipboard()->mimeData();
-        return AllHave(SFGAO_DROPTARGET) && !LocalFilesOf(data).isEmpty();
+        return AllHave(SFGAO_DROPTARGET) && !SsNativePathsOf(data).isEmpty();
     }
     if (verb == cvNewFolder)
         return AllHave(SFGAO_DROPTARGET);
@@ -145,7 +170,7 @@ HRESULT TSsContextMenu::QueryContextMenu(QMenu& menu, uint32_t idCmdFirst, uint3
             continue;
         if (e.SeparatorBefore && any)
             menu.addSeparator();
-        QAction* a = menu.addAction(QString::fromLatin1(e.Text));
+        QAction* a = menu.addAction(SsMenuText(e.Text));
         a->setData(int(id));
         a->setEnabled(Enabled(e.Verb));
         if (e.Verb == cvOpen) {
@@ -160,6 +185,14 @@ HRESULT TSsContextMenu::QueryContextMenu(QMenu& menu, uint32_t idCmdFirst, uint3
     return used;
 }
 
+QStringList TSsContextMenu::Names() const
+{
+    QStringList names;
+    for (const QByteArray& p : paths_)
+        names << NameOfPath(p);
+    return names;
+}
+
 HRESULT TSsContextMenu::InvokeCommand(const TSsCMInvokeCommandInfo& info)
 {
     if (!queried_ || !Offers(info.Verb) || !Enabled(info.Verb))
@@ -170,31 +203,27 @@ HRESULT TSsContextMenu::InvokeCommand(const TSsCMInvokeCommandInfo& info)
     case cvOpen:
         done = Open();
         if (!done)
-            ReportFailure(info.Window, QStringLiteral("No program could open:"), paths_);
+            SsShowError(info.Window, SsMenuText("No program could open:"), Names());
         break;
     case cvCut:
     case cvCopy: PutOnClipboard(info.Verb == cvCut); break;
     case cvCopyAsPath: {
         QStringList quoted;
-        for (const QString& p : paths_)
+        for (const QString& p : Names())
             quoted << '"' + p + '"';
         QApplication::clipboard()->setText(quoted.join('\n'));
         break;
     }
-    case cvPaste:
-        done = Paste(failed);
-        if (!done)
-            ReportFailure(info.Window, QStringLiteral("Cannot paste:"), failed);
-        break;
+    case cvPaste: done = Paste(info.Window); break;
     case cvNewFolder:
         done = NewFolder(failed);
         if (!done)
-            ReportFailure(info.Window, QStringLiteral("Cannot create a folder in:"), failed);
+            SsShowError(info.Window, SsMenuText("Cannot create a folder in:"), failed);
         break;
     case cvDelete:
         done = Delete(failed);
         if (!done)
-            ReportFailure(info.Window, QStringLiteral("Cannot move to the trash:"), failed);
+            SsShowError(info.Window, SsMenuText("Cannot move to the trash:"), failed);
         break;
     case cvRename: break;  // the control edits the item's label
     case cvProperties: ShowProperties(info.Window); break;
@@ -206,23 +235,16 @@ HRESULT TSsContextMenu::InvokeCommand(const TSsCMInvokeCommandInfo& info)
 bool TSsContextMenu::Open()
 {
     bool ok = true;
-    for (const QString& p : paths_)
-        ok = QDesktopServices::openUrl(QUrl::fromLocalFile(p)) && ok;
+    for (const QByteArray& p : paths_)
+        ok = QDesktopServices::openUrl(SsNativePathToUrl(p)) && ok;
     return ok;
 }
 
 bool TSsContextMenu::Delete(QStringList& failed)
 {
-    // Without the home trash folder in place, Qt puts the trash into the
-    // working folder: make it first (the trash's own rules allow that).
-    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash";
-    if (!QDir().mkpath(trash + "/files") || !QDir().mkpath(trash + "/info")) {
-        failed = paths_;
-        return false;
-    }
-    for (const QString& p : paths_)
-        if (!QFile::moveToTrash(p))
-            failed << p;
+    for (const QByteArray& p : paths_)
+        if (SsMoveToTrash(p) != 0)
+            failed << NameOfPath(p);
     return failed.isEmpty();
 }
 
@@ -231,8 +253,8 @@ void TSsContextMenu::PutOnClipboard(bool cut)
     auto data = std::make_unique<QMimeData>();
     QList<QUrl> urls;
     QByteArray copied = cut ? "cut" : "copy";
-    for (const QString& p : paths_) {
-        urls << QUrl::fromLocalFile(p);
+    for (const QByteArray& p : paths_) {
+        urls << SsNativePathToUrl(p);
         copied += '\n' + urls.back().toEncoded();
     }
     data->setUrls(urls);
@@ -245,17 +267,24 @@ void TSsContextMenu::PutOnClipboard(bool cut)
     QApplication::clipboard()->setMimeData(data.release());
 }
 
-bool TSsContextMenu::Paste(QStringList& failed)
+bool TSsContextMenu::Paste(QWidget* window)
 {
     const QMimeData* data = QApplication::clipboard()->mimeData();
     if (!data)
         return false;
-    const bool cut = ClipboardCut(*data);
+    const QList<QByteArray> files = SsNativePathsOf(data);
+    QStringList names;
+    for (const QByteArray& f : files)
+        names << NameOfPath(f);
     TSsFolderDropTarget target(paths_.first());
+    if (target.HoldsOwnAncestor(files)) {
+        SsShowError(window, SsMenuText("A folder cannot be pasted into itself or into a folder inside it:"), names);
+        return false;
+    }
+    const bool cut = ClipboardCut(*data);
     int32_t effect = cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
-    const HRESULT result = target.Drop(data, cut ? MK_SHIFT : MK_CONTROL, effect);
-    if (result != S_OK) {
-        failed = LocalFilesOf(data);
+    if (target.Drop(data, cut ? MK_SHIFT : MK_CONTROL, effect) != S_OK) {
+        SsShowError(window, SsMenuText("Cannot paste:"), names);
         return false;
     }
     // Cut files are where they belong now: they are no longer on the clipboard.
@@ -266,10 +295,11 @@ bool TSsContextMenu::Paste(QStringList& failed)
 
 bool TSsContextMenu::NewFolder(QStringList& failed)
 {
-    const QString folder = paths_.first();
-    if (QDir(folder).mkdir(SsFreeFileName(folder, QString::fromLatin1(SsNewFolderName))))
+    const QByteArray& folder = paths_.first();
+    const QByteArray name = SsFreeFileName(folder, QFile::encodeName(SsMenuText(SsNewFolderName)));
+    if (::mkdir((folder + '/' + name).constData(), 0777) == 0)
         return true;
-    failed << folder;
+    failed << NameOfPath(folder);
     return false;
 }
 
@@ -277,7 +307,7 @@ void TSsContextMenu::ShowProperties(QWidget* window)
 {
     auto* dialog = new QDialog(window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowTitle(QStringLiteral("Properties"));
+    dialog->setWindowTitle(SsMenuText("Properties"));
     auto* form = new QFormLayout(dialog);
     const QLocale locale;
     auto row = [&](int32_t captionId, const QString& value) {
@@ -286,20 +316,21 @@ void TSsContextMenu::ShowProperties(QWidget* window)
         form->addRow(Message(captionId) + ':', label);
     };
     qint64 size = 0;
-    for (const QString& p : paths_)
-        if (QFileInfo info(p); info.isFile())
+    for (const QByteArray& p : paths_)
+        if (QFileInfo info(QFile::decodeName(p)); info.isFile())
             size += info.size();
     if (paths_.size() == 1) {
-        const QFileInfo info(paths_.first());
-        row(SsscName, info.fileName().isEmpty() ? paths_.first() : info.fileName());
+        const QString path = QFile::decodeName(paths_.first());
+        const QFileInfo info(path);
+        row(SsscName, info.fileName().isEmpty() ? path : info.fileName());
         row(SsscType, info.isDir() ? Message(SsscFileFolder) : QMimeDatabase().mimeTypeForFile(info).comment());
-        form->addRow(QStringLiteral("Location:"), new QLabel(QDir::toNativeSeparators(info.absolutePath()), dialog));
+        form->addRow(SsMenuText("Location:"), new QLabel(QDir::toNativeSeparators(info.absolutePath()), dialog));
         if (!info.isDir())
             row(SsscSize, locale.formattedDataSize(size));
         row(SsscModified, locale.toString(info.lastModified(), QLocale::LongFormat));
         row(SsscAttributes, PermissionText(info));
     } else {
-        row(SsscName, QString::number(paths_.size()) + fromAnsi(SsObjectsText));
+        row(SsscName, QString::number(paths_.size()) + SsMenuText(SsObjectsText));
         row(SsscSize, locale.formattedDataSize(size));
     }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);

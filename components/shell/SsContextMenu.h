@@ -4,6 +4,8 @@
 // put into a popup menu and carried out on the items' files.
 #include "Ole.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -45,10 +47,21 @@ struct TSsCMInvokeCommandInfo {
 // The name the new-folder verb gives, before a free one is sought.
 extern const char* const SsNewFolderName;
 
+// The menu's texts, its error messages included, are asked of Qt's
+// translators in this context with the English text as source, so that the
+// program hands in the user's language.
+extern const char* const SsMenuTextContext;
+QString SsMenuText(const char* source);
+// Tells the user in a box on window that what failed, naming the entries.
+void SsShowError(QWidget* window, const QString& what, const QStringList& names);
+// Tells the user why a new name was not given (error as SetNameOf answers it).
+void SsShowRenameError(QWidget* window, int error, const QString& newName);
+
 class TSsContextMenu {
 public:
-    // Paths are the items' file-system paths; attributes their SFGAO bits.
-    TSsContextMenu(QStringList paths, std::vector<uint32_t> attributes);
+    // Paths are the items' file-system paths as the system's bytes;
+    // attributes their SFGAO bits.
+    TSsContextMenu(QList<QByteArray> paths, std::vector<uint32_t> attributes);
 
     // Appends the verbs that hold for the items to Menu; each action's data
     // is its command id, First + verb. Answers the number of ids used past
@@ -59,7 +72,7 @@ public:
     // handled (the user is told which).
     HRESULT InvokeCommand(const TSsCMInvokeCommandInfo& info);
 
-    const QStringList& Paths() const { return paths_; }
+    const QList<QByteArray>& Paths() const { return paths_; }
 
 private:
     bool Offers(int32_t verb) const;
@@ -69,10 +82,11 @@ private:
     bool Open();
     bool Delete(QStringList& failed);
     void PutOnClipboard(bool cut);
-    bool Paste(QStringList& failed);
+    bool Paste(QWidget* window);
     bool NewFolder(QStringList& failed);
     void ShowProperties(QWidget* window);
-    QStringList paths_;
+    QStringList Names() const;
+    QList<QByteArray> paths_;
     std::vector<uint32_t> attributes_;
     uint32_t flags_ = 0;
     bool queried_ = false;

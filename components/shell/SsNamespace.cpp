@@ -4,7 +4,6 @@
 
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileIconProvider>
 #include <QFileInfo>
@@ -14,8 +13,15 @@
 #include <QPainterPath>
 #include <QStandardPaths>
 #include <QStorageInfo>
+#include <QDateTime>
+#include <QUrl>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,10 +41,45 @@ bool StatPath(const QByteArray& path, struct stat& st)
     return ::lstat(path.constData(), &st) == 0;  // a dangling link
 }
 
-bool HasSubFolder(const QString& path)
+QByteArray DirOf(const QByteArray& path)
 {
-    QDirIterator it(path, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
-    return it.hasNext();
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash <= 0 ? QByteArray("/") : path.left(slash);
+}
+
+QByteArray NameOf(const QByteArray& path)
+{
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
+bool IsDirEntry(const QByteArray& dir, const dirent* e)
+{
+    if (e->d_type == DT_DIR)
+        return true;
+    if (e->d_type != DT_LNK && e->d_type != DT_UNKNOWN)
+        return false;
+    struct stat st;
+    return StatPath(Join(dir, QByteArray(e->d_name)), st) && S_ISDIR(st.st_mode);
+}
+
+bool IsDotOrDotDot(const char* name)
+{
+    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+}
+
+bool HasSubFolder(const QByteArray& path)
+{
+    DIR* dir = ::opendir(path.constData());
+    if (!dir)
+        return false;
+    bool found = false;
+    while (const dirent* e = ::readdir(dir))
+        if (!IsDotOrDotDot(e->d_name) && IsDirEntry(path, e)) {
+            found = true;
+            break;
+        }
+    ::closedir(dir);
+    return found;
 }
 
 bool IsUserVolume(const QString& root)
@@ -95,14 +136,34 @@ PSsIdList SsPathToIdList(const QString& path)
     return result;
 }
 
-QString SsIdListToPath(const TSsIdList* list)
+QByteArray SsIdListToNativePath(const TSsIdList* list)
 {
     if (!list || list->Count() == 0)
-        return QString();
+        return QByteArray();
     QByteArray path = list->Id(0);
     for (int i = 1; i < list->Count(); ++i)
         path = Join(path, list->Id(i));
-    return QFile::decodeName(path);
+    return path;
+}
+
+QString SsIdListToPath(const TSsIdList* list)
+{
+    return QFile::decodeName(SsIdListToNativePath(list));
+}
+
+QUrl SsNativePathToUrl(const QByteArray& path)
+{
+    return QUrl::fromEncoded("file://" + path.toPercentEncoding("/"));
+}
+
+QList<QByteArray> SsNativePathsOf(const QMimeData* data)
+{
+    QList<QByteArray> paths;
+    if (data && data->hasUrls())
+        for (const QUrl& url : data->urls())
+            if (url.isLocalFile())
+                paths << QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    return paths;
 }
 
 int SsGetDriveType(const QString& path)
@@ -132,16 +193,24 @@ std::shared_ptr<TSsNamespaceFolder> TSsNamespaceFolder::Desktop()
     return desktop;
 }
 
-TSsNamespaceFolder::TSsNamespaceFolder(const TSsIdList& abs) : abs_(abs), path_(SsIdListToPath(&abs)) {}
+TSsNamespaceFolder::TSsNamespaceFolder(const TSsIdList& abs)
+    : abs_(abs), path_(SsIdListToPath(&abs)), nativePath_(SsIdListToNativePath(&abs))
+{
+}
+
+QByteArray TSsNamespaceFolder::NativeChildPath(const TSsIdList& rel) const
+{
+    if (rel.Count() == 0)
+        return nativePath_;
+    QByteArray p = IsDesktop() ? rel.Id(0) : Join(nativePath_, rel.Id(0));
+    for (int i = 1; i < rel.Count(); ++i)
+        p = Join(p, rel.Id(i));
+    return p;
+}
 
 QString TSsNamespaceFolder::ChildPath(const TSsIdList& rel) const
 {
-    if (rel.Count() == 0)
-        return path_;
-    QByteArray p = IsDesktop() ? rel.Id(0) : Join(QFile::encodeName(path_), rel.Id(0));
-    for (int i = 1; i < rel.Count(); ++i)
-        p = Join(p, rel.Id(i));
-    return QFile::decodeName(p);
+    return QFile::decodeName(NativeChildPath(rel));
 }
 
 PSsIdList TSsNamespaceFolder::ParseDisplayName(const QString& path) const
@@ -184,7 +253,7 @@ std::optional<std::vector<QByteArray>> TSsNamespaceFolder::EnumObjects(uint32_t 
             }
         return out;
     }
-    const QByteArray dirPath = QFile::encodeName(path_);
+    const QByteArray& dirPath = nativePath_;
     DIR* dir = ::opendir(dirPath.constData());
     if (!dir)
         return std::nullopt;
@@ -194,11 +263,7 @@ std::optional<std::vector<QByteArray>> TSsNamespaceFolder::EnumObjects(uint32_t 
             continue;
         if (name.startsWith('.') && !(flags & SHCONTF_INCLUDEHIDDEN))
             continue;
-        bool isDir = e->d_type == DT_DIR;
-        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
-            struct stat st;
-            isDir = StatPath(Join(dirPath, name), st) && S_ISDIR(st.st_mode);
-        }
+        const bool isDir = IsDirEntry(dirPath, e);
         if (isDir ? !(flags & SHCONTF_FOLDERS) : !(flags & SHCONTF_NONFOLDERS))
             continue;
         dirs_.insert(name, isDir);
@@ -213,7 +278,8 @@ bool TSsNamespaceFolder::IsDir(const QByteArray& id) const
     auto it = dirs_.constFind(id);
     if (it != dirs_.constEnd())
         return *it;
-    const bool dir = QFileInfo(ChildPath(TSsIdList({id}))).isDir();
+    struct stat st;
+    const bool dir = StatPath(NativeChildPath(TSsIdList({id})), st) && S_ISDIR(st.st_mode);
     dirs_.insert(id, dir);
     return dir;
 }
@@ -222,8 +288,9 @@ std::shared_ptr<TSsNamespaceFolder> TSsNamespaceFolder::BindToObject(const TSsId
 {
     if (rel.Count() == 0)
         return nullptr;
-    const QFileInfo info(ChildPath(rel));
-    if (!info.isDir() || !info.isReadable() || !info.isExecutable())
+    const QByteArray path = NativeChildPath(rel);
+    struct stat st;
+    if (::stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || ::access(path.constData(), R_OK | X_OK) != 0)
         return nullptr;
     PSsIdList abs = SsILCombine(&abs_, &rel);
     return std::make_shared<TSsNamespaceFolder>(*abs);
@@ -277,32 +344,37 @@ uint32_t TSsNamespaceFolder::GetAttributesOf(const TSsIdList& rel, uint32_t mask
         if (it != dirs_.constEnd())
             return (*it ? kind : SFGAO_FILESYSTEM) & mask;
     }
-    const QString path = ChildPath(rel);
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
+    const QByteArray path = NativeChildPath(rel);
+    struct stat st;
+    if (::lstat(path.constData(), &st) != 0)
         return 0;
+    const bool link = S_ISLNK(st.st_mode);
+    if (link && ::stat(path.constData(), &st) != 0)
+        st.st_mode = S_IFLNK;  // a dangling link
+    const bool dir = S_ISDIR(st.st_mode);
     const bool root = IsDesktop() && rel.Count() == 1;
     uint32_t a = SFGAO_FILESYSTEM;
-    if (info.isDir())
+    if (dir)
         a |= SFGAO_FOLDER | SFGAO_FILESYSANCESTOR;
-    if (info.isSymLink())
+    if (link)
         a |= SFGAO_LINK;
-    if (!root && info.fileName().startsWith('.'))
+    if (!root && NameOf(path).startsWith('.'))
         a |= SFGAO_GHOSTED;
-    if ((mask & (SFGAO_CANCOPY | SFGAO_CANLINK)) && info.isReadable())
+    // A link is copied as a link, whether or not its target can be read.
+    if ((mask & (SFGAO_CANCOPY | SFGAO_CANLINK)) && (link || ::access(path.constData(), R_OK) == 0))
         a |= SFGAO_CANCOPY | SFGAO_CANLINK;
     if ((mask & (SFGAO_CANMOVE | SFGAO_CANRENAME | SFGAO_CANDELETE)) && !root &&
-        QFileInfo(info.absolutePath()).isWritable())
+        ::access(DirOf(path).constData(), W_OK) == 0)
         a |= SFGAO_CANMOVE | SFGAO_CANRENAME | SFGAO_CANDELETE;
     if (mask & (SFGAO_READONLY | SFGAO_DROPTARGET)) {
-        if (!info.isWritable())
+        if (::access(path.constData(), W_OK) != 0)
             a |= SFGAO_READONLY;
-        else if (info.isDir())
+        else if (dir)
             a |= SFGAO_DROPTARGET;
     }
-    if ((mask & SFGAO_REMOVABLE) && root && SsGetDriveType(path) == DRIVE_REMOVABLE)
+    if ((mask & SFGAO_REMOVABLE) && root && SsGetDriveType(QFile::decodeName(path)) == DRIVE_REMOVABLE)
         a |= SFGAO_REMOVABLE;
-    if ((mask & SFGAO_HASSUBFOLDER) && info.isDir() && HasSubFolder(path))
+    if ((mask & SFGAO_HASSUBFOLDER) && dir && HasSubFolder(path))
         a |= SFGAO_HASSUBFOLDER;
     return a & mask;
 }
@@ -322,21 +394,24 @@ QString TSsNamespaceFolder::GetDisplayNameOf(const TSsIdList& rel, uint32_t flag
     return QFile::decodeName(rel.Id(rel.Count() - 1));
 }
 
-PSsIdList TSsNamespaceFolder::SetNameOf(const TSsIdList& rel, const QString& newName) const
+PSsIdList TSsNamespaceFolder::SetNameOf(const TSsIdList& rel, const QString& newName, int* error) const
 {
-    if (rel.Count() == 0 || newName.isEmpty() || newName.contains('/') || newName == "." ||
-        newName == ".." || (IsDesktop() && rel.Count() == 1))
-        return nullptr;
-    const QString oldPath = ChildPath(rel);
-    const QString newPath = QFileInfo(oldPath).absolutePath() + '/' + newName;
-    // Never replace another entry.
-    if (QFileInfo::exists(newPath) || QFileInfo(newPath).isSymLink())
-        return nullptr;
-    if (!QDir().rename(oldPath, newPath))
+    int failure = 0;
+    if (rel.Count() == 0 || (IsDesktop() && rel.Count() == 1))
+        failure = EPERM;
+    else if (newName.isEmpty() || newName.contains('/') || newName == "." || newName == "..")
+        failure = EINVAL;
+    const QByteArray oldPath = failure ? QByteArray() : NativeChildPath(rel);
+    const QByteArray name = QFile::encodeName(newName);
+    if (!failure)
+        failure = SsRenameNoReplace(oldPath, Join(DirOf(oldPath), name));
+    if (error)
+        *error = failure;
+    if (failure)
         return nullptr;
     PSsIdList result = SsILClone(&rel);
     SsILRemoveLastID(result.get());
-    result->Append(QFile::encodeName(newName));
+    result->Append(name);
     dirs_.remove(rel.Id(rel.Count() - 1));
     return result;
 }
@@ -345,7 +420,7 @@ bool TSsNamespaceFolder::GetFileData(const TSsIdList& rel, TSsFindData& data) co
 {
     if (rel.Count() == 0)
         return false;
-    const QByteArray path = QFile::encodeName(ChildPath(rel));
+    const QByteArray path = NativeChildPath(rel);
     struct stat st;
     if (!StatPath(path, st))
         return false;
@@ -367,31 +442,14 @@ bool TSsNamespaceFolder::GetFileData(const TSsIdList& rel, TSsFindData& data) co
 
 std::unique_ptr<TSsFolderDropTarget> TSsNamespaceFolder::GetDropTarget(const TSsIdList& rel) const
 {
-    const QString path = ChildPath(rel);
-    if (path.isEmpty() || !QFileInfo(path).isDir())
+    const QByteArray path = NativeChildPath(rel);
+    struct stat st;
+    if (path.isEmpty() || ::stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return nullptr;
     return std::make_unique<TSsFolderDropTarget>(path);
 }
 
 // ---- dropping into a folder --------------------------------------------------------------
-
-namespace {
-bool CopyEntry(const QString& from, const QString& to)
-{
-    const QFileInfo info(from);
-    if (info.isDir() && !info.isSymLink()) {
-        if (!QDir().mkpath(to))
-            return false;
-        const QDir dir(from);
-        for (const QString& name :
-             dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
-            if (!CopyEntry(from + '/' + name, to + '/' + name))
-                return false;
-        return true;
-    }
-    return QFile::copy(from, to);
-}
-}  // namespace
 
 std::unique_ptr<TSsContextMenu> TSsNamespaceFolder::GetUIObjectOf(int count,
                                                                    const TSsIdList* const* idLists) const
@@ -400,7 +458,7 @@ std::unique_ptr<TSsContextMenu> TSsNamespaceFolder::GetUIObjectOf(int count,
         return nullptr;
     constexpr uint32_t asked = SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANRENAME | SFGAO_CANDELETE |
                                SFGAO_DROPTARGET | SFGAO_FOLDER | SFGAO_FILESYSTEM;
-    QStringList paths;
+    QList<QByteArray> paths;
     std::vector<uint32_t> attributes;
     for (int i = 0; i < count; ++i) {
         const TSsIdList* rel = idLists[i];
@@ -409,45 +467,312 @@ std::unique_ptr<TSsContextMenu> TSsNamespaceFolder::GetUIObjectOf(int count,
         const uint32_t a = GetAttributesOf(*rel, asked);
         if (!(a & SFGAO_FILESYSTEM))
             return nullptr;
-        paths << ChildPath(*rel);
+        paths << NativeChildPath(*rel);
         attributes.push_back(a);
     }
     return std::make_unique<TSsContextMenu>(paths, attributes);
 }
 
-QString SsFreeFileName(const QString& folder, const QString& name)
+// ---- copying, moving and renaming entries ------------------------------------------------
+
+namespace {
+int Failure(int result) { return result == 0 ? 0 : errno; }
+
+QByteArray WithoutTrailingSlash(const QByteArray& path)
 {
-    auto taken = [&](const QString& n) {
-        const QString p = folder + '/' + n;
-        return QFileInfo::exists(p) || QFileInfo(p).isSymLink();
+    return path.size() > 1 && path.endsWith('/') ? path.chopped(1) : path;
+}
+
+int CopyFileContent(const QByteArray& from, const QByteArray& to, const struct stat& st)
+{
+    const int in = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return errno;
+    const int out = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0) {
+        const int error = errno;
+        ::close(in);
+        return error;
+    }
+    int result = 0;
+    std::vector<char> buffer(256 * 1024);
+    while (!result) {
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno != EINTR)
+                result = errno;
+            continue;
+        }
+        for (ssize_t done = 0; done < n && !result;) {
+            const ssize_t written = ::write(out, buffer.data() + done, size_t(n - done));
+            if (written >= 0)
+                done += written;
+            else if (errno != EINTR)
+                result = errno;
+        }
+    }
+    if (!result)
+        result = Failure(::fchmod(out, st.st_mode & 07777));
+    if (!result) {
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        result = Failure(::futimens(out, times));
+    }
+    if (::close(out) != 0 && !result)
+        result = errno;
+    ::close(in);
+    return result;
+}
+
+// Copies From to To, which must not exist; stops at the first failure and
+// leaves what it made for the caller to remove.
+int CopyTree(const QByteArray& from, const QByteArray& to)
+{
+    struct stat st;
+    if (::lstat(from.constData(), &st) != 0)
+        return errno;
+    if (S_ISLNK(st.st_mode)) {
+        QByteArray target(qsizetype(st.st_size) + 1, '\0');
+        for (;;) {
+            const ssize_t n = ::readlink(from.constData(), target.data(), size_t(target.size()));
+            if (n < 0)
+                return errno;
+            if (n < target.size()) {
+                target.truncate(n);
+                break;
+            }
+            target.resize(target.size() * 2);  // the link changed meanwhile
+        }
+        return Failure(::symlink(target.constData(), to.constData()));
+    }
+    if (S_ISDIR(st.st_mode)) {
+        if (::mkdir(to.constData(), 0700) != 0)
+            return errno;
+        DIR* dir = ::opendir(from.constData());
+        if (!dir)
+            return errno;
+        int result = 0;
+        while (!result) {
+            errno = 0;
+            const dirent* e = ::readdir(dir);
+            if (!e) {
+                result = errno;
+                break;
+            }
+            if (!IsDotOrDotDot(e->d_name))
+                result = CopyTree(Join(from, e->d_name), Join(to, e->d_name));
+        }
+        ::closedir(dir);
+        if (!result)
+            result = Failure(::chmod(to.constData(), st.st_mode & 07777));
+        if (!result) {
+            const timespec times[2] = {st.st_atim, st.st_mtim};
+            result = Failure(::utimensat(AT_FDCWD, to.constData(), times, 0));
+        }
+        return result;
+    }
+    // Devices, pipes and sockets have no content that a copy could carry.
+    if (!S_ISREG(st.st_mode))
+        return ENOTSUP;
+    return CopyFileContent(from, to, st);
+}
+}  // namespace
+
+int SsRenameNoReplace(const QByteArray& from, const QByteArray& to)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return errno;
+    // The file system cannot refuse to replace: take the name first, then move in.
+    struct stat st;
+    if (::lstat(from.constData(), &st) != 0)
+        return errno;
+    if (!S_ISDIR(st.st_mode)) {
+        if (::link(from.constData(), to.constData()) != 0)
+            return errno;
+        if (::unlink(from.constData()) != 0) {
+            const int error = errno;
+            ::unlink(to.constData());
+            return error;
+        }
+        return 0;
+    }
+    // A folder replaces only an empty folder: the one made here for it.
+    if (::mkdir(to.constData(), 0700) != 0)
+        return errno;
+    if (::rename(from.constData(), to.constData()) != 0) {
+        const int error = errno;
+        ::rmdir(to.constData());
+        return error;
+    }
+    return 0;
+}
+
+int SsCopyEntry(const QByteArray& from, const QByteArray& to)
+{
+    // The copy grows in a hidden folder of its own beside its place, and
+    // moves to its name only once it is whole.
+    QByteArray work = Join(DirOf(to), ".partial-copy-XXXXXX");
+    if (!::mkdtemp(work.data()))
+        return errno;
+    const QByteArray part = Join(work, NameOf(to));
+    int result = CopyTree(from, part);
+    if (!result)
+        result = SsRenameNoReplace(part, to);
+    SsRemoveEntry(work);
+    return result;
+}
+
+int SsRemoveEntry(const QByteArray& path)
+{
+    struct stat st;
+    if (::lstat(path.constData(), &st) != 0)
+        return errno;
+    if (!S_ISDIR(st.st_mode))
+        return Failure(::unlink(path.constData()));
+    DIR* dir = ::opendir(path.constData());
+    if (!dir)
+        return errno;
+    int result = 0;
+    while (const dirent* e = ::readdir(dir))
+        if (!IsDotOrDotDot(e->d_name))
+            if (const int r = SsRemoveEntry(Join(path, e->d_name)); r && !result)
+                result = r;
+    ::closedir(dir);
+    if (::rmdir(path.constData()) != 0 && !result)
+        result = errno;
+    return result;
+}
+
+namespace {
+// The trash that takes entries of the device dev: the home trash when it
+// lies there, else ".Trash-<uid>" at the top of the volume.
+QByteArray TrashFor(const QByteArray& path, dev_t dev, QByteArray& topDir)
+{
+    const QByteArray home =
+        QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) + "/Trash";
+    struct stat st;
+    QByteArray existing = home;
+    while (::stat(existing.constData(), &st) != 0 && existing != "/")
+        existing = DirOf(existing);
+    if (st.st_dev == dev) {
+        topDir.clear();
+        return home;
+    }
+    topDir = DirOf(path);
+    for (QByteArray up = DirOf(topDir); topDir != "/"; up = DirOf(topDir)) {
+        if (::stat(up.constData(), &st) != 0 || st.st_dev != dev)
+            break;
+        topDir = up;
+    }
+    return Join(topDir, ".Trash-" + QByteArray::number(uint(::getuid())));
+}
+
+int MakeFolder(const QByteArray& path)
+{
+    if (::mkdir(path.constData(), 0700) == 0 || errno == EEXIST)
+        return 0;
+    if (errno != ENOENT || path == "/")
+        return errno;
+    if (const int r = MakeFolder(DirOf(path)))
+        return r;
+    return ::mkdir(path.constData(), 0700) == 0 || errno == EEXIST ? 0 : errno;
+}
+}  // namespace
+
+int SsMoveToTrash(const QByteArray& path)
+{
+    struct stat st;
+    if (::lstat(path.constData(), &st) != 0)
+        return errno;
+    QByteArray topDir;
+    const QByteArray trash = TrashFor(path, st.st_dev, topDir);
+    const QByteArray files = trash + "/files", info = trash + "/info";
+    int made = MakeFolder(files);
+    if (!made)
+        made = MakeFolder(info);
+    if (made)
+        return made;
+    // The note is made first, under a name of its own; the entry follows it.
+    const QByteArray name = NameOf(path);
+    for (int n = 1;; ++n) {
+        const QByteArray trashed = n == 1 ? name : name + '.' + QByteArray::number(n);
+        const QByteArray note = Join(info, trashed + ".trashinfo");
+        const int fd = ::open(note.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return errno;
+        }
+        struct stat other;
+        if (::lstat(Join(files, trashed).constData(), &other) == 0) {
+            ::close(fd);
+            ::unlink(note.constData());
+            continue;
+        }
+        const QByteArray place = topDir.isEmpty() ? path : path.mid(topDir.size() + (topDir.endsWith('/') ? 0 : 1));
+        const QByteArray text = "[Trash Info]\nPath=" + place.toPercentEncoding("/") + "\nDeletionDate=" +
+                                QDateTime::currentDateTime().toString(Qt::ISODate).toLatin1() + '\n';
+        int result = ::write(fd, text.constData(), size_t(text.size())) == text.size() ? 0 : (errno ? errno : EIO);
+        if (::close(fd) != 0 && !result)
+            result = errno;
+        if (!result)
+            result = SsRenameNoReplace(path, Join(files, trashed));
+        if (result)
+            ::unlink(note.constData());
+        return result;
+    }
+}
+
+QByteArray SsFreeFileName(const QByteArray& folder, const QByteArray& name)
+{
+    auto taken = [&](const QByteArray& n) {
+        struct stat st;
+        return ::lstat(Join(folder, n).constData(), &st) == 0;
     };
     if (!taken(name))
         return name;
-    const int dot = name.lastIndexOf('.');
-    const QString base = dot > 0 ? name.left(dot) : name;
-    const QString ext = dot > 0 ? name.mid(dot) : QString();
+    const qsizetype dot = name.lastIndexOf('.');
+    const QByteArray base = dot > 0 ? name.left(dot) : name;
+    const QByteArray ext = dot > 0 ? name.mid(dot) : QByteArray();
     for (int n = 2;; ++n) {
-        const QString candidate = QStringLiteral("%1 (%2)%3").arg(base).arg(n).arg(ext);
+        const QByteArray candidate = base + " (" + QByteArray::number(n) + ')' + ext;
         if (!taken(candidate))
             return candidate;
     }
 }
 
+// ---- dropping into a folder --------------------------------------------------------------
+
+bool TSsFolderDropTarget::HoldsOwnAncestor(const QList<QByteArray>& files) const
+{
+    auto real = [](const QByteArray& path) {
+        char* resolved = ::realpath(path.constData(), nullptr);
+        const QByteArray result(resolved);
+        std::free(resolved);
+        return result;
+    };
+    const QByteArray here = real(folder_);
+    if (here.isEmpty())
+        return false;
+    for (const QByteArray& f : files) {
+        struct stat st;
+        if (::lstat(f.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+            continue;
+        const QByteArray dir = real(f);
+        if (!dir.isEmpty() && (here == dir || here.startsWith(dir.endsWith('/') ? dir : dir + '/')))
+            return true;
+    }
+    return false;
+}
+
 int32_t TSsFolderDropTarget::Choose(int32_t keyState, int32_t allowed) const
 {
-    const QStringList files = LocalFilesOf(data_);
-    if (files.isEmpty())
+    const QList<QByteArray> files = SsNativePathsOf(data_);
+    if (files.isEmpty() || HoldsOwnAncestor(files))
         return DROPEFFECT_NONE;
-    // A folder never goes into itself or one of its own sub-folders.
-    const QString here = QFileInfo(folder_).canonicalFilePath();
-    for (const QString& f : files) {
-        const QFileInfo info(f);
-        if (!info.isDir() || info.isSymLink())
-            continue;
-        const QString dir = info.canonicalFilePath();
-        if (!dir.isEmpty() && (here == dir || here.startsWith(dir.endsWith('/') ? dir : dir + '/')))
-            return DROPEFFECT_NONE;
-    }
     int32_t wanted;
     if ((keyState & MK_CONTROL) && (keyState & MK_SHIFT))
         wanted = DROPEFFECT_LINK;
@@ -460,17 +785,14 @@ int32_t TSsFolderDropTarget::Choose(int32_t keyState, int32_t allowed) const
     else {
         // Within one file system a drop moves, across file systems it copies.
         struct stat a, b;
-        const bool same = ::stat(QFile::encodeName(folder_).constData(), &a) == 0 &&
-                          ::stat(QFile::encodeName(files.first()).constData(), &b) == 0 &&
+        const bool same = ::stat(folder_.constData(), &a) == 0 && ::stat(files.first().constData(), &b) == 0 &&
                           a.st_dev == b.st_dev;
         wanted = same ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
     }
     // Moving entries into the folder they are in does nothing.
     if (wanted == DROPEFFECT_MOVE) {
-        bool allHere = true;
-        for (const QString& f : files)
-            allHere = allHere && QFileInfo(f).absolutePath() == QDir(folder_).absolutePath();
-        if (allHere)
+        const QByteArray here = WithoutTrailingSlash(folder_);
+        if (std::all_of(files.begin(), files.end(), [&](const QByteArray& f) { return DirOf(f) == here; }))
             return DROPEFFECT_NONE;
     }
     if (allowed & wanted)
@@ -498,27 +820,31 @@ HRESULT TSsFolderDropTarget::Drop(const QMimeData* data, int32_t keyState, int32
 {
     data_ = data;
     effect = Choose(keyState, effect);
-    const QStringList files = LocalFilesOf(data);
+    const QList<QByteArray> files = SsNativePathsOf(data);
     data_ = nullptr;
     if (effect == DROPEFFECT_NONE)
         return S_OK;
+    const QByteArray here = WithoutTrailingSlash(folder_);
     bool ok = true;
-    for (const QString& from : files) {
-        const QFileInfo info(from);
-        if (effect == DROPEFFECT_MOVE && info.absolutePath() == QDir(folder_).absolutePath())
+    for (const QByteArray& from : files) {
+        if (effect == DROPEFFECT_MOVE && DirOf(from) == here)
             continue;
-        const QString to = folder_ + '/' + SsFreeFileName(folder_, info.fileName());
-        bool done;
+        const QByteArray to = Join(here, SsFreeFileName(here, NameOf(from)));
+        int result;
         if (effect == DROPEFFECT_LINK)
-            done = QFile::link(info.absoluteFilePath(), to);
+            result = Failure(::symlink(from.constData(), to.constData()));
         else if (effect == DROPEFFECT_COPY)
-            done = CopyEntry(from, to);
+            result = SsCopyEntry(from, to);
         else {
-            done = QDir().rename(from, to);
-            if (!done && CopyEntry(from, to))
-                done = info.isDir() ? QDir(from).removeRecursively() : QFile::remove(from);
+            result = SsRenameNoReplace(from, to);
+            // Across file systems: the source goes once its copy is whole.
+            if (result == EXDEV) {
+                result = SsCopyEntry(from, to);
+                if (!result)
+                    result = SsRemoveEntry(from);
+            }
         }
-        ok = ok && done;
+        ok = ok && result == 0;
     }
     return ok ? S_OK : E_FAIL;
 }

@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QIcon>
+#include <QList>
 #include <QPixmap>
 #include <QString>
 #include <memory>
@@ -17,6 +18,7 @@
 
 class QFileIconProvider;
 class QMimeData;
+class QUrl;
 
 // Attributes of namespace entries.
 constexpr uint32_t SFGAO_CANCOPY = 0x1;
@@ -83,6 +85,12 @@ std::vector<TSsDesktopRoot> SsDesktopRoots();
 PSsIdList SsPathToIdList(const QString& path);
 // The file-system path of an absolute list (empty for the desktop).
 QString SsIdListToPath(const TSsIdList* list);
+// The same as the system's bytes: names that are no valid UTF-8 stay intact.
+QByteArray SsIdListToNativePath(const TSsIdList* list);
+// The URL of a local file given by the system's bytes of its path, and the
+// local files of the URI list that mime data carries, byte for byte.
+QUrl SsNativePathToUrl(const QByteArray& path);
+QList<QByteArray> SsNativePathsOf(const QMimeData* data);
 // The drive type of the volume that holds Path.
 int SsGetDriveType(const QString& path);
 
@@ -112,9 +120,11 @@ public:
     // The attributes of mask that hold for a child.
     uint32_t GetAttributesOf(const TSsIdList& rel, uint32_t mask) const;
     QString GetDisplayNameOf(const TSsIdList& rel, uint32_t flags) const;
-    // Renames a child; the new child list, nil when the file system refuses
-    // or the new name is taken.
-    PSsIdList SetNameOf(const TSsIdList& rel, const QString& newName) const;
+    // Renames a child, never replacing another entry; the new child list, or
+    // nil with the reason in error: EEXIST when the name is taken, EINVAL for
+    // a name that no entry can have ("", ".", "..", one with "/"), else what
+    // the file system answered.
+    PSsIdList SetNameOf(const TSsIdList& rel, const QString& newName, int* error = nullptr) const;
     bool GetFileData(const TSsIdList& rel, TSsFindData& data) const;
     // The drop target of a child folder (nil for anything else).
     std::unique_ptr<TSsFolderDropTarget> GetDropTarget(const TSsIdList& rel) const;
@@ -124,11 +134,15 @@ public:
 
     explicit TSsNamespaceFolder(const TSsIdList& abs);
 
+    // The system's bytes of a child's path.
+    QByteArray NativeChildPath(const TSsIdList& rel) const;
+
 private:
     QString ChildPath(const TSsIdList& rel) const;
     bool IsDir(const QByteArray& id) const;
     TSsIdList abs_;
     QString path_;
+    QByteArray nativePath_;
     // Whether the children seen by the last enumeration are folders.
     mutable QHash<QByteArray, bool> dirs_;
 };
@@ -136,26 +150,46 @@ using PSsNamespaceFolder = std::shared_ptr<TSsNamespaceFolder>;
 
 // The shell's drop target of a folder: dropped files are copied, moved or
 // linked into it. An existing file is never overwritten; the dropped entry
-// gets a free name "name (2).ext" instead.
+// gets a free name "name (2).ext" instead. Folders are copied with what they
+// hold, symbolic links as links; an entry that cannot be copied whole leaves
+// nothing behind, and a move removes its source only after a whole copy.
 class TSsFolderDropTarget {
 public:
-    explicit TSsFolderDropTarget(const QString& folder) : folder_(folder) {}
+    // Folder: the system's bytes of its path.
+    explicit TSsFolderDropTarget(const QByteArray& folder) : folder_(folder) {}
     HRESULT DragEnter(const QMimeData* data, int32_t keyState, int32_t& effect);
     HRESULT DragOver(int32_t keyState, int32_t& effect);
     void DragLeave() { data_ = nullptr; }
     // Answers S_OK or E_FAIL when an entry could not be placed; effect tells
     // what was done.
     HRESULT Drop(const QMimeData* data, int32_t keyState, int32_t& effect);
-    const QString& Folder() const { return folder_; }
+    // Whether one of the files is this folder or one of the folders it lies in.
+    bool HoldsOwnAncestor(const QList<QByteArray>& files) const;
 
 private:
     int32_t Choose(int32_t keyState, int32_t allowed) const;
-    QString folder_;
+    QByteArray folder_;
     const QMimeData* data_ = nullptr;
 };
 
-// A name in Folder that does not exist yet, made from Name.
-QString SsFreeFileName(const QString& folder, const QString& name);
+// A name in Folder that does not exist yet, made from Name (all as the
+// system's bytes).
+QByteArray SsFreeFileName(const QByteArray& folder, const QByteArray& name);
+// Renames From to To unless To exists, also on file systems that cannot
+// refuse to replace in one step; 0 or the system's error number.
+int SsRenameNoReplace(const QByteArray& from, const QByteArray& to);
+// Copies the entry From to To, which must not exist: a folder with all it
+// holds, a symbolic link as a link. The copy is made under a temporary name
+// and takes its name only once whole; on failure nothing is left. 0 or the
+// system's error number.
+int SsCopyEntry(const QByteArray& from, const QByteArray& to);
+// Moves an entry to the desktop's trash (the home trash, or the trash at the
+// top of its own volume), with the note that lets it be put back. 0 or the
+// system's error number.
+int SsMoveToTrash(const QByteArray& path);
+// Removes an entry, a folder with all it holds; links are removed, never
+// followed. 0 or the system's error number.
+int SsRemoveEntry(const QByteArray& path);
 
 // The system image lists: icons of namespace entries by index, shared by
 // every controller.

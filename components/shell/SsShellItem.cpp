@@ -251,9 +251,10 @@ std::unique_ptr<TSsFolderDropTarget> TSsShellItem::DropTarget() const
 
 bool TSsShellItem::Open()
 {
-    if (Path.isEmpty())
+    const QByteArray path = SsIdListToNativePath(AbsoluteList.get());
+    if (path.isEmpty())
         return false;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(Path));
+    return QDesktopServices::openUrl(SsNativePathToUrl(path));
 }
 
 TSsShellFolder::TSsShellFolder(TSsCustomShellController* controller) : TSsShellItem(controller) {}

@@ -861,8 +861,11 @@ void TSsCustomShellListView::ItemRenamed(int row, const QString& newName)
     if (!item || newName.isEmpty() || newName == item->DisplayName || !item->ParentFolder)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    PSsIdList rel = item->ParentFolder->SetNameOf(*item->RelativeList, newName);
-    if (rel) {
+    int error = 0;
+    PSsIdList rel = item->ParentFolder->SetNameOf(*item->RelativeList, newName, &error);
+    if (!rel)
+        SsShowRenameError(this, error, newName);
+    else {
         PSsIdList parent = SsILClone(item->AbsoluteList.get());
         SsILRemoveLastID(parent.get());
         item->AbsoluteList = SsILCombine(parent.get(), rel.get());

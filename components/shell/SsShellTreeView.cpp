@@ -791,10 +791,14 @@ void TSsCustomShellTreeView::ItemEdited(QTreeWidgetItem* node, int)
             if (!folder || !folder->ParentFolder || !folder->CanRename())
                 return;
             const TWaitCursor wait;
-            PSsIdList rel = folder->ParentFolder->SetNameOf(*folder->RelativeList, text);
+            int error = 0;
+            PSsIdList rel = folder->ParentFolder->SetNameOf(*folder->RelativeList, text, &error);
             if (!rel) {
-                const QSignalBlocker quiet(this);
-                n->setText(0, old);
+                {
+                    const QSignalBlocker quiet(this);
+                    n->setText(0, old);
+                }
+                SsShowRenameError(this, error, text);
                 return;
             }
             PSsIdList parentList = SsILClone(folder->AbsoluteList.get());
@@ -983,6 +987,64 @@ void TSsCustomShellTreeView::DoShellChangeNotify(TSsShellItem* oldItem, TSsShell
         OnShellChangeNotify(this, oldItem, newItem, events);
 }
 
+void TSsCustomShellTreeView::EntryCreated(TSsShellItem* item, bool drive)
+{
+    QTreeWidgetItem* parent = FindParentNode(item);
+    if (!parent)
+        return;
+    if (!(options_ & toShowHidden) && item->IsHidden())
+        return;  // as the enumeration leaves it out
+    auto folder = TSsShellFolder::CreateForController(controller_.get());
+    folder->Assign(*item);
+    if (!folder->ParentFolder)
+        folder->ParentFolder = TSsNamespaceFolder::Desktop();
+    bool accept = true;
+    DoFilterItem(folder.get(), accept);
+    if (!accept)
+        return;
+    if (parent->childCount() == 0) {
+        // Never expanded, or found empty: the node comes when it is
+        // expanded, and the expand button shows that there is one.
+        const QSignalBlocker quiet(this);
+        parent->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        return;
+    }
+    folder->OwnerList = &folders_;
+    QTreeWidgetItem* node = FindNodeByPath(folder->Path);
+    if (node) {
+        const QSignalBlocker quiet(this);
+        folders_.FreeSlot(node->data(0, NodeDataRole).toInt());
+        SetNodeImageIndexes(node, folder->GetImageIndex(), folder->GetOpenImageIndex(),
+                            folder->GetOverlayIndex());
+        node->setData(0, NodeDataRole, folders_.Add(std::move(folder)));
+    } else
+        node = AddFolderNode(parent, std::move(folder), drive);
+    if (TSsShellFolder* f = FolderOf(node))
+        notification_->WatchAlso(f->Path);
+    SortChildren(parent);
+}
+
+void TSsCustomShellTreeView::EntryDeleted(TSsShellItem* item)
+{
+    QTreeWidgetItem* node = FindNodeByPidl(item->AbsoluteList.get());
+    if (!node)
+        node = FindNodeByPath(item->Path);
+    if (!node)
+        return;
+    if (node == currentItem()) {
+        // The next node takes the selection: the next sibling, else the
+        // previous one, else the parent.
+        QTreeWidgetItem* parent = node->parent();
+        const int i = parent ? parent->indexOfChild(node) : indexOfTopLevelItem(node);
+        auto sibling = [&](int k) { return parent ? parent->child(k) : topLevelItem(k); };
+        QTreeWidgetItem* next = sibling(i + 1);
+        if (!next)
+            next = i > 0 ? sibling(i - 1) : parent;
+        setCurrentItem(next);
+    }
+    DeleteNode(node);
+}
+
 void TSsCustomShellTreeView::ShellChangeNotify(TObject*, TSsShellItem* oldItem, TSsShellItem* newItem,
                                                TSsNotifyEventsSet events)
 {
@@ -991,66 +1053,27 @@ void TSsCustomShellTreeView::ShellChangeNotify(TObject*, TSsShellItem* oldItem, 
         return;
     const bool files = options_ & toShowFiles;
     if (events & (NE(neFolderCreate) | NE(neDriveAdd) | (files ? NE(neFileCreate) : 0))) {
-        QTreeWidgetItem* parent = FindParentNode(oldItem);
-        if (!parent)
-            return;
-        if (!(options_ & toShowHidden) && oldItem->IsHidden())
-            return;  // as the enumeration leaves it out
-        auto folder = TSsShellFolder::CreateForController(controller_.get());
-        folder->Assign(*oldItem);
-        if (!folder->ParentFolder)
-            folder->ParentFolder = TSsNamespaceFolder::Desktop();
-        bool accept = true;
-        DoFilterItem(folder.get(), accept);
-        if (!accept)
-            return;
-        if (parent->childCount() == 0) {
-            // Never expanded, or found empty: the node comes when it is
-            // expanded, and the expand button shows that there is one.
-            const QSignalBlocker quiet(this);
-            parent->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
-            return;
-        }
-        folder->OwnerList = &folders_;
-        QTreeWidgetItem* node = FindNodeByPath(folder->Path);
-        const bool drive = events & NE(neDriveAdd);
-        if (node) {
-            const QSignalBlocker quiet(this);
-            folders_.FreeSlot(node->data(0, NodeDataRole).toInt());
-            SetNodeImageIndexes(node, folder->GetImageIndex(), folder->GetOpenImageIndex(),
-                                folder->GetOverlayIndex());
-            node->setData(0, NodeDataRole, folders_.Add(std::move(folder)));
-        } else
-            node = AddFolderNode(parent, std::move(folder), drive);
-        if (TSsShellFolder* f = FolderOf(node))
-            notification_->WatchAlso(f->Path);
-        SortChildren(parent);
+        EntryCreated(oldItem, events & NE(neDriveAdd));
         return;
     }
     if (events & (NE(neFolderDelete) | NE(neDriveRemove) | (files ? NE(neFileDelete) : 0))) {
-        QTreeWidgetItem* node = FindNodeByPidl(oldItem->AbsoluteList.get());
-        if (!node)
-            node = FindNodeByPath(oldItem->Path);
-        if (!node)
-            return;
-        if (node == currentItem()) {
-            // The next node takes the selection: the next sibling, else the
-            // previous one, else the parent.
-            QTreeWidgetItem* parent = node->parent();
-            const int i = parent ? parent->indexOfChild(node) : indexOfTopLevelItem(node);
-            auto sibling = [&](int k) { return parent ? parent->child(k) : topLevelItem(k); };
-            QTreeWidgetItem* next = sibling(i + 1);
-            if (!next)
-                next = i > 0 ? sibling(i - 1) : parent;
-            setCurrentItem(next);
-        }
-        DeleteNode(node);
+        EntryDeleted(oldItem);
         return;
     }
     if (newItem && (events & (NE(neFolderRename) | (files ? NE(neFileRename) : 0)))) {
         if (newItem->IsDesktop) {
             if (QTreeWidgetItem* node = FindNodeByPidl(oldItem->AbsoluteList.get()))
                 DeleteNode(node);
+            return;
+        }
+        // Moved into another folder: it leaves its old place and is new there.
+        PSsIdList oldParent = SsILClone(oldItem->AbsoluteList.get());
+        PSsIdList newParent = SsILClone(newItem->AbsoluteList.get());
+        SsILRemoveLastID(oldParent.get());
+        SsILRemoveLastID(newParent.get());
+        if (!SsILIsEqual(oldParent.get(), newParent.get())) {
+            EntryDeleted(oldItem);
+            EntryCreated(newItem, false);
             return;
         }
         // Names compare as the file system compares them: exactly.

@@ -185,6 +185,9 @@ private:
     // The shell drop target of a node's folder.
     std::unique_ptr<TSsFolderDropTarget> DropTargetOf(QTreeWidgetItem* node) const;
     void DeleteNode(QTreeWidgetItem* node);
+    // A notice's entry that came into being, or went away.
+    void EntryCreated(TSsShellItem* item, bool drive);
+    void EntryDeleted(TSsShellItem* item);
     void ForEachNode(const std::function<bool(QTreeWidgetItem*)>& f) const;
     void ApplyDropOptions();
 

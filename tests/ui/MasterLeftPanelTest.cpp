@@ -6,6 +6,8 @@
 #include "Classes.h"
 #include "SsShellItem.h"
 #include "SsNamespace.h"
+#include "SsShellController.h"
+#include "ulocalize.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchPresets.h"
 #include "uLeftPanelLists.h"
@@ -16,6 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QDir>
 #include <QDrag>
 #include <QDragEnterEvent>
@@ -23,6 +27,9 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QMimeData>
+#include <QMessageBox>
+#include <QClipboard>
+#include <QUrl>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QStandardPaths>
@@ -117,6 +124,69 @@ TEST(Master, LeftPanelHostsThePictureBrowserAndTheLists)
     m.reset();
     EXPECT_EQ(QDir(TQwRegIniFile::Instance().ReadWideString("", "BaseDir", "")).canonicalPath(),
               QDir(other.path()).canonicalPath());
+}
+
+// The picture tree's context menu, the name of a new folder and the menu's
+// messages follow the program's language.
+TEST(Master, FolderMenuFollowsTheLanguage)
+{
+    QTemporaryDir pictures;
+    TQwRegIniFile::Instance().WriteWideString("", "BaseDir", pictures.path());
+    auto m = NewMaster();
+    m->show();
+    QApplication::processEvents();
+    QStringList texts;
+    QString choose;
+    SsTrackPopupMenuHook = [&](QMenu& menu, const QPoint&) {
+        texts.clear();
+        int chosen = 0;
+        for (QAction* a : menu.actions())
+            if (!a->isSeparator()) {
+                texts << a->text();
+                if (a->text() == choose)
+                    chosen = a->data().toInt();
+            }
+        return chosen;
+    };
+    const auto menu = [&](const QString& entry) {
+        choose = entry;
+        QWidget* view = m->ShellTreeBilder->viewport();
+        QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(5, 5), view->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(view, &e);
+    };
+    struct Case {
+        int Language;
+        QStringList Menu;
+        const char* NewFolder;
+    };
+    const Case cases[] = {
+        {0,
+         {"Ö&ffnen", "&Ausschneiden", "&Kopieren", "&Einfügen", "Neuer &Ordner", "&Löschen", "&Umbenennen",
+          "E&igenschaften"},
+         "Neuer Ordner"},
+        {1, {"&Open", "Cu&t", "&Copy", "&Paste", "New &Folder", "&Delete", "Rena&me", "P&roperties"}, "New Folder"},
+    };
+    for (const Case& c : cases) {
+        Localizer().SetLanguage(c.Language);
+        SCOPED_TRACE(c.Language);
+        menu(QString());
+        EXPECT_EQ(texts, c.Menu);
+        menu(c.Menu[4]);
+        EXPECT_TRUE(QFileInfo(pictures.path() + '/' + QString::fromUtf8(c.NewFolder)).isDir());
+    }
+    // A message of the menu in German.
+    Localizer().SetLanguage(0);
+    QApplication::clipboard()->clear();
+    auto data = std::make_unique<QMimeData>();
+    data->setUrls({QUrl::fromLocalFile(pictures.path())});
+    QApplication::clipboard()->setMimeData(data.release());
+    menu("&Einfügen");
+    auto* box = m->ShellTreeBilder->findChild<QMessageBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowTitle(), "Fehler");
+    EXPECT_TRUE(box->text().startsWith("Ein Ordner kann nicht in sich selbst")) << box->text().toStdString();
+    delete box;
+    SsTrackPopupMenuHook = nullptr;
 }
 
 TEST(Master, StoredPictureFolderThatIsGoneFallsBackToDocuments)

@@ -638,14 +638,34 @@ TEST(DropTarget, TargetFreedDuringATransferStopsIt)
         Send(&widget, QEvent::DragEnter, drag.mimeData(), QPoint(5, 5), actions);
         return Send(&widget, QEvent::Drop, drag.mimeData(), QPoint(5, 5), actions).action;
     };
+    std::vector<TDragResult> afterDrop;
+    bool afterDropOnMainThread = true;
+    const std::thread::id mainThread = std::this_thread::get_id();
+    source.OnAfterDrop = [&](TObject*, TDragResult r, bool) {
+        afterDrop.push_back(r);
+        afterDropOnMainThread = afterDropOnMainThread && std::this_thread::get_id() == mainThread;
+    };
     EXPECT_EQ(source.Execute(), drDropCopy);
     ASSERT_TRUE(target->AsyncTransfer());
+    ASSERT_TRUE(source.InOperation());
     // The thread waits for the main thread, which frees the target instead:
-    // the thread's calls fail, it ends, and nothing is reported afterwards.
+    // the thread's calls fail and it ends; the source learns that the
+    // operation failed, and the target reports nothing afterwards.
     delete target;
+    EXPECT_FALSE(source.InOperation());
+    EXPECT_EQ(afterDrop, std::vector<TDragResult>{drUnknown});
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 200)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_FALSE(ended);
+    EXPECT_EQ(afterDrop, std::vector<TDragResult>{drUnknown});
+
+    // The next drop, onto a target that fetches at once, ends as usual.
+    TDropEmptyTarget next(nullptr);
+    (new TGenericDataFormat(&next))->AddFormat("QwDropTest");
+    next.Register(&widget);
+    EXPECT_EQ(source.Execute(), drDropCopy);
+    EXPECT_EQ(afterDrop, (std::vector<TDragResult>{drUnknown, drDropCopy}));
+    EXPECT_TRUE(afterDropOnMainThread);
 }

@@ -197,7 +197,7 @@ TEST(SsFolderDropTarget, CopiesMovesAndNeverOverwrites)
     ShellFixture fx;
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(fx.Path("b.jpg")), QUrl::fromLocalFile(fx.Path("Bilder/x.jpg"))});
-    TSsFolderDropTarget target(fx.Path("alt"));
+    TSsFolderDropTarget target(QFile::encodeName(fx.Path("alt")));
     int32_t effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
     // Within one file system a plain drop moves; the control key copies.
     target.DragEnter(&mime, MK_LBUTTON, effect);
@@ -237,8 +237,8 @@ TEST(SsFolderDropTarget, CopiesMovesAndNeverOverwrites)
     effect = DROPEFFECT_COPY;
     target.DragEnter(&text, MK_LBUTTON, effect);
     EXPECT_EQ(effect, DROPEFFECT_NONE);
-    EXPECT_EQ(SsFreeFileName(fx.Path(), "Bilder"), "Bilder (2)");
-    EXPECT_EQ(SsFreeFileName(fx.Path(), "neu.jpg"), "neu.jpg");
+    EXPECT_EQ(SsFreeFileName(QFile::encodeName(fx.Path()), "Bilder"), "Bilder (2)");
+    EXPECT_EQ(SsFreeFileName(QFile::encodeName(fx.Path()), "neu.jpg"), "neu.jpg");
 }
 
 TEST(SsFolderDropTarget, RefusesAFolderDroppedIntoItselfOrBelowIt)
@@ -248,7 +248,7 @@ TEST(SsFolderDropTarget, RefusesAFolderDroppedIntoItselfOrBelowIt)
     mime.setUrls({QUrl::fromLocalFile(fx.Path("Bilder"))});
     for (const QString& into : {QString("Bilder"), QString("Bilder/Urlaub/Strand")})
         for (int32_t keys : {MK_LBUTTON | MK_CONTROL, MK_LBUTTON | MK_SHIFT}) {
-            TSsFolderDropTarget target(fx.Path(into));
+            TSsFolderDropTarget target(QFile::encodeName(fx.Path(into)));
             int32_t effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
             EXPECT_EQ(target.Drop(&mime, keys, effect), 0);
             EXPECT_EQ(effect, DROPEFFECT_NONE) << into.toStdString();
@@ -258,7 +258,7 @@ TEST(SsFolderDropTarget, RefusesAFolderDroppedIntoItselfOrBelowIt)
     EXPECT_FALSE(QFileInfo::exists(fx.Path("Bilder/Bilder (2)")));
     // A folder beside it with a name that starts the same still takes it.
     fx.Mkdir("Bilder2");
-    TSsFolderDropTarget beside(fx.Path("Bilder2"));
+    TSsFolderDropTarget beside(QFile::encodeName(fx.Path("Bilder2")));
     int32_t effect = DROPEFFECT_COPY;
     EXPECT_EQ(beside.Drop(&mime, MK_LBUTTON | MK_CONTROL, effect), 0);
     EXPECT_EQ(effect, DROPEFFECT_COPY);
