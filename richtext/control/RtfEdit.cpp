@@ -75,14 +75,14 @@ TRtCustomRtfEdit::TRtCustomRtfEdit(QWidget* Parent) : QAbstractScrollArea(Parent
 
     e->OnPostChange = [this] { QCoreApplication::postEvent(this, new QEvent(EventType(RtEventChange))); };
     e->OnShowCaret = [this](TObject*) { UpdateCaret(); };
-    e->OnHideCaret = [this](TObject*) { viewport()->update(); };
+    e->OnHideCaret = [this](TObject*) { RepaintChanged(); };
     e->OnCaretMoved = [this](TObject*) { UpdateCaret(); };
     e->OnVertScrolled = [this](TObject*) {
         UpdateScrollRanges();
         return false;
     };
     e->OnHorzScrolled = [this](TObject*) { UpdateScrollRanges(); };
-    e->OnRefresh = [this](TObject*) { viewport()->update(); };
+    e->OnRefresh = [this](TObject*) { RepaintChanged(); };
     e->OnLayoutChanged = [this] { UpdateScrollRanges(); };
     e->OnCursorMove = [this](TObject*) { TakeCursorAttr(); };
     e->OnObjectMove = [this](TObject*, TTextObj* Entry, int32_t X, int32_t Y) {
@@ -226,10 +226,35 @@ void TRtCustomRtfEdit::paintEvent(QPaintEvent* Event)
         e->BackgroundScrolling = scrolling;
         paintedSurface_ = e->Surface().cacheKey();
     }
+    // What the engine painted outside the region asked for comes in a paint of its own.
+    const QRegion later = e->TakeSurfaceDirty() - Event->region();
+    if (!later.isEmpty())
+        viewport()->update(later);
     QPainter p(viewport());
-    p.drawImage(Event->rect(), e->Surface(), Event->rect());
-    if (hasFocus() && caret_->BlinkOn() && !CaretDisabled)
-        p.fillRect(CaretRect(), QColor(0, 0, 0));
+    for (const QRect& r : Event->region())
+        p.drawImage(r, e->Surface(), r);
+    paintedCaret_ = QRect();
+    if (hasFocus() && caret_->BlinkOn() && !CaretDisabled) {
+        paintedCaret_ = CaretRect();
+        p.fillRect(paintedCaret_, QColor(0, 0, 0));
+    }
+}
+
+void TRtCustomRtfEdit::RepaintChanged()
+{
+    TRtRTFTextInput* e = engine_.get();
+    const bool whole = surfaceStale_ || transparent_ || e->PendingReformat || e->TopY != paintedTop_ ||
+                       e->LeftX != paintedLeft_ || e->Surface().size() != viewport()->size();
+    QRegion r = e->TakeSurfaceDirty();
+    if (whole) {
+        viewport()->update();
+        return;
+    }
+    r += paintedCaret_;
+    if (hasFocus())
+        r += CaretRect();
+    if (!r.isEmpty())
+        viewport()->update(r);
 }
 
 void TRtCustomRtfEdit::AdoptObjects(QWidget* Parent)
@@ -311,7 +336,7 @@ void TRtCustomRtfEdit::UpdateCaret()
         return;
     caret_->UpdatePosition();
     caret_->SetVisible(true);
-    viewport()->update();
+    RepaintChanged();
     QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
 }
 
@@ -445,7 +470,7 @@ void TRtCustomRtfEdit::RefreshView()
 
 void TRtCustomRtfEdit::UpdateScrollRanges()
 {
-    if (settingScroll_ || engine_->LayoutBusy)
+    if (settingScroll_ || engine_->LayoutBusy || deferScroll_ > 0)
         return;
     settingScroll_ = true;
     TRtRTFTextInput* e = engine_.get();
@@ -637,7 +662,7 @@ void TRtCustomRtfEdit::EndChange()
 {
     changeOpen_ = false;
     UpdateScrollRanges();
-    viewport()->update();
+    RepaintChanged();
     if (OnChange)
         OnChange(this);
 }

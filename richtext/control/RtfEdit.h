@@ -15,6 +15,7 @@
 #include <optional>
 #include <string_view>
 
+#include <exception>
 #include <memory>
 #include <vector>
 
@@ -78,7 +79,7 @@ public:
     TRtEditOptions EditOptions() const override { return engine_->EditOptions; }
     TRtViewOptions ViewOptions() const override { return engine_->ViewOptions; }
     void ObjectResized() override { RefreshView(); }
-    void Invalidate() override { viewport()->update(); }
+    void Invalidate() override { RepaintChanged(); }
     bool Focused() const override { return hasFocus(); }
     AnsiString Name() const override { return toAnsi(objectName()); }
 
@@ -345,6 +346,29 @@ protected:
     int32_t paintedTop_ = 0, paintedLeft_ = 0;
     // The surface as the last whole painting left it (QImage::cacheKey).
     qint64 paintedSurface_ = 0;
+    // Where the last paint drew the caret (empty: not drawn).
+    QRect paintedCaret_;
+    // Asks the window to copy what the engine painted onto the surface since
+    // and the old and new caret, or everything when the surface is painted anew.
+    void RepaintChanged();
+    // Typing keeps the scroll bars as they are until the change ends, which
+    // sets them once (the text's height is found by a walk over the text).
+    int deferScroll_ = 0;
+    class TDeferScrollRanges {
+    public:
+        explicit TDeferScrollRanges(TRtCustomRtfEdit& Edit) : edit_(Edit) { ++edit_.deferScroll_; }
+        ~TDeferScrollRanges()
+        {
+            if (--edit_.deferScroll_ == 0 && std::uncaught_exceptions() > exceptions_)
+                edit_.UpdateScrollRanges();
+        }
+        TDeferScrollRanges(const TDeferScrollRanges&) = delete;
+        TDeferScrollRanges& operator=(const TDeferScrollRanges&) = delete;
+
+    private:
+        TRtCustomRtfEdit& edit_;
+        int exceptions_ = std::uncaught_exceptions();
+    };
     void RepaintAll()
     {
         surfaceStale_ = true;

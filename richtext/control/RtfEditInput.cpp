@@ -140,7 +140,7 @@ void TRtCustomRtfEdit::KeyDown(int32_t& Key, Qt::KeyboardModifiers Shift)
             UpdateScrollRanges();
         Key = 0;
         UpdateCaret();
-        viewport()->update();
+        RepaintChanged();
     }
 }
 
@@ -297,7 +297,10 @@ void TRtCustomRtfEdit::TypeByKey(const char* Chars)
 {
     if (!CanType() || !BeginChange())
         return;
-    engine_->InsertTextAndPaint(Chars, true);
+    {
+        TDeferScrollRanges defer(*this);
+        engine_->InsertTextAndPaint(Chars, true);
+    }
     EndChange();
 }
 
@@ -436,9 +439,12 @@ void TRtCustomRtfEdit::KeyPress(char32_t Key, Qt::KeyboardModifiers Shift, std::
     if (endsWord)
         WordCompleted(uint8_t(chars[0]));
     TParagraph* before = e->CursorPar;
-    e->InsertTextAndPaint(chars, true);
-    if (Key == 13)
-        e->ShowCursor();
+    {
+        TDeferScrollRanges defer(*this);
+        e->InsertTextAndPaint(chars, true);
+        if (Key == 13)
+            e->ShowCursor();
+    }
     if (chars == "\r" && e->CursorPar != before && OnNewParCreatedEvent)
         OnNewParCreatedEvent(this, e->CursorPar);
     typedTo_ = e->GetCursorAbsPos();
@@ -477,7 +483,10 @@ void TRtCustomRtfEdit::FlushTypeAhead()
     typing_ = false;
     if (!allowed)
         return;
-    e->InsertTextAndPaint(text, true);
+    {
+        TDeferScrollRanges defer(*this);
+        e->InsertTextAndPaint(text, true);
+    }
     typedTo_ = e->GetCursorAbsPos();
     EndChange();
     UpdateCaret();

@@ -54,6 +54,7 @@ void TRtRTFTextInput::PaintRect(const TRect& R)
     TCanvas c(&Surface());
     PaintRect(&c, R.Left, R.Top, R.Right - R.Left, R.Bottom - R.Top);
     c.Flush();
+    MarkSurfaceDirty(QRect(R.Left, R.Top, R.Right - R.Left, R.Bottom - R.Top));
 }
 
 void TRtRTFTextInput::PaintRect(TCanvas* C, int32_t X, int32_t Y, int32_t W, int32_t H)
@@ -388,6 +389,7 @@ void TRtRTFTextInput::RepaintObject(TRtObjectBase* Obj)
         obj->EnsureLoaded();
     PaintObjectAt(ref, &c, r, ref->RectWidth, ref->RectHeight);
     c.Flush();
+    MarkSurfaceDirty(Surface().rect());
     Canvas = oldCanvas;
     PaintingCanvas = nullptr;
 }
@@ -410,6 +412,7 @@ void TRtRTFTextInput::PaintWindow()
     const int32_t h = ClientHeightPx > 0 ? ClientHeightPx : VisibleHeightPx;
     TCanvas c(&Surface());
     PaintRect(&c, 0, 0, std::max(w, Surface().width()), std::max(h, Surface().height()));
+    MarkSurfaceDirty(Surface().rect());
     if (ColumnResizing) {
         c.SelectClipRegion(nullptr);
         if (QPainter* p = c.Painter()) {
@@ -478,6 +481,13 @@ void TRtRTFTextInput::RepaintLine(TParagraph* Par, TLine* Line)
     }
     PaintLine(Line, Par);
     c.Flush();
+    // The line's band across the whole width (with a pixel for rounding and
+    // overhangs); the page-layout view places lines on pages of their own.
+    if (PageBuffersActive || (LayoutFlags & lfPageLayoutView))
+        MarkSurfaceDirty(Surface().rect());
+    else
+        MarkSurfaceDirty(QRect(0, DocToScreen(std::min(top, top + TextTopOffset)) - 2, Surface().width(),
+                               DocToScreen(bottom - top + std::abs(TextTopOffset)) + 4));
     Canvas = oldCanvas;
     PaintingCanvas = nullptr;
     PaintPageLine = nullptr;

@@ -477,6 +477,7 @@ void TRtRTFTextPaint::SetSurfaceSize(int32_t Width, int32_t Height)
         p.drawImage(0, 0, surface_);
     }
     surface_ = std::move(next);
+    surfaceDirty_ = QRegion(surface_.rect());
     VisibleWidthPx = Width;
     VisibleHeightPx = Height;
     VisibleWidth = ScreenToDoc(Width);
@@ -491,6 +492,7 @@ void TRtRTFTextPaint::ScrollSurface(int32_t Dx, int32_t Dy, const TRect& Clip)
     const QRect target = clip.translated(Dx, Dy) & clip;
     if (target.isEmpty())
         return;
+    MarkSurfaceDirty(clip);
     // Rows move in the direction that never reads a row already overwritten; the
     // pixels are moved directly, so a painter open on the surface does not matter.
     const size_t bytes = size_t(target.width()) * 4;

@@ -13,12 +13,14 @@
 #include "RtRtfTxtIo.h"
 
 #include <QImage>
+#include <QRegion>
 
 #include <array>
 #include <functional>
 #include <map>
 #include <memory>
 #include <tuple>
+#include <utility>
 #include <unordered_map>
 #include <vector>
 
@@ -315,6 +317,9 @@ public:
     void SetSurfaceSize(int32_t Width, int32_t Height);
     // Shifts the surface's pixels inside Clip by (Dx, Dy); the uncovered band keeps its old pixels.
     void ScrollSurface(int32_t Dx, int32_t Dy, const TRect& Clip);
+    // The surface pixels painted since the last call: what the window must copy again.
+    QRegion TakeSurfaceDirty() { return std::exchange(surfaceDirty_, QRegion()); }
+    void MarkSurfaceDirty(const QRect& R) { surfaceDirty_ += R & surface_.rect(); }
 
     // ---- fields ------------------------------------------------------------------------------------------
     // Public: the edit control wires the caret, scroll and change hooks and reads ChangeFlags
@@ -444,6 +449,7 @@ private:
     TRtWidthTable* currentTable_ = nullptr;
     std::vector<std::pair<const TCanvas*, TRtMapMode>> mapModes_;
     QImage surface_;
+    QRegion surfaceDirty_;
     WrtStyle HiddenStyleMask;
     int32_t PageBufferClock = 0;
     int32_t MaxPageBuffers = 3;

@@ -59,6 +59,7 @@ TRtRTFTextIo::TRtRTFTextIo()
     CursorPos = 0;
     Inserting = 0;
     CellPadding = 25;
+    Positions().Add(lastParHint_);
 }
 
 TRtRTFTextIo::~TRtRTFTextIo()

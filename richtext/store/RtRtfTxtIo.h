@@ -235,6 +235,11 @@ public:
     TRtTextObjectSelectEvent OnObjectSelect;
 
 private:
+    // The last paragraph found by GetTextHeight and the chain it ends (kept
+    // with the positions: it moves off a paragraph that goes); the next call
+    // walks on from it instead of from the text's start.
+    TParagraph* lastParHint_ = nullptr;
+    const TParagraph* lastParChain_ = nullptr;
     // The text's last paragraph, walked to from the cursor.
     TParagraph* LastParFromCursor() const;
     TRtCustomTextWriter* CreateWriter(const AnsiString& Name);

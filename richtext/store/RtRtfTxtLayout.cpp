@@ -952,9 +952,11 @@ void TRtRTFTextIo::AlignCellsVertically()
 
 int32_t TRtRTFTextIo::GetTextHeight()
 {
-    TParagraph* p = FirstPar;
+    TParagraph* p = lastParHint_ && lastParChain_ == FirstPar ? lastParHint_ : FirstPar;
     while (p && p->Next)
         p = p->Next;
+    lastParHint_ = p;
+    lastParChain_ = FirstPar;
     TLine* l = p ? GetLastLine(p) : nullptr;
     return (l ? l->Top + l->Height : 0) + TextTopOffset;
 }
