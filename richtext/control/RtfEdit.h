@@ -352,6 +352,7 @@ protected:
     }
     // Mouse state.
     QPoint downPoint_;
+    Qt::MouseButton downButton_ = Qt::NoButton;
     bool buttonDown_ = false;
     bool possibleDrag_ = false;
     QPoint dragStart_;
