@@ -272,6 +272,7 @@ void TRtCustomRichText::Activate()
     CurrentRichText = this;
     setMode_.ReloadChar = setMode_.ReloadPar = true;
     setMode_.Reload();
+    BindListActions();
     if (gutter_)
         gutter_->SetRichText(this);
     if (ruler_)
@@ -394,9 +395,14 @@ void TRtCustomRichText::SetActionList(QObject* List)
 {
     actionList_ = List;
     listActions_.SetList(List);
-    if (!List)
+    BindListActions();
+}
+
+void TRtCustomRichText::BindListActions()
+{
+    if (!actionList_)
         return;
-    for (TRtAction* a : List->findChildren<TRtAction*>(QString(), Qt::FindDirectChildrenOnly)) {
+    for (TRtAction* a : actionList_->findChildren<TRtAction*>(QString(), Qt::FindDirectChildrenOnly)) {
         // One connection per action: it works on the current rich text of its list.
         if (a->property("rtListBound").toBool())
             continue;
@@ -1047,12 +1053,18 @@ void TRtCustomRichText::SetZooming(int32_t Value)
 {
     const int32_t before = Zooming();
     TRtCustomRtfEdit::SetZooming(Value);
-    if (Zooming() == before)
-        return;
-    // The rulers follow the zoom; the editor does not become the current one for it.
-    UpdateRulers();
-    if (OnChangeZooming)
+    Activate();
+    for (TRtBasicRulerType* ruler : {ruler_.data(), vertRuler_.data()})
+        if (ruler)
+            ruler->update();
+    if (Zooming() != before && OnChangeZooming)
         OnChangeZooming(this);
+}
+
+void TRtCustomRichText::SetResizing(int32_t Value)
+{
+    TRtCustomRtfEdit::SetResizing(Value);
+    Activate();
 }
 
 void TRtCustomRichText::ZoomIn()

@@ -108,7 +108,9 @@ public:
     virtual void Clear();
     void LoadFromStream(TStream* Stream, const AnsiString& FormatName) override;
     void PasteFromClipboard() override;
+    // A new zoom or character scale makes this the current rich text, so that the rulers follow.
     void SetZooming(int32_t Value) override;
+    void SetResizing(int32_t Value) override;
     void ZoomIn();
     void ZoomOut();
     void BindAction(TRtAction* Action);
@@ -296,6 +298,8 @@ private:
     QPointer<TRtBasicRulerType> ruler_, vertRuler_;
     QPointer<TRtCustomGutter> gutter_;
     QPointer<QObject> actionList_;
+    // Binds the library's actions of the action list that are not bound yet.
+    void BindListActions();
     TRtActionIndex listActions_;
     QPointer<QScrollBar> externVer_, externHor_;
     // The page as the rulers and OnChangePageSize last saw it.

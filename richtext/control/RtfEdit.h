@@ -109,6 +109,9 @@ public:
     int32_t Zooming() const { return engine_->Zooming; }
     // Clamped to 10..1000 per cent.
     virtual void SetZooming(int32_t Value);
+    // The text's characters scaled (per cent, 100 at creation; below 1 ignored).
+    int32_t Resizing() const { return engine_->Resizing; }
+    virtual void SetResizing(int32_t Value);
     int32_t XOffset = 0, YOffset = 0;
     // The layout view: the engine's layout flag word of the mode; rtlayLayout and rtlayFullLayout
     // show the pages with their margins and the gaps between them.
