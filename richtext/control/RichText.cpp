@@ -22,6 +22,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPrintDialog>
 #include <QPrinterInfo>
 #include <QPrinter>
@@ -271,6 +272,7 @@ void TRtCustomRichText::Activate()
     CurrentRichText = this;
     setMode_.ReloadChar = setMode_.ReloadPar = true;
     setMode_.Reload();
+    BindListActions();
     if (gutter_)
         gutter_->SetRichText(this);
     if (ruler_)
@@ -393,9 +395,14 @@ void TRtCustomRichText::SetActionList(QObject* List)
 {
     actionList_ = List;
     listActions_.SetList(List);
-    if (!List)
+    BindListActions();
+}
+
+void TRtCustomRichText::BindListActions()
+{
+    if (!actionList_)
         return;
-    for (TRtAction* a : List->findChildren<TRtAction*>(QString(), Qt::FindDirectChildrenOnly)) {
+    for (TRtAction* a : actionList_->findChildren<TRtAction*>(QString(), Qt::FindDirectChildrenOnly)) {
         // One connection per action: it works on the current rich text of its list.
         if (a->property("rtListBound").toBool())
             continue;
@@ -1046,12 +1053,18 @@ void TRtCustomRichText::SetZooming(int32_t Value)
 {
     const int32_t before = Zooming();
     TRtCustomRtfEdit::SetZooming(Value);
-    if (Zooming() == before)
-        return;
-    // The rulers follow the zoom; the editor does not become the current one for it.
-    UpdateRulers();
-    if (OnChangeZooming)
+    Activate();
+    for (TRtBasicRulerType* ruler : {ruler_.data(), vertRuler_.data()})
+        if (ruler)
+            ruler->update();
+    if (Zooming() != before && OnChangeZooming)
         OnChangeZooming(this);
+}
+
+void TRtCustomRichText::SetResizing(int32_t Value)
+{
+    TRtCustomRtfEdit::SetResizing(Value);
+    Activate();
 }
 
 void TRtCustomRichText::ZoomIn()
@@ -1312,6 +1325,9 @@ void TRtCustomRichText::RegisterObject(TRtObjectBase* Obj)
         if (OnTextObjectCheckProperties)
             OnTextObjectCheckProperties(this, Sender);
     };
+    // Installed once however often the object is registered.
+    if (QWidget* control = o->GetControl())
+        control->installEventFilter(this);
     auto* image = dynamic_cast<TRtOImageObject*>(o);
     if (!image || image->StreamName.empty() || image->GetPicture() || !OnHTMLBitmapRequest)
         return;
@@ -1366,6 +1382,32 @@ void TRtCustomRichText::DoTextObjectMouseUp(QObject* Sender, Qt::MouseButton But
                                             int32_t X, int32_t Y)
 {
     ForwardObjectMouse(OnTextObjectMouseUp, Sender, Button, Shift, X, Y);
+}
+
+bool TRtCustomRichText::eventFilter(QObject* Watched, QEvent* Event)
+{
+    const QEvent::Type type = Event->type();
+    if (!Watched->isWidgetType() ||
+        (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease))
+        return TRtCustomRtfEdit::eventFilter(Watched, Event);
+    const auto* mouse = static_cast<QMouseEvent*>(Event);
+    const QPoint at = mouse->position().toPoint();
+    if (type == QEvent::MouseMove) {
+        DoTextObjectMouseMove(Watched, mouse->modifiers(), at.x(), at.y());
+    } else if (type == QEvent::MouseButtonPress) {
+        if (mouse->button() == Qt::LeftButton)
+            objectControlPressed_ = Watched;
+        DoTextObjectMouseDown(Watched, mouse->button(), mouse->modifiers(), at.x(), at.y());
+    } else {
+        // A left button released over the control it went down on clicks it, before its mouse up.
+        if (mouse->button() == Qt::LeftButton && objectControlPressed_ == Watched) {
+            objectControlPressed_ = nullptr;
+            if (static_cast<QWidget*>(Watched)->rect().contains(at))
+                DoTextObjectClick(Watched);
+        }
+        DoTextObjectMouseUp(Watched, mouse->button(), mouse->modifiers(), at.x(), at.y());
+    }
+    return false;
 }
 
 void TRtCustomRichText::DoTextObjectClick(QObject* Sender)

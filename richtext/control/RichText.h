@@ -108,7 +108,9 @@ public:
     virtual void Clear();
     void LoadFromStream(TStream* Stream, const AnsiString& FormatName) override;
     void PasteFromClipboard() override;
+    // A new zoom or character scale makes this the current rich text, so that the rulers follow.
     void SetZooming(int32_t Value) override;
+    void SetResizing(int32_t Value) override;
     void ZoomIn();
     void ZoomOut();
     void BindAction(TRtAction* Action);
@@ -238,8 +240,9 @@ public:
     virtual void DoTextObjectMouseUp(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
                                      int32_t X, int32_t Y);
     virtual void DoTextObjectClick(QObject* Sender);
-    // Routes a loaded or pasted object's events to the text-object events and
-    // fetches the picture of an image object known only by name.
+    // Routes a loaded or pasted object's events to the text-object events (the
+    // mouse on its own control through the forwarders above) and fetches the
+    // picture of an image object known only by name.
     virtual void RegisterObject(TRtObjectBase* Obj);
     // Registers every object of the text (after a load or a paste).
     void RegisterObjects();
@@ -250,6 +253,8 @@ protected:
     bool KeyDownFirst(int32_t& Key, Qt::KeyboardModifiers Shift) override;
     void Activated() override { Activate(); }
     void scrollContentsBy(int Dx, int Dy) override;
+    // The mouse on the controls of registered objects, handed to the forwarders.
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
     void moveEvent(QMoveEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
     void SaveToFile(const QString& FileName);
@@ -293,6 +298,8 @@ private:
     QPointer<TRtBasicRulerType> ruler_, vertRuler_;
     QPointer<TRtCustomGutter> gutter_;
     QPointer<QObject> actionList_;
+    // Binds the library's actions of the action list that are not bound yet.
+    void BindListActions();
     TRtActionIndex listActions_;
     QPointer<QScrollBar> externVer_, externHor_;
     // The page as the rulers and OnChangePageSize last saw it.
@@ -307,6 +314,8 @@ private:
     bool ObjectOfControl(QObject* Sender, TTextObj*& Entry, TRtObjectBase*& Obj);
     void ForwardObjectMouse(const TTextObjectMouseEvent& Event, QObject* Sender, Qt::MouseButton Button,
                             Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
+    // The object control the left button went down on (its release there is a click).
+    QPointer<QObject> objectControlPressed_;
     void ApplyDefaultFont();
     TRtUndoStack* undoStack_ = nullptr;
     TRtFont defaultFont_;

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include <vector>
+
 namespace {
 
 bool IsLinkDelimiter(uint8_t Ch)
@@ -197,34 +199,87 @@ bool TRtCustomRichText::FindNext()
 
 // ---- hyperlinks and fields ------------------------------------------------------------------------------------
 
+// A link is its visible text; a target other than that text follows it as hidden text.
 void TRtCustomRichText::EditHyperlink()
 {
     TRtRTFTextInput* e = RtfText();
-    TLine* l = e->CursorLine;
-    if (!l || !l->Attrs)
+    TParagraph* par = e->CursorPar;
+    if (!par || !e->CursorLine)
         return;
-    int32_t pos = std::min<int32_t>(e->CursorPos, l->Length - 1);
-    int32_t from = pos, to = pos;
-    const bool onLink = pos >= 0 && l->Attrs[pos].Style.Has(afsHyperLink);
-    QString text;
-    if (onLink) {
-        while (from > 0 && l->Attrs[from - 1].Style.Has(afsHyperLink))
-            --from;
-        while (to < l->Length && l->Attrs[to].Style.Has(afsHyperLink))
-            ++to;
-        text = fromAnsi(AnsiString(reinterpret_cast<const char*>(l->Chars) + from, size_t(to - from)));
+    // The cursor paragraph's characters and attributes in one run.
+    AnsiString chars;
+    std::vector<TAttr> attrs;
+    for (const TLine* l = par->Lines; l; l = l->Next) {
+        if (!l->Attrs)
+            return;
+        chars.append(reinterpret_cast<const char*>(l->Chars), l->Length);
+        attrs.insert(attrs.end(), l->Attrs, l->Attrs + l->Length);
     }
-    if (!RtCommandDialogs().InputQuery(this, RtDialogString(dtHyperlink), RtDialogString(dtURL), text) || !BeginChange())
+    const int32_t n = int32_t(chars.size());
+    const int32_t start = e->CharPosOf(par, par->Lines, 0);
+    const auto hidden = [&](int32_t i) { return i >= 0 && i < n && attrs[size_t(i)].Style.Has(afsHidden); };
+    const auto visibleLink = [&](int32_t i) {
+        return i >= 0 && i < n && attrs[size_t(i)].Style.Has(afsHyperLink) && !hidden(i);
+    };
+    // The link under the cursor, or the one that the cursor or the link's target follows.
+    int32_t at = std::min(e->CharPosOf(par, e->CursorLine, e->CursorPos) - start, n - 1);
+    if (!hidden(at) && !visibleLink(at))
+        --at;
+    while (hidden(at))
+        --at;
+    const bool onLink = visibleLink(at);
+    // Its visible text [from, to) and its target [to, end).
+    int32_t from = at, to = at + 1, end = to;
+    if (onLink) {
+        while (visibleLink(from - 1))
+            --from;
+        while (visibleLink(to))
+            ++to;
+        end = to;
+        while (hidden(end))
+            ++end;
+    }
+    const AnsiString shown = onLink ? chars.substr(size_t(from), size_t(to - from)) : AnsiString();
+    const AnsiString target = end > to ? chars.substr(size_t(to), size_t(end - to)) : shown;
+    QString text = fromAnsi(target);
+    if (!RtCommandDialogs().InputQuery(this, RtDialogString(dtHyperlink), RtDialogString(dtURL), text))
         return;
     const AnsiString link = toAnsi(text);
+    if (link.empty() || (onLink && link == target) || !BeginChange())
+        return;
+    const TAttr saved = e->CurrentAttr;
     e->BeginUndoGroup();
     if (onLink) {
-        e->SetSelection(e->CharPosOf(e->CursorPar, l, from), to - from);
-        e->DeleteSelection(false);
+        // The new target takes the format of the old one (or of the visible text).
+        TAttr targetAttr = attrs[size_t(end > to ? to : to - 1)];
+        targetAttr.Style.Exclude(afsHyperLink);
+        if (end > to) {
+            e->SetSelection(start + to, end - to);
+            e->DeleteSelection(false);
+        }
+        e->SetCursorCharPos(start + to);
+        if (link != shown) {
+            // Typing refuses hidden text: the target goes in visible and is hidden then.
+            targetAttr.Style.Exclude(afsHidden);
+            e->CurrentAttr = targetAttr;
+            e->InsertTextAndPaint(link, true);
+            for (int32_t i = 0; i < int32_t(link.size()); ++i) {
+                TParagraph* p = nullptr;
+                TLine* l = nullptr;
+                int32_t col = 0;
+                e->FindAbsPos(start + to + i, 0, col, l, p);
+                if (l && l->Attrs && col < l->Length)
+                    l->Attrs[col].Style.Include(afsHidden);
+            }
+            e->MarkChanged(e->CursorPar);
+            e->ReformatText(nullptr);
+            e->SetCursorCharPos(start + to);
+            RepaintAll();
+        }
+    } else {
+        e->CurrentAttr.Style.Include(afsHyperLink);
+        e->InsertTextAndPaint(link, true);
     }
-    const TAttr saved = e->CurrentAttr;
-    e->CurrentAttr.Style.Include(afsHyperLink);
-    e->InsertTextAndPaint(link, true);
     e->CurrentAttr = saved;
     e->EndUndoGroup();
     EndChange();

@@ -422,6 +422,15 @@ void TRtCustomRtfEdit::SetZooming(int32_t Value)
     viewport()->update();
 }
 
+void TRtCustomRtfEdit::SetResizing(int32_t Value)
+{
+    if (Value < 1 || Value == engine_->Resizing)
+        return;
+    engine_->SetResizing(Value);
+    UpdateScrollRanges();
+    RepaintAll();
+}
+
 void TRtCustomRtfEdit::SetLayoutMode(TRtLayoutMode Value)
 {
     layoutMode_ = Value;

@@ -110,6 +110,9 @@ public:
     int32_t Zooming() const { return engine_->Zooming; }
     // Clamped to 10..1000 per cent.
     virtual void SetZooming(int32_t Value);
+    // The text's characters scaled (per cent, 100 at creation; below 1 ignored).
+    int32_t Resizing() const { return engine_->Resizing; }
+    virtual void SetResizing(int32_t Value);
     int32_t XOffset = 0, YOffset = 0;
     // The layout view: the engine's layout flag word of the mode; rtlayLayout and rtlayFullLayout
     // show the pages with their margins and the gaps between them.
@@ -376,6 +379,7 @@ protected:
     }
     // Mouse state.
     QPoint downPoint_;
+    Qt::MouseButton downButton_ = Qt::NoButton;
     bool buttonDown_ = false;
     bool possibleDrag_ = false;
     QPoint dragStart_;

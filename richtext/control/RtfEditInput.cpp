@@ -1011,6 +1011,7 @@ void TRtCustomRtfEdit::mousePressEvent(QMouseEvent* Event)
     const Qt::KeyboardModifiers mods = Event->modifiers();
     e->SelectionPointSet = false;
     downPoint_ = p;
+    downButton_ = button;
     if (hoveredBorder_) {
         if (BeginChange()) {
             borderDrag_ = true;
@@ -1112,7 +1113,7 @@ void TRtCustomRtfEdit::mouseMoveEvent(QMouseEvent* Event)
     }
     const int32_t x = e->ScreenToDoc(p.x()), y = e->ScreenToDoc(p.y());
     if (TTextObj* entry = e->EditOptions.Has(rtObjectSelecting) ? FindTextObjectAt(p.x(), p.y()) : nullptr)
-        ObjectEvent(OnTextObjectMouseMove, entry, Qt::NoButton, Event->modifiers(), p);
+        ObjectEvent(OnTextObjectMouseMove, entry, downButton_, Event->modifiers(), p);
     if (borderDrag_ && hoveredBorder_) {
         // The border follows the mouse while the cell keeps twice its spacing.
         int32_t left = 0, width = 0;

@@ -77,7 +77,7 @@ public:
     AnsiString ObjName() const override { return ObjNameValue; }
 
     // ---- operations ----
-    // CanSelect, GetHotSpot, GetControl and GetDataName are kept as overridable operations
+    // CanSelect, GetHotSpot and GetDataName are kept as overridable operations
     // of object classes; nothing in the editor calls them yet.
     virtual void Changed(int32_t Arg);
     void Changed() override { Changed(0); }
@@ -97,10 +97,12 @@ public:
     virtual bool ShowProperties();
     // Asks for a new caption ("Caption", "?", the caption as it is); kept on OK.
     virtual void EditCaption();
-    // The window an object's control would live in. Objects of this program
-    // host no window controls: the parent is only kept.
+    // The window an object's control lives in. Objects of this program host
+    // no window controls: the parent is only kept.
     virtual void SetParentWindow(QWidget* Parent) { parentWindow_ = Parent; }
     QWidget* ParentWindow() const { return parentWindow_; }
+    // A window control of the object's own (none here). It carries the object
+    // in its "Tag" property; the rich text hands its mouse on as the object's.
     virtual QWidget* GetControl() { return nullptr; }
     // Shown as under the mouse (the edit control sets it while the mouse is over the object).
     bool HotFlag() const { return hot_; }

@@ -63,6 +63,72 @@ TEST_F(RichTextCommands, TypedAddressesBecomeLinksWhenTheirWordEnds)
     EXPECT_FALSE(LinkAt(2));
 }
 
+TEST_F(RichTextCommands, EditHyperlinkChangesTheTargetAndKeepsTheVisibleText)
+{
+    // A link read from RTF: "Click" in 11 pt, its target kept as hidden text after it.
+    const std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Sans;}}\\f0\\fs20 see "
+                            "{\\field{\\*\\fldinst{HYPERLINK \"http://old.example/\"}}{\\fldrslt{\\fs22 Click}}}"
+                            " now\\par}";
+    TMemoryStream in;
+    in.WriteBuffer(rtf.data(), int32_t(rtf.size()));
+    in.SetPosition(0);
+    Rtf->LoadFromStream(&in, "RTF");
+    QStringList offered;
+    QString answer = "http://new.example/";
+    RtCommandDialogs().InputQuery = [&](QWidget*, const QString&, const QString&, QString& Value) {
+        offered << Value;
+        Value = answer;
+        return true;
+    };
+    auto rtfOut = [this] {
+        TMemoryStream m;
+        E()->TextSaveFormat = "RTF";
+        Rtf->SaveToStream(&m);
+        return std::string(reinterpret_cast<const char*>(m.Memory()), size_t(m.Size()));
+    };
+    Rtf->SetEditOptions(E()->EditOptions | TRtEditOptions{rtActivateRedo});
+    E()->SetCursorCharPos(6);
+    Rtf->EditHyperlink();
+    EXPECT_EQ(offered, QStringList{"http://old.example/"});
+    EXPECT_EQ(Text(), "see Clickhttp://new.example/ now\n");
+    for (int32_t pos : {4, 8}) {
+        EXPECT_TRUE(AttrAt(pos)->Style.Has(afsHyperLink)) << pos;
+        EXPECT_EQ(AttrAt(pos)->Size, 11) << pos;
+    }
+    for (int32_t pos : {9, 27}) {
+        EXPECT_TRUE(AttrAt(pos)->Style.Has(afsHidden)) << pos;
+        EXPECT_FALSE(AttrAt(pos)->Style.Has(afsHyperLink)) << pos;
+        EXPECT_EQ(AttrAt(pos)->Size, 11) << pos;
+    }
+    EXPECT_EQ(AttrAt(28)->Size, 10);
+    std::string out = rtfOut();
+    EXPECT_NE(out.find("HYPERLINK \"http://new.example/\""), std::string::npos) << out;
+    EXPECT_EQ(out.find("old.example"), std::string::npos) << out;
+    EXPECT_NE(out.find("Click"), std::string::npos) << out;
+    // One undo step brings the old target back, redo the new one.
+    Rtf->Undo();
+    EXPECT_EQ(Text(), "see Clickhttp://old.example/ now\n");
+    Rtf->Redo();
+    EXPECT_EQ(Text(), "see Clickhttp://new.example/ now\n");
+    EXPECT_TRUE(AttrAt(27)->Style.Has(afsHidden));
+
+    // The cursor right after the link; the address made the visible text again: no target of its own.
+    E()->SetCursorCharPos(9);
+    answer = "Click";
+    Rtf->EditHyperlink();
+    EXPECT_EQ(offered.last(), "http://new.example/");
+    EXPECT_EQ(Text(), "see Click now\n");
+    EXPECT_EQ(AttrAt(8)->Size, 11);
+    // A link that shows its own address gets a target of its own.
+    E()->SetCursorCharPos(5);
+    answer = "http://third.example/";
+    Rtf->EditHyperlink();
+    EXPECT_EQ(offered.last(), "Click");
+    EXPECT_EQ(Text(), "see Clickhttp://third.example/ now\n");
+    out = rtfOut();
+    EXPECT_NE(out.find("HYPERLINK \"http://third.example/\""), std::string::npos) << out;
+}
+
 TEST_F(RichTextCommands, FindsReplacesAndReplacesAll)
 {
     Type("Ein Hund, ein Haus, EIN Baum");

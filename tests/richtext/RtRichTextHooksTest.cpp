@@ -464,6 +464,96 @@ TEST_F(RichTextHooks, DefaultFontStartsEveryClearedText)
     EXPECT_EQ(E()->DefaultSize, 16);
 }
 
+// A window control that takes the mouse itself, as buttons and edit boxes do.
+class TMouseControl : public QWidget {
+protected:
+    void mousePressEvent(QMouseEvent* Event) override { Event->accept(); }
+    void mouseMoveEvent(QMouseEvent* Event) override { Event->accept(); }
+    void mouseReleaseEvent(QMouseEvent* Event) override { Event->accept(); }
+};
+
+// An object with a window control of its own, which carries the object as its Tag.
+class TRtTestControlObject : public TRtObject {
+public:
+    LUMI_CLASSNAME(TRtTestControlObject)
+    TRtTestControlObject()
+    {
+        control_->setProperty("Tag", QVariant::fromValue(quintptr(static_cast<TRtObjectBase*>(this))));
+    }
+    ~TRtTestControlObject() override { delete control_.data(); }
+    void SetParentWindow(QWidget* Parent) override
+    {
+        TRtObject::SetParentWindow(Parent);
+        control_->setParent(Parent);
+    }
+    QWidget* GetControl() override { return control_; }
+
+private:
+    QPointer<QWidget> control_ = new TMouseControl;
+};
+const bool controlObjectClass = (RegisterRtClass({TRtTestControlObject::StaticClassName(),
+                                                  [] { return static_cast<TObject*>(new TRtTestControlObject); }}),
+                                 true);
+
+TEST_F(RichTextHooks, LoadedObjectsControlsReachTheTextObjectEvents)
+{
+    ASSERT_TRUE(controlObjectClass);
+    TRtRichText source;
+    source.ObjectEnv()->InsertObject(std::make_unique<TRtTestControlObject>(), "control");
+    source.SetWriteObjectMode(wobRTF);
+    const std::string rtf = RtfOf(source);
+    TMemoryStream m;
+    m.WriteBuffer(rtf.data(), int32_t(rtf.size()));
+    m.SetPosition(0);
+    Rtf->LoadFromStream(&m, "RTF");
+    QApplication::processEvents();
+    QPoint over(-1, -1);
+    for (int y = 0; y < 100 && over.x() < 0; ++y)
+        for (int x = 0; x < 300 && over.x() < 0; ++x)
+            if (Rtf->FindTextObjectAt(x, y))
+                over = QPoint(x, y);
+    ASSERT_GE(over.x(), 0);
+    auto* obj = dynamic_cast<TRtTestControlObject*>(Rtf->FindTextObjectAt(over.x(), over.y())->Object);
+    ASSERT_NE(obj, nullptr);
+    QWidget* control = obj->GetControl();
+    ASSERT_EQ(control->parentWidget(), Rtf->viewport());
+    control->setGeometry(over.x() - 1, over.y() - 1, 8, 8);
+    control->show();
+    // Registering it again (a paste registers every object) installs nothing twice.
+    Rtf->RegisterObject(obj);
+
+    QStringList events;
+    auto record = [&](const char* Name) {
+        return [&events, Name, obj](TObject*, TTextObj* Entry, TRtObjectBase* Obj, Qt::MouseButton Button,
+                                    Qt::KeyboardModifiers, int32_t X, int32_t Y) {
+            EXPECT_EQ(Obj, obj);
+            EXPECT_EQ(Entry->Object, obj);
+            events << QString("%1 %2 %3,%4").arg(Name).arg(int(Button)).arg(X).arg(Y);
+        };
+    };
+    Rtf->OnTextObjectMouseDown = record("down");
+    Rtf->OnTextObjectMouseMove = record("move");
+    Rtf->OnTextObjectMouseUp = record("up");
+    Rtf->OnTextObjectClick = [&](TObject*, TTextObj*, TRtObjectBase* Obj, bool& Ignore) {
+        EXPECT_EQ(Obj, obj);
+        events << QString("click %1").arg(Ignore);
+    };
+    auto send = [&](QEvent::Type Type, Qt::MouseButton Button, Qt::MouseButtons Buttons, QPoint At) {
+        QMouseEvent e(Type, At, control->mapToGlobal(At), Button, Buttons, Qt::NoModifier);
+        QApplication::sendEvent(control, &e);
+    };
+    send(QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, QPoint(3, 4));
+    send(QEvent::MouseMove, Qt::NoButton, Qt::RightButton, QPoint(5, 6));
+    send(QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton, QPoint(5, 6));
+    // A left click inside the control is a click; one released outside it is none.
+    send(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, QPoint(2, 2));
+    send(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, QPoint(2, 3));
+    send(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, QPoint(2, 2));
+    send(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, QPoint(20, 3));
+    EXPECT_EQ(events, (QStringList{"down 2 3,4", "move 1 5,6", "up 2 5,6", "down 1 2,2", "click 1", "up 1 2,3",
+                                   "down 1 2,2", "up 1 20,3"}));
+}
+
 TEST_F(RichTextHooks, ObjectControlEventsReachTheTextObjectEvents)
 {
     Type("x");

@@ -346,6 +346,49 @@ TEST_F(RtRichTextLinks, ActionsOfTheListWorkOnTheCurrentRichText)
     EXPECT_FALSE(italic->isChecked());
 }
 
+TEST_F(RtRichTextLinks, ActionsAddedToTheListLaterAreBoundOnActivation)
+{
+    QObject list;
+    Rtf->SetActionList(&list);
+    auto* zoomIn = new TRtAction(rtgView, rtcViewZoomIn, &list);
+    Rtf->Activate();
+    zoomIn->trigger();
+    EXPECT_EQ(Rtf->Zooming(), 120);
+    // Bound once, however often the rich text is activated.
+    Rtf->Activate();
+    zoomIn->trigger();
+    EXPECT_EQ(Rtf->Zooming(), 140);
+}
+
+TEST_F(RtRichTextLinks, ZoomingAndResizingActivateTheRichText)
+{
+    TRtBasicRulerType ruler;
+    ruler.resize(500, 24);
+    ruler.show();
+    TRtRichText other;
+    other.SetRtRuler(&ruler);
+    Rtf->SetRtRuler(&ruler);
+    other.Activate();
+    QApplication::processEvents();
+    // A new zoom makes this the current rich text, and the ruler shows it anew.
+    TPaintCounter paints(&ruler);
+    Rtf->SetZooming(150);
+    QApplication::processEvents();
+    EXPECT_EQ(TRtCustomRichText::Current(), Rtf.get());
+    EXPECT_EQ(ruler.RichText(), Rtf.get());
+    EXPECT_GT(paints.Paints, 0);
+    // Resizing scales the text's characters and activates it too.
+    Rtf->SetZooming(100);
+    Type("Abc");
+    const int32_t height = E()->CursorLine->Height;
+    other.Activate();
+    Rtf->SetResizing(200);
+    EXPECT_EQ(Rtf->Resizing(), 200);
+    EXPECT_EQ(E()->Resizing, 200);
+    EXPECT_EQ(TRtCustomRichText::Current(), Rtf.get());
+    EXPECT_GE(E()->CursorLine->Height, height * 3 / 2);
+}
+
 TEST_F(RtRichTextLinks, EventsAreRaisedOncePerChange)
 {
     int pageSize = 0, parAttr = 0, undo = 0, saveForUndo = 0;

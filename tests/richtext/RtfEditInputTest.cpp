@@ -361,6 +361,31 @@ struct TZoomCounter : QObject {
     int Count = 0;
 };
 
+TEST_F(RtfEditInput, ObjectMouseMovesCarryTheButtonOfTheLastMouseDown)
+{
+    QImage img(40, 40, QImage::Format_RGB32);
+    img.fill(Qt::green);
+    Type("ab");
+    ASSERT_TRUE(Rtf->InsertPicture(img));
+    QApplication::processEvents();
+    const QPoint at = PointOf(2);
+    const QPoint inside(at.x() + E()->DocToScreen(10), at.y());
+    ASSERT_NE(Rtf->FindTextObjectAt(inside.x(), inside.y()), nullptr);
+    std::vector<Qt::MouseButton> moves;
+    Rtf->OnTextObjectMouseMove = [&](TObject*, TTextObj*, TRtObjectBase*, Qt::MouseButton Button,
+                                     Qt::KeyboardModifiers, int32_t, int32_t) { moves.push_back(Button); };
+    auto moveOver = [&] {
+        QMouseEvent move(QEvent::MouseMove, inside, Rtf->viewport()->mapToGlobal(inside), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(Rtf->viewport(), &move);
+    };
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::LeftButton}) {
+        QTest::mouseClick(Rtf->viewport(), button, {}, inside);
+        moveOver();
+    }
+    EXPECT_EQ(moves, (std::vector<Qt::MouseButton>{Qt::RightButton, Qt::LeftButton}));
+}
+
 TEST_F(RtfEditInput, ResizesWithAutomaticZoomPostOneZoom)
 {
     Rtf->SetWordWrap(false);
