@@ -394,11 +394,6 @@ void TRtRTFTextInput::RepaintObject(TRtObjectBase* Obj)
     PaintingCanvas = nullptr;
 }
 
-void TRtRTFTextInput::UpdateEmbeddedControls()
-{
-    // Objects here host no window controls of their own: nothing to re-place.
-}
-
 // ---- window ------------------------------------------------------------------------------------------------------
 
 void TRtRTFTextInput::PaintWindow()
@@ -430,12 +425,14 @@ void TRtRTFTextInput::Refresh()
 {
     if (RepaintLocked)
         return;
+    // A refresh inside a vertical scroll leaves the flag to the scroll.
+    const bool inRefresh = InRefresh;
     InRefresh = true;
     if (OnRefresh)
         OnRefresh(this);
     PaintWindow();
     RefreshPending = false;
-    InRefresh = false;
+    InRefresh = inRefresh;
 }
 
 void TRtRTFTextInput::ResetView(int32_t /*Mode*/)

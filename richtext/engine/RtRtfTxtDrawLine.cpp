@@ -38,6 +38,15 @@ bool IsObjectChar(const TLine* L, int32_t I)
 
 bool Numbered(const TParagraph* Par) { return Par->Number != 0 || Par->NumLevel != 0; }
 
+// The line is the last of its page: the text ends after it or the next line starts a page.
+bool EndsPage(const TParagraph* Par, const TLine* Line)
+{
+    if (Line->Next)
+        return (Line->Next->Flags & linfPageStart) != 0;
+    const TParagraph* next = Par->Next;
+    return !next || !next->Lines || (next->Lines->Flags & linfPageStart) || (next->Flags & parfNewPage);
+}
+
 // Cuts a line into the runs painted in one go: characters of one look and one selection state,
 // an object alone, at most MaxRun of them; a run ends after a tab that ends runs, and before a
 // blank when blanks split. Characters of width 0 are left out.
@@ -423,8 +432,7 @@ void TRtRTFTextInput::SetPageViewStrips(TRtLinePaintRecord& Rec, int32_t PageLef
     Rec.AreaFlags |= afDeskLeft | afDeskRight;
     const bool firstOfPage =
         (line->Flags & linfPageStart) || (line == par->Lines && (!par->Prior || (par->Flags & parfNewPage)));
-    const TLine* next = line->Next ? line->Next : par->Next ? par->Next->Lines : nullptr;
-    const bool lastOfPage = !next || (next->Flags & linfPageStart) || (!line->Next && (par->Next->Flags & parfNewPage));
+    const bool lastOfPage = EndsPage(par, line);
     if (firstOfPage && line->SpaceAbove > 0) {
         Rec.GapAbove = TRect{PageLeft - far, top, PageRight + far, top + std::min<int32_t>(halfGap, line->SpaceAbove)};
         Rec.AreaFlags |= afGapAbove;
@@ -689,10 +697,12 @@ void TRtRTFTextInput::PaintMarginsAndGaps(TRtLinePaintRecord& Rec)
         FillArea(c, r);
     }
     PaintPageGapLine(Rec);
+    // The space above a page's first line holds its header; in the page-layout view the space
+    // below a page's last line holds its bottom margin with the footer.
     if (!Rec.Grey && !CompactView) {
-        if (HeadersInGap && line->SpaceAbove > 0 && (line->Flags & linfPageStart))
+        if (HeadersInGap && line->SpaceAbove > 0)
             PaintHeaderFooter(line, Rec, true);
-        if (FootersInGap && Rec.GapKind == 1)
+        if (FootersInGap && line->SpaceBelow > 0 && (LayoutFlags & lfPageLayoutView) && EndsPage(par, line))
             PaintHeaderFooter(line, Rec, false);
     }
     // Desktop strips and page-gap strips, each with the page's edge along it.
@@ -1279,6 +1289,7 @@ void TRtRTFTextInput::PaintSpecialText(TRtSpecialTextProperty* Item, int32_t X, 
     const int32_t savedLeftX = LeftX, savedCanvasLeft = CanvasLeft;
     LeftX = 0;
     CanvasLeft = X;
+    ReformatText(Item->Paragraphs());
     int32_t y = Y;
     for (TParagraph* p = Item->Paragraphs(); p; p = p->Next) {
         for (TLine* l = p->Lines; l; l = l->Next) {
@@ -1289,6 +1300,8 @@ void TRtRTFTextInput::PaintSpecialText(TRtSpecialTextProperty* Item, int32_t X, 
             r.PageNr = Page;
             l->PageNr = uint16_t(std::clamp(Page, 0, 65535));
             l->SpaceAbove = l->SpaceBelow = 0;
+            // Fields such as the page number take their text for this page.
+            UpdateFieldWidths(p, l);
             CalcLineRects(r, l, p, y);
             r.RunStart = LineStartX(p, l) + CanvasLeft;
             r.Baseline = y + l->Base;

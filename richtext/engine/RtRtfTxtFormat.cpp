@@ -7,6 +7,8 @@
 #include "RtList.h"
 #include "SysUtils.h"
 
+#include <QScopedValueRollback>
+
 #include <algorithm>
 
 namespace {
@@ -41,6 +43,8 @@ void TRtRTFTextPaint::UpdateAfterChange(bool Remeasure)
         return;
     UpdateCharWidths(&CurrentAttr);
     if (!PassRunning) {
+        // Painting waits while the paragraphs are broken and laid out again.
+        const QScopedValueRollback<bool> busy(LayoutBusy, true);
         const int32_t zoom = Zooming;
         const bool atZoom100 = FixedResMode && FormatAtZoom100 && Zooming != 100;
         if (atZoom100) {
@@ -90,34 +94,39 @@ void TRtRTFTextPaint::UpdateLayout()
 
 void TRtRTFTextPaint::UpdateLayoutUnlocked()
 {
-    ComputeHiddenStyleMask();
-    DeferPending = false;
-    if (!MarginsChanging)
-        ObjRefList()->ResetPlaced();
-    FormatHeadersFooters();
-    if (Suspended() || PaintLocked || InFormatting || PassRunning || !referenceCanvas_)
-        return;
-    UpdateCharWidths(&CurrentAttr);
-    LastLayoutWidth = WrapWidth;
-    PassRunning = true;
-    Header()->RescaleTabs();
-    if (WrapAtWindow)
-        Header()->PixTextWidth = Header()->LayoutTextWidth = std::max(1, WrapWidth);
-    int32_t y = 0;
-    for (TParagraph* p = FirstPar; p; p = p->Next) {
-        p->Flags |= parfReformat;
-        MeasureParagraph(p);
-        BreakParagraph(p, false);
-        if (ScreenLayout) {
-            int32_t ly = y;
-            for (TLine* l = p->Lines; l; l = l->Next) {
-                l->Top = ly;
-                ly += l->Height;
-            }
-            if (!CellFollowedByCell(p)) {
-                y = ly;
-                if (y > 4 * VisibleHeight)
-                    break;
+    {
+        // Painting waits while the paragraphs are measured and broken again; the page layout
+        // below then tells the owner of the new height.
+        const QScopedValueRollback<bool> busy(LayoutBusy, true);
+        ComputeHiddenStyleMask();
+        DeferPending = false;
+        if (!MarginsChanging)
+            ObjRefList()->ResetPlaced();
+        FormatHeadersFooters();
+        if (Suspended() || PaintLocked || InFormatting || PassRunning || !referenceCanvas_)
+            return;
+        UpdateCharWidths(&CurrentAttr);
+        LastLayoutWidth = WrapWidth;
+        PassRunning = true;
+        Header()->RescaleTabs();
+        if (WrapAtWindow)
+            Header()->PixTextWidth = Header()->LayoutTextWidth = std::max(1, WrapWidth);
+        int32_t y = 0;
+        for (TParagraph* p = FirstPar; p; p = p->Next) {
+            p->Flags |= parfReformat;
+            MeasureParagraph(p);
+            BreakParagraph(p, false);
+            if (ScreenLayout) {
+                int32_t ly = y;
+                for (TLine* l = p->Lines; l; l = l->Next) {
+                    l->Top = ly;
+                    ly += l->Height;
+                }
+                if (!CellFollowedByCell(p)) {
+                    y = ly;
+                    if (y > 4 * VisibleHeight)
+                        break;
+                }
             }
         }
     }

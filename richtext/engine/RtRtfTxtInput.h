@@ -216,7 +216,6 @@ public:
     bool CalcObjectScreenRect(TRtObjectBase* Obj) override;
     bool CalcObjectRect(TRtObjectBase* Obj) override;
     void RepaintObject(TRtObjectBase* Obj) override;
-    void UpdateEmbeddedControls();
     void PaintWindow();
     void Refresh() override;
     void ResetView(int32_t Mode) override;
@@ -261,6 +260,10 @@ public:
     bool NeedsObjectPass = true;
     std::vector<TTextObj*> ObjectsToPlace;
     TRtPrintOptions PrintOptions;
+    // The page-layout view shows the header texts above each page's first line and the footer
+    // texts at each page's end; the compact view shows neither. Each takes effect with the next paint.
+    bool HeadersInGap = true, FootersInGap = true;
+    bool CompactView = false;
     // PaintArea ends by filling its whole rectangle with the current brush.
     bool BlankAreaMark = false;
     // PaintLine paints nothing (set around one key operation of the control).
@@ -441,7 +444,6 @@ private:
 
     bool editBoxChecking_ = false;
     int32_t ClientWidthPx = 0, ClientHeightPx = 0;
-    bool InRefresh = false;
     bool Moving = false;
     // Edit-box state.
     std::unique_ptr<TRtRTFTextIo> EditBoxStore;
@@ -455,8 +457,6 @@ protected:
     TLine* PaintPageLine = nullptr;
     bool FirstObjectPass = false;
     int32_t MinCharHeight = 0;
-    bool HeadersInGap = false, FootersInGap = false;
-    bool CompactView = false;
     bool SplitAtBlanks = false;
     bool ShowRunBoxes = false;
     int32_t DefaultBorderWidth = 15;          // twips

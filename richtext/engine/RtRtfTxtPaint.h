@@ -309,6 +309,8 @@ public:
     void SetCharAttr(TLine* Line, int32_t Pos, const TAttr& Attr) override;
     // Moves the object frame with a scroll (input layer).
     virtual void ScrollObjectFrame(int32_t Dx, int32_t Dy) {}
+    // Places the visible window controls of embedded objects over their objects again.
+    void UpdateEmbeddedControls();
     // Repaints a rectangle of the text area, window pixels (painting layer).
     virtual void PaintRect(const TRect& R) {}
 
@@ -385,6 +387,8 @@ public:
     bool ScrollBusy = false;
     // Set by the vertical scroll operations, cleared by Refresh.
     bool RefreshPending = false;
+    // Set while Refresh runs and while a vertical scroll does: no first object pass meanwhile.
+    bool InRefresh = false;
     // The attribute of the embedded object being measured (null otherwise).
     TAttr* ObjectAttr = nullptr;
     // The background tile is scaled by the zoom (set whenever a page buffer is used).

@@ -4,9 +4,14 @@
 // change notification to the owner control.
 #include "RtRtfTxtPaint.h"
 
+#include "RtList.h"
+#include "RtObject.h"
 #include "SysUtils.h"
 
+#include <QWidget>
+
 #include <algorithm>
+#include <vector>
 
 // ---- change notification -------------------------------------------------------------------------
 
@@ -47,9 +52,11 @@ void TRtRTFTextPaint::ShowVertScroll(int32_t Dy, bool Down)
     if (Dy < VisibleHeightPx && Dy > 0 && ScrollDCAllowed()) {
         ResetMapMode(referenceCanvas_);
         ScrollSurface(0, Down ? -Dy : Dy, TRect{0, 0, surface_.width(), surface_.height()});
+        UpdateEmbeddedControls();
         PaintRect(Down ? TRect{0, VisibleHeightPx - Dy, VisibleWidthPx, VisibleHeightPx}
                        : TRect{0, 0, VisibleWidthPx, Dy});
     } else {
+        UpdateEmbeddedControls();
         Refresh();
     }
     if (OnVertScrolled)
@@ -66,6 +73,8 @@ void TRtRTFTextPaint::ScrollDown(int32_t Dy)
     if ((EngineOptions & eoNoScrolling) || NoVertScroll || EditBoxModes.Has(rtemLimitTextHeight) ||
         EditBoxModes.Has(rtemCheckTextFlow))
         return;
+    const bool inRefresh = InRefresh;
+    InRefresh = true;
     ScrollBusy = true;
     ScrollingVertically = true;
     RefreshPending = true;
@@ -83,6 +92,7 @@ void TRtRTFTextPaint::ScrollDown(int32_t Dy)
             TopY = l->Top;
     }
     ShowVertScroll(Dy, true);
+    InRefresh = inRefresh;
 }
 
 void TRtRTFTextPaint::ScrollUp(int32_t Dy)
@@ -90,6 +100,8 @@ void TRtRTFTextPaint::ScrollUp(int32_t Dy)
     if (TopY < 1 || (EngineOptions & eoNoScrolling) || NoVertScroll || EditBoxModes.Has(rtemLimitTextHeight) ||
         EditBoxModes.Has(rtemCheckTextFlow))
         return;
+    const bool inRefresh = InRefresh;
+    InRefresh = true;
     ScrollBusy = true;
     ScrollingVertically = true;
     RefreshPending = true;
@@ -100,6 +112,25 @@ void TRtRTFTextPaint::ScrollUp(int32_t Dy)
         TopY = 0;
     }
     ShowVertScroll(Dy, false);
+    InRefresh = inRefresh;
+}
+
+void TRtRTFTextPaint::UpdateEmbeddedControls()
+{
+    // The references first: finding an object's place moves the list's current item.
+    TRtObjReferenceList* refs = ObjRefList();
+    std::vector<int32_t> ids;
+    for (TRtListItem* it = refs->FirstItem(); it; it = it->Next)
+        ids.push_back(it->Id);
+    for (const int32_t id : ids) {
+        TTextObj* ref = refs->GetTextObj(id);
+        auto* obj = ref ? dynamic_cast<TRtObject*>(ref->Object) : nullptr;
+        QWidget* control = obj ? obj->GetControl() : nullptr;
+        if (!control || !control->isVisible())
+            continue;
+        CalcObjectScreenRect(obj);
+        obj->PlaceControl(ref, PaintCanvas());
+    }
 }
 
 void TRtRTFTextPaint::ScrollRight(int32_t Dx)

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QWidget>
 #include <algorithm>
 #include <cstring>
 
@@ -467,6 +468,12 @@ void TRtObject::EnsureLoaded()
         busy_ = false;
     }
     UpdateRect();
+}
+
+void TRtObject::PlaceControl(TTextObj* /*Ref*/, TCanvas* /*Canvas*/)
+{
+    if (QWidget* control = GetControl())
+        control->setGeometry(ObjRect.Left, ObjRect.Top, ObjRect.Right - ObjRect.Left, ObjRect.Bottom - ObjRect.Top);
 }
 
 void TRtObject::PaintTo(TCanvas* Canvas, const TRect& R)

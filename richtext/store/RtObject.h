@@ -97,13 +97,16 @@ public:
     virtual bool ShowProperties();
     // Asks for a new caption ("Caption", "?", the caption as it is); kept on OK.
     virtual void EditCaption();
-    // The window an object's control lives in. Objects of this program host
-    // no window controls: the parent is only kept.
+    // The window an object's control lives in. The objects of this program host no window
+    // controls; a class that does returns its control from GetControl.
     virtual void SetParentWindow(QWidget* Parent) { parentWindow_ = Parent; }
     QWidget* ParentWindow() const { return parentWindow_; }
     // A window control of the object's own (none here). It carries the object
     // in its "Tag" property; the rich text hands its mouse on as the object's.
     virtual QWidget* GetControl() { return nullptr; }
+    // Puts the control over the object's place in the window (ObjRect, window pixels);
+    // Ref is the object's reference in the text, Canvas the text's painting canvas.
+    virtual void PlaceControl(TTextObj* Ref, TCanvas* Canvas);
     // Shown as under the mouse (the edit control sets it while the mouse is over the object).
     bool HotFlag() const { return hot_; }
     void SetHotFlag() { hot_ = true; }

@@ -201,6 +201,12 @@ public:
     uint16_t LayoutFlags = 0;          // the layout view (rtlm bits; the engine reads the view bits)
     bool FrozenPageBreaks = false;
     int32_t WidowLines = 0;
+    // Page-breaking switches of the caller; they take effect with the next ReformatText.
+    bool NoPageBreaks = false;          // a line that does not fit never breaks the page
+    bool KeepTableRowsTogether = false; // a table's first overflowing row moves the whole table on once
+    bool NoPages = false;               // no headers, no page spacing, new-page flags dropped
+    bool SkipNumbering = false;         // no page numbering and no page spacing pass
+    bool KeepCellLineHeights = false;   // a cell's last line is measured again only at height 0
     TMeasurePageEvent OnMeasurePage;
     TRtReformatEvent OnReformat;
     int32_t TextLeftOffset = 0;
@@ -303,11 +309,6 @@ protected:
     // Working state and switches of the text's own operations.
     bool NoDeleteSelection = false;   // LoadWithReader keeps the selection when inserting
     bool KeepCursorOnLoad = false;
-    bool NoPageBreaks = false;
-    bool KeepTableRowsTogether = false;
-    bool NoPages = false;
-    bool SkipNumbering = false;
-    bool KeepCellLineHeights = false;
     bool LayoutLocked = false;
     bool InReformat = false;
     int32_t DefaultCellLineHeight = -1;

@@ -792,7 +792,9 @@ TLine* TRtRTFTextIo::WidowBreakLine(const TPageFlow& F, TLine* Overflow, TParagr
                         before = int32_t(units.size());
                 }
             }
-            if (!IsKWN(p) && !(IsCell(p) && (p->Flags & parfNotLastCell)))
+            // The chain ends after the first paragraph that neither keeps with the next nor
+            // follows one that does; a row is walked to its last cell.
+            if (!IsKWN(p) && !(p->Prior && IsKWN(p->Prior)) && !(IsCell(p) && (p->Flags & parfNotLastCell)))
                 break;
         }
         const int32_t n = int32_t(units.size());

@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QPainter>
+#include <QWidget>
 
 namespace {
 
@@ -292,6 +293,54 @@ TEST_F(PaintArea, TransparentObjectsBehindTheTextArePaintedBeforeAndOverIt)
     c.Flush();
     EXPECT_EQ(opaque->Paints, 2);
     EXPECT_EQ(transparent->Paints, 3);
+}
+
+// An object with a window control of its own that counts its placements.
+class TControlObject : public TRtObject {
+public:
+    QWidget* GetControl() override { return &Control; }
+    void PlaceControl(TTextObj* Ref, TCanvas* Canvas) override
+    {
+        Places.push_back(Ref);
+        TRtObject::PlaceControl(Ref, Canvas);
+    }
+    QWidget Control;
+    std::vector<TTextObj*> Places;
+};
+
+TEST_F(PaintArea, AVerticalScrollPlacesTheVisibleControlsOfEmbeddedObjects)
+{
+    Layout(std::vector<std::string>(30, "line"), 200, 300, 200);
+    auto add = [&](int32_t Y) {
+        auto* obj = new TControlObject;
+        TTextObj* ref = E->ObjRefList()->AddObject(obj);
+        ref->Kind = 1;
+        ref->X = 96 * 15;
+        ref->Y = Y * 15;
+        ref->Width = 40 * 15;
+        ref->Height = 20 * 15;
+        ref->AnchorPar = Par(0);
+        ref->AnchorLine = Par(0)->Lines;
+        return std::pair{obj, ref};
+    };
+    auto [shown, shownRef] = add(30);
+    auto [hidden, hiddenRef] = add(60);
+    shown->Control.show();
+    // A small scroll (band repaint) and a large one (whole window) each place the shown control once.
+    E->ScrollDown(10);
+    ASSERT_EQ(shown->Places, std::vector<TTextObj*>{shownRef});
+    EXPECT_EQ(shown->Control.geometry(), QRect(96, 30 - 10, 40, 20));
+    E->ScrollDown(400);
+    EXPECT_EQ(shown->Places.size(), 2u);
+    EXPECT_EQ(shown->Control.geometry().top(), 30 - E->DocToScreen(E->TopY));
+    E->ScrollUp(E->DocToScreen(E->TopY));
+    EXPECT_EQ(shown->Places.size(), 3u);
+    EXPECT_EQ(shown->Control.geometry(), QRect(96, 30, 40, 20));
+    EXPECT_TRUE(hidden->Places.empty());
+    // Objects without a control are passed over.
+    AddRedPicture(8);
+    E->UpdateEmbeddedControls();
+    EXPECT_EQ(shown->Places.size(), 4u);
 }
 
 } // namespace

@@ -277,6 +277,26 @@ TEST(RtLayout, KeepTogetherAndKeepWithNextMoveWholeParagraphs)
     EXPECT_FALSE(t.StartsPage(1, 0));
 }
 
+TEST(RtLayout, TheWidowRuleCountsTheChainUpToTheSecondParagraphThatDoesNotKeepWithNext)
+{
+    // Pages of 5 lines: a keep-with-next line, then a paragraph of 3 whose last line overflows.
+    // The chain also counts the 3 lines after it: 7 units, 4 up to the overflow, so 3 are left
+    // after it and the page breaks before the overflowing line itself.
+    TLayoutText t;
+    t.SmallPages();
+    t.WidowLines = 2;
+    t.Build({Lines(2), Lines(1), Lines(3), Lines(3)});
+    t.GetParByIndex(1)->Flags |= parfKeepWithNext;
+    t.ReformatText(nullptr);
+    EXPECT_TRUE(t.StartsPage(2, 2));
+    EXPECT_FALSE(t.StartsPage(2, 1));
+    // Where the text ends after the paragraph, 2 of its lines go on together.
+    t.Build({Lines(2), Lines(1), Lines(3)});
+    t.GetParByIndex(1)->Flags |= parfKeepWithNext;
+    t.ReformatText(nullptr);
+    EXPECT_TRUE(t.StartsPage(2, 1));
+}
+
 TEST(RtLayout, NewPageFlagsAndPageMarksCount)
 {
     TLayoutText t;

@@ -91,6 +91,64 @@ TEST_F(RtView, VerticalScrollingByCodes)
     EXPECT_EQ(E->TopY, 0);
 }
 
+TEST_F(RtView, AVerticalScrollRunsAsARefreshForItsDuration)
+{
+    LayoutWithOwner(std::vector<std::string>(30, "line"));
+    std::vector<bool> seen;
+    E->OnHideCaret = [&](TObject*) { seen.push_back(E->InRefresh); };
+    E->OnShowCaret = [&](TObject*) { seen.push_back(E->InRefresh); };
+    // A small scroll repaints a band, a large one the window; up and down alike.
+    for (const int32_t code : {SB_LINEDOWN, SB_PAGEDOWN, SB_LINEUP, SB_TOP}) {
+        seen.clear();
+        E->VScroll(code, 0);
+        ASSERT_GE(seen.size(), 2u) << code;
+        EXPECT_EQ(seen, std::vector<bool>(seen.size(), true)) << code;
+        EXPECT_FALSE(E->InRefresh) << code;
+    }
+    // A horizontal scroll is no refresh.
+    LayoutWithOwner({"abc"}, 1000);
+    seen.clear();
+    E->OnHideCaret = [&](TObject*) { seen.push_back(E->InRefresh); };
+    E->HScroll(SB_LINERIGHT, 0);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen, std::vector<bool>(seen.size(), false));
+}
+
+TEST_F(RtView, TheFormattingPassesHoldPaintingOffWhileTheyRun)
+{
+    LayoutWithOwner(std::vector<std::string>(5, "line"));
+    std::vector<bool> measured, laidOut;
+    const TRtMeasureCharEvent measure = E->OnMeasureChar;
+    E->OnMeasureChar = [&](TRtRTFTextPaint* S, const TAttr& A, int32_t& C, int32_t& H, int32_t& B,
+                           std::array<int32_t, 256>& W) {
+        measured.push_back(E->LayoutBusy);
+        measure(S, A, C, H, B, W);
+    };
+    E->OnReformat = [&](TObject*, bool Starting) {
+        if (Starting)
+            laidOut.push_back(E->LayoutBusy);
+    };
+    // UpdateLayout measures the paragraphs again while busy and then lays out the pages.
+    E->InvalidateWidthTables();
+    E->UpdateLayout();
+    ASSERT_FALSE(measured.empty());
+    EXPECT_EQ(measured, std::vector<bool>(measured.size(), true));
+    EXPECT_EQ(laidOut, std::vector<bool>{false});
+    EXPECT_FALSE(E->LayoutBusy);
+    // UpdateAfterChange breaks and lays out while busy, then refreshes with painting allowed.
+    laidOut.clear();
+    E->Refreshes = 0;
+    E->UpdateAfterChange(false);
+    EXPECT_FALSE(laidOut.empty());
+    EXPECT_EQ(laidOut, std::vector<bool>(laidOut.size(), true));
+    EXPECT_FALSE(E->LayoutBusy);
+    EXPECT_GE(E->Refreshes, 1);
+    // A caller's own busy state is kept.
+    E->LayoutBusy = true;
+    E->UpdateLayout();
+    EXPECT_TRUE(E->LayoutBusy);
+}
+
 TEST_F(RtView, HorizontalScrollingStaysWithinTheText)
 {
     LayoutWithOwner({"abc"}, 1000);   // text 1000 wide, window 400

@@ -2,6 +2,7 @@
 // events it hands on to its owner.
 #include "RtControlTestSupport.h"
 
+#include "RtHeaderFooter.h"
 #include "RtObject.h"
 
 #include <QDragMoveEvent>
@@ -14,7 +15,14 @@ protected:
     // Three pages of 3 x 2 inches with half-inch margins: "a", "b" and "c", each starting a page.
     void ThreePages()
     {
-        FillText(*E(), {"a", "b", "c"});
+        SmallPages({"a", "b", "c"});
+        E()->FirstPar->Next->Flags |= parfNewPage;
+        E()->FirstPar->Next->Next->Flags |= parfNewPage;
+    }
+    // Pages of 3 x 2 inches with half-inch margins holding Pars.
+    void SmallPages(const std::vector<std::string>& Pars)
+    {
+        FillText(*E(), Pars);
         TTextHeader* h = E()->Header();
         h->BeginUpdate();
         h->SetPageWidth(4320);
@@ -24,8 +32,6 @@ protected:
         h->SetTopMargin(720);
         h->SetBottomMargin(720);
         h->EndUpdate();
-        E()->FirstPar->Next->Flags |= parfNewPage;
-        E()->FirstPar->Next->Next->Flags |= parfNewPage;
         E()->GapColor = 0x0000FF;
         E()->PaperColor = 0x00FF00;
     }
@@ -46,6 +52,38 @@ protected:
                          Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(Rtf->viewport(), &move);
     }
+    // A header or footer text on all pages.
+    void AddSpecialText(TRtPagePropertyKind Kind, const char* Text)
+    {
+        TRtSpecialTextProperty* item = E()->GetOrAddHeaderFooter(rtraOnAllPages, Kind);
+        TParagraph* p = nullptr;
+        E()->InsertPar(p, 40);
+        item->SetParagraphs(p);
+        p->Owner = item;
+        E()->InsertTextAt(p, 0, nullptr, Text);
+    }
+    // Pixels of grey text (header and footer texts) in the window rows [Top, Bottom): blue shows
+    // only there, over the green paper and the red desktop.
+    static int GreyPixels(const QImage& I, int Top, int Bottom)
+    {
+        int n = 0;
+        for (int y = std::max(Top, 0); y < std::min(Bottom, I.height()); ++y)
+            for (int x = 0; x < I.width(); ++x)
+                n += qBlue(I.pixel(x, y)) > 40;
+        return n;
+    }
+    // The window rows of the space above page Page's first line and below its last line.
+    std::pair<int, int> SpaceAbove(int Page) const
+    {
+        const TLine* l = E()->GetParByIndex(Page)->Lines;
+        return {Screen(l->Top - l->SpaceAbove), Screen(l->Top)};
+    }
+    std::pair<int, int> SpaceBelow(int Page) const
+    {
+        const TLine* l = E()->GetParByIndex(Page)->Lines;
+        return {Screen(l->Top + l->Height), Screen(l->Top + l->Height + l->SpaceBelow)};
+    }
+    int Screen(int32_t Y) const { return E()->DocToScreen(Y - E()->TopY); }
     // The page's right edge of the page-layout view's mouse rule (window pixels).
     int32_t PageRightEdge() const
     {
@@ -108,6 +146,129 @@ TEST_F(RtfEditLayoutMode, ThePageViewScrollsOverPagesWithTheirGapsAtAnyZoom)
     // Back in the normal view the extent is the text's.
     Rtf->SetLayoutMode(rtlayNormal);
     EXPECT_EQ(Rtf->verticalScrollBar()->maximum(), 0);
+}
+
+TEST_F(RtfEditLayoutMode, ThePageViewShowsHeaderAndFooterTextsOnEveryPage)
+{
+    Rtf->resize(500, 400);
+    ThreePages();
+    AddSpecialText(rtIsHeader, "HHHHHHHH");
+    AddSpecialText(rtIsFooter, "FFFFFFFF");
+    E()->UpdateLayout();
+    Rtf->SetLayoutMode(rtlayLayout);
+    ASSERT_EQ(E()->PageCount, 3);
+    // Pages 1 and 2 in the window: each page's header above its text, page 1's footer below it.
+    QImage shot = Shot();
+    const auto [h1Top, h1Bottom] = SpaceAbove(0);
+    const auto [f1Top, f1Bottom] = SpaceBelow(0);
+    const auto [h2Top, h2Bottom] = SpaceAbove(1);
+    ASSERT_LT(h2Bottom, shot.height());
+    EXPECT_GT(GreyPixels(shot, h1Top, h1Bottom), 20);
+    EXPECT_GT(GreyPixels(shot, f1Top, f1Bottom), 20);
+    EXPECT_GT(GreyPixels(shot, h2Top, h2Bottom), 20);
+    // The last page has its footer too.
+    E()->TopY = E()->GetParByIndex(2)->Lines->Top - 20;
+    shot = Shot();
+    const auto [f3Top, f3Bottom] = SpaceBelow(2);
+    EXPECT_GT(GreyPixels(shot, f3Top, f3Bottom), 20);
+    EXPECT_EQ(GreyPixels(shot, Screen(E()->GetParByIndex(2)->Lines->Top), f3Top), 0);
+
+    // The caller switches either off, or both with the compact view.
+    struct TCase {
+        bool Headers, Footers, Compact;
+        bool HeaderShown, FooterShown;
+    };
+    for (const TCase c : {TCase{false, true, false, false, true}, TCase{true, false, false, true, false},
+                          TCase{true, true, true, false, false}}) {
+        E()->HeadersInGap = c.Headers;
+        E()->FootersInGap = c.Footers;
+        E()->CompactView = c.Compact;
+        E()->TopY = 0;
+        shot = Shot();
+        EXPECT_EQ(GreyPixels(shot, h1Top, h1Bottom) > 0, c.HeaderShown) << c.Headers << c.Footers << c.Compact;
+        EXPECT_EQ(GreyPixels(shot, f1Top, f1Bottom) > 0, c.FooterShown) << c.Headers << c.Footers << c.Compact;
+    }
+    // Outside the page-layout view no page shows them.
+    E()->HeadersInGap = E()->FootersInGap = true;
+    E()->CompactView = false;
+    Rtf->SetLayoutMode(rtlayPageGap);
+    shot = Shot();
+    EXPECT_EQ(GreyPixels(shot, 0, shot.height()), 0);
+}
+
+TEST_F(RtfEditLayoutMode, PageSwitchesSetByTheCallerTakeEffect)
+{
+    // Each switch against the same text: its effect with the switch off and on.
+    struct TCase {
+        const char* Name;
+        bool TRtRTFTextInput::*Switch;
+        std::vector<std::string> Pars;
+        TRtLayoutMode Mode;
+        std::function<int32_t(TRtRTFTextInput*)> Result;
+        int32_t Off, On;
+    };
+    auto pageCount = [](TRtRTFTextInput* E) { return E->PageCount; };
+    const TCase cases[] = {
+        // Twelve lines fill three pages of five lines, unless nothing breaks a page.
+        {"NoPageBreaks", &TRtRTFTextInput::NoPageBreaks, std::vector<std::string>(12, "x"), rtlayNormal, pageCount, 3, 1},
+        // The new-page paragraphs count, unless the text has no pages.
+        {"NoPages", &TRtRTFTextInput::NoPages, {"a", "b", "c"}, rtlayNormal, pageCount, 3, 1},
+        // Without the numbering pass the page view gives the first line no space above.
+        {"SkipNumbering", &TRtRTFTextInput::SkipNumbering, {"a", "b", "c"}, rtlayLayout,
+         [](TRtRTFTextInput* E) { return int32_t(E->FirstPar->Lines->SpaceAbove > 0); }, 1, 0},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        SmallPages(c.Pars);
+        if (c.Pars.size() == 3) {
+            E()->FirstPar->Next->Flags |= parfNewPage;
+            E()->FirstPar->Next->Next->Flags |= parfNewPage;
+        }
+        E()->UpdateLayout();
+        Rtf->SetLayoutMode(c.Mode);
+        EXPECT_EQ(c.Result(E()), c.Off);
+        E()->*c.Switch = true;
+        Rtf->RefreshView();
+        EXPECT_EQ(c.Result(E()), c.On);
+        E()->*c.Switch = false;
+    }
+}
+
+TEST_F(RtfEditLayoutMode, TableSwitchesSetByTheCallerTakeEffect)
+{
+    // Four lines, then a table of two rows, of which the second does not fit on the first page.
+    Rtf->SetText("{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Sans;}}\\paperw4320\\paperh2880\\margl720"
+                 "\\margr720\\margt720\\margb720\\f0\\fs24 x\\par x\\par x\\par x\\par"
+                 "\\trowd\\cellx1000\\cellx2000\\intbl a\\cell b\\cell\\row"
+                 "\\trowd\\cellx1000\\cellx2000\\intbl c\\cell d\\cell\\row\\pard y\\par}");
+    TParagraph* row1 = E()->GetParByIndex(4);
+    TParagraph* row2 = E()->GetParByIndex(6);
+    TParagraph* after = E()->GetParByIndex(8);
+    ASSERT_TRUE(row1 && row2 && after);
+    ASSERT_TRUE(row1->Flags & parfTableCell);
+    auto startsPage = [](const TParagraph* P) { return (P->Lines->Flags & linfPageStart) != 0; };
+    Rtf->RefreshView();
+    EXPECT_FALSE(startsPage(row1));
+    EXPECT_TRUE(startsPage(row2));
+    // Kept together, the table moves to the next page as a whole.
+    E()->KeepTableRowsTogether = true;
+    Rtf->RefreshView();
+    EXPECT_TRUE(startsPage(row1));
+    EXPECT_FALSE(startsPage(row2));
+    E()->KeepTableRowsTogether = false;
+
+    // A cell's last line keeps a height it was given instead of being measured again.
+    auto rowBottom = [&] { return after->Lines->Top; };
+    Rtf->RefreshView();
+    const int32_t measured = rowBottom();
+    E()->KeepCellLineHeights = true;
+    row2->Lines->Height = 80;
+    Rtf->RefreshView();
+    EXPECT_GT(rowBottom(), measured + 40);
+    E()->KeepCellLineHeights = false;
+    row2->Lines->Height = 80;
+    Rtf->RefreshView();
+    EXPECT_EQ(rowBottom(), measured);
 }
 
 TEST_F(RtfEditLayoutMode, BesideThePageTheMouseShowsTheArrowAndDropsAreRefused)
