@@ -321,6 +321,9 @@ void TRtCustomRtfEdit::DeleteWordByKey(bool After)
     TRtRTFTextInput* e = engine_.get();
     if (!CanType() || !BeginChange())
         return;
+    // The word is the one at the cursor, not at an anchor left without a selection.
+    if (!e->HasCompleteSelection())
+        DropSelection();
     // The marked word goes at once and the whole view is painted after: no line is painted meanwhile.
     e->SkipLinePaint = true;
     After ? e->MoveWordRight(1, true, false) : e->MoveWordLeft(1, true, false);

@@ -69,6 +69,22 @@ bool TRtRTFTextPaint::IsLeadByte(uint8_t Ch, const TAttr* Attr)
     return isLead;
 }
 
+void TRtRTFTextPaint::MarkDBCSPairs(TLine* Line)
+{
+    if (!DBCSMode.Has(rtdb_Enabled) || !Line || !Line->Attrs)
+        return;
+    for (int32_t i = 0; i < Line->Length; ++i) {
+        TAttr& a = Line->Attrs[i];
+        const bool trail = i > 0 && Line->Attrs[i - 1].Style.Has(afsDBCSOne);
+        a.Style.Exclude(afsDBCSOne);
+        a.Style.Exclude(afsDBCSTwo);
+        if (trail)
+            a.Style.Include(afsDBCSTwo);
+        else if (IsLeadByte(Line->Chars[i], &a))
+            a.Style.Include(afsDBCSOne);
+    }
+}
+
 int32_t TRtRTFTextPaint::TextWidth(const TAttr* Attr, const AnsiString& Text)
 {
     if (!Attr)

@@ -236,6 +236,8 @@ public:
     // of the font's charset (none for single-byte charsets).
     void IsLeadByte(uint8_t Ch, const TAttr* Attr, const TRtLeadTable* LeadTable, bool& IsLead);
     bool IsLeadByte(uint8_t Ch, const TAttr* Attr);
+    // The lead and trail marks of Line's double-byte pairs, from each character's font charset.
+    void MarkDBCSPairs(TLine* Line);
     int32_t TextWidth(const TAttr* Attr, const AnsiString& Text);
     int32_t MarkBookmarkRanges(TParagraph* Par, int32_t Count);
     // Every object character of Par (of every paragraph when null) records its

@@ -548,6 +548,10 @@ void TRtRTFTextPaint::ApplyAttrToLine(TLine* Line, int32_t From, int32_t To, con
         ModifyAttr(Line, a, Mask, Attr, -1);
         SetCharAttr(Line, i, a);
     }
+    // A font or charset change makes or undoes pairs; positions placed before the next
+    // measuring must see them.
+    if (Mask & 1)
+        MarkDBCSPairs(Line);
 }
 
 void TRtRTFTextPaint::SetCurrentAttr(const TAttr& Attr, uint32_t Mask)

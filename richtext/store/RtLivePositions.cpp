@@ -161,6 +161,26 @@ void TRtLivePositions::ParagraphJoins(const TParagraph* From, TParagraph* To)
     });
 }
 
+namespace {
+
+// Offset within the lines from First: on the character behind it (at a line's end, at the next
+// line's start), never between the lead and the trail byte of a double-byte character.
+void PlaceOnLines(TLine* First, int32_t Offset, TLine*& L, int32_t& Pos)
+{
+    TLine* l = First;
+    int32_t start = 0;
+    while (l && l->Next && (Offset > start + l->Length || (Offset == start + l->Length && l->Length > 0))) {
+        start += l->Length;
+        l = l->Next;
+    }
+    L = l;
+    Pos = l ? std::clamp<int32_t>(Offset - start, 0, l->Length) : 0;
+    if (l && l->Attrs && Pos > 0 && Pos < l->Length && l->Attrs[Pos].Style.Has(afsDBCSTwo))
+        --Pos;
+}
+
+}  // namespace
+
 TRtLivePositions::TKeptOffsets TRtLivePositions::OffsetsIn(const TParagraph* Par)
 {
     TKeptOffsets kept;
@@ -209,62 +229,139 @@ void TRtLivePositions::PlaceOffsets(TParagraph* Par, TLine* FirstLine, const TKe
         });
         const bool same = it != Kept.Holders.end() && it->Par == &P && it->Line == L && it->Pos == Pos;
         const int32_t offset = same ? Kept.Offsets[size_t(it - Kept.Holders.begin())] : 0;
-        TLine* l = FirstLine;
-        int32_t start = 0;
-        // On the character behind it: at a line's end, at the next line's start.
-        while (l && l->Next && (offset > start + l->Length || (offset == start + l->Length && l->Length > 0))) {
-            start += l->Length;
-            l = l->Next;
-        }
-        L = l;
-        Pos = l ? std::clamp<int32_t>(offset - start, 0, l->Length) : 0;
-        // Never between the lead and the trail byte of a double-byte character.
-        if (l && l->Attrs && Pos > 0 && Pos < l->Length && l->Attrs[Pos].Style.Has(afsDBCSTwo))
-            --Pos;
+        PlaceOnLines(FirstLine, offset, L, Pos);
     });
 }
 
 namespace {
 
-std::string ParChars(const TParagraph* Par)
+// The paragraphs of the chains from Heads by address, with their chain and the offset of their start.
+struct TParPlace {
+    const TParagraph* Par;
+    size_t Chain;
+    int32_t Start;
+};
+std::vector<TParPlace> ParPlaces(const std::vector<TParagraph*>& Heads, std::vector<std::u16string>* Chars)
 {
-    std::string chars;
+    std::vector<TParPlace> places;
+    for (size_t c = 0; c < Heads.size(); ++c) {
+        std::u16string chars;
+        for (const TParagraph* p = Heads[c]; p; p = p->Next) {
+            if (p != Heads[c])
+                chars += char16_t(0x100);
+            places.push_back({p, c, int32_t(chars.size())});
+            for (const TLine* l = p->Lines; l; l = l->Next)
+                for (int32_t i = 0; i < l->Length; ++i)
+                    chars += char16_t(l->Chars[i]);
+        }
+        if (Chars)
+            Chars->push_back(std::move(chars));
+    }
+    std::sort(places.begin(), places.end(),
+              [](const TParPlace& A, const TParPlace& B) { return std::less<const TParagraph*>()(A.Par, B.Par); });
+    return places;
+}
+
+const TParPlace* PlaceOf(const std::vector<TParPlace>& Places, const TParagraph* Par)
+{
+    const auto it = std::lower_bound(Places.begin(), Places.end(), Par, [](const TParPlace& A, const TParagraph* B) {
+        return std::less<const TParagraph*>()(A.Par, B);
+    });
+    return it != Places.end() && it->Par == Par ? &*it : nullptr;
+}
+
+// The offset of (Line, Pos) in Par; -1 for a line not in it.
+int32_t OffsetInPar(const TParagraph* Par, const TLine* Line, int32_t Pos)
+{
+    int32_t before = 0;
+    for (const TLine* l = Par->Lines; l; l = l->Next) {
+        if (l == Line)
+            return before + std::clamp<int32_t>(Pos, 0, l->Length);
+        before += l->Length;
+    }
+    return -1;
+}
+
+int32_t ParLength(const TParagraph* Par)
+{
+    int32_t n = 0;
     for (const TLine* l = Par->Lines; l; l = l->Next)
-        chars.append(reinterpret_cast<const char*>(l->Chars), size_t(l->Length));
-    return chars;
+        n += l->Length;
+    return n;
 }
 
 }  // namespace
 
-TRtLivePositions::TTextOffsets TRtLivePositions::TextOffsetsIn(const TParagraph* Par)
+TRtLivePositions::TChainOffsets TRtLivePositions::ChainOffsetsIn(const std::vector<TParagraph*>& Heads)
 {
-    TTextOffsets kept{OffsetsIn(Par), {}};
-    if (!kept.Kept.Offsets.empty())
-        kept.Chars = ParChars(Par);
+    TChainOffsets kept;
+    const std::vector<TParPlace> places = ParPlaces(Heads, &kept.Chars);
+    Visit([&](TParagraph*& P, TLine*& L, int32_t& Pos, bool) {
+        if (const TParPlace* place = P ? PlaceOf(places, P) : nullptr)
+            // On no line of its own: the paragraph's start.
+            kept.Held.push_back({&P, place->Chain, place->Start + std::max(OffsetInPar(P, L, Pos), 0)});
+    });
+    std::sort(kept.Held.begin(), kept.Held.end(), [](const auto& A, const auto& B) {
+        return std::less<const void*>()(A.Par, B.Par);
+    });
     return kept;
 }
 
-void TRtLivePositions::PlaceOnText(TParagraph* Par, TTextOffsets Kept)
+void TRtLivePositions::PlaceInChains(const std::vector<TParagraph*>& Heads, const TChainOffsets& Kept,
+                                     const std::vector<const void*>& Skip)
 {
-    if (Kept.Kept.Offsets.empty())
+    if (Kept.Held.empty())
         return;
-    const std::string now = ParChars(Par);
-    const std::string& was = Kept.Chars;
-    const size_t shorter = std::min(was.size(), now.size());
-    size_t head = 0;
-    while (head < shorter && was[head] == now[head])
-        ++head;
-    size_t tail = 0;
-    while (tail < shorter - head && was[was.size() - 1 - tail] == now[now.size() - 1 - tail])
-        ++tail;
-    const auto changedEnd = int32_t(was.size() - tail);
-    const auto grown = int32_t(now.size()) - int32_t(was.size());
-    for (int32_t& offset : Kept.Kept.Offsets) {
-        if (offset < int32_t(head))
-            continue;
-        offset = offset >= changedEnd ? offset + grown : int32_t(head);
+    std::vector<std::u16string> chars;
+    const std::vector<TParPlace> places = ParPlaces(Heads, &chars);
+    // Each chain's changed middle: its unchanged start and end, and how much it grew.
+    struct TChange {
+        int32_t Head = 0, ChangedEnd = 0, Grown = 0;
+    };
+    std::vector<TChange> changes(std::min(chars.size(), Kept.Chars.size()));
+    for (size_t c = 0; c < changes.size(); ++c) {
+        const std::u16string& was = Kept.Chars[c];
+        const std::u16string& now = chars[c];
+        const size_t shorter = std::min(was.size(), now.size());
+        size_t head = 0;
+        while (head < shorter && was[head] == now[head])
+            ++head;
+        size_t tail = 0;
+        while (tail < shorter - head && was[was.size() - 1 - tail] == now[now.size() - 1 - tail])
+            ++tail;
+        changes[c] = {int32_t(head), int32_t(was.size() - tail), int32_t(now.size()) - int32_t(was.size())};
     }
-    PlaceOffsets(Par, Par->Lines, Kept.Kept);
+    Visit([&](TParagraph*& P, TLine*& L, int32_t& Pos, bool) {
+        const auto it = std::lower_bound(Kept.Held.begin(), Kept.Held.end(), &P, [](const auto& H, auto* Field) {
+            return std::less<const void*>()(H.Par, Field);
+        });
+        if (it == Kept.Held.end() || it->Par != &P || std::find(Skip.begin(), Skip.end(), &P) != Skip.end())
+            return;
+        if (it->Chain >= changes.size())
+            return;
+        const TChange& change = changes[it->Chain];
+        int32_t offset = it->Offset;
+        if (offset >= change.ChangedEnd)
+            offset += change.Grown;
+        else if (offset >= change.Head)
+            offset = change.ChangedEnd + change.Grown;
+        // Left alone where it already is.
+        if (const TParPlace* now = P ? PlaceOf(places, P) : nullptr; now && now->Chain == it->Chain) {
+            const int32_t inPar = OffsetInPar(P, L, Pos);
+            if (inPar >= 0 && now->Start + inPar == offset)
+                return;
+        }
+        P = Heads[it->Chain];
+        int32_t start = 0;
+        while (P && P->Next && offset > start + ParLength(P)) {
+            start += ParLength(P) + 1;
+            P = P->Next;
+        }
+        L = nullptr;
+        Pos = 0;
+        if (P)
+            PlaceOnLines(P->Lines, offset - start, L, Pos);
+    });
 }
 
 void TRtLivePositions::ObjectGoes(const TTextObj* Entry, const TRtObjectBase* Object)

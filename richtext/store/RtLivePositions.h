@@ -77,15 +77,24 @@ public:
     };
     TKeptOffsets OffsetsIn(const TParagraph* Par);
     void PlaceOffsets(TParagraph* Par, TLine* FirstLine, const TKeptOffsets& Kept);
-    // The text of Par is about to change: the offsets of its positions and the text they are in.
-    struct TTextOffsets {
-        TKeptOffsets Kept;
-        std::string Chars;
+    // The chains from Heads are about to change as a whole (undo and redo): each position in
+    // them as an offset in its chain's characters, a paragraph end counting one, and those
+    // characters.
+    struct TChainOffsets {
+        struct THeld {
+            const void* Par;  // the holder's paragraph field
+            size_t Chain;
+            int32_t Offset;
+        };
+        std::vector<THeld> Held;            // in ascending order of the holders
+        std::vector<std::u16string> Chars;  // of each chain, a paragraph end as 0x100
     };
-    TTextOffsets TextOffsetsIn(const TParagraph* Par);
-    // After the change, each position goes back to its character on Par's lines: the text's
-    // unchanged start and end keep theirs, one in the changed middle goes to the middle's start.
-    void PlaceOnText(TParagraph* Par, TTextOffsets Kept);
+    TChainOffsets ChainOffsetsIn(const std::vector<TParagraph*>& Heads);
+    // After the change, with the chains' heads in the same order: each position held then goes
+    // back to its character, as an edit would move it: in the changed middle of its chain,
+    // behind what came in. The positions of Skip (those the change sets itself) stay.
+    void PlaceInChains(const std::vector<TParagraph*>& Heads, const TChainOffsets& Kept,
+                       const std::vector<const void*>& Skip);
     // An object reference (and its object, when no other reference shares it) goes.
     void ObjectGoes(const TTextObj* Entry, const TRtObjectBase* Object);
 

@@ -502,7 +502,13 @@ void TRtRTFTextIo::ModifyAttr(TLine* Line, TAttr& Attr, uint32_t Mode, const TAt
 {
     WrtStyle& st = Attr.Style;
     if (Mode & 1) {
+        // A character keeps its charset: it takes the font's entry of that charset, so that its
+        // bytes stay the same letters. Symbol fonts are taken and left as they are.
+        const int32_t was = Header()->FontCharset(Attr.Font), now = Header()->FontCharset(Source.Font);
         Attr.Font = Source.Font;
+        if (Line && was != now && was != SYMBOL_CHARSET && now != SYMBOL_CHARSET)
+            if (const int32_t font = Header()->GetFontIndexForCharset(Source.Font, was); font >= 0)
+                Attr.Font = uint16_t(font);
         st.Include(afsParStyleFont);
     }
     if (Mode & 2) {

@@ -223,7 +223,9 @@ void TRtRTFTextIo::PasteLoadedChain(TParagraph* Chain)
             p->IndentFirst = CursorPar->IndentFirst;
         }
     }
-    const bool recordUndo = EditOptions.Has(rtActivateUndo) && !IsCell(CursorPar) && UndoSuspended == 0;
+    // Cells pasted into cells record each target cell themselves.
+    const bool cellsIntoCells = IsCell(CursorPar) && IsCell(Chain);
+    const bool recordUndo = EditOptions.Has(rtActivateUndo) && !cellsIntoCells && UndoSuspended == 0;
     TParagraph* before = CursorPar;
     TParagraph* after = CursorPar ? CursorPar->Next : nullptr;
     if (recordUndo)

@@ -1,11 +1,14 @@
 #include "RtStoreUndo.h"
 
+#include "RtHeaderFooter.h"
 #include "RtObject.h"
 #include "RtPlatform.h"
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -21,6 +24,20 @@ int32_t OffsetInPar(const TParagraph* Par, const TLine* Line, int32_t Pos)
     for (const TLine* l = Par ? Par->Lines : nullptr; l && l != Line; l = l->Next)
         n += l->Length;
     return n + Pos;
+}
+
+// The first paragraphs of the text's chains: the body's, then each header and footer text's.
+std::vector<TParagraph*> ChainHeads(TRtRTFText& Text)
+{
+    const uint32_t edited = Text.EditedHeaderFooterId();
+    std::vector<TParagraph*> heads{edited == 0 ? Text.FirstPar
+                                   : Text.EditedSpecialText ? Text.EditedSpecialText->SavedFirstPar()
+                                                            : Text.BodyFirstPar};
+    for (int32_t i = 0; i < Text.HeaderFooterCount(); ++i) {
+        TRtSpecialTextProperty* item = Text.GetHeaderFooter(i);
+        heads.push_back(item->Id() == edited ? Text.FirstPar : item->Paragraphs());
+    }
+    return heads;
 }
 
 // The property fields that the single-group kinds save and restore.
@@ -177,8 +194,6 @@ void TRtStoreUndoObject::RestoreLines(TParagraph* Par, bool WithProps)
 {
     if (!SavedPar)
         return;
-    // Positions in the paragraph keep their characters on the restored lines.
-    TRtLivePositions::TTextOffsets kept = Text->Positions().TextOffsetsIn(Par);
     Text->ReleaseChainObjects(Par->Lines);
     TRtRTFText::FreeLines(Par->Lines);
     Par->Lines = nullptr;
@@ -208,7 +223,8 @@ void TRtStoreUndoObject::RestoreLines(TParagraph* Par, bool WithProps)
         Text->InsertLine(line, 8);
         Par->Lines = line;
     }
-    Text->Positions().PlaceOnText(Par, std::move(kept));
+    // Kept at the paragraph's start until the step is done and puts each on its character.
+    Text->Positions().ParagraphGoes(Par, Par);
     Par->Flags |= parfReformat;
     FreeSavedPar();
 }
@@ -521,8 +537,18 @@ void TRtRTFText::LinkUndoStack(TRtUndoStack* Stack)
         SnapshotStack = Stack;
     }
     TRtUndoManagerLink* link = Stack->AddManagerLink(UndoSourceOf(this));
-    link->BeforeApply = [this](TRtUndoStack*, TObject*) { UndoClearSelection(); };
-    link->AfterApply = [this](TRtUndoStack*, TObject*) { UndoFinish(); };
+    // The positions kept with the text leave a step's records alone: they go back to their
+    // characters once the whole step is applied, as after an edit.
+    auto kept = std::make_shared<TRtLivePositions::TChainOffsets>();
+    link->BeforeApply = [this, kept](TRtUndoStack*, TObject*) {
+        UndoClearSelection();
+        *kept = Positions().ChainOffsetsIn(ChainHeads(*this));
+    };
+    link->AfterApply = [this, kept](TRtUndoStack*, TObject*) {
+        Positions().PlaceInChains(ChainHeads(*this), *kept, {&CursorPar, &SelStartPar, &SelEndPar});
+        *kept = {};
+        UndoFinish();
+    };
 }
 
 void TRtRTFText::SetUndoStack(TRtUndoStack* Stack)

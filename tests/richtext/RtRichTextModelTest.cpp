@@ -1,10 +1,11 @@
 // The rich-text component driven as the text panel drives it, by seeded
-// random scripts of typing, deleting, cursor moves, character and paragraph
-// commands and pastes, in Latin and double-byte text and in tables: undoing
-// everything gives the first text back, redoing everything the last, and
-// saving and loading the result keeps it. Positions kept with the text stay
-// on their characters after every step, as a model of the text's characters
-// says.
+// random scripts of typing, deleting characters and words, cutting, cursor
+// moves, character and paragraph commands, pastes, undo and redo, in Latin and
+// double-byte text and in tables: undoing everything gives the first text back,
+// redoing everything the last, and saving and loading the result keeps it.
+// Positions kept with the text stay on their characters after every step, undo
+// and redo included, as a model of the text's characters says. The environment
+// variable RT_MODEL_SEEDS sets the number of scripts (24 by default).
 #include "RtControlTestSupport.h"
 #include "RtfTestSupport.h"
 #include "RtUndo.h"
@@ -159,20 +160,27 @@ public:
         const size_t moved = Rng() % kept_.size();
         Expected[moved] = Place(moved, int32_t(Rng() % uint32_t(Chars().size() + 1)));
         const std::string before = Chars();
+        const std::u16string unitsBefore = Units();
         const std::string linesBefore = LinesAndPositions();
         const TEditPlace place = EditPlace();
         const std::string name = Step(Rng);
+        if (name == "undo" || name == "redo") {
+            ExpectMovedBack(unitsBefore, Expected, name, linesBefore);
+            ++ModelledSteps;
+            return name;
+        }
         const std::string after = Chars();
         EXPECT_TRUE(KeptAreLive()) << name;
         const auto removed = int32_t(before.size()) - int32_t(after.size());
         int32_t from = place.From, to = place.To, added = 0;
         const bool edit = name.rfind("type", 0) == 0 || name.rfind("paste", 0) == 0 || name == "backspace" ||
-                          name == "delete" || name == "return";
+                          name == "delete" || name == "return" || name == "cut" || name == "word back" ||
+                          name == "word forward";
         if (before == after && (!edit || from == to))
             from = to = 0;         // nothing changed: nothing moves
-        else if (name == "backspace" && from == to)
-            from = to - removed;   // the character (or paragraph end) before the cursor
-        else if (name == "delete" && from == to)
+        else if ((name == "backspace" || name == "word back") && from == to)
+            from = to - removed;   // the character (or paragraph end, or word) before the cursor
+        else if ((name == "delete" || name == "word forward") && from == to)
             to = from + removed;   // the one after it
         else
             added = (to - from) - removed;
@@ -182,7 +190,9 @@ public:
                               to <= int32_t(before.size()) && from + added <= int32_t(after.size()) &&
                               before.compare(0, size_t(from), after, 0, size_t(from)) == 0 &&
                               before.compare(size_t(to), std::string::npos, after, size_t(from + added)) == 0;
-        const bool modelled = (before == after && from == to) || oneRange;
+        // A word deleted from a selection moves the selection's end first: not a range of the model.
+        const bool wordOfSelection = name.rfind("word", 0) == 0 && place.From != place.To;
+        const bool modelled = (before == after && from == to) || (oneRange && !wordOfSelection);
         for (size_t i = 0; i < kept_.size(); ++i) {
             const TTestPosition& k = kept_[i];
             const int32_t now = OffsetOf(k.Par, k.Line, k.Pos);
@@ -201,6 +211,62 @@ public:
         return name;
     }
 
+    // The text's characters with a paragraph end as 0x100, apart from a line break character.
+    std::u16string Units() const
+    {
+        std::u16string s;
+        for (const TParagraph* p = E()->FirstPar; p; p = p->Next) {
+            if (p != E()->FirstPar)
+                s += char16_t(0x100);
+            for (const TLine* l = p->Lines; l; l = l->Next)
+                for (int32_t i = 0; i < l->Length; ++i)
+                    s += char16_t(l->Chars[i]);
+        }
+        return s;
+    }
+    // After an undo or a redo, which gave back the text of another time: the characters that
+    // stayed at the start and at the end keep the positions on them, the changed middle between
+    // them is replaced as by an edit (a position on it goes behind what came in).
+    void ExpectMovedBack(const std::u16string& Before, std::array<int32_t, 4>& Expected, const std::string& What,
+                         const std::string& LinesBefore)
+    {
+        const std::u16string after = Units();
+        EXPECT_TRUE(KeptAreLive()) << What;
+        const size_t shorter = std::min(Before.size(), after.size());
+        size_t head = 0;
+        while (head < shorter && Before[head] == after[head])
+            ++head;
+        size_t tail = 0;
+        while (tail < shorter - head && Before[Before.size() - 1 - tail] == after[after.size() - 1 - tail])
+            ++tail;
+        const auto changedEnd = int32_t(Before.size() - tail);
+        const auto grown = int32_t(after.size()) - int32_t(Before.size());
+        for (size_t i = 0; i < kept_.size(); ++i) {
+            const TTestPosition& k = kept_[i];
+            int32_t expected = Expected[i];
+            if (expected >= changedEnd)
+                expected += grown;
+            else if (expected >= int32_t(head))
+                expected = changedEnd + grown;
+            const int32_t now = OffsetOf(k.Par, k.Line, k.Pos);
+            // A position the model puts between the two bytes of a double-byte character stands on its lead byte.
+            const bool trail = expected > 0 && now == expected - 1 && OnTrailByte(k.Line, k.Pos + 1);
+            EXPECT_TRUE(now == expected || trail) << What << ": position " << i << " at " << now << " in \"" << Chars()
+                                                  << "\", expected at " << expected << " (was " << Expected[i]
+                                                  << ")\nbefore: " << LinesBefore << "\nafter: " << LinesAndPositions();
+            Expected[i] = now;
+        }
+        ++HistorySteps;
+    }
+    // Ctrl+Z or Ctrl+Y, checked with the model.
+    void CheckedHistoryKey(bool Redo, std::array<int32_t, 4>& Expected)
+    {
+        const std::u16string before = Units();
+        const std::string linesBefore = LinesAndPositions();
+        Key(Redo ? Qt::Key_Y : Qt::Key_Z, Qt::ControlModifier);
+        ExpectMovedBack(before, Expected, Redo ? "redo" : "undo", linesBefore);
+    }
+
     // One random step of the script; its name for the trace.
     std::string Step(std::mt19937& Rng)
     {
@@ -209,7 +275,7 @@ public:
                                         "東京 "};
         static const Qt::Key moves[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down, Qt::Key_Home,
                                         Qt::Key_End};
-        switch (pick(13)) {
+        switch (pick(18)) {
         case 0:
         case 1:
         case 2: {
@@ -256,6 +322,11 @@ public:
             Command(9, id);
             return "numbering " + std::to_string(id);
         }
+        case 13: Key(Qt::Key_Z, Qt::ControlModifier); return "undo";
+        case 14: Key(Qt::Key_Y, Qt::ControlModifier); return "redo";
+        case 15: Key(Qt::Key_X, Qt::ControlModifier); return "cut";
+        case 16: Key(Qt::Key_Backspace, Qt::ControlModifier); return "word back";
+        case 17: Key(Qt::Key_Delete, Qt::ControlModifier); return "word forward";
         default: {
             const bool rtf = pick(2);
             Paste(pick(2) ? "eins zwei" : "Absatz\nzwei", rtf);
@@ -264,8 +335,9 @@ public:
         }
     }
 
-    // The steps of all scripts the model applies to.
+    // The steps of all scripts the model applies to; the undo and redo steps among them.
     int ModelledSteps = 0;
+    int HistorySteps = 0;
 
     // The lines of each paragraph with the kept positions, the cursor and the selection on them.
     std::string LinesAndPositions() const
@@ -310,7 +382,8 @@ TEST_F(RichTextModel, UndoRedoAndReloadKeepEveryTextOfARandomScript)
                               "\\trowd\\cellx2000\\cellx4000\\cellx6000\\intbl eins\\cell"
                               "\\f1 \\'93\\'fa\\'96\\'7b\\f0\\cell drei\\cell\\row"
                               "\\f1 \\'93\\'8c\\'8b\\'9e\\f0  Ende\\par}";
-    for (unsigned seed = 1; seed <= 24; ++seed) {
+    const unsigned seeds = qEnvironmentVariableIsSet("RT_MODEL_SEEDS") ? qEnvironmentVariableIntValue("RT_MODEL_SEEDS") : 24;
+    for (unsigned seed = 1; seed <= seeds; ++seed) {
         SCOPED_TRACE(testing::Message() << "seed " << seed);
         TearDown();
         SetUp();
@@ -331,15 +404,17 @@ TEST_F(RichTextModel, UndoRedoAndReloadKeepEveryTextOfARandomScript)
 
         int steps = 0;
         while (E()->GetUndoStack()->CanUndo() && steps < 500) {
-            Key(Qt::Key_Z, Qt::ControlModifier);
-            ASSERT_TRUE(KeptAreLive()) << "undo " << steps;
+            SCOPED_TRACE(testing::Message() << "undo " << steps);
+            CheckedHistoryKey(false, expected);
+            ASSERT_TRUE(KeptAreLive());
             ++steps;
         }
         ASSERT_EQ(DumpText(*E()), first);
         EXPECT_GT(steps, 3);
         for (int i = 0; i < steps && E()->GetUndoStack()->CanRedo(); ++i) {
-            Key(Qt::Key_Y, Qt::ControlModifier);
-            ASSERT_TRUE(KeptAreLive()) << "redo " << i;
+            SCOPED_TRACE(testing::Message() << "redo " << i);
+            CheckedHistoryKey(true, expected);
+            ASSERT_TRUE(KeptAreLive());
         }
         ASSERT_EQ(DumpText(*E()), last);
 
@@ -360,7 +435,8 @@ TEST_F(RichTextModel, UndoRedoAndReloadKeepEveryTextOfARandomScript)
         EXPECT_EQ(saved[1], saved[2]);
     }
     // The model applies to most steps (the others only keep the positions live).
-    EXPECT_GE(ModelledSteps, 24 * 30 * 3 / 4) << ModelledSteps;
+    EXPECT_GE(ModelledSteps, int(seeds) * 30 * 3 / 4) << ModelledSteps;
+    EXPECT_GT(HistorySteps, int(seeds) * 30 / 10) << HistorySteps;
 }
 
 } // namespace

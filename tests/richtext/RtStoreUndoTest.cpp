@@ -254,8 +254,8 @@ TEST(RtStoreUndo, RandomEditsUndoToTheFirstTextAndRedoToTheLast)
 TEST(RtStoreUndo, PositionsKeepTheirCharactersOnRestoredLines)
 {
     // "hello world" on two lines ("hello " and "world") is edited, undone and
-    // redone; a kept position stays on its character, or at the start of the
-    // change when its character goes with it.
+    // redone; a kept position stays on its character, or goes behind what comes
+    // in when its character goes with it, as with any edit.
     struct TEdit {
         const char* Name;
         int32_t At, Count;   // paragraph offset and length of the replaced characters
@@ -266,7 +266,7 @@ TEST(RtStoreUndo, PositionsKeepTheirCharactersOnRestoredLines)
         {"typed before it", 0, 0, "XXX ", 12, 8, 12},
         {"deleted before it", 0, 6, "", 2, 8, 2},
         {"typed there", 6, 0, "big ", 7, 6, 10},
-        {"replaced there", 7, 2, "_", 7, 7, 7},
+        {"replaced there", 7, 2, "_", 7, 9, 8},
     };
     for (const TEdit& edit : edits) {
         SCOPED_TRACE(edit.Name);
@@ -361,8 +361,9 @@ TEST(RtStoreUndo, EachStepRestoresTheTextItWasRecordedIn)
 
 TEST(RtStoreUndo, APositionNeverStandsInsideARestoredDoubleByteCharacter)
 {
-    // Two double-byte characters whose first lead bytes are equal are replaced and restored: the
-    // changed middle starts after that lead byte, a position in it goes to the character's start.
+    // Two double-byte characters, the first lead byte and the last trail byte unchanged, are
+    // replaced and restored: the changed middle lies between them, and a position on it goes
+    // behind what came back, which is no trail byte but the second character's start.
     TUndoText t;
     FillText(t, {"\x93\xfa\x96\x7b"});
     TParagraph* par = t.FirstPar;
@@ -374,12 +375,12 @@ TEST(RtStoreUndo, APositionNeverStandsInsideARestoredDoubleByteCharacter)
     own = {par, line, 2};
     t.ForceNewUndoLevel();
     t.SaveUndo(par, ukLines, ulInput);
-    t.ReplaceChars(par, line, nullptr, 4, reinterpret_cast<const uint8_t*>("\x93\x40\x93\x41"), 4, 0);
+    t.ReplaceChars(par, line, nullptr, 4, reinterpret_cast<const uint8_t*>("\x93\x40\x97\x7b"), 4, 0);
     ASSERT_EQ(own.Pos, 2);
     t.Undo();
     ASSERT_EQ(ParString(par), "\x93\xfa\x96\x7b");
     ASSERT_EQ(own.Par, par);
-    EXPECT_EQ(own.Pos, 0);
+    EXPECT_EQ(own.Pos, 2);
     t.Positions().Remove(&own, sizeof(own));
 }
 

@@ -2,6 +2,7 @@
 // driven with QTest on the offscreen platform.
 #include "RtControlTestSupport.h"
 
+#include "RtHeaderFooter.h"
 #include "RtObject.h"
 #include "RtUndo.h"
 
@@ -189,6 +190,25 @@ TEST_F(RtfEditInput, DraggedTextMovesWithinTheControl)
     for (int i = 0; i < 6 && Text() != "one two three"; ++i)
         Rtf->Undo();
     EXPECT_EQ(Text(), "one two three");
+}
+
+TEST_F(RtfEditInput, UndoTakesEachStepBackInTheTextItWasTypedIn)
+{
+    // The header is edited through its own item: undo leaves it for the body's steps.
+    Type("body");
+    Type("X");
+    TRtSpecialTextProperty* header = E()->GetOrAddHeaderFooter(rtraOnAllPages, rtIsHeader);
+    header->SetEditing(true);
+    Type("hdr");
+    Rtf->viewport()->repaint();
+    QApplication::processEvents();
+    ASSERT_EQ(Text(), "hdr");
+    for (int i = 0; i < 5; ++i)
+        Key(Qt::Key_Z, Qt::ControlModifier);
+    if (header->Editing())
+        header->SetEditing(false);
+    EXPECT_EQ(Text(), "");
+    EXPECT_TRUE(header->IsEmpty()) << ParString(header->Paragraphs());
 }
 
 TEST_F(RtfEditInput, ReadOnlyTextTakesNoKeysAndAPaintLockDrawsNothing)
@@ -584,6 +604,40 @@ TEST_F(RtfEditCharsets, InputMethodTextOfDoubleByteCharsets)
     QApplication::sendEvent(Rtf.get(), &korean);
     EXPECT_EQ(Text(), "本語한국");
     EXPECT_EQ(E()->Header()->FontCharset(E()->FirstPar->Lines->Attrs[4].Font), 129);
+}
+
+// A font chosen for mixed Latin-1 and double-byte text: each character keeps its charset, the
+// pairs keep their lead and trail marks, and a position on a Latin letter stays on it.
+TEST_F(RtfEditCharsets, AFontChosenForMixedTextKeepsTheDoubleBytePairs)
+{
+    Type(QString::fromUtf8("üß日本"));
+    ASSERT_EQ(Text(), "üß日本");
+    TTestPosition kept;
+    E()->Positions().Add(kept.Par, kept.Line, kept.Pos);
+    kept = {E()->FirstPar, E()->FirstPar->Lines, 1};
+    // Selected from the start, the cursor after the double-byte text; then from the end, the cursor
+    // before the Latin letters.
+    for (const char* font : {"DejaVu Sans", "Liberation Serif"}) {
+        SCOPED_TRACE(font);
+        const bool fromStart = std::string(font) == "DejaVu Sans";
+        Key(fromStart ? Qt::Key_Home : Qt::Key_End);
+        Key(fromStart ? Qt::Key_End : Qt::Key_Home, Qt::ShiftModifier);
+        ASSERT_EQ(Selection().second, 6);
+        Rtf->ExecuteValue(11 * 256, 1, 0, font);
+        EXPECT_EQ(Text(), "üß日本");
+        const TLine* l = E()->FirstPar->Lines;
+        ASSERT_EQ(l->Length, 6);
+        TTextHeader* h = E()->Header();
+        for (int i = 0; i < l->Length; ++i) {
+            EXPECT_EQ(h->GetFontName(l->Attrs[i].Font), font) << i;
+            EXPECT_EQ(h->FontCharset(l->Attrs[i].Font), i < 2 ? 0 : 128) << i;
+            EXPECT_EQ(l->Attrs[i].Style.Has(afsDBCSOne), i >= 2 && i % 2 == 0) << i;
+            EXPECT_EQ(l->Attrs[i].Style.Has(afsDBCSTwo), i >= 2 && i % 2 == 1) << i;
+        }
+        EXPECT_EQ(kept.Line, l);
+        EXPECT_EQ(kept.Pos, 1);  // on "ß"
+    }
+    E()->Positions().Remove(&kept, sizeof(kept));
 }
 
 TEST_F(RtfEditInput, AShiftArrowSelectionIsPaintedOverAllItsCharacters)
