@@ -3,6 +3,8 @@
 #include "ParamStr.h"
 #include "uProgramStart.h"
 
+#include <QThreadPool>
+
 #include <memory>
 
 int main(int argc, char** argv)
@@ -17,5 +19,9 @@ int main(int argc, char** argv)
     HandleExceptions([&] { master.reset(StartProgram(arguments)); });
     if (!master)
         return 1;
-    return app.exec();
+    const int result = app.exec();
+    master.reset();
+    // The pool's threads end before the process does, not while it exits.
+    QThreadPool::globalInstance()->waitForDone();
+    return result;
 }

@@ -486,8 +486,6 @@ void TFBPictureLink::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiStrin
     const int n = ReadStoredCount(DataFile, Section + "/List", 0, CountBudget);
     for (int i = 0; i < n; ++i) {
         const AnsiString s = Section + "/List/Pic" + Num(i);
-        if (!StoredSectionExists(DataFile, s))
-            break;
         const int pageIndex = DataFile.ReadInteger(s, "PageIndex", -1);
         const int picIndex = DataFile.ReadInteger(s, "PicIndex", -1);
         if (!Document || pageIndex < 0 || picIndex < 0 || pageIndex >= Document->Pages.Count())

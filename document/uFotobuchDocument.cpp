@@ -298,29 +298,28 @@ void TFBDocument::LoadFromDataFile(TCustomDataFile& DataFile)
     LayoutStil = uint8_t(DataFile.ReadInteger(doc, "LayoutStil", 0));
     ScreenQuerformatWinkel = ReadAngle(DataFile, doc, "ScreenQuerformatWinkel", 90.0f);
 
-    // The document's lists share the file's records, and each ends at its
-    // first entry that is not stored, so that loading stays linear in the
-    // file's size whatever its counts say. A document keeps at least one page,
-    // as a file without pages opens as one empty page.
+    // The document's lists share the file's records: their counts are kept
+    // within the records the file holds, so that loading stays linear in the
+    // file's size whatever the counts say. Every page up to the count is read,
+    // one whose section is missing as an empty page, and a document keeps at
+    // least one page, as a file without pages opens as one empty page.
     int64_t budget = DataFile.RecordCount();
     const int pageCount = std::max(ReadStoredCount(DataFile, "Doc/Pages", 1, &budget), 1);
     for (int i = 0; i < pageCount; ++i) {
-        const AnsiString section = "Doc/Pages/Page" + Num(i);
-        if (i > 0 && !StoredSectionExists(DataFile, section))
-            break;
         ShowStatus(LocalizedWithNumber(kPageLoading, i + 1));
         auto page = std::make_unique<TFBPage>(this);
         TFBPage* p = page.get();
         Pages.Add(std::move(page));
-        p->LoadFromDataFile(DataFile, section, &budget);
+        p->LoadFromDataFile(DataFile, "Doc/Pages/Page" + Num(i), &budget);
     }
 
     ShowStatus(QStringLiteral("Picturelinks werden geladen"));
     const int linkCount = ReadStoredCount(DataFile, "Doc/PictureLinkList", 0, &budget);
     for (int i = 0; i < linkCount; ++i) {
         const AnsiString section = "Doc/PictureLinkList/Link" + Num(i);
+        // A link that is not stored links nothing; the links after it are read.
         if (!StoredSectionExists(DataFile, section + "/List"))
-            break;
+            continue;
         auto link = std::make_unique<TFBPictureLink>(this);
         link->LoadFromDataFile(DataFile, section, &budget);
         PictureLinks.push_back(std::move(link));
@@ -769,8 +768,6 @@ void TFBPage::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Sect
         const int n = ReadStoredCount(DataFile, Section + k.Section, 0, CountBudget);
         for (int i = 0; i < n; ++i) {
             const AnsiString s = Section + k.Item + Num(i);
-            if (!StoredSectionExists(DataFile, s))
-                break;
             std::unique_ptr<TFBElement> e = CreateStoredElement(DataFile, s, this);
             // Only an element of the list's own kind is kept, so that every
             // element of a list is of the class its users expect.

@@ -1,5 +1,7 @@
 #include "uFotobuchPrinter.h"
 
+#include "SystemMemory.h"
+
 #include "Application.h"
 #include "FBPictureElement.h"
 #include "MainFormStatusBar.h"
@@ -304,6 +306,8 @@ void TFotobuchPrinter::RunJob()
         throw;
     }
     ClosePrintProgress();
+    // The pages' bitmaps are freed; their memory goes back to the system.
+    ReleaseFreeMemory();
 }
 
 void TFotobuchPrinter::PrintNormal()

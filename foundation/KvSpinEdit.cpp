@@ -434,14 +434,33 @@ int TKvSpinEdit::MinHeight() const
     return std::min(sysHeight, height) / 4 + height + 4 * borderHeight + 2;
 }
 
+void TKvSpinEdit::SetAutoSize(bool Value)
+{
+    FAutoSize = Value;
+    AdjustHeight();
+}
+
+bool TKvSpinEdit::AdjustHeight()
+{
+    const int mh = MinHeight();
+    if (!FAutoSize || height() >= mh)
+        return false;
+    resize(width(), mh);
+    return true;
+}
+
+void TKvSpinEdit::changeEvent(QEvent* e)
+{
+    QLineEdit::changeEvent(e);
+    if (e->type() == QEvent::FontChange)
+        AdjustHeight();
+}
+
 void TKvSpinEdit::resizeEvent(QResizeEvent* e)
 {
     QLineEdit::resizeEvent(e);
-    const int mh = MinHeight();
-    if (height() < mh) {
-        resize(width(), mh);
-        return;
-    }
+    if (AdjustHeight())
+        return;  // comes back here through the resize event
     // The button sits inside the 2-pixel edge, right-aligned.
     FButton->setGeometry(width() - FButton->width() - 2, 1, FButton->width(), height() - 3);
     SetEditRect();

@@ -111,7 +111,11 @@ public:
     virtual void UpClick();
     virtual void DownClick();
 
-    // The smallest height the field keeps.
+    // With AutoSize (the default) the field keeps at least MinHeight, also
+    // when its font changes; without it the height is the one set.
+    bool AutoSize() const { return FAutoSize; }
+    void SetAutoSize(bool Value);
+    // The smallest height the field keeps while AutoSize is on.
     int MinHeight() const;
 
     std::function<void()> OnChange;
@@ -121,9 +125,12 @@ protected:
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void changeEvent(QEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
+    // Raises the height to MinHeight when AutoSize asks for it; true when it did.
+    bool AdjustHeight();
     int CheckValue(int NewValue) const;
     // Adds Delta to the value (a beep in a read-only field).
     void Step(int64_t Delta);
@@ -135,4 +142,5 @@ private:
     int FIncrement = 1;
     TKvSpinButton* FButton;
     bool FEditorEnabled = true;
+    bool FAutoSize = true;
 };

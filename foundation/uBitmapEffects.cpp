@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <numeric>
 #include <vector>
 
 #include "SysUtils.h"
@@ -44,7 +46,25 @@ void BuildGaussKernel()
         k.IntWeights[size_t(j + 100)] = int32_t(Round(k.W(j) * 256));
         sum += k.K(j);
     }
-    k.IntWeights[100] += 256 - sum;
+    // The rounded weights total 256 only by chance. The difference goes one
+    // unit at a time to the weights rounding moved furthest the other way, in
+    // pairs that keep the kernel symmetric (an odd unit to the centre, the
+    // largest weight), so that no weight turns negative and none stands out.
+    int32_t diff = 256 - sum;
+    const int32_t step = diff > 0 ? 1 : -1;
+    if (diff % 2 != 0) {
+        k.IntWeights[100] += step;
+        diff -= step;
+    }
+    std::vector<int> pairs(size_t(k.Size));
+    std::iota(pairs.begin(), pairs.end(), 1);
+    std::stable_sort(pairs.begin(), pairs.end(), [&k, step](int a, int b) {
+        return (k.W(a) * 256 - k.K(a)) * step > (k.W(b) * 256 - k.K(b)) * step;
+    });
+    for (int i = 0; i < std::abs(diff) / 2; ++i) {
+        k.IntWeights[size_t(100 + pairs[size_t(i)])] += step;
+        k.IntWeights[size_t(100 - pairs[size_t(i)])] += step;
+    }
     k.BuiltRadius = r;
 }
 

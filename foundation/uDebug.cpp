@@ -1,9 +1,70 @@
 #include "uDebug.h"
 
+#include "RegistryStore.h"
+
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <memory>
 
+#include <unistd.h>
+
+const char* const DebugViewerTitle = "Dunvale DebugWin";
+const char* const DebugViewerSettingsKey = "Software\\Dunvale\\DebugWin32";
+
 namespace {
+
+// How often the trace looks again for a viewer it started.
+constexpr int ViewerLookups = 10000;
+
+// True when the process runs for this user under the viewer's title.
+bool IsViewer(const QString& Pid)
+{
+    const QString dir = QStringLiteral("/proc/") + Pid;
+    if (QFileInfo(dir).ownerId() != ::getuid())
+        return false;
+    QFile cmdline(dir + QStringLiteral("/cmdline"));
+    if (!cmdline.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray title(DebugViewerTitle);
+    const QByteArray head = cmdline.read(title.size() + 1);
+    return head == title + '\0' || head == title;
+}
+
+// The viewer's process, 0 when none runs.
+qint64 FindViewer()
+{
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& pid : pids) {
+        bool number = false;
+        const qint64 id = pid.toLongLong(&number);
+        if (number && IsViewer(pid))
+            return id;
+    }
+    return 0;
+}
+
+// Starts the viewer the settings name and looks for it again, at most
+// ViewerLookups times with a pause of 0.1 ms; 0 when it did not show.
+qint64 StartViewer()
+{
+    const QString path =
+        TRegistryStore().ReadString(QString::fromLatin1(DebugViewerSettingsKey), QStringLiteral("Pfad")).value_or(QString());
+    qint64 pid = 0;
+    if (path.isEmpty() || !QProcess::startDetached(path, {}, QString(), &pid) || pid <= 0)
+        return 0;
+    const QString started = QString::number(pid);
+    for (int i = 0; i < ViewerLookups; ++i) {
+        if (IsViewer(started))
+            return pid;
+        if (!QFileInfo::exists(QStringLiteral("/proc/") + started))
+            return 0;
+        ::usleep(100);
+    }
+    return 0;
+}
 
 AnsiString RunMarker(const char* what)
 {
@@ -15,6 +76,9 @@ AnsiString RunMarker(const char* what)
 
 TDebug::TDebug()
 {
+    viewer_ = FindViewer();
+    if (viewer_ == 0)
+        viewer_ = StartViewer();
     start_.start();
     Log("Debug.Create");
 }

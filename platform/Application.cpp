@@ -1,7 +1,7 @@
 #include "Application.h"
+#include "Dialogs.h"
 #include "SysUtils.h"
 
-#include <QMessageBox>
 #include <QWidget>
 
 #include <mutex>
@@ -76,11 +76,7 @@ void TApplication::ShowException(const std::exception& e)
     // Like the class library, a message gets a closing full stop.
     if (!msg.isEmpty() && msg.back() > QLatin1Char('.'))
         msg += QLatin1Char('.');
-    if (OnShowException) {
-        OnShowException(msg);
-        return;
-    }
-    QMessageBox::critical(activeWindow(), ApplicationTitle(), msg);
+    ShowErrorMessage(msg);
 }
 
 QString ApplicationTitle()

@@ -19,3 +19,17 @@ void ShowMessage(const QString& Text)
     }
     QMessageBox::information(QApplication::activeWindow(), ApplicationTitle(), Text);
 }
+
+void ShowErrorMessage(const QString& Text)
+{
+    auto* app = qobject_cast<TApplication*>(QCoreApplication::instance());
+    if (app && app->OnShowException) {
+        app->OnShowException(Text);
+        return;
+    }
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        qWarning("%s", qPrintable(Text));
+        return;
+    }
+    QMessageBox::critical(QApplication::activeWindow(), ApplicationTitle(), Text);
+}

@@ -5,13 +5,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <ctime>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <limits>
 
 void Abort()
@@ -832,6 +838,52 @@ bool DirectoryExists(const QString& dir)
 bool DeleteFile(const QString& fileName)
 {
     return QFile::remove(fileName);
+}
+
+ssize_t (*ReplaceFileWrite)(int Fd, const void* Buffer, size_t Count) = ::write;
+
+int ReplaceFileContents(const QString& FileName, const void* Data, size_t Size)
+{
+    // Through a link, the file it names is replaced.
+    const QFileInfo info(FileName);
+    const QString real = info.isSymLink() && info.exists() ? info.canonicalFilePath() : FileName;
+    const QByteArray target = QFile::encodeName(real);
+    struct stat old {};
+    const bool exists = ::stat(target.constData(), &old) == 0;
+    if (exists && ::access(target.constData(), W_OK) != 0)
+        return errno;
+    // A new file is made with the permissions the umask leaves; one that
+    // replaces another keeps the other's.
+    QByteArray temp;
+    int fd = -1;
+    while (fd < 0) {
+        temp = target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return errno;
+    }
+    int err = !exists || ::fchmod(fd, old.st_mode & 07777) == 0 ? 0 : errno;
+    const char* p = static_cast<const char*>(Data);
+    for (size_t left = Size; err == 0 && left > 0;) {
+        const ssize_t n = ReplaceFileWrite(fd, p, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            err = n < 0 ? errno : EIO;
+        else {
+            p += n;
+            left -= size_t(n);
+        }
+    }
+    if (err == 0 && ::fsync(fd) != 0)
+        err = errno;
+    if (::close(fd) != 0 && err == 0)
+        err = errno;
+    if (err == 0 && ::rename(temp.constData(), target.constData()) != 0)
+        err = errno;
+    if (err != 0)
+        ::unlink(temp.constData());
+    return err;
 }
 
 QString ExtractFileName(const QString& fileName)

@@ -1,4 +1,5 @@
 #pragma once
+#include <sys/types.h>
 // Exceptions, numbers, formatting and text helpers with the class library's rules.
 #include "AnsiString.h"
 
@@ -158,6 +159,15 @@ QString IncludeTrailingPathDelimiter(const QString& dir);
 QString ExcludeTrailingPathDelimiter(const QString& dir);
 // Where file dialogs start: the user's documents folder, else the home folder.
 QString UserDocumentsFolder();
+// Writes Size bytes of Data as the file's new contents: into a temporary file
+// in the same folder that replaces the file only once it is written in full
+// and on disk, so that the file stays as it was otherwise. A file that may not
+// be written is left alone. 0, or the errno of the step that failed (ENOSPC,
+// EACCES, EROFS, ...).
+int ReplaceFileContents(const QString& FileName, const void* Data, size_t Size);
+// The system call that writes those bytes: ::write unless a test puts a
+// failing one in (a full disk, a quota).
+extern ssize_t (*ReplaceFileWrite)(int Fd, const void* Buffer, size_t Count);
 
 // Milliseconds since an arbitrary start, wrapping like the platform's tick count.
 uint32_t GetTickCount();

@@ -1,5 +1,7 @@
 #include "SystemMemory.h"
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -29,4 +31,11 @@ uint64_t AvailablePhysicalMemory()
     }
     std::fclose(f);
     return found ? kb * 1024 : TotalPhysicalMemory();
+}
+
+void ReleaseFreeMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
 }

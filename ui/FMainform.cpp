@@ -57,7 +57,6 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPrinter>
-#include <QSaveFile>
 #include <QScreen>
 #include <QSlider>
 #include <QSplitter>
@@ -66,6 +65,9 @@
 #include <QToolButton>
 #include <QTranslator>
 #include <QVBoxLayout>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -78,6 +80,9 @@ const char* const sFertig = "Fertig";
 const char* const sSeiteWirdGeladen = "Seite wird geladen";
 const char* const sDateien = "Dateien";
 const char* const sNichtGeschrieben = "Das Album konnte nicht gespeichert werden:";
+const char* const sKeinPlatz = "Auf dem Datenträger ist nicht genug Speicherplatz frei.";
+const char* const sKeineBerechtigung = "Sie haben keine Berechtigung, hier zu speichern.";
+const char* const sSchreibgeschuetzt = "Der Datenträger ist schreibgeschützt.";
 const char* const sBrowserFehler = "Der Internet-Browser konnte nicht geöffnet werden";
 const char* const sKeinProjekt = "Die Datei ist keine Projektdatei:";
 const char* const sUnvollstaendig = "Die Datei ist beschädigt und unvollständig. Geöffnet wurde, was sich lesen "
@@ -886,7 +891,8 @@ void TMaster::BeforeLocalize()
 {
     InstallEditorTexts();
     for (const char* t : {sNichtGespeichert, sJetztSpeichern, sUnbenannt, sFertig, sSeiteWirdGeladen, sDateien,
-                          sNichtGeschrieben, sBrowserFehler, sKeinProjekt, sUnvollstaendig})
+                          sNichtGeschrieben, sKeinPlatz, sKeineBerechtigung, sSchreibgeschuetzt, sBrowserFehler,
+                          sKeinProjekt, sUnvollstaendig})
         RegisterLocalizedString(this, QString::fromUtf8(t));
     for (const TColorCaption& c : ColorCaptions())
         RegisterDefaultStringKey(QString::fromLatin1(c.Key), fromAnsi(c.Default));
@@ -1111,6 +1117,22 @@ bool TMaster::mnuDateiSpeichernUnterClick()
     return !name.isEmpty() && SaveAlbumAs(name);
 }
 
+QString TMaster::WriteErrorText(int Error) const
+{
+    switch (Error) {
+    case ENOSPC:
+    case EDQUOT:
+        return Text(sKeinPlatz);
+    case EACCES:
+    case EPERM:
+        return Text(sKeineBerechtigung);
+    case EROFS:
+        return Text(sSchreibgeschuetzt);
+    default:
+        return QString::fromLocal8Bit(std::strerror(Error));
+    }
+}
+
 bool TMaster::SaveAlbumAs(const QString& FileName)
 {
     // The album goes to a temporary file that replaces the old one only when
@@ -1125,11 +1147,8 @@ bool TMaster::SaveAlbumAs(const QString& FileName)
                 TMemoryDataFile dataFile(stream);
                 FDoc->SaveToDataFile(dataFile);
             }
-            QSaveFile file(FileName);
-            if (!file.open(QIODevice::WriteOnly)
-                || file.write(reinterpret_cast<const char*>(stream.Memory()), qint64(stream.Size())) != stream.Size()
-                || !file.commit())
-                error = file.errorString();
+            if (const int err = ReplaceFileContents(FileName, stream.Memory(), size_t(stream.Size())))
+                error = WriteErrorText(err);
         } catch (const Exception& e) {
             error = e.text();
         } catch (const std::exception& e) {
@@ -1138,7 +1157,7 @@ bool TMaster::SaveAlbumAs(const QString& FileName)
     }
     if (!error.isEmpty()) {
         FDoc->Modified = wasModified;
-        ShowMessage(Text(sNichtGeschrieben) + QStringLiteral("\n") + FileName + QStringLiteral("\n") + error);
+        ShowErrorMessage(Text(sNichtGeschrieben) + QStringLiteral("\n") + FileName + QStringLiteral("\n") + error);
         return false;
     }
     FDoc->FileName = FileName;

@@ -3,6 +3,7 @@
 #include "Application.h"
 
 #include <QLocale>
+#include <QThreadPool>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -37,5 +38,8 @@ int main(int argc, char** argv)
     // A message box would block the run: exceptions that reach the event loop
     // are reported on stderr unless a test installs its own handler.
     app.OnShowException = [](const QString& msg) { fprintf(stderr, "exception: %s\n", qPrintable(msg)); };
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // The pool's threads end before the process does, not while it exits.
+    QThreadPool::globalInstance()->waitForDone();
+    return result;
 }

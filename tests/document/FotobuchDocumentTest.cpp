@@ -801,6 +801,46 @@ TEST(FotobuchPage, LinkEntriesThatPointNowhereAreDropped)
     EXPECT_EQ(link->GetItem(1), doc.Pages.GetPage(1)->Pictures.GetItem(0));
 }
 
+// Every page up to the stored count is read: one whose section is missing
+// opens empty, and the pages, elements and links after it are kept.
+TEST(FotobuchDocument, EntriesAfterAMissingOneAreKept)
+{
+    TMemoryStream stream;
+    TMemoryDataFile file(stream);
+    file.WriteInteger("Doc/Pages", "Anzahl", 3);
+    file.WriteInteger("Doc/Pages/Page0", "Seitenfarbe", 0x0000FF);
+    file.WriteInteger("Doc/Pages/Page0/Piclist", "Anzahl", 1);
+    file.WriteString("Doc/Pages/Page0/Piclist/Pic0", "Classname", "TFBPictureElement");
+    // Page1 is missing; so is the first picture of Page2.
+    file.WriteInteger("Doc/Pages/Page2", "Seitenfarbe", 0xFF0000);
+    file.WriteInteger("Doc/Pages/Page2/Piclist", "Anzahl", 2);
+    file.WriteString("Doc/Pages/Page2/Piclist/Pic1", "Classname", "TFBPictureElement");
+    file.WriteFloat("Doc/Pages/Page2/Piclist/Pic1", "CenterX", 42);
+    // Link0 is missing, and the first entry of Link1.
+    file.WriteInteger("Doc/PictureLinkList", "Anzahl", 2);
+    file.WriteInteger("Doc/PictureLinkList/Link1/List", "Anzahl", 3);
+    for (int i = 1; i <= 2; ++i) {
+        const AnsiString s = "Doc/PictureLinkList/Link1/List/Pic" + IntToStr(i);
+        file.WriteInteger(s, "PageIndex", i == 1 ? 0 : 2);
+        file.WriteInteger(s, "PicIndex", 0);
+    }
+
+    TFBDocument doc;
+    doc.LoadFromDataFile(file);
+    ASSERT_EQ(doc.Pages.Count(), 3);
+    EXPECT_EQ(PageColors(doc), std::vector<int>({0x0000FF, 0xFFFFFF, 0xFF0000}));
+    const TFBPage* missing = doc.Pages.GetPage(1);
+    EXPECT_EQ(missing->Pictures.Count() + missing->Calendars.Count() + missing->Elements.Count(), 0);
+    const TFBPage* last = doc.Pages.GetPage(2);
+    ASSERT_EQ(last->Pictures.Count(), 1);
+    EXPECT_EQ(last->Pictures.GetItem(0)->CenterX, 42.0f);
+    ASSERT_EQ(doc.PictureLinkCount(), 1);
+    const TFBPictureLink* link = doc.GetPictureLink(0);
+    ASSERT_EQ(link->Count(), 2);
+    EXPECT_EQ(link->GetItem(0), doc.Pages.GetPage(0)->Pictures.GetItem(0));
+    EXPECT_EQ(link->GetItem(1), last->Pictures.GetItem(0));
+}
+
 TEST(FotobuchElement, FactoryAndGeometry)
 {
     TFBDocument doc;

@@ -225,3 +225,35 @@ TEST(KvSpinEdit, ButtonLayout)
     EXPECT_EQ(spin.height(), spin.MinHeight());
     EXPECT_EQ(spin.Button()->geometry().right(), spin.width() - 3);
 }
+
+TEST(KvSpinEdit, AutoSizeKeepsTheMinimumHeightAndCanBeTurnedOff)
+{
+    QWidget parent;
+    parent.resize(200, 100);
+    parent.show();
+    TKvSpinEdit spin(&parent);
+    spin.show();
+    EXPECT_TRUE(spin.AutoSize());
+    spin.resize(80, 4);
+    EXPECT_EQ(spin.height(), spin.MinHeight());
+
+    // Without it the field takes any height, its button within it.
+    spin.SetAutoSize(false);
+    spin.resize(80, 8);
+    EXPECT_EQ(spin.height(), 8);
+    EXPECT_EQ(spin.Button()->height(), 5);
+    QFont big = spin.font();
+    big.setPointSize(big.pointSize() * 3);
+    spin.setFont(big);
+    EXPECT_EQ(spin.height(), 8);
+
+    // Turned on again, the field grows to what its font needs.
+    spin.SetAutoSize(true);
+    EXPECT_EQ(spin.height(), spin.MinHeight());
+    EXPECT_EQ(spin.Button()->height(), spin.MinHeight() - 3);
+    big.setPointSize(big.pointSize() * 2);
+    const int before = spin.height();
+    spin.setFont(big);
+    EXPECT_GT(spin.MinHeight(), before);
+    EXPECT_EQ(spin.height(), spin.MinHeight());
+}

@@ -41,7 +41,13 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include <algorithm>
+#include <cerrno>
 #include <memory>
+
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
@@ -281,25 +287,123 @@ TEST(Master, MessageBoxesCarryTheProgramsTitle)
     ShowModalHook = nullptr;
 }
 
-TEST(Master, FailedSaveKeepsTheOldFileAndSaysSo)
+namespace {
+
+// A disk that takes the first 4 KB of a file and then is full.
+ssize_t WriteToFullDisk(int Fd, const void* Buffer, size_t Count)
 {
-    Window w;
-    TMaster& m = *w.M;
-    w.SaveName = w.Path("album.zpb");
-    ASSERT_TRUE(m.BtnAlbumSpeichernClick());
-    const QByteArray before = FileBytes(w.SaveName);
-    // A folder that cannot take the temporary file: the save fails.
-    w.SaveName = QStringLiteral("/proc/lumiseite-test/album.zpb");
-    w.Doc().Modified = true;
-    w.RecordUndo();
-    EXPECT_FALSE(m.mnuDateiSpeichernUnterClick());
-    ASSERT_EQ(w.Messages.size(), 1);
-    EXPECT_TRUE(w.Messages[0].startsWith(QStringLiteral("Das Album konnte nicht gespeichert werden:")));
-    EXPECT_EQ(w.Doc().FileName, w.Path("album.zpb"));
-    EXPECT_TRUE(w.Doc().Modified);
-    EXPECT_TRUE(GetUndoManager().CanUndo());
-    EXPECT_EQ(FileBytes(w.Path("album.zpb")), before);
-    GetUndoManager().Clear();
+    static size_t written = 0;
+    if (written >= 4096) {
+        written = 0;
+        errno = ENOSPC;
+        return -1;
+    }
+    const ssize_t n = ::write(Fd, Buffer, std::min<size_t>(Count, 4096 - written));
+    if (n > 0)
+        written += size_t(n);
+    return n;
+}
+
+// Root passes every permission check: while this lives, the calling thread
+// gives up that power, as an ordinary user has none.
+class TNoPermissionOverride {
+public:
+    TNoPermissionOverride()
+    {
+        syscall(SYS_capget, &header_, saved_);
+        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
+        syscall(SYS_capset, &header_, reduced);
+    }
+    ~TNoPermissionOverride() { syscall(SYS_capset, &header_, saved_); }
+    TNoPermissionOverride(const TNoPermissionOverride&) = delete;
+    TNoPermissionOverride& operator=(const TNoPermissionOverride&) = delete;
+
+private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2]{};
+};
+
+} // namespace
+
+// A save that fails says why, in the program's language, as an error; the
+// saved file, the name, the changes and the undo steps stay as they were, and
+// no temporary file is left behind.
+TEST(Master, FailedSaveNamesTheCauseAsAnError)
+{
+    enum TFault { FullDisk, ReadOnlyFolder, MissingFolder };
+    const struct {
+        TFault Fault;
+        int Language;
+        const char* Cause;  // empty: the system's text
+    } cases[] = {
+        {FullDisk, 0, "Auf dem Datenträger ist nicht genug Speicherplatz frei."},
+        {FullDisk, 1, "There is not enough free space on the disk."},
+        {ReadOnlyFolder, 0, "Sie haben keine Berechtigung, hier zu speichern."},
+        {ReadOnlyFolder, 1, "You do not have permission to save here."},
+        {MissingFolder, 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "fault " << c.Fault << ", language " << c.Language);
+        Window w;
+        TMaster& m = *w.M;
+        const QString folder = w.Path("alben");
+        ASSERT_TRUE(QDir().mkpath(folder));
+        const QString saved = folder + QStringLiteral("/album.zpb");
+        w.SaveName = saved;
+        ASSERT_TRUE(m.BtnAlbumSpeichernClick());
+        const QByteArray before = FileBytes(saved);
+        ASSERT_GT(before.size(), 4096);
+        w.Doc().Modified = true;
+        w.RecordUndo();
+        Localizer().SetLanguage(c.Language);
+
+        QStringList errors;
+        bool result = true;
+        {
+            const ShownMessages shown([&](const QString& Text) { errors.append(Text); });
+            switch (c.Fault) {
+            case FullDisk: {
+                ReplaceFileWrite = WriteToFullDisk;
+                result = m.BtnAlbumSpeichernClick();
+                ReplaceFileWrite = ::write;
+                break;
+            }
+            case ReadOnlyFolder: {
+                ASSERT_TRUE(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+                const TNoPermissionOverride user;
+                result = m.BtnAlbumSpeichernClick();
+                break;
+            }
+            case MissingFolder:
+                w.SaveName = QStringLiteral("/proc/lumiseite-test/album.zpb");
+                result = m.mnuDateiSpeichernUnterClick();
+                break;
+            }
+        }
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        Localizer().SetLanguage(0);
+
+        EXPECT_FALSE(result);
+        EXPECT_TRUE(w.Messages.isEmpty()) << "an information box";
+        ASSERT_EQ(errors.size(), 1);
+        const QStringList lines = errors[0].split(QLatin1Char('\n'));
+        ASSERT_EQ(lines.size(), 3) << errors[0].toStdString();
+        EXPECT_EQ(lines[0], c.Language == 0 ? QStringLiteral("Das Album konnte nicht gespeichert werden:")
+                                            : QStringLiteral("The album could not be saved:"));
+        if (*c.Cause) {
+            EXPECT_EQ(lines[2], QString::fromUtf8(c.Cause));
+        } else {
+            EXPECT_FALSE(lines[2].isEmpty());
+        }
+        EXPECT_NE(lines[2], QStringLiteral("Unbekannter Fehler"));
+        EXPECT_EQ(FileBytes(saved), before);
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("album.zpb")});
+        EXPECT_EQ(w.Doc().FileName, saved);
+        EXPECT_TRUE(w.Doc().Modified);
+        EXPECT_TRUE(GetUndoManager().CanUndo());
+        GetUndoManager().Clear();
+    }
 }
 
 TEST(Master, DamagedProjectLeavesTheDocument)

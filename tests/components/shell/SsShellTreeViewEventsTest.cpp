@@ -181,7 +181,7 @@ TEST(SsShellTreeView, DragEventsAroundADragOutAndADrop)
     fx.tree.OnStartDrag = [&](TObject*, QDrag* drag) {
         started = LocalFilesOf(drag->mimeData());
         // The user cancels the drag.
-        QTimer::singleShot(0, [&] {
+        QTimer::singleShot(0, &fx.tree, [&] {
             QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
             QApplication::sendEvent(fx.tree.window()->windowHandle(), &esc);
         });
