@@ -2,10 +2,10 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <iconv.h>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -49,6 +49,7 @@ char32_t Convert(iconv_t Cd, const char* Bytes, size_t N)
     return char32_t(uint8_t(out[0]) | uint8_t(out[1]) << 8 | uint8_t(out[2]) << 16 | uint32_t(uint8_t(out[3])) << 24);
 }
 
+// The tables of a code page; null when iconv does not know it.
 std::unique_ptr<TCodePageTable> BuildTable(int32_t CodePage)
 {
     auto t = std::make_unique<TCodePageTable>();
@@ -58,31 +59,28 @@ std::unique_ptr<TCodePageTable> BuildTable(int32_t CodePage)
     } else {
         const std::string name = CodePage == 10000 ? "MACINTOSH" : "CP" + std::to_string(CodePage);
         iconv_t cd = iconv_open("UTF-32LE", name.c_str());
-        if (cd == iconv_t(-1)) {
-            for (int c = 0; c < 256; ++c)
-                t->Single[size_t(c)] = AnsiCharToUnicode(uint8_t(c));
-        } else {
-            t->DoubleByte = CodePage == 932 || CodePage == 936 || CodePage == 949 || CodePage == 950;
-            for (int c = 0; c < 256; ++c) {
-                const char b = char(c);
-                t->Single[size_t(c)] = Convert(cd, &b, 1);
-            }
-            if (t->DoubleByte)
-                t->Pairs.assign(0x80 << 8, 0);
-            if (t->DoubleByte)
-                for (int lead = 0x81; lead <= 0xFE; ++lead) {
-                    if (t->Single[size_t(lead)] != 0)
-                        continue;
-                    for (int trail = 0x40; trail <= 0xFE; ++trail) {
-                        const char pair[2] = {char(lead), char(trail)};
-                        if (const char32_t u = Convert(cd, pair, 2)) {
-                            t->Lead[size_t(lead)] = true;
-                            t->Pairs[size_t(lead - 0x80) << 8 | size_t(trail)] = u;
-                        }
+        if (cd == iconv_t(-1))
+            return nullptr;
+        t->DoubleByte = CodePage == 932 || CodePage == 936 || CodePage == 949 || CodePage == 950;
+        for (int c = 0; c < 256; ++c) {
+            const char b = char(c);
+            t->Single[size_t(c)] = Convert(cd, &b, 1);
+        }
+        if (t->DoubleByte)
+            t->Pairs.assign(0x80 << 8, 0);
+        if (t->DoubleByte)
+            for (int lead = 0x81; lead <= 0xFE; ++lead) {
+                if (t->Single[size_t(lead)] != 0)
+                    continue;
+                for (int trail = 0x40; trail <= 0xFE; ++trail) {
+                    const char pair[2] = {char(lead), char(trail)};
+                    if (const char32_t u = Convert(cd, pair, 2)) {
+                        t->Lead[size_t(lead)] = true;
+                        t->Pairs[size_t(lead - 0x80) << 8 | size_t(trail)] = u;
                     }
                 }
-            iconv_close(cd);
-        }
+            }
+        iconv_close(cd);
     }
     // Control bytes are themselves in every code page.
     for (int c = 0; c < 32; ++c)
@@ -119,23 +117,73 @@ int KnownCodePageSlot(int32_t CodePage)
 }
 constexpr size_t KnownCodePages = 18;
 
+// The table of a font charset's code page (or of another known one): made
+// once and kept for the process.
 const TCodePageTable& Table(int32_t CodePage)
 {
     static std::array<std::atomic<const TCodePageTable*>, KnownCodePages> known{};
     const int slot = KnownCodePageSlot(CodePage);
-    if (slot >= 0)
-        if (const TCodePageTable* t = known[size_t(slot)].load(std::memory_order_acquire))
-            return *t;
-    // Tables are made once, under the lock; other code pages are found here each time.
+    if (slot < 0)
+        return Table(1252);
+    if (const TCodePageTable* t = known[size_t(slot)].load(std::memory_order_acquire))
+        return *t;
     static std::mutex lock;
-    static std::map<int32_t, std::unique_ptr<TCodePageTable>> tables;
+    static std::array<std::unique_ptr<const TCodePageTable>, KnownCodePages> tables;
     const std::lock_guard<std::mutex> guard(lock);
-    auto& t = tables[CodePage];
-    if (!t)
+    auto& t = tables[size_t(slot)];
+    if (!t) {
         t = BuildTable(CodePage);
-    if (slot >= 0)
+        // A code page this system's iconv lacks reads as Windows-1252.
+        if (!t)
+            t = BuildTable(1252);
         known[size_t(slot)].store(t.get(), std::memory_order_release);
+    }
     return *t;
+}
+
+// Tables of the other code pages that documents name, the most recently used
+// first: a document may name any number of them.
+struct TCodePageCache {
+    static constexpr size_t Size = 16;
+    std::mutex Lock;
+    std::vector<std::pair<int32_t, std::shared_ptr<const TCodePageTable>>> Entries;
+};
+
+TCodePageCache& CodePageCache()
+{
+    static TCodePageCache cache;
+    return cache;
+}
+
+// The table of any code page; one iconv does not know reads as Windows-1252.
+std::shared_ptr<const TCodePageTable> AnyTable(int32_t CodePage)
+{
+    if (KnownCodePageSlot(CodePage) >= 0)
+        return std::shared_ptr<const TCodePageTable>(std::shared_ptr<void>(), &Table(CodePage));
+    TCodePageCache& cache = CodePageCache();
+    auto find = [&]() -> std::shared_ptr<const TCodePageTable> {
+        const auto it = std::find_if(cache.Entries.begin(), cache.Entries.end(),
+                                     [&](const auto& Entry) { return Entry.first == CodePage; });
+        if (it == cache.Entries.end())
+            return nullptr;
+        std::rotate(cache.Entries.begin(), it, it + 1);
+        return cache.Entries.front().second;
+    };
+    {
+        const std::lock_guard<std::mutex> guard(cache.Lock);
+        if (auto t = find())
+            return t;
+    }
+    std::shared_ptr<const TCodePageTable> built = BuildTable(CodePage);
+    if (!built)
+        built = std::shared_ptr<const TCodePageTable>(std::shared_ptr<void>(), &Table(1252));
+    const std::lock_guard<std::mutex> guard(cache.Lock);
+    if (auto t = find())
+        return t;
+    cache.Entries.emplace(cache.Entries.begin(), CodePage, built);
+    if (cache.Entries.size() > TCodePageCache::Size)
+        cache.Entries.pop_back();
+    return built;
 }
 
 QString Ucs4(char32_t U) { return QString::fromUcs4(&U, 1); }
@@ -389,5 +437,12 @@ int32_t LanguageCharset(int Language, int Territory)
 
 QString CodePageToUnicode(int32_t CodePage, std::string_view Bytes)
 {
-    return Decode(Table(CodePage), Bytes);
+    return Decode(*AnyTable(CodePage), Bytes);
+}
+
+size_t CachedCodePageTables()
+{
+    TCodePageCache& cache = CodePageCache();
+    const std::lock_guard<std::mutex> guard(cache.Lock);
+    return cache.Entries.size();
 }

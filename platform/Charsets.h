@@ -57,5 +57,9 @@ int32_t ChooseCharset(std::u32string_view Text, int32_t Current, int32_t Preferr
 // The charset of a language's script (QLocale::Language); -1 when none.
 int32_t LanguageCharset(int Language, int Territory);
 
-// An 8-bit code page that is no font charset (MACINTOSH, CP437, CP850) as Unicode.
+// Bytes of any 8-bit code page (MACINTOSH, CP437, CP850, ...) as Unicode; a code
+// page that iconv lacks reads as Windows-1252.
 QString CodePageToUnicode(int32_t CodePage, std::string_view Bytes);
+// The code pages besides the font charsets' whose tables are held (a small
+// cache of the most recently used; one iconv lacks reads as Windows-1252).
+size_t CachedCodePageTables();

@@ -1006,6 +1006,59 @@ bool TRtRtfReader::SetPictureProperty(int32_t Code, int32_t Value)
     return true;
 }
 
+namespace {
+
+uint32_t U16At(const QByteArray& B, qsizetype At) { return uint8_t(B[At]) | uint32_t(uint8_t(B[At + 1])) << 8; }
+uint32_t U32At(const QByteArray& B, qsizetype At) { return U16At(B, At) | U16At(B, At + 2) << 16; }
+
+void PutU32(QByteArray& B, uint32_t V)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        B.append(char(V >> shift & 0xFF));
+}
+
+// A device-independent bitmap as RTF holds it (no file header) as a BMP file:
+// the header's offset of the bits follows from the bitmap's header and colour
+// table; empty when these do not fit in the bytes.
+QByteArray BitmapFileOfDib(const QByteArray& Dib)
+{
+    const qsizetype n = Dib.size();
+    if (n < 12)
+        return {};
+    const uint32_t headerSize = U32At(Dib, 0);
+    uint64_t colours = 0, entrySize = 4;
+    if (headerSize == 12) {
+        const uint32_t bits = U16At(Dib, 10);
+        colours = bits >= 1 && bits <= 8 ? 1u << bits : 0;
+        entrySize = 3;
+    } else if (headerSize >= 40 && headerSize <= uint64_t(n)) {
+        const uint32_t bits = U16At(Dib, 14), compression = U32At(Dib, 16), used = U32At(Dib, 32);
+        colours = used ? used : bits >= 1 && bits <= 8 ? 1u << bits : 0;
+        // The colour masks follow a header of 40 bytes.
+        if (headerSize == 40 && compression == 3)
+            colours += 3;
+        else if (headerSize == 40 && compression == 6)
+            colours += 4;
+    } else
+        return {};
+    const uint64_t offset = 14 + headerSize + colours * entrySize;
+    if (offset > 14 + uint64_t(n))
+        return {};
+    QByteArray file("BM");
+    PutU32(file, uint32_t(14 + n));
+    PutU32(file, 0);
+    PutU32(file, uint32_t(offset));
+    return file + Dib;
+}
+
+} // namespace
+
+QByteArray TRtRtfReader::PictureFile() const
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(Picture->Memory()), qsizetype(Picture->Size()));
+    return Pic.Kind == 2 ? BitmapFileOfDib(bytes) : bytes;
+}
+
 void TRtRtfReader::ReadPictureData(bool IntoText)
 {
     if (!Picture || Picture->Size() == 0)
@@ -1042,9 +1095,9 @@ void TRtRtfReader::ReadPictureData(bool IntoText)
         if (!obj)
             return;
         if (auto* image = dynamic_cast<TRtOImageObject*>(obj.get())) {
-            const TByteVector& bytes = Picture->Bytes();
-            image->SetPicture(QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(Picture->Size())),
-                              type);
+            image->SetPicture(PictureFile(), type);
+            if (!image->GetPicture() && image->Metafile().Empty())
+                return;  // a picture that cannot be loaded leaves no object
         } else
             obj->ReadData(Picture.get());
         // The size asked for, else the picture's own, each scaled.

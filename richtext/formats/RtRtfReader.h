@@ -3,6 +3,8 @@
 #include "RtTextReader.h"
 #include "RtfLexer.h"
 
+#include <QByteArray>
+
 #include <array>
 #include <memory>
 #include <unordered_map>
@@ -60,6 +62,8 @@ private:
     bool BeginListDestination(int32_t Code);
     bool BeginInfoDestination(int32_t Code, int32_t Value);
     void BeginPicture(int32_t Code);
+    // The bytes of the picture being read as the file of its kind.
+    QByteArray PictureFile() const;
     // A character of a field's visible result.
     void AddFieldResultChar(int32_t Ch);
     // A character of a destination that collects a name or text (font and style names ...).

@@ -759,10 +759,10 @@ int32_t TRtRTFWriter::WriteObject(TTextObj* Ref)
         standard = obj->WriteRTFMode != wobOnlyRTF;
         break;
     }
-    auto* image = dynamic_cast<TRtOImageObject*>(obj);
-    const AnsiString type = image ? image->DataType() : AnsiString();
-    // Only pictures have a standard form here; other objects go in the own form.
-    if (!(type == "PNG" || type == "JPG" || type == "JPE")) {
+    // An object without a standard form goes in the own form.
+    AnsiString pictureWords;
+    QByteArray picture;
+    if (standard && !obj->GetRTFPicture(pictureWords, picture)) {
         standard = false;
         own = true;
     }
@@ -783,12 +783,13 @@ int32_t TRtRTFWriter::WriteObject(TTextObj* Ref)
         Add("}}");
     }
     if (standard) {
-        Add(type == "PNG" ? "{\\pict\\pngblip" : "{\\pict\\jpegblip");
+        Add("{\\pict");
+        Add(pictureWords);
         AddWord("\\picwgoal", obj->GetWidthTW());
         AddWord("\\pichgoal", obj->GetHeightTW());
         Add("\r\n");
         TMemoryStream data;
-        obj->WriteData(&data);
+        data.WriteBuffer(picture.constData(), int32_t(picture.size()));
         AddData(data, false);
         Add("}");
     }

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QSaveFile>
 #include <QWidget>
 #include <algorithm>
 #include <cstring>
@@ -631,24 +632,78 @@ QImage TRtOImageObject::GetBitmapHandle()
     return TRtObject::GetBitmapHandle();
 }
 
+bool TRtOImageObject::GetRTFPicture(AnsiString& Words, QByteArray& Data)
+{
+    int32_t width, height;
+    if (!metafile_.Empty()) {
+        // A metafile's size in 0.01 mm; a Windows metafile without its placeable header.
+        width = metafile_.MMWidth();
+        height = metafile_.MMHeight();
+        const bool placeable = bytes_.startsWith(QByteArray::fromHex("d7cdc69a"));
+        Words = metafile_.Enhanced() ? "\\emfblip" : "\\wmetafile8";
+        Data = placeable && !metafile_.Enhanced() ? bytes_.mid(22) : bytes_;
+    } else if (!image_.isNull()) {
+        width = image_.width();
+        height = image_.height();
+        if (dataType_ == "PNG" || dataType_ == "JPG" || dataType_ == "JPE") {
+            Words = dataType_ == "PNG" ? "\\pngblip" : "\\jpegblip";
+            Data = bytes_;
+        } else if (dataType_ == "BMP" && bytes_.startsWith("BM") && bytes_.size() > 14) {
+            // A bitmap without its file header.
+            Words = "\\dibitmap0";
+            Data = bytes_.mid(14);
+        } else {
+            // Other formats (GIF, TIFF, ...) as PNG.
+            Data.clear();
+            QBuffer buffer(&Data);
+            buffer.open(QIODevice::WriteOnly);
+            if (!image_.save(&buffer, "PNG"))
+                return false;
+            Words = "\\pngblip";
+        }
+    } else
+        return false;
+    Words += "\\picw" + IntToStr(width) + "\\pich" + IntToStr(height);
+    return true;
+}
+
 void TRtOImageObject::PrepareHTML(const QString& Folder)
 {
-    if (!imageFileName_.isEmpty() || image_.isNull())
+    if (!imageFileName_.isEmpty() || (image_.isNull() && metafile_.Empty()))
         return;
     QString name;
     if (RtHTMLCreateImageHook) {
         bool done = false;
-        RtHTMLCreateImageHook(this, Folder, name, done, image_);
+        QImage bitmap = image_;
+        if (!metafile_.Empty()) {
+            // The metafile drawn at its natural size at screen resolution.
+            const int32_t ppi = RtPlatform().ScreenPixelsPerInch();
+            bitmap = QImage(std::max(metafile_.Width(ppi), 1), std::max(metafile_.Height(ppi), 1),
+                            QImage::Format_RGB32);
+            bitmap.fill(Qt::white);
+            QPainter painter(&bitmap);
+            metafile_.Draw(painter, QRectF(bitmap.rect()));
+        }
+        RtHTMLCreateImageHook(this, Folder, name, done, bitmap);
         if (done) {
             imageFileName_ = name;
             return;
         }
         name.clear();
     }
+    // A bitmap is saved as BMP, a metafile as it is.
+    const QString ext = metafile_.Empty() ? "BMP" : metafile_.Enhanced() ? "EMF" : "WMF";
     const QDir dir(Folder);
     for (int n = 0; name.isEmpty() || QFileInfo::exists(name); ++n)
-        name = dir.filePath(QStringLiteral("PIC%1.BMP").arg(n));
-    if (image_.save(name, "BMP"))
+        name = dir.filePath(QStringLiteral("PIC%1.").arg(n) + ext);
+    bool saved;
+    if (metafile_.Empty())
+        saved = image_.save(name, "BMP");
+    else {
+        QSaveFile file(name);
+        saved = file.open(QIODevice::WriteOnly) && file.write(bytes_) == bytes_.size() && file.commit();
+    }
+    if (saved)
         imageFileName_ = name;
 }
 

@@ -115,6 +115,10 @@ public:
     // changing one (as read from a stream; the object repaints).
     std::vector<std::pair<AnsiString, TRtPropValue>> PublishedProperties();
     void SetPublishedProperty(const AnsiString& Name, const TRtPropValue& Value);
+    // The object as RTF's standard picture: the words after "\pict" that give
+    // the kind and the picture's own size, and the picture's bytes; false
+    // when the object has no such form.
+    virtual bool GetRTFPicture(AnsiString& Words, QByteArray& Data) { return false; }
     virtual void PrepareHTML(const QString& Folder) {}
     virtual void WriteHTML(TStream* Stream) {}
     // The object drawn into a 24-bit bitmap of its size at 96 dots per inch.
@@ -185,6 +189,7 @@ public:
     void WriteData(TStream* Stream) override;
     void GetDataType(AnsiString& S) override { S = dataType_.empty() ? AnsiString("???") : dataType_; }
     void PaintTo(TCanvas* Canvas, const TRect& R) override;
+    bool GetRTFPicture(AnsiString& Words, QByteArray& Data) override;
     void PrepareHTML(const QString& Folder) override;
     QImage GetBitmapHandle() override;
     bool IsMetafile() const;

@@ -111,3 +111,19 @@ TEST(Charsets, CodePagesOfRtf)
     EXPECT_EQ(CodePageToUnicode(437, "M\x81nchen"), QString::fromUtf8("München"));
     EXPECT_EQ(CodePageToUnicode(850, "\x90t\x82"), QString::fromUtf8("Été"));
 }
+
+TEST(Charsets, OtherCodePagesKeepFewTables)
+{
+    EXPECT_EQ(CodePageToUnicode(866, "\x80\xe0"), QString::fromUtf8("Ар"));
+    // Any number of code pages, most of which iconv lacks: a few tables are kept.
+    for (int32_t page = 20000; page < 40000; ++page)
+        CodePageToUnicode(page, "\x80");
+    EXPECT_LE(CachedCodePageTables(), 16u);
+    // A code page iconv lacks reads as Windows-1252; one it has is made again.
+    EXPECT_EQ(CodePageToUnicode(39999, "\x80"), QString::fromUtf8("€"));
+    EXPECT_EQ(CodePageToUnicode(866, "\x80\xe0"), QString::fromUtf8("Ар"));
+    for (int32_t page : {737, 775, 852, 855, 857, 860, 861, 862, 863, 865, 869, 1125, 12712, 16804, 4909, 5347, 9448})
+        CodePageToUnicode(page, "\x80");
+    EXPECT_LE(CachedCodePageTables(), 16u);
+    EXPECT_EQ(CodePageToUnicode(866, "\x80\xe0"), QString::fromUtf8("Ар"));
+}

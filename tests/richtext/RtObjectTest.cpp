@@ -424,3 +424,42 @@ TEST(RtObject, MetafilePicturesAreDrawnAtTheirSize)
         EXPECT_EQ(bmp.pixelColor(280, 50), QColor(0, 0, 255)) << name;
     }
 }
+
+TEST(RtObject, MetafilePicturesForHtmlAreDrawnForTheHookOrSavedAsTheyAre)
+{
+    const int32_t ppi = TestPlatform().ScreenPixelsPerInch();
+    QTemporaryDir dir;
+    for (const char* name : {"shapes.wmf", "shapes.emf"}) {
+        QFile f(QStringLiteral(LUMI_TEST_DATA "/metafile/") + QLatin1String(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        const AnsiString type = QByteArray(name).right(3).toUpper().toStdString();
+        QImage given;
+        bool done = true;
+        RtHTMLCreateImageHook = [&](TRtOImageObject*, const QString& Folder, QString& FileName, bool& Done,
+                                    const QImage& Bitmap) {
+            given = Bitmap;
+            FileName = Folder + "/own.png";
+            Done = done;
+        };
+        // The hook gets the metafile drawn at its natural size (49.94 x 23.48 mm) at screen resolution.
+        TRtOImageObject taken;
+        taken.SetPicture(bytes, type);
+        taken.PrepareHTML(dir.path());
+        ASSERT_EQ(given.size(), QSize(MulDiv(4994, ppi, 2540), MulDiv(2348, ppi, 2540))) << name;
+        // The red rectangle and the blue ellipse.
+        EXPECT_EQ(given.pixelColor(given.width() * 45 / 200, given.height() * 32 / 100), QColor(255, 0, 0)) << name;
+        EXPECT_EQ(given.pixelColor(given.width() * 150 / 200, given.height() * 35 / 100), QColor(0, 0, 255)) << name;
+        EXPECT_EQ(taken.GetImageFileName(), dir.path() + "/own.png") << name;
+        // Not done by the hook: the metafile is saved as it is.
+        done = false;
+        TRtOImageObject saved;
+        saved.SetPicture(bytes, type);
+        saved.PrepareHTML(dir.path());
+        EXPECT_TRUE(saved.GetImageFileName().endsWith("." + QString::fromStdString(type))) << name;
+        QFile file(saved.GetImageFileName());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+        EXPECT_EQ(file.readAll(), bytes) << name;
+        RtHTMLCreateImageHook = nullptr;
+    }
+}

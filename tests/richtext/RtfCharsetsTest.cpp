@@ -247,3 +247,22 @@ TEST(RtfReader, FontCodePages)
         EXPECT_EQ(Read(WriteRtf(text)), c.Text) << c.What;
     }
 }
+
+TEST(RtfReader, FontsOfManyCodePagesKeepFewTables)
+{
+    // 20,000 fonts, each of a code page of its own (none of which iconv has), each with a letter.
+    std::string rtf = "{\\rtf1{\\fonttbl";
+    for (int32_t i = 1; i <= 20000; ++i)
+        rtf += "{\\f" + std::to_string(i) + "\\cpg" + std::to_string(20000 + i) + " F;}";
+    rtf += "{\\f20001\\cpg866 G;}}";
+    for (int32_t i = 1; i <= 20000; ++i)
+        rtf += "{\\f" + std::to_string(i) + "\\'e9}";
+    rtf += "\\f20001 \\'80}";
+    TRtRTFText text;
+    ReadRtf(text, rtf);
+    EXPECT_LE(CachedCodePageTables(), 16u);
+    std::string expected;
+    for (int32_t i = 0; i < 20000; ++i)
+        expected += "\u00e9";
+    EXPECT_EQ(TextOf(text), expected + "\u0410");
+}

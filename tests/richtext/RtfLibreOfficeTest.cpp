@@ -107,3 +107,44 @@ TEST(RtfLibreOffice, ReadsTablesTabsBordersNumberingAndKeepWithNext)
         ++tabs;
     EXPECT_EQ(tabs, 2u) << fodt;
 }
+
+TEST(RtfLibreOffice, ShowsMetafileAndBitmapPictures)
+{
+    if (QStandardPaths::findExecutable("soffice").isEmpty())
+        GTEST_SKIP() << "LibreOffice is not installed";
+    TPictureClasses classes{".PNG", ".WMF", ".EMF", ".BMP"};
+    QImage blue(8, 6, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+    const std::string png = ImageBytes(blue).toHex().toStdString();
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1 a{\\pict\\pngblip " + png + "}b{\\pict\\pngblip " + png + "}c{\\pict\\pngblip " + png
+                      + "}d}");
+    // The pictures become a Windows metafile with its placeable header, an enhanced metafile and a bitmap.
+    auto metafile = [](const char* Name) {
+        QFile f(QStringLiteral(LUMI_TEST_DATA "/metafile/") + QLatin1String(Name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const std::pair<const char*, QByteArray> pictures[] = {
+        {"WMF", metafile("shapes.wmf")}, {"EMF", metafile("shapes.emf")}, {"BMP", ImageBytes(blue, "BMP")}};
+    int32_t pos = 1;
+    for (const auto& [type, bytes] : pictures) {
+        const TTextObj* ref = text.ObjRefList()->GetTextObj(int32_t(AttrAt(text.FirstPar, pos).Tag));
+        auto* image = ref ? dynamic_cast<TRtOImageObject*>(ref->Object) : nullptr;
+        ASSERT_NE(image, nullptr);
+        image->SetPicture(bytes, type);
+        ASSERT_FALSE(image->Metafile().Empty() && !image->GetPicture()) << type;
+        pos += 2;
+    }
+    const std::string rtf = WriteRtf(text);
+    const std::string fodt = Convert(rtf, "fodt");
+    ASSERT_FALSE(fodt.empty()) << rtf;
+    // Each picture a frame with its image (metafiles with a bitmap beside them).
+    auto count = [&](const std::string& Tag) {
+        size_t n = 0;
+        for (size_t at = fodt.find(Tag); at != std::string::npos; at = fodt.find(Tag, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("<draw:frame"), 3u) << rtf;
+    EXPECT_GE(count("<draw:image"), 3u) << rtf;
+}
