@@ -602,6 +602,8 @@ bool TRtRTFText::DeleteChar(TParagraph* Par, TLine* Line, int32_t Pos)
                 ref->Placed = 0;
                 if (ref->Object)
                     ref->Object->RemovedFromText(this);
+                if (ref->Kind == 3 && ref->SubKind == 1)
+                    objRefs_->BookmarksChanged = true;
             }
             if (ch == 1) {
                 objRefs_->Release(int32_t(a.Tag));
