@@ -188,6 +188,22 @@ TEST_F(Editing, DeletingABookmarkStartUnmarksTheParagraphsItOpened)
     EXPECT_EQ(Par(1)->OpenBookmarks, 0);
 }
 
+TEST_F(Editing, BothHalvesOfABrokenParagraphKeepItsShading)
+{
+    Layout({"abcd"}, 400);
+    Par(0)->Shading = 50;
+    Par(0)->Color = 2;
+    Par(0)->PatColor = 3;
+    PutCursor(0, 0, 2);
+    Type("\r");
+    ASSERT_EQ(Pars(*E), (TPars{"ab", "cd"}));
+    for (int32_t p = 0; p < 2; ++p) {
+        EXPECT_EQ(Par(p)->Shading, 50);
+        EXPECT_EQ(Par(p)->Color, 2);
+        EXPECT_EQ(Par(p)->PatColor, 3);
+    }
+}
+
 TEST_F(Editing, ProtectedTextRefusesKeysWithoutMovingTheCursor)
 {
     FillText(*E, {"abcd"});
