@@ -157,9 +157,12 @@ void TRtRTFTextPaint::MeasureObject(TParagraph* Par, TLine* Line, int32_t Index,
             ref->Object->ObjRect = TRect{0, 0, a.Width, a.Height};
         break;
     }
-    default:
+    default: {
+        // A code shows its reference's text: a bookmark its name, a page reference its page.
+        AnsiString text;
+        GetReferenceText(ref, text);
         if (ref->SubKind == 3) {
-            a.Width = uint16_t(std::clamp(TextWidth(&runAttr, ref->ItemName), 1, 65535));
+            a.Width = uint16_t(std::clamp(TextWidth(&runAttr, text), 1, 65535));
         } else if (ref->SubKind == 1) {
             if (code == 2)
                 ++OpenBookmarks;
@@ -168,7 +171,7 @@ void TRtRTFTextPaint::MeasureObject(TParagraph* Par, TLine* Line, int32_t Index,
                 EndCodeSeen = true;
             }
             if (ViewOptions.Has(rtShowBookmarkCodes)) {
-                a.Width = uint16_t(std::clamp(TextWidth(&runAttr, ref->ItemName) + 14, 0, 65535));
+                a.Width = uint16_t(std::clamp(TextWidth(&runAttr, text) + 14, 0, 65535));
                 if (code == 2)
                     Par->Flags |= parfOpensBookmark;
             } else {
@@ -176,12 +179,13 @@ void TRtRTFTextPaint::MeasureObject(TParagraph* Par, TLine* Line, int32_t Index,
             }
         } else {
             a.Width = ViewOptions.Has(rtShowEmbeddedCodes)
-                          ? uint16_t(std::clamp(TextWidth(&runAttr, ref->ItemName) + 14, 0, 65535))
+                          ? uint16_t(std::clamp(TextWidth(&runAttr, text) + 14, 0, 65535))
                           : 0;
         }
         // Measuring a text selected its font: the run's table comes back.
         UpdateCharWidths(&runAttr);
         break;
+    }
     }
     ObjectAttr = nullptr;
 }
@@ -365,7 +369,8 @@ void TRtRTFTextPaint::MeasureDBCSPair(TAttr& Lead, TAttr& Trail, uint8_t LeadCh,
 
 int32_t TRtRTFTextPaint::MarkBookmarkRanges(TParagraph* Par, int32_t Count)
 {
-    for (TParagraph* p = Par; p; p = p->Next)
+    for (TParagraph* p = Par; p; p = p->Next) {
+        p->OpenBookmarks = Count;
         for (TLine* l = p->Lines; l; l = l->Next) {
             if (!l->Attrs)
                 continue;
@@ -383,9 +388,14 @@ int32_t TRtRTFTextPaint::MarkBookmarkRanges(TParagraph* Par, int32_t Count)
                         }
                     }
                 }
-                a.Style.Set(afsBookmark, Count > 0 || endCode);
+                const bool marked = Count > 0 || endCode;
+                if (a.Style.Has(afsBookmark) != marked) {
+                    a.Style.Set(afsBookmark, marked);
+                    l->Flags |= linfChanged;
+                }
             }
         }
+    }
     return Count;
 }
 

@@ -216,6 +216,10 @@ TRtEditResult TRtRTFTextInput::FinishCharsAtCursor(bool PageBreakMade)
             }
     if (CursorLine)
         CursorLine->Flags |= linfChanged;
+    if (ObjRefList()->BookmarksChanged && !Loading) {
+        ObjRefList()->BookmarksChanged = false;
+        MarkBookmarkRanges(FirstPar, 0);
+    }
     PendingScroll = false;
     // The edit-box modes check the text as it is now (and may take the edit back).
     if (EditBoxStoreActive) {

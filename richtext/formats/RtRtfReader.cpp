@@ -21,6 +21,7 @@ bool SameParFormat(const TParagraph& A, const TParagraph& B)
     return A.IndentFirst == B.IndentFirst && A.IndentLeft == B.IndentLeft && A.IndentRight == B.IndentRight
         && A.SpaceBefore == B.SpaceBefore && A.SpaceAfter == B.SpaceAfter && A.SpaceBetween == B.SpaceBetween
         && A.Number == B.Number && A.NumLevel == B.NumLevel && A.Color == B.Color && A.Shading == B.Shading
+        && A.PatColor == B.PatColor
         && A.Align == B.Align && A.Tabs == B.Tabs && A.BrdLines == B.BrdLines && A.BrdWidth == B.BrdWidth
         && A.BrdColor == B.BrdColor && A.BrdSpace == B.BrdSpace && A.Flags == B.Flags
         && A.OutlineLevel == B.OutlineLevel && A.ParId == B.ParId && A.ExtFlags == B.ExtFlags
@@ -57,7 +58,8 @@ int32_t TRtRtfReader::Parse(TStream* Stream, TParagraph*& firstParagraph)
     Dest = rdText;
     Ignorable = false;
     Depth = SkippedDepth = NumberingDefs = 0;
-    Started = Stop = LastParDone = SkipNextPicture = RawCode = Preformatted = LineBreakPending = false;
+    Started = Stop = LastParDone = SkipNextPicture = RawCode = NumberText = Preformatted = LineBreakPending
+        = SectionOutline = false;
     FormatTakenBy = nullptr;
     EmptyFormatFor = nullptr;
     Groups.clear();
@@ -303,6 +305,7 @@ void TRtRtfReader::OpenGroup()
     g.UnicodeSkip = UnicodeSkip;
     g.FontPage = FontPage;
     g.InRow = InRow;
+    g.NumberText = NumberText;
     Groups.push_back(std::move(g));
     ++Depth;
     if (Dest == rdStylesheet && Depth == StylesheetDepth + 1)
@@ -358,6 +361,7 @@ void TRtRtfReader::CloseGroup()
     UnicodeSkip = g.UnicodeSkip;
     FontPage = g.FontPage;
     InRow = g.InRow;
+    NumberText = g.NumberText;
     const bool numbering = g.NumberingDef;
     if (numbering)
         --NumberingDefs;
@@ -426,7 +430,7 @@ void TRtRtfReader::HandleDestination(int32_t Code, int32_t Value)
 {
     if (Dest == rdSkip)
         return;
-    if (BeginFieldDestination(Code) || BeginListDestination(Code) || BeginInfoDestination(Code, Value))
+    if (BeginFieldDestination(Code) || BeginListDestination(Code, Value) || BeginInfoDestination(Code, Value))
         return;
     switch (Code) {
     case rtfdPicture:
@@ -548,7 +552,7 @@ bool TRtRtfReader::BeginFieldDestination(int32_t Code)
     return true;
 }
 
-bool TRtRtfReader::BeginListDestination(int32_t Code)
+bool TRtRtfReader::BeginListDestination(int32_t Code, int32_t Value)
 {
     switch (Code) {
     case rtfdNumbering:
@@ -559,6 +563,10 @@ bool TRtRtfReader::BeginListDestination(int32_t Code)
         }
         Level = TLevelDef();
         Level.Level = 0;
+        if (Code == rtfdNumberingSection) {
+            Level.Level = std::clamp(Value, 1, 9);
+            Level.Section = true;
+        }
         Dest = rdText;
         break;
     case rtfdNumTextAfter:
@@ -783,6 +791,11 @@ void TRtRtfReader::AddChar(int32_t Ch)
                 AddInstructionChar(ch);
         return;
     }
+    if (NumberText) {
+        // The number the text shows anyway: dropped with the tab that ends it.
+        NumberText = Ch != 9;
+        return;
+    }
     if (Ch == rtfcLineBreak)
         Ch = 10;
     else if (Ch == 13 || Ch == 10 || Ch < 1 || Ch > 255)
@@ -932,10 +945,8 @@ void TRtRtfReader::ParseFieldInstruction()
             Attr = Field.Attr;
             const int32_t id = InsertTextObject(3, 3, false, false, name, AnsiString());
             Attr = keep;
-            if (TTextObj* ref = Text->ObjRefList()->GetTextObj(id)) {
-                ref->Type = 3;
+            if (TTextObj* ref = Text->ObjRefList()->GetTextObj(id))
                 ref->FormatText = Field.Frame;
-            }
             Par->Flags |= parfHasFields;
             Field.DropResult = true;
         }
@@ -1345,6 +1356,9 @@ bool TRtRtfReader::SetTextKindProperty(int32_t Code, int32_t Value)
             LastInsertPoint = 0;
         }
         break;
+    case rtfpNumber: // the paragraph's number as text, which the numbering shows itself
+        NumberText = true;
+        break;
     case rtfpInsertPointAuto: // automatic text of the insert point before it
         Attr.Style.Set(afsAutomatic, on);
         if (on) {
@@ -1542,10 +1556,9 @@ bool TRtRtfReader::SetParFormatProperty(int32_t Code, int32_t Value)
         PendingTabKind = (Value >= 1 && Value <= 3) ? Value : 0;
         break;
     case rtfpTabStop: {
-        // A right tab at the right edge of the text area marks the header.
-        const int32_t width = (Header->Landscape() ? Header->PageHeight() : Header->PageWidth()) -
-                              Header->LeftMargin() - Header->RightMargin();
-        if (PendingTabKind == 1 && std::abs(width - Twips(Value)) <= 58)
+        // A right tab at the right edge of the text area marks the header. The
+        // page size is held turned already in landscape.
+        if (PendingTabKind == 1 && std::abs(TextWidth() - Twips(Value)) <= 58)
             Header->RightTabAtEdge = true;
         const int32_t idx = Header->AddTab(Twips(Value), PendingTabKind);
         if (idx >= 0 && idx < 64)
@@ -1584,9 +1597,13 @@ bool TRtRtfReader::SetBorderOrShading(int32_t Code, int32_t Value)
     case rtfpShading:
         (RowDefining ? PendingCell.Shading : ParTemplate.Shading) = uint8_t(std::clamp(100 - Value / 100, 0, 100));
         break;
-    case rtfpShadingColor: {
+    case rtfpShadingColor:
+    case rtfpShadingForeColor: {
         uint8_t& shading = RowDefining ? PendingCell.Shading : ParTemplate.Shading;
-        (RowDefining ? PendingCell.BGColor : ParTemplate.Color) = MapColor(Value);
+        if (Code == rtfpShadingColor)
+            (RowDefining ? PendingCell.BGColor : ParTemplate.Color) = MapColor(Value);
+        else
+            (RowDefining ? PendingCell.PatColor : ParTemplate.PatColor) = MapColor(Value);
         if (shading == 0)
             shading = 100;
         break;
@@ -1827,9 +1844,10 @@ void TRtRtfReader::FinishCell()
             cell->BrdWidth = def.BorderWidth;
             cell->BrdSpace = def.BrdSpace;
         }
-        if (def.Shading || def.BGColor) {
+        if (def.Shading || def.BGColor || def.PatColor) {
             par->Shading = def.Shading ? def.Shading : 100;
             par->Color = def.BGColor;
+            par->PatColor = def.PatColor;
         }
         const uint8_t va = def.VertAlign;
         if (va == 1)
@@ -1854,6 +1872,7 @@ void TRtRtfReader::EndParagraph(int32_t Code)
 {
     LineBreakPending = false;
     NumberLine = nullptr;
+    NumberText = false;
     const bool empty = CurLine->Length == 0 && CurLine == Par->Lines && CharsAdded == 0;
     if (Code == rtfpPageBreak && empty) {
         ParTemplate.Flags |= parfNewPage;
@@ -2043,7 +2062,7 @@ uint32_t TRtRtfReader::ParMaskOf(const TParagraph& P)
     m |= P.SpaceAfter != d.SpaceAfter ? spSpaceAfter : 0;
     m |= (P.SpaceBetween != d.SpaceBetween || (P.Flags & parfMultSpaceBetween)) ? spSpaceBetween : 0;
     m |= P.Align != d.Align ? spAlign : 0;
-    m |= (P.Shading != d.Shading || P.Color != d.Color) ? spShading : 0;
+    m |= (P.Shading != d.Shading || P.Color != d.Color || P.PatColor != d.PatColor) ? spShading : 0;
     m |= P.Tabs != d.Tabs ? spTabs : 0;
     m |= (P.Flags & (parfKeepTogether | parfKeepWithNext)) ? spKeep : 0;
     m |= (P.BrdLines != d.BrdLines) ? spBorders : 0;
@@ -2080,6 +2099,7 @@ void MergePar(TParagraph& Dest, const TParagraph& Source, uint32_t Mask)
     if (Mask & 128) {
         Dest.Shading = Source.Shading;
         Dest.Color = Source.Color;
+        Dest.PatColor = Source.PatColor;
     }
     if (Mask & 256) Dest.Tabs = Source.Tabs;
     if (Mask & 512) {
@@ -2393,9 +2413,43 @@ void TRtRtfReader::SelectList(int32_t Override, int32_t LevelNr)
 
 void TRtRtfReader::CompleteNumbering()
 {
-    const int32_t nr = Text->NumberingStyles()->FindOrAddStyle(
-        Level.Style, Level.Text, Level.Level, 0, Level.UsePrev, Level.Size, Level.Indent, FontNameOf(Level.Font),
-        Level.TextA);
+    TRtRTFNumberingStyleCollection* styles = Text->NumberingStyles();
+    const AnsiString font = FontNameOf(Level.Font);
+    const auto find = [&](int32_t Group) {
+        return styles->FindOrAddStyle(Level.Style, Level.Text, Level.Level, Group, Level.UsePrev, Level.Size,
+                                      Level.Indent, font, Level.TextA);
+    };
+    if (Level.Section) {
+        // A level of the section's outline is that level of the first outline
+        // group; one that paragraphs of the text use already stays as it is.
+        TRtRTFNumberingStyle* st = styles->GetOutlineStyle(1, Level.Level);
+        bool used = false;
+        for (const TParagraph* p = Text->FirstPar; p && !used; p = p->Next)
+            used = p->Number == st->Number;
+        if (used) {
+            find(1);
+        } else {
+            st->Style = Level.Style;
+            st->TextB = Level.Text;
+            st->TextA = Level.TextA;
+            st->UsePrev = Level.UsePrev;
+            st->Size = Level.Size;
+            st->Indent = Level.Indent;
+            st->Font = font;
+        }
+        SectionOutline = true;
+        Level = TLevelDef();
+        return;
+    }
+    // With the section's outline read, a paragraph's numbering that shows one
+    // of its levels is that level.
+    int32_t nr = 0;
+    for (int32_t i = 0; SectionOutline && i < styles->Count() && !nr; ++i)
+        if (styles->GetItem(i)->Matches(Level.Style, Level.Text, Level.Level, 1, Level.UsePrev, Level.Size,
+                                        Level.Indent, font, Level.TextA))
+            nr = styles->GetItem(i)->Number;
+    if (!nr)
+        nr = find(0);
     ParTemplate.Number = int16_t(std::clamp(nr, 0, 32767));
     ParTemplate.NumLevel = uint8_t(Level.Level);
     Level = TLevelDef();
@@ -2692,9 +2746,7 @@ void TRtRtfReader::AddBookmarkMark()
         OpenBookmarks.emplace_back(BookmarkName, name);
     }
     // Tag 1: a bookmark, which page references (tag 3) look up by name.
-    const int32_t id = InsertTextObject(3, 1, true, BookmarkEnd, name, AnsiString());
-    if (TTextObj* ref = Text->ObjRefList()->GetTextObj(id))
-        ref->Type = 1;
+    InsertTextObject(1, 1, true, BookmarkEnd, name, AnsiString());
     Par->Flags |= parfHasFields;
 }
 

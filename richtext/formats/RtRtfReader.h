@@ -59,7 +59,7 @@ private:
     void EndField(bool Nested);
     // The destination words by concern; each is false for a word not its own.
     bool BeginFieldDestination(int32_t Code);
-    bool BeginListDestination(int32_t Code);
+    bool BeginListDestination(int32_t Code, int32_t Value);
     bool BeginInfoDestination(int32_t Code, int32_t Value);
     void BeginPicture(int32_t Code);
     // The bytes of the picture being read as the file of its kind.
@@ -90,6 +90,7 @@ private:
         bool InRow = false;
         bool FieldResult = false;
         bool NumberingDef = false;  // the group holds a "\pn" definition
+        bool NumberText = false;
         uint8_t Field = 0;          // the group holds a field: 1, inside another's result: 2
     };
     // The state of the field being read; kept aside while a field inside its result is read.
@@ -127,6 +128,7 @@ private:
         bool UsePrev = false;
         AnsiString Text;     // leveltext, or pntxtb
         AnsiString TextA;    // pntxta
+        bool Section = false;  // "\pnseclvl": a level of the section's outline
     };
     struct TCellDef {
         int32_t Right = 0; // twips
@@ -135,6 +137,7 @@ private:
         uint8_t VertAlign = 0;
         uint8_t Shading = 0;
         uint8_t BGColor = 0;
+        uint8_t PatColor = 0;
         int32_t Skip = 0;  // merged cells that follow
         uint16_t BrdLines = 0;
         std::array<uint8_t, 4> BrdColor{};
@@ -234,7 +237,7 @@ private:
     bool SetCharProperty(int32_t Code, int32_t Value);
     // The character words by concern; each is false for a word not its own.
     bool SetCharStyleProperty(int32_t Code, int32_t Value);
-    // Raw RTF code, insert points and their automatic text.
+    // Raw RTF code, insert points and their automatic text, numbering text.
     bool SetTextKindProperty(int32_t Code, int32_t Value);
     // "\plain", font, size and colours.
     bool SetFontProperty(int32_t Code, int32_t Value);
@@ -335,6 +338,7 @@ private:
     TFieldState Field;
     std::vector<TFieldState> OuterFields;  // fields whose result holds the one being read
     bool RawCode = false;         // raw RTF code is being read
+    bool NumberText = false;      // "\rtnr": a paragraph's number follows, up to its tab
     bool Preformatted = false;    // the stored line layout is honoured
     bool LineBreakPending = false; // the next character starts a new line of the stored layout
     uint32_t LastInsertPoint = 0; // the insert point that automatic text belongs to
@@ -361,6 +365,7 @@ private:
     TLevelDef Level;              // the list level or "\pn" definition being read
     int32_t ParOverride = 0;      // "\ls" of the paragraph template
     int32_t ParListLevel = 1;     // "\ilvl" + 1
+    bool SectionOutline = false;  // "\pnseclvl" levels were read
 
     // Headers and footers: the main text's write position while one is read.
     struct TSavedPosition {

@@ -39,6 +39,12 @@ void TRtRTFWriter::AddWord(const char* Word, int32_t Value)
     Buf += std::to_string(Value);
 }
 
+void TRtRTFWriter::AddPatternColor(const char* Word, const TParagraph& P)
+{
+    if (P.PatColor)
+        AddWord(Word, ColorMap[P.PatColor]);
+}
+
 int32_t TRtRTFWriter::Flush()
 {
     const int32_t r = Put(Buf);
@@ -272,6 +278,7 @@ void TRtRTFWriter::AddStyleEntry(const TRtParStyle& Style, int32_t Number)
     }
     if (m & TRtParStyle::spShading) {
         AddWord("\\shading", (100 - p.Shading) * 100);
+        AddPatternColor("\\cfpat", p);
         AddWord("\\cbpat", ColorMap[p.Color]);
     }
     if (p.Number > 0)
@@ -389,15 +396,24 @@ void TRtRTFWriter::AddInfo()
 void TRtRTFWriter::AddListTable()
 {
     const TStoreOptions opt = Options();
-    if (opt.Has(soOldStyleOutlineStyleTable) || opt.Has(soNoOutlineStyleTable)
-        || opt.Has(soOnlyNumberCompatibilityText) || Text->NoListTables)
-        return;
     TRtRTFNumberingStyleCollection* numbering = Text->NumberingStyles();
+    if (opt.Has(soNoOutlineStyleTable) || opt.Has(soOnlyNumberCompatibilityText) || Text->NoListTables
+        || numbering->Count() == 0)
+        return;
     int32_t groups = 0;
     for (int32_t i = 0; i < numbering->Count(); ++i)
         groups = std::max(groups, numbering->GetItem(i)->Group);
-    if (groups <= 0)
+    if (groups <= 0 || opt.Has(soOldStyleOutlineStyleTable)) {
+        // The outline levels as the section's numbering.
+        Add("\\sectd\r\n");
+        for (int32_t level = 1; level <= 9; ++level)
+            if (const TRtRTFNumberingStyle* st = OutlineStyle(1, level)) {
+                AddWord("{\\*\\pnseclvl", level);
+                AddNumberingText(*st);
+                Add("}\r\n");
+            }
         return;
+    }
     // Only the lists that paragraphs or styles use are written.
     const std::vector<bool> used = UsedLists(groups);
     if (std::find(used.begin(), used.end(), true) == used.end())
@@ -411,10 +427,7 @@ void TRtRTFWriter::AddListTable()
             continue;
         bool any = false;
         for (int32_t level = 1; level <= 9; ++level) {
-            const TRtRTFNumberingStyle* st = nullptr;
-            for (int32_t i = 0; i < numbering->Count() && !st; ++i)
-                if (numbering->GetItem(i)->Group == g && numbering->GetItem(i)->LevelInGroup == level)
-                    st = numbering->GetItem(i);
+            const TRtRTFNumberingStyle* st = OutlineStyle(g, level);
             if (!st)
                 continue;
             if (!any)
@@ -435,6 +448,15 @@ void TRtRTFWriter::AddListTable()
     Add(overrides);
     Add("}\r\n");
     ListTableWritten = true;
+}
+
+const TRtRTFNumberingStyle* TRtRTFWriter::OutlineStyle(int32_t Group, int32_t Level) const
+{
+    TRtRTFNumberingStyleCollection* numbering = Text->NumberingStyles();
+    for (int32_t i = 0; i < numbering->Count(); ++i)
+        if (numbering->GetItem(i)->Group == Group && numbering->GetItem(i)->LevelInGroup == Level)
+            return numbering->GetItem(i);
+    return nullptr;
 }
 
 std::vector<bool> TRtRTFWriter::UsedLists(int32_t GroupCount) const
@@ -528,23 +550,29 @@ void TRtRTFWriter::AddNumbering(const TParagraph& P, const TRtRTFNumberingStyle*
         AddWord("{\\*\\pn \\pnlvl", P.NumLevel);
     else
         Add("{\\*\\pn \\pnlvlbody");
+    AddNumberingText(*st);
+    Add("}");
+}
+
+void TRtRTFWriter::AddNumberingText(const TRtRTFNumberingStyle& Style)
+{
     static const char* const styles[7] = {"\\pndec", "\\pnlvlblt", "\\pnucltr", "\\pnlcltr",
                                           "\\pnucrm", "\\pnlcrm", "\\pndec"};
-    Add(styles[st->Style <= rt_1 ? st->Style : rt_1]);
-    if (st->Style != rt_bullet)
+    Add(styles[Style.Style <= rt_1 ? Style.Style : rt_1]);
+    if (Style.Style != rt_bullet)
         Add("\\pnstart1");
-    if (!st->Font.empty())
-        AddWord("\\pnf", FontNr(st->Font));
-    if (st->Size)
-        AddWord("\\pnfs", st->Size);
-    if (st->UsePrev)
+    if (!Style.Font.empty())
+        AddWord("\\pnf", FontNr(Style.Font));
+    if (Style.Size)
+        AddWord("\\pnfs", Style.Size);
+    if (Style.UsePrev)
         Add("\\pnprev");
-    AddWord("\\pnhang\\pnindent", st->Indent);
+    AddWord("\\pnhang\\pnindent", Style.Indent);
     Add("{\\pntxtb ");
-    AddEscaped(st->TextB);
+    AddEscaped(Style.TextB);
     Add("}{\\pntxta ");
-    AddEscaped(st->TextA);
-    Add("}}");
+    AddEscaped(Style.TextA);
+    Add("}");
 }
 
 std::vector<TRtRTFWriter::THeaderFooterPlace> TRtRTFWriter::HeaderFooterPlaces()
@@ -883,6 +911,7 @@ std::string TRtRTFWriter::RowDefinition(TParagraph* FirstCell)
             AddBorders(p->BrdLines, p->BrdWidth, p->BrdColor, p->BrdSpace, true);
             if (p->Shading && !Options().Has(soNoShadingInformation)) {
                 AddWord("\\clshdng", (100 - p->Shading) * 100);
+                AddPatternColor("\\clcfpat", *p);
                 AddWord("\\clcbpat", ColorMap[p->Color]);
             }
             if (p->Flags & parfCellVCenter)
@@ -930,9 +959,11 @@ std::string TRtRTFWriter::ParagraphWords(const TParagraph& P, int32_t Style, con
     if (P.Shading && !cell && !Options().Has(soNoShadingInformation)) {
         // The reader turns "\shading" n into 100 - n / 100.
         AddWord("\\shading", (100 - P.Shading) * 100);
+        AddPatternColor("\\cfpat", P);
         AddWord("\\cbpat", ColorMap[P.Color]);
     } else if (ps && (ps->ParMask & TRtParStyle::spShading) && !cell) {
         AddWord("\\cbpat", ColorMap[P.Color]);
+        AddPatternColor("\\cfpat", P);
         Add("\\shading10000");
     }
     if (P.Flags & parfObjectPar)

@@ -42,6 +42,8 @@ private:
     void Add(const char* S) { Buf += S; }
     void Add(const std::string& S) { Buf += S; }
     void AddWord(const char* Word, int32_t Value);
+    // The colour of the shading pattern's lines, when the paragraph has one.
+    void AddPatternColor(const char* Word, const TParagraph& P);
     int32_t Flush();
     // A byte as RTF text: braces and backslashes escaped, bytes outside
     // printable ASCII as "\'hh".
@@ -74,6 +76,10 @@ private:
     // Bytes as "\\bin" and the raw bytes, or as lower-case hexadecimal.
     void AddData(const TMemoryStream& Data, bool Binary);
     void AddListTable();
+    // The style of a level of an outline group; null when the group has none.
+    const TRtRTFNumberingStyle* OutlineStyle(int32_t Group, int32_t Level) const;
+    // A numbering style's kind, start, font, indent and texts, as "\\pn" groups take them.
+    void AddNumberingText(const TRtRTFNumberingStyle& Style);
     // Whether a paragraph, header, footer or style uses a list, by numbering group.
     std::vector<bool> UsedLists(int32_t GroupCount) const;
     // A level of a list: the style of level Level (1 to 9) of its group.

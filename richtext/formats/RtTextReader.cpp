@@ -272,7 +272,7 @@ void TRtTextReader::NewParagraph()
     BeginParagraph(par);
 }
 
-int32_t TRtTextReader::InsertTextObject(uint8_t Kind, uint32_t Tag, bool withEnd, bool isEnd,
+int32_t TRtTextReader::InsertTextObject(uint8_t SubKind, uint32_t Tag, bool withEnd, bool isEnd,
                                         const AnsiString& Name, const AnsiString& Command)
 {
     TRtObjReferenceList* refs = Text->ObjRefList();
@@ -286,8 +286,9 @@ int32_t TRtTextReader::InsertTextObject(uint8_t Kind, uint32_t Tag, bool withEnd
         id = refs->IndexOfObject(obj);
     }
     if (obj) {
-        obj->Type = 3;
-        obj->Kind = Kind;
+        obj->Kind = 3;
+        obj->SubKind = SubKind;
+        obj->Type = SubKind;
         obj->Tag = Tag;
         obj->RefName = Name;
         obj->Command = Command;

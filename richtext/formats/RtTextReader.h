@@ -46,9 +46,9 @@ protected:
     // Adds one character with the attribute at the write cursor; a full line
     // continues in a new line of the same paragraph.
     void PutChar(uint8_t Ch, const TAttr& Attr);
-    // Inserts a reference character (1 point, 2 start, 3 end) for an object
-    // reference of kind Kind; returns the reference id.
-    int32_t InsertTextObject(uint8_t Kind, uint32_t Tag, bool withEnd, bool isEnd,
+    // Inserts a reference character (1 point, 2 start, 3 end) for a text code
+    // of sub-kind SubKind (1 bookmark, 3 page reference); returns the reference id.
+    int32_t InsertTextObject(uint8_t SubKind, uint32_t Tag, bool withEnd, bool isEnd,
                              const AnsiString& Name, const AnsiString& Command);
     void CountParagraph();
     // Adds the character Chars[0] in the attribute's font or, when its charset

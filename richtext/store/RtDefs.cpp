@@ -83,9 +83,12 @@ void CopyParProps(TParagraph& Dest, uint32_t ExcludeMask, const TParagraph& Sour
         case ppiColor:
             if (copy) {
                 Dest.Color = Source.Color;
+                Dest.PatColor = Source.PatColor;
                 Dest.Shading = Source.Shading == 0 ? 100 : Source.Shading;
-            } else
+            } else {
                 Dest.Color = 0;
+                Dest.PatColor = 0;
+            }
             break;
         case ppiShading:
             if (copy)

@@ -339,6 +339,7 @@ struct TParagraph {
     uint8_t NumLevel = 0;
     uint8_t Color = 0;           // shading colour index
     uint8_t Shading = 0;         // percent
+    uint8_t PatColor = 0;        // colour index of the shading pattern's lines
     uint8_t Align = paralLeft;   // TParAlign
     std::array<int32_t, 2> StyleFields{};
     uint64_t Tabs = 0;           // bit i = entry i of the header's tab table

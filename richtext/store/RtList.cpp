@@ -464,6 +464,9 @@ void TRtObjReferenceList::SetItemName(TRtListItem* Item, const AnsiString& Name)
 
 int32_t TRtObjReferenceList::Release(int32_t Id)
 {
+    // The reference goes before its count: a bookmark code is about to leave the text.
+    if (const TTextObj* ref = GetTextObj(Id); ref && ref->Kind == 3 && ref->SubKind == 1)
+        BookmarksChanged = true;
     const int32_t count = TRtCustomList::Release(Id);
     if (cached_ && !KeepPlaced)
         Data(cached_).Placed = 0;

@@ -215,7 +215,7 @@ struct TTextObj {
     uint8_t Placed = 0;        // True while the reference has a computed rectangle
     // Further fields of layout.
     uint8_t Type = 0;          // 1 bookmark, 3 page reference
-    uint8_t SubKind = 0;
+    uint8_t SubKind = 0;       // of a text code: 1 bookmark start or end, 3 code with its own text
     uint8_t PlaceMode = 0;     // 3 behind the text
     TParagraph* AnchorPar = nullptr;
     TLine* AnchorLine = nullptr;
@@ -257,6 +257,9 @@ public:
 
     TRtRTFText* Owner;
     bool KeepPlaced = false;
+    // A bookmark code left the text since the bookmark marks were last counted
+    // (set by releasing its reference and by deleting its character).
+    bool BookmarksChanged = false;
 
 protected:
     static TTextObj& Data(TRtListItem* Item) { return static_cast<TRtObjRefItem*>(Item)->Obj; }

@@ -216,6 +216,7 @@ void TRtRTFTextIo::PasteLoadedChain(TParagraph* Chain)
         if (PasteShading) {
             p->Color = CursorPar->Color;
             p->Shading = CursorPar->Shading;
+            p->PatColor = CursorPar->PatColor;
         }
         if (PasteIndents) {
             p->IndentLeft = CursorPar->IndentLeft;

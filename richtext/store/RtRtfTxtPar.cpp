@@ -238,6 +238,7 @@ void TRtRTFText::InsertPar(TParagraph*& Par, int32_t LineSize)
         n->NumLevel = p->NumLevel;
         n->Color = p->Color;
         n->Shading = p->Shading;
+        n->PatColor = p->PatColor;
         n->Align = p->Align;
         n->StyleFields = p->StyleFields;
         n->StyleIndex = p->StyleIndex;
@@ -602,6 +603,8 @@ bool TRtRTFText::DeleteChar(TParagraph* Par, TLine* Line, int32_t Pos)
                 ref->Placed = 0;
                 if (ref->Object)
                     ref->Object->RemovedFromText(this);
+                if (ref->Kind == 3 && ref->SubKind == 1)
+                    objRefs_->BookmarksChanged = true;
             }
             if (ch == 1) {
                 objRefs_->Release(int32_t(a.Tag));
@@ -663,6 +666,7 @@ void TRtRTFText::JoinNextPar(TParagraph* Par, TLine* Line, int32_t Pos)
         Par->Flags = n->Flags;
         Par->Shading = n->Shading;
         Par->Color = n->Color;
+        Par->PatColor = n->PatColor;
         Par->BrdLines = n->BrdLines;
         Par->BrdWidth = n->BrdWidth;
         Par->BrdColor = n->BrdColor;
@@ -684,6 +688,7 @@ void TRtRTFText::JoinNextPar(TParagraph* Par, TLine* Line, int32_t Pos)
         Par->NumLevel = n->NumLevel;
         Par->Color = n->Color;
         Par->Shading = n->Shading;
+        Par->PatColor = n->PatColor;
         Par->Align = n->Align;
         Par->StyleFields = n->StyleFields;
         Par->Tabs = n->Tabs;

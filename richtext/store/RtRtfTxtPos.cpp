@@ -472,6 +472,7 @@ void CopyLayoutProps(TParagraph& Dest, const TParagraph& Src)
     Dest.Tabs = Src.Tabs;
     Dest.Color = Src.Color;
     Dest.Shading = Src.Shading;
+    Dest.PatColor = Src.PatColor;
 }
 
 }  // namespace
@@ -612,6 +613,7 @@ void TRtRTFText::ReplaceCellsByCells(TParagraph* Target, TParagraph* Chain)
         t->StyleFields[0] = s->StyleFields[0];
         t->Color = s->Color;
         t->Shading = s->Shading;
+        t->PatColor = s->PatColor;
         if (t->Cell && s->Cell && (!s->Cell->Name.empty() || !s->Cell->Command.empty())) {
             t->Cell->Name = s->Cell->Name;
             t->Cell->Command = s->Cell->Command;

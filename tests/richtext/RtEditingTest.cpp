@@ -1,4 +1,5 @@
 #include "RtInputTestSupport.h"
+#include "RtfTestSupport.h"
 
 #include "RtNumbering.h"
 #include "RtUndo.h"
@@ -168,6 +169,39 @@ TEST_F(Editing, DeletingASelectionJoinsAndKeepsTheLastParagraphsProperties)
     Select(0, 3);
     Type("X");
     EXPECT_EQ(Pars(*E), (TPars{"X baz"}));
+}
+
+TEST_F(Editing, DeletingABookmarkStartUnmarksTheParagraphsItOpened)
+{
+    TMemoryStream rtf = RtfStreamOf("{\\rtf1 a{\\*\\bkmkstart m}b\\par c\\par d{\\*\\bkmkend m}e}");
+    E->LoadFromStream(&rtf, "RTF");
+    ASSERT_EQ(Pars(*E), (TPars{"a\x02" "b", "c", "d\x03" "e"}));
+    EXPECT_TRUE(Par(1)->Lines->Attrs[0].Style.Has(afsBookmark));
+    E->EditOptions.Include(rtObjectDeletion);
+    PutCursor(0, 0, 2);
+    Type("\b");
+    // The bookmark's end goes with its start.
+    ASSERT_EQ(Pars(*E), (TPars{"ab", "c", "de"}));
+    for (int32_t p = 0; p < 3; ++p)
+        for (int32_t i = 0; i < Par(p)->Lines->Length; ++i)
+            EXPECT_FALSE(Par(p)->Lines->Attrs[i].Style.Has(afsBookmark)) << p << "," << i;
+    EXPECT_EQ(Par(1)->OpenBookmarks, 0);
+}
+
+TEST_F(Editing, BothHalvesOfABrokenParagraphKeepItsShading)
+{
+    Layout({"abcd"}, 400);
+    Par(0)->Shading = 50;
+    Par(0)->Color = 2;
+    Par(0)->PatColor = 3;
+    PutCursor(0, 0, 2);
+    Type("\r");
+    ASSERT_EQ(Pars(*E), (TPars{"ab", "cd"}));
+    for (int32_t p = 0; p < 2; ++p) {
+        EXPECT_EQ(Par(p)->Shading, 50);
+        EXPECT_EQ(Par(p)->Color, 2);
+        EXPECT_EQ(Par(p)->PatColor, 3);
+    }
 }
 
 TEST_F(Editing, ProtectedTextRefusesKeysWithoutMovingTheCursor)

@@ -320,6 +320,36 @@ TEST_F(RtLineBreak, BookmarkRangesMarkTheCharactersBetweenTheirCodes)
     EXPECT_FALSE(Line(1, 0)->Attrs[2].Style.Has(afsBookmark));
 }
 
+TEST_F(RtLineBreak, BookmarksAndPageReferencesReadFromRtfAreMeasuredAsTheirKind)
+{
+    UseFixedWidths();
+    Attach();
+    TMemoryStream rtf = RtfStreamOf("{\\rtf1 a{\\*\\bkmkstart mark}b{\\*\\bkmkend mark}c"
+                                    "{\\field{\\*\\fldinst PAGEREF mark \\\\h}{\\fldrslt 1}}}");
+    E->LoadFromStream(&rtf, "RTF");
+    ASSERT_EQ(ParString(Par(0)), "a\x02" "b\x03" "c\x01");
+    TLine* l = Line(0, 0);
+    // The text between the codes, and the end code, are the bookmark's.
+    const bool marked[6] = {false, true, true, true, false, false};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(l->Attrs[i].Style.Has(afsBookmark), marked[i]) << i;
+    E->SelectCharFont(&l->Attrs[2], Par(0), l, 2);
+    EXPECT_EQ(Canvas.Pen().Color(), E->BookmarkTextAttr()->UnderlineColor());
+    EXPECT_TRUE(E->FontUnderline);
+    // Hidden bookmark codes; the page reference shows its page number.
+    EXPECT_EQ(l->Attrs[1].Width, 0);
+    EXPECT_EQ(l->Attrs[3].Width, 0);
+    EXPECT_EQ(l->Attrs[5].Width, 10);
+    // Shown, a code is as wide as the bookmark's name and 14 more.
+    E->ViewOptions.Include(rtShowBookmarkCodes);
+    Par(0)->Flags |= parfReformat;
+    E->FormatAll(true);
+    l = Line(0, 0);
+    EXPECT_EQ(l->Attrs[1].Width, 4 * 10 + 14);
+    EXPECT_EQ(l->Attrs[3].Width, 4 * 10 + 14);
+    EXPECT_TRUE(Par(0)->Flags & parfOpensBookmark);
+}
+
 TEST_F(RtLineBreak, FirstLineIndentNarrowsOnlyTheFirstLine)
 {
     Layout({"aaaaaaa bbbbbbbbb"});

@@ -55,19 +55,32 @@ TEST(RtRtfReaderHooks, RightTabAtTheTextEdgeSetsTheHeadersFlag)
     struct TCase {
         const char* Words;
         bool Flag;
+        // Text width: 12240 - 1800 - 1800 = 8640 twips.
+        const char* Page = "\\paperw12240\\margl1800\\margr1800";
     };
-    // Text width: 12240 - 1800 - 1800 = 8640 twips.
+    // A4 turned: 16838 - 1000 - 1000 = 14838 twips.
+    const char* const landscape = "\\landscape\\paperw16838\\paperh11906\\margl1000\\margr1000";
     const TCase cases[] = {
         {"\\tqr\\tx8600", true},   // 40 twips short of the edge
         {"\\tqr\\tx8690", true},   // 50 beyond it
         {"\\tqr\\tx8500", false},  // 140 short
         {"\\tx8640", false},       // a left tab at the edge
         {"\\tqc\\tx8640", false},
+        {"\\tqr\\tx14838", true, landscape},
+        {"\\tqr\\tx9906", false, landscape},  // the edge were the page upright
     };
     for (const TCase& c : cases) {
+        SCOPED_TRACE(std::string(c.Page) + c.Words);
         TRtRTFTextIo t;
-        ReadRtf(t, std::string("{\\rtf1\\paperw12240\\margl1800\\margr1800\\pard") + c.Words + " a\\par}");
-        EXPECT_EQ(t.Header()->RightTabAtEdge, c.Flag) << c.Words;
+        ReadRtf(t, std::string("{\\rtf1") + c.Page + "\\pard" + c.Words + " a\\par}");
+        EXPECT_EQ(t.Header()->RightTabAtEdge, c.Flag);
+        if (c.Page == landscape) {
+            // Written, the turned page and the tab give the flag again.
+            TRtRTFTextIo back;
+            ReadRtf(back, WriteRtf(t));
+            EXPECT_EQ(back.Header()->PageWidth(), 16838);
+            EXPECT_EQ(back.Header()->RightTabAtEdge, c.Flag) << WriteRtf(t);
+        }
     }
 }
 

@@ -148,3 +148,29 @@ TEST(RtfLibreOffice, ShowsMetafileAndBitmapPictures)
     EXPECT_EQ(count("<draw:frame"), 3u) << rtf;
     EXPECT_GE(count("<draw:image"), 3u) << rtf;
 }
+
+TEST(RtfLibreOffice, ReadsTheOldStyleOutlineProlog)
+{
+    if (QStandardPaths::findExecutable("soffice").isEmpty())
+        GTEST_SKIP() << "LibreOffice is not installed";
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
+                  "\\landscape\\paperw16838\\paperh11906\\margl1000\\margr1000"
+                  "\\pard\\tqr\\tx14838 Left{\\*\\bkmkstart mark}Marked{\\*\\bkmkend mark}\\tab Right\\par"
+                  "\\pard\\shading5000\\cfpat1\\cbpat2 Shaded\\par"
+                  "\\pard{\\*\\pn\\pnlvl1\\pnucrm\\pnindent360{\\pntxta .}}{\\rtnr I.\\tab}Numbered\\par"
+                  "\\pard After}");
+    text.Header()->StoreOptions.Include(soOldStyleOutlineStyleTable);
+    const std::string rtf = WriteRtf(text);
+    ASSERT_NE(rtf.find("{\\*\\pnseclvl1"), std::string::npos) << rtf;
+    const std::string fodt = Convert(rtf, "fodt");
+    ASSERT_FALSE(fodt.empty()) << rtf;
+    size_t at = 0;
+    for (const char* word : {"Left", "Marked", "Right", "Shaded", "Numbered", "After"}) {
+        at = fodt.find(word, at);
+        EXPECT_NE(at, std::string::npos) << word << "\n" << fodt;
+    }
+    EXPECT_NE(fodt.find("<text:bookmark-start text:name=\"mark\"/>"), std::string::npos) << fodt;
+    EXPECT_NE(fodt.find("style:print-orientation=\"landscape\""), std::string::npos) << fodt;
+    EXPECT_NE(fodt.find("style:type=\"right\""), std::string::npos) << fodt;
+}

@@ -580,3 +580,26 @@ TEST(RtfReader, DestinationsWithoutTextAreSkippedWithoutTheirStar)
                   "\\f0 Text {*\\b star}{*}*}");
     EXPECT_EQ(Pars(text), (std::vector<std::string>{"Text *star**"}));
 }
+
+TEST(RtfReader, TheNumberTextOfANumberedParagraphIsNotAdded)
+{
+    const struct {
+        const char* Rtf;
+        std::vector<std::string> Pars;
+    } cases[] = {
+        {"{\\rtf1 \\pard{\\rtnr 1.\\tab}Hello\\par}", {"Hello", ""}},
+        {"{\\rtf1 \\pard{\\rtnr\\b 2.}Hello}", {"Hello"}},
+        // Without a group of its own the number ends with its tab, or with its paragraph.
+        {"{\\rtf1 \\pard\\rtnr 3.\\tab Hello\\tab there}", {"Hello\tthere"}},
+        {"{\\rtf1 \\pard\\rtnr 4.\\par next}", {"", "next"}},
+    };
+    for (const auto& c : cases) {
+        TRtRTFText text;
+        ReadRtf(text, c.Rtf);
+        EXPECT_EQ(Pars(text), c.Pars) << c.Rtf;
+        // What is written of it reads back alike.
+        TRtRTFText back;
+        ReadRtf(back, WriteRtf(text));
+        EXPECT_EQ(Pars(back), c.Pars) << c.Rtf;
+    }
+}

@@ -331,3 +331,22 @@ TEST(RtfRoundTrip, AnEmptyLastParagraphKeepsItsProperties)
     EXPECT_NE(text.NumberingStyles()->FindForPar(ParAt(text, 1)), nullptr);
     ExpectRoundTrip(std::string("{\\rtf1") + Tables + list + "\\pard\\ls1 a\\par\\pard\\ls1\\tx720 }");
 }
+
+TEST(RtfRoundTrip, ShadingPatternColoursOfParagraphsAndCells)
+{
+    const std::string rtf = std::string("{\\rtf1") + Tables
+                            + "\\pard\\shading2500\\cfpat1\\cbpat3 shaded\\par"
+                              "\\pard\\trowd\\clshdng2000\\clcfpat2\\clcbpat3\\cellx1000\\intbl a\\cell\\row"
+                              "\\pard\\cfpat2 patterned\\par\\pard end}";
+    TRtRTFText text;
+    ReadRtf(text, rtf);
+    EXPECT_EQ(ColorName(text, ParAt(text, 0)->PatColor), "ff0000");
+    EXPECT_EQ(ColorName(text, ParAt(text, 1)->PatColor), "0000ff");
+    // A pattern colour alone shades in full.
+    EXPECT_EQ(ParAt(text, 2)->Shading, 100);
+    EXPECT_EQ(ColorName(text, ParAt(text, 2)->PatColor), "0000ff");
+    const std::string written = WriteRtf(text);
+    EXPECT_NE(written.find("\\shading2500\\cfpat"), std::string::npos) << written;
+    EXPECT_NE(written.find("\\clshdng2000\\clcfpat"), std::string::npos) << written;
+    ExpectRoundTrip(rtf);
+}

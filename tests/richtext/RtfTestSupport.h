@@ -115,9 +115,10 @@ inline std::string DumpPar(const TRtRTFText& Text, const TParagraph* P)
         | parfKeepWithNext | parfNoWrap | parfNotFirstCell | parfNotLastCell | parfTableCell | parfNoLines
         | parfObjectPar | parfObjectPar2 | parfSkip1 | parfCellVCenter | parfCellVBottom;
     char buf[256];
-    snprintf(buf, sizeof buf, "fl=%x al=%d li=%d ri=%d fi=%d sb=%d sa=%d sl=%d sh=%d/%s ol=%d id=%u brd=%x/%d/%d",
+    snprintf(buf, sizeof buf, "fl=%x al=%d li=%d ri=%d fi=%d sb=%d sa=%d sl=%d sh=%d/%s/%s ol=%d id=%u brd=%x/%d/%d",
              P->Flags & kept, P->Align, P->IndentLeft, P->IndentRight, P->IndentFirst, P->SpaceBefore,
-             P->SpaceAfter, P->SpaceBetween, P->Shading, ColorName(Text, P->Color).c_str(), P->OutlineLevel, P->ParId, P->BrdLines, P->BrdWidth, P->BrdSpace);
+             P->SpaceAfter, P->SpaceBetween, P->Shading, ColorName(Text, P->Color).c_str(),
+             ColorName(Text, P->PatColor).c_str(), P->OutlineLevel, P->ParId, P->BrdLines, P->BrdWidth, P->BrdSpace);
     std::string s = buf;
     if (const TRtRTFNumberingStyle* n = Text.NumberingStyles()->FindForPar(P))
         s += " num=" + std::to_string(n->Style) + ":" + n->TextB + "#" + n->TextA + "/" + std::to_string(P->NumLevel);

@@ -288,3 +288,43 @@ TEST(RtfWriter, LoadAndSaveKeepTheListsFromTheSecondCycleOn)
     EXPECT_EQ(saved[2], saved[3]);
     EXPECT_EQ(text.NumberingStyles()->FindForPar(text.FirstPar)->Style, rt_bullet);
 }
+
+TEST(RtfWriter, OldStyleOutlinesAreWrittenAsTheSectionsNumbering)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1\\pard one\\par\\pard two}");
+    TRtRTFNumberingStyle* level2 = text.NumberingStyles()->GetOutlineStyle(1, 2);
+    level2->Style = rt_a;
+    level2->TextB = "[";
+    level2->TextA = "]";
+    TParagraph* p = text.FirstPar;
+    p->Number = int16_t(level2->Number);
+    p->NumLevel = 2;
+    text.Header()->StoreOptions.Include(soOldStyleOutlineStyleTable);
+    const std::string rtf = WriteRtf(text);
+    EXPECT_EQ(rtf.find("{\\*\\listtable"), std::string::npos) << rtf;
+    EXPECT_EQ(Count(rtf, "\\sectd\r\n"), 1u) << rtf;
+    EXPECT_EQ(Count(rtf, "{\\*\\pnseclvl"), 9u) << rtf;
+    EXPECT_NE(rtf.find("{\\*\\pnseclvl2\\pnlcltr\\pnstart1\\pnhang\\pnindent360{\\pntxtb [}{\\pntxta ]}}\r\n"),
+              std::string::npos)
+        << rtf;
+    // Read back, the levels are the first outline group's, and the paragraph's numbering is its level.
+    TRtRTFText back;
+    ReadRtf(back, rtf);
+    const TRtRTFNumberingStyle* read = back.NumberingStyles()->GetOutlineStyle(1, 2);
+    EXPECT_EQ(read->Style, rt_a);
+    EXPECT_EQ(read->TextB + read->TextA, "[]");
+    EXPECT_EQ(back.NumberingStyles()->FindForPar(back.FirstPar), read);
+    EXPECT_EQ(back.NumberingStyles()->FindForPar(back.FirstPar->Next), nullptr);
+
+    // Numbering styles in no outline group: the section form without levels.
+    back.NumberingStyles()->Clear();
+    back.FirstPar->Number = int16_t(back.NumberingStyles()->FindOrAddStyle(rt_1, "", 1, 0, false, 0, 360, "", "."));
+    back.FirstPar->NumLevel = 1;
+    back.Header()->StoreOptions.Exclude(soOldStyleOutlineStyleTable);
+    const std::string plain = WriteRtf(back);
+    EXPECT_EQ(plain.find("{\\*\\listtable"), std::string::npos) << plain;
+    EXPECT_EQ(Count(plain, "\\sectd\r\n"), 1u) << plain;
+    EXPECT_EQ(Count(plain, "{\\*\\pnseclvl"), 0u) << plain;
+    EXPECT_NE(plain.find("{\\*\\pn \\pnlvl1\\pndec"), std::string::npos) << plain;
+}
