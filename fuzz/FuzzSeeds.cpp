@@ -244,15 +244,18 @@ void WriteJpegs()
         }
 }
 
-// The metafiles of the tests (written by LibreOffice Draw) and the small
-// files that once made the player crash or work long.
+// Metafiles written by LibreOffice Draw (those of the tests, and drawing.svg
+// in fuzz/seeds/metafile with text, a gradient, a picture and curves) and the
+// small files that once made the player crash or work long.
 void WriteMetafiles()
 {
-    const QDir data(QStringLiteral(LUMI_SOURCE_DIR "/tests/data/metafile"));
-    for (const QFileInfo& info : data.entryInfoList({QStringLiteral("*.wmf"), QStringLiteral("*.emf")})) {
-        QFile f(info.filePath());
-        if (f.open(QIODevice::ReadOnly))
-            WriteSeed("metafile", info.fileName(), f.readAll());
+    for (const char* folder : {"/tests/data/metafile", "/fuzz/seeds/metafile"}) {
+        const QDir data(QLatin1String(LUMI_SOURCE_DIR) + QLatin1String(folder));
+        for (const QFileInfo& info : data.entryInfoList({QStringLiteral("*.wmf"), QStringLiteral("*.emf")})) {
+            QFile f(info.filePath());
+            if (f.open(QIODevice::ReadOnly))
+                WriteSeed("metafile", info.fileName(), f.readAll());
+        }
     }
     using namespace metafile_records;
     WriteSeed("metafile", QStringLiteral("stretched-exttextout.wmf"), StretchedTextWmf(true));

@@ -33,6 +33,8 @@ constexpr uint32_t PlaceableKey = 0x9AC6CDD7u;
 constexpr uint32_t EmfSignature = 0x464D4520u;  // " EMF"
 // Rectangles of a clip region combined per unit of a play's work.
 constexpr int RectsPerWork = 64;
+// Shapes larger than this in device pixels are cut to where they can show before drawing.
+constexpr double MaxDrawnExtent = 16384;
 
 // A header value as an int; out of range it is clamped, not wrapped.
 int32_t ClampToInt(double V)
@@ -137,7 +139,7 @@ QPen PenFrom(uint32_t Style, double Width, const QColor& Color)
     if ((Style & 0x0F) == 5)  // PS_NULL
         return QPen(Qt::NoPen);
     QPen pen(Color);
-    pen.setWidthF(Width);
+    pen.setWidthF(std::max(Width, 0.0));
     pen.setCosmetic(Width <= 0);
     static const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
                                           Qt::DashDotDotLine};
@@ -402,11 +404,9 @@ public:
         const bool filled = Fill && S.Brush.style() != Qt::NoBrush;
         if (!ChargePixels(p_.transform().mapRect(Shape.controlPointRect()), filled, DevicePenWidth()))
             return;
-        p_.setPen(S.Pen);
-        p_.setBrush(Fill ? S.Brush : QBrush(Qt::NoBrush));
         QPainterPath shape = Shape;
         shape.setFillRule(S.FillRule);
-        p_.drawPath(shape);
+        Paint(shape, S.Pen, Fill ? S.Brush : QBrush(Qt::NoBrush));
     }
     // Rectangle, rounded rectangle (Corner: the corner ellipse's size) or ellipse in Box.
     enum class TBoxShape { Rectangle, RoundRect, Ellipse };
@@ -441,8 +441,9 @@ public:
         } else {
             Apply();
             if (ChargePixels(p_.transform().mapRect(QRectF(S.Pos, To).normalized()), false, DevicePenWidth())) {
-                p_.setPen(S.Pen);
-                p_.drawLine(S.Pos, To);
+                QPainterPath line(S.Pos);
+                line.lineTo(To);
+                Paint(line, S.Pen, QBrush(Qt::NoBrush));
             }
         }
         S.Pos = To;
@@ -498,7 +499,7 @@ public:
             return;
         Apply();
         if (ChargePixels(p_.transform().mapRect(R.normalized()), true))
-            p_.fillRect(R.normalized(), B);
+            PaintRect(R, B);
     }
     // A device-independent bitmap of a record; its pixels count against the budget
     // before it is decoded (null once the budget is spent).
@@ -531,8 +532,16 @@ public:
             img = img.mirrored(false, true);
             src.moveTop(Img.height() - src.bottom());
         }
+        // Only the part that can show is drawn.
+        const QRectF dest = Dest.normalized();
+        const QRectF part = p_.transform().inverted().mapRect(QRectF(ClipBounds()).adjusted(-2, -2, 2, 2)) & dest;
+        if (part.isEmpty() || dest.width() <= 0 || dest.height() <= 0)
+            return;
+        const double sx = src.width() / dest.width(), sy = src.height() / dest.height();
+        src = QRectF(src.left() + (part.left() - dest.left()) * sx, src.top() + (part.top() - dest.top()) * sy,
+                     part.width() * sx, part.height() * sy);
         p_.setRenderHint(QPainter::SmoothPixmapTransform);
-        p_.drawImage(Dest.normalized(), img, src);
+        p_.drawImage(part, img, src);
     }
 
     // Text at Ref in the logical coordinates, with its dx advances when given.
@@ -545,7 +554,7 @@ public:
         Apply();
         if (Options & 0x0002 && OptRect.isValid()  // ETO_OPAQUE
             && ChargePixels(p_.transform().mapRect(OptRect.normalized()), true))
-            p_.fillRect(OptRect.normalized(), S.BkColor);
+            PaintRect(OptRect, S.BkColor);
         if (Options & 0x0004 && OptRect.isValid()) {  // ETO_CLIPPED
             p_.setClipRect(OptRect.normalized(), Qt::IntersectClip);
             ClipDirty = true;
@@ -608,7 +617,7 @@ public:
         if (!ChargePixels(frame.mapRect(QRectF(x, y - fm.ascent(), total, fm.height())), true))
             return;
         if (S.Opaque && !(Options & 0x0002))
-            p_.fillRect(QRectF(x, y - fm.ascent(), total, fm.height()), S.BkColor);
+            PaintRect(QRectF(x, y - fm.ascent(), total, fm.height()), S.BkColor);
         p_.setFont(font);
         p_.setPen(S.TextColor);
         QPainterPath outlines;
@@ -620,7 +629,7 @@ public:
             x += adv[size_t(i)];
         }
         if (!glyphs)
-            p_.fillPath(outlines, S.TextColor);
+            Paint(outlines, QPen(Qt::NoPen), S.TextColor);
     }
 
 private:
@@ -637,6 +646,39 @@ private:
         return h;
     }
 
+    // Draws a path in the current coordinates. Geometry reaching far past where the
+    // picture may draw is first cut to that place in device pixels: the rasteriser's
+    // work follows the size of what it is given, not of what shows.
+    void Paint(const QPainterPath& Path, const QPen& Pen, const QBrush& Brush)
+    {
+        const QTransform t = p_.transform();
+        const QRectF bounds = t.mapRect(Path.controlPointRect());
+        if (bounds.width() <= MaxDrawnExtent && bounds.height() <= MaxDrawnExtent) {
+            p_.setPen(Pen);
+            p_.setBrush(Brush);
+            p_.drawPath(Path);
+            return;
+        }
+        const double pw = Pen.style() == Qt::NoPen ? 0 : DevicePenWidth();
+        QPainterPath room;
+        room.addRect(QRectF(ClipBounds()).adjusted(-pw - 2, -pw - 2, pw + 2, pw + 2));
+        const QPainterPath device = t.map(Path);
+        p_.resetTransform();
+        if (Brush.style() != Qt::NoBrush)
+            p_.fillPath(device.intersected(room), Brush);
+        if (Pen.style() != Qt::NoPen) {
+            QPainterPathStroker stroker(Pen);
+            stroker.setWidth(pw);
+            p_.fillPath(stroker.createStroke(device).intersected(room), Pen.brush());
+        }
+        p_.setTransform(t);
+    }
+    void PaintRect(const QRectF& R, const QBrush& Brush)
+    {
+        QPainterPath rect;
+        rect.addRect(R.normalized());
+        Paint(rect, QPen(Qt::NoPen), Brush);
+    }
     // The width of the pen in device pixels, at least one.
     double DevicePenWidth() const
     {

@@ -342,3 +342,26 @@ TEST(Metafile, BitmapSourceRowsCountFromTheTopAsLibreOfficeDrawsThem)
             << name;
     }
 }
+
+TEST(Metafile, ShapesFarLargerThanThePictureAreCutToWhereTheyShow)
+{
+    // A rectangle reaching 30,000 units past a window of 100, filled and framed by a wide
+    // pen, drawn turned: what shows is still red inside and the frame stays outside.
+    TWmf w = WmfWindow(100, 100);
+    WmfBrush(w, qRgb(255, 0, 0)).Add(wmfSelectObject, {0});
+    w.Add(wmfCreatePen, Words({0, 20, 0}) + Longs({0xFF0000})).Add(wmfSelectObject, {1});
+    WmfRect(w, -30000, -30000, 30000, 30000);
+    TMetafile m;
+    ASSERT_TRUE(m.LoadFromBytes(w.Bytes()));
+    QImage image(100, 100, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.translate(50, 50);
+    p.rotate(30);
+    p.setClipRect(QRectF(-30, -30, 60, 60));
+    EXPECT_TRUE(m.Draw(p, QRectF(-50, -50, 100, 100)));
+    p.end();
+    EXPECT_EQ(image.pixelColor(50, 50), QColor(255, 0, 0));
+    EXPECT_EQ(image.pixelColor(40, 60), QColor(255, 0, 0));
+    EXPECT_EQ(image.pixelColor(2, 2), QColor(255, 255, 255));
+}
