@@ -33,6 +33,8 @@ constexpr uint32_t PlaceableKey = 0x9AC6CDD7u;
 constexpr uint32_t EmfSignature = 0x464D4520u;  // " EMF"
 // Rectangles of a clip region combined per unit of a play's work.
 constexpr int RectsPerWork = 64;
+// Work of looking up a font face by a name not seen before in the play.
+constexpr int64_t FaceLookupWork = 2000;
 // Shapes larger than this in device pixels are cut to where they can show before drawing.
 constexpr double MaxDrawnExtent = 16384;
 
@@ -573,6 +575,18 @@ public:
         const double em = EmHeight();
         // Glyphs come from a font of about 100 pixels, scaled to the logical size.
         const double k = em > 0 ? 100.0 / em : 1;
+        // The em in device pixels, across and up: text too small to see or larger than
+        // any picture is left out, before any font is looked for.
+        const double emX = em * scaleX, emY = em * scaleY;
+        const bool shown = std::min(emX, emY) >= TMetafile::MinTextPixels
+                           && std::max(emX, emY) <= TMetafile::MaxTextPixels;
+        if (!shown && !(S.TextAlign & 1))
+            return;
+        // Looking a face up by a new name costs the font system far more than a record.
+        if (facesLookedUp_.insert(S.Font.Face).second)
+            Charge(FaceLookupWork);
+        if (Spent())
+            return;
         QFont font(S.Font.Face);
         font.setPixelSize(std::max(1, int(std::lround(em * k))));
         font.setWeight(QFont::Weight(std::clamp(S.Font.Weight ? S.Font.Weight : 400, 100, 900)));
@@ -600,12 +614,10 @@ public:
         }
         if (S.TextAlign & 1)  // TA_UPDATECP
             S.Pos = origin + QPointF(total / k * xDir, 0);
-        // The em in device pixels, across and up: text too small to see or larger than
-        // any picture is left out; glyphs are asked of the font engine only at sizes and
-        // stretches it renders, other text is filled as outlines.
-        const double emX = em * scaleX, emY = em * scaleY;
-        if (std::min(emX, emY) < TMetafile::MinTextPixels || std::max(emX, emY) > TMetafile::MaxTextPixels)
+        if (!shown)
             return;
+        // Glyphs are asked of the font engine only at sizes and stretches it renders;
+        // other text is filled as outlines.
         const bool glyphs = emY >= TMetafile::MinGlyphPixels && emY <= TMetafile::MaxGlyphPixels
                             && std::max(emX / emY, emY / emX) <= TMetafile::MaxGlyphStretch;
         QTransform frame;
@@ -704,6 +716,7 @@ private:
     QTransform deviceToDest_;
     QRegion baseClip_;
     int64_t workLeft_ = TMetafile::MaxWork;
+    std::set<QString> facesLookedUp_;
     int64_t pixelsLeft_;
 };
 
