@@ -33,6 +33,8 @@ constexpr uint32_t PlaceableKey = 0x9AC6CDD7u;
 constexpr uint32_t EmfSignature = 0x464D4520u;  // " EMF"
 // Rectangles of a clip region combined per unit of a play's work.
 constexpr int RectsPerWork = 64;
+// Pixels a compressed bitmap may promise per byte of its bits (run-length codes give at most 255 per 2).
+constexpr int64_t MaxDibPixelsPerByte = 128;
 // Work of looking up a font face by a name not seen before in the play.
 constexpr int64_t FaceLookupWork = 2000;
 // Shapes larger than this in device pixels are cut to where they can show before drawing.
@@ -504,12 +506,19 @@ public:
             PaintRect(R, B);
     }
     // A device-independent bitmap of a record; its pixels count against the budget
-    // before it is decoded (null once the budget is spent).
+    // before it is decoded (null once the budget is spent). Uncompressed rows must all
+    // be in the record, and compressed ones may promise only so many pixels per byte.
     QImage Dib(const TRecordBytes& R, size_t OffBmi, size_t CbBmi, size_t OffBits, size_t CbBits, bool KeepAlpha)
     {
-        if (CbBmi < 12 || !R.Has(OffBmi, 12))
+        if (CbBmi < 16 || !R.Has(OffBmi, 20))
             return {};
-        pixelsLeft_ -= std::abs(int64_t(R.I32(OffBmi + 4)) * R.I32(OffBmi + 8));
+        const int64_t w = std::abs(int64_t(R.I32(OffBmi + 4))), h = std::abs(int64_t(R.I32(OffBmi + 8)));
+        const int64_t bits = std::max<int64_t>(R.U16(OffBmi + 14), 1);
+        const uint32_t compression = R.U32(OffBmi + 16);
+        const bool plain = compression == 0 || compression == 3 || compression == 6;  // RGB, bit fields
+        if (plain ? (w * bits + 31) / 32 * 4 * h > int64_t(CbBits) : w * h > int64_t(CbBits) * MaxDibPixelsPerByte)
+            return {};
+        pixelsLeft_ -= w * h;
         if (Spent())
             return {};
         return DibImage(R, OffBmi, CbBmi, OffBits, CbBits, KeepAlpha);

@@ -365,3 +365,24 @@ TEST(Metafile, ShapesFarLargerThanThePictureAreCutToWhereTheyShow)
     EXPECT_EQ(image.pixelColor(40, 60), QColor(255, 0, 0));
     EXPECT_EQ(image.pixelColor(2, 2), QColor(255, 255, 255));
 }
+
+TEST(Metafile, BitmapsPromisingMorePixelsThanTheirBytesHoldAreRefused)
+{
+    // Two bitmaps of 6,291,460 x 4 pixels with 64 bytes of bits: neither is decoded, and
+    // the budget is left for the red rectangle after them.
+    QByteArray dib = Dib({{qRgb(0, 0, 255), qRgb(0, 0, 255), qRgb(0, 0, 255), qRgb(0, 0, 255)}}, false);
+    qToLittleEndian<qint32>(6291460, dib.data() + 4);
+    const QByteArray stretch = Longs({0x00CC0020}) + Words({0, 4, 4, 0, 0, 100, 100, 0, 0}) + dib;
+    TWmf w = WmfWindow(100, 100);
+    w.Add(wmfStretchDib, stretch).Add(wmfStretchDib, stretch);
+    WmfBrush(w, qRgb(255, 0, 0)).Add(wmfSelectObject, {0});
+    WmfRect(w, 0, 0, 100, 100);
+    TMetafile m;
+    ASSERT_TRUE(m.LoadFromBytes(w.Bytes()));
+    QImage image(100, 100, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    EXPECT_TRUE(m.Draw(p, QRectF(0, 0, 100, 100)));
+    p.end();
+    EXPECT_EQ(image.pixelColor(50, 50), QColor(255, 0, 0));
+}
