@@ -143,7 +143,7 @@ QPen PenFrom(uint32_t Style, double Width, const QColor& Color)
     if ((Style & 0x0F) == 5)  // PS_NULL
         return QPen(Qt::NoPen);
     QPen pen(Color);
-    pen.setWidthF(std::clamp(Width, 0.0, 1.0e7));
+    pen.setWidthF(std::clamp(Width, 0.0, 32767.0));  // the widest pen the painter takes
     pen.setCosmetic(Width <= 0);
     static const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
                                           Qt::DashDotDotLine};
