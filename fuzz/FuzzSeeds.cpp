@@ -2,8 +2,8 @@
 // project files of the products (with a picture, texts, clip-art, calendars,
 // a picture link and special days), the built-in page templates and colour
 // presets as streams, the rich text of text boxes, and drag and clipboard
-// data as the program hands them out.
-//   FuzzSeeds DIR  ->  DIR/project, DIR/templates, DIR/rtf, DIR/richtext, DIR/drop, DIR/jpeg
+// data as the program hands them out, and metafiles a word processor wrote.
+//   FuzzSeeds DIR  ->  DIR/project, DIR/templates, DIR/rtf, DIR/richtext, DIR/drop, DIR/jpeg, DIR/metafile
 #include "FBPictureElement.h"
 #include "FuzzSupport.h"
 
@@ -16,6 +16,8 @@
 #include "uFotobuchPresets.h"
 #include "uFotobuchSetup.h"
 #include "uRTFDrawer.h"
+
+#include "../tests/common/MetafileRecords.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -242,6 +244,28 @@ void WriteJpegs()
         }
 }
 
+// Metafiles written by LibreOffice Draw (those of the tests, and drawing.svg
+// in fuzz/seeds/metafile with text, a gradient, a picture and curves) and the
+// small files that once made the player crash or work long.
+void WriteMetafiles()
+{
+    for (const char* folder : {"/tests/data/metafile", "/fuzz/seeds/metafile"}) {
+        const QDir data(QLatin1String(LUMI_SOURCE_DIR) + QLatin1String(folder));
+        for (const QFileInfo& info : data.entryInfoList({QStringLiteral("*.wmf"), QStringLiteral("*.emf")})) {
+            QFile f(info.filePath());
+            if (f.open(QIODevice::ReadOnly))
+                WriteSeed("metafile", info.fileName(), f.readAll());
+        }
+    }
+    using namespace metafile_records;
+    WriteSeed("metafile", QStringLiteral("stretched-exttextout.wmf"), StretchedTextWmf(true));
+    WriteSeed("metafile", QStringLiteral("stretched-textout.wmf"), StretchedTextWmf(false));
+    WriteSeed("metafile", QStringLiteral("stretched-text.emf"), StretchedTextEmf());
+    for (const auto& [name, bytes] : SlowMetafiles())
+        if (bytes.size() <= 64 * 1024)
+            WriteSeed("metafile", QLatin1String(name), bytes);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -266,5 +290,6 @@ int main(int argc, char** argv)
     WriteTexts(photo);
     WriteRichTexts();
     WriteJpegs();
+    WriteMetafiles();
     return 0;
 }

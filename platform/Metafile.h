@@ -25,8 +25,26 @@ public:
     int32_t Width(int32_t PixelsPerInch) const;
     int32_t Height(int32_t PixelsPerInch) const;
     // Plays the records so that the picture's frame fills Dest (in the
-    // painter's current coordinates); the painter's state is kept.
-    void Draw(QPainter& Painter, const QRectF& Dest) const;
+    // painter's current coordinates); the painter's state is kept. One play
+    // does a bounded amount of work: once its budget is spent the rest of the
+    // picture is left out, and the result is false.
+    bool Draw(QPainter& Painter, const QRectF& Dest) const;
+
+    // The budget of one play: records, points, glyphs and clip rectangles ...
+    static constexpr int64_t MaxWork = 100000;
+    // ... and device pixels painted, at least this many or MaxOverdraw times the shown area.
+    static constexpr int64_t MaxPixels = 32 * 1024 * 1024;
+    static constexpr int64_t MaxOverdraw = 8;
+    // Saved device states kept at most; a deeper save is refused.
+    static constexpr int32_t MaxSavedStates = 1024;
+    // The em of text in device pixels: below MinTextPixels or above MaxTextPixels the
+    // text is left out; glyphs are drawn between MinGlyphPixels and MaxGlyphPixels
+    // and stretched by at most MaxGlyphStretch, other text as outlines.
+    static constexpr double MinTextPixels = 0.5;
+    static constexpr double MaxTextPixels = 8192;
+    static constexpr double MinGlyphPixels = 2;
+    static constexpr double MaxGlyphPixels = 1024;
+    static constexpr double MaxGlyphStretch = 8;
 
 private:
     bool LoadWmf();
@@ -37,7 +55,7 @@ private:
     int32_t mmHeight_ = 0;
     int32_t inch_ = 0;
     QRectF frame_;          // WMF: logical units; EMF: reference-device pixels
-    int32_t recordStart_ = 0;  // WMF: the first record after the headers
-    int32_t wmfObjects_ = 0;   // WMF: size of the object table
+    int32_t recordStart_ = 0;  // the first record after the headers
+    uint32_t tableSize_ = 0;   // size of the object table the header asks for
     double pixelsPerMM_ = 96 / 25.4;  // EMF: of the reference device
 };

@@ -15,6 +15,7 @@
 #include <QSaveFile>
 #include <QWidget>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -566,6 +567,7 @@ void TRtOImageObject::SetPicture(const QByteArray& Bytes, const AnsiString& Type
     dataType_ = UpperCase(Type.substr(0, 3));
     image_ = QImage();
     metafile_ = TMetafile();
+    shown_ = QImage();
     if (IsMetafile())
         metafile_.LoadFromBytes(bytes_);
     else
@@ -615,7 +617,7 @@ void TRtOImageObject::PaintTo(TCanvas* Canvas, const TRect& R)
         return;
     if (!metafile_.Empty()) {
         if (QPainter* p = Canvas->Painter())
-            metafile_.Draw(*p, QRectF(R.Left, R.Top, R.Width(), R.Height()));
+            PaintMetafile(*p, QRectF(R.Left, R.Top, R.Width(), R.Height()));
         return;
     }
     if (image_.isNull()) {
@@ -623,6 +625,31 @@ void TRtOImageObject::PaintTo(TCanvas* Canvas, const TRect& R)
         return;
     }
     Canvas->StretchDIBits(R, image_);
+}
+
+void TRtOImageObject::PaintMetafile(QPainter& Painter, const QRectF& Dest)
+{
+    // A printer gets the records at its own resolution; a screen or a picture the
+    // image played once at the size in device pixels it is shown at.
+    const QPaintDevice* device = Painter.device();
+    const int type = device ? device->devType() : QInternal::UnknownDevice;
+    const QSizeF pixels = Painter.transform().mapRect(Dest).size() * (device ? device->devicePixelRatioF() : 1.0);
+    const QSize size(int(std::lround(pixels.width())), int(std::lround(pixels.height())));
+    if ((type != QInternal::Image && type != QInternal::Widget && type != QInternal::Pixmap) || size.isEmpty()
+        || int64_t(size.width()) * size.height() > MaxShownPixels) {
+        metafile_.Draw(Painter, Dest);
+        return;
+    }
+    if (shown_.size() != size) {
+        shown_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        shown_.fill(Qt::transparent);
+        QPainter p(&shown_);
+        metafile_.Draw(p, QRectF(QPointF(0, 0), QSizeF(size)));
+    }
+    Painter.save();
+    Painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    Painter.drawImage(Dest, shown_);
+    Painter.restore();
 }
 
 QImage TRtOImageObject::GetBitmapHandle()

@@ -195,11 +195,17 @@ public:
     bool IsMetafile() const;
     // The metafile of a WMF or EMF picture (empty for other kinds or damaged bytes).
     const TMetafile& Metafile() const { return metafile_; }
+    // The metafile as last shown on a screen or in a picture: played once per size.
+    const QImage& Shown() const { return shown_; }
+    // Larger than this many device pixels the metafile is played each time it is shown.
+    static constexpr int64_t MaxShownPixels = 8 * 1024 * 1024;
 
 private:
+    void PaintMetafile(QPainter& Painter, const QRectF& Dest);
     QByteArray bytes_;
     QImage image_;
     TMetafile metafile_;
+    QImage shown_;
     QString imageFileName_;
 };
 

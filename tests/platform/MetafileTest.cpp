@@ -1,5 +1,7 @@
 #include "Metafile.h"
 
+#include "../common/MetafileRecords.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -7,11 +9,20 @@
 #include <QPainter>
 #include <QtEndian>
 
+#include <QTemporaryFile>
+
+#include <cstdio>
 #include <cstdlib>
+#include <limits>
+
+#include <unistd.h>
 
 // shapes.svg was turned into shapes.wmf and shapes.emf by LibreOffice Draw;
 // shapes-189.png and shapes-377.png are those metafiles drawn by LibreOffice
 // Draw at 96 and 192 dots per inch, cut to the picture's frame.
+// dib-*.wmf hold one bitmap each; dib-*.png are the pages LibreOffice drew of them.
+using namespace metafile_records;
+
 namespace {
 
 QByteArray DataFile(const char* Name)
@@ -139,4 +150,239 @@ TEST(Metafile, APictureWithoutPlaceableHeaderTakesItsWindowAsFrame)
     const QImage img = Played(m, 189, 89);
     EXPECT_EQ(img.pixelColor(40, 25), QColor(255, 0, 0));
     EXPECT_EQ(img.pixelColor(140, 25), QColor(0, 0, 255));
+}
+
+TEST(Metafile, TextStretchedFarWiderThanHighIsDrawnWithoutCrash)
+{
+    for (const QByteArray& bytes : {StretchedTextWmf(true), StretchedTextWmf(false), StretchedTextEmf()}) {
+        TMetafile m;
+        ASSERT_TRUE(m.LoadFromBytes(bytes));
+        for (const QSize size : {QSize(64, 64), QSize(200, 30), QSize(1000, 1000), QSize(3, 400)})
+            Played(m, size.width(), size.height());
+    }
+    EXPECT_EQ(StretchedTextWmf(true).size(), 50);
+}
+
+TEST(Metafile, HeaderSizesOutOfRangeAreClampedNotWrapped)
+{
+    QByteArray frameTooWide = TEmf().Bytes(), boundsTooWide = frameTooWide;
+    // A frame from -2^31 to 2^31 - 1 hundredths of a millimetre.
+    qToLittleEndian<qint32>(std::numeric_limits<qint32>::min(), frameTooWide.data() + 24);
+    qToLittleEndian<qint32>(std::numeric_limits<qint32>::max(), frameTooWide.data() + 32);
+    // No frame: bounds of 2^31 pixels on a device of 1 pixel and 2,000 m.
+    for (int off : {24, 28, 32, 36})
+        qToLittleEndian<qint32>(0, boundsTooWide.data() + off);
+    qToLittleEndian<qint32>(std::numeric_limits<qint32>::max(), boundsTooWide.data() + 16);
+    qToLittleEndian<qint32>(std::numeric_limits<qint32>::max(), boundsTooWide.data() + 20);
+    qToLittleEndian<qint32>(1, boundsTooWide.data() + 72);
+    qToLittleEndian<qint32>(2000000000, boundsTooWide.data() + 100);
+    for (const QByteArray& bytes : {frameTooWide, boundsTooWide}) {
+        TMetafile m;
+        ASSERT_TRUE(m.LoadFromBytes(bytes));
+        EXPECT_EQ(m.MMWidth(), std::numeric_limits<int32_t>::max());
+        EXPECT_EQ(m.Width(2540), std::numeric_limits<int32_t>::max());
+        Played(m, 20, 20);
+    }
+    TMetafile m;
+    ASSERT_TRUE(m.LoadFromBytes(boundsTooWide));
+    EXPECT_EQ(m.MMHeight(), std::numeric_limits<int32_t>::max());
+}
+
+namespace {
+
+// The colour of a 100 x 100 unit picture drawn at 100 x 100 pixels, at (X, Y).
+QColor PlayedColor(const QByteArray& Bytes, int X = 50, int Y = 50)
+{
+    TMetafile m;
+    if (!m.LoadFromBytes(Bytes))
+        return {};
+    return Played(m, 100, 100).pixelColor(X, Y);
+}
+
+}  // namespace
+
+TEST(Metafile, ClipsAreRegionsOfWholeDevicePixels)
+{
+    // Holes with edges between device pixels: a pixel is inside a hole or not, never half.
+    TWmf w = WmfWindow(100, 100);
+    for (int i = 0; i < 1000; ++i) {
+        const int x = (i * 37) % 95, y = (i * 53) % 95;
+        w.Add(wmfExcludeClipRect, {y + 3, x + 3, y + 1, x + 1});
+    }
+    WmfBrush(w, qRgb(255, 0, 0)).Add(wmfSelectObject, {0});
+    WmfRect(w, 0, 0, 100, 100);
+    TMetafile m;
+    ASSERT_TRUE(m.LoadFromBytes(w.Bytes()));
+    QImage image(150, 150, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    // Drawn whole: the clip never grows past what the budget allows.
+    EXPECT_TRUE(m.Draw(p, QRectF(0, 0, 150, 150)));
+    p.end();
+    int white = 0, other = 0;
+    for (int y = 2; y < 148; ++y)
+        for (int x = 2; x < 148; ++x) {
+            const QRgb px = image.pixel(x, y);
+            white += px == qRgb(255, 255, 255);
+            other += px != qRgb(255, 255, 255) && px != qRgb(255, 0, 0);
+        }
+    EXPECT_GT(white, 500);
+    EXPECT_EQ(other, 0);
+}
+
+TEST(Metafile, ObjectTablesAndSavedStatesAreBoundedAsTheHeaderAndDeviceSay)
+{
+    const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 255, 0), blue = qRgb(0, 0, 255);
+    // A table of two: the third create is refused, so selecting its slot changes nothing.
+    TWmf table = WmfWindow(100, 100);
+    table.Objects = 2;
+    WmfBrush(WmfBrush(WmfBrush(table, red), green), blue);
+    table.Add(wmfSelectObject, {0}).Add(wmfSelectObject, {2});
+    WmfRect(table, 0, 0, 100, 100);
+    EXPECT_EQ(PlayedColor(table.Bytes()), QColor(red));
+
+    // A full table with its first slot freed: one create takes it, the next is refused.
+    TWmf full = WmfWindow(100, 100);
+    full.Objects = 0xFFFF;
+    for (int i = 0; i < 0xFFFF; ++i)
+        WmfBrush(full, blue);
+    full.Add(wmfDeleteObject, {0});
+    WmfBrush(WmfBrush(full, red), green).Add(wmfSelectObject, {0});
+    WmfRect(full, 0, 0, 100, 100);
+    EXPECT_EQ(PlayedColor(full.Bytes()), QColor(red));
+
+    // An enhanced metafile's objects live at indexes below the header's count.
+    TEmf emf;
+    emf.Handles = 2;
+    emf.Add(emfCreateBrush, Longs({1, 0, 0x0000FF, 0})).Add(emfCreateBrush, Longs({5, 0, 0xFF0000, 0}));
+    emf.Add(emfSelectObject, Longs({1})).Add(emfSelectObject, Longs({5}));
+    emf.Add(emfRectangle, Longs({0, 0, 100, 100}));
+    EXPECT_EQ(PlayedColor(emf.Bytes()), QColor(red));
+
+    // Saves past the deepest kept state are refused: restoring the last one gives red.
+    TWmf saves = WmfWindow(100, 100);
+    WmfBrush(WmfBrush(saves, red), blue).Add(wmfSelectObject, {0});
+    for (int i = 0; i < TMetafile::MaxSavedStates; ++i)
+        saves.Add(wmfSaveDC, {});
+    saves.Add(wmfSelectObject, {1}).Add(wmfSaveDC, {}).Add(wmfRestoreDC, {-1});
+    WmfRect(saves, 0, 0, 100, 100);
+    EXPECT_EQ(PlayedColor(saves.Bytes()), QColor(red));
+}
+
+TEST(Metafile, APlayEndsWhenItsBudgetIsSpent)
+{
+    // Records: red on the left, then more records than one play may take, then blue on the right.
+    TWmf records = WmfWindow(100, 100);
+    WmfBrush(WmfBrush(records, qRgb(255, 0, 0)), qRgb(0, 0, 255)).Add(wmfSelectObject, {0});
+    WmfRect(records, 0, 0, 50, 100);
+    for (int64_t i = 0; i < TMetafile::MaxWork; ++i)
+        records.Add(wmfSetBkColor, Longs({0}));
+    records.Add(wmfSelectObject, {1});
+    WmfRect(records, 50, 0, 100, 100);
+    // Pixels: red over all of it more often than the budget allows, then blue.
+    TWmf pixels = WmfWindow(100, 100);
+    WmfBrush(WmfBrush(pixels, qRgb(255, 0, 0)), qRgb(0, 0, 255)).Add(wmfSelectObject, {0});
+    for (int64_t i = 0; i <= TMetafile::MaxPixels / (100 * 100); ++i)
+        WmfRect(pixels, 0, 0, 100, 100);
+    pixels.Add(wmfSelectObject, {1});
+    WmfRect(pixels, 0, 0, 100, 100);
+    for (const QByteArray& bytes : {records.Bytes(), pixels.Bytes()}) {
+        TMetafile m;
+        ASSERT_TRUE(m.LoadFromBytes(bytes));
+        QImage image(100, 100, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        EXPECT_FALSE(m.Draw(p, QRectF(0, 0, 100, 100)));
+        p.end();
+        EXPECT_EQ(image.pixelColor(25, 50), QColor(255, 0, 0));
+        EXPECT_NE(image.pixelColor(75, 50), QColor(0, 0, 255));
+    }
+    // A whole play says so.
+    TMetafile m;
+    ASSERT_TRUE(m.LoadFromBytes(DataFile("shapes.emf")));
+    QImage image(189, 89, QImage::Format_RGB32);
+    QPainter p(&image);
+    EXPECT_TRUE(m.Draw(p, QRectF(0, 0, 189, 89)));
+}
+
+TEST(Metafile, RecordsTheCheckerDoesNotKnowArePassedOverQuietly)
+{
+    TEmf e;
+    e.Add(200, Longs({1, 2, 3})).Add(68, Longs({0, 0})).Add(105, Longs({0}));
+    e.Add(emfCreateBrush, Longs({1, 0, 0x0000FF, 0})).Add(emfSelectObject, Longs({1}));
+    e.Add(emfRectangle, Longs({0, 0, 100, 100}));
+    e.Handles = 2;
+    // Standard output goes to a file meanwhile.
+    std::fflush(stdout);
+    QTemporaryFile out;
+    ASSERT_TRUE(out.open());
+    const int saved = dup(1);
+    ASSERT_GE(saved, 0);
+    dup2(out.handle(), 1);
+    const QColor color = PlayedColor(e.Bytes());
+    std::fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+    EXPECT_EQ(color, QColor(255, 0, 0));
+    out.seek(0);
+    EXPECT_EQ(out.readAll(), QByteArray());
+}
+
+TEST(Metafile, BitmapSourceRowsCountFromTheTopAsLibreOfficeDrawsThem)
+{
+    // A 4 x 4 bitmap, red above blue, stored top-down and bottom-up, drawn from its
+    // rows 0 and 1 by StretchDIBits and by StretchBlt; dib-*.png is LibreOffice's page.
+    for (const char* name : {"dib-stretchdib-topdown", "dib-stretchdib-bottomup", "dib-stretchblt-topdown",
+                             "dib-stretchblt-bottomup"}) {
+        const QImage ref(QStringLiteral(LUMI_TEST_DATA "/metafile/%1.png").arg(QLatin1String(name)));
+        ASSERT_FALSE(ref.isNull()) << name;
+        TMetafile m;
+        ASSERT_TRUE(m.LoadFromBytes(DataFile((std::string(name) + ".wmf").c_str()))) << name;
+        EXPECT_EQ(Played(m, 100, 100).pixelColor(50, 50), ref.pixelColor(ref.width() / 2, ref.height() / 2))
+            << name;
+    }
+}
+
+TEST(Metafile, ShapesFarLargerThanThePictureAreCutToWhereTheyShow)
+{
+    // A rectangle reaching 30,000 units past a window of 100, filled and framed by a wide
+    // pen, drawn turned: what shows is still red inside and the frame stays outside.
+    TWmf w = WmfWindow(100, 100);
+    WmfBrush(w, qRgb(255, 0, 0)).Add(wmfSelectObject, {0});
+    w.Add(wmfCreatePen, Words({0, 20, 0}) + Longs({0xFF0000})).Add(wmfSelectObject, {1});
+    WmfRect(w, -30000, -30000, 30000, 30000);
+    TMetafile m;
+    ASSERT_TRUE(m.LoadFromBytes(w.Bytes()));
+    QImage image(100, 100, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.translate(50, 50);
+    p.rotate(30);
+    p.setClipRect(QRectF(-30, -30, 60, 60));
+    EXPECT_TRUE(m.Draw(p, QRectF(-50, -50, 100, 100)));
+    p.end();
+    EXPECT_EQ(image.pixelColor(50, 50), QColor(255, 0, 0));
+    EXPECT_EQ(image.pixelColor(40, 60), QColor(255, 0, 0));
+    EXPECT_EQ(image.pixelColor(2, 2), QColor(255, 255, 255));
+}
+
+TEST(Metafile, BitmapsPromisingMorePixelsThanTheirBytesHoldAreRefused)
+{
+    // Two bitmaps of 6,291,460 x 4 pixels with 64 bytes of bits: neither is decoded, and
+    // the budget is left for the red rectangle after them.
+    QByteArray dib = Dib({{qRgb(0, 0, 255), qRgb(0, 0, 255), qRgb(0, 0, 255), qRgb(0, 0, 255)}}, false);
+    qToLittleEndian<qint32>(6291460, dib.data() + 4);
+    const QByteArray stretch = Longs({0x00CC0020}) + Words({0, 4, 4, 0, 0, 100, 100, 0, 0}) + dib;
+    TWmf w = WmfWindow(100, 100);
+    w.Add(wmfStretchDib, stretch).Add(wmfStretchDib, stretch);
+    WmfBrush(w, qRgb(255, 0, 0)).Add(wmfSelectObject, {0});
+    WmfRect(w, 0, 0, 100, 100);
+    TMetafile m;
+    ASSERT_TRUE(m.LoadFromBytes(w.Bytes()));
+    QImage image(100, 100, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    EXPECT_TRUE(m.Draw(p, QRectF(0, 0, 100, 100)));
+    p.end();
+    EXPECT_EQ(image.pixelColor(50, 50), QColor(255, 0, 0));
 }

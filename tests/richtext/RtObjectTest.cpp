@@ -1,5 +1,6 @@
 // Embedded objects: the stream format, field texts, rules, tag fields, linked
 // data, classes by extension, and the text's object services.
+#include "Canvas.h"
 #include "RtList.h"
 #include "RtObject.h"
 #include "RtRtfTxtIo.h"
@@ -462,4 +463,32 @@ TEST(RtObject, MetafilePicturesForHtmlAreDrawnForTheHookOrSavedAsTheyAre)
         EXPECT_EQ(file.readAll(), bytes) << name;
         RtHTMLCreateImageHook = nullptr;
     }
+}
+
+TEST(RtObject, MetafilePicturesArePlayedOncePerShownSize)
+{
+    QFile f(QStringLiteral(LUMI_TEST_DATA "/metafile/shapes.emf"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    TRtOImageObject meta;
+    meta.SetPicture(f.readAll(), "EMF");
+    QImage page(400, 300, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    TCanvas canvas(&page);
+    meta.PaintTo(&canvas, TRect{10, 10, 199, 99});
+    const qint64 first = meta.Shown().cacheKey();
+    EXPECT_EQ(meta.Shown().size(), QSize(189, 89));
+    // Painted again at that size (a scroll, a repaint): the played image is kept.
+    meta.PaintTo(&canvas, TRect{200, 150, 389, 239});
+    EXPECT_EQ(meta.Shown().cacheKey(), first);
+    canvas.SetDevice(nullptr);
+    EXPECT_EQ(page.pixelColor(50, 35), QColor(255, 0, 0));
+    EXPECT_EQ(page.pixelColor(240, 175), QColor(255, 0, 0));
+    // Zoomed: played again at the new size.
+    canvas.SetDevice(&page);
+    meta.PaintTo(&canvas, TRect{0, 0, 378, 178});
+    EXPECT_EQ(meta.Shown().size(), QSize(378, 178));
+    canvas.SetDevice(nullptr);
+    // New bytes drop the played image.
+    meta.SetPicture(QByteArray(), "EMF");
+    EXPECT_TRUE(meta.Shown().isNull());
 }

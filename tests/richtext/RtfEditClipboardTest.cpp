@@ -3,6 +3,8 @@
 #include "RtControlTestSupport.h"
 #include "RtObject.h"
 
+#include "../common/MetafileRecords.h"
+
 #include <QClipboard>
 #include <QFile>
 #include <QImage>
@@ -283,5 +285,22 @@ TEST_F(RtfEditClipboard, MetafilePicturesOfWordProcessorsAreDrawn)
         // The rectangle (about 64 x 38 pixels inside its frame) and the ellipse (about 75 x 47).
         EXPECT_GT(red, 1800);
         EXPECT_GT(blue, 2200);
+    }
+}
+
+TEST_F(RtfEditClipboard, MetafileTextStretchedOutOfShapeIsPastedAndDrawnWithoutCrash)
+{
+    TPictureClasses pictureClass{".WMF", ".EMF"};
+    using namespace metafile_records;
+    for (const QByteArray& pict : {"\\wmetafile8\\picwgoal1500\\pichgoal900 " + StretchedTextWmf(true).toHex(),
+                                   "\\wmetafile8\\picwgoal1500\\pichgoal900 " + StretchedTextWmf(false).toHex(),
+                                   "\\emfblip\\picwgoal1500\\pichgoal900 " + StretchedTextEmf().toHex()}) {
+        Rtf->SelectAll();
+        Key(Qt::Key_Delete);
+        SetClipboard(RtMimeRtf, "{\\rtf1\\ansi {\\pict" + pict + "}}");
+        Rtf->PasteFromClipboard();
+        ASSERT_EQ(CountObjects(E()), 1);
+        Rtf->viewport()->repaint();
+        EXPECT_FALSE(Rtf->viewport()->grab().toImage().isNull());
     }
 }

@@ -1,0 +1,218 @@
+#pragma once
+// Windows and enhanced metafiles written record by record, and the small
+// hostile files that once crashed the player or held it for seconds.
+// Header-only: tests, benchmarks and the fuzz seeds share it.
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <initializer_list>
+#include <utility>
+#include <vector>
+
+namespace metafile_records {
+
+inline void Put16(QByteArray& B, int V)
+{
+    B.append(char(V & 0xFF));
+    B.append(char((V >> 8) & 0xFF));
+}
+inline void Put32(QByteArray& B, int64_t V)
+{
+    Put16(B, int(V & 0xFFFF));
+    Put16(B, int((V >> 16) & 0xFFFF));
+}
+inline QByteArray Words(std::initializer_list<int> Ws)
+{
+    QByteArray b;
+    for (int w : Ws)
+        Put16(b, w);
+    return b;
+}
+inline QByteArray Longs(std::initializer_list<int64_t> Ls)
+{
+    QByteArray b;
+    for (int64_t l : Ls)
+        Put32(b, l);
+    return b;
+}
+
+// A device-independent bitmap (40-byte info header, 32 bits per pixel) of
+// Rows, top row first; stored bottom-up or top-down.
+inline QByteArray Dib(const std::vector<std::vector<QRgb>>& Rows, bool BottomUp)
+{
+    const int h = int(Rows.size()), w = h ? int(Rows[0].size()) : 0;
+    QByteArray b = Longs({40, w, BottomUp ? h : -h}) + Words({1, 32}) + Longs({0, int64_t(w) * h * 4, 0, 0, 0, 0});
+    for (int i = 0; i < h; ++i) {
+        const auto& row = Rows[size_t(BottomUp ? h - 1 - i : i)];
+        for (QRgb px : row)
+            b += QByteArray(1, char(qBlue(px))) + char(qGreen(px)) + char(qRed(px)) + char(0);
+    }
+    return b;
+}
+
+// A Windows metafile (no placeable header) whose records are added one by one.
+struct TWmf {
+    QByteArray Records;
+    int Objects = 16;  // the header's size of the object table
+    TWmf& Add(int Function, const QByteArray& Params)
+    {
+        const int64_t words = 3 + (Params.size() + 1) / 2;
+        Put32(Records, words);
+        Put16(Records, Function);
+        Records += Params;
+        if (Params.size() % 2)
+            Records.append('\0');
+        return *this;
+    }
+    TWmf& Add(int Function, std::initializer_list<int> Params) { return Add(Function, Words(Params)); }
+    // Header, records, end record.
+    QByteArray Bytes() const
+    {
+        QByteArray b = Words({1, 9, 0x0300});
+        Put32(b, (18 + Records.size() + 6) / 2);
+        Put16(b, Objects);
+        Put32(b, 3);
+        Put16(b, 0);
+        return b + Records + Longs({3}) + Words({0});
+    }
+};
+
+// Functions of the Windows metafile records used here.
+enum : int {
+    wmfSetWindowOrg = 0x020B, wmfSetWindowExt = 0x020C, wmfTextOut = 0x0521, wmfExtTextOut = 0x0A32,
+    wmfCreateBrush = 0x02FC, wmfSelectObject = 0x012D, wmfDeleteObject = 0x01F0, wmfRectangle = 0x041B,
+    wmfSaveDC = 0x001E, wmfRestoreDC = 0x0127, wmfExcludeClipRect = 0x0415, wmfSetBkColor = 0x0201,
+    wmfStretchDib = 0x0F43, wmfDibStretchBlt = 0x0B41, wmfCreatePen = 0x02FA,
+};
+
+// A window of W x H units at (0, 0).
+inline TWmf WmfWindow(int W, int H)
+{
+    TWmf w;
+    w.Add(wmfSetWindowOrg, {0, 0});
+    w.Add(wmfSetWindowExt, {H, W});
+    return w;
+}
+inline TWmf& WmfBrush(TWmf& W, QRgb C) { return W.Add(wmfCreateBrush, Words({0}) + Longs({int64_t(qRed(C) | qGreen(C) << 8 | qBlue(C) << 16)}) + Words({0})); }
+inline TWmf& WmfRect(TWmf& W, int L, int T, int R, int B) { return W.Add(wmfRectangle, {B, R, T, L}); }
+
+// An enhanced metafile of Width x Height reference pixels (96 per inch).
+struct TEmf {
+    QByteArray Records;
+    int Count = 1;
+    int Handles = 1;  // the header's size of the object table (slot 0 is the file's own)
+    int Width = 100, Height = 100;
+    TEmf& Add(int Type, const QByteArray& Params)
+    {
+        QByteArray p = Params;
+        while (p.size() % 4)
+            p.append('\0');
+        Put32(Records, Type);
+        Put32(Records, 8 + p.size());
+        Records += p;
+        ++Count;
+        return *this;
+    }
+    QByteArray Bytes() const
+    {
+        const int64_t mmW = Width * 2540 / 96, mmH = Height * 2540 / 96;
+        QByteArray b = Longs({1, 108, 0, 0, Width - 1, Height - 1, 0, 0, mmW - 1, mmH - 1, 0x464D4520, 0x10000,
+                              108 + Records.size() + 20, Count + 1});
+        Put16(b, Handles);
+        Put16(b, 0);
+        b += Longs({0, 0, 0, 1920, 1080, 508, 286, 0, 0, 0, 508000, 285750});
+        return b + Records + Longs({14, 20, 0, 0, 20});
+    }
+};
+
+enum : int {
+    emfSetWindowExtEx = 9, emfSetViewportExtEx = 11, emfSetMapMode = 17, emfExtTextOutW = 84,
+    emfCreateBrush = 39, emfSelectObject = 37, emfRectangle = 43, emfSaveDC = 33,
+};
+
+// ExtTextOutW of Text at (X, Y), without advances.
+inline QByteArray EmfTextOutW(int X, int Y, const QString& Text)
+{
+    QByteArray b = Longs({0, 0, -1, -1, 1, 0, 0, X, Y, Text.size(), 76, 0, 0, 0, -1, -1, 0});
+    for (QChar c : Text)
+        Put16(b, c.unicode());
+    return b;
+}
+
+// The window 1 unit wide and -14492 high with one character drawn in it:
+// text stretched far wider than high.
+inline QByteArray StretchedTextWmf(bool Extended)
+{
+    TWmf w;
+    w.Add(wmfSetWindowExt, {-14492, 1});
+    if (Extended)
+        w.Add(wmfExtTextOut, Words({0, 0, 1, 0}) + QByteArray("A"));
+    else
+        w.Add(wmfTextOut, Words({1}) + QByteArray("A", 2) + Words({0, 0}));
+    return w.Bytes();
+}
+inline QByteArray StretchedTextEmf()
+{
+    TEmf e;
+    e.Add(emfSetMapMode, Longs({8}));
+    e.Add(emfSetWindowExtEx, Longs({1, 14492}));
+    e.Add(emfSetViewportExtEx, Longs({100, 100}));
+    e.Add(emfExtTextOutW, EmfTextOutW(0, 0, QStringLiteral("A")));
+    return e.Bytes();
+}
+
+// Small files that make the player work long: name and bytes.
+inline std::vector<std::pair<const char*, QByteArray>> SlowMetafiles()
+{
+    std::vector<std::pair<const char*, QByteArray>> files;
+    {
+        // 1,000 holes cut into the clip, each a little apart, then a fill.
+        TWmf w = WmfWindow(2000, 2000);
+        for (int i = 0; i < 1000; ++i) {
+            const int x = (i * 37) % 1990, y = (i * 53) % 1990;
+            w.Add(wmfExcludeClipRect, {y + 7, x + 7, y, x});
+        }
+        WmfBrush(w, qRgb(255, 0, 0)).Add(wmfSelectObject, {0});
+        WmfRect(w, 0, 0, 2000, 2000);
+        files.emplace_back("exclude-clip-rects.wmf", w.Bytes());
+    }
+    {
+        // The whole object table filled, slot 0 freed, then creates that find it taken.
+        TWmf w = WmfWindow(100, 100);
+        w.Objects = 0xFFFF;
+        for (int i = 0; i < 0xFFFF; ++i)
+            WmfBrush(w, qRgb(0, 0, 255));
+        w.Add(wmfDeleteObject, {0});
+        for (int i = 0; i < 1000; ++i)
+            WmfBrush(w, qRgb(0, 0, 255));
+        files.emplace_back("full-object-table.wmf", w.Bytes());
+    }
+    {
+        TWmf w = WmfWindow(100, 100);
+        for (int i = 0; i < 1000000; ++i)
+            w.Add(wmfSaveDC, {});
+        files.emplace_back("million-savedc.wmf", w.Bytes());
+    }
+    {
+        // Brushes created at ever new indexes, far past the header's table.
+        TEmf e;
+        for (int i = 0; i < 1000000; ++i)
+            e.Add(emfCreateBrush, Longs({i + 1, 0, 0xFF, 0}));
+        files.emplace_back("emf-object-indexes.emf", e.Bytes());
+    }
+    {
+        // One character at a size of thousands of pixels.
+        TEmf e;
+        e.Add(emfSetMapMode, Longs({8}));
+        e.Add(emfSetWindowExtEx, Longs({1, 1}));
+        e.Add(emfSetViewportExtEx, Longs({30000, 30000}));
+        e.Add(emfExtTextOutW, EmfTextOutW(0, 0, QStringLiteral("WWWW")));
+        files.emplace_back("huge-text.emf", e.Bytes());
+    }
+    return files;
+}
+
+}  // namespace metafile_records
