@@ -58,7 +58,7 @@ void BuildGaussKernel()
     }
     std::vector<int> pairs(size_t(k.Size));
     std::iota(pairs.begin(), pairs.end(), 1);
-    std::stable_sort(pairs.begin(), pairs.end(), [&k, step](int a, int b) {
+    std::stable_sort(pairs.begin(), pairs.end(), [&](int a, int b) {
         return (k.W(a) * 256 - k.K(a)) * step > (k.W(b) * 256 - k.K(b)) * step;
     });
     for (int i = 0; i < std::abs(diff) / 2; ++i) {
