@@ -389,10 +389,12 @@ public:
     bool ChargePixels(const QRectF& Box, bool Filled, double PenWidth = 1)
     {
         const QRectF r = Box.intersected(QRectF(ClipBounds()).adjusted(-PenWidth, -PenWidth, PenWidth, PenWidth));
-        if (r.isValid())
-            pixelsLeft_ -= int64_t(Filled ? r.width() * r.height()
-                                          : std::min(r.width() * r.height(),
-                                                     2 * (r.width() + r.height()) * std::max(1.0, PenWidth)));
+        if (r.isValid()) {
+            const double area = Filled ? r.width() * r.height()
+                                       : std::min(r.width() * r.height(),
+                                                  2 * (r.width() + r.height()) * std::max(1.0, PenWidth));
+            pixelsLeft_ = area < double(pixelsLeft_) ? pixelsLeft_ - int64_t(area) : -1;
+        }
         return !Spent();
     }
 
