@@ -325,9 +325,12 @@ bool TRtCustomRtfEdit::BackgroundSaveToFile(const QString& FileName) const
 QRect TRtCustomRtfEdit::CaretRect() const
 {
     const TRtRTFTextInput* e = engine_.get();
-    const int x = e->DocToScreen(e->CaretX + e->LeftX + e->TextLeftOffset);
-    const int y = e->DocToScreen(e->CaretY - e->TopY + e->TextTopOffset);
-    return QRect(x, y, std::max(1, e->DocToScreen(e->CaretWidth)), std::max(4, e->DocToScreen(e->CaretHeight)));
+    // A caret not placed yet may stand far outside: kept where a rectangle can be formed.
+    constexpr int far = 1 << 24;
+    const int x = std::clamp(e->DocToScreen(e->CaretX + e->LeftX + e->TextLeftOffset), -far, far);
+    const int y = std::clamp(e->DocToScreen(e->CaretY - e->TopY + e->TextTopOffset), -far, far);
+    return QRect(x, y, std::clamp(e->DocToScreen(e->CaretWidth), 1, 1 << 16),
+                 std::clamp(e->DocToScreen(e->CaretHeight), 4, 1 << 16));
 }
 
 void TRtCustomRtfEdit::UpdateCaret()
