@@ -48,6 +48,16 @@ protected:
         return std::string(reinterpret_cast<const char*>(m.Memory()), size_t(m.Size()));
     }
 
+    // The first window point over an embedded object, (-1, -1) for none.
+    QPoint PointOverAnObject() const
+    {
+        for (int y = 0; y < 100; ++y)
+            for (int x = 0; x < 300; ++x)
+                if (Rtf->FindTextObjectAt(x, y))
+                    return QPoint(x, y);
+        return QPoint(-1, -1);
+    }
+
     std::vector<QString> Messages;
 
 private:
@@ -507,11 +517,7 @@ TEST_F(RichTextHooks, LoadedObjectsControlsReachTheTextObjectEvents)
     m.SetPosition(0);
     Rtf->LoadFromStream(&m, "RTF");
     QApplication::processEvents();
-    QPoint over(-1, -1);
-    for (int y = 0; y < 100 && over.x() < 0; ++y)
-        for (int x = 0; x < 300 && over.x() < 0; ++x)
-            if (Rtf->FindTextObjectAt(x, y))
-                over = QPoint(x, y);
+    const QPoint over = PointOverAnObject();
     ASSERT_GE(over.x(), 0);
     auto* obj = dynamic_cast<TRtTestControlObject*>(Rtf->FindTextObjectAt(over.x(), over.y())->Object);
     ASSERT_NE(obj, nullptr);
@@ -562,11 +568,7 @@ TEST_F(RichTextHooks, ObjectControlEventsReachTheTextObjectEvents)
     ASSERT_TRUE(Rtf->InsertPicture(picture));
     QApplication::processEvents();
     // Where the picture lies on the screen.
-    QPoint over(-1, -1);
-    for (int y = 0; y < 100 && over.x() < 0; ++y)
-        for (int x = 0; x < 300 && over.x() < 0; ++x)
-            if (Rtf->FindTextObjectAt(x, y))
-                over = QPoint(x, y);
+    const QPoint over = PointOverAnObject();
     ASSERT_GE(over.x(), 0);
     TRtObjectBase* obj = Rtf->FindTextObjectAt(over.x(), over.y())->Object;
     QWidget control(Rtf->viewport());
