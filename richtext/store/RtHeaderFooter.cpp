@@ -49,13 +49,12 @@ TParagraph* TRtSpecialTextProperty::TakeParagraphs()
     return chain;
 }
 
+TParagraph* TRtSpecialTextProperty::Paragraphs() const { return editing_ && owner_ ? owner_->FirstPar : pars_; }
+
 bool TRtSpecialTextProperty::IsEmpty() const
 {
-    if (editing_ && owner_)
-        return !owner_->FirstPar
-            || (!owner_->FirstPar->Next && owner_->FirstPar->Lines && !owner_->FirstPar->Lines->Next
-                && owner_->FirstPar->Lines->Length == 0);
-    return !pars_ || (!pars_->Next && (!pars_->Lines || (!pars_->Lines->Next && pars_->Lines->Length == 0)));
+    const TParagraph* p = Paragraphs();
+    return !p || (!p->Next && (!p->Lines || (!p->Lines->Next && p->Lines->Length == 0)));
 }
 
 int32_t TRtSpecialTextProperty::CalcHeight()

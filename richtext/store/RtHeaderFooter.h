@@ -56,7 +56,9 @@ public:
     // Frees the current chain and takes Chain.
     void SetParagraphs(TParagraph* Chain);
     void ClearText();
-    TParagraph* Paragraphs() const { return pars_; }
+    // The chain; while it is edited through this item, the text's own chain
+    // (its first paragraph may have gone since editing began).
+    TParagraph* Paragraphs() const;
     // Hands the chain over without freeing it.
     TParagraph* TakeParagraphs();
     // The text's own first paragraph while this item is edited in its place, else nil.

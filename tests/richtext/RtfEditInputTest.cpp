@@ -200,6 +200,12 @@ TEST_F(RtfEditInput, UndoTakesEachStepBackInTheTextItWasTypedIn)
     TRtSpecialTextProperty* header = E()->GetOrAddHeaderFooter(rtraOnAllPages, rtIsHeader);
     header->SetEditing(true);
     Type("hdr");
+    // A new first paragraph and the old one joined away: the item gives the chain as it is.
+    Key(Qt::Key_Home);
+    Key(Qt::Key_Return);
+    Key(Qt::Key_Up);
+    Key(Qt::Key_Delete);
+    EXPECT_EQ(header->Paragraphs(), E()->FirstPar);
     Rtf->viewport()->repaint();
     QApplication::processEvents();
     ASSERT_EQ(Text(), "hdr");
