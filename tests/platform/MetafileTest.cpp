@@ -31,12 +31,15 @@ QByteArray DataFile(const char* Name)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QImage Played(const TMetafile& M, int W, int H)
+// The metafile drawn over a white image; Whole, when given, tells whether the play drew it all.
+QImage Played(const TMetafile& M, int W, int H, bool* Whole = nullptr)
 {
     QImage image(W, H, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter p(&image);
-    M.Draw(p, QRectF(0, 0, W, H));
+    const bool whole = M.Draw(p, QRectF(0, 0, W, H));
+    if (Whole)
+        *Whole = whole;
     return image;
 }
 
@@ -213,12 +216,10 @@ TEST(Metafile, ClipsAreRegionsOfWholeDevicePixels)
     WmfRect(w, 0, 0, 100, 100);
     TMetafile m;
     ASSERT_TRUE(m.LoadFromBytes(w.Bytes()));
-    QImage image(150, 150, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter p(&image);
     // Drawn whole: the clip never grows past what the budget allows.
-    EXPECT_TRUE(m.Draw(p, QRectF(0, 0, 150, 150)));
-    p.end();
+    bool whole = false;
+    const QImage image = Played(m, 150, 150, &whole);
+    EXPECT_TRUE(whole);
     int white = 0, other = 0;
     for (int y = 2; y < 148; ++y)
         for (int x = 2; x < 148; ++x) {
@@ -289,20 +290,18 @@ TEST(Metafile, APlayEndsWhenItsBudgetIsSpent)
     for (const QByteArray& bytes : {records.Bytes(), pixels.Bytes()}) {
         TMetafile m;
         ASSERT_TRUE(m.LoadFromBytes(bytes));
-        QImage image(100, 100, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        QPainter p(&image);
-        EXPECT_FALSE(m.Draw(p, QRectF(0, 0, 100, 100)));
-        p.end();
+        bool whole = true;
+        const QImage image = Played(m, 100, 100, &whole);
+        EXPECT_FALSE(whole);
         EXPECT_EQ(image.pixelColor(25, 50), QColor(255, 0, 0));
         EXPECT_NE(image.pixelColor(75, 50), QColor(0, 0, 255));
     }
     // A whole play says so.
     TMetafile m;
     ASSERT_TRUE(m.LoadFromBytes(DataFile("shapes.emf")));
-    QImage image(189, 89, QImage::Format_RGB32);
-    QPainter p(&image);
-    EXPECT_TRUE(m.Draw(p, QRectF(0, 0, 189, 89)));
+    bool whole = false;
+    Played(m, 189, 89, &whole);
+    EXPECT_TRUE(whole);
 }
 
 TEST(Metafile, RecordsTheCheckerDoesNotKnowArePassedOverQuietly)
@@ -379,10 +378,8 @@ TEST(Metafile, BitmapsPromisingMorePixelsThanTheirBytesHoldAreRefused)
     WmfRect(w, 0, 0, 100, 100);
     TMetafile m;
     ASSERT_TRUE(m.LoadFromBytes(w.Bytes()));
-    QImage image(100, 100, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter p(&image);
-    EXPECT_TRUE(m.Draw(p, QRectF(0, 0, 100, 100)));
-    p.end();
+    bool whole = false;
+    const QImage image = Played(m, 100, 100, &whole);
+    EXPECT_TRUE(whole);
     EXPECT_EQ(image.pixelColor(50, 50), QColor(255, 0, 0));
 }

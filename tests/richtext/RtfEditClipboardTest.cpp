@@ -31,6 +31,14 @@ protected:
         d->setData(Mime, Data);
         QGuiApplication::clipboard()->setMimeData(d);
     }
+    // Replaces the text by an RTF picture (the words after "\\pict") pasted from the clipboard.
+    void PastePictureAlone(const QByteArray& Pict)
+    {
+        Rtf->SelectAll();
+        Key(Qt::Key_Delete);
+        SetClipboard(RtMimeRtf, "{\\rtf1\\ansi {\\pict" + Pict + "}}");
+        Rtf->PasteFromClipboard();
+    }
 };
 
 TEST_F(RtfEditClipboard, CopyOffersRtfUnderBothNamesAndUtf8Text)
@@ -269,10 +277,7 @@ TEST_F(RtfEditClipboard, MetafilePicturesOfWordProcessorsAreDrawn)
                                        + bytes("shapes.wmf").mid(22).toHex(),
                                    "\\emfblip\\picw4994\\pich2348\\picwgoal2835\\pichgoal1335 "
                                        + bytes("shapes.emf").toHex()}) {
-        Rtf->SelectAll();
-        Key(Qt::Key_Delete);
-        SetClipboard(RtMimeRtf, "{\\rtf1\\ansi {\\pict" + pict + "}}");
-        Rtf->PasteFromClipboard();
+        PastePictureAlone(pict);
         ASSERT_EQ(CountObjects(E()), 1);
         Rtf->viewport()->repaint();
         const QImage shown = Rtf->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -295,10 +300,7 @@ TEST_F(RtfEditClipboard, MetafileTextStretchedOutOfShapeIsPastedAndDrawnWithoutC
     for (const QByteArray& pict : {"\\wmetafile8\\picwgoal1500\\pichgoal900 " + StretchedTextWmf(true).toHex(),
                                    "\\wmetafile8\\picwgoal1500\\pichgoal900 " + StretchedTextWmf(false).toHex(),
                                    "\\emfblip\\picwgoal1500\\pichgoal900 " + StretchedTextEmf().toHex()}) {
-        Rtf->SelectAll();
-        Key(Qt::Key_Delete);
-        SetClipboard(RtMimeRtf, "{\\rtf1\\ansi {\\pict" + pict + "}}");
-        Rtf->PasteFromClipboard();
+        PastePictureAlone(pict);
         ASSERT_EQ(CountObjects(E()), 1);
         Rtf->viewport()->repaint();
         EXPECT_FALSE(Rtf->viewport()->grab().toImage().isNull());
