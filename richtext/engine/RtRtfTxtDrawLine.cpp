@@ -401,10 +401,24 @@ void TRtRTFTextInput::PaintLine(TLine* Line, TParagraph* Par)
         }
         rec.Attrs = rec.TempAttrs.data();
     }
+    if (!Displays()) {
+        PaintContent(rec);
+        return;
+    }
     // On screen the page being painted is the line's: fields such as the page number show it.
-    if (Displays())
-        PaintingPage = Line->PageNr;
+    PaintingPage = Line->PageNr;
+    // The line paints its own band only: a glyph reaching beyond it would stay in a neighbour's
+    // band when this line alone is painted again, and a whole repaint paints that over.
+    TCanvas* c = PaintingCanvas;
+    const bool clipped = c->HasClipRegion();
+    const QRegion kept = c->ClipRegion();
+    constexpr int32_t far = 1 << 24;
+    QRegion band(QRect(-far, top - Line->SpaceAbove, 2 * far, bottom - top + Line->SpaceAbove + Line->SpaceBelow));
+    if (clipped)
+        band &= kept;
+    c->SelectClipRegion(&band);
     PaintContent(rec);
+    c->SelectClipRegion(clipped ? &kept : nullptr);
 }
 
 AnsiString TRtRTFTextInput::DefaultPageGapText(int32_t PageNr) const

@@ -7,12 +7,18 @@
 
 #include <QDragMoveEvent>
 #include <QMimeData>
+#include <QScreen>
 #include <QStyleHints>
 
 namespace {
 
 class RtfEditLayoutMode : public RtControlTest {
 protected:
+    // A caret that does not blink, for as long as it lives.
+    struct TSteadyCaret {
+        TSteadyCaret() { QApplication::styleHints()->setCursorFlashTime(0); }
+        ~TSteadyCaret() { QApplication::styleHints()->setCursorFlashTime(1000); }
+    };
     // Three pages of 3 x 2 inches with half-inch margins: "a", "b" and "c", each starting a page.
     void ThreePages()
     {
@@ -423,11 +429,7 @@ TEST_F(RtfEditLayoutMode, PageFieldsShowTheNumberOfThePageTheyArePaintedOn)
 
 TEST_F(RtfEditLayoutMode, AHeaderEditedInTheBodysPlaceKeepsItsPageLayoutWhenPainted)
 {
-    // A caret that does not blink, for as long as the test runs.
-    struct TSteadyCaret {
-        TSteadyCaret() { QApplication::styleHints()->setCursorFlashTime(0); }
-        ~TSteadyCaret() { QApplication::styleHints()->setCursorFlashTime(1000); }
-    } steady;
+    TSteadyCaret steady;
     Rtf->resize(500, 500);
     ThreePages();
     AddSpecialText(rtIsHeader, "HHHH");
@@ -458,4 +460,42 @@ TEST_F(RtfEditLayoutMode, AHeaderEditedInTheBodysPlaceKeepsItsPageLayoutWhenPain
     Key(Qt::Key_Home);
     EXPECT_EQ(Shot(), first);
     header->SetEditing(false);
+}
+
+TEST_F(RtfEditLayoutMode, AfterEveryKeyOnAPagesEdgeTheWindowIsAWholeRepaint)
+{
+    TSteadyCaret steady;
+    Rtf->resize(500, 500);
+    // Twelve lines on pages of five: the second page starts where the first is full.
+    SmallPages(std::vector<std::string>(12, "x"));
+    Rtf->SetLayoutMode(rtlayLayout);
+    ASSERT_EQ(E()->PageCount, 3);
+    auto window = [&] {
+        for (int i = 0; i < 5; ++i)
+            QApplication::processEvents();
+        const QPoint origin = Rtf->viewport()->mapTo(Rtf->window(), QPoint(0, 0));
+        return Rtf->screen()
+            ->grabWindow(Rtf->window()->winId())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32)
+            .copy(QRect(origin, Rtf->viewport()->size()));
+    };
+    // The second page's first line, then the first page's last; letters with and without
+    // descenders, and one taken back.
+    for (int32_t par : {5, 4}) {
+        E()->CursorPar = E()->GetParByIndex(par);
+        E()->CursorLine = E()->CursorPar->Lines;
+        E()->CursorPos = 1;
+        E()->ShowCursor();
+        Shot();
+        for (const char* step : {"x", "y", "gj", "\b"}) {
+            if (step[0] == '\b')
+                Key(Qt::Key_Backspace);
+            else
+                Type(step);
+            const QImage shown = window();
+            Shot();
+            EXPECT_EQ(shown, window()) << "paragraph " << par << " after " << (step[0] == '\b' ? "backspace" : step);
+        }
+    }
 }
