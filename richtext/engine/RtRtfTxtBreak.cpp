@@ -516,7 +516,7 @@ int32_t OffsetOnLines(const TLine* First, const TLine* Line, int32_t Pos)
 
 // How the new lines differ from the old: 0 = not, 1 = in text or widths, 2 = in a line's
 // height, 3 = in the paragraph's height. Changed lines get linfChanged; the new lines take
-// the old lines' page and spacing.
+// the old lines' page, page start and spacing.
 int32_t CompareWithOldLines(TLine* OldFirst, TLine* NewFirst)
 {
     int32_t result = 0;
@@ -533,6 +533,7 @@ int32_t CompareWithOldLines(TLine* OldFirst, TLine* NewFirst)
             continue;
         }
         l->PageNr = o->PageNr;
+        l->Flags = uint16_t((l->Flags & ~linfPageStart) | (o->Flags & linfPageStart));
         l->SpaceAbove = o->SpaceAbove;
         l->SpaceBelow = o->SpaceBelow;
         bool differs = l->Length != o->Length || l->JustifyExtra != o->JustifyExtra ||

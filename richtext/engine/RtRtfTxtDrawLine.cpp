@@ -401,7 +401,24 @@ void TRtRTFTextInput::PaintLine(TLine* Line, TParagraph* Par)
         }
         rec.Attrs = rec.TempAttrs.data();
     }
+    if (!Displays()) {
+        PaintContent(rec);
+        return;
+    }
+    // On screen the page being painted is the line's: fields such as the page number show it.
+    PaintingPage = Line->PageNr;
+    // The line paints its own band only: a glyph reaching beyond it would stay in a neighbour's
+    // band when this line alone is painted again, and a whole repaint paints that over.
+    TCanvas* c = PaintingCanvas;
+    const bool clipped = c->HasClipRegion();
+    const QRegion kept = c->ClipRegion();
+    constexpr int32_t far = 1 << 24;
+    QRegion band(QRect(-far, top - Line->SpaceAbove, 2 * far, bottom - top + Line->SpaceAbove + Line->SpaceBelow));
+    if (clipped)
+        band &= kept;
+    c->SelectClipRegion(&band);
     PaintContent(rec);
+    c->SelectClipRegion(clipped ? &kept : nullptr);
 }
 
 AnsiString TRtRTFTextInput::DefaultPageGapText(int32_t PageNr) const
@@ -1286,10 +1303,46 @@ void TRtRTFTextInput::PaintHeaderFooter(TLine* Line, TRtLinePaintRecord& Rec, bo
 
 void TRtRTFTextInput::PaintSpecialText(TRtSpecialTextProperty* Item, int32_t X, int32_t Y, int32_t Page, bool Grey)
 {
-    const int32_t savedLeftX = LeftX, savedCanvasLeft = CanvasLeft;
+    // What painting the item changes for its duration: the painting position and page, and the
+    // page data of each line in turn.
+    struct TRestore {
+        TRtRTFTextInput& E;
+        int32_t LeftX = E.LeftX, CanvasLeft = E.CanvasLeft, PaintingPage = E.PaintingPage;
+        TLine* Line = nullptr;
+        uint16_t SpaceAbove = 0, SpaceBelow = 0, PageNr = 0;
+        void Take(TLine* L)
+        {
+            Put();
+            Line = L;
+            SpaceAbove = L->SpaceAbove;
+            SpaceBelow = L->SpaceBelow;
+            PageNr = L->PageNr;
+        }
+        void Put()
+        {
+            if (Line) {
+                Line->SpaceAbove = SpaceAbove;
+                Line->SpaceBelow = SpaceBelow;
+                Line->PageNr = PageNr;
+            }
+            Line = nullptr;
+        }
+        ~TRestore()
+        {
+            Put();
+            E.LeftX = LeftX;
+            E.CanvasLeft = CanvasLeft;
+            E.PaintingPage = PaintingPage;
+        }
+    } restore{*this};
     LeftX = 0;
     CanvasLeft = X;
-    ReformatText(Item->Paragraphs());
+    PaintingPage = Page;
+    // An item edited in the body's place lends the text its chain, laid out as the body: that
+    // layout is not the painter's to change.
+    const bool ownChain = !Item->Editing();
+    if (ownChain)
+        ReformatText(Item->Paragraphs());
     int32_t y = Y;
     for (TParagraph* p = Item->Paragraphs(); p; p = p->Next) {
         for (TLine* l = p->Lines; l; l = l->Next) {
@@ -1298,10 +1351,12 @@ void TRtRTFTextInput::PaintSpecialText(TRtSpecialTextProperty* Item, int32_t X, 
             r.Line = l;
             r.Grey = Grey;
             r.PageNr = Page;
+            restore.Take(l);
             l->PageNr = uint16_t(std::clamp(Page, 0, 65535));
             l->SpaceAbove = l->SpaceBelow = 0;
             // Fields such as the page number take their text for this page.
-            UpdateFieldWidths(p, l);
+            if (ownChain)
+                UpdateFieldWidths(p, l);
             CalcLineRects(r, l, p, y);
             r.RunStart = LineStartX(p, l) + CanvasLeft;
             r.Baseline = y + l->Base;
@@ -1314,6 +1369,4 @@ void TRtRTFTextInput::PaintSpecialText(TRtSpecialTextProperty* Item, int32_t X, 
             y += l->Height;
         }
     }
-    LeftX = savedLeftX;
-    CanvasLeft = savedCanvasLeft;
 }

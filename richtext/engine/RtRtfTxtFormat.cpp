@@ -133,6 +133,8 @@ void TRtRTFTextPaint::UpdateLayoutUnlocked()
     ReformatText(nullptr);
     if (OnTextChange)
         OnTextChange(this);
+    // The caret follows its line to where the new layout put it.
+    UpdateCaretMetrics();
     if (OnCaretMoved)
         OnCaretMoved(this);
     NotifyChange(rtchCharAttr);

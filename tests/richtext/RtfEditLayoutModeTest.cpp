@@ -7,11 +7,18 @@
 
 #include <QDragMoveEvent>
 #include <QMimeData>
+#include <QScreen>
+#include <QStyleHints>
 
 namespace {
 
 class RtfEditLayoutMode : public RtControlTest {
 protected:
+    // A caret that does not blink, for as long as it lives.
+    struct TSteadyCaret {
+        TSteadyCaret() { QApplication::styleHints()->setCursorFlashTime(0); }
+        ~TSteadyCaret() { QApplication::styleHints()->setCursorFlashTime(1000); }
+    };
     // Three pages of 3 x 2 inches with half-inch margins: "a", "b" and "c", each starting a page.
     void ThreePages()
     {
@@ -388,4 +395,107 @@ TEST_F(RtfEditLayoutMode, ThePageGapLabelComesFromTheOwner)
     AnsiString label;
     E()->OnGetPageGapText(Rtf.get(), 2, label);
     EXPECT_EQ(label, " 2");
+}
+
+TEST_F(RtfEditLayoutMode, PageFieldsShowTheNumberOfThePageTheyArePaintedOn)
+{
+    // Three small pages with a page number in the header and on each page; the same text with
+    // the numbers written out shows what each page must look like.
+    Rtf->resize(500, 700);
+    auto text = [](const std::string& Header, const std::string& P1, const std::string& P2, const std::string& P3) {
+        return "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Sans;}}\\paperw4320\\paperh2880\\margl720\\margr720"
+               "\\margt720\\margb720{\\header\\pard\\f0\\fs24 " + Header + "\\par}\\f0\\fs24 " + P1 + "\\par\\page " +
+               P2 + "\\par\\page " + P3 + "\\par}";
+    };
+    auto show = [&](const std::string& Text) {
+        Rtf->SetText(Text);
+        Rtf->SetLayoutMode(rtlayLayout);
+        // Header texts in the body's colours, on white paper.
+        E()->ViewOptions.Include(rtDontGrayHeaderFooterInLayout);
+        E()->PaperColor = clWhite;
+        return Shot();
+    };
+    const std::string field = "{\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}";
+    const QImage fields = show(text(field, field, field, field));
+    ASSERT_EQ(E()->PageCount, 3);
+    for (int page = 0; page < 3; ++page) {
+        const QImage written = show(text(std::to_string(page + 1), "1", "2", "3"));
+        const int top = SpaceAbove(page).first, bottom = SpaceBelow(page).second;
+        ASSERT_LT(bottom, fields.height());
+        const QRect band(0, top, fields.width(), bottom - top);
+        EXPECT_EQ(fields.copy(band), written.copy(band)) << "page " << page + 1;
+    }
+}
+
+TEST_F(RtfEditLayoutMode, AHeaderEditedInTheBodysPlaceKeepsItsPageLayoutWhenPainted)
+{
+    TSteadyCaret steady;
+    Rtf->resize(500, 500);
+    ThreePages();
+    AddSpecialText(rtIsHeader, "HHHH");
+    Rtf->SetLayoutMode(rtlayLayout);
+    TRtSpecialTextProperty* header = E()->GetOrAddHeaderFooter(rtraOnAllPages, rtIsHeader);
+    header->SetEditing(true);
+    E()->UpdateLayout();
+    // The header's text laid out as the body: one page with its gap and its own header above it.
+    auto layout = [&] {
+        std::vector<int32_t> v;
+        for (TParagraph* p = E()->FirstPar; p; p = p->Next)
+            for (TLine* l = p->Lines; l; l = l->Next)
+                v.insert(v.end(), {l->Top, l->Height, l->SpaceAbove, l->SpaceBelow, l->PageNr});
+        return v;
+    };
+    const std::vector<int32_t> before = layout();
+    const TLine* line = E()->FirstPar->Lines;
+    ASSERT_GT(line->SpaceAbove, 0);
+    const QImage first = Shot();
+    EXPECT_EQ(layout(), before);
+    // The page stands in its frame with the desktop above it.
+    EXPECT_EQ(Pixel(first, 100, 2), 0x0000FF);
+    EXPECT_EQ(Pixel(first, 100, Screen(line->Top - line->SpaceAbove / 2)), 0x00FF00);
+    // Painted again, and with the caret placed anew on its character, the window is the same.
+    EXPECT_EQ(Shot(), first);
+    EXPECT_EQ(layout(), before);
+    Key(Qt::Key_End);
+    Key(Qt::Key_Home);
+    EXPECT_EQ(Shot(), first);
+    header->SetEditing(false);
+}
+
+TEST_F(RtfEditLayoutMode, AfterEveryKeyOnAPagesEdgeTheWindowIsAWholeRepaint)
+{
+    TSteadyCaret steady;
+    Rtf->resize(500, 500);
+    // Twelve lines on pages of five: the second page starts where the first is full.
+    SmallPages(std::vector<std::string>(12, "x"));
+    Rtf->SetLayoutMode(rtlayLayout);
+    ASSERT_EQ(E()->PageCount, 3);
+    auto window = [&] {
+        for (int i = 0; i < 5; ++i)
+            QApplication::processEvents();
+        const QPoint origin = Rtf->viewport()->mapTo(Rtf->window(), QPoint(0, 0));
+        return Rtf->screen()
+            ->grabWindow(Rtf->window()->winId())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32)
+            .copy(QRect(origin, Rtf->viewport()->size()));
+    };
+    // The second page's first line, then the first page's last; letters with and without
+    // descenders, and one taken back.
+    for (int32_t par : {5, 4}) {
+        E()->CursorPar = E()->GetParByIndex(par);
+        E()->CursorLine = E()->CursorPar->Lines;
+        E()->CursorPos = 1;
+        E()->ShowCursor();
+        Shot();
+        for (const char* step : {"x", "y", "gj", "\b"}) {
+            if (step[0] == '\b')
+                Key(Qt::Key_Backspace);
+            else
+                Type(step);
+            const QImage shown = window();
+            Shot();
+            EXPECT_EQ(shown, window()) << "paragraph " << par << " after " << (step[0] == '\b' ? "backspace" : step);
+        }
+    }
 }
