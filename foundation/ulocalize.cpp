@@ -168,6 +168,11 @@ const TLibraryText cLibraryTexts[] = {
     {"XSsBadName", nullptr, "TSsContextMenu", "A name cannot contain \"/\" and cannot be \".\" or \"..\":", nullptr},
     {"XSsNameRefused", nullptr, "TSsContextMenu", "The file system does not accept this name:", nullptr},
     {"XSsCannotRename", nullptr, "TSsContextMenu", "Cannot rename:", nullptr},
+    {"XSsSkipped", nullptr, "TSsContextMenu", "Not copied, as pipes, sockets and devices cannot be copied:", nullptr},
+    {"XSsLeftInPlace", nullptr, "TSsContextMenu", "Copied, but these stay at their old place:", nullptr},
+    {"XSsWriteProtected", nullptr, "TSsContextMenu", "the folder is write-protected", nullptr},
+    {"XSsAddedDuringMove", nullptr, "TSsContextMenu", "entries were added to it during the move", nullptr},
+    {"XSsChangedDuringMove", nullptr, "TSsContextMenu", "it changed during the move", nullptr},
 };
 
 // Answers Qt's requests for its own texts with the current language's.

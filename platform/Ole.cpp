@@ -2,6 +2,7 @@
 
 #include "SysUtils.h"
 
+#include <QFile>
 #include <QMimeData>
 #include <QUrl>
 #include <mutex>
@@ -126,13 +127,26 @@ TClipFormat FormatOfMimeType(const QString& mimeType)
     return RegisterClipboardFormatA(toAnsi(mimeType));
 }
 
+QList<QByteArray> LocalFilePathsOf(const QMimeData* data)
+{
+    QList<QByteArray> paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile() || !(url.host().isEmpty() || url.host().compare("localhost", Qt::CaseInsensitive) == 0))
+            continue;
+        const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+        if (path.startsWith('/') && !path.contains('\0'))
+            paths << path;
+    }
+    return paths;
+}
+
 QStringList LocalFilesOf(const QMimeData* data)
 {
     QStringList files;
-    if (data && data->hasUrls())
-        for (const QUrl& url : data->urls())
-            if (url.isLocalFile())
-                files << url.toLocalFile();
+    for (const QByteArray& path : LocalFilePathsOf(data))
+        files << QFile::decodeName(path);
     return files;
 }
 

@@ -176,7 +176,12 @@ AnsiString GetClipboardFormatNameA(TClipFormat format);
 QString MimeTypeOfFormat(TClipFormat format);
 // The format of a MIME type (registered when new); 0 for an empty one.
 TClipFormat FormatOfMimeType(const QString& mimeType);
-// The local files of the URI list that mime data carries (none for nil).
+// The local files of the URI list that mime data carries (none for nil), as
+// the system's bytes of their paths: "file" URLs of this machine (no host,
+// or "localhost") with an absolute path. A path holding a NUL character
+// names no file and is left out, as is a URL of another host.
+QList<QByteArray> LocalFilePathsOf(const QMimeData* data);
+// The same as file names.
 QStringList LocalFilesOf(const QMimeData* data);
 
 // Drop effects (copy, move, link) and Qt's drop actions.

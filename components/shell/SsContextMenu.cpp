@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include <sys/stat.h>
 
@@ -91,12 +92,78 @@ QString NameOfPath(const QByteArray& path)
 }
 }  // namespace
 
-void SsShowError(QWidget* window, const QString& what, const QStringList& names)
+
+namespace {
+void ShowWarning(QWidget* window, const QString& text)
 {
-    auto* box = new QMessageBox(QMessageBox::Warning, QCoreApplication::translate("MsgDlg", "Error"),
-                                what + '\n' + names.join('\n'), QMessageBox::Ok, window);
+    auto* box = new QMessageBox(QMessageBox::Warning, QCoreApplication::translate("MsgDlg", "Error"), text,
+                                QMessageBox::Ok, window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
+}
+
+// A heading and one line for each entry, at most a screenful.
+template <class T, class F>
+QString Section(const char* heading, const QList<T>& entries, F line)
+{
+    constexpr int MaxLines = 20;
+    QStringList lines(SsMenuText(heading));
+    for (const T& e : entries) {
+        if (lines.size() > MaxLines) {
+            lines << QStringLiteral("...");
+            break;
+        }
+        lines << line(e);
+    }
+    return lines.join('\n');
+}
+
+QString SystemErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Why a move left an entry at its old place.
+QString LeftCause(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS: return SsMenuText("the folder is write-protected");
+    case ENOTEMPTY:
+    case EEXIST: return SsMenuText("entries were added to it during the move");
+    case ESTALE: return SsMenuText("it changed during the move");
+    default: return SystemErrorText(error);
+    }
+}
+}  // namespace
+
+void SsShowError(QWidget* window, const QString& what, const QStringList& names)
+{
+    ShowWarning(window, what + '\n' + names.join('\n'));
+}
+
+QString SsReportText(const TSsOperationReport& report)
+{
+    using TEntry = QPair<QByteArray, int>;
+    QStringList sections;
+    if (!report.Failed.isEmpty())
+        sections << Section("Cannot paste:", report.Failed, [](const TEntry& e) {
+            return NameOfPath(e.first) + QStringLiteral(": ") + SystemErrorText(e.second);
+        });
+    if (!report.Skipped.isEmpty())
+        sections << Section("Not copied, as pipes, sockets and devices cannot be copied:", report.Skipped,
+                            [](const QByteArray& path) { return NameOfPath(path); });
+    if (!report.Left.isEmpty())
+        sections << Section("Copied, but these stay at their old place:", report.Left, [](const TEntry& e) {
+            return NameOfPath(e.first) + QStringLiteral(": ") + LeftCause(e.second);
+        });
+    return sections.isEmpty() ? SsMenuText("Cannot paste:") : sections.join(QStringLiteral("\n\n"));
+}
+
+void SsShowReport(QWidget* window, const TSsOperationReport& report)
+{
+    ShowWarning(window, SsReportText(report));
 }
 
 void SsShowRenameError(QWidget* window, int error, const QString& newName)
@@ -284,7 +351,7 @@ bool TSsContextMenu::Paste(QWidget* window)
     const bool cut = ClipboardCut(*data);
     int32_t effect = cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
     if (target.Drop(data, cut ? MK_SHIFT : MK_CONTROL, effect) != S_OK) {
-        SsShowError(window, SsMenuText("Cannot paste:"), names);
+        SsShowReport(window, target.Report());
         return false;
     }
     // Cut files are where they belong now: they are no longer on the clipboard.

@@ -12,6 +12,7 @@
 #include <vector>
 
 class QMenu;
+struct TSsOperationReport;
 class QWidget;
 
 // Flags of TSsContextMenu::QueryContextMenu.
@@ -54,6 +55,10 @@ extern const char* const SsMenuTextContext;
 QString SsMenuText(const char* source);
 // Tells the user in a box on window that what failed, naming the entries.
 void SsShowError(QWidget* window, const QString& what, const QStringList& names);
+// What a paste or drop did not do in full, and why, in the user's language;
+// SsShowReport tells it in a box on window.
+QString SsReportText(const TSsOperationReport& report);
+void SsShowReport(QWidget* window, const TSsOperationReport& report);
 // Tells the user why a new name was not given (error as SetNameOf answers it).
 void SsShowRenameError(QWidget* window, int error, const QString& newName);
 

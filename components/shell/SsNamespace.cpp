@@ -18,9 +18,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
+#include <functional>
+#include <utility>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -158,12 +161,7 @@ QUrl SsNativePathToUrl(const QByteArray& path)
 
 QList<QByteArray> SsNativePathsOf(const QMimeData* data)
 {
-    QList<QByteArray> paths;
-    if (data && data->hasUrls())
-        for (const QUrl& url : data->urls())
-            if (url.isLocalFile())
-                paths << QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-    return paths;
+    return LocalFilePathsOf(data);
 }
 
 int SsGetDriveType(const QString& path)
@@ -473,7 +471,9 @@ std::unique_ptr<TSsContextMenu> TSsNamespaceFolder::GetUIObjectOf(int count,
     return std::make_unique<TSsContextMenu>(paths, attributes);
 }
 
-// ---- copying, moving and renaming entries ------------------------------------------------
+// ---- copying, moving and removing entries ------------------------------------------------
+
+std::function<void(int, const QByteArray&)> SsEntryHook;
 
 namespace {
 int Failure(int result) { return result == 0 ? 0 : errno; }
@@ -483,21 +483,192 @@ QByteArray WithoutTrailingSlash(const QByteArray& path)
     return path.size() > 1 && path.endsWith('/') ? path.chopped(1) : path;
 }
 
-int CopyFileContent(const QByteArray& from, const QByteArray& to, const struct stat& st)
+// A file descriptor closed with its owner.
+class TFd {
+public:
+    explicit TFd(int fd = -1) : fd_(fd) {}
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    ~TFd() { Reset(); }
+    int Get() const { return fd_; }
+    int Release() { return std::exchange(fd_, -1); }
+    void Reset(int fd = -1)
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
+
+int OpenFolder(int dirFd, const char* name)
 {
-    const int in = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return errno;
-    const int out = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (out < 0) {
+    return ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+bool SameEntry(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Tells the hook that the entry Name of an open folder is about to be opened or removed.
+void CallHook(int dirFd, const QByteArray& name)
+{
+    if (SsEntryHook)
+        SsEntryHook(dirFd, name);
+}
+
+// Folders opened one inside the other, from a root to the folder a walk is
+// in. Only the innermost ones stay open, so that no depth runs out of
+// handles; an outer one is opened again through ".." of the folder inside
+// it, and must still be the folder it was.
+class THandleChain {
+public:
+    ~THandleChain()
+    {
+        for (const TLevel& l : levels_)
+            if (l.Fd >= 0)
+                ::close(l.Fd);
+    }
+    // Takes Fd, an open folder, as the root.
+    int Start(int fd)
+    {
+        TFd owned(fd);
+        TLevel level{fd, {}};
+        if (fd < 0 || ::fstat(fd, &level.St) != 0)
+            return errno;
+        owned.Release();
+        levels_.push_back(level);
+        return 0;
+    }
+    // Opens the folder Name inside the innermost one; a link is never followed.
+    int Enter(const QByteArray& name)
+    {
+        TFd fd(OpenFolder(Fd(), name.constData()));
+        TLevel level{fd.Get(), {}};
+        if (fd.Get() < 0 || ::fstat(fd.Get(), &level.St) != 0)
+            return errno;
+        fd.Release();
+        levels_.push_back(level);
+        if (levels_.size() - firstOpen_ > KeptOpen) {
+            ::close(levels_[firstOpen_].Fd);
+            levels_[firstOpen_++].Fd = -1;
+        }
+        return 0;
+    }
+    // Back to the folder around the innermost one.
+    int Leave()
+    {
+        const size_t outer = levels_.size() - 2;
+        if (levels_[outer].Fd < 0) {
+            TFd fd(OpenFolder(Fd(), ".."));
+            struct stat st;
+            if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0)
+                return errno;
+            if (!SameEntry(st, levels_[outer].St))
+                return ESTALE;  // moved away meanwhile
+            levels_[outer].Fd = fd.Release();
+            firstOpen_ = outer;
+        }
+        ::close(levels_.back().Fd);
+        levels_.pop_back();
+        return 0;
+    }
+    int Fd() const { return levels_.back().Fd; }
+    const struct stat& Stat() const { return levels_.back().St; }
+    size_t Depth() const { return levels_.size(); }
+
+private:
+    static constexpr size_t KeptOpen = 16;
+    struct TLevel {
+        int Fd;
+        struct stat St;
+    };
+    std::vector<TLevel> levels_;
+    size_t firstOpen_ = 0;
+};
+
+// The names in an open folder.
+int ReadNames(int dirFd, std::vector<QByteArray>& names)
+{
+    names.clear();
+    const int fd = ::dup(dirFd);
+    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!dir) {
         const int error = errno;
-        ::close(in);
+        if (fd >= 0)
+            ::close(fd);
         return error;
     }
+    ::rewinddir(dir);
+    int result = 0;
+    for (;;) {
+        errno = 0;
+        const dirent* e = ::readdir(dir);
+        if (!e) {
+            result = errno;
+            break;
+        }
+        if (!IsDotOrDotDot(e->d_name))
+            names.emplace_back(e->d_name);
+    }
+    ::closedir(dir);
+    return result;
+}
+
+// What a copy carried over: an entry as it was when copied, and a folder's
+// copied entries. A move removes only these, and only while they are as
+// they were.
+struct TCopied {
+    QByteArray Name;
+    struct stat St {};
+    std::vector<TCopied> Children;
+    bool Skipped = false;  // holds entries the copy skipped, which stay
+};
+
+bool Unchanged(const struct stat& now, const struct stat& copied)
+{
+    if (!SameEntry(now, copied) || (now.st_mode & S_IFMT) != (copied.st_mode & S_IFMT))
+        return false;
+    return S_ISDIR(now.st_mode) || (now.st_size == copied.st_size && now.st_mtim.tv_sec == copied.st_mtim.tv_sec &&
+                                    now.st_mtim.tv_nsec == copied.st_mtim.tv_nsec);
+}
+
+int CopyLink(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName, const struct stat& st)
+{
+    QByteArray target(qsizetype(st.st_size) + 1, '\0');
+    for (;;) {
+        const ssize_t n = ::readlinkat(fromDir, name.constData(), target.data(), size_t(target.size()));
+        if (n < 0)
+            return errno;
+        if (n < target.size()) {
+            target.truncate(n);
+            break;
+        }
+        target.resize(target.size() * 2);  // the link changed meanwhile
+    }
+    return Failure(::symlinkat(target.constData(), toDir, toName.constData()));
+}
+
+// Copies a file's content, mode and times; Copied gets the source as read.
+int CopyFile(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName, struct stat& copied)
+{
+    // Not blocking: a pipe put in the file's place must not hold the copy.
+    TFd in(::openat(fromDir, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (in.Get() < 0 || ::fstat(in.Get(), &copied) != 0)
+        return errno;
+    if (!S_ISREG(copied.st_mode))
+        return ESTALE;  // replaced meanwhile
+    ::fcntl(in.Get(), F_SETFL, ::fcntl(in.Get(), F_GETFL) & ~O_NONBLOCK);
+    TFd out(::openat(toDir, toName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (out.Get() < 0)
+        return errno;
     int result = 0;
     std::vector<char> buffer(256 * 1024);
     while (!result) {
-        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        const ssize_t n = ::read(in.Get(), buffer.data(), buffer.size());
         if (n == 0)
             break;
         if (n < 0) {
@@ -506,7 +677,7 @@ int CopyFileContent(const QByteArray& from, const QByteArray& to, const struct s
             continue;
         }
         for (ssize_t done = 0; done < n && !result;) {
-            const ssize_t written = ::write(out, buffer.data() + done, size_t(n - done));
+            const ssize_t written = ::write(out.Get(), buffer.data() + done, size_t(n - done));
             if (written >= 0)
                 done += written;
             else if (errno != EINTR)
@@ -514,68 +685,366 @@ int CopyFileContent(const QByteArray& from, const QByteArray& to, const struct s
         }
     }
     if (!result)
-        result = Failure(::fchmod(out, st.st_mode & 07777));
+        result = Failure(::fstat(in.Get(), &copied));
+    if (!result)
+        result = Failure(::fchmod(out.Get(), copied.st_mode & 07777));
     if (!result) {
-        const timespec times[2] = {st.st_atim, st.st_mtim};
-        result = Failure(::futimens(out, times));
+        const timespec times[2] = {copied.st_atim, copied.st_mtim};
+        result = Failure(::futimens(out.Get(), times));
     }
-    if (::close(out) != 0 && !result)
+    if (::close(out.Release()) != 0 && !result)
         result = errno;
-    ::close(in);
     return result;
 }
 
-// Copies From to To, which must not exist; stops at the first failure and
-// leaves what it made for the caller to remove.
-int CopyTree(const QByteArray& from, const QByteArray& to)
+int SetModeAndTimes(int fd, const struct stat& st)
+{
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    return ::fchmod(fd, st.st_mode & 07777) == 0 && ::futimens(fd, times) == 0 ? 0 : errno;
+}
+
+// A copy of an entry under construction in a folder of its own. Folders
+// are walked by their handles, never by paths, and links are copied as
+// links, never followed. Each folder takes its mode once its entries are
+// in, except the top one: a read-only folder could not be moved into its
+// place, so that one takes its mode from Finish.
+class TTreeCopy {
+public:
+    TTreeCopy(const QByteArray& fromPath, TSsOperationReport* report) : fromPath_(fromPath), report_(report) {}
+    // Copies the entry Name of FromDir as ToName into ToDir. 0 also when the
+    // entry is a pipe, socket or device and nothing was made.
+    int Run(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName);
+    // Gives the top folder its mode, once it is in place.
+    int Finish() { return top_.Get() < 0 ? 0 : SetModeAndTimes(top_.Get(), Copied.St); }
+    bool Made() const { return made_; }
+    TCopied Copied;
+
+private:
+    // The entry Name (of a folder being copied, or the top) at St.
+    int CopyOne(int fromDir, int toDir, const QByteArray& name, const struct stat& st, TCopied& node,
+                const QByteArray& path);
+    int CopyFolder(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName);
+    QByteArray fromPath_;
+    TSsOperationReport* report_;
+    TFd top_;
+    bool made_ = false;
+};
+
+int TTreeCopy::CopyOne(int fromDir, int toDir, const QByteArray& name, const struct stat& st, TCopied& node,
+                       const QByteArray& path)
+{
+    node.St = st;
+    if (S_ISLNK(st.st_mode))
+        return CopyLink(fromDir, name, toDir, name, st);
+    if (S_ISREG(st.st_mode))
+        return CopyFile(fromDir, name, toDir, name, node.St);
+    // Pipes, sockets and devices have no content that a copy could carry.
+    if (report_)
+        report_->Skipped << path;
+    return -1;
+}
+
+int TTreeCopy::Run(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName)
+{
+    Copied.Name = name;
+    if (::fstatat(fromDir, name.constData(), &Copied.St, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno;
+    if (S_ISDIR(Copied.St.st_mode))
+        return CopyFolder(fromDir, name, toDir, toName);
+    int result;
+    if (S_ISLNK(Copied.St.st_mode))
+        result = CopyLink(fromDir, name, toDir, toName, Copied.St);
+    else if (S_ISREG(Copied.St.st_mode))
+        result = CopyFile(fromDir, name, toDir, toName, Copied.St);
+    else {
+        if (report_)
+            report_->Skipped << fromPath_;
+        return 0;
+    }
+    made_ = result == 0;
+    return result;
+}
+
+int TTreeCopy::CopyFolder(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName)
+{
+    THandleChain from, to;
+    if (const int r = from.Start(OpenFolder(fromDir, name.constData())))
+        return r;
+    Copied.St = from.Stat();
+    if (::mkdirat(toDir, toName.constData(), 0700) != 0)
+        return errno;
+    made_ = true;
+    if (const int r = to.Start(OpenFolder(toDir, toName.constData())))
+        return r;
+    top_.Reset(::dup(to.Fd()));
+    struct TFrame {
+        TCopied* Node;
+        std::vector<QByteArray> Names;
+        size_t Next = 0;
+        qsizetype PathSize;
+    };
+    std::vector<TFrame> frames;
+    QByteArray path = fromPath_;
+    frames.push_back({&Copied, {}, 0, path.size()});
+    if (const int r = ReadNames(from.Fd(), frames.back().Names))
+        return r;
+    while (!frames.empty()) {
+        TFrame& frame = frames.back();
+        if (frame.Next == frame.Names.size()) {
+            frames.pop_back();
+            if (frames.empty())
+                break;  // the top takes its mode in Finish
+            if (const int r = SetModeAndTimes(to.Fd(), from.Stat()))
+                return r;
+            if (const int r = from.Leave())
+                return r;
+            if (const int r = to.Leave())
+                return r;
+            path.truncate(frames.back().PathSize);
+            continue;
+        }
+        const QByteArray child = frame.Names[frame.Next++];
+        struct stat st;
+        if (::fstatat(from.Fd(), child.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno == ENOENT)
+                continue;  // removed meanwhile: nothing to carry
+            return errno;
+        }
+        CallHook(from.Fd(), child);
+        TCopied& node = frame.Node->Children.emplace_back();
+        node.Name = child;
+        const QByteArray childPath = path + '/' + child;
+        if (!S_ISDIR(st.st_mode)) {
+            const int r = CopyOne(from.Fd(), to.Fd(), child, st, node, childPath);
+            if (r == -1) {
+                frame.Node->Children.pop_back();
+                frame.Node->Skipped = true;
+            }
+            else if (r)
+                return r;
+            continue;
+        }
+        if (const int r = from.Enter(child))
+            return r;
+        node.St = from.Stat();
+        if (::mkdirat(to.Fd(), child.constData(), 0700) != 0)
+            return errno;
+        if (const int r = to.Enter(child))
+            return r;
+        path = childPath;
+        frames.push_back({&node, {}, 0, path.size()});
+        if (const int r = ReadNames(from.Fd(), frames.back().Names))
+            return r;
+    }
+    return 0;
+}
+
+// Removes the entry Name of folder Dir, a folder with what it holds, walking
+// by handles and never following a link. With Copied, only the entries a copy
+// carried over go, and only while they are as they were; what stays is noted
+// in the report with its reason. Force makes own folders writable first (for
+// a copy of read-only folders). 0 or the first error met.
+class TTreeRemoval {
+public:
+    TTreeRemoval(const QByteArray& path, const TCopied* copied, bool force, TSsOperationReport* report)
+        : path_(path), copied_(copied), force_(force), report_(report)
+    {
+    }
+    int Run(int dir, const QByteArray& name);
+    // Notes that Path stays, for Error; answers Error.
+    int Stays(const QByteArray& path, int error);
+
+private:
+    // Removes Name of Dir unless it is a folder; false when it is one.
+    bool RemoveNonFolder(int dir, const QByteArray& name, const struct stat& st, const TCopied* node,
+                         const QByteArray& folderPath, const QByteArray& path, int& result);
+    int Unlink(int dir, const QByteArray& name, int flags, const QByteArray& folderPath, const QByteArray& path);
+    // Removes an emptied folder; -1 when entries a copy skipped keep it.
+    int RemoveFolder(int dir, const QByteArray& name, const TCopied* node, const QByteArray& folderPath,
+                     const QByteArray& path);
+    QByteArray path_;
+    const TCopied* copied_;
+    bool force_;
+    TSsOperationReport* report_;
+};
+
+int TTreeRemoval::Stays(const QByteArray& path, int error)
+{
+    if (report_ && (report_->Left.isEmpty() || report_->Left.back() != qMakePair(path, error)))
+        report_->Left.append({path, error});
+    return error;
+}
+
+int TTreeRemoval::Unlink(int dir, const QByteArray& name, int flags, const QByteArray& folderPath,
+                         const QByteArray& path)
+{
+    if (::unlinkat(dir, name.constData(), flags) == 0 || errno == ENOENT)
+        return 0;
+    const int error = errno;
+    // A write-protected folder keeps its entries: the folder is the cause.
+    const bool folderRefuses = error == EACCES || error == EPERM || error == EROFS;
+    return Stays(folderRefuses ? folderPath : path, error);
+}
+
+int TTreeRemoval::RemoveFolder(int dir, const QByteArray& name, const TCopied* node, const QByteArray& folderPath,
+                               const QByteArray& path)
+{
+    // The entries a copy skipped keep their folder; the report names them.
+    if (node && node->Skipped && ::unlinkat(dir, name.constData(), AT_REMOVEDIR) != 0 && errno == ENOTEMPTY)
+        return -1;
+    return Unlink(dir, name, AT_REMOVEDIR, folderPath, path);
+}
+
+bool TTreeRemoval::RemoveNonFolder(int dir, const QByteArray& name, const struct stat& st, const TCopied* node,
+                                   const QByteArray& folderPath, const QByteArray& path, int& result)
+{
+    if (node && !Unchanged(st, node->St)) {
+        result = Stays(path, ESTALE);
+        return true;
+    }
+    if (S_ISDIR(st.st_mode))
+        return false;
+    result = Unlink(dir, name, 0, folderPath, path);
+    return true;
+}
+
+int TTreeRemoval::Run(int dir, const QByteArray& name)
 {
     struct stat st;
-    if (::lstat(from.constData(), &st) != 0)
-        return errno;
-    if (S_ISLNK(st.st_mode)) {
-        QByteArray target(qsizetype(st.st_size) + 1, '\0');
-        for (;;) {
-            const ssize_t n = ::readlink(from.constData(), target.data(), size_t(target.size()));
-            if (n < 0)
-                return errno;
-            if (n < target.size()) {
-                target.truncate(n);
-                break;
-            }
-            target.resize(target.size() * 2);  // the link changed meanwhile
-        }
-        return Failure(::symlink(target.constData(), to.constData()));
-    }
-    if (S_ISDIR(st.st_mode)) {
-        if (::mkdir(to.constData(), 0700) != 0)
-            return errno;
-        DIR* dir = ::opendir(from.constData());
-        if (!dir)
-            return errno;
-        int result = 0;
-        while (!result) {
-            errno = 0;
-            const dirent* e = ::readdir(dir);
-            if (!e) {
-                result = errno;
-                break;
-            }
-            if (!IsDotOrDotDot(e->d_name))
-                result = CopyTree(Join(from, e->d_name), Join(to, e->d_name));
-        }
-        ::closedir(dir);
-        if (!result)
-            result = Failure(::chmod(to.constData(), st.st_mode & 07777));
-        if (!result) {
-            const timespec times[2] = {st.st_atim, st.st_mtim};
-            result = Failure(::utimensat(AT_FDCWD, to.constData(), times, 0));
-        }
+    if (::fstatat(dir, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT && copied_ ? 0 : Stays(path_, errno);
+    int result = 0;
+    const QByteArray parentPath = DirOf(path_);
+    if (RemoveNonFolder(dir, name, st, copied_, parentPath, path_, result))
         return result;
+    THandleChain chain;
+    if (const int r = chain.Start(OpenFolder(dir, name.constData())))
+        return Stays(path_, r);
+    struct TFrame {
+        const TCopied* Node;
+        std::vector<QByteArray> Names;
+        size_t Next = 0;
+        qsizetype PathSize;
+        bool Kept = false;  // something below stays
+    };
+    std::vector<TFrame> frames;
+    QByteArray path = path_;
+    // Something in the innermost folder stays, for error (0: noted already).
+    auto keep = [&](int error) {
+        frames.back().Kept = true;
+        if (!result)
+            result = error;
+    };
+    auto enter = [&](const TCopied* node) {
+        if (force_ && chain.Stat().st_uid == ::geteuid() && (chain.Stat().st_mode & S_IRWXU) != S_IRWXU)
+            ::fchmod(chain.Fd(), (chain.Stat().st_mode & 07777) | S_IRWXU);
+        frames.push_back({node, {}, 0, path.size()});
+        TFrame& frame = frames.back();
+        if (node) {
+            if (!SameEntry(chain.Stat(), node->St))
+                return Stays(path, ESTALE);
+            for (const TCopied& c : node->Children)
+                frame.Names.push_back(c.Name);
+            return 0;
+        }
+        if (const int r = ReadNames(chain.Fd(), frame.Names))
+            return Stays(path, r);
+        return 0;
+    };
+    if (const int r = enter(copied_)) {
+        frames.back().Names.clear();
+        keep(r);
     }
-    // Devices, pipes and sockets have no content that a copy could carry.
-    if (!S_ISREG(st.st_mode))
-        return ENOTSUP;
-    return CopyFileContent(from, to, st);
+    while (!frames.empty()) {
+        TFrame& frame = frames.back();
+        if (frame.Next == frame.Names.size()) {
+            const bool kept = frame.Kept;
+            const TCopied* node = frame.Node;
+            frames.pop_back();
+            const QByteArray folder = path;
+            const QByteArray folderName = NameOf(folder);
+            if (frames.empty()) {
+                if (!kept)
+                    if (const int r = RemoveFolder(dir, name, node, parentPath, folder); r > 0 && !result)
+                        result = r;
+                break;
+            }
+            path.truncate(frames.back().PathSize);
+            if (const int r = chain.Leave()) {
+                keep(Stays(folder, r));
+                break;
+            }
+            if (kept)
+                keep(0);
+            else if (const int r = RemoveFolder(chain.Fd(), folderName, node, path, folder))
+                keep(std::max(r, 0));
+            continue;
+        }
+        const size_t index = frame.Next++;
+        const QByteArray child = frame.Names[index];
+        const TCopied* node = frame.Node ? &frame.Node->Children[index] : nullptr;
+        const QByteArray childPath = path + '/' + child;
+        if (::fstatat(chain.Fd(), child.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT)
+                keep(Stays(childPath, errno));
+            continue;
+        }
+        CallHook(chain.Fd(), child);
+        int r = 0;
+        if (RemoveNonFolder(chain.Fd(), child, st, node, path, childPath, r)) {
+            if (r)
+                keep(r);
+            continue;
+        }
+        if ((r = chain.Enter(child)) != 0) {
+            // Replaced by a link or a file meanwhile: that goes, nothing it leads to.
+            if ((r == ELOOP || r == ENOTDIR) && !node)
+                r = Unlink(chain.Fd(), child, 0, path, childPath);
+            else
+                Stays(childPath, r);
+            if (r)
+                keep(r);
+            continue;
+        }
+        path = childPath;
+        if ((r = enter(node)) != 0) {
+            frames.back().Names.clear();
+            keep(r);
+        }
+    }
+    return result;
+}
+
+// Opens the folder that holds Path.
+int OpenParent(const QByteArray& path)
+{
+    return ::open(DirOf(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+// Copies From to To (see SsCopyEntry); Copy keeps what was carried over.
+int CopyEntry(const QByteArray& from, const QByteArray& to, TTreeCopy& copy)
+{
+    // The copy grows in a hidden folder of its own beside its place, and
+    // moves to its name only once it is whole.
+    const TFd fromDir(OpenParent(from));
+    const TFd toDir(OpenParent(to));
+    if (fromDir.Get() < 0 || toDir.Get() < 0)
+        return errno;
+    QByteArray work = Join(DirOf(to), ".partial-copy-XXXXXX");
+    if (!::mkdtemp(work.data()))
+        return errno;
+    const QByteArray workName = NameOf(work);
+    int result;
+    {
+        const TFd workDir(OpenFolder(toDir.Get(), workName.constData()));
+        result = workDir.Get() < 0 ? errno : copy.Run(fromDir.Get(), NameOf(from), workDir.Get(), NameOf(to));
+    }
+    if (!result && copy.Made())
+        result = SsRenameNoReplace(Join(work, NameOf(to)), to);
+    if (!result)
+        result = copy.Finish();
+    TTreeRemoval(work, nullptr, true, nullptr).Run(toDir.Get(), workName);
+    return result;
 }
 }  // namespace
 
@@ -610,40 +1079,33 @@ int SsRenameNoReplace(const QByteArray& from, const QByteArray& to)
     return 0;
 }
 
-int SsCopyEntry(const QByteArray& from, const QByteArray& to)
+int SsCopyEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report)
 {
-    // The copy grows in a hidden folder of its own beside its place, and
-    // moves to its name only once it is whole.
-    QByteArray work = Join(DirOf(to), ".partial-copy-XXXXXX");
-    if (!::mkdtemp(work.data()))
-        return errno;
-    const QByteArray part = Join(work, NameOf(to));
-    int result = CopyTree(from, part);
-    if (!result)
-        result = SsRenameNoReplace(part, to);
-    SsRemoveEntry(work);
-    return result;
+    TTreeCopy copy(from, report);
+    return CopyEntry(from, to, copy);
+}
+
+int SsMoveEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report)
+{
+    int result = SsRenameNoReplace(from, to);
+    if (result != EXDEV)
+        return result;
+    // Across file systems: a copy, then the source goes as far as it was
+    // copied and has not changed since.
+    TTreeCopy copy(from, report);
+    if ((result = CopyEntry(from, to, copy)) != 0 || !copy.Made())
+        return result;
+    TTreeRemoval removal(from, &copy.Copied, false, report);
+    const TFd fromDir(OpenParent(from));
+    return fromDir.Get() < 0 ? removal.Stays(from, errno) : removal.Run(fromDir.Get(), NameOf(from));
 }
 
 int SsRemoveEntry(const QByteArray& path)
 {
-    struct stat st;
-    if (::lstat(path.constData(), &st) != 0)
+    const TFd dir(OpenParent(path));
+    if (dir.Get() < 0)
         return errno;
-    if (!S_ISDIR(st.st_mode))
-        return Failure(::unlink(path.constData()));
-    DIR* dir = ::opendir(path.constData());
-    if (!dir)
-        return errno;
-    int result = 0;
-    while (const dirent* e = ::readdir(dir))
-        if (!IsDotOrDotDot(e->d_name))
-            if (const int r = SsRemoveEntry(Join(path, e->d_name)); r && !result)
-                result = r;
-    ::closedir(dir);
-    if (::rmdir(path.constData()) != 0 && !result)
-        result = errno;
-    return result;
+    return TTreeRemoval(path, nullptr, false, nullptr).Run(dir.Get(), NameOf(path));
 }
 
 namespace {
@@ -668,6 +1130,23 @@ QByteArray TrashFor(const QByteArray& path, dev_t dev, QByteArray& topDir)
         topDir = up;
     }
     return Join(topDir, ".Trash-" + QByteArray::number(uint(::getuid())));
+}
+
+// The name an entry takes in the trash, with Suffix, short enough that its
+// note's name (the name and ".trashinfo") fits the file system: a long name
+// is cut before its extension, never within a UTF-8 character. The note keeps
+// the original path.
+QByteArray TrashedName(const QByteArray& name, const QByteArray& suffix)
+{
+    constexpr qsizetype MaxName = NAME_MAX - qsizetype(sizeof ".trashinfo" - 1);
+    if (name.size() + suffix.size() <= MaxName)
+        return name + suffix;
+    const qsizetype dot = name.lastIndexOf('.');
+    const QByteArray ext = dot > 0 && name.size() - dot <= 16 ? name.mid(dot) : QByteArray();
+    qsizetype keep = MaxName - suffix.size() - ext.size();
+    while (keep > 0 && (uint8_t(name[keep]) & 0xC0) == 0x80)
+        --keep;  // not within a character
+    return name.left(keep) + ext + suffix;
 }
 
 int MakeFolder(const QByteArray& path)
@@ -698,7 +1177,7 @@ int SsMoveToTrash(const QByteArray& path)
     // The note is made first, under a name of its own; the entry follows it.
     const QByteArray name = NameOf(path);
     for (int n = 1;; ++n) {
-        const QByteArray trashed = n == 1 ? name : name + '.' + QByteArray::number(n);
+        const QByteArray trashed = TrashedName(name, n == 1 ? QByteArray() : '.' + QByteArray::number(n));
         const QByteArray note = Join(info, trashed + ".trashinfo");
         const int fd = ::open(note.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) {
@@ -822,31 +1301,28 @@ HRESULT TSsFolderDropTarget::Drop(const QMimeData* data, int32_t keyState, int32
     effect = Choose(keyState, effect);
     const QList<QByteArray> files = SsNativePathsOf(data);
     data_ = nullptr;
+    report_ = TSsOperationReport();
     if (effect == DROPEFFECT_NONE)
         return S_OK;
     const QByteArray here = WithoutTrailingSlash(folder_);
-    bool ok = true;
-    for (const QByteArray& from : files) {
+    for (const QByteArray& file : files) {
+        const QByteArray from = WithoutTrailingSlash(file);
         if (effect == DROPEFFECT_MOVE && DirOf(from) == here)
             continue;
         const QByteArray to = Join(here, SsFreeFileName(here, NameOf(from)));
+        const qsizetype left = report_.Left.size();
         int result;
         if (effect == DROPEFFECT_LINK)
             result = Failure(::symlink(from.constData(), to.constData()));
         else if (effect == DROPEFFECT_COPY)
-            result = SsCopyEntry(from, to);
-        else {
-            result = SsRenameNoReplace(from, to);
-            // Across file systems: the source goes once its copy is whole.
-            if (result == EXDEV) {
-                result = SsCopyEntry(from, to);
-                if (!result)
-                    result = SsRemoveEntry(from);
-            }
-        }
-        ok = ok && result == 0;
+            result = SsCopyEntry(from, to, &report_);
+        else
+            result = SsMoveEntry(from, to, &report_);
+        // What a move left at its old place is reported as such.
+        if (result && report_.Left.size() == left)
+            report_.Failed.append({from, result});
     }
-    return ok ? S_OK : E_FAIL;
+    return report_.IsEmpty() ? S_OK : E_FAIL;
 }
 
 // ---- system image list --------------------------------------------------------------------

@@ -10,8 +10,10 @@
 #include <QHash>
 #include <QIcon>
 #include <QList>
+#include <QPair>
 #include <QPixmap>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -148,11 +150,25 @@ private:
 };
 using PSsNamespaceFolder = std::shared_ptr<TSsNamespaceFolder>;
 
+// What a paste, drop, copy or move did not do in full: the system's bytes of
+// the paths concerned. Failed: entries not placed, with the error. Skipped:
+// pipes, sockets and devices, which a copy cannot carry. Left: what a move
+// left at its old place, with the reason (EACCES, EPERM, EROFS: the folder
+// named is write-protected; ENOTEMPTY: the folder holds entries added during
+// the move; ESTALE: the entry changed during the move; else the error).
+struct TSsOperationReport {
+    QList<QPair<QByteArray, int>> Failed;
+    QList<QByteArray> Skipped;
+    QList<QPair<QByteArray, int>> Left;
+    bool IsEmpty() const { return Failed.isEmpty() && Skipped.isEmpty() && Left.isEmpty(); }
+};
+
 // The shell's drop target of a folder: dropped files are copied, moved or
 // linked into it. An existing file is never overwritten; the dropped entry
 // gets a free name "name (2).ext" instead. Folders are copied with what they
 // hold, symbolic links as links; an entry that cannot be copied whole leaves
-// nothing behind, and a move removes its source only after a whole copy.
+// nothing behind, and a move removes of its source only what a whole copy
+// carried over.
 class TSsFolderDropTarget {
 public:
     // Folder: the system's bytes of its path.
@@ -160,9 +176,11 @@ public:
     HRESULT DragEnter(const QMimeData* data, int32_t keyState, int32_t& effect);
     HRESULT DragOver(int32_t keyState, int32_t& effect);
     void DragLeave() { data_ = nullptr; }
-    // Answers S_OK or E_FAIL when an entry could not be placed; effect tells
-    // what was done.
+    // Answers S_OK, or E_FAIL when not all was done as asked (Report tells
+    // what); effect tells what was done.
     HRESULT Drop(const QMimeData* data, int32_t keyState, int32_t& effect);
+    // What the last drop did not do in full.
+    const TSsOperationReport& Report() const { return report_; }
     // Whether one of the files is this folder or one of the folders it lies in.
     bool HoldsOwnAncestor(const QList<QByteArray>& files) const;
 
@@ -170,6 +188,7 @@ private:
     int32_t Choose(int32_t keyState, int32_t allowed) const;
     QByteArray folder_;
     const QMimeData* data_ = nullptr;
+    TSsOperationReport report_;
 };
 
 // A name in Folder that does not exist yet, made from Name (all as the
@@ -179,17 +198,28 @@ QByteArray SsFreeFileName(const QByteArray& folder, const QByteArray& name);
 // refuse to replace in one step; 0 or the system's error number.
 int SsRenameNoReplace(const QByteArray& from, const QByteArray& to);
 // Copies the entry From to To, which must not exist: a folder with all it
-// holds, a symbolic link as a link. The copy is made under a temporary name
-// and takes its name only once whole; on failure nothing is left. 0 or the
-// system's error number.
-int SsCopyEntry(const QByteArray& from, const QByteArray& to);
+// holds, a symbolic link as a link; pipes, sockets and devices are skipped
+// and noted in the report. Folders are walked by their handles and links are
+// never followed. The copy is made under a temporary name and takes its
+// name only once whole, folders their modes once in place; on failure
+// nothing is left. 0 or the system's error number.
+int SsCopyEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report = nullptr);
+// Moves the entry From to To, which must not exist. Across file systems it is
+// copied as SsCopyEntry does, and then only what was copied and has not
+// changed since is removed; the report notes what stays at the old place.
+// 0 when all of it moved, else the system's error number.
+int SsMoveEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report = nullptr);
 // Moves an entry to the desktop's trash (the home trash, or the trash at the
 // top of its own volume), with the note that lets it be put back. 0 or the
 // system's error number.
 int SsMoveToTrash(const QByteArray& path);
-// Removes an entry, a folder with all it holds; links are removed, never
-// followed. 0 or the system's error number.
+// Removes an entry, a folder with all it holds, walking folders by their
+// handles; links are removed, never followed. 0 or the system's error number.
 int SsRemoveEntry(const QByteArray& path);
+// Called by copies and removals for each entry inside a folder, after the
+// entry was looked at and before it is opened or removed, with the folder's
+// handle and the entry's name (tests stand in for other programs with it).
+extern std::function<void(int dirFd, const QByteArray& name)> SsEntryHook;
 
 // The system image lists: icons of namespace entries by index, shared by
 // every controller.

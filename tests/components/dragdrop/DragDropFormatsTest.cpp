@@ -542,6 +542,27 @@ TEST(DragDropFormats, SourceFormatsBecomeMimeTypes)
     EXPECT_TRUE(orphan.data("QwGone").isEmpty());
 }
 
+// A URL whose path holds NUL names no file (the system would cut the path
+// there), and one of another host no file here: both are left out of the
+// file drop, and a list of only such URLs offers none.
+TEST(DragDropFormats, ForeignFileDropLeavesOutNulAndOtherHosts)
+{
+    QMimeData mime;
+    mime.setData("text/uri-list", "file:///tmp/Bilder%00/gibt-es-nicht.jpg\r\nfile://server/tmp/a.jpg\r\n"
+                                  "file://localhost/tmp/b.jpg\r\nfile:///tmp/c%25.jpg\r\n");
+    TMimeDataObject object(&mime);
+    FORMATETC drop;
+    drop.cfFormat = CF_HDROP;
+    drop.tymed = TYMED_HGLOBAL;
+    STGMEDIUM m;
+    ASSERT_EQ(object.GetData(drop, m), S_OK);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(m.hGlobal.data()), qsizetype(m.hGlobal.size())),
+              "/tmp/b.jpg\r\n/tmp/c%.jpg\r\n");
+    QMimeData refused;
+    refused.setData("text/uri-list", "file:///tmp/Bilder%00/x.jpg\r\nfile://server/tmp/a.jpg\r\n");
+    EXPECT_EQ(TMimeDataObject(&refused).QueryGetData(drop), DV_E_FORMATETC);
+}
+
 TEST(DragDropFormats, ForeignFilesArriveAsFileDropFormat)
 {
     QMimeData mime;

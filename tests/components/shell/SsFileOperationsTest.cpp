@@ -11,12 +11,24 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMap>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
@@ -44,6 +56,11 @@ void ContextMenu(QWidget& w)
 QByteArray Native(const QString& path)
 {
     return QFile::encodeName(path);
+}
+
+QStringList Listing(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 bool Exists(const QByteArray& path)
@@ -113,6 +130,121 @@ void MakeFolderWithLinks(const ShellFixture& fx)
     ASSERT_EQ(::symlink("../Bilder", Native(fx.Path("Mit Links/c-ordner")).constData()), 0);
     ASSERT_EQ(::symlink("/nirgends/da", Native(fx.Path("Mit Links/d-verwaist")).constData()), 0);
 }
+
+// ---- acting as an ordinary user on folders of two file systems ----------------------------
+
+// The user the mode tests act as: this one, or for root an ordinary one
+// ("lumi", else nobody), as modes do not hold root back.
+std::pair<uid_t, gid_t> OrdinaryUser()
+{
+    if (::geteuid() != 0)
+        return {::geteuid(), ::getegid()};
+    if (const passwd* pw = ::getpwnam("lumi"))
+        return {pw->pw_uid, pw->pw_gid};
+    return {65534, 65534};
+}
+
+// Runs body as the ordinary user: here when this process is one, else in a
+// child process that drops root; a failure there fails the test. False
+// (with the reason) when root cannot be dropped.
+bool AsOrdinaryUser(const std::function<void()>& body, std::string& why)
+{
+    if (::geteuid() != 0) {
+        body();
+        return true;
+    }
+    std::fflush(stdout);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const auto [uid, gid] = OrdinaryUser();
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+            ::_exit(77);
+        body();
+        std::fflush(stdout);
+        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child) {
+        why = "cannot start a process";
+        return false;
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) {
+        why = "root cannot become an ordinary user here";
+        return false;
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the ordinary user's part failed";
+    return true;
+}
+
+// A new folder below base that the ordinary user owns; removed with all it
+// holds, also read-only folders and trees deeper than a path can name.
+struct Scratch {
+    explicit Scratch(const QByteArray& base)
+    {
+        QByteArray name = base + "/ssops-XXXXXX";
+        if (::mkdtemp(name.data())) {
+            Path = name;
+            const auto [uid, gid] = OrdinaryUser();
+            if (::chown(name.constData(), uid, gid) != 0)
+                Path.clear();
+        }
+    }
+    ~Scratch()
+    {
+        if (!Path.isEmpty())
+            std::system(("chmod -R u+rwx '" + Path + "' 2>/dev/null; rm -rf '" + Path + "'").constData());
+    }
+    QByteArray Path;
+};
+
+dev_t DeviceOf(const QByteArray& path)
+{
+    struct stat st {};
+    ::stat(path.constData(), &st);
+    return st.st_dev;
+}
+
+// Two folders on different file systems (the temporary folder and the
+// shared-memory one), when there are two.
+struct TwoVolumes {
+    Scratch Here{QFile::encodeName(QDir::tempPath())};
+    Scratch There{"/dev/shm"};
+    bool Apart() const
+    {
+        return !Here.Path.isEmpty() && !There.Path.isEmpty() && DeviceOf(Here.Path) != DeviceOf(There.Path);
+    }
+};
+#define SKIP_UNLESS_APART(volumes) \
+    if (!(volumes).Apart())        \
+    GTEST_SKIP() << "no two file systems at hand (temporary folder and /dev/shm)"
+
+void MakeFile(const QByteArray& path, const QByteArray& content, mode_t mode = 0644)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(fd, 0) << path.constData();
+    ASSERT_EQ(::write(fd, content.constData(), size_t(content.size())), content.size());
+    ::close(fd);
+    ASSERT_EQ(::chmod(path.constData(), mode), 0);
+}
+
+QByteArray ReadFile(const QByteArray& path)
+{
+    QFile f(QFile::decodeName(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+}
+
+mode_t ModeOf(const QByteArray& path)
+{
+    struct stat st {};
+    ::lstat(path.constData(), &st);
+    return st.st_mode & 07777;
+}
+
+// Sets the hook for the life of the object.
+struct Hook {
+    explicit Hook(std::function<void(int, const QByteArray&)> hook) { SsEntryHook = std::move(hook); }
+    ~Hook() { SsEntryHook = nullptr; }
+};
 }  // namespace
 
 // Cut and paste of a folder into another one moves its node there: gone from
@@ -200,30 +332,49 @@ TEST(SsFolderDropTarget, PastedFolderKeepsItsLinks)
     }
 }
 
-// An entry that cannot be copied (a pipe) fails the paste midway: nothing of
-// the folder is left at the target, and a move keeps its source whole.
-TEST(SsFolderDropTarget, FailedCopyLeavesNothingBehind)
+// Pipes and sockets inside a folder are skipped: everything else is copied
+// or moved, the paste answers that not all was done, and the report names
+// what was skipped, which a move leaves at its place.
+TEST(SsFolderDropTarget, PipesAndSocketsAreSkippedAndNamed)
 {
     ShellFixture fx;
     MakeFolderWithLinks(fx);
-    ASSERT_EQ(::mkfifo(Native(fx.Path("Mit Links/c-pipe")).constData(), 0600), 0);
+    const QByteArray source = Native(fx.Path("Mit Links"));
+    ASSERT_EQ(::mkfifo((source + "/c-pipe").constData(), 0600), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray sockPath = source + "/Unter/s-sock";
+    ASSERT_LT(size_t(sockPath.size()), sizeof address.sun_path);
+    std::memcpy(address.sun_path, sockPath.constData(), size_t(sockPath.size()));
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(sock);
+    const QStringList skipped = {QFile::decodeName(source + "/Unter/s-sock"), QFile::decodeName(source + "/c-pipe")};
     QTemporaryDir otherVolume(QStringLiteral("/dev/shm/ssops-XXXXXX"));
-    const auto listing = [](const QString& dir) {
-        return QDir(dir).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
-    };
-    const QStringList before = listing(fx.Path("Mit Links"));
-    for (const bool acrossVolumes : {false, true}) {
-        SCOPED_TRACE(acrossVolumes);
-        const QString into = acrossVolumes ? otherVolume.path() : fx.Path("alt");
+    for (const bool move : {false, true}) {
+        SCOPED_TRACE(move);
+        const QString into = move ? otherVolume.path() : fx.Path("alt");
         QMimeData mime;
-        mime.setUrls({SsNativePathToUrl(Native(fx.Path("Mit Links")))});
+        mime.setUrls({SsNativePathToUrl(source)});
         TSsFolderDropTarget target(Native(into));
         int32_t effect = Ole::DROPEFFECT_COPY | Ole::DROPEFFECT_MOVE;
-        EXPECT_EQ(target.Drop(&mime, acrossVolumes ? Ole::MK_SHIFT : Ole::MK_CONTROL, effect), Ole::E_FAIL);
-        EXPECT_EQ(listing(into), QStringList());
-        EXPECT_EQ(listing(fx.Path("Mit Links")), before);
-        EXPECT_EQ(listing(fx.Path("Mit Links/Unter")), QStringList({"z.txt"}));
+        EXPECT_EQ(target.Drop(&mime, move ? Ole::MK_SHIFT : Ole::MK_CONTROL, effect), Ole::E_FAIL);
+        EXPECT_EQ(Listing(into + "/Mit Links"), QStringList({"Unter", "a.txt", "b-link.txt", "c-ordner", "d-verwaist"}));
+        EXPECT_EQ(Listing(into + "/Mit Links/Unter"), QStringList({"z.txt"}));
+        EXPECT_EQ(Listing(into), QStringList({"Mit Links"}));  // no partial copy
+        QStringList named;
+        for (const QByteArray& p : target.Report().Skipped)
+            named << QFile::decodeName(p);
+        named.sort();
+        EXPECT_EQ(named, skipped);
+        EXPECT_TRUE(target.Report().Failed.isEmpty());
+        EXPECT_TRUE(target.Report().Left.isEmpty());
+        EXPECT_TRUE(SsReportText(target.Report())
+                        .startsWith("Not copied, as pipes, sockets and devices cannot be copied:\n"));
     }
+    // The move left the pipe and the socket, and the folders holding them.
+    EXPECT_EQ(Listing(fx.Path("Mit Links")), QStringList({"Unter", "c-pipe"}));
+    EXPECT_EQ(Listing(fx.Path("Mit Links/Unter")), QStringList({"s-sock"}));
 }
 
 // A dangling link and a name that is no UTF-8 are copied, renamed, opened and
@@ -387,4 +538,311 @@ TEST(SsShellTreeView, RefusalsSayWhy)
             << into;
     }
     EXPECT_EQ(QDir(fx.Path("alt")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"innen"}));
+}
+
+// An ordinary user copies read-only folders: the copy keeps their modes and
+// nothing is left beside it; a copy that fails inside them leaves nothing.
+TEST(SsNamespace, CopiesReadOnlyFoldersAndLeavesNothingOnFailure)
+{
+    const Scratch scratch(QFile::encodeName(QDir::tempPath()));
+    ASSERT_FALSE(scratch.Path.isEmpty());
+    const QByteArray src = scratch.Path + "/Quelle", dst = scratch.Path + "/Ziel";
+    std::string why;
+    const bool ran = AsOrdinaryUser(
+        [&] {
+            ASSERT_EQ(::mkdir(src.constData(), 0700), 0);
+            ASSERT_EQ(::mkdir(dst.constData(), 0700), 0);
+            for (const QByteArray name : {"Nur lesen", "Kaputt"}) {
+                const QByteArray top = src + '/' + name;
+                ASSERT_EQ(::mkdir(top.constData(), 0700), 0);
+                ASSERT_EQ(::mkdir((top + "/Unter").constData(), 0700), 0);
+                MakeFile(top + "/a.txt", "aaa", 0444);
+                MakeFile(top + "/Unter/b.txt", "bb", 0444);
+                if (name == "Kaputt")
+                    MakeFile(top + "/Unter/zu.txt", "geheim", 0);
+                ASSERT_EQ(::chmod((top + "/Unter").constData(), 0555), 0);
+                ASSERT_EQ(::chmod(top.constData(), 0555), 0);
+            }
+            ASSERT_EQ(SsCopyEntry(src + "/Nur lesen", dst + "/Nur lesen"), 0);
+            EXPECT_EQ(ModeOf(dst + "/Nur lesen"), 0555u);
+            EXPECT_EQ(ModeOf(dst + "/Nur lesen/Unter"), 0555u);
+            EXPECT_EQ(ModeOf(dst + "/Nur lesen/a.txt"), 0444u);
+            EXPECT_EQ(ReadFile(dst + "/Nur lesen/Unter/b.txt"), "bb");
+            EXPECT_EQ(Listing(QFile::decodeName(dst)), QStringList({"Nur lesen"}));
+            EXPECT_EQ(SsCopyEntry(src + "/Kaputt", dst + "/Kaputt"), EACCES);
+            EXPECT_EQ(Listing(QFile::decodeName(dst)), QStringList({"Nur lesen"}));
+        },
+        why);
+    if (!ran)
+        GTEST_SKIP() << why;
+}
+
+// Another program adds files to a folder while it is moved to another file
+// system: the move removes only what it copied, the added files stay where
+// they were written, and the message says so.
+TEST(SsContextMenu, MoveAcrossFileSystemsRemovesOnlyWhatWasCopied)
+{
+    const TwoVolumes volumes;
+    SKIP_UNLESS_APART(volumes);
+    const QByteArray src = volumes.There.Path + "/Quelle", dst = volumes.Here.Path + "/Quelle";
+    ASSERT_EQ(::mkdir(src.constData(), 0700), 0);
+    ASSERT_EQ(::mkdir((src + "/a").constData(), 0700), 0);
+    for (const QByteArray name : {"a/1.txt", "a/2.txt", "a/3.txt", "b.txt"})
+        MakeFile(src + '/' + name, name);
+    int added = 0;
+    const Hook writer([&](int, const QByteArray&) {
+        for (const QByteArray folder : {"", "/a"})
+            if (added < 124)
+                MakeFile(src + folder + "/neu-" + QByteArray::number(++added) + ".txt", "neu");
+    });
+    auto data = std::make_unique<QMimeData>();
+    data->setUrls({SsNativePathToUrl(src)});
+    data->setData("x-special/gnome-copied-files", "cut\n" + SsNativePathToUrl(src).toEncoded());
+    QApplication::clipboard()->setMimeData(data.release());
+    TSsContextMenu menu({volumes.Here.Path}, {SFGAO_FOLDER | SFGAO_DROPTARGET | SFGAO_FILESYSTEM});
+    QMenu qmenu;
+    menu.QueryContextMenu(qmenu, 1, 0x7FFF, CMF_NORMAL);
+    QWidget window;
+    TSsCMInvokeCommandInfo paste;
+    paste.Window = &window;
+    paste.Verb = cvPaste;
+    EXPECT_EQ(menu.InvokeCommand(paste), Ole::E_FAIL);
+    SsEntryHook = nullptr;
+
+    // Every file written is in the copy or at its old place.
+    int found = 0;
+    for (const QByteArray& top : {src, dst})
+        for (const QByteArray folder : {"", "/a"})
+            found += int(Listing(QFile::decodeName(top + folder)).filter(QRegularExpression("^neu-")).size());
+    EXPECT_GT(added, 0);
+    EXPECT_EQ(found, added);
+    for (const QByteArray name : {"a/1.txt", "a/2.txt", "a/3.txt", "b.txt"}) {
+        EXPECT_EQ(ReadFile(dst + '/' + name), name);
+        EXPECT_FALSE(Exists(src + '/' + name));
+    }
+    const QString message = TakeMessage(window);
+    EXPECT_TRUE(message.startsWith("Copied, but these stay at their old place:\n" + QFile::decodeName(src)))
+        << message.toStdString();
+    EXPECT_TRUE(message.contains(": entries were added to it during the move")) << message.toStdString();
+    EXPECT_FALSE(QApplication::clipboard()->mimeData()->urls().isEmpty());  // not all of it moved
+}
+
+// A move across file systems of a folder holding a write-protected folder:
+// the copy is whole, the write-protected folder stays with what it holds,
+// and the report names it and why.
+TEST(SsFolderDropTarget, MoveLeavesWriteProtectedFoldersAndSaysWhy)
+{
+    const TwoVolumes volumes;
+    SKIP_UNLESS_APART(volumes);
+    const QByteArray src = volumes.There.Path + "/Quelle", dst = volumes.Here.Path + "/Quelle";
+    std::string why;
+    const bool ran = AsOrdinaryUser(
+        [&] {
+            ASSERT_EQ(::mkdir(src.constData(), 0700), 0);
+            ASSERT_EQ(::mkdir((src + "/Nur lesen").constData(), 0700), 0);
+            MakeFile(src + "/a.txt", "aaa");
+            MakeFile(src + "/Nur lesen/b.txt", "bb");
+            ASSERT_EQ(::chmod((src + "/Nur lesen").constData(), 0555), 0);
+            QMimeData mime;
+            mime.setUrls({SsNativePathToUrl(src)});
+            TSsFolderDropTarget target(volumes.Here.Path);
+            int32_t effect = Ole::DROPEFFECT_COPY | Ole::DROPEFFECT_MOVE;
+            EXPECT_EQ(target.Drop(&mime, Ole::MK_SHIFT, effect), Ole::E_FAIL);
+            EXPECT_EQ(effect, Ole::DROPEFFECT_MOVE);
+            EXPECT_EQ(ReadFile(dst + "/a.txt"), "aaa");
+            EXPECT_EQ(ReadFile(dst + "/Nur lesen/b.txt"), "bb");
+            EXPECT_EQ(ReadFile(src + "/Nur lesen/b.txt"), "bb");
+            EXPECT_FALSE(Exists(src + "/a.txt"));
+            const TSsOperationReport& report = target.Report();
+            EXPECT_TRUE(report.Failed.isEmpty());
+            EXPECT_TRUE(report.Skipped.isEmpty());
+            EXPECT_EQ(SsReportText(report), "Copied, but these stay at their old place:\n" + QFile::decodeName(src) +
+                                                "/Nur lesen: the folder is write-protected");
+        },
+        why);
+    if (!ran)
+        GTEST_SKIP() << why;
+}
+
+// Only paths of this machine's files count: a URL whose path holds NUL, one
+// of another host and a relative one name none, and a drop of them does nothing.
+TEST(SsNamespace, DroppedUrlsNameOnlyLocalFiles)
+{
+    struct Case {
+        const char* Url;
+        QByteArray Path;  // empty: none
+    };
+    const Case cases[] = {
+        {"file:///tmp/Bilder%00/gibt-es-nicht.jpg", ""},
+        {"file:///tmp/Bilder/a.jpg%00", ""},
+        {"file://server/tmp/Bilder", ""},
+        {"file:Bilder/a.jpg", ""},
+        {"file://localhost/tmp/Bilder/a%20b.jpg", "/tmp/Bilder/a b.jpg"},
+        {"file://LOCALHOST/tmp/x.jpg", "/tmp/x.jpg"},
+        {"file:///tmp/bad%FF.jpg", "/tmp/bad\xff.jpg"},
+    };
+    for (const Case& c : cases) {
+        QMimeData mime;
+        mime.setData("text/uri-list", QByteArray(c.Url) + "\r\n");
+        EXPECT_EQ(SsNativePathsOf(&mime), c.Path.isEmpty() ? QList<QByteArray>() : QList<QByteArray>{c.Path})
+            << c.Url;
+    }
+    // Dropped as a move, the folder before the NUL stays where it is.
+    ShellFixture fx;
+    QMimeData mime;
+    mime.setData("text/uri-list",
+                 SsNativePathToUrl(Native(fx.Path("Bilder"))).toEncoded() + "%00/gibt-es-nicht.jpg\r\n");
+    TSsFolderDropTarget target(Native(fx.Path("alt")));
+    int32_t effect = Ole::DROPEFFECT_MOVE;
+    EXPECT_EQ(target.Drop(&mime, Ole::MK_SHIFT, effect), Ole::S_OK);
+    EXPECT_EQ(effect, Ole::DROPEFFECT_NONE);
+    EXPECT_TRUE(QFileInfo(fx.Path("Bilder/x.jpg")).isFile());
+    EXPECT_EQ(Listing(fx.Path("alt")), QStringList());
+}
+
+// A folder swapped for a link between its look and its opening is never
+// followed: what the link leads to is neither copied nor emptied.
+TEST(SsNamespace, CopyAndRemoveNeverFollowASwappedFolder)
+{
+    ShellFixture fx;
+    fx.Mkdir("Quelle/innen");
+    fx.Write("Quelle/innen/eigen.txt", 3, 2020);
+    fx.Mkdir("Fremd");
+    fx.Write("Fremd/privat.txt", 7, 2020);
+    const QByteArray quelle = Native(fx.Path("Quelle")), away = Native(fx.Path("innen-weg"));
+    const auto swap = [&](int, const QByteArray& name) {
+        if (name == "innen" && !Exists(away)) {
+            ASSERT_EQ(::rename((quelle + "/innen").constData(), away.constData()), 0);
+            ASSERT_EQ(::symlink(Native(fx.Path("Fremd")).constData(), (quelle + "/innen").constData()), 0);
+        }
+    };
+    {
+        const Hook hook(swap);
+        EXPECT_NE(SsCopyEntry(quelle, Native(fx.Path("alt/Quelle"))), 0);
+        EXPECT_EQ(Listing(fx.Path("alt")), QStringList());
+    }
+    ASSERT_EQ(::unlink((quelle + "/innen").constData()), 0);
+    ASSERT_EQ(::rename(away.constData(), (quelle + "/innen").constData()), 0);
+    {
+        const Hook hook(swap);
+        EXPECT_EQ(SsRemoveEntry(quelle), 0);
+    }
+    EXPECT_FALSE(Exists(quelle));
+    EXPECT_EQ(Listing(fx.Path("Fremd")), QStringList({"privat.txt"}));
+    EXPECT_EQ(Listing(fx.Path("innen-weg")), QStringList({"eigen.txt"}));
+}
+
+namespace {
+// Lowers the number of handles the process may open for the life of the object.
+struct HandleLimit {
+    explicit HandleLimit(rlim_t more)
+    {
+        ::getrlimit(RLIMIT_NOFILE, &old);
+        rlimit lower = old;
+        lower.rlim_cur = rlim_t(QDir("/proc/self/fd").count()) + more;
+        ::setrlimit(RLIMIT_NOFILE, &lower);
+    }
+    ~HandleLimit() { ::setrlimit(RLIMIT_NOFILE, &old); }
+    rlimit old{};
+};
+
+const QByteArray DeepName = "ein-ordner-mit-langem-namen";  // 1,000 of them: far beyond a path's 4,096 bytes
+constexpr int DeepLevels = 1000;
+
+// Makes Levels folders one inside the other below Top and a file at the bottom.
+void MakeDeepTree(const QByteArray& top)
+{
+    int fd = ::open(top.constData(), O_RDONLY | O_DIRECTORY);
+    for (int i = 0; i < DeepLevels && fd >= 0; ++i) {
+        ASSERT_EQ(::mkdirat(fd, DeepName.constData(), 0700), 0);
+        const int inner = ::openat(fd, DeepName.constData(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = inner;
+    }
+    ASSERT_GE(fd, 0);
+    const int file = ::openat(fd, "boden.txt", O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_EQ(::write(file, "unten", 5), 5);
+    ::close(file);
+    ::close(fd);
+}
+
+// The depth of the folders below Top and the text of the file at the bottom.
+std::pair<int, QByteArray> DeepTreeOf(const QByteArray& top)
+{
+    int depth = 0;
+    int fd = ::open(top.constData(), O_RDONLY | O_DIRECTORY);
+    for (int inner; fd >= 0 && (inner = ::openat(fd, DeepName.constData(), O_RDONLY | O_DIRECTORY)) >= 0; ++depth) {
+        ::close(fd);
+        fd = inner;
+    }
+    char text[16] = {};
+    const int file = ::openat(fd, "boden.txt", O_RDONLY);
+    const ssize_t n = file < 0 ? 0 : ::read(file, text, sizeof text);
+    ::close(file);
+    ::close(fd);
+    return {depth, QByteArray(text, int(std::max<ssize_t>(n, 0)))};
+}
+}  // namespace
+
+// A tree 1,000 folders deep, whose paths are far longer than a path may be,
+// is copied and removed with few handles; a copy that fails at its bottom
+// leaves nothing.
+TEST(SsNamespace, CopiesAndRemovesTreesDeeperThanAPath)
+{
+    ShellFixture fx;
+    const QByteArray src = Native(fx.Path("tief")), dst = Native(fx.Path("alt/tief"));
+    fx.Mkdir("tief");
+    MakeDeepTree(src);
+    ASSERT_EQ(DeepTreeOf(src), std::make_pair(DeepLevels, QByteArray("unten")));
+    const HandleLimit limit(64);
+    EXPECT_EQ(SsCopyEntry(src, dst), 0);
+    EXPECT_EQ(DeepTreeOf(dst), std::make_pair(DeepLevels, QByteArray("unten")));
+    {
+        const Hook vanish([](int dirFd, const QByteArray& name) {
+            if (name == "boden.txt")
+                ::unlinkat(dirFd, "boden.txt", 0);
+        });
+        EXPECT_EQ(SsCopyEntry(src, Native(fx.Path("leer/tief"))), ENOENT);
+        EXPECT_EQ(Listing(fx.Path("leer")), QStringList());
+    }
+    EXPECT_EQ(SsRemoveEntry(dst), 0);
+    EXPECT_EQ(SsRemoveEntry(src), 0);
+    EXPECT_EQ(Listing(fx.Path("alt")), QStringList());
+    EXPECT_FALSE(Exists(src));
+}
+
+// Entries whose names are 246 to 255 bytes long go to the trash under a
+// shortened name, cut between characters; the note keeps the original path,
+// and a second entry of the same name gets a name of its own.
+TEST(SsNamespace, LongNamesGoToTheTrash)
+{
+    ShellFixture fx;
+    const QByteArray dir = Native(fx.Path());
+    const QByteArray trash = Native(qEnvironmentVariable("XDG_DATA_HOME")) + "/Trash";
+    const QByteArray umlauts = QString(125, QChar(0xE4)).toUtf8();  // 250 bytes
+    const QByteArray names[] = {QByteArray(246, 'a'), QByteArray(251, 'b') + ".jpg", QByteArray(255, 'c'),
+                                umlauts + ".jpg", umlauts + "x.jpg"};
+    for (const QByteArray& name : names)
+        for (int twice = 0; twice < 2; ++twice) {
+            MakeFile(dir + '/' + name, name.left(4));
+            ASSERT_EQ(SsMoveToTrash(dir + '/' + name), 0) << name.size();
+            EXPECT_FALSE(Exists(dir + '/' + name));
+        }
+    QMap<QByteArray, int> trashed;  // original path -> entries
+    for (const QString& note : Listing(QFile::decodeName(trash + "/info"))) {
+        const QByteArray text = ReadFile(trash + "/info/" + QFile::encodeName(note));
+        const qsizetype at = text.indexOf("\nPath=") + 6;
+        const QByteArray path = QByteArray::fromPercentEncoding(text.mid(at, text.indexOf('\n', at) - at));
+        if (!path.startsWith(dir + '/'))
+            continue;
+        const QByteArray entry = QFile::encodeName(note).chopped(int(strlen(".trashinfo")));
+        EXPECT_EQ(QString::fromUtf8(entry).toUtf8(), entry);  // no character cut
+        EXPECT_EQ(ReadFile(trash + "/files/" + entry), path.mid(path.lastIndexOf('/') + 1).left(4));
+        ++trashed[path];
+        SsRemoveEntry(trash + "/files/" + entry);
+        SsRemoveEntry(trash + "/info/" + QFile::encodeName(note));
+    }
+    for (const QByteArray& name : names)
+        EXPECT_EQ(trashed.value(dir + '/' + name), 2) << name.size();
+    EXPECT_EQ(trashed.size(), int(std::size(names)));
 }
