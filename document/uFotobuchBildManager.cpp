@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <system_error>
 
 namespace {
@@ -770,19 +771,58 @@ void TBildmanager::SaveToDataFile(TCustomDataFile& DataFile, const AnsiString& S
     }
 }
 
+namespace {
+
+// Gives the unnumbered entries of Items numbers that no other entry holds.
+void NumberAfterStored(const std::vector<std::unique_ptr<TBildManagerListItem>>& Items,
+                       const std::vector<TBildManagerListItem*>& Unnumbered)
+{
+    // Above every number held; should a stored number be the highest there
+    // is, the lowest ones that are free.
+    std::vector<TBildManagerListItem*> unnumbered = Unnumbered;
+    std::sort(unnumbered.begin(), unnumbered.end());
+    std::vector<int32_t> held;
+    for (const auto& it : Items)
+        if (!std::binary_search(unnumbered.begin(), unnumbered.end(), it.get()))
+            held.push_back(it->RefIndex);
+    std::sort(held.begin(), held.end());
+    int64_t next = held.empty() ? 0 : int64_t(held.back()) + 1;
+    int32_t free = 0;
+    for (TBildManagerListItem* item : Unnumbered) {
+        if (next <= std::numeric_limits<int32_t>::max()) {
+            item->RefIndex = int32_t(next++);
+            continue;
+        }
+        while (std::binary_search(held.begin(), held.end(), free))
+            ++free;
+        item->RefIndex = free++;
+    }
+}
+
+} // namespace
+
 void TBildmanager::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiString& Section)
 {
+    // Every entry up to the count is read (the count is kept within the
+    // file's records); one that is not stored is an empty entry that draws
+    // nothing and holds no memory to trim. Its default number could be one a
+    // stored picture holds, and would hide it: it gets a number of its own
+    // once every stored number is known.
     const int count = ReadStoredCount(DataFile, Section, 0);
+    std::vector<TBildManagerListItem*> missing;
     for (int i = 0; i < count; ++i) {
         const AnsiString itemSection = Section + "/Bild" + IntToStr(i);
-        if (!StoredSectionExists(DataFile, itemSection))
-            break;  // a list ends at its first entry that is not stored
         InfoAusgabe().ShowInfo(StatusText(kLoadingText, i + 1));
         auto item = std::make_unique<TBildManagerListItem>(*this);
         item->LoadFull(DataFile, itemSection);
+        const bool stored = StoredSectionExists(DataFile, itemSection);
+        if (!stored)
+            missing.push_back(item.get());
         Items.push_back(std::move(item));
-        TrimMemory();
+        if (stored)
+            TrimMemory();
     }
+    NumberAfterStored(Items, missing);
 }
 
 void TBildmanager::SaveItemToDataFile(TCustomDataFile& DataFile, const AnsiString& Section, int32_t RefIndex)

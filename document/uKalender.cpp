@@ -135,9 +135,8 @@ void TKalenderTageListe::LoadFromDataFile(TCustomDataFile& DataFile, const AnsiS
 {
     const int count = ReadStoredCount(DataFile, Section, 0);
     for (int i = 0; i < count; ++i) {
+        // An item that is not stored is read with the defaults, as every other.
         const AnsiString s = Section + "/Item" + IntToStr(i);
-        if (!StoredSectionExists(DataFile, s))
-            break;
         auto day = std::make_unique<TKalendertagSpezial>();
         day->Datum = DataFile.ReadDateTime(s, "Datum", Date());
         day->Text = DataFile.ReadString(s, "Text", "");

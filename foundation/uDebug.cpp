@@ -16,8 +16,10 @@ const char* const DebugViewerSettingsKey = "Software\\Dunvale\\DebugWin32";
 
 namespace {
 
-// How often the trace looks again for a viewer it started.
+// How often the trace looks again for a viewer it started, and for how long
+// at most: a lookup reads the process table.
 constexpr int ViewerLookups = 10000;
+constexpr qint64 ViewerWaitMs = 5000;
 
 // True when the process runs for this user under the viewer's title.
 bool IsViewer(const QString& Pid)
@@ -46,21 +48,21 @@ qint64 FindViewer()
     return 0;
 }
 
-// Starts the viewer the settings name and looks for it again, at most
-// ViewerLookups times with a pause of 0.1 ms; 0 when it did not show.
+// Starts the viewer the settings name and looks for it again as at creation:
+// a launcher may start it as a process of its own and end. At most
+// ViewerLookups lookups with a pause of 0.1 ms, within ViewerWaitMs; 0 when
+// it did not show.
 qint64 StartViewer()
 {
     const QString path =
         TRegistryStore().ReadString(QString::fromLatin1(DebugViewerSettingsKey), QStringLiteral("Pfad")).value_or(QString());
-    qint64 pid = 0;
-    if (path.isEmpty() || !QProcess::startDetached(path, {}, QString(), &pid) || pid <= 0)
+    if (path.isEmpty() || !QProcess::startDetached(path, {}))
         return 0;
-    const QString started = QString::number(pid);
-    for (int i = 0; i < ViewerLookups; ++i) {
-        if (IsViewer(started))
-            return pid;
-        if (!QFileInfo::exists(QStringLiteral("/proc/") + started))
-            return 0;
+    QElapsedTimer waited;
+    waited.start();
+    for (int i = 0; i < ViewerLookups && !waited.hasExpired(ViewerWaitMs); ++i) {
+        if (const qint64 viewer = FindViewer())
+            return viewer;
         ::usleep(100);
     }
     return 0;

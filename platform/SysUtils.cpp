@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -841,23 +842,57 @@ bool DeleteFile(const QString& fileName)
 }
 
 ssize_t (*ReplaceFileWrite)(int Fd, const void* Buffer, size_t Count) = ::write;
+int (*ReplaceFileSync)(int Fd) = ::fsync;
+
+namespace {
+
+// The file Path stands for: the end of its chain of links, live or dangling
+// (a relative target counts from the link's folder). 0, ELOOP for a chain
+// that does not end, or the errno of a link that cannot be read.
+int FollowLinks(QByteArray& Path)
+{
+    constexpr int MaxLinks = 40;  // as the system follows them
+    for (int links = 0;; ++links) {
+        struct stat st {};
+        if (::lstat(Path.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return 0;
+        if (links == MaxLinks)
+            return ELOOP;
+        char target[PATH_MAX + 1];
+        const ssize_t n = ::readlink(Path.constData(), target, sizeof target);
+        if (n < 0)
+            return errno;
+        if (size_t(n) == sizeof target)
+            return ENAMETOOLONG;
+        QByteArray next(target, n);
+        if (!next.startsWith('/'))
+            next.prepend(Path.left(Path.lastIndexOf('/') + 1));
+        Path = next;
+    }
+}
+
+} // namespace
 
 int ReplaceFileContents(const QString& FileName, const void* Data, size_t Size)
 {
-    // Through a link, the file it names is replaced.
-    const QFileInfo info(FileName);
-    const QString real = info.isSymLink() && info.exists() ? info.canonicalFilePath() : FileName;
-    const QByteArray target = QFile::encodeName(real);
+    // Through a link, live or dangling, the file it names is written and the
+    // link stays.
+    QByteArray target = QFile::encodeName(FileName);
+    if (const int err = FollowLinks(target))
+        return err;
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.left(slash);
     struct stat old {};
     const bool exists = ::stat(target.constData(), &old) == 0;
     if (exists && ::access(target.constData(), W_OK) != 0)
         return errno;
     // A new file is made with the permissions the umask leaves; one that
-    // replaces another keeps the other's.
+    // replaces another keeps the other's. The temporary name is short, so
+    // that a name as long as the system allows can be replaced.
     QByteArray temp;
     int fd = -1;
     while (fd < 0) {
-        temp = target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        temp = folder + "/.lumiseite-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
         fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             return errno;
@@ -875,14 +910,24 @@ int ReplaceFileContents(const QString& FileName, const void* Data, size_t Size)
             left -= size_t(n);
         }
     }
-    if (err == 0 && ::fsync(fd) != 0)
+    if (err == 0 && ReplaceFileSync(fd) != 0)
         err = errno;
     if (::close(fd) != 0 && err == 0)
         err = errno;
     if (err == 0 && ::rename(temp.constData(), target.constData()) != 0)
         err = errno;
-    if (err != 0)
+    if (err != 0) {
         ::unlink(temp.constData());
+        return err;
+    }
+    // The new name is on disk only once the folder is: a file system that
+    // cannot sync a folder has nothing to sync.
+    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        if (ReplaceFileSync(dir) != 0 && errno != EINVAL)
+            err = errno;
+        ::close(dir);
+    }
     return err;
 }
 

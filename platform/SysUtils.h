@@ -161,13 +161,16 @@ QString ExcludeTrailingPathDelimiter(const QString& dir);
 QString UserDocumentsFolder();
 // Writes Size bytes of Data as the file's new contents: into a temporary file
 // in the same folder that replaces the file only once it is written in full
-// and on disk, so that the file stays as it was otherwise. A file that may not
-// be written is left alone. 0, or the errno of the step that failed (ENOSPC,
-// EACCES, EROFS, ...).
+// and on disk, so that the file stays as it was otherwise; then the folder is
+// synced, so that the new name survives a power cut. A file that may not be
+// written is left alone. A link, live or dangling, stays: the file it names
+// is written. 0, or the errno of the step that failed (ENOSPC, EACCES, EROFS,
+// ENOENT for a missing folder, ...).
 int ReplaceFileContents(const QString& FileName, const void* Data, size_t Size);
-// The system call that writes those bytes: ::write unless a test puts a
-// failing one in (a full disk, a quota).
+// The system calls that write those bytes and sync the file and its folder:
+// ::write and ::fsync unless a test puts others in (a full disk, a quota).
 extern ssize_t (*ReplaceFileWrite)(int Fd, const void* Buffer, size_t Count);
+extern int (*ReplaceFileSync)(int Fd);
 
 // Milliseconds since an arbitrary start, wrapping like the platform's tick count.
 uint32_t GetTickCount();

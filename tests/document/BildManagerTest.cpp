@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <limits>
 #include <gtest/gtest.h>
 
 namespace {
@@ -442,6 +443,93 @@ TEST(BildManager, SavesAndLoadsTheWholeList)
     EXPECT_EQ(n.Items[0]->FullBitmap, nullptr);  // decoded only when asked for
     EXPECT_EQ(n.GetFullBitmap(n.Items[1]->RefIndex)->size(), QSize(5, 5));
     EXPECT_EQ(n.GetNextRefIndex(), 2);
+}
+
+// A picture list as a project file stores it, with the entries given by
+// their place in the list; the places not given are not stored.
+struct TStoredEntry {
+    int Place;
+    int32_t RefIndex;
+    QByteArray Bytes;
+};
+
+void WriteList(TMemoryStream& S, int Count, const std::vector<TStoredEntry>& Entries)
+{
+    TMemoryDataFile f(S);
+    f.WriteInteger("BildManager", "Anzahl", Count);
+    for (const TStoredEntry& e : Entries) {
+        const AnsiString section = "BildManager/Bild" + IntToStr(e.Place);
+        f.WriteString(section, "FileName", section);
+        f.WriteInteger(section, "RefCount", 1);
+        f.WriteInteger(section, "RefIndex", e.RefIndex);
+        f.WriteBuffer(section, "File", e.Bytes.constData(), int32_t(e.Bytes.size()));
+    }
+}
+
+// A list whose middle entry is not stored: the entries after it are read
+// with their own numbers, and the gap becomes an empty entry whose number
+// hides none of them, so that the next save keeps every picture.
+TEST(BildManager, LoadsEveryEntryUpToTheCountAcrossAMissingOne)
+{
+    QTemporaryDir dir;
+    const auto pictureBytes = [&](const char* name, int w, int h) {
+        QFile file(SavePicture(dir, QString::fromLatin1(name), w, h));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return file.readAll();
+    };
+    const QByteArray first = pictureBytes("a.png", 20, 10);
+    const QByteArray last = pictureBytes("b.png", 7, 9);
+    TMemoryStream s;
+    WriteList(s, 3, {{0, 3, first}, {2, 0, last}});
+    s.SetPosition(0);
+    Manager m;
+    {
+        TMemoryDataFile f(s);
+        m.LoadFromDataFile(f, "BildManager");
+    }
+    ASSERT_EQ(m.Count(), 3);
+    ASSERT_NE(m.GetFullBitmap(0), nullptr);
+    EXPECT_EQ(m.GetFullBitmap(0)->size(), QSize(7, 9));
+    ASSERT_NE(m.GetFullBitmap(3), nullptr);
+    EXPECT_EQ(m.GetFullBitmap(3)->size(), QSize(20, 10));
+    const auto gap = std::find_if(m.Items.begin(), m.Items.end(), [](const auto& it) { return it->FileName.isEmpty(); });
+    ASSERT_NE(gap, m.Items.end());
+    EXPECT_EQ((*gap)->RefIndex, 4);
+    EXPECT_EQ((*gap)->RefCount, 0);
+    EXPECT_EQ((*gap)->Bytes().Size(), 0);
+    EXPECT_EQ(m.GetFullBitmap(4), nullptr);  // draws nothing
+
+    TMemoryStream again;
+    {
+        TMemoryDataFile f(again);
+        m.SaveToDataFile(f, "BildManager");
+    }
+    again.SetPosition(0);
+    Manager n;
+    {
+        TMemoryDataFile f(again);
+        n.LoadFromDataFile(f, "BildManager");
+    }
+    ASSERT_EQ(n.Count(), 3);
+    ASSERT_NE(n.FindItem(0), nullptr);
+    EXPECT_EQ(n.FindItem(0)->Bytes().Size(), last.size());
+    EXPECT_EQ(n.FindItem(3)->Bytes().Size(), first.size());
+
+    // Stored numbers that reach the highest there is: the gaps take the
+    // lowest free ones.
+    TMemoryStream top;
+    WriteList(top, 4, {{1, std::numeric_limits<int32_t>::max(), first}, {3, 1, last}});
+    top.SetPosition(0);
+    Manager t;
+    {
+        TMemoryDataFile f(top);
+        t.LoadFromDataFile(f, "BildManager");
+    }
+    ASSERT_EQ(t.Count(), 4);
+    std::vector<int32_t> numbers;
+    for (const auto& it : t.Items)
+        numbers.push_back(it->RefIndex);
+    EXPECT_EQ(numbers, (std::vector<int32_t>{0, std::numeric_limits<int32_t>::max(), 2, 1}));
 }
 
 TEST(BildManager, RotatesThroughTheCornerMapping)

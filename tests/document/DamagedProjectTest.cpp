@@ -215,13 +215,21 @@ TEST_F(DamagedProject, CountsThatPromiseTooMuch)
                 bytes[p.Start + 168 + size_t(i)] = uint8_t(uint32_t(count) >> (8 * i));
             const TLoaded r = LoadDrawSave(bytes);
             EXPECT_FALSE(r.Incomplete);
-            // Pages the file does not hold open empty, at most one per record.
+            // Pages, pictures and special days the file does not hold are
+            // read empty, at most one per record.
+            const auto atMost = [&](std::initializer_list<const char*> sections, int held) {
+                for (const char* s : sections)
+                    if (p.Section == s)
+                        return int(whole.size() / 168);
+                return held;
+            };
             EXPECT_GE(r.Doc->Pages.Count(), 1);
-            EXPECT_LE(r.Doc->Pages.Count(), p.Section == "Doc/Pages" ? int(whole.size() / 168) : 2);
+            EXPECT_LE(r.Doc->Pages.Count(), atMost({"Doc/Pages"}, 2));
             EXPECT_LE(ElementCount(*r.Doc), 5);
             EXPECT_LE(r.Doc->PictureLinkCount(), 1);
-            EXPECT_LE(BildManager().Count(), 1);
-            EXPECT_LE(r.Doc->Holidays.GetCount() + r.Doc->Birthdays.GetCount(), 2);
+            EXPECT_LE(BildManager().Count(), atMost({"BildManager"}, 1));
+            EXPECT_LE(r.Doc->Holidays.GetCount() + r.Doc->Birthdays.GetCount(),
+                      atMost({"Feiertage", "Geburtstage"}, 2));
             BildManager().Clear();
         }
     }

@@ -75,6 +75,33 @@ TEST(KalenderTageListe, StoresCountAndItemsAndAppendsOnLoad)
     EXPECT_EQ(l.GetItem(2)->Datum, EncodeDate(2020, 5, 2));
 }
 
+// An item that is not stored does not end the list: it is read with the
+// defaults (today, no text), and the items after it follow.
+TEST(KalenderTageListe, ReadsEveryItemUpToTheCountAcrossAMissingOne)
+{
+    TMemoryStream s;
+    {
+        TMemoryDataFile f(s);
+        f.WriteInteger("Feiertage", "Anzahl", 3);
+        f.WriteDateTime("Feiertage/Item0", "Datum", EncodeDate(2021, 1, 1));
+        f.WriteString("Feiertage/Item0", "Text", "Neujahr");
+        f.WriteDateTime("Feiertage/Item2", "Datum", EncodeDate(2021, 12, 31));
+        f.WriteString("Feiertage/Item2", "Text", "Silvester");
+    }
+    s.SetPosition(0);
+    TMemoryDataFile f(s);
+    TKalenderTageListe l;
+    const TDateTime before = Date();
+    l.LoadFromDataFile(f, "Feiertage");
+    const TDateTime after = Date();
+    ASSERT_EQ(l.GetCount(), 3);
+    EXPECT_EQ(l.GetItem(0)->Text, "Neujahr");
+    EXPECT_TRUE(l.GetItem(1)->Datum == before || l.GetItem(1)->Datum == after) << l.GetItem(1)->Datum;
+    EXPECT_EQ(l.GetItem(1)->Text, "");
+    EXPECT_EQ(l.GetItem(2)->Datum, EncodeDate(2021, 12, 31));
+    EXPECT_EQ(l.GetItem(2)->Text, "Silvester");
+}
+
 TEST(KalenderData, PaddingShrinksTheRectAndReportsCrossedEdges)
 {
     TPaddingData p;

@@ -49,48 +49,78 @@ TEST(Debug, LinesCarryPaddedElapsedMilliseconds)
     EXPECT_GE(Milliseconds(debug.Lines[1]) - Milliseconds(debug.Lines[0]), 30);
 }
 
+namespace {
+
+// Writes an executable script into Dir.
+QString WriteScript(const QTemporaryDir& Dir, const QString& Name, const QByteArray& Body)
+{
+    const QString script = Dir.filePath(Name);
+    QFile f(script);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("#!/bin/bash\n" + Body);
+    f.close();
+    QFile::setPermissions(script, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return script;
+}
+
+QByteArray ProcessCommandLine(qint64 Pid)
+{
+    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(Pid));
+    return cmdline.open(QIODevice::ReadOnly) ? cmdline.readAll() : QByteArray();
+}
+
+// Ends the viewer and waits until no trace can find it any more.
+void EndViewer(qint64 Pid)
+{
+    ::kill(pid_t(Pid), SIGKILL);
+    QElapsedTimer ending;
+    ending.start();
+    while (!ProcessCommandLine(Pid).isEmpty() && ending.elapsed() < 10000)
+        QThread::msleep(10);
+}
+
+} // namespace
+
 // The trace starts the viewer the settings name, once: a trace made while it
-// runs finds it by its title. Without a setting there is none, and the trace
-// works all the same.
+// runs finds it by its title. A viewer that a launcher starts is found as
+// well. Without a setting there is none, and the trace works all the same.
+// (One test: the viewers of this user are found whichever test started them.)
 TEST(Debug, StartsTheViewerNamedInTheSettingsAndFindsItRunning)
 {
     QTemporaryDir dir;
-    const QString script = dir.filePath(QStringLiteral("viewer.sh"));
     const QString starts = dir.filePath(QStringLiteral("starts"));
-    {
-        QFile f(script);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("#!/bin/bash\necho gestartet >> '" + starts.toLocal8Bit() + "'\n"
-                "exec -a 'Dunvale DebugWin' sleep 120\n");
-    }
-    QFile::setPermissions(script, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QByteArray count = "echo gestartet >> '" + starts.toLocal8Bit() + "'\n";
     const QString key = QString::fromLatin1(DebugViewerSettingsKey);
-    TRegistryStore().WriteString(key, QStringLiteral("Pfad"), script);
-
-    qint64 viewer = 0;
-    {
-        TRecordingDebug debug;
-        viewer = debug.ViewerProcess();
-        ASSERT_GT(viewer, 0);
-    }
-    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(viewer));
-    ASSERT_TRUE(cmdline.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(cmdline.readAll().startsWith(QByteArray("Dunvale DebugWin\0", 17)));
-    {
-        TRecordingDebug again;
-        EXPECT_EQ(again.ViewerProcess(), viewer);
-    }
-    QFile started(starts);
-    ASSERT_TRUE(started.open(QIODevice::ReadOnly));
-    EXPECT_EQ(started.readAll(), QByteArray("gestartet\n"));
-    ::kill(pid_t(viewer), SIGKILL);
-    QElapsedTimer ending;
-    ending.start();
-    for (;;) {
-        QFile gone(cmdline.fileName());
-        if (!gone.open(QIODevice::ReadOnly) || gone.readAll().isEmpty() || ending.elapsed() > 10000)
-            break;
-        QThread::msleep(10);
+    const QByteArray title("Dunvale DebugWin\0", 17);
+    const struct {
+        const char* What;
+        QString Program;
+    } viewers[] = {
+        {"the viewer itself",
+         WriteScript(dir, QStringLiteral("viewer.sh"), count + "exec -a 'Dunvale DebugWin' sleep 120\n")},
+        {"a launcher that ends",
+         WriteScript(dir, QStringLiteral("launcher.sh"),
+                     count + "setsid bash -c \"exec -a 'Dunvale DebugWin' sleep 120\" </dev/null >/dev/null 2>&1 &\n")},
+    };
+    for (const auto& v : viewers) {
+        SCOPED_TRACE(v.What);
+        QFile::remove(starts);
+        TRegistryStore().WriteString(key, QStringLiteral("Pfad"), v.Program);
+        qint64 viewer = 0;
+        {
+            TRecordingDebug debug;
+            viewer = debug.ViewerProcess();
+            ASSERT_GT(viewer, 0);
+        }
+        EXPECT_TRUE(ProcessCommandLine(viewer).startsWith(title));
+        {
+            TRecordingDebug again;
+            EXPECT_EQ(again.ViewerProcess(), viewer);
+        }
+        QFile started(starts);
+        ASSERT_TRUE(started.open(QIODevice::ReadOnly));
+        EXPECT_EQ(started.readAll(), QByteArray("gestartet\n"));
+        EndViewer(viewer);
     }
 
     TRegistryStore().DeleteValue(key, QStringLiteral("Pfad"));

@@ -13,6 +13,7 @@
 #include "uModalDialog.h"
 #include "uMulticaster.h"
 #include "uTransformation.h"
+#include "ulocalize.h"
 #include "uUndo.h"
 #include "../common/ShownMessages.h"
 
@@ -141,6 +142,7 @@ bool Same(const QImage* A, const QImage* B)
 
 TEST(MainViewContextMenu, EntriesFollowWhatLiesUnderTheMouse)
 {
+    Localizer().SetLanguage(0);  // the texts of the German language file
     CommandFixture f(0, 3);
     TFBPictureElement* photo = AddFrame(f.Page(1), 50, 50, 60, 40);
     GivePicture(photo);
@@ -202,7 +204,8 @@ TEST(MainViewContextMenu, EntriesFollowWhatLiesUnderTheMouse)
     f.RightClick(f.Px(f.Page(1), 190, 145));
     for (const char* name : pageItems)
         EXPECT_TRUE(f.Item(name)->isEnabled()) << name;
-    EXPECT_EQ(f.Item("popSeiteDavor")->text(), QStringLiteral("Seite davor einfuegen"));
+    EXPECT_EQ(f.Item("popSeiteDavor")->text(), QString::fromUtf8("Seite davor einfügen"));
+    EXPECT_EQ(f.Item("popSeiteDahinter")->text(), QString::fromUtf8("Seite dahinter einfügen"));
     EXPECT_EQ(f.Item("popNaechsteSeite")->text(), QString::fromUtf8("Nächste Seite"));
     v.SetScreen(2);
     f.RightClick(f.Px(f.Page(2), 190, 145));

@@ -9,6 +9,8 @@
 
 #include <functional>
 
+#include <ftw.h>
+#include <stdio.h>
 #include <utime.h>
 
 class ShellFixture {
@@ -27,6 +29,16 @@ public:
         Write(".hidden.jpg", 10, 2018);
         Write("Bilder/x.jpg", 5, 2022);
     }
+    // The folder goes by the bytes of its names: QTemporaryDir leaves behind
+    // what a test made with a name that is no UTF-8.
+    ~ShellFixture()
+    {
+        ::nftw(QFile::encodeName(dir.path()).constData(),
+               [](const char* Path, const struct stat*, int, FTW*) { return ::remove(Path); }, 16,
+               FTW_DEPTH | FTW_PHYS);
+    }
+    ShellFixture(const ShellFixture&) = delete;
+    ShellFixture& operator=(const ShellFixture&) = delete;
     QString Path(const QString& rel = QString()) const
     {
         return rel.isEmpty() ? dir.path() : dir.path() + '/' + rel;
