@@ -122,6 +122,15 @@ QByteArray FileBytes(const QString& Name)
 
 const QString Product = QStringLiteral(" - Brenmoor Vantoria");
 
+// Drives the wizard to build a photo book 8:5 Horizon.
+void BuildPhotoBook(TDateiNeuDlg& D)
+{
+    D.lbSteps->setCurrentRow(3);
+    D.BtnWeiterClick();
+    D.lbSteps->setCurrentRow(1);
+    D.BtnWeiterClick();
+}
+
 }  // namespace
 
 TEST(Master, CreationBuildsTheWindowForTheDefaultDocument)
@@ -558,13 +567,7 @@ TEST(Master, NewAlbumRunsTheWizard)
     ASSERT_TRUE(m.BtnAlbumSpeichernClick());
     w.RecordUndo();
     m.MainView()->SetScreen(3);
-    // The wizard builds a photo book 8:5 Horizon.
-    w.Wizard = [](TDateiNeuDlg& D) {
-        D.lbSteps->setCurrentRow(3);
-        D.BtnWeiterClick();
-        D.lbSteps->setCurrentRow(1);
-        D.BtnWeiterClick();
-    };
+    w.Wizard = BuildPhotoBook;
     m.BtnAlbumNeuClick();
     EXPECT_EQ(w.WizardRuns, 1);
     EXPECT_EQ(w.Doc().Pages.Count(), 24);
@@ -614,12 +617,7 @@ TEST(Master, NewProjectFreesThePicturesAndHandsTheirMemoryBack)
     } steps[] = {
         {"close", [&] { m.BtnSchliessenClick(); }},
         {"new", [&] {
-             w.Wizard = [](TDateiNeuDlg& D) {
-                 D.lbSteps->setCurrentRow(3);
-                 D.BtnWeiterClick();
-                 D.lbSteps->setCurrentRow(1);
-                 D.BtnWeiterClick();
-             };
+             w.Wizard = BuildPhotoBook;
              m.BtnAlbumNeuClick();
              w.Wizard = nullptr;
          }},
