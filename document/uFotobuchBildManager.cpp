@@ -24,6 +24,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -151,11 +152,19 @@ bool TBildManagerListItem::LoadFromFile(const QString& AFileName)
     const QFileInfo fi(AFileName);
     if (!fi.exists() || fi.isDir())
         return false;
-    Bytes().LoadFromFile(AFileName);
     FileName = AFileName;
     FileSize = int32_t(std::min<qint64>(fi.size(), std::numeric_limits<int32_t>::max()));
     FileDate = QDateTimeToDateTime(fi.lastModified());
-    Decode(true, false);
+    // A large picture takes seconds: read and decoded on a thread of its own
+    // while the windows stay drawn. The entry is no one else's yet; a decode
+    // that fails there is repeated here, with the retries and messages that
+    // may lower the manager's budget.
+    RunServingEvents([this, &AFileName] {
+        Bytes().LoadFromFile(AFileName);
+        Decode(true, true);
+    });
+    if (!FullBitmap)
+        Decode(true, false);
     if (!FullBitmap)
         RaiseNotLoaded(FileName);
     return true;
@@ -341,14 +350,22 @@ void TBildManagerListItem::FinishEncoding() const
     bytes_.SetPosition(0);
 }
 
+void TBildManagerListItem::TakeFinishedEncoding()
+{
+    if (encoding_.valid() && encoding_.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+        FinishEncoding();
+}
+
 void TBildManagerListItem::SaveGPBitmapToStream()
 {
     if (!FullBitmap)
         return;
     const bool alpha = FullBitmap->hasAlphaChannel();
     // Encoded on a thread of its own from a shared copy of the pixels, while
-    // the picture is already shown; Bytes() waits for the result.
-    auto encode = [image = *FullBitmap, alpha] {
+    // the picture is already shown; Bytes() waits for the result. The copy is
+    // let go once encoded: the result may wait long for Bytes(), and pixels
+    // held by it would outlive the bitmap's eviction.
+    auto encode = [image = *FullBitmap, alpha]() mutable {
         QByteArray out;
         QBuffer buffer(&out);
         buffer.open(QIODevice::WriteOnly);
@@ -356,6 +373,7 @@ void TBildManagerListItem::SaveGPBitmapToStream()
             image.save(&buffer, "PNG");
         else
             image.save(&buffer, "JPEG", 90);
+        image = QImage();
         return out;
     };
     try {
@@ -869,6 +887,8 @@ int32_t TBildmanager::AddCopyFromDataFile(TCustomDataFile& DataFile, const AnsiS
 
 void TBildmanager::TrimMemory()
 {
+    for (const auto& it : Items)
+        it->TakeFinishedEncoding();
     auto dropFrom = [this](int32_t from) {
         for (size_t i = size_t(std::max(from, 0)); i < Items.size(); ++i)
             Items[i]->RemoveGPBitmap();

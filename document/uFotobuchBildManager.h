@@ -62,6 +62,11 @@ public:
     void SaveGPBitmapToStream();
     bool RemoveGPBitmap();
     std::unique_ptr<TBildManagerListItem> Clone() const;
+    // An encoding that has ended replaces the bytes now, so that the old ones
+    // (a camera file's, say) are not held until someone asks for them.
+    void TakeFinishedEncoding();
+    // Whether new bytes are still to be taken from an encoding.
+    bool EncodingPending() const { return encoding_.valid(); }
 
     void SaveFull(TCustomDataFile& DataFile, const AnsiString& Section) const;
     void LoadFull(TCustomDataFile& DataFile, const AnsiString& Section);

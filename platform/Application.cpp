@@ -1,10 +1,16 @@
 #include "Application.h"
 #include "Dialogs.h"
 #include "SysUtils.h"
+#include "SystemMemory.h"
 
+#include <QEventLoop>
+#include <QThread>
 #include <QWidget>
 
+#include <atomic>
 #include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -23,7 +29,46 @@ TStaticCleanups& StaticCleanups()
 // What is reported for a failure that is no std::exception.
 Exception UnknownError() { return Exception("Unknown error"); }
 
+std::atomic<int> servingEvents{0};
+
 }  // namespace
+
+void RunServingEvents(const std::function<void()>& Work)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread()) {
+        Work();
+        return;
+    }
+    QEventLoop loop;
+    std::exception_ptr failure;
+    std::thread worker;
+    try {
+        worker = std::thread([&] {
+            try {
+                Work();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            // Queued, so that it reaches the loop once it runs.
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+    } catch (const std::system_error&) {
+        Work();
+        return;
+    }
+    ++servingEvents;
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    --servingEvents;
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+bool ServingEventsForWork()
+{
+    return servingEvents.load() > 0;
+}
 
 void AddStaticCleanup(std::function<void()> Cleanup)
 {
@@ -44,7 +89,10 @@ void RunStaticCleanups()
         HandleExceptions(*it);
 }
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    KeepLargeBlocksOnOwnPages();
+}
 
 TApplication::~TApplication()
 {

@@ -50,6 +50,16 @@ QString ApplicationTitle();
 // Runs f and shows any exception it throws; for code paths outside notify().
 void HandleExceptions(const std::function<void()>& f);
 
+// Runs Work on a thread of its own while the calling UI thread goes on serving
+// its events (painting, timers, posted messages; no user input), so that a
+// long job keeps the windows drawn and the busy cursor shown; returns when Work
+// has ended and throws what it threw. Off the UI thread, or without a thread
+// to be had, Work simply runs. Work must not touch what the events may use.
+void RunServingEvents(const std::function<void()>& Work);
+// True while RunServingEvents waits: handlers that would change what the job
+// works on (drops, closing the window) refuse meanwhile.
+bool ServingEventsForWork();
+
 // A slot for QObject::connect that runs its function through HandleExceptions:
 // Qt's signal machinery must never see an exception. It takes the leading
 // signal arguments the function accepts, as a plain lambda slot would.

@@ -2,9 +2,16 @@
 
 #include <malloc.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
+
+namespace {
+
+std::atomic<uint64_t> releases{0};
+
+}  // namespace
 
 uint64_t TotalPhysicalMemory()
 {
@@ -37,5 +44,19 @@ void ReleaseFreeMemory()
 {
 #ifdef __GLIBC__
     malloc_trim(0);
+#endif
+    ++releases;
+}
+
+uint64_t FreeMemoryReleases()
+{
+    return releases.load();
+}
+
+void KeepLargeBlocksOnOwnPages()
+{
+#ifdef __GLIBC__
+    // Setting the bound also ends its automatic raising.
+    mallopt(M_MMAP_THRESHOLD, int(OwnPagesBlockSize));
 #endif
 }

@@ -553,8 +553,9 @@ void TFBMainView::FillFramesWithFiles(const QStringList& Files, TFBPictureElemen
     } hidePanel{this};
     const int count = int(Files.size());
     for (int i = 0; i < count && Frame; ++i) {
-        if (count > 1)
-            ShowMessagePanel(FillNumbers(LocalizedString(this, QString::fromUtf8(sBildWirdGeladen)), {i + 1, count}));
+        // Also for a single picture: a large one takes seconds, and the
+        // windows are drawn meanwhile.
+        ShowMessagePanel(FillNumbers(LocalizedString(this, QString::fromUtf8(sBildWirdGeladen)), {i + 1, count}));
         const bool oriented = LoadFileIntoFrame(*FDoc, *Frame, Files[i]);
         FDoc->Modified = true;
         if (oriented) {

@@ -17,6 +17,7 @@
 #include "ShellExec.h"
 #include "SplitterGrip.h"
 #include "SysUtils.h"
+#include "SystemMemory.h"
 #include "WaitCursor.h"
 #include "uCursors.h"
 #include "uDataFile.h"
@@ -1047,6 +1048,9 @@ void TMaster::DocumentReplaced()
     UpdatePageLabel();
     panTitel->setText(LocalizedProductName(FDoc->Dokumentname));
     FocusChanged();
+    // The old document's pictures, undo records and miniatures are freed:
+    // their memory goes back to the system, as after printing.
+    ReleaseFreeMemory();
 }
 
 void TMaster::OpenDocument(const QString& FileName)
@@ -1214,6 +1218,12 @@ void TMaster::mnuBeendenClick()
 
 void TMaster::closeEvent(QCloseEvent* Event)
 {
+    // Not while a job that keeps the window drawn (a large picture loading)
+    // still works on the document.
+    if (ServingEventsForWork()) {
+        Event->ignore();
+        return;
+    }
     bool close = false;
     HandleExceptions([&] { close = QuerySaveAlbum(); });
     if (close)

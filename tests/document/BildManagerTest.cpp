@@ -5,10 +5,14 @@
 #include "uDataFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <chrono>
+#include <functional>
 #include <limits>
+#include <thread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -283,6 +287,45 @@ TEST(BildManager, DecodedBitmapsStayWithinTheByteBound)
     const int32_t big = m.AddFile(SavePicture(dir, "big.png", 400, 400));
     ASSERT_NE(m.GetFullBitmap(big), nullptr);
     EXPECT_EQ(DecodedCount(m), 1);
+}
+
+// A picture above the pixel limit is reduced and encoded anew on a thread of
+// its own. Once that is done, nothing of the large original is held beside
+// the decoded bitmap: the encoding keeps no copy of the pixels (an evicted
+// bitmap would live on in it), and the next trim takes the new bytes in place
+// of the file's, though no one has asked for them.
+TEST(BildManager, FinishedEncodingsHoldNeitherPixelsNorTheFilesBytes)
+{
+    QTemporaryDir dir;
+    Manager m;
+    QImage photo(2800, 2000, QImage::Format_RGB32);
+    {
+        QPainter p(&photo);
+        QLinearGradient g(0, 0, 2800, 2000);
+        g.setColorAt(0, QColor(250, 200, 40));
+        g.setColorAt(1, QColor(20, 60, 200));
+        p.fillRect(photo.rect(), g);
+    }
+    const QString path = dir.filePath("gross.jpg");
+    ASSERT_TRUE(photo.save(path, "JPEG", 95));
+    const int32_t ref = m.AddFile(path);
+    TBildManagerListItem* it = m.FindItem(ref);
+    ASSERT_NE(it->FullBitmap, nullptr);
+    ASSERT_LT(it->PicWidth, 2800);
+
+    auto waitFor = [](const std::function<bool()>& Done) {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!Done() && std::chrono::steady_clock::now() < limit)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return Done();
+    };
+    EXPECT_TRUE(waitFor([&] { return it->FullBitmap->isDetached(); }));
+    EXPECT_TRUE(waitFor([&] {
+        m.TrimMemory();
+        return !it->EncodingPending();
+    }));
+    EXPECT_LT(it->Bytes().Size(), QFileInfo(path).size());
+    EXPECT_EQ(QImage::fromData(it->Bytes().Memory(), int(it->Bytes().Size())).size(), it->FullBitmap->size());
 }
 
 TEST(BildManager, UndecodablePictureIsRefusedWhenAddedAndDrawsNothingWhenStored)

@@ -6,8 +6,12 @@
 #include <QDeadlineTimer>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 TEST(Application, GuardedSlotsReportWhatTheyThrowInsteadOfPassingItToQt)
@@ -83,4 +87,44 @@ TEST(Application, PaintGuardReportsEachFailureOnceAfterThePaint)
     processUntil(3);
     QCoreApplication::processEvents();
     EXPECT_EQ(shown, QStringList({"Unknown error.", "no canvas.", "Unknown error."}));
+}
+
+// The work runs on a thread of its own while the UI thread serves its
+// timers: here the work cannot end before a timer has fired on the UI
+// thread. Its failure reaches the caller; off the UI thread it simply runs.
+TEST(Application, WorkServingEventsLetsTimersFireAndPassesItsFailureOn)
+{
+    std::atomic<bool> fired{false};
+    bool servingInTimer = false;
+    QTimer timer;
+    timer.setInterval(0);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        servingInTimer = ServingEventsForWork();
+        fired = true;
+    });
+    timer.start();
+    std::thread::id workThread;
+    bool sawTimer = false;
+    RunServingEvents([&] {
+        workThread = std::this_thread::get_id();
+        const QDeadlineTimer limit(60000);
+        while (!fired && !limit.hasExpired())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        sawTimer = fired;
+    });
+    timer.stop();
+    EXPECT_TRUE(sawTimer);
+    EXPECT_TRUE(servingInTimer);
+    EXPECT_NE(workThread, std::this_thread::get_id());
+    EXPECT_FALSE(ServingEventsForWork());
+
+    EXPECT_THROW(RunServingEvents([] { throw EConvertError("kaputt"); }), EConvertError);
+    EXPECT_FALSE(ServingEventsForWork());
+
+    std::thread::id caller, inner;
+    std::thread([&] {
+        caller = std::this_thread::get_id();
+        RunServingEvents([&] { inner = std::this_thread::get_id(); });
+    }).join();
+    EXPECT_EQ(inner, caller);
 }

@@ -631,6 +631,48 @@ TEST(MainViewDrop, TenPicturesFillTheFramesFromTheThirdOnAndTheRestIsIgnored)
     EXPECT_FALSE(v.MessagePanel()->isVisible());
 }
 
+// One large picture takes seconds to decode: its drop shows the progress
+// panel as drops of several do and the busy cursor, and the window is served
+// meanwhile (a timer fires while the frame still waits for its picture),
+// refusing further drops until the picture is in.
+TEST(MainViewDrop, ALargePictureLoadsWhileTheWindowIsServed)
+{
+    CommandFixture f(0, 1);
+    TFBPictureElement* frame = AddFrame(f.Page(0), 100, 75, 120, 90);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("gross.jpg"));
+    ASSERT_TRUE(Photo(4000, 3000)->save(file, "JPEG", 90));
+    TFBMainView& v = f.Show();
+    const QPoint at = f.Px(f.Page(0), 100, 75);
+    auto mime = Payload("QwFileList", FileList({file}));
+
+    bool firedWhileLoading = false, dropRefused = false, busyCursor = false;
+    QString progress;
+    QTimer timer;
+    timer.setInterval(0);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (frame->HasPicture() || firedWhileLoading)
+            return;
+        firedWhileLoading = true;
+        progress = v.MessagePanel()->isVisible() ? v.MessagePanel()->text() : QString();
+        const QCursor* cursor = QGuiApplication::overrideCursor();
+        busyCursor = cursor && cursor->shape() == Qt::WaitCursor;
+        dropRefused = !DragTo(v, *mime, at, false);
+    });
+    timer.start();
+    EXPECT_TRUE(DragTo(v, *mime, at, true));
+    timer.stop();
+    EXPECT_TRUE(firedWhileLoading);
+    EXPECT_EQ(progress, QStringLiteral("Bild 1 von 1 wird geladen"));
+    EXPECT_TRUE(busyCursor);
+    EXPECT_TRUE(dropRefused);
+    ASSERT_TRUE(frame->HasPicture());
+    EXPECT_EQ(GetUndoManager().Count(), 1);
+    EXPECT_FALSE(v.MessagePanel()->isVisible());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(DragTo(v, *mime, at, false));  // taken again once loaded
+}
+
 // A file that holds no picture is named in the picture manager's message;
 // the frame, the document and the undo list stay as they were.
 TEST(MainViewDrop, AFileThatIsNoPictureChangesNothing)

@@ -296,3 +296,47 @@ TEST(MainViewPaint, AFailingElementLeavesTheRestDrawnAndIsReportedOnceAfterwards
     // The backdrop and the pages drawn before the failure reach the window.
     EXPECT_EQ(RedPixels(img), 0);
 }
+
+// Paging through a book with more pictures than the picture manager keeps
+// decoded: after every screen the decoded pictures are within its bound, and
+// those of the screen shown are among them.
+TEST(MainViewPaint, PagingKeepsTheDecodedPicturesWithinTheManagersBound)
+{
+    TFBDocument doc;
+    MakeDocument(doc, 1, 12);
+    int seed = 0;
+    for (int p = 0; p < doc.Pages.Count(); ++p) {
+        GivePicture(AddFrame(doc.Pages.GetPage(p), 100, 40, 150, 60), seed++, 400, 300);
+        GivePicture(AddFrame(doc.Pages.GetPage(p), 100, 110, 150, 60), seed++, 400, 300);
+    }
+    TBildmanager& m = BildManager();
+    struct TRestore {
+        TBildmanager& M;
+        uint64_t Bytes = M.MaxBytesInMemory;
+        ~TRestore() { M.MaxBytesInMemory = Bytes; }
+    } restore{m};
+    m.MaxBytesInMemory = 5 * 400 * 300 * 4;  // a spread of four pictures, and one more
+    TFBMainView v(nullptr, &doc);
+    v.resize(600, 400);
+    v.show();
+    QCoreApplication::processEvents();
+    for (int s = 0; s < doc.GetScreenCount(); ++s) {
+        v.SetScreen(s);
+        v.repaint();
+        uint64_t bytes = 0;
+        int decoded = 0;
+        for (const auto& it : m.Items)
+            if (it->FullBitmap) {
+                bytes += uint64_t(it->FullBitmap->sizeInBytes());
+                ++decoded;
+            }
+        EXPECT_LE(bytes, m.MaxBytesInMemory) << s;
+        EXPECT_LE(decoded, m.MaxInMemory) << s;
+        for (TFBPage* page : {doc.GetLeftPage(s), doc.GetRightPage(s)})
+            for (int i = 0; page && i < page->Pictures.Count(); ++i)
+                EXPECT_NE(m.FindItem(static_cast<TFBPictureElement*>(page->Pictures.GetItem(i))->RefIndex)->FullBitmap,
+                          nullptr)
+                    << s;
+    }
+    doc.Clear();
+}

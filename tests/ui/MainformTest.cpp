@@ -5,11 +5,13 @@
 #include "Dialogs.h"
 #include "FBPictureElement.h"
 #include "Printers.h"
+#include "SystemMemory.h"
 #include "uDataFile.h"
 #include "uDlgDruckAbbrechen.h"
 #include "FDateiNeuDlg.h"
 #include "FMainform.h"
 #include "SFormSeiten.h"
+#include "uFotobuchBildManager.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchMainview.h"
 #include "uFotobuchSetup.h"
@@ -27,6 +29,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QCloseEvent>
+#include <QDeadlineTimer>
+#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -42,6 +46,10 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
 #include <cerrno>
 #include <memory>
 
@@ -113,6 +121,15 @@ QByteArray FileBytes(const QString& Name)
 }
 
 const QString Product = QStringLiteral(" - Brenmoor Vantoria");
+
+// Drives the wizard to build a photo book 8:5 Horizon.
+void BuildPhotoBook(TDateiNeuDlg& D)
+{
+    D.lbSteps->setCurrentRow(3);
+    D.BtnWeiterClick();
+    D.lbSteps->setCurrentRow(1);
+    D.BtnWeiterClick();
+}
 
 }  // namespace
 
@@ -550,13 +567,7 @@ TEST(Master, NewAlbumRunsTheWizard)
     ASSERT_TRUE(m.BtnAlbumSpeichernClick());
     w.RecordUndo();
     m.MainView()->SetScreen(3);
-    // The wizard builds a photo book 8:5 Horizon.
-    w.Wizard = [](TDateiNeuDlg& D) {
-        D.lbSteps->setCurrentRow(3);
-        D.BtnWeiterClick();
-        D.lbSteps->setCurrentRow(1);
-        D.BtnWeiterClick();
-    };
+    w.Wizard = BuildPhotoBook;
     m.BtnAlbumNeuClick();
     EXPECT_EQ(w.WizardRuns, 1);
     EXPECT_EQ(w.Doc().Pages.Count(), 24);
@@ -580,6 +591,66 @@ TEST(Master, NewAlbumRunsTheWizard)
     EXPECT_EQ(w.OpenDialogs, 1);
     EXPECT_EQ(w.Doc().FileName, w.Path("alt.zpb"));
     EXPECT_EQ(w.Doc().Pages.Count(), 32);
+}
+
+// A new project (built by the wizard, or after closing the album) frees every
+// picture of the old one, decoded or not, and hands the heap's free memory
+// back to the system as printing does.
+TEST(Master, NewProjectFreesThePicturesAndHandsTheirMemoryBack)
+{
+    Window w;
+    TMaster& m = *w.M;
+    const QString file = w.Path("bild.png");
+    ASSERT_TRUE(QImage(300, 200, QImage::Format_RGB32).save(file));
+    auto fill = [&] {
+        TFBPage* page = w.Doc().Pages.GetPage(0);
+        auto frame = std::make_unique<TFBPictureElement>(page);
+        frame->CenterX = frame->CenterY = frame->Width = frame->Height = 50;
+        frame->LoadPictureFromFile(file);
+        ASSERT_NE(frame->GetBitmap(), nullptr);
+        page->Pictures.Add(std::move(frame));
+        w.Doc().Modified = false;
+    };
+    const struct {
+        const char* Step;
+        std::function<void()> Run;
+    } steps[] = {
+        {"close", [&] { m.BtnSchliessenClick(); }},
+        {"new", [&] {
+             w.Wizard = BuildPhotoBook;
+             m.BtnAlbumNeuClick();
+             w.Wizard = nullptr;
+         }},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.Step);
+        fill();
+        ASSERT_EQ(BildManager().Count(), 1);
+        const uint64_t released = FreeMemoryReleases();
+        step.Run();
+        EXPECT_EQ(BildManager().Count(), 0);
+        EXPECT_GT(FreeMemoryReleases(), released);
+    }
+}
+
+// While a picture loads with the window served, closing the window is refused.
+TEST(Master, WindowStaysOpenWhileAPictureLoads)
+{
+    Window w;
+    std::atomic<bool> tried{false};
+    bool closed = true;
+    QTimer::singleShot(0, [&] {
+        closed = w.Close();
+        tried = true;
+    });
+    RunServingEvents([&] {
+        const QDeadlineTimer limit(60000);
+        while (!tried && !limit.hasExpired())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    ASSERT_TRUE(tried);
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(w.Close());
 }
 
 TEST(Master, YesWithTheSaveGivenUpCancelsNewAndOpen)
