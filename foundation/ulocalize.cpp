@@ -168,6 +168,7 @@ const TLibraryText cLibraryTexts[] = {
     {"XSsBadName", nullptr, "TSsContextMenu", "A name cannot contain \"/\" and cannot be \".\" or \"..\":", nullptr},
     {"XSsNameRefused", nullptr, "TSsContextMenu", "The file system does not accept this name:", nullptr},
     {"XSsCannotRename", nullptr, "TSsContextMenu", "Cannot rename:", nullptr},
+    {"XSsInvalidFolder", nullptr, "TSsContextMenu", "Invalid folder", nullptr},
 };
 
 // Answers Qt's requests for its own texts with the current language's.
