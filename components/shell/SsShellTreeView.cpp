@@ -815,8 +815,17 @@ void TSsCustomShellTreeView::FolderVanished(const QString& path)
         [this, path] {
             if (QFileInfo::exists(path))
                 return;
+            // The outermost shown folder that went with it goes, and the user
+            // is told once.
+            QString outer = path;
+            for (;;) {
+                const QString up = QFileInfo(outer).path();
+                if (up == outer || QFileInfo::exists(up) || NodesOf(up, nullptr).empty())
+                    break;
+                outer = up;
+            }
             std::vector<QPersistentModelIndex> nodes;
-            for (QTreeWidgetItem* n : NodesOf(path, nullptr))
+            for (QTreeWidgetItem* n : NodesOf(outer, nullptr))
                 if (n->parent())
                     nodes.emplace_back(indexFromItem(n));
             if (nodes.empty())

@@ -229,6 +229,23 @@ TEST(SsShellTreeView, ChosenNodeOfAVanishedFolderGoes)
     EXPECT_FALSE(reported.contains(fx.Path("leer")));
     ASSERT_NE(fx.tree.currentItem(), nullptr);
     EXPECT_TRUE(fx.tree.currentItem()->text(0) == "Bilder") << fx.tree.currentItem()->text(0).toStdString();
+
+    // A folder whose parents went with it: the outermost one shown goes, told once.
+    QTreeWidgetItem* bilder = Child(fx.Root(), "Bilder");
+    bilder->setExpanded(true);
+    Child(bilder, "Urlaub")->setExpanded(true);
+    QTreeWidgetItem* strand = Child(Child(bilder, "Urlaub"), "Strand");
+    ASSERT_NE(strand, nullptr);
+    ASSERT_TRUE(QDir(fx.Path("Bilder")).removeRecursively());
+    fx.tree.setCurrentItem(strand);
+    ASSERT_TRUE(WaitFor([&] { return Child(fx.Root(), "Bilder") == nullptr; }));
+    for (int i = 0; i < 10; ++i)
+        QApplication::processEvents();
+    const QList<QMessageBox*> boxes = fx.tree.findChildren<QMessageBox*>();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0]->text().contains(fx.Path("Bilder/Urlaub/Strand")));
+    delete boxes[0];
+    EXPECT_EQ(Texts(fx.Root()), QStringList({"alt"}));
 }
 
 // New Folder of the menu shows the new folder at once, selected, in its
