@@ -74,33 +74,32 @@ private:
     int top_ = 0;
 };
 
-// The node being read again, for AddFolderNode and KeepChild, while it is.
+// The node being read again, for AddFolderNode and KeepChild, and the
+// controller's target node, while it is.
 class TSsSyncScope {
 public:
-    TSsSyncScope(QTreeWidgetItem*& node, QHash<QString, QTreeWidgetItem*>& children,
-                 QSet<QTreeWidgetItem*>& seen, QTreeWidgetItem* target, TSsCustomShellTreeView& tree)
-        : node_(node), children_(children), seen_(seen)
+    TSsSyncScope(TSsCustomShellTreeView& tree, QTreeWidgetItem* target) : tree_(tree)
     {
-        node_ = target;
-        children_.clear();
-        seen_.clear();
+        tree.syncNode_ = target;
+        tree.syncChildren_.clear();
+        tree.syncSeen_.clear();
         for (int i = 0; i < target->childCount(); ++i)
             if (TSsShellFolder* f = tree.FolderOf(target->child(i)))
-                children_.insert(f->Path, target->child(i));
+                tree.syncChildren_.insert(f->Path, target->child(i));
+        tree.controller_->TargetNode = target;
     }
     ~TSsSyncScope()
     {
-        node_ = nullptr;
-        children_.clear();
-        seen_.clear();
+        tree_.controller_->TargetNode = nullptr;
+        tree_.syncNode_ = nullptr;
+        tree_.syncChildren_.clear();
+        tree_.syncSeen_.clear();
     }
     TSsSyncScope(const TSsSyncScope&) = delete;
     TSsSyncScope& operator=(const TSsSyncScope&) = delete;
 
 private:
-    QTreeWidgetItem*& node_;
-    QHash<QString, QTreeWidgetItem*>& children_;
-    QSet<QTreeWidgetItem*>& seen_;
+    TSsCustomShellTreeView& tree_;
 };
 
 // Draws the nodes: their images asked of the tree at each drawing, then the
@@ -419,15 +418,8 @@ QTreeWidgetItem* TSsCustomShellTreeView::InsertChild(QTreeWidgetItem* parent, co
         return nullptr;
     const PSsNamespaceFolder parentNamespace = folder->ParentFolder;
     const TSsIdList relative = *folder->RelativeList;
-    const TSsSyncScope scope(syncNode_, syncChildren_, syncSeen_, parent, *this);
-    controller_->TargetNode = parent;
-    try {
-        controller_->AddTreeItem(parentNamespace, relative, std::move(folder));
-    } catch (...) {
-        controller_->TargetNode = nullptr;
-        throw;
-    }
-    controller_->TargetNode = nullptr;
+    const TSsSyncScope scope(*this, parent);
+    controller_->AddTreeItem(parentNamespace, relative, std::move(folder));
     for (QTreeWidgetItem* added : std::as_const(syncSeen_))
         return added;
     return nullptr;
@@ -463,21 +455,13 @@ void TSsCustomShellTreeView::SyncFolder(const QString& path)
             continue;  // what cannot be read now is not taken for gone
         std::vector<QTreeWidgetItem*> vanished;
         {
-            const TSsSyncScope scope(syncNode_, syncChildren_, syncSeen_, node, *this);
-            controller_->TargetNode = node;
-            try {
-                controller_->EnumerateFolder(folder->AbsoluteList.get(), emTree);
-            } catch (...) {
-                controller_->TargetNode = nullptr;
-                throw;
-            }
-            controller_->TargetNode = nullptr;
+            const TSsSyncScope scope(*this, node);
+            controller_->EnumerateFolder(folder->AbsoluteList.get(), emTree);
             for (int i = 0; i < node->childCount(); ++i)
                 if (!syncSeen_.contains(node->child(i)))
                     vanished.push_back(node->child(i));
         }
-        for (QTreeWidgetItem* v : vanished)
-            RemoveNode(v);
+        RemoveNodes(vanished);
         WatchChildren(node);
         if (node->childCount() > 0) {
             const QSignalBlocker quiet(this);
@@ -824,15 +808,12 @@ void TSsCustomShellTreeView::FolderVanished(const QString& path)
                     break;
                 outer = up;
             }
-            std::vector<QPersistentModelIndex> nodes;
-            for (QTreeWidgetItem* n : NodesOf(outer, nullptr))
-                if (n->parent())
-                    nodes.emplace_back(indexFromItem(n));
+            std::vector<QTreeWidgetItem*> nodes = NodesOf(outer, nullptr);
+            nodes.erase(std::remove_if(nodes.begin(), nodes.end(), [](QTreeWidgetItem* n) { return !n->parent(); }),
+                        nodes.end());  // the root stays
             if (nodes.empty())
                 return;
-            for (const QPersistentModelIndex& index : nodes)
-                if (QTreeWidgetItem* n = itemFromIndex(index))
-                    RemoveNode(n);
+            RemoveNodes(nodes);
             SsShowError(this, SsLocalizedMessage(SsscInvalidFolder), {QDir::toNativeSeparators(path)});
         },
         Qt::QueuedConnection);
@@ -843,12 +824,9 @@ void TSsCustomShellTreeView::ShowNewFolder(QTreeWidgetItem* node, const QString&
     TSsShellFolder* folder = FolderOf(node);
     if (!folder || !folder->AbsoluteList || path.isEmpty() || !QFileInfo(path).isDir())
         return;
-    if (IsRead(node)) {
-        TSsShellItem made(SsPathToIdList(path).get(), nullptr);
-        InsertChild(node, made);
-        const QSignalBlocker quiet(this);
-        GiveButton(node);
-    } else {
+    if (IsRead(node))
+        InsertChild(node, TSsShellItem(SsPathToIdList(path).get(), nullptr));
+    {
         const QSignalBlocker quiet(this);
         GiveButton(node);
     }
@@ -1316,9 +1294,10 @@ void TSsCustomShellTreeView::EntryCreated(TSsShellItem* item, bool drive)
     DoFilterItem(folder.get(), accept);
     if (!accept)
         return;
-    // Watched before its sub-folders are looked at: one made in the
-    // meantime is reported, one made before is found.
-    notification_->WatchAlso(folder->Path);
+    // A node for it is watched before its sub-folders are looked at: one
+    // made in the meantime is reported, one made before is found.
+    if (std::any_of(parents.begin(), parents.end(), IsRead))
+        notification_->WatchAlso(folder->Path);
     for (QTreeWidgetItem* parent : parents) {
         if (!IsRead(parent)) {
             // The node comes when the parent is expanded; its button shows
@@ -1356,15 +1335,20 @@ void TSsCustomShellTreeView::RemoveNode(QTreeWidgetItem* node)
     DeleteNode(node);
 }
 
-void TSsCustomShellTreeView::EntryDeleted(TSsShellItem* item)
+void TSsCustomShellTreeView::RemoveNodes(const std::vector<QTreeWidgetItem*>& nodes)
 {
-    const std::vector<QTreeWidgetItem*> nodes = NodesOf(item->Path, item->AbsoluteList.get());
+    // One may lie below another, and go with it.
     std::vector<QPersistentModelIndex> indexes;
     for (QTreeWidgetItem* n : nodes)
         indexes.emplace_back(indexFromItem(n));
     for (const QPersistentModelIndex& index : indexes)
         if (QTreeWidgetItem* n = itemFromIndex(index))
             RemoveNode(n);
+}
+
+void TSsCustomShellTreeView::EntryDeleted(TSsShellItem* item)
+{
+    RemoveNodes(NodesOf(item->Path, item->AbsoluteList.get()));
 }
 
 void TSsCustomShellTreeView::ShellChangeNotify(TObject*, TSsShellItem* oldItem, TSsShellItem* newItem,

@@ -178,6 +178,7 @@ protected:
 private:
     friend class TSsTreeItemDelegate;
     friend class TSsViewKeeper;
+    friend class TSsSyncScope;
     void BindController();
     void NodeCollapsed(QTreeWidgetItem* node);
     void SetNodeImageIndexes(QTreeWidgetItem* node, int image, int selected, int overlay);
@@ -198,6 +199,7 @@ private:
     void DeleteNode(QTreeWidgetItem* node);
     // Deletes a node, giving the selection to the next node first.
     void RemoveNode(QTreeWidgetItem* node);
+    void RemoveNodes(const std::vector<QTreeWidgetItem*>& nodes);
     // A notice's entry that came into being, or went away.
     void EntryCreated(TSsShellItem* item, bool drive);
     void EntryDeleted(TSsShellItem* item);
