@@ -173,6 +173,7 @@ const TLibraryText cLibraryTexts[] = {
     {"XSsWriteProtected", nullptr, "TSsContextMenu", "the folder is write-protected", nullptr},
     {"XSsAddedDuringMove", nullptr, "TSsContextMenu", "entries were added to it during the move", nullptr},
     {"XSsChangedDuringMove", nullptr, "TSsContextMenu", "it changed during the move", nullptr},
+    {"XSsInvalidFolder", nullptr, "TSsContextMenu", "Invalid folder", nullptr},
 };
 
 // Answers Qt's requests for its own texts with the current language's.

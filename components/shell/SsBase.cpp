@@ -1,5 +1,6 @@
 #include "SsBase.h"
 
+#include "SsContextMenu.h"
 #include "Version.h"
 
 #include <QCoreApplication>
@@ -16,6 +17,13 @@ void SsMessageText(int32_t id, AnsiString& text)
             text = e.Text;
             return;
         }
+}
+
+QString SsLocalizedMessage(int32_t id)
+{
+    AnsiString text;
+    SsMessageText(id, text);
+    return text.empty() ? QString() : SsMenuText(text.c_str());
 }
 
 ESsException ESsException::CreateById(int32_t id)

@@ -48,14 +48,16 @@ SS_EXCEPTION(ESsRegExError)
 
 // Text of a message id; Text stays as it was when the id is unknown.
 void SsMessageText(int32_t id, AnsiString& text);
+// The text of a message id in the program's language: Qt's translators are
+// asked in the context of the library's menu texts, with the English text
+// as source; without a translation the English text.
+QString SsLocalizedMessage(int32_t id);
 
-// Raises E with the text of Id and ErrorCode = Id.
+// Raises E with the text of Id, in the program's language, and ErrorCode = Id.
 template <class E>
 [[noreturn]] void RaiseSsError(int32_t id)
 {
-    AnsiString text;
-    SsMessageText(id, text);
-    E e(text);
+    E e(toAnsi(SsLocalizedMessage(id)));
     e.ErrorCode = id;
     throw e;
 }

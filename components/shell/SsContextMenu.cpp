@@ -364,8 +364,11 @@ bool TSsContextMenu::NewFolder(QStringList& failed)
 {
     const QByteArray& folder = paths_.first();
     const QByteArray name = SsFreeFileName(folder, QFile::encodeName(SsMenuText(SsNewFolderName)));
-    if (::mkdir((folder + '/' + name).constData(), 0777) == 0)
+    const QByteArray made = folder.endsWith('/') ? folder + name : folder + '/' + name;
+    if (::mkdir(made.constData(), 0777) == 0) {
+        created_ = made;
         return true;
+    }
     failed << NameOfPath(folder);
     return false;
 }

@@ -78,6 +78,8 @@ public:
     HRESULT InvokeCommand(const TSsCMInvokeCommandInfo& info);
 
     const QList<QByteArray>& Paths() const { return paths_; }
+    // The folder the last New Folder made (empty when none).
+    const QByteArray& CreatedFolder() const { return created_; }
 
 private:
     bool Offers(int32_t verb) const;
@@ -95,4 +97,5 @@ private:
     std::vector<uint32_t> attributes_;
     uint32_t flags_ = 0;
     bool queried_ = false;
+    QByteArray created_;
 };

@@ -79,8 +79,8 @@ public:
     void EnumerateFolder(const TSsIdList* idList, TSsEnumMode mode);
     // Frees the search animation, if any.
     void StopAnimation();
-
-private:
+    // Adds a node for one folder of folder (rel its list there) under
+    // TargetNode, with an expand button when it has something to show.
     void AddTreeItem(const PSsNamespaceFolder& folder, const TSsIdList& rel,
                      std::unique_ptr<TSsShellFolder> item);
 };
@@ -97,10 +97,11 @@ int SsTrackPopupMenu(QMenu& Menu, const QPoint& ScreenPos);
 // the screen point (X, Y) and carries out the chosen command. Rename is
 // offered when Control allows renaming, the extended verbs with Shift held
 // when it asks for them. Answers the chosen command id (the rename command
-// is cvRename + 1, 19), -1 when nothing was chosen.
+// is cvRename + 1, 19), -1 when nothing was chosen. CreatedFolder, when
+// given, receives the path of the folder New Folder made.
 int ShowShellContextMenu(TSsCustomShellController* Controller, QWidget* Control,
                          const TSsNamespaceFolder* Folder, QWidget* Window, int X, int Y, int Count,
-                         const TSsIdList* const* IdLists);
+                         const TSsIdList* const* IdLists, QString* CreatedFolder = nullptr);
 
 enum TSsEnumeratorOptions { eoIncludeFolders = 1, eoIncludeHidden = 2, eoIncludeNonFolders = 4 };
 using TSsEnumeratorOptionsSet = uint8_t;

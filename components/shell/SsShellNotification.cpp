@@ -5,6 +5,7 @@
 #include <QDirIterator>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <map>
+#include <utility>
 
 namespace {
 // The posted request to work off the queue.
@@ -261,6 +263,15 @@ void TSsCustomShellNotification::ReadEvents()
                 watches_.remove(e->wd);
                 continue;
             }
+            if (e->mask & IN_Q_OVERFLOW) {
+                // The system dropped reports: every watched folder may have changed.
+                for (const QString& dir : std::as_const(watches_))
+                    if (!lost_.contains(dir))
+                        lost_ << dir;
+                if (queue_.Count() == 0)
+                    QCoreApplication::postEvent(window_.get(), new QEvent(DispatchEventType));
+                continue;
+            }
             const QString dir = watches_.value(e->wd);
             if (dir.isEmpty() || e->len == 0)
                 continue;
@@ -319,10 +330,24 @@ void TSsCustomShellNotification::ReadMounts()
 
 // ---- queue and dispatch ---------------------------------------------------------------------
 
+void TSsCustomShellNotification::NoteLost(const TSsIdList* list)
+{
+    if (!list || list->Count() == 0)
+        return;
+    const QString path = SsIdListToPath(list);
+    const QString folder = list->Count() > 1 ? QFileInfo(path).path() : path;
+    if (!folder.isEmpty() && !lost_.contains(folder))
+        lost_ << folder;
+}
+
 void TSsCustomShellNotification::Notify(PSsIdList first, PSsIdList second, uint32_t eventCode)
 {
-    if (QueueLimit != 0 && queue_.Count() > QueueLimit)
+    if (QueueLimit != 0 && queue_.Count() > QueueLimit) {
+        // A dispatch is pending: it tells which folders the dropped notice touched.
+        NoteLost(first.get());
+        NoteLost(second.get());
         return;
+    }
     if (eventCode & SHCNE_ATTRIBUTES) {
         currentEvents_ = NE(neAttributesChange);
         auto a = ItemOf(first);
@@ -358,6 +383,11 @@ void TSsCustomShellNotification::Dispatch()
             throw;
         }
         queue_.PopHead();
+    }
+    if (!lost_.isEmpty()) {
+        const QStringList folders = std::exchange(lost_, {});
+        if (OnNoticesLost)
+            OnNoticesLost(this, folders);
     }
 }
 

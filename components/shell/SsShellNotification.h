@@ -53,6 +53,7 @@ using TSsShellNotifyEvent2 =
 using TSsShellNotifyEvent3 = std::function<void(TObject* Sender, TSsShellItem* OldShellItem,
                                                 TSsShellItem* NewShellItem, TSsNotifyEventsSet Events)>;
 using TSsShellNotifyEvent4 = std::function<void(TObject* Sender, uint32_t Drive)>;
+using TSsNoticesLostEvent = std::function<void(TObject* Sender, const QStringList& Folders)>;
 
 // One queued notice.
 class TSsNotificationItem {
@@ -127,6 +128,10 @@ public:
     TSsShellNotifyEvent1 OnServerDisconnect;
     TSsShellNotifyEvent3 OnShellChangeNotify;
     TSsShellNotifyEvent1 OnShellDriveAdd;
+    // After the queue is worked off: the folders whose contents changed in
+    // notices that were dropped (queue limit, or the system's own queue ran
+    // over). Whoever follows them reads those folders again.
+    TSsNoticesLostEvent OnNoticesLost;
 
 protected:
     virtual void DoAssociationChange();
@@ -162,6 +167,7 @@ private:
     void AddWatch(const QString& dir);
     void ReadEvents();
     void ReadMounts();
+    void NoteLost(const TSsIdList* list);
 
     bool active_ = false;
     TSsNotifyEventsSet events_ = SsAllNotifyEvents;
@@ -174,6 +180,7 @@ private:
     bool registered_ = false;
     TSsNotifyEventsSet currentEvents_ = 0;
     TSsDQue queue_;
+    QStringList lost_;
     std::unique_ptr<TSsNotifyWindow> window_;
     // inotify registration
     int fd_ = -1;

@@ -2,6 +2,7 @@
 #include "Application.h"
 
 #include "SsContextMenu.h"
+#include "SsNamespace.h"
 #include "SsDataObject.h"
 #include "SsShellListView.h"
 #include "WaitCursor.h"
@@ -13,6 +14,7 @@
 #include <QContextMenuEvent>
 #include <QDrag>
 #include <QDragEnterEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QScrollBar>
@@ -24,7 +26,81 @@ using namespace Ole;
 
 namespace {
 constexpr int NodeDataRole = Qt::UserRole;
+// Set once a node's children have been read.
+constexpr int ReadRole = Qt::UserRole + 4;
+
+void GiveButton(QTreeWidgetItem* node)
+{
+    if (node && node->childIndicatorPolicy() != QTreeWidgetItem::ShowIndicator)
+        node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+}
 }  // namespace
+
+// Keeps the view still while notices change the nodes: the node under the
+// mouse (else the top node) stays where it is on the screen, and nothing
+// scrolls to the selection.
+class TSsViewKeeper {
+public:
+    explicit TSsViewKeeper(TSsCustomShellTreeView& tree) : tree_(tree), autoScroll_(tree.hasAutoScroll())
+    {
+        tree.setAutoScroll(false);
+        const QRect area = tree.viewport()->rect();
+        QPoint at = tree.viewport()->mapFromGlobal(QCursor::pos());
+        if (!area.contains(at))
+            at = area.topLeft() + QPoint(1, 1);
+        if (QTreeWidgetItem* node = tree.itemAt(at)) {
+            anchor_ = tree.indexFromItem(node);
+            top_ = tree.visualRect(anchor_).top();
+        }
+    }
+    ~TSsViewKeeper()
+    {
+        const QRect now = anchor_.isValid() ? tree_.visualRect(anchor_) : QRect();
+        const int shift = now.top() - top_;
+        if (now.height() > 0 && shift != 0) {
+            const bool perItem = tree_.verticalScrollMode() == QAbstractItemView::ScrollPerItem;
+            QScrollBar* bar = tree_.verticalScrollBar();
+            bar->setValue(bar->value() + (perItem ? shift / now.height() : shift));
+        }
+        tree_.setAutoScroll(autoScroll_);
+    }
+    TSsViewKeeper(const TSsViewKeeper&) = delete;
+    TSsViewKeeper& operator=(const TSsViewKeeper&) = delete;
+
+private:
+    TSsCustomShellTreeView& tree_;
+    bool autoScroll_;
+    QPersistentModelIndex anchor_;
+    int top_ = 0;
+};
+
+// The node being read again, for AddFolderNode and KeepChild, and the
+// controller's target node, while it is.
+class TSsSyncScope {
+public:
+    TSsSyncScope(TSsCustomShellTreeView& tree, QTreeWidgetItem* target) : tree_(tree)
+    {
+        tree.syncNode_ = target;
+        tree.syncChildren_.clear();
+        tree.syncSeen_.clear();
+        for (int i = 0; i < target->childCount(); ++i)
+            if (TSsShellFolder* f = tree.FolderOf(target->child(i)))
+                tree.syncChildren_.insert(f->Path, target->child(i));
+        tree.controller_->TargetNode = target;
+    }
+    ~TSsSyncScope()
+    {
+        tree_.controller_->TargetNode = nullptr;
+        tree_.syncNode_ = nullptr;
+        tree_.syncChildren_.clear();
+        tree_.syncSeen_.clear();
+    }
+    TSsSyncScope(const TSsSyncScope&) = delete;
+    TSsSyncScope& operator=(const TSsSyncScope&) = delete;
+
+private:
+    TSsCustomShellTreeView& tree_;
+};
 
 // Draws the nodes: their images asked of the tree at each drawing, then the
 // tree's custom draw.
@@ -88,6 +164,11 @@ TSsCustomShellTreeView::TSsCustomShellTreeView(QWidget* parent)
     notification_->QueueLimit = NotifyQueueLimit;
     notification_->OnShellChangeNotify = [this](TObject* s, TSsShellItem* o, TSsShellItem* n,
                                                 TSsNotifyEventsSet e) { ShellChangeNotify(s, o, n, e); };
+    notification_->OnNoticesLost = [this](TObject*, const QStringList& folders) {
+        const TSsViewKeeper keep(*this);
+        for (const QString& folder : folders)
+            SyncFolder(folder);
+    };
     notification_->SetActive(true);
 
     setItemDelegate(new TSsTreeItemDelegate(*this));
@@ -268,14 +349,125 @@ QTreeWidgetItem* TSsCustomShellTreeView::AddFolderNode(QTreeWidgetItem* parent,
                                                        std::unique_ptr<TSsShellFolder> folder,
                                                        bool hasButton)
 {
-    auto* node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
-    const QSignalBlocker quiet(this);
+    auto* node = new QTreeWidgetItem;
     node->setText(0, folder->DisplayName);
-    SetNodeImageIndexes(node, folder->GetImageIndex(), folder->GetOpenImageIndex(), folder->GetOverlayIndex());
+    node->setData(0, ImageIndexRole, folder->GetImageIndex());
+    node->setData(0, SelectedIndexRole, folder->GetOpenImageIndex());
+    node->setData(0, OverlayIndexRole, folder->GetOverlayIndex());
     node->setChildIndicatorPolicy(hasButton ? QTreeWidgetItem::ShowIndicator
                                             : QTreeWidgetItem::DontShowIndicatorWhenChildless);
     node->setData(0, NodeDataRole, folders_.Add(std::move(folder)));
+    const QSignalBlocker quiet(this);
+    if (!parent) {
+        addTopLevelItem(node);
+        return node;
+    }
+    int at = parent->childCount();
+    if (parent == syncNode_) {
+        // Among children in order: after the last one that does not come later.
+        int low = 0;
+        while (low < at) {
+            const int mid = (low + at) / 2;
+            if (CompareTreeNodes(parent->child(mid), node) <= 0)
+                low = mid + 1;
+            else
+                at = mid;
+        }
+        syncSeen_.insert(node);
+    }
+    parent->insertChild(at, node);
     return node;
+}
+
+bool TSsCustomShellTreeView::KeepChild(QTreeWidgetItem* parent, const QString& path)
+{
+    if (!parent || parent != syncNode_ || path.isEmpty())
+        return false;
+    QTreeWidgetItem* child = syncChildren_.value(path);
+    if (!child)
+        return false;
+    syncSeen_.insert(child);
+    return true;
+}
+
+bool TSsCustomShellTreeView::IsRead(const QTreeWidgetItem* node)
+{
+    return node && node->data(0, ReadRole).toBool();
+}
+
+void TSsCustomShellTreeView::MarkRead(QTreeWidgetItem* node)
+{
+    node->setData(0, ReadRole, true);
+}
+
+QTreeWidgetItem* TSsCustomShellTreeView::InsertChild(QTreeWidgetItem* parent, const TSsShellItem& item)
+{
+    TSsShellFolder* parentFolder = FolderOf(parent);
+    if (!controller_ || !parentFolder || !parentFolder->AbsoluteList || !item.AbsoluteList ||
+        item.AbsoluteList->Count() == 0)
+        return nullptr;
+    for (int i = 0; i < parent->childCount(); ++i)
+        if (TSsShellFolder* f = FolderOf(parent->child(i)); f && !item.Path.isEmpty() && f->Path == item.Path)
+            return parent->child(i);
+    // The child's list goes on from its parent node's, which may reach the
+    // folder another way than the notice.
+    PSsIdList rel = SsILFindLast(item.AbsoluteList.get());
+    PSsIdList list = SsILCombine(parentFolder->AbsoluteList.get(), rel.get());
+    auto folder = std::make_unique<TSsShellFolder>(list.get(), controller_.get());
+    if (!folder->ParentFolder || !folder->RelativeList)
+        return nullptr;
+    const PSsNamespaceFolder parentNamespace = folder->ParentFolder;
+    const TSsIdList relative = *folder->RelativeList;
+    const TSsSyncScope scope(*this, parent);
+    controller_->AddTreeItem(parentNamespace, relative, std::move(folder));
+    for (QTreeWidgetItem* added : std::as_const(syncSeen_))
+        return added;
+    return nullptr;
+}
+
+void TSsCustomShellTreeView::SyncFolder(const QString& path)
+{
+    if (!controller_ || path.isEmpty())
+        return;
+    const QFileInfo info(path);
+    const bool gone = !info.exists() && !info.isSymLink();
+    std::vector<QPersistentModelIndex> nodes;
+    for (QTreeWidgetItem* n : NodesOf(path, nullptr))
+        nodes.emplace_back(indexFromItem(n));
+    for (const QPersistentModelIndex& index : nodes) {
+        QTreeWidgetItem* node = itemFromIndex(index);
+        TSsShellFolder* folder = FolderOf(node);
+        if (!folder)
+            continue;
+        if (gone) {
+            if (node->parent())  // the root stays
+                RemoveNode(node);
+            continue;
+        }
+        if (!IsRead(node)) {
+            if (folder->HasSubFolder()) {
+                const QSignalBlocker quiet(this);
+                GiveButton(node);
+            }
+            continue;
+        }
+        if (!info.isReadable())
+            continue;  // what cannot be read now is not taken for gone
+        std::vector<QTreeWidgetItem*> vanished;
+        {
+            const TSsSyncScope scope(*this, node);
+            controller_->EnumerateFolder(folder->AbsoluteList.get(), emTree);
+            for (int i = 0; i < node->childCount(); ++i)
+                if (!syncSeen_.contains(node->child(i)))
+                    vanished.push_back(node->child(i));
+        }
+        RemoveNodes(vanished);
+        WatchChildren(node);
+        if (node->childCount() > 0) {
+            const QSignalBlocker quiet(this);
+            GiveButton(node);
+        }
+    }
 }
 
 void TSsCustomShellTreeView::SetNodeImageIndexes(QTreeWidgetItem* node, int image, int selected, int overlay)
@@ -319,8 +511,13 @@ void TSsCustomShellTreeView::SortChildren(QTreeWidgetItem* node)
     node->addChildren(children);
     for (QTreeWidgetItem* n : expanded)
         n->setExpanded(true);
-    if (current)
+    if (current) {
+        // Put back where it was, without scrolling to it.
+        const bool autoScroll = hasAutoScroll();
+        setAutoScroll(false);
         setCurrentItem(current);
+        setAutoScroll(autoScroll);
+    }
 }
 
 int TSsCustomShellTreeView::CompareTreeNodes(const QTreeWidgetItem* Node1, const QTreeWidgetItem* Node2) const
@@ -451,6 +648,10 @@ void TSsCustomShellTreeView::FillTree()
     controller_->TargetNode = node;
     controller_->EnumerateFolder(rootList.get(), emTree);
     controller_->TargetNode = nullptr;
+    {
+        const QSignalBlocker quiet(this);
+        MarkRead(node);
+    }
     notification_->WatchAlso(rootPath);
     WatchChildren(node);
     SortChildren(node);
@@ -487,6 +688,10 @@ void TSsCustomShellTreeView::NodeExpanding(QTreeWidgetItem* node)
         }
         controller_->TargetNode = nullptr;
         QApplication::restoreOverrideCursor();
+        {
+            const QSignalBlocker quiet(this);
+            MarkRead(node);
+        }
         notification_->WatchAlso(folder->Path);
         WatchChildren(node);
         if (node->childCount() == 0) {
@@ -570,6 +775,13 @@ void TSsCustomShellTreeView::Change(QTreeWidgetItem* node)
     if (!initialSelectionDone_ || !node)
         return;
     if (TSsShellFolder* folder = FolderOf(node)) {
+        if (!folder->IsDesktop && !folder->Path.isEmpty() && !QFileInfo::exists(folder->Path) &&
+            !QFileInfo(folder->Path).isSymLink()) {
+            // Gone without a notice: no one is told of a folder that is not there.
+            quietSelection_ = false;
+            FolderVanished(folder->Path);
+            return;
+        }
         selectedFolder_ = folder;
         if (OnFolderSelected)
             OnFolderSelected(this, folder);
@@ -577,6 +789,54 @@ void TSsCustomShellTreeView::Change(QTreeWidgetItem* node)
             listView_->TreeFolderSelected(folder);
     }
     quietSelection_ = false;
+}
+
+void TSsCustomShellTreeView::FolderVanished(const QString& path)
+{
+    // Not while the selection is being changed: once that has ended.
+    QMetaObject::invokeMethod(
+        this,
+        [this, path] {
+            if (QFileInfo::exists(path))
+                return;
+            // The outermost shown folder that went with it goes, and the user
+            // is told once.
+            QString outer = path;
+            for (;;) {
+                const QString up = QFileInfo(outer).path();
+                if (up == outer || QFileInfo::exists(up) || NodesOf(up, nullptr).empty())
+                    break;
+                outer = up;
+            }
+            std::vector<QTreeWidgetItem*> nodes = NodesOf(outer, nullptr);
+            nodes.erase(std::remove_if(nodes.begin(), nodes.end(), [](QTreeWidgetItem* n) { return !n->parent(); }),
+                        nodes.end());  // the root stays
+            if (nodes.empty())
+                return;
+            RemoveNodes(nodes);
+            SsShowError(this, SsLocalizedMessage(SsscInvalidFolder), {QDir::toNativeSeparators(path)});
+        },
+        Qt::QueuedConnection);
+}
+
+void TSsCustomShellTreeView::ShowNewFolder(QTreeWidgetItem* node, const QString& path)
+{
+    TSsShellFolder* folder = FolderOf(node);
+    if (!folder || !folder->AbsoluteList || path.isEmpty() || !QFileInfo(path).isDir())
+        return;
+    if (IsRead(node))
+        InsertChild(node, TSsShellItem(SsPathToIdList(path).get(), nullptr));
+    {
+        const QSignalBlocker quiet(this);
+        GiveButton(node);
+    }
+    node->setExpanded(true);  // reads it when it was not read
+    for (int i = 0; i < node->childCount(); ++i)
+        if (TSsShellFolder* f = FolderOf(node->child(i)); f && f->Path == path) {
+            setCurrentItem(node->child(i));
+            scrollToItem(node->child(i));
+            return;
+        }
 }
 
 void TSsCustomShellTreeView::SelectFolderByPidl(const TSsIdList* idList)
@@ -693,10 +953,15 @@ void TSsCustomShellTreeView::contextMenuEvent(QContextMenuEvent* e)
                           ? e->globalPos()
                           : viewport()->mapToGlobal(visualItemRect(node).center());
     const TSsIdList* lists[] = {folder->RelativeList.get()};
+    QString created;
+    const QPersistentModelIndex menuNode = indexFromItem(node);
     const int command = ShowShellContextMenu(controller_.get(), this, folder->ParentFolder.get(), this,
-                                             at.x(), at.y(), 1, lists);
+                                             at.x(), at.y(), 1, lists, &created);
     if (command == cvRename + 1 && currentItem())
         editItem(currentItem());
+    if (command == cvNewFolder + 1 && !created.isEmpty())
+        if (QTreeWidgetItem* n = itemFromIndex(menuNode))
+            ShowNewFolder(n, created);
 }
 
 void TSsCustomShellTreeView::keyReleaseEvent(QKeyEvent* e)
@@ -987,10 +1252,37 @@ void TSsCustomShellTreeView::DoShellChangeNotify(TSsShellItem* oldItem, TSsShell
         OnShellChangeNotify(this, oldItem, newItem, events);
 }
 
+std::vector<QTreeWidgetItem*> TSsCustomShellTreeView::NodesOf(const QString& path, const TSsIdList* idList) const
+{
+    std::vector<QTreeWidgetItem*> nodes;
+    if (!path.isEmpty())
+        ForEachNode([&](QTreeWidgetItem* n) {
+            if (TSsShellFolder* f = FolderOf(n); f && f->Path == path)
+                nodes.push_back(n);
+            return true;
+        });
+    if (nodes.empty() && idList)
+        if (QTreeWidgetItem* n = FindNodeByPidl(idList))
+            nodes.push_back(n);
+    return nodes;
+}
+
+std::vector<QTreeWidgetItem*> TSsCustomShellTreeView::ParentNodesOf(TSsShellItem* item) const
+{
+    if (!item || !item->AbsoluteList || item->AbsoluteList->Count() == 0)
+        return {};
+    PSsIdList parentList = SsILClone(item->AbsoluteList.get());
+    SsILRemoveLastID(parentList.get());
+    // A desktop root's parent is the desktop, which has no path.
+    const QString parentPath =
+        item->AbsoluteList->Count() > 1 && !item->Path.isEmpty() ? QFileInfo(item->Path).path() : QString();
+    return NodesOf(parentPath, parentList.get());
+}
+
 void TSsCustomShellTreeView::EntryCreated(TSsShellItem* item, bool drive)
 {
-    QTreeWidgetItem* parent = FindParentNode(item);
-    if (!parent)
+    const std::vector<QTreeWidgetItem*> parents = ParentNodesOf(item);
+    if (parents.empty())
         return;
     if (!(options_ & toShowHidden) && item->IsHidden())
         return;  // as the enumeration leaves it out
@@ -1002,36 +1294,34 @@ void TSsCustomShellTreeView::EntryCreated(TSsShellItem* item, bool drive)
     DoFilterItem(folder.get(), accept);
     if (!accept)
         return;
-    if (parent->childCount() == 0) {
-        // Never expanded, or found empty: the node comes when it is
-        // expanded, and the expand button shows that there is one.
+    // A node for it is watched before its sub-folders are looked at: one
+    // made in the meantime is reported, one made before is found.
+    if (std::any_of(parents.begin(), parents.end(), IsRead))
+        notification_->WatchAlso(folder->Path);
+    for (QTreeWidgetItem* parent : parents) {
+        if (!IsRead(parent)) {
+            // The node comes when the parent is expanded; its button shows
+            // that there is one.
+            const QSignalBlocker quiet(this);
+            GiveButton(parent);
+            continue;
+        }
+        QTreeWidgetItem* node = InsertChild(parent, *folder);
         const QSignalBlocker quiet(this);
-        parent->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
-        return;
+        if (node && drive)
+            GiveButton(node);
+        if (node)
+            GiveButton(parent);
     }
-    folder->OwnerList = &folders_;
-    QTreeWidgetItem* node = FindNodeByPath(folder->Path);
-    if (node) {
-        const QSignalBlocker quiet(this);
-        folders_.FreeSlot(node->data(0, NodeDataRole).toInt());
-        SetNodeImageIndexes(node, folder->GetImageIndex(), folder->GetOpenImageIndex(),
-                            folder->GetOverlayIndex());
-        node->setData(0, NodeDataRole, folders_.Add(std::move(folder)));
-    } else
-        node = AddFolderNode(parent, std::move(folder), drive);
-    if (TSsShellFolder* f = FolderOf(node))
-        notification_->WatchAlso(f->Path);
-    SortChildren(parent);
 }
 
-void TSsCustomShellTreeView::EntryDeleted(TSsShellItem* item)
+void TSsCustomShellTreeView::RemoveNode(QTreeWidgetItem* node)
 {
-    QTreeWidgetItem* node = FindNodeByPidl(item->AbsoluteList.get());
-    if (!node)
-        node = FindNodeByPath(item->Path);
-    if (!node)
-        return;
-    if (node == currentItem()) {
+    QTreeWidgetItem* current = currentItem();
+    bool holdsCurrent = false;
+    for (QTreeWidgetItem* n = current; n && !holdsCurrent; n = n->parent())
+        holdsCurrent = n == node;
+    if (holdsCurrent) {
         // The next node takes the selection: the next sibling, else the
         // previous one, else the parent.
         QTreeWidgetItem* parent = node->parent();
@@ -1045,12 +1335,29 @@ void TSsCustomShellTreeView::EntryDeleted(TSsShellItem* item)
     DeleteNode(node);
 }
 
+void TSsCustomShellTreeView::RemoveNodes(const std::vector<QTreeWidgetItem*>& nodes)
+{
+    // One may lie below another, and go with it.
+    std::vector<QPersistentModelIndex> indexes;
+    for (QTreeWidgetItem* n : nodes)
+        indexes.emplace_back(indexFromItem(n));
+    for (const QPersistentModelIndex& index : indexes)
+        if (QTreeWidgetItem* n = itemFromIndex(index))
+            RemoveNode(n);
+}
+
+void TSsCustomShellTreeView::EntryDeleted(TSsShellItem* item)
+{
+    RemoveNodes(NodesOf(item->Path, item->AbsoluteList.get()));
+}
+
 void TSsCustomShellTreeView::ShellChangeNotify(TObject*, TSsShellItem* oldItem, TSsShellItem* newItem,
                                                TSsNotifyEventsSet events)
 {
     DoShellChangeNotify(oldItem, newItem, events);
     if (!oldItem)
         return;
+    const TSsViewKeeper keep(*this);
     const bool files = options_ & toShowFiles;
     if (events & (NE(neFolderCreate) | NE(neDriveAdd) | (files ? NE(neFileCreate) : 0))) {
         EntryCreated(oldItem, events & NE(neDriveAdd));
@@ -1071,20 +1378,34 @@ void TSsCustomShellTreeView::ShellChangeNotify(TObject*, TSsShellItem* oldItem, 
         PSsIdList newParent = SsILClone(newItem->AbsoluteList.get());
         SsILRemoveLastID(oldParent.get());
         SsILRemoveLastID(newParent.get());
-        if (!SsILIsEqual(oldParent.get(), newParent.get())) {
+        const bool outOfSight = !(options_ & toShowHidden) && newItem->IsHidden();
+        if (!SsILIsEqual(oldParent.get(), newParent.get()) || outOfSight) {
             EntryDeleted(oldItem);
             EntryCreated(newItem, false);
             return;
         }
         // Names compare as the file system compares them: exactly.
-        for (int i = 0; i < folders_.GetCount(); ++i) {
-            TSsShellFolder* f = folders_.GetItem(i);
-            if (!f || f->Path != oldItem->Path)
-                continue;
-            f->Assign(*newItem);
-            break;
+        std::vector<QPersistentModelIndex> renamed;
+        for (QTreeWidgetItem* node : NodesOf(oldItem->Path, oldItem->AbsoluteList.get())) {
+            renamed.emplace_back(indexFromItem(node));
+            if (TSsShellFolder* f = FolderOf(node)) {
+                // Its list goes on from its parent node's.
+                PSsIdList parentList = SsILClone(f->AbsoluteList.get());
+                SsILRemoveLastID(parentList.get());
+                PSsIdList rel = SsILFindLast(newItem->AbsoluteList.get());
+                PSsIdList list = SsILCombine(parentList.get(), rel.get());
+                f->Assign(TSsShellItem(list.get(), nullptr));
+            }
         }
-        if (QTreeWidgetItem* node = FindNodeByPidl(newItem->AbsoluteList.get())) {
+        // Not shown under its old name (a hidden work folder, say): it is new.
+        if (renamed.empty()) {
+            EntryCreated(newItem, false);
+            return;
+        }
+        for (const QPersistentModelIndex& index : renamed) {
+            QTreeWidgetItem* node = itemFromIndex(index);
+            if (!node)
+                continue;
             {
                 const QSignalBlocker quiet(this);
                 node->setText(0, newItem->DisplayName);

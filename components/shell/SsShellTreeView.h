@@ -6,7 +6,9 @@
 #include "SsShellController.h"
 #include "SsShellNotification.h"
 
+#include <QHash>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <QTreeWidget>
 #include <memory>
@@ -126,9 +128,17 @@ public:
     void SetNodeImages(QTreeWidgetItem* node, const TSsIdList* idList, bool setText);
     TSsShellFolder* FolderOf(const QTreeWidgetItem* node) const;
 
-    // Adds a child node for a folder under parent (a top node for nil).
+    // Adds a child node for a folder under parent (a top node for nil); while
+    // a node is read again, at its place in the order.
     QTreeWidgetItem* AddFolderNode(QTreeWidgetItem* parent, std::unique_ptr<TSsShellFolder> folder,
                                    bool hasButton);
+    // While a node is read again: whether parent has a child for path
+    // already, which is then kept as it is.
+    bool KeepChild(QTreeWidgetItem* parent, const QString& path);
+    // Reads the nodes of a folder again, keeping the nodes that still have
+    // their folder: new sub-folders come in their place, vanished ones go,
+    // and a folder that is gone loses its nodes.
+    void SyncFolder(const QString& path);
     void SortChildren(QTreeWidgetItem* node);
     // The order of two sibling nodes: their parent folder's comparison.
     int CompareTreeNodes(const QTreeWidgetItem* Node1, const QTreeWidgetItem* Node2) const;
@@ -167,6 +177,8 @@ protected:
 
 private:
     friend class TSsTreeItemDelegate;
+    friend class TSsViewKeeper;
+    friend class TSsSyncScope;
     void BindController();
     void NodeCollapsed(QTreeWidgetItem* node);
     void SetNodeImageIndexes(QTreeWidgetItem* node, int image, int selected, int overlay);
@@ -185,9 +197,26 @@ private:
     // The shell drop target of a node's folder.
     std::unique_ptr<TSsFolderDropTarget> DropTargetOf(QTreeWidgetItem* node) const;
     void DeleteNode(QTreeWidgetItem* node);
+    // Deletes a node, giving the selection to the next node first.
+    void RemoveNode(QTreeWidgetItem* node);
+    void RemoveNodes(const std::vector<QTreeWidgetItem*>& nodes);
     // A notice's entry that came into being, or went away.
     void EntryCreated(TSsShellItem* item, bool drive);
     void EntryDeleted(TSsShellItem* item);
+    // The nodes of a folder: by its path (the same folder may be shown in
+    // more than one place), else by its list.
+    std::vector<QTreeWidgetItem*> NodesOf(const QString& path, const TSsIdList* idList) const;
+    std::vector<QTreeWidgetItem*> ParentNodesOf(TSsShellItem* item) const;
+    // A child node for folder under parent, at its place in the order, or
+    // the child that shows it already.
+    QTreeWidgetItem* InsertChild(QTreeWidgetItem* parent, const TSsShellItem& folder);
+    // Whether a node's children have been read (its expansion or filling).
+    static bool IsRead(const QTreeWidgetItem* node);
+    static void MarkRead(QTreeWidgetItem* node);
+    // A chosen node whose folder is gone: its nodes go, the user is told.
+    void FolderVanished(const QString& path);
+    // Shows and selects the folder the menu's New Folder made in node's folder.
+    void ShowNewFolder(QTreeWidgetItem* node, const QString& path);
     void ForEachNode(const std::function<bool(QTreeWidgetItem*)>& f) const;
     void ApplyDropOptions();
 
@@ -220,6 +249,10 @@ private:
     QPoint dragPos_;
     static constexpr int DragScrollPause = 30;
     QTimer changeTimer_;
+    // Children of the node being read again, by path, and those found again.
+    QHash<QString, QTreeWidgetItem*> syncChildren_;
+    QTreeWidgetItem* syncNode_ = nullptr;
+    QSet<QTreeWidgetItem*> syncSeen_;
 };
 
 class TSsShellTreeView : public TSsCustomShellTreeView {

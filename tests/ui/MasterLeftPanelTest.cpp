@@ -172,7 +172,13 @@ TEST(Master, FolderMenuFollowsTheLanguage)
         menu(QString());
         EXPECT_EQ(texts, c.Menu);
         menu(c.Menu[4]);
-        EXPECT_TRUE(QFileInfo(pictures.path() + '/' + QString::fromUtf8(c.NewFolder)).isDir());
+        const QString made = pictures.path() + '/' + QString::fromUtf8(c.NewFolder);
+        EXPECT_TRUE(QFileInfo(made).isDir());
+        // The tree shows the new folder, selected; back to the pictures.
+        TShellTreeViewEx* tree = m->ShellTreeBilder;
+        ASSERT_NE(tree->currentItem(), nullptr);
+        EXPECT_EQ(tree->FolderOf(tree->currentItem())->Path, made);
+        tree->setCurrentItem(tree->FindNodeByPath(pictures.path()));
     }
     // A message of the menu in German.
     Localizer().SetLanguage(0);
@@ -187,6 +193,68 @@ TEST(Master, FolderMenuFollowsTheLanguage)
     EXPECT_TRUE(box->text().startsWith("Ein Ordner kann nicht in sich selbst")) << box->text().toStdString();
     delete box;
     SsTrackPopupMenuHook = nullptr;
+}
+
+// A folder of the picture tree that is gone when it is chosen loses its node
+// and is reported in the program's language, under the error title.
+TEST(Master, VanishedFolderIsReportedInTheLanguage)
+{
+    QTemporaryDir pictures;
+    TQwRegIniFile::Instance().WriteWideString("", "BaseDir", pictures.path());
+    auto m = NewMaster();
+    m->show();
+    QApplication::processEvents();
+    TShellTreeViewEx* tree = m->ShellTreeBilder;
+    QTreeWidgetItem* base = tree->FindNodeByPath(pictures.path());
+    ASSERT_NE(base, nullptr);
+    // Italian too, which the program leaves out of its menu.
+    struct TAllLanguages {
+        uint16_t Kept = Localizer().SupportedLanguages();
+        TAllLanguages() { Localizer().SetSupportedLanguages(TLocalizer::DefaultSupportedLanguages); }
+        ~TAllLanguages()
+        {
+            Localizer().SetLanguage(0);
+            Localizer().SetSupportedLanguages(Kept);
+        }
+    } all;
+    struct Case {
+        int Language;
+        const char* Title;
+        const char* Text;
+    };
+    const Case cases[] = {{1, "Error", "Invalid folder"},       {2, "Erreur", "Dossier non valide"},
+                          {3, "Errore", "Cartella non valida"}, {4, "Error", "Carpeta no válida"},
+                          {9, "Fout", "Ongeldige map"},         {0, "Fehler", "Ungültiger Ordner"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Language);
+        Localizer().SetLanguage(c.Language);
+        const QString gone = pictures.path() + "/weg";
+        ASSERT_TRUE(QDir().mkpath(gone));
+        tree->Notification()->SetActive(true);
+        tree->RefreshNode(base);
+        QTreeWidgetItem* node = tree->FindNodeByPath(gone);
+        ASSERT_NE(node, nullptr);
+        tree->Notification()->SetActive(false);  // it goes unnoticed
+        ASSERT_TRUE(QDir().rmdir(gone));
+        tree->setCurrentItem(node);
+        QElapsedTimer clock;
+        clock.start();
+        while (!tree->findChild<QMessageBox*>() && clock.elapsed() < 15000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        auto* box = tree->findChild<QMessageBox*>();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->windowTitle(), QString::fromUtf8(c.Title));
+        EXPECT_TRUE(box->text().startsWith(QString::fromUtf8(c.Text))) << box->text().toStdString();
+        delete box;
+        EXPECT_EQ(tree->FindNodeByPath(gone), nullptr);
+    }
+    // The folder error raised elsewhere speaks German too.
+    try {
+        RaiseSsError<ESsInvalidFolder>(SsscInvalidFolder);
+    } catch (const ESsInvalidFolder& e) {
+        EXPECT_EQ(e.text(), QString::fromUtf8("Ungültiger Ordner"));
+        EXPECT_EQ(e.ErrorCode, 240);
+    }
 }
 
 TEST(Master, StoredPictureFolderThatIsGoneFallsBackToDocuments)

@@ -277,10 +277,13 @@ TEST(SsShellController, NewFolderOpenAndProperties)
     {
         MenuChoice user("New &Folder");
         ContextMenu(*fx.tree.viewport());
+        // The new folder is selected: back to its parent.
+        fx.Select("leer");
         ContextMenu(*fx.tree.viewport());
     }
     EXPECT_TRUE(QFileInfo(fx.Path("leer/New Folder")).isDir());
     EXPECT_TRUE(QFileInfo(fx.Path("leer/New Folder (2)")).isDir());
+    fx.Select("leer");
     {
         OpenedUrls opened;
         MenuChoice user("&Open");

@@ -74,6 +74,36 @@ TEST(SsShellNotification, QueueLimitAndBurstDispatch)
     EXPECT_EQ(r.notices[6].first, "/tmp/f5");
 }
 
+// The folders of the notices the queue limit dropped are told once the
+// queue is worked off, each once, after the notices that were kept.
+TEST(SsShellNotification, DroppedNoticesNameTheirFolders)
+{
+    TSsShellNotification n;
+    n.QueueLimit = 5;
+    Recorder r;
+    r.Attach(n);
+    QStringList lost;
+    size_t noticesBefore = 0;
+    n.OnNoticesLost = [&](TObject*, const QStringList& folders) {
+        lost << folders;
+        noticesBefore = r.notices.size();
+    };
+    for (int i = 0; i < 6; ++i)
+        n.Notify(ListOf("/tmp/a/f" + QString::number(i)), nullptr, SHCNE_MKDIR);
+    n.Notify(ListOf("/tmp/b/x"), nullptr, SHCNE_RMDIR);
+    n.Notify(ListOf("/tmp/b/y"), ListOf("/tmp/c/y"), SHCNE_RENAMEFOLDER);
+    n.Notify(ListOf("/tmp/a/f9"), nullptr, SHCNE_MKDIR);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(r.notices.size(), 6u);
+    EXPECT_EQ(noticesBefore, 6u);
+    EXPECT_EQ(lost, QStringList({"/tmp/b", "/tmp/c", "/tmp/a"}));
+    // Nothing dropped, nothing told.
+    lost.clear();
+    n.Notify(ListOf("/tmp/a/g"), nullptr, SHCNE_MKDIR);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(lost.isEmpty());
+}
+
 TEST(SsShellNotification, EventsOfOneNoticeFireInOrder)
 {
     TSsShellNotification n;
