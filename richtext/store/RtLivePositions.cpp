@@ -100,25 +100,36 @@ void TRtLivePositions::VisitLine(const TLine* Line, const TFn& Fn)
 {
     for (const TPosition& p : positions_)
         if (p.Line && *p.Line == Line)
-            Fn(*p.Pos, p.Caret);
+            Fn(*p.Line, *p.Pos, p.Caret);
     if (ForEachExtraOn)
         ForEachExtraOn(Line, [&](TParagraph*&, TLine*& L, int32_t& Pos) {
             if (L == Line)
-                Fn(Pos, false);
+                Fn(L, Pos, false);
         });
 }
 
-void TRtLivePositions::CharsInserted(const TLine* Line, int32_t At, int32_t Count)
+void TRtLivePositions::CharsInserted(TLine* Line, int32_t At, int32_t Count)
 {
-    VisitLine(Line, [&](int32_t& Pos, bool Caret) {
+    VisitLine(Line, [&](TLine*&, int32_t& Pos, bool Caret) {
         if (Pos > At || (Pos == At && !Caret))
             Pos += Count;
     });
+    if (At > 0)
+        return;
+    // The end of the lines before (across empty ones) is the same place in the paragraph's
+    // characters: a position kept there goes behind the new characters as well.
+    for (const TLine* l = Line->Prior; l; l = l->Length > 0 ? nullptr : l->Prior)
+        VisitLine(l, [&](TLine*& L, int32_t& Pos, bool Caret) {
+            if (Pos < l->Length || Caret)
+                return;
+            L = Line;
+            Pos = Count;
+        });
 }
 
 void TRtLivePositions::CharsDeleted(const TLine* Line, int32_t At, int32_t Count)
 {
-    VisitLine(Line, [&](int32_t& Pos, bool) {
+    VisitLine(Line, [&](TLine*&, int32_t& Pos, bool) {
         if (Pos > At)
             Pos = std::max(At, Pos - Count);
     });

@@ -47,8 +47,9 @@ public:
     // cut-off part; a caret at At stays at the end of Line.
     void LineSplits(const TLine* Line, int32_t At, TLine* Rest);
     // Count characters are put into Line at At: a position on a character from At on stays on
-    // it; a caret at At stays before them (its holder moves it).
-    void CharsInserted(const TLine* Line, int32_t At, int32_t Count);
+    // it, and so does one at the end of the line before when At is 0; a caret at At stays before
+    // them (its holder moves it).
+    void CharsInserted(TLine* Line, int32_t At, int32_t Count);
     // The Count characters of Line from At go: positions behind them move back, those on them
     // go to At.
     void CharsDeleted(const TLine* Line, int32_t At, int32_t Count);
@@ -108,7 +109,7 @@ private:
     // Every position, the registered ones and the extra ones: Fn(Par, Line, Pos, Caret).
     template <typename TFn>
     void Visit(const TFn& Fn);
-    // The positions on Line, the registered ones and the extra ones: Fn(Pos, Caret).
+    // The positions on Line, the registered ones and the extra ones: Fn(Line, Pos, Caret).
     template <typename TFn>
     void VisitLine(const TLine* Line, const TFn& Fn);
     std::vector<TPosition> positions_;

@@ -350,6 +350,37 @@ TEST_F(RtLivePositions, PositionsKeepTheirOffsetWhenLinesAreBuiltAnew)
     e->FieldReturn = {};
 }
 
+TEST_F(RtLivePositions, TypingWhereAWrappedLineEndsMovesAKeptPositionThereWhicheverLineHoldsIt)
+{
+    // The end of a wrapped line and the next line's start are one offset: a kept position there
+    // goes behind what is typed there, whether it or the caret stands on the one line or the other.
+    Rtf->SetWordWrap(true);
+    Rtf->resize(160, 300);
+    TRtRTFTextInput* e = E();
+    for (const bool keptAtEnd : {true, false})
+        for (const bool caretAtEnd : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "kept at the line's end " << keptAtEnd << ", caret at the line's end "
+                                            << caretAtEnd);
+            Rtf->SetText("{\\rtf1 eins zwei drei vier fuenf sechs sieben acht neun zehn}");
+            QApplication::processEvents();
+            TParagraph* par = e->FirstPar;
+            TLine* first = par->Lines;
+            ASSERT_NE(first->Next, nullptr);
+            const int32_t end = first->Length;
+            e->FieldReturn = keptAtEnd ? TRtFieldReturn{par, first, end} : TRtFieldReturn{par, first->Next, 0};
+            e->CursorPar = par;
+            e->CursorLine = caretAtEnd ? first : first->Next;
+            e->CursorPos = caretAtEnd ? end : 0;
+            Type("ab");
+            Rtf->repaint();
+            const TRtFieldReturn& f = e->FieldReturn;
+            EXPECT_TRUE(LivePosition(e, f.Par, f.Line, f.Pos));
+            EXPECT_EQ(TextOffset(e, f.Par, f.Line, f.Pos), end + 2);
+            EXPECT_EQ(TextOffset(e, e->CursorPar, e->CursorLine, e->CursorPos), end + 2);
+            e->FieldReturn = {};
+        }
+}
+
 TEST_F(RtLivePositions, ObjectAnchorsFollowTheirParagraph)
 {
     QImage img(20, 20, QImage::Format_RGB32);
