@@ -53,13 +53,15 @@ public:
     int32_t CalcHeight();
     // No paragraph, or one paragraph with one empty line.
     bool IsEmpty() const;
-    // Frees the current chain and takes Chain.
-    void SetParagraphs(TParagraph* Chain);
-    void ClearText();
     // The chain; while it is edited through this item, the text's own chain
     // (its first paragraph may have gone since editing began).
     TParagraph* Paragraphs() const;
-    // Hands the chain over without freeing it.
+    // Frees the current chain and takes Chain. While the item is edited, the
+    // text edits Chain (an empty text for nil) from its start.
+    void SetParagraphs(TParagraph* Chain);
+    void ClearText();
+    // Hands the chain over without freeing it; the text, while it edits the
+    // item, goes on with an empty text.
     TParagraph* TakeParagraphs();
     // The text's own first paragraph while this item is edited in its place, else nil.
     TParagraph* SavedFirstPar() const { return editing_ ? saved_.FirstPar : nullptr; }
@@ -87,6 +89,8 @@ private:
         TParagraph* FirstPar = nullptr;
     };
     void EnsureParagraph();
+    // The text edits this item's chain (made when it has none) from its start, without a selection.
+    void EditChain();
 
     TRtRTFText* owner_;
     TRtSpecialTextPropertyContents contents_{this};
