@@ -91,9 +91,10 @@ public:
         std::vector<std::u16string> Chars;  // of each chain, a paragraph end as 0x100
     };
     TChainOffsets ChainOffsetsIn(const std::vector<TParagraph*>& Heads);
-    // After the change, with the chains' heads in the same order: each position held then goes
-    // back to its character, as an edit would move it: in the changed middle of its chain,
-    // behind what came in. The positions of Skip (those the change sets itself) stay.
+    // After the change, with the heads of the same chains in the same order (nil for a chain that
+    // went): each position held then goes back to its character, as an edit would move it: in
+    // the changed middle of its chain, behind what came in; one in a chain that went is cleared.
+    // The positions of Skip (those the change sets itself) stay.
     void PlaceInChains(const std::vector<TParagraph*>& Heads, const TChainOffsets& Kept,
                        const std::vector<const void*>& Skip);
     // An object reference (and its object, when no other reference shares it) goes.

@@ -26,17 +26,67 @@ int32_t OffsetInPar(const TParagraph* Par, const TLine* Line, int32_t Pos)
     return n + Pos;
 }
 
-// The first paragraphs of the text's chains: the body's, then each header and footer text's.
-std::vector<TParagraph*> ChainHeads(TRtRTFText& Text)
+// A chain of the text with what makes it the same text after a step: the body, or a header or
+// footer item by its id or, where the step made the items anew (a whole-text snapshot read
+// back), by its kind, range and name and how many items alike come before it.
+struct TTextChain {
+    TParagraph* Head = nullptr;
+    uint32_t Id = 0;  // 0 for the body
+    TRtPagePropertyKind Kind = rtIsHeader;
+    TRtPagePropertyRange Range = rtraIgnored;
+    AnsiString Name;
+    int32_t Alike = 0;
+    bool SameItemAs(const TTextChain& Other) const
+    {
+        return Kind == Other.Kind && Range == Other.Range && Name == Other.Name && Alike == Other.Alike;
+    }
+};
+
+// The text's chains: the body's, then each header and footer text's.
+std::vector<TTextChain> TextChains(TRtRTFText& Text)
 {
     const uint32_t edited = Text.EditedHeaderFooterId();
-    std::vector<TParagraph*> heads{edited == 0 ? Text.FirstPar
-                                   : Text.EditedSpecialText ? Text.EditedSpecialText->SavedFirstPar()
-                                                            : Text.BodyFirstPar};
+    std::vector<TTextChain> chains(1);
+    chains[0].Head = edited == 0 ? Text.FirstPar
+        : Text.EditedSpecialText ? Text.EditedSpecialText->SavedFirstPar()
+                                 : Text.BodyFirstPar;
     for (int32_t i = 0; i < Text.HeaderFooterCount(); ++i) {
-        TRtSpecialTextProperty* item = Text.GetHeaderFooter(i);
-        heads.push_back(item->Id() == edited ? Text.FirstPar : item->Paragraphs());
+        const TRtSpecialTextProperty* item = Text.GetHeaderFooter(i);
+        TTextChain chain{item->Id() == edited ? Text.FirstPar : item->Paragraphs(), item->Id(), item->Kind,
+                         item->Range, item->Name, 0};
+        for (size_t c = 1; c < chains.size(); ++c)
+            chain.Alike += chains[c].Kind == chain.Kind && chains[c].Range == chain.Range && chains[c].Name == chain.Name;
+        chains.push_back(std::move(chain));
     }
+    return chains;
+}
+
+std::vector<TParagraph*> Heads(const std::vector<TTextChain>& Chains)
+{
+    std::vector<TParagraph*> heads;
+    for (const TTextChain& c : Chains)
+        heads.push_back(c.Head);
+    return heads;
+}
+
+// The heads of the chains Now in the order of the chains Was that they continue; nil for one that went.
+std::vector<TParagraph*> HeadsAsBefore(const std::vector<TTextChain>& Was, const std::vector<TTextChain>& Now)
+{
+    std::vector<TParagraph*> heads(Was.size(), nullptr);
+    std::vector<bool> taken(Now.size(), false);
+    auto match = [&](const auto& Same) {
+        for (size_t c = 1; c < Was.size(); ++c)
+            for (size_t n = 1; n < Now.size() && !heads[c]; ++n)
+                if (!taken[n] && Same(Was[c], Now[n])) {
+                    heads[c] = Now[n].Head;
+                    taken[n] = true;
+                }
+    };
+    if (!Was.empty() && !Now.empty())
+        heads[0] = Now[0].Head;
+    // The same items first, then those made anew in the place of others.
+    match([](const TTextChain& A, const TTextChain& B) { return A.Id == B.Id; });
+    match([](const TTextChain& A, const TTextChain& B) { return A.SameItemAs(B); });
     return heads;
 }
 
@@ -539,13 +589,19 @@ void TRtRTFText::LinkUndoStack(TRtUndoStack* Stack)
     TRtUndoManagerLink* link = Stack->AddManagerLink(UndoSourceOf(this));
     // The positions kept with the text leave a step's records alone: they go back to their
     // characters once the whole step is applied, as after an edit.
-    auto kept = std::make_shared<TRtLivePositions::TChainOffsets>();
+    struct TKept {
+        std::vector<TTextChain> Chains;
+        TRtLivePositions::TChainOffsets Offsets;
+    };
+    auto kept = std::make_shared<TKept>();
     link->BeforeApply = [this, kept](TRtUndoStack*, TObject*) {
         UndoClearSelection();
-        *kept = Positions().ChainOffsetsIn(ChainHeads(*this));
+        kept->Chains = TextChains(*this);
+        kept->Offsets = Positions().ChainOffsetsIn(Heads(kept->Chains));
     };
     link->AfterApply = [this, kept](TRtUndoStack*, TObject*) {
-        Positions().PlaceInChains(ChainHeads(*this), *kept, {&CursorPar, &SelStartPar, &SelEndPar});
+        Positions().PlaceInChains(HeadsAsBefore(kept->Chains, TextChains(*this)), kept->Offsets,
+                                  {&CursorPar, &SelStartPar, &SelEndPar});
         *kept = {};
         UndoFinish();
     };

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 namespace {
@@ -357,6 +358,52 @@ TEST(RtStoreUndo, EachStepRestoresTheTextItWasRecordedIn)
             header->SetEditing(false);
         t.SetLayer(0);
     }
+}
+
+TEST(RtStoreUndo, PositionsInHeaderAndFooterTextsStayInTheirOwnTextWhenAStepChangesTheItems)
+{
+    // A whole-text step recorded while the header was still empty: undone, the header item goes
+    // (an empty one is no part of the snapshot) and the footer comes back as a new item; redone,
+    // the header comes back before it. The footer's kept position stays in the footer's text
+    // through both, the header's goes with its text.
+    TUndoText t;
+    t.EditOptions.Include(rtStreamUndoOperation);
+    FillText(t, {"body"});
+    auto chainOf = [&](const char* Text) {
+        TParagraph* p = nullptr;
+        t.InsertPar(p, 8);
+        t.ReplaceChars(p, p->Lines, nullptr, int32_t(std::strlen(Text)), reinterpret_cast<const uint8_t*>(Text), 0,
+                       0);
+        return p;
+    };
+    TRtSpecialTextProperty* header = t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsHeader);
+    t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsFooter)->SetParagraphs(chainOf("foot"));
+    t.ForceNewUndoLevel();
+    t.SaveUndo(t.FirstPar, ukParagraph, ulInput);
+    header->SetParagraphs(chainOf("head"));
+    TTestPosition inHeader, inFooter;
+    t.Positions().Add(inHeader.Par, inHeader.Line, inHeader.Pos);
+    t.Positions().Add(inFooter.Par, inFooter.Line, inFooter.Pos);
+    inHeader = {header->Paragraphs(), header->Paragraphs()->Lines, 2};
+    TParagraph* foot = t.FindHeaderFooter(rtraOnAllPages, rtIsFooter)->Paragraphs();
+    inFooter = {foot, foot->Lines, 3};
+    auto expectInFooter = [&](const char* Step) {
+        const TRtSpecialTextProperty* footer = t.FindHeaderFooter(rtraOnAllPages, rtIsFooter);
+        ASSERT_NE(footer, nullptr) << Step;
+        EXPECT_EQ(inFooter.Par, footer->Paragraphs()) << Step;
+        EXPECT_EQ(inFooter.Line, footer->Paragraphs()->Lines) << Step;
+        EXPECT_EQ(inFooter.Pos, 3) << Step;
+    };
+    t.Undo();
+    ASSERT_EQ(t.FindHeaderFooter(rtraOnAllPages, rtIsHeader), nullptr);
+    expectInFooter("undone");
+    EXPECT_EQ(inHeader.Par, nullptr);
+    t.Redo();
+    ASSERT_NE(t.FindHeaderFooter(rtraOnAllPages, rtIsHeader), nullptr);
+    EXPECT_EQ(ParString(t.FindHeaderFooter(rtraOnAllPages, rtIsHeader)->Paragraphs()), "head");
+    expectInFooter("redone");
+    t.Positions().Remove(&inHeader, sizeof(inHeader));
+    t.Positions().Remove(&inFooter, sizeof(inFooter));
 }
 
 TEST(RtStoreUndo, APositionNeverStandsInsideARestoredDoubleByteCharacter)
