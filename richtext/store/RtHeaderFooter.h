@@ -66,6 +66,9 @@ public:
     // The text's own first paragraph while this item is edited in its place, else nil.
     TParagraph* SavedFirstPar() const { return editing_ ? saved_.FirstPar : nullptr; }
     uint32_t Id() const { return id_; }
+    // An item read back in the place of another (a whole-text undo step) takes its id, so that
+    // what refers to the one finds the other.
+    void TakeIdOf(uint32_t Id) { id_ = Id; }
     TRtRTFText* Owner() const { return owner_; }
     // The text as a persistent value; setting takes another item's contents or
     // a text's body, and nil clears the text.

@@ -90,6 +90,20 @@ std::vector<TParagraph*> HeadsAsBefore(const std::vector<TTextChain>& Was, const
     return heads;
 }
 
+// Header and footer items read back in the place of those Was (a whole-text snapshot) keep their ids.
+void KeepItemIds(TRtRTFText& Text, const std::vector<TTextChain>& Was)
+{
+    const std::vector<TTextChain> now = TextChains(Text);
+    std::vector<bool> taken(Was.size(), false);
+    for (size_t n = 1; n < now.size(); ++n)
+        for (size_t c = 1; c < Was.size(); ++c)
+            if (!taken[c] && now[n].SameItemAs(Was[c])) {
+                taken[c] = true;
+                Text.GetHeaderFooter(int32_t(n - 1))->TakeIdOf(Was[c].Id);
+                break;
+            }
+}
+
 // The property fields that the single-group kinds save and restore.
 uint32_t RestoredProps(uint8_t Kind)
 {
@@ -290,8 +304,9 @@ void TRtStoreUndoObject::Apply()
         ~TRestore() { T->UndoApplying = Old; }
     } restore{text, wasApplying};
 
-    if (HeaderFooterId != text->EditedHeaderFooterId())
-        text->SelectHeaderFooterById(HeaderFooterId);
+    // A step of a header or footer text that is no more changes nothing (not the text in its place).
+    if (HeaderFooterId != text->EditedHeaderFooterId() && !text->SelectHeaderFooterById(HeaderFooterId))
+        return;
     // The cursor and the selection may point into paragraphs that go away.
     text->SelStartPar = text->SelEndPar = nullptr;
     text->SelStartLine = text->SelEndLine = nullptr;
@@ -343,8 +358,10 @@ void TRtStoreUndoObject::Apply()
         break;
     case ukSnapshot:
         if (HasStream()) {
+            const std::vector<TTextChain> was = TextChains(*text);
             GetStream()->SetPosition(0);
             text->LoadSnapshot(GetStream());
+            KeepItemIds(*text, was);
         }
         break;
     case ukObjectSize:

@@ -406,6 +406,58 @@ TEST(RtStoreUndo, PositionsInHeaderAndFooterTextsStayInTheirOwnTextWhenAStepChan
     t.Positions().Remove(&inFooter, sizeof(inFooter));
 }
 
+TEST(RtStoreUndo, AFooterStepAcrossWholeTextStepsChangesTheFooterOrNothing)
+{
+    // Whole-text steps in the body before and after "foot" is typed into a new footer. Undone,
+    // the later one reads the footer back as a new item: the footer's step still undoes in it.
+    // Redone, the earlier one brings back a text without the footer (an empty one is no part of
+    // a snapshot): the footer's step then changes nothing, never the body in its place.
+    TUndoText t;
+    t.EditOptions.Include(rtStreamUndoOperation);
+    FillText(t, {"body"});
+    auto type = [&](const char* Chars) {
+        t.ForceNewUndoLevel();
+        t.SaveUndo(t.FirstPar, ukLines, ulInput);
+        t.ReplaceChars(t.FirstPar, t.FirstPar->Lines, nullptr, int32_t(std::strlen(Chars)),
+                       reinterpret_cast<const uint8_t*>(Chars), 0, 0);
+    };
+    auto wholeTextStep = [&](const char* Chars) {
+        t.ForceNewUndoLevel();
+        t.SaveUndo(t.FirstPar, ukParagraph, ulInput);
+        t.ReplaceChars(t.FirstPar, t.FirstPar->Lines, nullptr, 1, reinterpret_cast<const uint8_t*>(Chars), 0, 0);
+    };
+    // A step of the footer leaves the footer's layer in the editor.
+    auto body = [&] { return t.Layer == 2 ? t.BodyFirstPar : t.FirstPar; };
+    auto footerText = [&] {
+        const TRtSpecialTextProperty* f = t.FindHeaderFooter(rtraOnAllPages, rtIsFooter);
+        return !f ? std::string("(none)") : ParString(t.Layer == 2 ? t.FirstPar : f->Paragraphs());
+    };
+    wholeTextStep("X");
+    TRtSpecialTextProperty* footer = t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsFooter);
+    footer->SetEditing(true);
+    type("foot");
+    footer->SetEditing(false);
+    wholeTextStep("Y");
+    ASSERT_EQ(ParString(t.FirstPar), "YXbody");
+    const struct {
+        bool Redo;
+        std::string Body, Footer;
+    } steps[] = {
+        {false, "Xbody", "foot"}, {false, "Xbody", ""},    {false, "body", "(none)"},
+        {true, "Xbody", "(none)"}, {true, "Xbody", "(none)"}, {true, "YXbody", "foot"},
+    };
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        SCOPED_TRACE(i);
+        if (steps[i].Redo)
+            t.Redo();
+        else
+            t.Undo();
+        EXPECT_EQ(ParString(body()), steps[i].Body);
+        EXPECT_EQ(body()->Next, nullptr);
+        EXPECT_EQ(footerText(), steps[i].Footer);
+    }
+}
+
 TEST(RtStoreUndo, APositionNeverStandsInsideARestoredDoubleByteCharacter)
 {
     // Two double-byte characters, the first lead byte and the last trail byte unchanged, are
