@@ -93,6 +93,8 @@ void TRtLivePositions::LineSplits(const TLine* Line, int32_t At, TLine* Rest)
         L = Rest;
         Pos -= At;
     });
+    if (At == 0)
+        EndsBeforeGo(Line, Rest, 0);
 }
 
 template <typename TFn>
@@ -114,16 +116,18 @@ void TRtLivePositions::CharsInserted(TLine* Line, int32_t At, int32_t Count)
         if (Pos > At || (Pos == At && !Caret))
             Pos += Count;
     });
-    if (At > 0)
-        return;
-    // The end of the lines before (across empty ones) is the same place in the paragraph's
-    // characters: a position kept there goes behind the new characters as well.
+    if (At == 0)
+        EndsBeforeGo(Line, Line, Count);
+}
+
+void TRtLivePositions::EndsBeforeGo(const TLine* Line, TLine* To, int32_t ToPos)
+{
     for (const TLine* l = Line->Prior; l; l = l->Length > 0 ? nullptr : l->Prior)
         VisitLine(l, [&](TLine*& L, int32_t& Pos, bool Caret) {
             if (Pos < l->Length || Caret)
                 return;
-            L = Line;
-            Pos = Count;
+            L = To;
+            Pos = ToPos;
         });
 }
 

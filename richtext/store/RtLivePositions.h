@@ -44,7 +44,8 @@ public:
     // (clamped to To's length), or to no line without To.
     void LineGoes(const TLine* Line, TLine* To, int32_t ToPos);
     // Line is cut at At: what lies on the characters from At on moves with them to Rest, the
-    // cut-off part; a caret at At stays at the end of Line.
+    // cut-off part, and so does what lies at the end of the line before when At is 0; a caret
+    // at At stays at the end of Line.
     void LineSplits(const TLine* Line, int32_t At, TLine* Rest);
     // Count characters are put into Line at At: a position on a character from At on stays on
     // it, and so does one at the end of the line before when At is 0; a caret at At stays before
@@ -113,6 +114,9 @@ private:
     // The positions on Line, the registered ones and the extra ones: Fn(Line, Pos, Caret).
     template <typename TFn>
     void VisitLine(const TLine* Line, const TFn& Fn);
+    // The positions but carets at the end of the lines before Line, across empty ones (the same
+    // place in the paragraph's characters as Line's start), move to To at ToPos.
+    void EndsBeforeGo(const TLine* Line, TLine* To, int32_t ToPos);
     std::vector<TPosition> positions_;
     std::vector<TTextObj**> entries_;
     std::vector<TRtObjectBase**> objects_;
