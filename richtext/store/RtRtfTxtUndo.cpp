@@ -69,39 +69,43 @@ std::vector<TParagraph*> Heads(const std::vector<TTextChain>& Chains)
     return heads;
 }
 
-// The heads of the chains Now in the order of the chains Was that they continue; nil for one that went.
-std::vector<TParagraph*> HeadsAsBefore(const std::vector<TTextChain>& Was, const std::vector<TTextChain>& Now)
+// For each chain Was, the index of the chain Now that continues it (the body the body, an item
+// itself, else one made anew in its place); -1 for one that went.
+std::vector<int32_t> ContinuedChains(const std::vector<TTextChain>& Was, const std::vector<TTextChain>& Now)
 {
-    std::vector<TParagraph*> heads(Was.size(), nullptr);
+    std::vector<int32_t> to(Was.size(), -1);
     std::vector<bool> taken(Now.size(), false);
     auto match = [&](const auto& Same) {
         for (size_t c = 1; c < Was.size(); ++c)
-            for (size_t n = 1; n < Now.size() && !heads[c]; ++n)
+            for (size_t n = 1; n < Now.size() && to[c] < 0; ++n)
                 if (!taken[n] && Same(Was[c], Now[n])) {
-                    heads[c] = Now[n].Head;
+                    to[c] = int32_t(n);
                     taken[n] = true;
                 }
     };
     if (!Was.empty() && !Now.empty())
-        heads[0] = Now[0].Head;
-    // The same items first, then those made anew in the place of others.
+        to[0] = 0;
     match([](const TTextChain& A, const TTextChain& B) { return A.Id == B.Id; });
     match([](const TTextChain& A, const TTextChain& B) { return A.SameItemAs(B); });
+    return to;
+}
+
+// The heads of the chains Now in the order of the chains Was that they continue; nil for one that went.
+std::vector<TParagraph*> HeadsAsBefore(const std::vector<TTextChain>& Was, const std::vector<TTextChain>& Now)
+{
+    std::vector<TParagraph*> heads;
+    for (const int32_t n : ContinuedChains(Was, Now))
+        heads.push_back(n >= 0 ? Now[size_t(n)].Head : nullptr);
     return heads;
 }
 
 // Header and footer items read back in the place of those Was (a whole-text snapshot) keep their ids.
 void KeepItemIds(TRtRTFText& Text, const std::vector<TTextChain>& Was)
 {
-    const std::vector<TTextChain> now = TextChains(Text);
-    std::vector<bool> taken(Was.size(), false);
-    for (size_t n = 1; n < now.size(); ++n)
-        for (size_t c = 1; c < Was.size(); ++c)
-            if (!taken[c] && now[n].SameItemAs(Was[c])) {
-                taken[c] = true;
-                Text.GetHeaderFooter(int32_t(n - 1))->TakeIdOf(Was[c].Id);
-                break;
-            }
+    const std::vector<int32_t> to = ContinuedChains(Was, TextChains(Text));
+    for (size_t c = 1; c < Was.size(); ++c)
+        if (to[c] > 0)
+            Text.GetHeaderFooter(to[c] - 1)->TakeIdOf(Was[c].Id);
 }
 
 // The property fields that the single-group kinds save and restore.
