@@ -36,10 +36,11 @@ struct TTextChain {
     TRtPagePropertyRange Range = rtraIgnored;
     AnsiString Name;
     int32_t Alike = 0;
-    bool SameItemAs(const TTextChain& Other) const
+    bool AlikeTo(const TTextChain& Other) const
     {
-        return Kind == Other.Kind && Range == Other.Range && Name == Other.Name && Alike == Other.Alike;
+        return Kind == Other.Kind && Range == Other.Range && Name == Other.Name;
     }
+    bool SameItemAs(const TTextChain& Other) const { return AlikeTo(Other) && Alike == Other.Alike; }
 };
 
 // The text's chains: the body's, then each header and footer text's.
@@ -55,7 +56,7 @@ std::vector<TTextChain> TextChains(TRtRTFText& Text)
         TTextChain chain{item->Id() == edited ? Text.FirstPar : item->Paragraphs(), item->Id(), item->Kind,
                          item->Range, item->Name, 0};
         for (size_t c = 1; c < chains.size(); ++c)
-            chain.Alike += chains[c].Kind == chain.Kind && chains[c].Range == chain.Range && chains[c].Name == chain.Name;
+            chain.Alike += chains[c].AlikeTo(chain);
         chains.push_back(std::move(chain));
     }
     return chains;
