@@ -41,10 +41,20 @@ QByteArray DataEnd(QByteArray Bytes, bool Rtf)
     return Bytes;
 }
 
+// The character Offset away from the cursor in its paragraph, a line's end being the next line's
+// start; 13 (a paragraph end) beyond the paragraph.
 uint8_t CharAtCursor(const TRtRTFTextInput* E, int32_t Offset)
 {
     const TLine* l = E->CursorLine;
-    const int32_t pos = E->CursorPos + Offset;
+    int32_t pos = E->CursorPos + Offset;
+    while (l && pos >= l->Length && l->Next) {
+        pos -= l->Length;
+        l = l->Next;
+    }
+    while (l && pos < 0 && l->Prior) {
+        l = l->Prior;
+        pos += l->Length;
+    }
     if (!l || pos < 0 || pos >= l->Length)
         return 13;
     return l->Chars[pos];

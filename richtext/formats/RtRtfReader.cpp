@@ -1357,7 +1357,7 @@ bool TRtRtfReader::SetTextKindProperty(int32_t Code, int32_t Value)
         }
         break;
     case rtfpNumber: // the paragraph's number as text, which the numbering shows itself
-        NumberText = true;
+        NumberText = on;
         break;
     case rtfpInsertPointAuto: // automatic text of the insert point before it
         Attr.Style.Set(afsAutomatic, on);

@@ -283,7 +283,7 @@ struct TKeywordTable {
         Add("_", 5, F, rtfpTypographicChar);
         Add("enspace", 6, F, rtfpTypographicChar);
         Add("emspace", 6, F, rtfpTypographicChar);
-        Add("rtnr", 0, N, rtfpNumber);
+        Add("rtnr", 1, N, rtfpNumber);
         Add("rtsnr", 0, N, rtfpNumberingStyle);
         Add("s", 0, N, rtfpStyle);
         Add("stylesheet", 0, N, rtfdStylesheet);

@@ -27,25 +27,29 @@ TRtSpecialTextProperty::~TRtSpecialTextProperty()
         owner_->Positions().Remove(this, sizeof(*this));
 }
 
-void TRtSpecialTextProperty::ClearText()
-{
-    if (pars_ && owner_)
-        owner_->FreeParChain(pars_);
-    pars_ = nullptr;
-}
+void TRtSpecialTextProperty::ClearText() { SetParagraphs(nullptr); }
 
 void TRtSpecialTextProperty::SetParagraphs(TParagraph* Chain)
 {
-    if (Chain == pars_)
+    // While edited, the chain is the text's own, whose first paragraph may have changed.
+    TParagraph* old = Paragraphs();
+    if (Chain == old)
         return;
-    ClearText();
+    pars_ = nullptr;
+    if (old && owner_)
+        owner_->FreeParChain(old);
     pars_ = Chain;
+    if (editing_)
+        EditChain();
 }
 
 TParagraph* TRtSpecialTextProperty::TakeParagraphs()
 {
-    TParagraph* chain = pars_;
+    TParagraph* chain = Paragraphs();
     pars_ = nullptr;
+    // The text, still editing this item, goes on with an empty text of it.
+    if (editing_)
+        EditChain();
     return chain;
 }
 
@@ -62,7 +66,7 @@ int32_t TRtSpecialTextProperty::CalcHeight()
     Height = 0;
     if (IsEmpty())
         return 0;
-    for (TParagraph* p = editing_ && owner_ ? owner_->FirstPar : pars_; p; p = p->Next) {
+    for (TParagraph* p = Paragraphs(); p; p = p->Next) {
         if (p->Flags & parfNotFirstCell)
             continue;
         for (TLine* l = p->Lines; l; l = l->Next)
@@ -79,6 +83,18 @@ void TRtSpecialTextProperty::EnsureParagraph()
     pars_->Owner = this;
 }
 
+void TRtSpecialTextProperty::EditChain()
+{
+    EnsureParagraph();
+    TRtRTFText& t = *owner_;
+    t.FirstPar = pars_;
+    t.CursorPar = pars_;
+    t.CursorLine = pars_->Lines;
+    t.CursorPos = 0;
+    t.SetSelectionEnds({});
+    t.MarkedCells = 0;
+}
+
 void TRtSpecialTextProperty::SetEditing(bool Value)
 {
     if (Value == editing_ || !owner_)
@@ -88,13 +104,7 @@ void TRtSpecialTextProperty::SetEditing(bool Value)
         if (t.EditedSpecialText && t.EditedSpecialText != this)
             throw ERtEngineModeError("Editor is already locked!");
         saved_ = {t.GetSelectionEnds(), t.CursorPar, t.CursorLine, t.CursorPos, t.MarkedCells, t.FirstPar};
-        EnsureParagraph();
-        t.FirstPar = pars_;
-        t.CursorPar = pars_;
-        t.CursorLine = pars_->Lines;
-        t.CursorPos = 0;
-        t.SetSelectionEnds({});
-        t.MarkedCells = 0;
+        EditChain();
         t.EditedSpecialText = this;
         editing_ = true;
     } else {

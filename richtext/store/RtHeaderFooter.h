@@ -53,17 +53,22 @@ public:
     int32_t CalcHeight();
     // No paragraph, or one paragraph with one empty line.
     bool IsEmpty() const;
-    // Frees the current chain and takes Chain.
-    void SetParagraphs(TParagraph* Chain);
-    void ClearText();
     // The chain; while it is edited through this item, the text's own chain
     // (its first paragraph may have gone since editing began).
     TParagraph* Paragraphs() const;
-    // Hands the chain over without freeing it.
+    // Frees the current chain and takes Chain. While the item is edited, the
+    // text edits Chain (an empty text for nil) from its start.
+    void SetParagraphs(TParagraph* Chain);
+    void ClearText();
+    // Hands the chain over without freeing it; the text, while it edits the
+    // item, goes on with an empty text.
     TParagraph* TakeParagraphs();
     // The text's own first paragraph while this item is edited in its place, else nil.
     TParagraph* SavedFirstPar() const { return editing_ ? saved_.FirstPar : nullptr; }
     uint32_t Id() const { return id_; }
+    // An item read back in the place of another (a whole-text undo step) takes its id, so that
+    // what refers to the one finds the other.
+    void TakeIdOf(uint32_t Id) { id_ = Id; }
     TRtRTFText* Owner() const { return owner_; }
     // The text as a persistent value; setting takes another item's contents or
     // a text's body, and nil clears the text.
@@ -87,6 +92,8 @@ private:
         TParagraph* FirstPar = nullptr;
     };
     void EnsureParagraph();
+    // The text edits this item's chain (made when it has none) from its start, without a selection.
+    void EditChain();
 
     TRtRTFText* owner_;
     TRtSpecialTextPropertyContents contents_{this};

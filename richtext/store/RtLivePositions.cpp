@@ -93,6 +93,8 @@ void TRtLivePositions::LineSplits(const TLine* Line, int32_t At, TLine* Rest)
         L = Rest;
         Pos -= At;
     });
+    if (At == 0)
+        EndsBeforeGo(Line, Rest, 0);
 }
 
 template <typename TFn>
@@ -100,25 +102,38 @@ void TRtLivePositions::VisitLine(const TLine* Line, const TFn& Fn)
 {
     for (const TPosition& p : positions_)
         if (p.Line && *p.Line == Line)
-            Fn(*p.Pos, p.Caret);
+            Fn(*p.Line, *p.Pos, p.Caret);
     if (ForEachExtraOn)
         ForEachExtraOn(Line, [&](TParagraph*&, TLine*& L, int32_t& Pos) {
             if (L == Line)
-                Fn(Pos, false);
+                Fn(L, Pos, false);
         });
 }
 
-void TRtLivePositions::CharsInserted(const TLine* Line, int32_t At, int32_t Count)
+void TRtLivePositions::CharsInserted(TLine* Line, int32_t At, int32_t Count)
 {
-    VisitLine(Line, [&](int32_t& Pos, bool Caret) {
+    VisitLine(Line, [&](TLine*&, int32_t& Pos, bool Caret) {
         if (Pos > At || (Pos == At && !Caret))
             Pos += Count;
     });
+    if (At == 0)
+        EndsBeforeGo(Line, Line, Count);
+}
+
+void TRtLivePositions::EndsBeforeGo(const TLine* Line, TLine* To, int32_t ToPos)
+{
+    for (const TLine* l = Line->Prior; l; l = l->Length > 0 ? nullptr : l->Prior)
+        VisitLine(l, [&](TLine*& L, int32_t& Pos, bool Caret) {
+            if (Pos < l->Length || Caret)
+                return;
+            L = To;
+            Pos = ToPos;
+        });
 }
 
 void TRtLivePositions::CharsDeleted(const TLine* Line, int32_t At, int32_t Count)
 {
-    VisitLine(Line, [&](int32_t& Pos, bool) {
+    VisitLine(Line, [&](TLine*&, int32_t& Pos, bool) {
         if (Pos > At)
             Pos = std::max(At, Pos - Count);
     });

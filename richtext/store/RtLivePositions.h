@@ -44,11 +44,13 @@ public:
     // (clamped to To's length), or to no line without To.
     void LineGoes(const TLine* Line, TLine* To, int32_t ToPos);
     // Line is cut at At: what lies on the characters from At on moves with them to Rest, the
-    // cut-off part; a caret at At stays at the end of Line.
+    // cut-off part, and so does what lies at the end of the line before when At is 0; a caret
+    // at At stays at the end of Line.
     void LineSplits(const TLine* Line, int32_t At, TLine* Rest);
     // Count characters are put into Line at At: a position on a character from At on stays on
-    // it; a caret at At stays before them (its holder moves it).
-    void CharsInserted(const TLine* Line, int32_t At, int32_t Count);
+    // it, and so does one at the end of the line before when At is 0; a caret at At stays before
+    // them (its holder moves it).
+    void CharsInserted(TLine* Line, int32_t At, int32_t Count);
     // The Count characters of Line from At go: positions behind them move back, those on them
     // go to At.
     void CharsDeleted(const TLine* Line, int32_t At, int32_t Count);
@@ -90,9 +92,10 @@ public:
         std::vector<std::u16string> Chars;  // of each chain, a paragraph end as 0x100
     };
     TChainOffsets ChainOffsetsIn(const std::vector<TParagraph*>& Heads);
-    // After the change, with the chains' heads in the same order: each position held then goes
-    // back to its character, as an edit would move it: in the changed middle of its chain,
-    // behind what came in. The positions of Skip (those the change sets itself) stay.
+    // After the change, with the heads of the same chains in the same order (nil for a chain that
+    // went): each position held then goes back to its character, as an edit would move it: in
+    // the changed middle of its chain, behind what came in; one in a chain that went is cleared.
+    // The positions of Skip (those the change sets itself) stay.
     void PlaceInChains(const std::vector<TParagraph*>& Heads, const TChainOffsets& Kept,
                        const std::vector<const void*>& Skip);
     // An object reference (and its object, when no other reference shares it) goes.
@@ -108,9 +111,12 @@ private:
     // Every position, the registered ones and the extra ones: Fn(Par, Line, Pos, Caret).
     template <typename TFn>
     void Visit(const TFn& Fn);
-    // The positions on Line, the registered ones and the extra ones: Fn(Pos, Caret).
+    // The positions on Line, the registered ones and the extra ones: Fn(Line, Pos, Caret).
     template <typename TFn>
     void VisitLine(const TLine* Line, const TFn& Fn);
+    // The positions but carets at the end of the lines before Line, across empty ones (the same
+    // place in the paragraph's characters as Line's start), move to To at ToPos.
+    void EndsBeforeGo(const TLine* Line, TLine* To, int32_t ToPos);
     std::vector<TPosition> positions_;
     std::vector<TTextObj**> entries_;
     std::vector<TRtObjectBase**> objects_;

@@ -26,18 +26,87 @@ int32_t OffsetInPar(const TParagraph* Par, const TLine* Line, int32_t Pos)
     return n + Pos;
 }
 
-// The first paragraphs of the text's chains: the body's, then each header and footer text's.
-std::vector<TParagraph*> ChainHeads(TRtRTFText& Text)
+// A chain of the text with what makes it the same text after a step: the body, or a header or
+// footer item by its id or, where the step made the items anew (a whole-text snapshot read
+// back), by its kind, range and name and how many items alike come before it.
+struct TTextChain {
+    TParagraph* Head = nullptr;
+    uint32_t Id = 0;  // 0 for the body
+    TRtPagePropertyKind Kind = rtIsHeader;
+    TRtPagePropertyRange Range = rtraIgnored;
+    AnsiString Name;
+    int32_t Alike = 0;
+    bool AlikeTo(const TTextChain& Other) const
+    {
+        return Kind == Other.Kind && Range == Other.Range && Name == Other.Name;
+    }
+    bool SameItemAs(const TTextChain& Other) const { return AlikeTo(Other) && Alike == Other.Alike; }
+};
+
+// The text's chains: the body's, then each header and footer text's.
+std::vector<TTextChain> TextChains(TRtRTFText& Text)
 {
     const uint32_t edited = Text.EditedHeaderFooterId();
-    std::vector<TParagraph*> heads{edited == 0 ? Text.FirstPar
-                                   : Text.EditedSpecialText ? Text.EditedSpecialText->SavedFirstPar()
-                                                            : Text.BodyFirstPar};
+    std::vector<TTextChain> chains(1);
+    chains[0].Head = edited == 0 ? Text.FirstPar
+        : Text.EditedSpecialText ? Text.EditedSpecialText->SavedFirstPar()
+                                 : Text.BodyFirstPar;
     for (int32_t i = 0; i < Text.HeaderFooterCount(); ++i) {
-        TRtSpecialTextProperty* item = Text.GetHeaderFooter(i);
-        heads.push_back(item->Id() == edited ? Text.FirstPar : item->Paragraphs());
+        const TRtSpecialTextProperty* item = Text.GetHeaderFooter(i);
+        TTextChain chain{item->Id() == edited ? Text.FirstPar : item->Paragraphs(), item->Id(), item->Kind,
+                         item->Range, item->Name, 0};
+        for (size_t c = 1; c < chains.size(); ++c)
+            chain.Alike += chains[c].AlikeTo(chain);
+        chains.push_back(std::move(chain));
     }
+    return chains;
+}
+
+std::vector<TParagraph*> Heads(const std::vector<TTextChain>& Chains)
+{
+    std::vector<TParagraph*> heads;
+    for (const TTextChain& c : Chains)
+        heads.push_back(c.Head);
     return heads;
+}
+
+// For each chain Was, the index of the chain Now that continues it (the body the body, an item
+// itself, else one made anew in its place); -1 for one that went.
+std::vector<int32_t> ContinuedChains(const std::vector<TTextChain>& Was, const std::vector<TTextChain>& Now)
+{
+    std::vector<int32_t> to(Was.size(), -1);
+    std::vector<bool> taken(Now.size(), false);
+    auto match = [&](const auto& Same) {
+        for (size_t c = 1; c < Was.size(); ++c)
+            for (size_t n = 1; n < Now.size() && to[c] < 0; ++n)
+                if (!taken[n] && Same(Was[c], Now[n])) {
+                    to[c] = int32_t(n);
+                    taken[n] = true;
+                }
+    };
+    if (!Was.empty() && !Now.empty())
+        to[0] = 0;
+    match([](const TTextChain& A, const TTextChain& B) { return A.Id == B.Id; });
+    match([](const TTextChain& A, const TTextChain& B) { return A.SameItemAs(B); });
+    return to;
+}
+
+// The heads of the chains Now in the order of the chains Was that they continue; nil for one that went.
+std::vector<TParagraph*> HeadsAsBefore(const std::vector<TTextChain>& Was, const std::vector<TTextChain>& Now)
+{
+    std::vector<TParagraph*> heads;
+    for (const int32_t n : ContinuedChains(Was, Now))
+        heads.push_back(n >= 0 ? Now[size_t(n)].Head : nullptr);
+    return heads;
+}
+
+// Header and footer items read back in the place of those Was (a whole-text snapshot) keep their ids.
+void KeepItemIds(TRtRTFText& Text, const std::vector<TTextChain>& Was)
+{
+    const std::vector<int32_t> to = ContinuedChains(Was, TextChains(Text));
+    for (size_t c = 1; c < Was.size(); ++c)
+        if (to[c] > 0)
+            Text.GetHeaderFooter(to[c] - 1)->TakeIdOf(Was[c].Id);
 }
 
 // The property fields that the single-group kinds save and restore.
@@ -240,8 +309,9 @@ void TRtStoreUndoObject::Apply()
         ~TRestore() { T->UndoApplying = Old; }
     } restore{text, wasApplying};
 
-    if (HeaderFooterId != text->EditedHeaderFooterId())
-        text->SelectHeaderFooterById(HeaderFooterId);
+    // A step of a header or footer text that is no more changes nothing (not the text in its place).
+    if (HeaderFooterId != text->EditedHeaderFooterId() && !text->SelectHeaderFooterById(HeaderFooterId))
+        return;
     // The cursor and the selection may point into paragraphs that go away.
     text->SelStartPar = text->SelEndPar = nullptr;
     text->SelStartLine = text->SelEndLine = nullptr;
@@ -293,8 +363,10 @@ void TRtStoreUndoObject::Apply()
         break;
     case ukSnapshot:
         if (HasStream()) {
+            const std::vector<TTextChain> was = TextChains(*text);
             GetStream()->SetPosition(0);
             text->LoadSnapshot(GetStream());
+            KeepItemIds(*text, was);
         }
         break;
     case ukObjectSize:
@@ -539,13 +611,19 @@ void TRtRTFText::LinkUndoStack(TRtUndoStack* Stack)
     TRtUndoManagerLink* link = Stack->AddManagerLink(UndoSourceOf(this));
     // The positions kept with the text leave a step's records alone: they go back to their
     // characters once the whole step is applied, as after an edit.
-    auto kept = std::make_shared<TRtLivePositions::TChainOffsets>();
+    struct TKept {
+        std::vector<TTextChain> Chains;
+        TRtLivePositions::TChainOffsets Offsets;
+    };
+    auto kept = std::make_shared<TKept>();
     link->BeforeApply = [this, kept](TRtUndoStack*, TObject*) {
         UndoClearSelection();
-        *kept = Positions().ChainOffsetsIn(ChainHeads(*this));
+        kept->Chains = TextChains(*this);
+        kept->Offsets = Positions().ChainOffsetsIn(Heads(kept->Chains));
     };
     link->AfterApply = [this, kept](TRtUndoStack*, TObject*) {
-        Positions().PlaceInChains(ChainHeads(*this), *kept, {&CursorPar, &SelStartPar, &SelEndPar});
+        Positions().PlaceInChains(HeadsAsBefore(kept->Chains, TextChains(*this)), kept->Offsets,
+                                  {&CursorPar, &SelStartPar, &SelEndPar});
         *kept = {};
         UndoFinish();
     };

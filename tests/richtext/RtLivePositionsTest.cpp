@@ -350,6 +350,57 @@ TEST_F(RtLivePositions, PositionsKeepTheirOffsetWhenLinesAreBuiltAnew)
     e->FieldReturn = {};
 }
 
+TEST_F(RtLivePositions, AnEditWhereAWrappedLineEndsMovesAKeptPositionThereWhicheverLineHoldsIt)
+{
+    // The end of a wrapped line and the next line's start are one offset: a kept position there
+    // goes behind what is typed, broken or pasted there, and the edit is the same, whether the
+    // position or the caret stands on the one line or the other. (Pasted text is kept apart
+    // from the word that follows by a blank behind the caret.)
+    struct TEdit {
+        const char* Name;
+        std::function<void()> Run;
+        std::string Text;
+        int32_t Kept, Caret;  // offsets from the line's end after the edit
+    };
+    const TEdit edits[] = {
+        {"typed", [&] { Type("ab"); }, "eins zwei drei vier fuenf absechs sieben acht neun zehn", 2, 2},
+        {"Return", [&] { Key(Qt::Key_Return); }, "eins zwei drei vier fuenf \nsechs sieben acht neun zehn", 1, 1},
+        {"paragraphs pasted",
+         [&] {
+             QGuiApplication::clipboard()->setText("xy\nz");
+             Key(Qt::Key_V, Qt::ControlModifier);
+         },
+         "eins zwei drei vier fuenf xy\nz sechs sieben acht neun zehn", 5, 4},
+    };
+    Rtf->SetWordWrap(true);
+    Rtf->resize(160, 300);
+    TRtRTFTextInput* e = E();
+    for (const TEdit& edit : edits)
+        for (const bool keptAtEnd : {true, false})
+            for (const bool caretAtEnd : {true, false}) {
+                SCOPED_TRACE(testing::Message() << edit.Name << ", kept at the line's end " << keptAtEnd
+                                                << ", caret at the line's end " << caretAtEnd);
+                Rtf->SetText("{\\rtf1 eins zwei drei vier fuenf sechs sieben acht neun zehn}");
+                QApplication::processEvents();
+                TParagraph* par = e->FirstPar;
+                TLine* first = par->Lines;
+                ASSERT_NE(first->Next, nullptr);
+                const int32_t end = first->Length;
+                e->FieldReturn = keptAtEnd ? TRtFieldReturn{par, first, end} : TRtFieldReturn{par, first->Next, 0};
+                e->CursorPar = par;
+                e->CursorLine = caretAtEnd ? first : first->Next;
+                e->CursorPos = caretAtEnd ? end : 0;
+                edit.Run();
+                Rtf->repaint();
+                const TRtFieldReturn& f = e->FieldReturn;
+                EXPECT_TRUE(LivePosition(e, f.Par, f.Line, f.Pos));
+                EXPECT_EQ(TextBytes(e), edit.Text);
+                EXPECT_EQ(TextOffset(e, f.Par, f.Line, f.Pos), end + edit.Kept);
+                EXPECT_EQ(TextOffset(e, e->CursorPar, e->CursorLine, e->CursorPos), end + edit.Caret);
+                e->FieldReturn = {};
+            }
+}
+
 TEST_F(RtLivePositions, ObjectAnchorsFollowTheirParagraph)
 {
     QImage img(20, 20, QImage::Format_RGB32);

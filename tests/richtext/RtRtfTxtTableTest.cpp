@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 
 std::vector<int> MarkedIndices(TRtRTFText& T)
@@ -278,6 +280,54 @@ TEST(RtTable, HeaderItemsTakeTheEditorOneAtATime)
     footer->SetEditing(true);
     footer->SetEditing(false);
     EXPECT_TRUE(footer->IsEmpty());
+}
+
+TEST(RtSpecialTextProperty, AnItemEditedInPlaceHandsOverAndReplacesTheTextsCurrentChain)
+{
+    // While the header is edited in the text's place a new first paragraph comes before the one
+    // editing began with: taking, replacing and clearing the item's text work on the chain as it
+    // is now, and the text goes on editing what the item then holds.
+    enum TOp { Take, Replace, Clear };
+    for (const TOp op : {Take, Replace, Clear}) {
+        SCOPED_TRACE(int(op));
+        TestPlatform();
+        TRtRTFTextIo t;
+        FillText(t, {"body"});
+        auto chainOf = [&](const char* Text) {
+            TParagraph* p = nullptr;
+            t.InsertPar(p, 8);
+            t.ReplaceChars(p, p->Lines, nullptr, int32_t(std::strlen(Text)), reinterpret_cast<const uint8_t*>(Text),
+                           0, 0);
+            return p;
+        };
+        TRtSpecialTextProperty* header = t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsHeader);
+        header->SetParagraphs(chainOf("hdr"));
+        header->SetEditing(true);
+        t.InsertParText(0, reinterpret_cast<const uint8_t*>("neu"), nullptr, 3);
+        TParagraph* current = t.FirstPar;
+        ASSERT_EQ(ParString(current), "neu");
+        ASSERT_EQ(ParString(current->Next), "hdr");
+        TParagraph* other = op == Replace ? chainOf("andere") : nullptr;
+        if (op == Take) {
+            TParagraph* taken = header->TakeParagraphs();
+            EXPECT_EQ(taken, current);
+            t.FreeParChain(taken);
+        } else if (op == Replace) {
+            header->SetParagraphs(other);
+        } else {
+            header->ClearText();
+        }
+        EXPECT_EQ(t.FirstPar, header->Paragraphs());
+        EXPECT_EQ(t.CursorPar, t.FirstPar);
+        EXPECT_EQ(ParString(t.FirstPar), op == Replace ? "andere" : "");
+        EXPECT_EQ(t.FirstPar->Next, nullptr);
+        header->SetEditing(false);
+        EXPECT_EQ(ParString(t.FirstPar), "body");
+        EXPECT_EQ(header->IsEmpty(), op != Replace);
+        if (op == Replace) {
+            EXPECT_EQ(header->Paragraphs(), other);
+        }
+    }
 }
 
 TEST(RtTable, AFullTabTableFreesStopsNoChainUses)

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 namespace {
@@ -356,6 +357,104 @@ TEST(RtStoreUndo, EachStepRestoresTheTextItWasRecordedIn)
         if (header->Editing())
             header->SetEditing(false);
         t.SetLayer(0);
+    }
+}
+
+TEST(RtStoreUndo, PositionsInHeaderAndFooterTextsStayInTheirOwnTextWhenAStepChangesTheItems)
+{
+    // A whole-text step recorded while the header was still empty: undone, the header item goes
+    // (an empty one is no part of the snapshot) and the footer comes back as a new item; redone,
+    // the header comes back before it. The footer's kept position stays in the footer's text
+    // through both, the header's goes with its text.
+    TUndoText t;
+    t.EditOptions.Include(rtStreamUndoOperation);
+    FillText(t, {"body"});
+    auto chainOf = [&](const char* Text) {
+        TParagraph* p = nullptr;
+        t.InsertPar(p, 8);
+        t.ReplaceChars(p, p->Lines, nullptr, int32_t(std::strlen(Text)), reinterpret_cast<const uint8_t*>(Text), 0,
+                       0);
+        return p;
+    };
+    TRtSpecialTextProperty* header = t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsHeader);
+    t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsFooter)->SetParagraphs(chainOf("foot"));
+    t.ForceNewUndoLevel();
+    t.SaveUndo(t.FirstPar, ukParagraph, ulInput);
+    header->SetParagraphs(chainOf("head"));
+    TTestPosition inHeader, inFooter;
+    t.Positions().Add(inHeader.Par, inHeader.Line, inHeader.Pos);
+    t.Positions().Add(inFooter.Par, inFooter.Line, inFooter.Pos);
+    inHeader = {header->Paragraphs(), header->Paragraphs()->Lines, 2};
+    TParagraph* foot = t.FindHeaderFooter(rtraOnAllPages, rtIsFooter)->Paragraphs();
+    inFooter = {foot, foot->Lines, 3};
+    auto expectInFooter = [&](const char* Step) {
+        const TRtSpecialTextProperty* footer = t.FindHeaderFooter(rtraOnAllPages, rtIsFooter);
+        ASSERT_NE(footer, nullptr) << Step;
+        EXPECT_EQ(inFooter.Par, footer->Paragraphs()) << Step;
+        EXPECT_EQ(inFooter.Line, footer->Paragraphs()->Lines) << Step;
+        EXPECT_EQ(inFooter.Pos, 3) << Step;
+    };
+    t.Undo();
+    ASSERT_EQ(t.FindHeaderFooter(rtraOnAllPages, rtIsHeader), nullptr);
+    expectInFooter("undone");
+    EXPECT_EQ(inHeader.Par, nullptr);
+    t.Redo();
+    ASSERT_NE(t.FindHeaderFooter(rtraOnAllPages, rtIsHeader), nullptr);
+    EXPECT_EQ(ParString(t.FindHeaderFooter(rtraOnAllPages, rtIsHeader)->Paragraphs()), "head");
+    expectInFooter("redone");
+    t.Positions().Remove(&inHeader, sizeof(inHeader));
+    t.Positions().Remove(&inFooter, sizeof(inFooter));
+}
+
+TEST(RtStoreUndo, AFooterStepAcrossWholeTextStepsChangesTheFooterOrNothing)
+{
+    // Whole-text steps in the body before and after "foot" is typed into a new footer. Undone,
+    // the later one reads the footer back as a new item: the footer's step still undoes in it.
+    // Redone, the earlier one brings back a text without the footer (an empty one is no part of
+    // a snapshot): the footer's step then changes nothing, never the body in its place.
+    TUndoText t;
+    t.EditOptions.Include(rtStreamUndoOperation);
+    FillText(t, {"body"});
+    auto type = [&](const char* Chars) {
+        t.ForceNewUndoLevel();
+        t.SaveUndo(t.FirstPar, ukLines, ulInput);
+        t.ReplaceChars(t.FirstPar, t.FirstPar->Lines, nullptr, int32_t(std::strlen(Chars)),
+                       reinterpret_cast<const uint8_t*>(Chars), 0, 0);
+    };
+    auto wholeTextStep = [&](const char* Chars) {
+        t.ForceNewUndoLevel();
+        t.SaveUndo(t.FirstPar, ukParagraph, ulInput);
+        t.ReplaceChars(t.FirstPar, t.FirstPar->Lines, nullptr, 1, reinterpret_cast<const uint8_t*>(Chars), 0, 0);
+    };
+    // A step of the footer leaves the footer's layer in the editor.
+    auto body = [&] { return t.Layer == 2 ? t.BodyFirstPar : t.FirstPar; };
+    auto footerText = [&] {
+        const TRtSpecialTextProperty* f = t.FindHeaderFooter(rtraOnAllPages, rtIsFooter);
+        return !f ? std::string("(none)") : ParString(t.Layer == 2 ? t.FirstPar : f->Paragraphs());
+    };
+    wholeTextStep("X");
+    TRtSpecialTextProperty* footer = t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsFooter);
+    footer->SetEditing(true);
+    type("foot");
+    footer->SetEditing(false);
+    wholeTextStep("Y");
+    ASSERT_EQ(ParString(t.FirstPar), "YXbody");
+    const struct {
+        bool Redo;
+        std::string Body, Footer;
+    } steps[] = {
+        {false, "Xbody", "foot"}, {false, "Xbody", ""},    {false, "body", "(none)"},
+        {true, "Xbody", "(none)"}, {true, "Xbody", "(none)"}, {true, "YXbody", "foot"},
+    };
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        SCOPED_TRACE(i);
+        if (steps[i].Redo)
+            t.Redo();
+        else
+            t.Undo();
+        EXPECT_EQ(ParString(body()), steps[i].Body);
+        EXPECT_EQ(body()->Next, nullptr);
+        EXPECT_EQ(footerText(), steps[i].Footer);
     }
 }
 

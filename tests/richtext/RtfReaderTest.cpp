@@ -592,6 +592,10 @@ TEST(RtfReader, TheNumberTextOfANumberedParagraphIsNotAdded)
         // Without a group of its own the number ends with its tab, or with its paragraph.
         {"{\\rtf1 \\pard\\rtnr 3.\\tab Hello\\tab there}", {"Hello\tthere"}},
         {"{\\rtf1 \\pard\\rtnr 4.\\par next}", {"", "next"}},
+        // A parameter turns the word on or off, as for the other toggles: no text is lost.
+        {"{\\rtf1 \\pard\\rtnr1 5.\\tab Hello}", {"Hello"}},
+        {"{\\rtf1 \\pard\\rtnr0 x}", {"x"}},
+        {"{\\rtf1 \\pard\\rtnr 6.\\rtnr0 Hello}", {"Hello"}},
     };
     for (const auto& c : cases) {
         TRtRTFText text;
