@@ -1233,6 +1233,9 @@ void TSsCustomShellTreeView::dropEvent(QDropEvent* e)
     target->DragEnter(e->mimeData(), keyState, effect);
     const HRESULT result = target->Drop(e->mimeData(), keyState, effect);
     SsAnswerDrag(e, result == S_OK ? effect : DROPEFFECT_NONE);
+    // What was not done, or done only in part, is told as after a paste.
+    if (result != S_OK)
+        SsShowReport(this, target->Report());
     if (OnDragDrop)
         OnDragDrop(this, e->source(), pos.x(), pos.y());
 }

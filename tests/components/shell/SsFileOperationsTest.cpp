@@ -846,3 +846,54 @@ TEST(SsNamespace, LongNamesGoToTheTrash)
         EXPECT_EQ(trashed.value(dir + '/' + name), 2) << name.size();
     EXPECT_EQ(trashed.size(), int(std::size(names)));
 }
+
+// A drop that leaves something undone says what, in the tree and in the list,
+// as a paste does; a drop that does everything shows nothing.
+TEST(SsShellTreeView, FailedDropsSayWhatWasNotDone)
+{
+    for (const bool inList : {false, true}) {
+        SCOPED_TRACE(inList);
+        TreeFixture fx;
+        ShellListFixture<TSsShellListView> lx;
+        QWidget* view = &fx.tree;
+        if (inList) {
+            lx.list.show();
+            lx.list.HandleNeeded();
+            view = &lx.list;
+        }
+        ShellFixture& files = inList ? static_cast<ShellFixture&>(lx) : fx;
+        files.Mkdir("Rohr");
+        files.Write("Rohr/a.txt", 4, 2020);
+        ASSERT_EQ(::mkfifo(Native(files.Path("Rohr/p")).constData(), 0600), 0);
+        const auto dropOnAlt = [&](const QString& path) {
+            QMimeData mime;
+            mime.setUrls({QUrl::fromLocalFile(path)});
+            QWidget* vp;
+            QPoint at;
+            if (inList) {
+                QAbstractItemView* v = lx.list.ActiveView();
+                const QModelIndex alt = v->model()->match(v->model()->index(0, 0), Qt::DisplayRole, "alt").value(0);
+                EXPECT_TRUE(WaitFor([&] { return v->visualRect(alt).isValid(); }));
+                vp = v->viewport();
+                at = v->visualRect(alt).center();
+            } else {
+                vp = fx.tree.viewport();
+                at = fx.tree.visualItemRect(Child(fx.Root(), "alt")).center();
+            }
+            QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::ControlModifier);
+            QApplication::sendEvent(vp, &enter);
+            QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::ControlModifier);
+            QApplication::sendEvent(vp, &move);
+            QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::ControlModifier);
+            QApplication::sendEvent(vp, &drop);
+        };
+        dropOnAlt(files.Path("b.jpg"));
+        EXPECT_TRUE(QFile::exists(files.Path("alt/b.jpg")));
+        EXPECT_EQ(view->findChild<QMessageBox*>(), nullptr);
+        dropOnAlt(files.Path("Rohr"));
+        EXPECT_TRUE(QFile::exists(files.Path("alt/Rohr/a.txt")));
+        const QString text = TakeMessage(*view);
+        EXPECT_TRUE(text.startsWith("Not copied, as pipes, sockets and devices cannot be copied:\n")) << text.toStdString();
+        EXPECT_TRUE(text.contains(QDir::toNativeSeparators(files.Path("Rohr/p")))) << text.toStdString();
+    }
+}
