@@ -1132,21 +1132,29 @@ QByteArray TrashFor(const QByteArray& path, dev_t dev, QByteArray& topDir)
     return Join(topDir, ".Trash-" + QByteArray::number(uint(::getuid())));
 }
 
+// Name + Insert before the name's extension + Suffix, in at most Max bytes: a
+// name too long for that loses the end of its stem, never within a character,
+// and keeps an extension of up to 16 bytes.
+QByteArray NameWithin(const QByteArray& name, const QByteArray& insert, const QByteArray& suffix, qsizetype max)
+{
+    const qsizetype dot = name.lastIndexOf('.');
+    if (name.size() + insert.size() + suffix.size() <= max)
+        return dot > 0 ? name.left(dot) + insert + name.mid(dot) + suffix : name + insert + suffix;
+    const QByteArray ext = dot > 0 && name.size() - dot <= 16 ? name.mid(dot) : QByteArray();
+    const QByteArray stem = name.left(name.size() - ext.size());
+    qsizetype keep = std::max<qsizetype>(max - insert.size() - suffix.size() - ext.size(), 0);
+    while (keep > 0 && keep < stem.size() && (uint8_t(stem[keep]) & 0xC0) == 0x80)
+        --keep;  // not within a character
+    return stem.left(keep) + insert + ext + suffix;
+}
+
 // The name an entry takes in the trash, with Suffix, short enough that its
 // note's name (the name and ".trashinfo") fits the file system: a long name
 // is cut before its extension, never within a UTF-8 character. The note keeps
 // the original path.
 QByteArray TrashedName(const QByteArray& name, const QByteArray& suffix)
 {
-    constexpr qsizetype MaxName = NAME_MAX - qsizetype(sizeof ".trashinfo" - 1);
-    if (name.size() + suffix.size() <= MaxName)
-        return name + suffix;
-    const qsizetype dot = name.lastIndexOf('.');
-    const QByteArray ext = dot > 0 && name.size() - dot <= 16 ? name.mid(dot) : QByteArray();
-    qsizetype keep = MaxName - suffix.size() - ext.size();
-    while (keep > 0 && (uint8_t(name[keep]) & 0xC0) == 0x80)
-        --keep;  // not within a character
-    return name.left(keep) + ext + suffix;
+    return NameWithin(name, QByteArray(), suffix, NAME_MAX - qsizetype(sizeof ".trashinfo" - 1));
 }
 
 int MakeFolder(const QByteArray& path)
@@ -1213,11 +1221,8 @@ QByteArray SsFreeFileName(const QByteArray& folder, const QByteArray& name)
     };
     if (!taken(name))
         return name;
-    const qsizetype dot = name.lastIndexOf('.');
-    const QByteArray base = dot > 0 ? name.left(dot) : name;
-    const QByteArray ext = dot > 0 ? name.mid(dot) : QByteArray();
     for (int n = 2;; ++n) {
-        const QByteArray candidate = base + " (" + QByteArray::number(n) + ')' + ext;
+        const QByteArray candidate = NameWithin(name, " (" + QByteArray::number(n) + ')', QByteArray(), NAME_MAX);
         if (!taken(candidate))
             return candidate;
     }

@@ -847,6 +847,31 @@ TEST(SsNamespace, LongNamesGoToTheTrash)
     EXPECT_EQ(trashed.size(), int(std::size(names)));
 }
 
+// A copy of an entry into its own folder takes a free name that the file
+// system accepts, however long the name: its stem is cut, never within a
+// character, and its extension stays.
+TEST(SsNamespace, CopiesOfLongNamesGetFreeNamesThatFit)
+{
+    ShellFixture fx;
+    const QByteArray dir = Native(fx.Path());
+    const QByteArray umlauts = QString(125, QChar(0xE4)).toUtf8();  // 250 bytes
+    const QByteArray names[] = {QByteArray(255, 'a'), QByteArray(251, 'b') + ".jpg", umlauts + ".jpg",
+                                umlauts + "xyzab"};
+    for (const QByteArray& name : names) {
+        SCOPED_TRACE(name.size());
+        MakeFile(dir + '/' + name, "1234");
+        for (int copy = 2; copy <= 3; ++copy) {
+            const QByteArray free = SsFreeFileName(dir, name);
+            EXPECT_LE(free.size(), NAME_MAX);
+            EXPECT_EQ(QString::fromUtf8(free).toUtf8(), free);  // no character cut
+            EXPECT_TRUE(free.contains(" (" + QByteArray::number(copy) + ")"));
+            EXPECT_EQ(free.endsWith(".jpg"), name.endsWith(".jpg"));
+            EXPECT_EQ(SsCopyEntry(dir + '/' + name, dir + '/' + free, nullptr), 0);
+        }
+    }
+    EXPECT_EQ(Listing(fx.Path()).filter(" (3)").size(), int(std::size(names)));
+}
+
 // A drop that leaves something undone says what, in the tree and in the list,
 // as a paste does; a drop that does everything shows nothing.
 TEST(SsShellTreeView, FailedDropsSayWhatWasNotDone)
