@@ -531,7 +531,17 @@ int32_t TBildmanager::GetNextRefIndex() const
     int32_t m = -1;
     for (const auto& it : Items)
         m = std::max(m, it->RefIndex);
-    return Items.empty() ? 0 : m + 1;
+    if (m < std::numeric_limits<int32_t>::max())
+        return Items.empty() ? 0 : m + 1;
+    // A project stored the highest number there is: the lowest free one.
+    std::vector<int32_t> held;
+    for (const auto& it : Items)
+        held.push_back(it->RefIndex);
+    std::sort(held.begin(), held.end());
+    int32_t free = 0;
+    while (std::binary_search(held.begin(), held.end(), free))
+        ++free;
+    return free;
 }
 
 int32_t TBildmanager::AddFile(const QString& FileName)

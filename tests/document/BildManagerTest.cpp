@@ -573,6 +573,10 @@ TEST(BildManager, LoadsEveryEntryUpToTheCountAcrossAMissingOne)
     for (const auto& it : t.Items)
         numbers.push_back(it->RefIndex);
     EXPECT_EQ(numbers, (std::vector<int32_t>{0, std::numeric_limits<int32_t>::max(), 2, 1}));
+    // A picture added then takes the lowest free number too.
+    QImage added(4, 4, QImage::Format_RGB32);
+    added.fill(Qt::red);
+    EXPECT_EQ(t.AddBitmap(std::make_unique<QImage>(added)), 3);
 }
 
 TEST(BildManager, RotatesThroughTheCornerMapping)
