@@ -174,6 +174,10 @@ void TRtRTFText::SetLayer(int32_t NewLayer)
 {
     if (!ConstructionFlag || NewLayer == Layer || NewLayer < 0 || NewLayer > 2)
         return;
+    // A text edited through its own item gives the body back first: the body's
+    // chain is what this layer saves.
+    if (EditedSpecialText)
+        EditedSpecialText->SetEditing(false);
     for (TRtListItem* it = ObjRefList()->FirstItem(); it; it = it->Next)
         static_cast<TRtObjRefItem*>(it)->Obj.Placed = 0;
     if (Layer == 0) {

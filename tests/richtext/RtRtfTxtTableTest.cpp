@@ -467,3 +467,18 @@ TEST(RtTable, MarkedCellOperationsLeaveMarkedParagraphsOutsideTables)
     EXPECT_EQ(t.CountPars(), 3);
     EXPECT_EQ(plain, t.FirstPar);
 }
+
+TEST(RtSpecialTextProperty, ALayerChosenWhileAnItemIsEditedInPlaceKeepsTheBody)
+{
+    TestPlatform();
+    TRtRTFTextIo t;
+    FillText(t, {"body"});
+    TRtSpecialTextProperty* header = t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsHeader);
+    header->SetEditing(true);
+    t.InsertParText(0, reinterpret_cast<const uint8_t*>("hdr"), nullptr, 3);
+    t.SetLayer(2);
+    EXPECT_EQ(t.EditedSpecialText, nullptr);
+    t.SetLayer(0);
+    EXPECT_EQ(ParString(t.FirstPar), "body");
+    EXPECT_EQ(ParString(header->Paragraphs()), "hdr");
+}
