@@ -39,6 +39,8 @@ constexpr int64_t MaxDibPixelsPerByte = 128;
 constexpr int64_t FaceLookupWork = 2000;
 // Shapes larger than this in device pixels are cut to where they can show before drawing.
 constexpr double MaxDrawnExtent = 16384;
+// The widest pen the painter takes.
+constexpr double MaxPenWidth = 32767;
 // Rectangles of a clip handed to the painter, and of the clip a drawing is clipped
 // by, per unit of work.
 constexpr int PainterRectsPerWork = 8;
@@ -368,7 +370,7 @@ QPen PenFrom(uint32_t Style, double Width, const QColor& Color)
     if ((Style & 0x0F) == 5)  // PS_NULL
         return QPen(Qt::NoPen);
     QPen pen(Color);
-    pen.setWidthF(std::clamp(Width, 0.0, 32767.0));  // the widest pen the painter takes
+    pen.setWidthF(std::clamp(Width, 0.0, MaxPenWidth));
     pen.setCosmetic(Width <= 0);
     static const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
                                           Qt::DashDotDotLine};
@@ -970,7 +972,8 @@ private:
             p_.drawPath(Path);
             return;
         }
-        const double pw = stroked ? DevicePenWidth() : 0;
+        // In device pixels the pen keeps below the widest the painter takes.
+        const double pw = stroked ? std::min(DevicePenWidth(), MaxPenWidth) : 0;
         // Caps and joins reach at most this far past the line's points.
         const double reach = pw * (Pen.joinStyle() == Qt::MiterJoin ? std::max(1.0, Pen.miterLimit()) : 1) + 2;
         const QRectF room = QRectF(ClipBounds()).adjusted(-reach, -reach, reach, reach);

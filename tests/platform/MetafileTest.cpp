@@ -435,6 +435,20 @@ TEST(Metafile, AShapeReachingFarPastThePictureDrawsItsVisibleArcWhereItLies)
     EXPECT_EQ(image.pixelColor(5, 50), QColor(255, 0, 0));
 }
 
+TEST(Metafile, ALineFarPastThePictureKeepsThePenAsWideAsThePainterTakes)
+{
+    // A line 10,000 pixels above the picture, 60,000 long, drawn with a pen 50,000 pixels
+    // wide: cut to the picture, its pen still reaches over all of it.
+    TWmf w = WmfWindow(10, 10);
+    w.Add(wmfCreatePen, Words({0, 5000, 0}) + Longs({0xFF0000})).Add(wmfSelectObject, {0});
+    w.Add(wmfMoveTo, {-1000, -3000}).Add(wmfLineTo, {-1000, 3000});
+    bool whole = false;
+    const QImage image = PlayedBytes(w.Bytes(), 100, 100, &whole);
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(image.pixelColor(50, 50), QColor(0, 0, 255));
+    EXPECT_EQ(image.pixelColor(50, 99), QColor(0, 0, 255));
+}
+
 TEST(Metafile, CurvesReachingFarPastThePictureAreChargedForWhatTheyDrawInSight)
 {
     // 3,000 curves out to 2,000 times the picture and back, each crossing it twice:
