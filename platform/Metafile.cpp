@@ -962,7 +962,16 @@ private:
             const double work = crossings / CrossingsPerWork + crossings * perRow / CrossingProductsPerWork;
             Charge(work < 1e15 ? int64_t(work) : int64_t(1e15));
         };
-        if (bounds.width() <= MaxDrawnExtent && bounds.height() <= MaxDrawnExtent) {
+        // How far the pen reaches past the path in device pixels, across and up; under a
+        // mapping that stretches one way a pen of the logical width reaches that much further.
+        double penX = 0, penY = 0;
+        if (stroked) {
+            const double joins = Pen.joinStyle() == Qt::MiterJoin ? std::max(1.0, Pen.miterLimit()) : 1.5;
+            const double half = Pen.widthF() / 2 * joins;
+            penX = Pen.isCosmetic() ? half : half * std::hypot(t.m11(), t.m21());
+            penY = Pen.isCosmetic() ? half : half * std::hypot(t.m12(), t.m22());
+        }
+        if (bounds.width() + 2 * penX <= MaxDrawnExtent && bounds.height() + 2 * penY <= MaxDrawnExtent) {
             const double crossings = bottom >= top ? RowCrossings(Path, t, top, bottom) : 0;
             chargeRaster(crossings, crossings);
             if (Spent())
