@@ -245,8 +245,9 @@ void WriteJpegs()
 }
 
 // Metafiles written by LibreOffice Draw (those of the tests, and drawing.svg
-// in fuzz/seeds/metafile with text, a gradient, a picture and curves) and the
-// small files that once made the player crash or work long.
+// in fuzz/seeds/metafile with text, a gradient, a picture and curves), the
+// small files that once made the player crash or work long, and small ones of
+// each kind of work its budget once left uncounted.
 void WriteMetafiles()
 {
     for (const char* folder : {"/tests/data/metafile", "/fuzz/seeds/metafile"}) {
@@ -264,6 +265,10 @@ void WriteMetafiles()
     for (const auto& [name, bytes] : SlowMetafiles())
         if (bytes.size() <= 64 * 1024)
             WriteSeed("metafile", QLatin1String(name), bytes);
+    for (const auto& [name, bytes] : CostlyMetafiles(false))
+        WriteSeed("metafile", QLatin1String(name), bytes);
+    WriteSeed("metafile", QStringLiteral("stacked-stretched-text.wmf"), StackedStretchedTextWmf(8000));
+    WriteSeed("metafile", QStringLiteral("dense-zigzag-clip-path.emf"), ZigzagClipPathEmf(4000, 400));
 }
 
 } // namespace

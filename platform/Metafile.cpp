@@ -39,6 +39,21 @@ constexpr int64_t MaxDibPixelsPerByte = 128;
 constexpr int64_t FaceLookupWork = 2000;
 // Shapes larger than this in device pixels are cut to where they can show before drawing.
 constexpr double MaxDrawnExtent = 16384;
+// The widest pen the painter takes.
+constexpr double MaxPenWidth = 32767;
+// Rectangles of a clip handed to the painter, and of the clip a drawing is clipped
+// by, per unit of work.
+constexpr int PainterRectsPerWork = 8;
+constexpr int DrawClipRectsPerWork = 32;
+// Curve pieces looked at while flattening, and pixels of line stroked, per unit of work.
+constexpr int64_t PiecesPerWork = 16;
+constexpr double StrokePixelsPerWork = 16;
+// How far in device pixels a flattened curve may stray from the true one.
+constexpr double FlatTolerance = 0.2;
+// The rasteriser's work on a shape follows the rows its edges cross, and once many
+// edges share a row, those crossings times the edges per row: units of work per each.
+constexpr double CrossingsPerWork = 64;
+constexpr double CrossingProductsPerWork = 200;
 
 // A header value as an int; out of range it is clamped, not wrapped.
 int32_t ClampToInt(double V)
@@ -111,6 +126,218 @@ QImage DibImage(const TRecordBytes& R, size_t OffBmi, size_t CbBmi, size_t OffBi
     return image;
 }
 
+// ---- shapes far larger than what shows -----------------------------------------------------------
+
+// A path in device pixels as straight figures. Curves are flattened to within
+// FlatTolerance where they can show; a part of a curve whose control points all
+// lie outside Room becomes its chord, which lies inside those points' hull and
+// so changes neither the fill nor the stroke inside Room.
+class TFlattener {
+public:
+    struct TFigure {
+        QPolygonF Points;
+        bool Closed = false;
+    };
+    TFlattener(const QRectF& Room, int64_t MaxPieces) : room_(Room), maxPieces_(MaxPieces) {}
+
+    // False when the path has a point that is not finite or needs more pieces than allowed.
+    bool Flatten(const QPainterPath& Path, std::vector<TFigure>& Figures)
+    {
+        const int n = Path.elementCount();
+        for (int i = 0; i < n; ++i) {
+            const QPainterPath::Element e = Path.elementAt(i);
+            if (!std::isfinite(e.x) || !std::isfinite(e.y))
+                return false;
+            if (e.type == QPainterPath::MoveToElement || Figures.empty())
+                Figures.emplace_back();
+            QPolygonF& points = Figures.back().Points;
+            if (e.type == QPainterPath::CurveToElement && i + 2 < n && !points.isEmpty()) {
+                const QPainterPath::Element c2 = Path.elementAt(i + 1), to = Path.elementAt(i + 2);
+                if (!std::isfinite(c2.x) || !std::isfinite(c2.y) || !std::isfinite(to.x) || !std::isfinite(to.y))
+                    return false;
+                Cubic(points.last(), QPointF(e.x, e.y), QPointF(c2.x, c2.y), QPointF(to.x, to.y), 0, points);
+                i += 2;
+            } else {
+                points << QPointF(e.x, e.y);
+                ++pieces_;
+            }
+            if (pieces_ > maxPieces_)
+                return false;
+        }
+        for (TFigure& f : Figures)
+            f.Closed = f.Points.size() > 2 && f.Points.first() == f.Points.last();
+        return true;
+    }
+    int64_t Pieces() const { return pieces_; }
+    bool TooMany() const { return pieces_ > maxPieces_; }
+
+private:
+    void Cubic(const QPointF& P0, const QPointF& P1, const QPointF& P2, const QPointF& P3, int Depth, QPolygonF& Out)
+    {
+        ++pieces_;
+        const double l = std::min({P0.x(), P1.x(), P2.x(), P3.x()}), r = std::max({P0.x(), P1.x(), P2.x(), P3.x()});
+        const double t = std::min({P0.y(), P1.y(), P2.y(), P3.y()}), b = std::max({P0.y(), P1.y(), P2.y(), P3.y()});
+        const bool outside = r < room_.left() || l > room_.right() || b < room_.top() || t > room_.bottom();
+        // The control points' distance from the chord, after Willcocks.
+        const double ux = 3 * P1.x() - 2 * P0.x() - P3.x(), uy = 3 * P1.y() - 2 * P0.y() - P3.y();
+        const double vx = 3 * P2.x() - P0.x() - 2 * P3.x(), vy = 3 * P2.y() - P0.y() - 2 * P3.y();
+        const bool flat = std::max(ux * ux, vx * vx) + std::max(uy * uy, vy * vy) <= 16 * FlatTolerance * FlatTolerance;
+        if (outside || flat || Depth >= 48 || pieces_ > maxPieces_) {
+            Out << P3;
+            return;
+        }
+        const QPointF p01 = (P0 + P1) / 2, p12 = (P1 + P2) / 2, p23 = (P2 + P3) / 2;
+        const QPointF p012 = (p01 + p12) / 2, p123 = (p12 + p23) / 2, mid = (p012 + p123) / 2;
+        Cubic(P0, p01, p012, mid, Depth + 1, Out);
+        Cubic(mid, p123, p23, P3, Depth + 1, Out);
+    }
+
+    QRectF room_;
+    int64_t maxPieces_;
+    int64_t pieces_ = 0;
+};
+
+// The rows between Top and Bottom (device pixels) that the edges from A to B cross, added to Sum.
+void AddRowCrossings(const QPointF& A, const QPointF& B, double Top, double Bottom, double& Sum)
+{
+    const double lo = std::max(std::min(A.y(), B.y()), Top), hi = std::min(std::max(A.y(), B.y()), Bottom);
+    if (hi >= lo)
+        Sum += hi - lo + 1;
+}
+
+// The same for the edges of Path mapped by T, each figure closed as a fill closes it;
+// a curve counts as its control polygon, which crosses at least its rows.
+double RowCrossings(const QPainterPath& Path, const QTransform& T, double Top, double Bottom)
+{
+    double sum = 0;
+    QPointF start, last;
+    for (int i = 0; i < Path.elementCount(); ++i) {
+        const QPainterPath::Element e = Path.elementAt(i);
+        const QPointF pt = T.map(QPointF(e.x, e.y));
+        if (e.type == QPainterPath::MoveToElement) {
+            if (i > 0)
+                AddRowCrossings(last, start, Top, Bottom, sum);
+            start = pt;
+        } else {
+            AddRowCrossings(last, pt, Top, Bottom, sum);
+        }
+        last = pt;
+    }
+    if (Path.elementCount() > 0)
+        AddRowCrossings(last, start, Top, Bottom, sum);
+    return sum;
+}
+
+double RowCrossings(const QPolygonF& Poly, bool Closed, double Top, double Bottom)
+{
+    double sum = 0;
+    for (int i = 1; i < Poly.size(); ++i)
+        AddRowCrossings(Poly[i - 1], Poly[i], Top, Bottom, sum);
+    if (Closed && !Poly.isEmpty())
+        AddRowCrossings(Poly.last(), Poly.first(), Top, Bottom, sum);
+    return sum;
+}
+
+// A closed polygon cut to R, one side after the other (Sutherland and Hodgman).
+// Inside R every point keeps its winding number, so either fill rule fills the same.
+QPolygonF CutPolygon(QPolygonF Poly, const QRectF& R)
+{
+    for (int side = 0; side < 4 && !Poly.isEmpty(); ++side) {
+        const bool alongX = side < 2;
+        const double edge = side == 0 ? R.left() : side == 1 ? R.right() : side == 2 ? R.top() : R.bottom();
+        auto inside = [&](const QPointF& P) {
+            const double v = alongX ? P.x() : P.y();
+            return side % 2 == 0 ? v >= edge : v <= edge;
+        };
+        auto cross = [&](const QPointF& A, const QPointF& B) {
+            const double t = alongX ? (edge - A.x()) / (B.x() - A.x()) : (edge - A.y()) / (B.y() - A.y());
+            return alongX ? QPointF(edge, A.y() + (B.y() - A.y()) * t) : QPointF(A.x() + (B.x() - A.x()) * t, edge);
+        };
+        QPolygonF out;
+        out.reserve(Poly.size() + 4);
+        QPointF prev = Poly.last();
+        bool prevIn = inside(prev);
+        for (const QPointF& cur : std::as_const(Poly)) {
+            const bool curIn = inside(cur);
+            if (curIn != prevIn)
+                out << cross(prev, cur);
+            if (curIn)
+                out << cur;
+            prev = cur;
+            prevIn = curIn;
+        }
+        Poly = std::move(out);
+    }
+    return Poly;
+}
+
+// A part of a line that lies inside a rectangle, with the length of line before it.
+struct TLineRun {
+    QPolygonF Points;
+    double Start = 0;
+    bool Closed = false;
+};
+
+// The runs of a figure inside R (Liang and Barsky); their lengths are added to Length.
+// A closed figure that leaves R is followed from a corner outside R, so that no cut
+// end falls inside it.
+void CutLine(const TFlattener::TFigure& Figure, const QRectF& R, std::vector<TLineRun>& Runs, double& Length)
+{
+    const QPolygonF& pts = Figure.Points;
+    if (pts.size() < 2)
+        return;
+    int first = 0;
+    if (Figure.Closed) {
+        while (first < pts.size() && R.contains(pts[first]))
+            ++first;
+        if (first == pts.size()) {
+            Runs.push_back({pts, 0, true});
+            for (int i = 1; i < pts.size(); ++i)
+                Length += QLineF(pts[i - 1], pts[i]).length();
+            return;
+        }
+    }
+    // The closed figure's point list ends where it starts; from First it goes round once.
+    const int count = int(pts.size()) - 1;
+    auto at = [&](int I) { return Figure.Closed ? pts[(first + I) % count] : pts[I]; };
+    double along = 0;
+    if (Figure.Closed)
+        for (int i = 0; i < first; ++i)
+            along += QLineF(pts[i], pts[i + 1]).length();
+    bool continues = false;
+    for (int i = 0; i < count; ++i) {
+        const QPointF a = at(i), d = at(i + 1) - a;
+        double t0 = 0, t1 = 1;
+        auto keep = [&](double P, double Q) {  // the part where P * t <= Q
+            if (P == 0)
+                return Q >= 0;
+            const double r = Q / P;
+            if (P < 0) {
+                if (r > t1)
+                    return false;
+                t0 = std::max(t0, r);
+            } else {
+                if (r < t0)
+                    return false;
+                t1 = std::min(t1, r);
+            }
+            return true;
+        };
+        const double len = std::hypot(d.x(), d.y());
+        if (keep(-d.x(), a.x() - R.left()) && keep(d.x(), R.right() - a.x()) && keep(-d.y(), a.y() - R.top())
+            && keep(d.y(), R.bottom() - a.y())) {
+            if (!continues || t0 > 0)
+                Runs.push_back({QPolygonF{a + d * t0}, along + len * t0, false});
+            Runs.back().Points << a + d * t1;
+            Length += len * (t1 - t0);
+            continues = t1 >= 1;
+        } else {
+            continues = false;
+        }
+        along += len;
+    }
+}
+
 struct TLogFont {
     int32_t Height = -12;
     int32_t Escapement = 0;
@@ -143,7 +370,7 @@ QPen PenFrom(uint32_t Style, double Width, const QColor& Color)
     if ((Style & 0x0F) == 5)  // PS_NULL
         return QPen(Qt::NoPen);
     QPen pen(Color);
-    pen.setWidthF(std::clamp(Width, 0.0, 32767.0));  // the widest pen the painter takes
+    pen.setWidthF(std::clamp(Width, 0.0, MaxPenWidth));
     pen.setCosmetic(Width <= 0);
     static const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
                                           Qt::DashDotDotLine};
@@ -244,15 +471,30 @@ public:
     }
     QTransform LogicalToDevice() const { return S.World * PageToDevice(); }
 
-    // The painter takes the current mapping and, when it changed, the clip.
+    // The painter takes the current mapping and, when it changed, the clip. Handing a
+    // clip to the painter costs its rectangles; a restored state whose clip the painter
+    // has already is not handed again.
     void Apply()
     {
         if (ClipDirty) {
-            // A clip once set stays in device pixels while the mapping changes.
-            p_.resetTransform();
-            p_.setClipRegion(S.Clipped ? S.Clip & baseClip_ : baseClip_);
             ClipDirty = false;
+            if (!painterClipKnown_ || painterClipped_ != S.Clipped || (S.Clipped && !(painterClip_ == S.Clip))) {
+                // A clip once set stays in device pixels while the mapping changes.
+                const QRegion clip = S.Clipped ? S.Clip & baseClip_ : baseClip_;
+                Charge(clip.rectCount() / PainterRectsPerWork);
+                if (!Spent()) {
+                    p_.resetTransform();
+                    p_.setClipRegion(clip);
+                    painterClip_ = S.Clip;
+                    painterClipped_ = S.Clipped;
+                    painterClipKnown_ = true;
+                    painterClipRects_ = clip.rectCount();
+                }
+            }
         }
+        // The painter looks through the rows of its clip on every drawing.
+        if (painterClipRects_ > 1)
+            Charge(painterClipRects_ / DrawClipRectsPerWork);
         p_.setTransform(LogicalToDevice() * deviceToDest_);
     }
 
@@ -362,14 +604,29 @@ public:
         S.Clipped = true;
         Charge(S.Clip.rectCount() / RectsPerWork);
     }
-    // A path in reference-device coordinates as a clip region.
+    // A path in reference-device coordinates as a clip region. It is cut to the picture's
+    // device rectangle first: making a region costs the rows it spans times its edges,
+    // and that is charged before it is made.
     void ClipPath(const QPainterPath& DevicePath, uint32_t Mode)
     {
-        const QPolygonF polygon = deviceToDest_.map(DevicePath).toFillPolygon();
-        Charge(polygon.size());
+        const QRectF room = QRectF(baseClip_.boundingRect()).adjusted(-2, -2, 2, 2);
+        std::vector<TFlattener::TFigure> figures;
+        if (!Flatten(deviceToDest_.map(DevicePath), room, figures))
+            return;
+        QPainterPath cut;
+        cut.setFillRule(DevicePath.fillRule());
+        for (const TFlattener::TFigure& f : figures) {
+            const QPolygonF poly = CutPolygon(f.Points, room);
+            if (poly.size() >= 3) {
+                cut.addPolygon(poly);
+                cut.closeSubpath();
+            }
+        }
+        const QPolygon polygon = cut.toFillPolygon().toPolygon();
+        Charge(polygon.size() + int64_t(polygon.size()) * (polygon.boundingRect().height() + 1) / (2 * RectsPerWork));
         if (Spent())
             return;
-        CombineClip(QRegion(polygon.toPolygon(), DevicePath.fillRule()), Mode);
+        CombineClip(QRegion(polygon, DevicePath.fillRule()), Mode);
     }
     // Device rectangles of the reference device as a clip region.
     void ClipRects(const std::vector<QRectF>& Rects, uint32_t Mode)
@@ -518,7 +775,9 @@ public:
         const int64_t bits = std::max<int64_t>(R.U16(OffBmi + 14), 1);
         const uint32_t compression = R.U32(OffBmi + 16);
         const bool plain = compression == 0 || compression == 3 || compression == 6;  // RGB, bit fields
-        if (plain ? (w * bits + 31) / 32 * 4 * h > int64_t(CbBits) : w * h > int64_t(CbBits) * MaxDibPixelsPerByte)
+        // Rows of whole 32-bit words; compared by division, as rows times height may pass 2^63.
+        const int64_t rowBytes = (w * bits + 31) / 32 * 4;
+        if (plain ? h > 0 && rowBytes > int64_t(CbBits) / h : w * h > int64_t(CbBits) * MaxDibPixelsPerByte)
             return {};
         pixelsLeft_ -= w * h;
         if (Spent())
@@ -571,6 +830,7 @@ public:
         if (Options & 0x0004 && OptRect.isValid()) {  // ETO_CLIPPED
             p_.setClipRect(OptRect.normalized(), Qt::IntersectClip);
             ClipDirty = true;
+            painterClipKnown_ = false;
         }
         if (Str.isEmpty())
             return;
@@ -643,15 +903,28 @@ public:
             PaintRect(QRectF(x, y - fm.ascent(), total, fm.height()), S.BkColor);
         p_.setFont(font);
         p_.setPen(S.TextColor);
+        // Characters whose cell, widened by an em for what a glyph may overhang, stays
+        // outside where the picture shows are passed over; an outline is charged by its size.
+        const QRectF shownPart = frame.inverted().mapRect(QRectF(ClipBounds()).adjusted(-2, -2, 2, 2));
+        const double overhang = fm.height();
         QPainterPath outlines;
-        for (qsizetype i = 0; i < Str.size(); ++i) {
-            if (glyphs)
+        for (qsizetype i = 0; i < Str.size() && !Spent(); ++i) {
+            const double a = adv[size_t(i)];
+            const double left = std::min(x, x + a) - overhang, right = std::max(x, x + a) + overhang;
+            const bool inSight = right >= shownPart.left() && left <= shownPart.right()
+                                 && y + fm.descent() + overhang >= shownPart.top()
+                                 && y - fm.ascent() - overhang <= shownPart.bottom();
+            if (inSight && glyphs) {
                 p_.drawText(QPointF(x, y), QString(Str[i]));
-            else
-                outlines.addText(QPointF(x, y), font, QString(Str[i]));
-            x += adv[size_t(i)];
+            } else if (inSight) {
+                QPainterPath outline;
+                outline.addText(QPointF(x, y), font, QString(Str[i]));
+                Charge(outline.elementCount());
+                outlines.addPath(outline);
+            }
+            x += a;
         }
-        if (!glyphs)
+        if (!glyphs && !Spent())
             Paint(outlines, QPen(Qt::NoPen), S.TextColor);
     }
 
@@ -671,30 +944,112 @@ private:
 
     // Draws a path in the current coordinates. Geometry reaching far past where the
     // picture may draw is first cut to that place in device pixels: the rasteriser's
-    // work follows the size of what it is given, not of what shows.
+    // and the stroker's work follow the size of what they are given, not of what shows.
+    // What is cut is charged by the pieces looked at, the points kept and the length stroked.
     void Paint(const QPainterPath& Path, const QPen& Pen, const QBrush& Brush)
     {
         const QTransform t = p_.transform();
         const QRectF bounds = t.mapRect(Path.controlPointRect());
-        if (bounds.width() <= MaxDrawnExtent && bounds.height() <= MaxDrawnExtent) {
+        const bool stroked = Pen.style() != Qt::NoPen, filled = Brush.style() != Qt::NoBrush;
+        // The rows where the shape may show; a stroke's outline has edges on either side.
+        const QRectF clip(ClipBounds());
+        const double top = std::max(clip.top(), bounds.top()) - 1, bottom = std::min(clip.bottom(), bounds.bottom()) + 1;
+        // A line of a pixel is drawn along its length; a wider one is filled as its outline.
+        const bool outlined = stroked && DevicePenWidth() > 1;
+        auto chargeRaster = [&](double FillCrossings, double LineCrossings) {
+            const double crossings = (filled ? FillCrossings : 0) + (outlined ? 2 * LineCrossings : 0);
+            const double perRow = crossings / std::max(1.0, bottom - top);
+            const double work = crossings / CrossingsPerWork + crossings * perRow / CrossingProductsPerWork;
+            Charge(work < 1e15 ? int64_t(work) : int64_t(1e15));
+        };
+        // How far the pen reaches past the path in device pixels, across and up; under a
+        // mapping that stretches one way a pen of the logical width reaches that much further.
+        double penX = 0, penY = 0;
+        if (stroked) {
+            const double joins = Pen.joinStyle() == Qt::MiterJoin ? std::max(1.0, Pen.miterLimit()) : 1.5;
+            const double half = Pen.widthF() / 2 * joins;
+            penX = Pen.isCosmetic() ? half : half * std::hypot(t.m11(), t.m21());
+            penY = Pen.isCosmetic() ? half : half * std::hypot(t.m12(), t.m22());
+        }
+        if (bounds.width() + 2 * penX <= MaxDrawnExtent && bounds.height() + 2 * penY <= MaxDrawnExtent) {
+            const double crossings = bottom >= top ? RowCrossings(Path, t, top, bottom) : 0;
+            chargeRaster(crossings, crossings);
+            if (Spent())
+                return;
             p_.setPen(Pen);
             p_.setBrush(Brush);
             p_.drawPath(Path);
             return;
         }
-        const double pw = Pen.style() == Qt::NoPen ? 0 : DevicePenWidth();
-        QPainterPath room;
-        room.addRect(QRectF(ClipBounds()).adjusted(-pw - 2, -pw - 2, pw + 2, pw + 2));
-        const QPainterPath device = t.map(Path);
-        p_.resetTransform();
-        if (Brush.style() != Qt::NoBrush)
-            p_.fillPath(device.intersected(room), Brush);
-        if (Pen.style() != Qt::NoPen) {
-            QPainterPathStroker stroker(Pen);
-            stroker.setWidth(pw);
-            p_.fillPath(stroker.createStroke(device).intersected(room), Pen.brush());
+        // In device pixels the pen keeps below the widest the painter takes.
+        const double pw = stroked ? std::min(DevicePenWidth(), MaxPenWidth) : 0;
+        // Caps and joins reach at most this far past the line's points.
+        const double reach = pw * (Pen.joinStyle() == Qt::MiterJoin ? std::max(1.0, Pen.miterLimit()) : 1) + 2;
+        const QRectF room = QRectF(ClipBounds()).adjusted(-reach, -reach, reach, reach);
+        std::vector<TFlattener::TFigure> figures;
+        if (!Flatten(t.map(Path), room, figures))
+            return;
+        QPainterPath fill;
+        fill.setFillRule(Path.fillRule());
+        double fillCrossings = 0, lineCrossings = 0;
+        if (filled)
+            for (const TFlattener::TFigure& f : figures) {
+                const QPolygonF poly = CutPolygon(f.Points, room);
+                if (poly.size() < 3)
+                    continue;
+                Charge(poly.size());
+                fillCrossings += RowCrossings(poly, true, top, bottom);
+                fill.addPolygon(poly);
+                fill.closeSubpath();
+            }
+        std::vector<TLineRun> runs;
+        double length = 0;
+        if (stroked)
+            for (const TFlattener::TFigure& f : figures)
+                CutLine(f, room, runs, length);
+        for (const TLineRun& r : runs) {
+            Charge(r.Points.size());
+            lineCrossings += RowCrossings(r.Points, r.Closed, top, bottom);
         }
+        Charge(int64_t(length / StrokePixelsPerWork));
+        chargeRaster(fillCrossings, lineCrossings);
+        if (Spent())
+            return;
+        p_.resetTransform();
+        if (!fill.isEmpty())
+            p_.fillPath(fill, Brush);
+        QPen pen(Pen);
+        pen.setWidthF(pw);
+        pen.setCosmetic(false);
+        // A dashed line keeps its pattern where each run of it starts.
+        const bool dashed = Pen.style() != Qt::SolidLine;
+        QPainterPath lines;
+        for (const TLineRun& r : runs) {
+            QPainterPath run;
+            run.addPolygon(r.Points);
+            if (r.Closed)
+                run.closeSubpath();
+            if (dashed) {
+                pen.setDashOffset(Pen.dashOffset() + r.Start / pw);
+                p_.strokePath(run, pen);
+            } else {
+                lines.addPath(run);
+            }
+        }
+        if (!lines.isEmpty())
+            p_.strokePath(lines, pen);
         p_.setTransform(t);
+    }
+    // Device Path flattened for Room into Figures, the pieces looked at charged; false
+    // when it has no finite place or the budget would not last.
+    bool Flatten(const QPainterPath& Path, const QRectF& Room, std::vector<TFlattener::TFigure>& Figures)
+    {
+        TFlattener flattener(Room, std::max<int64_t>(0, workLeft_) * PiecesPerWork);
+        const bool ok = flattener.Flatten(Path, Figures);
+        Charge(flattener.Pieces() / PiecesPerWork);
+        if (flattener.TooMany())
+            workLeft_ = -1;
+        return ok && !Spent();
     }
     void PaintRect(const QRectF& R, const QBrush& Brush)
     {
@@ -726,6 +1081,11 @@ private:
     QPainter& p_;
     QTransform deviceToDest_;
     QRegion baseClip_;
+    // The clip the painter was given last (unknown after a text's own clip).
+    bool painterClipKnown_ = false;
+    bool painterClipped_ = false;
+    QRegion painterClip_;
+    int painterClipRects_ = 1;
     int64_t workLeft_ = TMetafile::MaxWork;
     std::set<QString> facesLookedUp_;
     int64_t pixelsLeft_;

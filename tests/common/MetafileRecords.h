@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <utility>
@@ -85,7 +86,8 @@ enum : int {
     wmfSetWindowOrg = 0x020B, wmfSetWindowExt = 0x020C, wmfTextOut = 0x0521, wmfExtTextOut = 0x0A32,
     wmfCreateBrush = 0x02FC, wmfSelectObject = 0x012D, wmfDeleteObject = 0x01F0, wmfRectangle = 0x041B,
     wmfSaveDC = 0x001E, wmfRestoreDC = 0x0127, wmfExcludeClipRect = 0x0415, wmfSetBkColor = 0x0201,
-    wmfStretchDib = 0x0F43, wmfDibStretchBlt = 0x0B41, wmfCreatePen = 0x02FA,
+    wmfStretchDib = 0x0F43, wmfDibStretchBlt = 0x0B41, wmfCreatePen = 0x02FA, wmfEllipse = 0x0418,
+    wmfMoveTo = 0x0214, wmfLineTo = 0x0213,
 };
 
 // A window of W x H units at (0, 0).
@@ -130,8 +132,28 @@ struct TEmf {
 
 enum : int {
     emfSetWindowExtEx = 9, emfSetViewportExtEx = 11, emfSetMapMode = 17, emfExtTextOutW = 84,
-    emfCreateBrush = 39, emfSelectObject = 37, emfRectangle = 43, emfSaveDC = 33,
+    emfCreateBrush = 39, emfSelectObject = 37, emfRectangle = 43, emfSaveDC = 33, emfRestoreDC = 34,
+    emfPolyBezier = 2, emfPolygon = 3, emfBeginPath = 59, emfEndPath = 60, emfSelectClipPath = 67,
+    emfExtSelectClipRgn = 75, emfIntersectClipRect = 30,
 };
+
+// Points of a poly record (bounds left out, count first) in 32-bit coordinates.
+inline QByteArray EmfPoints(const std::vector<std::pair<int, int>>& Points)
+{
+    QByteArray b = Longs({0, 0, 0, 0, int64_t(Points.size())});
+    for (const auto& [x, y] : Points)
+        b += Longs({x, y});
+    return b;
+}
+// EXTSELECTCLIPRGN of device rectangles (left, top, right, bottom) combined by Mode.
+inline QByteArray EmfClipRects(const std::vector<std::array<int, 4>>& Rects, int Mode)
+{
+    const int64_t n = int64_t(Rects.size());
+    QByteArray b = Longs({32 + n * 16, Mode, 32, 1, n, n * 16, 0, 0, 0, 0});
+    for (const auto& r : Rects)
+        b += Longs({r[0], r[1], r[2], r[3]});
+    return b;
+}
 
 // ExtTextOutW of Text at (X, Y), without advances.
 inline QByteArray EmfTextOutW(int X, int Y, const QString& Text)
@@ -213,6 +235,122 @@ inline std::vector<std::pair<const char*, QByteArray>> SlowMetafiles()
         files.emplace_back("huge-text.emf", e.Bytes());
     }
     return files;
+}
+
+// Ten ellipses of a window ten units wide, framed by a dashed pen, each reaching
+// 32,000 units to the left, above and below, its right edge crossing the
+// picture at 1 ... 10.
+inline QByteArray HugeEllipsesWmf()
+{
+    TWmf w = WmfWindow(10, 10);
+    WmfBrush(w, qRgb(255, 0, 0)).Add(wmfSelectObject, {0});
+    w.Add(wmfCreatePen, Words({1, 0, 0}) + Longs({0xFF0000})).Add(wmfSelectObject, {1});
+    for (int i = 0; i < 10; ++i)
+        w.Add(wmfEllipse, {32000, 1 + i, -32000, -32000});
+    return w.Bytes();
+}
+
+// One POLYBEZIER of Curves curves from the middle of a 100 x 100 picture out to
+// 2,000 times its size and back.
+inline QByteArray FarBeziersEmf(int Curves)
+{
+    std::vector<std::pair<int, int>> pts{{50, 50}};
+    for (int i = 0; i < Curves; ++i) {
+        const int s = i % 2 ? -1 : 1;
+        pts.insert(pts.end(), {{s * 200000, -200000}, {-s * 200000, 200000}, {50 + i % 7, 50 - i % 5}});
+    }
+    TEmf e;
+    e.Add(emfPolyBezier, EmfPoints(pts));
+    return e.Bytes();
+}
+
+// A 600 x 400 picture clipped to a path of a zigzag polygon of Points points,
+// Tall pixels tall around the picture's middle, then filled blue.
+inline QByteArray ZigzagClipPathEmf(int Points, int Tall = 80000)
+{
+    std::vector<std::pair<int, int>> pts;
+    for (int i = 0; i < Points; ++i)
+        pts.emplace_back(i % 2 ? 600 : 0, 200 - Tall / 2 + int(int64_t(i) * Tall / std::max(1, Points - 1)));
+    TEmf e;
+    e.Width = 600;
+    e.Height = 400;
+    e.Handles = 2;
+    e.Add(emfBeginPath, {}).Add(emfPolygon, EmfPoints(pts)).Add(emfEndPath, {});
+    e.Add(emfSelectClipPath, Longs({5}));
+    e.Add(emfCreateBrush, Longs({1, 0, 0x0000FF, 0})).Add(emfSelectObject, Longs({1}));
+    e.Add(emfRectangle, Longs({0, 0, 600, 400}));
+    return e.Bytes();
+}
+
+// A 600 x 400 picture clipped to Rects single pixels two apart, then Rounds
+// times a saved state restored and a small rectangle drawn.
+inline QByteArray RestoredClipEmf(int Rects, int Rounds)
+{
+    std::vector<std::array<int, 4>> rects;
+    for (int i = 0; i < Rects; ++i) {
+        const int x = (i % 300) * 2, y = (i / 300) * 2;
+        rects.push_back({x, y, x + 1, y + 1});
+    }
+    TEmf e;
+    e.Width = 600;
+    e.Height = 400;
+    e.Add(emfExtSelectClipRgn, EmfClipRects(rects, 5));
+    for (int i = 0; i < Rounds; ++i)
+        e.Add(emfSaveDC, {}).Add(emfRestoreDC, Longs({-1})).Add(emfRectangle, Longs({i % 590, 100, i % 590 + 10, 110}));
+    return e.Bytes();
+}
+
+// Records of Chars characters in a window of W x H units (at 600 x 400 pixels, by
+// default 200 times higher than wide) running far past the picture.
+inline QByteArray LongStretchedTextWmf(int Records, int Chars, int W = 2400, int H = 12)
+{
+    TWmf w = WmfWindow(W, H);
+    for (int r = 0; r < Records; ++r) {
+        QByteArray text(Chars, 'W');
+        for (int i = 0; i < Chars; ++i)
+            text[i] = char('A' + i % 26);
+        w.Add(wmfExtTextOut, Words({0, 0, Chars, 0}) + text);
+    }
+    return w.Bytes();
+}
+
+// One record of Chars characters drawn at the same place (advances of 0) in a
+// window 2,400 units wide and 12 high: all of them show.
+inline QByteArray StackedStretchedTextWmf(int Chars)
+{
+    TWmf w = WmfWindow(2400, 12);
+    QByteArray text(Chars, 'W');
+    if (Chars % 2)
+        text.append('\0');
+    w.Add(wmfExtTextOut, Words({0, 1200, Chars, 0}) + text + QByteArray(Chars * 2, '\0'));
+    return w.Bytes();
+}
+
+// A StretchDIB of a bitmap whose header promises 2^31 - 1 by 2^31 - 1 pixels
+// of 32 bits, with a few bytes of bits, then a red rectangle.
+inline QByteArray HugeDibWmf()
+{
+    QByteArray dib = Longs({40, 0x7FFFFFFF, 0x7FFFFFFF}) + Words({1, 32}) + Longs({0, 0, 0, 0, 0, 0});
+    dib += QByteArray(16, char(0x80));
+    TWmf w = WmfWindow(100, 100);
+    w.Add(wmfStretchDib, Longs({0x00CC0020}) + Words({0, 1, 1, 0, 0, 100, 100, 0, 0}) + dib);
+    WmfBrush(w, qRgb(255, 0, 0)).Add(wmfSelectObject, {0});
+    WmfRect(w, 0, 0, 100, 100);
+    return w.Bytes();
+}
+
+// Files whose work the player's budget once left uncounted, at the sizes that
+// took seconds (Full), or small enough to seed a fuzzer.
+inline std::vector<std::pair<const char*, QByteArray>> CostlyMetafiles(bool Full)
+{
+    return {
+        {"huge-ellipses.wmf", HugeEllipsesWmf()},
+        {"far-beziers.emf", FarBeziersEmf(Full ? 3000 : 600)},
+        {"zigzag-clip-path.emf", ZigzagClipPathEmf(Full ? 100 : 60)},
+        {"restored-clip.emf", Full ? RestoredClipEmf(30000, 2000) : RestoredClipEmf(2500, 300)},
+        {"long-stretched-text.wmf", LongStretchedTextWmf(3, Full ? 32000 : 4000)},
+        {"huge-dib.wmf", HugeDibWmf()},
+    };
 }
 
 }  // namespace metafile_records

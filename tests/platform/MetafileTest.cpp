@@ -383,3 +383,191 @@ TEST(Metafile, BitmapsPromisingMorePixelsThanTheirBytesHoldAreRefused)
     EXPECT_TRUE(whole);
     EXPECT_EQ(image.pixelColor(50, 50), QColor(255, 0, 0));
 }
+
+namespace {
+
+// Plays Bytes at W x H; Whole tells whether the play drew the whole picture.
+QImage PlayedBytes(const QByteArray& Bytes, int W, int H, bool* Whole)
+{
+    TMetafile m;
+    if (!m.LoadFromBytes(Bytes)) {
+        ADD_FAILURE() << "not a metafile";
+        return {};
+    }
+    return Played(m, W, H, Whole);
+}
+
+}  // namespace
+
+TEST(Metafile, AShapeReachingFarPastThePictureDrawsItsVisibleArcWhereItLies)
+{
+    // A circle of 16,000 pixels whose arc crosses a 100 x 100 picture through its middle,
+    // filled red and framed by a solid or dashed pen: away from the arc every pixel is
+    // red inside the circle and white outside it.
+    const QPointF centre(50 - 16000 / std::sqrt(2.0), 50 - 16000 / std::sqrt(2.0));
+    for (const int penStyle : {0, 1}) {
+        TWmf w = WmfWindow(100, 100);
+        WmfBrush(w, qRgb(255, 0, 0)).Add(wmfSelectObject, {0});
+        w.Add(wmfCreatePen, Words({penStyle, 0, 0}) + Longs({0xFF0000})).Add(wmfSelectObject, {1});
+        const int l = int(std::lround(centre.x() - 16000)), r = int(std::lround(centre.x() + 16000));
+        w.Add(wmfEllipse, {r, r, l, l});
+        bool whole = false;
+        const QImage image = PlayedBytes(w.Bytes(), 100, 100, &whole);
+        EXPECT_TRUE(whole);
+        int red = 0, white = 0, wrong = 0;
+        for (int y = 0; y < 100; ++y)
+            for (int x = 0; x < 100; ++x) {
+                const double d = QLineF(centre, QPointF(x + 0.5, y + 0.5)).length() - 16000;
+                const QRgb px = image.pixel(x, y);
+                if (d < -2)
+                    px == qRgb(255, 0, 0) ? ++red : ++wrong;
+                else if (d > 2)
+                    px == qRgb(255, 255, 255) ? ++white : ++wrong;
+            }
+        EXPECT_EQ(wrong, 0) << "pen style " << penStyle;
+        EXPECT_GT(red, 4000);
+        EXPECT_GT(white, 4000);
+    }
+    // Ten such ellipses framed by a dashed pen are drawn whole.
+    bool whole = false;
+    const QImage image = PlayedBytes(HugeEllipsesWmf(), 100, 100, &whole);
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(image.pixelColor(5, 50), QColor(255, 0, 0));
+}
+
+TEST(Metafile, ALineFarPastThePictureKeepsThePenAsWideAsThePainterTakes)
+{
+    // A line 10,000 pixels above the picture, 60,000 long, drawn with a pen 50,000 pixels
+    // wide: cut to the picture, its pen still reaches over all of it.
+    TWmf w = WmfWindow(10, 10);
+    w.Add(wmfCreatePen, Words({0, 5000, 0}) + Longs({0xFF0000})).Add(wmfSelectObject, {0});
+    w.Add(wmfMoveTo, {-1000, -3000}).Add(wmfLineTo, {-1000, 3000});
+    bool whole = false;
+    const QImage image = PlayedBytes(w.Bytes(), 100, 100, &whole);
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(image.pixelColor(50, 50), QColor(0, 0, 255));
+    EXPECT_EQ(image.pixelColor(50, 99), QColor(0, 0, 255));
+}
+
+TEST(Metafile, CurvesReachingFarPastThePictureAreChargedForWhatTheyDrawInSight)
+{
+    // 3,000 curves out to 2,000 times the picture and back, each crossing it twice:
+    // their lines in sight are more than a play may draw.
+    bool whole = true;
+    PlayedBytes(FarBeziersEmf(3000), 600, 400, &whole);
+    EXPECT_FALSE(whole);
+    // Out of sight they cost next to nothing: the same curves beside a picture that
+    // shows only a corner far from them.
+    TEmf e;
+    std::vector<std::pair<int, int>> pts{{-5000, -5000}};
+    for (int i = 0; i < 3000; ++i)
+        pts.insert(pts.end(), {{-200000, -200000}, {-200000, 200000}, {-5000, -5000}});
+    e.Handles = 2;
+    e.Add(emfPolyBezier, EmfPoints(pts));
+    e.Add(emfCreateBrush, Longs({1, 0, 0x0000FF, 0})).Add(emfSelectObject, Longs({1}));
+    e.Add(emfRectangle, Longs({0, 0, 100, 100}));
+    const QImage image = PlayedBytes(e.Bytes(), 600, 400, &whole);
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(image.pixelColor(300, 200), QColor(255, 0, 0));
+}
+
+TEST(Metafile, AClipPathIsCutToThePictureAndChargedForItsRegion)
+{
+    // A zigzag 80,000 pixels tall: where it shows, the clip is the polygon's inside.
+    // Pixels whose side of it a scale of the picture's frame off by 1/5,000 would
+    // change are left out.
+    bool whole = false;
+    const QImage image = PlayedBytes(ZigzagClipPathEmf(100), 600, 400, &whole);
+    EXPECT_TRUE(whole);
+    QPolygonF zigzag;
+    for (int i = 0; i < 100; ++i)
+        zigzag << QPointF(i % 2 ? 600 : 0, 200 - 40000 + i * 80000.0 / 99);
+    int red = 0, white = 0, wrong = 0;
+    // The filled rectangle's frame is left out too.
+    for (int y = 2; y < 398; y += 2)
+        for (int x = 2; x < 598; x += 2) {
+            int inside = 0;
+            for (const double s : {1.0, 1.0002, 0.9998})
+                for (const QPointF d : {QPointF(0, 0), QPointF(2, 0), QPointF(-2, 0), QPointF(0, 2), QPointF(0, -2)})
+                    inside += zigzag.containsPoint(QPointF(x + 0.5, y + 0.5) / s + d, Qt::OddEvenFill);
+            if (inside % 15)
+                continue;
+            const QRgb expected = inside ? qRgb(255, 0, 0) : qRgb(255, 255, 255);
+            image.pixel(x, y) == expected ? ++(inside ? red : white) : ++wrong;
+        }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_GT(red, 1000);
+    EXPECT_GT(white, 1000);
+    // A zigzag of 40,000 points inside the picture makes a region of millions of
+    // rectangles: it is refused before it is made.
+    PlayedBytes(ZigzagClipPathEmf(40000, 400), 600, 400, &whole);
+    EXPECT_FALSE(whole);
+}
+
+TEST(Metafile, ARestoredClipIsHandedToThePainterWhenItChangedAndChargedForItsSize)
+{
+    // Left half clipped, saved, cut to the top left quarter, restored: red fills the left half.
+    TEmf e;
+    e.Handles = 3;
+    e.Add(emfIntersectClipRect, Longs({0, 0, 50, 100})).Add(emfSaveDC, {});
+    e.Add(emfIntersectClipRect, Longs({0, 0, 50, 50}));
+    e.Add(emfCreateBrush, Longs({1, 0, 0xFF0000, 0})).Add(emfSelectObject, Longs({1}));
+    e.Add(emfRectangle, Longs({0, 0, 100, 100}));
+    e.Add(emfRestoreDC, Longs({-1}));
+    e.Add(emfCreateBrush, Longs({2, 0, 0x0000FF, 0})).Add(emfSelectObject, Longs({2}));
+    e.Add(emfRectangle, Longs({0, 0, 100, 100}));
+    bool whole = false;
+    const QImage image = PlayedBytes(e.Bytes(), 100, 100, &whole);
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(image.pixelColor(25, 25), QColor(255, 0, 0));
+    EXPECT_EQ(image.pixelColor(25, 75), QColor(255, 0, 0));
+    EXPECT_EQ(image.pixelColor(75, 25), QColor(255, 255, 255));
+
+    // A clip of 30,000 rectangles, then 2,000 small rectangles each after a save and a
+    // restore: every drawing under that clip costs its rectangles.
+    PlayedBytes(RestoredClipEmf(30000, 2000), 600, 400, &whole);
+    EXPECT_FALSE(whole);
+    // The same clip restored after each drawing without a clip is handed over each time.
+    std::vector<std::array<int, 4>> rects;
+    for (int i = 0; i < 30000; ++i)
+        rects.push_back({(i % 300) * 2, (i / 300) * 2, (i % 300) * 2 + 1, (i / 300) * 2 + 1});
+    TEmf again;
+    again.Width = 600;
+    again.Height = 400;
+    again.Add(emfExtSelectClipRgn, EmfClipRects(rects, 5));
+    for (int i = 0; i < 200; ++i) {
+        again.Add(emfSaveDC, {}).Add(emfExtSelectClipRgn, Longs({0, 5}));
+        again.Add(emfRectangle, Longs({0, 0, 1, 1}));
+        again.Add(emfRestoreDC, Longs({-1})).Add(emfRectangle, Longs({0, 0, 1, 1}));
+    }
+    PlayedBytes(again.Bytes(), 600, 400, &whole);
+    EXPECT_FALSE(whole);
+}
+
+TEST(Metafile, StretchedTextIsBuiltOnlyWhereItShowsAndChargedPerOutline)
+{
+    // Three records of 32,000 characters ten times wider than high, running 12 million
+    // pixels past the picture's right edge: the few in sight are drawn, the play is whole.
+    bool whole = false;
+    const QImage image = PlayedBytes(LongStretchedTextWmf(3, 32000, 12, 80), 600, 400, &whole);
+    EXPECT_TRUE(whole);
+    int dark = 0;
+    for (int y = 0; y < 400; ++y)
+        for (int x = 0; x < 600; ++x)
+            dark += qGray(image.pixel(x, y)) < 128;
+    EXPECT_GT(dark, 2000);
+    // 32,000 characters on one place all show: their outlines are more than a play may build.
+    PlayedBytes(StackedStretchedTextWmf(32000), 600, 400, &whole);
+    EXPECT_FALSE(whole);
+}
+
+TEST(Metafile, ABitmapWhoseSizeOverflowsIsRefusedAndThePlayGoesOn)
+{
+    // 2^31 - 1 by 2^31 - 1 pixels of 32 bits: rows times height do not fit 64 bits.
+    const QByteArray bytes = HugeDibWmf();
+    EXPECT_LE(bytes.size(), 200);
+    bool whole = false;
+    const QImage image = PlayedBytes(bytes, 100, 100, &whole);
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(image.pixelColor(50, 50), QColor(255, 0, 0));
+}
