@@ -522,14 +522,15 @@ TEST(BildManager, LoadsEveryEntryUpToTheCountAcrossAMissingOne)
     };
     const QByteArray first = pictureBytes("a.png", 20, 10);
     const QByteArray last = pictureBytes("b.png", 7, 9);
+    const auto load = [](TMemoryStream& stream, Manager& into) {
+        stream.SetPosition(0);
+        TMemoryDataFile f(stream);
+        into.LoadFromDataFile(f, "BildManager");
+    };
     TMemoryStream s;
     WriteList(s, 3, {{0, 3, first}, {2, 0, last}});
-    s.SetPosition(0);
     Manager m;
-    {
-        TMemoryDataFile f(s);
-        m.LoadFromDataFile(f, "BildManager");
-    }
+    load(s, m);
     ASSERT_EQ(m.Count(), 3);
     ASSERT_NE(m.GetFullBitmap(0), nullptr);
     EXPECT_EQ(m.GetFullBitmap(0)->size(), QSize(7, 9));
@@ -547,12 +548,8 @@ TEST(BildManager, LoadsEveryEntryUpToTheCountAcrossAMissingOne)
         TMemoryDataFile f(again);
         m.SaveToDataFile(f, "BildManager");
     }
-    again.SetPosition(0);
     Manager n;
-    {
-        TMemoryDataFile f(again);
-        n.LoadFromDataFile(f, "BildManager");
-    }
+    load(again, n);
     ASSERT_EQ(n.Count(), 3);
     ASSERT_NE(n.FindItem(0), nullptr);
     EXPECT_EQ(n.FindItem(0)->Bytes().Size(), last.size());
@@ -562,12 +559,8 @@ TEST(BildManager, LoadsEveryEntryUpToTheCountAcrossAMissingOne)
     // lowest free ones.
     TMemoryStream top;
     WriteList(top, 4, {{1, std::numeric_limits<int32_t>::max(), first}, {3, 1, last}});
-    top.SetPosition(0);
     Manager t;
-    {
-        TMemoryDataFile f(top);
-        t.LoadFromDataFile(f, "BildManager");
-    }
+    load(top, t);
     ASSERT_EQ(t.Count(), 4);
     std::vector<int32_t> numbers;
     for (const auto& it : t.Items)
