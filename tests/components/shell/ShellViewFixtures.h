@@ -14,6 +14,15 @@ inline QTreeWidgetItem* Child(QTreeWidgetItem* node, const QString& text)
     return nullptr;
 }
 
+// The texts of a node's children, in their order.
+inline QStringList ChildTexts(QTreeWidgetItem* node)
+{
+    QStringList texts;
+    for (int i = 0; node && i < node->childCount(); ++i)
+        texts << node->child(i)->text(0);
+    return texts;
+}
+
 // A tree rooted at the fixture folder; the test or a derived fixture
 // creates the window.
 template <class Tree>

@@ -76,14 +76,6 @@ QByteArray LinkTarget(const QByteArray& path)
     return n < 0 ? QByteArray() : QByteArray(buffer, n);
 }
 
-QStringList ChildTexts(QTreeWidgetItem* node)
-{
-    QStringList texts;
-    for (int i = 0; i < node->childCount(); ++i)
-        texts << node->child(i)->text(0);
-    return texts;
-}
-
 // The text of the box a view shows, closed once read.
 QString TakeMessage(QWidget& w)
 {

@@ -18,14 +18,6 @@
 #include <sys/stat.h>
 
 namespace {
-QStringList Texts(QTreeWidgetItem* node)
-{
-    QStringList texts;
-    for (int i = 0; node && i < node->childCount(); ++i)
-        texts << node->child(i)->text(0);
-    return texts;
-}
-
 // Runs the tree's context menu on its selected node, choosing the entry
 // with the given text.
 void RunMenu(TSsCustomShellTreeView& tree, const QString& entry)
@@ -94,17 +86,17 @@ TEST(SsShellTreeView, FolderMovedToAnotherFileSystemFollowsTheDisk)
     ASSERT_TRUE(QFileInfo(elsewhere.path() + "/Ziel/Urlaub/Strand/Tief").isDir());
     ASSERT_FALSE(QFileInfo::exists(fx.Path("Bilder/Urlaub")));
 
-    EXPECT_TRUE(WaitFor([&] { return Texts(bilder).isEmpty(); })) << Texts(bilder).join(',').toStdString();
+    EXPECT_TRUE(WaitFor([&] { return ChildTexts(bilder).isEmpty(); })) << ChildTexts(bilder).join(',').toStdString();
     EXPECT_TRUE(WaitFor([&] {
         return ziel->childCount() > 0 || ziel->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator;
     }));
     ziel->setExpanded(true);
-    EXPECT_EQ(Texts(ziel), QStringList({"Urlaub"}));
+    EXPECT_EQ(ChildTexts(ziel), QStringList({"Urlaub"}));
     QTreeWidgetItem* arrived = Child(ziel, "Urlaub");
     ASSERT_NE(arrived, nullptr);
     EXPECT_EQ(tree.FolderOf(arrived)->Path, elsewhere.path() + "/Ziel/Urlaub");
     arrived->setExpanded(true);
-    EXPECT_EQ(Texts(arrived), QStringList({"Strand"}));
+    EXPECT_EQ(ChildTexts(arrived), QStringList({"Strand"}));
 }
 
 // A folder that another program makes together with a sub-folder gets its
@@ -118,7 +110,7 @@ TEST(SsShellTreeView, FolderMadeWithItsSubfolderShowsIt)
     QTreeWidgetItem* extern_ = Child(root, "Extern");
     EXPECT_EQ(extern_->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
     extern_->setExpanded(true);
-    EXPECT_EQ(Texts(extern_), QStringList({"Unterordner"}));
+    EXPECT_EQ(ChildTexts(extern_), QStringList({"Unterordner"}));
 }
 
 // A folder that lost its last child node while expanded shows the next one
@@ -128,12 +120,12 @@ TEST(SsShellTreeView, ExpandedFolderWithoutChildrenShowsTheNextOne)
     TreeFixture fx;
     QTreeWidgetItem* bilder = Child(fx.Root(), "Bilder");
     bilder->setExpanded(true);
-    ASSERT_EQ(Texts(bilder), QStringList({"Urlaub"}));
+    ASSERT_EQ(ChildTexts(bilder), QStringList({"Urlaub"}));
     ASSERT_TRUE(QDir(fx.Path("Bilder/Urlaub")).removeRecursively());
     ASSERT_TRUE(WaitFor([&] { return bilder->childCount() == 0; }));
     fx.Mkdir("Bilder/Eingefuegt");
     ASSERT_TRUE(WaitFor([&] { return bilder->childCount() > 0; }));
-    EXPECT_EQ(Texts(bilder), QStringList({"Eingefuegt"}));
+    EXPECT_EQ(ChildTexts(bilder), QStringList({"Eingefuegt"}));
     EXPECT_TRUE(bilder->isExpanded());
 
     QTreeWidgetItem* leer = Child(fx.Root(), "leer");
@@ -143,7 +135,7 @@ TEST(SsShellTreeView, ExpandedFolderWithoutChildrenShowsTheNextOne)
     ASSERT_TRUE(WaitFor([&] { return leer->childCount() > 0; }));
     EXPECT_EQ(leer->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
     leer->setExpanded(true);
-    EXPECT_EQ(Texts(leer), QStringList({"Neu"}));
+    EXPECT_EQ(ChildTexts(leer), QStringList({"Neu"}));
 }
 
 // Many folders made and removed at once, more than the notification's queue
@@ -152,7 +144,7 @@ TEST(SsShellTreeView, BurstOfNoticesKeepsTheOrder)
 {
     TreeFixture fx;
     QTreeWidgetItem* root = fx.Root();
-    QStringList expected = Texts(root);
+    QStringList expected = ChildTexts(root);
     for (const char* m : {"Aa", "m05b", "zz", "m00a", "Bilder2", "k", "Zeta", "beta", "ALT2"}) {
         fx.Mkdir(m);
         expected << m;
@@ -162,7 +154,7 @@ TEST(SsShellTreeView, BurstOfNoticesKeepsTheOrder)
     std::sort(expected.begin(), expected.end(), [](const QString& a, const QString& b) {
         return a.compare(b, Qt::CaseInsensitive) < 0;
     });
-    EXPECT_TRUE(WaitFor([&] { return Texts(root) == expected; })) << Texts(root).join(',').toStdString();
+    EXPECT_TRUE(WaitFor([&] { return ChildTexts(root) == expected; })) << ChildTexts(root).join(',').toStdString();
 }
 
 // Nodes that come and go above and below do not move the node under the
@@ -200,11 +192,11 @@ TEST(SsShellTreeView, NoticesDoNotMoveTheView)
         EXPECT_EQ(fx.tree.itemAt(rect.center()), pointed);
         EXPECT_EQ(fx.tree.currentItem(), Child(root, "m29"));
     }
-    QStringList sorted = Texts(root);
+    QStringList sorted = ChildTexts(root);
     std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
         return a.compare(b, Qt::CaseInsensitive) < 0;
     });
-    EXPECT_EQ(Texts(root), sorted);
+    EXPECT_EQ(ChildTexts(root), sorted);
 }
 
 // A node whose folder went away unnoticed is removed when it is chosen, with
@@ -225,7 +217,7 @@ TEST(SsShellTreeView, ChosenNodeOfAVanishedFolderGoes)
     EXPECT_TRUE(box->text().startsWith("Invalid folder")) << box->text().toStdString();
     EXPECT_TRUE(box->text().contains(fx.Path("leer")));
     delete box;
-    EXPECT_EQ(Texts(fx.Root()), QStringList({"alt", "Bilder"}));
+    EXPECT_EQ(ChildTexts(fx.Root()), QStringList({"alt", "Bilder"}));
     EXPECT_FALSE(reported.contains(fx.Path("leer")));
     ASSERT_NE(fx.tree.currentItem(), nullptr);
     EXPECT_TRUE(fx.tree.currentItem()->text(0) == "Bilder") << fx.tree.currentItem()->text(0).toStdString();
@@ -245,7 +237,7 @@ TEST(SsShellTreeView, ChosenNodeOfAVanishedFolderGoes)
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes[0]->text().contains(fx.Path("Bilder/Urlaub/Strand")));
     delete boxes[0];
-    EXPECT_EQ(Texts(fx.Root()), QStringList({"alt"}));
+    EXPECT_EQ(ChildTexts(fx.Root()), QStringList({"alt"}));
 }
 
 // New Folder of the menu shows the new folder at once, selected, in its
@@ -271,6 +263,6 @@ TEST(SsShellTreeView, NewFolderOfTheMenuIsShownSelected)
         const QString later = QString(parent) + "/zz-danach";
         fx.Mkdir(later);
         ASSERT_TRUE(WaitFor([&] { return Child(node, "zz-danach") != nullptr; }));
-        EXPECT_EQ(Texts(node).count(SsMenuText(SsNewFolderName)), 1);
+        EXPECT_EQ(ChildTexts(node).count(SsMenuText(SsNewFolderName)), 1);
     }
 }

@@ -11,14 +11,6 @@
 #include <QUrl>
 
 namespace {
-QStringList ChildTexts(QTreeWidgetItem* node)
-{
-    QStringList texts;
-    for (int i = 0; node && i < node->childCount(); ++i)
-        texts << node->child(i)->text(0);
-    return texts;
-}
-
 struct TreeFixture : ShellTreeFixture<TSsShellTreeView> {
     TreeFixture() { tree.HandleNeeded(); }
     PSsIdList List(const QString& rel) { return SsPathToIdList(Path(rel)); }
