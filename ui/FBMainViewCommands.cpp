@@ -61,6 +61,24 @@ const char* const sSeiteLoeschen = "Soll die Seite wirklich gelöscht werden?";
 const char* const sDoppelseiteLoeschen = "Soll die Doppelseite wirklich gelöscht werden?";
 const char* const sBildWirdGeladen = "Bild %d von %d wird geladen";
 
+// The busy cursor and the "Bild %d von %d wird geladen" panel while pictures
+// load: a large one takes seconds, and the windows are drawn meanwhile.
+class TLoadingPanel {
+public:
+    explicit TLoadingPanel(TFBMainView& View) : View(View) {}
+    ~TLoadingPanel() { View.HideMessagePanel(); }
+    TLoadingPanel(const TLoadingPanel&) = delete;
+    TLoadingPanel& operator=(const TLoadingPanel&) = delete;
+    void Show(int Number, int Count)
+    {
+        View.ShowMessagePanel(FillNumbers(LocalizedString(&View, QString::fromUtf8(sBildWirdGeladen)), {Number, Count}));
+    }
+
+private:
+    TWaitCursor Wait;
+    TFBMainView& View;
+};
+
 enum TMenuItem {
     miTurnLeft, miTurnRight, miHKIG, miHSL, miSWCol, miRedEye, miColor, miOrientation, miBackground,
     miBackgroundRemove, miFrame, miInsertBefore, miInsertAfter, miDeleteScreen, miPrevious, miNext,
@@ -546,16 +564,10 @@ void TFBMainView::FillFramesWithFiles(const QStringList& Files, TFBPictureElemen
 {
     if (!FDoc)
         return;
-    TWaitCursor wait;
-    struct THidePanel {
-        TFBMainView* View;
-        ~THidePanel() { View->HideMessagePanel(); }
-    } hidePanel{this};
+    TLoadingPanel panel(*this);
     const int count = int(Files.size());
     for (int i = 0; i < count && Frame; ++i) {
-        // Also for a single picture: a large one takes seconds, and the
-        // windows are drawn meanwhile.
-        ShowMessagePanel(FillNumbers(LocalizedString(this, QString::fromUtf8(sBildWirdGeladen)), {i + 1, count}));
+        panel.Show(i + 1, count);
         const bool oriented = LoadFileIntoFrame(*FDoc, *Frame, Files[i]);
         FDoc->Modified = true;
         if (oriented) {
@@ -741,7 +753,11 @@ void TFBMainView::DropDrop(const QPoint& Point, int32_t& Effect)
         if (!files.isEmpty() && page && ScreenPoint(x, y, p)) {
             auto owned = std::make_unique<TFBClipartElement>(page);
             TFBClipartElement* clipart = owned.get();
-            clipart->LoadFromFile(files.first());
+            {
+                TLoadingPanel panel(*this);
+                panel.Show(1, 1);
+                clipart->LoadFromFile(files.first());
+            }
             if (page->Orientation != 0)
                 clipart->Angle -= FDoc->ScreenQuerformatWinkel;
             const TPointF local = PageLocal(page, p);

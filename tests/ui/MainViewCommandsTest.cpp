@@ -637,40 +637,45 @@ TEST(MainViewDrop, TenPicturesFillTheFramesFromTheThirdOnAndTheRestIsIgnored)
 // refusing further drops until the picture is in.
 TEST(MainViewDrop, ALargePictureLoadsWhileTheWindowIsServed)
 {
-    CommandFixture f(0, 1);
-    TFBPictureElement* frame = AddFrame(f.Page(0), 100, 75, 120, 90);
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("gross.jpg"));
-    ASSERT_TRUE(Photo(4000, 3000)->save(file, "JPEG", 90));
-    TFBMainView& v = f.Show();
-    const QPoint at = f.Px(f.Page(0), 100, 75);
-    auto mime = Payload("QwFileList", FileList({file}));
+    // Dropped onto a frame, and as clip-art onto the page.
+    for (const bool clipart : {false, true}) {
+        SCOPED_TRACE(clipart);
+        CommandFixture f(0, 1);
+        TFBPictureElement* frame = AddFrame(f.Page(0), 100, 75, 120, 90);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("gross.jpg"));
+        ASSERT_TRUE(Photo(4000, 3000)->save(file, "JPEG", 90));
+        TFBMainView& v = f.Show();
+        const QPoint at = f.Px(f.Page(0), 100, 75);
+        auto mime = clipart ? Payload("QwClipart", file.toUtf8()) : Payload("QwFileList", FileList({file}));
+        const auto loaded = [&] { return clipart ? f.Page(0)->Elements.Count() > 0 : frame->HasPicture(); };
 
-    bool firedWhileLoading = false, dropRefused = false, busyCursor = false;
-    QString progress;
-    QTimer timer;
-    timer.setInterval(0);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (frame->HasPicture() || firedWhileLoading)
-            return;
-        firedWhileLoading = true;
-        progress = v.MessagePanel()->isVisible() ? v.MessagePanel()->text() : QString();
-        const QCursor* cursor = QGuiApplication::overrideCursor();
-        busyCursor = cursor && cursor->shape() == Qt::WaitCursor;
-        dropRefused = !DragTo(v, *mime, at, false);
-    });
-    timer.start();
-    EXPECT_TRUE(DragTo(v, *mime, at, true));
-    timer.stop();
-    EXPECT_TRUE(firedWhileLoading);
-    EXPECT_EQ(progress, QStringLiteral("Bild 1 von 1 wird geladen"));
-    EXPECT_TRUE(busyCursor);
-    EXPECT_TRUE(dropRefused);
-    ASSERT_TRUE(frame->HasPicture());
-    EXPECT_EQ(GetUndoManager().Count(), 1);
-    EXPECT_FALSE(v.MessagePanel()->isVisible());
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-    EXPECT_TRUE(DragTo(v, *mime, at, false));  // taken again once loaded
+        bool firedWhileLoading = false, dropRefused = false, busyCursor = false;
+        QString progress;
+        QTimer timer;
+        timer.setInterval(0);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (loaded() || firedWhileLoading)
+                return;
+            firedWhileLoading = true;
+            progress = v.MessagePanel()->isVisible() ? v.MessagePanel()->text() : QString();
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            busyCursor = cursor && cursor->shape() == Qt::WaitCursor;
+            dropRefused = !DragTo(v, *mime, at, false);
+        });
+        timer.start();
+        EXPECT_TRUE(DragTo(v, *mime, at, true));
+        timer.stop();
+        EXPECT_TRUE(firedWhileLoading);
+        EXPECT_EQ(progress, QStringLiteral("Bild 1 von 1 wird geladen"));
+        EXPECT_TRUE(busyCursor);
+        EXPECT_TRUE(dropRefused);
+        ASSERT_TRUE(loaded());
+        EXPECT_EQ(GetUndoManager().Count(), 1);
+        EXPECT_FALSE(v.MessagePanel()->isVisible());
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_TRUE(DragTo(v, *mime, at, false));  // taken again once loaded
+    }
 }
 
 // A file that holds no picture is named in the picture manager's message;
