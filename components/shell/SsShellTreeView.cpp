@@ -29,6 +29,15 @@ constexpr int NodeDataRole = Qt::UserRole;
 // Set once a node's children have been read.
 constexpr int ReadRole = Qt::UserRole + 4;
 
+// The list of the entry that Entry's list ends in, reached from the folder
+// whose list is Parent: a node's children go on from the node's own list,
+// which may reach the folder another way than a notice does.
+PSsIdList ListUnder(const TSsIdList* parent, const TSsIdList* entry)
+{
+    PSsIdList rel = SsILFindLast(entry);
+    return SsILCombine(parent, rel.get());
+}
+
 void GiveButton(QTreeWidgetItem* node)
 {
     if (node && node->childIndicatorPolicy() != QTreeWidgetItem::ShowIndicator)
@@ -409,10 +418,7 @@ QTreeWidgetItem* TSsCustomShellTreeView::InsertChild(QTreeWidgetItem* parent, co
     for (int i = 0; i < parent->childCount(); ++i)
         if (TSsShellFolder* f = FolderOf(parent->child(i)); f && !item.Path.isEmpty() && f->Path == item.Path)
             return parent->child(i);
-    // The child's list goes on from its parent node's, which may reach the
-    // folder another way than the notice.
-    PSsIdList rel = SsILFindLast(item.AbsoluteList.get());
-    PSsIdList list = SsILCombine(parentFolder->AbsoluteList.get(), rel.get());
+    PSsIdList list = ListUnder(parentFolder->AbsoluteList.get(), item.AbsoluteList.get());
     auto folder = std::make_unique<TSsShellFolder>(list.get(), controller_.get());
     if (!folder->ParentFolder || !folder->RelativeList)
         return nullptr;
@@ -1274,12 +1280,14 @@ std::vector<QTreeWidgetItem*> TSsCustomShellTreeView::ParentNodesOf(TSsShellItem
 {
     if (!item || !item->AbsoluteList || item->AbsoluteList->Count() == 0)
         return {};
-    PSsIdList parentList = SsILClone(item->AbsoluteList.get());
-    SsILRemoveLastID(parentList.get());
     // A desktop root's parent is the desktop, which has no path.
     const QString parentPath =
         item->AbsoluteList->Count() > 1 && !item->Path.isEmpty() ? QFileInfo(item->Path).path() : QString();
-    return NodesOf(parentPath, parentList.get());
+    std::vector<QTreeWidgetItem*> nodes = NodesOf(parentPath, nullptr);
+    if (nodes.empty())
+        if (QTreeWidgetItem* n = FindParentNode(item))
+            nodes.push_back(n);
+    return nodes;
 }
 
 void TSsCustomShellTreeView::EntryCreated(TSsShellItem* item, bool drive)
@@ -1392,12 +1400,9 @@ void TSsCustomShellTreeView::ShellChangeNotify(TObject*, TSsShellItem* oldItem, 
         for (QTreeWidgetItem* node : NodesOf(oldItem->Path, oldItem->AbsoluteList.get())) {
             renamed.emplace_back(indexFromItem(node));
             if (TSsShellFolder* f = FolderOf(node)) {
-                // Its list goes on from its parent node's.
                 PSsIdList parentList = SsILClone(f->AbsoluteList.get());
                 SsILRemoveLastID(parentList.get());
-                PSsIdList rel = SsILFindLast(newItem->AbsoluteList.get());
-                PSsIdList list = SsILCombine(parentList.get(), rel.get());
-                f->Assign(TSsShellItem(list.get(), nullptr));
+                f->Assign(TSsShellItem(ListUnder(parentList.get(), newItem->AbsoluteList.get()).get(), nullptr));
             }
         }
         // Not shown under its old name (a hidden work folder, say): it is new.
