@@ -1,6 +1,5 @@
 #include "SsBase.h"
 
-#include "SsContextMenu.h"
 #include "Version.h"
 
 #include <QCoreApplication>
@@ -17,6 +16,13 @@ void SsMessageText(int32_t id, AnsiString& text)
             text = e.Text;
             return;
         }
+}
+
+const char* const SsMenuTextContext = "TSsContextMenu";
+
+QString SsMenuText(const char* source)
+{
+    return QCoreApplication::translate(SsMenuTextContext, source);
 }
 
 QString SsLocalizedMessage(int32_t id)

@@ -46,6 +46,11 @@ SS_EXCEPTION(ESsBufStreamError)
 SS_EXCEPTION(ESsRegExError)
 #undef SS_EXCEPTION
 
+// The library's texts, the menu's and the messages, are asked of Qt's
+// translators in this context with the English text as source, so that the
+// program hands in the user's language.
+extern const char* const SsMenuTextContext;
+QString SsMenuText(const char* source);
 // Text of a message id; Text stays as it was when the id is unknown.
 void SsMessageText(int32_t id, AnsiString& text);
 // The text of a message id in the program's language: Qt's translators are

@@ -29,13 +29,6 @@
 using namespace Ole;
 
 const char* const SsNewFolderName = "New Folder";
-const char* const SsMenuTextContext = "TSsContextMenu";
-
-QString SsMenuText(const char* source)
-{
-    return QCoreApplication::translate(SsMenuTextContext, source);
-}
-
 namespace {
 struct TVerbEntry {
     int32_t Verb;

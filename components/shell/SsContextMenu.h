@@ -3,6 +3,7 @@
 // verbs (open, cut, copy, paste, new folder, delete, rename, properties),
 // put into a popup menu and carried out on the items' files.
 #include "Ole.h"
+#include "SsBase.h"
 
 #include <QByteArray>
 #include <QList>
@@ -48,11 +49,6 @@ struct TSsCMInvokeCommandInfo {
 // The name the new-folder verb gives, before a free one is sought.
 extern const char* const SsNewFolderName;
 
-// The menu's texts, its error messages included, are asked of Qt's
-// translators in this context with the English text as source, so that the
-// program hands in the user's language.
-extern const char* const SsMenuTextContext;
-QString SsMenuText(const char* source);
 // Tells the user in a box on window that what failed, naming the entries.
 void SsShowError(QWidget* window, const QString& what, const QStringList& names);
 // What a paste or drop did not do in full, and why, in the user's language;
