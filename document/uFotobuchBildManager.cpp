@@ -32,6 +32,15 @@
 
 namespace {
 
+// The lowest number from From on that Held (sorted) does not hold; From goes
+// on past it.
+int32_t NextFreeNumber(const std::vector<int32_t>& Held, int32_t& From)
+{
+    while (std::binary_search(Held.begin(), Held.end(), From))
+        ++From;
+    return From++;
+}
+
 const char* const kLoadingText = "Bild %d wird geladen";
 const char* const kSavingText = "Bild %d wird gespeichert";
 
@@ -538,10 +547,8 @@ int32_t TBildmanager::GetNextRefIndex() const
     for (const auto& it : Items)
         held.push_back(it->RefIndex);
     std::sort(held.begin(), held.end());
-    int32_t free = 0;
-    while (std::binary_search(held.begin(), held.end(), free))
-        ++free;
-    return free;
+    int32_t from = 0;
+    return NextFreeNumber(held, from);
 }
 
 int32_t TBildmanager::AddFile(const QString& FileName)
@@ -821,9 +828,7 @@ void NumberAfterStored(const std::vector<std::unique_ptr<TBildManagerListItem>>&
             item->RefIndex = int32_t(next++);
             continue;
         }
-        while (std::binary_search(held.begin(), held.end(), free))
-            ++free;
-        item->RefIndex = free++;
+        item->RefIndex = NextFreeNumber(held, free);
     }
 }
 
