@@ -280,8 +280,10 @@ struct TLineRun {
 
 // The runs of a figure inside R (Liang and Barsky); their lengths are added to Length.
 // A closed figure that leaves R is followed from a corner outside R, so that no cut
-// end falls inside it.
-void CutLine(const TFlattener::TFigure& Figure, const QRectF& R, std::vector<TLineRun>& Runs, double& Length)
+// end falls inside it. A dash pattern starts again at a closed figure's first point:
+// when Dashed, a run passing it ends there and the next starts its pattern afresh.
+void CutLine(const TFlattener::TFigure& Figure, const QRectF& R, bool Dashed, std::vector<TLineRun>& Runs,
+             double& Length)
 {
     const QPolygonF& pts = Figure.Points;
     if (pts.size() < 2)
@@ -306,6 +308,10 @@ void CutLine(const TFlattener::TFigure& Figure, const QRectF& R, std::vector<TLi
             along += QLineF(pts[i], pts[i + 1]).length();
     bool continues = false;
     for (int i = 0; i < count; ++i) {
+        if (Figure.Closed && (first + i) % count == 0) {
+            along = 0;
+            continues = continues && !Dashed;
+        }
         const QPointF a = at(i), d = at(i + 1) - a;
         double t0 = 0, t1 = 1;
         auto keep = [&](double P, double Q) {  // the part where P * t <= Q
@@ -1002,11 +1008,13 @@ private:
                 fill.addPolygon(poly);
                 fill.closeSubpath();
             }
+        // A dashed line keeps its pattern where each run of it starts.
+        const bool dashed = Pen.style() != Qt::SolidLine;
         std::vector<TLineRun> runs;
         double length = 0;
         if (stroked)
             for (const TFlattener::TFigure& f : figures)
-                CutLine(f, room, runs, length);
+                CutLine(f, room, dashed, runs, length);
         for (const TLineRun& r : runs) {
             Charge(r.Points.size());
             lineCrossings += RowCrossings(r.Points, r.Closed, top, bottom);
@@ -1021,8 +1029,6 @@ private:
         QPen pen(Pen);
         pen.setWidthF(pw);
         pen.setCosmetic(false);
-        // A dashed line keeps its pattern where each run of it starts.
-        const bool dashed = Pen.style() != Qt::SolidLine;
         QPainterPath lines;
         for (const TLineRun& r : runs) {
             QPainterPath run;

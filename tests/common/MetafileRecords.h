@@ -87,7 +87,7 @@ enum : int {
     wmfCreateBrush = 0x02FC, wmfSelectObject = 0x012D, wmfDeleteObject = 0x01F0, wmfRectangle = 0x041B,
     wmfSaveDC = 0x001E, wmfRestoreDC = 0x0127, wmfExcludeClipRect = 0x0415, wmfSetBkColor = 0x0201,
     wmfStretchDib = 0x0F43, wmfDibStretchBlt = 0x0B41, wmfCreatePen = 0x02FA, wmfEllipse = 0x0418,
-    wmfMoveTo = 0x0214, wmfLineTo = 0x0213,
+    wmfMoveTo = 0x0214, wmfLineTo = 0x0213, wmfPolygon = 0x0324,
 };
 
 // A window of W x H units at (0, 0).

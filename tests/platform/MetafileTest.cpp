@@ -435,6 +435,37 @@ TEST(Metafile, AShapeReachingFarPastThePictureDrawsItsVisibleArcWhereItLies)
     EXPECT_EQ(image.pixelColor(5, 50), QColor(255, 0, 0));
 }
 
+TEST(Metafile, ADashedOutlineFarPastThePictureKeepsItsPatternPastItsStart)
+{
+    // A square of 30,000 pixels, 120,012 round, starting in the picture at (90, 50) and
+    // going down, framed by a dashed pen 4 pixels wide: below its start the dashes lie
+    // where the painter puts them on the whole outline, however far round it is.
+    const QPolygonF square{{90, 50}, {90, 30050}, {-29916, 30050}, {-29916, 50}};
+    TWmf w = WmfWindow(100, 100);
+    w.Add(wmfCreatePen, Words({0x201, 4, 0}) + Longs({0xFF0000})).Add(wmfSelectObject, {0});
+    QByteArray points = Words({int(square.size())});
+    for (const QPointF& pt : square)
+        points += Words({int(pt.x()), int(pt.y())});
+    w.Add(wmfPolygon, points);
+    bool whole = false;
+    const QImage image = PlayedBytes(w.Bytes(), 100, 100, &whole);
+    EXPECT_TRUE(whole);
+    QImage expected(100, 100, QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    {
+        QPainter p(&expected);
+        p.setPen(QPen(Qt::blue, 4, Qt::DashLine, Qt::FlatCap, Qt::RoundJoin));
+        p.drawPolygon(square);
+    }
+    auto dark = [](const QImage& I, int Y) { return qGray(I.pixel(90, Y)) < 128; };
+    int wrong = 0;
+    for (int y = 56; y < 99; ++y)
+        if (dark(image, y) != dark(expected, y) && dark(image, y) != dark(expected, y - 1)
+            && dark(image, y) != dark(expected, y + 1))
+            ++wrong;
+    EXPECT_EQ(wrong, 0);
+}
+
 TEST(Metafile, ALineFarPastThePictureKeepsThePenAsWideAsThePainterTakes)
 {
     // A line 10,000 pixels above the picture, 60,000 long, drawn with a pen 50,000 pixels
