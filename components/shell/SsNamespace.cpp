@@ -652,7 +652,8 @@ int CopyLink(int fromDir, const QByteArray& name, int toDir, const QByteArray& t
     return Failure(::symlinkat(target.constData(), toDir, toName.constData()));
 }
 
-// Copies a file's content, mode and times; Copied gets the source as read.
+// Copies a file's content, mode and times; Copied gets the source as it was
+// before it was read, so that a write during the copy shows as a change.
 int CopyFile(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName, struct stat& copied)
 {
     // Not blocking: a pipe put in the file's place must not hold the copy.
@@ -684,8 +685,6 @@ int CopyFile(int fromDir, const QByteArray& name, int toDir, const QByteArray& t
                 result = errno;
         }
     }
-    if (!result)
-        result = Failure(::fstat(in.Get(), &copied));
     if (!result)
         result = Failure(::fchmod(out.Get(), copied.st_mode & 07777));
     if (!result) {
