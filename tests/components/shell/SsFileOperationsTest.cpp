@@ -921,6 +921,24 @@ TEST(SsNamespace, CopiesOfLongNamesGetFreeNamesThatFit)
     EXPECT_EQ(Listing(fx.Path()).filter(" (3)").size(), int(std::size(names)));
 }
 
+// A long name that is no UTF-8 is cut as a long name is, not down to nothing:
+// its copy's free name and its name in the trash keep nearly all of it.
+TEST(SsNamespace, LongNamesThatAreNoUtf8KeepTheirStem)
+{
+    ShellFixture fx;
+    const QByteArray dir = Native(fx.Path());
+    const QByteArray name(NAME_MAX, '\x80');
+    MakeFile(dir + '/' + name, "1234");
+    const QByteArray free = SsFreeFileName(dir, name);
+    EXPECT_EQ(free, name.left(NAME_MAX - 4) + " (2)");
+    ASSERT_EQ(SsMoveToTrash(dir + '/' + name), 0);
+    const QByteArray trash = Native(qEnvironmentVariable("XDG_DATA_HOME")) + "/Trash";
+    EXPECT_TRUE(Exists(trash + "/files/" + name.left(NAME_MAX - 10)));
+    EXPECT_TRUE(Exists(trash + "/info/" + name.left(NAME_MAX - 10) + ".trashinfo"));
+    SsRemoveEntry(trash + "/files/" + name.left(NAME_MAX - 10));
+    SsRemoveEntry(trash + "/info/" + name.left(NAME_MAX - 10) + ".trashinfo");
+}
+
 // A drop that leaves something undone says what, in the tree and in the list,
 // as a paste does; a drop that does everything shows nothing.
 TEST(SsShellTreeView, FailedDropsSayWhatWasNotDone)
