@@ -652,7 +652,8 @@ int CopyLink(int fromDir, const QByteArray& name, int toDir, const QByteArray& t
     return Failure(::symlinkat(target.constData(), toDir, toName.constData()));
 }
 
-// Copies a file's content, mode and times; Copied gets the source as read.
+// Copies a file's content, mode and times; Copied gets the source as it was
+// before it was read, so that a write during the copy shows as a change.
 int CopyFile(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName, struct stat& copied)
 {
     // Not blocking: a pipe put in the file's place must not hold the copy.
@@ -684,8 +685,6 @@ int CopyFile(int fromDir, const QByteArray& name, int toDir, const QByteArray& t
                 result = errno;
         }
     }
-    if (!result)
-        result = Failure(::fstat(in.Get(), &copied));
     if (!result)
         result = Failure(::fchmod(out.Get(), copied.st_mode & 07777));
     if (!result) {
@@ -1143,8 +1142,14 @@ QByteArray NameWithin(const QByteArray& name, const QByteArray& insert, const QB
     const QByteArray ext = dot > 0 && name.size() - dot <= 16 ? name.mid(dot) : QByteArray();
     const QByteArray stem = name.left(name.size() - ext.size());
     qsizetype keep = std::max<qsizetype>(max - insert.size() - suffix.size() - ext.size(), 0);
-    while (keep > 0 && keep < stem.size() && (uint8_t(stem[keep]) & 0xC0) == 0x80)
-        --keep;  // not within a character
+    // Not within a character: back to its first byte, at most 3 bytes before
+    // (bytes that are no UTF-8 are cut where they are).
+    auto follows = [&](qsizetype i) { return i < stem.size() && (uint8_t(stem[i]) & 0xC0) == 0x80; };
+    qsizetype start = keep;
+    while (start > 0 && keep - start < 3 && follows(start))
+        --start;
+    if (start < keep && (uint8_t(stem[start]) & 0xC0) == 0xC0)
+        keep = start;
     return stem.left(keep) + insert + ext + suffix;
 }
 

@@ -22,7 +22,9 @@
 #include <cstring>
 #include <functional>
 #include <grp.h>
+#include <poll.h>
 #include <pwd.h>
+#include <sys/fanotify.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <fcntl.h>
@@ -532,6 +534,61 @@ TEST(SsShellTreeView, RefusalsSayWhy)
     EXPECT_EQ(QDir(fx.Path("alt")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"innen"}));
 }
 
+// A file written to while it is copied by a move across file systems stays
+// at its old place: the copy has what was read before the write, and only
+// the source holds what was written. (Another program's write between two
+// reads is staged with the system's permission events, which only root may
+// ask for.)
+TEST(SsNamespace, MoveKeepsAFileWrittenToWhileItIsCopied)
+{
+    const TwoVolumes volumes;
+    SKIP_UNLESS_APART(volumes);
+    const QByteArray src = volumes.There.Path + "/Quelle", dst = volumes.Here.Path + "/Quelle";
+    const QByteArray file = src + "/gross.bin";
+    ASSERT_EQ(::mkdir(src.constData(), 0700), 0);
+    MakeFile(file, QByteArray(1024 * 1024, 'a'));
+    const timespec old[2] = {{1577836800, 0}, {1577836800, 0}};  // a write now changes the time
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.constData(), old, 0), 0);
+    const int fan = ::fanotify_init(FAN_CLASS_CONTENT | FAN_CLOEXEC, O_RDWR);
+    if (fan < 0)
+        GTEST_SKIP() << "no permission events for this user: " << std::strerror(errno);
+    ASSERT_EQ(::fanotify_mark(fan, FAN_MARK_ADD, FAN_ACCESS_PERM, AT_FDCWD, file.constData()), 0);
+    std::atomic<bool> done{false};
+    int reads = 0;
+    std::thread writer([&] {
+        // Each read of the file waits for this answer; before the second one
+        // the file is written to where the first one read.
+        pollfd p{fan, POLLIN, 0};
+        while (!done) {
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            alignas(fanotify_event_metadata) char buffer[4096];
+            ssize_t n = ::read(fan, buffer, sizeof buffer);
+            for (auto* e = reinterpret_cast<fanotify_event_metadata*>(buffer); FAN_EVENT_OK(e, n);
+                 e = FAN_EVENT_NEXT(e, n)) {
+                if (e->fd < 0)
+                    continue;
+                if (++reads == 2) {
+                    EXPECT_EQ(::pwrite(e->fd, "NEU", 3, 0), 3);
+                }
+                const fanotify_response allow{e->fd, FAN_ALLOW};
+                EXPECT_EQ(::write(fan, &allow, sizeof allow), ssize_t(sizeof allow));
+                ::close(e->fd);
+            }
+        }
+    });
+    TSsOperationReport report;
+    const int result = SsMoveEntry(src, dst, &report);
+    done = true;
+    writer.join();
+    ::close(fan);
+    ASSERT_GE(reads, 2);
+    EXPECT_EQ(result, ESTALE);
+    EXPECT_EQ(ReadFile(file).left(4), "NEUa");
+    EXPECT_EQ(ReadFile(dst + "/gross.bin"), QByteArray(1024 * 1024, 'a'));
+    EXPECT_EQ(report.Left, (QList<QPair<QByteArray, int>>{{file, ESTALE}}));
+}
+
 // An ordinary user copies read-only folders: the copy keeps their modes and
 // nothing is left beside it; a copy that fails inside them leaves nothing.
 TEST(SsNamespace, CopiesReadOnlyFoldersAndLeavesNothingOnFailure)
@@ -862,6 +919,24 @@ TEST(SsNamespace, CopiesOfLongNamesGetFreeNamesThatFit)
         }
     }
     EXPECT_EQ(Listing(fx.Path()).filter(" (3)").size(), int(std::size(names)));
+}
+
+// A long name that is no UTF-8 is cut as a long name is, not down to nothing:
+// its copy's free name and its name in the trash keep nearly all of it.
+TEST(SsNamespace, LongNamesThatAreNoUtf8KeepTheirStem)
+{
+    ShellFixture fx;
+    const QByteArray dir = Native(fx.Path());
+    const QByteArray name(NAME_MAX, '\x80');
+    MakeFile(dir + '/' + name, "1234");
+    const QByteArray free = SsFreeFileName(dir, name);
+    EXPECT_EQ(free, name.left(NAME_MAX - 4) + " (2)");
+    ASSERT_EQ(SsMoveToTrash(dir + '/' + name), 0);
+    const QByteArray trash = Native(qEnvironmentVariable("XDG_DATA_HOME")) + "/Trash";
+    EXPECT_TRUE(Exists(trash + "/files/" + name.left(NAME_MAX - 10)));
+    EXPECT_TRUE(Exists(trash + "/info/" + name.left(NAME_MAX - 10) + ".trashinfo"));
+    SsRemoveEntry(trash + "/files/" + name.left(NAME_MAX - 10));
+    SsRemoveEntry(trash + "/info/" + name.left(NAME_MAX - 10) + ".trashinfo");
 }
 
 // A drop that leaves something undone says what, in the tree and in the list,
