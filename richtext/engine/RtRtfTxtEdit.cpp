@@ -181,15 +181,21 @@ TRtEditResult TRtRTFTextInput::InsertFieldChar(uint8_t Ch, bool LastOfRun)
 TRtEditResult TRtRTFTextInput::InsertCharOrControl(uint8_t Ch, bool LastOfRun, bool& PageBreakMade)
 {
     switch (Ch) {
-    case 12:
-        PageBreakMade = true;
-        return PageBreak();
     case 8: return Backspace();
     case 127: return DeleteAtCursor();
-    case 13:
+    case 12:
+    case 13: {
+        // A break takes the selection's place first: the paragraph the deletion leaves the cursor
+        // in decides whether the break falls in a table cell.
+        const TRtEditResult deleted = HasCompleteSelection() && DeleteSelection(false) ? erLayout : erNothing;
+        if (Ch == 12) {
+            PageBreakMade = true;
+            return std::max(deleted, PageBreak());
+        }
         if (CursorPar->Flags & parfTableCell)
-            return InsertOneChar(Ch, LastOfRun);
-        return BreakParagraphAt(false);
+            return std::max(deleted, InsertOneChar(Ch, LastOfRun));
+        return std::max(deleted, BreakParagraphAt(false));
+    }
     default: return InsertOneChar(Ch, LastOfRun);
     }
 }
@@ -299,8 +305,6 @@ TRtEditResult TRtRTFTextInput::BreakParagraphAt(bool PageBreak)
 {
     if (OnCursorParagraph)
         OnCursorParagraph(OwnerControl, CursorPar);
-    if (HasCompleteSelection())
-        DeleteSelection(false);
     if (CursorPar == FirstPar && CursorLine == FirstPar->Lines && CursorPos == 0 && !PageBreak) {
         // A new empty paragraph before the first one.
         if (IsProtected(CursorPar, CursorLine, 0))

@@ -254,6 +254,48 @@ TEST_F(Editing, LineFeedsPageBreaksAndInsertPoints)
     EXPECT_FALSE(E->CurrentAttr.Style.Has(afsIsInsertpoint));
 }
 
+TEST_F(Editing, ABreakOverASelectionFallsWhereTheDeletionLeavesTheCursor)
+{
+    // "a", a row of the cells "x", "y" and "w", "z": a Return in a cell breaks its line, elsewhere
+    // its paragraph (no Return character outside a cell, no cell split off its row); a page break
+    // in a cell marks the row. Whichever end of the selection the cursor was at; one undo gives
+    // the text back.
+    struct TCase {
+        int32_t From, To;
+        const char* Key;
+        TPars Pars;
+        std::vector<bool> Cells;
+        bool RowOnNewPage;
+    };
+    const TCase cases[] = {
+        {0, 3, "\r", {"", "", "", "y", "w", "z"}, {false, false, true, true, true, false}, false},  // "a" into "x"
+        {3, 0, "\r", {"", "", "", "y", "w", "z"}, {false, false, true, true, true, false}, false},
+        {5, 9, "\r", {"a", "x", "y\r", "", ""}, {false, true, true, true, false}, false},  // "y" to "z"
+        {9, 5, "\r", {"a", "x", "y\r", "", ""}, {false, true, true, true, false}, false},
+        {5, 9, "\f", {"a", "x", "y", "", ""}, {false, true, true, true, false}, true},
+        {9, 5, "\f", {"a", "x", "y", "", ""}, {false, true, true, true, false}, true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.From << ".." << c.To << " " << int(c.Key[0]));
+        ReadRtf(*E, "{\\rtf1 a\\par\\trowd\\cellx2000\\cellx4000\\cellx6000\\intbl x\\cell y\\cell w\\cell\\row z}");
+        E->UpdateLayout();
+        E->GetUndoStack()->Clear();
+        const std::string first = DumpText(*E);
+        ASSERT_EQ(Pars(*E), (TPars{"a", "x", "y", "w", "z"}));
+        Select(c.From, c.To);
+        Type(c.Key);
+        EXPECT_EQ(Pars(*E), c.Pars);
+        std::vector<bool> cells;
+        for (TParagraph* p = E->FirstPar; p; p = p->Next)
+            cells.push_back(p->Flags & parfTableCell);
+        EXPECT_EQ(cells, c.Cells);
+        EXPECT_EQ(bool(Par(1)->Flags & parfNewPage), c.RowOnNewPage);
+        E->Undo();
+        E->UpdateLayout();
+        EXPECT_EQ(DumpText(*E), first);
+    }
+}
+
 TEST_F(Editing, ParagraphAttributesOfTheSelectedParagraphs)
 {
     FillText(*E, {"one", "two", "three"});
