@@ -474,6 +474,8 @@ std::unique_ptr<TSsContextMenu> TSsNamespaceFolder::GetUIObjectOf(int count,
 // ---- copying, moving and removing entries ------------------------------------------------
 
 std::function<void(int, const QByteArray&)> SsEntryHook;
+int (*SsRenameAt2)(int fromDir, const char* from, int toDir, const char* to, unsigned flags) = ::renameat2;
+int (*SsLinkAt)(int fromDir, const char* from, int toDir, const char* to, int flags) = ::linkat;
 
 namespace {
 int Failure(int result) { return result == 0 ? 0 : errno; }
@@ -1014,6 +1016,65 @@ int TTreeRemoval::Run(int dir, const QByteArray& name)
     return result;
 }
 
+// Takes the name To with an empty entry of its own (a folder for a folder,
+// which only an empty folder may replace) and moves From over it, unless
+// another program took the name meanwhile.
+int RenameOverPlaceholder(int fromDir, const QByteArray& from, int toDir, const QByteArray& to, bool folder)
+{
+    if (folder && ::mkdirat(toDir, to.constData(), 0700) != 0)
+        return errno;
+    TFd made(folder ? OpenFolder(toDir, to.constData())
+                    : ::openat(toDir, to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    struct stat placeholder;
+    if (made.Get() < 0 || ::fstat(made.Get(), &placeholder) != 0) {
+        const int error = errno;
+        if (folder)
+            ::unlinkat(toDir, to.constData(), AT_REMOVEDIR);
+        return error;
+    }
+    made.Reset();
+    auto ours = [&] {
+        struct stat now;
+        return ::fstatat(toDir, to.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0 && SameEntry(now, placeholder);
+    };
+    if (!ours())
+        return EEXIST;
+    if (::renameat(fromDir, from.constData(), toDir, to.constData()) == 0)
+        return 0;
+    const int error = errno;
+    if (ours())
+        ::unlinkat(toDir, to.constData(), folder ? AT_REMOVEDIR : 0);
+    return error;
+}
+
+// Renames From to To unless To exists (see SsRenameNoReplace), relative to
+// the folders' handles.
+int RenameNoReplaceAt(int fromDir, const QByteArray& from, int toDir, const QByteArray& to)
+{
+    if (SsRenameAt2(fromDir, from.constData(), toDir, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return errno;
+    // The file system cannot refuse to replace: take the name first, then move in.
+    struct stat st;
+    if (::fstatat(fromDir, from.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno;
+    if (!S_ISDIR(st.st_mode)) {
+        if (SsLinkAt(fromDir, from.constData(), toDir, to.constData(), 0) == 0) {
+            if (::unlinkat(fromDir, from.constData(), 0) != 0) {
+                const int error = errno;
+                ::unlinkat(toDir, to.constData(), 0);
+                return error;
+            }
+            return 0;
+        }
+        // Nor hard links (FUSE file systems, some network shares).
+        if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS && errno != EMLINK)
+            return errno;
+    }
+    return RenameOverPlaceholder(fromDir, from, toDir, to, S_ISDIR(st.st_mode));
+}
+
 // Opens the folder that holds Path.
 int OpenParent(const QByteArray& path)
 {
@@ -1049,33 +1110,7 @@ int CopyEntry(const QByteArray& from, const QByteArray& to, TTreeCopy& copy)
 
 int SsRenameNoReplace(const QByteArray& from, const QByteArray& to)
 {
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
-        return errno;
-    // The file system cannot refuse to replace: take the name first, then move in.
-    struct stat st;
-    if (::lstat(from.constData(), &st) != 0)
-        return errno;
-    if (!S_ISDIR(st.st_mode)) {
-        if (::link(from.constData(), to.constData()) != 0)
-            return errno;
-        if (::unlink(from.constData()) != 0) {
-            const int error = errno;
-            ::unlink(to.constData());
-            return error;
-        }
-        return 0;
-    }
-    // A folder replaces only an empty folder: the one made here for it.
-    if (::mkdir(to.constData(), 0700) != 0)
-        return errno;
-    if (::rename(from.constData(), to.constData()) != 0) {
-        const int error = errno;
-        ::rmdir(to.constData());
-        return error;
-    }
-    return 0;
+    return RenameNoReplaceAt(AT_FDCWD, from, AT_FDCWD, to);
 }
 
 int SsCopyEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report)

@@ -17,6 +17,7 @@
 #include <QUrl>
 
 #include <atomic>
+#include <optional>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -442,47 +443,127 @@ TEST(SsShellListView, ActsOnDanglingLinksAndNamesThatAreNoUtf8)
     EXPECT_EQ(fx.list.findChild<QMessageBox*>(), nullptr);
 }
 
+namespace {
+// A file system that has neither no-replace renames nor hard links (as FUSE
+// ones such as sshfs), for the life of the object.
+struct WithoutNoReplaceRenames {
+    WithoutNoReplaceRenames()
+    {
+        SsRenameAt2 = [](int, const char*, int, const char*, unsigned) {
+            errno = EINVAL;
+            return -1;
+        };
+        SsLinkAt = [](int, const char*, int, const char*, int) {
+            errno = EPERM;
+            return -1;
+        };
+    }
+    ~WithoutNoReplaceRenames()
+    {
+        SsRenameAt2 = ::renameat2;
+        SsLinkAt = ::linkat;
+    }
+};
+}  // namespace
+
 // A rename never replaces an entry, also one that another program makes while
-// the rename runs.
+// the rename runs; also on a file system without no-replace renames and hard
+// links.
 TEST(SsNamespace, RenameNeverReplaces)
 {
-    ShellFixture fx;
-    PSsNamespaceFolder folder = TSsNamespaceFolder::Desktop()->BindToObject(*SsPathToIdList(fx.Path()));
-    ASSERT_TRUE(folder);
-    const QByteArray dir = Native(fx.Path());
-    ASSERT_EQ(::symlink("/nirgends", (dir + "/verwaist").constData()), 0);
-    for (const char* taken : {"leer", "b.jpg", "verwaist"}) {
-        int error = 0;
-        EXPECT_EQ(folder->SetNameOf(TSsIdList({QByteArray("c.txt")}), QString::fromLatin1(taken), &error), nullptr);
-        EXPECT_EQ(error, EEXIST) << taken;
-        EXPECT_TRUE(Exists(dir + "/c.txt"));
-    }
-    EXPECT_EQ(QFileInfo(fx.Path("b.jpg")).size(), 3000);
-    EXPECT_TRUE(QFileInfo(fx.Path("leer")).isDir());
+    for (const bool plain : {false, true}) {
+        SCOPED_TRACE(plain ? "without no-replace renames and hard links" : "with no-replace renames");
+        std::optional<WithoutNoReplaceRenames> fileSystem;
+        if (plain)
+            fileSystem.emplace();
+        ShellFixture fx;
+        PSsNamespaceFolder folder = TSsNamespaceFolder::Desktop()->BindToObject(*SsPathToIdList(fx.Path()));
+        ASSERT_TRUE(folder);
+        const QByteArray dir = Native(fx.Path());
+        ASSERT_EQ(::symlink("/nirgends", (dir + "/verwaist").constData()), 0);
+        for (const char* taken : {"leer", "b.jpg", "verwaist"}) {
+            int error = 0;
+            EXPECT_EQ(folder->SetNameOf(TSsIdList({QByteArray("c.txt")}), QString::fromLatin1(taken), &error),
+                      nullptr);
+            EXPECT_EQ(error, EEXIST) << taken;
+            EXPECT_TRUE(Exists(dir + "/c.txt"));
+        }
+        EXPECT_EQ(QFileInfo(fx.Path("b.jpg")).size(), 3000);
+        EXPECT_TRUE(QFileInfo(fx.Path("leer")).isDir());
+        EXPECT_EQ(LinkTarget(dir + "/verwaist"), "/nirgends");
 
-    // Another program keeps making and removing the name: whenever the rename
-    // succeeds, the entry is ours and nothing of the other's is replaced.
-    std::atomic<bool> stop = false;
-    const QByteArray theirs = dir + "/theirs", name = dir + "/ziel";
-    fx.Write("theirs", 9, 2020);
-    std::thread other([&] {
-        while (!stop)
-            if (::link(theirs.constData(), name.constData()) == 0)
-                ::unlink(name.constData());
-    });
-    int done = 0;
-    for (int i = 0; i < 2000; ++i) {
-        PSsIdList rel = folder->SetNameOf(TSsIdList({QByteArray("c.txt")}), QStringLiteral("ziel"));
-        if (!rel)
-            continue;
-        ++done;
-        ASSERT_EQ(QFileInfo(QFile::decodeName(name)).size(), 0);
-        ASSERT_EQ(::rename(name.constData(), (dir + "/c.txt").constData()), 0);
+        // Another program keeps making and removing the name: whenever the rename
+        // succeeds, the entry is ours and nothing of the other's is replaced.
+        std::atomic<bool> stop = false;
+        const QByteArray theirs = dir + "/theirs", name = dir + "/ziel";
+        fx.Write("theirs", 9, 2020);
+        std::thread other([&] {
+            while (!stop)
+                if (::link(theirs.constData(), name.constData()) == 0)
+                    ::unlink(name.constData());
+        });
+        int done = 0;
+        for (int i = 0; i < 2000; ++i) {
+            PSsIdList rel = folder->SetNameOf(TSsIdList({QByteArray("c.txt")}), QStringLiteral("ziel"));
+            if (!rel)
+                continue;
+            ++done;
+            ASSERT_EQ(QFileInfo(QFile::decodeName(name)).size(), 0);
+            ASSERT_EQ(::rename(name.constData(), (dir + "/c.txt").constData()), 0);
+        }
+        stop = true;
+        other.join();
+        EXPECT_GT(done, 0);
+        EXPECT_TRUE(Exists(dir + "/c.txt"));
+        EXPECT_EQ(ReadFile(theirs), QByteArray(9, 'x'));
     }
-    stop = true;
-    other.join();
-    EXPECT_GT(done, 0);
+}
+
+// On a file system without no-replace renames and hard links, files, links
+// and folders are copied, moved and put in the trash, and a name that is
+// taken stays as it was.
+TEST(SsNamespace, CopiesAndMovesWithoutNoReplaceRenames)
+{
+    const WithoutNoReplaceRenames fileSystem;
+    ShellFixture fx;
+    MakeFolderWithLinks(fx);
+    const QByteArray dir = Native(fx.Path());
+    EXPECT_EQ(SsCopyEntry(dir + "/b.jpg", dir + "/alt/b.jpg"), 0);
+    EXPECT_EQ(QFileInfo(fx.Path("alt/b.jpg")).size(), 3000);
+    EXPECT_EQ(SsCopyEntry(dir + "/Mit Links", dir + "/alt/Mit Links"), 0);
+    EXPECT_EQ(ReadFile(dir + "/alt/Mit Links/a.txt"), "xxxx");
+    EXPECT_EQ(LinkTarget(dir + "/alt/Mit Links/b-link.txt"), "a.txt");
+    EXPECT_EQ(LinkTarget(dir + "/alt/Mit Links/d-verwaist"), "/nirgends/da");
+    EXPECT_EQ(SsMoveEntry(dir + "/A.png", dir + "/alt/A.png"), 0);
+    EXPECT_EQ(SsMoveEntry(dir + "/Mit Links/b-link.txt", dir + "/alt/b-link.txt"), 0);
+    EXPECT_EQ(SsMoveEntry(dir + "/Bilder", dir + "/alt/Bilder"), 0);
+    EXPECT_EQ(Listing(fx.Path()), QStringList({".hidden.jpg", ".versteckt", "Mit Links", "alt", "b.jpg", "c.txt", "leer"}));
+    EXPECT_EQ(Listing(fx.Path("alt")), QStringList({"A.png", "Bilder", "Mit Links", "b-link.txt", "b.jpg"}));
+    EXPECT_TRUE(QFileInfo(fx.Path("alt/Bilder/Urlaub/Strand")).isDir());
+    // Taken names.
+    EXPECT_EQ(SsCopyEntry(dir + "/c.txt", dir + "/b.jpg"), EEXIST);
+    EXPECT_EQ(SsMoveEntry(dir + "/c.txt", dir + "/b.jpg"), EEXIST);
+    EXPECT_EQ(SsMoveEntry(dir + "/leer", dir + "/alt/Bilder"), EEXIST);
+    EXPECT_EQ(QFileInfo(fx.Path("b.jpg")).size(), 3000);
     EXPECT_TRUE(Exists(dir + "/c.txt"));
+    EXPECT_TRUE(QFileInfo(fx.Path("alt/Bilder/x.jpg")).isFile());
+    EXPECT_EQ(Listing(fx.Path("alt")), QStringList({"A.png", "Bilder", "Mit Links", "b-link.txt", "b.jpg"}));
+    // The home trash lies on the same file system.
+    const QByteArray trash = Native(qEnvironmentVariable("XDG_DATA_HOME")) + "/Trash";
+    ASSERT_TRUE(QDir().mkpath(QFile::decodeName(trash)));
+    ASSERT_EQ(DeviceOf(trash), DeviceOf(dir));
+    ASSERT_EQ(SsMoveToTrash(dir + "/c.txt"), 0);
+    EXPECT_FALSE(Exists(dir + "/c.txt"));
+    const QStringList notes = Listing(QFile::decodeName(trash + "/info")).filter(QRegularExpression("^c(\\.\\d+)?\\.txt"));
+    ASSERT_FALSE(notes.isEmpty());
+    for (const QString& note : notes) {
+        const QByteArray entry = Native(note).chopped(int(strlen(".trashinfo")));
+        if (!ReadFile(trash + "/info/" + Native(note)).contains("Path=" + dir.toPercentEncoding("/") + "/c.txt\n"))
+            continue;
+        EXPECT_TRUE(Exists(trash + "/files/" + entry));
+        SsRemoveEntry(trash + "/files/" + entry);
+        SsRemoveEntry(trash + "/info/" + Native(note));
+    }
 }
 
 // A refused rename, a paste into the folder itself and a name the file
