@@ -21,6 +21,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <functional>
 #include <utility>
@@ -628,14 +630,64 @@ struct TCopied {
     struct stat St {};
     std::vector<TCopied> Children;
     bool Skipped = false;  // holds entries the copy skipped, which stay
+    // A file whose times are not clearly older than the copy: a write in the
+    // same clock tick may have kept them, so its content is compared.
+    bool Recent = false;
 };
 
+bool SameTime(const timespec& a, const timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// A write changes the change time, which no program can set back.
 bool Unchanged(const struct stat& now, const struct stat& copied)
 {
     if (!SameEntry(now, copied) || (now.st_mode & S_IFMT) != (copied.st_mode & S_IFMT))
         return false;
-    return S_ISDIR(now.st_mode) || (now.st_size == copied.st_size && now.st_mtim.tv_sec == copied.st_mtim.tv_sec &&
-                                    now.st_mtim.tv_nsec == copied.st_mtim.tv_nsec);
+    return S_ISDIR(now.st_mode) || (now.st_size == copied.st_size && SameTime(now.st_mtim, copied.st_mtim) &&
+                                    SameTime(now.st_ctim, copied.st_ctim));
+}
+
+// Whether both times of an entry lie so far before Start that a write after
+// Start changes its change time on any file system: some keep times in steps
+// of up to two seconds, taken from a clock that lags by a tick.
+bool ClearlyOlder(const struct stat& st, const timespec& start)
+{
+    constexpr int64_t Margin = 3'000'000'000;
+    auto ns = [](const timespec& t) { return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
+    const int64_t limit = ns(start) - Margin;
+    return ns(st.st_ctim) < limit && ns(st.st_mtim) < limit;
+}
+
+// Whether the file Name of Dir, still the entry Copied, holds what the file
+// at CopyPath holds.
+bool SameContent(int dir, const QByteArray& name, const struct stat& copied, const QByteArray& copyPath)
+{
+    TFd a(::openat(dir, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    TFd b(::open(copyPath.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat sa, sb;
+    if (a.Get() < 0 || b.Get() < 0 || ::fstat(a.Get(), &sa) != 0 || ::fstat(b.Get(), &sb) != 0 ||
+        !SameEntry(sa, copied) || !S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size)
+        return false;
+    std::vector<char> x(64 * 1024), y(x.size());
+    for (;;) {
+        const ssize_t n = ::read(a.Get(), x.data(), x.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n == 0 && ::read(b.Get(), y.data(), 1) == 0;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t m = ::read(b.Get(), y.data() + done, size_t(n - done));
+            if (m < 0 && errno == EINTR)
+                continue;
+            if (m <= 0)
+                return false;
+            done += m;
+        }
+        if (std::memcmp(x.data(), y.data(), size_t(n)) != 0)
+            return false;
+    }
 }
 
 int CopyLink(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName, const struct stat& st)
@@ -711,7 +763,10 @@ int SetModeAndTimes(int fd, const struct stat& st)
 // place, so that one takes its mode from Finish.
 class TTreeCopy {
 public:
-    TTreeCopy(const QByteArray& fromPath, TSsOperationReport* report) : fromPath_(fromPath), report_(report) {}
+    TTreeCopy(const QByteArray& fromPath, TSsOperationReport* report) : fromPath_(fromPath), report_(report)
+    {
+        ::clock_gettime(CLOCK_REALTIME, &start_);
+    }
     // Copies the entry Name of FromDir as ToName into ToDir. 0 also when the
     // entry is a pipe, socket or device and nothing was made.
     int Run(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName);
@@ -725,8 +780,10 @@ private:
     int CopyOne(int fromDir, int toDir, const QByteArray& name, const struct stat& st, TCopied& node,
                 const QByteArray& path);
     int CopyFolder(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName);
+    int CopyRegular(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName, TCopied& node);
     QByteArray fromPath_;
     TSsOperationReport* report_;
+    timespec start_{};
     TFd top_;
     bool made_ = false;
 };
@@ -738,11 +795,19 @@ int TTreeCopy::CopyOne(int fromDir, int toDir, const QByteArray& name, const str
     if (S_ISLNK(st.st_mode))
         return CopyLink(fromDir, name, toDir, name, st);
     if (S_ISREG(st.st_mode))
-        return CopyFile(fromDir, name, toDir, name, node.St);
+        return CopyRegular(fromDir, name, toDir, name, node);
     // Pipes, sockets and devices have no content that a copy could carry.
     if (report_)
         report_->Skipped << path;
     return -1;
+}
+
+int TTreeCopy::CopyRegular(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName,
+                           TCopied& node)
+{
+    const int result = CopyFile(fromDir, name, toDir, toName, node.St);
+    node.Recent = !ClearlyOlder(node.St, start_);
+    return result;
 }
 
 int TTreeCopy::Run(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName)
@@ -756,7 +821,7 @@ int TTreeCopy::Run(int fromDir, const QByteArray& name, int toDir, const QByteAr
     if (S_ISLNK(Copied.St.st_mode))
         result = CopyLink(fromDir, name, toDir, toName, Copied.St);
     else if (S_ISREG(Copied.St.st_mode))
-        result = CopyFile(fromDir, name, toDir, toName, Copied.St);
+        result = CopyRegular(fromDir, name, toDir, toName, Copied);
     else {
         if (report_)
             report_->Skipped << fromPath_;
@@ -842,13 +907,14 @@ int TTreeCopy::CopyFolder(int fromDir, const QByteArray& name, int toDir, const 
 
 // Removes the entry Name of folder Dir, a folder with what it holds, walking
 // by handles and never following a link. With Copied, only the entries a copy
-// carried over go, and only while they are as they were; what stays is noted
-// in the report with its reason. Force makes own folders writable first (for
-// a copy of read-only folders). 0 or the first error met.
+// (at CopyPath) carried over go, and only while they are as they were; what
+// stays is noted in the report with its reason. Force makes own folders
+// writable first (for a copy of read-only folders). 0 or the first error met.
 class TTreeRemoval {
 public:
-    TTreeRemoval(const QByteArray& path, const TCopied* copied, bool force, TSsOperationReport* report)
-        : path_(path), copied_(copied), force_(force), report_(report)
+    TTreeRemoval(const QByteArray& path, const TCopied* copied, const QByteArray& copyPath, bool force,
+                 TSsOperationReport* report)
+        : path_(path), copyPath_(copyPath), copied_(copied), force_(force), report_(report)
     {
     }
     int Run(int dir, const QByteArray& name);
@@ -864,6 +930,7 @@ private:
     int RemoveFolder(int dir, const QByteArray& name, const TCopied* node, const QByteArray& folderPath,
                      const QByteArray& path);
     QByteArray path_;
+    QByteArray copyPath_;
     const TCopied* copied_;
     bool force_;
     TSsOperationReport* report_;
@@ -899,7 +966,8 @@ int TTreeRemoval::RemoveFolder(int dir, const QByteArray& name, const TCopied* n
 bool TTreeRemoval::RemoveNonFolder(int dir, const QByteArray& name, const struct stat& st, const TCopied* node,
                                    const QByteArray& folderPath, const QByteArray& path, int& result)
 {
-    if (node && !Unchanged(st, node->St)) {
+    if (node && (!Unchanged(st, node->St) ||
+                 (node->Recent && !SameContent(dir, name, node->St, copyPath_ + path.mid(path_.size()))))) {
         result = Stays(path, ESTALE);
         return true;
     }
@@ -1103,7 +1171,7 @@ int CopyEntry(const QByteArray& from, const QByteArray& to, TTreeCopy& copy)
         result = SsRenameNoReplace(Join(work, NameOf(to)), to);
     if (!result)
         result = copy.Finish();
-    TTreeRemoval(work, nullptr, true, nullptr).Run(toDir.Get(), workName);
+    TTreeRemoval(work, nullptr, QByteArray(), true, nullptr).Run(toDir.Get(), workName);
     return result;
 }
 }  // namespace
@@ -1129,7 +1197,7 @@ int SsMoveEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport
     TTreeCopy copy(from, report);
     if ((result = CopyEntry(from, to, copy)) != 0 || !copy.Made())
         return result;
-    TTreeRemoval removal(from, &copy.Copied, false, report);
+    TTreeRemoval removal(from, &copy.Copied, to, false, report);
     const TFd fromDir(OpenParent(from));
     return fromDir.Get() < 0 ? removal.Stays(from, errno) : removal.Run(fromDir.Get(), NameOf(from));
 }
@@ -1139,7 +1207,7 @@ int SsRemoveEntry(const QByteArray& path)
     const TFd dir(OpenParent(path));
     if (dir.Get() < 0)
         return errno;
-    return TTreeRemoval(path, nullptr, false, nullptr).Run(dir.Get(), NameOf(path));
+    return TTreeRemoval(path, nullptr, QByteArray(), false, nullptr).Run(dir.Get(), NameOf(path));
 }
 
 namespace {

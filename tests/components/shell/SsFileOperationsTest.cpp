@@ -1074,3 +1074,51 @@ TEST(SsShellTreeView, FailedDropsSayWhatWasNotDone)
         EXPECT_TRUE(text.contains(QDir::toNativeSeparators(files.Path("Rohr/p")))) << text.toStdString();
     }
 }
+
+// A file rewritten during a move across file systems, with its size and
+// times put back (as "touch -r", "cp -p" and tag editors do), stays at its
+// old place and is named; the copy keeps what was read, and the file beside
+// it moves. Whether its times are as new as the copy (content compared) or
+// clearly older (the change time tells).
+TEST(SsNamespace, MoveKeepsAFileRewrittenWithItsTimesPutBack)
+{
+    const TwoVolumes volumes;
+    SKIP_UNLESS_APART(volumes);
+    for (const bool aged : {false, true}) {
+        SCOPED_TRACE(aged ? "written long before" : "written just before");
+        const QByteArray name = aged ? "/Alt" : "/Neu";
+        const QByteArray src = volumes.There.Path + name, dst = volumes.Here.Path + name;
+        const QByteArray file = src + "/Alben/lied.mp3";
+        ASSERT_EQ(::mkdir(src.constData(), 0700), 0);
+        ASSERT_EQ(::mkdir((src + "/Alben").constData(), 0700), 0);
+        MakeFile(file, "Titel: alt");
+        MakeFile(src + "/andere.mp3", "Titel: ihr");
+        const timespec old[2] = {{1577836800, 0}, {1577836800, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, file.constData(), old, 0), 0);
+        if (aged)
+            std::this_thread::sleep_for(std::chrono::milliseconds(3200));  // the change time too
+        bool rewritten = false;
+        // Once copied, before the move removes the folder's entries.
+        const Hook tagEditor([&](int, const QByteArray& entry) {
+            if (entry != "Alben" || !Exists(dst) || rewritten)
+                return;
+            struct stat before;
+            ASSERT_EQ(::stat(file.constData(), &before), 0);
+            const int fd = ::open(file.constData(), O_WRONLY);
+            EXPECT_EQ(::pwrite(fd, "neu", 3, 7), 3);
+            const timespec times[2] = {before.st_atim, before.st_mtim};
+            EXPECT_EQ(::futimens(fd, times), 0);
+            ::close(fd);
+            rewritten = true;
+        });
+        TSsOperationReport report;
+        EXPECT_EQ(SsMoveEntry(src, dst, &report), ESTALE);
+        ASSERT_TRUE(rewritten);
+        EXPECT_EQ(ReadFile(file), "Titel: neu");
+        EXPECT_EQ(ReadFile(dst + "/Alben/lied.mp3"), "Titel: alt");
+        EXPECT_EQ(ReadFile(dst + "/andere.mp3"), "Titel: ihr");
+        EXPECT_FALSE(Exists(src + "/andere.mp3"));
+        EXPECT_EQ(report.Left, (QList<QPair<QByteArray, int>>{{file, ESTALE}}));
+    }
+}
+
