@@ -1340,24 +1340,30 @@ QByteArray SsFreeFileName(const QByteArray& folder, const QByteArray& name)
 
 bool TSsFolderDropTarget::HoldsOwnAncestor(const QList<QByteArray>& files) const
 {
-    auto real = [](const QByteArray& path) {
-        char* resolved = ::realpath(path.constData(), nullptr);
-        const QByteArray result(resolved);
-        std::free(resolved);
-        return result;
-    };
-    const QByteArray here = real(folder_);
-    if (here.isEmpty())
-        return false;
+    // A folder may have more than one path (a link on the way, a bind mount):
+    // folders are told by device and inode, on the way up from this one.
+    std::vector<struct stat> folders;
     for (const QByteArray& f : files) {
         struct stat st;
-        if (::lstat(f.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-            continue;
-        const QByteArray dir = real(f);
-        if (!dir.isEmpty() && (here == dir || here.startsWith(dir.endsWith('/') ? dir : dir + '/')))
-            return true;
+        if (::lstat(f.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+            folders.push_back(st);
     }
-    return false;
+    if (folders.empty())
+        return false;
+    TFd at(::open(folder_.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat here;
+    if (at.Get() < 0 || ::fstat(at.Get(), &here) != 0)
+        return false;
+    for (;;) {
+        if (std::any_of(folders.begin(), folders.end(), [&](const struct stat& f) { return SameEntry(f, here); }))
+            return true;
+        TFd up(::openat(at.Get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        struct stat above;
+        if (up.Get() < 0 || ::fstat(up.Get(), &above) != 0 || SameEntry(above, here))
+            return false;  // the root
+        at.Reset(up.Release());
+        here = above;
+    }
 }
 
 int32_t TSsFolderDropTarget::Choose(int32_t keyState, int32_t allowed) const

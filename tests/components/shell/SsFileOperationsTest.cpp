@@ -25,7 +25,9 @@
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
+#include <sched.h>
 #include <sys/fanotify.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <fcntl.h>
@@ -139,20 +141,16 @@ std::pair<uid_t, gid_t> OrdinaryUser()
     return {65534, 65534};
 }
 
-// Runs body as the ordinary user: here when this process is one, else in a
-// child process that drops root; a failure there fails the test. False
-// (with the reason) when root cannot be dropped.
-bool AsOrdinaryUser(const std::function<void()>& body, std::string& why)
+// Runs body in a child process, which first runs prepare (a user to become,
+// a namespace to enter; false: it could not). A failure in the child fails
+// the test. False (with the reason) when the child could not start or prepare.
+bool InChild(const std::function<bool()>& prepare, const std::function<void()>& body, const char* cannot,
+             std::string& why)
 {
-    if (::geteuid() != 0) {
-        body();
-        return true;
-    }
     std::fflush(stdout);
     const pid_t child = ::fork();
     if (child == 0) {
-        const auto [uid, gid] = OrdinaryUser();
-        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+        if (!prepare())
             ::_exit(77);
         body();
         std::fflush(stdout);
@@ -164,11 +162,54 @@ bool AsOrdinaryUser(const std::function<void()>& body, std::string& why)
         return false;
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == 77) {
-        why = "root cannot become an ordinary user here";
+        why = cannot;
         return false;
     }
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the ordinary user's part failed";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child's part failed";
     return true;
+}
+
+bool BecomeUser(uid_t uid, gid_t gid)
+{
+    return ::setgroups(0, nullptr) == 0 && ::setgid(gid) == 0 && ::setuid(uid) == 0;
+}
+
+// Runs body as the ordinary user: here when this process is one, else in a
+// child process that drops root; a failure there fails the test. False
+// (with the reason) when root cannot be dropped.
+bool AsOrdinaryUser(const std::function<void()>& body, std::string& why)
+{
+    if (::geteuid() != 0) {
+        body();
+        return true;
+    }
+    const uid_t uid = OrdinaryUser().first;
+    const gid_t gid = OrdinaryUser().second;
+    return InChild([uid, gid] { return BecomeUser(uid, gid); }, body, "root cannot become an ordinary user here",
+                   why);
+}
+
+// Makes the mounts of the calling process its own (in a user namespace of
+// its own when it is not root), so that it may mount and bind folders.
+bool OwnMounts()
+{
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    if (::unshare(uid == 0 ? CLONE_NEWNS : CLONE_NEWUSER | CLONE_NEWNS) != 0)
+        return false;
+    if (uid != 0) {
+        auto put = [](const char* file, const std::string& text) {
+            const int fd = ::open(file, O_WRONLY);
+            const bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+            ::close(fd);
+            return ok;
+        };
+        if (!put("/proc/self/setgroups", "deny") ||
+            !put("/proc/self/uid_map", std::to_string(uid) + ' ' + std::to_string(uid) + " 1") ||
+            !put("/proc/self/gid_map", std::to_string(gid) + ' ' + std::to_string(gid) + " 1"))
+            return false;
+    }
+    return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 }
 
 // A new folder below base that the ordinary user owns; removed with all it
@@ -1120,5 +1161,41 @@ TEST(SsNamespace, MoveKeepsAFileRewrittenWithItsTimesPutBack)
         EXPECT_FALSE(Exists(src + "/andere.mp3"));
         EXPECT_EQ(report.Left, (QList<QPair<QByteArray, int>>{{file, ESTALE}}));
     }
+}
+
+// A folder is never pasted into itself or a folder inside it, also when the
+// target is reached on another path: through a link to one of its folders,
+// or through a bind mount of it.
+TEST(SsFolderDropTarget, RefusesItsOwnAncestorOnAnyPath)
+{
+    ShellFixture fx;
+    fx.Mkdir("alt/innen");
+    const QByteArray alt = Native(fx.Path("alt"));
+    ASSERT_EQ(::symlink(alt.constData(), Native(fx.Path("zu-alt")).constData()), 0);
+    const auto refuses = [&](const QByteArray& target) {
+        SCOPED_TRACE(target.constData());
+        TSsFolderDropTarget drop(target);
+        ASSERT_TRUE(drop.HoldsOwnAncestor({alt}));  // else the drop would copy until the disk is full
+        EXPECT_FALSE(drop.HoldsOwnAncestor({Native(fx.Path("Bilder")), Native(fx.Path("zu-alt"))}));
+        QMimeData mime;
+        mime.setUrls({SsNativePathToUrl(alt)});
+        int32_t effect = Ole::DROPEFFECT_COPY;
+        EXPECT_EQ(drop.Drop(&mime, Ole::MK_CONTROL, effect), Ole::S_OK);
+        EXPECT_EQ(effect, Ole::DROPEFFECT_NONE);
+        EXPECT_EQ(Listing(fx.Path("alt/innen")), QStringList());
+    };
+    refuses(Native(fx.Path("zu-alt/innen")));
+    refuses(Native(fx.Path("zu-alt")));
+    const QByteArray bound = Native(fx.Path("leer"));
+    std::string why;
+    if (!InChild(OwnMounts,
+                 [&] {
+                     ASSERT_EQ(::mount(alt.constData(), bound.constData(), nullptr, MS_BIND, nullptr), 0)
+                         << std::strerror(errno);
+                     refuses(bound + "/innen");
+                     refuses(bound);
+                 },
+                 "no mount namespace of its own for this user", why))
+        GTEST_SKIP() << "the bind mount was not tried: " << why;
 }
 
