@@ -1211,29 +1211,6 @@ int SsRemoveEntry(const QByteArray& path)
 }
 
 namespace {
-// The trash that takes entries of the device dev: the home trash when it
-// lies there, else ".Trash-<uid>" at the top of the volume.
-QByteArray TrashFor(const QByteArray& path, dev_t dev, QByteArray& topDir)
-{
-    const QByteArray home =
-        QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) + "/Trash";
-    struct stat st;
-    QByteArray existing = home;
-    while (::stat(existing.constData(), &st) != 0 && existing != "/")
-        existing = DirOf(existing);
-    if (st.st_dev == dev) {
-        topDir.clear();
-        return home;
-    }
-    topDir = DirOf(path);
-    for (QByteArray up = DirOf(topDir); topDir != "/"; up = DirOf(topDir)) {
-        if (::stat(up.constData(), &st) != 0 || st.st_dev != dev)
-            break;
-        topDir = up;
-    }
-    return Join(topDir, ".Trash-" + QByteArray::number(uint(::getuid())));
-}
-
 // Name + Insert before the name's extension + Suffix, in at most Max bytes: a
 // name too long for that loses the end of its stem, never within a character,
 // and keeps an extension of up to 16 bytes.
@@ -1275,6 +1252,93 @@ int MakeFolder(const QByteArray& path)
         return r;
     return ::mkdir(path.constData(), 0700) == 0 || errno == EEXIST ? 0 : errno;
 }
+
+// The folders of the trash that takes an entry, open: its entries, their
+// notes, and the folder that the notes' paths are relative to (empty: none).
+struct TTrash {
+    TFd Files, Info;
+    QByteArray TopDir;
+};
+
+// Opens the folder Name of Dir, made when missing. In a trash that others can
+// reach (Shared) it must be a real folder, never a link, and the user's own;
+// else the trash is not used: EPERM.
+int OpenTrashFolder(int dir, const QByteArray& name, bool shared, TFd& folder)
+{
+    auto open = [&] {
+        return ::openat(dir, name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (shared ? O_NOFOLLOW : 0));
+    };
+    folder.Reset(open());
+    if (folder.Get() < 0 && errno == ENOENT) {
+        if (::mkdirat(dir, name.constData(), 0700) != 0 && errno != EEXIST)
+            return errno;
+        folder.Reset(open());
+    }
+    if (folder.Get() < 0)
+        return shared && (errno == ELOOP || errno == ENOTDIR || errno == EACCES) ? EPERM : errno;
+    struct stat st;
+    if (::fstat(folder.Get(), &st) != 0)
+        return errno;
+    return shared && st.st_uid != ::geteuid() ? EPERM : 0;
+}
+
+// The trash at the top of a volume: ".Trash/<uid>" when ".Trash" is a real
+// folder with the sticky bit (so that none can take another's folder there)
+// and "<uid>" is the user's; else ".Trash-<uid>", the user's and closed to
+// everyone else. Folders are opened without following links and checked by
+// their handles.
+int OpenVolumeTrash(const QByteArray& topDir, TFd& trash)
+{
+    const TFd top(::open(topDir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (top.Get() < 0)
+        return errno;
+    const QByteArray uid = QByteArray::number(uint(::geteuid()));
+    const TFd shared(OpenFolder(top.Get(), ".Trash"));
+    struct stat st;
+    if (shared.Get() >= 0 && ::fstat(shared.Get(), &st) == 0 && (st.st_mode & S_ISVTX) &&
+        OpenTrashFolder(shared.Get(), uid, true, trash) == 0)
+        return 0;
+    if (const int r = OpenTrashFolder(top.Get(), ".Trash-" + uid, true, trash))
+        return r;
+    if (::fstat(trash.Get(), &st) != 0)
+        return errno;
+    return (st.st_mode & 07777) == 0700 || ::fchmod(trash.Get(), 0700) == 0 ? 0 : errno;
+}
+
+// The trash that takes entries of the device dev: the home trash when it
+// lies there, else the trash at the top of the volume.
+int OpenTrash(const QByteArray& path, dev_t dev, TTrash& trash)
+{
+    const QByteArray home =
+        QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) + "/Trash";
+    struct stat st;
+    QByteArray existing = home;
+    while (::stat(existing.constData(), &st) != 0 && existing != "/")
+        existing = DirOf(existing);
+    TFd folder;
+    const bool shared = st.st_dev != dev;
+    if (!shared) {
+        trash.TopDir.clear();
+        if (const int r = MakeFolder(home))
+            return r;
+        folder.Reset(::open(home.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (folder.Get() < 0)
+            return errno;
+    } else {
+        QByteArray& topDir = trash.TopDir;
+        topDir = DirOf(path);
+        for (QByteArray up = DirOf(topDir); topDir != "/"; up = DirOf(topDir)) {
+            if (::stat(up.constData(), &st) != 0 || st.st_dev != dev)
+                break;
+            topDir = up;
+        }
+        if (const int r = OpenVolumeTrash(topDir, folder))
+            return r;
+    }
+    if (const int r = OpenTrashFolder(folder.Get(), "files", shared, trash.Files))
+        return r;
+    return OpenTrashFolder(folder.Get(), "info", shared, trash.Info);
+}
 }  // namespace
 
 int SsMoveToTrash(const QByteArray& path)
@@ -1282,31 +1346,28 @@ int SsMoveToTrash(const QByteArray& path)
     struct stat st;
     if (::lstat(path.constData(), &st) != 0)
         return errno;
-    QByteArray topDir;
-    const QByteArray trash = TrashFor(path, st.st_dev, topDir);
-    const QByteArray files = trash + "/files", info = trash + "/info";
-    int made = MakeFolder(files);
-    if (!made)
-        made = MakeFolder(info);
-    if (made)
-        return made;
+    TTrash trash;
+    if (const int r = OpenTrash(path, st.st_dev, trash))
+        return r;
     // The note is made first, under a name of its own; the entry follows it.
     const QByteArray name = NameOf(path);
     for (int n = 1;; ++n) {
         const QByteArray trashed = TrashedName(name, n == 1 ? QByteArray() : '.' + QByteArray::number(n));
-        const QByteArray note = Join(info, trashed + ".trashinfo");
-        const int fd = ::open(note.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const QByteArray note = trashed + ".trashinfo";
+        const int fd =
+            ::openat(trash.Info.Get(), note.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
             return errno;
         }
         struct stat other;
-        if (::lstat(Join(files, trashed).constData(), &other) == 0) {
+        if (::fstatat(trash.Files.Get(), trashed.constData(), &other, AT_SYMLINK_NOFOLLOW) == 0) {
             ::close(fd);
-            ::unlink(note.constData());
+            ::unlinkat(trash.Info.Get(), note.constData(), 0);
             continue;
         }
+        const QByteArray& topDir = trash.TopDir;
         const QByteArray place = topDir.isEmpty() ? path : path.mid(topDir.size() + (topDir.endsWith('/') ? 0 : 1));
         const QByteArray text = "[Trash Info]\nPath=" + place.toPercentEncoding("/") + "\nDeletionDate=" +
                                 QDateTime::currentDateTime().toString(Qt::ISODate).toLatin1() + '\n';
@@ -1314,9 +1375,9 @@ int SsMoveToTrash(const QByteArray& path)
         if (::close(fd) != 0 && !result)
             result = errno;
         if (!result)
-            result = SsRenameNoReplace(path, Join(files, trashed));
+            result = RenameNoReplaceAt(AT_FDCWD, path, trash.Files.Get(), trashed);
         if (result)
-            ::unlink(note.constData());
+            ::unlinkat(trash.Info.Get(), note.constData(), 0);
         return result;
     }
 }

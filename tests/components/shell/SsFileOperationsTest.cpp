@@ -1199,3 +1199,132 @@ TEST(SsFolderDropTarget, RefusesItsOwnAncestorOnAnyPath)
         GTEST_SKIP() << "the bind mount was not tried: " << why;
 }
 
+namespace {
+// How a user (uid) finds the top of a volume that others can write to, and
+// where that user's file goes to the trash from it (empty: it stays).
+struct TrashCase {
+    const char* What;
+    std::function<void(const QByteArray& top, const QByteArray& uid)> OtherUser;  // plants
+    std::function<void(const QByteArray& top, const QByteArray& uid)> Admin;      // root's share
+    QByteArray TrashedTo;  // "<uid>" for the user's uid
+};
+}  // namespace
+
+// On a volume that others write to, another user plants the trash folder of
+// this user: a link to a folder of theirs, or a folder of their own. The
+// trash is not used: a private file stays where it is, and the menu says it
+// could not go. A shared ".Trash" that is a link, lacks the sticky bit or
+// holds another's folder for the user makes way for ".Trash-<uid>", which
+// the user owns and is made private.
+TEST(SsNamespace, TrashPlantedByAnotherUserIsNotUsed)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, to act as two users on a volume of its own";
+    const uid_t uid = OrdinaryUser().first;
+    const gid_t gid = OrdinaryUser().second;
+    const uid_t otherUid = 65534;  // nobody
+    if (uid == otherUid)
+        GTEST_SKIP() << "no second ordinary user (user \"lumi\") on this system";
+    const QByteArray uidText = QByteArray::number(uint(uid));
+    auto mkdir = [](const QByteArray& path, mode_t mode) {
+        ASSERT_EQ(::mkdir(path.constData(), mode), 0) << path.constData();
+        ASSERT_EQ(::chmod(path.constData(), mode), 0);
+    };
+    const TrashCase cases[] = {
+        {"a link to another's folder",
+         [&](const QByteArray& top, const QByteArray& id) {
+             mkdir(top + "/Ablage", 0777);
+             ASSERT_EQ(::symlink((top + "/Ablage").constData(), (top + "/.Trash-" + id).constData()), 0);
+         },
+         nullptr, ""},
+        {"another's folder",
+         [&](const QByteArray& top, const QByteArray& id) {
+             for (const QByteArray sub : {"", "/files", "/info"})
+                 mkdir(top + "/.Trash-" + id + sub, 0777);
+         },
+         nullptr, ""},
+        {"a shared trash that is a link",
+         [&](const QByteArray& top, const QByteArray&) {
+             mkdir(top + "/Ablage", 01777);
+             ASSERT_EQ(::symlink((top + "/Ablage").constData(), (top + "/.Trash").constData()), 0);
+         },
+         nullptr, "/.Trash-<uid>/files/geheim.txt"},
+        {"a shared trash without the sticky bit", nullptr,
+         [&](const QByteArray& top, const QByteArray&) { mkdir(top + "/.Trash", 0777); },
+         "/.Trash-<uid>/files/geheim.txt"},
+        {"another's folder in the shared trash",
+         [&](const QByteArray& top, const QByteArray& id) { mkdir(top + "/.Trash/" + id, 0777); },
+         [&](const QByteArray& top, const QByteArray&) { mkdir(top + "/.Trash", 01777); },
+         "/.Trash-<uid>/files/geheim.txt"},
+        {"the shared trash", nullptr, [&](const QByteArray& top, const QByteArray&) { mkdir(top + "/.Trash", 01777); },
+         "/.Trash/<uid>/files/geheim.txt"},
+        {"the user's own trash open to others", nullptr,
+         [&](const QByteArray& top, const QByteArray& id) {
+             mkdir(top + "/.Trash-" + id, 0777);
+             ASSERT_EQ(::chown((top + "/.Trash-" + id).constData(), uid, gid), 0);
+         },
+         "/.Trash-<uid>/files/geheim.txt"},
+    };
+    const Scratch scratch(QFile::encodeName(QDir::tempPath()));
+    ASSERT_FALSE(scratch.Path.isEmpty());
+    ASSERT_EQ(::chmod(scratch.Path.constData(), 0755), 0);
+    const QByteArray top = scratch.Path + "/Band";
+    ASSERT_EQ(::mkdir(top.constData(), 0755), 0);
+    std::string why;
+    const bool ran = InChild(OwnMounts, [&] {
+        for (const TrashCase& c : cases) {
+            SCOPED_TRACE(c.What);
+            // A volume of its own, which everyone may write to, as /dev/shm.
+            ASSERT_EQ(::mount("lumi-test", top.constData(), "tmpfs", 0, "mode=1777"), 0) << std::strerror(errno);
+            if (c.Admin)
+                c.Admin(top, uidText);
+            std::string cannot;
+            if (c.OtherUser) {
+                ASSERT_TRUE(InChild([&] { return BecomeUser(otherUid, otherUid); },
+                                    [&] { c.OtherUser(top, uidText); }, "cannot become nobody", cannot))
+                    << cannot;
+            }
+            ASSERT_TRUE(InChild([&] { return BecomeUser(uid, gid); },
+                                [&] {
+                                    MakeFile(top + "/geheim.txt", "privat", 0600);
+                                    const int result = SsMoveToTrash(top + "/geheim.txt");
+                                    EXPECT_EQ(result, c.TrashedTo.isEmpty() ? EPERM : 0);
+                                    EXPECT_EQ(Exists(top + "/geheim.txt"), c.TrashedTo.isEmpty());
+                                },
+                                "cannot become the ordinary user", cannot))
+                << cannot;
+            // Where the file is, as root sees it: at its place or in the
+            // user's trash, and nowhere else.
+            QByteArrayList found;
+            std::function<void(const QByteArray&)> find = [&](const QByteArray& dir) {
+                for (const QString& e : Listing(QFile::decodeName(dir))) {
+                    const QByteArray path = dir + '/' + Native(e);
+                    struct stat st;
+                    ASSERT_EQ(::lstat(path.constData(), &st), 0);
+                    if (S_ISDIR(st.st_mode))
+                        find(path);
+                    else if (!S_ISLNK(st.st_mode) && !e.endsWith(".trashinfo"))
+                        found << path.mid(top.size());
+                }
+            };
+            find(top);
+            QByteArray expected = c.TrashedTo.isEmpty() ? QByteArray("/geheim.txt") : c.TrashedTo;
+            expected.replace("<uid>", uidText);
+            EXPECT_EQ(found, QByteArrayList({expected}));
+            if (!c.TrashedTo.isEmpty()) {
+                struct stat st;
+                const QByteArray trash = top + expected.left(expected.indexOf("/files/"));
+                ASSERT_EQ(::lstat(trash.constData(), &st), 0);
+                EXPECT_TRUE(S_ISDIR(st.st_mode));
+                EXPECT_EQ(st.st_uid, uid);
+                if (trash.contains(".Trash-")) {
+                    EXPECT_EQ(st.st_mode & 07777, 0700u);
+                }
+                EXPECT_TRUE(ReadFile(trash + "/info/geheim.txt.trashinfo").contains("\nPath=geheim.txt\n"));
+            }
+            ASSERT_EQ(::umount(top.constData()), 0);
+        }
+    }, "no mount namespace of its own", why);
+    if (!ran)
+        GTEST_SKIP() << why;
+}
