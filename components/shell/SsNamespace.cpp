@@ -21,6 +21,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <functional>
 #include <utility>
@@ -474,6 +476,8 @@ std::unique_ptr<TSsContextMenu> TSsNamespaceFolder::GetUIObjectOf(int count,
 // ---- copying, moving and removing entries ------------------------------------------------
 
 std::function<void(int, const QByteArray&)> SsEntryHook;
+int (*SsRenameAt2)(int fromDir, const char* from, int toDir, const char* to, unsigned flags) = ::renameat2;
+int (*SsLinkAt)(int fromDir, const char* from, int toDir, const char* to, int flags) = ::linkat;
 
 namespace {
 int Failure(int result) { return result == 0 ? 0 : errno; }
@@ -626,14 +630,64 @@ struct TCopied {
     struct stat St {};
     std::vector<TCopied> Children;
     bool Skipped = false;  // holds entries the copy skipped, which stay
+    // A file whose times are not clearly older than the copy: a write in the
+    // same clock tick may have kept them, so its content is compared.
+    bool Recent = false;
 };
 
+bool SameTime(const timespec& a, const timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// A write changes the change time, which no program can set back.
 bool Unchanged(const struct stat& now, const struct stat& copied)
 {
     if (!SameEntry(now, copied) || (now.st_mode & S_IFMT) != (copied.st_mode & S_IFMT))
         return false;
-    return S_ISDIR(now.st_mode) || (now.st_size == copied.st_size && now.st_mtim.tv_sec == copied.st_mtim.tv_sec &&
-                                    now.st_mtim.tv_nsec == copied.st_mtim.tv_nsec);
+    return S_ISDIR(now.st_mode) || (now.st_size == copied.st_size && SameTime(now.st_mtim, copied.st_mtim) &&
+                                    SameTime(now.st_ctim, copied.st_ctim));
+}
+
+// Whether both times of an entry lie so far before Start that a write after
+// Start changes its change time on any file system: some keep times in steps
+// of up to two seconds, taken from a clock that lags by a tick.
+bool ClearlyOlder(const struct stat& st, const timespec& start)
+{
+    constexpr int64_t Margin = 3'000'000'000;
+    auto ns = [](const timespec& t) { return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
+    const int64_t limit = ns(start) - Margin;
+    return ns(st.st_ctim) < limit && ns(st.st_mtim) < limit;
+}
+
+// Whether the file Name of Dir, still the entry Copied, holds what the file
+// at CopyPath holds.
+bool SameContent(int dir, const QByteArray& name, const struct stat& copied, const QByteArray& copyPath)
+{
+    TFd a(::openat(dir, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    TFd b(::open(copyPath.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat sa, sb;
+    if (a.Get() < 0 || b.Get() < 0 || ::fstat(a.Get(), &sa) != 0 || ::fstat(b.Get(), &sb) != 0 ||
+        !SameEntry(sa, copied) || !S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size)
+        return false;
+    std::vector<char> x(64 * 1024), y(x.size());
+    for (;;) {
+        const ssize_t n = ::read(a.Get(), x.data(), x.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n == 0 && ::read(b.Get(), y.data(), 1) == 0;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t m = ::read(b.Get(), y.data() + done, size_t(n - done));
+            if (m < 0 && errno == EINTR)
+                continue;
+            if (m <= 0)
+                return false;
+            done += m;
+        }
+        if (std::memcmp(x.data(), y.data(), size_t(n)) != 0)
+            return false;
+    }
 }
 
 int CopyLink(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName, const struct stat& st)
@@ -709,7 +763,10 @@ int SetModeAndTimes(int fd, const struct stat& st)
 // place, so that one takes its mode from Finish.
 class TTreeCopy {
 public:
-    TTreeCopy(const QByteArray& fromPath, TSsOperationReport* report) : fromPath_(fromPath), report_(report) {}
+    TTreeCopy(const QByteArray& fromPath, TSsOperationReport* report) : fromPath_(fromPath), report_(report)
+    {
+        ::clock_gettime(CLOCK_REALTIME, &start_);
+    }
     // Copies the entry Name of FromDir as ToName into ToDir. 0 also when the
     // entry is a pipe, socket or device and nothing was made.
     int Run(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName);
@@ -723,8 +780,10 @@ private:
     int CopyOne(int fromDir, int toDir, const QByteArray& name, const struct stat& st, TCopied& node,
                 const QByteArray& path);
     int CopyFolder(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName);
+    int CopyRegular(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName, TCopied& node);
     QByteArray fromPath_;
     TSsOperationReport* report_;
+    timespec start_{};
     TFd top_;
     bool made_ = false;
 };
@@ -736,11 +795,19 @@ int TTreeCopy::CopyOne(int fromDir, int toDir, const QByteArray& name, const str
     if (S_ISLNK(st.st_mode))
         return CopyLink(fromDir, name, toDir, name, st);
     if (S_ISREG(st.st_mode))
-        return CopyFile(fromDir, name, toDir, name, node.St);
+        return CopyRegular(fromDir, name, toDir, name, node);
     // Pipes, sockets and devices have no content that a copy could carry.
     if (report_)
         report_->Skipped << path;
     return -1;
+}
+
+int TTreeCopy::CopyRegular(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName,
+                           TCopied& node)
+{
+    const int result = CopyFile(fromDir, name, toDir, toName, node.St);
+    node.Recent = !ClearlyOlder(node.St, start_);
+    return result;
 }
 
 int TTreeCopy::Run(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName)
@@ -754,7 +821,7 @@ int TTreeCopy::Run(int fromDir, const QByteArray& name, int toDir, const QByteAr
     if (S_ISLNK(Copied.St.st_mode))
         result = CopyLink(fromDir, name, toDir, toName, Copied.St);
     else if (S_ISREG(Copied.St.st_mode))
-        result = CopyFile(fromDir, name, toDir, toName, Copied.St);
+        result = CopyRegular(fromDir, name, toDir, toName, Copied);
     else {
         if (report_)
             report_->Skipped << fromPath_;
@@ -840,13 +907,14 @@ int TTreeCopy::CopyFolder(int fromDir, const QByteArray& name, int toDir, const 
 
 // Removes the entry Name of folder Dir, a folder with what it holds, walking
 // by handles and never following a link. With Copied, only the entries a copy
-// carried over go, and only while they are as they were; what stays is noted
-// in the report with its reason. Force makes own folders writable first (for
-// a copy of read-only folders). 0 or the first error met.
+// (at CopyPath) carried over go, and only while they are as they were; what
+// stays is noted in the report with its reason. Force makes own folders
+// writable first (for a copy of read-only folders). 0 or the first error met.
 class TTreeRemoval {
 public:
-    TTreeRemoval(const QByteArray& path, const TCopied* copied, bool force, TSsOperationReport* report)
-        : path_(path), copied_(copied), force_(force), report_(report)
+    TTreeRemoval(const QByteArray& path, const TCopied* copied, const QByteArray& copyPath, bool force,
+                 TSsOperationReport* report)
+        : path_(path), copyPath_(copyPath), copied_(copied), force_(force), report_(report)
     {
     }
     int Run(int dir, const QByteArray& name);
@@ -862,6 +930,7 @@ private:
     int RemoveFolder(int dir, const QByteArray& name, const TCopied* node, const QByteArray& folderPath,
                      const QByteArray& path);
     QByteArray path_;
+    QByteArray copyPath_;
     const TCopied* copied_;
     bool force_;
     TSsOperationReport* report_;
@@ -897,7 +966,8 @@ int TTreeRemoval::RemoveFolder(int dir, const QByteArray& name, const TCopied* n
 bool TTreeRemoval::RemoveNonFolder(int dir, const QByteArray& name, const struct stat& st, const TCopied* node,
                                    const QByteArray& folderPath, const QByteArray& path, int& result)
 {
-    if (node && !Unchanged(st, node->St)) {
+    if (node && (!Unchanged(st, node->St) ||
+                 (node->Recent && !SameContent(dir, name, node->St, copyPath_ + path.mid(path_.size()))))) {
         result = Stays(path, ESTALE);
         return true;
     }
@@ -1014,6 +1084,65 @@ int TTreeRemoval::Run(int dir, const QByteArray& name)
     return result;
 }
 
+// Takes the name To with an empty entry of its own (a folder for a folder,
+// which only an empty folder may replace) and moves From over it, unless
+// another program took the name meanwhile.
+int RenameOverPlaceholder(int fromDir, const QByteArray& from, int toDir, const QByteArray& to, bool folder)
+{
+    if (folder && ::mkdirat(toDir, to.constData(), 0700) != 0)
+        return errno;
+    TFd made(folder ? OpenFolder(toDir, to.constData())
+                    : ::openat(toDir, to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    struct stat placeholder;
+    if (made.Get() < 0 || ::fstat(made.Get(), &placeholder) != 0) {
+        const int error = errno;
+        if (folder)
+            ::unlinkat(toDir, to.constData(), AT_REMOVEDIR);
+        return error;
+    }
+    made.Reset();
+    auto ours = [&] {
+        struct stat now;
+        return ::fstatat(toDir, to.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0 && SameEntry(now, placeholder);
+    };
+    if (!ours())
+        return EEXIST;
+    if (::renameat(fromDir, from.constData(), toDir, to.constData()) == 0)
+        return 0;
+    const int error = errno;
+    if (ours())
+        ::unlinkat(toDir, to.constData(), folder ? AT_REMOVEDIR : 0);
+    return error;
+}
+
+// Renames From to To unless To exists (see SsRenameNoReplace), relative to
+// the folders' handles.
+int RenameNoReplaceAt(int fromDir, const QByteArray& from, int toDir, const QByteArray& to)
+{
+    if (SsRenameAt2(fromDir, from.constData(), toDir, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return errno;
+    // The file system cannot refuse to replace: take the name first, then move in.
+    struct stat st;
+    if (::fstatat(fromDir, from.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno;
+    if (!S_ISDIR(st.st_mode)) {
+        if (SsLinkAt(fromDir, from.constData(), toDir, to.constData(), 0) == 0) {
+            if (::unlinkat(fromDir, from.constData(), 0) != 0) {
+                const int error = errno;
+                ::unlinkat(toDir, to.constData(), 0);
+                return error;
+            }
+            return 0;
+        }
+        // Nor hard links (FUSE file systems, some network shares).
+        if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS && errno != EMLINK)
+            return errno;
+    }
+    return RenameOverPlaceholder(fromDir, from, toDir, to, S_ISDIR(st.st_mode));
+}
+
 // Opens the folder that holds Path.
 int OpenParent(const QByteArray& path)
 {
@@ -1042,40 +1171,14 @@ int CopyEntry(const QByteArray& from, const QByteArray& to, TTreeCopy& copy)
         result = SsRenameNoReplace(Join(work, NameOf(to)), to);
     if (!result)
         result = copy.Finish();
-    TTreeRemoval(work, nullptr, true, nullptr).Run(toDir.Get(), workName);
+    TTreeRemoval(work, nullptr, QByteArray(), true, nullptr).Run(toDir.Get(), workName);
     return result;
 }
 }  // namespace
 
 int SsRenameNoReplace(const QByteArray& from, const QByteArray& to)
 {
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
-        return errno;
-    // The file system cannot refuse to replace: take the name first, then move in.
-    struct stat st;
-    if (::lstat(from.constData(), &st) != 0)
-        return errno;
-    if (!S_ISDIR(st.st_mode)) {
-        if (::link(from.constData(), to.constData()) != 0)
-            return errno;
-        if (::unlink(from.constData()) != 0) {
-            const int error = errno;
-            ::unlink(to.constData());
-            return error;
-        }
-        return 0;
-    }
-    // A folder replaces only an empty folder: the one made here for it.
-    if (::mkdir(to.constData(), 0700) != 0)
-        return errno;
-    if (::rename(from.constData(), to.constData()) != 0) {
-        const int error = errno;
-        ::rmdir(to.constData());
-        return error;
-    }
-    return 0;
+    return RenameNoReplaceAt(AT_FDCWD, from, AT_FDCWD, to);
 }
 
 int SsCopyEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report)
@@ -1094,7 +1197,7 @@ int SsMoveEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport
     TTreeCopy copy(from, report);
     if ((result = CopyEntry(from, to, copy)) != 0 || !copy.Made())
         return result;
-    TTreeRemoval removal(from, &copy.Copied, false, report);
+    TTreeRemoval removal(from, &copy.Copied, to, false, report);
     const TFd fromDir(OpenParent(from));
     return fromDir.Get() < 0 ? removal.Stays(from, errno) : removal.Run(fromDir.Get(), NameOf(from));
 }
@@ -1104,33 +1207,10 @@ int SsRemoveEntry(const QByteArray& path)
     const TFd dir(OpenParent(path));
     if (dir.Get() < 0)
         return errno;
-    return TTreeRemoval(path, nullptr, false, nullptr).Run(dir.Get(), NameOf(path));
+    return TTreeRemoval(path, nullptr, QByteArray(), false, nullptr).Run(dir.Get(), NameOf(path));
 }
 
 namespace {
-// The trash that takes entries of the device dev: the home trash when it
-// lies there, else ".Trash-<uid>" at the top of the volume.
-QByteArray TrashFor(const QByteArray& path, dev_t dev, QByteArray& topDir)
-{
-    const QByteArray home =
-        QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) + "/Trash";
-    struct stat st;
-    QByteArray existing = home;
-    while (::stat(existing.constData(), &st) != 0 && existing != "/")
-        existing = DirOf(existing);
-    if (st.st_dev == dev) {
-        topDir.clear();
-        return home;
-    }
-    topDir = DirOf(path);
-    for (QByteArray up = DirOf(topDir); topDir != "/"; up = DirOf(topDir)) {
-        if (::stat(up.constData(), &st) != 0 || st.st_dev != dev)
-            break;
-        topDir = up;
-    }
-    return Join(topDir, ".Trash-" + QByteArray::number(uint(::getuid())));
-}
-
 // Name + Insert before the name's extension + Suffix, in at most Max bytes: a
 // name too long for that loses the end of its stem, never within a character,
 // and keeps an extension of up to 16 bytes.
@@ -1172,6 +1252,93 @@ int MakeFolder(const QByteArray& path)
         return r;
     return ::mkdir(path.constData(), 0700) == 0 || errno == EEXIST ? 0 : errno;
 }
+
+// The folders of the trash that takes an entry, open: its entries, their
+// notes, and the folder that the notes' paths are relative to (empty: none).
+struct TTrash {
+    TFd Files, Info;
+    QByteArray TopDir;
+};
+
+// Opens the folder Name of Dir, made when missing. In a trash that others can
+// reach (Shared) it must be a real folder, never a link, and the user's own;
+// else the trash is not used: EPERM.
+int OpenTrashFolder(int dir, const QByteArray& name, bool shared, TFd& folder)
+{
+    auto open = [&] {
+        return ::openat(dir, name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (shared ? O_NOFOLLOW : 0));
+    };
+    folder.Reset(open());
+    if (folder.Get() < 0 && errno == ENOENT) {
+        if (::mkdirat(dir, name.constData(), 0700) != 0 && errno != EEXIST)
+            return errno;
+        folder.Reset(open());
+    }
+    if (folder.Get() < 0)
+        return shared && (errno == ELOOP || errno == ENOTDIR || errno == EACCES) ? EPERM : errno;
+    struct stat st;
+    if (::fstat(folder.Get(), &st) != 0)
+        return errno;
+    return shared && st.st_uid != ::geteuid() ? EPERM : 0;
+}
+
+// The trash at the top of a volume: ".Trash/<uid>" when ".Trash" is a real
+// folder with the sticky bit (so that none can take another's folder there)
+// and "<uid>" is the user's; else ".Trash-<uid>", the user's and closed to
+// everyone else. Folders are opened without following links and checked by
+// their handles.
+int OpenVolumeTrash(const QByteArray& topDir, TFd& trash)
+{
+    const TFd top(::open(topDir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (top.Get() < 0)
+        return errno;
+    const QByteArray uid = QByteArray::number(uint(::geteuid()));
+    const TFd shared(OpenFolder(top.Get(), ".Trash"));
+    struct stat st;
+    if (shared.Get() >= 0 && ::fstat(shared.Get(), &st) == 0 && (st.st_mode & S_ISVTX) &&
+        OpenTrashFolder(shared.Get(), uid, true, trash) == 0)
+        return 0;
+    if (const int r = OpenTrashFolder(top.Get(), ".Trash-" + uid, true, trash))
+        return r;
+    if (::fstat(trash.Get(), &st) != 0)
+        return errno;
+    return (st.st_mode & 07777) == 0700 || ::fchmod(trash.Get(), 0700) == 0 ? 0 : errno;
+}
+
+// The trash that takes entries of the device dev: the home trash when it
+// lies there, else the trash at the top of the volume.
+int OpenTrash(const QByteArray& path, dev_t dev, TTrash& trash)
+{
+    const QByteArray home =
+        QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) + "/Trash";
+    struct stat st;
+    QByteArray existing = home;
+    while (::stat(existing.constData(), &st) != 0 && existing != "/")
+        existing = DirOf(existing);
+    TFd folder;
+    const bool shared = st.st_dev != dev;
+    if (!shared) {
+        trash.TopDir.clear();
+        if (const int r = MakeFolder(home))
+            return r;
+        folder.Reset(::open(home.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (folder.Get() < 0)
+            return errno;
+    } else {
+        QByteArray& topDir = trash.TopDir;
+        topDir = DirOf(path);
+        for (QByteArray up = DirOf(topDir); topDir != "/"; up = DirOf(topDir)) {
+            if (::stat(up.constData(), &st) != 0 || st.st_dev != dev)
+                break;
+            topDir = up;
+        }
+        if (const int r = OpenVolumeTrash(topDir, folder))
+            return r;
+    }
+    if (const int r = OpenTrashFolder(folder.Get(), "files", shared, trash.Files))
+        return r;
+    return OpenTrashFolder(folder.Get(), "info", shared, trash.Info);
+}
 }  // namespace
 
 int SsMoveToTrash(const QByteArray& path)
@@ -1179,31 +1346,28 @@ int SsMoveToTrash(const QByteArray& path)
     struct stat st;
     if (::lstat(path.constData(), &st) != 0)
         return errno;
-    QByteArray topDir;
-    const QByteArray trash = TrashFor(path, st.st_dev, topDir);
-    const QByteArray files = trash + "/files", info = trash + "/info";
-    int made = MakeFolder(files);
-    if (!made)
-        made = MakeFolder(info);
-    if (made)
-        return made;
+    TTrash trash;
+    if (const int r = OpenTrash(path, st.st_dev, trash))
+        return r;
     // The note is made first, under a name of its own; the entry follows it.
     const QByteArray name = NameOf(path);
     for (int n = 1;; ++n) {
         const QByteArray trashed = TrashedName(name, n == 1 ? QByteArray() : '.' + QByteArray::number(n));
-        const QByteArray note = Join(info, trashed + ".trashinfo");
-        const int fd = ::open(note.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const QByteArray note = trashed + ".trashinfo";
+        const int fd =
+            ::openat(trash.Info.Get(), note.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
             return errno;
         }
         struct stat other;
-        if (::lstat(Join(files, trashed).constData(), &other) == 0) {
+        if (::fstatat(trash.Files.Get(), trashed.constData(), &other, AT_SYMLINK_NOFOLLOW) == 0) {
             ::close(fd);
-            ::unlink(note.constData());
+            ::unlinkat(trash.Info.Get(), note.constData(), 0);
             continue;
         }
+        const QByteArray& topDir = trash.TopDir;
         const QByteArray place = topDir.isEmpty() ? path : path.mid(topDir.size() + (topDir.endsWith('/') ? 0 : 1));
         const QByteArray text = "[Trash Info]\nPath=" + place.toPercentEncoding("/") + "\nDeletionDate=" +
                                 QDateTime::currentDateTime().toString(Qt::ISODate).toLatin1() + '\n';
@@ -1211,9 +1375,9 @@ int SsMoveToTrash(const QByteArray& path)
         if (::close(fd) != 0 && !result)
             result = errno;
         if (!result)
-            result = SsRenameNoReplace(path, Join(files, trashed));
+            result = RenameNoReplaceAt(AT_FDCWD, path, trash.Files.Get(), trashed);
         if (result)
-            ::unlink(note.constData());
+            ::unlinkat(trash.Info.Get(), note.constData(), 0);
         return result;
     }
 }
@@ -1237,24 +1401,30 @@ QByteArray SsFreeFileName(const QByteArray& folder, const QByteArray& name)
 
 bool TSsFolderDropTarget::HoldsOwnAncestor(const QList<QByteArray>& files) const
 {
-    auto real = [](const QByteArray& path) {
-        char* resolved = ::realpath(path.constData(), nullptr);
-        const QByteArray result(resolved);
-        std::free(resolved);
-        return result;
-    };
-    const QByteArray here = real(folder_);
-    if (here.isEmpty())
-        return false;
+    // A folder may have more than one path (a link on the way, a bind mount):
+    // folders are told by device and inode, on the way up from this one.
+    std::vector<struct stat> folders;
     for (const QByteArray& f : files) {
         struct stat st;
-        if (::lstat(f.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-            continue;
-        const QByteArray dir = real(f);
-        if (!dir.isEmpty() && (here == dir || here.startsWith(dir.endsWith('/') ? dir : dir + '/')))
-            return true;
+        if (::lstat(f.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+            folders.push_back(st);
     }
-    return false;
+    if (folders.empty())
+        return false;
+    TFd at(::open(folder_.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat here;
+    if (at.Get() < 0 || ::fstat(at.Get(), &here) != 0)
+        return false;
+    for (;;) {
+        if (std::any_of(folders.begin(), folders.end(), [&](const struct stat& f) { return SameEntry(f, here); }))
+            return true;
+        TFd up(::openat(at.Get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        struct stat above;
+        if (up.Get() < 0 || ::fstat(up.Get(), &above) != 0 || SameEntry(above, here))
+            return false;  // the root
+        at.Reset(up.Release());
+        here = above;
+    }
 }
 
 int32_t TSsFolderDropTarget::Choose(int32_t keyState, int32_t allowed) const

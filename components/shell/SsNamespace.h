@@ -195,7 +195,8 @@ private:
 // system's bytes).
 QByteArray SsFreeFileName(const QByteArray& folder, const QByteArray& name);
 // Renames From to To unless To exists, also on file systems that cannot
-// refuse to replace in one step; 0 or the system's error number.
+// refuse to replace in one step, with or without hard links; 0 or the
+// system's error number.
 int SsRenameNoReplace(const QByteArray& from, const QByteArray& to);
 // Copies the entry From to To, which must not exist: a folder with all it
 // holds, a symbolic link as a link; pipes, sockets and devices are skipped
@@ -211,7 +212,8 @@ int SsCopyEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport
 int SsMoveEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report = nullptr);
 // Moves an entry to the desktop's trash (the home trash, or the trash at the
 // top of its own volume), with the note that lets it be put back. 0 or the
-// system's error number.
+// system's error number; EPERM when the volume's trash may not be used (a
+// link, or a folder of another user's), and the entry stays where it is.
 int SsMoveToTrash(const QByteArray& path);
 // Removes an entry, a folder with all it holds, walking folders by their
 // handles; links are removed, never followed. 0 or the system's error number.
@@ -220,6 +222,11 @@ int SsRemoveEntry(const QByteArray& path);
 // entry was looked at and before it is opened or removed, with the folder's
 // handle and the entry's name (tests stand in for other programs with it).
 extern std::function<void(int dirFd, const QByteArray& name)> SsEntryHook;
+// The system calls that give an entry a name only while it is free:
+// ::renameat2 and ::linkat, unless a test puts others in (a file system that
+// has neither no-replace renames nor hard links).
+extern int (*SsRenameAt2)(int fromDir, const char* from, int toDir, const char* to, unsigned flags);
+extern int (*SsLinkAt)(int fromDir, const char* from, int toDir, const char* to, int flags);
 
 // The system image lists: icons of namespace entries by index, shared by
 // every controller.

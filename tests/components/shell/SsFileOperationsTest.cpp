@@ -17,6 +17,7 @@
 #include <QUrl>
 
 #include <atomic>
+#include <optional>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,7 +25,9 @@
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
+#include <sched.h>
 #include <sys/fanotify.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <fcntl.h>
@@ -138,20 +141,16 @@ std::pair<uid_t, gid_t> OrdinaryUser()
     return {65534, 65534};
 }
 
-// Runs body as the ordinary user: here when this process is one, else in a
-// child process that drops root; a failure there fails the test. False
-// (with the reason) when root cannot be dropped.
-bool AsOrdinaryUser(const std::function<void()>& body, std::string& why)
+// Runs body in a child process, which first runs prepare (a user to become,
+// a namespace to enter; false: it could not). A failure in the child fails
+// the test. False (with the reason) when the child could not start or prepare.
+bool InChild(const std::function<bool()>& prepare, const std::function<void()>& body, const char* cannot,
+             std::string& why)
 {
-    if (::geteuid() != 0) {
-        body();
-        return true;
-    }
     std::fflush(stdout);
     const pid_t child = ::fork();
     if (child == 0) {
-        const auto [uid, gid] = OrdinaryUser();
-        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+        if (!prepare())
             ::_exit(77);
         body();
         std::fflush(stdout);
@@ -163,11 +162,54 @@ bool AsOrdinaryUser(const std::function<void()>& body, std::string& why)
         return false;
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == 77) {
-        why = "root cannot become an ordinary user here";
+        why = cannot;
         return false;
     }
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the ordinary user's part failed";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child's part failed";
     return true;
+}
+
+bool BecomeUser(uid_t uid, gid_t gid)
+{
+    return ::setgroups(0, nullptr) == 0 && ::setgid(gid) == 0 && ::setuid(uid) == 0;
+}
+
+// Runs body as the ordinary user: here when this process is one, else in a
+// child process that drops root; a failure there fails the test. False
+// (with the reason) when root cannot be dropped.
+bool AsOrdinaryUser(const std::function<void()>& body, std::string& why)
+{
+    if (::geteuid() != 0) {
+        body();
+        return true;
+    }
+    const uid_t uid = OrdinaryUser().first;
+    const gid_t gid = OrdinaryUser().second;
+    return InChild([uid, gid] { return BecomeUser(uid, gid); }, body, "root cannot become an ordinary user here",
+                   why);
+}
+
+// Makes the mounts of the calling process its own (in a user namespace of
+// its own when it is not root), so that it may mount and bind folders.
+bool OwnMounts()
+{
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    if (::unshare(uid == 0 ? CLONE_NEWNS : CLONE_NEWUSER | CLONE_NEWNS) != 0)
+        return false;
+    if (uid != 0) {
+        auto put = [](const char* file, const std::string& text) {
+            const int fd = ::open(file, O_WRONLY);
+            const bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+            ::close(fd);
+            return ok;
+        };
+        if (!put("/proc/self/setgroups", "deny") ||
+            !put("/proc/self/uid_map", std::to_string(uid) + ' ' + std::to_string(uid) + " 1") ||
+            !put("/proc/self/gid_map", std::to_string(gid) + ' ' + std::to_string(gid) + " 1"))
+            return false;
+    }
+    return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 }
 
 // A new folder below base that the ordinary user owns; removed with all it
@@ -442,47 +484,127 @@ TEST(SsShellListView, ActsOnDanglingLinksAndNamesThatAreNoUtf8)
     EXPECT_EQ(fx.list.findChild<QMessageBox*>(), nullptr);
 }
 
+namespace {
+// A file system that has neither no-replace renames nor hard links (as FUSE
+// ones such as sshfs), for the life of the object.
+struct WithoutNoReplaceRenames {
+    WithoutNoReplaceRenames()
+    {
+        SsRenameAt2 = [](int, const char*, int, const char*, unsigned) {
+            errno = EINVAL;
+            return -1;
+        };
+        SsLinkAt = [](int, const char*, int, const char*, int) {
+            errno = EPERM;
+            return -1;
+        };
+    }
+    ~WithoutNoReplaceRenames()
+    {
+        SsRenameAt2 = ::renameat2;
+        SsLinkAt = ::linkat;
+    }
+};
+}  // namespace
+
 // A rename never replaces an entry, also one that another program makes while
-// the rename runs.
+// the rename runs; also on a file system without no-replace renames and hard
+// links.
 TEST(SsNamespace, RenameNeverReplaces)
 {
-    ShellFixture fx;
-    PSsNamespaceFolder folder = TSsNamespaceFolder::Desktop()->BindToObject(*SsPathToIdList(fx.Path()));
-    ASSERT_TRUE(folder);
-    const QByteArray dir = Native(fx.Path());
-    ASSERT_EQ(::symlink("/nirgends", (dir + "/verwaist").constData()), 0);
-    for (const char* taken : {"leer", "b.jpg", "verwaist"}) {
-        int error = 0;
-        EXPECT_EQ(folder->SetNameOf(TSsIdList({QByteArray("c.txt")}), QString::fromLatin1(taken), &error), nullptr);
-        EXPECT_EQ(error, EEXIST) << taken;
-        EXPECT_TRUE(Exists(dir + "/c.txt"));
-    }
-    EXPECT_EQ(QFileInfo(fx.Path("b.jpg")).size(), 3000);
-    EXPECT_TRUE(QFileInfo(fx.Path("leer")).isDir());
+    for (const bool plain : {false, true}) {
+        SCOPED_TRACE(plain ? "without no-replace renames and hard links" : "with no-replace renames");
+        std::optional<WithoutNoReplaceRenames> fileSystem;
+        if (plain)
+            fileSystem.emplace();
+        ShellFixture fx;
+        PSsNamespaceFolder folder = TSsNamespaceFolder::Desktop()->BindToObject(*SsPathToIdList(fx.Path()));
+        ASSERT_TRUE(folder);
+        const QByteArray dir = Native(fx.Path());
+        ASSERT_EQ(::symlink("/nirgends", (dir + "/verwaist").constData()), 0);
+        for (const char* taken : {"leer", "b.jpg", "verwaist"}) {
+            int error = 0;
+            EXPECT_EQ(folder->SetNameOf(TSsIdList({QByteArray("c.txt")}), QString::fromLatin1(taken), &error),
+                      nullptr);
+            EXPECT_EQ(error, EEXIST) << taken;
+            EXPECT_TRUE(Exists(dir + "/c.txt"));
+        }
+        EXPECT_EQ(QFileInfo(fx.Path("b.jpg")).size(), 3000);
+        EXPECT_TRUE(QFileInfo(fx.Path("leer")).isDir());
+        EXPECT_EQ(LinkTarget(dir + "/verwaist"), "/nirgends");
 
-    // Another program keeps making and removing the name: whenever the rename
-    // succeeds, the entry is ours and nothing of the other's is replaced.
-    std::atomic<bool> stop = false;
-    const QByteArray theirs = dir + "/theirs", name = dir + "/ziel";
-    fx.Write("theirs", 9, 2020);
-    std::thread other([&] {
-        while (!stop)
-            if (::link(theirs.constData(), name.constData()) == 0)
-                ::unlink(name.constData());
-    });
-    int done = 0;
-    for (int i = 0; i < 2000; ++i) {
-        PSsIdList rel = folder->SetNameOf(TSsIdList({QByteArray("c.txt")}), QStringLiteral("ziel"));
-        if (!rel)
-            continue;
-        ++done;
-        ASSERT_EQ(QFileInfo(QFile::decodeName(name)).size(), 0);
-        ASSERT_EQ(::rename(name.constData(), (dir + "/c.txt").constData()), 0);
+        // Another program keeps making and removing the name: whenever the rename
+        // succeeds, the entry is ours and nothing of the other's is replaced.
+        std::atomic<bool> stop = false;
+        const QByteArray theirs = dir + "/theirs", name = dir + "/ziel";
+        fx.Write("theirs", 9, 2020);
+        std::thread other([&] {
+            while (!stop)
+                if (::link(theirs.constData(), name.constData()) == 0)
+                    ::unlink(name.constData());
+        });
+        int done = 0;
+        for (int i = 0; i < 2000; ++i) {
+            PSsIdList rel = folder->SetNameOf(TSsIdList({QByteArray("c.txt")}), QStringLiteral("ziel"));
+            if (!rel)
+                continue;
+            ++done;
+            ASSERT_EQ(QFileInfo(QFile::decodeName(name)).size(), 0);
+            ASSERT_EQ(::rename(name.constData(), (dir + "/c.txt").constData()), 0);
+        }
+        stop = true;
+        other.join();
+        EXPECT_GT(done, 0);
+        EXPECT_TRUE(Exists(dir + "/c.txt"));
+        EXPECT_EQ(ReadFile(theirs), QByteArray(9, 'x'));
     }
-    stop = true;
-    other.join();
-    EXPECT_GT(done, 0);
+}
+
+// On a file system without no-replace renames and hard links, files, links
+// and folders are copied, moved and put in the trash, and a name that is
+// taken stays as it was.
+TEST(SsNamespace, CopiesAndMovesWithoutNoReplaceRenames)
+{
+    const WithoutNoReplaceRenames fileSystem;
+    ShellFixture fx;
+    MakeFolderWithLinks(fx);
+    const QByteArray dir = Native(fx.Path());
+    EXPECT_EQ(SsCopyEntry(dir + "/b.jpg", dir + "/alt/b.jpg"), 0);
+    EXPECT_EQ(QFileInfo(fx.Path("alt/b.jpg")).size(), 3000);
+    EXPECT_EQ(SsCopyEntry(dir + "/Mit Links", dir + "/alt/Mit Links"), 0);
+    EXPECT_EQ(ReadFile(dir + "/alt/Mit Links/a.txt"), "xxxx");
+    EXPECT_EQ(LinkTarget(dir + "/alt/Mit Links/b-link.txt"), "a.txt");
+    EXPECT_EQ(LinkTarget(dir + "/alt/Mit Links/d-verwaist"), "/nirgends/da");
+    EXPECT_EQ(SsMoveEntry(dir + "/A.png", dir + "/alt/A.png"), 0);
+    EXPECT_EQ(SsMoveEntry(dir + "/Mit Links/b-link.txt", dir + "/alt/b-link.txt"), 0);
+    EXPECT_EQ(SsMoveEntry(dir + "/Bilder", dir + "/alt/Bilder"), 0);
+    EXPECT_EQ(Listing(fx.Path()), QStringList({".hidden.jpg", ".versteckt", "Mit Links", "alt", "b.jpg", "c.txt", "leer"}));
+    EXPECT_EQ(Listing(fx.Path("alt")), QStringList({"A.png", "Bilder", "Mit Links", "b-link.txt", "b.jpg"}));
+    EXPECT_TRUE(QFileInfo(fx.Path("alt/Bilder/Urlaub/Strand")).isDir());
+    // Taken names.
+    EXPECT_EQ(SsCopyEntry(dir + "/c.txt", dir + "/b.jpg"), EEXIST);
+    EXPECT_EQ(SsMoveEntry(dir + "/c.txt", dir + "/b.jpg"), EEXIST);
+    EXPECT_EQ(SsMoveEntry(dir + "/leer", dir + "/alt/Bilder"), EEXIST);
+    EXPECT_EQ(QFileInfo(fx.Path("b.jpg")).size(), 3000);
     EXPECT_TRUE(Exists(dir + "/c.txt"));
+    EXPECT_TRUE(QFileInfo(fx.Path("alt/Bilder/x.jpg")).isFile());
+    EXPECT_EQ(Listing(fx.Path("alt")), QStringList({"A.png", "Bilder", "Mit Links", "b-link.txt", "b.jpg"}));
+    // The home trash lies on the same file system.
+    const QByteArray trash = Native(qEnvironmentVariable("XDG_DATA_HOME")) + "/Trash";
+    ASSERT_TRUE(QDir().mkpath(QFile::decodeName(trash)));
+    ASSERT_EQ(DeviceOf(trash), DeviceOf(dir));
+    ASSERT_EQ(SsMoveToTrash(dir + "/c.txt"), 0);
+    EXPECT_FALSE(Exists(dir + "/c.txt"));
+    const QStringList notes = Listing(QFile::decodeName(trash + "/info")).filter(QRegularExpression("^c(\\.\\d+)?\\.txt"));
+    ASSERT_FALSE(notes.isEmpty());
+    for (const QString& note : notes) {
+        const QByteArray entry = Native(note).chopped(int(strlen(".trashinfo")));
+        if (!ReadFile(trash + "/info/" + Native(note)).contains("Path=" + dir.toPercentEncoding("/") + "/c.txt\n"))
+            continue;
+        EXPECT_TRUE(Exists(trash + "/files/" + entry));
+        SsRemoveEntry(trash + "/files/" + entry);
+        SsRemoveEntry(trash + "/info/" + Native(note));
+    }
 }
 
 // A refused rename, a paste into the folder itself and a name the file
@@ -992,4 +1114,217 @@ TEST(SsShellTreeView, FailedDropsSayWhatWasNotDone)
         EXPECT_TRUE(text.startsWith("Not copied, as pipes, sockets and devices cannot be copied:\n")) << text.toStdString();
         EXPECT_TRUE(text.contains(QDir::toNativeSeparators(files.Path("Rohr/p")))) << text.toStdString();
     }
+}
+
+// A file rewritten during a move across file systems, with its size and
+// times put back (as "touch -r", "cp -p" and tag editors do), stays at its
+// old place and is named; the copy keeps what was read, and the file beside
+// it moves. Whether its times are as new as the copy (content compared) or
+// clearly older (the change time tells).
+TEST(SsNamespace, MoveKeepsAFileRewrittenWithItsTimesPutBack)
+{
+    const TwoVolumes volumes;
+    SKIP_UNLESS_APART(volumes);
+    for (const bool aged : {false, true}) {
+        SCOPED_TRACE(aged ? "written long before" : "written just before");
+        const QByteArray name = aged ? "/Alt" : "/Neu";
+        const QByteArray src = volumes.There.Path + name, dst = volumes.Here.Path + name;
+        const QByteArray file = src + "/Alben/lied.mp3";
+        ASSERT_EQ(::mkdir(src.constData(), 0700), 0);
+        ASSERT_EQ(::mkdir((src + "/Alben").constData(), 0700), 0);
+        MakeFile(file, "Titel: alt");
+        MakeFile(src + "/andere.mp3", "Titel: ihr");
+        const timespec old[2] = {{1577836800, 0}, {1577836800, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, file.constData(), old, 0), 0);
+        if (aged)
+            std::this_thread::sleep_for(std::chrono::milliseconds(3200));  // the change time too
+        bool rewritten = false;
+        // Once copied, before the move removes the folder's entries.
+        const Hook tagEditor([&](int, const QByteArray& entry) {
+            if (entry != "Alben" || !Exists(dst) || rewritten)
+                return;
+            struct stat before;
+            ASSERT_EQ(::stat(file.constData(), &before), 0);
+            const int fd = ::open(file.constData(), O_WRONLY);
+            EXPECT_EQ(::pwrite(fd, "neu", 3, 7), 3);
+            const timespec times[2] = {before.st_atim, before.st_mtim};
+            EXPECT_EQ(::futimens(fd, times), 0);
+            ::close(fd);
+            rewritten = true;
+        });
+        TSsOperationReport report;
+        EXPECT_EQ(SsMoveEntry(src, dst, &report), ESTALE);
+        ASSERT_TRUE(rewritten);
+        EXPECT_EQ(ReadFile(file), "Titel: neu");
+        EXPECT_EQ(ReadFile(dst + "/Alben/lied.mp3"), "Titel: alt");
+        EXPECT_EQ(ReadFile(dst + "/andere.mp3"), "Titel: ihr");
+        EXPECT_FALSE(Exists(src + "/andere.mp3"));
+        EXPECT_EQ(report.Left, (QList<QPair<QByteArray, int>>{{file, ESTALE}}));
+    }
+}
+
+// A folder is never pasted into itself or a folder inside it, also when the
+// target is reached on another path: through a link to one of its folders,
+// or through a bind mount of it.
+TEST(SsFolderDropTarget, RefusesItsOwnAncestorOnAnyPath)
+{
+    ShellFixture fx;
+    fx.Mkdir("alt/innen");
+    const QByteArray alt = Native(fx.Path("alt"));
+    ASSERT_EQ(::symlink(alt.constData(), Native(fx.Path("zu-alt")).constData()), 0);
+    const auto refuses = [&](const QByteArray& target) {
+        SCOPED_TRACE(target.constData());
+        TSsFolderDropTarget drop(target);
+        ASSERT_TRUE(drop.HoldsOwnAncestor({alt}));  // else the drop would copy until the disk is full
+        EXPECT_FALSE(drop.HoldsOwnAncestor({Native(fx.Path("Bilder")), Native(fx.Path("zu-alt"))}));
+        QMimeData mime;
+        mime.setUrls({SsNativePathToUrl(alt)});
+        int32_t effect = Ole::DROPEFFECT_COPY;
+        EXPECT_EQ(drop.Drop(&mime, Ole::MK_CONTROL, effect), Ole::S_OK);
+        EXPECT_EQ(effect, Ole::DROPEFFECT_NONE);
+        EXPECT_EQ(Listing(fx.Path("alt/innen")), QStringList());
+    };
+    refuses(Native(fx.Path("zu-alt/innen")));
+    refuses(Native(fx.Path("zu-alt")));
+    const QByteArray bound = Native(fx.Path("leer"));
+    std::string why;
+    if (!InChild(OwnMounts,
+                 [&] {
+                     ASSERT_EQ(::mount(alt.constData(), bound.constData(), nullptr, MS_BIND, nullptr), 0)
+                         << std::strerror(errno);
+                     refuses(bound + "/innen");
+                     refuses(bound);
+                 },
+                 "no mount namespace of its own for this user", why))
+        GTEST_SKIP() << "the bind mount was not tried: " << why;
+}
+
+namespace {
+// How a user (uid) finds the top of a volume that others can write to, and
+// where that user's file goes to the trash from it (empty: it stays).
+struct TrashCase {
+    const char* What;
+    std::function<void(const QByteArray& top, const QByteArray& uid)> OtherUser;  // plants
+    std::function<void(const QByteArray& top, const QByteArray& uid)> Admin;      // root's share
+    QByteArray TrashedTo;  // "<uid>" for the user's uid
+};
+}  // namespace
+
+// On a volume that others write to, another user plants the trash folder of
+// this user: a link to a folder of theirs, or a folder of their own. The
+// trash is not used: a private file stays where it is, and the menu says it
+// could not go. A shared ".Trash" that is a link, lacks the sticky bit or
+// holds another's folder for the user makes way for ".Trash-<uid>", which
+// the user owns and is made private.
+TEST(SsNamespace, TrashPlantedByAnotherUserIsNotUsed)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, to act as two users on a volume of its own";
+    const uid_t uid = OrdinaryUser().first;
+    const gid_t gid = OrdinaryUser().second;
+    const uid_t otherUid = 65534;  // nobody
+    if (uid == otherUid)
+        GTEST_SKIP() << "no second ordinary user (user \"lumi\") on this system";
+    const QByteArray uidText = QByteArray::number(uint(uid));
+    auto mkdir = [](const QByteArray& path, mode_t mode) {
+        ASSERT_EQ(::mkdir(path.constData(), mode), 0) << path.constData();
+        ASSERT_EQ(::chmod(path.constData(), mode), 0);
+    };
+    const TrashCase cases[] = {
+        {"a link to another's folder",
+         [&](const QByteArray& top, const QByteArray& id) {
+             mkdir(top + "/Ablage", 0777);
+             ASSERT_EQ(::symlink((top + "/Ablage").constData(), (top + "/.Trash-" + id).constData()), 0);
+         },
+         nullptr, ""},
+        {"another's folder",
+         [&](const QByteArray& top, const QByteArray& id) {
+             for (const QByteArray sub : {"", "/files", "/info"})
+                 mkdir(top + "/.Trash-" + id + sub, 0777);
+         },
+         nullptr, ""},
+        {"a shared trash that is a link",
+         [&](const QByteArray& top, const QByteArray&) {
+             mkdir(top + "/Ablage", 01777);
+             ASSERT_EQ(::symlink((top + "/Ablage").constData(), (top + "/.Trash").constData()), 0);
+         },
+         nullptr, "/.Trash-<uid>/files/geheim.txt"},
+        {"a shared trash without the sticky bit", nullptr,
+         [&](const QByteArray& top, const QByteArray&) { mkdir(top + "/.Trash", 0777); },
+         "/.Trash-<uid>/files/geheim.txt"},
+        {"another's folder in the shared trash",
+         [&](const QByteArray& top, const QByteArray& id) { mkdir(top + "/.Trash/" + id, 0777); },
+         [&](const QByteArray& top, const QByteArray&) { mkdir(top + "/.Trash", 01777); },
+         "/.Trash-<uid>/files/geheim.txt"},
+        {"the shared trash", nullptr, [&](const QByteArray& top, const QByteArray&) { mkdir(top + "/.Trash", 01777); },
+         "/.Trash/<uid>/files/geheim.txt"},
+        {"the user's own trash open to others", nullptr,
+         [&](const QByteArray& top, const QByteArray& id) {
+             mkdir(top + "/.Trash-" + id, 0777);
+             ASSERT_EQ(::chown((top + "/.Trash-" + id).constData(), uid, gid), 0);
+         },
+         "/.Trash-<uid>/files/geheim.txt"},
+    };
+    const Scratch scratch(QFile::encodeName(QDir::tempPath()));
+    ASSERT_FALSE(scratch.Path.isEmpty());
+    ASSERT_EQ(::chmod(scratch.Path.constData(), 0755), 0);
+    const QByteArray top = scratch.Path + "/Band";
+    ASSERT_EQ(::mkdir(top.constData(), 0755), 0);
+    std::string why;
+    const bool ran = InChild(OwnMounts, [&] {
+        for (const TrashCase& c : cases) {
+            SCOPED_TRACE(c.What);
+            // A volume of its own, which everyone may write to, as /dev/shm.
+            ASSERT_EQ(::mount("lumi-test", top.constData(), "tmpfs", 0, "mode=1777"), 0) << std::strerror(errno);
+            if (c.Admin)
+                c.Admin(top, uidText);
+            std::string cannot;
+            if (c.OtherUser) {
+                ASSERT_TRUE(InChild([&] { return BecomeUser(otherUid, otherUid); },
+                                    [&] { c.OtherUser(top, uidText); }, "cannot become nobody", cannot))
+                    << cannot;
+            }
+            ASSERT_TRUE(InChild([&] { return BecomeUser(uid, gid); },
+                                [&] {
+                                    MakeFile(top + "/geheim.txt", "privat", 0600);
+                                    const int result = SsMoveToTrash(top + "/geheim.txt");
+                                    EXPECT_EQ(result, c.TrashedTo.isEmpty() ? EPERM : 0);
+                                    EXPECT_EQ(Exists(top + "/geheim.txt"), c.TrashedTo.isEmpty());
+                                },
+                                "cannot become the ordinary user", cannot))
+                << cannot;
+            // Where the file is, as root sees it: at its place or in the
+            // user's trash, and nowhere else.
+            QByteArrayList found;
+            std::function<void(const QByteArray&)> find = [&](const QByteArray& dir) {
+                for (const QString& e : Listing(QFile::decodeName(dir))) {
+                    const QByteArray path = dir + '/' + Native(e);
+                    struct stat st;
+                    ASSERT_EQ(::lstat(path.constData(), &st), 0);
+                    if (S_ISDIR(st.st_mode))
+                        find(path);
+                    else if (!S_ISLNK(st.st_mode) && !e.endsWith(".trashinfo"))
+                        found << path.mid(top.size());
+                }
+            };
+            find(top);
+            QByteArray expected = c.TrashedTo.isEmpty() ? QByteArray("/geheim.txt") : c.TrashedTo;
+            expected.replace("<uid>", uidText);
+            EXPECT_EQ(found, QByteArrayList({expected}));
+            if (!c.TrashedTo.isEmpty()) {
+                struct stat st;
+                const QByteArray trash = top + expected.left(expected.indexOf("/files/"));
+                ASSERT_EQ(::lstat(trash.constData(), &st), 0);
+                EXPECT_TRUE(S_ISDIR(st.st_mode));
+                EXPECT_EQ(st.st_uid, uid);
+                if (trash.contains(".Trash-")) {
+                    EXPECT_EQ(st.st_mode & 07777, 0700u);
+                }
+                EXPECT_TRUE(ReadFile(trash + "/info/geheim.txt.trashinfo").contains("\nPath=geheim.txt\n"));
+            }
+            ASSERT_EQ(::umount(top.constData()), 0);
+        }
+    }, "no mount namespace of its own", why);
+    if (!ran)
+        GTEST_SKIP() << why;
 }
