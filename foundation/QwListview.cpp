@@ -53,7 +53,9 @@ TQwListview::TQwListview(QWidget* Parent) : QListWidget(Parent), FUpdateRect(cNo
     setWrapping(true);
     setSpacing(0);
     setWordWrap(false);
-    setDragEnabled(false);
+    // The lists' drags are the program's own drop sources; the icon mode's
+    // drops of item data from anywhere are not taken.
+    setDragDropMode(QAbstractItemView::NoDragDrop);
     setItemDelegate(new TQwListviewDelegate(this));
     QPalette pal = palette();
     pal.setColor(QPalette::Base, Qt::white);

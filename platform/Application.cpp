@@ -3,6 +3,7 @@
 #include "SysUtils.h"
 #include "SystemMemory.h"
 
+#include <QDropEvent>
 #include <QEventLoop>
 #include <QThread>
 #include <QWidget>
@@ -31,6 +32,27 @@ Exception UnknownError() { return Exception("Unknown error"); }
 
 std::atomic<int> servingEvents{0};
 
+// Refuses every drop into a widget while RunServingEvents waits. Another
+// program's drag and drop is no user input to the window system plug-in, so
+// its messages still come in. A refused drop is a drag that left the widget.
+class TDropRefusal : public QObject {
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override
+    {
+        const QEvent::Type type = Event->type();
+        if (!Watched->isWidgetType() || (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop))
+            return false;
+        auto* drop = static_cast<QDropEvent*>(Event);
+        drop->setDropAction(Qt::IgnoreAction);
+        drop->ignore();
+        if (type == QEvent::Drop) {
+            QDragLeaveEvent leave;
+            QCoreApplication::sendEvent(Watched, &leave);
+        }
+        return true;
+    }
+};
+
 }  // namespace
 
 void RunServingEvents(const std::function<void()>& Work)
@@ -57,10 +79,13 @@ void RunServingEvents(const std::function<void()>& Work)
         Work();
         return;
     }
+    TDropRefusal refusal;
+    app->installEventFilter(&refusal);
     ++servingEvents;
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     worker.join();
     --servingEvents;
+    app->removeEventFilter(&refusal);
     if (failure)
         std::rethrow_exception(failure);
 }

@@ -53,11 +53,12 @@ void HandleExceptions(const std::function<void()>& f);
 // Runs Work on a thread of its own while the calling UI thread goes on serving
 // its events (painting, timers, posted messages; no user input), so that a
 // long job keeps the windows drawn and the busy cursor shown; returns when Work
-// has ended and throws what it threw. Off the UI thread, or without a thread
-// to be had, Work simply runs. Work must not touch what the events may use.
+// has ended and throws what it threw. Every drop into a widget is refused
+// meanwhile. Off the UI thread, or without a thread to be had, Work simply
+// runs. Work must not touch what the events may use.
 void RunServingEvents(const std::function<void()>& Work);
 // True while RunServingEvents waits: handlers that would change what the job
-// works on (drops, closing the window) refuse meanwhile.
+// works on (closing the window) refuse meanwhile.
 bool ServingEventsForWork();
 
 // A slot for QObject::connect that runs its function through HandleExceptions:

@@ -536,13 +536,6 @@ bool TCustomDropTarget::eventFilter(QObject* watched, QEvent* event)
         return false;
     auto* host = static_cast<QWidget*>(watched);
     auto* de = static_cast<QDropEvent*>(event);
-    if (ServingEventsForWork()) {
-        // A job of the program runs (a dropped picture still loads): nothing
-        // is dropped into what it works on meanwhile.
-        de->setDropAction(Qt::IgnoreAction);
-        de->ignore();
-        return true;
-    }
     const QPoint screen = host->mapToGlobal(de->position().toPoint());
     const int32_t keyState = KeyStateOf(de->modifiers(), de->buttons());
     int32_t effect = DropEffectsOfActions(de->possibleActions());

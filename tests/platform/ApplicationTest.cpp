@@ -4,13 +4,17 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -127,4 +131,76 @@ TEST(Application, WorkServingEventsLetsTimersFireAndPassesItsFailureOn)
         RunServingEvents([&] { inner = std::this_thread::get_id(); });
     }).join();
     EXPECT_EQ(inner, caller);
+}
+
+namespace {
+
+// A widget that takes every drag and drop and records what reaches it.
+class TDropRecorder : public QWidget {
+public:
+    TDropRecorder() { setAcceptDrops(true); }
+    QStringList Seen;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* e) override { Take("enter", e); }
+    void dragMoveEvent(QDragMoveEvent* e) override { Take("move", e); }
+    void dragLeaveEvent(QDragLeaveEvent*) override { Seen << "leave"; }
+    void dropEvent(QDropEvent* e) override { Take("drop", e); }
+
+private:
+    void Take(const char* What, QDropEvent* e)
+    {
+        Seen << What;
+        e->acceptProposedAction();
+    }
+};
+
+// Sends a drag event of Type at the widget's origin; the action it was answered with.
+Qt::DropAction Send(QWidget& W, QEvent::Type Type, const QMimeData& Mime)
+{
+    const Qt::DropActions actions = Qt::CopyAction;
+    std::unique_ptr<QDropEvent> e;
+    if (Type == QEvent::DragEnter)
+        e = std::make_unique<QDragEnterEvent>(QPoint(), actions, &Mime, Qt::NoButton, Qt::NoModifier);
+    else if (Type == QEvent::DragMove)
+        e = std::make_unique<QDragMoveEvent>(QPoint(), actions, &Mime, Qt::NoButton, Qt::NoModifier);
+    else
+        e = std::make_unique<QDropEvent>(QPointF(), actions, &Mime, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&W, e.get());
+    return e->isAccepted() ? e->dropAction() : Qt::IgnoreAction;
+}
+
+}  // namespace
+
+// While work is served, every drag event to a widget is refused; a drag that
+// entered before and is dropped meanwhile learns that it left. Afterwards
+// drops are taken again.
+TEST(Application, WorkServingEventsRefusesDrops)
+{
+    TDropRecorder widget;
+    QMimeData mime;
+    mime.setText("Fremd");
+    ASSERT_EQ(Send(widget, QEvent::DragEnter, mime), Qt::CopyAction);
+    std::atomic<bool> done{false};
+    Qt::DropAction move = Qt::CopyAction, drop = Qt::CopyAction;
+    QTimer::singleShot(0, [&] {
+        move = Send(widget, QEvent::DragMove, mime);
+        drop = Send(widget, QEvent::Drop, mime);
+        done = true;
+    });
+    RunServingEvents([&] {
+        const QDeadlineTimer limit(60000);
+        while (!done && !limit.hasExpired())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    ASSERT_TRUE(done);
+    EXPECT_EQ(move, Qt::IgnoreAction);
+    EXPECT_EQ(drop, Qt::IgnoreAction);
+    EXPECT_EQ(widget.Seen.join(' '), "enter leave");
+
+    widget.Seen.clear();
+    EXPECT_EQ(Send(widget, QEvent::DragEnter, mime), Qt::CopyAction);
+    EXPECT_EQ(Send(widget, QEvent::DragMove, mime), Qt::CopyAction);
+    EXPECT_EQ(Send(widget, QEvent::Drop, mime), Qt::CopyAction);
+    EXPECT_EQ(widget.Seen.join(' '), "enter move drop");
 }

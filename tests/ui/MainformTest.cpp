@@ -7,10 +7,17 @@
 #include "Printers.h"
 #include "SystemMemory.h"
 #include "uDataFile.h"
+#include "uDefaultwerte.h"
 #include "uDlgDruckAbbrechen.h"
 #include "FDateiNeuDlg.h"
 #include "FMainform.h"
+#include "PageViewFixture.h"
+#include "RichText.h"
+#include "SFormDlgRTFText.h"
 #include "SFormSeiten.h"
+#include "uLeftPanelLists.h"
+#include "uShellTreeViewEx.h"
+#include "uThumbnailListview.h"
 #include "uFotobuchBildManager.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchMainview.h"
@@ -27,8 +34,15 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <QWindow>
 #include <QDeadlineTimer>
 #include <QTimer>
 #include <QDir>
@@ -52,6 +66,7 @@
 #include <thread>
 #include <cerrno>
 #include <memory>
+#include <set>
 
 #include <linux/capability.h>
 #include <sys/syscall.h>
@@ -633,24 +648,245 @@ TEST(Master, NewProjectFreesThePicturesAndHandsTheirMemoryBack)
     }
 }
 
+namespace {
+
+// Runs During on the UI thread while a job is served as a picture load is
+// (RunServingEvents); the job ends once During has run. False when During
+// did not run within a minute.
+bool WhileALoadRuns(const std::function<void()>& During)
+{
+    std::atomic<bool> done{false};
+    QTimer::singleShot(0, [&] {
+        During();
+        done = true;
+    });
+    RunServingEvents([&] {
+        const QDeadlineTimer limit(60000);
+        while (!done && !limit.hasExpired())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    return done;
+}
+
+// The answers a drag source gets for a drag from another program that
+// enters At of Target, rests there and is dropped: the window system plug-in
+// sends these events to the top-level window, as no user input.
+struct TDropAnswers {
+    Qt::DropAction Move = Qt::IgnoreAction;
+    Qt::DropAction Drop = Qt::IgnoreAction;
+};
+
+TDropAnswers DropFromAnotherProgram(QWidget& Target, QPoint At, const QMimeData& Mime)
+{
+    QWindow* window = Target.window()->windowHandle();
+    const QPoint p = Target.mapTo(Target.window(), At);
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(p, actions, &Mime, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &enter);
+    QDragMoveEvent move(p, actions, &Mime, Qt::NoButton, Qt::NoModifier);
+    if (enter.isAccepted() && enter.dropAction() != Qt::IgnoreAction) {
+        move.setDropAction(enter.dropAction());
+        move.accept();
+    }
+    QCoreApplication::sendEvent(window, &move);
+    QDropEvent drop(QPointF(p), actions, &Mime, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &drop);
+    return {move.isAccepted() ? move.dropAction() : Qt::IgnoreAction,
+            drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction};
+}
+
+}  // namespace
+
 // While a picture loads with the window served, closing the window is refused.
 TEST(Master, WindowStaysOpenWhileAPictureLoads)
 {
     Window w;
-    std::atomic<bool> tried{false};
     bool closed = true;
-    QTimer::singleShot(0, [&] {
-        closed = w.Close();
-        tried = true;
-    });
-    RunServingEvents([&] {
-        const QDeadlineTimer limit(60000);
-        while (!tried && !limit.hasExpired())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    });
-    ASSERT_TRUE(tried);
+    ASSERT_TRUE(WhileALoadRuns([&] { closed = w.Close(); }));
     EXPECT_FALSE(closed);
     EXPECT_TRUE(w.Close());
+}
+
+// While a picture loads, a drop from another program onto any drop target of
+// the window is refused: the source learns that nothing was dropped, and no
+// picture, text or file lands. Once the load has ended the same drop is taken,
+// except by the picture lists, whose icons take no drops of item data at all
+// (the data would name entries of the list by address).
+TEST(Master, EveryDropTargetRefusesDropsWhileAPictureLoads)
+{
+    QTemporaryDir files;
+    const QString pictures = files.filePath("Bilder"), clipart = files.filePath("Clipart");
+    for (const QString& dir : {pictures + "/Ziel", clipart + "/Ziel", files.filePath("Quelle")})
+        ASSERT_TRUE(QDir().mkpath(dir));
+    TQwRegIniFile::Instance().WriteWideString("", "BaseDir", pictures);
+    TQwRegIniFile::Instance().WriteWideString("", "ClipartBaseDir", clipart);
+    auto picture = [&](const char* Name) {
+        const QString file = files.filePath(QStringLiteral("Quelle/") + Name);
+        EXPECT_TRUE(pvtest::Photo(60, 40)->save(file));
+        return file;
+    };
+    auto fileList = [](const QString& File) {
+        auto mime = std::make_unique<QMimeData>();
+        mime->setData("QwFileList", File.toUtf8() + "\r\n");
+        return mime;
+    };
+    auto urls = [](const QString& File) {
+        auto mime = std::make_unique<QMimeData>();
+        mime->setUrls({QUrl::fromLocalFile(File)});
+        return mime;
+    };
+    auto text = [](const char* Text) {
+        auto mime = std::make_unique<QMimeData>();
+        mime->setText(QString::fromUtf8(Text));
+        return mime;
+    };
+    // An item of another program's list whose data would be taken for an
+    // entry's address.
+    QListWidget foreign;
+    auto* foreignItem = new QListWidgetItem("Fremd", &foreign);
+    foreignItem->setData(Qt::UserRole, QVariant::fromValue(quintptr(0x1234)));
+    const std::unique_ptr<QMimeData> itemData(foreign.model()->mimeData({foreign.model()->index(0, 0)}));
+    auto item = [&] {
+        auto mime = std::make_unique<QMimeData>();
+        for (const QString& format : itemData->formats())
+            mime->setData(format, itemData->data(format));
+        return mime;
+    };
+
+    // The size box's drop sets the size of new text: put back for the tests after.
+    struct TKeepSize {
+        int Size = DefaultWerte().Font->Size();
+        ~TKeepSize() { DefaultWerte().Font->SetSize(Size); }
+    } keepSize;
+    Window w;
+    TMaster& m = *w.M;
+    m.resize(1200, 800);
+    m.show();
+    QApplication::processEvents();
+    TFBMainView& view = *m.MainView();
+    TFBPage* page = w.Doc().Pages.GetPage(1);
+    auto* viewFrame = static_cast<TFBPictureElement*>(page->Pictures.GetItem(0));
+    auto* overviewFrame = static_cast<TFBPictureElement*>(w.Doc().Pages.GetPage(2)->Pictures.GetItem(0));
+    ASSERT_FALSE(viewFrame->HasPicture());
+    ASSERT_FALSE(overviewFrame->HasPicture());
+    TFBElement* textElement = pvtest::AddText(page, 50, 50, 40, 20);
+    TRtRichText& editor = *m.SFormDlgRTFText->rtf;
+    QLineEdit& sizeBox = *m.SFormDlgRTFText->findChild<QComboBox*>("SizeCombo")->lineEdit();
+    QString size;
+
+    using TPlace = std::pair<QWidget*, QPoint>;
+    // The text panel, shown for a focused text element.
+    auto textPanel = [&](QWidget* Target) {
+        view.SetFocusedElement(textElement);
+        QApplication::processEvents();
+        return TPlace(Target, Target->rect().center());
+    };
+    // The centre of a folder's node in a folder tree on its tab.
+    auto folderNode = [&](QWidget* Tab, TShellTreeViewEx* Tree, const QString& Path) {
+        m.PageControlLeft->setCurrentWidget(Tab);
+        QApplication::processEvents();
+        QTreeWidgetItem* node = Tree->FindNodeByPath(Path);
+        if (!node)
+            return TPlace(Tree->viewport(), QPoint(-1, -1));
+        Tree->scrollToItem(node);
+        return TPlace(Tree->viewport(), Tree->visualItemRect(node).center());
+    };
+    // The middle of a list on its tab.
+    int items = 0;
+    auto list = [&](QWidget* Tab, TQwListview* List) {
+        m.PageControlLeft->setCurrentWidget(Tab);
+        QApplication::processEvents();
+        items = List->count();
+        return TPlace(List->viewport(), List->viewport()->rect().center());
+    };
+    auto listGrew = [&](TQwListview* List) { return [&items, List] { return List->count() != items; }; };
+
+    struct Target {
+        const char* Name;
+        // Shows the target: the widget and the point to drop on.
+        std::function<TPlace()> Show;
+        std::unique_ptr<QMimeData> Mime;
+        // Whether the drop landed.
+        std::function<bool()> Taken;
+        bool TakesDrops = true;
+    };
+    const QString forTree = picture("baum.png"), forClipart = picture("stern.png");
+    Target targets[] = {
+        {"page view",
+         [&] {
+             view.SetScreen(page->GetScreenIndex());
+             return TPlace(&view, pvtest::PagePixel(view, w.Doc(), page, viewFrame->CenterX, viewFrame->CenterY));
+         },
+         fileList(picture("seite.png")), [&] { return viewFrame->HasPicture(); }},
+        {"page overview",
+         [&] {
+             view.SetFocusedElement(nullptr);
+             m.pagecontrolBottom->setCurrentWidget(m.tsSeiten);
+             QApplication::processEvents();
+             // Amid the overview's pixels that show the frame.
+             const int screen = overviewFrame->Page->GetScreenIndex();
+             const QRect cell = m.SFormSeiten->CellRect(screen, TSFormSeiten::cpPicture);
+             QRect on;
+             for (int y = cell.top(); y <= cell.bottom(); ++y)
+                 for (int x = cell.left(); x <= cell.right(); ++x)
+                     if (m.SFormSeiten->FrameAt(x, y) == overviewFrame)
+                         on |= QRect(x, y, 1, 1);
+             return TPlace(m.SFormSeiten->pb, on.center());
+         },
+         fileList(picture("uebersicht.png")), [&] { return overviewFrame->HasPicture(); }},
+        {"text panel's editor", [&] { return textPanel(editor.viewport()); }, text("Fremdtext"),
+         [&] { return editor.GetTextAsString().find("Fremdtext") != std::string::npos; }},
+        {"text panel's size box",
+         [&] {
+             const TPlace place = textPanel(&sizeBox);
+             size = sizeBox.text();
+             return place;
+         },
+         text("7"),
+         [&] { return sizeBox.text() != size; }},
+        {"picture folder tree", [&] { return folderNode(m.tsBilder, m.ShellTreeBilder, pictures + "/Ziel"); },
+         urls(forTree), [&] { return QFile::exists(pictures + "/Ziel/baum.png") || !QFile::exists(forTree); }},
+        {"clip-art folder tree", [&] { return folderNode(m.tsClipart, m.ShellTreeClipart, clipart + "/Ziel"); },
+         urls(forClipart),
+         [&] { return QFile::exists(clipart + "/Ziel/stern.png") || !QFile::exists(forClipart); }},
+        {"picture list", [&] { return list(m.tsBilder, m.ThumbnailsBilder); }, item(), listGrew(m.ThumbnailsBilder),
+         false},
+        {"clip-art list", [&] { return list(m.tsClipart, m.ThumbnailsClipart); }, item(),
+         listGrew(m.ThumbnailsClipart), false},
+        {"layout list", [&] { return list(m.tsLayouts, m.PageTemplateList); }, item(), listGrew(m.PageTemplateList),
+         false},
+        {"colour list", [&] { return list(m.tsFarben, m.ColorList); }, item(), listGrew(m.ColorList), false},
+    };
+
+    // No other widget of the window takes drops: each that does is a target
+    // above or holds one.
+    std::set<const QWidget*> holders;
+    for (const Target& t : targets)
+        for (const QWidget* p = t.Show().first; p; p = p->parentWidget())
+            holders.insert(p);
+    for (const QWidget* x : m.findChildren<QWidget*>())
+        EXPECT_TRUE(!x->acceptDrops() || holders.count(x))
+            << x->metaObject()->className() << " " << x->objectName().toStdString();
+
+    for (Target& t : targets) {
+        SCOPED_TRACE(t.Name);
+        const TPlace place = t.Show();
+        QWidget* widget = place.first;
+        const QPoint at = place.second;
+        const QWidget* under = m.childAt(widget->mapTo(&m, at));
+        ASSERT_TRUE(under == widget || widget->isAncestorOf(under));
+        const int undo = GetUndoManager().Count();
+        TDropAnswers during;
+        ASSERT_TRUE(WhileALoadRuns([&] { during = DropFromAnotherProgram(*widget, at, *t.Mime); }));
+        EXPECT_EQ(during.Move, Qt::IgnoreAction);
+        EXPECT_EQ(during.Drop, Qt::IgnoreAction);
+        EXPECT_FALSE(t.Taken());
+        EXPECT_EQ(GetUndoManager().Count(), undo);
+
+        const TDropAnswers after = DropFromAnotherProgram(*widget, at, *t.Mime);
+        EXPECT_EQ(after.Drop != Qt::IgnoreAction, t.TakesDrops);
+        EXPECT_EQ(t.Taken(), t.TakesDrops);
+    }
 }
 
 TEST(Master, YesWithTheSaveGivenUpCancelsNewAndOpen)
