@@ -382,6 +382,13 @@ void TSsCustomShellNotification::ReadEvents()
                 auto it = movedFrom.find(e->cookie);
                 if (it != movedFrom.end()) {
                     report(it->second.first, path, isDir || it->second.second ? SHCNE_RENAMEFOLDER : SHCNE_RENAMEITEM);
+                    // The watches inside a moved folder go with it.
+                    if (it->second.second) {
+                        for (QByteArray& watched : watches_)
+                            watched = Moved(watched, it->second.first, path);
+                        for (QByteArray& extra : extraFolders_)
+                            extra = Moved(extra, it->second.first, path);
+                    }
                     movedFrom.erase(it);
                 } else
                     report(path, QByteArray(), isDir ? SHCNE_MKDIR : SHCNE_CREATE);

@@ -183,6 +183,24 @@ TEST(SsShellTreeView, LinksToFoldersMadeByOthersAppear)
     EXPECT_EQ(ChildTexts(fx.Root()), QStringList({"alt", "Bilder", "Hinweis", "leer"}));
 }
 
+// A folder renamed by another program is still followed under its new name:
+// what is made in it later shows.
+TEST(SsShellTreeView, RenamedFolderIsFollowedUnderItsNewName)
+{
+    ShellTreeFixture<TSsShellTreeView> fx;
+    fx.tree.show();
+    ASSERT_TRUE(WaitFor([&] { return fx.tree.InitialSelectionDone(); }));
+    const QByteArray base = Native(fx.Path());
+    QTreeWidgetItem* leer = Child(fx.Root(), "leer");
+    ASSERT_NE(leer, nullptr);
+    ASSERT_EQ(::rename((base + "/leer").constData(), (base + "/" + Groesse).constData()), 0);
+    ASSERT_TRUE(WaitFor([&] { return Child(fx.Root(), QFile::decodeName(Groesse)) == leer; }));
+    ASSERT_EQ(::mkdir((base + "/" + Groesse + "/Neu").constData(), 0755), 0);
+    ASSERT_TRUE(WaitFor([&] { return leer->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator; }));
+    leer->setExpanded(true);
+    EXPECT_EQ(ChildTexts(leer), QStringList({"Neu"}));
+}
+
 // The folder shown, renamed or moved by another program: the file list goes
 // with it and shows what is added there, in step with the tree's node.
 TEST(SsShellListView, FollowsTheShownFolderRenamedByAnotherProgram)
