@@ -191,9 +191,12 @@ TEST(SsShellTreeView, RenamedFolderIsFollowedUnderItsNewName)
     fx.tree.show();
     ASSERT_TRUE(WaitFor([&] { return fx.tree.InitialSelectionDone(); }));
     const QByteArray base = Native(fx.Path());
-    QTreeWidgetItem* leer = Child(fx.Root(), "leer");
-    ASSERT_NE(leer, nullptr);
-    ASSERT_EQ(::rename((base + "/leer").constData(), (base + "/" + Groesse).constData()), 0);
+    // Made while shown, chosen, then renamed.
+    ASSERT_EQ(::mkdir((base + "/Neu").constData(), 0755), 0);
+    ASSERT_TRUE(WaitFor([&] { return Child(fx.Root(), "Neu") != nullptr; }));
+    QTreeWidgetItem* leer = Child(fx.Root(), "Neu");
+    fx.tree.setCurrentItem(leer);
+    ASSERT_EQ(::rename((base + "/Neu").constData(), (base + "/" + Groesse).constData()), 0);
     ASSERT_TRUE(WaitFor([&] { return Child(fx.Root(), QFile::decodeName(Groesse)) == leer; }));
     ASSERT_EQ(::mkdir((base + "/" + Groesse + "/Neu").constData(), 0755), 0);
     ASSERT_TRUE(WaitFor([&] { return leer->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator; }));
