@@ -194,14 +194,14 @@ TEST(SsShellTreeView, RenamedFolderIsFollowedUnderItsNewName)
     // Made while shown, chosen, then renamed.
     ASSERT_EQ(::mkdir((base + "/Neu").constData(), 0755), 0);
     ASSERT_TRUE(WaitFor([&] { return Child(fx.Root(), "Neu") != nullptr; }));
-    QTreeWidgetItem* leer = Child(fx.Root(), "Neu");
-    fx.tree.setCurrentItem(leer);
+    QTreeWidgetItem* made = Child(fx.Root(), "Neu");
+    fx.tree.setCurrentItem(made);
     ASSERT_EQ(::rename((base + "/Neu").constData(), (base + "/" + Groesse).constData()), 0);
-    ASSERT_TRUE(WaitFor([&] { return Child(fx.Root(), QFile::decodeName(Groesse)) == leer; }));
+    ASSERT_TRUE(WaitFor([&] { return Child(fx.Root(), QFile::decodeName(Groesse)) == made; }));
     ASSERT_EQ(::mkdir((base + "/" + Groesse + "/Neu").constData(), 0755), 0);
-    ASSERT_TRUE(WaitFor([&] { return leer->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator; }));
-    leer->setExpanded(true);
-    EXPECT_EQ(ChildTexts(leer), QStringList({"Neu"}));
+    ASSERT_TRUE(WaitFor([&] { return made->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator; }));
+    made->setExpanded(true);
+    EXPECT_EQ(ChildTexts(made), QStringList({"Neu"}));
 }
 
 // The folder shown, renamed or moved by another program: the file list goes
