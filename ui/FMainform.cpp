@@ -581,6 +581,18 @@ void TMaster::BuildFolderBrowser(QWidget* Sheet, const QString& Name, TShellTree
             return;
         HandleExceptions([&] { list->ShowFolder(Folder->AbsoluteList.get()); });
     };
+    // The folder shown, renamed or moved by another program: its pictures are
+    // shown from its new place.
+    Tree->OnShellChangeNotify = [list](TObject*, TSsShellItem* Old, TSsShellItem* New, TSsNotifyEventsSet Events) {
+        if (!(Events & NE(neFolderRename)) || !Old || !New || !list->Enumerator().RootPidl())
+            return;
+        const QByteArray shown = SsIdListToNativePath(list->Enumerator().RootPidl());
+        const QByteArray from = Old->NativePath();
+        if (from.isEmpty() || (shown != from && !shown.startsWith(from + '/')))
+            return;
+        if (PSsIdList moved = SsNativePathToIdList(New->NativePath() + shown.mid(from.size())))
+            HandleExceptions([&] { list->ShowFolder(moved.get()); });
+    };
 }
 
 void TMaster::StartFolderBrowser(TShellTreeViewEx* Tree, TThumbnailListview* List, const char* Key)

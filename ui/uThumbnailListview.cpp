@@ -20,6 +20,9 @@
 #include <QToolTip>
 #include <qdrawutil.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <system_error>
 #include <thread>
 
@@ -101,10 +104,21 @@ void FitSize(int32_t& Width, int32_t& Height, int32_t BoxWidth, int32_t BoxHeigh
 namespace {
 
 // A file whose reads fail once Stop is set, so that a decoder reading it
-// gives up in the middle of a large picture.
+// gives up in the middle of a large picture. It is opened by the system's
+// bytes of its path, so that a name that is no UTF-8 or a path longer than
+// the system takes in one call opens as well.
 class TStoppableFile : public QFile {
 public:
-    TStoppableFile(const QString& Path, const std::atomic<bool>* Stop) : QFile(Path), FStop(Stop) {}
+    explicit TStoppableFile(const std::atomic<bool>* Stop) : FStop(Stop) {}
+    bool OpenPath(const QByteArray& Path)
+    {
+        const int fd = SsOpenPath(Path, O_RDONLY);
+        if (fd >= 0 && open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+            return true;
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
 
 protected:
     qint64 readData(char* Data, qint64 MaxSize) override
@@ -213,8 +227,8 @@ void TThumbLoadThread::MakeThumbnail(TPicData& Data, int BoxWidth, int BoxHeight
 {
     if (Data.ThumbnailDone() || !Data.ShellItem)
         return;
-    TStoppableFile file(Data.ShellItem->Path, Stop);
-    if (!file.open(QIODevice::ReadOnly)) {
+    TStoppableFile file(Stop);
+    if (!file.OpenPath(Data.ShellItem->NativePath())) {
         Data.SetThumbnail(nullptr);
         return;
     }

@@ -39,13 +39,6 @@ QByteArray Join(const QByteArray& dir, const QByteArray& name)
     return dir.endsWith('/') ? dir + name : dir + '/' + name;
 }
 
-bool StatPath(const QByteArray& path, struct stat& st)
-{
-    if (::stat(path.constData(), &st) == 0)
-        return true;
-    return ::lstat(path.constData(), &st) == 0;  // a dangling link
-}
-
 QByteArray DirOf(const QByteArray& path)
 {
     const qsizetype slash = path.lastIndexOf('/');
@@ -55,6 +48,85 @@ QByteArray DirOf(const QByteArray& path)
 QByteArray NameOf(const QByteArray& path)
 {
     return path.mid(path.lastIndexOf('/') + 1);
+}
+
+// A path longer than the system takes in one call is opened a piece at a
+// time, each piece relative to the handle of the folder before it.
+int OpenLong(const QByteArray& path, int flags)
+{
+    int dir = AT_FDCWD;
+    qsizetype from = 0;
+    for (;;) {
+        int fd;
+        qsizetype cut = -1;
+        if (path.size() - from < PATH_MAX)
+            fd = ::openat(dir, path.constData() + from, flags | O_CLOEXEC);
+        else {
+            cut = path.lastIndexOf('/', from + PATH_MAX - 1);
+            const QByteArray piece = cut == 0 ? QByteArray("/") : path.mid(from, cut - from);
+            fd = cut < from ? -1 : ::openat(dir, piece.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (cut < from)
+                errno = ENAMETOOLONG;
+        }
+        const int error = errno;
+        if (dir != AT_FDCWD)
+            ::close(dir);
+        errno = error;
+        if (cut < 0 || fd < 0)
+            return fd;
+        dir = fd;
+        from = cut + 1;
+    }
+}
+
+// The folder and name of an entry for the calls relative to a folder: the
+// path itself when the system takes it in one call.
+struct TAt {
+    int Dir = AT_FDCWD;
+    QByteArray Name;
+    explicit TAt(const QByteArray& path)
+    {
+        if (path.size() < PATH_MAX)
+            Name = path;
+        else {
+            Dir = OpenLong(DirOf(path), O_PATH | O_DIRECTORY);
+            Name = NameOf(path);
+        }
+    }
+    ~TAt()
+    {
+        if (Dir >= 0)
+            ::close(Dir);
+    }
+    TAt(const TAt&) = delete;
+    TAt& operator=(const TAt&) = delete;
+    bool Valid() const { return Dir != -1; }
+};
+
+bool StatOf(const QByteArray& path, struct stat& st, bool follow)
+{
+    const TAt at(path);
+    return at.Valid() && ::fstatat(at.Dir, at.Name.constData(), &st, follow ? 0 : AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool CanAccess(const QByteArray& path, int mode)
+{
+    const TAt at(path);
+    return at.Valid() && ::faccessat(at.Dir, at.Name.constData(), mode, 0) == 0;
+}
+
+DIR* OpenDir(const QByteArray& path)
+{
+    const int fd = OpenLong(path, O_RDONLY | O_DIRECTORY);
+    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!dir && fd >= 0)
+        ::close(fd);
+    return dir;
+}
+
+bool StatPath(const QByteArray& path, struct stat& st)
+{
+    return StatOf(path, st, true) || StatOf(path, st, false);  // a dangling link
 }
 
 bool IsDirEntry(const QByteArray& dir, const dirent* e)
@@ -74,7 +146,7 @@ bool IsDotOrDotDot(const char* name)
 
 bool HasSubFolder(const QByteArray& path)
 {
-    DIR* dir = ::opendir(path.constData());
+    DIR* dir = OpenDir(path);
     if (!dir)
         return false;
     bool found = false;
@@ -122,7 +194,13 @@ PSsIdList SsPathToIdList(const QString& path)
     const QString clean = QDir::cleanPath(path);
     if (path.isEmpty() || !QDir::isAbsolutePath(clean))
         return nullptr;
-    const QByteArray bytes = QFile::encodeName(clean);
+    return SsNativePathToIdList(QFile::encodeName(clean));
+}
+
+PSsIdList SsNativePathToIdList(const QByteArray& bytes)
+{
+    if (!bytes.startsWith('/'))
+        return nullptr;
     const std::vector<TSsDesktopRoot> roots = SsDesktopRoots();
     const TSsDesktopRoot* best = nullptr;
     for (const TSsDesktopRoot& r : roots) {
@@ -185,6 +263,23 @@ int SsGetDriveType(const QString& path)
     return DRIVE_FIXED;
 }
 
+int SsOpenPath(const QByteArray& path, int flags)
+{
+    return OpenLong(path, flags);
+}
+
+bool SsEntryExists(const QByteArray& path)
+{
+    struct stat st;
+    return !path.isEmpty() && StatOf(path, st, false);
+}
+
+bool SsIsFolderPath(const QByteArray& path)
+{
+    struct stat st;
+    return !path.isEmpty() && StatOf(path, st, true) && S_ISDIR(st.st_mode);
+}
+
 // ---- folders -------------------------------------------------------------------------------
 
 std::shared_ptr<TSsNamespaceFolder> TSsNamespaceFolder::Desktop()
@@ -221,8 +316,7 @@ PSsIdList TSsNamespaceFolder::ParseDisplayName(const QString& path) const
         PSsIdList result = SsPathToIdList(path);
         if (!result)
             return nullptr;
-        const QString full = SsIdListToPath(result.get());
-        if (!QFileInfo::exists(full) && !QFileInfo(full).isSymLink())
+        if (!SsEntryExists(SsIdListToNativePath(result.get())))
             return nullptr;
         return result;
     }
@@ -236,8 +330,7 @@ PSsIdList TSsNamespaceFolder::ParseDisplayName(const QString& path) const
     }
     for (const QString& part : clean.split('/', Qt::SkipEmptyParts))
         result->Append(QFile::encodeName(part));
-    const QString full = ChildPath(*result);
-    if (!QFileInfo::exists(full) && !QFileInfo(full).isSymLink())
+    if (!SsEntryExists(NativeChildPath(*result)))
         return nullptr;
     return result;
 }
@@ -254,7 +347,7 @@ std::optional<std::vector<QByteArray>> TSsNamespaceFolder::EnumObjects(uint32_t 
         return out;
     }
     const QByteArray& dirPath = nativePath_;
-    DIR* dir = ::opendir(dirPath.constData());
+    DIR* dir = OpenDir(dirPath);
     if (!dir)
         return std::nullopt;
     while (dirent* e = ::readdir(dir)) {
@@ -290,7 +383,7 @@ std::shared_ptr<TSsNamespaceFolder> TSsNamespaceFolder::BindToObject(const TSsId
         return nullptr;
     const QByteArray path = NativeChildPath(rel);
     struct stat st;
-    if (::stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || ::access(path.constData(), R_OK | X_OK) != 0)
+    if (!StatOf(path, st, true) || !S_ISDIR(st.st_mode) || !CanAccess(path, R_OK | X_OK))
         return nullptr;
     PSsIdList abs = SsILCombine(&abs_, &rel);
     return std::make_shared<TSsNamespaceFolder>(*abs);
@@ -346,10 +439,10 @@ uint32_t TSsNamespaceFolder::GetAttributesOf(const TSsIdList& rel, uint32_t mask
     }
     const QByteArray path = NativeChildPath(rel);
     struct stat st;
-    if (::lstat(path.constData(), &st) != 0)
+    if (!StatOf(path, st, false))
         return 0;
     const bool link = S_ISLNK(st.st_mode);
-    if (link && ::stat(path.constData(), &st) != 0)
+    if (link && !StatOf(path, st, true))
         st.st_mode = S_IFLNK;  // a dangling link
     const bool dir = S_ISDIR(st.st_mode);
     const bool root = IsDesktop() && rel.Count() == 1;
@@ -361,13 +454,13 @@ uint32_t TSsNamespaceFolder::GetAttributesOf(const TSsIdList& rel, uint32_t mask
     if (!root && NameOf(path).startsWith('.'))
         a |= SFGAO_GHOSTED;
     // A link is copied as a link, whether or not its target can be read.
-    if ((mask & (SFGAO_CANCOPY | SFGAO_CANLINK)) && (link || ::access(path.constData(), R_OK) == 0))
+    if ((mask & (SFGAO_CANCOPY | SFGAO_CANLINK)) && (link || CanAccess(path, R_OK)))
         a |= SFGAO_CANCOPY | SFGAO_CANLINK;
     if ((mask & (SFGAO_CANMOVE | SFGAO_CANRENAME | SFGAO_CANDELETE)) && !root &&
-        ::access(DirOf(path).constData(), W_OK) == 0)
+        CanAccess(DirOf(path), W_OK))
         a |= SFGAO_CANMOVE | SFGAO_CANRENAME | SFGAO_CANDELETE;
     if (mask & (SFGAO_READONLY | SFGAO_DROPTARGET)) {
-        if (::access(path.constData(), W_OK) != 0)
+        if (!CanAccess(path, W_OK))
             a |= SFGAO_READONLY;
         else if (dir)
             a |= SFGAO_DROPTARGET;
@@ -433,7 +526,7 @@ bool TSsNamespaceFolder::GetFileData(const TSsIdList& rel, TSsFindData& data) co
         data.Attributes |= FILE_ATTRIBUTE_DIRECTORY;
     else if (!S_ISREG(st.st_mode))
         data.Attributes |= FILE_ATTRIBUTE_SYSTEM;
-    if (::access(path.constData(), W_OK) != 0)
+    if (!CanAccess(path, W_OK))
         data.Attributes |= FILE_ATTRIBUTE_READONLY;
     if (rel.Id(rel.Count() - 1).startsWith('.'))
         data.Attributes |= FILE_ATTRIBUTE_HIDDEN;

@@ -85,6 +85,9 @@ std::vector<TSsDesktopRoot> SsDesktopRoots();
 // The absolute list of a path, whether or not the entry exists (nil for a
 // path outside every desktop root, or a relative one).
 PSsIdList SsPathToIdList(const QString& path);
+// The same for the system's bytes of an absolute path: names that are no
+// valid UTF-8 stay intact.
+PSsIdList SsNativePathToIdList(const QByteArray& path);
 // The file-system path of an absolute list (empty for the desktop).
 QString SsIdListToPath(const TSsIdList* list);
 // The same as the system's bytes: names that are no valid UTF-8 stay intact.
@@ -93,6 +96,13 @@ QByteArray SsIdListToNativePath(const TSsIdList* list);
 // local files of the URI list that mime data carries, byte for byte.
 QUrl SsNativePathToUrl(const QByteArray& path);
 QList<QByteArray> SsNativePathsOf(const QMimeData* data);
+// For the system's bytes of a path of any length (one longer than the system
+// takes in one call is reached a piece at a time, through folder handles):
+// opens it as open(2) does; whether an entry is there (a dangling link
+// too); whether it is a folder (links followed).
+int SsOpenPath(const QByteArray& path, int flags);
+bool SsEntryExists(const QByteArray& path);
+bool SsIsFolderPath(const QByteArray& path);
 // The drive type of the volume that holds Path.
 int SsGetDriveType(const QString& path);
 

@@ -143,7 +143,7 @@ void TSsCustomShellController::AddTreeItem(const PSsNamespaceFolder& folder, con
 {
     bool accept = true;
     TreeView->DoFilterItem(item.get(), accept);
-    if (!accept || TreeView->KeepChild(TargetNode, item->Path))
+    if (!accept || TreeView->KeepChild(TargetNode, item->NativePath()))
         return;
     const bool showFiles = TreeView->Options() & toShowFiles;
     const bool isFolder = item->IsFolder();
@@ -241,7 +241,7 @@ int SsTrackPopupMenu(QMenu& Menu, const QPoint& ScreenPos)
 
 int ShowShellContextMenu(TSsCustomShellController* Controller, QWidget* Control,
                          const TSsNamespaceFolder* Folder, QWidget* Window, int X, int Y, int Count,
-                         const TSsIdList* const* IdLists, QString* CreatedFolder)
+                         const TSsIdList* const* IdLists, QByteArray* CreatedFolder)
 {
     if (!Folder && Controller)
         Folder = Controller->DesktopFolder.get();
@@ -273,7 +273,7 @@ int ShowShellContextMenu(TSsCustomShellController* Controller, QWidget* Control,
     info.Show = SW_SHOWNORMAL;
     contextMenu->InvokeCommand(info);
     if (CreatedFolder)
-        *CreatedFolder = QFile::decodeName(contextMenu->CreatedFolder());
+        *CreatedFolder = contextMenu->CreatedFolder();
     return command;
 }
 

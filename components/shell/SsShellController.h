@@ -98,10 +98,10 @@ int SsTrackPopupMenu(QMenu& Menu, const QPoint& ScreenPos);
 // offered when Control allows renaming, the extended verbs with Shift held
 // when it asks for them. Answers the chosen command id (the rename command
 // is cvRename + 1, 19), -1 when nothing was chosen. CreatedFolder, when
-// given, receives the path of the folder New Folder made.
+// given, receives the path of the folder New Folder made (the system's bytes).
 int ShowShellContextMenu(TSsCustomShellController* Controller, QWidget* Control,
                          const TSsNamespaceFolder* Folder, QWidget* Window, int X, int Y, int Count,
-                         const TSsIdList* const* IdLists, QString* CreatedFolder = nullptr);
+                         const TSsIdList* const* IdLists, QByteArray* CreatedFolder = nullptr);
 
 enum TSsEnumeratorOptions { eoIncludeFolders = 1, eoIncludeHidden = 2, eoIncludeNonFolders = 4 };
 using TSsEnumeratorOptionsSet = uint8_t;

@@ -142,6 +142,11 @@ void TSsShellItem::Assign(const TSsShellItem& source)
         Controller = source.Controller;
 }
 
+bool TSsShellItem::Exists() const
+{
+    return IsDesktop || SsEntryExists(NativePath());
+}
+
 int64_t TSsShellItem::GetSize()
 {
     if (size_ == -1)

@@ -49,6 +49,11 @@ public:
     PSsIdList AbsoluteList;
     PSsIdList RelativeList;
     TObject* OwnerList = nullptr;  // the list the item was put in (not owned)
+    // The system's bytes of the item's path (Path is for showing): a name
+    // that is no valid UTF-8 stays intact. Empty for the desktop.
+    QByteArray NativePath() const { return SsIdListToNativePath(AbsoluteList.get()); }
+    // Whether the entry is still there (a dangling link too).
+    bool Exists() const;
 
     // File data, loaded on first use for file-system items.
     int64_t GetSize();

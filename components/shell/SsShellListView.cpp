@@ -673,7 +673,7 @@ void TSsCustomShellListView::Reorder(const std::function<void()>& change)
 {
     // Remember the focused and selected items by path (by list when they
     // have none) and find them again after the change.
-    auto key = [](TSsShellItem* i) { return i->IsFileSystem ? i->Path : QString::fromLatin1(i->AbsoluteList->Bytes().toHex()); };
+    auto key = [](TSsShellItem* i) { return QString::fromLatin1(i->AbsoluteList->Bytes().toHex()); };
     QString focused;
     if (TSsShellItem* f = RowItem(FocusedRow()))
         focused = key(f);
@@ -817,12 +817,16 @@ void TSsCustomShellListView::ShellChangeNotify(TObject*, TSsShellItem* oldItem, 
 {
     if (editing_)
         return;
+    // The folder shown was renamed or moved: the list goes with it.
+    if ((events & NE(neFolderRename)) && oldItem && newItem && newItem->AbsoluteList && currentFolder_ &&
+        oldItem->NativePath() == currentFolder_->NativePath())
+        currentFolder_ = std::make_unique<TSsShellFolder>(newItem->AbsoluteList.get(), controller_.get());
     if (!(events & NE(neAttributesChange)))
         Reload(true);
     else if (viewStyle_ == vsReport && oldItem) {
         for (int r = 0; r < RowCount(); ++r) {
             TSsShellItem* item = RowItem(r);
-            if (item->Path != oldItem->Path)
+            if (item->NativePath() != oldItem->NativePath())
                 continue;
             item->LoadFileData();
             LoadItemDetails(item);

@@ -2,14 +2,14 @@
 #include "Application.h"
 
 #include <QCoreApplication>
-#include <QDirIterator>
 #include <QEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QSocketNotifier>
 
+#include <climits>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <map>
@@ -44,12 +44,47 @@ std::unique_ptr<TSsShellItem> ItemOf(const PSsIdList& list)
     return list ? std::make_unique<TSsShellItem>(list.get(), nullptr) : nullptr;
 }
 
-QStringList VolumePaths()
+QList<QByteArray> VolumePaths()
 {
-    QStringList paths;
+    QList<QByteArray> paths;
     for (const TSsDesktopRoot& r : SsDesktopRoots())
-        paths << QFile::decodeName(r.Path);
+        paths << r.Path;
     return paths;
+}
+
+QByteArray Join(const QByteArray& dir, const QByteArray& name)
+{
+    return dir.endsWith('/') ? dir + name : dir + '/' + name;
+}
+
+QByteArray DirOf(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash <= 0 ? QByteArray("/") : path.left(slash);
+}
+
+// The path Path has when the folder From now lies at To.
+QByteArray Moved(const QByteArray& path, const QByteArray& from, const QByteArray& to)
+{
+    if (path == from)
+        return to;
+    return path.startsWith(from + '/') ? to + path.mid(from.size()) : path;
+}
+
+// The path an open handle has now; empty when it cannot be told or the
+// entry is gone.
+QByteArray PathOfHandle(int fd)
+{
+    QByteArray path(PATH_MAX, Qt::Uninitialized);
+    const ssize_t n = ::readlink(("/proc/self/fd/" + QByteArray::number(fd)).constData(), path.data(), size_t(path.size()));
+    if (n <= 0 || n >= path.size() || path[0] != '/')
+        return QByteArray();
+    path.truncate(n);
+    struct stat now, open;
+    if (::stat(path.constData(), &now) != 0 || ::fstat(fd, &open) != 0 || now.st_dev != open.st_dev ||
+        now.st_ino != open.st_ino)
+        return QByteArray();  // removed (" (deleted)"), or another entry took the name
+    return path;
 }
 }  // namespace
 
@@ -163,7 +198,7 @@ void TSsCustomShellNotification::SetWatchPidl(PSsIdList list)
     Reregister();
 }
 
-void TSsCustomShellNotification::WatchAlso(const QString& folder)
+void TSsCustomShellNotification::WatchAlso(const QByteArray& folder)
 {
     if (folder.isEmpty() || extraFolders_.contains(folder))
         return;
@@ -180,15 +215,52 @@ void TSsCustomShellNotification::UnwatchAll()
 
 // ---- registration ------------------------------------------------------------------------
 
-void TSsCustomShellNotification::AddWatch(const QString& dir)
+void TSsCustomShellNotification::AddWatch(const QByteArray& dir)
 {
     if (fd_ < 0 || dir.isEmpty())
         return;
     const uint32_t mask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB |
-                          IN_CLOSE_WRITE | IN_ONLYDIR;
-    const int wd = inotify_add_watch(fd_, QFile::encodeName(dir).constData(), mask);
+                          IN_CLOSE_WRITE | IN_MOVE_SELF | IN_ONLYDIR;
+    int wd = inotify_add_watch(fd_, dir.constData(), mask);
+    if (wd < 0 && errno == ENAMETOOLONG) {
+        // Too long for one call: watched through a handle of the folder.
+        const int folder = SsOpenPath(dir, O_PATH | O_DIRECTORY);
+        if (folder >= 0) {
+            wd = inotify_add_watch(fd_, ("/proc/self/fd/" + QByteArray::number(folder)).constData(), mask);
+            ::close(folder);
+        }
+    }
     if (wd >= 0)
         watches_.insert(wd, dir);
+}
+
+void TSsCustomShellNotification::AddSubFolderWatches(const QByteArray& root)
+{
+    QList<QByteArray> pending{root};
+    for (int n = 0; !pending.isEmpty() && n < MaxSubFolderWatches;) {
+        const QByteArray dir = pending.takeFirst();
+        const int fd = SsOpenPath(dir, O_RDONLY | O_DIRECTORY);
+        DIR* d = fd < 0 ? nullptr : ::fdopendir(fd);
+        if (!d) {
+            if (fd >= 0)
+                ::close(fd);
+            continue;
+        }
+        while (const dirent* e = ::readdir(d)) {
+            const QByteArray name(e->d_name);
+            struct stat st;
+            const bool folder = e->d_type == DT_DIR ||
+                                (e->d_type == DT_UNKNOWN && ::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                                 S_ISDIR(st.st_mode));
+            if (name == "." || name == ".." || !folder || n >= MaxSubFolderWatches)
+                continue;
+            const QByteArray sub = Join(dir, name);
+            AddWatch(sub);
+            pending << sub;
+            ++n;
+        }
+        ::closedir(d);
+    }
 }
 
 void TSsCustomShellNotification::Register()
@@ -200,7 +272,7 @@ void TSsCustomShellNotification::Register()
         return;  // a failed registration stays silent
     const bool wholeNamespace = !watchList_ || watchList_->Count() == 0;
     if (wholeNamespace) {
-        for (const QString& root : VolumePaths())
+        for (const QByteArray& root : VolumePaths())
             AddWatch(root);
         mountsFd_ = ::open("/proc/self/mounts", O_RDONLY | O_CLOEXEC);
         if (mountsFd_ >= 0) {
@@ -210,17 +282,14 @@ void TSsCustomShellNotification::Register()
                              Guarded([this] { ReadMounts(); }));
         }
     } else {
-        const QString path = SsIdListToPath(watchList_.get());
-        AddWatch(path);
-        if (subFolders_) {
-            QDirIterator it(path, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-                            QDirIterator::Subdirectories);
-            for (int n = 0; it.hasNext() && n < MaxSubFolderWatches; ++n)
-                AddWatch(it.next());
-        }
+        folderPath_ = SsIdListToNativePath(watchList_.get());
+        folderFd_ = SsOpenPath(folderPath_, O_PATH | O_DIRECTORY);
+        AddWatch(folderPath_);
+        if (subFolders_)
+            AddSubFolderWatches(folderPath_);
     }
     if (subFolders_)
-        for (const QString& extra : extraFolders_)
+        for (const QByteArray& extra : std::as_const(extraFolders_))
             AddWatch(extra);
     notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, window_.get(), Guarded([this] { ReadEvents(); }));
@@ -235,21 +304,45 @@ void TSsCustomShellNotification::Deregister()
         ::close(fd_);
     if (mountsFd_ >= 0)
         ::close(mountsFd_);
-    fd_ = mountsFd_ = -1;
+    if (folderFd_ >= 0)
+        ::close(folderFd_);
+    fd_ = mountsFd_ = folderFd_ = -1;
+    folderPath_.clear();
     watches_.clear();
     registered_ = false;
 }
 
 // ---- reports of the system -----------------------------------------------------------------
 
+void TSsCustomShellNotification::FollowFolder()
+{
+    if (folderFd_ < 0)
+        return;
+    const QByteArray now = PathOfHandle(folderFd_);
+    PSsIdList moved = SsNativePathToIdList(now);
+    if (now.isEmpty() || now == folderPath_ || !moved)
+        return;
+    const QByteArray was = std::exchange(folderPath_, now);
+    for (QByteArray& dir : watches_)
+        dir = Moved(dir, was, now);
+    PSsIdList old = std::exchange(watchList_, SsILClone(moved.get()));
+    if (SsNotifyEventMask(events_) & SHCNE_RENAMEFOLDER)
+        Notify(std::move(old), std::move(moved), SHCNE_RENAMEFOLDER);
+}
+
 void TSsCustomShellNotification::ReadEvents()
 {
+    FollowFolder();
     const uint32_t wanted = SsNotifyEventMask(events_);
     const bool folderWatch = watchList_ && watchList_->Count() > 0;
-    std::map<uint32_t, std::pair<QString, bool>> movedFrom;
-    auto report = [&](const QString& first, const QString& second, uint32_t code) {
+    std::map<uint32_t, std::pair<QByteArray, bool>> movedFrom;
+    auto report = [&](const QByteArray& first, const QByteArray& second, uint32_t code) {
         if (code & wanted)
-            Notify(SsPathToIdList(first), second.isEmpty() ? nullptr : SsPathToIdList(second), code);
+            Notify(SsNativePathToIdList(first), second.isEmpty() ? nullptr : SsNativePathToIdList(second), code);
+    };
+    // A link to a folder counts as a folder, as a reading of its folder shows it.
+    auto isFolder = [](const inotify_event* e, const QByteArray& path) {
+        return (e->mask & IN_ISDIR) || SsIsFolderPath(path);
     };
     alignas(inotify_event) char buffer[64 * 1024];
     while (fd_ >= 0) {
@@ -265,43 +358,49 @@ void TSsCustomShellNotification::ReadEvents()
             }
             if (e->mask & IN_Q_OVERFLOW) {
                 // The system dropped reports: every watched folder may have changed.
-                for (const QString& dir : std::as_const(watches_))
+                for (const QByteArray& dir : std::as_const(watches_))
                     if (!lost_.contains(dir))
                         lost_ << dir;
                 if (queue_.Count() == 0)
                     QCoreApplication::postEvent(window_.get(), new QEvent(DispatchEventType));
                 continue;
             }
-            const QString dir = watches_.value(e->wd);
+            const QByteArray dir = watches_.value(e->wd);
             if (dir.isEmpty() || e->len == 0)
                 continue;
-            const QString path =
-                (dir.endsWith('/') ? dir : dir + '/') + QFile::decodeName(QByteArray(e->name));
-            const bool isDir = e->mask & IN_ISDIR;
+            const QByteArray path = Join(dir, QByteArray(e->name));
+            const bool isDir = (e->mask & (IN_CREATE | IN_MOVED_TO)) ? isFolder(e, path) : bool(e->mask & IN_ISDIR);
             if (e->mask & IN_CREATE) {
-                report(path, QString(), isDir ? SHCNE_MKDIR : SHCNE_CREATE);
+                report(path, QByteArray(), isDir ? SHCNE_MKDIR : SHCNE_CREATE);
                 if (isDir && subFolders_ && folderWatch)
                     AddWatch(path);
             } else if (e->mask & IN_DELETE)
-                report(path, QString(), isDir ? SHCNE_RMDIR : SHCNE_DELETE);
+                report(path, QByteArray(), isDir ? SHCNE_RMDIR : SHCNE_DELETE);
             else if (e->mask & IN_MOVED_FROM)
                 movedFrom[e->cookie] = {path, isDir};
             else if (e->mask & IN_MOVED_TO) {
                 auto it = movedFrom.find(e->cookie);
                 if (it != movedFrom.end()) {
-                    report(it->second.first, path, isDir ? SHCNE_RENAMEFOLDER : SHCNE_RENAMEITEM);
+                    report(it->second.first, path, isDir || it->second.second ? SHCNE_RENAMEFOLDER : SHCNE_RENAMEITEM);
+                    // The watches inside a moved folder go with it.
+                    if (it->second.second) {
+                        for (QByteArray& watched : watches_)
+                            watched = Moved(watched, it->second.first, path);
+                        for (QByteArray& extra : extraFolders_)
+                            extra = Moved(extra, it->second.first, path);
+                    }
                     movedFrom.erase(it);
                 } else
-                    report(path, QString(), isDir ? SHCNE_MKDIR : SHCNE_CREATE);
+                    report(path, QByteArray(), isDir ? SHCNE_MKDIR : SHCNE_CREATE);
             } else if (e->mask & IN_ATTRIB)
-                report(path, QString(), SHCNE_ATTRIBUTES);
+                report(path, QByteArray(), SHCNE_ATTRIBUTES);
             else if (e->mask & IN_CLOSE_WRITE)
-                report(path, QString(), SHCNE_UPDATEITEM);
+                report(path, QByteArray(), SHCNE_UPDATEITEM);
         }
     }
     // Entries moved out of sight are gone.
     for (const auto& [cookie, entry] : movedFrom)
-        report(entry.first, QString(), entry.second ? SHCNE_RMDIR : SHCNE_DELETE);
+        report(entry.first, QByteArray(), entry.second ? SHCNE_RMDIR : SHCNE_DELETE);
 }
 
 void TSsCustomShellNotification::ReadMounts()
@@ -311,18 +410,18 @@ void TSsCustomShellNotification::ReadMounts()
     ::lseek(mountsFd_, 0, SEEK_SET);
     while (::read(mountsFd_, buffer, sizeof buffer) > 0) {
     }
-    const QStringList now = VolumePaths();
+    const QList<QByteArray> now = VolumePaths();
     const uint32_t wanted = SsNotifyEventMask(events_);
-    for (const QString& p : now)
+    for (const QByteArray& p : now)
         if (!mounts_.contains(p)) {
             AddWatch(p);
             if (wanted & SHCNE_DRIVEADD)
-                Notify(SsPathToIdList(p), nullptr, SHCNE_DRIVEADD);
+                Notify(SsNativePathToIdList(p), nullptr, SHCNE_DRIVEADD);
         }
-    for (const QString& p : mounts_)
+    for (const QByteArray& p : std::as_const(mounts_))
         if (!now.contains(p) && (wanted & SHCNE_DRIVEREMOVED)) {
             auto list = std::make_unique<TSsIdList>();
-            list->Append(QFile::encodeName(p));
+            list->Append(p);
             Notify(std::move(list), nullptr, SHCNE_DRIVEREMOVED);
         }
     mounts_ = now;
@@ -334,8 +433,8 @@ void TSsCustomShellNotification::NoteLost(const TSsIdList* list)
 {
     if (!list || list->Count() == 0)
         return;
-    const QString path = SsIdListToPath(list);
-    const QString folder = list->Count() > 1 ? QFileInfo(path).path() : path;
+    const QByteArray path = SsIdListToNativePath(list);
+    const QByteArray folder = list->Count() > 1 ? DirOf(path) : path;
     if (!folder.isEmpty() && !lost_.contains(folder))
         lost_ << folder;
 }
@@ -385,7 +484,7 @@ void TSsCustomShellNotification::Dispatch()
         queue_.PopHead();
     }
     if (!lost_.isEmpty()) {
-        const QStringList folders = std::exchange(lost_, {});
+        const QList<QByteArray> folders = std::exchange(lost_, {});
         if (OnNoticesLost)
             OnNoticesLost(this, folders);
     }

@@ -53,7 +53,8 @@ using TSsShellNotifyEvent2 =
 using TSsShellNotifyEvent3 = std::function<void(TObject* Sender, TSsShellItem* OldShellItem,
                                                 TSsShellItem* NewShellItem, TSsNotifyEventsSet Events)>;
 using TSsShellNotifyEvent4 = std::function<void(TObject* Sender, uint32_t Drive)>;
-using TSsNoticesLostEvent = std::function<void(TObject* Sender, const QStringList& Folders)>;
+// Folders as the system's bytes of their paths.
+using TSsNoticesLostEvent = std::function<void(TObject* Sender, const QList<QByteArray>& Folders)>;
 
 // One queued notice.
 class TSsNotificationItem {
@@ -90,7 +91,10 @@ public:
     void SetSpecialWatchFolder(TSsSpecialRootFolder value);
     const QString& WatchFolder() const { return watchFolder_; }
     void SetWatchFolder(const QString& value);
-    // Nil watches the whole namespace.
+    // Nil watches the whole namespace. A watched folder that another program
+    // renames or moves is followed: the watch goes on at its new place, and a
+    // folder rename notice (old and new place) comes ahead of the notices of
+    // the changes made there since.
     const TSsIdList* WatchPidl() const { return watchList_.get(); }
     void SetWatchPidl(PSsIdList list);
     bool WatchSubFolders() const { return subFolders_; }
@@ -98,8 +102,9 @@ public:
     // inotify cannot watch a whole tree of folders at once. A watch of the
     // whole namespace with sub-folders covers the desktop's folders and,
     // beyond them, the folders the owner names here (the tree: the folders
-    // it has opened); a folder watch with sub-folders walks its sub-folders.
-    void WatchAlso(const QString& folder);
+    // it has opened; the system's bytes of their paths); a folder watch with
+    // sub-folders walks its sub-folders.
+    void WatchAlso(const QByteArray& folder);
     void UnwatchAll();
     bool Registered() const { return registered_; }
     int QueueCount() const { return queue_.Count(); }
@@ -164,7 +169,10 @@ private:
     void Reregister();
     void Dispatch();
     void DispatchNotice(const TSsNotificationItem& item);
-    void AddWatch(const QString& dir);
+    void AddWatch(const QByteArray& dir);
+    void AddSubFolderWatches(const QByteArray& dir);
+    // Follows the watched folder when it moved (see OnNoticesLost).
+    void FollowFolder();
     void ReadEvents();
     void ReadMounts();
     void NoteLost(const TSsIdList* list);
@@ -176,19 +184,22 @@ private:
     QString watchFolder_;
     PSsIdList watchList_;
     bool subFolders_ = false;
-    QStringList extraFolders_;
+    QList<QByteArray> extraFolders_;
     bool registered_ = false;
     TSsNotifyEventsSet currentEvents_ = 0;
     TSsDQue queue_;
-    QStringList lost_;
+    QList<QByteArray> lost_;
     std::unique_ptr<TSsNotifyWindow> window_;
     // inotify registration
     int fd_ = -1;
-    QHash<int, QString> watches_;
+    QHash<int, QByteArray> watches_;
+    // The watched folder of a folder watch: its handle and its path.
+    int folderFd_ = -1;
+    QByteArray folderPath_;
     std::unique_ptr<QSocketNotifier> notifier_;
     int mountsFd_ = -1;
     std::unique_ptr<QSocketNotifier> mountsNotifier_;
-    QStringList mounts_;
+    QList<QByteArray> mounts_;
 };
 
 class TSsShellNotification : public TSsCustomShellNotification {

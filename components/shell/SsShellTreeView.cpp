@@ -38,6 +38,12 @@ PSsIdList ListUnder(const TSsIdList* parent, const TSsIdList* entry)
     return SsILCombine(parent, rel.get());
 }
 
+QByteArray DirOf(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash <= 0 ? QByteArray("/") : path.left(slash);
+}
+
 void GiveButton(QTreeWidgetItem* node)
 {
     if (node && node->childIndicatorPolicy() != QTreeWidgetItem::ShowIndicator)
@@ -94,7 +100,7 @@ public:
         tree.syncSeen_.clear();
         for (int i = 0; i < target->childCount(); ++i)
             if (TSsShellFolder* f = tree.FolderOf(target->child(i)))
-                tree.syncChildren_.insert(f->Path, target->child(i));
+                tree.syncChildren_.insert(f->NativePath(), target->child(i));
         tree.controller_->TargetNode = target;
     }
     ~TSsSyncScope()
@@ -173,9 +179,9 @@ TSsCustomShellTreeView::TSsCustomShellTreeView(QWidget* parent)
     notification_->QueueLimit = NotifyQueueLimit;
     notification_->OnShellChangeNotify = [this](TObject* s, TSsShellItem* o, TSsShellItem* n,
                                                 TSsNotifyEventsSet e) { ShellChangeNotify(s, o, n, e); };
-    notification_->OnNoticesLost = [this](TObject*, const QStringList& folders) {
+    notification_->OnNoticesLost = [this](TObject*, const QList<QByteArray>& folders) {
         const TSsViewKeeper keep(*this);
-        for (const QString& folder : folders)
+        for (const QByteArray& folder : folders)
             SyncFolder(folder);
     };
     notification_->SetActive(true);
@@ -388,7 +394,7 @@ QTreeWidgetItem* TSsCustomShellTreeView::AddFolderNode(QTreeWidgetItem* parent,
     return node;
 }
 
-bool TSsCustomShellTreeView::KeepChild(QTreeWidgetItem* parent, const QString& path)
+bool TSsCustomShellTreeView::KeepChild(QTreeWidgetItem* parent, const QByteArray& path)
 {
     if (!parent || parent != syncNode_ || path.isEmpty())
         return false;
@@ -415,8 +421,9 @@ QTreeWidgetItem* TSsCustomShellTreeView::InsertChild(QTreeWidgetItem* parent, co
     if (!controller_ || !parentFolder || !parentFolder->AbsoluteList || !item.AbsoluteList ||
         item.AbsoluteList->Count() == 0)
         return nullptr;
+    const QByteArray path = item.NativePath();
     for (int i = 0; i < parent->childCount(); ++i)
-        if (TSsShellFolder* f = FolderOf(parent->child(i)); f && !item.Path.isEmpty() && f->Path == item.Path)
+        if (TSsShellFolder* f = FolderOf(parent->child(i)); f && !path.isEmpty() && f->NativePath() == path)
             return parent->child(i);
     PSsIdList list = ListUnder(parentFolder->AbsoluteList.get(), item.AbsoluteList.get());
     auto folder = std::make_unique<TSsShellFolder>(list.get(), controller_.get());
@@ -431,12 +438,11 @@ QTreeWidgetItem* TSsCustomShellTreeView::InsertChild(QTreeWidgetItem* parent, co
     return nullptr;
 }
 
-void TSsCustomShellTreeView::SyncFolder(const QString& path)
+void TSsCustomShellTreeView::SyncFolder(const QByteArray& path)
 {
     if (!controller_ || path.isEmpty())
         return;
-    const QFileInfo info(path);
-    const bool gone = !info.exists() && !info.isSymLink();
+    const bool gone = !SsEntryExists(path);
     std::vector<QPersistentModelIndex> nodes;
     for (QTreeWidgetItem* n : NodesOf(path, nullptr))
         nodes.emplace_back(indexFromItem(n));
@@ -457,7 +463,7 @@ void TSsCustomShellTreeView::SyncFolder(const QString& path)
             }
             continue;
         }
-        if (!info.isReadable())
+        if (!folder->ParentFolder || !folder->ParentFolder->BindToObject(*folder->RelativeList))
             continue;  // what cannot be read now is not taken for gone
         std::vector<QTreeWidgetItem*> vanished;
         {
@@ -647,7 +653,7 @@ void TSsCustomShellTreeView::FillTree()
     }
     auto root = std::make_unique<TSsShellFolder>(rootList.get(), controller_.get());
     root->OwnerList = &folders_;
-    const QString rootPath = root->Path;
+    const QByteArray rootPath = root->NativePath();
     QTreeWidgetItem* node = AddFolderNode(nullptr, std::move(root), false);
     SetNodeImages(node, rootList.get(), true);
     filling_ = true;
@@ -698,7 +704,7 @@ void TSsCustomShellTreeView::NodeExpanding(QTreeWidgetItem* node)
             const QSignalBlocker quiet(this);
             MarkRead(node);
         }
-        notification_->WatchAlso(folder->Path);
+        notification_->WatchAlso(folder->NativePath());
         WatchChildren(node);
         if (node->childCount() == 0) {
             const QSignalBlocker quiet(this);
@@ -734,8 +740,8 @@ void TSsCustomShellTreeView::WatchChildren(QTreeWidgetItem* node)
     // A shown folder is watched too, so that its first subfolder gives it
     // its expand button.
     for (int i = 0; i < node->childCount(); ++i)
-        if (TSsShellFolder* f = FolderOf(node->child(i)); f && !f->Path.isEmpty())
-            notification_->WatchAlso(f->Path);
+        if (TSsShellFolder* f = FolderOf(node->child(i)); f && !f->IsDesktop)
+            notification_->WatchAlso(f->NativePath());
 }
 
 void TSsCustomShellTreeView::RefreshNode(QTreeWidgetItem* node)
@@ -781,11 +787,10 @@ void TSsCustomShellTreeView::Change(QTreeWidgetItem* node)
     if (!initialSelectionDone_ || !node)
         return;
     if (TSsShellFolder* folder = FolderOf(node)) {
-        if (!folder->IsDesktop && !folder->Path.isEmpty() && !QFileInfo::exists(folder->Path) &&
-            !QFileInfo(folder->Path).isSymLink()) {
+        if (folder->IsFileSystem && !folder->Exists()) {
             // Gone without a notice: no one is told of a folder that is not there.
             quietSelection_ = false;
-            FolderVanished(folder->Path);
+            FolderVanished(folder->NativePath());
             return;
         }
         selectedFolder_ = folder;
@@ -797,20 +802,20 @@ void TSsCustomShellTreeView::Change(QTreeWidgetItem* node)
     quietSelection_ = false;
 }
 
-void TSsCustomShellTreeView::FolderVanished(const QString& path)
+void TSsCustomShellTreeView::FolderVanished(const QByteArray& path)
 {
     // Not while the selection is being changed: once that has ended.
     QMetaObject::invokeMethod(
         this,
         [this, path] {
-            if (QFileInfo::exists(path))
+            if (SsEntryExists(path))
                 return;
             // The outermost shown folder that went with it goes, and the user
             // is told once.
-            QString outer = path;
+            QByteArray outer = path;
             for (;;) {
-                const QString up = QFileInfo(outer).path();
-                if (up == outer || QFileInfo::exists(up) || NodesOf(up, nullptr).empty())
+                const QByteArray up = DirOf(outer);
+                if (up == outer || SsEntryExists(up) || NodesOf(up, nullptr).empty())
                     break;
                 outer = up;
             }
@@ -820,25 +825,25 @@ void TSsCustomShellTreeView::FolderVanished(const QString& path)
             if (nodes.empty())
                 return;
             RemoveNodes(nodes);
-            SsShowError(this, SsLocalizedMessage(SsscInvalidFolder), {QDir::toNativeSeparators(path)});
+            SsShowError(this, SsLocalizedMessage(SsscInvalidFolder), {QFile::decodeName(path)});
         },
         Qt::QueuedConnection);
 }
 
-void TSsCustomShellTreeView::ShowNewFolder(QTreeWidgetItem* node, const QString& path)
+void TSsCustomShellTreeView::ShowNewFolder(QTreeWidgetItem* node, const QByteArray& path)
 {
     TSsShellFolder* folder = FolderOf(node);
-    if (!folder || !folder->AbsoluteList || path.isEmpty() || !QFileInfo(path).isDir())
+    if (!folder || !folder->AbsoluteList || path.isEmpty() || !SsIsFolderPath(path))
         return;
     if (IsRead(node))
-        InsertChild(node, TSsShellItem(SsPathToIdList(path).get(), nullptr));
+        InsertChild(node, TSsShellItem(SsNativePathToIdList(path).get(), nullptr));
     {
         const QSignalBlocker quiet(this);
         GiveButton(node);
     }
     node->setExpanded(true);  // reads it when it was not read
     for (int i = 0; i < node->childCount(); ++i)
-        if (TSsShellFolder* f = FolderOf(node->child(i)); f && f->Path == path) {
+        if (TSsShellFolder* f = FolderOf(node->child(i)); f && f->NativePath() == path) {
             setCurrentItem(node->child(i));
             scrollToItem(node->child(i));
             return;
@@ -866,7 +871,7 @@ void TSsCustomShellTreeView::SelectFolderByPidl(const TSsIdList* idList)
         QTreeWidgetItem* n = FindNodeByPidl(it->get());
         // A folder made before its change notice arrived is not among the
         // children its parent read when it was expanded: read them again.
-        if (!n && parent && QFileInfo(SsIdListToPath(it->get())).isDir()) {
+        if (!n && parent && SsIsFolderPath(SsIdListToNativePath(it->get()))) {
             RefreshNode(parent);
             setUpdatesEnabled(false);
             n = FindNodeByPidl(it->get());
@@ -959,7 +964,7 @@ void TSsCustomShellTreeView::contextMenuEvent(QContextMenuEvent* e)
                           ? e->globalPos()
                           : viewport()->mapToGlobal(visualItemRect(node).center());
     const TSsIdList* lists[] = {folder->RelativeList.get()};
-    QString created;
+    QByteArray created;
     const QPersistentModelIndex menuNode = indexFromItem(node);
     const int command = ShowShellContextMenu(controller_.get(), this, folder->ParentFolder.get(), this,
                                              at.x(), at.y(), 1, lists, &created);
@@ -1261,12 +1266,12 @@ void TSsCustomShellTreeView::DoShellChangeNotify(TSsShellItem* oldItem, TSsShell
         OnShellChangeNotify(this, oldItem, newItem, events);
 }
 
-std::vector<QTreeWidgetItem*> TSsCustomShellTreeView::NodesOf(const QString& path, const TSsIdList* idList) const
+std::vector<QTreeWidgetItem*> TSsCustomShellTreeView::NodesOf(const QByteArray& path, const TSsIdList* idList) const
 {
     std::vector<QTreeWidgetItem*> nodes;
     if (!path.isEmpty())
         ForEachNode([&](QTreeWidgetItem* n) {
-            if (TSsShellFolder* f = FolderOf(n); f && f->Path == path)
+            if (TSsShellFolder* f = FolderOf(n); f && f->NativePath() == path)
                 nodes.push_back(n);
             return true;
         });
@@ -1281,8 +1286,7 @@ std::vector<QTreeWidgetItem*> TSsCustomShellTreeView::ParentNodesOf(TSsShellItem
     if (!item || !item->AbsoluteList || item->AbsoluteList->Count() == 0)
         return {};
     // A desktop root's parent is the desktop, which has no path.
-    const QString parentPath =
-        item->AbsoluteList->Count() > 1 && !item->Path.isEmpty() ? QFileInfo(item->Path).path() : QString();
+    const QByteArray parentPath = item->AbsoluteList->Count() > 1 ? DirOf(item->NativePath()) : QByteArray();
     std::vector<QTreeWidgetItem*> nodes = NodesOf(parentPath, nullptr);
     if (nodes.empty())
         if (QTreeWidgetItem* n = FindParentNode(item))
@@ -1308,7 +1312,7 @@ void TSsCustomShellTreeView::EntryCreated(TSsShellItem* item, bool drive)
     // A node for it is watched before its sub-folders are looked at: one
     // made in the meantime is reported, one made before is found.
     if (std::any_of(parents.begin(), parents.end(), IsRead))
-        notification_->WatchAlso(folder->Path);
+        notification_->WatchAlso(folder->NativePath());
     for (QTreeWidgetItem* parent : parents) {
         if (!IsRead(parent)) {
             // The node comes when the parent is expanded; its button shows
@@ -1359,7 +1363,7 @@ void TSsCustomShellTreeView::RemoveNodes(const std::vector<QTreeWidgetItem*>& no
 
 void TSsCustomShellTreeView::EntryDeleted(TSsShellItem* item)
 {
-    RemoveNodes(NodesOf(item->Path, item->AbsoluteList.get()));
+    RemoveNodes(NodesOf(item->NativePath(), item->AbsoluteList.get()));
 }
 
 void TSsCustomShellTreeView::ShellChangeNotify(TObject*, TSsShellItem* oldItem, TSsShellItem* newItem,
@@ -1374,7 +1378,9 @@ void TSsCustomShellTreeView::ShellChangeNotify(TObject*, TSsShellItem* oldItem, 
         EntryCreated(oldItem, events & NE(neDriveAdd));
         return;
     }
-    if (events & (NE(neFolderDelete) | NE(neDriveRemove) | (files ? NE(neFileDelete) : 0))) {
+    // A link to a folder that went away is told as a file: it no longer
+    // points anywhere. Only the nodes of what was shown go.
+    if (events & (NE(neFolderDelete) | NE(neDriveRemove) | NE(neFileDelete))) {
         EntryDeleted(oldItem);
         return;
     }
@@ -1397,7 +1403,7 @@ void TSsCustomShellTreeView::ShellChangeNotify(TObject*, TSsShellItem* oldItem, 
         }
         // Names compare as the file system compares them: exactly.
         std::vector<QPersistentModelIndex> renamed;
-        for (QTreeWidgetItem* node : NodesOf(oldItem->Path, oldItem->AbsoluteList.get())) {
+        for (QTreeWidgetItem* node : NodesOf(oldItem->NativePath(), oldItem->AbsoluteList.get())) {
             renamed.emplace_back(indexFromItem(node));
             if (TSsShellFolder* f = FolderOf(node)) {
                 PSsIdList parentList = SsILClone(f->AbsoluteList.get());

@@ -134,11 +134,11 @@ public:
                                    bool hasButton);
     // While a node is read again: whether parent has a child for path
     // already, which is then kept as it is.
-    bool KeepChild(QTreeWidgetItem* parent, const QString& path);
-    // Reads the nodes of a folder again, keeping the nodes that still have
-    // their folder: new sub-folders come in their place, vanished ones go,
-    // and a folder that is gone loses its nodes.
-    void SyncFolder(const QString& path);
+    bool KeepChild(QTreeWidgetItem* parent, const QByteArray& path);
+    // Reads the nodes of a folder (the system's bytes of its path) again,
+    // keeping the nodes that still have their folder: new sub-folders come in
+    // their place, vanished ones go, and a folder that is gone loses its nodes.
+    void SyncFolder(const QByteArray& path);
     void SortChildren(QTreeWidgetItem* node);
     // The order of two sibling nodes: their parent folder's comparison.
     int CompareTreeNodes(const QTreeWidgetItem* Node1, const QTreeWidgetItem* Node2) const;
@@ -203,9 +203,9 @@ private:
     // A notice's entry that came into being, or went away.
     void EntryCreated(TSsShellItem* item, bool drive);
     void EntryDeleted(TSsShellItem* item);
-    // The nodes of a folder: by its path (the same folder may be shown in
-    // more than one place), else by its list.
-    std::vector<QTreeWidgetItem*> NodesOf(const QString& path, const TSsIdList* idList) const;
+    // The nodes of a folder: by the system's bytes of its path (the same
+    // folder may be shown in more than one place), else by its list.
+    std::vector<QTreeWidgetItem*> NodesOf(const QByteArray& path, const TSsIdList* idList) const;
     std::vector<QTreeWidgetItem*> ParentNodesOf(TSsShellItem* item) const;
     // A child node for folder under parent, at its place in the order, or
     // the child that shows it already.
@@ -214,9 +214,9 @@ private:
     static bool IsRead(const QTreeWidgetItem* node);
     static void MarkRead(QTreeWidgetItem* node);
     // A chosen node whose folder is gone: its nodes go, the user is told.
-    void FolderVanished(const QString& path);
+    void FolderVanished(const QByteArray& path);
     // Shows and selects the folder the menu's New Folder made in node's folder.
-    void ShowNewFolder(QTreeWidgetItem* node, const QString& path);
+    void ShowNewFolder(QTreeWidgetItem* node, const QByteArray& path);
     void ForEachNode(const std::function<bool(QTreeWidgetItem*)>& f) const;
     void ApplyDropOptions();
 
@@ -250,7 +250,7 @@ private:
     static constexpr int DragScrollPause = 30;
     QTimer changeTimer_;
     // Children of the node being read again, by path, and those found again.
-    QHash<QString, QTreeWidgetItem*> syncChildren_;
+    QHash<QByteArray, QTreeWidgetItem*> syncChildren_;
     QTreeWidgetItem* syncNode_ = nullptr;
     QSet<QTreeWidgetItem*> syncSeen_;
 };

@@ -37,6 +37,8 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include <cstdio>
+
 namespace {
 
 std::unique_ptr<TMaster> NewMaster()
@@ -255,6 +257,41 @@ TEST(Master, VanishedFolderIsReportedInTheLanguage)
         EXPECT_EQ(e.text(), QString::fromUtf8("Ungültiger Ordner"));
         EXPECT_EQ(e.ErrorCode, 240);
     }
+}
+
+// The folder whose pictures are shown, renamed by another program (to a
+// name that is no UTF-8): the pictures are shown from its new place.
+TEST(Master, PictureListFollowsItsFolderRenamedElsewhere)
+{
+    QTemporaryDir pictures;
+    const QByteArray base = QFile::encodeName(pictures.path());
+    ASSERT_TRUE(QDir().mkpath(pictures.path() + "/Urlaub"));
+    ASSERT_TRUE(QImage(30, 20, QImage::Format_RGB32).save(pictures.path() + "/Urlaub/a.png"));
+    TQwRegIniFile::Instance().WriteWideString("", "BaseDir", pictures.path() + "/Urlaub");
+    QElapsedTimer clock;
+    clock.start();
+    auto m = NewMaster();
+    m->show();
+    // The start folder's selection is reported once the tree has been drawn
+    // and the selection's delay has run out: only then is the folder renamed,
+    // so that no report of the selection shows the folder at its new place.
+    const int delay = m->ShellTreeBilder->ChangeDelay;
+    while ((!m->ShellTreeBilder->InitialSelectionDone() || clock.elapsed() < delay + 200) && clock.elapsed() < 15000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    TThumbnailListview* list = m->ThumbnailsBilder;
+    ASSERT_EQ(SsIdListToNativePath(list->Enumerator().RootPidl()), base + "/Urlaub");
+    const QByteArray renamed = base + "/Gr\xfc\xdf" "e";
+    ASSERT_EQ(::rename((base + "/Urlaub").constData(), renamed.constData()), 0);
+    struct Cleanup {
+        QByteArray path;
+        ~Cleanup() { SsRemoveEntry(path); }
+    } cleanup{renamed};
+    clock.restart();
+    while (SsIdListToNativePath(list->Enumerator().RootPidl()) != renamed && clock.elapsed() < 15000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(SsIdListToNativePath(list->Enumerator().RootPidl()), renamed);
+    ASSERT_EQ(list->PicList().Count(), 1);
+    EXPECT_EQ(list->PicList().Items(0)->ShellItem->NativePath(), renamed + "/a.png");
 }
 
 TEST(Master, StoredPictureFolderThatIsGoneFallsBackToDocuments)

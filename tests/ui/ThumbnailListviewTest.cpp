@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,6 +23,10 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -269,6 +274,41 @@ TEST(ThumbnailListview, WorkerMakesThumbnailsAndReportsEach)
     EXPECT_TRUE(QToolTip::isVisible());
     EXPECT_TRUE(QToolTip::text().startsWith("a_wide.png\n"));
     EXPECT_FALSE(help(QPoint(f.list->viewport()->width() - 3, f.list->viewport()->height() - 3)));
+}
+
+// Pictures in a folder whose name is no UTF-8 (as on old memory cards) get
+// their thumbnails.
+TEST(ThumbnailListview, PicturesInAFolderNamedInLatin1GetThumbnails)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/Gr\xfc\xdf" "e";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    struct Cleanup {
+        QByteArray path;
+        ~Cleanup() { SsRemoveEntry(path); }
+    } cleanup{folder};
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImage img(40, 30, QImage::Format_RGB32);
+        img.fill(QColor(0, 150, 0));
+        ASSERT_TRUE(img.save(&buffer, "PNG"));
+    }
+    const int fd = ::open((folder + "/a.png").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, png.constData(), size_t(png.size())), ssize_t(png.size()));
+    ::close(fd);
+
+    ListFixture f;
+    PSsIdList pidl = SsNativePathToIdList(folder);
+    ASSERT_TRUE(pidl);
+    f.list->ShowFolder(pidl.get());
+    f.Finish();
+    TPicData* pic = f.Pic("a.png");
+    ASSERT_NE(pic, nullptr);
+    ASSERT_NE(pic->Thumbnail(), nullptr);
+    EXPECT_EQ(pic->Thumbnail()->size(), QSize(40, 30));
 }
 
 TEST(ThumbnailListview, MakeThumbnailOfALargeBoxIsArgb)

@@ -82,9 +82,9 @@ TEST(SsShellNotification, DroppedNoticesNameTheirFolders)
     n.QueueLimit = 5;
     Recorder r;
     r.Attach(n);
-    QStringList lost;
+    QList<QByteArray> lost;
     size_t noticesBefore = 0;
-    n.OnNoticesLost = [&](TObject*, const QStringList& folders) {
+    n.OnNoticesLost = [&](TObject*, const QList<QByteArray>& folders) {
         lost << folders;
         noticesBefore = r.notices.size();
     };
@@ -96,7 +96,7 @@ TEST(SsShellNotification, DroppedNoticesNameTheirFolders)
     QCoreApplication::processEvents();
     EXPECT_EQ(r.notices.size(), 6u);
     EXPECT_EQ(noticesBefore, 6u);
-    EXPECT_EQ(lost, QStringList({"/tmp/b", "/tmp/c", "/tmp/a"}));
+    EXPECT_EQ(lost, QList<QByteArray>({"/tmp/b", "/tmp/c", "/tmp/a"}));
     // Nothing dropped, nothing told.
     lost.clear();
     n.Notify(ListOf("/tmp/a/g"), nullptr, SHCNE_MKDIR);
