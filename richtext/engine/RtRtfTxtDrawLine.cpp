@@ -12,6 +12,7 @@
 #include <QGlyphRun>
 #include <QPainter>
 #include <QRawFont>
+#include <QScopedValueRollback>
 
 #include <algorithm>
 #include <cmath>
@@ -401,12 +402,12 @@ void TRtRTFTextInput::PaintLine(TLine* Line, TParagraph* Par)
         }
         rec.Attrs = rec.TempAttrs.data();
     }
+    // The page being painted is the line's, for the line only: fields such as the page number show it.
+    const QScopedValueRollback<int32_t> page(PaintingPage, Line->PageNr);
     if (!Displays()) {
         PaintContent(rec);
         return;
     }
-    // On screen the page being painted is the line's: fields such as the page number show it.
-    PaintingPage = Line->PageNr;
     // The line paints its own band only: a glyph reaching beyond it would stay in a neighbour's
     // band when this line alone is painted again, and a whole repaint paints that over.
     TCanvas* c = PaintingCanvas;
