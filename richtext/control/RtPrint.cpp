@@ -565,7 +565,6 @@ void TRtCustomRtfEditPrint::PaintPageContent(TCanvas* Canvas, int32_t PageIndex,
     }
     e.PaintingCanvas = Canvas;
     e.Canvas = Canvas;
-    e.PaintingPage = PageIndex;
     // Line positions hold the left margin. Mirrored margins: pages 1, 3, ...
     // start at the left margin, the others at the right one.
     int32_t left = 0;

@@ -74,6 +74,7 @@ void TRtRTFTextInput::PaintArea(TCanvas* C, int32_t X, int32_t Y, int32_t W, int
     const TRect area{X, Y, X + W, Y + H};
     const bool skip = !Displays() || Suspended() || PaintLocked;
     if (!skip) {
+        PaintedTextId = EditedHeaderFooterId();
         const double s = PaintScale();
         const QRect device(int(std::floor(X * s)), int(std::floor(Y * s)), int(std::ceil(W * s)), int(std::ceil(H * s)));
         QRegion region;

@@ -12,6 +12,7 @@
 #include <QGlyphRun>
 #include <QPainter>
 #include <QRawFont>
+#include <QScopedValueRollback>
 
 #include <algorithm>
 #include <cmath>
@@ -401,12 +402,12 @@ void TRtRTFTextInput::PaintLine(TLine* Line, TParagraph* Par)
         }
         rec.Attrs = rec.TempAttrs.data();
     }
+    // The page being painted is the line's, for the line only: fields such as the page number show it.
+    const QScopedValueRollback<int32_t> page(PaintingPage, Line->PageNr);
     if (!Displays()) {
         PaintContent(rec);
         return;
     }
-    // On screen the page being painted is the line's: fields such as the page number show it.
-    PaintingPage = Line->PageNr;
     // The line paints its own band only: a glyph reaching beyond it would stay in a neighbour's
     // band when this line alone is painted again, and a whole repaint paints that over.
     TCanvas* c = PaintingCanvas;
@@ -716,10 +717,10 @@ void TRtRTFTextInput::PaintMarginsAndGaps(TRtLinePaintRecord& Rec)
     PaintPageGapLine(Rec);
     // The space above a page's first line holds its header; in the page-layout view the space
     // below a page's last line holds its bottom margin with the footer.
-    if (!Rec.Grey && !CompactView) {
-        if (HeadersInGap && line->SpaceAbove > 0)
+    if (!Rec.Grey) {
+        if (ShowsSpecialText(par, line, true))
             PaintHeaderFooter(line, Rec, true);
-        if (FootersInGap && line->SpaceBelow > 0 && (LayoutFlags & lfPageLayoutView) && EndsPage(par, line))
+        if (ShowsSpecialText(par, line, false))
             PaintHeaderFooter(line, Rec, false);
     }
     // Desktop strips and page-gap strips, each with the page's edge along it.
@@ -1263,6 +1264,26 @@ void TRtRTFTextInput::PaintBorders(TRtLinePaintRecord& Rec)
 }
 
 // ---- header and footer in the page gap -----------------------------------------------------------------------------
+
+bool TRtRTFTextInput::ShowsSpecialText(TParagraph* Par, TLine* Line, bool IsHeader) const
+{
+    if (CompactView)
+        return false;
+    if (IsHeader)
+        return HeadersInGap && Line->SpaceAbove > 0;
+    return FootersInGap && Line->SpaceBelow > 0 && (LayoutFlags & lfPageLayoutView) && EndsPage(Par, Line);
+}
+
+void TRtRTFTextInput::RepaintEditedSpecialCopies()
+{
+    const TRtSpecialTextProperty* item = EditedSpecialText;
+    if (!item)
+        return;
+    for (TParagraph* p = FirstPar; p; p = p->Next)
+        for (TLine* l = p->Lines; l; l = l->Next)
+            if (ShowsSpecialText(p, l, item->Kind == rtIsHeader))
+                RepaintLine(p, l);
+}
 
 void TRtRTFTextInput::PaintHeaderFooter(TLine* Line, TRtLinePaintRecord& Rec, bool IsHeader)
 {

@@ -69,7 +69,8 @@ void TRtRTFTextInput::RepaintCursorLines(TRtEditResult Result)
 {
     if (Suspended() || !CursorPar)
         return;
-    if (Result == erLayout || FullRepaintRequested) {
+    // The window painted from another text is painted anew as a whole.
+    if (Result == erLayout || FullRepaintRequested || PaintedTextId != EditedHeaderFooterId()) {
         FullRepaintRequested = false;
         Refresh();
         return;
@@ -81,6 +82,8 @@ void TRtRTFTextInput::RepaintCursorLines(TRtEditResult Result)
             RepaintLine(CursorPar, l);
             l->Flags &= uint16_t(~linfChanged);
         }
+    // A header or footer edited in the body's place shows in the page gaps too.
+    RepaintEditedSpecialCopies();
 }
 
 // ---- inserting -------------------------------------------------------------------------------------------

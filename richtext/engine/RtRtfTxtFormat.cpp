@@ -90,6 +90,10 @@ void TRtRTFTextPaint::UpdateLayout()
     LayoutUpdating = true;
     UpdateLayoutUnlocked();
     LayoutUpdating = wasUpdating;
+    // The window painted from another text (the body, or a header or footer edited in its place)
+    // shows the one laid out now.
+    if (!wasUpdating && Displays() && PaintedTextId != EditedHeaderFooterId())
+        Refresh();
 }
 
 void TRtRTFTextPaint::UpdateLayoutUnlocked()

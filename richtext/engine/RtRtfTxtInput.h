@@ -236,6 +236,10 @@ public:
     void FillArea(TCanvas* Canvas, const TRect& R);
     void DrawTextAt(TCanvas* Canvas, int32_t X, const AnsiString& Text, const TRect& R, int32_t Baseline);
     void PaintHeaderFooter(TLine* Line, TRtLinePaintRecord& Rec, bool IsHeader);
+    // True when the gap beside Line shows the page's header (IsHeader) or footer.
+    bool ShowsSpecialText(TParagraph* Par, TLine* Line, bool IsHeader) const;
+    // Paints again the lines whose gaps show the header or footer edited in the body's place.
+    void RepaintEditedSpecialCopies();
     // Paints the lines of a header or footer text from (X, Y) down; Grey as in the page gap.
     void PaintSpecialText(TRtSpecialTextProperty* Item, int32_t X, int32_t Y, int32_t Page, bool Grey);
 

@@ -391,6 +391,9 @@ public:
     bool RefreshPending = false;
     // Set while Refresh runs and while a vertical scroll does: no first object pass meanwhile.
     bool InRefresh = false;
+    // The text the window was last painted from (EditedHeaderFooterId: 0 the body, else the
+    // header or footer edited in the body's place).
+    uint32_t PaintedTextId = 0;
     // The attribute of the embedded object being measured (null otherwise).
     TAttr* ObjectAttr = nullptr;
     // The background tile is scaled by the zoom (set whenever a page buffer is used).

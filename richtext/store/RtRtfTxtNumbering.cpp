@@ -137,8 +137,8 @@ TRtSpecialTextProperty* TRtRTFText::GetOrAddHeaderFooter(TRtPagePropertyRange Ra
 TRtSpecialTextProperty* TRtRTFText::GetHeaderFooterForPage(int32_t PageIndex, TRtPagePropertyKind Kind,
                                                            bool IsLastPage)
 {
-    if (PageIndex == 0 && FindHeaderFooter(rtraOnLastPage, rtIsFooter) && CountPages() == 1)
-        return FindHeaderFooter(rtraOnFirstPage, Kind);
+    // The first page takes its first-page item, also when it is the last page; without one the
+    // items of odd pages or of all pages follow.
     TRtSpecialTextProperty* item = nullptr;
     if (PageIndex == 0)
         item = FindHeaderFooter(rtraOnFirstPage, Kind);

@@ -875,4 +875,73 @@ TEST_F(RichTextPrintCommands, PrintAndPrintDialogReachThePrinter)
     EXPECT_FALSE(QFileInfo::exists(none));
 }
 
+// Page numbers in rectangles: each rectangle shows the number of the page it paints.
+using RichTextRectPaint = RtControlTest;
+
+TEST_F(RichTextRectPaint, EachRectangleShowsTheNumberOfItsPage)
+{
+    // Four pages, once with fields and once with the numbers written out.
+    auto text = [](const std::vector<std::string>& Pages, const std::string& Count) {
+        std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Sans;}}\\f0\\fs24 ";
+        for (const std::string& page : Pages)
+            rtf += (&page == &Pages.front() ? "Seite " : "\\par Seite ") + page + " von " + Count;
+        return rtf + "}";
+    };
+    // Each paragraph after the first starts a page.
+    auto load = [&](const std::string& Text, int32_t Zoom) {
+        Rtf->SetText(Text);
+        for (TParagraph* p = E()->FirstPar->Next; p; p = p->Next)
+            p->Flags |= parfNewPage;
+        Rtf->SetZooming(Zoom);
+        E()->UpdateLayout();
+    };
+    const std::string page = "{\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}";
+    const std::string count = "{\\field{\\*\\fldinst NUMPAGES}{\\fldrslt 4}}";
+    // Each step from the first page on, in page mode, alone or between a begin and an end call.
+    auto steps = [&](bool Paired) {
+        std::vector<QImage> out;
+        QImage img(420, 320, QImage::Format_RGB32);
+        TCanvas c(&img);
+        TRtCustomRtfEditPrint& print = Rtf->Printing();
+        print.RectPaintOptions = 32;
+        if (Paired)
+            print.PaintToRect(&c, 10, 10, 400, 300, 0, rpBegin);
+        int32_t start = 0;
+        do {
+            img.fill(Qt::white);
+            start = print.PaintToRect(&c, 10, 10, 400, 300, start, rpPaint);
+            c.Flush();
+            out.push_back(img.copy());
+        } while (start != 0 && out.size() < 8);
+        if (Paired)
+            print.PaintToRect(nullptr, 0, 0, 0, 0, 0, rpEnd);
+        return out;
+    };
+    for (const int zoom : {100, 150}) {
+        for (const bool paired : {false, true}) {
+            load(text({"1", "2", "3", "4"}, "4"), zoom);
+            const std::vector<QImage> written = steps(paired);
+            ASSERT_EQ(written.size(), 4u);
+            load(text({page, page, page, page}, count), zoom);
+            ASSERT_EQ(E()->CountPages(), 4);
+            // Painted before and after the screen showed the last page.
+            for (const bool afterLastPage : {false, true}) {
+                if (afterLastPage) {
+                    Key(Qt::Key_End, Qt::ControlModifier);
+                    Rtf->RefreshView();
+                    QApplication::processEvents();
+                }
+                const int32_t screenPage = E()->PaintingPage;
+                const std::vector<QImage> fields = steps(paired);
+                ASSERT_EQ(fields.size(), 4u);
+                for (size_t i = 0; i < 4; ++i)
+                    EXPECT_TRUE(fields[i] == written[i]) << "page " << i + 1 << " at zoom " << zoom
+                                                         << (paired ? ", paired" : ", alone")
+                                                         << (afterLastPage ? ", after the last page" : "");
+                EXPECT_EQ(E()->PaintingPage, screenPage);
+            }
+        }
+    }
+}
+
 } // namespace

@@ -196,6 +196,18 @@ TEST(RtTable, HeadersAndFootersAreChosenByPage)
     EXPECT_EQ(t.GetHeaderFooterForPage(2, rtIsHeader, true), last);
     EXPECT_EQ(t.GetOrAddHeaderFooter(rtraOnAllPages, rtIsHeader), all);
     EXPECT_FALSE(t.HasHeaderFooter());
+
+    // One page with a last-page footer: the first-page items come first, then those of all pages.
+    TRtRTFTextIo one;
+    FillText(one, {"a"});
+    TRtSpecialTextProperty* header = one.GetOrAddHeaderFooter(rtraOnAllPages, rtIsHeader);
+    TRtSpecialTextProperty* footer = one.GetOrAddHeaderFooter(rtraOnAllPages, rtIsFooter);
+    one.GetOrAddHeaderFooter(rtraOnLastPage, rtIsFooter);
+    ASSERT_EQ(one.CountPages(), 1);
+    EXPECT_EQ(one.GetHeaderFooterForPage(0, rtIsHeader, true), header);
+    EXPECT_EQ(one.GetHeaderFooterForPage(0, rtIsFooter, true), footer);
+    TRtSpecialTextProperty* firstFooter = one.GetOrAddHeaderFooter(rtraOnFirstPage, rtIsFooter);
+    EXPECT_EQ(one.GetHeaderFooterForPage(0, rtIsFooter, true), firstFooter);
 }
 
 TEST(RtTable, EditingAHeaderParksTheBodyAndUndoFindsIt)

@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <QStyleHints>
 
+#include <random>
+
 namespace {
 
 class RtfEditLayoutMode : public RtControlTest {
@@ -52,6 +54,25 @@ protected:
         Rtf->RefreshView();
         QApplication::processEvents();
         return Rtf->viewport()->grab().toImage();
+    }
+    // The window as the screen shows it once the pending paints are done.
+    QImage Window()
+    {
+        for (int i = 0; i < 5; ++i)
+            QApplication::processEvents();
+        const QPoint origin = Rtf->viewport()->mapTo(Rtf->window(), QPoint(0, 0));
+        return Rtf->screen()
+            ->grabWindow(Rtf->window()->winId())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32)
+            .copy(QRect(origin, Rtf->viewport()->size()));
+    }
+    // True when the window shows what a whole repaint shows; the window shows that afterwards.
+    bool ShowsAWholeRepaint()
+    {
+        const QImage shown = Window();
+        Rtf->RefreshView();
+        return shown == Window();
     }
     void Move(int X, int Y)
     {
@@ -470,16 +491,6 @@ TEST_F(RtfEditLayoutMode, AfterEveryKeyOnAPagesEdgeTheWindowIsAWholeRepaint)
     SmallPages(std::vector<std::string>(12, "x"));
     Rtf->SetLayoutMode(rtlayLayout);
     ASSERT_EQ(E()->PageCount, 3);
-    auto window = [&] {
-        for (int i = 0; i < 5; ++i)
-            QApplication::processEvents();
-        const QPoint origin = Rtf->viewport()->mapTo(Rtf->window(), QPoint(0, 0));
-        return Rtf->screen()
-            ->grabWindow(Rtf->window()->winId())
-            .toImage()
-            .convertToFormat(QImage::Format_RGB32)
-            .copy(QRect(origin, Rtf->viewport()->size()));
-    };
     // The second page's first line, then the first page's last; letters with and without
     // descenders, and one taken back.
     for (int32_t par : {5, 4}) {
@@ -493,9 +504,74 @@ TEST_F(RtfEditLayoutMode, AfterEveryKeyOnAPagesEdgeTheWindowIsAWholeRepaint)
                 Key(Qt::Key_Backspace);
             else
                 Type(step);
-            const QImage shown = window();
-            Shot();
-            EXPECT_EQ(shown, window()) << "paragraph " << par << " after " << (step[0] == '\b' ? "backspace" : step);
+            EXPECT_TRUE(ShowsAWholeRepaint())
+                << "paragraph " << par << " after " << (step[0] == '\b' ? "backspace" : step);
         }
     }
+}
+
+TEST_F(RtfEditLayoutMode, AHeaderOrFooterEditedInPlaceLeavesTheWindowAWholeRepaint)
+{
+    TSteadyCaret steady;
+    Rtf->resize(400, 320);
+    struct TStep {
+        const char* Name;
+        Qt::Key Key;
+        Qt::KeyboardModifiers Modifiers;
+    };
+    // Letters with and without descenders, paragraph ends, deletions, cursor moves, a selection, undo and redo.
+    const TStep steps[] = {
+        {"a", Qt::Key_A, Qt::NoModifier}, {"g", Qt::Key_G, Qt::NoModifier},
+        {"j", Qt::Key_J, Qt::NoModifier}, {"W", Qt::Key_W, Qt::ShiftModifier},
+        {"return", Qt::Key_Return, Qt::NoModifier}, {"backspace", Qt::Key_Backspace, Qt::NoModifier},
+        {"delete", Qt::Key_Delete, Qt::NoModifier}, {"left", Qt::Key_Left, Qt::NoModifier},
+        {"right", Qt::Key_Right, Qt::NoModifier}, {"up", Qt::Key_Up, Qt::NoModifier},
+        {"down", Qt::Key_Down, Qt::NoModifier}, {"home", Qt::Key_Home, Qt::NoModifier},
+        {"end", Qt::Key_End, Qt::NoModifier}, {"shift+left", Qt::Key_Left, Qt::ShiftModifier},
+        {"undo", Qt::Key_Z, Qt::ControlModifier}, {"redo", Qt::Key_Y, Qt::ControlModifier},
+    };
+    // Three small pages with a header and a footer; the header, the footer or the body is edited.
+    const std::string text = "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Sans;}}\\paperw4320\\paperh2880\\margl720"
+                             "\\margr720\\margt720\\margb720\\f0\\fs24{\\header\\pard HHHH\\par}"
+                             "{\\footer\\pard FFFF\\par}a\\par\\page b\\par\\page c\\par}";
+    const char* const kinds[] = {"header", "footer", "body"};
+    // Seeded runs of keys: after editing begins, after every key and after editing ends the window
+    // shows what a whole repaint shows.
+    int differing = 0;
+    std::string firstDifference;
+    for (uint32_t run = 0; run < 64; ++run) {
+        Rtf->SetText(text);
+        Rtf->SetLayoutMode(rtlayLayout);
+        E()->EditOptions.Include(rtActivateRedoHotkey);
+        const int kind = int(run % 3);
+        TRtSpecialTextProperty* item =
+            kind == 2 ? nullptr : E()->GetOrAddHeaderFooter(rtraOnAllPages, kind == 0 ? rtIsHeader : rtIsFooter);
+        Shot();
+        std::string done = kinds[kind];
+        bool same = true;
+        if (item) {
+            item->SetEditing(true);
+            E()->UpdateLayout();
+            done += " editing begins";
+            same = ShowsAWholeRepaint();
+        }
+        std::mt19937 random(run);
+        for (int i = 0; i < 16 && same; ++i) {
+            const TStep& step = steps[random() % std::size(steps)];
+            Key(step.Key, step.Modifiers);
+            done += std::string(", ") + step.Name;
+            same = ShowsAWholeRepaint();
+        }
+        if (item && same) {
+            item->SetEditing(false);
+            E()->UpdateLayout();
+            done += ", editing ends";
+            same = ShowsAWholeRepaint();
+        } else if (item) {
+            item->SetEditing(false);
+        }
+        if (!same && differing++ == 0)
+            firstDifference = done;
+    }
+    EXPECT_EQ(differing, 0) << "first: " << firstDifference;
 }
