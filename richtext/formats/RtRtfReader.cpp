@@ -333,7 +333,7 @@ void TRtRtfReader::CloseGroup()
     if ((Dest == rdText || Dest == rdHeader || Dest == rdFooter) && FormatTakenBy != Par
         && !SameParFormat(ParTemplate, g.Template)) {
         if (!ParEmpty()) {
-            AssignParFormat(*Par, ParTemplate);
+            TakeParFormat(ParTemplate);
             FormatTakenBy = Par;
         } else if (EmptyFormatFor != Par) {
             AssignParFormat(EmptyFormat, ParTemplate);
@@ -1890,13 +1890,13 @@ void TRtRtfReader::EndParagraph(int32_t Code)
     if (Code == rtfpCellEnd)
         FinishCell();
     else
-        AssignParFormat(*Par, ParTemplate);
+        TakeParFormat(ParTemplate);
     Par->ParAttr = Attr;
     Par->Flags |= parfReformat;
     const uint32_t newPage = ParTemplate.Flags & parfNewPage;
     ParTemplate.Flags &= ~parfNewPage;
     if (Code != 48)
-        Par->Flags = (Par->Flags & ~parfNewPage) | (Par->Flags & parfNewPage) | newPage;
+        Par->Flags |= newPage;
     TrimLines();
     if (!InRow)
         CountParagraph();
@@ -1920,9 +1920,18 @@ void TRtRtfReader::FinishLastParagraph()
         return;
     LastParDone = true;
     if (FormatTakenBy != Par)
-        AssignParFormat(*Par, EmptyFormatFor == Par && ParEmpty() ? EmptyFormat : ParTemplate);
+        TakeParFormat(EmptyFormatFor == Par && ParEmpty() ? EmptyFormat : ParTemplate);
     if (CharsAdded > 0 || CurLine->Length > 0)
         Par->ParAttr = Attr;
+}
+
+void TRtRtfReader::TakeParFormat(const TParagraph& Source)
+{
+    // A page break read before the paragraph's text is no format of its own:
+    // it stays whatever format the paragraph takes.
+    const uint32_t brokenBefore = Par->Flags & parfNewPage;
+    AssignParFormat(*Par, Source);
+    Par->Flags |= brokenBefore;
 }
 
 bool TRtRtfReader::ParEmpty() const

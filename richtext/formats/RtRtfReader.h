@@ -199,6 +199,7 @@ private:
     void KeepStoredBreaks(TParagraph& P) const;
     // The current paragraph has no characters yet.
     bool ParEmpty() const;
+    void TakeParFormat(const TParagraph& Source);
     bool AtParStart() const;
 
     void BeginHeaderFooter(bool Footer, int32_t Letter);

@@ -108,6 +108,31 @@ TEST(RtfReader, ParInsideARowIsALineBreakAndSectOnAnEmptyParagraphIsAPageBreak)
     EXPECT_TRUE(ParAt(text, 2)->Flags & parfNewPage);
 }
 
+TEST(RtfReader, APageBreakInsideAParagraphStartsTheNextOnANewPage)
+{
+    // "\page" behind text ends that paragraph; the next one starts a page,
+    // whatever its own format says.
+    const struct {
+        const char* Rtf;
+        std::vector<std::string> Pars;
+        std::vector<bool> NewPage;
+    } cases[] = {
+        {"{\\rtf1 a\\page b\\par c}", {"a", "b", "c"}, {false, true, false}},
+        {"{\\rtf1 a\\page b}", {"a", "b"}, {false, true}},
+        {"{\\rtf1 a\\par\\page b\\par c}", {"a", "b", "c"}, {false, true, false}},
+        {"{\\rtf1 a\\page\\pard b\\par c}", {"a", "b", "c"}, {false, true, false}},
+        {"{\\rtf1 a\\par\\page\\pard\\qc b\\par c}", {"a", "b", "c"}, {false, true, false}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Rtf);
+        TRtRTFText text;
+        ReadRtf(text, c.Rtf);
+        ASSERT_EQ(Pars(text), c.Pars);
+        for (size_t i = 0; i < c.NewPage.size(); ++i)
+            EXPECT_EQ(bool(ParAt(text, int(i))->Flags & parfNewPage), c.NewPage[i]) << "paragraph " << i;
+    }
+}
+
 TEST(RtfReader, OverlongRowsAndHugeNumbersStayInRange)
 {
     std::string rtf = "{\\rtf1\\trowd";
