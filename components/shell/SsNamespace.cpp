@@ -21,6 +21,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <functional>
 #include <utility>
@@ -1020,24 +1021,50 @@ int OpenParent(const QByteArray& path)
     return ::open(DirOf(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
+// A copy's work folder: ".partial-copy-" and six letters or digits.
+bool IsPartialCopy(const char* name)
+{
+    const char prefix[] = ".partial-copy-";
+    const size_t n = sizeof prefix - 1;
+    return std::strncmp(name, prefix, n) == 0 && std::strlen(name) == n + 6 &&
+           std::all_of(name + n, name + n + 6, [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+           });
+}
+
+void RemovePartialCopy(int dir, const char* name)
+{
+    TTreeRemoval(name, nullptr, true, nullptr).Run(dir, name);
+}
+
 // Copies From to To (see SsCopyEntry); Copy keeps what was carried over.
 int CopyEntry(const QByteArray& from, const QByteArray& to, TTreeCopy& copy)
 {
     // The copy grows in a hidden folder of its own beside its place, and
-    // moves to its name only once it is whole.
+    // moves to its name only once it is whole. The folder stays locked till
+    // it is gone, so that only those of pastes that were killed are swept.
     const TFd fromDir(OpenParent(from));
     const TFd toDir(OpenParent(to));
     if (fromDir.Get() < 0 || toDir.Get() < 0)
         return errno;
-    QByteArray work = Join(DirOf(to), ".partial-copy-XXXXXX");
-    if (!::mkdtemp(work.data()))
-        return errno;
-    const QByteArray workName = NameOf(work);
-    int result;
-    {
-        const TFd workDir(OpenFolder(toDir.Get(), workName.constData()));
-        result = workDir.Get() < 0 ? errno : copy.Run(fromDir.Get(), NameOf(from), workDir.Get(), NameOf(to));
+    SweepTemporaries(toDir.Get(), IsPartialCopy, true, RemovePartialCopy);
+    QByteArray work, workName;
+    TFd workDir;
+    while (workDir.Get() < 0) {
+        work = Join(DirOf(to), ".partial-copy-XXXXXX");
+        if (!::mkdtemp(work.data()))
+            return errno;
+        workName = NameOf(work);
+        workDir.Reset(OpenFolder(toDir.Get(), workName.constData()));
+        if (workDir.Get() < 0) {
+            const int error = errno;
+            ::unlinkat(toDir.Get(), workName.constData(), AT_REMOVEDIR);
+            return error;
+        }
+        if (LockTemporary(toDir.Get(), workName.constData(), workDir.Get()) != 0)
+            workDir.Reset();
     }
+    int result = copy.Run(fromDir.Get(), NameOf(from), workDir.Get(), NameOf(to));
     if (!result && copy.Made())
         result = SsRenameNoReplace(Join(work, NameOf(to)), to);
     if (!result)
