@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -455,24 +456,29 @@ TEST(SysUtils, DISABLED_KilledSavesLeaveNothingBehindTheNextSave)
             ::_exit(Replace(album, bytes) == 0 ? 0 : 1);
         return child;
     };
-    QElapsedTimer timer;
-    timer.start();
     int status = 0;
-    ::waitpid(save(1), &status, 0);
-    const qint64 span = std::max<qint64>(timer.nsecsElapsed() / 1000, 1000);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    int killed = 0;
+    qint64 span = std::numeric_limits<qint64>::max();
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        ::waitpid(save(1), &status, 0);
+        span = std::min(span, std::max<qint64>(timer.nsecsElapsed() / 1000, 1000));
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    int killed = 0, most = 0;
     for (int i = 0; i < kills; ++i) {
         const pid_t child = save(i + 2);
-        ::usleep(useconds_t(QRandomGenerator::global()->bounded(span * 6 / 5)));
+        ::usleep(useconds_t(QRandomGenerator::global()->bounded(span / 2)));
         ::kill(child, SIGKILL);
         ::waitpid(child, &status, 0);
         killed += WIFSIGNALED(status) ? 1 : 0;
         ASSERT_TRUE(Whole(album)) << "after kill " << i;
+        most = std::max(most, Temporaries(dir.path()).first);
     }
     const auto [left, bytes] = Temporaries(dir.path());
-    std::printf("%d saves started, %d killed (one save takes %lld us): %d temporaries left, %.1f MB\n", kills, killed,
-                static_cast<long long>(span), left, double(bytes) / (1 << 20));
+    std::printf("%d saves started, %d killed (one save takes %lld us), at most %d temporaries at once: %d left, "
+                "%.1f MB\n",
+                kills, killed, static_cast<long long>(span), most, left, double(bytes) / (1 << 20));
     ::waitpid(save(kills + 2), &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     const auto [after, afterBytes] = Temporaries(dir.path());
@@ -480,5 +486,5 @@ TEST(SysUtils, DISABLED_KilledSavesLeaveNothingBehindTheNextSave)
                 qPrintable(Entries(dir.path()).join(QLatin1Char(' '))));
     EXPECT_EQ(Entries(dir.path()), QStringList{QStringLiteral("album.zpb")});
     EXPECT_TRUE(Whole(album));
-    EXPECT_EQ(Contents(album).left(16), "version " + QByteArray::number(kills + 2) + '\n');
+    EXPECT_TRUE(Contents(album).startsWith("version " + QByteArray::number(kills + 2) + '\n'));
 }

@@ -28,6 +28,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
@@ -1174,31 +1175,41 @@ TEST(SsNamespace, DISABLED_KilledPastesLeaveNothingBehindTheNextPaste)
                 return false;
         return Listing(QFile::decodeName(folder)).size() == 20;
     };
-    QElapsedTimer timer;
-    timer.start();
+    // Finished copies are whole; they go, so that the disk holds out.
+    const auto removeFinished = [&] {
+        int finished = 0;
+        for (const QString& name : Listing(QFile::decodeName(dst)).filter(QRegularExpression("^Bilder"))) {
+            EXPECT_TRUE(whole(dst + '/' + Native(name))) << name.toStdString();
+            ++finished;
+            EXPECT_EQ(SsRemoveEntry(dst + '/' + Native(name)), 0);
+        }
+        return finished;
+    };
     int status = 0;
-    ::waitpid(paste(), &status, 0);
-    const qint64 span = std::max<qint64>(timer.nsecsElapsed() / 1000, 1000);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    int killed = 0, done = 0;
+    qint64 span = std::numeric_limits<qint64>::max();
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        ::waitpid(paste(), &status, 0);
+        span = std::min(span, std::max<qint64>(timer.nsecsElapsed() / 1000, 1000));
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        ASSERT_EQ(removeFinished(), 1);
+    }
+    int killed = 0, done = 0, most = 0;
     for (int i = 0; i < kills; ++i) {
         const pid_t child = paste();
-        ::usleep(useconds_t(QRandomGenerator::global()->bounded(span * 6 / 5)));
+        ::usleep(useconds_t(QRandomGenerator::global()->bounded(span / 2)));
         ::kill(child, SIGKILL);
         ::waitpid(child, &status, 0);
         killed += WIFSIGNALED(status) ? 1 : 0;
         ASSERT_TRUE(whole(src)) << "after kill " << i;
-        // Finished copies are whole; they go, so that the disk holds out.
-        for (const QString& name : Listing(QFile::decodeName(dst)).filter(QRegularExpression("^Bilder"))) {
-            EXPECT_TRUE(whole(dst + '/' + Native(name))) << name.toStdString();
-            ++done;
-            ASSERT_EQ(SsRemoveEntry(dst + '/' + Native(name)), 0);
-        }
+        done += removeFinished();
+        most = std::max(most, partial().first);
     }
     const auto [left, bytes] = partial();
-    std::printf("%d pastes started, %d killed, %d finished (one paste takes %lld us): %d partial copies left, "
-                "%.1f MB\n",
-                kills, killed, done, static_cast<long long>(span), left, double(bytes) / (1 << 20));
+    std::printf("%d pastes started, %d killed, %d finished (one paste takes %lld us), at most %d partial copies at "
+                "once: %d left, %.1f MB\n",
+                kills, killed, done, static_cast<long long>(span), most, left, double(bytes) / (1 << 20));
     ::waitpid(paste(), &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     const auto [after, afterBytes] = partial();
