@@ -968,11 +968,16 @@ int ReplaceFileContents(const QString& FileName, const void* Data, size_t Size)
     const bool exists = ::stat(target.constData(), &old) == 0;
     if (exists && ::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
         return errno;
-    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // A folder that may be written but not read is neither swept nor synced.
+    int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool readable = dir >= 0;
+    if (!readable && errno == EACCES)
+        dir = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0)
         return errno;
     // What earlier saves that were killed left here goes first.
-    SweepTemporaries(dir, IsSaveTemporary, false, RemoveFile);
+    if (readable)
+        SweepTemporaries(dir, IsSaveTemporary, false, RemoveFile);
     // A new file is made with the permissions the umask leaves; one that
     // replaces another keeps the other's. The temporary name is short, so
     // that a name as long as the system allows can be replaced. It stays
@@ -1014,7 +1019,7 @@ int ReplaceFileContents(const QString& FileName, const void* Data, size_t Size)
     ::close(fd);
     // The new name is on disk only once the folder is: a file system that
     // cannot sync a folder has nothing to sync.
-    if (err == 0 && ReplaceFileSync(dir) != 0 && errno != EINVAL)
+    if (err == 0 && readable && ReplaceFileSync(dir) != 0 && errno != EINVAL)
         err = errno;
     ::close(dir);
     return err;

@@ -315,6 +315,30 @@ struct TWriteWatch {
 
 } // namespace
 
+// A folder that an ordinary user may write but not read takes the file.
+TEST(SysUtils, ReplacesInAFolderThatMayBeWrittenButNotRead)
+{
+    std::string skipped;
+    const std::string failure = AsOrdinaryUser(
+        [] {
+            QTemporaryDir dir;
+            if (!dir.isValid())
+                return std::string("no temporary folder");
+            const QString album = dir.filePath(QStringLiteral("album.zpb"));
+            QFile::setPermissions(dir.path(), QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            const int err = Replace(album, "neu");
+            const QByteArray written = Contents(album);
+            QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            if (err != 0)
+                return "error " + std::to_string(err);
+            return written == "neu" ? std::string() : std::string("not written");
+        },
+        skipped);
+    if (!skipped.empty())
+        GTEST_SKIP() << skipped;
+    EXPECT_EQ(failure, "");
+}
+
 // A save sweeps the temporaries that killed saves left in its folder, and
 // only those: not one that a running save holds locked, not a link (nor what
 // it leads to), a folder, or a name of another pattern.
