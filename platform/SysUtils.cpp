@@ -941,15 +941,21 @@ void SweepTemporaries(int DirFd, bool (*Matches)(const char* Name), bool Folders
         if (Matches(e->d_name))
             names.emplace_back(e->d_name);
     ::closedir(dir);
+    const auto ofKind = [Folders](const struct stat& st) {
+        return Folders ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode);
+    };
     for (const QByteArray& name : names) {
+        // Only files or folders are opened: no link, pipe or device.
+        struct stat st {};
+        if (::fstatat(DirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !ofKind(st))
+            continue;
         const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (Folders ? O_DIRECTORY : 0);
         const int fd = ::openat(DirFd, name.constData(), flags);
         if (fd < 0)
             continue;
-        struct stat st {};
         // Locked and still under that name: its maker has ended.
-        if (::fstat(fd, &st) == 0 && (Folders ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode)) &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && NamesFile(DirFd, name.constData(), fd))
+        if (::fstat(fd, &st) == 0 && ofKind(st) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            NamesFile(DirFd, name.constData(), fd))
             Remove(DirFd, name.constData());
         ::close(fd);
     }

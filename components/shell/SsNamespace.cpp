@@ -1037,17 +1037,24 @@ void RemovePartialCopy(int dir, const char* name)
     TTreeRemoval(name, nullptr, true, nullptr).Run(dir, name);
 }
 
+// Removes the work folders that killed pastes left in Folder.
+void SweepPartialCopies(const QByteArray& folder)
+{
+    const TFd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Get() >= 0)
+        SweepTemporaries(dir.Get(), IsPartialCopy, true, RemovePartialCopy);
+}
+
 // Copies From to To (see SsCopyEntry); Copy keeps what was carried over.
 int CopyEntry(const QByteArray& from, const QByteArray& to, TTreeCopy& copy)
 {
     // The copy grows in a hidden folder of its own beside its place, and
     // moves to its name only once it is whole. The folder stays locked till
-    // it is gone, so that only those of pastes that were killed are swept.
+    // it is gone, so that a paste sweeps only those of pastes that were killed.
     const TFd fromDir(OpenParent(from));
     const TFd toDir(OpenParent(to));
     if (fromDir.Get() < 0 || toDir.Get() < 0)
         return errno;
-    SweepTemporaries(toDir.Get(), IsPartialCopy, true, RemovePartialCopy);
     QByteArray work, workName;
     TFd workDir;
     while (workDir.Get() < 0) {
@@ -1342,6 +1349,7 @@ HRESULT TSsFolderDropTarget::Drop(const QMimeData* data, int32_t keyState, int32
     if (effect == DROPEFFECT_NONE)
         return S_OK;
     const QByteArray here = WithoutTrailingSlash(folder_);
+    SweepPartialCopies(here);
     for (const QByteArray& file : files) {
         const QByteArray from = WithoutTrailingSlash(file);
         if (effect == DROPEFFECT_MOVE && DirOf(from) == here)

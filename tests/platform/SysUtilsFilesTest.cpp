@@ -304,7 +304,8 @@ struct TWriteWatch {
     static ssize_t Write(int Fd, const void* Buffer, size_t Count)
     {
         ReplaceFileWrite = ::write;
-        for (const QString& name : QDir(Folder).entryList({QStringLiteral(".lumiseite-*")}, QDir::Files | QDir::Hidden)) {
+        const QDir folder(Folder);
+        for (const QString& name : folder.entryList({QStringLiteral(".lumiseite-*")}, QDir::Files | QDir::Hidden)) {
             Seen << name;
             AnyLockable = AnyLockable || Lockable(Folder + QLatin1Char('/') + name);
         }
@@ -451,7 +452,8 @@ bool Whole(const QString& Path)
 std::pair<int, qint64> Temporaries(const QString& Folder)
 {
     std::pair<int, qint64> found{0, 0};
-    for (const QFileInfo& f : QDir(Folder).entryInfoList({QStringLiteral(".lumiseite-*")}, QDir::Files | QDir::Hidden)) {
+    const QDir folder(Folder);
+    for (const QFileInfo& f : folder.entryInfoList({QStringLiteral(".lumiseite-*")}, QDir::Files | QDir::Hidden)) {
         ++found.first;
         found.second += f.size();
     }

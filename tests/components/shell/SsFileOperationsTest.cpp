@@ -1004,6 +1004,16 @@ TEST(SsShellTreeView, FailedDropsSayWhatWasNotDone)
 }
 
 namespace {
+// Pastes a copy of From into Folder, as the menu's paste does.
+int PasteCopy(const QByteArray& from, const QByteArray& folder)
+{
+    QMimeData mime;
+    mime.setUrls({SsNativePathToUrl(from)});
+    TSsFolderDropTarget target(folder);
+    int32_t effect = Ole::DROPEFFECT_COPY;
+    return target.Drop(&mime, Ole::MK_CONTROL, effect) == Ole::S_OK ? 0 : 1;
+}
+
 // A folder held open and locked, as a paste that is still running holds its work folder.
 struct THeldFolder {
     explicit THeldFolder(const QByteArray& path) : Fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
@@ -1051,7 +1061,7 @@ TEST(SsNamespace, PasteSweepsThePartialCopiesOfKilledPastes)
             const THeldFolder running(dst + "/.partial-copy-Lauft1");
             ASSERT_TRUE(running.Locked);
 
-            ASSERT_EQ(SsCopyEntry(src + "/Bild.jpg", dst + "/Bild.jpg"), 0);
+            ASSERT_EQ(PasteCopy(src + "/Bild.jpg", dst), 0);
             EXPECT_EQ(ReadFile(dst + "/Bild.jpg"), "bild");
             EXPECT_EQ(Listing(QFile::decodeName(dst)).join(' ').toStdString(),
                       ".partial-copy-Abc1234 .partial-copy-Datei1 .partial-copy-Lauft1 .partial-copy-Link01 "
@@ -1088,9 +1098,9 @@ TEST(SsNamespace, PartialCopyIsLockedWhileItGrows)
                 const THeldFolder probe(dst + '/' + QFile::encodeName(name));
                 anyLockable = anyLockable || probe.Locked;
             }
-            second = SsCopyEntry(src + "/b.jpg", dst + "/b.jpg");
+            second = PasteCopy(src + "/b.jpg", dst);
         });
-        ASSERT_EQ(SsCopyEntry(src + "/Unter", dst + "/Unter"), 0);
+        ASSERT_EQ(PasteCopy(src + "/Unter", dst), 0);
     }
     ASSERT_EQ(seen.size(), 1);
     EXPECT_TRUE(seen[0].startsWith(".partial-copy-"));
@@ -1154,14 +1164,15 @@ TEST(SsNamespace, DISABLED_KilledPastesLeaveNothingBehindTheNextPaste)
     const auto paste = [&] {
         const pid_t child = ::fork();
         if (child == 0)
-            ::_exit(SsCopyEntry(src, dst + '/' + SsFreeFileName(dst, "Bilder")) == 0 ? 0 : 1);
+            ::_exit(PasteCopy(src, dst));
         return child;
     };
     const auto partial = [&] {
         std::pair<int, qint64> found{0, 0};
         for (const QString& name : Listing(QFile::decodeName(dst)).filter(QRegularExpression("^\\.partial-copy-"))) {
             ++found.first;
-            QDirIterator it(QFile::decodeName(dst) + '/' + name, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+            QDirIterator it(QFile::decodeName(dst) + '/' + name, QDir::Files | QDir::Hidden,
+                            QDirIterator::Subdirectories);
             while (it.hasNext()) {
                 it.next();
                 found.second += it.fileInfo().size();
@@ -1213,8 +1224,8 @@ TEST(SsNamespace, DISABLED_KilledPastesLeaveNothingBehindTheNextPaste)
     ::waitpid(paste(), &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     const auto [after, afterBytes] = partial();
-    std::printf("after one more paste: %d partial copies, %.1f MB; entries: %s\n", after, double(afterBytes) / (1 << 20),
-                qPrintable(Listing(QFile::decodeName(dst)).join(' ')));
+    std::printf("after one more paste: %d partial copies, %.1f MB; entries: %s\n", after,
+                double(afterBytes) / (1 << 20), qPrintable(Listing(QFile::decodeName(dst)).join(' ')));
     EXPECT_EQ(Listing(QFile::decodeName(dst)), QStringList{"Bilder"});
     EXPECT_TRUE(whole(dst + "/Bilder"));
     EXPECT_TRUE(whole(src));
