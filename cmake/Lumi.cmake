@@ -38,4 +38,6 @@ function(lumi_tests folder)
     LUMI_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   gtest_discover_tests(${_name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  # The variable that holds the names of the tests found (tests/LibreOfficeLock.cmake.in).
+  set_property(GLOBAL APPEND PROPERTY LUMI_TEST_LISTS ${_name}_TESTS)
 endfunction()

@@ -173,7 +173,16 @@ const TLibraryText cLibraryTexts[] = {
     {"XSsWriteProtected", nullptr, "TSsContextMenu", "the folder is write-protected", nullptr},
     {"XSsAddedDuringMove", nullptr, "TSsContextMenu", "entries were added to it during the move", nullptr},
     {"XSsChangedDuringMove", nullptr, "TSsContextMenu", "it changed during the move", nullptr},
+    {"XSsTrashNotOwn", nullptr, "TSsContextMenu", "the trash of this drive is a link or another user's folder, so it is not used", nullptr},
     {"XSsInvalidFolder", nullptr, "TSsContextMenu", "Invalid folder", nullptr},
+    // The causes of failed file operations (SysErrorMessage).
+    {"XSysErrNameTooLong", nullptr, "SysConst", "The file name is too long.", nullptr},
+    {"XSysErrNotFound", nullptr, "SysConst", "The file or folder does not exist.", nullptr},
+    {"XSysErrTooManyLinks", nullptr, "SysConst", "Too many links lead from one to the next.", nullptr},
+    {"XSysErrReadOnly", nullptr, "SysConst", "The disk is write-protected.", nullptr},
+    {"XSysErrIO", nullptr, "SysConst", "The disk could not be read or written.", nullptr},
+    {"XSysErrDiskFull", nullptr, "SysConst", "There is not enough free space on the disk.", nullptr},
+    {"XSysErrNoPermission", nullptr, "SysConst", "You do not have permission for this.", nullptr},
 };
 
 // Answers Qt's requests for its own texts with the current language's.

@@ -249,7 +249,7 @@ void TMemoryStream::SaveToFile(const QString& fileName)
 namespace {
 AnsiString SystemErrorText(int err)
 {
-    return toAnsi(QString::fromLocal8Bit(std::strerror(err)));
+    return toAnsi(SysErrorMessage(err));
 }
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "SysUtils.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,8 +16,11 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <limits>
@@ -873,6 +877,90 @@ int FollowLinks(QByteArray& Path)
 
 } // namespace
 
+namespace {
+
+bool SameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Whether Name in DirFd is, without a link, the file that Fd has open.
+bool NamesFile(int DirFd, const char* Name, int Fd)
+{
+    struct stat named {}, open {};
+    return ::fstatat(DirFd, Name, &named, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(Fd, &open) == 0 &&
+           SameFile(named, open);
+}
+
+// The save's temporaries: ".lumiseite-" and a number in base 36.
+const char SaveTemporaryPrefix[] = ".lumiseite-";
+
+bool IsSaveTemporary(const char* Name)
+{
+    const size_t prefix = sizeof SaveTemporaryPrefix - 1;
+    if (std::strncmp(Name, SaveTemporaryPrefix, prefix) != 0)
+        return false;
+    const char* digits = Name + prefix;
+    const size_t n = std::strlen(digits);
+    return n >= 1 && n <= 7 && std::all_of(digits, digits + n, [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z');
+           });
+}
+
+void RemoveFile(int DirFd, const char* Name)
+{
+    ::unlinkat(DirFd, Name, 0);
+}
+
+} // namespace
+
+int LockTemporary(int DirFd, const char* Name, int Fd)
+{
+    if (::flock(Fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK || errno == EINTR)
+            return EAGAIN;
+        return 0;  // no locks here: nothing is swept here either
+    }
+    // A sweep that took the temporary before the lock has removed it.
+    return NamesFile(DirFd, Name, Fd) ? 0 : EAGAIN;
+}
+
+void SweepTemporaries(int DirFd, bool (*Matches)(const char* Name), bool Folders,
+                      void (*Remove)(int DirFd, const char* Name))
+{
+    const int listFd = ::openat(DirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listFd < 0)
+        return;
+    DIR* dir = ::fdopendir(listFd);
+    if (!dir) {
+        ::close(listFd);
+        return;
+    }
+    std::vector<QByteArray> names;
+    while (const dirent* e = ::readdir(dir))
+        if (Matches(e->d_name))
+            names.emplace_back(e->d_name);
+    ::closedir(dir);
+    const auto ofKind = [Folders](const struct stat& st) {
+        return Folders ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode);
+    };
+    for (const QByteArray& name : names) {
+        // Only files or folders are opened: no link, pipe or device.
+        struct stat st {};
+        if (::fstatat(DirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !ofKind(st))
+            continue;
+        const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (Folders ? O_DIRECTORY : 0);
+        const int fd = ::openat(DirFd, name.constData(), flags);
+        if (fd < 0)
+            continue;
+        // Locked and still under that name: its maker has ended.
+        if (::fstat(fd, &st) == 0 && ofKind(st) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            NamesFile(DirFd, name.constData(), fd))
+            Remove(DirFd, name.constData());
+        ::close(fd);
+    }
+}
+
 int ReplaceFileContents(const QString& FileName, const void* Data, size_t Size)
 {
     // Through a link, live or dangling, the file it names is written and the
@@ -884,18 +972,36 @@ int ReplaceFileContents(const QString& FileName, const void* Data, size_t Size)
     const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.left(slash);
     struct stat old {};
     const bool exists = ::stat(target.constData(), &old) == 0;
-    if (exists && ::access(target.constData(), W_OK) != 0)
+    if (exists && ::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
         return errno;
+    // A folder that may be written but not read is neither swept nor synced.
+    int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool readable = dir >= 0;
+    if (!readable && errno == EACCES)
+        dir = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return errno;
+    // What earlier saves that were killed left here goes first.
+    if (readable)
+        SweepTemporaries(dir, IsSaveTemporary, false, RemoveFile);
     // A new file is made with the permissions the umask leaves; one that
     // replaces another keeps the other's. The temporary name is short, so
-    // that a name as long as the system allows can be replaced.
+    // that a name as long as the system allows can be replaced. It stays
+    // locked until it has its final name.
     QByteArray temp;
     int fd = -1;
     while (fd < 0) {
-        temp = folder + "/.lumiseite-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return errno;
+        temp = SaveTemporaryPrefix + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            const int err = errno;
+            ::close(dir);
+            return err;
+        }
+        if (fd >= 0 && LockTemporary(dir, temp.constData(), fd) != 0) {
+            ::close(fd);
+            fd = -1;
+        }
     }
     int err = !exists || ::fchmod(fd, old.st_mode & 07777) == 0 ? 0 : errno;
     const char* p = static_cast<const char*>(Data);
@@ -912,23 +1018,35 @@ int ReplaceFileContents(const QString& FileName, const void* Data, size_t Size)
     }
     if (err == 0 && ReplaceFileSync(fd) != 0)
         err = errno;
-    if (::close(fd) != 0 && err == 0)
+    if (err == 0 && ::renameat(dir, temp.constData(), AT_FDCWD, target.constData()) != 0)
         err = errno;
-    if (err == 0 && ::rename(temp.constData(), target.constData()) != 0)
-        err = errno;
-    if (err != 0) {
-        ::unlink(temp.constData());
-        return err;
-    }
+    if (err != 0)
+        ::unlinkat(dir, temp.constData(), 0);
+    ::close(fd);
     // The new name is on disk only once the folder is: a file system that
     // cannot sync a folder has nothing to sync.
-    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        if (ReplaceFileSync(dir) != 0 && errno != EINVAL)
-            err = errno;
-        ::close(dir);
-    }
+    if (err == 0 && readable && ReplaceFileSync(dir) != 0 && errno != EINVAL)
+        err = errno;
+    ::close(dir);
     return err;
+}
+
+QString SysErrorMessage(int ErrorCode)
+{
+    const char* text = nullptr;
+    switch (ErrorCode) {
+    case ENAMETOOLONG: text = "The file name is too long."; break;
+    case ENOENT: text = "The file or folder does not exist."; break;
+    case ELOOP: text = "Too many links lead from one to the next."; break;
+    case EROFS: text = "The disk is write-protected."; break;
+    case EIO: text = "The disk could not be read or written."; break;
+    case ENOSPC:
+    case EDQUOT: text = "There is not enough free space on the disk."; break;
+    case EACCES:
+    case EPERM: text = "You do not have permission for this."; break;
+    default: return QString::fromLocal8Bit(std::strerror(ErrorCode));
+    }
+    return QCoreApplication::translate("SysConst", text);
 }
 
 QString ExtractFileName(const QString& fileName)

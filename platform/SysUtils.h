@@ -172,5 +172,24 @@ int ReplaceFileContents(const QString& FileName, const void* Data, size_t Size);
 extern ssize_t (*ReplaceFileWrite)(int Fd, const void* Buffer, size_t Count);
 extern int (*ReplaceFileSync)(int Fd);
 
+// Temporaries that a killed process leaves behind are swept by the next one
+// that works in the same folder. A temporary is locked (flock) while it is
+// written, so that no sweep removes one that is still in use.
+//
+// Locks Fd, the temporary just made as Name in DirFd: 0 once it is locked and
+// still has that name (also where the file system has no locks); EAGAIN when
+// a sweep took it meanwhile, and the caller makes another.
+int LockTemporary(int DirFd, const char* Name, int Fd);
+// For each entry of DirFd whose name Matches and that is a file (Folders
+// false) or a folder (Folders true), never through a link, and that no one
+// holds locked: Remove(DirFd, Name), with the entry locked meanwhile.
+// Entries that cannot be opened, locked or removed stay, silently.
+void SweepTemporaries(int DirFd, bool (*Matches)(const char* Name), bool Folders,
+                      void (*Remove)(int DirFd, const char* Name));
+
+// The text of a system error number for the user: the causes a user meets in
+// the program's language, the system's text for the rest.
+QString SysErrorMessage(int ErrorCode);
+
 // Milliseconds since an arbitrary start, wrapping like the platform's tick count.
 uint32_t GetTickCount();

@@ -43,7 +43,9 @@
 #include "Dialogs.h"
 
 #include <QAbstractEventDispatcher>
-#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -68,7 +70,8 @@
 #include <QVBoxLayout>
 
 #include <cerrno>
-#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -81,9 +84,8 @@ const char* const sFertig = "Fertig";
 const char* const sSeiteWirdGeladen = "Seite wird geladen";
 const char* const sDateien = "Dateien";
 const char* const sNichtGeschrieben = "Das Album konnte nicht gespeichert werden:";
-const char* const sKeinPlatz = "Auf dem Datenträger ist nicht genug Speicherplatz frei.";
 const char* const sKeineBerechtigung = "Sie haben keine Berechtigung, hier zu speichern.";
-const char* const sSchreibgeschuetzt = "Der Datenträger ist schreibgeschützt.";
+const char* const sDateiSchreibgeschuetzt = "Die Datei ist schreibgeschützt.";
 const char* const sBrowserFehler = "Der Internet-Browser konnte nicht geöffnet werden";
 const char* const sKeinProjekt = "Die Datei ist keine Projektdatei:";
 const char* const sUnvollstaendig = "Die Datei ist beschädigt und unvollständig. Geöffnet wurde, was sich lesen "
@@ -904,7 +906,7 @@ void TMaster::BeforeLocalize()
 {
     InstallEditorTexts();
     for (const char* t : {sNichtGespeichert, sJetztSpeichern, sUnbenannt, sFertig, sSeiteWirdGeladen, sDateien,
-                          sNichtGeschrieben, sKeinPlatz, sKeineBerechtigung, sSchreibgeschuetzt, sBrowserFehler,
+                          sNichtGeschrieben, sKeineBerechtigung, sDateiSchreibgeschuetzt, sBrowserFehler,
                           sKeinProjekt, sUnvollstaendig})
         RegisterLocalizedString(this, QString::fromUtf8(t));
     for (const TColorCaption& c : ColorCaptions())
@@ -1133,20 +1135,16 @@ bool TMaster::mnuDateiSpeichernUnterClick()
     return !name.isEmpty() && SaveAlbumAs(name);
 }
 
-QString TMaster::WriteErrorText(int Error) const
+QString TMaster::WriteErrorText(int Error, const QString& FileName) const
 {
-    switch (Error) {
-    case ENOSPC:
-    case EDQUOT:
-        return Text(sKeinPlatz);
-    case EACCES:
-    case EPERM:
-        return Text(sKeineBerechtigung);
-    case EROFS:
-        return Text(sSchreibgeschuetzt);
-    default:
-        return QString::fromLocal8Bit(std::strerror(Error));
-    }
+    if (Error != EACCES && Error != EPERM)
+        return SysErrorMessage(Error);
+    // Refused before the folder was asked: the file itself may not be written.
+    const QByteArray name = QFile::encodeName(FileName);
+    struct stat st;
+    if (::stat(name.constData(), &st) == 0 && ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0)
+        return Text(sDateiSchreibgeschuetzt);
+    return Text(sKeineBerechtigung);
 }
 
 bool TMaster::SaveAlbumAs(const QString& FileName)
@@ -1164,7 +1162,7 @@ bool TMaster::SaveAlbumAs(const QString& FileName)
                 FDoc->SaveToDataFile(dataFile);
             }
             if (const int err = ReplaceFileContents(FileName, stream.Memory(), size_t(stream.Size())))
-                error = WriteErrorText(err);
+                error = WriteErrorText(err, FileName);
         } catch (const Exception& e) {
             error = e.text();
         } catch (const std::exception& e) {

@@ -240,8 +240,8 @@ private:
     // The open dialog and opening; the album question has been asked.
     void OpenAlbum();
     bool SaveAlbumAs(const QString& FileName);
-    // The cause of a failed write (an errno) in the program's language.
-    QString WriteErrorText(int Error) const;
+    // The cause of a failed write of FileName (an errno) in the program's language.
+    QString WriteErrorText(int Error, const QString& FileName) const;
     QString ExecuteFileDialog(bool Save);
     // After the document was built, opened or reset: view, lists, caption.
     void DocumentReplaced();

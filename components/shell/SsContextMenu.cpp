@@ -22,9 +22,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Ole;
 
@@ -111,11 +112,6 @@ QString Section(const char* heading, const QList<T>& entries, F line)
     return lines.join('\n');
 }
 
-QString SystemErrorText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // Why a move left an entry at its old place.
 QString LeftCause(int error)
 {
@@ -126,8 +122,21 @@ QString LeftCause(int error)
     case ENOTEMPTY:
     case EEXIST: return SsMenuText("entries were added to it during the move");
     case ESTALE: return SsMenuText("it changed during the move");
-    default: return SystemErrorText(error);
+    default: return SysErrorMessage(error);
     }
+}
+
+// Why Path did not go to the trash: a folder is moved only where it may be
+// written, as its link to the folder above changes.
+QString TrashCause(const QByteArray& path, int error)
+{
+    struct stat st;
+    if ((error == EACCES || error == EPERM) && ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+        ::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0)
+        return SsMenuText("the folder is write-protected");
+    if (error == SsTrashNotOwn)
+        return SsMenuText("the trash of this drive is a link or another user's folder, so it is not used");
+    return SysErrorMessage(error);
 }
 }  // namespace
 
@@ -142,7 +151,7 @@ QString SsReportText(const TSsOperationReport& report)
     QStringList sections;
     if (!report.Failed.isEmpty())
         sections << Section("Cannot paste:", report.Failed, [](const TEntry& e) {
-            return NameOfPath(e.first) + QStringLiteral(": ") + SystemErrorText(e.second);
+            return NameOfPath(e.first) + QStringLiteral(": ") + SysErrorMessage(e.second);
         });
     if (!report.Skipped.isEmpty())
         sections << Section("Not copied, as pipes, sockets and devices cannot be copied:", report.Skipped,
@@ -303,8 +312,8 @@ bool TSsContextMenu::Open()
 bool TSsContextMenu::Delete(QStringList& failed)
 {
     for (const QByteArray& p : paths_)
-        if (SsMoveToTrash(p) != 0)
-            failed << NameOfPath(p);
+        if (const int error = SsMoveToTrash(p))
+            failed << NameOfPath(p) + QStringLiteral(": ") + TrashCause(p, error);
     return failed.isEmpty();
 }
 

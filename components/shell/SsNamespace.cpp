@@ -1242,24 +1242,57 @@ int OpenParent(const QByteArray& path)
     return ::open(DirOf(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
+// A copy's work folder: ".partial-copy-" and six letters or digits.
+bool IsPartialCopy(const char* name)
+{
+    const char prefix[] = ".partial-copy-";
+    const size_t n = sizeof prefix - 1;
+    return std::strncmp(name, prefix, n) == 0 && std::strlen(name) == n + 6 &&
+           std::all_of(name + n, name + n + 6, [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+           });
+}
+
+void RemovePartialCopy(int dir, const char* name)
+{
+    TTreeRemoval(name, nullptr, QByteArray(), true, nullptr).Run(dir, name);
+}
+
+// Removes the work folders that killed pastes left in Folder.
+void SweepPartialCopies(const QByteArray& folder)
+{
+    const TFd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Get() >= 0)
+        SweepTemporaries(dir.Get(), IsPartialCopy, true, RemovePartialCopy);
+}
+
 // Copies From to To (see SsCopyEntry); Copy keeps what was carried over.
 int CopyEntry(const QByteArray& from, const QByteArray& to, TTreeCopy& copy)
 {
     // The copy grows in a hidden folder of its own beside its place, and
-    // moves to its name only once it is whole.
+    // moves to its name only once it is whole. The folder stays locked till
+    // it is gone, so that a paste sweeps only those of pastes that were killed.
     const TFd fromDir(OpenParent(from));
     const TFd toDir(OpenParent(to));
     if (fromDir.Get() < 0 || toDir.Get() < 0)
         return errno;
-    QByteArray work = Join(DirOf(to), ".partial-copy-XXXXXX");
-    if (!::mkdtemp(work.data()))
-        return errno;
-    const QByteArray workName = NameOf(work);
-    int result;
-    {
-        const TFd workDir(OpenFolder(toDir.Get(), workName.constData()));
-        result = workDir.Get() < 0 ? errno : copy.Run(fromDir.Get(), NameOf(from), workDir.Get(), NameOf(to));
+    QByteArray work, workName;
+    TFd workDir;
+    while (workDir.Get() < 0) {
+        work = Join(DirOf(to), ".partial-copy-XXXXXX");
+        if (!::mkdtemp(work.data()))
+            return errno;
+        workName = NameOf(work);
+        workDir.Reset(OpenFolder(toDir.Get(), workName.constData()));
+        if (workDir.Get() < 0) {
+            const int error = errno;
+            ::unlinkat(toDir.Get(), workName.constData(), AT_REMOVEDIR);
+            return error;
+        }
+        if (LockTemporary(toDir.Get(), workName.constData(), workDir.Get()) != 0)
+            workDir.Reset();
     }
+    int result = copy.Run(fromDir.Get(), NameOf(from), workDir.Get(), NameOf(to));
     if (!result && copy.Made())
         result = SsRenameNoReplace(Join(work, NameOf(to)), to);
     if (!result)
@@ -1355,7 +1388,7 @@ struct TTrash {
 
 // Opens the folder Name of Dir, made when missing. In a trash that others can
 // reach (Shared) it must be a real folder, never a link, and the user's own;
-// else the trash is not used: EPERM.
+// else the trash is not used: SsTrashNotOwn.
 int OpenTrashFolder(int dir, const QByteArray& name, bool shared, TFd& folder)
 {
     auto open = [&] {
@@ -1368,11 +1401,11 @@ int OpenTrashFolder(int dir, const QByteArray& name, bool shared, TFd& folder)
         folder.Reset(open());
     }
     if (folder.Get() < 0)
-        return shared && (errno == ELOOP || errno == ENOTDIR || errno == EACCES) ? EPERM : errno;
+        return shared && (errno == ELOOP || errno == ENOTDIR || errno == EACCES) ? SsTrashNotOwn : errno;
     struct stat st;
     if (::fstat(folder.Get(), &st) != 0)
         return errno;
-    return shared && st.st_uid != ::geteuid() ? EPERM : 0;
+    return shared && st.st_uid != ::geteuid() ? SsTrashNotOwn : 0;
 }
 
 // The trash at the top of a volume: ".Trash/<uid>" when ".Trash" is a real
@@ -1578,6 +1611,7 @@ HRESULT TSsFolderDropTarget::Drop(const QMimeData* data, int32_t keyState, int32
     if (effect == DROPEFFECT_NONE)
         return S_OK;
     const QByteArray here = WithoutTrailingSlash(folder_);
+    SweepPartialCopies(here);
     for (const QByteArray& file : files) {
         const QByteArray from = WithoutTrailingSlash(file);
         if (effect == DROPEFFECT_MOVE && DirOf(from) == here)

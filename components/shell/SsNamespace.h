@@ -222,9 +222,10 @@ int SsCopyEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport
 int SsMoveEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report = nullptr);
 // Moves an entry to the desktop's trash (the home trash, or the trash at the
 // top of its own volume), with the note that lets it be put back. 0 or the
-// system's error number; EPERM when the volume's trash may not be used (a
-// link, or a folder of another user's), and the entry stays where it is.
+// system's error number; SsTrashNotOwn when the volume's trash may not be
+// used (a link, or a folder of another user's), and the entry stays where it is.
 int SsMoveToTrash(const QByteArray& path);
+constexpr int SsTrashNotOwn = -1;
 // Removes an entry, a folder with all it holds, walking folders by their
 // handles; links are removed, never followed. 0 or the system's error number.
 int SsRemoveEntry(const QByteArray& path);

@@ -2,12 +2,10 @@
 // characters, the document's code page, fonts without a charset of their
 // own, font numbers of any size, and what LibreOffice makes of the written RTF.
 #include "RtfTestSupport.h"
+#include "../common/LibreOffice.h"
 
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QUrl>
 
 #include <map>
 
@@ -38,7 +36,6 @@ std::string Read(const std::string& Rtf)
 // What LibreOffice reads of the RTF texts, by name: each converted to UTF-8 text, trimmed and composed.
 std::map<QString, std::string> LibreOfficeTexts(const std::map<QString, std::string>& Rtf)
 {
-    const QString soffice = QStandardPaths::findExecutable("soffice");
     QTemporaryDir dir;
     QStringList files;
     for (const auto& [name, bytes] : Rtf) {
@@ -47,12 +44,8 @@ std::map<QString, std::string> LibreOfficeTexts(const std::map<QString, std::str
         out.write(bytes.data(), qint64(bytes.size()));
         files << out.fileName();
     }
-    QProcess p;
-    p.setWorkingDirectory(dir.path());
-    p.start(soffice, QStringList{"-env:UserInstallation=" + QUrl::fromLocalFile(dir.filePath("profile")).toString(),
-                                 "--headless", "--convert-to", "txt:Text (encoded):UTF8", "--outdir",
-                                 dir.filePath("txt")} + files);
-    EXPECT_TRUE(p.waitForFinished(600000));
+    RunLibreOffice(dir.path(), QStringList{"--convert-to", "txt:Text (encoded):UTF8", "--outdir", dir.filePath("txt")}
+                                   + files);
     std::map<QString, std::string> texts;
     for (const auto& [name, bytes] : Rtf) {
         QFile txt(dir.filePath("txt/" + name + ".txt"));
@@ -125,7 +118,7 @@ TEST(RtfWriter, CharsetsOfFontsAndUnicodeWithTheBytesAsFallback)
 // RTF it wrote itself) back to the same text.
 TEST(RtfLibreOffice, ReadsTheSampleSentencesBack)
 {
-    if (QStandardPaths::findExecutable("soffice").isEmpty())
+    if (SofficeProgram().isEmpty())
         GTEST_SKIP() << "LibreOffice is not installed";
     QFile list(QStringLiteral(LUMI_TEST_DATA "/rtf/charsets/sentences.txt"));
     ASSERT_TRUE(list.open(QIODevice::ReadOnly));
@@ -170,7 +163,7 @@ TEST(RtfReader, TypographicWordsAreCharactersInEveryCharset)
 // the RTF it came from.
 TEST(RtfLibreOffice, ReadsJapaneseQuotesAndDashesBack)
 {
-    if (QStandardPaths::findExecutable("soffice").isEmpty())
+    if (SofficeProgram().isEmpty())
         GTEST_SKIP() << "LibreOffice is not installed";
     std::map<QString, std::string> written, expected;
     for (const QString name : {"lo-japanese", "word-japanese"}) {

@@ -1,12 +1,11 @@
 // What the RTF writer writes opens in LibreOffice Writer: a written text is
 // converted with LibreOffice and the result shows its text and formats.
 #include "RtfTestSupport.h"
+#include "../common/LibreOffice.h"
 
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
+#include <gtest/gtest-spi.h>
 #include <QTemporaryDir>
-#include <QUrl>
 
 namespace {
 
@@ -14,18 +13,13 @@ namespace {
 // when the conversion fails.
 std::string Convert(const std::string& Rtf, const QString& Format)
 {
-    const QString soffice = QStandardPaths::findExecutable("soffice");
     QTemporaryDir dir;
     QFile in(dir.filePath("doc.rtf"));
-    if (soffice.isEmpty() || !dir.isValid() || !in.open(QIODevice::WriteOnly))
+    if (!dir.isValid() || !in.open(QIODevice::WriteOnly))
         return {};
     in.write(Rtf.data(), qint64(Rtf.size()));
     in.close();
-    QProcess p;
-    p.setWorkingDirectory(dir.path());
-    p.start(soffice, {"-env:UserInstallation=" + QUrl::fromLocalFile(dir.filePath("profile")).toString(),
-                      "--headless", "--convert-to", Format, "--outdir", dir.path(), in.fileName()});
-    if (!p.waitForFinished(300000) || p.exitCode() != 0)
+    if (!RunLibreOffice(dir.path(), {"--convert-to", Format, "--outdir", dir.path(), in.fileName()}))
         return {};
     QFile out(dir.filePath("doc." + Format));
     if (!out.open(QIODevice::ReadOnly))
@@ -47,7 +41,7 @@ std::string TagBefore(const std::string& Html, const std::string& Word)
 
 TEST(RtfLibreOffice, ReadsTablesTabsBordersNumberingAndKeepWithNext)
 {
-    if (QStandardPaths::findExecutable("soffice").isEmpty())
+    if (SofficeProgram().isEmpty())
         GTEST_SKIP() << "LibreOffice is not installed";
     TRtRTFText text;
     ReadRtf(text, "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
@@ -110,7 +104,7 @@ TEST(RtfLibreOffice, ReadsTablesTabsBordersNumberingAndKeepWithNext)
 
 TEST(RtfLibreOffice, ShowsMetafileAndBitmapPictures)
 {
-    if (QStandardPaths::findExecutable("soffice").isEmpty())
+    if (SofficeProgram().isEmpty())
         GTEST_SKIP() << "LibreOffice is not installed";
     TPictureClasses classes{".PNG", ".WMF", ".EMF", ".BMP"};
     QImage blue(8, 6, QImage::Format_RGB32);
@@ -151,7 +145,7 @@ TEST(RtfLibreOffice, ShowsMetafileAndBitmapPictures)
 
 TEST(RtfLibreOffice, ReadsTheOldStyleOutlineProlog)
 {
-    if (QStandardPaths::findExecutable("soffice").isEmpty())
+    if (SofficeProgram().isEmpty())
         GTEST_SKIP() << "LibreOffice is not installed";
     TRtRTFText text;
     ReadRtf(text, "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
@@ -173,4 +167,24 @@ TEST(RtfLibreOffice, ReadsTheOldStyleOutlineProlog)
     EXPECT_NE(fodt.find("<text:bookmark-start text:name=\"mark\"/>"), std::string::npos) << fodt;
     EXPECT_NE(fodt.find("style:print-orientation=\"landscape\""), std::string::npos) << fodt;
     EXPECT_NE(fodt.find("style:type=\"right\""), std::string::npos) << fodt;
+}
+
+// A conversion that fails says how LibreOffice ended and what it printed.
+TEST(RtfLibreOffice, FailedRunGivesTheExitCodeAndWhatLibreOfficePrinted)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile fake(dir.filePath("soffice"));
+    ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+    fake.write("#!/bin/sh\necho 'Error: source file could not be loaded'\necho 'on the error channel' >&2\nexit 81\n");
+    fake.close();
+    ASSERT_TRUE(fake.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(dir.path()) + ':' + path);
+    bool ran = true;
+    EXPECT_NONFATAL_FAILURE(ran = RunLibreOffice(dir.path(), {"--convert-to", "fodt", "doc.rtf"}),
+                            "LibreOffice exited with code 81; it printed:\n"
+                            "Error: source file could not be loaded\non the error channel");
+    qputenv("PATH", path);
+    EXPECT_FALSE(ran);
 }

@@ -28,6 +28,7 @@
 #include "uQwRegistry.h"
 #include "ulocalize.h"
 #include "uUndo.h"
+#include "../common/NoPermissionOverride.h"
 #include "../common/ShownMessages.h"
 
 #include "DragDropFormats.h"
@@ -68,8 +69,6 @@
 #include <memory>
 #include <set>
 
-#include <linux/capability.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -336,26 +335,6 @@ ssize_t WriteToFullDisk(int Fd, const void* Buffer, size_t Count)
     return n;
 }
 
-// Root passes every permission check: while this lives, the calling thread
-// gives up that power, as an ordinary user has none.
-class TNoPermissionOverride {
-public:
-    TNoPermissionOverride()
-    {
-        syscall(SYS_capget, &header_, saved_);
-        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
-        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
-        syscall(SYS_capset, &header_, reduced);
-    }
-    ~TNoPermissionOverride() { syscall(SYS_capset, &header_, saved_); }
-    TNoPermissionOverride(const TNoPermissionOverride&) = delete;
-    TNoPermissionOverride& operator=(const TNoPermissionOverride&) = delete;
-
-private:
-    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct saved_[2]{};
-};
-
 } // namespace
 
 // A save that fails says why, in the program's language, as an error; the
@@ -363,17 +342,22 @@ private:
 // no temporary file is left behind.
 TEST(Master, FailedSaveNamesTheCauseAsAnError)
 {
-    enum TFault { FullDisk, ReadOnlyFolder, MissingFolder };
+    enum TFault { FullDisk, ReadOnlyFolder, ReadOnlyFile, MissingFolder, LongName };
     const struct {
         TFault Fault;
         int Language;
-        const char* Cause;  // empty: the system's text
+        const char* Cause;
     } cases[] = {
         {FullDisk, 0, "Auf dem Datenträger ist nicht genug Speicherplatz frei."},
         {FullDisk, 1, "There is not enough free space on the disk."},
         {ReadOnlyFolder, 0, "Sie haben keine Berechtigung, hier zu speichern."},
         {ReadOnlyFolder, 1, "You do not have permission to save here."},
-        {MissingFolder, 0, ""},
+        {ReadOnlyFile, 0, "Die Datei ist schreibgeschützt."},
+        {ReadOnlyFile, 1, "The file is write-protected."},
+        {MissingFolder, 0, "Die Datei oder der Ordner existiert nicht."},
+        {MissingFolder, 2, "Le fichier ou le dossier n'existe pas."},
+        {LongName, 0, "Der Dateiname ist zu lang."},
+        {LongName, 4, "El nombre del archivo es demasiado largo."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "fault " << c.Fault << ", language " << c.Language);
@@ -407,13 +391,24 @@ TEST(Master, FailedSaveNamesTheCauseAsAnError)
                 result = m.BtnAlbumSpeichernClick();
                 break;
             }
+            case ReadOnlyFile: {
+                ASSERT_TRUE(QFile::setPermissions(saved, QFileDevice::ReadOwner));
+                const TNoPermissionOverride user;
+                result = m.BtnAlbumSpeichernClick();
+                break;
+            }
             case MissingFolder:
                 w.SaveName = QStringLiteral("/proc/lumiseite-test/album.zpb");
+                result = m.mnuDateiSpeichernUnterClick();
+                break;
+            case LongName:
+                w.SaveName = folder + QLatin1Char('/') + QString(300, QLatin1Char('x')) + QStringLiteral(".zpb");
                 result = m.mnuDateiSpeichernUnterClick();
                 break;
             }
         }
         QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(saved, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         Localizer().SetLanguage(0);
 
         EXPECT_FALSE(result);
@@ -421,14 +416,10 @@ TEST(Master, FailedSaveNamesTheCauseAsAnError)
         ASSERT_EQ(errors.size(), 1);
         const QStringList lines = errors[0].split(QLatin1Char('\n'));
         ASSERT_EQ(lines.size(), 3) << errors[0].toStdString();
-        EXPECT_EQ(lines[0], c.Language == 0 ? QStringLiteral("Das Album konnte nicht gespeichert werden:")
-                                            : QStringLiteral("The album could not be saved:"));
-        if (*c.Cause) {
-            EXPECT_EQ(lines[2], QString::fromUtf8(c.Cause));
-        } else {
-            EXPECT_FALSE(lines[2].isEmpty());
-        }
-        EXPECT_NE(lines[2], QStringLiteral("Unbekannter Fehler"));
+        const char* const heading[] = {"Das Album konnte nicht gespeichert werden:", "The album could not be saved:",
+                                       "Impossible d'enregistrer l'album :", nullptr, "No se pudo guardar el álbum:"};
+        EXPECT_EQ(lines[0], QString::fromUtf8(heading[c.Language]));
+        EXPECT_EQ(lines[2], QString::fromUtf8(c.Cause));
         EXPECT_EQ(FileBytes(saved), before);
         EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("album.zpb")});
         EXPECT_EQ(w.Doc().FileName, saved);
