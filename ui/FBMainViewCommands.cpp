@@ -10,6 +10,7 @@
 #include "DropTarget.h"
 #include "FBPictureElement.h"
 #include "FBildRahmen.h"
+#include "SysUtils.h"
 #include "WaitCursor.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchMainview.h"
@@ -135,10 +136,10 @@ bool ClipboardHas(TClipFormat Format)
 QStringList FileNamesOf(const AnsiString& Data)
 {
     QStringList files;
-    for (const QString& line : QString::fromUtf8(Data.data(), qsizetype(Data.size())).split(QLatin1Char('\n'))) {
-        const QString name = line.endsWith(QLatin1Char('\r')) ? line.chopped(1) : line;
+    for (const QByteArray& line : QByteArray(Data.data(), qsizetype(Data.size())).split('\n')) {
+        const QByteArray name = line.endsWith('\r') ? line.chopped(1) : line;
         if (!name.isEmpty())
-            files.append(name);
+            files.append(DecodeFileName(name));
     }
     return files;
 }

@@ -631,7 +631,7 @@ void TMaster::LeftListMouseDown(TQwListview* List, const QPoint& p)
             return;
         AnsiString text;
         for (const QString& path : paths)
-            text += path.toUtf8().toStdString() + "\r\n";
+            text += EncodeFileName(path).toStdString() + "\r\n";
         const bool pictures = List == ThumbnailsBilder;
         source = pictures ? dropsrcPicFiles : dropsrcClipart;
         format = DragFormats[pictures ? 0 : 3];

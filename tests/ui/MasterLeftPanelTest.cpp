@@ -14,10 +14,14 @@
 #include "uQwRegistry.h"
 #include "uShellTreeViewEx.h"
 #include "uThumbnailListview.h"
+#include "uFotobuchBildManager.h"
+#include "FBPictureElement.h"
+#include "SysUtils.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QDir>
@@ -38,6 +42,7 @@
 #include <memory>
 
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace {
 
@@ -66,6 +71,57 @@ void DragItem(TMaster& M, TQwListview* List, int Row)
                                                           Qt::NoButton, Qt::LeftButton, Qt::NoModifier));
     });
     M.LeftListMouseDown(List, p);
+}
+
+// Writes a one-coloured picture under the system's bytes of Path.
+bool WritePictureAt(const QByteArray& Path, QColor Colour)
+{
+    QImage img(40, 30, QImage::Format_RGB32);
+    img.fill(Colour);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!img.save(&buffer, "PNG"))
+        return false;
+    FILE* f = std::fopen(Path.constData(), "wb");
+    if (!f)
+        return false;
+    const bool written = std::fwrite(png.constData(), 1, size_t(png.size()), f) == size_t(png.size());
+    return std::fclose(f) == 0 && written;
+}
+
+// Waits until the tree has selected its start folder and reported it, so
+// that the list shows what a test puts in it afterwards.
+void SettleTree(TShellTreeViewEx* Tree)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while ((!Tree->InitialSelectionDone() || clock.elapsed() < Tree->ChangeDelay + 200) && clock.elapsed() < 15000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// A drop of Mime at P of the page view, as the system gives it: enter, move, drop.
+bool DropOnView(TFBMainView& View, const QMimeData& Mime, QPoint P)
+{
+    const Qt::DropActions actions = Qt::CopyAction;
+    QDragEnterEvent enter(P, actions, &Mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&View, &enter);
+    QDragMoveEvent move(P, actions, &Mime, Qt::LeftButton, Qt::NoModifier);
+    move.ignore();
+    QCoreApplication::sendEvent(&View, &move);
+    if (!move.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(P), actions, &Mime, Qt::NoButton, Qt::NoModifier);
+    drop.ignore();
+    QCoreApplication::sendEvent(&View, &drop);
+    return drop.isAccepted();
+}
+
+// The colour in the middle of a frame's picture, null when it has none.
+QColor PictureColour(const TFBPictureElement* Frame)
+{
+    const QImage* bmp = Frame ? Frame->GetBitmap() : nullptr;
+    return bmp ? bmp->pixelColor(bmp->width() / 2, bmp->height() / 2) : QColor();
 }
 
 }  // namespace
@@ -450,4 +506,106 @@ TEST(Master, ClipartTabDragsClipartOntoThePage)
     m.reset();
     EXPECT_EQ(QDir(TQwRegIniFile::Instance().ReadWideString("", "ClipartBaseDir", "")).canonicalPath(),
               QDir(other.path()).canonicalPath());
+}
+
+// Pictures in a folder whose name is no UTF-8 (Latin-1 bytes from an old
+// memory card) reach the page like any other: dragged from the picture list
+// or the clip-art list, dropped from another program as a URI list, and kept
+// with their names by a project saved and reopened.
+TEST(Master, PicturesFromAFolderNamedInLatin1ReachThePage)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/Gr\xfc\xdf" "e";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    struct Cleanup {
+        QByteArray path;
+        ~Cleanup() { SsRemoveEntry(path); }
+    } cleanup{folder};
+    const QByteArray green = folder + "/gr\xfcn.png", red = folder + "/rot.png";
+    ASSERT_TRUE(WritePictureAt(green, Qt::green));
+    ASSERT_TRUE(WritePictureAt(red, Qt::red));
+    auto m = NewMaster();
+    m->SaveDialogHook = [&] { return dir.filePath("album.zpb"); };
+    m->show();
+    QApplication::processEvents();
+    TFBMainView* view = m->MainView();
+    TFBDocument* doc = m->Document();
+    TFBPage* page = doc->GetLeftPage(view->ScreenIndex()) ? doc->GetLeftPage(view->ScreenIndex())
+                                                           : doc->GetRightPage(view->ScreenIndex());
+    ASSERT_NE(page, nullptr);
+    const int pageIndex = doc->Pages.IndexOf(page);
+    TFBPictureElement* first = pvtest::AddFrame(page, doc->PageWidth / 4, doc->PageHeight / 4, 30, 30);
+    TFBPictureElement* second = pvtest::AddFrame(page, doc->PageWidth * 3 / 4, doc->PageHeight * 3 / 4, 30, 30);
+    view->update();
+    QApplication::processEvents();
+    auto pixelOf = [&](const TFBPictureElement* Frame) {
+        return pvtest::PagePixel(*view, *doc, page, Frame->CenterX, Frame->CenterY);
+    };
+
+    // From the picture list, with the data it hands out.
+    SettleTree(m->ShellTreeBilder);
+    TThumbnailListview* thumbs = m->ThumbnailsBilder;
+    thumbs->ShowFolder(SsNativePathToIdList(folder).get());
+    ASSERT_EQ(thumbs->count(), 2);
+    ASSERT_EQ(thumbs->PicList().Items(0)->ShellItem->NativePath(), green);
+    bool dropped = false;
+    int drags = 0;
+    m->dropsrcPicFiles->ExecDrag = [&](QDrag& Drag, Qt::DropActions) {
+        ++drags;
+        dropped = DropOnView(*view, *Drag.mimeData(), pixelOf(first));
+        return Qt::CopyAction;
+    };
+    thumbs->item(0)->setSelected(true);
+    DragItem(*m, thumbs, 0);
+    EXPECT_EQ(drags, 1);
+    EXPECT_TRUE(dropped);
+    EXPECT_EQ(PictureColour(first), QColor(Qt::green));
+    const TBildManagerListItem* item = BildManager().FindItem(first->RefIndex);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(EncodeFileName(item->FileName), green);
+
+    // From another program: a URI list, its bytes percent-encoded.
+    QMimeData uris;
+    uris.setData("text/uri-list", "file://" + red.toPercentEncoding("/") + "\r\n");
+    EXPECT_TRUE(DropOnView(*view, uris, pixelOf(second)));
+    EXPECT_EQ(PictureColour(second), QColor(Qt::red));
+
+    // From the clip-art list: a clip-art element with the picture.
+    m->PageControlLeft->setCurrentWidget(m->tsClipart);
+    SettleTree(m->ShellTreeClipart);
+    m->ThumbnailsClipart->ShowFolder(SsNativePathToIdList(folder).get());
+    ASSERT_EQ(m->ThumbnailsClipart->count(), 2);
+    const int elements = page->Elements.Count();
+    m->dropsrcClipart->ExecDrag = [&](QDrag& Drag, Qt::DropActions) {
+        dropped = DropOnView(*view, *Drag.mimeData(),
+                             pvtest::PagePixel(*view, *doc, page, doc->PageWidth / 2, doc->PageHeight / 2));
+        return Qt::CopyAction;
+    };
+    m->ThumbnailsClipart->item(1)->setSelected(true);
+    DragItem(*m, m->ThumbnailsClipart, 1);
+    ASSERT_EQ(page->Elements.Count(), elements + 1);
+    auto* clipart = dynamic_cast<TFBClipartElement*>(page->Elements.GetItem(elements));
+    ASSERT_NE(clipart, nullptr);
+    const TBildManagerListItem* clipartItem = BildManager().FindItem(clipart->RefIndex);
+    ASSERT_NE(clipartItem, nullptr);
+    EXPECT_EQ(EncodeFileName(clipartItem->FileName), red);
+    EXPECT_GT(clipartItem->PicWidth, 0);
+
+    // Saved and reopened: the pictures and their names come back.
+    ASSERT_TRUE(m->BtnAlbumSpeichernClick());
+    m->OpenDocument(dir.filePath("album.zpb"));
+    doc = m->Document();
+    TFBPage* reopened = doc->Pages.GetPage(pageIndex);
+    ASSERT_NE(reopened, nullptr);
+    std::vector<QByteArray> names;
+    std::vector<QColor> colours;
+    for (int i = 0; i < reopened->Pictures.Count(); ++i) {
+        auto* frame = dynamic_cast<TFBPictureElement*>(reopened->Pictures.GetItem(i));
+        if (!frame || !frame->HasPicture())
+            continue;
+        colours.push_back(PictureColour(frame));
+        names.push_back(EncodeFileName(BildManager().FindItem(frame->RefIndex)->FileName));
+    }
+    EXPECT_EQ(colours, (std::vector<QColor>{QColor(Qt::green), QColor(Qt::red)}));
+    EXPECT_EQ(names, (std::vector<QByteArray>{green, red}));
 }
