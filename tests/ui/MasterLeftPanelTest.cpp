@@ -16,6 +16,7 @@
 #include "uThumbnailListview.h"
 #include "uFotobuchBildManager.h"
 #include "FBPictureElement.h"
+#include "RegistryStore.h"
 #include "SysUtils.h"
 
 #include <gtest/gtest.h>
@@ -608,4 +609,44 @@ TEST(Master, PicturesFromAFolderNamedInLatin1ReachThePage)
     }
     EXPECT_EQ(colours, (std::vector<QColor>{QColor(Qt::green), QColor(Qt::red)}));
     EXPECT_EQ(names, (std::vector<QByteArray>{green, red}));
+}
+
+// The picture folder chosen last, named in Latin-1, is the start folder at
+// the next start too, read again from the settings file.
+TEST(Master, StartFolderNamedInLatin1ComesBack)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/Gr\xfc\xdf" "e";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    struct Cleanup {
+        QByteArray path;
+        ~Cleanup() { SsRemoveEntry(path); }
+    } cleanup{folder};
+    ASSERT_TRUE(WritePictureAt(folder + "/a.png", Qt::green));
+    const QString settings = TRegistryStore::DefaultFileName();
+    {
+        auto m = NewMaster();
+        m->show();
+        QApplication::processEvents();
+        PSsIdList list = SsNativePathToIdList(folder);
+        ASSERT_TRUE(m->ShellTreeBilder->SelectPidl(list.get()));
+    }
+    // What the next start reads is the file, not what this process holds:
+    // the file is changed behind the settings' back, so it is read again.
+    QFile file(settings);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite | QIODevice::Append));
+    file.write("\n");
+    file.close();
+    auto m = NewMaster();
+    m->show();
+    QApplication::processEvents();
+    EXPECT_EQ(m->ShellTreeBilder->SelectedFolder() ? m->ShellTreeBilder->SelectedFolder()->NativePath() : QByteArray(),
+              folder);
+    EXPECT_EQ(SsIdListToNativePath(m->ThumbnailsBilder->Enumerator().RootPidl()), folder);
+    EXPECT_EQ(m->ThumbnailsBilder->count(), 1);
+    // A folder named in UTF-8 is stored as text, as before.
+    PSsIdList docs = SsPathToIdList(dir.path());
+    ASSERT_TRUE(m->ShellTreeBilder->SelectPidl(docs.get()));
+    m.reset();
+    EXPECT_EQ(TQwRegIniFile::Instance().ReadWideString("", "BaseDir", ""), dir.path());
 }
