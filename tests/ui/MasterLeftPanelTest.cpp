@@ -17,6 +17,7 @@
 #include "uFotobuchBildManager.h"
 #include "FBPictureElement.h"
 #include "RegistryStore.h"
+#include "SFormSeiten.h"
 #include "SysUtils.h"
 
 #include <gtest/gtest.h>
@@ -38,6 +39,7 @@
 #include <QMouseEvent>
 #include <QTimer>
 #include <QStandardPaths>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <memory>
@@ -99,6 +101,13 @@ void SettleTree(TShellTreeViewEx* Tree)
     clock.start();
     while ((!Tree->InitialSelectionDone() || clock.elapsed() < Tree->ChangeDelay + 200) && clock.elapsed() < 15000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// Shows the pictures of Folder in the picture list.
+void ThumbnailsOf(TMaster& M, const QString& Folder)
+{
+    PSsIdList list = SsPathToIdList(Folder);
+    M.ThumbnailsBilder->ShowFolder(list.get());
 }
 
 // A drop of Mime at P of the page view, as the system gives it: enter, move, drop.
@@ -649,4 +658,79 @@ TEST(Master, StartFolderNamedInLatin1ComesBack)
     ASSERT_TRUE(m->ShellTreeBilder->SelectPidl(docs.get()));
     m.reset();
     EXPECT_EQ(TQwRegIniFile::Instance().ReadWideString("", "BaseDir", ""), dir.path());
+}
+
+// A drag that passes over the page overview on its way to the page view
+// leaves no insertion marker behind: neither a picture from the list (which
+// the overview takes only on a frame) nor a screen, for which the overview
+// shows where it would go.
+TEST(Master, DragPassingOverThePageOverviewLeavesNoMarker)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(WritePictureAt(QFile::encodeName(dir.path()) + "/gruen.png", Qt::green));
+    auto m = NewMaster();
+    m->resize(1200, 800);
+    m->show();
+    QApplication::processEvents();
+    SettleTree(m->ShellTreeBilder);
+    TFBMainView* view = m->MainView();
+    TFBDocument* doc = m->Document();
+    TFBPage* page = doc->GetLeftPage(view->ScreenIndex()) ? doc->GetLeftPage(view->ScreenIndex())
+                                                           : doc->GetRightPage(view->ScreenIndex());
+    ASSERT_NE(page, nullptr);
+    TFBPictureElement* frame = pvtest::AddFrame(page, doc->PageWidth / 2, doc->PageHeight / 2, 40, 40);
+    TSFormSeiten& overview = *m->SFormSeiten;
+    ASSERT_GE(doc->Pages.Count(), 4);
+    QWidget* over = overview.sb->viewport();
+    const QPoint boundary = overview.pb->mapTo(over, QPoint(3 * overview.CellWidth, 20));
+    // No column of the overview shows the marker's navy.
+    auto markerShown = [&] {
+        QApplication::processEvents();
+        const QImage shot = overview.grab().toImage();
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                if (shot.pixelColor(x, y) == QColor(0, 0, 0x80))
+                    return true;
+        return false;
+    };
+    // Enter the overview at a boundary, move over it, leave it, drop on the frame.
+    bool shownMeanwhile = false;
+    auto passOver = [&](const QMimeData& Mime, int& MarkerMeanwhile) {
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+        QDragEnterEvent enter(boundary, actions, &Mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(over, &enter);
+        QDragMoveEvent move(boundary, actions, &Mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(over, &move);
+        MarkerMeanwhile = overview.InsertMarker;
+        shownMeanwhile = markerShown();
+        QDragLeaveEvent leave;
+        QCoreApplication::sendEvent(over, &leave);
+        return DropOnView(*view, Mime, pvtest::PagePixel(*view, *doc, page, frame->CenterX, frame->CenterY));
+    };
+
+    ThumbnailsOf(*m, dir.path());
+    int marker = 0;
+    bool dropped = false;
+    m->dropsrcPicFiles->ExecDrag = [&](QDrag& Drag, Qt::DropActions) {
+        dropped = passOver(*Drag.mimeData(), marker);
+        return dropped ? Qt::CopyAction : Qt::IgnoreAction;
+    };
+    m->ThumbnailsBilder->item(0)->setSelected(true);
+    DragItem(*m, m->ThumbnailsBilder, 0);
+    EXPECT_TRUE(dropped);
+    EXPECT_EQ(PictureColour(frame), QColor(Qt::green));
+    EXPECT_EQ(marker, -3);
+    EXPECT_FALSE(shownMeanwhile);
+    EXPECT_EQ(overview.InsertMarker, -3);
+    EXPECT_FALSE(markerShown());
+
+    // A screen shows the marker while over the boundary; the page view
+    // refuses it, and the marker is gone.
+    QMimeData screen;
+    screen.setData("QwView", "1");
+    EXPECT_FALSE(passOver(screen, marker));
+    EXPECT_EQ(marker, 3);
+    EXPECT_TRUE(shownMeanwhile);
+    EXPECT_EQ(overview.InsertMarker, -3);
+    EXPECT_FALSE(markerShown());
 }
