@@ -155,15 +155,21 @@ bool ExceedsMemory(const QSize& Size)
 // name that is no UTF-8 on disk the system's bytes (EncodeFileName).
 const char* const kFileNameUtf8 = "FileNameUtf8";
 
+// Whether FileName names a file, by the system's bytes of the name (which
+// may be no UTF-8); its status then.
+bool IsFile(const QString& FileName, struct stat& st)
+{
+    return ::stat(EncodeFileName(FileName).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
 } // namespace
 
 // ---- TBildManagerListItem ------------------------------------------------------------
 
 bool TBildManagerListItem::LoadFromFile(const QString& AFileName)
 {
-    // By the system's bytes of the name, which may be no UTF-8.
     struct stat st;
-    if (::stat(EncodeFileName(AFileName).constData(), &st) != 0 || S_ISDIR(st.st_mode))
+    if (!IsFile(AFileName, st))
         return false;
     FileName = AFileName;
     FileSize = int32_t(std::min<int64_t>(st.st_size, std::numeric_limits<int32_t>::max()));
@@ -554,6 +560,13 @@ int32_t TBildmanager::GetNextRefIndex() const
     std::sort(held.begin(), held.end());
     int32_t from = 0;
     return NextFreeNumber(held, from);
+}
+
+void TBildmanager::CheckFileExists(const QString& FileName)
+{
+    struct stat st;
+    if (!IsFile(FileName, st))
+        RaiseNotLoaded(FileName);
 }
 
 int32_t TBildmanager::AddFile(const QString& FileName)

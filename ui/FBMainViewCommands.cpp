@@ -12,6 +12,7 @@
 #include "FBildRahmen.h"
 #include "SysUtils.h"
 #include "WaitCursor.h"
+#include "uFotobuchBildManager.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchMainview.h"
 #include "uFotobuchPageTemplate.h"
@@ -603,6 +604,7 @@ QString FillNumbers(QString Text, std::initializer_list<int> Numbers)
 
 bool LoadFileIntoFrame(TFBDocument& Document, TFBPictureElement& Frame, const QString& File)
 {
+    TBildmanager::CheckFileExists(File);
     GetUndoManager().AddBildEinfuegen(&Frame);
     try {
         Frame.LoadPictureFromFile(File);
@@ -752,6 +754,7 @@ void TFBMainView::DropDrop(const QPoint& Point, int32_t& Effect)
         TFBPage* page = PageAt(x, y);
         TPointF p;
         if (!files.isEmpty() && page && ScreenPoint(x, y, p)) {
+            TBildmanager::CheckFileExists(files.first());
             auto owned = std::make_unique<TFBClipartElement>(page);
             TFBClipartElement* clipart = owned.get();
             {

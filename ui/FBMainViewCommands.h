@@ -42,5 +42,6 @@ QString FillNumbers(QString Text, std::initializer_list<int> Numbers);
 // picture frame of a photo page without a calendar turns its page to the
 // picture's orientation; on a landscape page the picture is turned to stand
 // upright. True when the page's orientation was set. A file that holds no
-// picture raises the picture manager's message and records nothing.
+// picture, or is not there, raises the picture manager's message and records
+// nothing.
 bool LoadFileIntoFrame(TFBDocument& Document, TFBPictureElement& Frame, const QString& File);
