@@ -19,7 +19,7 @@
 
 #include <QBuffer>
 #include <QColorSpace>
-#include <QFileInfo>
+#include <QDateTime>
 #include <QImageReader>
 #include <QPainter>
 
@@ -29,6 +29,8 @@
 #include <cstring>
 #include <limits>
 #include <system_error>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -149,8 +151,16 @@ bool ExceedsMemory(const QSize& Size)
 }
 
 // Stored name: the 8-bit text, plus the exact name where the code page
-// cannot hold it (older readers ignore the extra key).
+// cannot hold it (older readers ignore the extra key): its UTF-8, or for a
+// name that is no UTF-8 on disk the system's bytes (EncodeFileName).
 const char* const kFileNameUtf8 = "FileNameUtf8";
+
+// Whether FileName names a file, by the system's bytes of the name (which
+// may be no UTF-8); its status then.
+bool IsFile(const QString& FileName, struct stat& st)
+{
+    return ::stat(EncodeFileName(FileName).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
 
 } // namespace
 
@@ -158,12 +168,13 @@ const char* const kFileNameUtf8 = "FileNameUtf8";
 
 bool TBildManagerListItem::LoadFromFile(const QString& AFileName)
 {
-    const QFileInfo fi(AFileName);
-    if (!fi.exists() || fi.isDir())
+    struct stat st;
+    if (!IsFile(AFileName, st))
         return false;
     FileName = AFileName;
-    FileSize = int32_t(std::min<qint64>(fi.size(), std::numeric_limits<int32_t>::max()));
-    FileDate = QDateTimeToDateTime(fi.lastModified());
+    FileSize = int32_t(std::min<int64_t>(st.st_size, std::numeric_limits<int32_t>::max()));
+    FileDate = QDateTimeToDateTime(
+        QDateTime::fromMSecsSinceEpoch(int64_t(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000));
     // A large picture takes seconds: read and decoded on a thread of its own
     // while the windows stay drawn. The entry is no one else's yet; a decode
     // that fails there is repeated here, with the retries and messages that
@@ -442,8 +453,8 @@ void TBildManagerListItem::SaveCommon(TCustomDataFile& DataFile, const AnsiStrin
     if (!Bytes().Bytes().empty())
         DataFile.WriteBuffer(Section, "File", Bytes().Memory(), int32_t(Bytes().Bytes().size()));
     if (!lossless) {
-        const QByteArray utf8 = FileName.toUtf8();
-        DataFile.WriteString(Section, kFileNameUtf8, AnsiString(utf8.constData(), size_t(utf8.size())));
+        const QByteArray exact = EncodeFileName(FileName);
+        DataFile.WriteString(Section, kFileNameUtf8, AnsiString(exact.constData(), size_t(exact.size())));
     }
 }
 
@@ -452,7 +463,7 @@ void TBildManagerListItem::LoadCommon(TCustomDataFile& DataFile, const AnsiStrin
     FileName = fromAnsi(DataFile.ReadString(Section, "FileName", ""));
     const AnsiString exact = DataFile.ReadString(Section, kFileNameUtf8, "");
     if (!exact.empty())
-        FileName = QString::fromUtf8(exact.data(), qsizetype(exact.size()));
+        FileName = DecodeFileName(QByteArray(exact.data(), qsizetype(exact.size())));
     Age = DataFile.ReadInteger(Section, "Age", 0);
     FileSize = DataFile.ReadInteger(Section, "FileSize", 0);
     FileDate = DataFile.ReadDateTime(Section, "FileDate", Now());
@@ -549,6 +560,13 @@ int32_t TBildmanager::GetNextRefIndex() const
     std::sort(held.begin(), held.end());
     int32_t from = 0;
     return NextFreeNumber(held, from);
+}
+
+void TBildmanager::CheckFileExists(const QString& FileName)
+{
+    struct stat st;
+    if (!IsFile(FileName, st))
+        RaiseNotLoaded(FileName);
 }
 
 int32_t TBildmanager::AddFile(const QString& FileName)

@@ -99,6 +99,9 @@ public:
     // Raises "Bild %s konnte nicht geladen werden." for a file that holds no
     // picture; nothing is added then.
     int32_t AddFile(const QString& FileName);
+    // Raises the same message when FileName names no file (gone since it was
+    // listed): a picture the user adds must not become an empty entry.
+    static void CheckFileExists(const QString& FileName);
     // Takes over the bitmap (plain colour areas); returns the new reference index.
     int32_t AddBitmap(std::unique_ptr<QImage> Bitmap);
     void IncRefCount(int32_t RefIndex);

@@ -256,7 +256,7 @@ AnsiString SystemErrorText(int err)
 TFileStream::TFileStream(const QString& fileName, uint16_t mode)
     : fileName_(fileName)
 {
-    const QByteArray native = QFile::encodeName(fileName);
+    const QByteArray native = EncodeFileName(fileName);
     if (mode == fmCreate || (mode & 0xFF00) == fmCreate) {
         fd_ = ::open(native.constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd_ < 0)

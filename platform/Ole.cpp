@@ -146,8 +146,13 @@ QStringList LocalFilesOf(const QMimeData* data)
 {
     QStringList files;
     for (const QByteArray& path : LocalFilePathsOf(data))
-        files << QFile::decodeName(path);
+        files << DecodeFileName(path);
     return files;
+}
+
+QUrl LocalFileUrlOf(const QByteArray& path)
+{
+    return QUrl::fromEncoded("file://" + path.toPercentEncoding("/"));
 }
 
 int32_t DropEffectsOfActions(Qt::DropActions actions)

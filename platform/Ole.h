@@ -13,6 +13,7 @@
 #include <vector>
 
 class QMimeData;
+class QUrl;
 
 using HRESULT = int32_t;
 inline bool Succeeded(HRESULT hr) { return hr >= 0; }
@@ -181,8 +182,10 @@ TClipFormat FormatOfMimeType(const QString& mimeType);
 // or "localhost") with an absolute path. A path holding a NUL character
 // names no file and is left out, as is a URL of another host.
 QList<QByteArray> LocalFilePathsOf(const QMimeData* data);
-// The same as file names.
+// The same as file names (DecodeFileName).
 QStringList LocalFilesOf(const QMimeData* data);
+// The "file" URL of the system's bytes of a local path, byte for byte.
+QUrl LocalFileUrlOf(const QByteArray& path);
 
 // Drop effects (copy, move, link) and Qt's drop actions.
 int32_t DropEffectsOfActions(Qt::DropActions actions);

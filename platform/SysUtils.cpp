@@ -1095,6 +1095,93 @@ QString ExcludeTrailingPathDelimiter(const QString& dir)
     return r;
 }
 
+namespace {
+
+// The length of the valid UTF-8 sequence at Bytes[At] (no overlong forms, no
+// surrogates, nothing above U+10FFFF), 0 when there is none.
+int Utf8SequenceAt(const QByteArray& Bytes, qsizetype At)
+{
+    const auto byte = [&](qsizetype i) { return uint8_t(Bytes[i]); };
+    const uint8_t b = byte(At);
+    int n;
+    uint8_t low = 0x80, high = 0xBF;  // bounds of the second byte
+    if (b < 0x80)
+        return 1;
+    if (b >= 0xC2 && b <= 0xDF)
+        n = 2;
+    else if (b >= 0xE0 && b <= 0xEF) {
+        n = 3;
+        if (b == 0xE0)
+            low = 0xA0;
+        else if (b == 0xED)
+            high = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        n = 4;
+        if (b == 0xF0)
+            low = 0x90;
+        else if (b == 0xF4)
+            high = 0x8F;
+    } else
+        return 0;
+    if (At + n > Bytes.size() || byte(At + 1) < low || byte(At + 1) > high)
+        return 0;
+    for (int i = 2; i < n; ++i)
+        if ((byte(At + i) & 0xC0) != 0x80)
+            return 0;
+    return n;
+}
+
+}  // namespace
+
+QString DecodeFileName(const QByteArray& bytes)
+{
+    // Decoded here: Qt's decoders drop a leading byte-order mark.
+    static constexpr uint8_t leadMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    QString name;
+    name.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size();) {
+        const int n = Utf8SequenceAt(bytes, i);
+        if (n == 0) {
+            name += QChar(char16_t(0xDC00 + uint8_t(bytes[i++])));
+            continue;
+        }
+        char32_t code = uint8_t(bytes[i]) & leadMask[n];
+        for (int k = 1; k < n; ++k)
+            code = (code << 6) | (uint8_t(bytes[i + k]) & 0x3F);
+        if (QChar::requiresSurrogates(code)) {
+            name += QChar(QChar::highSurrogate(code));
+            name += QChar(QChar::lowSurrogate(code));
+        } else {
+            name += QChar(char16_t(code));
+        }
+        i += n;
+    }
+    return name;
+}
+
+QByteArray EncodeFileName(const QString& name)
+{
+    QByteArray bytes;
+    bytes.reserve(name.size());
+    qsizetype i = 0;
+    while (i < name.size()) {
+        // A run without kept bytes is plain UTF-8.
+        qsizetype end = i;
+        while (end < name.size()) {
+            const char16_t c = name[end].unicode();
+            const bool paired = end > 0 && QChar::isHighSurrogate(name[end - 1].unicode());
+            if (c >= 0xDC80 && c <= 0xDCFF && !paired)
+                break;
+            ++end;
+        }
+        bytes += QStringView(name).mid(i, end - i).toUtf8();
+        if (end < name.size())
+            bytes += char(name[end++].unicode() - 0xDC00);
+        i = end;
+    }
+    return bytes;
+}
+
 QString UserDocumentsFolder()
 {
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);

@@ -157,6 +157,13 @@ QString ExtractFileExt(const QString& fileName);    // with the dot
 QString ChangeFileExt(const QString& fileName, const QString& ext);
 QString IncludeTrailingPathDelimiter(const QString& dir);
 QString ExcludeTrailingPathDelimiter(const QString& dir);
+// A file name as the file system's bytes and as text, both ways without loss:
+// UTF-8 is decoded, and each byte that is no part of valid UTF-8 becomes the
+// lone surrogate U+DC80..U+DCFF, which EncodeFileName turns back into that byte.
+// For names in valid UTF-8 the same as QFile::decodeName and encodeName, but
+// that a leading byte-order mark is kept.
+QString DecodeFileName(const QByteArray& bytes);
+QByteArray EncodeFileName(const QString& name);
 // Where file dialogs start: the user's documents folder, else the home folder.
 QString UserDocumentsFolder();
 // Writes Size bytes of Data as the file's new contents: into a temporary file

@@ -10,7 +10,9 @@
 #include "DropTarget.h"
 #include "FBPictureElement.h"
 #include "FBildRahmen.h"
+#include "SysUtils.h"
 #include "WaitCursor.h"
+#include "uFotobuchBildManager.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchMainview.h"
 #include "uFotobuchPageTemplate.h"
@@ -135,10 +137,10 @@ bool ClipboardHas(TClipFormat Format)
 QStringList FileNamesOf(const AnsiString& Data)
 {
     QStringList files;
-    for (const QString& line : QString::fromUtf8(Data.data(), qsizetype(Data.size())).split(QLatin1Char('\n'))) {
-        const QString name = line.endsWith(QLatin1Char('\r')) ? line.chopped(1) : line;
+    for (const QByteArray& line : QByteArray(Data.data(), qsizetype(Data.size())).split('\n')) {
+        const QByteArray name = line.endsWith('\r') ? line.chopped(1) : line;
         if (!name.isEmpty())
-            files.append(name);
+            files.append(DecodeFileName(name));
     }
     return files;
 }
@@ -602,6 +604,7 @@ QString FillNumbers(QString Text, std::initializer_list<int> Numbers)
 
 bool LoadFileIntoFrame(TFBDocument& Document, TFBPictureElement& Frame, const QString& File)
 {
+    TBildmanager::CheckFileExists(File);
     GetUndoManager().AddBildEinfuegen(&Frame);
     try {
         Frame.LoadPictureFromFile(File);
@@ -751,6 +754,7 @@ void TFBMainView::DropDrop(const QPoint& Point, int32_t& Effect)
         TFBPage* page = PageAt(x, y);
         TPointF p;
         if (!files.isEmpty() && page && ScreenPoint(x, y, p)) {
+            TBildmanager::CheckFileExists(files.first());
             auto owned = std::make_unique<TFBClipartElement>(page);
             TFBClipartElement* clipart = owned.get();
             {

@@ -20,8 +20,9 @@ TClipFormat CF_QN_FotobuchData();
 TClipFormat CF_QN_FotobuchPic();
 TClipFormat CF_QN_FotobuchKalender();
 
-// The file names of a "QwFileList" or "QwClipart" drag: one a line, UTF-8,
-// each kept as it is but for the line end.
+// The file names of a "QwFileList" or "QwClipart" drag (and of files dropped
+// from other programs): one a line, the system's bytes of each (UTF-8 for
+// names in UTF-8), kept as they are but for the line end (DecodeFileName).
 QStringList FileNamesOf(const AnsiString& Data);
 // The bytes of a drag format as a stream at its start.
 std::unique_ptr<TMemoryStream> StreamOf(const AnsiString& Data);
@@ -41,5 +42,6 @@ QString FillNumbers(QString Text, std::initializer_list<int> Numbers);
 // picture frame of a photo page without a calendar turns its page to the
 // picture's orientation; on a landscape page the picture is turned to stand
 // upright. True when the page's orientation was set. A file that holds no
-// picture raises the picture manager's message and records nothing.
+// picture, or is not there, raises the picture manager's message and records
+// nothing.
 bool LoadFileIntoFrame(TFBDocument& Document, TFBPictureElement& Frame, const QString& File);

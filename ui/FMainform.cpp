@@ -139,6 +139,34 @@ QWidget* TabSheet(QTabWidget* Control, const char* Name, const QString& Caption)
     return sheet;
 }
 
+// A folder's path in the settings: as text, or, for a name that is no UTF-8
+// (which the text of the settings store cannot keep), as its bytes.
+void WriteFolderSetting(const char* Key, const QString& Path)
+{
+    TQwRegIniFile& settings = TQwRegIniFile::Instance();
+    const QByteArray bytes = EncodeFileName(Path);
+    if (DecodeFileName(bytes) == QString::fromUtf8(bytes))
+        settings.WriteWideString("", Key, Path);
+    else
+        settings.WriteBinaryData("", Key, bytes.constData(), int32_t(bytes.size()));
+}
+
+// The stored folder's path; empty when none is stored.
+QString ReadFolderSetting(const char* Key)
+{
+    TQwRegIniFile& settings = TQwRegIniFile::Instance();
+    const QString none = QStringLiteral("xyxy");
+    const QString text = settings.ReadWideString("", Key, none);
+    if (text != none)
+        return text;
+    const int32_t size = settings.GetDataSize("", Key);
+    if (size <= 0)
+        return QString();
+    QByteArray bytes(size, '\0');
+    settings.ReadBinaryData("", Key, bytes.data(), size);
+    return DecodeFileName(bytes);
+}
+
 }  // namespace
 
 TMaster* Master()
@@ -278,7 +306,7 @@ TMaster::~TMaster()
 {
     for (auto [tree, key] : {std::pair{ShellTreeBilder, "BaseDir"}, std::pair{ShellTreeClipart, "ClipartBaseDir"}})
         if (tree && tree->SelectedFolder())
-            TQwRegIniFile::Instance().WriteWideString("", key, tree->SelectedPath());
+            WriteFolderSetting(key, tree->SelectedPath());
     // Leaves the document for no one: the multicaster, the undo stack and the
     // status bar forget this window first.
     TMulticaster& mc = GetMulticaster();
@@ -599,9 +627,9 @@ void TMaster::BuildFolderBrowser(QWidget* Sheet, const QString& Name, TShellTree
 
 void TMaster::StartFolderBrowser(TShellTreeViewEx* Tree, TThumbnailListview* List, const char* Key)
 {
-    const QString baseDir = TQwRegIniFile::Instance().ReadWideString("", Key, QStringLiteral("xyxy"));
+    const QString baseDir = ReadFolderSetting(Key);
     bool selected = false;
-    if (baseDir != QLatin1String("xyxy")) {
+    if (!baseDir.isEmpty()) {
         if (PSsIdList list = SsPathToIdList(baseDir)) {
             try {
                 selected = Tree->SelectPidl(list.get());
@@ -633,7 +661,7 @@ void TMaster::LeftListMouseDown(TQwListview* List, const QPoint& p)
             return;
         AnsiString text;
         for (const QString& path : paths)
-            text += path.toUtf8().toStdString() + "\r\n";
+            text += EncodeFileName(path).toStdString() + "\r\n";
         const bool pictures = List == ThumbnailsBilder;
         source = pictures ? dropsrcPicFiles : dropsrcClipart;
         format = DragFormats[pictures ? 0 : 3];

@@ -43,21 +43,22 @@ QByteArray ToMime(TClipFormat format, const std::vector<uint8_t>& bytes)
     if (format == CF_HDROP) {
         QByteArray list;
         for (const QByteArray& line : raw.split('\n')) {
-            const QString path = QString::fromUtf8(line.endsWith('\r') ? line.chopped(1) : line);
+            const QByteArray path = line.endsWith('\r') ? line.chopped(1) : line;
             if (!path.isEmpty())
-                list += QUrl::fromLocalFile(path).toEncoded() + "\r\n";
+                list += LocalFileUrlOf(path).toEncoded() + "\r\n";
         }
         return list;
     }
     return raw;
 }
 
-// The local files of a URI list as the file-drop format carries them.
+// The local files of a URI list as the file-drop format carries them: the
+// system's bytes of each path, one a line.
 QByteArray FileDropBytes(const QMimeData& mime)
 {
     QByteArray bytes;
-    for (const QString& file : LocalFilesOf(&mime))
-        bytes += file.toUtf8() + "\r\n";
+    for (const QByteArray& path : LocalFilePathsOf(&mime))
+        bytes += path + "\r\n";
     return bytes;
 }
 

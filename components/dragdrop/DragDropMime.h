@@ -1,8 +1,8 @@
 #pragma once
 // Where the library meets Qt's drag and clipboard objects. A clipboard format
 // travels as its MIME type (MimeTypeOfFormat); text is converted between the
-// code page and UTF-8, and the file-drop format carries local file names in
-// UTF-8, each followed by CR LF.
+// code page and UTF-8, and the file-drop format carries local file names as
+// the system's bytes (UTF-8 for names in UTF-8), each followed by CR LF.
 #include "DragDrop.h"
 
 #include <QMimeData>

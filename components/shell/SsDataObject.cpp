@@ -192,7 +192,7 @@ QByteArray TSsDataObject::FileDropBlock() const
         PutU32(block, 0);  // drop point, non-client flag, wide characters
     // Names are the file system's bytes and are not cut to any length.
     for (const QString& path : Paths()) {
-        block.append(QFile::encodeName(path));
+        block.append(EncodeFileName(path));
         block.append('\0');
     }
     block.append('\0');

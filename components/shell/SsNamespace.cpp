@@ -194,7 +194,7 @@ PSsIdList SsPathToIdList(const QString& path)
     const QString clean = QDir::cleanPath(path);
     if (path.isEmpty() || !QDir::isAbsolutePath(clean))
         return nullptr;
-    return SsNativePathToIdList(QFile::encodeName(clean));
+    return SsNativePathToIdList(EncodeFileName(clean));
 }
 
 PSsIdList SsNativePathToIdList(const QByteArray& bytes)
@@ -231,12 +231,12 @@ QByteArray SsIdListToNativePath(const TSsIdList* list)
 
 QString SsIdListToPath(const TSsIdList* list)
 {
-    return QFile::decodeName(SsIdListToNativePath(list));
+    return DecodeFileName(SsIdListToNativePath(list));
 }
 
 QUrl SsNativePathToUrl(const QByteArray& path)
 {
-    return QUrl::fromEncoded("file://" + path.toPercentEncoding("/"));
+    return LocalFileUrlOf(path);
 }
 
 QList<QByteArray> SsNativePathsOf(const QMimeData* data)
@@ -305,7 +305,7 @@ QByteArray TSsNamespaceFolder::NativeChildPath(const TSsIdList& rel) const
 
 QString TSsNamespaceFolder::ChildPath(const TSsIdList& rel) const
 {
-    return QFile::decodeName(NativeChildPath(rel));
+    return DecodeFileName(NativeChildPath(rel));
 }
 
 PSsIdList TSsNamespaceFolder::ParseDisplayName(const QString& path) const
@@ -329,7 +329,7 @@ PSsIdList TSsNamespaceFolder::ParseDisplayName(const QString& path) const
         clean = clean.mid(prefix.size());
     }
     for (const QString& part : clean.split('/', Qt::SkipEmptyParts))
-        result->Append(QFile::encodeName(part));
+        result->Append(EncodeFileName(part));
     if (!SsEntryExists(NativeChildPath(*result)))
         return nullptr;
     return result;

@@ -88,7 +88,8 @@ PSsIdList SsPathToIdList(const QString& path);
 // The same for the system's bytes of an absolute path: names that are no
 // valid UTF-8 stay intact.
 PSsIdList SsNativePathToIdList(const QByteArray& path);
-// The file-system path of an absolute list (empty for the desktop).
+// The file-system path of an absolute list (empty for the desktop), as
+// DecodeFileName gives it, so that SsPathToIdList finds the same entry.
 QString SsIdListToPath(const TSsIdList* list);
 // The same as the system's bytes: names that are no valid UTF-8 stay intact.
 QByteArray SsIdListToNativePath(const TSsIdList* list);

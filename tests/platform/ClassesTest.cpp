@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 TEST(MemoryStream, ReadWriteSeekAndSize)
@@ -135,6 +137,25 @@ TEST(FileStream, CreatesOpensAndReportsErrors)
     } catch (const EFOpenError& e) {
         EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"", 0), 0u);
     }
+}
+
+// A file whose name is no UTF-8, named as DecodeFileName gives it, is
+// created and read by its own bytes.
+TEST(FileStream, NameThatIsNoUtf8ReachesItsFile)
+{
+    QTemporaryDir dir;
+    const QByteArray bytes = QFile::encodeName(dir.path()) + "/Gr\xfc\xdf" "e.bin";
+    {
+        TFileStream f(DecodeFileName(bytes), fmCreate);
+        f.WriteI32(42);
+    }
+    struct stat st;
+    ASSERT_EQ(::stat(bytes.constData(), &st), 0);
+    EXPECT_EQ(st.st_size, 4);
+    TMemoryStream m;
+    m.LoadFromFile(DecodeFileName(bytes));
+    EXPECT_EQ(m.ReadI32(), 42);
+    ASSERT_EQ(::unlink(bytes.constData()), 0);
 }
 
 TEST(StringList, SortedListsFindAndRefuseDuplicates)

@@ -1,5 +1,6 @@
 #include "SysUtils.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -170,4 +171,36 @@ TEST(SysUtils, FileNameParts)
     EXPECT_EQ(ExtractFileExt("/a/b.tar.gz"), ".gz");
     EXPECT_EQ(ChangeFileExt("/a/b.exe", ".txt"), "/a/b.txt");
     EXPECT_EQ(IncludeTrailingPathDelimiter("/a"), "/a/");
+}
+
+// A file name's bytes and its text convert both ways without loss: bytes
+// that are no UTF-8 come back as they were, and UTF-8 reads as QFile does.
+TEST(SysUtils, FileNamesKeepTheirBytesThroughText)
+{
+    const QByteArray cases[] = {
+        "/bilder/a.png",
+        "/Gr\xc3\xbc\xc3\x9f" "e/\xf0\x9f\x93\xb7.jpg",  // UTF-8, a four-byte letter too
+        "\xef\xbb\xbf" "bom",                          // UTF-8 with a byte-order mark
+        "/Gr\xfc\xdf" "e/b.png",                       // Latin-1
+        "\xc0\xaf",                                    // overlong slash
+        "\xed\xb2\x80",                                // an encoded surrogate
+        "\xe2\x82",                                    // cut short
+        "\xf4\x90\x80\x80",                            // above U+10FFFF
+        "\xc3\xbc\xfc\xc3\xbc",                        // mixed
+        "\x80\xff",
+    };
+    for (const QByteArray& bytes : cases) {
+        SCOPED_TRACE(bytes.toHex().toStdString());
+        const QString name = DecodeFileName(bytes);
+        EXPECT_EQ(EncodeFileName(name), bytes);
+        if (QString::fromUtf8(bytes).toUtf8() == bytes)
+            EXPECT_EQ(name, QFile::decodeName(bytes));
+        else
+            EXPECT_NE(name, QFile::decodeName(bytes));
+    }
+    // Each byte that is no UTF-8 is one character of its own.
+    EXPECT_EQ(DecodeFileName("Gr\xfc\xdf" "e"),
+              QStringLiteral("Gr") + QChar(0xDCFC) + QChar(0xDCDF) + QStringLiteral("e"));
+    // A letter beyond the first plane is no kept byte.
+    EXPECT_EQ(EncodeFileName(QString::fromUtf8("\xf0\x9f\x93\xb7")), QByteArray("\xf0\x9f\x93\xb7"));
 }

@@ -34,6 +34,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
+
+#include <optional>
 #include <cmath>
 
 using namespace pvtest;
@@ -678,8 +680,9 @@ TEST(MainViewDrop, ALargePictureLoadsWhileTheWindowIsServed)
     }
 }
 
-// A file that holds no picture is named in the picture manager's message;
-// the frame, the document and the undo list stay as they were.
+// A file that holds no picture, or is gone since it was listed, is named in
+// the picture manager's message; the frame, the document and the undo list
+// stay as they were, and a clip-art drop adds no element.
 TEST(MainViewDrop, AFileThatIsNoPictureChangesNothing)
 {
     CommandFixture f(0, 1);
@@ -690,16 +693,30 @@ TEST(MainViewDrop, AFileThatIsNoPictureChangesNothing)
     TFBMainView& v = f.Show();
     ShownMessages messages;
     QStringList& shown = messages.Texts;
-    for (const QByteArray& content : {QByteArray("kein Bild"), QByteArray()}) {
-        const QString file = dir.filePath(content.isEmpty() ? "leer.jpg" : "text.png");
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(content);
-        out.close();
+    const int elements = f.Page(0)->Elements.Count();
+    const struct {
+        const char* Name;
+        const char* Format;
+        std::optional<QByteArray> Content;  // none: the file is not there
+    } cases[] = {
+        {"text.png", "QwFileList", QByteArray("kein Bild")},
+        {"leer.jpg", "QwFileList", QByteArray()},
+        {"fehlt.png", "QwFileList", std::nullopt},
+        {"fehlt.png", "QwClipart", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Name) + " " + c.Format);
+        const QString file = dir.filePath(c.Name);
+        if (c.Content) {
+            QFile out(file);
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+            out.write(*c.Content);
+        }
         f.Doc.Modified = false;
         shown.clear();
-        auto mime = Payload("QwFileList", FileList({file}));
+        auto mime = Payload(c.Format, FileList({file}));
         DragTo(v, *mime, f.Px(f.Page(0), 50, 75), true);
+        EXPECT_EQ(f.Page(0)->Elements.Count(), elements);
         EXPECT_EQ(shown, QStringList("Bild " + file + " konnte nicht geladen werden."));
         EXPECT_EQ(frame->RefIndex, held);
         EXPECT_EQ(BildManager().FindItem(held)->RefCount, 1);

@@ -14,10 +14,16 @@
 #include "uQwRegistry.h"
 #include "uShellTreeViewEx.h"
 #include "uThumbnailListview.h"
+#include "uFotobuchBildManager.h"
+#include "FBPictureElement.h"
+#include "RegistryStore.h"
+#include "SFormSeiten.h"
+#include "SysUtils.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QDir>
@@ -33,11 +39,13 @@
 #include <QMouseEvent>
 #include <QTimer>
 #include <QStandardPaths>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <memory>
 
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace {
 
@@ -66,6 +74,64 @@ void DragItem(TMaster& M, TQwListview* List, int Row)
                                                           Qt::NoButton, Qt::LeftButton, Qt::NoModifier));
     });
     M.LeftListMouseDown(List, p);
+}
+
+// Writes a one-coloured picture under the system's bytes of Path.
+bool WritePictureAt(const QByteArray& Path, QColor Colour)
+{
+    QImage img(40, 30, QImage::Format_RGB32);
+    img.fill(Colour);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!img.save(&buffer, "PNG"))
+        return false;
+    FILE* f = std::fopen(Path.constData(), "wb");
+    if (!f)
+        return false;
+    const bool written = std::fwrite(png.constData(), 1, size_t(png.size()), f) == size_t(png.size());
+    return std::fclose(f) == 0 && written;
+}
+
+// Waits until the tree has selected its start folder and reported it, so
+// that the list shows what a test puts in it afterwards.
+void SettleTree(TShellTreeViewEx* Tree)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while ((!Tree->InitialSelectionDone() || clock.elapsed() < Tree->ChangeDelay + 200) && clock.elapsed() < 15000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// Shows the pictures of Folder in the picture list.
+void ThumbnailsOf(TMaster& M, const QString& Folder)
+{
+    PSsIdList list = SsPathToIdList(Folder);
+    M.ThumbnailsBilder->ShowFolder(list.get());
+}
+
+// A drop of Mime at P of the page view, as the system gives it: enter, move, drop.
+bool DropOnView(TFBMainView& View, const QMimeData& Mime, QPoint P)
+{
+    const Qt::DropActions actions = Qt::CopyAction;
+    QDragEnterEvent enter(P, actions, &Mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&View, &enter);
+    QDragMoveEvent move(P, actions, &Mime, Qt::LeftButton, Qt::NoModifier);
+    move.ignore();
+    QCoreApplication::sendEvent(&View, &move);
+    if (!move.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(P), actions, &Mime, Qt::NoButton, Qt::NoModifier);
+    drop.ignore();
+    QCoreApplication::sendEvent(&View, &drop);
+    return drop.isAccepted();
+}
+
+// The colour in the middle of a frame's picture, null when it has none.
+QColor PictureColour(const TFBPictureElement* Frame)
+{
+    const QImage* bmp = Frame ? Frame->GetBitmap() : nullptr;
+    return bmp ? bmp->pixelColor(bmp->width() / 2, bmp->height() / 2) : QColor();
 }
 
 }  // namespace
@@ -450,4 +516,221 @@ TEST(Master, ClipartTabDragsClipartOntoThePage)
     m.reset();
     EXPECT_EQ(QDir(TQwRegIniFile::Instance().ReadWideString("", "ClipartBaseDir", "")).canonicalPath(),
               QDir(other.path()).canonicalPath());
+}
+
+// Pictures in a folder whose name is no UTF-8 (Latin-1 bytes from an old
+// memory card) reach the page like any other: dragged from the picture list
+// or the clip-art list, dropped from another program as a URI list, and kept
+// with their names by a project saved and reopened.
+TEST(Master, PicturesFromAFolderNamedInLatin1ReachThePage)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/Gr\xfc\xdf" "e";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    struct Cleanup {
+        QByteArray path;
+        ~Cleanup() { SsRemoveEntry(path); }
+    } cleanup{folder};
+    const QByteArray green = folder + "/gr\xfcn.png", red = folder + "/rot.png";
+    ASSERT_TRUE(WritePictureAt(green, Qt::green));
+    ASSERT_TRUE(WritePictureAt(red, Qt::red));
+    auto m = NewMaster();
+    m->SaveDialogHook = [&] { return dir.filePath("album.zpb"); };
+    m->show();
+    QApplication::processEvents();
+    TFBMainView* view = m->MainView();
+    TFBDocument* doc = m->Document();
+    TFBPage* page = doc->GetLeftPage(view->ScreenIndex()) ? doc->GetLeftPage(view->ScreenIndex())
+                                                           : doc->GetRightPage(view->ScreenIndex());
+    ASSERT_NE(page, nullptr);
+    const int pageIndex = doc->Pages.IndexOf(page);
+    TFBPictureElement* first = pvtest::AddFrame(page, doc->PageWidth / 4, doc->PageHeight / 4, 30, 30);
+    TFBPictureElement* second = pvtest::AddFrame(page, doc->PageWidth * 3 / 4, doc->PageHeight * 3 / 4, 30, 30);
+    view->update();
+    QApplication::processEvents();
+    auto pixelOf = [&](const TFBPictureElement* Frame) {
+        return pvtest::PagePixel(*view, *doc, page, Frame->CenterX, Frame->CenterY);
+    };
+
+    // From the picture list, with the data it hands out.
+    SettleTree(m->ShellTreeBilder);
+    TThumbnailListview* thumbs = m->ThumbnailsBilder;
+    thumbs->ShowFolder(SsNativePathToIdList(folder).get());
+    ASSERT_EQ(thumbs->count(), 2);
+    ASSERT_EQ(thumbs->PicList().Items(0)->ShellItem->NativePath(), green);
+    bool dropped = false;
+    int drags = 0;
+    m->dropsrcPicFiles->ExecDrag = [&](QDrag& Drag, Qt::DropActions) {
+        ++drags;
+        dropped = DropOnView(*view, *Drag.mimeData(), pixelOf(first));
+        return Qt::CopyAction;
+    };
+    thumbs->item(0)->setSelected(true);
+    DragItem(*m, thumbs, 0);
+    EXPECT_EQ(drags, 1);
+    EXPECT_TRUE(dropped);
+    EXPECT_EQ(PictureColour(first), QColor(Qt::green));
+    const TBildManagerListItem* item = BildManager().FindItem(first->RefIndex);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(EncodeFileName(item->FileName), green);
+
+    // From another program: a URI list, its bytes percent-encoded.
+    QMimeData uris;
+    uris.setData("text/uri-list", "file://" + red.toPercentEncoding("/") + "\r\n");
+    EXPECT_TRUE(DropOnView(*view, uris, pixelOf(second)));
+    EXPECT_EQ(PictureColour(second), QColor(Qt::red));
+
+    // From the clip-art list: a clip-art element with the picture.
+    m->PageControlLeft->setCurrentWidget(m->tsClipart);
+    SettleTree(m->ShellTreeClipart);
+    m->ThumbnailsClipart->ShowFolder(SsNativePathToIdList(folder).get());
+    ASSERT_EQ(m->ThumbnailsClipart->count(), 2);
+    const int elements = page->Elements.Count();
+    m->dropsrcClipart->ExecDrag = [&](QDrag& Drag, Qt::DropActions) {
+        dropped = DropOnView(*view, *Drag.mimeData(),
+                             pvtest::PagePixel(*view, *doc, page, doc->PageWidth / 2, doc->PageHeight / 2));
+        return Qt::CopyAction;
+    };
+    m->ThumbnailsClipart->item(1)->setSelected(true);
+    DragItem(*m, m->ThumbnailsClipart, 1);
+    ASSERT_EQ(page->Elements.Count(), elements + 1);
+    auto* clipart = dynamic_cast<TFBClipartElement*>(page->Elements.GetItem(elements));
+    ASSERT_NE(clipart, nullptr);
+    const TBildManagerListItem* clipartItem = BildManager().FindItem(clipart->RefIndex);
+    ASSERT_NE(clipartItem, nullptr);
+    EXPECT_EQ(EncodeFileName(clipartItem->FileName), red);
+    EXPECT_GT(clipartItem->PicWidth, 0);
+
+    // Saved and reopened: the pictures and their names come back.
+    ASSERT_TRUE(m->BtnAlbumSpeichernClick());
+    m->OpenDocument(dir.filePath("album.zpb"));
+    doc = m->Document();
+    TFBPage* reopened = doc->Pages.GetPage(pageIndex);
+    ASSERT_NE(reopened, nullptr);
+    std::vector<QByteArray> names;
+    std::vector<QColor> colours;
+    for (int i = 0; i < reopened->Pictures.Count(); ++i) {
+        auto* frame = dynamic_cast<TFBPictureElement*>(reopened->Pictures.GetItem(i));
+        if (!frame || !frame->HasPicture())
+            continue;
+        colours.push_back(PictureColour(frame));
+        names.push_back(EncodeFileName(BildManager().FindItem(frame->RefIndex)->FileName));
+    }
+    EXPECT_EQ(colours, (std::vector<QColor>{QColor(Qt::green), QColor(Qt::red)}));
+    EXPECT_EQ(names, (std::vector<QByteArray>{green, red}));
+}
+
+// The picture folder chosen last, named in Latin-1, is the start folder at
+// the next start too, read again from the settings file.
+TEST(Master, StartFolderNamedInLatin1ComesBack)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/Gr\xfc\xdf" "e";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    struct Cleanup {
+        QByteArray path;
+        ~Cleanup() { SsRemoveEntry(path); }
+    } cleanup{folder};
+    ASSERT_TRUE(WritePictureAt(folder + "/a.png", Qt::green));
+    const QString settings = TRegistryStore::DefaultFileName();
+    {
+        auto m = NewMaster();
+        m->show();
+        QApplication::processEvents();
+        PSsIdList list = SsNativePathToIdList(folder);
+        ASSERT_TRUE(m->ShellTreeBilder->SelectPidl(list.get()));
+    }
+    // What the next start reads is the file, not what this process holds:
+    // the file is changed behind the settings' back, so it is read again.
+    QFile file(settings);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite | QIODevice::Append));
+    file.write("\n");
+    file.close();
+    auto m = NewMaster();
+    m->show();
+    QApplication::processEvents();
+    EXPECT_EQ(m->ShellTreeBilder->SelectedFolder() ? m->ShellTreeBilder->SelectedFolder()->NativePath() : QByteArray(),
+              folder);
+    EXPECT_EQ(SsIdListToNativePath(m->ThumbnailsBilder->Enumerator().RootPidl()), folder);
+    EXPECT_EQ(m->ThumbnailsBilder->count(), 1);
+    // A folder named in UTF-8 is stored as text, as before.
+    PSsIdList docs = SsPathToIdList(dir.path());
+    ASSERT_TRUE(m->ShellTreeBilder->SelectPidl(docs.get()));
+    m.reset();
+    EXPECT_EQ(TQwRegIniFile::Instance().ReadWideString("", "BaseDir", ""), dir.path());
+}
+
+// A drag that passes over the page overview on its way to the page view
+// leaves no insertion marker behind: neither a picture from the list (which
+// the overview takes only on a frame) nor a screen, for which the overview
+// shows where it would go.
+TEST(Master, DragPassingOverThePageOverviewLeavesNoMarker)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(WritePictureAt(QFile::encodeName(dir.path()) + "/gruen.png", Qt::green));
+    auto m = NewMaster();
+    m->resize(1200, 800);
+    m->show();
+    QApplication::processEvents();
+    SettleTree(m->ShellTreeBilder);
+    TFBMainView* view = m->MainView();
+    TFBDocument* doc = m->Document();
+    TFBPage* page = doc->GetLeftPage(view->ScreenIndex()) ? doc->GetLeftPage(view->ScreenIndex())
+                                                           : doc->GetRightPage(view->ScreenIndex());
+    ASSERT_NE(page, nullptr);
+    TFBPictureElement* frame = pvtest::AddFrame(page, doc->PageWidth / 2, doc->PageHeight / 2, 40, 40);
+    TSFormSeiten& overview = *m->SFormSeiten;
+    ASSERT_GE(doc->Pages.Count(), 4);
+    QWidget* over = overview.sb->viewport();
+    const QPoint boundary = overview.pb->mapTo(over, QPoint(3 * overview.CellWidth, 20));
+    // No column of the overview shows the marker's navy.
+    auto markerShown = [&] {
+        QApplication::processEvents();
+        const QImage shot = overview.grab().toImage();
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                if (shot.pixelColor(x, y) == QColor(0, 0, 0x80))
+                    return true;
+        return false;
+    };
+    // Enter the overview at a boundary, move over it, leave it, drop on the frame.
+    bool shownMeanwhile = false;
+    auto passOver = [&](const QMimeData& Mime, int& MarkerMeanwhile) {
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+        QDragEnterEvent enter(boundary, actions, &Mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(over, &enter);
+        QDragMoveEvent move(boundary, actions, &Mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(over, &move);
+        MarkerMeanwhile = overview.InsertMarker;
+        shownMeanwhile = markerShown();
+        QDragLeaveEvent leave;
+        QCoreApplication::sendEvent(over, &leave);
+        return DropOnView(*view, Mime, pvtest::PagePixel(*view, *doc, page, frame->CenterX, frame->CenterY));
+    };
+
+    ThumbnailsOf(*m, dir.path());
+    int marker = 0;
+    bool dropped = false;
+    m->dropsrcPicFiles->ExecDrag = [&](QDrag& Drag, Qt::DropActions) {
+        dropped = passOver(*Drag.mimeData(), marker);
+        return dropped ? Qt::CopyAction : Qt::IgnoreAction;
+    };
+    m->ThumbnailsBilder->item(0)->setSelected(true);
+    DragItem(*m, m->ThumbnailsBilder, 0);
+    EXPECT_TRUE(dropped);
+    EXPECT_EQ(PictureColour(frame), QColor(Qt::green));
+    EXPECT_EQ(marker, -3);
+    EXPECT_FALSE(shownMeanwhile);
+    EXPECT_EQ(overview.InsertMarker, -3);
+    EXPECT_FALSE(markerShown());
+
+    // A screen shows the marker while over the boundary; the page view
+    // refuses it, and the marker is gone.
+    QMimeData screen;
+    screen.setData("QwView", "1");
+    EXPECT_FALSE(passOver(screen, marker));
+    EXPECT_EQ(marker, 3);
+    EXPECT_TRUE(shownMeanwhile);
+    EXPECT_EQ(overview.InsertMarker, -3);
+    EXPECT_FALSE(markerShown());
 }

@@ -544,12 +544,13 @@ TEST(DragDropFormats, SourceFormatsBecomeMimeTypes)
 
 // A URL whose path holds NUL names no file (the system would cut the path
 // there), and one of another host no file here: both are left out of the
-// file drop, and a list of only such URLs offers none.
+// file drop, and a list of only such URLs offers none. A path that is no
+// UTF-8 (Latin-1 bytes) comes through byte for byte.
 TEST(DragDropFormats, ForeignFileDropLeavesOutNulAndOtherHosts)
 {
     QMimeData mime;
     mime.setData("text/uri-list", "file:///tmp/Bilder%00/gibt-es-nicht.jpg\r\nfile://server/tmp/a.jpg\r\n"
-                                  "file://localhost/tmp/b.jpg\r\nfile:///tmp/c%25.jpg\r\n");
+                                  "file://localhost/tmp/b.jpg\r\nfile:///tmp/c%25.jpg\r\nfile:///tmp/Gr%FC%DFe/d.jpg\r\n");
     TMimeDataObject object(&mime);
     FORMATETC drop;
     drop.cfFormat = CF_HDROP;
@@ -557,7 +558,7 @@ TEST(DragDropFormats, ForeignFileDropLeavesOutNulAndOtherHosts)
     STGMEDIUM m;
     ASSERT_EQ(object.GetData(drop, m), S_OK);
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(m.hGlobal.data()), qsizetype(m.hGlobal.size())),
-              "/tmp/b.jpg\r\n/tmp/c%.jpg\r\n");
+              "/tmp/b.jpg\r\n/tmp/c%.jpg\r\n/tmp/Gr\xfc\xdf" "e/d.jpg\r\n");
     QMimeData refused;
     refused.setData("text/uri-list", "file:///tmp/Bilder%00/x.jpg\r\nfile://server/tmp/a.jpg\r\n");
     EXPECT_EQ(TMimeDataObject(&refused).QueryGetData(drop), DV_E_FORMATETC);

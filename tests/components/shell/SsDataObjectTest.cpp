@@ -134,6 +134,18 @@ TEST(SsDataObject, CarriesEveryItemOfALargeDrag)
     EXPECT_EQ(U32(block, 0), 16385u);
 }
 
+// A name that is no UTF-8 goes into the file-drop block as the system's bytes.
+TEST(SsDataObject, FileDropBlockKeepsNamesThatAreNoUtf8)
+{
+    ShellFixture fx;
+    PSsIdList first = SsPathToIdList(fx.Path("b.jpg"));
+    TSsIdList a({"Gr\xfc\xdf" "e.jpg"});
+    TSsDataObject data({&a}, first.get());
+    QByteArray drop;
+    ASSERT_EQ(Get(data, CF_HDROP, drop), S_OK);
+    EXPECT_EQ(drop.mid(20), QFile::encodeName(fx.Path()) + "/Gr\xfc\xdf" "e.jpg" + '\0' + '\0');
+}
+
 TEST(SsDataObject, FileDropBlockAndFormats)
 {
     ShellFixture fx;
