@@ -1,3 +1,4 @@
+#include "../common/Latin1Folder.h"
 #include "DragDrop.h"
 #include "DropSource.h"
 #include "FMainform.h"
@@ -524,18 +525,14 @@ TEST(Master, ClipartTabDragsClipartOntoThePage)
 // with their names by a project saved and reopened.
 TEST(Master, PicturesFromAFolderNamedInLatin1ReachThePage)
 {
-    QTemporaryDir dir;
-    const QByteArray folder = QFile::encodeName(dir.path()) + "/Gr\xfc\xdf" "e";
-    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
-    struct Cleanup {
-        QByteArray path;
-        ~Cleanup() { SsRemoveEntry(path); }
-    } cleanup{folder};
+    const TLatin1Folder latin1;
+    ASSERT_TRUE(latin1.Made);
+    const QByteArray& folder = latin1.Path;
     const QByteArray green = folder + "/gr\xfcn.png", red = folder + "/rot.png";
     ASSERT_TRUE(WritePictureAt(green, Qt::green));
     ASSERT_TRUE(WritePictureAt(red, Qt::red));
     auto m = NewMaster();
-    m->SaveDialogHook = [&] { return dir.filePath("album.zpb"); };
+    m->SaveDialogHook = [&] { return latin1.Dir.filePath("album.zpb"); };
     m->show();
     QApplication::processEvents();
     TFBMainView* view = m->MainView();
@@ -603,7 +600,7 @@ TEST(Master, PicturesFromAFolderNamedInLatin1ReachThePage)
 
     // Saved and reopened: the pictures and their names come back.
     ASSERT_TRUE(m->BtnAlbumSpeichernClick());
-    m->OpenDocument(dir.filePath("album.zpb"));
+    m->OpenDocument(latin1.Dir.filePath("album.zpb"));
     doc = m->Document();
     TFBPage* reopened = doc->Pages.GetPage(pageIndex);
     ASSERT_NE(reopened, nullptr);
@@ -624,13 +621,9 @@ TEST(Master, PicturesFromAFolderNamedInLatin1ReachThePage)
 // the next start too, read again from the settings file.
 TEST(Master, StartFolderNamedInLatin1ComesBack)
 {
-    QTemporaryDir dir;
-    const QByteArray folder = QFile::encodeName(dir.path()) + "/Gr\xfc\xdf" "e";
-    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
-    struct Cleanup {
-        QByteArray path;
-        ~Cleanup() { SsRemoveEntry(path); }
-    } cleanup{folder};
+    const TLatin1Folder latin1;
+    ASSERT_TRUE(latin1.Made);
+    const QByteArray& folder = latin1.Path;
     ASSERT_TRUE(WritePictureAt(folder + "/a.png", Qt::green));
     const QString settings = TRegistryStore::DefaultFileName();
     {
@@ -654,10 +647,10 @@ TEST(Master, StartFolderNamedInLatin1ComesBack)
     EXPECT_EQ(SsIdListToNativePath(m->ThumbnailsBilder->Enumerator().RootPidl()), folder);
     EXPECT_EQ(m->ThumbnailsBilder->count(), 1);
     // A folder named in UTF-8 is stored as text, as before.
-    PSsIdList docs = SsPathToIdList(dir.path());
+    PSsIdList docs = SsPathToIdList(latin1.Dir.path());
     ASSERT_TRUE(m->ShellTreeBilder->SelectPidl(docs.get()));
     m.reset();
-    EXPECT_EQ(TQwRegIniFile::Instance().ReadWideString("", "BaseDir", ""), dir.path());
+    EXPECT_EQ(TQwRegIniFile::Instance().ReadWideString("", "BaseDir", ""), latin1.Dir.path());
 }
 
 // A drag that passes over the page overview on its way to the page view

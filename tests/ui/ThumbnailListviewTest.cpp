@@ -1,3 +1,4 @@
+#include "../common/Latin1Folder.h"
 #include "Graphics.h"
 #include "SsNamespace.h"
 #include "SsShellItem.h"
@@ -280,13 +281,9 @@ TEST(ThumbnailListview, WorkerMakesThumbnailsAndReportsEach)
 // their thumbnails.
 TEST(ThumbnailListview, PicturesInAFolderNamedInLatin1GetThumbnails)
 {
-    QTemporaryDir dir;
-    const QByteArray folder = QFile::encodeName(dir.path()) + "/Gr\xfc\xdf" "e";
-    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
-    struct Cleanup {
-        QByteArray path;
-        ~Cleanup() { SsRemoveEntry(path); }
-    } cleanup{folder};
+    const TLatin1Folder latin1;
+    ASSERT_TRUE(latin1.Made);
+    const QByteArray& folder = latin1.Path;
     QByteArray png;
     {
         QBuffer buffer(&png);

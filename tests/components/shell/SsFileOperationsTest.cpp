@@ -90,6 +90,17 @@ QByteArray LinkTarget(const QByteArray& path)
     return n < 0 ? QByteArray() : QByteArray(buffer, n);
 }
 
+// Offers Menu's verbs and runs Verb for Window, as a click on it does.
+HRESULT RunVerb(TSsContextMenu& menu, int32_t verb, QWidget& window)
+{
+    QMenu qmenu;
+    menu.QueryContextMenu(qmenu, 1, 0x7FFF, CMF_NORMAL);
+    TSsCMInvokeCommandInfo info;
+    info.Window = &window;
+    info.Verb = verb;
+    return menu.InvokeCommand(info);
+}
+
 // The text of the box a view shows, closed once read.
 QString TakeMessage(QWidget& w)
 {
@@ -784,13 +795,8 @@ TEST(SsContextMenu, MoveAcrossFileSystemsRemovesOnlyWhatWasCopied)
     data->setData("x-special/gnome-copied-files", "cut\n" + SsNativePathToUrl(src).toEncoded());
     QApplication::clipboard()->setMimeData(data.release());
     TSsContextMenu menu({volumes.Here.Path}, {SFGAO_FOLDER | SFGAO_DROPTARGET | SFGAO_FILESYSTEM});
-    QMenu qmenu;
-    menu.QueryContextMenu(qmenu, 1, 0x7FFF, CMF_NORMAL);
     QWidget window;
-    TSsCMInvokeCommandInfo paste;
-    paste.Window = &window;
-    paste.Verb = cvPaste;
-    EXPECT_EQ(menu.InvokeCommand(paste), Ole::E_FAIL);
+    EXPECT_EQ(RunVerb(menu, cvPaste, window), Ole::E_FAIL);
     SsEntryHook = nullptr;
 
     // Every file written is in the copy or at its old place.
@@ -1303,13 +1309,8 @@ TEST(SsNamespace, TrashPlantedByAnotherUserIsNotUsed)
                                         return;
                                     // The user is told why the file stays.
                                     TSsContextMenu menu({top + "/geheim.txt"}, {SFGAO_CANDELETE | SFGAO_FILESYSTEM});
-                                    QMenu qmenu;
-                                    menu.QueryContextMenu(qmenu, 1, 0x7FFF, CMF_NORMAL);
                                     QWidget window;
-                                    TSsCMInvokeCommandInfo del;
-                                    del.Window = &window;
-                                    del.Verb = cvDelete;
-                                    EXPECT_EQ(menu.InvokeCommand(del), Ole::E_FAIL);
+                                    EXPECT_EQ(RunVerb(menu, cvDelete, window), Ole::E_FAIL);
                                     EXPECT_EQ(TakeMessage(window).toStdString(),
                                               "Cannot move to the trash:\n" + top.toStdString() +
                                                   "/geheim.txt: the trash of this drive is a link or another "
@@ -1477,15 +1478,10 @@ TEST(SsContextMenu, TrashRefusalsSayWhy)
     const QByteArray file = inside + "/b.jpg";
     TSsContextMenu menu({folder, file}, {SFGAO_FOLDER | SFGAO_CANDELETE | SFGAO_FILESYSTEM,
                                          SFGAO_CANDELETE | SFGAO_FILESYSTEM});
-    QMenu qmenu;
-    menu.QueryContextMenu(qmenu, 1, 0x7FFF, CMF_NORMAL);
     QWidget window;
-    TSsCMInvokeCommandInfo del;
-    del.Window = &window;
-    del.Verb = cvDelete;
     {
         const TNoPermissionOverride user;
-        EXPECT_EQ(menu.InvokeCommand(del), Ole::E_FAIL);
+        EXPECT_EQ(RunVerb(menu, cvDelete, window), Ole::E_FAIL);
     }
     EXPECT_EQ(TakeMessage(window).toStdString(), "Cannot move to the trash:\n" + folder.toStdString() +
                                                      ": the folder is write-protected\n" + file.toStdString() +
