@@ -943,6 +943,21 @@ public:
             PaintRect(QRectF(x, y - fm.ascent(), total, fm.height()), S.BkColor);
         p_.setFont(font);
         p_.setPen(S.TextColor);
+        if (glyphs && emY < TMetafile::MinGlyphPixels) {
+            // Text too small to read is drawn in one piece, stretched to the width its
+            // advances give: shaping it character by character costs far more than shows.
+            const double natural = fm.horizontalAdvance(Str);
+            QTransform run = frame;
+            if (natural > 0 && total != 0) {
+                run.translate(x, 0);
+                run.scale(total / natural, 1);
+                run.translate(-x, 0);
+            }
+            p_.setTransform(run);
+            Charge(GlyphWork);
+            p_.drawText(QPointF(x, y), Str);
+            return;
+        }
         // Characters whose cell, widened by an em for what a glyph may overhang, stays
         // outside where the picture shows are passed over; an outline is charged by its size.
         const QRectF shownPart = frame.inverted().mapRect(QRectF(ClipBounds()).adjusted(-2, -2, 2, 2));

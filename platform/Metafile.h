@@ -43,9 +43,11 @@ public:
     static constexpr int32_t MaxSavedStates = 1024;
     // The em of text in device pixels: below MinTextPixels or above MaxTextPixels the
     // text is left out; glyphs are drawn up to MaxGlyphPixels and stretched by at
-    // most MaxGlyphStretch, other text as outlines.
+    // most MaxGlyphStretch, one by one from MinGlyphPixels on and below it a whole
+    // text at once; other text is filled as outlines.
     static constexpr double MinTextPixels = 0.5;
     static constexpr double MaxTextPixels = 8192;
+    static constexpr double MinGlyphPixels = 2;
     static constexpr double MaxGlyphPixels = 1024;
     static constexpr double MaxGlyphStretch = 8;
 
