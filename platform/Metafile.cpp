@@ -45,8 +45,8 @@ constexpr double MaxDrawnExtent = 16384;
 constexpr double MaxPenWidth = 32767;
 // Rectangles of a clip handed to the painter, and of the clip a drawing is clipped
 // by, per unit of work.
-constexpr int PainterRectsPerWork = 8;
-constexpr int DrawClipRectsPerWork = 32;
+constexpr int PainterRectsPerWork = 1;
+constexpr int DrawClipRectsPerWork = 4;
 // Curve pieces looked at while flattening, and pixels of line stroked, per unit of work.
 constexpr int64_t PiecesPerWork = 2;
 constexpr double StrokePixelsPerWork = 16;
