@@ -944,13 +944,16 @@ public:
         p_.setFont(font);
         p_.setPen(S.TextColor);
         if (glyphs && emY < TMetafile::MinGlyphPixels) {
-            // Text too small to read is drawn in one piece, stretched to the width its
+            // Text too small to read is drawn in one piece, stretched towards the width its
             // advances give: shaping it character by character costs far more than shows.
+            // The glyphs stay within the stretch the font engine renders.
             const double natural = fm.horizontalAdvance(Str);
             QTransform run = frame;
             if (natural > 0 && total != 0) {
+                const double most = TMetafile::MaxGlyphStretch;
+                const double stretch = std::clamp(std::abs(total) / natural, emY / emX / most, emY / emX * most);
                 run.translate(x, 0);
-                run.scale(total / natural, 1);
+                run.scale(std::copysign(stretch, total), 1);
                 run.translate(-x, 0);
             }
             p_.setTransform(run);

@@ -652,3 +652,28 @@ TEST(Metafile, WideDashedPensUnderAStretchedMappingCostWhatTheyDraw)
     PlayedBytes(DataFile("hostile/wide-dashdotdot-ellipses.wmf"), 600, 400, &whole);
     EXPECT_FALSE(whole);
 }
+
+TEST(Metafile, TextTooSmallToReadIsDrawnInOnePieceWithinTheStretchGlyphsTake)
+{
+    // Text of an em of 0.6 pixels whose advances put its letters 1,600 pixels apart, or
+    // all ten within a twentieth of a pixel: drawn in one piece, stretched or narrowed
+    // no further than the font engine renders glyphs.
+    TWmf w = WmfWindow(12000, 8000);
+    QByteArray wide, narrow;
+    for (int i = 0; i < 10; ++i) {
+        wide += Words({32000});
+        narrow += Words({i == 9});
+    }
+    w.Add(wmfExtTextOut, Words({4000, 0, 10, 0}) + QByteArray("ABCDEFGHIJ") + wide);
+    w.Add(wmfExtTextOut, Words({6000, 0, 10, 0}) + QByteArray("WWWWWWWWWW") + narrow);
+    // Text at its own advances shows as a smudge of ink.
+    w.Add(wmfExtTextOut, Words({2000, 200, 40, 0}) + QByteArray(40, 'W'));
+    bool whole = false;
+    const QImage image = PlayedBytes(w.Bytes(), 600, 400, &whole);
+    EXPECT_TRUE(whole);
+    int ink = 0;
+    for (int y = 95; y < 105; ++y)
+        for (int x = 10; x < 60; ++x)
+            ink += qGray(image.pixel(x, y)) < 250;
+    EXPECT_GT(ink, 20);
+}
