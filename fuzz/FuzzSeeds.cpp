@@ -250,7 +250,8 @@ void WriteJpegs()
 // each kind of work its budget once left uncounted.
 void WriteMetafiles()
 {
-    for (const char* folder : {"/tests/data/metafile", "/fuzz/seeds/metafile"}) {
+    for (const char* folder : {"/tests/data/metafile", "/tests/data/metafile/ordinary", "/tests/data/metafile/hostile",
+                               "/fuzz/seeds/metafile"}) {
         const QDir data(QLatin1String(LUMI_SOURCE_DIR) + QLatin1String(folder));
         for (const QFileInfo& info : data.entryInfoList({QStringLiteral("*.wmf"), QStringLiteral("*.emf")})) {
             QFile f(info.filePath());

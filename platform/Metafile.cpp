@@ -35,25 +35,32 @@ constexpr uint32_t EmfSignature = 0x464D4520u;  // " EMF"
 constexpr int RectsPerWork = 64;
 // Pixels a compressed bitmap may promise per byte of its bits (run-length codes give at most 255 per 2).
 constexpr int64_t MaxDibPixelsPerByte = 128;
-// Work of looking up a font face by a name not seen before in the play.
+// Work of looking up a font face by a name not seen before in the play, and of
+// shaping and drawing one glyph.
 constexpr int64_t FaceLookupWork = 2000;
+constexpr int64_t GlyphWork = 10;
 // Shapes larger than this in device pixels are cut to where they can show before drawing.
 constexpr double MaxDrawnExtent = 16384;
 // The widest pen the painter takes.
 constexpr double MaxPenWidth = 32767;
 // Rectangles of a clip handed to the painter, and of the clip a drawing is clipped
 // by, per unit of work.
-constexpr int PainterRectsPerWork = 8;
-constexpr int DrawClipRectsPerWork = 32;
+constexpr int PainterRectsPerWork = 1;
+constexpr int DrawClipRectsPerWork = 4;
 // Curve pieces looked at while flattening, and pixels of line stroked, per unit of work.
-constexpr int64_t PiecesPerWork = 16;
+constexpr int64_t PiecesPerWork = 2;
 constexpr double StrokePixelsPerWork = 16;
 // How far in device pixels a flattened curve may stray from the true one.
 constexpr double FlatTolerance = 0.2;
 // The rasteriser's work on a shape follows the rows its edges cross, and once many
-// edges share a row, those crossings times the edges per row: units of work per each.
+// edges share a row, those crossings times the edges per row (at most one per pixel
+// of the row, where they share the rasteriser's cells): units of work per each.
 constexpr double CrossingsPerWork = 64;
 constexpr double CrossingProductsPerWork = 200;
+// Dashes of a dashed line per unit of work; a line of more dashes than MaxDashes, or
+// whose dashes are finer than a device pixel, is drawn solid.
+constexpr double DashesPerWork = 4;
+constexpr double MaxDashes = 20000;
 
 // A header value as an int; out of range it is clamped, not wrapped.
 int32_t ClampToInt(double V)
@@ -236,6 +243,28 @@ double RowCrossings(const QPolygonF& Poly, bool Closed, double Top, double Botto
     if (Closed && !Poly.isEmpty())
         AddRowCrossings(Poly.last(), Poly.first(), Top, Bottom, sum);
     return sum;
+}
+
+// The area inside the figures of Path's control points mapped by T, each figure
+// counted whole; a curve's control polygon holds it.
+double ControlArea(const QPainterPath& Path, const QTransform& T)
+{
+    double sum = 0, figure = 0;
+    QPointF start, last;
+    for (int i = 0; i < Path.elementCount(); ++i) {
+        const QPainterPath::Element e = Path.elementAt(i);
+        const QPointF pt = T.map(QPointF(e.x, e.y));
+        if (e.type == QPainterPath::MoveToElement) {
+            sum += std::abs(figure + last.x() * start.y() - start.x() * last.y());
+            figure = 0;
+            start = pt;
+        } else {
+            figure += last.x() * pt.y() - pt.x() * last.y();
+        }
+        last = pt;
+    }
+    sum += std::abs(figure + last.x() * start.y() - start.x() * last.y());
+    return sum / 2;
 }
 
 // A closed polygon cut to R, one side after the other (Sutherland and Hodgman).
@@ -426,8 +455,8 @@ struct TDcState {
 class TPlayer {
 public:
     // BaseClip: where the picture may draw, in the painter's device pixels.
-    TPlayer(QPainter& P, const QTransform& DeviceToDest, const QRegion& BaseClip, int64_t MaxPixels)
-        : p_(P), deviceToDest_(DeviceToDest), baseClip_(BaseClip), pixelsLeft_(MaxPixels)
+    TPlayer(QPainter& P, const QTransform& DeviceToDest, const QRegion& BaseClip, int64_t MaxRaster, int64_t MaxPixels)
+        : p_(P), deviceToDest_(DeviceToDest), baseClip_(BaseClip), rasterLeft_(MaxRaster), pixelsLeft_(MaxPixels)
     {
     }
 
@@ -643,17 +672,19 @@ public:
         CombineClip(Unite(Rects, 0, Rects.size()), Mode);
     }
 
-    // The budget of one play: work (records, points, region rectangles, glyphs) and
-    // device pixels painted. Once spent, the rest of the picture is left out.
+    // The budget of one play: work (records, points, region rectangles, glyphs), the
+    // rasteriser's work on what is filled and stroked, and device pixels painted. Once
+    // spent, the rest of the picture is left out.
     void Charge(int64_t Work) { workLeft_ -= Work; }
-    bool Spent() const { return workLeft_ < 0 || pixelsLeft_ < 0; }
+    bool Spent() const { return workLeft_ < 0 || rasterLeft_ < 0 || pixelsLeft_ < 0; }
     // Charges the pixels a drawing covers (Box: its bounds in device pixels,
-    // Filled: the area, else the outline); false when the budget is spent.
-    bool ChargePixels(const QRectF& Box, bool Filled, double PenWidth = 1)
+    // Filled: the area, at most Area, else the outline); false when the budget is spent.
+    bool ChargePixels(const QRectF& Box, bool Filled, double PenWidth = 1,
+                      double Area = std::numeric_limits<double>::infinity())
     {
         const QRectF r = Box.intersected(QRectF(ClipBounds()).adjusted(-PenWidth, -PenWidth, PenWidth, PenWidth));
         if (r.isValid()) {
-            const double area = Filled ? r.width() * r.height()
+            const double area = Filled ? std::min(r.width() * r.height(), Area)
                                        : std::min(r.width() * r.height(),
                                                   2 * (r.width() + r.height()) * std::max(1.0, PenWidth));
             pixelsLeft_ = area < double(pixelsLeft_) ? pixelsLeft_ - int64_t(area) : -1;
@@ -671,7 +702,10 @@ public:
         }
         Apply();
         const bool filled = Fill && S.Brush.style() != Qt::NoBrush;
-        if (!ChargePixels(p_.transform().mapRect(Shape.controlPointRect()), filled, DevicePenWidth()))
+        // A slanted strip of a gradient fills far less than its bounds.
+        const QRectF box = p_.transform().mapRect(Shape.controlPointRect());
+        const double area = ControlArea(Shape, p_.transform()) + 2 * (box.width() + box.height()) * DevicePenWidth();
+        if (!ChargePixels(box, filled, DevicePenWidth(), area))
             return;
         QPainterPath shape = Shape;
         shape.setFillRule(S.FillRule);
@@ -895,7 +929,7 @@ public:
             return;
         // Glyphs are asked of the font engine only at sizes and stretches it renders;
         // other text is filled as outlines.
-        const bool glyphs = emY >= TMetafile::MinGlyphPixels && emY <= TMetafile::MaxGlyphPixels
+        const bool glyphs = emY <= TMetafile::MaxGlyphPixels
                             && std::max(emX / emY, emY / emX) <= TMetafile::MaxGlyphStretch;
         QTransform frame;
         frame.translate(o.x(), o.y());
@@ -909,6 +943,24 @@ public:
             PaintRect(QRectF(x, y - fm.ascent(), total, fm.height()), S.BkColor);
         p_.setFont(font);
         p_.setPen(S.TextColor);
+        if (glyphs && emY < TMetafile::MinGlyphPixels) {
+            // Text too small to read is drawn in one piece, stretched towards the width its
+            // advances give: shaping it character by character costs far more than shows.
+            // The glyphs stay within the stretch the font engine renders.
+            const double natural = fm.horizontalAdvance(Str);
+            QTransform run = frame;
+            if (natural > 0 && total != 0) {
+                const double most = TMetafile::MaxGlyphStretch;
+                const double stretch = std::clamp(std::abs(total) / natural, emY / emX / most, emY / emX * most);
+                run.translate(x, 0);
+                run.scale(std::copysign(stretch, total), 1);
+                run.translate(-x, 0);
+            }
+            p_.setTransform(run);
+            Charge(GlyphWork);
+            p_.drawText(QPointF(x, y), Str);
+            return;
+        }
         // Characters whose cell, widened by an em for what a glyph may overhang, stays
         // outside where the picture shows are passed over; an outline is charged by its size.
         const QRectF shownPart = frame.inverted().mapRect(QRectF(ClipBounds()).adjusted(-2, -2, 2, 2));
@@ -921,6 +973,7 @@ public:
                                  && y + fm.descent() + overhang >= shownPart.top()
                                  && y - fm.ascent() - overhang <= shownPart.bottom();
             if (inSight && glyphs) {
+                Charge(GlyphWork);
                 p_.drawText(QPointF(x, y), QString(Str[i]));
             } else if (inSight) {
                 QPainterPath outline;
@@ -957,17 +1010,6 @@ private:
         const QTransform t = p_.transform();
         const QRectF bounds = t.mapRect(Path.controlPointRect());
         const bool stroked = Pen.style() != Qt::NoPen, filled = Brush.style() != Qt::NoBrush;
-        // The rows where the shape may show; a stroke's outline has edges on either side.
-        const QRectF clip(ClipBounds());
-        const double top = std::max(clip.top(), bounds.top()) - 1, bottom = std::min(clip.bottom(), bounds.bottom()) + 1;
-        // A line of a pixel is drawn along its length; a wider one is filled as its outline.
-        const bool outlined = stroked && DevicePenWidth() > 1;
-        auto chargeRaster = [&](double FillCrossings, double LineCrossings) {
-            const double crossings = (filled ? FillCrossings : 0) + (outlined ? 2 * LineCrossings : 0);
-            const double perRow = crossings / std::max(1.0, bottom - top);
-            const double work = crossings / CrossingsPerWork + crossings * perRow / CrossingProductsPerWork;
-            Charge(work < 1e15 ? int64_t(work) : int64_t(1e15));
-        };
         // How far the pen reaches past the path in device pixels, across and up; under a
         // mapping that stretches one way a pen of the logical width reaches that much further.
         double penX = 0, penY = 0;
@@ -977,12 +1019,33 @@ private:
             penX = Pen.isCosmetic() ? half : half * std::hypot(t.m11(), t.m21());
             penY = Pen.isCosmetic() ? half : half * std::hypot(t.m12(), t.m22());
         }
+        // The rows where the shape may show; a stroke's outline has edges on either side.
+        const QRectF clip(ClipBounds());
+        const double top = std::max(double(clip.top()), bounds.top() - penY) - 1;
+        const double bottom = std::min(double(clip.bottom()), bounds.bottom() + penY) + 1;
+        // A line of a pixel is drawn along its length; a wider one is filled as its outline,
+        // whose joins and dash ends each reach across the pen, and the rasteriser walks
+        // such edges over all their rows, seen or not.
+        const bool outlined = stroked && DevicePenWidth() > 1;
+        const double rows = std::max(1.0, bottom - top);
+        auto chargeRaster = [&](double FillCrossings, double LineCrossings, double Ends, double PenRows) {
+            const double crossings = (filled ? FillCrossings : 0)
+                                     + (outlined ? 2 * LineCrossings + Ends * PenRows : 0);
+            const double perRow = std::min(crossings / rows, clip.width() + 2.0);
+            const double work = crossings / CrossingsPerWork + crossings * perRow / CrossingProductsPerWork;
+            rasterLeft_ -= work < 1e15 ? int64_t(work) : int64_t(1e15);
+        };
         if (bounds.width() + 2 * penX <= MaxDrawnExtent && bounds.height() + 2 * penY <= MaxDrawnExtent) {
             const double crossings = bottom >= top ? RowCrossings(Path, t, top, bottom) : 0;
-            chargeRaster(crossings, crossings);
+            // The painter dashes a line in the pen's own units: logical ones, or pixels when cosmetic.
+            QPen pen(Pen);
+            const double dashes = !stroked           ? 0
+                                  : pen.isCosmetic() ? Dashes(pen, t.map(Path).length(), QTransform())
+                                                     : Dashes(pen, Path.length(), t);
+            chargeRaster(crossings, crossings, 2 * dashes + Path.elementCount(), 2 * penY);
             if (Spent())
                 return;
-            p_.setPen(Pen);
+            p_.setPen(pen);
             p_.setBrush(Brush);
             p_.drawPath(Path);
             return;
@@ -1009,26 +1072,29 @@ private:
                 fill.closeSubpath();
             }
         // A dashed line keeps its pattern where each run of it starts.
-        const bool dashed = Pen.style() != Qt::SolidLine;
+        QPen pen(Pen);
+        pen.setWidthF(pw);
+        pen.setCosmetic(false);
         std::vector<TLineRun> runs;
         double length = 0;
         if (stroked)
             for (const TFlattener::TFigure& f : figures)
-                CutLine(f, room, dashed, runs, length);
+                CutLine(f, room, pen.style() != Qt::SolidLine, runs, length);
+        double joins = 0;
         for (const TLineRun& r : runs) {
             Charge(r.Points.size());
+            joins += r.Points.size();
             lineCrossings += RowCrossings(r.Points, r.Closed, top, bottom);
         }
         Charge(int64_t(length / StrokePixelsPerWork));
-        chargeRaster(fillCrossings, lineCrossings);
+        const double dashes = stroked ? Dashes(pen, length, QTransform()) : 0;
+        const bool dashed = pen.style() != Qt::SolidLine;
+        chargeRaster(fillCrossings, lineCrossings, 2 * dashes + joins, pw);
         if (Spent())
             return;
         p_.resetTransform();
         if (!fill.isEmpty())
             p_.fillPath(fill, Brush);
-        QPen pen(Pen);
-        pen.setWidthF(pw);
-        pen.setCosmetic(false);
         QPainterPath lines;
         for (const TLineRun& r : runs) {
             QPainterPath run;
@@ -1045,6 +1111,31 @@ private:
         if (!lines.isEmpty())
             p_.strokePath(lines, pen);
         p_.setTransform(t);
+    }
+    // The dashes a dashed Pen makes along Length, in the units it dashes in, which T
+    // maps to device pixels; charged, and 0 once the pen is made solid because its
+    // dashes are finer than a pixel on either axis or too many to count.
+    double Dashes(QPen& Pen, double Length, const QTransform& T)
+    {
+        if (Pen.style() == Qt::SolidLine || Pen.style() == Qt::NoPen)
+            return 0;
+        const QList<qreal> pattern = Pen.dashPattern();
+        // The painter's pattern is in pen widths, of at least one unit.
+        const double unit = std::max(1.0, Pen.widthF());
+        double period = 0, shortest = std::numeric_limits<double>::infinity();
+        for (const qreal d : pattern) {
+            period += d * unit;
+            if (d > 0)
+                shortest = std::min(shortest, d * unit);
+        }
+        const double scale = std::min(std::hypot(T.m11(), T.m12()), std::hypot(T.m21(), T.m22()));
+        const double dashes = period > 0 ? Length / period * double(pattern.size()) / 2 : 0;
+        if (!(shortest * scale >= 1) || !(dashes <= MaxDashes)) {
+            Pen.setStyle(Qt::SolidLine);
+            return 0;
+        }
+        Charge(int64_t(dashes / DashesPerWork));
+        return dashes;
     }
     // Device Path flattened for Room into Figures, the pieces looked at charged; false
     // when it has no finite place or the budget would not last.
@@ -1092,8 +1183,9 @@ private:
     bool painterClipped_ = false;
     QRegion painterClip_;
     int painterClipRects_ = 1;
-    int64_t workLeft_ = TMetafile::MaxWork;
     std::set<QString> facesLookedUp_;
+    int64_t workLeft_ = TMetafile::MaxWork;
+    int64_t rasterLeft_;
     int64_t pixelsLeft_;
 };
 
@@ -1743,7 +1835,8 @@ bool TMetafile::Draw(QPainter& Painter, const QRectF& Dest) const
         clip &= base.map(Painter.clipRegion());
     Painter.setRenderHint(QPainter::Antialiasing);
     const double area = std::min(shown.width() * shown.height(), 1e15);
-    TPlayer player(Painter, toDest * base, clip, std::max(MaxPixels, int64_t(area) * MaxOverdraw));
+    const int64_t raster = int64_t(std::min(shown.width() + shown.height(), 1e9) * RasterWorkPerPixel);
+    TPlayer player(Painter, toDest * base, clip, raster, std::max(MaxPixels, int64_t(area) * MaxOverdraw));
     player.TableSize = tableSize_;
     const char* data = bytes_.constData();
     const char* end = data + bytes_.size();

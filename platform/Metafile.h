@@ -30,16 +30,21 @@ public:
     // picture is left out, and the result is false.
     bool Draw(QPainter& Painter, const QRectF& Dest) const;
 
-    // The budget of one play: records, points, glyphs and clip rectangles ...
-    static constexpr int64_t MaxWork = 100000;
+    // The budget of one play, ten times what the largest ordinary drawing takes at 5,000
+    // pixels wide: records, points, glyphs and clip rectangles ...
+    static constexpr int64_t MaxWork = 1100000;
+    // ... the rasteriser's work on what is filled and stroked, RasterWorkPerPixel per
+    // pixel of the shown width and height ...
+    static constexpr double RasterWorkPerPixel = 4200;
     // ... and device pixels painted, at least this many or MaxOverdraw times the shown area.
     static constexpr int64_t MaxPixels = 32 * 1024 * 1024;
-    static constexpr int64_t MaxOverdraw = 8;
+    static constexpr int64_t MaxOverdraw = 200;
     // Saved device states kept at most; a deeper save is refused.
     static constexpr int32_t MaxSavedStates = 1024;
     // The em of text in device pixels: below MinTextPixels or above MaxTextPixels the
-    // text is left out; glyphs are drawn between MinGlyphPixels and MaxGlyphPixels
-    // and stretched by at most MaxGlyphStretch, other text as outlines.
+    // text is left out; glyphs are drawn up to MaxGlyphPixels and stretched by at
+    // most MaxGlyphStretch, one by one from MinGlyphPixels on and below it a whole
+    // text at once; other text is filled as outlines.
     static constexpr double MinTextPixels = 0.5;
     static constexpr double MaxTextPixels = 8192;
     static constexpr double MinGlyphPixels = 2;

@@ -10,7 +10,7 @@ LUMI_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core fonts-noto-cjk qt6-translations-l10n
   poppler-utils
-  libreoffice-writer-nogui
+  libreoffice-writer-nogui libreoffice-draw-nogui
 )
 
 lumi_install_packages() {

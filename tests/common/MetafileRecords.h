@@ -4,6 +4,8 @@
 // Header-only: tests, benchmarks and the fuzz seeds share it.
 #include <QByteArray>
 #include <QColor>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QString>
 
@@ -87,7 +89,7 @@ enum : int {
     wmfCreateBrush = 0x02FC, wmfSelectObject = 0x012D, wmfDeleteObject = 0x01F0, wmfRectangle = 0x041B,
     wmfSaveDC = 0x001E, wmfRestoreDC = 0x0127, wmfExcludeClipRect = 0x0415, wmfSetBkColor = 0x0201,
     wmfStretchDib = 0x0F43, wmfDibStretchBlt = 0x0B41, wmfCreatePen = 0x02FA, wmfEllipse = 0x0418,
-    wmfMoveTo = 0x0214, wmfLineTo = 0x0213, wmfPolygon = 0x0324,
+    wmfMoveTo = 0x0214, wmfLineTo = 0x0213, wmfPolygon = 0x0324, wmfPolyPolygon = 0x0538,
 };
 
 // A window of W x H units at (0, 0).
@@ -341,6 +343,20 @@ inline QByteArray HugeDibWmf()
 
 // Files whose work the player's budget once left uncounted, at the sizes that
 // took seconds (Full), or small enough to seed a fuzzer.
+// The metafiles in Folder by file name: tests/data/metafile/ordinary holds drawings
+// LibreOffice Draw made of SVG files (the corpus that must be drawn whole at every
+// size), tests/data/metafile/hostile small crafted ones.
+inline std::vector<std::pair<QString, QByteArray>> MetafilesIn(const QString& Folder)
+{
+    std::vector<std::pair<QString, QByteArray>> files;
+    for (const QString& name : QDir(Folder).entryList({QStringLiteral("*.wmf"), QStringLiteral("*.emf")}, QDir::Files)) {
+        QFile f(Folder + QLatin1Char('/') + name);
+        if (f.open(QIODevice::ReadOnly))
+            files.emplace_back(name, f.readAll());
+    }
+    return files;
+}
+
 inline std::vector<std::pair<const char*, QByteArray>> CostlyMetafiles(bool Full)
 {
     return {

@@ -1,5 +1,6 @@
 #include "Metafile.h"
 
+#include "../common/MetafileImages.h"
 #include "../common/MetafileRecords.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,9 @@
 // shapes-189.png and shapes-377.png are those metafiles drawn by LibreOffice
 // Draw at 96 and 192 dots per inch, cut to the picture's frame.
 // dib-*.wmf hold one bitmap each; dib-*.png are the pages LibreOffice drew of them.
+// ordinary/ holds drawings LibreOffice Draw made of SVG files (make-svg.py writes them);
+// hostile/ holds small crafted files that once held the player for seconds.
+using namespace metafile_images;
 using namespace metafile_records;
 
 namespace {
@@ -41,42 +45,6 @@ QImage Played(const TMetafile& M, int W, int H, bool* Whole = nullptr)
     if (Whole)
         *Whole = whole;
     return image;
-}
-
-bool Near(QRgb P, QRgb Q)
-{
-    return std::abs(qRed(P) - qRed(Q)) <= 64 && std::abs(qGreen(P) - qGreen(Q)) <= 64
-           && std::abs(qBlue(P) - qBlue(Q)) <= 64;
-}
-
-// Share of pixels with no pixel of a near colour within Reach pixels of the
-// same place in the other picture (edges and smoothing may move by a pixel).
-double FarPixels(const QImage& A, const QImage& B, int Reach)
-{
-    const QImage a = A.convertToFormat(QImage::Format_RGB32), b = B.convertToFormat(QImage::Format_RGB32);
-    if (a.size() != b.size())
-        return 1;
-    int far = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            bool found = false;
-            for (int dy = -Reach; dy <= Reach && !found; ++dy)
-                for (int dx = -Reach; dx <= Reach && !found; ++dx)
-                    found = b.valid(x + dx, y + dy) && Near(a.pixel(x, y), b.pixel(x + dx, y + dy));
-            far += !found;
-        }
-    return double(far) / (a.width() * a.height());
-}
-
-// What is drawn, cut to the pixels that are not white.
-QImage Content(const QImage& Image)
-{
-    QRect box;
-    for (int y = 0; y < Image.height(); ++y)
-        for (int x = 0; x < Image.width(); ++x)
-            if (Image.pixel(x, y) != qRgb(255, 255, 255))
-                box |= QRect(x, y, 1, 1);
-    return Image.copy(box);
 }
 
 }  // namespace
@@ -482,10 +450,10 @@ TEST(Metafile, ALineFarPastThePictureKeepsThePenAsWideAsThePainterTakes)
 
 TEST(Metafile, CurvesReachingFarPastThePictureAreChargedForWhatTheyDrawInSight)
 {
-    // 3,000 curves out to 2,000 times the picture and back, each crossing it twice:
+    // 30,000 curves out to 2,000 times the picture and back, each crossing it twice:
     // their lines in sight are more than a play may draw.
     bool whole = true;
-    PlayedBytes(FarBeziersEmf(3000), 600, 400, &whole);
+    PlayedBytes(FarBeziersEmf(30000), 600, 400, &whole);
     EXPECT_FALSE(whole);
     // Out of sight they cost next to nothing: the same curves beside a picture that
     // shows only a corner far from them.
@@ -529,9 +497,9 @@ TEST(Metafile, AClipPathIsCutToThePictureAndChargedForItsRegion)
     EXPECT_EQ(wrong, 0);
     EXPECT_GT(red, 1000);
     EXPECT_GT(white, 1000);
-    // A zigzag of 40,000 points inside the picture makes a region of millions of
+    // A zigzag of 400,000 points inside the picture makes a region of millions of
     // rectangles: it is refused before it is made.
-    PlayedBytes(ZigzagClipPathEmf(40000, 400), 600, 400, &whole);
+    PlayedBytes(ZigzagClipPathEmf(400000, 400), 600, 400, &whole);
     EXPECT_FALSE(whole);
 }
 
@@ -566,7 +534,7 @@ TEST(Metafile, ARestoredClipIsHandedToThePainterWhenItChangedAndChargedForItsSiz
     again.Width = 600;
     again.Height = 400;
     again.Add(emfExtSelectClipRgn, EmfClipRects(rects, 5));
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 2000; ++i) {
         again.Add(emfSaveDC, {}).Add(emfExtSelectClipRgn, Longs({0, 5}));
         again.Add(emfRectangle, Longs({0, 0, 1, 1}));
         again.Add(emfRestoreDC, Longs({-1})).Add(emfRectangle, Longs({0, 0, 1, 1}));
@@ -601,4 +569,111 @@ TEST(Metafile, ABitmapWhoseSizeOverflowsIsRefusedAndThePlayGoesOn)
     const QImage image = PlayedBytes(bytes, 100, 100, &whole);
     EXPECT_TRUE(whole);
     EXPECT_EQ(image.pixelColor(50, 50), QColor(255, 0, 0));
+}
+
+TEST(Metafile, OrdinaryDrawingsAreDrawnWholeFromThumbnailToPrint)
+{
+    // Charts, barcodes, a map, tables and pages of text, gradients, hatching and dashes
+    // and many fonts, as LibreOffice Draw wrote them: whole at every size from a
+    // thumbnail to print, however many edges share a row, however small the text
+    // and however many strips a gradient takes.
+    const auto files = MetafilesIn(QStringLiteral(LUMI_TEST_DATA "/metafile/ordinary"));
+    ASSERT_GE(files.size(), 24u);
+    for (const auto& [name, bytes] : files) {
+        TMetafile m;
+        ASSERT_TRUE(m.LoadFromBytes(bytes)) << name.toStdString();
+        for (const int w : {60, 150, 600, 1500, 5000}) {
+            const int h = std::max(1, int(std::lround(w * double(m.MMHeight()) / m.MMWidth())));
+            bool whole = false;
+            Played(m, w, h, &whole);
+            EXPECT_TRUE(whole) << name.toStdString() << " at " << w << " x " << h;
+        }
+    }
+}
+
+TEST(Metafile, DashesFinerThanAPixelOrTooManyToCountAreDrawnAsASolidLine)
+{
+    // A line 2 units wide across a window of 6,000 x 100 units drawn at 600 x 100 pixels:
+    // its dashes, 8 units long, are 0.8 pixels across. It is drawn solid.
+    TWmf fine = WmfWindow(6000, 100);
+    fine.Add(wmfCreatePen, Words({1, 2, 0}) + Longs({0})).Add(wmfSelectObject, {0});
+    fine.Add(wmfMoveTo, {50, 0}).Add(wmfLineTo, {50, 6000});
+    // 200 frames one over the other with a dotted pen of a pixel: 80,000 dots, more than
+    // a play counts. Their top edges, along row 50, are drawn solid.
+    TWmf many = WmfWindow(1200, 200);
+    many.Add(wmfCreateBrush, Words({1}) + Longs({0}) + Words({0})).Add(wmfSelectObject, {0});
+    many.Add(wmfCreatePen, Words({2, 0, 0}) + Longs({0})).Add(wmfSelectObject, {1});
+    QByteArray frames = Words({200});
+    for (int i = 0; i < 200; ++i)
+        frames += Words({4});
+    for (int i = 0; i < 200; ++i)
+        frames += Words({0, 101, 1200, 101, 1200, 181, 0, 181});
+    many.Add(wmfPolyPolygon, frames);
+    for (const QByteArray& bytes : {fine.Bytes(), many.Bytes()}) {
+        bool whole = false;
+        const QImage image = PlayedBytes(bytes, 600, 100, &whole);
+        EXPECT_TRUE(whole);
+        int gaps = 0;
+        for (int x = 5; x < 595; ++x)
+            gaps += qGray(image.pixel(x, 50)) > 40;
+        EXPECT_EQ(gaps, 0);
+    }
+}
+
+TEST(Metafile, WideDashedPensUnderAStretchedMappingCostWhatTheyDraw)
+{
+    // A dash-dot pen 24,960 units wide, one polygon, under a mapping 96 : 2,097,248,
+    // drawn stretched, turned and clipped as the fuzz target draws it: its dashes are
+    // finer than a pixel, so it looks as the same pen drawn solid.
+    const QByteArray dashed = DataFile("hostile/wide-dashdot-pen-stretched.emf");
+    ASSERT_EQ(dashed.size(), 548);
+    QByteArray solid = dashed;
+    // The pen's style in its CREATEPEN record: the line kind in the low four bits.
+    const int pen = solid.indexOf(QByteArray::fromHex("26000000" "1c000000" "02000000"));
+    ASSERT_GT(pen, 0);
+    solid[pen + 12] = char(solid[pen + 12] & 0xF0);
+    auto fuzzDrawn = [](const QByteArray& Bytes) {
+        TMetafile m;
+        EXPECT_TRUE(m.LoadFromBytes(Bytes));
+        QImage image(64, 48, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        m.Draw(p, QRectF(0, 0, 64, 48));
+        p.translate(32, 24);
+        p.rotate(30);
+        p.setClipRect(QRectF(-20, -20, 30, 40));
+        m.Draw(p, QRectF(-30, -5, 90, 10));
+        return image;
+    };
+    EXPECT_EQ(fuzzDrawn(dashed), fuzzDrawn(solid));
+    // Ten ellipses 1.9 pixels tall stroked with a pen 32,767 pixels wide: every join of
+    // their outlines reaches across the whole pen, more than a play may fill.
+    bool whole = true;
+    PlayedBytes(DataFile("hostile/wide-dashdotdot-ellipses.wmf"), 600, 400, &whole);
+    EXPECT_FALSE(whole);
+}
+
+TEST(Metafile, TextTooSmallToReadIsDrawnInOnePieceWithinTheStretchGlyphsTake)
+{
+    // Text of an em of 0.6 pixels whose advances put its letters 1,600 pixels apart, or
+    // all ten within a twentieth of a pixel: drawn in one piece, stretched or narrowed
+    // no further than the font engine renders glyphs.
+    TWmf w = WmfWindow(12000, 8000);
+    QByteArray wide, narrow;
+    for (int i = 0; i < 10; ++i) {
+        wide += Words({32000});
+        narrow += Words({i == 9});
+    }
+    w.Add(wmfExtTextOut, Words({4000, 0, 10, 0}) + QByteArray("ABCDEFGHIJ") + wide);
+    w.Add(wmfExtTextOut, Words({6000, 0, 10, 0}) + QByteArray("WWWWWWWWWW") + narrow);
+    // Text at its own advances shows as a smudge of ink.
+    w.Add(wmfExtTextOut, Words({2000, 200, 40, 0}) + QByteArray(40, 'W'));
+    bool whole = false;
+    const QImage image = PlayedBytes(w.Bytes(), 600, 400, &whole);
+    EXPECT_TRUE(whole);
+    int ink = 0;
+    for (int y = 95; y < 105; ++y)
+        for (int x = 10; x < 60; ++x)
+            ink += qGray(image.pixel(x, y)) < 250;
+    EXPECT_GT(ink, 20);
 }
