@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QImage>
 
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
 
+#include "../common/KeptPicture.h"
 #include "Canvas.h"
 #include "DateTime.h"
 #include "uBitmapDrawContext.h"
@@ -379,10 +379,9 @@ void Style(Calendar& Cal)
 
 void ExpectMatchesReference(const QImage& Page, const char* Name)
 {
-    const QString out = QDir(QDir::tempPath()).filePath(QString::fromLatin1(Name));
-    ASSERT_TRUE(Page.save(out));
     QImage ref(QStringLiteral(LUMI_TEST_DATA "/") + QString::fromLatin1(Name));
-    ASSERT_FALSE(ref.isNull()) << "missing reference; this run's picture: " << out.toStdString();
+    ASSERT_FALSE(ref.isNull()) << "missing reference; this run's picture: "
+                               << KeepPicture(Page, QString::fromLatin1(Name));
     ref = ref.convertToFormat(QImage::Format_ARGB32);
     ASSERT_EQ(ref.size(), Page.size());
     int off = 0;
@@ -393,7 +392,7 @@ void ExpectMatchesReference(const QImage& Page, const char* Name)
                              std::abs(qBlue(a) - qBlue(b))}) > 32;
         }
     EXPECT_LE(off, Page.width() * Page.height() / 500)
-        << "compare " << out.toStdString() << " with the reference";
+        << "compare " << KeepPicture(Page, QString::fromLatin1(Name)) << " with the reference";
 }
 
 }  // namespace

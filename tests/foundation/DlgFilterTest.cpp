@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
+#include <QTemporaryDir>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
@@ -43,15 +43,14 @@ bool Grey(QRgb p)
     return qRed(p) == qGreen(p) && qGreen(p) == qBlue(p);
 }
 
-// Saves a picture of the dialog for a look at it; a picture that was written
-// and shows its preview is part of the check.
+// Saves a picture of the dialog, in a folder of this run's own; a picture
+// that was written and shows its preview is part of the check.
 void Screenshot(QWidget& dlg, const char* name)
 {
     dlg.show();
     QApplication::processEvents();
-    const QString dir = QDir::tempPath() + "/lumiseite-dialogs";
-    QDir().mkpath(dir);
-    EXPECT_TRUE(dlg.grab().save(dir + "/" + name + ".png")) << name;
+    static const QTemporaryDir dir;
+    EXPECT_TRUE(dlg.grab().save(dir.filePath(QString::fromLatin1(name) + ".png"))) << name;
     dlg.hide();
 }
 

@@ -1,9 +1,9 @@
+#include "../common/KeptPicture.h"
 #include "uBitmapDrawContext.h"
 #include "uDefaultwerte.h"
 #include "uRTFDrawer.h"
 #include "uRTFParser.h"
 
-#include <QDir>
 #include <QImage>
 #include <gtest/gtest.h>
 
@@ -541,14 +541,11 @@ TEST(RTFDrawer, RendersTestPageLikeReference)
         dc.Transformation->Pop();
     }
     const QImage page = bitmap.Image().convertToFormat(QImage::Format_RGB32);
-    const QString saved = QDir(QDir::tempPath()).filePath("RTFDrawerTestPage.png");
-    ASSERT_TRUE(page.save(saved));
-
     const QImage reference(QStringLiteral(LUMI_TEST_DATA "/RTFDrawerTestPage.png"));
     ASSERT_FALSE(reference.isNull()) << "missing reference; this run's picture: "
-                                     << saved.toStdString();
+                                     << KeepPicture(page, "RTFDrawerTestPage.png");
     EXPECT_LT(DifferingShare(page, reference.convertToFormat(QImage::Format_RGB32), 48), 0.003)
-        << "compare " << saved.toStdString() << " with the reference";
+        << "compare " << KeepPicture(page, "RTFDrawerTestPage.png") << " with the reference";
 }
 
 // Runs keep the bytes of their font's charset and are measured as its letters;

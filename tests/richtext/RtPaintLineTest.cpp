@@ -1,5 +1,6 @@
 // Rendered lines compared with reference pictures made once and looked at.
 // LUMI_WRITE_REFERENCES=1 writes the references instead of comparing.
+#include "../common/KeptPicture.h"
 #include "RtInputTestSupport.h"
 
 #include "RtNumbering.h"
@@ -89,9 +90,8 @@ protected:
                     ++bad;
             }
         }
-        EXPECT_LE(bad, int64_t(ref.width()) * ref.height() / 200) << Name;
-        if (bad > int64_t(ref.width()) * ref.height() / 200)
-            Image.save(QDir::tempPath() + "/" + Name + "-actual.png");
+        EXPECT_LE(bad, int64_t(ref.width()) * ref.height() / 200)
+            << Name << "; this run's picture: " << KeepPicture(Image, QString(Name) + "-actual.png");
     }
 };
 

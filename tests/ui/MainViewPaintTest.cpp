@@ -12,7 +12,6 @@
 #include "../common/ShownMessages.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QImage>
 #include <gtest/gtest.h>
 #include <cmath>
@@ -103,8 +102,6 @@ TEST(MainViewPaint, SpreadWithSelectedTurnedPicture)
     view.SetScreen(1);
     view.SetFocusedElement(s.Turned);
     const QImage img = view.grab().toImage();
-    const QString file = QDir::temp().filePath("pageview_spread.png");
-    ASSERT_TRUE(img.save(file));
     ASSERT_EQ(img.size(), QSize(1000, 520));
 
     // The backdrop gradient in the top-left corner.
@@ -171,7 +168,6 @@ TEST(MainViewPaint, SelectionFrameHandlesAndTextMarks)
     EXPECT_FALSE(GreyNear(plain, Device(view, s.Doc, page, 100, 138)));
     view.SetFocusedElement(s.Text);
     const QImage img = view.grab().toImage();
-    img.save(QDir::temp().filePath("pageview_text.png"));
     for (int code = 1; code <= 8; ++code) {
         view.SetupTransformation();
         TTransformation& T = view.Transformation();
