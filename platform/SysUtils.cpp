@@ -1095,13 +1095,9 @@ QString ExcludeTrailingPathDelimiter(const QString& dir)
     return r;
 }
 
-namespace {
-
-// The length of the valid UTF-8 sequence at Bytes[At] (no overlong forms, no
-// surrogates, nothing above U+10FFFF), 0 when there is none.
-int Utf8SequenceAt(const QByteArray& Bytes, qsizetype At)
+int Utf8SequenceAt(std::string_view Bytes, size_t At)
 {
-    const auto byte = [&](qsizetype i) { return uint8_t(Bytes[i]); };
+    const auto byte = [&](size_t i) { return uint8_t(Bytes[i]); };
     const uint8_t b = byte(At);
     int n;
     uint8_t low = 0x80, high = 0xBF;  // bounds of the second byte
@@ -1131,8 +1127,6 @@ int Utf8SequenceAt(const QByteArray& Bytes, qsizetype At)
     return n;
 }
 
-}  // namespace
-
 QString DecodeFileName(const QByteArray& bytes)
 {
     // Decoded here: Qt's decoders drop a leading byte-order mark.
@@ -1140,7 +1134,7 @@ QString DecodeFileName(const QByteArray& bytes)
     QString name;
     name.reserve(bytes.size());
     for (qsizetype i = 0; i < bytes.size();) {
-        const int n = Utf8SequenceAt(bytes, i);
+        const int n = Utf8SequenceAt(std::string_view(bytes.constData(), size_t(bytes.size())), size_t(i));
         if (n == 0) {
             name += QChar(char16_t(0xDC00 + uint8_t(bytes[i++])));
             continue;

@@ -8,6 +8,7 @@
 #include <exception>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <variant>
 
 // ---- exceptions -------------------------------------------------------------
@@ -163,6 +164,9 @@ QString ExcludeTrailingPathDelimiter(const QString& dir);
 // For names in valid UTF-8 the same as QFile::decodeName and encodeName, but
 // that a leading byte-order mark is kept.
 QString DecodeFileName(const QByteArray& bytes);
+// The length of the valid UTF-8 sequence at Bytes[At] (no overlong forms, no
+// surrogates, nothing above U+10FFFF), 0 when there is none.
+int Utf8SequenceAt(std::string_view Bytes, size_t At);
 QByteArray EncodeFileName(const QString& name);
 // Where file dialogs start: the user's documents folder, else the home folder.
 QString UserDocumentsFolder();

@@ -1,6 +1,7 @@
 #include "RtTextReader.h"
 
 #include "RtPlatform.h"
+#include "SysUtils.h"
 
 #include <algorithm>
 #include <string_view>
@@ -156,19 +157,6 @@ void TRtTextReader::BeginParagraph(TParagraph* P)
 
 namespace {
 
-// Length of the UTF-8 sequence at Text[I], 0 when none starts there.
-size_t Utf8Length(std::string_view Text, size_t I)
-{
-    const uint8_t c = uint8_t(Text[I]);
-    const size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-    if (n == 0 || I + n > Text.size())
-        return 0;
-    for (size_t k = 1; k < n; ++k)
-        if ((uint8_t(Text[I + k]) & 0xC0) != 0x80)
-            return 0;
-    return n;
-}
-
 // Text is UTF-8 when it starts with its byte-order mark, or when it holds
 // multi-byte sequences and nothing that is no UTF-8; otherwise it is 8-bit text.
 bool IsUtf8(std::string_view Text)
@@ -179,7 +167,7 @@ bool IsUtf8(std::string_view Text)
     for (size_t i = 0; i < Text.size(); ++i) {
         if (uint8_t(Text[i]) < 0x80)
             continue;
-        const size_t n = Utf8Length(Text, i);
+        const size_t n = size_t(Utf8SequenceAt(Text, i));
         if (n == 0)
             return false;
         multiByte = true;
