@@ -346,7 +346,11 @@ void TRtRTFTextPaint::SetMeasuredLineHeight(TParagraph* Par, TLine* Line, int32_
         Height = currentTable_->LineHeight;
         Base = currentTable_->Ascent;
     } else {
-        if (!currentTable_ || !Line->Attrs)
+        // A line without characters takes the font of its own end mark, not the one the last
+        // measuring happened to leave selected.
+        if (Line->Length == 0 && Line->Attrs)
+            UpdateCharWidths(&Line->Attrs[0]);
+        else if (!currentTable_ || !Line->Attrs)
             UpdateCharWidths(&CurrentAttr);
         if (Line->Length == 0 || !Line->Attrs) {
             Height = std::max(Height, currentTable_->LineHeight);
