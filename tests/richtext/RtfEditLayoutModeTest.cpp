@@ -775,3 +775,19 @@ TEST_F(RtfEditInPlace, SeededRunsOfStepsLeaveWhatAFreshLayoutAndRepaintMake)
     }
     EXPECT_EQ(differing, 0) << "of 120 seeds; the first:" << failed;
 }
+
+TEST_F(RtfEditInPlace, AWholeRepaintThatMovesTheLinesTakesTheCaretAlong)
+{
+    TSteadyCaret steady;
+    Rtf->resize(400, 320);
+    // Headers and footers turned off behind the layout's back: the whole repaint lays the pages
+    // out anew, without their room, and the caret goes up with its line.
+    Load(Items[0], 150);
+    Key(Qt::Key_End);
+    const int32_t top = E()->CursorLine->Top;
+    E()->PrintHeaderFooter = rtrNever;
+    Rtf->RefreshView();
+    EXPECT_LT(E()->CursorLine->Top, top);
+    const std::string d = Differences();
+    EXPECT_TRUE(d.empty()) << d;
+}
