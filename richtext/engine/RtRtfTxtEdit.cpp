@@ -32,8 +32,8 @@ int32_t TRtRTFTextInput::ParHeight(const TParagraph* Par) const
 }
 
 // Measures and re-breaks Par; with Reformat the page layout follows. So it does when the
-// paragraph's height changed, or when a header or footer edited in the body's place became empty
-// or ceased to be: its copies in the page gaps take that room.
+// paragraph's height changed, or when a header or footer edited in the body's place was emptied
+// or filled again: its copies in the page gaps take room only while it has text.
 TRtEditResult TRtRTFTextInput::Rebreak(TParagraph* Par, bool Reformat)
 {
     if (!Par)
