@@ -475,6 +475,8 @@ void TRtCustomRtfEdit::RefreshView()
 {
     surfaceStale_ = true;
     engine_->ReformatText(nullptr);
+    // The caret follows its line to where the layout put it.
+    engine_->UpdateCaret();
     UpdateScrollRanges();
     engine_->Refresh();
     viewport()->update();

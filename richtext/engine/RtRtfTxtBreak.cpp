@@ -339,6 +339,16 @@ void TRtRTFTextPaint::MarkBookmarkAndDBCS(TMeasureState& S, TLine* Line, int32_t
     }
 }
 
+// The font a line without characters is as tall as: its own end mark's, not the one the last
+// measuring happened to leave selected; the paragraph's own attribute when that is set and the
+// line is its last.
+static const TAttr* EmptyLineAttr(const TParagraph* Par, const TLine* Line)
+{
+    if (Line->Length != 0 || !Line->Attrs)
+        return nullptr;
+    return !Line->Next && Par->ParAttr.Font != 0 ? &Par->ParAttr : &Line->Attrs[0];
+}
+
 void TRtRTFTextPaint::SetMeasuredLineHeight(TParagraph* Par, TLine* Line, int32_t Height, int32_t Base)
 {
     if (Line->Attrs && Line->Length == 0 && !Line->Next && Par->ParAttr.Font != 0) {
@@ -346,7 +356,9 @@ void TRtRTFTextPaint::SetMeasuredLineHeight(TParagraph* Par, TLine* Line, int32_
         Height = currentTable_->LineHeight;
         Base = currentTable_->Ascent;
     } else {
-        if (!currentTable_ || !Line->Attrs)
+        if (const TAttr* a = EmptyLineAttr(Par, Line))
+            UpdateCharWidths(a);
+        else if (!currentTable_ || !Line->Attrs)
             UpdateCharWidths(&CurrentAttr);
         if (Line->Length == 0 || !Line->Attrs) {
             Height = std::max(Height, currentTable_->LineHeight);
@@ -933,6 +945,8 @@ void TRtRTFTextPaint::StackNewLines(TParagraph* Par, int32_t Top)
                 lb = std::max<int32_t>(lb, l->Attrs[k].Base);
             }
         if (lh == 0) {
+            if (const TAttr* a = EmptyLineAttr(Par, l))
+                UpdateCharWidths(a);
             int32_t fh = 0, fb = 0;
             GetFontMetrics(fh, fb);
             lh = fh;

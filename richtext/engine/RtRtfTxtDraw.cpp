@@ -429,9 +429,10 @@ void TRtRTFTextInput::Refresh()
     // A refresh inside a vertical scroll leaves the flag to the scroll.
     const bool inRefresh = InRefresh;
     InRefresh = true;
+    PaintWindow();
+    // The owner hears of it once the window's picture is painted, so that it shows all of it.
     if (OnRefresh)
         OnRefresh(this);
-    PaintWindow();
     RefreshPending = false;
     InRefresh = inRefresh;
 }

@@ -4,6 +4,7 @@
 #include "RtRtfTxtInput.h"
 
 #include "RtFont.h"
+#include "RtHeaderFooter.h"
 #include "RtNumbering.h"
 #include "RtObjectEnv.h"
 
@@ -30,7 +31,9 @@ int32_t TRtRTFTextInput::ParHeight(const TParagraph* Par) const
     return h;
 }
 
-// Measures and re-breaks Par; with Reformat the page layout follows.
+// Measures and re-breaks Par; with Reformat the page layout follows. So it does when the
+// paragraph's height changed, or when a header or footer edited in the body's place was emptied
+// or filled again: its copies in the page gaps take room only while it has text.
 TRtEditResult TRtRTFTextInput::Rebreak(TParagraph* Par, bool Reformat)
 {
     if (!Par)
@@ -38,7 +41,8 @@ TRtEditResult TRtRTFTextInput::Rebreak(TParagraph* Par, bool Reformat)
     const int32_t before = ParHeight(Par);
     MeasureParagraph(Par);
     const int32_t r = BreakParagraph(Par, true);
-    if (Reformat || r >= 3 || ParHeight(Par) != before) {
+    const bool roomChanged = EditedSpecialText && EditedSpecialText->IsEmpty() != EditedSpecialTextWasEmpty;
+    if (Reformat || r >= 3 || ParHeight(Par) != before || roomChanged) {
         ReformatText(nullptr);
         return erLayout;
     }

@@ -323,6 +323,9 @@ protected:
     uint8_t CurrentTabKind = 0;
     bool AlignedTab = false;
     bool LastPageHeader = false;        // set by ReformatText when a last-page text exists
+    // Whether the header or footer edited in the body's place was empty when the pages were last
+    // laid out: an empty one gets no room in the page gaps, so a change either way moves the pages.
+    bool EditedSpecialTextWasEmpty = false;
     bool HotInsertMode = false;
     TAttr HotAttr;
     int32_t MarkedParCount = 0;

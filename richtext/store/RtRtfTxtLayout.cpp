@@ -517,6 +517,8 @@ int32_t TRtRTFTextIo::LayOutText(TParagraph* StartPar)
     } keep{this, hf_, LastPageHeader, !body};
     hf_ = {};
     LastPageHeader = false;
+    if (body)
+        EditedSpecialTextWasEmpty = EditedSpecialText && EditedSpecialText->IsEmpty();
     if (body && PrintHeaderFooter != rtrNever && !NoPages)
         FindHeadersAndFooters();
     const int32_t halfGap = (LayoutFlags & (rtlmPageView | rtlmPageEnds)) ? MulDiv(hd->PageGap / 2, hd->YRes, 1440) : 0;

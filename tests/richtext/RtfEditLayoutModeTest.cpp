@@ -5,6 +5,7 @@
 #include "RtHeaderFooter.h"
 #include "RtObject.h"
 
+#include <QClipboard>
 #include <QDragMoveEvent>
 #include <QMimeData>
 #include <QScreen>
@@ -80,10 +81,10 @@ protected:
                          Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(Rtf->viewport(), &move);
     }
-    // A header or footer text on all pages.
-    void AddSpecialText(TRtPagePropertyKind Kind, const char* Text)
+    // A header or footer text on the pages of Range.
+    void AddSpecialText(TRtPagePropertyKind Kind, const char* Text, TRtPagePropertyRange Range = rtraOnAllPages)
     {
-        TRtSpecialTextProperty* item = E()->GetOrAddHeaderFooter(rtraOnAllPages, Kind);
+        TRtSpecialTextProperty* item = E()->GetOrAddHeaderFooter(Range, Kind);
         TParagraph* p = nullptr;
         E()->InsertPar(p, 40);
         item->SetParagraphs(p);
@@ -574,4 +575,219 @@ TEST_F(RtfEditLayoutMode, AHeaderOrFooterEditedInPlaceLeavesTheWindowAWholeRepai
             firstDifference = done;
     }
     EXPECT_EQ(differing, 0) << "first: " << firstDifference;
+}
+
+namespace {
+
+// A header or footer edited in place in the page-layout view, stepped through edits, scrolls and
+// its end: after each step the window, every line's top and the caret are what a whole repaint and
+// a fresh layout make of the same text.
+class RtfEditInPlace : public RtfEditLayoutMode {
+protected:
+    struct TItem {
+        const char* Name;
+        TRtPagePropertyRange Range;
+        TRtPagePropertyKind Kind;
+    };
+    static constexpr TItem Items[] = {
+        {"all-pages header", rtraOnAllPages, rtIsHeader},   {"all-pages footer", rtraOnAllPages, rtIsFooter},
+        {"first-page header", rtraOnFirstPage, rtIsHeader}, {"first-page footer", rtraOnFirstPage, rtIsFooter},
+        {"odd-pages header", rtraOnOddPages, rtIsHeader},   {"odd-pages footer", rtraOnOddPages, rtIsFooter},
+        {"even-pages header", rtraOnEvenPages, rtIsHeader}, {"even-pages footer", rtraOnEvenPages, rtIsFooter},
+    };
+    static constexpr int32_t Zooms[] = {50, 100, 150, 200};
+    enum TStep {
+        stType, stReturn, stJoin, stPaste, stDeleteSelection, stSelectAllAndType, stEmpty, stUndo, stRedo,
+        stScroll, stPageDown, stLeave, stCount
+    };
+    static constexpr const char* StepNames[] = {"typing", "Return", "Backspace joining lines", "three-line paste",
+                                                "deleting a selection", "Ctrl+A and typing", "emptying the item",
+                                                "undo", "redo", "scrolling", "PageDown", "leaving after a scroll"};
+    // What is compared after a step.
+    struct TView {
+        QImage Pixels;
+        std::vector<int32_t> Tops;
+        QRect Caret;
+    };
+    TView View()
+    {
+        TView v;
+        v.Pixels = Window();
+        for (TParagraph* p = E()->FirstPar; p; p = p->Next)
+            for (TLine* l = p->Lines; l; l = l->Next)
+                v.Tops.push_back(l->Top);
+        v.Caret = Rtf->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        return v;
+    }
+    // Empty when what is shown equals a whole repaint and a fresh layout with one, else what differs.
+    std::string Differences()
+    {
+        const TView shown = View();
+        Rtf->RefreshView();
+        const TView repainted = View();
+        E()->UpdateLayout();
+        Rtf->RefreshView();
+        const TView fresh = View();
+        std::string d;
+        auto compare = [&](const TView& A, const char* Name) {
+            if (A.Pixels != fresh.Pixels)
+                d += std::string(" pixels (") + Name + ")";
+            if (A.Tops != fresh.Tops)
+                d += std::string(" line tops (") + Name + ")";
+            if (A.Caret != fresh.Caret)
+                d += std::string(" caret (") + Name + ")";
+        };
+        compare(shown, "after the step");
+        compare(repainted, "whole repaint");
+        return d;
+    }
+    // Three small pages "a", "b" and "c", a header "HHHH" and a footer "FFFF" on all pages and the
+    // header and footer of Item's range, shown at Zoom.
+    void Load(const TItem& Item, int32_t Zoom)
+    {
+        Rtf->SetText("{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Sans;}}\\paperw4320\\paperh2880\\margl720"
+                     "\\margr720\\margt720\\margb720\\f0\\fs24{\\header\\pard HHHH\\par}"
+                     "{\\footer\\pard FFFF\\par}a\\par\\page b\\par\\page c\\par}");
+        if (Item.Range != rtraOnAllPages) {
+            AddSpecialText(rtIsHeader, "HHHH", Item.Range);
+            AddSpecialText(rtIsFooter, "FFFF", Item.Range);
+        }
+        Rtf->SetLayoutMode(rtlayLayout);
+        Rtf->SetZooming(Zoom);
+        E()->EditOptions.Include(rtActivateRedoHotkey);
+        Shot();
+    }
+    TRtSpecialTextProperty* StartEditing(const TItem& Item)
+    {
+        TRtSpecialTextProperty* item = E()->FindHeaderFooter(Item.Range, Item.Kind);
+        if (item) {
+            item->SetEditing(true);
+            E()->UpdateLayout();
+        }
+        return item;
+    }
+    void ScrollTo(int Value) { Rtf->verticalScrollBar()->setValue(Value); }
+    // Seed picks where a scroll goes.
+    void Do(TStep Step, TRtSpecialTextProperty* Item, uint32_t Seed)
+    {
+        QScrollBar* bar = Rtf->verticalScrollBar();
+        switch (Step) {
+        case stType: Type("xg"); break;
+        case stReturn: Key(Qt::Key_Return); break;
+        case stJoin:
+            Key(Qt::Key_Home);
+            Key(Qt::Key_Backspace);
+            break;
+        case stPaste:
+            QGuiApplication::clipboard()->setText("one\ntwo\nthree");
+            Key(Qt::Key_V, Qt::ControlModifier);
+            break;
+        case stDeleteSelection:
+            Key(Qt::Key_Up, Qt::ShiftModifier);
+            Key(Qt::Key_Delete);
+            break;
+        case stSelectAllAndType:
+            Key(Qt::Key_A, Qt::ControlModifier);
+            Type("X");
+            break;
+        case stEmpty:
+            Key(Qt::Key_A, Qt::ControlModifier);
+            Key(Qt::Key_Backspace);
+            break;
+        case stUndo: Key(Qt::Key_Z, Qt::ControlModifier); break;
+        case stRedo: Key(Qt::Key_Y, Qt::ControlModifier); break;
+        case stScroll: ScrollTo(int(Seed % 3) * bar->maximum() / 2); break;
+        case stPageDown: Key(Qt::Key_PageDown); break;
+        case stLeave:
+            ScrollTo(int(Seed % 3) * bar->maximum() / 2);
+            Item->SetEditing(false);
+            E()->UpdateLayout();
+            break;
+        case stCount: break;
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(RtfEditInPlace, EveryStepOnEveryItemAtEveryZoomLeavesWhatAFreshLayoutAndRepaintMake)
+{
+    TSteadyCaret steady;
+    Rtf->resize(400, 320);
+    int compared = 0;
+    std::vector<std::string> failed;
+    for (const TItem& item : Items)
+        for (int32_t zoom : Zooms) {
+            Load(item, zoom);
+            TRtSpecialTextProperty* edited = StartEditing(item);
+            ASSERT_NE(edited, nullptr) << item.Name;
+            const std::string where = std::string(item.Name) + " at " + std::to_string(zoom) + "%";
+            if (std::string d = Differences(); !d.empty())
+                failed.push_back(where + ", editing begins:" + d);
+            for (int step = 0; step < stCount; ++step) {
+                Do(TStep(step), edited, uint32_t(step));
+                ++compared;
+                if (std::string d = Differences(); !d.empty())
+                    failed.push_back(where + ", " + StepNames[step] + ":" + d);
+            }
+            // Editing left at the top after pastes that make the item taller than the window.
+            Load(item, zoom);
+            edited = StartEditing(item);
+            for (TStep step : {stPaste, stPaste, stScroll, stLeave}) {
+                Do(step, edited, 0);
+                ++compared;
+                if (std::string d = Differences(); !d.empty())
+                    failed.push_back(where + ", two pastes, " + StepNames[step] + ":" + d);
+            }
+        }
+    EXPECT_EQ(compared, int(std::size(Items) * std::size(Zooms)) * (stCount + 4));
+    std::string all;
+    for (const std::string& f : failed)
+        all += "\n  " + f;
+    EXPECT_TRUE(failed.empty()) << failed.size() << " of " << compared << " steps differ:" << all;
+}
+
+TEST_F(RtfEditInPlace, SeededRunsOfStepsLeaveWhatAFreshLayoutAndRepaintMake)
+{
+    TSteadyCaret steady;
+    Rtf->resize(400, 320);
+    int differing = 0;
+    std::string failed;
+    for (uint32_t seed = 1; seed <= 120; ++seed) {
+        std::mt19937 random(seed);
+        const TItem& item = Items[random() % std::size(Items)];
+        const int32_t zoom = Zooms[random() % std::size(Zooms)];
+        Load(item, zoom);
+        TRtSpecialTextProperty* edited = StartEditing(item);
+        ASSERT_NE(edited, nullptr) << item.Name;
+        std::string done = "seed " + std::to_string(seed) + ", " + item.Name + " at " + std::to_string(zoom) + "%";
+        std::string d = Differences();
+        // Ten steps; editing ends with the last.
+        for (int i = 0; i < 10 && d.empty(); ++i) {
+            const TStep step = i == 9 ? stLeave : TStep(random() % stLeave);
+            Do(step, edited, random());
+            done += std::string(", ") + StepNames[step];
+            d = Differences();
+        }
+        edited->SetEditing(false);
+        if (!d.empty() && differing++ < 5)
+            failed += "\n  " + done + ":" + d;
+    }
+    EXPECT_EQ(differing, 0) << "of 120 seeds; the first:" << failed;
+}
+
+TEST_F(RtfEditInPlace, AWholeRepaintThatMovesTheLinesTakesTheCaretAlong)
+{
+    TSteadyCaret steady;
+    Rtf->resize(400, 320);
+    // Headers and footers turned off behind the layout's back: the whole repaint lays the pages
+    // out anew, without their room, and the caret goes up with its line.
+    Load(Items[0], 150);
+    Key(Qt::Key_End);
+    const int32_t top = E()->CursorLine->Top;
+    E()->PrintHeaderFooter = rtrNever;
+    Rtf->RefreshView();
+    EXPECT_LT(E()->CursorLine->Top, top);
+    const std::string d = Differences();
+    EXPECT_TRUE(d.empty()) << d;
 }
