@@ -621,7 +621,7 @@ void TMaster::BuildFolderBrowser(QWidget* Sheet, const QString& Name, TShellTree
         if (from.isEmpty() || (shown != from && !shown.startsWith(from + '/')))
             return;
         if (PSsIdList moved = SsNativePathToIdList(New->NativePath() + shown.mid(from.size())))
-            HandleExceptions([&] { list->ShowFolder(moved.get()); });
+            HandleExceptions([&] { list->FolderMoved(moved.get()); });
     };
 }
 

@@ -386,14 +386,24 @@ void TThumbnailListview::ShellChangeNotify(TSsShellItem* OldItem, TSsShellItem* 
     if (!root)
         return;
     const QByteArray rootPath = SsIdListToNativePath(root);
-    // The shown folder was renamed or moved: the list goes with it.
+    // The shown folder was renamed or moved: the list goes with it at once,
+    // so that no path it hands on names the old place.
     if ((Events & NE(neFolderRename)) && OldItem && NewItem && NewItem->AbsoluteList &&
-        OldItem->NativePath() == rootPath)
-        FEnumerator->SetRootPidl(SsILClone(NewItem->AbsoluteList.get()));
+        OldItem->NativePath() == rootPath) {
+        FolderMoved(NewItem->AbsoluteList.get());
+        return;
+    }
     for (const TSsShellItem* item : {OldItem, NewItem})
         if (item && item->NativePath() != rootPath)
             FChanged.insert(NameInFolder(*item));
     FRefreshTimer.start();
+}
+
+void TThumbnailListview::FolderMoved(const TSsIdList* IdList)
+{
+    FEnumerator->SetRootPidl(SsILClone(IdList));
+    FNotification->SetWatchPidl(SsILClone(IdList));
+    Refresh();
 }
 
 void TThumbnailListview::Refresh()

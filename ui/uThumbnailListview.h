@@ -135,6 +135,9 @@ public:
     // folder's change notices call it, gathered for RefreshDelay ms.
     void Refresh();
     static constexpr int RefreshDelay = 250;
+    // The shown folder is at IdList now (it, or a folder above it, was
+    // renamed or moved): read there at once, keeping what Refresh keeps.
+    void FolderMoved(const TSsIdList* IdList);
     // Appends the path of every selected item, in list order.
     void GetSelectedPaths(QStringList& Paths) const;
     // The same as the system's bytes of the paths.
