@@ -1,5 +1,6 @@
 #include "ulocalize.h"
 
+#include "Charsets.h"
 #include "Dialogs.h"
 #include "ParamStr.h"
 #include "SysUtils.h"
@@ -535,6 +536,14 @@ QString TLocalizer::LanguageCode(int Index)
     return QString::fromLatin1(cLanguages[Index].Code);
 }
 
+int32_t TLocalizer::LanguageCodePage(int Index)
+{
+    if (Index < 0 || Index >= LanguageCount)
+        return 1252;
+    const int32_t charset = LanguageCharset(cLanguages[Index].Language, QLocale::AnyTerritory);
+    return charset < 0 ? 1252 : CharsetCodePage(charset);
+}
+
 bool TLocalizer::IsLanguageAvailable(int Index) const
 {
     return InMask(FSupportedLanguages, Index) && QFile::exists(LanguageResourceName(Index));
@@ -579,7 +588,7 @@ void TLocalizer::SetLanguage(int Index)
     if (!LoadLanguage(Index))
         throw Exception(GetString(QStringLiteral("Localizer"), QStringLiteral("NoLanguageFile"), NoDefault())
                         + QStringLiteral(": ") + LanguageCode(Index));
-    ApplyNumberFormat();
+    ApplyLanguageFormats();
     LoadGlyphs();
     LocalizeLibraryTexts();
     const std::vector<TLocalizerForm*> forms = LoadedForms();
@@ -610,10 +619,10 @@ void TLocalizer::ChooseStartLanguage()
             // A language that cannot be read leaves the designed texts.
         }
     }
-    ApplyNumberFormat();
+    ApplyLanguageFormats();
 }
 
-void TLocalizer::ApplyNumberFormat() const
+void TLocalizer::ApplyLanguageFormats() const
 {
     // Test localizers of their own leave the process's settings alone.
     if (this != &Localizer())
@@ -623,6 +632,7 @@ void TLocalizer::ApplyNumberFormat() const
     TFormatSettings& numbers = FormatSettings();
     numbers.DecimalSeparator = language.DecimalSeparator;
     numbers.ThousandSeparator = language.ThousandSeparator;
+    SetFileNameCodePage(LanguageCodePage(FLanguageIndex));
 }
 
 void TLocalizer::SetSupportedLanguages(uint16_t Mask)

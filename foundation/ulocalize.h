@@ -115,12 +115,16 @@ public:
     static bool ReadLanguage(int Index, TMyMemIniFile& Ini);
     // "deu", "eng", ... ; "" outside 0..15.
     static QString LanguageCode(int Index);
+    // The Windows code page of a language's script (1252 for the Western
+    // languages, 1250 for the Central European ones, ...); 1252 outside 0..15.
+    static int32_t LanguageCodePage(int Index);
 
 private:
     void Init(const QStringList& Arguments, const QString& ExeFileName);
     // The program's language sets the decimal and thousands separators of
-    // numbers read and shown (the application's own localizer only).
-    void ApplyNumberFormat() const;
+    // numbers read and shown, and the code page in which file names that are
+    // no UTF-8 are shown (the application's own localizer only).
+    void ApplyLanguageFormats() const;
     QString LanguageText(const QString& Key) const;  // in CurrentSection; null when missing
     void CutGlyphs() const;
 

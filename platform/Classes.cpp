@@ -261,7 +261,7 @@ TFileStream::TFileStream(const QString& fileName, uint16_t mode)
         fd_ = ::open(native.constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd_ < 0)
             throw EFCreateError(Format("Cannot create file \"%s\". %s",
-                                       {toAnsi(fileName), SystemErrorText(errno)}));
+                                       {toAnsi(DisplayFileName(fileName)), SystemErrorText(errno)}));
     } else {
         int flags = O_RDONLY;
         if ((mode & 3) == fmOpenWrite)
@@ -280,7 +280,7 @@ TFileStream::TFileStream(const QString& fileName, uint16_t mode)
         }
         if (fd_ < 0)
             throw EFOpenError(Format("Cannot open file \"%s\". %s",
-                                     {toAnsi(fileName), SystemErrorText(err)}));
+                                     {toAnsi(DisplayFileName(fileName)), SystemErrorText(err)}));
     }
 }
 

@@ -534,7 +534,7 @@ void TPrinter::EndDoc()
         QFile::remove(FPdfTarget);
         if (!QFile::rename(FJobFile, FPdfTarget)) {
             DropJobFile();
-            throw EFCreateError(toAnsi(QStringLiteral("Cannot create file \"%1\"").arg(FPdfTarget)));
+            throw EFCreateError(toAnsi(QStringLiteral("Cannot create file \"%1\"").arg(DisplayFileName(FPdfTarget))));
         }
         FJobFile.clear();
         return;

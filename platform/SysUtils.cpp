@@ -1,5 +1,7 @@
 #include "SysUtils.h"
 
+#include "Charsets.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,6 +12,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -1174,6 +1177,63 @@ QByteArray EncodeFileName(const QString& name)
         i = end;
     }
     return bytes;
+}
+
+namespace {
+std::atomic<int32_t> TheFileNameCodePage{1252};
+
+// Whether Name holds a byte kept by DecodeFileName (a lone U+DC80..U+DCFF).
+bool HoldsKeptByte(QStringView Name)
+{
+    for (qsizetype i = 0; i < Name.size(); ++i) {
+        const char16_t c = Name[i].unicode();
+        if (c >= 0xDC80 && c <= 0xDCFF && !(i > 0 && QChar::isHighSurrogate(Name[i - 1].unicode())))
+            return true;
+    }
+    return false;
+}
+}  // namespace
+
+void SetFileNameCodePage(int32_t CodePage)
+{
+    TheFileNameCodePage.store(CodePage, std::memory_order_relaxed);
+}
+
+int32_t FileNameCodePage()
+{
+    return TheFileNameCodePage.load(std::memory_order_relaxed);
+}
+
+QString DisplayFileName(const QString& name)
+{
+    if (!HoldsKeptByte(name))
+        return name;
+    const int32_t codePage = FileNameCodePage();
+    QString shown;
+    shown.reserve(name.size());
+    qsizetype start = 0;
+    while (start <= name.size()) {
+        qsizetype end = name.indexOf(QLatin1Char('/'), start);
+        if (end < 0)
+            end = name.size();
+        const QStringView part = QStringView(name).mid(start, end - start);
+        if (HoldsKeptByte(part)) {
+            const QByteArray bytes = EncodeFileName(part.toString());
+            QString text = CodePageToUnicode(codePage, std::string_view(bytes.constData(), size_t(bytes.size())));
+            // A byte the code page leaves undefined would be an invisible
+            // control character.
+            for (QChar& c : text)
+                if (c.unicode() >= 0x80 && c.unicode() <= 0x9F)
+                    c = QChar::ReplacementCharacter;
+            shown += text;
+        } else {
+            shown += part;
+        }
+        if (end < name.size())
+            shown += QLatin1Char('/');
+        start = end + 1;
+    }
+    return shown;
 }
 
 QString UserDocumentsFolder()

@@ -168,6 +168,16 @@ QString DecodeFileName(const QByteArray& bytes);
 // surrogates, nothing above U+10FFFF), 0 when there is none.
 int Utf8SequenceAt(std::string_view Bytes, size_t At);
 QByteArray EncodeFileName(const QString& name);
+// Names whose bytes are no UTF-8 were written by a system that used an
+// 8-bit code page: they are shown in the code page of the program's language
+// (1252 until the language sets another). For display only: every operation
+// keeps the name DecodeFileName gives.
+void SetFileNameCodePage(int32_t CodePage);
+int32_t FileNameCodePage();
+// A name or path as DecodeFileName gives it, as the user reads it: each part
+// between "/" that holds bytes that are no UTF-8 is read whole in
+// FileNameCodePage (a byte the code page leaves undefined as U+FFFD).
+QString DisplayFileName(const QString& name);
 // Where file dialogs start: the user's documents folder, else the home folder.
 QString UserDocumentsFolder();
 // Writes Size bytes of Data as the file's new contents: into a temporary file

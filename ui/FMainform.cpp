@@ -621,7 +621,7 @@ void TMaster::BuildFolderBrowser(QWidget* Sheet, const QString& Name, TShellTree
         if (from.isEmpty() || (shown != from && !shown.startsWith(from + '/')))
             return;
         if (PSsIdList moved = SsNativePathToIdList(New->NativePath() + shown.mid(from.size())))
-            HandleExceptions([&] { list->ShowFolder(moved.get()); });
+            HandleExceptions([&] { list->FolderMoved(moved.get()); });
     };
 }
 
@@ -736,7 +736,7 @@ QString TMaster::Text(const char* Key) const
 
 void TMaster::UpdateCaption()
 {
-    const QString name = FDoc->FileName.isEmpty() ? Text(sUnbenannt) : QFileInfo(FDoc->FileName).fileName();
+    const QString name = FDoc->FileName.isEmpty() ? Text(sUnbenannt) : DisplayFileName(QFileInfo(FDoc->FileName).fileName());
     const QString caption = name + QStringLiteral(" - ") + QString::fromLatin1(ProductTitle);
     setWindowTitle(caption);
     if (auto* app = qobject_cast<TApplication*>(QCoreApplication::instance()))
@@ -1105,7 +1105,7 @@ void TMaster::OpenDocument(const QString& FileName)
         char signature[sizeof(ProjectSignature) - 1] = {};
         if (probe.Read(signature, int32_t(sizeof(signature))) != int32_t(sizeof(signature))
             || std::memcmp(signature, ProjectSignature, sizeof(signature)) != 0)
-            throw Exception(Text(sKeinProjekt) + QLatin1Char(' ') + FileName);
+            throw Exception(Text(sKeinProjekt) + QLatin1Char(' ') + DisplayFileName(FileName));
     }
     TDataFile dataFile(FileName);
     // The current document is kept until the new one has loaded in full.
@@ -1143,7 +1143,7 @@ void TMaster::OpenDocument(const QString& FileName)
     InfoAusgabe().ShowInfo(QString());
     FDoc->Modified = false;
     if (incomplete)
-        ShowMessage(Text(sUnvollstaendig) + QStringLiteral("\n") + FileName);
+        ShowMessage(Text(sUnvollstaendig) + QStringLiteral("\n") + DisplayFileName(FileName));
 }
 
 bool TMaster::BtnAlbumSpeichernClick()
@@ -1199,7 +1199,7 @@ bool TMaster::SaveAlbumAs(const QString& FileName)
     }
     if (!error.isEmpty()) {
         FDoc->Modified = wasModified;
-        ShowErrorMessage(Text(sNichtGeschrieben) + QStringLiteral("\n") + FileName + QStringLiteral("\n") + error);
+        ShowErrorMessage(Text(sNichtGeschrieben) + QStringLiteral("\n") + DisplayFileName(FileName) + QStringLiteral("\n") + error);
         return false;
     }
     FDoc->FileName = FileName;
@@ -1232,7 +1232,7 @@ void TMaster::BtnAlbumDruckenClick()
     struct TPdfName {
         explicit TPdfName(const QString& Name) { Printer().DocumentName = Name; }
         ~TPdfName() { Printer().DocumentName.clear(); }
-    } pdfName(FDoc->FileName.isEmpty() ? Text(sUnbenannt) : QFileInfo(FDoc->FileName).completeBaseName());
+    } pdfName(FDoc->FileName.isEmpty() ? Text(sUnbenannt) : DisplayFileName(QFileInfo(FDoc->FileName).completeBaseName()));
     TFotobuchPrinter printer(FDoc.get());
     printer.Print();
 }

@@ -3,6 +3,7 @@
 #include "Canvas.h"
 #include "DateTime.h"
 #include "Graphics.h"
+#include "SsContextMenu.h"
 #include "SsShellItem.h"
 #include "SysUtils.h"
 #include "WaitCursor.h"
@@ -13,10 +14,13 @@
 #include <QFileInfo>
 #include <QHelpEvent>
 #include <QImageReader>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLocale>
 #include <QMutexLocker>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QToolTip>
 #include <qdrawutil.h>
 
@@ -44,6 +48,14 @@ constexpr int CursorHeight = 32;
 QRgb QRgbOf(TColor Color)
 {
     return toQColor(Color).rgb();
+}
+
+// The name of an item in its folder, as the system's bytes.
+QByteArray NameInFolder(const TSsShellItem& Item)
+{
+    return Item.RelativeList && Item.RelativeList->Count() > 0
+               ? Item.RelativeList->Id(Item.RelativeList->Count() - 1)
+               : QByteArray();
 }
 
 }  // namespace
@@ -307,6 +319,20 @@ TThumbnailListview::TThumbnailListview(QWidget* Parent)
     FEnumerator->SetSorted(true);
     FEnumerator->SetSortDirection(sdAscending);
     FEnumerator->OnEnumItem = [this](TObject*, TSsShellItem* Item, bool& Accept) { EnumItem(Item, Accept); };
+
+    FNotification = std::make_unique<TSsShellNotification>();
+    FNotification->SetWatchSubFolders(false);
+    FNotification->OnShellChangeNotify = [this](TObject*, TSsShellItem* OldItem, TSsShellItem* NewItem,
+                                                TSsNotifyEventsSet Events) {
+        ShellChangeNotify(OldItem, NewItem, Events);
+    };
+    FNotification->OnNoticesLost = [this](TObject*, const QList<QByteArray>&) {
+        FAllChanged = true;
+        FRefreshTimer.start();
+    };
+    FRefreshTimer.setSingleShot(true);
+    FRefreshTimer.setInterval(RefreshDelay);
+    connect(&FRefreshTimer, &QTimer::timeout, this, [this] { Refresh(); });
 }
 
 TThumbnailListview::~TThumbnailListview()
@@ -329,11 +355,19 @@ void TThumbnailListview::ShowFolder(const TSsIdList* IdList)
 {
     StopThread();
     TWaitCursor wait;
+    FRefreshTimer.stop();
     if (!IdList) {
+        // A watch without a folder would watch everything.
+        FNotification->SetActive(false);
+        FNotification->SetWatchPidl(nullptr);
+        FEnumerator->SetRootPidl(nullptr);
         FEnumerator->ItemList.Clear();
         Fill();
         return;
     }
+    // Watched before it is read, so that no picture added meanwhile is missed.
+    FNotification->SetWatchPidl(SsILClone(IdList));
+    FNotification->SetActive(true);
     FEnumerator->SetRootPidl(SsILClone(IdList));
     try {
         FEnumerator->Execute();
@@ -345,10 +379,87 @@ void TThumbnailListview::ShowFolder(const TSsIdList* IdList)
     Fill();
 }
 
+void TThumbnailListview::ShellChangeNotify(TSsShellItem* OldItem, TSsShellItem* NewItem,
+                                           TSsNotifyEventsSet Events)
+{
+    const TSsIdList* root = FEnumerator->RootPidl();
+    if (!root)
+        return;
+    const QByteArray rootPath = SsIdListToNativePath(root);
+    // The shown folder was renamed or moved: the list goes with it at once,
+    // so that no path it hands on names the old place.
+    if ((Events & NE(neFolderRename)) && OldItem && NewItem && NewItem->AbsoluteList &&
+        OldItem->NativePath() == rootPath) {
+        FolderMoved(NewItem->AbsoluteList.get());
+        return;
+    }
+    for (const TSsShellItem* item : {OldItem, NewItem})
+        if (item && item->NativePath() != rootPath)
+            FChanged.insert(NameInFolder(*item));
+    FRefreshTimer.start();
+}
+
+void TThumbnailListview::FolderMoved(const TSsIdList* IdList)
+{
+    FEnumerator->SetRootPidl(SsILClone(IdList));
+    FNotification->SetWatchPidl(SsILClone(IdList));
+    Refresh();
+}
+
+void TThumbnailListview::Refresh()
+{
+    FRefreshTimer.stop();
+    if (!FEnumerator->RootPidl())
+        return;
+    StopThread();
+    TMadeThumbnails made;
+    QSet<QByteArray> selected;
+    QByteArray current;
+    for (int i = 0; i < count(); ++i) {
+        const TPicData* data = PicDataOf(item(i));
+        if (!data || !data->ShellItem)
+            continue;
+        const QByteArray name = NameInFolder(*data->ShellItem);
+        if (item(i)->isSelected())
+            selected.insert(name);
+        if (item(i) == currentItem())
+            current = name;
+        if (FAllChanged || FChanged.contains(name) || !data->ThumbnailDone())
+            continue;
+        const QImage* thumbnail = data->Thumbnail();
+        made.insert(name, {data->Width.load(), data->Height.load(), data->PixelFormat.load(),
+                           thumbnail ? std::optional<QImage>(*thumbnail) : std::nullopt});
+    }
+    const int scrolled = verticalScrollBar()->value();
+    try {
+        FEnumerator->Execute();
+    } catch (const std::exception&) {
+        // The folder went or can no longer be read: the list shows it empty.
+    }
+    FillFrom(made);
+    for (int i = 0; i < count(); ++i) {
+        const TPicData* data = PicDataOf(item(i));
+        const QByteArray name = data && data->ShellItem ? NameInFolder(*data->ShellItem) : QByteArray();
+        if (!current.isEmpty() && name == current)
+            setCurrentItem(item(i), QItemSelectionModel::NoUpdate);
+        if (selected.contains(name))
+            item(i)->setSelected(true);
+    }
+    doItemsLayout();
+    verticalScrollBar()->setValue(scrolled);
+}
+
 void TThumbnailListview::Fill()
+{
+    FillFrom({});
+}
+
+void TThumbnailListview::FillFrom(const TMadeThumbnails& Made)
 {
     TWaitCursor wait;
     StopThread();
+    FChanged.clear();
+    FAllChanged = false;
     setUpdatesEnabled(false);
     clear();
     FPicList->Clear();
@@ -362,6 +473,12 @@ void TThumbnailListview::Fill()
         TPicData* data = FPicList->Add();
         data->ShellItem = shellItem;
         data->Index = row(item);
+        if (const auto made = Made.constFind(NameInFolder(*shellItem)); made != Made.constEnd()) {
+            data->Width.store(made->Width);
+            data->Height.store(made->Height);
+            data->PixelFormat.store(made->PixelFormat);
+            data->SetThumbnail(made->Thumbnail ? std::make_unique<QImage>(*made->Thumbnail) : nullptr);
+        }
         item->setData(Qt::UserRole, QVariant::fromValue<quintptr>(quintptr(data)));
     }
     if (count() > 0)
@@ -379,13 +496,33 @@ TPicData* TThumbnailListview::PicDataOf(const QListWidgetItem* Item) const
 
 void TThumbnailListview::GetSelectedPaths(QStringList& Paths) const
 {
+    for (const QByteArray& path : SelectedNativePaths())
+        Paths.append(DecodeFileName(path));
+}
+
+QList<QByteArray> TThumbnailListview::SelectedNativePaths() const
+{
+    QList<QByteArray> paths;
     for (int i = 0; i < count(); ++i) {
         QListWidgetItem* it = item(i);
         if (!it->isSelected())
             continue;
         if (TPicData* data = PicDataOf(it); data && data->ShellItem)
-            Paths.append(data->ShellItem->Path);
+            paths.append(data->ShellItem->NativePath());
     }
+    return paths;
+}
+
+void TThumbnailListview::keyPressEvent(QKeyEvent* e)
+{
+    if (e == QKeySequence::Copy) {
+        const QList<QByteArray> paths = SelectedNativePaths();
+        if (!paths.isEmpty())
+            SsPutFilesOnClipboard(paths, false);
+        e->accept();
+        return;
+    }
+    TQwListview::keyPressEvent(e);
 }
 
 QString TThumbnailListview::HintText(int Index) const

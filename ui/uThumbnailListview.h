@@ -3,16 +3,21 @@
 // made by a worker thread in the order the list paints them.
 #include "QwListview.h"
 #include "SsShellController.h"
+#include "SsShellNotification.h"
 
 #include <QEvent>
 #include <QFontMetrics>
+#include <QHash>
 #include <QImage>
 #include <QMutex>
 #include <QStringList>
+#include <QSet>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
 #include <list>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -124,8 +129,19 @@ public:
     void ShowFolder(const TSsIdList* IdList);
     // Fills the list from the enumerator's items and starts a new worker.
     void Fill();
+    // Reads the shown folder again: pictures added, removed or renamed there
+    // appear or go; the thumbnails of the pictures that no notice named since
+    // the last filling, the selection and the scroll position are kept. The
+    // folder's change notices call it, gathered for RefreshDelay ms.
+    void Refresh();
+    static constexpr int RefreshDelay = 250;
+    // The shown folder is at IdList now (it, or a folder above it, was
+    // renamed or moved): read there at once, keeping what Refresh keeps.
+    void FolderMoved(const TSsIdList* IdList);
     // Appends the path of every selected item, in list order.
     void GetSelectedPaths(QStringList& Paths) const;
+    // The same as the system's bytes of the paths.
+    QList<QByteArray> SelectedNativePaths() const;
     // Stops the worker and waits for it.
     void StopThread();
 
@@ -138,21 +154,40 @@ public:
     TPicList& PicList() { return *FPicList; }
     TSsShellEnumerator& Enumerator() { return *FEnumerator; }
     TThumbLoadThread* Thread() const { return FThread.get(); }
+    TSsShellNotification& Notification() { return *FNotification; }
     TPicData* PicDataOf(const QListWidgetItem* Item) const;
 
     void DrawItem(QListWidgetItem* Item, QImage& Bitmap, TCustomDrawState State) override;
 
 protected:
     bool event(QEvent* e) override;
+    // Copy (Ctrl+C) puts the selected files on the clipboard, as a file
+    // manager takes them.
+    void keyPressEvent(QKeyEvent* e) override;
     bool viewportEvent(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
 
 private:
+    // What the worker made of a picture, kept over a refresh.
+    struct TMadeThumbnail {
+        int32_t Width, Height, PixelFormat;
+        std::optional<QImage> Thumbnail;  // none: the file is no picture
+    };
+    using TMadeThumbnails = QHash<QByteArray, TMadeThumbnail>;  // by path
+
     void EnumItem(TSsShellItem* Item, bool& Accept);
+    void FillFrom(const TMadeThumbnails& Made);
+    void ShellChangeNotify(TSsShellItem* OldItem, TSsShellItem* NewItem, TSsNotifyEventsSet Events);
 
     std::unique_ptr<TPicList> FPicList;
     std::unique_ptr<TSsShellEnumerator> FEnumerator;
     std::unique_ptr<TThumbLoadThread> FThread;
+    std::unique_ptr<TSsShellNotification> FNotification;
+    QTimer FRefreshTimer;
+    // Paths named by notices since the last filling, whose thumbnails are
+    // made again; all of them after notices were lost.
+    QSet<QByteArray> FChanged;
+    bool FAllChanged = false;
 };
 
 // Text broken into lines no wider than MaxWidth pixels in Metrics (a word

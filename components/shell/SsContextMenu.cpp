@@ -82,7 +82,7 @@ QString PermissionText(const QFileInfo& info)
 }
 QString NameOfPath(const QByteArray& path)
 {
-    return QDir::toNativeSeparators(QFile::decodeName(path));
+    return QDir::toNativeSeparators(DisplayFileName(DecodeFileName(path)));
 }
 }  // namespace
 
@@ -319,10 +319,15 @@ bool TSsContextMenu::Delete(QStringList& failed)
 
 void TSsContextMenu::PutOnClipboard(bool cut)
 {
+    SsPutFilesOnClipboard(paths_, cut);
+}
+
+void SsPutFilesOnClipboard(const QList<QByteArray>& paths, bool cut)
+{
     auto data = std::make_unique<QMimeData>();
     QList<QUrl> urls;
     QByteArray copied = cut ? "cut" : "copy";
-    for (const QByteArray& p : paths_) {
+    for (const QByteArray& p : paths) {
         urls << SsNativePathToUrl(p);
         copied += '\n' + urls.back().toEncoded();
     }
@@ -394,9 +399,10 @@ void TSsContextMenu::ShowProperties(QWidget* window)
     if (paths_.size() == 1) {
         const QString path = QFile::decodeName(paths_.first());
         const QFileInfo info(path);
-        row(SsscName, info.fileName().isEmpty() ? path : info.fileName());
+        const QFileInfo shown(NameOfPath(paths_.first()));
+        row(SsscName, shown.fileName().isEmpty() ? shown.filePath() : shown.fileName());
         row(SsscType, info.isDir() ? Message(SsscFileFolder) : QMimeDatabase().mimeTypeForFile(info).comment());
-        form->addRow(SsMenuText("Location:"), new QLabel(QDir::toNativeSeparators(info.absolutePath()), dialog));
+        form->addRow(SsMenuText("Location:"), new QLabel(QDir::toNativeSeparators(shown.absolutePath()), dialog));
         if (!info.isDir())
             row(SsscSize, locale.formattedDataSize(size));
         row(SsscModified, locale.toString(info.lastModified(), QLocale::LongFormat));

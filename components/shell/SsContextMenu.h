@@ -55,6 +55,9 @@ void SsShowError(QWidget* window, const QString& what, const QStringList& names)
 // SsShowReport tells it in a box on window.
 QString SsReportText(const TSsOperationReport& report);
 void SsShowReport(QWidget* window, const TSsOperationReport& report);
+// Puts the files (the system's bytes of their paths) on the clipboard, cut or
+// copied, as file managers and the paste of this library take them.
+void SsPutFilesOnClipboard(const QList<QByteArray>& paths, bool cut);
 // Tells the user why a new name was not given (error as SetNameOf answers it).
 void SsShowRenameError(QWidget* window, int error, const QString& newName);
 

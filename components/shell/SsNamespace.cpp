@@ -418,7 +418,8 @@ int TSsNamespaceFolder::CompareIDs(const TSsIdList& a, const TSsIdList& b) const
         };
         int c = ascii(x) && ascii(y)
                     ? qstricmp(x.constData(), y.constData())
-                    : QFile::decodeName(x).compare(QFile::decodeName(y), Qt::CaseInsensitive);
+                    : DisplayFileName(DecodeFileName(x)).compare(DisplayFileName(DecodeFileName(y)),
+                                                                 Qt::CaseInsensitive);
         if (c == 0)
             c = x < y ? -1 : 1;
         return c < 0 ? -1 : 1;
@@ -477,14 +478,14 @@ QString TSsNamespaceFolder::GetDisplayNameOf(const TSsIdList& rel, uint32_t flag
     if (flags & SHGDN_FORPARSING)
         return ChildPath(rel);
     if (rel.Count() == 0)
-        return IsDesktop() ? QStringLiteral("Desktop") : QFileInfo(path_).fileName();
+        return IsDesktop() ? QStringLiteral("Desktop") : DisplayFileName(QFileInfo(path_).fileName());
     if (IsDesktop() && rel.Count() == 1) {
         for (const TSsDesktopRoot& r : SsDesktopRoots())
             if (r.Path == rel.Id(0))
                 return r.Name;
-        return QFile::decodeName(rel.Id(0));
+        return DisplayFileName(DecodeFileName(rel.Id(0)));
     }
-    return QFile::decodeName(rel.Id(rel.Count() - 1));
+    return DisplayFileName(DecodeFileName(rel.Id(rel.Count() - 1)));
 }
 
 PSsIdList TSsNamespaceFolder::SetNameOf(const TSsIdList& rel, const QString& newName, int* error) const

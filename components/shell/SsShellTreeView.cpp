@@ -825,7 +825,7 @@ void TSsCustomShellTreeView::FolderVanished(const QByteArray& path)
             if (nodes.empty())
                 return;
             RemoveNodes(nodes);
-            SsShowError(this, SsLocalizedMessage(SsscInvalidFolder), {QFile::decodeName(path)});
+            SsShowError(this, SsLocalizedMessage(SsscInvalidFolder), {DisplayFileName(DecodeFileName(path))});
         },
         Qt::QueuedConnection);
 }

@@ -397,6 +397,34 @@ TEST(Localizer, NumbersFollowTheProgramsLanguage)
     numbers = saved;
 }
 
+// Names that are no UTF-8 are shown in the code page of the language's script.
+TEST(Localizer, FileNamesFollowTheLanguagesCodePage)
+{
+    const int32_t expected[TLocalizer::LanguageCount] = {
+        1252, 1252, 1252, 1252, 1252, 1252,  // deu eng fra ita spa por
+        1250, 1250, 1250, 1252, 1252,        // pol ung cze ned fin
+        1250, 1251, 1250, 1253, 1251,        // cro ser rum gre rus
+    };
+    for (int i = 0; i < TLocalizer::LanguageCount; ++i)
+        EXPECT_EQ(TLocalizer::LanguageCodePage(i), expected[i]) << TLocalizer::LanguageCode(i).toStdString();
+    EXPECT_EQ(TLocalizer::LanguageCodePage(-1), 1252);
+    EXPECT_EQ(TLocalizer::LanguageCodePage(16), 1252);
+
+    const int32_t saved = FileNameCodePage();
+    SetFileNameCodePage(1250);
+    {
+        TestLocalizer t;  // a localizer of its own changes nothing
+        t.loc.SetLanguage(1);
+        EXPECT_EQ(FileNameCodePage(), 1250);
+    }
+    Localizer().SetLanguage(1);
+    EXPECT_EQ(FileNameCodePage(), 1252);
+    EXPECT_EQ(DisplayFileName(DecodeFileName("No\xebl")), QString::fromUtf8("Noël"));
+    Localizer().SetLanguage(0);
+    SetFileNameCodePage(saved);
+    ForgetStoredLanguage();
+}
+
 TEST(Localizer, CollectingModeWritesTheTextsOfEveryFormMet)
 {
     std::unique_ptr<TTestForm> form(TLocalizerForm::create<TTestForm>());

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iconv.h>
 #include <limits>
 
 TEST(SysUtils, RoundTiesToEven)
@@ -203,4 +204,88 @@ TEST(SysUtils, FileNamesKeepTheirBytesThroughText)
               QStringLiteral("Gr") + QChar(0xDCFC) + QChar(0xDCDF) + QStringLiteral("e"));
     // A letter beyond the first plane is no kept byte.
     EXPECT_EQ(EncodeFileName(QString::fromUtf8("\xf0\x9f\x93\xb7")), QByteArray("\xf0\x9f\x93\xb7"));
+}
+
+namespace {
+// Bytes of a code page as the system's converter reads them; U+FFFD for a
+// byte the code page leaves undefined.
+QString SystemDecode(int CodePage, const QByteArray& Bytes)
+{
+    const QByteArray name = "CP" + QByteArray::number(CodePage);
+    iconv_t cd = iconv_open("UTF-16LE", name.constData());
+    if (cd == iconv_t(-1))
+        return QString();
+    QString out;
+    for (const char c : Bytes) {
+        char in[1] = {c};
+        char16_t units[4] = {};
+        char* inp = in;
+        char* outp = reinterpret_cast<char*>(units);
+        size_t inLeft = 1, outLeft = sizeof(units);
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        // Converters that compose letters with marks hold a letter back until flushed.
+        if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == size_t(-1) ||
+            iconv(cd, nullptr, nullptr, &outp, &outLeft) == size_t(-1) || outLeft == sizeof(units))
+            out += QChar(0xFFFD);
+        else
+            out += QString::fromUtf16(units, qsizetype((sizeof(units) - outLeft) / 2));
+    }
+    iconv_close(cd);
+    return out.normalized(QString::NormalizationForm_C);
+}
+
+struct TFileNameCodePageScope {
+    const int32_t Saved = FileNameCodePage();
+    ~TFileNameCodePageScope() { SetFileNameCodePage(Saved); }
+};
+}  // namespace
+
+// Every byte that is no UTF-8, in every Windows code page of a script, is
+// shown as that code page's character; the name itself keeps its bytes.
+TEST(SysUtils, NamesThatAreNoUtf8AreShownInTheCodePage)
+{
+    const TFileNameCodePageScope scope;
+    for (int codePage = 1250; codePage <= 1258; ++codePage) {
+        SCOPED_TRACE(codePage);
+        SetFileNameCodePage(codePage);
+        for (int b = 0x80; b <= 0xFF; ++b) {
+            const QByteArray bytes = QByteArray("a") + char(b) + "z";
+            const QString name = DecodeFileName(bytes);
+            const QString expected = SystemDecode(codePage, bytes);
+            ASSERT_FALSE(expected.isEmpty());
+            EXPECT_EQ(DisplayFileName(name), expected) << "byte " << b;
+            EXPECT_EQ(EncodeFileName(name), bytes);
+        }
+    }
+}
+
+TEST(SysUtils, DisplayFileNameReadsEachPartOfAPathByItself)
+{
+    const TFileNameCodePageScope scope;
+    SetFileNameCodePage(1252);
+    const QString gruesse = QString::fromUtf8("Grüße");
+    struct {
+        QByteArray Bytes;
+        QString Shown;
+    } const cases[] = {
+        {"Gr\xfc\xdf" "e", gruesse},
+        {"No\xebl 1998", QString::fromUtf8("Noël 1998")},
+        {"\xc9t\xe9 Ferien", QString::fromUtf8("Été Ferien")},
+        // Valid UTF-8 stays as it is, beside a part that is none.
+        {"/home/J\xc3\xbcrgen/Gr\xfc\xdf" "e/x.jpg", QString::fromUtf8("/home/Jürgen/Grüße/x.jpg")},
+        // A part that is no UTF-8 as a whole is read whole in the code page.
+        {"\xc3\xbc\xfc", QString::fromUtf8("Ã¼ü")},
+        {"/", QStringLiteral("/")},
+        {"", QString()},
+        // A letter beyond the first plane is UTF-8, not a kept byte.
+        {"\xf0\x9f\x93\xb7/\xfc", QString::fromUtf8("\xf0\x9f\x93\xb7/ü")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Bytes.toHex().toStdString());
+        EXPECT_EQ(DisplayFileName(DecodeFileName(c.Bytes)), c.Shown);
+    }
+    SetFileNameCodePage(1250);
+    EXPECT_EQ(DisplayFileName(DecodeFileName("\x8a\xe8")), QString::fromUtf8("Šč"));
+    SetFileNameCodePage(1251);
+    EXPECT_EQ(DisplayFileName(DecodeFileName("\xc4\xe0")), QString::fromUtf8("Да"));
 }

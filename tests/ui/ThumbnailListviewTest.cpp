@@ -1,6 +1,7 @@
 #include "../common/Latin1Folder.h"
 #include "Graphics.h"
 #include "SsNamespace.h"
+#include "SsContextMenu.h"
 #include "SsShellItem.h"
 #include "SysUtils.h"
 #include "uShellTreeViewEx.h"
@@ -11,6 +12,9 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,7 +27,10 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
+#include <functional>
+#include <iostream>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -564,4 +571,193 @@ TEST(ThumbnailListview, ThumbnailsAndSizesFollowTheCameraOrientation)
         EXPECT_TRUE(IsUpright(*data.Thumbnail())) << qPrintable(what);
         EXPECT_EQ(QSize(data.Width.load(), data.Height.load()), QSize(160, 120)) << qPrintable(what);
     }
+}
+
+namespace {
+// Runs the event loop until Done holds or the generous limit is up.
+bool WaitFor(const std::function<bool()>& Done, int Ms = 15000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!Done() && t.elapsed() < Ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return Done();
+}
+
+// A picture file written at Path (the system's bytes).
+void WritePictureBytes(const QByteArray& Path, QSize Size, QColor Colour)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImage img(Size, QImage::Format_RGB32);
+    img.fill(Colour);
+    ASSERT_TRUE(img.save(&buffer, "PNG"));
+    // Written under another name and renamed, as a program that saves does.
+    const QByteArray temporary = Path + ".part";
+    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, png.constData(), size_t(png.size())), ssize_t(png.size()));
+    ::close(fd);
+    ASSERT_EQ(::rename(temporary.constData(), Path.constData()), 0);
+}
+
+QStringList SelectedNames(const TThumbnailListview& List)
+{
+    QStringList names;
+    for (QListWidgetItem* it : List.selectedItems())
+        names << List.PicDataOf(it)->ShellItem->DisplayName;
+    names.sort();
+    return names;
+}
+}  // namespace
+
+// Names that are no UTF-8 are shown in the language's code page in the
+// labels and hints; the paths the list hands on keep their bytes.
+TEST(ThumbnailListview, NamesThatAreNoUtf8AreShownInTheLanguagesCodePage)
+{
+    const int32_t saved = FileNameCodePage();
+    SetFileNameCodePage(1252);
+    const TLatin1Folder latin1;
+    ASSERT_TRUE(latin1.Made);
+    const QByteArray file = latin1.Path + "/\xe9t\xe9.png";
+    WritePictureBytes(file, QSize(20, 10), Qt::red);
+    ListFixture f;
+    PSsIdList pidl = SsNativePathToIdList(latin1.Path);
+    ASSERT_TRUE(pidl);
+    f.list->ShowFolder(pidl.get());
+    f.Finish();
+    ASSERT_EQ(f.list->count(), 1);
+    EXPECT_EQ(f.list->item(0)->text(), QString::fromUtf8("été.png"));
+    EXPECT_TRUE(f.list->HintText(0).startsWith(QString::fromUtf8("été.png\n"))) << f.list->HintText(0).toStdString();
+    f.list->item(0)->setSelected(true);
+    EXPECT_EQ(f.list->SelectedNativePaths(), QList<QByteArray>({file}));
+    QStringList paths;
+    f.list->GetSelectedPaths(paths);
+    ASSERT_EQ(paths.size(), 1);
+    EXPECT_EQ(EncodeFileName(paths[0]), file);
+    SetFileNameCodePage(saved);
+}
+
+// Another program adds, removes, renames and rewrites pictures in the shown
+// folder: the list follows, keeping the selection, the scroll position and
+// the thumbnails of the pictures that stayed as they were.
+TEST(ThumbnailListview, FollowsItsFolder)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path());
+    auto name = [](int i) { return QString::asprintf("p%02d.png", i); };
+    for (int i = 0; i < 30; ++i)
+        WritePictureBytes(folder + '/' + QFile::encodeName(name(i)), QSize(40, 30), QColor(8 * i, 100, 0));
+    ListFixture f;
+    f.Show(dir.path());
+    f.Finish();
+    ASSERT_EQ(f.list->count(), 30);
+    f.list->item(20)->setSelected(true);
+    f.list->item(21)->setSelected(true);
+    f.list->setCurrentItem(f.list->item(21), QItemSelectionModel::NoUpdate);
+    QScrollBar* bar = f.list->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    bar->setValue(bar->maximum() / 2);
+    const int scrolled = bar->value();
+    ASSERT_GT(scrolled, 0);
+    const qint64 kept = f.Pic(name(3))->Thumbnail()->cacheKey();
+
+    QElapsedTimer clock;
+    clock.start();
+    WritePictureBytes(folder + "/neu.png", QSize(16, 12), Qt::blue);
+    ASSERT_EQ(::unlink((folder + "/p05.png").constData()), 0);
+    ASSERT_EQ(::rename((folder + "/p07.png").constData(), (folder + "/q07.png").constData()), 0);
+    WritePictureBytes(folder + "/p10.png", QSize(60, 20), Qt::yellow);
+    auto names = [&] { return f.Names(); };
+    ASSERT_TRUE(WaitFor([&] { return names().contains("neu.png") && !names().contains("p05.png") &&
+                                     names().contains("q07.png") && !names().contains("p07.png"); }))
+        << names().join(',').toStdString();
+    std::cout << "followed in " << clock.elapsed() << " ms\n";
+    EXPECT_EQ(f.list->count(), 30);
+    EXPECT_EQ(SelectedNames(*f.list), QStringList({name(20), name(21)}));
+    ASSERT_NE(f.list->currentItem(), nullptr);
+    EXPECT_EQ(f.list->PicDataOf(f.list->currentItem())->ShellItem->DisplayName, name(21));
+    EXPECT_EQ(bar->value(), scrolled);
+    // Kept, not made again; the rewritten picture and the new ones are made.
+    ASSERT_NE(f.Pic(name(3))->Thumbnail(), nullptr);
+    EXPECT_EQ(f.Pic(name(3))->Thumbnail()->cacheKey(), kept);
+    f.Finish();
+    ASSERT_NE(f.Pic("neu.png")->Thumbnail(), nullptr);
+    EXPECT_EQ(f.Pic("neu.png")->Thumbnail()->size(), QSize(16, 12));
+    ASSERT_NE(f.Pic(name(10))->Thumbnail(), nullptr);
+    EXPECT_EQ(f.Pic(name(10))->Thumbnail()->size(), QSize(60, 20));
+    ASSERT_NE(f.Pic("q07.png")->Thumbnail(), nullptr);
+
+    // The folder itself renamed: the list goes with it.
+    const QByteArray moved = folder + "-moved";
+    ASSERT_EQ(::rename(folder.constData(), moved.constData()), 0);
+    WritePictureBytes(moved + "/danach.png", QSize(8, 8), Qt::green);
+    const bool followed = WaitFor([&] { return names().contains("danach.png"); });
+    ::rename(moved.constData(), folder.constData());
+    ASSERT_TRUE(followed) << names().join(',').toStdString();
+    f.Finish();
+    EXPECT_EQ(f.Pic("danach.png")->ShellItem->NativePath(), moved + "/danach.png");
+}
+
+// Ctrl+C puts the selected pictures on the clipboard as files, by the bytes
+// of their names: the folder tree's Paste takes them.
+TEST(ThumbnailListview, CopyPutsTheSelectedFilesOnTheClipboard)
+{
+    QTemporaryDir dir;
+    const QByteArray base = QFile::encodeName(dir.path());
+    const QByteArray from = base + "/Gr\xfc\xdf" "e";
+    ASSERT_EQ(::mkdir(from.constData(), 0755), 0);
+    ASSERT_EQ(::mkdir((base + "/ziel").constData(), 0755), 0);
+    const QList<QByteArray> names = {"No\xebl 1998.png", "a.png", "b.png"};
+    for (const QByteArray& n : names)
+        WritePictureBytes(from + '/' + n, QSize(10, 10), Qt::red);
+    ListFixture f;
+    PSsIdList pidl = SsNativePathToIdList(from);
+    ASSERT_TRUE(pidl);
+    f.list->ShowFolder(pidl.get());
+    f.Finish();
+    ASSERT_EQ(f.list->count(), 3);
+    QApplication::clipboard()->clear();
+    // "No\xebl 1998.png" and "b.png"
+    for (int i = 0; i < f.list->count(); ++i)
+        f.list->item(i)->setSelected(f.list->item(i)->text() != "a.png");
+    QKeyEvent copy(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier);
+    QApplication::sendEvent(f.list, &copy);
+    QList<QByteArray> onClipboard = SsNativePathsOf(QApplication::clipboard()->mimeData());
+    std::sort(onClipboard.begin(), onClipboard.end());
+    EXPECT_EQ(onClipboard, QList<QByteArray>({from + "/No\xebl 1998.png", from + "/b.png"}));
+
+    // Paste in the tree, on the folder "ziel".
+    TShellTreeViewEx tree;
+    tree.SetRootFolder(dir.path());
+    tree.resize(300, 300);
+    tree.show();
+    ASSERT_TRUE(WaitFor([&] { return tree.topLevelItem(0) && tree.InitialSelectionDone(); }));
+    tree.topLevelItem(0)->setExpanded(true);
+    QTreeWidgetItem* target = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        for (int i = 0; !target && i < tree.topLevelItem(0)->childCount(); ++i)
+            if (tree.topLevelItem(0)->child(i)->text(0) == "ziel")
+                target = tree.topLevelItem(0)->child(i);
+        return target != nullptr;
+    }));
+    tree.setCurrentItem(target);
+    bool pasteEnabled = false;
+    SsTrackPopupMenuHook = [&](QMenu& menu, const QPoint&) {
+        for (QAction* a : menu.actions())
+            if (a->data().toInt() == 1 + cvPaste) {
+                pasteEnabled = a->isEnabled();
+                return pasteEnabled ? a->data().toInt() : 0;
+            }
+        return 0;
+    };
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(5, 5), tree.viewport()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(tree.viewport(), &menu);
+    SsTrackPopupMenuHook = nullptr;
+    EXPECT_TRUE(pasteEnabled);
+    for (const QByteArray& n : {QByteArray("No\xebl 1998.png"), QByteArray("b.png")})
+        EXPECT_TRUE(SsEntryExists(base + "/ziel/" + n)) << n.toHex().toStdString();
+    EXPECT_FALSE(SsEntryExists(base + "/ziel/a.png"));
+    EXPECT_TRUE(SsEntryExists(from + "/No\xebl 1998.png"));
 }

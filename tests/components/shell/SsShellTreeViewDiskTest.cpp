@@ -3,10 +3,13 @@
 // folder renamed elsewhere, and folders deeper than the longest path the
 // system takes in one call.
 #include "ShellViewFixtures.h"
+#include "Charsets.h"
+#include "SysUtils.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QHash>
 #include <QMessageBox>
 
 #include <climits>
@@ -110,8 +113,8 @@ TEST(SsShellTreeView, FoldersNamedInLatin1OpenLikeAnyOther)
     QTreeWidgetItem* made = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (made = ChildAt(fx.tree, bilder, base + "/Bilder/" + Aerger)) != nullptr; }))
         << ChildTexts(bilder).join(',').toStdString();
-    EXPECT_EQ(made->text(0), QFile::decodeName(Aerger));
-    EXPECT_EQ(freshText, QFile::decodeName(Groesse));
+    EXPECT_EQ(made->text(0), QString::fromUtf8("Ärger"));
+    EXPECT_EQ(freshText, QString::fromUtf8("Grüße"));
     EXPECT_EQ(fx.tree.FolderOf(made)->RelativeList->Id(0), Aerger);
     Touch(base + "/Bilder/" + Aerger + "/c.png");
     fx.Choose(made);
@@ -123,6 +126,55 @@ TEST(SsShellTreeView, FoldersNamedInLatin1OpenLikeAnyOther)
     made->setExpanded(true);
     ASSERT_EQ(::mkdir((base + "/Bilder/" + Aerger + "/" + Groesse).constData(), 0755), 0);
     EXPECT_TRUE(WaitFor([&] { return ChildAt(fx.tree, made, base + "/Bilder/" + Aerger + "/" + Groesse) != nullptr; }));
+}
+
+// A name that is no UTF-8 is shown in the code page of the program's
+// language wherever the tree, the file list and its folder box name it, for
+// every byte that UTF-8 cannot start or end with; the items keep the bytes.
+TEST(SsShellTreeView, NamesThatAreNoUtf8AreShownInTheLanguagesCodePage)
+{
+    const int32_t saved = FileNameCodePage();
+    for (const int32_t codePage : {1252, 1250, 1251, 1253}) {
+        SCOPED_TRACE(codePage);
+        SetFileNameCodePage(codePage);
+        LinkedFixture linked;
+        TSsShellFolderComboBox combo;
+        linked.list.SetComboBox(&combo);
+        const QByteArray folder = Native(linked.Path()) + "/Bilder/" + Groesse;
+        ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+        QHash<QByteArray, QString> shown;  // name -> text expected
+        for (int b = 0x80; b <= 0xFF; ++b) {
+            const QByteArray name = QByteArray("n") + char(b) + ".jpg";
+            Touch(folder + "/" + name);
+            const QString letter = CodePageToUnicode(codePage, std::string_view(name).substr(1, 1));
+            shown.insert(name, QStringLiteral("n") + (letter[0].unicode() < 0xA0 && letter[0].unicode() >= 0x80
+                                                          ? QString(QChar::ReplacementCharacter)
+                                                          : letter) + QStringLiteral(".jpg"));
+        }
+        QTreeWidgetItem* bilder = Child(linked.Root(), "Bilder");
+        ASSERT_NE(bilder, nullptr);
+        bilder->setExpanded(true);
+        QTreeWidgetItem* node = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (node = ChildAt(linked.tree, bilder, folder)) != nullptr; }));
+        const QString groesse = DisplayFileName(DecodeFileName(Groesse));
+        if (codePage == 1252) {
+            EXPECT_EQ(groesse, QString::fromUtf8("Grüße"));
+        }
+        EXPECT_EQ(node->text(0), groesse);
+        EXPECT_EQ(linked.tree.FolderOf(node)->NativePath(), folder);
+        linked.Choose(node);
+        ASSERT_EQ(linked.Shown(), folder);
+        EXPECT_EQ(combo.currentText(), groesse);
+        ASSERT_EQ(linked.list.RowCount(), 128);
+        for (int r = 0; r < linked.list.RowCount(); ++r) {
+            const TSsShellItem* item = linked.list.RowItem(r);
+            const QByteArray name = item->RelativeList->Id(item->RelativeList->Count() - 1);
+            ASSERT_TRUE(shown.contains(name)) << name.toHex().toStdString();
+            EXPECT_EQ(item->DisplayName, shown.value(name)) << name.toHex().toStdString();
+            EXPECT_EQ(item->NativePath(), folder + "/" + name);
+        }
+    }
+    SetFileNameCodePage(saved);
 }
 
 // The notices of a watched folder carry the bytes of names that are no UTF-8.
@@ -197,7 +249,7 @@ TEST(SsShellTreeView, RenamedFolderIsFollowedUnderItsNewName)
     QTreeWidgetItem* made = Child(fx.Root(), "Neu");
     fx.tree.setCurrentItem(made);
     ASSERT_EQ(::rename((base + "/Neu").constData(), (base + "/" + Groesse).constData()), 0);
-    ASSERT_TRUE(WaitFor([&] { return Child(fx.Root(), QFile::decodeName(Groesse)) == made; }));
+    ASSERT_TRUE(WaitFor([&] { return Child(fx.Root(), QString::fromUtf8("Grüße")) == made; }));
     ASSERT_EQ(::mkdir((base + "/" + Groesse + "/Neu").constData(), 0755), 0);
     ASSERT_TRUE(WaitFor([&] { return made->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator; }));
     made->setExpanded(true);
@@ -219,7 +271,7 @@ TEST(SsShellListView, FollowsTheShownFolderRenamedByAnotherProgram)
     Touch(base + "/" + Groesse + "/neu.jpg");
     ASSERT_TRUE(WaitFor([&] { return fx.list.RowCount() == 3; })) << Rows(fx.list).join(',').toStdString();
     EXPECT_EQ(fx.Shown(), base + "/" + Groesse);
-    EXPECT_EQ(Child(fx.Root(), QFile::decodeName(Groesse)), bilder);  // the node is kept
+    EXPECT_EQ(Child(fx.Root(), QString::fromUtf8("Grüße")), bilder);  // the node is kept
     EXPECT_EQ(fx.tree.SelectedFolder()->NativePath(), base + "/" + Groesse);
 
 
