@@ -119,7 +119,8 @@ public:
 private:
     void Init(const QStringList& Arguments, const QString& ExeFileName);
     // The program's language sets the decimal and thousands separators of
-    // numbers read and shown (the application's own localizer only).
+    // numbers read and shown and Qt's default locale (the application's own
+    // localizer only).
     void ApplyNumberFormat() const;
     QString LanguageText(const QString& Key) const;  // in CurrentSection; null when missing
     void CutGlyphs() const;

@@ -260,6 +260,19 @@ void TDateiNeuDlg::BeforeLocalize()
 void TDateiNeuDlg::AfterLocalize()
 {
     lblJahr->setText(Text(sKalenderjahr));
+    // The year stands beside its label, or below it where the label needs the width.
+    const int textWidth = lblJahr->fontMetrics().horizontalAdvance(lblJahr->text()) + 4;
+    if (textWidth <= 90) {
+        lblJahr->setGeometry(10, 12, 90, 22);
+        edJahr->move(100, 10);
+        panJahr->setGeometry(0, 40 + ListHeight - YearPanelHeight, 180, YearPanelHeight);
+    } else {
+        const int labelHeight = lblJahr->fontMetrics().height() + 2;
+        lblJahr->setGeometry(10, 6, panJahr->width() - 20, labelHeight);
+        edJahr->move(10, 6 + labelHeight + 2);
+        const int height = edJahr->geometry().bottom() + 1 + 8;
+        panJahr->setGeometry(0, 40 + ListHeight - height, 180, height);
+    }
     // The tree takes its texts from the localizer, so it is built once the
     // form's texts are registered.
     if (!FRoot)
