@@ -159,7 +159,10 @@ struct TAllowedTexts {
             Texts.insert(s);
             // A text with a place for a value matches whatever fills it.
             static const QRegularExpression place(QStringLiteral("%(\\d+|L\\d+|[-.0-9]*[sdfxug])"));
-            if (s.contains(place)) {
+            // (Only where the text around the places says something: "%1" alone would match anything.)
+            QString words = s;
+            words.remove(place);
+            if (s.contains(place) && std::count_if(words.begin(), words.end(), [](QChar c) { return c.isLetter(); }) >= 3) {
                 QString pattern;
                 for (const QString& piece : s.split(place))
                     pattern += QRegularExpression::escape(piece) + QStringLiteral(".*");
@@ -191,7 +194,8 @@ struct TAllowedTexts {
         const QStringList words = Text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         const auto loose = [](const QString& W) {
             return W == QLatin1String("-") || !HasLetter(W) || std::any_of(W.begin(), W.end(), [](QChar c) { return c.isDigit(); })
-                   || W.contains(QLatin1String("://")) || W.startsWith(QLatin1String("www."));
+                   || W.contains(QLatin1String("://")) || W.startsWith(QLatin1String("www."))
+                   || W.startsWith(QLatin1Char('/'));  // a path
         };
         std::vector<bool> reached(size_t(words.size()) + 1, false);
         reached[0] = true;
@@ -438,8 +442,14 @@ public:
                 const QModelIndex root = v->rootIndex();
                 for (int r = 0; r < std::min(v->model()->rowCount(root), 20); ++r)
                     for (int c = 1; c < v->model()->columnCount(root); ++c)
-                        if (auto* tv = qobject_cast<QTreeView*>(v); tv && !tv->isColumnHidden(c))
-                            CheckText(w, v->model()->index(r, c, root).data().toString(), qt);
+                        if (auto* tv = qobject_cast<QTreeView*>(v); tv && !tv->isColumnHidden(c)) {
+                            const QString cell = v->model()->index(r, c, root).data().toString();
+                            // Qt's file list writes its dates in the system's locale, which a
+                            // program cannot set while it runs.
+                            if (QLocale::system().toDateTime(cell, QLocale::ShortFormat).isValid())
+                                continue;
+                            CheckText(w, cell, qt);
+                        }
             }
             CheckFit(w);
             CheckOverlaps(w);
@@ -634,6 +644,15 @@ TEST(WindowTexts, EveryWindowInEveryLanguageShowsWholeTextsOfTheLanguage)
                     check.Own.Add(Localizer().LanguageIni().ReadString(s, k, QString()));
             }
         }
+        // Dates in the language: its names of months and days.
+        const QLocale locale(QLatin1String(language.Qt));
+        for (int i = 1; i <= 12; ++i)
+            for (auto format : {QLocale::LongFormat, QLocale::ShortFormat}) {
+                check.Own.Add(locale.monthName(i, format));
+                check.Own.Add(locale.standaloneMonthName(i, format));
+                if (i <= 7)
+                    check.Own.Add(locale.dayName(i, format));
+            }
         for (const char* name : cNames)
             check.Own.Add(QString::fromUtf8(name));
         for (const QString& printer : QPrinterInfo::availablePrinterNames())
