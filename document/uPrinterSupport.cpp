@@ -75,7 +75,11 @@ bool SameSize(const QPageSize& A, const QPageSize& B)
 
 // ---- printer support --------------------------------------------------------------------
 
-TPrinterSupport::TPrinterSupport() { RegisterLocalizedString(this, QStringLiteral("Standarddrucker")); }
+TPrinterSupport::TPrinterSupport()
+{
+    RegisterLocalizedString(this, QStringLiteral("Standarddrucker"));
+    RegisterLocalizedString(this, QString::fromLatin1(PdfPrinterName));
+}
 
 void TPrinterSupport::GetPrinterInfo(TPrinterInfo& Info)
 {
@@ -90,6 +94,15 @@ void TPrinterSupport::GetPrinterInfo(TPrinterInfo& Info)
     Info.Location = p.Location();
     if (p.IsDefaultPrinter())
         Info.Status = QStringLiteral(" ") + LocalizedString(this, QStringLiteral("Standarddrucker"));
+}
+
+QStringList TPrinterSupport::PrinterNames()
+{
+    QStringList names = Printer().Printers();
+    const qsizetype pdf = names.indexOf(QString::fromLatin1(PdfPrinterName));
+    if (pdf >= 0)
+        names[pdf] = LocalizedString(this, QString::fromLatin1(PdfPrinterName));
+    return names;
 }
 
 QString TPrinterSupport::GetDeviceName() { return Printer().PrinterName().left(80); }
@@ -129,7 +142,7 @@ bool TPrinterSupport::ExecutePrinterSetup(QWidget* ParentWindow, const QString& 
     const QString section = QStringLiteral("TQwDruckDlg");
     auto* printers = new QComboBox(&dialog);
     printers->setObjectName(QStringLiteral("cbDrucker"));
-    printers->addItems(p.Printers());
+    printers->addItems(PrinterNames());
     printers->setCurrentIndex(p.PrinterIndex());
     printers->setMinimumWidth(260);
     auto* label = new QLabel(texts.GetString(section, QStringLiteral("gbDrucker.Caption"), QStringLiteral("Drucker"))

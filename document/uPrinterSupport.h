@@ -52,6 +52,9 @@ public:
 
     void GetPrinterInfo(TPrinterInfo& Info);
     QString GetDeviceName();
+    // The printers as the user reads them: the file printer under its name in
+    // the language (the settings keep its one name).
+    QStringList PrinterNames();
     QString GetPortName();
     // The page setup dialog on the current settings; true when the user chose OK.
     bool ShowPrinterProperties(QWidget* ParentWindow);

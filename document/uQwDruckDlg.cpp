@@ -18,6 +18,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextDocument>
+
+#include <cmath>
 
 namespace {
 
@@ -27,6 +30,17 @@ QLabel* MakeLabel(const QString& Name, const QString& Text, QWidget* Parent, int
     label->setObjectName(Name);
     label->setGeometry(X, Y, W, 18);
     return label;
+}
+
+// Moves the dialog's widgets from Y on down by Dy and lengthens the dialog.
+void MoveDown(QDialog* Dialog, int Y, int Dy)
+{
+    if (Dy == 0)
+        return;
+    for (QObject* o : Dialog->children())
+        if (auto* w = qobject_cast<QWidget*>(o); w && !w->isWindow() && w->y() >= Y)
+            w->move(w->x(), w->y() + Dy);
+    Dialog->setFixedSize(Dialog->width(), Dialog->height() + Dy);
 }
 
 } // namespace
@@ -155,7 +169,7 @@ void TQwDruckDlg::FormCreate()
     rbSeiten->setEnabled(true);
     RandlosverschiebungY = -1.2f;
     cbDrucker->clear();
-    cbDrucker->addItems(Printer().Printers());
+    cbDrucker->addItems(PrinterSupport().PrinterNames());
     cbDrucker->setCurrentIndex(Printer().PrinterIndex());
     ShowPrinterInfo();
 }
@@ -163,6 +177,32 @@ void TQwDruckDlg::FormCreate()
 void TQwDruckDlg::AfterLocalize()
 {
     const auto textWidth = [](const QLabel* L) { return L->fontMetrics().horizontalAdvance(L->text()) + 4; };
+
+    // The printer's rows: the names as wide as the widest, each row as tall
+    // as its text; the group and the dialog grow to hold them.
+    QLabel* names[4];
+    int nameWidth = 80;
+    for (int i = 0; i < 4; ++i) {
+        names[i] = gbDrucker->findChild<QLabel*>(QStringLiteral("Label%1").arg(i + 1));
+        nameWidth = std::max(nameWidth, textWidth(names[i]));
+    }
+    const int valueX = 10 + nameWidth + 2;
+    names[0]->setGeometry(10, 24, nameWidth, 18);
+    const int propertiesWidth = std::max(
+        92, BtnEigenschaften->fontMetrics().horizontalAdvance(BtnEigenschaften->text().remove(QLatin1Char('&'))) + 16);
+    BtnEigenschaften->setGeometry(gbDrucker->width() - 10 - propertiesWidth, 21, propertiesWidth, 25);
+    cbDrucker->setGeometry(valueX, 21, BtnEigenschaften->x() - 8 - valueX, 24);
+    const int rowHeight = std::max(14, names[0]->fontMetrics().height());
+    int y = 52;
+    for (int i = 1; i < 4; ++i, y += rowHeight) {
+        QLabel* value = i == 1 ? lblTyp : i == 2 ? lblOrt : lblKommentar;
+        names[i]->setGeometry(10, y, nameWidth, rowHeight);
+        value->setGeometry(valueX, y, gbDrucker->width() - 10 - valueX, rowHeight);
+    }
+    const int groupBottom = gbDrucker->geometry().bottom() + 1;
+    const int groupHeight = std::max(105, y + 7);
+    gbDrucker->resize(gbDrucker->width(), groupHeight);
+    MoveDown(this, groupBottom, groupHeight - (groupBottom - gbDrucker->y()));
 
     // The copies label goes above its field when it does not fit beside it.
     const int besideWidth = gbAnzahl->width() - 10 - 2 - edAnzahl->width() - 8;
@@ -218,6 +258,21 @@ int TQwDruckDlg::Execute()
         w->setVisible(selection);
     if (selection)
         lblSeitenauswahl->clear();
+    // The remark is read whole, without scrolling.
+    if (!meInfo->toPlainText().isEmpty()) {
+        const int frame = meInfo->frameWidth();
+        const int margin = int(std::ceil(meInfo->document()->documentMargin()));
+        const QRect text = QFontMetrics(meInfo->font())
+                               .boundingRect(QRect(0, 0, meInfo->width() - 2 * frame - 2 * margin, 100000),
+                                             Qt::TextWordWrap, meInfo->toPlainText());
+        const int dy = text.height() + 2 * frame + 2 * margin + 2 - meInfo->height();
+        if (dy > 0) {
+            meInfo->resize(meInfo->width(), meInfo->height() + dy);
+            const int bottom = gbHinweis->geometry().bottom() + 1;
+            gbHinweis->resize(gbHinweis->width(), gbHinweis->height() + dy);
+            MoveDown(this, bottom, dy);
+        }
+    }
     if (meInfo->toPlainText().isEmpty() && !gbHinweis->isHidden()) {
         gbHinweis->hide();
         const int dy = gbDruckbereich->y() - gbHinweis->y();

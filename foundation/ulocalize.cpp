@@ -176,6 +176,10 @@ const TLibraryText cLibraryTexts[] = {
     {"XSsChangedDuringMove", nullptr, "TSsContextMenu", "it changed during the move", nullptr},
     {"XSsTrashNotOwn", nullptr, "TSsContextMenu", "the trash of this drive is a link or another user's folder, so it is not used", nullptr},
     {"XSsInvalidFolder", nullptr, "TSsContextMenu", "Invalid folder", nullptr},
+    {"XSsDesktop", nullptr, "TSsContextMenu", "Desktop", nullptr},
+    // The type column of Qt's file dialog; the catalogues of several languages lack them.
+    {"XSsFolder", nullptr, "QAbstractFileIconProvider", "Folder", nullptr},
+    {"XSsDrive", nullptr, "QAbstractFileIconProvider", "Drive", nullptr},
     // The causes of failed file operations (SysErrorMessage).
     {"XSysErrNameTooLong", nullptr, "SysConst", "The file name is too long.", nullptr},
     {"XSysErrNotFound", nullptr, "SysConst", "The file or folder does not exist.", nullptr},
@@ -627,12 +631,14 @@ void TLocalizer::ApplyLanguageFormats() const
     // Test localizers of their own leave the process's settings alone.
     if (this != &Localizer())
         return;
-    const TFormatSettings language =
-        FormatSettingsFor(QLocale(cLanguages[std::clamp(FLanguageIndex, 0, LanguageCount - 1)].Language));
+    const QLocale locale(cLanguages[std::clamp(FLanguageIndex, 0, LanguageCount - 1)].Language);
+    const TFormatSettings language = FormatSettingsFor(locale);
     TFormatSettings& numbers = FormatSettings();
     numbers.DecimalSeparator = language.DecimalSeparator;
     numbers.ThousandSeparator = language.ThousandSeparator;
     SetFileNameCodePage(LanguageCodePage(FLanguageIndex));
+    // Qt's own widgets and dialogs write dates, numbers and file types in it too.
+    QLocale::setDefault(locale);
 }
 
 void TLocalizer::SetSupportedLanguages(uint16_t Mask)

@@ -122,8 +122,9 @@ public:
 private:
     void Init(const QStringList& Arguments, const QString& ExeFileName);
     // The program's language sets the decimal and thousands separators of
-    // numbers read and shown, and the code page in which file names that are
-    // no UTF-8 are shown (the application's own localizer only).
+    // numbers read and shown, Qt's default locale, and the code page in which
+    // file names that are no UTF-8 are shown (the application's own localizer
+    // only).
     void ApplyLanguageFormats() const;
     QString LanguageText(const QString& Key) const;  // in CurrentSection; null when missing
     void CutGlyphs() const;

@@ -4,6 +4,8 @@
 #include "SystemMemory.h"
 
 #include <QDropEvent>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QEventLoop>
 #include <QThread>
 #include <QWidget>
@@ -52,6 +54,16 @@ protected:
         return true;
     }
 };
+
+// Qt's file dialog opens its columns narrower than some languages' titles:
+// each becomes at least as wide as its title.
+void FitColumnTitles(QFileDialog& Dialog)
+{
+    for (QHeaderView* header : Dialog.findChildren<QHeaderView*>())
+        for (int i = 0; i < header->count(); ++i)
+            if (!header->isSectionHidden(i) && header->sectionSize(i) < header->sectionSizeHint(i))
+                header->resizeSection(i, header->sectionSizeHint(i));
+}
 
 }  // namespace
 
@@ -127,6 +139,9 @@ TApplication::~TApplication()
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {
     try {
+        if (event->type() == QEvent::Show)
+            if (auto* files = qobject_cast<QFileDialog*>(receiver))
+                FitColumnTitles(*files);
         return QApplication::notify(receiver, event);
     } catch (const EAbort&) {
     } catch (const std::exception& e) {

@@ -69,6 +69,22 @@ void TBildRahmen::AfterLocalize()
     for (double w : BildRahmenWidths)
         cbDicke->addItem(WidthText(w));
     cbDicke->setCurrentIndex(index);
+
+    // The fields stand right of the wider label; the dialog widens when the
+    // width box would get narrower than its entries.
+    int labels = 60;
+    for (const QLabel* l : {lblFarbe, lblDicke})
+        labels = std::max(labels, l->fontMetrics().horizontalAdvance(l->text()) + 4);
+    const int fieldX = 16 + labels + 12;
+    const int comboWidth = std::max(110, 241 - fieldX);
+    setFixedSize(std::max(264, fieldX + comboWidth + 23), height());
+    lblFarbe->resize(labels, lblFarbe->height());
+    lblDicke->resize(labels, lblDicke->height());
+    ColorButton->move(fieldX, ColorButton->y());
+    shRahmenColor->move(fieldX, shRahmenColor->y());
+    cbDicke->setGeometry(fieldX, cbDicke->y(), comboWidth, cbDicke->height());
+    BtnAbbrechen->move(width() - 23 - BtnAbbrechen->width(), BtnAbbrechen->y());
+    BtnOK->move(BtnAbbrechen->x() - 15 - BtnOK->width(), BtnOK->y());
 }
 
 QString TBildRahmen::WidthText(double Width) const

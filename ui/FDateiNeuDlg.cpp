@@ -20,6 +20,8 @@
 #include <QDate>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+
 namespace {
 
 // Texts of the section "Default" the wizard names its products with.
@@ -110,9 +112,15 @@ public:
         P->setPen(pal.dark().color());
         P->drawLine(r.left(), r.bottom(), r.right(), r.bottom());
         P->setPen(selected ? pal.highlightedText().color() : pal.buttonText().color());
-        P->setFont(Option.font);
-        P->drawText(r.adjusted(0, 0, -10, 0), Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
-                    Index.data(Qt::DisplayRole).toString());
+        // A name wider than the list is drawn smaller, not cut.
+        const QRect textRect = r.adjusted(4, 0, -10, 0);
+        const QString text = Index.data(Qt::DisplayRole).toString();
+        QFont font = Option.font;
+        const int needed = QFontMetrics(font).horizontalAdvance(text);
+        if (needed > textRect.width() && font.pointSizeF() > 0)
+            font.setPointSizeF(std::max(6.0, font.pointSizeF() * textRect.width() / needed));
+        P->setFont(font);
+        P->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, text);
     }
 };
 
@@ -260,6 +268,19 @@ void TDateiNeuDlg::BeforeLocalize()
 void TDateiNeuDlg::AfterLocalize()
 {
     lblJahr->setText(Text(sKalenderjahr));
+    // The year stands beside its label, or below it where the label needs the width.
+    const int textWidth = lblJahr->fontMetrics().horizontalAdvance(lblJahr->text()) + 4;
+    if (textWidth <= 90) {
+        lblJahr->setGeometry(10, 12, 90, 22);
+        edJahr->move(100, 10);
+        panJahr->setGeometry(0, 40 + ListHeight - YearPanelHeight, 180, YearPanelHeight);
+    } else {
+        const int labelHeight = lblJahr->fontMetrics().height() + 2;
+        lblJahr->setGeometry(10, 6, panJahr->width() - 20, labelHeight);
+        edJahr->move(10, 6 + labelHeight + 2);
+        const int height = edJahr->geometry().bottom() + 1 + 8;
+        panJahr->setGeometry(0, 40 + ListHeight - height, 180, height);
+    }
     // The tree takes its texts from the localizer, so it is built once the
     // form's texts are registered.
     if (!FRoot)

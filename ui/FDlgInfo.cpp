@@ -92,6 +92,13 @@ void TDlgInfo::BeforeLocalize()
     RegisterLocalizedString(this, QString::fromUtf8(BrowserFailed));
 }
 
+void TDlgInfo::AfterLocalize()
+{
+    // The dialog takes the size its translated texts need.
+    layout()->activate();
+    setFixedSize(sizeHint());
+}
+
 bool TDlgInfo::eventFilter(QObject* Watched, QEvent* Event)
 {
     if (Watched == lblHomepage && Event->type() == QEvent::MouseButtonRelease

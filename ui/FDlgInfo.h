@@ -27,6 +27,7 @@ public:
 
 protected:
     void BeforeLocalize() override;
+    void AfterLocalize() override;
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 };
 

@@ -82,7 +82,7 @@ const char* const sJetztSpeichern = "Soll es jetzt gespeichert werden?";
 const char* const sUnbenannt = "Unbenannt";
 const char* const sFertig = "Fertig";
 const char* const sSeiteWirdGeladen = "Seite wird geladen";
-const char* const sDateien = "Dateien";
+const char* const sProjektDateien = "ZPB-Dateien (*.zpb)";  // the project files' filter, whole
 const char* const sNichtGeschrieben = "Das Album konnte nicht gespeichert werden:";
 const char* const sKeineBerechtigung = "Sie haben keine Berechtigung, hier zu speichern.";
 const char* const sDateiSchreibgeschuetzt = "Die Datei ist schreibgeschützt.";
@@ -933,7 +933,7 @@ void TMaster::ViewZoomChanged()
 void TMaster::BeforeLocalize()
 {
     InstallEditorTexts();
-    for (const char* t : {sNichtGespeichert, sJetztSpeichern, sUnbenannt, sFertig, sSeiteWirdGeladen, sDateien,
+    for (const char* t : {sNichtGespeichert, sJetztSpeichern, sUnbenannt, sFertig, sSeiteWirdGeladen, sProjektDateien,
                           sNichtGeschrieben, sKeineBerechtigung, sDateiSchreibgeschuetzt, sBrowserFehler,
                           sKeinProjekt, sUnvollstaendig})
         RegisterLocalizedString(this, QString::fromUtf8(t));
@@ -1015,10 +1015,8 @@ QString TMaster::ExecuteFileDialog(bool Save)
         return SaveDialogHook();
     if (!Save && OpenDialogHook)
         return OpenDialogHook();
-    const QString filter = QString::fromLatin1(ProjectExtension).toUpper() + QLatin1Char('-') + Text(sDateien)
-                           + QStringLiteral(" (*.") + QString::fromLatin1(ProjectExtension) + QLatin1Char(')');
     QFileDialog dialog(this);
-    dialog.setNameFilter(filter);
+    dialog.setNameFilter(Text(sProjektDateien));
     dialog.setDefaultSuffix(QString::fromLatin1(ProjectExtension));
     // The documents folder at first, then the folder of the last file chosen.
     dialog.setDirectory(FLastFileFolder.isEmpty() ? UserDocumentsFolder() : FLastFileFolder);

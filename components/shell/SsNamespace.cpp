@@ -478,7 +478,7 @@ QString TSsNamespaceFolder::GetDisplayNameOf(const TSsIdList& rel, uint32_t flag
     if (flags & SHGDN_FORPARSING)
         return ChildPath(rel);
     if (rel.Count() == 0)
-        return IsDesktop() ? QStringLiteral("Desktop") : DisplayFileName(QFileInfo(path_).fileName());
+        return IsDesktop() ? SsMenuText("Desktop") : DisplayFileName(QFileInfo(path_).fileName());
     if (IsDesktop() && rel.Count() == 1) {
         for (const TSsDesktopRoot& r : SsDesktopRoots())
             if (r.Path == rel.Id(0))

@@ -360,6 +360,18 @@ void TSsCustomShellTreeView::ForEachNode(const std::function<bool(QTreeWidgetIte
             return;
 }
 
+void TSsCustomShellTreeView::changeEvent(QEvent* e)
+{
+    QTreeWidget::changeEvent(e);
+    if (e->type() != QEvent::LanguageChange)
+        return;
+    for (int i = 0; i < topLevelItemCount(); ++i)
+        if (TSsShellFolder* f = FolderOf(topLevelItem(i)); f && f->IsDesktop) {
+            f->DisplayName = SsMenuText("Desktop");
+            topLevelItem(i)->setText(0, f->DisplayName);
+        }
+}
+
 QTreeWidgetItem* TSsCustomShellTreeView::AddFolderNode(QTreeWidgetItem* parent,
                                                        std::unique_ptr<TSsShellFolder> folder,
                                                        bool hasButton)

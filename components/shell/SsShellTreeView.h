@@ -163,6 +163,8 @@ protected:
     // The window comes into being at the first show: the controller is
     // bound and the tree filled.
     void showEvent(QShowEvent* e) override;
+    // A new language renames the desktop root, whose name the library gives.
+    void changeEvent(QEvent* e) override;
     bool viewportEvent(QEvent* e) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
