@@ -1048,7 +1048,9 @@ int32_t TRtRTFWriter::WriteParStart()
         StartCellParagraph(p, words);
     else
         StartBodyParagraph(*p, words);
-    if (p->Flags & parfNewPage)
+    // A break before the text's first paragraph breaks nothing; read back it
+    // would start the text with an empty page.
+    if ((p->Flags & parfNewPage) && p->Prior)
         Add("\\page");
     if (!p->TextField.empty()) {
         Add("{\\*\\rtmergepar{");
