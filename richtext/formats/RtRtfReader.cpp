@@ -356,7 +356,11 @@ void TRtRtfReader::CloseGroup()
     if (Groups.size() == 1)
         FinishLastParagraph();
     Attr = g.Attr;
+    // A break read for the next paragraph is pending whatever groups close;
+    // one a paragraph took in the group is not pending again.
+    const uint32_t pendingBreak = ParTemplate.Flags & parfNewPage;
     ParTemplate = std::move(g.Template);
+    ParTemplate.Flags = (ParTemplate.Flags & ~parfNewPage) | pendingBreak;
     Dest = g.Dest;
     UnicodeSkip = g.UnicodeSkip;
     FontPage = g.FontPage;

