@@ -217,8 +217,14 @@ std::string RandomText(std::mt19937& Rng)
             }
             rtf += "\\pard ";
         } else {
-            rtf += "\\pard" + spacing() + (pick(4) == 0 ? "\\page" : "") + " w" + std::to_string(++word) +
-                   (pick(2) ? " and more words to fill a line" : "") + "\\par ";
+            // One draw a statement, so that a seed gives one text whatever the compiler.
+            rtf += "\\pard" + spacing();
+            if (pick(4) == 0)
+                rtf += "\\page";
+            rtf += " w" + std::to_string(++word);
+            if (pick(2))
+                rtf += " and more words to fill a line";
+            rtf += "\\par ";
         }
     }
     return rtf + "end}";
