@@ -202,6 +202,11 @@ std::vector<std::string> LibreOfficePageWords(const std::vector<std::string>& Rt
     std::vector<std::string> result;
     for (size_t i = 0; i < Rtfs.size(); ++i) {
         const QString pdf = dir.filePath(QString("doc%1.pdf").arg(i));
+        // A LibreOffice busy beside other ones has been seen to end well without writing
+        // every file of a batch: such a file is converted once more on its own.
+        if (!QFile::exists(pdf))
+            RunLibreOffice(dir.path(), {"--convert-to", "pdf", "--outdir", dir.path(),
+                                        dir.filePath(QString("doc%1.rtf").arg(i))});
         QProcess p;
         p.start("pdftotext", {pdf, "-"});
         if (!p.waitForFinished(60000) || p.exitCode() != 0) {
