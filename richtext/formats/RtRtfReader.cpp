@@ -356,7 +356,11 @@ void TRtRtfReader::CloseGroup()
     if (Groups.size() == 1)
         FinishLastParagraph();
     Attr = g.Attr;
+    // A break read for the next paragraph is pending whatever groups close;
+    // one a paragraph took in the group is not pending again.
+    const uint32_t pendingBreak = ParTemplate.Flags & parfNewPage;
     ParTemplate = std::move(g.Template);
+    ParTemplate.Flags = (ParTemplate.Flags & ~parfNewPage) | pendingBreak;
     Dest = g.Dest;
     UnicodeSkip = g.UnicodeSkip;
     FontPage = g.FontPage;
@@ -1799,13 +1803,21 @@ void TRtRtfReader::BeginRowDef()
 void TRtRtfReader::FinishCell()
 {
     TParagraph* par = Par;
-    AssignParFormat(*par, ParTemplate);
+    TakeParFormat(ParTemplate);
     int32_t maxRight = 0;
     for (const TCellDef& c : Cells)
         maxRight = std::max(maxRight, c.Right);
+    // Shares are of the table's width, which every row of the table has; a row
+    // narrower than its table keeps its width, a wider one is scaled to fit.
+    const int32_t offset = RowAlign == 0 ? std::max(0, RowLeft) : 0;
+    int32_t rowWidth = maxRight - offset;
+    int32_t tableLeft = 0, tableRight = 0;
+    if (TableId != 0 && Text->TableList()->GetTableLeftRight(TableId, tableLeft, tableRight))
+        rowWidth = std::max(rowWidth, TextWidth() - tableLeft - tableRight);
     int32_t width;
-    if (CellIndex < int32_t(Cells.size()) && maxRight > 0) {
-        const int32_t total = std::clamp(MulDiv(Cells[size_t(CellIndex)].Right, 255, maxRight), 0, 255);
+    if (CellIndex < int32_t(Cells.size()) && rowWidth > 0) {
+        const int32_t total =
+            std::clamp(MulDiv(std::max(Cells[size_t(CellIndex)].Right - offset, 0), 255, rowWidth), 0, 255);
         width = std::max(1, total - SharesUsed);
     } else
         width = 10;
@@ -1874,7 +1886,10 @@ void TRtRtfReader::EndParagraph(int32_t Code)
     NumberLine = nullptr;
     NumberText = false;
     const bool empty = CurLine->Length == 0 && CurLine == Par->Lines && CharsAdded == 0;
-    if (Code == rtfpPageBreak && empty) {
+    // A break before any text of the body starts the text with an empty page:
+    // it ends the empty first paragraph.
+    const bool textStart = Dest == rdText && Par == Text->FirstPar && !InRow;
+    if (Code == rtfpPageBreak && empty && !textStart) {
         ParTemplate.Flags |= parfNewPage;
         Par->Flags |= parfNewPage;
         return;

@@ -1044,11 +1044,15 @@ int32_t TRtRTFWriter::WriteParStart()
     AnsiString number;
     Text->GetParNumberText(p, numbering, number);
     const std::string words = ParagraphWords(*p, StyleNumberOf(p), numbering);
+    // A break before the text's first paragraph breaks nothing; read back it
+    // would start the text with an empty page.
+    const bool breakBefore = (p->Flags & parfNewPage) && p->Prior;
+    bool broken = false;
     if (p->Flags & parfTableCell)
-        StartCellParagraph(p, words);
+        broken = StartCellParagraph(p, words, breakBefore);
     else
         StartBodyParagraph(*p, words);
-    if (p->Flags & parfNewPage)
+    if (breakBefore && !broken)
         Add("\\page");
     if (!p->TextField.empty()) {
         Add("{\\*\\rtmergepar{");
@@ -1080,7 +1084,7 @@ void TRtRTFWriter::AddParagraphWords(TGroupState& Group, const char* Before, con
     Add(SpacingWords(P));
 }
 
-void TRtRTFWriter::StartCellParagraph(TParagraph* P, const std::string& Words)
+bool TRtRTFWriter::StartCellParagraph(TParagraph* P, const std::string& Words, bool BreakBefore)
 {
     const int32_t id = P->Cell ? P->Cell->TableId : 0;
     std::string def;
@@ -1093,16 +1097,21 @@ void TRtRTFWriter::StartCellParagraph(TParagraph* P, const std::string& Words)
             PopGroups(row);
     }
     const bool fresh = FindGroup(gkRow) == std::string::npos;
+    // A break before a table stands before its row, where word processors read it.
+    const bool breakRow = BreakBefore && fresh && !(P->Flags & parfNotFirstCell);
     if (fresh)
-        OpenRowGroup(id, def);
+        OpenRowGroup(id, def, breakRow);
     LastTableId = id;
     AddParagraphWords(Groups.back(), "\\intbl", *P, Words, fresh);
+    return breakRow;
 }
 
-void TRtRTFWriter::OpenRowGroup(int32_t TableId, const std::string& RowDef)
+void TRtRTFWriter::OpenRowGroup(int32_t TableId, const std::string& RowDef, bool BreakBefore)
 {
     // Tab, keep and border groups end before a table.
     PopGroups(std::min<size_t>(Groups.size(), 1));
+    if (BreakBefore)
+        Add("\\page");
     if (TableId && TableId != LastTableId) {
         int32_t left = 0, right = 0;
         Text->TableList()->GetTableLeftRight(TableId, left, right);

@@ -155,8 +155,9 @@ private:
     };
     std::vector<TGroupState> Groups;
     // A paragraph's start: in a cell, whose row may open a group first, or outside tables.
-    void StartCellParagraph(TParagraph* P, const std::string& Words);
-    void OpenRowGroup(int32_t TableId, const std::string& RowDef);
+    // True when it wrote the break before the paragraph (BreakBefore) ahead of the row.
+    bool StartCellParagraph(TParagraph* P, const std::string& Words, bool BreakBefore);
+    void OpenRowGroup(int32_t TableId, const std::string& RowDef, bool BreakBefore);
     void StartBodyParagraph(const TParagraph& P, const std::string& Words);
     // The paragraph words in Group, after Before; Fresh: a "\pard" was just written.
     void AddParagraphWords(TGroupState& Group, const char* Before, const TParagraph& P, const std::string& Words,

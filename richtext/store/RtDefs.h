@@ -372,6 +372,10 @@ struct TParagraph {
     int32_t LabelWidth = 0;      // twips
     int32_t OpenBookmarks = 0;
     AnsiString TextField;        // attached text field
+    // Layout of a table cell, in twips: the free space below its text in the
+    // row, and of it the part that vertical alignment puts above the text.
+    int16_t CellFree = 0;
+    int16_t CellSpaceAbove = 0;
 };
 using PTParagraph = TParagraph*;
 

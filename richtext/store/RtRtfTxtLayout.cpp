@@ -16,6 +16,10 @@ bool VAligned(const TParagraph* P) { return P->Flags & (parfCellVCenter | parfCe
 // A cell that is neither continued nor continuing: a row of its own.
 bool AloneInRow(const TParagraph* P) { return !(P->Flags & (parfNotFirstCell | parfNotLastCell)); }
 int32_t Clamp16(int32_t V) { return std::clamp(V, 0, 65535); }
+// The spaces a paragraph's lines take: a table cell's come from the row's layout,
+// the stored ones of a vertically aligned cell give way to its alignment.
+int16_t SpaceBeforeOf(const TParagraph* P) { return IsCell(P) && VAligned(P) ? P->CellSpaceAbove : P->SpaceBefore; }
+int16_t SpaceAfterOf(const TParagraph* P) { return IsCell(P) ? P->CellFree : P->SpaceAfter; }
 
 } // namespace
 
@@ -430,12 +434,12 @@ bool TRtRTFTextIo::CalcLineHeight(TParagraph* Par, TLine* Line)
     const bool selected = LineTextMetrics(Par, Line, h, b);
     ApplyLineSpacing(Par, h, b);
     if (!Line->Prior) {
-        const int32_t before = MulDiv(Par->SpaceBefore, hd->YRes, 1440);
+        const int32_t before = MulDiv(SpaceBeforeOf(Par), hd->YRes, 1440);
         h = std::max(h + before, 0);
         b = std::max(b + before, 0);
     }
     if (!Line->Next) {
-        const int16_t after = IsCell(Par) && AloneInRow(Par) && Par->SpaceAfter == 0 ? Par->SpaceBefore : Par->SpaceAfter;
+        const int16_t after = IsCell(Par) && AloneInRow(Par) && Par->CellFree == 0 ? SpaceBeforeOf(Par) : SpaceAfterOf(Par);
         h = std::max(h + MulDiv(after, hd->YRes, 1440), 0);
     }
     // Border distance: a run of equally bordered paragraphs is framed as one block.
@@ -616,7 +620,7 @@ int32_t TRtRTFTextIo::LayOutParagraphs(TParagraph* First, bool Body)
             FinishTableRow(f, p, h);
         } else {
             f.RowHeight = std::max(f.RowHeight, h);
-            p->SpaceAfter = int16_t(std::min(h, 32767));
+            p->CellFree = int16_t(std::min(h, 32767));
         }
         for (TRtParObject* o = p->Objects; o; o = o->Next) {
             o->Top = p->Lines ? p->Lines->Top : f.Y;
@@ -645,7 +649,6 @@ void TRtRTFTextIo::StartFlowParagraph(TPageFlow& F, TParagraph* p)
     } else {
         if ((p->Flags & parfNotLastCell) && (!p->Next || !(p->Next->Flags & parfNotFirstCell))) {
             p->Flags &= ~(parfNotLastCell | parfTableCell);
-            p->SpaceAfter = 0;
         }
         if ((p->Flags & parfNotFirstCell) && (!p->Prior || !(p->Prior->Flags & parfNotLastCell)))
             p->Flags &= ~parfNotFirstCell;
@@ -655,12 +658,10 @@ void TRtRTFTextIo::StartFlowParagraph(TPageFlow& F, TParagraph* p)
             if (IsKWN(p) && !F.Chain)
                 F.Chain = p;
         }
-        p->SpaceAfter = 0;
+        p->CellFree = 0;
     }
-    if (!IsCell(p) && (p->Flags & (parfNotFirstCell | parfNotLastCell))) {
+    if (!IsCell(p) && (p->Flags & (parfNotFirstCell | parfNotLastCell)))
         p->Flags &= ~(parfNotFirstCell | parfNotLastCell);
-        p->SpaceAfter = 0;
-    }
     if (KeepTableRowsTogether) {
         if (!IsCell(p)) {
             F.KeptTable = nullptr;
@@ -713,7 +714,7 @@ int32_t TRtRTFTextIo::LayOutParLines(TPageFlow& F, TParagraph* p, bool IsCellPar
             }
         } else {
             if (VAligned(p))
-                p->SpaceBefore = 0;
+                p->CellSpaceAbove = 0;
             if (!line->Next && !(KeepCellLineHeights && line->Height != 0))
                 CalcLineHeight(p, line);
             if (F.Breaks && AloneInRow(p) && line->Top + line->Height - F.PageTop > F.Avail && p->Lines->Top > F.PageTop)
@@ -732,7 +733,7 @@ void TRtRTFTextIo::FinishTableRow(TPageFlow& F, TParagraph* p, int32_t h)
     F.RowHeight = std::max(F.RowHeight, h);
     if (!VAligned(p) && !IsSkipped(p) && p->SpaceBefore > 0 && p != F.RowFirst)
         F.RowHeight += MulDiv(p->SpaceBefore, hd->YRes, 1440);
-    p->SpaceAfter = int16_t(std::min(h, 32767));
+    p->CellFree = int16_t(std::min(h, 32767));
     TParagraph* r = F.RowFirst ? F.RowFirst : p;
     if (F.Breaks && r->Lines && r->Lines->Top + F.RowHeight - F.PageTop > F.Avail && r->Lines->Top > F.PageTop) {
         if (F.KeptTable && !F.Released && F.KeptTable->Lines->Top > F.PageTop) {
@@ -749,8 +750,8 @@ void TRtRTFTextIo::FinishTableRow(TPageFlow& F, TParagraph* p, int32_t h)
     if (hd->YRes == 0)
         hd->YRes = 96;
     for (TParagraph* c = r; c; c = c->Next) {
-        const int32_t content = c->SpaceAfter;
-        c->SpaceAfter = int16_t(std::clamp(MulDiv(std::max(F.RowHeight - content, 0), 1440, hd->YRes), 0, 32767));
+        const int32_t content = c->CellFree;
+        c->CellFree = int16_t(std::clamp(MulDiv(std::max(F.RowHeight - content, 0), 1440, hd->YRes), 0, 32767));
         if (TLine* last = GetLastLine(c))
             CalcLineHeight(c, last);
         for (TRtParObject* o = c->Objects; o && c != p; o = o->Next) {
@@ -915,14 +916,14 @@ void TRtRTFTextIo::AlignCellsVertically()
 {
     TTextHeader* hd = Header();
     for (TParagraph* p = FirstPar; p; p = p->Next) {
-        if (!IsCell(p) || p->SpaceAfter == 0)
+        if (!IsCell(p) || p->CellFree == 0)
             continue;
         if (IsSkipped(p)) {
             for (TLine* l = p->Lines; l; l = l->Next)
                 l->Height = 0;
             break;
         }
-        const int32_t free = MulDiv(p->SpaceAfter, hd->YRes, 1440);
+        const int32_t free = MulDiv(p->CellFree, hd->YRes, 1440);
         const int32_t offset = (p->Flags & parfCellVCenter) ? free / 2 : (p->Flags & parfCellVBottom) ? free : 0;
         if (offset == 0 || !p->Lines)
             continue;
@@ -941,13 +942,13 @@ void TRtRTFTextIo::AlignCellsVertically()
                 l->Height = uint16_t(Clamp16(total - sum));
             sum += l->Height;
         }
-        const int32_t s = p->SpaceAfter + p->SpaceBefore;
+        const int32_t s = p->CellFree + p->CellSpaceAbove;
         if (p->Flags & parfCellVCenter) {
-            p->SpaceAfter = int16_t(s / 2);
-            p->SpaceBefore = int16_t(s - p->SpaceAfter);
+            p->CellFree = int16_t(s / 2);
+            p->CellSpaceAbove = int16_t(s - p->CellFree);
         } else {
-            p->SpaceAfter = int16_t(std::min(s, 32767));
-            p->SpaceBefore = 0;
+            p->CellFree = int16_t(std::min(s, 32767));
+            p->CellSpaceAbove = 0;
         }
     }
 }

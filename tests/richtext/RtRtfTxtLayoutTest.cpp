@@ -363,13 +363,16 @@ TEST(RtLayout, RowsEndTogetherAndAlignTheirCells)
     t.GetParCell(b)->Width = 128;
     a->Flags |= parfCellVBottom;
     t.ReformatText(nullptr);
-    // The first cell's free space is 40 twips; its line grows to the row bottom.
-    EXPECT_EQ(b->SpaceAfter, 0);
+    // The first cell's free space is 40 twips; its line grows to the row bottom. The
+    // layout keeps it in its own fields: the cells' spacing stays as it was.
+    EXPECT_EQ(b->CellFree, 0);
     EXPECT_EQ(a->Lines->Top, 0);
     EXPECT_EQ(a->Lines->Height, 60);
     EXPECT_EQ(a->Lines->Base, 16 + 40);
-    EXPECT_EQ(a->SpaceBefore, 0);
-    EXPECT_EQ(a->SpaceAfter, 40);
+    EXPECT_EQ(a->CellSpaceAbove, 0);
+    EXPECT_EQ(a->CellFree, 40);
+    for (const TParagraph* p : {a, b})
+        EXPECT_TRUE(p->SpaceBefore == 0 && p->SpaceAfter == 0);
     EXPECT_EQ(t.Line(2, 0)->Top, 60);
     // Cell geometry: halves of the text width.
     int32_t x = 0, w = 0;

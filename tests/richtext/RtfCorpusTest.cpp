@@ -109,17 +109,6 @@ const std::map<QString, const char*>& KnownDifferences()
 }
 
 // Files whose store changes when written and read again, and why.
-const std::map<QString, const char*>& KnownRoundTripDifferences()
-{
-    static const char* const nested = "the outer row's definition written again after a nested table ends the row early, "
-                                      "leaving cells that do not fill the row";
-    static const std::map<QString, const char*> known = {
-        {"libreoffice.rtf", nested},
-        {"lo-nested.rtf", nested},
-    };
-    return known;
-}
-
 } // namespace
 
 TEST(RtfReaderCorpus, HoldsFilesOfManyWriters)
@@ -154,11 +143,6 @@ TEST(RtfReaderCorpus, WritingAndReadingAgainKeepsTextAndFormatting)
         const std::string written = WriteRtf(first);
         TRtRTFText second;
         ReadRtf(second, written);
-        const auto known = KnownRoundTripDifferences().find(f);
-        if (known == KnownRoundTripDifferences().end())
-            EXPECT_EQ(DumpStore(second), DumpStore(first)) << f.toStdString();
-        else
-            EXPECT_NE(DumpStore(second), DumpStore(first)) << f.toStdString() << " comes back alike now: "
-                                                           << known->second;
+        EXPECT_EQ(DumpStore(second), DumpStore(first)) << f.toStdString();
     }
 }
