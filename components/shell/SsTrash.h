@@ -1,0 +1,10 @@
+#pragma once
+// The desktop's trash.
+#include <QByteArray>
+
+// Moves an entry to the desktop's trash (the home trash, or the trash at the
+// top of its own volume), with the note that lets it be put back. 0 or the
+// system's error number; SsTrashNotOwn when the volume's trash may not be
+// used (a link, or a folder of another user's), and the entry stays where it is.
+int SsMoveToTrash(const QByteArray& path);
+constexpr int SsTrashNotOwn = -1;
