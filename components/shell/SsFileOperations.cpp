@@ -687,28 +687,17 @@ int CopyEntry(const QByteArray& from, const QByteArray& to, TTreeCopy& copy)
     const TFd toDir(OpenParent(to));
     if (fromDir.Get() < 0 || toDir.Get() < 0)
         return errno;
-    QByteArray work, workName;
+    QByteArray workName;
     TFd workDir;
-    while (workDir.Get() < 0) {
-        work = Join(DirOf(to), ".partial-copy-XXXXXX");
-        if (!::mkdtemp(work.data()))
-            return errno;
-        workName = NameOf(work);
-        workDir.Reset(OpenFolder(toDir.Get(), workName.constData()));
-        if (workDir.Get() < 0) {
-            const int error = errno;
-            ::unlinkat(toDir.Get(), workName.constData(), AT_REMOVEDIR);
-            return error;
-        }
-        if (LockTemporary(toDir.Get(), workName.constData(), workDir.Get()) != 0)
-            workDir.Reset();
-    }
+    if (const int r = MakePartialCopy(toDir.Get(), workName, workDir))
+        return r;
+    const QByteArray work = Join(DirOf(to), workName);
     int result = copy.Run(fromDir.Get(), NameOf(from), workDir.Get(), NameOf(to));
     if (!result && copy.Made())
         result = SsRenameNoReplace(Join(work, NameOf(to)), to);
     if (!result)
         result = copy.Finish();
-    TTreeRemoval(work, nullptr, QByteArray(), true, nullptr).Run(toDir.Get(), workName);
+    RemoveTreeAt(toDir.Get(), workName, true);
     return result;
 }
 }  // namespace

@@ -86,6 +86,10 @@ int RenameNoReplaceAt(int fromDir, const QByteArray& from, int toDir, const QByt
 // by handles and never following a link. Force makes own folders writable
 // first. 0 or the first error met.
 int RemoveTreeAt(int dir, const QByteArray& name, bool force);
-// Removes the work folders that killed pastes left in Folder.
+// Makes a paste's work folder in Dir, open in Folder, locked and marked as a
+// temporary till it is gone: 0 or the system's error number.
+int MakePartialCopy(int dir, QByteArray& name, TFd& folder);
+// Removes the work folders that killed pastes left in Folder (see
+// SweepTemporaries), never another's or one still in use.
 void SweepPartialCopies(const QByteArray& folder);
 }  // namespace SsFiles

@@ -1,22 +1,11 @@
 #include "SsFileWalk.h"
 #include "SysUtils.h"
 
-#include <algorithm>
-#include <cstring>
-
 using namespace SsFiles;
 
 namespace {
-// A copy's work folder: ".partial-copy-" and six letters or digits.
-bool IsPartialCopy(const char* name)
-{
-    const char prefix[] = ".partial-copy-";
-    const size_t n = sizeof prefix - 1;
-    return std::strncmp(name, prefix, n) == 0 && std::strlen(name) == n + 6 &&
-           std::all_of(name + n, name + n + 6, [](char c) {
-               return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-           });
-}
+// A paste's work folder: this and the random part of a temporary's name.
+const char PartialCopyPrefix[] = ".partial-copy-";
 
 void RemovePartialCopy(int dir, const char* name)
 {
@@ -25,11 +14,31 @@ void RemovePartialCopy(int dir, const char* name)
 }  // namespace
 
 namespace SsFiles {
-// Removes the work folders that killed pastes left in Folder.
+int MakePartialCopy(int dir, QByteArray& name, TFd& folder)
+{
+    for (;;) {
+        name = TemporaryName(PartialCopyPrefix);
+        if (::mkdirat(dir, name.constData(), 0700) != 0) {
+            if (errno == EEXIST)
+                continue;
+            return errno;
+        }
+        folder.Reset(OpenFolder(dir, name.constData()));
+        if (folder.Get() < 0) {
+            const int error = errno;
+            ::unlinkat(dir, name.constData(), AT_REMOVEDIR);
+            return error;
+        }
+        if (LockTemporary(dir, name.constData(), folder.Get()) == 0)
+            return 0;
+        folder.Reset();
+    }
+}
+
 void SweepPartialCopies(const QByteArray& folder)
 {
     const TFd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.Get() >= 0)
-        SweepTemporaries(dir.Get(), IsPartialCopy, true, RemovePartialCopy);
+        SweepTemporaries(dir.Get(), PartialCopyPrefix, true, RemovePartialCopy);
 }
 }  // namespace SsFiles

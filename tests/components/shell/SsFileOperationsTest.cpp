@@ -2,6 +2,7 @@
 // views: moves, pastes with links, odd names, renames and their refusals.
 #include "ShellViewFixtures.h"
 #include "SsContextMenu.h"
+#include "SysUtils.h"
 #include "../../common/NoPermissionOverride.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +43,7 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
@@ -150,15 +152,18 @@ void MakeFolderWithLinks(const ShellFixture& fx)
 
 // ---- acting as an ordinary user on folders of two file systems ----------------------------
 
-// The user the mode tests act as: this one, or for root an ordinary one
-// ("lumi", else nobody), as modes do not hold root back.
+// The user the mode tests act as: this one, or for root a numeric ordinary
+// one, as modes do not hold root back; and for root a second one.
 std::pair<uid_t, gid_t> OrdinaryUser()
 {
     if (::geteuid() != 0)
         return {::geteuid(), ::getegid()};
-    if (const passwd* pw = ::getpwnam("lumi"))
-        return {pw->pw_uid, pw->pw_gid};
-    return {65534, 65534};
+    return {65533, 65533};
+}
+
+uid_t OtherUser()
+{
+    return 65534;
 }
 
 // Runs body in a child process, which first runs prepare (a user to become,
@@ -1237,9 +1242,7 @@ TEST(SsNamespace, TrashPlantedByAnotherUserIsNotUsed)
         GTEST_SKIP() << "needs root, to act as two users on a volume of its own";
     const uid_t uid = OrdinaryUser().first;
     const gid_t gid = OrdinaryUser().second;
-    const uid_t otherUid = 65534;  // nobody
-    if (uid == otherUid)
-        GTEST_SKIP() << "no second ordinary user (user \"lumi\") on this system";
+    const uid_t otherUid = OtherUser();
     const QByteArray uidText = QByteArray::number(uint(uid));
     auto mkdir = [](const QByteArray& path, mode_t mode) {
         ASSERT_EQ(::mkdir(path.constData(), mode), 0) << path.constData();
@@ -1381,44 +1384,160 @@ struct THeldFolder {
 };
 }  // namespace
 
-// A paste sweeps the work folders that killed pastes left in its target
-// folder, read-only ones too, and only those: not one that a running paste
-// holds locked, not a link (nor what it leads to), a file, or a name of
-// another pattern.
-TEST(SsNamespace, PasteSweepsThePartialCopiesOfKilledPastes)
+namespace {
+// A temporary of the program (Prefix: a save's or a paste's), made as the
+// program makes one in Folder: marked, and locked while Held gets its handle;
+// without Held it is left as a killed process leaves it. A folder holds a
+// read-only folder with a read-only picture, as a copy of such does.
+void MakeTemporary(const QByteArray& folder, const QByteArray& name, bool isFolder, int* held = nullptr)
+{
+    const QByteArray path = folder + '/' + name;
+    int fd;
+    if (isFolder) {
+        ASSERT_EQ(::mkdir(path.constData(), 0700), 0) << path.constData();
+        ASSERT_EQ(::mkdir((path + "/Ordner").constData(), 0700), 0);
+        MakeFile(path + "/Ordner/halb.jpg", QByteArray(100000, 'x'), 0444);
+        ASSERT_EQ(::chmod((path + "/Ordner").constData(), 0555), 0);
+        fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } else {
+        fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        ASSERT_EQ(::write(fd, "halb", 4), 4);
+    }
+    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(LockTemporary(dir, name.constData(), fd), 0);
+    ::close(dir);
+    if (held)
+        *held = fd;
+    else
+        ::close(fd);
+}
+}  // namespace
+
+// A save and a paste sweep only what the program can prove it made: the
+// user's own stale temporaries in their exact form with their mark. The
+// user's own files of look-alike names, leftovers of earlier versions (whose
+// names prove nothing), another user's leftovers in a shared folder with or
+// without the sticky bit, running ones, and links all stay.
+TEST(SsNamespace, SweepRemovesOnlyTheProgramsOwnLeftovers)
+{
+    const Scratch scratch(QFile::encodeName(QDir::tempPath()));
+    ASSERT_FALSE(scratch.Path.isEmpty());
+    ASSERT_EQ(::chmod(scratch.Path.constData(), 0755), 0);
+    const bool twoUsers = ::geteuid() == 0;
+    struct TEntry {
+        QByteArray Name;
+        bool Folder;
+        bool Goes;
+    };
+    const QByteArray save = ".lumiseite-", paste = ".partial-copy-";
+    for (const mode_t sharedMode : {mode_t(0777), mode_t(01777)}) {
+        SCOPED_TRACE(sharedMode);
+        const QByteArray dst = scratch.Path + "/Ziel" + QByteArray::number(sharedMode, 8);
+        ASSERT_EQ(::mkdir(dst.constData(), 0700), 0);
+        ASSERT_EQ(::chmod(dst.constData(), sharedMode), 0);
+        // Another user's leftovers, made by a process of that user.
+        std::vector<TEntry> foreign;
+        if (twoUsers) {
+            foreign = {{TemporaryName(save), false, false}, {TemporaryName(paste), true, false}};
+            std::string why;
+            ASSERT_TRUE(InChild([] { return BecomeUser(OtherUser(), OtherUser()); },
+                                [&] {
+                                    for (const TEntry& e : foreign)
+                                        MakeTemporary(dst, e.Name, e.Folder);
+                                },
+                                "cannot become another user", why))
+                << why;
+        }
+        std::string why;
+        const bool ran = AsOrdinaryUser(
+            [&] {
+                const QByteArray src = scratch.Path + "/Quelle" + QByteArray::number(sharedMode, 8);
+                const QByteArray outside = src + "/Draussen";
+                ASSERT_EQ(::mkdir(src.constData(), 0700), 0);
+                ASSERT_EQ(::mkdir(outside.constData(), 0700), 0);
+                MakeFile(src + "/Bild.jpg", "bild");
+                MakeFile(outside + "/bleibt.txt", "bleibt");
+                std::vector<TEntry> entries = foreign;
+                // The user's own files and folders of look-alike names, and
+                // the leftovers of earlier versions.
+                for (const QByteArray name : {".lumiseite-notes", ".lumiseite-backup", ".lumiseite-2025",
+                                               ".lumiseite-abc", ".lumiseite-1"}) {
+                    MakeFile(dst + '/' + name, "eigen");
+                    entries.push_back({name, false, false});
+                }
+                for (const QByteArray name : {".partial-copy-Urlaub", ".partial-copy-photos", ".partial-copy-Ab12Cd"}) {
+                    ASSERT_EQ(::mkdir((dst + '/' + name).constData(), 0700), 0);
+                    MakeFile(dst + '/' + name + "/strand.jpg", "strand");
+                    entries.push_back({name, true, false});
+                }
+                // The exact form, but without the mark (a copy the user made).
+                const QByteArray unmarked = TemporaryName(save);
+                MakeFile(dst + '/' + unmarked, "kopie");
+                entries.push_back({unmarked, false, false});
+                // Links of the exact form, to a folder and to a file.
+                const QByteArray linkToFolder = TemporaryName(paste), linkToFile = TemporaryName(save);
+                ASSERT_EQ(::symlink(outside.constData(), (dst + '/' + linkToFolder).constData()), 0);
+                ASSERT_EQ(::symlink((outside + "/bleibt.txt").constData(), (dst + '/' + linkToFile).constData()), 0);
+                entries.push_back({linkToFolder, true, false});
+                entries.push_back({linkToFile, false, false});
+                // Running ones, and the program's own stale ones.
+                int heldFile = -1, heldFolder = -1;
+                for (const bool folder : {false, true}) {
+                    const QByteArray running = TemporaryName(folder ? paste : save);
+                    MakeTemporary(dst, running, folder, folder ? &heldFolder : &heldFile);
+                    entries.push_back({running, folder, false});
+                    const QByteArray stale = TemporaryName(folder ? paste : save);
+                    MakeTemporary(dst, stale, folder);
+                    entries.push_back({stale, folder, true});
+                }
+
+                ASSERT_EQ(ReplaceFileContents(QFile::decodeName(dst + "/album.zpb"), "neu", 3), 0);
+                ASSERT_EQ(PasteCopy(src + "/Bild.jpg", dst), 0);
+                ::close(heldFile);
+                ::close(heldFolder);
+                QStringList expected{"Bild.jpg", "album.zpb"};
+                for (const TEntry& e : entries)
+                    if (!e.Goes)
+                        expected << QFile::decodeName(e.Name);
+                expected.sort();
+                EXPECT_EQ(Listing(QFile::decodeName(dst)).join(' ').toStdString(), expected.join(' ').toStdString());
+                EXPECT_EQ(ReadFile(dst + "/.partial-copy-Urlaub/strand.jpg"), "strand");
+                EXPECT_EQ(ReadFile(dst + "/.lumiseite-notes"), "eigen");
+                EXPECT_EQ(ReadFile(outside + "/bleibt.txt"), "bleibt");
+            },
+            why);
+        if (!ran)
+            GTEST_SKIP() << why;
+    }
+}
+
+// On a network file system, whose locks other machines do not see, only a
+// leftover older than a day is the program's to remove.
+TEST(SsNamespace, SweepOnANetworkFileSystemTakesOnlyDayOldLeftovers)
 {
     const Scratch scratch(QFile::encodeName(QDir::tempPath()));
     ASSERT_FALSE(scratch.Path.isEmpty());
     std::string why;
     const bool ran = AsOrdinaryUser(
         [&] {
-            const QByteArray src = scratch.Path + "/Quelle", dst = scratch.Path + "/Ziel";
-            const QByteArray outside = scratch.Path + "/Draussen";
-            for (const QByteArray& d : {src, dst, outside})
-                ASSERT_EQ(::mkdir(d.constData(), 0700), 0);
-            MakeFile(src + "/Bild.jpg", "bild");
-            MakeFile(outside + "/bleibt.txt", "bleibt");
-            for (const QByteArray dead : {".partial-copy-Ab12Cd", ".partial-copy-000000"})
-                ASSERT_EQ(::mkdir((dst + '/' + dead).constData(), 0700), 0);
-            const QByteArray deep = dst + "/.partial-copy-Ab12Cd/Ordner";
-            ASSERT_EQ(::mkdir(deep.constData(), 0700), 0);
-            MakeFile(deep + "/halb.jpg", QByteArray(100000, 'x'), 0444);
-            ASSERT_EQ(::chmod(deep.constData(), 0555), 0);
-            for (const QByteArray kept : {".partial-copy-Lauft1", ".partial-copy-kurz", ".partial-copy-Abc1234"})
-                ASSERT_EQ(::mkdir((dst + '/' + kept).constData(), 0700), 0);
-            MakeFile(dst + "/.partial-copy-Lauft1/Bild.jpg", "halb");
-            MakeFile(dst + "/.partial-copy-Datei1", "datei");
-            ASSERT_EQ(::symlink(outside.constData(), (dst + "/.partial-copy-Link01").constData()), 0);
-            const THeldFolder running(dst + "/.partial-copy-Lauft1");
-            ASSERT_TRUE(running.Locked);
-
-            ASSERT_EQ(PasteCopy(src + "/Bild.jpg", dst), 0);
-            EXPECT_EQ(ReadFile(dst + "/Bild.jpg"), "bild");
+            const QByteArray dst = scratch.Path + "/Ziel";
+            ASSERT_EQ(::mkdir(dst.constData(), 0700), 0);
+            const QByteArray fresh = TemporaryName(".partial-copy-"), old = TemporaryName(".partial-copy-");
+            MakeTemporary(dst, fresh, true);
+            MakeTemporary(dst, old, true);
+            const timespec dayAndMore[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 25 * 3600, 0}};
+            ASSERT_EQ(::utimensat(AT_FDCWD, (dst + '/' + old).constData(), dayAndMore, 0), 0);
+            MakeFile(scratch.Path + "/Bild.jpg", "bild");
+            TemporaryStatFs = [](int, struct statfs* fs) {
+                *fs = {};
+                fs->f_type = 0x6969;  // NFS
+                return 0;
+            };
+            const int pasted = PasteCopy(scratch.Path + "/Bild.jpg", dst);
+            TemporaryStatFs = ::fstatfs;
+            ASSERT_EQ(pasted, 0);
             EXPECT_EQ(Listing(QFile::decodeName(dst)).join(' ').toStdString(),
-                      ".partial-copy-Abc1234 .partial-copy-Datei1 .partial-copy-Lauft1 .partial-copy-Link01 "
-                      ".partial-copy-kurz Bild.jpg");
-            EXPECT_EQ(ReadFile(dst + "/.partial-copy-Lauft1/Bild.jpg"), "halb");
-            EXPECT_EQ(ReadFile(outside + "/bleibt.txt"), "bleibt");
+                      (QFile::decodeName(fresh) + " Bild.jpg").toStdString());
         },
         why);
     if (!ran)
