@@ -1387,22 +1387,24 @@ struct THeldFolder {
 namespace {
 // A temporary of the program (Prefix: a save's or a paste's), made as the
 // program makes one in Folder: marked, and locked while Held gets its handle;
-// without Held it is left as a killed process leaves it. A folder holds a
-// read-only folder with a read-only picture, as a copy of such does.
+// without Held it is left as a killed process leaves it. Others may read it,
+// as a save's under the usual umask. A folder holds a read-only folder with
+// a read-only picture, as a copy of such does.
 void MakeTemporary(const QByteArray& folder, const QByteArray& name, bool isFolder, int* held = nullptr)
 {
     const QByteArray path = folder + '/' + name;
     int fd;
     if (isFolder) {
-        ASSERT_EQ(::mkdir(path.constData(), 0700), 0) << path.constData();
+        ASSERT_EQ(::mkdir(path.constData(), 0755), 0) << path.constData();
         ASSERT_EQ(::mkdir((path + "/Ordner").constData(), 0700), 0);
         MakeFile(path + "/Ordner/halb.jpg", QByteArray(100000, 'x'), 0444);
         ASSERT_EQ(::chmod((path + "/Ordner").constData(), 0555), 0);
         fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     } else {
-        fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         ASSERT_EQ(::write(fd, "halb", 4), 4);
     }
+    ASSERT_EQ(::chmod(path.constData(), isFolder ? 0755 : 0644), 0);
     const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_EQ(LockTemporary(dir, name.constData(), fd), 0);
     ::close(dir);
