@@ -1,4 +1,5 @@
 #include "SsFileOperations.h"
+#include "SsNamespace.h"
 #include "SsFileWalk.h"
 #include "SysUtils.h"
 
@@ -164,12 +165,25 @@ bool ClearlyOlder(const struct stat& st, const timespec& start)
     return ns(st.st_ctim) < limit && ns(st.st_mtim) < limit;
 }
 
+// Opens the entry Path (names joined by '/') below the folder Dir one name
+// at a time, so that no length of Path is too long; a link on the way is
+// never followed.
+int OpenBelow(int dir, const QByteArray& path, int flags)
+{
+    const QList<QByteArray> names = path.split('/');
+    TFd at(::dup(dir));
+    for (qsizetype i = 0; at.Get() >= 0 && i + 1 < names.size(); ++i)
+        if (!names[i].isEmpty())
+            at.Reset(::openat(at.Get(), names[i].constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    return at.Get() < 0 ? -1 : ::openat(at.Get(), names.back().constData(), flags | O_NOFOLLOW | O_CLOEXEC);
+}
+
 // Whether the file Name of Dir, still the entry Copied, holds what the file
-// at CopyPath holds.
-bool SameContent(int dir, const QByteArray& name, const struct stat& copied, const QByteArray& copyPath)
+// CopyName of CopyDir holds.
+bool SameContent(int dir, const QByteArray& name, const struct stat& copied, int copyDir, const QByteArray& copyName)
 {
     TFd a(::openat(dir, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    TFd b(::open(copyPath.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    TFd b(OpenBelow(copyDir, copyName, O_RDONLY | O_NONBLOCK));
     struct stat sa, sb;
     if (a.Get() < 0 || b.Get() < 0 || ::fstat(a.Get(), &sa) != 0 || ::fstat(b.Get(), &sb) != 0 ||
         !SameEntry(sa, copied) || !S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size)
@@ -420,6 +434,8 @@ public:
                  TSsOperationReport* report)
         : path_(path), copyPath_(copyPath), copied_(copied), force_(force), report_(report)
     {
+        if (copied)
+            copyDir_.Reset(SsOpenPath(DirOf(copyPath), O_PATH | O_DIRECTORY));
     }
     int Run(int dir, const QByteArray& name);
     // Notes that Path stays, for Error; answers Error.
@@ -435,6 +451,7 @@ private:
                      const QByteArray& path);
     QByteArray path_;
     QByteArray copyPath_;
+    TFd copyDir_;  // the folder that holds the copy
     const TCopied* copied_;
     bool force_;
     TSsOperationReport* report_;
@@ -471,7 +488,8 @@ bool TTreeRemoval::RemoveNonFolder(int dir, const QByteArray& name, const struct
                                    const QByteArray& folderPath, const QByteArray& path, int& result)
 {
     if (node && (!Unchanged(st, node->St) ||
-                 (node->Recent && !SameContent(dir, name, node->St, copyPath_ + path.mid(path_.size()))))) {
+                 (node->Recent && !SameContent(dir, name, node->St, copyDir_.Get(),
+                                               NameOf(copyPath_) + path.mid(path_.size()))))) {
         result = Stays(path, ESTALE);
         return true;
     }

@@ -1136,6 +1136,51 @@ TEST(SsShellTreeView, FailedDropsSayWhatWasNotDone)
     }
 }
 
+// A cut and paste across file systems of a folder deeper than a path can
+// name, whose file was just written: the file's content is compared with its
+// copy's, reached through folder handles, and the whole source goes.
+TEST(SsNamespace, MoveOfADeepFolderWithAFileJustWrittenRemovesTheSource)
+{
+    const TwoVolumes volumes;
+    SKIP_UNLESS_APART(volumes);
+    const QByteArray level(120, 'o');
+    constexpr int Depth = 40;
+    const QByteArray src = volumes.There.Path + "/Tief", dst = volumes.Here.Path + "/Tief";
+    ASSERT_EQ(::mkdir(src.constData(), 0700), 0);
+    // Down the levels through handles; Made is called with the deepest.
+    auto down = [&](const QByteArray& top, bool make, const std::function<void(int)>& made) {
+        int fd = ::open(top.constData(), O_RDONLY | O_DIRECTORY);
+        for (int i = 0; i < Depth && fd >= 0; ++i) {
+            if (make) {
+                ASSERT_EQ(::mkdirat(fd, level.constData(), 0700), 0);
+            }
+            const int next = ::openat(fd, level.constData(), O_RDONLY | O_DIRECTORY);
+            ::close(fd);
+            fd = next;
+        }
+        ASSERT_GE(fd, 0);
+        made(fd);
+        ::close(fd);
+    };
+    down(src, true, [](int fd) {
+        const int file = ::openat(fd, "frisch.txt", O_WRONLY | O_CREAT | O_EXCL, 0644);
+        EXPECT_EQ(::write(file, "eben geschrieben", 16), 16);
+        ::close(file);
+    });
+    ASSERT_GT(src.size() + Depth * (level.size() + 1), PATH_MAX);
+    TSsOperationReport report;
+    EXPECT_EQ(SsMoveEntry(src, dst, &report), 0);
+    EXPECT_TRUE(report.IsEmpty()) << report.Left.size() << " entries stay";
+    EXPECT_FALSE(Exists(src));
+    down(dst, false, [](int fd) {
+        char text[32] = {};
+        const int file = ::openat(fd, "frisch.txt", O_RDONLY);
+        EXPECT_EQ(::read(file, text, sizeof text), 16);
+        ::close(file);
+        EXPECT_STREQ(text, "eben geschrieben");
+    });
+}
+
 // A file rewritten during a move across file systems, with its size and
 // times put back (as "touch -r", "cp -p" and tag editors do), stays at its
 // old place and is named; the copy keeps what was read, and the file beside
