@@ -369,6 +369,12 @@ int TTreeCopy::CopyFolder(int fromDir, const QByteArray& name, int toDir, const 
     };
     std::vector<TFrame> frames;
     QByteArray path = fromPath_;
+    // An entry below the top that stops the copy is named in the report.
+    auto failsAt = [this](const QByteArray& where, int error) {
+        if (report_)
+            report_->Failed.append({where, error});
+        return error;
+    };
     frames.push_back({&Copied, {}, 0, path.size()});
     if (const int r = ReadNames(from.Fd(), frames.back().Names))
         return r;
@@ -392,7 +398,7 @@ int TTreeCopy::CopyFolder(int fromDir, const QByteArray& name, int toDir, const 
         if (::fstatat(from.Fd(), child.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno == ENOENT)
                 continue;  // removed meanwhile: nothing to carry
-            return errno;
+            return failsAt(path + '/' + child, errno);
         }
         CallHook(from.Fd(), child);
         TCopied& node = frame.Node->Children.emplace_back();
@@ -405,20 +411,20 @@ int TTreeCopy::CopyFolder(int fromDir, const QByteArray& name, int toDir, const 
                 frame.Node->Skipped = true;
             }
             else if (r)
-                return r;
+                return failsAt(childPath, r);
             continue;
         }
         if (const int r = from.Enter(child))
-            return r;
+            return failsAt(childPath, r);
         node.St = from.Stat();
         if (::mkdirat(to.Fd(), child.constData(), 0700) != 0)
-            return errno;
+            return failsAt(childPath, errno);
         if (const int r = to.Enter(child))
-            return r;
+            return failsAt(childPath, r);
         path = childPath;
         frames.push_back({&node, {}, 0, path.size()});
         if (const int r = ReadNames(from.Fd(), frames.back().Names))
-            return r;
+            return failsAt(childPath, r);
     }
     return 0;
 }

@@ -31,7 +31,8 @@ int SsRenameNoReplace(const QByteArray& from, const QByteArray& to);
 // and noted in the report. Folders are walked by their handles and links are
 // never followed. The copy is made under a temporary name and takes its
 // name only once whole, folders their modes once in place; on failure
-// nothing is left. 0 or the system's error number.
+// nothing is left, and an entry inside a folder that stopped the copy is
+// noted in the report's Failed. 0 or the system's error number.
 int SsCopyEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report = nullptr);
 // Moves the entry From to To, which must not exist. Across file systems it is
 // copied as SsCopyEntry does, and then only what was copied and has not

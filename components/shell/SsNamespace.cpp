@@ -641,7 +641,7 @@ HRESULT TSsFolderDropTarget::Drop(const QMimeData* data, int32_t keyState, int32
         if (effect == DROPEFFECT_MOVE && DirOf(from) == here)
             continue;
         const QByteArray to = Join(here, SsFreeFileName(here, NameOf(from)));
-        const qsizetype left = report_.Left.size();
+        const qsizetype left = report_.Left.size(), failed = report_.Failed.size();
         int result;
         if (effect == DROPEFFECT_LINK)
             result = Failure(::symlink(from.constData(), to.constData()));
@@ -649,8 +649,9 @@ HRESULT TSsFolderDropTarget::Drop(const QMimeData* data, int32_t keyState, int32
             result = SsCopyEntry(from, to, &report_);
         else
             result = SsMoveEntry(from, to, &report_);
-        // What a move left at its old place is reported as such.
-        if (result && report_.Left.size() == left)
+        // What a move left at its old place, or an entry inside that stopped
+        // the copy, is reported as such.
+        if (result && report_.Left.size() == left && report_.Failed.size() == failed)
             report_.Failed.append({from, result});
     }
     return report_.IsEmpty() ? S_OK : E_FAIL;

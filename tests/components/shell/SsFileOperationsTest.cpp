@@ -1591,6 +1591,43 @@ TEST(SsNamespace, SweepOnANetworkFileSystemTakesOnlyDayOldLeftovers)
         GTEST_SKIP() << why;
 }
 
+// A pasted folder that holds an entry the user may not read is refused
+// whole, and the message names that entry, not the folder.
+TEST(SsNamespace, PasteRefusedForAnUnreadableEntryNamesIt)
+{
+    const Scratch scratch(QFile::encodeName(QDir::tempPath()));
+    ASSERT_FALSE(scratch.Path.isEmpty());
+    std::string why;
+    const bool ran = AsOrdinaryUser(
+        [&] {
+            for (const QByteArray unreadable : {"/Album/geheim.jpg", "/Album/Unter/Privat"}) {
+                SCOPED_TRACE(unreadable.constData());
+                const QByteArray src = scratch.Path + "/Quelle", dst = scratch.Path + "/Ziel";
+                for (const QByteArray& d : {src, src + "/Album", src + "/Album/Unter", dst})
+                    ASSERT_EQ(::mkdir(d.constData(), 0700), 0);
+                MakeFile(src + "/Album/a.jpg", "a");
+                MakeFile(src + "/Album/Unter/b.jpg", "b");
+                if (unreadable.endsWith(".jpg"))
+                    MakeFile(src + unreadable, "geheim", 0);
+                else
+                    ASSERT_EQ(::mkdir((src + unreadable).constData(), 0), 0);
+                QMimeData mime;
+                mime.setUrls({SsNativePathToUrl(src + "/Album")});
+                TSsFolderDropTarget target(dst);
+                int32_t effect = Ole::DROPEFFECT_COPY;
+                EXPECT_EQ(target.Drop(&mime, Ole::MK_CONTROL, effect), Ole::E_FAIL);
+                EXPECT_EQ(target.Report().Failed, (QList<QPair<QByteArray, int>>{{src + unreadable, EACCES}}));
+                EXPECT_TRUE(SsReportText(target.Report()).contains(QFile::decodeName(src + unreadable)));
+                EXPECT_EQ(Listing(QFile::decodeName(dst)), QStringList());
+                ASSERT_EQ(std::system(("chmod -R u+rwx '" + src + "'; rm -rf '" + src + "' '" + dst + "'").constData()),
+                          0);
+            }
+        },
+        why);
+    if (!ran)
+        GTEST_SKIP() << why;
+}
+
 // A paste's work folder is locked while the copy grows in it, and another
 // paste into the same folder meanwhile leaves it alone; both copies end whole.
 TEST(SsNamespace, PartialCopyIsLockedWhileItGrows)
