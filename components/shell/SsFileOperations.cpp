@@ -88,6 +88,11 @@ public:
     int Fd() const { return levels_.back().Fd; }
     const struct stat& Stat() const { return levels_.back().St; }
     size_t Depth() const { return levels_.size(); }
+    // Whether St is one of the folders of the chain.
+    bool Holds(const struct stat& st) const
+    {
+        return std::any_of(levels_.begin(), levels_.end(), [&](const TLevel& l) { return SameEntry(l.St, st); });
+    }
 
 private:
     static constexpr size_t KeptOpen = 16;
@@ -274,6 +279,20 @@ int SetModeAndTimes(int fd, const struct stat& st)
     return ::fchmod(fd, st.st_mode & 07777) == 0 && ::futimens(fd, times) == 0 ? 0 : errno;
 }
 
+// The folders from Dir up to the root.
+std::vector<struct stat> FoldersUpFrom(int dir)
+{
+    std::vector<struct stat> folders;
+    TFd at(::dup(dir));
+    struct stat st;
+    while (at.Get() >= 0 && ::fstat(at.Get(), &st) == 0 &&
+           (folders.empty() || !SameEntry(st, folders.back()))) {
+        folders.push_back(st);
+        at.Reset(::openat(at.Get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    }
+    return folders;
+}
+
 // A copy of an entry under construction in a folder of its own. Folders
 // are walked by their handles, never by paths, and links are copied as
 // links, never followed. Each folder takes its mode once its entries are
@@ -355,6 +374,7 @@ int TTreeCopy::CopyFolder(int fromDir, const QByteArray& name, int toDir, const 
     if (const int r = from.Start(OpenFolder(fromDir, name.constData())))
         return r;
     Copied.St = from.Stat();
+    const std::vector<struct stat> above = FoldersUpFrom(fromDir);
     if (::mkdirat(toDir, toName.constData(), 0700) != 0)
         return errno;
     made_ = true;
@@ -399,6 +419,17 @@ int TTreeCopy::CopyFolder(int fromDir, const QByteArray& name, int toDir, const 
             if (errno == ENOENT)
                 continue;  // removed meanwhile: nothing to carry
             return failsAt(path + '/' + child, errno);
+        }
+        // A folder that is one it lies in (a bind mount of a folder above)
+        // would be copied without end.
+        if (S_ISDIR(st.st_mode) &&
+            (from.Holds(st) || std::any_of(above.begin(), above.end(), [&](const struct stat& a) {
+                 return SameEntry(a, st);
+             }))) {
+            if (report_)
+                report_->Repeated << path + '/' + child;
+            frame.Node->Skipped = true;
+            continue;
         }
         CallHook(from.Fd(), child);
         TCopied& node = frame.Node->Children.emplace_back();

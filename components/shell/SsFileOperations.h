@@ -12,11 +12,14 @@
 // left at its old place, with the reason (EACCES, EPERM, EROFS: the folder
 // named is write-protected; ENOTEMPTY: the folder holds entries added during
 // the move; ESTALE: the entry changed during the move; else the error).
+// Repeated: folders not copied as each is one of the folders it lies in (a
+// bind mount of a folder above), which a copy would repeat without end.
 struct TSsOperationReport {
     QList<QPair<QByteArray, int>> Failed;
     QList<QByteArray> Skipped;
     QList<QPair<QByteArray, int>> Left;
-    bool IsEmpty() const { return Failed.isEmpty() && Skipped.isEmpty() && Left.isEmpty(); }
+    QList<QByteArray> Repeated;
+    bool IsEmpty() const { return Failed.isEmpty() && Skipped.isEmpty() && Left.isEmpty() && Repeated.isEmpty(); }
 };
 
 // A name in Folder that does not exist yet, made from Name (all as the

@@ -1264,6 +1264,56 @@ TEST(SsFolderDropTarget, RefusesItsOwnAncestorOnAnyPath)
         GTEST_SKIP() << "the bind mount was not tried: " << why;
 }
 
+// A folder that holds a bind mount of a folder above it (its parent, itself)
+// is copied once: the repeating folder is skipped and named, not copied
+// without end.
+TEST(SsNamespace, CopySkipsAFolderThatRepeatsOneAboveIt)
+{
+    struct TLoop {
+        const char* What;
+        QByteArray Bound;  // below the scratch folder R; R/A is pasted
+        QByteArray Mount;  // where it is bound
+    };
+    const TLoop loops[] = {{"the parent", "", "/A/loop"}, {"the pasted folder", "/A", "/A/B/loop"}};
+    for (const TLoop& loop : loops) {
+        SCOPED_TRACE(loop.What);
+        ShellFixture fx;
+        fx.Mkdir("R/A/B/loop");
+        fx.Mkdir("R/A/loop");
+        fx.Mkdir("Ziel");
+        const QByteArray r = Native(fx.Path("R")), dst = Native(fx.Path("Ziel"));
+        MakeFile(r + "/A/B/bild.jpg", "bild");
+        std::string why;
+        if (!InChild(OwnMounts,
+                     [&] {
+                         // A small volume as the target, where an endless copy soon ends.
+                         ASSERT_EQ(::mount("lumi-test", dst.constData(), "tmpfs", 0, "size=2m"), 0)
+                             << std::strerror(errno);
+                         ASSERT_EQ(::mount((r + loop.Bound).constData(), (r + loop.Mount).constData(), nullptr,
+                                           MS_BIND, nullptr),
+                                   0)
+                             << std::strerror(errno);
+                         QMimeData mime;
+                         mime.setUrls({SsNativePathToUrl(r + "/A")});
+                         TSsFolderDropTarget target(dst);
+                         int32_t effect = Ole::DROPEFFECT_COPY;
+                         EXPECT_EQ(target.Drop(&mime, Ole::MK_CONTROL, effect), Ole::E_FAIL);
+                         EXPECT_EQ(target.Report().Repeated, QList<QByteArray>{r + loop.Mount});
+                         EXPECT_TRUE(target.Report().Failed.isEmpty());
+                         EXPECT_TRUE(SsReportText(target.Report()).contains(QFile::decodeName(r + loop.Mount)));
+                         EXPECT_EQ(ReadFile(dst + "/A/B/bild.jpg"), "bild");
+                         int folders = 0;
+                         for (QDirIterator it(QFile::decodeName(dst), QDir::Dirs | QDir::NoDotAndDotDot,
+                                              QDirIterator::Subdirectories);
+                              it.hasNext(); it.next())
+                             ++folders;
+                         EXPECT_LE(folders, 4);
+                     },
+                     "no mount namespace of its own for this user", why))
+            GTEST_SKIP() << why;
+    }
+}
+
 namespace {
 // How a user (uid) finds the top of a volume that others can write to, and
 // where that user's file goes to the trash from it (empty: it stays).
