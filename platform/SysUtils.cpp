@@ -1109,6 +1109,8 @@ QString SysErrorMessage(int ErrorCode)
     case EDQUOT: text = "There is not enough free space on the disk."; break;
     case EACCES:
     case EPERM: text = "You do not have permission for this."; break;
+    case EBUSY: text = "The file or folder is in use by the system (a mounted drive, for example)."; break;
+    case EXDEV: text = "The file or folder lies on another drive and cannot be moved there in one step."; break;
     default: return QString::fromLocal8Bit(std::strerror(ErrorCode));
     }
     return QCoreApplication::translate("SysConst", text);

@@ -136,6 +136,8 @@ QString TrashCause(const QByteArray& path, int error)
         return SsMenuText("the folder is write-protected");
     if (error == SsTrashNotOwn)
         return SsMenuText("the trash of this drive is a link or another user's folder, so it is not used");
+    if (error == SsTrashNoUsable)
+        return SsMenuText("this drive has no trash that you may use, so it stays where it is");
     return SysErrorMessage(error);
 }
 }  // namespace

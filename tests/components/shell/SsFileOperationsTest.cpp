@@ -1314,6 +1314,117 @@ TEST(SsNamespace, CopySkipsAFolderThatRepeatsOneAboveIt)
     }
 }
 
+// A file inside a bind mount of a folder on the home's file system goes to
+// the trash at the top of that mount (a rename cannot leave a mount), and a
+// mount point sent to the trash stays with a clear reason.
+TEST(SsNamespace, TrashFollowsTheMountAnEntryIsOn)
+{
+    const Scratch scratch(QFile::encodeName(QDir::tempPath()));
+    ASSERT_FALSE(scratch.Path.isEmpty());
+    if (DeviceOf(Native(qEnvironmentVariable("HOME"))) != DeviceOf(scratch.Path))
+        GTEST_SKIP() << "the home trash is not on the temporary folder's file system";
+    const QByteArray src = scratch.Path + "/Quelle", bound = scratch.Path + "/Gebunden",
+                     disk = scratch.Path + "/Platte";
+    for (const QByteArray& d : {src, bound, disk})
+        ASSERT_EQ(::mkdir(d.constData(), 0700), 0);
+    MakeFile(src + "/bild.jpg", "bild");
+    std::string why;
+    if (!InChild(OwnMounts,
+                 [&] {
+                     ASSERT_EQ(::mount(src.constData(), bound.constData(), nullptr, MS_BIND, nullptr), 0);
+                     ASSERT_EQ(SsMoveToTrash(bound + "/bild.jpg"), 0);
+                     EXPECT_FALSE(Exists(src + "/bild.jpg"));
+                     const QByteArray trash = bound + "/.Trash-" + QByteArray::number(uint(::geteuid()));
+                     EXPECT_EQ(ReadFile(trash + "/files/bild.jpg"), "bild");
+                     EXPECT_TRUE(ReadFile(trash + "/info/bild.jpg.trashinfo").contains("\nPath=bild.jpg\n"));
+
+                     ASSERT_EQ(::mount("lumi-test", disk.constData(), "tmpfs", 0, nullptr), 0);
+                     EXPECT_EQ(SsMoveToTrash(disk), EBUSY);
+                     TSsContextMenu menu({disk}, {SFGAO_FOLDER | SFGAO_CANDELETE | SFGAO_FILESYSTEM});
+                     QWidget window;
+                     EXPECT_EQ(RunVerb(menu, cvDelete, window), Ole::E_FAIL);
+                     EXPECT_EQ(TakeMessage(window).toStdString(),
+                               "Cannot move to the trash:\n" + disk.toStdString() +
+                                   ": The file or folder is in use by the system (a mounted drive, for example).");
+                     EXPECT_EQ(DeviceOf(disk) == DeviceOf(scratch.Path), false);  // still mounted, in place
+                 },
+                 "no mount namespace of its own for this user", why))
+        GTEST_SKIP() << why;
+}
+
+// A drive with no trash the user may use (its top is root's, or it refuses
+// to close a new trash to others, as FAT-like volumes do) keeps the user's
+// file where it is, says so, and leaves no trash folder behind.
+TEST(SsNamespace, DriveWithoutAUsableTrashKeepsTheFileAndLeavesNothing)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, to make a volume whose top the user may not write";
+    const auto [uid, gid] = OrdinaryUser();
+    const Scratch scratch(QFile::encodeName(QDir::tempPath()));
+    ASSERT_FALSE(scratch.Path.isEmpty());
+    ASSERT_EQ(::chmod(scratch.Path.constData(), 0755), 0);
+    const QByteArray top = scratch.Path + "/Band", src = scratch.Path + "/Quelle";
+    ASSERT_EQ(::mkdir(top.constData(), 0755), 0);
+    ASSERT_EQ(::mkdir(src.constData(), 0755), 0);
+    ASSERT_EQ(::chown(src.constData(), uid, gid), 0);
+    struct TDrive {
+        const char* What;
+        std::function<bool()> Mount;  // false: not at hand here
+        QByteArray Folder;            // the user's folder on it
+    };
+    const TDrive drives[] = {
+        {"the top is root's",
+         [&] {
+             if (::mount("lumi-test", top.constData(), "tmpfs", 0, "mode=0755") != 0)
+                 return false;
+             const QByteArray own = top + "/Eigene";
+             return ::mkdir(own.constData(), 0755) == 0 && ::chown(own.constData(), uid, gid) == 0;
+         },
+         top + "/Eigene"},
+        {"chmod is refused",
+         [&] {
+             const std::string command = "bindfs --chmod-deny --perms=go+rX -o allow_other '" + src.toStdString() +
+                                         "' '" + top.toStdString() + "' 2>/dev/null";
+             return std::system(command.c_str()) == 0;
+         },
+         top},
+    };
+    for (const TDrive& drive : drives) {
+        SCOPED_TRACE(drive.What);
+        std::string why;
+        const bool ran = InChild(OwnMounts, [&] {
+            if (!drive.Mount()) {
+                std::printf("[ SKIPPED  ] %s: cannot mount it here\n", drive.What);
+                return;
+            }
+            std::string cannot;
+            ASSERT_TRUE(InChild([&] { return BecomeUser(uid, gid); },
+                                [&] {
+                                    const QByteArray file = drive.Folder + "/bild.jpg";
+                                    const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+                                    ASSERT_EQ(::write(fd, "bild", 4), 4);
+                                    ::close(fd);
+                                    const QStringList before = Listing(QFile::decodeName(top));
+                                    EXPECT_EQ(SsMoveToTrash(file), SsTrashNoUsable);
+                                    TSsContextMenu menu({file}, {SFGAO_CANDELETE | SFGAO_FILESYSTEM});
+                                    QWidget window;
+                                    EXPECT_EQ(RunVerb(menu, cvDelete, window), Ole::E_FAIL);
+                                    EXPECT_EQ(TakeMessage(window).toStdString(),
+                                              "Cannot move to the trash:\n" + file.toStdString() +
+                                                  ": this drive has no trash that you may use, so it stays where "
+                                                  "it is");
+                                    EXPECT_EQ(ReadFile(file), "bild");
+                                    EXPECT_EQ(Listing(QFile::decodeName(top)), before);
+                                },
+                                "cannot become the ordinary user", cannot))
+                << cannot;
+            ::umount2(top.constData(), MNT_DETACH);
+        }, "no mount namespace of its own", why);
+        if (!ran)
+            GTEST_SKIP() << why;
+    }
+}
+
 namespace {
 // How a user (uid) finds the top of a volume that others can write to, and
 // where that user's file goes to the trash from it (empty: it stays).
