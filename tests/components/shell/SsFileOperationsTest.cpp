@@ -1359,7 +1359,8 @@ TEST(SsNamespace, DriveWithoutAUsableTrashKeepsTheFileAndLeavesNothing)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root, to make a volume whose top the user may not write";
-    const auto [uid, gid] = OrdinaryUser();
+    const uid_t uid = OrdinaryUser().first;
+    const gid_t gid = OrdinaryUser().second;
     const Scratch scratch(QFile::encodeName(QDir::tempPath()));
     ASSERT_FALSE(scratch.Path.isEmpty());
     ASSERT_EQ(::chmod(scratch.Path.constData(), 0755), 0);
