@@ -746,10 +746,9 @@ int CopyEntry(const QByteArray& from, const QByteArray& to, TTreeCopy& copy)
     TFd workDir;
     if (const int r = MakePartialCopy(toDir.Get(), workName, workDir))
         return r;
-    const QByteArray work = Join(DirOf(to), workName);
     int result = copy.Run(fromDir.Get(), NameOf(from), workDir.Get(), NameOf(to));
     if (!result && copy.Made())
-        result = SsRenameNoReplace(Join(work, NameOf(to)), to);
+        result = RenameNoReplaceAt(workDir.Get(), NameOf(to), toDir.Get(), NameOf(to));
     if (!result)
         result = copy.Finish();
     RemoveTreeAt(toDir.Get(), workName, true);
