@@ -180,6 +180,8 @@ const TLibraryText cLibraryTexts[] = {
     // The type column of Qt's file dialog; the catalogues of several languages lack them.
     {"XSsFolder", nullptr, "QAbstractFileIconProvider", "Folder", nullptr},
     {"XSsDrive", nullptr, "QAbstractFileIconProvider", "Drive", nullptr},
+    {"XSsRepeatedFolder", nullptr, "TSsContextMenu", "Not copied, as each leads back to a folder above it (a loop):", nullptr},
+    {"XSsNoUsableTrash", nullptr, "TSsContextMenu", "this drive has no trash that you may use, so it stays where it is", nullptr},
     // The causes of failed file operations (SysErrorMessage).
     {"XSysErrNameTooLong", nullptr, "SysConst", "The file name is too long.", nullptr},
     {"XSysErrNotFound", nullptr, "SysConst", "The file or folder does not exist.", nullptr},
@@ -188,6 +190,8 @@ const TLibraryText cLibraryTexts[] = {
     {"XSysErrIO", nullptr, "SysConst", "The disk could not be read or written.", nullptr},
     {"XSysErrDiskFull", nullptr, "SysConst", "There is not enough free space on the disk.", nullptr},
     {"XSysErrNoPermission", nullptr, "SysConst", "You do not have permission for this.", nullptr},
+    {"XSysErrBusy", nullptr, "SysConst", "The file or folder is in use by the system (a mounted drive, for example).", nullptr},
+    {"XSysErrCrossDevice", nullptr, "SysConst", "The file or folder lies on another drive and cannot be moved there in one step.", nullptr},
 };
 
 // Answers Qt's requests for its own texts with the current language's.

@@ -25,6 +25,8 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <limits>
 
@@ -895,19 +897,52 @@ bool NamesFile(int DirFd, const char* Name, int Fd)
            SameFile(named, open);
 }
 
-// The save's temporaries: ".lumiseite-" and a number in base 36.
 const char SaveTemporaryPrefix[] = ".lumiseite-";
 
-bool IsSaveTemporary(const char* Name)
+// The extended attribute that marks a temporary as the program's own; its
+// value is the random part of the temporary's name.
+const char TemporaryMark[] = "user.lumiseite.temporary";
+constexpr size_t TemporaryRandomLength = 32;
+
+// Where locks are not seen across machines, a temporary is a leftover only
+// once it is this old (seconds).
+constexpr time_t NetworkLeftoverAge = 24 * 60 * 60;
+
+// The random part of Name when it has the form Prefix + 32 lower-case hex
+// digits; empty otherwise.
+QByteArray RandomPartOf(const char* Name, const char* Prefix)
 {
-    const size_t prefix = sizeof SaveTemporaryPrefix - 1;
-    if (std::strncmp(Name, SaveTemporaryPrefix, prefix) != 0)
-        return false;
-    const char* digits = Name + prefix;
-    const size_t n = std::strlen(digits);
-    return n >= 1 && n <= 7 && std::all_of(digits, digits + n, [](char c) {
-               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z');
-           });
+    const size_t prefix = std::strlen(Prefix);
+    if (std::strncmp(Name, Prefix, prefix) != 0)
+        return QByteArray();
+    const char* random = Name + prefix;
+    const bool ok = std::strlen(random) == TemporaryRandomLength &&
+                    std::all_of(random, random + TemporaryRandomLength,
+                                [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+    return ok ? QByteArray(random) : QByteArray();
+}
+
+// Whether the file system of Fd is one whose locks other machines do not see.
+bool OnNetworkFileSystem(int Fd)
+{
+    struct statfs fs {};
+    if (TemporaryStatFs(Fd, &fs) != 0)
+        return true;  // unknown: the careful answer
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x6969:      // NFS
+    case 0x517B:      // SMB
+    case 0xFF534D42:  // CIFS
+    case 0xFE534D42:  // SMB2
+    case 0x65735546:  // FUSE (sshfs and others)
+    case 0x73757245:  // Coda
+    case 0x5346414F:  // AFS
+    case 0x00C36400:  // Ceph
+    case 0x01021997:  // 9P
+    case 0x47504653:  // GPFS
+    case 0x0BD00BD0:  // Lustre
+        return true;
+    default: return false;
+    }
 }
 
 void RemoveFile(int DirFd, const char* Name)
@@ -917,6 +952,15 @@ void RemoveFile(int DirFd, const char* Name)
 
 } // namespace
 
+int (*TemporaryStatFs)(int Fd, struct statfs* Buffer) = ::fstatfs;
+
+QByteArray TemporaryName(const char* Prefix)
+{
+    QByteArray random(TemporaryRandomLength / 2, '\0');
+    QRandomGenerator::system()->generate(random.begin(), random.end());
+    return Prefix + random.toHex();
+}
+
 int LockTemporary(int DirFd, const char* Name, int Fd)
 {
     if (::flock(Fd, LOCK_EX | LOCK_NB) != 0) {
@@ -925,11 +969,44 @@ int LockTemporary(int DirFd, const char* Name, int Fd)
         return 0;  // no locks here: nothing is swept here either
     }
     // A sweep that took the temporary before the lock has removed it.
-    return NamesFile(DirFd, Name, Fd) ? 0 : EAGAIN;
+    if (!NamesFile(DirFd, Name, Fd))
+        return EAGAIN;
+    // Unmarked (no extended attributes here), it is never swept.
+    const size_t length = std::strlen(Name);
+    const char* random = Name + length - std::min(length, TemporaryRandomLength);
+    ::fsetxattr(Fd, TemporaryMark, random, std::strlen(random), 0);
+    return 0;
 }
 
-void SweepTemporaries(int DirFd, bool (*Matches)(const char* Name), bool Folders,
-                      void (*Remove)(int DirFd, const char* Name))
+int OpenLeftover(int DirFd, const char* Name, const char* Prefix, bool Folder)
+{
+    const QByteArray random = RandomPartOf(Name, Prefix);
+    if (random.isEmpty())
+        return -1;
+    const auto ofKind = [Folder](const struct stat& st) { return Folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode); };
+    // Only the user's own files or folders are opened: no link, pipe or device.
+    struct stat st {};
+    if (::fstatat(DirFd, Name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !ofKind(st) || st.st_uid != ::geteuid())
+        return -1;
+    const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (Folder ? O_DIRECTORY : 0);
+    const int fd = ::openat(DirFd, Name, flags);
+    if (fd < 0)
+        return -1;
+    char mark[TemporaryRandomLength + 1];
+    const ssize_t markSize = ::fgetxattr(fd, TemporaryMark, mark, sizeof mark);
+    struct stat open {};
+    const bool own = ::fstat(fd, &open) == 0 && ofKind(open) && open.st_uid == ::geteuid() &&
+                     markSize == ssize_t(random.size()) && QByteArrayView(mark, markSize) == random;
+    // Where other machines do not see the lock, only an old one is left over.
+    const bool old = own && (!OnNetworkFileSystem(fd) || open.st_mtim.tv_sec < std::time(nullptr) - NetworkLeftoverAge);
+    // Locked and still under that name: its maker has ended.
+    if (old && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && NamesFile(DirFd, Name, fd))
+        return fd;
+    ::close(fd);
+    return -1;
+}
+
+void SweepTemporaries(int DirFd, const char* Prefix, bool Folders, void (*Remove)(int DirFd, const char* Name))
 {
     const int listFd = ::openat(DirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listFd < 0)
@@ -941,26 +1018,15 @@ void SweepTemporaries(int DirFd, bool (*Matches)(const char* Name), bool Folders
     }
     std::vector<QByteArray> names;
     while (const dirent* e = ::readdir(dir))
-        if (Matches(e->d_name))
+        if (!RandomPartOf(e->d_name, Prefix).isEmpty())
             names.emplace_back(e->d_name);
     ::closedir(dir);
-    const auto ofKind = [Folders](const struct stat& st) {
-        return Folders ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode);
-    };
     for (const QByteArray& name : names) {
-        // Only files or folders are opened: no link, pipe or device.
-        struct stat st {};
-        if (::fstatat(DirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !ofKind(st))
-            continue;
-        const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (Folders ? O_DIRECTORY : 0);
-        const int fd = ::openat(DirFd, name.constData(), flags);
-        if (fd < 0)
-            continue;
-        // Locked and still under that name: its maker has ended.
-        if (::fstat(fd, &st) == 0 && ofKind(st) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-            NamesFile(DirFd, name.constData(), fd))
+        const int fd = OpenLeftover(DirFd, name.constData(), Prefix, Folders);
+        if (fd >= 0) {
             Remove(DirFd, name.constData());
-        ::close(fd);
+            ::close(fd);
+        }
     }
 }
 
@@ -986,15 +1052,14 @@ int ReplaceFileContents(const QString& FileName, const void* Data, size_t Size)
         return errno;
     // What earlier saves that were killed left here goes first.
     if (readable)
-        SweepTemporaries(dir, IsSaveTemporary, false, RemoveFile);
+        SweepTemporaries(dir, SaveTemporaryPrefix, false, RemoveFile);
     // A new file is made with the permissions the umask leaves; one that
-    // replaces another keeps the other's. The temporary name is short, so
-    // that a name as long as the system allows can be replaced. It stays
-    // locked until it has its final name.
+    // replaces another keeps the other's. The temporary stays locked until
+    // it has its final name.
     QByteArray temp;
     int fd = -1;
     while (fd < 0) {
-        temp = SaveTemporaryPrefix + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        temp = TemporaryName(SaveTemporaryPrefix);
         fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) {
             const int err = errno;
@@ -1047,6 +1112,8 @@ QString SysErrorMessage(int ErrorCode)
     case EDQUOT: text = "There is not enough free space on the disk."; break;
     case EACCES:
     case EPERM: text = "You do not have permission for this."; break;
+    case EBUSY: text = "The file or folder is in use by the system (a mounted drive, for example)."; break;
+    case EXDEV: text = "The file or folder lies on another drive and cannot be moved there in one step."; break;
     default: return QString::fromLocal8Bit(std::strerror(ErrorCode));
     }
     return QCoreApplication::translate("SysConst", text);

@@ -3,6 +3,7 @@
 // Exceptions, numbers, formatting and text helpers with the class library's rules.
 #include "AnsiString.h"
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <exception>
@@ -12,6 +13,8 @@
 #include <variant>
 
 // ---- exceptions -------------------------------------------------------------
+
+struct statfs;
 
 class Exception : public std::exception {
 public:
@@ -194,19 +197,29 @@ extern ssize_t (*ReplaceFileWrite)(int Fd, const void* Buffer, size_t Count);
 extern int (*ReplaceFileSync)(int Fd);
 
 // Temporaries that a killed process leaves behind are swept by the next one
-// that works in the same folder. A temporary is locked (flock) while it is
-// written, so that no sweep removes one that is still in use.
+// that works in the same folder, and only what the program can prove it
+// made: an entry of the user's own, never a link, with the exact name form
+// of TemporaryName, which carries the mark that LockTemporary gives (an
+// extended attribute holding the name's random part; where the file system
+// has none, nothing is marked and nothing swept), and that no process holds
+// locked (flock). On network file systems, whose locks other machines do not
+// see, it must also be more than a day old.
 //
-// Locks Fd, the temporary just made as Name in DirFd: 0 once it is locked and
-// still has that name (also where the file system has no locks); EAGAIN when
-// a sweep took it meanwhile, and the caller makes another.
+// A new temporary's name: Prefix and 32 random hexadecimal digits.
+QByteArray TemporaryName(const char* Prefix);
+// Locks and marks Fd, the temporary just made as Name (from TemporaryName)
+// in DirFd: 0 once it is locked and still has that name (also where the file
+// system has no locks); EAGAIN when a sweep took it meanwhile, and the
+// caller makes another.
 int LockTemporary(int DirFd, const char* Name, int Fd);
-// For each entry of DirFd whose name Matches and that is a file (Folders
-// false) or a folder (Folders true), never through a link, and that no one
-// holds locked: Remove(DirFd, Name), with the entry locked meanwhile.
-// Entries that cannot be opened, locked or removed stay, silently.
-void SweepTemporaries(int DirFd, bool (*Matches)(const char* Name), bool Folders,
-                      void (*Remove)(int DirFd, const char* Name));
+// Name in DirFd opened and locked when it is a leftover temporary of Prefix
+// (a folder or a file as Folder says) by the rules above; -1 otherwise.
+int OpenLeftover(int DirFd, const char* Name, const char* Prefix, bool Folder);
+// For each leftover of Prefix in DirFd: Remove(DirFd, Name), with the entry
+// locked meanwhile. Entries that cannot be removed stay, silently.
+void SweepTemporaries(int DirFd, const char* Prefix, bool Folders, void (*Remove)(int DirFd, const char* Name));
+// ::fstatfs, unless a test puts in another (a network file system).
+extern int (*TemporaryStatFs)(int Fd, struct statfs* Buffer);
 
 // The text of a system error number for the user: the causes a user meets in
 // the program's language, the system's text for the rest.

@@ -136,6 +136,8 @@ QString TrashCause(const QByteArray& path, int error)
         return SsMenuText("the folder is write-protected");
     if (error == SsTrashNotOwn)
         return SsMenuText("the trash of this drive is a link or another user's folder, so it is not used");
+    if (error == SsTrashNoUsable)
+        return SsMenuText("this drive has no trash that you may use, so it stays where it is");
     return SysErrorMessage(error);
 }
 }  // namespace
@@ -155,6 +157,9 @@ QString SsReportText(const TSsOperationReport& report)
         });
     if (!report.Skipped.isEmpty())
         sections << Section("Not copied, as pipes, sockets and devices cannot be copied:", report.Skipped,
+                            [](const QByteArray& path) { return NameOfPath(path); });
+    if (!report.Repeated.isEmpty())
+        sections << Section("Not copied, as each leads back to a folder above it (a loop):", report.Repeated,
                             [](const QByteArray& path) { return NameOfPath(path); });
     if (!report.Left.isEmpty())
         sections << Section("Copied, but these stay at their old place:", report.Left, [](const TEntry& e) {

@@ -6,6 +6,8 @@
 // comparing, attributes, display names, renaming and dropping.
 #include "SsBase.h"
 #include "DateTime.h"
+#include "SsFileOperations.h"
+#include "SsTrash.h"
 
 #include <QHash>
 #include <QIcon>
@@ -161,18 +163,6 @@ private:
 };
 using PSsNamespaceFolder = std::shared_ptr<TSsNamespaceFolder>;
 
-// What a paste, drop, copy or move did not do in full: the system's bytes of
-// the paths concerned. Failed: entries not placed, with the error. Skipped:
-// pipes, sockets and devices, which a copy cannot carry. Left: what a move
-// left at its old place, with the reason (EACCES, EPERM, EROFS: the folder
-// named is write-protected; ENOTEMPTY: the folder holds entries added during
-// the move; ESTALE: the entry changed during the move; else the error).
-struct TSsOperationReport {
-    QList<QPair<QByteArray, int>> Failed;
-    QList<QByteArray> Skipped;
-    QList<QPair<QByteArray, int>> Left;
-    bool IsEmpty() const { return Failed.isEmpty() && Skipped.isEmpty() && Left.isEmpty(); }
-};
 
 // The shell's drop target of a folder: dropped files are copied, moved or
 // linked into it. An existing file is never overwritten; the dropped entry
@@ -201,44 +191,6 @@ private:
     const QMimeData* data_ = nullptr;
     TSsOperationReport report_;
 };
-
-// A name in Folder that does not exist yet, made from Name (all as the
-// system's bytes).
-QByteArray SsFreeFileName(const QByteArray& folder, const QByteArray& name);
-// Renames From to To unless To exists, also on file systems that cannot
-// refuse to replace in one step, with or without hard links; 0 or the
-// system's error number.
-int SsRenameNoReplace(const QByteArray& from, const QByteArray& to);
-// Copies the entry From to To, which must not exist: a folder with all it
-// holds, a symbolic link as a link; pipes, sockets and devices are skipped
-// and noted in the report. Folders are walked by their handles and links are
-// never followed. The copy is made under a temporary name and takes its
-// name only once whole, folders their modes once in place; on failure
-// nothing is left. 0 or the system's error number.
-int SsCopyEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report = nullptr);
-// Moves the entry From to To, which must not exist. Across file systems it is
-// copied as SsCopyEntry does, and then only what was copied and has not
-// changed since is removed; the report notes what stays at the old place.
-// 0 when all of it moved, else the system's error number.
-int SsMoveEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report = nullptr);
-// Moves an entry to the desktop's trash (the home trash, or the trash at the
-// top of its own volume), with the note that lets it be put back. 0 or the
-// system's error number; SsTrashNotOwn when the volume's trash may not be
-// used (a link, or a folder of another user's), and the entry stays where it is.
-int SsMoveToTrash(const QByteArray& path);
-constexpr int SsTrashNotOwn = -1;
-// Removes an entry, a folder with all it holds, walking folders by their
-// handles; links are removed, never followed. 0 or the system's error number.
-int SsRemoveEntry(const QByteArray& path);
-// Called by copies and removals for each entry inside a folder, after the
-// entry was looked at and before it is opened or removed, with the folder's
-// handle and the entry's name (tests stand in for other programs with it).
-extern std::function<void(int dirFd, const QByteArray& name)> SsEntryHook;
-// The system calls that give an entry a name only while it is free:
-// ::renameat2 and ::linkat, unless a test puts others in (a file system that
-// has neither no-replace renames nor hard links).
-extern int (*SsRenameAt2)(int fromDir, const char* from, int toDir, const char* to, unsigned flags);
-extern int (*SsLinkAt)(int fromDir, const char* from, int toDir, const char* to, int flags);
 
 // The system image lists: icons of namespace entries by index, shared by
 // every controller.

@@ -341,35 +341,56 @@ TEST(SysUtils, ReplacesInAFolderThatMayBeWrittenButNotRead)
 }
 
 // A save sweeps the temporaries that killed saves left in its folder, and
-// only those: not one that a running save holds locked, not a link (nor what
-// it leads to), a folder, or a name of another pattern.
+// only those: marked ones of the exact form. Not one that a running save
+// holds locked, not a link (nor what it leads to), a folder, an unmarked file
+// of that form, or the leftovers of earlier versions, whose short names a
+// person may write too.
 TEST(SysUtils, ReplacingSweepsTheTemporariesOfKilledSaves)
 {
     QTemporaryDir dir, elsewhere;
     ASSERT_TRUE(dir.isValid() && elsewhere.isValid());
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const int folderFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folderFd, 0);
+    // As a save makes its temporary; Held keeps it open and locked.
+    auto temporary = [&](const QByteArray& Name, int* Held) {
+        const int fd = ::openat(folderFd, Name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "halb", 4), 4);
+        ASSERT_EQ(LockTemporary(folderFd, Name.constData(), fd), 0);
+        if (Held)
+            *Held = fd;
+        else
+            ::close(fd);
+    };
     const QString album = dir.filePath(QStringLiteral("album.zpb"));
     Write(album, "alt");
-    for (const char* dead : {".lumiseite-1", ".lumiseite-abc", ".lumiseite-zzzzzzz"})
-        Write(dir.filePath(QLatin1String(dead)), QByteArray(100000, 'x'));
-    const QStringList kept = {".lumiseite-", ".lumiseite-ABC", ".lumiseite-lauft", ".lumiseite-link",
-                              ".lumiseite-ordner", ".lumiseite-zzzzzzzz", "lumiseite-abc"};
-    for (const QString& name : {kept[0], kept[1], kept[5], kept[6]})
+    for (int i = 0; i < 3; ++i)
+        temporary(TemporaryName(".lumiseite-"), nullptr);
+    int running = -1;
+    const QByteArray runningName = TemporaryName(".lumiseite-");
+    temporary(runningName, &running);
+    const QByteArray unmarked = TemporaryName(".lumiseite-"), link = TemporaryName(".lumiseite-"),
+                     folderName = TemporaryName(".lumiseite-");
+    QStringList kept = {".lumiseite-", ".lumiseite-1", ".lumiseite-abc", ".lumiseite-zzzzzzz", "lumiseite-abc",
+                        QString::fromLatin1(unmarked)};
+    for (const QString& name : kept)
         Write(dir.filePath(name), "fremd");
-    Write(dir.filePath(QStringLiteral(".lumiseite-lauft")), "halb");
-    const THeldLock running(dir.filePath(QStringLiteral(".lumiseite-lauft")));
-    ASSERT_TRUE(running.Locked);
     const QString target = elsewhere.filePath(QStringLiteral("ziel"));
     Write(target, "ziel");
-    ASSERT_TRUE(QFile::link(target, dir.filePath(QStringLiteral(".lumiseite-link"))));
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral(".lumiseite-ordner")));
+    ASSERT_TRUE(QFile::link(target, dir.filePath(QString::fromLatin1(link))));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QString::fromLatin1(folderName)));
+    kept << QString::fromLatin1(runningName) << QString::fromLatin1(link) << QString::fromLatin1(folderName);
     ASSERT_EQ(Replace(album, "neu"), 0);
+    ::close(running);
+    ::close(folderFd);
     EXPECT_EQ(Contents(album), "neu");
     QStringList left = Entries(dir.path()), expected = QStringList(kept) << QStringLiteral("album.zpb");
     left.sort();
     expected.sort();
     EXPECT_EQ(left, expected);
     EXPECT_EQ(Contents(target), "ziel");
-    EXPECT_EQ(Contents(dir.filePath(QStringLiteral(".lumiseite-lauft"))), "halb");
+    EXPECT_EQ(Contents(dir.filePath(QString::fromLatin1(runningName))), "halb");
 }
 
 // The temporary of a running save is locked while it is written, and another

@@ -2,6 +2,7 @@
 // views: moves, pastes with links, odd names, renames and their refusals.
 #include "ShellViewFixtures.h"
 #include "SsContextMenu.h"
+#include "SysUtils.h"
 #include "../../common/NoPermissionOverride.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +43,7 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
@@ -150,15 +152,18 @@ void MakeFolderWithLinks(const ShellFixture& fx)
 
 // ---- acting as an ordinary user on folders of two file systems ----------------------------
 
-// The user the mode tests act as: this one, or for root an ordinary one
-// ("lumi", else nobody), as modes do not hold root back.
+// The user the mode tests act as: this one, or for root a numeric ordinary
+// one, as modes do not hold root back; and for root a second one.
 std::pair<uid_t, gid_t> OrdinaryUser()
 {
     if (::geteuid() != 0)
         return {::geteuid(), ::getegid()};
-    if (const passwd* pw = ::getpwnam("lumi"))
-        return {pw->pw_uid, pw->pw_gid};
-    return {65534, 65534};
+    return {65533, 65533};
+}
+
+uid_t OtherUser()
+{
+    return 65534;
 }
 
 // Runs body in a child process, which first runs prepare (a user to become,
@@ -1131,6 +1136,51 @@ TEST(SsShellTreeView, FailedDropsSayWhatWasNotDone)
     }
 }
 
+// A cut and paste across file systems of a folder deeper than a path can
+// name, whose file was just written: the file's content is compared with its
+// copy's, reached through folder handles, and the whole source goes.
+TEST(SsNamespace, MoveOfADeepFolderWithAFileJustWrittenRemovesTheSource)
+{
+    const TwoVolumes volumes;
+    SKIP_UNLESS_APART(volumes);
+    const QByteArray level(120, 'o');
+    constexpr int Depth = 40;
+    const QByteArray src = volumes.There.Path + "/Tief", dst = volumes.Here.Path + "/Tief";
+    ASSERT_EQ(::mkdir(src.constData(), 0700), 0);
+    // Down the levels through handles; Made is called with the deepest.
+    auto down = [&](const QByteArray& top, bool make, const std::function<void(int)>& made) {
+        int fd = ::open(top.constData(), O_RDONLY | O_DIRECTORY);
+        for (int i = 0; i < Depth && fd >= 0; ++i) {
+            if (make) {
+                ASSERT_EQ(::mkdirat(fd, level.constData(), 0700), 0);
+            }
+            const int next = ::openat(fd, level.constData(), O_RDONLY | O_DIRECTORY);
+            ::close(fd);
+            fd = next;
+        }
+        ASSERT_GE(fd, 0);
+        made(fd);
+        ::close(fd);
+    };
+    down(src, true, [](int fd) {
+        const int file = ::openat(fd, "frisch.txt", O_WRONLY | O_CREAT | O_EXCL, 0644);
+        EXPECT_EQ(::write(file, "eben geschrieben", 16), 16);
+        ::close(file);
+    });
+    ASSERT_GT(src.size() + Depth * (level.size() + 1), PATH_MAX);
+    TSsOperationReport report;
+    EXPECT_EQ(SsMoveEntry(src, dst, &report), 0);
+    EXPECT_TRUE(report.IsEmpty()) << report.Left.size() << " entries stay";
+    EXPECT_FALSE(Exists(src));
+    down(dst, false, [](int fd) {
+        char text[32] = {};
+        const int file = ::openat(fd, "frisch.txt", O_RDONLY);
+        EXPECT_EQ(::read(file, text, sizeof text), 16);
+        ::close(file);
+        EXPECT_STREQ(text, "eben geschrieben");
+    });
+}
+
 // A file rewritten during a move across file systems, with its size and
 // times put back (as "touch -r", "cp -p" and tag editors do), stays at its
 // old place and is named; the copy keeps what was read, and the file beside
@@ -1214,6 +1264,168 @@ TEST(SsFolderDropTarget, RefusesItsOwnAncestorOnAnyPath)
         GTEST_SKIP() << "the bind mount was not tried: " << why;
 }
 
+// A folder that holds a bind mount of a folder above it (its parent, itself)
+// is copied once: the repeating folder is skipped and named, not copied
+// without end.
+TEST(SsNamespace, CopySkipsAFolderThatRepeatsOneAboveIt)
+{
+    struct TLoop {
+        const char* What;
+        QByteArray Bound;  // below the scratch folder R; R/A is pasted
+        QByteArray Mount;  // where it is bound
+    };
+    const TLoop loops[] = {{"the parent", "", "/A/loop"}, {"the pasted folder", "/A", "/A/B/loop"}};
+    for (const TLoop& loop : loops) {
+        SCOPED_TRACE(loop.What);
+        ShellFixture fx;
+        fx.Mkdir("R/A/B/loop");
+        fx.Mkdir("R/A/loop");
+        fx.Mkdir("Ziel");
+        const QByteArray r = Native(fx.Path("R")), dst = Native(fx.Path("Ziel"));
+        MakeFile(r + "/A/B/bild.jpg", "bild");
+        std::string why;
+        if (!InChild(OwnMounts,
+                     [&] {
+                         // A small volume as the target, where an endless copy soon ends.
+                         ASSERT_EQ(::mount("lumi-test", dst.constData(), "tmpfs", 0, "size=2m"), 0)
+                             << std::strerror(errno);
+                         ASSERT_EQ(::mount((r + loop.Bound).constData(), (r + loop.Mount).constData(), nullptr,
+                                           MS_BIND, nullptr),
+                                   0)
+                             << std::strerror(errno);
+                         QMimeData mime;
+                         mime.setUrls({SsNativePathToUrl(r + "/A")});
+                         TSsFolderDropTarget target(dst);
+                         int32_t effect = Ole::DROPEFFECT_COPY;
+                         EXPECT_EQ(target.Drop(&mime, Ole::MK_CONTROL, effect), Ole::E_FAIL);
+                         EXPECT_EQ(target.Report().Repeated, QList<QByteArray>{r + loop.Mount});
+                         EXPECT_TRUE(target.Report().Failed.isEmpty());
+                         EXPECT_TRUE(SsReportText(target.Report()).contains(QFile::decodeName(r + loop.Mount)));
+                         EXPECT_EQ(ReadFile(dst + "/A/B/bild.jpg"), "bild");
+                         int folders = 0;
+                         for (QDirIterator it(QFile::decodeName(dst), QDir::Dirs | QDir::NoDotAndDotDot,
+                                              QDirIterator::Subdirectories);
+                              it.hasNext(); it.next())
+                             ++folders;
+                         EXPECT_LE(folders, 4);
+                     },
+                     "no mount namespace of its own for this user", why))
+            GTEST_SKIP() << why;
+    }
+}
+
+// A file inside a bind mount of a folder on the home's file system goes to
+// the trash at the top of that mount (a rename cannot leave a mount), and a
+// mount point sent to the trash stays with a clear reason.
+TEST(SsNamespace, TrashFollowsTheMountAnEntryIsOn)
+{
+    const Scratch scratch(QFile::encodeName(QDir::tempPath()));
+    ASSERT_FALSE(scratch.Path.isEmpty());
+    if (DeviceOf(Native(qEnvironmentVariable("HOME"))) != DeviceOf(scratch.Path))
+        GTEST_SKIP() << "the home trash is not on the temporary folder's file system";
+    const QByteArray src = scratch.Path + "/Quelle", bound = scratch.Path + "/Gebunden",
+                     disk = scratch.Path + "/Platte";
+    for (const QByteArray& d : {src, bound, disk})
+        ASSERT_EQ(::mkdir(d.constData(), 0700), 0);
+    MakeFile(src + "/bild.jpg", "bild");
+    std::string why;
+    if (!InChild(OwnMounts,
+                 [&] {
+                     ASSERT_EQ(::mount(src.constData(), bound.constData(), nullptr, MS_BIND, nullptr), 0);
+                     ASSERT_EQ(SsMoveToTrash(bound + "/bild.jpg"), 0);
+                     EXPECT_FALSE(Exists(src + "/bild.jpg"));
+                     const QByteArray trash = bound + "/.Trash-" + QByteArray::number(uint(::geteuid()));
+                     EXPECT_EQ(ReadFile(trash + "/files/bild.jpg"), "bild");
+                     EXPECT_TRUE(ReadFile(trash + "/info/bild.jpg.trashinfo").contains("\nPath=bild.jpg\n"));
+
+                     ASSERT_EQ(::mount("lumi-test", disk.constData(), "tmpfs", 0, nullptr), 0);
+                     EXPECT_EQ(SsMoveToTrash(disk), EBUSY);
+                     TSsContextMenu menu({disk}, {SFGAO_FOLDER | SFGAO_CANDELETE | SFGAO_FILESYSTEM});
+                     QWidget window;
+                     EXPECT_EQ(RunVerb(menu, cvDelete, window), Ole::E_FAIL);
+                     EXPECT_EQ(TakeMessage(window).toStdString(),
+                               "Cannot move to the trash:\n" + disk.toStdString() +
+                                   ": The file or folder is in use by the system (a mounted drive, for example).");
+                     EXPECT_EQ(DeviceOf(disk) == DeviceOf(scratch.Path), false);  // still mounted, in place
+                 },
+                 "no mount namespace of its own for this user", why))
+        GTEST_SKIP() << why;
+}
+
+// A drive with no trash the user may use (its top is root's, or it refuses
+// to close a new trash to others, as FAT-like volumes do) keeps the user's
+// file where it is, says so, and leaves no trash folder behind.
+TEST(SsNamespace, DriveWithoutAUsableTrashKeepsTheFileAndLeavesNothing)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, to make a volume whose top the user may not write";
+    const uid_t uid = OrdinaryUser().first;
+    const gid_t gid = OrdinaryUser().second;
+    const Scratch scratch(QFile::encodeName(QDir::tempPath()));
+    ASSERT_FALSE(scratch.Path.isEmpty());
+    ASSERT_EQ(::chmod(scratch.Path.constData(), 0755), 0);
+    const QByteArray top = scratch.Path + "/Band", src = scratch.Path + "/Quelle";
+    ASSERT_EQ(::mkdir(top.constData(), 0755), 0);
+    ASSERT_EQ(::mkdir(src.constData(), 0755), 0);
+    ASSERT_EQ(::chown(src.constData(), uid, gid), 0);
+    struct TDrive {
+        const char* What;
+        std::function<bool()> Mount;  // false: not at hand here
+        QByteArray Folder;            // the user's folder on it
+    };
+    const TDrive drives[] = {
+        {"the top is root's",
+         [&] {
+             if (::mount("lumi-test", top.constData(), "tmpfs", 0, "mode=0755") != 0)
+                 return false;
+             const QByteArray own = top + "/Eigene";
+             return ::mkdir(own.constData(), 0755) == 0 && ::chown(own.constData(), uid, gid) == 0;
+         },
+         top + "/Eigene"},
+        {"chmod is refused",
+         [&] {
+             const std::string command = "bindfs --chmod-deny --perms=go+rX -o allow_other '" + src.toStdString() +
+                                         "' '" + top.toStdString() + "' 2>/dev/null";
+             return std::system(command.c_str()) == 0;
+         },
+         top},
+    };
+    for (const TDrive& drive : drives) {
+        SCOPED_TRACE(drive.What);
+        std::string why;
+        const bool ran = InChild(OwnMounts, [&] {
+            if (!drive.Mount()) {
+                std::printf("[ SKIPPED  ] %s: cannot mount it here\n", drive.What);
+                return;
+            }
+            std::string cannot;
+            ASSERT_TRUE(InChild([&] { return BecomeUser(uid, gid); },
+                                [&] {
+                                    const QByteArray file = drive.Folder + "/bild.jpg";
+                                    const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+                                    ASSERT_EQ(::write(fd, "bild", 4), 4);
+                                    ::close(fd);
+                                    const QStringList before = Listing(QFile::decodeName(top));
+                                    EXPECT_EQ(SsMoveToTrash(file), SsTrashNoUsable);
+                                    TSsContextMenu menu({file}, {SFGAO_CANDELETE | SFGAO_FILESYSTEM});
+                                    QWidget window;
+                                    EXPECT_EQ(RunVerb(menu, cvDelete, window), Ole::E_FAIL);
+                                    EXPECT_EQ(TakeMessage(window).toStdString(),
+                                              "Cannot move to the trash:\n" + file.toStdString() +
+                                                  ": this drive has no trash that you may use, so it stays where "
+                                                  "it is");
+                                    EXPECT_EQ(ReadFile(file), "bild");
+                                    EXPECT_EQ(Listing(QFile::decodeName(top)), before);
+                                },
+                                "cannot become the ordinary user", cannot))
+                << cannot;
+            ::umount2(top.constData(), MNT_DETACH);
+        }, "no mount namespace of its own", why);
+        if (!ran)
+            GTEST_SKIP() << why;
+    }
+}
+
 namespace {
 // How a user (uid) finds the top of a volume that others can write to, and
 // where that user's file goes to the trash from it (empty: it stays).
@@ -1237,9 +1449,7 @@ TEST(SsNamespace, TrashPlantedByAnotherUserIsNotUsed)
         GTEST_SKIP() << "needs root, to act as two users on a volume of its own";
     const uid_t uid = OrdinaryUser().first;
     const gid_t gid = OrdinaryUser().second;
-    const uid_t otherUid = 65534;  // nobody
-    if (uid == otherUid)
-        GTEST_SKIP() << "no second ordinary user (user \"lumi\") on this system";
+    const uid_t otherUid = OtherUser();
     const QByteArray uidText = QByteArray::number(uint(uid));
     auto mkdir = [](const QByteArray& path, mode_t mode) {
         ASSERT_EQ(::mkdir(path.constData(), mode), 0) << path.constData();
@@ -1381,44 +1591,199 @@ struct THeldFolder {
 };
 }  // namespace
 
-// A paste sweeps the work folders that killed pastes left in its target
-// folder, read-only ones too, and only those: not one that a running paste
-// holds locked, not a link (nor what it leads to), a file, or a name of
-// another pattern.
-TEST(SsNamespace, PasteSweepsThePartialCopiesOfKilledPastes)
+namespace {
+// A temporary of the program (Prefix: a save's or a paste's), made as the
+// program makes one in Folder: marked, and locked while Held gets its handle;
+// without Held it is left as a killed process leaves it. Others may read it,
+// as a save's under the usual umask. A folder holds a read-only folder with
+// a read-only picture, as a copy of such does.
+void MakeTemporary(const QByteArray& folder, const QByteArray& name, bool isFolder, int* held = nullptr)
+{
+    const QByteArray path = folder + '/' + name;
+    int fd;
+    if (isFolder) {
+        ASSERT_EQ(::mkdir(path.constData(), 0755), 0) << path.constData();
+        ASSERT_EQ(::mkdir((path + "/Ordner").constData(), 0700), 0);
+        MakeFile(path + "/Ordner/halb.jpg", QByteArray(100000, 'x'), 0444);
+        ASSERT_EQ(::chmod((path + "/Ordner").constData(), 0555), 0);
+        fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } else {
+        fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        ASSERT_EQ(::write(fd, "halb", 4), 4);
+    }
+    ASSERT_EQ(::chmod(path.constData(), isFolder ? 0755 : 0644), 0);
+    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(LockTemporary(dir, name.constData(), fd), 0);
+    ::close(dir);
+    if (held)
+        *held = fd;
+    else
+        ::close(fd);
+}
+}  // namespace
+
+// A save and a paste sweep only what the program can prove it made: the
+// user's own stale temporaries in their exact form with their mark. The
+// user's own files of look-alike names, leftovers of earlier versions (whose
+// names prove nothing), another user's leftovers in a shared folder with or
+// without the sticky bit, running ones, and links all stay.
+TEST(SsNamespace, SweepRemovesOnlyTheProgramsOwnLeftovers)
+{
+    const Scratch scratch(QFile::encodeName(QDir::tempPath()));
+    ASSERT_FALSE(scratch.Path.isEmpty());
+    ASSERT_EQ(::chmod(scratch.Path.constData(), 0755), 0);
+    const bool twoUsers = ::geteuid() == 0;
+    struct TEntry {
+        QByteArray Name;
+        bool Folder;
+        bool Goes;
+    };
+    const QByteArray save = ".lumiseite-", paste = ".partial-copy-";
+    for (const mode_t sharedMode : {mode_t(0777), mode_t(01777)}) {
+        SCOPED_TRACE(sharedMode);
+        const QByteArray dst = scratch.Path + "/Ziel" + QByteArray::number(sharedMode, 8);
+        ASSERT_EQ(::mkdir(dst.constData(), 0700), 0);
+        ASSERT_EQ(::chmod(dst.constData(), sharedMode), 0);
+        // Another user's leftovers, made by a process of that user.
+        std::vector<TEntry> foreign;
+        if (twoUsers) {
+            foreign = {{TemporaryName(save), false, false}, {TemporaryName(paste), true, false}};
+            std::string why;
+            ASSERT_TRUE(InChild([] { return BecomeUser(OtherUser(), OtherUser()); },
+                                [&] {
+                                    for (const TEntry& e : foreign)
+                                        MakeTemporary(dst, e.Name, e.Folder);
+                                },
+                                "cannot become another user", why))
+                << why;
+        }
+        std::string why;
+        const bool ran = AsOrdinaryUser(
+            [&] {
+                const QByteArray src = scratch.Path + "/Quelle" + QByteArray::number(sharedMode, 8);
+                const QByteArray outside = src + "/Draussen";
+                ASSERT_EQ(::mkdir(src.constData(), 0700), 0);
+                ASSERT_EQ(::mkdir(outside.constData(), 0700), 0);
+                MakeFile(src + "/Bild.jpg", "bild");
+                MakeFile(outside + "/bleibt.txt", "bleibt");
+                std::vector<TEntry> entries = foreign;
+                // The user's own files and folders of look-alike names, and
+                // the leftovers of earlier versions.
+                for (const QByteArray name : {".lumiseite-notes", ".lumiseite-backup", ".lumiseite-2025",
+                                               ".lumiseite-abc", ".lumiseite-1"}) {
+                    MakeFile(dst + '/' + name, "eigen");
+                    entries.push_back({name, false, false});
+                }
+                for (const QByteArray name : {".partial-copy-Urlaub", ".partial-copy-photos", ".partial-copy-Ab12Cd"}) {
+                    ASSERT_EQ(::mkdir((dst + '/' + name).constData(), 0700), 0);
+                    MakeFile(dst + '/' + name + "/strand.jpg", "strand");
+                    entries.push_back({name, true, false});
+                }
+                // The exact form, but without the mark (a copy the user made).
+                const QByteArray unmarked = TemporaryName(save);
+                MakeFile(dst + '/' + unmarked, "kopie");
+                entries.push_back({unmarked, false, false});
+                // Links of the exact form, to a folder and to a file.
+                const QByteArray linkToFolder = TemporaryName(paste), linkToFile = TemporaryName(save);
+                ASSERT_EQ(::symlink(outside.constData(), (dst + '/' + linkToFolder).constData()), 0);
+                ASSERT_EQ(::symlink((outside + "/bleibt.txt").constData(), (dst + '/' + linkToFile).constData()), 0);
+                entries.push_back({linkToFolder, true, false});
+                entries.push_back({linkToFile, false, false});
+                // Running ones, and the program's own stale ones.
+                int heldFile = -1, heldFolder = -1;
+                for (const bool folder : {false, true}) {
+                    const QByteArray running = TemporaryName(folder ? paste : save);
+                    MakeTemporary(dst, running, folder, folder ? &heldFolder : &heldFile);
+                    entries.push_back({running, folder, false});
+                    const QByteArray stale = TemporaryName(folder ? paste : save);
+                    MakeTemporary(dst, stale, folder);
+                    entries.push_back({stale, folder, true});
+                }
+
+                ASSERT_EQ(ReplaceFileContents(QFile::decodeName(dst + "/album.zpb"), "neu", 3), 0);
+                ASSERT_EQ(PasteCopy(src + "/Bild.jpg", dst), 0);
+                ::close(heldFile);
+                ::close(heldFolder);
+                QStringList expected{"Bild.jpg", "album.zpb"};
+                for (const TEntry& e : entries)
+                    if (!e.Goes)
+                        expected << QFile::decodeName(e.Name);
+                expected.sort();
+                EXPECT_EQ(Listing(QFile::decodeName(dst)).join(' ').toStdString(), expected.join(' ').toStdString());
+                EXPECT_EQ(ReadFile(dst + "/.partial-copy-Urlaub/strand.jpg"), "strand");
+                EXPECT_EQ(ReadFile(dst + "/.lumiseite-notes"), "eigen");
+                EXPECT_EQ(ReadFile(outside + "/bleibt.txt"), "bleibt");
+            },
+            why);
+        if (!ran)
+            GTEST_SKIP() << why;
+    }
+}
+
+// On a network file system, whose locks other machines do not see, only a
+// leftover older than a day is the program's to remove.
+TEST(SsNamespace, SweepOnANetworkFileSystemTakesOnlyDayOldLeftovers)
 {
     const Scratch scratch(QFile::encodeName(QDir::tempPath()));
     ASSERT_FALSE(scratch.Path.isEmpty());
     std::string why;
     const bool ran = AsOrdinaryUser(
         [&] {
-            const QByteArray src = scratch.Path + "/Quelle", dst = scratch.Path + "/Ziel";
-            const QByteArray outside = scratch.Path + "/Draussen";
-            for (const QByteArray& d : {src, dst, outside})
-                ASSERT_EQ(::mkdir(d.constData(), 0700), 0);
-            MakeFile(src + "/Bild.jpg", "bild");
-            MakeFile(outside + "/bleibt.txt", "bleibt");
-            for (const QByteArray dead : {".partial-copy-Ab12Cd", ".partial-copy-000000"})
-                ASSERT_EQ(::mkdir((dst + '/' + dead).constData(), 0700), 0);
-            const QByteArray deep = dst + "/.partial-copy-Ab12Cd/Ordner";
-            ASSERT_EQ(::mkdir(deep.constData(), 0700), 0);
-            MakeFile(deep + "/halb.jpg", QByteArray(100000, 'x'), 0444);
-            ASSERT_EQ(::chmod(deep.constData(), 0555), 0);
-            for (const QByteArray kept : {".partial-copy-Lauft1", ".partial-copy-kurz", ".partial-copy-Abc1234"})
-                ASSERT_EQ(::mkdir((dst + '/' + kept).constData(), 0700), 0);
-            MakeFile(dst + "/.partial-copy-Lauft1/Bild.jpg", "halb");
-            MakeFile(dst + "/.partial-copy-Datei1", "datei");
-            ASSERT_EQ(::symlink(outside.constData(), (dst + "/.partial-copy-Link01").constData()), 0);
-            const THeldFolder running(dst + "/.partial-copy-Lauft1");
-            ASSERT_TRUE(running.Locked);
-
-            ASSERT_EQ(PasteCopy(src + "/Bild.jpg", dst), 0);
-            EXPECT_EQ(ReadFile(dst + "/Bild.jpg"), "bild");
+            const QByteArray dst = scratch.Path + "/Ziel";
+            ASSERT_EQ(::mkdir(dst.constData(), 0700), 0);
+            const QByteArray fresh = TemporaryName(".partial-copy-"), old = TemporaryName(".partial-copy-");
+            MakeTemporary(dst, fresh, true);
+            MakeTemporary(dst, old, true);
+            const timespec dayAndMore[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 25 * 3600, 0}};
+            ASSERT_EQ(::utimensat(AT_FDCWD, (dst + '/' + old).constData(), dayAndMore, 0), 0);
+            MakeFile(scratch.Path + "/Bild.jpg", "bild");
+            TemporaryStatFs = [](int, struct statfs* fs) {
+                *fs = {};
+                fs->f_type = 0x6969;  // NFS
+                return 0;
+            };
+            const int pasted = PasteCopy(scratch.Path + "/Bild.jpg", dst);
+            TemporaryStatFs = ::fstatfs;
+            ASSERT_EQ(pasted, 0);
             EXPECT_EQ(Listing(QFile::decodeName(dst)).join(' ').toStdString(),
-                      ".partial-copy-Abc1234 .partial-copy-Datei1 .partial-copy-Lauft1 .partial-copy-Link01 "
-                      ".partial-copy-kurz Bild.jpg");
-            EXPECT_EQ(ReadFile(dst + "/.partial-copy-Lauft1/Bild.jpg"), "halb");
-            EXPECT_EQ(ReadFile(outside + "/bleibt.txt"), "bleibt");
+                      (QFile::decodeName(fresh) + " Bild.jpg").toStdString());
+        },
+        why);
+    if (!ran)
+        GTEST_SKIP() << why;
+}
+
+// A pasted folder that holds an entry the user may not read is refused
+// whole, and the message names that entry, not the folder.
+TEST(SsNamespace, PasteRefusedForAnUnreadableEntryNamesIt)
+{
+    const Scratch scratch(QFile::encodeName(QDir::tempPath()));
+    ASSERT_FALSE(scratch.Path.isEmpty());
+    std::string why;
+    const bool ran = AsOrdinaryUser(
+        [&] {
+            for (const QByteArray unreadable : {"/Album/geheim.jpg", "/Album/Unter/Privat"}) {
+                SCOPED_TRACE(unreadable.constData());
+                const QByteArray src = scratch.Path + "/Quelle", dst = scratch.Path + "/Ziel";
+                for (const QByteArray& d : {src, src + "/Album", src + "/Album/Unter", dst})
+                    ASSERT_EQ(::mkdir(d.constData(), 0700), 0);
+                MakeFile(src + "/Album/a.jpg", "a");
+                MakeFile(src + "/Album/Unter/b.jpg", "b");
+                if (unreadable.endsWith(".jpg"))
+                    MakeFile(src + unreadable, "geheim", 0);
+                else
+                    ASSERT_EQ(::mkdir((src + unreadable).constData(), 0), 0);
+                QMimeData mime;
+                mime.setUrls({SsNativePathToUrl(src + "/Album")});
+                TSsFolderDropTarget target(dst);
+                int32_t effect = Ole::DROPEFFECT_COPY;
+                EXPECT_EQ(target.Drop(&mime, Ole::MK_CONTROL, effect), Ole::E_FAIL);
+                EXPECT_EQ(target.Report().Failed, (QList<QPair<QByteArray, int>>{{src + unreadable, EACCES}}));
+                EXPECT_TRUE(SsReportText(target.Report()).contains(QFile::decodeName(src + unreadable)));
+                EXPECT_EQ(Listing(QFile::decodeName(dst)), QStringList());
+                ASSERT_EQ(std::system(("chmod -R u+rwx '" + src + "'; rm -rf '" + src + "' '" + dst + "'").constData()),
+                          0);
+            }
         },
         why);
     if (!ran)
