@@ -70,9 +70,10 @@ constexpr double CrossingProductsPerWork = 50;
 constexpr double DashesPerWork = 4;
 constexpr double MaxDashes = 20000;
 // A long drawing is handed to the painter in parts, the clock read between them:
-// fills and wide lines in bands of rows of at most BandWork units of the rasteriser's
-// work each, thin lines in pieces of at most PiecePoints points, text in runs of GlyphRun.
-constexpr double BandWork = 100000;
+// fills and wide lines in bands of rows of at most BandCrossings crossings and their
+// products with the edges per row (up to about 90 ns each in the rasteriser), thin
+// lines in pieces of at most PiecePoints points, text in runs of GlyphRun.
+constexpr double BandCrossings = 50000;
 constexpr int PiecePoints = 256;
 constexpr int GlyphRun = 16;
 
@@ -1096,8 +1097,10 @@ private:
         // such edges over all their rows, seen or not.
         const bool outlined = stroked && DevicePenWidth() > 1;
         const double rows = std::max(1.0, bottom - top);
+        double crossingsAndProducts = 0;
         auto rasterWork = [&](double Crossings) {
             const double perRow = std::min(Crossings / rows, clip.width() + 2.0);
+            crossingsAndProducts = Crossings + Crossings * perRow;
             return Crossings / CrossingsPerWork + Crossings * perRow / CrossingProductsPerWork;
         };
         auto lineCrossingsOf = [&](double LineCrossings, double Ends, double PenRows) {
@@ -1119,7 +1122,7 @@ private:
             if (Spent())
                 return;
             const bool longThinLine = stroked && !outlined && Path.elementCount() + dashes > PiecePoints;
-            if (work <= BandWork && !longThinLine) {
+            if (crossingsAndProducts <= BandCrossings && !longThinLine) {
                 p_.setPen(pen);
                 p_.setBrush(Brush);
                 p_.drawPath(Path);
@@ -1167,25 +1170,25 @@ private:
         }
         if (Spent())
             return;
-        // Either part is given bands for the work of both, which is at least its own.
+        // Either part is given bands for the crossings of both, which are at least its own.
         p_.resetTransform();
-        FillInBands(fill, Path.fillRule(), Brush, work, top, bottom);
+        FillInBands(fill, Path.fillRule(), Brush, crossingsAndProducts, top, bottom);
         if (outlined)
-            StrokeInBands(runs, pen, Pen.dashOffset(), work, top, bottom);
+            StrokeInBands(runs, pen, Pen.dashOffset(), crossingsAndProducts, top, bottom);
         else if (stroked)
             StrokeInPieces(runs, pen, Pen.dashOffset());
         p_.setTransform(t);
     }
     // Closed polygons in device pixels filled in bands of whole rows between Top and
-    // Bottom, each band with its own part of them (Work: the rasteriser's on all of them).
+    // Bottom, each band with its own part of them (Crossings: with their products, of all of them).
     // A row of pixels takes its cover from one band alone, so the bands join seamlessly.
-    void FillInBands(const std::vector<QPolygonF>& Polys, Qt::FillRule Rule, const QBrush& Brush, double Work,
+    void FillInBands(const std::vector<QPolygonF>& Polys, Qt::FillRule Rule, const QBrush& Brush, double Crossings,
                      double Top, double Bottom)
     {
         if (Polys.empty() || Brush.style() == Qt::NoBrush || Spent())
             return;
         const double top = std::floor(Top), bottom = std::ceil(Bottom);
-        const double bands = std::clamp(std::ceil(Work / BandWork), 1.0, std::max(1.0, bottom - top));
+        const double bands = std::clamp(std::ceil(Crossings / BandCrossings), 1.0, std::max(1.0, bottom - top));
         if (bands == 1) {
             QPainterPath path;
             path.setFillRule(Rule);
@@ -1218,7 +1221,7 @@ private:
         }
     }
     // Runs of a line wider than a pixel, in device pixels, filled as their outlines in bands.
-    void StrokeInBands(const std::vector<TLineRun>& Runs, const QPen& Pen, double DashOffset, double Work,
+    void StrokeInBands(const std::vector<TLineRun>& Runs, const QPen& Pen, double DashOffset, double Crossings,
                        double Top, double Bottom)
     {
         QPainterPathStroker stroker(Pen);
@@ -1240,7 +1243,7 @@ private:
                 if (f.Points.size() >= 3)
                     outline.push_back(std::move(f.Points));
         }
-        FillInBands(outline, Qt::WindingFill, Pen.brush(), Work, Top, Bottom);
+        FillInBands(outline, Qt::WindingFill, Pen.brush(), Crossings, Top, Bottom);
     }
     // Runs of a line of a pixel, in device pixels, stroked PiecePoints points at a time.
     void StrokeInPieces(const std::vector<TLineRun>& Runs, QPen& Pen, double DashOffset)
