@@ -49,8 +49,9 @@ public:
     using TClock = int64_t (*)();
     static void SetClock(TClock Clock);
 
-    // The budget of one play, ten times what the largest ordinary drawing takes at 5,000
-    // pixels wide: records, points, glyphs and clip rectangles ...
+    // The budget of one play, whose units take about 50 ns each, so that at 600 x 400
+    // pixels a whole budget costs well under the time limit: records, points, glyphs
+    // and clip rectangles ...
     static constexpr int64_t MaxWork = 1100000;
     // ... the rasteriser's work on what is filled and stroked, RasterWorkPerPixel per
     // pixel of the shown width and height ...
