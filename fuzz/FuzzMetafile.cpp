@@ -1,5 +1,6 @@
 // Plays arbitrary bytes as a Windows or enhanced metafile onto a small image,
-// once at its size and once stretched and turned.
+// once at its size and once stretched and turned, then at 600 x 400 and at
+// 1,500 pixels wide, where its time limit is 0.25 and 0.59 seconds.
 #include "FuzzSupport.h"
 #include "Metafile.h"
 
@@ -47,5 +48,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     p.rotate(30);
     p.setClipRect(QRectF(-20, -20, 30, 40));
     m.Draw(p, QRectF(-30, -5, 90, 10));
+    p.end();
+    for (const QSize size : {QSize(600, 400), QSize(1500, 375)}) {
+        QImage large(size, QImage::Format_ARGB32_Premultiplied);
+        large.fill(Qt::white);
+        QPainter lp(&large);
+        m.Draw(lp, QRectF(QPointF(0, 0), size));
+    }
     return 0;
 }

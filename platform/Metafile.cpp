@@ -11,10 +11,13 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <map>
+#include <mutex>
 #include <set>
 #include <vector>
 
@@ -35,10 +38,15 @@ constexpr uint32_t EmfSignature = 0x464D4520u;  // " EMF"
 constexpr int RectsPerWork = 64;
 // Pixels a compressed bitmap may promise per byte of its bits (run-length codes give at most 255 per 2).
 constexpr int64_t MaxDibPixelsPerByte = 128;
+// One unit of work, of any kind, takes about 50 ns (the benchmark times each kind).
 // Work of looking up a font face by a name not seen before in the play, and of
-// shaping and drawing one glyph.
-constexpr int64_t FaceLookupWork = 2000;
-constexpr int64_t GlyphWork = 10;
+// shaping and drawing one glyph; device pixels a glyph's box is charged for per pixel
+// (drawing a glyph costs far more per pixel than a fill).
+constexpr int64_t FaceLookupWork = 200;
+constexpr int64_t GlyphWork = 40;
+constexpr double GlyphPixelWeight = 16;
+// Work per rectangle of a clip region a record gives.
+constexpr int64_t ClipRectWork = 4;
 // Shapes larger than this in device pixels are cut to where they can show before drawing.
 constexpr double MaxDrawnExtent = 16384;
 // The widest pen the painter takes.
@@ -48,19 +56,37 @@ constexpr double MaxPenWidth = 32767;
 constexpr int PainterRectsPerWork = 1;
 constexpr int DrawClipRectsPerWork = 4;
 // Curve pieces looked at while flattening, and pixels of line stroked, per unit of work.
-constexpr int64_t PiecesPerWork = 2;
+constexpr int64_t PiecesPerWork = 1;
 constexpr double StrokePixelsPerWork = 16;
 // How far in device pixels a flattened curve may stray from the true one.
 constexpr double FlatTolerance = 0.2;
 // The rasteriser's work on a shape follows the rows its edges cross, and once many
 // edges share a row, those crossings times the edges per row (at most one per pixel
 // of the row, where they share the rasteriser's cells): units of work per each.
-constexpr double CrossingsPerWork = 64;
-constexpr double CrossingProductsPerWork = 200;
+constexpr double CrossingsPerWork = 16;
+constexpr double CrossingProductsPerWork = 50;
 // Dashes of a dashed line per unit of work; a line of more dashes than MaxDashes, or
 // whose dashes are finer than a device pixel, is drawn solid.
 constexpr double DashesPerWork = 4;
 constexpr double MaxDashes = 20000;
+// A long drawing is handed to the painter in parts, the clock read between them:
+// fills and wide lines in bands of rows of at most BandCrossings crossings and their
+// products with the edges per row (up to about 90 ns each in the rasteriser), thin
+// lines in pieces of at most PiecePoints points, text in runs of GlyphRun.
+constexpr double BandCrossings = 50000;
+constexpr int PiecePoints = 256;
+constexpr int GlyphRun = 16;
+
+std::atomic<double> TimeLimitFactor{1};
+std::atomic<TMetafile::TClock> PlayClock{nullptr};
+
+int64_t Now()
+{
+    if (const TMetafile::TClock clock = PlayClock.load())
+        return clock();
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // A header value as an int; out of range it is clamped, not wrapped.
 int32_t ClampToInt(double V)
@@ -245,26 +271,34 @@ double RowCrossings(const QPolygonF& Poly, bool Closed, double Top, double Botto
     return sum;
 }
 
-// The area inside the figures of Path's control points mapped by T, each figure
-// counted whole; a curve's control polygon holds it.
+// The area the figures of Path's control points mapped by T may cover: each figure
+// by the triangles from its first point taken whatever their turn, so that the parts of
+// a figure crossing itself do not cancel, and at most by its bounds. A curve's control
+// polygon holds it.
 double ControlArea(const QPainterPath& Path, const QTransform& T)
 {
     double sum = 0, figure = 0;
-    QPointF start, last;
+    QPointF start, last, low, high;
+    auto endFigure = [&] { sum += std::min(figure / 2, (high.x() - low.x()) * (high.y() - low.y())); };
     for (int i = 0; i < Path.elementCount(); ++i) {
         const QPainterPath::Element e = Path.elementAt(i);
         const QPointF pt = T.map(QPointF(e.x, e.y));
         if (e.type == QPainterPath::MoveToElement) {
-            sum += std::abs(figure + last.x() * start.y() - start.x() * last.y());
+            if (i > 0)
+                endFigure();
             figure = 0;
-            start = pt;
+            start = low = high = pt;
         } else {
-            figure += last.x() * pt.y() - pt.x() * last.y();
+            const QPointF a = last - start, b = pt - start;
+            figure += std::abs(a.x() * b.y() - b.x() * a.y());
+            low = QPointF(std::min(low.x(), pt.x()), std::min(low.y(), pt.y()));
+            high = QPointF(std::max(high.x(), pt.x()), std::max(high.y(), pt.y()));
         }
         last = pt;
     }
-    sum += std::abs(figure + last.x() * start.y() - start.x() * last.y());
-    return sum / 2;
+    if (Path.elementCount() > 0)
+        endFigure();
+    return sum;
 }
 
 // A closed polygon cut to R, one side after the other (Sutherland and Hodgman).
@@ -455,8 +489,11 @@ struct TDcState {
 class TPlayer {
 public:
     // BaseClip: where the picture may draw, in the painter's device pixels.
-    TPlayer(QPainter& P, const QTransform& DeviceToDest, const QRegion& BaseClip, int64_t MaxRaster, int64_t MaxPixels)
-        : p_(P), deviceToDest_(DeviceToDest), baseClip_(BaseClip), rasterLeft_(MaxRaster), pixelsLeft_(MaxPixels)
+    // Deadline: the clock's reading at which the play ends.
+    TPlayer(QPainter& P, const QTransform& DeviceToDest, const QRegion& BaseClip, int64_t MaxRaster, int64_t MaxPixels,
+            int64_t Deadline)
+        : p_(P), deviceToDest_(DeviceToDest), baseClip_(BaseClip), rasterLeft_(MaxRaster), pixelsLeft_(MaxPixels),
+          maxRaster_(MaxRaster), maxPixels_(MaxPixels), deadline_(Deadline)
     {
     }
 
@@ -666,7 +703,7 @@ public:
     // Device rectangles of the reference device as a clip region.
     void ClipRects(const std::vector<QRectF>& Rects, uint32_t Mode)
     {
-        Charge(int64_t(Rects.size()));
+        Charge(int64_t(Rects.size()) * ClipRectWork);
         if (Spent())
             return;
         CombineClip(Unite(Rects, 0, Rects.size()), Mode);
@@ -676,7 +713,18 @@ public:
     // rasteriser's work on what is filled and stroked, and device pixels painted. Once
     // spent, the rest of the picture is left out.
     void Charge(int64_t Work) { workLeft_ -= Work; }
-    bool Spent() const { return workLeft_ < 0 || rasterLeft_ < 0 || pixelsLeft_ < 0; }
+    bool Spent() const { return workLeft_ < 0 || rasterLeft_ < 0 || pixelsLeft_ < 0 || timedOut_; }
+    // Reads the clock: true (and spent from then on) once the play's time is up.
+    bool TimeUp()
+    {
+        if (!timedOut_ && Now() >= deadline_)
+            timedOut_ = true;
+        return timedOut_;
+    }
+    TMetafile::TPlayCost Cost() const
+    {
+        return {TMetafile::MaxWork - workLeft_, maxRaster_ - rasterLeft_, maxPixels_ - pixelsLeft_, timedOut_};
+    }
     // Charges the pixels a drawing covers (Box: its bounds in device pixels,
     // Filled: the area, at most Area, else the outline); false when the budget is spent.
     bool ChargePixels(const QRectF& Box, bool Filled, double PenWidth = 1,
@@ -687,10 +735,19 @@ public:
             const double area = Filled ? std::min(r.width() * r.height(), Area)
                                        : std::min(r.width() * r.height(),
                                                   2 * (r.width() + r.height()) * std::max(1.0, PenWidth));
-            pixelsLeft_ = area < double(pixelsLeft_) ? pixelsLeft_ - int64_t(area) : -1;
+            ChargeDevicePixels(area);
         }
         return !Spent();
     }
+    // Charges a glyph's box in device pixels; false when the budget is spent.
+    bool ChargeGlyph(const QRectF& Box)
+    {
+        const QRectF r = Box.intersected(QRectF(ClipBounds()));
+        if (r.isValid())
+            ChargeDevicePixels(r.width() * r.height() * GlyphPixelWeight);
+        return !Spent();
+    }
+    void ChargeDevicePixels(double Area) { pixelsLeft_ = Area < double(pixelsLeft_) ? pixelsLeft_ - int64_t(Area) : -1; }
 
     // Drawing; in a path bracket the shapes go into the path.
     void Shape(const QPainterPath& Shape, bool Fill)
@@ -937,10 +994,13 @@ public:
         frame.scale(scaleX / k, scaleY / k);
         p_.setTransform(frame);
         Charge(Str.size());
-        if (!ChargePixels(frame.mapRect(QRectF(x, y - fm.ascent(), total, fm.height())), true))
-            return;
-        if (S.Opaque && !(Options & 0x0002))
-            PaintRect(QRectF(x, y - fm.ascent(), total, fm.height()), S.BkColor);
+        // The background box is charged as it is painted; each glyph by its own box below.
+        const QRectF textBox(x, y - fm.ascent(), total, fm.height());
+        if (S.Opaque && !(Options & 0x0002)) {
+            if (!ChargePixels(frame.mapRect(textBox.normalized()), true))
+                return;
+            PaintRect(textBox, S.BkColor);
+        }
         p_.setFont(font);
         p_.setPen(S.TextColor);
         if (glyphs && emY < TMetafile::MinGlyphPixels) {
@@ -958,6 +1018,8 @@ public:
             }
             p_.setTransform(run);
             Charge(GlyphWork);
+            if (!ChargeGlyph(run.mapRect(QRectF(x, y - fm.ascent(), std::max(natural, 1.0), fm.height()))))
+                return;
             p_.drawText(QPointF(x, y), Str);
             return;
         }
@@ -967,11 +1029,17 @@ public:
         const double overhang = fm.height();
         QPainterPath outlines;
         for (qsizetype i = 0; i < Str.size() && !Spent(); ++i) {
+            if (i % GlyphRun == GlyphRun - 1 && TimeUp())
+                break;
             const double a = adv[size_t(i)];
             const double left = std::min(x, x + a) - overhang, right = std::max(x, x + a) + overhang;
             const bool inSight = right >= shownPart.left() && left <= shownPart.right()
                                  && y + fm.descent() + overhang >= shownPart.top()
                                  && y - fm.ascent() - overhang <= shownPart.bottom();
+            // A glyph covers its own box wherever its advance puts the next one.
+            if (inSight
+                && !ChargeGlyph(frame.mapRect(QRectF(x, y - fm.ascent(), fm.horizontalAdvance(Str[i]), fm.height()))))
+                break;
             if (inSight && glyphs) {
                 Charge(GlyphWork);
                 p_.drawText(QPointF(x, y), QString(Str[i]));
@@ -1005,6 +1073,7 @@ private:
     // picture may draw is first cut to that place in device pixels: the rasteriser's
     // and the stroker's work follow the size of what they are given, not of what shows.
     // What is cut is charged by the pieces looked at, the points kept and the length stroked.
+    // A path of more work than a band is drawn in parts, the clock read between them.
     void Paint(const QPainterPath& Path, const QPen& Pen, const QBrush& Brush)
     {
         const QTransform t = p_.transform();
@@ -1028,27 +1097,37 @@ private:
         // such edges over all their rows, seen or not.
         const bool outlined = stroked && DevicePenWidth() > 1;
         const double rows = std::max(1.0, bottom - top);
-        auto chargeRaster = [&](double FillCrossings, double LineCrossings, double Ends, double PenRows) {
-            const double crossings = (filled ? FillCrossings : 0)
-                                     + (outlined ? 2 * LineCrossings + Ends * PenRows : 0);
-            const double perRow = std::min(crossings / rows, clip.width() + 2.0);
-            const double work = crossings / CrossingsPerWork + crossings * perRow / CrossingProductsPerWork;
-            rasterLeft_ -= work < 1e15 ? int64_t(work) : int64_t(1e15);
+        double crossingsAndProducts = 0;
+        auto rasterWork = [&](double Crossings) {
+            const double perRow = std::min(Crossings / rows, clip.width() + 2.0);
+            crossingsAndProducts = Crossings + Crossings * perRow;
+            return Crossings / CrossingsPerWork + Crossings * perRow / CrossingProductsPerWork;
         };
-        if (bounds.width() + 2 * penX <= MaxDrawnExtent && bounds.height() + 2 * penY <= MaxDrawnExtent) {
+        auto lineCrossingsOf = [&](double LineCrossings, double Ends, double PenRows) {
+            return outlined ? 2 * LineCrossings + Ends * PenRows : 0;
+        };
+        auto chargeRaster = [&](double Work) { rasterLeft_ -= Work < 1e15 ? int64_t(Work) : int64_t(1e15); };
+        QPen pen(Pen);
+        double work = 0;
+        const bool fits = bounds.width() + 2 * penX <= MaxDrawnExtent && bounds.height() + 2 * penY <= MaxDrawnExtent;
+        if (fits) {
             const double crossings = bottom >= top ? RowCrossings(Path, t, top, bottom) : 0;
             // The painter dashes a line in the pen's own units: logical ones, or pixels when cosmetic.
-            QPen pen(Pen);
             const double dashes = !stroked           ? 0
                                   : pen.isCosmetic() ? Dashes(pen, t.map(Path).length(), QTransform())
                                                      : Dashes(pen, Path.length(), t);
-            chargeRaster(crossings, crossings, 2 * dashes + Path.elementCount(), 2 * penY);
+            work = rasterWork((filled ? crossings : 0)
+                                           + lineCrossingsOf(crossings, 2 * dashes + Path.elementCount(), 2 * penY));
+            chargeRaster(work);
             if (Spent())
                 return;
-            p_.setPen(pen);
-            p_.setBrush(Brush);
-            p_.drawPath(Path);
-            return;
+            const bool longThinLine = stroked && !outlined && Path.elementCount() + dashes > PiecePoints;
+            if (crossingsAndProducts <= BandCrossings && !longThinLine) {
+                p_.setPen(pen);
+                p_.setBrush(Brush);
+                p_.drawPath(Path);
+                return;
+            }
         }
         // In device pixels the pen keeps below the widest the painter takes.
         const double pw = stroked ? std::min(DevicePenWidth(), MaxPenWidth) : 0;
@@ -1058,21 +1137,18 @@ private:
         std::vector<TFlattener::TFigure> figures;
         if (!Flatten(t.map(Path), room, figures))
             return;
-        QPainterPath fill;
-        fill.setFillRule(Path.fillRule());
+        std::vector<QPolygonF> fill;
         double fillCrossings = 0, lineCrossings = 0;
         if (filled)
             for (const TFlattener::TFigure& f : figures) {
-                const QPolygonF poly = CutPolygon(f.Points, room);
+                QPolygonF poly = CutPolygon(f.Points, room);
                 if (poly.size() < 3)
                     continue;
                 Charge(poly.size());
                 fillCrossings += RowCrossings(poly, true, top, bottom);
-                fill.addPolygon(poly);
-                fill.closeSubpath();
+                fill.push_back(std::move(poly));
             }
         // A dashed line keeps its pattern where each run of it starts.
-        QPen pen(Pen);
         pen.setWidthF(pw);
         pen.setCosmetic(false);
         std::vector<TLineRun> runs;
@@ -1087,30 +1163,110 @@ private:
             lineCrossings += RowCrossings(r.Points, r.Closed, top, bottom);
         }
         Charge(int64_t(length / StrokePixelsPerWork));
-        const double dashes = stroked ? Dashes(pen, length, QTransform()) : 0;
-        const bool dashed = pen.style() != Qt::SolidLine;
-        chargeRaster(fillCrossings, lineCrossings, 2 * dashes + joins, pw);
+        if (!fits) {
+            const double dashes = stroked ? Dashes(pen, length, QTransform()) : 0;
+            work = rasterWork(fillCrossings + lineCrossingsOf(lineCrossings, 2 * dashes + joins, pw));
+            chargeRaster(work);
+        }
         if (Spent())
             return;
+        // Either part is given bands for the crossings of both, which are at least its own.
         p_.resetTransform();
-        if (!fill.isEmpty())
-            p_.fillPath(fill, Brush);
-        QPainterPath lines;
-        for (const TLineRun& r : runs) {
+        FillInBands(fill, Path.fillRule(), Brush, crossingsAndProducts, top, bottom);
+        if (outlined)
+            StrokeInBands(runs, pen, Pen.dashOffset(), crossingsAndProducts, top, bottom);
+        else if (stroked)
+            StrokeInPieces(runs, pen, Pen.dashOffset());
+        p_.setTransform(t);
+    }
+    // Closed polygons in device pixels filled in bands of whole rows between Top and
+    // Bottom, each band with its own part of them (Crossings: with their products, of all of them).
+    // A row of pixels takes its cover from one band alone, so the bands join seamlessly.
+    void FillInBands(const std::vector<QPolygonF>& Polys, Qt::FillRule Rule, const QBrush& Brush, double Crossings,
+                     double Top, double Bottom)
+    {
+        if (Polys.empty() || Brush.style() == Qt::NoBrush || Spent())
+            return;
+        const double top = std::floor(Top), bottom = std::ceil(Bottom);
+        const double bands = std::clamp(std::ceil(Crossings / BandCrossings), 1.0, std::max(1.0, bottom - top));
+        if (bands == 1) {
+            QPainterPath path;
+            path.setFillRule(Rule);
+            for (const QPolygonF& poly : Polys) {
+                path.addPolygon(poly);
+                path.closeSubpath();
+            }
+            p_.fillPath(path, Brush);
+            return;
+        }
+        const double rows = std::ceil((bottom - top) / bands);
+        std::vector<QRectF> boxes;
+        boxes.reserve(Polys.size());
+        for (const QPolygonF& poly : Polys)
+            boxes.push_back(poly.boundingRect());
+        for (double y = top; y < bottom && !TimeUp(); y += rows) {
+            const QRectF band(-1e9, y, 2e9, rows);
+            QPainterPath path;
+            path.setFillRule(Rule);
+            for (size_t i = 0; i < Polys.size(); ++i) {
+                if (boxes[i].bottom() < y || boxes[i].top() > y + rows)
+                    continue;
+                const QPolygonF part = CutPolygon(Polys[i], band);
+                if (part.size() >= 3) {
+                    path.addPolygon(part);
+                    path.closeSubpath();
+                }
+            }
+            p_.fillPath(path, Brush);
+        }
+    }
+    // Runs of a line wider than a pixel, in device pixels, filled as their outlines in bands.
+    void StrokeInBands(const std::vector<TLineRun>& Runs, const QPen& Pen, double DashOffset, double Crossings,
+                       double Top, double Bottom)
+    {
+        QPainterPathStroker stroker(Pen);
+        const bool dashed = Pen.style() != Qt::SolidLine;
+        std::vector<QPolygonF> outline;
+        for (const TLineRun& r : Runs) {
+            if (TimeUp())
+                return;
+            if (dashed)
+                stroker.setDashOffset(DashOffset + r.Start / Pen.widthF());
             QPainterPath run;
             run.addPolygon(r.Points);
             if (r.Closed)
                 run.closeSubpath();
-            if (dashed) {
-                pen.setDashOffset(Pen.dashOffset() + r.Start / pw);
-                p_.strokePath(run, pen);
-            } else {
-                lines.addPath(run);
+            std::vector<TFlattener::TFigure> figures;
+            if (!Flatten(stroker.createStroke(run), QRectF(-1e9, -1e9, 2e9, 2e9), figures))
+                return;
+            for (TFlattener::TFigure& f : figures)
+                if (f.Points.size() >= 3)
+                    outline.push_back(std::move(f.Points));
+        }
+        FillInBands(outline, Qt::WindingFill, Pen.brush(), Crossings, Top, Bottom);
+    }
+    // Runs of a line of a pixel, in device pixels, stroked PiecePoints points at a time.
+    void StrokeInPieces(const std::vector<TLineRun>& Runs, QPen& Pen, double DashOffset)
+    {
+        const bool dashed = Pen.style() != Qt::SolidLine;
+        for (const TLineRun& r : Runs) {
+            double along = r.Start;
+            const int last = int(r.Points.size()) - 1;
+            for (int from = 0; from < last; from += PiecePoints) {
+                if (TimeUp())
+                    return;
+                const int to = std::min(last, from + PiecePoints);
+                QPainterPath piece;
+                piece.addPolygon(r.Points.mid(from, to - from + 1));
+                if (r.Closed && from == 0 && to == last)
+                    piece.closeSubpath();
+                if (dashed)
+                    Pen.setDashOffset(DashOffset + along / Pen.widthF());
+                p_.strokePath(piece, Pen);
+                for (int i = from; i < to; ++i)
+                    along += QLineF(r.Points[i], r.Points[i + 1]).length();
             }
         }
-        if (!lines.isEmpty())
-            p_.strokePath(lines, pen);
-        p_.setTransform(t);
     }
     // The dashes a dashed Pen makes along Length, in the units it dashes in, which T
     // maps to device pixels; charged, and 0 once the pen is made solid because its
@@ -1187,6 +1343,10 @@ private:
     int64_t workLeft_ = TMetafile::MaxWork;
     int64_t rasterLeft_;
     int64_t pixelsLeft_;
+    int64_t maxRaster_;
+    int64_t maxPixels_;
+    int64_t deadline_;
+    bool timedOut_ = false;
 };
 
 // ---- Windows metafiles ---------------------------------------------------------------------------
@@ -1819,10 +1979,41 @@ int32_t TMetafile::Height(int32_t PixelsPerInch) const
 
 // ---- playing -------------------------------------------------------------------------------------
 
-bool TMetafile::Draw(QPainter& Painter, const QRectF& Dest) const
+double TMetafile::TimeLimit(double Area)
 {
+    return TimeLimitSeconds * std::max(1.0, Area / TimeLimitArea) * TimeLimitFactor.load();
+}
+
+void TMetafile::SetTimeLimitFactor(double Factor) { TimeLimitFactor = Factor; }
+
+void TMetafile::SetClock(TClock Clock) { PlayClock = Clock; }
+
+namespace {
+
+// A character that no installed font holds makes the font system open every font
+// once per process, for up to seconds; that is done once, before the first play.
+void SearchFallbackFontsOnce()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        QImage image(8, 8, QImage::Format_ARGB32_Premultiplied);
+        QPainter p(&image);
+        QFont font;
+        font.setPixelSize(100);
+        p.setFont(font);
+        p.drawText(QPointF(0, 4), QStringLiteral("A\u0378\u0862\u4e2d\U0010FFFD"));
+    });
+}
+
+}  // namespace
+
+bool TMetafile::Draw(QPainter& Painter, const QRectF& Dest, TPlayCost* Cost) const
+{
+    if (Cost)
+        *Cost = {};
     if (bytes_.isEmpty() || frame_.width() == 0 || frame_.height() == 0 || Dest.isEmpty())
         return true;
+    SearchFallbackFontsOnce();
     Painter.save();
     const QTransform base = Painter.transform();
     QTransform toDest;
@@ -1836,7 +2027,9 @@ bool TMetafile::Draw(QPainter& Painter, const QRectF& Dest) const
     Painter.setRenderHint(QPainter::Antialiasing);
     const double area = std::min(shown.width() * shown.height(), 1e15);
     const int64_t raster = int64_t(std::min(shown.width() + shown.height(), 1e9) * RasterWorkPerPixel);
-    TPlayer player(Painter, toDest * base, clip, raster, std::max(MaxPixels, int64_t(area) * MaxOverdraw));
+    const double limit = std::min(TimeLimit(area) * 1e9, 1e17);
+    TPlayer player(Painter, toDest * base, clip, raster, std::max(MaxPixels, int64_t(area) * MaxOverdraw),
+                   Now() + int64_t(limit));
     player.TableSize = tableSize_;
     const char* data = bytes_.constData();
     const char* end = data + bytes_.size();
@@ -1847,7 +2040,7 @@ bool TMetafile::Draw(QPainter& Painter, const QRectF& Dest) const
         player.Frame = frame_;
         player.S.WinOrg = frame_.topLeft();
         player.S.WinExt = frame_.size();
-        while (rec < end && !player.Spent()) {
+        while (rec < end && !player.Spent() && !player.TimeUp()) {
             const size_t size = U_WMRRECSAFE_get(rec, end);
             if (size == 0)
                 break;
@@ -1859,7 +2052,7 @@ bool TMetafile::Draw(QPainter& Painter, const QRectF& Dest) const
         }
     } else {
         player.PixelsPerMM = pixelsPerMM_;
-        while (end - rec >= 8 && !player.Spent()) {
+        while (end - rec >= 8 && !player.Spent() && !player.TimeUp()) {
             const TRecordBytes r{reinterpret_cast<const uint8_t*>(rec), size_t(end - rec)};
             const uint32_t type = r.U32(0), size = r.U32(4);
             if (size < 8 || size % 4 || size > size_t(end - rec))
@@ -1878,5 +2071,7 @@ bool TMetafile::Draw(QPainter& Painter, const QRectF& Dest) const
         }
     }
     Painter.restore();
+    if (Cost)
+        *Cost = player.Cost();
     return !player.Spent() || ended;
 }

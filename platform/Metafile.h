@@ -24,18 +24,38 @@ public:
     // Size in pixels of a device with PixelsPerInch.
     int32_t Width(int32_t PixelsPerInch) const;
     int32_t Height(int32_t PixelsPerInch) const;
+    // What one play spent of its budget, and whether it reached its time limit.
+    struct TPlayCost {
+        int64_t Work = 0;
+        int64_t Raster = 0;
+        int64_t Pixels = 0;
+        bool TimedOut = false;
+    };
     // Plays the records so that the picture's frame fills Dest (in the
     // painter's current coordinates); the painter's state is kept. One play
-    // does a bounded amount of work: once its budget is spent the rest of the
-    // picture is left out, and the result is false.
-    bool Draw(QPainter& Painter, const QRectF& Dest) const;
+    // does a bounded amount of work and ends at its time limit: once either is
+    // reached the rest of the picture is left out, and the result is false.
+    bool Draw(QPainter& Painter, const QRectF& Dest, TPlayCost* Cost = nullptr) const;
 
-    // The budget of one play, ten times what the largest ordinary drawing takes at 5,000
-    // pixels wide: records, points, glyphs and clip rectangles ...
+    // The time limit of a play shown on Area device pixels: TimeLimitSeconds up to
+    // TimeLimitArea, above it in proportion to the area; times the limit factor.
+    static constexpr double TimeLimitSeconds = 0.25;
+    static constexpr double TimeLimitArea = 600 * 400;
+    static double TimeLimit(double Area);
+    // Tests widen the limit by a factor, so that a loaded machine does not cut ordinary
+    // drawings, and may time plays by a clock of their own (nanoseconds; nullptr: the
+    // monotonic clock).
+    static void SetTimeLimitFactor(double Factor);
+    using TClock = int64_t (*)();
+    static void SetClock(TClock Clock);
+
+    // The budget of one play, whose units take about 50 ns each, so that at 600 x 400
+    // pixels a whole budget costs well under the time limit: records, points, glyphs
+    // and clip rectangles ...
     static constexpr int64_t MaxWork = 1100000;
     // ... the rasteriser's work on what is filled and stroked, RasterWorkPerPixel per
     // pixel of the shown width and height ...
-    static constexpr double RasterWorkPerPixel = 4200;
+    static constexpr double RasterWorkPerPixel = 1600;
     // ... and device pixels painted, at least this many or MaxOverdraw times the shown area.
     static constexpr int64_t MaxPixels = 32 * 1024 * 1024;
     static constexpr int64_t MaxOverdraw = 200;

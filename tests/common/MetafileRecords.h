@@ -136,7 +136,8 @@ enum : int {
     emfSetWindowExtEx = 9, emfSetViewportExtEx = 11, emfSetMapMode = 17, emfExtTextOutW = 84,
     emfCreateBrush = 39, emfSelectObject = 37, emfRectangle = 43, emfSaveDC = 33, emfRestoreDC = 34,
     emfPolyBezier = 2, emfPolygon = 3, emfBeginPath = 59, emfEndPath = 60, emfSelectClipPath = 67,
-    emfExtSelectClipRgn = 75, emfIntersectClipRect = 30,
+    emfExtSelectClipRgn = 75, emfIntersectClipRect = 30, emfPolyline = 4, emfCreatePen = 38,
+    emfExtCreateFontIndirectW = 82, emfSetBkColor = 25,
 };
 
 // Points of a poly record (bounds left out, count first) in 32-bit coordinates.
@@ -353,6 +354,131 @@ inline std::vector<std::pair<QString, QByteArray>> MetafilesIn(const QString& Fo
         QFile f(Folder + QLatin1Char('/') + name);
         if (f.open(QIODevice::ReadOnly))
             files.emplace_back(name, f.readAll());
+    }
+    return files;
+}
+
+// Pictures of 600 x 400 reference pixels that each spend a play's budget on one kind
+// of work, as far as the play takes them: name and bytes.
+inline std::vector<std::pair<const char*, QByteArray>> BudgetKindMetafiles()
+{
+    auto picture = [] {
+        TEmf e;
+        e.Width = 600;
+        e.Height = 400;
+        e.Handles = 4;
+        return e;
+    };
+    // A zigzag of Teeth teeth from top to bottom across the picture, shifted by Shift.
+    auto zigzag = [](int Teeth, int Shift) {
+        std::vector<std::pair<int, int>> points;
+        for (int i = 0; i <= Teeth; ++i)
+            points.emplace_back(Shift + i * 600 / Teeth, i % 2 ? 395 : 5);
+        return points;
+    };
+    // ExtTextOutW of Text at (X, Y), Advance units apart.
+    auto text = [](int X, int Y, const QString& Text, int Advance) {
+        const int64_t n = Text.size();
+        QByteArray b = Longs({0, 0, -1, -1, 1, 0, 0, X, Y, n, 76, 0, 0, 0, -1, -1, 76 + (n * 2 + 3) / 4 * 4});
+        for (QChar c : Text)
+            Put16(b, c.unicode());
+        if (n % 2)
+            Put16(b, 0);
+        for (int64_t i = 0; i < n; ++i)
+            Put32(b, Advance);
+        return b;
+    };
+    auto font = [](int Height, const QString& Face) {
+        QByteArray b = Longs({1, Height, 0, 0, 0, 400, 0, 0});
+        for (int i = 0; i < 32; ++i)
+            Put16(b, i < Face.size() ? Face[i].unicode() : 0);
+        return b;
+    };
+    const auto noPen = Longs({0x80000008}), noBrush = Longs({0x80000005});
+    std::vector<std::pair<const char*, QByteArray>> files;
+    {
+        TEmf e = picture();
+        for (int i = 0; i < 1200000; ++i)
+            e.Add(emfSetBkColor, Longs({i & 0xFFFFFF}));
+        files.emplace_back("records", e.Bytes());
+    }
+    {
+        TEmf e = picture();
+        e.Add(emfSelectObject, noPen).Add(emfSelectObject, noBrush);
+        std::vector<std::pair<int, int>> points;
+        for (int i = 0; i < 16000; ++i)
+            points.emplace_back(300 + i % 3, 200 + i % 5);
+        for (int i = 0; i < 80; ++i)
+            e.Add(emfPolygon, EmfPoints(points));
+        files.emplace_back("points", e.Bytes());
+    }
+    {
+        TEmf e = picture();
+        e.Add(emfExtCreateFontIndirectW, font(-10, QStringLiteral("DejaVu Sans"))).Add(emfSelectObject, Longs({1}));
+        QString line;
+        for (int i = 0; i < 100; ++i)
+            line += QChar(u'a' + i % 26);
+        for (int i = 0; i < 1200; ++i)
+            e.Add(emfExtTextOutW, text(0, 20 + i % 37 * 10, line, 6));
+        files.emplace_back("glyphs", e.Bytes());
+    }
+    {
+        TEmf e = picture();
+        std::vector<std::array<int, 4>> rects;
+        for (int i = 0; i < 1000; ++i)
+            rects.push_back({i % 100 * 6, i / 100 * 40, i % 100 * 6 + 3, i / 100 * 40 + 20});
+        const QByteArray clip = EmfClipRects(rects, 5);
+        for (int i = 0; i < 1200; ++i)
+            e.Add(emfExtSelectClipRgn, clip);
+        files.emplace_back("clip rectangles", e.Bytes());
+    }
+    files.emplace_back("curve pieces", FarBeziersEmf(3000));
+    {
+        TEmf e = picture();
+        e.Handles = 1000;
+        for (int i = 0; i < 600; ++i) {
+            e.Add(emfExtCreateFontIndirectW, font(-10, QStringLiteral("No Such Face %1").arg(i)));
+            e.Add(emfSelectObject, Longs({1}));
+            e.Add(emfExtTextOutW, text(i, 200, QStringLiteral("A"), 6));
+        }
+        files.emplace_back("face lookups", e.Bytes());
+    }
+    {
+        TEmf e = picture();
+        e.Add(emfCreateBrush, Longs({1, 0, 0x000000, 0})).Add(emfSelectObject, Longs({1})).Add(emfSelectObject, noPen);
+        for (int i = 0; i < 200; ++i)
+            e.Add(emfPolygon, EmfPoints(zigzag(100, i % 5)));
+        files.emplace_back("filled zigzags", e.Bytes());
+    }
+    {
+        TEmf e = picture();
+        e.Add(emfSelectObject, noBrush);
+        e.Add(emfCreatePen, Longs({1, 0, 2, 0, 0})).Add(emfSelectObject, Longs({1}));
+        for (int i = 0; i < 200; ++i)
+            e.Add(emfPolyline, EmfPoints(zigzag(100, i % 5)));
+        files.emplace_back("wide zigzag lines", e.Bytes());
+    }
+    {
+        TEmf e = picture();
+        e.Add(emfSelectObject, noBrush);
+        e.Add(emfCreatePen, Longs({1, 1, 1, 0, 0})).Add(emfSelectObject, Longs({1}));
+        for (int i = 0; i < 200; ++i)
+            e.Add(emfPolyline, EmfPoints(zigzag(100, i % 5)));
+        files.emplace_back("dashed zigzag lines", e.Bytes());
+    }
+    {
+        TEmf e = picture();
+        e.Add(emfCreateBrush, Longs({1, 0, 0x0000FF, 0})).Add(emfSelectObject, Longs({1})).Add(emfSelectObject, noPen);
+        for (int i = 0; i < 2000; ++i)
+            e.Add(emfRectangle, Longs({0, 0, 600, 400}));
+        files.emplace_back("filled rectangles", e.Bytes());
+    }
+    {
+        TEmf e = picture();
+        e.Add(emfExtCreateFontIndirectW, font(-300, QStringLiteral("DejaVu Sans"))).Add(emfSelectObject, Longs({1}));
+        for (int i = 0; i < 20; ++i)
+            e.Add(emfExtTextOutW, text(100, 50, QString(1000, QLatin1Char('W')), 0));
+        files.emplace_back("stacked glyphs", e.Bytes());
     }
     return files;
 }

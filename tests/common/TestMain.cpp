@@ -1,6 +1,9 @@
 // Test main of every test executable: an offscreen QApplication, a German
-// locale, and a private home so no test touches the user's own files.
+// locale, a private home so no test touches the user's own files, and metafile
+// plays given twenty times their time limit, so that a loaded machine does not
+// cut ordinary drawings.
 #include "Application.h"
+#include "Metafile.h"
 
 #include <QLocale>
 #include <QThreadPool>
@@ -32,6 +35,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    TMetafile::SetTimeLimitFactor(20);
 
     ::testing::InitGoogleTest(&argc, argv);
     TApplication app(argc, argv);

@@ -15,7 +15,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <set>
 
+#include <time.h>
 #include <unistd.h>
 
 // shapes.svg was turned into shapes.wmf and shapes.emf by LibreOffice Draw;
@@ -676,4 +678,175 @@ TEST(Metafile, TextTooSmallToReadIsDrawnInOnePieceWithinTheStretchGlyphsTake)
         for (int x = 10; x < 60; ++x)
             ink += qGray(image.pixel(x, y)) < 250;
     EXPECT_GT(ink, 20);
+}
+
+namespace {
+
+// The time limit as a play really has it, for the test's scope.
+struct TRealTimeLimit {
+    TRealTimeLimit() { TMetafile::SetTimeLimitFactor(1); }
+    ~TRealTimeLimit() { TMetafile::SetTimeLimitFactor(20); }
+};
+
+// A clock that stands still until its ExpiresAt-th reading and is far past any
+// limit from then on; Reads counts the readings.
+int64_t Reads = 0, ExpiresAt = 0;
+int64_t SteppedClock() { return ++Reads >= ExpiresAt ? int64_t(1) << 62 : 0; }
+struct TSteppedClock {
+    explicit TSteppedClock(int64_t At)
+    {
+        Reads = 0;
+        ExpiresAt = At;
+        TMetafile::SetClock(SteppedClock);
+    }
+    ~TSteppedClock() { TMetafile::SetClock(nullptr); }
+};
+
+double ThreadSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+
+int Ink(const QImage& Image)
+{
+    int ink = 0;
+    for (int y = 0; y < Image.height(); ++y)
+        for (int x = 0; x < Image.width(); ++x)
+            ink += qGray(Image.pixel(x, y)) < 250;
+    return ink;
+}
+
+// A zigzag of Teeth teeth across a window of 6,000 x 4,000 units, from top to bottom.
+std::vector<std::pair<int, int>> Zigzag(int Teeth)
+{
+    std::vector<std::pair<int, int>> points;
+    for (int i = 0; i <= Teeth; ++i)
+        points.emplace_back(i * 6000 / Teeth, i % 2 ? 3990 : 10);
+    return points;
+}
+
+TEmf ZigzagEmf()
+{
+    TEmf e;
+    e.Width = 6000;
+    e.Height = 4000;
+    e.Handles = 4;
+    return e;
+}
+
+}  // namespace
+
+TEST(Metafile, ALongRecordIsDrawnInPartsThatTheTimeLimitCanEndBetween)
+{
+    // One drawing record each, far more work than one painter call may take: a filled
+    // zigzag with many edges on every row, the same as a line 40 units wide, as a thin
+    // dashed line, and a text of 400 glyphs. A clock that runs out at its n-th reading
+    // cuts the record part way for many n: the picture grows part by part, and a cut
+    // play is not whole and says it ran out of time.
+    std::vector<std::pair<const char*, QByteArray>> files;
+    {
+        TEmf e = ZigzagEmf();
+        e.Add(emfCreateBrush, Longs({1, 0, 0, 0})).Add(emfSelectObject, Longs({1}));
+        e.Add(emfSelectObject, Longs({0x80000008}));  // no pen
+        e.Add(emfPolygon, EmfPoints(Zigzag(200)));
+        files.emplace_back("fill", e.Bytes());
+    }
+    for (const int style : {0, 2}) {
+        TEmf e = ZigzagEmf();
+        e.Add(emfSelectObject, Longs({0x80000005}));  // no brush
+        e.Add(emfCreatePen, Longs({1, style, style ? 0 : 40, 0, 0})).Add(emfSelectObject, Longs({1}));
+        e.Add(emfPolyline, EmfPoints(Zigzag(style ? 3000 : 100)));
+        files.emplace_back(style ? "thin dotted line" : "wide line", e.Bytes());
+    }
+    {
+        TEmf e = ZigzagEmf();
+        e.Add(emfExtCreateFontIndirectW, Longs({1, -100, 0, 0, 0, 400, 0}) + QByteArray(68, '\0'));
+        e.Add(emfSelectObject, Longs({1}));
+        // 400 glyphs 60 units apart, their advances given.
+        QByteArray text = Longs({0, 0, -1, -1, 1, 0, 0, 10, 1000, 400, 76, 0, 0, 0, -1, -1, 76 + 800});
+        for (int i = 0; i < 400; ++i)
+            Put16(text, 'A' + i % 26);
+        for (int i = 0; i < 400; ++i)
+            Put32(text, 60);
+        e.Add(emfExtTextOutW, text);
+        files.emplace_back("text", e.Bytes());
+    }
+    for (const auto& [name, bytes] : files) {
+        TMetafile m;
+        ASSERT_TRUE(m.LoadFromBytes(bytes)) << name;
+        int64_t reads = 0;
+        int full = 0;
+        {
+            TSteppedClock never(std::numeric_limits<int64_t>::max());
+            bool whole = false;
+            full = Ink(Played(m, 600, 400, &whole));
+            EXPECT_TRUE(whole) << name;
+            reads = Reads;
+        }
+        std::set<int> partial;
+        for (int64_t n = 2; n <= reads; n += std::max<int64_t>(1, reads / 24)) {
+            TSteppedClock clock(n);
+            QImage image(600, 400, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter p(&image);
+            TMetafile::TPlayCost cost;
+            EXPECT_FALSE(m.Draw(p, QRectF(0, 0, 600, 400), &cost)) << name << " cut at reading " << n;
+            EXPECT_TRUE(cost.TimedOut) << name;
+            p.end();
+            const int ink = Ink(image);
+            EXPECT_LE(ink, full) << name;
+            if (ink > 0 && ink < full)
+                partial.insert(ink);
+        }
+        EXPECT_GE(partial.size(), 3u) << name << ": " << reads << " readings, " << full << " pixels of ink";
+    }
+}
+
+TEST(Metafile, CraftedFilesEndWithinTheTimeLimitAtEverySize)
+{
+    // Zigzags of many edges per row filled, stroked wide and dashed, self-crossing
+    // polygons, stacked glyphs, a character no font holds and wide dashed pens: at
+    // every size each play ends within its own limit (and the slack of one part), drawn
+    // whole or cut. The play's own time is measured on the thread's clock, which a
+    // loaded machine does not run on while the test waits.
+    const TRealTimeLimit realLimit;
+    const auto files = MetafilesIn(QStringLiteral(LUMI_TEST_DATA "/metafile/hostile"));
+    ASSERT_GE(files.size(), 7u);
+    for (const auto& [name, bytes] : files) {
+        TMetafile m;
+        ASSERT_TRUE(m.LoadFromBytes(bytes)) << name.toStdString();
+        for (const int w : {60, 600, 1500, 4800}) {
+            const int h = std::clamp(int(std::lround(w * double(m.MMHeight()) / m.MMWidth())), 1, w);
+            QImage image(w, h, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter p(&image);
+            TMetafile::TPlayCost cost;
+            const double start = ThreadSeconds();
+            const bool whole = m.Draw(p, QRectF(0, 0, w, h), &cost);
+            const double seconds = ThreadSeconds() - start;
+            const double limit = TMetafile::TimeLimit(double(w) * h);
+            EXPECT_LE(seconds, limit * 1.5 + 0.05) << name.toStdString() << " at " << w << " x " << h;
+            std::printf("%-34s %5d x %-5d %8.3f s of %6.2f s  %s\n", qPrintable(name), w, h, seconds, limit,
+                        whole ? "whole" : cost.TimedOut ? "cut at the time limit" : "cut at the budget");
+        }
+    }
+}
+
+TEST(Metafile, CrossingShapesAndStackedGlyphsAreChargedForThePixelsTheyCover)
+{
+    // Self-crossing polygons whose signed areas cancel, and 1,000 glyphs at one place
+    // with no advance: each covers its pixels again, and the pixels run out before the
+    // records do, whatever the clock says.
+    for (const char* name : {"hostile/bowtie-1000.wmf", "hostile/stacked-glyphs-1000.emf"}) {
+        TMetafile m;
+        ASSERT_TRUE(m.LoadFromBytes(DataFile(name))) << name;
+        QImage image(600, 600, QImage::Format_RGB32);
+        QPainter p(&image);
+        TMetafile::TPlayCost cost;
+        EXPECT_FALSE(m.Draw(p, QRectF(0, 0, 600, 600), &cost)) << name;
+        EXPECT_FALSE(cost.TimedOut) << name;
+        EXPECT_GT(cost.Pixels, 600 * 600 * TMetafile::MaxOverdraw) << name;
+    }
 }
