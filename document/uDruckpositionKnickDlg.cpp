@@ -5,12 +5,13 @@
 #include "uKalibrierung.h"
 #include "uPrinterSupport.h"
 
-#include <algorithm>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace {
 

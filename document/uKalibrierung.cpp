@@ -5,7 +5,6 @@
 #include "SysUtils.h"
 #include "uPrinterSupport.h"
 
-#include <algorithm>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,6 +12,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
