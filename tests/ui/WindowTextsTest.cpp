@@ -12,11 +12,14 @@
 #include "FDateiNeuDlg.h"
 #include "FMainform.h"
 #include "PageViewFixture.h"
+#include "Printers.h"
 #include "QwColorPopupButton.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchMainview.h"
 #include "uQwRegistry.h"
+#include "uDlgDruckAbbrechen.h"
 #include "ulocalize.h"
+#include "uQwDruckDlg.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -243,6 +246,7 @@ public:
     int Views = 0, Texts = 0;
     QSet<QString> Run;  // commands already run
     int Depth = 0;
+    bool PrintJob = false;  // the print dialog starts its job instead of closing
 
     // ---- texts ---------------------------------------------------------------------------------
 
@@ -597,7 +601,10 @@ public:
         }
         CheckWindow(W);
         RunCommands(W);
-        Close(W);
+        if (auto* print = dynamic_cast<TQwDruckDlg*>(W); print && PrintJob)
+            print->BtnOK->click();
+        else
+            Close(W);
         --Depth;
     }
 
@@ -719,6 +726,25 @@ TEST(WindowTexts, EveryWindowInEveryLanguageShowsWholeTextsOfTheLanguage)
             d.PrintBorderless = true;
             m->mnuDrucken->trigger();
             std::tie(d.DocType, d.PrintBorderless) = kept;
+        }
+        {
+            // A print job into a file shows its progress window.
+            TPrinter& printer = Printer();
+            const int keptPrinter = printer.PrinterIndex();
+            printer.SetPrinterIndex(int(printer.Printers().indexOf(QString::fromLatin1(PdfPrinterName))));
+            printer.OutputFileName = documents + QStringLiteral("/job.pdf");
+            PrintProgressHook = [&check](const QString&) {
+                if (TDlgDruckAbbrechen* w = PrintProgressWindow(); w && check.FirstRun(w, QStringLiteral("progress")))
+                    check.CheckWindow(w);
+            };
+            check.PrintJob = true;
+            m->mnuDrucken->trigger();
+            check.PrintJob = false;
+            PrintProgressHook = nullptr;
+            printer.OutputFileName.clear();
+            printer.SetPrinterIndex(keptPrinter);
+            EXPECT_TRUE(QFile::exists(documents + QStringLiteral("/job.pdf")));
+            QFile::remove(documents + QStringLiteral("/job.pdf"));
         }
 
         // The page's context menu on each kind of element and on the page.
