@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace {
 
 // The explanation: a folded sheet with two pictures whose edge misses the fold.
@@ -80,7 +82,7 @@ TDruckpositionKnickDlg::TDruckpositionKnickDlg(TCreateKey Key, QWidget* Owner)
     BtnNachRechts->setAutoRaise(true);
     BtnNachRechts->setIcon(ArrowGlyph(false));
     BtnNachRechts->setGeometry(256, 26, 30, 30);
-    BtnJustage = new QPushButton(QStringLiteral("Automatische Druckerjustage"), this);
+    BtnJustage = new QPushButton(QStringLiteral("Automatische Druckerjustage..."), this);
     BtnJustage->setObjectName(QStringLiteral("BtnJustage"));
     BtnJustage->setGeometry(8, 262, 200, 25);
     BtnOK = new QPushButton(QStringLiteral("OK"), this);
@@ -104,7 +106,12 @@ void TDruckpositionKnickDlg::BeforeLocalize()
     RegisterLocalizedString(this, QStringLiteral("%.1f mm nach rechts"));
 }
 
-void TDruckpositionKnickDlg::AfterLocalize() { SetVerschiebung(Verschiebung); }
+void TDruckpositionKnickDlg::AfterLocalize()
+{
+    SetVerschiebung(Verschiebung);
+    BtnJustage->resize(std::clamp(BtnJustage->sizeHint().width(), 200, BtnOK->x() - 8 - BtnJustage->x()),
+                       BtnJustage->height());
+}
 
 void TDruckpositionKnickDlg::SetVerschiebung(float Value)
 {
@@ -112,9 +119,9 @@ void TDruckpositionKnickDlg::SetVerschiebung(float Value)
     const double d = double(Value) + 1.2;  // relative to the default shift
     QString text;
     // Compared in shown tenths, so that single-precision steps back to the
-    // default read "0,0 mm".
+    // default read zero.
     if (Round(d * 10.0) == 0)
-        text = QStringLiteral("0,0 mm");
+        text = fromAnsi(Format("%.1f mm", {0.0}));
     else if (d > 0)
         text = FillPlaceholders(LocalizedString(this, QStringLiteral("%.1f mm nach links")),
                                 {fromAnsi(Format("%.1f", {d}))});

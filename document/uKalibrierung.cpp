@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 const char* const Hinweis1Default =
@@ -157,6 +159,17 @@ void TKalibrierung::BeforeLocalize()
     RegisterLocalizedString(this, QStringLiteral("Druckerjustage"));
     RegisterLocalizedStringKey(this, QStringLiteral("Hinweis1"), QString::fromUtf8(Hinweis1Default));
     RegisterLocalizedStringKey(this, QStringLiteral("Hinweis2"), QString::fromUtf8(Hinweis2Default));
+}
+
+void TKalibrierung::AfterLocalize()
+{
+    // A step's button keeps its right edge and grows to the left to its caption.
+    for (QPushButton* b : {BtnDruckerEinstellungNormal, BtnDruckenNormal, BtnDruckerEinstellungRandlos,
+                           BtnDruckenRandlos, BtnFertig}) {
+        const int right = b->geometry().right();
+        const int width = std::clamp(b->sizeHint().width(), 160, right - 10);
+        b->setGeometry(right + 1 - width, b->y(), width, b->height());
+    }
 }
 
 void TKalibrierung::FormCreate()

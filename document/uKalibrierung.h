@@ -55,6 +55,7 @@ public:
 
 protected:
     void BeforeLocalize() override;
+    void AfterLocalize() override;
 
 private:
     QGroupBox* AddStep(QFrame* Panel, const QString& Name, const QString& Title, int Top,

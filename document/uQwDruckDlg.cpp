@@ -119,7 +119,7 @@ TQwDruckDlg::TQwDruckDlg(TCreateKey Key, QWidget* Owner)
     shDruckposition = new QFrame(this);
     shDruckposition->setObjectName(QStringLiteral("shDruckposition"));
     shDruckposition->setStyleSheet(QStringLiteral("QFrame#shDruckposition { border: 1px solid red; }"));
-    BtnDruckposition = new QPushButton(QStringLiteral("Druckposition anpassen"), this);
+    BtnDruckposition = new QPushButton(QStringLiteral("Druckposition anpassen..."), this);
     BtnDruckposition->setObjectName(QStringLiteral("BtnDruckposition"));
     BtnDruckposition->setGeometry(10, 322, 170, 25);
     BtnOK = new QPushButton(QStringLiteral("OK"), this);

@@ -5,7 +5,10 @@
 
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QEventLoop>
 #include <QThread>
 #include <QWidget>
@@ -63,6 +66,29 @@ void FitColumnTitles(QFileDialog& Dialog)
         for (int i = 0; i < header->count(); ++i)
             if (!header->isSectionHidden(i) && header->sectionSize(i) < header->sectionSizeHint(i))
                 header->resizeSection(i, header->sectionSizeHint(i));
+}
+
+// Qt's file list writes modification dates in the system's locale; this
+// writes them in the program's language (QLocale's default).
+class TFileDatesInLanguage : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QVariant data(const QModelIndex& Index, int Role) const override
+    {
+        if (Role == Qt::DisplayRole && Index.column() == 3)
+            if (const QFileInfo file(QIdentityProxyModel::data(Index, QFileSystemModel::FilePathRole).toString());
+                file.exists())
+                return QLocale().toString(file.lastModified(), QLocale::ShortFormat);
+        return QIdentityProxyModel::data(Index, Role);
+    }
+};
+
+// Prepares a file dialog when it first shows.
+void PrepareFileDialog(QFileDialog& Dialog)
+{
+    if (!Dialog.proxyModel())
+        Dialog.setProxyModel(new TFileDatesInLanguage(&Dialog));
+    FitColumnTitles(Dialog);
 }
 
 }  // namespace
@@ -141,7 +167,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
     try {
         if (event->type() == QEvent::Show)
             if (auto* files = qobject_cast<QFileDialog*>(receiver))
-                FitColumnTitles(*files);
+                PrepareFileDialog(*files);
         return QApplication::notify(receiver, event);
     } catch (const EAbort&) {
     } catch (const std::exception& e) {

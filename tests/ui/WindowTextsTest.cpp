@@ -12,10 +12,14 @@
 #include "FDateiNeuDlg.h"
 #include "FMainform.h"
 #include "PageViewFixture.h"
+#include "Printers.h"
+#include "QwColorPopupButton.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchMainview.h"
 #include "uQwRegistry.h"
+#include "uDlgDruckAbbrechen.h"
 #include "ulocalize.h"
+#include "uQwDruckDlg.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -40,6 +44,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QScrollBar>
@@ -62,6 +67,8 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -72,6 +79,7 @@ const char* const cNames[] = {
     "PDF",                // the file format named in printer types
     "RGB", "HSL",         // colour models named in Qt's colour dialog
     "FILE:",              // the port of the file printer, shown as its location
+    "mm",                 // the unit of lengths
     "FV", "Build",        // the version line of the about dialog
     // The language menu names each language in its own words.
     "Deutsch", "English", "Français", "Italiano", "Español", "Nederlands",
@@ -238,6 +246,7 @@ public:
     int Views = 0, Texts = 0;
     QSet<QString> Run;  // commands already run
     int Depth = 0;
+    bool PrintJob = false;  // the print dialog starts its job instead of closing
 
     // ---- texts ---------------------------------------------------------------------------------
 
@@ -443,12 +452,7 @@ public:
                 for (int r = 0; r < std::min(v->model()->rowCount(root), 20); ++r)
                     for (int c = 1; c < v->model()->columnCount(root); ++c)
                         if (auto* tv = qobject_cast<QTreeView*>(v); tv && !tv->isColumnHidden(c)) {
-                            const QString cell = v->model()->index(r, c, root).data().toString();
-                            // Qt's file list writes its dates in the system's locale, which a
-                            // program cannot set while it runs.
-                            if (QLocale::system().toDateTime(cell, QLocale::ShortFormat).isValid())
-                                continue;
-                            CheckText(w, cell, qt);
+                            CheckText(w, v->model()->index(r, c, root).data().toString(), qt);
                         }
             }
             CheckFit(w);
@@ -495,6 +499,29 @@ public:
             if ((OpensAWindow(b->text()) || b->objectName() == QLatin1String("BtnEigenschaften"))
                 && FirstRun(Window, PathOf(b) + b->text()))
                 b->click();
+        }
+        OpenColourDialog(Window);
+    }
+    // Chooses "more colours" in the drop-down of a colour button, as a user
+    // would, once per window.
+    void OpenColourDialog(QWidget* Window)
+    {
+        for (TQwColorPopupButton* b : Window->findChildren<TQwColorPopupButton*>()) {
+            if (!b->isVisible() || !b->isEnabled() || b->window() != Window)
+                continue;
+            if (!(b->ColorPopupOptions() & cpMoreColor) || !b->OnMenuButtonClick
+                || !FirstRun(Window, QStringLiteral("more colours")))
+                continue;
+            b->DropDown();
+            TQwColorPopupForm* popup = b->PopupForm();
+            const QPointF p = popup->MoreColorRect().center();
+            QMouseEvent press(QEvent::MouseButtonPress, p, popup->mapToGlobal(p), Qt::LeftButton, Qt::LeftButton,
+                              Qt::NoModifier);
+            QApplication::sendEvent(popup, &press);
+            QMouseEvent release(QEvent::MouseButtonRelease, p, popup->mapToGlobal(p), Qt::LeftButton, Qt::NoButton,
+                                Qt::NoModifier);
+            QApplication::sendEvent(popup, &release);
+            return;
         }
     }
     // Presses every button of a side panel: a panel's buttons change the
@@ -574,7 +601,10 @@ public:
         }
         CheckWindow(W);
         RunCommands(W);
-        Close(W);
+        if (auto* print = dynamic_cast<TQwDruckDlg*>(W); print && PrintJob)
+            print->BtnOK->click();
+        else
+            Close(W);
         --Depth;
     }
 
@@ -688,6 +718,34 @@ TEST(WindowTexts, EveryWindowInEveryLanguageShowsWholeTextsOfTheLanguage)
         }
         check.CheckMenu(m.get(), m->MainMenu->actions(), false);
         check.RunActions(m.get(), m->MainMenu->actions());
+        {
+            // A folded product printed borderless offers to adjust the print position.
+            TFBDocument& d = *m->Document();
+            const auto kept = std::make_pair(d.DocType, d.PrintBorderless);
+            d.DocType = 1;
+            d.PrintBorderless = true;
+            m->mnuDrucken->trigger();
+            std::tie(d.DocType, d.PrintBorderless) = kept;
+        }
+        {
+            // A print job into a file shows its progress window.
+            TPrinter& printer = Printer();
+            const int keptPrinter = printer.PrinterIndex();
+            printer.SetPrinterIndex(int(printer.Printers().indexOf(QString::fromLatin1(PdfPrinterName))));
+            printer.OutputFileName = documents + QStringLiteral("/job.pdf");
+            PrintProgressHook = [&check](const QString&) {
+                if (TDlgDruckAbbrechen* w = PrintProgressWindow(); w && check.FirstRun(w, QStringLiteral("progress")))
+                    check.CheckWindow(w);
+            };
+            check.PrintJob = true;
+            m->mnuDrucken->trigger();
+            check.PrintJob = false;
+            PrintProgressHook = nullptr;
+            printer.OutputFileName.clear();
+            printer.SetPrinterIndex(keptPrinter);
+            EXPECT_TRUE(QFile::exists(documents + QStringLiteral("/job.pdf")));
+            QFile::remove(documents + QStringLiteral("/job.pdf"));
+        }
 
         // The page's context menu on each kind of element and on the page.
         const QPoint points[] = {pvtest::PagePixel(view, *m->Document(), page, 60, 60),
