@@ -52,6 +52,13 @@ public:
     void TearDown() override { Rtf.reset(); }
 
     TRtRTFTextInput* E() const { return Rtf->RtfText(); }
+    // Undo and redo with their keys, and RTF as the format saved.
+    void UseUndoAndSaveRtf()
+    {
+        Rtf->SetEditOptions(E()->EditOptions
+                            | TRtEditOptions{rtActivateUndo, rtActivateUndoHotkey, rtActivateRedo, rtActivateRedoHotkey});
+        E()->TextSaveFormat = "RTF";
+    }
     // The text as UTF-8, paragraphs joined by "\n".
     std::string Text() const
     {

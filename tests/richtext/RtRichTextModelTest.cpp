@@ -25,9 +25,7 @@ public:
     void SetUp() override
     {
         RtControlTest::SetUp();
-        Rtf->SetEditOptions(E()->EditOptions
-                            | TRtEditOptions{rtActivateUndo, rtActivateUndoHotkey, rtActivateRedo, rtActivateRedoHotkey});
-        E()->TextSaveFormat = "RTF";
+        UseUndoAndSaveRtf();
         for (TTestPosition& k : kept_) {
             k = {};
             E()->Positions().Add(k.Par, k.Line, k.Pos);

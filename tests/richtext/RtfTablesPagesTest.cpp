@@ -235,9 +235,7 @@ public:
     void SetUp() override
     {
         RtControlTest::SetUp();
-        Rtf->SetEditOptions(E()->EditOptions
-                            | TRtEditOptions{rtActivateUndo, rtActivateUndoHotkey, rtActivateRedo, rtActivateRedoHotkey});
-        E()->TextSaveFormat = "RTF";
+        UseUndoAndSaveRtf();
     }
     void Paste(const QByteArray& Rtf1)
     {
