@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
@@ -22,6 +23,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -72,13 +74,24 @@ bool ClipboardCut(const QMimeData& data)
     return data.data(CopiedFilesMime).startsWith("cut\n");
 }
 
-QString PermissionText(const QFileInfo& info)
+// What the user may do with path: read, write, run.
+QString PermissionText(const QByteArray& path)
 {
     QString s;
-    s += info.isReadable() ? 'r' : '-';
-    s += info.isWritable() ? 'w' : '-';
-    s += info.isExecutable() ? 'x' : '-';
+    for (const auto& [mode, letter] : {std::pair{R_OK, 'r'}, {W_OK, 'w'}, {X_OK, 'x'}})
+        s += ::faccessat(AT_FDCWD, path.constData(), mode, AT_EACCESS) == 0 ? QChar(letter) : QChar('-');
     return s;
+}
+// The type of the file at path, told by its name and first bytes.
+QString FileTypeText(const QByteArray& path, const QString& shownName)
+{
+    QByteArray head(4096, '\0');
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const ssize_t n = fd >= 0 ? ::read(fd, head.data(), head.size()) : -1;
+    if (fd >= 0)
+        ::close(fd);
+    head.resize(std::max<ssize_t>(n, 0));
+    return QMimeDatabase().mimeTypeForFileNameAndData(shownName, head).comment();
 }
 QString NameOfPath(const QByteArray& path)
 {
@@ -397,21 +410,26 @@ void TSsContextMenu::ShowProperties(QWidget* window)
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
         form->addRow(Message(captionId) + ':', label);
     };
+    // Entries are read by their bytes, so that names that are no UTF-8 are reached too.
     qint64 size = 0;
     for (const QByteArray& p : paths_)
-        if (QFileInfo info(QFile::decodeName(p)); info.isFile())
-            size += info.size();
+        if (struct stat st {}; ::stat(p.constData(), &st) == 0 && S_ISREG(st.st_mode))
+            size += st.st_size;
     if (paths_.size() == 1) {
-        const QString path = QFile::decodeName(paths_.first());
-        const QFileInfo info(path);
-        const QFileInfo shown(NameOfPath(paths_.first()));
-        row(SsscName, shown.fileName().isEmpty() ? shown.filePath() : shown.fileName());
-        row(SsscType, info.isDir() ? Message(SsscFileFolder) : QMimeDatabase().mimeTypeForFile(info).comment());
+        const QByteArray& path = paths_.first();
+        struct stat st {};
+        const bool known = ::stat(path.constData(), &st) == 0;
+        const bool folder = known && S_ISDIR(st.st_mode);
+        const QFileInfo shown(NameOfPath(path));
+        const QString name = shown.fileName().isEmpty() ? shown.filePath() : shown.fileName();
+        row(SsscName, name);
+        row(SsscType, folder ? Message(SsscFileFolder) : FileTypeText(path, name));
         form->addRow(SsMenuText("Location:"), new QLabel(QDir::toNativeSeparators(shown.absolutePath()), dialog));
-        if (!info.isDir())
+        if (!folder)
             row(SsscSize, locale.formattedDataSize(size));
-        row(SsscModified, locale.toString(info.lastModified(), QLocale::LongFormat));
-        row(SsscAttributes, PermissionText(info));
+        if (known)
+            row(SsscModified, locale.toString(QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec), QLocale::LongFormat));
+        row(SsscAttributes, PermissionText(path));
     } else {
         row(SsscName, QString::number(paths_.size()) + SsMenuText(SsObjectsText));
         row(SsscSize, locale.formattedDataSize(size));

@@ -11,12 +11,16 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDirIterator>
+#include <QDateTime>
+#include <QDialog>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMap>
 #include <QMimeData>
+#include <QMimeDatabase>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -1855,6 +1859,42 @@ TEST(SsContextMenu, TrashRefusalsSayWhy)
     EXPECT_EQ(ReadFile(file), "b");
     ::chmod(folder.constData(), 0700);
     ::chmod(inside.constData(), 0700);
+}
+
+// Properties reads the entry by its bytes: a name that is no UTF-8 shows its
+// size, date, type and permissions as any other does.
+TEST(SsContextMenu, PropertiesOfEntriesNamedInAnyBytes)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QByteArray folder = Native(dir.path());
+    struct Case {
+        QByteArray name;
+        QString shown;
+    };
+    for (const Case& c : {Case{"Noel.txt", "Noel.txt"}, Case{"No\xebl.txt", QString::fromUtf8("No\u00ebl.txt")},
+                          Case{"Gr\xfc\xdf" "e \x80.txt", QString::fromUtf8("Gr\u00fc\u00dfe \u20ac.txt")}}) {
+        SCOPED_TRACE(c.name.toHex().constData());
+        const QByteArray path = folder + '/' + c.name;
+        MakeFile(path, QByteArray(1234, 'x'));
+        const struct timespec times[2] = {{1600000000, 0}, {1600000000, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.constData(), times, 0), 0);
+        ASSERT_EQ(::chmod(path.constData(), 0600), 0);
+        TSsContextMenu menu({path}, {SFGAO_CANDELETE | SFGAO_FILESYSTEM});
+        QWidget window;
+        EXPECT_EQ(RunVerb(menu, cvProperties, window), Ole::S_OK);
+        auto* dialog = window.findChild<QDialog*>();
+        ASSERT_NE(dialog, nullptr);
+        QStringList labels;
+        for (QLabel* l : dialog->findChildren<QLabel*>())
+            labels << l->text();
+        const QLocale locale;
+        for (const QString& expected : {c.shown, locale.formattedDataSize(1234),
+                                        locale.toString(QDateTime::fromSecsSinceEpoch(1600000000), QLocale::LongFormat),
+                                        QString("rw-"), QMimeDatabase().mimeTypeForName("text/plain").comment()})
+            EXPECT_TRUE(labels.contains(expected)) << expected.toStdString() << " not in " << labels.join(" | ").toStdString();
+        delete dialog;
+    }
 }
 
 // Run by hand (--gtest_also_run_disabled_tests; LUMI_KILLS sets the number,
