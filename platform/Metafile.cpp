@@ -42,7 +42,7 @@ constexpr int64_t MaxDibPixelsPerByte = 128;
 // Work of looking up a font face by a name not seen before in the play, and of
 // shaping and drawing one glyph; device pixels a glyph's box is charged for per pixel
 // (drawing a glyph costs far more per pixel than a fill).
-constexpr int64_t FaceLookupWork = 200;
+constexpr int64_t FaceLookupWork = 120;
 constexpr int64_t GlyphWork = 40;
 constexpr double GlyphPixelWeight = 16;
 // Work per rectangle of a clip region a record gives.
@@ -62,9 +62,11 @@ constexpr double StrokePixelsPerWork = 16;
 constexpr double FlatTolerance = 0.2;
 // The rasteriser's work on a shape follows the rows its edges cross, and once many
 // edges share a row, those crossings times the edges per row (at most one per pixel
-// of the row, where they share the rasteriser's cells): units of work per each.
+// of the row, where they share the rasteriser's cells): units of work per each. The
+// products cost twice as much in a filled shape as in a stroke's outline.
 constexpr double CrossingsPerWork = 16;
 constexpr double CrossingProductsPerWork = 50;
+constexpr double FillCrossingProductsPerWork = 25;
 // Dashes of a dashed line per unit of work; a line of more dashes than MaxDashes, or
 // whose dashes are finer than a device pixel, is drawn solid.
 constexpr double DashesPerWork = 4;
@@ -1101,7 +1103,8 @@ private:
         auto rasterWork = [&](double Crossings) {
             const double perRow = std::min(Crossings / rows, clip.width() + 2.0);
             crossingsAndProducts = Crossings + Crossings * perRow;
-            return Crossings / CrossingsPerWork + Crossings * perRow / CrossingProductsPerWork;
+            return Crossings / CrossingsPerWork
+                   + Crossings * perRow / (filled ? FillCrossingProductsPerWork : CrossingProductsPerWork);
         };
         auto lineCrossingsOf = [&](double LineCrossings, double Ends, double PenRows) {
             return outlined ? 2 * LineCrossings + Ends * PenRows : 0;
