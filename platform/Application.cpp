@@ -3,9 +3,9 @@
 #include "SysUtils.h"
 #include "SystemMemory.h"
 
+#include <QDateTime>
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
@@ -75,10 +75,11 @@ public:
     using QIdentityProxyModel::QIdentityProxyModel;
     QVariant data(const QModelIndex& Index, int Role) const override
     {
+        // The file list's own cached time: painting reads no file.
         if (Role == Qt::DisplayRole && Index.column() == 3)
-            if (const QFileInfo file(QIdentityProxyModel::data(Index, QFileSystemModel::FilePathRole).toString());
-                file.exists())
-                return QLocale().toString(file.lastModified(), QLocale::ShortFormat);
+            if (const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel()))
+                if (const QDateTime time = files->lastModified(mapToSource(Index)); time.isValid())
+                    return QLocale().toString(time, QLocale::ShortFormat);
         return QIdentityProxyModel::data(Index, Role);
     }
 };
