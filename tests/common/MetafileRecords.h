@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <utility>
+#include <tuple>
 #include <vector>
 
 namespace metafile_records {
@@ -450,21 +451,14 @@ inline std::vector<std::pair<const char*, QByteArray>> BudgetKindMetafiles()
             e.Add(emfPolygon, EmfPoints(zigzag(100, i % 5)));
         files.emplace_back("filled zigzags", e.Bytes());
     }
-    {
+    // Zigzag lines with a solid pen 2 units wide, and with a dashed pen of 1.
+    for (const auto& [name, style, width] : {std::tuple{"wide zigzag lines", 0, 2}, {"dashed zigzag lines", 1, 1}}) {
         TEmf e = picture();
         e.Add(emfSelectObject, noBrush);
-        e.Add(emfCreatePen, Longs({1, 0, 2, 0, 0})).Add(emfSelectObject, Longs({1}));
+        e.Add(emfCreatePen, Longs({1, style, width, 0, 0})).Add(emfSelectObject, Longs({1}));
         for (int i = 0; i < 200; ++i)
             e.Add(emfPolyline, EmfPoints(zigzag(100, i % 5)));
-        files.emplace_back("wide zigzag lines", e.Bytes());
-    }
-    {
-        TEmf e = picture();
-        e.Add(emfSelectObject, noBrush);
-        e.Add(emfCreatePen, Longs({1, 1, 1, 0, 0})).Add(emfSelectObject, Longs({1}));
-        for (int i = 0; i < 200; ++i)
-            e.Add(emfPolyline, EmfPoints(zigzag(100, i % 5)));
-        files.emplace_back("dashed zigzag lines", e.Bytes());
+        files.emplace_back(name, e.Bytes());
     }
     {
         TEmf e = picture();
