@@ -178,6 +178,9 @@ QString SsReportText(const TSsOperationReport& report)
         sections << Section("Copied, but these stay at their old place:", report.Left, [](const TEntry& e) {
             return NameOfPath(e.first) + QStringLiteral(": ") + LeftCause(e.second);
         });
+    if (!report.Renamed.isEmpty())
+        sections << Section("The target takes only Unicode names, so these were written under the names shown here:",
+                            report.Renamed, [](const QByteArray& path) { return NameOfPath(path); });
     return sections.isEmpty() ? SsMenuText("Cannot paste:") : sections.join(QStringLiteral("\n\n"));
 }
 
