@@ -378,10 +378,11 @@ bool TSsContextMenu::Paste(QWidget* window)
     }
     const bool cut = ClipboardCut(*data);
     int32_t effect = cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
-    if (target.Drop(data, cut ? MK_SHIFT : MK_CONTROL, effect) != S_OK) {
+    const HRESULT result = target.Drop(data, cut ? MK_SHIFT : MK_CONTROL, effect);
+    if (!target.Report().IsEmpty())
         SsShowReport(window, target.Report());
+    if (result != S_OK)
         return false;
-    }
     // Cut files are where they belong now: they are no longer on the clipboard.
     if (cut && effect == DROPEFFECT_MOVE)
         QApplication::clipboard()->clear();

@@ -22,10 +22,9 @@ struct TSsOperationReport {
     QList<QPair<QByteArray, int>> Left;
     QList<QByteArray> Repeated;
     QList<QByteArray> Renamed;
-    bool IsEmpty() const
-    {
-        return Failed.isEmpty() && Skipped.isEmpty() && Left.isEmpty() && Repeated.isEmpty() && Renamed.isEmpty();
-    }
+    // Whether all was placed, under whatever names.
+    bool AllPlaced() const { return Failed.isEmpty() && Skipped.isEmpty() && Left.isEmpty() && Repeated.isEmpty(); }
+    bool IsEmpty() const { return AllPlaced() && Renamed.isEmpty(); }
 };
 
 // A name in Folder that does not exist yet, made from Name (all as the
