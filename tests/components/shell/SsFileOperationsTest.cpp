@@ -1325,7 +1325,8 @@ TEST(SsNamespace, NamesADriveCannotHoldAreWrittenAsTheListShowsThem)
         GTEST_SKIP() << "needs root, to mount an exFAT drive";
     if (std::system("{ command -v mkfs.exfat && command -v mount.exfat-fuse && command -v losetup; } >/dev/null") != 0)
         GTEST_SKIP() << "needs exfatprogs, exfat-fuse and losetup";
-    const auto [uid, gid] = OrdinaryUser();
+    const uid_t uid = OrdinaryUser().first;
+    const gid_t gid = OrdinaryUser().second;
     const Scratch scratch(QFile::encodeName(QDir::tempPath()));
     ASSERT_FALSE(scratch.Path.isEmpty());
     ASSERT_EQ(::chmod(scratch.Path.constData(), 0755), 0);
