@@ -171,6 +171,7 @@ const TLibraryText cLibraryTexts[] = {
     {"XSsCannotRename", nullptr, "TSsContextMenu", "Cannot rename:", nullptr},
     {"XSsSkipped", nullptr, "TSsContextMenu", "Not copied, as pipes, sockets and devices cannot be copied:", nullptr},
     {"XSsLeftInPlace", nullptr, "TSsContextMenu", "Copied, but these stay at their old place:", nullptr},
+    {"XSsRenamedForUnicode", nullptr, "TSsContextMenu", "The target takes only Unicode names, so these were written under the names shown here:", nullptr},
     {"XSsWriteProtected", nullptr, "TSsContextMenu", "the folder is write-protected", nullptr},
     {"XSsAddedDuringMove", nullptr, "TSsContextMenu", "entries were added to it during the move", nullptr},
     {"XSsChangedDuringMove", nullptr, "TSsContextMenu", "it changed during the move", nullptr},

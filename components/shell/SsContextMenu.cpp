@@ -178,6 +178,9 @@ QString SsReportText(const TSsOperationReport& report)
         sections << Section("Copied, but these stay at their old place:", report.Left, [](const TEntry& e) {
             return NameOfPath(e.first) + QStringLiteral(": ") + LeftCause(e.second);
         });
+    if (!report.Renamed.isEmpty())
+        sections << Section("The target takes only Unicode names, so these were written under the names shown here:",
+                            report.Renamed, [](const QByteArray& path) { return NameOfPath(path); });
     return sections.isEmpty() ? SsMenuText("Cannot paste:") : sections.join(QStringLiteral("\n\n"));
 }
 
@@ -375,10 +378,11 @@ bool TSsContextMenu::Paste(QWidget* window)
     }
     const bool cut = ClipboardCut(*data);
     int32_t effect = cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
-    if (target.Drop(data, cut ? MK_SHIFT : MK_CONTROL, effect) != S_OK) {
+    const HRESULT result = target.Drop(data, cut ? MK_SHIFT : MK_CONTROL, effect);
+    if (!target.Report().IsEmpty())
         SsShowReport(window, target.Report());
+    if (result != S_OK)
         return false;
-    }
     // Cut files are where they belong now: they are no longer on the clipboard.
     if (cut && effect == DROPEFFECT_MOVE)
         QApplication::clipboard()->clear();

@@ -20,6 +20,7 @@ using namespace SsFiles;
 std::function<void(int, const QByteArray&)> SsEntryHook;
 int (*SsRenameAt2)(int fromDir, const char* from, int toDir, const char* to, unsigned flags) = ::renameat2;
 int (*SsLinkAt)(int fromDir, const char* from, int toDir, const char* to, int flags) = ::linkat;
+int (*SsFsync)(int fd) = ::fsync;
 
 namespace {
 // Tells the hook that the entry Name of an open folder is about to be opened or removed.
@@ -137,6 +138,7 @@ int ReadNames(int dirFd, std::vector<QByteArray>& names)
 // they were.
 struct TCopied {
     QByteArray Name;
+    QByteArray CopyName;  // the copy's name
     struct stat St {};
     std::vector<TCopied> Children;
     bool Skipped = false;  // holds entries the copy skipped, which stay
@@ -213,64 +215,11 @@ bool SameContent(int dir, const QByteArray& name, const struct stat& copied, int
     }
 }
 
-int CopyLink(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName, const struct stat& st)
+// Writes an open file or folder through to its disk; one that the file
+// system cannot sync (EINVAL) has nothing kept back.
+int Sync(int fd)
 {
-    QByteArray target(qsizetype(st.st_size) + 1, '\0');
-    for (;;) {
-        const ssize_t n = ::readlinkat(fromDir, name.constData(), target.data(), size_t(target.size()));
-        if (n < 0)
-            return errno;
-        if (n < target.size()) {
-            target.truncate(n);
-            break;
-        }
-        target.resize(target.size() * 2);  // the link changed meanwhile
-    }
-    return Failure(::symlinkat(target.constData(), toDir, toName.constData()));
-}
-
-// Copies a file's content, mode and times; Copied gets the source as it was
-// before it was read, so that a write during the copy shows as a change.
-int CopyFile(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName, struct stat& copied)
-{
-    // Not blocking: a pipe put in the file's place must not hold the copy.
-    TFd in(::openat(fromDir, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (in.Get() < 0 || ::fstat(in.Get(), &copied) != 0)
-        return errno;
-    if (!S_ISREG(copied.st_mode))
-        return ESTALE;  // replaced meanwhile
-    ::fcntl(in.Get(), F_SETFL, ::fcntl(in.Get(), F_GETFL) & ~O_NONBLOCK);
-    TFd out(::openat(toDir, toName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (out.Get() < 0)
-        return errno;
-    int result = 0;
-    std::vector<char> buffer(256 * 1024);
-    while (!result) {
-        const ssize_t n = ::read(in.Get(), buffer.data(), buffer.size());
-        if (n == 0)
-            break;
-        if (n < 0) {
-            if (errno != EINTR)
-                result = errno;
-            continue;
-        }
-        for (ssize_t done = 0; done < n && !result;) {
-            const ssize_t written = ::write(out.Get(), buffer.data() + done, size_t(n - done));
-            if (written >= 0)
-                done += written;
-            else if (errno != EINTR)
-                result = errno;
-        }
-    }
-    if (!result)
-        result = Failure(::fchmod(out.Get(), copied.st_mode & 07777));
-    if (!result) {
-        const timespec times[2] = {copied.st_atim, copied.st_mtim};
-        result = Failure(::futimens(out.Get(), times));
-    }
-    if (::close(out.Release()) != 0 && !result)
-        result = errno;
-    return result;
+    return SsFsync(fd) == 0 || errno == EINVAL ? 0 : errno;
 }
 
 int SetModeAndTimes(int fd, const struct stat& st)
@@ -297,10 +246,12 @@ std::vector<struct stat> FoldersUpFrom(int dir)
 // are walked by their handles, never by paths, and links are copied as
 // links, never followed. Each folder takes its mode once its entries are
 // in, except the top one: a read-only folder could not be moved into its
-// place, so that one takes its mode from Finish.
+// place, so that one takes its mode from Finish. With Sync, each file and
+// folder is written through to its disk once whole.
 class TTreeCopy {
 public:
-    TTreeCopy(const QByteArray& fromPath, TSsOperationReport* report) : fromPath_(fromPath), report_(report)
+    TTreeCopy(const QByteArray& fromPath, bool sync, TSsOperationReport* report)
+        : fromPath_(fromPath), report_(report), sync_(sync)
     {
         ::clock_gettime(CLOCK_REALTIME, &start_);
     }
@@ -308,77 +259,159 @@ public:
     // entry is a pipe, socket or device and nothing was made.
     int Run(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName);
     // Gives the top folder its mode, once it is in place.
-    int Finish() { return top_.Get() < 0 ? 0 : SetModeAndTimes(top_.Get(), Copied.St); }
+    int Finish()
+    {
+        if (top_.Get() < 0)
+            return 0;
+        const int result = SetModeAndTimes(top_.Get(), Copied.St);
+        return result ? result : Synced(top_.Get());
+    }
+    // Syncs the open file or folder Fd when the copy is synced.
+    int Synced(int fd) const { return sync_ ? Sync(fd) : 0; }
     bool Made() const { return made_; }
     TCopied Copied;
 
 private:
-    // The entry Name (of a folder being copied, or the top) at St.
-    int CopyOne(int fromDir, int toDir, const QByteArray& name, const struct stat& st, TCopied& node,
-                const QByteArray& path);
-    int CopyFolder(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName);
-    int CopyRegular(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName, TCopied& node);
+    // Makes an entry with Make under Name. Where the target takes only
+    // Unicode names and refuses Name as no UTF-8 (EILSEQ, EINVAL), the entry
+    // is made under the name the lists show it by instead, Name takes that
+    // one and the entry's source Path is noted in the report.
+    int MakeNamed(QByteArray& name, const QByteArray& path, const std::function<int(const QByteArray&)>& make);
+    // Copies the entry Name of FromDir (in a folder being copied, or the top)
+    // that is no folder into ToDir, under Node's CopyName; -1 for a pipe,
+    // socket or device, which is skipped.
+    int CopyOne(int fromDir, const QByteArray& name, int toDir, TCopied& node, const QByteArray& path);
+    int CopyLink(int fromDir, const QByteArray& name, int toDir, TCopied& node, const QByteArray& path);
+    // Copies a file's content, mode and times; Node gets the source as it
+    // was before it was read, so that a write during the copy shows as a change.
+    int CopyFile(int fromDir, const QByteArray& name, int toDir, TCopied& node, const QByteArray& path);
+    int CopyFolder(int fromDir, const QByteArray& name, int toDir);
     QByteArray fromPath_;
     TSsOperationReport* report_;
+    bool sync_;
     timespec start_{};
     TFd top_;
     bool made_ = false;
 };
 
-int TTreeCopy::CopyOne(int fromDir, int toDir, const QByteArray& name, const struct stat& st, TCopied& node,
-                       const QByteArray& path)
+int TTreeCopy::MakeNamed(QByteArray& name, const QByteArray& path, const std::function<int(const QByteArray&)>& make)
 {
-    node.St = st;
-    if (S_ISLNK(st.st_mode))
-        return CopyLink(fromDir, name, toDir, name, st);
-    if (S_ISREG(st.st_mode))
-        return CopyRegular(fromDir, name, toDir, name, node);
+    int result = make(name);
+    if (result != EILSEQ && result != EINVAL)
+        return result;
+    const QByteArray shown = DisplayFileName(DecodeFileName(name)).toUtf8();
+    if (shown == name || (result = make(shown)) != 0)
+        return result;
+    name = shown;
+    if (report_)
+        report_->Renamed << path;
+    return 0;
+}
+
+int TTreeCopy::CopyOne(int fromDir, const QByteArray& name, int toDir, TCopied& node, const QByteArray& path)
+{
+    if (S_ISLNK(node.St.st_mode))
+        return CopyLink(fromDir, name, toDir, node, path);
+    if (S_ISREG(node.St.st_mode))
+        return CopyFile(fromDir, name, toDir, node, path);
     // Pipes, sockets and devices have no content that a copy could carry.
     if (report_)
         report_->Skipped << path;
     return -1;
 }
 
-int TTreeCopy::CopyRegular(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName,
-                           TCopied& node)
+int TTreeCopy::CopyLink(int fromDir, const QByteArray& name, int toDir, TCopied& node, const QByteArray& path)
 {
-    const int result = CopyFile(fromDir, name, toDir, toName, node.St);
+    QByteArray target(qsizetype(node.St.st_size) + 1, '\0');
+    for (;;) {
+        const ssize_t n = ::readlinkat(fromDir, name.constData(), target.data(), size_t(target.size()));
+        if (n < 0)
+            return errno;
+        if (n < target.size()) {
+            target.truncate(n);
+            break;
+        }
+        target.resize(target.size() * 2);  // the link changed meanwhile
+    }
+    return MakeNamed(node.CopyName, path, [&](const QByteArray& toName) {
+        return Failure(::symlinkat(target.constData(), toDir, toName.constData()));
+    });
+}
+
+int TTreeCopy::CopyFile(int fromDir, const QByteArray& name, int toDir, TCopied& node, const QByteArray& path)
+{
+    // Not blocking: a pipe put in the file's place must not hold the copy.
+    TFd in(::openat(fromDir, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (in.Get() < 0 || ::fstat(in.Get(), &node.St) != 0)
+        return errno;
     node.Recent = !ClearlyOlder(node.St, start_);
+    if (!S_ISREG(node.St.st_mode))
+        return ESTALE;  // replaced meanwhile
+    ::fcntl(in.Get(), F_SETFL, ::fcntl(in.Get(), F_GETFL) & ~O_NONBLOCK);
+    TFd out;
+    if (const int r = MakeNamed(node.CopyName, path, [&](const QByteArray& toName) {
+            out.Reset(::openat(toDir, toName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                               0600));
+            return out.Get() < 0 ? errno : 0;
+        }))
+        return r;
+    int result = 0;
+    std::vector<char> buffer(256 * 1024);
+    while (!result) {
+        const ssize_t n = ::read(in.Get(), buffer.data(), buffer.size());
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno != EINTR)
+                result = errno;
+            continue;
+        }
+        for (ssize_t done = 0; done < n && !result;) {
+            const ssize_t written = ::write(out.Get(), buffer.data() + done, size_t(n - done));
+            if (written >= 0)
+                done += written;
+            else if (errno != EINTR)
+                result = errno;
+        }
+    }
+    if (!result)
+        result = SetModeAndTimes(out.Get(), node.St);
+    if (!result)
+        result = Synced(out.Get());
+    if (::close(out.Release()) != 0 && !result)
+        result = errno;
     return result;
 }
 
 int TTreeCopy::Run(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName)
 {
     Copied.Name = name;
+    Copied.CopyName = toName;
     if (::fstatat(fromDir, name.constData(), &Copied.St, AT_SYMLINK_NOFOLLOW) != 0)
         return errno;
     if (S_ISDIR(Copied.St.st_mode))
-        return CopyFolder(fromDir, name, toDir, toName);
-    int result;
-    if (S_ISLNK(Copied.St.st_mode))
-        result = CopyLink(fromDir, name, toDir, toName, Copied.St);
-    else if (S_ISREG(Copied.St.st_mode))
-        result = CopyRegular(fromDir, name, toDir, toName, Copied);
-    else {
-        if (report_)
-            report_->Skipped << fromPath_;
+        return CopyFolder(fromDir, name, toDir);
+    const int result = CopyOne(fromDir, name, toDir, Copied, fromPath_);
+    if (result == -1)
         return 0;
-    }
     made_ = result == 0;
     return result;
 }
 
-int TTreeCopy::CopyFolder(int fromDir, const QByteArray& name, int toDir, const QByteArray& toName)
+int TTreeCopy::CopyFolder(int fromDir, const QByteArray& name, int toDir)
 {
     THandleChain from, to;
     if (const int r = from.Start(OpenFolder(fromDir, name.constData())))
         return r;
     Copied.St = from.Stat();
     const std::vector<struct stat> above = FoldersUpFrom(fromDir);
-    if (::mkdirat(toDir, toName.constData(), 0700) != 0)
-        return errno;
+    auto makeFolder = [](int dir) {
+        return [dir](const QByteArray& toName) { return Failure(::mkdirat(dir, toName.constData(), 0700)); };
+    };
+    if (const int r = MakeNamed(Copied.CopyName, fromPath_, makeFolder(toDir)))
+        return r;
     made_ = true;
-    if (const int r = to.Start(OpenFolder(toDir, toName.constData())))
+    if (const int r = to.Start(OpenFolder(toDir, Copied.CopyName.constData())))
         return r;
     top_.Reset(::dup(to.Fd()));
     struct TFrame {
@@ -405,6 +438,8 @@ int TTreeCopy::CopyFolder(int fromDir, const QByteArray& name, int toDir, const 
             if (frames.empty())
                 break;  // the top takes its mode in Finish
             if (const int r = SetModeAndTimes(to.Fd(), from.Stat()))
+                return r;
+            if (const int r = Synced(to.Fd()))
                 return r;
             if (const int r = from.Leave())
                 return r;
@@ -433,10 +468,11 @@ int TTreeCopy::CopyFolder(int fromDir, const QByteArray& name, int toDir, const 
         }
         CallHook(from.Fd(), child);
         TCopied& node = frame.Node->Children.emplace_back();
-        node.Name = child;
+        node.Name = node.CopyName = child;
+        node.St = st;
         const QByteArray childPath = path + '/' + child;
         if (!S_ISDIR(st.st_mode)) {
-            const int r = CopyOne(from.Fd(), to.Fd(), child, st, node, childPath);
+            const int r = CopyOne(from.Fd(), child, to.Fd(), node, childPath);
             if (r == -1) {
                 frame.Node->Children.pop_back();
                 frame.Node->Skipped = true;
@@ -448,9 +484,9 @@ int TTreeCopy::CopyFolder(int fromDir, const QByteArray& name, int toDir, const 
         if (const int r = from.Enter(child))
             return failsAt(childPath, r);
         node.St = from.Stat();
-        if (::mkdirat(to.Fd(), child.constData(), 0700) != 0)
-            return failsAt(childPath, errno);
-        if (const int r = to.Enter(child))
+        if (const int r = MakeNamed(node.CopyName, childPath, makeFolder(to.Fd())))
+            return failsAt(childPath, r);
+        if (const int r = to.Enter(node.CopyName))
             return failsAt(childPath, r);
         path = childPath;
         frames.push_back({&node, {}, 0, path.size()});
@@ -480,8 +516,10 @@ public:
 
 private:
     // Removes Name of Dir unless it is a folder; false when it is one.
+    // CopyPath: the copy's path below the folder that holds the copy.
     bool RemoveNonFolder(int dir, const QByteArray& name, const struct stat& st, const TCopied* node,
-                         const QByteArray& folderPath, const QByteArray& path, int& result);
+                         const QByteArray& folderPath, const QByteArray& path, const QByteArray& copyPath,
+                         int& result);
     int Unlink(int dir, const QByteArray& name, int flags, const QByteArray& folderPath, const QByteArray& path);
     // Removes an emptied folder; -1 when entries a copy skipped keep it.
     int RemoveFolder(int dir, const QByteArray& name, const TCopied* node, const QByteArray& folderPath,
@@ -522,11 +560,11 @@ int TTreeRemoval::RemoveFolder(int dir, const QByteArray& name, const TCopied* n
 }
 
 bool TTreeRemoval::RemoveNonFolder(int dir, const QByteArray& name, const struct stat& st, const TCopied* node,
-                                   const QByteArray& folderPath, const QByteArray& path, int& result)
+                                   const QByteArray& folderPath, const QByteArray& path, const QByteArray& copyPath,
+                                   int& result)
 {
     if (node && (!Unchanged(st, node->St) ||
-                 (node->Recent && !SameContent(dir, name, node->St, copyDir_.Get(),
-                                               NameOf(copyPath_) + path.mid(path_.size()))))) {
+                 (node->Recent && !SameContent(dir, name, node->St, copyDir_.Get(), copyPath)))) {
         result = Stays(path, ESTALE);
         return true;
     }
@@ -543,7 +581,8 @@ int TTreeRemoval::Run(int dir, const QByteArray& name)
         return errno == ENOENT && copied_ ? 0 : Stays(path_, errno);
     int result = 0;
     const QByteArray parentPath = DirOf(path_);
-    if (RemoveNonFolder(dir, name, st, copied_, parentPath, path_, result))
+    QByteArray copyPath = NameOf(copyPath_);
+    if (RemoveNonFolder(dir, name, st, copied_, parentPath, path_, copyPath, result))
         return result;
     THandleChain chain;
     if (const int r = chain.Start(OpenFolder(dir, name.constData())))
@@ -553,6 +592,7 @@ int TTreeRemoval::Run(int dir, const QByteArray& name)
         std::vector<QByteArray> Names;
         size_t Next = 0;
         qsizetype PathSize;
+        qsizetype CopyPathSize;
         bool Kept = false;  // something below stays
     };
     std::vector<TFrame> frames;
@@ -566,7 +606,7 @@ int TTreeRemoval::Run(int dir, const QByteArray& name)
     auto enter = [&](const TCopied* node) {
         if (force_ && chain.Stat().st_uid == ::geteuid() && (chain.Stat().st_mode & S_IRWXU) != S_IRWXU)
             ::fchmod(chain.Fd(), (chain.Stat().st_mode & 07777) | S_IRWXU);
-        frames.push_back({node, {}, 0, path.size()});
+        frames.push_back({node, {}, 0, path.size(), copyPath.size()});
         TFrame& frame = frames.back();
         if (node) {
             if (!SameEntry(chain.Stat(), node->St))
@@ -598,6 +638,7 @@ int TTreeRemoval::Run(int dir, const QByteArray& name)
                 break;
             }
             path.truncate(frames.back().PathSize);
+            copyPath.truncate(frames.back().CopyPathSize);
             if (const int r = chain.Leave()) {
                 keep(Stays(folder, r));
                 break;
@@ -612,6 +653,7 @@ int TTreeRemoval::Run(int dir, const QByteArray& name)
         const QByteArray child = frame.Names[index];
         const TCopied* node = frame.Node ? &frame.Node->Children[index] : nullptr;
         const QByteArray childPath = path + '/' + child;
+        const QByteArray childCopyPath = node ? copyPath + '/' + node->CopyName : QByteArray();
         if (::fstatat(chain.Fd(), child.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT)
                 keep(Stays(childPath, errno));
@@ -619,7 +661,7 @@ int TTreeRemoval::Run(int dir, const QByteArray& name)
         }
         CallHook(chain.Fd(), child);
         int r = 0;
-        if (RemoveNonFolder(chain.Fd(), child, st, node, path, childPath, r)) {
+        if (RemoveNonFolder(chain.Fd(), child, st, node, path, childPath, childCopyPath, r)) {
             if (r)
                 keep(r);
             continue;
@@ -635,6 +677,7 @@ int TTreeRemoval::Run(int dir, const QByteArray& name)
             continue;
         }
         path = childPath;
+        copyPath = childCopyPath;
         if ((r = enter(node)) != 0) {
             frames.back().Names.clear();
             keep(r);
@@ -732,7 +775,8 @@ int RemoveTreeAt(int dir, const QByteArray& name, bool force)
 }  // namespace SsFiles
 
 namespace {
-// Copies From to To (see SsCopyEntry); Copy keeps what was carried over.
+// Copies From to To (see SsCopyEntry); Copy keeps what was carried over and
+// the name the copy took in To's folder.
 int CopyEntry(const QByteArray& from, const QByteArray& to, TTreeCopy& copy)
 {
     // The copy grows in a hidden folder of its own beside its place, and
@@ -747,10 +791,13 @@ int CopyEntry(const QByteArray& from, const QByteArray& to, TTreeCopy& copy)
     if (const int r = MakePartialCopy(toDir.Get(), workName, workDir))
         return r;
     int result = copy.Run(fromDir.Get(), NameOf(from), workDir.Get(), NameOf(to));
+    const QByteArray& name = copy.Copied.CopyName;
     if (!result && copy.Made())
-        result = RenameNoReplaceAt(workDir.Get(), NameOf(to), toDir.Get(), NameOf(to));
+        result = RenameNoReplaceAt(workDir.Get(), name, toDir.Get(), name);
     if (!result)
         result = copy.Finish();
+    if (!result && copy.Made())
+        result = copy.Synced(toDir.Get());
     RemoveTreeAt(toDir.Get(), workName, true);
     return result;
 }
@@ -763,7 +810,7 @@ int SsRenameNoReplace(const QByteArray& from, const QByteArray& to)
 
 int SsCopyEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report)
 {
-    TTreeCopy copy(from, report);
+    TTreeCopy copy(from, false, report);
     return CopyEntry(from, to, copy);
 }
 
@@ -772,12 +819,12 @@ int SsMoveEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport
     int result = SsRenameNoReplace(from, to);
     if (result != EXDEV)
         return result;
-    // Across file systems: a copy, then the source goes as far as it was
-    // copied and has not changed since.
-    TTreeCopy copy(from, report);
+    // Across file systems: a copy, on its disk before anything of the source
+    // goes, then the source goes as far as it was copied and has not changed since.
+    TTreeCopy copy(from, true, report);
     if ((result = CopyEntry(from, to, copy)) != 0 || !copy.Made())
         return result;
-    TTreeRemoval removal(from, &copy.Copied, to, false, report);
+    TTreeRemoval removal(from, &copy.Copied, Join(DirOf(to), copy.Copied.CopyName), false, report);
     const TFd fromDir(OpenParent(from));
     return fromDir.Get() < 0 ? removal.Stays(from, errno) : removal.Run(fromDir.Get(), NameOf(from));
 }

@@ -14,12 +14,17 @@
 // the move; ESTALE: the entry changed during the move; else the error).
 // Repeated: folders not copied as each is one of the folders it lies in (a
 // bind mount of a folder above), which a copy would repeat without end.
+// Renamed: entries whose names are no UTF-8, written under the names the
+// lists show them by, as the target takes only Unicode names.
 struct TSsOperationReport {
     QList<QPair<QByteArray, int>> Failed;
     QList<QByteArray> Skipped;
     QList<QPair<QByteArray, int>> Left;
     QList<QByteArray> Repeated;
-    bool IsEmpty() const { return Failed.isEmpty() && Skipped.isEmpty() && Left.isEmpty() && Repeated.isEmpty(); }
+    QList<QByteArray> Renamed;
+    // Whether all was placed, under whatever names.
+    bool AllPlaced() const { return Failed.isEmpty() && Skipped.isEmpty() && Left.isEmpty() && Repeated.isEmpty(); }
+    bool IsEmpty() const { return AllPlaced() && Renamed.isEmpty(); }
 };
 
 // A name in Folder that does not exist yet, made from Name (all as the
@@ -35,11 +40,14 @@ int SsRenameNoReplace(const QByteArray& from, const QByteArray& to);
 // never followed. The copy is made under a temporary name and takes its
 // name only once whole, folders their modes once in place; on failure
 // nothing is left, and an entry inside a folder that stopped the copy is
-// noted in the report's Failed. 0 or the system's error number.
+// noted in the report's Failed. A name that is no UTF-8, which the target
+// refuses as it takes only Unicode names, is written as DisplayFileName
+// shows it and noted in the report's Renamed. 0 or the system's error number.
 int SsCopyEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report = nullptr);
 // Moves the entry From to To, which must not exist. Across file systems it is
-// copied as SsCopyEntry does, and then only what was copied and has not
-// changed since is removed; the report notes what stays at the old place.
+// copied as SsCopyEntry does, the copy is synced to its disk, and then only
+// what was copied and has not changed since is removed; the report notes
+// what stays at the old place.
 // 0 when all of it moved, else the system's error number.
 int SsMoveEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report = nullptr);
 // Removes an entry, a folder with all it holds, walking folders by their
@@ -54,4 +62,7 @@ extern std::function<void(int dirFd, const QByteArray& name)> SsEntryHook;
 // has neither no-replace renames nor hard links).
 extern int (*SsRenameAt2)(int fromDir, const char* from, int toDir, const char* to, unsigned flags);
 extern int (*SsLinkAt)(int fromDir, const char* from, int toDir, const char* to, int flags);
+// The system call that writes an open file or folder through to its disk:
+// ::fsync, unless a test puts another in.
+extern int (*SsFsync)(int fd);
 

@@ -655,7 +655,7 @@ HRESULT TSsFolderDropTarget::Drop(const QMimeData* data, int32_t keyState, int32
         if (result && report_.Left.size() == left && report_.Failed.size() == failed)
             report_.Failed.append({from, result});
     }
-    return report_.IsEmpty() ? S_OK : E_FAIL;
+    return report_.AllPlaced() ? S_OK : E_FAIL;
 }
 
 // ---- system image list --------------------------------------------------------------------

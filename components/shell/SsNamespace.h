@@ -178,7 +178,8 @@ public:
     HRESULT DragOver(int32_t keyState, int32_t& effect);
     void DragLeave() { data_ = nullptr; }
     // Answers S_OK, or E_FAIL when not all was done as asked (Report tells
-    // what); effect tells what was done.
+    // what; it also names entries placed under other names); effect tells
+    // what was done.
     HRESULT Drop(const QMimeData* data, int32_t keyState, int32_t& effect);
     // What the last drop did not do in full.
     const TSsOperationReport& Report() const { return report_; }

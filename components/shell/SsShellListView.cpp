@@ -1067,7 +1067,7 @@ void TSsCustomShellListView::Drop(QDropEvent* e)
     const HRESULT result = target->Drop(e->mimeData(), keyState, effect);
     SsAnswerDrag(e, result == S_OK ? effect : DROPEFFECT_NONE);
     // What was not done, or done only in part, is told as after a paste.
-    if (result != S_OK)
+    if (!target->Report().IsEmpty())
         SsShowReport(this, target->Report());
 }
 

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -175,12 +176,28 @@ int OpenTrash(const QByteArray& path, TTrash& trash)
     made.Keep();
     return 0;
 }
+
+// Path with its folder's real path, free of links: whatever path reaches an
+// entry, it lies on the mount, and goes to the trash, of that folder. Empty
+// (errno set) when the folder cannot be resolved.
+QByteArray RealPath(const QByteArray& path)
+{
+    char* real = ::realpath(DirOf(path).constData(), nullptr);
+    if (!real)
+        return QByteArray();
+    const QByteArray result = Join(real, NameOf(path));
+    std::free(real);
+    return result;
+}
 }  // namespace
 
-int SsMoveToTrash(const QByteArray& path)
+int SsMoveToTrash(const QByteArray& given)
 {
     struct stat st;
-    if (::lstat(path.constData(), &st) != 0)
+    if (::lstat(given.constData(), &st) != 0)
+        return errno;
+    const QByteArray path = RealPath(given);
+    if (path.isEmpty())
         return errno;
     TTrash trash;
     if (const int r = OpenTrash(path, trash))

@@ -30,6 +30,7 @@
 #include <atomic>
 #include <chrono>
 #include <optional>
+#include <set>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -1236,6 +1237,168 @@ TEST(SsNamespace, MoveKeepsAFileRewrittenWithItsTimesPutBack)
     }
 }
 
+namespace {
+// Notes the files and folders fsync is called for, by device and inode, and
+// whether a sync came once Source was gone, while the object lives.
+struct SyncRecorder {
+    explicit SyncRecorder(const QByteArray& source)
+    {
+        State() = TState{{}, source, false};
+        SsFsync = [](int fd) {
+            struct stat st;
+            if (::fstat(fd, &st) == 0)
+                State().Synced.insert({st.st_dev, st.st_ino});
+            State().AfterRemoval |= !Exists(State().Source);
+            return ::fsync(fd);
+        };
+    }
+    ~SyncRecorder() { SsFsync = ::fsync; }
+    struct TState {
+        std::set<std::pair<dev_t, ino_t>> Synced;
+        QByteArray Source;
+        bool AfterRemoval;
+    };
+    static TState& State()
+    {
+        static TState state;
+        return state;
+    }
+    // Of Top with the files and folders below it, and the folder it is in:
+    // what was not synced (links have nothing of their own to sync).
+    static QStringList NotSynced(const QByteArray& top)
+    {
+        QStringList missing;
+        auto check = [&](const QByteArray& path) {
+            struct stat st;
+            if (::lstat(path.constData(), &st) != 0 ||
+                (!S_ISLNK(st.st_mode) && !State().Synced.count({st.st_dev, st.st_ino})))
+                missing << QFile::decodeName(path);
+        };
+        check(top.left(top.lastIndexOf('/')));
+        check(top);
+        QDirIterator it(QFile::decodeName(top), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            check(QFile::encodeName(it.next()));
+        return missing;
+    }
+};
+}  // namespace
+
+// A move to another drive writes each copied file and folder, and the folder
+// the copy went into, through to the disk before the first entry of the
+// source goes: a drive pulled right after the move keeps the pictures.
+TEST(SsNamespace, MoveToAnotherDriveSyncsTheCopyBeforeTheSourceGoes)
+{
+    const TwoVolumes volumes;
+    SKIP_UNLESS_APART(volumes);
+    for (const bool folder : {true, false}) {
+        SCOPED_TRACE(folder ? "a folder" : "a file");
+        const QByteArray name = folder ? "/Album" : "/bild.jpg";
+        const QByteArray src = volumes.Here.Path + name, dst = volumes.There.Path + name;
+        if (folder) {
+            ASSERT_EQ(::mkdir(src.constData(), 0755), 0);
+            ASSERT_EQ(::mkdir((src + "/Sommer").constData(), 0755), 0);
+            MakeFile(src + "/a.jpg", "a");
+            MakeFile(src + "/Sommer/b.jpg", "b");
+            ASSERT_EQ(::symlink("../a.jpg", (src + "/Sommer/c.jpg").constData()), 0);
+        } else {
+            MakeFile(src, "bild");
+        }
+        const SyncRecorder recorder(src);
+        std::optional<QStringList> notSynced;  // at the first removal inside the source
+        const Hook hook([&](int, const QByteArray&) {
+            if (!notSynced && Exists(dst))
+                notSynced = SyncRecorder::NotSynced(dst);
+        });
+        ASSERT_EQ(SsMoveEntry(src, dst), 0);
+        EXPECT_FALSE(Exists(src));
+        EXPECT_FALSE(SyncRecorder::State().AfterRemoval);
+        EXPECT_EQ(notSynced.value_or(SyncRecorder::NotSynced(dst)).join('\n').toStdString(), "");
+        EXPECT_EQ(notSynced.has_value(), folder);
+        EXPECT_EQ(ReadFile(folder ? dst + "/Sommer/c.jpg" : dst), folder ? "a" : "bild");
+    }
+}
+
+// A folder named in Latin-1 copied and dropped (moved) onto an exFAT drive,
+// which takes only Unicode names: each name that is no UTF-8 is written as
+// the list shows it, the report says so, and the move removes its source.
+TEST(SsNamespace, NamesADriveCannotHoldAreWrittenAsTheListShowsThem)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, to mount an exFAT drive";
+    if (std::system("{ command -v mkfs.exfat && command -v mount.exfat-fuse && command -v losetup; } >/dev/null") != 0)
+        GTEST_SKIP() << "needs exfatprogs, exfat-fuse and losetup";
+    const uid_t uid = OrdinaryUser().first;
+    const gid_t gid = OrdinaryUser().second;
+    const Scratch scratch(QFile::encodeName(QDir::tempPath()));
+    ASSERT_FALSE(scratch.Path.isEmpty());
+    ASSERT_EQ(::chmod(scratch.Path.constData(), 0755), 0);
+    const QByteArray image = scratch.Path + "/stick.img", stick = scratch.Path + "/Stick";
+    ASSERT_EQ(::mkdir(stick.constData(), 0755), 0);
+    ASSERT_EQ(std::system(("truncate -s 16M '" + image + "' && mkfs.exfat '" + image + "' >/dev/null").constData()),
+              0);
+    // On a loop device, which goes with the mount.
+    const QByteArray mount = "d=$(losetup -f --show '" + image + "') && mount.exfat-fuse -o uid=" +
+                             QByteArray::number(uid) + ",gid=" + QByteArray::number(gid) + ",allow_other $d '" +
+                             stick + "' >/dev/null 2>&1; r=$?; losetup -d $d; exit $r";
+    const auto asUser = [&] {
+        const QByteArray src = scratch.Path + "/Ni\xf1os", umzug = stick + "/Umzug";
+        ASSERT_EQ(::mkdir(src.constData(), 0755), 0);
+        ASSERT_EQ(::mkdir((src + "/Mar\xed" "a").constData(), 0755), 0);
+        MakeFile(src + "/A\xf1o.jpg", "jahr");
+        MakeFile(src + "/Mar\xed" "a/Playa.jpg", "playa");
+        MakeFile(src + "/Caf\xc3\xa9.jpg", "cafe");
+        ASSERT_EQ(::mkdir(umzug.constData(), 0755), 0);
+        for (const QByteArray& at : {stick, umzug}) {
+            const bool copy = at == stick;
+            SCOPED_TRACE(copy ? "copied" : "moved");
+            TSsOperationReport report;
+            if (copy) {
+                EXPECT_EQ(SsCopyEntry(src, at + "/Ni\xf1os", &report), 0);
+            } else {
+                // All of it is there, under other names: the drop is done.
+                QMimeData mime;
+                mime.setUrls({SsNativePathToUrl(src)});
+                TSsFolderDropTarget target(at);
+                int32_t effect = Ole::DROPEFFECT_COPY | Ole::DROPEFFECT_MOVE;
+                EXPECT_EQ(target.Drop(&mime, Ole::MK_SHIFT, effect), Ole::S_OK);
+                EXPECT_EQ(effect, Ole::DROPEFFECT_MOVE);
+                report = target.Report();
+            }
+            const QByteArray shown = at + "/Ni\xc3\xb1os";
+            EXPECT_EQ(ReadFile(shown + "/A\xc3\xb1o.jpg"), "jahr");
+            EXPECT_EQ(ReadFile(shown + "/Mar\xc3\xad" "a/Playa.jpg"), "playa");
+            EXPECT_EQ(ReadFile(shown + "/Caf\xc3\xa9.jpg"), "cafe");
+            EXPECT_EQ(Exists(src), copy);
+            EXPECT_EQ(report.Failed, (QList<QPair<QByteArray, int>>()));
+            EXPECT_EQ(report.Left, (QList<QPair<QByteArray, int>>()));
+            QList<QByteArray> renamed = report.Renamed;
+            std::sort(renamed.begin(), renamed.end());
+            EXPECT_EQ(renamed, (QList<QByteArray>{src, src + "/A\xf1o.jpg", src + "/Mar\xed" "a"}));
+            QStringList lines = SsReportText(report).split('\n');
+            ASSERT_EQ(lines.size(), 4);
+            EXPECT_EQ(lines.takeFirst(),
+                      "The target takes only Unicode names, so these were written under the names shown here:");
+            lines.sort();
+            const QString folder = QFile::decodeName(scratch.Path) + QString::fromUtf8("/Ni\u00f1os");
+            EXPECT_EQ(lines, (QStringList{folder, folder + QString::fromUtf8("/A\u00f1o.jpg"),
+                                          folder + QString::fromUtf8("/Mar\u00eda")}));
+        }
+    };
+    std::string why;
+    if (!InChild([&] { return OwnMounts() && std::system(mount.constData()) == 0; },
+                 [&] {
+                     std::string cannot;
+                     EXPECT_TRUE(InChild([&] { return BecomeUser(uid, gid); }, asUser,
+                                         "cannot become the ordinary user", cannot))
+                         << cannot;
+                     ::umount2(stick.constData(), MNT_DETACH);
+                 },
+                 "cannot mount an exFAT drive through FUSE here", why))
+        GTEST_SKIP() << why;
+}
+
 // A folder is never pasted into itself or a folder inside it, also when the
 // target is reached on another path: through a link to one of its folders,
 // or through a bind mount of it.
@@ -1323,8 +1486,9 @@ TEST(SsNamespace, CopySkipsAFolderThatRepeatsOneAboveIt)
 }
 
 // A file inside a bind mount of a folder on the home's file system goes to
-// the trash at the top of that mount (a rename cannot leave a mount), and a
-// mount point sent to the trash stays with a clear reason.
+// the trash at the top of that mount (a rename cannot leave a mount), also
+// when reached through a link to a folder inside the mount, and a mount
+// point sent to the trash stays with a clear reason.
 TEST(SsNamespace, TrashFollowsTheMountAnEntryIsOn)
 {
     const Scratch scratch(QFile::encodeName(QDir::tempPath()));
@@ -1336,15 +1500,24 @@ TEST(SsNamespace, TrashFollowsTheMountAnEntryIsOn)
     for (const QByteArray& d : {src, bound, disk})
         ASSERT_EQ(::mkdir(d.constData(), 0700), 0);
     MakeFile(src + "/bild.jpg", "bild");
+    ASSERT_EQ(::mkdir((src + "/Urlaub").constData(), 0700), 0);
+    MakeFile(src + "/Urlaub/strand.jpg", "strand");
+    ASSERT_EQ(::symlink((bound + "/Urlaub").constData(), (scratch.Path + "/Urlaub").constData()), 0);
     std::string why;
     if (!InChild(OwnMounts,
                  [&] {
                      ASSERT_EQ(::mount(src.constData(), bound.constData(), nullptr, MS_BIND, nullptr), 0);
                      ASSERT_EQ(SsMoveToTrash(bound + "/bild.jpg"), 0);
                      EXPECT_FALSE(Exists(src + "/bild.jpg"));
-                     const QByteArray trash = bound + "/.Trash-" + QByteArray::number(uint(::geteuid()));
+                     const QByteArray trashName = "/.Trash-" + QByteArray::number(uint(::geteuid()));
+                     const QByteArray trash = bound + trashName;
                      EXPECT_EQ(ReadFile(trash + "/files/bild.jpg"), "bild");
                      EXPECT_TRUE(ReadFile(trash + "/info/bild.jpg.trashinfo").contains("\nPath=bild.jpg\n"));
+                     ASSERT_EQ(SsMoveToTrash(scratch.Path + "/Urlaub/strand.jpg"), 0);
+                     EXPECT_EQ(ReadFile(trash + "/files/strand.jpg"), "strand");
+                     EXPECT_TRUE(
+                         ReadFile(trash + "/info/strand.jpg.trashinfo").contains("\nPath=Urlaub/strand.jpg\n"));
+                     EXPECT_FALSE(Exists(src + "/Urlaub" + trashName));
 
                      ASSERT_EQ(::mount("lumi-test", disk.constData(), "tmpfs", 0, nullptr), 0);
                      EXPECT_EQ(SsMoveToTrash(disk), EBUSY);
@@ -1414,7 +1587,14 @@ TEST(SsNamespace, DriveWithoutAUsableTrashKeepsTheFileAndLeavesNothing)
                                     ASSERT_EQ(::write(fd, "bild", 4), 4);
                                     ::close(fd);
                                     const QStringList before = Listing(QFile::decodeName(top));
+                                    const QStringList beforeInFolder = Listing(QFile::decodeName(drive.Folder));
                                     EXPECT_EQ(SsMoveToTrash(file), SsTrashNoUsable);
+                                    // The same answer through a link to the folder.
+                                    const QByteArray link = scratch.Path + "/Bilder";
+                                    ASSERT_EQ(::symlink(drive.Folder.constData(), link.constData()), 0);
+                                    EXPECT_EQ(SsMoveToTrash(link + "/bild.jpg"), SsTrashNoUsable);
+                                    EXPECT_EQ(::unlink(link.constData()), 0);
+                                    EXPECT_EQ(Listing(QFile::decodeName(drive.Folder)), beforeInFolder);
                                     TSsContextMenu menu({file}, {SFGAO_CANDELETE | SFGAO_FILESYSTEM});
                                     QWidget window;
                                     EXPECT_EQ(RunVerb(menu, cvDelete, window), Ole::E_FAIL);
