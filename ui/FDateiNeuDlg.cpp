@@ -129,8 +129,10 @@ public:
     }
 };
 
+using TKalenderSetup = void (*)(TFBDocument*, int);
+
 // The builder of a calendar product, by its code; null for other codes.
-void (*KalenderSetup(int ProductCode))(TFBDocument*, int)
+TKalenderSetup KalenderSetup(int ProductCode)
 {
     switch (ProductCode) {
     case 61: return SetupKalenderA4PictureBottom;
@@ -149,10 +151,10 @@ constexpr int KalenderPreviewScreen = 1;
 
 // A calendar's preview: its picture shows the page and the photographs; the
 // calendar of the month is drawn over it in the program's language.
-QImage KalenderPreview(const QImage& Picture, int ProductCode, int Year)
+QImage KalenderPreview(const QImage& Picture, TKalenderSetup Setup, int Year)
 {
     TFBDocument doc;
-    KalenderSetup(ProductCode)(&doc, Year);
+    Setup(&doc, Year);
     TBitmap bitmap;
     bitmap.SetSize(Picture.width(), Picture.height());
     {
@@ -456,8 +458,8 @@ void TDateiNeuDlg::ShowPreview(const TWizzardStep* Step)
     } catch (const Exception&) {
         // A missing preview leaves the picture empty; the choice still works.
     }
-    if (!image.isNull() && IsKalender(Step->ProductCode))
-        image = KalenderPreview(image, Step->ProductCode, YearOf(Step));
+    if (const TKalenderSetup setup = KalenderSetup(Step->ProductCode); setup && !image.isNull())
+        image = KalenderPreview(image, setup, YearOf(Step));
     imgWizzard->setPixmap(QPixmap::fromImage(image));
 }
 
