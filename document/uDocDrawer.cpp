@@ -4,6 +4,9 @@
 #include "FBPictureElement.h"
 #include "uDrawContext.h"
 #include "uFotobuchDocument.h"
+#include "uTransformation.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -113,4 +116,21 @@ TDocumentDrawer& DocumentDrawer()
 {
     static TDocumentDrawer drawer;
     return drawer;
+}
+
+void FitScreenIntoPicture(TFBDocument& Document, int ScreenIndex, TDrawContext& DC, int Width, int Height)
+{
+    float w = 0, h = 0;
+    Document.GetScreenSize(w, h);
+    const bool landscape = Document.GetScreenOrientation(ScreenIndex) != 0;
+    const float sw = landscape ? h : w;
+    const float sh = landscape ? w : h;
+    const float scale = std::min(float(Width - 60) / sw, float(Height - 50) / sh);
+    TTransformation& t = *DC.Transformation;
+    t.SetIdentity();
+    t.Translate(float(Width) / 2, float(Height) / 2);
+    if (landscape)
+        t.Rotate(Document.ScreenQuerformatWinkel);
+    t.ScaleUniform(scale);
+    t.Translate(-w / 2, -h / 2);
 }

@@ -23,3 +23,9 @@ public:
 
 // The one page drawer, made on first use.
 TDocumentDrawer& DocumentDrawer();
+
+// Sets DC's transformation so that the screen ScreenIndex of the document
+// shows as large as fits into a picture of Width x Height pixels less a margin
+// of 30 and 25 pixels on each side, centred, a landscape screen turned by the
+// document's angle (the wizard's preview pictures).
+void FitScreenIntoPicture(TFBDocument& Document, int ScreenIndex, TDrawContext& DC, int Width, int Height);

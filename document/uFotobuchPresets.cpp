@@ -134,6 +134,30 @@ const std::vector<TBuiltinTemplate>& BuiltinTemplates()
 
 constexpr size_t kProFirst = 41;
 
+// The words template names are made of ("Tradition Panorama", "Layout 2a");
+// numbers and letters between them stay as they are.
+const char* const kTemplateWords[] = {"Fullsize", "Border",  "Tradition", "Horizon",
+                                      "Verticon", "Layout", "Single",    "Panorama"};
+
+[[maybe_unused]] const bool kTemplateWordsRegistered = [] {
+    for (const char* word : kTemplateWords)
+        RegisterDefaultString(QString::fromLatin1(word));
+    return true;
+}();
+
+// The name with each of its words in the program's language.
+AnsiString LocalizedTemplateName(const AnsiString& Name)
+{
+    QStringList words = fromAnsi(Name).split(QLatin1Char(' '));
+    for (QString& word : words)
+        for (const char* key : kTemplateWords)
+            if (word == QLatin1String(key)) {
+                word = LocalizedDefaultString(word);
+                break;
+            }
+    return toAnsi(words.join(QLatin1Char(' ')));
+}
+
 void AppendTemplates(TFBPageTemplateList& List, size_t First, size_t Last)
 {
     const auto& table = BuiltinTemplates();
@@ -175,8 +199,6 @@ constexpr TColorPreset kPresetColors[13] = {
     {255, 231, 121}, {255, 190, 104}, {255, 199, 203}, {231, 201, 255}, {208, 220, 255},
     {231, 251, 255}, {231, 244, 216}, {231, 244, 153},
 };
-
-constexpr int kLanguageFrench = 2;
 
 } // namespace
 
@@ -220,9 +242,8 @@ void FillPageTemplateList(TFBPageTemplateList& List, TFBLayoutTypen LayoutTypes,
             List.push_back(std::move(t));
     }
 
-    if (Localizer().LanguageIndex() == kLanguageFrench)
-        for (auto& t : List)
-            t->Name = StringReplace(t->Name, "Fullsize", "Pleine page", rfReplaceAll);
+    for (auto& t : List)
+        t->Name = LocalizedTemplateName(t->Name);
 }
 
 TFBPageTemplate* FindPageTemplate(const AnsiString& Key)

@@ -273,7 +273,7 @@ void RegisterCatalogueTexts()
         "Photobook 8:6 - Verticon", "Photobook 8:8 - Tradition", "10x15 Singles",
         "Photobook 4:6", "Photobook 8:5", "Photobook 8:5 - Tradition", "Photobook 8:5 - Horizon",
         "Photobook 8:5 - Verticon", "Photobook 8:5 - Standard",
-        "Photobook 8:5 - Vollfl\344che", "10x15 cm (4x6 Zoll)", "Legal", "DIN A4",
+        "Photobook 8:5 - Vollfl\344che", "10x15 cm (4x6 Zoll)", "Legal", "DIN A4", "DIN A4 Randlos",
         // Names the builders give that would otherwise have no default text.
         "13x18 Singles", "Photobook Pro", "Kalender"};
     for (const char* t : texts) {

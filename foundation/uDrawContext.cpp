@@ -271,8 +271,12 @@ void TDrawContext::ClipRotatedRect(float CX, float CY, float W, float H, float A
 
 // ---- text ------------------------------------------------------------------------------------------
 
+std::function<void(const AnsiString& Text)> DrawTextHook;
+
 void TDrawContext::TextOut(const AnsiString& Text, int Align, float X, float Y)
 {
+    if (DrawTextHook)
+        DrawTextHook(Text);
     Canvas->Brush().SetStyle(bsClear);
     PrepareFont();
     TPoint p = PageToDevice(X, Y);

@@ -6,6 +6,7 @@
 #include <QRegion>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -30,6 +31,10 @@ constexpr uint32_t DT_MEASUREONLY = 0x400;
 // viewed in place without a copy; other formats are converted. The result may
 // share Image's pixels: use it only while Image lives.
 QImage AsARGB32(const QImage& Image);
+
+// Called with each text a draw context writes, when set (tests read what a
+// picture says through it).
+extern std::function<void(const AnsiString& Text)> DrawTextHook;
 
 class TDrawContext : public TObject {
 public:

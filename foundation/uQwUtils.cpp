@@ -234,6 +234,26 @@ void UpdateDesktopDatabases(const QString& mimeDir, const QString& applicationsD
     }
 }
 
+// The file type's description: the application title + " Datei", and the
+// same in each language the program carries, for the desktop to choose from.
+QString FileTypeComments()
+{
+    const QString title = ApplicationTitle();
+    QString comments =
+        QStringLiteral("    <comment>%1</comment>\n").arg((title + QStringLiteral(" Datei")).toHtmlEscaped());
+    for (int i = 0; i < TLocalizer::LanguageCount; ++i) {
+        TMyMemIniFile texts;
+        if (!TLocalizer::ReadLanguage(i, texts))
+            continue;
+        const QString description = texts.ReadString(QStringLiteral("Default"), QStringLiteral("%s Datei"), QString());
+        if (description.contains(QLatin1String("%s")))
+            comments += QStringLiteral("    <comment xml:lang=\"%1\">%2</comment>\n")
+                            .arg(TLocalizer::LanguageTag(i),
+                                 QString(description).replace(QLatin1String("%s"), title).toHtmlEscaped());
+    }
+    return comments;
+}
+
 } // namespace
 
 bool RegisterFileExtension(const QString& Ext)
@@ -254,12 +274,11 @@ bool RegisterFileExtension(const QString& Ext)
             QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                            "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
                            "  <mime-type type=\"%1\">\n"
-                           "    <comment>%2</comment>\n"
+                           "%2"
                            "    <glob pattern=\"*.%3\"/>\n"
                            "  </mime-type>\n"
                            "</mime-info>\n")
-                .arg(mimeType, (ApplicationTitle() + QStringLiteral(" Datei")).toHtmlEscaped(),
-                     x.toHtmlEscaped());
+                .arg(mimeType, FileTypeComments(), x.toHtmlEscaped());
         const QString desktopEntry =
             QStringLiteral("[Desktop Entry]\n"
                            "Type=Application\n"

@@ -65,6 +65,7 @@ void SaveCustomColors(TColorDialog& ColorDialog, const AnsiString& Section);
 
 // Registers the extension (with or without dots) for this program with the
 // desktop: a MIME type for "*.<ext>" named after the application title + " Datei"
+// (and so in each language the program carries)
 // and a desktop entry opening such files with this executable, both under the
 // user's data folder. When either changed, the desktop's databases are updated
 // and true is returned. Failures are ignored (false).

@@ -193,6 +193,30 @@ const TLibraryText cLibraryTexts[] = {
     {"XSysErrNoPermission", nullptr, "SysConst", "You do not have permission for this.", nullptr},
     {"XSysErrBusy", nullptr, "SysConst", "The file or folder is in use by the system (a mounted drive, for example).", nullptr},
     {"XSysErrCrossDevice", nullptr, "SysConst", "The file or folder lies on another drive and cannot be moved there in one step.", nullptr},
+    {"XSysErrBadChar", nullptr, "SysConst", "The disk cannot store a character of this name.", nullptr},
+    {"XSysErrInvalid", nullptr, "SysConst", "The disk does not accept this name or request (names with : ? * \" < > on a FAT disk, for example).", nullptr},
+    {"XSysErrFileTooLarge", nullptr, "SysConst", "The file is too large for the disk (a FAT32 disk holds files of up to 4 GB).", nullptr},
+    {"XSysErrTooLargeHere", nullptr, "SysConst", "The file is too large to be handled.", nullptr},
+    {"XSysErrNotAFolder", nullptr, "SysConst", "A part of the path is not a folder.", nullptr},
+    {"XSysErrIsAFolder", nullptr, "SysConst", "This is a folder, not a file.", nullptr},
+    {"XSysErrExists", nullptr, "SysConst", "A file or folder of this name already exists.", nullptr},
+    {"XSysErrNotEmpty", nullptr, "SysConst", "The folder is not empty.", nullptr},
+    {"XSysErrLinkCount", nullptr, "SysConst", "The file or folder has too many links.", nullptr},
+    {"XSysErrRunning", nullptr, "SysConst", "The file is a running program and cannot be changed now.", nullptr},
+    {"XSysErrTooManyOpen", nullptr, "SysConst", "Too many files are open.", nullptr},
+    {"XSysErrNoMemory", nullptr, "SysConst", "There is not enough memory.", nullptr},
+    {"XSysErrStale", nullptr, "SysConst", "The file or folder was changed or removed elsewhere (on a network drive, for example).", nullptr},
+    {"XSysErrNoDevice", nullptr, "SysConst", "The drive or device is not available.", nullptr},
+    {"XSysErrTryAgain", nullptr, "SysConst", "The file is busy at the moment. Please try again later.", nullptr},
+    {"XSysErrLock", nullptr, "SysConst", "The file could not be locked.", nullptr},
+    {"XSysErrInterrupted", nullptr, "SysConst", "The operation was interrupted.", nullptr},
+    {"XSysErrCancelled", nullptr, "SysConst", "The operation was cancelled.", nullptr},
+    {"XSysErrNotSupported", nullptr, "SysConst", "The disk or the system does not support this operation.", nullptr},
+    {"XSysErrInternal", nullptr, "SysConst", "An internal error occurred while accessing the file.", nullptr},
+    {"XSysErrNetwork", nullptr, "SysConst", "The network drive cannot be reached.", nullptr},
+    {"XSysErrDamaged", nullptr, "SysConst", "The file system of the disk is damaged. Please have it checked.", nullptr},
+    {"XSysErrEncrypted", nullptr, "SysConst", "The folder is encrypted and not unlocked.", nullptr},
+    {"XSysErrOther", nullptr, "SysConst", "The operation failed (system error %d).", nullptr},
 };
 
 // Answers Qt's requests for its own texts with the current language's.
@@ -543,6 +567,13 @@ QString TLocalizer::LanguageCode(int Index)
     if (Index < 0 || Index >= LanguageCount)
         return QString();
     return QString::fromLatin1(cLanguages[Index].Code);
+}
+
+QString TLocalizer::LanguageTag(int Index)
+{
+    if (Index < 0 || Index >= LanguageCount)
+        return QString();
+    return QLocale::languageToCode(cLanguages[Index].Language);
 }
 
 int32_t TLocalizer::LanguageCodePage(int Index)

@@ -115,6 +115,8 @@ public:
     static bool ReadLanguage(int Index, TMyMemIniFile& Ini);
     // "deu", "eng", ... ; "" outside 0..15.
     static QString LanguageCode(int Index);
+    // The language's code of ISO 639 ("de", "en", ...); "" outside 0..15.
+    static QString LanguageTag(int Index);
     // The Windows code page of a language's script (1252 for the Western
     // languages, 1250 for the Central European ones, ...); 1252 outside 0..15.
     static int32_t LanguageCodePage(int Index);

@@ -1114,7 +1114,55 @@ QString SysErrorMessage(int ErrorCode)
     case EPERM: text = "You do not have permission for this."; break;
     case EBUSY: text = "The file or folder is in use by the system (a mounted drive, for example)."; break;
     case EXDEV: text = "The file or folder lies on another drive and cannot be moved there in one step."; break;
-    default: return QString::fromLocal8Bit(std::strerror(ErrorCode));
+    case EILSEQ: text = "The disk cannot store a character of this name."; break;
+    case EINVAL:
+        text = "The disk does not accept this name or request (names with : ? * \" < > on a FAT disk, for example).";
+        break;
+    case EFBIG: text = "The file is too large for the disk (a FAT32 disk holds files of up to 4 GB)."; break;
+    case EOVERFLOW: text = "The file is too large to be handled."; break;
+    case ENOTDIR: text = "A part of the path is not a folder."; break;
+    case EISDIR: text = "This is a folder, not a file."; break;
+    case EEXIST: text = "A file or folder of this name already exists."; break;
+    case ENOTEMPTY: text = "The folder is not empty."; break;
+    case EMLINK: text = "The file or folder has too many links."; break;
+    case ETXTBSY: text = "The file is a running program and cannot be changed now."; break;
+    case EMFILE:
+    case ENFILE: text = "Too many files are open."; break;
+    case ENOMEM: text = "There is not enough memory."; break;
+    case ESTALE: text = "The file or folder was changed or removed elsewhere (on a network drive, for example)."; break;
+    case ENXIO:
+    case ENODEV:
+    case ENOMEDIUM: text = "The drive or device is not available."; break;
+    case EAGAIN: text = "The file is busy at the moment. Please try again later."; break;
+    case ENOLCK:
+    case EDEADLK: text = "The file could not be locked."; break;
+    case EINTR: text = "The operation was interrupted."; break;
+    case ECANCELED: text = "The operation was cancelled."; break;
+    case EOPNOTSUPP:
+    case ENOSYS:
+    case ENOTTY: text = "The disk or the system does not support this operation."; break;
+    case EFAULT:
+    case EBADF: text = "An internal error occurred while accessing the file."; break;
+    case ETIMEDOUT:
+    case EHOSTDOWN:
+    case EHOSTUNREACH:
+    case ENETDOWN:
+    case ENETUNREACH:
+    case ENETRESET:
+    case ECONNABORTED:
+    case ECONNRESET:
+    case ECONNREFUSED:
+    case ENOTCONN:
+    case ENOLINK:
+    case ECOMM:
+    case EREMOTEIO: text = "The network drive cannot be reached."; break;
+    case EUCLEAN:
+    case EBADMSG: text = "The file system of the disk is damaged. Please have it checked."; break;
+    case ENOKEY: text = "The folder is encrypted and not unlocked."; break;
+    default:
+        // Any other cause, by its number.
+        return QCoreApplication::translate("SysConst", "The operation failed (system error %d).")
+            .replace(QLatin1String("%d"), QString::number(ErrorCode));
     }
     return QCoreApplication::translate("SysConst", text);
 }

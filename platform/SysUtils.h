@@ -221,8 +221,8 @@ void SweepTemporaries(int DirFd, const char* Prefix, bool Folders, void (*Remove
 // ::fstatfs, unless a test puts in another (a network file system).
 extern int (*TemporaryStatFs)(int Fd, struct statfs* Buffer);
 
-// The text of a system error number for the user: the causes a user meets in
-// the program's language, the system's text for the rest.
+// The text of a system error number for the user, in the program's language:
+// the causes a file operation meets each by name, any other by its number.
 QString SysErrorMessage(int ErrorCode);
 
 // Milliseconds since an arbitrary start, wrapping like the platform's tick count.

@@ -13,7 +13,6 @@
 #include "uDocDrawer.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchSetup.h"
-#include "uTransformation.h"
 
 #include <QDir>
 #include <QFont>
@@ -120,19 +119,9 @@ QImage RenderScreen(TFBDocument& Doc, int Screen, bool Background = true)
         p.fillRect(0, 0, 400, 300, bg);
     }
     TBitmapDrawContext dc(bitmap);
+    FitScreenIntoPicture(Doc, Screen, dc, 400, 300);
     float w = 0, h = 0;
     Doc.GetScreenSize(w, h);
-    const bool landscape = Doc.GetScreenOrientation(Screen) != 0;
-    const float sw = landscape ? h : w;
-    const float sh = landscape ? w : h;
-    const float scale = std::min(340.0f / sw, 250.0f / sh);
-    TTransformation& t = *dc.Transformation;
-    t.SetIdentity();
-    t.Translate(200, 150);
-    if (landscape)
-        t.Rotate(Doc.ScreenQuerformatWinkel);
-    t.ScaleUniform(scale);
-    t.Translate(-w / 2, -h / 2);
     const float d = std::max(w, h) / 120.0f;
     dc.DrawShadowRect(w / 2 + d, h / 2 + d, w, h, 0, d);
     DocumentDrawer().DrawSpread(Doc, dc, Screen, 0);
@@ -493,6 +482,10 @@ int main(int argc, char** argv)
         TFBDocument doc;
         pv.Setup(&doc);
         FillFrames(doc, pv.Screen, photos);
+        // The wizard draws the calendars over the picture, in the user's language.
+        for (TFBPage* page : {doc.GetLeftPage(pv.Screen), doc.GetRightPage(pv.Screen)})
+            if (page)
+                page->Calendars.Clear();
         ok &= Save(RenderScreen(doc, pv.Screen), root.filePath(QStringLiteral("wizard/%1.jpg").arg(pv.Name)), "JPG");
     }
     const QImage fan = RenderStart(photos, false);

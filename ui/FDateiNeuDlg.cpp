@@ -1,8 +1,11 @@
 #include "FDateiNeuDlg.h"
 #include "Application.h"
 
+#include "Canvas.h"
 #include "Graphics.h"
 #include "SysUtils.h"
+#include "uBitmapDrawContext.h"
+#include "uDocDrawer.h"
 #include "uFotobuchDocument.h"
 #include "uFotobuchSetup.h"
 #include "uHSLUtil.h"
@@ -73,10 +76,12 @@ constexpr int MaxYear = 2100;
     for (const char* t : {sPocketBooklet, sPhotobook46, sSingles, sSinglesName, sPhotoBook85, sPhotobook85Name,
                           sPhotobookPro, sSingles13x18, sDINA4, sKalender})
         RegisterDefaultString(QString::fromUtf8(t));
-    // The texts Build makes product names of.
+    // The texts Build makes product names of, and the catalogue's names the
+    // wizard has texts for.
     for (const char* t : {sPocketBooklet, sSinglesName, sPhotobook85Name})
         RegisterProductNamePart(QStringLiteral("Default"), QString::fromUtf8(t));
-    RegisterProductNamePart(QStringLiteral("TDateiNeuDlg"), QString::fromUtf8(sFullsize));
+    for (const char* t : {sFullsize, sTradition, sHorizon, sVerticon, sPhotobinding, sFlaschenetikett})
+        RegisterProductNamePart(QStringLiteral("TDateiNeuDlg"), QString::fromUtf8(t));
     return 0;
 }();
 
@@ -123,6 +128,48 @@ public:
         P->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, text);
     }
 };
+
+using TKalenderSetup = void (*)(TFBDocument*, int);
+
+// The builder of a calendar product, by its code; null for other codes.
+TKalenderSetup KalenderSetup(int ProductCode)
+{
+    switch (ProductCode) {
+    case 61: return SetupKalenderA4PictureBottom;
+    case 62: return SetupKalenderA4PictureTop;
+    case 63: return SetupKalenderA4StripBottom;
+    case 64: return SetupKalenderA4StripRight;
+    case 71: return SetupKalenderA5PictureLeft;
+    case 72: return SetupKalenderA5SevenPictures;
+    case 73: return SetupKalenderA5StripBottom;
+    default: return nullptr;
+    }
+}
+
+// The screen a calendar's preview picture shows (a calendar has one page a screen).
+constexpr int KalenderPreviewScreen = 1;
+
+// A calendar's preview: its picture shows the page and the photographs; the
+// calendar of the month is drawn over it in the program's language.
+QImage KalenderPreview(const QImage& Picture, TKalenderSetup Setup, int Year)
+{
+    TFBDocument doc;
+    Setup(&doc, Year);
+    TBitmap bitmap;
+    bitmap.SetSize(Picture.width(), Picture.height());
+    {
+        QPainter p(&bitmap.Image());
+        p.drawImage(0, 0, Picture);
+    }
+    {
+        TBitmapDrawContext dc(bitmap);
+        FitScreenIntoPicture(doc, KalenderPreviewScreen, dc, Picture.width(), Picture.height());
+        TFBPage* page = doc.GetLeftPage(KalenderPreviewScreen);
+        for (int i = 0; page && i < page->Calendars.Count(); ++i)
+            DocumentDrawer().DrawKalenderElement(*page->Calendars.GetItem(i), dc, 1);
+    }
+    return bitmap.Image();
+}
 
 QFrame* Line(QWidget* Parent, const char* Name, QRect Geometry)
 {
@@ -216,10 +263,12 @@ TDateiNeuDlg::TDateiNeuDlg(TCreateKey Key, QWidget* Parent)
     edJahr->setRange(MinYear, MaxYear);
     lblJahr->setBuddy(edJahr);
     panJahr->hide();
-    connect(edJahr, &QSpinBox::valueChanged, this, [this](int Year) {
-        if (FChosenStep && IsKalender(FChosenStep->ProductCode))
+    connect(edJahr, &QSpinBox::valueChanged, this, Guarded([this](int Year) {
+        if (FChosenStep && IsKalender(FChosenStep->ProductCode)) {
             FChosenStep->Value = QString::number(Year);
-    });
+            ShowPreview(FChosenStep);
+        }
+    }));
 
     imgWizzard = new QLabel(this);
     imgWizzard->setObjectName(QStringLiteral("imgWizzard"));
@@ -400,9 +449,8 @@ void TDateiNeuDlg::ShowStep(TWizzardStep* Step)
     BtnZurueck->setEnabled(Step->Parent != nullptr);
 }
 
-void TDateiNeuDlg::ShowChoice(TWizzardStep* Step)
+void TDateiNeuDlg::ShowPreview(const TWizzardStep* Step)
 {
-    FChosenStep = Step;
     const QString picture = Step->PictureName.isEmpty() ? QStringLiteral("WIZ_START") : Step->PictureName;
     QImage image;
     try {
@@ -410,13 +458,21 @@ void TDateiNeuDlg::ShowChoice(TWizzardStep* Step)
     } catch (const Exception&) {
         // A missing preview leaves the picture empty; the choice still works.
     }
+    if (const TKalenderSetup setup = KalenderSetup(Step->ProductCode); setup && !image.isNull())
+        image = KalenderPreview(image, setup, YearOf(Step));
     imgWizzard->setPixmap(QPixmap::fromImage(image));
+}
+
+void TDateiNeuDlg::ShowChoice(TWizzardStep* Step)
+{
+    FChosenStep = Step;
     // A calendar asks for its year.
     const bool kalender = IsKalender(Step->ProductCode);
     if (kalender) {
         const QSignalBlocker block(edJahr);
         edJahr->setValue(YearOf(Step));
     }
+    ShowPreview(Step);
     panJahr->setVisible(kalender);
     lbSteps->setFixedHeight(kalender ? ListHeight - YearPanelHeight : ListHeight);
     BtnWeiter->setText(Step->ChildCount() > 0 ? Text(sWeiter) + QStringLiteral(" >>") : Text(sOK));
@@ -502,13 +558,13 @@ void TDateiNeuDlg::Build(int ProductCode)
     case 51: SetupPhotobook86Tradition(doc, 24); break;
     case 52: SetupPhotobook86Horizon(doc, 24); break;
     case 53: SetupPhotobook86Verticon(doc, 24); break;
-    case 61: SetupKalenderA4PictureBottom(doc, year); break;
-    case 62: SetupKalenderA4PictureTop(doc, year); break;
-    case 63: SetupKalenderA4StripBottom(doc, year); break;
-    case 64: SetupKalenderA4StripRight(doc, year); break;
-    case 71: SetupKalenderA5PictureLeft(doc, year); break;
-    case 72: SetupKalenderA5SevenPictures(doc, year); break;
-    case 73: SetupKalenderA5StripBottom(doc, year); break;
+    case 61:
+    case 62:
+    case 63:
+    case 64:
+    case 71:
+    case 72:
+    case 73: KalenderSetup(ProductCode)(doc, year); break;
     case 81: SetupDINA4(doc, 30); break;
     case 82: SetupDINA4Randlos(doc, 30); break;
     case 101: SetupPhotobinding10x15(doc, 30); break;

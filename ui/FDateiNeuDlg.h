@@ -91,6 +91,8 @@ protected:
 
 private:
     void FormCreate();
+    // The step's preview picture; a calendar's drawn for its year in the program's language.
+    void ShowPreview(const TWizzardStep* Step);
     QString Text(const char* Key) const;
 
     std::unique_ptr<TWizzardStep> FRoot;

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
@@ -30,6 +31,15 @@ const AnsiString Separator = ", ";
 int IsoWeekday(TDateTime Date)
 {
     return (DayOfWeek(Date) + 5) % 7 + 1;  // DayOfWeek: 1 = Sunday
+}
+
+// The day as the program's language writes a short date, with the whole year.
+QString DateText(TDateTime Date)
+{
+    QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1String("yyyy")))
+        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return QLocale().toString(DateTimeToQDateTime(Date).date(), format);
 }
 
 }  // namespace
@@ -167,19 +177,19 @@ void TDlgFeiertagGeburtstag::FormShow()
     sg->setRowCount(days);
     AfterLocalize();
     const TDateTime first = EncodeDate(Year, 1, 1);
+    const QFontMetrics metrics(sg->font());
+    int dateWidth = 0;
     for (int d = 1; d <= days; ++d) {
-        int y, m, day;
-        DecodeDate(first + d - 1, y, m, day);
-        auto* item = new QTableWidgetItem(fromAnsi(Format("%.2d.%.2d.%.4d", {day, m, y})));
+        auto* item = new QTableWidgetItem(DateText(first + d - 1));
         item->setFlags(Qt::ItemIsEnabled);  // the dates can be neither selected nor edited
         sg->setItem(RowOfDay(d), 0, item);
+        dateWidth = std::max(dateWidth, metrics.horizontalAdvance(item->text()) + 10);
     }
     if (Holidays)
         FillColumn(1, *Holidays);
     if (Birthdays)
         FillColumn(2, *Birthdays);
 
-    const int dateWidth = QFontMetrics(sg->font()).horizontalAdvance(QStringLiteral("00.00.0000")) + 10;
     const int clientWidth = sg->width() - 2 * sg->frameWidth() - sg->verticalScrollBar()->sizeHint().width();
     const int textWidth = (clientWidth - dateWidth) / 2 - 1;
     sg->setColumnWidth(0, dateWidth);

@@ -500,8 +500,10 @@ void TKalenderPropDlg::BtnFeiertageGeburtstageClick()
     TFBDocument* doc = FElement ? FElement->GetDocument() : nullptr;
     if (!doc)
         return;
-    TDlgFeiertagGeburtstag::Execute(FElement->KalenderData->Monat(), FElement->KalenderData->Jahr(), &doc->Holidays,
-                                    &doc->Birthdays);
+    // Only OK changes the lists: a cancelled dialog leaves the document unchanged.
+    if (TDlgFeiertagGeburtstag::Execute(FElement->KalenderData->Monat(), FElement->KalenderData->Jahr(),
+                                        &doc->Holidays, &doc->Birthdays) == 1)
+        GetMulticaster().ElementChanged(this, FElement);
 }
 
 int TKalenderPropDlg::Execute(TFBKalenderElement* Element)

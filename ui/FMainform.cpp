@@ -979,6 +979,8 @@ void TMaster::AfterLocalize()
         UpdatePageLabel();
         UpdateCaption();
         panTitel->setText(LocalizedProductName(FDoc->Dokumentname));
+        if (PageTemplateList)
+            RefreshPageTemplates();  // their names
     }
     if (SFormSeiten)
         SFormSeiten->pb->update();

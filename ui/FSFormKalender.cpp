@@ -109,7 +109,8 @@ void TSFormKalender::BtnFeiertageGeburtstageClick()
     TFBDocument* doc = FElement ? FElement->GetDocument() : nullptr;
     if (!doc)
         return;
-    TDlgFeiertagGeburtstag::Execute(FElement->KalenderData->Monat(), FElement->KalenderData->Jahr(), &doc->Holidays,
-                                    &doc->Birthdays);
-    GetMulticaster().ElementChanged(this, FElement);
+    // Only OK changes the lists: a cancelled dialog leaves the document unchanged.
+    if (TDlgFeiertagGeburtstag::Execute(FElement->KalenderData->Monat(), FElement->KalenderData->Jahr(),
+                                        &doc->Holidays, &doc->Birthdays) == 1)
+        GetMulticaster().ElementChanged(this, FElement);
 }

@@ -87,7 +87,7 @@ TPageTemplateListview::~TPageTemplateListview() = default;
 
 void TPageTemplateListview::Fill()
 {
-    FillNamedItems(*this, Templates, false);
+    FillNamedItems(*this, Templates, true);
 }
 
 TFBPageTemplate* TPageTemplateListview::TemplateOf(const QListWidgetItem* Item) const

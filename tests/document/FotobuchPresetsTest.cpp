@@ -108,13 +108,18 @@ TEST(FillPageTemplateList, SelectsByLayoutTypeAndPutsTheStyleFirst)
     EXPECT_EQ(pro.front()->TemplateKey, "ProBorderLayout1");
 }
 
-TEST(FillPageTemplateList, FrenchNamesTheFullPageTemplates)
+// Each word of a name that the language file gives is in the language; words
+// it lacks, numbers and letters stay.
+TEST(FillPageTemplateList, NamesTheTemplatesInTheLanguage)
 {
     TLanguageScope french(2);
     TFBPageTemplateList list;
     FillPageTemplateList(list, LayoutTypSet(ltPhotoBooklet43), 0);
     EXPECT_EQ(Names(list), (std::vector<AnsiString>{"Pleine page Single", "Pleine page Panorama",
                                                     "Border Single", "Border Panorama"}));
+    FillPageTemplateList(list, LayoutTypSet(ltPhotoBookPro), 0);
+    ASSERT_GE(list.size(), 3u);
+    EXPECT_EQ(list[2]->Name, "Mise en page 2a");
     // The global list was built at start, in German.
     EXPECT_EQ(FindPageTemplate("FullsizeBooklet2")->Name, "Fullsize Panorama");
 }

@@ -1,5 +1,6 @@
 #include "uQwUtils.h"
 
+#include "Application.h"
 #include "ColorDialog.h"
 #include "uQwRegistry.h"
 
@@ -225,6 +226,10 @@ TEST(FileAssociation, RegistersMimeTypeAndDesktopEntryOnce)
     EXPECT_TRUE(mime.contains("<mime-type type=\"application/x-zpb\">")) << mime.toStdString();
     EXPECT_TRUE(mime.contains("<glob pattern=\"*.zpb\"/>"));
     EXPECT_TRUE(mime.contains(" Datei</comment>"));
+    // And in each language whose file names it (here the English test file only).
+    EXPECT_TRUE(mime.contains("<comment xml:lang=\"en\">" + ApplicationTitle().toUtf8() + " file</comment>"))
+        << mime.toStdString();
+    EXPECT_EQ(mime.count("<comment"), 2);
     const QByteArray desktop = ReadAll(desktopFile);
     const QByteArray exec = "Exec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\" %f\n";
     EXPECT_TRUE(desktop.startsWith("[Desktop Entry]\n")) << desktop.toStdString();

@@ -177,6 +177,29 @@ TEST(DlgFeiertagGeburtstag, GridShowsTheYearAndItsEntries)
     });
 }
 
+// Each language writes the dates in its own short form, with the whole year,
+// in a column that shows them whole.
+TEST(DlgFeiertagGeburtstag, DatesInTheLanguagesOwnForm)
+{
+    const struct {
+        int Language;
+        const char *First, *Last;
+    } cases[] = {{0, "01.01.2026", "31.12.2026"}, {1, "1/1/2026", "12/31/2026"}, {2, "01/01/2026", "31/12/2026"},
+                 {3, "01/01/2026", "31/12/2026"}, {4, "1/1/2026", "31/12/2026"}, {9, "01-01-2026", "31-12-2026"}};
+    for (const auto& c : cases) {
+        Localizer().SetLanguage(c.Language);
+        DialogRun run;
+        run.Execute(1, 2026, [&](TDlgFeiertagGeburtstag& dlg) {
+            EXPECT_EQ(dlg.sg->item(0, 0)->text(), QLatin1String(c.First)) << c.Language;
+            EXPECT_EQ(dlg.sg->item(364, 0)->text(), QLatin1String(c.Last)) << c.Language;
+            const QFontMetrics metrics(dlg.sg->font());
+            EXPECT_GT(dlg.sg->columnWidth(0), metrics.horizontalAdvance(dlg.sg->item(364, 0)->text())) << c.Language;
+            dlg.BtnAbbrechen->click();
+        });
+    }
+    Localizer().SetLanguage(0);
+}
+
 TEST(DlgFeiertagGeburtstag, OkReplacesOnlyTheEntriesOfTheYear)
 {
     DialogRun run;

@@ -456,9 +456,39 @@ TEST(SFormKalender, OpensTheSheetAndTheHolidaysDialogOfItsElement)
     panel->BtnFeiertageGeburtstage->click();
     ShowModalHook = nullptr;
     EXPECT_EQ(shown, (QStringList{"sheet", "days"}));
-    // The holidays dialog is followed by a content notice, whatever it returned.
-    ASSERT_EQ(c.Notices.size(), 1u);
-    EXPECT_EQ(std::get<2>(c.Notices[0]), c.Feb);
+    EXPECT_TRUE(c.Notices.empty());  // the holidays dialog was cancelled
+}
+
+// Only OK in the holidays dialog changes the document, from the panel and from
+// the sheet alike: a content notice (which marks the project changed) follows
+// OK, nothing follows cancel.
+TEST(SFormKalender, OnlyOkInTheHolidaysDialogChangesTheDocument)
+{
+    CalendarDoc c;
+    std::unique_ptr<TSFormKalender> panel(TLocalizerForm::create<TSFormKalender>(nullptr));
+    panel->SetElement(c.Feb);
+    std::unique_ptr<TKalenderPropDlg> sheet = Sheet(c.Feb);
+    const std::function<void()> openers[] = {[&] { panel->BtnFeiertageGeburtstage->click(); },
+                                             [&] { sheet->BtnFeiertageGeburtstage->click(); }};
+    for (const auto& open : openers) {
+        for (bool ok : {false, true}) {
+            c.Notices.clear();
+            ShowModalHook = [&](QDialog& D) {
+                auto& days = dynamic_cast<TDlgFeiertagGeburtstag&>(D);
+                days.sg->item(40, 2)->setText(QStringLiteral("Anna"));
+                (ok ? days.BtnOK : days.BtnAbbrechen)->click();
+                return D.result();
+            };
+            open();
+            ShowModalHook = nullptr;
+            EXPECT_EQ(c.Doc.Birthdays.GetCount(), ok ? 1 : 0);
+            ASSERT_EQ(c.Notices.size(), ok ? 1u : 0u) << ok;
+            if (ok) {
+                EXPECT_EQ(std::get<2>(c.Notices[0]), c.Feb);
+            }
+            c.Doc.Birthdays.Clear();
+        }
+    }
 }
 
 // ---- in the main window ---------------------------------------------------------------------------

@@ -20,11 +20,11 @@ template <class TList>
 struct ListFixture {
     QWidget window;
     TList* list;
-    ListFixture()
+    explicit ListFixture(int Width = 240)
     {
         list = new TList(&window);
-        list->resize(240, 600);
-        window.resize(260, 620);
+        list->resize(Width, 600);
+        window.resize(Width + 20, 620);
         window.show();
         QApplication::processEvents();
     }
@@ -49,14 +49,19 @@ TEST(PageTemplateListview, HoldsEveryBuiltInTemplateInOrder)
     }
     EXPECT_EQ(f.list->ThumbSize(), 92);
 
-    // Refilled from a changed list.
+    // The cells widen so that the names show whole.
+    for (int i = 0; i < f.list->count(); ++i)
+        EXPECT_EQ(f.list->item(i)->text(), fromAnsi(all[size_t(i)]->Name));
+    EXPECT_GT(f.list->LabelWidth(), 92);
+
+    // Refilled from a changed list: a name wider than twice the thumbnail is cut.
     f.list->Templates.resize(2);
     f.list->Templates[1]->Name = "ein sehr langer Name einer Seitenvorlage mit Bildern";
     f.list->Fill();
     ASSERT_EQ(f.list->count(), 2);
     const QString caption = f.list->item(1)->text();
     EXPECT_TRUE(caption.endsWith("..."));
-    EXPECT_LE(f.list->fontMetrics().horizontalAdvance(caption), 92 + 2);
+    EXPECT_LE(f.list->fontMetrics().horizontalAdvance(caption), 2 * 92 + 2);
 
     f.list->Templates.clear();
     f.list->Fill();
@@ -218,8 +223,8 @@ TEST(BildRahmen, FollowsTheLanguageAndKeepsTheChosenWidth)
 }
 TEST(PageTemplateListview, ScrollsNoFurtherThanItsItems)
 {
-    ListFixture<TPageTemplateListview> f;
-    f.list->resize(240, 300);
+    ListFixture<TPageTemplateListview> f(400);  // two columns of whole names
+    f.list->resize(400, 300);
     QApplication::processEvents();
     f.list->ArrangeItems(true);
     QApplication::processEvents();

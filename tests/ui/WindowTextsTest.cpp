@@ -18,6 +18,11 @@
 #include "uFotobuchMainview.h"
 #include "uQwRegistry.h"
 #include "uDlgDruckAbbrechen.h"
+#include "uDrawContext.h"
+#include "uFotobuchPageTemplate.h"
+#include "uLeftPanelLists.h"
+#include "uModalDialog.h"
+#include "uUndo.h"
 #include "ulocalize.h"
 #include "uQwDruckDlg.h"
 
@@ -44,6 +49,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -202,6 +208,7 @@ struct TAllowedTexts {
         const QStringList words = Text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         const auto loose = [](const QString& W) {
             return W == QLatin1String("-") || !HasLetter(W) || std::any_of(W.begin(), W.end(), [](QChar c) { return c.isDigit(); })
+                   || (W.size() == 1 && W[0].isUpper())  // a label, as in "Tradition A"
                    || W.contains(QLatin1String("://")) || W.startsWith(QLatin1String("www."))
                    || W.startsWith(QLatin1Char('/'));  // a path
         };
@@ -235,6 +242,18 @@ bool IsQtsOwn(const QWidget* Window)
            && Window->objectName() != QLatin1String("PrinterSetupDialog1");
 }
 
+// A language of the language menu, with the code of Qt's catalogue.
+struct TLanguage {
+    QAction* Entry;
+    const char* Qt;
+};
+
+std::vector<TLanguage> Languages(TMaster& M)
+{
+    return {{M.mnuSpracheDeutsch, "de"},      {M.mnuSpracheEnglisch, "en"}, {M.mnuSpracheFranzoesisch, "fr"},
+            {M.mnuSpracheItalienisch, "it"}, {M.mnuSpracheSpanisch, "es"}, {M.mnuSpracheHollaendisch, "nl"}};
+}
+
 class TWindowCheck : public QObject {
 public:
     int Language = 0;
@@ -245,14 +264,58 @@ public:
     QSet<QString> Windows;
     int Views = 0, Texts = 0;
     QSet<QString> Run;  // commands already run
+    QSet<QString> OkTexts;  // the texts of the program's own OK buttons
     int Depth = 0;
     bool PrintJob = false;  // the print dialog starts its job instead of closing
 
     // ---- texts ---------------------------------------------------------------------------------
 
+    // Switches the program to the language and takes the texts it allows.
+    void Choose(const TLanguage& L)
+    {
+        L.Entry->trigger();
+        Language = Localizer().LanguageIndex();
+        ASSERT_EQ(Language, L.Entry->data().toInt());
+        Code = TLocalizer::LanguageCode(Language);
+        LoadTexts(QLatin1String(L.Qt));
+    }
+
+    // The texts the current language allows: its language file's, the
+    // language's names of months and days, the names, Qt's catalogue.
+    void LoadTexts(const QString& QtCode)
+    {
+        QStringList sections, keys;
+        Localizer().LanguageIni().ReadSections(sections);
+        for (const QString& s : sections) {
+            Localizer().LanguageIni().ReadSection(s, keys);
+            for (const QString& k : keys)
+                Own.Add(Localizer().LanguageIni().ReadString(s, k, QString()));
+        }
+        // Dates in the language: its names of months and days.
+        const QLocale locale(QtCode);
+        for (int i = 1; i <= 12; ++i)
+            for (auto format : {QLocale::LongFormat, QLocale::ShortFormat}) {
+                Own.Add(locale.monthName(i, format));
+                Own.Add(locale.standaloneMonthName(i, format));
+                if (i <= 7)
+                    Own.Add(locale.dayName(i, format));
+            }
+        for (const char* name : cNames)
+            Own.Add(QString::fromUtf8(name));
+        for (const QString& printer : QPrinterInfo::availablePrinterNames())
+            Own.Add(printer);
+        for (const QString& family : QFontDatabase::families())
+            Own.Add(family);
+        for (const QString& t : CatalogueTexts(QLibraryInfo::path(QLibraryInfo::TranslationsPath)
+                                               + QStringLiteral("/qtbase_") + QtCode + QStringLiteral(".qm")))
+            Qts.Add(t);
+    }
+
     void Fault(const QWidget* W, const QString& Text, const char* Why)
     {
-        Faults << QStringLiteral("%1: %2 \"%3\": %4").arg(Code, PathOf(W), Text, QString::fromLatin1(Why));
+        const QString fault = QStringLiteral("%1: %2 \"%3\": %4").arg(Code, PathOf(W), Text, QString::fromLatin1(Why));
+        if (!Faults.contains(fault))
+            Faults << fault;
     }
     void CheckText(const QWidget* W, const QString& Raw, bool QtWindow)
     {
@@ -407,6 +470,8 @@ public:
         for (QWidget* w : all) {
             if (!w->isVisible() || w->window() != Window)
                 continue;
+            if (auto* b = qobject_cast<QPushButton*>(w); b && !qt && b->objectName() == QLatin1String("BtnOK"))
+                OkTexts.insert(Shown(b->text()));
             if (auto* l = qobject_cast<QLabel*>(w); IsTextLabel(l))
                 CheckText(w, l->text(), qt);
             else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
@@ -651,47 +716,10 @@ TEST(WindowTexts, EveryWindowInEveryLanguageShowsWholeTextsOfTheLanguage)
     view.OnContextMenu = [](TFBPage*, TFBElement*, const QPoint&) {};
     view.Invalidate();
 
-    const QString catalogues = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    const struct {
-        QAction* Entry;
-        const char* Qt;
-    } languages[] = {{m->mnuSpracheDeutsch, "de"},   {m->mnuSpracheEnglisch, "en"},
-                     {m->mnuSpracheFranzoesisch, "fr"}, {m->mnuSpracheItalienisch, "it"},
-                     {m->mnuSpracheSpanisch, "es"},  {m->mnuSpracheHollaendisch, "nl"}};
-    for (const auto& language : languages) {
+    for (const TLanguage& language : Languages(*m)) {
         TWindowCheck check;
         qApp->installEventFilter(&check);
-        language.Entry->trigger();
-        check.Language = Localizer().LanguageIndex();
-        ASSERT_EQ(check.Language, language.Entry->data().toInt());
-        check.Code = TLocalizer::LanguageCode(check.Language);
-        {
-            QStringList sections, keys;
-            Localizer().LanguageIni().ReadSections(sections);
-            for (const QString& s : sections) {
-                Localizer().LanguageIni().ReadSection(s, keys);
-                for (const QString& k : keys)
-                    check.Own.Add(Localizer().LanguageIni().ReadString(s, k, QString()));
-            }
-        }
-        // Dates in the language: its names of months and days.
-        const QLocale locale(QLatin1String(language.Qt));
-        for (int i = 1; i <= 12; ++i)
-            for (auto format : {QLocale::LongFormat, QLocale::ShortFormat}) {
-                check.Own.Add(locale.monthName(i, format));
-                check.Own.Add(locale.standaloneMonthName(i, format));
-                if (i <= 7)
-                    check.Own.Add(locale.dayName(i, format));
-            }
-        for (const char* name : cNames)
-            check.Own.Add(QString::fromUtf8(name));
-        for (const QString& printer : QPrinterInfo::availablePrinterNames())
-            check.Own.Add(printer);
-        for (const QString& family : QFontDatabase::families())
-            check.Own.Add(family);
-        for (const QString& t : CatalogueTexts(catalogues + QStringLiteral("/qtbase_") + QLatin1String(language.Qt)
-                                               + QStringLiteral(".qm")))
-            check.Qts.Add(t);
+        check.Choose(language);
         // Qt's widgets write dates and numbers in the language too.
         EXPECT_EQ(QLocale().name().left(2), QLatin1String(language.Qt));
 
@@ -773,10 +801,128 @@ TEST(WindowTexts, EveryWindowInEveryLanguageShowsWholeTextsOfTheLanguage)
         std::printf("%s\n  %s\n", qPrintable(note), qPrintable(windows.join(QStringLiteral(", "))));
         ::testing::Test::RecordProperty(check.Code.toStdString(), note.toStdString());
         EXPECT_GE(check.Windows.size(), 10) << qPrintable(note);
+        // Every dialog's OK reads the same.
+        EXPECT_EQ(check.OkTexts.size(), 1) << qPrintable(QStringList(check.OkTexts.begin(), check.OkTexts.end()).join(QLatin1String(" / ")));
         EXPECT_TRUE(check.Faults.isEmpty()) << check.Faults.size() << " faults\n"
                                             << qPrintable(check.Faults.join(QLatin1Char('\n')));
     }
     m->mnuSpracheDeutsch->trigger();
     Localizer().SetSupportedLanguages(offered);
     m.reset();
+}
+
+namespace {
+
+void Leaves(TWizzardStep* Step, std::vector<TWizzardStep*>& Result)
+{
+    if (Step->ChildCount() == 0)
+        Result.push_back(Step);
+    for (int i = 0; i < Step->ChildCount(); ++i)
+        Leaves(Step->Child(i), Result);
+}
+
+}  // namespace
+
+// What the walk cannot read from a widget's text, in every language: the
+// texts drawn into the wizard's calendar pictures, the names the wizard
+// builds from the catalogue, the heading above the page that names the
+// product built, the page templates' names and the file type's description
+// that the desktop and the file dialogs show.
+TEST(WindowTexts, DrawnTextsAndNamesBuiltFromDataAreTheLanguages)
+{
+    TQwRegIniFile::Instance().WriteInteger("", "Sprache", 0);
+    std::unique_ptr<TMaster> m(TLocalizerForm::create<TMaster>(nullptr));
+    m->resize(1100, 780);
+    const uint16_t offered = Localizer().SupportedLanguages();
+    Localizer().SetSupportedLanguages(TLocalizer::DefaultSupportedLanguages);
+    m->show();
+    QApplication::processEvents();
+
+    // The desktop's type database knows the project file type once the main window registered it.
+    const QMimeDatabase types;
+    const QString projectFile = QStringLiteral("Album.zpb");
+    QElapsedTimer t;
+    t.start();
+    while (types.mimeTypeForFile(projectFile, QMimeDatabase::MatchExtension).name()
+               != QLatin1String("application/x-zpb")
+           && t.elapsed() < 30000)
+        QApplication::processEvents(QEventLoop::AllEvents, 100);
+
+    for (const TLanguage& language : Languages(*m)) {
+        TWindowCheck check;
+        check.Choose(language);
+        const QString february = LocalizedDefaultString(QStringLiteral("Februar"));
+        QString built;
+        int products = 0;
+        for (int n = 0; n == 0 || n < products; ++n) {
+            ShowModalHook = [&](QDialog& D) {
+                auto* wizard = dynamic_cast<TDateiNeuDlg*>(&D);
+                if (!wizard)
+                    return int(QDialog::Rejected);
+                std::vector<TWizzardStep*> leaves, steps;
+                Leaves(wizard->Root(), leaves);
+                products = int(leaves.size());
+                if (n == 0) {
+                    std::function<void(TWizzardStep*)> all = [&](TWizzardStep* S) {
+                        check.CheckText(wizard, S->Name, false);
+                        check.CheckText(wizard, S->Caption, false);
+                        for (int i = 0; i < S->ChildCount(); ++i)
+                            all(S->Child(i));
+                    };
+                    all(wizard->Root());
+                }
+                TWizzardStep* leaf = leaves[size_t(n)];
+                QStringList drawn;
+                DrawTextHook = [&drawn](const AnsiString& Text) { drawn << fromAnsi(Text); };
+                wizard->ShowChoice(leaf);
+                DrawTextHook = nullptr;
+                if (TDateiNeuDlg::IsKalender(leaf->ProductCode)) {
+                    // The picture shows February of the calendar's year, with its days.
+                    const QString month = february + QLatin1Char(' ') + leaf->Value;
+                    if (!drawn.contains(month) && !(drawn.contains(february) && drawn.contains(leaf->Value)))
+                        check.Fault(wizard, leaf->Name + QStringLiteral(": ") + drawn.join(QLatin1Char('|')),
+                                    "picture without the month in the language");
+                    for (const QString& text : drawn)
+                        check.CheckText(wizard, text, false);
+                }
+                built = leaf->Name;
+                wizard->BtnWeiterClick();
+                return wizard->result();
+            };
+            m->Document()->Modified = false;
+            m->BtnAlbumNeuClick();
+            ShowModalHook = nullptr;
+
+            // The heading names the product as the wizard did.
+            const QString heading = m->panTitel->text();
+            check.CheckText(m->panTitel, heading, false);
+            for (const QString& separator : {QStringLiteral(" - "), QStringLiteral(" \u2013 ")})
+                if (heading.contains(separator) && heading.section(separator, -1) != built)
+                    check.Fault(m->panTitel, heading + QStringLiteral(" / ") + built, "not the product chosen");
+            // The templates offered for it, each named whole in the language.
+            TPageTemplateListview& templates = *m->PageTemplateList;
+            for (int i = 0; i < templates.count(); ++i) {
+                const QString name = fromAnsi(templates.TemplateOf(templates.item(i))->Name);
+                check.CheckText(&templates, name, false);
+                if (templates.item(i)->text() != name)
+                    check.Fault(&templates, templates.item(i)->text(), "template name cut");
+            }
+        }
+        EXPECT_GT(products, 20);
+
+        // The project file type, as the desktop and the file dialogs name it.
+        const QMimeType type = types.mimeTypeForFile(projectFile, QMimeDatabase::MatchExtension);
+        const QString description = type.comment();
+        if (description == type.name())
+            check.Fault(m.get(), description, "no description of the file type");
+        check.CheckText(m.get(), description, false);
+
+        std::printf("%s: %d products, %d texts checked\n", qPrintable(check.Code), products, check.Texts);
+        EXPECT_TRUE(check.Faults.isEmpty()) << check.Faults.size() << " faults\n"
+                                            << qPrintable(check.Faults.join(QLatin1Char('\n')));
+    }
+    m->mnuSpracheDeutsch->trigger();
+    Localizer().SetSupportedLanguages(offered);
+    m.reset();
+    GetUndoManager().Clear();
 }
