@@ -142,6 +142,99 @@ TEST(RtfTablesPages, RowsNarrowerThanTheirTableKeepTheirWidth)
     EXPECT_EQ(c->Cell->Width, 64);
 }
 
+// Rows of one table that differ in width, offset and cell count stand where they
+// were written, each with its own cells, as read and as written and read again.
+TEST(RtfTablesPages, RowsKeepTheirOwnEdgesAndCells)
+{
+    const struct {
+        const char* Rows;
+        std::vector<std::string> Edges;
+    } cases[] = {
+        // A later row wider than the first keeps its own widths.
+        {"\\trowd\\cellx500\\intbl a\\cell\\row\\trowd\\cellx1000\\cellx2000\\cellx4000\\intbl b\\cell c\\cell d\\cell\\row",
+         {"0: a|500", "0: b|1000 c|2000 d|4000"}},
+        {"\\trowd\\cellx500\\intbl a\\cell\\row\\trowd\\cellx4500\\intbl b\\cell\\row", {"0: a|500", "0: b|4500"}},
+        // A later row's own left position; one left of the text starts at its edge, as a first row does.
+        {"\\trowd\\trleft1000\\cellx3500\\intbl a\\cell\\row\\trowd\\trleft-200\\cellx4000\\intbl b\\cell\\row",
+         {"1000: a|3500", "0: b|4000"}},
+        {"\\trowd\\trleft-200\\cellx4000\\intbl a\\cell\\row", {"0: a|4000"}},
+        {"\\trowd\\trleft1000\\cellx6000\\intbl a\\cell\\row\\trowd\\trleft2000\\cellx3000\\cellx4000\\intbl b\\cell c\\cell\\row",
+         {"1000: a|6000", "2000: b|3000 c|4000"}},
+        // A row that starts inside its table, and one narrower than the table before it.
+        {"\\trowd\\cellx2000\\cellx4000\\intbl a\\cell b\\cell\\row\\trowd\\trleft2000\\cellx4000\\intbl c\\cell\\row"
+         "\\trowd\\cellx1000\\intbl d\\cell\\row",
+         {"0: a|2000 b|4000", "2000: c|4000", "0: d|1000"}},
+        // A page inside a cell is a line break there.
+        {"\\trowd\\cellx2000\\cellx4000\\intbl a\\page b\\cell c\\cell\\row", {"0: a/b|2000 c|4000"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Rows);
+        TRtRTFText text;
+        ReadRtf(text, std::string("{\\rtf1\\paperw12240\\margl1800\\margr1800 ") + c.Rows + "\\pard end}");
+        EXPECT_EQ(RowEdges(text), c.Edges);
+        const std::string written = WriteRtf(text);
+        TRtRTFText again;
+        ReadRtf(again, written);
+        EXPECT_EQ(RowEdges(again), c.Edges) << written;
+    }
+}
+
+// A one-cell row that edits left starting inside its table is written where it starts.
+TEST(RtfTablesPages, RowStartingInsideItsTableIsWrittenWhereItStarts)
+{
+    TRtRTFText text;
+    ReadRtf(text, "{\\rtf1\\paperw12240\\margl1800\\margr1800 \\trowd\\cellx2000\\cellx4000\\intbl a\\cell b\\cell\\row"
+                  "\\pard end}");
+    TParagraph* a = text.FirstPar;
+    a->Flags &= ~parfNotLastCell;
+    a->Next->Flags &= ~parfNotFirstCell;
+    ASSERT_EQ(RowEdges(text), (std::vector<std::string>{"0: a|2000", "2000: b|4000"}));
+    const std::string written = WriteRtf(text);
+    TRtRTFText again;
+    ReadRtf(again, written);
+    EXPECT_EQ(RowEdges(again), RowEdges(text)) << written;
+}
+
+// Read into a text whose page measures reach the limits of their numbers (as a
+// program may set them), a row keeps its width and its cells their shares.
+TEST(RtfTablesPages, RowsOnAPageAtTheLimitsOfItsNumbers)
+{
+    const struct {
+        int32_t Width, Left, Right;
+        bool Fits;  // the space right of the row is a 32-bit number
+    } pages[] = {{INT32_MAX, -1000, 0, true},
+                 {INT32_MAX, 0, -1000, true},
+                 {INT32_MAX, INT32_MIN, INT32_MIN, false},
+                 {INT32_MIN, INT32_MAX, INT32_MAX, false}};
+    for (const auto& page : pages) {
+        SCOPED_TRACE(std::to_string(page.Width) + " " + std::to_string(page.Left) + " " + std::to_string(page.Right));
+        // Read as into a text that holds them, without clearing it.
+        TRtRTFText text;
+        text.Header()->SetPageWidth(page.Width);
+        text.Header()->SetLeftMargin(page.Left);
+        text.Header()->SetRightMargin(page.Right);
+        TestPlatform();
+        TRtRtfReader reader;
+        reader.Text = &text;
+        reader.Header = text.Header();
+        reader.Par = text.FirstPar;
+        TMemoryStream m = RtfStreamOf("{\\rtf1 \\trowd\\trleft100000\\cellx102000\\cellx104000\\intbl a\\cell b\\cell\\row\\pard end}");
+        reader.ReadStream(&m);
+        const TParagraph* a = text.FirstPar;
+        ASSERT_TRUE(a->Cell && a->Next->Cell);
+        EXPECT_EQ(a->Cell->Left, 0);
+        EXPECT_EQ(a->Cell->Width, 128);
+        EXPECT_EQ(a->Next->Cell->Width, 127);
+        int32_t left = 0, right = 0;
+        text.TableList()->GetTableLeftRight(a->Cell->TableId, left, right);
+        EXPECT_EQ(left, 100000);
+        EXPECT_GE(right, 0);
+        if (page.Fits) {
+            EXPECT_EQ(int64_t(page.Width) - page.Left - page.Right - left - right, 4000);
+        }
+    }
+}
+
 using RtfTablesPagesControl = RtControlTest;
 
 std::string Saved(TRtRichText& Rtf)
