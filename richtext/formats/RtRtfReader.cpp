@@ -1812,7 +1812,8 @@ void TRtRtfReader::PlaceRow()
     for (const TCellDef& c : Cells)
         maxRight = std::max<int64_t>(maxRight, c.Right);
     const int64_t text = TextWidth();
-    const int64_t remainder = std::max(text - maxRight, -int64_t(Header->RightMargin()));
+    // A row without boundaries spans the text (its cells get shares of their own below).
+    const int64_t remainder = maxRight > 0 ? std::max(text - maxRight, -int64_t(Header->RightMargin())) : 0;
     int64_t left = RowLeft, right = remainder;
     if (RowAlign == 1)
         left = right = (remainder - RowLeft) / 2;
