@@ -279,9 +279,17 @@ TEST_F(RtfTablesPagesControl, LayoutLeavesTheCellsSpacing)
     }
 }
 
-// A text of paragraphs and tables with page breaks, spacing and indents.
-std::string RandomText(std::mt19937& Rng)
+// A text of paragraphs and tables with page breaks, spacing and indents, and
+// its rows as RowEdges gives them when every row lies within the text.
+struct TRandomText {
+    std::string Rtf;
+    std::vector<std::string> Rows;
+    bool RowsFit = true;
+};
+
+TRandomText RandomText(std::mt19937& Rng)
 {
+    TRandomText text;
     auto pick = [&](int N) { return int(Rng() % unsigned(N)); };
     auto spacing = [&] {
         static const int values[] = {0, 0, 0, 30, 120, 240, 360};
@@ -304,14 +312,22 @@ std::string RandomText(std::mt19937& Rng)
                 // Rows of one table differ in offset, width and cell count.
                 int x = pick(3) == 0 ? 100 * (1 + pick(20)) : 0;
                 rtf += "\\trowd\\trleft" + std::to_string(x);
-                for (int c = 0; c < cells; ++c)
-                    rtf += "\\cellx" + std::to_string(x += 300 + pick(2000));
+                std::string row = Near50(x) + ":";
+                std::vector<int> rights;
+                for (int c = 0; c < cells; ++c) {
+                    // Boundaries on whole 50 twips, which the cells' shares keep to within 25.
+                    rights.push_back(x += 50 * (6 + pick(40)));
+                    rtf += "\\cellx" + std::to_string(x);
+                }
+                text.RowsFit &= x <= 6000;
                 for (int c = 0; c < cells; ++c) {
                     rtf += "\\pard\\intbl" + spacing();
                     if (c == 0 && pick(4) == 0)
                         rtf += "\\page";
                     rtf += " c" + std::to_string(++word) + "\\cell";
+                    row += " c" + std::to_string(word) + "|" + Near50(rights[size_t(c)]);
                 }
+                text.Rows.push_back(row);
                 rtf += "\\row";
             }
             rtf += "\\pard ";
@@ -326,7 +342,8 @@ std::string RandomText(std::mt19937& Rng)
             rtf += "\\par ";
         }
     }
-    return rtf + "end}";
+    text.Rtf = rtf + "end}";
+    return text;
 }
 
 class RtfTablesPagesRandom : public RtControlTest {
@@ -430,11 +447,19 @@ TEST_F(RtfTablesPagesRandom, EditedTextsReadBackWithTheirFormats)
     const int firstSeed = qEnvironmentVariableIsSet("RT_TABLE_PAGE_FIRST_SEED")
         ? qEnvironmentVariableIntValue("RT_TABLE_PAGE_FIRST_SEED")
         : 1;
-    int compared = 0, withTables = 0, withBreaks = 0, failed = 0, undone = 0;
+    int compared = 0, withTables = 0, withBreaks = 0, failed = 0, undone = 0, rowsRead = 0, misread = 0;
     for (int seed = firstSeed; seed < firstSeed + seeds; ++seed) {
         std::mt19937 rng{unsigned(seed)};
-        const std::string start = RandomText(rng);
+        const TRandomText random = RandomText(rng);
+        const std::string& start = random.Rtf;
         Load(*Rtf, start);
+        // Rows within the text are read as written.
+        if (random.RowsFit && !random.Rows.empty()) {
+            ++rowsRead;
+            if (RowEdges(*E()) != random.Rows && ++misread <= 5)
+                ADD_FAILURE() << "seed " << seed << " read " << testing::PrintToString(RowEdges(*E())) << " from\n"
+                              << start;
+        }
         E()->GetUndoStack()->Clear();
         std::string script;
         bool cellsEdited = false, cellEditUndone = false;
@@ -467,9 +492,10 @@ TEST_F(RtfTablesPagesRandom, EditedTextsReadBackWithTheirFormats)
                               << "read back:\n" << Formats(*E()) << "saved:\n" << saved;
         }
     }
-    printf("%d seeds from %d: %d compared (%d with tables, %d with page breaks), %d differ; %d with cell edits "
-           "undone not compared\n",
-           seeds, firstSeed, compared, withTables, withBreaks, failed, undone);
+    printf("%d seeds from %d: %d texts with rows within the text, %d of them read otherwise; %d compared (%d with "
+           "tables, %d with page breaks), %d differ; %d with cell edits undone not compared\n",
+           seeds, firstSeed, rowsRead, misread, compared, withTables, withBreaks, failed, undone);
+    EXPECT_EQ(misread, 0);
     EXPECT_EQ(failed, 0);
     // Most texts are compared, and most of them hold tables and page breaks.
     EXPECT_GT(compared, seeds / 2);
