@@ -367,8 +367,7 @@ TEST(RtfLibreOffice, ReadsRowsOfDifferentWidthOffsetAndCellCount)
         "\\trowd\\cellx500\\intbl a\\cell\\row\\trowd\\cellx1000\\cellx2000\\cellx4000\\intbl b\\cell c\\cell d\\cell\\row",
         "\\trowd\\cellx500\\intbl a\\cell\\row\\trowd\\cellx4500\\intbl b\\cell\\row",
         "\\trowd\\cellx2000\\cellx4000\\intbl a\\cell b\\cell\\row\\trowd\\trleft2000\\cellx4000\\intbl c\\cell\\row",
-        "\\trowd\\cellx2000\\cellx4000\\intbl a\\cell b\\cell\\row\\trowd\\cellx1000\\cellx2500\\cellx4000\\intbl c\\cell d\\cell "
-        "e\\cell\\row",
+        "\\trowd\\cellx2000\\cellx4000\\intbl a\\cell b\\cell\\row\\trowd\\cellx1000\\cellx2500\\cellx4000\\intbl c\\cell d\\cell e\\cell\\row",
         "\\trowd\\cellx4000\\cellx8000\\intbl a\\cell b\\cell\\row\\trowd\\cellx2000\\intbl c\\cell\\row",
     };
     QTemporaryDir dir;
