@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -1769,9 +1770,9 @@ void TRtRtfReader::SetPageProperty(int32_t Code, int32_t Value)
 
 // ---- paragraphs and tables ------------------------------------------------------------------
 
-int32_t TRtRtfReader::TextWidth() const
+int64_t TRtRtfReader::TextWidth() const
 {
-    return Header->PageWidth() - Header->LeftMargin() - Header->RightMargin();
+    return int64_t(Header->PageWidth()) - Header->LeftMargin() - Header->RightMargin();
 }
 
 TRtCell* TRtRtfReader::CellOf(TParagraph* P)
@@ -1800,40 +1801,61 @@ void TRtRtfReader::BeginRowDef()
         TableId = 0;
 }
 
+// The row's edges: its left position and the space beside it on the right,
+// split for centred rows, on the left for right-aligned rows. It joins the
+// table of the rows before it when it lies within that table's edges, else it
+// is a table of its own. Its shares are of its table's width, counted from the
+// table's left edge; a row wider than the text is scaled to fit.
+void TRtRtfReader::PlaceRow()
+{
+    int64_t maxRight = 0;
+    for (const TCellDef& c : Cells)
+        maxRight = std::max<int64_t>(maxRight, c.Right);
+    const int64_t text = TextWidth();
+    // A row without boundaries spans the text (its cells get shares of their own below).
+    const int64_t remainder = maxRight > 0 ? std::max(text - maxRight, -int64_t(Header->RightMargin())) : 0;
+    int64_t left = RowLeft, right = remainder;
+    if (RowAlign == 1)
+        left = right = (remainder - RowLeft) / 2;
+    else if (RowAlign == 2) {
+        left = remainder - RowLeft;
+        right = 0;
+    }
+    const int64_t most = std::numeric_limits<int32_t>::max();
+    left = std::clamp<int64_t>(left, 0, most);
+    right = std::clamp<int64_t>(right, 0, most);
+    // The boundary at the row's left edge.
+    const int64_t start = RowAlign == 0 ? left : 0;
+    int32_t tableLeft = 0, tableRight = 0;
+    if (TableId != 0 && Text->TableList()->GetTableLeftRight(TableId, tableLeft, tableRight) && left >= tableLeft
+        && right >= tableRight) {
+        RowZero = start - (left - tableLeft);
+        RowScale = std::max(text - tableLeft - tableRight, maxRight - RowZero);
+    } else {
+        TableId = Text->TableList()->AddTable(AnsiString(), AnsiString(), 0, int32_t(right), int32_t(left));
+        RowZero = start;
+        RowScale = maxRight - start;
+    }
+    SharesUsed = std::min(RowShare(start), 254);
+}
+
+// The share of the row's table from its left edge to Boundary, to the nearest whole share.
+int32_t TRtRtfReader::RowShare(int64_t Boundary) const
+{
+    if (RowScale <= 0)
+        return 0;
+    return int32_t(std::clamp(((Boundary - RowZero) * 255 + RowScale / 2) / RowScale, int64_t(0), int64_t(255)));
+}
+
 void TRtRtfReader::FinishCell()
 {
     TParagraph* par = Par;
     TakeParFormat(ParTemplate);
-    int32_t maxRight = 0;
-    for (const TCellDef& c : Cells)
-        maxRight = std::max(maxRight, c.Right);
-    // Shares are of the table's width, which every row of the table has; a row
-    // narrower than its table keeps its width, a wider one is scaled to fit.
-    const int32_t offset = RowAlign == 0 ? std::max(0, RowLeft) : 0;
-    int32_t rowWidth = maxRight - offset;
-    int32_t tableLeft = 0, tableRight = 0;
-    if (TableId != 0 && Text->TableList()->GetTableLeftRight(TableId, tableLeft, tableRight))
-        rowWidth = std::max(rowWidth, TextWidth() - tableLeft - tableRight);
-    int32_t width;
-    if (CellIndex < int32_t(Cells.size()) && rowWidth > 0) {
-        const int32_t total =
-            std::clamp(MulDiv(std::max(Cells[size_t(CellIndex)].Right - offset, 0), 255, rowWidth), 0, 255);
-        width = std::max(1, total - SharesUsed);
-    } else
-        width = 10;
-    if (TableId == 0) {
-        // The space beside the row: on the right, split for centred rows, on
-        // the left for right-aligned rows.
-        const int32_t remainder = std::max(TextWidth() - maxRight, -Header->RightMargin());
-        int32_t left = RowLeft, right = remainder;
-        if (RowAlign == 1)
-            left = right = (remainder - RowLeft) / 2;
-        else if (RowAlign == 2) {
-            left = remainder - RowLeft;
-            right = 0;
-        }
-        TableId = Text->TableList()->AddTable(AnsiString(), AnsiString(), 0, std::max(0, right), std::max(0, left));
-    }
+    if (CellIndex == 0)
+        PlaceRow();
+    int32_t width = 10;
+    if (CellIndex < int32_t(Cells.size()) && RowScale > 0)
+        width = std::max(1, RowShare(Cells[size_t(CellIndex)].Right) - SharesUsed);
     TRtCell* cell = CellOf(par);
     cell->Left = uint8_t(std::min(255, SharesUsed));
     cell->Width = uint8_t(std::min(255, width));
@@ -1898,8 +1920,8 @@ void TRtRtfReader::EndParagraph(int32_t Code)
         --Cells[size_t(CellIndex - 1)].Skip; // a merged cell: its text joins the cell before
         return;
     }
-    if (Code == rtfpParagraphEnd && InRow) {
-        AddChar(rtfcLineBreak); // a paragraph inside a cell is a line break
+    if ((Code == rtfpParagraphEnd || Code == rtfpPageBreak) && InRow) {
+        AddChar(rtfcLineBreak); // a paragraph or page inside a cell is a line break
         return;
     }
     if (Code == rtfpCellEnd)

@@ -232,6 +232,8 @@ private:
     void HandleToken(const TRtfToken& t);
     void EndParagraph(int32_t Code);
     void FinishCell();
+    void PlaceRow();
+    int32_t RowShare(int64_t Boundary) const;
     void FinishRow();
     void BeginRowDef();
     void SetStyleBit(TOneWrtStyle Bit, bool On);
@@ -271,7 +273,7 @@ private:
     // The store slot of an RTF font number, -1 when the table has none.
     int32_t MapFont(int32_t Value) const;
     TRtCell* CellOf(TParagraph* P);
-    int32_t TextWidth() const;
+    int64_t TextWidth() const;
     uint8_t MapColor(int32_t Value) const;
     uint8_t FontCharset(int32_t FontIndex) const;
 
@@ -351,6 +353,8 @@ private:
     bool InRow = false;
     int32_t CellIndex = 0;
     int32_t SharesUsed = 0;
+    int64_t RowZero = 0;   // the boundary at the left edge of the row's table
+    int64_t RowScale = 0;  // the boundaries that its shares divide
     int32_t RowLeft = 0;
     int32_t RowGap = 0;
     int32_t RowAlign = 0;

@@ -901,10 +901,12 @@ std::string TRtRTFWriter::RowDefinition(TParagraph* FirstCell)
     const TRtCell* first = FirstCell->Cell;
     if (first)
         Text->TableList()->GetTableLeftRight(first->TableId, left, right);
+    const int32_t width = avail - left - right;
     TCollect collect(Buf);
     Add("\\trowd");
     AddWord("\\trgaph", first ? first->Gap : 0);
-    AddWord("\\trleft", left);
+    // A row whose first cell starts inside its table starts there.
+    AddWord("\\trleft", left + (first ? MulDiv(width, first->Left, 255) : 0));
     for (TParagraph* p = FirstCell; p; p = p->Next) {
         const TRtCell* c = p->Cell;
         if (c) {
@@ -921,7 +923,7 @@ std::string TRtRTFWriter::RowDefinition(TParagraph* FirstCell)
             int32_t share = c->Left + c->Width;
             if (share == 0)
                 share = 1;
-            AddWord("\\cellx", left + MulDiv(avail - left - right, share, 255));
+            AddWord("\\cellx", left + MulDiv(width, share, 255));
         }
         if (!(p->Flags & parfNotLastCell))
             break;

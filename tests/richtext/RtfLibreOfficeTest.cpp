@@ -9,6 +9,9 @@
 #include <gtest/gtest-spi.h>
 #include <QTemporaryDir>
 
+#include <cmath>
+#include <map>
+
 namespace {
 
 // What LibreOffice makes of Rtf in the given format ("html", "fodt"); empty
@@ -277,4 +280,127 @@ TEST(RtfLibreOffice, FailedRunGivesTheExitCodeAndWhatLibreOfficePrinted)
                             "Error: source file could not be loaded\non the error channel");
     qputenv("PATH", path);
     EXPECT_FALSE(ran);
+}
+
+namespace {
+
+// A length of a flat document in twips.
+int64_t FodtTwips(const QString& Length)
+{
+    static const QRegularExpression number("^(-?[0-9.]+)(in|cm|mm|pt)$");
+    const QRegularExpressionMatch m = number.match(Length);
+    if (!m.hasMatch())
+        return 0;
+    const double perUnit = m.captured(2) == "in" ? 1440 : m.captured(2) == "cm" ? 1440 / 2.54
+        : m.captured(2) == "mm"                  ? 144 / 2.54
+                                                 : 20;
+    return std::llround(m.captured(1).toDouble() * perUnit);
+}
+
+// The table rows of a flat document as RowEdges gives them: each cell's right edge from the
+// table's left margin and the widths of the columns it spans.
+std::vector<std::string> FodtRowEdges(const std::string& Fodt)
+{
+    const QString doc = QString::fromStdString(Fodt);
+    std::map<QString, int64_t> widths;  // style name -> table margin or column width
+    static const QRegularExpression style(
+        "<style:style style:name=\"([^\"]*)\" style:family=\"table(?:-column)?\"[^>]*>(.*?)</style:style>",
+        QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression width("(?:fo:margin-left|style:column-width)=\"([^\"]*)\"");
+    for (auto it = style.globalMatch(doc); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (const QRegularExpressionMatch w = width.match(m.captured(2)); w.hasMatch())
+            widths[m.captured(1)] = FodtTwips(w.captured(1));
+    }
+    static const QRegularExpression table("<table:table table:name=\"[^\"]*\" table:style-name=\"([^\"]*)\">(.*?)</table:table>",
+                                          QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression column("<table:table-column table:style-name=\"([^\"]*)\"(?: table:number-columns-repeated=\"([0-9]+)\")?");
+    static const QRegularExpression row("<table:table-row[^>]*>(.*?)</table:table-row>", QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression cell("<table:table-cell([^>]*)>(.*?)</table:table-cell>", QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression span("number-columns-spanned=\"([0-9]+)\"");
+    static const QRegularExpression tag("<[^>]*>");
+    std::vector<std::string> rows;
+    for (auto t = table.globalMatch(doc); t.hasNext();) {
+        const QRegularExpressionMatch tm = t.next();
+        const int64_t left = widths[tm.captured(1)];
+        std::vector<int64_t> columns;
+        for (auto c = column.globalMatch(tm.captured(2)); c.hasNext();) {
+            const QRegularExpressionMatch cm = c.next();
+            columns.insert(columns.end(), cm.captured(2).isEmpty() ? 1 : cm.captured(2).toInt(), widths[cm.captured(1)]);
+        }
+        for (auto r = row.globalMatch(tm.captured(2)); r.hasNext();) {
+            std::string s = Near50(left) + ":";
+            int64_t x = left;
+            size_t col = 0;
+            for (auto c = cell.globalMatch(r.next().captured(1)); c.hasNext();) {
+                const QRegularExpressionMatch cm = c.next();
+                const QRegularExpressionMatch sm = span.match(cm.captured(1));
+                for (int n = sm.hasMatch() ? sm.captured(1).toInt() : 1; n > 0 && col < columns.size(); --n)
+                    x += columns[col++];
+                QString text = cm.captured(2);
+                text.replace("<text:line-break/>", "/").remove(tag);
+                s += " " + text.trimmed().toStdString() + "|" + Near50(x);
+            }
+            rows.push_back(s);
+        }
+    }
+    return rows;
+}
+
+// The first left edge and the last right edge of a row as RowEdges gives it.
+std::pair<std::string, std::string> RowSpan(const std::string& Row)
+{
+    return {Row.substr(0, Row.find(':')), Row.substr(Row.rfind('|') + 1)};
+}
+
+}  // namespace
+
+// Tables whose rows differ in width, offset and cell count: a row that LibreOffice keeps as
+// wide as it was written has the same cells here, and what is written of the text gives
+// LibreOffice the same table as the text itself. (LibreOffice gives every row of a table one
+// left edge and width: the widest row keeps its own.)
+TEST(RtfLibreOffice, ReadsRowsOfDifferentWidthOffsetAndCellCount)
+{
+    if (SofficeProgram().isEmpty())
+        GTEST_SKIP() << "LibreOffice is not installed";
+    const char* cases[] = {
+        "\\trowd\\cellx500\\intbl a\\cell\\row\\trowd\\cellx1000\\cellx2000\\cellx4000\\intbl b\\cell c\\cell d\\cell\\row",
+        "\\trowd\\cellx500\\intbl a\\cell\\row\\trowd\\cellx4500\\intbl b\\cell\\row",
+        "\\trowd\\cellx2000\\cellx4000\\intbl a\\cell b\\cell\\row\\trowd\\trleft2000\\cellx4000\\intbl c\\cell\\row",
+        "\\trowd\\cellx2000\\cellx4000\\intbl a\\cell b\\cell\\row\\trowd\\cellx1000\\cellx2500\\cellx4000\\intbl c\\cell d\\cell e\\cell\\row",
+        "\\trowd\\cellx4000\\cellx8000\\intbl a\\cell b\\cell\\row\\trowd\\cellx2000\\intbl c\\cell\\row",
+    };
+    QTemporaryDir dir;
+    QStringList args{"--convert-to", "fodt", "--outdir", dir.path()};
+    std::vector<std::vector<std::string>> ours;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const std::string rtf = std::string("{\\rtf1\\paperw12240\\margl1800\\margr1800 ") + cases[i] + "\\pard end}";
+        TRtRTFText text;
+        ReadRtf(text, rtf);
+        ours.push_back(RowEdges(text));
+        for (const auto& [name, bytes] : {std::pair{QString("in%1.rtf"), rtf}, std::pair{QString("out%1.rtf"), WriteRtf(text)}}) {
+            QFile f(dir.filePath(name.arg(i)));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(bytes.data(), qint64(bytes.size()));
+            args << f.fileName();
+        }
+    }
+    ASSERT_TRUE(RunLibreOffice(dir.path(), args));
+    auto converted = [&](const QString& Name) {
+        QFile f(dir.filePath(Name));
+        return f.open(QIODevice::ReadOnly) ? FodtRowEdges(f.readAll().toStdString()) : std::vector<std::string>{};
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i]);
+        const std::vector<std::string> read = converted(QString("in%1.fodt").arg(i));
+        ASSERT_EQ(read.size(), ours[i].size()) << testing::PrintToString(read);
+        int kept = 0;
+        for (size_t r = 0; r < read.size(); ++r)
+            if (RowSpan(read[r]) == RowSpan(ours[i][r])) {
+                ++kept;
+                EXPECT_EQ(ours[i][r], read[r]);
+            }
+        EXPECT_GT(kept, 0) << testing::PrintToString(read) << " here " << testing::PrintToString(ours[i]);
+        EXPECT_EQ(converted(QString("out%1.fodt").arg(i)), read);
+    }
 }

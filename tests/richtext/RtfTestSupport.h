@@ -191,3 +191,31 @@ inline std::string DumpStore(const TRtRTFText& Text)
     }
     return s;
 }
+
+// The table rows of a text where they stand on the page, one string a row:
+// "left: text|right text|right ..." in twips from the text's left edge, each
+// to the nearest 50 (the cells' shares of tables up to 12,000 twips wide are
+// that close to what was read), a line break in a cell as "/".
+inline std::string Near50(int64_t Twips)
+{
+    return std::to_string((Twips >= 0 ? Twips + 25 : Twips - 25) / 50 * 50);
+}
+
+inline std::vector<std::string> RowEdges(TRtRTFText& Text)
+{
+    const TTextHeader* h = Text.Header();
+    std::vector<std::string> rows;
+    for (const TParagraph* p = Text.FirstPar; p; p = p->Next) {
+        if (!(p->Flags & parfTableCell) || !p->Cell)
+            continue;
+        int32_t left = 0, right = 0;
+        Text.TableList()->GetTableLeftRight(p->Cell->TableId, left, right);
+        const int64_t width = int64_t(h->PageWidth()) - h->LeftMargin() - h->RightMargin() - left - right;
+        if (!(p->Flags & parfNotFirstCell) || rows.empty())
+            rows.push_back(Near50(left + width * p->Cell->Left / 255) + ":");
+        std::string text = ParString(p);
+        std::replace(text.begin(), text.end(), '\n', '/');
+        rows.back() += " " + text + "|" + Near50(left + width * (p->Cell->Left + p->Cell->Width) / 255);
+    }
+    return rows;
+}
