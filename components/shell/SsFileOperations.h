@@ -14,12 +14,18 @@
 // the move; ESTALE: the entry changed during the move; else the error).
 // Repeated: folders not copied as each is one of the folders it lies in (a
 // bind mount of a folder above), which a copy would repeat without end.
+// Mounted: what stays of the program's own leftovers as another mount lies
+// there (a removal never leaves the mount it started on).
 struct TSsOperationReport {
     QList<QPair<QByteArray, int>> Failed;
     QList<QByteArray> Skipped;
     QList<QPair<QByteArray, int>> Left;
     QList<QByteArray> Repeated;
-    bool IsEmpty() const { return Failed.isEmpty() && Skipped.isEmpty() && Left.isEmpty() && Repeated.isEmpty(); }
+    QList<QByteArray> Mounted;
+    bool IsEmpty() const
+    {
+        return Failed.isEmpty() && Skipped.isEmpty() && Left.isEmpty() && Repeated.isEmpty() && Mounted.isEmpty();
+    }
 };
 
 // A name in Folder that does not exist yet, made from Name (all as the
@@ -35,15 +41,19 @@ int SsRenameNoReplace(const QByteArray& from, const QByteArray& to);
 // never followed. The copy is made under a temporary name and takes its
 // name only once whole, folders their modes once in place; on failure
 // nothing is left, and an entry inside a folder that stopped the copy is
-// noted in the report's Failed. 0 or the system's error number.
+// noted in the report's Failed. A folder is never copied into itself or a
+// folder inside it (EINVAL). 0 or the system's error number.
 int SsCopyEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report = nullptr);
 // Moves the entry From to To, which must not exist. Across file systems it is
 // copied as SsCopyEntry does, and then only what was copied and has not
-// changed since is removed; the report notes what stays at the old place.
-// 0 when all of it moved, else the system's error number.
+// changed since is removed, never leaving the mount it is on; the report
+// notes what stays at the old place (a mount inside it: EBUSY). 0 when all
+// of it moved, else the system's error number.
 int SsMoveEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report = nullptr);
 // Removes an entry, a folder with all it holds, walking folders by their
-// handles; links are removed, never followed. 0 or the system's error number.
+// handles and never leaving the mount of the folder it is in (a mount inside
+// stays: EBUSY); links are removed, never followed. 0 or the system's error
+// number.
 int SsRemoveEntry(const QByteArray& path);
 // Called by copies and removals for each entry inside a folder, after the
 // entry was looked at and before it is opened or removed, with the folder's
