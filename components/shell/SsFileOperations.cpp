@@ -378,7 +378,8 @@ int TTreeCopy::CopyFolder(int fromDir, const QByteArray& name, int toDir, const 
     // Copied into itself or a folder inside it, the copy would hold itself
     // without end.
     const std::vector<struct stat> aboveTarget = FoldersUpFrom(toDir);
-    if (std::any_of(aboveTarget.begin(), aboveTarget.end(), [&](const struct stat& a) { return SameEntry(a, Copied.St); }))
+    if (std::any_of(aboveTarget.begin(), aboveTarget.end(),
+                    [&](const struct stat& a) { return SameEntry(a, Copied.St); }))
         return EINVAL;
     const std::vector<struct stat> above = FoldersUpFrom(fromDir);
     if (::mkdirat(toDir, toName.constData(), 0700) != 0)
@@ -497,8 +498,8 @@ int UnlinkEntry(int dir, const QByteArray& name, const struct stat& st)
 
 // Removes the entry Name of folder Dir, a folder with what it holds, walking
 // by handles and never following a link nor leaving the mount Dir is on (a
-// mount inside stays, named in the report). With Copied, only the entries a copy
-// (at CopyPath) carried over go, and only while they are as they were; what
+// mount inside stays, named in the report). With Copied, only the entries a
+// copy (at CopyPath) carried over go, and only while they are as they were; what
 // stays is noted in the report with its reason. Force makes own folders
 // writable first (for a copy of read-only folders). 0 or the first error met.
 class TTreeRemoval {

@@ -139,7 +139,8 @@ std::string OnFileSystem(const std::string& Type, const std::function<std::strin
         return std::string();
     }
     QTemporaryDir top;
-    if (!top.isValid() || !QDir(top.path()).mkdir(QStringLiteral("fs")) || !QDir(top.path()).mkdir(QStringLiteral("state")))
+    const QDir topDir(top.path());
+    if (!top.isValid() || !topDir.mkdir(QStringLiteral("fs")) || !topDir.mkdir(QStringLiteral("state")))
         return "no temporary folder";
     const QByteArray folder = QFile::encodeName(top.filePath(QStringLiteral("fs")));
     const QByteArray state = QFile::encodeName(top.filePath(QStringLiteral("state")));
@@ -167,20 +168,19 @@ std::string OnFileSystem(const std::string& Type, const std::function<std::strin
         ::close(result[0]);
         if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
             ::_exit(77);
-        const std::string owner = "uid=" + std::to_string(uid) + ",gid=" + std::to_string(gid);
         bool mounted;
         if (Type == "ramfs")
             mounted = ::mount("lumi-test", folder.constData(), "ramfs", 0, "mode=0755") == 0 &&
                       ::chown(folder.constData(), uid, gid) == 0;
         else {
-            const QByteArray image = QFile::encodeName(top.filePath(QStringLiteral("disk.img")));
-            QFile disk(QFile::decodeName(image));
+            const std::string image = top.filePath(QStringLiteral("disk.img")).toStdString();
+            QFile disk(QString::fromStdString(image));
             mounted = disk.open(QIODevice::WriteOnly) && disk.resize(32 << 20);
             disk.close();
-            mounted = mounted &&
-                      std::system(("mkfs.exfat '" + image + "' >/dev/null 2>&1").constData()) == 0 &&
-                      std::system(("mount -t " + Type + " -o loop," + owner + " '" + image.toStdString() + "' '" + folder.toStdString() + "'")
-                                      .c_str()) == 0;
+            const std::string mount = "mount -t " + Type + " -o loop,uid=" + std::to_string(uid) +
+                                      ",gid=" + std::to_string(gid) + " '" + image + "' '" + folder.toStdString() + "'";
+            mounted = mounted && std::system(("mkfs.exfat '" + image + "' >/dev/null 2>&1").c_str()) == 0 &&
+                      std::system(mount.c_str()) == 0;
         }
         if (!mounted)
             ::_exit(77);
@@ -604,7 +604,8 @@ TEST(SysUtils, KilledSaveLeavesNothingTheNextSaveCannotRemove)
                 if (!Entries(records).isEmpty())
                     return "records left: " + Entries(records).join(' ').toStdString();
                 char mark[64];
-                if (::getxattr(QFile::encodeName(album).constData(), "user.lumiseite.temporary", mark, sizeof mark) >= 0)
+                const QByteArray saved = QFile::encodeName(album);
+                if (::getxattr(saved.constData(), "user.lumiseite.temporary", mark, sizeof mark) >= 0)
                     return std::string("the project keeps the mark of a temporary");
                 return std::string();
             },
