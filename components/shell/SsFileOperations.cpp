@@ -832,8 +832,8 @@ int CopyEntry(const QByteArray& from, const QByteArray& to, TTreeCopy& copy, TSs
         result = RenameNoReplaceAt(workDir.Get(), NameOf(to), toDir.Get(), NameOf(to));
     if (!result)
         result = copy.Finish();
-    RemoveTreeAt(toDir.Get(), Join(DirOf(to), workName), workDir.Get(), true, report);
-    ForgetTemporary(workName.constData());
+    if (RemoveTreeAt(toDir.Get(), Join(DirOf(to), workName), workDir.Get(), true, report) == 0)
+        ForgetTemporary(workName.constData());
     return result;
 }
 }  // namespace
