@@ -182,6 +182,7 @@ const TLibraryText cLibraryTexts[] = {
     {"XSsFolder", nullptr, "QAbstractFileIconProvider", "Folder", nullptr},
     {"XSsDrive", nullptr, "QAbstractFileIconProvider", "Drive", nullptr},
     {"XSsRepeatedFolder", nullptr, "TSsContextMenu", "Not copied, as each leads back to a folder above it (a loop):", nullptr},
+    {"XSsMountKept", nullptr, "TSsContextMenu", "Not removed, as another drive is mounted there:", nullptr},
     {"XSsNoUsableTrash", nullptr, "TSsContextMenu", "this drive has no trash that you may use, so it stays where it is", nullptr},
     // The causes of failed file operations (SysErrorMessage).
     {"XSysErrNameTooLong", nullptr, "SysConst", "The file name is too long.", nullptr},

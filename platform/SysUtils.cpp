@@ -945,9 +945,102 @@ bool OnNetworkFileSystem(int Fd)
     }
 }
 
-void RemoveFile(int DirFd, const char* Name)
+// The last 32 bytes of a temporary's name: its random part.
+const char* RandomTail(const char* Name)
 {
-    ::unlinkat(DirFd, Name, 0);
+    const size_t length = std::strlen(Name);
+    return Name + length - std::min(length, TemporaryRandomLength);
+}
+
+// The folder of the program's records of its temporaries, one file for each,
+// named by its random part and holding its path.
+QByteArray TemporaryRecords()
+{
+    QByteArray state = qgetenv("XDG_STATE_HOME");
+    if (!state.startsWith('/')) {  // a relative one counts as none
+        const QByteArray home = qgetenv("HOME");
+        if (home.isEmpty())
+            return QByteArray();
+        state = home + "/.local/state";
+    }
+    return state + "/lumiseite/temporaries";
+}
+
+// The path of the entry Name of the open folder DirFd, empty where it cannot
+// be told.
+QByteArray PathIn(int DirFd, const char* Name)
+{
+    char folder[PATH_MAX];
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(DirFd);
+    const ssize_t n = ::readlink(self.constData(), folder, sizeof folder);
+    if (n <= 0 || size_t(n) == sizeof folder || folder[0] != '/')
+        return QByteArray();
+    return (folder[n - 1] == '/' ? QByteArray(folder, n) : QByteArray(folder, n) + '/') + Name;
+}
+
+// Records that the temporary Name of DirFd is the program's own.
+void RecordTemporary(int DirFd, const char* Name)
+{
+    const QByteArray records = TemporaryRecords(), path = PathIn(DirFd, Name);
+    if (records.isEmpty() || path.isEmpty())
+        return;
+    for (qsizetype slash = records.indexOf('/', 1); slash >= 0; slash = records.indexOf('/', slash + 1))
+        ::mkdir(records.left(slash).constData(), 0700);
+    ::mkdir(records.constData(), 0700);
+    const QByteArray record = records + '/' + RandomTail(Name);
+    const int fd = ::open(record.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return;
+    if (::write(fd, path.constData(), size_t(path.size())) != path.size()) {
+        ::close(fd);
+        ::unlink(record.constData());
+        return;
+    }
+    ::close(fd);
+}
+
+// Whether the program's record names Name of DirFd as its temporary.
+bool Recorded(int DirFd, const char* Name)
+{
+    const QByteArray records = TemporaryRecords(), path = PathIn(DirFd, Name);
+    if (records.isEmpty() || path.isEmpty())
+        return false;
+    QFile record(QFile::decodeName(records + '/' + RandomTail(Name)));
+    return record.open(QIODevice::ReadOnly) && record.read(path.size() + 1) == path;
+}
+
+// Marks Fd as the temporary Name of DirFd; where the file system keeps no
+// mark, the program's record names it.
+void MarkTemporary(int DirFd, const char* Name, int Fd)
+{
+    const char* random = RandomTail(Name);
+    if (::fsetxattr(Fd, TemporaryMark, random, std::strlen(random), 0) != 0)
+        RecordTemporary(DirFd, Name);
+}
+
+// Gives Fd, a file made without a name, a temporary's name in DirFd, locked
+// and marked before it shows: 0 or the errno.
+int NameTemporary(int DirFd, int Fd, QByteArray& Name)
+{
+    ::flock(Fd, LOCK_EX | LOCK_NB);
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(Fd);
+    for (;;) {
+        Name = TemporaryName(SaveTemporaryPrefix);
+        MarkTemporary(DirFd, Name.constData(), Fd);
+        if (::linkat(AT_FDCWD, self.constData(), DirFd, Name.constData(), AT_SYMLINK_FOLLOW) == 0)
+            return 0;
+        const int err = errno;
+        ForgetTemporary(Name.constData());
+        Name.clear();
+        if (err != EEXIST)
+            return err;
+    }
+}
+
+// Removes the leftover Name of DirFd while it is still the file Fd.
+bool RemoveFile(int DirFd, const char* Name, int Fd)
+{
+    return NamesFile(DirFd, Name, Fd) && ::unlinkat(DirFd, Name, 0) == 0;
 }
 
 } // namespace
@@ -971,11 +1064,15 @@ int LockTemporary(int DirFd, const char* Name, int Fd)
     // A sweep that took the temporary before the lock has removed it.
     if (!NamesFile(DirFd, Name, Fd))
         return EAGAIN;
-    // Unmarked (no extended attributes here), it is never swept.
-    const size_t length = std::strlen(Name);
-    const char* random = Name + length - std::min(length, TemporaryRandomLength);
-    ::fsetxattr(Fd, TemporaryMark, random, std::strlen(random), 0);
+    MarkTemporary(DirFd, Name, Fd);
     return 0;
+}
+
+void ForgetTemporary(const char* Name)
+{
+    const QByteArray records = TemporaryRecords();
+    if (!records.isEmpty())
+        ::unlink((records + '/' + RandomTail(Name)).constData());
 }
 
 int OpenLeftover(int DirFd, const char* Name, const char* Prefix, bool Folder)
@@ -995,8 +1092,9 @@ int OpenLeftover(int DirFd, const char* Name, const char* Prefix, bool Folder)
     char mark[TemporaryRandomLength + 1];
     const ssize_t markSize = ::fgetxattr(fd, TemporaryMark, mark, sizeof mark);
     struct stat open {};
+    const bool marked = markSize == ssize_t(random.size()) && QByteArrayView(mark, markSize) == random;
     const bool own = ::fstat(fd, &open) == 0 && ofKind(open) && open.st_uid == ::geteuid() &&
-                     markSize == ssize_t(random.size()) && QByteArrayView(mark, markSize) == random;
+                     (marked || (markSize < 0 && Recorded(DirFd, Name)));
     // Where other machines do not see the lock, only an old one is left over.
     const bool old = own && (!OnNetworkFileSystem(fd) || open.st_mtim.tv_sec < std::time(nullptr) - NetworkLeftoverAge);
     // Locked and still under that name: its maker has ended.
@@ -1006,7 +1104,8 @@ int OpenLeftover(int DirFd, const char* Name, const char* Prefix, bool Folder)
     return -1;
 }
 
-void SweepTemporaries(int DirFd, const char* Prefix, bool Folders, void (*Remove)(int DirFd, const char* Name))
+void SweepTemporaries(int DirFd, const char* Prefix, bool Folders,
+                      const std::function<bool(int DirFd, const char* Name, int Fd)>& Remove)
 {
     const int listFd = ::openat(DirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listFd < 0)
@@ -1024,7 +1123,8 @@ void SweepTemporaries(int DirFd, const char* Prefix, bool Folders, void (*Remove
     for (const QByteArray& name : names) {
         const int fd = OpenLeftover(DirFd, name.constData(), Prefix, Folders);
         if (fd >= 0) {
-            Remove(DirFd, name.constData());
+            if (Remove(DirFd, name.constData(), fd))
+                ForgetTemporary(name.constData());
             ::close(fd);
         }
     }
@@ -1054,10 +1154,11 @@ int ReplaceFileContents(const QString& FileName, const void* Data, size_t Size)
     if (readable)
         SweepTemporaries(dir, SaveTemporaryPrefix, false, RemoveFile);
     // A new file is made with the permissions the umask leaves; one that
-    // replaces another keeps the other's. The temporary stays locked until
-    // it has its final name.
+    // replaces another keeps the other's. Where the file system allows, the
+    // contents get no name until they are whole; elsewhere a named temporary
+    // is made. Either stays locked until it has its final name.
     QByteArray temp;
-    int fd = -1;
+    int fd = ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     while (fd < 0) {
         temp = TemporaryName(SaveTemporaryPrefix);
         fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -1086,10 +1187,18 @@ int ReplaceFileContents(const QString& FileName, const void* Data, size_t Size)
     }
     if (err == 0 && ReplaceFileSync(fd) != 0)
         err = errno;
+    if (err == 0 && temp.isEmpty())
+        err = NameTemporary(dir, fd, temp);
+    // The saved file keeps no mark of a temporary.
+    if (err == 0)
+        ::fremovexattr(fd, TemporaryMark);
     if (err == 0 && ::renameat(dir, temp.constData(), AT_FDCWD, target.constData()) != 0)
         err = errno;
-    if (err != 0)
-        ::unlinkat(dir, temp.constData(), 0);
+    if (!temp.isEmpty()) {
+        if (err != 0)
+            ::unlinkat(dir, temp.constData(), 0);
+        ForgetTemporary(temp.constData());
+    }
     ::close(fd);
     // The new name is on disk only once the folder is: a file system that
     // cannot sync a folder has nothing to sync.

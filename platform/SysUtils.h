@@ -7,6 +7,7 @@
 #include <QString>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -185,7 +186,8 @@ QString DisplayFileName(const QString& name);
 QString UserDocumentsFolder();
 // Writes Size bytes of Data as the file's new contents: into a temporary file
 // in the same folder that replaces the file only once it is written in full
-// and on disk, so that the file stays as it was otherwise; then the folder is
+// and on disk, so that the file stays as it was otherwise (where the file
+// system allows, the temporary has no name till then); then the folder is
 // synced, so that the new name survives a power cut. A file that may not be
 // written is left alone. A link, live or dangling, stays: the file it names
 // is written. 0, or the errno of the step that failed (ENOSPC, EACCES, EROFS,
@@ -200,10 +202,12 @@ extern int (*ReplaceFileSync)(int Fd);
 // that works in the same folder, and only what the program can prove it
 // made: an entry of the user's own, never a link, with the exact name form
 // of TemporaryName, which carries the mark that LockTemporary gives (an
-// extended attribute holding the name's random part; where the file system
-// has none, nothing is marked and nothing swept), and that no process holds
-// locked (flock). On network file systems, whose locks other machines do not
-// see, it must also be more than a day old.
+// extended attribute holding the name's random part), and that no process
+// holds locked (flock). Where the file system keeps no such attribute, the
+// program's own record in the user's state folder
+// ($XDG_STATE_HOME/lumiseite/temporaries, by default ~/.local/state) names
+// the temporary's path instead. On network file systems, whose locks other
+// machines do not see, it must also be more than a day old.
 //
 // A new temporary's name: Prefix and 32 random hexadecimal digits.
 QByteArray TemporaryName(const char* Prefix);
@@ -212,12 +216,18 @@ QByteArray TemporaryName(const char* Prefix);
 // system has no locks); EAGAIN when a sweep took it meanwhile, and the
 // caller makes another.
 int LockTemporary(int DirFd, const char* Name, int Fd);
+// Drops the record of the temporary Name once it is gone or has its final
+// name (nothing where it had none).
+void ForgetTemporary(const char* Name);
 // Name in DirFd opened and locked when it is a leftover temporary of Prefix
 // (a folder or a file as Folder says) by the rules above; -1 otherwise.
 int OpenLeftover(int DirFd, const char* Name, const char* Prefix, bool Folder);
-// For each leftover of Prefix in DirFd: Remove(DirFd, Name), with the entry
-// locked meanwhile. Entries that cannot be removed stay, silently.
-void SweepTemporaries(int DirFd, const char* Prefix, bool Folders, void (*Remove)(int DirFd, const char* Name));
+// For each leftover of Prefix in DirFd: Remove(DirFd, Name, Fd), with Fd the
+// entry open and locked meanwhile, which removes that entry and no other
+// that took its name, and answers whether it is gone. Entries that cannot be
+// removed stay, silently.
+void SweepTemporaries(int DirFd, const char* Prefix, bool Folders,
+                      const std::function<bool(int DirFd, const char* Name, int Fd)>& Remove);
 // ::fstatfs, unless a test puts in another (a network file system).
 extern int (*TemporaryStatFs)(int Fd, struct statfs* Buffer);
 

@@ -174,6 +174,9 @@ QString SsReportText(const TSsOperationReport& report)
     if (!report.Repeated.isEmpty())
         sections << Section("Not copied, as each leads back to a folder above it (a loop):", report.Repeated,
                             [](const QByteArray& path) { return NameOfPath(path); });
+    if (!report.Mounted.isEmpty())
+        sections << Section("Not removed, as another drive is mounted there:", report.Mounted,
+                            [](const QByteArray& path) { return NameOfPath(path); });
     if (!report.Left.isEmpty())
         sections << Section("Copied, but these stay at their old place:", report.Left, [](const TEntry& e) {
             return NameOfPath(e.first) + QStringLiteral(": ") + LeftCause(e.second);

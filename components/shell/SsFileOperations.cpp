@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <vector>
 
@@ -404,6 +405,12 @@ int TTreeCopy::CopyFolder(int fromDir, const QByteArray& name, int toDir)
     if (const int r = from.Start(OpenFolder(fromDir, name.constData())))
         return r;
     Copied.St = from.Stat();
+    // Copied into itself or a folder inside it, the copy would hold itself
+    // without end.
+    const std::vector<struct stat> aboveTarget = FoldersUpFrom(toDir);
+    if (std::any_of(aboveTarget.begin(), aboveTarget.end(),
+                    [&](const struct stat& a) { return SameEntry(a, Copied.St); }))
+        return EINVAL;
     const std::vector<struct stat> above = FoldersUpFrom(fromDir);
     auto makeFolder = [](int dir) {
         return [dir](const QByteArray& toName) { return Failure(::mkdirat(dir, toName.constData(), 0700)); };
@@ -496,9 +503,39 @@ int TTreeCopy::CopyFolder(int fromDir, const QByteArray& name, int toDir)
     return 0;
 }
 
+// The mount an open entry is on: its file system, and the mount's id where
+// the system tells it (a bind mount shares its file system with others).
+struct TMount {
+    dev_t Dev = 0;
+    uint64_t Id = 0;
+    bool operator==(const TMount&) const = default;
+};
+
+TMount MountOf(int fd)
+{
+    struct statx sx {};
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &sx) != 0)
+        return {};
+    return {makedev(sx.stx_dev_major, sx.stx_dev_minor), (sx.stx_mask & STATX_MNT_ID) ? sx.stx_mnt_id : 0};
+}
+
+// Removes the entry Name of Dir, only while the name still leads to the entry
+// St that was looked at: 0 (also when it is gone), ESTALE or the error.
+int UnlinkEntry(int dir, const QByteArray& name, const struct stat& st)
+{
+    struct stat now;
+    if (::fstatat(dir, name.constData(), &now, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? 0 : errno;
+    if (!SameEntry(now, st))
+        return ESTALE;
+    return ::unlinkat(dir, name.constData(), S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0) == 0 || errno == ENOENT ? 0
+                                                                                                                : errno;
+}
+
 // Removes the entry Name of folder Dir, a folder with what it holds, walking
-// by handles and never following a link. With Copied, only the entries a copy
-// (at CopyPath) carried over go, and only while they are as they were; what
+// by handles and never following a link nor leaving the mount Dir is on (a
+// mount inside stays, named in the report). With Copied, only the entries a
+// copy (at CopyPath) carried over go, and only while they are as they were; what
 // stays is noted in the report with its reason. Force makes own folders
 // writable first (for a copy of read-only folders). 0 or the first error met.
 class TTreeRemoval {
@@ -510,9 +547,13 @@ public:
         if (copied)
             copyDir_.Reset(SsOpenPath(DirOf(copyPath), O_PATH | O_DIRECTORY));
     }
-    int Run(int dir, const QByteArray& name);
+    // Fd, when not -1, is the entry open already: that one goes, whatever
+    // the name leads to meanwhile.
+    int Run(int dir, const QByteArray& name, int fd = -1);
     // Notes that Path stays, for Error; answers Error.
     int Stays(const QByteArray& path, int error);
+    // Notes that Path stays as another mount lies there; answers EBUSY.
+    int Mounted(const QByteArray& path);
 
 private:
     // Removes Name of Dir unless it is a folder; false when it is one.
@@ -520,43 +561,61 @@ private:
     bool RemoveNonFolder(int dir, const QByteArray& name, const struct stat& st, const TCopied* node,
                          const QByteArray& folderPath, const QByteArray& path, const QByteArray& copyPath,
                          int& result);
-    int Unlink(int dir, const QByteArray& name, int flags, const QByteArray& folderPath, const QByteArray& path);
-    // Removes an emptied folder; -1 when entries a copy skipped keep it.
-    int RemoveFolder(int dir, const QByteArray& name, const TCopied* node, const QByteArray& folderPath,
-                     const QByteArray& path);
+    int Unlink(int dir, const QByteArray& name, const struct stat& st, const QByteArray& folderPath,
+               const QByteArray& path);
+    // Notes why Path stays.
+    int Refused(int error, const QByteArray& folderPath, const QByteArray& path);
+    // Removes the emptied folder St; -1 when entries a copy skipped keep it.
+    int RemoveFolder(int dir, const QByteArray& name, const struct stat& st, const TCopied* node,
+                     const QByteArray& folderPath, const QByteArray& path);
     QByteArray path_;
     QByteArray copyPath_;
     TFd copyDir_;  // the folder that holds the copy
     const TCopied* copied_;
     bool force_;
     TSsOperationReport* report_;
+    TMount mount_;  // the mount the removal started on
 };
 
 int TTreeRemoval::Stays(const QByteArray& path, int error)
 {
-    if (report_ && (report_->Left.isEmpty() || report_->Left.back() != qMakePair(path, error)))
+    if (report_ && copied_ && (report_->Left.isEmpty() || report_->Left.back() != qMakePair(path, error)))
         report_->Left.append({path, error});
     return error;
 }
 
-int TTreeRemoval::Unlink(int dir, const QByteArray& name, int flags, const QByteArray& folderPath,
+int TTreeRemoval::Mounted(const QByteArray& path)
+{
+    // What a move leaves at its old place; else what stays of a leftover.
+    if (report_ && !copied_)
+        report_->Mounted << path;
+    return Stays(path, EBUSY);
+}
+
+int TTreeRemoval::Unlink(int dir, const QByteArray& name, const struct stat& st, const QByteArray& folderPath,
                          const QByteArray& path)
 {
-    if (::unlinkat(dir, name.constData(), flags) == 0 || errno == ENOENT)
-        return 0;
-    const int error = errno;
+    const int error = UnlinkEntry(dir, name, st);
+    return error ? Refused(error, folderPath, path) : 0;
+}
+
+int TTreeRemoval::Refused(int error, const QByteArray& folderPath, const QByteArray& path)
+{
     // A write-protected folder keeps its entries: the folder is the cause.
     const bool folderRefuses = error == EACCES || error == EPERM || error == EROFS;
     return Stays(folderRefuses ? folderPath : path, error);
 }
 
-int TTreeRemoval::RemoveFolder(int dir, const QByteArray& name, const TCopied* node, const QByteArray& folderPath,
-                               const QByteArray& path)
+int TTreeRemoval::RemoveFolder(int dir, const QByteArray& name, const struct stat& st, const TCopied* node,
+                               const QByteArray& folderPath, const QByteArray& path)
 {
+    const int error = UnlinkEntry(dir, name, st);
+    if (!error)
+        return 0;
     // The entries a copy skipped keep their folder; the report names them.
-    if (node && node->Skipped && ::unlinkat(dir, name.constData(), AT_REMOVEDIR) != 0 && errno == ENOTEMPTY)
+    if (node && node->Skipped && error == ENOTEMPTY)
         return -1;
-    return Unlink(dir, name, AT_REMOVEDIR, folderPath, path);
+    return Refused(error, folderPath, path);
 }
 
 bool TTreeRemoval::RemoveNonFolder(int dir, const QByteArray& name, const struct stat& st, const TCopied* node,
@@ -570,22 +629,29 @@ bool TTreeRemoval::RemoveNonFolder(int dir, const QByteArray& name, const struct
     }
     if (S_ISDIR(st.st_mode))
         return false;
-    result = Unlink(dir, name, 0, folderPath, path);
+    result = Unlink(dir, name, st, folderPath, path);
     return true;
 }
 
-int TTreeRemoval::Run(int dir, const QByteArray& name)
+int TTreeRemoval::Run(int dir, const QByteArray& name, int fd)
 {
+    // The entry is held from here on: only its own removal at the end goes
+    // by its name, while that still leads to it.
+    const TFd top(fd >= 0 ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0)
+                          : ::openat(dir, name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     struct stat st;
-    if (::fstatat(dir, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    if (top.Get() < 0 || ::fstat(top.Get(), &st) != 0)
         return errno == ENOENT && copied_ ? 0 : Stays(path_, errno);
+    mount_ = MountOf(dir);
+    if (MountOf(top.Get()) != mount_)
+        return Mounted(path_);
     int result = 0;
     const QByteArray parentPath = DirOf(path_);
     QByteArray copyPath = NameOf(copyPath_);
     if (RemoveNonFolder(dir, name, st, copied_, parentPath, path_, copyPath, result))
         return result;
     THandleChain chain;
-    if (const int r = chain.Start(OpenFolder(dir, name.constData())))
+    if (const int r = chain.Start(::openat(top.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)))
         return Stays(path_, r);
     struct TFrame {
         const TCopied* Node;
@@ -593,6 +659,7 @@ int TTreeRemoval::Run(int dir, const QByteArray& name)
         size_t Next = 0;
         qsizetype PathSize;
         qsizetype CopyPathSize;
+        struct stat St;  // the folder
         bool Kept = false;  // something below stays
     };
     std::vector<TFrame> frames;
@@ -606,7 +673,7 @@ int TTreeRemoval::Run(int dir, const QByteArray& name)
     auto enter = [&](const TCopied* node) {
         if (force_ && chain.Stat().st_uid == ::geteuid() && (chain.Stat().st_mode & S_IRWXU) != S_IRWXU)
             ::fchmod(chain.Fd(), (chain.Stat().st_mode & 07777) | S_IRWXU);
-        frames.push_back({node, {}, 0, path.size(), copyPath.size()});
+        frames.push_back({node, {}, 0, path.size(), copyPath.size(), chain.Stat()});
         TFrame& frame = frames.back();
         if (node) {
             if (!SameEntry(chain.Stat(), node->St))
@@ -628,12 +695,13 @@ int TTreeRemoval::Run(int dir, const QByteArray& name)
         if (frame.Next == frame.Names.size()) {
             const bool kept = frame.Kept;
             const TCopied* node = frame.Node;
+            const struct stat folderSt = frame.St;
             frames.pop_back();
             const QByteArray folder = path;
             const QByteArray folderName = NameOf(folder);
             if (frames.empty()) {
                 if (!kept)
-                    if (const int r = RemoveFolder(dir, name, node, parentPath, folder); r > 0 && !result)
+                    if (const int r = RemoveFolder(dir, name, folderSt, node, parentPath, folder); r > 0 && !result)
                         result = r;
                 break;
             }
@@ -645,7 +713,7 @@ int TTreeRemoval::Run(int dir, const QByteArray& name)
             }
             if (kept)
                 keep(0);
-            else if (const int r = RemoveFolder(chain.Fd(), folderName, node, path, folder))
+            else if (const int r = RemoveFolder(chain.Fd(), folderName, folderSt, node, path, folder))
                 keep(std::max(r, 0));
             continue;
         }
@@ -668,12 +736,25 @@ int TTreeRemoval::Run(int dir, const QByteArray& name)
         }
         if ((r = chain.Enter(child)) != 0) {
             // Replaced by a link or a file meanwhile: that goes, nothing it leads to.
-            if ((r == ELOOP || r == ENOTDIR) && !node)
-                r = Unlink(chain.Fd(), child, 0, path, childPath);
+            if ((r == ELOOP || r == ENOTDIR) && !node) {
+                if (::fstatat(chain.Fd(), child.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+                    r = Unlink(chain.Fd(), child, st, path, childPath);
+                else
+                    r = errno == ENOENT ? 0 : Stays(childPath, errno);
+            }
             else
                 Stays(childPath, r);
             if (r)
                 keep(r);
+            continue;
+        }
+        // Another mount stays whole, and so do the folders that hold it.
+        if (MountOf(chain.Fd()) != mount_) {
+            if ((r = chain.Leave()) != 0) {
+                keep(Stays(path, r));
+                break;
+            }
+            keep(Mounted(childPath));
             continue;
         }
         path = childPath;
@@ -768,16 +849,16 @@ QByteArray NameWithin(const QByteArray& name, const QByteArray& insert, const QB
     return stem.left(keep) + insert + ext + suffix;
 }
 
-int RemoveTreeAt(int dir, const QByteArray& name, bool force)
+int RemoveTreeAt(int dir, const QByteArray& path, int fd, bool force, TSsOperationReport* report)
 {
-    return TTreeRemoval(name, nullptr, QByteArray(), force, nullptr).Run(dir, name);
+    return TTreeRemoval(path, nullptr, QByteArray(), force, report).Run(dir, NameOf(path), fd);
 }
 }  // namespace SsFiles
 
 namespace {
 // Copies From to To (see SsCopyEntry); Copy keeps what was carried over and
 // the name the copy took in To's folder.
-int CopyEntry(const QByteArray& from, const QByteArray& to, TTreeCopy& copy)
+int CopyEntry(const QByteArray& from, const QByteArray& to, TTreeCopy& copy, TSsOperationReport* report)
 {
     // The copy grows in a hidden folder of its own beside its place, and
     // moves to its name only once it is whole. The folder stays locked till
@@ -798,7 +879,8 @@ int CopyEntry(const QByteArray& from, const QByteArray& to, TTreeCopy& copy)
         result = copy.Finish();
     if (!result && copy.Made())
         result = copy.Synced(toDir.Get());
-    RemoveTreeAt(toDir.Get(), workName, true);
+    if (RemoveTreeAt(toDir.Get(), Join(DirOf(to), workName), workDir.Get(), true, report) == 0)
+        ForgetTemporary(workName.constData());
     return result;
 }
 }  // namespace
@@ -811,7 +893,7 @@ int SsRenameNoReplace(const QByteArray& from, const QByteArray& to)
 int SsCopyEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report)
 {
     TTreeCopy copy(from, false, report);
-    return CopyEntry(from, to, copy);
+    return CopyEntry(from, to, copy, report);
 }
 
 int SsMoveEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report)
@@ -822,7 +904,7 @@ int SsMoveEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport
     // Across file systems: a copy, on its disk before anything of the source
     // goes, then the source goes as far as it was copied and has not changed since.
     TTreeCopy copy(from, true, report);
-    if ((result = CopyEntry(from, to, copy)) != 0 || !copy.Made())
+    if ((result = CopyEntry(from, to, copy, report)) != 0 || !copy.Made())
         return result;
     TTreeRemoval removal(from, &copy.Copied, Join(DirOf(to), copy.Copied.CopyName), false, report);
     const TFd fromDir(OpenParent(from));
@@ -832,9 +914,7 @@ int SsMoveEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport
 int SsRemoveEntry(const QByteArray& path)
 {
     const TFd dir(OpenParent(path));
-    if (dir.Get() < 0)
-        return errno;
-    return TTreeRemoval(path, nullptr, QByteArray(), false, nullptr).Run(dir.Get(), NameOf(path));
+    return dir.Get() < 0 ? errno : RemoveTreeAt(dir.Get(), path, -1, false, nullptr);
 }
 
 QByteArray SsFreeFileName(const QByteArray& folder, const QByteArray& name)

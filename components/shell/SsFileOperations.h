@@ -16,14 +16,20 @@
 // bind mount of a folder above), which a copy would repeat without end.
 // Renamed: entries whose names are no UTF-8, written under the names the
 // lists show them by, as the target takes only Unicode names.
+// Mounted: what stays of the program's own leftovers as another mount lies
+// there (a removal never leaves the mount it started on).
 struct TSsOperationReport {
     QList<QPair<QByteArray, int>> Failed;
     QList<QByteArray> Skipped;
     QList<QPair<QByteArray, int>> Left;
     QList<QByteArray> Repeated;
     QList<QByteArray> Renamed;
+    QList<QByteArray> Mounted;
     // Whether all was placed, under whatever names.
-    bool AllPlaced() const { return Failed.isEmpty() && Skipped.isEmpty() && Left.isEmpty() && Repeated.isEmpty(); }
+    bool AllPlaced() const
+    {
+        return Failed.isEmpty() && Skipped.isEmpty() && Left.isEmpty() && Repeated.isEmpty() && Mounted.isEmpty();
+    }
     bool IsEmpty() const { return AllPlaced() && Renamed.isEmpty(); }
 };
 
@@ -40,18 +46,21 @@ int SsRenameNoReplace(const QByteArray& from, const QByteArray& to);
 // never followed. The copy is made under a temporary name and takes its
 // name only once whole, folders their modes once in place; on failure
 // nothing is left, and an entry inside a folder that stopped the copy is
-// noted in the report's Failed. A name that is no UTF-8, which the target
+// noted in the report's Failed. A folder is never copied into itself or a
+// folder inside it (EINVAL). A name that is no UTF-8, which the target
 // refuses as it takes only Unicode names, is written as DisplayFileName
 // shows it and noted in the report's Renamed. 0 or the system's error number.
 int SsCopyEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report = nullptr);
 // Moves the entry From to To, which must not exist. Across file systems it is
 // copied as SsCopyEntry does, the copy is synced to its disk, and then only
-// what was copied and has not changed since is removed; the report notes
-// what stays at the old place.
-// 0 when all of it moved, else the system's error number.
+// what was copied and has not changed since is removed, never leaving the
+// mount it is on; the report notes what stays at the old place (a mount
+// inside it: EBUSY). 0 when all of it moved, else the system's error number.
 int SsMoveEntry(const QByteArray& from, const QByteArray& to, TSsOperationReport* report = nullptr);
 // Removes an entry, a folder with all it holds, walking folders by their
-// handles; links are removed, never followed. 0 or the system's error number.
+// handles and never leaving the mount of the folder it is in (a mount inside
+// stays: EBUSY); links are removed, never followed. 0 or the system's error
+// number.
 int SsRemoveEntry(const QByteArray& path);
 // Called by copies and removals for each entry inside a folder, after the
 // entry was looked at and before it is opened or removed, with the folder's

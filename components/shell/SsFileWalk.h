@@ -4,6 +4,8 @@
 // leftovers take.
 #include <QByteArray>
 
+struct TSsOperationReport;
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -82,14 +84,18 @@ QByteArray NameWithin(const QByteArray& name, const QByteArray& insert, const QB
 // Renames From to To unless To exists (see SsRenameNoReplace), relative to
 // the folders' handles.
 int RenameNoReplaceAt(int fromDir, const QByteArray& from, int toDir, const QByteArray& to);
-// Removes the entry Name of folder Dir, a folder with what it holds, walking
-// by handles and never following a link. Force makes own folders writable
+// Removes the entry Path, of the folder Dir, a folder with what it holds,
+// walking by handles, never following a link nor leaving the mount Dir is on:
+// a mount inside stays, with the folders that hold it, and Report's Mounted
+// names it. Fd, when not -1, is the entry open already; that one goes, never
+// another that takes its name meanwhile. Force makes own folders writable
 // first. 0 or the first error met.
-int RemoveTreeAt(int dir, const QByteArray& name, bool force);
+int RemoveTreeAt(int dir, const QByteArray& path, int fd, bool force, TSsOperationReport* report);
 // Makes a paste's work folder in Dir, open in Folder, locked and marked as a
 // temporary till it is gone: 0 or the system's error number.
 int MakePartialCopy(int dir, QByteArray& name, TFd& folder);
 // Removes the work folders that killed pastes left in Folder (see
-// SweepTemporaries), never another's or one still in use.
-void SweepPartialCopies(const QByteArray& folder);
+// SweepTemporaries), never another's or one still in use; Report's Mounted
+// names the mounts that keep one.
+void SweepPartialCopies(const QByteArray& folder, TSsOperationReport* report);
 }  // namespace SsFiles

@@ -6,11 +6,6 @@ using namespace SsFiles;
 namespace {
 // A paste's work folder: this and the random part of a temporary's name.
 const char PartialCopyPrefix[] = ".partial-copy-";
-
-void RemovePartialCopy(int dir, const char* name)
-{
-    RemoveTreeAt(dir, name, true);
-}
 }  // namespace
 
 namespace SsFiles {
@@ -35,10 +30,12 @@ int MakePartialCopy(int dir, QByteArray& name, TFd& folder)
     }
 }
 
-void SweepPartialCopies(const QByteArray& folder)
+void SweepPartialCopies(const QByteArray& folder, TSsOperationReport* report)
 {
     const TFd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.Get() >= 0)
-        SweepTemporaries(dir.Get(), PartialCopyPrefix, true, RemovePartialCopy);
+        SweepTemporaries(dir.Get(), PartialCopyPrefix, true, [&](int dirFd, const char* name, int fd) {
+            return RemoveTreeAt(dirFd, Join(folder, name), fd, true, report) == 0;
+        });
 }
 }  // namespace SsFiles

@@ -636,7 +636,7 @@ HRESULT TSsFolderDropTarget::Drop(const QMimeData* data, int32_t keyState, int32
     if (effect == DROPEFFECT_NONE)
         return S_OK;
     const QByteArray here = WithoutTrailingSlash(folder_);
-    SweepPartialCopies(here);
+    SweepPartialCopies(here, &report_);
     for (const QByteArray& file : files) {
         const QByteArray from = WithoutTrailingSlash(file);
         if (effect == DROPEFFECT_MOVE && DirOf(from) == here)

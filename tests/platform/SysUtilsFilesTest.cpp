@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <string>
@@ -20,8 +21,10 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -58,6 +61,15 @@ QStringList Entries(const QString& Folder)
                                   QDir::Name);
 }
 
+// The user AsOrdinaryUser acts as.
+std::pair<uid_t, gid_t> OrdinaryUser()
+{
+    if (::geteuid() != 0)
+        return {::geteuid(), ::getegid()};
+    const passwd* nobody = ::getpwnam("nobody");
+    return {nobody ? nobody->pw_uid : 65534, nobody ? nobody->pw_gid : 65534};
+}
+
 // Runs Body as an ordinary user, who has no power over modes: at once when
 // the tests run as one, else in a child process that gives up root's rights.
 // Body returns what went wrong, empty when all was right. The reason when
@@ -66,9 +78,7 @@ std::string AsOrdinaryUser(const std::function<std::string()>& Body, std::string
 {
     if (::geteuid() != 0)
         return Body();
-    const passwd* nobody = ::getpwnam("nobody");
-    const uid_t uid = nobody ? nobody->pw_uid : 65534;
-    const gid_t gid = nobody ? nobody->pw_gid : 65534;
+    const auto [uid, gid] = OrdinaryUser();
     int result[2];
     if (::pipe(result) != 0)
         return "no pipe";
@@ -98,6 +108,103 @@ std::string AsOrdinaryUser(const std::function<std::string()>& Body, std::string
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == 77) {
         Skipped = "root cannot give up its rights here (no setuid in this container)";
+        return std::string();
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return failure + " (the child process ended with status " + std::to_string(status) + ")";
+    return failure;
+}
+
+// Whether files without a name (O_TMPFILE) can be made in Folder.
+bool TakesUnnamedFiles(const QString& Folder)
+{
+    const int fd = ::open(QFile::encodeName(Folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+    return fd >= 0;
+}
+
+// Runs Body(Folder) as the ordinary user (see AsOrdinaryUser) in a folder of
+// that user on a file system of Type: "" for the temporary folder's, else one
+// that root mounts in a mount namespace of its own: "ramfs" (neither extended
+// attributes nor a trash), "exfat-fuse" (an exFAT image on a loop device,
+// through FUSE: no extended attributes, no files without a name). The user's
+// state folder (XDG_STATE_HOME) is Folder/../state. What went wrong, empty
+// when all was right; the reason when it cannot be made goes to Skipped.
+std::string OnFileSystem(const std::string& Type, const std::function<std::string(const QString& Folder)>& Body,
+                         std::string& Skipped)
+{
+    if (!Type.empty() && ::geteuid() != 0) {
+        Skipped = "only root mounts " + Type + " here";
+        return std::string();
+    }
+    QTemporaryDir top;
+    const QDir topDir(top.path());
+    if (!top.isValid() || !topDir.mkdir(QStringLiteral("fs")) || !topDir.mkdir(QStringLiteral("state")))
+        return "no temporary folder";
+    const QByteArray folder = QFile::encodeName(top.filePath(QStringLiteral("fs")));
+    const QByteArray state = QFile::encodeName(top.filePath(QStringLiteral("state")));
+    const auto [uid, gid] = OrdinaryUser();
+    if (::chmod(QFile::encodeName(top.path()).constData(), 0755) != 0 || ::chown(folder.constData(), uid, gid) != 0 ||
+        ::chown(state.constData(), uid, gid) != 0)
+        return "cannot hand the folders to the user";
+    const QByteArray stateBefore = qgetenv("XDG_STATE_HOME");
+    const auto run = [&] {
+        qputenv("XDG_STATE_HOME", state);
+        const std::string failure = AsOrdinaryUser([&] { return Body(QFile::decodeName(folder)); }, Skipped);
+        qputenv("XDG_STATE_HOME", stateBefore);
+        return failure;
+    };
+    if (Type.empty())
+        return run();
+    int result[2];
+    if (::pipe(result) != 0)
+        return "no pipe";
+    std::fflush(stdout);
+    const pid_t child = ::fork();
+    if (child < 0)
+        return "no child process";
+    if (child == 0) {
+        ::close(result[0]);
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            ::_exit(77);
+        bool mounted;
+        if (Type == "ramfs")
+            mounted = ::mount("lumi-test", folder.constData(), "ramfs", 0, "mode=0755") == 0 &&
+                      ::chown(folder.constData(), uid, gid) == 0;
+        else {
+            const std::string image = top.filePath(QStringLiteral("disk.img")).toStdString();
+            QFile disk(QString::fromStdString(image));
+            mounted = disk.open(QIODevice::WriteOnly) && disk.resize(32 << 20);
+            disk.close();
+            const std::string mount = "mount -t " + Type + " -o loop,uid=" + std::to_string(uid) +
+                                      ",gid=" + std::to_string(gid) + " '" + image + "' '" + folder.toStdString() + "'";
+            mounted = mounted && std::system(("mkfs.exfat '" + image + "' >/dev/null 2>&1").c_str()) == 0 &&
+                      std::system(mount.c_str()) == 0;
+        }
+        if (!mounted)
+            ::_exit(77);
+        const std::string failure = run();
+        ::umount(folder.constData());
+        const bool sent = ::write(result[1], failure.data(), failure.size()) == ssize_t(failure.size());
+        ::_exit(!Skipped.empty() ? 78 : sent ? 0 : 1);
+    }
+    ::close(result[1]);
+    std::string failure;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(result[0], buffer, sizeof buffer)) != 0;) {
+        if (n > 0)
+            failure.append(buffer, size_t(n));
+        else if (errno != EINTR)
+            break;
+    }
+    ::close(result[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status) && (WEXITSTATUS(status) == 77 || WEXITSTATUS(status) == 78)) {
+        Skipped = WEXITSTATUS(status) == 77 ? "cannot mount " + Type + " here (mkfs.exfat, exfat-fuse, loop devices)"
+                                            : "root cannot give up its rights here";
         return std::string();
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
@@ -393,25 +500,137 @@ TEST(SysUtils, ReplacingSweepsTheTemporariesOfKilledSaves)
     EXPECT_EQ(Contents(dir.filePath(QString::fromLatin1(runningName))), "halb");
 }
 
-// The temporary of a running save is locked while it is written, and another
-// save into the same folder meanwhile leaves it alone.
+// While a save writes, its contents have no name where the file system
+// allows; elsewhere the named temporary is locked, and another save into the
+// same folder meanwhile leaves it alone.
 TEST(SysUtils, TemporaryIsLockedWhileItIsWritten)
+{
+    for (const std::string type : {"", "exfat-fuse"}) {
+        SCOPED_TRACE(type);
+        std::string skipped;
+        const std::string failure = OnFileSystem(
+            type,
+            [](const QString& folder) {
+                TWriteWatch::Folder = folder;
+                TWriteWatch::Other = folder + QStringLiteral("/zweites.zpb");
+                TWriteWatch::Seen.clear();
+                TWriteWatch::AnyLockable = false;
+                ReplaceFileWrite = TWriteWatch::Write;
+                const int err = Replace(folder + QStringLiteral("/album.zpb"), "neu");
+                ReplaceFileWrite = ::write;
+                if (err != 0)
+                    return "the save failed: " + std::to_string(err);
+                if (TWriteWatch::Seen.size() != (TakesUnnamedFiles(folder) ? 0 : 1))
+                    return "temporaries seen during the write: " + TWriteWatch::Seen.join(' ').toStdString();
+                if (TWriteWatch::AnyLockable)
+                    return std::string("the temporary could be locked by another");
+                if (TWriteWatch::OtherResult != 0)
+                    return std::string("the other save failed");
+                if (Contents(folder + QStringLiteral("/album.zpb")) != "neu")
+                    return std::string("the album was not written");
+                if (Entries(folder) != QStringList{"album.zpb", "zweites.zpb"})
+                    return "left: " + Entries(folder).join(' ').toStdString();
+                return std::string();
+            },
+            skipped);
+        EXPECT_EQ(failure, "");
+        if (!skipped.empty())
+            std::printf("%s not tried: %s\n", type.c_str(), skipped.c_str());
+    }
+}
+
+namespace {
+// A write that ends the process halfway, as a kill during a save does.
+ssize_t KilledWrite(int Fd, const void* Buffer, size_t Count)
+{
+    if (::write(Fd, Buffer, Count / 2) >= 0)
+        ::raise(SIGKILL);
+    ::_exit(1);
+}
+} // namespace
+
+// A save killed while it writes leaves no temporary with a name where the
+// file system can make files without one; elsewhere the next save removes
+// what it left, also where no extended attribute can mark it (the program's
+// record in the user's state folder proves it), and nothing else: a file of
+// the user's in the same form stays. The saved project carries no mark of a
+// temporary.
+TEST(SysUtils, KilledSaveLeavesNothingTheNextSaveCannotRemove)
+{
+    for (const std::string type : {"", "ramfs", "exfat-fuse"}) {
+        SCOPED_TRACE(type);
+        std::string skipped;
+        const std::string failure = OnFileSystem(
+            type,
+            [](const QString& folder) {
+                const QString album = folder + QStringLiteral("/album.zpb");
+                const QString own = QString::fromLatin1(TemporaryName(".lumiseite-"));
+                QFile ownFile(folder + '/' + own);
+                if (!ownFile.open(QIODevice::WriteOnly) || ownFile.write("eigen") != 5)
+                    return std::string("cannot write the user's file");
+                ownFile.close();
+                if (Replace(album, "alt") != 0)
+                    return std::string("the first save failed");
+                std::fflush(stdout);
+                const pid_t child = ::fork();
+                if (child == 0) {
+                    ReplaceFileWrite = KilledWrite;
+                    Replace(album, QByteArray(1 << 20, 'x'));
+                    ::_exit(0);
+                }
+                int status = 0;
+                if (::waitpid(child, &status, 0) != child || !WIFSIGNALED(status))
+                    return std::string("the save was not killed");
+                QStringList left = QDir(folder).entryList({QStringLiteral(".lumiseite-*")}, QDir::Files | QDir::Hidden);
+                left.removeOne(own);
+                if (left.size() != (TakesUnnamedFiles(folder) ? 0 : 1))
+                    return "temporaries after the kill: " + left.join(' ').toStdString();
+                // A FUSE file system counts as one that other machines share:
+                // there only a leftover older than a day is taken.
+                for (const QString& name : left) {
+                    const timespec dayAndMore[2] = {{::time(nullptr) - 25 * 3600, 0}, {::time(nullptr) - 25 * 3600, 0}};
+                    if (::utimensat(AT_FDCWD, QFile::encodeName(folder + '/' + name).constData(), dayAndMore, 0) != 0)
+                        return "cannot age the leftover: " + std::string(std::strerror(errno));
+                }
+                if (Replace(album, "neu") != 0)
+                    return std::string("the next save failed");
+                if (Contents(album) != "neu")
+                    return std::string("the album was not written");
+                QStringList expected{own, QStringLiteral("album.zpb")};
+                expected.sort();
+                if (Entries(folder) != expected)
+                    return "left: " + Entries(folder).join(' ').toStdString();
+                const QString records = QFileInfo(folder).dir().filePath(QStringLiteral("state/lumiseite/temporaries"));
+                if (!Entries(records).isEmpty())
+                    return "records left: " + Entries(records).join(' ').toStdString();
+                char mark[64];
+                const QByteArray saved = QFile::encodeName(album);
+                if (::getxattr(saved.constData(), "user.lumiseite.temporary", mark, sizeof mark) >= 0)
+                    return std::string("the project keeps the mark of a temporary");
+                return std::string();
+            },
+            skipped);
+        EXPECT_EQ(failure, "");
+        if (!skipped.empty())
+            std::printf("%s not tried: %s\n", type.c_str(), skipped.c_str());
+    }
+}
+
+// A saved project, new or replaced, keeps no mark of the temporary it was.
+TEST(SysUtils, SavedProjectKeepsNoMarkOfItsTemporary)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    TWriteWatch::Folder = dir.path();
-    TWriteWatch::Other = dir.filePath(QStringLiteral("zweites.zpb"));
-    TWriteWatch::Seen.clear();
-    TWriteWatch::AnyLockable = false;
-    ReplaceFileWrite = TWriteWatch::Write;
-    const int err = Replace(dir.filePath(QStringLiteral("album.zpb")), "neu");
-    ReplaceFileWrite = ::write;
-    ASSERT_EQ(err, 0);
-    EXPECT_EQ(TWriteWatch::Seen.size(), 1);
-    EXPECT_FALSE(TWriteWatch::AnyLockable);
-    EXPECT_EQ(TWriteWatch::OtherResult, 0);
-    EXPECT_EQ(Contents(dir.filePath(QStringLiteral("album.zpb"))), "neu");
-    EXPECT_EQ(Entries(dir.path()), (QStringList{"album.zpb", "zweites.zpb"}));
+    if (::setxattr(QFile::encodeName(dir.path()).constData(), "user.lumiseite.probe", "1", 1, 0) != 0)
+        GTEST_SKIP() << "the temporary folder's file system keeps no extended attributes";
+    const QString album = dir.filePath(QStringLiteral("album.zpb"));
+    for (const char* contents : {"neu", "noch einmal"}) {
+        SCOPED_TRACE(contents);
+        ASSERT_EQ(Replace(album, contents), 0);
+        char mark[64];
+        EXPECT_LT(::getxattr(QFile::encodeName(album).constData(), "user.lumiseite.temporary", mark, sizeof mark), 0);
+        EXPECT_EQ(errno, ENODATA);
+    }
 }
 
 // In a shared folder with the sticky bit, another user's leftover cannot be

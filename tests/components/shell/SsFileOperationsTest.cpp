@@ -1941,6 +1941,162 @@ TEST(SsNamespace, SweepOnANetworkFileSystemTakesOnlyDayOldLeftovers)
         GTEST_SKIP() << why;
 }
 
+// No removal leaves the mount it started on: a stale work folder of a paste
+// that holds a mount (a bind mount of the user's folder, a drive) keeps it
+// and what it holds, even as the sweep makes read-only folders writable, and
+// the paste's report names it; a move across drives leaves a mount inside
+// the moved folder at its old place and says so.
+TEST(SsNamespace, RemovalsNeverLeaveTheirMount)
+{
+    for (const bool bind : {true, false}) {
+        SCOPED_TRACE(bind ? "bind mount" : "tmpfs");
+        const Scratch scratch(QFile::encodeName(QDir::tempPath()));
+        ASSERT_FALSE(scratch.Path.isEmpty());
+        ASSERT_EQ(::chmod(scratch.Path.constData(), 0755), 0);
+        const QByteArray dst = scratch.Path + "/Ziel", album = scratch.Path + "/Quelle/Album";
+        const QByteArray leftoverName = TemporaryName(".partial-copy-"), leftover = dst + '/' + leftoverName;
+        const QByteArray mounts[] = {leftover + "/mnt", album + "/mnt"};
+        std::string why;
+        // The mounted folders, filled by the user: a picture in a read-only folder.
+        const auto fill = [&] {
+            for (const QByteArray& m : mounts) {
+                ASSERT_EQ(::mkdir((m + "/Unter").constData(), 0700), 0) << m.constData();
+                MakeFile(m + "/Unter/bild.jpg", "bild");
+                ASSERT_EQ(::chmod((m + "/Unter").constData(), 0555), 0);
+            }
+        };
+        const auto kept = [&](const QByteArray& m) {
+            EXPECT_EQ(ReadFile(m + "/Unter/bild.jpg"), "bild") << m.constData();
+            EXPECT_EQ(ModeOf(m + "/Unter"), 0555u) << m.constData();
+        };
+        if (!InChild(OwnMounts,
+                     [&] {
+                         ASSERT_TRUE(AsOrdinaryUser(
+                             [&] {
+                                 for (const QByteArray& d : {dst, scratch.Path + "/Quelle", album,
+                                                             scratch.Path + "/Fremd1", scratch.Path + "/Fremd2"})
+                                     ASSERT_EQ(::mkdir(d.constData(), 0700), 0);
+                                 MakeFile(album + "/a.jpg", "a");
+                                 MakeFile(scratch.Path + "/Bild.jpg", "neu");
+                             },
+                             why))
+                             << why;
+                         const std::string owner = "uid=" + std::to_string(OrdinaryUser().first) +
+                                                   ",gid=" + std::to_string(OrdinaryUser().second);
+                         // The target of the move, on a drive of its own.
+                         ASSERT_EQ(::mount("lumi-test", dst.constData(), "tmpfs", 0, (owner + ",mode=0700").c_str()),
+                                   0)
+                             << std::strerror(errno);
+                         ASSERT_TRUE(AsOrdinaryUser(
+                             [&] {
+                                 MakeTemporary(dst, leftoverName, true);
+                                 for (const QByteArray& m : mounts)
+                                     ASSERT_EQ(::mkdir(m.constData(), 0700), 0);
+                             },
+                             why))
+                             << why;
+                         for (int i = 0; i < 2; ++i) {
+                             const QByteArray fremd = scratch.Path + "/Fremd" + QByteArray::number(i + 1);
+                             const char* at = mounts[i].constData();
+                             ASSERT_EQ(bind ? ::mount(fremd.constData(), at, nullptr, MS_BIND, nullptr)
+                                            : ::mount("lumi-test", at, "tmpfs", 0, owner.c_str()),
+                                       0)
+                                 << std::strerror(errno);
+                         }
+                         ASSERT_TRUE(AsOrdinaryUser(
+                             [&] {
+                                 fill();
+                                 QMimeData mime;
+                                 mime.setUrls({SsNativePathToUrl(scratch.Path + "/Bild.jpg")});
+                                 TSsFolderDropTarget target(dst);
+                                 int32_t effect = Ole::DROPEFFECT_COPY;
+                                 EXPECT_EQ(target.Drop(&mime, Ole::MK_CONTROL, effect), Ole::E_FAIL);
+                                 EXPECT_EQ(target.Report().Mounted, QList<QByteArray>{mounts[0]});
+                                 EXPECT_TRUE(SsReportText(target.Report()).contains(QFile::decodeName(mounts[0])));
+                                 EXPECT_EQ(ReadFile(dst + "/Bild.jpg"), "neu");
+                                 kept(mounts[0]);
+
+                                 TSsOperationReport report;
+                                 EXPECT_EQ(SsMoveEntry(album, dst + "/Album", &report), EBUSY);
+                                 EXPECT_EQ(report.Left, (QList<QPair<QByteArray, int>>{{mounts[1], EBUSY}}));
+                                 EXPECT_EQ(ReadFile(dst + "/Album/mnt/Unter/bild.jpg"), "bild");
+                                 EXPECT_FALSE(Exists(album + "/a.jpg"));
+                                 kept(mounts[1]);
+                             },
+                             why))
+                             << why;
+                     },
+                     "no mount namespace of its own for this user", why))
+            GTEST_SKIP() << why;
+    }
+}
+
+// The sweep removes the stale work folder it proved to be the program's, by
+// its handle: when another program gives one of the user's folders the
+// work folder's name meanwhile (as another user may in a folder that all
+// may write), that folder stays.
+TEST(SsNamespace, SweepRemovesTheLeftoverItHoldsNotOneRenamedInItsPlace)
+{
+    const Scratch scratch(QFile::encodeName(QDir::tempPath()));
+    ASSERT_FALSE(scratch.Path.isEmpty());
+    const QByteArray dst = scratch.Path + "/Ziel", leftoverName = TemporaryName(".partial-copy-");
+    const QByteArray leftover = dst + '/' + leftoverName;
+    ASSERT_EQ(::mkdir(dst.constData(), 0700), 0);
+    MakeTemporary(dst, leftoverName, true);
+    ASSERT_EQ(::mkdir((dst + "/Leer").constData(), 0700), 0);
+    MakeFile(scratch.Path + "/Bild.jpg", "bild");
+    struct stat own {};
+    ASSERT_EQ(::lstat((dst + "/Leer").constData(), &own), 0);
+    bool swapped = false;
+    {
+        const Hook meanwhile([&](int, const QByteArray&) {
+            if (!swapped)
+                swapped = ::rename(leftover.constData(), (dst + "/weg").constData()) == 0 &&
+                          ::rename((dst + "/Leer").constData(), leftover.constData()) == 0;
+        });
+        PasteCopy(scratch.Path + "/Bild.jpg", dst);
+    }
+    ASSERT_TRUE(swapped);
+    struct stat now {};
+    ASSERT_EQ(::lstat(leftover.constData(), &now), 0) << "the user's folder was removed";
+    EXPECT_EQ(now.st_ino, own.st_ino);
+    EXPECT_EQ(ReadFile(dst + "/Bild.jpg"), "bild");
+}
+
+// A folder is never copied into itself or a folder inside it, on whatever
+// path the target is reached: the copy refuses, and nothing is made.
+TEST(SsNamespace, CopyOfAFolderIntoItselfIsRefused)
+{
+    const Scratch scratch(QFile::encodeName(QDir::tempPath()));
+    ASSERT_FALSE(scratch.Path.isEmpty());
+    const QByteArray disk = scratch.Path + "/Platte", bound = scratch.Path + "/Gebunden";
+    ASSERT_EQ(::mkdir(disk.constData(), 0700), 0);
+    ASSERT_EQ(::mkdir(bound.constData(), 0700), 0);
+    std::string why;
+    if (!InChild(OwnMounts,
+                 [&] {
+                     // A small drive, where a copy without end soon ends.
+                     ASSERT_EQ(::mount("lumi-test", disk.constData(), "tmpfs", 0, "size=1m,nr_inodes=400"), 0)
+                         << std::strerror(errno);
+                     const QByteArray a = disk + "/A";
+                     ASSERT_EQ(::mkdir(a.constData(), 0700), 0);
+                     ASSERT_EQ(::mkdir((a + "/B").constData(), 0700), 0);
+                     MakeFile(a + "/B/bild.jpg", QByteArray(8192, 'x'));
+                     ASSERT_EQ(::mount(a.constData(), bound.constData(), nullptr, MS_BIND, nullptr), 0)
+                         << std::strerror(errno);
+                     for (const QByteArray& to : {a + "/Kopie", a + "/B/A", bound + "/B/A"}) {
+                         SCOPED_TRACE(to.constData());
+                         TSsOperationReport report;
+                         EXPECT_EQ(SsCopyEntry(a, to, &report), EINVAL);
+                         EXPECT_TRUE(report.IsEmpty());
+                         EXPECT_EQ(Listing(QFile::decodeName(a)).join(' ').toStdString(), "B");
+                         EXPECT_EQ(Listing(QFile::decodeName(a + "/B")).join(' ').toStdString(), "bild.jpg");
+                     }
+                 },
+                 "no mount namespace of its own for this user", why))
+        GTEST_SKIP() << why;
+}
+
 // A pasted folder that holds an entry the user may not read is refused
 // whole, and the message names that entry, not the folder.
 TEST(SsNamespace, PasteRefusedForAnUnreadableEntryNamesIt)
