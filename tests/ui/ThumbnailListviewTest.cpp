@@ -727,6 +727,11 @@ TEST(ThumbnailListview, CopyPutsTheSelectedFilesOnTheClipboard)
     QList<QByteArray> onClipboard = SsNativePathsOf(QApplication::clipboard()->mimeData());
     std::sort(onClipboard.begin(), onClipboard.end());
     EXPECT_EQ(onClipboard, QList<QByteArray>({from + "/No\xebl 1998.png", from + "/b.png"}));
+    // As text: the paths as the lists show them, one a line.
+    const QString shown = dir.path() + QString::fromUtf8("/Gr\u00fc\u00dfe/");
+    QStringList lines = QApplication::clipboard()->text().split('\n');
+    lines.sort();
+    EXPECT_EQ(lines, QStringList({shown + "No\u00ebl 1998.png", shown + "b.png"}));
 
     // Paste in the tree, on the folder "ziel".
     TShellTreeViewEx tree;
