@@ -9,7 +9,7 @@ LUMI_PACKAGES=(
   libjpeg62-turbo-dev libuemf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core fonts-noto-cjk qt6-translations-l10n
-  poppler-utils
+  poppler-utils bindfs fuse3
   libreoffice-writer-nogui libreoffice-draw-nogui
 )
 

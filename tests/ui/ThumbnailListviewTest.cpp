@@ -700,6 +700,32 @@ TEST(ThumbnailListview, FollowsItsFolder)
     EXPECT_EQ(f.Pic("danach.png")->ShellItem->NativePath(), moved + "/danach.png");
 }
 
+// A camera import or a sync tool removes the folder and makes it again under
+// its name: the list shows the new folder and goes on following it.
+TEST(ThumbnailListview, FollowsAFolderMadeAgainUnderItsName)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/DCIM";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    WritePictureBytes(folder + "/IMG_0001.png", QSize(40, 30), Qt::red);
+    ListFixture f;
+    f.Show(QFile::decodeName(folder));
+    f.Finish();
+    ASSERT_EQ(f.Names(), QStringList({"IMG_0001.png"}));
+    ASSERT_TRUE(QDir(QFile::decodeName(folder)).removeRecursively());
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    WritePictureBytes(folder + "/IMG_0001.png", QSize(20, 10), Qt::blue);
+    WritePictureBytes(folder + "/IMG_0002.png", QSize(8, 8), Qt::green);
+    auto shows = [&](const QString& name, QSize size) {
+        const TPicData* pic = f.Pic(name);
+        return pic && pic->Thumbnail() && pic->Thumbnail()->size() == size;
+    };
+    EXPECT_TRUE(WaitFor([&] { return shows("IMG_0001.png", QSize(20, 10)) && shows("IMG_0002.png", QSize(8, 8)); }))
+        << f.Names().join(',').toStdString();
+    WritePictureBytes(folder + "/IMG_0003.png", QSize(6, 4), Qt::green);
+    EXPECT_TRUE(WaitFor([&] { return shows("IMG_0003.png", QSize(6, 4)); })) << f.Names().join(',').toStdString();
+}
+
 // Ctrl+C puts the selected pictures on the clipboard as files, by the bytes
 // of their names: the folder tree's Paste takes them.
 TEST(ThumbnailListview, CopyPutsTheSelectedFilesOnTheClipboard)
