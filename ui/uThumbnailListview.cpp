@@ -171,7 +171,8 @@ TThumbLoadThread::TThumbLoadThread(TPicList& PicList, int BoxWidth, int BoxHeigh
     FWaiting.reserve(size_t(PicList.Count()));
     for (int i = PicList.Count() - 1; i >= 0; --i) {
         TPicData* data = PicList.Items(i);
-        FWaiting.emplace(data, FStack.insert(FStack.end(), data));
+        if (!data->ThumbnailDone())
+            FWaiting.emplace(data, FStack.insert(FStack.end(), data));
     }
     start();
 }

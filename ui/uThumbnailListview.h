@@ -84,8 +84,8 @@ void FitSize(int32_t& Width, int32_t& Height, int32_t BoxWidth, int32_t BoxHeigh
 // prioritising a waiting record moves it to the top.
 class TThumbLoadThread : public QThread {
 public:
-    // Pushes every record from the last to the first and starts at once with
-    // Workers workers (0: one per core).
+    // Pushes every record not yet done from the last to the first and starts
+    // at once with Workers workers (0: one per core; never more than records).
     TThumbLoadThread(TPicList& PicList, int BoxWidth, int BoxHeight, QObject* Window, int Workers = 0);
     // Tells the workers to stop (also inside a decode) and waits for them.
     ~TThumbLoadThread() override;
