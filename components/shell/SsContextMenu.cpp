@@ -173,10 +173,12 @@ qint64 FilesAt(const QByteArray& path)
 
 std::function<int(QMessageBox& Box)> SsQuestionHook;
 
-int SsAsk(QMessageBox& box)
+namespace {
+int Ask(QMessageBox& box)
 {
     return SsQuestionHook ? SsQuestionHook(box) : box.exec();
 }
+}  // namespace
 
 void SsShowError(QWidget* window, const QString& what, const QStringList& names)
 {
@@ -362,7 +364,7 @@ bool TSsContextMenu::ConfirmDelete(QWidget* window) const
     QMessageBox box(QMessageBox::Question, QCoreApplication::translate("MsgDlg", "Confirm"), text,
                     QMessageBox::Yes | QMessageBox::No, window);
     box.setDefaultButton(QMessageBox::Yes);
-    return SsAsk(box) == QMessageBox::Yes;
+    return Ask(box) == QMessageBox::Yes;
 }
 
 bool TSsContextMenu::Delete(QStringList& failed)

@@ -62,10 +62,9 @@ void SsShowReport(QWidget* window, const TSsOperationReport& report);
 void SsPutFilesOnClipboard(const QList<QByteArray>& paths, bool cut);
 // Tells the user why a new name was not given (error as SetNameOf answers it).
 void SsShowRenameError(QWidget* window, int error, const QString& newName);
-// Runs a question box modally: its answer (QMessageBox::Yes, ...). When set,
-// the hook stands in for the user.
+// When set, stands in for the user at the questions the verbs ask: answers
+// the box as its exec would (QMessageBox::Yes, ...).
 extern std::function<int(QMessageBox& Box)> SsQuestionHook;
-int SsAsk(QMessageBox& box);
 
 class TSsContextMenu {
 public:
