@@ -323,7 +323,7 @@ void TSsCustomShellNotification::Register()
         folderWd_ = AddWatch(folderPath_);
         if (subFolders_)
             AddSubFolderWatches(folderPath_);
-        // A folder that cannot be watched is polled as well.
+        // A folder whose file system tells no changes, or that cannot be watched, is polled.
         pollEntries_ = folderFd_ >= 0 && (folderWd_ < 0 || !SeesChanges(folderFd_));
         if (pollEntries_)
             entries_ = EntriesOf(folderFd_);
