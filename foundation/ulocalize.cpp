@@ -164,6 +164,8 @@ const TLibraryText cLibraryTexts[] = {
     {"XSsCannotPaste", nullptr, "TSsContextMenu", "Cannot paste:", nullptr},
     {"XSsCannotCreateFolder", nullptr, "TSsContextMenu", "Cannot create a folder in:", nullptr},
     {"XSsCannotTrash", nullptr, "TSsContextMenu", "Cannot move to the trash:", nullptr},
+    {"XSsConfirmTrash", nullptr, "TSsContextMenu", "Move to the trash?", nullptr},
+    {"XSsFilesInAll", nullptr, "TSsContextMenu", "Files in all: %1", nullptr},
     {"XSsIntoItself", nullptr, "TSsContextMenu", "A folder cannot be pasted into itself or into a folder inside it:", nullptr},
     {"XSsNameTaken", nullptr, "TSsContextMenu", "This name is already taken:", nullptr},
     {"XSsBadName", nullptr, "TSsContextMenu", "A name cannot contain \"/\" and cannot be \".\" or \"..\":", nullptr},

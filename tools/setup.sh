@@ -10,7 +10,7 @@ LUMI_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core fonts-noto-cjk qt6-translations-l10n
   poppler-utils
-  exfat-fuse exfatprogs fuse3
+  exfat-fuse exfatprogs fuse3 bindfs
   libreoffice-writer-nogui libreoffice-draw-nogui
 )
 

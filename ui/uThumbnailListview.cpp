@@ -27,6 +27,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <functional>
 #include <system_error>
 #include <thread>
 
@@ -72,8 +75,17 @@ void TPicData::SetThumbnail(std::unique_ptr<QImage> Thumbnail)
 
 TPicData* TPicList::Add()
 {
-    FItems.push_back(std::make_unique<TPicData>());
-    return FItems.back().get();
+    return Insert(Count());
+}
+
+TPicData* TPicList::Insert(int Index)
+{
+    return FItems.insert(FItems.begin() + Index, std::make_unique<TPicData>())->get();
+}
+
+void TPicList::Delete(int Index)
+{
+    FItems.erase(FItems.begin() + Index);
 }
 
 int32_t PixelFormatOf(QImage::Format Format)
@@ -159,7 +171,8 @@ TThumbLoadThread::TThumbLoadThread(TPicList& PicList, int BoxWidth, int BoxHeigh
     FWaiting.reserve(size_t(PicList.Count()));
     for (int i = PicList.Count() - 1; i >= 0; --i) {
         TPicData* data = PicList.Items(i);
-        FWaiting.emplace(data, FStack.insert(FStack.end(), data));
+        if (!data->ThumbnailDone())
+            FWaiting.emplace(data, FStack.insert(FStack.end(), data));
     }
     start();
 }
@@ -328,10 +341,14 @@ TThumbnailListview::TThumbnailListview(QWidget* Parent)
     };
     FNotification->OnNoticesLost = [this](TObject*, const QList<QByteArray>&) {
         FAllChanged = true;
-        FRefreshTimer.start();
+        NoteChange();
+    };
+    Clock = [] {
+        return int64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch())
+                           .count());
     };
     FRefreshTimer.setSingleShot(true);
-    FRefreshTimer.setInterval(RefreshDelay);
     connect(&FRefreshTimer, &QTimer::timeout, this, [this] { Refresh(); });
 }
 
@@ -356,6 +373,7 @@ void TThumbnailListview::ShowFolder(const TSsIdList* IdList)
     StopThread();
     TWaitCursor wait;
     FRefreshTimer.stop();
+    FFirstChange = -1;
     if (!IdList) {
         // A watch without a folder would watch everything.
         FNotification->SetActive(false);
@@ -396,21 +414,101 @@ void TThumbnailListview::ShellChangeNotify(TSsShellItem* OldItem, TSsShellItem* 
     for (const TSsShellItem* item : {OldItem, NewItem})
         if (item && item->NativePath() != rootPath)
             FChanged.insert(NameInFolder(*item));
-    FRefreshTimer.start();
+    NoteChange();
+}
+
+void TThumbnailListview::NoteChange()
+{
+    const int64_t now = Clock();
+    if (FFirstChange < 0)
+        FFirstChange = now;
+    const int64_t waited = now - FFirstChange;
+    if (waited >= MaxRefreshWait)
+        Refresh();
+    else
+        FRefreshTimer.start(int(std::min<int64_t>(RefreshDelay, MaxRefreshWait - waited)));
 }
 
 void TThumbnailListview::FolderMoved(const TSsIdList* IdList)
 {
     FEnumerator->SetRootPidl(SsILClone(IdList));
     FNotification->SetWatchPidl(SsILClone(IdList));
-    Refresh();
+    FRefreshTimer.stop();
+    FFirstChange = -1;
+    Reread();
 }
 
 void TThumbnailListview::Refresh()
 {
     FRefreshTimer.stop();
+    FFirstChange = -1;
     if (!FEnumerator->RootPidl())
         return;
+    if (FAllChanged || !FEnumerator->RootItem())
+        Reread();
+    else
+        Update();
+}
+
+void TThumbnailListview::Update()
+{
+    StopThread();
+    const QSet<QByteArray> changed = std::exchange(FChanged, {});
+    TSsShellItemList& items = FEnumerator->ItemList;
+    QHash<QByteArray, int> rows;  // of the named entries that are listed
+    for (int i = 0; i < items.GetCount() && rows.size() < changed.size(); ++i)
+        if (const QByteArray name = NameInFolder(*items.GetItem(i)); changed.contains(name))
+            rows.insert(name, i);
+    const QFontMetrics metrics(font());
+    std::vector<int> gone;
+    std::vector<std::unique_ptr<TSsShellItem>> added;
+    for (const QByteArray& name : changed) {
+        std::unique_ptr<TSsShellItem> now = FEnumerator->ItemOf(name);
+        const int at = rows.value(name, -1);
+        if (at >= 0 && now) {
+            // Rewritten: a new record behind the same list item, which keeps its selection.
+            items.Delete(at);
+            FPicList->Delete(at);
+            TSsShellItem* shellItem = items.Insert(at, std::move(now));
+            TPicData* data = FPicList->Insert(at);
+            data->ShellItem = shellItem;
+            data->Index = at;
+            item(at)->setData(Qt::UserRole, QVariant::fromValue<quintptr>(quintptr(data)));
+            InvalidateItem(at);
+        } else if (at >= 0)
+            gone.push_back(at);
+        else if (now)
+            added.push_back(std::move(now));
+    }
+    if (!gone.empty() || !added.empty()) {
+        const int scrolled = verticalScrollBar()->value();
+        std::sort(gone.begin(), gone.end(), std::greater<int>());
+        int first = count();
+        for (const int at : gone) {
+            delete takeItem(at);
+            items.Delete(at);
+            FPicList->Delete(at);
+            first = std::min(first, at);
+        }
+        for (std::unique_ptr<TSsShellItem>& shellItem : added) {
+            const int at = FEnumerator->Insert(std::move(shellItem));
+            InsertItem(at, items.GetItem(at), metrics);
+            first = std::min(first, at);
+        }
+        for (int i = first; i < FPicList->Count(); ++i)
+            FPicList->Items(i)->Index = i;
+        if (count() > 0)
+            UpdateIconSpacing();
+        ArrangeItems(true);
+        doItemsLayout();
+        verticalScrollBar()->setValue(scrolled);
+        viewport()->update();
+    }
+    FThread = std::make_unique<TThumbLoadThread>(*FPicList, ThumbSize(), ThumbSize(), this, ThumbnailWorkers);
+}
+
+void TThumbnailListview::Reread()
+{
     StopThread();
     TMadeThumbnails made;
     QSet<QByteArray> selected;
@@ -467,19 +565,13 @@ void TThumbnailListview::FillFrom(const TMadeThumbnails& Made)
     const TSsShellItemList& items = FEnumerator->ItemList;
     for (int i = 0; i < items.GetCount(); ++i) {
         TSsShellItem* shellItem = items.GetItem(i);
-        auto* item = new QListWidgetItem(
-            metrics.elidedText(shellItem->DisplayName, Qt::ElideRight, ThumbSize(), Qt::TextSingleLine),
-            this);
-        TPicData* data = FPicList->Add();
-        data->ShellItem = shellItem;
-        data->Index = row(item);
+        TPicData* data = InsertItem(i, shellItem, metrics);
         if (const auto made = Made.constFind(NameInFolder(*shellItem)); made != Made.constEnd()) {
             data->Width.store(made->Width);
             data->Height.store(made->Height);
             data->PixelFormat.store(made->PixelFormat);
             data->SetThumbnail(made->Thumbnail ? std::make_unique<QImage>(*made->Thumbnail) : nullptr);
         }
-        item->setData(Qt::UserRole, QVariant::fromValue<quintptr>(quintptr(data)));
     }
     if (count() > 0)
         UpdateIconSpacing();
@@ -487,6 +579,18 @@ void TThumbnailListview::FillFrom(const TMadeThumbnails& Made)
     setUpdatesEnabled(true);
     viewport()->update();
     FThread = std::make_unique<TThumbLoadThread>(*FPicList, ThumbSize(), ThumbSize(), this, ThumbnailWorkers);
+}
+
+TPicData* TThumbnailListview::InsertItem(int Row, TSsShellItem* ShellItem, const QFontMetrics& Metrics)
+{
+    auto* item = new QListWidgetItem(
+        Metrics.elidedText(ShellItem->DisplayName, Qt::ElideRight, ThumbSize(), Qt::TextSingleLine));
+    insertItem(Row, item);
+    TPicData* data = FPicList->Insert(Row);
+    data->ShellItem = ShellItem;
+    data->Index = Row;
+    item->setData(Qt::UserRole, QVariant::fromValue<quintptr>(quintptr(data)));
+    return data;
 }
 
 TPicData* TThumbnailListview::PicDataOf(const QListWidgetItem* Item) const

@@ -15,6 +15,7 @@
 #include <QThread>
 #include <QTimer>
 #include <atomic>
+#include <functional>
 #include <list>
 #include <memory>
 #include <optional>
@@ -59,6 +60,8 @@ private:
 class TPicList {
 public:
     TPicData* Add();
+    TPicData* Insert(int Index);
+    void Delete(int Index);
     void Clear() { FItems.clear(); }
     int Count() const { return int(FItems.size()); }
     TPicData* Items(int Index) const { return FItems.at(size_t(Index)).get(); }
@@ -81,8 +84,8 @@ void FitSize(int32_t& Width, int32_t& Height, int32_t BoxWidth, int32_t BoxHeigh
 // prioritising a waiting record moves it to the top.
 class TThumbLoadThread : public QThread {
 public:
-    // Pushes every record from the last to the first and starts at once with
-    // Workers workers (0: one per core).
+    // Pushes every record not yet done from the last to the first and starts
+    // at once with Workers workers (0: one per core; never more than records).
     TThumbLoadThread(TPicList& PicList, int BoxWidth, int BoxHeight, QObject* Window, int Workers = 0);
     // Tells the workers to stop (also inside a decode) and waits for them.
     ~TThumbLoadThread() override;
@@ -129,12 +132,19 @@ public:
     void ShowFolder(const TSsIdList* IdList);
     // Fills the list from the enumerator's items and starts a new worker.
     void Fill();
-    // Reads the shown folder again: pictures added, removed or renamed there
-    // appear or go; the thumbnails of the pictures that no notice named since
-    // the last filling, the selection and the scroll position are kept. The
-    // folder's change notices call it, gathered for RefreshDelay ms.
+    // Brings the list up to its folder: only the entries that notices named
+    // since the last refresh are read again, so pictures added, removed,
+    // renamed or rewritten there appear, go or are made again; every other
+    // item, its thumbnail, the selection, the current item and the scroll
+    // position are kept. After lost notices the whole folder is read again.
+    // The folder's change notices call it once none came for RefreshDelay
+    // ms, and at the latest MaxRefreshWait ms after the first of them, so
+    // that a running import shows at least once a second.
     void Refresh();
     static constexpr int RefreshDelay = 250;
+    static constexpr int MaxRefreshWait = 1000;
+    // The ms clock the gathering of notices goes by (any start).
+    std::function<int64_t()> Clock;
     // The shown folder is at IdList now (it, or a folder above it, was
     // renamed or moved): read there at once, keeping what Refresh keeps.
     void FolderMoved(const TSsIdList* IdList);
@@ -177,6 +187,14 @@ private:
 
     void EnumItem(TSsShellItem* Item, bool& Accept);
     void FillFrom(const TMadeThumbnails& Made);
+    // Puts the item of a picture and its record at Row.
+    TPicData* InsertItem(int Row, TSsShellItem* ShellItem, const QFontMetrics& Metrics);
+    // Reads the whole folder again, keeping the thumbnails no notice named.
+    void Reread();
+    // Reads again the entries that notices named.
+    void Update();
+    // A notice came: refreshes now or after the wait.
+    void NoteChange();
     void ShellChangeNotify(TSsShellItem* OldItem, TSsShellItem* NewItem, TSsNotifyEventsSet Events);
 
     std::unique_ptr<TPicList> FPicList;
@@ -188,6 +206,8 @@ private:
     // made again; all of them after notices were lost.
     QSet<QByteArray> FChanged;
     bool FAllChanged = false;
+    // When the first notice since the last refresh came (Clock); -1: none.
+    int64_t FFirstChange = -1;
 };
 
 // Text broken into lines no wider than MaxWidth pixels in Metrics (a word

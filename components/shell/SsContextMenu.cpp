@@ -26,6 +26,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -152,6 +153,30 @@ QString TrashCause(const QByteArray& path, int error)
     if (error == SsTrashNoUsable)
         return SsMenuText("this drive has no trash that you may use, so it stays where it is");
     return SysErrorMessage(error);
+}
+
+// Files (all but folders) at path and below it, on its own file system; links
+// are counted, not followed.
+qint64 FilesAt(const QByteArray& path)
+{
+    static thread_local qint64 count;
+    count = 0;
+    const auto note = [](const char*, const struct stat*, int type, FTW*) {
+        if (type != FTW_D && type != FTW_DNR && type != FTW_DP)
+            ++count;
+        return 0;
+    };
+    ::nftw(path.constData(), note, 32, FTW_PHYS | FTW_MOUNT);
+    return count;
+}
+}  // namespace
+
+std::function<int(QMessageBox& Box)> SsQuestionHook;
+
+namespace {
+int Ask(QMessageBox& box)
+{
+    return SsQuestionHook ? SsQuestionHook(box) : box.exec();
 }
 }  // namespace
 
@@ -314,6 +339,8 @@ HRESULT TSsContextMenu::InvokeCommand(const TSsCMInvokeCommandInfo& info)
             SsShowError(info.Window, SsMenuText("Cannot create a folder in:"), failed);
         break;
     case cvDelete:
+        if (!ConfirmDelete(info.Window))
+            return E_ABORT;
         done = Delete(failed);
         if (!done)
             SsShowError(info.Window, SsMenuText("Cannot move to the trash:"), failed);
@@ -333,6 +360,19 @@ bool TSsContextMenu::Open()
     return ok;
 }
 
+bool TSsContextMenu::ConfirmDelete(QWidget* window) const
+{
+    qint64 files = 0;
+    for (const QByteArray& p : paths_)
+        files += FilesAt(p);
+    const QString text = Section("Move to the trash?", paths_, NameOfPath) + QStringLiteral("\n\n") +
+                         SsMenuText("Files in all: %1").arg(QLocale().toString(files));
+    QMessageBox box(QMessageBox::Question, QCoreApplication::translate("MsgDlg", "Confirm"), text,
+                    QMessageBox::Yes | QMessageBox::No, window);
+    box.setDefaultButton(QMessageBox::Yes);
+    return Ask(box) == QMessageBox::Yes;
+}
+
 bool TSsContextMenu::Delete(QStringList& failed)
 {
     for (const QByteArray& p : paths_)
@@ -350,12 +390,16 @@ void SsPutFilesOnClipboard(const QList<QByteArray>& paths, bool cut)
 {
     auto data = std::make_unique<QMimeData>();
     QList<QUrl> urls;
+    QStringList shown;
     QByteArray copied = cut ? "cut" : "copy";
     for (const QByteArray& p : paths) {
         urls << SsNativePathToUrl(p);
         copied += '\n' + urls.back().toEncoded();
+        shown << NameOfPath(p);
     }
     data->setUrls(urls);
+    // As text the paths read as the lists show them, not as URLs.
+    data->setText(shown.join('\n'));
     const int32_t effect = cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY | DROPEFFECT_LINK;
     QByteArray bytes(4, '\0');
     for (int i = 0; i < 4; ++i)

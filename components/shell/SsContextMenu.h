@@ -10,9 +10,11 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class QMenu;
+class QMessageBox;
 struct TSsOperationReport;
 class QWidget;
 
@@ -60,6 +62,9 @@ void SsShowReport(QWidget* window, const TSsOperationReport& report);
 void SsPutFilesOnClipboard(const QList<QByteArray>& paths, bool cut);
 // Tells the user why a new name was not given (error as SetNameOf answers it).
 void SsShowRenameError(QWidget* window, int error, const QString& newName);
+// When set, stands in for the user at the questions the verbs ask: answers
+// the box as its exec would (QMessageBox::Yes, ...).
+extern std::function<int(QMessageBox& Box)> SsQuestionHook;
 
 class TSsContextMenu {
 public:
@@ -73,7 +78,8 @@ public:
     HRESULT QueryContextMenu(QMenu& menu, uint32_t idCmdFirst, uint32_t idCmdLast, uint32_t flags);
     // Carries out a verb offered by the last QueryContextMenu. S_OK when it
     // was done; E_FAIL for a verb not offered, or when a file could not be
-    // handled (the user is told which).
+    // handled (the user is told which); E_ABORT when the user declined. Delete
+    // asks first, naming the entries and how many files go with them.
     HRESULT InvokeCommand(const TSsCMInvokeCommandInfo& info);
 
     const QList<QByteArray>& Paths() const { return paths_; }
@@ -86,6 +92,7 @@ private:
     bool AllHave(uint32_t attribute) const;
     bool SingleFolder() const;
     bool Open();
+    bool ConfirmDelete(QWidget* window) const;
     bool Delete(QStringList& failed);
     void PutOnClipboard(bool cut);
     bool Paste(QWidget* window);

@@ -332,6 +332,42 @@ void TSsShellEnumerator::Sort()
     ItemList.Sort(direction_ == sdDescending ? SsCompareByNameDesc : SsCompareByName);
 }
 
+std::unique_ptr<TSsShellItem> TSsShellEnumerator::ItemOf(const QByteArray& name)
+{
+    if (!folder_ || !rootList_ || name.isEmpty() || (name.startsWith('.') && !(Options & eoIncludeHidden)))
+        return nullptr;
+    TSsIdList rel({name});
+    PSsIdList abs = SsILCombine(rootList_.get(), &rel);
+    const QByteArray path = SsIdListToNativePath(abs.get());
+    if (!SsEntryExists(path))
+        return nullptr;
+    const bool isDir = SsIsFolderPath(path);
+    if (!(Options & (isDir ? eoIncludeFolders : eoIncludeNonFolders)))
+        return nullptr;
+    auto item = std::make_unique<TSsShellItem>(abs.get(), this, folder_);
+    item->OwnerList = &ItemList;
+    bool accept = true;
+    DoEnumItem(item.get(), accept);
+    return accept ? std::move(item) : nullptr;
+}
+
+int TSsShellEnumerator::Insert(std::unique_ptr<TSsShellItem> item)
+{
+    int at = ItemList.GetCount();
+    if (sorted_) {
+        const auto compare = direction_ == sdDescending ? SsCompareByNameDesc : SsCompareByName;
+        for (int low = 0; low < at;) {
+            const int mid = (low + at) / 2;
+            if (compare(ItemList.GetItem(mid), item.get()) <= 0)
+                low = mid + 1;
+            else
+                at = mid;
+        }
+    }
+    ItemList.Insert(at, std::move(item));
+    return at;
+}
+
 void TSsShellEnumerator::DoEnumItem(TSsShellItem* item, bool& accept)
 {
     if (OnEnumItem)
@@ -343,6 +379,7 @@ void TSsShellEnumerator::Execute()
     if (special_ == sfNone && rootFolder_.isEmpty() && !rootList_)
         return;
     rootItem_.reset();
+    folder_.reset();
     ItemList.Clear();
     if (!rootFolder_.isEmpty()) {
         rootList_ = DesktopFolder->ParseDisplayName(rootFolder_);
@@ -373,6 +410,7 @@ void TSsShellEnumerator::Execute()
     const auto children = folder->EnumObjects(flags);
     if (!children)
         RaiseSsError<ESsInvalidFolder>(SsscInvalidFolder);
+    folder_ = folder;
     for (const QByteArray& child : *children) {
         TSsIdList rel({child});
         PSsIdList abs = SsILCombine(rootList_.get(), &rel);

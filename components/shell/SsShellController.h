@@ -132,6 +132,12 @@ public:
 
     // Fills the item list with the root's children.
     void Execute();
+    // After Execute: the item it would list for one child of the root (the
+    // system's bytes of its name) as it is now; nil when it would list none.
+    std::unique_ptr<TSsShellItem> ItemOf(const QByteArray& name);
+    // Puts an item into the item list at its place in the order (at the end
+    // when unsorted); answers its index.
+    int Insert(std::unique_ptr<TSsShellItem> item);
 
 protected:
     virtual void DoEnumItem(TSsShellItem* item, bool& accept);
@@ -139,6 +145,7 @@ protected:
 private:
     void Sort();
     std::unique_ptr<TSsShellFolder> rootItem_;
+    PSsNamespaceFolder folder_;  // the root bound by Execute
     QString rootFolder_;
     PSsIdList rootList_;
     double shellVersion_;

@@ -285,6 +285,16 @@ TSsShellItem* TSsShellItemList::Add(std::unique_ptr<TSsShellItem> item)
     return items_.back().get();
 }
 
+TSsShellItem* TSsShellItemList::Insert(int index, std::unique_ptr<TSsShellItem> item)
+{
+    return items_.insert(items_.begin() + index, std::move(item))->get();
+}
+
+void TSsShellItemList::Delete(int index)
+{
+    items_.erase(items_.begin() + index);
+}
+
 TSsShellItem* TSsShellItemList::GetItem(int index) const
 {
     return index >= 0 && index < int(items_.size()) ? items_[size_t(index)].get() : nullptr;

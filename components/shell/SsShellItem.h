@@ -119,6 +119,8 @@ class TSsShellItemList : public TObject {
 public:
     LUMI_CLASSNAME(TSsShellItemList)
     TSsShellItem* Add(std::unique_ptr<TSsShellItem> item);
+    TSsShellItem* Insert(int index, std::unique_ptr<TSsShellItem> item);
+    void Delete(int index);
     void Clear() { items_.clear(); }
     int GetCount() const { return int(items_.size()); }
     // Nil when Index is out of range.

@@ -233,6 +233,11 @@ TSsCustomShellListView::TSsCustomShellListView(QWidget* parent)
     notification_->QueueLimit = queueLimit_;
     notification_->OnShellChangeNotify = [this](TObject* s, TSsShellItem* o, TSsShellItem* n,
                                                 TSsNotifyEventsSet e) { ShellChangeNotify(s, o, n, e); };
+    // Notices were dropped, or a folder came again at the shown path: read it again.
+    notification_->OnNoticesLost = [this](TObject*, const QList<QByteArray>&) {
+        if (!editing_)
+            Reload(true);
+    };
     ConfigureView();
 }
 

@@ -4,12 +4,16 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <climits>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <map>
@@ -86,6 +90,29 @@ QByteArray PathOfHandle(int fd)
         return QByteArray();  // removed (" (deleted)"), or another entry took the name
     return path;
 }
+
+// Whether the file system of an open folder tells of the changes made in it
+// elsewhere: network file systems know nothing of other clients' changes, a
+// FUSE one nothing of those made below it.
+bool SeesChanges(int fd)
+{
+    struct statfs fs;
+    if (::fstatfs(fd, &fs) != 0)
+        return true;
+    switch (uint32_t(fs.f_type)) {
+    case FUSE_SUPER_MAGIC:
+    case NFS_SUPER_MAGIC:
+    case SMB_SUPER_MAGIC:
+    case CIFS_SUPER_MAGIC:
+    case SMB2_SUPER_MAGIC:
+    case V9FS_MAGIC:
+    case CEPH_SUPER_MAGIC:
+    case AFS_SUPER_MAGIC:
+    case AFS_FS_MAGIC:
+    case CODA_SUPER_MAGIC: return false;
+    default: return true;
+    }
+}
 }  // namespace
 
 uint32_t SsNotifyEventMask(TSsNotifyEventsSet events)
@@ -118,9 +145,17 @@ bool TSsNotifyWindow::event(QEvent* e)
 }
 
 TSsCustomShellNotification::TSsCustomShellNotification()
-    : shellVersion_(SsShellVersion()), window_(std::make_unique<TSsNotifyWindow>(*this))
+    : shellVersion_(SsShellVersion()), window_(std::make_unique<TSsNotifyWindow>(*this)),
+      pollTimer_(std::make_unique<QTimer>())
 {
     queue_.DisposeData = [](void* d) { delete static_cast<TSsNotificationItem*>(d); };
+    pollTimer_->setInterval(PollDelay);
+    QObject::connect(pollTimer_.get(), &QTimer::timeout, window_.get(), Guarded([this] { Poll(); }));
+}
+
+int TSsCustomShellNotification::PollInterval() const
+{
+    return pollTimer_->isActive() && (pollEntries_ || folderFd_ < 0) ? pollTimer_->interval() : 0;
 }
 
 TSsCustomShellNotification::~TSsCustomShellNotification()
@@ -215,10 +250,10 @@ void TSsCustomShellNotification::UnwatchAll()
 
 // ---- registration ------------------------------------------------------------------------
 
-void TSsCustomShellNotification::AddWatch(const QByteArray& dir)
+int TSsCustomShellNotification::AddWatch(const QByteArray& dir)
 {
     if (fd_ < 0 || dir.isEmpty())
-        return;
+        return -1;
     const uint32_t mask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB |
                           IN_CLOSE_WRITE | IN_MOVE_SELF | IN_ONLYDIR;
     int wd = inotify_add_watch(fd_, dir.constData(), mask);
@@ -232,6 +267,7 @@ void TSsCustomShellNotification::AddWatch(const QByteArray& dir)
     }
     if (wd >= 0)
         watches_.insert(wd, dir);
+    return wd;
 }
 
 void TSsCustomShellNotification::AddSubFolderWatches(const QByteArray& root)
@@ -284,9 +320,16 @@ void TSsCustomShellNotification::Register()
     } else {
         folderPath_ = SsIdListToNativePath(watchList_.get());
         folderFd_ = SsOpenPath(folderPath_, O_PATH | O_DIRECTORY);
-        AddWatch(folderPath_);
+        folderWd_ = AddWatch(folderPath_);
         if (subFolders_)
             AddSubFolderWatches(folderPath_);
+        // A folder whose file system tells no changes, or that cannot be watched, is polled.
+        pollEntries_ = folderFd_ >= 0 && (folderWd_ < 0 || !SeesChanges(folderFd_));
+        if (pollEntries_)
+            entries_ = EntriesOf(folderFd_);
+        // Also tells when the folder is removed: the handle keeps its watch
+        // from saying so.
+        pollTimer_->start();
     }
     if (subFolders_)
         for (const QByteArray& extra : std::as_const(extraFolders_))
@@ -306,9 +349,12 @@ void TSsCustomShellNotification::Deregister()
         ::close(mountsFd_);
     if (folderFd_ >= 0)
         ::close(folderFd_);
-    fd_ = mountsFd_ = folderFd_ = -1;
+    fd_ = mountsFd_ = folderFd_ = folderWd_ = -1;
     folderPath_.clear();
     watches_.clear();
+    pollTimer_->stop();
+    pollEntries_ = false;
+    entries_.clear();
     registered_ = false;
 }
 
@@ -354,6 +400,8 @@ void TSsCustomShellNotification::ReadEvents()
             pos += ssize_t(sizeof(inotify_event) + e->len);
             if (e->mask & IN_IGNORED) {
                 watches_.remove(e->wd);
+                if (e->wd == folderWd_)
+                    FolderGone();
                 continue;
             }
             if (e->mask & IN_Q_OVERFLOW) {
@@ -369,6 +417,8 @@ void TSsCustomShellNotification::ReadEvents()
             if (dir.isEmpty() || e->len == 0)
                 continue;
             const QByteArray path = Join(dir, QByteArray(e->name));
+            if (pollEntries_ && e->wd == folderWd_)
+                NoteEntry(QByteArray(e->name));
             const bool isDir = (e->mask & (IN_CREATE | IN_MOVED_TO)) ? isFolder(e, path) : bool(e->mask & IN_ISDIR);
             if (e->mask & IN_CREATE) {
                 report(path, QByteArray(), isDir ? SHCNE_MKDIR : SHCNE_CREATE);
@@ -401,6 +451,98 @@ void TSsCustomShellNotification::ReadEvents()
     // Entries moved out of sight are gone.
     for (const auto& [cookie, entry] : movedFrom)
         report(entry.first, QByteArray(), entry.second ? SHCNE_RMDIR : SHCNE_DELETE);
+}
+
+bool TSsCustomShellNotification::StateOf(int dirFd, const char* name, TEntryState& state)
+{
+    struct stat st;
+    // A link counts as what it leads to; a dangling one as itself.
+    if (::fstatat(dirFd, name, &st, 0) != 0 && ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    state = {st.st_ino, st.st_size, st.st_mtim, S_ISDIR(st.st_mode)};
+    return true;
+}
+
+QHash<QByteArray, TSsCustomShellNotification::TEntryState> TSsCustomShellNotification::EntriesOf(int folderFd)
+{
+    QHash<QByteArray, TEntryState> entries;
+    const int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* d = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!d) {
+        if (fd >= 0)
+            ::close(fd);
+        return entries;
+    }
+    while (const dirent* e = ::readdir(d)) {
+        TEntryState state;
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0 &&
+            StateOf(::dirfd(d), e->d_name, state))
+            entries.insert(QByteArray(e->d_name), state);
+    }
+    ::closedir(d);
+    return entries;
+}
+
+void TSsCustomShellNotification::FolderGone()
+{
+    if (folderFd_ >= 0)
+        ::close(folderFd_);
+    folderFd_ = folderWd_ = -1;
+    pollEntries_ = false;
+    entries_.clear();
+    pollTimer_->start();
+}
+
+void TSsCustomShellNotification::NoteEntry(const QByteArray& name)
+{
+    TEntryState state;
+    if (StateOf(folderFd_, name.constData(), state))
+        entries_.insert(name, state);
+    else
+        entries_.remove(name);
+}
+
+void TSsCustomShellNotification::Poll()
+{
+    if (folderFd_ < 0) {
+        const QByteArray folder = folderPath_;
+        if (!SsIsFolderPath(folder))
+            return;
+        // A folder came at the path: watched now, and read again by whoever follows it.
+        Register();
+        if (!lost_.contains(folder))
+            lost_ << folder;
+        if (queue_.Count() == 0)
+            QCoreApplication::postEvent(window_.get(), new QEvent(DispatchEventType));
+        return;
+    }
+    struct stat st;
+    if (::fstat(folderFd_, &st) != 0 || st.st_nlink == 0) {
+        FolderGone();
+        return;
+    }
+    if (!pollEntries_)
+        return;
+    const QByteArray dir = PathOfHandle(folderFd_);
+    if (dir.isEmpty())
+        return;
+    const uint32_t wanted = SsNotifyEventMask(events_);
+    auto report = [&](const QByteArray& name, uint32_t code) {
+        if (code & wanted)
+            Notify(SsNativePathToIdList(Join(dir, name)), nullptr, code);
+    };
+    const QHash<QByteArray, TEntryState> now = EntriesOf(folderFd_);
+    for (auto it = entries_.cbegin(); it != entries_.cend(); ++it)
+        if (!now.contains(it.key()))
+            report(it.key(), it->Folder ? SHCNE_RMDIR : SHCNE_DELETE);
+    for (auto it = now.cbegin(); it != now.cend(); ++it) {
+        const auto was = entries_.constFind(it.key());
+        if (was == entries_.cend())
+            report(it.key(), it->Folder ? SHCNE_MKDIR : SHCNE_CREATE);
+        else if (!(*was == *it) && !it->Folder)
+            report(it.key(), SHCNE_UPDATEITEM);
+    }
+    entries_ = now;
 }
 
 void TSsCustomShellNotification::ReadMounts()

@@ -9,8 +9,11 @@
 #include <QObject>
 #include <functional>
 #include <memory>
+#include <sys/types.h>
+#include <ctime>
 
 class QSocketNotifier;
+class QTimer;
 
 enum TSsNotifyEvents {
     neAssociationChange, neAttributesChange, neFileChange, neFileCreate, neFileDelete,
@@ -107,6 +110,13 @@ public:
     void WatchAlso(const QByteArray& folder);
     void UnwatchAll();
     bool Registered() const { return registered_; }
+    // A folder watch polls its folder where the system tells no changes
+    // (network and FUSE file systems see none made elsewhere), and polls its
+    // path while no folder is there, watching again whatever comes there; the
+    // changes such a poll finds are reported as notices, a folder that came
+    // back as lost notices (OnNoticesLost). The ms between polls, 0 when none.
+    static constexpr int PollDelay = 1000;
+    int PollInterval() const;
     int QueueCount() const { return queue_.Count(); }
 
     // A notice as the system delivers it.
@@ -169,11 +179,16 @@ private:
     void Reregister();
     void Dispatch();
     void DispatchNotice(const TSsNotificationItem& item);
-    void AddWatch(const QByteArray& dir);
+    int AddWatch(const QByteArray& dir);
     void AddSubFolderWatches(const QByteArray& dir);
     // Follows the watched folder when it moved (see OnNoticesLost).
     void FollowFolder();
     void ReadEvents();
+    // The watched folder was removed: its path is polled until one is there.
+    void FolderGone();
+    void Poll();
+    // Brings the polled record of one entry of the folder up to date.
+    void NoteEntry(const QByteArray& name);
     void ReadMounts();
     void NoteLost(const TSsIdList* list);
 
@@ -193,9 +208,27 @@ private:
     // inotify registration
     int fd_ = -1;
     QHash<int, QByteArray> watches_;
-    // The watched folder of a folder watch: its handle and its path.
+    // The watched folder of a folder watch: its handle, its path and its watch.
     int folderFd_ = -1;
     QByteArray folderPath_;
+    int folderWd_ = -1;
+    // The state of each entry of a polled folder, by name.
+    struct TEntryState {
+        ino_t Inode;
+        off_t Size;
+        timespec Modified;
+        bool Folder;
+        bool operator==(const TEntryState& o) const
+        {
+            return Inode == o.Inode && Size == o.Size && Modified.tv_sec == o.Modified.tv_sec &&
+                   Modified.tv_nsec == o.Modified.tv_nsec && Folder == o.Folder;
+        }
+    };
+    static bool StateOf(int dirFd, const char* name, TEntryState& state);
+    static QHash<QByteArray, TEntryState> EntriesOf(int folderFd);
+    bool pollEntries_ = false;
+    QHash<QByteArray, TEntryState> entries_;
+    std::unique_ptr<QTimer> pollTimer_;
     std::unique_ptr<QSocketNotifier> notifier_;
     int mountsFd_ = -1;
     std::unique_ptr<QSocketNotifier> mountsNotifier_;

@@ -700,6 +700,95 @@ TEST(ThumbnailListview, FollowsItsFolder)
     EXPECT_EQ(f.Pic("danach.png")->ShellItem->NativePath(), moved + "/danach.png");
 }
 
+// A running import sends a notice every 100 ms: the list shows what came at
+// the latest about a second later, and each refresh touches only the items
+// the notices named; the others keep their list items and thumbnails, and
+// the selection, the current item and the scroll position stay.
+TEST(ThumbnailListview, ABurstOfNoticesIsShownAtLeastOnceASecond)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path());
+    auto name = [](const char* stem, int i) { return QString::asprintf("%s%02d.png", stem, i); };
+    for (int i = 0; i < 30; ++i)
+        WritePictureBytes(folder + '/' + QFile::encodeName(name("p", i)), QSize(40, 30), QColor(8 * i, 100, 0));
+    ListFixture f;
+    f.Show(dir.path());
+    f.Finish();
+    ASSERT_EQ(f.list->count(), 30);
+    f.list->item(20)->setSelected(true);
+    f.list->item(21)->setSelected(true);
+    f.list->setCurrentItem(f.list->item(21), QItemSelectionModel::NoUpdate);
+    QScrollBar* bar = f.list->verticalScrollBar();
+    bar->setValue(bar->maximum() / 2);
+    const int scrolled = bar->value();
+    ASSERT_GT(scrolled, 0);
+    constexpr int Mark = Qt::UserRole + 100;
+    for (int i = 0; i < 30; ++i)
+        f.list->item(i)->setData(Mark, i);
+    const qint64 kept = f.Pic(name("p", 3))->Thumbnail()->cacheKey();
+
+    int64_t now = 0;
+    f.list->Clock = [&] { return now; };
+    auto notify = [&](const QString& file, uint32_t code) {
+        f.list->Notification().Notify(SsNativePathToIdList(folder + '/' + QFile::encodeName(file)), nullptr, code);
+        QApplication::processEvents();
+    };
+    WritePictureBytes(folder + "/p05.png", QSize(12, 6), Qt::blue);
+    notify(name("p", 5), SHCNE_UPDATEITEM);
+    ASSERT_EQ(::unlink((folder + "/p07.png").constData()), 0);
+    notify(name("p", 7), SHCNE_DELETE);
+    for (int i = 0; i < 30; ++i) {
+        now += 100;
+        WritePictureBytes(folder + '/' + QFile::encodeName(name("z", i)), QSize(8, 8), Qt::green);
+        notify(name("z", i), SHCNE_CREATE);
+        const QStringList names = f.Names();
+        for (int shown = 0; shown <= i - 11; ++shown)
+            ASSERT_TRUE(names.contains(name("z", shown))) << "after " << now << " ms, " << name("z", shown).toStdString();
+    }
+    EXPECT_FALSE(f.Names().contains(name("p", 7)));
+    for (int i = 0; i < f.list->count(); ++i) {
+        const QString shown = f.list->PicDataOf(f.list->item(i))->ShellItem->DisplayName;
+        if (shown.startsWith('p')) {
+            EXPECT_EQ(f.list->item(i)->data(Mark), shown.mid(1, 2).toInt()) << shown.toStdString();
+        }
+    }
+    EXPECT_EQ(SelectedNames(*f.list), QStringList({name("p", 20), name("p", 21)}));
+    ASSERT_NE(f.list->currentItem(), nullptr);
+    EXPECT_EQ(f.list->PicDataOf(f.list->currentItem())->ShellItem->DisplayName, name("p", 21));
+    EXPECT_EQ(bar->value(), scrolled);
+    ASSERT_NE(f.Pic(name("p", 3))->Thumbnail(), nullptr);
+    EXPECT_EQ(f.Pic(name("p", 3))->Thumbnail()->cacheKey(), kept);
+    f.Finish();
+    ASSERT_NE(f.Pic(name("p", 5))->Thumbnail(), nullptr);
+    EXPECT_EQ(f.Pic(name("p", 5))->Thumbnail()->size(), QSize(12, 6));
+}
+
+// A camera import or a sync tool removes the folder and makes it again under
+// its name: the list shows the new folder and goes on following it.
+TEST(ThumbnailListview, FollowsAFolderMadeAgainUnderItsName)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/DCIM";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    WritePictureBytes(folder + "/IMG_0001.png", QSize(40, 30), Qt::red);
+    ListFixture f;
+    f.Show(QFile::decodeName(folder));
+    f.Finish();
+    ASSERT_EQ(f.Names(), QStringList({"IMG_0001.png"}));
+    ASSERT_TRUE(QDir(QFile::decodeName(folder)).removeRecursively());
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    WritePictureBytes(folder + "/IMG_0001.png", QSize(20, 10), Qt::blue);
+    WritePictureBytes(folder + "/IMG_0002.png", QSize(8, 8), Qt::green);
+    auto shows = [&](const QString& name, QSize size) {
+        const TPicData* pic = f.Pic(name);
+        return pic && pic->Thumbnail() && pic->Thumbnail()->size() == size;
+    };
+    EXPECT_TRUE(WaitFor([&] { return shows("IMG_0001.png", QSize(20, 10)) && shows("IMG_0002.png", QSize(8, 8)); }))
+        << f.Names().join(',').toStdString();
+    WritePictureBytes(folder + "/IMG_0003.png", QSize(6, 4), Qt::green);
+    EXPECT_TRUE(WaitFor([&] { return shows("IMG_0003.png", QSize(6, 4)); })) << f.Names().join(',').toStdString();
+}
+
 // Ctrl+C puts the selected pictures on the clipboard as files, by the bytes
 // of their names: the folder tree's Paste takes them.
 TEST(ThumbnailListview, CopyPutsTheSelectedFilesOnTheClipboard)
@@ -727,6 +816,11 @@ TEST(ThumbnailListview, CopyPutsTheSelectedFilesOnTheClipboard)
     QList<QByteArray> onClipboard = SsNativePathsOf(QApplication::clipboard()->mimeData());
     std::sort(onClipboard.begin(), onClipboard.end());
     EXPECT_EQ(onClipboard, QList<QByteArray>({from + "/No\xebl 1998.png", from + "/b.png"}));
+    // As text: the paths as the lists show them, one a line.
+    const QString shown = dir.path() + QString::fromUtf8("/Gr\u00fc\u00dfe/");
+    QStringList lines = QApplication::clipboard()->text().split('\n');
+    lines.sort();
+    EXPECT_EQ(lines, QStringList({shown + "No\u00ebl 1998.png", shown + "b.png"}));
 
     // Paste in the tree, on the folder "ziel".
     TShellTreeViewEx tree;

@@ -98,15 +98,19 @@ QByteArray LinkTarget(const QByteArray& path)
     return n < 0 ? QByteArray() : QByteArray(buffer, n);
 }
 
-// Offers Menu's verbs and runs Verb for Window, as a click on it does.
-HRESULT RunVerb(TSsContextMenu& menu, int32_t verb, QWidget& window)
+// Offers Menu's verbs and runs Verb for Window, as a click on it does; a
+// question the verb asks is answered Yes.
+HRESULT RunVerb(TSsContextMenu& menu, int32_t verb, QWidget& window, uint32_t flags = CMF_NORMAL)
 {
     QMenu qmenu;
-    menu.QueryContextMenu(qmenu, 1, 0x7FFF, CMF_NORMAL);
+    menu.QueryContextMenu(qmenu, 1, 0x7FFF, flags);
     TSsCMInvokeCommandInfo info;
     info.Window = &window;
     info.Verb = verb;
-    return menu.InvokeCommand(info);
+    SsQuestionHook = [](QMessageBox&) { return int(QMessageBox::Yes); };
+    const HRESULT result = menu.InvokeCommand(info);
+    SsQuestionHook = nullptr;
+    return result;
 }
 
 // The text of the box a view shows, closed once read.
@@ -466,15 +470,7 @@ TEST(SsShellListView, ActsOnDanglingLinksAndNamesThatAreNoUtf8)
         const TSsIdList rel({name});
         const TSsIdList* lists[] = {&rel};
         const auto menuOf = [&] { return folder->GetUIObjectOf(1, lists); };
-        const auto invoke = [&](int32_t verb) {
-            auto menu = menuOf();
-            QMenu qmenu;
-            menu->QueryContextMenu(qmenu, 1, 0x7FFF, CMF_CANRENAME);
-            TSsCMInvokeCommandInfo info;
-            info.Window = &fx.list;
-            info.Verb = verb;
-            return menu->InvokeCommand(info);
-        };
+        const auto invoke = [&](int32_t verb) { return RunVerb(*menuOf(), verb, fx.list, CMF_CANRENAME); };
         ASSERT_NE(menuOf(), nullptr);
         // Copy and paste into another folder.
         ASSERT_EQ(invoke(cvCopy), Ole::S_OK);

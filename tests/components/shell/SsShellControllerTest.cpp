@@ -21,10 +21,15 @@
 
 namespace {
 // Stands in for the user at the context menu: records what it offers and
-// chooses the entry with the given text (none: dismisses it).
+// chooses the entry with the given text (none: dismisses it); records the
+// questions the verb asks and gives them Answer.
 struct MenuChoice {
     explicit MenuChoice(QString choose = QString()) : choose_(std::move(choose))
     {
+        SsQuestionHook = [this](QMessageBox& box) {
+            questions << box.text();
+            return answer;
+        };
         SsTrackPopupMenuHook = [this](QMenu& menu, const QPoint& pos) {
             ++shown;
             at = pos;
@@ -45,7 +50,13 @@ struct MenuChoice {
             return chosen;
         };
     }
-    ~MenuChoice() { SsTrackPopupMenuHook = nullptr; }
+    ~MenuChoice()
+    {
+        SsTrackPopupMenuHook = nullptr;
+        SsQuestionHook = nullptr;
+    }
+    int answer = QMessageBox::Yes;
+    QStringList questions;
     int shown = 0;
     QPoint at;
     QPointer<QMenu> shownMenu;
@@ -207,6 +218,34 @@ TEST(SsShellController, ListDeletesAllSelectedRowsToTheTrash)
     }
     EXPECT_TRUE(QFileInfo::exists(fx.Path("A.png")));
     EXPECT_TRUE(WaitFor([&] { return RowOf(fx.list, "b.jpg") < 0 && RowOf(fx.list, "alt") < 0; }));
+}
+
+// A wrong right-click must not cost a whole folder: Delete asks first, naming
+// what goes and how many files, and a No leaves everything in place.
+TEST(SsShellController, TreeDeleteAsksFirstNamingTheFolderAndItsFiles)
+{
+    TreeFixture fx;
+    fx.Write("Bilder/Urlaub/Strand/1.jpg", 1, 2020);
+    fx.Write("Bilder/Urlaub/2.jpg", 1, 2020);
+    fx.Select("Bilder");
+    {
+        MenuChoice user("&Delete");
+        user.answer = QMessageBox::No;
+        ContextMenu(*fx.tree.viewport());
+        ASSERT_EQ(user.questions.size(), 1);
+        EXPECT_EQ(user.questions.first().toStdString(),
+                  "Move to the trash?\n" + QDir::toNativeSeparators(fx.Path("Bilder")).toStdString() +
+                      "\n\nFiles in all: 3");
+    }
+    EXPECT_TRUE(QFileInfo::exists(fx.Path("Bilder/Urlaub/Strand/1.jpg")));
+    EXPECT_FALSE(QFileInfo::exists(TrashedFile("Bilder")));
+    MenuChoice user("&Delete");
+    ContextMenu(*fx.tree.viewport());
+    EXPECT_EQ(user.questions.size(), 1);
+    EXPECT_FALSE(QFileInfo::exists(fx.Path("Bilder")));
+    EXPECT_TRUE(QFileInfo::exists(TrashedFile("Bilder/Urlaub/Strand/1.jpg")));
+    QDir(TrashedFile("Bilder")).removeRecursively();
+    QFile::remove(qEnvironmentVariable("XDG_DATA_HOME") + "/Trash/info/Bilder.trashinfo");
 }
 
 TEST(SsShellController, ListRenamesFocusedRowThroughCommand19)

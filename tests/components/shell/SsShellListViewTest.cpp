@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -180,6 +182,16 @@ TEST(SsShellListView, EntersFoldersAndFollowsChanges)
     EXPECT_EQ(fx.list.RowItem(fx.list.FocusedRow())->DisplayName, "x.jpg");  // kept by caption
     QFile::remove(fx.Path("Bilder/x.jpg"));
     ASSERT_TRUE(WaitFor([&] { return fx.list.RowCount() == 2; }));
+
+    // Removed and made again under its name: the list follows the new folder.
+    ASSERT_TRUE(QDir(fx.Path("Bilder")).removeRecursively());
+    ASSERT_TRUE(QDir().mkdir(fx.Path("Bilder")));
+    fx.Write("Bilder/eins.jpg", 1, 2024);
+    ASSERT_TRUE(WaitFor([&] { return Rows(fx.list) == QStringList({"eins.jpg"}); }))
+        << Rows(fx.list).join(',').toStdString();
+    fx.Write("Bilder/zwei.jpg", 1, 2024);
+    EXPECT_TRUE(WaitFor([&] { return Rows(fx.list) == QStringList({"eins.jpg", "zwei.jpg"}); }))
+        << Rows(fx.list).join(',').toStdString();
 }
 
 TEST(SsShellListView, LinkedTreeSelectionShowsFolder)

@@ -221,3 +221,77 @@ TEST(SsShellNotification, SubFoldersAreFollowed)
     fx.Write("spaeter/a.jpg", 1, 2024);
     EXPECT_TRUE(WaitFor([&] { return r.Has(fx.Path("spaeter/a.jpg"), neFileCreate); }));
 }
+
+// A sync tool or a camera import removes the folder and makes it again under
+// the same name: the watch goes on with the new folder, which is reported as
+// read again from scratch.
+TEST(SsShellNotification, AFolderMadeAgainAtTheWatchedPathIsWatched)
+{
+    ShellFixture fx;
+    TSsShellNotification n;
+    Recorder r;
+    r.Attach(n);
+    QList<QByteArray> lost;
+    n.OnNoticesLost = [&](TObject*, const QList<QByteArray>& folders) { lost << folders; };
+    n.SetWatchFolder(fx.Path("Bilder"));
+    n.SetActive(true);
+    EXPECT_EQ(n.PollInterval(), 0);  // a watched folder on a local disk is not polled
+    ASSERT_TRUE(QDir(fx.Path("Bilder")).removeRecursively());
+    ASSERT_TRUE(WaitFor([&] { return n.PollInterval() > 0; }));  // the path is polled till a folder is there
+    ASSERT_TRUE(QDir().mkdir(fx.Path("Bilder")));
+    fx.Write("Bilder/x.jpg", 7, 2024);
+    EXPECT_TRUE(WaitFor([&] { return lost.contains(QFile::encodeName(fx.Path("Bilder"))); }));
+    r.notices.clear();
+    fx.Write("Bilder/neu.jpg", 1, 2024);
+    EXPECT_TRUE(WaitFor([&] { return r.Has(fx.Path("Bilder/neu.jpg"), neFileCreate); }));
+    EXPECT_EQ(n.PollInterval(), 0);  // watched again, no longer polled
+}
+
+namespace {
+// A FUSE mount of a folder (bindfs) for the life of the object: changes made
+// in the folder itself give no notices at the mount.
+struct FuseMirror {
+    explicit FuseMirror(const QString& base) : Source(base + "/quelle"), Mount(base + "/spiegel")
+    {
+        QDir().mkpath(Source);
+        QDir().mkpath(Mount);
+        const std::string command = "bindfs '" + Source.toStdString() + "' '" + Mount.toStdString() +
+                                    "' 2>/dev/null";
+        Mounted = std::system(command.c_str()) == 0;
+    }
+    ~FuseMirror()
+    {
+        if (Mounted)
+            std::system(("fusermount3 -u '" + Mount.toStdString() + "' 2>/dev/null || umount -l '" +
+                         Mount.toStdString() + "'").c_str());
+    }
+    QString Source, Mount;
+    bool Mounted = false;
+};
+}  // namespace
+
+// Network and FUSE file systems tell nothing of changes made elsewhere: the
+// watched folder is polled and its changes come as notices.
+TEST(SsShellNotification, FolderWithoutNoticesIsPolled)
+{
+    ShellFixture fx;
+    FuseMirror mirror(fx.Path());
+    if (!mirror.Mounted)
+        GTEST_SKIP() << "bindfs cannot mount here";
+    fx.Write("quelle/alt.jpg", 1, 2020);
+    TSsShellNotification n;
+    Recorder r;
+    r.Attach(n);
+    n.SetWatchFolder(mirror.Mount);
+    n.SetActive(true);
+    EXPECT_GT(n.PollInterval(), 0);
+    EXPECT_LE(n.PollInterval(), 1000);  // a list catches up within 2 s, with its own wait
+    fx.Write("quelle/neu.jpg", 4, 2024);
+    EXPECT_TRUE(WaitFor([&] { return r.Has(mirror.Mount + "/neu.jpg", neFileCreate); }));
+    fx.Write("quelle/alt.jpg", 9, 2024);
+    EXPECT_TRUE(WaitFor([&] { return r.Has(mirror.Mount + "/alt.jpg", neFileChange); }));
+    ASSERT_TRUE(QFile::remove(fx.Path("quelle/neu.jpg")));
+    EXPECT_TRUE(WaitFor([&] { return r.Has(mirror.Mount + "/neu.jpg", neFileDelete); }));
+    ASSERT_TRUE(QDir().mkdir(fx.Path("quelle/ordner")));
+    EXPECT_TRUE(WaitFor([&] { return r.Has(mirror.Mount + "/ordner", neFolderCreate); }));
+}
