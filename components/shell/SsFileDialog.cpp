@@ -100,6 +100,11 @@ TSsFileDialog::TSsFileDialog(QWidget* Parent, TFileDialogRequest& Request) : QDi
     };
     list_->OnFolderLoaded = [this](TObject*) {
         up_->setEnabled(list_->CurrentFolder() && !list_->CurrentFolder()->IsDesktop);
+        // The columns after the names widen to show their texts whole.
+        if (auto* view = list_->findChild<QTreeView*>())
+            for (int c = 1; c < view->header()->count(); ++c)
+                view->header()->resizeSection(
+                    c, std::max(view->header()->sectionSize(c), static_cast<QAbstractItemView*>(view)->sizeHintForColumn(c)));
         // The name of an entry of the folder left goes with it; a name typed stays.
         if (!entryPath_.isEmpty() && name_->text() == entryName_)
             name_->clear();
