@@ -2,7 +2,6 @@
 
 #include "SysUtils.h"
 
-#include <QFile>
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -670,7 +669,7 @@ TMemoryDataFile::TMemoryDataFile(TStream& AStream)
 bool IsFileReadOnly(const QString& FileName)
 {
     struct stat st;
-    if (::stat(QFile::encodeName(FileName).constData(), &st) != 0)
+    if (::stat(EncodeFileName(FileName).constData(), &st) != 0)
         return false;
     return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }

@@ -1,14 +1,10 @@
 #include "Application.h"
 #include "Dialogs.h"
+#include "ParamStr.h"
 #include "SysUtils.h"
 #include "SystemMemory.h"
 
-#include <QDateTime>
 #include <QDropEvent>
-#include <QFileDialog>
-#include <QFileSystemModel>
-#include <QHeaderView>
-#include <QIdentityProxyModel>
 #include <QEventLoop>
 #include <QThread>
 #include <QWidget>
@@ -57,40 +53,6 @@ protected:
         return true;
     }
 };
-
-// Qt's file dialog opens its columns narrower than some languages' titles:
-// each becomes at least as wide as its title.
-void FitColumnTitles(QFileDialog& Dialog)
-{
-    for (QHeaderView* header : Dialog.findChildren<QHeaderView*>())
-        for (int i = 0; i < header->count(); ++i)
-            if (!header->isSectionHidden(i) && header->sectionSize(i) < header->sectionSizeHint(i))
-                header->resizeSection(i, header->sectionSizeHint(i));
-}
-
-// Qt's file list writes modification dates in the system's locale; this
-// writes them in the program's language (QLocale's default).
-class TFileDatesInLanguage : public QIdentityProxyModel {
-public:
-    using QIdentityProxyModel::QIdentityProxyModel;
-    QVariant data(const QModelIndex& Index, int Role) const override
-    {
-        // The file list's own cached time: painting reads no file.
-        if (Role == Qt::DisplayRole && Index.column() == 3)
-            if (const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel()))
-                if (const QDateTime time = files->lastModified(mapToSource(Index)); time.isValid())
-                    return QLocale().toString(time, QLocale::ShortFormat);
-        return QIdentityProxyModel::data(Index, Role);
-    }
-};
-
-// Prepares a file dialog when it first shows.
-void PrepareFileDialog(QFileDialog& Dialog)
-{
-    if (!Dialog.proxyModel())
-        Dialog.setProxyModel(new TFileDatesInLanguage(&Dialog));
-    FitColumnTitles(Dialog);
-}
 
 }  // namespace
 
@@ -155,6 +117,7 @@ void RunStaticCleanups()
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
+    SetProgramArguments(argc, argv);
     KeepLargeBlocksOnOwnPages();
 }
 
@@ -166,9 +129,6 @@ TApplication::~TApplication()
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {
     try {
-        if (event->type() == QEvent::Show)
-            if (auto* files = qobject_cast<QFileDialog*>(receiver))
-                PrepareFileDialog(*files);
         return QApplication::notify(receiver, event);
     } catch (const EAbort&) {
     } catch (const std::exception& e) {

@@ -1,6 +1,7 @@
 #include "Dialogs.h"
 
 #include "Application.h"
+#include "SysUtils.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -32,4 +33,13 @@ void ShowErrorMessage(const QString& Text)
         return;
     }
     QMessageBox::critical(QApplication::activeWindow(), ApplicationTitle(), Text);
+}
+
+std::function<bool(QWidget* Parent, TFileDialogRequest& Request)> FileDialogHandler;
+
+bool ExecuteFileDialog(QWidget* Parent, TFileDialogRequest& Request)
+{
+    if (!FileDialogHandler)
+        throw EInvalidOperation("No file dialog is installed");
+    return FileDialogHandler(Parent, Request);
 }

@@ -1,32 +1,55 @@
 #include "ParamStr.h"
 
+#include "SysUtils.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 #include <algorithm>
+#include <optional>
 
 namespace {
 
-// The arguments as the kernel holds them, so that they are known before (and
-// after) the application object exists.
-QStringList ProcessArguments()
+std::optional<QStringList>& KeptArguments()
 {
-    if (QCoreApplication::instance())
-        return QCoreApplication::arguments();
-    QFile f(QStringLiteral("/proc/self/cmdline"));
+    static std::optional<QStringList> arguments;
+    return arguments;
+}
+
+QStringList Decoded(const QList<QByteArray>& Arguments)
+{
     QStringList args;
-    if (!f.open(QIODevice::ReadOnly))
-        return args;
-    const QByteArray all = f.readAll();
-    for (const QByteArray& a : all.split('\0'))
-        args << QString::fromLocal8Bit(a);
-    if (!args.isEmpty() && all.endsWith('\0'))
-        args.removeLast();
+    for (const QByteArray& a : Arguments)
+        args << DecodeFileName(a);
     return args;
 }
 
+// The arguments by their bytes: those the application object left, else as
+// the kernel holds them, so that they are known before the application
+// object exists.
+QStringList ProcessArguments()
+{
+    if (KeptArguments())
+        return *KeptArguments();
+    QFile f(QStringLiteral("/proc/self/cmdline"));
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringList();
+    QByteArray all = f.readAll();
+    if (all.endsWith('\0'))
+        all.chop(1);
+    return Decoded(all.split('\0'));
+}
+
 }  // namespace
+
+void SetProgramArguments(int argc, const char* const* argv)
+{
+    QList<QByteArray> args;
+    for (int i = 0; i < argc; ++i)
+        args << QByteArray(argv[i]);
+    KeptArguments() = Decoded(args);
+}
 
 int ParamCount()
 {

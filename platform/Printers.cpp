@@ -1,12 +1,12 @@
 #include "Printers.h"
 
 #include "Application.h"
+#include "Dialogs.h"
 #include "SysUtils.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLibrary>
 #include <QPageLayout>
@@ -16,7 +16,10 @@
 #include <QPrinterInfo>
 #include <QTemporaryFile>
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 const char* const PdfPrinterName = "PDF-Datei";
 const char* const PdfPrinterModel = "PDF";
@@ -472,10 +475,17 @@ void TPrinter::BeginDoc()
         FPdfTarget = OutputFileName;
         if (FPdfTarget.isEmpty()) {
             const QString suggested = SuggestedPdfName();
-            FPdfTarget = AskPdfFileName
-                             ? AskPdfFileName(suggested)
-                             : QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(),
-                                                            suggested, QStringLiteral("PDF (*.pdf)"));
+            if (AskPdfFileName) {
+                FPdfTarget = AskPdfFileName(suggested);
+            } else {
+                TFileDialogRequest request;
+                request.Save = true;
+                request.Filter = QStringLiteral("PDF (*.pdf)");
+                request.FileName = suggested;
+                request.DefaultExt = QStringLiteral("pdf");
+                if (ExecuteFileDialog(QApplication::activeWindow(), request))
+                    FPdfTarget = request.FileName;
+            }
             if (FPdfTarget.isEmpty())
                 ::Abort();
             if (QFileInfo(FPdfTarget).suffix().isEmpty())
@@ -494,10 +504,20 @@ void TPrinter::BeginDoc()
             throw EPrinter("Printer selected is not valid");
         FJobFile = reserve.fileName();
     }
-    p.setOutputFileName(FJobFile);
+    // Opened by its bytes, so that a folder or a name that is no UTF-8 takes
+    // the job too; the printer opens the file through the descriptor's link.
+    const int job = ::open(EncodeFileName(FJobFile).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (job < 0) {
+        const int error = errno;
+        const QString name = DisplayFileName(IsPdfPrinter() ? FPdfTarget : FJobFile);
+        FJobFile.clear();
+        throw EFCreateError(toAnsi(QStringLiteral("Cannot create file \"%1\". %2").arg(name, SysErrorMessage(error))));
+    }
+    p.setOutputFileName(QStringLiteral("/proc/self/fd/%1").arg(job));
     p.setDocName(Title);
     FCanvas = std::make_unique<TCanvas>(&p);
-    QPainter* painter = FCanvas->Painter();
+    QPainter* painter = FCanvas->Painter();  // the printer opens the file here
+    ::close(job);
     if (!painter || !painter->isActive()) {
         FCanvas.reset();
         DropJobFile();
@@ -518,7 +538,7 @@ void TPrinter::NewPage()
 void TPrinter::DropJobFile()
 {
     if (!FJobFile.isEmpty())
-        QFile::remove(FJobFile);
+        ::unlink(EncodeFileName(FJobFile).constData());
     FJobFile.clear();
     if (!IsPdfPrinter())
         FDevice->setOutputFileName(QString());  // back to the spooler
@@ -531,8 +551,7 @@ void TPrinter::EndDoc()
     FCanvas.reset();  // ends the painter and with it the job file
     FPrinting = false;
     if (IsPdfPrinter()) {
-        QFile::remove(FPdfTarget);
-        if (!QFile::rename(FJobFile, FPdfTarget)) {
+        if (::rename(EncodeFileName(FJobFile).constData(), EncodeFileName(FPdfTarget).constData()) != 0) {
             DropJobFile();
             throw EFCreateError(toAnsi(QStringLiteral("Cannot create file \"%1\"").arg(DisplayFileName(FPdfTarget))));
         }

@@ -834,15 +834,17 @@ int Pos(const AnsiString& sub, const AnsiString& s)
 
 // ---- files --------------------------------------------------------------------------
 
+// By the name's own bytes, so that a name that is no UTF-8 is found.
 bool FileExists(const QString& fileName)
 {
-    const QFileInfo fi(fileName);
-    return fi.exists() && !fi.isDir();
+    struct stat st;
+    return ::stat(EncodeFileName(fileName).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool DirectoryExists(const QString& dir)
 {
-    return QFileInfo(dir).isDir();
+    struct stat st;
+    return ::stat(EncodeFileName(dir).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool DeleteFile(const QString& fileName)
@@ -1134,7 +1136,7 @@ int ReplaceFileContents(const QString& FileName, const void* Data, size_t Size)
 {
     // Through a link, live or dangling, the file it names is written and the
     // link stays.
-    QByteArray target = QFile::encodeName(FileName);
+    QByteArray target = EncodeFileName(FileName);
     if (const int err = FollowLinks(target))
         return err;
     const qsizetype slash = target.lastIndexOf('/');

@@ -31,6 +31,7 @@
 #include "uLeftPanelLists.h"
 #include "uShellTreeViewEx.h"
 #include "uThumbnailListview.h"
+#include "SsFileDialog.h"
 #include "SsNamespace.h"
 #include "DragDrop.h"
 #include "uInfoAusgabe.h"
@@ -51,7 +52,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLibraryInfo>
@@ -88,6 +88,7 @@ const char* const sKeineBerechtigung = "Sie haben keine Berechtigung, hier zu sp
 const char* const sDateiSchreibgeschuetzt = "Die Datei ist schreibgeschützt.";
 const char* const sBrowserFehler = "Der Internet-Browser konnte nicht geöffnet werden";
 const char* const sKeinProjekt = "Die Datei ist keine Projektdatei:";
+const char* const sNichtGeoeffnet = "Die Datei konnte nicht geöffnet werden:";
 const char* const sUnvollstaendig = "Die Datei ist beschädigt und unvollständig. Geöffnet wurde, was sich lesen "
                                     "ließ; zum Speichern wählen Sie einen neuen Dateinamen:";
 
@@ -181,6 +182,10 @@ TMaster::TMaster(TCreateKey Key, QWidget* Parent) : TLocalizerForm(Key, Parent, 
     setSizeGripEnabled(false);
     theMaster = this;
     RegisterMainForm(this);
+    // Every file dialog, the editor's and the printer's too, is the folder browser's own.
+    FileDialogHandler = [](QWidget* Parent, TFileDialogRequest& Request) {
+        return TSsFileDialog::Execute(Parent, Request, ShowModalDialog);
+    };
 
     CreateMenus();
     CreateToolbar();
@@ -935,7 +940,7 @@ void TMaster::BeforeLocalize()
     InstallEditorTexts();
     for (const char* t : {sNichtGespeichert, sJetztSpeichern, sUnbenannt, sFertig, sSeiteWirdGeladen, sProjektDateien,
                           sNichtGeschrieben, sKeineBerechtigung, sDateiSchreibgeschuetzt, sBrowserFehler,
-                          sKeinProjekt, sUnvollstaendig})
+                          sKeinProjekt, sNichtGeoeffnet, sUnvollstaendig})
         RegisterLocalizedString(this, QString::fromUtf8(t));
     for (const TColorCaption& c : ColorCaptions())
         RegisterDefaultStringKey(QString::fromLatin1(c.Key), fromAnsi(c.Default));
@@ -1017,25 +1022,18 @@ QString TMaster::ExecuteFileDialog(bool Save)
         return SaveDialogHook();
     if (!Save && OpenDialogHook)
         return OpenDialogHook();
-    QFileDialog dialog(this);
-    dialog.setNameFilter(Text(sProjektDateien));
-    dialog.setDefaultSuffix(QString::fromLatin1(ProjectExtension));
+    TFileDialogRequest request;
+    request.Save = Save;
+    request.Filter = Text(sProjektDateien);
+    request.DefaultExt = QString::fromLatin1(ProjectExtension);
     // The documents folder at first, then the folder of the last file chosen.
-    dialog.setDirectory(FLastFileFolder.isEmpty() ? UserDocumentsFolder() : FLastFileFolder);
-    if (Save) {
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        if (!FDoc->FileName.isEmpty())
-            dialog.selectFile(FDoc->FileName);
-    } else {
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-    }
-    if (ShowModalDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    request.Folder = FLastFileFolder.isEmpty() ? UserDocumentsFolder() : FLastFileFolder;
+    if (Save)
+        request.FileName = FDoc->FileName;
+    if (!::ExecuteFileDialog(this, request))
         return QString();
-    const QString chosen = dialog.selectedFiles().constFirst();
-    FLastFileFolder = QFileInfo(chosen).absolutePath();
-    return chosen;
+    FLastFileFolder = QFileInfo(request.FileName).absolutePath();
+    return request.FileName;
 }
 
 void TMaster::BtnAlbumNeuClick()
@@ -1101,10 +1099,14 @@ void TMaster::OpenDocument(const QString& FileName)
     TWaitCursor wait;
     {
         // Only a project file is opened; TDataFile would make a missing one.
-        TFileStream probe(FileName, fmOpenRead | fmShareDenyNone);
+        const int probe = ::open(EncodeFileName(FileName).constData(), O_RDONLY | O_CLOEXEC);
+        if (probe < 0)
+            throw Exception(Text(sNichtGeoeffnet) + QLatin1Char(' ') + DisplayFileName(FileName) + QLatin1Char('\n')
+                            + SysErrorMessage(errno));
         char signature[sizeof(ProjectSignature) - 1] = {};
-        if (probe.Read(signature, int32_t(sizeof(signature))) != int32_t(sizeof(signature))
-            || std::memcmp(signature, ProjectSignature, sizeof(signature)) != 0)
+        const ssize_t read = ::read(probe, signature, sizeof(signature));
+        ::close(probe);
+        if (read != ssize_t(sizeof(signature)) || std::memcmp(signature, ProjectSignature, sizeof(signature)) != 0)
             throw Exception(Text(sKeinProjekt) + QLatin1Char(' ') + DisplayFileName(FileName));
     }
     TDataFile dataFile(FileName);
@@ -1168,7 +1170,7 @@ QString TMaster::WriteErrorText(int Error, const QString& FileName) const
     if (Error != EACCES && Error != EPERM)
         return SysErrorMessage(Error);
     // Refused before the folder was asked: the file itself may not be written.
-    const QByteArray name = QFile::encodeName(FileName);
+    const QByteArray name = EncodeFileName(FileName);
     struct stat st;
     if (::stat(name.constData(), &st) == 0 && ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0)
         return Text(sDateiSchreibgeschuetzt);

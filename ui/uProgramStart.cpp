@@ -8,7 +8,8 @@
 #include "uQwRegistry.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
+
+#include <sys/stat.h>
 
 TMaster* StartProgram(const QStringList& Arguments)
 {
@@ -27,7 +28,9 @@ TMaster* StartProgram(const QStringList& Arguments)
     master->repaint();
     master->setEnabled(true);
     HandleExceptions([&] {
-        if (Arguments.size() == 1 && QFileInfo(Arguments.constFirst()).isFile())
+        struct stat st;
+        if (Arguments.size() == 1 && ::stat(EncodeFileName(Arguments.constFirst()).constData(), &st) == 0
+            && S_ISREG(st.st_mode))
             master->OpenDocument(Arguments.constFirst());
         else
             master->BtnAlbumNeuClick();

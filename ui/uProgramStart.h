@@ -7,8 +7,8 @@
 class TMaster;
 
 // Runs the start-up with the command-line arguments (without the program
-// name) and returns the main window, shown and enabled; the caller owns it
-// and runs the event loop. Exactly one argument naming an existing file is
-// opened as a project (an error opening it is shown); anything else runs the
-// new-project command.
+// name, as DecodeFileName gives them) and returns the main window, shown and
+// enabled; the caller owns it and runs the event loop. Exactly one argument
+// naming an existing file is opened as a project (an error opening it is
+// shown); anything else runs the new-project command.
 TMaster* StartProgram(const QStringList& Arguments);

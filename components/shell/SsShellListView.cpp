@@ -55,11 +55,10 @@ AnsiString SsSizeText(int64_t bytes)
 using namespace Ole;
 
 namespace {
+// Captions and type names in the program's language.
 QString Message(int32_t id)
 {
-    AnsiString text;
-    SsMessageText(id, text);
-    return fromAnsi(text);
+    return SsLocalizedMessage(id);
 }
 
 // The two views over the list's rows hand drags, drops and editing to it.
@@ -639,8 +638,9 @@ void TSsCustomShellListView::BuildColumns(TSsShellFolder* folder)
         columnWidths_.push_back(175);
     }
     model_->Reset();
+    // At least as wide as its caption in the language.
     for (size_t c = 0; c < columnWidths_.size(); ++c)
-        reportView_->setColumnWidth(int(c), columnWidths_[c]);
+        reportView_->setColumnWidth(int(c), std::max(columnWidths_[c], reportView_->header()->sectionSizeHint(int(c))));
     columnsBuilt_ = true;
 }
 

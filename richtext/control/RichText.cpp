@@ -1,5 +1,6 @@
 #include "RichText.h"
 
+#include "Dialogs.h"
 #include "RtActionTexts.h"
 #include "RtDialogTexts.h"
 #include "RtExtraData.h"
@@ -15,7 +16,6 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QGuiApplication>
@@ -103,27 +103,15 @@ TRtCommandDialogs& RtCommandDialogs()
             QMessageBox::information(Parent, QGuiApplication::applicationDisplayName(), Text);
         },
         [](QWidget* Parent, const QString& Filter, const QString& Dir, const QString& Name, int& FilterIndex) {
-            QFileDialog dialog(Parent, QString(), Dir, Filter);
-            dialog.setAcceptMode(QFileDialog::AcceptSave);
-            const QStringList filters = dialog.nameFilters();
-            if (FilterIndex >= 1 && FilterIndex <= filters.size())
-                dialog.selectNameFilter(filters[FilterIndex - 1]);
-            if (!Name.isEmpty())
-                dialog.selectFile(Name);
-            if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            TFileDialogRequest request{true, Filter, FilterIndex, Dir, Name, QString()};
+            if (!ExecuteFileDialog(Parent, request))
                 return QString();
-            FilterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
-            return dialog.selectedFiles().first();
+            FilterIndex = request.FilterIndex;
+            return request.FileName;
         },
         [](QWidget* Parent, const QString& Filter, const QString& Dir, int& FilterIndex) {
-            QFileDialog dialog(Parent, QString(), Dir, Filter);
-            dialog.setFileMode(QFileDialog::ExistingFile);
-            const QStringList filters = dialog.nameFilters();
-            if (FilterIndex >= 1 && FilterIndex <= filters.size())
-                dialog.selectNameFilter(filters[FilterIndex - 1]);
-            if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-                return QString();
-            return dialog.selectedFiles().first();
+            TFileDialogRequest request{false, Filter, FilterIndex, Dir, QString(), QString()};
+            return ExecuteFileDialog(Parent, request) ? request.FileName : QString();
         },
         [](QWidget* Parent, const QString& Caption, const QString& Prompt, QString& Value) {
             bool ok = false;

@@ -1,5 +1,6 @@
 // The printer object: the device settings block byte for byte and its refusal
 // of foreign or damaged blocks, the PDF printer's list entry and its job.
+#include "Dialogs.h"
 #include "Printers.h"
 
 #include "SysUtils.h"
@@ -14,6 +15,11 @@
 #include <QDir>
 #include <cstring>
 #include <limits>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -221,6 +227,53 @@ TEST(Printer, AskedPdfNameStartsInDocumentsAndGetsItsExtension)
     EXPECT_EQ(suggested[1], dir.filePath(QStringLiteral("Urlaub.pdf")));  // the last one chosen
     EXPECT_TRUE(QFile::exists(typed + QStringLiteral(".pdf")));
     EXPECT_FALSE(QFile::exists(typed));
+}
+
+// A PDF job goes into a folder and a name that are no UTF-8, by their bytes,
+// whether the name is given or chosen in the file dialog.
+TEST(Printer, PdfJobIsWrittenUnderANameThatIsNoUtf8)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/101_Cumplea\xf1os Mar\xed" "a";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    TPrinter& p = Printer();
+    p.SetPrinterIndex(int(p.Printers().indexOf(QStringLiteral("PDF-Datei"))));
+    const auto print = [&p] {
+        p.BeginDoc();
+        p.Canvas().Painter()->fillRect(0, 0, 100, 100, Qt::black);
+        p.EndDoc();
+    };
+    p.OutputFileName = DecodeFileName(folder + "/Tarta.pdf");
+    print();
+    p.OutputFileName.clear();
+
+    std::vector<TFileDialogRequest> asked;
+    FileDialogHandler = [&](QWidget*, TFileDialogRequest& Request) {
+        asked.push_back(Request);
+        Request.FileName = DecodeFileName(folder + "/Ni\xf1os");
+        return true;
+    };
+    p.Title = QStringLiteral("Urlaub");
+    print();
+    FileDialogHandler = nullptr;
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(asked[0].Save);
+    EXPECT_EQ(asked[0].Filter, QStringLiteral("PDF (*.pdf)"));
+    EXPECT_EQ(asked[0].DefaultExt, QStringLiteral("pdf"));
+    EXPECT_TRUE(asked[0].FileName.endsWith(QStringLiteral("/Urlaub.pdf")));
+
+    for (const QByteArray& name : {QByteArray("/Tarta.pdf"), QByteArray("/Ni\xf1os.pdf")}) {
+        SCOPED_TRACE(name.constData());
+        const int fd = ::open((folder + name).constData(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        char head[5] = {};
+        EXPECT_EQ(::read(fd, head, 5), 5);
+        ::close(fd);
+        EXPECT_EQ(QByteArray(head, 5), "%PDF-");
+    }
+    ::unlink((folder + "/Tarta.pdf").constData());
+    ::unlink((folder + "/Ni\xf1os.pdf").constData());
+    EXPECT_EQ(::rmdir(folder.constData()), 0) << "nothing else left in the folder";
 }
 
 // A system printer's job is written to a file of its own and handed to the

@@ -253,6 +253,36 @@ TEST(SysUtils, ReplacesAFileWhoseNameIsAsLongAsTheSystemAllows)
     }
 }
 
+// Names that are no UTF-8 are found, and written, by their own bytes: a
+// file so named is no missing one that would be made anew.
+TEST(SysUtils, NamesThatAreNoUtf8AreFoundAndReplacedByTheirBytes)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/100_Ni\xf1os";
+    const QByteArray file = folder + "/Libro_Mar\xed" "a.zpb";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    ASSERT_EQ(Replace(DecodeFileName(file), "alt"), 0);
+    struct Case {
+        QByteArray Path;
+        bool File, Folder;
+    } const cases[] = {{file, true, false}, {folder, false, true}, {folder + "/fehlt", false, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Path.constData());
+        EXPECT_EQ(FileExists(DecodeFileName(c.Path)), c.File);
+        EXPECT_EQ(DirectoryExists(DecodeFileName(c.Path)), c.Folder);
+    }
+    ASSERT_EQ(Replace(DecodeFileName(file), "neu"), 0);
+    const int fd = ::open(file.constData(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    char text[8] = {};
+    EXPECT_EQ(::read(fd, text, sizeof(text)), 3);
+    ::close(fd);
+    EXPECT_STREQ(text, "neu");
+    ::unlink(file.constData());
+    ::rmdir(folder.constData());
+}
+
 // After the rename, the folder that holds the new name is synced.
 TEST(SysUtils, ReplacedFileIsSyncedWithItsFolder)
 {

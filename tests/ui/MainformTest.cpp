@@ -15,6 +15,8 @@
 #include "RichText.h"
 #include "SFormDlgRTFText.h"
 #include "SFormSeiten.h"
+#include "SsFileDialog.h"
+#include "SsFileOperations.h"
 #include "uLeftPanelLists.h"
 #include "uShellTreeViewEx.h"
 #include "uThumbnailListview.h"
@@ -36,7 +38,11 @@
 #include <QAction>
 #include <QLabel>
 #include <QComboBox>
+#include <QAbstractItemView>
+#include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QListWidget>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -48,7 +54,6 @@
 #include <QTimer>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QKeySequence>
 #include <QLibraryInfo>
 #include <QMenu>
@@ -58,6 +63,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QStyle>
 #include <QToolButton>
 
 #include <algorithm>
@@ -69,6 +75,7 @@
 #include <memory>
 #include <set>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -282,12 +289,13 @@ TEST(Master, FileDialogsStartInDocumentsThenInTheLastFolder)
     QStringList started;
     QString choose;  // empty: the dialog is cancelled
     ShowModalHook = [&](QDialog& D) {
-        auto& dialog = dynamic_cast<QFileDialog&>(D);
-        started << dialog.directory().absolutePath();
+        auto& dialog = dynamic_cast<TSsFileDialog&>(D);
+        started << dialog.Folder();
         if (choose.isEmpty())
             return int(QDialog::Rejected);
-        dialog.selectFile(choose);
-        return int(QDialog::Accepted);
+        dialog.NameEdit()->setText(choose);
+        dialog.accept();
+        return dialog.result();
     };
     m.BtnAlbumOeffnenClick();
     choose = w.Path("album.zpb");
@@ -300,6 +308,164 @@ TEST(Master, FileDialogsStartInDocumentsThenInTheLastFolder)
     EXPECT_EQ(started[1], QDir(documents).absolutePath());
     EXPECT_EQ(started[2], QDir(w.Dir.path()).absolutePath());
     ShowModalHook = nullptr;
+}
+
+// The file dialog driven as a user drives it, whichever dialog it is: the
+// row a list of the dialog shows as Name is selected and the default button
+// pressed, which opens a folder or chooses a file. False when no list shows
+// the name (lists that fill in the background are given time).
+QPushButton* DefaultButton(QDialog& D)
+{
+    for (QPushButton* b : D.findChildren<QPushButton*>())
+        if (b->isVisible() && b->isDefault())
+            return b;
+    return nullptr;
+}
+
+bool PressOnListed(QDialog& D, const QString& Name)
+{
+    QModelIndex hit;
+    QAbstractItemView* view = nullptr;
+    QElapsedTimer t;
+    t.start();
+    while (!hit.isValid() && t.elapsed() < 5000) {
+        for (QAbstractItemView* v : D.findChildren<QAbstractItemView*>())
+            if (v->isVisible() && v->model() && !hit.isValid()) {
+                const QModelIndexList hits = v->model()->match(v->model()->index(0, 0, v->rootIndex()), Qt::DisplayRole,
+                                                               Name, 1, Qt::MatchExactly);
+                if (!hits.isEmpty()) {
+                    hit = hits.constFirst();
+                    view = v;
+                }
+            }
+        if (!hit.isValid())
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    if (!hit.isValid())
+        return false;
+    view->setFocus();
+    view->selectionModel()->setCurrentIndex(hit, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    DefaultButton(D)->click();
+    return true;
+}
+
+void TypeAndPress(QDialog& D, const QString& Name)
+{
+    for (QLineEdit* e : D.findChildren<QLineEdit*>())
+        if (e->isVisible())
+            e->setText(Name);
+    DefaultButton(D)->click();
+}
+
+// A memory card in the documents folder, its folders and a project named in
+// Latin-1; the file dialogs reach them, keep their bytes, open the project
+// and save beside it.
+TEST(Master, FileDialogsReachALatin1CardsFoldersAndProject)
+{
+    Window w;
+    TMaster& m = *w.M;
+    m.OpenDialogHook = nullptr;
+    ASSERT_TRUE(QDir().mkpath(UserDocumentsFolder()));
+    QTemporaryDir cardDir(UserDocumentsFolder() + QStringLiteral("/KARTE-XXXXXX"));
+    const QByteArray card = QFile::encodeName(cardDir.path());
+    const QByteArray folder = card + "/100_Ni\xf1os";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    ASSERT_EQ(::mkdir((card + "/101_Cumplea\xf1os Mar\xed" "a").constData(), 0755), 0);
+    const QByteArray project = folder + "/Libro_Mar\xed" "a.zpb";
+    w.Doc().Dokumentname = "Fiesta";
+    m.SaveDialogHook = [&] { return DecodeFileName(project); };
+    ASSERT_TRUE(m.mnuDateiSpeichernUnterClick());
+    m.SaveDialogHook = nullptr;
+    w.Doc().Dokumentname = "Otro";
+
+    QStringList steps;
+    QStringList missing;
+    ShowModalHook = [&](QDialog& D) {
+        D.show();
+        for (const QString& step : steps)
+            if (!PressOnListed(D, step)) {
+                missing << step;
+                break;
+            }
+        if (D.isVisible() && missing.isEmpty())
+            TypeAndPress(D, QStringLiteral("Copia"));
+        D.hide();
+        return D.result();
+    };
+    steps = QStringList{QFileInfo(cardDir.path()).fileName(), QStringLiteral("100_Niños"),
+                        QStringLiteral("Libro_María.zpb")};
+    m.BtnAlbumOeffnenClick();
+    EXPECT_EQ(missing, QStringList());
+    EXPECT_EQ(EncodeFileName(w.Doc().FileName), project);
+    EXPECT_EQ(w.Doc().Dokumentname, "Fiesta");
+
+    // Saved under a new name in the same folder, which the dialog starts in.
+    steps.clear();
+    ASSERT_TRUE(m.mnuDateiSpeichernUnterClick());
+    EXPECT_EQ(EncodeFileName(w.Doc().FileName), folder + "/Copia.zpb");
+    struct stat st;
+    EXPECT_EQ(::stat((folder + "/Copia.zpb").constData(), &st), 0);
+    ShowModalHook = nullptr;
+    SsRemoveEntry(card);
+}
+
+// The file dialogs open big enough in every language: each label and button
+// shows its whole text, and each column of a list shows its whole caption
+// without the list being scrolled.
+TEST(Master, FileDialogsOpenBigEnoughForTheirTextsInEveryLanguage)
+{
+    Window w;
+    TMaster& m = *w.M;
+    m.SaveDialogHook = nullptr;
+    m.OpenDialogHook = nullptr;
+    ASSERT_TRUE(QDir().mkpath(UserDocumentsFolder() + QStringLiteral("/Urlaub")));  // a folder, named by its type
+    QStringList cut;
+    ShowModalHook = [&](QDialog& D) {
+        D.show();
+        QApplication::processEvents();
+        const QString where = m.mnuSprache->title() + QStringLiteral(" / ") + D.windowTitle() + QStringLiteral(": ");
+        for (QWidget* c : D.findChildren<QWidget*>()) {
+            if (!c->isVisible())
+                continue;
+            const QFontMetrics fm = c->fontMetrics();
+            if (auto* l = qobject_cast<QLabel*>(c); l && !l->text().isEmpty() && l->sizeHint().width() > l->width())
+                cut << where + l->text();
+            if (auto* b = qobject_cast<QPushButton*>(c);
+                b && fm.horizontalAdvance(QString(b->text()).remove(QLatin1Char('&'))) + 6 > b->width())
+                cut << where + b->text();
+            if (auto* h = qobject_cast<QHeaderView*>(c); h && h->orientation() == Qt::Horizontal) {
+                const int margin = 2 * h->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, h);
+                for (int i = 0; i < h->count(); ++i) {
+                    const QString t = h->model()->headerData(i, Qt::Horizontal).toString();
+                    if (!h->isSectionHidden(i) && fm.horizontalAdvance(t) + margin > h->sectionSize(i))
+                        cut << where + t;
+                }
+                if (h->length() > h->viewport()->width())
+                    cut << where + QStringLiteral("columns beyond the list's edge");
+                // The texts of the rows, but for the names, with the margins a cell draws them in.
+                auto* view = qobject_cast<QAbstractItemView*>(h->parentWidget());
+                const int cell = 2 * (h->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, h) + 1);
+                for (int r = 0; view && r < view->model()->rowCount(view->rootIndex()); ++r)
+                    for (int i = 1; i < h->count(); ++i) {
+                        const QString t = view->model()->index(r, i, view->rootIndex()).data().toString();
+                        if (!h->isSectionHidden(i) && view->visualRect(view->model()->index(r, i, view->rootIndex())).width()
+                                                          < fm.horizontalAdvance(t) + cell)
+                            cut << where + t;
+                    }
+            }
+        }
+        D.hide();
+        return int(QDialog::Rejected);
+    };
+    for (QAction* language : {m.mnuSpracheDeutsch, m.mnuSpracheEnglisch, m.mnuSpracheFranzoesisch,
+                              m.mnuSpracheItalienisch, m.mnuSpracheSpanisch, m.mnuSpracheHollaendisch}) {
+        language->trigger();
+        m.BtnAlbumOeffnenClick();
+        EXPECT_FALSE(m.mnuDateiSpeichernUnterClick());
+    }
+    m.mnuSpracheDeutsch->trigger();
+    ShowModalHook = nullptr;
+    EXPECT_TRUE(cut.isEmpty()) << qPrintable(cut.join(QLatin1Char('\n')));
 }
 
 TEST(Master, MessageBoxesCarryTheProgramsTitle)

@@ -16,6 +16,8 @@
 #include "uProgramStart.h"
 #include "uQwRegistry.h"
 #include "uSubForm.h"
+#include "../common/NoPermissionOverride.h"
+#include "../common/ShownMessages.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -28,7 +30,11 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -126,6 +132,32 @@ TEST(ProgramStart, OtherwiseTheWizardRuns)
         EXPECT_TRUE(m->isEnabled());
     }
     EXPECT_TRUE(s.Messages.isEmpty());
+}
+
+// A project named in Latin-1, as a file manager hands it over from a memory
+// card, is opened; one that cannot be read is named, in the language, with
+// the reason.
+TEST(ProgramStart, ALatin1NamedProjectIsOpenedAndAnUnreadableOneNamed)
+{
+    StartUp s;
+    const QByteArray project = QFile::encodeName(s.Dir.path()) + "/Libro_Mar\xed" "a.zpb";
+    ASSERT_EQ(::rename(QFile::encodeName(s.Project).constData(), project.constData()), 0);
+    {
+        std::unique_ptr<TMaster> m(StartProgram({DecodeFileName(project)}));
+        EXPECT_EQ(s.WizardRuns, 0);
+        EXPECT_EQ(EncodeFileName(m->Document()->FileName), project);
+        EXPECT_EQ(m->Document()->Pages.Count(), 6);
+    }
+    ASSERT_EQ(::chmod(project.constData(), 0), 0);
+    ShownMessages shown;
+    {
+        const TNoPermissionOverride ordinaryUser;
+        std::unique_ptr<TMaster> m(StartProgram({DecodeFileName(project)}));
+        EXPECT_TRUE(m->Document()->FileName.isEmpty());
+    }
+    ::unlink(project.constData());
+    EXPECT_EQ(shown.Texts, QStringList{QStringLiteral("Die Datei konnte nicht geöffnet werden: %1\n%2.")
+                                           .arg(DisplayFileName(DecodeFileName(project)), SysErrorMessage(EACCES).chopped(1))});
 }
 
 TEST(ProgramStart, StartImageStaysForItsMinimumTime)

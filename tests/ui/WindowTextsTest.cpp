@@ -11,6 +11,8 @@
 #include "FBPictureElement.h"
 #include "FDateiNeuDlg.h"
 #include "FMainform.h"
+#include "SsFileDialog.h"
+#include "SsShellListView.h"
 #include "PageViewFixture.h"
 #include "Printers.h"
 #include "QwColorPopupButton.h"
@@ -37,7 +39,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileDialog>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -210,7 +211,8 @@ struct TAllowedTexts {
             return W == QLatin1String("-") || !HasLetter(W) || std::any_of(W.begin(), W.end(), [](QChar c) { return c.isDigit(); })
                    || (W.size() == 1 && W[0].isUpper())  // a label, as in "Tradition A"
                    || W.contains(QLatin1String("://")) || W.startsWith(QLatin1String("www."))
-                   || W.startsWith(QLatin1Char('/'));  // a path
+                   || W.startsWith(QLatin1Char('/'))  // a path
+                   || W.startsWith(QLatin1String("(*."));  // a file type's pattern
         };
         std::vector<bool> reached(size_t(words.size()) + 1, false);
         reached[0] = true;
@@ -636,15 +638,12 @@ public:
         if (!W->isVisible())
             return;
         ++Depth;
-        if (auto* files = qobject_cast<QFileDialog*>(W)) {
-            files->setViewMode(QFileDialog::Detail);  // all columns
-            auto* view = files->findChild<QTreeView*>(QStringLiteral("treeView"));
-            QElapsedTimer t;
-            t.start();
-            while (view && view->model() && view->model()->rowCount(view->rootIndex()) == 0 && t.elapsed() < 3000)
-                QApplication::processEvents(QEventLoop::AllEvents, 50);
-            for (const QString& name : files->directory().entryList(QDir::AllEntries | QDir::NoDotAndDotDot))
-                Own.Add(name);
+        if (auto* files = qobject_cast<TSsFileDialog*>(W)) {
+            // The names of the entries and folders are no texts of the language.
+            for (int r = 0; r < files->FileList()->RowCount(); ++r)
+                Own.Add(files->FileList()->RowItem(r)->DisplayName);
+            for (int i = 1; i < files->FolderBox()->count(); ++i)
+                Own.Add(files->FolderBox()->itemText(i));
         }
         if (auto* wizard = dynamic_cast<TDateiNeuDlg*>(W)) {
             // Every step of the wizard, and every product it offers.
@@ -760,12 +759,14 @@ TEST(WindowTexts, EveryWindowInEveryLanguageShowsWholeTextsOfTheLanguage)
             TPrinter& printer = Printer();
             const int keptPrinter = printer.PrinterIndex();
             printer.SetPrinterIndex(int(printer.Printers().indexOf(QString::fromLatin1(PdfPrinterName))));
-            printer.OutputFileName = documents + QStringLiteral("/job.pdf");
             PrintProgressHook = [&check](const QString&) {
                 if (TDlgDruckAbbrechen* w = PrintProgressWindow(); w && check.FirstRun(w, QStringLiteral("progress")))
                     check.CheckWindow(w);
             };
             check.PrintJob = true;
+            m->mnuDrucken->trigger();  // without a file: the save dialog asks for one, and is closed
+            EXPECT_FALSE(QFile::exists(documents + QStringLiteral("/job.pdf")));
+            printer.OutputFileName = documents + QStringLiteral("/job.pdf");
             m->mnuDrucken->trigger();
             check.PrintJob = false;
             PrintProgressHook = nullptr;
@@ -803,6 +804,7 @@ TEST(WindowTexts, EveryWindowInEveryLanguageShowsWholeTextsOfTheLanguage)
         EXPECT_GE(check.Windows.size(), 10) << qPrintable(note);
         // Every dialog's OK reads the same.
         EXPECT_EQ(check.OkTexts.size(), 1) << qPrintable(QStringList(check.OkTexts.begin(), check.OkTexts.end()).join(QLatin1String(" / ")));
+        EXPECT_TRUE(check.Windows.contains(QStringLiteral("TSsFileDialog#"))) << qPrintable(note);
         EXPECT_TRUE(check.Faults.isEmpty()) << check.Faults.size() << " faults\n"
                                             << qPrintable(check.Faults.join(QLatin1Char('\n')));
     }
