@@ -2081,10 +2081,14 @@ bool TMetafile::Draw(QPainter& Painter, const QRectF& Dest, TPlayCost* Cost) con
     QRegion clip(shown.toAlignedRect());
     if (Painter.hasClipping())
         clip &= base.map(Painter.clipRegion());
+    if (const QPaintDevice* device = Painter.device())
+        clip &= QRect(0, 0, device->width(), device->height());
     Painter.setRenderHint(QPainter::Antialiasing);
     const double area = std::min(shown.width() * shown.height(), 1e15);
     const int64_t raster = int64_t(std::min(shown.width() + shown.height(), 1e9) * RasterWorkPerPixel);
-    const double limit = std::min(TimeLimit(area) * 1e9, 1e17);
+    // The time limit follows the part of the picture that can show, not its whole size.
+    const QRect visible = clip.boundingRect();
+    const double limit = std::min(TimeLimit(double(visible.width()) * visible.height()) * 1e9, 1e17);
     TPlayer player(Painter, toDest * base, clip, raster, std::max(MaxPixels, int64_t(area) * MaxOverdraw),
                    Now() + int64_t(limit));
     player.TableSize = tableSize_;

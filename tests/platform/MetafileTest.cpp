@@ -805,6 +805,41 @@ TEST(Metafile, ALongRecordIsDrawnInPartsThatTheTimeLimitCanEndBetween)
     }
 }
 
+namespace {
+
+// A clock that stands still at its first reading and is a second later from then on.
+int64_t SecondLater() { return Reads++ ? 1000000000 : 0; }
+
+}  // namespace
+
+TEST(Metafile, APlaysTimeLimitFollowsThePartOfThePictureThatShows)
+{
+    // A second is past the limit of a play on 600 x 400 pixels, and within the limit of
+    // one on 3,000 x 2,000; a picture ten times larger than its device has the limit of
+    // what shows of it.
+    const TRealTimeLimit realLimit;
+    TMetafile m;
+    ASSERT_TRUE(m.LoadFromBytes(DataFile("shapes.emf")));
+    struct TCase {
+        QSize Device;
+        QRectF Dest;
+        bool TimedOut;
+    };
+    for (const TCase& c : {TCase{{600, 400}, {0, 0, 600, 400}, true}, TCase{{3000, 2000}, {0, 0, 3000, 2000}, false},
+                           TCase{{600, 400}, {-1000, -1000, 3000, 2000}, true},
+                           TCase{{600, 400}, {0, 0, 6000, 4000}, true}}) {
+        Reads = 0;
+        TMetafile::SetClock(SecondLater);
+        QImage image(c.Device, QImage::Format_Grayscale8);
+        QPainter p(&image);
+        TMetafile::TPlayCost cost;
+        m.Draw(p, c.Dest, &cost);
+        TMetafile::SetClock(nullptr);
+        EXPECT_EQ(cost.TimedOut, c.TimedOut) << c.Dest.width() << " x " << c.Dest.height() << " on "
+                                             << c.Device.width() << " x " << c.Device.height();
+    }
+}
+
 TEST(Metafile, CraftedFilesEndWithinTheTimeLimitAtEverySize)
 {
     // Zigzags of many edges per row filled, stroked wide and dashed, self-crossing
