@@ -17,9 +17,10 @@
 #include <cstring>
 #include <limits>
 #include <map>
-#include <mutex>
 #include <set>
 #include <vector>
+
+#include <fontconfig/fontconfig.h>
 
 extern "C" {
 #include <uemf.h>
@@ -74,7 +75,8 @@ constexpr double MaxDashes = 20000;
 // A long drawing is handed to the painter in parts, the clock read between them:
 // fills and wide lines in bands of rows of at most BandCrossings crossings and their
 // products with the edges per row (up to about 90 ns each in the rasteriser), thin
-// lines in pieces of at most PiecePoints points, text in runs of GlyphRun.
+// lines in pieces of at most PiecePoints points, text too small to read in runs of
+// at most GlyphRun characters of one script.
 constexpr double BandCrossings = 50000;
 constexpr int PiecePoints = 256;
 constexpr int GlyphRun = 16;
@@ -88,6 +90,33 @@ int64_t Now()
         return clock();
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+// Whether some installed font holds C. The font system looks for a character that no
+// font holds in every font it knows, loading each anew for every font and script asked
+// for, up to half a second a character in a script shaped in complex ways; such a
+// character is drawn from the asked-for font alone instead. The fonts' characters are
+// gathered once per process, in some milliseconds, inside the first play that asks.
+bool SomeFontHolds(QChar C)
+{
+    static const FcCharSet* const held = [] {
+        FcCharSet* all = FcCharSetCreate();
+        FcPattern* pattern = FcPatternCreate();
+        FcObjectSet* objects = FcObjectSetBuild(FC_CHARSET, nullptr);
+        if (FcFontSet* fonts = FcFontList(nullptr, pattern, objects)) {
+            for (int i = 0; i < fonts->nfont; ++i) {
+                FcCharSet* chars = nullptr;
+                if (FcPatternGetCharSet(fonts->fonts[i], FC_CHARSET, 0, &chars) == FcResultMatch)
+                    FcCharSetMerge(all, chars, nullptr);
+            }
+            FcFontSetDestroy(fonts);
+        }
+        FcObjectSetDestroy(objects);
+        FcPatternDestroy(pattern);
+        return all;
+    }();
+    // A half of a surrogate pair, drawn alone, is a character of no font.
+    return !C.isSurrogate() && FcCharSetHasChar(held, C.unicode());
 }
 
 // A header value as an int; out of range it is clamped, not wrapped.
@@ -964,11 +993,24 @@ public:
         font.setUnderline(S.Font.Underline);
         font.setStrikeOut(S.Font.StrikeOut);
         font.setKerning(false);
-        const QFontMetricsF fm(font);
+        // A character no installed font holds comes from this font alone, as its box.
+        QFont alone = font;
+        alone.setStyleStrategy(QFont::NoFontMerging);
+        const QFontMetricsF fm(font), fmAlone(alone);
+        auto fontOf = [&](QChar C) -> const QFont& { return SomeFontHolds(C) ? font : alone; };
+        auto metricsOf = [&](QChar C) -> const QFontMetricsF& { return SomeFontHolds(C) ? fm : fmAlone; };
+        // The first character of a script may load a font for it: the clock is read after
+        // each advance and each glyph asked of the font system.
         double total = 0;
         std::vector<double> adv(size_t(Str.size()));
         for (qsizetype i = 0; i < Str.size(); ++i) {
-            adv[size_t(i)] = size_t(i) < Dx.size() ? Dx[size_t(i)] * k : fm.horizontalAdvance(Str[i]);
+            if (size_t(i) < Dx.size()) {
+                adv[size_t(i)] = Dx[size_t(i)] * k;
+            } else {
+                adv[size_t(i)] = metricsOf(Str[i]).horizontalAdvance(Str[i]);
+                if (TimeUp())
+                    return;
+            }
             total += adv[size_t(i)];
         }
         double x = 0, y = 0;
@@ -1003,13 +1045,34 @@ public:
                 return;
             PaintRect(textBox, S.BkColor);
         }
-        p_.setFont(font);
         p_.setPen(S.TextColor);
+        const QFont* current = nullptr;
+        auto use = [&](const QFont& F) {
+            if (current != &F)
+                p_.setFont(*(current = &F));
+        };
         if (glyphs && emY < TMetafile::MinGlyphPixels) {
-            // Text too small to read is drawn in one piece, stretched towards the width its
-            // advances give: shaping it character by character costs far more than shows.
-            // The glyphs stay within the stretch the font engine renders.
-            const double natural = fm.horizontalAdvance(Str);
+            // Text too small to read is drawn in runs of one script and font, stretched
+            // towards the width its advances give: shaping it character by character costs
+            // far more than shows. The glyphs stay within the stretch the font engine renders.
+            struct TRun {
+                qsizetype Start = 0, Length = 0;
+                double Advance = 0;
+            };
+            std::vector<TRun> runs;
+            double natural = 0;
+            for (qsizetype i = 0; i < Str.size(); i += runs.back().Length) {
+                TRun r{i, 1};
+                while (r.Length < GlyphRun && i + r.Length < Str.size()
+                       && Str[i + r.Length].script() == Str[i].script()
+                       && SomeFontHolds(Str[i + r.Length]) == SomeFontHolds(Str[i]))
+                    ++r.Length;
+                r.Advance = metricsOf(Str[i]).horizontalAdvance(Str.mid(i, r.Length));
+                natural += r.Advance;
+                runs.push_back(r);
+                if (TimeUp())
+                    return;
+            }
             QTransform run = frame;
             if (natural > 0 && total != 0) {
                 const double most = TMetafile::MaxGlyphStretch;
@@ -1019,10 +1082,18 @@ public:
                 run.translate(-x, 0);
             }
             p_.setTransform(run);
-            Charge(GlyphWork);
             if (!ChargeGlyph(run.mapRect(QRectF(x, y - fm.ascent(), std::max(natural, 1.0), fm.height()))))
                 return;
-            p_.drawText(QPointF(x, y), Str);
+            for (const TRun& r : runs) {
+                Charge(GlyphWork);
+                if (Spent())
+                    return;
+                use(fontOf(Str[r.Start]));
+                p_.drawText(QPointF(x, y), Str.mid(r.Start, r.Length));
+                x += r.Advance;
+                if (TimeUp())
+                    return;
+            }
             return;
         }
         // Characters whose cell, widened by an em for what a glyph may overhang, stays
@@ -1030,28 +1101,31 @@ public:
         const QRectF shownPart = frame.inverted().mapRect(QRectF(ClipBounds()).adjusted(-2, -2, 2, 2));
         const double overhang = fm.height();
         QPainterPath outlines;
-        for (qsizetype i = 0; i < Str.size() && !Spent(); ++i) {
-            if (i % GlyphRun == GlyphRun - 1 && TimeUp())
-                break;
+        for (qsizetype i = 0; i < Str.size() && !Spent(); x += adv[size_t(i)], ++i) {
             const double a = adv[size_t(i)];
             const double left = std::min(x, x + a) - overhang, right = std::max(x, x + a) + overhang;
             const bool inSight = right >= shownPart.left() && left <= shownPart.right()
                                  && y + fm.descent() + overhang >= shownPart.top()
                                  && y - fm.ascent() - overhang <= shownPart.bottom();
+            if (!inSight)
+                continue;
             // A glyph covers its own box wherever its advance puts the next one.
-            if (inSight
-                && !ChargeGlyph(frame.mapRect(QRectF(x, y - fm.ascent(), fm.horizontalAdvance(Str[i]), fm.height()))))
+            const QString glyph(Str[i]);
+            if (!ChargeGlyph(
+                    frame.mapRect(QRectF(x, y - fm.ascent(), metricsOf(Str[i]).horizontalAdvance(glyph), fm.height()))))
                 break;
-            if (inSight && glyphs) {
+            if (glyphs) {
                 Charge(GlyphWork);
-                p_.drawText(QPointF(x, y), QString(Str[i]));
-            } else if (inSight) {
+                use(fontOf(Str[i]));
+                p_.drawText(QPointF(x, y), glyph);
+            } else {
                 QPainterPath outline;
-                outline.addText(QPointF(x, y), font, QString(Str[i]));
+                outline.addText(QPointF(x, y), fontOf(Str[i]), glyph);
                 Charge(outline.elementCount());
                 outlines.addPath(outline);
             }
-            x += a;
+            if (TimeUp())
+                break;
         }
         if (!glyphs && !Spent())
             Paint(outlines, QPen(Qt::NoPen), S.TextColor);
@@ -1991,32 +2065,12 @@ void TMetafile::SetTimeLimitFactor(double Factor) { TimeLimitFactor = Factor; }
 
 void TMetafile::SetClock(TClock Clock) { PlayClock = Clock; }
 
-namespace {
-
-// A character that no installed font holds makes the font system open every font
-// once per process, for up to seconds; that is done once, before the first play.
-void SearchFallbackFontsOnce()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        QImage image(8, 8, QImage::Format_ARGB32_Premultiplied);
-        QPainter p(&image);
-        QFont font;
-        font.setPixelSize(100);
-        p.setFont(font);
-        p.drawText(QPointF(0, 4), QStringLiteral("A\u0378\u0862\u4e2d\U0010FFFD"));
-    });
-}
-
-}  // namespace
-
 bool TMetafile::Draw(QPainter& Painter, const QRectF& Dest, TPlayCost* Cost) const
 {
     if (Cost)
         *Cost = {};
     if (bytes_.isEmpty() || frame_.width() == 0 || frame_.height() == 0 || Dest.isEmpty())
         return true;
-    SearchFallbackFontsOnce();
     Painter.save();
     const QTransform base = Painter.transform();
     QTransform toDest;
@@ -2027,10 +2081,14 @@ bool TMetafile::Draw(QPainter& Painter, const QRectF& Dest, TPlayCost* Cost) con
     QRegion clip(shown.toAlignedRect());
     if (Painter.hasClipping())
         clip &= base.map(Painter.clipRegion());
+    if (const QPaintDevice* device = Painter.device())
+        clip &= QRect(0, 0, device->width(), device->height());
     Painter.setRenderHint(QPainter::Antialiasing);
     const double area = std::min(shown.width() * shown.height(), 1e15);
     const int64_t raster = int64_t(std::min(shown.width() + shown.height(), 1e9) * RasterWorkPerPixel);
-    const double limit = std::min(TimeLimit(area) * 1e9, 1e17);
+    // The time limit follows the part of the picture that can show, not its whole size.
+    const QRect visible = clip.boundingRect();
+    const double limit = std::min(TimeLimit(double(visible.width()) * visible.height()) * 1e9, 1e17);
     TPlayer player(Painter, toDest * base, clip, raster, std::max(MaxPixels, int64_t(area) * MaxOverdraw),
                    Now() + int64_t(limit));
     player.TableSize = tableSize_;

@@ -33,8 +33,9 @@ public:
     };
     // Plays the records so that the picture's frame fills Dest (in the
     // painter's current coordinates); the painter's state is kept. One play
-    // does a bounded amount of work and ends at its time limit: once either is
-    // reached the rest of the picture is left out, and the result is false.
+    // does a bounded amount of work and ends at its time limit, which follows the part
+    // of Dest inside the painter's clip and device: once either is reached the rest of
+    // the picture is left out, and the result is false.
     bool Draw(QPainter& Painter, const QRectF& Dest, TPlayCost* Cost = nullptr) const;
 
     // The time limit of a play shown on Area device pixels: TimeLimitSeconds up to

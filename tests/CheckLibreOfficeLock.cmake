@@ -1,5 +1,6 @@
 # Fails unless every test of a suite named *LibreOffice, in every test
-# executable, holds the CTest lock "soffice", and there is at least one.
+# executable, holds the CTest lock "soffice" and has a time-out of at least
+# 1,800 seconds, and there is at least one.
 execute_process(COMMAND ${CTEST} --show-only=json-v1 WORKING_DIRECTORY ${DIR}
                 OUTPUT_VARIABLE json RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
@@ -14,6 +15,7 @@ foreach(i RANGE ${last})
     continue()
   endif()
   set(lock "")
+  set(timeout 0)
   string(JSON properties ERROR_VARIABLE none GET "${json}" tests ${i} properties)
   if(NOT none)
     string(JSON n LENGTH "${properties}")
@@ -22,11 +24,16 @@ foreach(i RANGE ${last})
       string(JSON property GET "${properties}" ${j} name)
       if(property STREQUAL "RESOURCE_LOCK")
         string(JSON lock GET "${properties}" ${j} value)
+      elseif(property STREQUAL "TIMEOUT")
+        string(JSON timeout GET "${properties}" ${j} value)
       endif()
     endforeach()
   endif()
   if(NOT lock MATCHES "soffice")
     message(FATAL_ERROR "${name} starts LibreOffice but holds no lock \"soffice\"")
+  endif()
+  if(timeout LESS 1800)
+    message(FATAL_ERROR "${name} starts LibreOffice but has a time-out of ${timeout} seconds")
   endif()
   math(EXPR locked "${locked} + 1")
 endforeach()

@@ -6,7 +6,7 @@ set -euo pipefail
 LUMI_PACKAGES=(
   cmake ninja-build g++ clang pkg-config ccache
   qt6-base-dev qt6-image-formats-plugins libgl-dev
-  libjpeg62-turbo-dev libuemf-dev
+  libjpeg62-turbo-dev libuemf-dev libfontconfig-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core fonts-noto-cjk qt6-translations-l10n
   poppler-utils

@@ -568,6 +568,8 @@ void TRtOImageObject::SetPicture(const QByteArray& Bytes, const AnsiString& Type
     image_ = QImage();
     metafile_ = TMetafile();
     shown_ = QImage();
+    shownSize_ = QSize();
+    shownPart_ = QRect();
     if (IsMetafile())
         metafile_.LoadFromBytes(bytes_);
     else
@@ -635,20 +637,34 @@ void TRtOImageObject::PaintMetafile(QPainter& Painter, const QRectF& Dest)
     const int type = device ? device->devType() : QInternal::UnknownDevice;
     const QSizeF pixels = Painter.transform().mapRect(Dest).size() * (device ? device->devicePixelRatioF() : 1.0);
     const QSize size(int(std::lround(pixels.width())), int(std::lround(pixels.height())));
-    if ((type != QInternal::Image && type != QInternal::Widget && type != QInternal::Pixmap) || size.isEmpty()
-        || int64_t(size.width()) * size.height() > MaxShownPixels) {
+    if ((type != QInternal::Image && type != QInternal::Widget && type != QInternal::Pixmap) || size.isEmpty()) {
         metafile_.Draw(Painter, Dest);
         return;
     }
-    if (shown_.size() != size) {
-        shown_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    // A larger picture is played and kept only as far as it lies on the device.
+    QRectF part = Dest;
+    if (int64_t(size.width()) * size.height() > MaxShownPixels)
+        part &= Painter.transform().inverted().mapRect(QRectF(0, 0, device->width(), device->height()));
+    const double sx = size.width() / Dest.width(), sy = size.height() / Dest.height();
+    const QRect pixelPart = QRectF((part.left() - Dest.left()) * sx, (part.top() - Dest.top()) * sy,
+                                   part.width() * sx, part.height() * sy)
+                                .toAlignedRect()
+                            & QRect(QPoint(0, 0), size);
+    if (pixelPart.isEmpty())
+        return;
+    if (shownSize_ != size || shownPart_ != pixelPart) {
+        shown_ = QImage(pixelPart.size(), QImage::Format_ARGB32_Premultiplied);
         shown_.fill(Qt::transparent);
         QPainter p(&shown_);
-        metafile_.Draw(p, QRectF(QPointF(0, 0), QSizeF(size)));
+        metafile_.Draw(p, QRectF(QPointF(-pixelPart.left(), -pixelPart.top()), QSizeF(size)));
+        shownSize_ = size;
+        shownPart_ = pixelPart;
     }
     Painter.save();
     Painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    Painter.drawImage(Dest, shown_);
+    Painter.drawImage(QRectF(Dest.left() + pixelPart.left() / sx, Dest.top() + pixelPart.top() / sy,
+                             pixelPart.width() / sx, pixelPart.height() / sy),
+                      shown_);
     Painter.restore();
 }
 

@@ -197,7 +197,8 @@ public:
     const TMetafile& Metafile() const { return metafile_; }
     // The metafile as last shown on a screen or in a picture: played once per size.
     const QImage& Shown() const { return shown_; }
-    // Larger than this many device pixels the metafile is played each time it is shown.
+    // Larger than this many device pixels only the part of the metafile that lies on
+    // the device is played and kept, once per size and part.
     static constexpr int64_t MaxShownPixels = 8 * 1024 * 1024;
 
 private:
@@ -206,6 +207,8 @@ private:
     QImage image_;
     TMetafile metafile_;
     QImage shown_;
+    QSize shownSize_;   // the whole picture's size in device pixels ...
+    QRect shownPart_;   // ... and the part of it that shown_ holds
     QString imageFileName_;
 };
 

@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <limits>
 #include <set>
 
@@ -655,10 +656,10 @@ TEST(Metafile, WideDashedPensUnderAStretchedMappingCostWhatTheyDraw)
     EXPECT_FALSE(whole);
 }
 
-TEST(Metafile, TextTooSmallToReadIsDrawnInOnePieceWithinTheStretchGlyphsTake)
+TEST(Metafile, TextTooSmallToReadIsDrawnInRunsWithinTheStretchGlyphsTake)
 {
     // Text of an em of 0.6 pixels whose advances put its letters 1,600 pixels apart, or
-    // all ten within a twentieth of a pixel: drawn in one piece, stretched or narrowed
+    // all ten within a twentieth of a pixel: drawn in runs, stretched or narrowed
     // no further than the font engine renders glyphs.
     TWmf w = WmfWindow(12000, 8000);
     QByteArray wide, narrow;
@@ -742,7 +743,7 @@ TEST(Metafile, ALongRecordIsDrawnInPartsThatTheTimeLimitCanEndBetween)
 {
     // One drawing record each, far more work than one painter call may take: a filled
     // zigzag with many edges on every row, the same as a line 40 units wide, as a thin
-    // dashed line, and a text of 400 glyphs. A clock that runs out at its n-th reading
+    // dashed line, and a text of 400 glyphs, readable or not. A clock that runs out at its n-th reading
     // cuts the record part way for many n: the picture grows part by part, and a cut
     // play is not whole and says it ran out of time.
     std::vector<std::pair<const char*, QByteArray>> files;
@@ -760,18 +761,18 @@ TEST(Metafile, ALongRecordIsDrawnInPartsThatTheTimeLimitCanEndBetween)
         e.Add(emfPolyline, EmfPoints(Zigzag(style ? 3000 : 100)));
         files.emplace_back(style ? "thin dotted line" : "wide line", e.Bytes());
     }
-    {
+    for (const int em : {100, 10}) {
         TEmf e = ZigzagEmf();
-        e.Add(emfExtCreateFontIndirectW, Longs({1, -100, 0, 0, 0, 400, 0}) + QByteArray(68, '\0'));
+        e.Add(emfExtCreateFontIndirectW, Longs({1, -em, 0, 0, 0, 400, 0}) + QByteArray(68, '\0'));
         e.Add(emfSelectObject, Longs({1}));
-        // 400 glyphs 60 units apart, their advances given.
+        // 400 glyphs across the picture, their advances given.
         QByteArray text = Longs({0, 0, -1, -1, 1, 0, 0, 10, 1000, 400, 76, 0, 0, 0, -1, -1, 76 + 800});
         for (int i = 0; i < 400; ++i)
             Put16(text, 'A' + i % 26);
         for (int i = 0; i < 400; ++i)
-            Put32(text, 60);
+            Put32(text, 15);
         e.Add(emfExtTextOutW, text);
-        files.emplace_back("text", e.Bytes());
+        files.emplace_back(em == 100 ? "text" : "text too small to read", e.Bytes());
     }
     for (const auto& [name, bytes] : files) {
         TMetafile m;
@@ -804,6 +805,41 @@ TEST(Metafile, ALongRecordIsDrawnInPartsThatTheTimeLimitCanEndBetween)
     }
 }
 
+namespace {
+
+// A clock that stands still at its first reading and is a second later from then on.
+int64_t SecondLater() { return Reads++ ? 1000000000 : 0; }
+
+}  // namespace
+
+TEST(Metafile, APlaysTimeLimitFollowsThePartOfThePictureThatShows)
+{
+    // A second is past the limit of a play on 600 x 400 pixels, and within the limit of
+    // one on 3,000 x 2,000; a picture ten times larger than its device has the limit of
+    // what shows of it.
+    const TRealTimeLimit realLimit;
+    TMetafile m;
+    ASSERT_TRUE(m.LoadFromBytes(DataFile("shapes.emf")));
+    struct TCase {
+        QSize Device;
+        QRectF Dest;
+        bool TimedOut;
+    };
+    for (const TCase& c : {TCase{{600, 400}, {0, 0, 600, 400}, true}, TCase{{3000, 2000}, {0, 0, 3000, 2000}, false},
+                           TCase{{600, 400}, {-1000, -1000, 3000, 2000}, true},
+                           TCase{{600, 400}, {0, 0, 6000, 4000}, true}}) {
+        Reads = 0;
+        TMetafile::SetClock(SecondLater);
+        QImage image(c.Device, QImage::Format_Grayscale8);
+        QPainter p(&image);
+        TMetafile::TPlayCost cost;
+        m.Draw(p, c.Dest, &cost);
+        TMetafile::SetClock(nullptr);
+        EXPECT_EQ(cost.TimedOut, c.TimedOut) << c.Dest.width() << " x " << c.Dest.height() << " on "
+                                             << c.Device.width() << " x " << c.Device.height();
+    }
+}
+
 TEST(Metafile, CraftedFilesEndWithinTheTimeLimitAtEverySize)
 {
     // Zigzags of many edges per row filled, stroked wide and dashed, self-crossing
@@ -830,6 +866,117 @@ TEST(Metafile, CraftedFilesEndWithinTheTimeLimitAtEverySize)
             EXPECT_LE(seconds, limit * 1.5 + 0.05) << name.toStdString() << " at " << w << " x " << h;
             std::printf("%-34s %5d x %-5d %8.3f s of %6.2f s  %s\n", qPrintable(name), w, h, seconds, limit,
                         whole ? "whole" : cost.TimedOut ? "cut at the time limit" : "cut at the budget");
+        }
+    }
+}
+
+namespace {
+
+// A character of each of many scripts, among them scripts that no installed font may
+// hold and that are shaped in complex ways, a character of no script and one beyond
+// the basic plane.
+const QString ManyScripts = QString::fromUtf16(
+    u"Aa\u03a9\u0416\u05d0\u0639\u0915\u0995\u0a15\u0a95\u0b15\u0b95\u0c15\u0c95\u0d15\u0d9a"
+    u"\u0e01\u0e81\u0f40\u1000\u10d0\u1100\u1200\u13a0\u1780\u1820\u4e2d\u3042\u30a2\uac00"
+    u"\u0531\u0710\u0780\u07ca\u2200\u0378\U0001F600\U0001D400");
+
+// An enhanced metafile 1,000 units square of Lines lines of ManyScripts, Em units
+// high and Advance units apart, drawn Stretch times wider than high in a font of the
+// given weight.
+QByteArray ScriptTextEmf(int Em, int Advance, int Lines, int Stretch, int Weight)
+{
+    TEmf e;
+    e.Width = e.Height = 1000;
+    e.Handles = 2;
+    e.Add(emfSetMapMode, Longs({8}));
+    e.Add(emfSetWindowExtEx, Longs({1000, 1000 * Stretch}));
+    e.Add(emfSetViewportExtEx, Longs({1000, 1000}));
+    QByteArray font = Longs({1, -Em, 0, 0, 0, Weight, 0, 0});
+    const QString face = QStringLiteral("DejaVu Sans");
+    for (int i = 0; i < 32; ++i)
+        Put16(font, i < face.size() ? face[i].unicode() : 0);
+    e.Add(emfExtCreateFontIndirectW, font).Add(emfSelectObject, Longs({1}));
+    const int64_t n = ManyScripts.size();
+    for (int line = 0; line < Lines; ++line) {
+        QByteArray text = Longs({0, 0, -1, -1, 1, 0, 0, 10, 10 + int64_t(line) * Em * Stretch / 2, n, 76, 0, 0, 0,
+                                 -1, -1, 76 + (n * 2 + 3) / 4 * 4});
+        for (const QChar c : ManyScripts)
+            Put16(text, c.unicode());
+        if (n % 2)
+            Put16(text, 0);
+        for (int64_t i = 0; i < n; ++i)
+            Put32(text, Advance);
+        e.Add(emfExtTextOutW, text);
+    }
+    return e.Bytes();
+}
+
+// A Windows metafile 1,000 units square of a line of text, Em units high at the font's
+// own advances, in each of the character sets of Greek, Cyrillic, Hebrew, Arabic,
+// Thai, Vietnamese, Japanese, Korean and Chinese, in a font of the given weight.
+QByteArray CharsetTextWmf(int Em, int Weight)
+{
+    TWmf w = WmfWindow(1000, 1000);
+    w.Objects = 1;
+    const std::pair<int, QByteArray> lines[] = {
+        {161, "\xc1\xc2\xc3\xc4\xe1\xe2\xe3"},  {204, "\xc0\xc1\xc2\xe0\xe1\xe2"},
+        {177, "\xe0\xe1\xe2\xe3\xe4"},           {178, "\xc7\xc8\xca\xcb\xcc"},
+        {222, "\xa1\xa2\xa3\xd4\xd5\xe0\xe1"}, {163, "\xc3\xd2\xde\xec\xf2"},
+        {128, "\x88\x9f\x88\xa0\x82\xa0\x83\x41"}, {129, "\xb0\xa1\xb0\xa2\xb0\xa3"},
+        {134, "\xb0\xa1\xb0\xa2\xd6\xd0"},       {136, "\xa4\x40\xa4\x41\xa4\xa4"},
+    };
+    int y = 10;
+    for (const auto& [charset, text] : lines) {
+        w.Add(0x02FB, Words({-Em, 0, 0, 0, Weight}) + QByteArray("\0\0\0", 3) + char(charset)
+                          + QByteArray(4, '\0') + QByteArray("DejaVu Sans").leftJustified(32, '\0'));
+        w.Add(wmfSelectObject, {0});
+        w.Add(wmfExtTextOut, Words({y, 10, int(text.size()), 0}) + text);
+        w.Add(wmfDeleteObject, {0});
+        y += Em;
+    }
+    return w.Bytes();
+}
+
+}  // namespace
+
+TEST(Metafile, TextInManyScriptsEndsWithinTheTimeLimitColdAndWarmAtEverySize)
+{
+    // Text too small to read, glyphs, outlines of large or stretched text and 10,000
+    // characters, at given advances and at the font's own: each file is played at each
+    // size in a weight no play asked for before (the fonts of its scripts not yet
+    // loaded), then again. The text shows.
+    const TRealTimeLimit realLimit;
+    const std::pair<const char*, std::function<QByteArray(int)>> files[] = {
+        {"too small to read", [](int W) { return ScriptTextEmf(10, 25, 1, 1, W); }},
+        {"glyphs", [](int W) { return ScriptTextEmf(60, 30, 1, 1, W); }},
+        {"large", [](int W) { return ScriptTextEmf(400, 200, 1, 1, W); }},
+        {"stretched to outlines", [](int W) { return ScriptTextEmf(400, 200, 1, 20, W); }},
+        {"10,000 characters", [](int W) { return ScriptTextEmf(12, 6, 250, 1, W); }},
+        {"charsets too small to read", [](int W) { return CharsetTextWmf(10, W); }},
+        {"charsets, glyphs", [](int W) { return CharsetTextWmf(60, W); }},
+    };
+    int weight = 101;
+    for (const auto& [name, make] : files) {
+        for (const int w : {60, 600, 1500, 4800}) {
+            TMetafile m;
+            ASSERT_TRUE(m.LoadFromBytes(make(weight += 13)));
+            const double limit = TMetafile::TimeLimit(double(w) * w);
+            for (const char* pass : {"cold", "warm"}) {
+                QImage image(w, w, QImage::Format_RGB32);
+                image.fill(Qt::white);
+                QPainter p(&image);
+                TMetafile::TPlayCost cost;
+                const double start = ThreadSeconds();
+                const bool whole = m.Draw(p, QRectF(0, 0, w, w), &cost);
+                const double seconds = ThreadSeconds() - start;
+                p.end();
+                EXPECT_LE(seconds, limit * 1.5 + 0.05) << name << " at " << w << " pixels, " << pass;
+                if (whole) {
+                    EXPECT_GT(Ink(image.copy(0, 0, w, w / 4)), 0) << name << " at " << w << " pixels, " << pass;
+                }
+                std::printf("%-28s %5d px %s %8.3f s of %6.2f s  %s\n", name, w, pass, seconds, limit,
+                            whole ? "whole" : cost.TimedOut ? "cut at the time limit" : "cut at the budget");
+            }
         }
     }
 }

@@ -492,3 +492,44 @@ TEST(RtObject, MetafilePicturesArePlayedOncePerShownSize)
     meta.SetPicture(QByteArray(), "EMF");
     EXPECT_TRUE(meta.Shown().isNull());
 }
+
+TEST(RtObject, AMetafilePictureLargerThanItsDeviceIsKeptAsFarAsItShows)
+{
+    // Zoomed far past the page: only the part on the page is played, and a repaint
+    // (a caret blink, a key) shows it again without playing the records.
+    QFile f(QStringLiteral(LUMI_TEST_DATA "/metafile/shapes.emf"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    TRtOImageObject meta;
+    meta.SetPicture(f.readAll(), "EMF");
+    QImage small(400, 300, QImage::Format_RGB32), large = small;
+    small.fill(Qt::white);
+    large.fill(Qt::white);
+    {
+        TCanvas canvas(&small);
+        meta.PaintTo(&canvas, TRect{0, 0, 189, 89});
+    }
+    TCanvas canvas(&large);
+    const TRect zoomed{-60 * 25, -40 * 25, 129 * 25, 49 * 25};
+    ASSERT_GT(int64_t(zoomed.Width()) * zoomed.Height(), TRtOImageObject::MaxShownPixels);
+    meta.PaintTo(&canvas, zoomed);
+    EXPECT_EQ(meta.Shown().size(), QSize(400, 300));
+    const qint64 played = meta.Shown().cacheKey();
+    static int64_t readings = 0;
+    readings = 0;
+    TMetafile::SetClock([] { return ++readings; });
+    meta.PaintTo(&canvas, zoomed);
+    TMetafile::SetClock(nullptr);
+    EXPECT_EQ(readings, 0);
+    EXPECT_EQ(meta.Shown().cacheKey(), played);
+    canvas.SetDevice(nullptr);
+    // The page shows the lower edge of the red rectangle 25 times enlarged.
+    const QImage middle = small.copy(60, 40, 16, 12).scaled(400, 300);
+    int same = 0, ink = 0;
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) {
+            same += qAbs(qGray(middle.pixel(x, y)) - qGray(large.pixel(x, y))) < 64;
+            ink += qGray(large.pixel(x, y)) < 200;
+        }
+    EXPECT_GT(same, 400 * 300 * 9 / 10);
+    EXPECT_GT(ink, 400 * 300 / 10);
+}

@@ -205,11 +205,6 @@ std::vector<std::string> LibreOfficePageWords(const std::vector<std::string>& Rt
     std::vector<std::string> result;
     for (size_t i = 0; i < Rtfs.size(); ++i) {
         const QString pdf = dir.filePath(QString("doc%1.pdf").arg(i));
-        // A LibreOffice busy beside other ones has been seen to end well without writing
-        // every file of a batch: such a file is converted once more on its own.
-        if (!QFile::exists(pdf))
-            RunLibreOffice(dir.path(), {"--convert-to", "pdf", "--outdir", dir.path(),
-                                        dir.filePath(QString("doc%1.rtf").arg(i))});
         QProcess p;
         p.start("pdftotext", {pdf, "-"});
         if (!p.waitForFinished(60000) || p.exitCode() != 0) {
@@ -402,5 +397,37 @@ TEST(RtfLibreOffice, ReadsRowsOfDifferentWidthOffsetAndCellCount)
             }
         EXPECT_GT(kept, 0) << testing::PrintToString(read) << " here " << testing::PrintToString(ours[i]);
         EXPECT_EQ(converted(QString("out%1.fodt").arg(i)), read);
+    }
+}
+
+// A conversion that ends well without writing the file of each input is run again
+// for the inputs whose files are missing; one that never writes them fails.
+TEST(RtfLibreOffice, ARunThatEndsWellWithoutItsFilesIsRunAgainForThem)
+{
+    for (const bool writes : {true, false}) {
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        QFile fake(dir.filePath("soffice"));
+        ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+        // Each run logs its inputs and, when it writes, converts the first of them only.
+        fake.write(QByteArray("#!/bin/sh\nfirst=''\nfor a; do case \"$a\" in *.rtf) echo \"$a\" >> runs; "
+                              "[ -z \"$first\" ] && first=$a;; esac; done\necho '--' >> runs\n")
+                   + (writes ? "touch \"$(basename \"$first\" .rtf).fodt\"\n" : "") + "exit 0\n");
+        fake.close();
+        ASSERT_TRUE(fake.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(dir.path()) + ':' + path);
+        bool ran = false;
+        const QStringList args{"--convert-to", "fodt", "a.rtf", "b.rtf"};
+        if (writes)
+            ran = RunLibreOffice(dir.path(), args);
+        else
+            EXPECT_NONFATAL_FAILURE(ran = RunLibreOffice(dir.path(), args),
+                                    "LibreOffice ended well three times without writing");
+        qputenv("PATH", path);
+        EXPECT_EQ(ran, writes);
+        QFile runs(dir.filePath("runs"));
+        ASSERT_TRUE(runs.open(QIODevice::ReadOnly));
+        EXPECT_EQ(runs.readAll(), writes ? "a.rtf\nb.rtf\n--\nb.rtf\n--\n" : "a.rtf\nb.rtf\n--\na.rtf\nb.rtf\n--\na.rtf\nb.rtf\n--\n");
     }
 }
