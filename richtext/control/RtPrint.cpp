@@ -791,6 +791,8 @@ void TRtCustomRtfEditPrint::RunJob(int32_t FromPage, int32_t ToPage, const std::
         splitJob_ = false;
     };
     try {
+        // The whole text is printed, whatever is edited; what is edited is laid out anew afterwards.
+        const TRtWholeTextScope whole(e);
         e.Printing = true;
         if (Prepare)
             Prepare();

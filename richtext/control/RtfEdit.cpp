@@ -337,6 +337,8 @@ void TRtCustomRtfEdit::UpdateCaret()
 {
     if (!hasFocus() || engine_->InFormatting)
         return;
+    // The caret stands where the layout puts the cursor now.
+    engine_->UpdateCaretMetrics();
     caret_->UpdatePosition();
     caret_->SetVisible(true);
     RepaintChanged();

@@ -252,7 +252,8 @@ void TRtRTFTextInput::ComputeLineSelection(TRtLinePaintRecord& Rec)
         }
         return;
     }
-    if (!SelStartPar || !SelEndPar || !(l->Flags & (linfSelected | linfSelBoundary)))
+    // Painted from the selection itself, whatever the lines' marks say after a layout.
+    if (!SelStartPar || !SelEndPar || !LineInSelection(l))
         return;
     Rec.WholeSelected = Rec.PartSelected = Rec.ExtendsPastEnd = true;
     Rec.SelFrom = 0;
@@ -282,6 +283,22 @@ void TRtRTFTextInput::ComputeLineSelection(TRtLinePaintRecord& Rec)
         Rec.PartSelected = Rec.WholeSelected = false;
     if (Rec.WholeSelected)
         l->Flags |= linfSelected;
+}
+
+bool TRtRTFTextInput::LineInSelection(const TLine* Line) const
+{
+    const TLine* first = SelReversed ? SelEndLine : SelStartLine;
+    const TLine* last = SelReversed ? SelStartLine : SelEndLine;
+    bool inside = false;
+    for (const TParagraph* p = FirstPar; p; p = p->Next)
+        for (const TLine* l = p->Lines; l; l = l->Next) {
+            inside = inside || l == first;
+            if (l == Line)
+                return inside;
+            if (l == last)
+                return false;
+        }
+    return false;
 }
 
 void TRtRTFTextInput::FindCellNeighbours(TRtLinePaintRecord& Rec)

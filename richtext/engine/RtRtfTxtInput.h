@@ -426,6 +426,8 @@ private:
     int32_t PaintLineEndMarks(TRtLinePaintRecord& Rec, int32_t X);
     void PaintBorders(TRtLinePaintRecord& Rec);
     void ComputeLineSelection(TRtLinePaintRecord& Rec);
+    // True for a line of the text's chain from the selection's first line to its last.
+    bool LineInSelection(const TLine* Line) const;
     void FindCellNeighbours(TRtLinePaintRecord& Rec);
     TColor BorderColour(const TParagraph* Par, int32_t Side) const;
     int32_t BorderWidth(const TParagraph* Par, bool Grey) const;

@@ -470,6 +470,8 @@ public:
     bool HasHeaderFooter() const;
     // Edits the body (0), the header (1) or the footer (2) of HeaderFooterRange.
     void SetLayer(int32_t NewLayer);
+    // Only moves the chains and the cursor between the layers, for a moment's look at another.
+    void MoveLayer(int32_t NewLayer);
     bool SelectHeaderFooterById(uint32_t Id);
     uint32_t EditedHeaderFooterId() const;
     // Public: the header and footer items switch the edited text through these.
@@ -602,4 +604,25 @@ protected:
     bool RepaintLocked = false;
     bool RebuildLock = false;
     bool PassRunning = false;
+};
+
+// While it lives, the text's chain is its body and each header and footer item holds its own
+// chain, whatever is edited in place or as a layer: saving and printing take the whole text so.
+// The edited chain comes back afterwards with its cursor and selection.
+class TRtWholeTextScope {
+public:
+    explicit TRtWholeTextScope(TRtRTFText& Text);
+    ~TRtWholeTextScope();
+    TRtWholeTextScope(const TRtWholeTextScope&) = delete;
+    TRtWholeTextScope& operator=(const TRtWholeTextScope&) = delete;
+
+private:
+    TRtRTFText& text_;
+    TRtSpecialTextProperty* item_;
+    int32_t layer_;
+    TRtSelectionEnds selection_;
+    TParagraph* cursorPar_;
+    TLine* cursorLine_;
+    int32_t cursorPos_;
+    int32_t markedCells_;
 };

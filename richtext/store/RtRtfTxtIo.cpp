@@ -480,6 +480,7 @@ int32_t TRtRTFTextIo::WriteWithWriter(TStream* Stream, TRtCustomTextWriter* Writ
     if (!Writer)
         return 5;
     Writer->Reset();
+    const TRtWholeTextScope whole(*this);
     return RunWriter(Stream, Writer, MakeWriterSetup(Writer));
 }
 

@@ -180,6 +180,19 @@ void TRtRTFText::SetLayer(int32_t NewLayer)
         EditedSpecialText->SetEditing(false);
     for (TRtListItem* it = ObjRefList()->FirstItem(); it; it = it->Next)
         static_cast<TRtObjRefItem*>(it)->Obj.Placed = 0;
+    MoveLayer(NewLayer);
+    if (NewLayer != 0)
+        for (TParagraph* p = FirstPar; p; p = p->Next)
+            p->Flags |= parfReformat;
+    if (OnLayerChange)
+        OnLayerChange(this);
+    CheckSelectionChanged();
+}
+
+void TRtRTFText::MoveLayer(int32_t NewLayer)
+{
+    if (NewLayer == Layer)
+        return;
     if (Layer == 0) {
         BodyFirstPar = FirstPar;
         BodyCursorPar = CursorPar;
@@ -207,13 +220,8 @@ void TRtRTFText::SetLayer(int32_t NewLayer)
         CursorPar = chain;
         CursorLine = chain->Lines;
         CursorPos = 0;
-        for (TParagraph* p = chain; p; p = p->Next)
-            p->Flags |= parfReformat;
     }
     Layer = NewLayer;
-    if (OnLayerChange)
-        OnLayerChange(this);
-    CheckSelectionChanged();
 }
 
 bool TRtRTFText::SelectHeaderFooterById(uint32_t Id)
@@ -254,4 +262,27 @@ uint32_t TRtRTFText::EditedHeaderFooterId() const
         return 0;
     TRtSpecialTextProperty* it = FindHeaderFooter(HeaderFooterRange, Layer == 1 ? rtIsHeader : rtIsFooter);
     return it ? it->Id() : 0;
+}
+
+TRtWholeTextScope::TRtWholeTextScope(TRtRTFText& Text)
+    : text_(Text), item_(Text.EditedSpecialText), layer_(Text.Layer), selection_(Text.GetSelectionEnds()),
+      cursorPar_(Text.CursorPar), cursorLine_(Text.CursorLine), cursorPos_(Text.CursorPos),
+      markedCells_(Text.MarkedCells)
+{
+    // An item edited in place may stand in for a layer's chain: both are left, the inner first.
+    if (item_)
+        item_->SetEditing(false);
+    text_.MoveLayer(0);
+}
+
+TRtWholeTextScope::~TRtWholeTextScope()
+{
+    text_.MoveLayer(layer_);
+    if (item_)
+        item_->SetEditing(true);
+    text_.SetSelectionEnds(selection_);
+    text_.CursorPar = cursorPar_;
+    text_.CursorLine = cursorLine_;
+    text_.CursorPos = cursorPos_;
+    text_.MarkedCells = markedCells_;
 }

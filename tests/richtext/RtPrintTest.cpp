@@ -503,6 +503,37 @@ TEST_F(RtCustomRtfEditPrint, ThreePagesToPdfWithRangesHeadersAndPaper)
             QFile::copy(f, QString::fromLocal8Bit(qgetenv("RT_PRINT_KEEP")) + QLatin1Char('/') + QFileInfo(f).fileName());
 }
 
+TEST_F(RtCustomRtfEditPrint, AHeaderBeingEditedPrintsInItsPlaceAboveTheBody)
+{
+    QTemporaryDir dir;
+    Fill({"Seite eins", "Seite zwei"}, true);
+    AddSpecial(rtIsHeader, "XKopf");
+    TRtSpecialTextProperty* header = E->FindHeaderFooter(rtraOnAllPages, rtIsHeader);
+    // Edited in place, and as the layer of the headers.
+    const std::pair<const char*, std::function<void(bool)>> ways[] = {
+        {"in place", [&](bool On) { header->SetEditing(On); }},
+        {"as a layer", [&](bool On) { E->SetLayer(On ? 1 : 0); }},
+    };
+    int n = 0;
+    for (const auto& [name, edit] : ways) {
+        SCOPED_TRACE(name);
+        edit(true);
+        E->UpdateLayout();
+        const QString pdf = printtest::UsePdfPrinter(dir, QStringLiteral("p%1.pdf").arg(++n));
+        P->PrintText(0, 0);
+        ASSERT_EQ(printtest::PdfInfo(pdf).Pages, 2);
+        for (int page = 1; page <= 2; ++page) {
+            const QString text = PdfText(pdf, page);
+            EXPECT_EQ(text.count(QStringLiteral("XKopf")), 1) << text.toStdString();
+            EXPECT_TRUE(text.contains(QLatin1String(page == 1 ? "Seite eins" : "Seite zwei"))) << text.toStdString();
+        }
+        // The header is still the text edited.
+        EXPECT_EQ(E->EditedHeaderFooterId(), header->Id());
+        EXPECT_EQ(LineUtf8(*E, E->FirstPar->Lines), "XKopf");
+        edit(false);
+    }
+}
+
 TEST_F(RtCustomRtfEditPrint, FirstPageComesFromItsOwnTrayAndHeadersAreOffered)
 {
     QTemporaryDir dir;

@@ -1,5 +1,6 @@
 // The edit control's layout modes with their page view, and the engine's
 // events it hands on to its owner.
+#include "RtCommandRun.h"
 #include "RtControlTestSupport.h"
 
 #include "RtHeaderFooter.h"
@@ -56,18 +57,7 @@ protected:
         QApplication::processEvents();
         return Rtf->viewport()->grab().toImage();
     }
-    // The window as the screen shows it once the pending paints are done.
-    QImage Window()
-    {
-        for (int i = 0; i < 5; ++i)
-            QApplication::processEvents();
-        const QPoint origin = Rtf->viewport()->mapTo(Rtf->window(), QPoint(0, 0));
-        return Rtf->screen()
-            ->grabWindow(Rtf->window()->winId())
-            .toImage()
-            .convertToFormat(QImage::Format_RGB32)
-            .copy(QRect(origin, Rtf->viewport()->size()));
-    }
+    QImage Window() { return RtWindowPixels(*Rtf); }
     // True when the window shows what a whole repaint shows; the window shows that afterwards.
     bool ShowsAWholeRepaint()
     {
@@ -603,44 +593,7 @@ protected:
     static constexpr const char* StepNames[] = {"typing", "Return", "Backspace joining lines", "three-line paste",
                                                 "deleting a selection", "Ctrl+A and typing", "emptying the item",
                                                 "undo", "redo", "scrolling", "PageDown", "leaving after a scroll"};
-    // What is compared after a step.
-    struct TView {
-        QImage Pixels;
-        std::vector<int32_t> Tops;
-        QRect Caret;
-    };
-    TView View()
-    {
-        TView v;
-        v.Pixels = Window();
-        for (TParagraph* p = E()->FirstPar; p; p = p->Next)
-            for (TLine* l = p->Lines; l; l = l->Next)
-                v.Tops.push_back(l->Top);
-        v.Caret = Rtf->inputMethodQuery(Qt::ImCursorRectangle).toRect();
-        return v;
-    }
-    // Empty when what is shown equals a whole repaint and a fresh layout with one, else what differs.
-    std::string Differences()
-    {
-        const TView shown = View();
-        Rtf->RefreshView();
-        const TView repainted = View();
-        E()->UpdateLayout();
-        Rtf->RefreshView();
-        const TView fresh = View();
-        std::string d;
-        auto compare = [&](const TView& A, const char* Name) {
-            if (A.Pixels != fresh.Pixels)
-                d += std::string(" pixels (") + Name + ")";
-            if (A.Tops != fresh.Tops)
-                d += std::string(" line tops (") + Name + ")";
-            if (A.Caret != fresh.Caret)
-                d += std::string(" caret (") + Name + ")";
-        };
-        compare(shown, "after the step");
-        compare(repainted, "whole repaint");
-        return d;
-    }
+    std::string Differences() { return RtViewDifferences(*Rtf); }
     // Three small pages "a", "b" and "c", a header "HHHH" and a footer "FFFF" on all pages and the
     // header and footer of Item's range, shown at Zoom.
     void Load(const TItem& Item, int32_t Zoom)
@@ -790,4 +743,117 @@ TEST_F(RtfEditInPlace, AWholeRepaintThatMovesTheLinesTakesTheCaretAlong)
     EXPECT_LT(E()->CursorLine->Top, top);
     const std::string d = Differences();
     EXPECT_TRUE(d.empty()) << d;
+}
+
+TEST_F(RtfEditInPlace, SavingAndCopyingTakeTheWholeTextWhateverItemIsEdited)
+{
+    auto save = [&] {
+        TMemoryStream stream;
+        Rtf->SaveToStream(&stream);
+        return std::string(reinterpret_cast<const char*>(stream.Memory()), size_t(stream.Size()));
+    };
+    auto copy = [&] {
+        std::unique_ptr<QMimeData> data(Rtf->CreateMimeData(true));
+        return data->text().toStdString();
+    };
+    for (const TItem& item : Items) {
+        SCOPED_TRACE(item.Name);
+        Load(item, 100);
+        // Laid out once as edited, so that its character sizes are set.
+        TRtSpecialTextProperty* edited = StartEditing(item);
+        edited->SetEditing(false);
+        const std::string saved = save(), copied = copy();
+        ASSERT_NE(copied.find("c"), std::string::npos);
+        // Edited in place: the text keeps its body and the item its own text.
+        StartEditing(item);
+        EXPECT_EQ(save(), saved);
+        EXPECT_EQ(copy(), copied);
+        EXPECT_EQ(Rtf->GetTextAsString(), saved);
+        // Typed into, left, and entered again by an undo: the undo edits the item as a layer.
+        Type("X");
+        const std::string typed = save();
+        EXPECT_NE(typed, saved);
+        edited->SetEditing(false);
+        E()->UpdateLayout();
+        EXPECT_EQ(save(), typed);
+        Key(Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_NE(E()->EditedHeaderFooterId(), 0u);
+        EXPECT_EQ(save(), saved);
+        EXPECT_EQ(copy(), copied);
+        // Still the item's text that is edited, with the cursor where it was.
+        Type("Y");
+        E()->SelectHeaderFooterById(0);
+        EXPECT_NE(save().find("Y"), std::string::npos);
+        EXPECT_EQ(Text(), "a\nb\nc\n");
+    }
+}
+
+TEST_F(RtfEditInPlace, SelectingAllRightAfterEditingBeginsPlacesTheCaretFromTheLayout)
+{
+    TSteadyCaret steady;
+    Rtf->resize(400, 320);
+    std::string failed;
+    for (const TItem& item : Items)
+        for (int32_t zoom : Zooms) {
+            Load(item, zoom);
+            StartEditing(item);
+            Key(Qt::Key_A, Qt::ControlModifier);
+            if (const std::string d = Differences(); !d.empty())
+                failed += "\n  " + std::string(item.Name) + " at " + std::to_string(zoom) + "%:" + d;
+            E()->EditedSpecialText->SetEditing(false);
+        }
+    EXPECT_TRUE(failed.empty()) << failed;
+}
+
+TEST_F(RtfEditInPlace, FieldsTablesPicturesPageBreaksAndSelectionsLeaveWhatAFreshLayoutAndRepaintMake)
+{
+    TSteadyCaret steady;
+    Rtf->resize(400, 320);
+    auto keys = [this](Qt::Key K, int Times, Qt::KeyboardModifiers M = Qt::NoModifier) {
+        return [=, this] {
+            for (int i = 0; i < Times; ++i)
+                Key(K, M);
+        };
+    };
+    auto paste = [this](QByteArray Rtf) { return [this, Rtf] { RtPasteRtf(*this->Rtf, Rtf); }; };
+    auto run = [this](int32_t Group, int32_t Id) {
+        return [=, this] {
+            uint8_t state = rtcmdClick;
+            Rtf->Execute(Group, Id, state);
+        };
+    };
+    const QByteArray threeLines = "{\\rtf1\\ansi one\\par two\\par three}";
+    const QByteArray table = "{\\rtf1\\ansi\\trowd\\cellx1000\\cellx2000 1\\cell 2\\cell\\row}";
+    struct TCase {
+        const char* Name;
+        const TItem* Item;  // nil: the body
+        int32_t Zoom;
+        std::vector<std::function<void()>> Steps;
+    };
+    const TCase cases[] = {
+        {"a field at the start of a picture in a large font", &Items[4], 200,
+         {[this] { Rtf->ExecuteValue(rtgValue, rtcValueFontSize, 40, AnsiString()); }, paste(RtPictureRtf()),
+          keys(Qt::Key_Home, 1, Qt::ControlModifier), run(rtgInsert, rtcInsertNumber), keys(Qt::Key_Delete, 1)}},
+        {"twelve Returns", &Items[0], 125, {keys(Qt::Key_Return, 12)}},
+        {"a selection over a page break", &Items[0], 100,
+         {keys(Qt::Key_Return, 1, Qt::ControlModifier), keys(Qt::Key_Left, 1, Qt::ShiftModifier)}},
+        {"a selection upwards over a paste", nullptr, 200, {paste(threeLines), keys(Qt::Key_Up, 1, Qt::ShiftModifier)}},
+        {"a pasted table", nullptr, 75, {paste(table)}},
+    };
+    std::string failed;
+    for (const TCase& c : cases) {
+        Load(c.Item ? *c.Item : Items[0], c.Zoom);
+        if (c.Item)
+            StartEditing(*c.Item);
+        for (size_t i = 0; i < c.Steps.size(); ++i) {
+            c.Steps[i]();
+            if (const std::string d = Differences(); !d.empty()) {
+                failed += "\n  " + std::string(c.Name) + ", step " + std::to_string(i + 1) + ":" + d;
+                break;
+            }
+        }
+        if (c.Item)
+            E()->EditedSpecialText->SetEditing(false);
+    }
+    EXPECT_TRUE(failed.empty()) << failed;
 }
