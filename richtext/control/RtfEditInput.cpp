@@ -1029,12 +1029,8 @@ void TRtCustomRtfEdit::mousePressEvent(QMouseEvent* Event)
         if (BeginChange()) {
             borderDrag_ = true;
             e->NewUndoLevel();
+            // Every move of the drag records the cells it changes: the drag is one undo step.
             e->BeginUndoGroup();
-            // The cells of the table keep their widths for undo.
-            const int32_t table = hoveredBorder_->Cell ? hoveredBorder_->Cell->TableId : 0;
-            for (TParagraph* c = e->FirstPar; c; c = c->Next)
-                if ((c->Flags & parfTableCell) && c->Cell && c->Cell->TableId == table)
-                    e->SaveUndo(c, ukTableCell, ulTable);
             return;
         }
         hoveredBorder_ = nullptr;

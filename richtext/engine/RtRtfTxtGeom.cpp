@@ -379,21 +379,15 @@ bool TRtRTFTextPaint::BalanceCellBorder(TParagraph* Par, int32_t Delta)
     const int32_t tableWidth =
         TwipsToLayoutX(h->PageWidth() - h->LeftMargin() - h->RightMargin() - tableLeft - tableRight);
     const int32_t unit = std::max(1, tableWidth / 255);
-    if (Delta < 0) {
-        const int32_t steps = Round32(double(-Delta) / unit);
-        if (steps < 1 || cell->Width <= steps)
-            return false;
-        cell->Width = uint8_t(cell->Width - steps);
-        next->Width = uint8_t(next->Width + steps);
-        next->Left = uint8_t(next->Left - steps);
-    } else {
-        const int32_t steps = Delta / unit;
-        if (steps < 1 || next->Width <= steps)
-            return false;
-        cell->Width = uint8_t(cell->Width + steps);
-        next->Width = uint8_t(next->Width - steps);
-        next->Left = uint8_t(next->Left + steps);
-    }
+    // Positive steps widen the cell, negative ones narrow it; neither cell may vanish.
+    const int32_t steps = Delta < 0 ? -Round32(double(-Delta) / unit) : Delta / unit;
+    if (steps == 0 || (steps < 0 ? cell->Width : next->Width) <= std::abs(steps))
+        return false;
+    SaveUndo(Par, ukTableCell, ulTable);
+    SaveUndo(Par->Next, ukTableCell, ulTable);
+    cell->Width = uint8_t(cell->Width + steps);
+    next->Width = uint8_t(next->Width - steps);
+    next->Left = uint8_t(next->Left + steps);
     Par->Flags |= parfReformat;
     Par->Next->Flags |= parfReformat;
     if ((Par->Flags & parfNotFirstCell) && Par->Prior)
@@ -412,6 +406,8 @@ int32_t TRtRTFTextPaint::MoveCellBorder(TParagraph* Par, int32_t NewX, bool AllR
     const int32_t delta = NewX - (x + w);
     const int32_t before = Par->Cell->Width;
     bool moved = false;
+    // The moves in every row are one undo step.
+    BeginUndoGroup();
     if (!AllRows || !(Par->Flags & parfNotLastCell)) {
         moved = BalanceCellBorder(Par, delta);
     } else {
@@ -447,6 +443,7 @@ int32_t TRtRTFTextPaint::MoveCellBorder(TParagraph* Par, int32_t NewX, bool AllR
         }
         moved = BalanceCellBorder(Par, delta);
     }
+    EndUndoGroup();
     if (moved)
         FormatAll(false);
     NoVertScroll = oldV;

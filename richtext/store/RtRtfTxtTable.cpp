@@ -201,6 +201,8 @@ TParagraph* FirstMarked(TParagraph* P)
 
 void TRtRTFText::SplitMarkedCells()
 {
+    // One undo step for all the cells.
+    BeginUndoGroup();
     if (TParagraph* p = FirstMarked(FirstPar)) {
         for (; p; p = FirstMarked(p)) {
             p->Flags &= ~parfMarked;
@@ -213,12 +215,14 @@ void TRtRTFText::SplitMarkedCells()
         CursorLine = n->Lines;
         CursorPos = 0;
     }
+    EndUndoGroup();
     ReformatAll();
     UpdateAfterChange(true);
 }
 
 void TRtRTFText::CombineMarkedCells()
 {
+    BeginUndoGroup();
     if (TParagraph* p = FirstMarked(FirstPar)) {
         for (; p; p = FirstMarked(p->Next)) {
             p->Flags &= ~parfMarked;
@@ -229,6 +233,7 @@ void TRtRTFText::CombineMarkedCells()
     } else if (CursorPar) {
         CombineCell(CursorPar);
     }
+    EndUndoGroup();
     ReformatAll();
     UpdateAfterChange(true);
 }
@@ -256,6 +261,7 @@ void TRtRTFText::EmptyParLines(TParagraph* P)
 
 void TRtRTFText::DeleteMarkedCells()
 {
+    BeginUndoGroup();
     TParagraph* p = FirstMarked(FirstPar);
     if (!p) {
         if (IsCell(CursorPar)) {
@@ -272,6 +278,7 @@ void TRtRTFText::DeleteMarkedCells()
         p = FirstMarked(FirstPar);
     }
     MarkedCells = 0;
+    EndUndoGroup();
     ReformatAll();
     UpdateAfterChange(true);
 }
