@@ -70,6 +70,25 @@ std::pair<uid_t, gid_t> OrdinaryUser()
     return {nobody ? nobody->pw_uid : 65534, nobody ? nobody->pw_gid : 65534};
 }
 
+// Reads what the child process Child wrote into the pipe Result until it
+// ended, and its exit status.
+std::string ChildReport(int Result[2], pid_t Child, int& Status)
+{
+    ::close(Result[1]);
+    std::string failure;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(Result[0], buffer, sizeof buffer)) != 0;) {
+        if (n > 0)
+            failure.append(buffer, size_t(n));
+        else if (errno != EINTR)
+            break;
+    }
+    ::close(Result[0]);
+    while (::waitpid(Child, &Status, 0) < 0 && errno == EINTR) {
+    }
+    return failure;
+}
+
 // Runs Body as an ordinary user, who has no power over modes: at once when
 // the tests run as one, else in a child process that gives up root's rights.
 // Body returns what went wrong, empty when all was right. The reason when
@@ -93,19 +112,8 @@ std::string AsOrdinaryUser(const std::function<std::string()>& Body, std::string
         const bool sent = ::write(result[1], failure.data(), failure.size()) == ssize_t(failure.size());
         ::_exit(sent ? 0 : 1);
     }
-    ::close(result[1]);
-    std::string failure;
-    char buffer[512];
-    for (ssize_t n; (n = ::read(result[0], buffer, sizeof buffer)) != 0;) {
-        if (n > 0)
-            failure.append(buffer, size_t(n));
-        else if (errno != EINTR)
-            break;
-    }
-    ::close(result[0]);
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    const std::string failure = ChildReport(result, child, status);
     if (WIFEXITED(status) && WEXITSTATUS(status) == 77) {
         Skipped = "root cannot give up its rights here (no setuid in this container)";
         return std::string();
@@ -189,19 +197,8 @@ std::string OnFileSystem(const std::string& Type, const std::function<std::strin
         const bool sent = ::write(result[1], failure.data(), failure.size()) == ssize_t(failure.size());
         ::_exit(!Skipped.empty() ? 78 : sent ? 0 : 1);
     }
-    ::close(result[1]);
-    std::string failure;
-    char buffer[512];
-    for (ssize_t n; (n = ::read(result[0], buffer, sizeof buffer)) != 0;) {
-        if (n > 0)
-            failure.append(buffer, size_t(n));
-        else if (errno != EINTR)
-            break;
-    }
-    ::close(result[0]);
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    const std::string failure = ChildReport(result, child, status);
     if (WIFEXITED(status) && (WEXITSTATUS(status) == 77 || WEXITSTATUS(status) == 78)) {
         Skipped = WEXITSTATUS(status) == 77 ? "cannot mount " + Type + " here (mkfs.exfat, exfat-fuse, loop devices)"
                                             : "root cannot give up its rights here";
