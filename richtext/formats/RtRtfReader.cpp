@@ -1439,6 +1439,10 @@ bool TRtRtfReader::SetFontProperty(int32_t Code, int32_t Value)
     default:
         return false;
     }
+    if (AtParStart()) {
+        Par->ParAttr.TextColor = Attr.TextColor;
+        Par->ParAttr.BGColor = Attr.BGColor;
+    }
     return true;
 }
 
@@ -1965,9 +1969,12 @@ void TRtRtfReader::FinishLastParagraph()
 void TRtRtfReader::TakeParFormat(const TParagraph& Source)
 {
     // A page break read before the paragraph's text is no format of its own:
-    // it stays whatever format the paragraph takes.
+    // it stays whatever format the paragraph takes; nor is the end mark's
+    // character format, read into the paragraph itself.
     const uint32_t brokenBefore = Par->Flags & parfNewPage;
+    const TAttr endMark = Par->ParAttr;
     AssignParFormat(*Par, Source);
+    Par->ParAttr = endMark;
     Par->Flags |= brokenBefore;
 }
 

@@ -350,3 +350,20 @@ TEST(RtfRoundTrip, ShadingPatternColoursOfParagraphsAndCells)
     EXPECT_NE(written.find("\\clshdng2000\\clcfpat"), std::string::npos) << written;
     ExpectRoundTrip(rtf);
 }
+
+// The end mark of an empty last paragraph keeps its font and colour, also written and read again.
+TEST(RtfRoundTrip, AnEmptyLastParagraphKeepsItsEndMarkFormat)
+{
+    for (const char* body : {"a\\par\\plain\\f1\\cf1 }", "{\\pard a\\par\\plain\\f1\\cf1 }}"}) {
+        TRtRTFText first;
+        ReadRtf(first, std::string("{\\rtf1") + Tables + body);
+        TRtRTFText second;
+        ReadRtf(second, WriteRtf(first));
+        ASSERT_NE(ParAt(first, 1), nullptr) << body;
+        ASSERT_NE(ParAt(second, 1), nullptr) << body;
+        EXPECT_EQ(ParAt(first, 1)->ParAttr.Font, 1) << body;
+        EXPECT_NE(ParAt(first, 1)->ParAttr.TextColor, 0) << body;
+        EXPECT_EQ(ParAt(second, 1)->ParAttr.Font, 1) << body;
+        EXPECT_EQ(ParAt(second, 1)->ParAttr.TextColor, ParAt(first, 1)->ParAttr.TextColor) << body;
+    }
+}
