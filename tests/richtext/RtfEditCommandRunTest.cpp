@@ -17,9 +17,10 @@ uint32_t SeedCount()
 
 } // namespace
 
-// Disabled until the faults it finds are mended (run with --gtest_also_run_disabled_tests): the last
-// empty paragraph's font and colour values are lost on reload, and colour, numbering and field commands
-// leave a window that a fresh layout changes.
+// Disabled until the faults it finds are mended (run with --gtest_also_run_disabled_tests): colour,
+// numbering and field commands leave a window that a fresh layout changes (an empty line's height
+// follows the font measured before it), and some texts after header or footer edits or raw RTF code
+// do not reload as themselves.
 TEST_F(RtControlTest, DISABLED_SeededRunsOfEveryCommandLeaveWhatAFreshLayoutRepaintAndReloadMake)
 {
     Rtf->resize(400, 320);
