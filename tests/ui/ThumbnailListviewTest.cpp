@@ -83,6 +83,17 @@ struct ListFixture {
         ASSERT_TRUE(pidl);
         list->ShowFolder(pidl.get());
     }
+    // Selects the items 20 and 21, makes 21 current and scrolls half way
+    // down: the scroll position.
+    int SelectTwoAndScrollHalfWay()
+    {
+        list->item(20)->setSelected(true);
+        list->item(21)->setSelected(true);
+        list->setCurrentItem(list->item(21), QItemSelectionModel::NoUpdate);
+        QScrollBar* bar = list->verticalScrollBar();
+        bar->setValue(bar->maximum() / 2);
+        return bar->value();
+    }
     // Lets the worker finish and delivers its notices.
     void Finish()
     {
@@ -653,13 +664,8 @@ TEST(ThumbnailListview, FollowsItsFolder)
     f.Show(dir.path());
     f.Finish();
     ASSERT_EQ(f.list->count(), 30);
-    f.list->item(20)->setSelected(true);
-    f.list->item(21)->setSelected(true);
-    f.list->setCurrentItem(f.list->item(21), QItemSelectionModel::NoUpdate);
+    const int scrolled = f.SelectTwoAndScrollHalfWay();
     QScrollBar* bar = f.list->verticalScrollBar();
-    ASSERT_GT(bar->maximum(), 0);
-    bar->setValue(bar->maximum() / 2);
-    const int scrolled = bar->value();
     ASSERT_GT(scrolled, 0);
     const qint64 kept = f.Pic(name(3))->Thumbnail()->cacheKey();
 
@@ -715,12 +721,8 @@ TEST(ThumbnailListview, ABurstOfNoticesIsShownAtLeastOnceASecond)
     f.Show(dir.path());
     f.Finish();
     ASSERT_EQ(f.list->count(), 30);
-    f.list->item(20)->setSelected(true);
-    f.list->item(21)->setSelected(true);
-    f.list->setCurrentItem(f.list->item(21), QItemSelectionModel::NoUpdate);
+    const int scrolled = f.SelectTwoAndScrollHalfWay();
     QScrollBar* bar = f.list->verticalScrollBar();
-    bar->setValue(bar->maximum() / 2);
-    const int scrolled = bar->value();
     ASSERT_GT(scrolled, 0);
     constexpr int Mark = Qt::UserRole + 100;
     for (int i = 0; i < 30; ++i)
